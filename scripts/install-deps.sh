@@ -10,6 +10,7 @@ PACKAGES=(
   qt6-speech-dev qt6-speech-flite-plugin
   libsqlite3-dev sqlite3
   libstemmer-dev
+  wamerican
   libplist-dev
   libicu-dev
   libgtest-dev libgmock-dev googletest

@@ -1,0 +1,251 @@
+#include "userdata/cSQLiteDbBase.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/foundation/cMsgBox.h"
+
+namespace {
+
+class SQLiteDbBaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/qs-userdata-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        folder_ = pattern;
+        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
+    }
+    void TearDown() override {
+        ASSERT_EQ(cSQLiteDbBase::openCount(), 0) << "a test left a share open";
+        std::system(("rm -rf '" + folder_ + "'").c_str());
+    }
+    std::string folder_;
+};
+
+std::string text(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
+std::string text(const cLString16& s) { return text(cLString8(s)); }
+
+TEST_F(SQLiteDbBaseTest, DatabasePathIsInTheEngineDataFolder) {
+    cSQLiteDbBase db;
+    EXPECT_EQ(text(db.databasePath()), folder_ + "/Tavrosen Data.db");
+}
+
+TEST_F(SQLiteDbBaseTest, SharesOneConnectionAndClosesWithTheLastShare) {
+    {
+        cSQLiteDbBase a;
+        int rc = -5;
+        ASSERT_TRUE(a.open(a.databasePath(), &rc));
+        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(cSQLiteDbBase::openCount(), 1);
+        sqlite3* handle = cSQLiteDbBase::connectionHandle();
+        ASSERT_NE(handle, nullptr);
+
+        cSQLiteDbBase b;
+        rc = -5;
+        // The path only matters to the first opener.
+        ASSERT_TRUE(b.open(cLString16("/nonexistent/elsewhere.db"), &rc));
+        EXPECT_EQ(rc, 0);
+        EXPECT_EQ(cSQLiteDbBase::openCount(), 2);
+        EXPECT_EQ(cSQLiteDbBase::connectionHandle(), handle);
+        rc = -5;
+        EXPECT_TRUE(b.open(b.databasePath(), &rc));  // already open: nothing changes
+        EXPECT_EQ(rc, -5);
+        EXPECT_EQ(cSQLiteDbBase::openCount(), 2);
+
+        cSQLiteDbBase never;
+        never.close();  // never opened: nothing changes
+        EXPECT_EQ(cSQLiteDbBase::openCount(), 2);
+        b.close();
+        EXPECT_EQ(cSQLiteDbBase::openCount(), 1);
+    }  // a's destructor closes the last share
+    EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+    EXPECT_EQ(cSQLiteDbBase::connectionHandle(), nullptr);
+}
+
+TEST_F(SQLiteDbBaseTest, FailedFirstOpenLeavesNoHandle) {
+    cSQLiteDbBase db;
+    int rc = 0;
+    EXPECT_FALSE(db.open(cLString16("/nonexistent-folder/x/y.db"), &rc));
+    EXPECT_EQ(rc, SQLITE_CANTOPEN);
+    EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+    EXPECT_EQ(cSQLiteDbBase::connectionHandle(), nullptr);
+    EXPECT_FALSE(db.isOpen());
+}
+
+TEST_F(SQLiteDbBaseTest, ValuesAreBoundAndRowsComeBackAsText) {
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.open(db.databasePath()));
+    ASSERT_TRUE(db.exec("CREATE TABLE T (recid INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, n INTEGER)"));
+    std::int64_t rowid = 0;
+    const char* tricky = "O'Brien's \"note\"; DROP TABLE T; -- \xF0\x9F\x99\x8F";
+    ASSERT_TRUE(db.exec("INSERT INTO T (name, n) VALUES (?, ?)", {tricky, std::int64_t{-9007199254740993}},
+                        nullptr, false, nullptr, &rowid));
+    EXPECT_EQ(rowid, 1);
+    ASSERT_TRUE(db.exec("INSERT INTO T (name, n) VALUES (?, ?)", {cSQLValue(), 7}, nullptr, false, nullptr, &rowid));
+    EXPECT_EQ(rowid, 2);
+    cSQLRows rows;
+    ASSERT_TRUE(db.exec("SELECT name, n FROM T ORDER BY recid", {}, &rows));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(text(rows[0][0]), tricky);
+    EXPECT_EQ(text(rows[0][1]), "-9007199254740993");
+    EXPECT_EQ(text(rows[1][0]), "");  // NULL reads as ""
+    // Several statements take their values in order.
+    rows.clear();
+    ASSERT_TRUE(db.exec("UPDATE T SET n = ? WHERE recid = ?; SELECT n FROM T WHERE recid = ?", {42, 2, 2}, &rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(text(rows[0][0]), "42");
+    db.close();
+}
+
+TEST_F(SQLiteDbBaseTest, FailuresAnswerFalseWithTheCodeAndReport) {
+    cSQLiteDbBase db;
+    int rc = 0;
+    EXPECT_FALSE(db.exec("SELECT 1", {}, nullptr, false, &rc));  // no connection
+    EXPECT_EQ(rc, SQLITE_MISUSE);
+    ASSERT_TRUE(db.open(db.databasePath()));
+    const std::uint32_t shown = cMsgBox::shownCount();
+    EXPECT_FALSE(db.exec("SELECT * FROM Missing", {}, nullptr, true, &rc));
+    EXPECT_EQ(rc, SQLITE_ERROR);
+    EXPECT_EQ(cMsgBox::shownCount(), shown + 1);
+    EXPECT_FALSE(db.exec("SELECT * FROM Missing", {}, nullptr, false, &rc));
+    EXPECT_EQ(cMsgBox::shownCount(), shown + 1);  // no report unless asked
+
+    const std::string report = text(cSQLiteDbBase::composeErrorReport(1));
+    EXPECT_EQ(report.rfind("Error 1 accessing database \"" + folder_ + "/Tavrosen Data.db\"\r\n\r\n"
+                           "SQL error or missing database.\r\n\r\nno such table: Missing", 0), 0u)
+        << report;
+    db.close();
+}
+
+TEST_F(SQLiteDbBaseTest, MessagesForCodes) {
+    EXPECT_STREQ(cSQLiteDbBase::messageForCode(-1),
+                 "INTERNAL PROGRAM ERROR: an illegal parameter or condition has been detected.");
+    EXPECT_STREQ(cSQLiteDbBase::messageForCode(5), "The database file is locked.");
+    EXPECT_STREQ(cSQLiteDbBase::messageForCode(19), "Abort due to contraint violation.");
+    EXPECT_STREQ(cSQLiteDbBase::messageForCode(26), "File opened that is not a database file.");
+    EXPECT_STREQ(cSQLiteDbBase::messageForCode(27), "Additional information is not available.");
+    EXPECT_STREQ(cSQLiteDbBase::messageForCode(-2), "Additional information is not available.");
+    EXPECT_TRUE(cSQLiteDbBase::composeErrorReport(0).isEmpty());  // no connection, no error
+}
+
+TEST_F(SQLiteDbBaseTest, EscapeSqlDoublesQuotes) {
+    EXPECT_EQ(text(cSQLiteDbBase::escapeSql(cLString8("it's 'x'"))), "it''s ''x''");
+    EXPECT_EQ(text(cSQLiteDbBase::escapeSql(cLString8(""))), "");
+}
+
+TEST_F(SQLiteDbBaseTest, MaintenanceStatementsOpenOnDemand) {
+    {
+        cSQLiteDbBase setup;
+        ASSERT_TRUE(setup.open(setup.databasePath()));
+        ASSERT_TRUE(setup.exec("CREATE TABLE N (recid INTEGER PRIMARY KEY, serverid INTEGER, deleted INTEGER, "
+                               "timestamp TEXT)"));
+    }
+    cSQLiteDbBase db;  // not open: each call opens and closes again
+    EXPECT_FALSE(db.tableHasRows("N", "recid"));
+    EXPECT_TRUE(db.updateColumnUpToTime("N", "X", "serverid", "timestamp", 0, false));  // empty: nothing run
+    EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+    ASSERT_TRUE(db.open(db.databasePath()));
+    ASSERT_TRUE(db.exec("INSERT INTO N VALUES (1, 0, 0, '2024:01:05:07:08:09:000:05'), "
+                        "(2, 0, 1, '2024:01:05:07:08:10:000:05'), (3, 9, 0, '2024:01:06:00:00:00:000:06')"));
+    EXPECT_TRUE(db.hasColumn("N", "serverid"));
+    EXPECT_FALSE(db.hasColumn("N", "ServerID"));
+    EXPECT_EQ(db.countRowsWhereZero("N", "serverid"), 2);
+    EXPECT_EQ(db.countRowsWhereZero("Missing", "serverid"), 0);
+    // An acknowledgement marks only the row it names, and only while it is unchanged.
+    EXPECT_TRUE(db.markRowSynced("N", 1, 77, "2024:01:05:07:08:09:000:05"));
+    EXPECT_TRUE(db.markRowSynced("N", 2, 78, "2024:01:05:07:08:09:000:05"));  // edited since: stays 0
+    cSQLRows rows;
+    ASSERT_TRUE(db.exec("SELECT serverid FROM N ORDER BY recid", {}, &rows));
+    EXPECT_EQ(text(rows[0][0]), "77");
+    EXPECT_EQ(text(rows[1][0]), "0");
+    // Forgetting all sync state: every timestamp sorts below "X".
+    EXPECT_TRUE(db.updateColumnUpToTime("N", "X", "serverid", "timestamp", 0, false));
+    EXPECT_EQ(db.countRowsWhereZero("N", "serverid"), 3);
+    EXPECT_TRUE(db.deleteRowsWhereNonZero("N", "deleted"));
+    EXPECT_EQ(db.countRowsWhereZero("N", "deleted"), 2);
+    EXPECT_TRUE(db.deleteAllRows("N"));
+    EXPECT_FALSE(db.tableHasRows("N", "recid"));
+    db.close();
+}
+
+TEST_F(SQLiteDbBaseTest, SchemaCheckCreatesMigratesAndLeavesCurrentTablesAlone) {
+    const char* create = "CREATE TABLE S (recid INTEGER PRIMARY KEY, a TEXT, serverid INTEGER DEFAULT 0, "
+                         "deleted INTEGER DEFAULT 0)";
+    const char* alter = "ALTER TABLE S ADD COLUMN serverid INTEGER DEFAULT 0; "
+                        "ALTER TABLE S ADD COLUMN deleted INTEGER DEFAULT 0";
+    const char* index = "DROP INDEX IF EXISTS SOld; CREATE INDEX IF NOT EXISTS SDeletedIndex ON S (deleted, a)";
+    {
+        cSQLiteDbBase old;
+        ASSERT_TRUE(old.open(old.databasePath()));
+        ASSERT_TRUE(old.exec("CREATE TABLE S (recid INTEGER PRIMARY KEY, a TEXT); CREATE INDEX SOld ON S (a); "
+                             "INSERT INTO S (a) VALUES ('kept')"));
+    }
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.checkTables(db.databasePath(), {{"S", 4, create, alter, index}}, true));
+    cSQLRows rows;
+    ASSERT_TRUE(db.exec("SELECT a, serverid, deleted FROM S", {}, &rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(text(rows[0][0]), "kept");
+    EXPECT_EQ(text(rows[0][1]), "0");
+    rows.clear();
+    ASSERT_TRUE(db.exec("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name", {}, &rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(text(rows[0][0]), "SDeletedIndex");
+    db.close();
+
+    // A missing table is created; a current one is left as it is.
+    cSQLiteDbBase again;
+    ASSERT_TRUE(again.checkTables(again.databasePath(), {{"S", 4, create, alter, "CREATE INDEX Bad ON Nowhere (x)"},
+                                                         {"Fresh", 2, "CREATE TABLE Fresh (x, y)", nullptr, nullptr}},
+                                  true));
+    EXPECT_TRUE(again.probeTables(again.databasePath(), {"S", "Fresh"}, true));
+    again.close();
+    cSQLiteDbBase missing;
+    EXPECT_FALSE(missing.probeTables(missing.databasePath(), {"S", "Nope"}, false));
+    EXPECT_FALSE(missing.isOpen());
+    // A failing creation closes the share.
+    cSQLiteDbBase broken;
+    EXPECT_FALSE(broken.checkTables(broken.databasePath(), {{"Broken", 1, "CREATE TABLE (", nullptr, nullptr}}, false));
+    EXPECT_FALSE(broken.isOpen());
+}
+
+TEST_F(SQLiteDbBaseTest, TransactionsCommitOrRollBack) {
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.open(db.databasePath()));
+    ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER)"));
+    EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (1)"); }));
+    EXPECT_FALSE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (2)") && db.exec("BAD SQL"); }));
+    cSQLRows rows;
+    ASSERT_TRUE(db.exec("SELECT x FROM T", {}, &rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(text(rows[0][0]), "1");
+    db.close();
+}
+
+TEST_F(SQLiteDbBaseTest, ManyThreadsOpenWriteAndClose) {
+    {
+        cSQLiteDbBase setup;
+        ASSERT_TRUE(setup.open(setup.databasePath()));
+        ASSERT_TRUE(setup.exec("CREATE TABLE T (thread INTEGER, i INTEGER)"));
+    }
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 50; ++i) {
+                cSQLiteDbBase store;  // short-lived stores, as the application makes them
+                if (!store.open(store.databasePath())) std::abort();
+                if (!store.exec("INSERT INTO T VALUES (?, ?)", {t, i})) std::abort();
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    cSQLiteDbBase db;
+    EXPECT_EQ(db.countRowsWhereZero("T", "0"), 400);
+}
+
+}  // namespace

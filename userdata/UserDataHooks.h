@@ -1,0 +1,110 @@
+// The calls the user-data stores make upward, to the sync engine and to the search subsystem's
+// cache of user-data search results. Those subsystems sit above the store, so they register an
+// implementation at start-up; until one is registered the calls are recorded (CallRecorder), which
+// lets tests check that every write asks for its sync.
+//
+// Each entry point may be called from any thread; the registered implementation must accept that.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class cBibleRef;
+class cLIntArray;
+
+// The ten sync entry points, one per record type. `now` is 1 after a local change and 0 after a
+// read. The editing forms pass the server id the written note had before the write (0 when the
+// write kept it).
+void requestSyncBibleBookmarks(std::uint8_t now);
+void requestSyncBibleHighlights(std::uint8_t now);
+void requestSyncBibleNotes(std::uint8_t now);
+void requestSyncBibleNotesEditing(std::uint8_t now, std::int64_t editingId);
+void requestSyncBookBookmarks(std::uint8_t now);
+void requestSyncBookNotes(std::uint8_t now);
+void requestSyncBookNotesEditing(std::uint8_t now, std::int64_t editingId);
+void requestSyncDevotionalProgress(std::uint8_t now);
+void requestSyncDevotionalStartDate(std::uint8_t now);
+void requestSyncHighlightColorNames(std::uint8_t now);
+
+// Cache kinds of the user-data search caches.
+enum : std::int32_t { kUserDataCacheColor = 1, kUserDataCacheCategory = 2, kUserDataCacheNote = 4 };
+
+// The search subsystem's cache calls. Failures are silent by design.
+void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid,
+                               std::uint8_t edition);
+void invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef& reference, std::int32_t flag);
+void clearColorSearchCache();
+void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
+                                   std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories);
+
+namespace qs::userdata {
+
+// The record types as the sync engine names them.
+enum class SyncRecordType {
+    BibleBookmarks,       // "BIBLEBOOKMARKS"
+    BibleHighlights,      // "BIBLEHIGHLIGHTS"
+    BibleNotes,           // "BIBLENOTES"
+    BookBookmarks,        // "BOOKBOOKMARKS"
+    BookNotes,            // "BOOKNOTES"
+    DevotionalProgress,   // "DEVOTIONALPROGRESS"
+    DevotionalStartDate,  // "DEVOTIONALSTARTDATE"
+    HighlightColorNames,  // "HIGHLIGHTCOLORNAMES"
+};
+const char* syncRecordTypeName(SyncRecordType type);
+
+class SyncRequestHandler {
+public:
+    virtual ~SyncRequestHandler() = default;
+    // editingId is >= 0 only for the two editing entry points; -1 otherwise.
+    virtual void requestSync(SyncRecordType type, bool now, std::int64_t editingId) = 0;
+};
+
+class SearchCacheHandler {
+public:
+    virtual ~SearchCacheHandler() = default;
+    virtual void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid,
+                                           std::uint16_t bookid, std::uint8_t edition) = 0;
+    virtual void invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef& reference,
+                                                      std::int32_t flag) = 0;
+    virtual void clearColorSearchCache() = 0;
+    virtual void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section,
+                                               std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
+                                               const cLIntArray& categories) = 0;
+};
+
+// Registers the handlers (not owned; they must outlive every store call). Null brings back the
+// recorder.
+void setSyncRequestHandler(SyncRequestHandler* handler);
+void setSearchCacheHandler(SearchCacheHandler* handler);
+
+// The handler in place until the real ones are registered: it keeps one line per call, such as
+// "sync BIBLENOTES now=1 editing=42" or "cache note kind=4 section=7 book=1:23:1".
+class CallRecorder : public SyncRequestHandler, public SearchCacheHandler {
+public:
+    static CallRecorder& shared();
+
+    void requestSync(SyncRecordType type, bool now, std::int64_t editingId) override;
+    void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid,
+                                   std::uint8_t edition) override;
+    void invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef& reference,
+                                              std::int32_t flag) override;
+    void clearColorSearchCache() override;
+    void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
+                                       std::uint16_t bookid, std::uint8_t edition,
+                                       const cLIntArray& categories) override;
+
+    std::vector<std::string> calls() const;
+    // The calls so far, emptying the record.
+    std::vector<std::string> takeCalls();
+    void clear();
+
+private:
+    void add(std::string line);
+
+    mutable std::mutex lock_;
+    std::vector<std::string> calls_;
+};
+
+}  // namespace qs::userdata

@@ -1,0 +1,368 @@
+#include "engine/foundation/cMsgBox.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+// Process-wide connection state. The statement lock is recursive so that a transaction can hold it
+// across the statements it runs.
+struct Connection {
+    sqlite3* handle = nullptr;
+    cLString16 path;
+    int openCount = 0;
+    std::mutex openCloseLock;
+    std::recursive_mutex statementLock;
+    std::mutex folderLock;
+    cLString16 dataFolder;
+};
+
+Connection& connection() {
+    static Connection* instance = new Connection();  // lives until exit; stores may close late
+    return *instance;
+}
+
+constexpr const char* kNoInformation = "Additional information is not available.";
+
+const char* const kMessages[] = {
+    "INTERNAL PROGRAM ERROR: an illegal parameter or condition has been detected.",
+    kNoInformation,
+    "SQL error or missing database.",
+    kNoInformation,
+    "Access permission denied",
+    kNoInformation,
+    "The database file is locked.",
+    "A table in the database is locked.",
+    "Out of memory.",
+    "Attempt to write a readonly database.",
+    kNoInformation,
+    "Disk I/O error.",
+    "The database disk image is malformed.",
+    kNoInformation,
+    "The database is full.",
+    "Unable to open the database file.",
+    "Database lock protocol error.",
+    "Database is empty.",
+    "The database schema changed.",
+    kNoInformation,
+    "Abort due to contraint violation.",
+    "Data type mismatch.",
+    "INTERNAL PROGRAM ERROR: Library used incorrectly.",
+    "Uses OS features not supported on host.",
+    "Authorization denied.",
+    "Auxiliary database format error.",
+    "2nd parameter to sqlite3_bind out of range.",
+    "File opened that is not a database file.",
+};
+static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == 28, "codes -1 to 26");
+
+cLString8 concat(std::initializer_list<const char*> parts) {
+    cLString8 out;
+    for (const char* part : parts) out.appendCStr(part);
+    return out;
+}
+
+}  // namespace
+
+void cSQLValue::bind(sqlite3_stmt* statement, int index) const {
+    if (const auto* number = std::get_if<std::int64_t>(&value_)) {
+        sqlite3_bind_int64(statement, index, *number);
+    } else if (const auto* text = std::get_if<cLString8>(&value_)) {
+        sqlite3_bind_text(statement, index, text->chars(), text->length(), SQLITE_TRANSIENT);
+    } else if (const auto* bytes = std::get_if<Blob>(&value_)) {
+        sqlite3_bind_blob(statement, index, bytes->bytes.data(), static_cast<int>(bytes->bytes.size()),
+                          SQLITE_TRANSIENT);
+    } else {
+        sqlite3_bind_null(statement, index);
+    }
+}
+
+cSQLValue cSQLValue::blob(const void* bytes, std::int32_t size) {
+    cSQLValue value;
+    Blob b;
+    if (bytes && size > 0) {
+        const auto* p = static_cast<const unsigned char*>(bytes);
+        b.bytes.assign(p, p + size);
+    }
+    value.value_ = std::move(b);
+    return value;
+}
+
+cSQLiteDbBase::~cSQLiteDbBase() { close(); }
+
+void cSQLiteDbBase::setEngineDataFolder(const cLString16& folder) {
+    Connection& c = connection();
+    std::lock_guard<std::mutex> guard(c.folderLock);
+    c.dataFolder.assign(folder);
+    if (!c.dataFolder.isEmpty() && c.dataFolder.chars()[c.dataFolder.length() - 1] != '/') c.dataFolder.appendChar('/');
+}
+
+cLString16 cSQLiteDbBase::engineDataFolder() {
+    Connection& c = connection();
+    std::lock_guard<std::mutex> guard(c.folderLock);
+    return c.dataFolder;
+}
+
+cLString16 cSQLiteDbBase::databasePath() const {
+    cLString16 path = engineDataFolder();
+    path.append(cLString16(kDatabaseFileName));
+    return path;
+}
+
+bool cSQLiteDbBase::open(const cLString16& path, int* rcOut) {
+    Connection& c = connection();
+    std::lock_guard<std::mutex> guard(c.openCloseLock);
+    if (opened_) return true;
+    if (c.openCount > 0) {
+        ++c.openCount;
+        opened_ = true;
+        if (rcOut) *rcOut = 0;
+        return true;
+    }
+    const cLString8 utf8(path);
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open(utf8.chars(), &handle);
+    if (rcOut) *rcOut = rc;
+    if (rc != SQLITE_OK) {
+        sqlite3_close(handle);
+        return false;
+    }
+    // Another process (a second copy of the reader, a crash-test child) may hold a write lock for a
+    // moment; wait for it rather than failing the user's edit.
+    sqlite3_busy_timeout(handle, 5000);
+    c.handle = handle;
+    c.path.assign(path);
+    c.openCount = 1;
+    opened_ = true;
+    return true;
+}
+
+void cSQLiteDbBase::close() {
+    Connection& c = connection();
+    std::lock_guard<std::mutex> guard(c.openCloseLock);
+    if (!opened_) return;
+    opened_ = false;
+    if (c.openCount > 0 && --c.openCount == 0) {
+        std::lock_guard<std::recursive_mutex> statements(c.statementLock);
+        sqlite3_close(c.handle);
+        c.handle = nullptr;
+        c.path.release();
+    }
+}
+
+sqlite3* cSQLiteDbBase::connectionHandle() { return connection().handle; }
+
+int cSQLiteDbBase::openCount() {
+    Connection& c = connection();
+    std::lock_guard<std::mutex> guard(c.openCloseLock);
+    return c.openCount;
+}
+
+bool cSQLiteDbBase::exec(const char* sql, const cSQLValues& values, cSQLRows* rows, bool report, int* rcOut,
+                         std::int64_t* lastRowidOut) {
+    Connection& c = connection();
+    int rc = SQLITE_OK;
+    {
+        std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+        if (c.handle == nullptr) {
+            rc = SQLITE_MISUSE;
+        } else {
+            const char* tail = sql ? sql : "";
+            std::size_t nextValue = 0;
+            while (rc == SQLITE_OK && *tail) {
+                sqlite3_stmt* statement = nullptr;
+                rc = sqlite3_prepare_v2(c.handle, tail, -1, &statement, &tail);
+                if (rc != SQLITE_OK || statement == nullptr) break;  // an error, or only blanks left
+                const int parameters = sqlite3_bind_parameter_count(statement);
+                for (int i = 1; i <= parameters; ++i) {
+                    if (nextValue < values.size()) {
+                        values[nextValue++].bind(statement, i);
+                    } else {
+                        sqlite3_bind_null(statement, i);
+                    }
+                }
+                int step;
+                while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
+                    if (!rows) continue;
+                    cSQLRow row;
+                    const int columns = sqlite3_column_count(statement);
+                    row.reserve(static_cast<std::size_t>(columns));
+                    for (int col = 0; col < columns; ++col) {
+                        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, col));
+                        cLString8 value;
+                        if (text) value.appendChars(text, sqlite3_column_bytes(statement, col));
+                        row.push_back(std::move(value));
+                    }
+                    rows->push_back(std::move(row));
+                }
+                if (step != SQLITE_DONE) rc = step;
+                sqlite3_finalize(statement);
+            }
+            if (rc == SQLITE_OK && lastRowidOut) *lastRowidOut = sqlite3_last_insert_rowid(c.handle);
+        }
+    }
+    if (rcOut) *rcOut = rc;
+    if (rc != SQLITE_OK && report) reportError(rc);
+    return rc == SQLITE_OK;
+}
+
+bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool report) {
+    Connection& c = connection();
+    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report)) return false;
+    if (work() && exec("COMMIT", {}, nullptr, report)) return true;
+    exec("ROLLBACK");
+    return false;
+}
+
+cLString8 cSQLiteDbBase::escapeSql(const cLString8& text) {
+    cLString8 out;
+    out.reserve(text.length() + 1);
+    for (std::int32_t i = 0; i < text.length(); ++i) {
+        out.appendChar(text.chars()[i]);
+        if (text.chars()[i] == '\'') out.appendChar('\'');
+    }
+    return out;
+}
+
+const char* cSQLiteDbBase::messageForCode(int code) {
+    if (code < -1 || code > 26) return kNoInformation;
+    return kMessages[code + 1];
+}
+
+cLString16 cSQLiteDbBase::composeErrorReport(int code) {
+    Connection& c = connection();
+    std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    if (code == 0 && c.handle) code = sqlite3_errcode(c.handle);
+    if (code == 0) return cLString16();
+    cLString8 text("Error ");
+    text.formatInt32(code, 10, true);
+    text.appendCStr(" accessing database \"");
+    text.append(cLString8(c.path));
+    text.appendCStr("\"\r\n\r\n");
+    text.appendCStr(messageForCode(code));
+    const char* sqliteMessage = c.handle ? sqlite3_errmsg(c.handle) : nullptr;
+    if (sqliteMessage && std::strcmp(sqliteMessage, "not an error") != 0) {
+        text.appendCStr("\r\n\r\n");
+        text.appendCStr(sqliteMessage);
+    }
+    return cLString16(text);
+}
+
+void cSQLiteDbBase::reportError(int code) {
+    const cLString16 text = composeErrorReport(code);
+    if (text.isEmpty()) return;
+    cMsgBox box;
+    box.showDatabaseError(text);
+}
+
+bool cSQLiteDbBase::openOnDemand(bool& openedHere) {
+    openedHere = false;
+    if (isOpen()) return true;
+    if (!open(databasePath())) return false;
+    openedHere = true;
+    return true;
+}
+
+bool cSQLiteDbBase::hasColumn(const char* table, const char* column) {
+    cSQLRows rows;
+    if (!exec(concat({"PRAGMA table_info(", table, ")"}), {}, &rows, true)) return false;
+    for (const cSQLRow& row : rows) {
+        if (row.size() >= 2 && row[1].equalsCStr(column)) return true;
+    }
+    return false;
+}
+
+bool cSQLiteDbBase::tableHasRows(const char* table, const char* orderColumn) {
+    cSQLiteOnDemand share(*this);
+    if (!share.ok()) return false;
+    cSQLRows rows;
+    return exec(concat({"SELECT * FROM ", table, " ORDER BY ", orderColumn, " LIMIT 1 "}), {}, &rows) &&
+           !rows.empty();
+}
+
+std::int64_t cSQLiteDbBase::countRowsWhereZero(const char* table, const char* column) {
+    cSQLiteOnDemand share(*this);
+    if (!share.ok()) return 0;
+    cSQLRows rows;
+    if (!exec(concat({"SELECT COUNT(*) FROM ", table, " WHERE ", column, " = 0"}), {}, &rows) || rows.empty() ||
+        rows[0].empty())
+        return 0;
+    return rows[0][0].toInt64();
+}
+
+bool cSQLiteDbBase::updateColumnUpToTime(const char* table, const char* timeText, const char* column,
+                                         const char* timeColumn, std::int64_t number, bool onlyWhereZero) {
+    cSQLiteOnDemand share(*this);
+    if (!share.ok()) return false;
+    if (!tableHasRows(table, column)) return true;
+    cLString8 sql = concat({"UPDATE ", table, " SET ", column, " = ? WHERE ", timeColumn, " <= ? "});
+    if (onlyWhereZero) sql.append(concat({"AND ", column, " = 0 "}));
+    return exec(sql, {number, timeText}, nullptr, true);
+}
+
+bool cSQLiteDbBase::markRowSynced(const char* table, std::int64_t recid, std::int64_t serverId,
+                                  const char* uploadedTimestamp) {
+    cSQLiteOnDemand share(*this);
+    if (!share.ok()) return false;
+    return exec(concat({"UPDATE ", table, " SET serverid = ? WHERE recid = ? AND timestamp = ? "}),
+                {serverId, recid, uploadedTimestamp}, nullptr, true);
+}
+
+bool cSQLiteDbBase::deleteAllRows(const char* table) {
+    cSQLiteOnDemand share(*this);
+    return share.ok() && exec(concat({"DELETE FROM ", table, " "}));
+}
+
+bool cSQLiteDbBase::deleteRowsWhereNonZero(const char* table, const char* column) {
+    cSQLiteOnDemand share(*this);
+    return share.ok() && exec(concat({"DELETE FROM ", table, " WHERE ", column, " <> 0 "}));
+}
+
+bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report) {
+    int rc = 0;
+    if (exec(concat({"SELECT * FROM ", table.name, " WHERE 0"}), {}, nullptr, false, &rc)) {
+        cSQLRows columns;
+        if (!exec(concat({"PRAGMA table_info(", table.name, ")"}), {}, &columns, report)) return false;
+        if (static_cast<int>(columns.size()) >= table.columnCount) return true;
+        if (table.alterSql && !exec(table.alterSql, {}, nullptr, report)) return false;
+    } else if (rc == SQLITE_ERROR) {
+        if (!exec(table.createSql, {}, nullptr, report)) return false;
+    } else {
+        if (report) reportError(rc);
+        return false;
+    }
+    return table.indexSql == nullptr || exec(table.indexSql, {}, nullptr, report);
+}
+
+bool cSQLiteDbBase::checkTables(const cLString16& path, std::initializer_list<TableSchema> tables, bool report) {
+    int rc = 0;
+    if (!open(path, &rc)) {
+        if (report) reportError(rc);
+        return false;
+    }
+    for (const TableSchema& table : tables) {
+        if (!checkTable(table, report)) {
+            close();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool cSQLiteDbBase::probeTables(const cLString16& path, std::initializer_list<const char*> tables, bool report) {
+    int rc = 0;
+    if (!open(path, &rc)) {
+        if (report) reportError(rc);
+        return false;
+    }
+    for (const char* table : tables) {
+        if (!exec(concat({"SELECT * FROM ", table, " WHERE 0"}), {}, nullptr, false, &rc)) {
+            if (report && rc != SQLITE_ERROR) reportError(rc);
+            close();
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,167 @@
+// cSQLiteDbBase: the base of every user-data store, and the one process-wide SQLite connection they
+// share.
+//
+// The connection opens with the first store that opens and closes when the last share is closed;
+// a store's open and close only change the share count once the file is open. Every statement runs
+// under one process-wide statement lock, so two statements never run on the handle at once; opening
+// and closing share a second lock, so the share count and the handle never change under each other.
+//
+// Statements keep their SQL texts, but values never go into the text: a statement marks each value
+// with "?" and the caller passes the values, which are bound in order. A text with several statements
+// hands each statement as many values as it has parameters.
+//
+// Result rows come back as lists of UTF-8 strings, one per result column; NULL becomes "".
+//
+// Any thread may use a store.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <variant>
+#include <vector>
+
+#include "engine/foundation/cLStringTmpl.h"
+
+// One value bound to a "?" of a statement.
+class cSQLValue {
+public:
+    cSQLValue() = default;  // NULL
+    cSQLValue(std::int64_t value) : value_(value) {}
+    cSQLValue(std::int32_t value) : value_(std::int64_t{value}) {}
+    cSQLValue(std::uint32_t value) : value_(std::int64_t{value}) {}
+    cSQLValue(const char* text) : value_(cLString8(text)) {}
+    cSQLValue(const cLString8& text) : value_(text) {}
+    // A value bound as a blob of bytes.
+    static cSQLValue blob(const void* bytes, std::int32_t size);
+
+    void bind(sqlite3_stmt* statement, int index) const;
+
+private:
+    struct Blob {
+        std::vector<unsigned char> bytes;
+    };
+    std::variant<std::monostate, std::int64_t, cLString8, Blob> value_;
+};
+
+using cSQLValues = std::vector<cSQLValue>;
+using cSQLRow = std::vector<cLString8>;
+using cSQLRows = std::vector<cSQLRow>;
+
+class cSQLiteDbBase {
+public:
+    static constexpr const char* kDatabaseFileName = "Tavrosen Data.db";
+
+    cSQLiteDbBase() = default;
+    cSQLiteDbBase(const cSQLiteDbBase&) = delete;
+    cSQLiteDbBase& operator=(const cSQLiteDbBase&) = delete;
+    // Closes this object's share of the connection.
+    virtual ~cSQLiteDbBase();
+
+    // The engine data folder (ends with "/"), set once at start-up before any store is used.
+    static void setEngineDataFolder(const cLString16& folder);
+    static cLString16 engineDataFolder();
+
+    // The engine data folder followed by "Tavrosen Data.db".
+    virtual cLString16 databasePath() const;
+    virtual bool isOpen() const { return opened_; }
+    // "DELETE FROM <table> ", opening on demand.
+    virtual bool deleteAllRows(const char* table);
+    // "DELETE FROM <table> WHERE <column> <> 0 ", opening on demand.
+    virtual bool deleteRowsWhereNonZero(const char* table, const char* column);
+
+    // Takes a share of the connection. Only the first opener's path names the file. `rcOut` receives
+    // the SQLite result of opening the file (0 when only the count changed) and is left alone when
+    // this object was open already.
+    bool open(const cLString16& path, int* rcOut = nullptr);
+    void close();
+
+    // The raw handle, for stores that prepare statements themselves (under `statementLock`).
+    static sqlite3* connectionHandle();
+
+    // Runs the statement text (one or several statements separated by ";"), binding `values` to its
+    // "?" marks in order. Rows are appended to `rows` when given. With `report`, a failure is
+    // reported (reportError). `rcOut` gets the SQLite result code; `lastRowidOut` the last inserted
+    // row id on success. True exactly when every statement succeeded.
+    bool exec(const char* sql, const cSQLValues& values = {}, cSQLRows* rows = nullptr, bool report = false,
+              int* rcOut = nullptr, std::int64_t* lastRowidOut = nullptr);
+    bool exec(const cLString8& sql, const cSQLValues& values = {}, cSQLRows* rows = nullptr, bool report = false,
+              int* rcOut = nullptr, std::int64_t* lastRowidOut = nullptr) {
+        return exec(sql.chars(), values, rows, report, rcOut, lastRowidOut);
+    }
+
+    // Runs `work` inside one transaction: committed when it answers true, rolled back otherwise (or
+    // when the commit fails). No other thread's statement runs on the connection meanwhile.
+    bool runInTransaction(const std::function<bool()>& work, bool report = false);
+
+    // A copy of text with every "'" doubled, for the few names that must stand in SQL text.
+    static cLString8 escapeSql(const cLString8& text);
+
+    // The error report for `code` (0: the connection's current error code; nothing when that is 0
+    // too), handed to the engine's message box.
+    void reportError(int code);
+    // The report's text: "Error <code> accessing database "<path>"", the code's message and, when
+    // SQLite has one, its own message. Empty when there is nothing to report.
+    static cLString16 composeErrorReport(int code);
+    // The message of a result code (-1 to 26); "Additional information is not available." otherwise.
+    static const char* messageForCode(int code);
+
+    // "PRAGMA table_info(<table>)": whether the table has the column (exact name).
+    bool hasColumn(const char* table, const char* column);
+    // Whether "SELECT * FROM <table> ORDER BY <orderColumn> LIMIT 1 " returns a row; opens on demand.
+    bool tableHasRows(const char* table, const char* orderColumn);
+    // "SELECT COUNT(*) FROM <table> WHERE <column> = 0"; 0 when the statement fails. Opens on demand.
+    std::int64_t countRowsWhereZero(const char* table, const char* column);
+    // "UPDATE <table> SET <column> = <number> WHERE <timeColumn> <= '<timeText>' " (and, with
+    // onlyWhereZero, "AND <column> = 0 "). Succeeds without running anything on an empty table.
+    // Used to forget all sync state (time text "X", number 0); a server's acknowledgement of one
+    // upload goes through markRowSynced instead.
+    bool updateColumnUpToTime(const char* table, const char* timeText, const char* column, const char* timeColumn,
+                              std::int64_t number, bool onlyWhereZero);
+    // Gives the row `recid` the server id, unless the row changed after the upload (its timestamp
+    // differs from `uploadedTimestamp`): such a row keeps serverid 0 and is uploaded again.
+    bool markRowSynced(const char* table, std::int64_t recid, std::int64_t serverId, const char* uploadedTimestamp);
+
+    // Schema check and migration of one table: creates it when missing, adds the columns an older
+    // version lacks (when it has fewer than `columnCount`) and rebuilds its indexes after either.
+    // On failure the share is closed.
+    struct TableSchema {
+        const char* name;
+        int columnCount;
+        const char* createSql;
+        const char* alterSql;  // may be null
+        const char* indexSql;  // may be null
+    };
+    bool checkTables(const cLString16& path, std::initializer_list<TableSchema> tables, bool report);
+    // Only whether each table exists (codes other than "no such table" reported when asked).
+    bool probeTables(const cLString16& path, std::initializer_list<const char*> tables, bool report);
+
+    // For tests: the current share count of the process-wide connection.
+    static int openCount();
+
+    // Opens on demand (at databasePath) when the store is not open: answers whether it is open
+    // afterwards, and tells whether this call opened it (so the caller closes it again).
+    bool openOnDemand(bool& openedHere);
+
+private:
+    bool checkTable(const TableSchema& table, bool report);
+
+    bool opened_ = false;
+};
+
+// Closes an on-demand share when it goes out of scope.
+class cSQLiteOnDemand {
+public:
+    explicit cSQLiteOnDemand(cSQLiteDbBase& store) : store_(store) { ok_ = store_.openOnDemand(openedHere_); }
+    ~cSQLiteOnDemand() {
+        if (openedHere_) store_.close();
+    }
+    bool ok() const { return ok_; }
+
+private:
+    cSQLiteDbBase& store_;
+    bool openedHere_ = false;
+    bool ok_ = false;
+};
