@@ -1,0 +1,65 @@
+#include "search/WordStemming.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+TEST(WordStemming, PreparationAndLanguages)
+{
+    std::string word = "LORD'S";
+    std::string stem;
+    stemWordForLanguage(stem, word, kLanguageEnglish);
+    EXPECT_EQ(word, "lord");
+    EXPECT_EQ(stem, "lord");
+
+    word = "Caf\xC3\xA9s"; // accented input is stemmed on its base letters
+    stemWordForLanguage(stem, word, kLanguageEnglish);
+    EXPECT_EQ(word, "cafes");
+    EXPECT_EQ(stem, "cafe");
+
+    word = "\xC3\x81RBOLES"; // Spanish keeps its accents, lower-cased only
+    stemWordForLanguage(stem, word, kLanguageSpanish);
+    EXPECT_EQ(word, "\xC3\xA1rboles");
+    EXPECT_FALSE(stem.empty());
+    EXPECT_EQ(stem, stemWordForLanguage("\xC3\xA1rbol", kLanguageSpanish));
+
+    word = "Liebe";
+    stemWordForLanguage(stem, word, 7);
+    EXPECT_EQ(word, "liebe");
+    EXPECT_TRUE(stem.empty());
+
+    EXPECT_EQ(stemWordForLanguage("Loveth", kLanguageEnglish), "love");
+    EXPECT_EQ(prepareWordForStemming("Don't", 10), "don't"); // the apostrophe cut is English only
+    EXPECT_EQ(stemWordForLanguage("", kLanguageEnglish), "");
+}
+
+TEST(WordStemming, ConcurrentCallsGiveTheSameStems)
+{
+    stemmerMutexInitializer();
+    const std::vector<std::pair<std::string, uint16_t>> words = {
+        {"loveth", kLanguageEnglish}, {"running", kLanguageEnglish}, {"generations", kLanguageEnglish},
+        {"corriendo", kLanguageSpanish}, {"canciones", kLanguageSpanish}, {"Liebe", 7}};
+    std::vector<std::string> expected;
+    for (const auto& [w, lang] : words)
+        expected.push_back(stemWordForLanguage(w, lang));
+    std::vector<int> mismatches(8, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 500; ++i) {
+                const std::size_t k = static_cast<std::size_t>(i + t) % words.size();
+                if (stemWordForLanguage(words[k].first, words[k].second) != expected[k])
+                    ++mismatches[t];
+            }
+        });
+    for (auto& th : threads)
+        th.join();
+    for (int m : mismatches)
+        EXPECT_EQ(m, 0);
+    EXPECT_EQ(expected[0], "love");
+    EXPECT_EQ(expected[1], "run");
+    EXPECT_EQ(expected[2], "generat");
+    EXPECT_EQ(expected[5], "");
+}
