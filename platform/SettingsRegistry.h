@@ -1,0 +1,59 @@
+// Every setting of the application with its factory default, in one table, and the start-up
+// registration of those defaults (never written to the settings file: a stored value wins).
+//
+// Derived settings:
+//   "strongsColor"        registered after the table with the link colour in effect at that
+//                         moment, so Strong's numbers follow the link colour until the user
+//                         stores a colour of their own.
+//   "voiceEN" and friends filled with an installed voice of their language at every start.
+//   "installed.<file>"    set once a book that comes with the application has been installed.
+//   "syncBibleKey:<uuid>", "syncWordSync:<uuid>"  location-sync choices of one layout.
+#pragma once
+
+#include "platform/UserDefaults.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+#include <vector>
+
+enum class SettingType { Bool, Integer, Real, String };
+
+struct SettingDefault {
+    QString key;
+    SettingType type;
+    QVariant value;  // bool, qint64, double or QString, by type
+};
+
+// One installed speech voice as the speech engine lists it.
+struct SpeechVoice {
+    QString identifier;
+    QString localeIdentifier;  // such as "en_US" or "el-GR"
+};
+
+class SettingsRegistry {
+public:
+    static inline const QString kStrongsColorKey = QStringLiteral("strongsColor");
+    static inline const QString kLinkColorKey = QStringLiteral("linkColor");
+
+    // The table, in its documented order.
+    static const std::vector<SettingDefault>& table();
+    // The table as a dictionary, as registered.
+    static QVariantMap factoryDefaults();
+
+    // Registers the table, then "strongsColor" from the link colour. Once per start, before
+    // anything reads a setting.
+    static void registerDefaultsForAllPreferences(UserDefaults& defaults);
+
+    // ("voiceEN", "en"), ("voiceEL", "el"), ("voiceES", "es"), in that order.
+    static void registerSpeechSynthesisDefaults(UserDefaults& defaults, const QList<SpeechVoice>& installedVoices);
+    // Stores the first installed voice of the language when the key holds no voice or one that
+    // is no longer installed; leaves the key alone when the language has no voice at all.
+    static void registerSpeechSynthesisDefault(UserDefaults& defaults, const QString& key, const QString& language,
+                                               const QList<SpeechVoice>& installedVoices);
+
+    static QString installedBookKey(const QString& fileName);
+    static QString syncBibleKey(const QString& layoutUuid);
+    static QString syncWordSyncKey(const QString& layoutUuid);
+};

@@ -1,0 +1,324 @@
+#include "platform/UserDefaults.h"
+
+#include "platform/AppFolders.h"
+#include "platform/VariantKinds.h"
+
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+// QSettings reads "/" as a group separator and "\" as one too; keys keep both characters by
+// escaping them (and the escape character) before QSettings sees them.
+QString storageKey(const QString& key)
+{
+    QString out;
+    out.reserve(key.size());
+    for (QChar c : key) {
+        if (c == QLatin1Char('%'))
+            out += QStringLiteral("%25");
+        else if (c == QLatin1Char('/'))
+            out += QStringLiteral("%2F");
+        else if (c == QLatin1Char('\\'))
+            out += QStringLiteral("%5C");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString keyFromStorage(const QString& stored)
+{
+    QString out = stored;
+    out.replace(QStringLiteral("%2F"), QStringLiteral("/"));
+    out.replace(QStringLiteral("%5C"), QStringLiteral("\\"));
+    out.replace(QStringLiteral("%25"), QStringLiteral("%"));
+    return out;
+}
+
+
+qint64 saturatingTruncate(double d)
+{
+    if (std::isnan(d))
+        return 0;
+    if (d >= 9223372036854775807.0)
+        return std::numeric_limits<qint64>::max();
+    if (d <= -9223372036854775808.0)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(d);
+}
+
+qsizetype skipSpace(const QString& s, qsizetype i)
+{
+    while (i < s.size() && s[i].isSpace())
+        ++i;
+    return i;
+}
+
+bool stringBool(const QString& s)
+{
+    qsizetype i = skipSpace(s, 0);
+    if (i >= s.size())
+        return false;
+    const QChar c = s[i];
+    if (c == QLatin1Char('Y') || c == QLatin1Char('y') || c == QLatin1Char('T') || c == QLatin1Char('t'))
+        return true;
+    if (c == QLatin1Char('+') || c == QLatin1Char('-'))
+        ++i;
+    while (i < s.size() && s[i] == QLatin1Char('0'))
+        ++i;
+    return i < s.size() && s[i] >= QLatin1Char('1') && s[i] <= QLatin1Char('9');
+}
+
+qint64 stringInteger(const QString& s)
+{
+    qsizetype i = skipSpace(s, 0);
+    bool negative = false;
+    if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) {
+        negative = s[i] == QLatin1Char('-');
+        ++i;
+    }
+    // Accumulated as a negative number, whose range includes INT64_MIN.
+    qint64 value = 0;
+    bool overflow = false;
+    for (; i < s.size() && s[i] >= QLatin1Char('0') && s[i] <= QLatin1Char('9'); ++i) {
+        const int digit = s[i].unicode() - u'0';
+        if (value < (std::numeric_limits<qint64>::min() + digit) / 10) {
+            overflow = true;
+            continue;
+        }
+        value = value * 10 - digit;
+    }
+    if (overflow)
+        return negative ? std::numeric_limits<qint64>::min() : std::numeric_limits<qint64>::max();
+    if (negative)
+        return value;
+    return value == std::numeric_limits<qint64>::min() ? std::numeric_limits<qint64>::max() : -value;
+}
+
+double stringDouble(const QString& s)
+{
+    // The longest prefix of the form [sign] digits [. digits] [e [sign] digits], in the C locale.
+    const QString t = s.mid(skipSpace(s, 0));
+    qsizetype i = 0;
+    auto digits = [&] {
+        const qsizetype start = i;
+        while (i < t.size() && t[i] >= QLatin1Char('0') && t[i] <= QLatin1Char('9'))
+            ++i;
+        return i - start;
+    };
+    if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+        ++i;
+    qsizetype mantissa = digits();
+    if (i < t.size() && t[i] == QLatin1Char('.')) {
+        ++i;
+        mantissa += digits();
+    }
+    if (mantissa == 0)
+        return 0.0;
+    qsizetype end = i;
+    if (i < t.size() && (t[i] == QLatin1Char('e') || t[i] == QLatin1Char('E'))) {
+        ++i;
+        if (i < t.size() && (t[i] == QLatin1Char('+') || t[i] == QLatin1Char('-')))
+            ++i;
+        if (digits() > 0)
+            end = i;
+    }
+    const QByteArray number = t.left(end).toLatin1();
+    return std::strtod(number.constData(), nullptr);
+}
+
+std::mutex g_standardMutex;
+std::shared_ptr<UserDefaults> g_standard;
+
+}  // namespace
+
+UserDefaults::UserDefaults(const QString& filePath)
+    : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
+{
+    // QSettings would write pending changes later from an event on its own thread, outside our
+    // lock. Without a thread it gets no events; every change is written at once instead.
+    m_settings->moveToThread(nullptr);
+}
+
+UserDefaults::~UserDefaults()
+{
+    std::lock_guard lock(m_mutex);
+    m_settings->sync();
+}
+
+UserDefaults& UserDefaults::standardUserDefaults()
+{
+    std::lock_guard lock(g_standardMutex);
+    if (!g_standard)
+        g_standard = std::make_shared<UserDefaults>(defaultFilePath());
+    return *g_standard;
+}
+
+void UserDefaults::setStandardUserDefaults(std::shared_ptr<UserDefaults> defaults)
+{
+    std::lock_guard lock(g_standardMutex);
+    g_standard = std::move(defaults);
+}
+
+QString UserDefaults::defaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
+        + AppFolders::bundleIdentifier() + QStringLiteral(".conf");
+}
+
+QString UserDefaults::filePath() const { return m_settings->fileName(); }
+
+void UserDefaults::registerDefaults(const QVariantMap& defaults)
+{
+    std::lock_guard lock(m_mutex);
+    for (auto it = defaults.begin(); it != defaults.end(); ++it)
+        m_registered.insert(it.key(), it.value());
+}
+
+QVariantMap UserDefaults::registeredDefaults() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_registered;
+}
+
+QVariant UserDefaults::lookup(const QString& key) const
+{
+    std::lock_guard lock(m_mutex);
+    const QVariant stored = m_settings->value(storageKey(key));
+    return stored.isValid() ? stored : m_registered.value(key);
+}
+
+QVariant UserDefaults::objectForKey(const QString& key) const { return lookup(key); }
+QString UserDefaults::stringForKey(const QString& key) const { return stringFromValue(lookup(key)); }
+bool UserDefaults::boolForKey(const QString& key) const { return boolFromValue(lookup(key)); }
+qint64 UserDefaults::integerForKey(const QString& key) const { return integerFromValue(lookup(key)); }
+double UserDefaults::doubleForKey(const QString& key) const { return doubleFromValue(lookup(key)); }
+float UserDefaults::floatForKey(const QString& key) const { return static_cast<float>(doubleForKey(key)); }
+
+QVariantList UserDefaults::arrayForKey(const QString& key) const
+{
+    const QVariant v = lookup(key);
+    return isArrayVariant(v) ? v.toList() : QVariantList();
+}
+
+QVariantMap UserDefaults::dictionaryForKey(const QString& key) const
+{
+    const QVariant v = lookup(key);
+    return v.typeId() == QMetaType::QVariantMap ? v.toMap() : QVariantMap();
+}
+
+QByteArray UserDefaults::dataForKey(const QString& key) const
+{
+    const QVariant v = lookup(key);
+    return v.typeId() == QMetaType::QByteArray ? v.toByteArray() : QByteArray();
+}
+
+bool UserDefaults::hasStoredValue(const QString& key) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_settings->contains(storageKey(key));
+}
+
+QStringList UserDefaults::storedKeys() const
+{
+    std::lock_guard lock(m_mutex);
+    QStringList keys;
+    for (const QString& k : m_settings->allKeys())
+        keys.append(keyFromStorage(k));
+    return keys;
+}
+
+void UserDefaults::setObject(const QVariant& value, const QString& key)
+{
+    const bool remove = !value.isValid() || (value.typeId() == QMetaType::QString && value.toString().isNull());
+    std::lock_guard lock(m_mutex);
+    if (remove)
+        m_settings->remove(storageKey(key));
+    else if (value.typeId() == QMetaType::Bool)
+        m_settings->setValue(storageKey(key), value.toBool() ? 1 : 0);
+    else
+        m_settings->setValue(storageKey(key), value);
+    m_settings->sync();
+}
+
+void UserDefaults::setString(const QString& value, const QString& key) { setObject(value, key); }
+void UserDefaults::setBool(bool value, const QString& key) { setObject(value, key); }
+void UserDefaults::setInteger(qint64 value, const QString& key) { setObject(value, key); }
+void UserDefaults::setDouble(double value, const QString& key) { setObject(value, key); }
+void UserDefaults::setFloat(float value, const QString& key) { setObject(static_cast<double>(value), key); }
+void UserDefaults::removeObjectForKey(const QString& key) { setObject(QVariant(), key); }
+
+void UserDefaults::removePersistentDomain()
+{
+    std::lock_guard lock(m_mutex);
+    m_settings->clear();
+    m_settings->sync();
+}
+
+bool UserDefaults::synchronize()
+{
+    std::lock_guard lock(m_mutex);
+    m_settings->sync();
+    return m_settings->status() == QSettings::NoError;
+}
+
+bool UserDefaults::boolFromValue(const QVariant& v)
+{
+    const int type = v.typeId();
+    if (type == QMetaType::Bool)
+        return v.toBool();
+    if (isIntegerVariant(v))
+        return v.toLongLong() != 0;
+    if (isRealVariant(v))
+        return v.toDouble() != 0.0;
+    if (type == QMetaType::QString)
+        return stringBool(v.toString());
+    return false;
+}
+
+qint64 UserDefaults::integerFromValue(const QVariant& v)
+{
+    const int type = v.typeId();
+    if (type == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    if (type == QMetaType::ULongLong || type == QMetaType::ULong) {
+        const quint64 u = v.toULongLong();
+        return u > quint64(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max() : qint64(u);
+    }
+    if (isIntegerVariant(v))
+        return v.toLongLong();
+    if (isRealVariant(v))
+        return saturatingTruncate(v.toDouble());
+    if (type == QMetaType::QString)
+        return stringInteger(v.toString());
+    return 0;
+}
+
+double UserDefaults::doubleFromValue(const QVariant& v)
+{
+    const int type = v.typeId();
+    if (type == QMetaType::Bool)
+        return v.toBool() ? 1.0 : 0.0;
+    if (isIntegerVariant(v) || isRealVariant(v))
+        return v.toDouble();
+    if (type == QMetaType::QString)
+        return stringDouble(v.toString());
+    return 0.0;
+}
+
+QString UserDefaults::stringFromValue(const QVariant& v)
+{
+    const int type = v.typeId();
+    if (type == QMetaType::QString)
+        return v.toString();
+    if (type == QMetaType::Bool)
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
+    if (isIntegerVariant(v) || isRealVariant(v))
+        return v.toString();
+    return QString();
+}

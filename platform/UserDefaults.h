@@ -1,0 +1,96 @@
+// The application's settings: stored values in a QSettings file over a registration domain of
+// factory defaults kept in memory only.
+//
+// A read looks at the stored value first, then the registered default. Typed reads coerce as
+// the platform's defaults store does:
+//   bool     a number is YES when not zero; a string is YES when it begins (after white space)
+//            with Y, y, T or t, or with an optional sign, zeros and then a digit 1-9
+//            ("YES", "true", "1", "  +007"); everything else, and a missing key, is NO.
+//   integer  a number (a real is truncated towards zero, a bool is 0 or 1); a string's leading
+//            decimal integer after white space and an optional sign ("12345", " 42px" -> 42,
+//            "1.9" -> 1), clamped to the 64-bit range; 0 otherwise.
+//   real     a number; a string's leading decimal number ("1.5e3x" -> 1500); 0 otherwise.
+//   string   a string as it is, a number as its decimal text (a stored bool is "1" or "0");
+//            null for containers, data and missing keys.
+//   array, dictionary, data: the value when it is of that kind, else empty.
+// The settings file keeps text, so a stored number reads back through objectForKey as its
+// text after a restart; the typed reads give the same answer before and after.
+//
+// Storing an invalid QVariant or a null QString removes the key (the registered default shows
+// through again); an empty string is stored as such. Bools are stored as the integers 1 and 0.
+//
+// Every change is written to the file (atomically) before the setter returns.
+//
+// The standard instance's file is "<bundle identifier>.conf" in the XDG config folder
+// ($XDG_CONFIG_HOME, so tests redirect it). Thread-safe.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include <memory>
+#include <mutex>
+
+class QSettings;
+
+class UserDefaults {
+public:
+    explicit UserDefaults(const QString& filePath);
+    ~UserDefaults();
+    UserDefaults(const UserDefaults&) = delete;
+    UserDefaults& operator=(const UserDefaults&) = delete;
+
+    static UserDefaults& standardUserDefaults();
+    // Replaces the standard instance (tests); null makes the next call open the default file.
+    static void setStandardUserDefaults(std::shared_ptr<UserDefaults> defaults);
+    static QString defaultFilePath();
+
+    QString filePath() const;
+
+    // Adds to the registration domain (a later registration of a key replaces the earlier).
+    void registerDefaults(const QVariantMap& defaults);
+    QVariantMap registeredDefaults() const;
+
+    QVariant objectForKey(const QString& key) const;
+    QString stringForKey(const QString& key) const;
+    bool boolForKey(const QString& key) const;
+    qint64 integerForKey(const QString& key) const;
+    double doubleForKey(const QString& key) const;
+    float floatForKey(const QString& key) const;
+    QVariantList arrayForKey(const QString& key) const;
+    QVariantMap dictionaryForKey(const QString& key) const;
+    QByteArray dataForKey(const QString& key) const;
+
+    // True when a value is stored under the key (not merely registered).
+    bool hasStoredValue(const QString& key) const;
+    QStringList storedKeys() const;
+
+    void setObject(const QVariant& value, const QString& key);
+    void setString(const QString& value, const QString& key);
+    void setBool(bool value, const QString& key);
+    void setInteger(qint64 value, const QString& key);
+    void setDouble(double value, const QString& key);
+    void setFloat(float value, const QString& key);
+    void removeObjectForKey(const QString& key);
+
+    // Removes every stored value of the application (the registered defaults stay).
+    void removePersistentDomain();
+    // Reads changes made to the file by others; false when the file cannot be read or written.
+    bool synchronize();
+
+    // The coercions above, for values read elsewhere.
+    static bool boolFromValue(const QVariant& value);
+    static qint64 integerFromValue(const QVariant& value);
+    static double doubleFromValue(const QVariant& value);
+    static QString stringFromValue(const QVariant& value);
+
+private:
+    QVariant lookup(const QString& key) const;
+
+    mutable std::mutex m_mutex;
+    std::unique_ptr<QSettings> m_settings;
+    QVariantMap m_registered;
+};

@@ -1,0 +1,251 @@
+#include "platform/PropertyList.h"
+
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QFile>
+#include <QSize>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+QVariant roundTrip(const QVariant& v)
+{
+    PropertyList::Error error;
+    const QByteArray xml = PropertyList::toXml(v, &error);
+    EXPECT_EQ(error.status, PropertyList::Status::Ok) << error.message.toStdString();
+    const QVariant back = PropertyList::fromXml(xml, &error);
+    EXPECT_EQ(error.status, PropertyList::Status::Ok) << error.message.toStdString();
+    return back;
+}
+
+QByteArray wrap(const QByteArray& body)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + body + "\n</plist>\n";
+}
+
+TEST(PropertyListTest, EveryValueKindRoundTrips)
+{
+    const QDateTime date(QDate(2024, 2, 29), QTime(23, 59, 58), QTimeZone::utc());
+    const QVariantMap inner{{"list", QVariantList{1, "two", QVariantList{3.5, false}}}, {"empty", QVariantMap()}};
+    const QVariantMap value{
+        {"text", QString::fromUtf8("Ἐν ἀρχῇ ἦν ὁ λόγος — בְּרֵאשִׁית 😀 <&> \"q\"")},
+        {"lines", QStringLiteral("tab\there\nnew line\r\ncarriage\rdel\x7f end  ")},
+        {"empty", QString("")},
+        {"max", std::numeric_limits<qint64>::max()},
+        {"min", std::numeric_limits<qint64>::min()},
+        {"negative", qint64(-5)},
+        {"real", 0.1},
+        {"true", true},
+        {"false", false},
+        {"data", QByteArray("\x00\x01\xff binary", 10)},
+        {"date", date},
+        {"nested", inner},
+        {QString::fromUtf8("ключ & <key>"), QVariantList()},
+    };
+    const QVariant back = roundTrip(value);
+    EXPECT_EQ(back, QVariant(value));
+    const QVariantMap m = back.toMap();
+    EXPECT_EQ(m.value("max").typeId(), QMetaType::LongLong);
+    EXPECT_EQ(m.value("true").typeId(), QMetaType::Bool);
+    EXPECT_EQ(m.value("date").toDateTime(), date);
+    EXPECT_EQ(m.value("data").toByteArray().size(), 10);
+}
+
+TEST(PropertyListTest, Float32AndWideIntegersSurviveExactly)
+{
+    const float f = 123.456f;
+    const QVariant back
+        = roundTrip(QVariantList {f, 3.4028234663852886e38, quint64(18446744073709551615ull), uint(7)});
+    const QVariantList l = back.toList();
+    ASSERT_EQ(l.size(), 4);
+    EXPECT_EQ(static_cast<float>(l[0].toDouble()), f);
+    EXPECT_NE(l[0].toDouble(), 123.456);  // it is the float's value, not the decimal text
+    EXPECT_EQ(static_cast<float>(l[1].toDouble()), std::numeric_limits<float>::max());
+    EXPECT_EQ(l[2].toLongLong(), -1);     // same 64 bits
+    EXPECT_EQ(l[2].toULongLong(), 18446744073709551615ull);
+    EXPECT_EQ(l[3].toLongLong(), 7);
+}
+
+TEST(PropertyListTest, WritesTheStandardXmlForm)
+{
+    const QByteArray xml = PropertyList::toXml(QVariantMap{{"a", 1}, {"b", "x<y"}});
+    EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
+    EXPECT_TRUE(xml.contains("<key>a</key>\n\t<integer>1</integer>")) << xml.constData();
+    EXPECT_TRUE(xml.contains("<string>x&lt;y</string>"));
+    EXPECT_TRUE(PropertyList::toXml(QString("a\rb")).contains("<string>a&#13;b</string>"));
+}
+
+TEST(PropertyListTest, DatesKeepWholeSecondsWithinRange)
+{
+    const QDateTime withMs(QDate(1999, 12, 31), QTime(12, 0, 0, 999), QTimeZone::utc());
+    EXPECT_EQ(roundTrip(withMs).toDateTime(), withMs.addMSecs(-999));
+    const QDateTime before(QDate(1960, 1, 1), QTime(0, 0, 0, 500), QTimeZone::utc());
+    EXPECT_EQ(roundTrip(before).toDateTime(), before.addMSecs(-500));
+
+    PropertyList::Error error;
+    EXPECT_TRUE(PropertyList::toXml(QDateTime(QDate(2100, 1, 1), QTime(0, 0), QTimeZone::utc()), &error).isEmpty());
+    EXPECT_EQ(error.status, PropertyList::Status::UnsupportedValue);
+}
+
+TEST(PropertyListTest, RefusesValuesItCannotWrite)
+{
+    struct Case {
+        QVariant value;
+        const char* where;
+    };
+    const Case cases[] = {
+        {QVariantMap{{"ok", 1}, {"bad", QString("bell\x07")}}, "bad"},
+        {QVariantMap{{QString("k\x01"), 1}}, "k"},
+        {QVariantList{1, QVariant()}, "1"},
+        {QVariantMap{{"point", QVariant::fromValue(QSize(1, 2))}}, "point"},
+        {QString(QChar(0xFFFF)), ""},
+        {QDateTime(), ""},
+    };
+    for (const Case& c : cases) {
+        PropertyList::Error error;
+        EXPECT_TRUE(PropertyList::toXml(c.value, &error).isEmpty());
+        EXPECT_EQ(error.status, PropertyList::Status::UnsupportedValue);
+        EXPECT_TRUE(error.message.contains(c.where)) << error.message.toStdString();
+    }
+}
+
+TEST(PropertyListTest, RejectsMalformedInputWithoutCrashing)
+{
+    const QByteArray bad[] = {
+        "",
+        "not xml at all",
+        "<plist>",
+        wrap("<dict><key>a</key><string>x</dict>"),
+        wrap("<string>&bogus;</string>"),
+        wrap("<string>&#0;</string>"),
+        QByteArray("\x00\x01\x02", 3),
+        wrap("<integer>99999999999999999999999</integer>"),
+        wrap("<integer>-9223372036854775809</integer>"),
+        wrap("<integer>-</integer>"),
+        wrap("<integer>0x10</integer>"),
+        wrap("<integer>12abc</integer>"),
+        wrap("<real>1.2.3</real>"),
+        wrap("<date>bad</date>"),
+        wrap("<date>2100-01-01T00:00:00Z</date>"),
+        wrap("<date>2020-13-01T00:00:00Z</date>"),
+        wrap("<data>!!!</data>"),
+        wrap("<true>x</true>"),
+        wrap("<dict><key>a</key></dict>"),
+        wrap("<dict><string>a</string><string>b</string></dict>"),
+        wrap("<dict><key>a<b/></key><string>b</string></dict>"),
+        wrap("<string>a</string><string>b</string>"),
+        wrap("<unknown/>"),
+        wrap("text"),
+        "<array><string>no plist element</string></array>",
+        "bplist00\x01\x02\x03",
+    };
+    for (const QByteArray& b : bad) {
+        PropertyList::Error error;
+        EXPECT_FALSE(PropertyList::fromXml(b, &error).isValid()) << b.constData();
+        EXPECT_EQ(error.status, PropertyList::Status::Malformed);
+    }
+}
+
+TEST(PropertyListTest, ReadsWhatOtherWritersProduce)
+{
+    const QByteArray xml = wrap(
+        "<!-- a comment --><dict>\n  <key>n</key> <integer> +42 </integer>\n"
+        "  <key>u</key><integer>18446744073709551615</integer>\n"
+        "  <key>r</key><real>-1.5E2</real><key>i</key><real>+infinity</real>\n"
+        "  <key>s</key><string><![CDATA[<raw> & text]]></string>\n"
+        "  <key>d</key><data>\n  AAEC\n  /w==\n</data>\n"
+        "  <key>t</key><date>2001-01-01T00:00:00Z</date><key>e</key><string/><key>f</key><false/>\n"
+        "</dict>");
+    PropertyList::Error error;
+    const QVariantMap m = PropertyList::fromXml(xml, &error).toMap();
+    ASSERT_EQ(error.status, PropertyList::Status::Ok) << error.message.toStdString();
+    EXPECT_EQ(m.value("n").toLongLong(), 42);
+    EXPECT_EQ(m.value("u").toLongLong(), -1);
+    EXPECT_EQ(m.value("r").toDouble(), -150.0);
+    EXPECT_TRUE(std::isinf(m.value("i").toDouble()));
+    EXPECT_EQ(m.value("s").toString(), "<raw> & text");
+    EXPECT_EQ(m.value("d").toByteArray(), QByteArray("\x00\x01\x02\xff", 4));
+    EXPECT_EQ(m.value("t").toDateTime(), QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc()));
+    EXPECT_EQ(m.value("e"), QVariant(QString("")));
+    EXPECT_EQ(m.value("f"), QVariant(false));
+}
+
+TEST(PropertyListTest, BoundsNestingAndSize)
+{
+    QByteArray deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<array>";
+    for (int i = 0; i < 100000; ++i)
+        deep += "</array>";
+    PropertyList::Error error;
+    EXPECT_FALSE(PropertyList::fromXml(wrap(deep), &error).isValid());
+    EXPECT_EQ(error.status, PropertyList::Status::TooDeep);
+
+    QByteArray ok;
+    for (int i = 1; i < PropertyList::kMaxDepth; ++i)
+        ok += "<array>";
+    ok += "<dict/><array/>";
+    for (int i = 1; i < PropertyList::kMaxDepth; ++i)
+        ok += "</array>";
+    EXPECT_TRUE(PropertyList::fromXml(wrap(ok), &error).isValid()) << error.message.toStdString();
+    EXPECT_FALSE(PropertyList::fromXml(wrap("<array>" + ok + "</array>"), &error).isValid());
+    EXPECT_EQ(error.status, PropertyList::Status::TooDeep);
+
+    QVariant deepest = QVariantList{1};
+    for (int i = 1; i < PropertyList::kMaxDepth; ++i)
+        deepest = QVariantList{deepest};
+    EXPECT_FALSE(PropertyList::toXml(deepest, &error).isEmpty()) << error.message.toStdString();
+    EXPECT_TRUE(PropertyList::toXml(QVariantList{deepest}, &error).isEmpty());
+    EXPECT_EQ(error.status, PropertyList::Status::TooDeep);
+
+    // Entities that expand exponentially are refused by the XML reader, not expanded.
+    QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aaaaaaaaaa\">";
+    for (char c = 'b'; c <= 'k'; ++c)
+        laughs += QByteArray("<!ENTITY ") + c + " \""
+            + QByteArray(10, '&').replace("&", QByteArray("&") + char(c - 1) + ";") + "\">";
+    laughs += "]><plist><string>&k;</string></plist>";
+    EXPECT_FALSE(PropertyList::fromXml(laughs, &error).isValid());
+    EXPECT_EQ(error.status, PropertyList::Status::Malformed);
+
+    EXPECT_FALSE(PropertyList::fromXml(QByteArray(PropertyList::kMaxInputBytes + 1, ' '), &error).isValid());
+    EXPECT_EQ(error.status, PropertyList::Status::TooLarge);
+}
+
+TEST(PropertyListTest, FilesAreWrittenWholeAndReadBack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sub/folder/list.plist");
+    PropertyList::Error error;
+    EXPECT_FALSE(PropertyList::readFile(path, &error).isValid());
+    EXPECT_EQ(error.status, PropertyList::Status::FileNotFound);
+
+    ASSERT_TRUE(PropertyList::writeFile(path, QVariantMap{{"v", 1}}, &error)) << error.message.toStdString();
+    EXPECT_EQ(PropertyList::readFile(path, &error), QVariant(QVariantMap{{"v", qint64(1)}}));
+
+    // A value that cannot be written leaves the previous file untouched.
+    EXPECT_FALSE(PropertyList::writeFile(path, QVariantMap{{"v", QVariant()}}, &error));
+    EXPECT_EQ(PropertyList::readFile(path, &error).toMap().value("v").toInt(), 1);
+
+    // A file cut short is refused.
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray whole = f.readAll();
+    f.close();
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(whole.left(whole.size() / 2));
+    f.close();
+    EXPECT_FALSE(PropertyList::readFile(path, &error).isValid());
+    EXPECT_EQ(error.status, PropertyList::Status::Malformed);
+    EXPECT_TRUE(error.message.contains(path));
+
+    // A folder in the way of the file is a write failure, not a crash.
+    EXPECT_FALSE(PropertyList::writeFile(dir.path(), QVariantMap{{"v", 1}}, &error));
+    EXPECT_EQ(error.status, PropertyList::Status::WriteFailed);
+}
+
+}  // namespace

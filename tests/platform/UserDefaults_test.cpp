@@ -1,0 +1,201 @@
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <limits>
+#include <thread>
+#include <vector>
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath("defaults.conf"); }
+};
+
+TEST_F(UserDefaultsTest, StringsCoerceToBooleansAsThePlatformDoes)
+{
+    UserDefaults d(path());
+    const std::pair<const char*, bool> cases[] = {
+        {"YES", true},  {"yes", true},   {"true", true},  {"T", true},      {"y", true},      {"1", true},
+        {"  +007", true}, {"-1", true},  {"9 lives", true}, {"NO", false},  {"false", false}, {"0", false},
+        {"000", false}, {"", false},     {"  ", false},   {"-0", false},    {"x1", false},    {"0.5", false},
+    };
+    for (const auto& [text, expected] : cases) {
+        d.setString(QString::fromLatin1(text), "k");
+        EXPECT_EQ(d.boolForKey("k"), expected) << text;
+    }
+    d.setObject(2.5, "k");
+    EXPECT_TRUE(d.boolForKey("k"));
+    d.setObject(0.0, "k");
+    EXPECT_FALSE(d.boolForKey("k"));
+    d.setObject(QVariantList{1}, "k");
+    EXPECT_FALSE(d.boolForKey("k"));
+}
+
+TEST_F(UserDefaultsTest, StringsAndRealsCoerceToNumbers)
+{
+    UserDefaults d(path());
+    const std::pair<const char*, qint64> ints[] = {
+        {"12345", 12345}, {" 42px", 42}, {"-17", -17}, {"+8", 8}, {"1.9", 1}, {"abc", 0}, {"", 0},
+        {"99999999999999999999", std::numeric_limits<qint64>::max()},
+        {"-9223372036854775808", std::numeric_limits<qint64>::min()},
+        {"-99999999999999999999", std::numeric_limits<qint64>::min()},
+    };
+    for (const auto& [text, expected] : ints) {
+        d.setString(QString::fromLatin1(text), "n");
+        EXPECT_EQ(d.integerForKey("n"), expected) << text;
+    }
+    const std::pair<const char*, double> reals[] = {
+        {"1.5e3x", 1500.0}, {" -0.25", -0.25}, {".5", 0.5}, {"7.", 7.0}, {"2e", 2.0}, {"e5", 0.0}, {"x", 0.0},
+    };
+    for (const auto& [text, expected] : reals) {
+        d.setString(QString::fromLatin1(text), "r");
+        EXPECT_EQ(d.doubleForKey("r"), expected) << text;
+    }
+    d.setDouble(-2.9, "r");
+    EXPECT_EQ(d.integerForKey("r"), -2);
+    d.setDouble(1e300, "r");
+    EXPECT_EQ(d.integerForKey("r"), std::numeric_limits<qint64>::max());
+    d.setBool(true, "b");
+    EXPECT_EQ(d.integerForKey("b"), 1);
+    EXPECT_EQ(d.doubleForKey("b"), 1.0);
+    EXPECT_EQ(d.stringForKey("b"), "1");
+    d.setInteger(3600000, "i");
+    EXPECT_EQ(d.stringForKey("i"), "3600000");
+    d.setFloat(1.2f, "f");
+    EXPECT_EQ(d.floatForKey("f"), 1.2f);
+}
+
+TEST_F(UserDefaultsTest, MissingKeysReadAsRegisteredDefaultOrZero)
+{
+    UserDefaults d(path());
+    EXPECT_FALSE(d.boolForKey("none"));
+    EXPECT_EQ(d.integerForKey("none"), 0);
+    EXPECT_EQ(d.doubleForKey("none"), 0.0);
+    EXPECT_TRUE(d.stringForKey("none").isNull());
+    EXPECT_FALSE(d.objectForKey("none").isValid());
+    EXPECT_TRUE(d.arrayForKey("none").isEmpty());
+
+    d.registerDefaults({{"size", qint64(12)}, {"color", "#0000CC"}, {"on", true}});
+    d.registerDefaults({{"size", qint64(14)}});
+    EXPECT_EQ(d.integerForKey("size"), 14);
+    EXPECT_EQ(d.stringForKey("color"), "#0000CC");
+    EXPECT_EQ(d.stringForKey("on"), "1");
+
+    d.setInteger(20, "size");
+    EXPECT_EQ(d.integerForKey("size"), 20);
+    EXPECT_TRUE(d.hasStoredValue("size"));
+    d.setObject(QVariant(), "size");  // an empty value removes the key
+    EXPECT_FALSE(d.hasStoredValue("size"));
+    EXPECT_EQ(d.integerForKey("size"), 14);
+    d.setString(QString(), "color");
+    EXPECT_EQ(d.stringForKey("color"), "#0000CC");
+    d.setString("", "color");  // an empty string is a value
+    EXPECT_TRUE(d.stringForKey("color").isEmpty());
+    EXPECT_FALSE(d.stringForKey("color").isNull());
+    d.removeObjectForKey("color");
+    EXPECT_EQ(d.stringForKey("color"), "#0000CC");
+}
+
+TEST_F(UserDefaultsTest, StoredValuesPersistButRegisteredOnesDoNot)
+{
+    {
+        UserDefaults d(path());
+        d.registerDefaults({{"registered", "only in memory"}});
+        d.setBool(true, "flag");
+        d.setInteger(-5, "count");
+        d.setDouble(1.2, "lineHeight");
+        d.setString("#ff0000", "syncBibleKey:1B4E28BA-2FA1-11D2-883F-0016D3CCA427");
+        d.setString("a/b\\c%2F", "odd/key\\with%2Fescapes");
+        for (const char* key :
+             {"installed.KJV.tvk", "MASPreferences Frame Top Left", "a=b", "[x]", ";c", "#d", "General"})
+            d.setString(QString::fromLatin1(key) + " value", QString::fromLatin1(key));
+        d.setString("Ἰησοῦς", QString::fromUtf8("ключ"));
+        d.setObject(QVariantList{"x", 2}, "list");
+        d.setObject(QVariantMap{{"k", "v"}}, "dict");
+        d.setObject(QByteArray("\x01\x02", 2), "data");
+        ASSERT_TRUE(d.synchronize());
+    }
+    UserDefaults d(path());
+    EXPECT_FALSE(d.objectForKey("registered").isValid());
+    EXPECT_TRUE(d.boolForKey("flag"));
+    EXPECT_EQ(d.integerForKey("count"), -5);
+    EXPECT_EQ(d.doubleForKey("lineHeight"), 1.2);
+    EXPECT_EQ(d.stringForKey("syncBibleKey:1B4E28BA-2FA1-11D2-883F-0016D3CCA427"), "#ff0000");
+    EXPECT_EQ(d.stringForKey("odd/key\\with%2Fescapes"), "a/b\\c%2F");
+    EXPECT_EQ(d.arrayForKey("list").size(), 2);
+    EXPECT_EQ(d.dictionaryForKey("dict").value("k").toString(), "v");
+    EXPECT_EQ(d.dataForKey("data"), QByteArray("\x01\x02", 2));
+    EXPECT_TRUE(d.storedKeys().contains("odd/key\\with%2Fescapes"));
+    for (const char* key :
+         {"installed.KJV.tvk", "MASPreferences Frame Top Left", "a=b", "[x]", ";c", "#d", "General"})
+        EXPECT_EQ(d.stringForKey(QString::fromLatin1(key)), QString::fromLatin1(key) + " value") << key;
+    EXPECT_EQ(d.stringForKey(QString::fromUtf8("ключ")), "Ἰησοῦς");
+    EXPECT_EQ(d.stringForKey("list"), QString());  // containers have no string form
+}
+
+TEST_F(UserDefaultsTest, ChangesReachTheFileAtOnce)
+{
+    auto fileText = [this] {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    UserDefaults d(path());
+    d.setInteger(5, "findProximity");
+    EXPECT_TRUE(fileText().contains("findProximity=5"));
+    d.removeObjectForKey("findProximity");
+    EXPECT_FALSE(fileText().contains("findProximity"));
+}
+
+TEST_F(UserDefaultsTest, RemovingTheDomainClearsEveryStoredValue)
+{
+    {
+        UserDefaults d(path());
+        d.registerDefaults({{"autoSyncFreq", qint64(3600000)}});
+        d.setInteger(60000, "autoSyncFreq");
+        d.setString("someone", "customerID");
+        d.removePersistentDomain();
+        EXPECT_EQ(d.integerForKey("autoSyncFreq"), 3600000);
+        EXPECT_TRUE(d.storedKeys().isEmpty());
+    }
+    UserDefaults d(path());
+    EXPECT_TRUE(d.storedKeys().isEmpty());
+}
+
+TEST_F(UserDefaultsTest, StandardInstanceFollowsTheConfigFolder)
+{
+    qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
+    UserDefaults::setStandardUserDefaults(nullptr);
+    EXPECT_TRUE(UserDefaults::defaultFilePath().startsWith(dir.path()));
+    UserDefaults::standardUserDefaults().setInteger(3, "x");
+    ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize());
+    EXPECT_TRUE(QFile::exists(UserDefaults::defaultFilePath()));
+    UserDefaults::setStandardUserDefaults(nullptr);
+}
+
+TEST_F(UserDefaultsTest, ConcurrentReadsAndWrites)
+{
+    UserDefaults d(path());
+    d.registerDefaults({{"shared", qint64(1)}});
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&d, t] {
+            const QString own = QStringLiteral("key%1").arg(t);
+            for (int i = 0; i < 40; ++i) {
+                d.setInteger(i, own);
+                EXPECT_EQ(d.integerForKey(own), i);
+                EXPECT_EQ(d.integerForKey("shared"), 1);
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(d.storedKeys().size(), 4);
+}
+
+}  // namespace
