@@ -1,0 +1,227 @@
+#include "engine/references/cBibleRefTableReader.h"
+
+#include "engine/references/cBibleRefTables.h"
+
+#include <cstring>
+#include <limits>
+#include <map>
+
+namespace {
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+bool isBlankLine(const std::string& line) {
+    return line.find_first_not_of(" \t") == std::string::npos;
+}
+
+// Reads an unsigned decimal header value; false when it is not a number.
+bool parseHeaderNumber(const std::string& text, std::uint32_t& value) {
+    std::int64_t n = 0;
+    if (!cBibleRefTableReader::parseNumber(text, n) || n < 0 || n > std::numeric_limits<std::int32_t>::max())
+        return false;
+    value = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+}  // namespace
+
+cBibleRefTableReader::Line cBibleRefTableReader::nextLine(std::string& line) {
+    for (;;) {
+        line.clear();
+        if (!file_) return Line::EndOfFile;
+        int c = 0;
+        bool any = false;
+        while ((c = std::fgetc(file_)) != EOF) {
+            any = true;
+            if (c == '\n') break;
+            if (line.size() >= kMaxLineLength) return Line::TooLong;
+            line.push_back(static_cast<char>(c));
+        }
+        if (!any) return Line::EndOfFile;
+        // Line endings, trailing blanks and a leading byte-order mark are not part of a line.
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
+        if (firstLine_ && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        firstLine_ = false;
+        if (startsWith(line, "***")) continue;
+        return Line::Text;
+    }
+}
+
+cBibleRefTableReader::Row cBibleRefTableReader::splitRow(const std::string& line) {
+    Row fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = line.find(',', start);
+        std::string field = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::size_t first = field.find_first_not_of('"');
+        const std::size_t last = field.find_last_not_of('"');
+        fields.push_back(first == std::string::npos ? std::string() : field.substr(first, last - first + 1));
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return fields;
+}
+
+bool cBibleRefTableReader::parseNumber(const std::string& field, std::int64_t& value) {
+    std::size_t i = 0;
+    const std::size_t n = field.size();
+    while (i < n && (field[i] == ' ' || field[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < n && (field[i] == '-' || field[i] == '+')) negative = field[i++] == '-';
+    const std::size_t digitsStart = i;
+    std::int64_t v = 0;
+    while (i < n && field[i] >= '0' && field[i] <= '9') {
+        if (v > (std::int64_t{1} << 40)) return false;  // far beyond any table value
+        v = v * 10 + (field[i] - '0');
+        ++i;
+    }
+    if (i == digitsStart) return false;
+    while (i < n && (field[i] == ' ' || field[i] == '\t')) ++i;
+    if (i != n) return false;
+    value = negative ? -v : v;
+    return true;
+}
+
+cBibleRefTableReader::Result cBibleRefTableReader::readStrict(std::uint32_t loadedVersion,
+                                                              bool requireVersionAndCount) {
+    Result result;
+    enum class State { Outside, Header, Data } state = State::Outside;
+    bool sawVersion = false, sawCount = false, titleSkipped = false;
+    std::string line;
+    for (;;) {
+        const Line kind = nextLine(line);
+        if (kind == Line::TooLong) {
+            result.code = kBibleRefLoadMalformed;
+            return result;
+        }
+        if (kind == Line::EndOfFile) {
+            // End of file inside header or data, or no data section at all.
+            result.code = kBibleRefLoadMalformed;
+            return result;
+        }
+        switch (state) {
+        case State::Outside:
+            if (line == "+++ Header") {
+                state = State::Header;
+            } else if (line == "+++ Data") {
+                if (requireVersionAndCount && (!sawVersion || !sawCount || result.version == 0 || result.count == 0)) {
+                    result.code = kBibleRefLoadNoVersion;
+                    return result;
+                }
+                if (result.count > kMaxRows) {
+                    result.code = kBibleRefLoadMismatch;
+                    return result;
+                }
+                result.rows.reserve(result.count);
+                state = State::Data;
+            } else if (!isBlankLine(line)) {
+                result.code = kBibleRefLoadMalformed;
+                return result;
+            }
+            break;
+        case State::Header:
+            if (line == "--- End") {
+                state = State::Outside;
+            } else if (startsWith(line, "Version=")) {
+                if (!parseHeaderNumber(line.substr(8), result.version)) {
+                    result.code = requireVersionAndCount ? kBibleRefLoadNoVersion : kBibleRefLoadMalformed;
+                    return result;
+                }
+                sawVersion = true;
+                if (result.version <= loadedVersion && (result.version != 0 || !requireVersionAndCount)) {
+                    result.code = kBibleRefLoadOk;  // not newer: nothing changes
+                    return result;
+                }
+            } else if (startsWith(line, "Count=")) {
+                if (!parseHeaderNumber(line.substr(6), result.count)) {
+                    result.code = requireVersionAndCount ? kBibleRefLoadNoVersion : kBibleRefLoadMismatch;
+                    return result;
+                }
+                sawCount = true;
+            }
+            break;
+        case State::Data:
+            if (!titleSkipped) {
+                titleSkipped = true;
+                break;
+            }
+            if (line == "--- End") {
+                result.code = kBibleRefLoadOk;
+                result.newer = true;
+                return result;
+            }
+            if (isBlankLine(line)) break;
+            if (result.rows.size() >= kMaxRows) {
+                result.code = kBibleRefLoadMismatch;
+                return result;
+            }
+            result.rows.push_back(splitRow(line));
+            break;
+        }
+    }
+}
+
+cBibleRefTableReader::Result cBibleRefTableReader::readDictionary(std::uint32_t loadedVersion) {
+    Result result;
+    std::map<std::string, std::string> header;
+    std::string line;
+    for (;;) {
+        const Line kind = nextLine(line);
+        if (kind != Line::Text) {
+            result.code = kBibleRefLoadMalformed;
+            return result;
+        }
+        if (line == "--- End") break;
+        const std::size_t eq = line.find('=');
+        if (eq != std::string::npos) header[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    const auto version = header.find("Version");
+    const auto count = header.find("Count");
+    if (version == header.end() || count == header.end() || !parseHeaderNumber(version->second, result.version) ||
+        !parseHeaderNumber(count->second, result.count) || result.version == 0 || result.count == 0) {
+        result.code = kBibleRefLoadNoVersion;
+        return result;
+    }
+    if (result.version <= loadedVersion) {
+        result.code = kBibleRefLoadOk;
+        return result;
+    }
+    // Skip to the data section.
+    for (;;) {
+        const Line kind = nextLine(line);
+        if (kind != Line::Text) {
+            result.code = kBibleRefLoadMalformed;
+            return result;
+        }
+        if (line == "+++ Data") break;
+        if (!isBlankLine(line)) {
+            result.code = kBibleRefLoadMalformed;
+            return result;
+        }
+    }
+    result.rows.reserve(result.count < kMaxRows ? result.count : kMaxRows);
+    bool titleSkipped = false;
+    for (;;) {
+        const Line kind = nextLine(line);
+        if (kind == Line::TooLong) {
+            result.code = kBibleRefLoadMalformed;
+            return result;
+        }
+        if (kind == Line::EndOfFile || line == "--- End") break;
+        if (!titleSkipped) {
+            titleSkipped = true;
+            continue;
+        }
+        if (isBlankLine(line)) continue;
+        if (result.rows.size() >= kMaxRows) {
+            result.code = kBibleRefLoadMismatch;
+            return result;
+        }
+        result.rows.push_back(splitRow(line));
+    }
+    result.code = kBibleRefLoadOk;
+    result.newer = true;
+    return result;
+}

@@ -1,0 +1,60 @@
+// Reader of the reference-table files (one CSV file per table). Layout, line by line,
+// lines ending in LF or CRLF:
+//
+//   *** any text          a comment, skipped anywhere
+//   +++ Header            begins the header
+//   Version=<n>           table version, decimal
+//   Count=<n>             number of data rows, decimal
+//   --- End               ends the header, and again ends the data
+//   +++ Data              begins the data; the next non-comment line is the column titles
+//   "1","2",...           a data row: fields separated by ",", double quotes trimmed from
+//                         both ends of each field, numbers in decimal
+//
+// Two header variants exist. Most tables read "Version=" and "Count=" themselves inside
+// the header and require "--- End" after the data (readStrict). The map tables read the
+// header as a key=value dictionary up to the first "--- End" and may end their data at the
+// end of the file (readDictionary). Both stop with kBibleRefLoadOk, without reading rows,
+// when the file's version is not greater than the loaded one.
+//
+// Limits: a line longer than kMaxLineLength or more than kMaxRows data rows make the file
+// malformed or mismatched; nothing is allocated beyond what the file holds.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class cBibleRefTableReader {
+public:
+    static constexpr std::size_t kMaxLineLength = 64 * 1024;
+    static constexpr std::size_t kMaxRows = 65536;
+
+    using Row = std::vector<std::string>;
+
+    struct Result {
+        std::int32_t code = 0;        // a kBibleRefLoad... value
+        bool newer = false;           // true when rows were read and should be installed
+        std::uint32_t version = 0;
+        std::uint32_t count = 0;
+        std::vector<Row> rows;
+    };
+
+    explicit cBibleRefTableReader(std::FILE* file) : file_(file) {}
+
+    // requireVersionAndCount: false only for the book-name files.
+    Result readStrict(std::uint32_t loadedVersion, bool requireVersionAndCount);
+    Result readDictionary(std::uint32_t loadedVersion);
+
+    // Splits a data line into fields and trims the quotes.
+    static Row splitRow(const std::string& line);
+    // A decimal number with optional blanks and sign; false when the field is not one.
+    static bool parseNumber(const std::string& field, std::int64_t& value);
+
+private:
+    enum class Line { Text, EndOfFile, TooLong };
+    Line nextLine(std::string& line);  // skips comments; strips the line ending
+
+    std::FILE* file_;
+    bool firstLine_ = true;
+};
