@@ -27,11 +27,11 @@ sb_stemmer* spanishStemmer()
 
 std::string stemPrepared(const std::string& prepared, uint16_t language)
 {
-    if (language == kLanguageEnglish) {
+    if (language == kStemLanguageEnglish) {
         static const EarlyEnglishStemmer english;
         return english.stem(prepared);
     }
-    if (language != kLanguageSpanish)
+    if (language != kStemLanguageSpanish)
         return {};
     sb_stemmer* stemmer = spanishStemmer();
     if (!stemmer)
@@ -51,7 +51,7 @@ std::string prepareWordForStemming(std::string_view utf8Word, uint16_t language)
     std::u16string word = textfold::utf8ToUtf16(utf8Word);
     for (char16_t& c : word)
         c = textfold::toLowerLatin1(c);
-    if (language == kLanguageEnglish) {
+    if (language == kStemLanguageEnglish) {
         word = textfold::foldToBaseLetters(word);
         const auto apostrophe = word.find(u'\'');
         if (apostrophe != std::u16string::npos)

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-inline constexpr uint16_t kLanguageEnglish = 0x409;
-inline constexpr uint16_t kLanguageSpanish = 10;
+inline constexpr uint16_t kStemLanguageEnglish = 0x409;
+inline constexpr uint16_t kStemLanguageSpanish = 10;
 
 // Lower-cases the word by the Latin-1 tables; for English also reduces it to base
 // letters and cuts it at its first apostrophe.

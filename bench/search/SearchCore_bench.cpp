@@ -34,7 +34,7 @@ std::vector<std::string> words()
     std::vector<std::string> out;
     std::ifstream in("/usr/share/dict/words");
     for (std::string line; std::getline(in, line) && out.size() < 50000;)
-        out.push_back(prepareWordForStemming(line, kLanguageEnglish));
+        out.push_back(prepareWordForStemming(line, kStemLanguageEnglish));
     if (out.empty())
         for (const char* w : {"loveth", "generations", "running", "happily", "forest", "communion", "righteousness"})
             out.push_back(w);
@@ -126,7 +126,7 @@ void BM_StemWordForLanguage(benchmark::State& state)
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()));
 }
-BENCHMARK(BM_StemWordForLanguage)->Arg(kLanguageEnglish)->Arg(kLanguageSpanish);
+BENCHMARK(BM_StemWordForLanguage)->Arg(kStemLanguageEnglish)->Arg(kStemLanguageSpanish);
 
 void BM_MetaphoneKey(benchmark::State& state)
 {

@@ -44,7 +44,7 @@ std::vector<std::string> dictionaryWords()
     std::ifstream in("/usr/share/dict/words");
     for (std::string line; std::getline(in, line);)
         if (!line.empty())
-            words.push_back(prepareWordForStemming(line, kLanguageEnglish));
+            words.push_back(prepareWordForStemming(line, kStemLanguageEnglish));
     return words;
 }
 

@@ -10,37 +10,37 @@ TEST(WordStemming, PreparationAndLanguages)
 {
     std::string word = "LORD'S";
     std::string stem;
-    stemWordForLanguage(stem, word, kLanguageEnglish);
+    stemWordForLanguage(stem, word, kStemLanguageEnglish);
     EXPECT_EQ(word, "lord");
     EXPECT_EQ(stem, "lord");
 
     word = "Caf\xC3\xA9s"; // accented input is stemmed on its base letters
-    stemWordForLanguage(stem, word, kLanguageEnglish);
+    stemWordForLanguage(stem, word, kStemLanguageEnglish);
     EXPECT_EQ(word, "cafes");
     EXPECT_EQ(stem, "cafe");
 
     word = "\xC3\x81RBOLES"; // Spanish keeps its accents, lower-cased only
-    stemWordForLanguage(stem, word, kLanguageSpanish);
+    stemWordForLanguage(stem, word, kStemLanguageSpanish);
     EXPECT_EQ(word, "\xC3\xA1rboles");
     EXPECT_FALSE(stem.empty());
-    EXPECT_EQ(stem, stemWordForLanguage("\xC3\xA1rbol", kLanguageSpanish));
+    EXPECT_EQ(stem, stemWordForLanguage("\xC3\xA1rbol", kStemLanguageSpanish));
 
     word = "Liebe";
     stemWordForLanguage(stem, word, 7);
     EXPECT_EQ(word, "liebe");
     EXPECT_TRUE(stem.empty());
 
-    EXPECT_EQ(stemWordForLanguage("Loveth", kLanguageEnglish), "love");
+    EXPECT_EQ(stemWordForLanguage("Loveth", kStemLanguageEnglish), "love");
     EXPECT_EQ(prepareWordForStemming("Don't", 10), "don't"); // the apostrophe cut is English only
-    EXPECT_EQ(stemWordForLanguage("", kLanguageEnglish), "");
+    EXPECT_EQ(stemWordForLanguage("", kStemLanguageEnglish), "");
 }
 
 TEST(WordStemming, ConcurrentCallsGiveTheSameStems)
 {
     stemmerMutexInitializer();
     const std::vector<std::pair<std::string, uint16_t>> words = {
-        {"loveth", kLanguageEnglish}, {"running", kLanguageEnglish}, {"generations", kLanguageEnglish},
-        {"corriendo", kLanguageSpanish}, {"canciones", kLanguageSpanish}, {"Liebe", 7}};
+        {"loveth", kStemLanguageEnglish}, {"running", kStemLanguageEnglish}, {"generations", kStemLanguageEnglish},
+        {"corriendo", kStemLanguageSpanish}, {"canciones", kStemLanguageSpanish}, {"Liebe", 7}};
     std::vector<std::string> expected;
     for (const auto& [w, lang] : words)
         expected.push_back(stemWordForLanguage(w, lang));

@@ -1,0 +1,140 @@
+// One arrangement of the main window's pane area: a rectangle cut into regions by straight
+// dividers, each region showing one pane (a book pane, kind "", or the study pane, kind "study").
+//
+// Ownership: the layout owns its dividers, regions and contents. Dividers 0 to 3 are always the
+// outer top, right, bottom and left; every divider end and every region side is a member of the
+// same layout's dividers (raw, non-owning pointers). `contents` is parallel to `regions`.
+// Coordinates are points with y growing upwards. Main thread only; no locks.
+#pragma once
+
+#include "panes/layout/LayoutDivider.h"
+#include "panes/layout/LayoutRect.h"
+#include "panes/layout/LayoutRegion.h"
+#include "panes/layout/LayoutRegionContents.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+class Layout {
+public:
+    static constexpr int kArchiveVersion = 2;
+    static inline const QString kDefaultName = QStringLiteral("Untitled Layout");
+
+    // An empty layout with a fresh uuid and no dividers, regions or contents.
+    Layout();
+    ~Layout();
+    Layout(const Layout&) = delete;
+    Layout& operator=(const Layout&) = delete;
+
+    // One region filling the rectangle (a width or height that is not positive is 10000).
+    static std::unique_ptr<Layout> layoutInRect(const LayoutRect& rect, const QString& kind);
+    // Equal cells: "V" then one digit per column (cells stacked in it), any other first
+    // character then one digit per row (cells side by side). "V12": a full-height left column
+    // and a right column of two cells.
+    static std::unique_ptr<Layout> layoutWithDescriptor(const QString& descriptor, const LayoutRect& rect,
+                                                        const QString& kind);
+
+    // --- records ---
+    const std::vector<std::unique_ptr<LayoutDivider>>& dividers() const { return m_dividers; }
+    const std::vector<std::unique_ptr<LayoutRegion>>& regions() const { return m_regions; }
+    const std::vector<std::unique_ptr<LayoutRegionContents>>& contents() const { return m_contents; }
+    void setDividers(std::vector<std::unique_ptr<LayoutDivider>> dividers);
+    void setRegions(std::vector<std::unique_ptr<LayoutRegion>> regions);
+    void setContents(std::vector<std::unique_ptr<LayoutRegionContents>> contents);
+    LayoutDivider* dividerAt(size_t i) const { return i < m_dividers.size() ? m_dividers[i].get() : nullptr; }
+    LayoutRegion* regionAt(size_t i) const { return i < m_regions.size() ? m_regions[i].get() : nullptr; }
+    LayoutRegionContents* contentsAt(size_t i) const
+    {
+        return i < m_contents.size() ? m_contents[i].get() : nullptr;
+    }
+    // Outer dividers by side (LayoutRegion::Side); null in an empty layout.
+    LayoutDivider* outerDivider(int side) const { return dividerAt(static_cast<size_t>(side)); }
+
+    QString name() const { return m_name; }
+    void setName(const QString& name) { m_name = name; }
+    QString uuidString() const { return m_uuidString; }
+    void setUuidString(const QString& uuid) { m_uuidString = uuid; }
+    LayoutRegion* currentRegion() const { return m_currentRegion; }
+    void setCurrentRegion(LayoutRegion* region) { m_currentRegion = region; }
+
+    // --- look-ups ---
+    LayoutRect bounds() const;
+    quint64 currentRegionIndex() const;
+    LayoutRegionContents* currentRegionContents() const;
+    quint64 indexOfRegion(const LayoutRegion* region) const;
+    quint64 indexOfDivider(const LayoutDivider* divider) const;
+    LayoutRegionContents* contentsForRegion(const LayoutRegion* region) const;
+    quint64 countRegionsWithKind(const QString& kind) const;
+    quint64 firstRegionIndexWithKind(const QString& kind) const;
+    LayoutRegionContents* regionContentsContainingItemWithUuidString(const QString& uuid) const;
+    // Ascending position, equal positions in `dividers` order; outer dividers included.
+    std::vector<LayoutDivider*> sortedHorizontalDividers() const;
+    std::vector<LayoutDivider*> sortedVerticalDividers() const;
+
+    // Passes the notice on to every contents, in order.
+    void willBeRemovedFromLayoutManager();
+    // Writes the layout and its contents to the log.
+    void dump() const;
+
+    // --- editing ---
+    // Splits region `regionIndex` in two at `percent` of its width (vertically) or of its
+    // height measured from the top; the new region is appended and returned. With oldOnTopLeft
+    // the old region keeps the left (top) part. Size limits are the caller's business. A bad
+    // index or a percent outside (0, 1) returns null and changes nothing.
+    LayoutRegion* splitRegion(quint64 regionIndex, bool vertically, bool oldOnTopLeft, double percent,
+                              const QString& kind);
+    // Fits the layout into its bounds less `dimension` points along `side` (0 top, 1 right,
+    // 2 bottom, 3 left) and fills that strip with a new region spanning the whole side.
+    // A side outside 0 to 3, or a dimension that is not positive or not below the layout's
+    // extent across that side, returns null and changes nothing.
+    LayoutRegion* addRegionWithDimension(double dimension, quint64 side, const QString& kind,
+                                         bool treatAsOutside);
+    // Removes the region, its space going to its neighbours. Refused (false, nothing changes)
+    // for a region of another layout, the only region, or a region no neighbour can grow into.
+    bool removeRegion(LayoutRegion* region);
+
+    // --- fitting and limits ---
+    // Moves the dividers so that the layout fills the rectangle, keeping proportions, keeping a
+    // side pane bounded by a treatAsOutside divider at its width, and pushing dividers back
+    // where regions would fall below their minimum sizes.
+    void resizeLayoutIntoRect(const LayoutRect& rect);
+    // Minimum size of the area bounded by the four dividers; each component positive.
+    LayoutSize minSizeOfRegionsBoundedByTop(const LayoutDivider* top, const LayoutDivider* right,
+                                            const LayoutDivider* bottom, const LayoutDivider* left) const;
+    LayoutSize minSize() const;
+    // Whether every region beside the divider would stay within its limits with the divider at
+    // the point. The divider is left where it was.
+    bool canDragDivider(LayoutDivider* divider, LayoutPoint point);
+
+    // --- archive ---
+    // Renumbers the dividers (their `index`), then writes the layout record.
+    QVariant encode();
+    // Null with a log line for an unknown version, no regions, or links outside the dividers.
+    static std::unique_ptr<Layout> decode(const QVariant& archived);
+
+private:
+    void appendRegion(std::unique_ptr<LayoutRegion> region, const QString& kind);
+    LayoutDivider* appendDivider(std::unique_ptr<LayoutDivider> divider);
+    void removeDivider(const LayoutDivider* divider);
+    void repointDivider(const LayoutDivider* from, LayoutDivider* to);
+    double minWidth(const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b,
+                    const LayoutDivider* l) const;
+    double minHeight(const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b,
+                     const LayoutDivider* l) const;
+    void fitPass(bool vertical, double newStart, double extent, double oldStart, double oldExtent,
+                 const LayoutDivider* fixed);
+    struct CutTree;
+    std::unique_ptr<CutTree> cutTree(LayoutDivider* t, LayoutDivider* r, LayoutDivider* b, LayoutDivider* l) const;
+    void enforceMinimumSizes(const CutTree& node, bool widths, bool heights);
+    bool relink();
+
+    std::vector<std::unique_ptr<LayoutDivider>> m_dividers;
+    std::vector<std::unique_ptr<LayoutRegion>> m_regions;
+    std::vector<std::unique_ptr<LayoutRegionContents>> m_contents;
+    QString m_name;
+    QString m_uuidString;
+    LayoutRegion* m_currentRegion = nullptr;
+};
