@@ -208,10 +208,23 @@ bool cSQLiteDbBase::exec(const char* sql, const cSQLValues& values, cSQLRows* ro
 }
 
 bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool report) {
+    // The depth of transactions this thread runs: an inner one joins the outer, whose end decides.
+    thread_local int depth = 0;
     Connection& c = connection();
     std::lock_guard<std::recursive_mutex> guard(c.statementLock);
+    if (depth > 0) return work();
     if (!exec("BEGIN IMMEDIATE", {}, nullptr, report)) return false;
-    if (work() && exec("COMMIT", {}, nullptr, report)) return true;
+    ++depth;
+    bool ok = false;
+    try {
+        ok = work();
+    } catch (...) {
+        --depth;
+        exec("ROLLBACK");
+        throw;
+    }
+    --depth;
+    if (ok && exec("COMMIT", {}, nullptr, report)) return true;
     exec("ROLLBACK");
     return false;
 }

@@ -93,7 +93,8 @@ public:
     }
 
     // Runs `work` inside one transaction: committed when it answers true, rolled back otherwise (or
-    // when the commit fails). No other thread's statement runs on the connection meanwhile.
+    // when the commit fails). No other thread's statement runs on the connection meanwhile. Called
+    // inside a transaction this thread already runs, `work` joins it and the outer one decides.
     bool runInTransaction(const std::function<bool()>& work, bool report = false);
 
     // A copy of text with every "'" doubled, for the few names that must stand in SQL text.

@@ -220,10 +220,18 @@ TEST_F(SQLiteDbBaseTest, TransactionsCommitOrRollBack) {
     ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER)"));
     EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (1)"); }));
     EXPECT_FALSE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (2)") && db.exec("BAD SQL"); }));
+    // An inner transaction joins the outer one: the outer failure rolls back the inner work too.
+    EXPECT_FALSE(db.runInTransaction([&] {
+        return db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)"); }) && false;
+    }));
+    EXPECT_TRUE(db.runInTransaction([&] {
+        return db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (4)"); });
+    }));
     cSQLRows rows;
-    ASSERT_TRUE(db.exec("SELECT x FROM T", {}, &rows));
-    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_TRUE(db.exec("SELECT x FROM T ORDER BY x", {}, &rows));
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(text(rows[0][0]), "1");
+    EXPECT_EQ(text(rows[1][0]), "4");
     db.close();
 }
 

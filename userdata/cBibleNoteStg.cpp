@@ -1,0 +1,248 @@
+#include "userdata/cBibleNoteStg.h"
+
+#include <vector>
+
+#include "engine/references/cBibleRef.h"
+#include "engine/references/cBibleRefTables.h"
+#include "userdata/UserDataHooks.h"
+#include "userdata/cBookNoteStg.h"
+
+namespace {
+
+const cSQLiteDbBase::TableSchema kBibleNotes = {
+    "BibleNotes", 8,
+    "CREATE TABLE BibleNotes ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,booknum INTEGER,chapter "
+    "INTEGER,verse INTEGER,note TEXT,serverid INTEGER DEFAULT 0,deleted INTEGER DEFAULT 0 )",
+    "ALTER TABLE BibleNotes ADD serverid INTEGER NOT NULL DEFAULT 0;ALTER TABLE BibleNotes ADD deleted INTEGER "
+    "NOT NULL DEFAULT 0",
+    "DROP INDEX IF EXISTS BibleNoteIndex;CREATE INDEX BibleNoteDeletedIndex ON BibleNotes (deleted, booknum, "
+    "chapter, verse);CREATE INDEX BibleNoteServerIdIndex ON BibleNotes (serverid, deleted, booknum, chapter, "
+    "verse)"};
+
+constexpr const char* kSelect =
+    "SELECT recid, timestamp, booknum, chapter, verse, note, serverid, deleted FROM BibleNotes WHERE ";
+
+cLString8 select(const char* tail) {
+    cLString8 sql(kSelect);
+    sql.appendCStr(tail);
+    return sql;
+}
+
+bool fillFromRow(const cSQLRow& row, cBibleNote& record) {
+    if (row.size() < 8) return false;
+    record.clear();
+    record.recid = row[0].toInt64();
+    record.parseTimestamp(row[1].chars());
+    record.booknum = row[2].toInt32();
+    record.chapter = row[3].toInt32();
+    record.verse = row[4].toInt32();
+    record.note.assignFromUTF8(row[5]);
+    record.serverid = row[6].toInt64();
+    record.deleted = row[7].toInt32();
+    return true;
+}
+
+}  // namespace
+
+cBibleNoteStg::~cBibleNoteStg() { close(); }
+
+bool cBibleNoteStg::openOrCreate(const cLString16& path, bool report) {
+    if (isOpen()) return true;
+    const cLString16 file = path.isEmpty() ? databasePath() : path;
+    if (!checkTables(file, {kBibleNotes}, report)) {
+        ready_.store(false);
+        return false;
+    }
+    ensureBookNumberOrder();
+    ready_.store(true);
+    return true;
+}
+
+// Nothing else creates BookNumberOrder, and without it the canonical walk finds nothing. One row per
+// book number: the canonical order first, then every other book number, so every note is reachable.
+// A table that exists already is left as it is.
+void cBibleNoteStg::ensureBookNumberOrder() {
+    int rc = 0;
+    if (exec("SELECT * FROM BookNumberOrder WHERE 0", {}, nullptr, false, &rc) || rc != SQLITE_ERROR) return;
+    const cBibleRefTables::Ptr tables = cBibleRefTables::current();
+    std::vector<bool> placed(256, false);
+    std::vector<std::int32_t> order;
+    for (std::int32_t book : tables->totalOrder()) {
+        if (book < 1 || book > 255 || placed[static_cast<std::size_t>(book)]) continue;
+        placed[static_cast<std::size_t>(book)] = true;
+        order.push_back(book);
+    }
+    for (std::int32_t book = 1; book <= 255; ++book) {
+        if (!placed[static_cast<std::size_t>(book)]) order.push_back(book);
+    }
+    runInTransaction([&] {
+        if (!exec("CREATE TABLE BookNumberOrder ( BookNumber INTEGER PRIMARY KEY, Sequence INTEGER )")) return false;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            if (!exec("INSERT INTO BookNumberOrder ( BookNumber, Sequence ) VALUES ( ?, ? )",
+                      {order[i], static_cast<std::int32_t>(i + 1)}))
+                return false;
+        }
+        return true;
+    });
+}
+
+void cBibleNoteStg::close() {
+    ready_.store(false);
+    cSQLiteDbBase::close();
+}
+
+std::int64_t cBibleNoteStg::highestServerId() {
+    cSQLRows rows;
+    if (!exec("SELECT serverid FROM BibleNotes ORDER BY serverid DESC LIMIT 1 ", {}, &rows)) return 0;
+    if (rows.empty() || rows[0].empty()) return -1;
+    return rows[0][0].toInt64();
+}
+
+bool cBibleNoteStg::selectOne(const char* sql, const cSQLValues& values, cBibleNote& record, bool report) {
+    cSQLRows rows;
+    if (!exec(sql, values, &rows, report) || rows.empty()) return false;
+    return fillFromRow(rows[0], record);
+}
+
+bool cBibleNoteStg::walk(cBibleNote& record, bool report, const char* tail, bool withRecid, bool requestSync) {
+    cSQLValues values;
+    if (withRecid) values.emplace_back(record.recid);
+    if (!selectOne(select(tail).chars(), values, record, report)) return false;
+    if (requestSync) requestSyncBibleNotes(0);
+    return true;
+}
+
+bool cBibleNoteStg::firstBibleNote(cBibleNote& record, bool report) {
+    return walk(record, report, "deleted = 0 ORDER BY recid ASC LIMIT 1", false, true);
+}
+
+bool cBibleNoteStg::lastBibleNote(cBibleNote& record, bool report) {
+    return walk(record, report, "deleted = 0 ORDER BY recid DESC LIMIT 1", false, true);
+}
+
+bool cBibleNoteStg::nextBibleNote(cBibleNote& record, bool report) {
+    return walk(record, report, "deleted = 0 AND recid > ? ORDER BY recid ASC LIMIT 1", true, false);
+}
+
+bool cBibleNoteStg::previousBibleNote(cBibleNote& record, bool report) {
+    return walk(record, report, "deleted = 0 AND recid < ? ORDER BY recid DESC LIMIT 1", true, false);
+}
+
+bool cBibleNoteStg::firstUnsyncedBibleNote(cBibleNote& record) {
+    return selectOne(select("serverid = 0 ORDER BY recid LIMIT 1").chars(), {}, record, false);
+}
+
+bool cBibleNoteStg::bibleNoteAtCanonicalOffset(std::int32_t n, cBibleNote& record) {
+    return selectOne(
+        "SELECT bn.recid, bn.timestamp, bn.booknum, bn.chapter, bn.verse, bn.note, bn.serverid, bn.deleted, "
+        "bno.Sequence FROM BibleNotes AS bn JOIN BookNumberOrder AS bno ON bno.BookNumber = bn.booknum WHERE "
+        "deleted = 0 ORDER BY Sequence, chapter, verse LIMIT 1 OFFSET ?",
+        {n}, record, false);
+}
+
+bool cBibleNoteStg::lookup(std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted,
+                           cBibleNote& record) {
+    cLString8 sql = select(includeDeleted ? "" : "deleted = 0 AND ");
+    sql.appendCStr("booknum = ? AND chapter = ? AND verse = ?");
+    return selectOne(sql.chars(), {booknum, chapter, verse}, record, false);
+}
+
+bool cBibleNoteStg::findBibleNote(std::int32_t booknum, std::int32_t chapter, std::int32_t verse,
+                                  bool includeDeleted, cBibleNote& record) {
+    if (!lookup(booknum, chapter, verse, includeDeleted, record)) return false;
+    requestSyncBibleNotes(0);
+    return true;
+}
+
+std::unique_ptr<cBibleNote> cBibleNoteStg::findBibleNote(std::int32_t booknum, std::int32_t chapter,
+                                                         std::int32_t verse, bool includeDeleted) {
+    auto record = std::make_unique<cBibleNote>();
+    if (!findBibleNote(booknum, chapter, verse, includeDeleted, *record)) return nullptr;
+    return record;
+}
+
+bool cBibleNoteStg::findBibleNoteRecid(std::int32_t booknum, std::int32_t chapter, std::int32_t verse) {
+    cSQLRows rows;
+    return exec("SELECT recid FROM BibleNotes WHERE deleted = 0 AND booknum = ? AND chapter = ? AND verse = ?",
+                {booknum, chapter, verse}, &rows) &&
+           !rows.empty();
+}
+
+bool cBibleNoteStg::readBibleNote(cBibleNote& record, bool report) {
+    if (record.recid != 0) {
+        if (!selectOne(select("recid = ?").chars(), {record.recid}, record, report)) return false;
+        requestSyncBibleNotes(0);
+        return true;
+    }
+    if (!record.isValidVerse()) return false;
+    return findBibleNote(record.booknum, record.chapter, record.verse, false, record);
+}
+
+std::int64_t cBibleNoteStg::countBibleNotes() {
+    cSQLRows rows;
+    if (!exec("SELECT COUNT(*) AS numRecords FROM BibleNotes AS bn WHERE deleted = 0 ", {}, &rows)) return 0;
+    if (rows.empty() || rows[0].empty()) return -1;
+    return rows[0][0].toInt64();
+}
+
+bool cBibleNoteStg::writeBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
+    std::int64_t previousServerId = 0;
+    if (!keepServerId) {
+        previousServerId = record.serverid;
+        record.serverid = 0;
+    }
+    if (record.note.isEmpty()) record.deleted = 1;
+    if (!keepTimestamp) record.stampNow();
+    const cLString8 timestamp = record.timestampText();
+    const cLString8 note(record.note);
+    const std::int64_t originalRecid = record.recid;
+
+    const bool ok = runInTransaction([&] {
+        record.recid = originalRecid;
+        if (originalRecid != 0) {
+            return exec("UPDATE BibleNotes SET timestamp = ?, note = ?, serverid = ?, deleted = ? WHERE recid = ?",
+                        {timestamp, note, record.serverid, record.deleted, record.recid}, nullptr, report);
+        }
+        // A new note replaces whatever row, live or tombstone, stands at its verse.
+        cBibleNote existing;
+        if (lookup(record.booknum, record.chapter, record.verse, true, existing) && !deleteBibleNoteRow(existing))
+            return false;
+        std::int64_t rowid = 0;
+        if (!exec("INSERT INTO BibleNotes (timestamp, booknum, chapter, verse, note, serverid, deleted) VALUES (? , "
+                  "? , ? , ? , ?, ?, ? )",
+                  {timestamp, record.booknum, record.chapter, record.verse, note, record.serverid, record.deleted},
+                  nullptr, report, nullptr, &rowid))
+            return false;
+        record.recid = rowid;
+        return true;
+    });
+    if (!ok) record.recid = originalRecid;
+
+    if (record.booknum == 0 && record.chapter == 0 && record.verse == 0) readBibleNote(record, false);
+    invalidateUserDataSearchCacheForBook(kUserDataCacheNote, cBibleRef(record.verseKey()), 1);
+    requestSyncBibleNotesEditing(1, previousServerId);
+    return ok;
+}
+
+bool cBibleNoteStg::deleteBibleNoteRow(const cBibleNote& record) {
+    if (record.recid == 0) return false;
+    return exec("DELETE FROM BibleNotes WHERE recid = ?", {record.recid});
+}
+
+bool cBibleNoteStg::addBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
+    if (record.recid != 0 || record.deleted != 0) return false;
+    return writeBibleNote(record, keepServerId, report, keepTimestamp);
+}
+
+bool cBibleNoteStg::updateBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
+    if (record.recid == 0) {
+        if (report) reportError(-1);
+        return false;
+    }
+    return writeBibleNote(record, keepServerId, report, keepTimestamp);
+}
+
+bool cBibleNoteStg::markBibleNoteDeleted(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
+    record.deleted = 1;
+    return writeBibleNote(record, keepServerId, report, keepTimestamp);
+}

@@ -1,0 +1,67 @@
+// cBibleNoteStg: the store of Bible notes (table BibleNotes), one note per verse.
+//
+// The same rules as the book-note store (cBookNoteStg.h): at most one row per verse, deletions are
+// tombstones the sync uploads, every write stamps, invalidates the note search caches of the verse
+// and asks the sync engine to run. Never opens on demand; any thread may use it.
+//
+// The canonical walk (bibleNoteAtCanonicalOffset) orders books through the table BookNumberOrder
+// (BookNumber, Sequence); openOrCreate creates and fills it from the reference tables' canonical
+// book order when the database lacks it.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "userdata/cBibleNote.h"
+#include "userdata/cSQLiteDbBase.h"
+
+class cBibleNoteStg : public cSQLiteDbBase {
+public:
+    cBibleNoteStg() = default;
+    ~cBibleNoteStg() override;
+
+    bool isOpen() const override { return ready_.load() && cSQLiteDbBase::isOpen(); }
+
+    // Opens the share (at `path`, or databasePath when empty) and checks BibleNotes.
+    virtual bool openOrCreate(const cLString16& path, bool report);
+    virtual void close();
+
+    // -1 when the table is empty, 0 on failure.
+    virtual std::int64_t highestServerId();
+
+    // Walks over live notes by recid.
+    virtual bool firstBibleNote(cBibleNote& record, bool report);
+    virtual bool lastBibleNote(cBibleNote& record, bool report);
+    virtual bool nextBibleNote(cBibleNote& record, bool report);
+    virtual bool previousBibleNote(cBibleNote& record, bool report);
+
+    bool firstUnsyncedBibleNote(cBibleNote& record);
+    // The n-th live note (from 0) in canonical Bible order.
+    bool bibleNoteAtCanonicalOffset(std::int32_t n, cBibleNote& record);
+    bool findBibleNote(std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted,
+                       cBibleNote& record);
+    std::unique_ptr<cBibleNote> findBibleNote(std::int32_t booknum, std::int32_t chapter, std::int32_t verse,
+                                              bool includeDeleted);
+    // Whether a live note exists at the verse.
+    bool findBibleNoteRecid(std::int32_t booknum, std::int32_t chapter, std::int32_t verse);
+    // By recid (any row); without a recid, the live note of the record's verse.
+    bool readBibleNote(cBibleNote& record, bool report);
+    // Live notes; -1 when no row came back, 0 on failure.
+    std::int64_t countBibleNotes();
+
+    bool writeBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp);
+    bool deleteBibleNoteRow(const cBibleNote& record);
+    bool addBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp);
+    bool updateBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp);
+    bool markBibleNoteDeleted(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp);
+
+private:
+    bool selectOne(const char* sql, const cSQLValues& values, cBibleNote& record, bool report);
+    bool lookup(std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted,
+                cBibleNote& record);
+    bool walk(cBibleNote& record, bool report, const char* tail, bool withRecid, bool requestSync);
+    void ensureBookNumberOrder();
+
+    std::atomic<bool> ready_{false};
+};

@@ -1,0 +1,103 @@
+// cNoteDoc: the process-wide notes pseudo-document, titled "Notes". It owns one Bible-note store and
+// one book-note store and offers the note operations the rest of the system uses: whether a verse or
+// a block carries a note (across the versifications of the verse), reading, saving and deleting
+// notes, walking them, and the journal search results.
+//
+// Deleting through the document never removes a row: it writes a tombstone at the verse or location
+// (deleted 1, serverid 0, empty text), which the next sync uploads.
+//
+// Operations that touch notes answer false (0) while the document is closed, except those marked
+// "no open test", which then fail in their store. Lifecycle: noteDocInstance() creates the one
+// instance and opens it at the database's default path (the application calls it at start-up, after
+// setting the engine data folder); an exit-time destroyer closes and deletes it. Opens are counted:
+// the stores close with the last Close. Any thread may use the document.
+//
+// The document base of the book engine is not part of this build yet, so the document answers the
+// base operations it overrides (IsOpen, Close, GetTitleW) itself.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+#include "userdata/cBibleNoteStg.h"
+#include "userdata/cBookNoteStg.h"
+
+class cBibleRef;
+
+class cNoteDoc {
+public:
+    cNoteDoc() = default;
+    virtual ~cNoteDoc();
+    cNoteDoc(const cNoteDoc&) = delete;
+    cNoteDoc& operator=(const cNoteDoc&) = delete;
+
+    // --- lifecycle and identity ---
+    virtual bool IsOpen() const { return open_.load(); }
+    // Counts an open; opens each store that is not open (at `path`, or the default database path when
+    // empty). On failure the document is closed (Close) and false answered.
+    virtual bool openStores(const cLString16& path);
+    // Counts a close; the last one closes both stores.
+    virtual void Close();
+    // "Notes" (both forms) while open; otherwise "None".
+    virtual void GetTitleW(cLString16& out, bool abbreviated) const;
+
+    // --- Bible notes ---
+    // The key (book << 16 | chapter << 8 | verse) of the first verse of the reference holding a live
+    // note, trying the verse itself and then its equivalents in the other versifications; 0 when
+    // none. No open test.
+    std::uint32_t noteVerseInReference(const cBibleRef& reference);
+    bool hasBibleNoteInReference(const cBibleRef& reference);
+    bool readBibleNoteInReference(const cBibleRef& reference, cBibleNote& record);
+    // An empty text deletes the note of the verse.
+    bool saveBibleNote(cBibleNote& record, bool keepTimestamp);
+    bool deleteBibleNoteAtVerse(std::int32_t booknum, std::int32_t chapter, std::int32_t verse);  // no open test
+    bool deleteBibleNoteInReference(const cBibleRef& reference);
+    bool firstBibleNote(cBibleNote& record);
+    bool nextBibleNote(cBibleNote& record);
+    bool bibleNoteAtOffset(std::int32_t n, cBibleNote& record);  // no open test
+    std::int64_t countBibleNotes();                               // no open test
+
+    // --- book and journal notes (form and field names empty for a plain book note) ---
+    bool findBookNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section);
+    bool findFormNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
+                           const cLString16& formname, const cLString16& fieldname);
+    std::int64_t countBookNotes(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
+                                std::int32_t deleted);  // no open test
+    bool readBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
+                      cBookNote& record);
+    // False when only one of the two names is empty.
+    bool readFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
+                      const cLString16& formname, const cLString16& fieldname, cBookNote& record);
+    // An empty text deletes the note at the record's location and field.
+    bool saveBookNote(cBookNote& record, bool keepTimestamp);
+    bool deleteBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section);
+    bool deleteFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
+                        const cLString16& formname, const cLString16& fieldname);
+    bool firstBookNote(cBookNote& record);
+    bool nextBookNote(cBookNote& record);
+    bool readBookNoteByRecid(cBookNote& record);  // no open test
+    std::int64_t highestBookNoteRecid();          // no open test
+
+    // Journal search results, forwarded to the book-note store (no open test).
+    void removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag);
+    void addJournalSearchResult(const cLString16& formname, std::int64_t booknotesrecid, const char* layoutUuid,
+                                std::int32_t searchId, std::int32_t searchTag);
+    bool journalSearchLayoutIds(std::vector<cLString8>& list);
+
+    // For tests and diagnostics.
+    std::int32_t openCount() const;
+    cBibleNoteStg& bibleNoteStore() { return bibleNoteStore_; }
+    cBookNoteStg& bookNoteStore() { return bookNoteStore_; }
+
+private:
+    cBibleNoteStg bibleNoteStore_;
+    cBookNoteStg bookNoteStore_;
+    std::int32_t openCount_ = 0;
+    std::atomic<bool> open_{false};
+    mutable std::mutex lifecycle_;  // guards openCount_ and the stores' opening and closing
+};
+
+// The process-wide note document, created and opened on first use.
+cNoteDoc* noteDocInstance();
