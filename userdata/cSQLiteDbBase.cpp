@@ -335,18 +335,26 @@ bool cSQLiteDbBase::deleteRowsWhereNonZero(const char* table, const char* column
 
 bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report) {
     int rc = 0;
+    const char* change = nullptr;
     if (exec(concat({"SELECT * FROM ", table.name, " WHERE 0"}), {}, nullptr, false, &rc)) {
         cSQLRows columns;
         if (!exec(concat({"PRAGMA table_info(", table.name, ")"}), {}, &columns, report)) return false;
         if (static_cast<int>(columns.size()) >= table.columnCount) return true;
-        if (table.alterSql && !exec(table.alterSql, {}, nullptr, report)) return false;
+        change = table.alterSql;
     } else if (rc == SQLITE_ERROR) {
-        if (!exec(table.createSql, {}, nullptr, report)) return false;
+        change = table.createSql;
     } else {
         if (report) reportError(rc);
         return false;
     }
-    return table.indexSql == nullptr || exec(table.indexSql, {}, nullptr, report);
+    // The new columns (or the new table) and its indexes land together: a crash between two ALTER
+    // statements would otherwise leave a table that every later upgrade fails on.
+    return runInTransaction(
+        [&] {
+            return (change == nullptr || exec(change, {}, nullptr, report)) &&
+                   (table.indexSql == nullptr || exec(table.indexSql, {}, nullptr, report));
+        },
+        report);
 }
 
 bool cSQLiteDbBase::checkTables(const cLString16& path, std::initializer_list<TableSchema> tables, bool report) {

@@ -1,0 +1,163 @@
+#include "userdata/cHighlightColorNameStg.h"
+
+#include "userdata/UserDataHooks.h"
+
+namespace {
+
+constexpr const char* kColumns = "SELECT recid, timestamp, serverid, deleted, colornum, name FROM HighlightColorNames ";
+
+cLString8 sqlOf(std::initializer_list<const char*> parts) {
+    cLString8 out;
+    for (const char* part : parts) out.appendCStr(part);
+    return out;
+}
+
+template <typename Read>
+bool intoNewOrGiven(std::unique_ptr<cHighlightColorNameRecord>& record, Read read) {
+    cHighlightColorNameRecord found;
+    if (!read(found)) return false;
+    if (record) {
+        *record = found;
+    } else {
+        record = std::make_unique<cHighlightColorNameRecord>(found);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool cHighlightColorNameStg::create() {
+    if (!isOpen()) {
+        int rc = 0;
+        if (!open(databasePath(), &rc)) {
+            reportError(rc);
+            return false;
+        }
+    }
+    int rc = 0;
+    if (exec("SELECT * FROM HighlightColorNames WHERE 0", {}, nullptr, false, &rc)) return true;
+    if (rc != SQLITE_ERROR) {
+        reportError(rc);
+        close();
+        return false;
+    }
+    if (exec("CREATE TABLE HighlightColorNames ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,serverid "
+             "INTEGER DEFAULT 0,deleted INTEGER DEFAULT 0,colornum INTEGER,name TEXT )",
+             {}, nullptr, true) &&
+        exec("CREATE INDEX HighlightColorNameDeletedIdx ON HighlightColorNames (deleted, colornum);CREATE INDEX "
+             "HighlightColorNameServerIDIdx ON HighlightColorNames (serverid, deleted, colornum)",
+             {}, nullptr, true))
+        return true;
+    close();
+    return false;
+}
+
+std::int64_t cHighlightColorNameStg::highestServerId() {
+    cSQLRows rows;
+    if (!create() || !exec("SELECT serverid FROM HighlightColorNames ORDER BY serverid DESC LIMIT 1 ", {}, &rows))
+        return 0;
+    if (rows.empty() || rows[0].empty()) return -1;
+    return rows[0][0].toInt64();
+}
+
+bool cHighlightColorNameStg::readOne(const char* sql, const cSQLValues& values, cHighlightColorNameRecord& record) {
+    cSQLRows rows;
+    if (!create() || !exec(sql, values, &rows) || rows.empty() || rows[0].size() < 6) return false;
+    const cSQLRow& row = rows[0];
+    record.clear();
+    record.recid = row[0].toInt64();
+    record.parseTimestamp(row[1].chars());
+    record.serverid = row[2].toInt64();
+    record.deleted = row[3].toInt32();
+    record.colornum = static_cast<std::uint16_t>(row[4].toInt32());
+    record.name.assignFromUTF8(row[5]);
+    return true;
+}
+
+bool cHighlightColorNameStg::firstUnsyncedColorName(cHighlightColorNameRecord& record) {
+    return readOne(sqlOf({kColumns, "WHERE serverid = 0 ORDER BY recid LIMIT 1 "}).chars(), {}, record);
+}
+
+bool cHighlightColorNameStg::findColorName(std::uint16_t colornum, bool includeDeleted,
+                                           cHighlightColorNameRecord& record) {
+    const bool found =
+        readOne(sqlOf({kColumns, "WHERE ", includeDeleted ? "" : "deleted = 0 AND ", "colornum = ?"}).chars(),
+                {colornum}, record);
+    if (found) requestSyncHighlightColorNames(0);
+    return found;
+}
+
+bool cHighlightColorNameStg::findColorName(std::uint16_t colornum, bool includeDeleted,
+                                           std::unique_ptr<cHighlightColorNameRecord>& record) {
+    return intoNewOrGiven(record, [&](cHighlightColorNameRecord& r) { return findColorName(colornum, includeDeleted, r); });
+}
+
+bool cHighlightColorNameStg::readColorNameByRecid(std::int64_t recid, cHighlightColorNameRecord& record) {
+    const bool found = readOne(sqlOf({kColumns, "WHERE recid = ?"}).chars(), {recid}, record);
+    if (found) requestSyncHighlightColorNames(0);
+    return found;
+}
+
+bool cHighlightColorNameStg::readColorNameByRecid(std::int64_t recid,
+                                                  std::unique_ptr<cHighlightColorNameRecord>& record) {
+    return intoNewOrGiven(record, [&](cHighlightColorNameRecord& r) { return readColorNameByRecid(recid, r); });
+}
+
+bool cHighlightColorNameStg::writeRow(cHighlightColorNameRecord& record, bool report, bool keepTimestamp) {
+    if (record.recid == 0) {
+        // One row per colour: an older row, live or tombstone, goes for good.
+        if (!exec("DELETE FROM HighlightColorNames WHERE colornum = ?", {record.colornum}, nullptr, report))
+            return false;
+    }
+    if (!keepTimestamp) record.stampNow();
+    const cLString8 ts = record.timestampText();
+    const cLString8 name(record.name);
+    if (record.recid != 0) {
+        return exec("UPDATE HighlightColorNames SET timestamp = ?, serverid = ?, deleted = ?, name = ?  WHERE recid = ?",
+                    {ts, record.serverid, record.deleted, name, record.recid}, nullptr, report);
+    }
+    std::int64_t rowid = 0;
+    if (!exec("INSERT INTO HighlightColorNames ( timestamp, serverid, deleted, colornum, name ) VALUES ( ?, ?, ?, ?, ? )",
+              {ts, record.serverid, record.deleted, record.colornum, name}, nullptr, report, nullptr, &rowid))
+        return false;
+    record.recid = rowid;
+    return true;
+}
+
+bool cHighlightColorNameStg::writeColorName(cHighlightColorNameRecord& record, bool report, bool keepTimestamp) {
+    if (!create()) return false;
+    const std::int64_t recidBefore = record.recid;
+    const bool ok = runInTransaction([&] { return writeRow(record, report, keepTimestamp); }, report);
+    if (!ok) record.recid = recidBefore;
+    requestSyncHighlightColorNames(1);
+    return ok;
+}
+
+bool cHighlightColorNameStg::addColorName(cHighlightColorNameRecord& record, bool keepServerId, bool report,
+                                          bool keepTimestamp) {
+    if (!create() || record.recid != 0 || record.deleted != 0) return false;
+    if (!keepServerId) record.serverid = 0;
+    return writeColorName(record, report, keepTimestamp);
+}
+
+bool cHighlightColorNameStg::updateColorName(cHighlightColorNameRecord& record, bool report, bool keepTimestamp) {
+    if (!create()) return false;
+    if (record.recid == 0) {
+        if (report) reportError(-1);
+        return false;
+    }
+    return writeColorName(record, report, keepTimestamp);
+}
+
+bool cHighlightColorNameStg::markColorNameDeleted(cHighlightColorNameRecord& record, bool keepServerId, bool report,
+                                                  bool keepTimestamp) {
+    if (!create()) return false;
+    record.deleted = 1;
+    if (!keepServerId) record.serverid = 0;
+    return writeColorName(record, report, keepTimestamp);
+}
+
+bool cHighlightColorNameStg::deleteColorNameRow(const cHighlightColorNameRecord& record) {
+    if (!create() || record.recid == 0) return false;
+    return exec("DELETE FROM HighlightColorNames WHERE recid = ?", {record.recid});
+}

@@ -1,0 +1,63 @@
+// cVerseHighlightDoc: the one process-wide highlight store that the renderer, the documents and the
+// study pane share, fronted by the one-entry cache of the last verse looked up.
+//
+// Every document operation runs under the highlight lock (cVerseHighlightStg.h), so they are
+// serialised across threads. A walk over the highlights (firstHighlight, any number of nextHighlight,
+// endHighlightWalk) holds the lock from its start to its end, on one thread; that thread may look up
+// verses meanwhile. The lock may be taken again by the thread that holds it, so the `lockHeld`
+// arguments only document the caller's situation: a walk's firstHighlight and endHighlightWalk must
+// still be paired.
+//
+// The sync engine uses the store operations of the same instance directly.
+#pragma once
+
+#include <cstdint>
+
+#include "userdata/cVerseHighlightStg.h"
+
+class cBibleRef;
+
+class cVerseHighlightDoc : public cVerseHighlightStg {
+public:
+    cVerseHighlightDoc() = default;
+    ~cVerseHighlightDoc() override;
+
+    // The process-wide document; the first call creates it and opens it at the default path.
+    static cVerseHighlightDoc* verseHighlightDocInstance();
+
+    // Opening goes through openShared; this answers false and does nothing.
+    bool openOrCreate(const cLString16& path, bool report) override;
+    // closeShared.
+    void close() override;
+    // The store's value while the document is open, else -1.
+    std::int64_t highestServerId() override;
+
+    // Takes one share of the document (the default path when `path` is null), opening the store with
+    // the first. Every successful call is matched by one closeShared.
+    virtual bool openShared(const cLString16* path);
+    // Gives one share back; the store closes with the last.
+    void closeShared();
+    bool isDocOpen() const;
+
+    // The colours of the reference's first verse, or of an equivalent verse under another
+    // versification (0 and 0 when none). False when there is no live highlight or the document is
+    // closed.
+    bool getHighlight(const cBibleRef& reference, std::uint16_t& fore, std::uint16_t& back, bool lockHeld = false);
+    // The live row of the reference's first verse, else of the first equivalent verse that has one.
+    bool findHighlightInReference(const cBibleRef& reference, cVerseHighlightRecord& record);
+    // Colours the reference's first verse (or the equivalent verse whose row it finds). With
+    // useTimestamp the row takes `timestamp` instead of the current time.
+    bool setHighlight(const cBibleRef& reference, std::uint16_t fore, std::uint16_t back,
+                      const cDBTimestamp* timestamp = nullptr, bool useTimestamp = false);
+    // Soft-deletes the verse's live highlight; true when it has none.
+    bool removeHighlight(const cBibleRef& reference);
+
+    // A walk over the live highlights by recid (only back colours in `colours`, when given). The walk
+    // holds the highlight lock from firstHighlight (also when it answers false) to endHighlightWalk.
+    bool firstHighlight(cVerseHighlightRecord& record, const cLIntArray* colours, bool lockHeld = false);
+    bool nextHighlight(cVerseHighlightRecord& record, const cLIntArray* colours);
+    void endHighlightWalk(bool lockHeld = false);
+
+private:
+    bool docOpen_ = false;
+};
