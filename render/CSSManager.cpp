@@ -1,0 +1,263 @@
+#include "render/CSSManager.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QLatin1String>
+#include <QList>
+#include <QPair>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+// clang-format off
+static constexpr const char kBaseTemplate[] =
+    "body {padding:0; margin:0 %@!RIGHTMARGIN!@%px 0 %@!LEFTMARGIN!@%px; font:normal %@!BASEFONTSIZE!@%pt %@!FONTSTYLE!@%; background-color: %@!BACKCOLOR!@%; color:%@!COLOR!@%;  line-height: %@!LINEHEIGHT!@%;}"
+    " p {margin:0em 0em 0.5em 0em;}"
+    "\th1 {margin:0.4em 0 0.3em 0; font-size:%@!H1FONTSIZE!@%pt;}"
+    " h2 {margin:0.3em 0 0.2em 0; font-size:%@!H2FONTSIZE!@%pt;}"
+    " h3 {margin:0.2em 0 0.1em 0; font-size:%@!H3FONTSIZE!@%pt;}"
+    " h4 {margin:0.1em 0 0.1em 0; font-size:%@!H4FONTSIZE!@%pt;}"
+    " h5 {margin:0.1em 0 0.1em 0; font-size:%@!H5FONTSIZE!@%pt;}"
+    " h6 {margin:0.1em 0 0.1em 0; font-size:%@!BASEFONTSIZE!@%pt;}"
+    " table {font-size:inherit;}"
+    "._interlinearversenumbertable {float:left;margin-bottom:1em;-webkit-border-horizontal-spacing:0px;border-collapse:collapse;}"
+    " ._interlinearnotelinktable {float:left;margin-bottom:1em;-webkit-border-horizontal-spacing:0px;border-collapse:collapse;}"
+    " ._interlinearwordtable {float:left;margin-bottom:1em;-webkit-border-horizontal-spacing:0px;border-collapse:collapse;}"
+    " ._interlineartoprow {border-bottom:1px solid transparent;}"
+    " ._interlineartoprow td {padding-left:2px;padding-right:2px;}"
+    " ._interlinearrow {font-size:80%;color:%@!STRONGSCOLOR!@%;}"
+    " ._interlinearrow td {padding-left:2px;padding-right:2px;}"
+    " ._interlinearrow a {color:%@!STRONGSCOLOR!@%;text-decoration:%@!STRONGSDECORATION!@%;}"
+    " ._inlinewordattribute {font-size:80%;display:%@!WORDATTRDISPLAY!@%;}"
+    " #topwhitespace {text-align:center; font:24pt; color:#C8C8C8;}"
+    " #startofpage { margin:3pt 0 3pt 0; height:24pt; text-align: center ; font: 24pt; color:#C8C8C8;}"
+    " #endofpage { margin:3pt 0 3pt 0; height:24pt; text-align: center ; font: 24pt; color:#C8C8C8;}"
+    ".note {padding:0px 5px 0px 5px;}"
+    ".footnote { display:%@!FOOTNOTEDISPLAY!@%;background-color:%@!FNBACKCOLOR!@%;}"
+    ".footnotetoggle { display:%@!FOOTNOTETOGGLEDISPLAY!@%; }"
+    "a {color:%@!LINKCOLOR!@%;}"
+    "a-placeholder {color:%@!LINKCOLOR!@%; text-decoration:underline;}"
+    "blockquote {margin:0.25em %@!BQRIGHTMARGIN!@%px 0.25em %@!BQLEFTMARGIN!@%px;}"
+    "div.devoread {background-color:%@!DEVOREADCOLOR!@%;color:%@!DEVOREADTEXTCOLOR!@%;}"
+    "div.devounread {background-color:%@!DEVOUNREADCOLOR!@%;color:%@!DEVONOTREADTEXTCOLOR!@%;}";
+static constexpr const char kHighlightTemplate[] =
+    "._stheb {font-size:80%;display:%@!STRONGSHEBDISPLAY!@%;}"
+    "._stgrk {font-size:80%;display:%@!STRONGSGRKDISPLAY!@%;}"
+    "._stheb a {color:%@!STRONGSCOLOR!@%;text-decoration:%@!STRONGSDECORATION!@%;}"
+    "._stgrk a {color:%@!STRONGSCOLOR!@%;text-decoration:%@!STRONGSDECORATION!@%;}"
+    "span._woc {color:%@!WOCCOLOR!@%; font-weight:%@!WOCBOLD!@%;}"
+    "span._search {color:%@!SEARCHCOLOR!@%; font-weight:%@!SEARCHBOLD!@%;}"
+    "._temphl {text-decoration:none; background-color:%@!TEMPHLCOLOR!@%;}"
+    ".yellow {text-decoration:none; background-color:#FFFF00; color:#000000;}"
+    ".yellow ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".yellow ._stheb a, .yellow ._stgrk a {color:#707070;}"
+    ".khaki {text-decoration:none; background-color:#F0E68C; color:#000000;}"
+    ".khaki ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".khaki ._stheb a, .khaki ._stgrk a {color:#646464;}"
+    ".hotpink {text-decoration:none; background-color:#FF69B4; color:#000000;}"
+    ".hotpink ._woc {color:%@!PINKWOC!@%;}"
+    ".hotpink ._stheb a, .hotpink ._stgrk a {color:#373737;}"
+    ".pink {text-decoration:none; background-color:#FFC0CB; color:#000000;}"
+    ".pink ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".pink ._stheb a, .pink ._stgrk a {color:#5a5a5a;}"
+    ".cornflowerblue {text-decoration:none; background-color:#6495ED; color:#000000;}"
+    ".cornflowerblue ._woc {color:%@!WOCONCFBLUE!@%;}"
+    ".cornflowerblue ._stheb a, .cornflowerblue ._stgrk a {color:#2f2f2f;}"
+    ".lightblue {text-decoration:none; background-color:#ADD8E6; color:#000000;}"
+    ".lightblue ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".lightblue ._stheb a, .lightblue ._stgrk a {color:#5a5a5a;}"
+    ".lightblue a {color:#0000c0;}"
+    ".aqua {text-decoration:none; background-color:#00FFFF; color:#000000;}"
+    ".aqua ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".aqua ._stheb a, .aqua ._stgrk a {color:#676767;}"
+    ".limegreen {text-decoration:none; background-color:#32CD32; color:#000000;}"
+    ".limegreen ._woc {color:%@!PINKWOC!@%;}"
+    ".limegreen ._stheb a, .limegreen ._stgrk a {color:#454545;}"
+    ".limegreen ._search {color:#004000;}"
+    ".palegreen {text-decoration:none; background-color:#98FB98; color:#000000;}"
+    ".palegreen ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".palegreen ._stheb a, .palegreen ._stgrk a {color:#666666;}"
+    ".palegreen ._search {color:#008000;}"
+    ".gold {text-decoration:none; background-color:#FFD700; color:#000000;}"
+    ".gold ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".gold ._stheb a, .gold ._stgrk a {color:#606060;}"
+    ".goldenrod {text-decoration:none; background-color:#DAA520; color:#000000;}"
+    ".goldenrod ._woc {color:%@!PINKWOC!@%;}"
+    ".goldenrod ._stheb a, .goldenrod ._stgrk a {color:#424242;}"
+    ".tan {text-decoration:none; background-color:#D2B48C; color:#000000;}"
+    ".tan ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".tan ._stheb a, .tan ._stgrk a {color:#4a4a4a;}"
+    ".crimson {text-decoration:none; background-color:#DC143C; color:#ffffff;}"
+    ".crimson ._woc {color:%@!WOCONCRIMSON!@%;}"
+    ".crimson ._stheb a, .crimson ._stgrk a {color:#f4f4f4;}"
+    ".fuchsia {text-decoration:none; background-color:#FF00FF; color:#000000;}"
+    ".fuchsia ._woc {color:%@!WOCONFUCHSIA!@%;}"
+    ".fuchsia ._stheb a, .fuchsia ._stgrk a {color:#2b2b2b;}"
+    ".salmon {text-decoration:none; background-color:#FA8072; color:#000000;}"
+    ".salmon ._woc {color:%@!PINKWOC!@%;}"
+    ".salmon ._stheb a, .salmon ._stgrk a {color:#3a3a3a;}"
+    ".silver {text-decoration:none; background-color:#C0C0C0; color:#000000;}"
+    ".silver ._woc {color:%@!WOC-OR-BLACK!@%;}"
+    ".silver ._stheb a, .silver ._stgrk a {color:#4f4f4f;}"
+    ".underline{text-decoration:none;border-bottom:1px solid;}"
+    ".dashedunderline{text-decoration:none;border-bottom:1px dashed;}"
+    ".dottedunderline{text-decoration:none;border-bottom:1px dotted;}"
+    ".marching-ants{background-size:8px 1px,8px 1px,1px 8px,1px 8px;background-position:0 0,0 100%,0 0,100% 0;background-repeat: repeat-x,repeat-x,repeat-y,repeat-y;-webkit-animation:marching-ants-1 1s;animation:marching-ants-1 1s;-webkit-animation-timing-function:linear;animation-timing-function:linear;-webkit-animation-iteration-count:infinite;animation-iteration-count:infinite;background-image:-webkit-linear-gradient(left,#fff 50%,#444 50%),-webkit-linear-gradient(left,#fff 50%,#444 50%),-webkit-linear-gradient(top,#fff 50%,#444 50%),-webkit-linear-gradient(top,#fff 50%,#444 50%);background-image:linear-gradient(to right,#fff 50%,#444 50%),linear-gradient(to right,#fff 50%,#444 50%),linear-gradient(to bottom,#fff 50%,#444 50%),linear-gradient(to bottom,#fff 50%,#444 50%);-webkit-animation-play-state:paused;animation-play-state:paused;}"
+    "@-webkit-keyframes marching-ants-1{0%{background-position:0 0,0 100%,0 0,100% 0;}100%{background-position:40px 0,-40px 100%,0 -40px,100% 40px;}}"
+    "@keyframes marching-ants-1{0%{background-position:0 0,0 100%,0 0,100% 0;}100%{background-position:40px 0,-40px 100%,0 -40px,100% 40px;}}"
+    "@-webkit-keyframes marching-ants-2 {0% {background-position:0 0,0 100%,0 0,100% 0;}100% {background-position:40px 0,-40px 100%,0 -40px,100% 40px;}}"
+    "@keyframes marching-ants-2{0%{background-position:0 0,0 100%,0 0,100% 0;}100%{background-position:40px 0,-40px 100%,0 -40px,100% 40px;}}"
+    "@-webkit-keyframes marching-ants-3{0%{background-position:0 0,0 100%,0 0,100% 0;}100%{background-position:40px 0,-40px 100%,0 -40px,100% 40px;}}"
+    "@keyframes marching-ants-3{0%{background-position:0 0,0 100%,0 0,100% 0;}100% {background-position:40px 0,-40px 100%,0 -40px,100% 40px;}}";
+// clang-format on
+
+// The highlight styles Bold and Italic give these class names to highlighted text.
+constexpr const char kHighlightStyleRules[] =
+    ".bold{text-decoration:none;font-weight:bold;}"
+    ".italic{text-decoration:none;font-style:italic;}";
+
+constexpr int kLadderTop = 300;
+
+// The ladder size that follows s.
+int nextLadderSize(int s) {
+    if (s < 10) return s + 1;
+    return s + 2 + (s - 10) / 5;
+}
+
+// The largest size whose next size is at most s; s itself when there is none.
+int previousLadderSize(int s) {
+    for (int t = std::min(s - 1, kLadderTop - 1); t >= 1; --t)
+        if (nextLadderSize(t) <= s) return t;
+    return s;
+}
+
+int clampToInt(qint64 value) {
+    return static_cast<int>(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+QString flagWord(bool set, const char* whenSet, const char* otherwise) {
+    return QString::fromLatin1(set ? whenSet : otherwise);
+}
+
+}  // namespace
+
+CSSManager& CSSManager::sharedCSSManager() {
+    static CSSManager instance;  // created once, under the language's initialisation lock
+    return instance;
+}
+
+QString CSSManager::baseTemplate() { return QString::fromLatin1(kBaseTemplate); }
+QString CSSManager::highlightTemplate() { return QString::fromLatin1(kHighlightTemplate); }
+QString CSSManager::highlightStyleRules() { return QString::fromLatin1(kHighlightStyleRules); }
+
+int CSSManager::getFontHeightRelativeToBase(int base, int relativeSize) {
+    if (relativeSize < 2) relativeSize = 1;
+    if (relativeSize == 3 || base > kLadderTop - 1) return base;
+    int size = base;
+    if (relativeSize > 3) {
+        for (int step = relativeSize - 3; step > 0 && size < kLadderTop; --step) size = nextLadderSize(size);
+    } else {
+        for (int step = 3 - relativeSize; step > 0; --step) size = previousLadderSize(size);
+    }
+    return size;
+}
+
+QString CSSManager::cssForBookView() const { return buildSheet(Sheet::BookView, UserDefaults::standardUserDefaults()); }
+
+QString CSSManager::cssForSearchResultsView() const {
+    return buildSheet(Sheet::SearchResults, UserDefaults::standardUserDefaults());
+}
+
+QString CSSManager::cssForNoteViewEdit() const {
+    return buildSheet(Sheet::NoteView, UserDefaults::standardUserDefaults());
+}
+
+QString CSSManager::buildSheet(Sheet sheet, const UserDefaults& d) const {
+    QString css = baseTemplate();
+    if (sheet != Sheet::NoteView) css += highlightTemplate() + highlightStyleRules();
+
+    const bool results = sheet == Sheet::SearchResults;
+    const bool notes = sheet == Sheet::NoteView;
+    QList<QPair<const char*, QString>> values;
+    auto set = [&values](const char* placeholder, const QString& value) { values.append({placeholder, value}); };
+    auto integer = [&d](const char* key) { return QString::number(d.integerForKey(QLatin1String(key))); };
+    auto string = [&d](const char* key) { return d.stringForKey(QLatin1String(key)); };
+    auto flag = [&d](const char* key) { return d.boolForKey(QLatin1String(key)); };
+
+    const int baseSize = clampToInt(d.integerForKey(QStringLiteral("baseFontSize")));
+    set("%@!FONTSTYLE!@%", string("bodyFont"));
+    set("%@!BASEFONTSIZE!@%", QString::number(baseSize));
+    static constexpr const char* kHeadings[] = {"%@!H1FONTSIZE!@%", "%@!H2FONTSIZE!@%", "%@!H3FONTSIZE!@%",
+                                                "%@!H4FONTSIZE!@%", "%@!H5FONTSIZE!@%"};
+    for (int h = 0; h < 5; ++h)
+        set(kHeadings[h], QString::number(results ? baseSize : getFontHeightRelativeToBase(baseSize, 8 - h)));
+    set("%@!LINEHEIGHT!@%",
+        results ? QStringLiteral("1.1") : QString::asprintf("%.1f", d.doubleForKey(QStringLiteral("lineHeight"))));
+    set("%@!BACKCOLOR!@%", string("backColor"));
+    set("%@!COLOR!@%", string("textColor"));
+    if (results) {
+        set("%@!LEFTMARGIN!@%", QStringLiteral("0"));
+        set("%@!RIGHTMARGIN!@%", QStringLiteral("0"));
+    } else if (notes) {
+        set("%@!LEFTMARGIN!@%", QStringLiteral("6"));
+        set("%@!RIGHTMARGIN!@%", QStringLiteral("6"));
+    } else {
+        set("%@!LEFTMARGIN!@%", integer("leftMargin"));
+        set("%@!RIGHTMARGIN!@%", integer("rightMargin"));
+    }
+    set("%@!TEMPHLCOLOR!@%", string("tempHLColor"));
+
+    if (results) {
+        set("%@!FOOTNOTEDISPLAY!@%", QStringLiteral("none"));
+        set("%@!FOOTNOTETOGGLEDISPLAY!@%", QStringLiteral("none"));
+    } else {
+        // Any other value leaves both placeholders in the sheet.
+        const QString style = string("footnoteStyle");
+        if (style == QLatin1String("Hide")) {
+            set("%@!FOOTNOTEDISPLAY!@%", QStringLiteral("none"));
+            set("%@!FOOTNOTETOGGLEDISPLAY!@%", QStringLiteral("none"));
+        } else if (style == QLatin1String("Collapse")) {
+            set("%@!FOOTNOTEDISPLAY!@%", QStringLiteral("none"));
+            set("%@!FOOTNOTETOGGLEDISPLAY!@%", QStringLiteral("inline"));
+        } else if (style == QLatin1String("Expand")) {
+            set("%@!FOOTNOTEDISPLAY!@%", QStringLiteral("inline"));
+            set("%@!FOOTNOTETOGGLEDISPLAY!@%", QStringLiteral("inline"));
+        }
+    }
+    set("%@!FNBACKCOLOR!@%", string("footnoteBGColor"));
+    set("%@!LINKCOLOR!@%", string("linkColor"));
+
+    const bool indent = !results && flag("indentPoetry");
+    set("%@!BQLEFTMARGIN!@%", indent ? integer("poetryLeft") : QStringLiteral("0"));
+    set("%@!BQRIGHTMARGIN!@%", indent ? integer("poetryRight") : QStringLiteral("0"));
+
+    const QString strongsDisplay = flagWord(!results && flag("strongsNumbers"), "inline", "none");
+    set("%@!STRONGSHEBDISPLAY!@%", strongsDisplay);
+    set("%@!STRONGSGRKDISPLAY!@%", strongsDisplay);
+    set("%@!STRONGSCOLOR!@%", string("strongsColor"));
+    set("%@!STRONGSDECORATION!@%", string("strongsDecoration"));
+    set("%@!WORDATTRDISPLAY!@%", QStringLiteral("none"));
+    set("%@!SEARCHCOLOR!@%", string("searchColor"));
+    set("%@!SEARCHBOLD!@%", flagWord(flag("searchBold"), "bold", "normal"));
+    set("%@!DEVOREADCOLOR!@%", string("devoReadColor"));
+    set("%@!DEVOUNREADCOLOR!@%", string("devoUnreadColor"));
+    set("%@!DEVOREADTEXTCOLOR!@%", QStringLiteral("#000000"));
+    set("%@!DEVONOTREADTEXTCOLOR!@%", QStringLiteral("#000000"));
+
+    // Words of Christ, in plain text and over each highlight colour.
+    const bool wocInRed = flag("wocInRed");
+    const QString textColor = string("textColor");
+    const QString wocColor = string("wocColor");
+    set("%@!WOCCOLOR!@%", wocInRed ? wocColor : textColor);
+    set("%@!WOC-OR-BLACK!@%", wocInRed ? wocColor : QStringLiteral("#000000"));
+    set("%@!PINKWOC!@%", wocInRed ? QStringLiteral("#760000") : textColor);
+    set("%@!WOCONCRIMSON!@%", wocInRed ? QStringLiteral("#b6ffff") : QStringLiteral("#ffffff"));
+    set("%@!WOCONFUCHSIA!@%", wocInRed ? QStringLiteral("#00009f") : textColor);
+    set("%@!WOCONCFBLUE!@%", wocInRed ? QStringLiteral("#670000") : textColor);
+    set("%@!WOCBOLD!@%", flagWord(wocInRed && flag("wocBold"), "bold", "normal"));
+
+    for (const auto& [placeholder, value] : values) css.replace(QLatin1String(placeholder), value);
+    return css;
+}

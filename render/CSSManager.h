@@ -1,0 +1,49 @@
+// CSSManager: the style sheets of every web view that shows book markup: book pages, the cells of
+// the study pane's result lists and the note viewer and editor.
+//
+// Each sheet is made from fixed template text whose placeholders ("%@!NAME!@%") are replaced by the
+// display settings read from the standard UserDefaults at every call, so a change of the display
+// settings shows in the next sheet. The class names styled are the ones the block renderer and the
+// inline markers write (_stheb, _stgrk, _woc, _search, _temphl, the _interlinear tables,
+// _inlinewordattribute, footnote, footnotetoggle, devoread, devounread and the highlight classes).
+//
+// The single instance holds no state. Building a sheet touches no shared state besides the
+// settings store (itself thread-safe); callers use it on the main thread.
+
+#pragma once
+
+#include <QString>
+
+class UserDefaults;
+
+class CSSManager {
+public:
+    static CSSManager& sharedCSSManager();
+
+    CSSManager(const CSSManager&) = delete;
+    CSSManager& operator=(const CSSManager&) = delete;
+
+    // Book pages: the base template, then the highlight template and the highlight-style rules.
+    QString cssForBookView() const;
+    // Result-list cells: the same templates, filled for small cells.
+    QString cssForSearchResultsView() const;
+    // Note viewer and editor: the base template only.
+    QString cssForNoteViewEdit() const;
+
+    // `base` moved along the font-size ladder by (relativeSize - 3) steps (relative sizes below 2
+    // count as 1); relative size 3, or a base above 299, gives the base.
+    static int getFontHeightRelativeToBase(int base, int relativeSize);
+
+    // The unfilled templates (one line of CSS each).
+    static QString baseTemplate();
+    static QString highlightTemplate();
+    // Rules for the bold and italic highlight styles, which the highlight template lacks; they
+    // follow it in every sheet that has it.
+    static QString highlightStyleRules();
+
+private:
+    enum class Sheet { BookView, SearchResults, NoteView };
+
+    CSSManager() = default;
+    QString buildSheet(Sheet sheet, const UserDefaults& defaults) const;
+};

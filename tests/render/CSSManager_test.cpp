@@ -1,0 +1,238 @@
+#include "render/CSSManager.h"
+
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Top-level rules of a one-line sheet: blocks closed at brace depth 0 (keyframes count once).
+int countRules(const QString& css) {
+    int depth = 0, rules = 0;
+    for (QChar c : css) {
+        if (c == u'{') ++depth;
+        else if (c == u'}' && --depth == 0) ++rules;
+    }
+    return rules;
+}
+
+// The declarations of the first rule whose selector is exactly `selector`.
+QString ruleBody(const QString& css, const QString& selector) {
+    int depth = 0, start = 0;
+    for (int i = 0; i < css.size(); ++i) {
+        if (css[i] == u'{') {
+            if (depth++ == 0 && css.mid(start, i - start).trimmed() == selector) {
+                const int end = css.indexOf(u'}', i);
+                return css.mid(i + 1, end - i - 1);
+            }
+        } else if (css[i] == u'}' && --depth == 0) {
+            start = i + 1;
+        }
+    }
+    return QStringLiteral("<missing>");
+}
+
+class CSSManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        defaults_ = std::make_shared<UserDefaults>(dir_.filePath(QStringLiteral("settings.conf")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*defaults_);
+        UserDefaults::setStandardUserDefaults(defaults_);
+    }
+    void TearDown() override { UserDefaults::setStandardUserDefaults(nullptr); }
+
+    static CSSManager& css() { return CSSManager::sharedCSSManager(); }
+
+    QTemporaryDir dir_;
+    std::shared_ptr<UserDefaults> defaults_;
+};
+
+TEST_F(CSSManagerTest, TemplatesHaveTheirFixedSizesAndRuleCounts) {
+    EXPECT_EQ(CSSManager::baseTemplate().size(), 2133);
+    EXPECT_EQ(countRules(CSSManager::baseTemplate()), 29);
+    EXPECT_EQ(CSSManager::highlightTemplate().size(), 5125);
+    EXPECT_EQ(countRules(CSSManager::highlightTemplate()), 68);
+    EXPECT_EQ(countRules(CSSManager::highlightStyleRules()), 2);
+    EXPECT_FALSE(CSSManager::baseTemplate().contains(u'\n'));
+    EXPECT_FALSE(CSSManager::highlightTemplate().contains(u'\n'));
+}
+
+TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden) {
+    QFile golden(QStringLiteral(QS_SOURCE_DIR "/tests/render/golden/cssForBookView-defaults.css"));
+    ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
+    const QString expected = QString::fromUtf8(golden.readAll());
+    const QString sheet = css().cssForBookView();
+    EXPECT_EQ(sheet, expected);
+    EXPECT_EQ(countRules(sheet), 29 + 68 + 2);
+    EXPECT_FALSE(sheet.contains(QStringLiteral("%@!")));
+    EXPECT_TRUE(sheet.startsWith(QStringLiteral("body {padding:0; margin:0 4px 0 12px; font:normal 12pt Arial;")));
+    EXPECT_TRUE(sheet.contains(QStringLiteral("p {margin:0em 0em 0.5em 0em;}\th1 {")));
+}
+
+TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates) {
+    const QString base = css().cssForNoteViewEdit();
+    EXPECT_EQ(countRules(base), 29);
+    EXPECT_FALSE(base.contains(QStringLiteral("._stheb")));
+    EXPECT_TRUE(base.startsWith(QStringLiteral("body {padding:0; margin:0 6px 0 6px;")));
+    const QString results = css().cssForSearchResultsView();
+    EXPECT_EQ(countRules(results), 29 + 68 + 2);
+    EXPECT_FALSE(results.contains(QStringLiteral("%@!")));
+    EXPECT_EQ(ruleBody(results, QStringLiteral("body")),
+              QStringLiteral("padding:0; margin:0 0px 0 0px; font:normal 12pt Arial; background-color: #ffffff; "
+                             "color:#000000;  line-height: 1.1;"));
+    // Result lists: plain heading sizes, no footnotes, no poetry indent, no Strong's numbers.
+    EXPECT_EQ(ruleBody(results, QStringLiteral("h1")), QStringLiteral("margin:0.4em 0 0.3em 0; font-size:12pt;"));
+    EXPECT_EQ(ruleBody(results, QStringLiteral(".footnotetoggle")), QStringLiteral(" display:none; "));
+    EXPECT_EQ(ruleBody(results, QStringLiteral("blockquote")), QStringLiteral("margin:0.25em 0px 0.25em 0px;"));
+    EXPECT_EQ(ruleBody(results, QStringLiteral("._stgrk")), QStringLiteral("font-size:80%;display:none;"));
+}
+
+TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule) {
+    struct Case {
+        const char* key;
+        QVariant value;
+        const char* selector;
+        const char* expected;
+    };
+    const std::vector<Case> cases = {
+        {"bodyFont", "Georgia", "body",
+         "padding:0; margin:0 4px 0 12px; font:normal 12pt Georgia; background-color: #ffffff; color:#000000;  "
+         "line-height: 1.2;"},
+        {"backColor", "#101010", "body",
+         "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #101010; color:#000000;  "
+         "line-height: 1.2;"},
+        {"lineHeight", 1.75, "body",
+         "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+         "line-height: 1.8;"},
+        {"leftMargin", 30, "body",
+         "padding:0; margin:0 4px 0 30px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+         "line-height: 1.2;"},
+        {"rightMargin", 9, "body",
+         "padding:0; margin:0 9px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+         "line-height: 1.2;"},
+        {"baseFontSize", 16, "h1", "margin:0.4em 0 0.3em 0; font-size:37pt;"},
+        {"tempHLColor", "#abcdef", "._temphl", "text-decoration:none; background-color:#abcdef;"},
+        {"footnoteBGColor", "#eeeeee", ".footnote", " display:none;background-color:#eeeeee;"},
+        {"footnoteStyle", "Hide", ".footnotetoggle", " display:none; "},
+        {"footnoteStyle", "Expand", ".footnote", " display:inline;background-color:#e0e0ff;"},
+        {"linkColor", "#00ff00", "a", "color:#00ff00;"},
+        {"poetryLeft", 40, "blockquote", "margin:0.25em 10px 0.25em 40px;"},
+        {"poetryRight", 3, "blockquote", "margin:0.25em 3px 0.25em 20px;"},
+        {"indentPoetry", false, "blockquote", "margin:0.25em 0px 0.25em 0px;"},
+        {"strongsNumbers", false, "._stheb", "font-size:80%;display:none;"},
+        {"strongsColor", "#123456", "._interlinearrow", "font-size:80%;color:#123456;"},
+        {"strongsDecoration", "underline", "._stgrk a", "color:#0000CC;text-decoration:underline;"},
+        {"searchColor", "#ff00ff", "span._search", "color:#ff00ff; font-weight:normal;"},
+        {"searchBold", true, "span._search", "color:#008000; font-weight:bold;"},
+        {"wocColor", "#aa0000", "span._woc", "color:#aa0000; font-weight:normal;"},
+        {"wocBold", true, "span._woc", "color:#CC0000; font-weight:bold;"},
+        {"textColor", "#333333", "body",
+         "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#333333;  "
+         "line-height: 1.2;"},
+        {"devoReadColor", "#010101", "div.devoread", "background-color:#010101;color:#000000;"},
+        {"devoUnreadColor", "#020202", "div.devounread", "background-color:#020202;color:#000000;"},
+    };
+    const QString before = css().cssForBookView();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        defaults_->setObject(c.value, QLatin1String(c.key));
+        const QString after = css().cssForBookView();
+        EXPECT_EQ(ruleBody(after, QLatin1String(c.selector)), QLatin1String(c.expected));
+        EXPECT_NE(after, before);
+        defaults_->removeObjectForKey(QLatin1String(c.key));
+    }
+    EXPECT_EQ(css().cssForBookView(), before);
+}
+
+TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting) {
+    defaults_->setString(QStringLiteral("#222222"), QStringLiteral("textColor"));
+    defaults_->setBool(true, QStringLiteral("wocBold"));
+    defaults_->setBool(false, QStringLiteral("wocInRed"));
+    QString sheet = css().cssForBookView();
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral("span._woc")), QStringLiteral("color:#222222; font-weight:normal;"));
+    for (const char* cls : {"yellow", "khaki", "pink", "lightblue", "aqua", "palegreen", "gold", "tan", "silver"})
+        EXPECT_EQ(ruleBody(sheet, QStringLiteral(".%1 ._woc").arg(QLatin1String(cls))), QStringLiteral("color:#000000;"))
+            << cls;
+    for (const char* cls : {"hotpink", "limegreen", "goldenrod", "salmon", "cornflowerblue", "fuchsia"})
+        EXPECT_EQ(ruleBody(sheet, QStringLiteral(".%1 ._woc").arg(QLatin1String(cls))), QStringLiteral("color:#222222;"))
+            << cls;
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".crimson ._woc")), QStringLiteral("color:#ffffff;"));
+
+    defaults_->setBool(true, QStringLiteral("wocInRed"));
+    sheet = css().cssForBookView();
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral("span._woc")), QStringLiteral("color:#CC0000; font-weight:bold;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".yellow ._woc")), QStringLiteral("color:#CC0000;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".salmon ._woc")), QStringLiteral("color:#760000;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".crimson ._woc")), QStringLiteral("color:#b6ffff;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".fuchsia ._woc")), QStringLiteral("color:#00009f;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".cornflowerblue ._woc")), QStringLiteral("color:#670000;"));
+}
+
+TEST_F(CSSManagerTest, UnknownFootnoteStyleLeavesItsPlaceholders) {
+    defaults_->setString(QStringLiteral("Sideways"), QStringLiteral("footnoteStyle"));
+    const QString sheet = css().cssForBookView();
+    EXPECT_TRUE(sheet.contains(QStringLiteral("display:%@!FOOTNOTEDISPLAY!@%;")));
+    EXPECT_TRUE(sheet.contains(QStringLiteral("display:%@!FOOTNOTETOGGLEDISPLAY!@%;")));
+    EXPECT_EQ(sheet.count(QStringLiteral("%@!")), 2);
+    // Result lists never depend on it.
+    EXPECT_FALSE(css().cssForSearchResultsView().contains(QStringLiteral("%@!")));
+}
+
+TEST_F(CSSManagerTest, BoldAndItalicHighlightStylesHaveRules) {
+    const QString sheet = css().cssForBookView();
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".bold")), QStringLiteral("text-decoration:none;font-weight:bold;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".italic")), QStringLiteral("text-decoration:none;font-style:italic;"));
+    EXPECT_EQ(ruleBody(sheet, QStringLiteral(".dottedunderline")),
+              QStringLiteral("text-decoration:none;border-bottom:1px dotted;"));
+    EXPECT_TRUE(css().cssForSearchResultsView().contains(QStringLiteral(".italic{")));
+}
+
+TEST(CSSManagerFontLadder, StepsAlongTheLadder) {
+    const int base12[] = {26, 22, 19, 16, 14};
+    const int base16[] = {37, 31, 26, 22, 19};
+    for (int h = 0; h < 5; ++h) {
+        EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(12, 8 - h), base12[h]);
+        EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(16, 8 - h), base16[h]);
+    }
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(12, 3), 12);
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(300, 8), 300);
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(299, 4), 358);  // one step past the top stops there
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(290, 100000), 348);
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(10, 4), 12);
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(15, 4), 18);
+    // Down: the largest size whose next size is at most the base.
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(12, 2), 10);
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(12, 1), 9);
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(12, -50), 9);  // below 2 counts as 1
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(18, 2), 15);
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(1, 1), 1);     // no smaller neighbour
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(0, 5), 2);
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(-4, 1), -4);
+}
+
+TEST_F(CSSManagerTest, HugeBaseFontSizeGivesHeadingsOfThatSize) {
+    defaults_->setInteger(300, QStringLiteral("baseFontSize"));
+    const QString sheet = css().cssForBookView();
+    for (const char* h : {"h1", "h2", "h3", "h4", "h5", "h6"})
+        EXPECT_TRUE(ruleBody(sheet, QLatin1String(h)).endsWith(QStringLiteral("font-size:300pt;"))) << h;
+}
+
+TEST_F(CSSManagerTest, OneInstanceAcrossThreads) {
+    std::vector<std::thread> threads;
+    std::vector<CSSManager*> seen(8);
+    for (int i = 0; i < 8; ++i) threads.emplace_back([&seen, i] { seen[i] = &CSSManager::sharedCSSManager(); });
+    for (auto& t : threads) t.join();
+    for (CSSManager* p : seen) EXPECT_EQ(p, &CSSManager::sharedCSSManager());
+}
+
+}  // namespace
