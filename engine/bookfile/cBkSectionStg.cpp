@@ -1,0 +1,136 @@
+#include "engine/bookfile/cBkSectionStg.h"
+
+using namespace BkSectionFormat;
+
+cBkSectionStg::cBkSectionStg() : cBkSubstorageSupport(bkTag("SECT"), m_hdr, kHeaderSize)
+{
+    bkPutLE(m_hdr + kRecord0, kDefaultRecord0, 4);
+    m_hdr[kBlockWidth] = kDefaultWidth;
+    m_hdr[kOffsetWidth] = kDefaultWidth;
+}
+
+uint32_t cBkSectionStg::open(cBkStreamFile* container)
+{
+    cBkContainerLock lock(container);
+    uint32_t r = openUnlocked(container);
+    if (r == 0 && (m_hdr[kBlockWidth] < 1 || m_hdr[kBlockWidth] > 4 || m_hdr[kOffsetWidth] < 1 ||
+                   m_hdr[kOffsetWidth] > 4))
+        r = BkResult::kMalformed;
+    // The records must lie in the stream.
+    if (r == 0 && bkGetLE32(m_hdr + kRecord0) + static_cast<uint64_t>(sectionCount()) *
+                                                     (m_hdr[kBlockWidth] + m_hdr[kOffsetWidth]) >
+                      container->size(m_streamId))
+        r = BkResult::kMalformed;
+    return r;
+}
+
+uint32_t cBkSectionStg::sectionCount() const { return bkGetLE32(m_hdr + kCount); }
+
+void cBkSectionStg::readRecord(uint32_t i, uint32_t& firstBlock, uint32_t& textOffset)
+{
+    firstBlock = 0;
+    textOffset = 0;
+    if (m_container == nullptr)
+        return;
+    const unsigned a = m_hdr[kBlockWidth], b = m_hdr[kOffsetWidth];
+    uint64_t at = bkGetLE32(m_hdr + kRecord0) + static_cast<uint64_t>(i) * (a + b);
+    uint8_t rec[8] = {};
+    if (a > 4 || b > 4 || at > 0xFFFFFFFFu ||
+        m_container->seekAndRead(m_streamId, a + b, rec, static_cast<uint32_t>(at)) != 0)
+        return;
+    firstBlock = bkGetLE(rec, a);
+    textOffset = bkGetLE(rec + a, b);
+}
+
+uint32_t cBkSectionStg::firstBlockOf(uint32_t i)
+{
+    uint32_t f, o;
+    readRecord(i, f, o);
+    return f;
+}
+
+void cBkSectionStg::getSectionStart(uint32_t i, uint32_t& firstBlock, uint32_t& textOffset)
+{
+    if (i >= sectionCount())
+        return;
+    cBkContainerLock lock(m_container);
+    readRecord(i, firstBlock, textOffset);
+}
+
+uint32_t cBkSectionStg::findForBlock(uint32_t block)
+{
+    const uint32_t n = sectionCount();
+    uint32_t lo = 0, hi = n;
+    while (lo < hi) {
+        uint32_t mid = lo + (hi - lo) / 2;
+        uint32_t f = firstBlockOf(mid);
+        bool last = mid + 1 >= n;
+        if (f < block && (last || block < firstBlockOf(mid + 1)))
+            return mid;
+        if (f == block) {
+            while (mid > 1 && firstBlockOf(mid - 1) == block)
+                --mid;
+            return mid;
+        }
+        if (f < block)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return BkResult::kNone;
+}
+
+uint32_t cBkSectionStg::sectionForBlock(uint32_t block)
+{
+    cBkContainerLock lock(m_container);
+    return findForBlock(block);
+}
+
+uint32_t cBkSectionStg::sectionForBlock(uint32_t& section, uint32_t block)
+{
+    section = sectionForBlock(block);
+    return section;
+}
+
+uint32_t cBkSectionStg::lastSectionForBlock(uint32_t block)
+{
+    cBkContainerLock lock(m_container);
+    uint32_t s = findForBlock(block);
+    if (s == BkResult::kNone)
+        return s;
+    const uint32_t n = sectionCount();
+    const uint32_t first = firstBlockOf(s);
+    while (s + 1 < n && firstBlockOf(s + 1) == first)
+        ++s;
+    return s;
+}
+
+void cBkSectionStg::sectionEndingBeforeBlock(uint32_t block, uint32_t& section)
+{
+    cBkContainerLock lock(m_container);
+    section = findForBlock(block);
+    if (section != BkResult::kNone && block != 0 && firstBlockOf(section) == block)
+        section -= 1;
+}
+
+uint32_t cBkSectionStg::sectionForTextOffset(uint32_t t)
+{
+    cBkContainerLock lock(m_container);
+    const uint32_t n = sectionCount();
+    uint32_t lo = 0, hi = n;
+    while (lo < hi) {
+        uint32_t mid = lo + (hi - lo) / 2;
+        uint32_t f, o, f1, o1;
+        readRecord(mid, f, o);
+        bool last = mid + 1 >= n;
+        if (!last)
+            readRecord(mid + 1, f1, o1);
+        if (o <= t && (last || o1 > t))
+            return mid;
+        if (o > t)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return BkResult::kNone;
+}

@@ -1,0 +1,70 @@
+// cBkWordListStg: a sorted word list of a book (layout in BkWordListFormat.h). A word's number is its
+// index in the list; the concordance of the same pair (cBkConcordStg) maps numbers to sections.
+//
+// Word decoding is serialised across all word lists by a process-wide mutex (a second one guards the
+// UTF-16 form and takes the first inside it); stream reads take the container mutex inside those.
+
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/bookfile/BkWordListFormat.h"
+#include "engine/bookfile/cBkSubstorageSupport.h"
+#include "engine/bookfile/cBkWordCache.h"
+
+class cBkWordListStg : public cBkSubstorageSupport {
+public:
+    explicit cBkWordListStg(uint32_t tag);
+
+    // The base open under the container mutex, then the word-value table is loaded and the word cache
+    // emptied and switched off. A list with words but a group size of 0, a value width outside 1..4,
+    // or a value table that does not fit in its stream is malformed (220).
+    uint32_t open(cBkStreamFile* container) override;
+    uint32_t openNamed(cBkStreamFile* container, const char* name) override;
+
+    uint32_t wordCount() const { return bkGetLE32(m_hdr + BkWordListFormat::kWordCount); }
+    uint8_t groupSize() const { return m_hdr[BkWordListFormat::kGroupSize]; }
+
+    // The word's 8-bit text (a marked word starts with 0xFF); empty when unreadable.
+    void wordForNumber(uint32_t w, std::string& out);
+    // The UTF-16 form (a marked word starts with U+FFFF).
+    void wordForNumber(uint32_t w, std::u16string& out);
+    void wordForNumber(uint32_t w, cLString8& out)
+    {
+        std::string s;
+        wordForNumber(w, s);
+        bkAssign(out, s);
+    }
+    void wordForNumber(uint32_t w, cLString16& out)
+    {
+        std::u16string s;
+        wordForNumber(w, s);
+        bkAssign(out, s);
+    }
+    uint32_t wordNumberForString(const cLString16& s, bool partial) { return wordNumberForString(bkStd(s), partial); }
+    int32_t firstWildcardMatch(const cLString16& pattern) { return firstWildcardMatch(bkStd(pattern)); }
+    int32_t nextWildcardMatch(const cLString16& pattern, int32_t after) { return nextWildcardMatch(bkStd(pattern), after); }
+    // Exact (case-insensitive) or prefix search; 0xFFFFFFFF when none. A partial search for "" is 0.
+    uint32_t wordNumberForString(const std::u16string& s, bool partial);
+    // Wildcard scans ("?*_[" wildcards, a leading "-" negates); -1 when none.
+    int32_t firstWildcardMatch(const std::u16string& pattern);
+    int32_t nextWildcardMatch(const std::u16string& pattern, int32_t after);
+    // Entry i of the word-value table; 0xFFFFFFFF when i >= V.
+    uint32_t wordValue(uint32_t i) const;
+    uint32_t wordValueCount() const { return static_cast<uint32_t>(m_values.size()); }
+
+    bool cachingEnabled() const { return m_caching; }
+
+private:
+    uint32_t finishOpen(uint32_t r);
+    void resetCache();
+    void decodeWord(uint32_t w, std::string& out);
+
+    uint8_t m_hdr[BkWordListFormat::kHeaderSize] = {};
+    uint32_t m_bases[4] = {};
+    uint32_t m_counts[4] = {};
+    std::vector<uint32_t> m_values;
+    cBkWordCache m_cache;
+    bool m_caching = false;
+};

@@ -1,0 +1,210 @@
+// cSourceDoc: the abstract document of one book or pseudo-book (the journal, the notes).
+//
+// Everything the library's book handle and the search subsystem know about a book comes through the
+// virtual operations below. The base answers each one with a neutral value ("None" titles, empty
+// strings, 0, 0xFFFFFFFF, null); a derived document replaces what it can answer. Every operation of a
+// closed document answers the base's value, never fails.
+//
+// Ownership: lists and vectors handed out by the query operations belong to the caller. The
+// process-wide note document is not owned here.
+//
+// Threads: documents are created, opened and navigated on the main thread; search threads call the
+// concordance, limit and result-text operations of a shared document. The base holds no lock; what a
+// derived document reads of its book file is guarded by the book file's own mutexes.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/foundation/cLIntArray.h"
+#include "engine/foundation/cLObjectArray.h"
+#include "engine/foundation/cLStringTmpl.h"
+#include "engine/bookfile/cBkWordLinks.h"
+#include "engine/references/cBibleRef.h"
+
+class cBitVector;
+class cBookmark;
+class cHTMLRenderConfiguration;
+class cMultiBookSearchHits;
+class cNoteDoc;
+class cRenderParams;
+class cSearchExpressionResult;
+class cSearchWordList;
+
+// Capability bits of a document (GetSupportFlags).
+enum DocSupportsFlags : std::uint32_t {
+    kDocSupportsBookmarks = 0x1,
+    kDocSupportsBibleBookmarks = 0x2,
+    kDocSupportsVerseLimits = 0x4,
+    kDocSupportsNotes = 0x8,
+    kDocSupportsWordLookup = 0x10,
+    kDocSupportsBibleLookup = 0x20,
+    kDocSupportsCopyright = 0x40,
+    kDocSupportsBibleSync = 0x80,
+    kDocSupportsDateLookup = 0x100,
+    kDocSupportsStrongsGreek = 0x200,
+    kDocSupportsStrongsHebrew = 0x400,
+    kDocSupportsTextHtml = 0x800,
+    kDocSupportsDailyReadings = 0x1000,
+    kDocSupportsIsBible = 0x2000,
+    kDocSupportsIsSearchResults = 0x4000,
+    kDocSupportsIsFakeJournalDoc = 0x8000,
+    kDocSupportsWordAttributes = 0x10000,
+};
+
+// Publisher id, book id, edition, revision; unknown is all ones.
+struct BookIdentity {
+    std::uint16_t publisher = 0xFFFF;
+    std::uint16_t book = 0xFFFF;
+    std::uint8_t edition = 0xFF;
+    std::uint8_t revision = 0xFF;
+};
+
+// What the documents ask of a search's hit set. The search subsystem installs its answers; without
+// them no hit set is a note search and none holds a result for a book.
+class cDocSearchHitHooks {
+public:
+    virtual ~cDocSearchHitHooks() = default;
+    virtual bool isNoteSearch(const cMultiBookSearchHits* /*hits*/) const { return false; }
+    virtual const cSearchExpressionResult* resultForBook(const cMultiBookSearchHits* /*hits*/,
+                                                         std::uint16_t /*publisher*/,
+                                                         std::uint16_t /*book*/) const
+    {
+        return nullptr;
+    }
+    // The hooks in use (never null). Install before any search runs; not owned.
+    static const cDocSearchHitHooks& current();
+    static void install(const cDocSearchHitHooks* hooks);
+};
+
+using cWordList8 = cLObjectArray<cLString8>;
+using cBibleRefList = cLObjectArray<cBibleRef>;
+using cWordAttributeList = std::vector<std::unique_ptr<cBkWordAttributeEntry>>;
+
+class cSourceDoc {
+public:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFF;
+
+    cSourceDoc();
+    virtual ~cSourceDoc();
+    cSourceDoc(const cSourceDoc&) = delete;
+    cSourceDoc& operator=(const cSourceDoc&) = delete;
+
+    // A copy that opens the same book file; null for kinds that cannot be copied.
+    virtual cSourceDoc* Clone() const { return nullptr; }
+    virtual bool IsOpen() const { return open_; }
+    // Closes an open document first; the path changes only while closed.
+    virtual void SetPathName(const cLString16& path);
+    virtual cLString16 GetPathName() const { return path_; }
+    virtual void CopyPathName(cLString16& out) const { out.assign(path_); }
+    virtual void GetPathNameUTF8(cLString8& out) const { out.assignFromUTF16(path_); }
+    virtual void ClearPathName() { path_.makeEmpty(); }
+    virtual bool HasPathName() const { return !path_.isEmpty(); }
+    // Paths equal ignoring letter case.
+    virtual bool IsSameFile(const cSourceDoc& other) const;
+
+    virtual void GetTitleW(cLString16& out, bool abbreviated);
+    virtual void GetTitle(cLString8& out, bool abbreviated);
+    virtual void GetFullTitle(cLString8& out) { GetTitle(out, false); }
+    virtual bool GetStrongsPairs(std::uint16_t& a, std::uint16_t& b, std::uint16_t& c, std::uint16_t& d);
+    virtual std::uint32_t GetLanguage() { return 1033; }
+    virtual void GetSortTitle(cLString8& out) { out.makeEmpty(); }
+    virtual void GetSubtitle(cLString8& out) { out.makeEmpty(); }
+
+    virtual bool Open();
+    virtual void Close();
+    virtual std::uint8_t GetBookType() { return 0; }
+    virtual void MarkDisplayChanged() { changed_ = 1; }
+    virtual void MarkLocationChanged() { changed_ = 1; }
+    virtual void MarkChanged() { changed_ = 1; }
+    virtual void SetMarkedRange(std::uint32_t /*first*/, std::uint32_t /*last*/) {}
+
+    // 0 moved, 215 already shown (location unchanged), other codes by kind; 0 in the base.
+    virtual std::uint32_t GoTo(const cRenderParams& /*params*/) { return 0; }
+    // The document's own block, valid until the next call; null when there is no location.
+    virtual cRenderParams* GetCurrentLocation() { return nullptr; }
+    virtual bool GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params);
+    virtual void GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition,
+                           std::uint8_t& revision);
+    BookIdentity bookIdentity();
+    virtual std::uint32_t GetNumSections() { return 0; }
+
+    // Concordance look-ups. `holder` is the caller's: null asks the call to make a vector (the caller
+    // then owns it); otherwise the vector is reused. `count` is the number of sections found.
+    virtual void SearchMainConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count);
+    virtual void SearchMainConcordanceByWordNumber(std::uint32_t wordNumber, cBitVector*& holder,
+                                                   std::uint32_t& count);
+    virtual void SearchStrongsHebrewConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count);
+    virtual void SearchStrongsGreekConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count);
+    virtual void SearchWordAttributeConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count);
+    virtual std::uint32_t WordOccursInXSections(const cLString8& /*word*/) { return 0; }
+    virtual bool IsPhrasePresentInSection(const cSearchWordList& /*phrase*/, std::uint32_t /*section*/)
+    {
+        return false;
+    }
+    // The sections a limit expression ("BOOKMARK(...)", "COLOR(...)", a Bible range) allows, into a new
+    // vector in `holder` (null when none). `colours` receives the colour codes read.
+    virtual std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
+                                               std::uint32_t first, std::uint32_t last, bool flag);
+    virtual std::uint32_t CanonicalWordNumber(const cLString16& /*word*/, bool /*mode*/) { return kNone; }
+    // The line that lists a hit: mode 0 a title, 1 and 2 excerpts of increasing length.
+    virtual bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,
+                                     const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out);
+    virtual std::uint32_t GetFindProximity() { return 0; }
+    virtual std::uint32_t GetDisplayedSectionRange(std::uint32_t& first, std::uint32_t& last);
+    virtual bool BookmarkBelongsToBook(const cBookmark& /*bookmark*/) { return false; }
+    virtual std::uint32_t ReadingNumberForSection(std::uint32_t /*section*/) { return 0; }
+    // Not replaced by any kind: the reference's first range through SectionRangeForBibleKey.
+    bool SectionRangeForVerse(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last);
+    // The sections of the reference's first range.
+    virtual bool SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last);
+    virtual std::unique_ptr<cWordList8> WordListForVerse(const cBibleRef& /*reference*/,
+                                                         const cHTMLRenderConfiguration* /*config*/,
+                                                         std::uint32_t /*mask*/)
+    {
+        return nullptr;
+    }
+    virtual std::unique_ptr<cWordList8> CollectSectionWords(std::uint32_t /*first*/, std::uint32_t /*last*/,
+                                                            const cHTMLRenderConfiguration* /*config*/,
+                                                            std::uint32_t /*mask*/)
+    {
+        return nullptr;
+    }
+    virtual std::unique_ptr<cBibleRefList> BibleLinksListForSection(std::uint32_t /*section*/,
+                                                                    const char* /*translation*/,
+                                                                    const cHTMLRenderConfiguration* /*config*/)
+    {
+        return nullptr;
+    }
+    virtual std::unique_ptr<cWordAttributeList> WordAttributesForWord(const cLString16& word);
+    virtual std::uint32_t GetSupportFlags() { return 0; }
+
+    // The two page texts of the base: the path in a paragraph, plain and centred.
+    virtual void GetPageText(cLString8& out, bool centred);
+
+    // True when every bit of mask is in GetSupportFlags.
+    bool supports(std::uint32_t mask) { return (GetSupportFlags() & mask) == mask; }
+
+    std::uint32_t serialId() const { return serialId_; }
+    bool changed() const { return changed_ != 0; }
+    // Called where a pending change is found; nothing to do.
+    void acknowledgeChange() {}
+
+    // The process-wide note document, stored once at start-up before any book opens.
+    static void setNoteDoc(cNoteDoc* noteDoc);
+    static cNoteDoc* noteDoc();
+
+protected:
+    // Path and open flag of another document; the changed flag is set.
+    void copyFrom(const cSourceDoc& other);
+    void setOpenFlag(bool open) { open_ = open; }
+    const cLString16& path() const { return path_; }
+
+private:
+    cLString16 path_;
+    bool open_ = false;
+    std::uint32_t serialId_;
+    std::uint8_t changed_ = 1;
+};

@@ -1,0 +1,31 @@
+// cBlockRenderUserData: what the block renderer asks of the user's data for each verse it writes:
+// the verse's highlight colours and whether the user has a note on it. The application installs an
+// implementation over the process-wide highlight and note documents at start-up (the user-data
+// library sits beside the renderer, so the renderer does not link it); until then, and in tests that
+// need none, no verse is highlighted and none has a note.
+//
+// Implementations are called on the rendering thread and take the documents' own locks.
+
+#pragma once
+
+#include <cstdint>
+
+class cBibleRef;
+
+class cBlockRenderUserData {
+public:
+    virtual ~cBlockRenderUserData() = default;
+
+    // The highlight of the reference's first verse: its fore and back colour values (highlight colour
+    // ids or style codes); false when the verse has none.
+    virtual bool verseHighlight(const cBibleRef& /*reference*/, std::uint16_t& /*fore*/, std::uint16_t& /*back*/) const
+    {
+        return false;
+    }
+    // Whether the user has a Bible note in the reference.
+    virtual bool hasBibleNote(const cBibleRef& /*reference*/) const { return false; }
+
+    static const cBlockRenderUserData& current();
+    // Not owned; null restores the default. Install before rendering starts.
+    static void install(const cBlockRenderUserData* userData);
+};

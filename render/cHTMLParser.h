@@ -1,0 +1,202 @@
+// cHTMLParser: builds the parse tree of book markup, one section at a time.
+//
+// Two kinds of source:
+//  - a text source (mode 0) serves markup token by token; the parser checks each token against a
+//    fixed content model per tag, backtracks where a rule fails (a failed rule consumes nothing) and
+//    keeps the first problem it meets as a message with its source span and excerpt. Malformed
+//    markup is repaired where the rules allow: an unreadable token becomes a text node holding its
+//    characters and the parse goes on;
+//  - a node source (mode 1) hands over ready trees, one per section (a book's stored node trees);
+//    the parser only places them.
+//
+// The root element's children are the parsed sections' top-level items in section order; the head
+// root receives a document's `head` element. Sections accumulate under the root through the next- and
+// previous-section parses until reset() or parseSection() replaces them.
+//
+// Hostile markup is bounded: elements nest at most kMaxNestingDepth deep, and a parse that would
+// backtrack without end stops with a message. Not safe for concurrent use.
+
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "render/cHTMLAttributeList.h"
+#include "render/cHTMLTagElement.h"
+
+class cHTMLRenderConfiguration;
+class cPlatformImage;
+
+// Text source. Requests the parser sends:
+//   n >= 0, position 0, count 0: the first token of section n (text, start, end); true when there is one;
+//   0, position p, count 1: the token that follows the one starting at p; true when there is one;
+//   -4, position = error start, count = span length (75 when empty): up to count characters of the
+//       source from that position into outText (the error excerpt);
+//   -6, name = an image name, extra = the image holder: true when the image's width is above 0.
+// Tokens must move forward (a token that does not start after the current one ends the input), and
+// during one parse the same request gets the same answer: the parser keeps the tokens it has read.
+using HTMLTextSourceCallback = bool (*)(void* context, std::int32_t request, std::uint32_t position, const char* name,
+                                        std::int32_t count, std::string& outText, std::uint32_t& outStart,
+                                        std::int32_t& outEnd, void* extra);
+
+// Argument of the node source's text-node request.
+struct cHTMLTextNodeRequest {
+    std::uint32_t textPosition = 0;
+    std::uint16_t language = 0;
+    std::uint16_t rightToLeft = 0;
+    const cHTMLRenderConfiguration* configuration = nullptr;
+};
+
+// Node source. `outTree` is a cHTMLTagElement** for the tree requests (n >= -1) and the element to
+// fill for the text-node request. Requests the parser sends:
+//   n >= 0: the tree of section n;  -1: the tree of the document head (true with no tree is allowed);
+//   -2: argument = cHTMLTextNodeRequest*, fill the element's `untagged_text`;
+//   -6: argument = image name (const char*), imageHolder given: true when the image's width is above 0;
+//   -8: argument = "name\tfolder" (const char*): extract that embedded file into the folder.
+// The book node source also answers -3 (load an image), -5 (section count into inOutValue) and -7
+// (verse key in inOutValue to section), which the block renderer sends directly.
+using HTMLNodeSourceCallback = bool (*)(void* context, std::int32_t request, const void* argument, void* outTree,
+                                        cPlatformImage* imageHolder, std::uint32_t* inOutValue);
+
+enum : std::int32_t {
+    kHTMLRequestHead = -1,
+    kHTMLRequestTextNode = -2,
+    kHTMLRequestLoadImage = -3,
+    kHTMLRequestExcerpt = -4,
+    kHTMLRequestSectionCount = -5,
+    kHTMLRequestImageWidth = -6,
+    kHTMLRequestVerseToSection = -7,
+    kHTMLRequestExtractFile = -8,
+};
+
+class cHTMLParser {
+public:
+    static constexpr std::uint32_t kNoSection = 0xFFFFFFFF;
+    static constexpr int kMaxNestingDepth = 128;
+    // findTextPosition reads at most this many further sections looking for a text position.
+    static constexpr int kMaxFollowOnSections = 4096;
+
+    cHTMLParser();
+    ~cHTMLParser();
+    cHTMLParser(const cHTMLParser&) = delete;
+    cHTMLParser& operator=(const cHTMLParser&) = delete;
+
+    // Select the source; both reset the parser (a null callback and context also free the roots).
+    int setTextSource(HTMLTextSourceCallback callback, void* context);
+    int setNodeSource(HTMLNodeSourceCallback callback, void* context);
+    // Empties the current token and the roots' children; with `free` the roots are destroyed too;
+    // missing roots are created when `free` is not set.
+    void reset(bool free);
+
+    std::uint32_t mode() const { return mode_; }
+    HTMLTextSourceCallback textSource() const { return textSource_; }
+    HTMLNodeSourceCallback nodeSource() const { return nodeSource_; }
+    void* sourceContext() const { return context_; }
+
+    cHTMLTagElement* rootElement() const { return root_.get(); }
+    cHTMLTagElement* headRootElement() const { return headRoot_.get(); }
+
+    // Parses the document from section 0 (text: from its first token, `html`, `head` and `body` read;
+    // nodes: the head tree and the tree of section 0).
+    bool parseAll();
+    // Parses section n alone (its tree replaces the root's children).
+    bool parseSection(std::uint32_t n);
+    // Parses the section after the root's last child; `item` receives the first new root child.
+    bool parseNextSection(cHTMLTagElement** item);
+    // Parses the section before the root's first child; `item` receives the new first root child.
+    bool parsePreviousSection(cHTMLTagElement** item);
+    // The same next to a given root child.
+    bool parseSectionAfter(cHTMLTagElement* rootChild, cHTMLTagElement** item);
+    bool parseSectionBefore(cHTMLTagElement* rootChild, cHTMLTagElement** item);
+    // Section numbers of the root's first and last child; kNoSection each when absent.
+    void sectionRange(std::uint32_t* first, std::uint32_t* last) const;
+
+    // Node mode: the first text position (`$textat`) at or after the item in document order; with
+    // followOn the search goes on past the item's ancestors and into further sections (which are
+    // parsed for the search and destroyed again). Text mode answers true with kNoSection.
+    bool findTextPosition(cHTMLTagElement* item, std::uint32_t* position, bool followOn);
+    // Node mode: has the node source fill the element's text from its `$textat`.
+    bool requestTextNode(cHTMLTagElement* element, std::uint16_t language, bool rightToLeft,
+                         const cHTMLRenderConfiguration* configuration);
+    // Node mode: has the node source copy the embedded file `name` into `folder`.
+    bool extractFile(std::string_view folder, std::string_view name);
+    // Whether the named image can be shown (its width is above 0); loads it into the holder.
+    bool imageWidthUsable(std::string_view name, cPlatformImage* holder);
+
+    // The first problem of the last parse (empty when none), its source span and excerpt.
+    const std::string& message() const { return message_; }
+    void errorSpan(std::uint32_t* start, std::uint32_t* end) const;
+    const std::string& errorExcerpt() const { return errorExcerpt_; }
+
+private:
+    struct Token;
+    using TokenRef = std::shared_ptr<const Token>;
+    class Guard;
+
+    // Tokens.
+    bool fetchSectionStart(std::uint32_t section);
+    void advance();
+    bool hasToken() const;
+    HTMLTagCode code() const;
+    void skipWhitespace();
+    bool atWhitespace() const;
+    cHTMLTagElement* currentAsElement() const;
+    void setProblem(const std::string& text, std::uint32_t start, std::uint32_t end);
+    void beginParse();
+
+    // Rules: each returns the item or chain read, or null with the token state restored.
+    cHTMLTagElement* elementRule(HTMLTagCode tag, int model, bool repeat, int minimum, bool closingRequired,
+                                 bool skipSpace, bool readContent);
+    cHTMLTagElement* ownTagRule(int model, bool repeat, int minimum, bool closingRequired, bool skipSpace = true) {
+        return elementRule(code(), model, repeat, minimum, closingRequired, skipSpace, true);
+    }
+    cHTMLTagElement* takenAlone(bool skipSpaceAfter);
+    cHTMLTagElement* modelRule(int model);
+    cHTMLTagElement* heading();
+    cHTMLTagElement* blockElement();
+    cHTMLTagElement* blockContent();
+    cHTMLTagElement* flow();
+    cHTMLTagElement* formContent();
+    cHTMLTagElement* headContent();
+    cHTMLTagElement* labelContent();
+    cHTMLTagElement* textRun();
+    cHTMLTagElement* areas();
+    cHTMLTagElement* preformattedItem();
+    cHTMLTagElement* selectContent();
+    cHTMLTagElement* phrasingRun();
+    cHTMLTagElement* inlineRun();
+    cHTMLTagElement* inlineItem();
+    cHTMLTagElement* inlineElement();
+    cHTMLTagElement* tableRule();
+    cHTMLTagElement* fieldsetRule();
+    cHTMLTagElement* topLevelBlock();
+    cHTMLTagElement* unreadableTokenAsText();
+    bool wholeParse();
+    bool checkAfterBlock();
+    bool nodeTree(std::int32_t request, cHTMLTagElement** tree);
+
+    std::unique_ptr<cHTMLTagElement> root_;
+    std::unique_ptr<cHTMLTagElement> headRoot_;
+    std::uint32_t mode_ = 0;
+    HTMLTextSourceCallback textSource_ = nullptr;
+    HTMLNodeSourceCallback nodeSource_ = nullptr;
+    void* context_ = nullptr;
+
+    TokenRef token_;
+    // The token read after the one starting at a position, kept for the current parse.
+    std::unordered_map<std::uint32_t, TokenRef> successors_;
+    std::string message_;
+    std::uint32_t errorStart_ = 0;
+    std::uint32_t errorEnd_ = 0;
+    std::string errorExcerpt_;
+
+    // Bounds on hostile markup.
+    int depth_ = 0;
+    std::uint64_t steps_ = 0;
+    std::uint64_t furthestPosition_ = 0;  // end of the furthest token read in this parse
+    std::uint64_t parseOrigin_ = 0;       // start of the parse's first token
+    bool aborted_ = false;
+};

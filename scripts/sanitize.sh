@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# Builds the test suite under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan) and runs
+# every test, then builds the programs holding the concurrency tests under ThreadSanitizer
+# (build-tsan) and runs those tests. Fails on any failing test or sanitizer report.
+#   scripts/sanitize.sh [asan|tsan|all]     (default all; QS_SANITIZE_JOBS sets the parallelism)
+#
+# Concurrency tests are selected by name: a test that starts threads carries "Thread",
+# "Concurren", "AtOnce" or "Parallel" in its suite or test name. The few older tests that use
+# threads under other names are listed in legacy_concurrency below. The script warns about any test
+# program that starts threads but holds no test matching the selection.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+what=${1:-all}
+case "$what" in asan|tsan|all) ;; *) echo "usage: $0 [asan|tsan|all]" >&2; exit 2 ;; esac
+jobs=${QS_SANITIZE_JOBS:-$(nproc)}
+status=0
+
+convention='Thread|Concurren|AtOnce|Parallel'
+legacy_concurrency=(
+  WordLinks.PhraseTestsRunBesideRenderings
+  LanguageSupport.RegistryReadsWhileOthersRegister
+  cPlatformMutex.InitAndDestroyCanBeRepeated
+  ReferenceTables.LoadersAndReadersMayRunTogether
+  SourceTupleID.FreshValidityAndReservedIdentities
+  EquivalentHighlights.EquivalentVersesShareTheirHighlight
+)
+concurrency_regex="$convention$(printf '|%s' "${legacy_concurrency[@]}")"
+thread_use='std::thread|std::jthread|std::async|QThread|QtConcurrent'
+
+export QT_QPA_PLATFORM=offscreen
+common=(-G Ninja -DQS_WERROR=ON -DQS_BUILD_BENCH=OFF -DQS_BUILD_FUZZ=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+
+configure() { # build-folder extra-options...
+  local build=$1; shift
+  mkdir -p "$build"
+  cmake -S . -B "$build" "${common[@]}" "$@" > "$build/configure.log" 2>&1 ||
+    { cat "$build/configure.log"; return 1; }
+}
+
+if [ "$what" != tsan ]; then
+  echo "== ASan+UBSan: build-asan"
+  configure build-asan -DQS_SANITIZE=ON
+  cmake --build build-asan -j"$jobs"
+  export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1
+  export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+  if ! ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" --timeout 600 \
+       > build-asan/ctest.log 2>&1; then
+    status=1
+  fi
+  tail -n 30 build-asan/ctest.log
+  unset ASAN_OPTIONS UBSAN_OPTIONS
+fi
+
+if [ "$what" != asan ]; then
+  echo "== TSan: build-tsan"
+  configure build-tsan -DQS_TSAN=ON
+  # Only the test programs that start threads are built: tests/<dir>/<Class>_test.cpp is the
+  # program <dir with _>_<Class>_test.
+  mapfile -t sources < <(grep -rlE "$thread_use" tests --include='*_test.cpp' | sort)
+  targets=()
+  for src in "${sources[@]}"; do
+    rel=${src#tests/}
+    targets+=("$(dirname "$rel" | tr / _)_$(basename "$src" .cpp)")
+    if ! grep -qE "^TEST(_F|_P)?\([^)]*($concurrency_regex)" "$src"; then
+      echo "warning: $src starts threads but none of its tests is selected as a concurrency test"
+    fi
+  done
+  cmake --build build-tsan -j"$jobs" --target "${targets[@]}"
+  export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp"
+  if ! ctest --test-dir build-tsan --output-on-failure --no-tests=error -j"$jobs" --timeout 600 \
+       -R "$concurrency_regex" > build-tsan/ctest.log 2>&1; then
+    status=1
+  fi
+  tail -n 30 build-tsan/ctest.log
+fi
+
+exit $status

@@ -1,0 +1,301 @@
+#include "engine/bookfile/cBkWordLinks.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "engine/bookfile/TextTokenTestBook.h"
+#include "engine/bookfile/cBkSectionTextWriter.h"
+#include "search/Metaphone.h"
+#include "search/cSearchWordList.h"
+
+namespace {
+
+// Sorted as the word list orders them; the marked word (0x9F lead) sorts last.
+const std::vector<std::string> kWords = {"a", "agape", "b", "caf\xC3\xA9", "love", "loved", "the", "x", "\x9F" "cafe"};
+uint32_t W(const std::string& w) { return indexOf(kWords, w); }
+
+const std::string kDefinitions = "lem=1,Lemma,L:,lemma ,lem:,,,sync:,yes&lxx=1,Lxx,LX:,,lx:,,,,yes&gloss=2,Gloss,,,,,,,yes";
+
+TextBookSpec spec(const Bytes& tokens, std::vector<uint32_t> starts = {4})
+{
+    TextBookSpec s;
+    s.words = kWords;
+    s.punctuation = {",", "."};
+    s.tokens = tokens;
+    s.sectionStarts = starts;
+    s.attributeDefinitions = kDefinitions;
+    s.attributeWords = {{"lem", {"agape", "logos"}}, {"lxx", {"agape"}}, {"gloss", {"love"}}};
+    return s;
+}
+
+Bytes wordsOf(std::initializer_list<const char*> list)
+{
+    Bytes b;
+    for (const char* w : list)
+        wordToken(b, W(w));
+    return b;
+}
+
+void add(cSearchWordList& list, const char16_t* text, const char16_t* attribute = nullptr)
+{
+    ASSERT_EQ(0, list.appendItem(text, AnItem::kNoWordNumber, false, attribute));
+}
+
+}  // namespace
+
+TEST(WordLinks, StrongsAndAttributeTokens)
+{
+    Bytes t = wordsOf({"a"});
+    t.insert(t.end(), {0xCC, 0x04, 0xD1, 0xCD, 0x00, 0x10, 0xCC, 0x04, 0xD3, 0x03});
+    attributeToken(t, 0, 1);
+    attributeToken(t, 7, 0);
+    t.push_back(0xCE);
+    TextTestBook book(spec(t));
+    cBkWordLinks links(book.book);
+    std::u16string text;
+    uint32_t p = 6;
+    ASSERT_TRUE(links.readStrongsToken(p, true, text));
+    EXPECT_EQ(u"H308a", text);
+    EXPECT_EQ(8u, p);  // left on the token's last byte
+    p = 9;
+    ASSERT_TRUE(links.readStrongsToken(p, true, text));
+    EXPECT_EQ(u"G2", text);
+    p = 12;
+    ASSERT_TRUE(links.readStrongsToken(p, true, text));
+    EXPECT_EQ(u"H308c", text);
+    EXPECT_EQ(15u, p);
+    p = 4;  // a word, not a Strong's token
+    EXPECT_FALSE(links.readStrongsToken(p, true, text));
+    EXPECT_EQ(3u, p);
+
+    int32_t d = -1;
+    p = 16;
+    ASSERT_TRUE(links.readAttributeToken(p, true, text, d));
+    EXPECT_EQ(u"L:logos", text);
+    EXPECT_EQ(0, d);
+    EXPECT_EQ(19u, p);
+    p = 20;  // definition 7 is not declared: no text
+    EXPECT_FALSE(links.readAttributeToken(p, true, text, d));
+    p = 20;
+    EXPECT_TRUE(links.readAttributeToken(p, false, text, d));
+    EXPECT_EQ(7, d);
+    // Tokens cut by the text end fail.
+    TextTestBook cut(spec({0xCC, 0x04}));
+    cBkWordLinks cutLinks(cut.book);
+    p = 4;
+    EXPECT_FALSE(cutLinks.readStrongsToken(p, true, text));
+}
+
+TEST(WordLinks, WordMatchesForm)
+{
+    TextTestBook book(spec(wordsOf({"a"})));
+    cBkWordLinks links(book.book);
+    const std::u16string star = u"*", stem = u"@love", notThe = u"-the", wild = u"lov*";
+    EXPECT_TRUE(links.wordMatchesForm(&star, 0, false, W("x"), nullptr));
+    EXPECT_TRUE(links.wordMatchesForm(&stem, 0, false, W("loved"), nullptr));
+    EXPECT_FALSE(links.wordMatchesForm(&stem, 0, false, W("the"), nullptr));
+    EXPECT_TRUE(links.wordMatchesForm(&notThe, 0, false, W("a"), nullptr));
+    EXPECT_FALSE(links.wordMatchesForm(&notThe, 0, false, W("the"), nullptr));
+    EXPECT_TRUE(links.wordMatchesForm(&wild, 0, false, W("loved"), nullptr));
+    const std::u16string given = u"lovely";
+    EXPECT_TRUE(links.wordMatchesForm(&wild, 0, false, W("the"), &given));
+
+    std::string key = metaphoneKey(std::string_view("loved"));
+    std::u16string sound = u"$";
+    for (char c : key)
+        sound.push_back(static_cast<char16_t>(c >= 'A' && c <= 'Z' ? c + 32 : c));
+    EXPECT_TRUE(links.wordMatchesForm(&sound, 0, false, W("loved"), nullptr));
+    EXPECT_FALSE(links.wordMatchesForm(&sound, 0, false, W("agape"), nullptr));
+
+    // By number; with the fold flag, a word whose base-letter form is the marked word's number.
+    EXPECT_TRUE(links.wordMatchesForm(nullptr, W("x"), false, W("x"), nullptr));
+    EXPECT_FALSE(links.wordMatchesForm(nullptr, W("x"), false, W("a"), nullptr));
+    EXPECT_FALSE(links.wordMatchesForm(nullptr, W("\x9F" "cafe"), false, W("caf\xC3\xA9"), nullptr));
+    EXPECT_TRUE(links.wordMatchesForm(nullptr, W("\x9F" "cafe"), true, W("caf\xC3\xA9"), nullptr));
+}
+
+TEST(WordLinks, AttributeTermsFollowTheWord)
+{
+    Bytes t = wordsOf({"love"});
+    t.insert(t.end(), {0xCD, 0x00, 0xD0});  // G26
+    t.push_back(0x80);                      // punctuation ends the run
+    attributeToken(t, 0, 0);                // not directly after a word: never consulted
+    t.push_back(0xCE);
+    TextTestBook book(spec(t));
+    cBkWordLinks links(book.book);
+    cSearchWordList list;
+    add(list, u"love", u"G26");
+    EXPECT_TRUE(links.wordMatchesSearchItem(list, 0, W("love"), nullptr, 6));
+    cSearchWordList other;
+    add(other, u"love", u"G27");
+    EXPECT_FALSE(links.wordMatchesSearchItem(other, 0, W("love"), nullptr, 6));
+    cSearchWordList negated;
+    add(negated, u"love", u"-G26");
+    EXPECT_FALSE(links.wordMatchesSearchItem(negated, 0, W("love"), nullptr, 6));
+    EXPECT_TRUE(links.tokensMatchAttributeTerm(u"-G27", 6));
+    EXPECT_FALSE(links.wordMatchesSearchItem(list, 1, W("love"), nullptr, 6));  // no such item
+
+    // A variant form matches too, and the out index names it.
+    cSearchWordList variants;
+    add(variants, u"x");
+    variants.addVariant(0, u"lov*", AnItem::kNoWordNumber, false, nullptr);
+    uint32_t form = 99;
+    EXPECT_TRUE(links.wordMatchesSearchItem(variants, 0, W("love"), nullptr, 6, &form));
+    EXPECT_EQ(1u, form);
+}
+
+TEST(WordLinks, AttributeTermsThroughDefinitions)
+{
+    Bytes t = wordsOf({"love"});
+    attributeToken(t, 0, 0);  // L:agape
+    attributeToken(t, 2, 0);  // gloss "love"
+    t.push_back(0xCE);
+    TextTestBook book(spec(t));
+    cBkWordLinks links(book.book);
+    std::vector<int32_t> d;
+    EXPECT_TRUE(links.matchWordAttributes(u"LX:agape", d));
+    EXPECT_EQ(std::vector<int32_t>{1}, d);
+    EXPECT_TRUE(links.matchWordAttributes(u"l:AGAPE", d));
+    EXPECT_EQ(std::vector<int32_t>{0}, d);
+    EXPECT_TRUE(links.matchWordAttributes(u"love", d));  // the prefix-less definition
+    EXPECT_EQ(std::vector<int32_t>{2}, d);
+    EXPECT_FALSE(links.matchWordAttributes(u"L:eros", d));
+    EXPECT_TRUE(d.empty());
+
+    EXPECT_TRUE(links.tokensMatchAttributeTerm(u"L:agape", 6));
+    EXPECT_TRUE(links.tokensMatchAttributeTerm(u"L:AGAPE", 6));
+    EXPECT_FALSE(links.tokensMatchAttributeTerm(u"LX:agape", 6));     // the token is of definition 0
+    EXPECT_TRUE(links.tokensMatchAttributeTerm(u"love", 6));
+}
+
+TEST(WordLinks, PhrasesInSections)
+{
+    cSearchWordList ab;
+    add(ab, u"a");
+    add(ab, u"b");
+    auto found = [&](const Bytes& tokens) {
+        TextTestBook book(spec(tokens));
+        return cBkWordLinks(book.book).isPhrasePresentInSection(0, ab);
+    };
+    EXPECT_TRUE(found(wordsOf({"a", "b"})));
+    EXPECT_TRUE(found(wordsOf({"a", "a", "b"})));
+    EXPECT_TRUE(found(wordsOf({"x", "a", "x", "a", "b"})));
+    EXPECT_FALSE(found(wordsOf({"a", "x", "b"})));
+    Bytes bracket = wordsOf({"a"});
+    bracket.push_back(0xC3);
+    wordToken(bracket, W("x"));
+    bracket.push_back(0xC4);
+    wordToken(bracket, W("b"));
+    EXPECT_TRUE(found(bracket));
+    Bytes ref = wordsOf({"a"});
+    ref.insert(ref.end(), {0xC8, 0x04, 0x00, 43, 3, 16});
+    wordToken(ref, W("b"));
+    EXPECT_FALSE(found(ref));
+    Bytes letters = wordsOf({"a"});
+    literalToken(letters, "7");
+    wordToken(letters, W("b"));
+    EXPECT_FALSE(found(letters));
+    Bytes dashes = wordsOf({"a"});
+    literalToken(dashes, "--");
+    wordToken(dashes, W("b"));
+    EXPECT_TRUE(found(dashes));
+    Bytes off = wordsOf({"a"});
+    off.push_back(0xC1);
+    wordToken(off, W("x"));
+    off.push_back(0xC2);
+    wordToken(off, W("b"));
+    EXPECT_TRUE(found(off));
+    // A mask after 0xEF is skipped like 0xE7's, not read as words.
+    Bytes masked = wordsOf({"a"});
+    const uint8_t x = static_cast<uint8_t>(W("x"));
+    masked.insert(masked.end(), {0xEF, 0x40, x, 0x40, x});
+    wordToken(masked, W("b"));
+    EXPECT_TRUE(found(masked));
+    // Only the section's own range counts.
+    TextTestBook two(spec(cat2(wordsOf({"a"}), wordsOf({"b"})), {4, 6}));
+    EXPECT_FALSE(cBkWordLinks(two.book).isPhrasePresentInSection(0, ab));
+    EXPECT_FALSE(cBkWordLinks(two.book).isPhrasePresentInSection(7, ab));
+    cSearchWordList empty;
+    EXPECT_FALSE(cBkWordLinks(two.book).isPhrasePresentInSection(0, empty));
+}
+
+TEST(WordLinks, CollectWordAttributes)
+{
+    Bytes s0 = wordsOf({"love"});
+    s0.insert(s0.end(), {0xCD, 0x00, 0xD0});  // G26
+    attributeToken(s0, 0, 0);                // L:agape
+    wordToken(s0, W("a"));
+    s0.insert(s0.end(), {0xCC, 0x04, 0xD1});  // H308a
+    s0.push_back(0xCE);
+    Bytes s1 = wordsOf({"love"});
+    s1.insert(s1.end(), {0xCD, 0x00, 0xD0});
+    s1.push_back(0xCE);
+    const uint32_t second = static_cast<uint32_t>(4 + s0.size());
+    TextTestBook book(spec(cat2(s0, s1), {4, second}));
+    cBkWordLinks links(book.book);
+
+    std::vector<std::unique_ptr<cBkWordAttributeEntry>> entries;
+    std::vector<std::string> seen;
+    EXPECT_TRUE(links.collectWordAttributes(W("love"), u"", 0, entries, seen));
+    EXPECT_TRUE(links.collectWordAttributes(W("love"), u"", 1, entries, seen));
+    ASSERT_EQ(2u, entries.size());  // G26 once across both sections
+    EXPECT_EQ("G26", entries[0]->attribute);
+    EXPECT_EQ("Strong's Greek Word Number", entries[0]->description);
+    EXPECT_EQ("sync:\\\\", entries[0]->linkType);
+    EXPECT_EQ("agape", entries[1]->attribute);  // the search prefix is cut off
+    EXPECT_EQ(u"agape", entries[1]->attribute16);
+    EXPECT_EQ("Lemma", entries[1]->description);
+    EXPECT_EQ("lemma ", entries[1]->displayPrefix);
+    EXPECT_EQ("lem:", entries[1]->syncPrefix);
+    EXPECT_EQ("sync:", entries[1]->linkType);
+
+    // By a Strong's number that is not a word: every word carrying it, plus the word itself.
+    std::vector<std::unique_ptr<cBkWordAttributeEntry>> byNumber;
+    std::vector<std::string> seen2;
+    EXPECT_TRUE(links.collectWordAttributes(0xFFFFFFFF, u"h308A", 0, byNumber, seen2));
+    ASSERT_EQ(2u, byNumber.size());
+    EXPECT_EQ("H308a", byNumber[0]->attribute);
+    EXPECT_EQ("Strong's Hebrew Word Number", byNumber[0]->description);
+    EXPECT_EQ("a", byNumber[1]->attribute);
+    EXPECT_EQ("English", byNumber[1]->description);
+    // A display prefix is matched in front of the value.
+    std::vector<std::unique_ptr<cBkWordAttributeEntry>> byLemma;
+    std::vector<std::string> seen3;
+    EXPECT_TRUE(links.collectWordAttributes(0xFFFFFFFF, u"Lemma AGAPE", 0, byLemma, seen3));
+    EXPECT_EQ(3u, byLemma.size());
+    std::vector<std::unique_ptr<cBkWordAttributeEntry>> none;
+    EXPECT_FALSE(links.collectWordAttributes(W("x"), u"", 0, none, seen3));
+}
+
+TEST(WordLinks, PhraseTestsRunBesideRenderings)
+{
+    Bytes t;
+    for (int i = 0; i < 100; ++i) {
+        wordToken(t, W("a"));
+        literalToken(t, "--");
+    }
+    wordToken(t, W("b"));
+    t.push_back(0xCE);
+    TextTestBook book(spec(t));
+    cSearchWordList ab;
+    add(ab, u"a");
+    add(ab, u"b");
+    std::string expected;
+    cBkSectionTextWriter::renderTextRangeToHTML(book.book, 4, false, nullptr, expected);
+    std::atomic<int> failures{0};
+    std::thread search([&] {
+        for (int i = 0; i < 30; ++i)
+            if (!cBkWordLinks(book.book).isPhrasePresentInSection(0, ab))
+                ++failures;
+    });
+    for (int i = 0; i < 30; ++i) {
+        std::string out;
+        cBkSectionTextWriter::renderTextRangeToHTML(book.book, 4, false, nullptr, out);
+        if (out != expected)
+            ++failures;
+    }
+    search.join();
+    EXPECT_EQ(0, failures.load());
+}

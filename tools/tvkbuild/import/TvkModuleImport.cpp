@@ -1,0 +1,828 @@
+#include "tools/tvkbuild/import/TvkModuleImport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "engine/references/cBibleRefDefaults.h"
+
+namespace {
+
+using Token = TvkMarkupToken;
+
+const std::vector<TvkBookName> kBooks = {
+    {1, "Genesis", "Gen"}, {2, "Exodus", "Exod"}, {3, "Leviticus", "Lev"}, {4, "Numbers", "Num"},
+    {5, "Deuteronomy", "Deut"}, {6, "Joshua", "Josh"}, {7, "Judges", "Judg"}, {8, "Ruth", "Ruth"},
+    {9, "I Samuel", "1Sam"}, {10, "II Samuel", "2Sam"}, {11, "I Kings", "1Kgs"}, {12, "II Kings", "2Kgs"},
+    {13, "I Chronicles", "1Chr"}, {14, "II Chronicles", "2Chr"}, {15, "Ezra", "Ezra"}, {16, "Nehemiah", "Neh"},
+    {17, "Esther", "Esth"}, {18, "Job", "Job"}, {19, "Psalms", "Ps"}, {20, "Proverbs", "Prov"},
+    {21, "Ecclesiastes", "Eccl"}, {22, "Song of Solomon", "Song"}, {23, "Isaiah", "Isa"}, {24, "Jeremiah", "Jer"},
+    {25, "Lamentations", "Lam"}, {26, "Ezekiel", "Ezek"}, {27, "Daniel", "Dan"}, {28, "Hosea", "Hos"},
+    {29, "Joel", "Joel"}, {30, "Amos", "Amos"}, {31, "Obadiah", "Obad"}, {32, "Jonah", "Jonah"},
+    {33, "Micah", "Mic"}, {34, "Nahum", "Nah"}, {35, "Habakkuk", "Hab"}, {36, "Zephaniah", "Zeph"},
+    {37, "Haggai", "Hag"}, {38, "Zechariah", "Zech"}, {39, "Malachi", "Mal"}, {40, "Matthew", "Matt"},
+    {41, "Mark", "Mark"}, {42, "Luke", "Luke"}, {43, "John", "John"}, {44, "Acts", "Acts"},
+    {45, "Romans", "Rom"}, {46, "I Corinthians", "1Cor"}, {47, "II Corinthians", "2Cor"}, {48, "Galatians", "Gal"},
+    {49, "Ephesians", "Eph"}, {50, "Philippians", "Phil"}, {51, "Colossians", "Col"},
+    {52, "I Thessalonians", "1Thess"}, {53, "II Thessalonians", "2Thess"}, {54, "I Timothy", "1Tim"},
+    {55, "II Timothy", "2Tim"}, {56, "Titus", "Titus"}, {57, "Philemon", "Phlm"}, {58, "Hebrews", "Heb"},
+    {59, "James", "Jas"}, {60, "I Peter", "1Pet"}, {61, "II Peter", "2Pet"}, {62, "I John", "1John"},
+    {63, "II John", "2John"}, {64, "III John", "3John"}, {65, "Jude", "Jude"}, {66, "Revelation of John", "Rev"},
+    // Deuterocanonical books, numbered as the reference tables number them (book -> name number).
+    {72, "Judith", "Jdt"}, {74, "Wisdom", "Wis"}, {76, "Baruch", "Bar"}, {78, "Prayer of Azariah", "PrAzar"},
+    {79, "Susanna", "Sus"}, {80, "Bel and the Dragon", "Bel"}, {83, "I Esdras", "1Esd"},
+    {84, "Prayer of Manasses", "PrMan"}, {85, "II Esdras", "2Esd"}, {86, "III Maccabees", "3Macc"},
+    {87, "IV Maccabees", "4Macc"}, {95, "Tobit", "Tob"}, {96, "Sirach", "Sir"}, {97, "Esther (Greek)", "EsthGr"},
+    {98, "I Maccabees", "1Macc"}, {99, "II Maccabees", "2Macc"},
+};
+
+uint32_t makeKey(uint32_t b, uint32_t c, uint32_t v) { return b << 16 | c << 8 | v; }
+
+bool parseUint(const std::string& s, uint32_t& v, uint32_t max)
+{
+    if (s.empty() || s.size() > 4)
+        return false;
+    v = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + static_cast<uint32_t>(c - '0');
+    }
+    return v <= max;
+}
+
+bool isBlankText(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
+
+// Appends text (and Strong's numbers) to a container node, joining the last text node.
+void appendRun(TvkNode& into, const std::string& text, std::vector<std::string> strongs = {})
+{
+    if (into.children.empty() || into.children.back().tag != TvkTag::kText)
+        into.children.push_back(TvkNode{});
+    into.children.back().runs.push_back(TvkRun{text, std::move(strongs)});
+}
+
+bool hasWords(const TvkNode& n)
+{
+    if (n.tag == TvkTag::kText) {
+        for (const TvkRun& r : n.runs)
+            if (!isBlankText(r.text))
+                return true;
+        return false;
+    }
+    for (const TvkNode& c : n.children)
+        if (hasWords(c))
+            return true;
+    return false;
+}
+
+void plainText(const TvkNode& n, bool withNotes, std::string& out)
+{
+    if (n.tag == TvkTag::kQsNote && !withNotes)
+        return;
+    if (n.tag == TvkTag::kText) {
+        for (const TvkRun& r : n.runs)
+            out += r.text;
+        return;
+    }
+    for (const TvkNode& c : n.children)
+        plainText(c, withNotes, out);
+}
+
+std::vector<std::string> strongsOf(const std::string& lemma)
+{
+    std::vector<std::string> out;
+    size_t i = 0;
+    while ((i = lemma.find("strong:", i)) != std::string::npos) {
+        i += 7;
+        size_t end = lemma.find_first_of(" \t", i);
+        std::string s = lemma.substr(i, end == std::string::npos ? std::string::npos : end - i);
+        // "H0430" -> "H430"
+        if (s.size() > 1) {
+            size_t z = 1;
+            while (z + 1 < s.size() && s[z] == '0')
+                ++z;
+            s = s.substr(0, 1) + s.substr(z);
+        }
+        if (!cTvkRichBook::strongsToken(s).empty())
+            out.push_back(s);
+    }
+    return out;
+}
+
+// Reads the OSIS content of one Bible entry.
+struct VerseReader {
+    bool wocOpen = false;  // words of Christ opened by a milestone and not yet closed
+
+    struct Frame {
+        std::string name;
+        enum Kind { Pass, Node, Word, Title, Skip } kind = Pass;
+        TvkNode node = TvkNode::element(0);
+        std::vector<std::string> strongs;
+        bool milestone = false;
+    };
+
+    bool read(const std::string& markup, TvkBibleVerse& verse, std::string& bookName, std::string& error)
+    {
+        std::vector<Token> tokens;
+        if (!tvkTokenizeMarkup(markup, tokens, error))
+            return false;
+        std::vector<Frame> stack(1);
+        stack[0].kind = Frame::Node;
+        if (wocOpen) {
+            Frame f;
+            f.name = "q";
+            f.kind = Frame::Node;
+            f.node = TvkNode::element(TvkTag::kQsWoc);
+            f.milestone = true;
+            stack.push_back(std::move(f));
+        }
+        bool seenText = false;
+        auto top = [&]() -> Frame& { return stack.back(); };
+        auto skipping = [&] {
+            for (const Frame& f : stack)
+                if (f.kind == Frame::Skip)
+                    return true;
+            return false;
+        };
+        auto closeTop = [&] {
+            Frame f = std::move(stack.back());
+            stack.pop_back();
+            Frame& parent = stack.back();
+            switch (f.kind) {
+            case Frame::Pass:
+                break;
+            case Frame::Skip:
+                break;
+            case Frame::Word: {
+                std::string text;
+                plainText(f.node, true, text);
+                appendRun(parent.node, text, f.strongs);
+                break;
+            }
+            case Frame::Title:
+                flatten(f.node);
+                if (hasWords(f.node))
+                    verse.headings.push_back(TvkNode::element(TvkTag::kH4, std::move(f.node.children)));
+                break;
+            case Frame::Node:
+                if (hasWords(f.node))
+                    parent.node.children.push_back(std::move(f.node));
+                break;
+            }
+        };
+        for (Token& t : tokens) {
+            if (t.type == Token::Text) {
+                if (skipping())
+                    continue;
+                if (!isBlankText(t.text))
+                    seenText = true;
+                appendRun(top().node, t.text);
+                continue;
+            }
+            const std::string& n = t.name;
+            if (t.type == Token::Empty) {
+                const std::string type = t.attr("type");
+                if (n == "q" && t.attr("who") == "Jesus") {
+                    if (!t.attr("sID").empty() && !wocOpen) {
+                        wocOpen = true;
+                        Frame f;
+                        f.name = "q";
+                        f.kind = Frame::Node;
+                        f.node = TvkNode::element(TvkTag::kQsWoc);
+                        f.milestone = true;
+                        stack.push_back(std::move(f));
+                    } else if (!t.attr("eID").empty() && wocOpen) {
+                        wocOpen = false;
+                        while (stack.size() > 1 && !stack.back().milestone)
+                            closeTop();
+                        if (stack.size() > 1)
+                            closeTop();
+                    }
+                } else if ((n == "div" && (type == "x-p" || type == "paragraph") && !t.attr("sID").empty()) ||
+                           (n == "lb" && type == "x-p") || n == "p") {
+                    if (!seenText)
+                        verse.paragraph = true;
+                    else if (!skipping())
+                        appendRun(top().node, " ");
+                } else if (n == "milestone" && type == "x-usfm-h" && !t.attr("n").empty()) {
+                    bookName = t.attr("n");
+                } else if (n == "l" || n == "lb" || n == "lg") {
+                    if (!skipping())
+                        appendRun(top().node, " ");
+                }
+                continue;
+            }
+            if (t.type == Token::Close) {
+                // Close up to the matching open element; a close without one is a fragment's end.
+                auto it = std::find_if(stack.rbegin(), stack.rend() - 1, [&](const Frame& f) { return f.name == n && !f.milestone; });
+                if (it == stack.rend() - 1)
+                    continue;
+                const size_t depth = static_cast<size_t>(stack.rend() - it);
+                while (stack.size() >= depth)
+                    closeTop();
+                continue;
+            }
+            Frame f;
+            f.name = n;
+            const std::string type = t.attr("type");
+            if (skipping()) {
+                f.kind = Frame::Skip;
+            } else if (n == "w") {
+                f.kind = Frame::Word;
+                f.strongs = strongsOf(t.attr("lemma"));
+            } else if (n == "q" && t.attr("who") == "Jesus") {
+                f.kind = Frame::Node;
+                f.node = TvkNode::element(TvkTag::kQsWoc);
+            } else if (n == "transChange" && type == "added") {
+                f.kind = Frame::Node;
+                f.node = TvkNode::element(TvkTag::kI);
+            } else if (n == "note") {
+                f.kind = type == "crossReference" ? Frame::Skip : Frame::Node;
+                f.node = TvkNode::element(TvkTag::kQsNote);
+            } else if (n == "reference" && type == "annotateRef") {
+                f.kind = Frame::Skip;
+            } else if (n == "title") {
+                f.kind = Frame::Title;
+            } else if (n == "rdg" || n == "catchWord") {
+                f.kind = Frame::Pass;
+            } else if (n == "hi" && (type == "italic" || t.attr("rend") == "italic")) {
+                f.kind = Frame::Node;
+                f.node = TvkNode::element(TvkTag::kI);
+            }
+            if (f.kind == Frame::Pass)
+                f.node = TvkNode::element(0);
+            stack.push_back(std::move(f));
+            if (stack.back().kind == Frame::Pass) {
+                // Pass-through frames gather into their parent directly.
+                stack.back().kind = Frame::Node;
+                stack.back().node.tag = 0;
+            }
+        }
+        while (stack.size() > 1)
+            closeTop();
+        flatten(stack[0].node);
+        verse.inlines = std::move(stack[0].node.children);
+        return true;
+    }
+
+    // Elements without a tag (pass-through) give their children to their parent.
+    static void flatten(TvkNode& node)
+    {
+        std::vector<TvkNode> out;
+        for (TvkNode& c : node.children) {
+            flatten(c);
+            if (c.tag == 0) {
+                for (TvkNode& g : c.children) {
+                    if (g.tag == TvkTag::kText && !out.empty() && out.back().tag == TvkTag::kText)
+                        out.back().runs.insert(out.back().runs.end(), g.runs.begin(), g.runs.end());
+                    else
+                        out.push_back(std::move(g));
+                }
+            } else if (c.tag == TvkTag::kText && !out.empty() && out.back().tag == TvkTag::kText) {
+                out.back().runs.insert(out.back().runs.end(), c.runs.begin(), c.runs.end());
+            } else {
+                out.push_back(std::move(c));
+            }
+        }
+        node.children = std::move(out);
+    }
+};
+
+TvkNode verseMarker(uint32_t key)
+{
+    TvkNode m = TvkNode::element(TvkTag::kQsSync);
+    m.attributes.push_back(TvkEncode::NodeAttribute::withCode(TvkTag::kAttrType, TvkTag::kValueVerse));
+    m.attributes.push_back(TvkEncode::NodeAttribute::withNumber(TvkTag::kAttrValue, static_cast<int32_t>(key & 0x7FFFFF)));
+    m.attributes.push_back(TvkEncode::NodeAttribute::withCode(TvkTag::kAttrDisplay, TvkTag::kValueNow));
+    return m;
+}
+
+void setInfo(cTvkRichBook& book, const TvkBookIdentity& id)
+{
+    book.info.bookName = id.title;
+    book.info.abbreviatedTitle = id.abbreviation;
+    book.info.copyright = id.copyright;
+    book.info.author = id.author;
+    book.info.publisher = id.publisher;
+    book.info.publisherId = id.publisherId;
+    book.info.bookId = id.bookId;
+    book.info.language = id.language;
+    for (int i = 0; i < 2; ++i) {
+        book.info.strongsHebrew[i] = id.strongsHebrew[i];
+        book.info.strongsGreek[i] = id.strongsGreek[i];
+    }
+}
+
+// Prose (commentary and dictionary entries): paragraphs, headings, italic and bold runs, notes; the
+// verses that references point to are collected.
+struct ProseReader {
+    std::vector<TvkNode> blocks;
+    std::vector<uint32_t> references;
+
+    bool read(const std::string& markup, std::string& error)
+    {
+        std::vector<Token> tokens;
+        if (!tvkTokenizeMarkup(markup, tokens, error))
+            return false;
+        struct Frame {
+            std::string name;
+            TvkNode node;
+            bool heading = false;
+        };
+        std::vector<Frame> stack;
+        stack.push_back({"", TvkNode::element(TvkTag::kP), false});
+        auto endBlock = [&] {
+            // Close the inline frames into the block, then keep the block when it has words.
+            while (stack.size() > 1) {
+                Frame f = std::move(stack.back());
+                stack.pop_back();
+                if (hasWords(f.node))
+                    stack.back().node.children.push_back(std::move(f.node));
+            }
+            if (hasWords(stack[0].node)) {
+                VerseReader::flatten(stack[0].node);
+                blocks.push_back(std::move(stack[0].node));
+            }
+            stack[0].node = TvkNode::element(TvkTag::kP);
+        };
+        for (Token& t : tokens) {
+            if (t.type == Token::Text) {
+                appendRun(stack.back().node, tvkCollapseSpace(t.text));
+                continue;
+            }
+            const std::string& n = t.name;
+            const std::string type = t.attr("type");
+            const bool blockBreak = n == "p" || n == "lb" || n == "br" || n == "item" || n == "def" || n == "list" ||
+                                    (n == "div" && (type == "x-p" || type == "paragraph"));
+            if (t.type == Token::Empty) {
+                if (blockBreak)
+                    endBlock();
+                continue;
+            }
+            if (t.type == Token::Close) {
+                if (n == "title") {
+                    TvkNode heading = TvkNode::element(TvkTag::kH3);
+                    while (stack.size() > 1 && stack.back().name != "title") {
+                        Frame f = std::move(stack.back());
+                        stack.pop_back();
+                        stack.back().node.children.push_back(std::move(f.node));
+                    }
+                    if (stack.size() > 1) {
+                        heading.children = std::move(stack.back().node.children);
+                        stack.pop_back();
+                        VerseReader::flatten(heading);
+                        endBlock();
+                        if (hasWords(heading))
+                            blocks.push_back(std::move(heading));
+                    }
+                    continue;
+                }
+                if (blockBreak) {
+                    endBlock();
+                    continue;
+                }
+                auto it = std::find_if(stack.rbegin(), stack.rend() - 1, [&](const Frame& f) { return f.name == n; });
+                if (it == stack.rend() - 1)
+                    continue;
+                const size_t depth = static_cast<size_t>(stack.rend() - it);
+                while (stack.size() >= depth) {
+                    Frame f = std::move(stack.back());
+                    stack.pop_back();
+                    if (hasWords(f.node))
+                        stack.back().node.children.push_back(std::move(f.node));
+                }
+                continue;
+            }
+            if (blockBreak) {
+                endBlock();
+                continue;
+            }
+            Frame f{n, TvkNode::element(0), false};
+            const std::string rend = t.attr("rend");
+            if ((n == "hi" && (type == "italic" || rend == "italic")) || n == "pron" || n == "i")
+                f.node.tag = TvkTag::kI;
+            else if ((n == "hi" && (type == "bold" || rend == "bold")) || n == "orth" || n == "b")
+                f.node.tag = TvkTag::kB;
+            else if (n == "note")
+                f.node.tag = TvkTag::kQsNote;
+            if (n == "reference" || n == "ref") {
+                std::string refs = t.attr("osisRef");
+                size_t i = 0;
+                while (i < refs.size()) {
+                    size_t end = refs.find(' ', i);
+                    if (end == std::string::npos)
+                        end = refs.size();
+                    const std::string one = refs.substr(i, end - i);
+                    const size_t dash = one.find('-');
+                    if (uint32_t k = tvkVerseKeyFromOsisRef(one.substr(0, dash)))
+                        references.push_back(k);
+                    i = end + 1;
+                }
+            }
+            stack.push_back(std::move(f));
+        }
+        endBlock();
+        return true;
+    }
+};
+
+uint8_t lastVerse(uint8_t book, uint8_t chapter)
+{
+    const auto& counts = cBibleRefDefaults::kjvVerseCounts(book);
+    return chapter >= 1 && chapter <= counts.size() ? counts[chapter - 1] : 0;
+}
+
+uint8_t lastChapter(uint8_t book) { return static_cast<uint8_t>(cBibleRefDefaults::kjvVerseCounts(book).size()); }
+
+std::string csvTable(const std::string& title, uint32_t version, const std::vector<std::vector<long>>& rows,
+                     const std::string& columns)
+{
+    std::string s = "*** " + title + "\n+++ Header\nVersion=" + std::to_string(version) + "\nCount=" +
+                    std::to_string(rows.size()) + "\n--- End\n+++ Data\n" + columns + "\n";
+    for (const auto& row : rows) {
+        for (size_t i = 0; i < row.size(); ++i)
+            s += (i ? ",\"" : "\"") + std::to_string(row[i]) + "\"";
+        s += "\n";
+    }
+    return s + "--- End\n";
+}
+
+}  // namespace
+
+const std::vector<TvkBookName>& tvkBookNames() { return kBooks; }
+
+const TvkBookName* tvkBookByNumber(uint8_t number)
+{
+    for (const TvkBookName& b : kBooks)
+        if (b.number == number)
+            return &b;
+    return nullptr;
+}
+
+uint32_t tvkVerseKeyFromExportKey(const std::string& key)
+{
+    const size_t space = key.rfind(' ');
+    const size_t colon = key.rfind(':');
+    if (space == std::string::npos || colon == std::string::npos || colon < space)
+        return 0;
+    const std::string name = key.substr(0, space);
+    uint32_t c, v;
+    if (!parseUint(key.substr(space + 1, colon - space - 1), c, 255) || !parseUint(key.substr(colon + 1), v, 255))
+        return 0;
+    for (const TvkBookName& b : kBooks)
+        if (name == b.keyName) {
+            if (c == 0 && v != 0)
+                return 0;
+            if (b.number <= 66 && (c > lastChapter(b.number) || (c > 0 && v > lastVerse(b.number, static_cast<uint8_t>(c)))))
+                return 0;
+            return makeKey(b.number, c, v);
+        }
+    return 0;
+}
+
+uint32_t tvkVerseKeyFromOsisRef(const std::string& ref)
+{
+    const size_t dot = ref.find('.');
+    const std::string id = ref.substr(0, dot);
+    for (const TvkBookName& b : kBooks) {
+        if (id != b.osisId)
+            continue;
+        if (dot == std::string::npos)
+            return makeKey(b.number, 1, 1);
+        const size_t dot2 = ref.find('.', dot + 1);
+        uint32_t c, v = 1;
+        if (!parseUint(ref.substr(dot + 1, dot2 == std::string::npos ? std::string::npos : dot2 - dot - 1), c, 255))
+            return 0;
+        if (dot2 != std::string::npos && !parseUint(ref.substr(dot2 + 1), v, 255))
+            return 0;
+        if (c < 1 || v < 1 || (b.number <= 66 && (c > lastChapter(b.number) || v > lastVerse(b.number, static_cast<uint8_t>(c)))))
+            return 0;
+        return makeKey(b.number, c, v);
+    }
+    return 0;
+}
+
+std::string tvkPlainText(const std::vector<TvkNode>& nodes, bool withNotes)
+{
+    std::string out;
+    for (const TvkNode& n : nodes)
+        plainText(n, withNotes, out);
+    return out;
+}
+
+// The book an entry's markup names (an osisID such as "Gen.1" or "Gen"), when it names another
+// book than the key's: such text has leaked in from elsewhere.
+std::string foreignBook(const std::vector<Token>& tokens, const char* osisId)
+{
+    for (const Token& t : tokens) {
+        const std::string id = t.attr("osisID");
+        if (id.empty())
+            continue;
+        const std::string book = id.substr(0, id.find('.'));
+        if (book != osisId)
+            return book;
+    }
+    return {};
+}
+
+TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportReport& report)
+{
+    TvkBibleModel model;
+    VerseReader reader;
+    std::map<uint8_t, std::vector<TvkNode>> pending;  // introductions waiting for the book's first verse
+    std::map<uint8_t, size_t> bookIndex;
+    report.entries += entries.size();
+    for (const TvkImpEntry& e : entries) {
+        if (e.key.rfind("[ ", 0) == 0) {  // module and testament headings hold no text
+            ++report.empty;
+            continue;
+        }
+        const uint32_t key = tvkVerseKeyFromExportKey(e.key);
+        if (key == 0) {
+            report.skipped.push_back(e.key + ": not a verse of a known book");
+            continue;
+        }
+        if (!tvkCleanUtf8(e.text)) {
+            report.skipped.push_back(e.key + ": text is not clean UTF-8");
+            continue;
+        }
+        const uint8_t b = static_cast<uint8_t>(key >> 16), c = static_cast<uint8_t>(key >> 8), v = static_cast<uint8_t>(key);
+        std::vector<Token> tokens;
+        std::string error;
+        if (!tvkTokenizeMarkup(e.text, tokens, error)) {
+            report.skipped.push_back(e.key + ": " + error);
+            continue;
+        }
+        const std::string foreign = foreignBook(tokens, tvkBookByNumber(b)->osisId);
+        if (!foreign.empty()) {
+            report.skipped.push_back(e.key + ": holds text of another book (" + foreign + ")");
+            continue;
+        }
+        auto found = bookIndex.find(b);
+        if (found == bookIndex.end()) {
+            found = bookIndex.emplace(b, model.books.size()).first;
+            model.books.emplace_back();
+            model.books.back().number = b;
+            model.books.back().name = tvkBookByNumber(b)->keyName;
+        }
+        TvkBibleBook& book = model.books[found->second];
+        if (!book.verses.empty() && book.verses.back().key >= key) {
+            report.skipped.push_back(e.key + ": out of order");
+            continue;
+        }
+        TvkBibleVerse verse;
+        verse.key = key;
+        std::string bookName;
+        const bool wocBefore = reader.wocOpen;
+        if (!reader.read(e.text, verse, bookName, error)) {
+            reader.wocOpen = wocBefore;
+            report.skipped.push_back(e.key + ": " + error);
+            continue;
+        }
+        if (!bookName.empty())
+            book.name = bookName;
+        if (v == 0) {
+            // Introductions: titles go to the book's or the chapter's heading section.
+            for (TvkNode& h : verse.headings)
+                h.tag = c == 0 ? TvkTag::kH2 : TvkTag::kH3;
+            const bool text = hasWords(TvkNode::element(TvkTag::kP, verse.inlines));
+            if (verse.headings.empty() && !text) {
+                ++report.empty;
+                continue;
+            }
+            if (c == 0)
+                book.headings.insert(book.headings.end(), verse.headings.begin(), verse.headings.end());
+            else
+                book.chapterHeadings.emplace_back(c, verse.headings);
+            if (text)
+                pending[b].push_back(TvkNode::element(TvkTag::kP, verse.inlines));
+            ++report.imported;
+            continue;
+        }
+        if (!hasWords(TvkNode::element(TvkTag::kP, verse.inlines))) {
+            ++report.empty;
+            continue;
+        }
+        auto& waiting = pending[b];
+        verse.headings.insert(verse.headings.begin(), waiting.begin(), waiting.end());
+        waiting.clear();
+        book.verses.push_back(std::move(verse));
+        ++report.imported;
+    }
+    std::sort(model.books.begin(), model.books.end(), [](const TvkBibleBook& x, const TvkBibleBook& y) { return x.number < y.number; });
+    return model;
+}
+
+void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvkRichBook& book)
+{
+    book.kind = cTvkRichBook::Kind::Bible;
+    setInfo(book, id);
+    for (const TvkBibleBook& b : model.books) {
+        if (b.verses.empty())
+            continue;
+        TvkSection head{b.name, 1, makeKey(b.number, 0, 0), {}};
+        head.blocks = b.headings;
+        if (head.blocks.empty())
+            head.blocks.push_back(TvkNode::element(TvkTag::kH2, {TvkNode::text(b.name)}));
+        book.addSection(std::move(head));
+        uint32_t chapter = 0;
+        for (const TvkBibleVerse& v : b.verses) {
+            const uint32_t c = (v.key >> 8) & 0xFF;
+            if (c != chapter) {
+                chapter = c;
+                TvkSection ch{b.name + " " + std::to_string(c), 2, makeKey(b.number, c, 0), {}};
+                for (const auto& [n, headings] : b.chapterHeadings)
+                    if (n == c)
+                        ch.blocks.insert(ch.blocks.end(), headings.begin(), headings.end());
+                if (ch.blocks.empty())
+                    ch.blocks.push_back(TvkNode::element(TvkTag::kH3, {TvkNode::text(ch.title)}));
+                book.addSection(std::move(ch));
+            }
+            TvkSection s{std::to_string(c) + ":" + std::to_string(v.key & 0xFF), 3, v.key, v.headings};
+            TvkNode body = TvkNode::element(v.paragraph ? TvkTag::kP : TvkTag::kDiv, {verseMarker(v.key)});
+            body.children.insert(body.children.end(), v.inlines.begin(), v.inlines.end());
+            s.blocks.push_back(std::move(body));
+            book.addSection(std::move(s));
+        }
+    }
+}
+
+void tvkImportCommentary(const std::vector<TvkImpEntry>& entries, const TvkBookIdentity& id, cTvkRichBook& book,
+                         TvkImportReport& report)
+{
+    setInfo(book, id);
+    report.entries += entries.size();
+    struct Entry {
+        uint32_t key;
+        std::vector<TvkNode> blocks;
+        std::vector<uint32_t> references;
+    };
+    std::vector<Entry> good;
+    for (const TvkImpEntry& e : entries) {
+        if (e.key.rfind("[ ", 0) == 0) {
+            ++report.empty;
+            continue;
+        }
+        const uint32_t key = tvkVerseKeyFromExportKey(e.key);
+        if (key == 0 || (key >> 16) > 66) {
+            report.skipped.push_back(e.key + ": not a verse of the 66 canonical books");
+            continue;
+        }
+        if (!tvkCleanUtf8(e.text)) {
+            report.skipped.push_back(e.key + ": text is not clean UTF-8");
+            continue;
+        }
+        ProseReader r;
+        std::string error;
+        if (!r.read(e.text, error)) {
+            report.skipped.push_back(e.key + ": " + error);
+            continue;
+        }
+        if (r.blocks.empty()) {
+            ++report.empty;
+            continue;
+        }
+        if (!good.empty() && good.back().key >= key) {
+            report.skipped.push_back(e.key + ": out of order");
+            continue;
+        }
+        good.push_back({key, std::move(r.blocks), std::move(r.references)});
+        ++report.imported;
+    }
+    uint8_t currentBook = 0;
+    for (size_t i = 0; i < good.size(); ++i) {
+        const Entry& e = good[i];
+        const uint8_t b = static_cast<uint8_t>(e.key >> 16), c = static_cast<uint8_t>(e.key >> 8),
+                      v = static_cast<uint8_t>(e.key);
+        if (b != currentBook) {
+            currentBook = b;
+            book.addSection(TvkSection{kBooks[b - 1].keyName, 1, 0, {TvkNode::element(TvkTag::kH2, {TvkNode::text(kBooks[b - 1].keyName)})}});
+        }
+        // The entry covers its verses up to the verse before the next entry of the same book.
+        uint32_t end;
+        if (i + 1 < good.size() && (good[i + 1].key >> 16) == b) {
+            const uint8_t nc = static_cast<uint8_t>(good[i + 1].key >> 8), nv = static_cast<uint8_t>(good[i + 1].key);
+            if (nv > 1)
+                end = makeKey(b, nc, nv - 1u);
+            else if (nc > 1)
+                end = makeKey(b, nc - 1u, lastVerse(b, static_cast<uint8_t>(nc - 1)));
+            else
+                end = makeKey(b, nc, nv);
+        } else {
+            end = makeKey(b, lastChapter(b), lastVerse(b, lastChapter(b)));
+        }
+        const std::string title = c == 0 ? std::string(kBooks[b - 1].keyName)
+                                  : v == 0 ? std::string(kBooks[b - 1].keyName) + " " + std::to_string(c)
+                                           : std::string(kBooks[b - 1].keyName) + " " + std::to_string(c) + ":" + std::to_string(v);
+        TvkSection s{title, 2, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(title)})}};
+        s.blocks.insert(s.blocks.end(), e.blocks.begin(), e.blocks.end());
+        const uint32_t n = book.addSection(std::move(s));
+        const uint32_t start = v == 0 ? makeKey(b, c == 0 ? 1 : c, 1) : e.key;
+        book.addVerseLookup(start, n, end > start ? end : 0);
+        for (uint32_t r : e.references)
+            book.addVerseIndex(r, n);
+    }
+}
+
+void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryKind kind, const TvkBookIdentity& id,
+                         cTvkRichBook& book, TvkImportReport& report)
+{
+    setInfo(book, id);
+    report.entries += entries.size();
+    std::vector<std::pair<std::string, std::vector<TvkNode>>> good;
+    std::vector<std::vector<uint32_t>> refs;
+    for (const TvkImpEntry& e : entries) {
+        std::string headword = e.key;
+        if (kind != TvkDictionaryKind::Topical) {
+            uint32_t n;
+            if (!parseUint(e.key.size() > 4 ? e.key.substr(e.key.size() - 4) : e.key, n, 9999) ||
+                e.key.find_first_not_of("0123456789") != std::string::npos || n == 0) {
+                report.skipped.push_back(e.key + ": not a Strong's number");
+                continue;
+            }
+            headword = (kind == TvkDictionaryKind::StrongsHebrew ? "H" : "G") + std::to_string(n);
+        } else if (isBlankText(headword)) {
+            report.skipped.push_back("(empty key): no headword");
+            continue;
+        }
+        if (!tvkCleanUtf8(e.text) || !tvkCleanUtf8(e.key)) {
+            report.skipped.push_back(e.key + ": text is not clean UTF-8");
+            continue;
+        }
+        ProseReader r;
+        std::string error;
+        if (!r.read(e.text, error)) {
+            report.skipped.push_back(e.key + ": " + error);
+            continue;
+        }
+        if (r.blocks.empty()) {
+            ++report.empty;
+            continue;
+        }
+        good.emplace_back(headword, std::move(r.blocks));
+        refs.push_back(std::move(r.references));
+        ++report.imported;
+    }
+    for (size_t i = 0; i < good.size(); ++i) {
+        TvkSection s{good[i].first, 1, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(good[i].first)})}};
+        s.blocks.insert(s.blocks.end(), good[i].second.begin(), good[i].second.end());
+        const uint32_t n = book.addSection(std::move(s));
+        book.addLookupWord(good[i].first, n);
+        for (uint32_t r : refs[i])
+            book.addVerseIndex(r, n);
+    }
+}
+
+void tvkCompileDevotional(const TvkBibleModel& model, const std::vector<uint8_t>& books, const TvkBookIdentity& id,
+                          cTvkRichBook& book)
+{
+    book.kind = cTvkRichBook::Kind::Dated;
+    setInfo(book, id);
+    std::vector<std::pair<std::string, const TvkBibleVerse*>> verses;
+    for (uint8_t want : books)
+        for (const TvkBibleBook& b : model.books)
+            if (b.number == want)
+                for (const TvkBibleVerse& v : b.verses)
+                    verses.emplace_back(b.name, &v);
+    static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                                          "July",    "August",   "September", "October", "November", "December"};
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    std::vector<uint32_t> readings;
+    size_t next = 0;
+    int day = 0;
+    for (int m = 0; m < 12; ++m) {
+        book.addSection(TvkSection{kMonths[m], 1, 0, {TvkNode::element(TvkTag::kH2, {TvkNode::text(kMonths[m])})}});
+        for (int d = 1; d <= kDays[m]; ++d, ++day) {
+            const size_t end = verses.size() * static_cast<size_t>(day + 1) / 365;
+            const std::string title = std::string(kMonths[m]) + " " + std::to_string(d);
+            TvkSection s{title, 2, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(title)})}};
+            for (; next < end; ++next) {
+                const TvkBibleVerse& v = *verses[next].second;
+                const std::string ref = verses[next].first + " " + std::to_string((v.key >> 8) & 0xFF) + ":" +
+                                        std::to_string(v.key & 0xFF);
+                std::string text = tvkCollapseSpace(tvkPlainText(v.inlines));
+                s.blocks.push_back(TvkNode::element(TvkTag::kP, {TvkNode::element(TvkTag::kB, {TvkNode::text(ref)}),
+                                                                 TvkNode::text(" " + text)}));
+            }
+            readings.push_back(book.addSection(std::move(s)));
+        }
+    }
+    book.setReadings(readings, 1, 1);
+}
+
+void tvkAddReferenceTables(cTvkRichBook& book, bool /*spanish*/)
+{
+    std::vector<std::vector<long>> nameNums, order;
+    const auto nums = cBibleRefDefaults::bookNumToNameNum();
+    for (size_t i = 0; i < nums.size(); ++i)
+        nameNums.push_back({static_cast<long>(i + 1), nums[i]});
+    const auto total = cBibleRefDefaults::totalOrderOnBookNumber();
+    for (size_t i = 0; i < total.size(); ++i)
+        order.push_back({static_cast<long>(i + 1), total[i]});
+    auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    book.addBibleRefFile("BookNumToNameNum.csv", bytes(csvTable("BookNumToNameNum", cBibleRefDefaults::kBookNumToNameNumVersion,
+                                                                nameNums, "\"BookNum\",\"NameNum\"")));
+    book.addBibleRefFile("TotalOrderOnBookNumber.csv",
+                         bytes(csvTable("TotalOrderOnBookNumber", cBibleRefDefaults::kTotalOrderVersion, order,
+                                        "\"Position\",\"BookNum\"")));
+}

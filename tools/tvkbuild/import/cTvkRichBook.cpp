@@ -1,0 +1,576 @@
+#include "tools/tvkbuild/import/cTvkRichBook.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "engine/bookfile/BkInfoFormat.h"
+#include "engine/bookfile/BkSyncFormat.h"
+#include "engine/bookfile/BkTextFormat.h"
+#include "search/Metaphone.h"
+#include "search/WordStemming.h"
+#include "engine/bookfile/BkText.h"
+#include "engine/foundation/CharacterClasses.h"
+#include "tools/tvkbuild/cTvkContainerWriter.h"
+
+using TvkEncode::Bytes;
+
+namespace {
+
+constexpr uint32_t kAttrIsWhitespace = 65;
+constexpr uint32_t kValueYes = 123;
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+struct Piece {
+    enum Type { Word, Punctuation } type = Word;
+    std::string text;  // words lower-cased when a capitalisation code restores them
+    uint8_t capital = 0;
+    uint32_t mask = 0;
+    bool blankBefore = false, blankAfter = false;
+};
+
+bool isSpaceUnit(char16_t u) { return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == 0xA0; }
+bool isWordUnit(char16_t u)
+{
+    return isLetterOrMarkChar16(u) || isDigitChar16(u) || isCombiningChar16(u) || (u >= 0xD800 && u < 0xE000);
+}
+bool isApostrophe(char16_t u) { return u == '\'' || u == 0x2019; }
+
+// Lower-cases a word and finds the capitalisation code that restores it.
+void capitalise(Piece& p, const std::u16string& orig)
+{
+    std::u16string lower = orig;
+    for (auto& c : lower)
+        c = toLowerChar16(c);
+    p.text = BkText::utf16ToUtf8(orig);
+    if (lower == orig)
+        return;
+    auto upperMatches = [&](size_t i) { return toUpperChar16(lower[i]) == orig[i]; };
+    bool restFirst = upperMatches(0);
+    for (size_t i = 1; i < orig.size() && restFirst; ++i)
+        restFirst = lower[i] == orig[i];
+    const std::string lowered = BkText::utf16ToUtf8(lower);
+    if (restFirst) {
+        p.text = lowered;
+        p.capital = BkTextFormat::kCapitalInitial;
+        return;
+    }
+    bool all = true;
+    for (size_t i = 0; i < orig.size() && all; ++i)
+        all = upperMatches(i);
+    if (all) {
+        p.text = lowered;
+        p.capital = BkTextFormat::kCapitalAll;
+        return;
+    }
+    // By mask: one step per upper-cased character (which moves past it) or per byte otherwise.
+    uint32_t mask = 0;
+    int step = 31;
+    for (size_t i = 0; i < orig.size(); ++i) {
+        const std::string one = BkText::utf16ToUtf8(lower.substr(i, 1));
+        if (lower[i] != orig[i]) {
+            if (!upperMatches(i) || step < 0)
+                return;  // kept as written
+            mask |= 1u << step;
+            --step;
+        } else {
+            step -= static_cast<int>(one.size());
+        }
+    }
+    p.text = lowered;
+    p.capital = BkTextFormat::kCapitalMask;
+    p.mask = mask;
+}
+
+}  // namespace
+
+// Words are runs of letters, marks and digits (an apostrophe between two letters stays inside the
+// word); every other run of characters between blanks is one punctuation string.
+std::vector<TvkTextPiece> tvkCutText(const std::string& text)
+{
+    const std::u16string u = BkText::utf8ToUtf16(text);
+    std::vector<Piece> pieces;
+    bool spaceBefore = false;
+    size_t i = 0;
+    while (i < u.size()) {
+        if (isSpaceUnit(u[i])) {
+            spaceBefore = true;
+            if (!pieces.empty())
+                pieces.back().blankAfter = true;
+            ++i;
+            continue;
+        }
+        const bool word = isWordUnit(u[i]);
+        size_t end = i + 1;
+        while (end < u.size() && !isSpaceUnit(u[end])) {
+            const bool w = isWordUnit(u[end]);
+            if (word && !w && isApostrophe(u[end]) && end + 1 < u.size() && isLetterOrMarkChar16(u[end + 1])) {
+                end += 2;
+                continue;
+            }
+            if (w != word)
+                break;
+            ++end;
+        }
+        Piece p;
+        p.type = word ? Piece::Word : Piece::Punctuation;
+        p.blankBefore = spaceBefore;
+        if (word)
+            capitalise(p, u.substr(i, end - i));
+        else
+            p.text = BkText::utf16ToUtf8(u.substr(i, end - i));
+        pieces.push_back(std::move(p));
+        spaceBefore = false;
+        i = end;
+    }
+    std::vector<TvkTextPiece> out;
+    for (const Piece& p : pieces)
+        out.push_back({p.type == Piece::Word, p.text, p.capital, p.mask, p.blankBefore, p.blankAfter});
+    return out;
+}
+
+namespace {
+
+// One text node after cutting: its pieces, and the Strong's numbers that follow each piece.
+struct CutNode {
+    std::vector<Piece> pieces;
+    std::vector<std::vector<std::string>> strongsAfter;  // parallel to pieces
+    bool blankBefore = false, blankAfter = false;
+    bool inNote = false;  // a footnote's words are shown but not indexed
+};
+
+CutNode cutNode(const TvkNode& node)
+{
+    CutNode out;
+    bool pendingBlank = false;
+    for (const TvkRun& run : node.runs) {
+        if (run.text.empty())
+            continue;
+        const bool leading = isBlank(run.text.front());
+        const bool trailing = isBlank(run.text.back());
+        std::vector<Piece> pieces;
+        for (const TvkTextPiece& t : tvkCutText(run.text))
+            pieces.push_back(Piece{t.word ? Piece::Word : Piece::Punctuation, t.text, t.capital, t.mask, t.blankBefore, t.blankAfter});
+        if (out.pieces.empty() && pieces.empty() && leading)
+            out.blankBefore = true;
+        if (!pieces.empty()) {
+            if (out.pieces.empty()) {
+                out.blankBefore = out.blankBefore || leading;
+            } else if (leading || pendingBlank) {
+                out.pieces.back().blankAfter = true;
+                pieces.front().blankBefore = true;
+            }
+            if (!pieces.empty() && trailing)
+                pieces.back().blankAfter = true;
+            size_t lastWord = pieces.size();
+            for (size_t i = 0; i < pieces.size(); ++i)
+                if (pieces[i].type == Piece::Word)
+                    lastWord = i;
+            for (size_t i = 0; i < pieces.size(); ++i) {
+                out.pieces.push_back(pieces[i]);
+                out.strongsAfter.emplace_back();
+                if (i == lastWord)
+                    out.strongsAfter.back() = run.strongs;
+            }
+            pendingBlank = trailing;
+        } else {
+            pendingBlank = pendingBlank || leading || trailing;
+        }
+    }
+    out.blankAfter = pendingBlank && !out.pieces.empty();
+    if (out.pieces.empty())
+        out.blankBefore = pendingBlank || out.blankBefore;
+    // A blank carried by the text node's last punctuation is already written by the renderer.
+    if (!out.pieces.empty() && out.pieces.back().type == Piece::Punctuation && out.pieces.back().blankAfter)
+        out.blankAfter = false;
+    if (!out.pieces.empty() && out.pieces.front().type == Piece::Punctuation && out.pieces.front().blankBefore)
+        out.blankBefore = false;
+    if (!out.pieces.empty()) {
+        out.pieces.front().blankBefore = out.pieces.front().blankBefore && !out.blankBefore;
+    }
+    return out;
+}
+
+void appendBE16(Bytes& b, uint32_t v)
+{
+    b.push_back(static_cast<uint8_t>(v >> 8));
+    b.push_back(static_cast<uint8_t>(v));
+}
+
+void appendWordToken(Bytes& b, uint32_t w, int shortIndex)
+{
+    using namespace BkTextFormat;
+    if (shortIndex >= 0) {
+        b.push_back(static_cast<uint8_t>(shortIndex));
+    } else if (w <= kWordTwoByteMax) {
+        b.push_back(static_cast<uint8_t>(0x40 | (w >> 8)));
+        b.push_back(static_cast<uint8_t>(w));
+    } else if (w - kWordEscape16Base <= 0xFFFF) {
+        b.push_back(kWordEscape16);
+        appendBE16(b, w - kWordEscape16Base);
+    } else if (w >= kWordEscapeBase && w - kWordEscapeBase <= 0xFFFF) {
+        b.push_back(0x7F);
+        b.push_back(0xFF);
+        appendBE16(b, w - kWordEscapeBase);
+    } else {
+        throw std::invalid_argument("too many distinct words for the text encoding");
+    }
+}
+
+void appendPunctuationToken(Bytes& b, uint32_t p, int shortIndex, bool before, bool after)
+{
+    using namespace BkTextFormat;
+    const uint8_t lead = static_cast<uint8_t>(kPunctuation | (before ? kPunctBlankBefore : 0) | (after ? kPunctBlankAfter : 0));
+    if (shortIndex >= 0) {
+        b.push_back(static_cast<uint8_t>(lead | shortIndex));
+    } else if (p < 0xFF) {
+        b.push_back(lead | kPunctEscapeNibble);
+        b.push_back(static_cast<uint8_t>(p));
+    } else if (p < 510) {
+        b.push_back(lead | kPunctEscapeNibble);
+        b.push_back(0xFF);
+        b.push_back(static_cast<uint8_t>(p - 255));
+    } else if (p - 510 <= 0xFFFF) {
+        b.push_back(lead | kPunctEscapeNibble);
+        b.push_back(0xFF);
+        b.push_back(0xFF);
+        appendBE16(b, p - 510);
+    } else {
+        throw std::invalid_argument("too many distinct punctuation strings");
+    }
+}
+
+std::vector<uint32_t> frequent(const std::map<std::string, uint32_t>& counts, const std::map<std::string, uint32_t>& numbers,
+                               size_t n)
+{
+    std::vector<std::pair<uint32_t, uint32_t>> byCount;
+    for (const auto& [text, count] : counts)
+        byCount.emplace_back(count, numbers.at(text));
+    std::sort(byCount.begin(), byCount.end(),
+              [](auto a, auto b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < byCount.size() && i < n; ++i)
+        out.push_back(byCount[i].second);
+    return out;
+}
+
+int indexIn(const std::vector<uint32_t>& values, uint32_t n)
+{
+    auto it = std::find(values.begin(), values.end(), n);
+    return it == values.end() ? -1 : static_cast<int>(it - values.begin());
+}
+
+// Visits the text nodes of a tree in document order, telling whether each lies inside a footnote.
+template <typename F>
+void forEachText(const TvkNode& node, F&& f, bool inNote = false)
+{
+    if (node.tag == TvkTag::kText) {
+        f(node, inNote);
+        return;
+    }
+    for (const TvkNode& child : node.children)
+        forEachText(child, f, inNote || node.tag == TvkTag::kQsNote);
+}
+
+void addPair(cTvkContainerWriter& w, const char* wordsTag, const char* concTag,
+             const std::map<std::string, std::set<uint32_t>>& entries)
+{
+    if (entries.empty())
+        return;
+    std::vector<std::string> words;
+    for (const auto& e : entries)
+        words.push_back(e.first);
+    words = TvkEncode::sortedWords(words);
+    std::vector<std::vector<uint32_t>> sections;
+    for (const auto& word : words)
+        sections.emplace_back(entries.at(word).begin(), entries.at(word).end());
+    w.addStream(bkTag(wordsTag), TvkEncode::wordList(words));
+    w.addStream(bkTag(concTag), TvkEncode::concordance(sections));
+}
+
+// Strong's number text: a letter, digits, an optional suffix letter.
+bool parseStrongs(const std::string& s, bool& hebrew, uint32_t& number, uint32_t& suffix)
+{
+    if (s.size() < 2 || (s[0] != 'H' && s[0] != 'h' && s[0] != 'G' && s[0] != 'g'))
+        return false;
+    hebrew = s[0] == 'H' || s[0] == 'h';
+    size_t i = 1;
+    number = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        number = number * 10 + static_cast<uint32_t>(s[i] - '0');
+        if (number > 99999)
+            return false;
+        ++i;
+    }
+    if (i == 1 || number == 0)
+        return false;
+    suffix = 0;
+    if (i < s.size()) {
+        const char c = static_cast<char>(s[i] | 0x20);
+        if (i + 1 != s.size() || c < 'a' || c > 'z')
+            return false;
+        suffix = static_cast<uint32_t>(c - 'a' + 1);
+    }
+    return hebrew ? number <= 0x3FFF : (number <= 0x1FFF && suffix <= 7);
+}
+
+}  // namespace
+
+cTvkRichBook::cTvkRichBook()
+{
+    info.fileMajor = BkInfoFormat::kCurrentFileMajor;
+    info.fileMinor = BkInfoFormat::kCurrentFileMinor;
+}
+
+uint32_t cTvkRichBook::addSection(TvkSection section)
+{
+    m_sections.push_back(std::move(section));
+    return static_cast<uint32_t>(m_sections.size());
+}
+
+void cTvkRichBook::setReadings(const std::vector<uint32_t>& sections, uint8_t month, uint8_t day)
+{
+    m_readings = sections;
+    m_month = month;
+    m_day = day;
+}
+
+void cTvkRichBook::addLookupWord(const std::string& word, uint32_t section) { m_lookupWords[word].insert(section); }
+
+void cTvkRichBook::addVerseLookup(uint32_t key, uint32_t section, uint32_t endKey)
+{
+    std::string text = BkSyncFormat::verseKeyText(key);
+    if (endKey != 0)
+        text += BkSyncFormat::verseKeyText(endKey);
+    m_verseLookup[text].insert(section);
+}
+
+void cTvkRichBook::addVerseIndex(uint32_t key, uint32_t section)
+{
+    m_verseIndex[BkSyncFormat::verseKeyText(key)].insert(section);
+}
+
+void cTvkRichBook::addBibleRefFile(const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    m_bibleRef.emplace_back(name, bytes);
+}
+
+std::vector<uint8_t> cTvkRichBook::strongsToken(const std::string& text)
+{
+    bool hebrew;
+    uint32_t n, suffix;
+    if (!parseStrongs(text, hebrew, n, suffix))
+        return {};
+    if (hebrew) {
+        const uint32_t low = suffix >= 3 ? 3 : suffix;
+        std::vector<uint8_t> out{BkTextFormat::kStrongsHebrew, static_cast<uint8_t>((n << 2) >> 8),
+                                 static_cast<uint8_t>((n << 2) | low)};
+        if (low == 3)
+            out.push_back(static_cast<uint8_t>(suffix));
+        return out;
+    }
+    return {BkTextFormat::kStrongsGreek, static_cast<uint8_t>((n << 3) >> 8), static_cast<uint8_t>((n << 3) | suffix)};
+}
+
+std::vector<uint8_t> cTvkRichBook::build() const
+{
+    using namespace BkTextFormat;
+    const bool bible = kind == Kind::Bible;
+    TvkEncode::InfoFields fields = info;
+    fields.flags = static_cast<uint8_t>((fields.flags & ~(BkInfoFormat::kFlagBible | BkInfoFormat::kBookTypeMask)) |
+                                        (bible ? BkInfoFormat::kFlagBible : 0) |
+                                        (kind == Kind::Dated ? BkInfoFormat::kBookTypeDated << BkInfoFormat::kBookTypeShift : 0));
+    if (fields.bookName.empty())
+        fields.bookName = fields.abbreviatedTitle.empty() ? "Untitled" : fields.abbreviatedTitle;
+    if (fields.abbreviatedTitle.empty())
+        fields.abbreviatedTitle = fields.bookName;
+
+    // Sections as written: the root, then every added section; a section without text gets an empty
+    // paragraph so that it owns a text range.
+    std::vector<TvkSection> sections;
+    sections.reserve(m_sections.size() + 1);
+    sections.push_back(TvkSection{fields.bookName, 0, 0, {TvkNode::element(TvkTag::kP, {TvkNode::text("")})}});
+    for (const TvkSection& s : m_sections) {
+        sections.push_back(s);
+        bool hasText = false;
+        for (const TvkNode& b : s.blocks)
+            forEachText(b, [&](const TvkNode&, bool) { hasText = true; });
+        if (!hasText)
+            sections.back().blocks.push_back(TvkNode::element(TvkTag::kP, {TvkNode::text("")}));
+    }
+
+    // Pass 1: cut every text node and count the strings.
+    std::vector<CutNode> cuts;
+    std::map<std::string, uint32_t> wordCounts, punctCounts;
+    for (const TvkSection& s : sections)
+        for (const TvkNode& b : s.blocks)
+            forEachText(b, [&](const TvkNode& n, bool inNote) {
+                cuts.push_back(cutNode(n));
+                cuts.back().inNote = inNote;
+                for (const Piece& p : cuts.back().pieces)
+                    ++(p.type == Piece::Word ? wordCounts : punctCounts)[p.text];
+            });
+    std::vector<std::string> words, punct;
+    for (const auto& e : wordCounts)
+        words.push_back(e.first);
+    for (const auto& e : punctCounts)
+        punct.push_back(e.first);
+    words = TvkEncode::sortedWords(words);
+    punct = TvkEncode::sortedWords(punct);
+    std::map<std::string, uint32_t> wordNumber, punctNumber;
+    for (uint32_t i = 0; i < words.size(); ++i)
+        wordNumber[words[i]] = i;
+    for (uint32_t i = 0; i < punct.size(); ++i)
+        punctNumber[punct[i]] = i;
+    const std::vector<uint32_t> wordValues = frequent(wordCounts, wordNumber, kWordShortMax + 1u);
+    const std::vector<uint32_t> punctValues = frequent(punctCounts, punctNumber, 15);
+
+    // Pass 2: tokens and display blocks.
+    Bytes tokens;
+    std::vector<std::vector<uint32_t>> wordSections(words.size());
+    std::map<std::string, std::set<uint32_t>> hebrew, greek;
+    std::vector<std::pair<uint32_t, uint32_t>> sectionStarts;
+    std::vector<TvkEncode::Node> blocks;
+    size_t cutIndex = 0;
+    uint32_t sectionNo = 0;
+
+    auto whitespaceNode = [] {
+        return TvkEncode::Node{TvkTag::kText,
+                               {TvkEncode::NodeAttribute::namedText("untagged_text", " "),
+                                TvkEncode::NodeAttribute::withCode(kAttrIsWhitespace, kValueYes)},
+                               {}};
+    };
+    auto emitText = [&](std::vector<TvkEncode::Node>& into) {
+        const CutNode& c = cuts.at(cutIndex++);
+        if (c.blankBefore && !into.empty())
+            into.push_back(whitespaceNode());
+        const bool firstOfSection = sectionStarts.size() == sectionNo;
+        if (c.pieces.empty() && !firstOfSection)
+            return;  // an empty text node after the section's first adds nothing
+        const uint32_t offset = static_cast<uint32_t>(kHeaderSize + tokens.size());
+        if (firstOfSection)
+            sectionStarts.emplace_back(0, offset);
+        for (size_t i = 0; i < c.pieces.size(); ++i) {
+            const Piece& p = c.pieces[i];
+            if (p.type == Piece::Word) {
+                if (p.capital != 0) {
+                    tokens.push_back(static_cast<uint8_t>(kCapitalFirst | p.capital));
+                    if (p.capital == kCapitalMask)
+                        for (int k = 3; k >= 0; --k)
+                            tokens.push_back(static_cast<uint8_t>(p.mask >> (8 * k)));
+                }
+                const uint32_t w = wordNumber.at(p.text);
+                appendWordToken(tokens, w, indexIn(wordValues, w));
+                if (!c.inNote && (wordSections[w].empty() || wordSections[w].back() != sectionNo))
+                    wordSections[w].push_back(sectionNo);
+            } else {
+                const uint32_t n = punctNumber.at(p.text);
+                appendPunctuationToken(tokens, n, indexIn(punctValues, n), p.blankBefore, p.blankAfter);
+            }
+            for (const std::string& s : c.strongsAfter[i]) {
+                const std::vector<uint8_t> t = strongsToken(s);
+                if (t.empty())
+                    continue;
+                tokens.insert(tokens.end(), t.begin(), t.end());
+                const uint32_t n = ((static_cast<uint32_t>(t[1]) << 8) | t[2]) >> (t[0] == kStrongsHebrew ? 2 : 3);
+                if (!c.inNote)
+                    (t[0] == kStrongsHebrew ? hebrew : greek)[std::to_string(n)].insert(sectionNo);
+            }
+        }
+        tokens.push_back(kEndOfSection);
+        into.push_back(TvkEncode::Node{TvkTag::kText, {TvkEncode::NodeAttribute::textAt(offset)}, {}});
+        if (c.blankAfter)
+            into.push_back(whitespaceNode());
+    };
+    struct Emitter {
+        decltype(emitText)& text;
+        void operator()(const TvkNode& n, std::vector<TvkEncode::Node>& into) const
+        {
+            if (n.tag == TvkTag::kText) {
+                text(into);
+                return;
+            }
+            TvkEncode::Node out{n.tag, n.attributes, {}};
+            for (const TvkNode& child : n.children)
+                (*this)(child, out.children);
+            into.push_back(std::move(out));
+        }
+    } emit{emitText};
+
+    std::vector<TvkEncode::TocEntry> toc;
+    std::vector<std::pair<uint32_t, uint32_t>> sync{{0, 0}};
+    for (sectionNo = 0; sectionNo < sections.size(); ++sectionNo) {
+        const TvkSection& s = sections[sectionNo];
+        toc.push_back({sectionNo == 0 ? uint8_t(0) : std::max<uint8_t>(s.level, 1), s.title});
+        if (bible && sectionNo > 0 && s.verseKey != 0) {
+            if (s.verseKey <= sync.back().first)
+                throw std::invalid_argument("Bible sections must ascend by verse key");
+            sync.emplace_back(s.verseKey, sectionNo);
+        }
+        const size_t firstBlock = blocks.size();
+        for (const TvkNode& b : s.blocks) {
+            std::vector<TvkEncode::Node> one;
+            emit(b, one);
+            for (auto& n : one)
+                blocks.push_back(std::move(n));
+        }
+        if (sectionStarts.size() == sectionNo)  // no text written (cannot happen: every section has a text node)
+            sectionStarts.emplace_back(static_cast<uint32_t>(firstBlock), static_cast<uint32_t>(kHeaderSize + tokens.size()));
+        sectionStarts.back().first = static_cast<uint32_t>(firstBlock);
+    }
+    // Each level may rise by one at most.
+    for (size_t i = 1; i < toc.size(); ++i)
+        toc[i].level = std::min<uint8_t>(toc[i].level, static_cast<uint8_t>(toc[i - 1].level + 1));
+
+    // Strong's support: the header pair names the dictionary; both numbers must be set.
+    cTvkContainerWriter w;
+    w.addStream(bkTag("INFO"), TvkEncode::info(fields));
+    w.addStream(bkTag("SECT"), TvkEncode::sections(sectionStarts));
+    w.addStream(bkTag("PAGE"), TvkEncode::page());
+    w.addStream(bkTag("TEXT"), TvkEncode::text(tokens));
+    w.addStream(bkTag("TOFC"), TvkEncode::toc(toc));
+    const bool oldSync = fields.fileMajor < 2 && fields.fileMinor < BkSyncFormat::kNewHeaderMinor;
+    w.addStream(bkTag("SYNC"), TvkEncode::verseSync(sync, 3, 4, oldSync));
+    w.addStream(bkTag("WRDS"), TvkEncode::wordList(words, 16, wordValues));
+    w.addStream(bkTag("CONC"), TvkEncode::concordance(wordSections));
+    w.addStream(bkTag("PUNC"), TvkEncode::wordList(punct, 16, punctValues));
+    w.addStream(bkTag("NODE"), TvkEncode::nodes(blocks));
+    if (kind == Kind::Dated || !m_readings.empty())
+        w.addStream(bkTag("DATE"), TvkEncode::dateSync(m_readings, m_month, m_day));
+    addPair(w, "WSYN", "WSCN", m_lookupWords);
+    addPair(w, "VSYN", "VSCN", m_verseLookup);
+    addPair(w, "VIDX", "VCON", m_verseIndex);
+    addPair(w, "SHEA", "SHCN", hebrew);
+    addPair(w, "SGRK", "SGCN", greek);
+    if (stemAndSoundAlike) {
+        std::map<std::string, std::set<uint32_t>> stems, sounds;
+        for (uint32_t i = 0; i < words.size(); ++i) {
+            const std::string stem = stemWordForLanguage(words[i], fields.language);
+            if (!stem.empty())
+                stems[stem].insert(wordSections[i].begin(), wordSections[i].end());
+            const std::string key = metaphoneKey(std::string_view(words[i]));
+            if (!key.empty())
+                sounds[key].insert(wordSections[i].begin(), wordSections[i].end());
+        }
+        addPair(w, "STEM", "STMC", stems);
+        addPair(w, "PHON", "PHNC", sounds);
+    }
+    uint32_t nextNamedId = 0x7F000001u;
+    if (!m_bibleRef.empty())
+        w.addStream(nextNamedId++, TvkEncode::embeddedFiles(m_bibleRef), "BIBLEREF");
+    return w.build();
+}
+
+bool cTvkRichBook::writeFile(const std::string& path, std::string* error) const
+{
+    try {
+        if (tvkWriteFile(path, build()))
+            return true;
+        if (error != nullptr)
+            *error = "cannot write " + path;
+    } catch (const std::exception& e) {
+        if (error != nullptr)
+            *error = e.what();
+    }
+    return false;
+}

@@ -1,0 +1,133 @@
+// tvktool: looks into book files through the engine.
+//   tvktool streams FILE   the stream directory of any container: id, start, size, name
+//   tvktool info BOOK      the header of a book: titles, identity, kind, versions and counts
+// On failure it prints the engine's result code ("error 223") and exits with 1; bad usage exits 2.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/bookfile/BkText.h"
+#include "engine/bookfile/cBkBookFile.h"
+
+namespace {
+
+std::string tagText(uint32_t id)
+{
+    std::string s;
+    for (int i = 0; i < 4; ++i) {
+        const unsigned char c = static_cast<unsigned char>(id >> (8 * i));
+        s.push_back(c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '.');
+    }
+    return s;
+}
+
+int fail(uint32_t code, const std::string& detail = std::string())
+{
+    std::fprintf(stderr, "error %u\n", static_cast<unsigned>(code));
+    if (!detail.empty())
+        std::fprintf(stderr, "%s\n", detail.c_str());
+    return 1;
+}
+
+int streams(const char* path)
+{
+    cBkStreamFile file;
+    uint32_t r;
+    {
+        std::lock_guard<cPlatformMutex> lock(file.mutex());
+        r = file.open(path);
+    }
+    if (r == BkResult::kWrongLength)
+        return fail(r, "file length " + std::to_string(file.recordedLength()) + ", header length " +
+                           std::to_string(file.foundLength()));
+    if (r != 0)
+        return fail(r);
+    std::printf("%-4s %10s %10s  %s\n", "id", "start", "size", "name");
+    for (size_t i = 0; i < file.entryCount(); ++i) {
+        const cBkStreamEntry* e = file.entryAt(i);
+        std::printf("%-4s %10u %10u  %s\n", tagText(e->id).c_str(), static_cast<unsigned>(e->absoluteStart),
+                    static_cast<unsigned>(e->length), e->name().c_str());
+    }
+    return 0;
+}
+
+const char* kindName(cBkGenInfoStg& g)
+{
+    if (g.headerFlag0())
+        return "Bible";
+    return g.bookType() == BkInfoFormat::kBookTypeDated ? "dated book" : "book";
+}
+
+int info(const char* path)
+{
+    cBkBookFile* book = nullptr;
+    const uint32_t r = acquireBookFile(BkText::utf8ToUtf16(path), book);
+    if (r != 0)
+        return fail(r);
+    cBkGenInfoStg& g = book->genInfo();
+    std::string s;
+    auto line = [](const char* label, const std::string& value) { std::printf("%-22s %s\n", label, value.c_str()); };
+    g.bookName(s, true);
+    line("Title:", s);
+    g.abbreviatedTitle(s, true);
+    line("Abbreviation:", s);
+    g.subtitle(s, true);
+    line("Subtitle:", s);
+    g.sortTitle(s, true, false);
+    line("Sort title:", s);
+    g.author(s, true);
+    line("Author:", s);
+    g.publisher(s, true);
+    line("Publisher:", s);
+    g.publisherCity(s, true);
+    line("Publisher city:", s);
+    g.publisherDate(s, true);
+    line("Publication date:", s);
+    g.copyright(s, true);
+    line("Copyright:", s);
+    line("Identity:", std::to_string(g.publisherId()) + ":" + std::to_string(g.bookId()) + ":" +
+                          std::to_string(g.edition()) + ":" + std::to_string(g.revision()));
+    line("Kind:", kindName(g));
+    line("File version:", std::to_string(g.fileMajor()) + "." + std::to_string(g.fileMinor()));
+    line("Minimum reader:", std::to_string(g.minimumReaderMajor()) + "." + std::to_string(g.minimumReaderMinor()));
+    line("Language:", std::to_string(g.languageNumber()) + " (" + g.languageName() + ")");
+    line("Sections:", std::to_string(book->sections().sectionCount()));
+    line("Blocks:", std::to_string(book->nodes().blockCount()));
+    line("Contents entries:", std::to_string(book->toc().entryCount()));
+    line("Words:", std::to_string(book->wordList().wordCount()));
+    line("Punctuation:", std::to_string(book->punctuation()->wordCount()));
+    line("Text bytes:", std::to_string(book->text().textSize()));
+    line("Verse-sync records:", std::to_string(book->verseSync().recordCount()));
+    line("Readings:", std::to_string(book->dateSync().readingCount()));
+    std::string pairs;
+    const std::pair<const char*, const cBkWordListPair*> optional[] = {
+        {"VIDX", book->verseIndex()}, {"WSYN", book->syncWords()},     {"VSYN", book->verseSyncWords()},
+        {"SHEA", book->strongsHebrew()}, {"SGRK", book->strongsGreek()}, {"STEM", book->stemmed()},
+        {"PHON", book->phonetic()}};
+    for (const auto& [name, pair] : optional)
+        if (pair != nullptr)
+            pairs += (pairs.empty() ? "" : " ") + std::string(name);
+    line("Index pairs:", pairs.empty() ? "none" : pairs);
+    line("Word attributes:", std::to_string(g.wordAttributeDefs().definitionCount()));
+    auto embedded = [](cBkEmbeddedFiles* files) {
+        return files == nullptr || files->subFile() == nullptr ? std::string("none")
+                                                               : std::to_string(files->subFile()->entryCount() - 1) + " files";
+    };
+    line("Images:", embedded(book->images()));
+    line("Reference tables:", embedded(book->bibleRefFiles()));
+    releaseBookFile(book);
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "streams") == 0)
+        return streams(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "info") == 0)
+        return info(argv[2]);
+    std::fprintf(stderr, "usage: tvktool streams FILE | tvktool info BOOK\n");
+    return 2;
+}
