@@ -360,39 +360,13 @@ template <typename T>
 cLStringTmpl<T>::cLStringTmpl(const T* a, const cLStringTmpl& b)
     requires std::same_as<T, char>
     : cLStringTmpl() {
-    const std::int32_t aLength = unitLength(a);
-    const std::int64_t total = std::int64_t(aLength) + b.length_;
-    if (total > kMaxLength) throw std::bad_alloc();
-    appendUnits(a, aLength, static_cast<std::int32_t>(total));
-    appendUnits(b.chars_, b.length_, -1);
-}
-
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const unsigned short* utf16)
-    requires std::same_as<T, char>
-    : cLStringTmpl() {
-    assignFromUTF16(utf16, -1);
-}
-
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl<unsigned short>& utf16)
-    requires std::same_as<T, char>
-    : cLStringTmpl() {
-    assignFromUTF16(utf16);
-}
-
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const char* utf8)
-    requires std::same_as<T, unsigned short>
-    : cLStringTmpl() {
-    assignFromUTF8(utf8, -1);
-}
-
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl<char>& utf8)
-    requires std::same_as<T, unsigned short>
-    : cLStringTmpl() {
-    assignFromUTF8(utf8);
+    if constexpr (std::same_as<T, char>) {
+        const std::int32_t aLength = unitLength(a);
+        const std::int64_t total = std::int64_t(aLength) + b.length_;
+        if (total > kMaxLength) throw std::bad_alloc();
+        appendUnits(a, aLength, static_cast<std::int32_t>(total));
+        appendUnits(b.chars_, b.length_, -1);
+    }
 }
 
 template <typename T>
@@ -479,91 +453,111 @@ template <typename T>
 cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(const unsigned short* utf16, std::int32_t count)
     requires std::same_as<T, char>
 {
-    makeEmpty();
-    if (utf16 == nullptr) return *this;
-    const std::int32_t n = count < 0 ? unitLength(utf16) : count;
-    std::int64_t bytes = 0;
-    for (std::int32_t i = 0; i < n;) bytes += utf8Length(nextCodePoint(utf16, n, i));
-    if (bytes == 0) return *this;
-    if (bytes > kMaxLength) throw std::bad_alloc();
-    reserve(static_cast<std::int32_t>(bytes) + 1);
-    std::int32_t written = 0;
-    for (std::int32_t i = 0; i < n;) written += encodeUTF8Char(nextCodePoint(utf16, n, i), chars_ + written);
-    length_ = written;
-    chars_[length_] = 0;
-    return *this;
+    if constexpr (std::same_as<T, char>) {
+        makeEmpty();
+        if (utf16 == nullptr) return *this;
+        const std::int32_t n = count < 0 ? unitLength(utf16) : count;
+        std::int64_t bytes = 0;
+        for (std::int32_t i = 0; i < n;) bytes += utf8Length(nextCodePoint(utf16, n, i));
+        if (bytes == 0) return *this;
+        if (bytes > kMaxLength) throw std::bad_alloc();
+        reserve(static_cast<std::int32_t>(bytes) + 1);
+        std::int32_t written = 0;
+        for (std::int32_t i = 0; i < n;) written += encodeUTF8Char(nextCodePoint(utf16, n, i), chars_ + written);
+        length_ = written;
+        chars_[length_] = 0;
+        return *this;
+    } else {
+        return *this;
+    }
 }
 
 template <typename T>
 cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(const cLStringTmpl<unsigned short>& utf16)
     requires std::same_as<T, char>
 {
-    return assignFromUTF16(utf16.chars(), utf16.length());
+    if constexpr (std::same_as<T, char>) {
+        return assignFromUTF16(utf16.chars(), utf16.length());
+    } else {
+        return *this;
+    }
 }
 
 template <typename T>
 cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(const char* utf8, std::int32_t count)
     requires std::same_as<T, unsigned short>
 {
-    makeEmpty();
-    if (utf8 == nullptr) return *this;
-    const std::int32_t n = count < 0 ? unitLength(utf8) : count;
-    const char* end = utf8 + n;
-    std::int64_t units = 0;
-    std::uint32_t cp = 0;
-    for (const char* p = utf8; p < end;) {
-        p += decodeUTF8Char(p, end, cp);
-        units += (cp > 0xFFFF && cp <= 0x10FFFF) ? 2 : 1;
-    }
-    if (units == 0) return *this;
-    reserve(static_cast<std::int32_t>(units) + 1);
-    std::int32_t written = 0;
-    for (const char* p = utf8; p < end;) {
-        p += decodeUTF8Char(p, end, cp);
-        if (cp > 0x10FFFF) {
-            chars_[written++] = 0xFFFD;  // beyond Unicode: not representable in UTF-16
-        } else if (cp > 0xFFFF) {
-            cp -= 0x10000;
-            chars_[written++] = static_cast<unsigned short>(0xD800 + (cp >> 10));
-            chars_[written++] = static_cast<unsigned short>(0xDC00 + (cp & 0x3FF));
-        } else {
-            chars_[written++] = static_cast<unsigned short>(cp);
+    if constexpr (std::same_as<T, unsigned short>) {
+        makeEmpty();
+        if (utf8 == nullptr) return *this;
+        const std::int32_t n = count < 0 ? unitLength(utf8) : count;
+        const char* end = utf8 + n;
+        std::int64_t units = 0;
+        std::uint32_t cp = 0;
+        for (const char* p = utf8; p < end;) {
+            p += decodeUTF8Char(p, end, cp);
+            units += (cp > 0xFFFF && cp <= 0x10FFFF) ? 2 : 1;
         }
+        if (units == 0) return *this;
+        reserve(static_cast<std::int32_t>(units) + 1);
+        std::int32_t written = 0;
+        for (const char* p = utf8; p < end;) {
+            p += decodeUTF8Char(p, end, cp);
+            if (cp > 0x10FFFF) {
+                chars_[written++] = 0xFFFD;  // beyond Unicode: not representable in UTF-16
+            } else if (cp > 0xFFFF) {
+                cp -= 0x10000;
+                chars_[written++] = static_cast<unsigned short>(0xD800 + (cp >> 10));
+                chars_[written++] = static_cast<unsigned short>(0xDC00 + (cp & 0x3FF));
+            } else {
+                chars_[written++] = static_cast<unsigned short>(cp);
+            }
+        }
+        length_ = written;
+        chars_[length_] = 0;
+        return *this;
+    } else {
+        return *this;
     }
-    length_ = written;
-    chars_[length_] = 0;
-    return *this;
 }
 
 template <typename T>
 cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(const cLStringTmpl<char>& utf8)
     requires std::same_as<T, unsigned short>
 {
-    return assignFromUTF8(utf8.chars(), utf8.length());
+    if constexpr (std::same_as<T, unsigned short>) {
+        return assignFromUTF8(utf8.chars(), utf8.length());
+    } else {
+        return *this;
+    }
 }
 
 template <typename T>
 cLStringTmpl<T>& cLStringTmpl<T>::adoptBuffer(char* buffer, std::int32_t size, std::int32_t length)
     requires std::same_as<T, char>
 {
-    if (buffer == buffer_) return *this;
-    releaseBuffer();
-    if (buffer == nullptr || size < 2) {
-        delete[] buffer;
+    if constexpr (std::same_as<T, char>) {
+        if (buffer == buffer_) return *this;
+        releaseBuffer();
+        if (buffer == nullptr || size < 2) {
+            delete[] buffer;
+            return *this;
+        }
+        buffer_ = buffer;
+        chars_ = buffer + 1;
+        buffer_[0] = 1;
+        capacity_ = size - 1;
+        const std::int32_t room = size - 2;  // characters that fit before the last byte
+        if (length < 0) {
+            const void* zero = std::memchr(chars_, 0, static_cast<std::size_t>(capacity_));
+            length = zero != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(zero) - chars_) : room;
+        }
+        length_ = std::min(length, room);
+        chars_[length_] = 0;
+        return *this;
+    } else {
         return *this;
     }
-    buffer_ = buffer;
-    chars_ = buffer + 1;
-    buffer_[0] = 1;
-    capacity_ = size - 1;
-    const std::int32_t room = size - 2;  // characters that fit before the last byte
-    if (length < 0) {
-        const void* zero = std::memchr(chars_, 0, static_cast<std::size_t>(capacity_));
-        length = zero != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(zero) - chars_) : room;
-    }
-    length_ = std::min(length, room);
-    chars_[length_] = 0;
-    return *this;
 }
 
 template <typename T>
@@ -771,18 +765,22 @@ template <typename T>
 void cLStringTmpl<T>::trimLeadingPunctuation()
     requires std::same_as<T, unsigned short>
 {
-    std::int32_t k = 0;
-    while (k < length_ && (isBlankChar16(chars_[k]) || isPunctuationChar16(chars_[k]))) ++k;
-    if (k > 0) setLengthAndAppendTail(0, k);
+    if constexpr (std::same_as<T, unsigned short>) {
+        std::int32_t k = 0;
+        while (k < length_ && (isBlankChar16(chars_[k]) || isPunctuationChar16(chars_[k]))) ++k;
+        if (k > 0) setLengthAndAppendTail(0, k);
+    }
 }
 
 template <typename T>
 void cLStringTmpl<T>::trimTrailingPunctuation()
     requires std::same_as<T, unsigned short>
 {
-    std::int32_t k = length_;
-    while (k > 0 && (isBlankChar16(chars_[k - 1]) || isPunctuationChar16(chars_[k - 1]))) --k;
-    truncate(k);
+    if constexpr (std::same_as<T, unsigned short>) {
+        std::int32_t k = length_;
+        while (k > 0 && (isBlankChar16(chars_[k - 1]) || isPunctuationChar16(chars_[k - 1]))) --k;
+        truncate(k);
+    }
 }
 
 template <typename T>
@@ -821,17 +819,21 @@ template <typename T>
 void cLStringTmpl<T>::toUpperCase()
     requires std::same_as<T, unsigned short>
 {
-    if (length_ == 0) return;
-    if (isShared()) appendUnits(nullptr, 0, -1);
-    for (std::int32_t i = 0; i < length_; ++i) chars_[i] = toUpperChar16(chars_[i]);
+    if constexpr (std::same_as<T, unsigned short>) {
+        if (length_ == 0) return;
+        if (isShared()) appendUnits(nullptr, 0, -1);
+        for (std::int32_t i = 0; i < length_; ++i) chars_[i] = toUpperChar16(chars_[i]);
+    }
 }
 
 template <typename T>
 void cLStringTmpl<T>::toUpperCase(cLStringTmpl& result, cLStringTmpl& source)
     requires std::same_as<T, unsigned short>
 {
-    source.toUpperCase();
-    result.assign(source);
+    if constexpr (std::same_as<T, unsigned short>) {
+        source.toUpperCase();
+        result.assign(source);
+    }
 }
 
 template <typename T>
@@ -1065,51 +1067,61 @@ template <typename T>
 const char* cLStringTmpl<T>::utf8Chars() const
     requires std::same_as<T, unsigned short>
 {
-    clearCache();
-    utf8Cache_ = new cLStringTmpl<char>();
-    utf8Cache_->assignFromUTF16(chars_, length_);
-    return utf8Cache_->chars();
+    if constexpr (std::same_as<T, unsigned short>) {
+        clearCache();
+        utf8Cache_ = new cLStringTmpl<char>();
+        utf8Cache_->assignFromUTF16(chars_, length_);
+        return utf8Cache_->chars();
+    } else {
+        return nullptr;
+    }
 }
 
 template <typename T>
 bool cLStringTmpl<T>::serialize(bool write, std::FILE* file)
     requires std::same_as<T, unsigned short>
 {
-    if (file == nullptr) return false;
-    if (write) {
-        unsigned char header[8];
-        putLE32(header, 1);
-        putLE32(header + 4, static_cast<std::uint32_t>(length_));
-        if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
-        std::vector<unsigned char> bytes(2 * (static_cast<std::size_t>(length_) + 1));
-        for (std::int32_t i = 0; i <= length_; ++i) {
-            bytes[2 * static_cast<std::size_t>(i)] = static_cast<unsigned char>(chars_[i]);
-            bytes[2 * static_cast<std::size_t>(i) + 1] = static_cast<unsigned char>(chars_[i] >> 8);
+    if constexpr (std::same_as<T, unsigned short>) {
+        if (file == nullptr) return false;
+        if (write) {
+            unsigned char header[8];
+            putLE32(header, 1);
+            putLE32(header + 4, static_cast<std::uint32_t>(length_));
+            if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
+            std::vector<unsigned char> bytes(2 * (static_cast<std::size_t>(length_) + 1));
+            for (std::int32_t i = 0; i <= length_; ++i) {
+                bytes[2 * static_cast<std::size_t>(i)] = static_cast<unsigned char>(chars_[i]);
+                bytes[2 * static_cast<std::size_t>(i) + 1] = static_cast<unsigned char>(chars_[i] >> 8);
+            }
+            return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         }
-        return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+        unsigned char header[8];
+        if (std::fread(header, 1, sizeof header, file) != sizeof header) return false;
+        if (getLE32(header) != 1) return false;
+        const std::uint32_t n = getLE32(header + 4);
+        if (n > static_cast<std::uint64_t>(kMaxLength)) return false;
+        // Read in bounded chunks so that a corrupt length cannot allocate more than the file holds.
+        std::vector<unsigned short> units;
+        std::uint64_t remaining = std::uint64_t(n) + 1;
+        unsigned char chunk[8192];
+        while (remaining > 0) {
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, sizeof chunk / 2));
+            if (std::fread(chunk, 2, want, file) != want) return false;
+            for (std::size_t i = 0; i < want; ++i)
+                units.push_back(static_cast<unsigned short>(chunk[2 * i] | chunk[2 * i + 1] << 8));
+            remaining -= want;
+        }
+        // The text ends at the first 0 unit, whatever the stored length says.
+        const auto zero = std::find(units.begin(), units.end(), 0);
+        makeEmpty();
+        appendUnits(units.data(), static_cast<std::int32_t>(zero - units.begin()), -1);
+        return true;
+    } else {
+        return false;
     }
-    unsigned char header[8];
-    if (std::fread(header, 1, sizeof header, file) != sizeof header) return false;
-    if (getLE32(header) != 1) return false;
-    const std::uint32_t n = getLE32(header + 4);
-    if (n > static_cast<std::uint64_t>(kMaxLength)) return false;
-    // Read in bounded chunks so that a corrupt length cannot allocate more than the file holds.
-    std::vector<unsigned short> units;
-    std::uint64_t remaining = std::uint64_t(n) + 1;
-    unsigned char chunk[8192];
-    while (remaining > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, sizeof chunk / 2));
-        if (std::fread(chunk, 2, want, file) != want) return false;
-        for (std::size_t i = 0; i < want; ++i)
-            units.push_back(static_cast<unsigned short>(chunk[2 * i] | chunk[2 * i + 1] << 8));
-        remaining -= want;
-    }
-    // The text ends at the first 0 unit, whatever the stored length says.
-    const auto zero = std::find(units.begin(), units.end(), 0);
-    makeEmpty();
-    appendUnits(units.data(), static_cast<std::int32_t>(zero - units.begin()), -1);
-    return true;
 }
 
+// Members of one form keep their bodies behind `if constexpr`: clang instantiates every member of an
+// explicitly instantiated class, even one whose constraint its form does not meet.
 template class cLStringTmpl<char>;
 template class cLStringTmpl<unsigned short>;

@@ -68,15 +68,18 @@ public:
     cLStringTmpl(const cLStringTmpl& a, const cLStringTmpl& b);
     cLStringTmpl(const T* a, const cLStringTmpl& b)
         requires std::same_as<T, char>;
-    // Narrow from UTF-16 (UTF-8 encoding) and wide from UTF-8 (decoding).
-    explicit cLStringTmpl(const unsigned short* utf16)
-        requires std::same_as<T, char>;
-    explicit cLStringTmpl(const cLStringTmpl<unsigned short>& utf16)
-        requires std::same_as<T, char>;
-    explicit cLStringTmpl(const char* utf8)
-        requires std::same_as<T, unsigned short>;
-    explicit cLStringTmpl(const cLStringTmpl<char>& utf8)
-        requires std::same_as<T, unsigned short>;
+    // Narrow from UTF-16 (UTF-8 encoding) and wide from UTF-8 (decoding). Templates over the other
+    // form's unit, so that they never share a signature with this form's own constructors.
+    template <typename U>
+        requires(!std::same_as<U, T> && (std::same_as<U, char> || std::same_as<U, unsigned short>))
+    explicit cLStringTmpl(const U* text) : cLStringTmpl() {
+        assignFromOtherForm(text);
+    }
+    template <typename U>
+        requires(!std::same_as<U, T> && (std::same_as<U, char> || std::same_as<U, unsigned short>))
+    explicit cLStringTmpl(const cLStringTmpl<U>& text) : cLStringTmpl() {
+        assignFromOtherForm(text);
+    }
     virtual ~cLStringTmpl();
 
     cLStringTmpl& operator=(const cLStringTmpl& other);  // assign
@@ -214,6 +217,14 @@ public:
         requires std::same_as<T, unsigned short>;
 
 private:
+    template <typename Source>
+    void assignFromOtherForm(const Source& text) {
+        if constexpr (isNarrow) {
+            assignFromUTF16(text);
+        } else {
+            assignFromUTF8(text);
+        }
+    }
     void appendUnits(const T* units, std::int32_t n, std::int32_t hint);
     void appendFill(T fill, std::int64_t n);
     int formatMagnitude(std::uint64_t magnitude, bool negative, int radix, bool append, std::int32_t minWidth,
