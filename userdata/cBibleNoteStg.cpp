@@ -28,20 +28,6 @@ cLString8 select(const char* tail) {
     return sql;
 }
 
-bool fillFromRow(const cSQLRow& row, cBibleNote& record) {
-    if (row.size() < 8) return false;
-    record.clear();
-    record.recid = row[0].toInt64();
-    record.parseTimestamp(row[1].chars());
-    record.booknum = row[2].toInt32();
-    record.chapter = row[3].toInt32();
-    record.verse = row[4].toInt32();
-    record.note.assignFromUTF8(row[5]);
-    record.serverid = row[6].toInt64();
-    record.deleted = row[7].toInt32();
-    return true;
-}
-
 }  // namespace
 
 cBibleNoteStg::~cBibleNoteStg() { close(); }
@@ -92,16 +78,19 @@ void cBibleNoteStg::close() {
 }
 
 std::int64_t cBibleNoteStg::highestServerId() {
-    cSQLRows rows;
-    if (!exec("SELECT serverid FROM BibleNotes ORDER BY serverid DESC LIMIT 1 ", {}, &rows)) return 0;
-    if (rows.empty() || rows[0].empty()) return -1;
-    return rows[0][0].toInt64();
+    return selectNumber("SELECT serverid FROM BibleNotes ORDER BY serverid DESC LIMIT 1 ");
 }
 
 bool cBibleNoteStg::selectOne(const char* sql, const cSQLValues& values, cBibleNote& record, bool report) {
-    cSQLRows rows;
-    if (!exec(sql, values, &rows, report) || rows.empty()) return false;
-    return fillFromRow(rows[0], record);
+    cSQLRow row;
+    if (!selectFirstRow(sql, values, 8, row, report)) return false;
+    record.clear();
+    readSyncColumns(row, record, 0, 1, 6, 7);
+    record.booknum = row[2].toInt32();
+    record.chapter = row[3].toInt32();
+    record.verse = row[4].toInt32();
+    record.note.assignFromUTF8(row[5]);
+    return true;
 }
 
 bool cBibleNoteStg::walk(cBibleNote& record, bool report, const char* tail, bool withRecid, bool requestSync) {
@@ -179,44 +168,26 @@ bool cBibleNoteStg::readBibleNote(cBibleNote& record, bool report) {
 }
 
 std::int64_t cBibleNoteStg::countBibleNotes() {
-    cSQLRows rows;
-    if (!exec("SELECT COUNT(*) AS numRecords FROM BibleNotes AS bn WHERE deleted = 0 ", {}, &rows)) return 0;
-    if (rows.empty() || rows[0].empty()) return -1;
-    return rows[0][0].toInt64();
+    return selectNumber("SELECT COUNT(*) AS numRecords FROM BibleNotes AS bn WHERE deleted = 0 ");
 }
 
 bool cBibleNoteStg::writeBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
-    std::int64_t previousServerId = 0;
-    if (!keepServerId) {
-        previousServerId = record.serverid;
-        record.serverid = 0;
-    }
+    const std::int64_t previousServerId = record.prepareLocalWrite(keepServerId, keepTimestamp);
     if (record.note.isEmpty()) record.deleted = 1;
-    if (!keepTimestamp) record.stampNow();
     const cLString8 timestamp = record.timestampText();
     const cLString8 note(record.note);
-    const std::int64_t originalRecid = record.recid;
-
-    const bool ok = runInTransaction([&] {
-        record.recid = originalRecid;
-        if (originalRecid != 0) {
-            return exec("UPDATE BibleNotes SET timestamp = ?, note = ?, serverid = ?, deleted = ? WHERE recid = ?",
-                        {timestamp, note, record.serverid, record.deleted, record.recid}, nullptr, report);
-        }
-        // A new note replaces whatever row, live or tombstone, stands at its verse.
-        cBibleNote existing;
-        if (lookup(record.booknum, record.chapter, record.verse, true, existing) && !deleteBibleNoteRow(existing))
-            return false;
-        std::int64_t rowid = 0;
-        if (!exec("INSERT INTO BibleNotes (timestamp, booknum, chapter, verse, note, serverid, deleted) VALUES (? , "
-                  "? , ? , ? , ?, ?, ? )",
-                  {timestamp, record.booknum, record.chapter, record.verse, note, record.serverid, record.deleted},
-                  nullptr, report, nullptr, &rowid))
-            return false;
-        record.recid = rowid;
-        return true;
-    });
-    if (!ok) record.recid = originalRecid;
+    const bool ok = writeRecord(
+        record, "UPDATE BibleNotes SET timestamp = ?, note = ?, serverid = ?, deleted = ? WHERE recid = ?",
+        {timestamp, note, record.serverid, record.deleted, record.recid},
+        [&] {
+            // A new note replaces whatever row, live or tombstone, stands at its verse.
+            cBibleNote existing;
+            return !lookup(record.booknum, record.chapter, record.verse, true, existing) ||
+                   deleteBibleNoteRow(existing);
+        },
+        "INSERT INTO BibleNotes (timestamp, booknum, chapter, verse, note, serverid, deleted) VALUES (? , ? , ? , ? , "
+        "?, ?, ? )",
+        {timestamp, record.booknum, record.chapter, record.verse, note, record.serverid, record.deleted}, report);
 
     if (record.booknum == 0 && record.chapter == 0 && record.verse == 0) readBibleNote(record, false);
     invalidateUserDataSearchCacheForBook(kUserDataCacheNote, cBibleRef(record.verseKey()), 1);
@@ -235,10 +206,7 @@ bool cBibleNoteStg::addBibleNote(cBibleNote& record, bool keepServerId, bool rep
 }
 
 bool cBibleNoteStg::updateBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
-    if (record.recid == 0) {
-        if (report) reportError(-1);
-        return false;
-    }
+    if (!requireStored(record, report)) return false;
     return writeBibleNote(record, keepServerId, report, keepTimestamp);
 }
 

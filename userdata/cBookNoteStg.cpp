@@ -37,11 +37,9 @@ cLString8 select(const char* tail) {
 }
 
 // One row in the book-note column order (the table order, so "SELECT *" reads the same way).
-bool fillFromRow(const cSQLRow& row, cBookNote& record) {
-    if (row.size() < 11) return false;
+void fillFromRow(const cSQLRow& row, cBookNote& record) {
     record.clear();
-    record.recid = row[0].toInt64();
-    record.parseTimestamp(row[1].chars());
+    cSQLiteDbBase::readSyncColumns(row, record, 0, 1, 9, 10);
     record.pubid = static_cast<std::uint16_t>(row[2].toInt32());
     record.bookid = static_cast<std::uint16_t>(row[3].toInt32());
     record.edition = static_cast<std::uint8_t>(row[4].toInt32());
@@ -49,18 +47,11 @@ bool fillFromRow(const cSQLRow& row, cBookNote& record) {
     record.formname.assignFromUTF8(row[6]);
     record.fieldname.assignFromUTF8(row[7]);
     record.note.assignFromUTF8(row[8]);
-    record.serverid = row[9].toInt64();
-    record.deleted = row[10].toInt32();
-    return true;
 }
 
 cLString8 utf8(const cLString16& text) { return cLString8(text); }
 
 }  // namespace
-
-namespace qs::userdata {
-
-}  // namespace qs::userdata
 
 cBookNoteStg::~cBookNoteStg() { close(); }
 
@@ -81,16 +72,14 @@ void cBookNoteStg::close() {
 }
 
 std::int64_t cBookNoteStg::highestServerId() {
-    cSQLRows rows;
-    if (!exec("SELECT serverid FROM BookNotes ORDER BY serverid DESC LIMIT 1 ", {}, &rows)) return 0;
-    if (rows.empty() || rows[0].empty()) return -1;
-    return rows[0][0].toInt64();
+    return selectNumber("SELECT serverid FROM BookNotes ORDER BY serverid DESC LIMIT 1 ");
 }
 
 bool cBookNoteStg::selectOne(const char* sql, const cSQLValues& values, cBookNote& record, bool report) {
-    cSQLRows rows;
-    if (!exec(sql, values, &rows, report) || rows.empty()) return false;
-    return fillFromRow(rows[0], record);
+    cSQLRow row;
+    if (!selectFirstRow(sql, values, 11, row, report)) return false;
+    fillFromRow(row, record);
+    return true;
 }
 
 bool cBookNoteStg::walk(cBookNote& record, bool report, const char* recidCondition, const char* order,
@@ -191,10 +180,7 @@ std::int64_t cBookNoteStg::countBookNotes(std::uint16_t pubid, std::uint16_t boo
     if (!filter.isEmpty()) filter.replaceRange(0, "WHERE", 3);
     cLString8 sql("SELECT COUNT(*) FROM BookNotes ");
     sql.append(filter);
-    cSQLRows rows;
-    if (!exec(sql, values, &rows)) return 0;
-    if (rows.empty() || rows[0].empty()) return -1;
-    return rows[0][0].toInt64();
+    return selectNumber(sql.chars(), values);
 }
 
 bool cBookNoteStg::readBookNoteByRecid(cBookNote& record, bool report) {
@@ -211,11 +197,7 @@ bool cBookNoteStg::readBookNoteByRecid(cBookNote& record, bool report) {
 }
 
 std::int64_t cBookNoteStg::highestRecid() {
-    cSQLRows rows;
-    if (!exec("SELECT recid FROM BookNotes ORDER BY recid DESC LIMIT 1", {}, &rows) || rows.empty() ||
-        rows[0].empty())
-        return 0;
-    return rows[0][0].toInt64();
+    return selectNumber("SELECT recid FROM BookNotes ORDER BY recid DESC LIMIT 1", {}, 0);
 }
 
 void cBookNoteStg::removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId,
@@ -257,43 +239,29 @@ bool cBookNoteStg::journalSearchLayoutIds(std::vector<cLString8>& list) {
 }
 
 bool cBookNoteStg::writeBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp) {
-    std::int64_t previousServerId = 0;
-    if (!keepServerId) {
-        previousServerId = record.serverid;
-        record.serverid = 0;
-    }
+    const std::int64_t previousServerId = record.prepareLocalWrite(keepServerId, keepTimestamp);
     if (record.note.isEmpty()) record.deleted = 1;
-    if (!keepTimestamp) record.stampNow();
     const cLString8 timestamp = record.timestampText();
-    const std::int64_t originalRecid = record.recid;
-
-    const bool ok = runInTransaction([&] {
-        record.recid = originalRecid;
-        if (originalRecid != 0) {
-            return exec("UPDATE BookNotes SET timestamp = ?, note = ?, formname = ?, fieldname = ?, serverid = ?, "
-                        "deleted = ? WHERE recid = ?",
-                        {timestamp, utf8(record.note), utf8(record.formname), utf8(record.fieldname), record.serverid,
-                         record.deleted, record.recid},
-                        nullptr, report);
-        }
-        // A new note replaces whatever row, live or tombstone, stands at its location and field.
-        cBookNote existing;
-        if (lookup(record.pubid, record.bookid, record.edition, record.section, record.formname, record.fieldname,
-                   true, existing) &&
-            !deleteBookNoteRow(existing))
-            return false;
-        std::int64_t rowid = 0;
-        if (!exec("INSERT INTO BookNotes ( timestamp, pubid, bookid, edition, section, formname, fieldname, note, "
-                  "serverid, deleted ) VALUES ( ? , ? , ? , ? , ? , ? , ? , ?, ?, ? )",
-                  {timestamp, record.pubid, record.bookid, std::int32_t{record.edition}, record.section,
-                   utf8(record.formname), utf8(record.fieldname), utf8(record.note), record.serverid,
-                   record.deleted},
-                  nullptr, report, nullptr, &rowid))
-            return false;
-        record.recid = rowid;
-        return true;
-    });
-    if (!ok) record.recid = originalRecid;
+    const cLString8 note = utf8(record.note);
+    const cLString8 formname = utf8(record.formname);
+    const cLString8 fieldname = utf8(record.fieldname);
+    const bool ok = writeRecord(
+        record,
+        "UPDATE BookNotes SET timestamp = ?, note = ?, formname = ?, fieldname = ?, serverid = ?, deleted = ? WHERE "
+        "recid = ?",
+        {timestamp, note, formname, fieldname, record.serverid, record.deleted, record.recid},
+        [&] {
+            // A new note replaces whatever row, live or tombstone, stands at its location and field.
+            cBookNote existing;
+            return !lookup(record.pubid, record.bookid, record.edition, record.section, record.formname,
+                           record.fieldname, true, existing) ||
+                   deleteBookNoteRow(existing);
+        },
+        "INSERT INTO BookNotes ( timestamp, pubid, bookid, edition, section, formname, fieldname, note, serverid, "
+        "deleted ) VALUES ( ? , ? , ? , ? , ? , ? , ? , ?, ?, ? )",
+        {timestamp, record.pubid, record.bookid, std::int32_t{record.edition}, record.section, formname, fieldname,
+         note, record.serverid, record.deleted},
+        report);
 
     if (record.pubid == 0 || record.bookid == 0) readBookNoteByRecid(record, false);
     invalidateNoteSearchCache(kUserDataCacheNote, record.section, record.pubid, record.bookid, record.edition);
@@ -312,10 +280,7 @@ bool cBookNoteStg::addBookNote(cBookNote& record, bool keepServerId, bool report
 }
 
 bool cBookNoteStg::updateBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp) {
-    if (record.recid == 0) {
-        if (report) reportError(-1);
-        return false;
-    }
+    if (!requireStored(record, report)) return false;
     return writeBookNote(record, keepServerId, report, keepTimestamp);
 }
 

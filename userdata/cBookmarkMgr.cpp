@@ -22,6 +22,17 @@ cLPtrArray* listOf(std::vector<cBookmark>& found) {
     return list;
 }
 
+// The search for every bookmark of one book section.
+cBookmarkSearch sectionSearch(std::uint16_t pubid, std::uint16_t bookid, std::int32_t section) {
+    cBookmarkSearch search;
+    search.hasBook = true;
+    search.pubid = pubid;
+    search.bookid = bookid;
+    search.hasSection = true;
+    search.section = section;
+    return search;
+}
+
 }  // namespace
 
 cBookmarkMgr::~cBookmarkMgr() {
@@ -95,12 +106,7 @@ cLPtrArray* cBookmarkMgr::bibleBookmarksInRange(std::uint32_t packedKey) {
 bool cBookmarkMgr::hasBookBookmark(std::uint16_t pubid, std::uint16_t bookid, std::int32_t section) {
     const bool openedHere = !isOpen();
     if (openedHere && !openDatabase(nullptr, false, false)) return false;
-    cBookmarkSearch search;
-    search.hasBook = true;
-    search.pubid = pubid;
-    search.bookid = bookid;
-    search.hasSection = true;
-    search.section = section;
+    cBookmarkSearch search = sectionSearch(pubid, bookid, section);
     cBookmark record;
     const bool found = findFirstBookBookmark(search, record);
     if (openedHere) close();
@@ -110,12 +116,7 @@ bool cBookmarkMgr::hasBookBookmark(std::uint16_t pubid, std::uint16_t bookid, st
 cLPtrArray* cBookmarkMgr::bookBookmarksForSection(std::uint16_t pubid, std::uint16_t bookid, std::int32_t section) {
     const bool openedHere = !isOpen();
     if (openedHere && !openDatabase(nullptr, false, false)) return nullptr;
-    cBookmarkSearch search;
-    search.hasBook = true;
-    search.pubid = pubid;
-    search.bookid = bookid;
-    search.hasSection = true;
-    search.section = section;
+    cBookmarkSearch search = sectionSearch(pubid, bookid, section);
     std::vector<cBookmark> found;
     cBookmark record;
     for (bool more = findFirstBookBookmark(search, record); more; more = findNextBookmark(search, record))

@@ -62,11 +62,8 @@ cBookmark bookmarkFromRow(std::uint32_t kind, const cSQLRow& row) {
     cBookmark record;
     record.kind = kind;
     if (row.size() < 5) return record;
-    record.parseTimestamp(row[0].chars());
-    record.recid = row[1].toInt64();
+    cSQLiteDbBase::readSyncColumns(row, record, 1, 0, 3, 4);
     record.catid = static_cast<std::uint16_t>(row[2].toInt32());
-    record.serverid = row[3].toInt64();
-    record.deleted = row[4].toInt32();
     readLocation(record, row, 5);
     return record;
 }
@@ -84,17 +81,6 @@ const char* deletedFilterSuffix(const cBookmarkSearch& search) {
     if (filter == 0) return " AND deleted = 0";
     if (filter == 1) return " AND deleted = 1";
     return "";
-}
-
-cLString8 joined(const char* a, const char* b) {
-    cLString8 out(a);
-    out.appendCStr(b);
-    return out;
-}
-
-std::int64_t firstNumber(const cSQLRows& rows, std::int64_t whenEmpty) {
-    if (rows.empty() || rows[0].empty()) return whenEmpty;
-    return rows[0][0].toInt64();
 }
 
 cLIntArray categoryList(std::initializer_list<std::int32_t> ids) {
@@ -135,15 +121,11 @@ void cBookmarkStg::close() {
 }
 
 std::int64_t cBookmarkStg::highestBibleBookmarkServerId() {
-    cSQLRows rows;
-    if (!exec("SELECT serverid FROM BibleBookmarks ORDER BY serverid DESC LIMIT 1 ", {}, &rows)) return 0;
-    return firstNumber(rows, -1);
+    return selectNumber("SELECT serverid FROM BibleBookmarks ORDER BY serverid DESC LIMIT 1 ");
 }
 
 std::int64_t cBookmarkStg::highestBookBookmarkServerId() {
-    cSQLRows rows;
-    if (!exec("SELECT serverid FROM BookBookmarks ORDER BY serverid DESC LIMIT 1 ", {}, &rows)) return 0;
-    return firstNumber(rows, -1);
+    return selectNumber("SELECT serverid FROM BookBookmarks ORDER BY serverid DESC LIMIT 1 ");
 }
 
 bool cBookmarkStg::deleteBookmarkRow(const cBookmark& record) {
@@ -189,9 +171,8 @@ bool cBookmarkStg::readBookmarkRow(std::int64_t recid, cBookmark& record, std::u
     } else {
         return false;
     }
-    cSQLRows rows;
-    if (!exec(sql, {recid}, &rows) || rows.empty() || rows[0].size() < 4) return false;
-    const cSQLRow& row = rows[0];
+    cSQLRow row;
+    if (!selectFirstRow(sql, {recid}, 4, row)) return false;
     record.kind = kind;
     record.recid = recid;
     record.parseTimestamp(row[0].chars());
@@ -254,22 +235,6 @@ bool cBookmarkStg::findFirstBookBookmark(cBookmarkSearch& search, cBookmark& rec
     search.state = cBookmarkSearch::kBookSearch;
     return findFirst(search, record);
 }
-
-namespace {
-
-template <typename Find>
-bool intoNewOrGiven(std::unique_ptr<cBookmark>& record, Find find) {
-    cBookmark found;
-    if (!find(found)) return false;
-    if (record) {
-        *record = found;
-    } else {
-        record = std::make_unique<cBookmark>(found);
-    }
-    return true;
-}
-
-}  // namespace
 
 bool cBookmarkStg::findFirstBibleBookmark(cBookmarkSearch& search, std::unique_ptr<cBookmark>& record) {
     return intoNewOrGiven(record, [&](cBookmark& r) { return findFirstBibleBookmark(search, r); });
@@ -401,10 +366,7 @@ bool cBookmarkStg::addBookmark(cBookmark& record, bool keepServerId, bool report
 }
 
 bool cBookmarkStg::updateBookmark(cBookmark& record, bool report, bool keepTimestamp) {
-    if (record.recid == 0) {
-        if (report) reportError(-1);
-        return false;
-    }
+    if (!requireStored(record, report)) return false;
     return writeBookmark(record, report, keepTimestamp);
 }
 
@@ -477,9 +439,7 @@ bool cBookmarkStg::writeBookmark(cBookmark& record, bool report, bool keepTimest
 
 bool cBookmarkStg::copyCategoryBookmarks(std::uint16_t fromCatid, std::uint16_t toCatid, bool report,
                                          bool keepTimestamps) {
-    cDBRecord now;
-    now.stampNow();
-    const cLString8 ts = now.timestampText();
+    const cLString8 ts = cDBRecord::timestampTextOf(nullptr);
     // A location that already has a live bookmark in the target category keeps it alone.
     const cLString8 bibleSql(cLString8("INSERT INTO BibleBookmarks (timestamp, catid, serverid, deleted, book, chapter, "
                                        "verse) SELECT "),
@@ -514,14 +474,8 @@ bool cBookmarkStg::copyCategoryBookmarks(std::uint16_t fromCatid, std::uint16_t 
 }
 
 bool cBookmarkStg::deleteBookmarksInCategory(std::int32_t catid, bool report, const cDBTimestamp* timestamp) {
-    cDBRecord stamp;
-    if (timestamp) {
-        stamp.setTimestamp(*timestamp);
-    } else {
-        stamp.stampNow();
-    }
     cSQLValues values;
-    values.emplace_back(stamp.timestampText());
+    values.emplace_back(cDBRecord::timestampTextOf(timestamp));
     const char* categoryClause = "";
     if (catid >= 0) {
         categoryClause = "AND catid = ?";
@@ -529,11 +483,11 @@ bool cBookmarkStg::deleteBookmarksInCategory(std::int32_t catid, bool report, co
     }
     const bool ok = runInTransaction(
         [&] {
-            return exec(joined("UPDATE BibleBookmarks SET deleted = 1, serverid = 0, timestamp = ? WHERE deleted = 0 ",
-                               categoryClause),
+            return exec(sqlOf({"UPDATE BibleBookmarks SET deleted = 1, serverid = 0, timestamp = ? WHERE deleted = 0 ",
+                              categoryClause}),
                         values, nullptr, report) &&
-                   exec(joined("UPDATE BookBookmarks SET deleted = 1, serverid = 0, timestamp = ? WHERE deleted = 0 ",
-                               categoryClause),
+                   exec(sqlOf({"UPDATE BookBookmarks SET deleted = 1, serverid = 0, timestamp = ? WHERE deleted = 0 ",
+                              categoryClause}),
                         values, nullptr, report);
         },
         report);
@@ -552,12 +506,6 @@ void addCondition(cLString8& sql, bool& first, const char* condition) {
     first = false;
 }
 
-std::int64_t runCount(cSQLiteDbBase& store, const cLString8& sql, const cSQLValues& values) {
-    cSQLRows rows;
-    if (!store.exec(sql, values, &rows)) return 0;
-    return firstNumber(rows, -1);
-}
-
 }  // namespace
 
 std::int64_t cBookmarkStg::countBibleBookmarks(std::int32_t deleted, std::uint16_t catid) {
@@ -569,7 +517,7 @@ std::int64_t cBookmarkStg::countBibleBookmarks(std::int32_t deleted, std::uint16
         addCondition(sql, first, "catid = ? ");
         values.emplace_back(catid);
     }
-    return runCount(*this, sql, values);
+    return selectNumber(sql.chars(), values);
 }
 
 std::int64_t cBookmarkStg::countBookBookmarks(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
@@ -597,5 +545,5 @@ std::int64_t cBookmarkStg::countBookBookmarks(std::uint16_t pubid, std::uint16_t
         addCondition(sql, first, "catid = ? ");
         values.emplace_back(catid);
     }
-    return runCount(*this, sql, values);
+    return selectNumber(sql.chars(), values);
 }

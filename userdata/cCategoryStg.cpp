@@ -12,24 +12,6 @@ const cSQLiteDbBase::TableSchema kCategoriesTable = {
 
 constexpr const char* kColumns = "SELECT recid, timestamp, catid, category, deleted FROM Categories ";
 
-cLString8 sqlOf(std::initializer_list<const char*> parts) {
-    cLString8 out;
-    for (const char* part : parts) out.appendCStr(part);
-    return out;
-}
-
-template <typename Read>
-bool intoNewOrGiven(std::unique_ptr<cCategory>& record, Read read) {
-    cCategory found;
-    if (!read(found)) return false;
-    if (record) {
-        *record = found;
-    } else {
-        record = std::make_unique<cCategory>(found);
-    }
-    return true;
-}
-
 }  // namespace
 
 cCategoryStg::~cCategoryStg() { cCategoryStg::close(); }
@@ -45,9 +27,8 @@ void cCategoryStg::close() {
 }
 
 bool cCategoryStg::readOne(const char* sql, const cSQLValues& values, cCategory& record, bool report) {
-    cSQLRows rows;
-    if (!exec(sql, values, &rows, report) || rows.empty() || rows[0].size() < 5) return false;
-    const cSQLRow& row = rows[0];
+    cSQLRow row;
+    if (!selectFirstRow(sql, values, 5, row, report)) return false;
     record.recid = row[0].toInt64();
     record.timestamp = cDBTimestamp{};
     record.parseTimestamp(row[1].chars());
@@ -116,10 +97,7 @@ bool cCategoryStg::nextCategory(cCategory& record, std::int32_t order, bool incl
 }
 
 std::uint16_t cCategoryStg::countCategories() {
-    cSQLRows rows;
-    if (!exec("SELECT COUNT(*) FROM Categories WHERE deleted = 0", {}, &rows) || rows.empty() || rows[0].empty())
-        return 0;
-    const std::int64_t count = rows[0][0].toInt64();
+    const std::int64_t count = selectNumber("SELECT COUNT(*) FROM Categories WHERE deleted = 0", {}, 0);
     return static_cast<std::uint16_t>(count > 0xFFFF ? 0xFFFF : count);
 }
 
@@ -151,26 +129,15 @@ bool cCategoryStg::addCategory(cCategory& record, bool report, bool keepTimestam
 
 bool cCategoryStg::writeCategory(cCategory& record, bool report, bool keepTimestamp) {
     if (!keepTimestamp) record.stampNow();
-    const std::int64_t recidBefore = record.recid;
-    const bool ok = runInTransaction(
+    const cLString8 ts = record.timestampText();
+    return writeRecord(
+        record, "UPDATE Categories SET timestamp = ?, deleted = ? WHERE recid = ?", {ts, record.deleted, record.recid},
         [&] {
-            const cLString8 ts = record.timestampText();
-            if (record.recid != 0) {
-                return exec("UPDATE Categories SET timestamp = ?, deleted = ? WHERE recid = ?",
-                            {ts, record.deleted, record.recid}, nullptr, report);
-            }
             cCategory old;
-            if (findCategoryById(record.catid, old) && !deleteCategoryRow(old.recid)) return false;
-            std::int64_t rowid = 0;
-            if (!exec("INSERT INTO Categories ( timestamp, catid, category, deleted ) VALUES ( ? , ? , ?, ?)",
-                      {ts, record.catid, cLString8(record.name), record.deleted}, nullptr, report, nullptr, &rowid))
-                return false;
-            record.recid = rowid;
-            return true;
+            return !findCategoryById(record.catid, old) || deleteCategoryRow(old.recid);
         },
-        report);
-    if (!ok) record.recid = recidBefore;
-    return ok;
+        "INSERT INTO Categories ( timestamp, catid, category, deleted ) VALUES ( ? , ? , ?, ?)",
+        {ts, record.catid, cLString8(record.name), record.deleted}, report, report);
 }
 
 bool cCategoryStg::markCategoryDeleted(cCategory& record, bool report, bool keepTimestamp) {
@@ -182,10 +149,8 @@ bool cCategoryStg::markCategoryDeleted(cCategory& record, bool report, bool keep
 
 bool cCategoryStg::deleteAllCategories(bool report, bool keepTimestamp) {
     if (keepTimestamp) return exec("UPDATE Categories SET deleted = 1 WHERE deleted = 0 ", {}, nullptr, report);
-    cDBRecord now;
-    now.stampNow();
-    return exec("UPDATE Categories SET deleted = 1 , timestamp = ? WHERE deleted = 0 ", {now.timestampText()}, nullptr,
-                report);
+    return exec("UPDATE Categories SET deleted = 1 , timestamp = ? WHERE deleted = 0 ",
+                {cDBRecord::timestampTextOf(nullptr)}, nullptr, report);
 }
 
 bool cCategoryStg::renameCategory(cCategory* record, bool report) {

@@ -23,6 +23,26 @@ void cDBRecord::copyBaseFrom(const cDBRecord& other) {
 
 void cDBRecord::stampNow() { stampAt(std::time(nullptr)); }
 
+std::int64_t cDBRecord::prepareLocalWrite(bool keepServerId, bool keepTimestamp) {
+    std::int64_t previous = 0;
+    if (!keepServerId) {
+        previous = serverid;
+        serverid = 0;
+    }
+    if (!keepTimestamp) stampNow();
+    return previous;
+}
+
+cLString8 cDBRecord::timestampTextOf(const cDBTimestamp* given) {
+    cDBRecord stamp;
+    if (given) {
+        stamp.setTimestamp(*given);
+    } else {
+        stamp.stampNow();
+    }
+    return stamp.timestampText();
+}
+
 void cDBRecord::stampAt(std::time_t when) {
     std::tm parts{};
     gmtime_r(&when, &parts);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 
 #include "engine/foundation/cLStringTmpl.h"
 
@@ -48,9 +49,27 @@ public:
     // Exactly seven ":" or false with the record unchanged; the eight fields are read in radix 10
     // without range checks.
     bool parseTimestamp(const char* text);
+    // Readies a local change for writing: unless `keepServerId` the server id goes (and is answered;
+    // 0 otherwise), unless `keepTimestamp` the record is stamped now.
+    std::int64_t prepareLocalWrite(bool keepServerId, bool keepTimestamp);
+    // The text of `given`, or of the current time when null.
+    static cLString8 timestampTextOf(const cDBTimestamp* given);
 
     std::int64_t recid = 0;     // INTEGER PRIMARY KEY; 0 = not stored yet
     std::int64_t serverid = 0;  // the server's id; 0 = changed locally, not acknowledged
     std::int32_t deleted = 0;   // 1 = tombstone until the server has it
     cDBTimestamp timestamp;
 };
+
+// Runs `find` on a fresh record and, when it finds one, copies it into `out` (made when null).
+template <typename Record, typename Find>
+bool intoNewOrGiven(std::unique_ptr<Record>& out, Find find) {
+    Record found;
+    if (!find(found)) return false;
+    if (out) {
+        *out = found;
+    } else {
+        out = std::make_unique<Record>(found);
+    }
+    return true;
+}

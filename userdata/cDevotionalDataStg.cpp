@@ -59,13 +59,16 @@ cLString8 stampText(const cDateTimeValue* timestamp) {
     return colonText(timestamp ? *timestamp : now);
 }
 
-cLString8 sql(const char* head, const char* tail) {
-    cLString8 text(head);
-    text.appendCStr(tail);
-    return text;
-}
-
 std::int64_t number(const cSQLRow& row, std::size_t i) { return i < row.size() ? row[i].toInt64() : 0; }
+
+// Both tables' rows start "recid, timestamp, pubid, bookid" and end "serverid, deleted".
+template <typename Record>
+void readBookRecord(const cSQLRow& row, Record& record, std::size_t serverid) {
+    record.clear();
+    cSQLiteDbBase::readSyncColumns(row, record, 0, 1, serverid, serverid + 1);
+    record.pubid = static_cast<std::uint16_t>(number(row, 2));
+    record.bookid = static_cast<std::uint16_t>(number(row, 3));
+}
 
 // Legacy timestamps and dates that are empty or unreadable leave the value at all zeros.
 void parseDate(const cLString8& text, cDateTimeValue& out) {
@@ -102,10 +105,7 @@ bool cDevotionalDataStg::ensureOpen() { return openOrCreate(cLString16(), true);
 
 std::int64_t cDevotionalDataStg::highest(const char* query) {
     if (!ensureOpen()) return 0;
-    cSQLRows rows;
-    if (!exec(query, {}, &rows)) return 0;
-    if (rows.empty() || rows[0].empty()) return -1;
-    return rows[0][0].toInt64();
+    return selectNumber(query);
 }
 
 std::int64_t cDevotionalDataStg::highestStartDateServerId() {
@@ -154,10 +154,7 @@ bool cDevotionalDataStg::clearAllProgress() {
 }
 
 std::uint32_t cDevotionalDataStg::unreadQuery(const char* query, const cSQLValues& values, std::uint32_t none) {
-    cSQLRows rows;
-    if (!exec(query, values, &rows)) return 0;
-    if (rows.empty() || rows[0].empty()) return none;
-    return static_cast<std::uint32_t>(rows[0][0].toInt64());
+    return static_cast<std::uint32_t>(selectNumber(query, values, none));
 }
 
 std::uint32_t cDevotionalDataStg::firstUnreadReading() {
@@ -283,33 +280,19 @@ bool cDevotionalDataStg::writeReadingDone(std::uint16_t pubid, std::uint16_t boo
 // --- records ---------------------------------------------------------------------------------------
 
 bool cDevotionalDataStg::startDateLookup(const char* where, const cSQLValues& values, cDevotionalStartDate& record) {
-    cSQLRows rows;
-    if (!exec(sql(kStartDateSelect, where), values, &rows) || rows.empty() || rows[0].size() < 8) return false;
-    const cSQLRow& row = rows[0];
-    record.clear();
-    record.recid = number(row, 0);
-    record.parseTimestamp(row[1].chars());
-    record.pubid = static_cast<std::uint16_t>(number(row, 2));
-    record.bookid = static_cast<std::uint16_t>(number(row, 3));
+    cSQLRow row;
+    if (!selectFirstRow(sqlOf({kStartDateSelect, where}).chars(), values, 8, row)) return false;
+    readBookRecord(row, record, 6);
     parseDate(row[4], record.startDate);
     record.numReadings = static_cast<std::uint32_t>(number(row, 5));
-    record.serverid = number(row, 6);
-    record.deleted = static_cast<std::int32_t>(number(row, 7));
     return true;
 }
 
 bool cDevotionalDataStg::progressLookup(const char* where, const cSQLValues& values, cDevotionalProgress& record) {
-    cSQLRows rows;
-    if (!exec(sql(kProgressSelect, where), values, &rows) || rows.empty() || rows[0].size() < 7) return false;
-    const cSQLRow& row = rows[0];
-    record.clear();
-    record.recid = number(row, 0);
-    record.parseTimestamp(row[1].chars());
-    record.pubid = static_cast<std::uint16_t>(number(row, 2));
-    record.bookid = static_cast<std::uint16_t>(number(row, 3));
+    cSQLRow row;
+    if (!selectFirstRow(sqlOf({kProgressSelect, where}).chars(), values, 7, row)) return false;
+    readBookRecord(row, record, 5);
     record.readingNum = static_cast<std::uint32_t>(number(row, 4));
-    record.serverid = number(row, 5);
-    record.deleted = static_cast<std::int32_t>(number(row, 6));
     return true;
 }
 
@@ -383,18 +366,12 @@ bool cDevotionalDataStg::addProgressRecord(cDevotionalProgress& record, bool kee
 }
 
 bool cDevotionalDataStg::updateStartDateRecord(cDevotionalStartDate& record, bool report, bool keepTimestamp) {
-    if (record.recid == 0) {
-        if (report) reportError(-1);
-        return false;
-    }
+    if (!requireStored(record, report)) return false;
     return writeStartDateRecord(record, report, keepTimestamp);
 }
 
 bool cDevotionalDataStg::updateProgressRecord(cDevotionalProgress& record, bool report, bool keepTimestamp) {
-    if (record.recid == 0) {
-        if (report) reportError(-1);
-        return false;
-    }
+    if (!requireStored(record, report)) return false;
     return writeProgressRecord(record, report, keepTimestamp);
 }
 
@@ -429,29 +406,21 @@ bool cDevotionalDataStg::writeStartDateRecord(cDevotionalStartDate& record, bool
         const cLString8 stamp = record.timestampText();
         cLString8 start;
         record.startDate.formatSQLStyle(start);
-        const std::int64_t originalRecid = record.recid;
-        ok = runInTransaction([&] {
-            record.recid = originalRecid;
-            if (originalRecid != 0) {
-                return exec("UPDATE DevDataInfo SET timestamp = ?, startdate = ?, numreadings = ?, serverid = ?, "
-                            "deleted = ? WHERE recid = ?",
-                            {stamp, start, record.numReadings, record.serverid, record.deleted, record.recid}, nullptr,
-                            report);
-            }
-            cDevotionalStartDate existing;
-            while (startDateLookup("pubid = ? AND bookid = ?", {record.pubid, record.bookid}, existing)) {
-                if (!deleteStartDateRow(existing)) return false;
-            }
-            std::int64_t rowid = 0;
-            if (!exec("INSERT INTO DevDataInfo ( timestamp, pubid, bookid, startdate, numreadings, serverid, deleted ) "
-                      "VALUES ( ?, ?, ?, ?, ?, ?, ? )",
-                      {stamp, record.pubid, record.bookid, start, record.numReadings, record.serverid, record.deleted},
-                      nullptr, report, nullptr, &rowid))
-                return false;
-            record.recid = rowid;
-            return true;
-        });
-        if (!ok) record.recid = originalRecid;
+        ok = writeRecord(
+            record,
+            "UPDATE DevDataInfo SET timestamp = ?, startdate = ?, numreadings = ?, serverid = ?, "
+            "deleted = ? WHERE recid = ?",
+            {stamp, start, record.numReadings, record.serverid, record.deleted, record.recid},
+            [&] {
+                cDevotionalStartDate existing;
+                while (startDateLookup("pubid = ? AND bookid = ?", {record.pubid, record.bookid}, existing)) {
+                    if (!deleteStartDateRow(existing)) return false;
+                }
+                return true;
+            },
+            "INSERT INTO DevDataInfo ( timestamp, pubid, bookid, startdate, numreadings, serverid, deleted ) "
+            "VALUES ( ?, ?, ?, ?, ?, ?, ? )",
+            {stamp, record.pubid, record.bookid, start, record.numReadings, record.serverid, record.deleted}, report);
     }
     requestSyncDevotionalStartDate(1);
     return ok;
@@ -462,29 +431,22 @@ bool cDevotionalDataStg::writeProgressRecord(cDevotionalProgress& record, bool r
     if (ensureOpen()) {
         if (!keepTimestamp) record.stampNow();
         const cLString8 stamp = record.timestampText();
-        const std::int64_t originalRecid = record.recid;
-        ok = runInTransaction([&] {
-            record.recid = originalRecid;
-            if (originalRecid != 0) {
-                return exec("UPDATE DevDataProgress SET timestamp = ?, readingnum = ?, serverid = ?, deleted = ? "
-                            "WHERE recid = ?",
-                            {stamp, record.readingNum, record.serverid, record.deleted, record.recid}, nullptr, report);
-            }
-            cDevotionalProgress existing;
-            while (progressLookup("pubid = ? AND bookid = ? AND readingnum = ?",
-                                  {record.pubid, record.bookid, record.readingNum}, existing)) {
-                if (!deleteProgressRow(existing)) return false;
-            }
-            std::int64_t rowid = 0;
-            if (!exec("INSERT INTO DevDataProgress ( timestamp, pubid, bookid, readingnum, serverid, deleted ) VALUES "
-                      "( ?, ?, ?, ?, ?, ? )",
-                      {stamp, record.pubid, record.bookid, record.readingNum, record.serverid, record.deleted},
-                      nullptr, report, nullptr, &rowid))
-                return false;
-            record.recid = rowid;
-            return true;
-        });
-        if (!ok) record.recid = originalRecid;
+        ok = writeRecord(
+            record,
+            "UPDATE DevDataProgress SET timestamp = ?, readingnum = ?, serverid = ?, deleted = ? "
+            "WHERE recid = ?",
+            {stamp, record.readingNum, record.serverid, record.deleted, record.recid},
+            [&] {
+                cDevotionalProgress existing;
+                while (progressLookup("pubid = ? AND bookid = ? AND readingnum = ?",
+                                      {record.pubid, record.bookid, record.readingNum}, existing)) {
+                    if (!deleteProgressRow(existing)) return false;
+                }
+                return true;
+            },
+            "INSERT INTO DevDataProgress ( timestamp, pubid, bookid, readingnum, serverid, deleted ) VALUES "
+            "( ?, ?, ?, ?, ?, ? )",
+            {stamp, record.pubid, record.bookid, record.readingNum, record.serverid, record.deleted}, report);
     }
     requestSyncDevotionalProgress(1);
     return ok;

@@ -6,24 +6,6 @@ namespace {
 
 constexpr const char* kColumns = "SELECT recid, timestamp, serverid, deleted, colornum, name FROM HighlightColorNames ";
 
-cLString8 sqlOf(std::initializer_list<const char*> parts) {
-    cLString8 out;
-    for (const char* part : parts) out.appendCStr(part);
-    return out;
-}
-
-template <typename Read>
-bool intoNewOrGiven(std::unique_ptr<cHighlightColorNameRecord>& record, Read read) {
-    cHighlightColorNameRecord found;
-    if (!read(found)) return false;
-    if (record) {
-        *record = found;
-    } else {
-        record = std::make_unique<cHighlightColorNameRecord>(found);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool cHighlightColorNameStg::create() {
@@ -53,22 +35,15 @@ bool cHighlightColorNameStg::create() {
 }
 
 std::int64_t cHighlightColorNameStg::highestServerId() {
-    cSQLRows rows;
-    if (!create() || !exec("SELECT serverid FROM HighlightColorNames ORDER BY serverid DESC LIMIT 1 ", {}, &rows))
-        return 0;
-    if (rows.empty() || rows[0].empty()) return -1;
-    return rows[0][0].toInt64();
+    if (!create()) return 0;
+    return selectNumber("SELECT serverid FROM HighlightColorNames ORDER BY serverid DESC LIMIT 1 ");
 }
 
 bool cHighlightColorNameStg::readOne(const char* sql, const cSQLValues& values, cHighlightColorNameRecord& record) {
-    cSQLRows rows;
-    if (!create() || !exec(sql, values, &rows) || rows.empty() || rows[0].size() < 6) return false;
-    const cSQLRow& row = rows[0];
+    cSQLRow row;
+    if (!create() || !selectFirstRow(sql, values, 6, row)) return false;
     record.clear();
-    record.recid = row[0].toInt64();
-    record.parseTimestamp(row[1].chars());
-    record.serverid = row[2].toInt64();
-    record.deleted = row[3].toInt32();
+    readSyncColumns(row, record, 0, 1, 2, 3);
     record.colornum = static_cast<std::uint16_t>(row[4].toInt32());
     record.name.assignFromUTF8(row[5]);
     return true;
@@ -142,10 +117,7 @@ bool cHighlightColorNameStg::addColorName(cHighlightColorNameRecord& record, boo
 
 bool cHighlightColorNameStg::updateColorName(cHighlightColorNameRecord& record, bool report, bool keepTimestamp) {
     if (!create()) return false;
-    if (record.recid == 0) {
-        if (report) reportError(-1);
-        return false;
-    }
+    if (!requireStored(record, report)) return false;
     return writeColorName(record, report, keepTimestamp);
 }
 

@@ -23,6 +23,17 @@ struct Instance {
 
 Instance gInstance;
 
+// Names the place of a book note: its book, section, form and field.
+void placeBookNote(cBookNote& note, std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
+                   std::int32_t section, const cLString16& formname, const cLString16& fieldname) {
+    note.pubid = pubid;
+    note.bookid = bookid;
+    note.edition = edition;
+    note.section = section;
+    note.formname.assign(formname);
+    note.fieldname.assign(fieldname);
+}
+
 }  // namespace
 
 cNoteDoc* noteDocInstance() {
@@ -170,12 +181,7 @@ bool cNoteDoc::readFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint
                             const cLString16& formname, const cLString16& fieldname, cBookNote& record) {
     if (!IsOpen()) return false;
     record.clear();
-    record.pubid = pubid;
-    record.bookid = bookid;
-    record.edition = edition;
-    record.section = section;
-    record.formname.assign(formname);
-    record.fieldname.assign(fieldname);
+    placeBookNote(record, pubid, bookid, edition, section, formname, fieldname);
     return bookNoteStore_.readBookNoteByRecid(record, true);
 }
 
@@ -199,12 +205,7 @@ bool cNoteDoc::deleteFormNote(std::uint16_t pubid, std::uint16_t bookid, std::ui
                               std::int32_t section, const cLString16& formname, const cLString16& fieldname) {
     if (!IsOpen()) return false;
     cBookNote tombstone;
-    tombstone.pubid = pubid;
-    tombstone.bookid = bookid;
-    tombstone.edition = edition;
-    tombstone.section = section;
-    tombstone.formname.assign(formname);
-    tombstone.fieldname.assign(fieldname);
+    placeBookNote(tombstone, pubid, bookid, edition, section, formname, fieldname);
     tombstone.deleted = 1;
     return bookNoteStore_.markBookNoteDeleted(tombstone, false, true, false);
 }

@@ -3,6 +3,9 @@
 
 #include <cstring>
 #include <mutex>
+#include <utility>
+
+#include "userdata/cDBRecord.h"
 
 namespace {
 
@@ -56,12 +59,6 @@ const char* const kMessages[] = {
     "File opened that is not a database file.",
 };
 static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == 28, "codes -1 to 26");
-
-cLString8 concat(std::initializer_list<const char*> parts) {
-    cLString8 out;
-    for (const char* part : parts) out.appendCStr(part);
-    return out;
-}
 
 }  // namespace
 
@@ -280,7 +277,7 @@ bool cSQLiteDbBase::openOnDemand(bool& openedHere) {
 
 bool cSQLiteDbBase::hasColumn(const char* table, const char* column) {
     cSQLRows rows;
-    if (!exec(concat({"PRAGMA table_info(", table, ")"}), {}, &rows, true)) return false;
+    if (!exec(sqlOf({"PRAGMA table_info(", table, ")"}), {}, &rows, true)) return false;
     for (const cSQLRow& row : rows) {
         if (row.size() >= 2 && row[1].equalsCStr(column)) return true;
     }
@@ -291,18 +288,67 @@ bool cSQLiteDbBase::tableHasRows(const char* table, const char* orderColumn) {
     cSQLiteOnDemand share(*this);
     if (!share.ok()) return false;
     cSQLRows rows;
-    return exec(concat({"SELECT * FROM ", table, " ORDER BY ", orderColumn, " LIMIT 1 "}), {}, &rows) &&
+    return exec(sqlOf({"SELECT * FROM ", table, " ORDER BY ", orderColumn, " LIMIT 1 "}), {}, &rows) &&
            !rows.empty();
 }
 
 std::int64_t cSQLiteDbBase::countRowsWhereZero(const char* table, const char* column) {
     cSQLiteOnDemand share(*this);
     if (!share.ok()) return 0;
+    return selectNumber(sqlOf({"SELECT COUNT(*) FROM ", table, " WHERE ", column, " = 0"}).chars(), {}, 0);
+}
+
+std::int64_t cSQLiteDbBase::selectNumber(const char* sql, const cSQLValues& values, std::int64_t whenEmpty) {
     cSQLRows rows;
-    if (!exec(concat({"SELECT COUNT(*) FROM ", table, " WHERE ", column, " = 0"}), {}, &rows) || rows.empty() ||
-        rows[0].empty())
-        return 0;
+    if (!exec(sql, values, &rows)) return 0;
+    if (rows.empty() || rows[0].empty()) return whenEmpty;
     return rows[0][0].toInt64();
+}
+
+cLString8 cSQLiteDbBase::sqlOf(std::initializer_list<const char*> parts) {
+    cLString8 out;
+    for (const char* part : parts) out.appendCStr(part);
+    return out;
+}
+
+bool cSQLiteDbBase::selectFirstRow(const char* sql, const cSQLValues& values, std::size_t minColumns, cSQLRow& row,
+                                   bool report) {
+    cSQLRows rows;
+    if (!exec(sql, values, &rows, report) || rows.empty() || rows[0].size() < minColumns) return false;
+    row = std::move(rows[0]);
+    return true;
+}
+
+void cSQLiteDbBase::readSyncColumns(const cSQLRow& row, cDBRecord& record, std::size_t recid, std::size_t timestamp,
+                                    std::size_t serverid, std::size_t deleted) {
+    record.recid = row[recid].toInt64();
+    record.parseTimestamp(row[timestamp].chars());
+    record.serverid = row[serverid].toInt64();
+    record.deleted = row[deleted].toInt32();
+}
+
+bool cSQLiteDbBase::requireStored(const cDBRecord& record, bool report) {
+    if (record.recid != 0) return true;
+    if (report) reportError(-1);
+    return false;
+}
+
+bool cSQLiteDbBase::writeRecord(cDBRecord& record, const char* updateSql, const cSQLValues& updateValues,
+                                const std::function<bool()>& clearPlace, const char* insertSql,
+                                const cSQLValues& insertValues, bool report, bool reportTransaction) {
+    const std::int64_t originalRecid = record.recid;
+    const bool ok = runInTransaction(
+        [&] {
+            record.recid = originalRecid;
+            if (originalRecid != 0) return exec(updateSql, updateValues, nullptr, report);
+            std::int64_t rowid = 0;
+            if (!clearPlace() || !exec(insertSql, insertValues, nullptr, report, nullptr, &rowid)) return false;
+            record.recid = rowid;
+            return true;
+        },
+        reportTransaction);
+    if (!ok) record.recid = originalRecid;
+    return ok;
 }
 
 bool cSQLiteDbBase::updateColumnUpToTime(const char* table, const char* timeText, const char* column,
@@ -310,8 +356,8 @@ bool cSQLiteDbBase::updateColumnUpToTime(const char* table, const char* timeText
     cSQLiteOnDemand share(*this);
     if (!share.ok()) return false;
     if (!tableHasRows(table, column)) return true;
-    cLString8 sql = concat({"UPDATE ", table, " SET ", column, " = ? WHERE ", timeColumn, " <= ? "});
-    if (onlyWhereZero) sql.append(concat({"AND ", column, " = 0 "}));
+    cLString8 sql = sqlOf({"UPDATE ", table, " SET ", column, " = ? WHERE ", timeColumn, " <= ? "});
+    if (onlyWhereZero) sql.append(sqlOf({"AND ", column, " = 0 "}));
     return exec(sql, {number, timeText}, nullptr, true);
 }
 
@@ -319,26 +365,26 @@ bool cSQLiteDbBase::markRowSynced(const char* table, std::int64_t recid, std::in
                                   const char* uploadedTimestamp) {
     cSQLiteOnDemand share(*this);
     if (!share.ok()) return false;
-    return exec(concat({"UPDATE ", table, " SET serverid = ? WHERE recid = ? AND timestamp = ? "}),
+    return exec(sqlOf({"UPDATE ", table, " SET serverid = ? WHERE recid = ? AND timestamp = ? "}),
                 {serverId, recid, uploadedTimestamp}, nullptr, true);
 }
 
 bool cSQLiteDbBase::deleteAllRows(const char* table) {
     cSQLiteOnDemand share(*this);
-    return share.ok() && exec(concat({"DELETE FROM ", table, " "}));
+    return share.ok() && exec(sqlOf({"DELETE FROM ", table, " "}));
 }
 
 bool cSQLiteDbBase::deleteRowsWhereNonZero(const char* table, const char* column) {
     cSQLiteOnDemand share(*this);
-    return share.ok() && exec(concat({"DELETE FROM ", table, " WHERE ", column, " <> 0 "}));
+    return share.ok() && exec(sqlOf({"DELETE FROM ", table, " WHERE ", column, " <> 0 "}));
 }
 
 bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report) {
     int rc = 0;
     const char* change = nullptr;
-    if (exec(concat({"SELECT * FROM ", table.name, " WHERE 0"}), {}, nullptr, false, &rc)) {
+    if (exec(sqlOf({"SELECT * FROM ", table.name, " WHERE 0"}), {}, nullptr, false, &rc)) {
         cSQLRows columns;
-        if (!exec(concat({"PRAGMA table_info(", table.name, ")"}), {}, &columns, report)) return false;
+        if (!exec(sqlOf({"PRAGMA table_info(", table.name, ")"}), {}, &columns, report)) return false;
         if (static_cast<int>(columns.size()) >= table.columnCount) return true;
         change = table.alterSql;
     } else if (rc == SQLITE_ERROR) {
@@ -379,7 +425,7 @@ bool cSQLiteDbBase::probeTables(const cLString16& path, std::initializer_list<co
         return false;
     }
     for (const char* table : tables) {
-        if (!exec(concat({"SELECT * FROM ", table, " WHERE 0"}), {}, nullptr, false, &rc)) {
+        if (!exec(sqlOf({"SELECT * FROM ", table, " WHERE 0"}), {}, nullptr, false, &rc)) {
             if (report && rc != SQLITE_ERROR) reportError(rc);
             close();
             return false;

@@ -17,6 +17,7 @@
 
 #include <sqlite3.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -24,6 +25,8 @@
 #include <vector>
 
 #include "engine/foundation/cLStringTmpl.h"
+
+class cDBRecord;
 
 // One value bound to a "?" of a statement.
 class cSQLValue {
@@ -97,6 +100,8 @@ public:
     // inside a transaction this thread already runs, `work` joins it and the outer one decides.
     bool runInTransaction(const std::function<bool()>& work, bool report = false);
 
+    // The parts of one statement text, joined.
+    static cLString8 sqlOf(std::initializer_list<const char*> parts);
     // A copy of text with every "'" doubled, for the few names that must stand in SQL text.
     static cLString8 escapeSql(const cLString8& text);
 
@@ -124,6 +129,25 @@ public:
     // Gives the row `recid` the server id, unless the row changed after the upload (its timestamp
     // differs from `uploadedTimestamp`): such a row keeps serverid 0 and is uploaded again.
     bool markRowSynced(const char* table, std::int64_t recid, std::int64_t serverId, const char* uploadedTimestamp);
+
+    // The first column of the first row as a number: 0 when the statement fails, `whenEmpty` when it
+    // returns no row.
+    std::int64_t selectNumber(const char* sql, const cSQLValues& values = {}, std::int64_t whenEmpty = -1);
+    // The first result row, when the statement succeeds and that row has at least `minColumns` columns.
+    bool selectFirstRow(const char* sql, const cSQLValues& values, std::size_t minColumns, cSQLRow& row,
+                        bool report = false);
+    // Sets a record's recid, timestamp, serverid and deleted from the row's columns at those places.
+    static void readSyncColumns(const cSQLRow& row, cDBRecord& record, std::size_t recid, std::size_t timestamp,
+                                std::size_t serverid, std::size_t deleted);
+    // False for a record not stored yet (recid 0), reporting error -1 when asked.
+    bool requireStored(const cDBRecord& record, bool report);
+    // Writes one record in one transaction: a stored record (recid set) through `updateSql`; a new one
+    // by `clearPlace`, which removes whatever rows stand where it goes, then `insertSql`, whose row id
+    // becomes its recid. On failure the record keeps the recid it had. `reportTransaction` is handed to
+    // runInTransaction, the statements get `report`.
+    bool writeRecord(cDBRecord& record, const char* updateSql, const cSQLValues& updateValues,
+                     const std::function<bool()>& clearPlace, const char* insertSql, const cSQLValues& insertValues,
+                     bool report, bool reportTransaction = false);
 
     // Schema check and migration of one table: creates it when missing, adds the columns an older
     // version lacks (when it has fewer than `columnCount`) and rebuilds its indexes after either.

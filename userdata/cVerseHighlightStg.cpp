@@ -41,12 +41,6 @@ HighlightState& state() {
 thread_local int tLockDepth = 0;
 thread_local std::vector<std::function<void()>>* tAfterUnlock = nullptr;
 
-cLString8 sqlOf(std::initializer_list<const char*> parts) {
-    cLString8 out;
-    for (const char* part : parts) out.appendCStr(part);
-    return out;
-}
-
 // "AND backcolor IN (?,...) " for a non-empty list, else nothing; the colours join `values`.
 const char* colourFilter(const cLIntArray* colours, cLString8& clause, cSQLValues& values) {
     clause.makeEmpty();
@@ -136,25 +130,18 @@ void cVerseHighlightStg::close() {
 }
 
 std::int64_t cVerseHighlightStg::highestServerId() {
-    cSQLRows rows;
-    if (!exec("SELECT serverid FROM VerseHighlights ORDER BY serverid DESC LIMIT 1 ", {}, &rows)) return 0;
-    if (rows.empty() || rows[0].empty()) return -1;
-    return rows[0][0].toInt64();
+    return selectNumber("SELECT serverid FROM VerseHighlights ORDER BY serverid DESC LIMIT 1 ");
 }
 
 bool cVerseHighlightStg::readOne(const char* sql, const cSQLValues& values, cVerseHighlightRecord& record,
                                  bool report) {
-    cSQLRows rows;
-    if (!exec(sql, values, &rows, report) || rows.empty() || rows[0].size() < 7) return false;
-    const cSQLRow& row = rows[0];
+    cSQLRow row;
+    if (!selectFirstRow(sql, values, 7, row, report)) return false;
     record.clear();
-    record.recid = row[0].toInt64();
-    record.parseTimestamp(row[1].chars());
+    readSyncColumns(row, record, 0, 1, 5, 6);
     record.bcv = static_cast<std::uint32_t>(row[2].toInt64());
     record.forecolor = static_cast<std::uint16_t>(row[3].toInt32());
     record.backcolor = static_cast<std::uint16_t>(row[4].toInt32());
-    record.serverid = row[5].toInt64();
-    record.deleted = row[6].toInt32();
     return true;
 }
 
@@ -174,14 +161,7 @@ bool cVerseHighlightStg::firstHighlightOfColors(cVerseHighlightRecord& record, c
 
 bool cVerseHighlightStg::firstHighlightOfColors(std::unique_ptr<cVerseHighlightRecord>& record,
                                                 const cLIntArray* colours) {
-    cVerseHighlightRecord found;
-    if (!firstHighlightOfColors(found, colours)) return false;
-    if (record) {
-        *record = found;
-    } else {
-        record = std::make_unique<cVerseHighlightRecord>(found);
-    }
-    return true;
+    return intoNewOrGiven(record, [&](cVerseHighlightRecord& r) { return firstHighlightOfColors(r, colours); });
 }
 
 bool cVerseHighlightStg::nextHighlightOfColors(cVerseHighlightRecord& record, const cLIntArray* colours) {
@@ -204,14 +184,7 @@ bool cVerseHighlightStg::findHighlightByVerse(std::uint32_t bcv, bool includeDel
 
 bool cVerseHighlightStg::findHighlightByVerse(std::uint32_t bcv, bool includeDeleted,
                                               std::unique_ptr<cVerseHighlightRecord>& record) {
-    cVerseHighlightRecord found;
-    if (!findHighlightByVerse(bcv, includeDeleted, found)) return false;
-    if (record) {
-        *record = found;
-    } else {
-        record = std::make_unique<cVerseHighlightRecord>(found);
-    }
-    return true;
+    return intoNewOrGiven(record, [&](cVerseHighlightRecord& r) { return findHighlightByVerse(bcv, includeDeleted, r); });
 }
 
 bool cVerseHighlightStg::readHighlightByRecid(std::int64_t recid, cVerseHighlightRecord& record) {
@@ -279,10 +252,7 @@ bool cVerseHighlightStg::addHighlight(cVerseHighlightRecord& record, bool keepSe
 }
 
 bool cVerseHighlightStg::updateHighlight(cVerseHighlightRecord& record, bool report, bool keepTimestamp) {
-    if (record.recid == 0) {
-        if (report) reportError(-1);
-        return false;
-    }
+    if (!requireStored(record, report)) return false;
     return writeHighlight(record, report, keepTimestamp);
 }
 
@@ -296,14 +266,8 @@ bool cVerseHighlightStg::markHighlightDeleted(cVerseHighlightRecord& record, boo
 bool cVerseHighlightStg::deleteHighlightsWithColor(std::int32_t backColor, bool report, const cDBTimestamp* timestamp) {
     HighlightLock lock;
     clearLastLookup();
-    cDBRecord stamp;
-    if (timestamp) {
-        stamp.setTimestamp(*timestamp);
-    } else {
-        stamp.stampNow();
-    }
     cSQLValues values;
-    values.emplace_back(stamp.timestampText());
+    values.emplace_back(cDBRecord::timestampTextOf(timestamp));
     const char* colourClause = "";
     if (backColor >= 0) {
         colourClause = "AND backcolor = ?";
@@ -328,9 +292,5 @@ std::int64_t cVerseHighlightStg::countHighlights(std::int32_t deletedFilter, con
         where = deletedFilter == 0 ? "WHERE Deleted = 0 " : "WHERE Deleted = 1 ";
         filter = colourFilter(colours, clause, values);
     }
-    cSQLRows rows;
-    if (!exec(sqlOf({"SELECT COUNT(*) FROM VerseHighlights ", where, filter}), values, &rows) || rows.empty() ||
-        rows[0].empty())
-        return 0;
-    return rows[0][0].toInt64();
+    return selectNumber(sqlOf({"SELECT COUNT(*) FROM VerseHighlights ", where, filter}).chars(), values, 0);
 }

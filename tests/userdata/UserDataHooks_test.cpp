@@ -1,14 +1,13 @@
 #include "userdata/UserDataHooks.h"
 
-#include <gtest/gtest.h>
-
 #include <thread>
 
 #include "engine/foundation/cLIntArray.h"
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-using qs::userdata::CallRecorder;
+using qs::userdata::testsupport::CallRecorder;
 
 TEST(UserDataHooks, RecorderKeepsEverySyncRequest) {
     CallRecorder::shared().clear();

@@ -1,50 +1,14 @@
 #include "userdata/cBibleNoteStg.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
-#include <vector>
-
-#include "userdata/UserDataHooks.h"
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-using qs::userdata::CallRecorder;
-using Calls = std::vector<std::string>;
+using namespace qs::userdata::testsupport;
 
-std::string text(const cLString16& s) {
-    const cLString8 u(s);
-    return std::string(u.chars(), static_cast<std::size_t>(u.length()));
-}
-
-class BibleNoteStgTest : public ::testing::Test {
+class BibleNoteStgTest : public StoreTest<cBibleNoteStg> {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qs-biblenotes-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-        CallRecorder::shared().clear();
-    }
-    void TearDown() override {
-        store_.close();
-        raw_.close();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
-        std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-    void openStore() {
-        ASSERT_TRUE(store_.openOrCreate(cLString16(), true));
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
-        ASSERT_TRUE(raw_.exec("PRAGMA synchronous = OFF"));  // test speed only
-        CallRecorder::shared().clear();
-    }
-    cSQLRows query(const char* sql) {
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        return rows;
-    }
+    BibleNoteStgTest() : StoreTest("biblenotes") {}
     static cBibleNote note(int book, int chapter, int verse, const char* body) {
         cBibleNote n;
         n.booknum = book;
@@ -53,10 +17,6 @@ protected:
         n.note.assign(cLString16(body));
         return n;
     }
-
-    std::string folder_;
-    cBibleNoteStg store_;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(BibleNoteStgTest, WritesReplaceTombstoneAndRequestSync) {

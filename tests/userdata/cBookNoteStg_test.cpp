@@ -1,23 +1,14 @@
 #include "userdata/cBookNoteStg.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "engine/foundation/cMsgBox.h"
-#include "userdata/UserDataHooks.h"
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-using qs::userdata::CallRecorder;
-using Calls = std::vector<std::string>;
+using namespace qs::userdata::testsupport;
 
-std::string text(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
-std::string text(const cLString16& s) { return text(cLString8(s)); }
 cLString16 wide(const char* utf8) { return cLString16(utf8); }
 
 // Statement texts as SQLite saw them, with "?" where values are bound.
@@ -31,32 +22,9 @@ struct StatementLog {
     void stop() { sqlite3_trace_v2(cSQLiteDbBase::connectionHandle(), 0, nullptr, nullptr); }
 };
 
-class BookNoteStgTest : public ::testing::Test {
+class BookNoteStgTest : public StoreTest<cBookNoteStg> {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qs-booknotes-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-        CallRecorder::shared().clear();
-    }
-    void TearDown() override {
-        store_.close();
-        raw_.close();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
-        std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-    void openStore() {
-        ASSERT_TRUE(store_.openOrCreate(cLString16(), true));
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
-        ASSERT_TRUE(raw_.exec("PRAGMA synchronous = OFF"));  // test speed only; the file is thrown away
-        CallRecorder::shared().clear();
-    }
-    cSQLRows query(const char* sql) {
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        return rows;
-    }
+    BookNoteStgTest() : StoreTest("booknotes") {}
     static cBookNote note(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
                           const char* body, const char* form = "", const char* field = "") {
         cBookNote n;
@@ -69,10 +37,6 @@ protected:
         n.fieldname.assign(wide(field));
         return n;
     }
-
-    std::string folder_;
-    cBookNoteStg store_;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(BookNoteStgTest, AddStampsWritesAndRequestsSync) {

@@ -1,56 +1,28 @@
 #include "userdata/cBookmarkMgr.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <set>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "engine/documents/cRenderParams.h"
 #include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
 #include "engine/references/cBibleRefTables.h"
-#include "userdata/UserDataHooks.h"
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-using qs::userdata::CallRecorder;
-using Calls = std::vector<std::string>;
-using Table = std::vector<std::vector<std::string>>;
+using namespace qs::userdata::testsupport;
 
-std::string text(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
-
-class BookmarkTest : public ::testing::Test {
+class BookmarkTest : public UserDataTest {
 protected:
+    BookmarkTest() : UserDataTest("bookmarks") {}
     void SetUp() override {
-        char pattern[] = "/tmp/qs-bookmarks-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
-        CallRecorder::shared().clear();
-    }
-    void TearDown() override {
-        raw_.close();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0) << "a test left a share open";
-        std::system(("rm -rf '" + folder_ + "'").c_str());
+        UserDataTest::SetUp();
+        openRaw();
     }
 
-    Table query(const char* sql) {
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        Table out;
-        for (const cSQLRow& row : rows) {
-            out.emplace_back();
-            for (const cLString8& cell : row) out.back().push_back(text(cell));
-        }
-        return out;
-    }
-    bool run(const char* sql) { return raw_.exec(sql); }
+    Table query(const char* sql) { return asTable(UserDataTest::query(sql)); }
 
     static cBookmark verse(int book, int chapter, int v, std::uint16_t catid) {
         cBookmark b;
@@ -62,10 +34,6 @@ protected:
         b.setBookSection(pubid, bookid, 3, sect, catid);
         return b;
     }
-    static Calls takeCalls() { return CallRecorder::shared().takeCalls(); }
-
-    std::string folder_;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(BookmarkTest, RecordsClearAndLocate) {

@@ -1,55 +1,26 @@
 #include "userdata/cCategoryStg.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
-#include <vector>
-
-#include "userdata/UserDataHooks.h"
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-using Table = std::vector<std::vector<std::string>>;
-
-std::string text(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
-std::string text(const cLString16& s) { return text(cLString8(s)); }
+using namespace qs::userdata::testsupport;
 
 // "Prière" and a praying-hands emoji (U+1F64F, a surrogate pair in UTF-16).
 const char* const kUnicodeName = "Pri\xC3\xA8re \xF0\x9F\x99\x8F";
 
-class CategoryTest : public ::testing::Test {
+class CategoryTest : public UserDataTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qs-categories-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-        qs::userdata::CallRecorder::shared().clear();
-    }
+    CategoryTest() : UserDataTest("categories") {}
     void TearDown() override {
         store_.close();
         raw_.close();
         // Category writes ask for no sync and touch no search cache.
         EXPECT_TRUE(qs::userdata::CallRecorder::shared().takeCalls().empty());
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0) << "a test left a share open";
-        std::system(("rm -rf '" + folder_ + "'").c_str());
+        UserDataTest::TearDown();
     }
 
-    Table query(const char* sql) {
-        if (!raw_.isOpen()) {
-            EXPECT_TRUE(raw_.open(raw_.databasePath()));
-        }
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        Table out;
-        for (const cSQLRow& row : rows) {
-            out.emplace_back();
-            for (const cLString8& cell : row) out.back().push_back(text(cell));
-        }
-        return out;
-    }
+    Table query(const char* sql) { return asTable(UserDataTest::query(sql)); }
 
     cCategory add(const char* name) {
         cCategory c;
@@ -69,9 +40,7 @@ protected:
         return names;
     }
 
-    std::string folder_;
     cCategoryStg store_;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(CategoryTest, AddFindsOrRevivesByNameWithoutRegardToCase) {

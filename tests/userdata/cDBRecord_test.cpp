@@ -1,15 +1,10 @@
 #include "userdata/cDBRecord.h"
 
-#include <gtest/gtest.h>
-
-#include <string>
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-std::string text(const cDBRecord& r) {
-    const cLString8 t = r.timestampText();
-    return std::string(t.chars(), static_cast<std::size_t>(t.length()));
-}
+std::string text(const cDBRecord& r) { return qs::userdata::testsupport::text(r.timestampText()); }
 
 TEST(DBRecord, TimestampTextRoundTrip) {
     cDBRecord r;

@@ -1,20 +1,12 @@
 #include "userdata/cDevotionalDataStg.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
-#include <vector>
-
 #include "engine/foundation/cMsgBox.h"
-#include "userdata/UserDataHooks.h"
+#include "tests/userdata/UserDataTestSupport.h"
 #include "userdata/cDevotionalDataStgLegacy.h"
 
 namespace {
 
-using qs::userdata::CallRecorder;
-using Calls = std::vector<std::string>;
+using namespace qs::userdata::testsupport;
 
 cDateTimeValue date(int year, int month, int day) {
     cDateTimeValue v;
@@ -24,26 +16,12 @@ cDateTimeValue date(int year, int month, int day) {
     return v;
 }
 
-class DevotionalDataStgTest : public ::testing::Test {
+class DevotionalDataStgTest : public UserDataTest {
 protected:
+    DevotionalDataStgTest() : UserDataTest("devotional") {}
     void SetUp() override {
-        char pattern[] = "/tmp/qs-devotional-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
-        ASSERT_TRUE(raw_.exec("PRAGMA synchronous = OFF"));  // test speed only
-        CallRecorder::shared().clear();
-    }
-    void TearDown() override {
-        raw_.close();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
-        std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-    cSQLRows query(const char* sql) {
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        return rows;
+        UserDataTest::SetUp();
+        openRaw(true);
     }
     // The legacy table with one row per (pubid, bookid, numreadings, blob).
     void legacyRow(int pubid, int bookid, int numReadings, const std::vector<unsigned char>& blob,
@@ -59,9 +37,6 @@ protected:
     static std::vector<unsigned char> unread(std::size_t size = 240) {
         return std::vector<unsigned char>(size, 0xFF);
     }
-
-    std::string folder_;
-    cSQLiteDbBase raw_;
 };
 
 TEST(ReadingProgress, BitOrderAndLimits) {

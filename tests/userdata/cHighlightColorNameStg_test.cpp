@@ -1,62 +1,24 @@
 #include "userdata/cHighlightColorNameStg.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "engine/foundation/cMsgBox.h"
-#include "userdata/UserDataHooks.h"
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-using qs::userdata::CallRecorder;
-using Calls = std::vector<std::string>;
-using Table = std::vector<std::vector<std::string>>;
+using namespace qs::userdata::testsupport;
 
-std::string text(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
-std::string text(const cLString16& s) { return text(cLString8(s)); }
-
-class ColorNameTest : public ::testing::Test {
+class ColorNameTest : public UserDataTest {
 protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qs-colornames-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-        CallRecorder::shared().clear();
-    }
-    void TearDown() override {
-        raw_.close();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0) << "a test left a share open";
-        std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-    Table query(const char* sql) {
-        if (!raw_.isOpen()) {
-            EXPECT_TRUE(raw_.open(raw_.databasePath()));
-        }
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        Table out;
-        for (const cSQLRow& row : rows) {
-            out.emplace_back();
-            for (const cLString8& cell : row) out.back().push_back(text(cell));
-        }
-        return out;
-    }
+    ColorNameTest() : UserDataTest("colornames") {}
+    Table query(const char* sql) { return asTable(UserDataTest::query(sql)); }
     static cHighlightColorNameRecord named(std::uint16_t colornum, const char* name) {
         cHighlightColorNameRecord r;
         r.colornum = colornum;
         r.name.assignFromUTF8(name);
         return r;
     }
-    static Calls takeCalls() { return CallRecorder::shared().takeCalls(); }
-
-    std::string folder_;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(ColorNameTest, FirstOperationCreatesTheTableAndItsIndexes) {

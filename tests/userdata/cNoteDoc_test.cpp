@@ -1,52 +1,29 @@
 #include "userdata/cNoteDoc.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <vector>
 
 #include "engine/references/cBibleRef.h"
-#include "userdata/UserDataHooks.h"
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-using qs::userdata::CallRecorder;
+using namespace qs::userdata::testsupport;
 
-std::string text(const cLString16& s) {
-    const cLString8 u(s);
-    return std::string(u.chars(), static_cast<std::size_t>(u.length()));
-}
-
-class NoteDocTest : public ::testing::Test {
+class NoteDocTest : public UserDataTest {
 protected:
+    NoteDocTest() : UserDataTest("notedoc") {}
     void SetUp() override {
-        char pattern[] = "/tmp/qs-notedoc-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
+        UserDataTest::SetUp();
         ASSERT_TRUE(doc_.openStores(cLString16()));
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
-        ASSERT_TRUE(raw_.exec("PRAGMA synchronous = OFF"));  // test speed only
+        openRaw(true);
         CallRecorder::shared().clear();
     }
     void TearDown() override {
         doc_.Close();
-        raw_.close();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
-        std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-    cSQLRows query(const char* sql) {
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        return rows;
+        UserDataTest::TearDown();
     }
 
-    std::string folder_;
     cNoteDoc doc_;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(NoteDocTest, TitleAndCountedOpens) {

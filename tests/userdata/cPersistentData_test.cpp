@@ -1,14 +1,13 @@
 #include "userdata/cPersistentData.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
-#include <string>
+
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
+
+using namespace qs::userdata::testsupport;
 
 cDateTimeValue at(int year, int month, int day, int hour, int minute = 0, int second = 0) {
     cDateTimeValue v;
@@ -31,25 +30,12 @@ const char* const kTableHead =
     "<table border=1 cellpadding=2><tr><td valign=top><b>Date/Time</b></td><td><b>Data Type</b></td><td><b>"
     "Message</b></td></tr>";
 
-class PersistentDataTest : public ::testing::Test {
+class PersistentDataTest : public UserDataTest {
 protected:
+    PersistentDataTest() : UserDataTest("synchistory") {}
     void SetUp() override {
-        char pattern[] = "/tmp/qs-synchistory-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
-        ASSERT_TRUE(raw_.exec("PRAGMA synchronous = OFF"));  // test speed only
-    }
-    void TearDown() override {
-        raw_.close();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
-        std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-    cSQLRows query(const char* sql) {
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        return rows;
+        UserDataTest::SetUp();
+        openRaw(true);
     }
     std::string log(const char* table, bool errorsOnly, bool newestFirst) {
         cPersistentData history;
@@ -60,9 +46,6 @@ protected:
         content << in.rdbuf();
         return content.str();
     }
-
-    std::string folder_;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(PersistentDataTest, LastSyncTimeCountsOnlyGoodRuns) {

@@ -1,34 +1,18 @@
 #include "userdata/cSQLiteDbBase.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "engine/foundation/cMsgBox.h"
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-class SQLiteDbBaseTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/qs-userdata-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-    }
-    void TearDown() override {
-        ASSERT_EQ(cSQLiteDbBase::openCount(), 0) << "a test left a share open";
-        std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-    std::string folder_;
-};
+using namespace qs::userdata::testsupport;
 
-std::string text(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
-std::string text(const cLString16& s) { return text(cLString8(s)); }
+class SQLiteDbBaseTest : public UserDataTest {
+protected:
+    SQLiteDbBaseTest() : UserDataTest("userdata") {}
+};
 
 TEST_F(SQLiteDbBaseTest, DatabasePathIsInTheEngineDataFolder) {
     cSQLiteDbBase db;

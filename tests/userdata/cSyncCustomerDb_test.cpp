@@ -1,39 +1,22 @@
 #include "userdata/cSyncCustomerDb.h"
 
-#include <gtest/gtest.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <string>
 #include <thread>
-#include <vector>
+
+#include "tests/userdata/UserDataTestSupport.h"
 
 namespace {
 
-class SyncCustomerDbTest : public ::testing::Test {
+using namespace qs::userdata::testsupport;
+
+class SyncCustomerDbTest : public UserDataTest {
 protected:
+    SyncCustomerDbTest() : UserDataTest("customer") {}
     void SetUp() override {
-        char pattern[] = "/tmp/qs-customer-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
+        UserDataTest::SetUp();
+        openRaw();
         cSyncCustomerDb reset;  // the cache is process-wide: forget the last test's id
         reset.deleteAllRows("SyncCustomerID");
     }
-    void TearDown() override {
-        raw_.close();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
-        std::system(("rm -rf '" + folder_ + "'").c_str());
-    }
-    cSQLRows query(const char* sql) {
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        return rows;
-    }
-
-    std::string folder_;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(SyncCustomerDbTest, EmptyTableAnswersZeroAndIsCached) {

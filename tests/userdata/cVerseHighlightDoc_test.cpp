@@ -1,79 +1,54 @@
 #include "userdata/cVerseHighlightDoc.h"
 
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <future>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
 #include "engine/references/cBibleRefTables.h"
-#include "userdata/UserDataHooks.h"
+#include "tests/userdata/UserDataTestSupport.h"
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategoryStg.h"
 #include "userdata/cHighlightColorNameStg.h"
 
 namespace {
 
-using qs::userdata::CallRecorder;
-using Calls = std::vector<std::string>;
-using Table = std::vector<std::vector<std::string>>;
-
-std::string text(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
+using namespace qs::userdata::testsupport;
 
 const Calls kWriteCalls = {"cache bible kind=1 flag=1", "sync BIBLEHIGHLIGHTS now=1"};
 
-class HighlightTest : public ::testing::Test {
+class HighlightTest : public UserDataTest {
 protected:
+    HighlightTest() : UserDataTest("highlights") {}
     void SetUp() override {
-        char pattern[] = "/tmp/qs-highlights-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
+        UserDataTest::SetUp();
         doc_ = cVerseHighlightDoc::verseHighlightDocInstance();
         ASSERT_NE(doc_, nullptr);
         if (!doc_->isDocOpen()) {  // the first test's call opened it already
             ASSERT_TRUE(doc_->openShared(nullptr));
         }
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
+        openRaw();
         CallRecorder::shared().clear();
     }
     void TearDown() override {
         raw_.close();
         closeDocument();
-        EXPECT_EQ(cSQLiteDbBase::openCount(), 0) << "a test left a share open";
-        std::system(("rm -rf '" + folder_ + "'").c_str());
+        UserDataTest::TearDown();
     }
     void closeDocument() {
         while (doc_->isDocOpen()) doc_->closeShared();
     }
 
-    Table query(const char* sql) {
-        cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
-        Table out;
-        for (const cSQLRow& row : rows) {
-            out.emplace_back();
-            for (const cLString8& cell : row) out.back().push_back(text(cell));
-        }
-        return out;
-    }
-    bool run(const char* sql) { return raw_.exec(sql); }
-    static Calls takeCalls() { return CallRecorder::shared().takeCalls(); }
+    Table query(const char* sql) { return asTable(UserDataTest::query(sql)); }
     static cBibleRef ref(int book, int chapter, int verse) { return cBibleRef(makeBibleKey(book, chapter, verse)); }
 
-    std::string folder_;
     cVerseHighlightDoc* doc_ = nullptr;
-    cSQLiteDbBase raw_;
 };
 
 TEST_F(HighlightTest, SettingAVerseWritesOneUnsyncedRow) {
