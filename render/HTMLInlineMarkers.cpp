@@ -80,7 +80,9 @@ void convertWordAttributeMarkersToSpans(std::string& s)
         const size_t p = s.find(BkTextMarker::kAttributeStart, from);
         if (p == std::string::npos)
             return;
-        size_t q = p + 2 < s.size() ? s.find_first_of("\x02\x03", p + 2) : std::string::npos;
+        // The byte after the opener is the definition index's first digit in well-formed text; looking
+        // from there also ends an entry that is empty or cut short.
+        size_t q = p + 1 < s.size() ? s.find_first_of("\x02\x03", p + 1) : std::string::npos;
         if (q == std::string::npos)
             q = s.size();
         if (q < s.size() && s[q] == BkTextMarker::kAttributesEnd)

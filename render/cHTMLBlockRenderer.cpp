@@ -517,9 +517,11 @@ void Renderer::element(cHTMLTagElement* e, std::uint16_t language, bool rtl, int
             closeVerseSpan();
             if (tag >= HTMLTag::h7 && tag <= HTMLTag::h9)
                 name = "h6";
-            if (tag == HTMLTag::tr && containsClass(e->attributes().valueForCode(HTMLAttr::class_), "_interlineartoprow"))
-                e->attributes().addCodedStringValue(HTMLAttr::class_,
-                                                    e->attributes().valueForCode(HTMLAttr::class_) + m_context->highlightClass);
+            // The word's top row takes the verse's highlight, as a class of its own.
+            if (tag == HTMLTag::tr && !m_context->highlightClass.empty() &&
+                containsClass(e->attributes().valueForCode(HTMLAttr::class_), "_interlineartoprow"))
+                e->attributes().addCodedStringValue(
+                    HTMLAttr::class_, e->attributes().valueForCode(HTMLAttr::class_) + " " + m_context->highlightClass);
         }
         break;
     }

@@ -52,7 +52,8 @@ Span rawToken(const std::string& t, std::int32_t p)
 
 bool isKey(const cLStringDictionary* dict, const std::string& name)
 {
-    return !name.empty() && dict->indexOfKey(name.c_str()) >= 0;
+    cLStringTmpl<char> value;
+    return !name.empty() && dict->findValue(name.c_str(), value) != 0;
 }
 
 bool hasConditions(const cLStringDictionary* dict) { return dict != nullptr && !dict->isEmpty(); }

@@ -64,3 +64,22 @@ TEST(InlineMarkers, WordAttributeSpans)
     convertWordAttributeMarkersToSpans(s);
     EXPECT_EQ("<span class='_inlinewordattribute'></span>", s);
 }
+
+TEST(InlineMarkers, ArbitraryMarkerSoupIsConverted)
+{
+    uint32_t seed = 7;
+    const char alphabet[] = {'\x01', '\x02', '\x03', '\x04', '\x05', '\x06', '\x07', 'h', 'g', '1', '2', 'a', ' ', 'x'};
+    for (int round = 0; round < 200; ++round) {
+        std::string s;
+        for (int i = 0; i < round % 40; ++i) {
+            seed = seed * 1103515245u + 12345u;
+            s += alphabet[(seed >> 16) % sizeof alphabet];
+        }
+        convertStrongsMarkersToLinks(s, nullptr);
+        markSearchWordSpans(s);
+        convertWordAttributeMarkersToSpans(s);
+        // A stray 0x03 (no entry before it) and the field separators inside entries may stay.
+        for (char c : {'\x01', '\x02', '\x05', '\x06', '\x07'})
+            EXPECT_EQ(std::string::npos, s.find(c)) << round << " " << int(c);
+    }
+}

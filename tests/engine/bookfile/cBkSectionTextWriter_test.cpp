@@ -8,6 +8,7 @@
 
 #include "engine/bookfile/TextTokenTestBook.h"
 #include "engine/bookfile/cBkSearchHitHooks.h"
+#include "engine/bookfile/cBkWordLinks.h"
 #include "engine/foundation/cMsgBox.h"
 #include "engine/references/bibleRefRecord.h"
 #include "engine/references/cBibleRef.h"
@@ -250,6 +251,8 @@ TEST(SectionTextWriter, BracketsAndLanguageRuns)
     cBkTextRangeOptions hide;
     hide.showBrackets = 0;
     EXPECT_EQ("\x01" "a \x01two", renderTokens(bracketed, false, nullptr, &hide));
+    // 0xC7 opens a bracketed passage too.
+    EXPECT_EQ("\x01" "a[ b] \x01two", renderTokens(cat({words({"a"}), {0xC7}, words({"b"}), {0xC4}, words({"two"}), kEnd})));
 
     const Bytes lang = cat({{0xCB, 0x00, 0x0D}, words({"word"}), {0xCB, 0x00, 0x00}, kEnd});
     cBkTextRangeOptions tags;
@@ -431,4 +434,44 @@ TEST(SectionTextWriter, ConcurrentRenderingsOfOneBookAgree)
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(0, mismatches.load());
+}
+
+TEST(SectionTextWriter, ArbitraryBytesAreReadSafely)
+{
+    // Whatever the text holds, every reader stops at the text end and output stays bounded.
+    uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<uint8_t>(seed >> 16);
+    };
+    for (int round = 0; round < 40; ++round) {
+        Bytes tokens(static_cast<size_t>(1 + round * 7));
+        for (auto& b : tokens)
+            b = next();
+        TextBookSpec s = spec(tokens);
+        s.attributeDefinitions = "lem=1,Lemma,L:,,,,,,yes";
+        s.attributeWords = {{"lem", {"logos"}}};
+        TextTestBook t(s);
+        cHTMLRenderConfiguration config;
+        cSearchWordList list;
+        list.appendItem(u"one", AnItem::kNoWordNumber, false, u"-H1");
+        const bool on = true;
+        config.highlightHits = &on;
+        config.wordsToMark = &list;
+        for (bool rtl : {false, true}) {
+            const std::string out = render(t.book, 4, rtl, &config);
+            EXPECT_LT(out.size(), 64u * tokens.size() + 64) << round;
+        }
+        cBkTextRangeOptions all;
+        all.endPosition = 0xFFFFFFF0u;
+        render(t.book, 4, false, nullptr, &all);
+        cBkWordLinks links(t.book);
+        cSearchWordList phrase;
+        phrase.appendItem(u"one", AnItem::kNoWordNumber, false, nullptr);
+        phrase.appendItem(u"two", AnItem::kNoWordNumber, false, nullptr);
+        links.isPhrasePresentInSection(0, phrase);
+        std::vector<std::unique_ptr<cBkWordAttributeEntry>> entries;
+        std::vector<std::string> seen;
+        links.collectWordAttributes(W("one"), u"H1", 0, entries, seen);
+    }
 }
