@@ -80,7 +80,7 @@ std::int32_t cNoteDoc::openCount() const {
     return openCount_;
 }
 
-void cNoteDoc::GetTitleW(cLString16& out, bool /*abbreviated*/) const {
+void cNoteDoc::GetTitleW(cLString16& out, bool /*abbreviated*/) {
     out.assign(cLString16(IsOpen() ? "Notes" : "None"));
 }
 

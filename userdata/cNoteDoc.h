@@ -11,9 +11,6 @@
 // instance and opens it at the database's default path (the application calls it at start-up, after
 // setting the engine data folder); an exit-time destroyer closes and deletes it. Opens are counted:
 // the stores close with the last Close. Any thread may use the document.
-//
-// The document base of the book engine is not part of this build yet, so the document answers the
-// base operations it overrides (IsOpen, Close, GetTitleW) itself.
 #pragma once
 
 #include <atomic>
@@ -21,27 +18,28 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/documents/cSourceDoc.h"
 #include "userdata/cBibleNoteStg.h"
 #include "userdata/cBookNoteStg.h"
 
 class cBibleRef;
 
-class cNoteDoc {
+class cNoteDoc : public cSourceDoc {
 public:
     cNoteDoc() = default;
-    virtual ~cNoteDoc();
+    ~cNoteDoc() override;
     cNoteDoc(const cNoteDoc&) = delete;
     cNoteDoc& operator=(const cNoteDoc&) = delete;
 
     // --- lifecycle and identity ---
-    virtual bool IsOpen() const { return open_.load(); }
+    bool IsOpen() const override { return open_.load(); }
     // Counts an open; opens each store that is not open (at `path`, or the default database path when
     // empty). On failure the document is closed (Close) and false answered.
     virtual bool openStores(const cLString16& path);
     // Counts a close; the last one closes both stores.
-    virtual void Close();
+    void Close() override;
     // "Notes" (both forms) while open; otherwise "None".
-    virtual void GetTitleW(cLString16& out, bool abbreviated) const;
+    void GetTitleW(cLString16& out, bool abbreviated) override;
 
     // --- Bible notes ---
     // The key (book << 16 | chapter << 8 | verse) of the first verse of the reference holding a live

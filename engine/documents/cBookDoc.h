@@ -14,35 +14,24 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "engine/documents/cRenderParams.h"
 #include "engine/documents/cSourceDoc.h"
+#include "render/cHTMLBlockRenderer.h"
 
 class cBkBookFile;
 class cBkConcordStg;
 class cBkWordListStg;
 struct cBkTextRangeOptions;
 
-// What the block renderer reads and updates while it writes one block; the book document makes a
-// fresh one for each block it renders.
-struct cBookBlockContext {
-    std::int32_t state = 2;
-    cLString8 highlightClass;
-    cLString8 verseAnchor;
-    cLString8 verseEndText;
-    bool isBible = false;
-    cLString8 translation{"KJV"};
-    std::uint32_t language = 1033;
-    bool oneVersePerParagraph = false;
-    bool interlinear = false;
-};
-
-// Parses one block of a book through the book's node source and renders it as display HTML,
-// appending to `out`. The markup renderer installs it at start-up.
-using cBookBlockRenderer = void (*)(cBkBookFile& book, std::int32_t block, std::int32_t translation,
-                                    cLString8& out, std::uint32_t language, bool rightToLeft,
-                                    const cHTMLRenderConfiguration* config, cBookBlockContext& context);
+// Renders one block of a book as display HTML, appending to `out`: parses the block through the
+// book's node source and hands the tree to the block renderer with the prepared context. Replaceable
+// (tests observe the context through it); null restores the block renderer.
+using cBookBlockRenderer = void (*)(cBkBookFile& book, std::int32_t block, std::string& out, std::uint16_t language,
+                                    bool rightToLeft, const cHTMLRenderConfiguration* config,
+                                    cHTMLBlockRenderContext& context);
 
 class cBookDoc : public cSourceDoc {
 public:
@@ -135,7 +124,6 @@ public:
     bool collectSectionPathAndChildren(std::uint32_t section, cLIntArray& array);
     bool childSectionsOf(std::uint32_t section, cLIntArray& array);
     // The display HTML of one block; always 1 (an empty text when the block cannot be loaded).
-    // Without an installed block renderer only the block's note link is written.
     std::uint32_t htmlTextForBlockCore(std::uint32_t block, const cHTMLRenderConfiguration* config, cLString8& out);
 
     void concordanceLookup(cBkWordListStg* list, cBkConcordStg* concordance, const cLString16& word,
@@ -168,6 +156,38 @@ public:
     // The note link of a book section: "note:_" and the zero-padded identity and section.
     static void noteLinkTarget(cLString8& out, std::uint16_t publisher, std::uint16_t book, std::uint8_t edition,
                                std::uint32_t section);
+
+    // --- members for the book's own pages and paging (no other part of the system calls them) ---
+    // A request holding only one paging option (0x200, 0x400, 0x800, 0x1000, or 0x8000000 with a
+    // position in percent of `total`), handed to GoTo.
+    std::uint32_t requestPaging(std::uint32_t option);
+    std::uint32_t requestPosition(std::uint32_t position, std::uint32_t total);
+    std::uint32_t requestPage(std::uint32_t page);
+    // Whether the current location holds any of the paging options in mask.
+    bool currentHasPaging(std::uint32_t mask) const;
+    // The page key (location name) of the current location; 0 when it has none.
+    std::uint32_t currentPageKey(cLString8& out) const;
+    void setOptionByte(std::uint8_t value) { optionByte_ = value; }
+    std::uint8_t optionByte() const { return optionByte_; }
+    // The copyright page and the book-properties page (versions, stream directory, capabilities).
+    void copyrightPageText(cLString8& out);
+    void propertiesPageText(cLString8& out);
+
+    // --- members for the book handle's notes and bookmarks at a location ---
+    // The section of the current location; 0xFFFFFFFF when none.
+    std::uint32_t currentLocationSection();
+    // A book bookmark (no category) on the section of a block.
+    bool fillBookmarkForBlock(std::uint32_t block, cBookmark& bookmark);
+    // The book note of a location's section, through the process-wide note document.
+    bool hasBookNoteAt(const cRenderParams& location);
+    bool deleteBookNoteAt(const cRenderParams& location);
+    bool needsRefreshAt(const cRenderParams& location);
+    // The words of one section.
+    std::unique_ptr<cWordList8> collectSectionWords(std::uint32_t section, const cHTMLRenderConfiguration* config,
+                                                    std::uint32_t mask)
+    {
+        return CollectSectionWords(section, section, config, mask);
+    }
 
     cBkBookFile* bookFile() const { return bookFile_; }
     // The first block of a section, and the block that ends its span (exclusive).

@@ -22,6 +22,9 @@
 #include "userdata/cVerseHighlightRecord.h"
 
 namespace {
+// A walk over stored rows ends with the rows; the limit only stops a cursor that would never end.
+constexpr std::uint32_t kWalkLimit = 1u << 24;
+
 // Makes the holder's vector (n bits, clear) when the holder is null; true when this call made it.
 bool ensureHolder(cBitVector*& holder, std::uint32_t n)
 {
@@ -312,7 +315,9 @@ void cBookDoc::syncKeyText(const cBibleRef& reference, cLString8& out)
                                                    : static_cast<std::uint32_t>(r->startBook);
         const std::uint32_t end = BkSyncFormat::bibleKey(book, r->endChapter < 0 ? 255u : part(r->endChapter),
                                                            r->endVerse < 0 ? 255u : part(r->endVerse));
-        text += BkSyncFormat::verseKeyText(end);
+        // A range that ends where it starts is the one verse.
+        if (end != start)
+            text += BkSyncFormat::verseKeyText(end);
     }
     out.assignCStr(text.c_str());
 }
@@ -373,9 +378,12 @@ void cBookDoc::verseReferenceConcordanceLookup(cBkWordListStg* list, cBkConcordS
     for (std::int64_t i = 2; i <= verse; ++i)
         a += "|\"" + hex2(i) + "\"";
     a += "]";
-    std::string b = bookChapter + "[!\"ff\"|!\"01\"";
-    for (std::int64_t i = 2; i <= verse - 1; ++i)
-        b += "|!\"" + hex2(i) + "\"";
+    // End verses at or after the verse, the "last verse" marker ff excluded. They are listed rather
+    // than written as exclusions, since a negated alternative of the word-list matcher takes a single
+    // unit of the text.
+    std::string b = bookChapter + "[";
+    for (std::int64_t i = verse < 1 ? 1 : verse; i <= 0xFE; ++i)
+        b += (i == (verse < 1 ? 1 : verse) ? "\"" : "|\"") + hex2(i) + "\"";
     b += "]";
     const std::string c = bookChapter + "ff";
     auto orInto = [&](cBitVector* own) {
@@ -604,7 +612,7 @@ std::uint32_t cBookDoc::applyUserDataLimits(const cLString8& limitPart, cBitVect
                 } else {
                     cVerseHighlightRecord record;
                     bool more = highlights->firstHighlight(record, filter, flag);
-                    for (std::int64_t guard = records + 1; more && guard > 0; --guard) {
+                    for (std::uint32_t guard = kWalkLimit; more && guard > 0; --guard) {
                         cBibleRef verse(record.bcv);
                         if (verse.setTranslation(translation)) {
                             std::uint32_t section = 0, value = 0;
@@ -664,7 +672,7 @@ std::uint32_t cBookDoc::applyUserDataLimits(const cLString8& limitPart, cBitVect
         cBookmark bookmark;
         bool more = bible ? bookmarks.findFirstBibleBookmark(search, bookmark)
                           : bookmarks.findFirstBookBookmark(search, bookmark);
-        for (std::int64_t guard = (count > 0 ? count : 0) + 1; more && guard > 0; --guard) {
+        for (std::uint32_t guard = kWalkLimit; more && guard > 0; --guard) {
             std::uint32_t section = kNone;
             if (intArrayHas(catids, bookmark.catid) && bookmarkSection(bookmark, section) && section >= first &&
                 section <= last)

@@ -13,13 +13,29 @@
 #include "engine/foundation/CharacterClasses.h"
 #include "engine/documents/DocLanguage.h"
 #include "engine/references/cBibleRef.h"
+#include "render/BookSectionTreeProvider.h"
 #include "render/cHTMLColor.h"
+#include "render/cHTMLParser.h"
 #include "render/cHTMLRenderConfiguration.h"
+#include "render/cHTMLTagElement.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cVerseHighlightDoc.h"
 
 namespace {
-std::atomic<cBookBlockRenderer> g_blockRenderer{nullptr};
+// Excerpts mark the words a search found.
+const bool kMarkHits = true;
+void renderBlock(cBkBookFile& book, std::int32_t block, std::string& out, std::uint16_t language, bool rightToLeft,
+                 const cHTMLRenderConfiguration* config, cHTMLBlockRenderContext& context)
+{
+    cHTMLParser parser;
+    parser.setNodeSource(bookSectionTreeProvider, &book);
+    if (!parser.parseSection(static_cast<std::uint32_t>(block)) || parser.rootElement() == nullptr)
+        return;
+    cHTMLBlockRenderer::renderItem(parser, parser.rootElement()->firstChild(), out, language, rightToLeft, config,
+                                   &context);
+}
+
+std::atomic<cBookBlockRenderer> g_blockRenderer{&renderBlock};
 
 constexpr char kWordMark = 0x01;
 constexpr char kAttributeMark = 0x02;
@@ -59,7 +75,10 @@ void addOnce(cWordList8& list, const std::string& text)
 }
 }  // namespace
 
-void cBookDoc::setBlockRenderer(cBookBlockRenderer renderer) { g_blockRenderer.store(renderer); }
+void cBookDoc::setBlockRenderer(cBookBlockRenderer renderer)
+{
+    g_blockRenderer.store(renderer != nullptr ? renderer : &renderBlock);
+}
 
 void cBookDoc::noteLinkTarget(cLString8& out, std::uint16_t publisher, std::uint16_t book, std::uint8_t edition,
                               std::uint32_t section)
@@ -220,6 +239,7 @@ bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
                 config.searchHits = cDocSearchHitHooks::current().resultForBook(hits, id.publisher, id.book);
             }
             config.wordsToMark = words;
+            config.highlightHits = &kMarkHits;
             config.update();
             cBkTextRangeOptions options;
             options.showBrackets = 0;
@@ -395,11 +415,11 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(std::uint32_t block, const cHTMLRen
                                          static_cast<std::int32_t>(language), tree) != 0)
         return 1;
 
-    cBookBlockContext context;
-    context.isBible = bible;
-    context.language = language;
-    context.oneVersePerParagraph = config != nullptr && config->oneVersePerParagraph != nullptr &&
-                                   *config->oneVersePerParagraph;
+    cHTMLBlockRenderContext context;
+    context.isBible = bible ? 1 : 0;
+    context.language = static_cast<std::uint16_t>(language);
+    context.oneVersePerParagraph =
+        config != nullptr && config->oneVersePerParagraph != nullptr && *config->oneVersePerParagraph ? 1 : 0;
 
     if (!bible && (config == nullptr || config->omitUserNoteLinks == nullptr || !*config->omitUserNoteLinks)) {
         const std::uint32_t section = bookFile_->sections().sectionForBlock(block);
@@ -434,7 +454,7 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(std::uint32_t block, const cHTMLRen
             if (key != 0 && highlights != nullptr && highlights->getHighlight(verse, fore, back)) {
                 const std::string style = highlightStyleClassName(back != 0 ? back : fore);
                 if (!style.empty()) {
-                    context.highlightClass.assignCStr(style.c_str());
+                    context.highlightClass = style;
                     found = true;
                 }
             }
@@ -443,7 +463,7 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(std::uint32_t block, const cHTMLRen
             (config->highlightStyle == nullptr || *config->highlightStyle == 0 || *config->highlightStyle == 2) &&
             config->tempHighlightStartSection != 0 && config->tempHighlightEndSection != 0 &&
             section >= config->tempHighlightStartSection && section <= config->tempHighlightEndSection)
-            context.highlightClass.assignCStr("_temphl");
+            context.highlightClass = "_temphl";
         if (key != 0) {
             cLString8 anchor("_s");
             anchor.formatInt32(static_cast<std::int32_t>((key >> 16) & 0xFF), 10, true);
@@ -451,12 +471,12 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(std::uint32_t block, const cHTMLRen
             anchor.formatInt32(static_cast<std::int32_t>((key >> 8) & 0xFF), 10, true);
             anchor.appendChar('.');
             anchor.formatInt32(static_cast<std::int32_t>(key & 0xFF), 10, true);
-            context.verseAnchor.assign(anchor);
+            context.verseAnchorId = anchor.chars();
         }
     }
-    if (cBookBlockRenderer renderer = g_blockRenderer.load()) {
-        const bool rtl = DocLanguage::isRightToLeft(language);
-        renderer(*bookFile_, static_cast<std::int32_t>(block), translation, out, language, rtl, config, context);
-    }
+    std::string html;
+    g_blockRenderer.load()(*bookFile_, static_cast<std::int32_t>(block), html, static_cast<std::uint16_t>(language),
+                           DocLanguage::isRightToLeft(language), config, context);
+    out.appendChars(html.data(), static_cast<std::int32_t>(html.size()));
     return 1;
 }

@@ -12,6 +12,8 @@
 // the snapshot and starts empty with every new snapshot.
 #pragma once
 
+#include "engine/foundation/LanguageSupport.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -53,8 +55,6 @@ enum class BibleRefTable {
 };
 inline constexpr int kBibleRefTableCount = 12;
 
-inline constexpr int kLanguageEnglish = 1033;
-inline constexpr int kLanguageSpanish = 10;
 
 // Marker values of the signed chapter and verse columns.
 inline constexpr std::int32_t kAnyVerse = -4;     // FixUpRefMap, GetKeyMap, DoMapSpecialCasesMap

@@ -1,14 +1,21 @@
 // tvktool: looks into book files through the engine.
-//   tvktool streams FILE   the stream directory of any container: id, start, size, name
-//   tvktool info BOOK      the header of a book: titles, identity, kind, versions and counts
+//   tvktool streams FILE           the stream directory of any container: id, start, size, name
+//   tvktool info BOOK              the header of a book: titles, identity, kind, versions and counts
+//   tvktool verse BOOK REFERENCE   each verse of the reference: spelled reference, a tab, plain text
+//   tvktool count BOOK WORD        the number of sections holding the word (wildcards "*" and "?")
+//   tvktool strongs BOOK NUMBER    the number of sections carrying a Strong's number (G25, H430)
+//   tvktool phrase BOOK "WORDS"    the number of sections holding the words one after another
+//   tvktool render BOOK SECTION    the display HTML of the section's blocks
 // On failure it prints the engine's result code ("error 223") and exits with 1; bad usage exits 2.
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/bookfile/BkText.h"
 #include "engine/bookfile/cBkBookFile.h"
+#include "tools/tvktool/cTvkToolBook.h"
 
 namespace {
 
@@ -120,6 +127,62 @@ int info(const char* path)
     return 0;
 }
 
+bool parseSection(const char* text, std::uint32_t& section)
+{
+    std::uint64_t v = 0;
+    if (*text == 0)
+        return false;
+    for (const char* p = text; *p != 0; ++p) {
+        if (*p < '0' || *p > '9' || v > 0xFFFFFFFFull / 10)
+            return false;
+        v = v * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+    if (v > 0xFFFFFFFFull)
+        return false;
+    section = static_cast<std::uint32_t>(v);
+    return true;
+}
+
+// The book commands: open, ask, print the answer.
+int query(const std::string& command, const char* path, const std::string& argument)
+{
+    cTvkToolBook book;
+    std::uint32_t r = book.open(path);
+    if (r != 0)
+        return fail(r);
+    if (command == "verse") {
+        std::vector<cTvkToolBook::Verse> verses;
+        r = book.verses(argument, verses);
+        if (r != 0)
+            return fail(r);
+        for (const cTvkToolBook::Verse& v : verses)
+            std::printf("%s\t%s\n", v.reference.c_str(), v.text.c_str());
+        return 0;
+    }
+    if (command == "render") {
+        std::uint32_t section = 0;
+        if (!parseSection(argument.c_str(), section))
+            return fail(BkResult::kBadArgument);
+        std::string html;
+        r = book.renderSection(section, html);
+        if (r != 0)
+            return fail(r);
+        std::printf("%s\n", html.c_str());
+        return 0;
+    }
+    std::uint32_t count = 0;
+    if (command == "count")
+        r = book.countWord(argument, count);
+    else if (command == "strongs")
+        r = book.countStrongs(argument, count);
+    else
+        r = book.countPhrase(argument, count);
+    if (r != 0)
+        return fail(r);
+    std::printf("%u\n", static_cast<unsigned>(count));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -128,6 +191,14 @@ int main(int argc, char** argv)
         return streams(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "info") == 0)
         return info(argv[2]);
-    std::fprintf(stderr, "usage: tvktool streams FILE | tvktool info BOOK\n");
+    if (argc == 4) {
+        const std::string command = argv[1];
+        for (const char* c : {"verse", "count", "strongs", "phrase", "render"})
+            if (command == c)
+                return query(command, argv[2], argv[3]);
+    }
+    std::fprintf(stderr,
+                 "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
+                 "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" | render BOOK SECTION\n");
     return 2;
 }

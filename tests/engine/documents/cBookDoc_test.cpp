@@ -10,7 +10,10 @@
 #include "DocTestSupport.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/foundation/cMsgBox.h"
+#include "render/cHTMLRenderConfiguration.h"
 #include "search/cBitVector.h"
+#include "search/cSearchWordList.h"
+#include "tools/tvkbuild/TvkEncode.h"
 #include "userdata/cBookNote.h"
 #include "userdata/cBookmark.h"
 #include "userdata/cBookmarkMgr.h"
@@ -180,14 +183,13 @@ TEST_F(BookDocTest, AlreadyShownAnswers215)
     // A shown page lists its anchors; going to one of them changes nothing.
     cRenderParams page;
     page.setOption0200();
-    page.setOption0008(4);
     page.pairs().setValue("elm", "1");
     EXPECT_EQ(0u, doc.GoTo(page));
     cRenderParams jump;
     jump.setOption0008(2);
     jump.setOption0020("elm");
     EXPECT_EQ(215u, doc.GoTo(jump));
-    EXPECT_EQ(4u, doc.currentSection());
+    EXPECT_EQ(nullptr, doc.GetCurrentLocation());  // still the page request, which names no section
     jump.setOption0020("oak");
     EXPECT_EQ(0u, doc.GoTo(jump));
     EXPECT_EQ(2u, doc.currentSection());
@@ -315,6 +317,17 @@ TEST_F(BookDocTest, ResultLines)
     EXPECT_EQ(std::string::npos, text.find("long"));
 }
 
+TEST_F(BookDocTest, ExcerptsAroundMarkedWords)
+{
+    cSearchWordList words;
+    ASSERT_EQ(0, words.appendItem(u"autumn", AnItem::kNoWordNumber, false, nullptr));
+    cLString8 out;
+    ASSERT_TRUE(doc.GetSearchResultText(3, 1, true, 0, nullptr, &words, out));
+    EXPECT_EQ("\x01oak \x01in \x01" "autumn\x07.", str(out));
+    ASSERT_TRUE(doc.GetSearchResultText(3, 2, true, 0, nullptr, &words, out));
+    EXPECT_EQ("\x01" "fall \x01" "from \x01the \x01oak \x01in \x01" "autumn\x07.", str(out));
+}
+
 TEST(TrimToHitExcerptTest, KeepsTheLargestGroupAndItsSurroundings)
 {
     cLString8 text("one two three four five six seven eight nine ten eleven twelve");
@@ -422,13 +435,109 @@ TEST_F(BookDocTest, BookNoteLinkOnTheFirstBlockOfASection)
     ASSERT_TRUE(doc.sectionBlockSpan(7, firstBlock, endBlock));
     cLString8 out;
     EXPECT_EQ(1u, doc.htmlTextForBlockCore(firstBlock, nullptr, out));
-    EXPECT_EQ("<p><a href=\"note:_00012003450020000000007\">Note</a></p>", str(out).substr(0, 56));
+    EXPECT_EQ("<p><a href=\"note:_00012003450020000000007\">Note</a></p><p>Pines stay green in winter.</p>",
+              str(out));
+    cHTMLRenderConfiguration config;
+    const bool omit = true;
+    config.omitUserNoteLinks = &omit;
+    EXPECT_EQ(1u, doc.htmlTextForBlockCore(firstBlock, &config, out));
+    EXPECT_EQ("<p>Pines stay green in winter.</p>", str(out));
+    const bool keep = false;
+    const cLString8 prefix("javascript:href('"), suffix("');");
+    config.omitUserNoteLinks = &keep;
+    config.linkPrefix = &prefix;
+    config.linkSuffix = &suffix;
+    EXPECT_EQ(1u, doc.htmlTextForBlockCore(firstBlock, &config, out));
+    EXPECT_EQ("<p><a href=\"javascript:href('note:_00012003450020000000007');\">Note</a></p>",
+              str(out).substr(0, 75));
 
     ASSERT_TRUE(doc.sectionBlockSpan(6, firstBlock, endBlock));
     EXPECT_EQ(1u, doc.htmlTextForBlockCore(firstBlock, nullptr, out));
     EXPECT_EQ(std::string::npos, str(out).find("note:_"));
     EXPECT_EQ(1u, doc.htmlTextForBlockCore(100000, nullptr, out));
     EXPECT_TRUE(out.isEmpty());
+}
+
+TEST_F(BookDocTest, DisplayedSectionRange)
+{
+    std::uint32_t first = 0, last = 0;
+    cRenderParams shown;
+    shown.setOption0200();
+    shown.setBlockPair(2, 4);
+    ASSERT_EQ(0u, doc.GoTo(shown));
+    EXPECT_EQ(2u, doc.GetDisplayedSectionRange(first, last));
+    EXPECT_EQ(2u, first);
+    EXPECT_EQ(4u, last);
+    // The pair is kept in the location and answered from there.
+    EXPECT_EQ(2u, doc.GetDisplayedSectionRange(first, last));
+    EXPECT_EQ(4u, last);
+    EXPECT_TRUE(doc.NeedsRefresh(3));
+
+}
+
+TEST_F(BookDocTest, PagesPagingAndLocations)
+{
+    cLString8 page;
+    doc.propertiesPageText(page);
+    const std::string text = str(page);
+    EXPECT_NE(std::string::npos, text.find("<tr><td>Title</td><td>Handbook of Trees</td></tr>"));
+    EXPECT_NE(std::string::npos, text.find("<tr><td>Identity</td><td>12/345/2/1</td></tr>"));
+    EXPECT_NE(std::string::npos, text.find("Stream</td><td>TEXT: "));
+    EXPECT_NE(std::string::npos, text.find("<tr><td>Capabilities</td><td>Bookmarks, Notes, Copyright</td></tr>"));
+
+    EXPECT_EQ(0u, doc.requestPaging(cRenderParams::kPageFlag0200));
+    EXPECT_TRUE(doc.currentHasPaging(cRenderParams::kPageFlag0200));
+    EXPECT_FALSE(doc.currentHasPaging(cRenderParams::kPageFlag0400));
+    EXPECT_EQ(0u, doc.requestPosition(30, 60));
+    EXPECT_TRUE(doc.currentHasPaging(cRenderParams::kValue2));
+    EXPECT_EQ(0u, doc.requestPage(3));
+    EXPECT_EQ(0xFFFFFFFFu, doc.currentLocationSection());
+    cLString8 key;
+    EXPECT_EQ(0u, doc.currentPageKey(key));
+    cRenderParams named;
+    named.setLocationName("p-3");
+    ASSERT_EQ(0u, doc.GoTo(named));
+    EXPECT_EQ(1u, doc.currentPageKey(key));
+    EXPECT_EQ("p-3", str(key));
+
+    std::uint32_t block = 0, end = 0;
+    ASSERT_TRUE(doc.sectionBlockSpan(4, block, end));
+    EXPECT_EQ(block + 1, end);
+    cBookmark bookmark;
+    ASSERT_TRUE(doc.fillBookmarkForBlock(block, bookmark));
+    EXPECT_EQ(4, bookmark.section);
+    EXPECT_EQ(345, bookmark.bookid);
+    EXPECT_TRUE(doc.BookmarkBelongsToBook(bookmark));
+    doc.setOptionByte(9);
+    EXPECT_EQ(9, doc.optionByte());
+}
+
+TEST(BookDocEmptyTest, ABookWithoutSectionsAnswersNeutralValues)
+{
+    cTvkBookBuilder b = doctest::contentsBook();
+    b.replaceStream("SECT", TvkEncode::sections({}));
+    cBookDoc doc;
+    doc.SetPathName(wide(folder().write(b, "nosections.tvk")));
+    if (!doc.Open())
+        GTEST_SKIP() << "the reader refuses a book without sections";
+    EXPECT_EQ(0u, doc.GetNumSections());
+    cBitVector* holder = nullptr;
+    cLIntArray colours;
+    EXPECT_EQ(0u, doc.ApplyLimitExpression(wide("BOOKMARK(\"*\") COLOR(\"Red\")"), holder, colours, 0, 0xFFFFFFFF,
+                                           false));
+    EXPECT_EQ(nullptr, holder);
+    cRenderParams go;
+    go.setOption0008(1);
+    EXPECT_EQ(0xFFFFFFFFu, doc.GoTo(go));
+    cLString8 line;
+    EXPECT_FALSE(doc.GetSearchResultText(1, 1, true, 0, nullptr, nullptr, line));
+    EXPECT_EQ(nullptr, doc.CollectSectionWords(0, 5, nullptr, 0xF));
+    std::uint32_t first = 0, last = 0;
+    EXPECT_EQ(0xFFFFFFFFu, doc.GetDisplayedSectionRange(first, last));
+    std::uint32_t count = 0;
+    doc.SearchMainConcordance(wide("*"), holder, count);
+    std::unique_ptr<cBitVector> owned(holder);
+    EXPECT_EQ(0u, count);
 }
 
 }  // namespace

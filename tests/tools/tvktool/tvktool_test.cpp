@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -141,4 +142,115 @@ TEST(Tvktool, ExampleSourcesCompile)
         ToolRun info = run(kTool + " info " + out);
         EXPECT_EQ(0, info.status) << name << info.out;
     }
+}
+
+namespace {
+
+// A small Bible with Strong's numbers, and a plain book.
+struct QueryBooks {
+    Folder dir;
+    std::string bible, plain;
+    uint32_t john = 0;
+    QueryBooks()
+    {
+        cTvkBookBuilder b;
+        b.kind = cTvkBookBuilder::Kind::Bible;
+        b.info.bookName = "Mini";
+        b.info.abbreviatedTitle = "KJV";
+        b.info.strongsGreek[0] = 1;
+        b.info.strongsGreek[1] = 5624;
+        b.addSection({"Genesis", 1, "Genesis", BkSyncFormat::bibleKey(1, 0, 0)});
+        b.addSection({"Genesis 1", 2, "Chapter 1", BkSyncFormat::bibleKey(1, 1, 0)});
+        b.addSection({"1", 3, "In the beginning God created the heaven and the earth.", BkSyncFormat::bibleKey(1, 1, 1)});
+        b.addSection({"2", 3, "And the earth was without form, and void.", BkSyncFormat::bibleKey(1, 1, 2)});
+        john = b.addSection({"16", 1, "For God so loved the world.", BkSyncFormat::bibleKey(43, 3, 16)});
+        b.addSection({"3", 1, "Beloved, when I gave all diligence.", BkSyncFormat::bibleKey(65, 1, 3)});
+        b.addIndexPair("SGRK", "SGCN", {{"25", {john}}, {"2316", {john}}});
+        bible = dir.path + "/mini.tvk";
+        EXPECT_TRUE(b.writeFile(bible));
+        cTvkBookBuilder p;
+        p.info.bookName = "Plain";
+        p.addSection({"One", 1, "The earth and the earth again.", 0});
+        plain = dir.path + "/plain.tvk";
+        EXPECT_TRUE(p.writeFile(plain));
+    }
+    ToolRun ask(const std::string& command, const std::string& book, const std::string& argument) const
+    {
+        return run(kTool + " " + command + " " + book + " '" + argument + "'");
+    }
+};
+
+}  // namespace
+
+TEST(Tvktool, VersesOfAReference)
+{
+    QueryBooks q;
+    ToolRun two = q.ask("verse", q.bible, "Gen 1:1-2");
+    EXPECT_EQ(0, two.status);
+    EXPECT_EQ("Genesis 1:1\tIn the beginning God created the heaven and the earth.\n"
+              "Genesis 1:2\tAnd the earth was without form, and void.\n",
+              two.out);
+    EXPECT_EQ("John 3:16\tFor God so loved the world.\n", q.ask("verse", q.bible, "John 3:16").out);
+    EXPECT_EQ("Jude 3\tBeloved, when I gave all diligence.\n", q.ask("verse", q.bible, "Jude 3").out);
+    // A whole book, and two passages in the order given.
+    const std::string genesis = q.ask("verse", q.bible, "Genesis").out;
+    EXPECT_EQ(0u, genesis.find("Genesis 1:1\t")) << genesis;
+    EXPECT_EQ(2, std::count(genesis.begin(), genesis.end(), '\n')) << genesis;
+    EXPECT_EQ("John 3:16\tFor God so loved the world.\nGenesis 1:2\tAnd the earth was without form, and void.\n",
+              q.ask("verse", q.bible, "John 3:16; Gen 1:2").out);
+
+    ToolRun absent = q.ask("verse", q.bible, "Ex 1:1");
+    EXPECT_EQ(1, absent.status);
+    EXPECT_EQ("error 226\n", absent.out);
+    EXPECT_EQ("error 221\n", q.ask("verse", q.bible, "no such book 9").out);
+    EXPECT_EQ("error 221\n", q.ask("verse", q.plain, "John 3:16").out);
+    EXPECT_EQ("error 222\n", q.ask("verse", q.dir.path + "/none.tvk", "John 3:16").out);
+}
+
+TEST(Tvktool, WordStrongsAndPhraseCounts)
+{
+    QueryBooks q;
+    auto answer = [&](const std::string& command, const std::string& book, const std::string& argument) {
+        ToolRun r = q.ask(command, book, argument);
+        return std::to_string(r.status) + ":" + r.out;
+    };
+    EXPECT_EQ("0:3\n", answer("count", q.bible, "the"));
+    EXPECT_EQ("0:2\n", answer("count", q.bible, "Earth"));
+    EXPECT_EQ("0:2\n", answer("count", q.bible, "ear?h"));
+    EXPECT_EQ("0:3\n", answer("count", q.bible, "w*"));  // without, world, when
+    EXPECT_EQ("0:0\n", answer("count", q.bible, "zebra"));
+    EXPECT_EQ("0:1\n", answer("count", q.plain, "earth"));
+    EXPECT_EQ("1:error 221\n", answer("count", q.bible, "two words"));
+
+    EXPECT_EQ("0:1\n", answer("strongs", q.bible, "G25"));
+    EXPECT_EQ("0:1\n", answer("strongs", q.bible, "g0025"));
+    EXPECT_EQ("0:0\n", answer("strongs", q.bible, "G26"));
+    EXPECT_EQ("0:0\n", answer("strongs", q.bible, "H430"));  // no Hebrew concordance
+    for (const char* bad : {"X25", "G", "G12a", "25", "G0", "G123456789"})
+        EXPECT_EQ("1:error 221\n", answer("strongs", q.bible, bad)) << bad;
+
+    EXPECT_EQ("0:2\n", answer("phrase", q.bible, "the earth"));
+    EXPECT_EQ("0:1\n", answer("phrase", q.bible, "  so   loved the world "));
+    EXPECT_EQ("0:0\n", answer("phrase", q.bible, "earth the"));
+    EXPECT_EQ("0:0\n", answer("phrase", q.bible, "the zebra"));
+    EXPECT_EQ("0:1\n", answer("phrase", q.plain, "the earth again"));
+    EXPECT_EQ("1:error 221\n", answer("phrase", q.bible, " "));
+    std::string many;
+    for (int i = 0; i < 33; ++i)
+        many += "the ";
+    EXPECT_EQ("1:error 221\n", answer("phrase", q.bible, many));
+    EXPECT_EQ("1:error 222\n", answer("count", q.dir.path + "/none.tvk", "the"));
+}
+
+TEST(Tvktool, RendersASection)
+{
+    QueryBooks q;
+    ToolRun r = q.ask("render", q.bible, std::to_string(q.john));
+    EXPECT_EQ(0, r.status) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("loved")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("_s43.3.16")) << r.out;
+    EXPECT_EQ("error 219\n", q.ask("render", q.bible, "99").out);
+    for (const char* bad : {"x", "-1", "", "99999999999"})
+        EXPECT_EQ("error 221\n", q.ask("render", q.bible, bad).out) << bad;
+    EXPECT_EQ(2, run(kTool + " render " + q.bible).status);
 }

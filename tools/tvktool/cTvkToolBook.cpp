@@ -1,0 +1,317 @@
+#include "tools/tvktool/cTvkToolBook.h"
+
+#include <algorithm>
+#include <cctype>
+#include <unistd.h>
+
+#include "engine/bookfile/BkText.h"
+#include "engine/bookfile/BkTextMarkers.h"
+#include "engine/bookfile/cBkBookFile.h"
+#include "engine/bookfile/cBkWordLinks.h"
+#include "engine/documents/cBibleDoc.h"
+#include "engine/documents/cBookDoc.h"
+#include "engine/references/cBibleRef.h"
+#include "render/cHTMLRenderConfiguration.h"
+#include "render/cHTMLRenderString.h"
+#include "search/cBitVector.h"
+#include "search/cSearchWordList.h"
+
+namespace {
+
+constexpr std::uint32_t kPastEnd = 219;
+constexpr std::uint32_t kBadArgument = 221;
+
+cLString16 wideText(const std::string& s)
+{
+    cLString16 w;
+    w.assignFromUTF8(s.c_str(), static_cast<std::int32_t>(s.size()));
+    return w;
+}
+
+// Plain text without the marker bytes the text walk leaves in (word starts, hit ends, Strong's
+// numbers, word attributes), one blank between words and none at the ends.
+std::string plainFromWalk(const std::string& text)
+{
+    std::string s;
+    s.reserve(text.size());
+    for (size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (c == BkTextMarker::kStrongsGreek || c == BkTextMarker::kStrongsHebrew) {
+            // marker, letter, number, an optional suffix letter
+            ++i;
+            if (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i])))
+                ++i;
+            while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
+                ++i;
+            if (i < text.size() && std::islower(static_cast<unsigned char>(text[i])))
+                ++i;
+        } else if (c == BkTextMarker::kAttributeStart) {
+            const size_t end = text.find(BkTextMarker::kAttributesEnd, i);
+            i = end == std::string::npos ? text.size() : end + 1;
+        } else if (c == BkTextMarker::kWordStart || c == BkTextMarker::kHitEnd || c == BkTextMarker::kAttributesEnd ||
+                   c == BkTextMarker::kAttributeField) {
+            ++i;
+        } else {
+            s.push_back(c);
+            ++i;
+        }
+    }
+    std::string tidy;
+    for (char c : s) {
+        if (c == ' ' || c == '\n' || c == '\t' || c == '\r') {
+            if (!tidy.empty() && tidy.back() != ' ')
+                tidy.push_back(' ');
+        } else {
+            tidy.push_back(c);
+        }
+    }
+    while (!tidy.empty() && tidy.back() == ' ')
+        tidy.pop_back();
+    return tidy;
+}
+
+std::vector<std::string> splitWords(const std::string& text)
+{
+    std::vector<std::string> words;
+    std::string w;
+    for (char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            if (!w.empty())
+                words.push_back(std::move(w));
+            w.clear();
+        } else {
+            w.push_back(c);
+        }
+    }
+    if (!w.empty())
+        words.push_back(std::move(w));
+    return words;
+}
+
+}  // namespace
+
+cTvkToolBook::cTvkToolBook() = default;
+
+cTvkToolBook::~cTvkToolBook() { close(); }
+
+void cTvkToolBook::close()
+{
+    if (doc_ == nullptr)
+        return;
+    // Closing a Bible document leaves a progress line on standard output; the tool's output is its
+    // answers only.
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    std::FILE* sink = std::fopen("/dev/null", "w");
+    if (saved >= 0 && sink != nullptr)
+        dup2(fileno(sink), STDOUT_FILENO);
+    doc_.reset();
+    std::fflush(stdout);
+    if (saved >= 0 && sink != nullptr)
+        dup2(saved, STDOUT_FILENO);
+    if (sink != nullptr)
+        std::fclose(sink);
+    if (saved >= 0)
+        ::close(saved);
+}
+
+std::uint32_t cTvkToolBook::open(const std::string& path)
+{
+    close();
+    const cLString16 widePath = wideText(path);
+    cBkBookFile* file = nullptr;
+    const std::uint32_t r = acquireBookFile(widePath, file);
+    if (r != 0)
+        return r;
+    bible_ = file->genInfo().headerFlag0();
+    if (bible_)
+        doc_ = std::make_unique<cBibleDoc>();
+    else
+        doc_ = std::make_unique<cBookDoc>();
+    doc_->SetPathName(widePath);
+    std::uint32_t kind = cBookDoc::kKindBible;
+    if (!bible_)
+        kind = file->genInfo().bookType() == BkInfoFormat::kBookTypeDated ? cBookDoc::kKindDated : cBookDoc::kKindBook;
+    doc_->AttachBookFile(file, kind);
+    return 0;
+}
+
+std::string cTvkToolBook::plainText(std::uint32_t section)
+{
+    if (doc_ == nullptr || doc_->bookFile() == nullptr)
+        return std::string();
+    cBkBookFile& book = *doc_->bookFile();
+    std::uint32_t firstBlock = 0, endBlock = 0, start = 0, end = 0;
+    if (!doc_->sectionBlockSpan(section, firstBlock, endBlock) || firstBlock == cBookDoc::kNone)
+        return std::string();
+    cBkWordLinks(book).sectionRange(section, start, end);
+    if (start >= end)
+        return std::string();
+    // The section's text may run on into the block where the next section starts.
+    const std::uint32_t blocks = book.nodes().blockCount();
+    const std::uint32_t lastBlock = std::min(std::max(endBlock, firstBlock), blocks == 0 ? 0 : blocks - 1);
+    // The tree walk leaves notes out (no note marker is configured) and writes no word marks.
+    cHTMLRenderString walk;
+    if (!walk.parseFromNodes(nullptr, &book))
+        return std::string();
+    cHTMLRenderConfiguration config;
+    const bool suppress = true;
+    config.suppressWordMarks = &suppress;
+    walk.setConfiguration(&config);
+    std::string text;
+    if (walk.renderRange(firstBlock, start, lastBlock, end - 1, text) != 1)
+        return std::string();
+    return plainFromWalk(text);
+}
+
+std::uint32_t cTvkToolBook::verses(const std::string& reference, std::vector<Verse>& out)
+{
+    out.clear();
+    if (doc_ == nullptr)
+        return cBookDoc::kNotOpen;
+    if (!bible_)
+        return kBadArgument;
+    // References are typed and spelled in the book's language and translation.
+    const int language = static_cast<int>(doc_->GetLanguage());
+    const std::int32_t translation = doc_->translationNumber();
+    cBibleRef parsed;
+    parsed.setTranslation(translation);
+    parsed.setLanguage(language);
+    std::int32_t position = 0;
+    if (parsed.parse(reference.c_str(), position) != 0 || !parsed.hasRanges())
+        return kBadArgument;
+    auto* bible = static_cast<cBibleDoc*>(doc_.get());
+    const std::uint32_t sectionCount = doc_->GetNumSections();
+    for (const bibleRefRange* r = parsed.firstRange(); r != nullptr; r = cBibleRef::nextRange(r)) {
+        cBibleRef one;
+        one.appendRangeCopy(*r);
+        std::uint32_t first = 0, last = 0;
+        if (!bible->SectionRangeForBibleKey(one, first, last)) {
+            // The verse-sync look-up of a range that runs to the end of a book ("Gen", "Gen-Ex") finds
+            // nothing; such a range ends with the last section of its end book.
+            const bool toEndOfBook = r->endChapter < 0 && (r->endBook >= 0 || r->startChapter < 0);
+            first = bible->sectionForKey(cBibleRef::startKeyOf(r));
+            if (!toEndOfBook || first == 0)
+                continue;
+            const std::uint32_t endBook = static_cast<std::uint32_t>(r->endBook >= 0 ? r->endBook : r->startBook);
+            last = first;
+            for (std::uint32_t s = first + 1; s < sectionCount && (doc_->bibleKeyForSection(s) >> 16) <= endBook; ++s)
+                last = s;
+        }
+        for (std::uint32_t s = first; s <= last && s < sectionCount; ++s) {
+            const std::uint32_t key = doc_->bibleKeyForSection(s);
+            if ((key & 0xFF) == 0)
+                continue;  // book and chapter headings
+            Verse v;
+            v.section = s;
+            v.key = key;
+            cBibleRef spelled(static_cast<packedBibleKey>(key));
+            spelled.setTranslation(translation);
+            spelled.setLanguage(language);
+            spelled.formatSpelling(kSpellFullNames | kSpellUTF8);
+            v.reference = spelled.spellingText();
+            v.text = plainText(s);
+            out.push_back(std::move(v));
+        }
+    }
+    return out.empty() ? static_cast<std::uint32_t>(cBookDoc::kVerseNotFound) : 0u;
+}
+
+std::uint32_t cTvkToolBook::countWord(const std::string& word, std::uint32_t& count)
+{
+    count = 0;
+    if (doc_ == nullptr)
+        return cBookDoc::kNotOpen;
+    if (word.empty() || word.find_first_of(" \t\r\n") != std::string::npos)
+        return kBadArgument;
+    cBitVector* hits = nullptr;
+    doc_->SearchMainConcordance(wideText(word), hits, count);
+    delete hits;
+    return 0;
+}
+
+std::uint32_t cTvkToolBook::countStrongs(const std::string& number, std::uint32_t& count)
+{
+    count = 0;
+    if (doc_ == nullptr)
+        return cBookDoc::kNotOpen;
+    if (number.size() < 2 || number.size() > 8)
+        return kBadArgument;
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(number[0])));
+    if (letter != 'G' && letter != 'H')
+        return kBadArgument;
+    std::uint32_t value = 0;
+    for (size_t i = 1; i < number.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(number[i])))
+            return kBadArgument;
+        value = value * 10 + static_cast<std::uint32_t>(number[i] - '0');
+    }
+    if (value == 0)
+        return kBadArgument;
+    cBitVector* hits = nullptr;
+    const cLString16 key = wideText(std::to_string(value));
+    if (letter == 'G')
+        doc_->SearchStrongsGreekConcordance(key, hits, count);
+    else
+        doc_->SearchStrongsHebrewConcordance(key, hits, count);
+    delete hits;
+    return 0;
+}
+
+std::uint32_t cTvkToolBook::phraseSections(const std::string& words, std::vector<std::uint32_t>& sections)
+{
+    sections.clear();
+    if (doc_ == nullptr)
+        return cBookDoc::kNotOpen;
+    const std::vector<std::string> list = splitWords(words);
+    if (list.empty() || list.size() > kMaxPhraseWords)
+        return kBadArgument;
+    cSearchWordList phrase;
+    std::unique_ptr<cBitVector> all;
+    for (const std::string& w : list) {
+        const std::u16string w16 = BkText::utf8ToUtf16(w);
+        if (phrase.appendItem(w16.c_str(), AnItem::kNoWordNumber, false, nullptr) != 0)
+            return kBadArgument;
+        cBitVector* hits = nullptr;
+        std::uint32_t count = 0;
+        doc_->SearchMainConcordance(wideText(w), hits, count);
+        std::unique_ptr<cBitVector> owned(hits);
+        if (owned == nullptr || count == 0)
+            return 0;  // a word the book lacks: no section holds the phrase
+        if (all == nullptr)
+            all = std::move(owned);
+        else
+            all->andVector(*owned);
+    }
+    for (std::uint32_t s = all->first(1); s != cBitVector::kNone; s = all->nextAfter(s, 1))
+        if (doc_->IsPhrasePresentInSection(phrase, s))
+            sections.push_back(s);
+    return 0;
+}
+
+std::uint32_t cTvkToolBook::countPhrase(const std::string& words, std::uint32_t& count)
+{
+    std::vector<std::uint32_t> sections;
+    const std::uint32_t r = phraseSections(words, sections);
+    count = static_cast<std::uint32_t>(sections.size());
+    return r;
+}
+
+std::uint32_t cTvkToolBook::renderSection(std::uint32_t section, std::string& html)
+{
+    html.clear();
+    if (doc_ == nullptr)
+        return cBookDoc::kNotOpen;
+    std::uint32_t firstBlock = 0, endBlock = 0;
+    if (!doc_->sectionBlockSpan(section, firstBlock, endBlock) || firstBlock == cBookDoc::kNone)
+        return kPastEnd;
+    // A section whose start lies inside a block shares that block with the section before it.
+    if (endBlock <= firstBlock)
+        endBlock = firstBlock + 1;
+    cLString8 out;
+    for (std::uint32_t b = firstBlock; b < endBlock; ++b) {
+        doc_->htmlTextForBlockCore(b, nullptr, out);
+        html.append(out.chars(), static_cast<size_t>(out.length()));
+    }
+    return 0;
+}
