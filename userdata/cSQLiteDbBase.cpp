@@ -103,6 +103,9 @@ cLString16 cSQLiteDbBase::engineDataFolder() {
 
 cLString16 cSQLiteDbBase::databasePath() const {
     cLString16 path = engineDataFolder();
+    // Without a data folder there is no database: a tool that never set one must not leave a file in
+    // whatever folder it runs in.
+    if (path.isEmpty()) return path;
     path.append(cLString16(kDatabaseFileName));
     return path;
 }
@@ -116,6 +119,11 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut) {
         opened_ = true;
         if (rcOut) *rcOut = 0;
         return true;
+    }
+    if (path.isEmpty()) {
+        // SQLite would open a private temporary database for an empty name; no store wants that.
+        if (rcOut) *rcOut = SQLITE_CANTOPEN;
+        return false;
     }
     const cLString8 utf8(path);
     sqlite3* handle = nullptr;

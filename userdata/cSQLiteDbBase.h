@@ -67,7 +67,8 @@ public:
     static void setEngineDataFolder(const cLString16& folder);
     static cLString16 engineDataFolder();
 
-    // The engine data folder followed by "Tavrosen Data.db".
+    // The engine data folder followed by "Tavrosen Data.db"; empty while no folder is set (and an
+    // empty path never opens).
     virtual cLString16 databasePath() const;
     virtual bool isOpen() const { return opened_; }
     // "DELETE FROM <table> ", opening on demand.

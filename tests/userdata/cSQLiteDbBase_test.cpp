@@ -19,6 +19,18 @@ TEST_F(SQLiteDbBaseTest, DatabasePathIsInTheEngineDataFolder) {
     EXPECT_EQ(text(db.databasePath()), folder_ + "/Tavrosen Data.db");
 }
 
+TEST_F(SQLiteDbBaseTest, NoDataFolderMeansNoDatabase) {
+    cSQLiteDbBase::setEngineDataFolder(cLString16());
+    cSQLiteDbBase db;
+    EXPECT_TRUE(db.databasePath().isEmpty());
+    int rc = 0;
+    EXPECT_FALSE(db.open(db.databasePath(), &rc));
+    EXPECT_EQ(rc, SQLITE_CANTOPEN);
+    EXPECT_FALSE(db.tableHasRows("T", "x"));  // opening on demand fails the same way
+    EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+    cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
+}
+
 TEST_F(SQLiteDbBaseTest, SharesOneConnectionAndClosesWithTheLastShare) {
     {
         cSQLiteDbBase a;
