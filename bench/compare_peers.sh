@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Times the same questions asked of SWORD's diatheke and of our engine, in one run on one machine,
+# and prints one line per question:
+#   - diatheke as a whole process (module engKJV2006eb; "-s multiword" for a word, "-s phrase" for a
+#     phrase), the median of $QS_PEER_RUNS runs;
+#   - `tvktool count` / `tvktool phrase` on the sample KJV as a whole process, the median of
+#     $QS_TOOL_RUNS runs;
+#   - the same tvktool query code in-process (bench_engine_PeerQuestions_bench: the book opened once,
+#     the query repeated), Google Benchmark's mean time per question.
+# Each side's answer (verses found) is printed beside its time: diatheke's multiword search matches
+# inside words ("love" also finds "beloved"), ours matches whole words, so word counts differ.
+#
+# Environment: QS_BUILD_DIR (default: build-bench; configured RelWithDebInfo when new, and its
+# `library`, `tvktool` and `benchmarks` targets built first); QS_PEER_RUNS (default 3),
+# QS_TOOL_RUNS (default 20); QS_PEER_QUESTIONS overrides the questions
+# ("word:love;phrase:the Lord said"). Run it on an otherwise idle machine.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="${QS_BUILD_DIR:-$ROOT/build-bench}"
+case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
+if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQS_BUILD_BENCH=ON \
+    -DQS_BUILD_TESTS=OFF -DQS_BUILD_LIBRARY=ON >/dev/null
+fi
+cmake --build "$BUILD" --target library tvktool bench_engine_PeerQuestions_bench -j4 >/dev/null
+TVKTOOL="$BUILD/tools/tvktool/tvktool"
+BOOK="$BUILD/library/KJV.tvk"
+INPROCESS="$BUILD/bench/engine/bench_engine_PeerQuestions_bench"
+MODULE=engKJV2006eb
+PEER_RUNS="${QS_PEER_RUNS:-3}"
+TOOL_RUNS="${QS_TOOL_RUNS:-20}"
+QUESTIONS="${QS_PEER_QUESTIONS:-word:love;word:Jerusalem;word:righteousness;phrase:the Lord said;phrase:thus saith the LORD}"
+
+die() { echo "compare_peers: $*" >&2; exit 1; }
+[ -x "$TVKTOOL" ] || die "$TVKTOOL is missing; build the tvktool target in $BUILD"
+[ -f "$BOOK" ] || die "$BOOK is missing; build the library target in $BUILD"
+[ -x "$INPROCESS" ] || die "$INPROCESS is missing; build the benchmarks target in $BUILD"
+command -v diatheke >/dev/null || die "diatheke is missing; run scripts/install-deps.sh"
+modules="$(diatheke -b system -k modulelist 2>/dev/null || true)"
+grep -q "^$MODULE " <<<"$modules" ||
+  die "the SWORD module $MODULE is not installed; run scripts/install-deps.sh"
+
+now_ns() { date +%s%N; }
+
+# median_ms N COMMAND...: runs the command N times (output discarded) and prints the median wall time
+# in milliseconds.
+median_ms() {
+  local runs=$1; shift
+  local times=() i start end
+  for ((i = 0; i < runs; i++)); do
+    start=$(now_ns)
+    "$@" >/dev/null 2>&1 || true
+    end=$(now_ns)
+    times+=($((end - start)))
+  done
+  printf '%s\n' "${times[@]}" | sort -n | awk '{ t[NR] = $1 } END {
+    m = (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.3f", m / 1e6 }'
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.0fx", a / b; else printf "n/a" }'; }
+
+# The in-process times, one benchmark per question, from one run of the benchmark program.
+IFS=';' read -r -a LIST <<<"$QUESTIONS"
+CSV="$(QS_BENCH_QUESTIONS="$QUESTIONS" QS_LIBRARY_DIR="$BUILD/library" "$INPROCESS" \
+  --benchmark_format=csv --benchmark_min_time=0.5 2>/dev/null | grep '^"BM_Question/' || true)"
+# in_process_ms QUESTION: the question's mean real time in milliseconds (empty when it did not run).
+in_process_ms() {
+  printf '%s\n' "$CSV" | awk -F, -v name="\"BM_Question/$1\"" '$1 == name && $4 != "" {
+    unit = $5; t = $3; f = (unit == "ns") ? 1e-6 : (unit == "us") ? 1e-3 : (unit == "ms") ? 1 : 1e3
+    printf "%.4f", t * f }'
+}
+
+echo "Peer comparison on $(uname -n), $(nproc) cores, $(date -u +%Y-%m-%dT%H:%MZ); diatheke: median of $PEER_RUNS runs," \
+  "tvktool: median of $TOOL_RUNS runs, in-process: benchmark mean"
+printf '%-30s %14s %9s %14s %9s %9s %14s %9s\n' "question" "diatheke ms" "verses" "tvktool ms" "verses" "ratio" \
+  "in-process ms" "ratio"
+for q in "${LIST[@]}"; do
+  kind="${q%%:*}"
+  text="${q#*:}"
+  case "$kind" in
+    word) search=multiword; sub=count ;;
+    phrase) search=phrase; sub=phrase ;;
+    *) die "unknown question kind '$kind' in '$q' (word: or phrase:)" ;;
+  esac
+  peer_verses="$(diatheke -b "$MODULE" -s "$search" -k "$text" 2>/dev/null |
+    sed -n 's/.*-- \([0-9][0-9]*\) matches total.*/\1/p' | tail -n 1)"
+  our_verses="$("$TVKTOOL" "$sub" "$BOOK" "$text" 2>/dev/null || echo error)"
+  peer_ms="$(median_ms "$PEER_RUNS" diatheke -b "$MODULE" -s "$search" -k "$text")"
+  tool_ms="$(median_ms "$TOOL_RUNS" "$TVKTOOL" "$sub" "$BOOK" "$text")"
+  inproc_ms="$(in_process_ms "$q")"
+  printf '%-30s %14s %9s %14s %9s %9s %14s %9s\n' "$kind \"$text\"" "$peer_ms" "${peer_verses:-?}" "$tool_ms" \
+    "$our_verses" "$(ratio "$peer_ms" "$tool_ms")" "${inproc_ms:-n/a}" \
+    "$( [ -n "$inproc_ms" ] && ratio "$peer_ms" "$inproc_ms" || echo n/a)"
+done
