@@ -199,7 +199,8 @@ TEST(TvkModuleImport, KeysAndReferences)
     EXPECT_EQ(tvkVerseKeyFromExportKey("Revelation of John 22:21"), 0x421615u);
     EXPECT_EQ(tvkVerseKeyFromExportKey("Psalms 3:0"), 0x130300u);
     EXPECT_EQ(tvkVerseKeyFromExportKey("Genesis 0:0"), 0x010000u);
-    for (const char* bad : {"Genesis 0:1", "Genesis 1:32", "Genesis", "Genesis 1", "Genesis a:1", "Genesis 1:99999", ""})
+    EXPECT_EQ(tvkVerseKeyFromExportKey("III John 1:15"), 0x40010Fu);  // beyond the King James count
+    for (const char* bad : {"Genesis 0:1", "Genesis 51:1", "Genesis", "Genesis 1", "Genesis a:1", "Genesis 1:256", ""})
         EXPECT_EQ(tvkVerseKeyFromExportKey(bad), 0u) << bad;
     EXPECT_EQ(tvkVerseKeyFromOsisRef("Exod.6.16"), 0x020610u);
     EXPECT_EQ(tvkVerseKeyFromOsisRef("1Chr.24"), 0x0D1801u);

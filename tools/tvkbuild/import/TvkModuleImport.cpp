@@ -1,14 +1,19 @@
 #include "tools/tvkbuild/import/TvkModuleImport.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 
+#include "engine/references/bibleRefRecord.h"
+#include "engine/references/cBibleRef.h"
 #include "engine/references/cBibleRefDefaults.h"
 
 namespace {
 
 using Token = TvkMarkupToken;
+
+// Deeper markup is not text but damage (real entries nest a few elements deep); refusing it keeps the
+// readers' recursion bounded.
+constexpr size_t kMaxNesting = 64;
 
 const std::vector<TvkBookName> kBooks = {
     {1, "Genesis", "Gen"}, {2, "Exodus", "Exod"}, {3, "Leviticus", "Lev"}, {4, "Numbers", "Num"},
@@ -58,14 +63,14 @@ void appendRun(TvkNode& into, const std::string& text, std::vector<std::string> 
 {
     if (into.children.empty() || into.children.back().tag != TvkTag::kText)
         into.children.push_back(TvkNode{});
-    into.children.back().runs.push_back(TvkRun{text, std::move(strongs)});
+    into.children.back().runs.push_back(TvkRun{text, std::move(strongs), {}});
 }
 
 bool hasWords(const TvkNode& n)
 {
     if (n.tag == TvkTag::kText) {
         for (const TvkRun& r : n.runs)
-            if (!isBlankText(r.text))
+            if (!isBlankText(r.text) || !r.reference.empty())
                 return true;
         return false;
     }
@@ -112,6 +117,7 @@ std::vector<std::string> strongsOf(const std::string& lemma)
 // Reads the OSIS content of one Bible entry.
 struct VerseReader {
     bool wocOpen = false;  // words of Christ opened by a milestone and not yet closed
+    bool trimmedAfterBook = false;  // the last entry read had text after its book's end
 
     struct Frame {
         std::string name;
@@ -119,6 +125,7 @@ struct VerseReader {
         TvkNode node = TvkNode::element(0);
         std::vector<std::string> strongs;
         bool milestone = false;
+        bool afterText = false;  // a title met after the verse's text (a subscription) follows it
     };
 
     bool read(const std::string& markup, TvkBibleVerse& verse, std::string& bookName, std::string& error)
@@ -126,6 +133,7 @@ struct VerseReader {
         std::vector<Token> tokens;
         if (!tvkTokenizeMarkup(markup, tokens, error))
             return false;
+        trimmedAfterBook = false;
         std::vector<Frame> stack(1);
         stack[0].kind = Frame::Node;
         if (wocOpen) {
@@ -150,7 +158,6 @@ struct VerseReader {
             Frame& parent = stack.back();
             switch (f.kind) {
             case Frame::Pass:
-                break;
             case Frame::Skip:
                 break;
             case Frame::Word: {
@@ -162,7 +169,8 @@ struct VerseReader {
             case Frame::Title:
                 flatten(f.node);
                 if (hasWords(f.node))
-                    verse.headings.push_back(TvkNode::element(TvkTag::kH4, std::move(f.node.children)));
+                    (f.afterText ? verse.trailing : verse.headings)
+                        .push_back(TvkNode::element(TvkTag::kH4, std::move(f.node.children)));
                 break;
             case Frame::Node:
                 if (hasWords(f.node))
@@ -170,14 +178,23 @@ struct VerseReader {
                 break;
             }
         };
+        bool lineBreak = false;  // a poetry line ended: the next text starts a new line
         for (Token& t : tokens) {
             if (t.type == Token::Text) {
                 if (skipping())
                     continue;
-                if (!isBlankText(t.text))
+                if (!isBlankText(t.text)) {
+                    if (lineBreak && seenText)
+                        top().node.children.push_back(TvkNode::element(TvkTag::kBr));
+                    lineBreak = false;
                     seenText = true;
+                }
                 appendRun(top().node, t.text);
                 continue;
+            }
+            if (stack.size() > kMaxNesting) {
+                error = "markup nested too deeply";
+                return false;
             }
             const std::string& n = t.name;
             if (t.type == Token::Empty) {
@@ -202,13 +219,24 @@ struct VerseReader {
                            (n == "lb" && type == "x-p") || n == "p") {
                     if (!seenText)
                         verse.paragraph = true;
-                    else if (!skipping())
+                    else if (!skipping()) {
                         appendRun(top().node, " ");
+                        lineBreak = true;
+                    }
+                } else if (n == "div" && type == "book" && !t.attr("eID").empty()) {
+                    // The book ends here: what follows (a glossary, an appendix) is not this verse.
+                    for (size_t k = &t - tokens.data() + 1; k < tokens.size(); ++k)
+                        if (tokens[k].type == Token::Text && !isBlankText(tokens[k].text)) {
+                            trimmedAfterBook = true;
+                            break;
+                        }
+                    break;
                 } else if (n == "milestone" && type == "x-usfm-h" && !t.attr("n").empty()) {
                     bookName = t.attr("n");
                 } else if (n == "l" || n == "lb" || n == "lg") {
                     if (!skipping())
                         appendRun(top().node, " ");
+                    lineBreak = lineBreak || (n == "l" && !t.attr("eID").empty());
                 }
                 continue;
             }
@@ -241,8 +269,9 @@ struct VerseReader {
                 f.node = TvkNode::element(TvkTag::kQsNote);
             } else if (n == "reference" && type == "annotateRef") {
                 f.kind = Frame::Skip;
-            } else if (n == "title") {
+            } else if (n == "title" || n == "speaker") {
                 f.kind = Frame::Title;
+                f.afterText = seenText;
             } else if (n == "rdg" || n == "catchWord") {
                 f.kind = Frame::Pass;
             } else if (n == "hi" && (type == "italic" || t.attr("rend") == "italic")) {
@@ -250,13 +279,8 @@ struct VerseReader {
                 f.node = TvkNode::element(TvkTag::kI);
             }
             if (f.kind == Frame::Pass)
-                f.node = TvkNode::element(0);
+                f.kind = Frame::Node;  // an element without a tag: flatten() gives its content to its parent
             stack.push_back(std::move(f));
-            if (stack.back().kind == Frame::Pass) {
-                // Pass-through frames gather into their parent directly.
-                stack.back().kind = Frame::Node;
-                stack.back().node.tag = 0;
-            }
         }
         while (stack.size() > 1)
             closeTop();
@@ -313,11 +337,134 @@ void setInfo(cTvkRichBook& book, const TvkBookIdentity& id)
     }
 }
 
+uint32_t osisKey(const std::string& ref);
+
+// The compact record of a reference attribute: OSIS references ("Exod.6.16-Exod.6.20 Josh.21.4"),
+// else reference text the reference parser reads ("mt 19:4-6"). Empty when neither reads.
+uint8_t lastVerse(uint8_t book, uint8_t chapter);
+uint8_t lastChapter(uint8_t book);
+
+// The verses a range covers, at most kMaxIndexedVerses of them (a reference to a whole book is
+// indexed by its first verses only).
+constexpr size_t kMaxIndexedVerses = 200;
+void coveredVerses(const bibleRefRange& r, std::vector<uint32_t>& out)
+{
+    if (r.startBook < 1 || r.startBook > 255)
+        return;
+    const auto b = static_cast<uint8_t>(r.startBook);
+    uint32_t c = r.startChapter < 1 ? 1 : static_cast<uint32_t>(r.startChapter);
+    uint32_t v = r.startVerse < 1 ? 1 : static_cast<uint32_t>(r.startVerse);
+    if (b > 66 || c > lastChapter(b)) {  // no verse counts: the start verse alone
+        out.push_back(makeKey(b, c & 0xFF, v & 0xFF));
+        return;
+    }
+    // The last chapter and verse: a single reference ends where it starts (a whole chapter or book
+    // when it names no verse or no chapter); a span ends at its end, "last" and "whole" at the end of
+    // the chapter or book, and an end in another book at the end of this one.
+    uint32_t endC, endV;
+    if (!cBibleRef::isSpan(&r)) {
+        endC = r.startChapter < 1 ? lastChapter(b) : c;
+        endV = r.startVerse < 1 ? lastVerse(b, static_cast<uint8_t>(endC)) : v;
+    } else if (r.endBook != r.startBook) {
+        endC = lastChapter(b);
+        endV = lastVerse(b, static_cast<uint8_t>(endC));
+    } else {
+        endC = r.endChapter >= 1 ? std::min<uint32_t>(static_cast<uint32_t>(r.endChapter), lastChapter(b)) : lastChapter(b);
+        endV = r.endVerse >= 1 ? static_cast<uint32_t>(r.endVerse) : lastVerse(b, static_cast<uint8_t>(endC));
+    }
+    for (size_t n = 0; n < kMaxIndexedVerses && (c < endC || (c == endC && v <= endV)); ++n) {
+        out.push_back(makeKey(b, c, v));
+        if (v >= lastVerse(b, static_cast<uint8_t>(c))) {
+            ++c;
+            v = 1;
+        } else {
+            ++v;
+        }
+    }
+}
+
+std::vector<uint8_t> referenceRecord(const std::string& attribute, std::vector<uint32_t>& verses)
+{
+    // A reference into a module ("Scofield:Ro 3:23") leads to the verse its entry covers.
+    std::string text = attribute;
+    const size_t colon = text.find(':');
+    if (colon != std::string::npos && text.find_first_of("0123456789 ") > colon)
+        text = text.substr(colon + 1);
+    cBibleRef ref;
+    ref.setTranslation(1);
+    bool osis = !text.empty();
+    size_t i = 0;
+    while (osis && i < text.size()) {
+        size_t end = text.find(' ', i);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string one = text.substr(i, end - i);
+        i = end + 1;
+        if (one.empty())
+            continue;
+        const size_t dash = one.find('-');
+        const uint32_t start = osisKey(one.substr(0, dash));
+        const uint32_t last = dash == std::string::npos ? start : osisKey(one.substr(dash + 1));
+        if (start == 0 || last == 0 || last < start) {
+            osis = false;
+            break;
+        }
+        bibleRefRange* r = ref.appendRange();
+        r->startBook = static_cast<int32_t>(start >> 16);
+        r->startChapter = static_cast<int32_t>((start >> 8) & 0xFF);
+        r->startVerse = static_cast<int32_t>(start & 0xFF);
+        r->endBook = static_cast<int32_t>(last >> 16);
+        r->endChapter = static_cast<int32_t>((last >> 8) & 0xFF);
+        r->endVerse = static_cast<int32_t>(last & 0xFF);
+    }
+    if (!osis) {
+        // Groups of a book abbreviation and a location ("1co 12:12 1co 12:13"), each read by the
+        // reference parser; the abbreviations the parser does not take are spelled out first.
+        ref = cBibleRef();
+        ref.setTranslation(1);
+        std::vector<std::string> words;
+        for (size_t p = 0; p < text.size();) {
+            const size_t end = std::min(text.find(' ', p), text.size());
+            if (end > p)
+                words.push_back(text.substr(p, end - p));
+            p = end + 1;
+        }
+        auto isLocation = [](const std::string& w) { return w.find_first_not_of("0123456789:-,") == std::string::npos; };
+        static const std::map<std::string, std::string> kSpelled = {{"re", "Rev"}, {"Re", "Rev"}, {"jud", "Judg"}, {"Jud", "Judg"},
+                                                                            {"so", "Song"}, {"So", "Song"}, {"le", "Lev"}, {"Le", "Lev"}};
+        for (size_t k = 0; k < words.size(); ++k) {
+            if (isLocation(words[k]))
+                return {};
+            std::string group = words[k];
+            auto spelled = kSpelled.find(group);
+            if (spelled != kSpelled.end())
+                group = spelled->second;
+            if (k + 1 < words.size() && isLocation(words[k + 1]))
+                group += " " + words[++k];
+            cBibleRef one;
+            one.setTranslation(1);
+            int32_t position = 0;
+            if (one.parse(group.c_str(), position) != 0 || !one.hasRanges())
+                return {};
+            for (const bibleRefRange* r = one.firstRange(); r; r = r->next)
+                ref.appendRangeCopy(*r);
+        }
+    }
+    if (!ref.hasRanges())
+        return {};
+    for (const bibleRefRange* r = ref.firstRange(); r; r = r->next)
+        coveredVerses(*r, verses);
+    std::vector<uint8_t> out;
+    bibleRefRecord::encode(ref, out);
+    return out;
+}
+
 // Prose (commentary and dictionary entries): paragraphs, headings, italic and bold runs, notes; the
 // verses that references point to are collected.
 struct ProseReader {
     std::vector<TvkNode> blocks;
     std::vector<uint32_t> references;
+    size_t convertedReferences = 0, unreadReferences = 0;
 
     bool read(const std::string& markup, std::string& error)
     {
@@ -331,6 +478,7 @@ struct ProseReader {
         };
         std::vector<Frame> stack;
         stack.push_back({"", TvkNode::element(TvkTag::kP), false});
+        int dropDepth = 0;  // inside a reference element shown as an embedded reference
         auto endBlock = [&] {
             // Close the inline frames into the block, then keep the block when it has words.
             while (stack.size() > 1) {
@@ -346,11 +494,20 @@ struct ProseReader {
             stack[0].node = TvkNode::element(TvkTag::kP);
         };
         for (Token& t : tokens) {
+            const std::string& n = t.name;
+            if (stack.size() > kMaxNesting || dropDepth > static_cast<int>(kMaxNesting)) {
+                error = "markup nested too deeply";
+                return false;
+            }
+            if (dropDepth > 0) {
+                if ((n == "reference" || n == "ref") && t.type != Token::Empty && t.type != Token::Text)
+                    dropDepth += t.type == Token::Open ? 1 : -1;
+                continue;
+            }
             if (t.type == Token::Text) {
                 appendRun(stack.back().node, tvkCollapseSpace(t.text));
                 continue;
             }
-            const std::string& n = t.name;
             const std::string type = t.attr("type");
             const bool blockBreak = n == "p" || n == "lb" || n == "br" || n == "item" || n == "def" || n == "list" ||
                                     (n == "div" && (type == "x-p" || type == "paragraph"));
@@ -405,20 +562,19 @@ struct ProseReader {
                 f.node.tag = TvkTag::kB;
             else if (n == "note")
                 f.node.tag = TvkTag::kQsNote;
-            if (n == "reference" || n == "ref") {
-                std::string refs = t.attr("osisRef");
-                size_t i = 0;
-                while (i < refs.size()) {
-                    size_t end = refs.find(' ', i);
-                    if (end == std::string::npos)
-                        end = refs.size();
-                    const std::string one = refs.substr(i, end - i);
-                    const size_t dash = one.find('-');
-                    if (uint32_t k = tvkVerseKeyFromOsisRef(one.substr(0, dash)))
-                        references.push_back(k);
-                    i = end + 1;
+            if ((n == "reference" || n == "ref") && !t.attr("osisRef").empty()) {
+                std::vector<uint8_t> record = referenceRecord(t.attr("osisRef"), references);
+                if (!record.empty()) {
+                    ++convertedReferences;
+                    appendRun(stack.back().node, "", {});
+                    stack.back().node.children.back().runs.back().reference = std::move(record);
+                    dropDepth = 1;
+                } else {
+                    ++unreadReferences;
                 }
             }
+            if (dropDepth > 0)
+                continue;
             stack.push_back(std::move(f));
         }
         endBlock();
@@ -434,17 +590,33 @@ uint8_t lastVerse(uint8_t book, uint8_t chapter)
 
 uint8_t lastChapter(uint8_t book) { return static_cast<uint8_t>(cBibleRefDefaults::kjvVerseCounts(book).size()); }
 
-std::string csvTable(const std::string& title, uint32_t version, const std::vector<std::vector<long>>& rows,
+// A reference-table file: the header with the table's version and row count, the column titles, the
+// rows (each field quoted).
+std::string csvTable(const std::string& title, uint32_t version, const std::vector<std::vector<std::string>>& rows,
                      const std::string& columns)
 {
     std::string s = "*** " + title + "\n+++ Header\nVersion=" + std::to_string(version) + "\nCount=" +
                     std::to_string(rows.size()) + "\n--- End\n+++ Data\n" + columns + "\n";
     for (const auto& row : rows) {
         for (size_t i = 0; i < row.size(); ++i)
-            s += (i ? ",\"" : "\"") + std::to_string(row[i]) + "\"";
+            s += (i ? ",\"" : "\"") + row[i] + "\"";
         s += "\n";
     }
     return s + "--- End\n";
+}
+
+std::string latin1ToUtf8(const std::string& s)
+{
+    std::string out;
+    for (unsigned char c : s) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
 }
 
 }  // namespace
@@ -473,12 +645,17 @@ uint32_t tvkVerseKeyFromExportKey(const std::string& key)
         if (name == b.keyName) {
             if (c == 0 && v != 0)
                 return 0;
-            if (b.number <= 66 && (c > lastChapter(b.number) || (c > 0 && v > lastVerse(b.number, static_cast<uint8_t>(c)))))
+            // Verse counts differ between versifications (3 John 1:15 in some), chapter counts do not.
+            if (b.number <= 66 && c > lastChapter(b.number))
                 return 0;
             return makeKey(b.number, c, v);
         }
     return 0;
 }
+
+namespace {
+uint32_t osisKey(const std::string& ref) { return tvkVerseKeyFromOsisRef(ref); }
+}  // namespace
 
 uint32_t tvkVerseKeyFromOsisRef(const std::string& ref)
 {
@@ -529,7 +706,6 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
 {
     TvkBibleModel model;
     VerseReader reader;
-    std::map<uint8_t, std::vector<TvkNode>> pending;  // introductions waiting for the book's first verse
     std::map<uint8_t, size_t> bookIndex;
     report.entries += entries.size();
     for (const TvkImpEntry& e : entries) {
@@ -581,6 +757,8 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
         }
         if (!bookName.empty())
             book.name = bookName;
+        if (reader.trimmedAfterBook)
+            report.trimmed.push_back(e.key + ": text after the end of the book left out");
         if (v == 0) {
             // Introductions: titles go to the book's or the chapter's heading section.
             for (TvkNode& h : verse.headings)
@@ -590,12 +768,13 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
                 ++report.empty;
                 continue;
             }
+            // An introduction's own text stays with its book's or chapter's heading section.
+            if (text)
+                verse.headings.push_back(TvkNode::element(TvkTag::kP, verse.inlines));
             if (c == 0)
                 book.headings.insert(book.headings.end(), verse.headings.begin(), verse.headings.end());
             else
                 book.chapterHeadings.emplace_back(c, verse.headings);
-            if (text)
-                pending[b].push_back(TvkNode::element(TvkTag::kP, verse.inlines));
             ++report.imported;
             continue;
         }
@@ -603,9 +782,6 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
             ++report.empty;
             continue;
         }
-        auto& waiting = pending[b];
-        verse.headings.insert(verse.headings.begin(), waiting.begin(), waiting.end());
-        waiting.clear();
         book.verses.push_back(std::move(verse));
         ++report.imported;
     }
@@ -642,6 +818,7 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
             TvkNode body = TvkNode::element(v.paragraph ? TvkTag::kP : TvkTag::kDiv, {verseMarker(v.key)});
             body.children.insert(body.children.end(), v.inlines.begin(), v.inlines.end());
             s.blocks.push_back(std::move(body));
+            s.blocks.insert(s.blocks.end(), v.trailing.begin(), v.trailing.end());
             book.addSection(std::move(s));
         }
     }
@@ -678,6 +855,8 @@ void tvkImportCommentary(const std::vector<TvkImpEntry>& entries, const TvkBookI
             report.skipped.push_back(e.key + ": " + error);
             continue;
         }
+        report.references += r.convertedReferences;
+        report.unreadReferences += r.unreadReferences;
         if (r.blocks.empty()) {
             ++report.empty;
             continue;
@@ -755,6 +934,8 @@ void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryK
             report.skipped.push_back(e.key + ": " + error);
             continue;
         }
+        report.references += r.convertedReferences;
+        report.unreadReferences += r.unreadReferences;
         if (r.blocks.empty()) {
             ++report.empty;
             continue;
@@ -810,16 +991,25 @@ void tvkCompileDevotional(const TvkBibleModel& model, const std::vector<uint8_t>
     book.setReadings(readings, 1, 1);
 }
 
-void tvkAddReferenceTables(cTvkRichBook& book, bool /*spanish*/)
+void tvkAddReferenceTables(cTvkRichBook& book, bool spanish)
 {
-    std::vector<std::vector<long>> nameNums, order;
+    auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    std::vector<std::vector<std::string>> names;
+    for (const BookNameRow& row : spanish ? cBibleRefDefaults::spanishBookNames() : cBibleRefDefaults::englishBookNames())
+        names.push_back({latin1ToUtf8(row.text), std::to_string(row.minimumMatch), std::to_string(row.nameNumber),
+                         (row.kinds & kBookNameAbbreviationSource) ? "1" : "0", (row.kinds & kBookNameFull) ? "1" : "0", "", "",
+                         (row.kinds & kBookNameMatchOnly) ? "1" : "0"});
+    const char* namesFile = spanish ? "SpanishBookNameList" : "EnglishBookNameList";
+    book.addBibleRefFile(std::string(namesFile) + ".csv",
+                         bytes(csvTable(namesFile, cBibleRefDefaults::kBookNamesVersion, names,
+                                        "\"Name\",\"MinMatch\",\"NameNum\",\"Abbrev\",\"Full\",\"\",\"\",\"MatchOnly\"")));
+    std::vector<std::vector<std::string>> nameNums, order;
     const auto nums = cBibleRefDefaults::bookNumToNameNum();
     for (size_t i = 0; i < nums.size(); ++i)
-        nameNums.push_back({static_cast<long>(i + 1), nums[i]});
+        nameNums.push_back({std::to_string(i + 1), std::to_string(nums[i])});
     const auto total = cBibleRefDefaults::totalOrderOnBookNumber();
     for (size_t i = 0; i < total.size(); ++i)
-        order.push_back({static_cast<long>(i + 1), total[i]});
-    auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+        order.push_back({std::to_string(i + 1), std::to_string(total[i])});
     book.addBibleRefFile("BookNumToNameNum.csv", bytes(csvTable("BookNumToNameNum", cBibleRefDefaults::kBookNumToNameNumVersion,
                                                                 nameNums, "\"BookNum\",\"NameNum\"")));
     book.addBibleRefFile("TotalOrderOnBookNumber.csv",

@@ -21,7 +21,10 @@ struct TvkImportReport {
     size_t entries = 0;   // entries in the export
     size_t imported = 0;  // entries compiled
     size_t empty = 0;     // entries without text (markers only, or a verse the module leaves empty)
+    size_t references = 0;        // references made into embedded references
+    size_t unreadReferences = 0;  // references that do not read (kept as text)
     std::vector<std::string> skipped;  // entries that fail a check: "key: reason"
+    std::vector<std::string> trimmed;  // entries compiled without a part that is not theirs
 };
 
 struct TvkBookIdentity {
@@ -39,9 +42,9 @@ struct TvkBookName {
 };
 const std::vector<TvkBookName>& tvkBookNames();
 const TvkBookName* tvkBookByNumber(uint8_t number);
-// "Genesis 1:1" -> key; 0 when the text is not a verse key of a known book (canonical verses are
-// checked against the King James verse counts). Verse may be 0 (a chapter's introduction), and
-// chapter 0 with verse 0 is a book's introduction.
+// "Genesis 1:1" -> key; 0 when the text is not a verse key of a known book (the chapters of the
+// canonical books are checked; verse counts vary with the versification). Verse may be 0 (a chapter's
+// introduction), and chapter 0 with verse 0 is a book's introduction.
 uint32_t tvkVerseKeyFromExportKey(const std::string& key);
 // "Exod.6.16", "1Chr.24" -> key (a bare chapter gives verse 1); 0 when not a reference.
 uint32_t tvkVerseKeyFromOsisRef(const std::string& ref);
@@ -51,6 +54,7 @@ struct TvkBibleVerse {
     bool paragraph = false;         // the verse starts a paragraph
     std::vector<TvkNode> headings;  // heading blocks written before the verse
     std::vector<TvkNode> inlines;   // the verse's content
+    std::vector<TvkNode> trailing;  // blocks after it (an epistle's subscription)
 };
 struct TvkBibleBook {
     uint8_t number = 0;

@@ -22,7 +22,7 @@ constexpr uint32_t kValueYes = 123;
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 struct Piece {
-    enum Type { Word, Punctuation } type = Word;
+    enum Type { Word, Punctuation, Reference } type = Word;
     std::string text;  // words lower-cased when a capitalisation code restores them
     uint8_t capital = 0;
     uint32_t mask = 0;
@@ -30,9 +30,12 @@ struct Piece {
 };
 
 bool isSpaceUnit(char16_t u) { return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == 0xA0; }
+// Letters, marks and digits; beyond ASCII, anything the character tables do not call punctuation (so
+// that letters the tables do not list, such as polytonic Greek, stay inside their words).
 bool isWordUnit(char16_t u)
 {
-    return isLetterOrMarkChar16(u) || isDigitChar16(u) || isCombiningChar16(u) || (u >= 0xD800 && u < 0xE000);
+    return isLetterOrMarkChar16(u) || isDigitChar16(u) || isCombiningChar16(u) || (u >= 0xD800 && u < 0xE000) ||
+           (u >= 0x80 && !isPunctuationChar16(u) && !isSpaceUnit(u));
 }
 bool isApostrophe(char16_t u) { return u == '\'' || u == 0x2019; }
 
@@ -144,6 +147,17 @@ CutNode cutNode(const TvkNode& node)
     CutNode out;
     bool pendingBlank = false;
     for (const TvkRun& run : node.runs) {
+        if (!run.reference.empty()) {
+            Piece p;
+            p.type = Piece::Reference;
+            p.text.assign(run.reference.begin(), run.reference.end());
+            if (!out.pieces.empty() && pendingBlank)
+                out.pieces.back().blankAfter = true;
+            out.pieces.push_back(std::move(p));
+            out.strongsAfter.emplace_back();
+            pendingBlank = false;
+            continue;
+        }
         if (run.text.empty())
             continue;
         const bool leading = isBlank(run.text.front());
@@ -408,7 +422,8 @@ std::vector<uint8_t> cTvkRichBook::build() const
                 cuts.push_back(cutNode(n));
                 cuts.back().inNote = inNote;
                 for (const Piece& p : cuts.back().pieces)
-                    ++(p.type == Piece::Word ? wordCounts : punctCounts)[p.text];
+                    if (p.type != Piece::Reference)
+                        ++(p.type == Piece::Word ? wordCounts : punctCounts)[p.text];
             });
     std::vector<std::string> words, punct;
     for (const auto& e : wordCounts)
@@ -453,6 +468,9 @@ std::vector<uint8_t> cTvkRichBook::build() const
         for (size_t i = 0; i < c.pieces.size(); ++i) {
             const Piece& p = c.pieces[i];
             if (p.type == Piece::Word) {
+                // Two words that the source writes together (across runs) stay together.
+                if (i > 0 && c.pieces[i - 1].type == Piece::Word && !c.pieces[i - 1].blankAfter && !p.blankBefore)
+                    tokens.push_back(kNoBlankFirst);
                 if (p.capital != 0) {
                     tokens.push_back(static_cast<uint8_t>(kCapitalFirst | p.capital));
                     if (p.capital == kCapitalMask)
@@ -463,6 +481,9 @@ std::vector<uint8_t> cTvkRichBook::build() const
                 appendWordToken(tokens, w, indexIn(wordValues, w));
                 if (!c.inNote && (wordSections[w].empty() || wordSections[w].back() != sectionNo))
                     wordSections[w].push_back(sectionNo);
+            } else if (p.type == Piece::Reference) {
+                tokens.push_back(kReference);
+                tokens.insert(tokens.end(), p.text.begin(), p.text.end());
             } else {
                 const uint32_t n = punctNumber.at(p.text);
                 appendPunctuationToken(tokens, n, indexIn(punctValues, n), p.blankBefore, p.blankAfter);

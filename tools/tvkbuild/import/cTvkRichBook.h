@@ -29,6 +29,8 @@ constexpr uint32_t kValueNow = 63, kValueVerse = 116;
 struct TvkRun {
     std::string text;
     std::vector<std::string> strongs;  // "H430", "G26", "H1234a": follow the run's last word
+    std::vector<uint8_t> reference;    // when not empty: an embedded Bible reference (a compact
+                                       // record, its length field first) shown in place of `text`
 };
 
 struct TvkNode {
@@ -37,7 +39,7 @@ struct TvkNode {
     std::vector<TvkNode> children;
     std::vector<TvkRun> runs;
 
-    static TvkNode text(const std::string& s) { return TvkNode{TvkTag::kText, {}, {}, {TvkRun{s, {}}}}; }
+    static TvkNode text(const std::string& s) { return TvkNode{TvkTag::kText, {}, {}, {TvkRun{s, {}, {}}}}; }
     static TvkNode element(uint8_t tag, std::vector<TvkNode> children = {})
     {
         return TvkNode{tag, {}, std::move(children), {}};

@@ -221,8 +221,15 @@ int library(const std::string& exports, const std::string& resources, const std:
         t.join();
 
     for (const TvkImportReport& r : reports) {
-        std::printf("%s: %zu entries, %zu compiled, %zu empty, %zu skipped\n", r.module.c_str(), r.entries, r.imported, r.empty,
-                    r.skipped.size());
+        if (r.entries == 0)
+            std::printf("%s: compiled\n", r.module.c_str());
+        else
+            std::printf("%s: %zu entries, %zu compiled, %zu empty, %zu skipped\n", r.module.c_str(), r.entries, r.imported,
+                        r.empty, r.skipped.size());
+        if (r.references + r.unreadReferences > 0)
+            std::printf("  %zu references linked, %zu left as text\n", r.references, r.unreadReferences);
+        for (const std::string& s : r.trimmed)
+            std::printf("  trimmed %s\n", s.c_str());
         for (const std::string& s : r.skipped)
             std::printf("  skipped %s\n", s.c_str());
     }
