@@ -1,5 +1,7 @@
 #include "engine/bookfile/cBkConcordStg.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "search/cBitVector.h"
@@ -46,35 +48,119 @@ uint32_t cBkConcordStg::sectionCount(uint32_t w)
     return bkGetLE(b, cw);
 }
 
-uint32_t cBkConcordStg::readGap()
-{
-    auto bit = [this]() -> uint32_t {
-        if (m_bitFailed)
+namespace {
+
+// Bits of one stream, most significant first, from the stream's position on. Bytes are read in chunks
+// and decoded from memory; a chunk that cannot be read whole is retried a byte at a time, so a damaged
+// stream yields every bit before the damage. After a failure every bit is 0 and failed() is true.
+class StreamBits {
+public:
+    StreamBits(cBkStreamFile& container, uint32_t id) : m_container(container), m_id(id) {}
+
+    uint32_t bit()
+    {
+        if (m_bit == 0 && !nextByte())
             return 0;
-        uint32_t v = m_container->readBit(m_streamId);
-        if (v > 1) {
-            m_bitFailed = true;
-            return 0;
+        --m_bit;
+        return (m_byte >> m_bit) & 1u;
+    }
+    // The next `count` bits (at most 32) as a number, the first the most significant.
+    uint32_t bits(uint32_t count)
+    {
+        uint64_t v = 0;
+        while (count > 0) {
+            if (m_bit == 0 && !nextByte())
+                return static_cast<uint32_t>(v << count);
+            const uint32_t take = std::min<uint32_t>(count, m_bit);
+            m_bit -= take;
+            v = (v << take) | ((m_byte >> m_bit) & ((1u << take) - 1));
+            count -= take;
         }
-        return v;
-    };
-    uint64_t q = 0;
-    while (bit() == 1)
-        ++q;
-    uint32_t r = 0;
-    for (uint32_t i = 1; i < m_k; ++i)
-        r = (r << 1) | bit();
+        return static_cast<uint32_t>(v);
+    }
+    // Counts one-bits up to and including the next zero bit (which is not counted); stops early,
+    // with failed(), when the bits run out.
+    uint64_t ones()
+    {
+        uint64_t q = 0;
+        for (;;) {
+            if (m_bit == 0 && !nextByte())
+                return q;
+            // The unused bits of the byte, moved to its top; ones at its top are the run's.
+            const uint8_t top = static_cast<uint8_t>(m_byte << (8 - m_bit));
+            const unsigned run = std::min<unsigned>(static_cast<unsigned>(std::countl_one(top)), m_bit);
+            if (run < m_bit) {
+                q += run;
+                m_bit -= run + 1;
+                return q;
+            }
+            q += m_bit;
+            m_bit = 0;
+        }
+    }
+    bool failed() const { return m_failed; }
+    // Leaves the stream's position after the last byte whose bits were used.
+    void finish()
+    {
+        const uint32_t unused = m_have - m_at;
+        if (unused > 0)
+            m_container.seek(m_id, m_container.tell(m_id) - unused);
+    }
+
+private:
+    bool nextByte()
+    {
+        if (m_at == m_have && !refill())
+            return false;
+        m_byte = m_buffer[m_at++];
+        m_bit = 8;
+        return true;
+    }
+    bool refill()
+    {
+        if (m_failed)
+            return false;
+        const uint32_t size = m_container.size(m_id), at = m_container.tell(m_id);
+        const uint32_t remaining = at < size ? size - at : 0;
+        const uint32_t n = std::min<uint32_t>(remaining, sizeof m_buffer);
+        m_at = 0;
+        m_have = 0;
+        if (n > 0 && m_container.read(m_id, n, m_buffer) == 0)
+            m_have = n;
+        else if (n > 1 && m_container.read(m_id, 1, m_buffer) == 0)
+            m_have = 1;
+        m_failed = m_have == 0;
+        return !m_failed;
+    }
+
+    cBkStreamFile& m_container;
+    uint32_t m_id;
+    uint8_t m_buffer[1024];
+    uint32_t m_have = 0, m_at = 0;
+    uint8_t m_byte = 0;
+    unsigned m_bit = 0;  // bits of m_byte not yet handed out
+    bool m_failed = false;
+};
+
+// One Golomb-coded gap (layout in BkConcordFormat.h).
+uint32_t readGap(StreamBits& bits, const GolombParameters& p)
+{
+    const uint64_t q = bits.ones();
+    const uint32_t r = p.k > 1 ? bits.bits(p.k - 1) : 0;
     uint64_t gap;
-    if (r < m_t || m_b < 2) {
-        gap = q * m_b + 1 + r;
+    if (r < p.t || p.b < 2) {
+        gap = q * p.b + 1 + r;
     } else {
-        uint32_t x = bit();
-        gap = q * m_b + 1 + (2ull * r + x - m_t);
+        uint32_t x = bits.bit();
+        gap = q * p.b + 1 + (2ull * r + x - p.t);
     }
     return static_cast<uint32_t>(gap);
 }
 
-bool cBkConcordStg::decodeEntry(uint32_t w, uint32_t& count, const std::function<void(uint32_t)>& sink)
+}  // namespace
+
+template <typename Sink>
+bool cBkConcordStg::decodeEntry(uint32_t w, uint32_t& count, Sink&& sink)
 {
     if (m_container == nullptr || w >= entryCount())
         return false;
@@ -101,22 +187,19 @@ bool cBkConcordStg::decodeEntry(uint32_t w, uint32_t& count, const std::function
     uint8_t sb[4] = {}, fb[4] = {};
     if (m_container->read(m_streamId, cw, sb) != 0 || m_container->read(m_streamId, sw, fb) != 0)
         return true;
-    m_count = c;
-    m_span = bkGetLE(sb, cw);
-    const GolombParameters p = golombParameters(m_count, m_span);
-    m_b = p.b;
-    m_k = p.k;
-    m_t = p.t;
-    m_bitFailed = false;
+    const uint32_t span = bkGetLE(sb, cw);
+    const GolombParameters p = golombParameters(c, span);
     uint32_t section = bkGetLE(fb, sw);
     sink(section);
+    StreamBits bits(*m_container, m_streamId);
     // Every gap takes at least one bit, so a failed read ends the loop long before c does.
-    for (uint32_t i = 0; i + 2 < c && !m_bitFailed; ++i) {
-        section += readGap();
-        if (!m_bitFailed)
+    for (uint32_t i = 0; i + 2 < c && !bits.failed(); ++i) {
+        section += readGap(bits, p);
+        if (!bits.failed())
             sink(section);
     }
-    sink(bkGetLE(fb, sw) + m_span - 1);
+    bits.finish();
+    sink(bkGetLE(fb, sw) + span - 1);
     return true;
 }
 
@@ -131,7 +214,8 @@ void cBkConcordStg::lookupWord(uint32_t w, uint32_t& count, cBitVector& vector)
     if (!vector.isAllocated() || w >= entryCount() || m_container == nullptr)
         return;
     vector.clearAll();
-    forEachSection(w, count, [&vector](uint32_t s) { vector.set(s); });
+    cBkContainerLock lock(m_container);
+    decodeEntry(w, count, [&vector](uint32_t s) { vector.set(s); });
 }
 
 void cBkConcordStg::readSections(uint32_t w, uint32_t& count, uint32_t& byteSize, uint8_t* buffer)

@@ -1,7 +1,6 @@
 // cBkConcordStg: a concordance of a book (layout in BkConcordFormat.h): for each word number of its
 // word list, the ascending section numbers that hold the word.
-// Reads hold the container mutex for a whole entry, since the Golomb decoder uses the stream's shared
-// bit state.
+// Reads hold the container mutex for a whole entry, since they move the stream's shared position.
 
 #pragma once
 
@@ -36,15 +35,12 @@ public:
 
 private:
     uint32_t finishOpen(uint32_t r);
-    // The caller holds the container mutex. Decodes up to the last coded gap; the last section of a
-    // compressed entry is returned in `last` (valid when `hasLast`).
-    bool decodeEntry(uint32_t w, uint32_t& count, const std::function<void(uint32_t)>& sink);
-    uint32_t readGap();
+    // The caller holds the container mutex. Calls sink(section) for every section of entry w; false
+    // when w is past the entry count. The coded gaps are read in chunks and decoded from memory.
+    template <typename Sink>
+    bool decodeEntry(uint32_t w, uint32_t& count, Sink&& sink);
 
     uint8_t m_hdr[BkConcordFormat::kHeaderSize] = {};
     uint32_t m_bases[4] = {};
     uint32_t m_counts[4] = {};
-    // Golomb decoder state.
-    uint32_t m_count = 0, m_span = 0, m_b = 1, m_k = 0, m_t = 0;
-    bool m_bitFailed = false;
 };

@@ -1,8 +1,11 @@
 #include "engine/bookfile/cBkStreamFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <unordered_set>
@@ -11,11 +14,16 @@
 
 namespace {
 
+// How far a refilled window reaches back before the byte asked for.
+constexpr uint32_t kWindowLookBack = 512;
+
 // The process-wide cache of open files. Slot i belongs to handle firstHandle + i; handles are never
 // reused, so a container whose file was evicted simply gets a new handle on its next read.
 struct FileCache {
     std::mutex mutex;
-    int64_t firstHandle = 0;
+    // Written under `mutex`; read without it by windowed reads, which only need to know whether their
+    // handle was evicted (handles below firstHandle are closed).
+    std::atomic<int64_t> firstHandle{0};
     int64_t count = 0;
     std::FILE* slots[BkStreamFormat::kFileCacheSlots] = {};
 
@@ -110,9 +118,15 @@ const cBkStreamEntry* cBkStreamFile::entryAt(size_t index) const
 
 cBkStreamEntry* cBkStreamFile::findEntry(uint32_t id)
 {
-    for (auto& e : m_directory)
-        if (e.id == id)
-            return &e;
+    // Readers mostly stay on one stream (the bit decoder reads thousands of bits in a row).
+    if (m_lastEntry < m_directory.size() && m_directory[m_lastEntry].id == id)
+        return &m_directory[m_lastEntry];
+    for (size_t i = 0; i < m_directory.size(); ++i) {
+        if (m_directory[i].id == id) {
+            m_lastEntry = i;
+            return &m_directory[i];
+        }
+    }
     return nullptr;
 }
 
@@ -266,6 +280,68 @@ void cBkStreamFile::close()
     m_directory.clear();
 }
 
+int64_t cBkStreamFile::readFile(uint64_t at, uint32_t n, void* buffer)
+{
+    FileCache& c = fileCache();
+    std::lock_guard<std::mutex> lock(c.mutex);
+    const int64_t before = m_handle;
+    std::FILE* f = c.acquire(m_handle, m_path);
+    if (f == nullptr)
+        return -1;
+    // A re-opened path may name another file by now: what the windows hold is no longer known good.
+    if (m_handle != before)
+        ++m_generation;
+    const int fd = fileno(f);
+    uint8_t* out = static_cast<uint8_t*>(buffer);
+    uint32_t done = 0;
+    while (done < n) {
+        const ssize_t got = pread(fd, out + done, n - done, static_cast<off_t>(at + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<uint32_t>(got);
+    }
+    return static_cast<int64_t>(done);
+}
+
+uint32_t cBkStreamFile::fetch(cBkStreamEntry& e, uint32_t n, void* buffer)
+{
+    const uint32_t p = e.position;
+    // A window stays good while the file it came from is open; after an eviction the path is opened
+    // again on the refill, and that drops every window of the container.
+    if (e.windowGeneration == m_generation && m_handle >= fileCache().firstHandle.load(std::memory_order_relaxed) &&
+        p >= e.windowStart &&
+        static_cast<uint64_t>(p) + n <= static_cast<uint64_t>(e.windowStart) + e.window.size()) {
+        std::memcpy(buffer, e.window.data() + (p - e.windowStart), n);
+        return BkResult::kOK;
+    }
+    const uint64_t at = static_cast<uint64_t>(e.absoluteStart) + p;
+    if (n >= kReadWindow) {
+        const int64_t got = readFile(at, n, buffer);
+        return got == static_cast<int64_t>(n) ? BkResult::kOK : BkResult::kReadFailed;
+    }
+    // The window covers the read, reaches back a little for readers that step backwards, and never
+    // passes the stream's end.
+    const uint32_t want = std::min(kReadWindow, e.length);
+    const uint32_t back = std::min({p, kWindowLookBack, want - n});
+    const uint32_t start = std::min(p - back, e.length - want);
+    e.window.resize(want);
+    const int64_t got = readFile(static_cast<uint64_t>(e.absoluteStart) + start, want, e.window.data());
+    if (got < 0) {
+        e.window.clear();
+        return BkResult::kReadFailed;
+    }
+    // A short read (the file was cut) keeps what it found, so reads before the cut still succeed.
+    e.window.resize(static_cast<size_t>(got));
+    e.windowStart = start;
+    e.windowGeneration = m_generation;
+    if (static_cast<uint64_t>(p) + n > static_cast<uint64_t>(start) + e.window.size())
+        return BkResult::kReadFailed;
+    std::memcpy(buffer, e.window.data() + (p - start), n);
+    return BkResult::kOK;
+}
+
 uint32_t cBkStreamFile::read(uint32_t id, uint32_t n, void* buffer)
 {
     if (!m_open)
@@ -277,20 +353,8 @@ uint32_t cBkStreamFile::read(uint32_t id, uint32_t n, void* buffer)
         return BkResult::kPastEnd;
     if (n == 0)
         return BkResult::kOK;
-    {
-        FileCache& c = fileCache();
-        std::lock_guard<std::mutex> lock(c.mutex);
-        std::FILE* f = c.acquire(m_handle, m_path);
-        if (f == nullptr)
-            return BkResult::kReadFailed;
-        off_t at = static_cast<off_t>(e->absoluteStart) + static_cast<off_t>(e->position);
-        if (fseeko(f, at, SEEK_SET) != 0)
-            return BkResult::kReadFailed;
-        if (std::fread(buffer, 1, n, f) != n) {
-            std::clearerr(f);
-            return BkResult::kReadFailed;
-        }
-    }
+    if (uint32_t r = fetch(*e, n, buffer))
+        return r;
     e->position += n;
     e->bitIndex = 7;
     e->bitBuffer = static_cast<const uint8_t*>(buffer)[n - 1];
@@ -413,7 +477,10 @@ int64_t cBkStreamFile::modificationTime()
         return 0;
     FileCache& c = fileCache();
     std::lock_guard<std::mutex> lock(c.mutex);
+    const int64_t before = m_handle;
     std::FILE* f = c.acquire(m_handle, m_path);
+    if (m_handle != before)
+        ++m_generation;
     struct stat st;
     if (f == nullptr || fstat(fileno(f), &st) != 0)
         return 0;

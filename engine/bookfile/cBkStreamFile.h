@@ -7,9 +7,14 @@
 // Open FILE handles live in one process-wide cache of at most 25 files: a container keeps only a cache
 // handle and re-opens its path when its file was closed to make room for another.
 //
+// Reads are served from a read window per stream: up to kReadWindow bytes of the stream, never past its
+// end, filled by one positioned read of the file. Small reads, strings and bits then cost a copy from
+// memory instead of a system call. A container's windows are dropped when its file had to be re-opened.
+//
 // Threads: the container never takes its own mutex(); every storage takes it around its sequences of
-// seeks and reads, because positions, bit state and the directory are shared. The container takes the
-// process-wide file mutex inside reads (lock order: container mutex, then file mutex).
+// seeks and reads, because positions, bit state, read windows and the directory are shared. The
+// container takes the process-wide file mutex inside reads that go to the file (lock order: container
+// mutex, then file mutex).
 
 #pragma once
 
@@ -31,6 +36,11 @@ struct cBkStreamEntry {
     int32_t bitIndex = 7;        // next bit to hand out; 7 means from a fresh byte
     bool hasExtra = false;
     std::vector<uint8_t> extra;  // extra header bytes (the stream's name), when hasExtra
+    // Read window: bytes [windowStart, windowStart + window.size()) of the stream, valid while
+    // windowGeneration equals the container's generation.
+    std::vector<uint8_t> window;
+    uint32_t windowStart = 0;
+    uint64_t windowGeneration = 0;
 
     // The extra bytes up to their first NUL, or "" when none.
     std::string name() const;
@@ -38,6 +48,9 @@ struct cBkStreamEntry {
 
 class cBkStreamFile {
 public:
+    // Largest read window of one stream, in bytes; reads of at least this size go straight to the file.
+    static constexpr uint32_t kReadWindow = 8192;
+
     cBkStreamFile();
     ~cBkStreamFile();
     cBkStreamFile(const cBkStreamFile&) = delete;
@@ -98,6 +111,11 @@ public:
 private:
     cBkStreamEntry* findEntry(uint32_t id);
     const cBkStreamEntry* findEntry(uint32_t id) const;
+    // Copies n bytes at the entry's position (n within the stream) from its window, refilling the
+    // window from the file when needed; the position is unchanged.
+    uint32_t fetch(cBkStreamEntry& e, uint32_t n, void* buffer);
+    // Positioned read of the file under the file-cache mutex; the number of bytes read, or -1.
+    int64_t readFile(uint64_t at, uint32_t n, void* buffer);
     void enterEntry(const cBkStreamEntry& e);
     uint32_t readDirectory(uint32_t base, bool lengthTest, uint64_t expectedLength);
 
@@ -112,5 +130,7 @@ private:
     std::vector<cBkStreamEntry> m_directory;
     uint32_t m_capacity = BkStreamFormat::kInitialCapacity;
     uint32_t m_growthStep = BkStreamFormat::kInitialGrowthStep;
+    size_t m_lastEntry = 0;       // index of the entry found last (a hint for findEntry)
+    uint64_t m_generation = 1;    // windows of an older generation are stale
     cPlatformMutex m_mutex;
 };

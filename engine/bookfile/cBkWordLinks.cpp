@@ -297,6 +297,18 @@ bool cBkWordLinks::isPhrasePresentInSection(uint32_t section, const cSearchWordL
         return false;
     };
 
+    // A token may be matched against two items (the next one and the first); when some form needs
+    // the word's text, it is decoded once per token and handed to both.
+    bool needsText = false;
+    for (uint32_t i = 0; i < N && !needsText; ++i) {
+        for (uint32_t j = 0; j < phrase.formCount(i) && !needsText; ++j) {
+            const AnItem& form = phrase.itemForm(i, j);
+            needsText = form.hasWord ? form.word != u"*" : form.isCanonicalNumber != 0;
+        }
+    }
+    std::u16string text;
+    const std::u16string* word = needsText ? &text : nullptr;
+
     uint32_t p = s0;
     cBkTextToken t;
     while (p < s1 && ++steps <= maxSteps) {
@@ -307,12 +319,14 @@ bool cBkWordLinks::isPhrasePresentInSection(uint32_t section, const cSearchWordL
         if (t.isWord()) {
             if (!enabled || inBrackets)
                 continue;
-            if (m > 0 && !hasRestart && wordMatchesSearchItem(phrase, 0, t.number, nullptr, p)) {
+            if (needsText)
+                m_book.wordList().wordForNumber(t.number, text);
+            if (m > 0 && !hasRestart && wordMatchesSearchItem(phrase, 0, t.number, word, p)) {
                 hasRestart = true;
                 restart = q;
                 savedEnabled = enabled;
             }
-            if (wordMatchesSearchItem(phrase, m, t.number, nullptr, p)) {
+            if (wordMatchesSearchItem(phrase, m, t.number, word, p)) {
                 if (++m == N)
                     return true;
             } else {

@@ -1,5 +1,6 @@
 #include "engine/bookfile/cBkWordListStg.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "engine/bookfile/BkText.h"
@@ -37,12 +38,19 @@ uint32_t cBkWordListStg::openNamed(cBkStreamFile* container, const char* name)
     return finishOpen(openNamedUnlocked(container, name));
 }
 
-// Taken before the container mutex: the word mutex always comes first.
+// Taken before the container mutex: the word mutexes (UTF-16, then 8-bit) always come first.
 void cBkWordListStg::resetCache()
 {
+    std::lock_guard<std::mutex> wl16(g_wordMutex16);
     std::lock_guard<std::mutex> wl(g_wordMutex8);
+    m_word16Start = std::vector<uint32_t>();
+    m_word16Length = std::vector<uint32_t>();
+    m_word16Text = std::u16string();
     m_cache.clear();
     m_caching = false;
+    m_wordStart = std::vector<uint32_t>();
+    m_wordLength = std::vector<uint32_t>();
+    m_wordText = std::string();
 }
 
 uint32_t cBkWordListStg::finishOpen(uint32_t r)
@@ -94,9 +102,46 @@ void cBkWordListStg::decodeWord(uint32_t w, std::string& out)
     const uint32_t G = groupSize();
     if (m_container == nullptr || m_hdr[kEncoding] != kReadableEncoding || G == 0 || w >= wordCount())
         return;
+    if (w < m_wordStart.size() && m_wordStart[w] != BkResult::kNone) {
+        out.assign(m_wordText, m_wordStart[w], m_wordLength[w]);
+        return;
+    }
     if (m_caching && m_cache.lookup(w, out))
         return;
-    cBkContainerLock lock(m_container);
+    {
+        cBkContainerLock lock(m_container);
+        decodeGroup(w, out);
+    }
+    if (m_caching)
+        m_cache.add(w, out);
+}
+
+void cBkWordListStg::keepWord(uint32_t w, const std::string& word)
+{
+    // Empty words stay undecoded: an unreadable word reads as empty and is tried again next time.
+    if (word.empty() || m_wordText.size() + word.size() > kMaxKeptText)
+        return;
+    if (m_wordStart.empty()) {
+        m_wordStart.assign(wordCount(), BkResult::kNone);
+        m_wordLength.assign(wordCount(), 0);
+    }
+    if (m_wordStart[w] != BkResult::kNone)
+        return;
+    m_wordStart[w] = static_cast<uint32_t>(m_wordText.size());
+    m_wordLength[w] = static_cast<uint32_t>(word.size());
+    m_wordText += word;
+}
+
+void cBkWordListStg::decodeGroup(uint32_t w, std::string& out)
+{
+    const uint32_t G = groupSize();
+    const uint32_t first = w - w % G;
+    const uint32_t last = static_cast<uint32_t>(std::min<uint64_t>(static_cast<uint64_t>(first) + G, wordCount()));
+    auto finish = [](std::string word) {
+        if (!word.empty() && static_cast<uint8_t>(word[0]) == kMarkedWordByte)
+            word[0] = static_cast<char>(kMarkedWord8);
+        return word;
+    };
     const uint32_t at = lookupIndex(w / G, m_counts, m_bases);
     uint8_t n = 0;
     if (m_container->seekAndRead(m_streamId, 1, &n, at) != 0)
@@ -104,32 +149,30 @@ void cBkWordListStg::decodeWord(uint32_t w, std::string& out)
     uint8_t bytes[256];
     if (m_container->read(m_streamId, n, bytes) != 0)
         return;
-    std::string first(reinterpret_cast<char*>(bytes), std::min<uint32_t>(n, kMaxFirstWord));
-    std::string word = first;
-    const uint32_t steps = w % G;
-    for (uint32_t step = 1; step <= steps; ++step) {
+    const std::string base(reinterpret_cast<char*>(bytes), std::min<uint32_t>(n, kMaxFirstWord));
+    std::string word = finish(base);
+    keepWord(first, word);
+    if (w == first)
+        out = word;
+    for (uint32_t v = first + 1; v < last; ++v) {
         uint8_t code = 0;
         if (m_container->read(m_streamId, 1, &code) != 0)
             return;
         if (code != 0) {
-            uint32_t shared = code >> 4, follow = code & 0x0F;
+            const uint32_t shared = code >> 4, follow = code & 0x0F;
             if (m_container->read(m_streamId, follow, bytes) != 0)
                 return;
-            if (step == steps)
-                word = first.substr(0, shared) + std::string(reinterpret_cast<char*>(bytes), follow);
+            word = finish(base.substr(0, shared) + std::string(reinterpret_cast<char*>(bytes), follow));
         } else {
             std::string whole;
             if (m_container->readString(m_streamId, whole, m_container->tell(m_streamId)) != 0)
                 return;
-            if (step == steps)
-                word = std::move(whole);
+            word = finish(std::move(whole));
         }
+        keepWord(v, word);
+        if (v == w)
+            out = word;
     }
-    if (!word.empty() && static_cast<uint8_t>(word[0]) == kMarkedWordByte)
-        word[0] = static_cast<char>(kMarkedWord8);
-    out = std::move(word);
-    if (m_caching)
-        m_cache.add(w, out);
 }
 
 void cBkWordListStg::wordForNumber(uint32_t w, std::string& out)
@@ -141,6 +184,10 @@ void cBkWordListStg::wordForNumber(uint32_t w, std::string& out)
 void cBkWordListStg::wordForNumber(uint32_t w, std::u16string& out)
 {
     std::lock_guard<std::mutex> lock16(g_wordMutex16);
+    if (w < m_word16Start.size() && m_word16Start[w] != BkResult::kNone) {
+        out.assign(m_word16Text, m_word16Start[w], m_word16Length[w]);
+        return;
+    }
     std::string word;
     wordForNumber(w, word);
     if (!word.empty() && static_cast<uint8_t>(word[0]) == kMarkedWord8) {
@@ -149,6 +196,16 @@ void cBkWordListStg::wordForNumber(uint32_t w, std::u16string& out)
     } else {
         out = BkText::utf8ToUtf16(word);
     }
+    // Kept like the 8-bit form (empty words are not: they are tried again).
+    if (out.empty() || w >= wordCount() || m_word16Text.size() + out.size() > kMaxKeptText / 2)
+        return;
+    if (m_word16Start.empty()) {
+        m_word16Start.assign(wordCount(), BkResult::kNone);
+        m_word16Length.assign(wordCount(), 0);
+    }
+    m_word16Start[w] = static_cast<uint32_t>(m_word16Text.size());
+    m_word16Length[w] = static_cast<uint32_t>(out.size());
+    m_word16Text += out;
 }
 
 uint32_t cBkWordListStg::wordNumberForString(const std::u16string& s, bool partial)

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <random>
+#include <thread>
 
 #include "BookFileTestSupport.h"
 #include "search/cBitVector.h"
@@ -156,4 +158,72 @@ TEST(BkConcordStg, MalformedHeadersAndEntries)
         Conc cut(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n)));
         EXPECT_EQ(BkResult::kPastEnd, cut.result);
     }
+}
+
+namespace {
+// A long entry (dense and sparse stretches, so gaps of one bit and of many) and two short ones.
+std::vector<std::vector<uint32_t>> longLists()
+{
+    std::vector<uint32_t> l;
+    std::mt19937 rng(11);
+    uint32_t s = 3;
+    for (int i = 0; i < 5000; ++i) {
+        l.push_back(s);
+        s += 1 + (i % 700 < 600 ? rng() % 3 : rng() % 900);
+    }
+    return {l, {2, 9, 40}, {7}};
+}
+}  // namespace
+
+TEST(BkConcordStg, DecodingStopsAtTheStreamsEndNotTheFilesEnd)
+{
+    // A lying count, with a following stream of zero bytes (each a run of short gaps) in the file.
+    Bytes b = TvkEncode::concordance({{1, 2, 3}});
+    putLE(b, 40, 0xFFFF);
+    StreamFixture fx({{"CONC", b}, {"ZZZZ", Bytes(4096, 0)}});
+    cBkConcordStg st{bkTag("CONC")};
+    ASSERT_EQ(0u, st.open(&fx.file));
+    std::vector<uint32_t> got;
+    uint32_t count = 0;
+    st.forEachSection(0, count, [&](uint32_t s) { got.push_back(s); });
+    EXPECT_EQ(255u, count);
+    EXPECT_LT(got.size(), 40u);
+    // The stream stays usable: the next look-up starts afresh.
+    Conc c(TvkEncode::concordance(longLists()));
+    ASSERT_EQ(0u, c.result);
+    for (uint32_t w : {2u, 0u, 1u, 0u})
+        EXPECT_EQ(longLists()[w], sectionsOf(c.st, w)) << w;
+}
+
+TEST(BkConcordStg, ThreadsLookingUpWordsOfOneBook)
+{
+    const auto lists = longLists();
+    Conc c(TvkEncode::concordance(lists));
+    ASSERT_EQ(0u, c.result);
+    std::atomic<int> bad{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&, t] {
+            cBitVector v(1 << 22);
+            for (int i = 0; i < 40; ++i) {
+                const uint32_t w = static_cast<uint32_t>(i + t) % 3;
+                uint32_t count = 0;
+                if (t % 2 == 0) {
+                    c.st.lookupWord(w, count, v);
+                    bool same = v.count(1) == lists[w].size();
+                    for (uint32_t s : lists[w])
+                        same = same && v.test(s);
+                    bad += same ? 0 : 1;
+                } else {
+                    std::vector<uint32_t> got;
+                    c.st.forEachSection(w, count, [&](uint32_t s) { got.push_back(s); });
+                    bad += got == lists[w] ? 0 : 1;
+                }
+                bad += count == lists[w].size() ? 0 : 1;
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(0, bad.load());
 }

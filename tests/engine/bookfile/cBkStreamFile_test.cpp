@@ -335,3 +335,180 @@ TEST(BkStreamFile, ConcurrentReadersUnderTheContainerMutex)
         t.join();
     EXPECT_EQ(0, bad.load());
 }
+
+namespace {
+
+// Bytes that differ at every position of a stream (and between streams, through `salt`).
+Bytes patterned(size_t n, uint32_t salt)
+{
+    Bytes b(n);
+    for (size_t i = 0; i < n; ++i)
+    {
+        // No zero bytes, so that no string ends inside the data.
+        const uint8_t v = static_cast<uint8_t>((i * 131 + i / 251 + salt * 17) & 0xFF);
+        b[i] = v == 0 ? 0x5A : v;
+    }
+    return b;
+}
+
+// Two streams back to back, each longer than two read windows.
+struct TwoStreams {
+    TempDir dir;
+    Bytes a = patterned(2 * cBkStreamFile::kReadWindow + 1234, 1);
+    Bytes b = patterned(cBkStreamFile::kReadWindow + 77, 2);
+    std::string path;
+    TwoStreams()
+    {
+        cTvkContainerWriter w;
+        w.addStream(1, a);
+        w.addStream(2, b);
+        path = writeTemp(dir, "two.tvk", w.build());
+    }
+};
+
+}  // namespace
+
+TEST(BkStreamFile, WindowedReadsMatchTheFileAcrossWindowAndStreamBounds)
+{
+    TwoStreams s;
+    cBkStreamFile f;
+    ASSERT_EQ(0u, f.open(s.path.c_str()));
+    const uint32_t W = cBkStreamFile::kReadWindow;
+    const uint32_t len = static_cast<uint32_t>(s.a.size());
+    // Reads that start before, on and after window-sized steps, of sizes around the window's, and
+    // every read that ends exactly at the stream's end.
+    const std::vector<uint32_t> starts = {0, 1, 511, 512, W - 1, W, W + 1, 2 * W - 3, len - W, len - 1};
+    const std::vector<uint32_t> sizes = {1, 2, 100, W - 1, W, W + 1, 2 * W};
+    for (bool backwards : {false, true}) {
+        for (size_t i = 0; i < starts.size(); ++i) {
+            const uint32_t at = starts[backwards ? starts.size() - 1 - i : i];
+            for (uint32_t n : sizes) {
+                Bytes got(n, 0xEE);
+                const uint32_t r = f.seekAndRead(1, n, got.data(), at);
+                if (static_cast<uint64_t>(at) + n > len) {
+                    EXPECT_EQ(BkResult::kPastEnd, r) << at << "+" << n;
+                    EXPECT_EQ(at, f.tell(1));
+                    continue;
+                }
+                ASSERT_EQ(0u, r) << at << "+" << n;
+                ASSERT_TRUE(std::equal(got.begin(), got.end(), s.a.begin() + at)) << at << "+" << n;
+                EXPECT_EQ(at + n, f.tell(1));
+            }
+        }
+    }
+    // Interleaved byte reads of both streams never see the neighbour's bytes.
+    for (uint32_t i = 0; i < s.b.size(); i += 97) {
+        uint8_t x = 0, y = 0;
+        ASSERT_EQ(0u, f.seekAndRead(1, 1, &x, len - 1 - i));
+        ASSERT_EQ(0u, f.seekAndRead(2, 1, &y, i));
+        ASSERT_EQ(s.a[len - 1 - i], x);
+        ASSERT_EQ(s.b[i], y);
+    }
+    // Strings and bits through the window: the last byte of stream 1 is no string (no NUL before
+    // the end), and the bits of a byte read from the window come most significant first.
+    std::string text = "kept";
+    EXPECT_EQ(BkResult::kPastEnd, f.readString(1, text, len - 1));
+    EXPECT_EQ("kept", text);
+    ASSERT_EQ(0u, f.seek(2, W + 76));
+    uint8_t value = 0;
+    for (int k = 0; k < 8; ++k)
+        value = static_cast<uint8_t>((value << 1) | f.readBit(2));
+    EXPECT_EQ(s.b[W + 76], value);
+    EXPECT_EQ(BkResult::kPastEnd, f.readBit(2));
+}
+
+TEST(BkStreamFile, WindowsStayRightWhenTheCacheClosesAndReopensFiles)
+{
+    TempDir dir;
+    constexpr int kBooks = 26;
+    std::vector<std::string> paths;
+    std::vector<std::unique_ptr<cBkStreamFile>> files;
+    for (int i = 0; i < kBooks; ++i) {
+        paths.push_back(writeTemp(dir, "book" + std::to_string(i) + ".tvk",
+                                  oneStream(patterned(3 * cBkStreamFile::kReadWindow, static_cast<uint32_t>(i)))));
+        files.push_back(std::make_unique<cBkStreamFile>());
+        ASSERT_EQ(0u, files.back()->open(paths.back().c_str()));
+    }
+    // Every round touches all 26 books in turn, so each read may find its file closed.
+    for (uint32_t round = 0; round < 6; ++round) {
+        for (int i = 0; i < kBooks; ++i) {
+            const Bytes expected = patterned(3 * cBkStreamFile::kReadWindow, static_cast<uint32_t>(i));
+            const uint32_t at = (round * 5003 + static_cast<uint32_t>(i) * 389) % (3 * cBkStreamFile::kReadWindow - 40);
+            uint8_t got[40];
+            ASSERT_EQ(0u, files[i]->seekAndRead(kData, 40, got, at)) << i;
+            ASSERT_TRUE(std::equal(got, got + 40, expected.begin() + at)) << i << " " << at;
+            EXPECT_LE(cBkStreamFile::openFileCount(), 25);
+        }
+    }
+    // A file replaced while it was closed is read afresh after the re-open, not from old windows.
+    uint8_t before = 0;
+    ASSERT_EQ(0u, files[0]->seekAndRead(kData, 1, &before, 10));
+    for (int i = 1; i < kBooks; ++i)
+        ASSERT_EQ(0u, files[i]->seekAndRead(kData, 1, &before, 0));
+    const Bytes replaced = patterned(3 * cBkStreamFile::kReadWindow, 99);
+    writeTemp(dir, "book0.tvk", oneStream(replaced));
+    uint8_t after = 0;
+    ASSERT_EQ(0u, files[0]->seekAndRead(kData, 1, &after, 11));
+    EXPECT_EQ(replaced[11], after);
+}
+
+TEST(BkStreamFile, CutFilesAnswerReadFailedAndPastEndAsBefore)
+{
+    TwoStreams s;
+    cBkStreamFile f;
+    ASSERT_EQ(0u, f.open(s.path.c_str()));
+    // Cut the file inside stream 1 after the container was opened.
+    const uint32_t cut = 5000;
+    const uint32_t streamStart = f.directory()[1].absoluteStart;
+    ASSERT_EQ(0, truncate(s.path.c_str(), static_cast<off_t>(streamStart + cut)));
+    // Bytes before the cut read; a read reaching past it fails with 224 and leaves the position.
+    Bytes got(2 * cBkStreamFile::kReadWindow);
+    ASSERT_EQ(0u, f.seekAndRead(1, 100, got.data(), cut - 100));
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 100, s.a.begin() + cut - 100));
+    EXPECT_EQ(BkResult::kReadFailed, f.seekAndRead(1, 2, got.data(), cut - 1));
+    EXPECT_EQ(cut - 1, f.tell(1));
+    EXPECT_EQ(BkResult::kReadFailed, f.seekAndRead(1, 100, got.data(), cut + 10));
+    EXPECT_EQ(BkResult::kReadFailed, f.seekAndRead(1, static_cast<uint32_t>(got.size()), got.data(), 0));
+    uint8_t x = 0;
+    ASSERT_EQ(0u, f.seekAndRead(1, 1, &x, cut - 1));
+    EXPECT_EQ(s.a[cut - 1], x);
+    EXPECT_EQ(BkResult::kReadFailed, f.readBit(1));
+    EXPECT_EQ(BkResult::kReadFailed, f.seekAndRead(2, 1, &x, 0));
+    EXPECT_EQ(0u, f.tell(2));
+    // Reads past a stream's end are refused before the file is touched.
+    EXPECT_EQ(BkResult::kPastEnd, f.seekAndRead(2, 2, &x, static_cast<uint32_t>(s.b.size() - 1)));
+    std::string text = "kept";
+    EXPECT_EQ(BkResult::kReadFailed, f.readString(1, text, cut - 30));
+    EXPECT_EQ("kept", text);
+    EXPECT_EQ(cut, f.tell(1));
+    // A fresh container on the cut file refuses it by its length.
+    cBkStreamFile again;
+    EXPECT_EQ(BkResult::kWrongLength, again.open(s.path.c_str()));
+}
+
+TEST(BkStreamFile, ThreadsReadingOneContainerGetTheirOwnBytes)
+{
+    TwoStreams s;
+    cBkStreamFile f;
+    ASSERT_EQ(0u, f.open(s.path.c_str()));
+    std::atomic<int> bad{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&, t] {
+            const uint32_t id = t % 2 == 0 ? 1 : 2;
+            const Bytes& expected = id == 1 ? s.a : s.b;
+            for (uint32_t i = 0; i < 3000; ++i) {
+                const uint32_t n = 1 + (i * 7 + static_cast<uint32_t>(t)) % 300;
+                const uint32_t at = (i * 4099 + static_cast<uint32_t>(t) * 131) %
+                                    static_cast<uint32_t>(expected.size() - n);
+                uint8_t got[300];
+                std::lock_guard<cPlatformMutex> lock(f.mutex());
+                if (f.seekAndRead(id, n, got, at) != 0 || !std::equal(got, got + n, expected.begin() + at))
+                    ++bad;
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(0, bad.load());
+}

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "BookFileTestSupport.h"
+#include "engine/bookfile/BkText.h"
 #include "engine/bookfile/cBkWordCache.h"
 #include "tools/tvkbuild/TvkEncode.h"
 
@@ -147,4 +151,78 @@ TEST(BkWordCache, KeepsTheMostRecentHundredAndFifty)
     EXPECT_EQ("new", w);
     c.clear();
     EXPECT_FALSE(c.lookup(0, w));
+}
+
+namespace {
+std::vector<std::string> manyWords()
+{
+    std::vector<std::string> words;
+    for (int i = 0; i < 3000; ++i)
+        words.push_back("w" + std::to_string(i * 7919 % 100000) + std::string(static_cast<size_t>(i % 19), 'k'));
+    words.push_back(std::string("\x9F") + "marked");
+    words.push_back(std::string(40, 'z') + "-shares-nothing-with-its-group");
+    return TvkEncode::sortedWords(words);
+}
+}  // namespace
+
+TEST(BkWordListStg, DecodedWordsAreKeptUntilTheListIsOpenedAgain)
+{
+    const auto words = manyWords();
+    List l(TvkEncode::wordList(words, 16));
+    ASSERT_EQ(0u, l.result);
+    // Out of order and twice each: the second answer comes from the kept words.
+    for (int pass = 0; pass < 2; ++pass)
+        for (uint32_t i = 0; i < words.size(); ++i) {
+            const uint32_t w = (i * 37) % static_cast<uint32_t>(words.size());
+            std::string expected = words[w];
+            if (static_cast<uint8_t>(expected[0]) == 0x9F)
+                expected[0] = '\xFF';
+            ASSERT_EQ(expected, word8(l.st, w)) << pass << " " << w;
+        }
+    std::u16string w16;
+    for (int pass = 0; pass < 2; ++pass) {
+        l.st.wordForNumber(static_cast<uint32_t>(words.size() - 1), w16);
+        EXPECT_EQ(std::u16string(u"\uFFFFmarked"), w16);
+        l.st.wordForNumber(1, w16);
+        EXPECT_EQ(BkText::utf8ToUtf16(words[1]), w16);
+    }
+    // The same storage opened on another list answers from that list, in both forms.
+    StreamFixture other({{"WRDS", TvkEncode::wordList({"alpha", "beta"}, 16)}}, "other.tvk");
+    ASSERT_EQ(0u, l.st.open(&other.file));
+    l.st.wordForNumber(1, w16);
+    EXPECT_EQ(u"beta", w16);
+    EXPECT_EQ("alpha", word8(l.st, 0));
+    EXPECT_EQ("beta", word8(l.st, 1));
+    EXPECT_EQ("", word8(l.st, 2));
+    l.st.wordForNumber(2, w16);
+    EXPECT_EQ(u"", w16);
+    EXPECT_EQ(0u, l.st.wordNumberForString(u"ALPHA", false));
+}
+
+TEST(BkWordListStg, ThreadsDecodingOneListSeeTheSameWords)
+{
+    const auto words = manyWords();
+    List l(TvkEncode::wordList(words, 8));
+    ASSERT_EQ(0u, l.result);
+    std::atomic<int> bad{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 6; ++t) {
+        threads.emplace_back([&, t] {
+            for (uint32_t i = 0; i < words.size() - 2; ++i) {
+                const uint32_t w = (i * 13 + static_cast<uint32_t>(t) * 997) % static_cast<uint32_t>(words.size() - 2);
+                if (t % 3 == 0) {
+                    std::u16string w16;
+                    l.st.wordForNumber(w, w16);
+                    bad += BkText::utf16ToUtf8(w16) == words[w] ? 0 : 1;
+                } else if (t % 3 == 1) {
+                    bad += word8(l.st, w) == words[w] ? 0 : 1;
+                } else if (i % 10 == 0) {
+                    bad += l.st.wordNumberForString(TvkEncode::wordSortKey(words[w]), false) == w ? 0 : 1;
+                }
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(0, bad.load());
 }
