@@ -161,7 +161,9 @@ void cBkVerseSyncStg::lastSectionForAmbiguousKey(uint32_t key, int32_t translati
     }
     uint32_t mask, moved = mapped;
     bool ok;
-    if (verse == kLastMarker) {
+    // A whole-book end key has both bytes at the marker: it means the book's last verse, so the
+    // chapter marker decides (the chapter-and-verse mask would match no record at all).
+    if (verse == kLastMarker && chapter != kLastMarker) {
         mask = 0xFFFF00;
         ok = nav.nextChapter(moved, translation);
     } else {

@@ -73,6 +73,11 @@ TEST(BkVerseSyncStg, LastVerseAndLastChapterKeys)
     EXPECT_EQ(8u, rec);
     s.st.lastSectionForAmbiguousKey(bibleKey(66, 254, 1), 0, rec, value);
     EXPECT_EQ(8u, rec);
+    // A whole-book end key (chapter and verse both at the marker) finds the book's last record.
+    s.st.lastSectionForAmbiguousKey(bibleKey(1, 254, 254), 0, rec, value);
+    EXPECT_EQ(5u, rec);
+    s.st.lastSectionForAmbiguousKey(bibleKey(66, 254, 254), 0, rec, value);
+    EXPECT_EQ(8u, rec);
     s.st.lastSectionForAmbiguousKey(bibleKey(1, 1, 2), 0, rec, value);
     EXPECT_EQ(2u, rec);
     s.st.lastSectionForAmbiguousKey(bibleKey(40, 1, 254), 0, rec, value);
