@@ -11,6 +11,7 @@
 #include <QTimeZone>
 #include <QXmlStreamReader>
 
+#include <cstring>
 #include <plist/plist.h>
 
 #include <cstdlib>
@@ -412,9 +413,14 @@ QVariant toVariant(plist_t node, int depth)
         return list;
     }
     case PLIST_STRING: {
-        char* s = nullptr;
-        plist_get_string_val(node, &s);
-        return fromPlistText(s);
+        // Read by length: libplist asserts (and aborts the process) when its string getter meets a
+        // NUL inside the text. A property-list string cannot hold NUL, so such a file is malformed.
+        uint64_t length = 0;
+        const char* text = plist_get_string_ptr(node, &length);
+        if (text == nullptr || length > std::uint64_t(std::numeric_limits<int>::max()) ||
+            std::memchr(text, 0, static_cast<std::size_t>(length)) != nullptr)
+            return {};
+        return QString::fromUtf8(text, static_cast<qsizetype>(length));
     }
     case PLIST_BOOLEAN: {
         uint8_t b = 0;

@@ -7,11 +7,11 @@ cd "$(dirname "$0")/.."
 seconds=${1:-5}
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then echo "usage: $0 [seconds per target, at least 1]" >&2; exit 2; fi
 build=build-fuzz
-jobs=${QS_FUZZ_JOBS:-4}
+jobs=${QS_FUZZ_JOBS:-$(nproc)}
 
 mkdir -p "$build"
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DQS_BUILD_FUZZ=ON -DQS_BUILD_TESTS=OFF \
-  -DQS_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build/configure.log" 2>&1 ||
+  -DQS_BUILD_BENCH=OFF -DQS_BUILD_LIBRARY=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$build/configure.log" 2>&1 ||
   { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" --target qs_fuzzers -j"$jobs"
 
@@ -24,6 +24,8 @@ for fuzzer in "$build"/fuzz/bin/*; do
   # New inputs go to a scratch copy, so the committed seeds stay as they are.
   work=$(mktemp -d)
   if [ -d "fuzz/corpus/$name" ]; then cp -R "fuzz/corpus/$name/." "$work/"; fi
+  # Inputs that once crashed a reader run again every time.
+  if [ -d "fuzz/regressions/$name" ]; then cp -R "fuzz/regressions/$name/." "$work/"; fi
   log="$artifacts/$name.log"
   dict=()
   if [ -f "fuzz/$name.dict" ]; then dict=(-dict="fuzz/$name.dict"); fi

@@ -16,7 +16,6 @@ PACKAGES=(
   libgtest-dev libgmock-dev googletest
   libbenchmark-dev
   clang libclang-rt-dev llvm
-  clang-16 libclang-rt-16-dev
   libsword-utils diatheke
   sword-text-kjv sword-text-web sword-text-sparv
   sword-comm-scofield sword-comm-tdavid

@@ -2,7 +2,8 @@
 # Builds the test suite under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan) and runs
 # every test, then builds the programs holding the concurrency tests under ThreadSanitizer
 # (build-tsan) and runs those tests. Fails on any failing test or sanitizer report.
-#   scripts/sanitize.sh [asan|tsan|all]     (default all; QS_SANITIZE_JOBS sets the parallelism)
+#   scripts/sanitize.sh [asan|tsan|all]     (default all; QS_SANITIZE_JOBS sets the parallelism,
+#                                            QS_SANITIZE_LIBRARY=ON adds the sample library)
 #
 # Concurrency tests are selected by name: a test that starts threads carries "Thread",
 # "Concurren", "AtOnce" or "Parallel" in its suite or test name. The few older tests that use
@@ -23,12 +24,21 @@ legacy_concurrency=(
   ReferenceTables.LoadersAndReadersMayRunTogether
   SourceTupleID.FreshValidityAndReservedIdentities
   EquivalentHighlights.EquivalentVersesShareTheirHighlight
+  StrongsAndAttributeTest.SearchesAndWordAttributes
 )
 concurrency_regex="$convention$(printf '|%s' "${legacy_concurrency[@]}")"
+# The same selection as it reads in a test source: TEST(Suite, Name).
+source_regex="$convention$(printf '|%s' "${legacy_concurrency[@]#*.}")"
 thread_use='std::thread|std::jthread|std::async|QThread|QtConcurrent'
 
 export QT_QPA_PLATFORM=offscreen
-common=(-G Ninja -DQS_WERROR=ON -DQS_BUILD_BENCH=OFF -DQS_BUILD_FUZZ=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo)
+# Warnings are the normal build's business: under the sanitizers GCC 12 reports uninitialised values
+# inside std::function and std::regex that are not there, so they do not stop this build.
+# The sample library (compiled from the SWORD exports) is left out unless QS_SANITIZE_LIBRARY=ON:
+# compiling it with instrumented importers alone takes longer than the rest; without it the
+# integration tests skip.
+common=(-G Ninja -DQS_WERROR=OFF -DQS_BUILD_BENCH=OFF -DQS_BUILD_FUZZ=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+        -DQS_BUILD_LIBRARY="${QS_SANITIZE_LIBRARY:-OFF}")
 
 configure() { # build-folder extra-options...
   local build=$1; shift
@@ -61,7 +71,7 @@ if [ "$what" != asan ]; then
   for src in "${sources[@]}"; do
     rel=${src#tests/}
     targets+=("$(dirname "$rel" | tr / _)_$(basename "$src" .cpp)")
-    if ! grep -qE "^TEST(_F|_P)?\([^)]*($concurrency_regex)" "$src"; then
+    if ! grep -qE "^TEST(_F|_P)?\([^)]*($source_regex)" "$src"; then
       echo "warning: $src starts threads but none of its tests is selected as a concurrency test"
     fi
   done

@@ -560,6 +560,8 @@ bool cBitVector::read(std::FILE* file)
     allocate(bitCount);
     if (!recordio::readU32(file, mode))
         return false;
+    if (mode != kBitVectorRawBytes && mode != kBitVectorClearPositions && mode != kBitVectorSetPositions)
+        return false;
 
     if (mode == kBitVectorRawBytes) {
         if (byteCount_ && std::fread(bytes_, 1, byteCount_, file) != byteCount_)

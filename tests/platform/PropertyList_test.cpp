@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSize>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -143,6 +145,10 @@ TEST(PropertyListTest, RejectsMalformedInputWithoutCrashing)
         wrap("text"),
         "<array><string>no plist element</string></array>",
         "bplist00\x01\x02\x03",
+        // A raw NUL inside a string or a key (libplist aborts the process on the first one).
+        QByteArray("<dict><key></key><string>\0</string></dict>", 42),
+        wrap(QByteArray("<string>a\0b</string>", 20)),
+        wrap(QByteArray("<dict><key>a\0</key><string>b</string></dict>", 44)),
     };
     for (const QByteArray& b : bad) {
         PropertyList::Error error;
@@ -249,3 +255,20 @@ TEST(PropertyListTest, FilesAreWrittenWholeAndReadBack)
 }
 
 }  // namespace
+
+// Inputs that once crashed a reader, kept beside the fuzz targets: each must read without a crash.
+TEST(PropertyListTest, FuzzRegressionsReadWithoutCrashing)
+{
+    int seen = 0;
+    for (const char* folder : {"/fuzz/regressions/property_list", "/fuzz/regressions/keyed_archive"}) {
+        const QDir dir(QString::fromUtf8(QS_SOURCE_DIR) + QString::fromUtf8(folder));
+        for (const QFileInfo& file : dir.entryInfoList(QDir::Files)) {
+            QFile f(file.filePath());
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            PropertyList::Error error;
+            EXPECT_FALSE(PropertyList::fromXml(f.readAll(), &error).isValid()) << file.fileName().toStdString();
+            ++seen;
+        }
+    }
+    EXPECT_GT(seen, 0);
+}

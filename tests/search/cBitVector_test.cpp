@@ -502,14 +502,19 @@ TEST(cBitVector, ReadingRejectsBadAndTruncatedRecords)
     // A huge declared size is refused before anything is allocated.
     EXPECT_FALSE(readFromBytes(back, le32({1, 0xFFFFFFF0u, 2})));
 
-    // Listed positions past the end are skipped; unknown modes list set positions.
-    auto odd = le32({1, 10, 7, 3});
+    // Listed positions past the end are skipped.
+    auto odd = le32({1, 10, 1, 3});
     odd.push_back(4);
     odd.push_back(200);
     odd.push_back(9);
     append(odd, le32({kNone, kNone, kNone, kNone, kNone, kNone}));
     ASSERT_TRUE(readFromBytes(back, odd));
     EXPECT_EQ(setPositions(back), (std::vector<uint32_t>{4, 9}));
+
+    // A mode other than the three the record knows is malformed.
+    auto unknownMode = odd;
+    unknownMode[8] = 7;
+    EXPECT_FALSE(readFromBytes(back, unknownMode));
 
     EXPECT_FALSE(back.serialize(0, nullptr));
 }

@@ -238,7 +238,11 @@ Bytes toc(const std::vector<TocEntry>& entries, uint8_t w, uint8_t x, uint8_t y)
         b.insert(b.end(), entries[i].title.begin(), entries[i].title.end());
         b.push_back(0);
     }
-    putTieredIndex(&b[kIndex], appendTieredIndex(b, at));
+    {
+        // The index is appended first: appending may move the buffer the header field lies in.
+        const auto index = appendTieredIndex(b, at);
+        putTieredIndex(&b[kIndex], index);
+    }
     return b;
 }
 
@@ -296,7 +300,11 @@ Bytes wordList(const std::vector<std::string>& words, uint8_t G, const std::vect
             b.push_back(0);
         }
     }
-    putTieredIndex(&b[kIndex], appendTieredIndex(b, groupAt));
+    {
+        // The index is appended first: appending may move the buffer the header field lies in.
+        const auto index = appendTieredIndex(b, groupAt);
+        putTieredIndex(&b[kIndex], index);
+    }
     if (!values.empty()) {
         uint32_t maxValue = 0;
         for (uint32_t v : values)
@@ -377,7 +385,11 @@ Bytes concordance(const std::vector<std::vector<uint32_t>>& sections, bool compr
         Bytes bits = golombBits(list);
         b.insert(b.end(), bits.begin(), bits.end());
     }
-    putTieredIndex(&b[kIndex], appendTieredIndex(b, at));
+    {
+        // The index is appended first: appending may move the buffer the header field lies in.
+        const auto index = appendTieredIndex(b, at);
+        putTieredIndex(&b[kIndex], index);
+    }
     return b;
 }
 
@@ -422,7 +434,11 @@ Bytes dateSync(const std::vector<uint32_t>& readingSections, uint8_t month, uint
 {
     using namespace BkSyncFormat;
     Bytes b(kDateHeaderSize, 0);
-    putTieredIndex(&b[kDateIndex], appendTieredIndex(b, readingSections));
+    {
+        // The index is appended first: appending may move the buffer the header field lies in.
+        const auto index = appendTieredIndex(b, readingSections);
+        putTieredIndex(&b[kDateIndex], index);
+    }
     put(b, kDateCount, static_cast<uint32_t>(readingSections.size()), 4);
     b[kDateMonth] = month;
     b[kDateDay] = day;
@@ -604,7 +620,11 @@ Bytes nodes(const std::vector<Node>& blocks, uint8_t longWidth, uint8_t stringWi
     }
     put(b, kStringBase, position(b), 4);
     b.insert(b.end(), w.strings.begin(), w.strings.end());
-    putTieredIndex(&b[kIndex], appendTieredIndex(b, at));
+    {
+        // The index is appended first: appending may move the buffer the header field lies in.
+        const auto index = appendTieredIndex(b, at);
+        putTieredIndex(&b[kIndex], index);
+    }
     return b;
 }
 
