@@ -222,18 +222,8 @@ std::uint32_t cBibleDoc::GoTo(const cRenderParams& params)
     if (!IsOpen() || bookFile_ == nullptr)
         return kNone;
     const std::uint32_t o = params.options();
-    if (o & cRenderParams::kLocationName) {
-        if (current_.options() & cRenderParams::kLocationName) {
-            cLString8 a, b;
-            current_.getLocationName(a);
-            params.getLocationName(b);
-            if (a.equals(b))
-                return kUnchanged;
-        }
-        current_.assign(params);
-        MarkLocationChanged();
-        return 0;
-    }
+    if (o & cRenderParams::kLocationName)
+        return goToNamedLocation(params);
     static const std::pair<std::uint32_t, std::int32_t> kSteps[] = {
         {cRenderParams::kPreviousBook, kPreviousBookKind},       {cRenderParams::kPreviousChapter, kPreviousChapterKind},
         {cRenderParams::kPreviousVerse, kPreviousVerseKind},     {cRenderParams::kNextVerse, kNextVerseKind},

@@ -347,23 +347,27 @@ std::uint32_t cBookDoc::goToSection(std::uint32_t section, const char* anchor)
     return 0;
 }
 
+std::uint32_t cBookDoc::goToNamedLocation(const cRenderParams& params)
+{
+    if (current_.options() & cRenderParams::kLocationName) {
+        cLString8 shown, wanted;
+        current_.getLocationName(shown);
+        params.getLocationName(wanted);
+        if (shown.equals(wanted))
+            return kUnchanged;
+    }
+    current_.assign(params);
+    MarkLocationChanged();
+    return 0;
+}
+
 std::uint32_t cBookDoc::GoTo(const cRenderParams& params)
 {
     if (!IsOpen() || bookFile_ == nullptr)
         return kNone;
     const std::uint32_t o = params.options();
-    if (o & cRenderParams::kLocationName) {
-        if (current_.options() & cRenderParams::kLocationName) {
-            cLString8 a, b;
-            current_.getLocationName(a);
-            params.getLocationName(b);
-            if (a.equals(b))
-                return kUnchanged;
-        }
-        current_.assign(params);
-        MarkLocationChanged();
-        return 0;
-    }
+    if (o & cRenderParams::kLocationName)
+        return goToNamedLocation(params);
     const bool hasIdentity = (o & cRenderParams::kIdentity) != 0;
     const bool hasSection = (o & cRenderParams::kSection) != 0;
     const bool hasAnchor = (o & cRenderParams::kAnchor) != 0;

@@ -199,6 +199,10 @@ public:
     std::uint32_t bibleKeyForSection(std::uint32_t section);
 
 protected:
+    // A request for a named location (a generated page such as a search result): 215 when that page
+    // is already shown, else it becomes the location.
+    std::uint32_t goToNamedLocation(const cRenderParams& params);
+
     // Identity test of a request: publisher and book equal, edition equal or 0xFF.
     bool identityMatches(const cRenderParams& params);
     // Bits of the user-data part of a limit expression, ANDed into `holder`; 0, or 217 when closed.

@@ -243,18 +243,8 @@ std::uint32_t cDateDoc::GoTo(const cRenderParams& params)
     if (!IsOpen() || bookFile_ == nullptr)
         return kNone;
     const std::uint32_t o = params.options();
-    if (o & cRenderParams::kLocationName) {
-        if (current_.options() & cRenderParams::kLocationName) {
-            cLString8 a, b;
-            current_.getLocationName(a);
-            params.getLocationName(b);
-            if (a.equals(b))
-                return kUnchanged;
-        }
-        current_.assign(params);
-        MarkLocationChanged();
-        return 0;
-    }
+    if (o & cRenderParams::kLocationName)
+        return goToNamedLocation(params);
     auto asDateResult = [](std::uint32_t r) { return r == 0 || r == kUnchanged ? r : kNoReading; };
     if (o & cRenderParams::kDate) {
         const cSimpleDate* date = params.getOption0010();
