@@ -388,6 +388,9 @@ bool cSQLiteDbBase::deleteRowsWhereNonZero(const char* table, const char* column
 }
 
 bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report) {
+    // Probe and creation form one step: two threads checking a missing table at once must not both
+    // try to create it (the second would fail with "table already exists").
+    std::lock_guard<std::recursive_mutex> guard(connection().statementLock);
     int rc = 0;
     const char* change = nullptr;
     if (exec(sqlOf({"SELECT * FROM ", table.name, " WHERE 0"}), {}, nullptr, false, &rc)) {
