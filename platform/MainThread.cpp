@@ -5,6 +5,10 @@
 #include <QThread>
 #include <QTimer>
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
 bool isMainThread()
 {
     const QCoreApplication* app = QCoreApplication::instance();
@@ -28,7 +32,28 @@ bool runOnMainThreadAndWait(std::function<void()> fn)
         fn();
         return true;
     }
-    return QMetaObject::invokeMethod(app, std::move(fn), Qt::BlockingQueuedConnection);
+    // The worker waits on our own mutex and condition rather than on Qt's blocking connection, so
+    // that what the call wrote is visibly ordered before the worker goes on (to thread checkers too).
+    struct Handoff {
+        std::mutex mutex;
+        std::condition_variable doneCondition;
+        bool done = false;
+    };
+    auto handoff = std::make_shared<Handoff>();
+    const bool posted = QMetaObject::invokeMethod(
+        app,
+        [fn = std::move(fn), handoff] {
+            fn();
+            std::lock_guard<std::mutex> lock(handoff->mutex);
+            handoff->done = true;
+            handoff->doneCondition.notify_one();
+        },
+        Qt::QueuedConnection);
+    if (!posted)
+        return false;
+    std::unique_lock<std::mutex> lock(handoff->mutex);
+    handoff->doneCondition.wait(lock, [&] { return handoff->done; });
+    return true;
 }
 
 DelayedCall::DelayedCall() = default;
