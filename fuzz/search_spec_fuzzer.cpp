@@ -23,10 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
         text.assign(p, p + n);
     }
-    SearchSpecification spec(text);
-    spec.parse();
-    (void)spec.phraseList();
-    (void)spec.exclPhraseList();
+    SearchSpecification query(text);
+    query.parse();
+    (void)query.phraseList();
+    (void)query.exclPhraseList();
     for (char16_t c : text) {
         (void)SearchSpecification::isInWhitespaceSet(c);
         (void)SearchSpecification::isInPunctuationSet(c);

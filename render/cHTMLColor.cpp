@@ -231,19 +231,19 @@ void cHTMLColor::setFromHighlightColorId(std::uint32_t id) {
     id_ = id;
 }
 
-void cHTMLColor::setFromSpec(std::string_view spec) {
-    if (!spec.empty() && spec[0] == '#') {
-        if (spec.size() >= 7) {
-            const std::uint32_t red = hexDigit(spec[1]) << 4 | hexDigit(spec[2]);
-            const std::uint32_t green = hexDigit(spec[3]) << 4 | hexDigit(spec[4]);
-            const std::uint32_t blue = hexDigit(spec[5]) << 4 | hexDigit(spec[6]);
+void cHTMLColor::setFromColorText(std::string_view text) {
+    if (!text.empty() && text[0] == '#') {
+        if (text.size() >= 7) {
+            const std::uint32_t red = hexDigit(text[1]) << 4 | hexDigit(text[2]);
+            const std::uint32_t green = hexDigit(text[3]) << 4 | hexDigit(text[4]);
+            const std::uint32_t blue = hexDigit(text[5]) << 4 | hexDigit(text[6]);
             rgb_ = red << 16 | green << 8 | blue;
             id_ = highlightIdForRGB(static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
                                     static_cast<std::uint8_t>(blue), false);
             return;
         }
     }
-    const std::uint32_t row = htmlColorNameRow(compactLowerName(spec));
+    const std::uint32_t row = htmlColorNameRow(compactLowerName(text));
     rgb_ = kColorTable[row].rgb;
     id_ = kColorTable[row].id;
 }

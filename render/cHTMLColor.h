@@ -6,7 +6,7 @@
 // table's row numbers are part of the stored data: never reorder it.
 //
 // `cHTMLColor` is a plain value: an rgb (0xRRGGBB, 0xFFFFFFFF for "Transparent") and a highlight
-// colour id, parsed from a colour spec ("#RRGGBB" or a colour name).
+// colour id, parsed from a colour text ("#RRGGBB" or a colour name).
 //
 // Also here: the Roman numeral writer of plain-text list numbering.
 //
@@ -61,7 +61,7 @@ public:
     void setFromHighlightColorId(std::uint32_t id);
     // "#RRGGBB" (at least 7 bytes; later bytes ignored) or a colour name (case and blanks ignored).
     // Anything else gives rgb 0, id 0.
-    void setFromSpec(std::string_view spec);
+    void setFromColorText(std::string_view text);
     void getRGBComponents(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const;
     std::uint32_t highlightColorId() const { return id_; }
     std::uint32_t rgb() const { return rgb_; }

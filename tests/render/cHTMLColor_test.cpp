@@ -76,7 +76,7 @@ TEST(HighlightColorTable, EveryNamedColourAtItsRow) {
 
         // Each colour is found by its spec, its name and its rgb, and gives its class name.
         cHTMLColor byName;
-        byName.setFromSpec(kExpectedColors[i].first);
+        byName.setFromColorText(kExpectedColors[i].first);
         EXPECT_EQ(byName.highlightColorId(), row);
         EXPECT_EQ(byName.rgb(), kExpectedColors[i].second);
         EXPECT_EQ(htmlColorNameRow(compact(kExpectedColors[i].first)), row);
@@ -116,13 +116,13 @@ TEST(HighlightColorTable, IndexesAreSortedAndComplete) {
 
 TEST(cHTMLColorSpec, ParsesHexAndNames) {
     cHTMLColor c;
-    c.setFromSpec("#FFB6C1");
+    c.setFromColorText("#FFB6C1");
     EXPECT_EQ(c.rgb(), 0xFFB6C1u);
     EXPECT_EQ(c.highlightColorId(), 2u);
-    c.setFromSpec("#ffb6c1 and more");
+    c.setFromColorText("#ffb6c1 and more");
     EXPECT_EQ(c.rgb(), 0xFFB6C1u);
     EXPECT_EQ(c.highlightColorId(), 2u);
-    c.setFromSpec("#123456");
+    c.setFromColorText("#123456");
     EXPECT_EQ(c.rgb(), 0x123456u);
     EXPECT_EQ(c.highlightColorId(), 0u);
     std::uint8_t r = 0, g = 0, b = 0;
@@ -130,15 +130,15 @@ TEST(cHTMLColorSpec, ParsesHexAndNames) {
     EXPECT_EQ(r, 0x12);
     EXPECT_EQ(g, 0x34);
     EXPECT_EQ(b, 0x56);
-    c.setFromSpec("#GZ0000");  // not a digit: its low four bits serve ('G' 0x47 -> 7, 'Z' 0x5A -> 10)
+    c.setFromColorText("#GZ0000");  // not a digit: its low four bits serve ('G' 0x47 -> 7, 'Z' 0x5A -> 10)
     EXPECT_EQ(c.rgb(), 0x7A0000u);
     for (const char* name : {"Light Pink", "lightpink", "LIGHT PINK", "  light  pink "}) {
-        c.setFromSpec(name);
+        c.setFromColorText(name);
         EXPECT_EQ(c.highlightColorId(), 2u) << name;
     }
-    c.setFromSpec("grey");
+    c.setFromColorText("grey");
     EXPECT_EQ(c.highlightColorId(), 137u);
-    c.setFromSpec("transparent");
+    c.setFromColorText("transparent");
     EXPECT_EQ(c.rgb(), 0xFFFFFFFFu);
     EXPECT_EQ(c.highlightColorId(), 1u);
 }
@@ -148,7 +148,7 @@ TEST(cHTMLColorSpec, UnknownSpecsGiveNoColour) {
                              "a very very very long colour name that is no colour"}) {
         cHTMLColor c;
         c.setFromHighlightColorId(5);
-        c.setFromSpec(spec);
+        c.setFromColorText(spec);
         EXPECT_EQ(c.rgb(), 0u) << spec;
         EXPECT_EQ(c.highlightColorId(), 0u) << spec;
     }

@@ -29,8 +29,8 @@ TEST(cHTMLRenderConfiguration, PointsAtCallerValuesAndOwnsItsList) {
     // An excerpt-style configuration: white on black, flags pointing at 1, empty marker texts.
     static const bool kOne = true;
     cHTMLColor white, black;
-    white.setFromSpec("white");
-    black.setFromSpec("black");
+    white.setFromColorText("white");
+    black.setFromColorText("black");
     const cLString8 empty;
     const cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix);
     auto* config = new cHTMLRenderConfiguration;
