@@ -407,8 +407,8 @@ bool cBibleDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, b
         if (html && (mode == 1 || mode == 2)) {
             cHTMLRenderConfiguration config;
             cHTMLColor background, foreground;
-            background.setFromSpec("white");
-            foreground.setFromSpec("black");
+            background.setFromColorText("white");
+            foreground.setFromColorText("black");
             const auto language = static_cast<std::uint16_t>(GetLanguage());
             config.backgroundColor = &background;
             config.textColor = &foreground;

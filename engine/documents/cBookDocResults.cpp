@@ -225,8 +225,8 @@ bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
             // A configuration of this call's own: result lines are made on several search threads.
             cHTMLRenderConfiguration config;
             cHTMLColor background, foreground;
-            background.setFromSpec("white");
-            foreground.setFromSpec("black");
+            background.setFromColorText("white");
+            foreground.setFromColorText("black");
             const auto language = static_cast<std::uint16_t>(GetLanguage());
             cLString8 font;
             DocLanguage::fontFor(font, language);
