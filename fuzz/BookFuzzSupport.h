@@ -13,7 +13,7 @@
 #include "engine/bookfile/cBkWordAttributeDefs.h"
 #include "engine/bookfile/cPlatformMemPtr.h"
 #include "fuzz/FuzzSupport.h"
-#include "search/cBitVector.h"
+#include "search/core/cBitVector.h"
 
 namespace fuzz {
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "fuzz/FuzzSupport.h"
-#include "search/cBitVector.h"
+#include "search/core/cBitVector.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "fuzz/FuzzSupport.h"
-#include "search/SearchSpecification.h"
+#include "search/core/SearchSpecification.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "fuzz/FuzzSupport.h"
-#include "search/cSearchWordList.h"
+#include "search/core/cSearchWordList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

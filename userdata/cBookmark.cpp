@@ -1,6 +1,6 @@
 #include "userdata/cBookmark.h"
 
-#include "engine/documents/cRenderParams.h"
+#include "engine/docbase/cRenderParams.h"
 
 void cBookmark::clear() {
     cDBRecord::clear();

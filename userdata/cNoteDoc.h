@@ -18,7 +18,7 @@
 #include <mutex>
 #include <vector>
 
-#include "engine/documents/cSourceDoc.h"
+#include "engine/docbase/cSourceDoc.h"
 #include "userdata/cBibleNoteStg.h"
 #include "userdata/cBookNoteStg.h"
 

@@ -12,7 +12,7 @@
 
 #include "bench/engine/SampleLibrary.h"
 #include "engine/bookfile/BkEngineStrings.h"
-#include "engine/documents/cBibleDoc.h"
+#include "documents/cBibleDoc.h"
 
 namespace {
 

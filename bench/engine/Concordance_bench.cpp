@@ -10,8 +10,8 @@
 
 #include "bench/engine/SampleLibrary.h"
 #include "engine/bookfile/BkEngineStrings.h"
-#include "engine/documents/cBibleDoc.h"
-#include "search/cBitVector.h"
+#include "documents/cBibleDoc.h"
+#include "search/core/cBitVector.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 
 #include "bench/engine/SampleLibrary.h"
 #include "engine/bookfile/cBkWordLinks.h"
-#include "search/cBitVector.h"
-#include "search/cSearchWordList.h"
+#include "search/core/cBitVector.h"
+#include "search/core/cSearchWordList.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "search/EarlyEnglishStemmer.h"
-#include "search/Metaphone.h"
-#include "search/TextFolding.h"
-#include "search/WildcardPattern.h"
-#include "search/WordStemming.h"
-#include "search/cBitVector.h"
+#include "search/core/EarlyEnglishStemmer.h"
+#include "search/core/Metaphone.h"
+#include "search/core/TextFolding.h"
+#include "search/core/WildcardPattern.h"
+#include "search/core/WordStemming.h"
+#include "search/core/cBitVector.h"
 
 namespace {
 

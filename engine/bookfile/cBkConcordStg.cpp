@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "search/cBitVector.h"
+#include "search/core/cBitVector.h"
 
 using namespace BkConcordFormat;
 

@@ -14,7 +14,7 @@
 #include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLRenderConfiguration.h"
-#include "search/cSearchWordList.h"
+#include "search/core/cSearchWordList.h"
 
 using namespace BkTextFormat;
 

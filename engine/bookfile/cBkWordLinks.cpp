@@ -9,10 +9,10 @@
 #include "engine/foundation/CharacterClasses.h"
 #include "engine/foundation/LanguageSupport.h"
 #include "engine/foundation/cMsgBox.h"
-#include "search/Metaphone.h"
-#include "search/WildcardPattern.h"
-#include "search/WordStemming.h"
-#include "search/cSearchWordList.h"
+#include "search/core/Metaphone.h"
+#include "search/core/WildcardPattern.h"
+#include "search/core/WordStemming.h"
+#include "search/core/cSearchWordList.h"
 
 using namespace BkTextFormat;
 

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "engine/bookfile/BkText.h"
-#include "search/WildcardPattern.h"
+#include "search/core/WildcardPattern.h"
 
 using namespace BkWordListFormat;
 

@@ -18,10 +18,10 @@
 
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cPlatformMemPtr.h"
-#include "engine/documents/cBookDoc.h"
-#include "search/Metaphone.h"
-#include "search/WordStemming.h"
-#include "search/cBitVector.h"
+#include "documents/cBookDoc.h"
+#include "search/core/Metaphone.h"
+#include "search/core/WordStemming.h"
+#include "search/core/cBitVector.h"
 #include "tools/tvktool/cTvkToolBook.h"
 
 namespace {

@@ -16,7 +16,7 @@
 #include "render/cBlockRenderUserData.h"
 #include "render/cHTMLParser.h"
 #include "render/cHTMLRenderConfiguration.h"
-#include "search/cSearchWordList.h"
+#include "search/core/cSearchWordList.h"
 
 using TvkEncode::Node;
 using TvkEncode::NodeAttribute;

@@ -1,4 +1,4 @@
-#include "search/BitVector.h"
+#include "search/core/BitVector.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "search/EarlyEnglishStemmer.h"
+#include "search/core/EarlyEnglishStemmer.h"
 
 #include <gtest/gtest.h>
 #include <libstemmer.h>
@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "search/WordStemming.h"
+#include "search/core/WordStemming.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "search/Metaphone.h"
+#include "search/core/Metaphone.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "search/SearchSpecification.h"
+#include "search/core/SearchSpecification.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "search/SearchSource.h"
+#include "search/core/SearchSource.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "search/TextFolding.h"
+#include "search/core/TextFolding.h"
 
 #include <gtest/gtest.h>
 

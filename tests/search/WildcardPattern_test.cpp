@@ -1,4 +1,4 @@
-#include "search/WildcardPattern.h"
+#include "search/core/WildcardPattern.h"
 
 #include <gtest/gtest.h>
 

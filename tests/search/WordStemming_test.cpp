@@ -1,4 +1,4 @@
-#include "search/WordStemming.h"
+#include "search/core/WordStemming.h"
 
 #include <gtest/gtest.h>
 

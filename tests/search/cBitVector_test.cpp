@@ -1,4 +1,4 @@
-#include "search/cBitVector.h"
+#include "search/core/cBitVector.h"
 
 #include <gtest/gtest.h>
 

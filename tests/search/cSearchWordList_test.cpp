@@ -1,4 +1,4 @@
-#include "search/cSearchWordList.h"
+#include "search/core/cSearchWordList.h"
 
 #include <gtest/gtest.h>
 

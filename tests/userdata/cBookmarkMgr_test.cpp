@@ -4,7 +4,7 @@
 #include <set>
 #include <thread>
 
-#include "engine/documents/cRenderParams.h"
+#include "engine/docbase/cRenderParams.h"
 #include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
 #include "engine/references/cBibleRefTables.h"

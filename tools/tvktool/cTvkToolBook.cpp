@@ -8,13 +8,13 @@
 #include "engine/bookfile/BkTextMarkers.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cBkWordLinks.h"
-#include "engine/documents/cBibleDoc.h"
-#include "engine/documents/cBookDoc.h"
+#include "documents/cBibleDoc.h"
+#include "documents/cBookDoc.h"
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLRenderConfiguration.h"
 #include "render/cHTMLRenderString.h"
-#include "search/cBitVector.h"
-#include "search/cSearchWordList.h"
+#include "search/core/cBitVector.h"
+#include "search/core/cSearchWordList.h"
 
 namespace {
 

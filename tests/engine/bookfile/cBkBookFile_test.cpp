@@ -9,7 +9,7 @@
 #include "BookFileTestSupport.h"
 #include "engine/bookfile/BkText.h"
 #include "engine/foundation/CharacterClasses.h"
-#include "search/cBitVector.h"
+#include "search/core/cBitVector.h"
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 
 using BkSyncFormat::bibleKey;

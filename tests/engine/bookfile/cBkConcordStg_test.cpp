@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "BookFileTestSupport.h"
-#include "search/cBitVector.h"
+#include "search/core/cBitVector.h"
 #include "tools/tvkbuild/TvkEncode.h"
 
 namespace {

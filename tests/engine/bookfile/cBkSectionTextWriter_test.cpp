@@ -13,7 +13,7 @@
 #include "engine/references/bibleRefRecord.h"
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLRenderConfiguration.h"
-#include "search/cSearchWordList.h"
+#include "search/core/cSearchWordList.h"
 
 namespace {
 

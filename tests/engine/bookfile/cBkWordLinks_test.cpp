@@ -7,8 +7,8 @@
 
 #include "engine/bookfile/TextTokenTestBook.h"
 #include "engine/bookfile/cBkSectionTextWriter.h"
-#include "search/Metaphone.h"
-#include "search/cSearchWordList.h"
+#include "search/core/Metaphone.h"
+#include "search/core/cSearchWordList.h"
 
 namespace {
 

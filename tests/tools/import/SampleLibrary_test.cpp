@@ -18,8 +18,8 @@
 
 #include "engine/bookfile/cBkGenInfoStg.h"
 #include "engine/bookfile/cBkVerseSyncStg.h"
-#include "search/Metaphone.h"
-#include "search/WordStemming.h"
+#include "search/core/Metaphone.h"
+#include "search/core/WordStemming.h"
 #include "tests/tools/import/BookReading.h"
 #include "tools/tvkbuild/import/TvkModuleImport.h"
 

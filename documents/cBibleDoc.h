@@ -1,0 +1,92 @@
+// cBibleDoc: the document of a Bible book file. Its sections are verses (and the headings before
+// them), and the verse-sync storage maps each section to its Bible key (book << 16 | chapter << 8 |
+// verse). It adds navigation by book, chapter and verse, going to a reference, Bible limit
+// expressions, Bible result lines and note links, and the name lists the library offers for typing
+// references.
+//
+// Threads: as cBookDoc. The name lists are built on first use on the main thread.
+#pragma once
+
+#include <cstdint>
+
+#include "documents/cBookDoc.h"
+
+class cBibleNote;
+
+class cBibleDoc : public cBookDoc {
+public:
+    // Navigation kinds (adjacentChapterSection) and the request bit of each.
+    enum : std::int32_t {
+        kPreviousBookKind = 0,
+        kNextBookKind = 1,
+        kPreviousChapterKind = 2,
+        kNextChapterKind = 3,
+        kPreviousVerseKind = 4,
+        kNextVerseKind = 5
+    };
+
+    cBibleDoc();
+    ~cBibleDoc() override;
+
+    cSourceDoc* Clone() const override;
+    bool Open() override;
+    void Close() override;
+    std::uint32_t GoTo(const cRenderParams& params) override;
+    cRenderParams* GetCurrentLocation() override;
+    bool GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params) override;
+    std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
+                                       std::uint32_t first, std::uint32_t last, bool flag) override;
+    bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t abbreviated,
+                             const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
+    std::uint32_t GetFindProximity() override;
+    bool bookmarkSection(const cBookmark& bookmark, std::uint32_t& section) override;
+    bool SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last) override;
+    std::unique_ptr<cWordList8> WordListForVerse(const cBibleRef& reference, const cHTMLRenderConfiguration* config,
+                                                 std::uint32_t mask) override;
+    std::unique_ptr<cWordAttributeList> WordAttributesForWord(const cLString16& word) override;
+    std::uint32_t GetSupportFlags() override;
+    bool HasChildren(std::uint32_t section) override;
+    // `key` is a Bible key here.
+    bool NeedsRefresh(std::uint32_t key) override;
+
+    // Navigation tests of the current location.
+    bool hasPreviousSection();
+    bool hasLaterBook();
+    bool hasLaterChapter();
+    bool hasPreviousVerse() { return adjacentChapterSection(kPreviousVerseKind, current_.getOption0002()) >= 0; }
+    bool hasNextVerse() { return adjacentChapterSection(kNextVerseKind, current_.getOption0002()) >= 0; }
+    // The section `kind` leads to from the section of `key`; -1 when none.
+    std::int32_t adjacentChapterSection(std::int32_t kind, std::uint32_t key);
+
+    // Bible notes of the verse in a location's Bible key, through the process-wide note document.
+    bool hasBibleNote(const cRenderParams& location);
+    bool readBibleNote(const cRenderParams& location, cBibleNote& note);
+    bool deleteBibleNote(const cRenderParams& location);
+
+    // Name lists for typing references: full names, abbreviations or every spelling. The lists are
+    // built on first use and kept; `sections` (not for all spellings) gets each book's first section.
+    std::int32_t getBookNameSpellingLists(bool abbreviated, const cWordList8*& list, const cLIntArray*& sections,
+                                          bool allSpellings);
+    void bibleBookNameSpellings(bool abbreviated, cWordList8& list, cLIntArray& sections, bool allSpellings);
+    void bibleChapterNameSpellings(std::int32_t book, cWordList8& list, cLIntArray& sections);
+    void bibleVerseNameSpellings(std::int32_t book, std::int32_t chapter, cWordList8& list, cLIntArray& sections);
+
+    // The section of a Bible key of this Bible's translation (0 when none).
+    std::uint32_t sectionForKey(std::uint32_t key);
+    // The user default findProximity, set by the application at start-up.
+    static void setFindProximity(std::uint32_t proximity);
+
+private:
+    // A reference in this Bible's translation and language.
+    void prepareReference(cBibleRef& reference);
+    std::uint32_t sectionOfCurrentKey();
+
+    cWordList8 fullNames_;
+    cWordList8 abbreviations_;
+    cWordList8 allSpellings_;
+    cLIntArray bookSections_;
+    bool fullBuilt_ = false;
+    bool abbreviationsBuilt_ = false;
+    bool allBuilt_ = false;
+    bool sectionsFilled_ = false;
+};

@@ -1,0 +1,424 @@
+#include "documents/cDateDoc.h"
+
+#include <cstdio>
+
+#include "engine/bookfile/cBkBookFile.h"
+#include "engine/foundation/Calendar.h"
+#include "engine/foundation/cDateTimeValue.h"
+#include "engine/foundation/cMsgBox.h"
+
+namespace {
+cDateTimeValue toDateTime(const cSimpleDate& date)
+{
+    cDateTimeValue v;
+    v.year = static_cast<std::uint16_t>(date.year());
+    v.month = static_cast<std::uint16_t>(date.month());
+    v.day = static_cast<std::uint16_t>(date.day());
+    v.weekday = static_cast<std::uint16_t>(weekdayFromDate(date.month(), date.day(), date.year()));
+    return v;
+}
+
+bool fromDateTime(const cDateTimeValue& v, cSimpleDate& date)
+{
+    if (!isValidDate(v.month, v.day, v.year))
+        return false;
+    date = cSimpleDate(v.month, v.day, v.year);
+    return true;
+}
+}  // namespace
+
+cDateDoc::cDateDoc() = default;
+
+cDateDoc::~cDateDoc() { cDateDoc::Close(); }
+
+cSourceDoc* cDateDoc::Clone() const
+{
+    auto* copy = new cDateDoc();
+    copy->bookDocCopyFrom(*this);
+    copy->startDate_ = startDate_;
+    copy->numReadings_ = numReadings_;
+    copy->store_.setBookFrom(store_);
+    return copy;
+}
+
+bool cDateDoc::Open()
+{
+    if (IsOpen())
+        return true;
+    if (!cBookDoc::Open())
+        return false;
+    numReadings_ = bookFile_->dateSync().isOpened() ? bookFile_->dateSync().readingCount() : 0;
+    if (numReadings_ == 0) {
+        cMsgBox().show(206);
+        cBookDoc::Close();
+        return false;
+    }
+    kind_ = kKindDated;
+    const BookIdentity id = bookIdentity();
+    store_.setBook(id.publisher, id.book);
+    loadStartDate();
+    return true;
+}
+
+void cDateDoc::Close()
+{
+    if (!IsOpen())
+        return;
+    cBookDoc::Close();
+    numReadings_ = 0;
+}
+
+std::uint32_t cDateDoc::GetSupportFlags()
+{
+    if (!IsOpen())
+        return 0;
+    return cBookDoc::GetSupportFlags() | kDocSupportsDailyReadings;
+}
+
+// --- the reading cycle ---
+
+std::uint32_t cDateDoc::readingOfDate(const cSimpleDate& start, const cSimpleDate& date, std::uint32_t n)
+{
+    if (n == 0)
+        return 0;
+    // Days from the start, reduced into the cycle without stepping one cycle at a time.
+    const std::int64_t d = date.daysBetween(start);
+    const std::int64_t cycle = static_cast<std::int64_t>(n);
+    std::int64_t r = d % cycle;
+    if (r < 0)
+        r += cycle;
+    return static_cast<std::uint32_t>(r + 1);
+}
+
+void cDateDoc::refreshStartDate()
+{
+    if (!IsOpen())
+        return;
+    const BookIdentity id = bookIdentity();
+    cDateTimeValue stored;
+    std::uint32_t count = 0;
+    cSimpleDate date;
+    if (store_.readStartDate(id.publisher, id.book, stored, count, nullptr, false) && fromDateTime(stored, date))
+        startDate_ = date;
+}
+
+void cDateDoc::loadStartDate()
+{
+    const BookIdentity id = bookIdentity();
+    cDateTimeValue stored;
+    std::uint32_t count = 0;
+    cSimpleDate date;
+    if (store_.readStartDate(id.publisher, id.book, stored, count, nullptr, false) && fromDateTime(stored, date)) {
+        startDate_ = date;
+        if (count != numReadings_)
+            store_.writeStartDateAndCount(id.publisher, id.book, stored, numReadings_, nullptr, false);
+        return;
+    }
+    const cSimpleDate today;
+    std::uint8_t month = 0, day = 0, third = 0;
+    bookFile_->dateSync().defaultStart(month, day, third);
+    cSimpleDate start(1, 1, today.year());
+    if (month > 0 && month <= 12)
+        start = cSimpleDate(month, day == 0 ? 1 : day, today.year());
+    setStartDate(start, false);
+}
+
+bool cDateDoc::setStartDate(const cSimpleDate& date, bool store)
+{
+    refreshStartDate();
+    if (!date.isValid())
+        return false;
+    startDate_ = date;
+    MarkLocationChanged();
+    if (store && IsOpen()) {
+        const BookIdentity id = bookIdentity();
+        store_.writeStartDate(id.publisher, id.book, toDateTime(date), nullptr, false);
+    }
+    return true;
+}
+
+cSimpleDate cDateDoc::startDate()
+{
+    refreshStartDate();
+    return startDate_;
+}
+
+std::uint32_t cDateDoc::readingNumberForDate(const cSimpleDate& date)
+{
+    refreshStartDate();
+    return readingOfDate(startDate_, date, numReadings_);
+}
+
+std::uint32_t cDateDoc::sectionForReadingNumber(std::uint32_t reading)
+{
+    if (!IsOpen() || bookFile_ == nullptr || reading == 0)
+        return kNone;
+    return bookFile_->dateSync().sectionOfReading(reading - 1);
+}
+
+std::uint32_t cDateDoc::dateForReadingNumber(std::uint32_t reading, cSimpleDate& date)
+{
+    if (reading == 0)
+        return 0;
+    const cSimpleDate today;
+    const std::uint32_t todays = readingNumberForDate(today);
+    date = today.addDays(static_cast<std::int32_t>(reading) - static_cast<std::int32_t>(todays));
+    return 1;
+}
+
+std::uint32_t cDateDoc::ReadingNumberForSection(std::uint32_t section)
+{
+    if (!IsOpen() || bookFile_ == nullptr || numReadings_ == 0)
+        return 0;
+    cBkDateSyncStg& dates = bookFile_->dateSync();
+    const std::uint32_t firstSection = dates.sectionOfReading(0);
+    const std::uint32_t lastSection = dates.sectionOfReading(numReadings_ - 1);
+    if (firstSection == kNone || section < firstSection || (lastSection != kNone && section > lastSection))
+        return 0;
+    const std::int32_t index = dates.readingForSection(section);
+    if (index < 0)
+        return 0;
+    return static_cast<std::uint32_t>(index) + 1;
+}
+
+std::uint32_t cDateDoc::currentReading()
+{
+    acknowledgeChange();
+    if (!(current_.options() & cRenderParams::kSection))
+        return 0;
+    return ReadingNumberForSection(current_.getOption0008());
+}
+
+std::uint32_t cDateDoc::jumpToReading(std::uint32_t reading)
+{
+    if (!IsOpen() || reading == 0 || reading > numReadings_)
+        return kNone;
+    const std::uint32_t section = sectionForReadingNumber(reading);
+    if (section == 0 || section == kNone)
+        return kNone;
+    return goToSection(section, nullptr);
+}
+
+// --- progress ---
+
+bool cDateDoc::IsReadingComplete(std::uint32_t reading)
+{
+    if (reading == 0 || !IsOpen())
+        return false;
+    return store_.isReadingDone(reading);
+}
+
+void cDateDoc::ToggleReadingNumber(std::uint32_t reading)
+{
+    if (!IsOpen() || reading == 0 || reading > numReadings_)
+        return;
+    const bool done = store_.isReadingDone(reading);
+    store_.setReadingDone(reading, !done, nullptr, false);
+    const BookIdentity id = bookIdentity();
+    cDateTimeValue stored;
+    std::uint32_t count = 0;
+    if (!store_.readStartDate(id.publisher, id.book, stored, count, nullptr, false))
+        setStartDate(startDate_, true);
+}
+
+void cDateDoc::ResetProgress()
+{
+    if (IsOpen())
+        store_.clearAllProgress();
+}
+
+std::uint32_t cDateDoc::NumReadReadings() { return IsOpen() ? store_.countReadingsDone() : 0; }
+
+std::uint32_t cDateDoc::FirstUnreadReadingNumber() { return IsOpen() ? store_.firstUnreadReading() : 0; }
+
+// --- navigation and names ---
+
+bool cDateDoc::sameBook(const cRenderParams& params)
+{
+    return (params.options() & cRenderParams::kIdentity) && identityMatches(params);
+}
+
+std::uint32_t cDateDoc::GoTo(const cRenderParams& params)
+{
+    if (!IsOpen() || bookFile_ == nullptr)
+        return kNone;
+    const std::uint32_t o = params.options();
+    if (o & cRenderParams::kLocationName)
+        return goToNamedLocation(params);
+    auto asDateResult = [](std::uint32_t r) { return r == 0 || r == kUnchanged ? r : kNoReading; };
+    if (o & cRenderParams::kDate) {
+        const cSimpleDate* date = params.getOption0010();
+        if (date == nullptr)
+            return kNoReading;
+        return asDateResult(jumpToReading(readingNumberForDate(*date)));
+    }
+    if (o & cRenderParams::kTodaysReading)
+        return asDateResult(jumpToReading(readingNumberForDate(cSimpleDate())));
+    if (o & cRenderParams::kFirstReading)
+        return jumpToReading(1);
+    if (o & (cRenderParams::kPreviousReading | cRenderParams::kNextReading)) {
+        const std::uint32_t cur = currentReading();
+        if (cur == 0)
+            return kNone;
+        if (o & cRenderParams::kPreviousReading)
+            return jumpToReading(cur == 1 ? numReadings_ : cur - 1);
+        return jumpToReading(cur >= numReadings_ ? 1 : cur + 1);
+    }
+    if ((o & cRenderParams::kReadingNumber) && sameBook(params))
+        return jumpToReading(params.getOption01000000());
+    if (o & cRenderParams::kFirstUnreadReading) {
+        const std::uint32_t r = store_.firstUnreadReading();
+        if (r == 0 || r > numReadings_ || r == currentReading())
+            return kNone;
+        return jumpToReading(r);
+    }
+    if (o & (cRenderParams::kPreviousUnreadReading | cRenderParams::kNextUnreadReading)) {
+        const std::uint32_t cur = currentReading();
+        const std::uint32_t r = (o & cRenderParams::kPreviousUnreadReading) ? store_.previousUnreadReading(cur)
+                                                                           : store_.nextUnreadReading(cur);
+        if (r == 0)
+            return kNone;
+        return jumpToReading(r);
+    }
+    if ((o & cRenderParams::kReloadStartDate) && sameBook(params)) {
+        refreshStartDate();
+        return 0;
+    }
+    return cBookDoc::GoTo(params);
+}
+
+cRenderParams* cDateDoc::GetCurrentLocation()
+{
+    cRenderParams* location = cBookDoc::GetCurrentLocation();
+    if (location == nullptr)
+        return nullptr;
+    const std::uint32_t r = currentReading();
+    cSimpleDate date;
+    if (r != 0 && dateForReadingNumber(r, date) != 0)
+        location->setOption0010(date);
+    return location;
+}
+
+bool cDateDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params)
+{
+    if (!IsOpen() || bookFile_ == nullptr)
+        return cSourceDoc::GetLocationName(out, withTitle, flag, params);
+    const cRenderParams* location = params;
+    if (location == nullptr)
+        location = (current_.options() & cRenderParams::kSection) ? &current_ : nullptr;
+    if (location == nullptr)
+        return cSourceDoc::GetLocationName(out, withTitle, flag, params);
+    const std::uint32_t o = location->options();
+    if (!(o & (cRenderParams::kDate | cRenderParams::kSection)))
+        return cBookDoc::GetLocationName(out, withTitle, flag, params);
+    if ((o & cRenderParams::kIdentity) && !identityMatches(*location))
+        return cBookDoc::GetLocationName(out, withTitle, flag, params);
+    std::uint32_t r = 0;
+    if ((o & cRenderParams::kDate) && location->getOption0010() != nullptr)
+        r = readingNumberForDate(*location->getOption0010());
+    else
+        r = ReadingNumberForSection(location->getOption0008());
+    if (r == 0)
+        return cBookDoc::GetLocationName(out, withTitle, flag, params);
+    out.makeEmpty();
+    if (withTitle) {
+        GetTitleW(out, true);
+        if (!out.isEmpty())
+            out.appendCStr(cLString16(": ").chars());
+    }
+    cSimpleDate date;
+    dateForReadingNumber(r, date);
+    cLString8 text;
+    date.format(true, true, text);
+    char count[64];
+    std::snprintf(count, sizeof count, " - %u of %u", r, numReadings_);
+    text.appendCStr(count);
+    cLString16 wide;
+    wide.assignFromUTF8(text);
+    out.append(wide);
+    return true;
+}
+
+void cDateDoc::GetPositionNameForTitleBar(cLString8& out, std::uint32_t section, bool, bool)
+{
+    out.makeEmpty();
+    cRenderParams location;
+    location.setOption0008(section);
+    cLString16 name;
+    if (GetLocationName(name, false, false, &location))
+        out.assignFromUTF16(name);
+}
+
+bool cDateDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,
+                                   const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out)
+{
+    if (mode == 0 && !html && IsOpen()) {
+        const std::uint32_t r = ReadingNumberForSection(section);
+        cSimpleDate date;
+        out.makeEmpty();
+        if (r != 0 && dateForReadingNumber(r, date) != 0)
+            date.format(false, true, out);
+        if (!out.isEmpty())
+            return true;
+    }
+    return cBookDoc::GetSearchResultText(section, mode, html, reserved, hits, words, out);
+}
+
+// --- questions on readings ---
+
+bool cDateDoc::isRequestReadingComplete(const cRenderParams& request)
+{
+    return IsReadingComplete(request.getOption01000000());
+}
+
+void cDateDoc::toggleRequestReading(const cRenderParams& request) { ToggleReadingNumber(request.getOption01000000()); }
+
+bool cDateDoc::makeRequestForCurrentReading(cRenderParams& request)
+{
+    const std::uint32_t cur = currentReading();
+    request.reset();
+    if (cur == 0)
+        return false;
+    const BookIdentity id = bookIdentity();
+    request.setOption0040WithValue(static_cast<std::int16_t>(id.publisher), static_cast<std::int16_t>(id.book),
+                                   static_cast<std::int16_t>(id.edition), cur);
+    return true;
+}
+
+bool cDateDoc::requestReadingInRange(const cRenderParams& request)
+{
+    const std::uint32_t r = request.getOption01000000();
+    return r >= 1 && r <= numReadings_;
+}
+
+bool cDateDoc::anyUnreadReading() { return IsOpen() && NumReadReadings() < numReadings_; }
+
+bool cDateDoc::unreadReadingBeforeCurrent() { return IsOpen() && store_.previousUnreadReading(currentReading()) != 0; }
+
+bool cDateDoc::unreadReadingAfterCurrent()
+{
+    const std::uint32_t r = IsOpen() ? store_.nextUnreadReading(currentReading()) : 0;
+    return r != 0 && r <= numReadings_;
+}
+
+bool cDateDoc::dateOfFirstUnreadReading(cSimpleDate& date)
+{
+    const std::uint32_t r = FirstUnreadReadingNumber();
+    return r != 0 && r <= numReadings_ && dateForReadingNumber(r, date) != 0;
+}
+
+bool cDateDoc::dateOfUnreadReadingBefore(const cSimpleDate& from, cSimpleDate& date)
+{
+    if (!IsOpen())
+        return false;
+    const std::uint32_t r = store_.previousUnreadReading(readingNumberForDate(from));
+    return r != 0 && r <= numReadings_ && dateForReadingNumber(r, date) != 0;
+}
+
+bool cDateDoc::dateOfUnreadReadingAfter(const cSimpleDate& from, cSimpleDate& date)
+{
+    if (!IsOpen())
+        return false;
+    const std::uint32_t r = store_.nextUnreadReading(readingNumberForDate(from));
+    return r != 0 && r <= numReadings_ && dateForReadingNumber(r, date) != 0;
+}

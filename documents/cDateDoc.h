@@ -1,0 +1,81 @@
+// cDateDoc: the document of a dated book (a devotional). Its date-sync storage lists, for each of
+// N readings, the section where the reading starts; the readings form a cycle that begins on a start
+// date the user chooses: reading r falls on start + (r - 1) days, repeating every N days. The start
+// date and the readings marked as read live in the devotional-data store.
+//
+// Threads: main thread only; the store does its own database locking.
+#pragma once
+
+#include <cstdint>
+
+#include "documents/cBookDoc.h"
+#include "engine/foundation/cSimpleDate.h"
+#include "userdata/cDevotionalDataStg.h"
+
+class cDateDoc : public cBookDoc {
+public:
+    cDateDoc();
+    ~cDateDoc() override;
+
+    cSourceDoc* Clone() const override;
+    bool Open() override;
+    void Close() override;
+    std::uint32_t GoTo(const cRenderParams& params) override;
+    cRenderParams* GetCurrentLocation() override;
+    bool GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params) override;
+    bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,
+                             const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
+    std::uint32_t ReadingNumberForSection(std::uint32_t section) override;
+    std::uint32_t GetSupportFlags() override;
+    void GetPositionNameForTitleBar(cLString8& out, std::uint32_t section, bool includeSection,
+                                    bool reverse) override;
+
+    // The operations the book handle adds for reading progress.
+    virtual bool IsReadingComplete(std::uint32_t reading);
+    virtual void ToggleReadingNumber(std::uint32_t reading);
+    virtual void ResetProgress();
+    virtual std::uint32_t NumReadReadings();
+    virtual std::uint32_t FirstUnreadReadingNumber();
+
+    // Questions on the current reading or a request's reading (value of option 0x1000000).
+    bool hasReadingForDate(const cSimpleDate& date) { return readingNumberForDate(date) != 0; }
+    bool isNotFirstReading() { return currentReading() != 1; }
+    bool hasCurrentReading() { return currentReading() != 0; }
+    bool isRequestReadingComplete(const cRenderParams& request);
+    void toggleRequestReading(const cRenderParams& request);
+    // A request for the current reading (this book's identity and the reading); false without one.
+    bool makeRequestForCurrentReading(cRenderParams& request);
+    bool requestReadingInRange(const cRenderParams& request);
+    bool anyUnreadReading();
+    bool unreadReadingBeforeCurrent();
+    bool unreadReadingAfterCurrent();
+    // The dates of the first unread reading, and of the unread reading before / after a date's reading.
+    bool dateOfFirstUnreadReading(cSimpleDate& date);
+    bool dateOfUnreadReadingBefore(const cSimpleDate& from, cSimpleDate& date);
+    bool dateOfUnreadReadingAfter(const cSimpleDate& from, cSimpleDate& date);
+
+    // The reading of a date (the start date refreshed from the store first); 0 without readings.
+    std::uint32_t readingNumberForDate(const cSimpleDate& date);
+    // The section where reading r starts; 0xFFFFFFFF when closed or past the table.
+    std::uint32_t sectionForReadingNumber(std::uint32_t reading);
+    // The date reading r falls on in the current cycle; 0 for reading 0, else 1.
+    std::uint32_t dateForReadingNumber(std::uint32_t reading, cSimpleDate& date);
+    // Keeps a valid date as the start date (and writes it to the store with `store`).
+    bool setStartDate(const cSimpleDate& date, bool store);
+    cSimpleDate startDate();
+    std::uint32_t numReadings() const { return numReadings_; }
+    // The reading of the current location; 0 when it has none.
+    std::uint32_t currentReading();
+    // The reading of a date for a given start date and cycle length (1..n; 0 when n is 0).
+    static std::uint32_t readingOfDate(const cSimpleDate& start, const cSimpleDate& date, std::uint32_t n);
+
+private:
+    std::uint32_t jumpToReading(std::uint32_t reading);
+    void refreshStartDate();
+    void loadStartDate();
+    bool sameBook(const cRenderParams& params);
+
+    cSimpleDate startDate_;
+    std::uint32_t numReadings_ = 0;
+    cDevotionalDataStg store_;
+};

@@ -1,0 +1,171 @@
+#include "engine/docbase/cSourceDoc.h"
+
+#include <cstdio>
+
+#include "engine/bookfile/cBkWordLinks.h"
+#include "engine/references/cBibleRef.h"
+#include "search/core/cBitVector.h"
+
+namespace {
+std::atomic<std::uint32_t> g_documentCounter{0};
+std::atomic<cNoteDoc*> g_noteDoc{nullptr};
+const cDocSearchHitHooks g_defaultHooks;
+std::atomic<const cDocSearchHitHooks*> g_hooks{&g_defaultHooks};
+
+void trace(const char* line)
+{
+    std::fputs(line, stdout);
+    std::fflush(stdout);
+}
+}  // namespace
+
+const cDocSearchHitHooks& cDocSearchHitHooks::current() { return *g_hooks.load(); }
+
+void cDocSearchHitHooks::install(const cDocSearchHitHooks* hooks)
+{
+    g_hooks.store(hooks != nullptr ? hooks : &g_defaultHooks);
+}
+
+cSourceDoc::cSourceDoc() : serialId_(++g_documentCounter) {}
+
+cSourceDoc::~cSourceDoc() = default;
+
+void cSourceDoc::setNoteDoc(cNoteDoc* noteDoc) { g_noteDoc.store(noteDoc); }
+
+cNoteDoc* cSourceDoc::noteDoc() { return g_noteDoc.load(); }
+
+void cSourceDoc::SetPathName(const cLString16& path)
+{
+    if (IsOpen())
+        Close();
+    path_.assign(path);
+}
+
+bool cSourceDoc::IsSameFile(const cSourceDoc& other) const
+{
+    return path_.length() == other.path_.length() && path_.compareIgnoreCase(other.path_.chars()) == 0;
+}
+
+void cSourceDoc::GetTitleW(cLString16& out, bool /*abbreviated*/)
+{
+    if (!IsOpen() || path_.isEmpty())
+        out.assignFromUTF8("None");
+    else
+        CopyPathName(out);
+}
+
+void cSourceDoc::GetTitle(cLString8& out, bool /*abbreviated*/)
+{
+    if (!IsOpen() || path_.isEmpty())
+        out.assignCStr("None");
+    else
+        out.assignFromUTF16(path_);
+}
+
+bool cSourceDoc::GetStrongsPairs(std::uint16_t& a, std::uint16_t& b, std::uint16_t& c, std::uint16_t& d)
+{
+    a = b = c = d = 0;
+    return false;
+}
+
+bool cSourceDoc::Open()
+{
+    trace("Starting cSourceDoc::Open()\r");
+    open_ = true;
+    return true;
+}
+
+void cSourceDoc::Close()
+{
+    trace("Starting cSourceDoc::Close()\r");
+    open_ = false;
+}
+
+bool cSourceDoc::GetLocationName(cLString16& out, bool, bool, const cRenderParams*)
+{
+    out.makeEmpty();
+    return false;
+}
+
+void cSourceDoc::GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition,
+                           std::uint8_t& revision)
+{
+    publisher = 0xFFFF;
+    book = 0xFFFF;
+    edition = 0xFF;
+    revision = 0xFF;
+}
+
+BookIdentity cSourceDoc::bookIdentity()
+{
+    BookIdentity id;
+    GetBookID(id.publisher, id.book, id.edition, id.revision);
+    return id;
+}
+
+void cSourceDoc::SearchMainConcordance(const cLString16&, cBitVector*&, std::uint32_t& count) { count = 0; }
+
+void cSourceDoc::SearchMainConcordanceByWordNumber(std::uint32_t, cBitVector*&, std::uint32_t& count) { count = 0; }
+
+void cSourceDoc::SearchStrongsHebrewConcordance(const cLString16&, cBitVector*&, std::uint32_t& count) { count = 0; }
+
+void cSourceDoc::SearchStrongsGreekConcordance(const cLString16&, cBitVector*&, std::uint32_t& count) { count = 0; }
+
+void cSourceDoc::SearchWordAttributeConcordance(const cLString16&, cBitVector*&, std::uint32_t& count) { count = 0; }
+
+std::uint32_t cSourceDoc::ApplyLimitExpression(const cLString16&, cBitVector*& holder, cLIntArray& colours,
+                                               std::uint32_t, std::uint32_t, bool)
+{
+    holder = nullptr;
+    colours.removeAll();
+    return 0;
+}
+
+bool cSourceDoc::GetSearchResultText(std::uint32_t, std::uint32_t, bool, std::uint32_t, const cMultiBookSearchHits*,
+                                     const cSearchWordList*, cLString8& out)
+{
+    out.assignCStr("ERROR");
+    return false;
+}
+
+std::uint32_t cSourceDoc::GetDisplayedSectionRange(std::uint32_t& first, std::uint32_t& last)
+{
+    first = last = kNone;
+    return kNone;
+}
+
+bool cSourceDoc::SectionRangeForVerse(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last)
+{
+    first = last = 0;
+    if (!reference.hasRanges())
+        return false;
+    if (reference.rangeCount() == 1)
+        return SectionRangeForBibleKey(reference, first, last);
+    cBibleRef single(reference);
+    single.truncateRangesFrom(single.firstRange()->next);
+    return SectionRangeForBibleKey(single, first, last);
+}
+
+bool cSourceDoc::SectionRangeForBibleKey(const cBibleRef&, std::uint32_t& first, std::uint32_t& last)
+{
+    first = last = 0;
+    return false;
+}
+
+std::unique_ptr<cWordAttributeList> cSourceDoc::WordAttributesForWord(const cLString16&) { return nullptr; }
+
+void cSourceDoc::GetPageText(cLString8& out, bool centred)
+{
+    out.assignCStr(centred ? "<p align=\"center\">" : "<p>");
+    cLString8 utf8;
+    utf8.assignFromUTF16(path_);
+    out.append(utf8);
+    out.appendCStr("</p>");
+}
+
+void cSourceDoc::copyFrom(const cSourceDoc& other)
+{
+    path_.assign(other.path_);
+    open_ = other.open_;
+    changed_ = 1;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Phrase: word positions in order, each with its alternative terms; quoted when the
+// user wrote it between double quotes. Read-only once parsed.
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "search/core/OredTerms.h"
+
+class Phrase {
+public:
+    void add(OredTermsPtr terms);
+    // Inserts at index; an index past the end appends.
+    void add(OredTermsPtr terms, std::size_t index);
+    std::size_t count() const { return terms_.size(); }
+    // 0 when the index is out of range.
+    std::size_t numAlternativesAtIndex(std::size_t index) const;
+    // Null when either index is out of range.
+    const std::u16string* termAtIndex(std::size_t index, std::size_t alternative) const;
+    const std::vector<OredTermsPtr>& terms() const { return terms_; }
+
+    bool isQuoted() const { return quoted_; }
+    void setQuoted(bool quoted) { quoted_ = quoted; }
+
+private:
+    std::vector<OredTermsPtr> terms_;
+    bool quoted_ = false;
+};
+
+using PhrasePtr = std::shared_ptr<Phrase>;

@@ -1,0 +1,239 @@
+#include "search/core/SearchSpecification.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+#include "search/core/TextFolding.h"
+
+namespace {
+
+constexpr std::array<std::string_view, 220> kStopWords{
+    "a", "able", "about", "across", "ado", "afore", "after", "all", "almost", "also", "although", "am",
+    "among", "an", "and", "any", "are", "as", "at", "be", "because", "been", "before", "beside", "betimes",
+    "between", "betwixt", "both", "but", "by", "can", "cannot", "canst", "could", "dear", "did", "didst",
+    "do", "does", "doest", "doeth", "dost", "doth", "each", "either", "else", "ere", "ever", "every", "far",
+    "for", "forasmuch", "from", "get", "got", "had", "hadst", "has", "hast", "hath", "have", "he", "hence",
+    "henceforth", "her", "here", "herein", "hers", "herself", "him", "himself", "his", "hither", "hitherto",
+    "how", "howbeit", "however", "i", "if", "in", "into", "is", "it", "it's", "its", "itself", "just",
+    "least", "let", "like", "likely", "lo", "may", "mayest", "me", "mine", "might", "moreover", "most",
+    "must", "my", "myself", "nay", "neither", "no", "nor", "not", "o", "of", "off", "oft", "often", "oh",
+    "on", "only", "onto", "or", "other", "our", "ours", "ourself", "ourselves", "over", "own", "rather",
+    "said", "say", "says", "shall", "shalt", "she", "should", "should've", "shouldest", "shouldn't", "since",
+    "so", "soever", "some", "than", "that", "the", "thee", "their", "them", "themself", "themselves", "then",
+    "thence", "there", "thereby", "therein", "thereof", "thereon", "thereto", "these", "they", "thine",
+    "this", "thither", "those", "thou", "thus", "thy", "thyself", "tis", "to", "too", "twas", "under",
+    "unless", "until", "unto", "upon", "us", "wants", "was", "we", "were", "wert", "what", "whatever",
+    "whatsoever", "when", "whence", "where", "whereby", "wherefore", "wherein", "whereof", "whereon",
+    "wheresoever", "whereunto", "wherewith", "which", "whichever", "while", "whilst", "whither",
+    "whithersoever", "who", "whom", "whoso", "whosoever", "why", "will", "with", "would", "would've",
+    "wouldest", "wouldn't", "wouldst", "ye", "yea", "yet", "you", "your", "yours", "yourself", "yourselves"
+};
+
+// The table sorted once, on first use (thread-safe static initialisation).
+const std::array<std::string_view, 220>& sortedStopWords()
+{
+    static const std::array<std::string_view, 220> sorted = [] {
+        auto copy = kStopWords;
+        std::sort(copy.begin(), copy.end());
+        return copy;
+    }();
+    return sorted;
+}
+
+bool endsTermOutsideClass(char16_t c) { return c == u'"' || c == u'|'; }
+
+} // namespace
+
+void SearchSpecification::setSearchSpec(std::u16string text)
+{
+    if (text == searchSpec_)
+        return;
+    searchSpec_ = std::move(text);
+    parse();
+}
+
+void SearchSpecification::parse()
+{
+    phraseList_.reset();
+    exclPhraseList_.reset();
+    position_ = 0;
+    if (searchSpec_.empty())
+        return;
+    phraseList_ = parsePhraseList();
+    exclPhraseList_ = parseExclusionList();
+}
+
+bool SearchSpecification::isInWhitespaceSet(char16_t c) { return textfold::isWhitespaceOrNewline(c); }
+
+bool SearchSpecification::isInPunctuationSet(char16_t c) { return textfold::isPunctuation(c); }
+
+bool SearchSpecification::isStopWord(const std::u16string& word)
+{
+    std::string lower;
+    lower.reserve(word.size());
+    for (char16_t c : word) {
+        const char16_t l = textfold::toLower(c);
+        if (l >= 0x80)
+            return false; // every stop word is plain ASCII
+        lower.push_back(static_cast<char>(l));
+    }
+    const auto& table = sortedStopWords();
+    return std::binary_search(table.begin(), table.end(), std::string_view(lower));
+}
+
+void SearchSpecification::skipWhitespace()
+{
+    while (!atEnd() && isInWhitespaceSet(current()))
+        ++position_;
+}
+
+bool SearchSpecification::isOr()
+{
+    skipWhitespace();
+    if (atEnd())
+        return false;
+    if (current() == u'|') {
+        ++position_;
+        return true;
+    }
+    const std::size_t p = static_cast<std::size_t>(position_);
+    if (searchSpec_.size() - p >= 3 && searchSpec_[p] == u'O' && searchSpec_[p + 1] == u'R' &&
+        isInWhitespaceSet(searchSpec_[p + 2])) {
+        position_ += 2;
+        return true;
+    }
+    return false;
+}
+
+bool SearchSpecification::isQuote()
+{
+    skipWhitespace();
+    if (!atEnd() && current() == u'"') {
+        ++position_;
+        return true;
+    }
+    return false;
+}
+
+std::unique_ptr<std::u16string> SearchSpecification::parseTerm()
+{
+    static constexpr std::u16string_view kStops = u"\"*-?[_|";
+    while (!atEnd()) {
+        const char16_t c = current();
+        if (kStops.find(c) != std::u16string_view::npos)
+            break;
+        if (!isInWhitespaceSet(c) && !isInPunctuationSet(c))
+            break;
+        ++position_;
+    }
+    if (atEnd() || current() == u'"' || current() == u'-' || current() == u'|')
+        return nullptr;
+
+    const std::size_t start = static_cast<std::size_t>(position_);
+    bool inClass = false;
+    while (!atEnd()) {
+        const char16_t c = current();
+        if (isInWhitespaceSet(c))
+            break;
+        if (inClass) {
+            if (c == u']')
+                inClass = false;
+        } else if (endsTermOutsideClass(c)) {
+            break;
+        } else if (c == u'[') {
+            inClass = true;
+        }
+        ++position_;
+    }
+    return std::make_unique<std::u16string>(searchSpec_.substr(start, static_cast<std::size_t>(position_) - start));
+}
+
+PhrasePtr SearchSpecification::parsePhrase()
+{
+    if (atEnd())
+        return nullptr;
+    const uint64_t start = position_;
+    const bool quoted = isQuote();
+    auto term = parseTerm();
+    if (!term) {
+        position_ = start;
+        return nullptr;
+    }
+    auto phrase = std::make_shared<Phrase>();
+    while (term) {
+        auto alternatives = std::make_shared<OredTerms>();
+        alternatives->add(std::move(*term));
+        while (true) {
+            const uint64_t beforeOr = position_;
+            if (!isOr())
+                break;
+            auto next = parseTerm();
+            if (!next) {
+                position_ = beforeOr;
+                break;
+            }
+            alternatives->add(std::move(*next));
+        }
+        phrase->add(std::move(alternatives));
+        const uint64_t afterPosition = position_;
+        term = parseTerm();
+        if (!term)
+            position_ = afterPosition;
+    }
+    if (!quoted)
+        return phrase;
+    if (isQuote()) {
+        phrase->setQuoted(true);
+        return phrase;
+    }
+    position_ = start;
+    return nullptr;
+}
+
+PhraseListPtr SearchSpecification::parsePhraseList()
+{
+    if (atEnd())
+        return nullptr;
+    auto phrase = parsePhrase();
+    if (!phrase)
+        return nullptr;
+    PhraseListPtr list;
+    while (phrase) {
+        auto alternatives = std::make_shared<OredPhrases>();
+        alternatives->add(std::move(phrase));
+        while (true) {
+            const uint64_t beforeOr = position_;
+            if (!isOr())
+                break;
+            auto next = parsePhrase();
+            if (!next) {
+                position_ = beforeOr;
+                break;
+            }
+            alternatives->add(std::move(next));
+        }
+        if (!list)
+            list = std::make_shared<PhraseList>();
+        list->add(std::move(alternatives));
+        const uint64_t afterPosition = position_;
+        phrase = parsePhrase();
+        if (!phrase)
+            position_ = afterPosition;
+    }
+    return list;
+}
+
+PhraseListPtr SearchSpecification::parseExclusionList()
+{
+    if (atEnd())
+        return nullptr;
+    const uint64_t start = position_;
+    skipWhitespace();
+    if (!atEnd() && current() == u'-') {
+        ++position_;
+        return parsePhraseList();
+    }
+    position_ = start;
+    return nullptr;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// SearchSpecification: one query in the search language, parsed into an included
+// and an excluded PhraseList.
+//
+//   query      := [phraseList] [ "-" phraseList ]     text after that is ignored
+//   phraseList := orPhrases { orPhrases }
+//   orPhrases  := phrase { OR phrase }                an OR without a phrase is put back
+//   phrase     := '"' orTerms { orTerms } '"' | orTerms { orTerms }
+//   orTerms    := term { OR term }
+//   OR         := "|" | "OR" followed by white space (upper case only)
+//
+// Consecutive words form one phrase of several positions; quotes delimit phrases; an
+// unclosed quote drops its phrase. The parser never fails: a query whose included
+// list is empty finds nothing.
+//
+// Made by its caller, given its text once, then only read: several searches may run
+// over the same tree at once. setSearchSpec() with a different text rebuilds it and
+// must not race with readers.
+
+#include <cstdint>
+#include <string>
+
+#include "search/core/PhraseList.h"
+
+class SearchSpecification {
+public:
+    SearchSpecification() = default;
+    explicit SearchSpecification(std::u16string text) { setSearchSpec(std::move(text)); }
+
+    // Copies the text and parses it at once; nothing happens when it is unchanged.
+    void setSearchSpec(std::u16string text);
+    const std::u16string& searchSpec() const { return searchSpec_; }
+
+    // Clears both lists and parses the text from its start.
+    void parse();
+
+    // Either list may be null.
+    const PhraseListPtr& phraseList() const { return phraseList_; }
+    void setPhraseList(PhraseListPtr list) { phraseList_ = std::move(list); }
+    const PhraseListPtr& exclPhraseList() const { return exclPhraseList_; }
+    void setExclPhraseList(PhraseListPtr list) { exclPhraseList_ = std::move(list); }
+
+    // The character classes of the grammar: white space and line breaks, and Unicode
+    // punctuation (among ASCII: ! " # % & ' ( ) * , - . / : ; ? @ [ \ ] _ { }).
+    static bool isInWhitespaceSet(char16_t c);
+    static bool isInPunctuationSet(char16_t c);
+
+    // True when the lower-cased word is one of the 220 stop words.
+    static bool isStopWord(const std::u16string& word);
+
+    // Grammar procedures; each reads and advances position().
+    PhraseListPtr parsePhraseList();
+    PhrasePtr parsePhrase();
+    // Null when no term starts here (end, a double quote, "-" or "|").
+    std::unique_ptr<std::u16string> parseTerm();
+    PhraseListPtr parseExclusionList();
+    bool isOr();
+    bool isQuote();
+
+    uint64_t position() const { return position_; }
+
+private:
+    void skipWhitespace();
+    bool atEnd() const { return position_ >= searchSpec_.size(); }
+    char16_t current() const { return searchSpec_[static_cast<std::size_t>(position_)]; }
+
+    std::u16string searchSpec_;
+    uint64_t position_ = 0;
+    PhraseListPtr phraseList_;
+    PhraseListPtr exclPhraseList_;
+};

@@ -1,0 +1,155 @@
+#include "search/core/TextFolding.h"
+
+#include <algorithm>
+
+#include "search/core/generated/UnicodeTables.h"
+
+namespace textfold {
+namespace {
+
+bool inRanges(const unicode_tables::UnitRange* ranges, std::size_t count, char16_t c)
+{
+    const auto* end = ranges + count;
+    const auto* it = std::upper_bound(ranges, end, c,
+                                      [](char16_t v, const unicode_tables::UnitRange& r) { return v < r.first; });
+    return it != ranges && c <= (it - 1)->last;
+}
+
+} // namespace
+
+bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+
+bool isCombiningMark(char16_t c)
+{
+    return c >= 0x0300 && inRanges(unicode_tables::kCombiningMarks, unicode_tables::kCombiningMarksCount, c);
+}
+
+bool isWhitespaceOrNewline(char16_t c)
+{
+    return inRanges(unicode_tables::kWhitespace, unicode_tables::kWhitespaceCount, c);
+}
+
+bool isPunctuation(char16_t c)
+{
+    return inRanges(unicode_tables::kPunctuation, unicode_tables::kPunctuationCount, c);
+}
+
+char16_t toLower(char16_t c)
+{
+    if (c < 0x80)
+        return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+    const auto* begin = unicode_tables::kLowerCase;
+    const auto* end = begin + unicode_tables::kLowerCaseCount;
+    const auto* it = std::lower_bound(begin, end, c,
+                                      [](const unicode_tables::CaseMapping& m, char16_t v) { return m.upper < v; });
+    return (it != end && it->upper == c) ? it->lower : c;
+}
+
+char16_t toLowerLatin1(char16_t c)
+{
+    if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7))
+        return static_cast<char16_t>(c + 32);
+    return c;
+}
+
+std::u16string foldToBaseLetters(std::u16string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    const auto* begin = unicode_tables::kBaseLetters;
+    const auto* end = begin + unicode_tables::kBaseLettersCount;
+    for (char16_t c : text) {
+        if (c < 0xC0) {
+            out.push_back(c);
+            continue;
+        }
+        if (isCombiningMark(c))
+            continue;
+        const auto* it = std::lower_bound(begin, end, c,
+                                          [](const unicode_tables::BaseLetter& b, char16_t v) { return b.unit < v; });
+        if (it != end && it->unit == c)
+            out.append(it->base, it->length);
+        else
+            out.push_back(c);
+    }
+    return out;
+}
+
+std::u16string utf8ToUtf16(std::string_view text)
+{
+    std::u16string out;
+    out.reserve(text.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned char b = s[i];
+        if (b < 0x80) {
+            out.push_back(b);
+            ++i;
+            continue;
+        }
+        int extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : -1;
+        if (b > 0xF4)
+            extra = -1;
+        char32_t cp = extra == 3 ? (b & 0x07u) : extra == 2 ? (b & 0x0Fu) : (b & 0x1Fu);
+        bool ok = extra > 0 && i + static_cast<std::size_t>(extra) < n;
+        for (int k = 1; ok && k <= extra; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (s[i + k] & 0x3Fu);
+        }
+        // Reject overlong forms, surrogates and values past U+10FFFF.
+        if (ok && ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+                   (cp >= 0xD800 && cp <= 0xDFFF)))
+            ok = false;
+        if (!ok) {
+            out.push_back(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return out;
+}
+
+std::string utf16ToUtf8(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+        } else if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+} // namespace textfold
