@@ -5,10 +5,10 @@
 #include <memory>
 #include <string>
 
+#include "documents/DocLanguage.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cBkSectionTextWriter.h"
 #include "engine/bookfile/cBkWordLinks.h"
-#include "documents/DocLanguage.h"
 #include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLColor.h"
@@ -21,18 +21,25 @@
 namespace {
 // Excerpts mark the words a search found.
 const bool kMarkHits = true;
-std::atomic<std::uint32_t> g_findProximity{0};
+std::atomic<std::uint32_t> g_findProximity {0};
 
 constexpr std::int32_t kSpanish = 10;
 constexpr std::int32_t kEnglish = 1033;
 
-std::uint32_t bookOf(std::uint32_t key) { return (key >> 16) & 0xFF; }
-std::uint32_t chapterOf(std::uint32_t key) { return (key >> 8) & 0xFFFF; }
+std::uint32_t bookOf(std::uint32_t key)
+{
+    return (key >> 16) & 0xFF;
+}
+std::uint32_t chapterOf(std::uint32_t key)
+{
+    return (key >> 8) & 0xFFFF;
+}
 
 // Whether a range reaches beyond its start verse, and the key where it ends (254 = the last).
 bool rangeEndKey(const bibleRefRange& r, std::uint32_t& key)
 {
-    const bool hasEnd = r.endBook >= 0 || r.endChapter >= 0 || r.endVerse >= 0 || r.startChapter < 0 || r.startVerse < 0;
+    const bool hasEnd =
+        r.endBook >= 0 || r.endChapter >= 0 || r.endVerse >= 0 || r.startChapter < 0 || r.startVerse < 0;
     if (!hasEnd)
         return false;
     const std::int32_t book = r.endBook >= 0 ? r.endBook : r.startBook;
@@ -43,7 +50,7 @@ bool rangeEndKey(const bibleRefRange& r, std::uint32_t& key)
     if (verse < 0)
         verse = 254;
     key = (static_cast<std::uint32_t>(book & 0xFF) << 16) | (static_cast<std::uint32_t>(chapter & 0xFF) << 8) |
-          static_cast<std::uint32_t>(verse & 0xFF);
+        static_cast<std::uint32_t>(verse & 0xFF);
     return true;
 }
 
@@ -53,11 +60,20 @@ void appendDecimal(cLString8& out, std::uint32_t value, std::int32_t width = 0)
 }
 }  // namespace
 
-void cBibleDoc::setFindProximity(std::uint32_t proximity) { g_findProximity = proximity; }
+void cBibleDoc::setFindProximity(std::uint32_t proximity)
+{
+    g_findProximity = proximity;
+}
 
-cBibleDoc::cBibleDoc() { kind_ = kKindBible; }
+cBibleDoc::cBibleDoc()
+{
+    kind_ = kKindBible;
+}
 
-cBibleDoc::~cBibleDoc() { cBibleDoc::Close(); }
+cBibleDoc::~cBibleDoc()
+{
+    cBibleDoc::Close();
+}
 
 cSourceDoc* cBibleDoc::Clone() const
 {
@@ -96,7 +112,7 @@ std::uint32_t cBibleDoc::GetSupportFlags()
     if (!IsOpen() || bookFile_ == nullptr)
         return 0;
     std::uint32_t flags = kDocSupportsBookmarks | kDocSupportsBibleBookmarks | kDocSupportsVerseLimits |
-                          kDocSupportsNotes | kDocSupportsBibleLookup | kDocSupportsCopyright | kDocSupportsIsBible;
+        kDocSupportsNotes | kDocSupportsBibleLookup | kDocSupportsCopyright | kDocSupportsIsBible;
     cBkGenInfoStg& info = bookFile_->genInfo();
     if (info.hasStrongsGreek())
         flags |= kDocSupportsStrongsGreek;
@@ -107,9 +123,15 @@ std::uint32_t cBibleDoc::GetSupportFlags()
     return flags;
 }
 
-std::uint32_t cBibleDoc::GetFindProximity() { return g_findProximity.load(); }
+std::uint32_t cBibleDoc::GetFindProximity()
+{
+    return g_findProximity.load();
+}
 
-bool cBibleDoc::HasChildren(std::uint32_t) { return false; }
+bool cBibleDoc::HasChildren(std::uint32_t)
+{
+    return false;
+}
 
 void cBibleDoc::prepareReference(cBibleRef& reference)
 {
@@ -224,10 +246,10 @@ std::uint32_t cBibleDoc::GoTo(const cRenderParams& params)
     const std::uint32_t o = params.options();
     if (o & cRenderParams::kLocationName)
         return goToNamedLocation(params);
-    static const std::pair<std::uint32_t, std::int32_t> kSteps[] = {
-        {cRenderParams::kPreviousBook, kPreviousBookKind},       {cRenderParams::kPreviousChapter, kPreviousChapterKind},
-        {cRenderParams::kPreviousVerse, kPreviousVerseKind},     {cRenderParams::kNextVerse, kNextVerseKind},
-        {cRenderParams::kNextChapter, kNextChapterKind},         {cRenderParams::kNextBook, kNextBookKind}};
+    static const std::pair<std::uint32_t, std::int32_t> kSteps[] = {{cRenderParams::kPreviousBook, kPreviousBookKind},
+        {cRenderParams::kPreviousChapter, kPreviousChapterKind}, {cRenderParams::kPreviousVerse, kPreviousVerseKind},
+        {cRenderParams::kNextVerse, kNextVerseKind}, {cRenderParams::kNextChapter, kNextChapterKind},
+        {cRenderParams::kNextBook, kNextBookKind}};
     for (const auto& [bit, kind] : kSteps) {
         if (params.requests() & bit) {
             const std::int32_t s = adjacentChapterSection(kind, current_.getOption0002());
@@ -333,7 +355,7 @@ bool cBibleDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, cons
 // --- limits and result lines ---
 
 std::uint32_t cBibleDoc::ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
-                                              std::uint32_t first, std::uint32_t last, bool flag)
+    std::uint32_t first, std::uint32_t last, bool flag)
 {
     holder = nullptr;
     cLString8 text;
@@ -341,8 +363,8 @@ std::uint32_t cBibleDoc::ApplyLimitExpression(const cLString16& expression, cBit
     std::string s(text.chars(), static_cast<size_t>(text.length()));
     const size_t start = std::min(s.find("BOOKMARK("), s.find("COLOR("));
     std::string biblePart = start == std::string::npos ? s : s.substr(0, start);
-    while (!biblePart.empty() && (biblePart.back() == ' ' || biblePart.back() == '\t' || biblePart.back() == '\r' ||
-                                  biblePart.back() == '\n'))
+    while (!biblePart.empty() &&
+        (biblePart.back() == ' ' || biblePart.back() == '\t' || biblePart.back() == '\r' || biblePart.back() == '\n'))
         biblePart.pop_back();
     if (!IsOpen() || bookFile_ == nullptr)
         return kNotOpen;
@@ -395,7 +417,7 @@ std::uint32_t cBibleDoc::ApplyLimitExpression(const cLString16& expression, cBit
 }
 
 bool cBibleDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t abbreviated,
-                                    const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out)
+    const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out)
 {
     out.makeEmpty();
     const std::uint32_t key = bibleKeyForSection(section);
@@ -524,8 +546,8 @@ bool cBibleDoc::NeedsRefresh(std::uint32_t key)
 
 // --- words of a verse ---
 
-std::unique_ptr<cWordList8> cBibleDoc::WordListForVerse(const cBibleRef& reference,
-                                                        const cHTMLRenderConfiguration* config, std::uint32_t mask)
+std::unique_ptr<cWordList8> cBibleDoc::WordListForVerse(
+    const cBibleRef& reference, const cHTMLRenderConfiguration* config, std::uint32_t mask)
 {
     std::uint32_t first = 0, last = 0;
     if (!SectionRangeForVerse(reference, first, last))
@@ -577,8 +599,8 @@ std::unique_ptr<cWordAttributeList> cBibleDoc::WordAttributesForWord(const cLStr
 
 // --- name lists ---
 
-std::int32_t cBibleDoc::getBookNameSpellingLists(bool abbreviated, const cWordList8*& list,
-                                                 const cLIntArray*& sections, bool allSpellings)
+std::int32_t cBibleDoc::getBookNameSpellingLists(
+    bool abbreviated, const cWordList8*& list, const cLIntArray*& sections, bool allSpellings)
 {
     list = nullptr;
     sections = nullptr;
@@ -658,8 +680,7 @@ void cBibleDoc::bibleChapterNameSpellings(std::int32_t book, cWordList8& list, c
     }
 }
 
-void cBibleDoc::bibleVerseNameSpellings(std::int32_t book, std::int32_t chapter, cWordList8& list,
-                                        cLIntArray& sections)
+void cBibleDoc::bibleVerseNameSpellings(std::int32_t book, std::int32_t chapter, cWordList8& list, cLIntArray& sections)
 {
     list.removeAll();
     sections.removeAll();

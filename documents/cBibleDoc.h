@@ -35,14 +35,14 @@ public:
     cRenderParams* GetCurrentLocation() override;
     bool GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params) override;
     std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
-                                       std::uint32_t first, std::uint32_t last, bool flag) override;
+        std::uint32_t first, std::uint32_t last, bool flag) override;
     bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t abbreviated,
-                             const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
+        const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
     std::uint32_t GetFindProximity() override;
     bool bookmarkSection(const cBookmark& bookmark, std::uint32_t& section) override;
     bool SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last) override;
-    std::unique_ptr<cWordList8> WordListForVerse(const cBibleRef& reference, const cHTMLRenderConfiguration* config,
-                                                 std::uint32_t mask) override;
+    std::unique_ptr<cWordList8> WordListForVerse(
+        const cBibleRef& reference, const cHTMLRenderConfiguration* config, std::uint32_t mask) override;
     std::unique_ptr<cWordAttributeList> WordAttributesForWord(const cLString16& word) override;
     std::uint32_t GetSupportFlags() override;
     bool HasChildren(std::uint32_t section) override;
@@ -65,8 +65,8 @@ public:
 
     // Name lists for typing references: full names, abbreviations or every spelling. The lists are
     // built on first use and kept; `sections` (not for all spellings) gets each book's first section.
-    std::int32_t getBookNameSpellingLists(bool abbreviated, const cWordList8*& list, const cLIntArray*& sections,
-                                          bool allSpellings);
+    std::int32_t getBookNameSpellingLists(
+        bool abbreviated, const cWordList8*& list, const cLIntArray*& sections, bool allSpellings);
     void bibleBookNameSpellings(bool abbreviated, cWordList8& list, cLIntArray& sections, bool allSpellings);
     void bibleChapterNameSpellings(std::int32_t book, cWordList8& list, cLIntArray& sections);
     void bibleVerseNameSpellings(std::int32_t book, std::int32_t chapter, cWordList8& list, cLIntArray& sections);

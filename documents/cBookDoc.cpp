@@ -10,7 +10,10 @@
 namespace {
 // A contents walk never takes more steps than the table has entries (a cycle in the links of a
 // malformed book ends it).
-std::uint32_t walkLimit(cBkBookFile* book) { return book->toc().entryCount() + 1; }
+std::uint32_t walkLimit(cBkBookFile* book)
+{
+    return book->toc().entryCount() + 1;
+}
 
 void appendUtf8AsUtf16(cLString16& out, const std::string& text)
 {
@@ -26,7 +29,10 @@ cBookDoc::cBookDoc()
     current_.setOption0008(1);
 }
 
-cBookDoc::~cBookDoc() { cBookDoc::Close(); }
+cBookDoc::~cBookDoc()
+{
+    cBookDoc::Close();
+}
 
 bool cBookDoc::Open()
 {
@@ -188,8 +194,7 @@ std::uint8_t cBookDoc::GetBookType()
     return bookFile_->genInfo().bookType();
 }
 
-void cBookDoc::GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition,
-                         std::uint8_t& revision)
+void cBookDoc::GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition, std::uint8_t& revision)
 {
     if (!IsOpen() || bookFile_ == nullptr) {
         cSourceDoc::GetBookID(publisher, book, edition, revision);
@@ -215,7 +220,10 @@ std::uint32_t cBookDoc::GetNumSections()
     return bookFile_->sections().sectionCount();
 }
 
-bool cBookDoc::isBibleHeader() { return IsOpen() && bookFile_ != nullptr && bookFile_->genInfo().headerFlag0(); }
+bool cBookDoc::isBibleHeader()
+{
+    return IsOpen() && bookFile_ != nullptr && bookFile_->genInfo().headerFlag0();
+}
 
 std::uint32_t cBookDoc::bookKindFromHeader()
 {
@@ -404,7 +412,7 @@ std::uint32_t cBookDoc::GoTo(const cRenderParams& params)
             return goToSection(first, nullptr);
     }
     const std::uint32_t paging = cRenderParams::kPageFlag0400 | cRenderParams::kPageFlag0200 |
-                                 cRenderParams::kPageFlag1000 | cRenderParams::kPageFlag0800 | cRenderParams::kValue2;
+        cRenderParams::kPageFlag1000 | cRenderParams::kPageFlag0800 | cRenderParams::kValue2;
     if ((o & paging) == 0)
         return kNone;
     current_.assign(params);
@@ -423,8 +431,8 @@ cRenderParams* cBookDoc::GetCurrentLocation()
     std::uint8_t edition, revision;
     GetBookID(publisher, book, edition, revision);
     reported_.reset();
-    reported_.setOption0040(static_cast<std::int16_t>(publisher), static_cast<std::int16_t>(book),
-                            static_cast<std::int16_t>(edition));
+    reported_.setOption0040(
+        static_cast<std::int16_t>(publisher), static_cast<std::int16_t>(book), static_cast<std::int16_t>(edition));
     reported_.setOption0008(current_.getOption0008());
     if (current_.options() & cRenderParams::kAnchor)
         reported_.setOption0020(current_.getOption0020());

@@ -30,8 +30,7 @@ struct cBkTextRangeOptions;
 // book's node source and hands the tree to the block renderer with the prepared context. Replaceable
 // (tests observe the context through it); null restores the block renderer.
 using cBookBlockRenderer = void (*)(cBkBookFile& book, std::int32_t block, std::string& out, std::uint16_t language,
-                                    bool rightToLeft, const cHTMLRenderConfiguration* config,
-                                    cHTMLBlockRenderContext& context);
+    bool rightToLeft, const cHTMLRenderConfiguration* config, cHTMLBlockRenderContext& context);
 
 class cBookDoc : public cSourceDoc {
 public:
@@ -47,8 +46,7 @@ public:
     struct ContentsPath {
         static constexpr std::uint32_t kMaxDepth = 9;
         std::uint32_t depth = 0;
-        std::uint32_t entries[kMaxDepth + 1] = {kNone, kNone, kNone, kNone, kNone,
-                                                kNone, kNone, kNone, kNone, kNone};
+        std::uint32_t entries[kMaxDepth + 1] = {kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone, kNone};
     };
 
     cBookDoc();
@@ -68,22 +66,22 @@ public:
     std::uint32_t GoTo(const cRenderParams& params) override;
     cRenderParams* GetCurrentLocation() override;
     bool GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params) override;
-    void GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition,
-                   std::uint8_t& revision) override;
+    void GetBookID(
+        std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition, std::uint8_t& revision) override;
     std::uint32_t GetNumSections() override;
     std::uint32_t GetSupportFlags() override;
 
     // --- queries: concordances, section look-ups, limits ---
     void SearchMainConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count) override;
-    void SearchMainConcordanceByWordNumber(std::uint32_t wordNumber, cBitVector*& holder,
-                                           std::uint32_t& count) override;
+    void SearchMainConcordanceByWordNumber(
+        std::uint32_t wordNumber, cBitVector*& holder, std::uint32_t& count) override;
     void SearchStrongsHebrewConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count) override;
     void SearchStrongsGreekConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count) override;
     void SearchWordAttributeConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count) override;
     std::uint32_t WordOccursInXSections(const cLString8& word) override;
     bool IsPhrasePresentInSection(const cSearchWordList& phrase, std::uint32_t section) override;
     std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
-                                       std::uint32_t first, std::uint32_t last, bool flag) override;
+        std::uint32_t first, std::uint32_t last, bool flag) override;
     std::uint32_t CanonicalWordNumber(const cLString16& word, bool mode) override;
     bool SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last) override;
     bool BookmarkBelongsToBook(const cBookmark& bookmark) override;
@@ -92,20 +90,18 @@ public:
 
     // --- result lines, excerpts, links, word lists ---
     bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,
-                             const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
+        const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
     std::uint32_t GetDisplayedSectionRange(std::uint32_t& first, std::uint32_t& last) override;
-    std::unique_ptr<cWordList8> CollectSectionWords(std::uint32_t first, std::uint32_t last,
-                                                    const cHTMLRenderConfiguration* config,
-                                                    std::uint32_t mask) override;
-    std::unique_ptr<cBibleRefList> BibleLinksListForSection(std::uint32_t section, const char* translation,
-                                                            const cHTMLRenderConfiguration* config) override;
+    std::unique_ptr<cWordList8> CollectSectionWords(
+        std::uint32_t first, std::uint32_t last, const cHTMLRenderConfiguration* config, std::uint32_t mask) override;
+    std::unique_ptr<cBibleRefList> BibleLinksListForSection(
+        std::uint32_t section, const char* translation, const cHTMLRenderConfiguration* config) override;
 
     // --- operations the book kinds add ---
     // Adopts an already opened book file (one reference, now the document's) with its kind.
     virtual bool AttachBookFile(cBkBookFile* bookFile, std::uint32_t kind);
     virtual bool HasChildren(std::uint32_t section);
-    virtual void GetPositionNameForTitleBar(cLString8& out, std::uint32_t section, bool includeSection,
-                                            bool reverse);
+    virtual void GetPositionNameForTitleBar(cLString8& out, std::uint32_t section, bool includeSection, bool reverse);
     virtual bool NeedsRefresh(std::uint32_t section);
 
     // --- non-virtual ---
@@ -127,35 +123,33 @@ public:
     std::uint32_t htmlTextForBlockCore(std::uint32_t block, const cHTMLRenderConfiguration* config, cLString8& out);
 
     void concordanceLookup(cBkWordListStg* list, cBkConcordStg* concordance, const cLString16& word,
-                           std::uint32_t& count, cBitVector*& holder);
+        std::uint32_t& count, cBitVector*& holder);
     // Mode bits: 0x1 exact key, 0x2 ranges covering the verse, 0x4 ranges from the chapter to its end,
     // 0x8 go on after a step that found hits.
-    void verseReferenceConcordanceLookup(cBkWordListStg* list, cBkConcordStg* concordance,
-                                         const cBibleRef& reference, std::uint32_t mode, std::uint32_t& count,
-                                         cBitVector*& holder);
-    bool bibleKeyToSection(const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first,
-                           std::uint32_t& last);
-    bool sectionRangeForBibleRef(const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first,
-                                 std::uint32_t& last);
-    bool dictionaryWordToSectionRange(const cLString16& word, bool allowPartial, std::uint32_t& first,
-                                      std::uint32_t& last);
-    bool sectionRangeForDictionaryWord(const cLString8& word, bool allowPartial, std::uint32_t& first,
-                                       std::uint32_t& last);
-    bool sectionRangeForSyncString(const cLString8& syncText, bool allowPartial, std::uint32_t& first,
-                                   std::uint32_t& last);
+    void verseReferenceConcordanceLookup(cBkWordListStg* list, cBkConcordStg* concordance, const cBibleRef& reference,
+        std::uint32_t mode, std::uint32_t& count, cBitVector*& holder);
+    bool bibleKeyToSection(const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first, std::uint32_t& last);
+    bool sectionRangeForBibleRef(
+        const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first, std::uint32_t& last);
+    bool dictionaryWordToSectionRange(
+        const cLString16& word, bool allowPartial, std::uint32_t& first, std::uint32_t& last);
+    bool sectionRangeForDictionaryWord(
+        const cLString8& word, bool allowPartial, std::uint32_t& first, std::uint32_t& last);
+    bool sectionRangeForSyncString(
+        const cLString8& syncText, bool allowPartial, std::uint32_t& first, std::uint32_t& last);
     // "bbccvv" or "bbccvvbbccvv" (lower-case hex) of a range; an end of 254 is written 255.
     static void syncKeyText(const cBibleRef& reference, cLString8& out);
     void syncKeyTextToBibleRef(cBibleRef& out, const cLString8& text);
 
     // The marked-up text of a section through the book's section text writer; true when written.
-    bool sectionText(std::uint32_t section, cLString8& out, cBkTextRangeOptions& options,
-                     const cHTMLRenderConfiguration* config);
+    bool sectionText(
+        std::uint32_t section, cLString8& out, cBkTextRangeOptions& options, const cHTMLRenderConfiguration* config);
     static void trimToHitExcerpt(cLString8& text, std::uint32_t wordsBefore, std::uint32_t wordsAfter);
 
     static void setBlockRenderer(cBookBlockRenderer renderer);
     // The note link of a book section: "note:_" and the zero-padded identity and section.
-    static void noteLinkTarget(cLString8& out, std::uint16_t publisher, std::uint16_t book, std::uint8_t edition,
-                               std::uint32_t section);
+    static void noteLinkTarget(
+        cLString8& out, std::uint16_t publisher, std::uint16_t book, std::uint8_t edition, std::uint32_t section);
 
     // --- members for the book's own pages and paging (no other part of the system calls them) ---
     // A request holding only one paging option (0x200, 0x400, 0x800, 0x1000, or 0x8000000 with a
@@ -183,8 +177,8 @@ public:
     bool deleteBookNoteAt(const cRenderParams& location);
     bool needsRefreshAt(const cRenderParams& location);
     // The words of one section.
-    std::unique_ptr<cWordList8> collectSectionWords(std::uint32_t section, const cHTMLRenderConfiguration* config,
-                                                    std::uint32_t mask)
+    std::unique_ptr<cWordList8> collectSectionWords(
+        std::uint32_t section, const cHTMLRenderConfiguration* config, std::uint32_t mask)
     {
         return CollectSectionWords(section, section, config, mask);
     }
@@ -207,14 +201,14 @@ protected:
     bool identityMatches(const cRenderParams& params);
     // Bits of the user-data part of a limit expression, ANDed into `holder`; 0, or 217 when closed.
     std::uint32_t applyUserDataLimits(const cLString8& limitPart, cBitVector*& holder, cLIntArray& colours,
-                                      std::uint32_t first, std::uint32_t last, bool flag);
+        std::uint32_t first, std::uint32_t last, bool flag);
     // Extends `last` over the contents subtree of `first`.
     void extendOverSubtree(std::uint32_t first, std::uint32_t& last);
 
     cBkBookFile* bookFile_ = nullptr;
     std::uint8_t optionByte_ = 0;
-    std::atomic<std::uint32_t> kind_{0};
-    std::atomic<std::int32_t> translation_{-1};
+    std::atomic<std::uint32_t> kind_ {0};
+    std::atomic<std::int32_t> translation_ {-1};
     cRenderParams reported_;
     cRenderParams current_;
     std::uint32_t markedFirst_ = kNone;

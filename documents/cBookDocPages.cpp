@@ -2,8 +2,8 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/bookfile/cBkBookFile.h"
 #include "documents/cBookDoc.h"
+#include "engine/bookfile/cBkBookFile.h"
 #include "userdata/cBookNote.h"
 #include "userdata/cBookmark.h"
 #include "userdata/cNoteDoc.h"
@@ -37,10 +37,9 @@ void appendRow(cLString8& out, const char* label, const std::string& value)
     out.appendCStr("</td></tr>");
 }
 
-const char* const kFlagNames[] = {"Bookmarks",     "BibleBookmarks",   "VerseLimits", "Notes",        "WordLookup",
-                                  "BibleLookup",   "Copyright",        "BibleSync",   "DateLookup",   "StrongsGreek",
-                                  "StrongsHebrew", "TextHtml",         "DailyReadings", "IsBible",    "IsSearchResults",
-                                  "IsFakeJournalDoc", "WordAttributes"};
+const char* const kFlagNames[] = {"Bookmarks", "BibleBookmarks", "VerseLimits", "Notes", "WordLookup", "BibleLookup",
+    "Copyright", "BibleSync", "DateLookup", "StrongsGreek", "StrongsHebrew", "TextHtml", "DailyReadings", "IsBible",
+    "IsSearchResults", "IsFakeJournalDoc", "WordAttributes"};
 }  // namespace
 
 std::uint32_t cBookDoc::requestPaging(std::uint32_t option)
@@ -66,7 +65,10 @@ std::uint32_t cBookDoc::requestPage(std::uint32_t page)
     return GoTo(request);
 }
 
-bool cBookDoc::currentHasPaging(std::uint32_t mask) const { return (current_.options() & mask) != 0; }
+bool cBookDoc::currentHasPaging(std::uint32_t mask) const
+{
+    return (current_.options() & mask) != 0;
+}
 
 std::uint32_t cBookDoc::currentPageKey(cLString8& out) const
 {
@@ -149,8 +151,8 @@ bool cBookDoc::hasBookNoteAt(const cRenderParams& location)
     if (notes == nullptr || !IsOpen() || !(location.options() & cRenderParams::kSection))
         return false;
     const BookIdentity id = bookIdentity();
-    return notes->findBookNoteRecid(id.publisher, id.book, id.edition,
-                                    static_cast<std::int32_t>(location.getOption0008()));
+    return notes->findBookNoteRecid(
+        id.publisher, id.book, id.edition, static_cast<std::int32_t>(location.getOption0008()));
 }
 
 bool cBookDoc::deleteBookNoteAt(const cRenderParams& location)
@@ -159,8 +161,8 @@ bool cBookDoc::deleteBookNoteAt(const cRenderParams& location)
     if (notes == nullptr || !IsOpen() || !(location.options() & cRenderParams::kSection))
         return false;
     const BookIdentity id = bookIdentity();
-    return notes->deleteBookNote(id.publisher, id.book, id.edition,
-                                 static_cast<std::int32_t>(location.getOption0008()));
+    return notes->deleteBookNote(
+        id.publisher, id.book, id.edition, static_cast<std::int32_t>(location.getOption0008()));
 }
 
 bool cBookDoc::needsRefreshAt(const cRenderParams& location)

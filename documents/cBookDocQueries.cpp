@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "documents/DocLanguage.h"
+#include "documents/cBookDoc.h"
 #include "engine/bookfile/BkSyncFormat.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cBkWordLinks.h"
-#include "documents/cBookDoc.h"
-#include "documents/DocLanguage.h"
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLColor.h"
 #include "search/core/WildcardPattern.h"
@@ -42,8 +42,8 @@ cLString16 wide(const char* utf8)
 }
 
 // The sections of the first word of `list` that `word` names: exactly, or by pattern.
-bool rawSectionList(cBkWordListStg* list, cBkConcordStg* concordance, const cLString16& word,
-                    std::vector<std::uint32_t>& sections)
+bool rawSectionList(
+    cBkWordListStg* list, cBkConcordStg* concordance, const cLString16& word, std::vector<std::uint32_t>& sections)
 {
     sections.clear();
     if (list == nullptr || concordance == nullptr || word.isEmpty())
@@ -122,13 +122,16 @@ std::uint32_t colourCodeForName(const std::string& name)
     return parseHighlightStyleName(name);
 }
 
-bool intArrayHas(const cLIntArray& array, std::int32_t value) { return array.find(value) >= 0; }
+bool intArrayHas(const cLIntArray& array, std::int32_t value)
+{
+    return array.find(value) >= 0;
+}
 }  // namespace
 
 // --- concordances ---
 
-void cBookDoc::concordanceLookup(cBkWordListStg* list, cBkConcordStg* concordance, const cLString16& word,
-                                 std::uint32_t& count, cBitVector*& holder)
+void cBookDoc::concordanceLookup(
+    cBkWordListStg* list, cBkConcordStg* concordance, const cLString16& word, std::uint32_t& count, cBitVector*& holder)
 {
     count = 0;
     if (list == nullptr || concordance == nullptr)
@@ -247,8 +250,8 @@ void cBookDoc::SearchWordAttributeConcordance(const cLString16& word, cBitVector
         marked.append(folded);
         const cLString16& form =
             hasWildcardOrNegationInChars(rest.chars()) || list->wordNumberForString(marked, false) == 0xFFFFFFFF
-                ? rest
-                : marked;
+            ? rest
+            : marked;
         cBitVector* own = nullptr;
         std::uint32_t ownCount = 0;
         concordanceLookup(list, concordance, form, ownCount, own);
@@ -306,15 +309,14 @@ void cBookDoc::syncKeyText(const cBibleRef& reference, cLString8& out)
         return v >= 254 ? 255u : static_cast<std::uint32_t>(v);
     };
     const std::uint32_t start = BkSyncFormat::bibleKey(static_cast<std::uint32_t>(r->startBook),
-                                                         r->startChapter < 0 ? 1u : part(r->startChapter),
-                                                         r->startVerse < 0 ? 1u : part(r->startVerse));
+        r->startChapter < 0 ? 1u : part(r->startChapter), r->startVerse < 0 ? 1u : part(r->startVerse));
     std::string text = BkSyncFormat::verseKeyText(start);
     const bool hasEnd = r->endBook >= 0 || r->endChapter >= 0 || r->endVerse >= 0;
     if (hasEnd) {
-        const std::uint32_t book = r->endBook >= 0 ? static_cast<std::uint32_t>(r->endBook)
-                                                   : static_cast<std::uint32_t>(r->startBook);
-        const std::uint32_t end = BkSyncFormat::bibleKey(book, r->endChapter < 0 ? 255u : part(r->endChapter),
-                                                           r->endVerse < 0 ? 255u : part(r->endVerse));
+        const std::uint32_t book =
+            r->endBook >= 0 ? static_cast<std::uint32_t>(r->endBook) : static_cast<std::uint32_t>(r->startBook);
+        const std::uint32_t end = BkSyncFormat::bibleKey(
+            book, r->endChapter < 0 ? 255u : part(r->endChapter), r->endVerse < 0 ? 255u : part(r->endVerse));
         // A range that ends where it starts is the one verse.
         if (end != start)
             text += BkSyncFormat::verseKeyText(end);
@@ -351,8 +353,7 @@ void cBookDoc::syncKeyTextToBibleRef(cBibleRef& out, const cLString8& text)
 }
 
 void cBookDoc::verseReferenceConcordanceLookup(cBkWordListStg* list, cBkConcordStg* concordance,
-                                               const cBibleRef& reference, std::uint32_t mode, std::uint32_t& count,
-                                               cBitVector*& holder)
+    const cBibleRef& reference, std::uint32_t mode, std::uint32_t& count, cBitVector*& holder)
 {
     count = 0;
     if (mode == 0 || list == nullptr || concordance == nullptr)
@@ -433,8 +434,8 @@ void cBookDoc::extendOverSubtree(std::uint32_t first, std::uint32_t& last)
     }
 }
 
-bool cBookDoc::bibleKeyToSection(const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first,
-                                 std::uint32_t& last)
+bool cBookDoc::bibleKeyToSection(
+    const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first, std::uint32_t& last)
 {
     first = last = 0;
     if (!IsOpen() || bookFile_ == nullptr)
@@ -456,8 +457,8 @@ bool cBookDoc::bibleKeyToSection(const cBibleRef& reference, std::uint32_t mode,
     return true;
 }
 
-bool cBookDoc::sectionRangeForBibleRef(const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first,
-                                       std::uint32_t& last)
+bool cBookDoc::sectionRangeForBibleRef(
+    const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first, std::uint32_t& last)
 {
     first = last = 0;
     if (!reference.hasRanges())
@@ -477,8 +478,8 @@ bool cBookDoc::SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_t
     return sectionRangeForBibleRef(reference, 7, first, last);
 }
 
-bool cBookDoc::dictionaryWordToSectionRange(const cLString16& word, bool allowPartial, std::uint32_t& first,
-                                            std::uint32_t& last)
+bool cBookDoc::dictionaryWordToSectionRange(
+    const cLString16& word, bool allowPartial, std::uint32_t& first, std::uint32_t& last)
 {
     first = last = 0;
     if (!IsOpen() || bookFile_ == nullptr || !supports(kDocSupportsWordLookup) || word.isEmpty())
@@ -491,7 +492,7 @@ bool cBookDoc::dictionaryWordToSectionRange(const cLString16& word, bool allowPa
     cLString16 marked;
     marked.appendChar(0xFFFF);
     marked.append(folded);
-    std::vector<cLString16> forms{word, marked, folded};
+    std::vector<cLString16> forms {word, marked, folded};
     if (allowPartial) {
         const cLString16 star = wide("*");
         forms.emplace_back(word, star);
@@ -510,16 +511,16 @@ bool cBookDoc::dictionaryWordToSectionRange(const cLString16& word, bool allowPa
     return true;
 }
 
-bool cBookDoc::sectionRangeForDictionaryWord(const cLString8& word, bool allowPartial, std::uint32_t& first,
-                                             std::uint32_t& last)
+bool cBookDoc::sectionRangeForDictionaryWord(
+    const cLString8& word, bool allowPartial, std::uint32_t& first, std::uint32_t& last)
 {
     cLString16 w;
     w.assignFromUTF8(word);
     return dictionaryWordToSectionRange(w, allowPartial, first, last);
 }
 
-bool cBookDoc::sectionRangeForSyncString(const cLString8& syncText, bool allowPartial, std::uint32_t& first,
-                                         std::uint32_t& last)
+bool cBookDoc::sectionRangeForSyncString(
+    const cLString8& syncText, bool allowPartial, std::uint32_t& first, std::uint32_t& last)
 {
     return sectionRangeForDictionaryWord(syncText, allowPartial, first, last);
 }
@@ -543,7 +544,7 @@ bool cBookDoc::bookmarkSection(const cBookmark& bookmark, std::uint32_t& section
 // --- limit expressions ---
 
 std::uint32_t cBookDoc::ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
-                                             std::uint32_t first, std::uint32_t last, bool flag)
+    std::uint32_t first, std::uint32_t last, bool flag)
 {
     cLString8 text;
     text.assignFromUTF16(expression);
@@ -558,7 +559,7 @@ std::uint32_t cBookDoc::ApplyLimitExpression(const cLString16& expression, cBitV
 }
 
 std::uint32_t cBookDoc::applyUserDataLimits(const cLString8& limitPart, cBitVector*& holder, cLIntArray& colours,
-                                            std::uint32_t first, std::uint32_t last, bool flag)
+    std::uint32_t first, std::uint32_t last, bool flag)
 {
     holder = nullptr;
     if (!IsOpen() || bookFile_ == nullptr)

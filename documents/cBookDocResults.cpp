@@ -5,13 +5,13 @@
 #include <mutex>
 #include <string>
 
+#include "documents/DocLanguage.h"
+#include "documents/cBookDoc.h"
 #include "engine/bookfile/BkTextMarkers.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cBkSectionTextWriter.h"
 #include "engine/bookfile/cBkWordLinks.h"
-#include "documents/cBookDoc.h"
 #include "engine/foundation/CharacterClasses.h"
-#include "documents/DocLanguage.h"
 #include "engine/references/cBibleRef.h"
 #include "render/BookSectionTreeProvider.h"
 #include "render/cHTMLColor.h"
@@ -25,17 +25,17 @@ namespace {
 // Excerpts mark the words a search found.
 const bool kMarkHits = true;
 void renderBlock(cBkBookFile& book, std::int32_t block, std::string& out, std::uint16_t language, bool rightToLeft,
-                 const cHTMLRenderConfiguration* config, cHTMLBlockRenderContext& context)
+    const cHTMLRenderConfiguration* config, cHTMLBlockRenderContext& context)
 {
     cHTMLParser parser;
     parser.setNodeSource(bookSectionTreeProvider, &book);
     if (!parser.parseSection(static_cast<std::uint32_t>(block)) || parser.rootElement() == nullptr)
         return;
-    cHTMLBlockRenderer::renderItem(parser, parser.rootElement()->firstChild(), out, language, rightToLeft, config,
-                                   &context);
+    cHTMLBlockRenderer::renderItem(
+        parser, parser.rootElement()->firstChild(), out, language, rightToLeft, config, &context);
 }
 
-std::atomic<cBookBlockRenderer> g_blockRenderer{&renderBlock};
+std::atomic<cBookBlockRenderer> g_blockRenderer {&renderBlock};
 
 constexpr char kWordMark = 0x01;
 constexpr char kAttributeMark = 0x02;
@@ -80,8 +80,8 @@ void cBookDoc::setBlockRenderer(cBookBlockRenderer renderer)
     g_blockRenderer.store(renderer != nullptr ? renderer : &renderBlock);
 }
 
-void cBookDoc::noteLinkTarget(cLString8& out, std::uint16_t publisher, std::uint16_t book, std::uint8_t edition,
-                              std::uint32_t section)
+void cBookDoc::noteLinkTarget(
+    cLString8& out, std::uint16_t publisher, std::uint16_t book, std::uint8_t edition, std::uint32_t section)
 {
     out.assignCStr("note:_");
     appendPadded(out, publisher, 5);
@@ -92,8 +92,8 @@ void cBookDoc::noteLinkTarget(cLString8& out, std::uint16_t publisher, std::uint
 
 // --- section text ---
 
-bool cBookDoc::sectionText(std::uint32_t section, cLString8& out, cBkTextRangeOptions& options,
-                           const cHTMLRenderConfiguration* config)
+bool cBookDoc::sectionText(
+    std::uint32_t section, cLString8& out, cBkTextRangeOptions& options, const cHTMLRenderConfiguration* config)
 {
     out.makeEmpty();
     if (!IsOpen() || bookFile_ == nullptr)
@@ -181,7 +181,7 @@ void cBookDoc::trimToHitExcerpt(cLString8& text, std::uint32_t before, std::uint
 }
 
 bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t,
-                                   const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out)
+    const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out)
 {
     out.makeEmpty();
     if (IsOpen() && bookFile_ != nullptr && section < GetNumSections()) {
@@ -287,8 +287,8 @@ std::uint32_t cBookDoc::GetDisplayedSectionRange(std::uint32_t& first, std::uint
     return first;
 }
 
-std::unique_ptr<cWordList8> cBookDoc::CollectSectionWords(std::uint32_t first, std::uint32_t last,
-                                                          const cHTMLRenderConfiguration* config, std::uint32_t mask)
+std::unique_ptr<cWordList8> cBookDoc::CollectSectionWords(
+    std::uint32_t first, std::uint32_t last, const cHTMLRenderConfiguration* config, std::uint32_t mask)
 {
     if (mask == 0 || !IsOpen() || bookFile_ == nullptr)
         return nullptr;
@@ -311,7 +311,7 @@ std::unique_ptr<cWordList8> cBookDoc::CollectSectionWords(std::uint32_t first, s
         for (size_t p = 0; p < t.size(); ++p) {
             const char m = t[p];
             const bool enabled = (m == kWordMark && (mask & 0x1)) || (m == kGreekMark && (mask & 0x2)) ||
-                                 (m == kHebrewMark && (mask & 0x4)) || (m == kAttributeMark && (mask & 0x8));
+                (m == kHebrewMark && (mask & 0x4)) || (m == kAttributeMark && (mask & 0x8));
             if (!enabled)
                 continue;
             size_t end = t.size();
@@ -361,8 +361,8 @@ std::unique_ptr<cWordList8> cBookDoc::CollectSectionWords(std::uint32_t first, s
     return list;
 }
 
-std::unique_ptr<cBibleRefList> cBookDoc::BibleLinksListForSection(std::uint32_t section, const char* translation,
-                                                                  const cHTMLRenderConfiguration* config)
+std::unique_ptr<cBibleRefList> cBookDoc::BibleLinksListForSection(
+    std::uint32_t section, const char* translation, const cHTMLRenderConfiguration* config)
 {
     cLString8 text;
     cBkTextRangeOptions options;
@@ -387,8 +387,8 @@ std::unique_ptr<cBibleRefList> cBookDoc::BibleLinksListForSection(std::uint32_t 
 
 // --- block rendering ---
 
-std::uint32_t cBookDoc::htmlTextForBlockCore(std::uint32_t block, const cHTMLRenderConfiguration* config,
-                                             cLString8& out)
+std::uint32_t cBookDoc::htmlTextForBlockCore(
+    std::uint32_t block, const cHTMLRenderConfiguration* config, cLString8& out)
 {
     out.makeEmpty();
     if (!IsOpen() || bookFile_ == nullptr)
@@ -411,8 +411,8 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(std::uint32_t block, const cHTMLRen
     }
     const std::uint32_t language = GetLanguage();
     std::unique_ptr<cBkNode> tree;
-    if (bookFile_->nodes().loadBlockTree(static_cast<std::int32_t>(block), translation,
-                                         static_cast<std::int32_t>(language), tree) != 0)
+    if (bookFile_->nodes().loadBlockTree(
+            static_cast<std::int32_t>(block), translation, static_cast<std::int32_t>(language), tree) != 0)
         return 1;
 
     cHTMLBlockRenderContext context;
@@ -476,7 +476,7 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(std::uint32_t block, const cHTMLRen
     }
     std::string html;
     g_blockRenderer.load()(*bookFile_, static_cast<std::int32_t>(block), html, static_cast<std::uint16_t>(language),
-                           DocLanguage::isRightToLeft(language), config, context);
+        DocLanguage::isRightToLeft(language), config, context);
     out.appendChars(html.data(), static_cast<std::int32_t>(html.size()));
     return 1;
 }

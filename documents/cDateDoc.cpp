@@ -29,7 +29,10 @@ bool fromDateTime(const cDateTimeValue& v, cSimpleDate& date)
 
 cDateDoc::cDateDoc() = default;
 
-cDateDoc::~cDateDoc() { cDateDoc::Close(); }
+cDateDoc::~cDateDoc()
+{
+    cDateDoc::Close();
+}
 
 cSourceDoc* cDateDoc::Clone() const
 {
@@ -227,9 +230,15 @@ void cDateDoc::ResetProgress()
         store_.clearAllProgress();
 }
 
-std::uint32_t cDateDoc::NumReadReadings() { return IsOpen() ? store_.countReadingsDone() : 0; }
+std::uint32_t cDateDoc::NumReadReadings()
+{
+    return IsOpen() ? store_.countReadingsDone() : 0;
+}
 
-std::uint32_t cDateDoc::FirstUnreadReadingNumber() { return IsOpen() ? store_.firstUnreadReading() : 0; }
+std::uint32_t cDateDoc::FirstUnreadReadingNumber()
+{
+    return IsOpen() ? store_.firstUnreadReading() : 0;
+}
 
 // --- navigation and names ---
 
@@ -275,7 +284,7 @@ std::uint32_t cDateDoc::GoTo(const cRenderParams& params)
     if (o & (cRenderParams::kPreviousUnreadReading | cRenderParams::kNextUnreadReading)) {
         const std::uint32_t cur = currentReading();
         const std::uint32_t r = (o & cRenderParams::kPreviousUnreadReading) ? store_.previousUnreadReading(cur)
-                                                                           : store_.nextUnreadReading(cur);
+                                                                            : store_.nextUnreadReading(cur);
         if (r == 0)
             return kNone;
         return jumpToReading(r);
@@ -350,7 +359,7 @@ void cDateDoc::GetPositionNameForTitleBar(cLString8& out, std::uint32_t section,
 }
 
 bool cDateDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,
-                                   const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out)
+    const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out)
 {
     if (mode == 0 && !html && IsOpen()) {
         const std::uint32_t r = ReadingNumberForSection(section);
@@ -371,7 +380,10 @@ bool cDateDoc::isRequestReadingComplete(const cRenderParams& request)
     return IsReadingComplete(request.getOption01000000());
 }
 
-void cDateDoc::toggleRequestReading(const cRenderParams& request) { ToggleReadingNumber(request.getOption01000000()); }
+void cDateDoc::toggleRequestReading(const cRenderParams& request)
+{
+    ToggleReadingNumber(request.getOption01000000());
+}
 
 bool cDateDoc::makeRequestForCurrentReading(cRenderParams& request)
 {
@@ -381,7 +393,7 @@ bool cDateDoc::makeRequestForCurrentReading(cRenderParams& request)
         return false;
     const BookIdentity id = bookIdentity();
     request.setOption0040WithValue(static_cast<std::int16_t>(id.publisher), static_cast<std::int16_t>(id.book),
-                                   static_cast<std::int16_t>(id.edition), cur);
+        static_cast<std::int16_t>(id.edition), cur);
     return true;
 }
 
@@ -391,9 +403,15 @@ bool cDateDoc::requestReadingInRange(const cRenderParams& request)
     return r >= 1 && r <= numReadings_;
 }
 
-bool cDateDoc::anyUnreadReading() { return IsOpen() && NumReadReadings() < numReadings_; }
+bool cDateDoc::anyUnreadReading()
+{
+    return IsOpen() && NumReadReadings() < numReadings_;
+}
 
-bool cDateDoc::unreadReadingBeforeCurrent() { return IsOpen() && store_.previousUnreadReading(currentReading()) != 0; }
+bool cDateDoc::unreadReadingBeforeCurrent()
+{
+    return IsOpen() && store_.previousUnreadReading(currentReading()) != 0;
+}
 
 bool cDateDoc::unreadReadingAfterCurrent()
 {

@@ -24,11 +24,10 @@ public:
     cRenderParams* GetCurrentLocation() override;
     bool GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params) override;
     bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,
-                             const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
+        const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
     std::uint32_t ReadingNumberForSection(std::uint32_t section) override;
     std::uint32_t GetSupportFlags() override;
-    void GetPositionNameForTitleBar(cLString8& out, std::uint32_t section, bool includeSection,
-                                    bool reverse) override;
+    void GetPositionNameForTitleBar(cLString8& out, std::uint32_t section, bool includeSection, bool reverse) override;
 
     // The operations the book handle adds for reading progress.
     virtual bool IsReadingComplete(std::uint32_t reading);

@@ -5,7 +5,10 @@
 
 cJournalDoc::cJournalDoc() = default;
 
-cJournalDoc::~cJournalDoc() { cJournalDoc::Close(); }
+cJournalDoc::~cJournalDoc()
+{
+    cJournalDoc::Close();
+}
 
 bool cJournalDoc::Open()
 {
@@ -14,7 +17,10 @@ bool cJournalDoc::Open()
     return true;
 }
 
-void cJournalDoc::Close() { cBookDoc::Close(); }
+void cJournalDoc::Close()
+{
+    cBookDoc::Close();
+}
 
 void cJournalDoc::GetTitleW(cLString16& out, bool abbreviated)
 {
@@ -26,10 +32,13 @@ void cJournalDoc::GetTitle(cLString8& out, bool abbreviated)
     out.assignCStr(abbreviated ? "JOURNAL" : "Journal Notes");
 }
 
-void cJournalDoc::GetFullTitle(cLString8& out) { GetTitle(out, false); }
+void cJournalDoc::GetFullTitle(cLString8& out)
+{
+    GetTitle(out, false);
+}
 
-void cJournalDoc::GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition,
-                            std::uint8_t& revision)
+void cJournalDoc::GetBookID(
+    std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition, std::uint8_t& revision)
 {
     publisher = kPublisher;
     book = kBook;
@@ -46,10 +55,13 @@ std::uint32_t cJournalDoc::GetNumSections()
     return static_cast<std::uint32_t>(highest) + 1;
 }
 
-std::uint32_t cJournalDoc::GetSupportFlags() { return IsOpen() ? static_cast<std::uint32_t>(kDocSupportsIsFakeJournalDoc) : 0u; }
+std::uint32_t cJournalDoc::GetSupportFlags()
+{
+    return IsOpen() ? static_cast<std::uint32_t>(kDocSupportsIsFakeJournalDoc) : 0u;
+}
 
 bool cJournalDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t,
-                                      const cMultiBookSearchHits*, const cSearchWordList*, cLString8& out)
+    const cMultiBookSearchHits*, const cSearchWordList*, cLString8& out)
 {
     out.makeEmpty();
     if (html)

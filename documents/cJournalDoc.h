@@ -24,11 +24,11 @@ public:
     void GetFullTitle(cLString8& out) override;
     void GetSortTitle(cLString8& out) override { out.makeEmpty(); }
     void GetSubtitle(cLString8& out) override { out.makeEmpty(); }
-    void GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition,
-                   std::uint8_t& revision) override;
+    void GetBookID(
+        std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition, std::uint8_t& revision) override;
     std::uint32_t GetNumSections() override;
     bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,
-                             const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
+        const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
     std::uint32_t GetSupportFlags() override;
 
     static std::int64_t sectionForNoteId(std::int64_t noteId) { return noteId; }

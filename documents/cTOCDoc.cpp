@@ -2,9 +2,15 @@
 
 #include <cstdio>
 
-cTOCDoc::cTOCDoc() { kind_ = kKindBook; }
+cTOCDoc::cTOCDoc()
+{
+    kind_ = kKindBook;
+}
 
-cTOCDoc::~cTOCDoc() { cTOCDoc::Close(); }
+cTOCDoc::~cTOCDoc()
+{
+    cTOCDoc::Close();
+}
 
 cSourceDoc* cTOCDoc::Clone() const
 {

@@ -262,7 +262,7 @@ inline void walkNodes(cBkHTMLNodeStg& nodes)
 inline void walkEmbedded(cBkEmbeddedFiles& files)
 {
     cBkStreamFile* sub = files.subFile();
-    std::vector<std::string> names{"", "missing.png"};
+    std::vector<std::string> names {"", "missing.png"};
     if (sub != nullptr)
         for (std::size_t i = 0; i < sub->entryCount() && i < 32; ++i)
             names.push_back(sub->entryAt(i)->name());

@@ -26,7 +26,7 @@ public:
     {
         const char* dir = std::getenv("TMPDIR");
         m_path = std::string(dir != nullptr && *dir != 0 ? dir : "/tmp") + "/qs-fuzz-" + tag + "-" +
-                 std::to_string(static_cast<long>(getpid()));
+            std::to_string(static_cast<long>(getpid()));
     }
     ~ScratchFile() { std::remove(m_path.c_str()); }
     ScratchFile(const ScratchFile&) = delete;
@@ -51,8 +51,7 @@ private:
 // from /dev/null). Closed with the object.
 class MemoryFile {
 public:
-    MemoryFile(const std::uint8_t* data, std::size_t size)
-        : m_copy(reinterpret_cast<const char*>(data), size)
+    MemoryFile(const std::uint8_t* data, std::size_t size) : m_copy(reinterpret_cast<const char*>(data), size)
     {
         m_file = size == 0 ? std::fopen("/dev/null", "rb") : fmemopen(m_copy.data(), m_copy.size(), "rb");
     }
@@ -73,11 +72,8 @@ private:
 // Reads the input front to back: the fuzzer's choices first, the reader's bytes after them.
 class Input {
 public:
-    Input(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    std::uint8_t byte()
-    {
-        return m_pos < m_size ? m_data[m_pos++] : 0;
-    }
+    Input(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) { }
+    std::uint8_t byte() { return m_pos < m_size ? m_data[m_pos++] : 0; }
     std::uint32_t u32()
     {
         std::uint32_t v = 0;

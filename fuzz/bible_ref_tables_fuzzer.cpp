@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         while (split < restSize && rest[split] != '\f')
             ++split;
         fuzz::MemoryFile english(rest, split);
-        fuzz::MemoryFile spanish(rest + (split < restSize ? split + 1 : split), split < restSize ? restSize - split - 1 : 0);
+        fuzz::MemoryFile spanish(
+            rest + (split < restSize ? split + 1 : split), split < restSize ? restSize - split - 1 : 0);
         result = cBibleRefTables::loadBookNameLists(english.get(), spanish.get());
     } else {
         fuzz::MemoryFile file(rest, restSize);

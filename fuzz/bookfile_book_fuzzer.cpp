@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (book.punctuation() != nullptr)
         fuzz::walkWordList(*book.punctuation());
     for (const cBkWordListPair* pair : {book.stemmed(), book.phonetic(), book.strongsHebrew(), book.strongsGreek(),
-                                        book.syncWords(), book.verseIndex(), book.verseSyncWords()})
+             book.syncWords(), book.verseIndex(), book.verseSyncWords()})
         fuzz::walkPair(pair, sections);
     for (std::size_t i = 0; i < book.attributePairCount(); ++i) {
         if (book.attributeWordList(i) != nullptr)

@@ -23,4 +23,7 @@ inline constexpr quint64 kDocSupportsIsFakeJournalDoc = 0x8000;
 inline constexpr quint64 kDocSupportsWordAttributes = 0x10000;
 
 // True when every bit of `mask` is set in `flags`.
-constexpr bool docSupports(quint64 flags, quint64 mask) { return (flags & mask) == mask; }
+constexpr bool docSupports(quint64 flags, quint64 mask)
+{
+    return (flags & mask) == mask;
+}

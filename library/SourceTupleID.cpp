@@ -12,15 +12,20 @@ constexpr qint64 kBiblesBookID = 15185;
 
 bool isReserved(const SourceTupleID& id, qint64 bookID)
 {
-    return id.pubID() == kReservedPubID && id.bookID() == bookID && id.editionNumber() == 1 &&
-           id.revisionNumber() == 1;
+    return id.pubID() == kReservedPubID && id.bookID() == bookID && id.editionNumber() == 1 && id.revisionNumber() == 1;
 }
 
 }  // namespace
 
-bool SourceTupleID::isFakeJournalDoc() const { return isReserved(*this, kJournalBookID); }
+bool SourceTupleID::isFakeJournalDoc() const
+{
+    return isReserved(*this, kJournalBookID);
+}
 
-bool SourceTupleID::isFakeBibleDoc() const { return isReserved(*this, kBiblesBookID); }
+bool SourceTupleID::isFakeBibleDoc() const
+{
+    return isReserved(*this, kBiblesBookID);
+}
 
 const SourceTupleID& SourceTupleID::sourceTupleIDForFakeJournalDoc()
 {
@@ -37,7 +42,7 @@ const SourceTupleID& SourceTupleID::sourceTupleIDForFakeBibleDoc()
 quint64 SourceTupleID::hash() const
 {
     return (static_cast<quint64>(m_pubID) << 48) | ((static_cast<quint64>(m_bookID) & 0xFFFF) << 32) |
-           ((static_cast<quint64>(m_editionNumber) & 0xFF) << 16) | (static_cast<quint64>(m_revisionNumber) & 0xFF);
+        ((static_cast<quint64>(m_editionNumber) & 0xFF) << 16) | (static_cast<quint64>(m_revisionNumber) & 0xFF);
 }
 
 QString SourceTupleID::description() const
@@ -78,6 +83,5 @@ SourceTupleID SourceTupleID::decode(const QVariant& archived)
         return SourceTupleID(0, 0, 0, 0);
     }
     return SourceTupleID(u.decodeInt64(QStringLiteral("pubID")), u.decodeInt64(QStringLiteral("bookID")),
-                         u.decodeInt64(QStringLiteral("editionNumber")),
-                         u.decodeInt64(QStringLiteral("revisionNumber")));
+        u.decodeInt64(QStringLiteral("editionNumber")), u.decodeInt64(QStringLiteral("revisionNumber")));
 }

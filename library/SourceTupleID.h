@@ -71,8 +71,7 @@ inline size_t qHash(const SourceTupleID& id, size_t seed = 0)
     return static_cast<size_t>(id.hash()) ^ seed;
 }
 
-template <>
-struct std::hash<SourceTupleID> {
+template <> struct std::hash<SourceTupleID> {
     size_t operator()(const SourceTupleID& id) const noexcept { return static_cast<size_t>(id.hash()); }
 };
 

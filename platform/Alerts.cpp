@@ -26,7 +26,7 @@ std::shared_ptr<Alerts> g_shared;
 
 QStringList Alert::effectiveButtons() const
 {
-    return buttons.isEmpty() ? QStringList{QStringLiteral("OK")} : buttons;
+    return buttons.isEmpty() ? QStringList {QStringLiteral("OK")} : buttons;
 }
 
 Alerts::~Alerts() = default;
@@ -54,7 +54,7 @@ int RecordingAlerts::runModal(const Alert& alert)
     const int answer = m_answers.takeFirst();
     const int count = int(alert.effectiveButtons().size());
     return answer >= AlertFirstButtonReturn && answer < AlertFirstButtonReturn + count ? answer
-                                                                                         : AlertFirstButtonReturn;
+                                                                                       : AlertFirstButtonReturn;
 }
 
 void RecordingAlerts::queueAnswer(int answer)

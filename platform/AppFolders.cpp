@@ -23,11 +23,17 @@ QString standardFolder(QStandardPaths::StandardLocation location)
     return QDir::cleanPath(path);
 }
 
-QString identityText(const QVariant& v) { return v.toString(); }
+QString identityText(const QVariant& v)
+{
+    return v.toString();
+}
 
 }  // namespace
 
-QString AppFolders::bundleIdentifier() { return QStringLiteral("com.tavrosen.Quillstead"); }
+QString AppFolders::bundleIdentifier()
+{
+    return QStringLiteral("com.tavrosen.Quillstead");
+}
 
 QString AppFolders::privateDataDirectory()
 {
@@ -44,21 +50,30 @@ QString AppFolders::booksDirectory()
     return books;
 }
 
-QString AppFolders::publicDataDirectory() { return ensured(standardFolder(QStandardPaths::DocumentsLocation)); }
+QString AppFolders::publicDataDirectory()
+{
+    return ensured(standardFolder(QStandardPaths::DocumentsLocation));
+}
 
 QString AppFolders::cacheDirectory()
 {
     return ensured(standardFolder(QStandardPaths::GenericCacheLocation) + QLatin1Char('/') + bundleIdentifier());
 }
 
-QString AppFolders::localCacheDirectory() { return cacheDirectory(); }
+QString AppFolders::localCacheDirectory()
+{
+    return cacheDirectory();
+}
 
-QString AppFolders::downloadsDirectory() { return ensured(standardFolder(QStandardPaths::DownloadLocation)); }
+QString AppFolders::downloadsDirectory()
+{
+    return ensured(standardFolder(QStandardPaths::DownloadLocation));
+}
 
 QString AppFolders::bookImageCache(const QVariantMap& id)
 {
     return QStringLiteral("%1/%2/%3/%4-%5-%6")
         .arg(cacheDirectory(), kImageCacheFolderName, identityText(id.value(AppFoldersPublisherIDKey)),
-             identityText(id.value(AppFoldersBookIDKey)), identityText(id.value(AppFoldersEditionNumberKey)),
-             identityText(id.value(AppFoldersRevisionNumberKey)));
+            identityText(id.value(AppFoldersBookIDKey)), identityText(id.value(AppFoldersEditionNumberKey)),
+            identityText(id.value(AppFoldersRevisionNumberKey)));
 }

@@ -16,7 +16,6 @@ const QString kTopKey = QStringLiteral("$top");
 const QString kArchiverName = QStringLiteral("QuillsteadKeyedArchive");
 constexpr qint64 kFormatVersion = 1;
 
-
 void setError(PropertyList::Error* error, PropertyList::Status status, const QString& message)
 {
     if (error)
@@ -53,7 +52,7 @@ bool KeyedArchive::writeFile(const QString& path, const QVariant& rootObject, Pr
 {
     if (!isArchivedObject(rootObject)) {
         setError(error, PropertyList::Status::UnsupportedValue,
-                 QStringLiteral("%1: the root is not an archived object").arg(path));
+            QStringLiteral("%1: the root is not an archived object").arg(path));
         return false;
     }
     return PropertyList::writeFile(path, envelope(rootObject), error);
@@ -86,13 +85,12 @@ QVariant KeyedArchive::rootOf(const QVariant& plist, const QString& path, Proper
     const QVariant version = envelope.value(kFormatVersionKey);
     if (!isIntegerVariant(version) || version.toLongLong() != kFormatVersion) {
         setError(error, PropertyList::Status::Malformed,
-                 where + QStringLiteral("keyed archive of unknown format version %1").arg(version.toString()));
+            where + QStringLiteral("keyed archive of unknown format version %1").arg(version.toString()));
         return {};
     }
     const QVariant top = envelope.value(kTopKey);
     if (!isArchivedObject(top)) {
-        setError(error, PropertyList::Status::Malformed,
-                 where + QStringLiteral("keyed archive without a root object"));
+        setError(error, PropertyList::Status::Malformed, where + QStringLiteral("keyed archive without a root object"));
         return {};
     }
     return top;
@@ -105,7 +103,10 @@ KeyedArchiver::KeyedArchiver(const QString& className)
     m_map.insert(KeyedArchive::kClassKey, className);
 }
 
-QString KeyedArchiver::className() const { return m_map.value(KeyedArchive::kClassKey).toString(); }
+QString KeyedArchiver::className() const
+{
+    return m_map.value(KeyedArchive::kClassKey).toString();
+}
 
 void KeyedArchiver::put(const QString& key, const QVariant& value)
 {
@@ -115,12 +116,30 @@ void KeyedArchiver::put(const QString& key, const QVariant& value)
     m_map.insert(key, value);
 }
 
-void KeyedArchiver::encodeInt32(const QString& key, qint32 value) { put(key, qint64(value)); }
-void KeyedArchiver::encodeInt64(const QString& key, qint64 value) { put(key, value); }
-void KeyedArchiver::encodeInteger(const QString& key, qint64 value) { put(key, value); }
-void KeyedArchiver::encodeFloat(const QString& key, float value) { put(key, static_cast<double>(value)); }
-void KeyedArchiver::encodeDouble(const QString& key, double value) { put(key, value); }
-void KeyedArchiver::encodeBool(const QString& key, bool value) { put(key, value); }
+void KeyedArchiver::encodeInt32(const QString& key, qint32 value)
+{
+    put(key, qint64(value));
+}
+void KeyedArchiver::encodeInt64(const QString& key, qint64 value)
+{
+    put(key, value);
+}
+void KeyedArchiver::encodeInteger(const QString& key, qint64 value)
+{
+    put(key, value);
+}
+void KeyedArchiver::encodeFloat(const QString& key, float value)
+{
+    put(key, static_cast<double>(value));
+}
+void KeyedArchiver::encodeDouble(const QString& key, double value)
+{
+    put(key, value);
+}
+void KeyedArchiver::encodeBool(const QString& key, bool value)
+{
+    put(key, value);
+}
 
 void KeyedArchiver::encodeString(const QString& key, const QString& value)
 {
@@ -134,14 +153,17 @@ void KeyedArchiver::encodeDate(const QString& key, const QDateTime& value)
         put(key, value);
 }
 
-void KeyedArchiver::encodeData(const QString& key, const QByteArray& value) { put(key, value); }
+void KeyedArchiver::encodeData(const QString& key, const QByteArray& value)
+{
+    put(key, value);
+}
 
 void KeyedArchiver::encodeObject(const QString& key, const QVariant& archivedObject)
 {
     if (!archivedObject.isValid())
         return;
     Q_ASSERT_X(KeyedArchive::isArchivedObject(archivedObject), "KeyedArchiver::encodeObject",
-               "the value is not an archived object");
+        "the value is not an archived object");
     put(key, archivedObject);
 }
 
@@ -150,7 +172,10 @@ void KeyedArchiver::encodeObject(const QString& key, const KeyedArchiver& object
     put(key, object.archivedObject());
 }
 
-void KeyedArchiver::encodeArray(const QString& key, const QVariantList& elements) { put(key, elements); }
+void KeyedArchiver::encodeArray(const QString& key, const QVariantList& elements)
+{
+    put(key, elements);
+}
 
 void KeyedArchiver::encodeValue(const QString& key, const QVariant& value)
 {
@@ -158,7 +183,10 @@ void KeyedArchiver::encodeValue(const QString& key, const QVariant& value)
         put(key, value);
 }
 
-QVariant KeyedArchiver::archivedObject() const { return m_map; }
+QVariant KeyedArchiver::archivedObject() const
+{
+    return m_map;
+}
 
 // ---------------------------------------------------------------------------------------------
 
@@ -169,9 +197,15 @@ KeyedUnarchiver::KeyedUnarchiver(const QVariant& archivedObject)
         m_map = archivedObject.toMap();
 }
 
-bool KeyedUnarchiver::isValid() const { return m_valid; }
+bool KeyedUnarchiver::isValid() const
+{
+    return m_valid;
+}
 
-QString KeyedUnarchiver::className() const { return m_map.value(KeyedArchive::kClassKey).toString(); }
+QString KeyedUnarchiver::className() const
+{
+    return m_map.value(KeyedArchive::kClassKey).toString();
+}
 
 bool KeyedUnarchiver::containsValueForKey(const QString& key) const
 {
@@ -227,14 +261,13 @@ qint32 KeyedUnarchiver::decodeInt32(const QString& key, qint32 fallback) const
 {
     qint64 n = 0;
     return readInteger(key, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max(), &n) ? qint32(n)
-                                                                                                       : fallback;
+                                                                                                        : fallback;
 }
 
 qint64 KeyedUnarchiver::decodeInt64(const QString& key, qint64 fallback) const
 {
     qint64 n = 0;
-    return readInteger(key, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), &n) ? n
-                                                                                                        : fallback;
+    return readInteger(key, std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max(), &n) ? n : fallback;
 }
 
 qint64 KeyedUnarchiver::decodeInteger(const QString& key, qint64 fallback) const

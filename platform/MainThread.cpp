@@ -84,4 +84,7 @@ void DelayedCall::cancel()
     m_fn = nullptr;
 }
 
-bool DelayedCall::isPending() const { return m_timer && m_timer->isActive(); }
+bool DelayedCall::isPending() const
+{
+    return m_timer && m_timer->isActive();
+}

@@ -9,7 +9,7 @@ struct NotificationCenter::Entry {
     const void* sender = nullptr;
     Handler handler;
     // Cleared on removal, so a post that took its snapshot before the removal skips the entry.
-    std::atomic<bool> alive{true};
+    std::atomic<bool> alive {true};
 };
 
 NotificationCenter& NotificationCenter::defaultCenter()
@@ -18,8 +18,8 @@ NotificationCenter& NotificationCenter::defaultCenter()
     return center;
 }
 
-NotificationCenter::ObservationId NotificationCenter::addObserver(const void* observer, const QString& name,
-                                                                  Handler handler, const void* sender)
+NotificationCenter::ObservationId NotificationCenter::addObserver(
+    const void* observer, const QString& name, Handler handler, const void* sender)
 {
     auto entry = std::make_shared<Entry>();
     entry->observer = observer;
@@ -93,7 +93,7 @@ void NotificationCenter::post(Notification& notification)
 
 void NotificationCenter::postNotificationName(const QString& name, const void* sender, const QVariantMap& userInfo)
 {
-    Notification n{name, sender, userInfo};
+    Notification n {name, sender, userInfo};
     post(n);
 }
 

@@ -45,8 +45,7 @@ public:
     // The application's shared centre.
     static NotificationCenter& defaultCenter();
 
-    ObservationId addObserver(const void* observer, const QString& name, Handler handler,
-                              const void* sender = nullptr);
+    ObservationId addObserver(const void* observer, const QString& name, Handler handler, const void* sender = nullptr);
 
     void removeObservation(ObservationId id);
     // Every observation of the observer.
@@ -54,8 +53,8 @@ public:
     // The observer's observations of that name (empty: any name) and sender filter (null: any).
     void removeObserver(const void* observer, const QString& name, const void* sender = nullptr);
 
-    void postNotificationName(const QString& name, const void* sender = nullptr,
-                              const QVariantMap& userInfo = QVariantMap());
+    void postNotificationName(
+        const QString& name, const void* sender = nullptr, const QVariantMap& userInfo = QVariantMap());
     void post(Notification& notification);
 
     // Number of live observations (for tests and diagnostics).
@@ -76,7 +75,7 @@ private:
 class Observation {
 public:
     Observation() = default;
-    Observation(NotificationCenter& center, NotificationCenter::ObservationId id) : m_center(&center), m_id(id) {}
+    Observation(NotificationCenter& center, NotificationCenter::ObservationId id) : m_center(&center), m_id(id) { }
     Observation(Observation&& other) noexcept;
     Observation& operator=(Observation&& other) noexcept;
     Observation(const Observation&) = delete;
@@ -93,14 +92,12 @@ private:
 
 // Shared objects travel in userInfo as QVariants holding std::shared_ptr<T>. Read them back with
 // the very same T they were stored with.
-template <class T>
-QVariant sharedObjectVariant(std::shared_ptr<T> object)
+template <class T> QVariant sharedObjectVariant(std::shared_ptr<T> object)
 {
     return QVariant::fromValue(std::move(object));
 }
 
-template <class T>
-std::shared_ptr<T> sharedObjectFromVariant(const QVariant& value)
+template <class T> std::shared_ptr<T> sharedObjectFromVariant(const QVariant& value)
 {
     if (value.metaType() != QMetaType::fromType<std::shared_ptr<T>>())
         return nullptr;

@@ -5,9 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringList>
-#include <QRegularExpression>
 #include <QTimeZone>
 #include <QXmlStreamReader>
 
@@ -68,15 +68,15 @@ bool encodeText(const QString& text, QByteArray* utf8)
 
 class Writer {
 public:
-    explicit Writer(PropertyList::Error* error) : m_error(error) {}
+    explicit Writer(PropertyList::Error* error) : m_error(error) { }
 
     plist_t node(const QVariant& v, const QString& path, int depth)
     {
-        const bool container = v.typeId() == QMetaType::QVariantMap || v.typeId() == QMetaType::QVariantHash
-            || isArrayVariant(v);
+        const bool container =
+            v.typeId() == QMetaType::QVariantMap || v.typeId() == QMetaType::QVariantHash || isArrayVariant(v);
         if (container && depth > PropertyList::kMaxDepth) {
             fail(PropertyList::Status::TooDeep,
-                 QStringLiteral("nested deeper than %1 at %2").arg(PropertyList::kMaxDepth).arg(path));
+                QStringLiteral("nested deeper than %1 at %2").arg(PropertyList::kMaxDepth).arg(path));
             return nullptr;
         }
         switch (v.typeId()) {
@@ -121,8 +121,8 @@ public:
             return date(v.toDateTime(), path);
         default:
             fail(PropertyList::Status::UnsupportedValue,
-                 QStringLiteral("no property-list form for a %1 at %2")
-                     .arg(QString::fromLatin1(v.isValid() ? v.typeName() : "nil value"), path));
+                QStringLiteral("no property-list form for a %1 at %2")
+                    .arg(QString::fromLatin1(v.isValid() ? v.typeName() : "nil value"), path));
             return nullptr;
         }
     }
@@ -144,8 +144,8 @@ private:
             const QString p = childPath(path, it.key());
             QByteArray key;
             if (!encodeText(it.key(), &key)) {
-                fail(PropertyList::Status::UnsupportedValue,
-                     QStringLiteral("key with control characters at %1").arg(p));
+                fail(
+                    PropertyList::Status::UnsupportedValue, QStringLiteral("key with control characters at %1").arg(p));
                 return nullptr;
             }
             plist_t child = node(it.value(), p, depth + 1);
@@ -173,7 +173,7 @@ private:
         QByteArray utf8;
         if (!encodeText(s, &utf8)) {
             fail(PropertyList::Status::UnsupportedValue,
-                 QStringLiteral("string with control characters at %1").arg(path));
+                QStringLiteral("string with control characters at %1").arg(path));
             return nullptr;
         }
         return plist_new_string(utf8.constData());
@@ -212,7 +212,7 @@ QString fromPlistText(char* text)
 // every scalar, so that what reaches libplist is a well-formed property list it reads exactly.
 class Validator {
 public:
-    explicit Validator(const QByteArray& xml) : m_reader(xml) {}
+    explicit Validator(const QByteArray& xml) : m_reader(xml) { }
 
     // Returns the status and fills `message` on failure.
     PropertyList::Status run(QString* message)
@@ -345,8 +345,7 @@ private:
 
     static bool dateText(const QString& t)
     {
-        static const QRegularExpression re(
-            QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z$"));
+        static const QRegularExpression re(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z$"));
         if (!re.match(t).hasMatch())
             return false;
         const QDateTime dt = QDateTime::fromString(t, Qt::ISODate);
@@ -554,14 +553,22 @@ bool PropertyList::writeFile(const QString& path, const QVariant& value, Error* 
 QString PropertyList::statusName(Status status)
 {
     switch (status) {
-    case Status::Ok: return QStringLiteral("ok");
-    case Status::FileNotFound: return QStringLiteral("file not found");
-    case Status::ReadFailed: return QStringLiteral("read failed");
-    case Status::TooLarge: return QStringLiteral("too large");
-    case Status::Malformed: return QStringLiteral("malformed");
-    case Status::TooDeep: return QStringLiteral("nested too deeply");
-    case Status::UnsupportedValue: return QStringLiteral("unsupported value");
-    case Status::WriteFailed: return QStringLiteral("write failed");
+    case Status::Ok:
+        return QStringLiteral("ok");
+    case Status::FileNotFound:
+        return QStringLiteral("file not found");
+    case Status::ReadFailed:
+        return QStringLiteral("read failed");
+    case Status::TooLarge:
+        return QStringLiteral("too large");
+    case Status::Malformed:
+        return QStringLiteral("malformed");
+    case Status::TooDeep:
+        return QStringLiteral("nested too deeply");
+    case Status::UnsupportedValue:
+        return QStringLiteral("unsupported value");
+    case Status::WriteFailed:
+        return QStringLiteral("write failed");
     }
     return QString();
 }

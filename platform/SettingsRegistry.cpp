@@ -128,17 +128,16 @@ void SettingsRegistry::registerDefaultsForAllPreferences(UserDefaults& defaults)
     defaults.registerDefaults({{kStrongsColorKey, defaults.stringForKey(kLinkColorKey)}});
 }
 
-void SettingsRegistry::registerSpeechSynthesisDefaults(UserDefaults& defaults,
-                                                       const QList<SpeechVoice>& installedVoices)
+void SettingsRegistry::registerSpeechSynthesisDefaults(
+    UserDefaults& defaults, const QList<SpeechVoice>& installedVoices)
 {
     registerSpeechSynthesisDefault(defaults, QStringLiteral("voiceEN"), QStringLiteral("en"), installedVoices);
     registerSpeechSynthesisDefault(defaults, QStringLiteral("voiceEL"), QStringLiteral("el"), installedVoices);
     registerSpeechSynthesisDefault(defaults, QStringLiteral("voiceES"), QStringLiteral("es"), installedVoices);
 }
 
-void SettingsRegistry::registerSpeechSynthesisDefault(UserDefaults& defaults, const QString& key,
-                                                      const QString& language,
-                                                      const QList<SpeechVoice>& installedVoices)
+void SettingsRegistry::registerSpeechSynthesisDefault(
+    UserDefaults& defaults, const QString& key, const QString& language, const QList<SpeechVoice>& installedVoices)
 {
     const QString current = defaults.stringForKey(key);
     QStringList candidates;

@@ -50,8 +50,8 @@ public:
     static void registerSpeechSynthesisDefaults(UserDefaults& defaults, const QList<SpeechVoice>& installedVoices);
     // Stores the first installed voice of the language when the key holds no voice or one that
     // is no longer installed; leaves the key alone when the language has no voice at all.
-    static void registerSpeechSynthesisDefault(UserDefaults& defaults, const QString& key, const QString& language,
-                                               const QList<SpeechVoice>& installedVoices);
+    static void registerSpeechSynthesisDefault(
+        UserDefaults& defaults, const QString& key, const QString& language, const QList<SpeechVoice>& installedVoices);
 
     static QString installedBookKey(const QString& fileName);
     static QString syncBibleKey(const QString& layoutUuid);

@@ -40,7 +40,6 @@ QString keyFromStorage(const QString& stored)
     return out;
 }
 
-
 qint64 saturatingTruncate(double d)
 {
     if (std::isnan(d))
@@ -167,11 +166,14 @@ void UserDefaults::setStandardUserDefaults(std::shared_ptr<UserDefaults> default
 
 QString UserDefaults::defaultFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/')
-        + AppFolders::bundleIdentifier() + QStringLiteral(".conf");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +
+        AppFolders::bundleIdentifier() + QStringLiteral(".conf");
 }
 
-QString UserDefaults::filePath() const { return m_settings->fileName(); }
+QString UserDefaults::filePath() const
+{
+    return m_settings->fileName();
+}
 
 void UserDefaults::registerDefaults(const QVariantMap& defaults)
 {
@@ -193,12 +195,30 @@ QVariant UserDefaults::lookup(const QString& key) const
     return stored.isValid() ? stored : m_registered.value(key);
 }
 
-QVariant UserDefaults::objectForKey(const QString& key) const { return lookup(key); }
-QString UserDefaults::stringForKey(const QString& key) const { return stringFromValue(lookup(key)); }
-bool UserDefaults::boolForKey(const QString& key) const { return boolFromValue(lookup(key)); }
-qint64 UserDefaults::integerForKey(const QString& key) const { return integerFromValue(lookup(key)); }
-double UserDefaults::doubleForKey(const QString& key) const { return doubleFromValue(lookup(key)); }
-float UserDefaults::floatForKey(const QString& key) const { return static_cast<float>(doubleForKey(key)); }
+QVariant UserDefaults::objectForKey(const QString& key) const
+{
+    return lookup(key);
+}
+QString UserDefaults::stringForKey(const QString& key) const
+{
+    return stringFromValue(lookup(key));
+}
+bool UserDefaults::boolForKey(const QString& key) const
+{
+    return boolFromValue(lookup(key));
+}
+qint64 UserDefaults::integerForKey(const QString& key) const
+{
+    return integerFromValue(lookup(key));
+}
+double UserDefaults::doubleForKey(const QString& key) const
+{
+    return doubleFromValue(lookup(key));
+}
+float UserDefaults::floatForKey(const QString& key) const
+{
+    return static_cast<float>(doubleForKey(key));
+}
 
 QVariantList UserDefaults::arrayForKey(const QString& key) const
 {
@@ -246,12 +266,30 @@ void UserDefaults::setObject(const QVariant& value, const QString& key)
     m_settings->sync();
 }
 
-void UserDefaults::setString(const QString& value, const QString& key) { setObject(value, key); }
-void UserDefaults::setBool(bool value, const QString& key) { setObject(value, key); }
-void UserDefaults::setInteger(qint64 value, const QString& key) { setObject(value, key); }
-void UserDefaults::setDouble(double value, const QString& key) { setObject(value, key); }
-void UserDefaults::setFloat(float value, const QString& key) { setObject(static_cast<double>(value), key); }
-void UserDefaults::removeObjectForKey(const QString& key) { setObject(QVariant(), key); }
+void UserDefaults::setString(const QString& value, const QString& key)
+{
+    setObject(value, key);
+}
+void UserDefaults::setBool(bool value, const QString& key)
+{
+    setObject(value, key);
+}
+void UserDefaults::setInteger(qint64 value, const QString& key)
+{
+    setObject(value, key);
+}
+void UserDefaults::setDouble(double value, const QString& key)
+{
+    setObject(value, key);
+}
+void UserDefaults::setFloat(float value, const QString& key)
+{
+    setObject(static_cast<double>(value), key);
+}
+void UserDefaults::removeObjectForKey(const QString& key)
+{
+    setObject(QVariant(), key);
+}
 
 void UserDefaults::removePersistentDomain()
 {

@@ -42,7 +42,7 @@ bool loadImage(cBkBookFile& book, const char* name, cPlatformImage* holder)
 }  // namespace
 
 bool bookSectionTreeProvider(void* context, std::int32_t request, const void* argument, void* outTree,
-                             cPlatformImage* imageHolder, std::uint32_t* inOutValue)
+    cPlatformImage* imageHolder, std::uint32_t* inOutValue)
 {
     auto* book = static_cast<cBkBookFile*>(context);
     if (book == nullptr || request < kHTMLRequestExtractFile)
@@ -69,8 +69,8 @@ bool bookSectionTreeProvider(void* context, std::int32_t request, const void* ar
         if (node == nullptr || element == nullptr)
             return false;
         std::string text;
-        cBkSectionTextWriter::renderTextRangeToHTML(*book, node->textPosition, node->rightToLeft != 0,
-                                                    node->configuration, text);
+        cBkSectionTextWriter::renderTextRangeToHTML(
+            *book, node->textPosition, node->rightToLeft != 0, node->configuration, text);
         element->attributes().addCodedStringValue(HTMLAttr::untagged_text, text);
         return true;
     }

@@ -12,4 +12,4 @@
 class cPlatformImage;
 
 bool bookSectionTreeProvider(void* context, std::int32_t request, const void* argument, void* outTree,
-                             cPlatformImage* imageHolder, std::uint32_t* inOutValue);
+    cPlatformImage* imageHolder, std::uint32_t* inOutValue);

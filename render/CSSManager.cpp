@@ -114,69 +114,97 @@ static constexpr const char kHighlightTemplate[] =
 // clang-format on
 
 // The highlight styles Bold and Italic give these class names to highlighted text.
-constexpr const char kHighlightStyleRules[] =
-    ".bold{text-decoration:none;font-weight:bold;}"
-    ".italic{text-decoration:none;font-style:italic;}";
+constexpr const char kHighlightStyleRules[] = ".bold{text-decoration:none;font-weight:bold;}"
+                                              ".italic{text-decoration:none;font-style:italic;}";
 
 constexpr int kLadderTop = 300;
 
 // The ladder size that follows s.
-int nextLadderSize(int s) {
-    if (s < 10) return s + 1;
+int nextLadderSize(int s)
+{
+    if (s < 10)
+        return s + 1;
     return s + 2 + (s - 10) / 5;
 }
 
 // The largest size whose next size is at most s; s itself when there is none.
-int previousLadderSize(int s) {
+int previousLadderSize(int s)
+{
     for (int t = std::min(s - 1, kLadderTop - 1); t >= 1; --t)
-        if (nextLadderSize(t) <= s) return t;
+        if (nextLadderSize(t) <= s)
+            return t;
     return s;
 }
 
-int clampToInt(qint64 value) {
-    return static_cast<int>(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+int clampToInt(qint64 value)
+{
+    return static_cast<int>(
+        std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
-QString flagWord(bool set, const char* whenSet, const char* otherwise) {
+QString flagWord(bool set, const char* whenSet, const char* otherwise)
+{
     return QString::fromLatin1(set ? whenSet : otherwise);
 }
 
 }  // namespace
 
-CSSManager& CSSManager::sharedCSSManager() {
+CSSManager& CSSManager::sharedCSSManager()
+{
     static CSSManager instance;  // created once, under the language's initialisation lock
     return instance;
 }
 
-QString CSSManager::baseTemplate() { return QString::fromLatin1(kBaseTemplate); }
-QString CSSManager::highlightTemplate() { return QString::fromLatin1(kHighlightTemplate); }
-QString CSSManager::highlightStyleRules() { return QString::fromLatin1(kHighlightStyleRules); }
+QString CSSManager::baseTemplate()
+{
+    return QString::fromLatin1(kBaseTemplate);
+}
+QString CSSManager::highlightTemplate()
+{
+    return QString::fromLatin1(kHighlightTemplate);
+}
+QString CSSManager::highlightStyleRules()
+{
+    return QString::fromLatin1(kHighlightStyleRules);
+}
 
-int CSSManager::getFontHeightRelativeToBase(int base, int relativeSize) {
-    if (relativeSize < 2) relativeSize = 1;
-    if (relativeSize == 3 || base > kLadderTop - 1) return base;
+int CSSManager::getFontHeightRelativeToBase(int base, int relativeSize)
+{
+    if (relativeSize < 2)
+        relativeSize = 1;
+    if (relativeSize == 3 || base > kLadderTop - 1)
+        return base;
     int size = base;
     if (relativeSize > 3) {
-        for (int step = relativeSize - 3; step > 0 && size < kLadderTop; --step) size = nextLadderSize(size);
+        for (int step = relativeSize - 3; step > 0 && size < kLadderTop; --step)
+            size = nextLadderSize(size);
     } else {
-        for (int step = 3 - relativeSize; step > 0; --step) size = previousLadderSize(size);
+        for (int step = 3 - relativeSize; step > 0; --step)
+            size = previousLadderSize(size);
     }
     return size;
 }
 
-QString CSSManager::cssForBookView() const { return buildSheet(Sheet::BookView, UserDefaults::standardUserDefaults()); }
+QString CSSManager::cssForBookView() const
+{
+    return buildSheet(Sheet::BookView, UserDefaults::standardUserDefaults());
+}
 
-QString CSSManager::cssForSearchResultsView() const {
+QString CSSManager::cssForSearchResultsView() const
+{
     return buildSheet(Sheet::SearchResults, UserDefaults::standardUserDefaults());
 }
 
-QString CSSManager::cssForNoteViewEdit() const {
+QString CSSManager::cssForNoteViewEdit() const
+{
     return buildSheet(Sheet::NoteView, UserDefaults::standardUserDefaults());
 }
 
-QString CSSManager::buildSheet(Sheet sheet, const UserDefaults& d) const {
+QString CSSManager::buildSheet(Sheet sheet, const UserDefaults& d) const
+{
     QString css = baseTemplate();
-    if (sheet != Sheet::NoteView) css += highlightTemplate() + highlightStyleRules();
+    if (sheet != Sheet::NoteView)
+        css += highlightTemplate() + highlightStyleRules();
 
     const bool results = sheet == Sheet::SearchResults;
     const bool notes = sheet == Sheet::NoteView;
@@ -189,8 +217,8 @@ QString CSSManager::buildSheet(Sheet sheet, const UserDefaults& d) const {
     const int baseSize = clampToInt(d.integerForKey(QStringLiteral("baseFontSize")));
     set("%@!FONTSTYLE!@%", string("bodyFont"));
     set("%@!BASEFONTSIZE!@%", QString::number(baseSize));
-    static constexpr const char* kHeadings[] = {"%@!H1FONTSIZE!@%", "%@!H2FONTSIZE!@%", "%@!H3FONTSIZE!@%",
-                                                "%@!H4FONTSIZE!@%", "%@!H5FONTSIZE!@%"};
+    static constexpr const char* kHeadings[] = {
+        "%@!H1FONTSIZE!@%", "%@!H2FONTSIZE!@%", "%@!H3FONTSIZE!@%", "%@!H4FONTSIZE!@%", "%@!H5FONTSIZE!@%"};
     for (int h = 0; h < 5; ++h)
         set(kHeadings[h], QString::number(results ? baseSize : getFontHeightRelativeToBase(baseSize, 8 - h)));
     set("%@!LINEHEIGHT!@%",
@@ -258,6 +286,7 @@ QString CSSManager::buildSheet(Sheet sheet, const UserDefaults& d) const {
     set("%@!WOCONCFBLUE!@%", wocInRed ? QStringLiteral("#670000") : textColor);
     set("%@!WOCBOLD!@%", flagWord(wocInRed && flag("wocBold"), "bold", "normal"));
 
-    for (const auto& [placeholder, value] : values) css.replace(QLatin1String(placeholder), value);
+    for (const auto& [placeholder, value] : values)
+        css.replace(QLatin1String(placeholder), value);
     return css;
 }

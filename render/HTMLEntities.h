@@ -35,8 +35,10 @@ std::uint16_t matchCharacterEntity(std::string_view afterAmp, bool withMarkupEnt
 void decodeNamedEntitiesInPlace(std::u16string& text, bool withMarkupEntities);
 
 // The same on an engine wide string.
-inline void decodeNamedEntitiesInPlace(cLString16& text, bool withMarkupEntities) {
-    if (text.findChar('&') < 0) return;
+inline void decodeNamedEntitiesInPlace(cLString16& text, bool withMarkupEntities)
+{
+    if (text.findChar('&') < 0)
+        return;
     std::u16string copy(reinterpret_cast<const char16_t*>(text.chars()), static_cast<std::size_t>(text.length()));
     decodeNamedEntitiesInPlace(copy, withMarkupEntities);
     text.makeEmpty();

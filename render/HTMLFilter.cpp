@@ -27,68 +27,204 @@ struct FilterLevelRow {
 
 // Searched first to last; a tag matches a row when it begins with the prefix (ASCII case ignored).
 constexpr FilterLevelRow kFilterLevels[] = {
-    {"<blockquote>", 2, 100}, {"</blockquote>", 2, -100}, {"<br ", 2, 0}, {"<br>", 2, 0}, {"<center>", 2, 101},
-    {"</center>", 2, -101}, {"<h1>", 2, 102}, {"<h1 ", 2, 102}, {"</h1>", 2, -102}, {"<h2>", 2, 103},
-    {"<h2 ", 2, 103}, {"</h2>", 2, -103}, {"<h3>", 2, 104}, {"<h3 ", 2, 104}, {"</h3>", 2, -104},
-    {"<h4>", 2, 105}, {"<h4 ", 2, 105}, {"</h4>", 2, -105}, {"<h5>", 2, 106}, {"<h5 ", 2, 106},
-    {"</h5>", 2, -106}, {"<h6>", 2, 107}, {"<h6 ", 2, 107}, {"</h6>", 2, -107}, {"<hr>", 2, 0}, {"<hr ", 2, 0},
-    {"<p>", 2, 108}, {"<p ", 2, 108}, {"</p>", 2, -108}, {"<a ", 2, 200}, {"</a>", 2, -200},
-    {"<table ", 2, 300}, {"<table>", 2, 300}, {"</table>", 2, -300}, {"<tr ", 2, 301}, {"<tr>", 2, 301},
-    {"</tr>", 2, -301}, {"<td ", 2, 302}, {"<td>", 2, 302}, {"</td>", 2, -302}, {"<th ", 2, 302},
-    {"<th>", 2, 302}, {"</th>", 2, -302}, {"<ul>", 2, 400}, {"<ul ", 2, 400}, {"</ul>", 2, -400},
-    {"<ol>", 2, 401}, {"<ol ", 2, 401}, {"</ol>", 2, -401}, {"<li>", 2, 402}, {"<li ", 2, 402},
-    {"</li>", 2, -402}, {"<font ", 2, 800}, {"</font>", 2, -800}, {"<img ", 2, 0}, {"<map ", 2, 801},
-    {"</map>", 2, -801}, {"<area ", 2, 0}, {"<b>", 3, 500}, {"</b>", 3, -500}, {"<big>", 3, 501},
-    {"</big>", 3, -501}, {"<i>", 3, 502}, {"</i>", 3, -502}, {"<s>", 3, 503}, {"</s>", 3, -503},
-    {"<small>", 3, 504}, {"</small>", 3, -504}, {"<strike>", 3, 505}, {"</strike>", 3, -505}, {"<sub>", 3, 506},
-    {"</sub>", 3, -506}, {"<sup>", 3, 507}, {"</sup>", 3, -507}, {"<tt>", 3, 508}, {"</tt>", 3, -508},
-    {"<u>", 3, 509}, {"</u>", 3, -509}, {"<cite>", 3, 600}, {"</cite>", 3, -600}, {"<code>", 3, 601},
-    {"</code>", 3, -601}, {"<dfn>", 3, 602}, {"</dfn>", 3, -602}, {"<em>", 3, 603}, {"</em>", 3, -603},
-    {"<kbd>", 3, 604}, {"</kbd>", 3, -604}, {"<samp>", 3, 605}, {"</samp>", 3, -605}, {"<strong>", 3, 606},
-    {"</strong>", 3, -606}, {"<var>", 3, 607}, {"</var>", 3, -607}, {"<form>", 1, 700}, {"<form ", 1, 700},
-    {"</form>", 1, -700}, {"<input ", 1, 0}, {"<select>", 1, 701}, {"<select ", 1, 701}, {"</select>", 1, -701},
-    {"<option>", 1, 702}, {"<option ", 1, 702}, {"</option>", 1, -702}, {"<textarea>", 1, 703},
-    {"<textarea ", 1, 703}, {"</textarea>", 1, -703}, {"<head>", 0, 901}, {"</head>", 0, -901},
-    {"<html>", 0, 902}, {"<html ", 0, 902}, {"</html>", 0, -902}, {"<body>", 0, 903}, {"<body ", 0, 903},
-    {"</body>", 0, -903}, {"<dir>", 0, 904}, {"<dir ", 0, 904}, {"</dir>", 0, -904}, {"<dl>", 0, 905},
-    {"<dl ", 0, 905}, {"</dl>", 0, -905}, {"<menu>", 0, 906}, {"<menu ", 0, 906}, {"</menu>", 0, -906},
+    {"<blockquote>", 2, 100},
+    {"</blockquote>", 2, -100},
+    {"<br ", 2, 0},
+    {"<br>", 2, 0},
+    {"<center>", 2, 101},
+    {"</center>", 2, -101},
+    {"<h1>", 2, 102},
+    {"<h1 ", 2, 102},
+    {"</h1>", 2, -102},
+    {"<h2>", 2, 103},
+    {"<h2 ", 2, 103},
+    {"</h2>", 2, -103},
+    {"<h3>", 2, 104},
+    {"<h3 ", 2, 104},
+    {"</h3>", 2, -104},
+    {"<h4>", 2, 105},
+    {"<h4 ", 2, 105},
+    {"</h4>", 2, -105},
+    {"<h5>", 2, 106},
+    {"<h5 ", 2, 106},
+    {"</h5>", 2, -106},
+    {"<h6>", 2, 107},
+    {"<h6 ", 2, 107},
+    {"</h6>", 2, -107},
+    {"<hr>", 2, 0},
+    {"<hr ", 2, 0},
+    {"<p>", 2, 108},
+    {"<p ", 2, 108},
+    {"</p>", 2, -108},
+    {"<a ", 2, 200},
+    {"</a>", 2, -200},
+    {"<table ", 2, 300},
+    {"<table>", 2, 300},
+    {"</table>", 2, -300},
+    {"<tr ", 2, 301},
+    {"<tr>", 2, 301},
+    {"</tr>", 2, -301},
+    {"<td ", 2, 302},
+    {"<td>", 2, 302},
+    {"</td>", 2, -302},
+    {"<th ", 2, 302},
+    {"<th>", 2, 302},
+    {"</th>", 2, -302},
+    {"<ul>", 2, 400},
+    {"<ul ", 2, 400},
+    {"</ul>", 2, -400},
+    {"<ol>", 2, 401},
+    {"<ol ", 2, 401},
+    {"</ol>", 2, -401},
+    {"<li>", 2, 402},
+    {"<li ", 2, 402},
+    {"</li>", 2, -402},
+    {"<font ", 2, 800},
+    {"</font>", 2, -800},
+    {"<img ", 2, 0},
+    {"<map ", 2, 801},
+    {"</map>", 2, -801},
+    {"<area ", 2, 0},
+    {"<b>", 3, 500},
+    {"</b>", 3, -500},
+    {"<big>", 3, 501},
+    {"</big>", 3, -501},
+    {"<i>", 3, 502},
+    {"</i>", 3, -502},
+    {"<s>", 3, 503},
+    {"</s>", 3, -503},
+    {"<small>", 3, 504},
+    {"</small>", 3, -504},
+    {"<strike>", 3, 505},
+    {"</strike>", 3, -505},
+    {"<sub>", 3, 506},
+    {"</sub>", 3, -506},
+    {"<sup>", 3, 507},
+    {"</sup>", 3, -507},
+    {"<tt>", 3, 508},
+    {"</tt>", 3, -508},
+    {"<u>", 3, 509},
+    {"</u>", 3, -509},
+    {"<cite>", 3, 600},
+    {"</cite>", 3, -600},
+    {"<code>", 3, 601},
+    {"</code>", 3, -601},
+    {"<dfn>", 3, 602},
+    {"</dfn>", 3, -602},
+    {"<em>", 3, 603},
+    {"</em>", 3, -603},
+    {"<kbd>", 3, 604},
+    {"</kbd>", 3, -604},
+    {"<samp>", 3, 605},
+    {"</samp>", 3, -605},
+    {"<strong>", 3, 606},
+    {"</strong>", 3, -606},
+    {"<var>", 3, 607},
+    {"</var>", 3, -607},
+    {"<form>", 1, 700},
+    {"<form ", 1, 700},
+    {"</form>", 1, -700},
+    {"<input ", 1, 0},
+    {"<select>", 1, 701},
+    {"<select ", 1, 701},
+    {"</select>", 1, -701},
+    {"<option>", 1, 702},
+    {"<option ", 1, 702},
+    {"</option>", 1, -702},
+    {"<textarea>", 1, 703},
+    {"<textarea ", 1, 703},
+    {"</textarea>", 1, -703},
+    {"<head>", 0, 901},
+    {"</head>", 0, -901},
+    {"<html>", 0, 902},
+    {"<html ", 0, 902},
+    {"</html>", 0, -902},
+    {"<body>", 0, 903},
+    {"<body ", 0, 903},
+    {"</body>", 0, -903},
+    {"<dir>", 0, 904},
+    {"<dir ", 0, 904},
+    {"</dir>", 0, -904},
+    {"<dl>", 0, 905},
+    {"<dl ", 0, 905},
+    {"</dl>", 0, -905},
+    {"<menu>", 0, 906},
+    {"<menu ", 0, 906},
+    {"</menu>", 0, -906},
 };
 static_assert(std::size(kFilterLevels) == 124);
 
 // Tags that end a block of text: at strength 3 and above they become a blank ("\r\n" at 5).
 constexpr std::string_view kBlockClosers[] = {
-    "</blockquote>", "<br ", "<br>", "</h1>", "</h2>", "</h3>", "</h4>", "</h5>", "</h6>",
-    "</h7>",         "</h8>", "</h9>", "</p>", "</td>", "</th>", "</ul>", "</ol>", "</li>",
+    "</blockquote>",
+    "<br ",
+    "<br>",
+    "</h1>",
+    "</h2>",
+    "</h3>",
+    "</h4>",
+    "</h5>",
+    "</h6>",
+    "</h7>",
+    "</h8>",
+    "</h9>",
+    "</p>",
+    "</td>",
+    "</th>",
+    "</ul>",
+    "</ol>",
+    "</li>",
 };
 
 // Elements of active content that strength 6 removes.
-constexpr std::string_view kActiveContentTags[] = {"script", "iframe", "frame", "frameset", "object", "embed",
-                                                   "applet", "base",   "link",  "meta",     "svg",    "math"};
+constexpr std::string_view kActiveContentTags[] = {
+    "script", "iframe", "frame", "frameset", "object", "embed", "applet", "base", "link", "meta", "svg", "math"};
 
 // Attributes whose value the browser loads or follows as a URL.
-constexpr std::string_view kUrlAttributes[] = {"href",   "xlink:href", "src",  "action", "formaction",
-                                               "background", "lowsrc", "dynsrc", "poster", "codebase",
-                                               "cite",   "longdesc",   "data"};
+constexpr std::string_view kUrlAttributes[] = {"href", "xlink:href", "src", "action", "formaction", "background",
+    "lowsrc", "dynsrc", "poster", "codebase", "cite", "longdesc", "data"};
 
 // ---------------------------------------------------------------------------------------------
 // Small text helpers
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char asciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) return false;
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
     for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (asciiLower(text[i]) != asciiLower(prefix[i])) return false;
+        if (asciiLower(text[i]) != asciiLower(prefix[i]))
+            return false;
     return true;
 }
 
-bool isHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
-bool isHexDigit(char c) { return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
-int hexValue(char c) { return isDecimalDigit(c) ? c - '0' : (asciiLower(c) - 'a' + 10); }
+bool isHtmlSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+bool isAsciiLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+bool isDecimalDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool isHexDigit(char c)
+{
+    return isDecimalDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+int hexValue(char c)
+{
+    return isDecimalDigit(c) ? c - '0' : (asciiLower(c) - 'a' + 10);
+}
 
-void appendUTF8(std::string& out, std::uint32_t cp) {
+void appendUTF8(std::string& out, std::uint32_t cp)
+{
     char buffer[4];
     const int n = encodeUTF8Char(cp, buffer);
     out.append(buffer, static_cast<std::size_t>(n));
@@ -96,72 +232,96 @@ void appendUTF8(std::string& out, std::uint32_t cp) {
 
 // A numeric reference body ("#65", "#x41"): its code point, or nothing when it is not all digits,
 // is zero, a surrogate or beyond Unicode.
-std::optional<std::uint32_t> numericReference(std::string_view body) {
-    if (body.size() < 2 || body[0] != '#') return std::nullopt;
+std::optional<std::uint32_t> numericReference(std::string_view body)
+{
+    if (body.size() < 2 || body[0] != '#')
+        return std::nullopt;
     std::size_t i = 1;
     int radix = 10;
     if (body[1] == 'x' || body[1] == 'X') {
         radix = 16;
         i = 2;
     }
-    if (i >= body.size()) return std::nullopt;
+    if (i >= body.size())
+        return std::nullopt;
     std::uint32_t value = 0;
     for (; i < body.size(); ++i) {
         const char c = body[i];
         std::uint32_t digit;
-        if (c >= '0' && c <= '9') digit = static_cast<std::uint32_t>(c - '0');
-        else if (radix == 16 && c >= 'a' && c <= 'f') digit = static_cast<std::uint32_t>(c - 'a' + 10);
-        else if (radix == 16 && c >= 'A' && c <= 'F') digit = static_cast<std::uint32_t>(c - 'A' + 10);
-        else return std::nullopt;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<std::uint32_t>(c - '0');
+        else if (radix == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<std::uint32_t>(c - 'a' + 10);
+        else if (radix == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<std::uint32_t>(c - 'A' + 10);
+        else
+            return std::nullopt;
         value = value * static_cast<std::uint32_t>(radix) + digit;
-        if (value > 0x10FFFF) return std::nullopt;
+        if (value > 0x10FFFF)
+            return std::nullopt;
     }
-    if (value == 0 || (value >= 0xD800 && value <= 0xDFFF)) return std::nullopt;
+    if (value == 0 || (value >= 0xD800 && value <= 0xDFFF))
+        return std::nullopt;
     return value;
 }
 
 // The character a reference body (the text between "&" and ";") stands for; 0 when unknown.
-std::uint32_t decodeReference(std::string_view body, bool withMarkupEntities) {
-    if (!body.empty() && body[0] == '#') return numericReference(body).value_or(0);
+std::uint32_t decodeReference(std::string_view body, bool withMarkupEntities)
+{
+    if (!body.empty() && body[0] == '#')
+        return numericReference(body).value_or(0);
     return entityCharacter(body, withMarkupEntities);
 }
 
-bool isMarkupCharacter(std::uint32_t c) { return c == '<' || c == '>' || c == '&' || c == '"' || c == '\''; }
+bool isMarkupCharacter(std::uint32_t c)
+{
+    return c == '<' || c == '>' || c == '&' || c == '"' || c == '\'';
+}
 
 // ---------------------------------------------------------------------------------------------
 // Making kept markup inert
 
 // The value as the browser reads it for a URL: character references decoded, white space and
 // control characters dropped, ASCII lower-cased.
-std::string urlSchemeView(std::string_view value) {
+std::string urlSchemeView(std::string_view value)
+{
     std::string decoded;
     for (std::size_t i = 0; i < value.size(); ++i) {
         if (value[i] == '&') {
             std::size_t end = i + 1;
-            while (end < value.size() && end - i < 32 && value[end] != ';' && value[end] != '&') ++end;
+            while (end < value.size() && end - i < 32 && value[end] != ';' && value[end] != '&')
+                ++end;
             std::string_view body = value.substr(i + 1, end - i - 1);
             std::uint32_t c = 0;
             if (!body.empty() && body[0] == '#') {
                 // The browser accepts numeric references without ";" and with leading zeros.
                 std::size_t digitsEnd = 1;
                 const bool hex = body.size() > 1 && (body[1] == 'x' || body[1] == 'X');
-                if (hex) digitsEnd = 2;
-                while (digitsEnd < body.size() &&
-                       (hex ? isHexDigit(body[digitsEnd]) : isDecimalDigit(body[digitsEnd])))
+                if (hex)
+                    digitsEnd = 2;
+                while (digitsEnd < body.size() && (hex ? isHexDigit(body[digitsEnd]) : isDecimalDigit(body[digitsEnd])))
                     ++digitsEnd;
                 c = numericReference(body.substr(0, digitsEnd)).value_or(0);
-                if (c) end = i + 1 + digitsEnd + ((i + 1 + digitsEnd < value.size() && value[i + 1 + digitsEnd] == ';') ? 1 : 0);
+                if (c)
+                    end = i + 1 + digitsEnd +
+                        ((i + 1 + digitsEnd < value.size() && value[i + 1 + digitsEnd] == ';') ? 1 : 0);
             } else {
                 const std::string lowered = [&] {
                     std::string s(body);
-                    for (char& ch : s) ch = asciiLower(ch);
+                    for (char& ch : s)
+                        ch = asciiLower(ch);
                     return s;
                 }();
-                if (lowered == "colon") c = ':';
-                else if (lowered == "tab") c = '\t';
-                else if (lowered == "newline") c = '\n';
-                else c = entityCharacter(body, true);
-                if (c) end = (end < value.size() && value[end] == ';') ? end + 1 : end;
+                if (lowered == "colon")
+                    c = ':';
+                else if (lowered == "tab")
+                    c = '\t';
+                else if (lowered == "newline")
+                    c = '\n';
+                else
+                    c = entityCharacter(body, true);
+                if (c)
+                    end = (end < value.size() && value[end] == ';') ? end + 1 : end;
             }
             if (c) {
                 appendUTF8(decoded, c);
@@ -174,14 +334,16 @@ std::string urlSchemeView(std::string_view value) {
     std::string out;
     for (char c : decoded) {
         const auto u = static_cast<unsigned char>(c);
-        if (u <= 0x20 || u == 0x7F) continue;
+        if (u <= 0x20 || u == 0x7F)
+            continue;
         out.push_back(asciiLower(c));
     }
     return out;
 }
 
 // Percent-decodes a URL text (invalid escapes stay as written).
-std::string percentDecoded(std::string_view text) {
+std::string percentDecoded(std::string_view text)
+{
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '%' && i + 2 < text.size() && isHexDigit(text[i + 1]) && isHexDigit(text[i + 2])) {
@@ -196,7 +358,8 @@ std::string percentDecoded(std::string_view text) {
 
 // The reader's own link form, "javascript:href('target');", whose target cannot end the script
 // string: no apostrophe, backslash or line end, even after percent-decoding.
-bool isReaderLink(std::string_view rawValue) {
+bool isReaderLink(std::string_view rawValue)
+{
     static constexpr std::string_view kPrefix = "javascript:href('";
     static constexpr std::string_view kSuffix = "');";
     if (rawValue.size() < kPrefix.size() + kSuffix.size() || rawValue.substr(0, kPrefix.size()) != kPrefix ||
@@ -206,7 +369,8 @@ bool isReaderLink(std::string_view rawValue) {
         percentDecoded(rawValue.substr(kPrefix.size(), rawValue.size() - kPrefix.size() - kSuffix.size()));
     for (std::size_t i = 0; i < target.size(); ++i) {
         const auto u = static_cast<unsigned char>(target[i]);
-        if (u < 0x20 || u == '\'' || u == '\\' || u == '"' || u == '&' || u == '<' || u == '>') return false;
+        if (u < 0x20 || u == '\'' || u == '\\' || u == '"' || u == '&' || u == '<' || u == '>')
+            return false;
         if (u == 0xE2 && i + 2 < target.size() && static_cast<unsigned char>(target[i + 1]) == 0x80 &&
             (static_cast<unsigned char>(target[i + 2]) == 0xA8 || static_cast<unsigned char>(target[i + 2]) == 0xA9))
             return false;  // U+2028 and U+2029 end a script line
@@ -214,7 +378,8 @@ bool isReaderLink(std::string_view rawValue) {
     return true;
 }
 
-bool isDangerousUrl(std::string_view attributeName, std::string_view rawValue) {
+bool isDangerousUrl(std::string_view attributeName, std::string_view rawValue)
+{
     if (std::find(std::begin(kUrlAttributes), std::end(kUrlAttributes), attributeName) == std::end(kUrlAttributes))
         return false;
     const std::string scheme = urlSchemeView(rawValue);
@@ -226,29 +391,38 @@ bool isDangerousUrl(std::string_view attributeName, std::string_view rawValue) {
 
 // The tag (from "<" through ">") with its dangerous attributes removed; the tag itself when it
 // holds none. Attributes are read as the browser's tokeniser reads them, so no attribute escapes.
-std::string inertTag(std::string_view tag) {
+std::string inertTag(std::string_view tag)
+{
     // Only "<" + letter opens an element; "</", "<!", "<?" and other text carry no live attribute.
-    if (tag.size() < 3 || !isAsciiLetter(tag[1])) return std::string(tag);
+    if (tag.size() < 3 || !isAsciiLetter(tag[1]))
+        return std::string(tag);
     const std::string_view body = tag.substr(0, tag.size() - 1);  // without the ">"
     std::size_t p = 1;
-    while (p < body.size() && !isHtmlSpace(body[p]) && body[p] != '/') ++p;
+    while (p < body.size() && !isHtmlSpace(body[p]) && body[p] != '/')
+        ++p;
 
     std::vector<std::pair<std::size_t, std::size_t>> dropped;  // [start, end) spans of body
     while (p < body.size()) {
-        while (p < body.size() && (isHtmlSpace(body[p]) || body[p] == '/')) ++p;
-        if (p >= body.size()) break;
+        while (p < body.size() && (isHtmlSpace(body[p]) || body[p] == '/'))
+            ++p;
+        if (p >= body.size())
+            break;
         const std::size_t start = p;
         ++p;  // the first character belongs to the name, even "="
-        while (p < body.size() && !isHtmlSpace(body[p]) && body[p] != '/' && body[p] != '=') ++p;
+        while (p < body.size() && !isHtmlSpace(body[p]) && body[p] != '/' && body[p] != '=')
+            ++p;
         std::string name(body.substr(start, p - start));
-        for (char& c : name) c = asciiLower(c);
+        for (char& c : name)
+            c = asciiLower(c);
         std::size_t q = p;
-        while (q < body.size() && isHtmlSpace(body[q])) ++q;
+        while (q < body.size() && isHtmlSpace(body[q]))
+            ++q;
         std::string_view value;
         bool unterminated = false;
         if (q < body.size() && body[q] == '=') {
             ++q;
-            while (q < body.size() && isHtmlSpace(body[q])) ++q;
+            while (q < body.size() && isHtmlSpace(body[q]))
+                ++q;
             if (q < body.size() && (body[q] == '"' || body[q] == '\'')) {
                 const std::size_t close = body.find(body[q], q + 1);
                 if (close == std::string_view::npos) {
@@ -261,7 +435,8 @@ std::string inertTag(std::string_view tag) {
                 }
             } else {
                 const std::size_t valueStart = q;
-                while (q < body.size() && !isHtmlSpace(body[q])) ++q;
+                while (q < body.size() && !isHtmlSpace(body[q]))
+                    ++q;
                 value = body.substr(valueStart, q - valueStart);
             }
             p = q;
@@ -269,11 +444,13 @@ std::string inertTag(std::string_view tag) {
         // A quoted value cut by the tag's ">" would swallow the text after the tag.
         if (unterminated || name.rfind("on", 0) == 0 || name == "srcdoc" || isDangerousUrl(name, value)) {
             std::size_t from = start;  // the white space before the attribute goes with it
-            while (from > 0 && isHtmlSpace(body[from - 1])) --from;
+            while (from > 0 && isHtmlSpace(body[from - 1]))
+                --from;
             dropped.emplace_back(from, p);
         }
     }
-    if (dropped.empty()) return std::string(tag);
+    if (dropped.empty())
+        return std::string(tag);
     std::string out;
     std::size_t from = 0;
     for (const auto& [start, end] : dropped) {
@@ -285,35 +462,43 @@ std::string inertTag(std::string_view tag) {
     return out;
 }
 
-bool isActiveContentTag(std::string_view tag) {
+bool isActiveContentTag(std::string_view tag)
+{
     std::size_t p = 1;
-    if (p < tag.size() && tag[p] == '/') ++p;
+    if (p < tag.size() && tag[p] == '/')
+        ++p;
     std::size_t end = p;
-    while (end < tag.size() && isAsciiLetter(tag[end])) ++end;
+    while (end < tag.size() && isAsciiLetter(tag[end]))
+        ++end;
     std::string name(tag.substr(p, end - p));
-    for (char& c : name) c = asciiLower(c);
+    for (char& c : name)
+        c = asciiLower(c);
     if (name.empty() || (end < tag.size() && !isHtmlSpace(tag[end]) && tag[end] != '/' && tag[end] != '>'))
         return false;
     return std::find(std::begin(kActiveContentTags), std::end(kActiveContentTags), name) !=
-           std::end(kActiveContentTags);
+        std::end(kActiveContentTags);
 }
 
 // ---------------------------------------------------------------------------------------------
 // filterHtmlByStrength steps
 
-bool keptAtStrength(std::string_view tag, int strength) {
+bool keptAtStrength(std::string_view tag, int strength)
+{
     for (const FilterLevelRow& row : kFilterLevels)
-        if (row.level >= strength && startsWithIgnoringCase(tag, row.prefix)) return true;
+        if (row.level >= strength && startsWithIgnoringCase(tag, row.prefix))
+            return true;
     return false;
 }
 
-bool isBlockCloser(std::string_view tag) {
+bool isBlockCloser(std::string_view tag)
+{
     return std::any_of(std::begin(kBlockClosers), std::end(kBlockClosers),
-                       [&](std::string_view closer) { return startsWithIgnoringCase(tag, closer); });
+        [&](std::string_view closer) { return startsWithIgnoringCase(tag, closer); });
 }
 
 // Strengths 1-5. Returns false when a "<" has no ">" after it (the entity step is then skipped).
-bool filterTags(std::string& text, int strength) {
+bool filterTags(std::string& text, int strength)
+{
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;
@@ -329,8 +514,10 @@ bool filterTags(std::string& text, int strength) {
         if (gt == std::string::npos) {
             // The rest stays as it is; where markup is kept, its "<" are literal text.
             for (std::size_t i = lt; i < text.size(); ++i) {
-                if (strength <= 3 && text[i] == '<') out += "&lt;";
-                else out.push_back(text[i]);
+                if (strength <= 3 && text[i] == '<')
+                    out += "&lt;";
+                else
+                    out.push_back(text[i]);
             }
             complete = false;
             break;
@@ -348,8 +535,10 @@ bool filterTags(std::string& text, int strength) {
 }
 
 // Strength 6: markup stays, made inert.
-void makeMarkupInert(std::string& text) {
-    if (text.find('<') == std::string::npos) return;
+void makeMarkupInert(std::string& text)
+{
+    if (text.find('<') == std::string::npos)
+        return;
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;
@@ -362,16 +551,19 @@ void makeMarkupInert(std::string& text) {
         }
         out.append(text, pos, lt - pos);
         const std::string_view tag(text.data() + lt, gt - lt + 1);
-        if (!isActiveContentTag(tag)) out += inertTag(tag);
+        if (!isActiveContentTag(tag))
+            out += inertTag(tag);
         pos = gt + 1;
     }
     text.swap(out);
 }
 
-void convertEntities(std::string& text, int strength) {
+void convertEntities(std::string& text, int strength)
+{
     const bool withMarkupEntities = strength == 4 || strength == 5;
     std::size_t amp = text.find('&');
-    if (amp == std::string::npos) return;
+    if (amp == std::string::npos)
+        return;
     std::string out;
     out.reserve(text.size());
     out.append(text, 0, amp);
@@ -380,7 +572,8 @@ void convertEntities(std::string& text, int strength) {
     bool haveSemicolon = false;
     while (pos < text.size()) {
         amp = text.find('&', pos);
-        if (amp == std::string::npos) break;
+        if (amp == std::string::npos)
+            break;
         out.append(text, pos, amp - pos);
         if (!haveSemicolon || semicolon <= amp) {
             semicolon = text.find(';', amp + 1);
@@ -400,23 +593,28 @@ void convertEntities(std::string& text, int strength) {
             pos = amp + 1;
         }
     }
-    if (pos < text.size()) out.append(text, pos, std::string::npos);
+    if (pos < text.size())
+        out.append(text, pos, std::string::npos);
     text.swap(out);
 }
 
 }  // namespace
 
-void filterHtmlByStrength(std::string& text, int strength, bool convert) {
-    if (strength <= 0 || strength > 6 || text.empty()) return;
+void filterHtmlByStrength(std::string& text, int strength, bool convert)
+{
+    if (strength <= 0 || strength > 6 || text.empty())
+        return;
     if (strength == 6) {
         makeMarkupInert(text);
     } else if (!filterTags(text, strength)) {
         return;
     }
-    if (convert) convertEntities(text, strength);
+    if (convert)
+        convertEntities(text, strength);
 }
 
-void filterHtmlByStrength(cLString8& text, int strength, bool convert) {
+void filterHtmlByStrength(cLString8& text, int strength, bool convert)
+{
     std::string s(text.chars(), static_cast<std::size_t>(text.length()));
     filterHtmlByStrength(s, strength, convert);
     text.makeEmpty();
@@ -429,11 +627,11 @@ void filterHtmlByStrength(cLString8& text, int strength, bool convert) {
 namespace {
 
 // Inline elements a note may hold (code 0 is text, and every tag name the tokeniser does not know).
-constexpr HTMLTagCode kNoteInlineTags[] = {HTMLTag::a,     HTMLTag::b,   HTMLTag::big, HTMLTag::font, HTMLTag::hr,
-                                           HTMLTag::i,     HTMLTag::img, HTMLTag::s,   HTMLTag::small, HTMLTag::sub,
-                                           HTMLTag::sup,   HTMLTag::u,   HTMLTag::none};
+constexpr HTMLTagCode kNoteInlineTags[] = {HTMLTag::a, HTMLTag::b, HTMLTag::big, HTMLTag::font, HTMLTag::hr, HTMLTag::i,
+    HTMLTag::img, HTMLTag::s, HTMLTag::small, HTMLTag::sub, HTMLTag::sup, HTMLTag::u, HTMLTag::none};
 
-bool isNoteInlineTag(HTMLTagCode code) {
+bool isNoteInlineTag(HTMLTagCode code)
+{
     return std::find(std::begin(kNoteInlineTags), std::end(kNoteInlineTags), code) != std::end(kNoteInlineTags);
 }
 
@@ -448,7 +646,8 @@ struct NoteTag {
     bool markup = true;    // false for "<!...>" and "<?...>" (comments and declarations)
 };
 
-NoteTag readNoteTag(std::string_view tag) {
+NoteTag readNoteTag(std::string_view tag)
+{
     NoteTag t;
     if (tag.size() > 1 && (tag[1] == '!' || tag[1] == '?')) {
         t.markup = false;
@@ -459,42 +658,53 @@ NoteTag readNoteTag(std::string_view tag) {
     return t;
 }
 
-bool isClosingTagText(std::string_view tag) { return tag.size() > 1 && tag[1] == '/'; }
+bool isClosingTagText(std::string_view tag)
+{
+    return tag.size() > 1 && tag[1] == '/';
+}
 
-void replaceAllIn(std::string& text, std::string_view find, std::string_view replacement) {
+void replaceAllIn(std::string& text, std::string_view find, std::string_view replacement)
+{
     std::string out;
     std::size_t pos = 0;
     bool changed = false;
     while (true) {
         const std::size_t at = text.find(find, pos);
-        if (at == std::string::npos) break;
+        if (at == std::string::npos)
+            break;
         out.append(text, pos, at - pos);
         out.append(replacement);
         pos = at + find.size();
         changed = true;
     }
-    if (!changed) return;
+    if (!changed)
+        return;
     out.append(text, pos, std::string::npos);
     text.swap(out);
 }
 
 // Every tag of the note is an inline tag (a "<" without ">" ends the check).
-bool holdsOnlyInlineTags(const std::string& text) {
+bool holdsOnlyInlineTags(const std::string& text)
+{
     std::size_t pos = 0;
     while (true) {
         const std::size_t lt = text.find('<', pos);
-        if (lt == std::string::npos) return true;
+        if (lt == std::string::npos)
+            return true;
         const std::size_t gt = text.find('>', lt);
-        if (gt == std::string::npos) return true;
+        if (gt == std::string::npos)
+            return true;
         const NoteTag tag = readNoteTag(std::string_view(text).substr(lt, gt - lt + 1));
-        if (tag.markup && !isNoteInlineTag(tag.code < 0 ? -tag.code : tag.code)) return false;
+        if (tag.markup && !isNoteInlineTag(tag.code < 0 ? -tag.code : tag.code))
+            return false;
         pos = gt + 1;
     }
 }
 
 // Closes the open inline tags before each "</p>" and opens them again after the next "<p>".
 // Returns false when the note nests too deeply or would grow too large.
-bool carryInlineTagsAcrossParagraphs(std::string& text, std::size_t limit) {
+bool carryInlineTagsAcrossParagraphs(std::string& text, std::size_t limit)
+{
     struct Open {
         HTMLTagCode code;
         std::string name;
@@ -516,22 +726,27 @@ bool carryInlineTagsAcrossParagraphs(std::string& text, std::size_t limit) {
         const NoteTag tag = readNoteTag(tagText);
         pos = gt + 1;
         if (tag.markup && tag.code == -HTMLTag::p) {
-            for (auto it = open.rbegin(); it != open.rend(); ++it) out += "</" + it->name + ">";
+            for (auto it = open.rbegin(); it != open.rend(); ++it)
+                out += "</" + it->name + ">";
             out += tagText;
         } else if (tag.markup && tag.code == HTMLTag::p) {
             out += tagText;
-            for (const Open& o : open) out += o.text;
+            for (const Open& o : open)
+                out += o.text;
         } else if (tag.markup && isClosingTagText(tagText)) {
             out += tagText;
-            if (!open.empty() && open.back().code == -tag.code && open.back().name == tag.name) open.pop_back();
+            if (!open.empty() && open.back().code == -tag.code && open.back().name == tag.name)
+                open.pop_back();
         } else {
             out += tagText;
             if (tag.markup && tag.code != HTMLTag::hr && tag.code != HTMLTag::img) {
-                if (open.size() >= kMaxOpenNoteTags) return false;
+                if (open.size() >= kMaxOpenNoteTags)
+                    return false;
                 open.push_back({tag.code, tag.name, std::string(tagText)});
             }
         }
-        if (out.size() > limit) return false;
+        if (out.size() > limit)
+            return false;
     }
     text.swap(out);
     return true;
@@ -539,7 +754,8 @@ bool carryInlineTagsAcrossParagraphs(std::string& text, std::size_t limit) {
 
 // Removes each inline closing tag that directly follows its own opening tag, and so nested
 // empty pairs too.
-void removeEmptyInlinePairs(std::string& text) {
+void removeEmptyInlinePairs(std::string& text)
+{
     struct Written {
         std::size_t start;
         std::size_t end;
@@ -579,8 +795,10 @@ void removeEmptyInlinePairs(std::string& text) {
 
 }  // namespace
 
-void normalizeNoteParagraphs(std::string& text) {
-    if (!holdsOnlyInlineTags(text)) return;
+void normalizeNoteParagraphs(std::string& text)
+{
+    if (!holdsOnlyInlineTags(text))
+        return;
     std::string note = text;
     // A "<" that no ">" follows is a literal character; left bare it would open a tag with the
     // paragraph end appended below.
@@ -596,14 +814,17 @@ void normalizeNoteParagraphs(std::string& text) {
     replaceAllIn(note, "\n", "</p><p>");
     replaceAllIn(note, "\r", "</p><p>");
     replaceAllIn(note, "<p></p>", "<p>&nbsp;</p>");
-    while (note.find("  ") != std::string::npos) replaceAllIn(note, "  ", "&nbsp; ");
-    if (!carryInlineTagsAcrossParagraphs(note, note.size() * kNoteGrowthFactor + kNoteGrowthAllowance)) return;
+    while (note.find("  ") != std::string::npos)
+        replaceAllIn(note, "  ", "&nbsp; ");
+    if (!carryInlineTagsAcrossParagraphs(note, note.size() * kNoteGrowthFactor + kNoteGrowthAllowance))
+        return;
     removeEmptyInlinePairs(note);
     replaceAllIn(note, "<p></p>", "<p>&nbsp;</p>");
     text.swap(note);
 }
 
-void normalizeNoteParagraphs(cLString8& text) {
+void normalizeNoteParagraphs(cLString8& text)
+{
     std::string s(text.chars(), static_cast<std::size_t>(text.length()));
     normalizeNoteParagraphs(s);
     text.makeEmpty();
@@ -619,32 +840,40 @@ namespace {
 constexpr std::size_t kReferenceWindow = 1024;
 
 // Letters, digits and combining marks make words; everything else separates them.
-bool isWordCharAt(const std::string& text, std::size_t pos, int& bytes) {
+bool isWordCharAt(const std::string& text, std::size_t pos, int& bytes)
+{
     const std::uint32_t c = cBibleRefText::decode(text.data() + pos, text.data() + text.size(), bytes);
-    if (c > 0xFFFF) return false;
+    if (c > 0xFFFF)
+        return false;
     const auto u = static_cast<std::uint16_t>(c);
     return isLetterOrMarkChar16(u) || isDigitChar16(u) || isCombiningChar16(u);
 }
 
-bool isWordCharAt(const std::string& text, std::size_t pos) {
+bool isWordCharAt(const std::string& text, std::size_t pos)
+{
     int bytes = 1;
     return pos < text.size() && isWordCharAt(text, pos, bytes);
 }
 
 // Whether the character ending just before `pos` is a blank.
-bool blankBefore(const std::string& text, std::size_t pos) { return pos > 0 && text[pos - 1] == ' '; }
+bool blankBefore(const std::string& text, std::size_t pos)
+{
+    return pos > 0 && text[pos - 1] == ' ';
+}
 
 // Skips separators, tags and existing links from `pos`.
-std::size_t skipSeparators(const std::string& text, std::size_t pos) {
+std::size_t skipSeparators(const std::string& text, std::size_t pos)
+{
     while (pos < text.size()) {
         if (text[pos] == '<') {
             // An existing link: "<a" and a blank (or other white space, or ">": a link is a link
             // however the editor spaced it).
             const bool link = pos + 2 < text.size() && (text[pos + 1] == 'a' || text[pos + 1] == 'A') &&
-                              (isHtmlSpace(text[pos + 2]) || text[pos + 2] == '>');
+                (isHtmlSpace(text[pos + 2]) || text[pos + 2] == '>');
             if (link) {
                 std::size_t close = text.find("</a>", pos);
-                if (close == std::string::npos) close = text.find("</A>", pos);
+                if (close == std::string::npos)
+                    close = text.find("</A>", pos);
                 pos = close == std::string::npos ? text.size() : close + 4;
             } else {
                 const std::size_t gt = text.find('>', pos);
@@ -653,44 +882,56 @@ std::size_t skipSeparators(const std::string& text, std::size_t pos) {
             continue;
         }
         int bytes = 1;
-        if (isWordCharAt(text, pos, bytes)) break;
+        if (isWordCharAt(text, pos, bytes))
+            break;
         pos += static_cast<std::size_t>(bytes);
     }
     return pos;
 }
 
-std::size_t skipWord(const std::string& text, std::size_t pos) {
+std::size_t skipWord(const std::string& text, std::size_t pos)
+{
     int bytes = 1;
-    while (pos < text.size() && text[pos] != '<' && isWordCharAt(text, pos, bytes)) pos += static_cast<std::size_t>(bytes);
+    while (pos < text.size() && text[pos] != '<' && isWordCharAt(text, pos, bytes))
+        pos += static_cast<std::size_t>(bytes);
     return pos;
 }
 
-bool refusedRange(const bibleRefRange& range) {
-    if (range.startChapter == -1 && range.startVerse == -1) return true;  // a book name alone
-    if (range.startVerse == -1 && cBibleRef::isOneChapterBook(range.startBook)) return true;
+bool refusedRange(const bibleRefRange& range)
+{
+    if (range.startChapter == -1 && range.startVerse == -1)
+        return true;  // a book name alone
+    if (range.startVerse == -1 && cBibleRef::isOneChapterBook(range.startBook))
+        return true;
     return range.startBook == 88 && range.startChapter == 151 && range.startVerse == -1;
 }
 
 // Parses a reference at `start`. Returns the length of the text it covers (0 when none) and
 // leaves the accepted ranges in `ref`.
-std::size_t parseReferenceAt(const std::string& text, std::size_t start, cBibleRef& ref) {
+std::size_t parseReferenceAt(const std::string& text, std::size_t start, cBibleRef& ref)
+{
     std::size_t windowEnd = text.find('<', start);
-    if (windowEnd == std::string::npos) windowEnd = text.size();
+    if (windowEnd == std::string::npos)
+        windowEnd = text.size();
     windowEnd = std::min(windowEnd, start + kReferenceWindow);
     const std::string window = text.substr(start, windowEnd - start);
     std::int32_t position = 0;
     ref.parse(window.c_str(), position);
-    if (!ref.hasRanges()) return 0;
+    if (!ref.hasRanges())
+        return 0;
 
     // The parsed text must end at a word boundary; otherwise ranges are dropped from the end.
     std::size_t end = start + static_cast<std::size_t>(std::max(position, 0));
     while (ref.hasRanges() && end < text.size() && isWordCharAt(text, end) && !blankBefore(text, end)) {
         bibleRefRange* last = ref.firstRange();
-        while (last->next) last = last->next;
+        while (last->next)
+            last = last->next;
         ref.truncateRangesFrom(last);
-        if (!ref.hasRanges()) return 0;
+        if (!ref.hasRanges())
+            return 0;
         bibleRefRange* newLast = ref.firstRange();
-        while (newLast->next) newLast = newLast->next;
+        while (newLast->next)
+            newLast = newLast->next;
         end = start + static_cast<std::size_t>(std::max(newLast->textEnd, 0));
     }
     for (bibleRefRange* r = ref.firstRange(); r; r = r->next) {
@@ -699,25 +940,30 @@ std::size_t parseReferenceAt(const std::string& text, std::size_t start, cBibleR
             break;
         }
     }
-    if (!ref.hasRanges()) return 0;
+    if (!ref.hasRanges())
+        return 0;
     bibleRefRange* last = ref.firstRange();
-    while (last->next) last = last->next;
+    while (last->next)
+        last = last->next;
     last->followingText.reset();  // text towards a dropped range stays outside the link
     return static_cast<std::size_t>(std::max(last->textEnd, 0));
 }
 
 }  // namespace
 
-void linkBibleReferencesInHtml(std::string& text) {
+void linkBibleReferencesInHtml(std::string& text)
+{
     cBibleRef ref;
     std::string out;
     std::size_t copied = 0;
     std::size_t pos = 0;
     bool tookNothing = false;
     while (pos < text.size()) {
-        if (tookNothing) pos = skipWord(text, pos);
+        if (tookNothing)
+            pos = skipWord(text, pos);
         pos = skipSeparators(text, pos);
-        if (pos >= text.size()) break;
+        if (pos >= text.size())
+            break;
         const std::size_t length = parseReferenceAt(text, pos, ref);
         if (length == 0) {
             tookNothing = true;
@@ -730,12 +976,14 @@ void linkBibleReferencesInHtml(std::string& text) {
         copied = pos;
         tookNothing = false;
     }
-    if (copied == 0) return;
+    if (copied == 0)
+        return;
     out.append(text, copied, std::string::npos);
     text.swap(out);
 }
 
-void linkBibleReferencesInHtml(cLString8& text) {
+void linkBibleReferencesInHtml(cLString8& text)
+{
     std::string s(text.chars(), static_cast<std::size_t>(text.length()));
     linkBibleReferencesInHtml(s);
     text.makeEmpty();

@@ -8,9 +8,15 @@
 
 namespace {
 
-bool isStrongsMarker(char c) { return c == BkTextMarker::kStrongsGreek || c == BkTextMarker::kStrongsHebrew; }
+bool isStrongsMarker(char c)
+{
+    return c == BkTextMarker::kStrongsGreek || c == BkTextMarker::kStrongsHebrew;
+}
 
-std::string text(const cLString8* s) { return s != nullptr ? bkStd(*s) : std::string(); }
+std::string text(const cLString8* s)
+{
+    return s != nullptr ? bkStd(*s) : std::string();
+}
 
 }  // namespace
 
@@ -36,11 +42,12 @@ void convertStrongsMarkersToLinks(std::string& s, const cHTMLRenderConfiguration
         std::string opening, closing;
         if (tag.empty()) {
             opening = std::string("<span class='") + (hebrew ? "_stheb" : "_stgrk") + "'><a href=\"" +
-                      (config != nullptr ? text(config->linkPrefix) : std::string()) + "sync:@@bs@@@@bs@@" + letter +
-                      number + (config != nullptr ? text(config->linkSuffix) : std::string()) + "\">" + letter;
+                (config != nullptr ? text(config->linkPrefix) : std::string()) + "sync:@@bs@@@@bs@@" + letter + number +
+                (config != nullptr ? text(config->linkSuffix) : std::string()) + "\">" + letter;
             closing = another ? "</a>&nbsp;</span>" : "</a></span>";
         } else {
-            const std::string attributes = text(hebrew ? config->strongsHebrewTagAttributes : config->strongsGreekTagAttributes);
+            const std::string attributes =
+                text(hebrew ? config->strongsHebrewTagAttributes : config->strongsGreekTagAttributes);
             opening = "<" + tag + (attributes.empty() ? std::string() : " " + attributes) + ">" + letter;
             closing = "</" + tag + (another ? ">&nbsp;" : ">");
         }
@@ -87,8 +94,7 @@ void convertWordAttributeMarkersToSpans(std::string& s)
             q = s.size();
         if (q < s.size() && s[q] == BkTextMarker::kAttributesEnd)
             s.erase(q, 1);
-        const std::string closing =
-            q < s.size() && s[q] == BkTextMarker::kAttributeStart ? "&nbsp;</span>" : "</span>";
+        const std::string closing = q < s.size() && s[q] == BkTextMarker::kAttributeStart ? "&nbsp;</span>" : "</span>";
         s.insert(q, closing);
         s.replace(p, 1, kOpen);
         from = q + kOpen.size() - 1 + closing.size();

@@ -18,14 +18,27 @@ constexpr const char* kZeroWidthSpace = "\xE2\x80\x8B";
 // Elements nest at most this deep in a tree we rewrite; deeper parts are left as they are.
 constexpr int kMaxDepth = 256;
 
-bool isHeading(HTMLTagCode t) { return t >= HTMLTag::h1 && t <= HTMLTag::h9; }
+bool isHeading(HTMLTagCode t)
+{
+    return t >= HTMLTag::h1 && t <= HTMLTag::h9;
+}
 
 bool isWrappingExempt(HTMLTagCode t)
 {
     switch (t) {
-    case HTMLTag::blockquote: case HTMLTag::dir: case HTMLTag::dl: case HTMLTag::fieldset: case HTMLTag::form:
-    case HTMLTag::nobr: case HTMLTag::ol: case HTMLTag::p: case HTMLTag::pre: case HTMLTag::table: case HTMLTag::ul:
-    case HTMLTag::qs_relhdg: case HTMLTag::div:
+    case HTMLTag::blockquote:
+    case HTMLTag::dir:
+    case HTMLTag::dl:
+    case HTMLTag::fieldset:
+    case HTMLTag::form:
+    case HTMLTag::nobr:
+    case HTMLTag::ol:
+    case HTMLTag::p:
+    case HTMLTag::pre:
+    case HTMLTag::table:
+    case HTMLTag::ul:
+    case HTMLTag::qs_relhdg:
+    case HTMLTag::div:
         return true;
     default:
         return isHeading(t);
@@ -35,10 +48,24 @@ bool isWrappingExempt(HTMLTagCode t)
 bool isBoundary(HTMLTagCode t)
 {
     switch (t) {
-    case HTMLTag::caption: case HTMLTag::col: case HTMLTag::colgroup: case HTMLTag::dd: case HTMLTag::dt:
-    case HTMLTag::legend: case HTMLTag::li: case HTMLTag::map: case HTMLTag::menu: case HTMLTag::optgroup:
-    case HTMLTag::option: case HTMLTag::select: case HTMLTag::tbody: case HTMLTag::td: case HTMLTag::tfoot:
-    case HTMLTag::th: case HTMLTag::thead: case HTMLTag::tr:
+    case HTMLTag::caption:
+    case HTMLTag::col:
+    case HTMLTag::colgroup:
+    case HTMLTag::dd:
+    case HTMLTag::dt:
+    case HTMLTag::legend:
+    case HTMLTag::li:
+    case HTMLTag::map:
+    case HTMLTag::menu:
+    case HTMLTag::optgroup:
+    case HTMLTag::option:
+    case HTMLTag::select:
+    case HTMLTag::tbody:
+    case HTMLTag::td:
+    case HTMLTag::tfoot:
+    case HTMLTag::th:
+    case HTMLTag::thead:
+    case HTMLTag::tr:
         return true;
     default:
         return isWrappingExempt(t);
@@ -52,7 +79,10 @@ cHTMLTagElement* textNode(const std::string& text)
     return node;
 }
 
-cHTMLTagElement* element(HTMLTagCode tag) { return new cHTMLTagElement(tag); }
+cHTMLTagElement* element(HTMLTagCode tag)
+{
+    return new cHTMLTagElement(tag);
+}
 
 // Cuts the next word off the front of `text` (see the header).
 std::string cutWord(std::string& text)
@@ -112,7 +142,8 @@ std::string withNonBreakingBlanks(const std::string& text)
 }
 
 // The word's table: R + 1 rows of one centred cell each.
-cHTMLTagElement* wordTable(const std::string& word, cHTMLTagElement* node, const cBkWordAttributeDefs* defs, int32_t rows)
+cHTMLTagElement* wordTable(
+    const std::string& word, cHTMLTagElement* node, const cBkWordAttributeDefs* defs, int32_t rows)
 {
     std::string visible = word;
     std::vector<std::string> entries;
@@ -147,8 +178,8 @@ cHTMLTagElement* wordTable(const std::string& word, cHTMLTagElement* node, const
         if (r == 0) {
             // The word keeps its inline formatting: copies of its ancestors up to the first boundary.
             cHTMLTagElement* content = textNode(withNonBreakingBlanks(visible));
-            for (cHTMLTagElement* a = node->parent(); a != nullptr && a->parent() != nullptr && !isBoundary(a->tagCode());
-                 a = a->parent()) {
+            for (cHTMLTagElement* a = node->parent();
+                 a != nullptr && a->parent() != nullptr && !isBoundary(a->tagCode()); a = a->parent()) {
                 auto* copy = new cHTMLTagElement(*a);
                 copy->attributes().removeByCode(HTMLAttr::textat);
                 copy->attributes().removeByCode(HTMLAttr::untagged_text);
@@ -167,7 +198,8 @@ cHTMLTagElement* wordTable(const std::string& word, cHTMLTagElement* node, const
                 continue;
             if (td->firstChild() != nullptr)
                 td->appendChildren(textNode("&nbsp;"));
-            const std::string text = (f.size() > 2 ? f[2] : "") + defs->renderField(d) + f[1] + (f.size() > 3 ? f[3] : "");
+            const std::string text =
+                (f.size() > 2 ? f[2] : "") + defs->renderField(d) + f[1] + (f.size() > 3 ? f[3] : "");
             const std::string link = defs->linkType(d);
             if (link.empty()) {
                 td->appendChildren(textNode(text));
@@ -189,7 +221,7 @@ cHTMLTagElement* wordTable(const std::string& word, cHTMLTagElement* node, const
 void removeIfEmpty(cHTMLTagElement* node)
 {
     while (node != nullptr && node->firstChild() == nullptr && node->parent() != nullptr &&
-           node->parent()->parent() != nullptr) {
+        node->parent()->parent() != nullptr) {
         cHTMLTagElement* parent = node->parent();
         node->unlink();
         delete node;
@@ -201,7 +233,8 @@ void rewrite(cHTMLTagElement* item, const cHTMLRenderConfiguration* config, int 
 {
     const cBkWordAttributeDefs* defs = config != nullptr ? config->wordAttributeDefinitions : nullptr;
     const int32_t rows = defs != nullptr ? defs->maxFieldValue() : 0;
-    const bool onePerParagraph = config != nullptr && config->oneVersePerParagraph != nullptr && *config->oneVersePerParagraph;
+    const bool onePerParagraph =
+        config != nullptr && config->oneVersePerParagraph != nullptr && *config->oneVersePerParagraph;
     for (cHTMLTagElement* node = item; node != nullptr;) {
         cHTMLTagElement* next = node->nextSibling();
         const HTMLTagCode tag = node->tagCode();
@@ -224,7 +257,8 @@ void rewrite(cHTMLTagElement* item, const cHTMLRenderConfiguration* config, int 
         }
         if (node->attributes().hasCode(HTMLAttr::untagged_text)) {
             std::string text = node->attributes().valueForCode(HTMLAttr::untagged_text);
-            for (size_t at = text.find(kZeroWidthSpace); at != std::string::npos; at = text.find(kZeroWidthSpace, at + 4))
+            for (size_t at = text.find(kZeroWidthSpace); at != std::string::npos;
+                 at = text.find(kZeroWidthSpace, at + 4))
                 text.insert(at, 1, BkTextMarker::kWordStart);
             const bool isText = node->isTextNode();
             while (!text.empty()) {
@@ -245,7 +279,7 @@ void rewrite(cHTMLTagElement* item, const cHTMLRenderConfiguration* config, int 
 }
 
 void prepare(cHTMLParser& parser, cHTMLTagElement* node, std::uint16_t language, const cHTMLRenderConfiguration* config,
-             int depth)
+    int depth)
 {
     if (depth > kMaxDepth)
         return;
@@ -262,9 +296,15 @@ void prepare(cHTMLParser& parser, cHTMLTagElement* node, std::uint16_t language,
 
 }  // namespace
 
-std::uint16_t languageForValue(const std::string& value) { return languageCodeForName(cLString8(value.c_str())); }
+std::uint16_t languageForValue(const std::string& value)
+{
+    return languageCodeForName(cLString8(value.c_str()));
+}
 
-bool isRightToLeft(std::uint16_t language) { return isRightToLeftLanguage(language); }
+bool isRightToLeft(std::uint16_t language)
+{
+    return isRightToLeftLanguage(language);
+}
 
 cHTMLTagElement* wrapItem(cHTMLTagElement* item)
 {
@@ -281,8 +321,8 @@ cHTMLTagElement* wrapItem(cHTMLTagElement* item)
     return div;
 }
 
-void prepareInterlinearText(cHTMLParser& parser, cHTMLTagElement* item, std::uint16_t language,
-                            const cHTMLRenderConfiguration* configuration)
+void prepareInterlinearText(
+    cHTMLParser& parser, cHTMLTagElement* item, std::uint16_t language, const cHTMLRenderConfiguration* configuration)
 {
     if (item == nullptr)
         return;
@@ -296,7 +336,7 @@ void prepareInterlinearText(cHTMLParser& parser, cHTMLTagElement* item, std::uin
 }
 
 void interlinearize(cHTMLParser& /*parser*/, cHTMLTagElement* item, std::uint16_t /*language*/, bool /*rightToLeft*/,
-                    const cHTMLRenderConfiguration* configuration, cHTMLBlockRenderContext* /*context*/)
+    const cHTMLRenderConfiguration* configuration, cHTMLBlockRenderContext* /*context*/)
 {
     rewrite(item, configuration, 0);
 }

@@ -28,12 +28,12 @@ cHTMLTagElement* wrapItem(cHTMLTagElement* item);
 
 // Fetches the text of every node below (and including) the item that has a text position but no
 // text yet, following qs_lang for the language and direction.
-void prepareInterlinearText(cHTMLParser& parser, cHTMLTagElement* item, std::uint16_t language,
-                            const cHTMLRenderConfiguration* configuration);
+void prepareInterlinearText(
+    cHTMLParser& parser, cHTMLTagElement* item, std::uint16_t language, const cHTMLRenderConfiguration* configuration);
 
 // Rewrites the item, its following siblings and their descendants into word tables.
 void interlinearize(cHTMLParser& parser, cHTMLTagElement* item, std::uint16_t language, bool rightToLeft,
-                    const cHTMLRenderConfiguration* configuration, cHTMLBlockRenderContext* context);
+    const cHTMLRenderConfiguration* configuration, cHTMLBlockRenderContext* context);
 
 // The language a qs_lang value names and whether it is written right to left.
 std::uint16_t languageForValue(const std::string& value);

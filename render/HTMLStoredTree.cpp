@@ -5,7 +5,8 @@
 
 namespace {
 
-cHTMLTagElement* elementFromNode(const cBkNode& node, std::uint32_t section) {
+cHTMLTagElement* elementFromNode(const cBkNode& node, std::uint32_t section)
+{
     auto* element = new cHTMLTagElement(node.tag);
     cHTMLAttributeList& list = element->attributes();
     for (const cBkNodeAttribute& a : node.attributes) {
@@ -28,17 +29,19 @@ cHTMLTagElement* elementFromNode(const cBkNode& node, std::uint32_t section) {
 
 }  // namespace
 
-std::unique_ptr<cHTMLTagElement> elementTreeFromStoredNodes(const cBkNode& root) {
+std::unique_ptr<cHTMLTagElement> elementTreeFromStoredNodes(const cBkNode& root)
+{
     const std::uint32_t section = static_cast<std::uint32_t>(root.block);
     std::unique_ptr<cHTMLTagElement> top(elementFromNode(root, section));
     top->setSourcePosition(section, 0, 0);
     // Each stored node waits with the element that receives its children.
-    std::vector<std::pair<const cBkNode*, cHTMLTagElement*>> pending{{&root, top.get()}};
+    std::vector<std::pair<const cBkNode*, cHTMLTagElement*>> pending {{&root, top.get()}};
     while (!pending.empty()) {
         auto [node, element] = pending.back();
         pending.pop_back();
         for (const auto& child : node->children) {
-            if (!child) continue;
+            if (!child)
+                continue;
             cHTMLTagElement* made = elementFromNode(*child, section);
             element->appendChildren(made);
             pending.emplace_back(child.get(), made);

@@ -343,43 +343,50 @@ const char* const kValueNames[127] = {
 };
 
 // Indexes of a name table sorted by name, built once, for binary search.
-template <std::size_t N>
-std::vector<std::int32_t> sortedIndex(const char* const (&names)[N], std::int32_t first) {
+template <std::size_t N> std::vector<std::int32_t> sortedIndex(const char* const (&names)[N], std::int32_t first)
+{
     std::vector<std::int32_t> index;
-    for (std::int32_t c = first; c < static_cast<std::int32_t>(N); ++c) index.push_back(c);
-    std::sort(index.begin(), index.end(), [&](std::int32_t a, std::int32_t b) {
-        return std::string_view(names[a]) < std::string_view(names[b]);
-    });
+    for (std::int32_t c = first; c < static_cast<std::int32_t>(N); ++c)
+        index.push_back(c);
+    std::sort(index.begin(), index.end(),
+        [&](std::int32_t a, std::int32_t b) { return std::string_view(names[a]) < std::string_view(names[b]); });
     return index;
 }
 
 template <std::size_t N>
-std::int32_t lookup(const std::vector<std::int32_t>& index, const char* const (&names)[N],
-                    std::string_view name) {
+std::int32_t lookup(const std::vector<std::int32_t>& index, const char* const (&names)[N], std::string_view name)
+{
     auto it = std::lower_bound(index.begin(), index.end(), name,
-                               [&](std::int32_t c, std::string_view n) { return std::string_view(names[c]) < n; });
-    if (it != index.end() && std::string_view(names[*it]) == name) return *it;
+        [&](std::int32_t c, std::string_view n) { return std::string_view(names[c]) < n; });
+    if (it != index.end() && std::string_view(names[*it]) == name)
+        return *it;
     return -1;
 }
 
 }  // namespace
 
-HTMLTagCode tagCodeForName(std::string_view name) {
+HTMLTagCode tagCodeForName(std::string_view name)
+{
     static const std::vector<std::int32_t> index = sortedIndex(kTagNames, 1);
     // No tag name is longer than 16 characters; longer input cannot match.
-    if (name.empty() || name.size() > 16) return 0;
+    if (name.empty() || name.size() > 16)
+        return 0;
     char buffer[16];
-    for (std::size_t i = 0; i < name.size(); ++i) buffer[i] = name[i] == '-' ? '_' : name[i];
+    for (std::size_t i = 0; i < name.size(); ++i)
+        buffer[i] = name[i] == '-' ? '_' : name[i];
     std::int32_t code = lookup(index, kTagNames, std::string_view(buffer, name.size()));
     return code < 0 ? 0 : code;
 }
 
-const char* tagNameForCode(HTMLTagCode code) {
-    if (code < 1 || code >= kHTMLTagCodeLimit) return "UNKNOWN TAG";
+const char* tagNameForCode(HTMLTagCode code)
+{
+    if (code < 1 || code >= kHTMLTagCodeLimit)
+        return "UNKNOWN TAG";
     return kTagNames[code];
 }
 
-bool isEmptyElementTag(HTMLTagCode code) {
+bool isEmptyElementTag(HTMLTagCode code)
+{
     switch (code) {
     case HTMLTag::area:
     case HTMLTag::br:
@@ -397,21 +404,26 @@ bool isEmptyElementTag(HTMLTagCode code) {
     }
 }
 
-std::int32_t attributeCodeForName(std::string_view name) {
+std::int32_t attributeCodeForName(std::string_view name)
+{
     static const std::vector<std::int32_t> index = sortedIndex(kAttributeNames, 0);
     return lookup(index, kAttributeNames, name);
 }
 
-std::int32_t valueCodeForText(std::string_view text) {
+std::int32_t valueCodeForText(std::string_view text)
+{
     static const std::vector<std::int32_t> index = sortedIndex(kValueNames, 1);
-    if (text.empty()) return -1;
+    if (text.empty())
+        return -1;
     return lookup(index, kValueNames, text);
 }
 
-const char* attributeNameForCode(std::int32_t code) {
+const char* attributeNameForCode(std::int32_t code)
+{
     return (code >= 0 && code < kHTMLAttributeCodeLimit) ? kAttributeNames[code] : "";
 }
 
-const char* valueTextForCode(std::int32_t code) {
+const char* valueTextForCode(std::int32_t code)
+{
     return (code >= 0 && code < kHTMLValueCodeLimit) ? kValueNames[code] : "";
 }

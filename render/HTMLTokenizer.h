@@ -22,5 +22,5 @@ constexpr std::int32_t kMaxAttributesPerTag = 512;
 
 // `name`, when given, receives the lower-cased tag name (without a closing tag's "/"); it is emptied
 // for text tokens.
-void tokenizeTag(std::string_view token, HTMLTagCode& code, cHTMLAttributeList& attributes, std::string* name,
-                 bool splitStyle);
+void tokenizeTag(
+    std::string_view token, HTMLTagCode& code, cHTMLAttributeList& attributes, std::string* name, bool splitStyle);

@@ -4,10 +4,13 @@
 
 namespace {
 const cBlockRenderUserData kNone;
-std::atomic<const cBlockRenderUserData*> g_userData{&kNone};
+std::atomic<const cBlockRenderUserData*> g_userData {&kNone};
 }  // namespace
 
-const cBlockRenderUserData& cBlockRenderUserData::current() { return *g_userData.load(std::memory_order_acquire); }
+const cBlockRenderUserData& cBlockRenderUserData::current()
+{
+    return *g_userData.load(std::memory_order_acquire);
+}
 
 void cBlockRenderUserData::install(const cBlockRenderUserData* userData)
 {

@@ -4,53 +4,69 @@
 
 namespace {
 
-std::string lowered(std::string_view text) {
+std::string lowered(std::string_view text)
+{
     std::string out(text);
     for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
     return out;
 }
 
-bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
     }
     return true;
 }
 
 }  // namespace
 
-std::int32_t cHTMLAttributeList::pool(std::string_view text) {
-    if (text.empty()) return kPooledFlag;
+std::int32_t cHTMLAttributeList::pool(std::string_view text)
+{
+    if (text.empty())
+        return kPooledFlag;
     pool_.emplace_back(text);
     return kPooledFlag | static_cast<std::int32_t>(pool_.size());
 }
 
-void cHTMLAttributeList::releaseEntry(std::int32_t entry) {
-    if (entry >= 0 || entry == kPooledFlag) return;
+void cHTMLAttributeList::releaseEntry(std::int32_t entry)
+{
+    if (entry >= 0 || entry == kPooledFlag)
+        return;
     std::int32_t slot = entry & 0x7FFFFFFF;  // slot + 1
     pool_.erase(pool_.begin() + (slot - 1));
     auto shift = [slot](std::vector<std::int32_t>& entries) {
         for (std::int32_t& e : entries)
-            if (e < 0 && e != kPooledFlag && (e & 0x7FFFFFFF) > slot) --e;
+            if (e < 0 && e != kPooledFlag && (e & 0x7FFFFFFF) > slot)
+                --e;
     };
     shift(names_);
     shift(values_);
 }
 
-std::string_view cHTMLAttributeList::entryText(std::int32_t entry, bool isName) const {
-    if (entry >= 0) return isName ? ::attributeNameForCode(entry) : ::valueTextForCode(entry);
-    if (entry == kPooledFlag) return {};
+std::string_view cHTMLAttributeList::entryText(std::int32_t entry, bool isName) const
+{
+    if (entry >= 0)
+        return isName ? ::attributeNameForCode(entry) : ::valueTextForCode(entry);
+    if (entry == kPooledFlag)
+        return {};
     std::size_t slot = static_cast<std::size_t>(entry & 0x7FFFFFFF) - 1;
     return slot < pool_.size() ? std::string_view(pool_[slot]) : std::string_view();
 }
 
 int cHTMLAttributeList::add(std::optional<std::string_view> name, std::optional<std::string_view> value,
-                            std::int32_t nameCode, std::int32_t valueCode) {
+    std::int32_t nameCode, std::int32_t valueCode)
+{
     std::int32_t nameEntry = 0;
     bool pooledName = false;
     if (name) {
@@ -61,12 +77,14 @@ int cHTMLAttributeList::add(std::optional<std::string_view> name, std::optional<
             pooledName = true;
         }
     } else {
-        if (nameCode < 0) return 0;
+        if (nameCode < 0)
+            return 0;
         nameEntry = nameCode;
     }
     std::int32_t valueEntry = 0;
     std::int32_t codedValue = value ? valueCodeForText(*value) : valueCode;
-    if (!value && valueCode < 0) return 0;
+    if (!value && valueCode < 0)
+        return 0;
 
     if (pooledName)
         removeByName(*name);
@@ -76,24 +94,29 @@ int cHTMLAttributeList::add(std::optional<std::string_view> name, std::optional<
         valueEntry = pool(*value);
     else
         valueEntry = codedValue;
-    if (pooledName) nameEntry = pool(*name);
+    if (pooledName)
+        nameEntry = pool(*name);
     names_.push_back(nameEntry);
     values_.push_back(valueEntry);
     return 1;
 }
 
-int cHTMLAttributeList::removeByCode(std::int32_t nameCode) {
+int cHTMLAttributeList::removeByCode(std::int32_t nameCode)
+{
     removeAt(indexOfCode(nameCode));
     return 1;
 }
 
-int cHTMLAttributeList::removeByName(std::string_view name) {
+int cHTMLAttributeList::removeByName(std::string_view name)
+{
     removeAt(indexOfName(name));
     return 1;
 }
 
-void cHTMLAttributeList::removeAt(std::int32_t index) {
-    if (index < 0 || index >= count()) return;
+void cHTMLAttributeList::removeAt(std::int32_t index)
+{
+    if (index < 0 || index >= count())
+        return;
     std::int32_t nameEntry = names_[static_cast<std::size_t>(index)];
     std::int32_t valueEntry = values_[static_cast<std::size_t>(index)];
     names_.erase(names_.begin() + index);
@@ -108,23 +131,29 @@ void cHTMLAttributeList::removeAt(std::int32_t index) {
     }
 }
 
-void cHTMLAttributeList::clear() {
+void cHTMLAttributeList::clear()
+{
     names_.clear();
     values_.clear();
     pool_.clear();
 }
 
-std::int32_t cHTMLAttributeList::indexOfCode(std::int32_t nameCode) const {
-    if (nameCode < 0) return -1;
+std::int32_t cHTMLAttributeList::indexOfCode(std::int32_t nameCode) const
+{
+    if (nameCode < 0)
+        return -1;
     for (std::size_t i = 0; i < names_.size(); ++i)
-        if (names_[i] == nameCode) return static_cast<std::int32_t>(i);
+        if (names_[i] == nameCode)
+            return static_cast<std::int32_t>(i);
     return -1;
 }
 
-std::int32_t cHTMLAttributeList::indexOfName(std::string_view name) const {
+std::int32_t cHTMLAttributeList::indexOfName(std::string_view name) const
+{
     std::string query = lowered(name);
     std::int32_t code = attributeCodeForName(query);
-    if (code >= 0) return indexOfCode(code);
+    if (code >= 0)
+        return indexOfCode(code);
     // Unknown names are pooled as given; compare without ASCII case so a name stays unique.
     for (std::size_t i = 0; i < names_.size(); ++i)
         if (names_[i] < 0 && equalsIgnoringAsciiCase(entryText(names_[i], true), query))
@@ -132,29 +161,42 @@ std::int32_t cHTMLAttributeList::indexOfName(std::string_view name) const {
     return -1;
 }
 
-std::string_view cHTMLAttributeList::nameViewAt(std::int32_t index) const {
-    if (index < 0 || index >= count()) return {};
+std::string_view cHTMLAttributeList::nameViewAt(std::int32_t index) const
+{
+    if (index < 0 || index >= count())
+        return {};
     return entryText(names_[static_cast<std::size_t>(index)], true);
 }
 
-std::string_view cHTMLAttributeList::valueViewAt(std::int32_t index) const {
-    if (index < 0 || index >= count()) return {};
+std::string_view cHTMLAttributeList::valueViewAt(std::int32_t index) const
+{
+    if (index < 0 || index >= count())
+        return {};
     return entryText(values_[static_cast<std::size_t>(index)], false);
 }
 
-std::int32_t cHTMLAttributeList::rawValueForCode(std::int32_t nameCode) const {
+std::int32_t cHTMLAttributeList::rawValueForCode(std::int32_t nameCode) const
+{
     std::int32_t index = indexOfCode(nameCode);
     return index < 0 ? 0 : values_[static_cast<std::size_t>(index)];
 }
 
-std::int32_t cHTMLAttributeList::nameEntryAt(std::int32_t index) const {
+std::int32_t cHTMLAttributeList::nameEntryAt(std::int32_t index) const
+{
     return (index >= 0 && index < count()) ? names_[static_cast<std::size_t>(index)] : 0;
 }
 
-std::int32_t cHTMLAttributeList::valueEntryAt(std::int32_t index) const {
+std::int32_t cHTMLAttributeList::valueEntryAt(std::int32_t index) const
+{
     return (index >= 0 && index < count()) ? values_[static_cast<std::size_t>(index)] : 0;
 }
 
-const char* cHTMLAttributeList::attributeNameForCode(std::int32_t code) { return ::attributeNameForCode(code); }
+const char* cHTMLAttributeList::attributeNameForCode(std::int32_t code)
+{
+    return ::attributeNameForCode(code);
+}
 
-const char* cHTMLAttributeList::valueTextForCode(std::int32_t code) { return ::valueTextForCode(code); }
+const char* cHTMLAttributeList::valueTextForCode(std::int32_t code)
+{
+    return ::valueTextForCode(code);
+}

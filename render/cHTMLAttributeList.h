@@ -28,15 +28,18 @@ public:
     // nameCode, valued by text (coded when the known-value table holds it exactly) or else by
     // valueCode. Returns 1, or 0 with nothing done when a code that would be used is negative.
     int add(std::optional<std::string_view> name, std::optional<std::string_view> value, std::int32_t nameCode,
-            std::int32_t valueCode);
+        std::int32_t valueCode);
     int addNamedStringValue(std::string_view name, std::string_view value) { return add(name, value, 0, 0); }
-    int addNamedCodedValue(std::string_view name, std::int32_t valueCode) {
+    int addNamedCodedValue(std::string_view name, std::int32_t valueCode)
+    {
         return add(name, std::nullopt, 0, valueCode);
     }
-    int addCodedStringValue(std::int32_t nameCode, std::string_view value) {
+    int addCodedStringValue(std::int32_t nameCode, std::string_view value)
+    {
         return add(std::nullopt, value, nameCode, 0);
     }
-    int addCodedCodedValue(std::int32_t nameCode, std::int32_t valueCode) {
+    int addCodedCodedValue(std::int32_t nameCode, std::int32_t valueCode)
+    {
         return add(std::nullopt, std::nullopt, nameCode, valueCode);
     }
 

@@ -20,7 +20,7 @@
 
 namespace {
 
-std::atomic<std::int32_t> g_footnoteCounter{1};
+std::atomic<std::int32_t> g_footnoteCounter {1};
 // Image maps render other sections, which may hold image maps again.
 thread_local int t_imageMapDepth = 0;
 constexpr int kMaxImageMapDepth = 4;
@@ -31,10 +31,26 @@ using Context = cHTMLBlockRenderContext;
 bool isBlockTag(HTMLTagCode t)
 {
     switch (t) {
-    case HTMLTag::blockquote: case HTMLTag::caption: case HTMLTag::col: case HTMLTag::colgroup: case HTMLTag::dd:
-    case HTMLTag::dir: case HTMLTag::dl: case HTMLTag::dt: case HTMLTag::hr: case HTMLTag::li: case HTMLTag::ol:
-    case HTMLTag::p: case HTMLTag::table: case HTMLTag::tbody: case HTMLTag::td: case HTMLTag::tfoot: case HTMLTag::th:
-    case HTMLTag::thead: case HTMLTag::tr: case HTMLTag::ul:
+    case HTMLTag::blockquote:
+    case HTMLTag::caption:
+    case HTMLTag::col:
+    case HTMLTag::colgroup:
+    case HTMLTag::dd:
+    case HTMLTag::dir:
+    case HTMLTag::dl:
+    case HTMLTag::dt:
+    case HTMLTag::hr:
+    case HTMLTag::li:
+    case HTMLTag::ol:
+    case HTMLTag::p:
+    case HTMLTag::table:
+    case HTMLTag::tbody:
+    case HTMLTag::td:
+    case HTMLTag::tfoot:
+    case HTMLTag::th:
+    case HTMLTag::thead:
+    case HTMLTag::tr:
+    case HTMLTag::ul:
         return true;
     default:
         return t >= HTMLTag::h1 && t <= HTMLTag::h9;
@@ -44,17 +60,34 @@ bool isBlockTag(HTMLTagCode t)
 bool isInlineTag(HTMLTagCode t)
 {
     switch (t) {
-    case HTMLTag::a: case HTMLTag::b: case HTMLTag::big: case HTMLTag::br: case HTMLTag::font: case HTMLTag::i:
-    case HTMLTag::nobr: case HTMLTag::qs_link: case HTMLTag::pre: case HTMLTag::s: case HTMLTag::small:
-    case HTMLTag::sub: case HTMLTag::sup: case HTMLTag::u:
+    case HTMLTag::a:
+    case HTMLTag::b:
+    case HTMLTag::big:
+    case HTMLTag::br:
+    case HTMLTag::font:
+    case HTMLTag::i:
+    case HTMLTag::nobr:
+    case HTMLTag::qs_link:
+    case HTMLTag::pre:
+    case HTMLTag::s:
+    case HTMLTag::small:
+    case HTMLTag::sub:
+    case HTMLTag::sup:
+    case HTMLTag::u:
         return true;
     default:
         return false;
     }
 }
 
-bool flag(const bool* f) { return f != nullptr && *f; }
-std::string str(const cLString8* s) { return s != nullptr ? bkStd(*s) : std::string(); }
+bool flag(const bool* f)
+{
+    return f != nullptr && *f;
+}
+std::string str(const cLString8* s)
+{
+    return s != nullptr ? bkStd(*s) : std::string();
+}
 
 bool containsClass(const std::string& classes, const char* name)
 {
@@ -73,9 +106,15 @@ std::string escapeAttribute(const std::string& value)
     for (size_t i = 0; i < value.size(); ++i) {
         const char c = value[i];
         switch (c) {
-        case '"': out += "&quot;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
         case '&': {
             // An entity reference stays; a bare ampersand is escaped.
             size_t j = i + 1;
@@ -86,7 +125,9 @@ std::string escapeAttribute(const std::string& value)
             out += (j > i + 1 && j < value.size() && value[j] == ';') ? "&" : "&amp;";
             break;
         }
-        default: out += c; break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -97,16 +138,36 @@ std::string escapeLinkTarget(const std::string& value)
     std::string out;
     for (char c : value) {
         switch (c) {
-        case '\\': out += "@@bs@@"; break;
-        case '\'': out += "@@apos@@"; break;
-        case '"': out += "@@quot@@"; break;
-        case '\b': out += "@@backspace@@"; break;
-        case '\f': out += "@@formfeed@@"; break;
-        case '\n': out += "@@newline@@"; break;
-        case '\r': out += "@@return@@"; break;
-        case '\t': out += "@@tab@@"; break;
-        case '\v': out += "@@verticaltab@@"; break;
-        default: out += c; break;
+        case '\\':
+            out += "@@bs@@";
+            break;
+        case '\'':
+            out += "@@apos@@";
+            break;
+        case '"':
+            out += "@@quot@@";
+            break;
+        case '\b':
+            out += "@@backspace@@";
+            break;
+        case '\f':
+            out += "@@formfeed@@";
+            break;
+        case '\n':
+            out += "@@newline@@";
+            break;
+        case '\r':
+            out += "@@return@@";
+            break;
+        case '\t':
+            out += "@@tab@@";
+            break;
+        case '\v':
+            out += "@@verticaltab@@";
+            break;
+        default:
+            out += c;
+            break;
         }
     }
     return out;
@@ -162,8 +223,8 @@ private:
     std::int32_t attributeRows() const
     {
         return m_config != nullptr && m_config->wordAttributeDefinitions != nullptr
-                   ? m_config->wordAttributeDefinitions->maxFieldValue()
-                   : 0;
+            ? m_config->wordAttributeDefinitions->maxFieldValue()
+            : 0;
     }
     bool interlinear() const { return m_context != nullptr && m_context->interlinear != 0; }
 
@@ -272,8 +333,8 @@ void Renderer::verseMarker(cHTMLTagElement* e)
     if ((!found || (style == 2 && tempEnabled)) && tempEnabled && config->tempHighlightStartSection != 0 &&
         config->tempHighlightEndSection != 0 && m_parser.nodeSource() != nullptr) {
         std::uint32_t section = key;
-        if (m_parser.nodeSource()(m_parser.sourceContext(), kHTMLRequestVerseToSection, nullptr, nullptr, nullptr,
-                                  &section) &&
+        if (m_parser.nodeSource()(
+                m_parser.sourceContext(), kHTMLRequestVerseToSection, nullptr, nullptr, nullptr, &section) &&
             section >= config->tempHighlightStartSection && section <= config->tempHighlightEndSection)
             cls = "_temphl";
     }
@@ -314,13 +375,14 @@ void Renderer::verseMarker(cHTMLTagElement* e)
     m_out += "</span>";
     if (il)
         closeRows();
-    if (now && (config == nullptr || !flag(config->omitUserNoteLinks)) && cBlockRenderUserData::current().hasBibleNote(ref)) {
+    if (now && (config == nullptr || !flag(config->omitUserNoteLinks)) &&
+        cBlockRenderUserData::current().hasBibleNote(ref)) {
         if (il)
             m_out += "<table class=\"_interlinearnotelinktable\"><tr class=\"_interlineartoprow\"><td>";
         char digits[16];
         std::snprintf(digits, sizeof digits, "%03d%03d%03d", book, chapter, verse);
-        m_out += "<a href=\"" + (config != nullptr ? str(config->linkPrefix) : std::string()) + "note:_" + digits + "000" +
-                 (config != nullptr ? str(config->linkSuffix) : std::string()) + "\">Note</a>&nbsp;";
+        m_out += "<a href=\"" + (config != nullptr ? str(config->linkPrefix) : std::string()) + "note:_" + digits +
+            "000" + (config != nullptr ? str(config->linkSuffix) : std::string()) + "\">Note</a>&nbsp;";
         if (il)
             closeRows();
     }
@@ -353,7 +415,9 @@ Renderer::ImageSize Renderer::sizeImage(cHTMLTagElement* e)
         if (static_cast<float>(width) > pane) {
             if (m_config->fullWidthOverPane == 0) {
                 const auto paneWidth = static_cast<std::int64_t>(pane);
-                height = width != 0 ? static_cast<std::int64_t>(static_cast<double>(height) * pane / static_cast<double>(width)) : 0;
+                height = width != 0
+                    ? static_cast<std::int64_t>(static_cast<double>(height) * pane / static_cast<double>(width))
+                    : 0;
                 width = paneWidth;
                 a.addCodedStringValue(HTMLAttr::height, std::to_string(height));
                 a.addCodedStringValue(HTMLAttr::width, std::to_string(width));
@@ -405,8 +469,8 @@ void Renderer::imageMap(cHTMLTagElement* e, const ImageSize& size)
     a.addNamedStringValue("data-adjusted-width", std::to_string(size.adjustedWidth));
     a.addNamedStringValue("data-adjusted-height", std::to_string(size.adjustedHeight));
     ++t_imageMapDepth;
-    cHTMLBlockRenderer::renderItem(maps, map, m_out, m_context != nullptr ? m_context->language : 1033, false, m_config,
-                                   m_context);
+    cHTMLBlockRenderer::renderItem(
+        maps, map, m_out, m_context != nullptr ? m_context->language : 1033, false, m_config, m_context);
     --t_imageMapDepth;
 }
 
@@ -430,7 +494,8 @@ void Renderer::scaleArea(cHTMLTagElement* e)
         const std::string part = coords.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
         if (!scaled.empty() || from > 0)
             scaled += ",";
-        scaled += std::to_string(static_cast<std::int64_t>(static_cast<float>(std::strtoll(part.c_str(), nullptr, 10)) * factor));
+        scaled += std::to_string(
+            static_cast<std::int64_t>(static_cast<float>(std::strtoll(part.c_str(), nullptr, 10)) * factor));
         if (comma == std::string::npos)
             break;
         from = comma + 1;
@@ -549,10 +614,13 @@ void Renderer::chain(cHTMLTagElement* item, std::uint16_t language, bool rtl, in
 
 }  // namespace
 
-std::int32_t cHTMLBlockRenderer::nextFootnoteNumber() { return g_footnoteCounter.fetch_add(1); }
+std::int32_t cHTMLBlockRenderer::nextFootnoteNumber()
+{
+    return g_footnoteCounter.fetch_add(1);
+}
 
-void cHTMLBlockRenderer::openVerseSpan(cHTMLParser& /*parser*/, std::string& out, cHTMLBlockRenderContext* context,
-                                       const cHTMLRenderConfiguration* config)
+void cHTMLBlockRenderer::openVerseSpan(
+    cHTMLParser& /*parser*/, std::string& out, cHTMLBlockRenderContext* context, const cHTMLRenderConfiguration* config)
 {
     if (context == nullptr || context->verseAnchorId.empty())
         return;
@@ -577,15 +645,15 @@ void cHTMLBlockRenderer::openVerseSpan(cHTMLParser& /*parser*/, std::string& out
 }
 
 void cHTMLBlockRenderer::renderElement(cHTMLParser& parser, cHTMLTagElement* item, std::string& out,
-                                       std::uint16_t language, bool rightToLeft,
-                                       const cHTMLRenderConfiguration* configuration, cHTMLBlockRenderContext* context)
+    std::uint16_t language, bool rightToLeft, const cHTMLRenderConfiguration* configuration,
+    cHTMLBlockRenderContext* context)
 {
     Renderer(parser, out, configuration, context).chain(item, language, rightToLeft, 0);
 }
 
 void cHTMLBlockRenderer::renderItem(cHTMLParser& parser, cHTMLTagElement* item, std::string& out,
-                                    std::uint16_t language, bool rightToLeft,
-                                    const cHTMLRenderConfiguration* configuration, cHTMLBlockRenderContext* context)
+    std::uint16_t language, bool rightToLeft, const cHTMLRenderConfiguration* configuration,
+    cHTMLBlockRenderContext* context)
 {
     const bool* omit = configuration != nullptr ? configuration->omitStrongsNumbersInDecode : nullptr;
     if ((omit != nullptr && (context == nullptr || *omit)) || (omit == nullptr && context == nullptr)) {

@@ -24,10 +24,10 @@ struct cHTMLBlockRenderContext {
     // kVerseSpanOpen while a verse span is open; kVerseSpanNeeded when one must be opened before the
     // next inline content. The book document starts it at kVerseSpanNeeded.
     std::uint32_t state = kVerseSpanNeeded;
-    std::string highlightClass;   // the current verse's highlight class (may be empty)
-    std::string verseAnchorId;    // "_s" + book + "." + chapter + "." + verse
-    std::string verseEndText;     // "-1" after each verse marker
-    std::uint8_t isBible = 0;     // verse markers are handled only in Bibles
+    std::string highlightClass;                   // the current verse's highlight class (may be empty)
+    std::string verseAnchorId;                    // "_s" + book + "." + chapter + "." + verse
+    std::string verseEndText;                     // "-1" after each verse marker
+    std::uint8_t isBible = 0;                     // verse markers are handled only in Bibles
     std::string translationAbbreviation = "KJV";  // the translation verse references are read in
     std::uint16_t language = 1033;
     std::uint8_t oneVersePerParagraph = 0;
@@ -40,15 +40,13 @@ public:
     // class "qs_interlinear" is first turned into word tables. `configuration` and `context` may be
     // null.
     static void renderItem(cHTMLParser& parser, cHTMLTagElement* item, std::string& out, std::uint16_t language,
-                           bool rightToLeft, const cHTMLRenderConfiguration* configuration,
-                           cHTMLBlockRenderContext* context);
+        bool rightToLeft, const cHTMLRenderConfiguration* configuration, cHTMLBlockRenderContext* context);
     // The same without the interlinear preparation, recursing into children.
     static void renderElement(cHTMLParser& parser, cHTMLTagElement* item, std::string& out, std::uint16_t language,
-                              bool rightToLeft, const cHTMLRenderConfiguration* configuration,
-                              cHTMLBlockRenderContext* context);
+        bool rightToLeft, const cHTMLRenderConfiguration* configuration, cHTMLBlockRenderContext* context);
     // Opens the verse span of the context's current verse (nothing without a verse anchor).
     static void openVerseSpan(cHTMLParser& parser, std::string& out, cHTMLBlockRenderContext* context,
-                              const cHTMLRenderConfiguration* configuration);
+        const cHTMLRenderConfiguration* configuration);
 
     // The number the next footnote gets ("_fn" + number).
     static std::int32_t nextFootnoteNumber();

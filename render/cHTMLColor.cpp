@@ -157,29 +157,36 @@ constexpr struct {
     const char* alias;
     const char* target;
 } kGreyAliases[] = {
-    {"darkgrey", "darkgray"},   {"darkslategrey", "darkslategray"}, {"dimgrey", "dimgray"},
-    {"grey", "gray"},           {"lightgrey", "lightgray"},         {"lightslategrey", "lightslategray"},
+    {"darkgrey", "darkgray"},
+    {"darkslategrey", "darkslategray"},
+    {"dimgrey", "dimgray"},
+    {"grey", "gray"},
+    {"lightgrey", "lightgray"},
+    {"lightslategrey", "lightslategray"},
     {"slategrey", "slategray"},
 };
 
 constexpr std::size_t kNamedRowCount = kHighlightColorRowCount - 2;  // rows 1-139
 constexpr std::size_t kNameIndexCount = kNamedRowCount + std::size(kGreyAliases);
 
-std::string compactLowerName(std::string_view name) {
+std::string compactLowerName(std::string_view name)
+{
     std::string out;
     out.reserve(name.size());
     for (char c : name) {
-        if (c == ' ') continue;
+        if (c == ' ')
+            continue;
         out.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c);
     }
     return out;
 }
 
 struct Indexes {
-    std::array<HighlightRgbIndexRow, kNamedRowCount> byRgb{};
-    std::array<HtmlColorNameIndexRow, kNameIndexCount> byName{};
+    std::array<HighlightRgbIndexRow, kNamedRowCount> byRgb {};
+    std::array<HtmlColorNameIndexRow, kNameIndexCount> byName {};
 
-    Indexes() {
+    Indexes()
+    {
         for (std::size_t r = 1; r <= kNamedRowCount; ++r)
             byRgb[r - 1] = {kColorTable[r].rgb, static_cast<std::uint32_t>(r)};
         std::sort(byRgb.begin(), byRgb.end(), [](const auto& a, const auto& b) { return a.rgb < b.rgb; });
@@ -191,47 +198,76 @@ struct Indexes {
             std::memcpy(entry.name, name.data(), std::min(name.size(), sizeof entry.name - 1));
             entry.row = static_cast<std::uint8_t>(row);
         };
-        for (std::size_t r = 1; r <= kNamedRowCount; ++r) add(compactLowerName(kColorTable[r].name), r);
+        for (std::size_t r = 1; r <= kNamedRowCount; ++r)
+            add(compactLowerName(kColorTable[r].name), r);
         for (const auto& alias : kGreyAliases) {
             std::size_t target = 0;
             for (std::size_t r = 1; r <= kNamedRowCount && target == 0; ++r)
-                if (compactLowerName(kColorTable[r].name) == alias.target) target = r;
+                if (compactLowerName(kColorTable[r].name) == alias.target)
+                    target = r;
             add(alias.alias, target);
         }
-        std::sort(byName.begin(), byName.end(),
-                  [](const auto& a, const auto& b) { return std::strcmp(a.name, b.name) < 0; });
+        std::sort(
+            byName.begin(), byName.end(), [](const auto& a, const auto& b) { return std::strcmp(a.name, b.name) < 0; });
     }
 };
 
-const Indexes& indexes() {
+const Indexes& indexes()
+{
     static const Indexes built;
     return built;
 }
 
 // The value of one hexadecimal digit; any other character gives its low four bits.
-std::uint32_t hexDigit(char c) {
-    if (c >= '0' && c <= '9') return static_cast<std::uint32_t>(c - '0');
-    if (c >= 'a' && c <= 'f') return static_cast<std::uint32_t>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'F') return static_cast<std::uint32_t>(c - 'A' + 10);
+std::uint32_t hexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return static_cast<std::uint32_t>(c - '0');
+    if (c >= 'a' && c <= 'f')
+        return static_cast<std::uint32_t>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'F')
+        return static_cast<std::uint32_t>(c - 'A' + 10);
     return static_cast<std::uint32_t>(static_cast<unsigned char>(c)) & 0x0F;
 }
 
 constexpr std::array<const char*, 12> kStyleNames = {
-    "Bold", "Italic", "", "Underline", "", "", "", "Dotted Underline", "", "", "", "Dashed Underline",
+    "Bold",
+    "Italic",
+    "",
+    "Underline",
+    "",
+    "",
+    "",
+    "Dotted Underline",
+    "",
+    "",
+    "",
+    "Dashed Underline",
 };
 
 }  // namespace
 
-std::span<const HighlightColorRow> highlightColorTable() { return kColorTable; }
-std::span<const HighlightRgbIndexRow> highlightRgbIndex() { return indexes().byRgb; }
-std::span<const HtmlColorNameIndexRow> htmlColorNameIndex() { return indexes().byName; }
+std::span<const HighlightColorRow> highlightColorTable()
+{
+    return kColorTable;
+}
+std::span<const HighlightRgbIndexRow> highlightRgbIndex()
+{
+    return indexes().byRgb;
+}
+std::span<const HtmlColorNameIndexRow> htmlColorNameIndex()
+{
+    return indexes().byName;
+}
 
-void cHTMLColor::setFromHighlightColorId(std::uint32_t id) {
+void cHTMLColor::setFromHighlightColorId(std::uint32_t id)
+{
     rgb_ = id < kHighlightColorRowCount ? kColorTable[id].rgb : 0;
     id_ = id;
 }
 
-void cHTMLColor::setFromColorText(std::string_view text) {
+void cHTMLColor::setFromColorText(std::string_view text)
+{
     if (!text.empty() && text[0] == '#') {
         if (text.size() >= 7) {
             const std::uint32_t red = hexDigit(text[1]) << 4 | hexDigit(text[2]);
@@ -239,7 +275,7 @@ void cHTMLColor::setFromColorText(std::string_view text) {
             const std::uint32_t blue = hexDigit(text[5]) << 4 | hexDigit(text[6]);
             rgb_ = red << 16 | green << 8 | blue;
             id_ = highlightIdForRGB(static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
-                                    static_cast<std::uint8_t>(blue), false);
+                static_cast<std::uint8_t>(blue), false);
             return;
         }
     }
@@ -248,34 +284,37 @@ void cHTMLColor::setFromColorText(std::string_view text) {
     id_ = kColorTable[row].id;
 }
 
-void cHTMLColor::getRGBComponents(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const {
+void cHTMLColor::getRGBComponents(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const
+{
     red = static_cast<std::uint8_t>(rgb_ >> 16);
     green = static_cast<std::uint8_t>(rgb_ >> 8);
     blue = static_cast<std::uint8_t>(rgb_);
 }
 
-std::uint32_t highlightIdForRGB(std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool transparent) {
-    const std::uint32_t rgb = transparent ? kTransparentRGB
-                                          : (static_cast<std::uint32_t>(red) << 16 |
-                                             static_cast<std::uint32_t>(green) << 8 | blue);
+std::uint32_t highlightIdForRGB(std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool transparent)
+{
+    const std::uint32_t rgb = transparent
+        ? kTransparentRGB
+        : (static_cast<std::uint32_t>(red) << 16 | static_cast<std::uint32_t>(green) << 8 | blue);
     const auto& index = indexes().byRgb;
-    const auto it = std::lower_bound(index.begin(), index.end(), rgb,
-                                     [](const HighlightRgbIndexRow& row, std::uint32_t v) { return row.rgb < v; });
+    const auto it = std::lower_bound(
+        index.begin(), index.end(), rgb, [](const HighlightRgbIndexRow& row, std::uint32_t v) { return row.rgb < v; });
     return (it != index.end() && it->rgb == rgb) ? it->row : 0;
 }
 
-std::uint32_t htmlColorNameRow(std::string_view name) {
+std::uint32_t htmlColorNameRow(std::string_view name)
+{
     // Longer names than the index holds cannot match; compare as C strings of the index.
-    if (name.size() >= sizeof(HtmlColorNameIndexRow::name)) return 0;
+    if (name.size() >= sizeof(HtmlColorNameIndexRow::name))
+        return 0;
     const auto& index = indexes().byName;
     const auto it = std::lower_bound(index.begin(), index.end(), name,
-                                     [](const HtmlColorNameIndexRow& row, std::string_view v) {
-                                         return std::string_view(row.name) < v;
-                                     });
+        [](const HtmlColorNameIndexRow& row, std::string_view v) { return std::string_view(row.name) < v; });
     return (it != index.end() && std::string_view(it->name) == name) ? it->row : 0;
 }
 
-bool highlightColorNameForId(std::uint32_t id, std::uint32_t& rgbOut, std::string& nameOut) {
+bool highlightColorNameForId(std::uint32_t id, std::uint32_t& rgbOut, std::string& nameOut)
+{
     if (id >= kHighlightColorRowCount) {
         rgbOut = 0;
         nameOut.clear();
@@ -286,31 +325,42 @@ bool highlightColorNameForId(std::uint32_t id, std::uint32_t& rgbOut, std::strin
     return true;
 }
 
-std::string highlightValueName(std::uint32_t value) {
-    if (value < kHighlightColorRowCount) return kColorTable[value].name;
+std::string highlightValueName(std::uint32_t value)
+{
+    if (value < kHighlightColorRowCount)
+        return kColorTable[value].name;
     if (value >= kHighlightStyleBold && value <= kHighlightStyleDashedUnderline && (value & 1) == 0)
         return kStyleNames[(value - kHighlightStyleBold) / 2];
     return {};
 }
 
-std::string highlightStyleClassName(std::uint32_t value) { return compactLowerName(highlightValueName(value)); }
+std::string highlightStyleClassName(std::uint32_t value)
+{
+    return compactLowerName(highlightValueName(value));
+}
 
-std::uint16_t parseHighlightStyleName(std::string_view text) {
-    if (text == "Bold") return kHighlightStyleBold;
-    if (text == "Italic") return kHighlightStyleItalic;
-    if (text == "Underline") return kHighlightStyleUnderline;
-    if (text == "Dotted Underline" || text == "Strike") return kHighlightStyleDottedUnderline;
+std::uint16_t parseHighlightStyleName(std::string_view text)
+{
+    if (text == "Bold")
+        return kHighlightStyleBold;
+    if (text == "Italic")
+        return kHighlightStyleItalic;
+    if (text == "Underline")
+        return kHighlightStyleUnderline;
+    if (text == "Dotted Underline" || text == "Strike")
+        return kHighlightStyleDottedUnderline;
     if (text == "Dashed Underline" || text == "Underline Strike" || text == "Strike Underline")
         return kHighlightStyleDashedUnderline;
     return 0;
 }
 
-void formatRomanNumeral(std::int32_t number, bool lowerCase, std::string& out) {
+void formatRomanNumeral(std::int32_t number, bool lowerCase, std::string& out)
+{
     static constexpr struct {
         std::int32_t value;
         const char* letters;
-    } kPairs[] = {{1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "L"},
-                  {40, "XL"},  {10, "X"},   {9, "IX"},  {5, "V"},    {4, "IV"},  {1, "I"}};
+    } kPairs[] = {{1000, "M"}, {900, "CM"}, {500, "D"}, {400, "CD"}, {100, "C"}, {90, "XC"}, {50, "L"}, {40, "XL"},
+        {10, "X"}, {9, "IX"}, {5, "V"}, {4, "IV"}, {1, "I"}};
     out.clear();
     if (number <= 0 || number >= 4000) {
         out.assign(15, 'X');
@@ -323,5 +373,6 @@ void formatRomanNumeral(std::int32_t number, bool lowerCase, std::string& out) {
         }
     }
     if (lowerCase)
-        for (char& c : out) c = static_cast<char>(c - 'A' + 'a');
+        for (char& c : out)
+            c = static_cast<char>(c - 'A' + 'a');
 }

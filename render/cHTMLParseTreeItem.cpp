@@ -1,23 +1,29 @@
 #include "render/cHTMLParseTreeItem.h"
 
-cHTMLParseTreeItem::~cHTMLParseTreeItem() {
+cHTMLParseTreeItem::~cHTMLParseTreeItem()
+{
     deleteChildren();
     unlink();
 }
 
-cHTMLParseTreeItem* cHTMLParseTreeItem::chainEnd() {
+cHTMLParseTreeItem* cHTMLParseTreeItem::chainEnd()
+{
     cHTMLParseTreeItem* end = this;
-    while (end->nextSibling_ != nullptr) end = end->nextSibling_;
+    while (end->nextSibling_ != nullptr)
+        end = end->nextSibling_;
     return end;
 }
 
-cHTMLParseTreeItem* cHTMLParseTreeItem::insertAfter(cHTMLParseTreeItem* chain) {
-    if (chain == nullptr) return nullptr;
+cHTMLParseTreeItem* cHTMLParseTreeItem::insertAfter(cHTMLParseTreeItem* chain)
+{
+    if (chain == nullptr)
+        return nullptr;
     cHTMLParseTreeItem* end = chain;
     for (cHTMLParseTreeItem* m = chain;; m = m->nextSibling_) {
         m->parent_ = parent_;
         end = m;
-        if (m->nextSibling_ == nullptr) break;
+        if (m->nextSibling_ == nullptr)
+            break;
     }
     cHTMLParseTreeItem* oldNext = nextSibling_;
     nextSibling_ = chain;
@@ -30,13 +36,16 @@ cHTMLParseTreeItem* cHTMLParseTreeItem::insertAfter(cHTMLParseTreeItem* chain) {
     return end;
 }
 
-cHTMLParseTreeItem* cHTMLParseTreeItem::insertBefore(cHTMLParseTreeItem* chain) {
-    if (chain == nullptr) return nullptr;
+cHTMLParseTreeItem* cHTMLParseTreeItem::insertBefore(cHTMLParseTreeItem* chain)
+{
+    if (chain == nullptr)
+        return nullptr;
     cHTMLParseTreeItem* end = chain;
     for (cHTMLParseTreeItem* m = chain;; m = m->nextSibling_) {
         m->parent_ = parent_;
         end = m;
-        if (m->nextSibling_ == nullptr) break;
+        if (m->nextSibling_ == nullptr)
+            break;
     }
     cHTMLParseTreeItem* oldPrevious = previousSibling_;
     chain->previousSibling_ = oldPrevious;
@@ -49,13 +58,17 @@ cHTMLParseTreeItem* cHTMLParseTreeItem::insertBefore(cHTMLParseTreeItem* chain) 
     return end;
 }
 
-cHTMLParseTreeItem* cHTMLParseTreeItem::appendSibling(cHTMLParseTreeItem* chain) {
-    cHTMLParseTreeItem* last = (parent_ != nullptr && parent_->lastChild_ != nullptr) ? parent_->lastChild_ : chainEnd();
+cHTMLParseTreeItem* cHTMLParseTreeItem::appendSibling(cHTMLParseTreeItem* chain)
+{
+    cHTMLParseTreeItem* last =
+        (parent_ != nullptr && parent_->lastChild_ != nullptr) ? parent_->lastChild_ : chainEnd();
     return last->insertAfter(chain);
 }
 
-cHTMLParseTreeItem* cHTMLParseTreeItem::appendChildren(cHTMLParseTreeItem* chain) {
-    if (chain == nullptr) return lastChild_;
+cHTMLParseTreeItem* cHTMLParseTreeItem::appendChildren(cHTMLParseTreeItem* chain)
+{
+    if (chain == nullptr)
+        return lastChild_;
     if (firstChild_ == nullptr) {
         firstChild_ = chain;
         cHTMLParseTreeItem* end = chain;
@@ -71,7 +84,8 @@ cHTMLParseTreeItem* cHTMLParseTreeItem::appendChildren(cHTMLParseTreeItem* chain
     return last->insertAfter(chain);
 }
 
-void cHTMLParseTreeItem::unlink() {
+void cHTMLParseTreeItem::unlink()
+{
     if (previousSibling_ != nullptr)
         previousSibling_->nextSibling_ = nextSibling_;
     else if (parent_ != nullptr && parent_->firstChild_ == this)
@@ -85,22 +99,29 @@ void cHTMLParseTreeItem::unlink() {
     nextSibling_ = nullptr;
 }
 
-void cHTMLParseTreeItem::setChildList(cHTMLParseTreeItem* chain, bool setLast) {
+void cHTMLParseTreeItem::setChildList(cHTMLParseTreeItem* chain, bool setLast)
+{
     firstChild_ = chain;
-    if (setLast) lastChild_ = chain != nullptr ? chain->chainEnd() : nullptr;
+    if (setLast)
+        lastChild_ = chain != nullptr ? chain->chainEnd() : nullptr;
 }
 
-void cHTMLParseTreeItem::setParentOfChain(cHTMLParseTreeItem* parent) {
+void cHTMLParseTreeItem::setParentOfChain(cHTMLParseTreeItem* parent)
+{
     cHTMLParseTreeItem* head = this;
-    while (head->previousSibling_ != nullptr) head = head->previousSibling_;
-    for (cHTMLParseTreeItem* m = head; m != nullptr; m = m->nextSibling_) m->parent_ = parent;
+    while (head->previousSibling_ != nullptr)
+        head = head->previousSibling_;
+    for (cHTMLParseTreeItem* m = head; m != nullptr; m = m->nextSibling_)
+        m->parent_ = parent;
 }
 
-void cHTMLParseTreeItem::deleteChildren() {
+void cHTMLParseTreeItem::deleteChildren()
+{
     while (firstChild_ != nullptr) {
         cHTMLParseTreeItem* child = firstChild_;
         firstChild_ = child->nextSibling_;
-        if (firstChild_ != nullptr) firstChild_->previousSibling_ = nullptr;
+        if (firstChild_ != nullptr)
+            firstChild_->previousSibling_ = nullptr;
         child->parent_ = nullptr;
         child->previousSibling_ = nullptr;
         child->nextSibling_ = nullptr;
@@ -109,7 +130,8 @@ void cHTMLParseTreeItem::deleteChildren() {
     lastChild_ = nullptr;
 }
 
-void cHTMLParseTreeItem::destroyDetachedSubtree(cHTMLParseTreeItem* root) {
+void cHTMLParseTreeItem::destroyDetachedSubtree(cHTMLParseTreeItem* root)
+{
     // Depth first without recursion: detach the first child and descend; destroy a node once it has
     // no children left and climb back through the parent link set on the way down.
     cHTMLParseTreeItem* current = root;

@@ -23,9 +23,13 @@ const char* const kClosingMissing = "Required closing tag is missing, or this el
 const char* const kTooDeep = "Elements are nested too deeply.";
 const char* const kTooComplex = "This markup is too complex to parse.";
 
-bool isHeadingTag(HTMLTagCode c) { return (c >= HTMLTag::h1 && c <= HTMLTag::h9) || c == HTMLTag::qs_relhdg; }
+bool isHeadingTag(HTMLTagCode c)
+{
+    return (c >= HTMLTag::h1 && c <= HTMLTag::h9) || c == HTMLTag::qs_relhdg;
+}
 
-bool isSimpleInlineTag(HTMLTagCode c) {
+bool isSimpleInlineTag(HTMLTagCode c)
+{
     switch (c) {
     case HTMLTag::b:
     case HTMLTag::big:
@@ -53,8 +57,10 @@ bool isSimpleInlineTag(HTMLTagCode c) {
 struct ChainBuilder {
     cHTMLTagElement* head = nullptr;
     cHTMLTagElement* tail = nullptr;
-    void add(cHTMLTagElement* chain) {
-        if (chain == nullptr) return;
+    void add(cHTMLTagElement* chain)
+    {
+        if (chain == nullptr)
+            return;
         if (head == nullptr)
             head = chain;
         else
@@ -64,7 +70,8 @@ struct ChainBuilder {
 };
 
 // Destroys every member of a chain that has no parent.
-void destroyChain(cHTMLTagElement* head) {
+void destroyChain(cHTMLTagElement* head)
+{
     while (head != nullptr) {
         cHTMLTagElement* next = head->nextSibling();
         head->unlink();
@@ -73,10 +80,12 @@ void destroyChain(cHTMLTagElement* head) {
     }
 }
 
-std::uint32_t decimalValue(std::string_view text) {
+std::uint32_t decimalValue(std::string_view text)
+{
     std::uint64_t value = 0;
     for (char c : text) {
-        if (c < '0' || c > '9') break;
+        if (c < '0' || c > '9')
+            break;
         value = (value * 10 + static_cast<std::uint64_t>(c - '0')) & 0xFFFFFFFFFFull;
     }
     return static_cast<std::uint32_t>(value);
@@ -88,10 +97,13 @@ std::uint32_t decimalValue(std::string_view text) {
 // guard is not ok fails at once.
 class cHTMLParser::Guard {
 public:
-    Guard(cHTMLParser& parser, bool opensElement) : parser_(parser), opensElement_(opensElement) {
-        if (opensElement_) ++parser_.depth_;
+    Guard(cHTMLParser& parser, bool opensElement) : parser_(parser), opensElement_(opensElement)
+    {
+        if (opensElement_)
+            ++parser_.depth_;
         ++parser_.steps_;
-        if (parser_.aborted_) return;
+        if (parser_.aborted_)
+            return;
         std::uint64_t covered = parser_.furthestPosition_ - std::min(parser_.furthestPosition_, parser_.parseOrigin_);
         if (parser_.steps_ > kBaseSteps + kStepsPerPosition * covered) {
             parser_.aborted_ = true;
@@ -104,8 +116,10 @@ public:
         }
         ok_ = true;
     }
-    ~Guard() {
-        if (opensElement_) --parser_.depth_;
+    ~Guard()
+    {
+        if (opensElement_)
+            --parser_.depth_;
     }
     bool ok() const { return ok_; }
 
@@ -115,11 +129,14 @@ private:
     bool ok_ = false;
 };
 
-cHTMLParser::cHTMLParser() : token_(std::make_shared<Token>()) {}
+cHTMLParser::cHTMLParser() : token_(std::make_shared<Token>())
+{
+}
 
 cHTMLParser::~cHTMLParser() = default;
 
-int cHTMLParser::setTextSource(HTMLTextSourceCallback callback, void* context) {
+int cHTMLParser::setTextSource(HTMLTextSourceCallback callback, void* context)
+{
     mode_ = 0;
     reset(callback == nullptr && context == nullptr);
     textSource_ = callback;
@@ -128,7 +145,8 @@ int cHTMLParser::setTextSource(HTMLTextSourceCallback callback, void* context) {
     return 1;
 }
 
-int cHTMLParser::setNodeSource(HTMLNodeSourceCallback callback, void* context) {
+int cHTMLParser::setNodeSource(HTMLNodeSourceCallback callback, void* context)
+{
     mode_ = 1;
     reset(callback == nullptr && context == nullptr);
     nodeSource_ = callback;
@@ -137,29 +155,38 @@ int cHTMLParser::setNodeSource(HTMLNodeSourceCallback callback, void* context) {
     return 1;
 }
 
-void cHTMLParser::reset(bool free) {
+void cHTMLParser::reset(bool free)
+{
     token_ = std::make_shared<Token>();
     successors_.clear();
     if (root_ || headRoot_) {
-        if (root_) root_->deleteChildren();
-        if (headRoot_) headRoot_->deleteChildren();
+        if (root_)
+            root_->deleteChildren();
+        if (headRoot_)
+            headRoot_->deleteChildren();
         if (free) {
             root_.reset();
             headRoot_.reset();
         }
     }
     if (!free) {
-        if (!root_) root_ = std::make_unique<cHTMLTagElement>();
-        if (!headRoot_) headRoot_ = std::make_unique<cHTMLTagElement>();
+        if (!root_)
+            root_ = std::make_unique<cHTMLTagElement>();
+        if (!headRoot_)
+            headRoot_ = std::make_unique<cHTMLTagElement>();
     }
 }
 
-void cHTMLParser::errorSpan(std::uint32_t* start, std::uint32_t* end) const {
-    if (start != nullptr) *start = errorStart_;
-    if (end != nullptr) *end = errorEnd_;
+void cHTMLParser::errorSpan(std::uint32_t* start, std::uint32_t* end) const
+{
+    if (start != nullptr)
+        *start = errorStart_;
+    if (end != nullptr)
+        *end = errorEnd_;
 }
 
-void cHTMLParser::beginParse() {
+void cHTMLParser::beginParse()
+{
     message_.clear();
     errorExcerpt_.clear();
     errorStart_ = errorEnd_ = 0;
@@ -171,40 +198,53 @@ void cHTMLParser::beginParse() {
     successors_.clear();
 }
 
-void cHTMLParser::setProblem(const std::string& text, std::uint32_t start, std::uint32_t end) {
-    if (!message_.empty()) return;
+void cHTMLParser::setProblem(const std::string& text, std::uint32_t start, std::uint32_t end)
+{
+    if (!message_.empty())
+        return;
     message_ = text;
     errorStart_ = start;
     errorEnd_ = end;
     errorExcerpt_.clear();
     if (mode_ == 0 && textSource_ != nullptr) {
-        std::int32_t count = end > start ? static_cast<std::int32_t>(std::min<std::uint32_t>(end - start, 0x7FFFFFFF)) : 75;
+        std::int32_t count =
+            end > start ? static_cast<std::int32_t>(std::min<std::uint32_t>(end - start, 0x7FFFFFFF)) : 75;
         std::uint32_t outStart = 0;
         std::int32_t outEnd = 0;
-        if (!textSource_(context_, kHTMLRequestExcerpt, start, nullptr, count, errorExcerpt_, outStart, outEnd, nullptr))
+        if (!textSource_(
+                context_, kHTMLRequestExcerpt, start, nullptr, count, errorExcerpt_, outStart, outEnd, nullptr))
             errorExcerpt_.clear();
     }
 }
 
 // ---- tokens ----
 
-bool cHTMLParser::hasToken() const { return !token_->text.empty(); }
-
-HTMLTagCode cHTMLParser::code() const { return token_->code; }
-
-bool cHTMLParser::atWhitespace() const {
-    return token_->code == HTMLTag::untagged_text &&
-           token_->attributes.rawValueForCode(HTMLAttr::is_whitespace) == HTMLValue::yes;
+bool cHTMLParser::hasToken() const
+{
+    return !token_->text.empty();
 }
 
-bool cHTMLParser::fetchSectionStart(std::uint32_t section) {
+HTMLTagCode cHTMLParser::code() const
+{
+    return token_->code;
+}
+
+bool cHTMLParser::atWhitespace() const
+{
+    return token_->code == HTMLTag::untagged_text &&
+        token_->attributes.rawValueForCode(HTMLAttr::is_whitespace) == HTMLValue::yes;
+}
+
+bool cHTMLParser::fetchSectionStart(std::uint32_t section)
+{
     successors_.clear();
     auto next = std::make_shared<Token>();
     token_ = next;
-    if (textSource_ == nullptr || section > 0x7FFFFFFF) return false;
+    if (textSource_ == nullptr || section > 0x7FFFFFFF)
+        return false;
     std::int32_t end = 0;
-    if (!textSource_(context_, static_cast<std::int32_t>(section), 0, nullptr, 0, next->text, next->start, end,
-                     nullptr)) {
+    if (!textSource_(
+            context_, static_cast<std::int32_t>(section), 0, nullptr, 0, next->text, next->start, end, nullptr)) {
         next->text.clear();
         return false;
     }
@@ -215,8 +255,10 @@ bool cHTMLParser::fetchSectionStart(std::uint32_t section) {
     return !next->text.empty();
 }
 
-void cHTMLParser::advance() {
-    if (!hasToken() || textSource_ == nullptr) return;
+void cHTMLParser::advance()
+{
+    if (!hasToken() || textSource_ == nullptr)
+        return;
     // Backtracking reads the same tokens again; each one is fetched and tokenised once per parse.
     auto cached = successors_.find(token_->start);
     if (cached != successors_.end()) {
@@ -227,7 +269,7 @@ void cHTMLParser::advance() {
     auto next = std::make_shared<Token>();
     std::int32_t end = 0;
     bool served = textSource_(context_, 0, token_->start, nullptr, 1, next->text, next->start, end, nullptr) &&
-                  !next->text.empty();
+        !next->text.empty();
     next->end = static_cast<std::uint32_t>(end);
     // A source must move forward; one that serves the same token again would never end the parse.
     if (!served || next->start <= token_->start) {
@@ -242,12 +284,16 @@ void cHTMLParser::advance() {
     successors_.emplace(from, std::move(next));
 }
 
-void cHTMLParser::skipWhitespace() {
-    while (hasToken() && atWhitespace()) advance();
+void cHTMLParser::skipWhitespace()
+{
+    while (hasToken() && atWhitespace())
+        advance();
 }
 
-cHTMLTagElement* cHTMLParser::currentAsElement() const {
-    if (token_->code == 0) return nullptr;
+cHTMLTagElement* cHTMLParser::currentAsElement() const
+{
+    if (token_->code == 0)
+        return nullptr;
     auto* element = new cHTMLTagElement(token_->code);
     element->attributes() = token_->attributes;
     element->setSourcePosition(token_->start, token_->end, 0);
@@ -256,12 +302,15 @@ cHTMLTagElement* cHTMLParser::currentAsElement() const {
 
 // ---- rules ----
 
-cHTMLTagElement* cHTMLParser::elementRule(HTMLTagCode tag, int model, bool repeat, int minimum,
-                                          bool closingRequired, bool skipSpace, bool readContent) {
+cHTMLTagElement* cHTMLParser::elementRule(
+    HTMLTagCode tag, int model, bool repeat, int minimum, bool closingRequired, bool skipSpace, bool readContent)
+{
     Guard guard(*this, true);
-    if (!guard.ok()) return nullptr;
+    if (!guard.ok())
+        return nullptr;
     TokenRef saved = token_;
-    if (skipSpace) skipWhitespace();
+    if (skipSpace)
+        skipWhitespace();
     if (tag == 0 || code() != tag) {
         token_ = saved;
         return nullptr;
@@ -273,24 +322,27 @@ cHTMLTagElement* cHTMLParser::elementRule(HTMLTagCode tag, int model, bool repea
         advance();
         while (hasToken()) {
             cHTMLTagElement* items = modelRule(model);
-            if (items == nullptr) break;
+            if (items == nullptr)
+                break;
             if (items->tagCode() == HTMLTag::style)
                 destroyChain(items);
             else
                 element->appendChildren(items);
             ++count;
-            if (!repeat) break;
+            if (!repeat)
+                break;
         }
     }
     if (count < minimum) {
         setProblem("Expected at least " + std::to_string(minimum) + " items contained in this tag, but only saw " +
-                       std::to_string(count),
-                   start, token_->end);
+                std::to_string(count),
+            start, token_->end);
         delete element;
         token_ = saved;
         return nullptr;
     }
-    if (!readContent) advance();
+    if (!readContent)
+        advance();
     if (hasToken() && code() == -tag) {
         advance();
     } else if (closingRequired) {
@@ -299,33 +351,41 @@ cHTMLTagElement* cHTMLParser::elementRule(HTMLTagCode tag, int model, bool repea
         token_ = saved;
         return nullptr;
     }
-    if (skipSpace) skipWhitespace();
+    if (skipSpace)
+        skipWhitespace();
     element->setSourceEnd(token_->start);
     return element;
 }
 
-cHTMLTagElement* cHTMLParser::takenAlone(bool skipSpaceAfter) {
+cHTMLTagElement* cHTMLParser::takenAlone(bool skipSpaceAfter)
+{
     cHTMLTagElement* element = currentAsElement();
-    if (element == nullptr) return nullptr;
+    if (element == nullptr)
+        return nullptr;
     advance();
-    if (skipSpaceAfter) skipWhitespace();
+    if (skipSpaceAfter)
+        skipWhitespace();
     element->setSourceEnd(token_->start);
     return element;
 }
 
-cHTMLTagElement* cHTMLParser::modelRule(int model) {
+cHTMLTagElement* cHTMLParser::modelRule(int model)
+{
     Guard guard(*this, false);
-    if (!guard.ok()) return nullptr;
+    if (!guard.ok())
+        return nullptr;
     switch (model) {
     case 0:
-        if (cHTMLTagElement* h = heading()) return h;
+        if (cHTMLTagElement* h = heading())
+            return h;
         return inlineRun();
     case 2:
         return blockContent();
     case 3: {
         TokenRef saved = token_;
         skipWhitespace();
-        if (code() == HTMLTag::col) return takenAlone(true);
+        if (code() == HTMLTag::col)
+            return takenAlone(true);
         token_ = saved;
         return nullptr;
     }
@@ -379,7 +439,8 @@ cHTMLTagElement* cHTMLParser::modelRule(int model) {
         TokenRef saved = token_;
         skipWhitespace();
         if (code() == HTMLTag::td || code() == HTMLTag::th) {
-            if (cHTMLTagElement* cell = ownTagRule(2, false, 1, false)) return cell;
+            if (cHTMLTagElement* cell = ownTagRule(2, false, 1, false))
+                return cell;
         }
         token_ = saved;
         return nullptr;
@@ -393,18 +454,22 @@ cHTMLTagElement* cHTMLParser::modelRule(int model) {
     }
 }
 
-cHTMLTagElement* cHTMLParser::heading() {
+cHTMLTagElement* cHTMLParser::heading()
+{
     TokenRef saved = token_;
     skipWhitespace();
     HTMLTagCode c = code();
     token_ = saved;
-    if (!isHeadingTag(c)) return nullptr;
+    if (!isHeadingTag(c))
+        return nullptr;
     return elementRule(c, 19, false, 1, true, true, true);
 }
 
-cHTMLTagElement* cHTMLParser::blockElement() {
+cHTMLTagElement* cHTMLParser::blockElement()
+{
     Guard guard(*this, false);
-    if (!guard.ok()) return nullptr;
+    if (!guard.ok())
+        return nullptr;
     TokenRef saved = token_;
     skipWhitespace();
     HTMLTagCode c = code();
@@ -445,17 +510,21 @@ cHTMLTagElement* cHTMLParser::blockElement() {
     default:
         break;
     }
-    if (result == nullptr) token_ = saved;
+    if (result == nullptr)
+        token_ = saved;
     return result;
 }
 
-cHTMLTagElement* cHTMLParser::blockContent() {
-    if (cHTMLTagElement* h = heading()) return h;
+cHTMLTagElement* cHTMLParser::blockContent()
+{
+    if (cHTMLTagElement* h = heading())
+        return h;
     TokenRef saved = token_;
     skipWhitespace();
     switch (code()) {
     case HTMLTag::map:
-        if (cHTMLTagElement* m = ownTagRule(12, false, 1, true)) return m;
+        if (cHTMLTagElement* m = ownTagRule(12, false, 1, true))
+            return m;
         token_ = saved;
         return nullptr;
     case HTMLTag::bgsound:
@@ -466,23 +535,29 @@ cHTMLTagElement* cHTMLParser::blockContent() {
     }
     token_ = saved;
     ChainBuilder chain;
-    while (cHTMLTagElement* block = blockElement()) chain.add(block);
-    if (chain.head != nullptr) return chain.head;
+    while (cHTMLTagElement* block = blockElement())
+        chain.add(block);
+    if (chain.head != nullptr)
+        return chain.head;
     return inlineRun();
 }
 
-cHTMLTagElement* cHTMLParser::flow() {
+cHTMLTagElement* cHTMLParser::flow()
+{
     ChainBuilder chain;
     while (hasToken()) {
         cHTMLTagElement* item = blockElement();
-        if (item == nullptr) item = inlineRun();
-        if (item == nullptr) break;
+        if (item == nullptr)
+            item = inlineRun();
+        if (item == nullptr)
+            break;
         chain.add(item);
     }
     return chain.head;
 }
 
-cHTMLTagElement* cHTMLParser::formContent() {
+cHTMLTagElement* cHTMLParser::formContent()
+{
     TokenRef saved = token_;
     skipWhitespace();
     cHTMLTagElement* result = nullptr;
@@ -506,11 +581,13 @@ cHTMLTagElement* cHTMLParser::formContent() {
         token_ = saved;
         return blockContent();
     }
-    if (result == nullptr) token_ = saved;
+    if (result == nullptr)
+        token_ = saved;
     return result;
 }
 
-cHTMLTagElement* cHTMLParser::headContent() {
+cHTMLTagElement* cHTMLParser::headContent()
+{
     TokenRef saved = token_;
     skipWhitespace();
     cHTMLTagElement* result = nullptr;
@@ -528,11 +605,13 @@ cHTMLTagElement* cHTMLParser::headContent() {
     default:
         break;
     }
-    if (result == nullptr) token_ = saved;
+    if (result == nullptr)
+        token_ = saved;
     return result;
 }
 
-cHTMLTagElement* cHTMLParser::labelContent() {
+cHTMLTagElement* cHTMLParser::labelContent()
+{
     TokenRef saved = token_;
     skipWhitespace();
     cHTMLTagElement* result = nullptr;
@@ -549,12 +628,15 @@ cHTMLTagElement* cHTMLParser::labelContent() {
         token_ = saved;
         return blockContent();
     }
-    if (result == nullptr) token_ = saved;
+    if (result == nullptr)
+        token_ = saved;
     return result;
 }
 
-cHTMLTagElement* cHTMLParser::textRun() {
-    if (code() != HTMLTag::untagged_text) return nullptr;
+cHTMLTagElement* cHTMLParser::textRun()
+{
+    if (code() != HTMLTag::untagged_text)
+        return nullptr;
     cHTMLTagElement* element = currentAsElement();
     std::string text(token_->attributes.valueViewForCode(HTMLAttr::untagged_text));
     bool onlySpace = atWhitespace();
@@ -568,14 +650,16 @@ cHTMLTagElement* cHTMLParser::textRun() {
     }
     if (merged) {
         // Text joined to white space is no longer white space only.
-        if (!onlySpace) element->attributes().removeByCode(HTMLAttr::is_whitespace);
+        if (!onlySpace)
+            element->attributes().removeByCode(HTMLAttr::is_whitespace);
         element->attributes().addCodedStringValue(HTMLAttr::untagged_text, text);
     }
     element->setSourceEnd(token_->start);
     return element;
 }
 
-cHTMLTagElement* cHTMLParser::areas() {
+cHTMLTagElement* cHTMLParser::areas()
+{
     TokenRef saved = token_;
     ChainBuilder chain;
     for (;;) {
@@ -587,11 +671,13 @@ cHTMLTagElement* cHTMLParser::areas() {
         }
         chain.add(takenAlone(true));
     }
-    if (chain.head == nullptr) token_ = saved;
+    if (chain.head == nullptr)
+        token_ = saved;
     return chain.head;
 }
 
-cHTMLTagElement* cHTMLParser::preformattedItem() {
+cHTMLTagElement* cHTMLParser::preformattedItem()
+{
     switch (code()) {
     case HTMLTag::qs_link:
         return elementRule(HTMLTag::qs_link, 14, false, 1, true, false, true);
@@ -605,7 +691,8 @@ cHTMLTagElement* cHTMLParser::preformattedItem() {
     }
 }
 
-cHTMLTagElement* cHTMLParser::selectContent() {
+cHTMLTagElement* cHTMLParser::selectContent()
+{
     TokenRef saved = token_;
     skipWhitespace();
     cHTMLTagElement* result = nullptr;
@@ -613,33 +700,40 @@ cHTMLTagElement* cHTMLParser::selectContent() {
         result = ownTagRule(13, true, 0, true);
     else if (code() == HTMLTag::option)
         result = ownTagRule(14, false, 1, false);
-    if (result == nullptr) token_ = saved;
+    if (result == nullptr)
+        token_ = saved;
     return result;
 }
 
-cHTMLTagElement* cHTMLParser::phrasingRun() {
+cHTMLTagElement* cHTMLParser::phrasingRun()
+{
     ChainBuilder chain;
     while (hasToken()) {
         cHTMLTagElement* item = code() == HTMLTag::untagged_text ? textRun() : inlineElement();
-        if (item == nullptr) break;
+        if (item == nullptr)
+            break;
         chain.add(item);
     }
     return chain.head;
 }
 
-cHTMLTagElement* cHTMLParser::inlineRun() {
+cHTMLTagElement* cHTMLParser::inlineRun()
+{
     Guard guard(*this, false);
-    if (!guard.ok()) return nullptr;
+    if (!guard.ok())
+        return nullptr;
     ChainBuilder chain;
     while (hasToken()) {
         cHTMLTagElement* item = inlineItem();
-        if (item == nullptr) break;
+        if (item == nullptr)
+            break;
         chain.add(item);
     }
     return chain.head;
 }
 
-cHTMLTagElement* cHTMLParser::inlineItem() {
+cHTMLTagElement* cHTMLParser::inlineItem()
+{
     switch (code()) {
     case HTMLTag::a:
         return elementRule(HTMLTag::a, 0, true, 0, true, false, true);
@@ -657,17 +751,23 @@ cHTMLTagElement* cHTMLParser::inlineItem() {
     }
 }
 
-cHTMLTagElement* cHTMLParser::inlineElement() {
+cHTMLTagElement* cHTMLParser::inlineElement()
+{
     HTMLTagCode c = code();
-    if (isSimpleInlineTag(c)) return elementRule(c, 19, false, 1, true, false, true);
-    if (c == HTMLTag::qs_attr) return elementRule(c, 0, false, 0, false, false, false);
-    if (c == HTMLTag::qs_note) return elementRule(c, 5, false, 1, true, false, true);
+    if (isSimpleInlineTag(c))
+        return elementRule(c, 19, false, 1, true, false, true);
+    if (c == HTMLTag::qs_attr)
+        return elementRule(c, 0, false, 0, false, false, false);
+    if (c == HTMLTag::qs_note)
+        return elementRule(c, 5, false, 1, true, false, true);
     return nullptr;
 }
 
-cHTMLTagElement* cHTMLParser::tableRule() {
+cHTMLTagElement* cHTMLParser::tableRule()
+{
     Guard guard(*this, true);
-    if (!guard.ok()) return nullptr;
+    if (!guard.ok())
+        return nullptr;
     TokenRef saved = token_;
     skipWhitespace();
     if (code() != HTMLTag::table) {
@@ -683,14 +783,18 @@ cHTMLTagElement* cHTMLParser::tableRule() {
         token_ = saved;
         return nullptr;
     };
-    if (!hasToken()) return fail("<table> has no contents.");
+    if (!hasToken())
+        return fail("<table> has no contents.");
     skipWhitespace();
-    if (code() == HTMLTag::caption) table->appendChildren(ownTagRule(2, false, 1, true));
+    if (code() == HTMLTag::caption)
+        table->appendChildren(ownTagRule(2, false, 1, true));
     for (;;) {
         skipWhitespace();
-        if (code() != HTMLTag::colgroup) break;
+        if (code() != HTMLTag::colgroup)
+            break;
         cHTMLTagElement* group = ownTagRule(3, true, 0, false);
-        if (group == nullptr) break;
+        if (group == nullptr)
+            break;
         table->appendChildren(group);
     }
     for (;;) {
@@ -701,20 +805,25 @@ cHTMLTagElement* cHTMLParser::tableRule() {
             part = ownTagRule(20, true, 0, false);
         else if (c == HTMLTag::tr)
             part = ownTagRule(18, true, 0, false);
-        if (part == nullptr) break;
+        if (part == nullptr)
+            break;
         table->appendChildren(part);
     }
-    if (!hasToken()) return fail("<table> has no contents.");
-    if (code() != -HTMLTag::table) return fail("<table> is empty, unterminated, or contains illegal elements.");
+    if (!hasToken())
+        return fail("<table> has no contents.");
+    if (code() != -HTMLTag::table)
+        return fail("<table> is empty, unterminated, or contains illegal elements.");
     advance();
     skipWhitespace();
     table->setSourceEnd(token_->start);
     return table;
 }
 
-cHTMLTagElement* cHTMLParser::fieldsetRule() {
+cHTMLTagElement* cHTMLParser::fieldsetRule()
+{
     Guard guard(*this, true);
-    if (!guard.ok()) return nullptr;
+    if (!guard.ok())
+        return nullptr;
     TokenRef saved = token_;
     skipWhitespace();
     if (code() != HTMLTag::fieldset) {
@@ -731,10 +840,12 @@ cHTMLTagElement* cHTMLParser::fieldsetRule() {
         return nullptr;
     }
     skipWhitespace();
-    if (code() == HTMLTag::legend) fieldset->appendChildren(ownTagRule(19, false, 1, true));
+    if (code() == HTMLTag::legend)
+        fieldset->appendChildren(ownTagRule(19, false, 1, true));
     while (hasToken()) {
         cHTMLTagElement* item = formContent();
-        if (item == nullptr) break;
+        if (item == nullptr)
+            break;
         fieldset->appendChildren(item);
     }
     skipWhitespace();
@@ -750,7 +861,8 @@ cHTMLTagElement* cHTMLParser::fieldsetRule() {
     return fieldset;
 }
 
-cHTMLTagElement* cHTMLParser::topLevelBlock() {
+cHTMLTagElement* cHTMLParser::topLevelBlock()
+{
     TokenRef saved = token_;
     skipWhitespace();
     cHTMLTagElement* block = heading();
@@ -776,12 +888,15 @@ cHTMLTagElement* cHTMLParser::topLevelBlock() {
             block->appendChildren(run);
         }
     }
-    if (block == nullptr) token_ = saved;
+    if (block == nullptr)
+        token_ = saved;
     return block;
 }
 
-bool cHTMLParser::checkAfterBlock() {
-    if (aborted_) return false;
+bool cHTMLParser::checkAfterBlock()
+{
+    if (aborted_)
+        return false;
     if (hasToken() && code() == 0) {
         setProblem("Unknown tag encountered.", token_->start, token_->end);
         return false;
@@ -792,7 +907,8 @@ bool cHTMLParser::checkAfterBlock() {
         passedClosing = true;
     }
     // The document's closing tags end the input: the block stays under the root, the parse fails.
-    if (passedClosing && !hasToken()) return false;
+    if (passedClosing && !hasToken())
+        return false;
     if (hasToken() && code() < 0) {
         setProblem("Closing tag with no opening tag.", token_->start, token_->end);
         return false;
@@ -800,11 +916,12 @@ bool cHTMLParser::checkAfterBlock() {
     return message_.empty();
 }
 
-cHTMLTagElement* cHTMLParser::unreadableTokenAsText() {
-    while (hasToken() &&
-           (code() == -HTMLTag::body || code() == -HTMLTag::html || atWhitespace()))
+cHTMLTagElement* cHTMLParser::unreadableTokenAsText()
+{
+    while (hasToken() && (code() == -HTMLTag::body || code() == -HTMLTag::html || atWhitespace()))
         advance();
-    if (!hasToken() || aborted_) return nullptr;
+    if (!hasToken() || aborted_)
+        return nullptr;
     setProblem("Unrecognized tag, or element contains illegal tags after this point.", token_->start, token_->end);
     std::string text = token_->text;
     std::string escaped;
@@ -825,25 +942,32 @@ cHTMLTagElement* cHTMLParser::unreadableTokenAsText() {
     return node;
 }
 
-bool cHTMLParser::wholeParse() {
+bool cHTMLParser::wholeParse()
+{
     root_->deleteChildren();
     headRoot_->deleteChildren();
     skipWhitespace();
-    if (!hasToken()) return false;
-    if (code() == HTMLTag::html) advance();
+    if (!hasToken())
+        return false;
+    if (code() == HTMLTag::html)
+        advance();
     if (cHTMLTagElement* head = elementRule(HTMLTag::head, 7, true, 0, true, true, true))
         headRoot_->appendChildren(head);
     skipWhitespace();  // between the document's opening tags
-    if (!hasToken()) return false;
-    if (code() == HTMLTag::body) advance();
+    if (!hasToken())
+        return false;
+    if (code() == HTMLTag::body)
+        advance();
     if (cHTMLTagElement* block = topLevelBlock()) {
         root_->appendChildren(block);
         block->setSectionNumber(0, false);
         return checkAfterBlock();
     }
-    if (aborted_) return false;
+    if (aborted_)
+        return false;
     cHTMLTagElement* node = unreadableTokenAsText();
-    if (node == nullptr) return false;
+    if (node == nullptr)
+        return false;
     root_->appendChildren(node);
     node->setSectionNumber(0, false);
     return true;
@@ -851,9 +975,11 @@ bool cHTMLParser::wholeParse() {
 
 // ---- public parses ----
 
-bool cHTMLParser::nodeTree(std::int32_t request, cHTMLTagElement** tree) {
+bool cHTMLParser::nodeTree(std::int32_t request, cHTMLTagElement** tree)
+{
     *tree = nullptr;
-    if (nodeSource_ == nullptr) return false;
+    if (nodeSource_ == nullptr)
+        return false;
     cHTMLTagElement* result = nullptr;
     if (!nodeSource_(context_, request, nullptr, &result, nullptr, nullptr)) {
         delete result;
@@ -873,45 +999,61 @@ bool cHTMLParser::nodeTree(std::int32_t request, cHTMLTagElement** tree) {
     return true;
 }
 
-bool cHTMLParser::parseAll() {
+bool cHTMLParser::parseAll()
+{
     beginParse();
-    if (!root_ || !headRoot_) return false;
+    if (!root_ || !headRoot_)
+        return false;
     if (mode_ == 1) {
         root_->deleteChildren();
         headRoot_->deleteChildren();
         cHTMLTagElement* head = nullptr;
-        if (!nodeTree(kHTMLRequestHead, &head)) return false;
-        if (head != nullptr) headRoot_->appendChildren(head);
+        if (!nodeTree(kHTMLRequestHead, &head))
+            return false;
+        if (head != nullptr)
+            headRoot_->appendChildren(head);
         cHTMLTagElement* first = nullptr;
-        if (!nodeTree(0, &first)) return false;
-        if (first != nullptr) root_->appendChildren(first);
+        if (!nodeTree(0, &first))
+            return false;
+        if (first != nullptr)
+            root_->appendChildren(first);
         return true;
     }
-    if (!fetchSectionStart(0) || code() == 0) return false;
+    if (!fetchSectionStart(0) || code() == 0)
+        return false;
     return wholeParse();
 }
 
-bool cHTMLParser::parseSection(std::uint32_t n) {
+bool cHTMLParser::parseSection(std::uint32_t n)
+{
     beginParse();
-    if (!root_ || !headRoot_) return false;
+    if (!root_ || !headRoot_)
+        return false;
     if (mode_ == 1) {
-        if (n > 0x7FFFFFFF) return false;
+        if (n > 0x7FFFFFFF)
+            return false;
         root_->deleteChildren();
         cHTMLTagElement* tree = nullptr;
-        if (!nodeTree(static_cast<std::int32_t>(n), &tree)) return false;
-        if (tree != nullptr) root_->appendChildren(tree);
+        if (!nodeTree(static_cast<std::int32_t>(n), &tree))
+            return false;
+        if (tree != nullptr)
+            root_->appendChildren(tree);
         return tree != nullptr;
     }
-    if (!fetchSectionStart(n) || code() == 0) return false;
+    if (!fetchSectionStart(n) || code() == 0)
+        return false;
     bool ok = wholeParse();
     // A block placed by a parse that then reports a problem still belongs to section n; numbering it
     // 0 would send the next-section parse to the wrong section.
-    if (cHTMLTagElement* first = root_->firstChild()) first->setSectionNumber(n, false);
+    if (cHTMLTagElement* first = root_->firstChild())
+        first->setSectionNumber(n, false);
     return ok;
 }
 
-bool cHTMLParser::parseNextSection(cHTMLTagElement** item) {
-    if (item != nullptr) *item = nullptr;
+bool cHTMLParser::parseNextSection(cHTMLTagElement** item)
+{
+    if (item != nullptr)
+        *item = nullptr;
     if (!root_ || root_->lastChild() == nullptr) {
         beginParse();
         return false;
@@ -919,8 +1061,10 @@ bool cHTMLParser::parseNextSection(cHTMLTagElement** item) {
     return parseSectionAfter(root_->lastChild(), item);
 }
 
-bool cHTMLParser::parsePreviousSection(cHTMLTagElement** item) {
-    if (item != nullptr) *item = nullptr;
+bool cHTMLParser::parsePreviousSection(cHTMLTagElement** item)
+{
+    if (item != nullptr)
+        *item = nullptr;
     if (!root_ || root_->firstChild() == nullptr) {
         beginParse();
         return false;
@@ -928,69 +1072,94 @@ bool cHTMLParser::parsePreviousSection(cHTMLTagElement** item) {
     return parseSectionBefore(root_->firstChild(), item);
 }
 
-bool cHTMLParser::parseSectionAfter(cHTMLTagElement* x, cHTMLTagElement** item) {
+bool cHTMLParser::parseSectionAfter(cHTMLTagElement* x, cHTMLTagElement** item)
+{
     beginParse();
-    if (item != nullptr) *item = nullptr;
-    if (!root_ || x == nullptr || x->parent() != root_.get()) return false;
+    if (item != nullptr)
+        *item = nullptr;
+    if (!root_ || x == nullptr || x->parent() != root_.get())
+        return false;
     if (mode_ == 1) {
         std::uint32_t next = x->sourceStart() + 1;
-        if (next == 0 || next > 0x7FFFFFFF) return false;
+        if (next == 0 || next > 0x7FFFFFFF)
+            return false;
         cHTMLTagElement* tree = nullptr;
-        if (!nodeTree(static_cast<std::int32_t>(next), &tree) || tree == nullptr) return false;
+        if (!nodeTree(static_cast<std::int32_t>(next), &tree) || tree == nullptr)
+            return false;
         x->insertAfter(tree);
-        if (item != nullptr) *item = tree;
+        if (item != nullptr)
+            *item = tree;
         return true;
     }
     std::uint32_t s = x->sectionNumber() + 1;
-    if (s == 0 || !fetchSectionStart(s) || code() == 0) return false;
+    if (s == 0 || !fetchSectionStart(s) || code() == 0)
+        return false;
     if (cHTMLTagElement* block = topLevelBlock()) {
         x->insertAfter(block);
         block->setSectionNumber(s, false);
-        if (item != nullptr) *item = block;
+        if (item != nullptr)
+            *item = block;
         return checkAfterBlock();
     }
-    if (aborted_) return false;
+    if (aborted_)
+        return false;
     cHTMLTagElement* node = unreadableTokenAsText();
-    if (node == nullptr) return false;
+    if (node == nullptr)
+        return false;
     x->insertAfter(node);
     node->setSectionNumber(s, false);
-    if (item != nullptr) *item = node;
+    if (item != nullptr)
+        *item = node;
     return true;
 }
 
-bool cHTMLParser::parseSectionBefore(cHTMLTagElement* x, cHTMLTagElement** item) {
+bool cHTMLParser::parseSectionBefore(cHTMLTagElement* x, cHTMLTagElement** item)
+{
     beginParse();
-    if (item != nullptr) *item = nullptr;
-    if (!root_ || x == nullptr || x->parent() != root_.get() || x->sectionNumber() == 0) return false;
+    if (item != nullptr)
+        *item = nullptr;
+    if (!root_ || x == nullptr || x->parent() != root_.get() || x->sectionNumber() == 0)
+        return false;
     std::uint32_t s = x->sectionNumber() - 1;
     if (mode_ == 1) {
-        if (s > 0x7FFFFFFF) return false;
+        if (s > 0x7FFFFFFF)
+            return false;
         cHTMLTagElement* tree = nullptr;
-        if (!nodeTree(static_cast<std::int32_t>(s), &tree) || tree == nullptr) return false;
+        if (!nodeTree(static_cast<std::int32_t>(s), &tree) || tree == nullptr)
+            return false;
         x->insertBefore(tree);
-        if (item != nullptr) *item = tree;
+        if (item != nullptr)
+            *item = tree;
         return true;
     }
-    if (!fetchSectionStart(s)) return false;
+    if (!fetchSectionStart(s))
+        return false;
     HTMLTagCode c = code();
-    if (c == 0 || c == HTMLTag::html || c == HTMLTag::head) return false;
+    if (c == 0 || c == HTMLTag::html || c == HTMLTag::head)
+        return false;
     cHTMLTagElement* added = topLevelBlock();
     if (added == nullptr) {
-        if (aborted_) return false;
+        if (aborted_)
+            return false;
         added = unreadableTokenAsText();
-        if (added == nullptr) return false;
+        if (added == nullptr)
+            return false;
     }
     x->insertBefore(added);
     added->setSectionNumber(s, false);
-    if (item != nullptr) *item = added;
+    if (item != nullptr)
+        *item = added;
     return true;
 }
 
-void cHTMLParser::sectionRange(std::uint32_t* first, std::uint32_t* last) const {
+void cHTMLParser::sectionRange(std::uint32_t* first, std::uint32_t* last) const
+{
     cHTMLTagElement* a = root_ ? root_->firstChild() : nullptr;
     cHTMLTagElement* b = root_ ? root_->lastChild() : nullptr;
-    if (first != nullptr) *first = a != nullptr ? a->sectionNumber() : kNoSection;
-    if (last != nullptr) *last = b != nullptr ? b->sectionNumber() : kNoSection;
+    if (first != nullptr)
+        *first = a != nullptr ? a->sectionNumber() : kNoSection;
+    if (last != nullptr)
+        *last = b != nullptr ? b->sectionNumber() : kNoSection;
 }
 
 // ---- node-source services ----
@@ -999,8 +1168,10 @@ namespace {
 
 // Pre-order search from `start` through its descendants, then its following siblings and theirs;
 // never climbs above start's parent.
-bool searchFrom(cHTMLTagElement* start, std::uint32_t* position) {
-    if (start == nullptr) return false;
+bool searchFrom(cHTMLTagElement* start, std::uint32_t* position)
+{
+    if (start == nullptr)
+        return false;
     cHTMLTagElement* top = start->parent();
     cHTMLTagElement* current = start;
     while (current != nullptr) {
@@ -1015,29 +1186,39 @@ bool searchFrom(cHTMLTagElement* start, std::uint32_t* position) {
         }
         while (current != nullptr && current->nextSibling() == nullptr) {
             current = current->parent();
-            if (current == top) current = nullptr;
+            if (current == top)
+                current = nullptr;
         }
-        if (current != nullptr) current = current->nextSibling();
+        if (current != nullptr)
+            current = current->nextSibling();
     }
     return false;
 }
 
 }  // namespace
 
-bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* position, bool followOn) {
-    if (position != nullptr) *position = kNoSection;
-    if (mode_ != 1) return true;
-    if (item == nullptr || position == nullptr) return false;
+bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* position, bool followOn)
+{
+    if (position != nullptr)
+        *position = kNoSection;
+    if (mode_ != 1)
+        return true;
+    if (item == nullptr || position == nullptr)
+        return false;
     std::int32_t index = item->attributes().indexOfCode(HTMLAttr::textat);
     if (index >= 0) {
         *position = decimalValue(item->attributes().valueViewAt(index));
         return true;
     }
-    if (searchFrom(item->firstChild(), position) || searchFrom(item->nextSibling(), position)) return true;
-    if (!followOn) return false;
+    if (searchFrom(item->firstChild(), position) || searchFrom(item->nextSibling(), position))
+        return true;
+    if (!followOn)
+        return false;
     for (cHTMLTagElement* up = item->parent(); up != nullptr; up = up->parent())
-        if (searchFrom(up->nextSibling(), position)) return true;
-    if (!root_ || root_->lastChild() == nullptr) return false;
+        if (searchFrom(up->nextSibling(), position))
+            return true;
+    if (!root_ || root_->lastChild() == nullptr)
+        return false;
 
     // Read on into further sections; keep only the newest one (it anchors the next read) and
     // destroy every section added here before returning.
@@ -1045,8 +1226,10 @@ bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* positio
     bool found = false;
     for (int i = 0; i < kMaxFollowOnSections && !found; ++i) {
         cHTMLTagElement* fresh = nullptr;
-        if (!parseSectionAfter(root_->lastChild(), &fresh) || fresh == nullptr) break;
-        if (added != nullptr) delete added;
+        if (!parseSectionAfter(root_->lastChild(), &fresh) || fresh == nullptr)
+            break;
+        if (added != nullptr)
+            delete added;
         added = fresh;
         found = searchFrom(fresh, position);
     }
@@ -1054,11 +1237,14 @@ bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* positio
     return found;
 }
 
-bool cHTMLParser::requestTextNode(cHTMLTagElement* element, std::uint16_t language, bool rightToLeft,
-                                  const cHTMLRenderConfiguration* configuration) {
-    if (mode_ != 1 || nodeSource_ == nullptr || element == nullptr) return false;
+bool cHTMLParser::requestTextNode(
+    cHTMLTagElement* element, std::uint16_t language, bool rightToLeft, const cHTMLRenderConfiguration* configuration)
+{
+    if (mode_ != 1 || nodeSource_ == nullptr || element == nullptr)
+        return false;
     std::int32_t index = element->attributes().indexOfCode(HTMLAttr::textat);
-    if (index < 0) return false;
+    if (index < 0)
+        return false;
     cHTMLTextNodeRequest request;
     request.textPosition = decimalValue(element->attributes().valueViewAt(index));
     request.language = language;
@@ -1067,21 +1253,26 @@ bool cHTMLParser::requestTextNode(cHTMLTagElement* element, std::uint16_t langua
     return nodeSource_(context_, kHTMLRequestTextNode, &request, element, nullptr, nullptr);
 }
 
-bool cHTMLParser::extractFile(std::string_view folder, std::string_view name) {
-    if (mode_ != 1 || nodeSource_ == nullptr) return false;
+bool cHTMLParser::extractFile(std::string_view folder, std::string_view name)
+{
+    if (mode_ != 1 || nodeSource_ == nullptr)
+        return false;
     std::string argument;
     argument.reserve(name.size() + folder.size() + 1);
     argument.append(name).append("\t").append(folder);
     return nodeSource_(context_, kHTMLRequestExtractFile, argument.c_str(), nullptr, nullptr, nullptr);
 }
 
-bool cHTMLParser::imageWidthUsable(std::string_view name, cPlatformImage* holder) {
+bool cHTMLParser::imageWidthUsable(std::string_view name, cPlatformImage* holder)
+{
     std::string imageName(name);
     if (mode_ == 1) {
-        if (nodeSource_ == nullptr) return false;
+        if (nodeSource_ == nullptr)
+            return false;
         return nodeSource_(context_, kHTMLRequestImageWidth, imageName.c_str(), nullptr, holder, nullptr);
     }
-    if (textSource_ == nullptr) return false;
+    if (textSource_ == nullptr)
+        return false;
     std::string unused;
     std::uint32_t start = 0;
     std::int32_t end = 0;

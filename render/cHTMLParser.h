@@ -39,8 +39,7 @@ class cPlatformImage;
 // Tokens must move forward (a token that does not start after the current one ends the input), and
 // during one parse the same request gets the same answer: the parser keeps the tokens it has read.
 using HTMLTextSourceCallback = bool (*)(void* context, std::int32_t request, std::uint32_t position, const char* name,
-                                        std::int32_t count, std::string& outText, std::uint32_t& outStart,
-                                        std::int32_t& outEnd, void* extra);
+    std::int32_t count, std::string& outText, std::uint32_t& outStart, std::int32_t& outEnd, void* extra);
 
 // Argument of the node source's text-node request.
 struct cHTMLTextNodeRequest {
@@ -59,7 +58,7 @@ struct cHTMLTextNodeRequest {
 // The book node source also answers -3 (load an image), -5 (section count into inOutValue) and -7
 // (verse key in inOutValue to section), which the block renderer sends directly.
 using HTMLNodeSourceCallback = bool (*)(void* context, std::int32_t request, const void* argument, void* outTree,
-                                        cPlatformImage* imageHolder, std::uint32_t* inOutValue);
+    cPlatformImage* imageHolder, std::uint32_t* inOutValue);
 
 enum : std::int32_t {
     kHTMLRequestHead = -1,
@@ -120,7 +119,7 @@ public:
     bool findTextPosition(cHTMLTagElement* item, std::uint32_t* position, bool followOn);
     // Node mode: has the node source fill the element's text from its `$textat`.
     bool requestTextNode(cHTMLTagElement* element, std::uint16_t language, bool rightToLeft,
-                         const cHTMLRenderConfiguration* configuration);
+        const cHTMLRenderConfiguration* configuration);
     // Node mode: has the node source copy the embedded file `name` into `folder`.
     bool extractFile(std::string_view folder, std::string_view name);
     // Whether the named image can be shown (its width is above 0); loads it into the holder.
@@ -148,9 +147,10 @@ private:
     void beginParse();
 
     // Rules: each returns the item or chain read, or null with the token state restored.
-    cHTMLTagElement* elementRule(HTMLTagCode tag, int model, bool repeat, int minimum, bool closingRequired,
-                                 bool skipSpace, bool readContent);
-    cHTMLTagElement* ownTagRule(int model, bool repeat, int minimum, bool closingRequired, bool skipSpace = true) {
+    cHTMLTagElement* elementRule(
+        HTMLTagCode tag, int model, bool repeat, int minimum, bool closingRequired, bool skipSpace, bool readContent);
+    cHTMLTagElement* ownTagRule(int model, bool repeat, int minimum, bool closingRequired, bool skipSpace = true)
+    {
         return elementRule(code(), model, repeat, minimum, closingRequired, skipSpace, true);
     }
     cHTMLTagElement* takenAlone(bool skipSpaceAfter);

@@ -37,7 +37,7 @@ public:
     cHTMLRenderConfiguration& operator=(const cHTMLRenderConfiguration&) = delete;
 
     // Called by callers after filling the fields; the base configuration has nothing to derive.
-    virtual void update() {}
+    virtual void update() { }
 
     // No user-note links are written (`omitUserNoteLinks`).
     const bool* omitUserNoteLinks = nullptr;

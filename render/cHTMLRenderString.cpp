@@ -16,9 +16,18 @@ namespace {
 
 constexpr int kMaxDepth = 256;
 
-bool isHeading(HTMLTagCode t) { return t >= HTMLTag::h1 && t <= HTMLTag::h9; }
-bool set(const cLString8* s) { return s != nullptr && !s->isEmpty(); }
-std::string str(const cLString8* s) { return s != nullptr ? bkStd(*s) : std::string(); }
+bool isHeading(HTMLTagCode t)
+{
+    return t >= HTMLTag::h1 && t <= HTMLTag::h9;
+}
+bool set(const cLString8* s)
+{
+    return s != nullptr && !s->isEmpty();
+}
+std::string str(const cLString8* s)
+{
+    return s != nullptr ? bkStd(*s) : std::string();
+}
 
 std::int32_t listNumber(const std::string& value)
 {
@@ -31,9 +40,13 @@ std::int32_t listNumber(const std::string& value)
 class cHTMLRenderString::Walk {
 public:
     Walk(cHTMLRenderString& owner, std::uint32_t firstSection, std::uint32_t firstText, std::uint32_t lastSection,
-         std::uint32_t lastText, std::string& out)
-        : m(owner), m_firstSection(firstSection), m_firstText(firstText), m_lastSection(lastSection),
-          m_lastText(lastText), m_out(out)
+        std::uint32_t lastText, std::string& out)
+        : m(owner),
+          m_firstSection(firstSection),
+          m_firstText(firstText),
+          m_lastSection(lastSection),
+          m_lastText(lastText),
+          m_out(out)
     {
     }
 
@@ -94,8 +107,9 @@ bool cHTMLRenderString::Walk::skipped(cHTMLTagElement* node)
 std::string cHTMLRenderString::Walk::leafText(cHTMLTagElement* node)
 {
     if (!node->attributes().hasCode(HTMLAttr::untagged_text) && node->attributes().hasCode(HTMLAttr::textat)) {
-        const std::uint16_t language =
-            m.m_configuration != nullptr && m.m_configuration->languageNumber != nullptr ? *m.m_configuration->languageNumber : 0;
+        const std::uint16_t language = m.m_configuration != nullptr && m.m_configuration->languageNumber != nullptr
+            ? *m.m_configuration->languageNumber
+            : 0;
         m.m_parser.requestTextNode(node, language, false, m.m_configuration);
     }
     return node->attributes().valueForCode(HTMLAttr::untagged_text);
@@ -183,14 +197,21 @@ bool cHTMLRenderString::Walk::open(cHTMLTagElement* node, std::int32_t& savedCou
         lineBreak();
         ++m.m_indent;
         return true;
-    case HTMLTag::br: case HTMLTag::hr: case HTMLTag::p: case HTMLTag::td: case HTMLTag::th: case HTMLTag::dt:
+    case HTMLTag::br:
+    case HTMLTag::hr:
+    case HTMLTag::p:
+    case HTMLTag::td:
+    case HTMLTag::th:
+    case HTMLTag::dt:
         lineBreak();
         return true;
     case HTMLTag::dd:
         lineBreak();
         ++m.m_indent;
         return true;
-    case HTMLTag::ol: case HTMLTag::ul: case HTMLTag::dir: {
+    case HTMLTag::ol:
+    case HTMLTag::ul:
+    case HTMLTag::dir: {
         savedCounter = m.m_listCounter;
         savedStyle = m.m_listStyle;
         const bool ordered = tag == HTMLTag::ol;
@@ -245,7 +266,7 @@ bool cHTMLRenderString::Walk::open(cHTMLTagElement* node, std::int32_t& savedCou
     }
     case HTMLTag::qs_lang:
         return config == nullptr || config->languageNumber == nullptr ||
-               HTMLInterlinear::languageForValue(a.valueForCode(HTMLAttr::value)) == *config->languageNumber;
+            HTMLInterlinear::languageForValue(a.valueForCode(HTMLAttr::value)) == *config->languageNumber;
     case HTMLTag::qs_link:
         linkText(node);
         return false;
@@ -281,13 +302,16 @@ void cHTMLRenderString::Walk::close(cHTMLTagElement* node, std::int32_t savedCou
         lineBreak();
         --m.m_indent;
         break;
-    case HTMLTag::ol: case HTMLTag::ul: case HTMLTag::dir:
+    case HTMLTag::ol:
+    case HTMLTag::ul:
+    case HTMLTag::dir:
         m.m_listCounter = savedCounter;
         m.m_listStyle = savedStyle;
         lineBreak();
         --m.m_indent;
         break;
-    case HTMLTag::hr: case HTMLTag::li:
+    case HTMLTag::hr:
+    case HTMLTag::li:
         lineBreak();
         break;
     case HTMLTag::qs_note:
@@ -311,7 +335,8 @@ void cHTMLRenderString::Walk::visit(cHTMLTagElement* node, int depth)
         if (node->firstChild() != nullptr) {
             if (depth < kMaxDepth)
                 chain(node->firstChild(), depth + 1);
-        } else if (node->attributes().hasCode(HTMLAttr::untagged_text) || node->attributes().hasCode(HTMLAttr::textat)) {
+        } else if (node->attributes().hasCode(HTMLAttr::untagged_text) ||
+            node->attributes().hasCode(HTMLAttr::textat)) {
             const std::string text = leafText(node);
             if (!text.empty()) {
                 indentation();
@@ -359,8 +384,8 @@ bool cHTMLRenderString::parseFromNodes(HTMLNodeSourceCallback callback, void* co
     return m_parser.parseAll();
 }
 
-int cHTMLRenderString::renderRange(std::uint32_t firstSection, std::uint32_t firstTextPosition, std::uint32_t lastSection,
-                                   std::uint32_t lastTextPosition, std::string& utf8)
+int cHTMLRenderString::renderRange(std::uint32_t firstSection, std::uint32_t firstTextPosition,
+    std::uint32_t lastSection, std::uint32_t lastTextPosition, std::string& utf8)
 {
     if (firstSection > lastSection || firstTextPosition > lastTextPosition)
         return 0;
@@ -384,8 +409,8 @@ int cHTMLRenderString::renderRange(std::uint32_t firstSection, std::uint32_t fir
     return 1;
 }
 
-int cHTMLRenderString::renderRange(std::uint32_t firstSection, std::uint32_t firstTextPosition, std::uint32_t lastSection,
-                                   std::uint32_t lastTextPosition, cLString16& text)
+int cHTMLRenderString::renderRange(std::uint32_t firstSection, std::uint32_t firstTextPosition,
+    std::uint32_t lastSection, std::uint32_t lastTextPosition, cLString16& text)
 {
     cLString8 narrow(text);
     std::string utf8 = bkStd(narrow);

@@ -37,9 +37,9 @@ public:
 
     // Appends the plain text of the range to `text`; 1 on success, 0 otherwise (text unchanged).
     int renderRange(std::uint32_t firstSection, std::uint32_t firstTextPosition, std::uint32_t lastSection,
-                    std::uint32_t lastTextPosition, cLString16& text);
+        std::uint32_t lastTextPosition, cLString16& text);
     int renderRange(std::uint32_t firstSection, std::uint32_t firstTextPosition, std::uint32_t lastSection,
-                    std::uint32_t lastTextPosition, std::string& utf8);
+        std::uint32_t lastTextPosition, std::string& utf8);
 
     cHTMLParser& parser() { return m_parser; }
     cHTMLTemplateText& templateText() { return m_template; }

@@ -18,7 +18,7 @@
 class cHTMLTagElement : public cHTMLParseTreeItem {
 public:
     cHTMLTagElement() = default;
-    explicit cHTMLTagElement(HTMLTagCode tagCode) : tagCode_(tagCode) {}
+    explicit cHTMLTagElement(HTMLTagCode tagCode) : tagCode_(tagCode) { }
     // Copies tag code, section number, source position and attributes; not the links.
     cHTMLTagElement(const cHTMLTagElement& other);
     cHTMLTagElement& operator=(const cHTMLTagElement&) = delete;
@@ -43,15 +43,20 @@ public:
     // sibling and its descendants.
     void setSectionNumber(std::uint32_t n, bool withFollowingSiblings);
 
-    void setSourcePosition(std::uint32_t start, std::uint32_t end, std::uint32_t after) {
+    void setSourcePosition(std::uint32_t start, std::uint32_t end, std::uint32_t after)
+    {
         source_[0] = start;
         source_[1] = end;
         source_[2] = after;
     }
-    void sourcePosition(std::uint32_t* start, std::uint32_t* end, std::uint32_t* after) const {
-        if (start != nullptr) *start = source_[0];
-        if (end != nullptr) *end = source_[1];
-        if (after != nullptr) *after = source_[2];
+    void sourcePosition(std::uint32_t* start, std::uint32_t* end, std::uint32_t* after) const
+    {
+        if (start != nullptr)
+            *start = source_[0];
+        if (end != nullptr)
+            *end = source_[1];
+        if (after != nullptr)
+            *after = source_[2];
     }
     std::uint32_t sourceStart() const { return source_[0]; }
     std::uint32_t sourceEnd() const { return source_[1]; }

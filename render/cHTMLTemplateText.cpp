@@ -36,7 +36,8 @@ Span rawToken(const std::string& t, std::int32_t p)
         return {p, lt == std::string::npos ? size : static_cast<std::int32_t>(lt)};
     }
     if (startsWithIgnoringCase(t, static_cast<size_t>(p), "<!--")) {
-        const size_t close = static_cast<size_t>(p) + 4 <= t.size() ? t.find("-->", static_cast<size_t>(p) + 4) : std::string::npos;
+        const size_t close =
+            static_cast<size_t>(p) + 4 <= t.size() ? t.find("-->", static_cast<size_t>(p) + 4) : std::string::npos;
         return {p, close == std::string::npos ? size : static_cast<std::int32_t>(close + 3)};
     }
     bool quoted = false;
@@ -56,11 +57,20 @@ bool isKey(const cLStringDictionary* dict, const std::string& name)
     return !name.empty() && dict->findValue(name.c_str(), value) != 0;
 }
 
-bool hasConditions(const cLStringDictionary* dict) { return dict != nullptr && !dict->isEmpty(); }
+bool hasConditions(const cLStringDictionary* dict)
+{
+    return dict != nullptr && !dict->isEmpty();
+}
 
-bool topIsFalse(const cLIntStack& stack) { return !stack.isEmpty() && stack.valueAt(stack.topIndex()) == 0; }
+bool topIsFalse(const cLIntStack& stack)
+{
+    return !stack.isEmpty() && stack.valueAt(stack.topIndex()) == 0;
+}
 
-void pushCondition(cLIntStack& stack, bool value) { stack.push(value && !topIsFalse(stack) ? 1 : 0); }
+void pushCondition(cLIntStack& stack, bool value)
+{
+    stack.push(value && !topIsFalse(stack) ? 1 : 0);
+}
 
 enum class Kind { Content, Marker };
 
@@ -137,7 +147,8 @@ Kind classify(const std::string& token, const cLStringDictionary* dict, cLIntSta
 }
 
 // The first visible token at or after `from`, evaluating markers on the way.
-bool nextVisible(const std::string& text, std::int32_t from, const cLStringDictionary* dict, cLIntStack& stack, Span& out)
+bool nextVisible(
+    const std::string& text, std::int32_t from, const cLStringDictionary* dict, cLIntStack& stack, Span& out)
 {
     const auto size = static_cast<std::int32_t>(text.size());
     for (std::int32_t p = from; p < size;) {
@@ -163,9 +174,19 @@ std::string tagText(HTMLTagCode code)
 bool isBlock(HTMLTagCode c)
 {
     switch (c) {
-    case HTMLTag::blockquote: case HTMLTag::dir: case HTMLTag::dl: case HTMLTag::form: case HTMLTag::map:
-    case HTMLTag::menu: case HTMLTag::nobr: case HTMLTag::ol: case HTMLTag::p: case HTMLTag::pre: case HTMLTag::table:
-    case HTMLTag::ul: case HTMLTag::qs_relhdg:
+    case HTMLTag::blockquote:
+    case HTMLTag::dir:
+    case HTMLTag::dl:
+    case HTMLTag::form:
+    case HTMLTag::map:
+    case HTMLTag::menu:
+    case HTMLTag::nobr:
+    case HTMLTag::ol:
+    case HTMLTag::p:
+    case HTMLTag::pre:
+    case HTMLTag::table:
+    case HTMLTag::ul:
+    case HTMLTag::qs_relhdg:
         return true;
     default:
         return c >= HTMLTag::h1 && c <= HTMLTag::h9;
@@ -174,7 +195,7 @@ bool isBlock(HTMLTagCode c)
 
 class IndexBuilder {
 public:
-    explicit IndexBuilder(cHTMLTemplateText& state) : m_state(state) {}
+    explicit IndexBuilder(cHTMLTemplateText& state) : m_state(state) { }
 
     bool build();
 
@@ -193,7 +214,7 @@ private:
     std::string mismatch(HTMLTagCode seen, std::int32_t seenAt, const Open& open) const
     {
         return "ERROR: Saw " + tagText(seen) + " while looking for " + tagText(-open.code) +
-               ".\nOriginal tag starts here: " + excerpt(open.start) + "\nBad closing tag starts here: " + excerpt(seenAt);
+            ".\nOriginal tag starts here: " + excerpt(open.start) + "\nBad closing tag starts here: " + excerpt(seenAt);
     }
     bool topIs(HTMLTagCode c) const { return !m_open.empty() && m_open.back().code == c; }
     void closeWhileTop(std::initializer_list<HTMLTagCode> codes)
@@ -310,7 +331,7 @@ bool IndexBuilder::closing(HTMLTagCode k, std::int32_t at)
         return true;
     }
     if (m_state.strictness > 0) {
-        const Open expected = m_open.empty() ? Open{0, at} : m_open.back();
+        const Open expected = m_open.empty() ? Open {0, at} : m_open.back();
         m_state.message = mismatch(-k, at, expected);
         m_state.errorPosition = expected.start;
     }
@@ -326,7 +347,8 @@ bool IndexBuilder::build()
     bool afterBody = false, anyAfterBody = false;
     Span token;
     for (std::int32_t from = 0; nextVisible(text, from, m_state.conditions, stack, token); from = token.end) {
-        const std::string piece = text.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start));
+        const std::string piece =
+            text.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start));
         HTMLTagCode code = 0;
         cHTMLAttributeList attributes;
         tokenizeTag(piece, code, attributes, nullptr, true);
@@ -366,7 +388,8 @@ bool IndexBuilder::build()
     return true;
 }
 
-bool serve(cHTMLTemplateText& st, const Span& token, std::string& outText, std::uint32_t& outStart, std::int32_t& outEnd)
+bool serve(
+    cHTMLTemplateText& st, const Span& token, std::string& outText, std::uint32_t& outStart, std::int32_t& outEnd)
 {
     outText = st.text.substr(static_cast<size_t>(token.start), static_cast<size_t>(token.end - token.start));
     outStart = static_cast<std::uint32_t>(token.start);
@@ -390,8 +413,7 @@ void cHTMLTemplateText::reset()
 }
 
 bool templateConditionalReader(void* context, std::int32_t request, std::uint32_t position, const char* /*name*/,
-                               std::int32_t count, std::string& outText, std::uint32_t& outStart, std::int32_t& outEnd,
-                               void* /*extra*/)
+    std::int32_t count, std::string& outText, std::uint32_t& outStart, std::int32_t& outEnd, void* /*extra*/)
 {
     auto* st = static_cast<cHTMLTemplateText*>(context);
     if (st == nullptr || count < 0 || position >= st->text.size())

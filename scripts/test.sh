@@ -11,6 +11,7 @@ jobs=$(nproc)
 
 bash scripts/install-deps.sh
 python3 scripts/check-layers.py
+bash scripts/format.sh --check
 
 cmake -S . -B build -G Ninja -DQS_WERROR=ON
 cmake --build build -j"$jobs"

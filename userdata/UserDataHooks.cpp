@@ -7,136 +7,191 @@
 namespace qs::userdata {
 namespace {
 
-std::atomic<SyncRequestHandler*> gSyncHandler{nullptr};
-std::atomic<SearchCacheHandler*> gCacheHandler{nullptr};
+std::atomic<SyncRequestHandler*> gSyncHandler {nullptr};
+std::atomic<SearchCacheHandler*> gCacheHandler {nullptr};
 
-SyncRequestHandler& syncHandler() {
+SyncRequestHandler& syncHandler()
+{
     SyncRequestHandler* handler = gSyncHandler.load();
     return handler ? *handler : CallRecorder::shared();
 }
 
-SearchCacheHandler& cacheHandler() {
+SearchCacheHandler& cacheHandler()
+{
     SearchCacheHandler* handler = gCacheHandler.load();
     return handler ? *handler : CallRecorder::shared();
 }
 
-std::string bookText(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition) {
+std::string bookText(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition)
+{
     return std::to_string(pubid) + ":" + std::to_string(bookid) + ":" + std::to_string(edition);
 }
 
 }  // namespace
 
-const char* syncRecordTypeName(SyncRecordType type) {
+const char* syncRecordTypeName(SyncRecordType type)
+{
     switch (type) {
-        case SyncRecordType::BibleBookmarks: return "BIBLEBOOKMARKS";
-        case SyncRecordType::BibleHighlights: return "BIBLEHIGHLIGHTS";
-        case SyncRecordType::BibleNotes: return "BIBLENOTES";
-        case SyncRecordType::BookBookmarks: return "BOOKBOOKMARKS";
-        case SyncRecordType::BookNotes: return "BOOKNOTES";
-        case SyncRecordType::DevotionalProgress: return "DEVOTIONALPROGRESS";
-        case SyncRecordType::DevotionalStartDate: return "DEVOTIONALSTARTDATE";
-        case SyncRecordType::HighlightColorNames: return "HIGHLIGHTCOLORNAMES";
+    case SyncRecordType::BibleBookmarks:
+        return "BIBLEBOOKMARKS";
+    case SyncRecordType::BibleHighlights:
+        return "BIBLEHIGHLIGHTS";
+    case SyncRecordType::BibleNotes:
+        return "BIBLENOTES";
+    case SyncRecordType::BookBookmarks:
+        return "BOOKBOOKMARKS";
+    case SyncRecordType::BookNotes:
+        return "BOOKNOTES";
+    case SyncRecordType::DevotionalProgress:
+        return "DEVOTIONALPROGRESS";
+    case SyncRecordType::DevotionalStartDate:
+        return "DEVOTIONALSTARTDATE";
+    case SyncRecordType::HighlightColorNames:
+        return "HIGHLIGHTCOLORNAMES";
     }
     return "";
 }
 
-void setSyncRequestHandler(SyncRequestHandler* handler) { gSyncHandler.store(handler); }
-void setSearchCacheHandler(SearchCacheHandler* handler) { gCacheHandler.store(handler); }
+void setSyncRequestHandler(SyncRequestHandler* handler)
+{
+    gSyncHandler.store(handler);
+}
+void setSearchCacheHandler(SearchCacheHandler* handler)
+{
+    gCacheHandler.store(handler);
+}
 
-CallRecorder& CallRecorder::shared() {
+CallRecorder& CallRecorder::shared()
+{
     static CallRecorder* recorder = new CallRecorder();  // stores may call during exit
     return *recorder;
 }
 
-void CallRecorder::add(std::string line) {
+void CallRecorder::add(std::string line)
+{
     std::lock_guard<std::mutex> guard(lock_);
     calls_.push_back(std::move(line));
 }
 
-void CallRecorder::requestSync(SyncRecordType type, bool now, std::int64_t editingId) {
+void CallRecorder::requestSync(SyncRecordType type, bool now, std::int64_t editingId)
+{
     std::string line = std::string("sync ") + syncRecordTypeName(type) + " now=" + (now ? "1" : "0");
-    if (editingId >= 0) line += " editing=" + std::to_string(editingId);
+    if (editingId >= 0)
+        line += " editing=" + std::to_string(editingId);
     add(std::move(line));
 }
 
-void CallRecorder::invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid,
-                                             std::uint16_t bookid, std::uint8_t edition) {
+void CallRecorder::invalidateNoteSearchCache(
+    std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition)
+{
     add("cache note kind=" + std::to_string(kind) + " section=" + std::to_string(section) +
         " book=" + bookText(pubid, bookid, edition));
 }
 
-void CallRecorder::invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef&, std::int32_t flag) {
+void CallRecorder::invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef&, std::int32_t flag)
+{
     add("cache bible kind=" + std::to_string(kind) + " flag=" + std::to_string(flag));
 }
 
-void CallRecorder::clearColorSearchCache() { add("cache clear color"); }
+void CallRecorder::clearColorSearchCache()
+{
+    add("cache clear color");
+}
 
-void CallRecorder::invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section,
-                                                 std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                                 const cLIntArray& categories) {
+void CallRecorder::invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
+    std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories)
+{
     std::string line = std::string("cache category ref=") + (reference ? "yes" : "no") +
-                       " section=" + std::to_string(section) + " book=" + bookText(pubid, bookid, edition) +
-                       " categories=";
+        " section=" + std::to_string(section) + " book=" + bookText(pubid, bookid, edition) + " categories=";
     for (std::int32_t i = 0; i < categories.count(); ++i) {
-        if (i) line += ",";
+        if (i)
+            line += ",";
         line += std::to_string(categories.at(i));
     }
     add(std::move(line));
 }
 
-std::vector<std::string> CallRecorder::calls() const {
+std::vector<std::string> CallRecorder::calls() const
+{
     std::lock_guard<std::mutex> guard(lock_);
     return calls_;
 }
 
-std::vector<std::string> CallRecorder::takeCalls() {
+std::vector<std::string> CallRecorder::takeCalls()
+{
     std::lock_guard<std::mutex> guard(lock_);
     std::vector<std::string> out;
     out.swap(calls_);
     return out;
 }
 
-void CallRecorder::clear() {
+void CallRecorder::clear()
+{
     std::lock_guard<std::mutex> guard(lock_);
     calls_.clear();
 }
 
 }  // namespace qs::userdata
 
-using qs::userdata::SyncRecordType;
 using qs::userdata::syncHandler;
+using qs::userdata::SyncRecordType;
 
-void requestSyncBibleBookmarks(std::uint8_t now) { syncHandler().requestSync(SyncRecordType::BibleBookmarks, now, -1); }
-void requestSyncBibleHighlights(std::uint8_t now) { syncHandler().requestSync(SyncRecordType::BibleHighlights, now, -1); }
-void requestSyncBibleNotes(std::uint8_t now) { syncHandler().requestSync(SyncRecordType::BibleNotes, now, -1); }
-void requestSyncBibleNotesEditing(std::uint8_t now, std::int64_t editingId) {
+void requestSyncBibleBookmarks(std::uint8_t now)
+{
+    syncHandler().requestSync(SyncRecordType::BibleBookmarks, now, -1);
+}
+void requestSyncBibleHighlights(std::uint8_t now)
+{
+    syncHandler().requestSync(SyncRecordType::BibleHighlights, now, -1);
+}
+void requestSyncBibleNotes(std::uint8_t now)
+{
+    syncHandler().requestSync(SyncRecordType::BibleNotes, now, -1);
+}
+void requestSyncBibleNotesEditing(std::uint8_t now, std::int64_t editingId)
+{
     syncHandler().requestSync(SyncRecordType::BibleNotes, now, editingId < 0 ? 0 : editingId);
 }
-void requestSyncBookBookmarks(std::uint8_t now) { syncHandler().requestSync(SyncRecordType::BookBookmarks, now, -1); }
-void requestSyncBookNotes(std::uint8_t now) { syncHandler().requestSync(SyncRecordType::BookNotes, now, -1); }
-void requestSyncBookNotesEditing(std::uint8_t now, std::int64_t editingId) {
+void requestSyncBookBookmarks(std::uint8_t now)
+{
+    syncHandler().requestSync(SyncRecordType::BookBookmarks, now, -1);
+}
+void requestSyncBookNotes(std::uint8_t now)
+{
+    syncHandler().requestSync(SyncRecordType::BookNotes, now, -1);
+}
+void requestSyncBookNotesEditing(std::uint8_t now, std::int64_t editingId)
+{
     syncHandler().requestSync(SyncRecordType::BookNotes, now, editingId < 0 ? 0 : editingId);
 }
-void requestSyncDevotionalProgress(std::uint8_t now) {
+void requestSyncDevotionalProgress(std::uint8_t now)
+{
     syncHandler().requestSync(SyncRecordType::DevotionalProgress, now, -1);
 }
-void requestSyncDevotionalStartDate(std::uint8_t now) {
+void requestSyncDevotionalStartDate(std::uint8_t now)
+{
     syncHandler().requestSync(SyncRecordType::DevotionalStartDate, now, -1);
 }
-void requestSyncHighlightColorNames(std::uint8_t now) {
+void requestSyncHighlightColorNames(std::uint8_t now)
+{
     syncHandler().requestSync(SyncRecordType::HighlightColorNames, now, -1);
 }
 
-void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid,
-                               std::uint8_t edition) {
+void invalidateNoteSearchCache(
+    std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition)
+{
     qs::userdata::cacheHandler().invalidateNoteSearchCache(kind, section, pubid, bookid, edition);
 }
-void invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef& reference, std::int32_t flag) {
+void invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef& reference, std::int32_t flag)
+{
     qs::userdata::cacheHandler().invalidateUserDataSearchCacheForBook(kind, reference, flag);
 }
-void clearColorSearchCache() { qs::userdata::cacheHandler().clearColorSearchCache(); }
+void clearColorSearchCache()
+{
+    qs::userdata::cacheHandler().clearColorSearchCache();
+}
 void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
-                                   std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories) {
-    qs::userdata::cacheHandler().invalidateCategorySearchCache(reference, section, pubid, bookid, edition,
-                                                               categories);
+    std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories)
+{
+    qs::userdata::cacheHandler().invalidateCategorySearchCache(reference, section, pubid, bookid, edition, categories);
 }

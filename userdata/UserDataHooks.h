@@ -32,12 +32,12 @@ void requestSyncHighlightColorNames(std::uint8_t now);
 enum : std::int32_t { kUserDataCacheColor = 1, kUserDataCacheCategory = 2, kUserDataCacheNote = 4 };
 
 // The search subsystem's cache calls. Failures are silent by design.
-void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid,
-                               std::uint8_t edition);
+void invalidateNoteSearchCache(
+    std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition);
 void invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef& reference, std::int32_t flag);
 void clearColorSearchCache();
 void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
-                                   std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories);
+    std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories);
 
 namespace qs::userdata {
 
@@ -64,14 +64,13 @@ public:
 class SearchCacheHandler {
 public:
     virtual ~SearchCacheHandler() = default;
-    virtual void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid,
-                                           std::uint16_t bookid, std::uint8_t edition) = 0;
-    virtual void invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef& reference,
-                                                      std::int32_t flag) = 0;
+    virtual void invalidateNoteSearchCache(
+        std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition) = 0;
+    virtual void invalidateUserDataSearchCacheForBook(
+        std::int32_t kind, const cBibleRef& reference, std::int32_t flag) = 0;
     virtual void clearColorSearchCache() = 0;
-    virtual void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section,
-                                               std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                               const cLIntArray& categories) = 0;
+    virtual void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
+        std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories) = 0;
 };
 
 // Registers the handlers (not owned; they must outlive every store call). Null brings back the
@@ -87,13 +86,12 @@ public:
 
     void requestSync(SyncRecordType type, bool now, std::int64_t editingId) override;
     void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid,
-                                   std::uint8_t edition) override;
-    void invalidateUserDataSearchCacheForBook(std::int32_t kind, const cBibleRef& reference,
-                                              std::int32_t flag) override;
+        std::uint8_t edition) override;
+    void invalidateUserDataSearchCacheForBook(
+        std::int32_t kind, const cBibleRef& reference, std::int32_t flag) override;
     void clearColorSearchCache() override;
     void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
-                                       std::uint16_t bookid, std::uint8_t edition,
-                                       const cLIntArray& categories) override;
+        std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories) override;
 
     std::vector<std::string> calls() const;
     // The calls so far, emptying the record.

@@ -17,26 +17,30 @@ public:
     cBibleNote& operator=(const cBibleNote&) = default;
 
     // isEqual stays the base comparison; isEqualNote compares the verse and the text too.
-    void clear() override {
+    void clear() override
+    {
         cDBRecord::clear();
         booknum = 0;
         chapter = 0;
         verse = 0;
         note.makeEmpty();
     }
-    virtual bool isEqualNote(const cBibleNote& other) const {
+    virtual bool isEqualNote(const cBibleNote& other) const
+    {
         return cDBRecord::isEqual(other) && booknum == other.booknum && chapter == other.chapter &&
-               verse == other.verse && note.equals(other.note);
+            verse == other.verse && note.equals(other.note);
     }
 
     // A verse a key can carry: book 1 to 255, chapter and verse 0 to 255.
-    bool isValidVerse() const {
+    bool isValidVerse() const
+    {
         return booknum >= 1 && booknum <= 255 && chapter >= 0 && chapter < 256 && verse >= 0 && verse < 256;
     }
     // book << 16 | chapter << 8 | verse, each 8 bits.
-    std::uint32_t verseKey() const {
+    std::uint32_t verseKey() const
+    {
         return (static_cast<std::uint32_t>(booknum & 255) << 16) | (static_cast<std::uint32_t>(chapter & 255) << 8) |
-               static_cast<std::uint32_t>(verse & 255);
+            static_cast<std::uint32_t>(verse & 255);
     }
 
     std::int32_t booknum = 0;

@@ -9,8 +9,7 @@
 
 namespace {
 
-const cSQLiteDbBase::TableSchema kBibleNotes = {
-    "BibleNotes", 8,
+const cSQLiteDbBase::TableSchema kBibleNotes = {"BibleNotes", 8,
     "CREATE TABLE BibleNotes ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,booknum INTEGER,chapter "
     "INTEGER,verse INTEGER,note TEXT,serverid INTEGER DEFAULT 0,deleted INTEGER DEFAULT 0 )",
     "ALTER TABLE BibleNotes ADD serverid INTEGER NOT NULL DEFAULT 0;ALTER TABLE BibleNotes ADD deleted INTEGER "
@@ -22,7 +21,8 @@ const cSQLiteDbBase::TableSchema kBibleNotes = {
 constexpr const char* kSelect =
     "SELECT recid, timestamp, booknum, chapter, verse, note, serverid, deleted FROM BibleNotes WHERE ";
 
-cLString8 select(const char* tail) {
+cLString8 select(const char* tail)
+{
     cLString8 sql(kSelect);
     sql.appendCStr(tail);
     return sql;
@@ -30,10 +30,15 @@ cLString8 select(const char* tail) {
 
 }  // namespace
 
-cBibleNoteStg::~cBibleNoteStg() { close(); }
+cBibleNoteStg::~cBibleNoteStg()
+{
+    close();
+}
 
-bool cBibleNoteStg::openOrCreate(const cLString16& path, bool report) {
-    if (isOpen()) return true;
+bool cBibleNoteStg::openOrCreate(const cLString16& path, bool report)
+{
+    if (isOpen())
+        return true;
     const cLString16 file = path.isEmpty() ? databasePath() : path;
     if (!checkTables(file, {kBibleNotes}, report)) {
         ready_.store(false);
@@ -47,43 +52,52 @@ bool cBibleNoteStg::openOrCreate(const cLString16& path, bool report) {
 // Nothing else creates BookNumberOrder, and without it the canonical walk finds nothing. One row per
 // book number: the canonical order first, then every other book number, so every note is reachable.
 // A table that exists already is left as it is.
-void cBibleNoteStg::ensureBookNumberOrder() {
+void cBibleNoteStg::ensureBookNumberOrder()
+{
     int rc = 0;
-    if (exec("SELECT * FROM BookNumberOrder WHERE 0", {}, nullptr, false, &rc) || rc != SQLITE_ERROR) return;
+    if (exec("SELECT * FROM BookNumberOrder WHERE 0", {}, nullptr, false, &rc) || rc != SQLITE_ERROR)
+        return;
     const cBibleRefTables::Ptr tables = cBibleRefTables::current();
     std::vector<bool> placed(256, false);
     std::vector<std::int32_t> order;
     for (std::int32_t book : tables->totalOrder()) {
-        if (book < 1 || book > 255 || placed[static_cast<std::size_t>(book)]) continue;
+        if (book < 1 || book > 255 || placed[static_cast<std::size_t>(book)])
+            continue;
         placed[static_cast<std::size_t>(book)] = true;
         order.push_back(book);
     }
     for (std::int32_t book = 1; book <= 255; ++book) {
-        if (!placed[static_cast<std::size_t>(book)]) order.push_back(book);
+        if (!placed[static_cast<std::size_t>(book)])
+            order.push_back(book);
     }
     runInTransaction([&] {
-        if (!exec("CREATE TABLE BookNumberOrder ( BookNumber INTEGER PRIMARY KEY, Sequence INTEGER )")) return false;
+        if (!exec("CREATE TABLE BookNumberOrder ( BookNumber INTEGER PRIMARY KEY, Sequence INTEGER )"))
+            return false;
         for (std::size_t i = 0; i < order.size(); ++i) {
             if (!exec("INSERT INTO BookNumberOrder ( BookNumber, Sequence ) VALUES ( ?, ? )",
-                      {order[i], static_cast<std::int32_t>(i + 1)}))
+                    {order[i], static_cast<std::int32_t>(i + 1)}))
                 return false;
         }
         return true;
     });
 }
 
-void cBibleNoteStg::close() {
+void cBibleNoteStg::close()
+{
     ready_.store(false);
     cSQLiteDbBase::close();
 }
 
-std::int64_t cBibleNoteStg::highestServerId() {
+std::int64_t cBibleNoteStg::highestServerId()
+{
     return selectNumber("SELECT serverid FROM BibleNotes ORDER BY serverid DESC LIMIT 1 ");
 }
 
-bool cBibleNoteStg::selectOne(const char* sql, const cSQLValues& values, cBibleNote& record, bool report) {
+bool cBibleNoteStg::selectOne(const char* sql, const cSQLValues& values, cBibleNote& record, bool report)
+{
     cSQLRow row;
-    if (!selectFirstRow(sql, values, 8, row, report)) return false;
+    if (!selectFirstRow(sql, values, 8, row, report))
+        return false;
     record.clear();
     readSyncColumns(row, record, 0, 1, 6, 7);
     record.booknum = row[2].toInt32();
@@ -93,35 +107,45 @@ bool cBibleNoteStg::selectOne(const char* sql, const cSQLValues& values, cBibleN
     return true;
 }
 
-bool cBibleNoteStg::walk(cBibleNote& record, bool report, const char* tail, bool withRecid, bool requestSync) {
+bool cBibleNoteStg::walk(cBibleNote& record, bool report, const char* tail, bool withRecid, bool requestSync)
+{
     cSQLValues values;
-    if (withRecid) values.emplace_back(record.recid);
-    if (!selectOne(select(tail).chars(), values, record, report)) return false;
-    if (requestSync) requestSyncBibleNotes(0);
+    if (withRecid)
+        values.emplace_back(record.recid);
+    if (!selectOne(select(tail).chars(), values, record, report))
+        return false;
+    if (requestSync)
+        requestSyncBibleNotes(0);
     return true;
 }
 
-bool cBibleNoteStg::firstBibleNote(cBibleNote& record, bool report) {
+bool cBibleNoteStg::firstBibleNote(cBibleNote& record, bool report)
+{
     return walk(record, report, "deleted = 0 ORDER BY recid ASC LIMIT 1", false, true);
 }
 
-bool cBibleNoteStg::lastBibleNote(cBibleNote& record, bool report) {
+bool cBibleNoteStg::lastBibleNote(cBibleNote& record, bool report)
+{
     return walk(record, report, "deleted = 0 ORDER BY recid DESC LIMIT 1", false, true);
 }
 
-bool cBibleNoteStg::nextBibleNote(cBibleNote& record, bool report) {
+bool cBibleNoteStg::nextBibleNote(cBibleNote& record, bool report)
+{
     return walk(record, report, "deleted = 0 AND recid > ? ORDER BY recid ASC LIMIT 1", true, false);
 }
 
-bool cBibleNoteStg::previousBibleNote(cBibleNote& record, bool report) {
+bool cBibleNoteStg::previousBibleNote(cBibleNote& record, bool report)
+{
     return walk(record, report, "deleted = 0 AND recid < ? ORDER BY recid DESC LIMIT 1", true, false);
 }
 
-bool cBibleNoteStg::firstUnsyncedBibleNote(cBibleNote& record) {
+bool cBibleNoteStg::firstUnsyncedBibleNote(cBibleNote& record)
+{
     return selectOne(select("serverid = 0 ORDER BY recid LIMIT 1").chars(), {}, record, false);
 }
 
-bool cBibleNoteStg::bibleNoteAtCanonicalOffset(std::int32_t n, cBibleNote& record) {
+bool cBibleNoteStg::bibleNoteAtCanonicalOffset(std::int32_t n, cBibleNote& record)
+{
     return selectOne(
         "SELECT bn.recid, bn.timestamp, bn.booknum, bn.chapter, bn.verse, bn.note, bn.serverid, bn.deleted, "
         "bno.Sequence FROM BibleNotes AS bn JOIN BookNumberOrder AS bno ON bno.BookNumber = bn.booknum WHERE "
@@ -129,51 +153,63 @@ bool cBibleNoteStg::bibleNoteAtCanonicalOffset(std::int32_t n, cBibleNote& recor
         {n}, record, false);
 }
 
-bool cBibleNoteStg::lookup(std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted,
-                           cBibleNote& record) {
+bool cBibleNoteStg::lookup(
+    std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted, cBibleNote& record)
+{
     cLString8 sql = select(includeDeleted ? "" : "deleted = 0 AND ");
     sql.appendCStr("booknum = ? AND chapter = ? AND verse = ?");
     return selectOne(sql.chars(), {booknum, chapter, verse}, record, false);
 }
 
-bool cBibleNoteStg::findBibleNote(std::int32_t booknum, std::int32_t chapter, std::int32_t verse,
-                                  bool includeDeleted, cBibleNote& record) {
-    if (!lookup(booknum, chapter, verse, includeDeleted, record)) return false;
+bool cBibleNoteStg::findBibleNote(
+    std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted, cBibleNote& record)
+{
+    if (!lookup(booknum, chapter, verse, includeDeleted, record))
+        return false;
     requestSyncBibleNotes(0);
     return true;
 }
 
-std::unique_ptr<cBibleNote> cBibleNoteStg::findBibleNote(std::int32_t booknum, std::int32_t chapter,
-                                                         std::int32_t verse, bool includeDeleted) {
+std::unique_ptr<cBibleNote> cBibleNoteStg::findBibleNote(
+    std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted)
+{
     auto record = std::make_unique<cBibleNote>();
-    if (!findBibleNote(booknum, chapter, verse, includeDeleted, *record)) return nullptr;
+    if (!findBibleNote(booknum, chapter, verse, includeDeleted, *record))
+        return nullptr;
     return record;
 }
 
-bool cBibleNoteStg::findBibleNoteRecid(std::int32_t booknum, std::int32_t chapter, std::int32_t verse) {
+bool cBibleNoteStg::findBibleNoteRecid(std::int32_t booknum, std::int32_t chapter, std::int32_t verse)
+{
     cSQLRows rows;
     return exec("SELECT recid FROM BibleNotes WHERE deleted = 0 AND booknum = ? AND chapter = ? AND verse = ?",
-                {booknum, chapter, verse}, &rows) &&
-           !rows.empty();
+               {booknum, chapter, verse}, &rows) &&
+        !rows.empty();
 }
 
-bool cBibleNoteStg::readBibleNote(cBibleNote& record, bool report) {
+bool cBibleNoteStg::readBibleNote(cBibleNote& record, bool report)
+{
     if (record.recid != 0) {
-        if (!selectOne(select("recid = ?").chars(), {record.recid}, record, report)) return false;
+        if (!selectOne(select("recid = ?").chars(), {record.recid}, record, report))
+            return false;
         requestSyncBibleNotes(0);
         return true;
     }
-    if (!record.isValidVerse()) return false;
+    if (!record.isValidVerse())
+        return false;
     return findBibleNote(record.booknum, record.chapter, record.verse, false, record);
 }
 
-std::int64_t cBibleNoteStg::countBibleNotes() {
+std::int64_t cBibleNoteStg::countBibleNotes()
+{
     return selectNumber("SELECT COUNT(*) AS numRecords FROM BibleNotes AS bn WHERE deleted = 0 ");
 }
 
-bool cBibleNoteStg::writeBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
+bool cBibleNoteStg::writeBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp)
+{
     const std::int64_t previousServerId = record.prepareLocalWrite(keepServerId, keepTimestamp);
-    if (record.note.isEmpty()) record.deleted = 1;
+    if (record.note.isEmpty())
+        record.deleted = 1;
     const cLString8 timestamp = record.timestampText();
     const cLString8 note(record.note);
     const bool ok = writeRecord(
@@ -183,34 +219,42 @@ bool cBibleNoteStg::writeBibleNote(cBibleNote& record, bool keepServerId, bool r
             // A new note replaces whatever row, live or tombstone, stands at its verse.
             cBibleNote existing;
             return !lookup(record.booknum, record.chapter, record.verse, true, existing) ||
-                   deleteBibleNoteRow(existing);
+                deleteBibleNoteRow(existing);
         },
         "INSERT INTO BibleNotes (timestamp, booknum, chapter, verse, note, serverid, deleted) VALUES (? , ? , ? , ? , "
         "?, ?, ? )",
         {timestamp, record.booknum, record.chapter, record.verse, note, record.serverid, record.deleted}, report);
 
-    if (record.booknum == 0 && record.chapter == 0 && record.verse == 0) readBibleNote(record, false);
+    if (record.booknum == 0 && record.chapter == 0 && record.verse == 0)
+        readBibleNote(record, false);
     invalidateUserDataSearchCacheForBook(kUserDataCacheNote, cBibleRef(record.verseKey()), 1);
     requestSyncBibleNotesEditing(1, previousServerId);
     return ok;
 }
 
-bool cBibleNoteStg::deleteBibleNoteRow(const cBibleNote& record) {
-    if (record.recid == 0) return false;
+bool cBibleNoteStg::deleteBibleNoteRow(const cBibleNote& record)
+{
+    if (record.recid == 0)
+        return false;
     return exec("DELETE FROM BibleNotes WHERE recid = ?", {record.recid});
 }
 
-bool cBibleNoteStg::addBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
-    if (record.recid != 0 || record.deleted != 0) return false;
+bool cBibleNoteStg::addBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp)
+{
+    if (record.recid != 0 || record.deleted != 0)
+        return false;
     return writeBibleNote(record, keepServerId, report, keepTimestamp);
 }
 
-bool cBibleNoteStg::updateBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
-    if (!requireStored(record, report)) return false;
+bool cBibleNoteStg::updateBibleNote(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp)
+{
+    if (!requireStored(record, report))
+        return false;
     return writeBibleNote(record, keepServerId, report, keepTimestamp);
 }
 
-bool cBibleNoteStg::markBibleNoteDeleted(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp) {
+bool cBibleNoteStg::markBibleNoteDeleted(cBibleNote& record, bool keepServerId, bool report, bool keepTimestamp)
+{
     record.deleted = 1;
     return writeBibleNote(record, keepServerId, report, keepTimestamp);
 }

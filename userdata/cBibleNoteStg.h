@@ -39,10 +39,10 @@ public:
     bool firstUnsyncedBibleNote(cBibleNote& record);
     // The n-th live note (from 0) in canonical Bible order.
     bool bibleNoteAtCanonicalOffset(std::int32_t n, cBibleNote& record);
-    bool findBibleNote(std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted,
-                       cBibleNote& record);
-    std::unique_ptr<cBibleNote> findBibleNote(std::int32_t booknum, std::int32_t chapter, std::int32_t verse,
-                                              bool includeDeleted);
+    bool findBibleNote(
+        std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted, cBibleNote& record);
+    std::unique_ptr<cBibleNote> findBibleNote(
+        std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted);
     // Whether a live note exists at the verse.
     bool findBibleNoteRecid(std::int32_t booknum, std::int32_t chapter, std::int32_t verse);
     // By recid (any row); without a recid, the live note of the record's verse.
@@ -58,10 +58,10 @@ public:
 
 private:
     bool selectOne(const char* sql, const cSQLValues& values, cBibleNote& record, bool report);
-    bool lookup(std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted,
-                cBibleNote& record);
+    bool lookup(
+        std::int32_t booknum, std::int32_t chapter, std::int32_t verse, bool includeDeleted, cBibleNote& record);
     bool walk(cBibleNote& record, bool report, const char* tail, bool withRecid, bool requestSync);
     void ensureBookNumberOrder();
 
-    std::atomic<bool> ready_{false};
+    std::atomic<bool> ready_ {false};
 };

@@ -18,7 +18,8 @@ public:
     cBookNote& operator=(const cBookNote&) = default;
 
     // isEqual stays the base comparison (recid, serverid, deleted, timestamp).
-    void clear() override {
+    void clear() override
+    {
         cDBRecord::clear();
         pubid = 0;
         bookid = 0;

@@ -7,8 +7,7 @@ namespace {
 constexpr const char* kColumns =
     "recid, timestamp, pubid, bookid, edition, section, formname, fieldname, note, serverid, deleted";
 
-const cSQLiteDbBase::TableSchema kBookNotes = {
-    "BookNotes", 11,
+const cSQLiteDbBase::TableSchema kBookNotes = {"BookNotes", 11,
     "CREATE TABLE BookNotes ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,pubid INTEGER,bookid "
     "INTEGER,edition INTEGER,section INTEGER,formname TEXT,fieldname TEXT,note TEXT,serverid INTEGER DEFAULT "
     "0,deleted INTEGER DEFAULT 0 )",
@@ -18,8 +17,7 @@ const cSQLiteDbBase::TableSchema kBookNotes = {
     "edition, section, formname, fieldname);CREATE INDEX BookNoteServerIdIndex ON BookNotes (serverid, deleted, "
     "pubid, bookid, edition, section, formname, fieldname)"};
 
-const cSQLiteDbBase::TableSchema kJournalSearchResults = {
-    "JournalSearchResults", 5,
+const cSQLiteDbBase::TableSchema kJournalSearchResults = {"JournalSearchResults", 5,
     "CREATE TABLE JournalSearchResults ( formname TEXT, booknotesrecid INTEGER, layoutuuid TEXT DEFAULT '', "
     "searchid INTEGER DEFAULT 0, searchtag INTEGER DEFAULT 0  )",
     "ALTER TABLE JournalSearchResults ADD layoutuuid TEXT NOT NULL DEFAULT '';ALTER TABLE JournalSearchResults "
@@ -28,7 +26,8 @@ const cSQLiteDbBase::TableSchema kJournalSearchResults = {
     "DROP INDEX IF EXISTS JournalSearchResultsIndex;CREATE INDEX JournalSearchResultsUuidIdTagName ON "
     "JournalSearchResults (layoutuuid, searchid, searchtag, formname)"};
 
-cLString8 select(const char* tail) {
+cLString8 select(const char* tail)
+{
     cLString8 sql("SELECT ");
     sql.appendCStr(kColumns);
     sql.appendCStr(" FROM BookNotes WHERE ");
@@ -37,7 +36,8 @@ cLString8 select(const char* tail) {
 }
 
 // One row in the book-note column order (the table order, so "SELECT *" reads the same way).
-void fillFromRow(const cSQLRow& row, cBookNote& record) {
+void fillFromRow(const cSQLRow& row, cBookNote& record)
+{
     record.clear();
     cSQLiteDbBase::readSyncColumns(row, record, 0, 1, 9, 10);
     record.pubid = static_cast<std::uint16_t>(row[2].toInt32());
@@ -49,14 +49,22 @@ void fillFromRow(const cSQLRow& row, cBookNote& record) {
     record.note.assignFromUTF8(row[8]);
 }
 
-cLString8 utf8(const cLString16& text) { return cLString8(text); }
+cLString8 utf8(const cLString16& text)
+{
+    return cLString8(text);
+}
 
 }  // namespace
 
-cBookNoteStg::~cBookNoteStg() { close(); }
+cBookNoteStg::~cBookNoteStg()
+{
+    close();
+}
 
-bool cBookNoteStg::openOrCreate(const cLString16& path, bool report) {
-    if (isOpen()) return true;
+bool cBookNoteStg::openOrCreate(const cLString16& path, bool report)
+{
+    if (isOpen())
+        return true;
     const cLString16 file = path.isEmpty() ? databasePath() : path;
     if (!checkTables(file, {kBookNotes, kJournalSearchResults}, report)) {
         ready_.store(false);
@@ -66,99 +74,111 @@ bool cBookNoteStg::openOrCreate(const cLString16& path, bool report) {
     return true;
 }
 
-void cBookNoteStg::close() {
+void cBookNoteStg::close()
+{
     ready_.store(false);
     cSQLiteDbBase::close();
 }
 
-std::int64_t cBookNoteStg::highestServerId() {
+std::int64_t cBookNoteStg::highestServerId()
+{
     return selectNumber("SELECT serverid FROM BookNotes ORDER BY serverid DESC LIMIT 1 ");
 }
 
-bool cBookNoteStg::selectOne(const char* sql, const cSQLValues& values, cBookNote& record, bool report) {
+bool cBookNoteStg::selectOne(const char* sql, const cSQLValues& values, cBookNote& record, bool report)
+{
     cSQLRow row;
-    if (!selectFirstRow(sql, values, 11, row, report)) return false;
+    if (!selectFirstRow(sql, values, 11, row, report))
+        return false;
     fillFromRow(row, record);
     return true;
 }
 
-bool cBookNoteStg::walk(cBookNote& record, bool report, const char* recidCondition, const char* order,
-                        bool requestSync) {
+bool cBookNoteStg::walk(cBookNote& record, bool report, const char* recidCondition, const char* order, bool requestSync)
+{
     const bool oneBook = record.pubid != 0 && record.bookid != 0 && record.edition != 0;
     cLString8 sql = select(oneBook ? "deleted = 0 AND pubid = ? AND bookid = ? AND edition = ?" : "deleted = 0");
     cSQLValues values;
-    if (oneBook) values = {record.pubid, record.bookid, std::int32_t{record.edition}};
+    if (oneBook)
+        values = {record.pubid, record.bookid, std::int32_t {record.edition}};
     if (recidCondition) {
         sql.appendCStr(recidCondition);
         values.emplace_back(record.recid);
     }
     sql.appendCStr(order);
-    if (!selectOne(sql.chars(), values, record, report)) return false;
-    if (requestSync) requestSyncBookNotes(0);
+    if (!selectOne(sql.chars(), values, record, report))
+        return false;
+    if (requestSync)
+        requestSyncBookNotes(0);
     return true;
 }
 
-bool cBookNoteStg::firstBookNote(cBookNote& record, bool report) {
+bool cBookNoteStg::firstBookNote(cBookNote& record, bool report)
+{
     return walk(record, report, nullptr, " ORDER BY recid LIMIT 1", true);
 }
 
-bool cBookNoteStg::lastBookNote(cBookNote& record, bool report) {
+bool cBookNoteStg::lastBookNote(cBookNote& record, bool report)
+{
     return walk(record, report, nullptr, " ORDER BY recid DESC LIMIT 1", true);
 }
 
-bool cBookNoteStg::nextBookNote(cBookNote& record, bool report) {
+bool cBookNoteStg::nextBookNote(cBookNote& record, bool report)
+{
     return walk(record, report, " AND recid > ?", " ORDER BY recid LIMIT 1", false);
 }
 
-bool cBookNoteStg::previousBookNote(cBookNote& record, bool report) {
+bool cBookNoteStg::previousBookNote(cBookNote& record, bool report)
+{
     return walk(record, report, " AND recid < ?", " ORDER BY recid DESC LIMIT 1", false);
 }
 
-bool cBookNoteStg::firstUnsyncedBookNote(cBookNote& record) {
+bool cBookNoteStg::firstUnsyncedBookNote(cBookNote& record)
+{
     return selectOne(select("serverid = 0 ORDER BY recid LIMIT 1 ").chars(), {}, record, false);
 }
 
 bool cBookNoteStg::lookup(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                          const cLString16& formname, const cLString16& fieldname, bool includeDeleted,
-                          cBookNote& record) {
+    const cLString16& formname, const cLString16& fieldname, bool includeDeleted, cBookNote& record)
+{
     cLString8 sql = select(includeDeleted ? "" : "deleted = 0 AND ");
-    sql.appendCStr(
-        "pubid = ? AND bookid = ? AND edition = ? AND section = ? AND lower(formname) = lower(?) AND "
-        "lower(fieldname) = lower(?)");
-    return selectOne(sql.chars(),
-                     {pubid, bookid, std::int32_t{edition}, section, utf8(formname), utf8(fieldname)}, record,
-                     false);
+    sql.appendCStr("pubid = ? AND bookid = ? AND edition = ? AND section = ? AND lower(formname) = lower(?) AND "
+                   "lower(fieldname) = lower(?)");
+    return selectOne(
+        sql.chars(), {pubid, bookid, std::int32_t {edition}, section, utf8(formname), utf8(fieldname)}, record, false);
 }
 
-bool cBookNoteStg::findBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                std::int32_t section, const cLString16& formname, const cLString16& fieldname,
-                                bool includeDeleted, cBookNote& record) {
-    if (!lookup(pubid, bookid, edition, section, formname, fieldname, includeDeleted, record)) return false;
+bool cBookNoteStg::findBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
+    const cLString16& formname, const cLString16& fieldname, bool includeDeleted, cBookNote& record)
+{
+    if (!lookup(pubid, bookid, edition, section, formname, fieldname, includeDeleted, record))
+        return false;
     requestSyncBookNotes(0);
     return true;
 }
 
-std::unique_ptr<cBookNote> cBookNoteStg::findBookNote(std::uint16_t pubid, std::uint16_t bookid,
-                                                      std::uint8_t edition, std::int32_t section,
-                                                      const cLString16& formname, const cLString16& fieldname,
-                                                      bool includeDeleted) {
+std::unique_ptr<cBookNote> cBookNoteStg::findBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
+    std::int32_t section, const cLString16& formname, const cLString16& fieldname, bool includeDeleted)
+{
     auto record = std::make_unique<cBookNote>();
-    if (!findBookNote(pubid, bookid, edition, section, formname, fieldname, includeDeleted, *record)) return nullptr;
+    if (!findBookNote(pubid, bookid, edition, section, formname, fieldname, includeDeleted, *record))
+        return nullptr;
     return record;
 }
 
 bool cBookNoteStg::findBookNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                     std::int32_t section, const cLString16& formname,
-                                     const cLString16& fieldname) {
+    std::int32_t section, const cLString16& formname, const cLString16& fieldname)
+{
     cSQLRows rows;
     return exec("SELECT recid FROM BookNotes WHERE deleted = 0 AND pubid = ? AND bookid = ? AND edition = ? AND "
                 "section = ? AND lower(formname) = lower(?) AND lower(fieldname) = lower(?)",
-                {pubid, bookid, std::int32_t{edition}, section, utf8(formname), utf8(fieldname)}, &rows) &&
-           !rows.empty();
+               {pubid, bookid, std::int32_t {edition}, section, utf8(formname), utf8(fieldname)}, &rows) &&
+        !rows.empty();
 }
 
-std::int64_t cBookNoteStg::countBookNotes(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                          std::int32_t deleted) {
+std::int64_t cBookNoteStg::countBookNotes(
+    std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t deleted)
+{
     cLString8 filter;
     cSQLValues values;
     if (pubid != 0) {
@@ -171,37 +191,42 @@ std::int64_t cBookNoteStg::countBookNotes(std::uint16_t pubid, std::uint16_t boo
     }
     if (edition != 0) {
         filter.appendCStr("AND edition = ? ");
-        values.emplace_back(std::int32_t{edition});
+        values.emplace_back(std::int32_t {edition});
     }
     if (deleted != -1) {
         filter.appendCStr("AND deleted = ? ");
         values.emplace_back(deleted);
     }
-    if (!filter.isEmpty()) filter.replaceRange(0, "WHERE", 3);
+    if (!filter.isEmpty())
+        filter.replaceRange(0, "WHERE", 3);
     cLString8 sql("SELECT COUNT(*) FROM BookNotes ");
     sql.append(filter);
     return selectNumber(sql.chars(), values);
 }
 
-bool cBookNoteStg::readBookNoteByRecid(cBookNote& record, bool report) {
+bool cBookNoteStg::readBookNoteByRecid(cBookNote& record, bool report)
+{
     if (record.recid != 0) {
-        if (!selectOne("SELECT * FROM BookNotes WHERE recid = ?", {record.recid}, record, report)) return false;
+        if (!selectOne("SELECT * FROM BookNotes WHERE recid = ?", {record.recid}, record, report))
+            return false;
         requestSyncBookNotes(0);
         return true;
     }
-    if (!record.hasValidFormFields()) return false;
+    if (!record.hasValidFormFields())
+        return false;
     const cLString16 formname = record.formname;
     const cLString16 fieldname = record.fieldname;
-    return findBookNote(record.pubid, record.bookid, record.edition, record.section, formname, fieldname, false,
-                        record);
+    return findBookNote(
+        record.pubid, record.bookid, record.edition, record.section, formname, fieldname, false, record);
 }
 
-std::int64_t cBookNoteStg::highestRecid() {
+std::int64_t cBookNoteStg::highestRecid()
+{
     return selectNumber("SELECT recid FROM BookNotes ORDER BY recid DESC LIMIT 1", {}, 0);
 }
 
-void cBookNoteStg::removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId,
-                                              std::int32_t searchTag) {
+void cBookNoteStg::removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag)
+{
     cLString8 sql("DELETE FROM JournalSearchResults WHERE ");
     cSQLValues values;
     if (layoutUuid == nullptr) {
@@ -222,25 +247,32 @@ void cBookNoteStg::removeJournalSearchResults(const char* layoutUuid, std::int32
 }
 
 void cBookNoteStg::addJournalSearchResult(const cLString16& formname, std::int64_t booknotesrecid,
-                                          const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag) {
+    const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag)
+{
     exec("INSERT INTO JournalSearchResults ( formname, booknotesrecid, layoutuuid, searchid, searchtag ) VALUES ( "
          "? , ?, ?, ?, ? )",
-         {utf8(formname), booknotesrecid, layoutUuid ? layoutUuid : "", searchId, searchTag});
+        {utf8(formname), booknotesrecid, layoutUuid ? layoutUuid : "", searchId, searchTag});
 }
 
-bool cBookNoteStg::journalSearchLayoutIds(std::vector<cLString8>& list) {
+bool cBookNoteStg::journalSearchLayoutIds(std::vector<cLString8>& list)
+{
     cSQLRows rows;
-    if (!exec("SELECT DISTINCT layoutuuid FROM JournalSearchResults ", {}, &rows)) return false;
-    if (rows.empty()) list.clear();
+    if (!exec("SELECT DISTINCT layoutuuid FROM JournalSearchResults ", {}, &rows))
+        return false;
+    if (rows.empty())
+        list.clear();
     for (cSQLRow& row : rows) {
-        if (!row.empty()) list.push_back(std::move(row[0]));
+        if (!row.empty())
+            list.push_back(std::move(row[0]));
     }
     return true;
 }
 
-bool cBookNoteStg::writeBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp) {
+bool cBookNoteStg::writeBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp)
+{
     const std::int64_t previousServerId = record.prepareLocalWrite(keepServerId, keepTimestamp);
-    if (record.note.isEmpty()) record.deleted = 1;
+    if (record.note.isEmpty())
+        record.deleted = 1;
     const cLString8 timestamp = record.timestampText();
     const cLString8 note = utf8(record.note);
     const cLString8 formname = utf8(record.formname);
@@ -254,37 +286,45 @@ bool cBookNoteStg::writeBookNote(cBookNote& record, bool keepServerId, bool repo
             // A new note replaces whatever row, live or tombstone, stands at its location and field.
             cBookNote existing;
             return !lookup(record.pubid, record.bookid, record.edition, record.section, record.formname,
-                           record.fieldname, true, existing) ||
-                   deleteBookNoteRow(existing);
+                       record.fieldname, true, existing) ||
+                deleteBookNoteRow(existing);
         },
         "INSERT INTO BookNotes ( timestamp, pubid, bookid, edition, section, formname, fieldname, note, serverid, "
         "deleted ) VALUES ( ? , ? , ? , ? , ? , ? , ? , ?, ?, ? )",
-        {timestamp, record.pubid, record.bookid, std::int32_t{record.edition}, record.section, formname, fieldname,
-         note, record.serverid, record.deleted},
+        {timestamp, record.pubid, record.bookid, std::int32_t {record.edition}, record.section, formname, fieldname,
+            note, record.serverid, record.deleted},
         report);
 
-    if (record.pubid == 0 || record.bookid == 0) readBookNoteByRecid(record, false);
+    if (record.pubid == 0 || record.bookid == 0)
+        readBookNoteByRecid(record, false);
     invalidateNoteSearchCache(kUserDataCacheNote, record.section, record.pubid, record.bookid, record.edition);
     requestSyncBookNotesEditing(1, previousServerId);
     return ok;
 }
 
-bool cBookNoteStg::deleteBookNoteRow(const cBookNote& record) {
-    if (record.recid == 0) return false;
+bool cBookNoteStg::deleteBookNoteRow(const cBookNote& record)
+{
+    if (record.recid == 0)
+        return false;
     return exec("DELETE FROM BookNotes WHERE recid = ?", {record.recid});
 }
 
-bool cBookNoteStg::addBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp) {
-    if (record.recid != 0 || record.deleted != 0) return false;
+bool cBookNoteStg::addBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp)
+{
+    if (record.recid != 0 || record.deleted != 0)
+        return false;
     return writeBookNote(record, keepServerId, report, keepTimestamp);
 }
 
-bool cBookNoteStg::updateBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp) {
-    if (!requireStored(record, report)) return false;
+bool cBookNoteStg::updateBookNote(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp)
+{
+    if (!requireStored(record, report))
+        return false;
     return writeBookNote(record, keepServerId, report, keepTimestamp);
 }
 
-bool cBookNoteStg::markBookNoteDeleted(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp) {
+bool cBookNoteStg::markBookNoteDeleted(cBookNote& record, bool keepServerId, bool report, bool keepTimestamp)
+{
     record.deleted = 1;
     return writeBookNote(record, keepServerId, report, keepTimestamp);
 }

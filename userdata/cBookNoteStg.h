@@ -46,19 +46,16 @@ public:
     bool firstUnsyncedBookNote(cBookNote& record);
     // The note at a location and form field (names compared without regard to ASCII case).
     bool findBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                      const cLString16& formname, const cLString16& fieldname, bool includeDeleted,
-                      cBookNote& record);
+        const cLString16& formname, const cLString16& fieldname, bool includeDeleted, cBookNote& record);
     // The same into a new record; null when there is none.
     std::unique_ptr<cBookNote> findBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                            std::int32_t section, const cLString16& formname,
-                                            const cLString16& fieldname, bool includeDeleted);
+        std::int32_t section, const cLString16& formname, const cLString16& fieldname, bool includeDeleted);
     // Whether a live note exists there.
     bool findBookNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                           const cLString16& formname, const cLString16& fieldname);
+        const cLString16& formname, const cLString16& fieldname);
     // Rows of the book(s): pubid, bookid, edition 0 = any; deleted -1 = live and tombstones.
     // -1 when no row came back, 0 when the statement failed.
-    std::int64_t countBookNotes(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                std::int32_t deleted);
+    std::int64_t countBookNotes(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t deleted);
     // By recid (any row); without a recid, the live note at the record's location and names.
     bool readBookNoteByRecid(cBookNote& record, bool report);
     // 0 when the table is empty or the statement fails.
@@ -67,7 +64,7 @@ public:
     // Without a uuid (null) every row goes; searchTag counts only with searchId >= 0.
     void removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag);
     void addJournalSearchResult(const cLString16& formname, std::int64_t booknotesrecid, const char* layoutUuid,
-                                std::int32_t searchId, std::int32_t searchTag);
+        std::int32_t searchId, std::int32_t searchTag);
     // The distinct layout uuids, appended to `list` (emptied when none).
     bool journalSearchLayoutIds(std::vector<cLString8>& list);
 
@@ -85,8 +82,8 @@ public:
 private:
     bool selectOne(const char* sql, const cSQLValues& values, cBookNote& record, bool report);
     bool lookup(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                const cLString16& formname, const cLString16& fieldname, bool includeDeleted, cBookNote& record);
+        const cLString16& formname, const cLString16& fieldname, bool includeDeleted, cBookNote& record);
     bool walk(cBookNote& record, bool report, const char* condition, const char* order, bool requestSync);
 
-    std::atomic<bool> ready_{false};
+    std::atomic<bool> ready_ {false};
 };

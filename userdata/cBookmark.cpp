@@ -2,7 +2,8 @@
 
 #include "engine/docbase/cRenderParams.h"
 
-void cBookmark::clear() {
+void cBookmark::clear()
+{
     cDBRecord::clear();
     kind = kNone;
     book = chapter = verse = 0;
@@ -12,7 +13,8 @@ void cBookmark::clear() {
     catid = 0;
 }
 
-void cBookmark::setBibleVerse(std::uint32_t packedKey, std::uint16_t category) {
+void cBookmark::setBibleVerse(std::uint32_t packedKey, std::uint16_t category)
+{
     clear();
     kind = kBibleVerse;
     book = (packedKey >> 16) & 0xFF;
@@ -21,8 +23,9 @@ void cBookmark::setBibleVerse(std::uint32_t packedKey, std::uint16_t category) {
     catid = category;
 }
 
-void cBookmark::setBookSection(std::uint16_t publisher, std::uint16_t book_, std::uint8_t edition_,
-                               std::int32_t section_, std::uint16_t category) {
+void cBookmark::setBookSection(
+    std::uint16_t publisher, std::uint16_t book_, std::uint8_t edition_, std::int32_t section_, std::uint16_t category)
+{
     clear();
     kind = kBookSection;
     pubid = publisher;
@@ -32,11 +35,12 @@ void cBookmark::setBookSection(std::uint16_t publisher, std::uint16_t book_, std
     catid = category;
 }
 
-bool cBookmark::getLocation(cRenderParams& params) const {
+bool cBookmark::getLocation(cRenderParams& params) const
+{
     params.reset();
     if (kind == kBookSection) {
-        params.setOption0040(static_cast<std::int16_t>(pubid), static_cast<std::int16_t>(bookid),
-                             static_cast<std::int16_t>(edition));
+        params.setOption0040(
+            static_cast<std::int16_t>(pubid), static_cast<std::int16_t>(bookid), static_cast<std::int16_t>(edition));
         params.setOption0008(static_cast<std::uint32_t>(section));
         return true;
     }

@@ -25,8 +25,8 @@ public:
     // verse).
     void setBibleVerse(std::uint32_t packedKey, std::uint16_t catid);
     // Clears the record and makes it a book-section bookmark.
-    void setBookSection(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                        std::uint16_t catid);
+    void setBookSection(
+        std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section, std::uint16_t catid);
     // Resets the block and puts the bookmark's location in it: identity (0x40) and section (0x8) for
     // a book bookmark, the verse key (0x2) for a Bible bookmark. False for other kinds.
     bool getLocation(cRenderParams& params) const;

@@ -6,8 +6,7 @@
 
 namespace {
 
-const cSQLiteDbBase::TableSchema kBibleTable = {
-    "BibleBookmarks", 8,
+const cSQLiteDbBase::TableSchema kBibleTable = {"BibleBookmarks", 8,
     "CREATE TABLE BibleBookmarks ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,book INTEGER,"
     "chapter INTEGER,verse INTEGER,catid INTEGER,serverid INTEGER DEFAULT 0,deleted INTEGER DEFAULT 0 )",
     "ALTER TABLE BibleBookmarks ADD serverid INTEGER NOT NULL DEFAULT 0;"
@@ -16,8 +15,7 @@ const cSQLiteDbBase::TableSchema kBibleTable = {
     "CREATE INDEX BibleBookmarkDeletedIndex ON BibleBookmarks (deleted, book, chapter, verse, catid);"
     "CREATE INDEX BibleBookmarkServerIdIndex ON BibleBookmarks (serverid, deleted, book, chapter, verse, catid)"};
 
-const cSQLiteDbBase::TableSchema kBookTable = {
-    "BookBookmarks", 9,
+const cSQLiteDbBase::TableSchema kBookTable = {"BookBookmarks", 9,
     "CREATE TABLE BookBookmarks ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,pubid INTEGER,"
     "bookid INTEGER,edition INTEGER,section INTEGER,catid INTEGER,serverid INTEGER DEFAULT 0,"
     "deleted INTEGER DEFAULT 0 )",
@@ -31,9 +29,13 @@ constexpr const char* kBibleColumns = "SELECT timestamp, recid, catid, serverid,
 constexpr const char* kBookColumns =
     "SELECT timestamp, recid, catid, serverid, deleted, pubid, bookid, edition, section ";
 
-bool isKnownKind(std::uint32_t kind) { return kind == cBookmark::kBibleVerse || kind == cBookmark::kBookSection; }
+bool isKnownKind(std::uint32_t kind)
+{
+    return kind == cBookmark::kBibleVerse || kind == cBookmark::kBookSection;
+}
 
-void requestSyncOf(std::uint32_t kind, std::uint8_t now) {
+void requestSyncOf(std::uint32_t kind, std::uint8_t now)
+{
     if (kind == cBookmark::kBibleVerse) {
         requestSyncBibleBookmarks(now);
     } else {
@@ -42,14 +44,17 @@ void requestSyncOf(std::uint32_t kind, std::uint8_t now) {
 }
 
 // The location columns of a row, from column `first` on.
-void readLocation(cBookmark& record, const cSQLRow& row, std::size_t first) {
+void readLocation(cBookmark& record, const cSQLRow& row, std::size_t first)
+{
     if (record.kind == cBookmark::kBibleVerse) {
-        if (row.size() < first + 3) return;
+        if (row.size() < first + 3)
+            return;
         record.book = static_cast<std::uint32_t>(row[first].toInt32());
         record.chapter = static_cast<std::uint32_t>(row[first + 1].toInt32());
         record.verse = static_cast<std::uint32_t>(row[first + 2].toInt32());
     } else {
-        if (row.size() < first + 4) return;
+        if (row.size() < first + 4)
+            return;
         record.pubid = static_cast<std::uint16_t>(row[first].toInt32());
         record.bookid = static_cast<std::uint16_t>(row[first + 1].toInt32());
         record.edition = static_cast<std::uint8_t>(row[first + 2].toInt32());
@@ -58,10 +63,12 @@ void readLocation(cBookmark& record, const cSQLRow& row, std::size_t first) {
 }
 
 // A row of "timestamp, recid, catid, serverid, deleted, <location>".
-cBookmark bookmarkFromRow(std::uint32_t kind, const cSQLRow& row) {
+cBookmark bookmarkFromRow(std::uint32_t kind, const cSQLRow& row)
+{
     cBookmark record;
     record.kind = kind;
-    if (row.size() < 5) return record;
+    if (row.size() < 5)
+        return record;
     cSQLiteDbBase::readSyncColumns(row, record, 1, 0, 3, 4);
     record.catid = static_cast<std::uint16_t>(row[2].toInt32());
     readLocation(record, row, 5);
@@ -69,98 +76,124 @@ cBookmark bookmarkFromRow(std::uint32_t kind, const cSQLRow& row) {
 }
 
 // "deleted = 0 AND " (no filter or filter 0), "deleted = 1 AND " (filter 1), or nothing.
-const char* deletedFilterPrefix(const cBookmarkSearch& search) {
+const char* deletedFilterPrefix(const cBookmarkSearch& search)
+{
     const std::int32_t filter = search.hasDeletedFilter ? search.deletedFilter : 0;
-    if (filter == 0) return "deleted = 0 AND ";
-    if (filter == 1) return "deleted = 1 AND ";
+    if (filter == 0)
+        return "deleted = 0 AND ";
+    if (filter == 1)
+        return "deleted = 1 AND ";
     return "";
 }
 
-const char* deletedFilterSuffix(const cBookmarkSearch& search) {
+const char* deletedFilterSuffix(const cBookmarkSearch& search)
+{
     const std::int32_t filter = search.hasDeletedFilter ? search.deletedFilter : 0;
-    if (filter == 0) return " AND deleted = 0";
-    if (filter == 1) return " AND deleted = 1";
+    if (filter == 0)
+        return " AND deleted = 0";
+    if (filter == 1)
+        return " AND deleted = 1";
     return "";
 }
 
-cLIntArray categoryList(std::initializer_list<std::int32_t> ids) {
+cLIntArray categoryList(std::initializer_list<std::int32_t> ids)
+{
     cLIntArray list;
     list.setCapacity(static_cast<std::int32_t>(ids.size()));
-    for (std::int32_t id : ids) list.add(id);
+    for (std::int32_t id : ids)
+        list.add(id);
     return list;
 }
 
-void invalidateCategoryCacheFor(const cBookmark& record) {
+void invalidateCategoryCacheFor(const cBookmark& record)
+{
     const cLIntArray categories = categoryList({record.catid});
     if (record.kind == cBookmark::kBibleVerse) {
         const cBibleRef reference(record.packedKey());
         invalidateCategorySearchCache(&reference, 0, 0, 0, 0, categories);
     } else {
-        invalidateCategorySearchCache(nullptr, record.section, record.pubid, record.bookid, record.edition,
-                                      categories);
+        invalidateCategorySearchCache(nullptr, record.section, record.pubid, record.bookid, record.edition, categories);
     }
 }
 
 }  // namespace
 
-cBookmarkStg::~cBookmarkStg() { cBookmarkStg::close(); }
+cBookmarkStg::~cBookmarkStg()
+{
+    cBookmarkStg::close();
+}
 
-bool cBookmarkStg::openExisting(const cLString16& path, bool report) {
+bool cBookmarkStg::openExisting(const cLString16& path, bool report)
+{
     ready_ = probeTables(path, {kBibleTable.name, kBookTable.name}, report);
     return ready_;
 }
 
-bool cBookmarkStg::openOrCreate(const cLString16& path, bool report) {
+bool cBookmarkStg::openOrCreate(const cLString16& path, bool report)
+{
     ready_ = checkTables(path, {kBibleTable, kBookTable}, report);
     return ready_;
 }
 
-void cBookmarkStg::close() {
+void cBookmarkStg::close()
+{
     ready_ = false;
     cSQLiteDbBase::close();
 }
 
-std::int64_t cBookmarkStg::highestBibleBookmarkServerId() {
+std::int64_t cBookmarkStg::highestBibleBookmarkServerId()
+{
     return selectNumber("SELECT serverid FROM BibleBookmarks ORDER BY serverid DESC LIMIT 1 ");
 }
 
-std::int64_t cBookmarkStg::highestBookBookmarkServerId() {
+std::int64_t cBookmarkStg::highestBookBookmarkServerId()
+{
     return selectNumber("SELECT serverid FROM BookBookmarks ORDER BY serverid DESC LIMIT 1 ");
 }
 
-bool cBookmarkStg::deleteBookmarkRow(const cBookmark& record) {
-    if (record.kind == cBookmark::kBibleVerse) return exec("DELETE FROM BibleBookmarks WHERE recid = ?", {record.recid});
-    if (record.kind == cBookmark::kBookSection) return exec("DELETE FROM BookBookmarks WHERE recid = ?", {record.recid});
+bool cBookmarkStg::deleteBookmarkRow(const cBookmark& record)
+{
+    if (record.kind == cBookmark::kBibleVerse)
+        return exec("DELETE FROM BibleBookmarks WHERE recid = ?", {record.recid});
+    if (record.kind == cBookmark::kBookSection)
+        return exec("DELETE FROM BookBookmarks WHERE recid = ?", {record.recid});
     return false;
 }
 
-bool cBookmarkStg::readRows(std::uint32_t kind, const char* sql, const cSQLValues& values,
-                            std::vector<cBookmark>& out) {
+bool cBookmarkStg::readRows(std::uint32_t kind, const char* sql, const cSQLValues& values, std::vector<cBookmark>& out)
+{
     cSQLRows rows;
-    if (!exec(sql, values, &rows)) return false;
-    for (const cSQLRow& row : rows) out.push_back(bookmarkFromRow(kind, row));
+    if (!exec(sql, values, &rows))
+        return false;
+    for (const cSQLRow& row : rows)
+        out.push_back(bookmarkFromRow(kind, row));
     return true;
 }
 
-bool cBookmarkStg::firstUnsyncedBibleBookmark(cBookmark& record) {
+bool cBookmarkStg::firstUnsyncedBibleBookmark(cBookmark& record)
+{
     std::vector<cBookmark> found;
     cLString8 sql(kBibleColumns);
     sql.appendCStr("FROM BibleBookmarks WHERE serverid = 0 ORDER BY recid LIMIT 1 ");
-    if (!readRows(cBookmark::kBibleVerse, sql.chars(), {}, found) || found.empty()) return false;
+    if (!readRows(cBookmark::kBibleVerse, sql.chars(), {}, found) || found.empty())
+        return false;
     record = found[0];
     return true;
 }
 
-bool cBookmarkStg::firstUnsyncedBookBookmark(cBookmark& record) {
+bool cBookmarkStg::firstUnsyncedBookBookmark(cBookmark& record)
+{
     std::vector<cBookmark> found;
     cLString8 sql(kBookColumns);
     sql.appendCStr("FROM BookBookmarks WHERE serverid = 0 ORDER BY recid LIMIT 1 ");
-    if (!readRows(cBookmark::kBookSection, sql.chars(), {}, found) || found.empty()) return false;
+    if (!readRows(cBookmark::kBookSection, sql.chars(), {}, found) || found.empty())
+        return false;
     record = found[0];
     return true;
 }
 
-bool cBookmarkStg::readBookmarkRow(std::int64_t recid, cBookmark& record, std::uint32_t kind) {
+bool cBookmarkStg::readBookmarkRow(std::int64_t recid, cBookmark& record, std::uint32_t kind)
+{
     record.clear();
     const char* sql;
     if (kind == cBookmark::kBibleVerse) {
@@ -172,7 +205,8 @@ bool cBookmarkStg::readBookmarkRow(std::int64_t recid, cBookmark& record, std::u
         return false;
     }
     cSQLRow row;
-    if (!selectFirstRow(sql, {recid}, 4, row)) return false;
+    if (!selectFirstRow(sql, {recid}, 4, row))
+        return false;
     record.kind = kind;
     record.recid = recid;
     record.parseTimestamp(row[0].chars());
@@ -183,7 +217,8 @@ bool cBookmarkStg::readBookmarkRow(std::int64_t recid, cBookmark& record, std::u
     return true;
 }
 
-bool cBookmarkStg::findFirst(cBookmarkSearch& search, cBookmark& record) {
+bool cBookmarkStg::findFirst(cBookmarkSearch& search, cBookmark& record)
+{
     const bool bible = search.state == cBookmarkSearch::kBibleSearch;
     cLString8 sql;
     cSQLValues values;
@@ -218,45 +253,54 @@ bool cBookmarkStg::findFirst(cBookmarkSearch& search, cBookmark& record) {
                          : " ORDER BY pubid, bookid, section, catid, recid LIMIT 1");
     search.recid = 0;
     cSQLRows rows;
-    if (!exec(sql, values, &rows) || rows.empty() || rows[0].empty()) return false;
+    if (!exec(sql, values, &rows) || rows.empty() || rows[0].empty())
+        return false;
     search.recid = rows[0][0].toInt64();
     const std::uint32_t kind = bible ? cBookmark::kBibleVerse : cBookmark::kBookSection;
-    if (!readBookmarkRow(search.recid, record, kind)) return false;
+    if (!readBookmarkRow(search.recid, record, kind))
+        return false;
     requestSyncOf(kind, 0);
     return true;
 }
 
-bool cBookmarkStg::findFirstBibleBookmark(cBookmarkSearch& search, cBookmark& record) {
+bool cBookmarkStg::findFirstBibleBookmark(cBookmarkSearch& search, cBookmark& record)
+{
     search.state = cBookmarkSearch::kBibleSearch;
     return findFirst(search, record);
 }
 
-bool cBookmarkStg::findFirstBookBookmark(cBookmarkSearch& search, cBookmark& record) {
+bool cBookmarkStg::findFirstBookBookmark(cBookmarkSearch& search, cBookmark& record)
+{
     search.state = cBookmarkSearch::kBookSearch;
     return findFirst(search, record);
 }
 
-bool cBookmarkStg::findFirstBibleBookmark(cBookmarkSearch& search, std::unique_ptr<cBookmark>& record) {
+bool cBookmarkStg::findFirstBibleBookmark(cBookmarkSearch& search, std::unique_ptr<cBookmark>& record)
+{
     return intoNewOrGiven(record, [&](cBookmark& r) { return findFirstBibleBookmark(search, r); });
 }
 
-bool cBookmarkStg::findFirstBookBookmark(cBookmarkSearch& search, std::unique_ptr<cBookmark>& record) {
+bool cBookmarkStg::findFirstBookBookmark(cBookmarkSearch& search, std::unique_ptr<cBookmark>& record)
+{
     return intoNewOrGiven(record, [&](cBookmark& r) { return findFirstBookBookmark(search, r); });
 }
 
-bool cBookmarkStg::findNextBookmark(cBookmarkSearch& search, std::unique_ptr<cBookmark>& record) {
+bool cBookmarkStg::findNextBookmark(cBookmarkSearch& search, std::unique_ptr<cBookmark>& record)
+{
     return intoNewOrGiven(record, [&](cBookmark& r) { return findNextBookmark(search, r); });
 }
 
-bool cBookmarkStg::nextBookmarkInOrder(cBookmarkSearch& search) {
+bool cBookmarkStg::nextBookmarkInOrder(cBookmarkSearch& search)
+{
     const bool bible = search.state == cBookmarkSearch::kBibleSearch;
-    if (!bible && search.state != cBookmarkSearch::kBookSearch) return false;
+    if (!bible && search.state != cBookmarkSearch::kBookSearch)
+        return false;
     const std::int64_t current = search.recid;
     search.recid = 0;
     cSQLRows rows;
     if (!exec(bible ? "SELECT book, chapter, verse, catid FROM BibleBookmarks WHERE recid = ?"
                     : "SELECT pubid, bookid, section, catid FROM BookBookmarks WHERE recid = ?",
-              {current}, &rows) ||
+            {current}, &rows) ||
         rows.empty() || rows[0].size() < 4)
         return false;
     const std::int64_t a = rows[0][0].toInt64();
@@ -272,11 +316,10 @@ bool cBookmarkStg::nextBookmarkInOrder(cBookmarkSearch& search) {
             "( book = ? AND chapter = ? AND verse = ? AND catid > ? ) OR ( book = ? AND chapter = ? AND verse > ? ) OR "
             "( book = ? AND chapter > ? ) OR ( book > ? )) ORDER BY book, chapter, verse, catid, recid LIMIT 1");
     } else {
-        sql.appendCStr(
-            "(( pubid = ? AND bookid = ? AND section = ? AND catid = ? AND recid > ? ) OR "
-            "( pubid = ? AND bookid = ? AND section = ? AND catid > ? ) OR "
-            "( pubid = ? AND bookid = ? AND section > ? ) OR ( pubid = ? AND bookid > ? ) OR ( pubid > ? )) "
-            "ORDER BY pubid, bookid, section, catid, recid LIMIT 1");
+        sql.appendCStr("(( pubid = ? AND bookid = ? AND section = ? AND catid = ? AND recid > ? ) OR "
+                       "( pubid = ? AND bookid = ? AND section = ? AND catid > ? ) OR "
+                       "( pubid = ? AND bookid = ? AND section > ? ) OR ( pubid = ? AND bookid > ? ) OR ( pubid > ? )) "
+                       "ORDER BY pubid, bookid, section, catid, recid LIMIT 1");
     }
     rows.clear();
     if (!exec(sql, {a, b, c, k, current, a, b, c, k, a, b, c, a, b, a}, &rows) || rows.empty() || rows[0].empty())
@@ -285,30 +328,37 @@ bool cBookmarkStg::nextBookmarkInOrder(cBookmarkSearch& search) {
     return true;
 }
 
-bool cBookmarkStg::findNextBookmark(cBookmarkSearch& search, cBookmark& record) {
+bool cBookmarkStg::findNextBookmark(cBookmarkSearch& search, cBookmark& record)
+{
     const bool bible = search.state == cBookmarkSearch::kBibleSearch;
-    if (!bible && search.state != cBookmarkSearch::kBookSearch) return false;
+    if (!bible && search.state != cBookmarkSearch::kBookSearch)
+        return false;
     const std::uint32_t kind = bible ? cBookmark::kBibleVerse : cBookmark::kBookSection;
     cBookmark row;
     // Each step moves strictly forward through a finite table, so the walk ends.
     while (nextBookmarkInOrder(search)) {
-        if (!readBookmarkRow(search.recid, row, kind)) return false;
+        if (!readBookmarkRow(search.recid, row, kind))
+            return false;
         if (bible) {
             if (search.hasVerse &&
                 (row.book != search.book || row.chapter != search.chapter || row.verse != search.verse))
                 return false;
         } else {
-            if (search.hasBook && (row.pubid != search.pubid || row.bookid != search.bookid)) return false;
-            if (search.hasSection && row.section != search.section) return false;
+            if (search.hasBook && (row.pubid != search.pubid || row.bookid != search.bookid))
+                return false;
+            if (search.hasSection && row.section != search.section)
+                return false;
         }
-        if (search.hasCatid && row.catid != search.catid) continue;
+        if (search.hasCatid && row.catid != search.catid)
+            continue;
         record = row;
         return true;
     }
     return false;
 }
 
-bool cBookmarkStg::findBookmarkLike(const cBookmarkSearch& search, cBookmark& record) {
+bool cBookmarkStg::findBookmarkLike(const cBookmarkSearch& search, cBookmark& record)
+{
     cLString8 sql;
     cSQLValues values;
     std::uint32_t kind;
@@ -331,12 +381,14 @@ bool cBookmarkStg::findBookmarkLike(const cBookmarkSearch& search, cBookmark& re
     }
     requestSyncOf(kind, 0);
     std::vector<cBookmark> found;
-    if (!readRows(kind, sql.chars(), values, found) || found.empty()) return false;
+    if (!readRows(kind, sql.chars(), values, found) || found.empty())
+        return false;
     record = found[0];
     return true;
 }
 
-bool cBookmarkStg::findSameBookmark(const cBookmark& like, cBookmark& record) {
+bool cBookmarkStg::findSameBookmark(const cBookmark& like, cBookmark& record)
+{
     cBookmarkSearch search;
     search.hasCatid = true;
     search.catid = like.catid;
@@ -359,111 +411,132 @@ bool cBookmarkStg::findSameBookmark(const cBookmark& like, cBookmark& record) {
     return findBookmarkLike(search, record);
 }
 
-bool cBookmarkStg::addBookmark(cBookmark& record, bool keepServerId, bool report, bool keepTimestamp) {
-    if (record.recid != 0 || record.deleted != 0) return false;
-    if (!keepServerId) record.serverid = 0;
+bool cBookmarkStg::addBookmark(cBookmark& record, bool keepServerId, bool report, bool keepTimestamp)
+{
+    if (record.recid != 0 || record.deleted != 0)
+        return false;
+    if (!keepServerId)
+        record.serverid = 0;
     return writeBookmark(record, report, keepTimestamp);
 }
 
-bool cBookmarkStg::updateBookmark(cBookmark& record, bool report, bool keepTimestamp) {
-    if (!requireStored(record, report)) return false;
+bool cBookmarkStg::updateBookmark(cBookmark& record, bool report, bool keepTimestamp)
+{
+    if (!requireStored(record, report))
+        return false;
     return writeBookmark(record, report, keepTimestamp);
 }
 
-bool cBookmarkStg::markBookmarkDeleted(cBookmark& record, bool keepServerId, bool report, bool keepTimestamp) {
+bool cBookmarkStg::markBookmarkDeleted(cBookmark& record, bool keepServerId, bool report, bool keepTimestamp)
+{
     record.deleted = 1;
-    if (!keepServerId) record.serverid = 0;
+    if (!keepServerId)
+        record.serverid = 0;
     return writeBookmark(record, report, keepTimestamp);
 }
 
-bool cBookmarkStg::writeRow(cBookmark& record, bool report, bool keepTimestamp) {
+bool cBookmarkStg::writeRow(cBookmark& record, bool report, bool keepTimestamp)
+{
     const bool bible = record.kind == cBookmark::kBibleVerse;
     if (record.recid == 0) {
         // At most one live bookmark per location and category: the older one goes for good.
         cSQLRows rows;
-        const bool found =
-            bible ? exec("SELECT recid FROM BibleBookmarks WHERE deleted = 0 AND book = ? AND chapter = ? AND "
-                         "verse = ? AND catid = ?",
-                         {record.book, record.chapter, record.verse, record.catid}, &rows, report)
-                  : exec("SELECT recid FROM BookBookmarks WHERE deleted = 0 AND pubid = ? AND bookid = ? AND "
-                         "section = ? AND catid = ?",
-                         {record.pubid, record.bookid, record.section, record.catid}, &rows, report);
-        if (!found) return false;
+        const bool found = bible
+            ? exec("SELECT recid FROM BibleBookmarks WHERE deleted = 0 AND book = ? AND chapter = ? AND "
+                   "verse = ? AND catid = ?",
+                  {record.book, record.chapter, record.verse, record.catid}, &rows, report)
+            : exec("SELECT recid FROM BookBookmarks WHERE deleted = 0 AND pubid = ? AND bookid = ? AND "
+                   "section = ? AND catid = ?",
+                  {record.pubid, record.bookid, record.section, record.catid}, &rows, report);
+        if (!found)
+            return false;
         for (const cSQLRow& row : rows) {
             cBookmark old;
             old.kind = record.kind;
             old.recid = row.empty() ? 0 : row[0].toInt64();
-            if (!deleteBookmarkRow(old)) return false;
+            if (!deleteBookmarkRow(old))
+                return false;
         }
     }
-    if (!keepTimestamp) record.stampNow();
+    if (!keepTimestamp)
+        record.stampNow();
     const cLString8 ts = record.timestampText();
     bool ok;
     if (record.recid == 0) {
         std::int64_t rowid = 0;
         ok = bible ? exec("INSERT INTO BibleBookmarks ( timestamp, book, chapter, verse, catid, serverid, deleted ) "
                           "VALUES ( ?, ?, ?, ?, ?, ?, ? )",
-                          {ts, record.book, record.chapter, record.verse, record.catid, record.serverid,
-                           record.deleted},
-                          nullptr, report, nullptr, &rowid)
+                         {ts, record.book, record.chapter, record.verse, record.catid, record.serverid, record.deleted},
+                         nullptr, report, nullptr, &rowid)
                    : exec("INSERT INTO BookBookmarks ( timestamp, pubid, bookid, edition, section, catid, serverid, "
                           "deleted ) VALUES ( ?, ?, ?, ?, ?, ?, ?, ? )",
-                          {ts, record.pubid, record.bookid, record.edition, record.section, record.catid,
-                           record.serverid, record.deleted},
-                          nullptr, report, nullptr, &rowid);
-        if (ok) record.recid = rowid;
+                         {ts, record.pubid, record.bookid, record.edition, record.section, record.catid,
+                             record.serverid, record.deleted},
+                         nullptr, report, nullptr, &rowid);
+        if (ok)
+            record.recid = rowid;
     } else {
         ok = exec(bible ? "UPDATE BibleBookmarks SET timestamp = ?, serverid = ?, deleted = ? WHERE recid = ?"
                         : "UPDATE BookBookmarks SET timestamp = ?, serverid = ?, deleted = ? WHERE recid = ?",
-                  {ts, record.serverid, record.deleted, record.recid}, nullptr, report);
+            {ts, record.serverid, record.deleted, record.recid}, nullptr, report);
     }
-    if (!ok) return false;
+    if (!ok)
+        return false;
     const bool noLocation = bible ? (record.book == 0 && record.chapter == 0 && record.verse == 0)
                                   : (record.pubid == 0 && record.bookid == 0);
     if (noLocation) {
         cBookmark stored;
-        if (readBookmarkRow(record.recid, stored, record.kind)) record = stored;
+        if (readBookmarkRow(record.recid, stored, record.kind))
+            record = stored;
     }
     return true;
 }
 
-bool cBookmarkStg::writeBookmark(cBookmark& record, bool report, bool keepTimestamp) {
-    if (!isKnownKind(record.kind)) return false;
+bool cBookmarkStg::writeBookmark(cBookmark& record, bool report, bool keepTimestamp)
+{
+    if (!isKnownKind(record.kind))
+        return false;
     const std::int64_t recidBefore = record.recid;
     const bool ok = runInTransaction([&] { return writeRow(record, report, keepTimestamp); }, report);
-    if (!ok) record.recid = recidBefore;  // a rolled-back insert leaves no row behind
+    if (!ok)
+        record.recid = recidBefore;  // a rolled-back insert leaves no row behind
     invalidateCategoryCacheFor(record);
     requestSyncOf(record.kind, 1);
     return ok;
 }
 
-bool cBookmarkStg::copyCategoryBookmarks(std::uint16_t fromCatid, std::uint16_t toCatid, bool report,
-                                         bool keepTimestamps) {
+bool cBookmarkStg::copyCategoryBookmarks(
+    std::uint16_t fromCatid, std::uint16_t toCatid, bool report, bool keepTimestamps)
+{
     const cLString8 ts = cDBRecord::timestampTextOf(nullptr);
     // A location that already has a live bookmark in the target category keeps it alone.
-    const cLString8 bibleSql(cLString8("INSERT INTO BibleBookmarks (timestamp, catid, serverid, deleted, book, chapter, "
-                                       "verse) SELECT "),
-                             cLString8(keepTimestamps ? "timestamp," : "?,"));
+    const cLString8 bibleSql(
+        cLString8("INSERT INTO BibleBookmarks (timestamp, catid, serverid, deleted, book, chapter, "
+                  "verse) SELECT "),
+        cLString8(keepTimestamps ? "timestamp," : "?,"));
     const cLString8 bookSql(cLString8("INSERT INTO BookBookmarks (timestamp, catid, serverid, deleted, pubid, bookid, "
                                       "edition, section) SELECT "),
-                            cLString8(keepTimestamps ? "timestamp," : "?,"));
+        cLString8(keepTimestamps ? "timestamp," : "?,"));
     cSQLValues values;
-    if (!keepTimestamps) values.emplace_back(ts);
+    if (!keepTimestamps)
+        values.emplace_back(ts);
     values.emplace_back(toCatid);
     values.emplace_back(fromCatid);
     values.emplace_back(toCatid);
     const bool ok = runInTransaction(
         [&] {
-            return exec(cLString8(bibleSql, "?, 0, 0, book, chapter, verse FROM BibleBookmarks AS s WHERE deleted = 0 "
-                                            "AND catid = ? AND NOT EXISTS (SELECT 1 FROM BibleBookmarks AS t WHERE "
-                                            "t.deleted = 0 AND t.catid = ? AND t.book = s.book AND t.chapter = "
-                                            "s.chapter AND t.verse = s.verse)"),
-                        values, nullptr, report) &&
-                   exec(cLString8(bookSql, "?, 0, 0, pubid, bookid, edition, section FROM BookBookmarks AS s WHERE "
-                                           "deleted = 0 AND catid = ? AND NOT EXISTS (SELECT 1 FROM BookBookmarks AS "
-                                           "t WHERE t.deleted = 0 AND t.catid = ? AND t.pubid = s.pubid AND t.bookid "
-                                           "= s.bookid AND t.section = s.section)"),
-                        values, nullptr, report);
+            return exec(cLString8(bibleSql,
+                            "?, 0, 0, book, chapter, verse FROM BibleBookmarks AS s WHERE deleted = 0 "
+                            "AND catid = ? AND NOT EXISTS (SELECT 1 FROM BibleBookmarks AS t WHERE "
+                            "t.deleted = 0 AND t.catid = ? AND t.book = s.book AND t.chapter = "
+                            "s.chapter AND t.verse = s.verse)"),
+                       values, nullptr, report) &&
+                exec(cLString8(bookSql,
+                         "?, 0, 0, pubid, bookid, edition, section FROM BookBookmarks AS s WHERE "
+                         "deleted = 0 AND catid = ? AND NOT EXISTS (SELECT 1 FROM BookBookmarks AS "
+                         "t WHERE t.deleted = 0 AND t.catid = ? AND t.pubid = s.pubid AND t.bookid "
+                         "= s.bookid AND t.section = s.section)"),
+                    values, nullptr, report);
         },
         report);
     const cLIntArray categories = categoryList({fromCatid, toCatid});
@@ -473,7 +546,8 @@ bool cBookmarkStg::copyCategoryBookmarks(std::uint16_t fromCatid, std::uint16_t 
     return ok;
 }
 
-bool cBookmarkStg::deleteBookmarksInCategory(std::int32_t catid, bool report, const cDBTimestamp* timestamp) {
+bool cBookmarkStg::deleteBookmarksInCategory(std::int32_t catid, bool report, const cDBTimestamp* timestamp)
+{
     cSQLValues values;
     values.emplace_back(cDBRecord::timestampTextOf(timestamp));
     const char* categoryClause = "";
@@ -484,11 +558,11 @@ bool cBookmarkStg::deleteBookmarksInCategory(std::int32_t catid, bool report, co
     const bool ok = runInTransaction(
         [&] {
             return exec(sqlOf({"UPDATE BibleBookmarks SET deleted = 1, serverid = 0, timestamp = ? WHERE deleted = 0 ",
-                              categoryClause}),
-                        values, nullptr, report) &&
-                   exec(sqlOf({"UPDATE BookBookmarks SET deleted = 1, serverid = 0, timestamp = ? WHERE deleted = 0 ",
-                              categoryClause}),
-                        values, nullptr, report);
+                            categoryClause}),
+                       values, nullptr, report) &&
+                exec(sqlOf({"UPDATE BookBookmarks SET deleted = 1, serverid = 0, timestamp = ? WHERE deleted = 0 ",
+                         categoryClause}),
+                    values, nullptr, report);
         },
         report);
     const cLIntArray categories = categoryList({catid});
@@ -500,7 +574,8 @@ bool cBookmarkStg::deleteBookmarksInCategory(std::int32_t catid, bool report, co
 
 namespace {
 
-void addCondition(cLString8& sql, bool& first, const char* condition) {
+void addCondition(cLString8& sql, bool& first, const char* condition)
+{
     sql.appendCStr(first ? "WHERE " : "AND ");
     sql.appendCStr(condition);
     first = false;
@@ -508,11 +583,13 @@ void addCondition(cLString8& sql, bool& first, const char* condition) {
 
 }  // namespace
 
-std::int64_t cBookmarkStg::countBibleBookmarks(std::int32_t deleted, std::uint16_t catid) {
+std::int64_t cBookmarkStg::countBibleBookmarks(std::int32_t deleted, std::uint16_t catid)
+{
     cLString8 sql("SELECT COUNT(*) FROM BibleBookmarks ");
     cSQLValues values;
     bool first = true;
-    if (deleted != -1) addCondition(sql, first, deleted == 0 ? "deleted = 0 " : "deleted = 1 ");
+    if (deleted != -1)
+        addCondition(sql, first, deleted == 0 ? "deleted = 0 " : "deleted = 1 ");
     if (catid < 65535) {
         addCondition(sql, first, "catid = ? ");
         values.emplace_back(catid);
@@ -520,8 +597,9 @@ std::int64_t cBookmarkStg::countBibleBookmarks(std::int32_t deleted, std::uint16
     return selectNumber(sql.chars(), values);
 }
 
-std::int64_t cBookmarkStg::countBookBookmarks(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                              std::int32_t deleted, std::uint16_t catid) {
+std::int64_t cBookmarkStg::countBookBookmarks(
+    std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t deleted, std::uint16_t catid)
+{
     cLString8 sql("SELECT COUNT(*) FROM BookBookmarks ");
     cSQLValues values;
     bool first = true;

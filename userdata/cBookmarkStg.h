@@ -50,7 +50,8 @@ public:
     bool firstUnsyncedBookBookmark(cBookmark& record);
     // Reads the row `recid` of the table of `kind` into the record (cleared first).
     bool readBookmarkRow(std::int64_t recid, cBookmark& record, std::uint32_t kind);
-    bool readBookmarkByRecid(std::int64_t recid, cBookmark& record, std::uint32_t kind) {
+    bool readBookmarkByRecid(std::int64_t recid, cBookmark& record, std::uint32_t kind)
+    {
         return readBookmarkRow(recid, record, kind);
     }
 
@@ -66,7 +67,8 @@ public:
 
     // The row with exactly the search's location (verse, else section) and catid.
     bool findBookmarkLike(const cBookmarkSearch& search, cBookmark& record);
-    bool findBookmarkByLocation(const cBookmarkSearch& search, cBookmark& record) {
+    bool findBookmarkByLocation(const cBookmarkSearch& search, cBookmark& record)
+    {
         return findBookmarkLike(search, record);
     }
     // The live row with the same location and catid as `like`.
@@ -90,8 +92,8 @@ public:
     // Row counts. deleted: 0 live, -1 any, other values deleted only; catid 65535 = any; pubid,
     // bookid, edition 0 = any. -1 when no row came back, 0 when the statement fails.
     std::int64_t countBibleBookmarks(std::int32_t deleted, std::uint16_t catid);
-    std::int64_t countBookBookmarks(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                    std::int32_t deleted, std::uint16_t catid);
+    std::int64_t countBookBookmarks(
+        std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t deleted, std::uint16_t catid);
 
 protected:
     // Runs a query whose columns are "timestamp, recid, catid, serverid, deleted" and the location

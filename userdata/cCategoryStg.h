@@ -39,9 +39,10 @@ public:
     bool findCategoryById(std::uint16_t catid, std::unique_ptr<cCategory>& record);
     // The row at `offset` in the order (live rows only unless includeDeleted); false past the end.
     bool categoryAtOffset(std::int32_t offset, cCategory& record, std::int32_t order, bool includeDeleted);
-    bool categoryAtOffset(std::int32_t offset, std::unique_ptr<cCategory>& record, std::int32_t order,
-                          bool includeDeleted);
-    bool firstCategory(cCategory& record, std::int32_t order, bool includeDeleted) {
+    bool categoryAtOffset(
+        std::int32_t offset, std::unique_ptr<cCategory>& record, std::int32_t order, bool includeDeleted);
+    bool firstCategory(cCategory& record, std::int32_t order, bool includeDeleted)
+    {
         return categoryAtOffset(0, record, order, includeDeleted);
     }
     // The row after `record` in the order, read into `record`.

@@ -62,10 +62,11 @@ public:
 };
 
 // Runs `find` on a fresh record and, when it finds one, copies it into `out` (made when null).
-template <typename Record, typename Find>
-bool intoNewOrGiven(std::unique_ptr<Record>& out, Find find) {
+template <typename Record, typename Find> bool intoNewOrGiven(std::unique_ptr<Record>& out, Find find)
+{
     Record found;
-    if (!find(found)) return false;
+    if (!find(found))
+        return false;
     if (out) {
         *out = found;
     } else {

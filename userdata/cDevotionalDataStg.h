@@ -29,11 +29,12 @@ class cReadingProgress;
 class cDevotionalStartDate : public cDBRecord {
 public:
     cDevotionalStartDate() { clear(); }
-    void clear() override {
+    void clear() override
+    {
         cDBRecord::clear();
         pubid = 0;
         bookid = 0;
-        startDate = cDateTimeValue{};
+        startDate = cDateTimeValue {};
         numReadings = 0;
     }
 
@@ -46,7 +47,8 @@ public:
 class cDevotionalProgress : public cDBRecord {
 public:
     cDevotionalProgress() { clear(); }
-    void clear() override {
+    void clear() override
+    {
         cDBRecord::clear();
         pubid = 0;
         bookid = 0;
@@ -92,25 +94,25 @@ public:
 
     // --- A named book; `timestamp` null means now ---
     bool readStartDate(std::uint16_t pubid, std::uint16_t bookid, cDateTimeValue& startDateOut,
-                       std::uint32_t& numReadingsOut, cDateTimeValue* timestampOut, bool report);
+        std::uint32_t& numReadingsOut, cDateTimeValue* timestampOut, bool report);
     bool writeStartDateAndCount(std::uint16_t pubid, std::uint16_t bookid, const cDateTimeValue& startDate,
-                                std::uint32_t numReadings, const cDateTimeValue* timestamp, bool report);
+        std::uint32_t numReadings, const cDateTimeValue* timestamp, bool report);
     bool writeStartDate(std::uint16_t pubid, std::uint16_t bookid, const cDateTimeValue& startDate,
-                        const cDateTimeValue* timestamp, bool report);
+        const cDateTimeValue* timestamp, bool report);
     bool writeReadingDone(std::uint16_t pubid, std::uint16_t bookid, std::uint32_t n, bool done,
-                          const cDateTimeValue* timestamp, bool report);
+        const cDateTimeValue* timestamp, bool report);
 
     // --- Records, for the sync engine ---
     bool firstUnsyncedStartDate(cDevotionalStartDate& record);
     bool firstUnsyncedProgress(cDevotionalProgress& record);
-    bool findStartDateRecord(std::uint16_t pubid, std::uint16_t bookid, bool includeDeleted,
-                             cDevotionalStartDate& record);
-    std::unique_ptr<cDevotionalStartDate> findStartDateRecord(std::uint16_t pubid, std::uint16_t bookid,
-                                                              bool includeDeleted);
-    bool findProgressRecord(std::uint16_t pubid, std::uint16_t bookid, std::uint32_t n, bool includeDeleted,
-                            cDevotionalProgress& record);
-    std::unique_ptr<cDevotionalProgress> findProgressRecord(std::uint16_t pubid, std::uint16_t bookid,
-                                                            std::uint32_t n, bool includeDeleted);
+    bool findStartDateRecord(
+        std::uint16_t pubid, std::uint16_t bookid, bool includeDeleted, cDevotionalStartDate& record);
+    std::unique_ptr<cDevotionalStartDate> findStartDateRecord(
+        std::uint16_t pubid, std::uint16_t bookid, bool includeDeleted);
+    bool findProgressRecord(
+        std::uint16_t pubid, std::uint16_t bookid, std::uint32_t n, bool includeDeleted, cDevotionalProgress& record);
+    std::unique_ptr<cDevotionalProgress> findProgressRecord(
+        std::uint16_t pubid, std::uint16_t bookid, std::uint32_t n, bool includeDeleted);
     bool readStartDateRecord(std::int64_t recid, cDevotionalStartDate& record);
     bool readProgressRecord(std::int64_t recid, cDevotionalProgress& record);
 
@@ -120,10 +122,8 @@ public:
     // Refused (reported with code -1 when asked) without recid; the serverid is written as it is.
     bool updateStartDateRecord(cDevotionalStartDate& record, bool report, bool keepTimestamp);
     bool updateProgressRecord(cDevotionalProgress& record, bool report, bool keepTimestamp);
-    bool markStartDateRecordDeleted(cDevotionalStartDate& record, bool keepServerId, bool report,
-                                    bool keepTimestamp);
-    bool markProgressRecordDeleted(cDevotionalProgress& record, bool keepServerId, bool report,
-                                   bool keepTimestamp);
+    bool markStartDateRecordDeleted(cDevotionalStartDate& record, bool keepServerId, bool report, bool keepTimestamp);
+    bool markProgressRecordDeleted(cDevotionalProgress& record, bool keepServerId, bool report, bool keepTimestamp);
     bool deleteStartDateRow(const cDevotionalStartDate& record);
     bool deleteProgressRow(const cDevotionalProgress& record);
     // A new record first replaces every row of its book (start date) or reading (progress).
@@ -140,9 +140,9 @@ private:
     void convertLegacyTable();
     bool convertLegacyRows(const cSQLRows& rows, bool& dropFailed);
     bool readLegacyProgress(std::int32_t pubid, std::int32_t bookid, cReadingProgress& progress,
-                            std::int32_t& numReadings, cLString8& timestamp, bool report);
+        std::int32_t& numReadings, cLString8& timestamp, bool report);
 
-    std::atomic<bool> ready_{false};
+    std::atomic<bool> ready_ {false};
     std::uint16_t pubid_ = 0;
     std::uint16_t bookid_ = 0;
 };

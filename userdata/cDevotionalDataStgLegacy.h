@@ -20,14 +20,17 @@ public:
     virtual ~cReadingProgress() = default;
 
     // Every reading unread; the count clipped to 1,920.
-    void setCount(std::uint32_t n) {
+    void setCount(std::uint32_t n)
+    {
         std::memset(buffer_, 0xFF, sizeof buffer_);
         count_ = n > kMaxReadings ? kMaxReadings : n;
     }
     std::uint32_t count() const { return count_; }
 
-    bool isRead(std::uint32_t n) const {
-        if (n == 0 || n > count_ || n > kMaxReadings) return true;
+    bool isRead(std::uint32_t n) const
+    {
+        if (n == 0 || n > count_ || n > kMaxReadings)
+            return true;
         const std::uint32_t bit = n - 1;
         return (buffer_[bit / 8] & (1u << (bit % 8))) == 0;
     }

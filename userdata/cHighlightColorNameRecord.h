@@ -14,7 +14,8 @@ public:
     cHighlightColorNameRecord() { clear(); }
 
     // Base fields, colornum 0, name emptied.
-    void clear() override {
+    void clear() override
+    {
         cDBRecord::clear();
         colornum = 0;
         name.makeEmpty();

@@ -32,8 +32,7 @@ public:
     // The row of a colour (live only unless includeDeleted). The unique_ptr forms make a new record
     // when the pointer is empty.
     bool findColorName(std::uint16_t colornum, bool includeDeleted, cHighlightColorNameRecord& record);
-    bool findColorName(std::uint16_t colornum, bool includeDeleted,
-                       std::unique_ptr<cHighlightColorNameRecord>& record);
+    bool findColorName(std::uint16_t colornum, bool includeDeleted, std::unique_ptr<cHighlightColorNameRecord>& record);
     bool readColorNameByRecid(std::int64_t recid, cHighlightColorNameRecord& record);
     bool readColorNameByRecid(std::int64_t recid, std::unique_ptr<cHighlightColorNameRecord>& record);
 
@@ -44,8 +43,7 @@ public:
     // Rewrites a stored record with its serverid (reports code -1 for one without recid, when asked).
     bool updateColorName(cHighlightColorNameRecord& record, bool report, bool keepTimestamp);
     // Soft delete: deleted 1 (serverid 0 unless kept), then written.
-    bool markColorNameDeleted(cHighlightColorNameRecord& record, bool keepServerId, bool report,
-                              bool keepTimestamp);
+    bool markColorNameDeleted(cHighlightColorNameRecord& record, bool keepServerId, bool report, bool keepTimestamp);
     // Removes the row for good.
     bool deleteColorNameRow(const cHighlightColorNameRecord& record);
 

@@ -12,9 +12,11 @@ constexpr std::uint32_t kMaxKeysPerRange = 0x10000;
 struct Instance {
     std::mutex lock;
     cNoteDoc* doc = nullptr;
-    ~Instance() {
+    ~Instance()
+    {
         std::lock_guard<std::mutex> guard(lock);
-        if (doc == nullptr) return;
+        if (doc == nullptr)
+            return;
         doc->Close();
         delete doc;
         doc = nullptr;
@@ -25,7 +27,8 @@ Instance gInstance;
 
 // Names the place of a book note: its book, section, form and field.
 void placeBookNote(cBookNote& note, std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                   std::int32_t section, const cLString16& formname, const cLString16& fieldname) {
+    std::int32_t section, const cLString16& formname, const cLString16& fieldname)
+{
     note.pubid = pubid;
     note.bookid = bookid;
     note.edition = edition;
@@ -36,7 +39,8 @@ void placeBookNote(cBookNote& note, std::uint16_t pubid, std::uint16_t bookid, s
 
 }  // namespace
 
-cNoteDoc* noteDocInstance() {
+cNoteDoc* noteDocInstance()
+{
     std::lock_guard<std::mutex> guard(gInstance.lock);
     if (gInstance.doc == nullptr) {
         gInstance.doc = new cNoteDoc();
@@ -45,16 +49,21 @@ cNoteDoc* noteDocInstance() {
     return gInstance.doc;
 }
 
-cNoteDoc::~cNoteDoc() { Close(); }
+cNoteDoc::~cNoteDoc()
+{
+    Close();
+}
 
-bool cNoteDoc::openStores(const cLString16& path) {
+bool cNoteDoc::openStores(const cLString16& path)
+{
     {
         std::lock_guard<std::mutex> guard(lifecycle_);
         ++openCount_;
-        const bool ok = (bibleNoteStore_.isOpen() ||
-                         bibleNoteStore_.openOrCreate(path.isEmpty() ? bibleNoteStore_.databasePath() : path, true)) &&
-                        (bookNoteStore_.isOpen() ||
-                         bookNoteStore_.openOrCreate(path.isEmpty() ? bookNoteStore_.databasePath() : path, true));
+        const bool ok =
+            (bibleNoteStore_.isOpen() ||
+                bibleNoteStore_.openOrCreate(path.isEmpty() ? bibleNoteStore_.databasePath() : path, true)) &&
+            (bookNoteStore_.isOpen() ||
+                bookNoteStore_.openOrCreate(path.isEmpty() ? bookNoteStore_.databasePath() : path, true));
         if (ok) {
             open_.store(true);
             return true;
@@ -64,29 +73,35 @@ bool cNoteDoc::openStores(const cLString16& path) {
     return false;
 }
 
-void cNoteDoc::Close() {
+void cNoteDoc::Close()
+{
     std::lock_guard<std::mutex> guard(lifecycle_);
     // A failed first open counts too, so that its Close closes whatever store did open.
-    if (!open_.load() && openCount_ == 0) return;
-    if (openCount_-- > 1 && open_.load()) return;
+    if (!open_.load() && openCount_ == 0)
+        return;
+    if (openCount_-- > 1 && open_.load())
+        return;
     open_.store(false);
     bibleNoteStore_.close();
     bookNoteStore_.close();
     openCount_ = 0;
 }
 
-std::int32_t cNoteDoc::openCount() const {
+std::int32_t cNoteDoc::openCount() const
+{
     std::lock_guard<std::mutex> guard(lifecycle_);
     return openCount_;
 }
 
-void cNoteDoc::GetTitleW(cLString16& out, bool /*abbreviated*/) {
+void cNoteDoc::GetTitleW(cLString16& out, bool /*abbreviated*/)
+{
     out.assign(cLString16(IsOpen() ? "Notes" : "None"));
 }
 
 // --- Bible notes -----------------------------------------------------------------------------------
 
-std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference) {
+std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference)
+{
     const packedBibleKey key = reference.startKey();
     if (key != 0 && bibleNoteStore_.findBibleNoteRecid(bibleKeyBook(key), bibleKeyChapter(key), bibleKeyVerse(key)))
         return key;
@@ -96,23 +111,29 @@ std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference) {
     for (std::int32_t i = 1; i < starts.count(); ++i) {
         const auto first = static_cast<std::uint32_t>(starts.at(i));
         const auto last = static_cast<std::uint32_t>(ends.at(i));
-        if (last < first) continue;
+        if (last < first)
+            continue;
         const std::uint32_t end = last - first >= kMaxKeysPerRange ? first + kMaxKeysPerRange - 1 : last;
         for (std::uint32_t k = first; k <= end; ++k) {
-            if (bibleNoteStore_.findBibleNoteRecid(bibleKeyBook(k), bibleKeyChapter(k), bibleKeyVerse(k))) return k;
+            if (bibleNoteStore_.findBibleNoteRecid(bibleKeyBook(k), bibleKeyChapter(k), bibleKeyVerse(k)))
+                return k;
         }
     }
     return 0;
 }
 
-bool cNoteDoc::hasBibleNoteInReference(const cBibleRef& reference) {
+bool cNoteDoc::hasBibleNoteInReference(const cBibleRef& reference)
+{
     return IsOpen() && noteVerseInReference(reference) != 0;
 }
 
-bool cNoteDoc::readBibleNoteInReference(const cBibleRef& reference, cBibleNote& record) {
-    if (!IsOpen()) return false;
+bool cNoteDoc::readBibleNoteInReference(const cBibleRef& reference, cBibleNote& record)
+{
+    if (!IsOpen())
+        return false;
     const std::uint32_t key = noteVerseInReference(reference);
-    if (key == 0) return false;
+    if (key == 0)
+        return false;
     record.clear();
     record.booknum = bibleKeyBook(key);
     record.chapter = bibleKeyChapter(key);
@@ -120,17 +141,21 @@ bool cNoteDoc::readBibleNoteInReference(const cBibleRef& reference, cBibleNote& 
     return bibleNoteStore_.readBibleNote(record, true);
 }
 
-bool cNoteDoc::saveBibleNote(cBibleNote& record, bool keepTimestamp) {
-    if (!IsOpen()) return false;
+bool cNoteDoc::saveBibleNote(cBibleNote& record, bool keepTimestamp)
+{
+    if (!IsOpen())
+        return false;
     if (record.note.isEmpty()) {
         record.serverid = 0;
         return deleteBibleNoteAtVerse(record.booknum, record.chapter, record.verse);
     }
-    if (record.recid == 0) return bibleNoteStore_.addBibleNote(record, false, true, keepTimestamp);
+    if (record.recid == 0)
+        return bibleNoteStore_.addBibleNote(record, false, true, keepTimestamp);
     return bibleNoteStore_.updateBibleNote(record, false, true, keepTimestamp);
 }
 
-bool cNoteDoc::deleteBibleNoteAtVerse(std::int32_t booknum, std::int32_t chapter, std::int32_t verse) {
+bool cNoteDoc::deleteBibleNoteAtVerse(std::int32_t booknum, std::int32_t chapter, std::int32_t verse)
+{
     cBibleNote tombstone;
     tombstone.booknum = booknum;
     tombstone.chapter = chapter;
@@ -138,95 +163,133 @@ bool cNoteDoc::deleteBibleNoteAtVerse(std::int32_t booknum, std::int32_t chapter
     return bibleNoteStore_.markBibleNoteDeleted(tombstone, false, true, false);
 }
 
-bool cNoteDoc::deleteBibleNoteInReference(const cBibleRef& reference) {
-    if (!IsOpen()) return false;
+bool cNoteDoc::deleteBibleNoteInReference(const cBibleRef& reference)
+{
+    if (!IsOpen())
+        return false;
     const std::uint32_t key = noteVerseInReference(reference);
-    if (key == 0) return false;
+    if (key == 0)
+        return false;
     return deleteBibleNoteAtVerse(bibleKeyBook(key), bibleKeyChapter(key), bibleKeyVerse(key));
 }
 
-bool cNoteDoc::firstBibleNote(cBibleNote& record) { return IsOpen() && bibleNoteStore_.firstBibleNote(record, false); }
+bool cNoteDoc::firstBibleNote(cBibleNote& record)
+{
+    return IsOpen() && bibleNoteStore_.firstBibleNote(record, false);
+}
 
-bool cNoteDoc::nextBibleNote(cBibleNote& record) { return IsOpen() && bibleNoteStore_.nextBibleNote(record, false); }
+bool cNoteDoc::nextBibleNote(cBibleNote& record)
+{
+    return IsOpen() && bibleNoteStore_.nextBibleNote(record, false);
+}
 
-bool cNoteDoc::bibleNoteAtOffset(std::int32_t n, cBibleNote& record) {
+bool cNoteDoc::bibleNoteAtOffset(std::int32_t n, cBibleNote& record)
+{
     return bibleNoteStore_.bibleNoteAtCanonicalOffset(n, record);
 }
 
-std::int64_t cNoteDoc::countBibleNotes() { return bibleNoteStore_.countBibleNotes(); }
+std::int64_t cNoteDoc::countBibleNotes()
+{
+    return bibleNoteStore_.countBibleNotes();
+}
 
 // --- book and journal notes ------------------------------------------------------------------------
 
-bool cNoteDoc::findBookNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                 std::int32_t section) {
+bool cNoteDoc::findBookNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section)
+{
     return IsOpen() && bookNoteStore_.findBookNoteRecid(pubid, bookid, edition, section, cLString16(), cLString16());
 }
 
-bool cNoteDoc::findFormNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                 std::int32_t section, const cLString16& formname, const cLString16& fieldname) {
+bool cNoteDoc::findFormNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
+    const cLString16& formname, const cLString16& fieldname)
+{
     return IsOpen() && bookNoteStore_.findBookNoteRecid(pubid, bookid, edition, section, formname, fieldname);
 }
 
-std::int64_t cNoteDoc::countBookNotes(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                      std::int32_t deleted) {
+std::int64_t cNoteDoc::countBookNotes(
+    std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t deleted)
+{
     return bookNoteStore_.countBookNotes(pubid, bookid, edition, deleted);
 }
 
-bool cNoteDoc::readBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                            cBookNote& record) {
+bool cNoteDoc::readBookNote(
+    std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section, cBookNote& record)
+{
     return readFormNote(pubid, bookid, edition, section, cLString16(), cLString16(), record);
 }
 
 bool cNoteDoc::readFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                            const cLString16& formname, const cLString16& fieldname, cBookNote& record) {
-    if (!IsOpen()) return false;
+    const cLString16& formname, const cLString16& fieldname, cBookNote& record)
+{
+    if (!IsOpen())
+        return false;
     record.clear();
     placeBookNote(record, pubid, bookid, edition, section, formname, fieldname);
     return bookNoteStore_.readBookNoteByRecid(record, true);
 }
 
-bool cNoteDoc::saveBookNote(cBookNote& record, bool keepTimestamp) {
-    if (!IsOpen()) return false;
+bool cNoteDoc::saveBookNote(cBookNote& record, bool keepTimestamp)
+{
+    if (!IsOpen())
+        return false;
     if (record.note.isEmpty()) {
         record.serverid = 0;
-        return deleteFormNote(record.pubid, record.bookid, record.edition, record.section, record.formname,
-                              record.fieldname);
+        return deleteFormNote(
+            record.pubid, record.bookid, record.edition, record.section, record.formname, record.fieldname);
     }
-    if (record.recid == 0) return bookNoteStore_.addBookNote(record, false, true, keepTimestamp);
+    if (record.recid == 0)
+        return bookNoteStore_.addBookNote(record, false, true, keepTimestamp);
     return bookNoteStore_.updateBookNote(record, false, true, keepTimestamp);
 }
 
-bool cNoteDoc::deleteBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                              std::int32_t section) {
+bool cNoteDoc::deleteBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section)
+{
     return deleteFormNote(pubid, bookid, edition, section, cLString16(), cLString16());
 }
 
-bool cNoteDoc::deleteFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                              std::int32_t section, const cLString16& formname, const cLString16& fieldname) {
-    if (!IsOpen()) return false;
+bool cNoteDoc::deleteFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
+    const cLString16& formname, const cLString16& fieldname)
+{
+    if (!IsOpen())
+        return false;
     cBookNote tombstone;
     placeBookNote(tombstone, pubid, bookid, edition, section, formname, fieldname);
     tombstone.deleted = 1;
     return bookNoteStore_.markBookNoteDeleted(tombstone, false, true, false);
 }
 
-bool cNoteDoc::firstBookNote(cBookNote& record) { return IsOpen() && bookNoteStore_.firstBookNote(record, true); }
+bool cNoteDoc::firstBookNote(cBookNote& record)
+{
+    return IsOpen() && bookNoteStore_.firstBookNote(record, true);
+}
 
-bool cNoteDoc::nextBookNote(cBookNote& record) { return IsOpen() && bookNoteStore_.nextBookNote(record, true); }
+bool cNoteDoc::nextBookNote(cBookNote& record)
+{
+    return IsOpen() && bookNoteStore_.nextBookNote(record, true);
+}
 
-bool cNoteDoc::readBookNoteByRecid(cBookNote& record) { return bookNoteStore_.readBookNoteByRecid(record, false); }
+bool cNoteDoc::readBookNoteByRecid(cBookNote& record)
+{
+    return bookNoteStore_.readBookNoteByRecid(record, false);
+}
 
-std::int64_t cNoteDoc::highestBookNoteRecid() { return bookNoteStore_.highestRecid(); }
+std::int64_t cNoteDoc::highestBookNoteRecid()
+{
+    return bookNoteStore_.highestRecid();
+}
 
-void cNoteDoc::removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag) {
+void cNoteDoc::removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag)
+{
     bookNoteStore_.removeJournalSearchResults(layoutUuid, searchId, searchTag);
 }
 
-void cNoteDoc::addJournalSearchResult(const cLString16& formname, std::int64_t booknotesrecid,
-                                      const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag) {
+void cNoteDoc::addJournalSearchResult(const cLString16& formname, std::int64_t booknotesrecid, const char* layoutUuid,
+    std::int32_t searchId, std::int32_t searchTag)
+{
     bookNoteStore_.addJournalSearchResult(formname, booknotesrecid, layoutUuid, searchId, searchTag);
 }
 
-bool cNoteDoc::journalSearchLayoutIds(std::vector<cLString8>& list) {
+bool cNoteDoc::journalSearchLayoutIds(std::vector<cLString8>& list)
+{
     return bookNoteStore_.journalSearchLayoutIds(list);
 }

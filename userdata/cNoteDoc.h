@@ -55,24 +55,24 @@ public:
     bool firstBibleNote(cBibleNote& record);
     bool nextBibleNote(cBibleNote& record);
     bool bibleNoteAtOffset(std::int32_t n, cBibleNote& record);  // no open test
-    std::int64_t countBibleNotes();                               // no open test
+    std::int64_t countBibleNotes();                              // no open test
 
     // --- book and journal notes (form and field names empty for a plain book note) ---
     bool findBookNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section);
     bool findFormNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                           const cLString16& formname, const cLString16& fieldname);
+        const cLString16& formname, const cLString16& fieldname);
     std::int64_t countBookNotes(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition,
-                                std::int32_t deleted);  // no open test
-    bool readBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                      cBookNote& record);
+        std::int32_t deleted);  // no open test
+    bool readBookNote(
+        std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section, cBookNote& record);
     // False when only one of the two names is empty.
     bool readFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                      const cLString16& formname, const cLString16& fieldname, cBookNote& record);
+        const cLString16& formname, const cLString16& fieldname, cBookNote& record);
     // An empty text deletes the note at the record's location and field.
     bool saveBookNote(cBookNote& record, bool keepTimestamp);
     bool deleteBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section);
     bool deleteFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                        const cLString16& formname, const cLString16& fieldname);
+        const cLString16& formname, const cLString16& fieldname);
     bool firstBookNote(cBookNote& record);
     bool nextBookNote(cBookNote& record);
     bool readBookNoteByRecid(cBookNote& record);  // no open test
@@ -81,7 +81,7 @@ public:
     // Journal search results, forwarded to the book-note store (no open test).
     void removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag);
     void addJournalSearchResult(const cLString16& formname, std::int64_t booknotesrecid, const char* layoutUuid,
-                                std::int32_t searchId, std::int32_t searchTag);
+        std::int32_t searchId, std::int32_t searchTag);
     bool journalSearchLayoutIds(std::vector<cLString8>& list);
 
     // For tests and diagnostics.
@@ -93,7 +93,7 @@ private:
     cBibleNoteStg bibleNoteStore_;
     cBookNoteStg bookNoteStore_;
     std::int32_t openCount_ = 0;
-    std::atomic<bool> open_{false};
+    std::atomic<bool> open_ {false};
     mutable std::mutex lifecycle_;  // guards openCount_ and the stores' opening and closing
 };
 

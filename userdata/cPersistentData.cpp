@@ -5,8 +5,7 @@
 
 namespace {
 
-const cSQLiteDbBase::TableSchema kSyncHistory = {
-    "SyncHistory", 4,
+const cSQLiteDbBase::TableSchema kSyncHistory = {"SyncHistory", 4,
     "CREATE TABLE SyncHistory ( tablename TEXT,synctime TEXT,errorcode INTEGER DEFAULT 0,errormessage TEXT "
     "DEFAULT '' )",
     "ALTER TABLE SyncHistory ADD errorcode INTEGER NOT NULL DEFAULT 0;ALTER TABLE SyncHistory ADD errormessage "
@@ -42,55 +41,74 @@ constexpr const char* kNoneFound = "<tr><td colspan=3 align=center valign=top><i
 constexpr const char* kTail = "</table></body></html>";
 
 // Table names and messages come from the server and the network; the page is shown in a web view.
-void appendEscaped(std::string& out, const cLString8& text) {
+void appendEscaped(std::string& out, const cLString8& text)
+{
     for (std::int32_t i = 0; i < text.length(); ++i) {
         const char c = text.chars()[i];
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
 }
 
 }  // namespace
 
-cPersistentData::~cPersistentData() {
+cPersistentData::~cPersistentData()
+{
     ready_.store(false);
     close();
 }
 
-bool cPersistentData::openOrCreate(const cLString16& path) {
-    if (isOpen()) return true;
-    if (!checkTables(path.isEmpty() ? databasePath() : path, {kSyncHistory}, true)) return false;
+bool cPersistentData::openOrCreate(const cLString16& path)
+{
+    if (isOpen())
+        return true;
+    if (!checkTables(path.isEmpty() ? databasePath() : path, {kSyncHistory}, true))
+        return false;
     ready_.store(true);
     return true;
 }
 
-bool cPersistentData::lastSyncTime(const char* tablename, cDateTimeValue& timeOut) {
+bool cPersistentData::lastSyncTime(const char* tablename, cDateTimeValue& timeOut)
+{
     cSQLRows rows;
-    const bool found =
-        openOrCreate() &&
+    const bool found = openOrCreate() &&
         exec("SELECT synctime FROM SyncHistory WHERE errorcode = 0 AND tablename = ? ORDER BY synctime DESC LIMIT 1 ",
-             {tablename ? tablename : ""}, &rows) &&
+            {tablename ? tablename : ""}, &rows) &&
         !rows.empty() && !rows[0].empty();
-    timeOut = cDateTimeValue{};
-    if (found && timeOut.parse(rows[0][0])) return true;
+    timeOut = cDateTimeValue {};
+    if (found && timeOut.parse(rows[0][0]))
+        return true;
     timeOut.parse(kNeverSynced);
     return false;
 }
 
-bool cPersistentData::recordSyncTime(const char* tablename, const cDateTimeValue& syncTime, std::int32_t errorCode,
-                                     const char* errorMessage) {
-    if (!openOrCreate()) return false;
+bool cPersistentData::recordSyncTime(
+    const char* tablename, const cDateTimeValue& syncTime, std::int32_t errorCode, const char* errorMessage)
+{
+    if (!openOrCreate())
+        return false;
     cLString8 time;
     syncTime.formatColonSeparated(time);
     const char* name = tablename ? tablename : "";
     if (!exec("INSERT INTO SyncHistory (tablename, synctime, errorcode, errormessage) VALUES (?, ?, ?, ?) ",
-              {name, time, errorCode, errorMessage ? errorMessage : ""}))
+            {name, time, errorCode, errorMessage ? errorMessage : ""}))
         return false;
     cDateTimeValue cutoff = syncTime;
     cutoff.addMilliseconds(-kHistoryMilliseconds);
@@ -100,17 +118,21 @@ bool cPersistentData::recordSyncTime(const char* tablename, const cDateTimeValue
     return true;
 }
 
-bool cPersistentData::writeSyncLogHtml(const char* path, const char* tablename, bool errorsOnly, bool newestFirst) {
+bool cPersistentData::writeSyncLogHtml(const char* path, const char* tablename, bool errorsOnly, bool newestFirst)
+{
     cLString8 query("SELECT synctime, tablename, errorcode, errormessage FROM SyncHistory ");
     cSQLValues values;
-    if (tablename || errorsOnly) query.appendCStr("WHERE ");
+    if (tablename || errorsOnly)
+        query.appendCStr("WHERE ");
     if (tablename) {
         query.appendCStr("tablename = ? ");
         values.emplace_back(tablename);
     }
-    if (errorsOnly) query.appendCStr(tablename ? "AND errorcode <> 0 " : "errorcode <> 0 ");
+    if (errorsOnly)
+        query.appendCStr(tablename ? "AND errorcode <> 0 " : "errorcode <> 0 ");
     query.appendCStr("ORDER BY synctime ");
-    if (newestFirst) query.appendCStr("DESC ");
+    if (newestFirst)
+        query.appendCStr("DESC ");
     cSQLRows rows;
     const bool read = openOrCreate() && exec(query, values, &rows);
 
@@ -122,7 +144,8 @@ bool cPersistentData::writeSyncLogHtml(const char* path, const char* tablename, 
     page += errorsOnly ? kErrorsOnly : kExplanation;
     page += kTableHead;
     for (const cSQLRow& row : rows) {
-        if (row.size() < 4) continue;
+        if (row.size() < 4)
+            continue;
         page += "<tr><td valign=top>";
         cDateTimeValue when;
         if (when.parse(row[0])) {
@@ -146,9 +169,13 @@ bool cPersistentData::writeSyncLogHtml(const char* path, const char* tablename, 
     page += kTail;
 
     std::FILE* file = path ? std::fopen(path, "wb") : nullptr;
-    if (file == nullptr) return false;
+    if (file == nullptr)
+        return false;
     const bool written = std::fwrite(page.data(), 1, page.size(), file) == page.size();
     return std::fclose(file) == 0 && written;
 }
 
-bool cPersistentData::clearSyncHistory() { return deleteAllRows("SyncHistory"); }
+bool cPersistentData::clearSyncHistory()
+{
+    return deleteAllRows("SyncHistory");
+}

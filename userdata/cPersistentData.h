@@ -29,8 +29,8 @@ public:
     // The last run of the table that ended without error. False (and 1 January 1900) when none.
     bool lastSyncTime(const char* tablename, cDateTimeValue& timeOut);
     // Records a run (null message = empty) and drops the table's rows older than 31 days before it.
-    bool recordSyncTime(const char* tablename, const cDateTimeValue& syncTime, std::int32_t errorCode,
-                        const char* errorMessage);
+    bool recordSyncTime(
+        const char* tablename, const cDateTimeValue& syncTime, std::int32_t errorCode, const char* errorMessage);
     // Writes the history as an HTML page ("Cloud Sync Log") to the UTF-8 path: every table, or one
     // (tablename not null); errors only; newest first. Names and messages are HTML-escaped. False when
     // the file cannot be written.
@@ -38,5 +38,5 @@ public:
     bool clearSyncHistory();
 
 private:
-    std::atomic<bool> ready_{false};
+    std::atomic<bool> ready_ {false};
 };

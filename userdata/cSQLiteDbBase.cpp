@@ -1,5 +1,5 @@
-#include "engine/foundation/cMsgBox.h"
 #include "userdata/cSQLiteDbBase.h"
+#include "engine/foundation/cMsgBox.h"
 
 #include <cstring>
 #include <mutex>
@@ -21,7 +21,8 @@ struct Connection {
     cLString16 dataFolder;
 };
 
-Connection& connection() {
+Connection& connection()
+{
     static Connection* instance = new Connection();  // lives until exit; stores may close late
     return *instance;
 }
@@ -62,20 +63,22 @@ static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == 28, "codes -1 to 26");
 
 }  // namespace
 
-void cSQLValue::bind(sqlite3_stmt* statement, int index) const {
+void cSQLValue::bind(sqlite3_stmt* statement, int index) const
+{
     if (const auto* number = std::get_if<std::int64_t>(&value_)) {
         sqlite3_bind_int64(statement, index, *number);
     } else if (const auto* text = std::get_if<cLString8>(&value_)) {
         sqlite3_bind_text(statement, index, text->chars(), text->length(), SQLITE_TRANSIENT);
     } else if (const auto* bytes = std::get_if<Blob>(&value_)) {
-        sqlite3_bind_blob(statement, index, bytes->bytes.data(), static_cast<int>(bytes->bytes.size()),
-                          SQLITE_TRANSIENT);
+        sqlite3_bind_blob(
+            statement, index, bytes->bytes.data(), static_cast<int>(bytes->bytes.size()), SQLITE_TRANSIENT);
     } else {
         sqlite3_bind_null(statement, index);
     }
 }
 
-cSQLValue cSQLValue::blob(const void* bytes, std::int32_t size) {
+cSQLValue cSQLValue::blob(const void* bytes, std::int32_t size)
+{
     cSQLValue value;
     Blob b;
     if (bytes && size > 0) {
@@ -86,49 +89,62 @@ cSQLValue cSQLValue::blob(const void* bytes, std::int32_t size) {
     return value;
 }
 
-cSQLiteDbBase::~cSQLiteDbBase() { close(); }
+cSQLiteDbBase::~cSQLiteDbBase()
+{
+    close();
+}
 
-void cSQLiteDbBase::setEngineDataFolder(const cLString16& folder) {
+void cSQLiteDbBase::setEngineDataFolder(const cLString16& folder)
+{
     Connection& c = connection();
     std::lock_guard<std::mutex> guard(c.folderLock);
     c.dataFolder.assign(folder);
-    if (!c.dataFolder.isEmpty() && c.dataFolder.chars()[c.dataFolder.length() - 1] != '/') c.dataFolder.appendChar('/');
+    if (!c.dataFolder.isEmpty() && c.dataFolder.chars()[c.dataFolder.length() - 1] != '/')
+        c.dataFolder.appendChar('/');
 }
 
-cLString16 cSQLiteDbBase::engineDataFolder() {
+cLString16 cSQLiteDbBase::engineDataFolder()
+{
     Connection& c = connection();
     std::lock_guard<std::mutex> guard(c.folderLock);
     return c.dataFolder;
 }
 
-cLString16 cSQLiteDbBase::databasePath() const {
+cLString16 cSQLiteDbBase::databasePath() const
+{
     cLString16 path = engineDataFolder();
     // Without a data folder there is no database: a tool that never set one must not leave a file in
     // whatever folder it runs in.
-    if (path.isEmpty()) return path;
+    if (path.isEmpty())
+        return path;
     path.append(cLString16(kDatabaseFileName));
     return path;
 }
 
-bool cSQLiteDbBase::open(const cLString16& path, int* rcOut) {
+bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
+{
     Connection& c = connection();
     std::lock_guard<std::mutex> guard(c.openCloseLock);
-    if (opened_) return true;
+    if (opened_)
+        return true;
     if (c.openCount > 0) {
         ++c.openCount;
         opened_ = true;
-        if (rcOut) *rcOut = 0;
+        if (rcOut)
+            *rcOut = 0;
         return true;
     }
     if (path.isEmpty()) {
         // SQLite would open a private temporary database for an empty name; no store wants that.
-        if (rcOut) *rcOut = SQLITE_CANTOPEN;
+        if (rcOut)
+            *rcOut = SQLITE_CANTOPEN;
         return false;
     }
     const cLString8 utf8(path);
     sqlite3* handle = nullptr;
     const int rc = sqlite3_open(utf8.chars(), &handle);
-    if (rcOut) *rcOut = rc;
+    if (rcOut)
+        *rcOut = rc;
     if (rc != SQLITE_OK) {
         sqlite3_close(handle);
         return false;
@@ -143,10 +159,12 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut) {
     return true;
 }
 
-void cSQLiteDbBase::close() {
+void cSQLiteDbBase::close()
+{
     Connection& c = connection();
     std::lock_guard<std::mutex> guard(c.openCloseLock);
-    if (!opened_) return;
+    if (!opened_)
+        return;
     opened_ = false;
     if (c.openCount > 0 && --c.openCount == 0) {
         std::lock_guard<std::recursive_mutex> statements(c.statementLock);
@@ -156,16 +174,21 @@ void cSQLiteDbBase::close() {
     }
 }
 
-sqlite3* cSQLiteDbBase::connectionHandle() { return connection().handle; }
+sqlite3* cSQLiteDbBase::connectionHandle()
+{
+    return connection().handle;
+}
 
-int cSQLiteDbBase::openCount() {
+int cSQLiteDbBase::openCount()
+{
     Connection& c = connection();
     std::lock_guard<std::mutex> guard(c.openCloseLock);
     return c.openCount;
 }
 
-bool cSQLiteDbBase::exec(const char* sql, const cSQLValues& values, cSQLRows* rows, bool report, int* rcOut,
-                         std::int64_t* lastRowidOut) {
+bool cSQLiteDbBase::exec(
+    const char* sql, const cSQLValues& values, cSQLRows* rows, bool report, int* rcOut, std::int64_t* lastRowidOut)
+{
     Connection& c = connection();
     int rc = SQLITE_OK;
     {
@@ -178,7 +201,8 @@ bool cSQLiteDbBase::exec(const char* sql, const cSQLValues& values, cSQLRows* ro
             while (rc == SQLITE_OK && *tail) {
                 sqlite3_stmt* statement = nullptr;
                 rc = sqlite3_prepare_v2(c.handle, tail, -1, &statement, &tail);
-                if (rc != SQLITE_OK || statement == nullptr) break;  // an error, or only blanks left
+                if (rc != SQLITE_OK || statement == nullptr)
+                    break;  // an error, or only blanks left
                 const int parameters = sqlite3_bind_parameter_count(statement);
                 for (int i = 1; i <= parameters; ++i) {
                     if (nextValue < values.size()) {
@@ -189,36 +213,45 @@ bool cSQLiteDbBase::exec(const char* sql, const cSQLValues& values, cSQLRows* ro
                 }
                 int step;
                 while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
-                    if (!rows) continue;
+                    if (!rows)
+                        continue;
                     cSQLRow row;
                     const int columns = sqlite3_column_count(statement);
                     row.reserve(static_cast<std::size_t>(columns));
                     for (int col = 0; col < columns; ++col) {
                         const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, col));
                         cLString8 value;
-                        if (text) value.appendChars(text, sqlite3_column_bytes(statement, col));
+                        if (text)
+                            value.appendChars(text, sqlite3_column_bytes(statement, col));
                         row.push_back(std::move(value));
                     }
                     rows->push_back(std::move(row));
                 }
-                if (step != SQLITE_DONE) rc = step;
+                if (step != SQLITE_DONE)
+                    rc = step;
                 sqlite3_finalize(statement);
             }
-            if (rc == SQLITE_OK && lastRowidOut) *lastRowidOut = sqlite3_last_insert_rowid(c.handle);
+            if (rc == SQLITE_OK && lastRowidOut)
+                *lastRowidOut = sqlite3_last_insert_rowid(c.handle);
         }
     }
-    if (rcOut) *rcOut = rc;
-    if (rc != SQLITE_OK && report) reportError(rc);
+    if (rcOut)
+        *rcOut = rc;
+    if (rc != SQLITE_OK && report)
+        reportError(rc);
     return rc == SQLITE_OK;
 }
 
-bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool report) {
+bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool report)
+{
     // The depth of transactions this thread runs: an inner one joins the outer, whose end decides.
     thread_local int depth = 0;
     Connection& c = connection();
     std::lock_guard<std::recursive_mutex> guard(c.statementLock);
-    if (depth > 0) return work();
-    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report)) return false;
+    if (depth > 0)
+        return work();
+    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report))
+        return false;
     ++depth;
     bool ok = false;
     try {
@@ -229,31 +262,39 @@ bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool rep
         throw;
     }
     --depth;
-    if (ok && exec("COMMIT", {}, nullptr, report)) return true;
+    if (ok && exec("COMMIT", {}, nullptr, report))
+        return true;
     exec("ROLLBACK");
     return false;
 }
 
-cLString8 cSQLiteDbBase::escapeSql(const cLString8& text) {
+cLString8 cSQLiteDbBase::escapeSql(const cLString8& text)
+{
     cLString8 out;
     out.reserve(text.length() + 1);
     for (std::int32_t i = 0; i < text.length(); ++i) {
         out.appendChar(text.chars()[i]);
-        if (text.chars()[i] == '\'') out.appendChar('\'');
+        if (text.chars()[i] == '\'')
+            out.appendChar('\'');
     }
     return out;
 }
 
-const char* cSQLiteDbBase::messageForCode(int code) {
-    if (code < -1 || code > 26) return kNoInformation;
+const char* cSQLiteDbBase::messageForCode(int code)
+{
+    if (code < -1 || code > 26)
+        return kNoInformation;
     return kMessages[code + 1];
 }
 
-cLString16 cSQLiteDbBase::composeErrorReport(int code) {
+cLString16 cSQLiteDbBase::composeErrorReport(int code)
+{
     Connection& c = connection();
     std::lock_guard<std::recursive_mutex> guard(c.statementLock);
-    if (code == 0 && c.handle) code = sqlite3_errcode(c.handle);
-    if (code == 0) return cLString16();
+    if (code == 0 && c.handle)
+        code = sqlite3_errcode(c.handle);
+    if (code == 0)
+        return cLString16();
     cLString8 text("Error ");
     text.formatInt32(code, 10, true);
     text.appendCStr(" accessing database \"");
@@ -268,126 +309,161 @@ cLString16 cSQLiteDbBase::composeErrorReport(int code) {
     return cLString16(text);
 }
 
-void cSQLiteDbBase::reportError(int code) {
+void cSQLiteDbBase::reportError(int code)
+{
     const cLString16 text = composeErrorReport(code);
-    if (text.isEmpty()) return;
+    if (text.isEmpty())
+        return;
     cMsgBox box;
     box.showDatabaseError(text);
 }
 
-bool cSQLiteDbBase::openOnDemand(bool& openedHere) {
+bool cSQLiteDbBase::openOnDemand(bool& openedHere)
+{
     openedHere = false;
-    if (isOpen()) return true;
-    if (!open(databasePath())) return false;
+    if (isOpen())
+        return true;
+    if (!open(databasePath()))
+        return false;
     openedHere = true;
     return true;
 }
 
-bool cSQLiteDbBase::hasColumn(const char* table, const char* column) {
+bool cSQLiteDbBase::hasColumn(const char* table, const char* column)
+{
     cSQLRows rows;
-    if (!exec(sqlOf({"PRAGMA table_info(", table, ")"}), {}, &rows, true)) return false;
+    if (!exec(sqlOf({"PRAGMA table_info(", table, ")"}), {}, &rows, true))
+        return false;
     for (const cSQLRow& row : rows) {
-        if (row.size() >= 2 && row[1].equalsCStr(column)) return true;
+        if (row.size() >= 2 && row[1].equalsCStr(column))
+            return true;
     }
     return false;
 }
 
-bool cSQLiteDbBase::tableHasRows(const char* table, const char* orderColumn) {
+bool cSQLiteDbBase::tableHasRows(const char* table, const char* orderColumn)
+{
     cSQLiteOnDemand share(*this);
-    if (!share.ok()) return false;
+    if (!share.ok())
+        return false;
     cSQLRows rows;
-    return exec(sqlOf({"SELECT * FROM ", table, " ORDER BY ", orderColumn, " LIMIT 1 "}), {}, &rows) &&
-           !rows.empty();
+    return exec(sqlOf({"SELECT * FROM ", table, " ORDER BY ", orderColumn, " LIMIT 1 "}), {}, &rows) && !rows.empty();
 }
 
-std::int64_t cSQLiteDbBase::countRowsWhereZero(const char* table, const char* column) {
+std::int64_t cSQLiteDbBase::countRowsWhereZero(const char* table, const char* column)
+{
     cSQLiteOnDemand share(*this);
-    if (!share.ok()) return 0;
+    if (!share.ok())
+        return 0;
     return selectNumber(sqlOf({"SELECT COUNT(*) FROM ", table, " WHERE ", column, " = 0"}).chars(), {}, 0);
 }
 
-std::int64_t cSQLiteDbBase::selectNumber(const char* sql, const cSQLValues& values, std::int64_t whenEmpty) {
+std::int64_t cSQLiteDbBase::selectNumber(const char* sql, const cSQLValues& values, std::int64_t whenEmpty)
+{
     cSQLRows rows;
-    if (!exec(sql, values, &rows)) return 0;
-    if (rows.empty() || rows[0].empty()) return whenEmpty;
+    if (!exec(sql, values, &rows))
+        return 0;
+    if (rows.empty() || rows[0].empty())
+        return whenEmpty;
     return rows[0][0].toInt64();
 }
 
-cLString8 cSQLiteDbBase::sqlOf(std::initializer_list<const char*> parts) {
+cLString8 cSQLiteDbBase::sqlOf(std::initializer_list<const char*> parts)
+{
     cLString8 out;
-    for (const char* part : parts) out.appendCStr(part);
+    for (const char* part : parts)
+        out.appendCStr(part);
     return out;
 }
 
-bool cSQLiteDbBase::selectFirstRow(const char* sql, const cSQLValues& values, std::size_t minColumns, cSQLRow& row,
-                                   bool report) {
+bool cSQLiteDbBase::selectFirstRow(
+    const char* sql, const cSQLValues& values, std::size_t minColumns, cSQLRow& row, bool report)
+{
     cSQLRows rows;
-    if (!exec(sql, values, &rows, report) || rows.empty() || rows[0].size() < minColumns) return false;
+    if (!exec(sql, values, &rows, report) || rows.empty() || rows[0].size() < minColumns)
+        return false;
     row = std::move(rows[0]);
     return true;
 }
 
 void cSQLiteDbBase::readSyncColumns(const cSQLRow& row, cDBRecord& record, std::size_t recid, std::size_t timestamp,
-                                    std::size_t serverid, std::size_t deleted) {
+    std::size_t serverid, std::size_t deleted)
+{
     record.recid = row[recid].toInt64();
     record.parseTimestamp(row[timestamp].chars());
     record.serverid = row[serverid].toInt64();
     record.deleted = row[deleted].toInt32();
 }
 
-bool cSQLiteDbBase::requireStored(const cDBRecord& record, bool report) {
-    if (record.recid != 0) return true;
-    if (report) reportError(-1);
+bool cSQLiteDbBase::requireStored(const cDBRecord& record, bool report)
+{
+    if (record.recid != 0)
+        return true;
+    if (report)
+        reportError(-1);
     return false;
 }
 
 bool cSQLiteDbBase::writeRecord(cDBRecord& record, const char* updateSql, const cSQLValues& updateValues,
-                                const std::function<bool()>& clearPlace, const char* insertSql,
-                                const cSQLValues& insertValues, bool report, bool reportTransaction) {
+    const std::function<bool()>& clearPlace, const char* insertSql, const cSQLValues& insertValues, bool report,
+    bool reportTransaction)
+{
     const std::int64_t originalRecid = record.recid;
     const bool ok = runInTransaction(
         [&] {
             record.recid = originalRecid;
-            if (originalRecid != 0) return exec(updateSql, updateValues, nullptr, report);
+            if (originalRecid != 0)
+                return exec(updateSql, updateValues, nullptr, report);
             std::int64_t rowid = 0;
-            if (!clearPlace() || !exec(insertSql, insertValues, nullptr, report, nullptr, &rowid)) return false;
+            if (!clearPlace() || !exec(insertSql, insertValues, nullptr, report, nullptr, &rowid))
+                return false;
             record.recid = rowid;
             return true;
         },
         reportTransaction);
-    if (!ok) record.recid = originalRecid;
+    if (!ok)
+        record.recid = originalRecid;
     return ok;
 }
 
 bool cSQLiteDbBase::updateColumnUpToTime(const char* table, const char* timeText, const char* column,
-                                         const char* timeColumn, std::int64_t number, bool onlyWhereZero) {
+    const char* timeColumn, std::int64_t number, bool onlyWhereZero)
+{
     cSQLiteOnDemand share(*this);
-    if (!share.ok()) return false;
-    if (!tableHasRows(table, column)) return true;
+    if (!share.ok())
+        return false;
+    if (!tableHasRows(table, column))
+        return true;
     cLString8 sql = sqlOf({"UPDATE ", table, " SET ", column, " = ? WHERE ", timeColumn, " <= ? "});
-    if (onlyWhereZero) sql.append(sqlOf({"AND ", column, " = 0 "}));
+    if (onlyWhereZero)
+        sql.append(sqlOf({"AND ", column, " = 0 "}));
     return exec(sql, {number, timeText}, nullptr, true);
 }
 
-bool cSQLiteDbBase::markRowSynced(const char* table, std::int64_t recid, std::int64_t serverId,
-                                  const char* uploadedTimestamp) {
+bool cSQLiteDbBase::markRowSynced(
+    const char* table, std::int64_t recid, std::int64_t serverId, const char* uploadedTimestamp)
+{
     cSQLiteOnDemand share(*this);
-    if (!share.ok()) return false;
+    if (!share.ok())
+        return false;
     return exec(sqlOf({"UPDATE ", table, " SET serverid = ? WHERE recid = ? AND timestamp = ? "}),
-                {serverId, recid, uploadedTimestamp}, nullptr, true);
+        {serverId, recid, uploadedTimestamp}, nullptr, true);
 }
 
-bool cSQLiteDbBase::deleteAllRows(const char* table) {
+bool cSQLiteDbBase::deleteAllRows(const char* table)
+{
     cSQLiteOnDemand share(*this);
     return share.ok() && exec(sqlOf({"DELETE FROM ", table, " "}));
 }
 
-bool cSQLiteDbBase::deleteRowsWhereNonZero(const char* table, const char* column) {
+bool cSQLiteDbBase::deleteRowsWhereNonZero(const char* table, const char* column)
+{
     cSQLiteOnDemand share(*this);
     return share.ok() && exec(sqlOf({"DELETE FROM ", table, " WHERE ", column, " <> 0 "}));
 }
 
-bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report) {
+bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report)
+{
     // Probe and creation form one step: two threads checking a missing table at once must not both
     // try to create it (the second would fail with "table already exists").
     std::lock_guard<std::recursive_mutex> guard(connection().statementLock);
@@ -395,13 +471,16 @@ bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report) {
     const char* change = nullptr;
     if (exec(sqlOf({"SELECT * FROM ", table.name, " WHERE 0"}), {}, nullptr, false, &rc)) {
         cSQLRows columns;
-        if (!exec(sqlOf({"PRAGMA table_info(", table.name, ")"}), {}, &columns, report)) return false;
-        if (static_cast<int>(columns.size()) >= table.columnCount) return true;
+        if (!exec(sqlOf({"PRAGMA table_info(", table.name, ")"}), {}, &columns, report))
+            return false;
+        if (static_cast<int>(columns.size()) >= table.columnCount)
+            return true;
         change = table.alterSql;
     } else if (rc == SQLITE_ERROR) {
         change = table.createSql;
     } else {
-        if (report) reportError(rc);
+        if (report)
+            reportError(rc);
         return false;
     }
     // The new columns (or the new table) and its indexes land together: a crash between two ALTER
@@ -409,15 +488,17 @@ bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report) {
     return runInTransaction(
         [&] {
             return (change == nullptr || exec(change, {}, nullptr, report)) &&
-                   (table.indexSql == nullptr || exec(table.indexSql, {}, nullptr, report));
+                (table.indexSql == nullptr || exec(table.indexSql, {}, nullptr, report));
         },
         report);
 }
 
-bool cSQLiteDbBase::checkTables(const cLString16& path, std::initializer_list<TableSchema> tables, bool report) {
+bool cSQLiteDbBase::checkTables(const cLString16& path, std::initializer_list<TableSchema> tables, bool report)
+{
     int rc = 0;
     if (!open(path, &rc)) {
-        if (report) reportError(rc);
+        if (report)
+            reportError(rc);
         return false;
     }
     for (const TableSchema& table : tables) {
@@ -429,15 +510,18 @@ bool cSQLiteDbBase::checkTables(const cLString16& path, std::initializer_list<Ta
     return true;
 }
 
-bool cSQLiteDbBase::probeTables(const cLString16& path, std::initializer_list<const char*> tables, bool report) {
+bool cSQLiteDbBase::probeTables(const cLString16& path, std::initializer_list<const char*> tables, bool report)
+{
     int rc = 0;
     if (!open(path, &rc)) {
-        if (report) reportError(rc);
+        if (report)
+            reportError(rc);
         return false;
     }
     for (const char* table : tables) {
         if (!exec(sqlOf({"SELECT * FROM ", table, " WHERE 0"}), {}, nullptr, false, &rc)) {
-            if (report && rc != SQLITE_ERROR) reportError(rc);
+            if (report && rc != SQLITE_ERROR)
+                reportError(rc);
             close();
             return false;
         }

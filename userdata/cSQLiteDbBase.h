@@ -32,11 +32,11 @@ class cDBRecord;
 class cSQLValue {
 public:
     cSQLValue() = default;  // NULL
-    cSQLValue(std::int64_t value) : value_(value) {}
-    cSQLValue(std::int32_t value) : value_(std::int64_t{value}) {}
-    cSQLValue(std::uint32_t value) : value_(std::int64_t{value}) {}
-    cSQLValue(const char* text) : value_(cLString8(text)) {}
-    cSQLValue(const cLString8& text) : value_(text) {}
+    cSQLValue(std::int64_t value) : value_(value) { }
+    cSQLValue(std::int32_t value) : value_(std::int64_t {value}) { }
+    cSQLValue(std::uint32_t value) : value_(std::int64_t {value}) { }
+    cSQLValue(const char* text) : value_(cLString8(text)) { }
+    cSQLValue(const cLString8& text) : value_(text) { }
     // A value bound as a blob of bytes.
     static cSQLValue blob(const void* bytes, std::int32_t size);
 
@@ -90,9 +90,10 @@ public:
     // reported (reportError). `rcOut` gets the SQLite result code; `lastRowidOut` the last inserted
     // row id on success. True exactly when every statement succeeded.
     bool exec(const char* sql, const cSQLValues& values = {}, cSQLRows* rows = nullptr, bool report = false,
-              int* rcOut = nullptr, std::int64_t* lastRowidOut = nullptr);
+        int* rcOut = nullptr, std::int64_t* lastRowidOut = nullptr);
     bool exec(const cLString8& sql, const cSQLValues& values = {}, cSQLRows* rows = nullptr, bool report = false,
-              int* rcOut = nullptr, std::int64_t* lastRowidOut = nullptr) {
+        int* rcOut = nullptr, std::int64_t* lastRowidOut = nullptr)
+    {
         return exec(sql.chars(), values, rows, report, rcOut, lastRowidOut);
     }
 
@@ -126,7 +127,7 @@ public:
     // Used to forget all sync state (time text "X", number 0); a server's acknowledgement of one
     // upload goes through markRowSynced instead.
     bool updateColumnUpToTime(const char* table, const char* timeText, const char* column, const char* timeColumn,
-                              std::int64_t number, bool onlyWhereZero);
+        std::int64_t number, bool onlyWhereZero);
     // Gives the row `recid` the server id, unless the row changed after the upload (its timestamp
     // differs from `uploadedTimestamp`): such a row keeps serverid 0 and is uploaded again.
     bool markRowSynced(const char* table, std::int64_t recid, std::int64_t serverId, const char* uploadedTimestamp);
@@ -135,11 +136,11 @@ public:
     // returns no row.
     std::int64_t selectNumber(const char* sql, const cSQLValues& values = {}, std::int64_t whenEmpty = -1);
     // The first result row, when the statement succeeds and that row has at least `minColumns` columns.
-    bool selectFirstRow(const char* sql, const cSQLValues& values, std::size_t minColumns, cSQLRow& row,
-                        bool report = false);
+    bool selectFirstRow(
+        const char* sql, const cSQLValues& values, std::size_t minColumns, cSQLRow& row, bool report = false);
     // Sets a record's recid, timestamp, serverid and deleted from the row's columns at those places.
     static void readSyncColumns(const cSQLRow& row, cDBRecord& record, std::size_t recid, std::size_t timestamp,
-                                std::size_t serverid, std::size_t deleted);
+        std::size_t serverid, std::size_t deleted);
     // False for a record not stored yet (recid 0), reporting error -1 when asked.
     bool requireStored(const cDBRecord& record, bool report);
     // Writes one record in one transaction: a stored record (recid set) through `updateSql`; a new one
@@ -147,8 +148,8 @@ public:
     // becomes its recid. On failure the record keeps the recid it had. `reportTransaction` is handed to
     // runInTransaction, the statements get `report`.
     bool writeRecord(cDBRecord& record, const char* updateSql, const cSQLValues& updateValues,
-                     const std::function<bool()>& clearPlace, const char* insertSql, const cSQLValues& insertValues,
-                     bool report, bool reportTransaction = false);
+        const std::function<bool()>& clearPlace, const char* insertSql, const cSQLValues& insertValues, bool report,
+        bool reportTransaction = false);
 
     // Schema check and migration of one table: creates it when missing, adds the columns an older
     // version lacks (when it has fewer than `columnCount`) and rebuilds its indexes after either.
@@ -181,8 +182,10 @@ private:
 class cSQLiteOnDemand {
 public:
     explicit cSQLiteOnDemand(cSQLiteDbBase& store) : store_(store) { ok_ = store_.openOnDemand(openedHere_); }
-    ~cSQLiteOnDemand() {
-        if (openedHere_) store_.close();
+    ~cSQLiteOnDemand()
+    {
+        if (openedHere_)
+            store_.close();
     }
     bool ok() const { return ok_; }
 

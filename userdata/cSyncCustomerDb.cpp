@@ -12,7 +12,8 @@ struct CustomerCache {
     std::int32_t id = -1;
 };
 
-CustomerCache& cache() {
+CustomerCache& cache()
+{
     static CustomerCache* instance = new CustomerCache();
     return *instance;
 }
@@ -22,25 +23,30 @@ CustomerCache& cache() {
 
 }  // namespace
 
-cSyncCustomerDb::~cSyncCustomerDb() {
+cSyncCustomerDb::~cSyncCustomerDb()
+{
     ready_.store(false);
     close();
 }
 
-bool cSyncCustomerDb::deleteAllRows(const char* table) {
+bool cSyncCustomerDb::deleteAllRows(const char* table)
+{
     std::lock_guard<cPlatformMutex> guard(cache().lock);
     cache().id = -1;
     return cSQLiteDbBase::deleteAllRows(table);
 }
 
-bool cSyncCustomerDb::deleteRowsWhereNonZero(const char* table, const char* column) {
+bool cSyncCustomerDb::deleteRowsWhereNonZero(const char* table, const char* column)
+{
     std::lock_guard<cPlatformMutex> guard(cache().lock);
     cache().id = -1;
     return cSQLiteDbBase::deleteRowsWhereNonZero(table, column);
 }
 
-bool cSyncCustomerDb::create() {
-    if (isOpen()) return true;
+bool cSyncCustomerDb::create()
+{
+    if (isOpen())
+        return true;
     int rc = 0;
     if (!open(databasePath(), &rc)) {
         reportError(rc);
@@ -54,15 +60,19 @@ bool cSyncCustomerDb::create() {
         ready_.store(true);
         return true;
     }
-    if (rc != SQLITE_ERROR) reportError(rc);
+    if (rc != SQLITE_ERROR)
+        reportError(rc);
     close();
     return false;
 }
 
-std::int32_t cSyncCustomerDb::customerId() {
+std::int32_t cSyncCustomerDb::customerId()
+{
     std::lock_guard<cPlatformMutex> guard(cache().lock);
-    if (cache().id >= 0) return cache().id;
-    if (!create()) return -1;
+    if (cache().id >= 0)
+        return cache().id;
+    if (!create())
+        return -1;
     cSQLRows rows;
     std::int32_t id = -1;
     if (exec("SELECT customerid FROM SyncCustomerID LIMIT 1 ", {}, &rows)) {
@@ -72,10 +82,11 @@ std::int32_t cSyncCustomerDb::customerId() {
     return id;
 }
 
-void cSyncCustomerDb::setCustomerId(std::int32_t id) {
+void cSyncCustomerDb::setCustomerId(std::int32_t id)
+{
     std::lock_guard<cPlatformMutex> guard(cache().lock);
-    if (id == cache().id || !create()) return;
-    if (exec("DELETE FROM SyncCustomerID ") &&
-        exec("INSERT INTO SyncCustomerID ( customerid ) VALUES (?) ", {id}))
+    if (id == cache().id || !create())
+        return;
+    if (exec("DELETE FROM SyncCustomerID ") && exec("INSERT INTO SyncCustomerID ( customerid ) VALUES (?) ", {id}))
         cache().id = id;
 }

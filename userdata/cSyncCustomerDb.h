@@ -29,5 +29,5 @@ public:
     void setCustomerId(std::int32_t id);
 
 private:
-    std::atomic<bool> ready_{false};
+    std::atomic<bool> ready_ {false};
 };

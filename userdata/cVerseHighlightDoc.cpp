@@ -14,19 +14,23 @@ std::int32_t gOpenCount = 0;
 // Owns the instance; at exit the last share is given back before the document is destroyed.
 struct InstanceHolder {
     std::unique_ptr<cVerseHighlightDoc> doc;
-    ~InstanceHolder() {
-        if (doc) doc->closeShared();
+    ~InstanceHolder()
+    {
+        if (doc)
+            doc->closeShared();
     }
 };
 
-InstanceHolder& holder() {
+InstanceHolder& holder()
+{
     static InstanceHolder instance;
     return instance;
 }
 
 }  // namespace
 
-cVerseHighlightDoc* cVerseHighlightDoc::verseHighlightDocInstance() {
+cVerseHighlightDoc* cVerseHighlightDoc::verseHighlightDocInstance()
+{
     static std::once_flag created;
     std::call_once(created, [] {
         holder().doc = std::make_unique<cVerseHighlightDoc>();
@@ -35,18 +39,29 @@ cVerseHighlightDoc* cVerseHighlightDoc::verseHighlightDocInstance() {
     return holder().doc.get();
 }
 
-cVerseHighlightDoc::~cVerseHighlightDoc() { closeShared(); }
+cVerseHighlightDoc::~cVerseHighlightDoc()
+{
+    closeShared();
+}
 
-bool cVerseHighlightDoc::openOrCreate(const cLString16&, bool) { return false; }
+bool cVerseHighlightDoc::openOrCreate(const cLString16&, bool)
+{
+    return false;
+}
 
-void cVerseHighlightDoc::close() { closeShared(); }
+void cVerseHighlightDoc::close()
+{
+    closeShared();
+}
 
-std::int64_t cVerseHighlightDoc::highestServerId() {
+std::int64_t cVerseHighlightDoc::highestServerId()
+{
     HighlightLock lock;
     return docOpen_ ? cVerseHighlightStg::highestServerId() : -1;
 }
 
-bool cVerseHighlightDoc::openShared(const cLString16* path) {
+bool cVerseHighlightDoc::openShared(const cLString16* path)
+{
     HighlightLock lock;
     ++gOpenCount;
     if (isOpen() || cVerseHighlightStg::openOrCreate(path ? *path : databasePath(), true)) {
@@ -58,9 +73,11 @@ bool cVerseHighlightDoc::openShared(const cLString16* path) {
     return false;
 }
 
-void cVerseHighlightDoc::closeShared() {
+void cVerseHighlightDoc::closeShared()
+{
     HighlightLock lock;
-    if (!docOpen_) return;
+    if (!docOpen_)
+        return;
     if (gOpenCount-- <= 1) {
         docOpen_ = false;
         cVerseHighlightStg::close();
@@ -68,36 +85,44 @@ void cVerseHighlightDoc::closeShared() {
     }
 }
 
-bool cVerseHighlightDoc::isDocOpen() const {
+bool cVerseHighlightDoc::isDocOpen() const
+{
     HighlightLock lock;
     return docOpen_;
 }
 
-bool cVerseHighlightDoc::findHighlightInReference(const cBibleRef& reference, cVerseHighlightRecord& record) {
+bool cVerseHighlightDoc::findHighlightInReference(const cBibleRef& reference, cVerseHighlightRecord& record)
+{
     HighlightLock lock;
-    if (!docOpen_) return false;
+    if (!docOpen_)
+        return false;
     const std::uint32_t key = reference.startKey() & 0xFFFFFF;
-    if (findHighlightByVerse(key, false, record)) return true;
+    if (findHighlightByVerse(key, false, record))
+        return true;
     cLIntArray starts;
     cLIntArray ends;
     reference.collectEquivalentKeys(starts, ends);
     for (std::int32_t i = 1; i < starts.count(); ++i) {
         const std::uint32_t first = static_cast<std::uint32_t>(starts.getAt(i)) & 0xFFFFFF;
         const std::uint32_t last = static_cast<std::uint32_t>(ends.getAt(i)) & 0xFFFFFF;
-        if (first <= last && findLiveHighlightInRange(first, last, record)) return true;
+        if (first <= last && findLiveHighlightInRange(first, last, record))
+            return true;
     }
     return false;
 }
 
-bool cVerseHighlightDoc::getHighlight(const cBibleRef& reference, std::uint16_t& fore, std::uint16_t& back, bool) {
+bool cVerseHighlightDoc::getHighlight(const cBibleRef& reference, std::uint16_t& fore, std::uint16_t& back, bool)
+{
     HighlightLock lock;
     fore = 0;
     back = 0;
-    if (!docOpen_) return false;
+    if (!docOpen_)
+        return false;
     cVerseHighlightRecord record;
     record.bcv = reference.startKey() & 0xFFFFFF;
     if (!lastLookupHit(record)) {
-        if (!findHighlightInReference(reference, record)) return false;  // misses are not cached
+        if (!findHighlightInReference(reference, record))
+            return false;  // misses are not cached
         record.bcv = reference.startKey() & 0xFFFFFF;
         rememberLastLookup(record);
     }
@@ -107,9 +132,11 @@ bool cVerseHighlightDoc::getHighlight(const cBibleRef& reference, std::uint16_t&
 }
 
 bool cVerseHighlightDoc::setHighlight(const cBibleRef& reference, std::uint16_t fore, std::uint16_t back,
-                                      const cDBTimestamp* timestamp, bool useTimestamp) {
+    const cDBTimestamp* timestamp, bool useTimestamp)
+{
     HighlightLock lock;
-    if (!docOpen_) return false;
+    if (!docOpen_)
+        return false;
     clearLastLookup();
     cVerseHighlightRecord record;
     if (findHighlightInReference(reference, record)) {
@@ -120,28 +147,38 @@ bool cVerseHighlightDoc::setHighlight(const cBibleRef& reference, std::uint16_t 
         record.setVerse(reference, fore, back);
     }
     const bool keepTimestamp = useTimestamp && timestamp != nullptr;
-    if (keepTimestamp) record.setTimestamp(*timestamp);
-    if (record.recid != 0) return updateHighlight(record, true, keepTimestamp);
+    if (keepTimestamp)
+        record.setTimestamp(*timestamp);
+    if (record.recid != 0)
+        return updateHighlight(record, true, keepTimestamp);
     return addHighlight(record, false, true, keepTimestamp);
 }
 
-bool cVerseHighlightDoc::removeHighlight(const cBibleRef& reference) {
+bool cVerseHighlightDoc::removeHighlight(const cBibleRef& reference)
+{
     HighlightLock lock;
-    if (!docOpen_) return false;
+    if (!docOpen_)
+        return false;
     clearLastLookup();
     cVerseHighlightRecord record;
-    if (!findHighlightInReference(reference, record)) return true;
+    if (!findHighlightInReference(reference, record))
+        return true;
     return markHighlightDeleted(record, false, true, false);
 }
 
-bool cVerseHighlightDoc::firstHighlight(cVerseHighlightRecord& record, const cLIntArray* colours, bool) {
+bool cVerseHighlightDoc::firstHighlight(cVerseHighlightRecord& record, const cLIntArray* colours, bool)
+{
     lockHighlights();  // held until endHighlightWalk
     return docOpen_ && firstHighlightOfColors(record, colours);
 }
 
-bool cVerseHighlightDoc::nextHighlight(cVerseHighlightRecord& record, const cLIntArray* colours) {
+bool cVerseHighlightDoc::nextHighlight(cVerseHighlightRecord& record, const cLIntArray* colours)
+{
     HighlightLock lock;
     return docOpen_ && nextHighlightOfColors(record, colours);
 }
 
-void cVerseHighlightDoc::endHighlightWalk(bool) { unlockHighlights(); }
+void cVerseHighlightDoc::endHighlightWalk(bool)
+{
+    unlockHighlights();
+}

@@ -48,7 +48,7 @@ public:
     // Colours the reference's first verse (or the equivalent verse whose row it finds). With
     // useTimestamp the row takes `timestamp` instead of the current time.
     bool setHighlight(const cBibleRef& reference, std::uint16_t fore, std::uint16_t back,
-                      const cDBTimestamp* timestamp = nullptr, bool useTimestamp = false);
+        const cDBTimestamp* timestamp = nullptr, bool useTimestamp = false);
     // Soft-deletes the verse's live highlight; true when it has none.
     bool removeHighlight(const cBibleRef& reference);
 

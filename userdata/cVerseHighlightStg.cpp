@@ -10,8 +10,7 @@
 
 namespace {
 
-const cSQLiteDbBase::TableSchema kHighlightsTable = {
-    "VerseHighlights", 7,
+const cSQLiteDbBase::TableSchema kHighlightsTable = {"VerseHighlights", 7,
     "CREATE TABLE VerseHighlights ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,bcv INTEGER,"
     "forecolor INTEGER,backcolor INTEGER,serverid INTEGER DEFAULT 0,deleted INTEGER DEFAULT 0 )",
     "ALTER TABLE VerseHighlights ADD serverid INTEGER NOT NULL DEFAULT 0;"
@@ -20,7 +19,8 @@ const cSQLiteDbBase::TableSchema kHighlightsTable = {
     "CREATE INDEX VerseHighlightDeletedIndex ON VerseHighlights (deleted, bcv);"
     "CREATE INDEX VerseHighlightServerIdIndex ON VerseHighlights (serverid, deleted, bcv)"};
 
-constexpr const char* kColumns = "SELECT recid, timestamp, bcv, forecolor, backcolor, serverid, deleted FROM VerseHighlights ";
+constexpr const char* kColumns =
+    "SELECT recid, timestamp, bcv, forecolor, backcolor, serverid, deleted FROM VerseHighlights ";
 
 // Process-wide: the highlight lock and the cache it guards. Never destroyed, so stores closed during
 // exit still find them.
@@ -31,7 +31,8 @@ struct HighlightState {
     std::uint16_t cachedBack = 0;
 };
 
-HighlightState& state() {
+HighlightState& state()
+{
     static HighlightState* instance = new HighlightState();
     return *instance;
 }
@@ -42,9 +43,11 @@ thread_local int tLockDepth = 0;
 thread_local std::vector<std::function<void()>>* tAfterUnlock = nullptr;
 
 // "AND backcolor IN (?,...) " for a non-empty list, else nothing; the colours join `values`.
-const char* colourFilter(const cLIntArray* colours, cLString8& clause, cSQLValues& values) {
+const char* colourFilter(const cLIntArray* colours, cLString8& clause, cSQLValues& values)
+{
     clause.makeEmpty();
-    if (colours == nullptr || colours->count() == 0) return clause.chars();
+    if (colours == nullptr || colours->count() == 0)
+        return clause.chars();
     clause.appendCStr("AND backcolor IN (");
     for (std::int32_t i = 0; i < colours->count(); ++i) {
         clause.appendCStr(i == 0 ? "?" : ",?");
@@ -54,9 +57,13 @@ const char* colourFilter(const cLIntArray* colours, cLString8& clause, cSQLValue
     return clause.chars();
 }
 
-void readerFoundRow() { requestSyncBibleHighlights(0); }
+void readerFoundRow()
+{
+    requestSyncBibleHighlights(0);
+}
 
-void afterWrite(std::uint32_t bcv) {
+void afterWrite(std::uint32_t bcv)
+{
     const cBibleRef reference(bcv);
     invalidateUserDataSearchCacheForBook(kUserDataCacheColor, reference, 1);
     requestSyncBibleHighlights(1);
@@ -64,13 +71,16 @@ void afterWrite(std::uint32_t bcv) {
 
 }  // namespace
 
-void cVerseHighlightStg::lockHighlights() {
+void cVerseHighlightStg::lockHighlights()
+{
     state().mutex.lock();
     ++tLockDepth;
 }
 
-void cVerseHighlightStg::unlockHighlights() {
-    if (tLockDepth == 0) return;
+void cVerseHighlightStg::unlockHighlights()
+{
+    if (tLockDepth == 0)
+        return;
     if (tLockDepth > 1) {
         --tLockDepth;
         state().mutex.unlock();
@@ -81,62 +91,76 @@ void cVerseHighlightStg::unlockHighlights() {
     tLockDepth = 0;
     state().mutex.unlock();
     if (pending) {
-        for (const auto& call : *pending) call();
+        for (const auto& call : *pending)
+            call();
     }
 }
 
-void cVerseHighlightStg::afterHighlightUnlock(std::function<void()> call) {
+void cVerseHighlightStg::afterHighlightUnlock(std::function<void()> call)
+{
     if (tLockDepth > 0) {
-        if (tAfterUnlock == nullptr) tAfterUnlock = new std::vector<std::function<void()>>();
+        if (tAfterUnlock == nullptr)
+            tAfterUnlock = new std::vector<std::function<void()>>();
         tAfterUnlock->push_back(std::move(call));
     } else {
         call();
     }
 }
 
-void cVerseHighlightStg::clearLastLookup() {
+void cVerseHighlightStg::clearLastLookup()
+{
     HighlightLock lock;
     state().cachedBcv = 0;
     state().cachedFore = 0;
     state().cachedBack = 0;
 }
 
-bool cVerseHighlightStg::lastLookupHit(cVerseHighlightRecord& record) {
+bool cVerseHighlightStg::lastLookupHit(cVerseHighlightRecord& record)
+{
     HighlightLock lock;
     // A cleared cache (verse 0) answers for no verse.
-    if (record.bcv == 0 || record.bcv != state().cachedBcv) return false;
+    if (record.bcv == 0 || record.bcv != state().cachedBcv)
+        return false;
     record.forecolor = state().cachedFore;
     record.backcolor = state().cachedBack;
     return true;
 }
 
-void cVerseHighlightStg::rememberLastLookup(const cVerseHighlightRecord& record) {
+void cVerseHighlightStg::rememberLastLookup(const cVerseHighlightRecord& record)
+{
     HighlightLock lock;
     state().cachedBcv = record.bcv;
     state().cachedFore = record.forecolor;
     state().cachedBack = record.backcolor;
 }
 
-cVerseHighlightStg::~cVerseHighlightStg() { cVerseHighlightStg::close(); }
+cVerseHighlightStg::~cVerseHighlightStg()
+{
+    cVerseHighlightStg::close();
+}
 
-bool cVerseHighlightStg::openOrCreate(const cLString16& path, bool report) {
+bool cVerseHighlightStg::openOrCreate(const cLString16& path, bool report)
+{
     ready_ = checkTables(path, {kHighlightsTable}, report);
     return ready_;
 }
 
-void cVerseHighlightStg::close() {
+void cVerseHighlightStg::close()
+{
     ready_ = false;
     cSQLiteDbBase::close();
 }
 
-std::int64_t cVerseHighlightStg::highestServerId() {
+std::int64_t cVerseHighlightStg::highestServerId()
+{
     return selectNumber("SELECT serverid FROM VerseHighlights ORDER BY serverid DESC LIMIT 1 ");
 }
 
-bool cVerseHighlightStg::readOne(const char* sql, const cSQLValues& values, cVerseHighlightRecord& record,
-                                 bool report) {
+bool cVerseHighlightStg::readOne(const char* sql, const cSQLValues& values, cVerseHighlightRecord& record, bool report)
+{
     cSQLRow row;
-    if (!selectFirstRow(sql, values, 7, row, report)) return false;
+    if (!selectFirstRow(sql, values, 7, row, report))
+        return false;
     record.clear();
     readSyncColumns(row, record, 0, 1, 5, 6);
     record.bcv = static_cast<std::uint32_t>(row[2].toInt64());
@@ -145,125 +169,153 @@ bool cVerseHighlightStg::readOne(const char* sql, const cSQLValues& values, cVer
     return true;
 }
 
-bool cVerseHighlightStg::firstUnsyncedHighlight(cVerseHighlightRecord& record) {
+bool cVerseHighlightStg::firstUnsyncedHighlight(cVerseHighlightRecord& record)
+{
     return readOne(sqlOf({kColumns, "WHERE serverid = 0 ORDER BY recid LIMIT 1"}).chars(), {}, record);
 }
 
-bool cVerseHighlightStg::firstHighlightOfColors(cVerseHighlightRecord& record, const cLIntArray* colours) {
+bool cVerseHighlightStg::firstHighlightOfColors(cVerseHighlightRecord& record, const cLIntArray* colours)
+{
     cSQLValues values;
     cLString8 clause;
-    const bool found = readOne(
-        sqlOf({kColumns, "WHERE deleted = 0 ", colourFilter(colours, clause, values), "ORDER BY recid LIMIT 1"}).chars(),
-        values, record);
-    if (found) afterHighlightUnlock(readerFoundRow);
+    const bool found =
+        readOne(sqlOf({kColumns, "WHERE deleted = 0 ", colourFilter(colours, clause, values), "ORDER BY recid LIMIT 1"})
+                    .chars(),
+            values, record);
+    if (found)
+        afterHighlightUnlock(readerFoundRow);
     return found;
 }
 
-bool cVerseHighlightStg::firstHighlightOfColors(std::unique_ptr<cVerseHighlightRecord>& record,
-                                                const cLIntArray* colours) {
+bool cVerseHighlightStg::firstHighlightOfColors(
+    std::unique_ptr<cVerseHighlightRecord>& record, const cLIntArray* colours)
+{
     return intoNewOrGiven(record, [&](cVerseHighlightRecord& r) { return firstHighlightOfColors(r, colours); });
 }
 
-bool cVerseHighlightStg::nextHighlightOfColors(cVerseHighlightRecord& record, const cLIntArray* colours) {
-    if (record.recid == 0) return false;
+bool cVerseHighlightStg::nextHighlightOfColors(cVerseHighlightRecord& record, const cLIntArray* colours)
+{
+    if (record.recid == 0)
+        return false;
     cSQLValues values;
     cLString8 clause;
     const char* filter = colourFilter(colours, clause, values);
     values.emplace_back(record.recid);
     return readOne(sqlOf({kColumns, "WHERE deleted = 0 ", filter, "AND recid > ? ORDER BY recid LIMIT 1"}).chars(),
-                   values, record);
+        values, record);
 }
 
-bool cVerseHighlightStg::findHighlightByVerse(std::uint32_t bcv, bool includeDeleted, cVerseHighlightRecord& record) {
+bool cVerseHighlightStg::findHighlightByVerse(std::uint32_t bcv, bool includeDeleted, cVerseHighlightRecord& record)
+{
     const bool found =
-        readOne(sqlOf({kColumns, "WHERE bcv = ?", includeDeleted ? "" : " AND deleted = 0", " LIMIT 1"}).chars(),
-                {bcv}, record);
-    if (found) afterHighlightUnlock(readerFoundRow);
+        readOne(sqlOf({kColumns, "WHERE bcv = ?", includeDeleted ? "" : " AND deleted = 0", " LIMIT 1"}).chars(), {bcv},
+            record);
+    if (found)
+        afterHighlightUnlock(readerFoundRow);
     return found;
 }
 
-bool cVerseHighlightStg::findHighlightByVerse(std::uint32_t bcv, bool includeDeleted,
-                                              std::unique_ptr<cVerseHighlightRecord>& record) {
-    return intoNewOrGiven(record, [&](cVerseHighlightRecord& r) { return findHighlightByVerse(bcv, includeDeleted, r); });
+bool cVerseHighlightStg::findHighlightByVerse(
+    std::uint32_t bcv, bool includeDeleted, std::unique_ptr<cVerseHighlightRecord>& record)
+{
+    return intoNewOrGiven(
+        record, [&](cVerseHighlightRecord& r) { return findHighlightByVerse(bcv, includeDeleted, r); });
 }
 
-bool cVerseHighlightStg::readHighlightByRecid(std::int64_t recid, cVerseHighlightRecord& record) {
+bool cVerseHighlightStg::readHighlightByRecid(std::int64_t recid, cVerseHighlightRecord& record)
+{
     const bool found = readOne(sqlOf({kColumns, "WHERE recid = ?"}).chars(), {recid}, record);
-    if (found) afterHighlightUnlock(readerFoundRow);
+    if (found)
+        afterHighlightUnlock(readerFoundRow);
     return found;
 }
 
-bool cVerseHighlightStg::findLiveHighlightInRange(std::uint32_t first, std::uint32_t last,
-                                                  cVerseHighlightRecord& record) {
+bool cVerseHighlightStg::findLiveHighlightInRange(
+    std::uint32_t first, std::uint32_t last, cVerseHighlightRecord& record)
+{
     // The same row as trying each key of the range in turn, in one statement.
-    const bool found = readOne(
-        sqlOf({kColumns, "WHERE deleted = 0 AND bcv BETWEEN ? AND ? ORDER BY bcv, recid LIMIT 1"}).chars(),
-        {first, last}, record);
-    if (found) afterHighlightUnlock(readerFoundRow);
+    const bool found =
+        readOne(sqlOf({kColumns, "WHERE deleted = 0 AND bcv BETWEEN ? AND ? ORDER BY bcv, recid LIMIT 1"}).chars(),
+            {first, last}, record);
+    if (found)
+        afterHighlightUnlock(readerFoundRow);
     return found;
 }
 
-bool cVerseHighlightStg::writeRow(cVerseHighlightRecord& record, bool report, bool keepTimestamp) {
+bool cVerseHighlightStg::writeRow(cVerseHighlightRecord& record, bool report, bool keepTimestamp)
+{
     if (record.recid == 0) {
         // One row per verse: an older row of the verse, live or tombstone, goes for good.
-        if (!exec("DELETE FROM VerseHighlights WHERE bcv = ?", {record.bcv}, nullptr, report)) return false;
+        if (!exec("DELETE FROM VerseHighlights WHERE bcv = ?", {record.bcv}, nullptr, report))
+            return false;
     }
-    if (!keepTimestamp) record.stampNow();
+    if (!keepTimestamp)
+        record.stampNow();
     const cLString8 ts = record.timestampText();
     if (record.recid != 0) {
         return exec("UPDATE VerseHighlights SET timestamp = ?, forecolor = ?, backcolor = ?, serverid = ?, deleted = ? "
                     "WHERE recid = ?",
-                    {ts, record.forecolor, record.backcolor, record.serverid, record.deleted, record.recid}, nullptr,
-                    report);
+            {ts, record.forecolor, record.backcolor, record.serverid, record.deleted, record.recid}, nullptr, report);
     }
     std::int64_t rowid = 0;
     if (!exec("INSERT INTO VerseHighlights ( timestamp, bcv, forecolor, backcolor, serverid, deleted ) VALUES ( ?, ?, "
               "?, ?, ?, ? )",
-              {ts, record.bcv, record.forecolor, record.backcolor, record.serverid, record.deleted}, nullptr, report,
-              nullptr, &rowid))
+            {ts, record.bcv, record.forecolor, record.backcolor, record.serverid, record.deleted}, nullptr, report,
+            nullptr, &rowid))
         return false;
     record.recid = rowid;
     return true;
 }
 
-bool cVerseHighlightStg::writeHighlight(cVerseHighlightRecord& record, bool report, bool keepTimestamp) {
+bool cVerseHighlightStg::writeHighlight(cVerseHighlightRecord& record, bool report, bool keepTimestamp)
+{
     HighlightLock lock;
     clearLastLookup();
     const std::int64_t recidBefore = record.recid;
     const bool ok = runInTransaction([&] { return writeRow(record, report, keepTimestamp); }, report);
-    if (!ok) record.recid = recidBefore;
-    if (ok && record.bcv == 0) readHighlightByRecid(record.recid, record);
+    if (!ok)
+        record.recid = recidBefore;
+    if (ok && record.bcv == 0)
+        readHighlightByRecid(record.recid, record);
     const std::uint32_t bcv = record.bcv;
     afterHighlightUnlock([bcv] { afterWrite(bcv); });
     return ok;
 }
 
-bool cVerseHighlightStg::deleteHighlightRow(const cVerseHighlightRecord& record) {
+bool cVerseHighlightStg::deleteHighlightRow(const cVerseHighlightRecord& record)
+{
     HighlightLock lock;
     clearLastLookup();
     return exec("DELETE FROM VerseHighlights WHERE recid = ?", {record.recid});
 }
 
-bool cVerseHighlightStg::addHighlight(cVerseHighlightRecord& record, bool keepServerId, bool report,
-                                      bool keepTimestamp) {
-    if (record.recid != 0 || record.deleted != 0) return false;
-    if (!keepServerId) record.serverid = 0;
+bool cVerseHighlightStg::addHighlight(cVerseHighlightRecord& record, bool keepServerId, bool report, bool keepTimestamp)
+{
+    if (record.recid != 0 || record.deleted != 0)
+        return false;
+    if (!keepServerId)
+        record.serverid = 0;
     return writeHighlight(record, report, keepTimestamp);
 }
 
-bool cVerseHighlightStg::updateHighlight(cVerseHighlightRecord& record, bool report, bool keepTimestamp) {
-    if (!requireStored(record, report)) return false;
+bool cVerseHighlightStg::updateHighlight(cVerseHighlightRecord& record, bool report, bool keepTimestamp)
+{
+    if (!requireStored(record, report))
+        return false;
     return writeHighlight(record, report, keepTimestamp);
 }
 
-bool cVerseHighlightStg::markHighlightDeleted(cVerseHighlightRecord& record, bool keepServerId, bool report,
-                                              bool keepTimestamp) {
+bool cVerseHighlightStg::markHighlightDeleted(
+    cVerseHighlightRecord& record, bool keepServerId, bool report, bool keepTimestamp)
+{
     record.deleted = 1;
-    if (!keepServerId) record.serverid = 0;
+    if (!keepServerId)
+        record.serverid = 0;
     return writeHighlight(record, report, keepTimestamp);
 }
 
-bool cVerseHighlightStg::deleteHighlightsWithColor(std::int32_t backColor, bool report, const cDBTimestamp* timestamp) {
+bool cVerseHighlightStg::deleteHighlightsWithColor(std::int32_t backColor, bool report, const cDBTimestamp* timestamp)
+{
     HighlightLock lock;
     clearLastLookup();
     cSQLValues values;
@@ -283,7 +335,8 @@ bool cVerseHighlightStg::deleteHighlightsWithColor(std::int32_t backColor, bool 
     return ok;
 }
 
-std::int64_t cVerseHighlightStg::countHighlights(std::int32_t deletedFilter, const cLIntArray* colours) {
+std::int64_t cVerseHighlightStg::countHighlights(std::int32_t deletedFilter, const cLIntArray* colours)
+{
     cSQLValues values;
     cLString8 clause;
     const char* where = "";

@@ -11,8 +11,8 @@
 #include <unistd.h>
 
 #include "bench/engine/SampleLibrary.h"
-#include "engine/bookfile/BkEngineStrings.h"
 #include "documents/cBibleDoc.h"
+#include "engine/bookfile/BkEngineStrings.h"
 
 namespace {
 

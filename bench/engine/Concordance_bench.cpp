@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "bench/engine/SampleLibrary.h"
-#include "engine/bookfile/BkEngineStrings.h"
 #include "documents/cBibleDoc.h"
+#include "engine/bookfile/BkEngineStrings.h"
 #include "search/core/cBitVector.h"
 
 namespace {
@@ -51,9 +51,15 @@ void lookUp(benchmark::State& state, const char16_t* word, Index index)
     std::uint32_t count = 0;
     for (auto _ : state) {
         switch (index) {
-        case Index::Main: doc->SearchMainConcordance(text, holder, count); break;
-        case Index::Hebrew: doc->SearchStrongsHebrewConcordance(text, holder, count); break;
-        case Index::Greek: doc->SearchStrongsGreekConcordance(text, holder, count); break;
+        case Index::Main:
+            doc->SearchMainConcordance(text, holder, count);
+            break;
+        case Index::Hebrew:
+            doc->SearchStrongsHebrewConcordance(text, holder, count);
+            break;
+        case Index::Greek:
+            doc->SearchStrongsGreekConcordance(text, holder, count);
+            break;
         }
         benchmark::DoNotOptimize(holder);
     }
@@ -63,23 +69,35 @@ void lookUp(benchmark::State& state, const char16_t* word, Index index)
     delete holder;
 }
 
-void BM_WordLookup(benchmark::State& state, const char16_t* word) { lookUp(state, word, Index::Main); }
+void BM_WordLookup(benchmark::State& state, const char16_t* word)
+{
+    lookUp(state, word, Index::Main);
+}
 BENCHMARK_CAPTURE(BM_WordLookup, love, u"love");
 BENCHMARK_CAPTURE(BM_WordLookup, Jerusalem, u"Jerusalem");
 BENCHMARK_CAPTURE(BM_WordLookup, righteousness, u"righteousness");
 BENCHMARK_CAPTURE(BM_WordLookup, the, u"the");
 BENCHMARK_CAPTURE(BM_WordLookup, Methuselah, u"Methuselah");
 
-void BM_WildcardLookup(benchmark::State& state, const char16_t* pattern) { lookUp(state, pattern, Index::Main); }
+void BM_WildcardLookup(benchmark::State& state, const char16_t* pattern)
+{
+    lookUp(state, pattern, Index::Main);
+}
 BENCHMARK_CAPTURE(BM_WildcardLookup, lov_star, u"lov*");
 BENCHMARK_CAPTURE(BM_WildcardLookup, righteous_star, u"righteous*");
 BENCHMARK_CAPTURE(BM_WildcardLookup, star_ness, u"*ness");
 BENCHMARK_CAPTURE(BM_WildcardLookup, b_question_t, u"b?t");
 
-void BM_StrongsHebrewLookup(benchmark::State& state, const char16_t* number) { lookUp(state, number, Index::Hebrew); }
+void BM_StrongsHebrewLookup(benchmark::State& state, const char16_t* number)
+{
+    lookUp(state, number, Index::Hebrew);
+}
 BENCHMARK_CAPTURE(BM_StrongsHebrewLookup, H430, u"430");
 BENCHMARK_CAPTURE(BM_StrongsHebrewLookup, H3068, u"3068");
-void BM_StrongsGreekLookup(benchmark::State& state, const char16_t* number) { lookUp(state, number, Index::Greek); }
+void BM_StrongsGreekLookup(benchmark::State& state, const char16_t* number)
+{
+    lookUp(state, number, Index::Greek);
+}
 BENCHMARK_CAPTURE(BM_StrongsGreekLookup, G26, u"26");
 BENCHMARK_CAPTURE(BM_StrongsGreekLookup, G2316, u"2316");
 

@@ -48,7 +48,7 @@ int runCase(const char* name)
             } else if (c.render) {
                 const bool bible = std::strcmp(c.book, sample::kKJV) == 0;
                 const auto runs = bible ? sample::bibleChapters(*book) : sample::commentaryChapters(*book);
-                sample::BlockRun run{};
+                sample::BlockRun run {};
                 for (const sample::BlockRun& r : runs)
                     if (bible ? r.key == ((19u << 16) | (119u << 8))
                               : r.endBlock - r.firstBlock > run.endBlock - run.firstBlock)

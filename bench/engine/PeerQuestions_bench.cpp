@@ -78,8 +78,8 @@ void BM_Question(benchmark::State& state, Question q)
 int main(int argc, char** argv)
 {
     for (const Question& q : questions())
-        benchmark::RegisterBenchmark(("BM_Question/" + std::string(q.phrase ? "phrase:" : "word:") + q.text).c_str(),
-                                     BM_Question, q)
+        benchmark::RegisterBenchmark(
+            ("BM_Question/" + std::string(q.phrase ? "phrase:" : "word:") + q.text).c_str(), BM_Question, q)
             ->Unit(benchmark::kMicrosecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))

@@ -23,8 +23,8 @@ enum class Items { ByNumber, ByText };
 
 // The phrase as a word list; `numbers` gets the word numbers for the concordance. False when a word
 // is not in the book.
-bool phraseWords(cBkBookFile& book, const std::string& phrase, Items items, cSearchWordList& list,
-                 std::vector<uint32_t>& numbers)
+bool phraseWords(
+    cBkBookFile& book, const std::string& phrase, Items items, cSearchWordList& list, std::vector<uint32_t>& numbers)
 {
     list.removeAll();
     numbers.clear();
@@ -48,7 +48,7 @@ struct PhraseResult {
 };
 
 PhraseResult searchPhrase(cBkBookFile& book, const cSearchWordList& list, const std::vector<uint32_t>& numbers,
-                          cBitVector& hits, cBitVector& entry)
+    cBitVector& hits, cBitVector& entry)
 {
     PhraseResult r;
     uint32_t count = 0;
@@ -90,17 +90,17 @@ void BM_PhraseSearch(benchmark::State& state, const char* phrase, Items items)
     state.counters["sections"] = r.sections;
     state.counters["candidates"] = r.candidates;
 }
-BENCHMARK_CAPTURE(BM_PhraseSearch, the_Lord_said/by_number, "the Lord said", Items::ByNumber)
+BENCHMARK_CAPTURE(BM_PhraseSearch, the_Lord_said / by_number, "the Lord said", Items::ByNumber)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_PhraseSearch, thus_saith_the_LORD/by_number, "thus saith the LORD", Items::ByNumber)
+BENCHMARK_CAPTURE(BM_PhraseSearch, thus_saith_the_LORD / by_number, "thus saith the LORD", Items::ByNumber)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_PhraseSearch, in_the_beginning/by_number, "in the beginning", Items::ByNumber)
+BENCHMARK_CAPTURE(BM_PhraseSearch, in_the_beginning / by_number, "in the beginning", Items::ByNumber)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_PhraseSearch, and_it_came_to_pass/by_number, "and it came to pass", Items::ByNumber)
+BENCHMARK_CAPTURE(BM_PhraseSearch, and_it_came_to_pass / by_number, "and it came to pass", Items::ByNumber)
     ->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_PhraseSearch, the_Lord_said/by_text, "the Lord said", Items::ByText)
+BENCHMARK_CAPTURE(BM_PhraseSearch, the_Lord_said / by_text, "the Lord said", Items::ByText)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_PhraseSearch, thus_saith_the_LORD/by_text, "thus saith the LORD", Items::ByText)
+BENCHMARK_CAPTURE(BM_PhraseSearch, thus_saith_the_LORD / by_text, "thus saith the LORD", Items::ByText)
     ->Unit(benchmark::kMillisecond);
 
 // The phrase test alone over the sections that hold every word of "thus saith the LORD", per

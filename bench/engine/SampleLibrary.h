@@ -13,9 +13,9 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <map>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,7 +39,10 @@ inline std::string libraryDir()
     return QS_LIBRARY_DIR;
 }
 
-inline std::string bookPath(const char* fileName) { return libraryDir() + "/" + fileName; }
+inline std::string bookPath(const char* fileName)
+{
+    return libraryDir() + "/" + fileName;
+}
 
 constexpr const char* kKJV = "KJV.tvk";
 // The verse-by-verse commentary and the Psalm-by-Psalm one.
@@ -79,7 +82,7 @@ public:
         if (m_book != nullptr)
             return true;
         state.SkipWithError(("cannot open " + m_path + " (error " + std::to_string(m_result) +
-                             "); build the `library` target or set QS_LIBRARY_DIR")
+            "); build the `library` target or set QS_LIBRARY_DIR")
                                 .c_str());
         return false;
     }
@@ -189,7 +192,7 @@ inline size_t renderBlocks(cBkBookFile& book, const BlockRun& run, bool bible, s
 // The process's peak resident set in KiB.
 inline long peakRssKiB()
 {
-    rusage u{};
+    rusage u {};
     getrusage(RUSAGE_SELF, &u);
     return u.ru_maxrss;
 }

@@ -157,4 +157,4 @@ void BM_WildcardMatch(benchmark::State& state)
 }
 BENCHMARK(BM_WildcardMatch);
 
-} // namespace
+}  // namespace

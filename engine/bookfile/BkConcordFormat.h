@@ -33,7 +33,7 @@ struct GolombParameters {
 
 inline GolombParameters golombParameters(uint32_t count, uint32_t span)
 {
-    GolombParameters p{};
+    GolombParameters p {};
     uint64_t c100 = static_cast<uint64_t>(count) * 100u;
     uint64_t s69 = static_cast<uint64_t>(span) * 69u;
     uint64_t b = c100 == 0 ? 1 : s69 / c100;

@@ -35,8 +35,8 @@ constexpr uint32_t kMinReaderMajor = 0, kMinReaderMinor = 1, kFileMajor = 2, kFi
 constexpr uint32_t kAbbreviatedTitle = 4, kBookName = 8, kCopyright = 12, kAuthor = 16, kPublisher = 20,
                    kPublisherCity = 24, kPublisherDate = 28, kBookRanges = 32;
 constexpr uint32_t kStrongsHebrew1 = 36, kStrongsHebrew2 = 38, kStrongsGreek1 = 40, kStrongsGreek2 = 42;
-constexpr uint32_t kPublisherId = 44, kBookId = 46, kEdition = 48, kFlags = 49, kLayoutMarker = 50,
-                   kByte51 = 51, kRevision = 52, kLanguage = 54;
+constexpr uint32_t kPublisherId = 44, kBookId = 46, kEdition = 48, kFlags = 49, kLayoutMarker = 50, kByte51 = 51,
+                   kRevision = 52, kLanguage = 54;
 constexpr uint32_t kChecksum = 56, kSortTitle = 60, kSubtitle = 64;
 constexpr uint32_t kBookNameListVersion = 68, kBookNumToNameNumVersion = 72, kTransListVersion = 76,
                    kBibleBooksVersion = 80, kNameNumberToBookCategoriesVersion = 84, kVerseMapVersion = 88;
@@ -72,7 +72,7 @@ constexpr bool hasChecksumTest(uint8_t major, uint8_t minor)
 // has a single definition that the compiler and the reader share.
 constexpr std::array<uint8_t, 594> makeChecksumPad()
 {
-    std::array<uint8_t, 594> pad{};
+    std::array<uint8_t, 594> pad {};
     uint32_t x = 0x51A7C0DEu;
     for (auto& b : pad) {
         x ^= x << 13;
@@ -125,8 +125,10 @@ inline bool unscrambleChecksum(const std::string& stored, uint32_t& value)
         if (start + j >= kChecksumPad.size())
             return false;
         char c = static_cast<char>(static_cast<uint8_t>(stored[j]) ^ kChecksumPad[start + j]);
-        int d = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10
-              : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : -1;
+        int d = (c >= '0' && c <= '9') ? c - '0'
+            : (c >= 'a' && c <= 'f')   ? c - 'a' + 10
+            : (c >= 'A' && c <= 'F')   ? c - 'A' + 10
+                                       : -1;
         if (d < 0 || j >= 8)
             return false;
         v = (v << 4) | static_cast<uint32_t>(d);

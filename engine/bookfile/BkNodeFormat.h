@@ -27,16 +27,16 @@
 
 namespace BkNodeFormat {
 constexpr uint32_t kHeaderSize = 56;
-constexpr uint32_t kBlockCount = 0, kStringBase = 4, kIndex = 8, kUnused = 40, kNegativeBlockFlag = 41,
-                   kLongWidth = 42, kStringWidth = 43;
+constexpr uint32_t kBlockCount = 0, kStringBase = 4, kIndex = 8, kUnused = 40, kNegativeBlockFlag = 41, kLongWidth = 42,
+                   kStringWidth = 43;
 constexpr uint8_t kDefaultWidth = 3;
 constexpr uint32_t kNegativeBlockPosition = 57;
 
 constexpr uint8_t kExtended = 0x80;
 constexpr uint8_t kTagMask = 0x7F;
-constexpr uint8_t kHasAttributes = 0x80;  // in byte F
-constexpr uint8_t kNoChildren = 0x40;     // in byte F
-constexpr uint8_t kMoreAttributes = 0x80; // in A0
+constexpr uint8_t kHasAttributes = 0x80;   // in byte F
+constexpr uint8_t kNoChildren = 0x40;      // in byte F
+constexpr uint8_t kMoreAttributes = 0x80;  // in A0
 constexpr uint32_t kMaxChildrenPosition = 0x3FFFFFFF;
 
 constexpr uint32_t kNamedAttribute = 0;

@@ -75,8 +75,14 @@ inline uint32_t bkGetLE(const uint8_t* p, unsigned width)
         v |= static_cast<uint32_t>(p[i]) << (8 * i);
     return v;
 }
-inline uint16_t bkGetLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t bkGetLE32(const uint8_t* p) { return bkGetLE(p, 4); }
+inline uint16_t bkGetLE16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+inline uint32_t bkGetLE32(const uint8_t* p)
+{
+    return bkGetLE(p, 4);
+}
 inline void bkPutLE(uint8_t* p, uint32_t v, unsigned width)
 {
     for (unsigned i = 0; i < width && i < 4; ++i)

@@ -38,8 +38,14 @@ constexpr uint32_t kDateDefaultBase = 40;
 // A 254 verse or chapter byte means "the last one".
 constexpr uint8_t kLastMarker = 254;
 
-constexpr uint32_t groupShift(uint32_t keyWidth) { return keyWidth < 3 ? 0 : 8 * keyWidth - 16; }
-constexpr uint32_t groupOf(uint32_t key, uint32_t keyWidth) { return (key >> groupShift(keyWidth)) & 0xFFFF; }
+constexpr uint32_t groupShift(uint32_t keyWidth)
+{
+    return keyWidth < 3 ? 0 : 8 * keyWidth - 16;
+}
+constexpr uint32_t groupOf(uint32_t key, uint32_t keyWidth)
+{
+    return (key >> groupShift(keyWidth)) & 0xFFFF;
+}
 
 constexpr uint32_t bibleKey(uint32_t book, uint32_t chapter, uint32_t verse)
 {

@@ -77,7 +77,10 @@ std::string utf16ToUtf8(const std::u16string& s)
     return out;
 }
 
-char16_t foldChar(char16_t c) { return static_cast<char16_t>(toLowerChar16(c)); }
+char16_t foldChar(char16_t c)
+{
+    return static_cast<char16_t>(toLowerChar16(c));
+}
 
 int compareIgnoringCase(const std::u16string& a, const std::u16string& b, size_t n)
 {

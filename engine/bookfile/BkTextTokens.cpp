@@ -29,7 +29,10 @@ bool cBkTextTokenReader::readBytes(uint32_t position, uint8_t* out, uint32_t cou
     return true;
 }
 
-bool cBkTextTokenReader::byteAt(uint32_t position, uint8_t& b) { return readBytes(position, &b, 1); }
+bool cBkTextTokenReader::byteAt(uint32_t position, uint8_t& b)
+{
+    return readBytes(position, &b, 1);
+}
 
 bool cBkTextTokenReader::be16(uint32_t position, uint32_t& v)
 {
@@ -68,7 +71,7 @@ bool cBkTextTokenReader::attributeValue(uint32_t& at, uint32_t& value, bool allo
 
 bool cBkTextTokenReader::read(uint32_t p, cBkTextToken& t)
 {
-    t = cBkTextToken{};
+    t = cBkTextToken {};
     t.position = p;
     uint8_t b;
     if (!byteAt(p, b))

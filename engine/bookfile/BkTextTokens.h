@@ -34,9 +34,9 @@ struct cBkTextToken {
     uint8_t definition = 0;                        // attribute definition index
     bool hasSecond = false, hasThird = false;      // 0xD0 values other than "none"
     uint32_t second = 0, third = 0;
-    uint8_t capital = 0;                           // capitalisation kind (low three bits)
-    uint32_t mask = 0;                             // capitalisation mask (kind 7)
-    uint32_t payloadStart = 0;                     // reference record (length field first) or literal bytes
+    uint8_t capital = 0;        // capitalisation kind (low three bits)
+    uint32_t mask = 0;          // capitalisation mask (kind 7)
+    uint32_t payloadStart = 0;  // reference record (length field first) or literal bytes
     uint32_t payloadLength = 0;
 
     uint32_t next() const { return position + length; }

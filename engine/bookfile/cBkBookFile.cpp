@@ -6,8 +6,7 @@
 
 using namespace BkInfoFormat;
 
-cBkBookFile::cBkBookFile()
-    : m_wordList(bkTag("WRDS")), m_concordance(bkTag("CONC"))
+cBkBookFile::cBkBookFile() : m_wordList(bkTag("WRDS")), m_concordance(bkTag("CONC"))
 {
 }
 

@@ -71,7 +71,10 @@ public:
 
     // Word-attribute pairs by definition number (null where the pair did not open).
     size_t attributePairCount() const { return m_attributeWords.size(); }
-    cBkWordListStg* attributeWordList(size_t i) const { return i < m_attributeWords.size() ? m_attributeWords[i].get() : nullptr; }
+    cBkWordListStg* attributeWordList(size_t i) const
+    {
+        return i < m_attributeWords.size() ? m_attributeWords[i].get() : nullptr;
+    }
     cBkConcordStg* attributeConcordance(size_t i) const
     {
         return i < m_attributeConcordances.size() ? m_attributeConcordances[i].get() : nullptr;

@@ -30,8 +30,9 @@ uint32_t cBkConcordStg::openNamed(cBkStreamFile* container, const char* name)
 uint32_t cBkConcordStg::finishOpen(uint32_t r)
 {
     cBkTieredOffsetIndex::decode(m_hdr + kIndex, m_bases, m_counts);
-    if (r == 0 && (m_hdr[kSectionWidth] < 1 || m_hdr[kSectionWidth] > 4 || m_hdr[kCountWidth] < 1 ||
-                   m_hdr[kCountWidth] > 4 || entryCount() > m_container->size(m_streamId)))
+    if (r == 0 &&
+        (m_hdr[kSectionWidth] < 1 || m_hdr[kSectionWidth] > 4 || m_hdr[kCountWidth] < 1 || m_hdr[kCountWidth] > 4 ||
+            entryCount() > m_container->size(m_streamId)))
         r = BkResult::kMalformed;
     return r;
 }
@@ -55,7 +56,7 @@ namespace {
 // stream yields every bit before the damage. After a failure every bit is 0 and failed() is true.
 class StreamBits {
 public:
-    StreamBits(cBkStreamFile& container, uint32_t id) : m_container(container), m_id(id) {}
+    StreamBits(cBkStreamFile& container, uint32_t id) : m_container(container), m_id(id) { }
 
     uint32_t bit()
     {
@@ -159,8 +160,7 @@ uint32_t readGap(StreamBits& bits, const GolombParameters& p)
 
 }  // namespace
 
-template <typename Sink>
-bool cBkConcordStg::decodeEntry(uint32_t w, uint32_t& count, Sink&& sink)
+template <typename Sink> bool cBkConcordStg::decodeEntry(uint32_t w, uint32_t& count, Sink&& sink)
 {
     if (m_container == nullptr || w >= entryCount())
         return false;

@@ -37,8 +37,7 @@ private:
     uint32_t finishOpen(uint32_t r);
     // The caller holds the container mutex. Calls sink(section) for every section of entry w; false
     // when w is past the entry count. The coded gaps are read in chunks and decoded from memory.
-    template <typename Sink>
-    bool decodeEntry(uint32_t w, uint32_t& count, Sink&& sink);
+    template <typename Sink> bool decodeEntry(uint32_t w, uint32_t& count, Sink&& sink);
 
     uint8_t m_hdr[BkConcordFormat::kHeaderSize] = {};
     uint32_t m_bases[4] = {};

@@ -12,7 +12,7 @@
 #include <vector>
 
 namespace {
-std::atomic<uint32_t> g_tempCounter{0};
+std::atomic<uint32_t> g_tempCounter {0};
 
 bool writeAll(int fd, const uint8_t* p, size_t n)
 {

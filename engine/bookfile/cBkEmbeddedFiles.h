@@ -29,8 +29,14 @@ public:
     // answers its stream code, a failed write 228, and no partial file is left.
     uint32_t extractToFile(const std::string& name, const std::string& folder);
     uint32_t readIntoMemory(const std::string& name, cPlatformMemPtr& buffer);
-    uint32_t extractToFile(const cLString8& name, const cLString8& folder) { return extractToFile(bkStd(name), bkStd(folder)); }
-    uint32_t readIntoMemory(const cLString8& name, cPlatformMemPtr& buffer) { return readIntoMemory(bkStd(name), buffer); }
+    uint32_t extractToFile(const cLString8& name, const cLString8& folder)
+    {
+        return extractToFile(bkStd(name), bkStd(folder));
+    }
+    uint32_t readIntoMemory(const cLString8& name, cPlatformMemPtr& buffer)
+    {
+        return readIntoMemory(bkStd(name), buffer);
+    }
     uint32_t extractToFile(const char* name, const char* folder)
     {
         return extractToFile(std::string(name != nullptr ? name : ""), std::string(folder != nullptr ? folder : ""));

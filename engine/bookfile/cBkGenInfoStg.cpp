@@ -14,23 +14,28 @@ uint32_t defaultEntity(const std::string& name)
     static const struct {
         const char* name;
         uint32_t code;
-    } table[] = {{"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},     {"apos", '\''},
-                 {"nbsp", 0xA0},    {"copy", 0xA9},    {"reg", 0xAE},     {"trade", 0x2122}, {"ndash", 0x2013},
-                 {"mdash", 0x2014}, {"lsquo", 0x2018}, {"rsquo", 0x2019}, {"ldquo", 0x201C}, {"rdquo", 0x201D},
-                 {"hellip", 0x2026}, {"middot", 0xB7}, {"para", 0xB6},    {"sect", 0xA7},    {"deg", 0xB0}};
+    } table[] = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", 0xA0}, {"copy", 0xA9},
+        {"reg", 0xAE}, {"trade", 0x2122}, {"ndash", 0x2013}, {"mdash", 0x2014}, {"lsquo", 0x2018}, {"rsquo", 0x2019},
+        {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"hellip", 0x2026}, {"middot", 0xB7}, {"para", 0xB6}, {"sect", 0xA7},
+        {"deg", 0xB0}};
     for (const auto& e : table)
         if (name == e.name)
             return e.code;
     return 0;
 }
 
-std::atomic<cBkGenInfoStg::EntityLookup> g_entityLookup{&defaultEntity};
+std::atomic<cBkGenInfoStg::EntityLookup> g_entityLookup {&defaultEntity};
 
 }  // namespace
 
-cBkGenInfoStg::cBkGenInfoStg() : cBkSubstorageSupport(bkTag("INFO"), m_hdr, kHeaderSize) {}
+cBkGenInfoStg::cBkGenInfoStg() : cBkSubstorageSupport(bkTag("INFO"), m_hdr, kHeaderSize)
+{
+}
 
-void cBkGenInfoStg::setEntityLookup(EntityLookup lookup) { g_entityLookup = lookup != nullptr ? lookup : &defaultEntity; }
+void cBkGenInfoStg::setEntityLookup(EntityLookup lookup)
+{
+    g_entityLookup = lookup != nullptr ? lookup : &defaultEntity;
+}
 
 std::string cBkGenInfoStg::decodeEntities(const std::string& text)
 {
@@ -44,7 +49,7 @@ std::string cBkGenInfoStg::decodeEntities(const std::string& text)
             if (semi != std::string::npos && semi > i + 1 && semi - i <= 32) {
                 std::string name = text.substr(i + 1, semi - i - 1);
                 if (uint32_t code = lookup(name)) {
-                    
+
                     BkText::appendUtf8(out, code);
                     i = semi + 1;
                     continue;
@@ -112,8 +117,8 @@ uint32_t cBkGenInfoStg::readHeader()
 
 uint32_t cBkGenInfoStg::checkChecksum()
 {
-    static const uint32_t order[7] = {kAbbreviatedTitle, kBookName, kCopyright, kAuthor,
-                                      kPublisher, kPublisherCity, kPublisherDate};
+    static const uint32_t order[7] = {
+        kAbbreviatedTitle, kBookName, kCopyright, kAuthor, kPublisher, kPublisherCity, kPublisherDate};
     std::string strings[7];
     for (int i = 0; i < 7; ++i)
         readField(order[i], strings[i], false);
@@ -130,10 +135,22 @@ uint32_t cBkGenInfoStg::checkChecksum()
     return BkResult::kOK;
 }
 
-uint16_t cBkGenInfoStg::publisherId() const { return isAttached() ? u16(kPublisherId) : 0xFFFF; }
-uint16_t cBkGenInfoStg::bookId() const { return isAttached() ? u16(kBookId) : 0xFFFF; }
-uint8_t cBkGenInfoStg::edition() const { return isAttached() ? m_hdr[kEdition] : 0xFF; }
-uint8_t cBkGenInfoStg::revision() const { return isAttached() ? m_hdr[kRevision] : 0xFF; }
+uint16_t cBkGenInfoStg::publisherId() const
+{
+    return isAttached() ? u16(kPublisherId) : 0xFFFF;
+}
+uint16_t cBkGenInfoStg::bookId() const
+{
+    return isAttached() ? u16(kBookId) : 0xFFFF;
+}
+uint8_t cBkGenInfoStg::edition() const
+{
+    return isAttached() ? m_hdr[kEdition] : 0xFF;
+}
+uint8_t cBkGenInfoStg::revision() const
+{
+    return isAttached() ? m_hdr[kRevision] : 0xFF;
+}
 
 uint32_t cBkGenInfoStg::languageNumber() const
 {

@@ -63,7 +63,10 @@ public:
     // A Bible without its own ranges string gets the default Old/New Testament ranges.
     void bookRangesString(std::string& out, bool decode);
     void bibleBooksString(std::string& out, bool decode) { readField(BkInfoFormat::kBibleBooks, out, decode); }
-    void wordAttributeDefsString(std::string& out, bool decode) { readField(BkInfoFormat::kWordAttributeDefs, out, decode); }
+    void wordAttributeDefsString(std::string& out, bool decode)
+    {
+        readField(BkInfoFormat::kWordAttributeDefs, out, decode);
+    }
 
     uint32_t bookNameListVersion() const { return u32(BkInfoFormat::kBookNameListVersion); }
     uint32_t bookNumToNameNumVersion() const { return u32(BkInfoFormat::kBookNumToNameNumVersion); }
@@ -75,14 +78,20 @@ public:
     uint32_t fixUpRefMapVersion() const { return u32(BkInfoFormat::kFixUpRefMapVersion); }
     uint32_t getKeyMapVersion() const { return u32(BkInfoFormat::kGetKeyMapVersion); }
     uint32_t doMapSpecialCasesMapVersion() const { return u32(BkInfoFormat::kDoMapSpecialCasesMapVersion); }
-    uint32_t getChapterNumberSpellingMapVersion() const { return u32(BkInfoFormat::kGetChapterNumberSpellingMapVersion); }
+    uint32_t getChapterNumberSpellingMapVersion() const
+    {
+        return u32(BkInfoFormat::kGetChapterNumberSpellingMapVersion);
+    }
     uint32_t isOneChapterBookListVersion() const { return u32(BkInfoFormat::kIsOneChapterBookListVersion); }
 
     bool hasWordAttributeDefs();
     const cBkWordAttributeDefs& wordAttributeDefs();
 
     // The same readers into the engine's strings.
-    void bookName(cLString8& out, bool decode, uint32_t* result = nullptr) { into(out, &cBkGenInfoStg::bookNameStd, decode, result); }
+    void bookName(cLString8& out, bool decode, uint32_t* result = nullptr)
+    {
+        into(out, &cBkGenInfoStg::bookNameStd, decode, result);
+    }
     void abbreviatedTitle(cLString8& out, bool decode) { field(out, BkInfoFormat::kAbbreviatedTitle, decode); }
     void copyright(cLString8& out, bool decode) { field(out, BkInfoFormat::kCopyright, decode); }
     void author(cLString8& out, bool decode) { field(out, BkInfoFormat::kAuthor, decode); }
@@ -116,7 +125,8 @@ public:
 
 private:
     void bookNameStd(std::string& out, bool decode, uint32_t* result) { bookName(out, decode, result); }
-    void into(cLString8& out, void (cBkGenInfoStg::*reader)(std::string&, bool, uint32_t*), bool decode, uint32_t* result)
+    void into(
+        cLString8& out, void (cBkGenInfoStg::*reader)(std::string&, bool, uint32_t*), bool decode, uint32_t* result)
     {
         std::string s;
         (this->*reader)(s, decode, result);

@@ -6,7 +6,7 @@
 using namespace BkNodeFormat;
 
 namespace {
-std::atomic<cBkHTMLNodeStg::ReferenceFormatter> g_formatter{nullptr};
+std::atomic<cBkHTMLNodeStg::ReferenceFormatter> g_formatter {nullptr};
 }
 
 const cBkNodeAttribute* cBkNode::attribute(uint32_t code) const
@@ -17,7 +17,10 @@ const cBkNodeAttribute* cBkNode::attribute(uint32_t code) const
     return nullptr;
 }
 
-void cBkHTMLNodeStg::setReferenceFormatter(ReferenceFormatter formatter) { g_formatter = formatter; }
+void cBkHTMLNodeStg::setReferenceFormatter(ReferenceFormatter formatter)
+{
+    g_formatter = formatter;
+}
 
 cBkHTMLNodeStg::cBkHTMLNodeStg() : cBkSubstorageSupport(bkTag("NODE"), m_hdr, kHeaderSize)
 {
@@ -104,8 +107,8 @@ uint32_t cBkHTMLNodeStg::readString(uint32_t offset, std::string& out)
     return m_container->readString(m_streamId, out, static_cast<uint32_t>(at));
 }
 
-uint32_t cBkHTMLNodeStg::readRecord(cBkNode& node, bool& hasChildren, uint32_t& childrenPosition,
-                                    int32_t translation, int32_t language)
+uint32_t cBkHTMLNodeStg::readRecord(
+    cBkNode& node, bool& hasChildren, uint32_t& childrenPosition, int32_t translation, int32_t language)
 {
     hasChildren = false;
     uint8_t b0;
@@ -199,7 +202,7 @@ uint32_t cBkHTMLNodeStg::readRecord(cBkNode& node, bool& hasChildren, uint32_t& 
 }
 
 uint32_t cBkHTMLNodeStg::readChildren(cBkNode& parent, uint32_t position, uint32_t depth, int32_t translation,
-                                      int32_t language, std::unordered_set<uint32_t>& lists)
+    int32_t language, std::unordered_set<uint32_t>& lists)
 {
     if (depth >= kMaxDepth || !lists.insert(position).second)
         return BkResult::kMalformed;
@@ -244,8 +247,8 @@ uint32_t cBkHTMLNodeStg::readChildren(cBkNode& parent, uint32_t position, uint32
     return 0;
 }
 
-uint32_t cBkHTMLNodeStg::loadBlockTree(int32_t block, int32_t translation, int32_t language,
-                                       std::unique_ptr<cBkNode>& tree)
+uint32_t cBkHTMLNodeStg::loadBlockTree(
+    int32_t block, int32_t translation, int32_t language, std::unique_ptr<cBkNode>& tree)
 {
     tree.reset();
     uint32_t position;

@@ -21,11 +21,11 @@
 // code.
 struct cBkNodeAttribute {
     bool named = false;
-    uint32_t code = 0;      // when !named
-    std::string name;       // when named
+    uint32_t code = 0;  // when !named
+    std::string name;   // when named
     bool hasText = false;
-    std::string text;       // when hasText
-    uint32_t valueCode = 0; // when !hasText
+    std::string text;        // when hasText
+    uint32_t valueCode = 0;  // when !hasText
 };
 
 struct cBkNode {
@@ -71,10 +71,10 @@ private:
     uint32_t takeByte(uint8_t& b);
     uint32_t takeBytes(uint32_t n, uint32_t& value);
     uint32_t readString(uint32_t offset, std::string& out);
-    uint32_t readRecord(cBkNode& node, bool& hasChildren, uint32_t& childrenPosition, int32_t translation,
-                        int32_t language);
+    uint32_t readRecord(
+        cBkNode& node, bool& hasChildren, uint32_t& childrenPosition, int32_t translation, int32_t language);
     uint32_t readChildren(cBkNode& parent, uint32_t position, uint32_t depth, int32_t translation, int32_t language,
-                          std::unordered_set<uint32_t>& lists);
+        std::unordered_set<uint32_t>& lists);
 
     uint8_t m_hdr[BkNodeFormat::kHeaderSize] = {};
     uint32_t m_bases[4] = {};

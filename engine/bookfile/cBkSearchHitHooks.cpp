@@ -4,10 +4,13 @@
 
 namespace {
 const cBkSearchHitHooks kNoHits;
-std::atomic<const cBkSearchHitHooks*> g_hooks{&kNoHits};
+std::atomic<const cBkSearchHitHooks*> g_hooks {&kNoHits};
 }  // namespace
 
-const cBkSearchHitHooks& cBkSearchHitHooks::current() { return *g_hooks.load(std::memory_order_acquire); }
+const cBkSearchHitHooks& cBkSearchHitHooks::current()
+{
+    return *g_hooks.load(std::memory_order_acquire);
+}
 
 void cBkSearchHitHooks::install(const cBkSearchHitHooks* hooks)
 {

@@ -13,18 +13,22 @@ uint32_t cBkSectionStg::open(cBkStreamFile* container)
 {
     cBkContainerLock lock(container);
     uint32_t r = openUnlocked(container);
-    if (r == 0 && (m_hdr[kBlockWidth] < 1 || m_hdr[kBlockWidth] > 4 || m_hdr[kOffsetWidth] < 1 ||
-                   m_hdr[kOffsetWidth] > 4))
+    if (r == 0 &&
+        (m_hdr[kBlockWidth] < 1 || m_hdr[kBlockWidth] > 4 || m_hdr[kOffsetWidth] < 1 || m_hdr[kOffsetWidth] > 4))
         r = BkResult::kMalformed;
     // The records must lie in the stream.
-    if (r == 0 && bkGetLE32(m_hdr + kRecord0) + static_cast<uint64_t>(sectionCount()) *
-                                                     (m_hdr[kBlockWidth] + m_hdr[kOffsetWidth]) >
-                      container->size(m_streamId))
+    if (r == 0 &&
+        bkGetLE32(m_hdr + kRecord0) +
+                static_cast<uint64_t>(sectionCount()) * (m_hdr[kBlockWidth] + m_hdr[kOffsetWidth]) >
+            container->size(m_streamId))
         r = BkResult::kMalformed;
     return r;
 }
 
-uint32_t cBkSectionStg::sectionCount() const { return bkGetLE32(m_hdr + kCount); }
+uint32_t cBkSectionStg::sectionCount() const
+{
+    return bkGetLE32(m_hdr + kCount);
+}
 
 void cBkSectionStg::readRecord(uint32_t i, uint32_t& firstBlock, uint32_t& textOffset)
 {

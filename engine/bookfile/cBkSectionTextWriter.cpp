@@ -51,7 +51,10 @@ size_t characterLength(const std::string& s, size_t i)
     return n < 1 ? 1 : static_cast<size_t>(n);
 }
 
-void appendDecimal(std::string& out, uint32_t n) { out += std::to_string(n); }
+void appendDecimal(std::string& out, uint32_t n)
+{
+    out += std::to_string(n);
+}
 
 // Inserts the link prefix after the opening quotation mark of every href=" and the suffix before
 // the closing one.
@@ -75,14 +78,22 @@ void wrapHrefs(std::string& spelling, const cLString8* prefix, const cLString8* 
     }
 }
 
-bool flagSet(const bool* flag) { return flag != nullptr && *flag; }
+bool flagSet(const bool* flag)
+{
+    return flag != nullptr && *flag;
+}
 
 // One rendering: the per-call flags and the decisions taken at its start.
 class Rendering {
 public:
     Rendering(cBkBookFile& book, bool rightToLeft, const cHTMLRenderConfiguration* config,
-              const cBkTextRangeOptions& options, std::string& out)
-        : m_book(book), m_reader(book), m_links(book), m_rtl(rightToLeft), m_config(config), m_options(options),
+        const cBkTextRangeOptions& options, std::string& out)
+        : m_book(book),
+          m_reader(book),
+          m_links(book),
+          m_rtl(rightToLeft),
+          m_config(config),
+          m_options(options),
           m_out(out)
     {
         m_wordMarks = config == nullptr || !flagSet(config->suppressWordMarks);
@@ -232,10 +243,18 @@ void Rendering::punctuation(const cBkTextToken& t, std::string& piece)
             continue;
         }
         switch (raw[i]) {
-        case '&': piece += "&amp;"; break;
-        case '<': piece += "&lt;"; break;
-        case '>': piece += "&gt;"; break;
-        default: piece += raw[i]; break;
+        case '&':
+            piece += "&amp;";
+            break;
+        case '<':
+            piece += "&lt;";
+            break;
+        case '>':
+            piece += "&gt;";
+            break;
+        default:
+            piece += raw[i];
+            break;
         }
     }
     if (m_hasDefinitions && raw == kZeroWidthSpace && m_sectionHasHits && m_searchWords != nullptr &&
@@ -369,14 +388,21 @@ void Rendering::run(uint32_t start)
             next = attributeRun(t, piece, end);
         } else if (t.lead >= kCapitalFirst && t.lead <= kCapitalLast) {
             switch (t.capital) {
-            case kCapitalInitial: m_capFirst = true; break;
-            case kCapitalAll: m_capAll = true; break;
-            case kCapitalHyphenated: m_capHyphens = true; break;
+            case kCapitalInitial:
+                m_capFirst = true;
+                break;
+            case kCapitalAll:
+                m_capAll = true;
+                break;
+            case kCapitalHyphenated:
+                m_capHyphens = true;
+                break;
             case kCapitalMask:
                 m_capMask = true;
                 m_mask = t.mask;
                 break;
-            default: break;
+            default:
+                break;
             }
         } else if (t.lead >= kNoBlankFirst && t.lead <= kNoBlankLast) {
             m_previousWasWord = false;
@@ -400,7 +426,8 @@ void Rendering::run(uint32_t start)
                 break;
             case kLanguage:
                 if (m_options.languageTags)
-                    piece = m_languageOpen ? std::string("</qs_lang>") : "<qs_lang value=" + std::to_string(t.number) + ">";
+                    piece =
+                        m_languageOpen ? std::string("</qs_lang>") : "<qs_lang value=" + std::to_string(t.number) + ">";
                 m_languageOpen = !m_languageOpen;
                 break;
             case kStrongsHebrew:
@@ -460,8 +487,7 @@ void capitalizeByMask(std::string& text, uint32_t mask)
 }
 
 uint32_t cBkSectionTextWriter::renderTextRangeToHTML(cBkBookFile& book, uint32_t start, bool rightToLeft,
-                                                     const cHTMLRenderConfiguration* configuration, std::string& out,
-                                                     const cBkTextRangeOptions* options)
+    const cHTMLRenderConfiguration* configuration, std::string& out, const cBkTextRangeOptions* options)
 {
     const cBkTextRangeOptions defaults;
     const cBkTextRangeOptions& opts = options != nullptr ? *options : defaults;
@@ -473,8 +499,7 @@ uint32_t cBkSectionTextWriter::renderTextRangeToHTML(cBkBookFile& book, uint32_t
 }
 
 uint32_t cBkSectionTextWriter::renderTextRangeToHTML(cBkBookFile& book, uint32_t start, bool rightToLeft,
-                                                     const cHTMLRenderConfiguration* configuration, cLString8& out,
-                                                     const cBkTextRangeOptions* options)
+    const cHTMLRenderConfiguration* configuration, cLString8& out, const cBkTextRangeOptions* options)
 {
     std::string text = bkStd(out);
     renderTextRangeToHTML(book, start, rightToLeft, configuration, text, options);

@@ -47,9 +47,7 @@ public:
     // `configuration` and `options` may be null. Never reads past the text end, whatever the bytes
     // say. Always answers 0.
     static uint32_t renderTextRangeToHTML(cBkBookFile& book, uint32_t start, bool rightToLeft,
-                                          const cHTMLRenderConfiguration* configuration, std::string& out,
-                                          const cBkTextRangeOptions* options = nullptr);
+        const cHTMLRenderConfiguration* configuration, std::string& out, const cBkTextRangeOptions* options = nullptr);
     static uint32_t renderTextRangeToHTML(cBkBookFile& book, uint32_t start, bool rightToLeft,
-                                          const cHTMLRenderConfiguration* configuration, cLString8& out,
-                                          const cBkTextRangeOptions* options = nullptr);
+        const cHTMLRenderConfiguration* configuration, cLString8& out, const cBkTextRangeOptions* options = nullptr);
 };

@@ -23,7 +23,7 @@ struct FileCache {
     std::mutex mutex;
     // Written under `mutex`; read without it by windowed reads, which only need to know whether their
     // handle was evicted (handles below firstHandle are closed).
-    std::atomic<int64_t> firstHandle{0};
+    std::atomic<int64_t> firstHandle {0};
     int64_t count = 0;
     std::FILE* slots[BkStreamFormat::kFileCacheSlots] = {};
 
@@ -91,9 +91,15 @@ std::string cBkStreamEntry::name() const
     return std::string(extra.begin(), nul);
 }
 
-cBkStreamFile::cBkStreamFile() { m_directory.reserve(m_capacity); }
+cBkStreamFile::cBkStreamFile()
+{
+    m_directory.reserve(m_capacity);
+}
 
-cBkStreamFile::~cBkStreamFile() { close(); }
+cBkStreamFile::~cBkStreamFile()
+{
+    close();
+}
 
 int cBkStreamFile::openFileCount()
 {
@@ -311,8 +317,7 @@ uint32_t cBkStreamFile::fetch(cBkStreamEntry& e, uint32_t n, void* buffer)
     // A window stays good while the file it came from is open; after an eviction the path is opened
     // again on the refill, and that drops every window of the container.
     if (e.windowGeneration == m_generation && m_handle >= fileCache().firstHandle.load(std::memory_order_relaxed) &&
-        p >= e.windowStart &&
-        static_cast<uint64_t>(p) + n <= static_cast<uint64_t>(e.windowStart) + e.window.size()) {
+        p >= e.windowStart && static_cast<uint64_t>(p) + n <= static_cast<uint64_t>(e.windowStart) + e.window.size()) {
         std::memcpy(buffer, e.window.data() + (p - e.windowStart), n);
         return BkResult::kOK;
     }

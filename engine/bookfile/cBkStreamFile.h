@@ -32,8 +32,8 @@ struct cBkStreamEntry {
     uint32_t absoluteStart = 0;  // offset of the first data byte in the underlying file
     uint32_t position = 0;       // 0 to length
     uint32_t length = 0;
-    uint8_t bitBuffer = 0;       // the last byte read
-    int32_t bitIndex = 7;        // next bit to hand out; 7 means from a fresh byte
+    uint8_t bitBuffer = 0;  // the last byte read
+    int32_t bitIndex = 7;   // next bit to hand out; 7 means from a fresh byte
     bool hasExtra = false;
     std::vector<uint8_t> extra;  // extra header bytes (the stream's name), when hasExtra
     // Read window: bytes [windowStart, windowStart + window.size()) of the stream, valid while
@@ -130,7 +130,7 @@ private:
     std::vector<cBkStreamEntry> m_directory;
     uint32_t m_capacity = BkStreamFormat::kInitialCapacity;
     uint32_t m_growthStep = BkStreamFormat::kInitialGrowthStep;
-    size_t m_lastEntry = 0;       // index of the entry found last (a hint for findEntry)
-    uint64_t m_generation = 1;    // windows of an older generation are stale
+    size_t m_lastEntry = 0;     // index of the entry found last (a hint for findEntry)
+    uint64_t m_generation = 1;  // windows of an older generation are stale
     cPlatformMutex m_mutex;
 };

@@ -2,8 +2,8 @@
 
 #include "engine/bookfile/BkStreamFormat.h"
 
-uint32_t cBkTieredOffsetIndex::lookup(cBkStreamFile& container, uint32_t streamId, uint32_t i,
-                                      const uint32_t counts[4], const uint32_t bases[4])
+uint32_t cBkTieredOffsetIndex::lookup(
+    cBkStreamFile& container, uint32_t streamId, uint32_t i, const uint32_t counts[4], const uint32_t bases[4])
 {
     for (uint32_t k = 0; k < kTiers; ++k) {
         if (i < counts[k]) {
@@ -51,7 +51,10 @@ uint32_t cBkSubstorageSupport::openNamedUnlocked(cBkStreamFile* container, const
     return readHeader();
 }
 
-uint32_t cBkSubstorageSupport::open(cBkStreamFile* container) { return openUnlocked(container); }
+uint32_t cBkSubstorageSupport::open(cBkStreamFile* container)
+{
+    return openUnlocked(container);
+}
 
 uint32_t cBkSubstorageSupport::openNamed(cBkStreamFile* container, const char* name)
 {

@@ -56,7 +56,7 @@ int32_t cBkTOCStg::readEntryUnlocked(uint32_t i, uint8_t& level, std::string& ti
     if (m_container == nullptr)
         return static_cast<int32_t>(BkResult::kNotOpen);
     const uint64_t at = static_cast<uint64_t>(lookupIndex(i, m_counts, m_bases)) + 3u * m_hdr[kLinkWidth] +
-                        m_hdr[kWidthX] + m_hdr[kWidthY];
+        m_hdr[kWidthX] + m_hdr[kWidthY];
     if (at >= 0xFFFFFFFFu)
         return static_cast<int32_t>(BkResult::kPastEnd);
     uint8_t lv = 0;
@@ -101,9 +101,15 @@ int32_t cBkTOCStg::follow(int which, uint32_t& i, uint8_t& level, std::string& t
     return readEntryUnlocked(i, level, title);
 }
 
-int32_t cBkTOCStg::nextAtSameLevel(uint32_t& i, uint8_t& level, std::string& title) { return follow(1, i, level, title); }
+int32_t cBkTOCStg::nextAtSameLevel(uint32_t& i, uint8_t& level, std::string& title)
+{
+    return follow(1, i, level, title);
+}
 
-int32_t cBkTOCStg::upOneLevel(uint32_t& i, uint8_t& level, std::string& title) { return follow(3, i, level, title); }
+int32_t cBkTOCStg::upOneLevel(uint32_t& i, uint8_t& level, std::string& title)
+{
+    return follow(3, i, level, title);
+}
 
 int32_t cBkTOCStg::sectionForTocPath(const std::string& path)
 {

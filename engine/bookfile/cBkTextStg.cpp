@@ -22,7 +22,8 @@ void cBkTextStg::readText(uint32_t p, uint8_t* buffer, uint32_t& n)
     cBkContainerLock lock(m_container);
     const uint32_t end = textSize();
     if (m_cacheEnabled && n < kCacheSize) {
-        if (m_cache && p >= m_cacheStart && static_cast<uint64_t>(p) + n <= static_cast<uint64_t>(m_cacheStart) + m_cacheLength) {
+        if (m_cache && p >= m_cacheStart &&
+            static_cast<uint64_t>(p) + n <= static_cast<uint64_t>(m_cacheStart) + m_cacheLength) {
             std::memcpy(buffer, m_cache.get() + (p - m_cacheStart), n);
             return;
         }
@@ -31,8 +32,8 @@ void cBkTextStg::readText(uint32_t p, uint8_t* buffer, uint32_t& n)
         if (!m_cache)
             m_cache = std::make_unique<uint8_t[]>(kCacheSize);
         uint32_t length = p < end ? std::min(kCacheSize, end - p) : 0;
-        if (length > 0 && (m_container == nullptr ||
-                           m_container->seekAndRead(m_streamId, length, m_cache.get(), p) != 0))
+        if (length > 0 &&
+            (m_container == nullptr || m_container->seekAndRead(m_streamId, length, m_cache.get(), p) != 0))
             length = 0;
         m_cacheStart = p;
         m_cacheLength = length;

@@ -15,8 +15,8 @@ struct cBkTieredOffsetIndex {
     static constexpr int kTiers = 4;
     // Entry i of the table; 0xFFFFFFFF past all four tiers, 0 when its read fails. The caller holds the
     // container mutex.
-    static uint32_t lookup(cBkStreamFile& container, uint32_t streamId, uint32_t i, const uint32_t counts[4],
-                           const uint32_t bases[4]);
+    static uint32_t lookup(
+        cBkStreamFile& container, uint32_t streamId, uint32_t i, const uint32_t counts[4], const uint32_t bases[4]);
     // Reads the eight u32 of a header (four bases, then four counts) starting at `fields`.
     static void decode(const uint8_t* fields, uint32_t bases[4], uint32_t counts[4]);
 };

@@ -6,10 +6,13 @@ using namespace BkSyncFormat;
 
 namespace {
 cBkVerseKeyNavigator g_defaultNavigator;
-std::atomic<cBkVerseKeyNavigator*> g_navigator{&g_defaultNavigator};
+std::atomic<cBkVerseKeyNavigator*> g_navigator {&g_defaultNavigator};
 }  // namespace
 
-uint32_t cBkVerseKeyNavigator::mapIntoTranslation(uint32_t key, int32_t) { return key; }
+uint32_t cBkVerseKeyNavigator::mapIntoTranslation(uint32_t key, int32_t)
+{
+    return key;
+}
 
 bool cBkVerseKeyNavigator::nextChapter(uint32_t& key, int32_t)
 {
@@ -29,7 +32,10 @@ bool cBkVerseKeyNavigator::nextBook(uint32_t& key, int32_t)
     return true;
 }
 
-cBkVerseKeyNavigator& cBkVerseKeyNavigator::current() { return *g_navigator.load(); }
+cBkVerseKeyNavigator& cBkVerseKeyNavigator::current()
+{
+    return *g_navigator.load();
+}
 
 void cBkVerseKeyNavigator::install(cBkVerseKeyNavigator* navigator)
 {
@@ -65,8 +71,8 @@ uint32_t cBkVerseSyncStg::finishOpen(uint32_t r)
         r = BkResult::kMalformed;
     if (r == 0) {
         const uint32_t width = keyWidth() + valueWidth();
-        const uint64_t end = width == 0 ? recordCount()
-                                        : bkGetLE32(m_hdr + kRecord0) + static_cast<uint64_t>(recordCount()) * width;
+        const uint64_t end =
+            width == 0 ? recordCount() : bkGetLE32(m_hdr + kRecord0) + static_cast<uint64_t>(recordCount()) * width;
         if (end > m_container->size(m_streamId))
             r = BkResult::kMalformed;
     }

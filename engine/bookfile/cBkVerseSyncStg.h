@@ -34,7 +34,10 @@ public:
 
     uint32_t recordCount() const { return bkGetLE32(m_hdr + BkSyncFormat::kRecordCount); }
     uint8_t keyWidth() const { return m_hdr[BkSyncFormat::kKeyWidth]; }
-    uint8_t valueWidth() const { return m_headerLength < BkSyncFormat::kHeaderSize ? 0 : m_hdr[BkSyncFormat::kValueWidth]; }
+    uint8_t valueWidth() const
+    {
+        return m_headerLength < BkSyncFormat::kHeaderSize ? 0 : m_hdr[BkSyncFormat::kValueWidth];
+    }
 
     // Key bytes into `keyBytes` (room for keyWidth(), at most 4) and the value; i >= R leaves both.
     void readRecord(uint32_t i, uint8_t* keyBytes, uint32_t& value);

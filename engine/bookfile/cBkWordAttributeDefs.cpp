@@ -69,7 +69,10 @@ std::string cBkWordAttributeDefs::field(int32_t i, int32_t k) const
     return m_fields[i][k];
 }
 
-int32_t cBkWordAttributeDefs::fieldAsInteger(int32_t i) const { return decimal(field(i, 0)); }
+int32_t cBkWordAttributeDefs::fieldAsInteger(int32_t i) const
+{
+    return decimal(field(i, 0));
+}
 
 std::string cBkWordAttributeDefs::testamentScope(int32_t i) const
 {

@@ -19,8 +19,8 @@ public:
     uint32_t count() const { return static_cast<uint32_t>(m_wordNumbers.size()); }
 
 private:
-    std::vector<std::string> m_slots;        // made on first use
-    std::vector<uint32_t> m_wordNumbers;     // least to most recently used
-    std::vector<uint32_t> m_slotNumbers;     // parallel to m_wordNumbers
+    std::vector<std::string> m_slots;     // made on first use
+    std::vector<uint32_t> m_wordNumbers;  // least to most recently used
+    std::vector<uint32_t> m_slotNumbers;  // parallel to m_wordNumbers
     std::vector<bool> m_slotUsed;
 };

@@ -55,7 +55,9 @@ void appendDecimal(std::u16string& out, uint32_t n)
 
 }  // namespace
 
-cBkWordLinks::cBkWordLinks(cBkBookFile& book) : m_book(book), m_reader(book) {}
+cBkWordLinks::cBkWordLinks(cBkBookFile& book) : m_book(book), m_reader(book)
+{
+}
 
 void cBkWordLinks::sectionRange(uint32_t section, uint32_t& start, uint32_t& end)
 {
@@ -121,8 +123,8 @@ bool cBkWordLinks::readAttributeToken(uint32_t& position, bool wantText, std::u1
     return true;
 }
 
-bool cBkWordLinks::wordMatchesForm(const std::u16string* pattern, uint32_t formNumber, bool fold, uint32_t w,
-                                   const std::u16string* word)
+bool cBkWordLinks::wordMatchesForm(
+    const std::u16string* pattern, uint32_t formNumber, bool fold, uint32_t w, const std::u16string* word)
 {
     std::u16string own;
     auto theWord = [&]() -> const std::u16string& {
@@ -142,7 +144,7 @@ bool cBkWordLinks::wordMatchesForm(const std::u16string* pattern, uint32_t formN
         }
         if (!pattern->empty() && (*pattern)[0] == u'$')
             return lowered(metaphoneKey(std::string_view(BkText::utf16ToUtf8(W)))) ==
-                   BkText::utf16ToUtf8(pattern->substr(1));
+                BkText::utf16ToUtf8(pattern->substr(1));
         return matchSearchPattern(pattern->c_str(), W.c_str(), 0);
     }
     if (w == formNumber)
@@ -157,7 +159,7 @@ bool cBkWordLinks::wordMatchesForm(const std::u16string* pattern, uint32_t formN
 }
 
 bool cBkWordLinks::wordMatchesSearchItem(const cSearchWordList& list, uint32_t item, uint32_t w,
-                                         const std::u16string* word, uint32_t afterWord, uint32_t* formIndex)
+    const std::u16string* word, uint32_t afterWord, uint32_t* formIndex)
 {
     if (item >= list.count())
         return false;
@@ -202,8 +204,8 @@ bool cBkWordLinks::tokensMatchAttributeTerm(const std::u16string& term, uint32_t
             continue;
         if (t.isAttribute() && std::find(D.begin(), D.end(), t.definition) == D.end())
             continue;
-        matched = matchSearchPattern(T.c_str(), text.c_str(), 0) ||
-                  (t.isAttribute() && equalIgnoringCase(F, folded(text)));
+        matched =
+            matchSearchPattern(T.c_str(), text.c_str(), 0) || (t.isAttribute() && equalIgnoringCase(F, folded(text)));
     }
     return matched != negate;
 }
@@ -224,7 +226,7 @@ bool cBkWordLinks::matchWordAttributes(const std::u16string& term, std::vector<i
         std::u16string marked(1, kMarkedWord);
         marked += folded(text);
         return words->wordNumberForString(marked, false) != BkResult::kNone ||
-               words->wordNumberForString(text, false) != BkResult::kNone;
+            words->wordNumberForString(text, false) != BkResult::kNone;
     };
 
     int32_t best = -1;
@@ -371,8 +373,7 @@ bool cBkWordLinks::isPhrasePresentInSection(uint32_t section, const cSearchWordL
 }
 
 bool cBkWordLinks::collectWordAttributes(uint32_t n, const std::u16string& word, uint32_t section,
-                                         std::vector<std::unique_ptr<cBkWordAttributeEntry>>& entries,
-                                         std::vector<std::string>& seen)
+    std::vector<std::unique_ptr<cBkWordAttributeEntry>>& entries, std::vector<std::string>& seen)
 {
     uint32_t s0, s1;
     sectionRange(section, s0, s1);
@@ -411,9 +412,9 @@ bool cBkWordLinks::collectWordAttributes(uint32_t n, const std::u16string& word,
             } else {
                 e->linkType = kStrongsLinkType;
                 const char16_t c = text.empty() ? 0 : text[0];
-                e->description = (c == u'h' || c == u'H')   ? "Strong's Hebrew Word Number"
-                                 : (c == u'g' || c == u'G') ? "Strong's Greek Word Number"
-                                                            : "Strong's Word Number";
+                e->description = (c == u'h' || c == u'H') ? "Strong's Hebrew Word Number"
+                    : (c == u'g' || c == u'G')            ? "Strong's Greek Word Number"
+                                                          : "Strong's Word Number";
             }
             fresh.push_back(std::move(e));
         }
@@ -422,10 +423,9 @@ bool cBkWordLinks::collectWordAttributes(uint32_t n, const std::u16string& word,
         bool ownEntry = false;
         if (!word.empty()) {
             for (const auto& e : fresh) {
-                const bool match = e->displayPrefix16.empty()
-                                       ? equalIgnoringCase(word, e->attribute16)
-                                       : startsWithIgnoringCase(word, e->displayPrefix16) &&
-                                             equalIgnoringCase(word.substr(e->displayPrefix16.size()), e->attribute16);
+                const bool match = e->displayPrefix16.empty() ? equalIgnoringCase(word, e->attribute16)
+                                                              : startsWithIgnoringCase(word, e->displayPrefix16) &&
+                        equalIgnoringCase(word.substr(e->displayPrefix16.size()), e->attribute16);
                 if (match) {
                     ownEntry = true;
                     break;

@@ -45,12 +45,12 @@ public:
     bool readAttributeToken(uint32_t& position, bool wantText, std::u16string& text, int32_t& definition);
 
     // Pattern (null: none) against word `w` (or the given word text, when not null).
-    bool wordMatchesForm(const std::u16string* pattern, uint32_t formNumber, bool fold, uint32_t w,
-                         const std::u16string* word);
+    bool wordMatchesForm(
+        const std::u16string* pattern, uint32_t formNumber, bool fold, uint32_t w, const std::u16string* word);
     // Whether word `w` matches some form of item `item`; `afterWord` is the position after the
     // word's token (attribute terms are checked on the tokens there). `formIndex` gets the form.
     bool wordMatchesSearchItem(const cSearchWordList& list, uint32_t item, uint32_t w, const std::u16string* word,
-                               uint32_t afterWord, uint32_t* formIndex = nullptr);
+        uint32_t afterWord, uint32_t* formIndex = nullptr);
     // Whether a Strong's or attribute token that follows `position` matches the term ("-" negates).
     bool tokensMatchAttributeTerm(const std::u16string& term, uint32_t position);
     // The definitions a term addresses (by the longest matching search prefix, else every prefix-less
@@ -62,8 +62,7 @@ public:
     // carrying `word` as one of them) in the section to `entries`, each text once across calls
     // (`seen`). True when `entries` is not empty afterwards.
     bool collectWordAttributes(uint32_t w, const std::u16string& word, uint32_t section,
-                               std::vector<std::unique_ptr<cBkWordAttributeEntry>>& entries,
-                               std::vector<std::string>& seen);
+        std::vector<std::unique_ptr<cBkWordAttributeEntry>>& entries, std::vector<std::string>& seen);
 
     // The text positions [start, end) of a section: end is the next section's start or the text
     // size. Both 0 for a section the book does not have.

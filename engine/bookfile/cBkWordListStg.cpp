@@ -14,7 +14,10 @@ std::mutex g_wordMutex16;
 
 constexpr char16_t kWildcards[] = u"?*_[";
 
-size_t firstWildcard(const std::u16string& p) { return p.find_first_of(kWildcards); }
+size_t firstWildcard(const std::u16string& p)
+{
+    return p.find_first_of(kWildcards);
+}
 }  // namespace
 
 cBkWordListStg::cBkWordListStg(uint32_t tag) : cBkSubstorageSupport(tag, m_hdr, kHeaderSize)

@@ -46,7 +46,10 @@ public:
     }
     uint32_t wordNumberForString(const cLString16& s, bool partial) { return wordNumberForString(bkStd(s), partial); }
     int32_t firstWildcardMatch(const cLString16& pattern) { return firstWildcardMatch(bkStd(pattern)); }
-    int32_t nextWildcardMatch(const cLString16& pattern, int32_t after) { return nextWildcardMatch(bkStd(pattern), after); }
+    int32_t nextWildcardMatch(const cLString16& pattern, int32_t after)
+    {
+        return nextWildcardMatch(bkStd(pattern), after);
+    }
     // Exact (case-insensitive) or prefix search; 0xFFFFFFFF when none. A partial search for "" is 0.
     uint32_t wordNumberForString(const std::u16string& s, bool partial);
     // Wildcard scans ("?*_[" wildcards, a leading "-" negates); -1 when none.

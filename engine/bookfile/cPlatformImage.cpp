@@ -5,10 +5,22 @@
 #include "engine/bookfile/BkText.h"
 
 namespace {
-uint32_t be16(const uint8_t* p) { return (uint32_t(p[0]) << 8) | p[1]; }
-uint32_t be32(const uint8_t* p) { return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3]; }
-uint32_t le16(const uint8_t* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8); }
-uint32_t le32(const uint8_t* p) { return le16(p) | (le16(p + 2) << 16); }
+uint32_t be16(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 8) | p[1];
+}
+uint32_t be32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+uint32_t le16(const uint8_t* p)
+{
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8);
+}
+uint32_t le32(const uint8_t* p)
+{
+    return le16(p) | (le16(p + 2) << 16);
+}
 }  // namespace
 
 bool cPlatformImage::pixelSize(const uint8_t* b, uint32_t n, uint32_t& width, uint32_t& height)

@@ -16,7 +16,10 @@ public:
 
     // True when an image is held afterwards. The same name and length as the held image keep it.
     bool loadFromBytes(const uint8_t* bytes, uint32_t length, const std::string& name);
-    bool load(const uint8_t* bytes, uint32_t length, const std::string& name) { return loadFromBytes(bytes, length, name); }
+    bool load(const uint8_t* bytes, uint32_t length, const std::string& name)
+    {
+        return loadFromBytes(bytes, length, name);
+    }
 
     bool hasImage() const { return m_held; }
     uint32_t width() const { return m_width == kUnknown ? kFallbackWidth : m_width; }

@@ -93,8 +93,7 @@ public:
     void setOption0020(const char* anchor);
     void setOption0040(std::int16_t publisher, std::int16_t book, std::int16_t edition);
     // The identity and a dated book's reading number: sets 0x40, 0x00800000 and 0x01000000.
-    void setOption0040WithValue(std::int16_t publisher, std::int16_t book, std::int16_t edition,
-                                std::uint32_t reading);
+    void setOption0040WithValue(std::int16_t publisher, std::int16_t book, std::int16_t edition, std::uint32_t reading);
     void setOption0080(const unsigned short* wideText);  // null: clears the bit
     void setOption0100(std::uint32_t blockIndex);
     void setOption0200() { options_ |= kPageFlag0200; }
@@ -109,23 +108,23 @@ public:
     void setOption08000000(std::uint32_t value);
 
     // --- getters ---
-    const char* getOption0001() const;  // null when absent
-    std::uint32_t getOption0002() const;  // 0 when absent
-    const char* getOption0004() const;  // null when absent
-    std::uint32_t getOption0008() const;  // 0xFFFFFFFF when absent
+    const char* getOption0001() const;         // null when absent
+    std::uint32_t getOption0002() const;       // 0 when absent
+    const char* getOption0004() const;         // null when absent
+    std::uint32_t getOption0008() const;       // 0xFFFFFFFF when absent
     const cSimpleDate* getOption0010() const;  // null when absent
-    const char* getOption0020() const;  // "" when absent
+    const char* getOption0020() const;         // "" when absent
     // Identity values; 0 when absent.
     std::int16_t getOption0040Publisher() const;
     std::int16_t getOption0040Book() const;
     std::int16_t getOption0040Edition() const;
     const unsigned short* getOption0080() const;  // null when absent
-    std::uint32_t getOption0100() const;  // 0xFFFFFFFF when absent
-    std::uint32_t firstBlockOfPair() const;   // 0xFFFFFFFF when absent
-    std::uint32_t secondBlockOfPair() const;  // 0xFFFFFFFF when absent
-    std::uint32_t getOption8000First() const;   // 0xFFFFFFFF when absent
-    std::uint32_t getOption8000Second() const;  // 0xFFFFFFFF when absent
-    std::uint32_t getOption01000000() const;  // 0 when absent
+    std::uint32_t getOption0100() const;          // 0xFFFFFFFF when absent
+    std::uint32_t firstBlockOfPair() const;       // 0xFFFFFFFF when absent
+    std::uint32_t secondBlockOfPair() const;      // 0xFFFFFFFF when absent
+    std::uint32_t getOption8000First() const;     // 0xFFFFFFFF when absent
+    std::uint32_t getOption8000Second() const;    // 0xFFFFFFFF when absent
+    std::uint32_t getOption01000000() const;      // 0 when absent
     // The stored values, whatever their bits say.
     std::uint32_t getOption04000000() const { return value1_; }
     std::uint32_t getOption08000000() const { return value2_; }

@@ -7,10 +7,10 @@
 #include "search/core/cBitVector.h"
 
 namespace {
-std::atomic<std::uint32_t> g_documentCounter{0};
-std::atomic<cNoteDoc*> g_noteDoc{nullptr};
+std::atomic<std::uint32_t> g_documentCounter {0};
+std::atomic<cNoteDoc*> g_noteDoc {nullptr};
 const cDocSearchHitHooks g_defaultHooks;
-std::atomic<const cDocSearchHitHooks*> g_hooks{&g_defaultHooks};
+std::atomic<const cDocSearchHitHooks*> g_hooks {&g_defaultHooks};
 
 void trace(const char* line)
 {
@@ -19,20 +19,31 @@ void trace(const char* line)
 }
 }  // namespace
 
-const cDocSearchHitHooks& cDocSearchHitHooks::current() { return *g_hooks.load(); }
+const cDocSearchHitHooks& cDocSearchHitHooks::current()
+{
+    return *g_hooks.load();
+}
 
 void cDocSearchHitHooks::install(const cDocSearchHitHooks* hooks)
 {
     g_hooks.store(hooks != nullptr ? hooks : &g_defaultHooks);
 }
 
-cSourceDoc::cSourceDoc() : serialId_(++g_documentCounter) {}
+cSourceDoc::cSourceDoc() : serialId_(++g_documentCounter)
+{
+}
 
 cSourceDoc::~cSourceDoc() = default;
 
-void cSourceDoc::setNoteDoc(cNoteDoc* noteDoc) { g_noteDoc.store(noteDoc); }
+void cSourceDoc::setNoteDoc(cNoteDoc* noteDoc)
+{
+    g_noteDoc.store(noteDoc);
+}
 
-cNoteDoc* cSourceDoc::noteDoc() { return g_noteDoc.load(); }
+cNoteDoc* cSourceDoc::noteDoc()
+{
+    return g_noteDoc.load();
+}
 
 void cSourceDoc::SetPathName(const cLString16& path)
 {
@@ -87,8 +98,7 @@ bool cSourceDoc::GetLocationName(cLString16& out, bool, bool, const cRenderParam
     return false;
 }
 
-void cSourceDoc::GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition,
-                           std::uint8_t& revision)
+void cSourceDoc::GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition, std::uint8_t& revision)
 {
     publisher = 0xFFFF;
     book = 0xFFFF;
@@ -103,18 +113,33 @@ BookIdentity cSourceDoc::bookIdentity()
     return id;
 }
 
-void cSourceDoc::SearchMainConcordance(const cLString16&, cBitVector*&, std::uint32_t& count) { count = 0; }
+void cSourceDoc::SearchMainConcordance(const cLString16&, cBitVector*&, std::uint32_t& count)
+{
+    count = 0;
+}
 
-void cSourceDoc::SearchMainConcordanceByWordNumber(std::uint32_t, cBitVector*&, std::uint32_t& count) { count = 0; }
+void cSourceDoc::SearchMainConcordanceByWordNumber(std::uint32_t, cBitVector*&, std::uint32_t& count)
+{
+    count = 0;
+}
 
-void cSourceDoc::SearchStrongsHebrewConcordance(const cLString16&, cBitVector*&, std::uint32_t& count) { count = 0; }
+void cSourceDoc::SearchStrongsHebrewConcordance(const cLString16&, cBitVector*&, std::uint32_t& count)
+{
+    count = 0;
+}
 
-void cSourceDoc::SearchStrongsGreekConcordance(const cLString16&, cBitVector*&, std::uint32_t& count) { count = 0; }
+void cSourceDoc::SearchStrongsGreekConcordance(const cLString16&, cBitVector*&, std::uint32_t& count)
+{
+    count = 0;
+}
 
-void cSourceDoc::SearchWordAttributeConcordance(const cLString16&, cBitVector*&, std::uint32_t& count) { count = 0; }
+void cSourceDoc::SearchWordAttributeConcordance(const cLString16&, cBitVector*&, std::uint32_t& count)
+{
+    count = 0;
+}
 
-std::uint32_t cSourceDoc::ApplyLimitExpression(const cLString16&, cBitVector*& holder, cLIntArray& colours,
-                                               std::uint32_t, std::uint32_t, bool)
+std::uint32_t cSourceDoc::ApplyLimitExpression(
+    const cLString16&, cBitVector*& holder, cLIntArray& colours, std::uint32_t, std::uint32_t, bool)
 {
     holder = nullptr;
     colours.removeAll();
@@ -122,7 +147,7 @@ std::uint32_t cSourceDoc::ApplyLimitExpression(const cLString16&, cBitVector*& h
 }
 
 bool cSourceDoc::GetSearchResultText(std::uint32_t, std::uint32_t, bool, std::uint32_t, const cMultiBookSearchHits*,
-                                     const cSearchWordList*, cLString8& out)
+    const cSearchWordList*, cLString8& out)
 {
     out.assignCStr("ERROR");
     return false;
@@ -152,7 +177,10 @@ bool cSourceDoc::SectionRangeForBibleKey(const cBibleRef&, std::uint32_t& first,
     return false;
 }
 
-std::unique_ptr<cWordAttributeList> cSourceDoc::WordAttributesForWord(const cLString16&) { return nullptr; }
+std::unique_ptr<cWordAttributeList> cSourceDoc::WordAttributesForWord(const cLString16&)
+{
+    return nullptr;
+}
 
 void cSourceDoc::GetPageText(cLString8& out, bool centred)
 {

@@ -18,10 +18,10 @@
 #include <memory>
 #include <vector>
 
+#include "engine/bookfile/cBkWordLinks.h"
 #include "engine/foundation/cLIntArray.h"
 #include "engine/foundation/cLObjectArray.h"
 #include "engine/foundation/cLStringTmpl.h"
-#include "engine/bookfile/cBkWordLinks.h"
 #include "engine/references/cBibleRef.h"
 
 class cBitVector;
@@ -68,9 +68,8 @@ class cDocSearchHitHooks {
 public:
     virtual ~cDocSearchHitHooks() = default;
     virtual bool isNoteSearch(const cMultiBookSearchHits* /*hits*/) const { return false; }
-    virtual const cSearchExpressionResult* resultForBook(const cMultiBookSearchHits* /*hits*/,
-                                                         std::uint16_t /*publisher*/,
-                                                         std::uint16_t /*book*/) const
+    virtual const cSearchExpressionResult* resultForBook(
+        const cMultiBookSearchHits* /*hits*/, std::uint16_t /*publisher*/, std::uint16_t /*book*/) const
     {
         return nullptr;
     }
@@ -119,23 +118,22 @@ public:
     virtual void MarkDisplayChanged() { changed_ = 1; }
     virtual void MarkLocationChanged() { changed_ = 1; }
     virtual void MarkChanged() { changed_ = 1; }
-    virtual void SetMarkedRange(std::uint32_t /*first*/, std::uint32_t /*last*/) {}
+    virtual void SetMarkedRange(std::uint32_t /*first*/, std::uint32_t /*last*/) { }
 
     // 0 moved, 215 already shown (location unchanged), other codes by kind; 0 in the base.
     virtual std::uint32_t GoTo(const cRenderParams& /*params*/) { return 0; }
     // The document's own block, valid until the next call; null when there is no location.
     virtual cRenderParams* GetCurrentLocation() { return nullptr; }
     virtual bool GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params);
-    virtual void GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition,
-                           std::uint8_t& revision);
+    virtual void GetBookID(
+        std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition, std::uint8_t& revision);
     BookIdentity bookIdentity();
     virtual std::uint32_t GetNumSections() { return 0; }
 
     // Concordance look-ups. `holder` is the caller's: null asks the call to make a vector (the caller
     // then owns it); otherwise the vector is reused. `count` is the number of sections found.
     virtual void SearchMainConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count);
-    virtual void SearchMainConcordanceByWordNumber(std::uint32_t wordNumber, cBitVector*& holder,
-                                                   std::uint32_t& count);
+    virtual void SearchMainConcordanceByWordNumber(std::uint32_t wordNumber, cBitVector*& holder, std::uint32_t& count);
     virtual void SearchStrongsHebrewConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count);
     virtual void SearchStrongsGreekConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count);
     virtual void SearchWordAttributeConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count);
@@ -147,11 +145,11 @@ public:
     // The sections a limit expression ("BOOKMARK(...)", "COLOR(...)", a Bible range) allows, into a new
     // vector in `holder` (null when none). `colours` receives the colour codes read.
     virtual std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
-                                               std::uint32_t first, std::uint32_t last, bool flag);
+        std::uint32_t first, std::uint32_t last, bool flag);
     virtual std::uint32_t CanonicalWordNumber(const cLString16& /*word*/, bool /*mode*/) { return kNone; }
     // The line that lists a hit: mode 0 a title, 1 and 2 excerpts of increasing length.
     virtual bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,
-                                     const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out);
+        const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out);
     virtual std::uint32_t GetFindProximity() { return 0; }
     virtual std::uint32_t GetDisplayedSectionRange(std::uint32_t& first, std::uint32_t& last);
     virtual bool BookmarkBelongsToBook(const cBookmark& /*bookmark*/) { return false; }
@@ -160,21 +158,18 @@ public:
     bool SectionRangeForVerse(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last);
     // The sections of the reference's first range.
     virtual bool SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last);
-    virtual std::unique_ptr<cWordList8> WordListForVerse(const cBibleRef& /*reference*/,
-                                                         const cHTMLRenderConfiguration* /*config*/,
-                                                         std::uint32_t /*mask*/)
+    virtual std::unique_ptr<cWordList8> WordListForVerse(
+        const cBibleRef& /*reference*/, const cHTMLRenderConfiguration* /*config*/, std::uint32_t /*mask*/)
     {
         return nullptr;
     }
     virtual std::unique_ptr<cWordList8> CollectSectionWords(std::uint32_t /*first*/, std::uint32_t /*last*/,
-                                                            const cHTMLRenderConfiguration* /*config*/,
-                                                            std::uint32_t /*mask*/)
+        const cHTMLRenderConfiguration* /*config*/, std::uint32_t /*mask*/)
     {
         return nullptr;
     }
-    virtual std::unique_ptr<cBibleRefList> BibleLinksListForSection(std::uint32_t /*section*/,
-                                                                    const char* /*translation*/,
-                                                                    const cHTMLRenderConfiguration* /*config*/)
+    virtual std::unique_ptr<cBibleRefList> BibleLinksListForSection(
+        std::uint32_t /*section*/, const char* /*translation*/, const cHTMLRenderConfiguration* /*config*/)
     {
         return nullptr;
     }
@@ -190,7 +185,7 @@ public:
     std::uint32_t serialId() const { return serialId_; }
     bool changed() const { return changed_ != 0; }
     // Called where a pending change is found; nothing to do.
-    void acknowledgeChange() {}
+    void acknowledgeChange() { }
 
     // The process-wide note document, stored once at start-up before any book opens.
     static void setNoteDoc(cNoteDoc* noteDoc);

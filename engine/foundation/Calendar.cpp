@@ -11,31 +11,39 @@ constexpr std::int64_t kDroppedDays = 10;
 
 constexpr std::int32_t kMonthLengths[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 
-const char* const kMonthNames[12] = {"January", "February", "March",     "April",
-                                     "May",     "June",     "July",      "August",
-                                     "September", "October", "November", "December"};
-const char* const kWeekdayNames[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
-                                      "Thursday", "Friday", "Saturday"};
+const char* const kMonthNames[12] = {"January", "February", "March", "April", "May", "June", "July", "August",
+    "September", "October", "November", "December"};
+const char* const kWeekdayNames[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
 
-bool isLeapYear64(std::int64_t year) {
-    if (year < 1 || year % 4 != 0) return false;
-    if (year < 1582) return true;
+bool isLeapYear64(std::int64_t year)
+{
+    if (year < 1 || year % 4 != 0)
+        return false;
+    if (year < 1582)
+        return true;
     return year % 100 != 0 || year % 400 == 0;
 }
 
-std::int32_t daysInMonth64(std::int32_t month, std::int64_t year) {
-    if (month < 1 || month > 12) return 0;
-    if (month == 2 && isLeapYear64(year)) return 29;
+std::int32_t daysInMonth64(std::int32_t month, std::int64_t year)
+{
+    if (month < 1 || month > 12)
+        return 0;
+    if (month == 2 && isLeapYear64(year))
+        return 29;
     return kMonthLengths[month - 1];
 }
 
-bool isValidDate64(std::int32_t month, std::int32_t day, std::int64_t year) {
+bool isValidDate64(std::int32_t month, std::int32_t day, std::int64_t year)
+{
     return month >= 1 && month <= 12 && year >= 1 && day >= 1 && day <= daysInMonth64(month, year);
 }
 
-std::int32_t clampToInt32(std::int64_t v) {
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+std::int32_t clampToInt32(std::int64_t v)
+{
+    if (v > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (v < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(v);
 }
 
@@ -43,19 +51,24 @@ std::int32_t clampToInt32(std::int64_t v) {
 
 namespace qs::calendar {
 
-std::int64_t dayNumberFromDate64(std::int32_t month, std::int32_t day, std::int64_t year) {
-    if (!isValidDate64(month, day, year)) return 1;
+std::int64_t dayNumberFromDate64(std::int32_t month, std::int32_t day, std::int64_t year)
+{
+    if (!isValidDate64(month, day, year))
+        return 1;
     const std::int64_t y = year - 1;
     std::int64_t n = y * 365 + y / 4;
-    if (year >= 1584) n += y / 400 - y / 100 + 12;
-    for (std::int32_t m = 1; m < month; ++m) n += daysInMonth64(m, year);
+    if (year >= 1584)
+        n += y / 400 - y / 100 + 12;
+    for (std::int32_t m = 1; m < month; ++m)
+        n += daysInMonth64(m, year);
     n += day;
-    if (n >= kFirstGregorianDay) n -= kDroppedDays;
+    if (n >= kFirstGregorianDay)
+        n -= kDroppedDays;
     return n;
 }
 
-void dateFromDayNumber64(std::int64_t number, std::int32_t* month, std::int32_t* day,
-                         std::int64_t* year) {
+void dateFromDayNumber64(std::int64_t number, std::int32_t* month, std::int32_t* day, std::int64_t* year)
+{
     std::int32_t outMonth = 1;
     std::int64_t outDay = 1;
     std::int64_t outYear = 1;
@@ -79,40 +92,55 @@ void dateFromDayNumber64(std::int64_t number, std::int32_t* month, std::int32_t*
         }
         outDay = d;
     }
-    if (month) *month = outMonth;
-    if (day) *day = static_cast<std::int32_t>(outDay);
-    if (year) *year = outYear;
+    if (month)
+        *month = outMonth;
+    if (day)
+        *day = static_cast<std::int32_t>(outDay);
+    if (year)
+        *year = outYear;
 }
 
 }  // namespace qs::calendar
 
-bool isLeapYear(std::int32_t year) { return isLeapYear64(year); }
+bool isLeapYear(std::int32_t year)
+{
+    return isLeapYear64(year);
+}
 
-std::int32_t daysInMonth(std::int32_t month, std::int32_t year) { return daysInMonth64(month, year); }
+std::int32_t daysInMonth(std::int32_t month, std::int32_t year)
+{
+    return daysInMonth64(month, year);
+}
 
-bool isValidDate(std::int32_t month, std::int32_t day, std::int32_t year) {
+bool isValidDate(std::int32_t month, std::int32_t day, std::int32_t year)
+{
     return isValidDate64(month, day, year);
 }
 
-std::int32_t dayNumberFromDate(std::int32_t month, std::int32_t day, std::int32_t year) {
+std::int32_t dayNumberFromDate(std::int32_t month, std::int32_t day, std::int32_t year)
+{
     return clampToInt32(qs::calendar::dayNumberFromDate64(month, day, year));
 }
 
-void dateFromDayNumber(std::int32_t number, std::int32_t* month, std::int32_t* day,
-                       std::int32_t* year) {
+void dateFromDayNumber(std::int32_t number, std::int32_t* month, std::int32_t* day, std::int32_t* year)
+{
     std::int64_t y = 1;
     qs::calendar::dateFromDayNumber64(number, month, day, &y);
-    if (year) *year = clampToInt32(y);
+    if (year)
+        *year = clampToInt32(y);
 }
 
-std::int32_t weekdayFromDate(std::int32_t month, std::int32_t day, std::int32_t year) {
+std::int32_t weekdayFromDate(std::int32_t month, std::int32_t day, std::int32_t year)
+{
     return static_cast<std::int32_t>((qs::calendar::dayNumberFromDate64(month, day, year) + 5) % 7);
 }
 
-const char* monthName(std::int32_t month) {
+const char* monthName(std::int32_t month)
+{
     return month >= 1 && month <= 12 ? kMonthNames[month - 1] : "";
 }
 
-const char* weekdayName(std::int32_t weekday) {
+const char* weekdayName(std::int32_t weekday)
+{
     return weekday >= 0 && weekday <= 6 ? kWeekdayNames[weekday] : "";
 }

@@ -22,8 +22,7 @@ std::int32_t dayNumberFromDate(std::int32_t month, std::int32_t day, std::int32_
 
 // The inverse; a negative number gives 1 January of year 1, day 0 gives
 // 31 December of year 0.
-void dateFromDayNumber(std::int32_t number, std::int32_t* month, std::int32_t* day,
-                       std::int32_t* year);
+void dateFromDayNumber(std::int32_t number, std::int32_t* month, std::int32_t* day, std::int32_t* year);
 
 // 0 = Sunday .. 6 = Saturday.
 std::int32_t weekdayFromDate(std::int32_t month, std::int32_t day, std::int32_t year);
@@ -36,6 +35,5 @@ namespace qs::calendar {
 // The same conversions over 64-bit day numbers, for callers that add arbitrary
 // offsets; dayNumberFromDate64 answers 1 for an invalid date like its 32-bit form.
 std::int64_t dayNumberFromDate64(std::int32_t month, std::int32_t day, std::int64_t year);
-void dateFromDayNumber64(std::int64_t number, std::int32_t* month, std::int32_t* day,
-                         std::int64_t* year);
+void dateFromDayNumber64(std::int64_t number, std::int32_t* month, std::int32_t* day, std::int64_t* year);
 }  // namespace qs::calendar

@@ -24,9 +24,9 @@ std::uint16_t toUpperChar16(std::uint16_t u);
 
 bool isPunctuationChar8(unsigned char c);
 bool isPunctuationChar16(std::uint16_t u);
-bool isBlankChar8(unsigned char c);    // tab or blank
+bool isBlankChar8(unsigned char c);  // tab or blank
 bool isBlankChar16(std::uint16_t u);
-bool isDigitChar8(unsigned char c);    // "0"-"9" only
+bool isDigitChar8(unsigned char c);  // "0"-"9" only
 bool isDigitChar16(std::uint16_t u);
 // Below 32 except tab, 127-159, and the soft hyphen 0xAD.
 bool isControlChar8(unsigned char c);

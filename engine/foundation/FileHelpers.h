@@ -31,8 +31,8 @@ cFolderListing* openFolder(const char* path);
 // includeFolders, anything else only with includeFiles), sets outPath to
 // path + "/" + name and answers true. False at the end of the listing or for a null
 // listing. A link to a folder counts as a folder.
-bool readNextFolderEntry(const char* path, cFolderListing* listing, bool includeFolders,
-                         bool includeFiles, cLString8& outPath);
+bool readNextFolderEntry(
+    const char* path, cFolderListing* listing, bool includeFolders, bool includeFiles, cLString8& outPath);
 
 // Closes the listing; nothing for null.
 void closeFolder(cFolderListing* listing);

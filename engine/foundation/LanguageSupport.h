@@ -53,8 +53,8 @@ void foldToBaseLetters(cLString16& out, const cLString16& text);
 // The display record of one language. The two pointer fields are free for the
 // user interface's font objects; nothing in the engine reads them.
 struct cLanguageDisplayRecord {
-    void* fontObject = nullptr;         // set for the Hebrew and Greek records
-    void* fallbackFontObject = nullptr; // set for the others
+    void* fontObject = nullptr;          // set for the Hebrew and Greek records
+    void* fallbackFontObject = nullptr;  // set for the others
     cLString8 fontName;
     cLString8 displayFontName;
     std::uint8_t rightToLeft = 0;

@@ -15,7 +15,7 @@ public:
     static constexpr int kStyleDayFirst = 0x4;     // day before the month name
 
     SimpleDate() = default;  // today
-    explicit SimpleDate(const cSimpleDate& date) : m_date(date) {}
+    explicit SimpleDate(const cSimpleDate& date) : m_date(date) { }
 
     void setMonth(std::int32_t month, std::int32_t day, std::int32_t year) { m_date.setDate(month, day, year); }
     std::int32_t month() const { return m_date.month(); }

@@ -11,8 +11,7 @@
 #include <cstdint>
 #include <type_traits>
 
-template <typename E>
-class cLArrayStorage {
+template <typename E> class cLArrayStorage {
     static_assert(std::is_trivially_copyable_v<E>);
 
 public:
@@ -22,11 +21,14 @@ public:
     cLArrayStorage() = default;
     cLArrayStorage(const cLArrayStorage& other) { assign(other); }
     cLArrayStorage(cLArrayStorage&& other) noexcept { takeFrom(other); }
-    cLArrayStorage& operator=(const cLArrayStorage& other) {
-        if (this != &other) assign(other);
+    cLArrayStorage& operator=(const cLArrayStorage& other)
+    {
+        if (this != &other)
+            assign(other);
         return *this;
     }
-    cLArrayStorage& operator=(cLArrayStorage&& other) noexcept {
+    cLArrayStorage& operator=(cLArrayStorage&& other) noexcept
+    {
         if (this != &other) {
             delete[] data_;
             takeFrom(other);
@@ -46,13 +48,15 @@ public:
     // Inserts value at i, moving i..lastIndex up by one; i beyond the end stores it there.
     int insertAt(std::int32_t i, E value);
 
-    E getAt(std::int32_t i) const { return (i >= 0 && i <= lastIndex_) ? data_[i] : E{}; }
+    E getAt(std::int32_t i) const { return (i >= 0 && i <= lastIndex_) ? data_[i] : E {}; }
     E at(std::int32_t i) const { return getAt(i); }
 
     void removeAt(std::int32_t i);
 
-    void removeAll() {
-        if (capacity_ == 0) return;
+    void removeAll()
+    {
+        if (capacity_ == 0)
+            return;
         delete[] data_;
         data_ = nullptr;
         capacity_ = 0;
@@ -75,7 +79,8 @@ public:
 protected:
     // Zeroes the slots a write at i skips over.
     void clearGap(std::int32_t i);
-    void takeFrom(cLArrayStorage& other) {
+    void takeFrom(cLArrayStorage& other)
+    {
         data_ = other.data_;
         growBy_ = other.growBy_;
         capacity_ = other.capacity_;

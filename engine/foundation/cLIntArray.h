@@ -16,23 +16,30 @@ class cLIntStack {
 public:
     // Sets the capacity only when n >= 0 and n > the top index (pushed values are never dropped);
     // else returns 0.
-    int reserve(std::int32_t n, std::int32_t growBy = 0) {
-        if (n < 0 || n <= top_) return 0;
+    int reserve(std::int32_t n, std::int32_t growBy = 0)
+    {
+        if (n < 0 || n <= top_)
+            return 0;
         return values_.setCapacity(n, growBy);
     }
-    int push(std::int32_t value) {
-        if (!values_.setAt(top_ + 1, value)) return 0;
+    int push(std::int32_t value)
+    {
+        if (!values_.setAt(top_ + 1, value))
+            return 0;
         ++top_;
         return 1;
     }
     // 0 on an empty stack (out untouched); else writes the top value to out, pops it and returns 1.
-    int pop(std::int32_t& out) {
-        if (top_ < 0) return 0;
+    int pop(std::int32_t& out)
+    {
+        if (top_ < 0)
+            return 0;
         out = values_.getAt(top_);
         --top_;
         return 1;
     }
-    void clear() {
+    void clear()
+    {
         values_.removeAll();
         top_ = -1;
     }

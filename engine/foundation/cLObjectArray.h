@@ -10,35 +10,41 @@
 
 #include <cstdint>
 
-template <typename T>
-class cLObjectArray {
+template <typename T> class cLObjectArray {
 public:
     cLObjectArray() = default;
     cLObjectArray(const cLObjectArray& other) { assign(other); }
-    cLObjectArray& operator=(const cLObjectArray& other) {
-        if (this != &other) assign(other);
+    cLObjectArray& operator=(const cLObjectArray& other)
+    {
+        if (this != &other)
+            assign(other);
         return *this;
     }
     virtual ~cLObjectArray() { deleteElements(); }
 
     // Deletes every element and frees the storage.
-    void removeAll() {
+    void removeAll()
+    {
         deleteElements();
         pointers_.removeAll();
     }
 
     // Appends a new copy of value; returns 1, or 0 (and keeps nothing) when the array cannot grow.
-    int addCopy(const T& value) {
+    int addCopy(const T& value)
+    {
         T* copy = new T(value);
         int ok = pointers_.append(copy);
-        if (!ok) delete copy;
+        if (!ok)
+            delete copy;
         return ok;
     }
 
     // Stores a copy of value at i, deleting the element it replaces (a write beyond the end leaves
     // null elements in between). Returns 1, or 0 for i < 0 or when the array cannot grow.
-    int replaceAt(std::int32_t i, const T& value) {
-        if (i < 0) return 0;
+    int replaceAt(std::int32_t i, const T& value)
+    {
+        if (i < 0)
+            return 0;
         T* copy = new T(value);
         T* old = elementAt(i);
         int ok = pointers_.setAt(i, copy);
@@ -51,8 +57,10 @@ public:
     }
 
     // Deletes the element at i and moves the later ones down; nothing outside 0..lastIndex.
-    void removeAt(std::int32_t i) {
-        if (i < 0 || i > pointers_.lastIndex()) return;
+    void removeAt(std::int32_t i)
+    {
+        if (i < 0 || i > pointers_.lastIndex())
+            return;
         delete elementAt(i);
         pointers_.removeAt(i);
     }
@@ -61,25 +69,31 @@ public:
     std::int32_t lastIndex() const { return pointers_.lastIndex(); }
     T* elementAt(std::int32_t i) const { return static_cast<T*>(pointers_.elementAt(i)); }
     T* at(std::int32_t i) const { return elementAt(i); }
-    int setCapacity(std::int32_t n, std::int32_t growBy = 0) {
+    int setCapacity(std::int32_t n, std::int32_t growBy = 0)
+    {
         // Elements the smaller capacity drops are deleted, not leaked.
-        for (std::int32_t i = n < 0 ? pointers_.count() : n; i < pointers_.count(); ++i) delete elementAt(i);
+        for (std::int32_t i = n < 0 ? pointers_.count() : n; i < pointers_.count(); ++i)
+            delete elementAt(i);
         return pointers_.setCapacity(n, growBy);
     }
 
     // First index whose element equals value; -1 when none.
-    std::int32_t indexOf(const T& value) const {
+    std::int32_t indexOf(const T& value) const
+    {
         for (std::int32_t i = 0; i < count(); ++i) {
             const T* e = elementAt(i);
-            if (e != nullptr && *e == value) return i;
+            if (e != nullptr && *e == value)
+                return i;
         }
         return -1;
     }
 
     // Replaces the contents by copies of other's elements, in order (a null element stays null, so
     // indexes are kept).
-    void assign(const cLObjectArray& other) {
-        if (this == &other) return;
+    void assign(const cLObjectArray& other)
+    {
+        if (this == &other)
+            return;
         removeAll();
         pointers_.setCapacity(other.count());
         for (std::int32_t i = 0; i < other.count(); ++i) {
@@ -93,8 +107,10 @@ public:
     }
 
 private:
-    void deleteElements() {
-        for (std::int32_t i = 0; i < pointers_.count(); ++i) delete elementAt(i);
+    void deleteElements()
+    {
+        for (std::int32_t i = 0; i < pointers_.count(); ++i)
+            delete elementAt(i);
     }
 
     cLPtrArray pointers_;

@@ -2,35 +2,45 @@
 
 #include <cstring>
 
-std::int32_t cLStringDictionary::indexOfKey(const char* key) const {
+std::int32_t cLStringDictionary::indexOfKey(const char* key) const
+{
     for (std::int32_t i = 0; i < keys_.count(); ++i) {
         const cLStringTmpl<char>* k = keys_.elementAt(i);
-        if (k != nullptr && k->equalsCStr(key != nullptr ? key : "")) return i;
+        if (k != nullptr && k->equalsCStr(key != nullptr ? key : ""))
+            return i;
     }
     return -1;
 }
 
-int cLStringDictionary::findValue(const char* key, cLStringTmpl<char>& out) const {
+int cLStringDictionary::findValue(const char* key, cLStringTmpl<char>& out) const
+{
     std::int32_t index = -1;
     return findValueIndex(key, out, index);
 }
 
-int cLStringDictionary::findValueIndex(const char* key, cLStringTmpl<char>& out, std::int32_t& index) const {
+int cLStringDictionary::findValueIndex(const char* key, cLStringTmpl<char>& out, std::int32_t& index) const
+{
     out.makeEmpty();
     index = indexOfKey(key);
-    if (index < 0) return 0;
-    if (const cLStringTmpl<char>* v = values_.elementAt(index)) out.assign(*v);
+    if (index < 0)
+        return 0;
+    if (const cLStringTmpl<char>* v = values_.elementAt(index))
+        out.assign(*v);
     return 1;
 }
 
-int cLStringDictionary::setValue(const char* key, const char* value) {
+int cLStringDictionary::setValue(const char* key, const char* value)
+{
     return setValue(cLStringTmpl<char>(key), cLStringTmpl<char>(value));
 }
 
-int cLStringDictionary::setValue(const cLStringTmpl<char>& key, const cLStringTmpl<char>& value) {
+int cLStringDictionary::setValue(const cLStringTmpl<char>& key, const cLStringTmpl<char>& value)
+{
     const std::int32_t index = indexOfKey(key.chars());
-    if (index >= 0) return values_.replaceAt(index, value);
-    if (!keys_.addCopy(key)) return 0;
+    if (index >= 0)
+        return values_.replaceAt(index, value);
+    if (!keys_.addCopy(key))
+        return 0;
     if (!values_.addCopy(value)) {
         keys_.removeAt(keys_.lastIndex());  // keep the two arrays parallel
         return 0;
@@ -38,19 +48,23 @@ int cLStringDictionary::setValue(const cLStringTmpl<char>& key, const cLStringTm
     return 1;
 }
 
-void cLStringDictionary::assign(const cLStringDictionary& other) {
-    if (this == &other) return;
+void cLStringDictionary::assign(const cLStringDictionary& other)
+{
+    if (this == &other)
+        return;
     keys_.assign(other.keys_);
     values_.assign(other.values_);
 }
 
-void cLStringDictionary::removeAll() {
+void cLStringDictionary::removeAll()
+{
     keys_.removeAll();
     values_.removeAll();
 }
 
-void splitStringIntoArray(const cLStringTmpl<char>& text, const char* separator,
-                          cLObjectArray<cLStringTmpl<char>>& target) {
+void splitStringIntoArray(
+    const cLStringTmpl<char>& text, const char* separator, cLObjectArray<cLStringTmpl<char>>& target)
+{
     target.removeAll();
     const std::int32_t length = text.length();
     const std::int32_t sepLength = separator != nullptr ? static_cast<std::int32_t>(std::strlen(separator)) : 0;
@@ -66,5 +80,6 @@ void splitStringIntoArray(const cLStringTmpl<char>& text, const char* separator,
         position = found >= 0 ? found + sepLength : length + sepLength;
     }
     // A text ending with the separator (or an empty text) ends with one empty piece.
-    if (position == length) target.addCopy(cLStringTmpl<char>());
+    if (position == length)
+        target.addCopy(cLStringTmpl<char>());
 }

@@ -44,5 +44,5 @@ private:
 // Cuts text at each occurrence of separator (case-sensitive) into target (emptied first). A text
 // ending with the separator, or an empty text, gives a last empty piece. A null or empty separator
 // gives the whole text as one piece.
-void splitStringIntoArray(const cLStringTmpl<char>& text, const char* separator,
-                          cLObjectArray<cLStringTmpl<char>>& target);
+void splitStringIntoArray(
+    const cLStringTmpl<char>& text, const char* separator, cLObjectArray<cLStringTmpl<char>>& target);

@@ -13,41 +13,50 @@
 namespace {
 
 // The empty sentinel of each form: {share count 0, terminator 0}. Never written or freed.
-template <typename T>
-T gSentinel[2] = {T(0), T(0)};
+template <typename T> T gSentinel[2] = {T(0), T(0)};
 
 // Longest string either form holds: the buffer (share count, characters, terminator) must stay
 // within the signed 32-bit range.
 constexpr std::int64_t kMaxLength = std::numeric_limits<std::int32_t>::max() - 2;
 
-template <typename T>
-std::uint32_t uval(T c) {
+template <typename T> std::uint32_t uval(T c)
+{
     return static_cast<std::make_unsigned_t<T>>(c);
 }
 
-template <typename T>
-std::int32_t unitLength(const T* s) {
-    if (s == nullptr) return 0;
+template <typename T> std::int32_t unitLength(const T* s)
+{
+    if (s == nullptr)
+        return 0;
     const T* p = s;
-    while (*p != 0) ++p;
-    if (p - s > kMaxLength) throw std::bad_alloc();
+    while (*p != 0)
+        ++p;
+    if (p - s > kMaxLength)
+        throw std::bad_alloc();
     return static_cast<std::int32_t>(p - s);
 }
 
-template <typename T>
-bool pointsInto(const T* p, const T* begin, std::int64_t units) {
+template <typename T> bool pointsInto(const T* p, const T* begin, std::int64_t units)
+{
     std::less<const T*> less;
     return p != nullptr && !less(p, begin) && less(p, begin + units);
 }
 
 // Lower-case partner of one unit; the narrow form reads the unit as a Latin-1 character.
-std::uint32_t lowerUnit(char c) { return toLowerChar8(static_cast<unsigned char>(c)); }
-std::uint32_t lowerUnit(unsigned short u) { return toLowerChar16(u); }
+std::uint32_t lowerUnit(char c)
+{
+    return toLowerChar8(static_cast<unsigned char>(c));
+}
+std::uint32_t lowerUnit(unsigned short u)
+{
+    return toLowerChar16(u);
+}
 
 // Length of a well-formed UTF-8 sequence of 2 to 4 bytes at p (at most `avail` bytes readable, a
 // terminator stopping the scan earlier), with its value; 0 when p holds no such sequence. Three-byte
 // encoded surrogates count as well-formed here, as older data holds them.
-int wellFormedSequence(const char* p, std::int64_t avail, std::uint32_t& value) {
+int wellFormedSequence(const char* p, std::int64_t avail, std::uint32_t& value)
+{
     const std::uint32_t lead = uval(p[0]);
     int need;
     std::uint32_t v;
@@ -61,13 +70,16 @@ int wellFormedSequence(const char* p, std::int64_t avail, std::uint32_t& value) 
     } else {
         return 0;
     }
-    if (avail < need + 1) return 0;
+    if (avail < need + 1)
+        return 0;
     for (int k = 1; k <= need; ++k) {
         const std::uint32_t b = uval(p[k]);
-        if ((b & 0xC0) != 0x80) return 0;
+        if ((b & 0xC0) != 0x80)
+            return 0;
         v = (v << 6) | (b & 0x3F);
     }
-    if (v < minimum || v > 0x10FFFF) return 0;
+    if (v < minimum || v > 0x10FFFF)
+        return 0;
     value = v;
     return need + 1;
 }
@@ -75,7 +87,8 @@ int wellFormedSequence(const char* p, std::int64_t avail, std::uint32_t& value) 
 // Reads one character for case-insensitive comparison and returns its lower-case partner.
 // Narrow: a well-formed UTF-8 sequence is one character folded as the code point it encodes, any
 // other byte a Latin-1 character, so UTF-8 and Latin-1 text both fold correctly.
-std::uint32_t foldedNext(const char*& p, std::int64_t avail) {
+std::uint32_t foldedNext(const char*& p, std::int64_t avail)
+{
     const std::uint32_t b = uval(*p);
     if (b >= 0x80) {
         std::uint32_t cp = 0;
@@ -88,46 +101,67 @@ std::uint32_t foldedNext(const char*& p, std::int64_t avail) {
     return toLowerChar8(static_cast<unsigned char>(b));
 }
 
-std::uint32_t foldedNext(const unsigned short*& p, std::int64_t) { return toLowerChar16(*p++); }
+std::uint32_t foldedNext(const unsigned short*& p, std::int64_t)
+{
+    return toLowerChar16(*p++);
+}
 
 // Case-insensitive match of pattern[0..patLen) at h (hAvail units readable); writes the number of
 // units of h that matched.
 template <typename T>
-bool matchIgnoreCase(const T* h, std::int64_t hAvail, const T* pattern, std::int32_t patLen, std::int32_t& matched) {
+bool matchIgnoreCase(const T* h, std::int64_t hAvail, const T* pattern, std::int32_t patLen, std::int32_t& matched)
+{
     const T* h0 = h;
     const T* p = pattern;
     const T* pEnd = pattern + patLen;
     while (p < pEnd) {
         const std::int64_t used = h - h0;
-        if (used >= hAvail) return false;
-        if (foldedNext(h, hAvail - used) != foldedNext(p, pEnd - p)) return false;
+        if (used >= hAvail)
+            return false;
+        if (foldedNext(h, hAvail - used) != foldedNext(p, pEnd - p))
+            return false;
     }
     matched = static_cast<std::int32_t>(h - h0);
     return true;
 }
 
-int digitValue(std::uint32_t c) {
-    if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
-    if (c >= 'a' && c <= 'z') return static_cast<int>(c - 'a' + 10);
-    if (c >= 'A' && c <= 'Z') return static_cast<int>(c - 'A' + 10);
+int digitValue(std::uint32_t c)
+{
+    if (c >= '0' && c <= '9')
+        return static_cast<int>(c - '0');
+    if (c >= 'a' && c <= 'z')
+        return static_cast<int>(c - 'a' + 10);
+    if (c >= 'A' && c <= 'Z')
+        return static_cast<int>(c - 'A' + 10);
     return -1;
 }
 
 constexpr char kDigits[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
 
-bool isHighSurrogate(std::uint32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLowSurrogate(std::uint32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool isHighSurrogate(std::uint32_t u)
+{
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLowSurrogate(std::uint32_t u)
+{
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
-int utf8Length(std::uint32_t cp) {
-    if (cp < 0x80) return 1;
-    if (cp < 0x800) return 2;
-    if (cp < 0x10000 || cp > 0x10FFFF) return 3;
+int utf8Length(std::uint32_t cp)
+{
+    if (cp < 0x80)
+        return 1;
+    if (cp < 0x800)
+        return 2;
+    if (cp < 0x10000 || cp > 0x10FFFF)
+        return 3;
     return 4;
 }
 
 // The next code point of UTF-16 text: a high surrogate followed by a low one is one character;
 // any other unit stands alone.
-std::uint32_t nextCodePoint(const unsigned short* units, std::int32_t n, std::int32_t& i) {
+std::uint32_t nextCodePoint(const unsigned short* units, std::int32_t n, std::int32_t& i)
+{
     const std::uint32_t u = units[i++];
     if (isHighSurrogate(u) && i < n && isLowSurrogate(units[i])) {
         const std::uint32_t low = units[i++];
@@ -136,8 +170,8 @@ std::uint32_t nextCodePoint(const unsigned short* units, std::int32_t n, std::in
     return u;
 }
 
-template <bool Bounded>
-int decodeOne(const char* bytes, const char* end, std::uint32_t& out) {
+template <bool Bounded> int decodeOne(const char* bytes, const char* end, std::uint32_t& out)
+{
     if (Bounded && bytes >= end) {
         out = 0;
         return 0;
@@ -149,9 +183,12 @@ int decodeOne(const char* bytes, const char* end, std::uint32_t& out) {
         out = lead;
         return 1;
     }
-    if (lead <= 0xDF) need = 1, v = lead & 0x1F;
-    else if (lead <= 0xEF) need = 2, v = lead & 0x0F;
-    else need = 3, v = lead & 0x07;
+    if (lead <= 0xDF)
+        need = 1, v = lead & 0x1F;
+    else if (lead <= 0xEF)
+        need = 2, v = lead & 0x0F;
+    else
+        need = 3, v = lead & 0x07;
     for (int k = 1; k <= need; ++k) {
         // A terminator is not a continuation byte, so an unbounded read stops at it.
         if (Bounded && bytes + k >= end) {
@@ -169,24 +206,34 @@ int decodeOne(const char* bytes, const char* end, std::uint32_t& out) {
     return need + 1;
 }
 
-void putLE32(unsigned char* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+void putLE32(unsigned char* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-std::uint32_t getLE32(const unsigned char* p) {
+std::uint32_t getLE32(const unsigned char* p)
+{
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
 const char kDefaultTrimSet8[] = " \t\n\r";
 const unsigned short kDefaultTrimSet16[] = {' ', '\t', '\n', '\r', 0};
 
-const char* defaultTrimSet(char) { return kDefaultTrimSet8; }
-const unsigned short* defaultTrimSet(unsigned short) { return kDefaultTrimSet16; }
+const char* defaultTrimSet(char)
+{
+    return kDefaultTrimSet8;
+}
+const unsigned short* defaultTrimSet(unsigned short)
+{
+    return kDefaultTrimSet16;
+}
 
-template <typename T>
-bool inSet(T c, const T* set) {
+template <typename T> bool inSet(T c, const T* set)
+{
     for (const T* s = set; *s != 0; ++s)
-        if (*s == c) return true;
+        if (*s == c)
+            return true;
     return false;
 }
 
@@ -195,8 +242,10 @@ bool inSet(T c, const T* set) {
 // ---------------------------------------------------------------------------------------------
 // UTF-8 of single characters
 
-int encodeUTF8Char(std::uint32_t u, char* out) {
-    if (u > 0x10FFFF) u = 0xFFFD;
+int encodeUTF8Char(std::uint32_t u, char* out)
+{
+    if (u > 0x10FFFF)
+        u = 0xFFFD;
     auto byte = [](std::uint32_t v) { return static_cast<char>(static_cast<unsigned char>(v)); };
     if (u < 0x80) {
         out[0] = byte(u);
@@ -220,27 +269,31 @@ int encodeUTF8Char(std::uint32_t u, char* out) {
     return 4;
 }
 
-int decodeUTF8Char(const char* bytes, std::uint32_t& out) { return decodeOne<false>(bytes, nullptr, out); }
+int decodeUTF8Char(const char* bytes, std::uint32_t& out)
+{
+    return decodeOne<false>(bytes, nullptr, out);
+}
 
-int decodeUTF8Char(const char* bytes, const char* end, std::uint32_t& out) {
+int decodeUTF8Char(const char* bytes, const char* end, std::uint32_t& out)
+{
     return decodeOne<true>(bytes, end, out);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Buffer management
 
-template <typename T>
-bool cLStringTmpl<T>::isOnSentinel() const {
+template <typename T> bool cLStringTmpl<T>::isOnSentinel() const
+{
     return buffer_ == gSentinel<T>;
 }
 
-template <typename T>
-bool cLStringTmpl<T>::isShared() const {
+template <typename T> bool cLStringTmpl<T>::isShared() const
+{
     return !isOnSentinel() && uval(buffer_[0]) > 1;
 }
 
-template <typename T>
-void cLStringTmpl<T>::releaseBuffer() {
+template <typename T> void cLStringTmpl<T>::releaseBuffer()
+{
     if (!isOnSentinel()) {
         if (uval(buffer_[0]) > 1)
             buffer_[0] = static_cast<T>(buffer_[0] - 1);
@@ -253,18 +306,21 @@ void cLStringTmpl<T>::releaseBuffer() {
     length_ = 0;
 }
 
-template <typename T>
-void cLStringTmpl<T>::clearCache() const {
+template <typename T> void cLStringTmpl<T>::clearCache() const
+{
     delete utf8Cache_;
     utf8Cache_ = nullptr;
 }
 
-template <typename T>
-void cLStringTmpl<T>::appendUnits(const T* units, std::int32_t n, std::int32_t hint) {
-    if (n < 0) n = 0;
+template <typename T> void cLStringTmpl<T>::appendUnits(const T* units, std::int32_t n, std::int32_t hint)
+{
+    if (n < 0)
+        n = 0;
     std::int64_t target = std::int64_t(length_) + n;
-    if (hint > target) target = hint;
-    if (target > kMaxLength) throw std::bad_alloc();
+    if (hint > target)
+        target = hint;
+    if (target > kMaxLength)
+        throw std::bad_alloc();
     // A shared buffer is never written: it is copied first.
     if ((target >= capacity_ || isShared()) && target > 0) {
         T* fresh = new T[static_cast<std::size_t>(target) + 2];
@@ -286,10 +342,12 @@ void cLStringTmpl<T>::appendUnits(const T* units, std::int32_t n, std::int32_t h
     }
 }
 
-template <typename T>
-void cLStringTmpl<T>::setLengthAndAppendTail(std::int32_t newLength, std::int32_t tailStart) {
-    if (isOnSentinel()) return;
-    if (isShared()) appendUnits(nullptr, 0, -1);
+template <typename T> void cLStringTmpl<T>::setLengthAndAppendTail(std::int32_t newLength, std::int32_t tailStart)
+{
+    if (isOnSentinel())
+        return;
+    if (isShared())
+        appendUnits(nullptr, 0, -1);
     const std::int32_t tail = std::max(0, length_ - tailStart);
     std::memmove(chars_ + newLength, chars_ + tailStart, static_cast<std::size_t>(tail) * sizeof(T));
     length_ = newLength + tail;
@@ -299,21 +357,23 @@ void cLStringTmpl<T>::setLengthAndAppendTail(std::int32_t newLength, std::int32_
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl() : chars_(gSentinel<T> + 1), buffer_(gSentinel<T>) {}
+template <typename T> cLStringTmpl<T>::cLStringTmpl() : chars_(gSentinel<T> + 1), buffer_(gSentinel<T>)
+{
+}
 
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const T* text) : cLStringTmpl() {
+template <typename T> cLStringTmpl<T>::cLStringTmpl(const T* text) : cLStringTmpl()
+{
     appendUnits(text, unitLength(text), -1);
 }
 
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl* other) : cLStringTmpl() {
-    if (other != nullptr) appendUnits(other->chars_, other->length_, -1);
+template <typename T> cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl* other) : cLStringTmpl()
+{
+    if (other != nullptr)
+        appendUnits(other->chars_, other->length_, -1);
 }
 
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& other) : cLStringTmpl() {
+template <typename T> cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& other) : cLStringTmpl()
+{
     appendUnits(other.chars_, other.length_, -1);
 }
 
@@ -323,7 +383,8 @@ cLStringTmpl<T>::cLStringTmpl(cLStringTmpl&& other) noexcept
       length_(other.length_),
       chars_(other.chars_),
       buffer_(other.buffer_),
-      utf8Cache_(other.utf8Cache_) {
+      utf8Cache_(other.utf8Cache_)
+{
     other.buffer_ = gSentinel<T>;
     other.chars_ = gSentinel<T> + 1;
     other.capacity_ = 0;
@@ -332,56 +393,61 @@ cLStringTmpl<T>::cLStringTmpl(cLStringTmpl&& other) noexcept
 }
 
 template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& source, std::int32_t start, std::int32_t count) : cLStringTmpl() {
-    if (start < 0 || start >= source.length_) return;
+cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& source, std::int32_t start, std::int32_t count) : cLStringTmpl()
+{
+    if (start < 0 || start >= source.length_)
+        return;
     const std::int32_t avail = source.length_ - start;
     const std::int32_t n = (count < 0 || count > avail) ? avail : count;
     appendUnits(source.chars_ + start, n, -1);
 }
 
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& a, const T* b) : cLStringTmpl() {
+template <typename T> cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& a, const T* b) : cLStringTmpl()
+{
     const std::int32_t bLength = unitLength(b);
     const std::int64_t total = std::int64_t(a.length_) + bLength;
-    if (total > kMaxLength) throw std::bad_alloc();
+    if (total > kMaxLength)
+        throw std::bad_alloc();
     appendUnits(a.chars_, a.length_, static_cast<std::int32_t>(total));
     appendUnits(b, bLength, -1);
 }
 
-template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& a, const cLStringTmpl& b) : cLStringTmpl() {
+template <typename T> cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& a, const cLStringTmpl& b) : cLStringTmpl()
+{
     const std::int64_t total = std::int64_t(a.length_) + b.length_;
-    if (total > kMaxLength) throw std::bad_alloc();
+    if (total > kMaxLength)
+        throw std::bad_alloc();
     appendUnits(a.chars_, a.length_, static_cast<std::int32_t>(total));
     appendUnits(b.chars_, b.length_, -1);
 }
 
 template <typename T>
-cLStringTmpl<T>::cLStringTmpl(const T* a, const cLStringTmpl& b)
-    requires std::same_as<T, char>
-    : cLStringTmpl() {
+cLStringTmpl<T>::cLStringTmpl(const T* a, const cLStringTmpl& b) requires std::same_as<T, char> : cLStringTmpl()
+{
     if constexpr (std::same_as<T, char>) {
         const std::int32_t aLength = unitLength(a);
         const std::int64_t total = std::int64_t(aLength) + b.length_;
-        if (total > kMaxLength) throw std::bad_alloc();
+        if (total > kMaxLength)
+            throw std::bad_alloc();
         appendUnits(a, aLength, static_cast<std::int32_t>(total));
         appendUnits(b.chars_, b.length_, -1);
     }
 }
 
-template <typename T>
-cLStringTmpl<T>::~cLStringTmpl() {
+template <typename T> cLStringTmpl<T>::~cLStringTmpl()
+{
     release();
 }
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::operator=(const cLStringTmpl& other) {
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::operator=(const cLStringTmpl& other)
+{
     return assign(other);
 }
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::operator=(cLStringTmpl&& other) noexcept {
-    if (this == &other) return *this;
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::operator=(cLStringTmpl&& other) noexcept
+{
+    if (this == &other)
+        return *this;
     release();
     std::swap(capacity_, other.capacity_);
     std::swap(length_, other.length_);
@@ -391,48 +457,51 @@ cLStringTmpl<T>& cLStringTmpl<T>::operator=(cLStringTmpl&& other) noexcept {
     return *this;
 }
 
-template <typename T>
-cLStringTmpl<T> cLStringTmpl<T>::leftCopy(std::int32_t n) const {
+template <typename T> cLStringTmpl<T> cLStringTmpl<T>::leftCopy(std::int32_t n) const
+{
     return cLStringTmpl(*this, 0, n);
 }
 
-template <typename T>
-cLStringTmpl<T> cLStringTmpl<T>::rightCopy(std::int32_t n) const {
+template <typename T> cLStringTmpl<T> cLStringTmpl<T>::rightCopy(std::int32_t n) const
+{
     n = std::clamp(n, 0, length_);
     return cLStringTmpl(*this, length_ - n, n);
 }
 
 template <typename T>
-void cLStringTmpl<T>::extractSubstring(cLStringTmpl& target, std::int32_t start, std::int32_t count) const {
+void cLStringTmpl<T>::extractSubstring(cLStringTmpl& target, std::int32_t start, std::int32_t count) const
+{
     if (&target == this) {
         cLStringTmpl copy(*this);
         copy.extractSubstring(target, start, count);
         return;
     }
     target.makeEmpty();
-    if (start < 0 || start >= length_) return;
+    if (start < 0 || start >= length_)
+        return;
     const std::int32_t avail = length_ - start;
     target.appendUnits(chars_ + start, (count < 0 || count > avail) ? avail : count, -1);
 }
 
-template <typename T>
-void cLStringTmpl<T>::leftInto(cLStringTmpl& target, std::int32_t n) const {
+template <typename T> void cLStringTmpl<T>::leftInto(cLStringTmpl& target, std::int32_t n) const
+{
     extractSubstring(target, 0, n);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Assignment and appending
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::assign(const cLStringTmpl& other) {
-    if (this == &other) return *this;
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::assign(const cLStringTmpl& other)
+{
+    if (this == &other)
+        return *this;
     makeEmpty();
     appendUnits(other.chars_, other.length_, -1);
     return *this;
 }
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::assignCStr(const T* text) {
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::assignCStr(const T* text)
+{
     if (pointsInto<T>(text, buffer_, std::int64_t(capacity_) + 1) && !isOnSentinel()) {
         const cLStringTmpl copy(text);
         return assign(copy);
@@ -442,28 +511,33 @@ cLStringTmpl<T>& cLStringTmpl<T>::assignCStr(const T* text) {
     return *this;
 }
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::assignChar(T ch) {
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::assignChar(T ch)
+{
     makeEmpty();
     appendUnits(&ch, 1, -1);
     return *this;
 }
 
 template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(const unsigned short* utf16, std::int32_t count)
-    requires std::same_as<T, char>
+cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(
+    const unsigned short* utf16, std::int32_t count) requires std::same_as<T, char>
 {
     if constexpr (std::same_as<T, char>) {
         makeEmpty();
-        if (utf16 == nullptr) return *this;
+        if (utf16 == nullptr)
+            return *this;
         const std::int32_t n = count < 0 ? unitLength(utf16) : count;
         std::int64_t bytes = 0;
-        for (std::int32_t i = 0; i < n;) bytes += utf8Length(nextCodePoint(utf16, n, i));
-        if (bytes == 0) return *this;
-        if (bytes > kMaxLength) throw std::bad_alloc();
+        for (std::int32_t i = 0; i < n;)
+            bytes += utf8Length(nextCodePoint(utf16, n, i));
+        if (bytes == 0)
+            return *this;
+        if (bytes > kMaxLength)
+            throw std::bad_alloc();
         reserve(static_cast<std::int32_t>(bytes) + 1);
         std::int32_t written = 0;
-        for (std::int32_t i = 0; i < n;) written += encodeUTF8Char(nextCodePoint(utf16, n, i), chars_ + written);
+        for (std::int32_t i = 0; i < n;)
+            written += encodeUTF8Char(nextCodePoint(utf16, n, i), chars_ + written);
         length_ = written;
         chars_[length_] = 0;
         return *this;
@@ -473,8 +547,8 @@ cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(const unsigned short* utf16, s
 }
 
 template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(const cLStringTmpl<unsigned short>& utf16)
-    requires std::same_as<T, char>
+cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(
+    const cLStringTmpl<unsigned short>& utf16) requires std::same_as<T, char>
 {
     if constexpr (std::same_as<T, char>) {
         return assignFromUTF16(utf16.chars(), utf16.length());
@@ -484,12 +558,13 @@ cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(const cLStringTmpl<unsigned sh
 }
 
 template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(const char* utf8, std::int32_t count)
-    requires std::same_as<T, unsigned short>
+cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(
+    const char* utf8, std::int32_t count) requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
         makeEmpty();
-        if (utf8 == nullptr) return *this;
+        if (utf8 == nullptr)
+            return *this;
         const std::int32_t n = count < 0 ? unitLength(utf8) : count;
         const char* end = utf8 + n;
         std::int64_t units = 0;
@@ -498,7 +573,8 @@ cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(const char* utf8, std::int32_t 
             p += decodeUTF8Char(p, end, cp);
             units += (cp > 0xFFFF && cp <= 0x10FFFF) ? 2 : 1;
         }
-        if (units == 0) return *this;
+        if (units == 0)
+            return *this;
         reserve(static_cast<std::int32_t>(units) + 1);
         std::int32_t written = 0;
         for (const char* p = utf8; p < end;) {
@@ -522,8 +598,8 @@ cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(const char* utf8, std::int32_t 
 }
 
 template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(const cLStringTmpl<char>& utf8)
-    requires std::same_as<T, unsigned short>
+cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(
+    const cLStringTmpl<char>& utf8) requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
         return assignFromUTF8(utf8.chars(), utf8.length());
@@ -533,11 +609,12 @@ cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(const cLStringTmpl<char>& utf8)
 }
 
 template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::adoptBuffer(char* buffer, std::int32_t size, std::int32_t length)
-    requires std::same_as<T, char>
+cLStringTmpl<T>& cLStringTmpl<T>::adoptBuffer(
+    char* buffer, std::int32_t size, std::int32_t length) requires std::same_as<T, char>
 {
     if constexpr (std::same_as<T, char>) {
-        if (buffer == buffer_) return *this;
+        if (buffer == buffer_)
+            return *this;
         releaseBuffer();
         if (buffer == nullptr || size < 2) {
             delete[] buffer;
@@ -560,37 +637,40 @@ cLStringTmpl<T>& cLStringTmpl<T>::adoptBuffer(char* buffer, std::int32_t size, s
     }
 }
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::append(const cLStringTmpl& other) {
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::append(const cLStringTmpl& other)
+{
     appendUnits(other.chars_, other.length_, -1);
     return *this;
 }
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::appendChar(T ch) {
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::appendChar(T ch)
+{
     appendUnits(&ch, 1, -1);
     return *this;
 }
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::appendCStr(const T* text) {
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::appendCStr(const T* text)
+{
     appendUnits(text, unitLength(text), -1);
     return *this;
 }
 
-template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::appendChars(const T* units, std::int32_t count) {
-    if (units == nullptr) return *this;
+template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::appendChars(const T* units, std::int32_t count)
+{
+    if (units == nullptr)
+        return *this;
     appendUnits(units, count < 0 ? unitLength(units) : count, -1);
     return *this;
 }
 
 // Appends `n` copies of `fill`, allocating the final size once.
-template <typename T>
-void cLStringTmpl<T>::appendFill(T fill, std::int64_t n) {
-    if (n <= 0) return;
+template <typename T> void cLStringTmpl<T>::appendFill(T fill, std::int64_t n)
+{
+    if (n <= 0)
+        return;
     const std::int64_t target = std::int64_t(length_) + n;
-    if (target > kMaxLength) throw std::bad_alloc();
+    if (target > kMaxLength)
+        throw std::bad_alloc();
     appendUnits(nullptr, 0, static_cast<std::int32_t>(target));
     std::fill(chars_ + length_, chars_ + target, fill);
     length_ = static_cast<std::int32_t>(target);
@@ -601,8 +681,10 @@ void cLStringTmpl<T>::appendFill(T fill, std::int64_t n) {
 // Editing in place
 
 template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::replaceRange(std::int32_t position, const T* text, std::int32_t count) {
-    if (position < 0 || position > length_) return *this;
+cLStringTmpl<T>& cLStringTmpl<T>::replaceRange(std::int32_t position, const T* text, std::int32_t count)
+{
+    if (position < 0 || position > length_)
+        return *this;
     if (!isOnSentinel() && pointsInto<T>(text, buffer_, std::int64_t(capacity_) + 1)) {
         const cLStringTmpl copy(text);
         return replaceRange(position, copy.chars_, count);
@@ -612,85 +694,98 @@ cLStringTmpl<T>& cLStringTmpl<T>::replaceRange(std::int32_t position, const T* t
     k = std::min(k, length_ - position);
     const std::int32_t oldLength = length_;
     const std::int64_t newLength = std::int64_t(oldLength) + textLength - k;
-    if (newLength == 0 && oldLength == 0) return *this;
+    if (newLength == 0 && oldLength == 0)
+        return *this;
     if (newLength > oldLength)
         appendFill(T(' '), newLength - oldLength);
     else if (isShared())
         appendUnits(nullptr, 0, -1);
     if (k != textLength)
         std::memmove(chars_ + position + textLength, chars_ + position + k,
-                     static_cast<std::size_t>(oldLength - position - k) * sizeof(T));
-    if (textLength > 0) std::memcpy(chars_ + position, text, static_cast<std::size_t>(textLength) * sizeof(T));
+            static_cast<std::size_t>(oldLength - position - k) * sizeof(T));
+    if (textLength > 0)
+        std::memcpy(chars_ + position, text, static_cast<std::size_t>(textLength) * sizeof(T));
     length_ = static_cast<std::int32_t>(newLength);
     chars_[length_] = T(0);
     return *this;
 }
 
 template <typename T>
-cLStringTmpl<T>& cLStringTmpl<T>::replaceRangeWithChar(std::int32_t position, T ch, std::int32_t count) {
+cLStringTmpl<T>& cLStringTmpl<T>::replaceRangeWithChar(std::int32_t position, T ch, std::int32_t count)
+{
     const T text[2] = {ch, T(0)};
     return replaceRange(position, text, count);
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::insertCStr(const T* text, std::int32_t position) {
-    if (text == nullptr || position < 0 || position > length_) return length_;
+template <typename T> std::int32_t cLStringTmpl<T>::insertCStr(const T* text, std::int32_t position)
+{
+    if (text == nullptr || position < 0 || position > length_)
+        return length_;
     replaceRange(position, text, 0);
     return length_;
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::insertChar(T ch, std::int32_t position) {
+template <typename T> std::int32_t cLStringTmpl<T>::insertChar(T ch, std::int32_t position)
+{
     const T text[2] = {ch, T(0)};
     return insertCStr(text, position);
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::deleteRange(std::int32_t position, std::int32_t count) {
-    if (position < 0 || position >= length_ || count == 0) return length_;
+template <typename T> std::int32_t cLStringTmpl<T>::deleteRange(std::int32_t position, std::int32_t count)
+{
+    if (position < 0 || position >= length_ || count == 0)
+        return length_;
     const std::int32_t avail = length_ - position;
     const std::int32_t n = (count < 0 || count > avail) ? avail : count;
     setLengthAndAppendTail(position, position + n);
     return length_;
 }
 
-template <typename T>
-void cLStringTmpl<T>::truncate(std::int32_t n) {
-    if (n < 0 || n >= length_) return;
+template <typename T> void cLStringTmpl<T>::truncate(std::int32_t n)
+{
+    if (n < 0 || n >= length_)
+        return;
     setLengthAndAppendTail(n, length_);
 }
 
-template <typename T>
-void cLStringTmpl<T>::keepRight(std::int32_t n) {
-    if (n < 0 || n >= length_) return;
+template <typename T> void cLStringTmpl<T>::keepRight(std::int32_t n)
+{
+    if (n < 0 || n >= length_)
+        return;
     setLengthAndAppendTail(0, length_ - n);
 }
 
-template <typename T>
-void cLStringTmpl<T>::keepRange(std::int32_t start, std::int32_t count) {
+template <typename T> void cLStringTmpl<T>::keepRange(std::int32_t start, std::int32_t count)
+{
     if (start > length_) {
         makeEmpty();
         return;
     }
-    if (start < 0) start = 0;
+    if (start < 0)
+        start = 0;
     const std::int32_t avail = length_ - start;
     const std::int32_t n = (count < 0 || count > avail) ? avail : count;
     truncate(start + n);
-    if (start > 0) setLengthAndAppendTail(0, start);
+    if (start > 0)
+        setLengthAndAppendTail(0, start);
 }
 
-template <typename T>
-void cLStringTmpl<T>::padTo(std::int32_t n, T fill) {
-    if (n > length_) appendFill(fill, std::int64_t(n) - length_);
+template <typename T> void cLStringTmpl<T>::padTo(std::int32_t n, T fill)
+{
+    if (n > length_)
+        appendFill(fill, std::int64_t(n) - length_);
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::replaceChar(T ch, T replacement) {
+template <typename T> std::int32_t cLStringTmpl<T>::replaceChar(T ch, T replacement)
+{
     std::int32_t found = 0;
     for (std::int32_t i = 0; i < length_; ++i)
-        if (chars_[i] == ch) ++found;
-    if (found == 0) return 0;
-    if (isShared()) appendUnits(nullptr, 0, -1);
+        if (chars_[i] == ch)
+            ++found;
+    if (found == 0)
+        return 0;
+    if (isShared())
+        appendUnits(nullptr, 0, -1);
     if (replacement != T(0)) {
         std::replace(chars_, chars_ + length_, ch, replacement);
     } else {
@@ -704,12 +799,16 @@ std::int32_t cLStringTmpl<T>::replaceChar(T ch, T replacement) {
 // differ from textLength in a case-insensitive narrow search mixing UTF-8 and Latin-1).
 template <typename T>
 static std::int32_t findUnits(const T* hay, std::int32_t hayLength, const T* text, std::int32_t textLength,
-                              std::int32_t start, bool ignoreCase, std::int32_t& matched) {
-    if (text == nullptr || textLength <= 0 || start < 0 || start >= hayLength) return -1;
-    if (std::int64_t(start) + textLength > hayLength) return -1;
+    std::int32_t start, bool ignoreCase, std::int32_t& matched)
+{
+    if (text == nullptr || textLength <= 0 || start < 0 || start >= hayLength)
+        return -1;
+    if (std::int64_t(start) + textLength > hayLength)
+        return -1;
     if (!ignoreCase) {
         for (std::int32_t i = start; i <= hayLength - textLength; ++i) {
-            if (hay[i] == text[0] && std::memcmp(hay + i, text, static_cast<std::size_t>(textLength) * sizeof(T)) == 0) {
+            if (hay[i] == text[0] &&
+                std::memcmp(hay + i, text, static_cast<std::size_t>(textLength) * sizeof(T)) == 0) {
                 matched = textLength;
                 return i;
             }
@@ -717,20 +816,23 @@ static std::int32_t findUnits(const T* hay, std::int32_t hayLength, const T* tex
         return -1;
     }
     for (std::int32_t i = start; i < hayLength; ++i)
-        if (matchIgnoreCase(hay + i, hayLength - i, text, textLength, matched)) return i;
+        if (matchIgnoreCase(hay + i, hayLength - i, text, textLength, matched))
+            return i;
     return -1;
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::replaceAll(const T* find, const T* replacement, bool ignoreCase) {
+template <typename T> std::int32_t cLStringTmpl<T>::replaceAll(const T* find, const T* replacement, bool ignoreCase)
+{
     // Copies, as either text may lie inside this string.
     const cLStringTmpl pattern(find);
     const cLStringTmpl with(replacement);
-    if (pattern.isEmpty()) return 0;
+    if (pattern.isEmpty())
+        return 0;
     std::int32_t replaced = 0;
     std::int32_t position = 0;
     std::int32_t matched = 0;
-    while ((position = findUnits(chars_, length_, pattern.chars_, pattern.length_, position, ignoreCase, matched)) >= 0) {
+    while (
+        (position = findUnits(chars_, length_, pattern.chars_, pattern.length_, position, ignoreCase, matched)) >= 0) {
         replaceRange(position, with.chars_, matched);
         position += with.length_;
         ++replaced;
@@ -738,57 +840,66 @@ std::int32_t cLStringTmpl<T>::replaceAll(const T* find, const T* replacement, bo
     return replaced;
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::replaceAllIgnoreCase(const T* find, const T* replacement) {
+template <typename T> std::int32_t cLStringTmpl<T>::replaceAllIgnoreCase(const T* find, const T* replacement)
+{
     return replaceAll(find, replacement, true);
 }
 
-template <typename T>
-void cLStringTmpl<T>::trimLeft(const T* set) {
-    if (set == nullptr) set = defaultTrimSet(T(0));
-    if (*set == 0) return;
+template <typename T> void cLStringTmpl<T>::trimLeft(const T* set)
+{
+    if (set == nullptr)
+        set = defaultTrimSet(T(0));
+    if (*set == 0)
+        return;
     std::int32_t k = 0;
-    while (k < length_ && inSet(chars_[k], set)) ++k;
-    if (k > 0) setLengthAndAppendTail(0, k);
+    while (k < length_ && inSet(chars_[k], set))
+        ++k;
+    if (k > 0)
+        setLengthAndAppendTail(0, k);
 }
 
-template <typename T>
-void cLStringTmpl<T>::trimRight(const T* set) {
-    if (set == nullptr) set = defaultTrimSet(T(0));
-    if (*set == 0) return;
+template <typename T> void cLStringTmpl<T>::trimRight(const T* set)
+{
+    if (set == nullptr)
+        set = defaultTrimSet(T(0));
+    if (*set == 0)
+        return;
     std::int32_t k = length_;
-    while (k > 0 && inSet(chars_[k - 1], set)) --k;
+    while (k > 0 && inSet(chars_[k - 1], set))
+        --k;
     truncate(k);
 }
 
-template <typename T>
-void cLStringTmpl<T>::trimLeadingPunctuation()
-    requires std::same_as<T, unsigned short>
+template <typename T> void cLStringTmpl<T>::trimLeadingPunctuation() requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
         std::int32_t k = 0;
-        while (k < length_ && (isBlankChar16(chars_[k]) || isPunctuationChar16(chars_[k]))) ++k;
-        if (k > 0) setLengthAndAppendTail(0, k);
+        while (k < length_ && (isBlankChar16(chars_[k]) || isPunctuationChar16(chars_[k])))
+            ++k;
+        if (k > 0)
+            setLengthAndAppendTail(0, k);
     }
 }
 
-template <typename T>
-void cLStringTmpl<T>::trimTrailingPunctuation()
-    requires std::same_as<T, unsigned short>
+template <typename T> void cLStringTmpl<T>::trimTrailingPunctuation() requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
         std::int32_t k = length_;
-        while (k > 0 && (isBlankChar16(chars_[k - 1]) || isPunctuationChar16(chars_[k - 1]))) --k;
+        while (k > 0 && (isBlankChar16(chars_[k - 1]) || isPunctuationChar16(chars_[k - 1])))
+            --k;
         truncate(k);
     }
 }
 
-template <typename T>
-void cLStringTmpl<T>::toLowerCase() {
-    if (length_ == 0) return;
-    if (isShared()) appendUnits(nullptr, 0, -1);
+template <typename T> void cLStringTmpl<T>::toLowerCase()
+{
+    if (length_ == 0)
+        return;
+    if (isShared())
+        appendUnits(nullptr, 0, -1);
     if constexpr (std::same_as<T, unsigned short>) {
-        for (std::int32_t i = 0; i < length_; ++i) chars_[i] = toLowerChar16(chars_[i]);
+        for (std::int32_t i = 0; i < length_; ++i)
+            chars_[i] = toLowerChar16(chars_[i]);
     } else {
         // UTF-8 sequences are lowered as the characters they encode (when the partner has an encoding
         // of the same length, which holds for every pair of the tables); other bytes as Latin-1.
@@ -802,33 +913,34 @@ void cLStringTmpl<T>::toLowerCase() {
             }
             if (cp <= 0xFFFF) {
                 const std::uint32_t lower = toLowerChar16(static_cast<std::uint16_t>(cp));
-                if (lower != cp && utf8Length(lower) == n) encodeUTF8Char(lower, chars_ + i);
+                if (lower != cp && utf8Length(lower) == n)
+                    encodeUTF8Char(lower, chars_ + i);
             }
             i += n;
         }
     }
 }
 
-template <typename T>
-void cLStringTmpl<T>::toLowerCase(cLStringTmpl& result, cLStringTmpl& source) {
+template <typename T> void cLStringTmpl<T>::toLowerCase(cLStringTmpl& result, cLStringTmpl& source)
+{
     source.toLowerCase();
     result.assign(source);
 }
 
-template <typename T>
-void cLStringTmpl<T>::toUpperCase()
-    requires std::same_as<T, unsigned short>
+template <typename T> void cLStringTmpl<T>::toUpperCase() requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
-        if (length_ == 0) return;
-        if (isShared()) appendUnits(nullptr, 0, -1);
-        for (std::int32_t i = 0; i < length_; ++i) chars_[i] = toUpperChar16(chars_[i]);
+        if (length_ == 0)
+            return;
+        if (isShared())
+            appendUnits(nullptr, 0, -1);
+        for (std::int32_t i = 0; i < length_; ++i)
+            chars_[i] = toUpperChar16(chars_[i]);
     }
 }
 
 template <typename T>
-void cLStringTmpl<T>::toUpperCase(cLStringTmpl& result, cLStringTmpl& source)
-    requires std::same_as<T, unsigned short>
+void cLStringTmpl<T>::toUpperCase(cLStringTmpl& result, cLStringTmpl& source) requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
         source.toUpperCase();
@@ -836,9 +948,10 @@ void cLStringTmpl<T>::toUpperCase(cLStringTmpl& result, cLStringTmpl& source)
     }
 }
 
-template <typename T>
-void cLStringTmpl<T>::makeEmpty() {
-    if (isOnSentinel()) return;
+template <typename T> void cLStringTmpl<T>::makeEmpty()
+{
+    if (isOnSentinel())
+        return;
     if (isShared()) {
         releaseBuffer();
         return;
@@ -847,10 +960,12 @@ void cLStringTmpl<T>::makeEmpty() {
     chars_[0] = T(0);
 }
 
-template <typename T>
-void cLStringTmpl<T>::reserve(std::int32_t n) {
-    if (capacity_ >= n || isShared()) return;
-    if (n > kMaxLength + 1) throw std::bad_alloc();
+template <typename T> void cLStringTmpl<T>::reserve(std::int32_t n)
+{
+    if (capacity_ >= n || isShared())
+        return;
+    if (n > kMaxLength + 1)
+        throw std::bad_alloc();
     T* fresh = new T[static_cast<std::size_t>(n) + 1];
     fresh[0] = T(1);
     std::memcpy(fresh + 1, chars_, (static_cast<std::size_t>(length_) + 1) * sizeof(T));
@@ -862,8 +977,8 @@ void cLStringTmpl<T>::reserve(std::int32_t n) {
     length_ = keptLength;
 }
 
-template <typename T>
-void cLStringTmpl<T>::release() {
+template <typename T> void cLStringTmpl<T>::release()
+{
     releaseBuffer();
     clearCache();
 }
@@ -871,65 +986,79 @@ void cLStringTmpl<T>::release() {
 // ---------------------------------------------------------------------------------------------
 // Search and comparison
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::findChar(T ch, std::int32_t start, bool ignoreCase) const {
-    if (start < 0 || start >= length_) return -1;
+template <typename T> std::int32_t cLStringTmpl<T>::findChar(T ch, std::int32_t start, bool ignoreCase) const
+{
+    if (start < 0 || start >= length_)
+        return -1;
     if (!ignoreCase) {
         for (std::int32_t i = start; i < length_; ++i)
-            if (chars_[i] == ch) return i;
+            if (chars_[i] == ch)
+                return i;
         return -1;
     }
     const std::uint32_t folded = lowerUnit(ch);
     for (std::int32_t i = start; i < length_; ++i)
-        if (lowerUnit(chars_[i]) == folded) return i;
+        if (lowerUnit(chars_[i]) == folded)
+            return i;
     return -1;
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::reverseFindChar(T ch, std::int32_t start, bool ignoreCase) const {
-    if (length_ == 0) return -1;
-    if (start < 0 || start >= length_) start = length_ - 1;
+template <typename T> std::int32_t cLStringTmpl<T>::reverseFindChar(T ch, std::int32_t start, bool ignoreCase) const
+{
+    if (length_ == 0)
+        return -1;
+    if (start < 0 || start >= length_)
+        start = length_ - 1;
     const std::uint32_t folded = ignoreCase ? lowerUnit(ch) : uval(ch);
     for (std::int32_t i = start; i >= 0; --i) {
         const std::uint32_t c = ignoreCase ? lowerUnit(chars_[i]) : uval(chars_[i]);
-        if (c == folded) return i;
+        if (c == folded)
+            return i;
     }
     return -1;
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::findCStr(const T* text, std::int32_t start, bool ignoreCase) const {
-    if (text == nullptr || *text == 0) return -1;
-    if (start < 0 || start >= length_) return -1;
+template <typename T> std::int32_t cLStringTmpl<T>::findCStr(const T* text, std::int32_t start, bool ignoreCase) const
+{
+    if (text == nullptr || *text == 0)
+        return -1;
+    if (start < 0 || start >= length_)
+        return -1;
     // The pattern's length is only measured as far as it could still fit.
     std::int32_t textLength = 0;
     while (text[textLength] != 0) {
-        if (++textLength > length_ - start) return -1;
+        if (++textLength > length_ - start)
+            return -1;
     }
     std::int32_t matched = 0;
     return findUnits(chars_, length_, text, textLength, start, ignoreCase, matched);
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::findAnyOf(const T* set, std::int32_t start) const {
-    if (set == nullptr || *set == 0 || start < 0) return -1;
+template <typename T> std::int32_t cLStringTmpl<T>::findAnyOf(const T* set, std::int32_t start) const
+{
+    if (set == nullptr || *set == 0 || start < 0)
+        return -1;
     for (std::int32_t i = start; i < length_; ++i)
-        if (inSet(chars_[i], set)) return i;
+        if (inSet(chars_[i], set))
+            return i;
     return -1;
 }
 
-template <typename T>
-int cLStringTmpl<T>::compareChars(const T* a, const T* b, bool ignoreCase, std::int32_t limit) {
+template <typename T> int cLStringTmpl<T>::compareChars(const T* a, const T* b, bool ignoreCase, std::int32_t limit)
+{
     static const T kEmpty[1] = {T(0)};
-    if (a == nullptr) a = kEmpty;
-    if (b == nullptr) b = kEmpty;
+    if (a == nullptr)
+        a = kEmpty;
+    if (b == nullptr)
+        b = kEmpty;
     const std::int64_t bound = limit < 0 ? std::numeric_limits<std::int64_t>::max() : limit;
     const T* a0 = a;
     const T* b0 = b;
     while (a - a0 < bound && b - b0 < bound) {
         const std::uint32_t ca = uval(*a);
         const std::uint32_t cb = uval(*b);
-        if (ca == 0 || cb == 0) return ca == cb ? 0 : (ca == 0 ? -1 : 1);
+        if (ca == 0 || cb == 0)
+            return ca == cb ? 0 : (ca == 0 ? -1 : 1);
         std::uint32_t fa = ca, fb = cb;
         if (ignoreCase) {
             fa = foldedNext(a, bound - (a - a0));
@@ -937,42 +1066,45 @@ int cLStringTmpl<T>::compareChars(const T* a, const T* b, bool ignoreCase, std::
         } else {
             ++a, ++b;
         }
-        if (fa != fb) return fa < fb ? -1 : 1;
+        if (fa != fb)
+            return fa < fb ? -1 : 1;
     }
     return 0;
 }
 
-template <typename T>
-int cLStringTmpl<T>::compare(const T* text) const {
+template <typename T> int cLStringTmpl<T>::compare(const T* text) const
+{
     return compareChars(chars_, text, false, -1);
 }
 
-template <typename T>
-int cLStringTmpl<T>::compareIgnoreCase(const T* text) const {
+template <typename T> int cLStringTmpl<T>::compareIgnoreCase(const T* text) const
+{
     return compareChars(chars_, text, true, -1);
 }
 
-template <typename T>
-int cLStringTmpl<T>::comparePrefix(const T* text, std::int32_t n) const {
+template <typename T> int cLStringTmpl<T>::comparePrefix(const T* text, std::int32_t n) const
+{
     return compareChars(chars_, text, false, n);
 }
 
-template <typename T>
-int cLStringTmpl<T>::compareIgnoreCasePrefix(const T* text, std::int32_t n) const {
+template <typename T> int cLStringTmpl<T>::compareIgnoreCasePrefix(const T* text, std::int32_t n) const
+{
     return compareChars(chars_, text, true, n);
 }
 
-template <typename T>
-bool cLStringTmpl<T>::equals(const cLStringTmpl& other) const {
+template <typename T> bool cLStringTmpl<T>::equals(const cLStringTmpl& other) const
+{
     return length_ == other.length_ &&
-           std::memcmp(chars_, other.chars_, static_cast<std::size_t>(length_) * sizeof(T)) == 0;
+        std::memcmp(chars_, other.chars_, static_cast<std::size_t>(length_) * sizeof(T)) == 0;
 }
 
-template <typename T>
-bool cLStringTmpl<T>::equalsCStr(const T* text) const {
-    if (text == nullptr) return length_ == 0;
+template <typename T> bool cLStringTmpl<T>::equalsCStr(const T* text) const
+{
+    if (text == nullptr)
+        return length_ == 0;
     for (std::int32_t i = 0; i < length_; ++i)
-        if (text[i] == 0 || text[i] != chars_[i]) return false;
+        if (text[i] == 0 || text[i] != chars_[i])
+            return false;
     return text[length_] == 0;
 }
 
@@ -980,28 +1112,33 @@ bool cLStringTmpl<T>::equalsCStr(const T* text) const {
 // Numbers
 
 template <typename T>
-bool cLStringTmpl<T>::parseInt64(std::int64_t& value, int radix, std::int32_t start, std::int32_t count) const {
+bool cLStringTmpl<T>::parseInt64(std::int64_t& value, int radix, std::int32_t start, std::int32_t count) const
+{
     value = 0;
-    if (radix < 2 || radix > 36 || start < 0 || start >= length_) return false;
+    if (radix < 2 || radix > 36 || start < 0 || start >= length_)
+        return false;
     const std::int64_t end = count < 0 ? length_ : std::min<std::int64_t>(length_, std::int64_t(start) + count);
     std::int64_t i = start;
     bool negative = false;
     if (radix == 10 && chars_[i] == T('-')) {
         negative = true;
-        if (++i >= end) return false;
+        if (++i >= end)
+            return false;
     }
     std::uint64_t magnitude = 0;
     const std::uint64_t r = static_cast<std::uint64_t>(radix);
     for (; i < end; ++i) {
         const int d = digitValue(uval(chars_[i]));
-        if (d < 0 || d >= radix) break;
+        if (d < 0 || d >= radix)
+            break;
         if (magnitude > (std::numeric_limits<std::uint64_t>::max() - static_cast<std::uint64_t>(d)) / r)
             return false;  // overflow: the result is 0
         magnitude = magnitude * r + static_cast<std::uint64_t>(d);
     }
     if (negative) {
         // The most negative 64-bit value is the only one whose magnitude has the top bit set.
-        if (magnitude > (std::uint64_t(1) << 63)) return false;
+        if (magnitude > (std::uint64_t(1) << 63))
+            return false;
         value = static_cast<std::int64_t>(0 - magnitude);
         return i == end && magnitude != 0;
     }
@@ -1009,29 +1146,33 @@ bool cLStringTmpl<T>::parseInt64(std::int64_t& value, int radix, std::int32_t st
     return i == end;
 }
 
-template <typename T>
-std::int32_t cLStringTmpl<T>::toInt32(int radix, std::int32_t start, std::int32_t count) const {
+template <typename T> std::int32_t cLStringTmpl<T>::toInt32(int radix, std::int32_t start, std::int32_t count) const
+{
     std::int64_t value = 0;
     parseInt64(value, radix, start, count);
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(value)));
 }
 
-template <typename T>
-std::int64_t cLStringTmpl<T>::toInt64(int radix, std::int32_t start, std::int32_t count) const {
+template <typename T> std::int64_t cLStringTmpl<T>::toInt64(int radix, std::int32_t start, std::int32_t count) const
+{
     std::int64_t value = 0;
     parseInt64(value, radix, start, count);
     return value;
 }
 
 template <typename T>
-int cLStringTmpl<T>::formatMagnitude(std::uint64_t magnitude, bool negative, int radix, bool append,
-                                     std::int32_t minWidth, bool zeroFill) {
-    if (radix < 2 || radix > 36) return 0;
+int cLStringTmpl<T>::formatMagnitude(
+    std::uint64_t magnitude, bool negative, int radix, bool append, std::int32_t minWidth, bool zeroFill)
+{
+    if (radix < 2 || radix > 36)
+        return 0;
     const std::uint64_t r = static_cast<std::uint64_t>(radix);
     std::int32_t digits = 1;
-    for (std::uint64_t m = magnitude; m >= r; m /= r) ++digits;
+    for (std::uint64_t m = magnitude; m >= r; m /= r)
+        ++digits;
     const std::int32_t width = std::max(minWidth, digits + (negative ? 1 : 0));
-    if (!append) makeEmpty();
+    if (!append)
+        makeEmpty();
     appendFill(zeroFill ? T('0') : T(' '), width);
     // Digits from the last position leftwards; the sign right before the first digit.
     T* out = chars_ + length_;
@@ -1039,13 +1180,15 @@ int cLStringTmpl<T>::formatMagnitude(std::uint64_t magnitude, bool negative, int
         *--out = T(kDigits[magnitude % r]);
         magnitude /= r;
     }
-    if (negative) *--out = T('-');
+    if (negative)
+        *--out = T('-');
     return 1;
 }
 
 template <typename T>
-int cLStringTmpl<T>::formatInt32(std::int32_t value, int radix, bool append, std::int32_t minWidth, bool zeroFill,
-                                 bool isUnsigned) {
+int cLStringTmpl<T>::formatInt32(
+    std::int32_t value, int radix, bool append, std::int32_t minWidth, bool zeroFill, bool isUnsigned)
+{
     const bool negative = !isUnsigned && radix == 10 && value < 0;
     const std::uint64_t magnitude = negative ? static_cast<std::uint64_t>(-std::int64_t(value))
                                              : static_cast<std::uint64_t>(static_cast<std::uint32_t>(value));
@@ -1053,8 +1196,9 @@ int cLStringTmpl<T>::formatInt32(std::int32_t value, int radix, bool append, std
 }
 
 template <typename T>
-int cLStringTmpl<T>::formatInt64(std::int64_t value, int radix, bool append, std::int32_t minWidth, bool zeroFill,
-                                 bool isUnsigned) {
+int cLStringTmpl<T>::formatInt64(
+    std::int64_t value, int radix, bool append, std::int32_t minWidth, bool zeroFill, bool isUnsigned)
+{
     const bool negative = !isUnsigned && radix == 10 && value < 0;
     const std::uint64_t bits = static_cast<std::uint64_t>(value);
     return formatMagnitude(negative ? 0 - bits : bits, negative, radix, append, minWidth, zeroFill);
@@ -1063,9 +1207,7 @@ int cLStringTmpl<T>::formatInt64(std::int64_t value, int radix, bool append, std
 // ---------------------------------------------------------------------------------------------
 // Encodings
 
-template <typename T>
-const char* cLStringTmpl<T>::utf8Chars() const
-    requires std::same_as<T, unsigned short>
+template <typename T> const char* cLStringTmpl<T>::utf8Chars() const requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
         clearCache();
@@ -1078,16 +1220,17 @@ const char* cLStringTmpl<T>::utf8Chars() const
 }
 
 template <typename T>
-bool cLStringTmpl<T>::serialize(bool write, std::FILE* file)
-    requires std::same_as<T, unsigned short>
+bool cLStringTmpl<T>::serialize(bool write, std::FILE* file) requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
-        if (file == nullptr) return false;
+        if (file == nullptr)
+            return false;
         if (write) {
             unsigned char header[8];
             putLE32(header, 1);
             putLE32(header + 4, static_cast<std::uint32_t>(length_));
-            if (std::fwrite(header, 1, sizeof header, file) != sizeof header) return false;
+            if (std::fwrite(header, 1, sizeof header, file) != sizeof header)
+                return false;
             std::vector<unsigned char> bytes(2 * (static_cast<std::size_t>(length_) + 1));
             for (std::int32_t i = 0; i <= length_; ++i) {
                 bytes[2 * static_cast<std::size_t>(i)] = static_cast<unsigned char>(chars_[i]);
@@ -1096,17 +1239,21 @@ bool cLStringTmpl<T>::serialize(bool write, std::FILE* file)
             return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         }
         unsigned char header[8];
-        if (std::fread(header, 1, sizeof header, file) != sizeof header) return false;
-        if (getLE32(header) != 1) return false;
+        if (std::fread(header, 1, sizeof header, file) != sizeof header)
+            return false;
+        if (getLE32(header) != 1)
+            return false;
         const std::uint32_t n = getLE32(header + 4);
-        if (n > static_cast<std::uint64_t>(kMaxLength)) return false;
+        if (n > static_cast<std::uint64_t>(kMaxLength))
+            return false;
         // Read in bounded chunks so that a corrupt length cannot allocate more than the file holds.
         std::vector<unsigned short> units;
         std::uint64_t remaining = std::uint64_t(n) + 1;
         unsigned char chunk[8192];
         while (remaining > 0) {
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, sizeof chunk / 2));
-            if (std::fread(chunk, 2, want, file) != want) return false;
+            if (std::fread(chunk, 2, want, file) != want)
+                return false;
             for (std::size_t i = 0; i < want; ++i)
                 units.push_back(static_cast<unsigned short>(chunk[2 * i] | chunk[2 * i + 1] << 8));
             remaining -= want;

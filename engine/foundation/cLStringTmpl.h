@@ -27,8 +27,7 @@
 #include <cstdint>
 #include <cstdio>
 
-template <typename T>
-class cLStringTmpl;
+template <typename T> class cLStringTmpl;
 
 using cLString8 = cLStringTmpl<char>;
 using cLString16 = cLStringTmpl<unsigned short>;
@@ -47,10 +46,9 @@ int decodeUTF8Char(const char* bytes, std::uint32_t& out);
 // The same, never reading at or past `end`; returns 0 (out 0) when bytes >= end.
 int decodeUTF8Char(const char* bytes, const char* end, std::uint32_t& out);
 
-template <typename T>
-class cLStringTmpl {
+template <typename T> class cLStringTmpl {
     static_assert(std::same_as<T, char> || std::same_as<T, unsigned short>,
-                  "cLStringTmpl exists for char and unsigned short only");
+        "cLStringTmpl exists for char and unsigned short only");
 
 public:
     using unit_type = T;
@@ -61,23 +59,26 @@ public:
     cLStringTmpl(const T* text);                       // copy of a terminated string; null -> empty
     explicit cLStringTmpl(const cLStringTmpl* other);  // copy of *other; null -> empty
     cLStringTmpl(const cLStringTmpl& other);
-    cLStringTmpl(cLStringTmpl&& other) noexcept;       // takes the buffer; other is left empty
+    cLStringTmpl(cLStringTmpl&& other) noexcept;  // takes the buffer; other is left empty
     cLStringTmpl(const cLStringTmpl& source, std::int32_t start, std::int32_t count);
     // Concatenations: the total length is reserved once.
     cLStringTmpl(const cLStringTmpl& a, const T* b);
     cLStringTmpl(const cLStringTmpl& a, const cLStringTmpl& b);
-    cLStringTmpl(const T* a, const cLStringTmpl& b)
-        requires std::same_as<T, char>;
+    cLStringTmpl(const T* a, const cLStringTmpl& b) requires std::same_as<T, char>;
     // Narrow from UTF-16 (UTF-8 encoding) and wide from UTF-8 (decoding). Templates over the other
     // form's unit, so that they never share a signature with this form's own constructors.
     template <typename U>
-        requires(!std::same_as<U, T> && (std::same_as<U, char> || std::same_as<U, unsigned short>))
-    explicit cLStringTmpl(const U* text) : cLStringTmpl() {
+    requires(!std::same_as<U, T> && (std::same_as<U, char> || std::same_as<U, unsigned short>)) explicit cLStringTmpl(
+        const U* text)
+        : cLStringTmpl()
+    {
         assignFromOtherForm(text);
     }
     template <typename U>
-        requires(!std::same_as<U, T> && (std::same_as<U, char> || std::same_as<U, unsigned short>))
-    explicit cLStringTmpl(const cLStringTmpl<U>& text) : cLStringTmpl() {
+    requires(!std::same_as<U, T> && (std::same_as<U, char> || std::same_as<U, unsigned short>)) explicit cLStringTmpl(
+        const cLStringTmpl<U>& text)
+        : cLStringTmpl()
+    {
         assignFromOtherForm(text);
     }
     virtual ~cLStringTmpl();
@@ -105,22 +106,17 @@ public:
     cLStringTmpl& assignChar(T ch);
     // Narrow: the UTF-8 encoding of `count` units (negative: up to the terminator). A surrogate pair
     // becomes one four-byte sequence; a lone surrogate its own three-byte sequence.
-    cLStringTmpl& assignFromUTF16(const unsigned short* utf16, std::int32_t count = -1)
-        requires std::same_as<T, char>;
-    cLStringTmpl& assignFromUTF16(const cLStringTmpl<unsigned short>& utf16)
-        requires std::same_as<T, char>;
+    cLStringTmpl& assignFromUTF16(const unsigned short* utf16, std::int32_t count = -1) requires std::same_as<T, char>;
+    cLStringTmpl& assignFromUTF16(const cLStringTmpl<unsigned short>& utf16) requires std::same_as<T, char>;
     // Wide: the decoded UTF-8 of `count` bytes (negative: up to the terminator). Characters above
     // U+FFFF become surrogate pairs; three-byte encoded surrogates are kept as the units they encode.
-    cLStringTmpl& assignFromUTF8(const char* utf8, std::int32_t count = -1)
-        requires std::same_as<T, unsigned short>;
-    cLStringTmpl& assignFromUTF8(const cLStringTmpl<char>& utf8)
-        requires std::same_as<T, unsigned short>;
+    cLStringTmpl& assignFromUTF8(const char* utf8, std::int32_t count = -1) requires std::same_as<T, unsigned short>;
+    cLStringTmpl& assignFromUTF8(const cLStringTmpl<char>& utf8) requires std::same_as<T, unsigned short>;
     // Takes ownership of `buffer`, allocated with new char[size]; byte 0 is left for the share count
     // and the text follows. `length` negative: the text runs to the first 0 (or to the end of the
     // buffer). A length beyond size - 2 is clipped and the buffer's last byte becomes the terminator.
     // A size below 2 frees the buffer and leaves the string empty.
-    cLStringTmpl& adoptBuffer(char* buffer, std::int32_t size, std::int32_t length)
-        requires std::same_as<T, char>;
+    cLStringTmpl& adoptBuffer(char* buffer, std::int32_t size, std::int32_t length) requires std::same_as<T, char>;
 
     cLStringTmpl& append(const cLStringTmpl& other);
     cLStringTmpl& appendChar(T ch);
@@ -138,9 +134,9 @@ public:
     std::int32_t insertChar(T ch, std::int32_t position);
     // Removes count characters (negative: to the end), clipped to the end; returns the new length.
     std::int32_t deleteRange(std::int32_t position, std::int32_t count);
-    void truncate(std::int32_t n);                          // keep first n when 0 <= n < length
-    void keepRight(std::int32_t n);                         // keep last n when 0 <= n < length
-    void keepRange(std::int32_t start, std::int32_t count); // empties when start > length
+    void truncate(std::int32_t n);                           // keep first n when 0 <= n < length
+    void keepRight(std::int32_t n);                          // keep last n when 0 <= n < length
+    void keepRange(std::int32_t start, std::int32_t count);  // empties when start > length
     void padTo(std::int32_t n, T fill = T(' '));
     // Replaces every ch by replacement, or removes every ch when replacement is 0; returns how many.
     std::int32_t replaceChar(T ch, T replacement);
@@ -152,17 +148,13 @@ public:
     void trimLeft(const T* set = nullptr);
     void trimRight(const T* set = nullptr);
     // Wide: remove leading / trailing blanks, tabs and punctuation (isPunctuationChar16).
-    void trimLeadingPunctuation()
-        requires std::same_as<T, unsigned short>;
-    void trimTrailingPunctuation()
-        requires std::same_as<T, unsigned short>;
+    void trimLeadingPunctuation() requires std::same_as<T, unsigned short>;
+    void trimTrailingPunctuation() requires std::same_as<T, unsigned short>;
     // Lower-cases `source` in place, then makes `result` a copy of it (result may be source).
     static void toLowerCase(cLStringTmpl& result, cLStringTmpl& source);
     void toLowerCase();  // in place
-    static void toUpperCase(cLStringTmpl& result, cLStringTmpl& source)
-        requires std::same_as<T, unsigned short>;
-    void toUpperCase()
-        requires std::same_as<T, unsigned short>;
+    static void toUpperCase(cLStringTmpl& result, cLStringTmpl& source) requires std::same_as<T, unsigned short>;
+    void toUpperCase() requires std::same_as<T, unsigned short>;
     void makeEmpty();              // length 0, buffer kept
     void reserve(std::int32_t n);  // at least n slots (terminator included)
     void release();                // back to the empty sentinel; frees buffer and UTF-8 rendering
@@ -173,7 +165,8 @@ public:
     // Last index <= start; start -1 or >= length: from the last character.
     std::int32_t reverseFindChar(T ch, std::int32_t start = -1, bool ignoreCase = false) const;
     std::int32_t findCStr(const T* text, std::int32_t start = 0, bool ignoreCase = false) const;
-    std::int32_t findString(const T* text, std::int32_t start = 0, bool ignoreCase = false) const {
+    std::int32_t findString(const T* text, std::int32_t start = 0, bool ignoreCase = false) const
+    {
         return findCStr(text, start, ignoreCase);
     }
     std::int32_t findAnyOf(const T* set, std::int32_t start = 0) const;
@@ -197,28 +190,25 @@ public:
     std::int32_t toInt32(int radix = 10, std::int32_t start = 0, std::int32_t count = -1) const;
     std::int64_t toInt64(int radix = 10, std::int32_t start = 0, std::int32_t count = -1) const;
     // The same parse, also telling whether the whole range was a valid number.
-    bool parseInt64(std::int64_t& value, int radix = 10, std::int32_t start = 0,
-                    std::int32_t count = -1) const;
+    bool parseInt64(std::int64_t& value, int radix = 10, std::int32_t start = 0, std::int32_t count = -1) const;
     // Writes a number with upper-case digits; a sign only in radix 10 and not `isUnsigned`. The text is
     // padded on the left to minWidth with "0" (zeroFill) or blanks; the sign stands right before the
     // first digit. With `append` the text follows the current characters, else replaces them.
     // Returns 1, or 0 (string unchanged) for a radix outside 2..36.
     int formatInt32(std::int32_t value, int radix = 10, bool append = false, std::int32_t minWidth = 0,
-                    bool zeroFill = false, bool isUnsigned = false);
+        bool zeroFill = false, bool isUnsigned = false);
     int formatInt64(std::int64_t value, int radix = 10, bool append = false, std::int32_t minWidth = 0,
-                    bool zeroFill = false, bool isUnsigned = false);
+        bool zeroFill = false, bool isUnsigned = false);
     // Wide: the UTF-8 rendering of the current units, owned by the string; the pointer stays valid
     // until the next utf8Chars call or the string's release (or destruction).
-    const char* utf8Chars() const
-        requires std::same_as<T, unsigned short>;
+    const char* utf8Chars() const requires std::same_as<T, unsigned short>;
     // Wide: writes (write true) or reads the file form: u32 version 1, u32 length n, n + 1 UTF-16
     // units (the last 0), little-endian. False on a short read or write or a version other than 1.
-    bool serialize(bool write, std::FILE* file)
-        requires std::same_as<T, unsigned short>;
+    bool serialize(bool write, std::FILE* file) requires std::same_as<T, unsigned short>;
 
 private:
-    template <typename Source>
-    void assignFromOtherForm(const Source& text) {
+    template <typename Source> void assignFromOtherForm(const Source& text)
+    {
         if constexpr (isNarrow) {
             assignFromUTF16(text);
         } else {
@@ -227,8 +217,8 @@ private:
     }
     void appendUnits(const T* units, std::int32_t n, std::int32_t hint);
     void appendFill(T fill, std::int64_t n);
-    int formatMagnitude(std::uint64_t magnitude, bool negative, int radix, bool append, std::int32_t minWidth,
-                        bool zeroFill);
+    int formatMagnitude(
+        std::uint64_t magnitude, bool negative, int radix, bool append, std::int32_t minWidth, bool zeroFill);
     void setLengthAndAppendTail(std::int32_t newLength, std::int32_t tailStart);
     void releaseBuffer();
     void clearCache() const;
@@ -237,12 +227,11 @@ private:
 
     std::int32_t capacity_ = 0;  // slots including the terminator; 0 on the sentinel
     std::int32_t length_ = 0;
-    T* chars_;                   // buffer_ + 1; never null; always 0-terminated
-    T* buffer_;                  // unit 0 is the share count
+    T* chars_;                                         // buffer_ + 1; never null; always 0-terminated
+    T* buffer_;                                        // unit 0 is the share count
     mutable cLStringTmpl<char>* utf8Cache_ = nullptr;  // wide form only
 
-    template <typename U>
-    friend class cLStringTmpl;
+    template <typename U> friend class cLStringTmpl;
 };
 
 extern template class cLStringTmpl<char>;

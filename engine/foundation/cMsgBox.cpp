@@ -5,23 +5,24 @@
 
 namespace {
 
-std::atomic<std::uint32_t> gShownCount{0};
-std::atomic<std::int32_t> gLastShownId{0};
+std::atomic<std::uint32_t> gShownCount {0};
+std::atomic<std::int32_t> gLastShownId {0};
 
 // The id a database error report is recorded under.
 constexpr std::int32_t kDatabaseErrorId = -1;
 
 }  // namespace
 
-int cMsgBox::show(std::int32_t id, std::uint32_t style) {
-    std::fprintf(stderr, "engine message %d (style 0x%X)\n", static_cast<int>(id),
-                 static_cast<unsigned>(style));
+int cMsgBox::show(std::int32_t id, std::uint32_t style)
+{
+    std::fprintf(stderr, "engine message %d (style 0x%X)\n", static_cast<int>(id), static_cast<unsigned>(style));
     gLastShownId.store(id);
     gShownCount.fetch_add(1);
     return 1;
 }
 
-int cMsgBox::showDatabaseError(const cLString16& text) {
+int cMsgBox::showDatabaseError(const cLString16& text)
+{
     const cLString8 utf8(text);
     std::fprintf(stderr, "engine database error: %s\n", utf8.chars());
     gLastShownId.store(kDatabaseErrorId);
@@ -29,6 +30,12 @@ int cMsgBox::showDatabaseError(const cLString16& text) {
     return 1;
 }
 
-std::uint32_t cMsgBox::shownCount() { return gShownCount.load(); }
+std::uint32_t cMsgBox::shownCount()
+{
+    return gShownCount.load();
+}
 
-std::int32_t cMsgBox::lastShownId() { return gLastShownId.load(); }
+std::int32_t cMsgBox::lastShownId()
+{
+    return gLastShownId.load();
+}

@@ -19,8 +19,8 @@ public:
     // `style` and any further arguments (the texts a dialog would show) are
     // accepted for the callers' sake and only the id and style are logged.
     int show(std::int32_t id, std::uint32_t style = 0);
-    template <typename... Args>
-    int show(std::int32_t id, std::uint32_t style, const Args&...) {
+    template <typename... Args> int show(std::int32_t id, std::uint32_t style, const Args&...)
+    {
         return show(id, style);
     }
 

@@ -14,20 +14,23 @@ constexpr std::int32_t kFallbackYear = 1988;
 
 }  // namespace
 
-cSimpleDate::cSimpleDate() {
+cSimpleDate::cSimpleDate()
+{
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
+    std::tm local {};
     if (::localtime_r(&now, &local) != nullptr)
         setDate(local.tm_mon + 1, local.tm_mday, local.tm_year + 1900);
     else
         setDate(kFallbackMonth, kFallbackDay, kFallbackYear);
 }
 
-cSimpleDate::cSimpleDate(std::int32_t month, std::int32_t day, std::int32_t year) {
+cSimpleDate::cSimpleDate(std::int32_t month, std::int32_t day, std::int32_t year)
+{
     setDate(month, day, year);
 }
 
-void cSimpleDate::setDate(std::int32_t month, std::int32_t day, std::int32_t year) {
+void cSimpleDate::setDate(std::int32_t month, std::int32_t day, std::int32_t year)
+{
     // Wide arithmetic: any int32 arguments are accepted without overflow.
     std::int64_t y = year;
     std::int32_t m = month;
@@ -53,13 +56,13 @@ void cSimpleDate::setDate(std::int32_t month, std::int32_t day, std::int32_t yea
     setFromDayNumber(first + (day >= 1 ? std::int64_t(day) - 1 : std::int64_t(day)));
 }
 
-void cSimpleDate::setFromDayNumber(std::int64_t number) {
+void cSimpleDate::setFromDayNumber(std::int64_t number)
+{
     std::int32_t month = 1;
     std::int32_t day = 1;
     std::int64_t year = 1;
     qs::calendar::dateFromDayNumber64(number, &month, &day, &year);
-    if (year > std::numeric_limits<std::int32_t>::max() ||
-        !isValidDate(month, day, static_cast<std::int32_t>(year))) {
+    if (year > std::numeric_limits<std::int32_t>::max() || !isValidDate(month, day, static_cast<std::int32_t>(year))) {
         m_month = kFallbackMonth;
         m_day = kFallbackDay;
         m_year = kFallbackYear;
@@ -70,15 +73,20 @@ void cSimpleDate::setFromDayNumber(std::int64_t number) {
     m_year = static_cast<std::int32_t>(year);
 }
 
-bool cSimpleDate::isValid() const { return isValidDate(m_month, m_day, m_year); }
+bool cSimpleDate::isValid() const
+{
+    return isValidDate(m_month, m_day, m_year);
+}
 
-cSimpleDate cSimpleDate::addDays(std::int32_t n) const {
+cSimpleDate cSimpleDate::addDays(std::int32_t n) const
+{
     cSimpleDate result = *this;
     result.setFromDayNumber(qs::calendar::dayNumberFromDate64(m_month, m_day, m_year) + n);
     return result;
 }
 
-cSimpleDate& cSimpleDate::nextDay() {
+cSimpleDate& cSimpleDate::nextDay()
+{
     if (m_day >= daysInMonth(m_month, m_year)) {
         m_day = 1;
         if (++m_month > 12) {
@@ -91,22 +99,25 @@ cSimpleDate& cSimpleDate::nextDay() {
     return *this;
 }
 
-cSimpleDate cSimpleDate::postNextDay() {
+cSimpleDate cSimpleDate::postNextDay()
+{
     cSimpleDate before = *this;
     nextDay();
     return before;
 }
 
-std::int32_t cSimpleDate::daysBetween(const cSimpleDate& other) const {
-    return dayNumberFromDate(m_month, m_day, m_year) -
-           dayNumberFromDate(other.m_month, other.m_day, other.m_year);
+std::int32_t cSimpleDate::daysBetween(const cSimpleDate& other) const
+{
+    return dayNumberFromDate(m_month, m_day, m_year) - dayNumberFromDate(other.m_month, other.m_day, other.m_year);
 }
 
-bool cSimpleDate::differs(const cSimpleDate& other) const {
+bool cSimpleDate::differs(const cSimpleDate& other) const
+{
     return m_day != other.m_day || m_month != other.m_month || m_year != other.m_year;
 }
 
-void cSimpleDate::format(bool withoutWeekday, bool monthFirst, cLString8& out) const {
+void cSimpleDate::format(bool withoutWeekday, bool monthFirst, cLString8& out) const
+{
     // The buffer sizes (terminator included) are the longest texts with a four-digit
     // year; longer years are cut.
     char text[30];

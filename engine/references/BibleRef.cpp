@@ -1,18 +1,25 @@
 #include "engine/references/BibleRef.h"
 
-BibleRef::BibleRef() : bibleRef_(std::make_unique<cBibleRef>()) {}
+BibleRef::BibleRef() : bibleRef_(std::make_unique<cBibleRef>())
+{
+}
 
 BibleRef::BibleRef(const BibleRef& other)
-    : bibleRef_(other.bibleRef_ ? std::make_unique<cBibleRef>(*other.bibleRef_) : nullptr) {}
+    : bibleRef_(other.bibleRef_ ? std::make_unique<cBibleRef>(*other.bibleRef_) : nullptr)
+{
+}
 
-BibleRef& BibleRef::operator=(const BibleRef& other) {
-    if (this != &other) bibleRef_ = other.bibleRef_ ? std::make_unique<cBibleRef>(*other.bibleRef_) : nullptr;
+BibleRef& BibleRef::operator=(const BibleRef& other)
+{
+    if (this != &other)
+        bibleRef_ = other.bibleRef_ ? std::make_unique<cBibleRef>(*other.bibleRef_) : nullptr;
     return *this;
 }
 
 BibleRef::~BibleRef() = default;
 
-BibleRef BibleRef::bibleRefWithStartKey(packedBibleKey startKey, packedBibleKey endKey) {
+BibleRef BibleRef::bibleRefWithStartKey(packedBibleKey startKey, packedBibleKey endKey)
+{
     BibleRef ref;
     bibleRefRange* r = ref.bibleRef_->appendRange();
     r->startBook = bibleKeyBook(startKey);
@@ -25,79 +32,147 @@ BibleRef BibleRef::bibleRefWithStartKey(packedBibleKey startKey, packedBibleKey 
     return ref;
 }
 
-BibleRef BibleRef::bibleRefWithcBibleRef(const cBibleRef& source) {
+BibleRef BibleRef::bibleRefWithcBibleRef(const cBibleRef& source)
+{
     BibleRef ref;
     *ref.bibleRef_ = source;
     return ref;
 }
 
-BibleRef BibleRef::bibleRefWithLinkString(const QString& link) {
+BibleRef BibleRef::bibleRefWithLinkString(const QString& link)
+{
     return bibleRefWithLinkString(link, QString());
 }
 
-BibleRef BibleRef::bibleRefWithLinkString(const QString& link, const QString& translation) {
+BibleRef BibleRef::bibleRefWithLinkString(const QString& link, const QString& translation)
+{
     BibleRef ref;
     ref.bibleRef_->parseLinkString(link.toUtf8().constData(), translation.toUtf8().constData());
     return ref;
 }
 
-std::int32_t BibleRef::loadBookNameListsFromFile(std::FILE* english, std::FILE* spanish) {
+std::int32_t BibleRef::loadBookNameListsFromFile(std::FILE* english, std::FILE* spanish)
+{
     return cBibleRefTables::loadBookNameLists(english, spanish);
 }
-std::int32_t BibleRef::loadBookNumToNameNumFromFile(std::FILE* f) { return cBibleRefTables::loadBookNumToNameNum(f); }
-std::int32_t BibleRef::loadTransListFromFile(std::FILE* f) { return cBibleRefTables::loadTranslationList(f); }
-std::int32_t BibleRef::loadBibleBooksFromFile(std::FILE* f) { return cBibleRefTables::loadBibleBooks(f); }
-std::int32_t BibleRef::loadNameNumberToBookCategoriesFromFile(std::FILE* f) {
+std::int32_t BibleRef::loadBookNumToNameNumFromFile(std::FILE* f)
+{
+    return cBibleRefTables::loadBookNumToNameNum(f);
+}
+std::int32_t BibleRef::loadTransListFromFile(std::FILE* f)
+{
+    return cBibleRefTables::loadTranslationList(f);
+}
+std::int32_t BibleRef::loadBibleBooksFromFile(std::FILE* f)
+{
+    return cBibleRefTables::loadBibleBooks(f);
+}
+std::int32_t BibleRef::loadNameNumberToBookCategoriesFromFile(std::FILE* f)
+{
     return cBibleRefTables::loadNameNumberToBookCategories(f);
 }
-std::int32_t BibleRef::loadFromVerseMapFromFile(std::FILE* f) { return cBibleRefTables::loadVerseMap(f); }
-std::int32_t BibleRef::loadTotalOrderOnBookNumberFromFile(std::FILE* f) {
+std::int32_t BibleRef::loadFromVerseMapFromFile(std::FILE* f)
+{
+    return cBibleRefTables::loadVerseMap(f);
+}
+std::int32_t BibleRef::loadTotalOrderOnBookNumberFromFile(std::FILE* f)
+{
     return cBibleRefTables::loadTotalOrderOnBookNumber(f);
 }
-std::int32_t BibleRef::loadFixUpRefMapFromFile(std::FILE* f) { return cBibleRefTables::loadFixUpRefMap(f); }
-std::int32_t BibleRef::loadGetKeyMapFromFile(std::FILE* f) { return cBibleRefTables::loadGetKeyMap(f); }
-std::int32_t BibleRef::loadDoMapSpecialCasesMapFromFile(std::FILE* f) { return cBibleRefTables::loadDoMapSpecialCasesMap(f); }
-std::int32_t BibleRef::loadGetChapterNumberSpellingMapFromFile(std::FILE* f) {
+std::int32_t BibleRef::loadFixUpRefMapFromFile(std::FILE* f)
+{
+    return cBibleRefTables::loadFixUpRefMap(f);
+}
+std::int32_t BibleRef::loadGetKeyMapFromFile(std::FILE* f)
+{
+    return cBibleRefTables::loadGetKeyMap(f);
+}
+std::int32_t BibleRef::loadDoMapSpecialCasesMapFromFile(std::FILE* f)
+{
+    return cBibleRefTables::loadDoMapSpecialCasesMap(f);
+}
+std::int32_t BibleRef::loadGetChapterNumberSpellingMapFromFile(std::FILE* f)
+{
     return cBibleRefTables::loadGetChapterNumberSpellingMap(f);
 }
-std::int32_t BibleRef::loadIsOneChapterBookListFromFile(std::FILE* f) { return cBibleRefTables::loadIsOneChapterBookList(f); }
+std::int32_t BibleRef::loadIsOneChapterBookListFromFile(std::FILE* f)
+{
+    return cBibleRefTables::loadIsOneChapterBookList(f);
+}
 
-std::uint32_t BibleRef::bookNameListVersion() { return cBibleRefTables::version(BibleRefTable::BookNames); }
-std::uint32_t BibleRef::bookNumToNameNumVersion() { return cBibleRefTables::version(BibleRefTable::BookNumToNameNum); }
-std::uint32_t BibleRef::transListVersion() { return cBibleRefTables::version(BibleRefTable::TranslationList); }
-std::uint32_t BibleRef::bibleBooksVersion() { return cBibleRefTables::version(BibleRefTable::BibleBooks); }
-std::uint32_t BibleRef::nameNumberToBookCategoriesVersion() {
+std::uint32_t BibleRef::bookNameListVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::BookNames);
+}
+std::uint32_t BibleRef::bookNumToNameNumVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::BookNumToNameNum);
+}
+std::uint32_t BibleRef::transListVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::TranslationList);
+}
+std::uint32_t BibleRef::bibleBooksVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::BibleBooks);
+}
+std::uint32_t BibleRef::nameNumberToBookCategoriesVersion()
+{
     return cBibleRefTables::version(BibleRefTable::NameNumberToBookCategories);
 }
-std::uint32_t BibleRef::verseMapVersion() { return cBibleRefTables::version(BibleRefTable::VerseMap); }
-std::uint32_t BibleRef::totalOrderOnBookNumberVersion() {
+std::uint32_t BibleRef::verseMapVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::VerseMap);
+}
+std::uint32_t BibleRef::totalOrderOnBookNumberVersion()
+{
     return cBibleRefTables::version(BibleRefTable::TotalOrderOnBookNumber);
 }
-std::uint32_t BibleRef::fixUpRefMapVersion() { return cBibleRefTables::version(BibleRefTable::FixUpRefMap); }
-std::uint32_t BibleRef::getKeyMapVersion() { return cBibleRefTables::version(BibleRefTable::GetKeyMap); }
-std::uint32_t BibleRef::doMapSpecialCasesMapVersion() { return cBibleRefTables::version(BibleRefTable::DoMapSpecialCasesMap); }
-std::uint32_t BibleRef::getChapterNumberSpellingMapVersion() {
+std::uint32_t BibleRef::fixUpRefMapVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::FixUpRefMap);
+}
+std::uint32_t BibleRef::getKeyMapVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::GetKeyMap);
+}
+std::uint32_t BibleRef::doMapSpecialCasesMapVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::DoMapSpecialCasesMap);
+}
+std::uint32_t BibleRef::getChapterNumberSpellingMapVersion()
+{
     return cBibleRefTables::version(BibleRefTable::GetChapterNumberSpellingMap);
 }
-std::uint32_t BibleRef::isOneChapterBookListVersion() { return cBibleRefTables::version(BibleRefTable::IsOneChapterBookList); }
-
-int BibleRef::addCustomTranslation(const QString& abbreviation, const QString& name, const QString& books) {
-    return cBibleRefTables::addCustomTranslation(abbreviation.toUtf8().toStdString(), name.toUtf8().toStdString(),
-                                                 books.toUtf8().toStdString());
+std::uint32_t BibleRef::isOneChapterBookListVersion()
+{
+    return cBibleRefTables::version(BibleRefTable::IsOneChapterBookList);
 }
 
-void BibleRef::appendBibleRef(const BibleRef& other) {
-    if (!bibleRef_ || !other.bibleRef_) return;
+int BibleRef::addCustomTranslation(const QString& abbreviation, const QString& name, const QString& books)
+{
+    return cBibleRefTables::addCustomTranslation(
+        abbreviation.toUtf8().toStdString(), name.toUtf8().toStdString(), books.toUtf8().toStdString());
+}
+
+void BibleRef::appendBibleRef(const BibleRef& other)
+{
+    if (!bibleRef_ || !other.bibleRef_)
+        return;
     const cBibleRef source(*other.bibleRef_);  // a copy, so appending to itself is safe
-    for (const bibleRefRange* r = source.firstRange(); r; r = r->next) bibleRef_->appendRangeCopy(*r);
+    for (const bibleRefRange* r = source.firstRange(); r; r = r->next)
+        bibleRef_->appendRangeCopy(*r);
 }
 
-bool BibleRef::parse(const QString& text) {
+bool BibleRef::parse(const QString& text)
+{
     return parse(text, QString());
 }
 
-bool BibleRef::parse(const QString& text, const QString& abbreviation) {
-    if (!bibleRef_) return false;
+bool BibleRef::parse(const QString& text, const QString& abbreviation)
+{
+    if (!bibleRef_)
+        return false;
     const QByteArray utf8 = text.toUtf8();
     const QByteArray name = abbreviation.toUtf8();
     if (text.startsWith(QLatin1String("bible:"))) {
@@ -110,14 +185,18 @@ bool BibleRef::parse(const QString& text, const QString& abbreviation) {
     return result == 0 || position >= utf8.size();
 }
 
-bool BibleRef::mapToTranslation(const QString& abbreviation) {
-    if (!bibleRef_ || !bibleRef_->hasRanges()) return false;
+bool BibleRef::mapToTranslation(const QString& abbreviation)
+{
+    if (!bibleRef_ || !bibleRef_->hasRanges())
+        return false;
     return bibleRef_->mapToTranslationNamed(abbreviation.toUtf8().constData());
 }
 
-QList<BibleRef> BibleRef::arrayOfRefsFromRanges() const {
+QList<BibleRef> BibleRef::arrayOfRefsFromRanges() const
+{
     QList<BibleRef> out;
-    if (!bibleRef_) return out;
+    if (!bibleRef_)
+        return out;
     for (const bibleRefRange* r = bibleRef_->firstRange(); r; r = r->next) {
         BibleRef one;
         *one.bibleRef_ = cBibleRef(r);
@@ -128,65 +207,116 @@ QList<BibleRef> BibleRef::arrayOfRefsFromRanges() const {
     return out;
 }
 
-QString BibleRef::spelling(std::uint32_t flags) {
-    if (!bibleRef_) return QString();
+QString BibleRef::spelling(std::uint32_t flags)
+{
+    if (!bibleRef_)
+        return QString();
     bibleRef_->formatSpelling(flags);
     return QString::fromUtf8(bibleRef_->spellingText());
 }
 
-QString BibleRef::spellingUsingAbbreviatedBookName(bool abbreviated, bool includeTranslation,
-                                                   bool abbreviateTranslation) {
+QString BibleRef::spellingUsingAbbreviatedBookName(
+    bool abbreviated, bool includeTranslation, bool abbreviateTranslation)
+{
     std::uint32_t flags = abbreviated ? 0x2 : 0x3;
-    if (includeTranslation) flags = (abbreviated ? 0x22 : 0x23) | (abbreviateTranslation ? 0x10 : 0x40);
+    if (includeTranslation)
+        flags = (abbreviated ? 0x22 : 0x23) | (abbreviateTranslation ? 0x10 : 0x40);
     return spelling(flags);
 }
 
-QString BibleRef::fullSpelling() { return spelling(0x3); }
-QString BibleRef::bookSpelling() { return spelling(0x1003); }
-QString BibleRef::chapterSpelling() { return spelling(0x2002); }
-QString BibleRef::verseSpelling() { return spelling(0x4002); }
-
-void BibleRef::setLanguage(int language) {
-    if (bibleRef_) bibleRef_->setLanguage(language);
+QString BibleRef::fullSpelling()
+{
+    return spelling(0x3);
+}
+QString BibleRef::bookSpelling()
+{
+    return spelling(0x1003);
+}
+QString BibleRef::chapterSpelling()
+{
+    return spelling(0x2002);
+}
+QString BibleRef::verseSpelling()
+{
+    return spelling(0x4002);
 }
 
-int BibleRef::language() const {
-    if (!bibleRef_) return kLanguageEnglish;
+void BibleRef::setLanguage(int language)
+{
+    if (bibleRef_)
+        bibleRef_->setLanguage(language);
+}
+
+int BibleRef::language() const
+{
+    if (!bibleRef_)
+        return kLanguageEnglish;
     return bibleRef_->nameListLanguage();
 }
 
-QString BibleRef::translation() const {
+QString BibleRef::translation() const
+{
     return QString::number(bibleRef_ ? static_cast<int>(bibleRef_->translation()) : 0);
 }
 
-bool BibleRef::isBookOnly() const {
-    if (!bibleRef_ || bibleRef_->rangeCount() != 1) return false;
+bool BibleRef::isBookOnly() const
+{
+    if (!bibleRef_ || bibleRef_->rangeCount() != 1)
+        return false;
     const bibleRefRange* r = bibleRef_->firstRange();
-    if (r->startBook != r->endBook || r->startVerse != -1 || r->endVerse != -2) return false;
-    if (r->startChapter == -1 && r->endChapter == -2) return true;
+    if (r->startBook != r->endBook || r->startVerse != -1 || r->endVerse != -2)
+        return false;
+    if (r->startChapter == -1 && r->endChapter == -2)
+        return true;
     return cBibleRef::isOneChapterBook(r->startBook) && r->startChapter == 1 && r->endChapter == 1;
 }
 
-bool BibleRef::isBookChapterOnly() const {
-    if (!bibleRef_ || bibleRef_->rangeCount() != 1) return false;
+bool BibleRef::isBookChapterOnly() const
+{
+    if (!bibleRef_ || bibleRef_->rangeCount() != 1)
+        return false;
     const bibleRefRange* r = bibleRef_->firstRange();
     return r->startVerse == -1 && r->endVerse == -2;
 }
 
-bool BibleRef::isValid() const { return bibleRef_ && bibleRef_->hasRanges(); }
-packedBibleKey BibleRef::bibleKey() const { return bibleRef_ ? bibleRef_->startKey() : 0; }
-packedBibleKey BibleRef::endBibleKey() const { return bibleRef_ ? bibleRef_->endKey() : 0; }
-
-void BibleRef::setBibleKey(packedBibleKey key) {
-    if (bibleRef_) bibleRef_->setFromKey(key);
+bool BibleRef::isValid() const
+{
+    return bibleRef_ && bibleRef_->hasRanges();
+}
+packedBibleKey BibleRef::bibleKey() const
+{
+    return bibleRef_ ? bibleRef_->startKey() : 0;
+}
+packedBibleKey BibleRef::endBibleKey() const
+{
+    return bibleRef_ ? bibleRef_->endKey() : 0;
 }
 
-bool BibleRef::isFrontOrBack() const { return bibleRef_ && bibleRef_->hasRanges() && bibleRef_->generalCategory() == 0; }
+void BibleRef::setBibleKey(packedBibleKey key)
+{
+    if (bibleRef_)
+        bibleRef_->setFromKey(key);
+}
 
-bool BibleRef::isOneChapterBook() const {
+bool BibleRef::isFrontOrBack() const
+{
+    return bibleRef_ && bibleRef_->hasRanges() && bibleRef_->generalCategory() == 0;
+}
+
+bool BibleRef::isOneChapterBook() const
+{
     return bibleRef_ && bibleRef_->hasRanges() && cBibleRef::isOneChapterBook(bibleRef_->firstRange()->startBook);
 }
 
-int BibleRef::numRanges() const { return bibleRef_ ? bibleRef_->rangeCount() : 0; }
-int BibleRef::detailedCategory() const { return bibleRef_ ? bibleRef_->detailedCategory() : 255; }
-int BibleRef::generalCategory() const { return bibleRef_ ? bibleRef_->generalCategory() : 255; }
+int BibleRef::numRanges() const
+{
+    return bibleRef_ ? bibleRef_->rangeCount() : 0;
+}
+int BibleRef::detailedCategory() const
+{
+    return bibleRef_ ? bibleRef_->detailedCategory() : 255;
+}
+int BibleRef::generalCategory() const
+{
+    return bibleRef_ ? bibleRef_->generalCategory() : 255;
+}

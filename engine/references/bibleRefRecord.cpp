@@ -6,15 +6,18 @@ namespace bibleRefRecord {
 
 namespace {
 
-std::uint8_t startByte(std::int32_t v) {
+std::uint8_t startByte(std::int32_t v)
+{
     return v == -1 ? kWhole : static_cast<std::uint8_t>(v & 0xFF);
 }
 
-std::uint8_t endByte(std::int32_t v) {
+std::uint8_t endByte(std::int32_t v)
+{
     return v == -2 ? kLast : v == -1 ? kWhole : static_cast<std::uint8_t>(v & 0xFF);
 }
 
-void putVerse(std::vector<std::uint8_t>& body, std::uint8_t verse, std::uint8_t part) {
+void putVerse(std::vector<std::uint8_t>& body, std::uint8_t verse, std::uint8_t part)
+{
     if (part != 0 || verse == kVerseWithPart) {
         body.push_back(kVerseWithPart);
         body.push_back(verse);
@@ -26,11 +29,14 @@ void putVerse(std::vector<std::uint8_t>& body, std::uint8_t verse, std::uint8_t 
 
 }  // namespace
 
-void encode(const cBibleRef& ref, std::vector<std::uint8_t>& out) {
+void encode(const cBibleRef& ref, std::vector<std::uint8_t>& out)
+{
     std::vector<std::uint8_t> body;
     std::uint8_t translation = static_cast<std::uint8_t>(ref.translation() & kTranslationMask);
-    if (ref.hints() & kBibleRefHintVerseOnly) translation |= kHintVerseOnly;
-    else if (ref.hints() & kBibleRefHintNoBook) translation |= kHintNoBook;
+    if (ref.hints() & kBibleRefHintVerseOnly)
+        translation |= kHintVerseOnly;
+    else if (ref.hints() & kBibleRefHintNoBook)
+        translation |= kHintNoBook;
     body.push_back(translation);
     for (const bibleRefRange* r = ref.firstRange(); r; r = r->next) {
         const bool hasEnd = cBibleRef::isSpan(r);
@@ -56,7 +62,8 @@ void encode(const cBibleRef& ref, std::vector<std::uint8_t>& out) {
     } else {
         out.push_back(kLongLength);
         const auto n = static_cast<std::uint32_t>(body.size());
-        for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(n >> shift));
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<std::uint8_t>(n >> shift));
     }
     out.insert(out.end(), body.begin(), body.end());
 }

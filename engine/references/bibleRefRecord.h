@@ -28,12 +28,12 @@ class cBibleRef;
 
 namespace bibleRefRecord {
 
-inline constexpr std::uint8_t kLongLength = 0;       // a big-endian u32 length follows
-inline constexpr std::uint8_t kShortestRecord = 4;   // translation byte + one range
+inline constexpr std::uint8_t kLongLength = 0;      // a big-endian u32 length follows
+inline constexpr std::uint8_t kShortestRecord = 4;  // translation byte + one range
 inline constexpr std::uint8_t kTranslationMask = 0x3F;
 inline constexpr std::uint8_t kHintMask = 0xC0;
-inline constexpr std::uint8_t kHintNoBook = 0x80;    // -> hint word 0x10000
-inline constexpr std::uint8_t kHintVerseOnly = 0xC0; // -> hint word 0x4000
+inline constexpr std::uint8_t kHintNoBook = 0x80;     // -> hint word 0x10000
+inline constexpr std::uint8_t kHintVerseOnly = 0xC0;  // -> hint word 0x4000
 inline constexpr std::uint8_t kHasEnd = 0x80;
 inline constexpr std::uint8_t kBookMask = 0x7F;
 inline constexpr std::uint8_t kBookEscape = 127;     // the book number is in the next byte

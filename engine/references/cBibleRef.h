@@ -23,34 +23,44 @@
 // the last chapter; verse 255 = the whole chapter and 254 = the last verse. 0 = no reference.
 using packedBibleKey = std::uint32_t;
 
-inline constexpr packedBibleKey makeBibleKey(int book, int chapter, int verse) {
+inline constexpr packedBibleKey makeBibleKey(int book, int chapter, int verse)
+{
     return (static_cast<packedBibleKey>(book & 0xFF) << 16) | (static_cast<packedBibleKey>(chapter & 0xFF) << 8) |
-           static_cast<packedBibleKey>(verse & 0xFF);
+        static_cast<packedBibleKey>(verse & 0xFF);
 }
-inline constexpr int bibleKeyBook(packedBibleKey key) { return static_cast<int>((key >> 16) & 0xFF); }
-inline constexpr int bibleKeyChapter(packedBibleKey key) { return static_cast<int>((key >> 8) & 0xFF); }
-inline constexpr int bibleKeyVerse(packedBibleKey key) { return static_cast<int>(key & 0xFF); }
+inline constexpr int bibleKeyBook(packedBibleKey key)
+{
+    return static_cast<int>((key >> 16) & 0xFF);
+}
+inline constexpr int bibleKeyChapter(packedBibleKey key)
+{
+    return static_cast<int>((key >> 8) & 0xFF);
+}
+inline constexpr int bibleKeyVerse(packedBibleKey key)
+{
+    return static_cast<int>(key & 0xFF);
+}
 
 // Spelling flag word of formatSpelling.
 enum bibleRefSpellingFlags : std::uint32_t {
-    kSpellFullNames = 0x1,          // full book names; long chapter words
-    kSpellUTF8 = 0x2,               // UTF-8 output (names are stored as Latin-1)
-    kSpellTranslation = 0x10,       // append the translation abbreviation
-    kSpellTranslationParens = 0x20, // ... in parentheses
-    kSpellTranslationName = 0x40,   // ... by its full name
-    kSpellSeparatorDot = 0x80,      // chapter-verse separator "."
-    kSpellSeparatorBlank = 0x100,   // chapter-verse separator " " (0x80 wins; default ":")
-    kSpellKeyLink = 0x200,          // wrap each range in a "bible:" key link
-    kSpellChapterAlways = 0x400,    // chapter and separator for one-chapter books too
+    kSpellFullNames = 0x1,           // full book names; long chapter words
+    kSpellUTF8 = 0x2,                // UTF-8 output (names are stored as Latin-1)
+    kSpellTranslation = 0x10,        // append the translation abbreviation
+    kSpellTranslationParens = 0x20,  // ... in parentheses
+    kSpellTranslationName = 0x40,    // ... by its full name
+    kSpellSeparatorDot = 0x80,       // chapter-verse separator "."
+    kSpellSeparatorBlank = 0x100,    // chapter-verse separator " " (0x80 wins; default ":")
+    kSpellKeyLink = 0x200,           // wrap each range in a "bible:" key link
+    kSpellChapterAlways = 0x400,     // chapter and separator for one-chapter books too
     kSpellBookOnly = 0x1000,
     kSpellChapterOnly = 0x2000,
     kSpellVerseOnly = 0x4000,
-    kSpellNoVerse = 0x8000,         // no separator and no verse
+    kSpellNoVerse = 0x8000,  // no separator and no verse
     kSpellNoBook = 0x10000,
-    kSpellLinkTag = 0x20000,        // <LINK BIBLE=...> tag form
-    kSpellTextLink = 0x40000,       // link whose target is the range's own text
-    kSpellSpoken = 0x80000,         // implies 0x1 and 0x100; ordinals, " and ", " to "
-    kSpellTypedText = 0x100000,     // keep the typed text (implies 0x200)
+    kSpellLinkTag = 0x20000,     // <LINK BIBLE=...> tag form
+    kSpellTextLink = 0x40000,    // link whose target is the range's own text
+    kSpellSpoken = 0x80000,      // implies 0x1 and 0x100; ordinals, " and ", " to "
+    kSpellTypedText = 0x100000,  // keep the typed text (implies 0x200)
 };
 
 // Display hints carried by a compact reference record.
@@ -86,7 +96,8 @@ public:
 
     // --- Model -------------------------------------------------------------------------
     void setFromKey(packedBibleKey key);
-    void setLanguage(int language) {
+    void setLanguage(int language)
+    {
         language_ = static_cast<std::uint16_t>(language);
         spelledWith_ = -1;  // book names change with the language
     }

@@ -349,7 +349,9 @@ const BookNameDefault kSpanishBookNames[] = {
     {"3Jn", 3, 64, 0},
     {"3Juan", 2, 64, 1},
     {"Abdias", 4, 31, 0},
-    {"Abd\xED" "as", 3, 31, 3},
+    {"Abd\xED"
+     "as",
+        3, 31, 3},
     {"Amos", 3, 30, 0},
     {"Am\xF3s", 2, 30, 3},
     {"Apendice", 8, 86, 0},
@@ -389,9 +391,13 @@ const BookNameDefault kSpanishBookNames[] = {
     {"Informacion Introductoria", 10, 85, 0},
     {"Informaci\xF3n Introductoria", 4, 85, 3},
     {"Isaias", 4, 23, 0},
-    {"Isa\xED" "as", 2, 23, 3},
+    {"Isa\xED"
+     "as",
+        2, 23, 3},
     {"Jeremias", 6, 24, 0},
-    {"Jerem\xED" "as", 3, 24, 3},
+    {"Jerem\xED"
+     "as",
+        3, 24, 3},
     {"Jl", 2, 29, 1},
     {"Jn", 2, 43, 1},
     {"Job", 3, 18, 3},
@@ -413,7 +419,9 @@ const BookNameDefault kSpanishBookNames[] = {
     {"Lucas", 3, 42, 2},
     {"Lv", 2, 3, 1},
     {"Malaquias", 7, 39, 0},
-    {"Malaqu\xED" "as", 3, 39, 3},
+    {"Malaqu\xED"
+     "as",
+        3, 39, 3},
     {"Marcos", 3, 41, 2},
     {"Mateo", 3, 40, 2},
     {"Miqueas", 2, 33, 3},
@@ -422,7 +430,9 @@ const BookNameDefault kSpanishBookNames[] = {
     {"Nahum", 4, 34, 0},
     {"Nah\xFAm", 3, 34, 3},
     {"Nehemias", 6, 16, 0},
-    {"Nehem\xED" "as", 3, 16, 3},
+    {"Nehem\xED"
+     "as",
+        3, 16, 3},
     {"Nm", 2, 4, 1},
     {"Numeros", 2, 4, 0},
     {"N\xFAmeros", 2, 4, 2},
@@ -439,11 +449,15 @@ const BookNameDefault kSpanishBookNames[] = {
     {"San Mateo", 7, 40, 0},
     {"Santiago", 3, 59, 2},
     {"Sofonias", 6, 36, 0},
-    {"Sofon\xED" "as", 3, 36, 3},
+    {"Sofon\xED"
+     "as",
+        3, 36, 3},
     {"Stg", 3, 59, 1},
     {"Tito", 3, 56, 3},
     {"Zacarias", 6, 38, 0},
-    {"Zacar\xED" "as", 3, 38, 3},
+    {"Zacar\xED"
+     "as",
+        3, 38, 3},
     {"\xC9xodo", 2, 2, 3},
 };
 
@@ -527,32 +541,61 @@ static_assert(std::size(kTranslations) == 65);
 
 // Verse counts of every chapter in King James versification, books 1-66.
 const std::vector<std::uint8_t> kKjvVerseCounts[66] = {
-    /* Genesis */ {31, 25, 24, 26, 32, 22, 24, 22, 29, 32, 32, 20, 18, 24, 21, 16, 27, 33, 38, 18, 34, 24, 20, 67, 34, 35, 46, 22, 35, 43, 55, 32, 20, 31, 29, 43, 36, 30, 23, 23, 57, 38, 34, 34, 28, 34, 31, 22, 33, 26},
-    /* Exodus */ {22, 25, 22, 31, 23, 30, 25, 32, 35, 29, 10, 51, 22, 31, 27, 36, 16, 27, 25, 26, 36, 31, 33, 18, 40, 37, 21, 43, 46, 38, 18, 35, 23, 35, 35, 38, 29, 31, 43, 38},
-    /* Leviticus */ {17, 16, 17, 35, 19, 30, 38, 36, 24, 20, 47, 8, 59, 57, 33, 34, 16, 30, 37, 27, 24, 33, 44, 23, 55, 46, 34},
-    /* Numbers */ {54, 34, 51, 49, 31, 27, 89, 26, 23, 36, 35, 16, 33, 45, 41, 50, 13, 32, 22, 29, 35, 41, 30, 25, 18, 65, 23, 31, 40, 16, 54, 42, 56, 29, 34, 13},
-    /* Deuteronomy */ {46, 37, 29, 49, 33, 25, 26, 20, 29, 22, 32, 32, 18, 29, 23, 22, 20, 22, 21, 20, 23, 30, 25, 22, 19, 19, 26, 68, 29, 20, 30, 52, 29, 12},
+    /* Genesis */ {31, 25, 24, 26, 32, 22, 24, 22, 29, 32, 32, 20, 18, 24, 21, 16, 27, 33, 38, 18, 34, 24, 20, 67, 34,
+        35, 46, 22, 35, 43, 55, 32, 20, 31, 29, 43, 36, 30, 23, 23, 57, 38, 34, 34, 28, 34, 31, 22, 33, 26},
+    /* Exodus */
+    {22, 25, 22, 31, 23, 30, 25, 32, 35, 29, 10, 51, 22, 31, 27, 36, 16, 27, 25, 26, 36, 31, 33, 18, 40, 37, 21, 43, 46,
+        38, 18, 35, 23, 35, 35, 38, 29, 31, 43, 38},
+    /* Leviticus */
+    {17, 16, 17, 35, 19, 30, 38, 36, 24, 20, 47, 8, 59, 57, 33, 34, 16, 30, 37, 27, 24, 33, 44, 23, 55, 46, 34},
+    /* Numbers */
+    {54, 34, 51, 49, 31, 27, 89, 26, 23, 36, 35, 16, 33, 45, 41, 50, 13, 32, 22, 29, 35, 41, 30, 25, 18, 65, 23, 31, 40,
+        16, 54, 42, 56, 29, 34, 13},
+    /* Deuteronomy */
+    {46, 37, 29, 49, 33, 25, 26, 20, 29, 22, 32, 32, 18, 29, 23, 22, 20, 22, 21, 20, 23, 30, 25, 22, 19, 19, 26, 68, 29,
+        20, 30, 52, 29, 12},
     /* Joshua */ {18, 24, 17, 24, 15, 27, 26, 35, 27, 43, 23, 24, 33, 15, 63, 10, 18, 28, 51, 9, 45, 34, 16, 33},
     /* Judges */ {36, 23, 31, 24, 31, 40, 25, 35, 57, 18, 40, 15, 25, 20, 20, 31, 13, 31, 30, 48, 25},
     /* Ruth */ {22, 23, 18, 22},
-    /* 1Samuel */ {28, 36, 21, 22, 12, 21, 17, 22, 27, 27, 15, 25, 23, 52, 35, 23, 58, 30, 24, 42, 15, 23, 29, 22, 44, 25, 12, 25, 11, 31, 13},
+    /* 1Samuel */
+    {28, 36, 21, 22, 12, 21, 17, 22, 27, 27, 15, 25, 23, 52, 35, 23, 58, 30, 24, 42, 15, 23, 29, 22, 44, 25, 12, 25, 11,
+        31, 13},
     /* 2Samuel */ {27, 32, 39, 12, 25, 23, 29, 18, 13, 19, 27, 31, 39, 33, 37, 23, 29, 33, 43, 26, 22, 51, 39, 25},
     /* 1Kings */ {53, 46, 28, 34, 18, 38, 51, 66, 28, 29, 43, 33, 34, 31, 34, 34, 24, 46, 21, 43, 29, 53},
     /* 2Kings */ {18, 25, 27, 44, 27, 33, 20, 29, 37, 36, 21, 21, 25, 29, 38, 20, 41, 37, 37, 21, 26, 20, 37, 20, 30},
-    /* 1Chronicles */ {54, 55, 24, 43, 26, 81, 40, 40, 44, 14, 47, 40, 14, 17, 29, 43, 27, 17, 19, 8, 30, 19, 32, 31, 31, 32, 34, 21, 30},
-    /* 2Chronicles */ {17, 18, 17, 22, 14, 42, 22, 18, 31, 19, 23, 16, 22, 15, 19, 14, 19, 34, 11, 37, 20, 12, 21, 27, 28, 23, 9, 27, 36, 27, 21, 33, 25, 33, 27, 23},
+    /* 1Chronicles */
+    {54, 55, 24, 43, 26, 81, 40, 40, 44, 14, 47, 40, 14, 17, 29, 43, 27, 17, 19, 8, 30, 19, 32, 31, 31, 32, 34, 21, 30},
+    /* 2Chronicles */
+    {17, 18, 17, 22, 14, 42, 22, 18, 31, 19, 23, 16, 22, 15, 19, 14, 19, 34, 11, 37, 20, 12, 21, 27, 28, 23, 9, 27, 36,
+        27, 21, 33, 25, 33, 27, 23},
     /* Ezra */ {11, 70, 13, 24, 17, 22, 28, 36, 15, 44},
     /* Nehemiah */ {11, 20, 32, 23, 19, 19, 73, 18, 38, 39, 36, 47, 31},
     /* Esther */ {22, 23, 15, 17, 14, 14, 10, 17, 32, 3},
-    /* Job */ {22, 13, 26, 21, 27, 30, 21, 22, 35, 22, 20, 25, 28, 22, 35, 22, 16, 21, 29, 29, 34, 30, 17, 25, 6, 14, 23, 28, 25, 31, 40, 22, 33, 37, 16, 33, 24, 41, 30, 24, 34, 17},
-    /* Psalms */ {6, 12, 8, 8, 12, 10, 17, 9, 20, 18, 7, 8, 6, 7, 5, 11, 15, 50, 14, 9, 13, 31, 6, 10, 22, 12, 14, 9, 11, 12, 24, 11, 22, 22, 28, 12, 40, 22, 13, 17, 13, 11, 5, 26, 17, 11, 9, 14, 20, 23, 19, 9, 6, 7, 23, 13, 11, 11, 17, 12, 8, 12, 11, 10, 13, 20, 7, 35, 36, 5, 24, 20, 28, 23, 10, 12, 20, 72, 13, 19, 16, 8, 18, 12, 13, 17, 7, 18, 52, 17, 16, 15, 5, 23, 11, 13, 12, 9, 9, 5, 8, 28, 22, 35, 45, 48, 43, 13, 31, 7, 10, 10, 9, 8, 18, 19, 2, 29, 176, 7, 8, 9, 4, 8, 5, 6, 5, 6, 8, 8, 3, 18, 3, 3, 21, 26, 9, 8, 24, 13, 10, 7, 12, 15, 21, 10, 20, 14, 9, 6},
-    /* Proverbs */ {33, 22, 35, 27, 23, 35, 27, 36, 18, 32, 31, 28, 25, 35, 33, 33, 28, 24, 29, 30, 31, 29, 35, 34, 28, 28, 27, 28, 27, 33, 31},
+    /* Job */
+    {22, 13, 26, 21, 27, 30, 21, 22, 35, 22, 20, 25, 28, 22, 35, 22, 16, 21, 29, 29, 34, 30, 17, 25, 6, 14, 23, 28, 25,
+        31, 40, 22, 33, 37, 16, 33, 24, 41, 30, 24, 34, 17},
+    /* Psalms */
+    {6, 12, 8, 8, 12, 10, 17, 9, 20, 18, 7, 8, 6, 7, 5, 11, 15, 50, 14, 9, 13, 31, 6, 10, 22, 12, 14, 9, 11, 12, 24, 11,
+        22, 22, 28, 12, 40, 22, 13, 17, 13, 11, 5, 26, 17, 11, 9, 14, 20, 23, 19, 9, 6, 7, 23, 13, 11, 11, 17, 12, 8,
+        12, 11, 10, 13, 20, 7, 35, 36, 5, 24, 20, 28, 23, 10, 12, 20, 72, 13, 19, 16, 8, 18, 12, 13, 17, 7, 18, 52, 17,
+        16, 15, 5, 23, 11, 13, 12, 9, 9, 5, 8, 28, 22, 35, 45, 48, 43, 13, 31, 7, 10, 10, 9, 8, 18, 19, 2, 29, 176, 7,
+        8, 9, 4, 8, 5, 6, 5, 6, 8, 8, 3, 18, 3, 3, 21, 26, 9, 8, 24, 13, 10, 7, 12, 15, 21, 10, 20, 14, 9, 6},
+    /* Proverbs */
+    {33, 22, 35, 27, 23, 35, 27, 36, 18, 32, 31, 28, 25, 35, 33, 33, 28, 24, 29, 30, 31, 29, 35, 34, 28, 28, 27, 28, 27,
+        33, 31},
     /* Ecclesiastes */ {18, 26, 22, 16, 20, 12, 29, 17, 18, 20, 10, 14},
     /* Song */ {17, 17, 11, 16, 16, 13, 13, 14},
-    /* Isaiah */ {31, 22, 26, 6, 30, 13, 25, 22, 21, 34, 16, 6, 22, 32, 9, 14, 14, 7, 25, 6, 17, 25, 18, 23, 12, 21, 13, 29, 24, 33, 9, 20, 24, 17, 10, 22, 38, 22, 8, 31, 29, 25, 28, 28, 25, 13, 15, 22, 26, 11, 23, 15, 12, 17, 13, 12, 21, 14, 21, 22, 11, 12, 19, 12, 25, 24},
-    /* Jeremiah */ {19, 37, 25, 31, 31, 30, 34, 22, 26, 25, 23, 17, 27, 22, 21, 21, 27, 23, 15, 18, 14, 30, 40, 10, 38, 24, 22, 17, 32, 24, 40, 44, 26, 22, 19, 32, 21, 28, 18, 16, 18, 22, 13, 30, 5, 28, 7, 47, 39, 46, 64, 34},
+    /* Isaiah */
+    {31, 22, 26, 6, 30, 13, 25, 22, 21, 34, 16, 6, 22, 32, 9, 14, 14, 7, 25, 6, 17, 25, 18, 23, 12, 21, 13, 29, 24, 33,
+        9, 20, 24, 17, 10, 22, 38, 22, 8, 31, 29, 25, 28, 28, 25, 13, 15, 22, 26, 11, 23, 15, 12, 17, 13, 12, 21, 14,
+        21, 22, 11, 12, 19, 12, 25, 24},
+    /* Jeremiah */
+    {19, 37, 25, 31, 31, 30, 34, 22, 26, 25, 23, 17, 27, 22, 21, 21, 27, 23, 15, 18, 14, 30, 40, 10, 38, 24, 22, 17, 32,
+        24, 40, 44, 26, 22, 19, 32, 21, 28, 18, 16, 18, 22, 13, 30, 5, 28, 7, 47, 39, 46, 64, 34},
     /* Lamentations */ {22, 22, 66, 22, 22},
-    /* Ezekiel */ {28, 10, 27, 17, 17, 14, 27, 18, 11, 22, 25, 28, 23, 23, 8, 63, 24, 32, 14, 49, 32, 31, 49, 27, 17, 21, 36, 26, 21, 26, 18, 32, 33, 31, 15, 38, 28, 23, 29, 49, 26, 20, 27, 31, 25, 24, 23, 35},
+    /* Ezekiel */
+    {28, 10, 27, 17, 17, 14, 27, 18, 11, 22, 25, 28, 23, 23, 8, 63, 24, 32, 14, 49, 32, 31, 49, 27, 17, 21, 36, 26, 21,
+        26, 18, 32, 33, 31, 15, 38, 28, 23, 29, 49, 26, 20, 27, 31, 25, 24, 23, 35},
     /* Daniel */ {21, 49, 30, 37, 31, 28, 28, 27, 27, 21, 45, 13},
     /* Hosea */ {11, 23, 5, 19, 15, 11, 16, 14, 17, 15, 12, 14, 16, 9},
     /* Joel */ {20, 32, 21},
@@ -566,11 +609,13 @@ const std::vector<std::uint8_t> kKjvVerseCounts[66] = {
     /* Haggai */ {15, 23},
     /* Zechariah */ {21, 13, 10, 14, 11, 15, 14, 23, 17, 12, 17, 14, 9, 21},
     /* Malachi */ {14, 17, 18, 6},
-    /* Matthew */ {25, 23, 17, 25, 48, 34, 29, 34, 38, 42, 30, 50, 58, 36, 39, 28, 27, 35, 30, 34, 46, 46, 39, 51, 46, 75, 66, 20},
+    /* Matthew */
+    {25, 23, 17, 25, 48, 34, 29, 34, 38, 42, 30, 50, 58, 36, 39, 28, 27, 35, 30, 34, 46, 46, 39, 51, 46, 75, 66, 20},
     /* Mark */ {45, 28, 35, 41, 43, 56, 37, 38, 50, 52, 33, 44, 37, 72, 47, 20},
     /* Luke */ {80, 52, 38, 44, 39, 49, 50, 56, 62, 42, 54, 59, 35, 35, 32, 31, 37, 43, 48, 47, 38, 71, 56, 53},
     /* John */ {51, 25, 36, 54, 47, 71, 53, 59, 41, 42, 57, 50, 38, 31, 27, 33, 26, 40, 42, 31, 25},
-    /* Acts */ {26, 47, 26, 37, 42, 15, 60, 40, 43, 48, 30, 25, 52, 28, 41, 40, 34, 28, 41, 38, 40, 30, 35, 27, 27, 32, 44, 31},
+    /* Acts */
+    {26, 47, 26, 37, 42, 15, 60, 40, 43, 48, 30, 25, 52, 28, 41, 40, 34, 28, 41, 38, 40, 30, 35, 27, 27, 32, 44, 31},
     /* Romans */ {32, 29, 31, 25, 21, 23, 25, 39, 33, 21, 36, 21, 14, 23, 33, 27},
     /* 1Corinthians */ {31, 16, 23, 21, 13, 20, 40, 13, 27, 33, 34, 31, 13, 40, 58, 24},
     /* 2Corinthians */ {24, 17, 18, 18, 21, 18, 16, 24, 15, 18, 33, 21, 14},
@@ -602,16 +647,37 @@ struct BookNameNumber {
     std::uint8_t nameNumber;
 };
 const BookNameNumber kOtherBookNames[] = {
-    {67, 85}, {68, 86}, {72, 70}, {74, 72}, {76, 74}, {77, 75}, {78, 76}, {79, 77},
-    {80, 78}, {83, 68}, {84, 79}, {85, 69}, {86, 82}, {87, 83}, {88, 19}, {90, 17},
-    {94, 19}, {95, 84}, {96, 73}, {97, 97}, {98, 80}, {99, 81}, {111, 87},
+    {67, 85},
+    {68, 86},
+    {72, 70},
+    {74, 72},
+    {76, 74},
+    {77, 75},
+    {78, 76},
+    {79, 77},
+    {80, 78},
+    {83, 68},
+    {84, 79},
+    {85, 69},
+    {86, 82},
+    {87, 83},
+    {88, 19},
+    {90, 17},
+    {94, 19},
+    {95, 84},
+    {96, 73},
+    {97, 97},
+    {98, 80},
+    {99, 81},
+    {111, 87},
 };
 
 constexpr int kDefaultBookNumbers = 174;
 constexpr int kDefaultCategoryRows = 98;
 constexpr int kDefaultTranslations = 54;
 
-std::vector<BookNameRow> makeNames(const BookNameDefault* rows, std::size_t count) {
+std::vector<BookNameRow> makeNames(const BookNameDefault* rows, std::size_t count)
+{
     std::vector<BookNameRow> out;
     out.reserve(count);
     for (std::size_t i = 0; i < count; ++i)
@@ -621,22 +687,28 @@ std::vector<BookNameRow> makeNames(const BookNameDefault* rows, std::size_t coun
 
 }  // namespace
 
-std::vector<BookNameRow> cBibleRefDefaults::englishBookNames() {
+std::vector<BookNameRow> cBibleRefDefaults::englishBookNames()
+{
     return makeNames(kEnglishBookNames, std::size(kEnglishBookNames));
 }
 
-std::vector<BookNameRow> cBibleRefDefaults::spanishBookNames() {
+std::vector<BookNameRow> cBibleRefDefaults::spanishBookNames()
+{
     return makeNames(kSpanishBookNames, std::size(kSpanishBookNames));
 }
 
-std::vector<std::uint8_t> cBibleRefDefaults::bookNumToNameNum() {
+std::vector<std::uint8_t> cBibleRefDefaults::bookNumToNameNum()
+{
     std::vector<std::uint8_t> out(kDefaultBookNumbers, 0);
-    for (int book = 1; book <= 66; ++book) out[book - 1] = static_cast<std::uint8_t>(book);
-    for (const BookNameNumber& row : kOtherBookNames) out[row.book - 1] = row.nameNumber;
+    for (int book = 1; book <= 66; ++book)
+        out[book - 1] = static_cast<std::uint8_t>(book);
+    for (const BookNameNumber& row : kOtherBookNames)
+        out[row.book - 1] = row.nameNumber;
     return out;
 }
 
-std::vector<std::int32_t> cBibleRefDefaults::totalOrderOnBookNumber() {
+std::vector<std::int32_t> cBibleRefDefaults::totalOrderOnBookNumber()
+{
     // Front matter, Old Testament, the other books in their usual order, New Testament,
     // back matter, then every remaining book number in ascending order.
     static const int kOrder[] = {67, 95, 72, 97, 74, 96, 76, 77, 78, 79, 80, 98, 99, 83, 84, 88, 86, 85, 87};
@@ -649,15 +721,20 @@ std::vector<std::int32_t> cBibleRefDefaults::totalOrderOnBookNumber() {
         }
     };
     put(kOrder[0]);
-    for (int book = 1; book <= 39; ++book) put(book);
-    for (std::size_t i = 1; i < std::size(kOrder); ++i) put(kOrder[i]);
-    for (int book = 40; book <= 66; ++book) put(book);
+    for (int book = 1; book <= 39; ++book)
+        put(book);
+    for (std::size_t i = 1; i < std::size(kOrder); ++i)
+        put(kOrder[i]);
+    for (int book = 40; book <= 66; ++book)
+        put(book);
     put(68);
-    for (int book = 1; book <= kDefaultBookNumbers; ++book) put(book);
+    for (int book = 1; book <= kDefaultBookNumbers; ++book)
+        put(book);
     return out;
 }
 
-std::vector<TranslationRow> cBibleRefDefaults::translations() {
+std::vector<TranslationRow> cBibleRefDefaults::translations()
+{
     std::vector<TranslationRow> out;
     out.reserve(std::size(kTranslations));
     for (const TranslationDefault& row : kTranslations) {
@@ -668,21 +745,25 @@ std::vector<TranslationRow> cBibleRefDefaults::translations() {
     return out;
 }
 
-std::vector<BibleBookList> cBibleRefDefaults::bibleBooks() {
+std::vector<BibleBookList> cBibleRefDefaults::bibleBooks()
+{
     // Until a Bible brings its own table, every translation holds the 66 books.
     BibleBookList list;
     list.fill(kBookListEnd);
     int slot = 0;
     list[slot++] = 67;
-    for (int book = 1; book <= 66; ++book) list[slot++] = static_cast<std::int16_t>(book);
+    for (int book = 1; book <= 66; ++book)
+        list[slot++] = static_cast<std::int16_t>(book);
     list[slot++] = 68;
     return std::vector<BibleBookList>(kDefaultTranslations, list);
 }
 
-std::vector<CategoryRow> cBibleRefDefaults::categories() {
+std::vector<CategoryRow> cBibleRefDefaults::categories()
+{
     std::vector<CategoryRow> out(kDefaultCategoryRows);
     auto set = [&](int first, int last, std::uint8_t general, std::uint8_t detailed, std::uint8_t alternate) {
-        for (int n = first; n <= last; ++n) out[n] = {general, detailed, alternate};
+        for (int n = first; n <= last; ++n)
+            out[n] = {general, detailed, alternate};
     };
     set(1, 5, 1, 10, 10);
     set(6, 17, 1, 11, 11);
@@ -694,17 +775,18 @@ std::vector<CategoryRow> cBibleRefDefaults::categories() {
     set(45, 57, 2, 22, 22);
     set(58, 65, 2, 23, 23);
     set(66, 66, 2, 24, 24);
-    set(68, 71, 3, 3, 11);   // 1-2 Esdras, Judith, Additions to Esther
-    set(72, 73, 3, 3, 12);   // Wisdom, Sirach
-    set(74, 78, 3, 3, 13);   // Baruch, Letter of Jeremiah, additions to Daniel
-    set(79, 79, 3, 3, 12);   // Prayer of Manasseh
-    set(80, 84, 3, 3, 11);   // Maccabees, Tobit
-    set(85, 87, 0, 0, 0);    // front matter, back matter, glossary
-    set(97, 97, 3, 3, 11);   // Esther (Greek)
+    set(68, 71, 3, 3, 11);  // 1-2 Esdras, Judith, Additions to Esther
+    set(72, 73, 3, 3, 12);  // Wisdom, Sirach
+    set(74, 78, 3, 3, 13);  // Baruch, Letter of Jeremiah, additions to Daniel
+    set(79, 79, 3, 3, 12);  // Prayer of Manasseh
+    set(80, 84, 3, 3, 11);  // Maccabees, Tobit
+    set(85, 87, 0, 0, 0);   // front matter, back matter, glossary
+    set(97, 97, 3, 3, 11);  // Esther (Greek)
     return out;
 }
 
-VerseMapTable cBibleRefDefaults::verseMap() {
+VerseMapTable cBibleRefDefaults::verseMap()
+{
     VerseMapTable table;
     table.rows.reserve(1189);
     for (int book = 1; book <= 66; ++book) {
@@ -719,7 +801,8 @@ VerseMapTable cBibleRefDefaults::verseMap() {
     return table;
 }
 
-std::vector<FixUpRow> cBibleRefDefaults::fixUps() {
+std::vector<FixUpRow> cBibleRefDefaults::fixUps()
+{
     // Book 89 chapter 28: verse 24b is verse 25 there, and from verse 26 on the verses
     // run two higher.
     return {
@@ -728,26 +811,36 @@ std::vector<FixUpRow> cBibleRefDefaults::fixUps() {
     };
 }
 
-std::vector<KeyMapRow> cBibleRefDefaults::keyMap() {
+std::vector<KeyMapRow> cBibleRefDefaults::keyMap()
+{
     return {
-        {73, -1, kAnyVerse, 73, 12, 1},  {73, 5, -1, 73, 5, 3},
-        {75, -1, kAnyVerse, 75, 0, 1},   {77, -1, kAnyVerse, 77, 6, 1},
-        {88, -1, kAnyVerse, 88, 151, 1}, {89, -1, kAnyVerse, 89, 0, 1},
-        {90, -1, kAnyVerse, 90, 12, 1},  {96, -1, kAnyVerse, 96, 0, 1},
-        {97, -1, kAnyVerse, 97, 11, 2},  {97, 5, -1, 97, 5, 3},
-        {100, -1, kAnyVerse, 100, 6, 1}, {159, -1, kAnyVerse, 159, 0, 1},
-        {166, 22, -1, 166, 22, 53},      {168, -1, kAnyVerse, 168, 6, 1},
+        {73, -1, kAnyVerse, 73, 12, 1},
+        {73, 5, -1, 73, 5, 3},
+        {75, -1, kAnyVerse, 75, 0, 1},
+        {77, -1, kAnyVerse, 77, 6, 1},
+        {88, -1, kAnyVerse, 88, 151, 1},
+        {89, -1, kAnyVerse, 89, 0, 1},
+        {90, -1, kAnyVerse, 90, 12, 1},
+        {96, -1, kAnyVerse, 96, 0, 1},
+        {97, -1, kAnyVerse, 97, 11, 2},
+        {97, 5, -1, 97, 5, 3},
+        {100, -1, kAnyVerse, 100, 6, 1},
+        {159, -1, kAnyVerse, 159, 0, 1},
+        {166, 22, -1, 166, 22, 53},
+        {168, -1, kAnyVerse, 168, 6, 1},
     };
 }
 
-std::vector<SpecialCaseRow> cBibleRefDefaults::specialCases() {
+std::vector<SpecialCaseRow> cBibleRefDefaults::specialCases()
+{
     return {
         {78, 91, 1, 2, kAnyVerse, kAnyVerse, 27},
         {88, 19, 1, 150, kAnyVerse, kAnyVerse, 19},
     };
 }
 
-std::vector<ChapterWordRow> cBibleRefDefaults::chapterWords() {
+std::vector<ChapterWordRow> cBibleRefDefaults::chapterWords()
+{
     std::vector<ChapterWordRow> out;
     for (int book : {75, 89, 96, 159, 167}) {
         const bool forward = book == 75 || book == 159;
@@ -769,11 +862,13 @@ std::vector<ChapterWordRow> cBibleRefDefaults::chapterWords() {
     return out;
 }
 
-std::vector<std::int32_t> cBibleRefDefaults::oneChapterBooks() {
+std::vector<std::int32_t> cBibleRefDefaults::oneChapterBooks()
+{
     return {31, 57, 63, 64, 65, 69, 67, 68, 78, 79, 80, 84, 102, 169, -1};
 }
 
-const std::vector<std::uint8_t>& cBibleRefDefaults::kjvVerseCounts(int book) {
+const std::vector<std::uint8_t>& cBibleRefDefaults::kjvVerseCounts(int book)
+{
     static const std::vector<std::uint8_t> none;
     return (book >= 1 && book <= 66) ? kKjvVerseCounts[book - 1] : none;
 }

@@ -11,39 +11,51 @@ namespace {
 constexpr std::int32_t kLargestNumber = 253;  // 254 and 255 are key markers
 constexpr int kLongestNameChars = 64;
 
-bool isDashChar(std::uint32_t c) {
+bool isDashChar(std::uint32_t c)
+{
     return c == '-' || (c >= 0x2010 && c <= 0x2015) || c == 0x2E3A || c == 0x2E3B || c == 0xFE58 || c == 0xFE63 ||
-           c == 0xFF0D;
+        c == 0xFF0D;
 }
 
-bool equalsFolded(const std::uint32_t* chars, int count, const char* word) {
+bool equalsFolded(const std::uint32_t* chars, int count, const char* word)
+{
     const int n = static_cast<int>(std::strlen(word));
-    if (n != count) return false;
+    if (n != count)
+        return false;
     for (int i = 0; i < n; ++i)
-        if (chars[i] != static_cast<std::uint32_t>(word[i])) return false;
+        if (chars[i] != static_cast<std::uint32_t>(word[i]))
+            return false;
     return true;
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
 // Reads n hexadecimal byte pairs; false unless the text is exactly that.
-bool readHexBytes(const std::string& text, std::size_t n, std::uint8_t* out) {
-    if (text.size() != 2 * n) return false;
+bool readHexBytes(const std::string& text, std::size_t n, std::uint8_t* out)
+{
+    if (text.size() != 2 * n)
+        return false;
     for (std::size_t i = 0; i < n; ++i) {
         const int hi = hexValue(text[2 * i]);
         const int lo = hexValue(text[2 * i + 1]);
-        if (hi < 0 || lo < 0) return false;
+        if (hi < 0 || lo < 0)
+            return false;
         out[i] = static_cast<std::uint8_t>(hi * 16 + lo);
     }
     return true;
 }
 
-void putBook(std::vector<std::uint8_t>& body, std::uint8_t book, bool hasEnd) {
+void putBook(std::vector<std::uint8_t>& body, std::uint8_t book, bool hasEnd)
+{
     const std::uint8_t endBit = hasEnd ? bibleRefRecord::kHasEnd : 0;
     if (book >= bibleRefRecord::kBookEscape) {
         body.push_back(static_cast<std::uint8_t>(endBit | bibleRefRecord::kBookEscape));
@@ -53,7 +65,8 @@ void putBook(std::vector<std::uint8_t>& body, std::uint8_t book, bool hasEnd) {
     }
 }
 
-void putVerseByte(std::vector<std::uint8_t>& body, std::uint8_t verse) {
+void putVerseByte(std::vector<std::uint8_t>& body, std::uint8_t verse)
+{
     if (verse == bibleRefRecord::kVerseWithPart) {
         body.push_back(bibleRefRecord::kVerseWithPart);
         body.push_back(verse);
@@ -68,10 +81,12 @@ void putVerseByte(std::vector<std::uint8_t>& body, std::uint8_t verse) {
 // ---------------------------------------------------------------------------------------
 // Book names
 
-bool cBibleRefParser::matchBookName(const cBibleRefTables& tables, int language, const char* text,
-                                    std::int32_t length, std::int32_t& pos, int& nameNumber) {
+bool cBibleRefParser::matchBookName(const cBibleRefTables& tables, int language, const char* text, std::int32_t length,
+    std::int32_t& pos, int& nameNumber)
+{
     const std::vector<BookNameRow>& names = tables.bookNames(language);
-    if (names.empty() || !text || pos < 0 || pos >= length) return false;
+    if (names.empty() || !text || pos < 0 || pos >= length)
+        return false;
 
     // The text's characters, folded, with the offset after each.
     std::uint32_t chars[kLongestNameChars];
@@ -81,13 +96,16 @@ bool cBibleRefParser::matchBookName(const cBibleRefTables& tables, int language,
     for (std::int32_t q = pos; n < kLongestNameChars && q < length;) {
         int bytes = 0;
         std::uint32_t c = cBibleRefText::entityAt(text + q, end, bytes);
-        if (c == 0) c = cBibleRefText::decode(text + q, end, bytes);
-        if (c == 0 || bytes <= 0) break;
+        if (c == 0)
+            c = cBibleRefText::decode(text + q, end, bytes);
+        if (c == 0 || bytes <= 0)
+            break;
         chars[n] = cBibleRefText::fold(c);
         q += bytes;
         ends[n++] = q;
     }
-    if (n == 0) return false;
+    if (n == 0)
+        return false;
 
     int best = -1, bestCount = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -96,8 +114,10 @@ bool cBibleRefParser::matchBookName(const cBibleRefTables& tables, int language,
         const char* nend = np + name.size();
         int bytes = 0;
         const std::uint32_t first = cBibleRefText::fold(cBibleRefText::decode(np, nend, bytes));
-        if (first > chars[0]) break;  // the list is sorted by first letter
-        if (first != chars[0]) continue;
+        if (first > chars[0])
+            break;  // the list is sorted by first letter
+        if (first != chars[0])
+            continue;
 
         int k = 0;
         bool nameEnded = false, lastBlank = false;
@@ -106,26 +126,34 @@ bool cBibleRefParser::matchBookName(const cBibleRefTables& tables, int language,
                 nameEnded = true;
                 break;
             }
-            if (k >= n) break;
+            if (k >= n)
+                break;
             const std::uint32_t c = cBibleRefText::fold(cBibleRefText::decode(np, nend, bytes));
-            if (c != chars[k]) break;
+            if (c != chars[k])
+                break;
             lastBlank = c == ' ';
             np += bytes;
             ++k;
         }
         int count = k;
-        if (count > 0 && lastBlank) --count;  // a matched trailing blank does not count
-        if (count < 1 || count < names[i].minimumMatch) continue;
-        if (!nameEnded && k < n && cBibleRefText::isLetter(chars[k])) continue;  // not at a word end
-        if (equalsFolded(chars, count, "levi") || equalsFolded(chars, count, "wisdom of")) continue;
+        if (count > 0 && lastBlank)
+            --count;  // a matched trailing blank does not count
+        if (count < 1 || count < names[i].minimumMatch)
+            continue;
+        if (!nameEnded && k < n && cBibleRefText::isLetter(chars[k]))
+            continue;  // not at a word end
+        if (equalsFolded(chars, count, "levi") || equalsFolded(chars, count, "wisdom of"))
+            continue;
         if (count > bestCount) {
             best = static_cast<int>(i);
             bestCount = count;
         }
     }
-    if (best < 0) return false;
+    if (best < 0)
+        return false;
     pos = ends[bestCount - 1];
-    if (pos < length && text[pos] == '.') ++pos;
+    if (pos < length && text[pos] == '.')
+        ++pos;
     nameNumber = names[static_cast<std::size_t>(best)].nameNumber;
     return true;
 }
@@ -133,23 +161,29 @@ bool cBibleRefParser::matchBookName(const cBibleRefTables& tables, int language,
 // ---------------------------------------------------------------------------------------
 // Tokens
 
-bool cBibleRefParser::readNumber(std::int32_t& value) {
-    if (!isDigit(pos_)) return false;
+bool cBibleRefParser::readNumber(std::int32_t& value)
+{
+    if (!isDigit(pos_))
+        return false;
     std::int32_t v = 0;
     std::int32_t q = pos_;
     while (isDigit(q)) {
-        if (v <= kLargestNumber) v = v * 10 + (at(q) - '0');
+        if (v <= kLargestNumber)
+            v = v * 10 + (at(q) - '0');
         ++q;
     }
-    if (v > kLargestNumber) return false;
+    if (v > kLargestNumber)
+        return false;
     value = v;
     pos_ = q;
     return true;
 }
 
-bool cBibleRefParser::readChapter(std::int32_t book, std::int32_t& chapter) {
+bool cBibleRefParser::readChapter(std::int32_t book, std::int32_t& chapter)
+{
     for (const ChapterWordRow& row : t_.chapterWords()) {
-        if (row.book != book) continue;
+        if (row.book != book)
+            continue;
         int bytes = 0;
         if (cBibleRefText::matchesWordAt(text_ + pos_, text_ + length_, row.longWord, bytes) ||
             cBibleRefText::matchesWordAt(text_ + pos_, text_ + length_, row.shortWord, bytes)) {
@@ -161,28 +195,35 @@ bool cBibleRefParser::readChapter(std::int32_t book, std::int32_t& chapter) {
     return readNumber(chapter);
 }
 
-bool cBibleRefParser::readPart(std::uint8_t& part) {
+bool cBibleRefParser::readPart(std::uint8_t& part)
+{
     const char c = at(pos_);
-    if (c < 'a' || c > 'z' || (c == 'f' && at(pos_ + 1) == 'f')) return false;
+    if (c < 'a' || c > 'z' || (c == 'f' && at(pos_ + 1) == 'f'))
+        return false;
     part = static_cast<std::uint8_t>(c);
     ++pos_;
     return true;
 }
 
-bool cBibleRefParser::readDash() {
-    if (pos_ >= length_) return false;
+bool cBibleRefParser::readDash()
+{
+    if (pos_ >= length_)
+        return false;
     int bytes = 0;
     const std::uint32_t c = cBibleRefText::decode(text_ + pos_, text_ + length_, bytes);
-    if (!isDashChar(c)) return false;
+    if (!isDashChar(c))
+        return false;
     pos_ += bytes;
     skipBlanks();
     return true;
 }
 
-bool cBibleRefParser::readBook(std::int32_t& book) {
+bool cBibleRefParser::readBook(std::int32_t& book)
+{
     const std::int32_t start = pos_;
     int nameNumber = 0;
-    if (!matchBookName(t_, ref_.nameListLanguage(), text_, length_, pos_, nameNumber)) return false;
+    if (!matchBookName(t_, ref_.nameListLanguage(), text_, length_, pos_, nameNumber))
+        return false;
     book = t_.bookForName(nameNumber, static_cast<int>(ref_.translation_));
     if (book <= 0) {
         pos_ = start;
@@ -192,7 +233,8 @@ bool cBibleRefParser::readBook(std::int32_t& book) {
 }
 
 // After a chapter: blanks, then ":" or "." (and blanks) or directly a digit.
-bool cBibleRefParser::readVerseSeparator() {
+bool cBibleRefParser::readVerseSeparator()
+{
     skipBlanks();
     if (at(pos_) == ':' || at(pos_) == '.') {
         ++pos_;
@@ -204,7 +246,8 @@ bool cBibleRefParser::readVerseSeparator() {
 // ---------------------------------------------------------------------------------------
 // Ranges and texts
 
-void cBibleRefParser::finishRange(bibleRefRange& range, std::int32_t start, std::int32_t end) {
+void cBibleRefParser::finishRange(bibleRefRange& range, std::int32_t start, std::int32_t end)
+{
     range.textStart = start;
     range.textEnd = end;
     range.typedText = std::string(text_ + start, text_ + end);
@@ -213,13 +256,15 @@ void cBibleRefParser::finishRange(bibleRefRange& range, std::int32_t start, std:
         previous_->followingText = std::string(text_ + previous_->textEnd, text_ + start);
 }
 
-bibleRefRange* cBibleRefParser::newRange() {
+bibleRefRange* cBibleRefParser::newRange()
+{
     previous_ = ref_.last_;
     return ref_.appendRange();
 }
 
 // Drops every range after `keep` (all when null) without walking the list from its head.
-void cBibleRefParser::dropRangesAfter(bibleRefRange* keep) {
+void cBibleRefParser::dropRangesAfter(bibleRefRange* keep)
+{
     bibleRefRange* r = keep ? keep->next : ref_.first_;
     while (r) {
         bibleRefRange* next = r->next;
@@ -239,9 +284,11 @@ void cBibleRefParser::dropRangesAfter(bibleRefRange* keep) {
 // ---------------------------------------------------------------------------------------
 // Grammar
 
-bool cBibleRefParser::verseEnd(bibleRefRange& range) {
+bool cBibleRefParser::verseEnd(bibleRefRange& range)
+{
     const std::int32_t save = pos_;
-    if (!readDash()) return false;
+    if (!readDash())
+        return false;
     const std::int32_t afterDash = pos_;
     std::int32_t book = 0, chapter = 0, verse = 0;
     std::uint8_t part = 0;
@@ -276,10 +323,13 @@ bool cBibleRefParser::verseEnd(bibleRefRange& range) {
     return false;
 }
 
-bool cBibleRefParser::verseLevel(std::int32_t book, std::int32_t groupStart, bool skipLeadingBlanks) {
-    if (skipLeadingBlanks) skipBlanks();
+bool cBibleRefParser::verseLevel(std::int32_t book, std::int32_t groupStart, bool skipLeadingBlanks)
+{
+    if (skipLeadingBlanks)
+        skipBlanks();
     std::int32_t chapter = 0;
-    if (!readChapter(book, chapter)) return false;
+    if (!readChapter(book, chapter))
+        return false;
     skipBlanks();
     if (at(pos_) == ':' || at(pos_) == '.') {
         ++pos_;
@@ -292,7 +342,8 @@ bool cBibleRefParser::verseLevel(std::int32_t book, std::int32_t groupStart, boo
     for (bool first = true;; first = false) {
         std::int32_t verse = 0;
         if (!readNumber(verse)) {
-            if (first) return false;
+            if (first)
+                return false;
             pos_ = comma;  // the failed element is dropped; stop before its ","
             return true;
         }
@@ -310,7 +361,8 @@ bool cBibleRefParser::verseLevel(std::int32_t book, std::int32_t groupStart, boo
             skipBlanks();
         }
         finishRange(*range, elementStart, elementEnd);
-        if (at(pos_) != ',') return true;
+        if (at(pos_) != ',')
+            return true;
         comma = pos_;
         ++pos_;
         skipBlanks();
@@ -320,14 +372,17 @@ bool cBibleRefParser::verseLevel(std::int32_t book, std::int32_t groupStart, boo
     }
 }
 
-bool cBibleRefParser::chapterLevel(std::int32_t book, std::int32_t groupStart, bool skipLeadingBlanks) {
-    if (skipLeadingBlanks) skipBlanks();
+bool cBibleRefParser::chapterLevel(std::int32_t book, std::int32_t groupStart, bool skipLeadingBlanks)
+{
+    if (skipLeadingBlanks)
+        skipBlanks();
     std::int32_t elementStart = groupStart;
     for (bool first = true;; first = false) {
         const std::int32_t before = pos_;
         std::int32_t chapter = 0;
         if (!readChapter(book, chapter)) {
-            if (first) return false;
+            if (first)
+                return false;
             pos_ = before;
             return true;
         }
@@ -366,7 +421,8 @@ bool cBibleRefParser::chapterLevel(std::int32_t book, std::int32_t groupStart, b
             }
         }
         finishRange(*range, elementStart, elementEnd);
-        if (at(pos_) != ',') return true;
+        if (at(pos_) != ',')
+            return true;
         const std::int32_t comma = pos_;
         ++pos_;
         skipBlanks();
@@ -382,12 +438,14 @@ bool cBibleRefParser::chapterLevel(std::int32_t book, std::int32_t groupStart, b
     }
 }
 
-bool cBibleRefParser::bookLevel(std::int32_t groupStart) {
+bool cBibleRefParser::bookLevel(std::int32_t groupStart)
+{
     pos_ = groupStart;
     std::int32_t elementStart = groupStart;
     for (bool first = true;; first = false) {
         std::int32_t book = 0;
-        if (!readBook(book)) return !first;
+        if (!readBook(book))
+            return !first;
         bibleRefRange* range = newRange();
         range->startBook = range->endBook = book;
         std::int32_t elementEnd = pos_;
@@ -404,7 +462,8 @@ bool cBibleRefParser::bookLevel(std::int32_t groupStart) {
             }
         }
         finishRange(*range, elementStart, elementEnd);
-        if (at(pos_) != ',') return true;
+        if (at(pos_) != ',')
+            return true;
         const std::int32_t comma = pos_;
         ++pos_;
         skipBlanks();
@@ -419,7 +478,8 @@ bool cBibleRefParser::bookLevel(std::int32_t groupStart) {
     }
 }
 
-bool cBibleRefParser::group() {
+bool cBibleRefParser::group()
+{
     const std::int32_t groupStart = pos_;
     bibleRefRange* before = ref_.last_;
     int nameNumber = 0;
@@ -427,19 +487,24 @@ bool cBibleRefParser::group() {
     const std::int32_t book = named ? t_.bookForName(nameNumber, static_cast<int>(ref_.translation_)) : 0;
     if (book > 0) {
         const std::int32_t afterBook = pos_;
-        if (verseLevel(book, groupStart, true)) return true;
+        if (verseLevel(book, groupStart, true))
+            return true;
         dropRangesAfter(before);
         pos_ = afterBook;
-        if (chapterLevel(book, groupStart, true)) return true;
+        if (chapterLevel(book, groupStart, true))
+            return true;
         dropRangesAfter(before);
-        if (bookLevel(groupStart)) return true;
+        if (bookLevel(groupStart))
+            return true;
     } else if (before) {
         // No usable book name: continue in the previous range's end book, directly here.
         const std::int32_t here = pos_;
-        if (verseLevel(before->endBook, groupStart, false)) return true;
+        if (verseLevel(before->endBook, groupStart, false))
+            return true;
         dropRangesAfter(before);
         pos_ = here;
-        if (chapterLevel(before->endBook, groupStart, false)) return true;
+        if (chapterLevel(before->endBook, groupStart, false))
+            return true;
     }
     dropRangesAfter(before);
     pos_ = groupStart;
@@ -449,19 +514,22 @@ bool cBibleRefParser::group() {
 // ---------------------------------------------------------------------------------------
 // After parsing
 
-void cBibleRefParser::checkOneChapterBooks(std::int32_t startPosition) {
+void cBibleRefParser::checkOneChapterBooks(std::int32_t startPosition)
+{
     bibleRefRange* keep = nullptr;
     for (bibleRefRange* r = ref_.first_; r; keep = r, r = r->next) {
         const bool badStart = t_.isOneChapterBook(r->startBook) && r->startVerse >= 0 && r->startChapter != 1;
         const bool badEnd = t_.isOneChapterBook(r->endBook) && r->endVerse >= 0 && r->endChapter != 1;
-        if (!badStart && !badEnd) continue;
+        if (!badStart && !badEnd)
+            continue;
         dropRangesAfter(keep);
         pos_ = keep ? keep->textEnd : startPosition;
         return;
     }
 }
 
-void cBibleRefParser::normalise(bibleRefRange& r) {
+void cBibleRefParser::normalise(bibleRefRange& r)
+{
     if (t_.isOneChapterBook(r.startBook) && r.startVerse == -1) {
         r.startVerse = r.startChapter;
         r.startChapter = 1;
@@ -471,18 +539,20 @@ void cBibleRefParser::normalise(bibleRefRange& r) {
         r.endChapter = 1;
     }
     const auto fits = [](const FixUpRow& row, std::int32_t book, std::int32_t chapter, std::int32_t verse,
-                         std::uint8_t part) {
-        if (row.sourceBook != book || row.sourceChapter != chapter) return false;
+                          std::uint8_t part) {
+        if (row.sourceBook != book || row.sourceChapter != chapter)
+            return false;
         const bool verseFits = row.sourceVerse == kAnyVerse || row.sourceVerse == verse ||
-                               (row.shifting && verse >= 0 && row.sourceVerse < verse);
+            (row.shifting && verse >= 0 && row.sourceVerse < verse);
         return verseFits && (row.sourcePart == part || row.sourcePart == kAnyPart);
     };
     const auto apply = [](const FixUpRow& row, std::int32_t& book, std::int32_t& chapter, std::int32_t& verse,
-                          std::uint8_t& part) {
+                           std::uint8_t& part) {
         book = row.targetBook;
         chapter = row.targetChapter;
         verse = row.targetVerse + (row.shifting ? verse : 0);
-        if (row.targetPart != kAnyPart) part = row.targetPart;
+        if (row.targetPart != kAnyPart)
+            part = row.targetPart;
     };
     bool startDone = false, endDone = false;
     const std::int32_t sb = r.startBook, sc = r.startChapter, sv = r.startVerse;
@@ -490,7 +560,8 @@ void cBibleRefParser::normalise(bibleRefRange& r) {
     const std::int32_t eb = r.endBook, ec = r.endChapter, ev = r.endVerse;
     const std::uint8_t ep = r.endPart;
     for (const FixUpRow& row : t_.fixUps()) {
-        if (row.sourceBook > sb && row.sourceBook > eb) break;
+        if (row.sourceBook > sb && row.sourceBook > eb)
+            break;
         if (!startDone && fits(row, sb, sc, sv, sp)) {
             apply(row, r.startBook, r.startChapter, r.startVerse, r.startPart);
             startDone = true;
@@ -499,16 +570,19 @@ void cBibleRefParser::normalise(bibleRefRange& r) {
             apply(row, r.endBook, r.endChapter, r.endVerse, r.endPart);
             endDone = true;
         }
-        if (startDone && endDone) break;
+        if (startDone && endDone)
+            break;
     }
 }
 
-int cBibleRefParser::parse(std::int32_t& position) {
+int cBibleRefParser::parse(std::int32_t& position)
+{
     ref_.removeAllRanges();
     ref_.spelling_.makeEmpty();
     ref_.spelledWith_ = -1;
     const std::int32_t startPosition = position;
-    if (position < 0 || position > length_) return 1;
+    if (position < 0 || position > length_)
+        return 1;
     pos_ = position;
     skipBlanks();
     if (!group()) {
@@ -528,7 +602,8 @@ int cBibleRefParser::parse(std::int32_t& position) {
         }
     }
     checkOneChapterBooks(startPosition);
-    for (bibleRefRange* r = ref_.first_; r; r = r->next) normalise(*r);
+    for (bibleRefRange* r = ref_.first_; r; r = r->next)
+        normalise(*r);
     if (ref_.translation_ > 0) {
         for (bibleRefRange* r = ref_.first_; r; r = r->next)
             cBibleRefVersification::mapRange(t_, *r, static_cast<int>(ref_.translation_));
@@ -541,45 +616,55 @@ int cBibleRefParser::parse(std::int32_t& position) {
 // ---------------------------------------------------------------------------------------
 // cBibleRef entry points
 
-int cBibleRef::parse(const char* text, std::int32_t& position) {
+int cBibleRef::parse(const char* text, std::int32_t& position)
+{
     if (!text) {
         removeAllRanges();
         spelling_.makeEmpty();
         return 1;
     }
     const std::size_t length = std::strlen(text);
-    if (length > 0x7FFFFFFF) return 1;
+    if (length > 0x7FFFFFFF)
+        return 1;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
     return cBibleRefParser(*this, *t, text, static_cast<std::int32_t>(length)).parse(position);
 }
 
-bool cBibleRef::matchBookName(const char* text, std::int32_t& position, int& nameNumber) const {
-    if (!text) return false;
+bool cBibleRef::matchBookName(const char* text, std::int32_t& position, int& nameNumber) const
+{
+    if (!text)
+        return false;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
-    return cBibleRefParser::matchBookName(*t, nameListLanguage(), text, static_cast<std::int32_t>(std::strlen(text)),
-                                          position, nameNumber);
+    return cBibleRefParser::matchBookName(
+        *t, nameListLanguage(), text, static_cast<std::int32_t>(std::strlen(text)), position, nameNumber);
 }
 
-int cBibleRef::bookForName(int nameNumber, int translation) {
+int cBibleRef::bookForName(int nameNumber, int translation)
+{
     return cBibleRefTables::current()->bookForName(nameNumber, translation);
 }
 
-bool cBibleRef::matchTranslationAbbreviation(const char* text, std::int32_t& position, int& translation) {
+bool cBibleRef::matchTranslationAbbreviation(const char* text, std::int32_t& position, int& translation)
+{
     translation = 0;
-    if (!text || position < 0) return false;
+    if (!text || position < 0)
+        return false;
     const std::size_t length = std::strlen(text);
-    if (static_cast<std::size_t>(position) > length) return false;
+    if (static_cast<std::size_t>(position) > length)
+        return false;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
     for (const TranslationRow& row : t->translations()) {
         const std::size_t n = row.abbreviation.size();
-        if (n == 0 || position + n > length) continue;
+        if (n == 0 || position + n > length)
+            continue;
         bool same = true;
         for (std::size_t i = 0; i < n && same; ++i) {
             const auto a = static_cast<unsigned char>(text[static_cast<std::size_t>(position) + i]);
             const auto b = static_cast<unsigned char>(row.abbreviation[i]);
             same = cBibleRefText::fold(a) == cBibleRefText::fold(b);
         }
-        if (!same) continue;
+        if (!same)
+            continue;
         translation = row.number;
         position += static_cast<std::int32_t>(n);
         return true;
@@ -587,36 +672,45 @@ bool cBibleRef::matchTranslationAbbreviation(const char* text, std::int32_t& pos
     return false;
 }
 
-bool cBibleRef::mapToTranslationNamed(const char* abbreviation) {
+bool cBibleRef::mapToTranslationNamed(const char* abbreviation)
+{
     std::int32_t position = 0;
     int translation = 0;
-    if (!matchTranslationAbbreviation(abbreviation, position, translation)) return false;
+    if (!matchTranslationAbbreviation(abbreviation, position, translation))
+        return false;
     return setTranslation(translation);
 }
 
-void cBibleRef::decodeRecord(const std::uint8_t* record, std::size_t size) {
+void cBibleRef::decodeRecord(const std::uint8_t* record, std::size_t size)
+{
     using namespace bibleRefRecord;
     removeAllRanges();
     translation_ = 0;
     hints_ = 0;
     spelling_.makeEmpty();
     spelledWith_ = -1;
-    if (!record || size < 1) return;
+    if (!record || size < 1)
+        return;
     std::size_t p = 1;
     std::size_t length = record[0];
     if (length == kLongLength) {
-        if (size < 5) return;
-        length = (std::size_t{record[1]} << 24) | (std::size_t{record[2]} << 16) | (std::size_t{record[3]} << 8) |
-                 std::size_t{record[4]};
+        if (size < 5)
+            return;
+        length = (std::size_t {record[1]} << 24) | (std::size_t {record[2]} << 16) | (std::size_t {record[3]} << 8) |
+            std::size_t {record[4]};
         p = 5;
     }
-    if (length < kShortestRecord) return;
+    if (length < kShortestRecord)
+        return;
     const std::size_t end = p + (length < size - p ? length : size - p);  // never past the bytes held
-    if (p >= end) return;
+    if (p >= end)
+        return;
     const std::uint8_t translationByte = record[p++];
     translation_ = translationByte & kTranslationMask;
-    if ((translationByte & kHintMask) == kHintVerseOnly) hints_ = kBibleRefHintVerseOnly;
-    else if ((translationByte & kHintMask) == kHintNoBook) hints_ = kBibleRefHintNoBook;
+    if ((translationByte & kHintMask) == kHintVerseOnly)
+        hints_ = kBibleRefHintVerseOnly;
+    else if ((translationByte & kHintMask) == kHintNoBook)
+        hints_ = kBibleRefHintNoBook;
 
     while (p < end) {
         bool ok = true;
@@ -631,7 +725,8 @@ void cBibleRef::decodeRecord(const std::uint8_t* record, std::size_t size) {
         const std::uint8_t bookByte = next();
         const bool hasEnd = (bookByte & kHasEnd) != 0;
         r.startBook = bookByte & kBookMask;
-        if (r.startBook == kBookEscape) r.startBook = next();
+        if (r.startBook == kBookEscape)
+            r.startBook = next();
         const std::uint8_t chapter = next();
         r.startChapter = chapter == kWhole ? -1 : chapter;
         const std::uint8_t verse = next();
@@ -658,13 +753,15 @@ void cBibleRef::decodeRecord(const std::uint8_t* record, std::size_t size) {
             r.endVerse = r.startVerse;
             r.endPart = r.startPart;
         }
-        if (!ok) break;  // a range cut short is not completed
+        if (!ok)
+            break;  // a range cut short is not completed
         appendRangeCopy(r);
     }
     spelledWith_ = -1;
 }
 
-bool cBibleRef::parseLinkString(const char* link, const char* translationAbbreviation) {
+bool cBibleRef::parseLinkString(const char* link, const char* translationAbbreviation)
+{
     if (!link) {
         removeAllRanges();
         return false;
@@ -674,9 +771,11 @@ bool cBibleRef::parseLinkString(const char* link, const char* translationAbbrevi
     static const char kScriptSuffix[] = "');";
     if (s.compare(0, sizeof kScriptPrefix - 1, kScriptPrefix) == 0) {
         s.erase(0, sizeof kScriptPrefix - 1);
-        if (s.size() >= 3 && s.compare(s.size() - 3, 3, kScriptSuffix) == 0) s.erase(s.size() - 3);
+        if (s.size() >= 3 && s.compare(s.size() - 3, 3, kScriptSuffix) == 0)
+            s.erase(s.size() - 3);
     }
-    if (s.compare(0, 6, "bible:") == 0) s.erase(0, 6);
+    if (s.compare(0, 6, "bible:") == 0)
+        s.erase(0, 6);
 
     std::uint8_t bytes[7];
     std::vector<std::uint8_t> body;
@@ -711,7 +810,8 @@ bool cBibleRef::parseLinkString(const char* link, const char* translationAbbrevi
     record.insert(record.end(), body.begin(), body.end());
     decodeRecord(record.data(), record.size());
     translation_ = static_cast<std::uint32_t>(linkTranslation);  // a full byte in links
-    if (translationAbbreviation && *translationAbbreviation) mapToTranslationNamed(translationAbbreviation);
+    if (translationAbbreviation && *translationAbbreviation)
+        mapToTranslationNamed(translationAbbreviation);
     formatSpelling(0);
     return hasRanges();
 }

@@ -18,20 +18,24 @@
 class cBibleRefParser {
 public:
     cBibleRefParser(cBibleRef& ref, const cBibleRefTables& tables, const char* text, std::int32_t length)
-        : ref_(ref), t_(tables), text_(text), length_(length) {}
+        : ref_(ref), t_(tables), text_(text), length_(length)
+    {
+    }
 
     // See cBibleRef::parse.
     int parse(std::int32_t& position);
 
     // Name match at pos in the list of `language`; false leaves pos unchanged.
     static bool matchBookName(const cBibleRefTables& tables, int language, const char* text, std::int32_t length,
-                              std::int32_t& pos, int& nameNumber);
+        std::int32_t& pos, int& nameNumber);
 
 private:
     char at(std::int32_t i) const { return i >= 0 && i < length_ ? text_[i] : '\0'; }
     bool isDigit(std::int32_t i) const { return at(i) >= '0' && at(i) <= '9'; }
-    void skipBlanks() {
-        while (at(pos_) == ' ') ++pos_;
+    void skipBlanks()
+    {
+        while (at(pos_) == ' ')
+            ++pos_;
     }
     bool readNumber(std::int32_t& value);
     bool readChapter(std::int32_t book, std::int32_t& chapter);

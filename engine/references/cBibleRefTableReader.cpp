@@ -8,16 +8,19 @@
 
 namespace {
 
-bool startsWith(const std::string& text, const char* prefix) {
+bool startsWith(const std::string& text, const char* prefix)
+{
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-bool isBlankLine(const std::string& line) {
+bool isBlankLine(const std::string& line)
+{
     return line.find_first_not_of(" \t") == std::string::npos;
 }
 
 // Reads an unsigned decimal header value; false when it is not a number.
-bool parseHeaderNumber(const std::string& text, std::uint32_t& value) {
+bool parseHeaderNumber(const std::string& text, std::uint32_t& value)
+{
     std::int64_t n = 0;
     if (!cBibleRefTableReader::parseNumber(text, n) || n < 0 || n > std::numeric_limits<std::int32_t>::max())
         return false;
@@ -27,29 +30,38 @@ bool parseHeaderNumber(const std::string& text, std::uint32_t& value) {
 
 }  // namespace
 
-cBibleRefTableReader::Line cBibleRefTableReader::nextLine(std::string& line) {
+cBibleRefTableReader::Line cBibleRefTableReader::nextLine(std::string& line)
+{
     for (;;) {
         line.clear();
-        if (!file_) return Line::EndOfFile;
+        if (!file_)
+            return Line::EndOfFile;
         int c = 0;
         bool any = false;
         while ((c = std::fgetc(file_)) != EOF) {
             any = true;
-            if (c == '\n') break;
-            if (line.size() >= kMaxLineLength) return Line::TooLong;
+            if (c == '\n')
+                break;
+            if (line.size() >= kMaxLineLength)
+                return Line::TooLong;
             line.push_back(static_cast<char>(c));
         }
-        if (!any) return Line::EndOfFile;
+        if (!any)
+            return Line::EndOfFile;
         // Line endings, trailing blanks and a leading byte-order mark are not part of a line.
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) line.pop_back();
-        if (firstLine_ && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.pop_back();
+        if (firstLine_ && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            line.erase(0, 3);
         firstLine_ = false;
-        if (startsWith(line, "***")) continue;
+        if (startsWith(line, "***"))
+            continue;
         return Line::Text;
     }
 }
 
-cBibleRefTableReader::Row cBibleRefTableReader::splitRow(const std::string& line) {
+cBibleRefTableReader::Row cBibleRefTableReader::splitRow(const std::string& line)
+{
     Row fields;
     std::size_t start = 0;
     for (;;) {
@@ -58,34 +70,42 @@ cBibleRefTableReader::Row cBibleRefTableReader::splitRow(const std::string& line
         const std::size_t first = field.find_first_not_of('"');
         const std::size_t last = field.find_last_not_of('"');
         fields.push_back(first == std::string::npos ? std::string() : field.substr(first, last - first + 1));
-        if (comma == std::string::npos) break;
+        if (comma == std::string::npos)
+            break;
         start = comma + 1;
     }
     return fields;
 }
 
-bool cBibleRefTableReader::parseNumber(const std::string& field, std::int64_t& value) {
+bool cBibleRefTableReader::parseNumber(const std::string& field, std::int64_t& value)
+{
     std::size_t i = 0;
     const std::size_t n = field.size();
-    while (i < n && (field[i] == ' ' || field[i] == '\t')) ++i;
+    while (i < n && (field[i] == ' ' || field[i] == '\t'))
+        ++i;
     bool negative = false;
-    if (i < n && (field[i] == '-' || field[i] == '+')) negative = field[i++] == '-';
+    if (i < n && (field[i] == '-' || field[i] == '+'))
+        negative = field[i++] == '-';
     const std::size_t digitsStart = i;
     std::int64_t v = 0;
     while (i < n && field[i] >= '0' && field[i] <= '9') {
-        if (v > (std::int64_t{1} << 40)) return false;  // far beyond any table value
+        if (v > (std::int64_t {1} << 40))
+            return false;  // far beyond any table value
         v = v * 10 + (field[i] - '0');
         ++i;
     }
-    if (i == digitsStart) return false;
-    while (i < n && (field[i] == ' ' || field[i] == '\t')) ++i;
-    if (i != n) return false;
+    if (i == digitsStart)
+        return false;
+    while (i < n && (field[i] == ' ' || field[i] == '\t'))
+        ++i;
+    if (i != n)
+        return false;
     value = negative ? -v : v;
     return true;
 }
 
-cBibleRefTableReader::Result cBibleRefTableReader::readStrict(std::uint32_t loadedVersion,
-                                                              bool requireVersionAndCount) {
+cBibleRefTableReader::Result cBibleRefTableReader::readStrict(std::uint32_t loadedVersion, bool requireVersionAndCount)
+{
     Result result;
     enum class State { Outside, Header, Data } state = State::Outside;
     bool sawVersion = false, sawCount = false, titleSkipped = false;
@@ -152,7 +172,8 @@ cBibleRefTableReader::Result cBibleRefTableReader::readStrict(std::uint32_t load
                 result.newer = true;
                 return result;
             }
-            if (isBlankLine(line)) break;
+            if (isBlankLine(line))
+                break;
             if (result.rows.size() >= kMaxRows) {
                 result.code = kBibleRefLoadMismatch;
                 return result;
@@ -163,7 +184,8 @@ cBibleRefTableReader::Result cBibleRefTableReader::readStrict(std::uint32_t load
     }
 }
 
-cBibleRefTableReader::Result cBibleRefTableReader::readDictionary(std::uint32_t loadedVersion) {
+cBibleRefTableReader::Result cBibleRefTableReader::readDictionary(std::uint32_t loadedVersion)
+{
     Result result;
     std::map<std::string, std::string> header;
     std::string line;
@@ -173,9 +195,11 @@ cBibleRefTableReader::Result cBibleRefTableReader::readDictionary(std::uint32_t 
             result.code = kBibleRefLoadMalformed;
             return result;
         }
-        if (line == "--- End") break;
+        if (line == "--- End")
+            break;
         const std::size_t eq = line.find('=');
-        if (eq != std::string::npos) header[line.substr(0, eq)] = line.substr(eq + 1);
+        if (eq != std::string::npos)
+            header[line.substr(0, eq)] = line.substr(eq + 1);
     }
     const auto version = header.find("Version");
     const auto count = header.find("Count");
@@ -195,7 +219,8 @@ cBibleRefTableReader::Result cBibleRefTableReader::readDictionary(std::uint32_t 
             result.code = kBibleRefLoadMalformed;
             return result;
         }
-        if (line == "+++ Data") break;
+        if (line == "+++ Data")
+            break;
         if (!isBlankLine(line)) {
             result.code = kBibleRefLoadMalformed;
             return result;
@@ -209,12 +234,14 @@ cBibleRefTableReader::Result cBibleRefTableReader::readDictionary(std::uint32_t 
             result.code = kBibleRefLoadMalformed;
             return result;
         }
-        if (kind == Line::EndOfFile || line == "--- End") break;
+        if (kind == Line::EndOfFile || line == "--- End")
+            break;
         if (!titleSkipped) {
             titleSkipped = true;
             continue;
         }
-        if (isBlankLine(line)) continue;
+        if (isBlankLine(line))
+            continue;
         if (result.rows.size() >= kMaxRows) {
             result.code = kBibleRefLoadMismatch;
             return result;

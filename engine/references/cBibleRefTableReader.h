@@ -33,14 +33,14 @@ public:
     using Row = std::vector<std::string>;
 
     struct Result {
-        std::int32_t code = 0;        // a kBibleRefLoad... value
-        bool newer = false;           // true when rows were read and should be installed
+        std::int32_t code = 0;  // a kBibleRefLoad... value
+        bool newer = false;     // true when rows were read and should be installed
         std::uint32_t version = 0;
         std::uint32_t count = 0;
         std::vector<Row> rows;
     };
 
-    explicit cBibleRefTableReader(std::FILE* file) : file_(file) {}
+    explicit cBibleRefTableReader(std::FILE* file) : file_(file) { }
 
     // requireVersionAndCount: false only for the book-name files.
     Result readStrict(std::uint32_t loadedVersion, bool requireVersionAndCount);

@@ -24,26 +24,31 @@ std::shared_ptr<cBibleRefTables> gTables;  // guarded by gTablesMutex
 
 using Rows = std::vector<cBibleRefTableReader::Row>;
 
-template <typename T>
-std::shared_ptr<const T> share(T value) {
+template <typename T> std::shared_ptr<const T> share(T value)
+{
     return std::make_shared<const T>(std::move(value));
 }
 
 // Field i of a row as a number within [low, high].
-bool numberField(const cBibleRefTableReader::Row& row, std::size_t i, std::int64_t low, std::int64_t high,
-                 std::int64_t& out) {
+bool numberField(
+    const cBibleRefTableReader::Row& row, std::size_t i, std::int64_t low, std::int64_t high, std::int64_t& out)
+{
     return i < row.size() && cBibleRefTableReader::parseNumber(row[i], out) && out >= low && out <= high;
 }
 
-bool flagField(const cBibleRefTableReader::Row& row, std::size_t i, std::uint8_t& out) {
+bool flagField(const cBibleRefTableReader::Row& row, std::size_t i, std::uint8_t& out)
+{
     std::int64_t v = 0;
-    if (!numberField(row, i, -2147483648LL, 2147483647LL, v)) return false;
+    if (!numberField(row, i, -2147483648LL, 2147483647LL, v))
+        return false;
     out = v != 0 ? 1 : 0;
     return true;
 }
 
-bool equalsIgnoreCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
+bool equalsIgnoreCase(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i)
         if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
             return false;
@@ -55,8 +60,10 @@ bool equalsIgnoreCase(const std::string& a, const std::string& b) {
 // Grants the loaders below write access to a snapshot under construction.
 class cBibleRefTablesAccess {
 public:
-    static std::shared_ptr<cBibleRefTables> copyCurrent(bool withDefaults) {
-        if (!gTables) gTables = initialTables();
+    static std::shared_ptr<cBibleRefTables> copyCurrent(bool withDefaults)
+    {
+        if (!gTables)
+            gTables = initialTables();
         if (withDefaults && gTables->anyEmpty()) {
             auto copy = std::make_shared<cBibleRefTables>(*gTables);
             copy->ensureDefaults();
@@ -65,7 +72,8 @@ public:
         return std::make_shared<cBibleRefTables>(*gTables);
     }
 
-    static std::shared_ptr<cBibleRefTables> initialTables() {
+    static std::shared_ptr<cBibleRefTables> initialTables()
+    {
         // Only the book-number tables start loaded; every other table starts empty and
         // takes its default on first use.
         auto tables = std::make_shared<cBibleRefTables>();
@@ -78,18 +86,22 @@ public:
 
     static std::size_t idx(BibleRefTable t) { return static_cast<std::size_t>(t); }
 
-    static std::uint32_t loadedVersion(BibleRefTable t) {
+    static std::uint32_t loadedVersion(BibleRefTable t)
+    {
         std::lock_guard<std::mutex> lock(gTablesMutex);
-        if (!gTables) gTables = initialTables();
+        if (!gTables)
+            gTables = initialTables();
         return gTables->versions_[idx(t)];
     }
 
     // Installs a table built by `fill` when the version is still greater than the loaded
     // one (a concurrent loader may have installed a newer table meanwhile).
-    static void install(BibleRefTable t, std::uint32_t version, const std::function<void(cBibleRefTables&)>& fill) {
+    static void install(BibleRefTable t, std::uint32_t version, const std::function<void(cBibleRefTables&)>& fill)
+    {
         std::lock_guard<std::mutex> lock(gTablesMutex);
         auto next = copyCurrent(false);
-        if (version <= next->versions_[idx(t)]) return;
+        if (version <= next->versions_[idx(t)])
+            return;
         fill(*next);
         next->versions_[idx(t)] = version;
         gTables = next;
@@ -108,8 +120,7 @@ public:
     static std::int32_t chapterWords(std::FILE* file);
     static std::int32_t oneChapterBooks(std::FILE* file);
     static void reset(BibleRefTable t, int mode);
-    static int addCustomTranslation(const std::string& abbreviation, const std::string& name,
-                                    const std::string& books);
+    static int addCustomTranslation(const std::string& abbreviation, const std::string& name, const std::string& books);
     static void freeCache();
 
 private:
@@ -133,19 +144,23 @@ cBibleRefTables::cBibleRefTables(const cBibleRefTables& other)
       specialCases_(other.specialCases_),
       chapterWords_(other.chapterWords_),
       oneChapterBooks_(other.oneChapterBooks_),
-      versions_(other.versions_) {}
+      versions_(other.versions_)
+{
+}
 
-cBibleRefTables::~cBibleRefTables() {
+cBibleRefTables::~cBibleRefTables()
+{
     delete positionCache_.load();
 }
 
-bool cBibleRefTables::anyEmpty() const {
+bool cBibleRefTables::anyEmpty() const
+{
     return !english_ || !spanish_ || !bookNumToNameNum_ || !totalOrder_ || !translations_ || !bibleBooks_ ||
-           !categories_ || !verseMap_ || !fixUps_ || !keyMap_ || !specialCases_ || !chapterWords_ ||
-           !oneChapterBooks_;
+        !categories_ || !verseMap_ || !fixUps_ || !keyMap_ || !specialCases_ || !chapterWords_ || !oneChapterBooks_;
 }
 
-void cBibleRefTables::ensureDefaults() {
+void cBibleRefTables::ensureDefaults()
+{
     using A = cBibleRefTablesAccess;
     auto v = [this](BibleRefTable t) -> std::uint32_t& { return versions_[A::idx(t)]; };
     if ((!english_ || english_->empty()) && (!spanish_ || spanish_->empty())) {
@@ -153,8 +168,10 @@ void cBibleRefTables::ensureDefaults() {
         spanish_ = share(cBibleRefDefaults::spanishBookNames());
         v(BibleRefTable::BookNames) = cBibleRefDefaults::kBookNamesVersion;
     }
-    if (!english_) english_ = share(std::vector<BookNameRow>());
-    if (!spanish_) spanish_ = share(std::vector<BookNameRow>());
+    if (!english_)
+        english_ = share(std::vector<BookNameRow>());
+    if (!spanish_)
+        spanish_ = share(std::vector<BookNameRow>());
     if (!bookNumToNameNum_) {
         bookNumToNameNum_ = share(cBibleRefDefaults::bookNumToNameNum());
         v(BibleRefTable::BookNumToNameNum) = cBibleRefDefaults::kBookNumToNameNumVersion;
@@ -202,9 +219,11 @@ void cBibleRefTables::ensureDefaults() {
     }
 }
 
-cBibleRefTables::Ptr cBibleRefTables::current() {
+cBibleRefTables::Ptr cBibleRefTables::current()
+{
     std::lock_guard<std::mutex> lock(gTablesMutex);
-    if (!gTables) gTables = cBibleRefTablesAccess::initialTables();
+    if (!gTables)
+        gTables = cBibleRefTablesAccess::initialTables();
     if (gTables->anyEmpty()) {
         auto copy = std::make_shared<cBibleRefTables>(*gTables);
         copy->ensureDefaults();
@@ -213,28 +232,34 @@ cBibleRefTables::Ptr cBibleRefTables::current() {
     return gTables;
 }
 
-std::uint32_t cBibleRefTables::version(BibleRefTable table) {
+std::uint32_t cBibleRefTables::version(BibleRefTable table)
+{
     return current()->versions_[cBibleRefTablesAccess::idx(table)];
 }
 
-void cBibleRefTables::resetTable(BibleRefTable table, int mode) {
+void cBibleRefTables::resetTable(BibleRefTable table, int mode)
+{
     cBibleRefTablesAccess::reset(table, mode);
 }
 
-int cBibleRefTables::addCustomTranslation(const std::string& abbreviation, const std::string& name,
-                                          const std::string& books) {
+int cBibleRefTables::addCustomTranslation(
+    const std::string& abbreviation, const std::string& name, const std::string& books)
+{
     return cBibleRefTablesAccess::addCustomTranslation(abbreviation, name, books);
 }
 
-void cBibleRefTables::allocateTranslationBookPositionCache() {
+void cBibleRefTables::allocateTranslationBookPositionCache()
+{
     current()->positionCache();
 }
 
-void cBibleRefTables::freeTranslationBookPositionCache() {
+void cBibleRefTables::freeTranslationBookPositionCache()
+{
     cBibleRefTablesAccess::freeCache();
 }
 
-void cBibleRefTables::sortVerseMapIndex() {
+void cBibleRefTables::sortVerseMapIndex()
+{
     std::lock_guard<std::mutex> lock(gTablesMutex);
     auto next = cBibleRefTablesAccess::copyCurrent(true);
     VerseMapTable table = *next->verseMap_;
@@ -243,66 +268,84 @@ void cBibleRefTables::sortVerseMapIndex() {
     gTables = next;
 }
 
-void cBibleRefTables::sortVerseMapIndex(VerseMapTable& table) {
+void cBibleRefTables::sortVerseMapIndex(VerseMapTable& table)
+{
     table.byTarget.resize(table.rows.size());
-    for (std::uint32_t i = 0; i < table.byTarget.size(); ++i) table.byTarget[i] = i;
-    std::stable_sort(table.byTarget.begin(), table.byTarget.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return table.rows[a].targetBook < table.rows[b].targetBook;
-    });
+    for (std::uint32_t i = 0; i < table.byTarget.size(); ++i)
+        table.byTarget[i] = i;
+    std::stable_sort(table.byTarget.begin(), table.byTarget.end(),
+        [&](std::uint32_t a, std::uint32_t b) { return table.rows[a].targetBook < table.rows[b].targetBook; });
 }
 
 // ---------------------------------------------------------------------------------------
 // Lookups
 
-int cBibleRefTables::nameNumberOfBook(int book) const {
-    if (book < 1 || book > static_cast<int>(bookNumToNameNum_->size())) return 0;
+int cBibleRefTables::nameNumberOfBook(int book) const
+{
+    if (book < 1 || book > static_cast<int>(bookNumToNameNum_->size()))
+        return 0;
     const int n = (*bookNumToNameNum_)[static_cast<std::size_t>(book - 1)];
     return n == 255 ? 0 : n;
 }
 
-const BibleBookList* cBibleRefTables::bookList(int translation) const {
-    if (translation < 1 || translation > static_cast<int>(bibleBooks_->size())) return nullptr;
+const BibleBookList* cBibleRefTables::bookList(int translation) const
+{
+    if (translation < 1 || translation > static_cast<int>(bibleBooks_->size()))
+        return nullptr;
     return &(*bibleBooks_)[static_cast<std::size_t>(translation - 1)];
 }
 
-int cBibleRefTables::bookForName(int nameNumber, int translation) const {
-    if (nameNumber <= 0) return 0;
+int cBibleRefTables::bookForName(int nameNumber, int translation) const
+{
+    if (nameNumber <= 0)
+        return 0;
     if (translation == 0) {
         for (std::size_t i = 0; i < bookNumToNameNum_->size(); ++i)
-            if ((*bookNumToNameNum_)[i] == nameNumber) return static_cast<int>(i + 1);
+            if ((*bookNumToNameNum_)[i] == nameNumber)
+                return static_cast<int>(i + 1);
         return 0;
     }
     const BibleBookList* list = bookList(translation);
-    if (!list) return 0;
+    if (!list)
+        return 0;
     for (std::int16_t book : *list) {
-        if (book == kBookListEnd) break;
-        if (nameNumberOfBook(book) == nameNumber) return book;
+        if (book == kBookListEnd)
+            break;
+        if (nameNumberOfBook(book) == nameNumber)
+            return book;
     }
     return 0;
 }
 
-cBibleRefTables::PositionCache* cBibleRefTables::positionCache() const {
+cBibleRefTables::PositionCache* cBibleRefTables::positionCache() const
+{
     PositionCache* cache = positionCache_.load(std::memory_order_acquire);
-    if (cache) return cache;
+    if (cache)
+        return cache;
     std::lock_guard<std::mutex> lock(positionCacheMutex_);
     cache = positionCache_.load(std::memory_order_acquire);
-    if (cache) return cache;
+    if (cache)
+        return cache;
     auto fresh = std::make_unique<PositionCache>();
     fresh->books = bookCount() + 1;
     fresh->translations = translationCount();
     const std::size_t cells = static_cast<std::size_t>(fresh->books) * static_cast<std::size_t>(fresh->translations);
     fresh->cells = std::make_unique<std::atomic<std::uint8_t>[]>(cells);
     fresh->filled = std::make_unique<std::atomic<bool>[]>(static_cast<std::size_t>(fresh->translations));
-    for (std::size_t i = 0; i < cells; ++i) fresh->cells[i].store(PositionCache::kAbsent, std::memory_order_relaxed);
-    for (int i = 0; i < fresh->translations; ++i) fresh->filled[i].store(false, std::memory_order_relaxed);
+    for (std::size_t i = 0; i < cells; ++i)
+        fresh->cells[i].store(PositionCache::kAbsent, std::memory_order_relaxed);
+    for (int i = 0; i < fresh->translations; ++i)
+        fresh->filled[i].store(false, std::memory_order_relaxed);
     cache = fresh.release();
     positionCache_.store(cache, std::memory_order_release);
     return cache;
 }
 
-int cBibleRefTables::positionOfBook(int translation, int book) const {
+int cBibleRefTables::positionOfBook(int translation, int book) const
+{
     const BibleBookList* list = bookList(translation);
-    if (!list || book < 1 || book > bookCount()) return -1;
+    if (!list || book < 1 || book > bookCount())
+        return -1;
     PositionCache* cache = positionCache();
     const std::size_t row = static_cast<std::size_t>(translation - 1) * static_cast<std::size_t>(cache->books);
     if (!cache->filled[translation - 1].load(std::memory_order_acquire)) {
@@ -310,11 +353,13 @@ int cBibleRefTables::positionOfBook(int translation, int book) const {
         std::vector<bool> seen(static_cast<std::size_t>(cache->books), false);
         for (int slot = 0; slot < kBookListSlots; ++slot) {
             const int b = (*list)[static_cast<std::size_t>(slot)];
-            if (b == kBookListEnd) break;
-            if (b < 1 || b >= cache->books || seen[static_cast<std::size_t>(b)]) continue;
+            if (b == kBookListEnd)
+                break;
+            if (b < 1 || b >= cache->books || seen[static_cast<std::size_t>(b)])
+                continue;
             seen[static_cast<std::size_t>(b)] = true;
-            cache->cells[row + static_cast<std::size_t>(b)].store(static_cast<std::uint8_t>(slot),
-                                                                 std::memory_order_relaxed);
+            cache->cells[row + static_cast<std::size_t>(b)].store(
+                static_cast<std::uint8_t>(slot), std::memory_order_relaxed);
         }
         cache->filled[translation - 1].store(true, std::memory_order_release);
     }
@@ -322,181 +367,230 @@ int cBibleRefTables::positionOfBook(int translation, int book) const {
     return p == PositionCache::kAbsent ? -1 : p;
 }
 
-int cBibleRefTables::bookAtPosition(int translation, int position) const {
+int cBibleRefTables::bookAtPosition(int translation, int position) const
+{
     const BibleBookList* list = bookList(translation);
-    if (!list || position < 0 || position >= kBookListSlots) return -1;
+    if (!list || position < 0 || position >= kBookListSlots)
+        return -1;
     for (int slot = 0; slot <= position; ++slot)
-        if ((*list)[static_cast<std::size_t>(slot)] == kBookListEnd) return -1;
+        if ((*list)[static_cast<std::size_t>(slot)] == kBookListEnd)
+            return -1;
     return (*list)[static_cast<std::size_t>(position)];
 }
 
-const TranslationRow* cBibleRefTables::translationByNumber(int number, bool shownOnly) const {
+const TranslationRow* cBibleRefTables::translationByNumber(int number, bool shownOnly) const
+{
     for (const TranslationRow& row : *translations_)
-        if (row.number == number && number > 0 && (!shownOnly || row.shown)) return &row;
+        if (row.number == number && number > 0 && (!shownOnly || row.shown))
+            return &row;
     return nullptr;
 }
 
-const TranslationRow* cBibleRefTables::translationByAbbreviation(const std::string& abbreviation) const {
+const TranslationRow* cBibleRefTables::translationByAbbreviation(const std::string& abbreviation) const
+{
     for (const TranslationRow& row : *translations_)
-        if (equalsIgnoreCase(row.abbreviation, abbreviation)) return &row;
+        if (equalsIgnoreCase(row.abbreviation, abbreviation))
+            return &row;
     return nullptr;
 }
 
-const std::vector<BookNameRow>& cBibleRefTables::bookNames(int language) const {
+const std::vector<BookNameRow>& cBibleRefTables::bookNames(int language) const
+{
     return language == kLanguageSpanish ? *spanish_ : *english_;
 }
 
-const CategoryRow* cBibleRefTables::categories(int nameNumber) const {
-    if (nameNumber < 0 || nameNumber >= static_cast<int>(categories_->size())) return nullptr;
+const CategoryRow* cBibleRefTables::categories(int nameNumber) const
+{
+    if (nameNumber < 0 || nameNumber >= static_cast<int>(categories_->size()))
+        return nullptr;
     return &(*categories_)[static_cast<std::size_t>(nameNumber)];
 }
 
-bool cBibleRefTables::isOneChapterBook(int book) const {
+bool cBibleRefTables::isOneChapterBook(int book) const
+{
     for (std::int32_t b : *oneChapterBooks_) {
-        if (b == -1) break;
-        if (b == book) return true;
+        if (b == -1)
+            break;
+        if (b == book)
+            return true;
     }
     return false;
 }
 
-const ChapterWordRow* cBibleRefTables::chapterWordForSpelling(int book, int chapter) const {
+const ChapterWordRow* cBibleRefTables::chapterWordForSpelling(int book, int chapter) const
+{
     for (const ChapterWordRow& row : *chapterWords_)
-        if (row.book == book && row.chapter == chapter && row.usedForSpelling) return &row;
+        if (row.book == book && row.chapter == chapter && row.usedForSpelling)
+            return &row;
     return nullptr;
 }
 
-int cBibleRefTables::firstVerseMapRow(int sourceBook, int sourceChapter) const {
+int cBibleRefTables::firstVerseMapRow(int sourceBook, int sourceChapter) const
+{
     const std::vector<VerseMapRow>& rows = verseMap_->rows;
     const auto key = [](int book, int chapter) { return book * 256 + chapter; };
     const int wanted = key(sourceBook, sourceChapter);
-    const auto it = std::lower_bound(rows.begin(), rows.end(), wanted, [&](const VerseMapRow& row, int k) {
-        return key(row.sourceBook, row.sourceChapter) < k;
-    });
-    if (it == rows.end() || key(it->sourceBook, it->sourceChapter) != wanted) return -1;
+    const auto it = std::lower_bound(rows.begin(), rows.end(), wanted,
+        [&](const VerseMapRow& row, int k) { return key(row.sourceBook, row.sourceChapter) < k; });
+    if (it == rows.end() || key(it->sourceBook, it->sourceChapter) != wanted)
+        return -1;
     return static_cast<int>(it - rows.begin());
 }
 
 // ---------------------------------------------------------------------------------------
 // Loaders
 
-std::int32_t cBibleRefTablesAccess::parseBookNames(const Rows& rows, std::vector<BookNameRow>& out) {
+std::int32_t cBibleRefTablesAccess::parseBookNames(const Rows& rows, std::vector<BookNameRow>& out)
+{
     out.clear();
     out.reserve(rows.size());
     for (const auto& row : rows) {
-        if (row.size() < 5) return kBibleRefLoadMalformed;
+        if (row.size() < 5)
+            return kBibleRefLoadMalformed;
         std::int64_t minimum = 0, nameNumber = 0;
         std::uint8_t abbreviation = 0, full = 0, matchOnly = 0;
         if (!numberField(row, 1, 0, 255, minimum) || !numberField(row, 2, 0, 255, nameNumber) ||
             !flagField(row, 3, abbreviation) || !flagField(row, 4, full))
             return kBibleRefLoadMismatch;
-        if (row.size() >= 8 && !flagField(row, 7, matchOnly)) return kBibleRefLoadMismatch;
-        if (row[0].empty()) return kBibleRefLoadMismatch;
+        if (row.size() >= 8 && !flagField(row, 7, matchOnly))
+            return kBibleRefLoadMismatch;
+        if (row[0].empty())
+            return kBibleRefLoadMismatch;
         BookNameRow name;
         name.text = row[0];
         name.minimumMatch = static_cast<std::uint8_t>(minimum);
         name.nameNumber = static_cast<std::uint8_t>(nameNumber);
         name.kinds = static_cast<std::uint8_t>((abbreviation ? kBookNameAbbreviationSource : 0) |
-                                               (full ? kBookNameFull : 0) | (matchOnly ? kBookNameMatchOnly : 0));
+            (full ? kBookNameFull : 0) | (matchOnly ? kBookNameMatchOnly : 0));
         out.push_back(std::move(name));
     }
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::bookNames(std::FILE* english, std::FILE* spanish) {
+std::int32_t cBibleRefTablesAccess::bookNames(std::FILE* english, std::FILE* spanish)
+{
     // Both lists share one version. The English file replaces the English list and sets
     // the version; the Spanish file must then be newer still.
     const std::uint32_t loaded = loadedVersion(BibleRefTable::BookNames);
     cBibleRefTableReader::Result en = cBibleRefTableReader(english).readStrict(loaded, false);
-    if (en.code != kBibleRefLoadOk) return en.code;
+    if (en.code != kBibleRefLoadOk)
+        return en.code;
     if (en.newer) {
-        if (en.rows.size() != en.count) return kBibleRefLoadMismatch;
+        if (en.rows.size() != en.count)
+            return kBibleRefLoadMismatch;
         std::vector<BookNameRow> rows;
-        if (const std::int32_t code = parseBookNames(en.rows, rows); code != kBibleRefLoadOk) return code;
+        if (const std::int32_t code = parseBookNames(en.rows, rows); code != kBibleRefLoadOk)
+            return code;
         install(BibleRefTable::BookNames, en.version, [&](cBibleRefTables& t) {
             t.english_ = share(std::move(rows));
-            if (!t.spanish_) t.spanish_ = share(cBibleRefDefaults::spanishBookNames());
+            if (!t.spanish_)
+                t.spanish_ = share(cBibleRefDefaults::spanishBookNames());
         });
     }
     const std::uint32_t afterEnglish = loadedVersion(BibleRefTable::BookNames);
     cBibleRefTableReader::Result es = cBibleRefTableReader(spanish).readStrict(afterEnglish, false);
-    if (es.code != kBibleRefLoadOk || !es.newer) return es.code;
-    if (es.rows.size() != es.count) return kBibleRefLoadMismatch;
+    if (es.code != kBibleRefLoadOk || !es.newer)
+        return es.code;
+    if (es.rows.size() != es.count)
+        return kBibleRefLoadMismatch;
     std::vector<BookNameRow> rows;
-    if (const std::int32_t code = parseBookNames(es.rows, rows); code != kBibleRefLoadOk) return code;
+    if (const std::int32_t code = parseBookNames(es.rows, rows); code != kBibleRefLoadOk)
+        return code;
     install(BibleRefTable::BookNames, es.version, [&](cBibleRefTables& t) {
         t.spanish_ = share(std::move(rows));
-        if (!t.english_) t.english_ = share(cBibleRefDefaults::englishBookNames());
+        if (!t.english_)
+            t.english_ = share(cBibleRefDefaults::englishBookNames());
     });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::bookNumToNameNum(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::bookNumToNameNum(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readStrict(loadedVersion(BibleRefTable::BookNumToNameNum), true);
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     // Count is the table size; a key holds at most book number 255.
-    if (r.count > static_cast<std::uint32_t>(kMaxBookNumber)) return kBibleRefLoadMismatch;
+    if (r.count > static_cast<std::uint32_t>(kMaxBookNumber))
+        return kBibleRefLoadMismatch;
     std::vector<std::uint8_t> table(r.count, 0);
     for (const auto& row : r.rows) {
-        if (row.size() < 2) return kBibleRefLoadMalformed;
+        if (row.size() < 2)
+            return kBibleRefLoadMalformed;
         std::int64_t book = 0, name = 0;
         if (!numberField(row, 0, 1, r.count, book) || !numberField(row, 1, 0, 255, name))
             return kBibleRefLoadMismatch;
         table[static_cast<std::size_t>(book - 1)] = static_cast<std::uint8_t>(name);
     }
-    install(BibleRefTable::BookNumToNameNum, r.version, [&](cBibleRefTables& t) { t.bookNumToNameNum_ = share(std::move(table)); });
+    install(BibleRefTable::BookNumToNameNum, r.version,
+        [&](cBibleRefTables& t) { t.bookNumToNameNum_ = share(std::move(table)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::totalOrder(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::totalOrder(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readStrict(loadedVersion(BibleRefTable::TotalOrderOnBookNumber), true);
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
-    if (r.count > cBibleRefTableReader::kMaxRows) return kBibleRefLoadMismatch;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
+    if (r.count > cBibleRefTableReader::kMaxRows)
+        return kBibleRefLoadMismatch;
     std::vector<std::int32_t> order(r.count, 0);
     for (const auto& row : r.rows) {
-        if (row.size() < 2) return kBibleRefLoadMalformed;
+        if (row.size() < 2)
+            return kBibleRefLoadMalformed;
         std::int64_t position = 0, book = 0;
         if (!numberField(row, 0, 1, r.count, position) || !numberField(row, 1, 0, 32767, book))
             return kBibleRefLoadMismatch;
         order[static_cast<std::size_t>(position - 1)] = static_cast<std::int32_t>(book);
     }
-    install(BibleRefTable::TotalOrderOnBookNumber, r.version, [&](cBibleRefTables& t) { t.totalOrder_ = share(std::move(order)); });
+    install(BibleRefTable::TotalOrderOnBookNumber, r.version,
+        [&](cBibleRefTables& t) { t.totalOrder_ = share(std::move(order)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::translationList(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::translationList(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readStrict(loadedVersion(BibleRefTable::TranslationList), true);
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
-    if (r.rows.size() != r.count) return kBibleRefLoadMismatch;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
+    if (r.rows.size() != r.count)
+        return kBibleRefLoadMismatch;
     std::vector<TranslationRow> rows;
     rows.reserve(r.rows.size());
     for (const auto& row : r.rows) {
-        if (row.size() < 4) return kBibleRefLoadMalformed;
+        if (row.size() < 4)
+            return kBibleRefLoadMalformed;
         std::int64_t number = 0;
         TranslationRow t;
         if (row[0].empty() || !numberField(row, 2, 0, 255, number) || !flagField(row, 3, t.shown))
             return kBibleRefLoadMismatch;
         t.abbreviation = row[0];
         t.name = row[1];
-        for (std::size_t p = 0; (p = t.name.find("''", p)) != std::string::npos; ++p) t.name.erase(p, 1);
+        for (std::size_t p = 0; (p = t.name.find("''", p)) != std::string::npos; ++p)
+            t.name.erase(p, 1);
         t.number = static_cast<std::uint8_t>(number);
         if (row.size() >= 5) {
-            if (!flagField(row, 4, t.alternateCategories)) return kBibleRefLoadMismatch;
+            if (!flagField(row, 4, t.alternateCategories))
+                return kBibleRefLoadMismatch;
         } else {
             t.alternateCategories = (t.abbreviation == "NAB" || t.abbreviation == "NABRE") ? 1 : 0;
         }
         rows.push_back(std::move(t));
     }
-    install(BibleRefTable::TranslationList, r.version, [&](cBibleRefTables& t) { t.translations_ = share(std::move(rows)); });
+    install(BibleRefTable::TranslationList, r.version,
+        [&](cBibleRefTables& t) { t.translations_ = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::bibleBooks(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::bibleBooks(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readStrict(loadedVersion(BibleRefTable::BibleBooks), true);
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     std::vector<BibleBookList> lists;
     int position = 0;
     for (const auto& row : r.rows) {
-        if (row.size() < 3) return kBibleRefLoadMalformed;
+        if (row.size() < 3)
+            return kBibleRefLoadMalformed;
         std::int64_t translation = 0, pos = 0, book = 0;
         if (!numberField(row, 0, 1, kMaxTranslations, translation) ||
             !numberField(row, 1, 0, kMaxBooksPerTranslation - 1, pos) || !numberField(row, 2, 1, 32767, book))
@@ -513,122 +607,152 @@ std::int32_t cBibleRefTablesAccess::bibleBooks(std::FILE* file) {
         }
         lists.back()[static_cast<std::size_t>(position)] = static_cast<std::int16_t>(book);
     }
-    if (lists.size() != r.count) return kBibleRefLoadMismatch;
+    if (lists.size() != r.count)
+        return kBibleRefLoadMismatch;
     install(BibleRefTable::BibleBooks, r.version, [&](cBibleRefTables& t) { t.bibleBooks_ = share(std::move(lists)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::categories(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::categories(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readStrict(loadedVersion(BibleRefTable::NameNumberToBookCategories), true);
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     std::vector<CategoryRow> rows;
     rows.reserve(r.rows.size());
     for (const auto& row : r.rows) {
-        if (row.size() < 4) return kBibleRefLoadMalformed;
+        if (row.size() < 4)
+            return kBibleRefLoadMalformed;
         std::int64_t name = 0, general = 0, detailed = 0, alternate = 0;
         if (!numberField(row, 0, 0, 255, name) || name != static_cast<std::int64_t>(rows.size()) ||
             !numberField(row, 1, 0, 255, general) || !numberField(row, 2, 0, 255, detailed) ||
             !numberField(row, 3, 0, 255, alternate))
             return kBibleRefLoadMismatch;
         rows.push_back({static_cast<std::uint8_t>(general), static_cast<std::uint8_t>(detailed),
-                        static_cast<std::uint8_t>(alternate)});
+            static_cast<std::uint8_t>(alternate)});
     }
-    if (rows.size() != r.count) return kBibleRefLoadMismatch;
-    install(BibleRefTable::NameNumberToBookCategories, r.version, [&](cBibleRefTables& t) { t.categories_ = share(std::move(rows)); });
+    if (rows.size() != r.count)
+        return kBibleRefLoadMismatch;
+    install(BibleRefTable::NameNumberToBookCategories, r.version,
+        [&](cBibleRefTables& t) { t.categories_ = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::verseMap(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::verseMap(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readStrict(loadedVersion(BibleRefTable::VerseMap), true);
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     VerseMapTable table;
     table.rows.reserve(r.rows.size());
     for (const auto& row : r.rows) {
-        if (row.size() < 8) return kBibleRefLoadMalformed;
+        if (row.size() < 8)
+            return kBibleRefLoadMalformed;
         std::int64_t v[8] = {};
         for (std::size_t i = 0; i < 7; ++i)
-            if (!numberField(row, i, 0, 255, v[i])) return kBibleRefLoadMismatch;
+            if (!numberField(row, i, 0, 255, v[i]))
+                return kBibleRefLoadMismatch;
         // The step is a signed byte; files may write it either way.
-        if (!numberField(row, 7, -128, 255, v[7])) return kBibleRefLoadMismatch;
-        table.rows.push_back({static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]),
-                              static_cast<std::uint8_t>(v[2]), static_cast<std::uint8_t>(v[3]),
-                              static_cast<std::uint8_t>(v[4]), static_cast<std::uint8_t>(v[5]),
-                              static_cast<std::uint8_t>(v[6]), static_cast<std::int8_t>(static_cast<std::uint8_t>(v[7]))});
+        if (!numberField(row, 7, -128, 255, v[7]))
+            return kBibleRefLoadMismatch;
+        table.rows.push_back(
+            {static_cast<std::uint8_t>(v[0]), static_cast<std::uint8_t>(v[1]), static_cast<std::uint8_t>(v[2]),
+                static_cast<std::uint8_t>(v[3]), static_cast<std::uint8_t>(v[4]), static_cast<std::uint8_t>(v[5]),
+                static_cast<std::uint8_t>(v[6]), static_cast<std::int8_t>(static_cast<std::uint8_t>(v[7]))});
     }
-    if (table.rows.size() != r.count) return kBibleRefLoadMismatch;
+    if (table.rows.size() != r.count)
+        return kBibleRefLoadMismatch;
     // The mapper binary-searches by source book and chapter.
     const auto key = [](const VerseMapRow& x) { return x.sourceBook * 256 + x.sourceChapter; };
     for (std::size_t i = 1; i < table.rows.size(); ++i)
-        if (key(table.rows[i]) < key(table.rows[i - 1])) return kBibleRefLoadMismatch;
+        if (key(table.rows[i]) < key(table.rows[i - 1]))
+            return kBibleRefLoadMismatch;
     cBibleRefTables::sortVerseMapIndex(table);
     install(BibleRefTable::VerseMap, r.version, [&](cBibleRefTables& t) { t.verseMap_ = share(std::move(table)); });
     return kBibleRefLoadOk;
 }
 
 namespace {
-constexpr std::int64_t kSmallMin = -4;   // marker values -4..-1
+constexpr std::int64_t kSmallMin = -4;  // marker values -4..-1
 constexpr std::int64_t kSmallMax = 65535;
 }  // namespace
 
-std::int32_t cBibleRefTablesAccess::fixUps(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::fixUps(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readDictionary(loadedVersion(BibleRefTable::FixUpRefMap));
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     std::vector<FixUpRow> rows;
     for (const auto& row : r.rows) {
-        if (row.size() < 9) return kBibleRefLoadMalformed;
+        if (row.size() < 9)
+            return kBibleRefLoadMalformed;
         std::int64_t v[9] = {};
         for (std::size_t i = 0; i < 9; ++i) {
             const bool byte = i == 3 || i == 4 || i == 8;
-            if (!numberField(row, i, byte ? 0 : kSmallMin, byte ? 255 : kSmallMax, v[i])) return kBibleRefLoadMismatch;
+            if (!numberField(row, i, byte ? 0 : kSmallMin, byte ? 255 : kSmallMax, v[i]))
+                return kBibleRefLoadMismatch;
         }
-        rows.push_back({static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]), static_cast<std::int32_t>(v[2]),
-                        static_cast<std::uint8_t>(v[3]), static_cast<std::uint8_t>(v[4] != 0),
-                        static_cast<std::int32_t>(v[5]), static_cast<std::int32_t>(v[6]), static_cast<std::int32_t>(v[7]),
-                        static_cast<std::uint8_t>(v[8])});
+        rows.push_back(
+            {static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]), static_cast<std::int32_t>(v[2]),
+                static_cast<std::uint8_t>(v[3]), static_cast<std::uint8_t>(v[4] != 0), static_cast<std::int32_t>(v[5]),
+                static_cast<std::int32_t>(v[6]), static_cast<std::int32_t>(v[7]), static_cast<std::uint8_t>(v[8])});
     }
     install(BibleRefTable::FixUpRefMap, r.version, [&](cBibleRefTables& t) { t.fixUps_ = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::keyMap(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::keyMap(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readDictionary(loadedVersion(BibleRefTable::GetKeyMap));
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     std::vector<KeyMapRow> rows;
     for (const auto& row : r.rows) {
-        if (row.size() < 6) return kBibleRefLoadMalformed;
+        if (row.size() < 6)
+            return kBibleRefLoadMalformed;
         std::int64_t v[6] = {};
         for (std::size_t i = 0; i < 6; ++i)
-            if (!numberField(row, i, kSmallMin, kSmallMax, v[i])) return kBibleRefLoadMismatch;
-        rows.push_back({static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]), static_cast<std::int32_t>(v[2]),
-                        static_cast<std::int32_t>(v[3]), static_cast<std::int32_t>(v[4]), static_cast<std::int32_t>(v[5])});
+            if (!numberField(row, i, kSmallMin, kSmallMax, v[i]))
+                return kBibleRefLoadMismatch;
+        rows.push_back(
+            {static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]), static_cast<std::int32_t>(v[2]),
+                static_cast<std::int32_t>(v[3]), static_cast<std::int32_t>(v[4]), static_cast<std::int32_t>(v[5])});
     }
     install(BibleRefTable::GetKeyMap, r.version, [&](cBibleRefTables& t) { t.keyMap_ = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::specialCases(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::specialCases(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readDictionary(loadedVersion(BibleRefTable::DoMapSpecialCasesMap));
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     std::vector<SpecialCaseRow> rows;
     for (const auto& row : r.rows) {
-        if (row.size() < 7) return kBibleRefLoadMalformed;
+        if (row.size() < 7)
+            return kBibleRefLoadMalformed;
         std::int64_t v[7] = {};
         for (std::size_t i = 0; i < 7; ++i)
-            if (!numberField(row, i, kSmallMin, kSmallMax, v[i])) return kBibleRefLoadMismatch;
-        rows.push_back({static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]), static_cast<std::int32_t>(v[2]),
-                        static_cast<std::int32_t>(v[3]), static_cast<std::int32_t>(v[4]), static_cast<std::int32_t>(v[5]),
-                        static_cast<std::int32_t>(v[6])});
+            if (!numberField(row, i, kSmallMin, kSmallMax, v[i]))
+                return kBibleRefLoadMismatch;
+        rows.push_back({static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]),
+            static_cast<std::int32_t>(v[2]), static_cast<std::int32_t>(v[3]), static_cast<std::int32_t>(v[4]),
+            static_cast<std::int32_t>(v[5]), static_cast<std::int32_t>(v[6])});
     }
-    install(BibleRefTable::DoMapSpecialCasesMap, r.version, [&](cBibleRefTables& t) { t.specialCases_ = share(std::move(rows)); });
+    install(BibleRefTable::DoMapSpecialCasesMap, r.version,
+        [&](cBibleRefTables& t) { t.specialCases_ = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::chapterWords(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::chapterWords(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readDictionary(loadedVersion(BibleRefTable::GetChapterNumberSpellingMap));
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     std::vector<ChapterWordRow> rows;
     for (const auto& row : r.rows) {
-        if (row.size() < 5) return kBibleRefLoadMalformed;
+        if (row.size() < 5)
+            return kBibleRefLoadMalformed;
         std::int64_t book = 0, chapter = 0;
         ChapterWordRow word;
         if (!numberField(row, 0, 0, kSmallMax, book) || !numberField(row, 1, 0, 253, chapter) ||
@@ -640,28 +764,38 @@ std::int32_t cBibleRefTablesAccess::chapterWords(std::FILE* file) {
         word.shortWord = row[3];
         rows.push_back(std::move(word));
     }
-    install(BibleRefTable::GetChapterNumberSpellingMap, r.version, [&](cBibleRefTables& t) { t.chapterWords_ = share(std::move(rows)); });
+    install(BibleRefTable::GetChapterNumberSpellingMap, r.version,
+        [&](cBibleRefTables& t) { t.chapterWords_ = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
-std::int32_t cBibleRefTablesAccess::oneChapterBooks(std::FILE* file) {
+std::int32_t cBibleRefTablesAccess::oneChapterBooks(std::FILE* file)
+{
     auto r = cBibleRefTableReader(file).readDictionary(loadedVersion(BibleRefTable::IsOneChapterBookList));
-    if (r.code != kBibleRefLoadOk || !r.newer) return r.code;
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
     std::vector<std::int32_t> books;
     for (const auto& row : r.rows) {
-        if (row.empty() || row[0].empty()) return kBibleRefLoadMalformed;
-        if (books.size() >= r.count) break;  // rows beyond Count are not stored
+        if (row.empty() || row[0].empty())
+            return kBibleRefLoadMalformed;
+        if (books.size() >= r.count)
+            break;  // rows beyond Count are not stored
         std::int64_t book = 0;
-        if (!numberField(row, 0, -1, kSmallMax, book)) return kBibleRefLoadMismatch;
+        if (!numberField(row, 0, -1, kSmallMax, book))
+            return kBibleRefLoadMismatch;
         books.push_back(static_cast<std::int32_t>(book));
-        if (book == -1) break;
+        if (book == -1)
+            break;
     }
-    if (books.empty() || books.back() != -1) books.push_back(-1);
-    install(BibleRefTable::IsOneChapterBookList, r.version, [&](cBibleRefTables& t) { t.oneChapterBooks_ = share(std::move(books)); });
+    if (books.empty() || books.back() != -1)
+        books.push_back(-1);
+    install(BibleRefTable::IsOneChapterBookList, r.version,
+        [&](cBibleRefTables& t) { t.oneChapterBooks_ = share(std::move(books)); });
     return kBibleRefLoadOk;
 }
 
-void cBibleRefTablesAccess::reset(BibleRefTable table, int mode) {
+void cBibleRefTablesAccess::reset(BibleRefTable table, int mode)
+{
     std::lock_guard<std::mutex> lock(gTablesMutex);
     auto next = copyCurrent(false);
     if (mode == 0) {
@@ -671,26 +805,53 @@ void cBibleRefTablesAccess::reset(BibleRefTable table, int mode) {
     }
     cBibleRefTables& t = *next;
     switch (table) {
-    case BibleRefTable::BookNames: t.english_.reset(); t.spanish_.reset(); break;
-    case BibleRefTable::BookNumToNameNum: t.bookNumToNameNum_.reset(); break;
-    case BibleRefTable::TranslationList: t.translations_.reset(); break;
-    case BibleRefTable::BibleBooks: t.bibleBooks_.reset(); break;
-    case BibleRefTable::NameNumberToBookCategories: t.categories_.reset(); break;
-    case BibleRefTable::VerseMap: t.verseMap_.reset(); break;
-    case BibleRefTable::TotalOrderOnBookNumber: t.totalOrder_.reset(); break;
-    case BibleRefTable::FixUpRefMap: t.fixUps_.reset(); break;
-    case BibleRefTable::GetKeyMap: t.keyMap_.reset(); break;
-    case BibleRefTable::DoMapSpecialCasesMap: t.specialCases_.reset(); break;
-    case BibleRefTable::GetChapterNumberSpellingMap: t.chapterWords_.reset(); break;
-    case BibleRefTable::IsOneChapterBookList: t.oneChapterBooks_.reset(); break;
+    case BibleRefTable::BookNames:
+        t.english_.reset();
+        t.spanish_.reset();
+        break;
+    case BibleRefTable::BookNumToNameNum:
+        t.bookNumToNameNum_.reset();
+        break;
+    case BibleRefTable::TranslationList:
+        t.translations_.reset();
+        break;
+    case BibleRefTable::BibleBooks:
+        t.bibleBooks_.reset();
+        break;
+    case BibleRefTable::NameNumberToBookCategories:
+        t.categories_.reset();
+        break;
+    case BibleRefTable::VerseMap:
+        t.verseMap_.reset();
+        break;
+    case BibleRefTable::TotalOrderOnBookNumber:
+        t.totalOrder_.reset();
+        break;
+    case BibleRefTable::FixUpRefMap:
+        t.fixUps_.reset();
+        break;
+    case BibleRefTable::GetKeyMap:
+        t.keyMap_.reset();
+        break;
+    case BibleRefTable::DoMapSpecialCasesMap:
+        t.specialCases_.reset();
+        break;
+    case BibleRefTable::GetChapterNumberSpellingMap:
+        t.chapterWords_.reset();
+        break;
+    case BibleRefTable::IsOneChapterBookList:
+        t.oneChapterBooks_.reset();
+        break;
     }
     t.versions_[idx(table)] = 0;
-    if (mode > 0) t.ensureDefaults();
+    if (mode > 0)
+        t.ensureDefaults();
     gTables = next;
 }
 
-int cBibleRefTablesAccess::addCustomTranslation(const std::string& abbreviation, const std::string& name,
-                                                const std::string& books) {
+int cBibleRefTablesAccess::addCustomTranslation(
+    const std::string& abbreviation, const std::string& name, const std::string& books)
+{
     std::lock_guard<std::mutex> lock(gTablesMutex);
     auto next = copyCurrent(true);
     std::vector<TranslationRow> rows = *next->translations_;
@@ -699,29 +860,33 @@ int cBibleRefTablesAccess::addCustomTranslation(const std::string& abbreviation,
     // A built-in translation is never replaced (nor renumbered) by a run-time one, whatever
     // the case of the abbreviation.
     for (const TranslationRow& row : rows)
-        if (equalsIgnoreCase(row.abbreviation, abbreviation) && !row.custom) return 1;
+        if (equalsIgnoreCase(row.abbreviation, abbreviation) && !row.custom)
+            return 1;
 
     // Replace an earlier custom translation of the same abbreviation.
-    const auto same = std::find_if(rows.begin(), rows.end(), [&](const TranslationRow& row) {
-        return row.custom && equalsIgnoreCase(row.abbreviation, abbreviation);
-    });
+    const auto same = std::find_if(rows.begin(), rows.end(),
+        [&](const TranslationRow& row) { return row.custom && equalsIgnoreCase(row.abbreviation, abbreviation); });
     if (same != rows.end()) {
         const int number = same->number;
         rows.erase(std::remove_if(rows.begin(), rows.end(),
-                                  [&](const TranslationRow& row) {
-                                      return row.custom && row.number == number &&
-                                             equalsIgnoreCase(row.abbreviation, abbreviation);
-                                  }),
-                   rows.end());
-        if (number >= 1 && number <= static_cast<int>(lists.size())) lists.erase(lists.begin() + (number - 1));
+                       [&](const TranslationRow& row) {
+                           return row.custom && row.number == number &&
+                               equalsIgnoreCase(row.abbreviation, abbreviation);
+                       }),
+            rows.end());
+        if (number >= 1 && number <= static_cast<int>(lists.size()))
+            lists.erase(lists.begin() + (number - 1));
         for (TranslationRow& row : rows)
-            if (row.number > number) --row.number;
+            if (row.number > number)
+                --row.number;
     }
 
     const int number = static_cast<int>(lists.size()) + 1;
-    if (number > kMaxTranslations) return 0;
+    if (number > kMaxTranslations)
+        return 0;
     for (TranslationRow& row : rows)
-        if (row.number == 0) row.number = static_cast<std::uint8_t>(number);
+        if (row.number == 0)
+            row.number = static_cast<std::uint8_t>(number);
 
     TranslationRow added;
     added.abbreviation = abbreviation;
@@ -734,7 +899,7 @@ int cBibleRefTablesAccess::addCustomTranslation(const std::string& abbreviation,
     // longer abbreviation is matched first.
     auto at = std::find_if(rows.begin(), rows.end(), [&](const TranslationRow& row) {
         return row.abbreviation.size() < abbreviation.size() &&
-               equalsIgnoreCase(row.abbreviation, abbreviation.substr(0, row.abbreviation.size()));
+            equalsIgnoreCase(row.abbreviation, abbreviation.substr(0, row.abbreviation.size()));
     });
     rows.insert(at, std::move(added));
 
@@ -747,7 +912,8 @@ int cBibleRefTablesAccess::addCustomTranslation(const std::string& abbreviation,
         std::int64_t book = 0;
         if (cBibleRefTableReader::parseNumber(field, book) && book >= 1 && book <= 32767)
             list[slot++] = static_cast<std::int16_t>(book);
-        if (comma == std::string::npos) break;
+        if (comma == std::string::npos)
+            break;
         start = comma + 1;
     }
     lists.push_back(list);
@@ -758,23 +924,59 @@ int cBibleRefTablesAccess::addCustomTranslation(const std::string& abbreviation,
     return number;
 }
 
-void cBibleRefTablesAccess::freeCache() {
+void cBibleRefTablesAccess::freeCache()
+{
     std::lock_guard<std::mutex> lock(gTablesMutex);
-    if (gTables) gTables = std::make_shared<cBibleRefTables>(*gTables);
+    if (gTables)
+        gTables = std::make_shared<cBibleRefTables>(*gTables);
 }
 
 // Public loader entry points.
-std::int32_t cBibleRefTables::loadBookNameLists(std::FILE* english, std::FILE* spanish) {
+std::int32_t cBibleRefTables::loadBookNameLists(std::FILE* english, std::FILE* spanish)
+{
     return cBibleRefTablesAccess::bookNames(english, spanish);
 }
-std::int32_t cBibleRefTables::loadBookNumToNameNum(std::FILE* f) { return cBibleRefTablesAccess::bookNumToNameNum(f); }
-std::int32_t cBibleRefTables::loadTotalOrderOnBookNumber(std::FILE* f) { return cBibleRefTablesAccess::totalOrder(f); }
-std::int32_t cBibleRefTables::loadTranslationList(std::FILE* f) { return cBibleRefTablesAccess::translationList(f); }
-std::int32_t cBibleRefTables::loadBibleBooks(std::FILE* f) { return cBibleRefTablesAccess::bibleBooks(f); }
-std::int32_t cBibleRefTables::loadNameNumberToBookCategories(std::FILE* f) { return cBibleRefTablesAccess::categories(f); }
-std::int32_t cBibleRefTables::loadVerseMap(std::FILE* f) { return cBibleRefTablesAccess::verseMap(f); }
-std::int32_t cBibleRefTables::loadFixUpRefMap(std::FILE* f) { return cBibleRefTablesAccess::fixUps(f); }
-std::int32_t cBibleRefTables::loadGetKeyMap(std::FILE* f) { return cBibleRefTablesAccess::keyMap(f); }
-std::int32_t cBibleRefTables::loadDoMapSpecialCasesMap(std::FILE* f) { return cBibleRefTablesAccess::specialCases(f); }
-std::int32_t cBibleRefTables::loadGetChapterNumberSpellingMap(std::FILE* f) { return cBibleRefTablesAccess::chapterWords(f); }
-std::int32_t cBibleRefTables::loadIsOneChapterBookList(std::FILE* f) { return cBibleRefTablesAccess::oneChapterBooks(f); }
+std::int32_t cBibleRefTables::loadBookNumToNameNum(std::FILE* f)
+{
+    return cBibleRefTablesAccess::bookNumToNameNum(f);
+}
+std::int32_t cBibleRefTables::loadTotalOrderOnBookNumber(std::FILE* f)
+{
+    return cBibleRefTablesAccess::totalOrder(f);
+}
+std::int32_t cBibleRefTables::loadTranslationList(std::FILE* f)
+{
+    return cBibleRefTablesAccess::translationList(f);
+}
+std::int32_t cBibleRefTables::loadBibleBooks(std::FILE* f)
+{
+    return cBibleRefTablesAccess::bibleBooks(f);
+}
+std::int32_t cBibleRefTables::loadNameNumberToBookCategories(std::FILE* f)
+{
+    return cBibleRefTablesAccess::categories(f);
+}
+std::int32_t cBibleRefTables::loadVerseMap(std::FILE* f)
+{
+    return cBibleRefTablesAccess::verseMap(f);
+}
+std::int32_t cBibleRefTables::loadFixUpRefMap(std::FILE* f)
+{
+    return cBibleRefTablesAccess::fixUps(f);
+}
+std::int32_t cBibleRefTables::loadGetKeyMap(std::FILE* f)
+{
+    return cBibleRefTablesAccess::keyMap(f);
+}
+std::int32_t cBibleRefTables::loadDoMapSpecialCasesMap(std::FILE* f)
+{
+    return cBibleRefTablesAccess::specialCases(f);
+}
+std::int32_t cBibleRefTables::loadGetChapterNumberSpellingMap(std::FILE* f)
+{
+    return cBibleRefTablesAccess::chapterWords(f);
+}
+std::int32_t cBibleRefTables::loadIsOneChapterBookList(std::FILE* f)
+{
+    return cBibleRefTablesAccess::oneChapterBooks(f);
+}

@@ -55,11 +55,10 @@ enum class BibleRefTable {
 };
 inline constexpr int kBibleRefTableCount = 12;
 
-
 // Marker values of the signed chapter and verse columns.
-inline constexpr std::int32_t kAnyVerse = -4;     // FixUpRefMap, GetKeyMap, DoMapSpecialCasesMap
-inline constexpr std::uint8_t kAnyPart = 255;     // FixUpRefMap source part; target part = keep
-inline constexpr std::uint8_t kToChapterEnd = 250; // VerseMap source last verse
+inline constexpr std::int32_t kAnyVerse = -4;       // FixUpRefMap, GetKeyMap, DoMapSpecialCasesMap
+inline constexpr std::uint8_t kAnyPart = 255;       // FixUpRefMap source part; target part = keep
+inline constexpr std::uint8_t kToChapterEnd = 250;  // VerseMap source last verse
 
 // A translation's book list: up to 100 book numbers in 101 slots, kBookListEnd after the last.
 inline constexpr int kMaxBooksPerTranslation = 100;
@@ -89,7 +88,7 @@ struct TranslationRow {
 };
 
 struct CategoryRow {
-    std::uint8_t general = 255;   // 0 front/back matter, 1 OT, 2 NT, 3 other books
+    std::uint8_t general = 255;  // 0 front/back matter, 1 OT, 2 NT, 3 other books
     std::uint8_t detailed = 255;
     std::uint8_t alternateDetailed = 255;
 };
@@ -127,8 +126,8 @@ struct ChapterWordRow {
 };
 
 struct VerseMapTable {
-    std::vector<VerseMapRow> rows;         // file order: sorted by source book, then chapter
-    std::vector<std::uint32_t> byTarget;   // row indexes, stable-sorted by target book
+    std::vector<VerseMapRow> rows;        // file order: sorted by source book, then chapter
+    std::vector<std::uint32_t> byTarget;  // row indexes, stable-sorted by target book
 };
 
 class cBibleRefTables {
@@ -158,8 +157,7 @@ public:
     // (the next reader loads the default again).
     static void resetTable(BibleRefTable table, int mode);
     // Appends (or replaces) a run-time translation; returns its number. See BibleRef.
-    static int addCustomTranslation(const std::string& abbreviation, const std::string& name,
-                                    const std::string& books);
+    static int addCustomTranslation(const std::string& abbreviation, const std::string& name, const std::string& books);
     static void allocateTranslationBookPositionCache();
     static void freeTranslationBookPositionCache();
 
@@ -233,8 +231,8 @@ private:
     std::shared_ptr<const std::vector<SpecialCaseRow>> specialCases_;
     std::shared_ptr<const std::vector<ChapterWordRow>> chapterWords_;
     std::shared_ptr<const std::vector<std::int32_t>> oneChapterBooks_;
-    std::array<std::uint32_t, kBibleRefTableCount> versions_{};
+    std::array<std::uint32_t, kBibleRefTableCount> versions_ {};
 
-    mutable std::atomic<PositionCache*> positionCache_{nullptr};
+    mutable std::atomic<PositionCache*> positionCache_ {nullptr};
     mutable std::mutex positionCacheMutex_;
 };

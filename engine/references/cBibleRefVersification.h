@@ -12,7 +12,7 @@ public:
     // Maps one point into a translation (intoBook 0) or into one given book number. false
     // when no row leads there; the point is then unchanged.
     static bool mapPoint(const cBibleRefTables& t, int translation, int intoBook, std::int32_t& book,
-                         std::int32_t& chapter, std::int32_t& verse);
+        std::int32_t& chapter, std::int32_t& verse);
     // True when a VerseMap row leads from the book to another book number of the translation
     // with the same name number.
     static bool needsRemap(const cBibleRefTables& t, int book, int translation);

@@ -7,12 +7,11 @@
 namespace qs::scramble {
 
 // The built-in default pad: 310 symbols of the 62-symbol alphabet.
-inline constexpr char kDefaultScramblePad[] =
-    "iTECac2WA9W5RF6U3EIts7q0VAr2flb6GSxrkn5NpjMWDIxtr9mxQeKBTTCwTz"
-    "LqbidkG48yPPYyCvYFajV5Fiyb201EY0peCrKwYP3vApI16vMlpCbc4oq78sbf"
-    "uHsV387FKTgo1EIB39JvX9qT7iGwTYAvntsHg6Aq8VcLePyoJHRzxxtrmulP5o"
-    "QiaAkB5QoUFxF9oqpHriC83mqBYWFiCJlsGehT3JtwqKvkzqJtslKKk6Ry7dOZ"
-    "Mx5Iun6Pyfds5R0xRNHlSBlfW5tiEjLptvAAp2ttFNrjiASsbGmKOg8VzY2w3n";
+inline constexpr char kDefaultScramblePad[] = "iTECac2WA9W5RF6U3EIts7q0VAr2flb6GSxrkn5NpjMWDIxtr9mxQeKBTTCwTz"
+                                              "LqbidkG48yPPYyCvYFajV5Fiyb201EY0peCrKwYP3vApI16vMlpCbc4oq78sbf"
+                                              "uHsV387FKTgo1EIB39JvX9qT7iGwTYAvntsHg6Aq8VcLePyoJHRzxxtrmulP5o"
+                                              "QiaAkB5QoUFxF9oqpHriC83mqBYWFiCJlsGehT3JtwqKvkzqJtslKKk6Ry7dOZ"
+                                              "Mx5Iun6Pyfds5R0xRNHlSBlfW5tiEjLptvAAp2ttFNrjiASsbGmKOg8VzY2w3n";
 
 inline constexpr int kDefaultScramblePadLength = sizeof(kDefaultScramblePad) - 1;
 static_assert(kDefaultScramblePadLength == 310, "the default pad holds 310 symbols");

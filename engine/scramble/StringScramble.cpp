@@ -11,22 +11,32 @@ constexpr char kAlphabet[] = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmn
 constexpr int kAlphabetSize = 62;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-int symbolIndex(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'z') return c - 'a' + 36;
+int symbolIndex(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'Z')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'z')
+        return c - 'a' + 36;
     return 0;
 }
 
-std::size_t padLength(const char* pad) { return pad ? std::strlen(pad) : 0; }
+std::size_t padLength(const char* pad)
+{
+    return pad ? std::strlen(pad) : 0;
+}
 
 // Walks the pad as both directions do: the step starts at offset * 5 and moves one past the pad
 // position used, wrapping at the pad's end.
 class PadCursor {
 public:
     PadCursor(const char* pad, std::size_t length, int offset)
-        : pad_(pad), length_(length), position_(static_cast<std::size_t>(offset < 0 ? 0 : offset) * 5) {}
-    int next() {
+        : pad_(pad), length_(length), position_(static_cast<std::size_t>(offset < 0 ? 0 : offset) * 5)
+    {
+    }
+    int next()
+    {
         const std::size_t i = position_ % length_;
         position_ = i + 1;
         return symbolIndex(pad_[i]);
@@ -38,24 +48,30 @@ private:
     std::size_t position_;
 };
 
-int offsetForText(const cLString8& text) {
+int offsetForText(const cLString8& text)
+{
     unsigned long sum = 0;
-    for (std::int32_t i = 0; i < text.length(); ++i) sum += static_cast<unsigned char>(text.chars()[i]);
+    for (std::int32_t i = 0; i < text.length(); ++i)
+        sum += static_cast<unsigned char>(text.chars()[i]);
     return static_cast<int>(sum % kAlphabetSize);
 }
 
 }  // namespace
 
-cLString8 scrambleSymbolForIndex(int index) {
+cLString8 scrambleSymbolForIndex(int index)
+{
     cLString8 symbol;
-    if (index >= 0 && index < kAlphabetSize) symbol.assignChar(kAlphabet[index]);
+    if (index >= 0 && index < kAlphabetSize)
+        symbol.assignChar(kAlphabet[index]);
     return symbol;
 }
 
-cLString8 scrambleWithPad(const cLString8& text, int offset, const char* pad) {
+cLString8 scrambleWithPad(const cLString8& text, int offset, const char* pad)
+{
     cLString8 body;
     const std::size_t length = padLength(pad);
-    if (length == 0) return body;
+    if (length == 0)
+        return body;
     body.reserve(text.length() * 2 + 1);
     PadCursor cursor(pad, length, offset);
     for (std::int32_t i = 0; i < text.length(); ++i) {
@@ -67,16 +83,19 @@ cLString8 scrambleWithPad(const cLString8& text, int offset, const char* pad) {
     return body;
 }
 
-cLString8 unscrambleWithPad(const cLString8& body, int offset, const char* pad) {
+cLString8 unscrambleWithPad(const cLString8& body, int offset, const char* pad)
+{
     cLString8 text;
     const std::size_t length = padLength(pad);
-    if (length == 0) return text;
+    if (length == 0)
+        return text;
     cLString8 hex;
     hex.reserve(body.length() + 1);
     PadCursor cursor(pad, length, offset);
     for (std::int32_t i = 0; i < body.length(); ++i) {
         int d = symbolIndex(body.chars()[i]) - cursor.next();
-        if (d < 0) d += kAlphabetSize;
+        if (d < 0)
+            d += kAlphabetSize;
         hex.appendChar(kAlphabet[d]);
     }
     text.reserve(hex.length() / 2 + 1);
@@ -87,24 +106,30 @@ cLString8 unscrambleWithPad(const cLString8& body, int offset, const char* pad) 
     return text;
 }
 
-cLString8 scrambleString(const cLString8& text, const char* pad) {
-    if (padLength(pad) == 0) return cLString8();
+cLString8 scrambleString(const cLString8& text, const char* pad)
+{
+    if (padLength(pad) == 0)
+        return cLString8();
     const int offset = offsetForText(text);
     cLString8 result = scrambleSymbolForIndex(offset);
     result.append(scrambleWithPad(text, offset, pad));
     return result;
 }
 
-cLString8 unscrambleString(const cLString8& scrambled, const char* pad) {
-    if (scrambled.length() < 2) return cLString8();
+cLString8 unscrambleString(const cLString8& scrambled, const char* pad)
+{
+    if (scrambled.length() < 2)
+        return cLString8();
     const int offset = symbolIndex(scrambled.chars()[0]);
     return unscrambleWithPad(cLString8(scrambled, 1, -1), offset, pad);
 }
 
-cLString8 scrambleStringDefaultPad(const cLString8& text) {
+cLString8 scrambleStringDefaultPad(const cLString8& text)
+{
     return scrambleString(text, qs::scramble::kDefaultScramblePad);
 }
 
-cLString8 unscrambleStringDefaultPad(const cLString8& scrambled) {
+cLString8 unscrambleStringDefaultPad(const cLString8& scrambled)
+{
     return unscrambleString(scrambled, qs::scramble::kDefaultScramblePad);
 }

@@ -9,7 +9,10 @@
 
 namespace {
 
-double positionOf(const LayoutDivider* d) { return d ? d->at() : 0.0; }
+double positionOf(const LayoutDivider* d)
+{
+    return d ? d->at() : 0.0;
+}
 
 bool strictlyBetween(double v, double a, double b)
 {
@@ -31,8 +34,7 @@ std::pair<LayoutDivider*, LayoutDivider*> highAndLowEnds(const LayoutDivider* d)
     return {d->from(), d->to()};
 }
 
-std::vector<LayoutDivider*> sortedDividers(const std::vector<std::unique_ptr<LayoutDivider>>& all,
-                                           bool vertical)
+std::vector<LayoutDivider*> sortedDividers(const std::vector<std::unique_ptr<LayoutDivider>>& all, bool vertical)
 {
     std::vector<LayoutDivider*> out;
     out.reserve(all.size());
@@ -41,15 +43,14 @@ std::vector<LayoutDivider*> sortedDividers(const std::vector<std::unique_ptr<Lay
             out.push_back(d.get());
     }
     // Stable: equal positions keep their list order.
-    std::stable_sort(out.begin(), out.end(),
-                     [](const LayoutDivider* a, const LayoutDivider* b) { return a->at() < b->at(); });
+    std::stable_sort(
+        out.begin(), out.end(), [](const LayoutDivider* a, const LayoutDivider* b) { return a->at() < b->at(); });
     return out;
 }
 
 }  // namespace
 
-Layout::Layout()
-    : m_uuidString(LayoutRegionContentItem::newUuidString())
+Layout::Layout() : m_uuidString(LayoutRegionContentItem::newUuidString())
 {
 }
 
@@ -81,8 +82,8 @@ std::unique_ptr<Layout> Layout::layoutInRect(const LayoutRect& rect, const QStri
     return layout;
 }
 
-std::unique_ptr<Layout> Layout::layoutWithDescriptor(const QString& descriptor, const LayoutRect& rect,
-                                                     const QString& kind)
+std::unique_ptr<Layout> Layout::layoutWithDescriptor(
+    const QString& descriptor, const LayoutRect& rect, const QString& kind)
 {
     auto layout = layoutInRect(rect, kind);
     if (descriptor.size() < 2)
@@ -125,8 +126,8 @@ LayoutDivider* Layout::appendDivider(std::unique_ptr<LayoutDivider> divider)
 
 void Layout::removeDivider(const LayoutDivider* divider)
 {
-    auto it = std::find_if(m_dividers.begin(), m_dividers.end(),
-                           [divider](const auto& d) { return d.get() == divider; });
+    auto it =
+        std::find_if(m_dividers.begin(), m_dividers.end(), [divider](const auto& d) { return d.get() == divider; });
     if (it != m_dividers.end())
         m_dividers.erase(it);
 }
@@ -141,7 +142,10 @@ void Layout::repointDivider(const LayoutDivider* from, LayoutDivider* to)
     }
 }
 
-void Layout::setDividers(std::vector<std::unique_ptr<LayoutDivider>> dividers) { m_dividers = std::move(dividers); }
+void Layout::setDividers(std::vector<std::unique_ptr<LayoutDivider>> dividers)
+{
+    m_dividers = std::move(dividers);
+}
 
 void Layout::setRegions(std::vector<std::unique_ptr<LayoutRegion>> regions)
 {
@@ -187,9 +191,15 @@ quint64 Layout::indexOfDivider(const LayoutDivider* divider) const
     return kLayoutNotFound;
 }
 
-quint64 Layout::currentRegionIndex() const { return indexOfRegion(m_currentRegion); }
+quint64 Layout::currentRegionIndex() const
+{
+    return indexOfRegion(m_currentRegion);
+}
 
-LayoutRegionContents* Layout::currentRegionContents() const { return contentsForRegion(m_currentRegion); }
+LayoutRegionContents* Layout::currentRegionContents() const
+{
+    return contentsForRegion(m_currentRegion);
+}
 
 LayoutRegionContents* Layout::contentsForRegion(const LayoutRegion* region) const
 {
@@ -199,8 +209,8 @@ LayoutRegionContents* Layout::contentsForRegion(const LayoutRegion* region) cons
 
 quint64 Layout::countRegionsWithKind(const QString& kind) const
 {
-    return static_cast<quint64>(std::count_if(m_contents.begin(), m_contents.end(),
-                                              [&kind](const auto& c) { return c->kind() == kind; }));
+    return static_cast<quint64>(
+        std::count_if(m_contents.begin(), m_contents.end(), [&kind](const auto& c) { return c->kind() == kind; }));
 }
 
 quint64 Layout::firstRegionIndexWithKind(const QString& kind) const
@@ -221,9 +231,15 @@ LayoutRegionContents* Layout::regionContentsContainingItemWithUuidString(const Q
     return nullptr;
 }
 
-std::vector<LayoutDivider*> Layout::sortedHorizontalDividers() const { return sortedDividers(m_dividers, false); }
+std::vector<LayoutDivider*> Layout::sortedHorizontalDividers() const
+{
+    return sortedDividers(m_dividers, false);
+}
 
-std::vector<LayoutDivider*> Layout::sortedVerticalDividers() const { return sortedDividers(m_dividers, true); }
+std::vector<LayoutDivider*> Layout::sortedVerticalDividers() const
+{
+    return sortedDividers(m_dividers, true);
+}
 
 void Layout::willBeRemovedFromLayoutManager()
 {
@@ -243,8 +259,8 @@ void Layout::dump() const
 // ---------------------------------------------------------------------------------------------
 // Editing
 
-LayoutRegion* Layout::splitRegion(quint64 regionIndex, bool vertically, bool oldOnTopLeft, double percent,
-                                  const QString& kind)
+LayoutRegion* Layout::splitRegion(
+    quint64 regionIndex, bool vertically, bool oldOnTopLeft, double percent, const QString& kind)
 {
     LayoutRegion* r = regionAt(regionIndex);
     if (!r || !(percent > 0 && percent < 1))
@@ -263,8 +279,8 @@ LayoutRegion* Layout::splitRegion(quint64 regionIndex, bool vertically, bool old
             r->setLeft(d);
         }
     } else {
-        auto* d = appendDivider(LayoutDivider::horizontalDividerFrom(
-            r->left(), r->right(), layoutRound(b.y + (1 - percent) * b.height)));
+        auto* d = appendDivider(
+            LayoutDivider::horizontalDividerFrom(r->left(), r->right(), layoutRound(b.y + (1 - percent) * b.height)));
         if (oldOnTopLeft) {
             r->setBottom(d);
             n->setTop(d);
@@ -276,8 +292,7 @@ LayoutRegion* Layout::splitRegion(quint64 regionIndex, bool vertically, bool old
     return n;
 }
 
-LayoutRegion* Layout::addRegionWithDimension(double dimension, quint64 side, const QString& kind,
-                                             bool treatAsOutside)
+LayoutRegion* Layout::addRegionWithDimension(double dimension, quint64 side, const QString& kind, bool treatAsOutside)
 {
     if (side > 3 || m_dividers.size() < 4)
         return nullptr;
@@ -287,10 +302,20 @@ LayoutRegion* Layout::addRegionWithDimension(double dimension, quint64 side, con
         return nullptr;  // the strip would leave no room for the existing regions
     LayoutRect b = a;
     switch (side) {
-    case LayoutRegion::Top: b.height -= dimension; break;
-    case LayoutRegion::Right: b.width -= dimension; break;
-    case LayoutRegion::Bottom: b.y += dimension; b.height -= dimension; break;
-    default: b.x += dimension; b.width -= dimension; break;
+    case LayoutRegion::Top:
+        b.height -= dimension;
+        break;
+    case LayoutRegion::Right:
+        b.width -= dimension;
+        break;
+    case LayoutRegion::Bottom:
+        b.y += dimension;
+        b.height -= dimension;
+        break;
+    default:
+        b.x += dimension;
+        b.width -= dimension;
+        break;
     }
     resizeLayoutIntoRect(b);
 
@@ -316,18 +341,34 @@ LayoutRegion* Layout::addRegionWithDimension(double dimension, quint64 side, con
             e->setTo(d);
     }
     switch (s) {
-    case LayoutRegion::Top: o->setAt(layoutRound(a.top())); break;
-    case LayoutRegion::Right: o->setAt(layoutRound(a.right())); break;
-    case LayoutRegion::Bottom: o->setAt(layoutRound(a.y)); break;
-    default: o->setAt(layoutRound(a.x)); break;
+    case LayoutRegion::Top:
+        o->setAt(layoutRound(a.top()));
+        break;
+    case LayoutRegion::Right:
+        o->setAt(layoutRound(a.right()));
+        break;
+    case LayoutRegion::Bottom:
+        o->setAt(layoutRound(a.y));
+        break;
+    default:
+        o->setAt(layoutRound(a.x));
+        break;
     }
 
     std::unique_ptr<LayoutRegion> n;
     switch (s) {
-    case LayoutRegion::Top: n = LayoutRegion::regionBoundedByTop(o, right, d, left); break;
-    case LayoutRegion::Right: n = LayoutRegion::regionBoundedByTop(top, o, bottom, d); break;
-    case LayoutRegion::Bottom: n = LayoutRegion::regionBoundedByTop(d, right, o, left); break;
-    default: n = LayoutRegion::regionBoundedByTop(top, d, bottom, o); break;
+    case LayoutRegion::Top:
+        n = LayoutRegion::regionBoundedByTop(o, right, d, left);
+        break;
+    case LayoutRegion::Right:
+        n = LayoutRegion::regionBoundedByTop(top, o, bottom, d);
+        break;
+    case LayoutRegion::Bottom:
+        n = LayoutRegion::regionBoundedByTop(d, right, o, left);
+        break;
+    default:
+        n = LayoutRegion::regionBoundedByTop(top, d, bottom, o);
+        break;
     }
     appendRegion(std::move(n), kind);
     return m_regions.back().get();
@@ -453,8 +494,8 @@ bool Layout::removeRegion(LayoutRegion* region)
 // ---------------------------------------------------------------------------------------------
 // Minimum sizes
 
-double Layout::minWidth(const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b,
-                        const LayoutDivider* l) const
+double Layout::minWidth(
+    const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const
 {
     double width = 0;
     bool found = false;
@@ -488,8 +529,8 @@ double Layout::minWidth(const LayoutDivider* t, const LayoutDivider* r, const La
     return width > 0 ? width : 100;
 }
 
-double Layout::minHeight(const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b,
-                         const LayoutDivider* l) const
+double Layout::minHeight(
+    const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const
 {
     double height = 0;
     bool found = false;
@@ -522,8 +563,8 @@ double Layout::minHeight(const LayoutDivider* t, const LayoutDivider* r, const L
     return height > 0 ? height : 100;
 }
 
-LayoutSize Layout::minSizeOfRegionsBoundedByTop(const LayoutDivider* top, const LayoutDivider* right,
-                                                const LayoutDivider* bottom, const LayoutDivider* left) const
+LayoutSize Layout::minSizeOfRegionsBoundedByTop(
+    const LayoutDivider* top, const LayoutDivider* right, const LayoutDivider* bottom, const LayoutDivider* left) const
 {
     if (!top || !right || !bottom || !left)
         return {100, 100};
@@ -533,7 +574,7 @@ LayoutSize Layout::minSizeOfRegionsBoundedByTop(const LayoutDivider* top, const 
 LayoutSize Layout::minSize() const
 {
     return minSizeOfRegionsBoundedByTop(outerDivider(LayoutRegion::Top), outerDivider(LayoutRegion::Right),
-                                        outerDivider(LayoutRegion::Bottom), outerDivider(LayoutRegion::Left));
+        outerDivider(LayoutRegion::Bottom), outerDivider(LayoutRegion::Left));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -547,13 +588,13 @@ struct Layout::CutTree {
     LayoutDivider* b = nullptr;
     LayoutDivider* l = nullptr;
     LayoutDivider* cut = nullptr;  // null for a single region (or an empty area)
-    std::unique_ptr<CutTree> low;   // left of a vertical cut, below a horizontal one
+    std::unique_ptr<CutTree> low;  // left of a vertical cut, below a horizontal one
     std::unique_ptr<CutTree> high;
     LayoutSize min;
 };
 
-std::unique_ptr<Layout::CutTree> Layout::cutTree(LayoutDivider* t, LayoutDivider* r, LayoutDivider* b,
-                                                 LayoutDivider* l) const
+std::unique_ptr<Layout::CutTree> Layout::cutTree(
+    LayoutDivider* t, LayoutDivider* r, LayoutDivider* b, LayoutDivider* l) const
 {
     auto node = std::make_unique<CutTree>();
     node->t = t;
@@ -566,8 +607,8 @@ std::unique_ptr<Layout::CutTree> Layout::cutTree(LayoutDivider* t, LayoutDivider
             node->cut = d.get();
             node->low = cutTree(t, d.get(), b, l);
             node->high = cutTree(t, r, b, d.get());
-            node->min = {node->low->min.width + node->high->min.width,
-                         std::max(node->low->min.height, node->high->min.height)};
+            node->min = {
+                node->low->min.width + node->high->min.width, std::max(node->low->min.height, node->high->min.height)};
             return node;
         }
     }
@@ -577,8 +618,8 @@ std::unique_ptr<Layout::CutTree> Layout::cutTree(LayoutDivider* t, LayoutDivider
             node->cut = d.get();
             node->low = cutTree(d.get(), r, b, l);
             node->high = cutTree(t, r, d.get(), l);
-            node->min = {std::max(node->low->min.width, node->high->min.width),
-                         node->low->min.height + node->high->min.height};
+            node->min = {
+                std::max(node->low->min.width, node->high->min.width), node->low->min.height + node->high->min.height};
             return node;
         }
     }
@@ -615,14 +656,14 @@ void Layout::resizeLayoutIntoRect(const LayoutRect& rect)
     const double w = rect.width == 0 ? 10000 : rect.width;
     const double h = rect.height == 0 ? 10000 : rect.height;
     const auto areas = cutTree(outerDivider(LayoutRegion::Top), outerDivider(LayoutRegion::Right),
-                               outerDivider(LayoutRegion::Bottom), outerDivider(LayoutRegion::Left));
+        outerDivider(LayoutRegion::Bottom), outerDivider(LayoutRegion::Left));
 
     const LayoutDivider* fixed = nullptr;
     for (const auto& d : m_dividers) {
         if (!d->treatAsOutside())
             continue;
-        const bool inside = d->vertical() ? (rect.x <= d->at() && d->at() < rect.x + w)
-                                          : (rect.y <= d->at() && d->at() < rect.y + h);
+        const bool inside =
+            d->vertical() ? (rect.x <= d->at() && d->at() < rect.x + w) : (rect.y <= d->at() && d->at() < rect.y + h);
         if (inside) {
             fixed = d.get();
             break;
@@ -645,8 +686,8 @@ void Layout::resizeLayoutIntoRect(const LayoutRect& rect)
 
 // One direction of the fit. Along x for vertical dividers (start = left, extent = width), along
 // y for horizontal ones (start = bottom, extent = height). Every change takes effect at once.
-void Layout::fitPass(bool vertical, double newStart, double extent, double oldStart, double oldExtent,
-                     const LayoutDivider* fixed)
+void Layout::fitPass(
+    bool vertical, double newStart, double extent, double oldStart, double oldExtent, const LayoutDivider* fixed)
 {
     const double newEnd = newStart + extent;
     const double oldEnd = oldStart + oldExtent;
@@ -727,7 +768,7 @@ bool Layout::canDragDivider(LayoutDivider* divider, LayoutPoint point)
                 break;
             }
         } else if ((r->top() == divider || r->bottom() == divider) &&
-                   (r->minSize().height > b.height || b.height > r->maxSize().height)) {
+            (r->minSize().height > b.height || b.height > r->maxSize().height)) {
             ok = false;
             break;
         }
@@ -744,8 +785,7 @@ namespace {
 const QString kClassName = QStringLiteral("Layout");
 constexpr qsizetype kMaxArchivedRecords = 512;
 
-template <class Record>
-QVariantList encodeAll(const std::vector<std::unique_ptr<Record>>& records)
+template <class Record> QVariantList encodeAll(const std::vector<std::unique_ptr<Record>>& records)
 {
     QVariantList out;
     out.reserve(static_cast<qsizetype>(records.size()));
@@ -755,8 +795,7 @@ QVariantList encodeAll(const std::vector<std::unique_ptr<Record>>& records)
 }
 
 // Every element must read: a layout missing a divider, a region or a pane cannot be repaired.
-template <class Record>
-bool decodeAll(const QVariantList& archived, std::vector<std::unique_ptr<Record>>* out)
+template <class Record> bool decodeAll(const QVariantList& archived, std::vector<std::unique_ptr<Record>>* out)
 {
     out->reserve(static_cast<size_t>(archived.size()));
     for (const QVariant& element : archived) {
@@ -819,8 +858,8 @@ std::unique_ptr<Layout> Layout::decode(const QVariant& archived)
         return nullptr;
     }
     layout->m_currentRegion = current >= 0 && static_cast<quint64>(current) < layout->m_regions.size()
-                                  ? layout->m_regions[static_cast<size_t>(current)].get()
-                                  : layout->m_regions.front().get();
+        ? layout->m_regions[static_cast<size_t>(current)].get()
+        : layout->m_regions.front().get();
     if (!layout->relink())
         return nullptr;
     return layout;
@@ -837,7 +876,7 @@ bool Layout::relink()
             : nullptr;
     };
     const bool outerOk = m_dividers.size() >= 4 && m_dividers[0]->horizontal() && m_dividers[1]->vertical() &&
-                         m_dividers[2]->horizontal() && m_dividers[3]->vertical();
+        m_dividers[2]->horizontal() && m_dividers[3]->vertical();
     if (!outerOk || m_contents.size() != m_regions.size()) {
         qWarning().noquote() << "Layout: inconsistent archive (outer dividers or contents)";
         return false;

@@ -34,8 +34,8 @@ public:
     // Equal cells: "V" then one digit per column (cells stacked in it), any other first
     // character then one digit per row (cells side by side). "V12": a full-height left column
     // and a right column of two cells.
-    static std::unique_ptr<Layout> layoutWithDescriptor(const QString& descriptor, const LayoutRect& rect,
-                                                        const QString& kind);
+    static std::unique_ptr<Layout> layoutWithDescriptor(
+        const QString& descriptor, const LayoutRect& rect, const QString& kind);
 
     // --- records ---
     const std::vector<std::unique_ptr<LayoutDivider>>& dividers() const { return m_dividers; }
@@ -46,10 +46,7 @@ public:
     void setContents(std::vector<std::unique_ptr<LayoutRegionContents>> contents);
     LayoutDivider* dividerAt(size_t i) const { return i < m_dividers.size() ? m_dividers[i].get() : nullptr; }
     LayoutRegion* regionAt(size_t i) const { return i < m_regions.size() ? m_regions[i].get() : nullptr; }
-    LayoutRegionContents* contentsAt(size_t i) const
-    {
-        return i < m_contents.size() ? m_contents[i].get() : nullptr;
-    }
+    LayoutRegionContents* contentsAt(size_t i) const { return i < m_contents.size() ? m_contents[i].get() : nullptr; }
     // Outer dividers by side (LayoutRegion::Side); null in an empty layout.
     LayoutDivider* outerDivider(int side) const { return dividerAt(static_cast<size_t>(side)); }
 
@@ -84,14 +81,13 @@ public:
     // height measured from the top; the new region is appended and returned. With oldOnTopLeft
     // the old region keeps the left (top) part. Size limits are the caller's business. A bad
     // index or a percent outside (0, 1) returns null and changes nothing.
-    LayoutRegion* splitRegion(quint64 regionIndex, bool vertically, bool oldOnTopLeft, double percent,
-                              const QString& kind);
+    LayoutRegion* splitRegion(
+        quint64 regionIndex, bool vertically, bool oldOnTopLeft, double percent, const QString& kind);
     // Fits the layout into its bounds less `dimension` points along `side` (0 top, 1 right,
     // 2 bottom, 3 left) and fills that strip with a new region spanning the whole side.
     // A side outside 0 to 3, or a dimension that is not positive or not below the layout's
     // extent across that side, returns null and changes nothing.
-    LayoutRegion* addRegionWithDimension(double dimension, quint64 side, const QString& kind,
-                                         bool treatAsOutside);
+    LayoutRegion* addRegionWithDimension(double dimension, quint64 side, const QString& kind, bool treatAsOutside);
     // Removes the region, its space going to its neighbours. Refused (false, nothing changes)
     // for a region of another layout, the only region, or a region no neighbour can grow into.
     bool removeRegion(LayoutRegion* region);
@@ -103,7 +99,7 @@ public:
     void resizeLayoutIntoRect(const LayoutRect& rect);
     // Minimum size of the area bounded by the four dividers; each component positive.
     LayoutSize minSizeOfRegionsBoundedByTop(const LayoutDivider* top, const LayoutDivider* right,
-                                            const LayoutDivider* bottom, const LayoutDivider* left) const;
+        const LayoutDivider* bottom, const LayoutDivider* left) const;
     LayoutSize minSize() const;
     // Whether every region beside the divider would stay within its limits with the divider at
     // the point. The divider is left where it was.
@@ -120,12 +116,12 @@ private:
     LayoutDivider* appendDivider(std::unique_ptr<LayoutDivider> divider);
     void removeDivider(const LayoutDivider* divider);
     void repointDivider(const LayoutDivider* from, LayoutDivider* to);
-    double minWidth(const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b,
-                    const LayoutDivider* l) const;
-    double minHeight(const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b,
-                     const LayoutDivider* l) const;
-    void fitPass(bool vertical, double newStart, double extent, double oldStart, double oldExtent,
-                 const LayoutDivider* fixed);
+    double minWidth(
+        const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const;
+    double minHeight(
+        const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const;
+    void fitPass(
+        bool vertical, double newStart, double extent, double oldStart, double oldExtent, const LayoutDivider* fixed);
     struct CutTree;
     std::unique_ptr<CutTree> cutTree(LayoutDivider* t, LayoutDivider* r, LayoutDivider* b, LayoutDivider* l) const;
     void enforceMinimumSizes(const CutTree& node, bool widths, bool heights);

@@ -18,9 +18,9 @@ struct Registry {
     Registry()
     {
         readers.insert(LayoutRegionContentItemDescriptor::kArchiveClassName,
-                       [](const QVariant& v) { return LayoutRegionContentItemDescriptor::decode(v); });
+            [](const QVariant& v) { return LayoutRegionContentItemDescriptor::decode(v); });
         readers.insert(LayoutRegionContentItemState::kArchiveClassName,
-                       [](const QVariant& v) { return LayoutRegionContentItemState::decode(v); });
+            [](const QVariant& v) { return LayoutRegionContentItemState::decode(v); });
     }
 };
 

@@ -19,30 +19,31 @@ std::unique_ptr<LayoutDivider> makeDivider(bool vertical, LayoutDivider* from, L
     return d;
 }
 
-double positionOf(const LayoutDivider* d) { return d ? d->at() : 0.0; }
+double positionOf(const LayoutDivider* d)
+{
+    return d ? d->at() : 0.0;
+}
 
 }  // namespace
 
-std::unique_ptr<LayoutDivider> LayoutDivider::verticalDividerFrom(LayoutDivider* from, LayoutDivider* to,
-                                                                  double at)
+std::unique_ptr<LayoutDivider> LayoutDivider::verticalDividerFrom(LayoutDivider* from, LayoutDivider* to, double at)
 {
     return makeDivider(true, from, to, at);
 }
 
-std::unique_ptr<LayoutDivider> LayoutDivider::horizontalDividerFrom(LayoutDivider* from, LayoutDivider* to,
-                                                                    double at)
+std::unique_ptr<LayoutDivider> LayoutDivider::horizontalDividerFrom(LayoutDivider* from, LayoutDivider* to, double at)
 {
     return makeDivider(false, from, to, at);
 }
 
 LayoutPoint LayoutDivider::startPoint() const
 {
-    return m_vertical ? LayoutPoint{m_at, positionOf(m_from)} : LayoutPoint{positionOf(m_from), m_at};
+    return m_vertical ? LayoutPoint {m_at, positionOf(m_from)} : LayoutPoint {positionOf(m_from), m_at};
 }
 
 LayoutPoint LayoutDivider::endPoint() const
 {
-    return m_vertical ? LayoutPoint{m_at, positionOf(m_to)} : LayoutPoint{positionOf(m_to), m_at};
+    return m_vertical ? LayoutPoint {m_at, positionOf(m_to)} : LayoutPoint {positionOf(m_to), m_at};
 }
 
 LayoutRect LayoutDivider::bounds() const
@@ -82,7 +83,10 @@ bool LayoutDivider::connects(const LayoutDivider* a, const LayoutDivider* b) con
 namespace {
 const QString kClassName = QStringLiteral("LayoutDivider");
 
-qint64 indexOf(const LayoutDivider* d) { return d ? static_cast<qint64>(d->index()) : -1; }
+qint64 indexOf(const LayoutDivider* d)
+{
+    return d ? static_cast<qint64>(d->index()) : -1;
+}
 }  // namespace
 
 QVariant LayoutDivider::encode() const

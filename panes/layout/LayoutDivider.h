@@ -20,10 +20,8 @@ public:
     LayoutDivider(const LayoutDivider&) = delete;
     LayoutDivider& operator=(const LayoutDivider&) = delete;
 
-    static std::unique_ptr<LayoutDivider> verticalDividerFrom(LayoutDivider* from, LayoutDivider* to,
-                                                              double at);
-    static std::unique_ptr<LayoutDivider> horizontalDividerFrom(LayoutDivider* from, LayoutDivider* to,
-                                                                double at);
+    static std::unique_ptr<LayoutDivider> verticalDividerFrom(LayoutDivider* from, LayoutDivider* to, double at);
+    static std::unique_ptr<LayoutDivider> horizontalDividerFrom(LayoutDivider* from, LayoutDivider* to, double at);
 
     bool vertical() const { return m_vertical; }
     void setVertical(bool v) { m_vertical = v; }

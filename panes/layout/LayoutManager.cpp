@@ -11,8 +11,7 @@ namespace {
 const QString kClassName = QStringLiteral("LayoutManager");
 }
 
-LayoutManager::LayoutManager(NotificationCenter& center)
-    : m_center(center)
+LayoutManager::LayoutManager(NotificationCenter& center) : m_center(center)
 {
 }
 

@@ -44,4 +44,7 @@ struct LayoutRect {
 
 // Positions derived from a rectangle or a proportion are whole points, halves away from zero
 // (2.5 -> 3, -2.5 -> -3); std::round does exactly that.
-inline double layoutRound(double v) { return std::round(v); }
+inline double layoutRound(double v)
+{
+    return std::round(v);
+}

@@ -6,11 +6,14 @@
 #include <QDebug>
 
 namespace {
-double positionOf(const LayoutDivider* d) { return d ? d->at() : 0.0; }
+double positionOf(const LayoutDivider* d)
+{
+    return d ? d->at() : 0.0;
+}
 }  // namespace
 
-std::unique_ptr<LayoutRegion> LayoutRegion::regionBoundedByTop(LayoutDivider* top, LayoutDivider* right,
-                                                               LayoutDivider* bottom, LayoutDivider* left)
+std::unique_ptr<LayoutRegion> LayoutRegion::regionBoundedByTop(
+    LayoutDivider* top, LayoutDivider* right, LayoutDivider* bottom, LayoutDivider* left)
 {
     auto r = std::make_unique<LayoutRegion>();
     r->m_sides = {top, right, bottom, left};
@@ -60,7 +63,7 @@ std::unique_ptr<LayoutRegion> LayoutRegion::decode(const QVariant& archived)
     r->m_minSize = {
         u.decodeFloat(QStringLiteral("minwidth"), 100.0f), u.decodeFloat(QStringLiteral("minheight"), 100.0f)};
     r->m_maxSize = {u.decodeFloat(QStringLiteral("maxwidth"), static_cast<float>(kLayoutMaxExtent)),
-                    u.decodeFloat(QStringLiteral("maxheight"), static_cast<float>(kLayoutMaxExtent))};
+        u.decodeFloat(QStringLiteral("maxheight"), static_cast<float>(kLayoutMaxExtent))};
     for (int s = 0; s < 4; ++s)
         r->m_storedSides[static_cast<size_t>(s)] = u.decodeInt64(QLatin1String(kSideKeys[s]), -1);
     return r;

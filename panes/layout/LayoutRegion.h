@@ -23,8 +23,8 @@ public:
     LayoutRegion& operator=(const LayoutRegion&) = delete;
 
     // Minimum size 100 x 100, maximum the largest 32-bit float in both directions.
-    static std::unique_ptr<LayoutRegion> regionBoundedByTop(LayoutDivider* top, LayoutDivider* right,
-                                                            LayoutDivider* bottom, LayoutDivider* left);
+    static std::unique_ptr<LayoutRegion> regionBoundedByTop(
+        LayoutDivider* top, LayoutDivider* right, LayoutDivider* bottom, LayoutDivider* left);
 
     LayoutDivider* top() const { return m_sides[Top]; }
     LayoutDivider* right() const { return m_sides[Right]; }
@@ -52,8 +52,8 @@ public:
     qint64 storedSideIndex(int s) const { return m_storedSides[static_cast<size_t>(s)]; }
 
 private:
-    std::array<LayoutDivider*, 4> m_sides{};
-    LayoutSize m_minSize{100, 100};
-    LayoutSize m_maxSize{kLayoutMaxExtent, kLayoutMaxExtent};
-    std::array<qint64, 4> m_storedSides{-1, -1, -1, -1};
+    std::array<LayoutDivider*, 4> m_sides {};
+    LayoutSize m_minSize {100, 100};
+    LayoutSize m_maxSize {kLayoutMaxExtent, kLayoutMaxExtent};
+    std::array<qint64, 4> m_storedSides {-1, -1, -1, -1};
 };

@@ -11,13 +11,12 @@ namespace {
 const QString kClassName = QStringLiteral("LayoutRegionContentItem");
 }
 
-LayoutRegionContentItem::LayoutRegionContentItem()
-    : m_uuidString(newUuidString())
+LayoutRegionContentItem::LayoutRegionContentItem() : m_uuidString(newUuidString())
 {
 }
 
-LayoutRegionContentItem::LayoutRegionContentItem(std::unique_ptr<LayoutArchivable> descriptor,
-                                                 std::unique_ptr<LayoutArchivable> state)
+LayoutRegionContentItem::LayoutRegionContentItem(
+    std::unique_ptr<LayoutArchivable> descriptor, std::unique_ptr<LayoutArchivable> state)
     : m_descriptor(std::move(descriptor)), m_state(std::move(state)), m_uuidString(newUuidString())
 {
 }

@@ -8,7 +8,10 @@
 namespace {
 
 // Null and empty strings compare equal, so both hash to 0.
-quint64 stringHash(const QString& s) { return s.isEmpty() ? 0 : static_cast<quint64>(qHash(s)); }
+quint64 stringHash(const QString& s)
+{
+    return s.isEmpty() ? 0 : static_cast<quint64>(qHash(s));
+}
 
 }  // namespace
 
@@ -36,17 +39,17 @@ void LayoutRegionContentItemState::clear()
 bool LayoutRegionContentItemState::operator==(const LayoutRegionContentItemState& o) const
 {
     return m_block == o.m_block && m_section == o.m_section && m_yOffset == o.m_yOffset &&
-           m_tempHighlightStartSection == o.m_tempHighlightStartSection &&
-           m_tempHighlightEndSection == o.m_tempHighlightEndSection && m_sectionString == o.m_sectionString &&
-           m_gotoAnchor == o.m_gotoAnchor;
+        m_tempHighlightStartSection == o.m_tempHighlightStartSection &&
+        m_tempHighlightEndSection == o.m_tempHighlightEndSection && m_sectionString == o.m_sectionString &&
+        m_gotoAnchor == o.m_gotoAnchor;
 }
 
 quint64 LayoutRegionContentItemState::hash() const
 {
     quint64 h = 1;
-    for (quint64 v : {static_cast<quint64>(m_block), m_section, static_cast<quint64>(m_yOffset),
-                      stringHash(m_sectionString), stringHash(m_gotoAnchor), m_tempHighlightStartSection,
-                      m_tempHighlightEndSection})
+    for (quint64 v :
+        {static_cast<quint64>(m_block), m_section, static_cast<quint64>(m_yOffset), stringHash(m_sectionString),
+            stringHash(m_gotoAnchor), m_tempHighlightStartSection, m_tempHighlightEndSection})
         h = h * 31 + v;
     return h;
 }

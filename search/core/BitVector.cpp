@@ -1,8 +1,12 @@
 #include "search/core/BitVector.h"
 
-BitVector::BitVector(uint32_t size) : vector_(std::make_unique<cBitVector>(size)) {}
+BitVector::BitVector(uint32_t size) : vector_(std::make_unique<cBitVector>(size))
+{
+}
 
-BitVector::BitVector(std::unique_ptr<cBitVector> vector) : vector_(std::move(vector)) {}
+BitVector::BitVector(std::unique_ptr<cBitVector> vector) : vector_(std::move(vector))
+{
+}
 
 void BitVector::setCBitVector(cBitVector* vector)
 {
@@ -10,9 +14,15 @@ void BitVector::setCBitVector(cBitVector* vector)
         vector_.reset(vector);
 }
 
-void BitVector::setCBitVector(std::unique_ptr<cBitVector> vector) { vector_ = std::move(vector); }
+void BitVector::setCBitVector(std::unique_ptr<cBitVector> vector)
+{
+    vector_ = std::move(vector);
+}
 
-uint32_t BitVector::size() const { return vector_ ? vector_->size() : 0; }
+uint32_t BitVector::size() const
+{
+    return vector_ ? vector_->size() : 0;
+}
 
 void BitVector::reallocate(uint32_t size)
 {
@@ -73,21 +83,30 @@ void BitVector::mask(const BitVector* other)
         vector_->mask(*other->vector_);
 }
 
-uint32_t BitVector::first(bool value) const { return vector_ ? vector_->first(value ? 1 : 0) : cBitVector::kNone; }
+uint32_t BitVector::first(bool value) const
+{
+    return vector_ ? vector_->first(value ? 1 : 0) : cBitVector::kNone;
+}
 
 uint32_t BitVector::nextAfter(uint32_t position, bool value) const
 {
     return vector_ ? vector_->nextAfter(position, value ? 1 : 0) : cBitVector::kNone;
 }
 
-uint32_t BitVector::count(bool value) const { return vector_ ? vector_->count(value ? 1 : 0) : 0; }
+uint32_t BitVector::count(bool value) const
+{
+    return vector_ ? vector_->count(value ? 1 : 0) : 0;
+}
 
 uint32_t BitVector::nth(uint32_t k, bool value) const
 {
     return vector_ ? vector_->nth(k, value ? 1 : 0) : cBitVector::kNone;
 }
 
-bool BitVector::anyFrom(uint32_t from, uint32_t to) const { return vector_ && vector_->anyInRange(from, to); }
+bool BitVector::anyFrom(uint32_t from, uint32_t to) const
+{
+    return vector_ && vector_->anyInRange(from, to);
+}
 
 uint32_t BitVector::countFrom(uint32_t from, uint32_t to, bool value) const
 {

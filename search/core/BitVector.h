@@ -15,7 +15,7 @@
 class BitVector {
 public:
     BitVector() = default;
-    explicit BitVector(uint32_t size); // initWithSize:
+    explicit BitVector(uint32_t size);  // initWithSize:
     explicit BitVector(std::unique_ptr<cBitVector> vector);
 
     cBitVector* getCBitVector() const { return vector_.get(); }

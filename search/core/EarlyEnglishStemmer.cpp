@@ -19,21 +19,29 @@ bool isV(char32_t c)
     return c == U'a' || c == U'e' || c == U'i' || c == U'o' || c == U'u' || c == U'y';
 }
 
-bool isVWXY(char32_t c) { return isV(c) || c == U'w' || c == U'x' || c == U'Y'; }
+bool isVWXY(char32_t c)
+{
+    return isV(c) || c == U'w' || c == U'x' || c == U'Y';
+}
 
 bool isValidLI(char32_t c)
 {
     return c == U'c' || c == U'd' || c == U'e' || c == U'g' || c == U'h' || c == U'k' || c == U'm' || c == U'n' ||
-           c == U'r' || c == U't';
+        c == U'r' || c == U't';
 }
 
-bool endsWith(const Word& w, Suffix s) { return w.size() >= s.size() && Suffix(w).substr(w.size() - s.size()) == s; }
+bool endsWith(const Word& w, Suffix s)
+{
+    return w.size() >= s.size() && Suffix(w).substr(w.size() - s.size()) == s;
+}
 
-bool startsWith(const Word& w, Suffix s) { return w.size() >= s.size() && Suffix(w).substr(0, s.size()) == s; }
+bool startsWith(const Word& w, Suffix s)
+{
+    return w.size() >= s.size() && Suffix(w).substr(0, s.size()) == s;
+}
 
 // The longest of the suffixes that ends the word; npos when none does.
-template <std::size_t N>
-std::size_t longestSuffix(const Word& w, const std::array<Suffix, N>& suffixes)
+template <std::size_t N> std::size_t longestSuffix(const Word& w, const std::array<Suffix, N>& suffixes)
 {
     std::size_t best = Suffix::npos;
     for (std::size_t k = 0; k < N; ++k)
@@ -69,18 +77,31 @@ struct Exception {
     Suffix stem;
 };
 
-constexpr std::array<Exception, 18> kWholeWordExceptions{{
-    {U"skis", U"ski"},     {U"skies", U"sky"},     {U"dying", U"die"},   {U"lying", U"lie"},
-    {U"tying", U"tie"},    {U"idly", U"idl"},      {U"gently", U"gentl"}, {U"ugly", U"ugli"},
-    {U"early", U"earli"},  {U"only", U"onli"},     {U"singly", U"singl"}, {U"sky", U"sky"},
-    {U"news", U"news"},    {U"howe", U"howe"},     {U"atlas", U"atlas"},  {U"cosmos", U"cosmos"},
-    {U"bias", U"bias"},    {U"andes", U"andes"},
+constexpr std::array<Exception, 18> kWholeWordExceptions {{
+    {U"skis", U"ski"},
+    {U"skies", U"sky"},
+    {U"dying", U"die"},
+    {U"lying", U"lie"},
+    {U"tying", U"tie"},
+    {U"idly", U"idl"},
+    {U"gently", U"gentl"},
+    {U"ugly", U"ugli"},
+    {U"early", U"earli"},
+    {U"only", U"onli"},
+    {U"singly", U"singl"},
+    {U"sky", U"sky"},
+    {U"news", U"news"},
+    {U"howe", U"howe"},
+    {U"atlas", U"atlas"},
+    {U"cosmos", U"cosmos"},
+    {U"bias", U"bias"},
+    {U"andes", U"andes"},
 }};
 
-constexpr std::array<Suffix, 8> kInvariantAfterStep1a{
+constexpr std::array<Suffix, 8> kInvariantAfterStep1a {
     U"inning", U"outing", U"canning", U"herring", U"earring", U"proceed", U"exceed", U"succeed"};
 
-constexpr std::array<Suffix, 3> kRegionPrefixes{U"gener", U"commun", U"arsen"};
+constexpr std::array<Suffix, 3> kRegionPrefixes {U"gener", U"commun", U"arsen"};
 
 struct Stemming {
     Word w;
@@ -168,8 +189,8 @@ struct Stemming {
 
     void step1b()
     {
-        static constexpr std::array<Suffix, 8> kSuffixes{U"eed", U"eedly", U"ed", U"edly",
-                                                         U"ing", U"ingly", U"eth", U"est"};
+        static constexpr std::array<Suffix, 8> kSuffixes {
+            U"eed", U"eedly", U"ed", U"edly", U"ing", U"ingly", U"eth", U"est"};
         const std::size_t usable = archaic ? 8 : 6;
         std::size_t best = Suffix::npos;
         for (std::size_t k = 0; k < usable; ++k)
@@ -190,8 +211,7 @@ struct Stemming {
             w.push_back(U'e');
             return;
         }
-        static constexpr std::array<Suffix, 9> kDoubles{U"bb", U"dd", U"ff", U"gg", U"mm",
-                                                        U"nn", U"pp", U"rr", U"tt"};
+        static constexpr std::array<Suffix, 9> kDoubles {U"bb", U"dd", U"ff", U"gg", U"mm", U"nn", U"pp", U"rr", U"tt"};
         if (longestSuffix(w, kDoubles) != Suffix::npos) {
             w.pop_back();
             return;
@@ -211,13 +231,12 @@ struct Stemming {
 
     void step2()
     {
-        static constexpr std::array<Suffix, 24> kSuffixes{
-            U"tional", U"enci",  U"anci",    U"abli",    U"entli",  U"izer",    U"ization", U"ational",
-            U"ation",  U"ator",  U"alism",   U"aliti",   U"alli",   U"fulness", U"ousli",   U"ousness",
-            U"iveness", U"iviti", U"biliti", U"bli",     U"ogi",    U"fulli",   U"lessli",  U"li"};
-        static constexpr std::array<Suffix, 24> kReplacements{
-            U"tion", U"ence", U"ance", U"able", U"ent", U"ize", U"ize", U"ate", U"ate", U"ate", U"al",   U"al",
-            U"al",   U"ful",  U"ous",  U"ous",  U"ive", U"ive", U"ble", U"ble", U"og",  U"ful", U"less", U""};
+        static constexpr std::array<Suffix, 24> kSuffixes {U"tional", U"enci", U"anci", U"abli", U"entli", U"izer",
+            U"ization", U"ational", U"ation", U"ator", U"alism", U"aliti", U"alli", U"fulness", U"ousli", U"ousness",
+            U"iveness", U"iviti", U"biliti", U"bli", U"ogi", U"fulli", U"lessli", U"li"};
+        static constexpr std::array<Suffix, 24> kReplacements {U"tion", U"ence", U"ance", U"able", U"ent", U"ize",
+            U"ize", U"ate", U"ate", U"ate", U"al", U"al", U"al", U"ful", U"ous", U"ous", U"ive", U"ive", U"ble", U"ble",
+            U"og", U"ful", U"less", U""};
         const std::size_t k = longestSuffix(w, kSuffixes);
         if (k == Suffix::npos)
             return;
@@ -233,10 +252,10 @@ struct Stemming {
 
     void step3()
     {
-        static constexpr std::array<Suffix, 9> kSuffixes{U"tional", U"ational", U"alize", U"icate", U"iciti",
-                                                         U"ical",   U"ful",     U"ness",  U"ative"};
-        static constexpr std::array<Suffix, 9> kReplacements{U"tion", U"ate", U"al", U"ic", U"ic",
-                                                             U"ic",   U"",    U"",   U""};
+        static constexpr std::array<Suffix, 9> kSuffixes {
+            U"tional", U"ational", U"alize", U"icate", U"iciti", U"ical", U"ful", U"ness", U"ative"};
+        static constexpr std::array<Suffix, 9> kReplacements {
+            U"tion", U"ate", U"al", U"ic", U"ic", U"ic", U"", U"", U""};
         const std::size_t k = longestSuffix(w, kSuffixes);
         if (k == Suffix::npos)
             return;
@@ -248,9 +267,8 @@ struct Stemming {
 
     void step4()
     {
-        static constexpr std::array<Suffix, 18> kSuffixes{U"al",  U"ance", U"ence", U"er",  U"ic",   U"able",
-                                                          U"ible", U"ant", U"ement", U"ment", U"ent", U"ism",
-                                                          U"ate", U"iti",  U"ous",  U"ive", U"ize",  U"ion"};
+        static constexpr std::array<Suffix, 18> kSuffixes {U"al", U"ance", U"ence", U"er", U"ic", U"able", U"ible",
+            U"ant", U"ement", U"ment", U"ent", U"ism", U"ate", U"iti", U"ous", U"ive", U"ize", U"ion"};
         const std::size_t k = longestSuffix(w, kSuffixes);
         if (k == Suffix::npos)
             return;
@@ -345,7 +363,7 @@ std::string fromCodePoints(const Word& w)
     return textfold::utf16ToUtf8(units);
 }
 
-} // namespace
+}  // namespace
 
 std::string EarlyEnglishStemmer::stem(std::string_view utf8Word) const
 {

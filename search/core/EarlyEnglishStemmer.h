@@ -18,7 +18,7 @@
 class EarlyEnglishStemmer {
 public:
     // archaicEndings false gives the plain Porter2 algorithm (the Step 1b change off).
-    explicit EarlyEnglishStemmer(bool archaicEndings = true) : archaicEndings_(archaicEndings) {}
+    explicit EarlyEnglishStemmer(bool archaicEndings = true) : archaicEndings_(archaicEndings) { }
 
     std::string stem(std::string_view utf8Word) const;
 

@@ -4,9 +4,18 @@
 
 namespace {
 
-bool isVowel(char c) { return c == 'A' || c == 'E' || c == 'I' || c == 'O' || c == 'U'; }
-bool isFrontVowel(char c) { return c == 'E' || c == 'I' || c == 'Y'; }
-bool isAsciiLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool isVowel(char c)
+{
+    return c == 'A' || c == 'E' || c == 'I' || c == 'O' || c == 'U';
+}
+bool isFrontVowel(char c)
+{
+    return c == 'E' || c == 'I' || c == 'Y';
+}
+bool isAsciiLetter(char16_t c)
+{
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
 
 // The upper-case letter string to code, and L, the unit count the key is bounded by.
 std::string preparedLetters(std::u16string_view word, std::size_t& unitCount)
@@ -44,7 +53,7 @@ std::string preparedLetters(std::u16string_view word, std::size_t& unitCount)
     return p;
 }
 
-} // namespace
+}  // namespace
 
 std::string metaphoneKey(std::u16string_view word)
 {
@@ -148,7 +157,7 @@ std::string metaphoneKey(std::u16string_view word)
         case 'Z':
             key.push_back('S');
             break;
-        default: // F J L M N R
+        default:  // F J L M N R
             key.push_back(c);
             break;
         }

@@ -14,8 +14,8 @@ public:
     // Inserts at index; an index past the end appends.
     void add(PhrasePtr phrase, std::size_t index)
     {
-        phraseList_.insert(phraseList_.begin() + static_cast<std::ptrdiff_t>(std::min(index, phraseList_.size())),
-                           std::move(phrase));
+        phraseList_.insert(
+            phraseList_.begin() + static_cast<std::ptrdiff_t>(std::min(index, phraseList_.size())), std::move(phrase));
     }
     std::size_t count() const { return phraseList_.size(); }
     const std::vector<PhrasePtr>& phraseList() const { return phraseList_; }

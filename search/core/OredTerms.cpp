@@ -6,8 +6,14 @@
 
 namespace {
 
-bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-bool isLowerAscii(char16_t c) { return c >= u'a' && c <= u'z'; }
+bool isDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+bool isLowerAscii(char16_t c)
+{
+    return c >= u'a' && c <= u'z';
+}
 
 // A Strong's number as a term may write it: "G" or "H" (either case), digits, at
 // most one lower-case suffix letter followed by wildcards only, "*" and "?", and
@@ -27,7 +33,7 @@ bool couldBeStrongsNumber(const std::u16string& term)
         if (c == u'*' || c == u'?')
             continue;
         if (suffixSeen)
-            return false; // nothing but wildcards after the suffix letter
+            return false;  // nothing but wildcards after the suffix letter
         if (isDigit(c)) {
             digitOutside = true;
         } else if (isLowerAscii(c)) {
@@ -49,7 +55,7 @@ bool couldBeStrongsNumber(const std::u16string& term)
                     suffixSeen = true;
                 } else if (isDigit(k)) {
                     if (suffixSeen)
-                        return false; // a digit may not follow the suffix letter
+                        return false;  // a digit may not follow the suffix letter
                 } else if (k != u'-' && k != u'|') {
                     return false;
                 }
@@ -76,14 +82,17 @@ std::vector<std::u16string> splitAtColons(const std::u16string& term)
     }
 }
 
-} // namespace
+}  // namespace
 
-void OredTerms::add(std::u16string term) { termList_.push_back(std::move(term)); }
+void OredTerms::add(std::u16string term)
+{
+    termList_.push_back(std::move(term));
+}
 
 void OredTerms::add(std::u16string term, std::size_t index)
 {
-    termList_.insert(termList_.begin() + static_cast<std::ptrdiff_t>(std::min(index, termList_.size())),
-                     std::move(term));
+    termList_.insert(
+        termList_.begin() + static_cast<std::ptrdiff_t>(std::min(index, termList_.size())), std::move(term));
 }
 
 const std::u16string* OredTerms::termAtIndex(std::size_t index) const

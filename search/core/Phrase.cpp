@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
-void Phrase::add(OredTermsPtr terms) { terms_.push_back(std::move(terms)); }
+void Phrase::add(OredTermsPtr terms)
+{
+    terms_.push_back(std::move(terms));
+}
 
 void Phrase::add(OredTermsPtr terms, std::size_t index)
 {

@@ -7,16 +7,22 @@
 
 namespace recordio {
 
-bool writeU8(std::FILE* file, uint8_t value) { return std::fwrite(&value, 1, 1, file) == 1; }
+bool writeU8(std::FILE* file, uint8_t value)
+{
+    return std::fwrite(&value, 1, 1, file) == 1;
+}
 
 bool writeU32(std::FILE* file, uint32_t value)
 {
     const uint8_t b[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+        static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
     return std::fwrite(b, 1, 4, file) == 4;
 }
 
-bool readU8(std::FILE* file, uint8_t& value) { return std::fread(&value, 1, 1, file) == 1; }
+bool readU8(std::FILE* file, uint8_t& value)
+{
+    return std::fread(&value, 1, 1, file) == 1;
+}
 
 bool readU32(std::FILE* file, uint32_t& value)
 {
@@ -24,7 +30,7 @@ bool readU32(std::FILE* file, uint32_t& value)
     if (std::fread(b, 1, 4, file) != 4)
         return false;
     value = static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 | static_cast<uint32_t>(b[2]) << 16 |
-            static_cast<uint32_t>(b[3]) << 24;
+        static_cast<uint32_t>(b[3]) << 24;
     return true;
 }
 
@@ -54,7 +60,7 @@ bool readUtf16String(std::FILE* file, std::u16string& text)
         return false;
     text.clear();
     uint8_t chunk[4096];
-    uint64_t remaining = static_cast<uint64_t>(length) + 1; // with the terminator
+    uint64_t remaining = static_cast<uint64_t>(length) + 1;  // with the terminator
     while (remaining > 0) {
         const std::size_t units = static_cast<std::size_t>(std::min<uint64_t>(remaining, sizeof chunk / 2));
         if (std::fread(chunk, 2, units, file) != units)
@@ -69,4 +75,4 @@ bool readUtf16String(std::FILE* file, std::u16string& text)
     return true;
 }
 
-} // namespace recordio
+}  // namespace recordio

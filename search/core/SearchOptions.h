@@ -38,7 +38,10 @@ class SearchProgressDelegate {
 public:
     virtual ~SearchProgressDelegate() = default;
     virtual void searchProgressAddToCount(uint64_t addToCount, int64_t searchID) { (void)addToCount, (void)searchID; }
-    virtual void searchProgressIncrementBy(uint64_t incrementBy, int64_t searchID) { (void)incrementBy, (void)searchID; }
+    virtual void searchProgressIncrementBy(uint64_t incrementBy, int64_t searchID)
+    {
+        (void)incrementBy, (void)searchID;
+    }
 };
 
 struct SearchOptions {
@@ -48,7 +51,7 @@ struct SearchOptions {
     std::optional<std::u16string> thenote;
     std::optional<std::u16string> searchlimits;
     bool stopWords = false;
-    SearchProgressDelegate* progressDelegate = nullptr; // not owned
+    SearchProgressDelegate* progressDelegate = nullptr;  // not owned
     std::optional<std::string> layoutUuid;
     std::optional<int64_t> searchID;
     std::optional<int64_t> searchtag;

@@ -8,27 +8,24 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 220> kStopWords{
-    "a", "able", "about", "across", "ado", "afore", "after", "all", "almost", "also", "although", "am",
-    "among", "an", "and", "any", "are", "as", "at", "be", "because", "been", "before", "beside", "betimes",
-    "between", "betwixt", "both", "but", "by", "can", "cannot", "canst", "could", "dear", "did", "didst",
-    "do", "does", "doest", "doeth", "dost", "doth", "each", "either", "else", "ere", "ever", "every", "far",
-    "for", "forasmuch", "from", "get", "got", "had", "hadst", "has", "hast", "hath", "have", "he", "hence",
-    "henceforth", "her", "here", "herein", "hers", "herself", "him", "himself", "his", "hither", "hitherto",
-    "how", "howbeit", "however", "i", "if", "in", "into", "is", "it", "it's", "its", "itself", "just",
-    "least", "let", "like", "likely", "lo", "may", "mayest", "me", "mine", "might", "moreover", "most",
-    "must", "my", "myself", "nay", "neither", "no", "nor", "not", "o", "of", "off", "oft", "often", "oh",
-    "on", "only", "onto", "or", "other", "our", "ours", "ourself", "ourselves", "over", "own", "rather",
-    "said", "say", "says", "shall", "shalt", "she", "should", "should've", "shouldest", "shouldn't", "since",
-    "so", "soever", "some", "than", "that", "the", "thee", "their", "them", "themself", "themselves", "then",
-    "thence", "there", "thereby", "therein", "thereof", "thereon", "thereto", "these", "they", "thine",
-    "this", "thither", "those", "thou", "thus", "thy", "thyself", "tis", "to", "too", "twas", "under",
-    "unless", "until", "unto", "upon", "us", "wants", "was", "we", "were", "wert", "what", "whatever",
-    "whatsoever", "when", "whence", "where", "whereby", "wherefore", "wherein", "whereof", "whereon",
-    "wheresoever", "whereunto", "wherewith", "which", "whichever", "while", "whilst", "whither",
-    "whithersoever", "who", "whom", "whoso", "whosoever", "why", "will", "with", "would", "would've",
-    "wouldest", "wouldn't", "wouldst", "ye", "yea", "yet", "you", "your", "yours", "yourself", "yourselves"
-};
+constexpr std::array<std::string_view, 220> kStopWords {"a", "able", "about", "across", "ado", "afore", "after", "all",
+    "almost", "also", "although", "am", "among", "an", "and", "any", "are", "as", "at", "be", "because", "been",
+    "before", "beside", "betimes", "between", "betwixt", "both", "but", "by", "can", "cannot", "canst", "could", "dear",
+    "did", "didst", "do", "does", "doest", "doeth", "dost", "doth", "each", "either", "else", "ere", "ever", "every",
+    "far", "for", "forasmuch", "from", "get", "got", "had", "hadst", "has", "hast", "hath", "have", "he", "hence",
+    "henceforth", "her", "here", "herein", "hers", "herself", "him", "himself", "his", "hither", "hitherto", "how",
+    "howbeit", "however", "i", "if", "in", "into", "is", "it", "it's", "its", "itself", "just", "least", "let", "like",
+    "likely", "lo", "may", "mayest", "me", "mine", "might", "moreover", "most", "must", "my", "myself", "nay",
+    "neither", "no", "nor", "not", "o", "of", "off", "oft", "often", "oh", "on", "only", "onto", "or", "other", "our",
+    "ours", "ourself", "ourselves", "over", "own", "rather", "said", "say", "says", "shall", "shalt", "she", "should",
+    "should've", "shouldest", "shouldn't", "since", "so", "soever", "some", "than", "that", "the", "thee", "their",
+    "them", "themself", "themselves", "then", "thence", "there", "thereby", "therein", "thereof", "thereon", "thereto",
+    "these", "they", "thine", "this", "thither", "those", "thou", "thus", "thy", "thyself", "tis", "to", "too", "twas",
+    "under", "unless", "until", "unto", "upon", "us", "wants", "was", "we", "were", "wert", "what", "whatever",
+    "whatsoever", "when", "whence", "where", "whereby", "wherefore", "wherein", "whereof", "whereon", "wheresoever",
+    "whereunto", "wherewith", "which", "whichever", "while", "whilst", "whither", "whithersoever", "who", "whom",
+    "whoso", "whosoever", "why", "will", "with", "would", "would've", "wouldest", "wouldn't", "wouldst", "ye", "yea",
+    "yet", "you", "your", "yours", "yourself", "yourselves"};
 
 // The table sorted once, on first use (thread-safe static initialisation).
 const std::array<std::string_view, 220>& sortedStopWords()
@@ -41,9 +38,12 @@ const std::array<std::string_view, 220>& sortedStopWords()
     return sorted;
 }
 
-bool endsTermOutsideClass(char16_t c) { return c == u'"' || c == u'|'; }
+bool endsTermOutsideClass(char16_t c)
+{
+    return c == u'"' || c == u'|';
+}
 
-} // namespace
+}  // namespace
 
 void SearchSpecification::setSearchSpec(std::u16string text)
 {
@@ -64,9 +64,15 @@ void SearchSpecification::parse()
     exclPhraseList_ = parseExclusionList();
 }
 
-bool SearchSpecification::isInWhitespaceSet(char16_t c) { return textfold::isWhitespaceOrNewline(c); }
+bool SearchSpecification::isInWhitespaceSet(char16_t c)
+{
+    return textfold::isWhitespaceOrNewline(c);
+}
 
-bool SearchSpecification::isInPunctuationSet(char16_t c) { return textfold::isPunctuation(c); }
+bool SearchSpecification::isInPunctuationSet(char16_t c)
+{
+    return textfold::isPunctuation(c);
+}
 
 bool SearchSpecification::isStopWord(const std::u16string& word)
 {
@@ -75,7 +81,7 @@ bool SearchSpecification::isStopWord(const std::u16string& word)
     for (char16_t c : word) {
         const char16_t l = textfold::toLower(c);
         if (l >= 0x80)
-            return false; // every stop word is plain ASCII
+            return false;  // every stop word is plain ASCII
         lower.push_back(static_cast<char>(l));
     }
     const auto& table = sortedStopWords();

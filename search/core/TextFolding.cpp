@@ -10,14 +10,17 @@ namespace {
 bool inRanges(const unicode_tables::UnitRange* ranges, std::size_t count, char16_t c)
 {
     const auto* end = ranges + count;
-    const auto* it = std::upper_bound(ranges, end, c,
-                                      [](char16_t v, const unicode_tables::UnitRange& r) { return v < r.first; });
+    const auto* it =
+        std::upper_bound(ranges, end, c, [](char16_t v, const unicode_tables::UnitRange& r) { return v < r.first; });
     return it != ranges && c <= (it - 1)->last;
 }
 
-} // namespace
+}  // namespace
 
-bool isBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool isBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t';
+}
 
 bool isCombiningMark(char16_t c)
 {
@@ -40,8 +43,8 @@ char16_t toLower(char16_t c)
         return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
     const auto* begin = unicode_tables::kLowerCase;
     const auto* end = begin + unicode_tables::kLowerCaseCount;
-    const auto* it = std::lower_bound(begin, end, c,
-                                      [](const unicode_tables::CaseMapping& m, char16_t v) { return m.upper < v; });
+    const auto* it =
+        std::lower_bound(begin, end, c, [](const unicode_tables::CaseMapping& m, char16_t v) { return m.upper < v; });
     return (it != end && it->upper == c) ? it->lower : c;
 }
 
@@ -65,8 +68,8 @@ std::u16string foldToBaseLetters(std::u16string_view text)
         }
         if (isCombiningMark(c))
             continue;
-        const auto* it = std::lower_bound(begin, end, c,
-                                          [](const unicode_tables::BaseLetter& b, char16_t v) { return b.unit < v; });
+        const auto* it =
+            std::lower_bound(begin, end, c, [](const unicode_tables::BaseLetter& b, char16_t v) { return b.unit < v; });
         if (it != end && it->unit == c)
             out.append(it->base, it->length);
         else
@@ -101,8 +104,9 @@ std::u16string utf8ToUtf16(std::string_view text)
                 cp = (cp << 6) | (s[i + k] & 0x3Fu);
         }
         // Reject overlong forms, surrogates and values past U+10FFFF.
-        if (ok && ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                   (cp >= 0xD800 && cp <= 0xDFFF)))
+        if (ok &&
+            ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+                (cp >= 0xD800 && cp <= 0xDFFF)))
             ok = false;
         if (!ok) {
             out.push_back(0xFFFD);
@@ -152,4 +156,4 @@ std::string utf16ToUtf8(std::u16string_view text)
     return out;
 }
 
-} // namespace textfold
+}  // namespace textfold

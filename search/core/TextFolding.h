@@ -31,4 +31,4 @@ std::u16string foldToBaseLetters(std::u16string_view text);
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
 
-} // namespace textfold
+}  // namespace textfold

@@ -14,14 +14,17 @@ inline bool sameChar(char16_t a, char16_t b, bool exactCase)
     return a == b || (!exactCase && textfold::toLower(a) == textfold::toLower(b));
 }
 
-inline bool atWordEnd(const char16_t* t) { return *t == 0 || isBlank(*t); }
+inline bool atWordEnd(const char16_t* t)
+{
+    return *t == 0 || isBlank(*t);
+}
 
 // A bracket class "[...]" at p (p points at "["). Finds its end and matches it
 // against the text: the longest match among the alternatives, or failure when none
 // matches or a negated alternative matches.
 struct ClassMatch {
     bool matched;
-    const char16_t* patternAfter; // just past the closing "]" (or the pattern's end)
+    const char16_t* patternAfter;  // just past the closing "]" (or the pattern's end)
     const char16_t* textAfter;
 };
 
@@ -44,11 +47,11 @@ int matchQuoted(const char16_t* q, const char16_t* t, bool exactCase, const char
 
 ClassMatch matchClass(const char16_t* p, const char16_t* t, bool exactCase)
 {
-    ++p; // past "["
+    ++p;  // past "["
     int best = -1;
     bool negatedHit = false;
     bool negated = false;
-    int altBest = -1; // longest match of the current alternative's items
+    int altBest = -1;  // longest match of the current alternative's items
 
     auto endAlternative = [&]() {
         if (negated) {
@@ -140,7 +143,7 @@ bool matchPattern(const char16_t* p, const char16_t* t, bool exactCase)
             while (*p == u'*' || *p == u'_')
                 ++p;
             if (*p == 0)
-                return true; // the rest of the text
+                return true;  // the rest of the text
             if (isBlank(*p)) {
                 while (!atWordEnd(t))
                     ++t;
@@ -193,7 +196,7 @@ bool matchPattern(const char16_t* p, const char16_t* t, bool exactCase)
     }
 }
 
-} // namespace
+}  // namespace
 
 bool wildcardMatch(const char16_t* pattern, const char16_t* text, bool exactCase)
 {
@@ -223,12 +226,15 @@ bool matchSearchPattern(const char16_t* pattern, const char16_t* word, uint8_t f
     return wildcardMatch(pattern, word, flag != 0);
 }
 
-bool hasWildcardOrNegationInChars(const char16_t* word) { return hasWildcard(word); }
+bool hasWildcardOrNegationInChars(const char16_t* word)
+{
+    return hasWildcard(word);
+}
 
 bool matchSearchPattern(const unsigned short* pattern, const unsigned short* word, uint8_t flag)
 {
-    return wildcardMatch(reinterpret_cast<const char16_t*>(pattern), reinterpret_cast<const char16_t*>(word),
-                         flag != 0);
+    return wildcardMatch(
+        reinterpret_cast<const char16_t*>(pattern), reinterpret_cast<const char16_t*>(word), flag != 0);
 }
 
 bool hasWildcardOrNegationInChars(const unsigned short* word)

@@ -39,4 +39,7 @@ inline bool wildcardMatch(const std::u16string& pattern, const std::u16string& t
 {
     return wildcardMatch(pattern.c_str(), text.c_str(), exactCase);
 }
-inline bool hasWildcard(const std::u16string& word) { return hasWildcard(word.c_str()); }
+inline bool hasWildcard(const std::u16string& word)
+{
+    return hasWildcard(word.c_str());
+}

@@ -36,15 +36,15 @@ std::string stemPrepared(const std::string& prepared, uint16_t language)
     sb_stemmer* stemmer = spanishStemmer();
     if (!stemmer)
         return {};
-    const sb_symbol* out =
-        sb_stemmer_stem(stemmer, reinterpret_cast<const sb_symbol*>(prepared.data()), static_cast<int>(prepared.size()));
+    const sb_symbol* out = sb_stemmer_stem(
+        stemmer, reinterpret_cast<const sb_symbol*>(prepared.data()), static_cast<int>(prepared.size()));
     if (!out)
         return {};
     // The result buffer belongs to the stemmer: copy it before the lock is released.
     return std::string(reinterpret_cast<const char*>(out), static_cast<std::size_t>(sb_stemmer_length(stemmer)));
 }
 
-} // namespace
+}  // namespace
 
 std::string prepareWordForStemming(std::string_view utf8Word, uint16_t language)
 {
@@ -75,4 +75,7 @@ std::string stemWordForLanguage(std::string_view utf8Word, uint16_t language)
     return stem;
 }
 
-void stemmerMutexInitializer() { (void)stemmerMutex(); }
+void stemmerMutexInitializer()
+{
+    (void)stemmerMutex();
+}

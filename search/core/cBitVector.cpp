@@ -16,7 +16,10 @@ constexpr uint32_t kMaxRecordBits = 1u << 28;
 
 enum RangeOp { kRangeSet, kRangeClear, kRangeFlip };
 
-inline uint8_t bitMask(uint32_t i) { return static_cast<uint8_t>(0x80u >> (i & 7)); }
+inline uint8_t bitMask(uint32_t i)
+{
+    return static_cast<uint8_t>(0x80u >> (i & 7));
+}
 
 // Bit count of a 64-bit word without relying on a hardware instruction (the build
 // targets plain x86-64, where std::popcount becomes a library call).
@@ -28,7 +31,10 @@ inline uint32_t popcount64(uint64_t w)
     return static_cast<uint32_t>((w * 0x0101010101010101ull) >> 56);
 }
 
-inline uint32_t popcount8(uint8_t b) { return popcount64(b); }
+inline uint32_t popcount8(uint8_t b)
+{
+    return popcount64(b);
+}
 
 uint32_t popcountBytes(const uint8_t* p, uint32_t n)
 {
@@ -45,8 +51,7 @@ uint32_t popcountBytes(const uint8_t* p, uint32_t n)
 }
 
 // Combines n bytes of src into dst a word at a time.
-template <typename Op>
-void combineBytes(uint8_t* dst, const uint8_t* src, uint32_t n, Op op)
+template <typename Op> void combineBytes(uint8_t* dst, const uint8_t* src, uint32_t n, Op op)
 {
     uint32_t i = 0;
     for (; i + 8 <= n; i += 8) {
@@ -57,7 +62,7 @@ void combineBytes(uint8_t* dst, const uint8_t* src, uint32_t n, Op op)
         std::memcpy(dst + i, &a, 8);
     }
     for (; i < n; ++i)
-        dst[i] = static_cast<uint8_t>(op(uint64_t{dst[i]}, uint64_t{src[i]}));
+        dst[i] = static_cast<uint8_t>(op(uint64_t {dst[i]}, uint64_t {src[i]}));
 }
 
 void putU32(std::vector<uint8_t>& out, uint32_t v)
@@ -74,11 +79,17 @@ uint32_t getLE(const uint8_t* p, uint32_t width)
     return v;
 }
 
-} // namespace
+}  // namespace
 
-cBitVector::cBitVector(uint32_t bitCount) { allocate(bitCount); }
+cBitVector::cBitVector(uint32_t bitCount)
+{
+    allocate(bitCount);
+}
 
-cBitVector::cBitVector(const cBitVector& other) { assign(other); }
+cBitVector::cBitVector(const cBitVector& other)
+{
+    assign(other);
+}
 
 cBitVector::cBitVector(cBitVector&& other) noexcept
     : bytes_(std::exchange(other.bytes_, nullptr)),
@@ -117,7 +128,10 @@ cBitVector& cBitVector::operator=(cBitVector&& other) noexcept
     return *this;
 }
 
-cBitVector::~cBitVector() { delete[] bytes_; }
+cBitVector::~cBitVector()
+{
+    delete[] bytes_;
+}
 
 void cBitVector::invalidateCursors()
 {
@@ -249,7 +263,7 @@ void cBitVector::applyRange(uint32_t a, uint32_t b, int op)
             uint8_t& byte = bytes_[i >> 3];
             byte = op == kRangeSet ? 0xFF : op == kRangeClear ? 0x00 : static_cast<uint8_t>(~byte);
             if (b - i == 7)
-                break; // i + 8 could wrap past 0xFFFFFFFF
+                break;  // i + 8 could wrap past 0xFFFFFFFF
             i += 8;
             continue;
         }
@@ -266,9 +280,18 @@ void cBitVector::applyRange(uint32_t a, uint32_t b, int op)
     }
 }
 
-void cBitVector::setRange(uint32_t a, uint32_t b) { applyRange(a, b, kRangeSet); }
-void cBitVector::clearRange(uint32_t a, uint32_t b) { applyRange(a, b, kRangeClear); }
-void cBitVector::flipRange(uint32_t a, uint32_t b) { applyRange(a, b, kRangeFlip); }
+void cBitVector::setRange(uint32_t a, uint32_t b)
+{
+    applyRange(a, b, kRangeSet);
+}
+void cBitVector::clearRange(uint32_t a, uint32_t b)
+{
+    applyRange(a, b, kRangeClear);
+}
+void cBitVector::flipRange(uint32_t a, uint32_t b)
+{
+    applyRange(a, b, kRangeFlip);
+}
 
 uint32_t cBitVector::countRange(uint32_t a, uint32_t b, uint32_t value) const
 {
@@ -342,7 +365,7 @@ uint32_t cBitVector::nextAfter(uint32_t position, uint32_t value) const
         const uint32_t byteStart = i & ~7u;
         if (b) {
             const uint32_t p = byteStart + static_cast<uint32_t>(std::countl_zero(b));
-            return p < bitCount_ ? p : kNone; // spare bits of the last byte do not count
+            return p < bitCount_ ? p : kNone;  // spare bits of the last byte do not count
         }
         if (byteStart > bitCount_ - 8 || bitCount_ < 8)
             break;
@@ -406,7 +429,7 @@ uint32_t cBitVector::nth(uint32_t k, uint32_t value) const
             o = total;
             p = kNone;
         } else {
-            p = kNone; // before the beginning; the first step yields ordinal 0
+            p = kNone;  // before the beginning; the first step yields ordinal 0
         }
     }
     if (o == k)
@@ -416,7 +439,7 @@ uint32_t cBitVector::nth(uint32_t k, uint32_t value) const
             p = previousBefore(p, value);
             --o;
             if (p == kNone)
-                break; // cache disagreed with the bits; give up cleanly
+                break;  // cache disagreed with the bits; give up cleanly
         }
     } else {
         while (o == kNone || o < k) {
@@ -476,7 +499,7 @@ cBitVector& cBitVector::mask(const cBitVector& other)
 void cBitVector::widen(uint32_t distance)
 {
     cBitVector fresh(bitCount_);
-    uint64_t coveredTo = 0; // positions below this are already set in fresh
+    uint64_t coveredTo = 0;  // positions below this are already set in fresh
     for (uint32_t p = nextAfter(kNone, 1); p != kNone; p = nextAfter(p, 1)) {
         const uint64_t from = std::max<uint64_t>(p > distance ? p - distance : 0, coveredTo);
         const uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(p) + distance, bitCount_ - 1);
@@ -569,7 +592,7 @@ bool cBitVector::read(std::FILE* file)
     } else {
         uint32_t listed;
         if (!recordio::readU32(file, listed) || listed > bitCount)
-            return false; // positions are distinct, so more than n cannot be sound
+            return false;  // positions are distinct, so more than n cannot be sound
         const bool clearList = mode == kBitVectorClearPositions;
         if (clearList)
             setAll();

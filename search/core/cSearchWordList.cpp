@@ -4,8 +4,8 @@
 
 namespace {
 
-void fillForm(AnItem& form, const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber,
-              const char16_t* attribute)
+void fillForm(
+    AnItem& form, const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber, const char16_t* attribute)
 {
     form.hasWord = word ? 1 : 0;
     form.isCanonicalNumber = isCanonicalNumber ? 1 : 0;
@@ -17,23 +17,26 @@ void fillForm(AnItem& form, const char16_t* word, uint32_t wordNumber, bool isCa
 bool writeForm(std::FILE* file, const AnItem& form)
 {
     return recordio::writeU8(file, form.hasWord) && recordio::writeU8(file, form.isCanonicalNumber) &&
-           recordio::writeU32(file, form.wordNumber) && recordio::writeUtf16String(file, form.word) &&
-           recordio::writeUtf16String(file, form.attribute);
+        recordio::writeU32(file, form.wordNumber) && recordio::writeUtf16String(file, form.word) &&
+        recordio::writeUtf16String(file, form.attribute);
 }
 
 bool readForm(std::FILE* file, AnItem& form)
 {
     return recordio::readU8(file, form.hasWord) && recordio::readU8(file, form.isCanonicalNumber) &&
-           recordio::readU32(file, form.wordNumber) && recordio::readUtf16String(file, form.word) &&
-           recordio::readUtf16String(file, form.attribute);
+        recordio::readU32(file, form.wordNumber) && recordio::readUtf16String(file, form.word) &&
+        recordio::readUtf16String(file, form.attribute);
 }
 
-} // namespace
+}  // namespace
 
-void cSearchWordList::removeAll() { items_.clear(); }
+void cSearchWordList::removeAll()
+{
+    items_.clear();
+}
 
-int cSearchWordList::appendItem(const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber,
-                                const char16_t* attribute)
+int cSearchWordList::appendItem(
+    const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber, const char16_t* attribute)
 {
     if (items_.size() >= 0xFFFFFFFFu)
         return 1;
@@ -45,16 +48,16 @@ int cSearchWordList::appendItem(const char16_t* word, uint32_t wordNumber, bool 
     return 0;
 }
 
-int cSearchWordList::addItem(bool isText, const char16_t* text, uint32_t number, bool isCanonicalNumber,
-                             const char16_t* attribute)
+int cSearchWordList::addItem(
+    bool isText, const char16_t* text, uint32_t number, bool isCanonicalNumber, const char16_t* attribute)
 {
     if (isText)
         return appendItem(text ? text : u"", AnItem::kNoWordNumber, isCanonicalNumber, attribute);
     return appendItem(nullptr, number, isCanonicalNumber, attribute);
 }
 
-uint32_t cSearchWordList::addVariant(uint32_t i, const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber,
-                                     const char16_t* attribute)
+uint32_t cSearchWordList::addVariant(
+    uint32_t i, const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber, const char16_t* attribute)
 {
     if (i >= count())
         return 0;
@@ -67,8 +70,8 @@ uint32_t cSearchWordList::addVariant(uint32_t i, const char16_t* word, uint32_t 
     return static_cast<uint32_t>(variants.size());
 }
 
-int cSearchWordList::setForm(uint32_t i, uint32_t j, const char16_t* word, uint32_t wordNumber,
-                             bool isCanonicalNumber, const char16_t* attribute)
+int cSearchWordList::setForm(uint32_t i, uint32_t j, const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber,
+    const char16_t* attribute)
 {
     if (i >= count())
         return 1;
@@ -78,8 +81,8 @@ int cSearchWordList::setForm(uint32_t i, uint32_t j, const char16_t* word, uint3
     return 0;
 }
 
-int cSearchWordList::setItem(uint32_t i, bool isText, const char16_t* text, uint32_t number, bool isCanonicalNumber,
-                             const char16_t* attribute)
+int cSearchWordList::setItem(
+    uint32_t i, bool isText, const char16_t* text, uint32_t number, bool isCanonicalNumber, const char16_t* attribute)
 {
     if (isText)
         return setForm(i, 0, text ? text : u"", AnItem::kNoWordNumber, isCanonicalNumber, attribute);

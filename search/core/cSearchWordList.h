@@ -19,8 +19,8 @@
 struct AnItem {
     static constexpr uint32_t kNoWordNumber = 0xFFFFFFFFu;
 
-    uint8_t hasWord = 0;           // 1: named by text; 0: by word number
-    uint8_t isCanonicalNumber = 0; // 1: wordNumber is a canonical word number
+    uint8_t hasWord = 0;            // 1: named by text; 0: by word number
+    uint8_t isCanonicalNumber = 0;  // 1: wordNumber is a canonical word number
     uint32_t wordNumber = kNoWordNumber;
     std::u16string word;           // empty for a numbered form
     std::u16string attribute;      // empty: no attribute demanded
@@ -43,15 +43,15 @@ public:
     int addItem(bool isText, const char16_t* text, uint32_t number, bool isCanonicalNumber, const char16_t* attribute);
     // Appends a variant to item i: the variant count after adding, or 0 (nothing
     // added) when i is not below count().
-    uint32_t addVariant(uint32_t i, const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber,
-                        const char16_t* attribute);
+    uint32_t addVariant(
+        uint32_t i, const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber, const char16_t* attribute);
     // Overwrites form j of item i (0: the item; j >= 1: variant j - 1, or the item
     // itself when it has fewer variants). Null text or attribute store empty
     // strings; hasWord records whether a text was given. 1 when i is out of range.
     int setForm(uint32_t i, uint32_t j, const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber,
-                const char16_t* attribute);
+        const char16_t* attribute);
     int setItem(uint32_t i, bool isText, const char16_t* text, uint32_t number, bool isCanonicalNumber,
-                const char16_t* attribute);
+        const char16_t* attribute);
 
     uint32_t count() const { return static_cast<uint32_t>(items_.size()); }
     uint32_t capacity() const { return capacity_; }
@@ -78,6 +78,6 @@ private:
 // The holder through which result items keep their word list.
 struct SearchWordListRef {
     cSearchWordList list;
-    uint8_t hasAttributes = 0;   // some form demands a word attribute
-    uint8_t hasDerivedForms = 0; // some word was replaced by a derived (stem or sound) form
+    uint8_t hasAttributes = 0;    // some form demands a word attribute
+    uint8_t hasDerivedForms = 0;  // some word was replaced by a derived (stem or sound) form
 };

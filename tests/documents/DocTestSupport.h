@@ -8,15 +8,18 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/bookfile/BkSyncFormat.h"
 #include "documents/cBookDoc.h"
+#include "engine/bookfile/BkSyncFormat.h"
 #include "engine/foundation/cLStringTmpl.h"
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 #include "userdata/cSQLiteDbBase.h"
 
 namespace doctest {
 
-inline std::string str(const cLString8& s) { return std::string(s.chars(), static_cast<size_t>(s.length())); }
+inline std::string str(const cLString8& s)
+{
+    return std::string(s.chars(), static_cast<size_t>(s.length()));
+}
 inline std::string str(const cLString16& s)
 {
     cLString8 u;
@@ -59,8 +62,7 @@ private:
 };
 
 // Opens a document of the given kind on a file.
-template <typename Doc>
-void openDoc(Doc& doc, const std::string& file)
+template <typename Doc> void openDoc(Doc& doc, const std::string& file)
 {
     doc.SetPathName(wide(file));
     ASSERT_TRUE(doc.Open()) << file;
@@ -76,13 +78,13 @@ inline cTvkBookBuilder contentsBook()
     b.info.publisherId = 12;
     b.info.bookId = 345;
     b.info.edition = 2;
-    b.addSection({"Part One", 1, "Oaks and elms grow slowly.", 0});       // 1
+    b.addSection({"Part One", 1, "Oaks and elms grow slowly.", 0});               // 1
     b.addSection({"Chapter A", 2, "The oak is strong. The oak lives long.", 0});  // 2
-    b.addSection({"Detail", 3, "Acorns fall from the oak in autumn.", 0});  // 3
-    b.addSection({"Chapter B", 2, "Elm wood bends without breaking.", 0});  // 4
-    b.addSection({"Part Two", 1, "Willows love water.", 0});               // 5
-    b.addSection({"Chapter C", 2, "A willow by the river bends.", 0});      // 6
-    b.addSection({"Chapter D", 2, "Pines stay green in winter.", 0});       // 7
+    b.addSection({"Detail", 3, "Acorns fall from the oak in autumn.", 0});        // 3
+    b.addSection({"Chapter B", 2, "Elm wood bends without breaking.", 0});        // 4
+    b.addSection({"Part Two", 1, "Willows love water.", 0});                      // 5
+    b.addSection({"Chapter C", 2, "A willow by the river bends.", 0});            // 6
+    b.addSection({"Chapter D", 2, "Pines stay green in winter.", 0});             // 7
     return b;
 }
 

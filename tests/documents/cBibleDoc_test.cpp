@@ -13,11 +13,11 @@
 #include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLColor.h"
+#include "render/cHTMLRenderConfiguration.h"
 #include "search/core/cBitVector.h"
 #include "userdata/cBibleNote.h"
 #include "userdata/cBookmark.h"
 #include "userdata/cBookmarkMgr.h"
-#include "render/cHTMLRenderConfiguration.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cVerseHighlightDoc.h"
 
@@ -41,18 +41,18 @@ cTvkBookBuilder bibleBuilder()
     b.info.abbreviatedTitle = "KJV";
     b.info.publisherId = 1;
     b.info.bookId = 2;
-    b.addSection({"Genesis", 1, "", bibleKey(1, 0, 0)});                                          // 1
-    b.addSection({"Genesis 1", 2, "", bibleKey(1, 1, 0)});                                        // 2
+    b.addSection({"Genesis", 1, "", bibleKey(1, 0, 0)});                                                  // 1
+    b.addSection({"Genesis 1", 2, "", bibleKey(1, 1, 0)});                                                // 2
     b.addSection({"1", 3, "In the beginning God created the heaven and the earth.", bibleKey(1, 1, 1)});  // 3
-    b.addSection({"2", 3, "And the earth was without form, and void.", bibleKey(1, 1, 2)});        // 4
-    b.addSection({"3", 3, "And God said, Let there be light.", bibleKey(1, 1, 3)});                // 5
-    b.addSection({"Genesis 2", 2, "", bibleKey(1, 2, 0)});                                        // 6
-    b.addSection({"1", 3, "Thus the heavens and the earth were finished.", bibleKey(1, 2, 1)});    // 7
-    b.addSection({"2", 3, "And on the seventh day God ended his work.", bibleKey(1, 2, 2)});       // 8
-    b.addSection({"John", 1, "", bibleKey(43, 0, 0)});                                            // 9
-    b.addSection({"John 3", 2, "", bibleKey(43, 3, 0)});                                          // 10
-    b.addSection({"16", 3, "For God so loved the world.", bibleKey(43, 3, 16)});                   // 11
-    b.addSection({"17", 3, "For God sent not his Son to condemn the world.", bibleKey(43, 3, 17)});  // 12
+    b.addSection({"2", 3, "And the earth was without form, and void.", bibleKey(1, 1, 2)});               // 4
+    b.addSection({"3", 3, "And God said, Let there be light.", bibleKey(1, 1, 3)});                       // 5
+    b.addSection({"Genesis 2", 2, "", bibleKey(1, 2, 0)});                                                // 6
+    b.addSection({"1", 3, "Thus the heavens and the earth were finished.", bibleKey(1, 2, 1)});           // 7
+    b.addSection({"2", 3, "And on the seventh day God ended his work.", bibleKey(1, 2, 2)});              // 8
+    b.addSection({"John", 1, "", bibleKey(43, 0, 0)});                                                    // 9
+    b.addSection({"John 3", 2, "", bibleKey(43, 3, 0)});                                                  // 10
+    b.addSection({"16", 3, "For God so loved the world.", bibleKey(43, 3, 16)});                          // 11
+    b.addSection({"17", 3, "For God sent not his Son to condemn the world.", bibleKey(43, 3, 17)});       // 12
     return b;
 }
 
@@ -89,7 +89,7 @@ protected:
         return doc.GoTo(go);
     }
     std::set<std::uint32_t> limit(const std::string& expression, std::uint32_t* result = nullptr,
-                                  std::uint32_t first = 0, std::uint32_t last = 0xFFFFFFFF)
+        std::uint32_t first = 0, std::uint32_t last = 0xFFFFFFFF)
     {
         cBitVector* holder = nullptr;
         cLIntArray colours;
@@ -207,11 +207,11 @@ TEST_F(BibleDocTest, NavigationByBookChapterAndVerse)
 
 TEST_F(BibleDocTest, LimitExpressions)
 {
-    EXPECT_EQ((std::set<std::uint32_t>{11, 12}), limit("John 3:16-17"));
-    EXPECT_EQ((std::set<std::uint32_t>{3, 4, 5}), limit("Genesis 1"));
-    EXPECT_EQ((std::set<std::uint32_t>{3, 4, 11}), limit("Gen 1:1-2; John 3:16"));
-    EXPECT_EQ((std::set<std::uint32_t>{11}), limit("Juan 3:16"));
-    EXPECT_EQ((std::set<std::uint32_t>{4}), limit("Gen 1", nullptr, 4, 4));
+    EXPECT_EQ((std::set<std::uint32_t> {11, 12}), limit("John 3:16-17"));
+    EXPECT_EQ((std::set<std::uint32_t> {3, 4, 5}), limit("Genesis 1"));
+    EXPECT_EQ((std::set<std::uint32_t> {3, 4, 11}), limit("Gen 1:1-2; John 3:16"));
+    EXPECT_EQ((std::set<std::uint32_t> {11}), limit("Juan 3:16"));
+    EXPECT_EQ((std::set<std::uint32_t> {4}), limit("Gen 1", nullptr, 4, 4));
     std::uint32_t r = 0;
     EXPECT_TRUE(limit("Revelation 5", &r).empty());
     EXPECT_EQ(226u, r);
@@ -224,11 +224,11 @@ TEST_F(BibleDocTest, LimitExpressions)
     ASSERT_TRUE(highlights->setHighlight(cBibleRef(bibleKey(1, 1, 2)), 0, yellow));
     ASSERT_TRUE(highlights->setHighlight(cBibleRef(bibleKey(43, 3, 16)), 0, yellow));
     ASSERT_TRUE(highlights->setHighlight(cBibleRef(bibleKey(1, 1, 3)), 0, 0x8008));
-    EXPECT_EQ((std::set<std::uint32_t>{4}), limit("Gen 1 COLOR(\"Yellow\")"));
-    EXPECT_EQ((std::set<std::uint32_t>{4, 11}), limit("COLOR(\"yellow\")"));
-    EXPECT_EQ((std::set<std::uint32_t>{5}), limit("COLOR(\"Underline\")"));
-    EXPECT_EQ((std::set<std::uint32_t>{4, 5, 11}), limit("COLOR(\"*\")"));
-    EXPECT_EQ((std::set<std::uint32_t>{4, 5}), limit("COLOR(\"Yellow\", \"Underline\")", nullptr, 1, 8));
+    EXPECT_EQ((std::set<std::uint32_t> {4}), limit("Gen 1 COLOR(\"Yellow\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {4, 11}), limit("COLOR(\"yellow\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {5}), limit("COLOR(\"Underline\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {4, 5, 11}), limit("COLOR(\"*\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {4, 5}), limit("COLOR(\"Yellow\", \"Underline\")", nullptr, 1, 8));
     EXPECT_TRUE(limit("COLOR(\"NoSuchColour\")").empty());
 
     // Bookmarks.
@@ -238,8 +238,8 @@ TEST_F(BibleDocTest, LimitExpressions)
     mark.setBibleVerse(bibleKey(43, 3, 17), 0);
     ASSERT_TRUE(bookmarks.addBookmark(mark, false, false, false));
     bookmarks.close();
-    EXPECT_EQ((std::set<std::uint32_t>{12}), limit("BOOKMARK(\"*\")"));
-    EXPECT_EQ((std::set<std::uint32_t>{12}), limit("John 3:16-17 BOOKMARK(\"No Category\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {12}), limit("BOOKMARK(\"*\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {12}), limit("John 3:16-17 BOOKMARK(\"No Category\")"));
     EXPECT_TRUE(limit("Gen 1 BOOKMARK(\"*\")").empty());
 }
 
@@ -251,7 +251,7 @@ TEST_F(BibleDocTest, ResultLinesAndRanges)
     ASSERT_TRUE(doc.GetSearchResultText(11, 0, true, 0, nullptr, nullptr, out));
     EXPECT_EQ("<qs_lang value=\"English\">&nbsp;&nbsp;&nbsp;<a name=\"11\"></a></qs_lang><qs_lang value=\"1033\">"
               "<a href=\"11\">John 3:16</a> </qs_lang>",
-              str(out));
+        str(out));
     EXPECT_FALSE(doc.GetSearchResultText(11, 2, false, 0, nullptr, nullptr, out));
     EXPECT_EQ("Error", str(out));
     ASSERT_TRUE(doc.GetSearchResultText(11, 2, true, 0, nullptr, nullptr, out));
@@ -297,7 +297,7 @@ cHTMLBlockRenderContext g_lastContext;
 std::int32_t g_lastBlock = -1;
 
 void recordingRenderer(cBkBookFile&, std::int32_t block, std::string& out, std::uint16_t, bool,
-                       const cHTMLRenderConfiguration*, cHTMLBlockRenderContext& context)
+    const cHTMLRenderConfiguration*, cHTMLBlockRenderContext& context)
 {
     g_lastBlock = block;
     g_lastContext = context;

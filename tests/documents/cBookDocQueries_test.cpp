@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "DocTestSupport.h"
-#include "engine/bookfile/cBkBookFile.h"
 #include "documents/cBibleDoc.h"
 #include "documents/cTOCDoc.h"
+#include "engine/bookfile/cBkBookFile.h"
 #include "engine/references/cBibleRef.h"
 #include "search/core/cBitVector.h"
 
@@ -43,13 +43,13 @@ cTvkBookBuilder commentaryBuilder()
     b.info.abbreviatedTitle = "NJ";
     b.info.publisherId = 30;
     b.info.bookId = 40;
-    b.addSection({"John 3", 1, "Nicodemus comes by night.", 0});       // 1
-    b.addSection({"Verse 16", 2, "The love of God for the world.", 0});  // 2
-    b.addSection({"Verses 1-21", 2, "The whole conversation.", 0});     // 3
-    b.addSection({"Remarks", 3, "A remark on the conversation.", 0});   // 4
+    b.addSection({"John 3", 1, "Nicodemus comes by night.", 0});            // 1
+    b.addSection({"Verse 16", 2, "The love of God for the world.", 0});     // 2
+    b.addSection({"Verses 1-21", 2, "The whole conversation.", 0});         // 3
+    b.addSection({"Remarks", 3, "A remark on the conversation.", 0});       // 4
     b.addSection({"To the end", 2, "From here to the chapter's end.", 0});  // 5
-    b.addSection({"Aaron", 1, "The brother of Moses.", 0});             // 6
-    b.addSection({"Cafe", 1, "A place to sit.", 0});                    // 7
+    b.addSection({"Aaron", 1, "The brother of Moses.", 0});                 // 6
+    b.addSection({"Cafe", 1, "A place to sit.", 0});                        // 7
     b.addVerseLookup(bibleKey(43, 3, 16), 2);
     b.addVerseLookup(bibleKey(43, 3, 1), 3, bibleKey(43, 3, 21));
     b.addVerseLookup(bibleKey(43, 3, 10), 5, bibleKey(43, 3, 0xFF));
@@ -85,12 +85,12 @@ TEST_F(CommentaryTest, VerseReferenceLookups)
 {
     EXPECT_EQ(0x49u | 0x10u | 0x80u, doc.GetSupportFlags());
     std::uint32_t count = 0;
-    EXPECT_EQ((std::set<std::uint32_t>{2}), verseLookup(bibleKey(43, 3, 16), 0x1, &count));
+    EXPECT_EQ((std::set<std::uint32_t> {2}), verseLookup(bibleKey(43, 3, 16), 0x1, &count));
     EXPECT_EQ(1u, count);
-    EXPECT_EQ((std::set<std::uint32_t>{3}), verseLookup(bibleKey(43, 3, 17), 0x2));
-    EXPECT_EQ((std::set<std::uint32_t>{3, 5}), verseLookup(bibleKey(43, 3, 17), 0x2 | 0x4 | 0x8));
-    EXPECT_EQ((std::set<std::uint32_t>{2, 3, 5}), verseLookup(bibleKey(43, 3, 16), 0xF));
-    EXPECT_EQ((std::set<std::uint32_t>{2}), verseLookup(bibleKey(43, 3, 16), 0x7));
+    EXPECT_EQ((std::set<std::uint32_t> {3}), verseLookup(bibleKey(43, 3, 17), 0x2));
+    EXPECT_EQ((std::set<std::uint32_t> {3, 5}), verseLookup(bibleKey(43, 3, 17), 0x2 | 0x4 | 0x8));
+    EXPECT_EQ((std::set<std::uint32_t> {2, 3, 5}), verseLookup(bibleKey(43, 3, 16), 0xF));
+    EXPECT_EQ((std::set<std::uint32_t> {2}), verseLookup(bibleKey(43, 3, 16), 0x7));
     EXPECT_TRUE(verseLookup(bibleKey(43, 3, 22), 0x3).empty());
     EXPECT_TRUE(verseLookup(bibleKey(43, 3, 16), 0).empty());
 
@@ -185,7 +185,7 @@ TEST(StrongsAndAttributeTest, SearchesAndWordAttributes)
     b.info.wordAttributeDefs = "lemma=0,Lemma,lemma:,0,,,,sync:lemma,yes";
     b.addSection({"1", 1, "In the beginning God created.", bibleKey(1, 1, 1)});  // 1
     b.addSection({"2", 1, "And God said.", bibleKey(1, 1, 2)});                  // 2
-    b.addSection({"3", 1, "God so loved the world.", bibleKey(43, 3, 16)});       // 3
+    b.addSection({"3", 1, "God so loved the world.", bibleKey(43, 3, 16)});      // 3
     b.addIndexPair("SHEA", "SHCN", {{"430", {1, 2}}, {"1254", {1}}});
     b.addIndexPair("SGRK", "SGCN", {{"2316", {3}}, {"25", {3}}});
     b.addIndexPair("lemmaWL", "lemmaCONC", {{"elohim", {1, 2}}, {"theos", {3}}}, true);
@@ -197,16 +197,16 @@ TEST(StrongsAndAttributeTest, SearchesAndWordAttributes)
     std::uint32_t count = 0;
     doc.SearchStrongsHebrewConcordance(wide("430"), hits, count);
     std::unique_ptr<cBitVector> owned(hits);
-    EXPECT_EQ((std::set<std::uint32_t>{1, 2}), bits(hits));
+    EXPECT_EQ((std::set<std::uint32_t> {1, 2}), bits(hits));
     EXPECT_EQ(2u, count);
     hits = nullptr;
     doc.SearchStrongsGreekConcordance(wide("2*"), hits, count);
     owned.reset(hits);
-    EXPECT_EQ((std::set<std::uint32_t>{3}), bits(hits));
+    EXPECT_EQ((std::set<std::uint32_t> {3}), bits(hits));
     hits = nullptr;
     doc.SearchWordAttributeConcordance(wide("lemma:elohim"), hits, count);
     owned.reset(hits);
-    EXPECT_EQ((std::set<std::uint32_t>{1, 2}), bits(hits));
+    EXPECT_EQ((std::set<std::uint32_t> {1, 2}), bits(hits));
     EXPECT_EQ(2u, count);
     hits = nullptr;
     doc.SearchWordAttributeConcordance(wide("lemma:nothing"), hits, count);

@@ -235,12 +235,12 @@ TEST_F(BookDocTest, ConcordanceLookups)
     doc.SearchMainConcordance(wide("oak"), hits, count);
     std::unique_ptr<cBitVector> owned(hits);
     EXPECT_EQ(2u, count);
-    EXPECT_EQ((std::set<std::uint32_t>{2, 3}), bits(hits));
+    EXPECT_EQ((std::set<std::uint32_t> {2, 3}), bits(hits));
 
     hits = nullptr;
     doc.SearchMainConcordance(wide("b*"), hits, count);
     owned.reset(hits);
-    EXPECT_EQ((std::set<std::uint32_t>{4, 6}), bits(hits));  // bends, breaking, by
+    EXPECT_EQ((std::set<std::uint32_t> {4, 6}), bits(hits));  // bends, breaking, by
     EXPECT_EQ(2u, count);
 
     hits = nullptr;
@@ -261,7 +261,7 @@ TEST_F(BookDocTest, ConcordanceLookups)
     cBitVector* given = &mine;
     doc.SearchMainConcordance(wide("willow*"), given, count);
     EXPECT_EQ(&mine, given);
-    EXPECT_EQ((std::set<std::uint32_t>{5, 6}), bits(&mine));
+    EXPECT_EQ((std::set<std::uint32_t> {5, 6}), bits(&mine));
 
     EXPECT_EQ(2u, doc.WordOccursInXSections(cLString8("oak")));
     EXPECT_EQ(0u, doc.WordOccursInXSections(cLString8("maple")));
@@ -323,9 +323,15 @@ TEST_F(BookDocTest, ExcerptsAroundMarkedWords)
     ASSERT_EQ(0, words.appendItem(u"autumn", AnItem::kNoWordNumber, false, nullptr));
     cLString8 out;
     ASSERT_TRUE(doc.GetSearchResultText(3, 1, true, 0, nullptr, &words, out));
-    EXPECT_EQ("\x01oak \x01in \x01" "autumn\x07.", str(out));
+    EXPECT_EQ("\x01oak \x01in \x01"
+              "autumn\x07.",
+        str(out));
     ASSERT_TRUE(doc.GetSearchResultText(3, 2, true, 0, nullptr, &words, out));
-    EXPECT_EQ("\x01" "fall \x01" "from \x01the \x01oak \x01in \x01" "autumn\x07.", str(out));
+    EXPECT_EQ("\x01"
+              "fall \x01"
+              "from \x01the \x01oak \x01in \x01"
+              "autumn\x07.",
+        str(out));
 }
 
 TEST(TrimToHitExcerptTest, KeepsTheLargestGroupAndItsSurroundings)
@@ -363,7 +369,7 @@ TEST_F(BookDocTest, SectionWordsAreListedOnce)
     std::vector<std::string> list;
     for (std::int32_t i = 0; i < words->count(); ++i)
         list.push_back(str(*words->at(i)));
-    EXPECT_EQ((std::vector<std::string>{"The", "oak", "is", "strong", "lives", "long"}), list);
+    EXPECT_EQ((std::vector<std::string> {"The", "oak", "is", "strong", "lives", "long"}), list);
     EXPECT_EQ(nullptr, doc.CollectSectionWords(2, 2, nullptr, 0));
     EXPECT_EQ(nullptr, doc.CollectSectionWords(2, 3, nullptr, 0x2));  // no Strong's numbers
     EXPECT_EQ(nullptr, doc.BibleLinksListForSection(2, "KJV", nullptr));
@@ -395,12 +401,12 @@ TEST_F(BookDocTest, BookmarkLimits)
         std::unique_ptr<cBitVector> owned(holder);
         return bits(holder);
     };
-    EXPECT_EQ((std::set<std::uint32_t>{2}), limit("BOOKMARK(\"No Category\")"));
-    EXPECT_EQ((std::set<std::uint32_t>{5}), limit("BOOKMARK(\"Trees \"\"Best\"\"\")"));
-    EXPECT_EQ((std::set<std::uint32_t>{2, 5}), limit("tree BOOKMARK(\"*\")"));
-    EXPECT_EQ((std::set<std::uint32_t>{}), limit("BOOKMARK(\"Unknown\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {2}), limit("BOOKMARK(\"No Category\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {5}), limit("BOOKMARK(\"Trees \"\"Best\"\"\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {2, 5}), limit("tree BOOKMARK(\"*\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {}), limit("BOOKMARK(\"Unknown\")"));
     // A colour limit in a book that is not a Bible allows nothing.
-    EXPECT_EQ((std::set<std::uint32_t>{}), limit("COLOR(\"Red\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {}), limit("COLOR(\"Red\")"));
     // Without a limit part every section stays.
     EXPECT_EQ(8u, limit("oak").size());
 
@@ -435,8 +441,7 @@ TEST_F(BookDocTest, BookNoteLinkOnTheFirstBlockOfASection)
     ASSERT_TRUE(doc.sectionBlockSpan(7, firstBlock, endBlock));
     cLString8 out;
     EXPECT_EQ(1u, doc.htmlTextForBlockCore(firstBlock, nullptr, out));
-    EXPECT_EQ("<p><a href=\"note:_00012003450020000000007\">Note</a></p><p>Pines stay green in winter.</p>",
-              str(out));
+    EXPECT_EQ("<p><a href=\"note:_00012003450020000000007\">Note</a></p><p>Pines stay green in winter.</p>", str(out));
     cHTMLRenderConfiguration config;
     const bool omit = true;
     config.omitUserNoteLinks = &omit;
@@ -448,8 +453,7 @@ TEST_F(BookDocTest, BookNoteLinkOnTheFirstBlockOfASection)
     config.linkPrefix = &prefix;
     config.linkSuffix = &suffix;
     EXPECT_EQ(1u, doc.htmlTextForBlockCore(firstBlock, &config, out));
-    EXPECT_EQ("<p><a href=\"javascript:href('note:_00012003450020000000007');\">Note</a></p>",
-              str(out).substr(0, 75));
+    EXPECT_EQ("<p><a href=\"javascript:href('note:_00012003450020000000007');\">Note</a></p>", str(out).substr(0, 75));
 
     ASSERT_TRUE(doc.sectionBlockSpan(6, firstBlock, endBlock));
     EXPECT_EQ(1u, doc.htmlTextForBlockCore(firstBlock, nullptr, out));
@@ -472,7 +476,6 @@ TEST_F(BookDocTest, DisplayedSectionRange)
     EXPECT_EQ(2u, doc.GetDisplayedSectionRange(first, last));
     EXPECT_EQ(4u, last);
     EXPECT_TRUE(doc.NeedsRefresh(3));
-
 }
 
 TEST_F(BookDocTest, PagesPagingAndLocations)
@@ -523,8 +526,8 @@ TEST(BookDocEmptyTest, ABookWithoutSectionsAnswersNeutralValues)
     EXPECT_EQ(0u, doc.GetNumSections());
     cBitVector* holder = nullptr;
     cLIntArray colours;
-    EXPECT_EQ(0u, doc.ApplyLimitExpression(wide("BOOKMARK(\"*\") COLOR(\"Red\")"), holder, colours, 0, 0xFFFFFFFF,
-                                           false));
+    EXPECT_EQ(
+        0u, doc.ApplyLimitExpression(wide("BOOKMARK(\"*\") COLOR(\"Red\")"), holder, colours, 0, 0xFFFFFFFF, false));
     EXPECT_EQ(nullptr, holder);
     cRenderParams go;
     go.setOption0008(1);

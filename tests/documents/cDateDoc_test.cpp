@@ -32,7 +32,8 @@ cTvkBookBuilder datedBuilder(std::uint16_t bookId, std::uint8_t month, std::uint
     b.info.bookId = bookId;
     std::vector<std::uint32_t> readings;
     for (std::uint32_t i = 1; i <= kReadings; ++i)
-        readings.push_back(b.addSection({"Day " + std::to_string(i), 1, "Reading number " + std::to_string(i) + ".", 0}));
+        readings.push_back(
+            b.addSection({"Day " + std::to_string(i), 1, "Reading number " + std::to_string(i) + ".", 0}));
     b.setReadings(readings, month, day);
     return b;
 }
@@ -44,7 +45,10 @@ protected:
         static const std::string path = folder().write(datedBuilder(8, 3, 0), "morning.tvk");
         doctest::openDoc(doc, path);
     }
-    std::uint32_t reading(int month, int day, int year) { return doc.readingNumberForDate(cSimpleDate(month, day, year)); }
+    std::uint32_t reading(int month, int day, int year)
+    {
+        return doc.readingNumberForDate(cSimpleDate(month, day, year));
+    }
 
     cDateDoc doc;
 };
@@ -232,7 +236,7 @@ TEST(DateDocOpenTest, ABookWithoutReadingsDoesNotOpen)
 TEST(DateDocOpenTest, AReadingThatLeadsNowhereAnswers225)
 {
     cTvkBookBuilder b = datedBuilder(10, 1, 1);
-    std::vector<std::uint32_t> readings{0, 2, 3};
+    std::vector<std::uint32_t> readings {0, 2, 3};
     b.setReadings(readings, 1, 1);
     cDateDoc doc;
     doctest::openDoc(doc, folder().write(b, "nowhere.tvk"));

@@ -88,8 +88,8 @@ TEST_F(JournalDocTest, EntriesAreSections)
     EXPECT_TRUE(line.isEmpty());
     EXPECT_FALSE(doc.GetSearchResultText(section, 1, false, 0, nullptr, nullptr, line));
 
-    ASSERT_TRUE(notes->deleteFormNote(entry.pubid, entry.bookid, entry.edition, entry.section, entry.formname,
-                                      entry.fieldname));
+    ASSERT_TRUE(notes->deleteFormNote(
+        entry.pubid, entry.bookid, entry.edition, entry.section, entry.formname, entry.fieldname));
     EXPECT_FALSE(doc.GetSearchResultText(section, 0, false, 0, nullptr, nullptr, line));
     EXPECT_EQ("Journal Entry " + std::to_string(section) + " (Error)", str(line));
     EXPECT_FALSE(doc.GetSearchResultText(9999, 0, false, 0, nullptr, nullptr, line));

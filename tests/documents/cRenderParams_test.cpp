@@ -6,7 +6,8 @@
 
 namespace {
 
-TEST(RenderParams, NewBlockAnswersNoneValues) {
+TEST(RenderParams, NewBlockAnswersNoneValues)
+{
     cRenderParams p;
     EXPECT_EQ(p.options(), 0x4000u);
     EXPECT_EQ(p.requests(), 0u);
@@ -33,7 +34,8 @@ TEST(RenderParams, NewBlockAnswersNoneValues) {
     EXPECT_FALSE(p.testOptions(p.requests(), cRenderParams::kPreviousVerse));
 }
 
-TEST(RenderParams, SettersSetTheirBitsAndGettersAnswerValues) {
+TEST(RenderParams, SettersSetTheirBitsAndGettersAnswerValues)
+{
     cRenderParams p;
     p.setOption0001("John 3:16");
     p.setOption0002(0xFF2B0310);  // only the low 24 bits are a key
@@ -70,7 +72,8 @@ TEST(RenderParams, SettersSetTheirBitsAndGettersAnswerValues) {
     EXPECT_TRUE(p.testOptions(p.options(), 0x1000));
 }
 
-TEST(RenderParams, AnchorAndTexts) {
+TEST(RenderParams, AnchorAndTexts)
+{
     cRenderParams p;
     p.setOption0020("2b0310");
     EXPECT_STREQ(p.getOption0020(), "2b0310");
@@ -92,7 +95,8 @@ TEST(RenderParams, AnchorAndTexts) {
     EXPECT_STREQ(name.chars(), "Search Results");
 }
 
-TEST(RenderParams, BlockPairAndRangePair) {
+TEST(RenderParams, BlockPairAndRangePair)
+{
     cRenderParams p;
     p.setOption8000(3, 4);
     EXPECT_EQ(p.getOption8000First(), 3u);
@@ -106,7 +110,8 @@ TEST(RenderParams, BlockPairAndRangePair) {
     EXPECT_EQ(p.firstBlockOfPair(), 0xFFFFFFFFu);
 }
 
-TEST(RenderParams, ResetKeepsValuesButMarksThemAbsent) {
+TEST(RenderParams, ResetKeepsValuesButMarksThemAbsent)
+{
     cRenderParams p;
     p.setOption0008(99);
     p.setBlockPair(5, 6);
@@ -123,7 +128,8 @@ TEST(RenderParams, ResetKeepsValuesButMarksThemAbsent) {
     EXPECT_EQ(p.getOption0008(), 99u);
 }
 
-TEST(RenderParams, CopyAndAssignCopyEverything) {
+TEST(RenderParams, CopyAndAssignCopyEverything)
+{
     cRenderParams a;
     a.setOption0001("Ps 23:1");
     a.setOption0008(5);

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "documents/cBookDoc.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cPlatformMemPtr.h"
-#include "documents/cBookDoc.h"
 #include "search/core/Metaphone.h"
 #include "search/core/WordStemming.h"
 #include "search/core/cBitVector.h"
@@ -32,14 +32,14 @@ const std::string kSource = kBuild + "/library-src/engKJV2006eb.imp";
 
 // One entry of the export: "$$$Book C:V" and the markup lines below it.
 struct SourceVerse {
-    std::string book;  // the export's book name ("I John")
-    int bookIndex = 0; // 1.. in the export's order
+    std::string book;   // the export's book name ("I John")
+    int bookIndex = 0;  // 1.. in the export's order
     int chapter = 0;
     int verse = 0;
     std::string markup;
-    std::string text;                 // notes and tags removed, blanks collapsed
-    std::vector<std::string> words;   // lower-cased, apostrophes kept inside words
-    std::set<std::string> strongs;    // "G25", "H430" outside notes
+    std::string text;                // notes and tags removed, blanks collapsed
+    std::vector<std::string> words;  // lower-cased, apostrophes kept inside words
+    std::set<std::string> strongs;   // "G25", "H430" outside notes
 };
 
 std::string withoutNotes(const std::string& markup)
@@ -84,7 +84,10 @@ std::string plain(const std::string& markup)
     return out;
 }
 
-bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
 // Words: runs of letters, joined by an apostrophe (' or U+2019) between letters.
 std::vector<std::string> wordsOf(const std::string& text)
@@ -177,8 +180,7 @@ struct Source {
             byKey[v.book + " " + std::to_string(v.chapter) + ":" + std::to_string(v.verse)] = &v;
     }
 
-    template <typename Test>
-    std::uint32_t count(Test test) const
+    template <typename Test> std::uint32_t count(Test test) const
     {
         std::uint32_t n = 0;
         for (const SourceVerse& v : verses)
@@ -222,8 +224,14 @@ protected:
         ASSERT_GT(source_->verses.size(), 30000u) << kSource;
     }
 
-    static cBookDoc& doc() { return *book_->document(); }
-    static cBkBookFile& file() { return *book_->document()->bookFile(); }
+    static cBookDoc& doc()
+    {
+        return *book_->document();
+    }
+    static cBkBookFile& file()
+    {
+        return *book_->document()->bookFile();
+    }
     static std::vector<std::uint32_t> sectionsOf(const cBitVector* v)
     {
         std::vector<std::uint32_t> out;
@@ -262,7 +270,7 @@ protected:
         if (book < 1 || book > static_cast<int>(source_->bookNames.size()))
             return nullptr;
         const std::string k = source_->bookNames[static_cast<size_t>(book - 1)] + " " +
-                              std::to_string((key >> 8) & 0xFF) + ":" + std::to_string(key & 0xFF);
+            std::to_string((key >> 8) & 0xFF) + ":" + std::to_string(key & 0xFF);
         auto it = source_->byKey.find(k);
         return it == source_->byKey.end() ? nullptr : it->second;
     }
@@ -297,9 +305,8 @@ TEST_F(SampleLibrary, VersesPerBookAndTheContents)
     EXPECT_EQ(source_->verses.size(), verseSections().size());
 
     // Whole books by typed reference.
-    const std::pair<const char*, const char*> books[] = {
-        {"Gen", "Genesis"}, {"Ps", "Psalms"}, {"Obad", "Obadiah"}, {"John", "John"},
-        {"1 John", "I John"}, {"Jude", "Jude"}, {"Rev", "Revelation of John"}};
+    const std::pair<const char*, const char*> books[] = {{"Gen", "Genesis"}, {"Ps", "Psalms"}, {"Obad", "Obadiah"},
+        {"John", "John"}, {"1 John", "I John"}, {"Jude", "Jude"}, {"Rev", "Revelation of John"}};
     for (const auto& [typed, exported] : books) {
         std::vector<cTvkToolBook::Verse> verses;
         ASSERT_EQ(0u, book_->verses(typed, verses)) << typed;
@@ -331,10 +338,10 @@ TEST_F(SampleLibrary, VersesPerBookAndTheContents)
 // TEXT, PUNC, NODE: the plain text of chosen verses and of a sample across the whole Bible.
 TEST_F(SampleLibrary, VerseTexts)
 {
-    const std::pair<const char*, const char*> chosen[] = {
-        {"John 3:16", "John 3:16"},       {"Jude 3", "Jude 1:3"},          {"Ps 23:2", "Psalms 23:2"},
-        {"Esth 8:9", "Esther 8:9"},       {"John 11:35", "John 11:35"},    {"Rev 22:21", "Revelation of John 22:21"},
-        {"Gen 1:1", "Genesis 1:1"},       {"Mal 4:6", "Malachi 4:6"},      {"Matt 1:1", "Matthew 1:1"}};
+    const std::pair<const char*, const char*> chosen[] = {{"John 3:16", "John 3:16"}, {"Jude 3", "Jude 1:3"},
+        {"Ps 23:2", "Psalms 23:2"}, {"Esth 8:9", "Esther 8:9"}, {"John 11:35", "John 11:35"},
+        {"Rev 22:21", "Revelation of John 22:21"}, {"Gen 1:1", "Genesis 1:1"}, {"Mal 4:6", "Malachi 4:6"},
+        {"Matt 1:1", "Matthew 1:1"}};
     for (const auto& [typed, exported] : chosen) {
         std::vector<cTvkToolBook::Verse> verses;
         ASSERT_EQ(0u, book_->verses(typed, verses)) << typed;
@@ -345,9 +352,10 @@ TEST_F(SampleLibrary, VerseTexts)
     std::vector<cTvkToolBook::Verse> john;
     ASSERT_EQ(0u, book_->verses("John 3:16", john));
     EXPECT_EQ("John 3:16", john[0].reference);
-    EXPECT_EQ("\xC2\xB6 For God so loved the world, that he gave his only begotten Son, that whosoever believeth in him "
-              "should not perish, but have everlasting life.",
-              john[0].text);
+    EXPECT_EQ(
+        "\xC2\xB6 For God so loved the world, that he gave his only begotten Son, that whosoever believeth in him "
+        "should not perish, but have everlasting life.",
+        john[0].text);
 
     // A range in order, headings left out.
     std::vector<cTvkToolBook::Verse> range;
@@ -374,7 +382,7 @@ TEST_F(SampleLibrary, VerseTexts)
 TEST_F(SampleLibrary, WordCounts)
 {
     for (const char* word : {"begotten", "shepherd", "charity", "firmament", "selah", "lord", "love", "jesus", "amen",
-                             "lord\xE2\x80\x99s", "unto", "lukewarm"}) {
+             "lord\xE2\x80\x99s", "unto", "lukewarm"}) {
         ASSERT_EQ(0u, source_->headingWords.count(word)) << word << " also stands in a heading";
         std::uint32_t count = 0;
         ASSERT_EQ(0u, book_->countWord(word, count));
@@ -416,8 +424,8 @@ TEST_F(SampleLibrary, WordCounts)
         for (std::uint32_t s : sectionsOf(hits))
             wordSections.insert(s);
         ASSERT_EQ(source_->count([&](const SourceVerse& v) { return holds(v, word); }), wordSections.size()) << word;
-        for (const auto& [pair, key] : {std::pair{stems, stemWordForLanguage(word, 1033)},
-                                        std::pair{sounds, metaphoneKey(std::string_view(word))}}) {
+        for (const auto& [pair, key] : {std::pair {stems, stemWordForLanguage(word, 1033)},
+                 std::pair {sounds, metaphoneKey(std::string_view(word))}}) {
             ASSERT_FALSE(key.empty()) << word;
             const std::set<std::uint32_t> keySections = pairLookup(pair, key);
             for (std::uint32_t s : wordSections)
@@ -466,7 +474,7 @@ TEST_F(SampleLibrary, StrongsCounts)
 TEST_F(SampleLibrary, PhraseCounts)
 {
     for (const char* phrase : {"only begotten son", "the lord is my shepherd", "in the beginning", "son of man",
-                               "holy ghost", "verily verily i say unto you", "and it came to pass"}) {
+             "holy ghost", "verily verily i say unto you", "and it came to pass"}) {
         std::vector<std::string> words;
         std::istringstream in(phrase);
         for (std::string w; in >> w;)
@@ -546,8 +554,8 @@ TEST(SampleLibraryBibles, ReferencesInTheBooksLanguage)
         const char* typed;
         const char* spelled;
     } bibles[] = {{"RV1909.tvk", "spaRV1909eb.imp", "Juan 3:16", "Juan 3:16"},
-                  {"RV1909.tvk", "spaRV1909eb.imp", "Sal 23:1", "Salmos 23:1"},
-                  {"WEB.tvk", "engWEB2015eb.imp", "Ps 23:1", "Psalms 23:1"}};
+        {"RV1909.tvk", "spaRV1909eb.imp", "Sal 23:1", "Salmos 23:1"},
+        {"WEB.tvk", "engWEB2015eb.imp", "Ps 23:1", "Psalms 23:1"}};
     for (const auto& b : bibles) {
         Source source;
         source.load(kBuild + "/library-src/" + b.source);

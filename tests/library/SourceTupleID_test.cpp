@@ -18,7 +18,10 @@ QStringList* capturedLines()
     return &lines;
 }
 
-void capture(QtMsgType, const QMessageLogContext&, const QString& msg) { capturedLines()->append(msg); }
+void capture(QtMsgType, const QMessageLogContext&, const QString& msg)
+{
+    capturedLines()->append(msg);
+}
 
 }  // namespace
 
@@ -59,7 +62,7 @@ TEST(SourceTupleID, EqualityAndHash)
     EXPECT_EQ(a.hash(), b.hash());
     EXPECT_EQ(a.hash(), (quint64(3) << 48) | (quint64(70000 & 0xFFFF) << 32) | (quint64(1) << 16) | 2);
     EXPECT_EQ(qHash(a), qHash(SourceTupleID(3, 70000, 1, 2)));
-    std::unordered_set<SourceTupleID> set{a, b, a};
+    std::unordered_set<SourceTupleID> set {a, b, a};
     EXPECT_EQ(set.size(), 2u);
     QHash<SourceTupleID, int> hash;
     hash.insert(a, 1);
@@ -72,8 +75,8 @@ TEST(SourceTupleID, EqualityAndHash)
 TEST(SourceTupleID, DescriptionAndColonForm)
 {
     EXPECT_EQ(SourceTupleID::sourceTupleIDForFakeBibleDoc().description(),
-              QStringLiteral("<SourceTupleID: pubID=24326 bookID=15185 editionNumber=1 revisionNumber=1 isValid=1 "
-                             "isFakeBibleDoc=1 isFakeJournalDoc=0>"));
+        QStringLiteral("<SourceTupleID: pubID=24326 bookID=15185 editionNumber=1 revisionNumber=1 isValid=1 "
+                       "isFakeBibleDoc=1 isFakeJournalDoc=0>"));
     EXPECT_EQ(SourceTupleID(1, 2, 3, 4).colonString(), QStringLiteral("1:2:3:4"));
 }
 
@@ -94,6 +97,7 @@ TEST(SourceTupleID, ArchiveRoundTripAndUnknownVersions)
     EXPECT_EQ(unknown, SourceTupleID(0, 0, 0, 0));
     EXPECT_FALSE(unknown.isValid());
     EXPECT_EQ(nothing, SourceTupleID(0, 0, 0, 0));
-    EXPECT_EQ(*capturedLines(), (QStringList{QStringLiteral("Unrecognized Source Tuple archive version (2)"),
-                                             QStringLiteral("Unrecognized Source Tuple archive version (0)")}));
+    EXPECT_EQ(*capturedLines(),
+        (QStringList {QStringLiteral("Unrecognized Source Tuple archive version (2)"),
+            QStringLiteral("Unrecognized Source Tuple archive version (0)")}));
 }

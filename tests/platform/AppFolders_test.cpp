@@ -26,7 +26,10 @@ RedirectedHome& home()
 }
 const bool redirected = (home(), true);
 
-QString under(const QString& rel) { return home().dir.path() + "/" + rel; }
+QString under(const QString& rel)
+{
+    return home().dir.path() + "/" + rel;
+}
 
 TEST(AppFoldersTest, FoldersLieInTheRedirectedLocationsAndAreCreated)
 {
@@ -38,7 +41,7 @@ TEST(AppFoldersTest, FoldersLieInTheRedirectedLocationsAndAreCreated)
     EXPECT_EQ(AppFolders::publicDataDirectory(), under("Documents"));
     EXPECT_EQ(AppFolders::downloadsDirectory(), under("Downloads"));
     for (const QString& p : {AppFolders::privateDataDirectory(), AppFolders::cacheDirectory(),
-                             AppFolders::publicDataDirectory(), AppFolders::downloadsDirectory()})
+             AppFolders::publicDataDirectory(), AppFolders::downloadsDirectory()})
         EXPECT_TRUE(QFileInfo(p).isDir()) << p.toStdString();
 }
 
@@ -50,16 +53,15 @@ TEST(AppFoldersTest, PrivateFolderIsRecreatedButBooksFolderIsKept)
 
     ASSERT_TRUE(QDir(AppFolders::privateDataDirectory()).removeRecursively());
     EXPECT_TRUE(QFileInfo(AppFolders::privateDataDirectory()).isDir());  // made again on the call
-    EXPECT_EQ(AppFolders::booksDirectory(), books);                     // same path, not recreated
+    EXPECT_EQ(AppFolders::booksDirectory(), books);                      // same path, not recreated
     EXPECT_FALSE(QFileInfo::exists(books));
 }
 
 TEST(AppFoldersTest, BookImageCacheIsNamedFromTheIdentityAndNotCreated)
 {
-    const QString path = AppFolders::bookImageCache({{AppFolders::AppFoldersPublisherIDKey, 1},
-                                                     {AppFolders::AppFoldersBookIDKey, qint64(24)},
-                                                     {AppFolders::AppFoldersEditionNumberKey, "3"},
-                                                     {AppFolders::AppFoldersRevisionNumberKey, 0}});
+    const QString path = AppFolders::bookImageCache(
+        {{AppFolders::AppFoldersPublisherIDKey, 1}, {AppFolders::AppFoldersBookIDKey, qint64(24)},
+            {AppFolders::AppFoldersEditionNumberKey, "3"}, {AppFolders::AppFoldersRevisionNumberKey, 0}});
     EXPECT_EQ(path, AppFolders::cacheDirectory() + "/TVK Substorage Files/1/24-3-0");
     EXPECT_FALSE(QFileInfo::exists(path));
     EXPECT_FALSE(QFileInfo::exists(AppFolders::cacheDirectory() + "/TVK Substorage Files"));

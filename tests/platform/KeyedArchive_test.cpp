@@ -63,11 +63,10 @@ TEST(KeyedArchiveTest, ObjectsRoundTripThroughAFile)
     root.encodeDouble("ratio", 0.1);
     root.encodeDate("when", QDateTime(QDate(2020, 5, 17), QTime(8, 9, 10), QTimeZone::utc()));
     root.encodeData("blob", QByteArray("\0\1\2", 3));
-    root.encodeObject("first", Marker{42, "Genesis 1", 123.456f, true}.encode());
-    root.encodeArray(
-        "markers",
+    root.encodeObject("first", Marker {42, "Genesis 1", 123.456f, true}.encode());
+    root.encodeArray("markers",
         {Marker {1, "", 0.5f, false}.encode(), Marker {2, QString::fromUtf8("Ψαλμοί"), -7.25f, true}.encode()});
-    root.encodeValue("names", QStringList{"a", "b"});
+    root.encodeValue("names", QStringList {"a", "b"});
     PropertyList::Error error;
     ASSERT_TRUE(KeyedArchive::writeFile(path, root.archivedObject(), &error)) << error.message.toStdString();
 
@@ -91,7 +90,7 @@ TEST(KeyedArchiveTest, ObjectsRoundTripThroughAFile)
     EXPECT_EQ(Marker::decode(markers[1])->at, -7.25f);
     EXPECT_TRUE(Marker::decode(markers[0])->name.isEmpty());
     EXPECT_FALSE(Marker::decode(markers[0])->name.isNull());  // an empty string is not nil
-    EXPECT_EQ(u.decodeArray("names"), (QVariantList{"a", "b"}));
+    EXPECT_EQ(u.decodeArray("names"), (QVariantList {"a", "b"}));
     EXPECT_FALSE(u.typeMismatch());
 }
 
@@ -138,7 +137,7 @@ TEST(KeyedArchiveTest, TypedReadsFallBackAndFlagMismatches)
     EXPECT_EQ(u.decodeInt32("missing", 7), 7);
     EXPECT_FALSE(u.typeMismatch());  // missing keys are not mismatches
 
-    EXPECT_EQ(u.decodeInt64("real"), -2);   // truncated towards zero
+    EXPECT_EQ(u.decodeInt64("real"), -2);  // truncated towards zero
     EXPECT_EQ(u.decodeInt32("yes"), 1);
     EXPECT_TRUE(u.decodeBool("real"));
     EXPECT_EQ(u.decodeFloat("huge"), float(qint64(1) << 40));
@@ -155,13 +154,13 @@ TEST(KeyedArchiveTest, TypedReadsFallBackAndFlagMismatches)
 
 TEST(KeyedArchiveTest, NonArchivesAreRefused)
 {
-    EXPECT_FALSE(KeyedUnarchiver(QVariantMap{{"version", 1}}).isValid());
+    EXPECT_FALSE(KeyedUnarchiver(QVariantMap {{"version", 1}}).isValid());
     EXPECT_FALSE(KeyedUnarchiver(QVariant(3)).isValid());
     EXPECT_EQ(KeyedUnarchiver(QVariant()).decodeInt32("version", -4), -4);
 
     PropertyList::Error error;
     // A plain property list is not an archive.
-    EXPECT_FALSE(KeyedArchive::fromXml(PropertyList::toXml(QVariantMap{{"$class", "X"}}), &error).isValid());
+    EXPECT_FALSE(KeyedArchive::fromXml(PropertyList::toXml(QVariantMap {{"$class", "X"}}), &error).isValid());
     EXPECT_EQ(error.status, PropertyList::Status::Malformed);
     // An envelope of another format version is refused.
     QByteArray xml = KeyedArchive::toXml(KeyedArchiver("X").archivedObject(), &error);
@@ -171,7 +170,7 @@ TEST(KeyedArchiveTest, NonArchivesAreRefused)
     EXPECT_FALSE(KeyedArchive::fromXml(xml, &error).isValid());
     EXPECT_TRUE(error.message.contains("format version"));
     // The root must be an archived object.
-    EXPECT_TRUE(KeyedArchive::toXml(QVariantMap{{"a", 1}}, &error).isEmpty());
+    EXPECT_TRUE(KeyedArchive::toXml(QVariantMap {{"a", 1}}, &error).isEmpty());
     EXPECT_EQ(error.status, PropertyList::Status::UnsupportedValue);
 
     QTemporaryDir dir;

@@ -36,7 +36,7 @@ TEST_F(MainThreadTest, WorkerResultsRunOnTheMainThreadInOrder)
 {
     EXPECT_TRUE(isMainThread());
     std::vector<int> order;
-    std::atomic<bool> allOnMain{true};
+    std::atomic<bool> allOnMain {true};
     std::thread worker([&] {
         EXPECT_FALSE(isMainThread());
         for (int i = 0; i < 3; ++i) {
@@ -48,7 +48,7 @@ TEST_F(MainThreadTest, WorkerResultsRunOnTheMainThreadInOrder)
     });
     worker.join();
     spinUntil([&] { return order.size() == 3; });
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+    EXPECT_EQ(order, (std::vector<int> {0, 1, 2}));
     EXPECT_TRUE(allOnMain);
 }
 
@@ -67,8 +67,8 @@ TEST_F(MainThreadTest, CallsFromTheMainThreadAreQueuedNotInline)
 
 TEST_F(MainThreadTest, AndWaitBlocksTheWorkerUntilDone)
 {
-    std::atomic<bool> workerSaw{false};
-    std::atomic<bool> finished{false};
+    std::atomic<bool> workerSaw {false};
+    std::atomic<bool> finished {false};
     int value = 0;
     std::thread worker([&] {
         runOnMainThreadAndWait([&] { value = 7; });

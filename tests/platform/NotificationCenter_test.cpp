@@ -19,27 +19,27 @@ TEST(NotificationCenterTest, DeliversInRegistrationOrderAndFiltersBySender)
     int senderA = 0;
     int senderB = 0;
     center.addObserver(&calls, kName, [&](Notification&) { calls << "any"; });
-    center.addObserver(&calls, kName, [&](Notification&) { calls << "fromA"; }, &senderA);
+    center.addObserver(
+        &calls, kName, [&](Notification&) { calls << "fromA"; }, &senderA);
     center.addObserver(&calls, QString(), [&](Notification& n) { calls << "all:" + n.name; });
     center.addObserver(&calls, QStringLiteral("Other"), [&](Notification&) { calls << "other"; });
 
     center.postNotificationName(kName, &senderA);
-    EXPECT_EQ(calls, (QStringList{"any", "fromA", "all:SomethingHappened"}));
+    EXPECT_EQ(calls, (QStringList {"any", "fromA", "all:SomethingHappened"}));
     calls.clear();
     center.postNotificationName(kName, &senderB);
-    EXPECT_EQ(calls, (QStringList{"any", "all:SomethingHappened"}));
+    EXPECT_EQ(calls, (QStringList {"any", "all:SomethingHappened"}));
     calls.clear();
     center.postNotificationName(kName);
-    EXPECT_EQ(calls, (QStringList{"any", "all:SomethingHappened"}));
+    EXPECT_EQ(calls, (QStringList {"any", "all:SomethingHappened"}));
 }
 
 TEST(NotificationCenterTest, HandlersWriteAnswersIntoUserInfo)
 {
     NotificationCenter center;
-    center.addObserver(nullptr, kName, [](Notification& n) {
-        n.userInfo.insert("section", n.userInfo.value("href").toString().size());
-    });
-    Notification n{kName, nullptr, {{"href", "John 3:16"}}};
+    center.addObserver(nullptr, kName,
+        [](Notification& n) { n.userInfo.insert("section", n.userInfo.value("href").toString().size()); });
+    Notification n {kName, nullptr, {{"href", "John 3:16"}}};
     center.post(n);
     EXPECT_EQ(n.userInfo.value("section").toInt(), 9);
 }
@@ -56,7 +56,7 @@ TEST(NotificationCenterTest, ReentrantPostsAreDeliveredNested)
     center.addObserver(nullptr, "inner", [&](Notification&) { calls << "inner"; });
     center.addObserver(nullptr, "outer", [&](Notification&) { calls << "outer2"; });
     center.postNotificationName("outer");
-    EXPECT_EQ(calls, (QStringList{"outer1", "inner", "outer1-end", "outer2"}));
+    EXPECT_EQ(calls, (QStringList {"outer1", "inner", "outer1-end", "outer2"}));
 }
 
 TEST(NotificationCenterTest, RemovalAndAdditionDuringDelivery)
@@ -75,10 +75,10 @@ TEST(NotificationCenterTest, RemovalAndAdditionDuringDelivery)
     center.addObserver(&later, kName, [&](Notification&) { calls << "later"; });
 
     center.postNotificationName(kName);
-    EXPECT_EQ(calls, QStringList{"first"});  // removed ones are skipped, the added one waits
+    EXPECT_EQ(calls, QStringList {"first"});  // removed ones are skipped, the added one waits
     calls.clear();
     center.postNotificationName(kName);
-    EXPECT_EQ(calls, (QStringList{"first", "added"}));
+    EXPECT_EQ(calls, (QStringList {"first", "added"}));
 }
 
 TEST(NotificationCenterTest, AnObserverMayRemoveItselfWhileRunning)
@@ -103,7 +103,8 @@ TEST(NotificationCenterTest, RemovesByObserverNameAndSender)
     int hits = 0;
     center.addObserver(&a, "x", [&](Notification&) { hits += 1; });
     center.addObserver(&a, "y", [&](Notification&) { hits += 10; });
-    center.addObserver(&a, "x", [&](Notification&) { hits += 100; }, &sender);
+    center.addObserver(
+        &a, "x", [&](Notification&) { hits += 100; }, &sender);
     center.addObserver(&b, "x", [&](Notification&) { hits += 1000; });
 
     center.removeObserver(&a, "x", &sender);
@@ -144,7 +145,7 @@ struct Book {
 TEST(NotificationCenterTest, UserInfoCarriesSharedObjects)
 {
     NotificationCenter center;
-    auto book = std::make_shared<Book>(Book{"Psalms"});
+    auto book = std::make_shared<Book>(Book {"Psalms"});
     std::shared_ptr<Book> received;
     center.addObserver(nullptr, kName, [&](Notification& n) {
         received = sharedObjectFromVariant<Book>(n.userInfo.value("book"));
@@ -172,7 +173,7 @@ TEST(NotificationCenterTest, DeliversOnThePostingWorkerThread)
 TEST(NotificationCenterTest, ConcurrentRegistrationPostingAndRemoval)
 {
     NotificationCenter center;
-    std::atomic<int> delivered{0};
+    std::atomic<int> delivered {0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {

@@ -33,8 +33,8 @@ QByteArray wrap(const QByteArray& body)
 TEST(PropertyListTest, EveryValueKindRoundTrips)
 {
     const QDateTime date(QDate(2024, 2, 29), QTime(23, 59, 58), QTimeZone::utc());
-    const QVariantMap inner{{"list", QVariantList{1, "two", QVariantList{3.5, false}}}, {"empty", QVariantMap()}};
-    const QVariantMap value{
+    const QVariantMap inner {{"list", QVariantList {1, "two", QVariantList {3.5, false}}}, {"empty", QVariantMap()}};
+    const QVariantMap value {
         {"text", QString::fromUtf8("Ἐν ἀρχῇ ἦν ὁ λόγος — בְּרֵאשִׁית 😀 <&> \"q\"")},
         {"lines", QStringLiteral("tab\there\nnew line\r\ncarriage\rdel\x7f end  ")},
         {"empty", QString("")},
@@ -61,21 +61,20 @@ TEST(PropertyListTest, EveryValueKindRoundTrips)
 TEST(PropertyListTest, Float32AndWideIntegersSurviveExactly)
 {
     const float f = 123.456f;
-    const QVariant back
-        = roundTrip(QVariantList {f, 3.4028234663852886e38, quint64(18446744073709551615ull), uint(7)});
+    const QVariant back = roundTrip(QVariantList {f, 3.4028234663852886e38, quint64(18446744073709551615ull), uint(7)});
     const QVariantList l = back.toList();
     ASSERT_EQ(l.size(), 4);
     EXPECT_EQ(static_cast<float>(l[0].toDouble()), f);
     EXPECT_NE(l[0].toDouble(), 123.456);  // it is the float's value, not the decimal text
     EXPECT_EQ(static_cast<float>(l[1].toDouble()), std::numeric_limits<float>::max());
-    EXPECT_EQ(l[2].toLongLong(), -1);     // same 64 bits
+    EXPECT_EQ(l[2].toLongLong(), -1);  // same 64 bits
     EXPECT_EQ(l[2].toULongLong(), 18446744073709551615ull);
     EXPECT_EQ(l[3].toLongLong(), 7);
 }
 
 TEST(PropertyListTest, WritesTheStandardXmlForm)
 {
-    const QByteArray xml = PropertyList::toXml(QVariantMap{{"a", 1}, {"b", "x<y"}});
+    const QByteArray xml = PropertyList::toXml(QVariantMap {{"a", 1}, {"b", "x<y"}});
     EXPECT_TRUE(xml.startsWith("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"));
     EXPECT_TRUE(xml.contains("<key>a</key>\n\t<integer>1</integer>")) << xml.constData();
     EXPECT_TRUE(xml.contains("<string>x&lt;y</string>"));
@@ -101,10 +100,10 @@ TEST(PropertyListTest, RefusesValuesItCannotWrite)
         const char* where;
     };
     const Case cases[] = {
-        {QVariantMap{{"ok", 1}, {"bad", QString("bell\x07")}}, "bad"},
-        {QVariantMap{{QString("k\x01"), 1}}, "k"},
-        {QVariantList{1, QVariant()}, "1"},
-        {QVariantMap{{"point", QVariant::fromValue(QSize(1, 2))}}, "point"},
+        {QVariantMap {{"ok", 1}, {"bad", QString("bell\x07")}}, "bad"},
+        {QVariantMap {{QString("k\x01"), 1}}, "k"},
+        {QVariantList {1, QVariant()}, "1"},
+        {QVariantMap {{"point", QVariant::fromValue(QSize(1, 2))}}, "point"},
         {QString(QChar(0xFFFF)), ""},
         {QDateTime(), ""},
     };
@@ -159,14 +158,14 @@ TEST(PropertyListTest, RejectsMalformedInputWithoutCrashing)
 
 TEST(PropertyListTest, ReadsWhatOtherWritersProduce)
 {
-    const QByteArray xml = wrap(
-        "<!-- a comment --><dict>\n  <key>n</key> <integer> +42 </integer>\n"
-        "  <key>u</key><integer>18446744073709551615</integer>\n"
-        "  <key>r</key><real>-1.5E2</real><key>i</key><real>+infinity</real>\n"
-        "  <key>s</key><string><![CDATA[<raw> & text]]></string>\n"
-        "  <key>d</key><data>\n  AAEC\n  /w==\n</data>\n"
-        "  <key>t</key><date>2001-01-01T00:00:00Z</date><key>e</key><string/><key>f</key><false/>\n"
-        "</dict>");
+    const QByteArray xml =
+        wrap("<!-- a comment --><dict>\n  <key>n</key> <integer> +42 </integer>\n"
+             "  <key>u</key><integer>18446744073709551615</integer>\n"
+             "  <key>r</key><real>-1.5E2</real><key>i</key><real>+infinity</real>\n"
+             "  <key>s</key><string><![CDATA[<raw> & text]]></string>\n"
+             "  <key>d</key><data>\n  AAEC\n  /w==\n</data>\n"
+             "  <key>t</key><date>2001-01-01T00:00:00Z</date><key>e</key><string/><key>f</key><false/>\n"
+             "</dict>");
     PropertyList::Error error;
     const QVariantMap m = PropertyList::fromXml(xml, &error).toMap();
     ASSERT_EQ(error.status, PropertyList::Status::Ok) << error.message.toStdString();
@@ -202,18 +201,18 @@ TEST(PropertyListTest, BoundsNestingAndSize)
     EXPECT_FALSE(PropertyList::fromXml(wrap("<array>" + ok + "</array>"), &error).isValid());
     EXPECT_EQ(error.status, PropertyList::Status::TooDeep);
 
-    QVariant deepest = QVariantList{1};
+    QVariant deepest = QVariantList {1};
     for (int i = 1; i < PropertyList::kMaxDepth; ++i)
-        deepest = QVariantList{deepest};
+        deepest = QVariantList {deepest};
     EXPECT_FALSE(PropertyList::toXml(deepest, &error).isEmpty()) << error.message.toStdString();
-    EXPECT_TRUE(PropertyList::toXml(QVariantList{deepest}, &error).isEmpty());
+    EXPECT_TRUE(PropertyList::toXml(QVariantList {deepest}, &error).isEmpty());
     EXPECT_EQ(error.status, PropertyList::Status::TooDeep);
 
     // Entities that expand exponentially are refused by the XML reader, not expanded.
     QByteArray laughs = "<?xml version=\"1.0\"?><!DOCTYPE plist [<!ENTITY a \"aaaaaaaaaa\">";
     for (char c = 'b'; c <= 'k'; ++c)
-        laughs += QByteArray("<!ENTITY ") + c + " \""
-            + QByteArray(10, '&').replace("&", QByteArray("&") + char(c - 1) + ";") + "\">";
+        laughs += QByteArray("<!ENTITY ") + c + " \"" +
+            QByteArray(10, '&').replace("&", QByteArray("&") + char(c - 1) + ";") + "\">";
     laughs += "]><plist><string>&k;</string></plist>";
     EXPECT_FALSE(PropertyList::fromXml(laughs, &error).isValid());
     EXPECT_EQ(error.status, PropertyList::Status::Malformed);
@@ -230,11 +229,11 @@ TEST(PropertyListTest, FilesAreWrittenWholeAndReadBack)
     EXPECT_FALSE(PropertyList::readFile(path, &error).isValid());
     EXPECT_EQ(error.status, PropertyList::Status::FileNotFound);
 
-    ASSERT_TRUE(PropertyList::writeFile(path, QVariantMap{{"v", 1}}, &error)) << error.message.toStdString();
-    EXPECT_EQ(PropertyList::readFile(path, &error), QVariant(QVariantMap{{"v", qint64(1)}}));
+    ASSERT_TRUE(PropertyList::writeFile(path, QVariantMap {{"v", 1}}, &error)) << error.message.toStdString();
+    EXPECT_EQ(PropertyList::readFile(path, &error), QVariant(QVariantMap {{"v", qint64(1)}}));
 
     // A value that cannot be written leaves the previous file untouched.
-    EXPECT_FALSE(PropertyList::writeFile(path, QVariantMap{{"v", QVariant()}}, &error));
+    EXPECT_FALSE(PropertyList::writeFile(path, QVariantMap {{"v", QVariant()}}, &error));
     EXPECT_EQ(PropertyList::readFile(path, &error).toMap().value("v").toInt(), 1);
 
     // A file cut short is refused.
@@ -250,7 +249,7 @@ TEST(PropertyListTest, FilesAreWrittenWholeAndReadBack)
     EXPECT_TRUE(error.message.contains(path));
 
     // A folder in the way of the file is a write failure, not a crash.
-    EXPECT_FALSE(PropertyList::writeFile(dir.path(), QVariantMap{{"v", 1}}, &error));
+    EXPECT_FALSE(PropertyList::writeFile(dir.path(), QVariantMap {{"v", 1}}, &error));
     EXPECT_EQ(error.status, PropertyList::Status::WriteFailed);
 }
 

@@ -8,15 +8,15 @@ TEST(RecordingAlertsTest, RecordsAlertsAndAnswersFromTheQueue)
 {
     auto alerts = std::make_shared<RecordingAlerts>();
     Alerts::setShared(alerts);
-    const Alert remove{"Remove this book?", "The file is deleted.", {"Remove", "Cancel"}, AlertStyle::Critical};
+    const Alert remove {"Remove this book?", "The file is deleted.", {"Remove", "Cancel"}, AlertStyle::Critical};
     alerts->queueAnswer(AlertSecondButtonReturn);
     alerts->queueAnswer(AlertThirdButtonReturn);  // no third button: the default answers
     EXPECT_EQ(Alerts::shared().runModal(remove), AlertSecondButtonReturn);
     EXPECT_EQ(Alerts::shared().runModal(remove), AlertFirstButtonReturn);
-    EXPECT_EQ(Alerts::shared().runModal(Alert{"Done", {}, {}, AlertStyle::Informational}), AlertFirstButtonReturn);
+    EXPECT_EQ(Alerts::shared().runModal(Alert {"Done", {}, {}, AlertStyle::Informational}), AlertFirstButtonReturn);
     ASSERT_EQ(alerts->shown().size(), 3);
     EXPECT_EQ(alerts->shown()[0], remove);
-    EXPECT_EQ(alerts->shown()[2].effectiveButtons(), QStringList{"OK"});
+    EXPECT_EQ(alerts->shown()[2].effectiveButtons(), QStringList {"OK"});
     alerts->clear();
     EXPECT_TRUE(alerts->shown().isEmpty());
 

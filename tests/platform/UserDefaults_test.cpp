@@ -21,9 +21,24 @@ TEST_F(UserDefaultsTest, StringsCoerceToBooleansAsThePlatformDoes)
 {
     UserDefaults d(path());
     const std::pair<const char*, bool> cases[] = {
-        {"YES", true},  {"yes", true},   {"true", true},  {"T", true},      {"y", true},      {"1", true},
-        {"  +007", true}, {"-1", true},  {"9 lives", true}, {"NO", false},  {"false", false}, {"0", false},
-        {"000", false}, {"", false},     {"  ", false},   {"-0", false},    {"x1", false},    {"0.5", false},
+        {"YES", true},
+        {"yes", true},
+        {"true", true},
+        {"T", true},
+        {"y", true},
+        {"1", true},
+        {"  +007", true},
+        {"-1", true},
+        {"9 lives", true},
+        {"NO", false},
+        {"false", false},
+        {"0", false},
+        {"000", false},
+        {"", false},
+        {"  ", false},
+        {"-0", false},
+        {"x1", false},
+        {"0.5", false},
     };
     for (const auto& [text, expected] : cases) {
         d.setString(QString::fromLatin1(text), "k");
@@ -33,7 +48,7 @@ TEST_F(UserDefaultsTest, StringsCoerceToBooleansAsThePlatformDoes)
     EXPECT_TRUE(d.boolForKey("k"));
     d.setObject(0.0, "k");
     EXPECT_FALSE(d.boolForKey("k"));
-    d.setObject(QVariantList{1}, "k");
+    d.setObject(QVariantList {1}, "k");
     EXPECT_FALSE(d.boolForKey("k"));
 }
 
@@ -41,7 +56,13 @@ TEST_F(UserDefaultsTest, StringsAndRealsCoerceToNumbers)
 {
     UserDefaults d(path());
     const std::pair<const char*, qint64> ints[] = {
-        {"12345", 12345}, {" 42px", 42}, {"-17", -17}, {"+8", 8}, {"1.9", 1}, {"abc", 0}, {"", 0},
+        {"12345", 12345},
+        {" 42px", 42},
+        {"-17", -17},
+        {"+8", 8},
+        {"1.9", 1},
+        {"abc", 0},
+        {"", 0},
         {"99999999999999999999", std::numeric_limits<qint64>::max()},
         {"-9223372036854775808", std::numeric_limits<qint64>::min()},
         {"-99999999999999999999", std::numeric_limits<qint64>::min()},
@@ -51,7 +72,13 @@ TEST_F(UserDefaultsTest, StringsAndRealsCoerceToNumbers)
         EXPECT_EQ(d.integerForKey("n"), expected) << text;
     }
     const std::pair<const char*, double> reals[] = {
-        {"1.5e3x", 1500.0}, {" -0.25", -0.25}, {".5", 0.5}, {"7.", 7.0}, {"2e", 2.0}, {"e5", 0.0}, {"x", 0.0},
+        {"1.5e3x", 1500.0},
+        {" -0.25", -0.25},
+        {".5", 0.5},
+        {"7.", 7.0},
+        {"2e", 2.0},
+        {"e5", 0.0},
+        {"x", 0.0},
     };
     for (const auto& [text, expected] : reals) {
         d.setString(QString::fromLatin1(text), "r");
@@ -113,11 +140,11 @@ TEST_F(UserDefaultsTest, StoredValuesPersistButRegisteredOnesDoNot)
         d.setString("#ff0000", "syncBibleKey:1B4E28BA-2FA1-11D2-883F-0016D3CCA427");
         d.setString("a/b\\c%2F", "odd/key\\with%2Fescapes");
         for (const char* key :
-             {"installed.KJV.tvk", "MASPreferences Frame Top Left", "a=b", "[x]", ";c", "#d", "General"})
+            {"installed.KJV.tvk", "MASPreferences Frame Top Left", "a=b", "[x]", ";c", "#d", "General"})
             d.setString(QString::fromLatin1(key) + " value", QString::fromLatin1(key));
         d.setString("Ἰησοῦς", QString::fromUtf8("ключ"));
-        d.setObject(QVariantList{"x", 2}, "list");
-        d.setObject(QVariantMap{{"k", "v"}}, "dict");
+        d.setObject(QVariantList {"x", 2}, "list");
+        d.setObject(QVariantMap {{"k", "v"}}, "dict");
         d.setObject(QByteArray("\x01\x02", 2), "data");
         ASSERT_TRUE(d.synchronize());
     }
@@ -132,8 +159,7 @@ TEST_F(UserDefaultsTest, StoredValuesPersistButRegisteredOnesDoNot)
     EXPECT_EQ(d.dictionaryForKey("dict").value("k").toString(), "v");
     EXPECT_EQ(d.dataForKey("data"), QByteArray("\x01\x02", 2));
     EXPECT_TRUE(d.storedKeys().contains("odd/key\\with%2Fescapes"));
-    for (const char* key :
-         {"installed.KJV.tvk", "MASPreferences Frame Top Left", "a=b", "[x]", ";c", "#d", "General"})
+    for (const char* key : {"installed.KJV.tvk", "MASPreferences Frame Top Left", "a=b", "[x]", ";c", "#d", "General"})
         EXPECT_EQ(d.stringForKey(QString::fromLatin1(key)), QString::fromLatin1(key) + " value") << key;
     EXPECT_EQ(d.stringForKey(QString::fromUtf8("ключ")), "Ἰησοῦς");
     EXPECT_EQ(d.stringForKey("list"), QString());  // containers have no string form

@@ -16,17 +16,21 @@
 namespace {
 
 // Top-level rules of a one-line sheet: blocks closed at brace depth 0 (keyframes count once).
-int countRules(const QString& css) {
+int countRules(const QString& css)
+{
     int depth = 0, rules = 0;
     for (QChar c : css) {
-        if (c == u'{') ++depth;
-        else if (c == u'}' && --depth == 0) ++rules;
+        if (c == u'{')
+            ++depth;
+        else if (c == u'}' && --depth == 0)
+            ++rules;
     }
     return rules;
 }
 
 // The declarations of the first rule whose selector is exactly `selector`.
-QString ruleBody(const QString& css, const QString& selector) {
+QString ruleBody(const QString& css, const QString& selector)
+{
     int depth = 0, start = 0;
     for (int i = 0; i < css.size(); ++i) {
         if (css[i] == u'{') {
@@ -43,7 +47,8 @@ QString ruleBody(const QString& css, const QString& selector) {
 
 class CSSManagerTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(dir_.isValid());
         defaults_ = std::make_shared<UserDefaults>(dir_.filePath(QStringLiteral("settings.conf")));
         SettingsRegistry::registerDefaultsForAllPreferences(*defaults_);
@@ -57,7 +62,8 @@ protected:
     std::shared_ptr<UserDefaults> defaults_;
 };
 
-TEST_F(CSSManagerTest, TemplatesHaveTheirFixedSizesAndRuleCounts) {
+TEST_F(CSSManagerTest, TemplatesHaveTheirFixedSizesAndRuleCounts)
+{
     EXPECT_EQ(CSSManager::baseTemplate().size(), 2133);
     EXPECT_EQ(countRules(CSSManager::baseTemplate()), 29);
     EXPECT_EQ(CSSManager::highlightTemplate().size(), 5125);
@@ -67,7 +73,8 @@ TEST_F(CSSManagerTest, TemplatesHaveTheirFixedSizesAndRuleCounts) {
     EXPECT_FALSE(CSSManager::highlightTemplate().contains(u'\n'));
 }
 
-TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden) {
+TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden)
+{
     QFile golden(QStringLiteral(QS_SOURCE_DIR "/tests/render/golden/cssForBookView-defaults.css"));
     ASSERT_TRUE(golden.open(QIODevice::ReadOnly));
     const QString expected = QString::fromUtf8(golden.readAll());
@@ -79,7 +86,8 @@ TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden) {
     EXPECT_TRUE(sheet.contains(QStringLiteral("p {margin:0em 0em 0.5em 0em;}\th1 {")));
 }
 
-TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates) {
+TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates)
+{
     const QString base = css().cssForNoteViewEdit();
     EXPECT_EQ(countRules(base), 29);
     EXPECT_FALSE(base.contains(QStringLiteral("._stheb")));
@@ -88,8 +96,8 @@ TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates) {
     EXPECT_EQ(countRules(results), 29 + 68 + 2);
     EXPECT_FALSE(results.contains(QStringLiteral("%@!")));
     EXPECT_EQ(ruleBody(results, QStringLiteral("body")),
-              QStringLiteral("padding:0; margin:0 0px 0 0px; font:normal 12pt Arial; background-color: #ffffff; "
-                             "color:#000000;  line-height: 1.1;"));
+        QStringLiteral("padding:0; margin:0 0px 0 0px; font:normal 12pt Arial; background-color: #ffffff; "
+                       "color:#000000;  line-height: 1.1;"));
     // Result lists: plain heading sizes, no footnotes, no poetry indent, no Strong's numbers.
     EXPECT_EQ(ruleBody(results, QStringLiteral("h1")), QStringLiteral("margin:0.4em 0 0.3em 0; font-size:12pt;"));
     EXPECT_EQ(ruleBody(results, QStringLiteral(".footnotetoggle")), QStringLiteral(" display:none; "));
@@ -97,7 +105,8 @@ TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates) {
     EXPECT_EQ(ruleBody(results, QStringLiteral("._stgrk")), QStringLiteral("font-size:80%;display:none;"));
 }
 
-TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule) {
+TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
+{
     struct Case {
         const char* key;
         QVariant value;
@@ -106,20 +115,20 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule) {
     };
     const std::vector<Case> cases = {
         {"bodyFont", "Georgia", "body",
-         "padding:0; margin:0 4px 0 12px; font:normal 12pt Georgia; background-color: #ffffff; color:#000000;  "
-         "line-height: 1.2;"},
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt Georgia; background-color: #ffffff; color:#000000;  "
+            "line-height: 1.2;"},
         {"backColor", "#101010", "body",
-         "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #101010; color:#000000;  "
-         "line-height: 1.2;"},
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #101010; color:#000000;  "
+            "line-height: 1.2;"},
         {"lineHeight", 1.75, "body",
-         "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
-         "line-height: 1.8;"},
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+            "line-height: 1.8;"},
         {"leftMargin", 30, "body",
-         "padding:0; margin:0 4px 0 30px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
-         "line-height: 1.2;"},
+            "padding:0; margin:0 4px 0 30px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+            "line-height: 1.2;"},
         {"rightMargin", 9, "body",
-         "padding:0; margin:0 9px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
-         "line-height: 1.2;"},
+            "padding:0; margin:0 9px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+            "line-height: 1.2;"},
         {"baseFontSize", 16, "h1", "margin:0.4em 0 0.3em 0; font-size:37pt;"},
         {"tempHLColor", "#abcdef", "._temphl", "text-decoration:none; background-color:#abcdef;"},
         {"footnoteBGColor", "#eeeeee", ".footnote", " display:none;background-color:#eeeeee;"},
@@ -137,8 +146,8 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule) {
         {"wocColor", "#aa0000", "span._woc", "color:#aa0000; font-weight:normal;"},
         {"wocBold", true, "span._woc", "color:#CC0000; font-weight:bold;"},
         {"textColor", "#333333", "body",
-         "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#333333;  "
-         "line-height: 1.2;"},
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#333333;  "
+            "line-height: 1.2;"},
         {"devoReadColor", "#010101", "div.devoread", "background-color:#010101;color:#000000;"},
         {"devoUnreadColor", "#020202", "div.devounread", "background-color:#020202;color:#000000;"},
     };
@@ -154,17 +163,20 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule) {
     EXPECT_EQ(css().cssForBookView(), before);
 }
 
-TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting) {
+TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting)
+{
     defaults_->setString(QStringLiteral("#222222"), QStringLiteral("textColor"));
     defaults_->setBool(true, QStringLiteral("wocBold"));
     defaults_->setBool(false, QStringLiteral("wocInRed"));
     QString sheet = css().cssForBookView();
     EXPECT_EQ(ruleBody(sheet, QStringLiteral("span._woc")), QStringLiteral("color:#222222; font-weight:normal;"));
     for (const char* cls : {"yellow", "khaki", "pink", "lightblue", "aqua", "palegreen", "gold", "tan", "silver"})
-        EXPECT_EQ(ruleBody(sheet, QStringLiteral(".%1 ._woc").arg(QLatin1String(cls))), QStringLiteral("color:#000000;"))
+        EXPECT_EQ(
+            ruleBody(sheet, QStringLiteral(".%1 ._woc").arg(QLatin1String(cls))), QStringLiteral("color:#000000;"))
             << cls;
     for (const char* cls : {"hotpink", "limegreen", "goldenrod", "salmon", "cornflowerblue", "fuchsia"})
-        EXPECT_EQ(ruleBody(sheet, QStringLiteral(".%1 ._woc").arg(QLatin1String(cls))), QStringLiteral("color:#222222;"))
+        EXPECT_EQ(
+            ruleBody(sheet, QStringLiteral(".%1 ._woc").arg(QLatin1String(cls))), QStringLiteral("color:#222222;"))
             << cls;
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".crimson ._woc")), QStringLiteral("color:#ffffff;"));
 
@@ -178,7 +190,8 @@ TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting) {
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".cornflowerblue ._woc")), QStringLiteral("color:#670000;"));
 }
 
-TEST_F(CSSManagerTest, UnknownFootnoteStyleLeavesItsPlaceholders) {
+TEST_F(CSSManagerTest, UnknownFootnoteStyleLeavesItsPlaceholders)
+{
     defaults_->setString(QStringLiteral("Sideways"), QStringLiteral("footnoteStyle"));
     const QString sheet = css().cssForBookView();
     EXPECT_TRUE(sheet.contains(QStringLiteral("display:%@!FOOTNOTEDISPLAY!@%;")));
@@ -188,16 +201,18 @@ TEST_F(CSSManagerTest, UnknownFootnoteStyleLeavesItsPlaceholders) {
     EXPECT_FALSE(css().cssForSearchResultsView().contains(QStringLiteral("%@!")));
 }
 
-TEST_F(CSSManagerTest, BoldAndItalicHighlightStylesHaveRules) {
+TEST_F(CSSManagerTest, BoldAndItalicHighlightStylesHaveRules)
+{
     const QString sheet = css().cssForBookView();
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".bold")), QStringLiteral("text-decoration:none;font-weight:bold;"));
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".italic")), QStringLiteral("text-decoration:none;font-style:italic;"));
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".dottedunderline")),
-              QStringLiteral("text-decoration:none;border-bottom:1px dotted;"));
+        QStringLiteral("text-decoration:none;border-bottom:1px dotted;"));
     EXPECT_TRUE(css().cssForSearchResultsView().contains(QStringLiteral(".italic{")));
 }
 
-TEST(CSSManagerFontLadder, StepsAlongTheLadder) {
+TEST(CSSManagerFontLadder, StepsAlongTheLadder)
+{
     const int base12[] = {26, 22, 19, 16, 14};
     const int base16[] = {37, 31, 26, 22, 19};
     for (int h = 0; h < 5; ++h) {
@@ -215,24 +230,29 @@ TEST(CSSManagerFontLadder, StepsAlongTheLadder) {
     EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(12, 1), 9);
     EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(12, -50), 9);  // below 2 counts as 1
     EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(18, 2), 15);
-    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(1, 1), 1);     // no smaller neighbour
+    EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(1, 1), 1);  // no smaller neighbour
     EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(0, 5), 2);
     EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(-4, 1), -4);
 }
 
-TEST_F(CSSManagerTest, HugeBaseFontSizeGivesHeadingsOfThatSize) {
+TEST_F(CSSManagerTest, HugeBaseFontSizeGivesHeadingsOfThatSize)
+{
     defaults_->setInteger(300, QStringLiteral("baseFontSize"));
     const QString sheet = css().cssForBookView();
     for (const char* h : {"h1", "h2", "h3", "h4", "h5", "h6"})
         EXPECT_TRUE(ruleBody(sheet, QLatin1String(h)).endsWith(QStringLiteral("font-size:300pt;"))) << h;
 }
 
-TEST_F(CSSManagerTest, OneInstanceAcrossThreads) {
+TEST_F(CSSManagerTest, OneInstanceAcrossThreads)
+{
     std::vector<std::thread> threads;
     std::vector<CSSManager*> seen(8);
-    for (int i = 0; i < 8; ++i) threads.emplace_back([&seen, i] { seen[i] = &CSSManager::sharedCSSManager(); });
-    for (auto& t : threads) t.join();
-    for (CSSManager* p : seen) EXPECT_EQ(p, &CSSManager::sharedCSSManager());
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&seen, i] { seen[i] = &CSSManager::sharedCSSManager(); });
+    for (auto& t : threads)
+        t.join();
+    for (CSSManager* p : seen)
+        EXPECT_EQ(p, &CSSManager::sharedCSSManager());
 }
 
 }  // namespace

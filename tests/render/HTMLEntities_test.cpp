@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-TEST(HTMLEntities, NumericReferences) {
+TEST(HTMLEntities, NumericReferences)
+{
     EXPECT_EQ(entityCharacter("#x41"), 65);
     EXPECT_EQ(entityCharacter("#X41;"), 65);
     EXPECT_EQ(entityCharacter("#65"), 65);
@@ -14,7 +15,8 @@ TEST(HTMLEntities, NumericReferences) {
     EXPECT_EQ(entityCharacter("#99999999999999999999999"), 0);  // overflow
 }
 
-TEST(HTMLEntities, NamedReferences) {
+TEST(HTMLEntities, NamedReferences)
+{
     EXPECT_EQ(entityCharacter("apos"), 39);
     EXPECT_EQ(entityCharacter("eacute"), 0xE9);
     EXPECT_EQ(entityCharacter("eacute;"), 0xE9);
@@ -32,7 +34,8 @@ TEST(HTMLEntities, NamedReferences) {
     EXPECT_EQ(entityCharacterW(u"h\u00e9llip"), 0);
 }
 
-TEST(HTMLEntities, MarkupReferencesOnlyOnRequest) {
+TEST(HTMLEntities, MarkupReferencesOnlyOnRequest)
+{
     const std::pair<const char*, int> markup[] = {{"amp", 38}, {"gt", 62}, {"lt", 60}, {"nbsp", 160}, {"quot", 34}};
     for (auto [name, ch] : markup) {
         EXPECT_EQ(entityCharacter(name, false), 0) << name;
@@ -42,7 +45,8 @@ TEST(HTMLEntities, MarkupReferencesOnlyOnRequest) {
     EXPECT_EQ(entityCharacter("ampx", true), 0);
 }
 
-TEST(HTMLEntities, LookupSkipsTheAmpersand) {
+TEST(HTMLEntities, LookupSkipsTheAmpersand)
+{
     EXPECT_EQ(lookupCharacterEntity("&eacute;"), 0xE9);
     EXPECT_EQ(lookupCharacterEntity("&lt;", true), 60);
     EXPECT_EQ(lookupCharacterEntity(""), 0);
@@ -56,7 +60,8 @@ TEST(HTMLEntities, LookupSkipsTheAmpersand) {
     EXPECT_EQ(length, 3u);
 }
 
-TEST(HTMLEntities, DecodeInPlace) {
+TEST(HTMLEntities, DecodeInPlace)
+{
     std::u16string s = u"caf&eacute; &lt;b&gt; &x; &#65;&apos;";
     decodeNamedEntitiesInPlace(s, false);
     EXPECT_EQ(s, u"caf\u00e9 &lt;b&gt; &x; A'");
@@ -82,7 +87,8 @@ TEST(HTMLEntities, DecodeInPlace) {
     EXPECT_EQ(many.back(), u'\u00e9');
 }
 
-TEST(HTMLEntities, DecodeEngineWideString) {
+TEST(HTMLEntities, DecodeEngineWideString)
+{
     cLString16 s("Caf&eacute; &amp; co");
     decodeNamedEntitiesInPlace(s, false);
     EXPECT_STREQ(cLString16(s).utf8Chars(), "Caf\xC3\xA9 &amp; co");
@@ -90,9 +96,11 @@ TEST(HTMLEntities, DecodeEngineWideString) {
     EXPECT_STREQ(s.utf8Chars(), "Caf\xC3\xA9 & co");
 }
 
-TEST(HTMLEntities, DecodeManyReferences) {
+TEST(HTMLEntities, DecodeManyReferences)
+{
     std::u16string s;
-    for (int i = 0; i < 100000; ++i) s += u"&eacute;";
+    for (int i = 0; i < 100000; ++i)
+        s += u"&eacute;";
     decodeNamedEntitiesInPlace(s, false);
     EXPECT_EQ(s, std::u16string(100000, u'\u00e9'));
 }

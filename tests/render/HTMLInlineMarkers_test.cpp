@@ -14,7 +14,7 @@ TEST(InlineMarkers, StrongsLinks)
     convertStrongsMarkersToLinks(s, nullptr);
     EXPECT_EQ("w<span class='_stgrk'><a href=\"sync:@@bs@@@@bs@@G25a\">G25a</a>&nbsp;</span>"
               "<span class='_stheb'><a href=\"sync:@@bs@@@@bs@@H7\">H7</a></span>",
-              s);
+        s);
 
     cHTMLRenderConfiguration config;
     cLString8 prefix("javascript:href('"), suffix("');");
@@ -57,7 +57,8 @@ TEST(InlineMarkers, WordAttributeSpans)
     s = "x\x02one\x02two\x03";
     convertWordAttributeMarkersToSpans(s);
     EXPECT_EQ("x<span class='_inlinewordattribute'>one&nbsp;</span><span class='_inlinewordattribute'>two</span>", s);
-    s = "\x02" "0\x04lemma\x03 z";  // an opener at the start
+    s = "\x02"
+        "0\x04lemma\x03 z";  // an opener at the start
     convertWordAttributeMarkersToSpans(s);
     EXPECT_EQ("<span class='_inlinewordattribute'>0\x04lemma</span> z", s);
     s = "\x02";

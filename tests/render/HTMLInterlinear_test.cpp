@@ -38,17 +38,23 @@ const std::string kRow = "<tr class=\"_interlinearrow\"><td align=\"center\">";
 TEST(Interlinear, TextWithoutZeroWidthSpaceIsOneWord)
 {
     auto* p = new cHTMLTagElement(HTMLTag::p);
-    p->appendChildren(textNode("In\x02" "1\x04" "en\x03 the"));
-    EXPECT_EQ("<p><table class=\"_interlinearwordtable\"><tr class=\"_interlineartoprow\"><td align=\"center\">In&nbsp;the"
-              "</td></tr>" + kRow + "en</td></tr></table></p>",
-              rewritten(p, "a=0,A&lem=1,Lemma"));
+    p->appendChildren(textNode("In\x02"
+                               "1\x04"
+                               "en\x03 the"));
+    EXPECT_EQ(
+        "<p><table class=\"_interlinearwordtable\"><tr class=\"_interlineartoprow\"><td align=\"center\">In&nbsp;the"
+        "</td></tr>" +
+            kRow + "en</td></tr></table></p>",
+        rewritten(p, "a=0,A&lem=1,Lemma"));
 }
 
 TEST(Interlinear, WordsKeepInlineFormattingAndShareRows)
 {
     auto* p = new cHTMLTagElement(HTMLTag::p);
     auto* b = new cHTMLTagElement(HTMLTag::b);
-    b->appendChildren(textNode("\xE2\x80\x8Bone\x02" "0\x04x\x02" "1\x04y\x03\xE2\x80\x8Btwo"));
+    b->appendChildren(textNode("\xE2\x80\x8Bone\x02"
+                               "0\x04x\x02"
+                               "1\x04y\x03\xE2\x80\x8Btwo"));
     p->appendChildren(b);
     auto* note = new cHTMLTagElement(HTMLTag::qs_note);
     note->appendChildren(textNode("gone"));

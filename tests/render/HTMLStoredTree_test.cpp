@@ -4,7 +4,8 @@
 
 namespace {
 
-cBkNode* addChild(cBkNode& parent, std::uint8_t tag) {
+cBkNode* addChild(cBkNode& parent, std::uint8_t tag)
+{
     parent.children.push_back(std::make_unique<cBkNode>());
     cBkNode* child = parent.children.back().get();
     child->tag = tag;
@@ -12,8 +13,9 @@ cBkNode* addChild(cBkNode& parent, std::uint8_t tag) {
     return child;
 }
 
-cBkNodeAttribute attribute(bool named, std::uint32_t code, std::string name, bool hasText, std::string text,
-                           std::uint32_t valueCode) {
+cBkNodeAttribute attribute(
+    bool named, std::uint32_t code, std::string name, bool hasText, std::string text, std::uint32_t valueCode)
+{
     cBkNodeAttribute a;
     a.named = named;
     a.code = code;
@@ -26,18 +28,19 @@ cBkNodeAttribute attribute(bool named, std::uint32_t code, std::string name, boo
 
 }  // namespace
 
-TEST(HTMLStoredTree, AttributesEnterByTheirForm) {
+TEST(HTMLStoredTree, AttributesEnterByTheirForm)
+{
     cBkNode root;
     root.tag = 46;
     root.block = 12;
-    root.attributes.push_back(attribute(false, 9, "", false, "", 47));                 // align = left
-    root.attributes.push_back(attribute(true, 0, "data-x", true, "hello", 0));        // named, text
-    root.attributes.push_back(attribute(true, 0, "Data-Y", false, "", 123));          // named, value code
+    root.attributes.push_back(attribute(false, 9, "", false, "", 47));          // align = left
+    root.attributes.push_back(attribute(true, 0, "data-x", true, "hello", 0));  // named, text
+    root.attributes.push_back(attribute(true, 0, "Data-Y", false, "", 123));    // named, value code
     cBkNode* sync = addChild(root, 54);
-    sync->attributes.push_back(attribute(false, 111, "", false, "", 116));            // type = verse
-    sync->attributes.push_back(attribute(false, 115, "", true, "John 3:16", 0));      // spelled reference
+    sync->attributes.push_back(attribute(false, 111, "", false, "", 116));        // type = verse
+    sync->attributes.push_back(attribute(false, 115, "", true, "John 3:16", 0));  // spelled reference
     cBkNode* text = addChild(root, 75);
-    text->attributes.push_back(attribute(false, 3, "", true, "4711", 0));             // $textat
+    text->attributes.push_back(attribute(false, 3, "", true, "4711", 0));  // $textat
 
     std::unique_ptr<cHTMLTagElement> tree = elementTreeFromStoredNodes(root);
     EXPECT_EQ(tree->tagCode(), 46);
@@ -60,17 +63,22 @@ TEST(HTMLStoredTree, AttributesEnterByTheirForm) {
     EXPECT_EQ(tree->lastChild(), second);
 }
 
-TEST(HTMLStoredTree, DeepAndWideTrees) {
+TEST(HTMLStoredTree, DeepAndWideTrees)
+{
     cBkNode root;
     root.tag = 77;
     cBkNode* at = &root;
-    for (int i = 0; i < 300; ++i) at = addChild(*at, 3);
-    for (int i = 0; i < 1000; ++i) addChild(root, 75);
+    for (int i = 0; i < 300; ++i)
+        at = addChild(*at, 3);
+    for (int i = 0; i < 1000; ++i)
+        addChild(root, 75);
     std::unique_ptr<cHTMLTagElement> tree = elementTreeFromStoredNodes(root);
     int depth = 0;
-    for (cHTMLTagElement* e = tree->firstChild(); e != nullptr; e = e->firstChild()) ++depth;
+    for (cHTMLTagElement* e = tree->firstChild(); e != nullptr; e = e->firstChild())
+        ++depth;
     EXPECT_EQ(depth, 300);
     int width = 0;
-    for (cHTMLTagElement* e = tree->firstChild(); e != nullptr; e = e->nextSibling()) ++width;
+    for (cHTMLTagElement* e = tree->firstChild(); e != nullptr; e = e->nextSibling())
+        ++width;
     EXPECT_EQ(width, 1001);
 }

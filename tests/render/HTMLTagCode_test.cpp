@@ -9,28 +9,46 @@
 #include <vector>
 
 // First in the file so the lookup indexes are built while several threads ask at once.
-TEST(HTMLTagCode, ConcurrentFirstLookups) {
-    std::atomic<int> wrong{0};
+TEST(HTMLTagCode, ConcurrentFirstLookups)
+{
+    std::atomic<int> wrong {0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([&wrong] {
             for (int c = 1; c <= 80; ++c)
-                if (tagCodeForName(tagNameForCode(c)) != c) ++wrong;
+                if (tagCodeForName(tagNameForCode(c)) != c)
+                    ++wrong;
             for (int c = 0; c < 120; ++c)
-                if (attributeCodeForName(attributeNameForCode(c)) != c) ++wrong;
+                if (attributeCodeForName(attributeNameForCode(c)) != c)
+                    ++wrong;
             for (int c = 1; c < 127; ++c)
-                if (valueCodeForText(valueTextForCode(c)) != c) ++wrong;
+                if (valueCodeForText(valueTextForCode(c)) != c)
+                    ++wrong;
         });
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_EQ(wrong.load(), 0);
 }
 
 // The codes are stored in book files, so a sample of each table is pinned to its number.
-TEST(HTMLTagCode, TagTableMatchesStoredCodes) {
+TEST(HTMLTagCode, TagTableMatchesStoredCodes)
+{
     const std::pair<int, const char*> pinned[] = {
-        {1, "a"},         {9, "br"},          {20, "h1"},          {28, "h9"},     {46, "p"},
-        {47, "qs_attr"},  {54, "qs_sync"},    {56, "qs_woc"},      {57, "pre"},    {64, "table"},
-        {75, "untagged_text"}, {76, "qs_relhdg"}, {77, "div"},     {78, "qs_if"},  {80, "qs_endif"},
+        {1, "a"},
+        {9, "br"},
+        {20, "h1"},
+        {28, "h9"},
+        {46, "p"},
+        {47, "qs_attr"},
+        {54, "qs_sync"},
+        {56, "qs_woc"},
+        {57, "pre"},
+        {64, "table"},
+        {75, "untagged_text"},
+        {76, "qs_relhdg"},
+        {77, "div"},
+        {78, "qs_if"},
+        {80, "qs_endif"},
     };
     for (auto [code, name] : pinned) {
         EXPECT_STREQ(tagNameForCode(code), name);
@@ -45,10 +63,11 @@ TEST(HTMLTagCode, TagTableMatchesStoredCodes) {
     EXPECT_EQ(names.size(), 80u);
 }
 
-TEST(HTMLTagCode, TagNameLookupRules) {
-    EXPECT_EQ(tagCodeForName("qs-sync"), 54);   // "-" reads as "_"
+TEST(HTMLTagCode, TagNameLookupRules)
+{
+    EXPECT_EQ(tagCodeForName("qs-sync"), 54);  // "-" reads as "_"
     EXPECT_EQ(tagCodeForName("qs-relhdg"), 76);
-    EXPECT_EQ(tagCodeForName("H1"), 0);         // exact, case-sensitive
+    EXPECT_EQ(tagCodeForName("H1"), 0);  // exact, case-sensitive
     EXPECT_EQ(tagCodeForName(""), 0);
     EXPECT_EQ(tagCodeForName("blockquotex"), 0);
     EXPECT_EQ(tagCodeForName(std::string(1000, 'a')), 0);
@@ -57,18 +76,33 @@ TEST(HTMLTagCode, TagNameLookupRules) {
     EXPECT_STREQ(tagNameForCode(-46), "UNKNOWN TAG");
 }
 
-TEST(HTMLTagCode, EmptyElements) {
+TEST(HTMLTagCode, EmptyElements)
+{
     std::set<int> empty;
     for (int c = 0; c <= 81; ++c)
-        if (isEmptyElementTag(c)) empty.insert(c);
-    EXPECT_EQ(empty, (std::set<int>{2, 9, 11, 30, 33, 34, 35, 41, 47, 54}));
+        if (isEmptyElementTag(c))
+            empty.insert(c);
+    EXPECT_EQ(empty, (std::set<int> {2, 9, 11, 30, 33, 34, 35, 41, 47, 54}));
 }
 
-TEST(HTMLTagCode, AttributeTable) {
+TEST(HTMLTagCode, AttributeTable)
+{
     const std::pair<int, const char*> pinned[] = {
-        {0, ""},           {1, "$contents"},   {3, "$textat"},   {6, "accept-charset"}, {15, "background-color"},
-        {28, "class"},     {46, "display"},     {60, "href"},     {65, "is_whitespace"}, {84, "qs_toc"},
-        {85, "profile"},   {103, "style"},      {112, "untagged_text"}, {115, "value"},  {119, "width"},
+        {0, ""},
+        {1, "$contents"},
+        {3, "$textat"},
+        {6, "accept-charset"},
+        {15, "background-color"},
+        {28, "class"},
+        {46, "display"},
+        {60, "href"},
+        {65, "is_whitespace"},
+        {84, "qs_toc"},
+        {85, "profile"},
+        {103, "style"},
+        {112, "untagged_text"},
+        {115, "value"},
+        {119, "width"},
     };
     for (auto [code, name] : pinned) {
         EXPECT_STREQ(attributeNameForCode(code), name);
@@ -86,16 +120,29 @@ TEST(HTMLTagCode, AttributeTable) {
     EXPECT_STREQ(attributeNameForCode(-1), "");
 }
 
-TEST(HTMLTagCode, ValueTable) {
+TEST(HTMLTagCode, ValueTable)
+{
     const std::pair<int, const char*> pinned[] = {
-        {1, "A"},  {2, "I"},  {3, "a"},  {40, "i"},   {47, "left"}, {63, "now"}, {69, "qs_abbrev"},
-        {89, "qs_title"}, {90, "plaintext"}, {116, "verse"}, {123, "yes"}, {124, "qs_sorttitle"}, {126, "qs_biblebooks"},
+        {1, "A"},
+        {2, "I"},
+        {3, "a"},
+        {40, "i"},
+        {47, "left"},
+        {63, "now"},
+        {69, "qs_abbrev"},
+        {89, "qs_title"},
+        {90, "plaintext"},
+        {116, "verse"},
+        {123, "yes"},
+        {124, "qs_sorttitle"},
+        {126, "qs_biblebooks"},
     };
     for (auto [code, name] : pinned) {
         EXPECT_STREQ(valueTextForCode(code), name);
         EXPECT_EQ(valueCodeForText(name), code) << name;
     }
-    for (int c = 1; c < 127; ++c) EXPECT_EQ(valueCodeForText(valueTextForCode(c)), c);
+    for (int c = 1; c < 127; ++c)
+        EXPECT_EQ(valueCodeForText(valueTextForCode(c)), c);
     EXPECT_EQ(valueCodeForText(""), -1);  // the empty text is never coded
     EXPECT_EQ(valueCodeForText("Left"), -1);
     EXPECT_STREQ(valueTextForCode(0), "");
@@ -103,10 +150,12 @@ TEST(HTMLTagCode, ValueTable) {
 }
 
 // The whole tables, in code order: a swapped or shifted entry would change the book-file format.
-TEST(HTMLTagCode, WholeTablesInCodeOrder) {
+TEST(HTMLTagCode, WholeTablesInCodeOrder)
+{
     auto joined = [](const char* (*name)(std::int32_t), int first, int limit) {
         std::string out;
-        for (int c = first; c < limit; ++c) out += std::string(name(c)) + (c + 1 < limit ? " " : "");
+        for (int c = first; c < limit; ++c)
+            out += std::string(name(c)) + (c + 1 < limit ? " " : "");
         return out;
     };
     EXPECT_EQ(joined(tagNameForCode, 1, 81),

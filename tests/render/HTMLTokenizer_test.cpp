@@ -10,7 +10,8 @@ struct Tokenized {
     std::string name;
 };
 
-Tokenized tokenize(std::string_view token, bool splitStyle = true) {
+Tokenized tokenize(std::string_view token, bool splitStyle = true)
+{
     Tokenized t;
     t.attributes.addNamedStringValue("stale", "x");  // must be cleared
     tokenizeTag(token, t.code, t.attributes, &t.name, splitStyle);
@@ -19,7 +20,8 @@ Tokenized tokenize(std::string_view token, bool splitStyle = true) {
 
 }  // namespace
 
-TEST(HTMLTokenizer, TagCodes) {
+TEST(HTMLTokenizer, TagCodes)
+{
     EXPECT_EQ(tokenize("<br/>").code, 9);
     EXPECT_EQ(tokenize("</p>").code, -46);
     EXPECT_EQ(tokenize("<p/>").code, 46);
@@ -37,7 +39,8 @@ TEST(HTMLTokenizer, TagCodes) {
     EXPECT_EQ(named.attributes.count(), 0);
 }
 
-TEST(HTMLTokenizer, Attributes) {
+TEST(HTMLTokenizer, Attributes)
+{
     Tokenized a = tokenize("<a href='x y' target=_top>");
     EXPECT_EQ(a.code, 1);
     ASSERT_EQ(a.attributes.count(), 2);
@@ -63,7 +66,8 @@ TEST(HTMLTokenizer, Attributes) {
     EXPECT_EQ(entities.attributes.valueForName("title"), "&amp;");
 }
 
-TEST(HTMLTokenizer, StyleSplitting) {
+TEST(HTMLTokenizer, StyleSplitting)
+{
     Tokenized t = tokenize("<p style=\"color: red; font-size:12pt\">");
     EXPECT_FALSE(t.attributes.hasName("style"));
     EXPECT_EQ(t.attributes.valueForName("color"), "red");
@@ -75,7 +79,8 @@ TEST(HTMLTokenizer, StyleSplitting) {
     EXPECT_EQ(noColon.attributes.count(), 0);
 }
 
-TEST(HTMLTokenizer, TextTokens) {
+TEST(HTMLTokenizer, TextTokens)
+{
     auto text = [](std::string_view token) { return tokenize(token).attributes.valueForCode(112); };
     EXPECT_EQ(tokenize("a").code, 75);
     EXPECT_EQ(text("a \r\n  b"), "a b");
@@ -83,7 +88,7 @@ TEST(HTMLTokenizer, TextTokens) {
     EXPECT_EQ(text("x&lt;y&eacute;"), "x<y\xC3\xA9");
     EXPECT_EQ(text("&amp"), "&");
     EXPECT_EQ(text("&ampx &bogus; &#65 b"), "&ampx &bogus; A b");
-    EXPECT_EQ(text("caf\xE9"), "caf\xC3\xA9");            // a stray Latin-1 byte becomes UTF-8
+    EXPECT_EQ(text("caf\xE9"), "caf\xC3\xA9");                // a stray Latin-1 byte becomes UTF-8
     EXPECT_EQ(text("\xF0\x9F\x98\x80"), "\xF0\x9F\x98\x80");  // characters above U+FFFF are kept
     Tokenized space = tokenize("  ");
     EXPECT_EQ(space.attributes.valueForCode(112), " ");
@@ -93,9 +98,11 @@ TEST(HTMLTokenizer, TextTokens) {
     EXPECT_EQ(tokenize("x").name, "");
 }
 
-TEST(HTMLTokenizer, AttributeCountIsBounded) {
+TEST(HTMLTokenizer, AttributeCountIsBounded)
+{
     std::string token = "<p";
-    for (int i = 0; i < 5000; ++i) token += " a" + std::to_string(i) + "=" + std::to_string(i);
+    for (int i = 0; i < 5000; ++i)
+        token += " a" + std::to_string(i) + "=" + std::to_string(i);
     token += ">";
     Tokenized t = tokenize(token);
     EXPECT_EQ(t.code, 46);

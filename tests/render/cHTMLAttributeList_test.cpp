@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-TEST(cHTMLAttributeList, CodedAndPooledEntries) {
+TEST(cHTMLAttributeList, CodedAndPooledEntries)
+{
     cHTMLAttributeList list;
     EXPECT_EQ(list.addNamedStringValue("ALIGN", "left"), 1);
     EXPECT_EQ(list.addNamedStringValue("data-Id", "Left"), 1);
@@ -29,7 +30,8 @@ TEST(cHTMLAttributeList, CodedAndPooledEntries) {
     EXPECT_EQ(list.indexOfName("nothing"), -1);
 }
 
-TEST(cHTMLAttributeList, NegativeCodesAreRefused) {
+TEST(cHTMLAttributeList, NegativeCodesAreRefused)
+{
     cHTMLAttributeList list;
     EXPECT_EQ(list.addCodedCodedValue(-1, 3), 0);
     EXPECT_EQ(list.addCodedCodedValue(3, -1), 0);
@@ -40,7 +42,8 @@ TEST(cHTMLAttributeList, NegativeCodesAreRefused) {
     EXPECT_STREQ(cHTMLAttributeList::valueTextForCode(-3), "");
 }
 
-TEST(cHTMLAttributeList, NamesStayUnique) {
+TEST(cHTMLAttributeList, NamesStayUnique)
+{
     cHTMLAttributeList list;
     list.addNamedStringValue("class", "a");
     list.addNamedStringValue("Class", "b");
@@ -52,7 +55,8 @@ TEST(cHTMLAttributeList, NamesStayUnique) {
     EXPECT_EQ(list.nameAt(1), "X-Y");
 }
 
-TEST(cHTMLAttributeList, RemovalKeepsTheOtherTexts) {
+TEST(cHTMLAttributeList, RemovalKeepsTheOtherTexts)
+{
     cHTMLAttributeList list;
     list.addNamedStringValue("n1", "v1");
     list.addNamedStringValue("href", "v2");
@@ -77,7 +81,8 @@ TEST(cHTMLAttributeList, RemovalKeepsTheOtherTexts) {
     EXPECT_EQ(copy.valueForName("n4"), "v4");
 }
 
-TEST(cHTMLAttributeList, LongTextsDoNotSpillIntoOtherFields) {
+TEST(cHTMLAttributeList, LongTextsDoNotSpillIntoOtherFields)
+{
     // A packed offset/length would wrap at 32 KB of pool or 64 KB of text.
     cHTMLAttributeList list;
     const std::string big(70000, 'x');

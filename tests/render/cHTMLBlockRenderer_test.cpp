@@ -31,10 +31,13 @@ constexpr uint32_t kType = 111, kValue = 115, kDisplay = 46, kName = 78, kClass 
                    kUsemap = 113, kCoords = 39;
 constexpr uint32_t kVerse = 116, kNow = 63, kStrongsHebrew = 107;
 
-const std::vector<std::string> kWords = {"and", "arche", "beginning", "for", "god", "in", "logos", "loved",
-                                         "or", "sent", "so", "the", "thus", "world"};
+const std::vector<std::string> kWords = {
+    "and", "arche", "beginning", "for", "god", "in", "logos", "loved", "or", "sent", "so", "the", "thus", "world"};
 const std::vector<std::string> kPunct = {",", ".", "\xE2\x80\x8B"};
-uint8_t W(const char* w) { return static_cast<uint8_t>(indexOf(kWords, w)); }
+uint8_t W(const char* w)
+{
+    return static_cast<uint8_t>(indexOf(kWords, w));
+}
 
 const uint32_t kJohn316 = makeBibleKey(43, 3, 16), kJohn317 = makeBibleKey(43, 3, 17), kJohn11 = makeBibleKey(43, 1, 1);
 
@@ -58,13 +61,16 @@ Bytes words(std::initializer_list<const char*> list)
     return b;
 }
 
-Node text(uint32_t at) { return Node{kText, {NodeAttribute::textAt(at)}, {}}; }
+Node text(uint32_t at)
+{
+    return Node {kText, {NodeAttribute::textAt(at)}, {}};
+}
 Node verse(uint32_t key)
 {
-    return Node{kSync,
-                {NodeAttribute::withCode(kType, kVerse), NodeAttribute::withNumber(kValue, static_cast<int32_t>(key)),
-                 NodeAttribute::withCode(kDisplay, kNow)},
-                {}};
+    return Node {kSync,
+        {NodeAttribute::withCode(kType, kVerse), NodeAttribute::withNumber(kValue, static_cast<int32_t>(key)),
+            NodeAttribute::withCode(kDisplay, kNow)},
+        {}};
 }
 
 // A PNG header: signature and IHDR with the size.
@@ -117,17 +123,19 @@ struct Fixture {
         s.verseSync = {{kJohn11, 3}, {kJohn316, 0}, {kJohn317, 1}};
         std::sort(s.verseSync.begin(), s.verseSync.end());
 
-        Node b0{kP, {}, {verse(kJohn316), text(a1), Node{kWoc, {}, {text(a2)}}, Node{kNote, {}, {text(a3)}}}};
-        Node b1{kP, {}, {verse(kJohn317), text(a4)}};
-        Node b2{kP,
-                {},
-                {text(a5), Node{kAttr, {NodeAttribute::withCode(kName, kStrongsHebrew), NodeAttribute::withText(kValue, "430")}, {}}}};
-        Node b3{kP, {NodeAttribute::withText(kClass, "qs_interlinear")}, {verse(kJohn11), text(a6)}};
-        Node b4{kDiv,
-                {},
-                {Node{kImg, {NodeAttribute::withText(kSrc, "wide.png"), NodeAttribute::withText(kUsemap, "5")}, {}},
-                 Node{kH8, {}, {Node{kA, {NodeAttribute::withText(kHref, "bible:it's \"x\"")}, {text(a4)}}}}}};
-        Node b5{kMap, {}, {Node{kArea, {NodeAttribute::withText(kCoords, "0,10,400,51"), NodeAttribute::withText(kHref, "#top")}, {}}}};
+        Node b0 {kP, {}, {verse(kJohn316), text(a1), Node {kWoc, {}, {text(a2)}}, Node {kNote, {}, {text(a3)}}}};
+        Node b1 {kP, {}, {verse(kJohn317), text(a4)}};
+        Node b2 {kP, {},
+            {text(a5),
+                Node {kAttr, {NodeAttribute::withCode(kName, kStrongsHebrew), NodeAttribute::withText(kValue, "430")},
+                    {}}}};
+        Node b3 {kP, {NodeAttribute::withText(kClass, "qs_interlinear")}, {verse(kJohn11), text(a6)}};
+        Node b4 {kDiv, {},
+            {Node {kImg, {NodeAttribute::withText(kSrc, "wide.png"), NodeAttribute::withText(kUsemap, "5")}, {}},
+                Node {kH8, {}, {Node {kA, {NodeAttribute::withText(kHref, "bible:it's \"x\"")}, {text(a4)}}}}}};
+        Node b5 {kMap, {},
+            {Node {
+                kArea, {NodeAttribute::withText(kCoords, "0,10,400,51"), NodeAttribute::withText(kHref, "#top")}, {}}}};
         s.blocks = {b0, b1, b2, b3, b4, b5};
         s.images = {{"wide.png", png(800, 100)}};
         book = std::make_unique<TextTestBook>(s);
@@ -164,7 +172,8 @@ std::string normalised(const std::string& html)
 {
     std::string out;
     for (size_t i = 0; i < html.size();) {
-        if (html.compare(i, 3, "_fn") == 0 && i + 3 < html.size() && std::isdigit(static_cast<unsigned char>(html[i + 3]))) {
+        if (html.compare(i, 3, "_fn") == 0 && i + 3 < html.size() &&
+            std::isdigit(static_cast<unsigned char>(html[i + 3]))) {
             out += "_fnN";
             i += 3;
             while (i < html.size() && std::isdigit(static_cast<unsigned char>(html[i])))
@@ -227,11 +236,13 @@ TEST(BlockRenderer, VerseSpansNoteLinksAndWordsOfChrist)
     UserDataScope user;
     user.data.notes = {kJohn317};
     cHTMLRenderConfiguration config;
-    cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix), suffix(cHTMLRenderConfiguration::kDefaultLinkSuffix);
+    cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix),
+        suffix(cHTMLRenderConfiguration::kDefaultLinkSuffix);
     config.linkPrefix = &prefix;
     config.linkSuffix = &suffix;
     const std::string html = renderBlocks(0, 1, &config);
-    EXPECT_EQ(0u, html.find("<p><span data-verse-span=\"sel_s43.3.16\"><span id='_s43.3.16'><sup><small>16</small></sup></span>"))
+    EXPECT_EQ(0u,
+        html.find("<p><span data-verse-span=\"sel_s43.3.16\"><span id='_s43.3.16'><sup><small>16</small></sup></span>"))
         << html;
     expectGolden("block-verses.html", normalised(html));
 }
@@ -250,7 +261,8 @@ TEST(BlockRenderer, HighlightsOfEveryStyle)
                 config.highlightStyle = &s;
             const int32_t hide = 0;
             config.footnoteOption = &hide;
-            all += "style " + std::to_string(style) + ", value " + std::to_string(value) + ":\n" + renderBlocks(0, 0, &config) + "\n";
+            all += "style " + std::to_string(style) + ", value " + std::to_string(value) + ":\n" +
+                renderBlocks(0, 0, &config) + "\n";
         }
     }
     // The temporary highlight: style 2, the verse's section inside the range.
@@ -287,7 +299,7 @@ TEST(BlockRenderer, FootnotesInEachStyle)
         cHTMLRenderConfiguration config;
         config.footnoteOption = option;
         all += "option " + (option != nullptr ? std::to_string(*option) : std::string("none")) + ":\n" +
-               normalised(renderBlocks(0, 0, &config)) + "\n";
+            normalised(renderBlocks(0, 0, &config)) + "\n";
     }
     expectGolden("block-footnotes.html", all);
 
@@ -300,7 +312,8 @@ TEST(BlockRenderer, FootnotesInEachStyle)
 TEST(BlockRenderer, StrongsLinks)
 {
     cHTMLRenderConfiguration config;
-    cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix), suffix(cHTMLRenderConfiguration::kDefaultLinkSuffix);
+    cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix),
+        suffix(cHTMLRenderConfiguration::kDefaultLinkSuffix);
     config.linkPrefix = &prefix;
     config.linkSuffix = &suffix;
     std::string html = renderBlocks(2, 2, &config, false);
@@ -367,10 +380,13 @@ TEST(BlockRenderer, ImagesHeadingsAndEscapedLinks)
     config.linkPrefix = &prefix;
     config.linkSuffix = &suffix;
     std::string html = renderBlocks(4, 4, &config, false);
-    EXPECT_NE(std::string::npos, html.find("<img src=\"wide.png\" height=\"50\" width=\"400\" usemap=\"#_map5\" />")) << html;
+    EXPECT_NE(std::string::npos, html.find("<img src=\"wide.png\" height=\"50\" width=\"400\" usemap=\"#_map5\" />"))
+        << html;
     // The image map of section 5 follows the image, its areas scaled to the image's new size.
-    EXPECT_NE(std::string::npos, html.find("<map data-original-width=\"800\" data-original-height=\"100\" "
-                                           "data-adjusted-width=\"400\" data-adjusted-height=\"50\" name=\"_map5\">")) << html;
+    EXPECT_NE(std::string::npos,
+        html.find("<map data-original-width=\"800\" data-original-height=\"100\" "
+                  "data-adjusted-width=\"400\" data-adjusted-height=\"50\" name=\"_map5\">"))
+        << html;
     EXPECT_NE(std::string::npos, html.find("coords=\"0,5,200,25\"")) << html;
     EXPECT_NE(std::string::npos, html.find("<h6>")) << html;
     EXPECT_NE(std::string::npos, html.find("it@@apos@@s @@quot@@x@@quot@@")) << html;
@@ -396,7 +412,8 @@ TEST(BlockRenderer, SelectedSectionsParagraphsAndHiddenNumbers)
     const int32_t hide = 0;
     config.footnoteOption = &hide;
     const std::string html = renderBlocks(0, 1, &config);
-    EXPECT_NE(std::string::npos, html.find("<span data-verse-span=\"sel_s43.3.16\"><span id='_s43.3.16'></span>")) << html;
+    EXPECT_NE(std::string::npos, html.find("<span data-verse-span=\"sel_s43.3.16\"><span id='_s43.3.16'></span>"))
+        << html;
     EXPECT_NE(std::string::npos, html.find("<span class=\" marching-ants\" data-verse-span=\"sel_s43.3.17\">")) << html;
 
     // One verse per paragraph: the verse number in bold, and a line break after a verse span it closes.
@@ -412,7 +429,9 @@ TEST(BlockRenderer, SelectedSectionsParagraphsAndHiddenNumbers)
     cHTMLRenderConfiguration plain;
     plain.footnoteOption = &hide;
     cHTMLBlockRenderer::renderItem(parser, parser.rootElement()->firstChild(), out, 1033, false, &plain, &context);
-    EXPECT_EQ(0u, out.find("</span><p><span data-verse-span=\"sel_s43.3.16\"><span id='_s43.3.16'><strong style=\"margin:.3em\">16</strong></span>"))
+    EXPECT_EQ(0u,
+        out.find("</span><p><span data-verse-span=\"sel_s43.3.16\"><span id='_s43.3.16'><strong "
+                 "style=\"margin:.3em\">16</strong></span>"))
         << out;
 }
 

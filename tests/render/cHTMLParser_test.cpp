@@ -11,36 +11,45 @@ namespace {
 // Sections start at the given positions.
 struct MarkupSource {
     std::string text;
-    std::vector<std::uint32_t> sections{0};
+    std::vector<std::uint32_t> sections {0};
     std::vector<std::int32_t> requests;
 
-    std::size_t tokenEnd(std::size_t p) const {
+    std::size_t tokenEnd(std::size_t p) const
+    {
         std::size_t e = text[p] == '<' ? text.find('>', p) : text.find('<', p);
-        if (e == std::string::npos) return text.size();
+        if (e == std::string::npos)
+            return text.size();
         return text[p] == '<' ? e + 1 : e;
     }
 
-    static bool serve(void* context, std::int32_t request, std::uint32_t position, const char* name,
-                      std::int32_t count, std::string& out, std::uint32_t& outStart, std::int32_t& outEnd, void*) {
+    static bool serve(void* context, std::int32_t request, std::uint32_t position, const char* name, std::int32_t count,
+        std::string& out, std::uint32_t& outStart, std::int32_t& outEnd, void*)
+    {
         auto* self = static_cast<MarkupSource*>(context);
         self->requests.push_back(request);
         out.clear();
         if (request == kHTMLRequestExcerpt) {
-            if (position > self->text.size()) return false;
+            if (position > self->text.size())
+                return false;
             out = self->text.substr(position, static_cast<std::size_t>(count));
             return true;
         }
-        if (request == kHTMLRequestImageWidth) return name != nullptr && std::string(name) == "ok.png";
-        if (request < 0) return false;
+        if (request == kHTMLRequestImageWidth)
+            return name != nullptr && std::string(name) == "ok.png";
+        if (request < 0)
+            return false;
         std::size_t p;
         if (count == 0) {
-            if (static_cast<std::size_t>(request) >= self->sections.size()) return false;
+            if (static_cast<std::size_t>(request) >= self->sections.size())
+                return false;
             p = self->sections[static_cast<std::size_t>(request)];
         } else {
-            if (position >= self->text.size()) return false;
+            if (position >= self->text.size())
+                return false;
             p = self->tokenEnd(position);
         }
-        if (p >= self->text.size()) return false;
+        if (p >= self->text.size())
+            return false;
         std::size_t e = self->tokenEnd(p);
         out = self->text.substr(p, e - p);
         outStart = static_cast<std::uint32_t>(p);
@@ -50,22 +59,28 @@ struct MarkupSource {
 };
 
 // A readable picture of a tree: tag(children...), text nodes as 'text'.
-std::string dump(const cHTMLTagElement* e) {
-    if (e->isTextNode()) return "'" + e->attributes().valueForCode(HTMLAttr::untagged_text) + "'";
+std::string dump(const cHTMLTagElement* e)
+{
+    if (e->isTextNode())
+        return "'" + e->attributes().valueForCode(HTMLAttr::untagged_text) + "'";
     std::string out = tagNameForCode(e->tagCode());
-    if (e->firstChild() == nullptr) return out;
+    if (e->firstChild() == nullptr)
+        return out;
     out += "(";
     for (const cHTMLTagElement* c = e->firstChild(); c != nullptr; c = c->nextSibling()) {
-        if (c != e->firstChild()) out += ",";
+        if (c != e->firstChild())
+            out += ",";
         out += dump(c);
     }
     return out + ")";
 }
 
-std::string dumpChildren(const cHTMLTagElement* root) {
+std::string dumpChildren(const cHTMLTagElement* root)
+{
     std::string out;
     for (const cHTMLTagElement* c = root->firstChild(); c != nullptr; c = c->nextSibling()) {
-        if (!out.empty()) out += " ";
+        if (!out.empty())
+            out += " ";
         out += dump(c);
     }
     return out;
@@ -75,7 +90,8 @@ struct Parsed {
     MarkupSource source;
     cHTMLParser parser;
     bool ok = false;
-    explicit Parsed(std::string text, std::vector<std::uint32_t> sections = {0}) {
+    explicit Parsed(std::string text, std::vector<std::uint32_t> sections = {0})
+    {
         source.text = std::move(text);
         source.sections = std::move(sections);
         parser.setTextSource(&MarkupSource::serve, &source);
@@ -86,7 +102,8 @@ struct Parsed {
 
 }  // namespace
 
-TEST(cHTMLParser, WellFormedMarkup) {
+TEST(cHTMLParser, WellFormedMarkup)
+{
     Parsed a("<p>a<b>b</b></p>");
     EXPECT_TRUE(a.ok);
     EXPECT_EQ(a.tree(), "p('a',b('b'))");
@@ -108,8 +125,9 @@ TEST(cHTMLParser, WellFormedMarkup) {
     Parsed form("<form><label><input></label><select><option>a<optgroup><option>b</option></optgroup></select>"
                 "<fieldset><legend>L</legend><textarea>t</textarea></fieldset></form>");
     EXPECT_TRUE(form.ok) << form.parser.message();
-    EXPECT_EQ(form.tree(), "form(label(input),select(option('a'),optgroup(option('b'))),"
-                           "fieldset(legend('L'),textarea('t')))");
+    EXPECT_EQ(form.tree(),
+        "form(label(input),select(option('a'),optgroup(option('b'))),"
+        "fieldset(legend('L'),textarea('t')))");
 
     Parsed pre("<pre>x <a href=y>l</a><br>  z</pre>");
     EXPECT_TRUE(pre.ok);
@@ -128,7 +146,8 @@ TEST(cHTMLParser, WellFormedMarkup) {
     EXPECT_EQ(note.tree(), "blockquote(p('a',qs_note(p('n')),qs_attr,'x'))");
 }
 
-TEST(cHTMLParser, SourcePositionsAndAttributes) {
+TEST(cHTMLParser, SourcePositionsAndAttributes)
+{
     Parsed a("<p class=x>ab</p> <p>");
     ASSERT_TRUE(a.ok);
     const cHTMLTagElement* p = a.parser.rootElement()->firstChild();
@@ -141,7 +160,8 @@ TEST(cHTMLParser, SourcePositionsAndAttributes) {
     EXPECT_EQ(p->firstChild()->sourceAfter(), 13u);
 }
 
-TEST(cHTMLParser, DocumentFrame) {
+TEST(cHTMLParser, DocumentFrame)
+{
     Parsed doc("<html> <head><title>T</title><style>s</style><meta name=x></head><body><p>a</p>\n</body></html>");
     // The closing tags end the input: the block stays but the parse reports failure.
     EXPECT_FALSE(doc.ok);
@@ -154,7 +174,8 @@ TEST(cHTMLParser, DocumentFrame) {
     EXPECT_EQ(open.tree(), "p('a')");  // one section at a time
 }
 
-TEST(cHTMLParser, ImpliedParagraph) {
+TEST(cHTMLParser, ImpliedParagraph)
+{
     Parsed a("some <i>text</i>");
     EXPECT_TRUE(a.ok);
     EXPECT_EQ(a.tree(), "p('some ',i('text'))");
@@ -163,7 +184,8 @@ TEST(cHTMLParser, ImpliedParagraph) {
     EXPECT_EQ(p->sourceEnd(), 5u);
 }
 
-TEST(cHTMLParser, RepairsAndMessages) {
+TEST(cHTMLParser, RepairsAndMessages)
+{
     Parsed b("<b>x");
     EXPECT_TRUE(b.ok);
     EXPECT_EQ(b.tree(), "'<b>'");
@@ -218,7 +240,8 @@ TEST(cHTMLParser, RepairsAndMessages) {
     EXPECT_FALSE(nothing.ok);
 }
 
-TEST(cHTMLParser, FirstProblemIsKept) {
+TEST(cHTMLParser, FirstProblemIsKept)
+{
     // The unclosed b fails first; the list's own failure later does not replace the message.
     Parsed a("<ul><li><b>x</li></ul>");
     EXPECT_EQ(a.parser.message(), "Required closing tag is missing, or this element has illegal contents.");
@@ -227,15 +250,17 @@ TEST(cHTMLParser, FirstProblemIsKept) {
     EXPECT_EQ(s, 8u);
 }
 
-TEST(cHTMLParser, TextRunsAreMerged) {
+TEST(cHTMLParser, TextRunsAreMerged)
+{
     // Adjacent text tokens (as a template reader gives when it hides a marker between them).
     MarkupSource source;
     source.text = "<p> |Hello</p>";
     cHTMLParser parser;
     // Serve " " and "Hello" as two tokens by treating "|" as a hidden split.
     struct Split {
-        static bool serve(void* c, std::int32_t r, std::uint32_t pos, const char* n, std::int32_t count, std::string& out,
-                          std::uint32_t& s, std::int32_t& e, void* x) {
+        static bool serve(void* c, std::int32_t r, std::uint32_t pos, const char* n, std::int32_t count,
+            std::string& out, std::uint32_t& s, std::int32_t& e, void* x)
+        {
             auto* src = static_cast<MarkupSource*>(c);
             if (r == 0 && count == 1 && pos == 3) {  // after " "
                 out = "Hello";
@@ -259,32 +284,38 @@ TEST(cHTMLParser, TextRunsAreMerged) {
     EXPECT_FALSE(text->attributes().hasCode(HTMLAttr::is_whitespace));
 }
 
-TEST(cHTMLParser, HostileNestingIsBounded) {
+TEST(cHTMLParser, HostileNestingIsBounded)
+{
     std::string deep;
-    for (int i = 0; i < 20000; ++i) deep += "<b>";
+    for (int i = 0; i < 20000; ++i)
+        deep += "<b>";
     Parsed a(deep);
     EXPECT_TRUE(a.ok);  // the first token becomes text
     EXPECT_EQ(a.tree(), "'<b>'");
     EXPECT_EQ(a.parser.message(), "Elements are nested too deeply.");
 
     std::string closed;
-    for (int i = 0; i < 100; ++i) closed += "<blockquote>";
+    for (int i = 0; i < 100; ++i)
+        closed += "<blockquote>";
     closed += "x";
-    for (int i = 0; i < 100; ++i) closed += "</blockquote>";
+    for (int i = 0; i < 100; ++i)
+        closed += "</blockquote>";
     Parsed fine(closed);
     EXPECT_TRUE(fine.ok);
     EXPECT_EQ(fine.parser.message(), "");
 
     // Each level is tried twice when it fails; without a bound this takes 2^60 steps.
     std::string branching;
-    for (int i = 0; i < 40; ++i) branching += "<qs_note><p><b>";
+    for (int i = 0; i < 40; ++i)
+        branching += "<qs_note><p><b>";
     Parsed b(branching);
     EXPECT_FALSE(b.ok);  // given up, not repaired
     EXPECT_EQ(b.parser.message(), "Expected at least 1 items contained in this tag, but only saw 0");
     EXPECT_TRUE(b.parser.rootElement()->firstChild() == nullptr);
 }
 
-TEST(cHTMLParser, TextModeSectionWalking) {
+TEST(cHTMLParser, TextModeSectionWalking)
+{
     //                0         1         2         3
     //                0123456789012345678901234567890123456789
     MarkupSource source;
@@ -341,7 +372,8 @@ TEST(cHTMLParser, TextModeSectionWalking) {
     EXPECT_FALSE(parser.imageWidthUsable("no.png", nullptr));
 }
 
-TEST(cHTMLParser, SectionNumberSurvivesAReportedProblem) {
+TEST(cHTMLParser, SectionNumberSurvivesAReportedProblem)
+{
     MarkupSource source;
     source.text = "<p>a</p><p>b</p></i><p>c</p>";
     source.sections = {0, 8, 20};
@@ -356,7 +388,8 @@ TEST(cHTMLParser, SectionNumberSurvivesAReportedProblem) {
     EXPECT_EQ(dump(item), "p('c')");
 }
 
-TEST(cHTMLParser, PreviousSectionRefusesTheDocumentHead) {
+TEST(cHTMLParser, PreviousSectionRefusesTheDocumentHead)
+{
     MarkupSource source;
     source.text = "<head><title>t</title></head><p>a</p>";
     source.sections = {0, 29};
@@ -367,7 +400,8 @@ TEST(cHTMLParser, PreviousSectionRefusesTheDocumentHead) {
     EXPECT_FALSE(parser.parsePreviousSection(&item));
 }
 
-TEST(cHTMLParser, ParserWithoutSource) {
+TEST(cHTMLParser, ParserWithoutSource)
+{
     cHTMLParser parser;
     EXPECT_EQ(parser.rootElement(), nullptr);
     EXPECT_FALSE(parser.parseAll());
@@ -394,8 +428,9 @@ struct TreeSource {
     bool withHead = true;
     int live = 0;
 
-    static bool serve(void* context, std::int32_t request, const void* argument, void* outTree, cPlatformImage*,
-                      std::uint32_t*) {
+    static bool serve(
+        void* context, std::int32_t request, const void* argument, void* outTree, cPlatformImage*, std::uint32_t*)
+    {
         auto* self = static_cast<TreeSource*>(context);
         std::string text;
         if (request == kHTMLRequestExtractFile || request == kHTMLRequestImageWidth)
@@ -403,29 +438,34 @@ struct TreeSource {
         if (request == kHTMLRequestTextNode) {
             auto* r = static_cast<const cHTMLTextNodeRequest*>(argument);
             text = std::to_string(r->textPosition) + "/" + std::to_string(r->language) + "/" +
-                   std::to_string(r->rightToLeft);
+                std::to_string(r->rightToLeft);
             static_cast<cHTMLTagElement*>(outTree)->attributes().addCodedStringValue(HTMLAttr::untagged_text, "filled");
         }
         self->requests.emplace_back(request, text);
         if (request == kHTMLRequestHead) {
-            if (self->withHead) *static_cast<cHTMLTagElement**>(outTree) = new cHTMLTagElement(HTMLTag::div);
+            if (self->withHead)
+                *static_cast<cHTMLTagElement**>(outTree) = new cHTMLTagElement(HTMLTag::div);
             return true;
         }
-        if (request == kHTMLRequestImageWidth) return text == "ok.png";
-        if (request < 0) return request == kHTMLRequestTextNode || request == kHTMLRequestExtractFile;
-        if (static_cast<std::size_t>(request) >= self->positions.size()) return false;
+        if (request == kHTMLRequestImageWidth)
+            return text == "ok.png";
+        if (request < 0)
+            return request == kHTMLRequestTextNode || request == kHTMLRequestExtractFile;
+        if (static_cast<std::size_t>(request) >= self->positions.size())
+            return false;
         auto* p = new cHTMLTagElement(HTMLTag::p);
         auto* t = new cHTMLTagElement(HTMLTag::untagged_text);
         if (self->positions[static_cast<std::size_t>(request)] != 0)
-            t->attributes().addCodedStringValue(HTMLAttr::textat,
-                                                std::to_string(self->positions[static_cast<std::size_t>(request)]));
+            t->attributes().addCodedStringValue(
+                HTMLAttr::textat, std::to_string(self->positions[static_cast<std::size_t>(request)]));
         p->appendChildren(t);
         *static_cast<cHTMLTagElement**>(outTree) = p;
         return true;
     }
 };
 
-std::string sections(const cHTMLParser& parser) {
+std::string sections(const cHTMLParser& parser)
+{
     std::string out;
     for (cHTMLTagElement* c = parser.rootElement()->firstChild(); c != nullptr; c = c->nextSibling())
         out += std::to_string(c->sectionNumber()) + ",";
@@ -434,7 +474,8 @@ std::string sections(const cHTMLParser& parser) {
 
 }  // namespace
 
-TEST(cHTMLParser, NodeModeSectionWalking) {
+TEST(cHTMLParser, NodeModeSectionWalking)
+{
     TreeSource source;
     source.positions = {100, 200, 0, 0, 500};
     cHTMLParser parser;
@@ -460,7 +501,8 @@ TEST(cHTMLParser, NodeModeSectionWalking) {
     EXPECT_EQ(parser.rootElement()->firstChild(), nullptr);
 }
 
-TEST(cHTMLParser, FindTextPosition) {
+TEST(cHTMLParser, FindTextPosition)
+{
     TreeSource source;
     source.positions = {100, 200, 0, 0, 500};
     cHTMLParser parser;
@@ -504,7 +546,8 @@ TEST(cHTMLParser, FindTextPosition) {
     EXPECT_EQ(position, 77u);
 }
 
-TEST(cHTMLParser, NodeServices) {
+TEST(cHTMLParser, NodeServices)
+{
     TreeSource source;
     source.positions = {100};
     source.withHead = false;
@@ -524,7 +567,8 @@ TEST(cHTMLParser, NodeServices) {
     EXPECT_FALSE(parser.imageWidthUsable("bad.png", nullptr));
 }
 
-TEST(cHTMLParser, IndependentParsersOnSeveralThreads) {
+TEST(cHTMLParser, IndependentParsersOnSeveralThreads)
+{
     const std::string markup = "<table><tr><td>a<td><ul><li>b<li><i>c</i></ul></tr></table>";
     std::vector<std::string> results(6);
     std::vector<std::thread> threads;
@@ -535,16 +579,21 @@ TEST(cHTMLParser, IndependentParsersOnSeveralThreads) {
                 results[t] = p.ok ? p.tree() : "failed";
             }
         });
-    for (auto& th : threads) th.join();
-    for (const std::string& r : results) EXPECT_EQ(r, "table(tr(td('a'),td(ul(li('b'),li(i('c'))))))");
+    for (auto& th : threads)
+        th.join();
+    for (const std::string& r : results)
+        EXPECT_EQ(r, "table(tr(td('a'),td(ul(li('b'),li(i('c'))))))");
 }
 
-TEST(cHTMLParser, MisbehavingSourcesCannotHangTheParser) {
+TEST(cHTMLParser, MisbehavingSourcesCannotHangTheParser)
+{
     // Serves "x" at position 0 again and again.
     struct Stuck {
         static bool serve(void*, std::int32_t r, std::uint32_t, const char*, std::int32_t, std::string& out,
-                          std::uint32_t& s, std::int32_t& e, void*) {
-            if (r < 0) return false;
+            std::uint32_t& s, std::int32_t& e, void*)
+        {
+            if (r < 0)
+                return false;
             out = "x";
             s = 0;
             e = 1;
@@ -558,7 +607,10 @@ TEST(cHTMLParser, MisbehavingSourcesCannotHangTheParser) {
 
     // A node source that refuses the head fails the whole parse.
     struct NoHead {
-        static bool serve(void*, std::int32_t r, const void*, void*, cPlatformImage*, std::uint32_t*) { return r != -1; }
+        static bool serve(void*, std::int32_t r, const void*, void*, cPlatformImage*, std::uint32_t*)
+        {
+            return r != -1;
+        }
     };
     parser.setNodeSource(&NoHead::serve, nullptr);
     EXPECT_FALSE(parser.parseAll());

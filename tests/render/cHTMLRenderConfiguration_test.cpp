@@ -6,7 +6,8 @@
 
 namespace {
 
-TEST(cHTMLRenderConfiguration, StartsWithNoOptionGiven) {
+TEST(cHTMLRenderConfiguration, StartsWithNoOptionGiven)
+{
     cHTMLRenderConfiguration config;
     EXPECT_EQ(config.omitUserNoteLinks, nullptr);
     EXPECT_EQ(config.selectedSections, nullptr);
@@ -25,7 +26,8 @@ TEST(cHTMLRenderConfiguration, StartsWithNoOptionGiven) {
     EXPECT_EQ(config.wordAttributeDefinitions, nullptr);
 }
 
-TEST(cHTMLRenderConfiguration, PointsAtCallerValuesAndOwnsItsList) {
+TEST(cHTMLRenderConfiguration, PointsAtCallerValuesAndOwnsItsList)
+{
     // An excerpt-style configuration: white on black, flags pointing at 1, empty marker texts.
     static const bool kOne = true;
     cHTMLColor white, black;

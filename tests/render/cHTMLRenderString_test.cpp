@@ -15,7 +15,10 @@ constexpr uint32_t kType = 111, kStart = 102, kSrc = 100;
 
 const std::vector<std::string> kWords = {"alpha", "beta", "delta", "gamma"};
 
-Node text(uint32_t at) { return Node{kText, {NodeAttribute::textAt(at)}, {}}; }
+Node text(uint32_t at)
+{
+    return Node {kText, {NodeAttribute::textAt(at)}, {}};
+}
 
 struct Book {
     std::unique_ptr<TextTestBook> book;
@@ -43,14 +46,15 @@ struct Book {
         at.push_back(at.back() + 3);
         s.sectionStarts = {at[0], at[1], at[3], at[4], at[5], at[7]};
         s.blocks = {
-            Node{kP, {}, {text(at[0])}},
-            Node{kOl,
-                 {NodeAttribute::withText(kType, "A"), NodeAttribute::withText(kStart, "27")},
-                 {Node{kLi, {}, {text(at[1])}}, Node{kLi, {}, {text(at[2])}}}},
-            Node{kUl, {NodeAttribute::withText(kType, "square")}, {Node{kLi, {}, {text(at[3])}}}},
-            Node{kP, {}, {Node{kImg, {NodeAttribute::withText(kSrc, "x.png")}, {}}, Node{kBr, {}, {}}, Node{kBr, {}, {}}, text(at[4])}},
-            Node{kP, {}, {text(at[5]), Node{kNote, {}, {text(at[6])}}}},
-            Node{kP, {}, {Node{kLink, {}, {text(at[7])}}}},
+            Node {kP, {}, {text(at[0])}},
+            Node {kOl, {NodeAttribute::withText(kType, "A"), NodeAttribute::withText(kStart, "27")},
+                {Node {kLi, {}, {text(at[1])}}, Node {kLi, {}, {text(at[2])}}}},
+            Node {kUl, {NodeAttribute::withText(kType, "square")}, {Node {kLi, {}, {text(at[3])}}}},
+            Node {kP, {},
+                {Node {kImg, {NodeAttribute::withText(kSrc, "x.png")}, {}}, Node {kBr, {}, {}}, Node {kBr, {}, {}},
+                    text(at[4])}},
+            Node {kP, {}, {text(at[5]), Node {kNote, {}, {text(at[6])}}}},
+            Node {kP, {}, {Node {kLink, {}, {text(at[7])}}}},
         };
         book = std::make_unique<TextTestBook>(s);
     }
@@ -63,7 +67,7 @@ Book& book()
 }
 
 std::string render(uint32_t firstSection, uint32_t firstText, uint32_t lastSection, uint32_t lastText,
-                   const cHTMLRenderConfiguration* extra = nullptr, int* result = nullptr)
+    const cHTMLRenderConfiguration* extra = nullptr, int* result = nullptr)
 {
     cHTMLRenderString rs;
     EXPECT_TRUE(rs.parseFromNodes(nullptr, &book().book->book));
@@ -83,7 +87,7 @@ std::string render(uint32_t firstSection, uint32_t firstText, uint32_t lastSecti
 TEST(RenderString, PlainTextOfARange)
 {
     EXPECT_EQ("alpha beta\r\n A. gamma\r\n B. delta\r\n - alpha\r\n[x.png]\r\nbeta\r\ngamma\r\nGen 1:1 and\r\n",
-              render(0, 0, 5, 100000));
+        render(0, 0, 5, 100000));
     // Only the sections and text positions asked for.
     EXPECT_EQ(" A. gamma\r\n B. delta\r\n", render(1, book().at[1], 1, book().at[2]));
     EXPECT_EQ("alpha beta\r\n", render(0, 0, 0, book().at[0]));

@@ -13,7 +13,8 @@ struct Counted : cHTMLTagElement {
     ~Counted() override { --gLive; }
 };
 
-std::vector<int> tagsOfChildren(const cHTMLTagElement& e) {
+std::vector<int> tagsOfChildren(const cHTMLTagElement& e)
+{
     std::vector<int> tags;
     for (cHTMLTagElement* c = e.firstChild(); c != nullptr; c = c->nextSibling()) {
         EXPECT_EQ(c->parent(), &e);
@@ -21,12 +22,14 @@ std::vector<int> tagsOfChildren(const cHTMLTagElement& e) {
     }
     // Backward links agree.
     std::vector<int> back;
-    for (cHTMLTagElement* c = e.lastChild(); c != nullptr; c = c->previousSibling()) back.insert(back.begin(), c->tagCode());
+    for (cHTMLTagElement* c = e.lastChild(); c != nullptr; c = c->previousSibling())
+        back.insert(back.begin(), c->tagCode());
     EXPECT_EQ(tags, back);
     return tags;
 }
 
-cHTMLTagElement* chain(std::initializer_list<int> tags) {
+cHTMLTagElement* chain(std::initializer_list<int> tags)
+{
     cHTMLTagElement* head = nullptr;
     for (int t : tags) {
         auto* e = new Counted(t);
@@ -40,18 +43,19 @@ cHTMLTagElement* chain(std::initializer_list<int> tags) {
 
 }  // namespace
 
-TEST(cHTMLTagElement, Splicing) {
+TEST(cHTMLTagElement, Splicing)
+{
     {
         Counted root(0);
         root.appendChildren(chain({1, 2}));
-        EXPECT_EQ(tagsOfChildren(root), (std::vector<int>{1, 2}));
+        EXPECT_EQ(tagsOfChildren(root), (std::vector<int> {1, 2}));
         cHTMLTagElement* last = static_cast<cHTMLTagElement*>(root.appendChildren(chain({3, 4})));
         EXPECT_EQ(last->tagCode(), 4);
         root.firstChild()->insertAfter(chain({10, 11}));
-        EXPECT_EQ(tagsOfChildren(root), (std::vector<int>{1, 10, 11, 2, 3, 4}));
+        EXPECT_EQ(tagsOfChildren(root), (std::vector<int> {1, 10, 11, 2, 3, 4}));
         root.firstChild()->insertBefore(chain({20}));
         root.lastChild()->insertAfter(chain({30}));
-        EXPECT_EQ(tagsOfChildren(root), (std::vector<int>{20, 1, 10, 11, 2, 3, 4, 30}));
+        EXPECT_EQ(tagsOfChildren(root), (std::vector<int> {20, 1, 10, 11, 2, 3, 4, 30}));
         root.firstChild()->nextSibling()->appendSibling(chain({40}));
         EXPECT_EQ(root.lastChild()->tagCode(), 40);
 
@@ -64,27 +68,29 @@ TEST(cHTMLTagElement, Splicing) {
         first->unlink();
         delete first;
         delete root.lastChild();  // destruction unlinks
-        EXPECT_EQ(tagsOfChildren(root), (std::vector<int>{1, 11, 2, 3, 4, 30}));
+        EXPECT_EQ(tagsOfChildren(root), (std::vector<int> {1, 11, 2, 3, 4, 30}));
         EXPECT_EQ(gLive, 7);  // the root and six children
     }
     EXPECT_EQ(gLive, 0);
 }
 
-TEST(cHTMLTagElement, ChainsWithoutParent) {
+TEST(cHTMLTagElement, ChainsWithoutParent)
+{
     cHTMLTagElement* head = chain({1, 2});
     head->nextSibling()->appendSibling(chain({3}));
     EXPECT_EQ(static_cast<cHTMLTagElement*>(head->chainEnd())->tagCode(), 3);
     Counted parent(0);
     parent.setChildList(head, true);
     head->chainEnd()->setParentOfChain(&parent);  // from any member
-    EXPECT_EQ(tagsOfChildren(parent), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(tagsOfChildren(parent), (std::vector<int> {1, 2, 3}));
     parent.deleteChildren();
     EXPECT_EQ(parent.firstChild(), nullptr);
     EXPECT_EQ(parent.lastChild(), nullptr);
     EXPECT_EQ(gLive, 1);  // the parent
 }
 
-TEST(cHTMLTagElement, DeepAndWideTreesAreDestroyedWithoutRecursion) {
+TEST(cHTMLTagElement, DeepAndWideTreesAreDestroyedWithoutRecursion)
+{
     {
         Counted root(0);
         cHTMLTagElement* at = &root;
@@ -101,7 +107,8 @@ TEST(cHTMLTagElement, DeepAndWideTreesAreDestroyedWithoutRecursion) {
     EXPECT_EQ(gLive, 0);
 }
 
-TEST(cHTMLTagElement, SectionNumbersAndCopies) {
+TEST(cHTMLTagElement, SectionNumbersAndCopies)
+{
     Counted root(0);
     root.appendChildren(chain({1, 2, 3}));
     root.firstChild()->nextSibling()->appendChildren(chain({4, 5}));

@@ -17,7 +17,8 @@ std::string served(cHTMLTemplateText& st)
     if (!templateConditionalReader(&st, 0, 0, nullptr, 0, out, start, end, nullptr))
         return all;
     all += out;
-    for (int guard = 0; guard < 1000 && templateConditionalReader(&st, 0, start, nullptr, 1, out, start, end, nullptr); ++guard)
+    for (int guard = 0; guard < 1000 && templateConditionalReader(&st, 0, start, nullptr, 1, out, start, end, nullptr);
+         ++guard)
         all += "|" + out;
     return all;
 }
@@ -99,7 +100,7 @@ TEST(TemplateText, SectionIndex)
     EXPECT_EQ("<table>", out);
     ASSERT_TRUE(templateConditionalReader(&st, 3, 0, nullptr, 0, out, s, e, nullptr));
     EXPECT_EQ("<hr>", out);
-    EXPECT_EQ((std::vector<std::int32_t>{12, 20, 29, 53}), st.sectionStarts);
+    EXPECT_EQ((std::vector<std::int32_t> {12, 20, 29, 53}), st.sectionStarts);
     EXPECT_FALSE(templateConditionalReader(&st, 4, 0, nullptr, 0, out, s, e, nullptr));
     EXPECT_TRUE(st.message.empty());
     st.strictness = 1;
@@ -118,7 +119,7 @@ TEST(TemplateText, SectionIndexFaults)
     EXPECT_FALSE(templateConditionalReader(&st, 1, 0, nullptr, 0, out, s, e, nullptr));
     EXPECT_EQ("ERROR: Saw </p> while looking for </blockquote>.\nOriginal tag starts here: <blockquote>abc</p> "
               "\nBad closing tag starts here: </p> and more text h",
-              st.message);
+        st.message);
     EXPECT_EQ(0, st.errorPosition);
 
     cHTMLTemplateText quiet;

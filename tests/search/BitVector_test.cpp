@@ -24,7 +24,7 @@ TEST(BitVector, WithoutAVectorEverythingIsNeutral)
     none.orVector(other);
     none.copy(other);
     none.mask(&other);
-    other.andVector(none); // an argument without a vector changes nothing
+    other.andVector(none);  // an argument without a vector changes nothing
     other.mask(nullptr);
     EXPECT_EQ(other.count(false), 10u);
 }
@@ -32,7 +32,7 @@ TEST(BitVector, WithoutAVectorEverythingIsNeutral)
 TEST(BitVector, ForwardsToTheWrappedVector)
 {
     BitVector a(20), b(20);
-    a.setFromPosition(3, 3); // one bit, with equal ends
+    a.setFromPosition(3, 3);  // one bit, with equal ends
     a.setFromPosition(10, 12);
     b.setFromPosition(11, 15);
     EXPECT_EQ(a.count(true), 4u);
@@ -63,9 +63,9 @@ TEST(BitVector, ForwardsToTheWrappedVector)
     EXPECT_EQ(c.size(), 40u);
 
     auto* replacement = new cBitVector(5);
-    c.setCBitVector(replacement); // takes ownership
+    c.setCBitVector(replacement);  // takes ownership
     EXPECT_EQ(c.getCBitVector(), replacement);
     EXPECT_EQ(c.size(), 5u);
-    c.setCBitVector(replacement); // the same vector again is not destroyed
+    c.setCBitVector(replacement);  // the same vector again is not destroyed
     EXPECT_EQ(c.size(), 5u);
 }

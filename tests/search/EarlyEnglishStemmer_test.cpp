@@ -15,7 +15,7 @@ namespace {
 // Snowball's own English stemmer, the reference for everything but the archaic endings.
 class ReferenceEnglish {
 public:
-    ReferenceEnglish() : stemmer_(sb_stemmer_new("english", "UTF_8")) {}
+    ReferenceEnglish() : stemmer_(sb_stemmer_new("english", "UTF_8")) { }
     ~ReferenceEnglish() { sb_stemmer_delete(stemmer_); }
     bool ok() const { return stemmer_ != nullptr; }
     std::string stem(const std::string& w)
@@ -50,20 +50,115 @@ std::vector<std::string> dictionaryWords()
 
 // Words that exercise every step and exception list of the algorithm.
 const char* const kCoverageWords[] = {
-    "skis", "skies", "dying", "lying", "tying", "idly", "gently", "ugly", "early", "only", "singly", "sky",
-    "news", "howe", "atlas", "cosmos", "bias", "andes", "inning", "innings", "outing", "outings", "canning",
-    "herring", "earring", "proceed", "exceed", "succeed", "generate", "generous", "communism", "community",
-    "arsenal", "arsenic", "'tis", "dogs'", "dog's", "dog's'", "caresses", "ties", "cries", "tied", "gas",
-    "gaps", "kiwis", "bus", "class", "agreed", "feed", "agreedly", "hoped", "hopping", "luxuriating",
-    "troubled", "sized", "fitting", "hoping", "cry", "by", "say", "yelled", "sayings", "conditional",
-    "valenci", "hesitanci", "digitizer", "rationalization", "operational", "operator", "feudalism",
-    "formaliti", "radically", "hopefulness", "callousness", "decisiveness", "sensitiviti", "sensibiliti",
-    "analogi", "archaeology", "fruitfully", "carelessly", "happily", "electrical", "formalize", "hopeful",
-    "goodness", "demonstrative", "replacement", "adoption", "adjustment", "dependent", "probate", "rate",
-    "controll", "roll", "yay", "youth", "boyish", "ay", "aye", "y", "ya", "yy", "a", "ab", "abc",
+    "skis",
+    "skies",
+    "dying",
+    "lying",
+    "tying",
+    "idly",
+    "gently",
+    "ugly",
+    "early",
+    "only",
+    "singly",
+    "sky",
+    "news",
+    "howe",
+    "atlas",
+    "cosmos",
+    "bias",
+    "andes",
+    "inning",
+    "innings",
+    "outing",
+    "outings",
+    "canning",
+    "herring",
+    "earring",
+    "proceed",
+    "exceed",
+    "succeed",
+    "generate",
+    "generous",
+    "communism",
+    "community",
+    "arsenal",
+    "arsenic",
+    "'tis",
+    "dogs'",
+    "dog's",
+    "dog's'",
+    "caresses",
+    "ties",
+    "cries",
+    "tied",
+    "gas",
+    "gaps",
+    "kiwis",
+    "bus",
+    "class",
+    "agreed",
+    "feed",
+    "agreedly",
+    "hoped",
+    "hopping",
+    "luxuriating",
+    "troubled",
+    "sized",
+    "fitting",
+    "hoping",
+    "cry",
+    "by",
+    "say",
+    "yelled",
+    "sayings",
+    "conditional",
+    "valenci",
+    "hesitanci",
+    "digitizer",
+    "rationalization",
+    "operational",
+    "operator",
+    "feudalism",
+    "formaliti",
+    "radically",
+    "hopefulness",
+    "callousness",
+    "decisiveness",
+    "sensitiviti",
+    "sensibiliti",
+    "analogi",
+    "archaeology",
+    "fruitfully",
+    "carelessly",
+    "happily",
+    "electrical",
+    "formalize",
+    "hopeful",
+    "goodness",
+    "demonstrative",
+    "replacement",
+    "adoption",
+    "adjustment",
+    "dependent",
+    "probate",
+    "rate",
+    "controll",
+    "roll",
+    "yay",
+    "youth",
+    "boyish",
+    "ay",
+    "aye",
+    "y",
+    "ya",
+    "yy",
+    "a",
+    "ab",
+    "abc",
 };
 
-} // namespace
+}  // namespace
 
 TEST(EarlyEnglishStemmer, ArchaicEndingsStemLikeThePast)
 {
@@ -72,12 +167,12 @@ TEST(EarlyEnglishStemmer, ArchaicEndingsStemLikeThePast)
     EXPECT_EQ(s.stem("lovest"), "love");
     EXPECT_EQ(s.stem("loved"), "love");
     EXPECT_EQ(s.stem("goeth"), "go");
-    EXPECT_EQ(s.stem("best"), "best");      // no vowel before the ending
-    EXPECT_EQ(s.stem("forest"), "fore");    // kept for compatibility with book stem lists
+    EXPECT_EQ(s.stem("best"), "best");    // no vowel before the ending
+    EXPECT_EQ(s.stem("forest"), "fore");  // kept for compatibility with book stem lists
     EXPECT_EQ(s.stem("walketh"), "walk");
     EXPECT_EQ(s.stem("sayest"), "say");
-    EXPECT_EQ(s.stem("hopeth"), "hope");    // short word gets its e back
-    EXPECT_EQ(s.stem("begetteth"), "beget"); // double consonant undone
+    EXPECT_EQ(s.stem("hopeth"), "hope");      // short word gets its e back
+    EXPECT_EQ(s.stem("begetteth"), "beget");  // double consonant undone
 }
 
 TEST(EarlyEnglishStemmer, PlainModeIsSnowballEnglishOnCoverageWords)
@@ -110,5 +205,5 @@ TEST(EarlyEnglishStemmer, AgreesWithSnowballEnglishOnDictionaryExceptArchaicEndi
     }
     EXPECT_EQ(plainMismatches, 0u);
     EXPECT_EQ(unexplained, 0u);
-    EXPECT_GT(differing, 100u); // the change does reach the dictionary's -est/-eth words
+    EXPECT_GT(differing, 100u);  // the change does reach the dictionary's -est/-eth words
 }

@@ -12,12 +12,12 @@ namespace {
 
 class FakeSearchSource : public SearchSource {
 public:
-    explicit FakeSearchSource(uint32_t caps) : caps_(caps) {}
+    explicit FakeSearchSource(uint32_t caps) : caps_(caps) { }
     bool docSupports(uint32_t mask) const override { return (caps_ & mask) == mask; }
     bool couldBeWordAttribute(const std::u16string& term) const override
     {
         ++asked;
-        return term.size() > 1 && term[0] == u'V' && term[1] == u'-'; // e.g. "V-PAI"
+        return term.size() > 1 && term[0] == u'V' && term[1] == u'-';  // e.g. "V-PAI"
     }
     mutable int asked = 0;
 
@@ -69,7 +69,7 @@ Parsed parse(const std::u16string& query)
     return {render(spec.phraseList()), render(spec.exclPhraseList())};
 }
 
-} // namespace
+}  // namespace
 
 TEST(SearchSpecification, PhrasesAndPositions)
 {
@@ -126,12 +126,12 @@ TEST(SearchSpecification, TermBoundaries)
     EXPECT_EQ(parse(u"well-known").included, "well-known");
     EXPECT_EQ(parse(u"word, next").included, "word, next");
     EXPECT_EQ(parse(u"[a|b]c").included, "[a|b]c");
-    EXPECT_EQ(parse(u"[\"x y\"]").included, "[\"x y"); // white space still ends a term
+    EXPECT_EQ(parse(u"[\"x y\"]").included, "[\"x y");  // white space still ends a term
     EXPECT_EQ(parse(u"(love)").included, "love)");
     EXPECT_EQ(parse(u"... *ove ?ove _ove").included, "*ove ?ove _ove");
     EXPECT_EQ(parse(u"G25:love love:G25").included, "G25:love love:G25");
     EXPECT_EQ(parse(u"a\"b\"").included, "a & \"b\"");
-    EXPECT_EQ(parse(u"\u3000love\u00A0one").included, "love one"); // Unicode white space
+    EXPECT_EQ(parse(u"\u3000love\u00A0one").included, "love one");  // Unicode white space
 }
 
 TEST(SearchSpecification, MalformedQueriesNeverFailOrHang)
@@ -169,7 +169,7 @@ TEST(SearchSpecification, SetSearchSpecReparsesOnlyOnChange)
     spec.setSearchSpec(u"love");
     const auto first = spec.phraseList();
     spec.setSearchSpec(u"love");
-    EXPECT_EQ(spec.phraseList(), first); // unchanged text: nothing happens
+    EXPECT_EQ(spec.phraseList(), first);  // unchanged text: nothing happens
     spec.setSearchSpec(u"peace");
     EXPECT_NE(spec.phraseList(), first);
     EXPECT_EQ(spec.searchSpec(), u"peace");
@@ -219,7 +219,7 @@ TEST(OredTerms, ListOperations)
     EXPECT_EQ(terms.termAtIndex(0), nullptr);
     terms.add(u"b");
     terms.add(u"a", 0);
-    terms.add(u"z", 99); // past the end: appended
+    terms.add(u"z", 99);  // past the end: appended
     ASSERT_EQ(terms.count(), 3u);
     EXPECT_EQ(*terms.termAtIndex(0), u"a");
     EXPECT_EQ(*terms.termAtIndex(2), u"z");
@@ -229,11 +229,11 @@ TEST(OredTerms, ListOperations)
 TEST(OredTerms, StrongsNumbersInAStrongsOnlyBook)
 {
     const FakeSearchSource strongs(kDocSupportsStrongsGreek | kDocSupportsStrongsHebrew);
-    for (const char16_t* yes : {u"H1234", u"g2?5", u"G1[0-9]", u"H1234a", u"G25*", u"h12b?", u"G1[2|3]", u"G1[\"2\"]",
-                                u"G1[a]"})
+    for (const char16_t* yes :
+        {u"H1234", u"g2?5", u"G1[0-9]", u"H1234a", u"G25*", u"h12b?", u"G1[2|3]", u"G1[\"2\"]", u"G1[a]"})
         EXPECT_TRUE(OredTerms::couldBeWordAttribute(yes, &strongs)) << std::string(yes, yes + 8);
     for (const char16_t* no : {u"G[0-9]", u"X123", u"H12A", u"H", u"G1_2", u"G12ab", u"G1a2", u"G1[0-9", u"G1[!2]",
-                               u"G1[\"a\"]", u"G1a[2]", u"G*", u"love", u"G1[a]b"})
+             u"G1[\"a\"]", u"G1a[2]", u"G*", u"love", u"G1[a]b"})
         EXPECT_FALSE(OredTerms::couldBeWordAttribute(no, &strongs)) << std::string(no, no + 8);
     EXPECT_EQ(strongs.asked, 0);
 }
@@ -261,6 +261,6 @@ TEST(OredTerms, WordAndAttributeParts)
     EXPECT_TRUE(OredTerms::couldBeWordAttribute(u"V-PAI", &attributes));
     EXPECT_FALSE(OredTerms::couldBeWordAttribute(u"G25", &attributes));
     EXPECT_EQ(OredTerms::wordFromTerm(u"V-PAI:logos", &attributes), u"logos");
-    EXPECT_FALSE(OredTerms::couldBeWordAttribute(u"V", &attributes)); // too short to ask
+    EXPECT_FALSE(OredTerms::couldBeWordAttribute(u"V", &attributes));  // too short to ask
     EXPECT_EQ(attributes.asked, 3);
 }

@@ -7,16 +7,16 @@ using namespace textfold;
 TEST(TextFolding, BaseLettersAndCase)
 {
     EXPECT_EQ(foldToBaseLetters(u"\u00C9glise na\u00EFve \u00E6on"), u"Eglise naive \u00E6on");
-    EXPECT_EQ(foldToBaseLetters(u"e\u0301\u0327"), u"e");          // combining marks dropped
-    EXPECT_EQ(foldToBaseLetters(u"\u1F00\u05E9\u05C1"), u"\u03B1\u05E9"); // Greek breathing, Hebrew point
-    EXPECT_EQ(foldToBaseLetters(u"\uFB01"), u"\uFB01");             // no canonical decomposition
+    EXPECT_EQ(foldToBaseLetters(u"e\u0301\u0327"), u"e");                  // combining marks dropped
+    EXPECT_EQ(foldToBaseLetters(u"\u1F00\u05E9\u05C1"), u"\u03B1\u05E9");  // Greek breathing, Hebrew point
+    EXPECT_EQ(foldToBaseLetters(u"\uFB01"), u"\uFB01");                    // no canonical decomposition
     EXPECT_EQ(toLower(u'\u00C0'), u'\u00E0');
     EXPECT_EQ(toLower(u'\u0391'), u'\u03B1');
     EXPECT_EQ(toLower(u'\u0410'), u'\u0430');
     EXPECT_EQ(toLower(u'x'), u'x');
     EXPECT_EQ(toLowerLatin1(u'\u00DE'), u'\u00FE');
-    EXPECT_EQ(toLowerLatin1(u'\u00D7'), u'\u00D7'); // the multiplication sign has no case
-    EXPECT_EQ(toLowerLatin1(u'\u0391'), u'\u0391'); // beyond Latin-1: unchanged
+    EXPECT_EQ(toLowerLatin1(u'\u00D7'), u'\u00D7');  // the multiplication sign has no case
+    EXPECT_EQ(toLowerLatin1(u'\u0391'), u'\u0391');  // beyond Latin-1: unchanged
     EXPECT_TRUE(isCombiningMark(0x0301));
     EXPECT_TRUE(isCombiningMark(0x05B0));
     EXPECT_FALSE(isCombiningMark(u'a'));
@@ -30,7 +30,9 @@ TEST(TextFolding, Utf8Conversion)
     EXPECT_EQ(utf8ToUtf16(utf16ToUtf8(text)), text);
     EXPECT_EQ(utf16ToUtf8(u"\u00E9"), "\xC3\xA9");
     // Malformed input: bad lead, truncated sequence, overlong form, surrogate.
-    EXPECT_EQ(utf8ToUtf16("\xFF" "a"), u"\uFFFDa");
+    EXPECT_EQ(utf8ToUtf16("\xFF"
+                          "a"),
+        u"\uFFFDa");
     EXPECT_EQ(utf8ToUtf16("a\xE2\x82"), u"a\uFFFD\uFFFD");
     EXPECT_EQ(utf8ToUtf16("\xC0\xAF"), u"\uFFFD\uFFFD");
     EXPECT_EQ(utf8ToUtf16("\xED\xA0\x80"), u"\uFFFD\uFFFD\uFFFD");

@@ -14,12 +14,12 @@ TEST(WordStemming, PreparationAndLanguages)
     EXPECT_EQ(word, "lord");
     EXPECT_EQ(stem, "lord");
 
-    word = "Caf\xC3\xA9s"; // accented input is stemmed on its base letters
+    word = "Caf\xC3\xA9s";  // accented input is stemmed on its base letters
     stemWordForLanguage(stem, word, kStemLanguageEnglish);
     EXPECT_EQ(word, "cafes");
     EXPECT_EQ(stem, "cafe");
 
-    word = "\xC3\x81RBOLES"; // Spanish keeps its accents, lower-cased only
+    word = "\xC3\x81RBOLES";  // Spanish keeps its accents, lower-cased only
     stemWordForLanguage(stem, word, kStemLanguageSpanish);
     EXPECT_EQ(word, "\xC3\xA1rboles");
     EXPECT_FALSE(stem.empty());
@@ -31,16 +31,16 @@ TEST(WordStemming, PreparationAndLanguages)
     EXPECT_TRUE(stem.empty());
 
     EXPECT_EQ(stemWordForLanguage("Loveth", kStemLanguageEnglish), "love");
-    EXPECT_EQ(prepareWordForStemming("Don't", 10), "don't"); // the apostrophe cut is English only
+    EXPECT_EQ(prepareWordForStemming("Don't", 10), "don't");  // the apostrophe cut is English only
     EXPECT_EQ(stemWordForLanguage("", kStemLanguageEnglish), "");
 }
 
 TEST(WordStemming, ConcurrentCallsGiveTheSameStems)
 {
     stemmerMutexInitializer();
-    const std::vector<std::pair<std::string, uint16_t>> words = {
-        {"loveth", kStemLanguageEnglish}, {"running", kStemLanguageEnglish}, {"generations", kStemLanguageEnglish},
-        {"corriendo", kStemLanguageSpanish}, {"canciones", kStemLanguageSpanish}, {"Liebe", 7}};
+    const std::vector<std::pair<std::string, uint16_t>> words = {{"loveth", kStemLanguageEnglish},
+        {"running", kStemLanguageEnglish}, {"generations", kStemLanguageEnglish}, {"corriendo", kStemLanguageSpanish},
+        {"canciones", kStemLanguageSpanish}, {"Liebe", 7}};
     std::vector<std::string> expected;
     for (const auto& [w, lang] : words)
         expected.push_back(stemWordForLanguage(w, lang));

@@ -58,7 +58,10 @@ std::vector<uint8_t> le32(std::initializer_list<uint32_t> words)
     return out;
 }
 
-void append(std::vector<uint8_t>& a, const std::vector<uint8_t>& b) { a.insert(a.end(), b.begin(), b.end()); }
+void append(std::vector<uint8_t>& a, const std::vector<uint8_t>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+}
 
 // Checks every query of the vector against a plain model of its bits.
 void expectMatchesModel(const cBitVector& v, const std::vector<bool>& model)
@@ -97,7 +100,7 @@ void expectMatchesModel(const cBitVector& v, const std::vector<bool>& model)
     }
 }
 
-} // namespace
+}  // namespace
 
 TEST(cBitVector, EmptyVectorHasNoStorage)
 {
@@ -127,7 +130,7 @@ TEST(cBitVector, BitOrderIsMostSignificantFirst)
     v.set(0);
     v.set(9);
     v.set(16);
-    v.set(17); // ignored: past the end
+    v.set(17);  // ignored: past the end
     ASSERT_EQ(v.byteCount(), 3u);
     EXPECT_EQ(v.bytes()[0], 0x80);
     EXPECT_EQ(v.bytes()[1], 0x40);
@@ -141,13 +144,13 @@ TEST(cBitVector, BitOrderIsMostSignificantFirst)
 TEST(cBitVector, CountsAndCursorsAfterEveryKindOfChange)
 {
     cBitVector v(20);
-    EXPECT_EQ(v.cachedCount(0), 20u); // a fresh vector knows its counts
+    EXPECT_EQ(v.cachedCount(0), 20u);  // a fresh vector knows its counts
     EXPECT_EQ(v.cachedCount(1), 0u);
 
     v.set(3);
     EXPECT_EQ(v.cachedCount(1), kNone);
     EXPECT_EQ(v.count(1), 1u);
-    EXPECT_EQ(v.cachedCount(0), 19u); // both counts stored at once
+    EXPECT_EQ(v.cachedCount(0), 19u);  // both counts stored at once
 
     EXPECT_EQ(v.first(1), 3u);
     EXPECT_EQ(v.cursorPosition(1), 3u);
@@ -166,7 +169,7 @@ TEST(cBitVector, CountsAndCursorsAfterEveryKindOfChange)
 
     v.set(5);
     EXPECT_EQ(v.count(1), 1u);
-    v.flipAll(); // the counts swap and stay known
+    v.flipAll();  // the counts swap and stay known
     EXPECT_EQ(v.cachedCount(1), 19u);
     EXPECT_EQ(v.cachedCount(0), 1u);
     EXPECT_FALSE(v.test(5));
@@ -175,20 +178,20 @@ TEST(cBitVector, CountsAndCursorsAfterEveryKindOfChange)
     EXPECT_EQ(v.cachedCount(1), kNone);
     EXPECT_EQ(v.andBit(0, 6), 0u);
     EXPECT_FALSE(v.test(6));
-    EXPECT_EQ(v.andBit(1, 20), 0u); // out of range
+    EXPECT_EQ(v.andBit(1, 20), 0u);  // out of range
     EXPECT_EQ(v.count(1), 18u);
 
-    v.reallocate(30); // the added bits are clear; count[0] grows, count[1] kept
+    v.reallocate(30);  // the added bits are clear; count[0] grows, count[1] kept
     EXPECT_EQ(v.cachedCount(0), 12u);
     EXPECT_EQ(v.cachedCount(1), 18u);
-    v.reallocate(10); // never shrinks
+    v.reallocate(10);  // never shrinks
     EXPECT_EQ(v.size(), 30u);
 }
 
 TEST(cBitVector, ReallocateClearsSpareBitsOfTheOldLastByte)
 {
     cBitVector v(5);
-    v.setAll(); // fills the spare bits of the byte too
+    v.setAll();  // fills the spare bits of the byte too
     v.reallocate(16);
     std::vector<bool> model(16, false);
     for (int i = 0; i < 5; ++i)
@@ -202,8 +205,8 @@ TEST(cBitVector, RangesClipAndWorkAcrossBytes)
     v.setRange(5, 2);
     EXPECT_EQ(v.count(1), 0u);
     v.setRange(3, 1000);
-    EXPECT_EQ(setPositions(v), (std::vector<uint32_t>{3, 4, 5, 6, 7, 8, 9}));
-    v.setRange(10, 12); // a not below the size
+    EXPECT_EQ(setPositions(v), (std::vector<uint32_t> {3, 4, 5, 6, 7, 8, 9}));
+    v.setRange(10, 12);  // a not below the size
     EXPECT_EQ(v.count(1), 7u);
 
     cBitVector w(40);
@@ -218,7 +221,7 @@ TEST(cBitVector, RangesClipAndWorkAcrossBytes)
     EXPECT_EQ(w.countRange(40, 50, 1), 0u);
     EXPECT_EQ(w.countRange(39, 1000, 1), 1u);
     w.flipRange(0, 15);
-    EXPECT_EQ(w.countRange(0, 15, 1), 9u); // 0-6 now clear, 7-15 set
+    EXPECT_EQ(w.countRange(0, 15, 1), 9u);  // 0-6 now clear, 7-15 set
     EXPECT_TRUE(w.test(7));
     EXPECT_FALSE(w.test(6));
     EXPECT_TRUE(w.anyInRange(7, 7));
@@ -280,7 +283,7 @@ TEST(cBitVector, RandomChangesAgreeWithModel)
                 break;
             case 6: {
                 uint32_t k = rng() % (v.count(1) + 1);
-                (void)v.nth(k, 1); // moves the cursor somewhere
+                (void)v.nth(k, 1);  // moves the cursor somewhere
                 break;
             }
             default:
@@ -309,7 +312,7 @@ TEST(cBitVector, NthWalksFromTheCursorOrFromTheNearerEnd)
     EXPECT_EQ(v.cursorOrdinal(1), total - 1);
     EXPECT_EQ(v.nth(total - 2, 1), 5u + 97u * (total - 2));
     EXPECT_EQ(v.nth(3, 1), 5u + 97u * 3);
-    EXPECT_EQ(v.nth(3, 1), 5u + 97u * 3); // same k: no walk
+    EXPECT_EQ(v.nth(3, 1), 5u + 97u * 3);  // same k: no walk
     EXPECT_EQ(v.cursorPosition(1), 5u + 97u * 3);
     EXPECT_EQ(v.nth(total, 1), kNone);
 }
@@ -320,34 +323,34 @@ TEST(cBitVector, SetOperationsAndUnequalSizes)
     const cBitVector b = fromPositions(20, {2, 3, 4, 19});
     cBitVector t = a;
     t.andVector(b);
-    EXPECT_EQ(setPositions(t), (std::vector<uint32_t>{2, 3, 19}));
+    EXPECT_EQ(setPositions(t), (std::vector<uint32_t> {2, 3, 19}));
     t = a;
     t.orVector(b);
-    EXPECT_EQ(setPositions(t), (std::vector<uint32_t>{1, 2, 3, 4, 10, 19}));
+    EXPECT_EQ(setPositions(t), (std::vector<uint32_t> {1, 2, 3, 4, 10, 19}));
     t = a;
     t.xorVector(b);
-    EXPECT_EQ(setPositions(t), (std::vector<uint32_t>{1, 4, 10}));
+    EXPECT_EQ(setPositions(t), (std::vector<uint32_t> {1, 4, 10}));
     t = a;
     t.mask(b);
-    EXPECT_EQ(setPositions(t), (std::vector<uint32_t>{1, 10}));
-    EXPECT_EQ(t.count(1), 2u); // cache dropped and recomputed
+    EXPECT_EQ(setPositions(t), (std::vector<uint32_t> {1, 10}));
+    EXPECT_EQ(t.count(1), 2u);  // cache dropped and recomputed
 
     // A shorter operand: its missing bytes count as clear, nothing is read past it.
     const cBitVector shortOne = fromPositions(8, {1, 2});
     t = a;
     t.andVector(shortOne);
-    EXPECT_EQ(setPositions(t), (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(setPositions(t), (std::vector<uint32_t> {1, 2}));
     t = a;
     t.orVector(shortOne);
-    EXPECT_EQ(setPositions(t), (std::vector<uint32_t>{1, 2, 3, 10, 19}));
+    EXPECT_EQ(setPositions(t), (std::vector<uint32_t> {1, 2, 3, 10, 19}));
     t = a;
     t.mask(shortOne);
-    EXPECT_EQ(setPositions(t), (std::vector<uint32_t>{3, 10, 19}));
+    EXPECT_EQ(setPositions(t), (std::vector<uint32_t> {3, 10, 19}));
     // A longer operand: only this vector's bytes are combined.
     cBitVector small = fromPositions(8, {0});
     small.orVector(a);
     EXPECT_EQ(small.size(), 8u);
-    EXPECT_EQ(setPositions(small), (std::vector<uint32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(setPositions(small), (std::vector<uint32_t> {0, 1, 2, 3}));
     cBitVector empty;
     empty.orVector(a);
     EXPECT_EQ(empty.count(1), 0u);
@@ -357,13 +360,13 @@ TEST(cBitVector, WidenCoversTheNeighbourhood)
 {
     cBitVector v = fromPositions(20, {10});
     v.widen(2);
-    EXPECT_EQ(setPositions(v), (std::vector<uint32_t>{8, 9, 10, 11, 12}));
+    EXPECT_EQ(setPositions(v), (std::vector<uint32_t> {8, 9, 10, 11, 12}));
     v = fromPositions(20, {1});
     v.widen(2);
-    EXPECT_EQ(setPositions(v), (std::vector<uint32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(setPositions(v), (std::vector<uint32_t> {0, 1, 2, 3}));
     v = fromPositions(20, {0, 4, 18});
     v.widen(1);
-    EXPECT_EQ(setPositions(v), (std::vector<uint32_t>{0, 1, 3, 4, 5, 17, 18, 19}));
+    EXPECT_EQ(setPositions(v), (std::vector<uint32_t> {0, 1, 3, 4, 5, 17, 18, 19}));
     v = fromPositions(20, {5});
     v.widen(0xFFFFFFFFu);
     EXPECT_EQ(v.count(1), 20u);
@@ -383,7 +386,7 @@ TEST(cBitVector, AssignCopiesBitsAndCache)
     EXPECT_EQ(b.cursorPosition(1), 50u);
     EXPECT_EQ(b.cachedCount(1), 3u);
     b.set(0);
-    EXPECT_FALSE(a.test(0)); // deep copy
+    EXPECT_FALSE(a.test(0));  // deep copy
     cBitVector moved(std::move(b));
     EXPECT_TRUE(moved.test(0));
     EXPECT_EQ(b.size(), 0u);
@@ -464,9 +467,9 @@ TEST(cBitVector, ReadingKeepsOnlyATrailerThatAgreesWithTheBits)
 
     // Damage the trailer: wrong counts and a cursor on a clear bit.
     const std::size_t trailer = bytes.size() - 24;
-    bytes[trailer + 4] = 0;      // ordinal of set bits 0 ...
-    bytes[trailer + 12] = 4;     // ... at position 4, which is clear
-    bytes[trailer + 20] = 200;   // count of set bits
+    bytes[trailer + 4] = 0;     // ordinal of set bits 0 ...
+    bytes[trailer + 12] = 4;    // ... at position 4, which is clear
+    bytes[trailer + 20] = 200;  // count of set bits
     ASSERT_TRUE(readFromBytes(back, bytes));
     EXPECT_EQ(back.cursorPosition(1), kNone);
     EXPECT_EQ(back.count(1), 2u);
@@ -487,11 +490,12 @@ TEST(cBitVector, ReadingRejectsBadAndTruncatedRecords)
     ASSERT_EQ(rawGood[8], 2);
     for (std::size_t n = 0; n < rawGood.size(); ++n) {
         cBitVector back;
-        EXPECT_FALSE(readFromBytes(back, std::vector<uint8_t>(rawGood.begin(), rawGood.begin() + static_cast<long>(n))));
+        EXPECT_FALSE(
+            readFromBytes(back, std::vector<uint8_t>(rawGood.begin(), rawGood.begin() + static_cast<long>(n))));
     }
 
     auto bad = good;
-    bad[0] = 2; // unknown version
+    bad[0] = 2;  // unknown version
     cBitVector back;
     EXPECT_FALSE(readFromBytes(back, bad));
 
@@ -509,7 +513,7 @@ TEST(cBitVector, ReadingRejectsBadAndTruncatedRecords)
     odd.push_back(9);
     append(odd, le32({kNone, kNone, kNone, kNone, kNone, kNone}));
     ASSERT_TRUE(readFromBytes(back, odd));
-    EXPECT_EQ(setPositions(back), (std::vector<uint32_t>{4, 9}));
+    EXPECT_EQ(setPositions(back), (std::vector<uint32_t> {4, 9}));
 
     // A mode other than the three the record knows is malformed.
     auto unknownMode = odd;

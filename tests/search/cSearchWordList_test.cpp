@@ -57,7 +57,7 @@ void expectSameForm(const AnItem& a, const AnItem& b)
     EXPECT_EQ(a.variantCount(), b.variantCount());
 }
 
-} // namespace
+}  // namespace
 
 TEST(cSearchWordList, ItemsFormsAndVariants)
 {
@@ -66,7 +66,7 @@ TEST(cSearchWordList, ItemsFormsAndVariants)
     EXPECT_EQ(list.capacity(), 1u);
     EXPECT_EQ(list.addItem(true, u"love", 0, false, nullptr), 0);
     EXPECT_EQ(list.addItem(false, nullptr, 1234, true, u"G25"), 0);
-    EXPECT_EQ(list.capacity(), 11u); // grows by ten slots
+    EXPECT_EQ(list.capacity(), 11u);  // grows by ten slots
     EXPECT_EQ(list.count(), 2u);
 
     const AnItem& text = list.itemAt(0);
@@ -84,17 +84,17 @@ TEST(cSearchWordList, ItemsFormsAndVariants)
     EXPECT_EQ(list.formCount(0), 1u);
     EXPECT_EQ(list.addVariant(0, u"loved", 0xFFFFFFFFu, false, nullptr), 1u);
     EXPECT_EQ(list.addVariant(0, nullptr, 77, false, u"H1"), 2u);
-    EXPECT_EQ(list.addVariant(5, u"x", 0, false, nullptr), 0u); // past the end: nothing added
+    EXPECT_EQ(list.addVariant(5, u"x", 0, false, nullptr), 0u);  // past the end: nothing added
     EXPECT_EQ(list.formCount(0), 3u);
     EXPECT_EQ(list.itemForm(0, 1).word, u"loved");
     EXPECT_EQ(list.itemForm(0, 2).wordNumber, 77u);
-    EXPECT_EQ(&list.itemForm(0, 5), &list.itemAt(0)); // beyond the variants: the item
+    EXPECT_EQ(&list.itemForm(0, 5), &list.itemAt(0));  // beyond the variants: the item
     EXPECT_EQ(&list.itemForm(0, 0), &list.itemAt(0));
 
     EXPECT_EQ(list.setForm(0, 2, u"lovest", 9, false, u"V"), 0);
     EXPECT_EQ(list.itemForm(0, 2).word, u"lovest");
     EXPECT_EQ(list.itemForm(0, 2).hasWord, 1);
-    EXPECT_EQ(list.setForm(0, 9, nullptr, 5, true, nullptr), 0); // falls back to the item
+    EXPECT_EQ(list.setForm(0, 9, nullptr, 5, true, nullptr), 0);  // falls back to the item
     EXPECT_EQ(list.itemAt(0).hasWord, 0);
     EXPECT_EQ(list.itemAt(0).wordNumber, 5u);
     EXPECT_EQ(list.itemAt(0).variantCount(), 2u);
@@ -120,8 +120,8 @@ TEST(cSearchWordList, BareWildcard)
     list.addVariant(2, u"*", 0xFFFFFFFFu, false, nullptr);
     list.addItem(false, nullptr, 42, false, nullptr);
     EXPECT_TRUE(list.hasBareWildcard(0));
-    EXPECT_FALSE(list.hasBareWildcard(1)); // "*" with an attribute is not bare
-    EXPECT_TRUE(list.hasBareWildcard(2));  // through a variant
+    EXPECT_FALSE(list.hasBareWildcard(1));  // "*" with an attribute is not bare
+    EXPECT_TRUE(list.hasBareWildcard(2));   // through a variant
     EXPECT_FALSE(list.hasBareWildcard(3));
     EXPECT_FALSE(list.hasBareWildcard(4));
 }
@@ -189,15 +189,15 @@ TEST(cSearchWordList, ReadsVersionOneAndRejectsBadRecords)
     EXPECT_EQ(list.formCount(0), 1u);
 
     auto bad = v1;
-    bad[0] = 3; // unknown version
+    bad[0] = 3;  // unknown version
     EXPECT_FALSE(readFromBytes(list, bad));
 
     bad = v1;
-    bad[4] = 0; // count 1 above capacity 0
+    bad[4] = 0;  // count 1 above capacity 0
     EXPECT_FALSE(readFromBytes(list, bad));
 
     bad = v1;
-    bad[18] = 2; // string record whose first word is not 1
+    bad[18] = 2;  // string record whose first word is not 1
     EXPECT_FALSE(readFromBytes(list, bad));
 
     // A string record claiming far more units than the file holds fails without

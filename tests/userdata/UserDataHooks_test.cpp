@@ -9,7 +9,8 @@ namespace {
 
 using qs::userdata::testsupport::CallRecorder;
 
-TEST(UserDataHooks, RecorderKeepsEverySyncRequest) {
+TEST(UserDataHooks, RecorderKeepsEverySyncRequest)
+{
     CallRecorder::shared().clear();
     requestSyncBibleBookmarks(1);
     requestSyncBibleHighlights(0);
@@ -21,16 +22,16 @@ TEST(UserDataHooks, RecorderKeepsEverySyncRequest) {
     requestSyncDevotionalProgress(1);
     requestSyncDevotionalStartDate(1);
     requestSyncHighlightColorNames(0);
-    const std::vector<std::string> expected = {
-        "sync BIBLEBOOKMARKS now=1",       "sync BIBLEHIGHLIGHTS now=0",      "sync BIBLENOTES now=1",
-        "sync BIBLENOTES now=1 editing=42", "sync BOOKBOOKMARKS now=0",        "sync BOOKNOTES now=1",
-        "sync BOOKNOTES now=0 editing=0",  "sync DEVOTIONALPROGRESS now=1",   "sync DEVOTIONALSTARTDATE now=1",
+    const std::vector<std::string> expected = {"sync BIBLEBOOKMARKS now=1", "sync BIBLEHIGHLIGHTS now=0",
+        "sync BIBLENOTES now=1", "sync BIBLENOTES now=1 editing=42", "sync BOOKBOOKMARKS now=0", "sync BOOKNOTES now=1",
+        "sync BOOKNOTES now=0 editing=0", "sync DEVOTIONALPROGRESS now=1", "sync DEVOTIONALSTARTDATE now=1",
         "sync HIGHLIGHTCOLORNAMES now=0"};
     EXPECT_EQ(CallRecorder::shared().takeCalls(), expected);
     EXPECT_TRUE(CallRecorder::shared().calls().empty());
 }
 
-TEST(UserDataHooks, RecorderKeepsCacheCalls) {
+TEST(UserDataHooks, RecorderKeepsCacheCalls)
+{
     CallRecorder::shared().clear();
     invalidateNoteSearchCache(kUserDataCacheNote, 7, 1, 23, 1);
     clearColorSearchCache();
@@ -39,25 +40,27 @@ TEST(UserDataHooks, RecorderKeepsCacheCalls) {
     categories.add(-1);
     invalidateCategorySearchCache(nullptr, -1, 0, 0, 0, categories);
     const std::vector<std::string> expected = {"cache note kind=4 section=7 book=1:23:1", "cache clear color",
-                                               "cache category ref=no section=-1 book=0:0:0 categories=3,-1"};
+        "cache category ref=no section=-1 book=0:0:0 categories=3,-1"};
     EXPECT_EQ(CallRecorder::shared().takeCalls(), expected);
 }
 
 class CountingSync : public qs::userdata::SyncRequestHandler {
 public:
-    void requestSync(qs::userdata::SyncRecordType type, bool now, std::int64_t editingId) override {
+    void requestSync(qs::userdata::SyncRecordType type, bool now, std::int64_t editingId) override
+    {
         last = type;
         lastNow = now;
         lastId = editingId;
         ++count;
     }
-    qs::userdata::SyncRecordType last{};
+    qs::userdata::SyncRecordType last {};
     bool lastNow = false;
     std::int64_t lastId = 0;
     int count = 0;
 };
 
-TEST(UserDataHooks, RegisteredHandlerReceivesCallsAndNullRestoresTheRecorder) {
+TEST(UserDataHooks, RegisteredHandlerReceivesCallsAndNullRestoresTheRecorder)
+{
     CountingSync sync;
     qs::userdata::setSyncRequestHandler(&sync);
     CallRecorder::shared().clear();
@@ -72,14 +75,17 @@ TEST(UserDataHooks, RegisteredHandlerReceivesCallsAndNullRestoresTheRecorder) {
     EXPECT_EQ(CallRecorder::shared().takeCalls().size(), 1u);
 }
 
-TEST(UserDataHooks, RecorderIsThreadSafe) {
+TEST(UserDataHooks, RecorderIsThreadSafe)
+{
     CallRecorder::shared().clear();
     std::vector<std::thread> threads;
     for (int t = 0; t < 8; ++t)
         threads.emplace_back([] {
-            for (int i = 0; i < 500; ++i) requestSyncBibleHighlights(1);
+            for (int i = 0; i < 500; ++i)
+                requestSyncBibleHighlights(1);
         });
-    for (auto& thread : threads) thread.join();
+    for (auto& thread : threads)
+        thread.join();
     EXPECT_EQ(CallRecorder::shared().takeCalls().size(), 4000u);
 }
 

@@ -8,8 +8,9 @@ using namespace qs::userdata::testsupport;
 
 class BibleNoteStgTest : public StoreTest<cBibleNoteStg> {
 protected:
-    BibleNoteStgTest() : StoreTest("biblenotes") {}
-    static cBibleNote note(int book, int chapter, int verse, const char* body) {
+    BibleNoteStgTest() : StoreTest("biblenotes") { }
+    static cBibleNote note(int book, int chapter, int verse, const char* body)
+    {
         cBibleNote n;
         n.booknum = book;
         n.chapter = chapter;
@@ -19,32 +20,34 @@ protected:
     }
 };
 
-TEST_F(BibleNoteStgTest, WritesReplaceTombstoneAndRequestSync) {
+TEST_F(BibleNoteStgTest, WritesReplaceTombstoneAndRequestSync)
+{
     openStore();
     cBibleNote n = note(43, 3, 16, "For God so loved");
     n.serverid = 12;
     ASSERT_TRUE(store_.addBibleNote(n, false, true, false));
     EXPECT_EQ(n.recid, 1);
     EXPECT_EQ(n.serverid, 0);
-    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls{"cache bible kind=4 flag=1", "sync BIBLENOTES now=1 editing=12"}));
+    EXPECT_EQ(
+        CallRecorder::shared().takeCalls(), (Calls {"cache bible kind=4 flag=1", "sync BIBLENOTES now=1 editing=12"}));
     EXPECT_EQ(query("SELECT * FROM BibleNotes"),
-              (cSQLRows{{"1", n.timestampText(), "43", "3", "16", "For God so loved", "0", "0"}}));
+        (cSQLRows {{"1", n.timestampText(), "43", "3", "16", "For God so loved", "0", "0"}}));
 
     // A second new note at the verse replaces the first.
     cBibleNote second = note(43, 3, 16, "again");
     ASSERT_TRUE(store_.addBibleNote(second, false, true, false));
-    EXPECT_EQ(query("SELECT recid, note FROM BibleNotes"), (cSQLRows{{"2", "again"}}));
+    EXPECT_EQ(query("SELECT recid, note FROM BibleNotes"), (cSQLRows {{"2", "again"}}));
 
     cBibleNote read = note(43, 3, 16, "");
     CallRecorder::shared().clear();
     ASSERT_TRUE(store_.readBibleNote(read, true));
     EXPECT_TRUE(read.isEqualNote(second));
-    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls{"sync BIBLENOTES now=0"}));
+    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls {"sync BIBLENOTES now=0"}));
     cBibleNote bad = note(0, 1, 1, "");
     EXPECT_FALSE(store_.readBibleNote(bad, true));  // not a verse a key can carry
 
     ASSERT_TRUE(store_.markBibleNoteDeleted(second, false, true, false));
-    EXPECT_EQ(query("SELECT deleted, serverid FROM BibleNotes"), (cSQLRows{{"1", "0"}}));
+    EXPECT_EQ(query("SELECT deleted, serverid FROM BibleNotes"), (cSQLRows {{"1", "0"}}));
     EXPECT_FALSE(store_.findBibleNoteRecid(43, 3, 16));
     EXPECT_NE(store_.findBibleNote(43, 3, 16, true), nullptr);
     EXPECT_EQ(store_.findBibleNote(43, 3, 16, false), nullptr);
@@ -56,7 +59,8 @@ TEST_F(BibleNoteStgTest, WritesReplaceTombstoneAndRequestSync) {
     EXPECT_EQ(store_.highestServerId(), -1);
 }
 
-TEST_F(BibleNoteStgTest, UpdateByRecidRereadsTheVerse) {
+TEST_F(BibleNoteStgTest, UpdateByRecidRereadsTheVerse)
+{
     openStore();
     cBibleNote n = note(1, 1, 1, "In the beginning");
     ASSERT_TRUE(store_.addBibleNote(n, false, true, false));
@@ -75,12 +79,14 @@ TEST_F(BibleNoteStgTest, UpdateByRecidRereadsTheVerse) {
     EXPECT_FALSE(store_.updateBibleNote(none, false, false, false));
 }
 
-TEST_F(BibleNoteStgTest, WalksAndTheCanonicalOrder) {
+TEST_F(BibleNoteStgTest, WalksAndTheCanonicalOrder)
+{
     openStore();
     // Added out of Bible order: Revelation, Genesis, Matthew; a tombstone in Exodus.
     cBibleNote rev = note(66, 1, 1, "rev"), gen2 = note(1, 2, 1, "gen2"), mat = note(40, 5, 3, "mat"),
                gen1 = note(1, 1, 5, "gen1"), ex = note(2, 1, 1, "ex");
-    for (cBibleNote* n : {&rev, &gen2, &mat, &gen1, &ex}) ASSERT_TRUE(store_.addBibleNote(*n, false, true, false));
+    for (cBibleNote* n : {&rev, &gen2, &mat, &gen1, &ex})
+        ASSERT_TRUE(store_.addBibleNote(*n, false, true, false));
     ASSERT_TRUE(store_.markBibleNoteDeleted(ex, false, true, false));
     EXPECT_EQ(store_.countBibleNotes(), 4);
 
@@ -104,7 +110,8 @@ TEST_F(BibleNoteStgTest, WalksAndTheCanonicalOrder) {
     EXPECT_EQ(text(walk.note), "mat");
 }
 
-TEST_F(BibleNoteStgTest, OlderTableIsUpgradedAndAnExistingBookOrderKept) {
+TEST_F(BibleNoteStgTest, OlderTableIsUpgradedAndAnExistingBookOrderKept)
+{
     {
         cSQLiteDbBase setup;
         ASSERT_TRUE(setup.open(setup.databasePath()));
@@ -120,9 +127,9 @@ TEST_F(BibleNoteStgTest, OlderTableIsUpgradedAndAnExistingBookOrderKept) {
     }
     openStore();
     EXPECT_EQ(query("PRAGMA table_info(BibleNotes)").size(), 8u);
-    EXPECT_EQ(query("SELECT serverid, deleted FROM BibleNotes ORDER BY recid"), (cSQLRows{{"0", "0"}, {"0", "0"}}));
+    EXPECT_EQ(query("SELECT serverid, deleted FROM BibleNotes ORDER BY recid"), (cSQLRows {{"0", "0"}, {"0", "0"}}));
     EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'BibleNotes' ORDER BY name"),
-              (cSQLRows{{"BibleNoteDeletedIndex"}, {"BibleNoteServerIdIndex"}}));
+        (cSQLRows {{"BibleNoteDeletedIndex"}, {"BibleNoteServerIdIndex"}}));
     cBibleNote first;
     ASSERT_TRUE(store_.bibleNoteAtCanonicalOffset(0, first));
     EXPECT_EQ(text(first.note), "shepherd");  // the database's own order

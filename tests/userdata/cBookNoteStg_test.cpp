@@ -9,12 +9,16 @@ namespace {
 
 using namespace qs::userdata::testsupport;
 
-cLString16 wide(const char* utf8) { return cLString16(utf8); }
+cLString16 wide(const char* utf8)
+{
+    return cLString16(utf8);
+}
 
 // Statement texts as SQLite saw them, with "?" where values are bound.
 struct StatementLog {
     std::vector<std::string> statements;
-    static int callback(unsigned, void* self, void*, void* sql) {
+    static int callback(unsigned, void* self, void*, void* sql)
+    {
         static_cast<StatementLog*>(self)->statements.emplace_back(static_cast<const char*>(sql));
         return 0;
     }
@@ -24,9 +28,10 @@ struct StatementLog {
 
 class BookNoteStgTest : public StoreTest<cBookNoteStg> {
 protected:
-    BookNoteStgTest() : StoreTest("booknotes") {}
+    BookNoteStgTest() : StoreTest("booknotes") { }
     static cBookNote note(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
-                          const char* body, const char* form = "", const char* field = "") {
+        const char* body, const char* form = "", const char* field = "")
+    {
         cBookNote n;
         n.pubid = pubid;
         n.bookid = bookid;
@@ -39,7 +44,8 @@ protected:
     }
 };
 
-TEST_F(BookNoteStgTest, AddStampsWritesAndRequestsSync) {
+TEST_F(BookNoteStgTest, AddStampsWritesAndRequestsSync)
+{
     openStore();
     cBookNote n = note(1, 23, 1, 7, "First thoughts");
     n.serverid = 99;  // a local add never keeps a server id
@@ -51,18 +57,18 @@ TEST_F(BookNoteStgTest, AddStampsWritesAndRequestsSync) {
     EXPECT_EQ(n.deleted, 0);
     EXPECT_GE(text(n.timestampText()), text(before.timestampText()));
     EXPECT_EQ(CallRecorder::shared().takeCalls(),
-              (Calls{"cache note kind=4 section=7 book=1:23:1", "sync BOOKNOTES now=1 editing=99"}));
+        (Calls {"cache note kind=4 section=7 book=1:23:1", "sync BOOKNOTES now=1 editing=99"}));
 
     const cSQLRows rows = query("SELECT * FROM BookNotes");
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0], (cSQLRow{"1", n.timestampText(), "1", "23", "1", "7", "", "", "First thoughts", "0", "0"}));
+    EXPECT_EQ(rows[0], (cSQLRow {"1", n.timestampText(), "1", "23", "1", "7", "", "", "First thoughts", "0", "0"}));
 
     cBookNote stored;
     stored.recid = 1;
     ASSERT_TRUE(store_.readBookNoteByRecid(stored, true));
     EXPECT_TRUE(stored.isEqual(n));
     EXPECT_EQ(text(stored.note), "First thoughts");
-    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls{"sync BOOKNOTES now=0"}));
+    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls {"sync BOOKNOTES now=0"}));
 
     // Only new, live records are added.
     cBookNote again = n;
@@ -73,7 +79,8 @@ TEST_F(BookNoteStgTest, AddStampsWritesAndRequestsSync) {
     EXPECT_TRUE(CallRecorder::shared().calls().empty());
 }
 
-TEST_F(BookNoteStgTest, NewNoteReplacesAnyRowAtItsLocationAndField) {
+TEST_F(BookNoteStgTest, NewNoteReplacesAnyRowAtItsLocationAndField)
+{
     openStore();
     cBookNote first = note(1, 23, 1, 7, "old", "Prayer", "Request");
     ASSERT_TRUE(store_.addBookNote(first, false, true, false));
@@ -82,7 +89,7 @@ TEST_F(BookNoteStgTest, NewNoteReplacesAnyRowAtItsLocationAndField) {
     ASSERT_TRUE(store_.addBookNote(second, false, true, false));
     EXPECT_EQ(second.recid, 2);
     cSQLRows rows = query("SELECT recid, note, deleted FROM BookNotes");
-    EXPECT_EQ(rows, (cSQLRows{{"2", "new", "0"}}));
+    EXPECT_EQ(rows, (cSQLRows {{"2", "new", "0"}}));
     // A plain note at the same section is another field and stays.
     cBookNote plain = note(1, 23, 1, 7, "plain");
     ASSERT_TRUE(store_.addBookNote(plain, false, true, false));
@@ -90,7 +97,8 @@ TEST_F(BookNoteStgTest, NewNoteReplacesAnyRowAtItsLocationAndField) {
     EXPECT_TRUE(store_.findBookNoteRecid(1, 23, 1, 7, wide("prayer"), wide("REQUEST")));
 }
 
-TEST_F(BookNoteStgTest, UpdateAndDeleteLeaveTheSyncFieldsForUpload) {
+TEST_F(BookNoteStgTest, UpdateAndDeleteLeaveTheSyncFieldsForUpload)
+{
     openStore();
     cBookNote n = note(2, 5, 3, 11, "text");
     n.serverid = 4000;
@@ -101,14 +109,14 @@ TEST_F(BookNoteStgTest, UpdateAndDeleteLeaveTheSyncFieldsForUpload) {
     n.note.assign(wide("edited"));
     ASSERT_TRUE(store_.updateBookNote(n, false, true, false));
     EXPECT_EQ(n.serverid, 0);
-    EXPECT_EQ(query("SELECT note, serverid, deleted FROM BookNotes"), (cSQLRows{{"edited", "0", "0"}}));
+    EXPECT_EQ(query("SELECT note, serverid, deleted FROM BookNotes"), (cSQLRows {{"edited", "0", "0"}}));
     EXPECT_EQ(CallRecorder::shared().takeCalls(),
-              (Calls{"cache note kind=4 section=11 book=2:5:3", "sync BOOKNOTES now=1 editing=4000"}));
+        (Calls {"cache note kind=4 section=11 book=2:5:3", "sync BOOKNOTES now=1 editing=4000"}));
 
     // An empty text turns the note into a tombstone.
     n.note.makeEmpty();
     ASSERT_TRUE(store_.updateBookNote(n, false, true, false));
-    EXPECT_EQ(query("SELECT note, serverid, deleted FROM BookNotes"), (cSQLRows{{"", "0", "1"}}));
+    EXPECT_EQ(query("SELECT note, serverid, deleted FROM BookNotes"), (cSQLRows {{"", "0", "1"}}));
     EXPECT_FALSE(store_.findBookNoteRecid(2, 5, 3, 11, cLString16(), cLString16()));
     cBookNote unsynced;
     ASSERT_TRUE(store_.firstUnsyncedBookNote(unsynced));  // tombstones are uploaded too
@@ -127,7 +135,8 @@ TEST_F(BookNoteStgTest, UpdateAndDeleteLeaveTheSyncFieldsForUpload) {
     EXPECT_FALSE(store_.deleteBookNoteRow(fresh));
 }
 
-TEST_F(BookNoteStgTest, UpdateOfARecidOnlyRecordRefreshesItsLocation) {
+TEST_F(BookNoteStgTest, UpdateOfARecidOnlyRecordRefreshesItsLocation)
+{
     openStore();
     cBookNote n = note(3, 4, 5, 6, "a");
     ASSERT_TRUE(store_.addBookNote(n, false, true, false));
@@ -140,7 +149,8 @@ TEST_F(BookNoteStgTest, UpdateOfARecidOnlyRecordRefreshesItsLocation) {
     EXPECT_EQ(text(byId.note), "b");
 }
 
-TEST_F(BookNoteStgTest, FailedWriteKeepsTheNoteItWouldHaveReplaced) {
+TEST_F(BookNoteStgTest, FailedWriteKeepsTheNoteItWouldHaveReplaced)
+{
     openStore();
     cBookNote old = note(1, 1, 1, 1, "keep me");
     ASSERT_TRUE(store_.addBookNote(old, false, true, false));
@@ -149,19 +159,21 @@ TEST_F(BookNoteStgTest, FailedWriteKeepsTheNoteItWouldHaveReplaced) {
     cBookNote replacement = note(1, 1, 1, 1, "new");
     EXPECT_FALSE(store_.addBookNote(replacement, false, false, false));
     EXPECT_EQ(replacement.recid, 0);
-    EXPECT_EQ(query("SELECT recid, note FROM BookNotes"), (cSQLRows{{"1", "keep me"}}));
+    EXPECT_EQ(query("SELECT recid, note FROM BookNotes"), (cSQLRows {{"1", "keep me"}}));
     // The cache and the sync are asked even after a failure.
     EXPECT_EQ(CallRecorder::shared().takeCalls(),
-              (Calls{"cache note kind=4 section=1 book=1:1:1", "sync BOOKNOTES now=1 editing=0"}));
+        (Calls {"cache note kind=4 section=1 book=1:1:1", "sync BOOKNOTES now=1 editing=0"}));
 }
 
-TEST_F(BookNoteStgTest, WalksListsAndCounts) {
+TEST_F(BookNoteStgTest, WalksListsAndCounts)
+{
     openStore();
     EXPECT_EQ(store_.highestServerId(), -1);
     EXPECT_EQ(store_.highestRecid(), 0);
     cBookNote a = note(1, 1, 1, 1, "a"), b = note(2, 2, 2, 1, "b"), c = note(1, 1, 1, 2, "c"),
               d = note(1, 1, 1, 3, "d");
-    for (cBookNote* n : {&a, &b, &c, &d}) ASSERT_TRUE(store_.addBookNote(*n, false, true, false));
+    for (cBookNote* n : {&a, &b, &c, &d})
+        ASSERT_TRUE(store_.addBookNote(*n, false, true, false));
     ASSERT_TRUE(store_.markBookNoteDeleted(d, false, true, false));
     EXPECT_EQ(store_.highestServerId(), 0);
     EXPECT_EQ(store_.highestRecid(), 4);
@@ -178,7 +190,7 @@ TEST_F(BookNoteStgTest, WalksListsAndCounts) {
     EXPECT_EQ(text(walk.note), "c");
     walk.pubid = walk.bookid = walk.edition = 0;
     EXPECT_FALSE(store_.nextBookNote(walk, true));  // d is a tombstone
-    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls{"sync BOOKNOTES now=0"}));
+    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls {"sync BOOKNOTES now=0"}));
 
     cBookNote book;  // one book
     book.pubid = book.bookid = book.edition = 1;
@@ -198,7 +210,7 @@ TEST_F(BookNoteStgTest, WalksListsAndCounts) {
     EXPECT_EQ(log.statements[0], "SELECT COUNT(*) FROM BookNotes ");
     EXPECT_EQ(log.statements[1], "SELECT COUNT(*) FROM BookNotes WHERE pubid = ? AND deleted = ? ");
     EXPECT_EQ(log.statements[2],
-              "SELECT COUNT(*) FROM BookNotes WHERE pubid = ? AND bookid = ? AND edition = ? AND deleted = ? ");
+        "SELECT COUNT(*) FROM BookNotes WHERE pubid = ? AND bookid = ? AND edition = ? AND deleted = ? ");
 
     auto found = store_.findBookNote(1, 1, 1, 3, cLString16(), cLString16(), false);
     EXPECT_EQ(found, nullptr);
@@ -207,7 +219,8 @@ TEST_F(BookNoteStgTest, WalksListsAndCounts) {
     EXPECT_EQ(found->deleted, 1);
 }
 
-TEST_F(BookNoteStgTest, ReadWithHalfAFormNameRunsNoStatement) {
+TEST_F(BookNoteStgTest, ReadWithHalfAFormNameRunsNoStatement)
+{
     openStore();
     cBookNote n = note(1, 1, 1, 1, "");
     n.formname.assign(wide("Form"));
@@ -218,7 +231,8 @@ TEST_F(BookNoteStgTest, ReadWithHalfAFormNameRunsNoStatement) {
     EXPECT_TRUE(log.statements.empty());
 }
 
-TEST_F(BookNoteStgTest, JournalSearchResults) {
+TEST_F(BookNoteStgTest, JournalSearchResults)
+{
     openStore();
     store_.addJournalSearchResult(wide("Prayer"), 1, "uuid-'a'", 1, 1);
     store_.addJournalSearchResult(wide("Prayer"), 2, "uuid-'a'", 1, 2);
@@ -232,7 +246,7 @@ TEST_F(BookNoteStgTest, JournalSearchResults) {
     store_.removeJournalSearchResults("uuid-'a'", 1, 2);
     EXPECT_EQ(query("SELECT COUNT(*) FROM JournalSearchResults")[0][0], cLString8("4"));
     store_.removeJournalSearchResults("uuid-'a'", -1, 1);  // searchId -1: the tag does not count
-    EXPECT_EQ(query("SELECT booknotesrecid FROM JournalSearchResults ORDER BY 1"), (cSQLRows{{"4"}, {"5"}}));
+    EXPECT_EQ(query("SELECT booknotesrecid FROM JournalSearchResults ORDER BY 1"), (cSQLRows {{"4"}, {"5"}}));
     store_.removeJournalSearchResults(nullptr, 1, 1);  // no uuid: everything
     EXPECT_TRUE(query("SELECT * FROM JournalSearchResults").empty());
     ids.push_back(cLString8("stale"));
@@ -240,24 +254,25 @@ TEST_F(BookNoteStgTest, JournalSearchResults) {
     EXPECT_TRUE(ids.empty());
 }
 
-TEST_F(BookNoteStgTest, TextAboveTheBasicPlaneSurvivesARoundTrip) {
+TEST_F(BookNoteStgTest, TextAboveTheBasicPlaneSurvivesARoundTrip)
+{
     openStore();
     // U+1F64F and U+1D504 as surrogate pairs, plus an apostrophe and accented letters.
-    const unsigned short units[] = {'G', 'o', 'd', '\'', 's', ' ', 0xD83D, 0xDE4F, ' ', 0xD835, 0xDD04,
-                                    ' ', 0x00E9, 0x4E2D, 0};
+    const unsigned short units[] = {
+        'G', 'o', 'd', '\'', 's', ' ', 0xD83D, 0xDE4F, ' ', 0xD835, 0xDD04, ' ', 0x00E9, 0x4E2D, 0};
     cBookNote n = note(1, 2, 3, 4, "");
     n.note.assign(cLString16(units));
     ASSERT_TRUE(store_.addBookNote(n, false, true, false));
     // Stored as real four-byte UTF-8, readable by any other client.
-    EXPECT_EQ(query("SELECT hex(note) FROM BookNotes")[0][0],
-              cLString8("476F64277320F09F998F20F09D948420C3A9E4B8AD"));
+    EXPECT_EQ(query("SELECT hex(note) FROM BookNotes")[0][0], cLString8("476F64277320F09F998F20F09D948420C3A9E4B8AD"));
     cBookNote back;
     back.recid = n.recid;
     ASSERT_TRUE(store_.readBookNoteByRecid(back, true));
     EXPECT_TRUE(back.note.equals(n.note));
 }
 
-TEST_F(BookNoteStgTest, OlderTablesAreUpgraded) {
+TEST_F(BookNoteStgTest, OlderTablesAreUpgraded)
+{
     {
         cSQLiteDbBase setup;
         ASSERT_TRUE(setup.open(setup.databasePath()));
@@ -273,17 +288,18 @@ TEST_F(BookNoteStgTest, OlderTablesAreUpgraded) {
     }
     openStore();
     EXPECT_EQ(query("PRAGMA table_info(BookNotes)").size(), 11u);
-    EXPECT_EQ(query("SELECT serverid, deleted FROM BookNotes"), (cSQLRows{{"0", "0"}}));
-    EXPECT_EQ(query("SELECT layoutuuid, searchid, searchtag FROM JournalSearchResults"), (cSQLRows{{"", "-1", "-1"}}));
+    EXPECT_EQ(query("SELECT serverid, deleted FROM BookNotes"), (cSQLRows {{"0", "0"}}));
+    EXPECT_EQ(query("SELECT layoutuuid, searchid, searchtag FROM JournalSearchResults"), (cSQLRows {{"", "-1", "-1"}}));
     EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name"),
-              (cSQLRows{{"BookNoteDeletedIndex"}, {"BookNoteServerIdIndex"}, {"JournalSearchResultsUuidIdTagName"}}));
+        (cSQLRows {{"BookNoteDeletedIndex"}, {"BookNoteServerIdIndex"}, {"JournalSearchResultsUuidIdTagName"}}));
     cBookNote walk;
     ASSERT_TRUE(store_.firstBookNote(walk, true));
     EXPECT_EQ(walk.timestamp.year, 2020);
     EXPECT_EQ(text(walk.note), "legacy");
 }
 
-TEST_F(BookNoteStgTest, ThreadsSavingAtOnceLeaveOneRowPerLocation) {
+TEST_F(BookNoteStgTest, ThreadsSavingAtOnceLeaveOneRowPerLocation)
+{
     openStore();
     constexpr int kThreads = 6;
     constexpr int kNotes = 20;
@@ -300,7 +316,8 @@ TEST_F(BookNoteStgTest, ThreadsSavingAtOnceLeaveOneRowPerLocation) {
             }
         });
     }
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
     EXPECT_EQ(store_.countBookNotes(0, 0, 0, -1), kThreads * kNotes + 1);
     EXPECT_EQ(query("SELECT COUNT(*) FROM BookNotes WHERE section = 1")[0][0], cLString8("1"));
     EXPECT_EQ(CallRecorder::shared().takeCalls().size(), static_cast<std::size_t>(kThreads * kNotes * 2 * 2));

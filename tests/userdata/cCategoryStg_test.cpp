@@ -11,8 +11,9 @@ const char* const kUnicodeName = "Pri\xC3\xA8re \xF0\x9F\x99\x8F";
 
 class CategoryTest : public UserDataTest {
 protected:
-    CategoryTest() : UserDataTest("categories") {}
-    void TearDown() override {
+    CategoryTest() : UserDataTest("categories") { }
+    void TearDown() override
+    {
         store_.close();
         raw_.close();
         // Category writes ask for no sync and touch no search cache.
@@ -22,19 +23,22 @@ protected:
 
     Table query(const char* sql) { return asTable(UserDataTest::query(sql)); }
 
-    cCategory add(const char* name) {
+    cCategory add(const char* name)
+    {
         cCategory c;
         c.name.assignFromUTF8(name);
         EXPECT_TRUE(store_.addCategory(c, true, false)) << name;
         return c;
     }
 
-    std::vector<std::string> listed(std::int32_t order, bool includeDeleted) {
+    std::vector<std::string> listed(std::int32_t order, bool includeDeleted)
+    {
         std::vector<std::string> names;
         const std::uint16_t count = store_.countCategories();
         for (std::int32_t i = 0; i < count + 5; ++i) {
             cCategory c;
-            if (!store_.categoryAtOffset(i, c, order, includeDeleted)) break;
+            if (!store_.categoryAtOffset(i, c, order, includeDeleted))
+                break;
             names.push_back(text(c.name));
         }
         return names;
@@ -43,7 +47,8 @@ protected:
     cCategoryStg store_;
 };
 
-TEST_F(CategoryTest, AddFindsOrRevivesByNameWithoutRegardToCase) {
+TEST_F(CategoryTest, AddFindsOrRevivesByNameWithoutRegardToCase)
+{
     ASSERT_TRUE(store_.openDatabase(true));
     const cCategory first = add("Promises");
     EXPECT_EQ(first.catid, 1);
@@ -68,7 +73,7 @@ TEST_F(CategoryTest, AddFindsOrRevivesByNameWithoutRegardToCase) {
     EXPECT_EQ(revived.catid, 2);
     EXPECT_EQ(revived.deleted, 0);
     EXPECT_EQ(query("SELECT timestamp, deleted FROM Categories WHERE catid = 2"),
-              (Table{{"2030:06:07:08:09:10:000:05", "0"}}));
+        (Table {{"2030:06:07:08:09:10:000:05", "0"}}));
 
     // Only fresh records are accepted.
     cCategory stored = first;
@@ -80,7 +85,8 @@ TEST_F(CategoryTest, AddFindsOrRevivesByNameWithoutRegardToCase) {
     EXPECT_EQ(store_.countCategories(), 2);
 }
 
-TEST_F(CategoryTest, NewIdsStayAboveDeletedOnes) {
+TEST_F(CategoryTest, NewIdsStayAboveDeletedOnes)
+{
     ASSERT_TRUE(store_.openDatabase(true));
     add("a");
     cCategory b = add("b");
@@ -97,12 +103,13 @@ TEST_F(CategoryTest, NewIdsStayAboveDeletedOnes) {
     EXPECT_FALSE(store_.findCategoryById(9, made));
 }
 
-TEST_F(CategoryTest, NamesRoundTripExactly) {
+TEST_F(CategoryTest, NamesRoundTripExactly)
+{
     ASSERT_TRUE(store_.openDatabase(true));
     const cCategory quoted = add("Paul's letters; DROP TABLE Categories; --");
     const cCategory unicode = add(kUnicodeName);
     EXPECT_EQ(query("SELECT hex(category) FROM Categories WHERE catid = 2"),
-              (Table{{"507269C3A8726520F09F998F"}}));  // a proper 4-byte sequence, no surrogates
+        (Table {{"507269C3A8726520F09F998F"}}));  // a proper 4-byte sequence, no surrogates
     cCategory found;
     ASSERT_TRUE(store_.findCategoryByName(unicode.name, found));
     EXPECT_EQ(text(found.name), kUnicodeName);
@@ -113,7 +120,8 @@ TEST_F(CategoryTest, NamesRoundTripExactly) {
     EXPECT_EQ(found.recid, quoted.recid);
 }
 
-TEST_F(CategoryTest, ListingByOffsetAndPaging) {
+TEST_F(CategoryTest, ListingByOffsetAndPaging)
+{
     ASSERT_TRUE(store_.openDatabase(true));
     add("delta");
     add("Alpha");
@@ -126,10 +134,10 @@ TEST_F(CategoryTest, ListingByOffsetAndPaging) {
     ASSERT_TRUE(store_.writeCategory(twin, true, false));
     ASSERT_TRUE(store_.markCategoryDeleted(bravo, true, false));
 
-    EXPECT_EQ(listed(cCategoryStg::kByCatid, false), (std::vector<std::string>{"delta", "Alpha", "charlie", "alpha"}));
-    EXPECT_EQ(listed(cCategoryStg::kByName, false), (std::vector<std::string>{"Alpha", "alpha", "charlie", "delta"}));
+    EXPECT_EQ(listed(cCategoryStg::kByCatid, false), (std::vector<std::string> {"delta", "Alpha", "charlie", "alpha"}));
+    EXPECT_EQ(listed(cCategoryStg::kByName, false), (std::vector<std::string> {"Alpha", "alpha", "charlie", "delta"}));
     EXPECT_EQ(listed(cCategoryStg::kByRecid, true),
-              (std::vector<std::string>{"delta", "Alpha", "charlie", "Bravo", "alpha"}));
+        (std::vector<std::string> {"delta", "Alpha", "charlie", "Bravo", "alpha"}));
     cCategory c;
     EXPECT_FALSE(store_.categoryAtOffset(4, c, cCategoryStg::kByCatid, false));
     EXPECT_FALSE(store_.categoryAtOffset(0, c, 7, false));
@@ -146,7 +154,8 @@ TEST_F(CategoryTest, ListingByOffsetAndPaging) {
     }
 }
 
-TEST_F(CategoryTest, WritesDeletesAndRenames) {
+TEST_F(CategoryTest, WritesDeletesAndRenames)
+{
     ASSERT_TRUE(store_.openDatabase(true));
     cCategory a = add("a");
     add("b");
@@ -160,7 +169,7 @@ TEST_F(CategoryTest, WritesDeletesAndRenames) {
     ASSERT_TRUE(store_.writeCategory(incoming, true, true));
     EXPECT_NE(incoming.recid, a.recid);
     EXPECT_EQ(query("SELECT catid, category, timestamp FROM Categories WHERE catid = 1"),
-              (Table{{"1", "renamed elsewhere", "2022:02:02:02:02:02:000:03"}}));
+        (Table {{"1", "renamed elsewhere", "2022:02:02:02:02:02:000:03"}}));
 
     // Deleting by catid finds the row; an unknown category is added, then deleted.
     cCategory byCatid;
@@ -172,13 +181,13 @@ TEST_F(CategoryTest, WritesDeletesAndRenames) {
     unknown.catid = 40;
     unknown.name.assignFromUTF8("new and gone");
     ASSERT_TRUE(store_.markCategoryDeleted(unknown, true, false));
-    EXPECT_EQ(query("SELECT catid, deleted FROM Categories WHERE category = 'new and gone'"), (Table{{"3", "1"}}));
+    EXPECT_EQ(query("SELECT catid, deleted FROM Categories WHERE category = 'new and gone'"), (Table {{"3", "1"}}));
 
     // Deleting all leaves the timestamps of rows already deleted alone.
     const Table before = query("SELECT timestamp FROM Categories WHERE catid = 2");
     ASSERT_TRUE(store_.deleteAllCategories(true, false));
     EXPECT_EQ(query("SELECT timestamp FROM Categories WHERE catid = 2"), before);
-    EXPECT_EQ(query("SELECT deleted FROM Categories WHERE catid = 1"), (Table{{"1"}}));
+    EXPECT_EQ(query("SELECT deleted FROM Categories WHERE catid = 1"), (Table {{"1"}}));
     EXPECT_EQ(store_.countCategories(), 0);
 
     cCategory nameless;
@@ -187,20 +196,21 @@ TEST_F(CategoryTest, WritesDeletesAndRenames) {
     incoming.name.assignFromUTF8(kUnicodeName);
     ASSERT_TRUE(store_.renameCategory(&incoming, true));
     EXPECT_EQ(query("SELECT category, timestamp <> '2022:02:02:02:02:02:000:03' FROM Categories WHERE catid = 1"),
-              (Table{{kUnicodeName, "1"}}));
+        (Table {{kUnicodeName, "1"}}));
     EXPECT_TRUE(store_.deleteCategoryRow(incoming.recid));
     EXPECT_FALSE(store_.findCategoryById(1, nameless));
 }
 
-TEST_F(CategoryTest, MigratesTheOlderTable) {
+TEST_F(CategoryTest, MigratesTheOlderTable)
+{
     query("CREATE TABLE Categories ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,catid INTEGER UNIQUE,"
           "category TEXT );"
           "INSERT INTO Categories (timestamp, catid, category) VALUES ('2009:09:09:09:09:09:000:03', 4, 'Old')");
     ASSERT_TRUE(store_.openDatabase(true));
-    EXPECT_EQ(query("SELECT COUNT(*) FROM pragma_table_info('Categories')"), (Table{{"5"}}));
+    EXPECT_EQ(query("SELECT COUNT(*) FROM pragma_table_info('Categories')"), (Table {{"5"}}));
     EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Categories' AND sql IS NOT "
                     "NULL ORDER BY name"),
-              (Table{{"CategoriesCategoryIndex"}, {"CategoriesDeletedIndex"}}));
+        (Table {{"CategoriesCategoryIndex"}, {"CategoriesDeletedIndex"}}));
     cCategory old;
     ASSERT_TRUE(store_.findCategoryByName(cLString16("old"), old));
     EXPECT_EQ(old.catid, 4);
@@ -208,7 +218,8 @@ TEST_F(CategoryTest, MigratesTheOlderTable) {
     EXPECT_EQ(add("Newer").catid, 5);
 }
 
-TEST_F(CategoryTest, ClosedStoreFailsCleanly) {
+TEST_F(CategoryTest, ClosedStoreFailsCleanly)
+{
     cCategory c;
     c.name.assignFromUTF8("x");
     EXPECT_FALSE(store_.isOpen());

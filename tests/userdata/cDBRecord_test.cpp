@@ -4,9 +4,13 @@
 
 namespace {
 
-std::string text(const cDBRecord& r) { return qs::userdata::testsupport::text(r.timestampText()); }
+std::string text(const cDBRecord& r)
+{
+    return qs::userdata::testsupport::text(r.timestampText());
+}
 
-TEST(DBRecord, TimestampTextRoundTrip) {
+TEST(DBRecord, TimestampTextRoundTrip)
+{
     cDBRecord r;
     ASSERT_TRUE(r.parseTimestamp("2024:01:05:07:08:09:000:05"));
     EXPECT_EQ(r.timestamp.year, 2024);
@@ -23,7 +27,8 @@ TEST(DBRecord, TimestampTextRoundTrip) {
     EXPECT_EQ(text(r), "0987:01:05:07:08:09:007:05");
 }
 
-TEST(DBRecord, MalformedTimestampsLeaveTheRecordAlone) {
+TEST(DBRecord, MalformedTimestampsLeaveTheRecordAlone)
+{
     cDBRecord r;
     ASSERT_TRUE(r.parseTimestamp("2020:02:29:23:59:59:000:06"));
     const cDBTimestamp before = r.timestamp;
@@ -39,7 +44,8 @@ TEST(DBRecord, MalformedTimestampsLeaveTheRecordAlone) {
     EXPECT_EQ(r.timestamp.day, 7);
 }
 
-TEST(DBRecord, StampIsUtcToTheSecond) {
+TEST(DBRecord, StampIsUtcToTheSecond)
+{
     cDBRecord r;
     r.stampAt(951782400 + 3661);  // 2000-02-29 01:01:01 UTC, a Tuesday
     EXPECT_EQ(text(r), "2000:02:29:01:01:01:000:02");
@@ -48,7 +54,8 @@ TEST(DBRecord, StampIsUtcToTheSecond) {
     EXPECT_GE(r.timestamp.year, 2024);
 }
 
-TEST(DBRecord, TextsSortInTimeOrder) {
+TEST(DBRecord, TextsSortInTimeOrder)
+{
     cDBRecord a, b;
     a.stampAt(1700000000);
     b.stampAt(1700000001);
@@ -58,7 +65,8 @@ TEST(DBRecord, TextsSortInTimeOrder) {
     EXPECT_LT(text(b), "X");  // the sync reset compares against "X"
 }
 
-TEST(DBRecord, EqualityClearAndCopy) {
+TEST(DBRecord, EqualityClearAndCopy)
+{
     cDBRecord a;
     a.recid = 4;
     a.serverid = 99;

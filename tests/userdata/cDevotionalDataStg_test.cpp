@@ -8,7 +8,8 @@ namespace {
 
 using namespace qs::userdata::testsupport;
 
-cDateTimeValue date(int year, int month, int day) {
+cDateTimeValue date(int year, int month, int day)
+{
     cDateTimeValue v;
     v.year = static_cast<std::uint16_t>(year);
     v.month = static_cast<std::uint16_t>(month);
@@ -18,28 +19,29 @@ cDateTimeValue date(int year, int month, int day) {
 
 class DevotionalDataStgTest : public UserDataTest {
 protected:
-    DevotionalDataStgTest() : UserDataTest("devotional") {}
-    void SetUp() override {
+    DevotionalDataStgTest() : UserDataTest("devotional") { }
+    void SetUp() override
+    {
         UserDataTest::SetUp();
         openRaw(true);
     }
     // The legacy table with one row per (pubid, bookid, numreadings, blob).
     void legacyRow(int pubid, int bookid, int numReadings, const std::vector<unsigned char>& blob,
-                   const char* timestamp = "2015:06:01:00:00:00:000:01") {
+        const char* timestamp = "2015:06:01:00:00:00:000:01")
+    {
         ASSERT_TRUE(raw_.exec("CREATE TABLE IF NOT EXISTS DevotionalData ( id INTEGER PRIMARY KEY, pubid INTEGER, "
                               "bookid INTEGER, startmonth INTEGER, startday INTEGER, startyear INTEGER, numreadings "
                               "INTEGER, progressbuffer BLOB, timestamp TEXT )"));
         ASSERT_TRUE(raw_.exec("INSERT INTO DevotionalData (pubid, bookid, startmonth, startday, startyear, "
                               "numreadings, progressbuffer, timestamp) VALUES (?, ?, 3, 5, 2019, ?, ?, ?)",
-                              {pubid, bookid, numReadings,
-                               cSQLValue::blob(blob.data(), static_cast<std::int32_t>(blob.size())), timestamp}));
+            {pubid, bookid, numReadings, cSQLValue::blob(blob.data(), static_cast<std::int32_t>(blob.size())),
+                timestamp}));
     }
-    static std::vector<unsigned char> unread(std::size_t size = 240) {
-        return std::vector<unsigned char>(size, 0xFF);
-    }
+    static std::vector<unsigned char> unread(std::size_t size = 240) { return std::vector<unsigned char>(size, 0xFF); }
 };
 
-TEST(ReadingProgress, BitOrderAndLimits) {
+TEST(ReadingProgress, BitOrderAndLimits)
+{
     cReadingProgress p;
     p.setCount(5000);
     EXPECT_EQ(p.count(), 1920u);
@@ -58,42 +60,44 @@ TEST(ReadingProgress, BitOrderAndLimits) {
     EXPECT_TRUE(p.isRead(3));
 }
 
-TEST_F(DevotionalDataStgTest, ReadingDoneTogglesReplaceRows) {
+TEST_F(DevotionalDataStgTest, ReadingDoneTogglesReplaceRows)
+{
     cDevotionalDataStg store;
     store.setBook(12, 34);
     ASSERT_TRUE(store.setReadingDone(5, true, nullptr, true));
     ASSERT_TRUE(store.setReadingDone(5, true, nullptr, true));
     EXPECT_EQ(query("SELECT recid, pubid, bookid, readingnum, serverid, deleted FROM DevDataProgress"),
-              (cSQLRows{{"2", "12", "34", "5", "0", "0"}}));
-    EXPECT_EQ(CallRecorder::shared().takeCalls(),
-              (Calls{"sync DEVOTIONALPROGRESS now=1", "sync DEVOTIONALPROGRESS now=1"}));
+        (cSQLRows {{"2", "12", "34", "5", "0", "0"}}));
+    EXPECT_EQ(
+        CallRecorder::shared().takeCalls(), (Calls {"sync DEVOTIONALPROGRESS now=1", "sync DEVOTIONALPROGRESS now=1"}));
 
     const cDateTimeValue when = date(2024, 2, 29);
     ASSERT_TRUE(store.setReadingDone(5, false, &when, true));
     EXPECT_EQ(query("SELECT recid, timestamp, serverid, deleted FROM DevDataProgress"),
-              (cSQLRows{{"2", "2024:02:29:00:00:00:000:00", "0", "1"}}));
+        (cSQLRows {{"2", "2024:02:29:00:00:00:000:00", "0", "1"}}));
     EXPECT_FALSE(store.isReadingDone(5));
     ASSERT_TRUE(store.setReadingDone(5, true, nullptr, true));
-    EXPECT_EQ(query("SELECT recid, deleted FROM DevDataProgress"), (cSQLRows{{"3", "0"}}));
+    EXPECT_EQ(query("SELECT recid, deleted FROM DevDataProgress"), (cSQLRows {{"3", "0"}}));
     CallRecorder::shared().clear();
     EXPECT_TRUE(store.isReadingDone(5));
     EXPECT_EQ(store.countReadingsDone(), 1u);
-    EXPECT_EQ(CallRecorder::shared().takeCalls(),
-              (Calls{"sync DEVOTIONALPROGRESS now=0", "sync DEVOTIONALPROGRESS now=0"}));
+    EXPECT_EQ(
+        CallRecorder::shared().takeCalls(), (Calls {"sync DEVOTIONALPROGRESS now=0", "sync DEVOTIONALPROGRESS now=0"}));
 
     ASSERT_TRUE(store.setReadingDone(6, true, nullptr, true));
     ASSERT_TRUE(store.clearAllProgress());
     EXPECT_EQ(store.countReadingsDone(), 0u);
-    EXPECT_EQ(query("SELECT COUNT(*) FROM DevDataProgress WHERE deleted = 1 AND serverid = 0")[0][0],
-              cLString8("2"));
+    EXPECT_EQ(query("SELECT COUNT(*) FROM DevDataProgress WHERE deleted = 1 AND serverid = 0")[0][0], cLString8("2"));
 }
 
-TEST_F(DevotionalDataStgTest, UnreadReadings) {
+TEST_F(DevotionalDataStgTest, UnreadReadings)
+{
     cDevotionalDataStg store;
     store.setBook(1, 2);
     EXPECT_EQ(store.firstUnreadReading(), 1u);
     EXPECT_EQ(store.previousUnreadReading(1), 0u);
-    for (std::uint32_t n : {1u, 2u, 3u, 5u}) ASSERT_TRUE(store.setReadingDone(n, true, nullptr, false));
+    for (std::uint32_t n : {1u, 2u, 3u, 5u})
+        ASSERT_TRUE(store.setReadingDone(n, true, nullptr, false));
     store.setBook(1, 3);  // another book's progress does not count
     ASSERT_TRUE(store.setReadingDone(4, true, nullptr, false));
     store.setBook(1, 2);
@@ -108,13 +112,14 @@ TEST_F(DevotionalDataStgTest, UnreadReadings) {
     EXPECT_EQ(store.previousUnreadReading(7), 6u);
 }
 
-TEST_F(DevotionalDataStgTest, StartDatesOfANamedBook) {
+TEST_F(DevotionalDataStgTest, StartDatesOfANamedBook)
+{
     cDevotionalDataStg store;
     const cDateTimeValue start = date(2025, 1, 1);
     const cDateTimeValue stamp = date(2025, 1, 2);
     ASSERT_TRUE(store.writeStartDateAndCount(7, 8, start, 365, &stamp, true));
     EXPECT_EQ(query("SELECT pubid, bookid, startdate, numreadings, timestamp, serverid, deleted FROM DevDataInfo"),
-              (cSQLRows{{"7", "8", "2025:01:01:00:00:00:000:00", "365", "2025:01:02:00:00:00:000:00", "0", "0"}}));
+        (cSQLRows {{"7", "8", "2025:01:01:00:00:00:000:00", "365", "2025:01:02:00:00:00:000:00", "0", "0"}}));
     cDateTimeValue readStart, readStamp;
     std::uint32_t count = 0;
     CallRecorder::shared().clear();
@@ -122,24 +127,25 @@ TEST_F(DevotionalDataStgTest, StartDatesOfANamedBook) {
     EXPECT_EQ(cDateTimeValue::compare(readStart, start), 0);
     EXPECT_EQ(cDateTimeValue::compare(readStamp, stamp), 0);
     EXPECT_EQ(count, 365u);
-    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls{"sync DEVOTIONALSTARTDATE now=0"}));
+    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls {"sync DEVOTIONALSTARTDATE now=0"}));
     EXPECT_FALSE(store.readStartDate(7, 9, readStart, count, nullptr, true));
 
     // An update keeps the row and clears its serverid.
     ASSERT_TRUE(raw_.exec("UPDATE DevDataInfo SET serverid = 50"));
     ASSERT_TRUE(store.writeStartDateAndCount(7, 8, date(2025, 3, 1), 90, nullptr, true));
-    EXPECT_EQ(query("SELECT recid, numreadings, serverid FROM DevDataInfo"), (cSQLRows{{"1", "90", "0"}}));
+    EXPECT_EQ(query("SELECT recid, numreadings, serverid FROM DevDataInfo"), (cSQLRows {{"1", "90", "0"}}));
     ASSERT_TRUE(store.writeStartDate(7, 8, date(2025, 4, 1), nullptr, true));
     EXPECT_EQ(query("SELECT recid, startdate, numreadings FROM DevDataInfo"),
-              (cSQLRows{{"1", "2025:04:01:00:00:00:000:00", "90"}}));
+        (cSQLRows {{"1", "2025:04:01:00:00:00:000:00", "90"}}));
 
     // Without a live row the book's tombstones are purged and numreadings starts at 0.
     ASSERT_TRUE(raw_.exec("UPDATE DevDataInfo SET deleted = 1"));
     ASSERT_TRUE(store.writeStartDate(7, 8, date(2025, 5, 1), nullptr, true));
-    EXPECT_EQ(query("SELECT recid, numreadings, deleted FROM DevDataInfo"), (cSQLRows{{"2", "0", "0"}}));
+    EXPECT_EQ(query("SELECT recid, numreadings, deleted FROM DevDataInfo"), (cSQLRows {{"2", "0", "0"}}));
 }
 
-TEST_F(DevotionalDataStgTest, RecordsForTheSync) {
+TEST_F(DevotionalDataStgTest, RecordsForTheSync)
+{
     cDevotionalDataStg store;
     EXPECT_EQ(store.highestStartDateServerId(), -1);
     EXPECT_EQ(store.highestProgressServerId(), -1);
@@ -153,7 +159,7 @@ TEST_F(DevotionalDataStgTest, RecordsForTheSync) {
     ASSERT_TRUE(store.addStartDateRecord(info, true, true, false));
     EXPECT_EQ(info.recid, 1);
     // The record writer stores the start date in the SQL form; readers take both forms.
-    EXPECT_EQ(query("SELECT startdate, serverid FROM DevDataInfo"), (cSQLRows{{"2023-12-25 00:00:00.000", "900"}}));
+    EXPECT_EQ(query("SELECT startdate, serverid FROM DevDataInfo"), (cSQLRows {{"2023-12-25 00:00:00.000", "900"}}));
     EXPECT_EQ(store.highestStartDateServerId(), 900);
     cDevotionalStartDate read;
     ASSERT_TRUE(store.readStartDateRecord(1, read));
@@ -171,8 +177,8 @@ TEST_F(DevotionalDataStgTest, RecordsForTheSync) {
     CallRecorder::shared().clear();
     ASSERT_TRUE(store.addStartDateRecord(again, false, true, false));
     EXPECT_EQ(again.recid, 2);
-    EXPECT_EQ(query("SELECT recid, serverid FROM DevDataInfo"), (cSQLRows{{"2", "0"}}));
-    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls{"sync DEVOTIONALSTARTDATE now=1"}));
+    EXPECT_EQ(query("SELECT recid, serverid FROM DevDataInfo"), (cSQLRows {{"2", "0"}}));
+    EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls {"sync DEVOTIONALSTARTDATE now=1"}));
     ASSERT_TRUE(store.markStartDateRecordDeleted(again, false, true, false));
     EXPECT_EQ(store.findStartDateRecord(3, 4, false), nullptr);
     auto tomb = store.findStartDateRecord(3, 4, true);
@@ -203,7 +209,8 @@ TEST_F(DevotionalDataStgTest, RecordsForTheSync) {
     EXPECT_FALSE(store.deleteStartDateRow(cDevotionalStartDate()));
 }
 
-TEST_F(DevotionalDataStgTest, OlderTablesAreUpgraded) {
+TEST_F(DevotionalDataStgTest, OlderTablesAreUpgraded)
+{
     ASSERT_TRUE(raw_.exec(
         "CREATE TABLE DevDataInfo ( recid INTEGER PRIMARY KEY AUTOINCREMENT,pubid INTEGER,bookid INTEGER,startdate "
         "TEXT,numreadings INTEGER,timestamp TEXT );CREATE INDEX DevDataInfoIdx ON DevDataInfo (pubid);"
@@ -216,42 +223,45 @@ TEST_F(DevotionalDataStgTest, OlderTablesAreUpgraded) {
     EXPECT_EQ(query("PRAGMA table_info(DevDataInfo)").size(), 8u);
     EXPECT_EQ(query("PRAGMA table_info(DevDataProgress)").size(), 7u);
     EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name"),
-              (cSQLRows{{"DevDataDeletedIndex"}, {"DevDataServerIdIndex"}, {"DevProgressDeletedIndex"},
-                        {"DevProgressServerIdIndex"}}));
+        (cSQLRows {{"DevDataDeletedIndex"}, {"DevDataServerIdIndex"}, {"DevProgressDeletedIndex"},
+            {"DevProgressServerIdIndex"}}));
     cDateTimeValue start;
     std::uint32_t count = 0;
     ASSERT_TRUE(store.readStartDate(1, 2, start, count, nullptr, true));
     EXPECT_EQ(start.year, 2020);
 }
 
-TEST_F(DevotionalDataStgTest, OpeningWithoutCreateNeedsTheTables) {
+TEST_F(DevotionalDataStgTest, OpeningWithoutCreateNeedsTheTables)
+{
     cDevotionalDataStg store;
     EXPECT_FALSE(store.openOrCreate(cLString16(), false));
     EXPECT_TRUE(query("SELECT name FROM sqlite_master WHERE name LIKE 'DevData%'").empty());
 }
 
-TEST_F(DevotionalDataStgTest, LegacyTableIsConvertedOnce) {
+TEST_F(DevotionalDataStgTest, LegacyTableIsConvertedOnce)
+{
     std::vector<unsigned char> first = unread();
     first[0] = 0xFA;  // readings 1 and 3
     legacyRow(10, 20, 3, first);
-    legacyRow(10, 20, 3, std::vector<unsigned char>(240, 0x00));  // the same book again: ignored
+    legacyRow(10, 20, 3, std::vector<unsigned char>(240, 0x00));         // the same book again: ignored
     legacyRow(11, 21, 2000, std::vector<unsigned char>(240, 0x00), "");  // every bit read, count above 1,920
 
     cDevotionalDataStg store;
     ASSERT_TRUE(store.openOrCreate(cLString16(), true));
     EXPECT_EQ(query("SELECT pubid, bookid, startdate, numreadings, timestamp, serverid, deleted FROM DevDataInfo"),
-              (cSQLRows{{"10", "20", "2019:03:05:00:00:00:000:00", "3", "2015:06:01:00:00:00:000:01", "0", "0"},
-                        {"11", "21", "2019:03:05:00:00:00:000:00", "2000", "", "0", "0"}}));
+        (cSQLRows {{"10", "20", "2019:03:05:00:00:00:000:00", "3", "2015:06:01:00:00:00:000:01", "0", "0"},
+            {"11", "21", "2019:03:05:00:00:00:000:00", "2000", "", "0", "0"}}));
     EXPECT_EQ(query("SELECT readingnum, timestamp FROM DevDataProgress WHERE pubid = 10 ORDER BY readingnum"),
-              (cSQLRows{{"1", "2015:06:01:00:00:00:000:01"}, {"3", "2015:06:01:00:00:00:000:01"}}));
-    EXPECT_EQ(query("SELECT COUNT(*), MAX(readingnum) FROM DevDataProgress WHERE pubid = 11"),
-              (cSQLRows{{"1920", "1920"}}));
+        (cSQLRows {{"1", "2015:06:01:00:00:00:000:01"}, {"3", "2015:06:01:00:00:00:000:01"}}));
+    EXPECT_EQ(
+        query("SELECT COUNT(*), MAX(readingnum) FROM DevDataProgress WHERE pubid = 11"), (cSQLRows {{"1920", "1920"}}));
     EXPECT_TRUE(query("SELECT name FROM sqlite_master WHERE name = 'DevotionalData'").empty());
     store.setBook(10, 20);
     EXPECT_EQ(store.firstUnreadReading(), 2u);
 }
 
-TEST_F(DevotionalDataStgTest, LegacyTableWithoutTimestampGainsTheColumn) {
+TEST_F(DevotionalDataStgTest, LegacyTableWithoutTimestampGainsTheColumn)
+{
     ASSERT_TRUE(raw_.exec("CREATE TABLE DevotionalData ( id INTEGER PRIMARY KEY, pubid INTEGER, bookid INTEGER, "
                           "startmonth INTEGER, startday INTEGER, startyear INTEGER, numreadings INTEGER, "
                           "progressbuffer BLOB )"));
@@ -259,14 +269,15 @@ TEST_F(DevotionalDataStgTest, LegacyTableWithoutTimestampGainsTheColumn) {
     blob[0] = 0xFE;
     ASSERT_TRUE(raw_.exec("INSERT INTO DevotionalData (pubid, bookid, startmonth, startday, startyear, numreadings, "
                           "progressbuffer) VALUES (1, 1, 12, 31, 2010, 365, ?)",
-                          {cSQLValue::blob(blob.data(), 240)}));
+        {cSQLValue::blob(blob.data(), 240)}));
     cDevotionalDataStg store;
     ASSERT_TRUE(store.openOrCreate(cLString16(), true));
-    EXPECT_EQ(query("SELECT startdate, timestamp FROM DevDataInfo"), (cSQLRows{{"2010:12:31:00:00:00:000:00", ""}}));
-    EXPECT_EQ(query("SELECT readingnum FROM DevDataProgress"), (cSQLRows{{"1"}}));
+    EXPECT_EQ(query("SELECT startdate, timestamp FROM DevDataInfo"), (cSQLRows {{"2010:12:31:00:00:00:000:00", ""}}));
+    EXPECT_EQ(query("SELECT readingnum FROM DevDataProgress"), (cSQLRows {{"1"}}));
 }
 
-TEST_F(DevotionalDataStgTest, FailedConversionLeavesEveryTableAsItWas) {
+TEST_F(DevotionalDataStgTest, FailedConversionLeavesEveryTableAsItWas)
+{
     // Live data synced after an earlier attempt, then a legacy table with one good and one short blob.
     {
         cDevotionalDataStg setup;
@@ -292,17 +303,18 @@ TEST_F(DevotionalDataStgTest, FailedConversionLeavesEveryTableAsItWas) {
     // Repaired, the next open converts, keeping the live rows and adding the legacy ones.
     std::vector<unsigned char> fixed = unread();
     fixed[0] = 0xFD;  // reading 2
-    ASSERT_TRUE(raw_.exec("UPDATE DevotionalData SET progressbuffer = ? WHERE pubid = 2",
-                          {cSQLValue::blob(fixed.data(), 240)}));
+    ASSERT_TRUE(raw_.exec(
+        "UPDATE DevotionalData SET progressbuffer = ? WHERE pubid = 2", {cSQLValue::blob(fixed.data(), 240)}));
     cDevotionalDataStg store;
     ASSERT_TRUE(store.openOrCreate(cLString16(), true));
     EXPECT_EQ(cMsgBox::shownCount(), shown + 1);
     EXPECT_EQ(query("SELECT pubid, numreadings FROM DevDataInfo ORDER BY recid"),
-              (cSQLRows{{"99", "365"}, {"1", "10"}, {"2", "10"}}));
+        (cSQLRows {{"99", "365"}, {"1", "10"}, {"2", "10"}}));
     EXPECT_EQ(query("SELECT COUNT(*) FROM DevDataProgress")[0][0], cLString8("12"));
 }
 
-TEST_F(DevotionalDataStgTest, ConversionKeepsRowsTheLiveTablesAlreadyHold) {
+TEST_F(DevotionalDataStgTest, ConversionKeepsRowsTheLiveTablesAlreadyHold)
+{
     {
         cDevotionalDataStg setup;
         ASSERT_TRUE(setup.openOrCreate(cLString16(), true));
@@ -313,8 +325,8 @@ TEST_F(DevotionalDataStgTest, ConversionKeepsRowsTheLiveTablesAlreadyHold) {
     legacyRow(5, 5, 3, std::vector<unsigned char>(240, 0x00));
     cDevotionalDataStg store;
     ASSERT_TRUE(store.openOrCreate(cLString16(), true));
-    EXPECT_EQ(query("SELECT numreadings FROM DevDataInfo"), (cSQLRows{{"30"}}));
-    EXPECT_EQ(query("SELECT readingnum FROM DevDataProgress ORDER BY readingnum"), (cSQLRows{{"1"}, {"2"}, {"3"}}));
+    EXPECT_EQ(query("SELECT numreadings FROM DevDataInfo"), (cSQLRows {{"30"}}));
+    EXPECT_EQ(query("SELECT readingnum FROM DevDataProgress ORDER BY readingnum"), (cSQLRows {{"1"}, {"2"}, {"3"}}));
 }
 
 }  // namespace

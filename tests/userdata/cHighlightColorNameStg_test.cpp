@@ -11,9 +11,10 @@ using namespace qs::userdata::testsupport;
 
 class ColorNameTest : public UserDataTest {
 protected:
-    ColorNameTest() : UserDataTest("colornames") {}
+    ColorNameTest() : UserDataTest("colornames") { }
     Table query(const char* sql) { return asTable(UserDataTest::query(sql)); }
-    static cHighlightColorNameRecord named(std::uint16_t colornum, const char* name) {
+    static cHighlightColorNameRecord named(std::uint16_t colornum, const char* name)
+    {
         cHighlightColorNameRecord r;
         r.colornum = colornum;
         r.name.assignFromUTF8(name);
@@ -21,7 +22,8 @@ protected:
     }
 };
 
-TEST_F(ColorNameTest, FirstOperationCreatesTheTableAndItsIndexes) {
+TEST_F(ColorNameTest, FirstOperationCreatesTheTableAndItsIndexes)
+{
     {
         cHighlightColorNameStg store;
         EXPECT_FALSE(store.isOpen());
@@ -31,12 +33,13 @@ TEST_F(ColorNameTest, FirstOperationCreatesTheTableAndItsIndexes) {
     }
     EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
     EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE tbl_name = 'HighlightColorNames' ORDER BY name"),
-              (Table{{"HighlightColorNameDeletedIdx"}, {"HighlightColorNameServerIDIdx"}, {"HighlightColorNames"}}));
+        (Table {{"HighlightColorNameDeletedIdx"}, {"HighlightColorNameServerIDIdx"}, {"HighlightColorNames"}}));
     EXPECT_EQ(query("SELECT name FROM pragma_table_info('HighlightColorNames') ORDER BY cid"),
-              (Table{{"recid"}, {"timestamp"}, {"serverid"}, {"deleted"}, {"colornum"}, {"name"}}));
+        (Table {{"recid"}, {"timestamp"}, {"serverid"}, {"deleted"}, {"colornum"}, {"name"}}));
 }
 
-TEST_F(ColorNameTest, NamesAreAddedFoundRenamedAndDeleted) {
+TEST_F(ColorNameTest, NamesAreAddedFoundRenamedAndDeleted)
+{
     cHighlightColorNameStg store;
     cHighlightColorNameRecord found;
     EXPECT_FALSE(store.findColorName(7, false, found));  // no custom name: the caller falls back
@@ -46,31 +49,31 @@ TEST_F(ColorNameTest, NamesAreAddedFoundRenamedAndDeleted) {
     cHighlightColorNameRecord gold = named(0x8005, unicode);
     gold.serverid = 12;
     ASSERT_TRUE(store.addColorName(gold, false, true, false));
-    EXPECT_EQ(takeCalls(), (Calls{"sync HIGHLIGHTCOLORNAMES now=1"}));
+    EXPECT_EQ(takeCalls(), (Calls {"sync HIGHLIGHTCOLORNAMES now=1"}));
     EXPECT_EQ(query("SELECT recid, serverid, deleted, colornum, name, timestamp FROM HighlightColorNames"),
-              (Table{{"1", "0", "0", std::to_string(0x8005), unicode, text(gold.timestampText())}}));
+        (Table {{"1", "0", "0", std::to_string(0x8005), unicode, text(gold.timestampText())}}));
 
     std::unique_ptr<cHighlightColorNameRecord> made;
     ASSERT_TRUE(store.findColorName(0x8005, false, made));
     EXPECT_EQ(text(made->name), unicode);
     EXPECT_EQ(made->timestamp, gold.timestamp);
-    EXPECT_EQ(takeCalls(), (Calls{"sync HIGHLIGHTCOLORNAMES now=0"}));
+    EXPECT_EQ(takeCalls(), (Calls {"sync HIGHLIGHTCOLORNAMES now=0"}));
 
     // Renaming keeps the row.
     made->name.assignFromUTF8("Gold");
     made->serverid = 40;  // as acknowledged by the server: an update writes what the record holds
     ASSERT_TRUE(store.updateColorName(*made, true, false));
-    EXPECT_EQ(query("SELECT recid, name, serverid FROM HighlightColorNames"), (Table{{"1", "Gold", "40"}}));
+    EXPECT_EQ(query("SELECT recid, name, serverid FROM HighlightColorNames"), (Table {{"1", "Gold", "40"}}));
     EXPECT_EQ(store.highestServerId(), 40);
 
     // A removed name is a tombstone; naming the colour again replaces it.
     ASSERT_TRUE(store.markColorNameDeleted(*made, false, true, false));
-    EXPECT_EQ(query("SELECT recid, deleted, serverid FROM HighlightColorNames"), (Table{{"1", "1", "0"}}));
+    EXPECT_EQ(query("SELECT recid, deleted, serverid FROM HighlightColorNames"), (Table {{"1", "1", "0"}}));
     EXPECT_FALSE(store.findColorName(0x8005, false, found));
     ASSERT_TRUE(store.findColorName(0x8005, true, found));
     cHighlightColorNameRecord again = named(0x8005, "Sunshine");
     ASSERT_TRUE(store.addColorName(again, false, true, false));
-    EXPECT_EQ(query("SELECT recid, deleted, name FROM HighlightColorNames"), (Table{{"2", "0", "Sunshine"}}));
+    EXPECT_EQ(query("SELECT recid, deleted, name FROM HighlightColorNames"), (Table {{"2", "0", "Sunshine"}}));
 
     ASSERT_TRUE(store.firstUnsyncedColorName(found));
     EXPECT_EQ(found.recid, 2);
@@ -82,7 +85,8 @@ TEST_F(ColorNameTest, NamesAreAddedFoundRenamedAndDeleted) {
     EXPECT_FALSE(store.deleteColorNameRow(found));
 }
 
-TEST_F(ColorNameTest, RefusedWritesChangeNothing) {
+TEST_F(ColorNameTest, RefusedWritesChangeNothing)
+{
     cHighlightColorNameStg store;
     cHighlightColorNameRecord stored = named(1, "x");
     stored.recid = 3;
@@ -95,10 +99,11 @@ TEST_F(ColorNameTest, RefusedWritesChangeNothing) {
     EXPECT_FALSE(store.updateColorName(fresh, true, false));
     EXPECT_EQ(cMsgBox::shownCount(), shown + 1);
     EXPECT_TRUE(takeCalls().empty());
-    EXPECT_EQ(query("SELECT COUNT(*) FROM HighlightColorNames"), (Table{{"0"}}));
+    EXPECT_EQ(query("SELECT COUNT(*) FROM HighlightColorNames"), (Table {{"0"}}));
 }
 
-TEST_F(ColorNameTest, UnopenableDatabaseIsReportedAndFails) {
+TEST_F(ColorNameTest, UnopenableDatabaseIsReportedAndFails)
+{
     cSQLiteDbBase::setEngineDataFolder(cLString16("/nonexistent-folder/deeper"));
     cHighlightColorNameStg store;
     const std::uint32_t shown = cMsgBox::shownCount();
@@ -111,7 +116,8 @@ TEST_F(ColorNameTest, UnopenableDatabaseIsReportedAndFails) {
     cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
 }
 
-TEST_F(ColorNameTest, ThreadsNameColoursAtOnce) {
+TEST_F(ColorNameTest, ThreadsNameColoursAtOnce)
+{
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([t] {
@@ -124,9 +130,10 @@ TEST_F(ColorNameTest, ThreadsNameColoursAtOnce) {
             }
         });
     }
-    for (auto& thread : threads) thread.join();
-    EXPECT_EQ(query("SELECT COUNT(*) FROM HighlightColorNames WHERE colornum >= 100"), (Table{{"40"}}));
-    EXPECT_EQ(query("SELECT COUNT(*) FROM HighlightColorNames WHERE colornum = 1"), (Table{{"1"}}));
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(query("SELECT COUNT(*) FROM HighlightColorNames WHERE colornum >= 100"), (Table {{"40"}}));
+    EXPECT_EQ(query("SELECT COUNT(*) FROM HighlightColorNames WHERE colornum = 1"), (Table {{"1"}}));
 }
 
 }  // namespace

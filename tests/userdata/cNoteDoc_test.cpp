@@ -11,14 +11,16 @@ using namespace qs::userdata::testsupport;
 
 class NoteDocTest : public UserDataTest {
 protected:
-    NoteDocTest() : UserDataTest("notedoc") {}
-    void SetUp() override {
+    NoteDocTest() : UserDataTest("notedoc") { }
+    void SetUp() override
+    {
         UserDataTest::SetUp();
         ASSERT_TRUE(doc_.openStores(cLString16()));
         openRaw(true);
         CallRecorder::shared().clear();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         doc_.Close();
         UserDataTest::TearDown();
     }
@@ -26,7 +28,8 @@ protected:
     cNoteDoc doc_;
 };
 
-TEST_F(NoteDocTest, TitleAndCountedOpens) {
+TEST_F(NoteDocTest, TitleAndCountedOpens)
+{
     cLString16 title;
     doc_.GetTitleW(title, false);
     EXPECT_EQ(text(title), "Notes");
@@ -56,7 +59,8 @@ TEST_F(NoteDocTest, TitleAndCountedOpens) {
     EXPECT_EQ(broken.openCount(), 0);
 }
 
-TEST_F(NoteDocTest, BookAndFormNotesSaveReadAndDeleteAsTombstones) {
+TEST_F(NoteDocTest, BookAndFormNotesSaveReadAndDeleteAsTombstones)
+{
     cBookNote n;
     n.pubid = 7;
     n.bookid = 8;
@@ -90,9 +94,9 @@ TEST_F(NoteDocTest, BookAndFormNotesSaveReadAndDeleteAsTombstones) {
     EXPECT_EQ(read.serverid, 0);
     EXPECT_FALSE(doc_.findFormNoteRecid(7, 8, 1, 40, cLString16("Journal"), cLString16("Gratitude")));
     EXPECT_EQ(query("SELECT recid, note, deleted, serverid FROM BookNotes WHERE formname = 'Journal'"),
-              (cSQLRows{{"3", "", "1", "0"}}));
+        (cSQLRows {{"3", "", "1", "0"}}));
     EXPECT_EQ(CallRecorder::shared().takeCalls(),
-              (std::vector<std::string>{"cache note kind=4 section=40 book=7:8:1", "sync BOOKNOTES now=1 editing=0"}));
+        (std::vector<std::string> {"cache note kind=4 section=40 book=7:8:1", "sync BOOKNOTES now=1 editing=0"}));
 
     ASSERT_TRUE(doc_.deleteBookNote(7, 8, 1, 40));
     EXPECT_FALSE(doc_.findBookNoteRecid(7, 8, 1, 40));
@@ -103,7 +107,8 @@ TEST_F(NoteDocTest, BookAndFormNotesSaveReadAndDeleteAsTombstones) {
     EXPECT_FALSE(doc_.firstBookNote(walk));
 }
 
-TEST_F(NoteDocTest, BibleNotesAcrossVersifications) {
+TEST_F(NoteDocTest, BibleNotesAcrossVersifications)
+{
     // A versification whose Malachi 3:19-24 is Malachi 4:1-6 elsewhere.
     const std::string tablePath = folder_ + "/VerseMap.csv";
     std::FILE* table = std::fopen(tablePath.c_str(), "w+");
@@ -111,7 +116,7 @@ TEST_F(NoteDocTest, BibleNotesAcrossVersifications) {
     std::fputs("+++ Header\nVersion=1000\nCount=1\n--- End\n+++ Data\n"
                "\"SB\",\"SC\",\"SF\",\"SL\",\"TB\",\"TC\",\"TF\",\"Step\"\n"
                "\"39\",\"4\",\"1\",\"6\",\"39\",\"3\",\"19\",\"1\"\n--- End\n",
-               table);
+        table);
     std::rewind(table);
     ASSERT_EQ(cBibleRefTables::loadVerseMap(table), kBibleRefLoadOk);
     std::fclose(table);
@@ -142,8 +147,8 @@ TEST_F(NoteDocTest, BibleNotesAcrossVersifications) {
 
     ASSERT_TRUE(doc_.deleteBibleNoteInReference(equivalent));
     EXPECT_FALSE(doc_.hasBibleNoteInReference(direct));
-    EXPECT_EQ(query("SELECT booknum, chapter, verse, note, deleted FROM BibleNotes"),
-              (cSQLRows{{"39", "4", "2", "", "1"}}));
+    EXPECT_EQ(
+        query("SELECT booknum, chapter, verse, note, deleted FROM BibleNotes"), (cSQLRows {{"39", "4", "2", "", "1"}}));
     EXPECT_FALSE(doc_.deleteBibleNoteInReference(equivalent));
 
     // Saving an empty text at a verse also leaves a tombstone.
@@ -159,7 +164,8 @@ TEST_F(NoteDocTest, BibleNotesAcrossVersifications) {
     EXPECT_EQ(doc_.countBibleNotes(), 0);
 }
 
-TEST_F(NoteDocTest, JournalSearchResultsAreForwarded) {
+TEST_F(NoteDocTest, JournalSearchResultsAreForwarded)
+{
     doc_.addJournalSearchResult(cLString16("Form"), 5, "layout-1", 0, 0);
     std::vector<cLString8> ids;
     ASSERT_TRUE(doc_.journalSearchLayoutIds(ids));
@@ -169,7 +175,8 @@ TEST_F(NoteDocTest, JournalSearchResultsAreForwarded) {
     EXPECT_TRUE(query("SELECT * FROM JournalSearchResults").empty());
 }
 
-TEST_F(NoteDocTest, TheProcessWideDocumentOpensOnFirstUse) {
+TEST_F(NoteDocTest, TheProcessWideDocumentOpensOnFirstUse)
+{
     cNoteDoc* shared = noteDocInstance();
     ASSERT_NE(shared, nullptr);
     EXPECT_EQ(noteDocInstance(), shared);

@@ -9,7 +9,8 @@ namespace {
 
 using namespace qs::userdata::testsupport;
 
-cDateTimeValue at(int year, int month, int day, int hour, int minute = 0, int second = 0) {
+cDateTimeValue at(int year, int month, int day, int hour, int minute = 0, int second = 0)
+{
     cDateTimeValue v;
     v.year = static_cast<std::uint16_t>(year);
     v.month = static_cast<std::uint16_t>(month);
@@ -32,12 +33,14 @@ const char* const kTableHead =
 
 class PersistentDataTest : public UserDataTest {
 protected:
-    PersistentDataTest() : UserDataTest("synchistory") {}
-    void SetUp() override {
+    PersistentDataTest() : UserDataTest("synchistory") { }
+    void SetUp() override
+    {
         UserDataTest::SetUp();
         openRaw(true);
     }
-    std::string log(const char* table, bool errorsOnly, bool newestFirst) {
+    std::string log(const char* table, bool errorsOnly, bool newestFirst)
+    {
         cPersistentData history;
         const std::string path = folder_ + "/log.html";
         EXPECT_TRUE(history.writeSyncLogHtml(path.c_str(), table, errorsOnly, newestFirst));
@@ -48,7 +51,8 @@ protected:
     }
 };
 
-TEST_F(PersistentDataTest, LastSyncTimeCountsOnlyGoodRuns) {
+TEST_F(PersistentDataTest, LastSyncTimeCountsOnlyGoodRuns)
+{
     cPersistentData history;
     cDateTimeValue when = at(2000, 5, 5, 5);
     EXPECT_FALSE(history.lastSyncTime("BIBLENOTES", when));
@@ -60,38 +64,41 @@ TEST_F(PersistentDataTest, LastSyncTimeCountsOnlyGoodRuns) {
     ASSERT_TRUE(history.lastSyncTime("BIBLENOTES", when));
     EXPECT_EQ(cDateTimeValue::compare(when, at(2024, 7, 1, 9)), 0);
     EXPECT_EQ(query("SELECT tablename, synctime, errorcode, errormessage FROM SyncHistory WHERE errorcode <> 0"),
-              (cSQLRows{{"BIBLENOTES", "2024:07:02:09:00:00:000:02", "7", "Connection lost"}}));
+        (cSQLRows {{"BIBLENOTES", "2024:07:02:09:00:00:000:02", "7", "Connection lost"}}));
 }
 
-TEST_F(PersistentDataTest, RecordingPrunesThatTableAfter31Days) {
+TEST_F(PersistentDataTest, RecordingPrunesThatTableAfter31Days)
+{
     cPersistentData history;
     ASSERT_TRUE(history.recordSyncTime("A", at(2024, 7, 1, 9, 59, 59), 0, nullptr));
     ASSERT_TRUE(history.recordSyncTime("A", at(2024, 7, 1, 10), 0, nullptr));
     ASSERT_TRUE(history.recordSyncTime("B", at(2024, 6, 1, 0), 0, nullptr));
     ASSERT_TRUE(history.recordSyncTime("A", at(2024, 8, 1, 10), 0, "It's done"));
     EXPECT_EQ(query("SELECT tablename, synctime, errormessage FROM SyncHistory ORDER BY synctime"),
-              (cSQLRows{{"B", "2024:06:01:00:00:00:000:06", ""},
-                        {"A", "2024:07:01:10:00:00:000:01", ""},
-                        {"A", "2024:08:01:10:00:00:000:04", "It's done"}}));
+        (cSQLRows {{"B", "2024:06:01:00:00:00:000:06", ""}, {"A", "2024:07:01:10:00:00:000:01", ""},
+            {"A", "2024:08:01:10:00:00:000:04", "It's done"}}));
 }
 
-TEST_F(PersistentDataTest, EmptyLogHasHeadColumnsAndNoneFound) {
-    EXPECT_EQ(log(nullptr, true, true), std::string(kHead) + "<p>Errors Only</p>" + kTableHead +
-                                            "<tr><td colspan=3 align=center valign=top><i>None found</i></td></tr>"
-                                            "</table></body></html>");
+TEST_F(PersistentDataTest, EmptyLogHasHeadColumnsAndNoneFound)
+{
+    EXPECT_EQ(log(nullptr, true, true),
+        std::string(kHead) + "<p>Errors Only</p>" + kTableHead +
+            "<tr><td colspan=3 align=center valign=top><i>None found</i></td></tr>"
+            "</table></body></html>");
     const std::string all = log(nullptr, false, true);
     EXPECT_NE(all.find("<p><i>To save space, only synchronization sessions"), std::string::npos);
 }
 
-TEST_F(PersistentDataTest, LogRowsAreFilteredOrderedAndEscaped) {
+TEST_F(PersistentDataTest, LogRowsAreFilteredOrderedAndEscaped)
+{
     cPersistentData history;
     ASSERT_TRUE(history.recordSyncTime("BIBLENOTES", at(2024, 7, 1, 9, 8, 7), 0, ""));
     ASSERT_TRUE(history.recordSyncTime("BOOK<NOTES>", at(2024, 7, 2, 9), 5, "<script>alert(\"x&y\")</script> 'q'"));
     EXPECT_EQ(log(nullptr, true, false),
-              std::string(kHead) + "<p>Errors Only</p>" + kTableHead +
-                  "<tr><td valign=top>07/02/2024 09:00:00Z</td><td valign=top>BOOK&lt;NOTES&gt;</td><td valign=top>"
-                  "&lt;script&gt;alert(&quot;x&amp;y&quot;)&lt;/script&gt; &#39;q&#39;</td></tr>"
-                  "</table></body></html>");
+        std::string(kHead) + "<p>Errors Only</p>" + kTableHead +
+            "<tr><td valign=top>07/02/2024 09:00:00Z</td><td valign=top>BOOK&lt;NOTES&gt;</td><td valign=top>"
+            "&lt;script&gt;alert(&quot;x&amp;y&quot;)&lt;/script&gt; &#39;q&#39;</td></tr>"
+            "</table></body></html>");
     const std::string newest = log(nullptr, false, true);
     const auto second = newest.find("07/02/2024");
     const auto first = newest.find("07/01/2024 09:08:07Z</td><td valign=top>BIBLENOTES</td><td valign=top></td>");
@@ -106,7 +113,8 @@ TEST_F(PersistentDataTest, LogRowsAreFilteredOrderedAndEscaped) {
     EXPECT_FALSE(history.writeSyncLogHtml("/nonexistent-folder/log.html", nullptr, false, false));
 }
 
-TEST_F(PersistentDataTest, OlderTwoColumnHistoryIsUpgraded) {
+TEST_F(PersistentDataTest, OlderTwoColumnHistoryIsUpgraded)
+{
     ASSERT_TRUE(raw_.exec("CREATE TABLE SyncHistory ( tablename TEXT,synctime TEXT );"
                           "CREATE INDEX SyncHistoryIdx ON SyncHistory (tablename);"
                           "INSERT INTO SyncHistory VALUES ('BIBLENOTES', '2023:01:01:00:00:00:000:00')"));
@@ -114,9 +122,9 @@ TEST_F(PersistentDataTest, OlderTwoColumnHistoryIsUpgraded) {
     cDateTimeValue when;
     ASSERT_TRUE(history.lastSyncTime("BIBLENOTES", when));  // old rows count as good runs
     EXPECT_EQ(when.year, 2023);
-    EXPECT_EQ(query("SELECT errorcode, errormessage FROM SyncHistory"), (cSQLRows{{"0", ""}}));
+    EXPECT_EQ(query("SELECT errorcode, errormessage FROM SyncHistory"), (cSQLRows {{"0", ""}}));
     EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name"),
-              (cSQLRows{{"SyncHistorySynctimeIdx"}, {"SyncHistoryTablenameIdx"}}));
+        (cSQLRows {{"SyncHistorySynctimeIdx"}, {"SyncHistoryTablenameIdx"}}));
 }
 
 }  // namespace

@@ -11,15 +11,17 @@ using namespace qs::userdata::testsupport;
 
 class SQLiteDbBaseTest : public UserDataTest {
 protected:
-    SQLiteDbBaseTest() : UserDataTest("userdata") {}
+    SQLiteDbBaseTest() : UserDataTest("userdata") { }
 };
 
-TEST_F(SQLiteDbBaseTest, DatabasePathIsInTheEngineDataFolder) {
+TEST_F(SQLiteDbBaseTest, DatabasePathIsInTheEngineDataFolder)
+{
     cSQLiteDbBase db;
     EXPECT_EQ(text(db.databasePath()), folder_ + "/Tavrosen Data.db");
 }
 
-TEST_F(SQLiteDbBaseTest, NoDataFolderMeansNoDatabase) {
+TEST_F(SQLiteDbBaseTest, NoDataFolderMeansNoDatabase)
+{
     cSQLiteDbBase::setEngineDataFolder(cLString16());
     cSQLiteDbBase db;
     EXPECT_TRUE(db.databasePath().isEmpty());
@@ -31,7 +33,8 @@ TEST_F(SQLiteDbBaseTest, NoDataFolderMeansNoDatabase) {
     cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
 }
 
-TEST_F(SQLiteDbBaseTest, SharesOneConnectionAndClosesWithTheLastShare) {
+TEST_F(SQLiteDbBaseTest, SharesOneConnectionAndClosesWithTheLastShare)
+{
     {
         cSQLiteDbBase a;
         int rc = -5;
@@ -63,7 +66,8 @@ TEST_F(SQLiteDbBaseTest, SharesOneConnectionAndClosesWithTheLastShare) {
     EXPECT_EQ(cSQLiteDbBase::connectionHandle(), nullptr);
 }
 
-TEST_F(SQLiteDbBaseTest, FailedFirstOpenLeavesNoHandle) {
+TEST_F(SQLiteDbBaseTest, FailedFirstOpenLeavesNoHandle)
+{
     cSQLiteDbBase db;
     int rc = 0;
     EXPECT_FALSE(db.open(cLString16("/nonexistent-folder/x/y.db"), &rc));
@@ -73,14 +77,15 @@ TEST_F(SQLiteDbBaseTest, FailedFirstOpenLeavesNoHandle) {
     EXPECT_FALSE(db.isOpen());
 }
 
-TEST_F(SQLiteDbBaseTest, ValuesAreBoundAndRowsComeBackAsText) {
+TEST_F(SQLiteDbBaseTest, ValuesAreBoundAndRowsComeBackAsText)
+{
     cSQLiteDbBase db;
     ASSERT_TRUE(db.open(db.databasePath()));
     ASSERT_TRUE(db.exec("CREATE TABLE T (recid INTEGER PRIMARY KEY AUTOINCREMENT, name TEXT, n INTEGER)"));
     std::int64_t rowid = 0;
     const char* tricky = "O'Brien's \"note\"; DROP TABLE T; -- \xF0\x9F\x99\x8F";
-    ASSERT_TRUE(db.exec("INSERT INTO T (name, n) VALUES (?, ?)", {tricky, std::int64_t{-9007199254740993}},
-                        nullptr, false, nullptr, &rowid));
+    ASSERT_TRUE(db.exec("INSERT INTO T (name, n) VALUES (?, ?)", {tricky, std::int64_t {-9007199254740993}}, nullptr,
+        false, nullptr, &rowid));
     EXPECT_EQ(rowid, 1);
     ASSERT_TRUE(db.exec("INSERT INTO T (name, n) VALUES (?, ?)", {cSQLValue(), 7}, nullptr, false, nullptr, &rowid));
     EXPECT_EQ(rowid, 2);
@@ -98,7 +103,8 @@ TEST_F(SQLiteDbBaseTest, ValuesAreBoundAndRowsComeBackAsText) {
     db.close();
 }
 
-TEST_F(SQLiteDbBaseTest, FailuresAnswerFalseWithTheCodeAndReport) {
+TEST_F(SQLiteDbBaseTest, FailuresAnswerFalseWithTheCodeAndReport)
+{
     cSQLiteDbBase db;
     int rc = 0;
     EXPECT_FALSE(db.exec("SELECT 1", {}, nullptr, false, &rc));  // no connection
@@ -112,15 +118,19 @@ TEST_F(SQLiteDbBaseTest, FailuresAnswerFalseWithTheCodeAndReport) {
     EXPECT_EQ(cMsgBox::shownCount(), shown + 1);  // no report unless asked
 
     const std::string report = text(cSQLiteDbBase::composeErrorReport(1));
-    EXPECT_EQ(report.rfind("Error 1 accessing database \"" + folder_ + "/Tavrosen Data.db\"\r\n\r\n"
-                           "SQL error or missing database.\r\n\r\nno such table: Missing", 0), 0u)
+    EXPECT_EQ(report.rfind("Error 1 accessing database \"" + folder_ +
+                      "/Tavrosen Data.db\"\r\n\r\n"
+                      "SQL error or missing database.\r\n\r\nno such table: Missing",
+                  0),
+        0u)
         << report;
     db.close();
 }
 
-TEST_F(SQLiteDbBaseTest, MessagesForCodes) {
+TEST_F(SQLiteDbBaseTest, MessagesForCodes)
+{
     EXPECT_STREQ(cSQLiteDbBase::messageForCode(-1),
-                 "INTERNAL PROGRAM ERROR: an illegal parameter or condition has been detected.");
+        "INTERNAL PROGRAM ERROR: an illegal parameter or condition has been detected.");
     EXPECT_STREQ(cSQLiteDbBase::messageForCode(5), "The database file is locked.");
     EXPECT_STREQ(cSQLiteDbBase::messageForCode(19), "Abort due to contraint violation.");
     EXPECT_STREQ(cSQLiteDbBase::messageForCode(26), "File opened that is not a database file.");
@@ -129,12 +139,14 @@ TEST_F(SQLiteDbBaseTest, MessagesForCodes) {
     EXPECT_TRUE(cSQLiteDbBase::composeErrorReport(0).isEmpty());  // no connection, no error
 }
 
-TEST_F(SQLiteDbBaseTest, EscapeSqlDoublesQuotes) {
+TEST_F(SQLiteDbBaseTest, EscapeSqlDoublesQuotes)
+{
     EXPECT_EQ(text(cSQLiteDbBase::escapeSql(cLString8("it's 'x'"))), "it''s ''x''");
     EXPECT_EQ(text(cSQLiteDbBase::escapeSql(cLString8(""))), "");
 }
 
-TEST_F(SQLiteDbBaseTest, MaintenanceStatementsOpenOnDemand) {
+TEST_F(SQLiteDbBaseTest, MaintenanceStatementsOpenOnDemand)
+{
     {
         cSQLiteDbBase setup;
         ASSERT_TRUE(setup.open(setup.databasePath()));
@@ -169,7 +181,8 @@ TEST_F(SQLiteDbBaseTest, MaintenanceStatementsOpenOnDemand) {
     db.close();
 }
 
-TEST_F(SQLiteDbBaseTest, SchemaCheckCreatesMigratesAndLeavesCurrentTablesAlone) {
+TEST_F(SQLiteDbBaseTest, SchemaCheckCreatesMigratesAndLeavesCurrentTablesAlone)
+{
     const char* create = "CREATE TABLE S (recid INTEGER PRIMARY KEY, a TEXT, serverid INTEGER DEFAULT 0, "
                          "deleted INTEGER DEFAULT 0)";
     const char* alter = "ALTER TABLE S ADD COLUMN serverid INTEGER DEFAULT 0; "
@@ -196,9 +209,10 @@ TEST_F(SQLiteDbBaseTest, SchemaCheckCreatesMigratesAndLeavesCurrentTablesAlone) 
 
     // A missing table is created; a current one is left as it is.
     cSQLiteDbBase again;
-    ASSERT_TRUE(again.checkTables(again.databasePath(), {{"S", 4, create, alter, "CREATE INDEX Bad ON Nowhere (x)"},
-                                                         {"Fresh", 2, "CREATE TABLE Fresh (x, y)", nullptr, nullptr}},
-                                  true));
+    ASSERT_TRUE(again.checkTables(again.databasePath(),
+        {{"S", 4, create, alter, "CREATE INDEX Bad ON Nowhere (x)"},
+            {"Fresh", 2, "CREATE TABLE Fresh (x, y)", nullptr, nullptr}},
+        true));
     EXPECT_TRUE(again.probeTables(again.databasePath(), {"S", "Fresh"}, true));
     again.close();
     cSQLiteDbBase missing;
@@ -210,19 +224,18 @@ TEST_F(SQLiteDbBaseTest, SchemaCheckCreatesMigratesAndLeavesCurrentTablesAlone) 
     EXPECT_FALSE(broken.isOpen());
 }
 
-TEST_F(SQLiteDbBaseTest, TransactionsCommitOrRollBack) {
+TEST_F(SQLiteDbBaseTest, TransactionsCommitOrRollBack)
+{
     cSQLiteDbBase db;
     ASSERT_TRUE(db.open(db.databasePath()));
     ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER)"));
     EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (1)"); }));
     EXPECT_FALSE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (2)") && db.exec("BAD SQL"); }));
     // An inner transaction joins the outer one: the outer failure rolls back the inner work too.
-    EXPECT_FALSE(db.runInTransaction([&] {
-        return db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)"); }) && false;
-    }));
-    EXPECT_TRUE(db.runInTransaction([&] {
-        return db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (4)"); });
-    }));
+    EXPECT_FALSE(db.runInTransaction(
+        [&] { return db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)"); }) && false; }));
+    EXPECT_TRUE(
+        db.runInTransaction([&] { return db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (4)"); }); }));
     cSQLRows rows;
     ASSERT_TRUE(db.exec("SELECT x FROM T ORDER BY x", {}, &rows));
     ASSERT_EQ(rows.size(), 2u);
@@ -231,7 +244,8 @@ TEST_F(SQLiteDbBaseTest, TransactionsCommitOrRollBack) {
     db.close();
 }
 
-TEST_F(SQLiteDbBaseTest, ManyThreadsOpenWriteAndClose) {
+TEST_F(SQLiteDbBaseTest, ManyThreadsOpenWriteAndClose)
+{
     {
         cSQLiteDbBase setup;
         ASSERT_TRUE(setup.open(setup.databasePath()));
@@ -242,12 +256,15 @@ TEST_F(SQLiteDbBaseTest, ManyThreadsOpenWriteAndClose) {
         threads.emplace_back([t] {
             for (int i = 0; i < 50; ++i) {
                 cSQLiteDbBase store;  // short-lived stores, as the application makes them
-                if (!store.open(store.databasePath())) std::abort();
-                if (!store.exec("INSERT INTO T VALUES (?, ?)", {t, i})) std::abort();
+                if (!store.open(store.databasePath()))
+                    std::abort();
+                if (!store.exec("INSERT INTO T VALUES (?, ?)", {t, i}))
+                    std::abort();
             }
         });
     }
-    for (auto& thread : threads) thread.join();
+    for (auto& thread : threads)
+        thread.join();
     cSQLiteDbBase db;
     EXPECT_EQ(db.countRowsWhereZero("T", "0"), 400);
 }

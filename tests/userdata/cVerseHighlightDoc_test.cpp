@@ -25,8 +25,9 @@ const Calls kWriteCalls = {"cache bible kind=1 flag=1", "sync BIBLEHIGHLIGHTS no
 
 class HighlightTest : public UserDataTest {
 protected:
-    HighlightTest() : UserDataTest("highlights") {}
-    void SetUp() override {
+    HighlightTest() : UserDataTest("highlights") { }
+    void SetUp() override
+    {
         UserDataTest::SetUp();
         doc_ = cVerseHighlightDoc::verseHighlightDocInstance();
         ASSERT_NE(doc_, nullptr);
@@ -36,13 +37,16 @@ protected:
         openRaw();
         CallRecorder::shared().clear();
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         raw_.close();
         closeDocument();
         UserDataTest::TearDown();
     }
-    void closeDocument() {
-        while (doc_->isDocOpen()) doc_->closeShared();
+    void closeDocument()
+    {
+        while (doc_->isDocOpen())
+            doc_->closeShared();
     }
 
     Table query(const char* sql) { return asTable(UserDataTest::query(sql)); }
@@ -51,11 +55,12 @@ protected:
     cVerseHighlightDoc* doc_ = nullptr;
 };
 
-TEST_F(HighlightTest, SettingAVerseWritesOneUnsyncedRow) {
+TEST_F(HighlightTest, SettingAVerseWritesOneUnsyncedRow)
+{
     ASSERT_TRUE(doc_->setHighlight(ref(43, 3, 16), 5, 12));
     EXPECT_EQ(takeCalls(), kWriteCalls);
     const Table first = query("SELECT recid, bcv, forecolor, backcolor, serverid, deleted FROM VerseHighlights");
-    EXPECT_EQ(first, (Table{{"1", std::to_string(makeBibleKey(43, 3, 16)), "5", "12", "0", "0"}}));
+    EXPECT_EQ(first, (Table {{"1", std::to_string(makeBibleKey(43, 3, 16)), "5", "12", "0", "0"}}));
 
     // Changing the colours updates the row in place and forgets the server id.
     ASSERT_TRUE(run("UPDATE VerseHighlights SET serverid = 31"));
@@ -65,13 +70,13 @@ TEST_F(HighlightTest, SettingAVerseWritesOneUnsyncedRow) {
     when.day = 24;
     ASSERT_TRUE(doc_->setHighlight(ref(43, 3, 16), 0x8003, 7, &when, true));
     EXPECT_EQ(query("SELECT recid, forecolor, backcolor, serverid, timestamp FROM VerseHighlights"),
-              (Table{{"1", std::to_string(0x8003), "7", "0", "2025:12:24:00:00:00:000:00"}}));
+        (Table {{"1", std::to_string(0x8003), "7", "0", "2025:12:24:00:00:00:000:00"}}));
 
     // A tombstone is replaced by a new row.
     ASSERT_TRUE(doc_->removeHighlight(ref(43, 3, 16)));
-    EXPECT_EQ(query("SELECT recid, deleted, serverid FROM VerseHighlights"), (Table{{"1", "1", "0"}}));
+    EXPECT_EQ(query("SELECT recid, deleted, serverid FROM VerseHighlights"), (Table {{"1", "1", "0"}}));
     ASSERT_TRUE(doc_->setHighlight(ref(43, 3, 16), 1, 2));
-    EXPECT_EQ(query("SELECT recid, deleted FROM VerseHighlights"), (Table{{"2", "0"}}));
+    EXPECT_EQ(query("SELECT recid, deleted FROM VerseHighlights"), (Table {{"2", "0"}}));
     takeCalls();
 
     // Removing a highlight that is not there writes nothing.
@@ -80,7 +85,8 @@ TEST_F(HighlightTest, SettingAVerseWritesOneUnsyncedRow) {
     EXPECT_EQ(doc_->highestServerId(), 0);
 }
 
-TEST_F(HighlightTest, LookupsAreCachedUntilTheNextChange) {
+TEST_F(HighlightTest, LookupsAreCachedUntilTheNextChange)
+{
     std::uint16_t fore = 9, back = 9;
     EXPECT_FALSE(doc_->getHighlight(ref(1, 1, 1), fore, back));
     EXPECT_EQ(fore, 0);
@@ -88,7 +94,7 @@ TEST_F(HighlightTest, LookupsAreCachedUntilTheNextChange) {
     ASSERT_TRUE(doc_->setHighlight(ref(1, 1, 1), 3, 4));
     takeCalls();
     ASSERT_TRUE(doc_->getHighlight(ref(1, 1, 1), fore, back));
-    EXPECT_EQ(takeCalls(), (Calls{"sync BIBLEHIGHLIGHTS now=0"}));  // read from the table
+    EXPECT_EQ(takeCalls(), (Calls {"sync BIBLEHIGHLIGHTS now=0"}));  // read from the table
     EXPECT_EQ(back, 4);
 
     // Behind the store's back: the cache still answers.
@@ -105,12 +111,13 @@ TEST_F(HighlightTest, LookupsAreCachedUntilTheNextChange) {
     ASSERT_TRUE(doc_->updateHighlight(record, true, true));
     ASSERT_TRUE(doc_->getHighlight(ref(1, 1, 1), fore, back));
     EXPECT_EQ(back, 100);
-    EXPECT_EQ(query("SELECT serverid FROM VerseHighlights"), (Table{{"8"}}));
+    EXPECT_EQ(query("SELECT serverid FROM VerseHighlights"), (Table {{"8"}}));
     ASSERT_TRUE(doc_->deleteHighlightsWithColor(100, true));
     EXPECT_FALSE(doc_->getHighlight(ref(1, 1, 1), fore, back));
 }
 
-TEST_F(HighlightTest, StoreOperationsFollowTheRecordRules) {
+TEST_F(HighlightTest, StoreOperationsFollowTheRecordRules)
+{
     cVerseHighlightRecord record;
     record.setVerse(ref(2, 3, 4), 1, 2);
     record.recid = 4;
@@ -150,8 +157,10 @@ TEST_F(HighlightTest, StoreOperationsFollowTheRecordRules) {
     EXPECT_EQ(doc_->countHighlights(7, nullptr), 1);
 }
 
-TEST_F(HighlightTest, ColourFiltersAndBulkDeletes) {
-    for (int v = 1; v <= 6; ++v) ASSERT_TRUE(doc_->setHighlight(ref(1, 1, v), 0, static_cast<std::uint16_t>(v % 3)));
+TEST_F(HighlightTest, ColourFiltersAndBulkDeletes)
+{
+    for (int v = 1; v <= 6; ++v)
+        ASSERT_TRUE(doc_->setHighlight(ref(1, 1, v), 0, static_cast<std::uint16_t>(v % 3)));
     cLIntArray colours;
     colours.setCapacity(2);
     colours.add(1);
@@ -169,7 +178,7 @@ TEST_F(HighlightTest, ColourFiltersAndBulkDeletes) {
         EXPECT_TRUE(doc_->getHighlight(ref(1, 1, static_cast<int>(record.bcv & 0xFF)), fore, back, true));
     }
     doc_->endHighlightWalk();
-    EXPECT_EQ(verses, (std::vector<std::uint32_t>{1, 2, 4, 5}));
+    EXPECT_EQ(verses, (std::vector<std::uint32_t> {1, 2, 4, 5}));
     record.clear();
     EXPECT_FALSE(doc_->nextHighlight(record, nullptr));  // no recid
     takeCalls();
@@ -179,15 +188,16 @@ TEST_F(HighlightTest, ColourFiltersAndBulkDeletes) {
     when.month = 3;
     when.day = 1;
     ASSERT_TRUE(doc_->deleteHighlightsWithColor(2, true, &when));
-    EXPECT_EQ(takeCalls(), (Calls{"cache clear color", "sync BIBLEHIGHLIGHTS now=1"}));
+    EXPECT_EQ(takeCalls(), (Calls {"cache clear color", "sync BIBLEHIGHLIGHTS now=1"}));
     EXPECT_EQ(query("SELECT bcv & 255, serverid, timestamp FROM VerseHighlights WHERE deleted = 1 ORDER BY bcv"),
-              (Table{{"2", "0", "2024:03:01:00:00:00:000:00"}, {"5", "0", "2024:03:01:00:00:00:000:00"}}));
+        (Table {{"2", "0", "2024:03:01:00:00:00:000:00"}, {"5", "0", "2024:03:01:00:00:00:000:00"}}));
     ASSERT_TRUE(doc_->deleteHighlightsWithColor(-1, true));
     EXPECT_EQ(doc_->countHighlights(0, nullptr), 0);
-    EXPECT_EQ(query("SELECT COUNT(DISTINCT timestamp) FROM VerseHighlights WHERE backcolor <> 2"), (Table{{"1"}}));
+    EXPECT_EQ(query("SELECT COUNT(DISTINCT timestamp) FROM VerseHighlights WHERE backcolor <> 2"), (Table {{"1"}}));
 }
 
-TEST_F(HighlightTest, ClosedDocumentAnswersDefaults) {
+TEST_F(HighlightTest, ClosedDocumentAnswersDefaults)
+{
     cVerseHighlightDoc unopened;
     EXPECT_EQ(unopened.highestServerId(), -1);
     EXPECT_FALSE(unopened.isDocOpen());
@@ -216,7 +226,8 @@ TEST_F(HighlightTest, ClosedDocumentAnswersDefaults) {
     ASSERT_TRUE(raw_.open(raw_.databasePath()));
 }
 
-TEST_F(HighlightTest, MigratesTheOlderTable) {
+TEST_F(HighlightTest, MigratesTheOlderTable)
+{
     closeDocument();
     ASSERT_TRUE(run("DROP TABLE VerseHighlights;"
                     "CREATE TABLE VerseHighlights ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,bcv INTEGER,"
@@ -225,9 +236,10 @@ TEST_F(HighlightTest, MigratesTheOlderTable) {
                     "INSERT INTO VerseHighlights (timestamp, bcv, forecolor, backcolor) "
                     "VALUES ('2012:01:01:00:00:00:000:00', 65793, 2, 3)"));
     ASSERT_TRUE(doc_->openShared(nullptr));
-    EXPECT_EQ(query("SELECT COUNT(*) FROM pragma_table_info('VerseHighlights')"), (Table{{"7"}}));
-    EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'VerseHighlights' ORDER BY name"),
-              (Table{{"VerseHighlightDeletedIndex"}, {"VerseHighlightServerIdIndex"}}));
+    EXPECT_EQ(query("SELECT COUNT(*) FROM pragma_table_info('VerseHighlights')"), (Table {{"7"}}));
+    EXPECT_EQ(
+        query("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'VerseHighlights' ORDER BY name"),
+        (Table {{"VerseHighlightDeletedIndex"}, {"VerseHighlightServerIdIndex"}}));
     std::uint16_t fore, back;
     ASSERT_TRUE(doc_->getHighlight(ref(1, 1, 1), fore, back));
     EXPECT_EQ(back, 3);
@@ -239,30 +251,35 @@ TEST_F(HighlightTest, MigratesTheOlderTable) {
 // A verse map in which verse 3:1:6 of one versification is 1:1:5 of another.
 class EquivalentHighlights : public HighlightTest {
 protected:
-    static void load(std::int32_t (*loader)(std::FILE*), int count, const std::string& rows) {
+    static void load(std::int32_t (*loader)(std::FILE*), int count, const std::string& rows)
+    {
         std::FILE* f = std::tmpfile();
         const std::string body = "*** reference table\n+++ Header\nVersion=20\nCount=" + std::to_string(count) +
-                                 "\n--- End\n+++ Data\n\"Column\",\"Titles\"\n" + rows + "--- End\n";
+            "\n--- End\n+++ Data\n\"Column\",\"Titles\"\n" + rows + "--- End\n";
         std::fwrite(body.data(), 1, body.size(), f);
         std::rewind(f);
         EXPECT_EQ(loader(f), 0);
         std::fclose(f);
     }
-    void SetUp() override {
+    void SetUp() override
+    {
         HighlightTest::SetUp();
         load(cBibleRefTables::loadBookNumToNameNum, 7, "1,1\n2,2\n3,1\n4,19\n5,19\n6,27\n7,40\n");
         load(cBibleRefTables::loadBibleBooks, 5, "1,0,1\n1,1,2\n2,0,3\n2,1,2\n3,0,5\n4,0,1\n4,1,3\n5,0,6\n5,1,7\n");
         load(cBibleRefTables::loadVerseMap, 6,
-             "1,1,1,10,3,1,2,1\n1,1,11,250,3,2,1,1\n2,1,1,5,6,1,1,1\n3,1,2,11,1,1,1,1\n3,2,1,250,1,1,11,1\n"
-             "4,5,1,3,5,5,1,0\n");
+            "1,1,1,10,3,1,2,1\n1,1,11,250,3,2,1,1\n2,1,1,5,6,1,1,1\n3,1,2,11,1,1,1,1\n3,2,1,250,1,1,11,1\n"
+            "4,5,1,3,5,5,1,0\n");
     }
-    void TearDown() override {
-        for (int i = 0; i < kBibleRefTableCount; ++i) cBibleRefTables::resetTable(static_cast<BibleRefTable>(i), 1);
+    void TearDown() override
+    {
+        for (int i = 0; i < kBibleRefTableCount; ++i)
+            cBibleRefTables::resetTable(static_cast<BibleRefTable>(i), 1);
         HighlightTest::TearDown();
     }
 };
 
-TEST_F(EquivalentHighlights, EquivalentVersesShareTheirHighlight) {
+TEST_F(EquivalentHighlights, EquivalentVersesShareTheirHighlight)
+{
     ASSERT_TRUE(doc_->setHighlight(ref(1, 1, 5), 6, 7));
     std::uint16_t fore, back;
     ASSERT_TRUE(doc_->getHighlight(ref(3, 1, 6), fore, back));
@@ -275,7 +292,8 @@ TEST_F(EquivalentHighlights, EquivalentVersesShareTheirHighlight) {
 
     // Colouring the equivalent verse changes the row that is there.
     ASSERT_TRUE(doc_->setHighlight(ref(3, 1, 6), 1, 2));
-    EXPECT_EQ(query("SELECT bcv, backcolor FROM VerseHighlights"), (Table{{std::to_string(makeBibleKey(1, 1, 5)), "2"}}));
+    EXPECT_EQ(
+        query("SELECT bcv, backcolor FROM VerseHighlights"), (Table {{std::to_string(makeBibleKey(1, 1, 5)), "2"}}));
     ASSERT_TRUE(doc_->removeHighlight(ref(3, 1, 6)));
     EXPECT_FALSE(doc_->getHighlight(ref(1, 1, 5), fore, back));
 }
@@ -284,7 +302,8 @@ TEST_F(EquivalentHighlights, EquivalentVersesShareTheirHighlight) {
 // does: the writer must have let the highlight lock go by then.
 class LookingCache : public CallRecorder {
 public:
-    void invalidateUserDataSearchCacheForBook(std::int32_t, const cBibleRef& reference, std::int32_t) override {
+    void invalidateUserDataSearchCacheForBook(std::int32_t, const cBibleRef& reference, std::int32_t) override
+    {
         auto other = std::async(std::launch::async, [&] {
             std::uint16_t fore, back;
             return cVerseHighlightDoc::verseHighlightDocInstance()->getHighlight(reference, fore, back) ? back : -1;
@@ -295,29 +314,32 @@ public:
         }
         seen.push_back(other.get());
     }
-    std::atomic<bool> deadlocked{false};
+    std::atomic<bool> deadlocked {false};
     std::vector<int> seen;
 };
 
-TEST_F(HighlightTest, ChangeCallsRunAfterTheLockIsFree) {
+TEST_F(HighlightTest, ChangeCallsRunAfterTheLockIsFree)
+{
     LookingCache cache;
     qs::userdata::setSearchCacheHandler(&cache);
     const bool ok = doc_->setHighlight(ref(9, 9, 9), 1, 42);
     qs::userdata::setSearchCacheHandler(nullptr);
     EXPECT_TRUE(ok);
-    EXPECT_EQ(cache.seen, (std::vector<int>{42}));
+    EXPECT_EQ(cache.seen, (std::vector<int> {42}));
 }
 
-TEST_F(HighlightTest, ThreadsWriteAndReadAtOnce) {
+TEST_F(HighlightTest, ThreadsWriteAndReadAtOnce)
+{
     constexpr int kWriters = 4;
     constexpr int kEach = 15;
-    std::atomic<bool> stop{false};
-    std::atomic<int> wrongColours{0};
+    std::atomic<bool> stop {false};
+    std::atomic<int> wrongColours {0};
     // A reader that must never see a colour no writer wrote for that verse.
     std::thread reader([&] {
         while (!stop) {
             std::uint16_t fore, back;
-            if (doc_->getHighlight(ref(60, 1, 1), fore, back) && back != fore + 1) ++wrongColours;
+            if (doc_->getHighlight(ref(60, 1, 1), fore, back) && back != fore + 1)
+                ++wrongColours;
         }
     });
     std::vector<std::thread> writers;
@@ -340,14 +362,15 @@ TEST_F(HighlightTest, ThreadsWriteAndReadAtOnce) {
             }
         });
     }
-    for (auto& thread : writers) thread.join();
+    for (auto& thread : writers)
+        thread.join();
     stop = true;
     reader.join();
     EXPECT_EQ(wrongColours, 0);
     EXPECT_EQ(doc_->countHighlights(0, nullptr), kWriters * kEach + 1);
     const std::string oneVerse =
         "SELECT COUNT(*) FROM VerseHighlights WHERE bcv = " + std::to_string(makeBibleKey(60, 1, 1));
-    EXPECT_EQ(query(oneVerse.c_str()), (Table{{"1"}}));
+    EXPECT_EQ(query(oneVerse.c_str()), (Table {{"1"}}));
     // The last write wins, and the cache agrees with the table.
     std::uint16_t fore, back;
     ASSERT_TRUE(doc_->getHighlight(ref(60, 1, 1), fore, back));
@@ -362,45 +385,53 @@ struct WriteReport {
     std::int32_t n;
 };
 
-void writeAllStoresUntilKilled(int reportFd) {
+void writeAllStoresUntilKilled(int reportFd)
+{
     cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
-    if (!doc->isDocOpen() && !doc->openShared(nullptr)) _exit(2);
+    if (!doc->isDocOpen() && !doc->openShared(nullptr))
+        _exit(2);
     cBookmarkMgr bookmarks;
     cCategoryStg categories;
     cHighlightColorNameStg names;
-    if (!bookmarks.openDatabase(nullptr, true, false) || !categories.openDatabase(false)) _exit(3);
+    if (!bookmarks.openDatabase(nullptr, true, false) || !categories.openDatabase(false))
+        _exit(3);
     for (std::int32_t n = 0; n < 20000; ++n) {
         const int book = 1 + n / 250, verse = 1 + n % 250;
         bool ok = false;
         switch (n % 4) {
-            case 0: ok = doc->setHighlight(cBibleRef(makeBibleKey(book, 1, verse)), 1, 2); break;
-            case 1: {
-                cBookmark b;
-                b.setBibleVerse(makeBibleKey(book, 2, verse), 0);
-                ok = bookmarks.addBookmark(b, false, false, false);
-                break;
-            }
-            case 2: {
-                cCategory c;
-                c.name.assignFromUTF8(("category " + std::to_string(n)).c_str());
-                ok = categories.addCategory(c, false, false);
-                break;
-            }
-            default: {
-                cHighlightColorNameRecord c;
-                c.colornum = static_cast<std::uint16_t>(n);
-                c.name.assignFromUTF8("name");
-                ok = names.addColorName(c, false, false, false);
-            }
+        case 0:
+            ok = doc->setHighlight(cBibleRef(makeBibleKey(book, 1, verse)), 1, 2);
+            break;
+        case 1: {
+            cBookmark b;
+            b.setBibleVerse(makeBibleKey(book, 2, verse), 0);
+            ok = bookmarks.addBookmark(b, false, false, false);
+            break;
         }
-        if (!ok) _exit(4);
-        const WriteReport report{n % 4, n};
-        if (write(reportFd, &report, sizeof report) != static_cast<ssize_t>(sizeof report)) _exit(5);
+        case 2: {
+            cCategory c;
+            c.name.assignFromUTF8(("category " + std::to_string(n)).c_str());
+            ok = categories.addCategory(c, false, false);
+            break;
+        }
+        default: {
+            cHighlightColorNameRecord c;
+            c.colornum = static_cast<std::uint16_t>(n);
+            c.name.assignFromUTF8("name");
+            ok = names.addColorName(c, false, false, false);
+        }
+        }
+        if (!ok)
+            _exit(4);
+        const WriteReport report {n % 4, n};
+        if (write(reportFd, &report, sizeof report) != static_cast<ssize_t>(sizeof report))
+            _exit(5);
     }
     _exit(0);
 }
 
-TEST_F(HighlightTest, KilledWriterLeavesEveryReturnedWrite) {
+TEST_F(HighlightTest, KilledWriterLeavesEveryReturnedWrite)
+{
     raw_.close();
     closeDocument();
     ASSERT_EQ(cSQLiteDbBase::openCount(), 0);  // the child must not share our connection
@@ -414,32 +445,41 @@ TEST_F(HighlightTest, KilledWriterLeavesEveryReturnedWrite) {
     }
     close(fds[1]);
     std::vector<WriteReport> reports;
-    WriteReport report{};
+    WriteReport report {};
     while (reports.size() < 120 && read(fds[0], &report, sizeof report) == static_cast<ssize_t>(sizeof report))
         reports.push_back(report);
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);
-    while (read(fds[0], &report, sizeof report) == static_cast<ssize_t>(sizeof report)) reports.push_back(report);
+    while (read(fds[0], &report, sizeof report) == static_cast<ssize_t>(sizeof report))
+        reports.push_back(report);
     close(fds[0]);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself with " << WEXITSTATUS(status);
     ASSERT_GE(reports.size(), 120u);
 
     ASSERT_TRUE(raw_.open(raw_.databasePath()));
-    EXPECT_EQ(query("PRAGMA integrity_check"), (Table{{"ok"}}));
+    EXPECT_EQ(query("PRAGMA integrity_check"), (Table {{"ok"}}));
     std::size_t missing = 0;
     for (const WriteReport& r : reports) {
         const int book = 1 + r.n / 250, verse = 1 + r.n % 250;
         std::string sql;
         switch (r.store) {
-            case 0: sql = "SELECT COUNT(*) FROM VerseHighlights WHERE deleted = 0 AND bcv = " +
-                          std::to_string(makeBibleKey(book, 1, verse)); break;
-            case 1: sql = "SELECT COUNT(*) FROM BibleBookmarks WHERE deleted = 0 AND book = " + std::to_string(book) +
-                          " AND chapter = 2 AND verse = " + std::to_string(verse); break;
-            case 2: sql = "SELECT COUNT(*) FROM Categories WHERE category = 'category " + std::to_string(r.n) + "'"; break;
-            default: sql = "SELECT COUNT(*) FROM HighlightColorNames WHERE colornum = " + std::to_string(r.n);
+        case 0:
+            sql = "SELECT COUNT(*) FROM VerseHighlights WHERE deleted = 0 AND bcv = " +
+                std::to_string(makeBibleKey(book, 1, verse));
+            break;
+        case 1:
+            sql = "SELECT COUNT(*) FROM BibleBookmarks WHERE deleted = 0 AND book = " + std::to_string(book) +
+                " AND chapter = 2 AND verse = " + std::to_string(verse);
+            break;
+        case 2:
+            sql = "SELECT COUNT(*) FROM Categories WHERE category = 'category " + std::to_string(r.n) + "'";
+            break;
+        default:
+            sql = "SELECT COUNT(*) FROM HighlightColorNames WHERE colornum = " + std::to_string(r.n);
         }
-        if (query(sql.c_str()) != Table{{"1"}}) ++missing;
+        if (query(sql.c_str()) != Table {{"1"}})
+            ++missing;
     }
     EXPECT_EQ(missing, 0u);
     raw_.close();

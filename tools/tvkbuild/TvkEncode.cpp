@@ -19,7 +19,10 @@ namespace TvkEncode {
 
 namespace {
 
-void put(Bytes& b, size_t at, uint32_t v, unsigned width) { bkPutLE(&b[at], v, width); }
+void put(Bytes& b, size_t at, uint32_t v, unsigned width)
+{
+    bkPutLE(&b[at], v, width);
+}
 
 void append(Bytes& b, uint32_t v, unsigned width)
 {
@@ -77,7 +80,10 @@ struct BitWriter {
 
 }  // namespace
 
-uint8_t widthFor(uint32_t v) { return v < 0x100 ? 1 : v < 0x10000 ? 2 : v < 0x1000000 ? 3 : 4; }
+uint8_t widthFor(uint32_t v)
+{
+    return v < 0x100 ? 1 : v < 0x10000 ? 2 : v < 0x1000000 ? 3 : 4;
+}
 
 TieredIndex appendTieredIndex(Bytes& stream, const std::vector<uint32_t>& values)
 {
@@ -114,8 +120,8 @@ Bytes info(const InfoFields& f)
     b[kMinReaderMinor] = f.minReaderMinor;
     b[kFileMajor] = f.fileMajor;
     b[kFileMinor] = f.fileMinor;
-    const std::string* mainStrings[] = {&f.abbreviatedTitle, &f.bookName, &f.copyright, &f.author,
-                                        &f.publisher, &f.publisherCity, &f.publisherDate, &f.bookRanges};
+    const std::string* mainStrings[] = {&f.abbreviatedTitle, &f.bookName, &f.copyright, &f.author, &f.publisher,
+        &f.publisherCity, &f.publisherDate, &f.bookRanges};
     for (int i = 0; i < 8; ++i)
         put(b, kAbbreviatedTitle + 4u * i, appendString(b, *mainStrings[i]), 4);
     put(b, kSortTitle, appendString(b, f.sortTitle), 4);
@@ -133,10 +139,9 @@ Bytes info(const InfoFields& f)
     b[kRevision] = f.revision;
     put(b, kLanguage, f.language, 2);
     const uint32_t versionAt[12] = {kBookNameListVersion, kBookNumToNameNumVersion, kTransListVersion,
-                                    kBibleBooksVersion, kNameNumberToBookCategoriesVersion, kVerseMapVersion,
-                                    kTotalOrderOnBookNumberVersion, kFixUpRefMapVersion, kGetKeyMapVersion,
-                                    kDoMapSpecialCasesMapVersion, kGetChapterNumberSpellingMapVersion,
-                                    kIsOneChapterBookListVersion};
+        kBibleBooksVersion, kNameNumberToBookCategoriesVersion, kVerseMapVersion, kTotalOrderOnBookNumberVersion,
+        kFixUpRefMapVersion, kGetKeyMapVersion, kDoMapSpecialCasesMapVersion, kGetChapterNumberSpellingMapVersion,
+        kIsOneChapterBookListVersion};
     for (int i = 0; i < 12; ++i)
         put(b, versionAt[i], f.tableVersions[i], 4);
     const bool oldLayout =
@@ -148,8 +153,8 @@ Bytes info(const InfoFields& f)
         b[kLayoutMarker] = f.flags;
     }
     if (f.writeChecksum && hasChecksumTest(f.fileMajor, f.fileMinor)) {
-        const std::string strings[7] = {f.abbreviatedTitle, f.bookName, f.copyright, f.author,
-                                        f.publisher, f.publisherCity, f.publisherDate};
+        const std::string strings[7] = {
+            f.abbreviatedTitle, f.bookName, f.copyright, f.author, f.publisher, f.publisherCity, f.publisherDate};
         const uint32_t sum = checksumSum(b.data(), strings, f.bookRanges);
         put(b, kChecksum, appendString(b, scrambleChecksum(sum)), 4);
     }
@@ -610,7 +615,7 @@ Bytes nodes(const std::vector<Node>& blocks, uint8_t longWidth, uint8_t stringWi
     b[kUnused] = 1;
     b[kLongWidth] = longWidth;
     b[kStringWidth] = stringWidth;
-    NodeWriter w{b, {}, longWidth, stringWidth};
+    NodeWriter w {b, {}, longWidth, stringWidth};
     std::vector<uint32_t> at;
     for (const Node& block : blocks) {
         at.push_back(position(b));

@@ -40,8 +40,8 @@ struct InfoFields {
 Bytes info(const InfoFields& fields);
 
 // Records of (first block, text offset); widths 0 choose the narrowest.
-Bytes sections(const std::vector<std::pair<uint32_t, uint32_t>>& records, uint8_t blockWidth = 0,
-               uint8_t offsetWidth = 0);
+Bytes sections(
+    const std::vector<std::pair<uint32_t, uint32_t>>& records, uint8_t blockWidth = 0, uint8_t offsetWidth = 0);
 // The TEXT stream around a token run (tokens start at position 4).
 Bytes text(const Bytes& tokens);
 Bytes page();
@@ -60,18 +60,18 @@ std::u16string wordSortKey(const std::string& word);
 std::vector<std::string> sortedWords(std::vector<std::string> words);
 // A word list of `words` in the given order (use sortedWords first for a searchable list).
 Bytes wordList(const std::vector<std::string>& words, uint8_t groupSize = 16, const std::vector<uint32_t>& values = {},
-               uint8_t valueWidth = 0);
+    uint8_t valueWidth = 0);
 
 // One entry per word number: its ascending, distinct sections.
 Bytes concordance(const std::vector<std::vector<uint32_t>>& sections, bool compressed = true, uint8_t sectionWidth = 0,
-                  uint8_t countWidth = 0);
+    uint8_t countWidth = 0);
 // The Golomb-coded bits of an entry's gaps (sections[1..c-2] against their predecessors), as the
 // reader decodes them; exposed for tests.
 Bytes golombBits(const std::vector<uint32_t>& sections);
 
 // Records (key, value) including record 0, keys ascending from record 1 on.
 Bytes verseSync(const std::vector<std::pair<uint32_t, uint32_t>>& records, uint8_t keyWidth = 3, uint8_t valueWidth = 4,
-                bool oldHeader = false);
+    bool oldHeader = false);
 Bytes dateSync(const std::vector<uint32_t>& readingSections, uint8_t month, uint8_t day, uint8_t third = 0);
 
 struct NodeAttribute {

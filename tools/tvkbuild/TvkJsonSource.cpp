@@ -30,8 +30,8 @@ bool parseKey(const QJsonValue& v, uint32_t& key)
     return true;
 }
 
-bool readFiles(const QJsonArray& list, const QString& base, std::vector<std::pair<std::string, std::vector<uint8_t>>>& out,
-               std::string& error)
+bool readFiles(const QJsonArray& list, const QString& base,
+    std::vector<std::pair<std::string, std::vector<uint8_t>>>& out, std::string& error)
 {
     for (const QJsonValue& v : list) {
         const QJsonObject o = v.toObject();
@@ -104,7 +104,7 @@ bool tvkBuilderFromJson(const std::string& json, const std::string& baseFolder, 
         readings.push_back(static_cast<uint32_t>(v.toInteger()));
     if (!readings.empty() || b.kind == cTvkBookBuilder::Kind::Dated)
         b.setReadings(readings, static_cast<uint8_t>(o.value("startMonth").toInt(1)),
-                      static_cast<uint8_t>(o.value("startDay").toInt(1)));
+            static_cast<uint8_t>(o.value("startDay").toInt(1)));
     const QJsonObject lookup = o.value("lookupWords").toObject();
     for (auto it = lookup.begin(); it != lookup.end(); ++it)
         for (const QJsonValue& s : it.value().toArray())

@@ -20,5 +20,5 @@
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 
 // Fills `builder` from the JSON text; false with a message on a malformed source.
-bool tvkBuilderFromJson(const std::string& json, const std::string& baseFolder, cTvkBookBuilder& builder,
-                        std::string& error);
+bool tvkBuilderFromJson(
+    const std::string& json, const std::string& baseFolder, cTvkBookBuilder& builder, std::string& error);

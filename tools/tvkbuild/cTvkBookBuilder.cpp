@@ -31,7 +31,10 @@ bool isWordChar(uint32_t c)
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool isSpace(uint32_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isSpace(uint32_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 // Decodes one UTF-8 character at s[i]; returns its length.
 size_t nextChar(const std::string& s, size_t i, uint32_t& c)
@@ -126,7 +129,8 @@ void appendWordToken(Bytes& b, uint32_t w, int shortIndex, uint32_t escapeBase)
 void appendPunctuationToken(Bytes& b, uint32_t p, int shortIndex, bool before, bool after)
 {
     using namespace BkTextFormat;
-    const uint8_t lead = static_cast<uint8_t>(kPunctuation | (before ? kPunctBlankBefore : 0) | (after ? kPunctBlankAfter : 0));
+    const uint8_t lead =
+        static_cast<uint8_t>(kPunctuation | (before ? kPunctBlankBefore : 0) | (after ? kPunctBlankAfter : 0));
     if (shortIndex >= 0) {
         b.push_back(static_cast<uint8_t>(lead | shortIndex));
     } else if (p < 0xFF) {
@@ -147,21 +151,23 @@ void appendPunctuationToken(Bytes& b, uint32_t p, int shortIndex, bool before, b
 }
 
 // The most frequent strings first (at most n), for the one-byte tokens.
-std::vector<uint32_t> frequent(const std::map<std::string, uint32_t>& counts, const std::map<std::string, uint32_t>& numbers,
-                               size_t n)
+std::vector<uint32_t> frequent(
+    const std::map<std::string, uint32_t>& counts, const std::map<std::string, uint32_t>& numbers, size_t n)
 {
     std::vector<std::pair<uint32_t, uint32_t>> byCount;  // (count, number)
     for (const auto& [text, count] : counts)
         byCount.emplace_back(count, numbers.at(text));
-    std::sort(byCount.begin(), byCount.end(), [](auto a, auto b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
+    std::sort(byCount.begin(), byCount.end(),
+        [](auto a, auto b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
     std::vector<uint32_t> out;
     for (size_t i = 0; i < byCount.size() && i < n; ++i)
         out.push_back(byCount[i].second);
     return out;
 }
 
-void addPair(cTvkContainerWriter& w, const std::set<std::string>& omitted, uint32_t& nextNamedId, const std::string& wordsName,
-             const std::string& concName, bool named, const std::map<std::string, std::set<uint32_t>>& entries)
+void addPair(cTvkContainerWriter& w, const std::set<std::string>& omitted, uint32_t& nextNamedId,
+    const std::string& wordsName, const std::string& concName, bool named,
+    const std::map<std::string, std::set<uint32_t>>& entries)
 {
     std::vector<std::string> words;
     for (const auto& e : entries)
@@ -202,7 +208,10 @@ void cTvkBookBuilder::setReadings(const std::vector<uint32_t>& sections, uint8_t
     m_day = day;
 }
 
-void cTvkBookBuilder::addLookupWord(const std::string& word, uint32_t section) { m_lookupWords[word].insert(section); }
+void cTvkBookBuilder::addLookupWord(const std::string& word, uint32_t section)
+{
+    m_lookupWords[word].insert(section);
+}
 
 void cTvkBookBuilder::addVerseLookup(uint32_t key, uint32_t section, uint32_t endKey)
 {
@@ -213,21 +222,30 @@ void cTvkBookBuilder::addVerseLookup(uint32_t key, uint32_t section, uint32_t en
 }
 
 void cTvkBookBuilder::addIndexPair(const std::string& words, const std::string& concordance,
-                                   const std::map<std::string, std::set<uint32_t>>& entries, bool named)
+    const std::map<std::string, std::set<uint32_t>>& entries, bool named)
 {
     m_pairs.push_back({words, concordance, named, entries});
 }
 
-void cTvkBookBuilder::addImage(const std::string& name, const std::vector<uint8_t>& bytes) { m_images.emplace_back(name, bytes); }
+void cTvkBookBuilder::addImage(const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    m_images.emplace_back(name, bytes);
+}
 
 void cTvkBookBuilder::addBibleRefFile(const std::string& name, const std::vector<uint8_t>& bytes)
 {
     m_bibleRef.emplace_back(name, bytes);
 }
 
-void cTvkBookBuilder::omitStream(const std::string& tag) { m_omitted.insert(tag); }
+void cTvkBookBuilder::omitStream(const std::string& tag)
+{
+    m_omitted.insert(tag);
+}
 
-void cTvkBookBuilder::replaceStream(const std::string& tag, const std::vector<uint8_t>& bytes) { m_replaced[tag] = bytes; }
+void cTvkBookBuilder::replaceStream(const std::string& tag, const std::vector<uint8_t>& bytes)
+{
+    m_replaced[tag] = bytes;
+}
 
 std::vector<cTvkBookBuilder::Piece> cTvkBookBuilder::cutText(const std::string& text)
 {
@@ -253,7 +271,7 @@ std::vector<cTvkBookBuilder::Piece> cTvkBookBuilder::cutText(const std::string& 
                 break;
             end += m;
         }
-        Piece p{word ? Piece::Word : Piece::Punctuation, text.substr(i, end - i), 0, 0, spaceBefore, false, false};
+        Piece p {word ? Piece::Word : Piece::Punctuation, text.substr(i, end - i), 0, 0, spaceBefore, false, false};
         if (word)
             capitalise(p, text.substr(i, end - i));
         pieces.push_back(p);
@@ -269,8 +287,8 @@ std::vector<uint8_t> cTvkBookBuilder::build() const
     const bool bible = kind == Kind::Bible;
     TvkEncode::InfoFields fields = info;
     fields.flags = static_cast<uint8_t>((fields.flags & ~(BkInfoFormat::kFlagBible | BkInfoFormat::kBookTypeMask)) |
-                                        (bible ? BkInfoFormat::kFlagBible : 0) |
-                                        (kind == Kind::Dated ? BkInfoFormat::kBookTypeDated << BkInfoFormat::kBookTypeShift : 0));
+        (bible ? BkInfoFormat::kFlagBible : 0) |
+        (kind == Kind::Dated ? BkInfoFormat::kBookTypeDated << BkInfoFormat::kBookTypeShift : 0));
     if (fields.bookName.empty())
         fields.bookName = fields.abbreviatedTitle.empty() ? "Untitled" : fields.abbreviatedTitle;
     if (fields.abbreviatedTitle.empty())
@@ -302,7 +320,8 @@ std::vector<uint8_t> cTvkBookBuilder::build() const
         auto it = std::find(values.begin(), values.end(), n);
         return it == values.end() ? -1 : static_cast<int>(it - values.begin());
     };
-    const uint32_t escapeBase = (fields.fileMajor != 0 && fields.fileMinor <= 20) ? kWordEscapeBaseOld : kWordEscapeBase;
+    const uint32_t escapeBase =
+        (fields.fileMajor != 0 && fields.fileMinor <= 20) ? kWordEscapeBaseOld : kWordEscapeBase;
 
     Bytes tokens;
     std::vector<std::pair<uint32_t, uint32_t>> sectionStarts;
@@ -330,11 +349,11 @@ std::vector<uint8_t> cTvkBookBuilder::build() const
         tokens.push_back(kEndOfSection);
     }
 
-    std::vector<TvkEncode::TocEntry> toc{{0, fields.bookName}};
-    std::vector<std::pair<uint32_t, uint32_t>> sync{{0, 0}};
+    std::vector<TvkEncode::TocEntry> toc {{0, fields.bookName}};
+    std::vector<std::pair<uint32_t, uint32_t>> sync {{0, 0}};
     std::vector<TvkEncode::Node> blocks;
     for (uint32_t s = 0; s < cut.size(); ++s) {
-        TvkEncode::Node p{kTagP, {}, {}};
+        TvkEncode::Node p {kTagP, {}, {}};
         if (s > 0) {
             const Section& sec = m_sections[s - 1];
             toc.push_back({sec.level, sec.title});
@@ -343,16 +362,15 @@ std::vector<uint8_t> cTvkBookBuilder::build() const
                     throw std::invalid_argument("Bible sections must ascend by verse key");
                 sync.emplace_back(sec.verseKey, s);
                 if ((sec.verseKey & 0xFF) != 0) {
-                    TvkEncode::Node marker{BkNodeFormat::kSyncTag, {}, {}};
+                    TvkEncode::Node marker {BkNodeFormat::kSyncTag, {}, {}};
                     marker.attributes.push_back(TvkEncode::NodeAttribute::withCode(kAttrType, kValueVerse));
-                    marker.attributes.push_back(TvkEncode::NodeAttribute::withNumber(
-                        BkNodeFormat::kSyncValueAttribute, static_cast<int32_t>(sec.verseKey & 0x7FFFFF) |
-                                                               ((sec.verseKey & 0x800000) ? -0x800000 : 0)));
+                    marker.attributes.push_back(TvkEncode::NodeAttribute::withNumber(BkNodeFormat::kSyncValueAttribute,
+                        static_cast<int32_t>(sec.verseKey & 0x7FFFFF) | ((sec.verseKey & 0x800000) ? -0x800000 : 0)));
                     p.children.push_back(marker);
                 }
             }
         }
-        TvkEncode::Node textNode{kTagText, {TvkEncode::NodeAttribute::textAt(sectionStarts[s].second)}, {}};
+        TvkEncode::Node textNode {kTagText, {TvkEncode::NodeAttribute::textAt(sectionStarts[s].second)}, {}};
         p.children.push_back(textNode);
         blocks.push_back(p);
     }

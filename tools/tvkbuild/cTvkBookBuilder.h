@@ -47,7 +47,7 @@ public:
     void addVerseLookup(uint32_t key, uint32_t section, uint32_t endKey = 0);
     // Any further pair, by tags (or, when `named`, by stream names).
     void addIndexPair(const std::string& words, const std::string& concordance,
-                      const std::map<std::string, std::set<uint32_t>>& entries, bool named = false);
+        const std::map<std::string, std::set<uint32_t>>& entries, bool named = false);
     void addImage(const std::string& name, const std::vector<uint8_t>& bytes);
     void addBibleRefFile(const std::string& name, const std::vector<uint8_t>& bytes);
 

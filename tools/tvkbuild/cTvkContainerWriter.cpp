@@ -63,4 +63,7 @@ bool tvkWriteFile(const std::string& path, const std::vector<uint8_t>& bytes)
     return true;
 }
 
-bool cTvkContainerWriter::writeFile(const std::string& path) const { return tvkWriteFile(path, build()); }
+bool cTvkContainerWriter::writeFile(const std::string& path) const
+{
+    return tvkWriteFile(path, build());
+}

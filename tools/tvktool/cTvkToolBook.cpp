@@ -4,12 +4,12 @@
 #include <cctype>
 #include <unistd.h>
 
+#include "documents/cBibleDoc.h"
+#include "documents/cBookDoc.h"
 #include "engine/bookfile/BkText.h"
 #include "engine/bookfile/BkTextMarkers.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cBkWordLinks.h"
-#include "documents/cBibleDoc.h"
-#include "documents/cBookDoc.h"
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLRenderConfiguration.h"
 #include "render/cHTMLRenderString.h"
@@ -49,7 +49,7 @@ std::string plainFromWalk(const std::string& text)
             const size_t end = text.find(BkTextMarker::kAttributesEnd, i);
             i = end == std::string::npos ? text.size() : end + 1;
         } else if (c == BkTextMarker::kWordStart || c == BkTextMarker::kHitEnd || c == BkTextMarker::kAttributesEnd ||
-                   c == BkTextMarker::kAttributeField) {
+            c == BkTextMarker::kAttributeField) {
             ++i;
         } else {
             s.push_back(c);
@@ -92,7 +92,10 @@ std::vector<std::string> splitWords(const std::string& text)
 
 cTvkToolBook::cTvkToolBook() = default;
 
-cTvkToolBook::~cTvkToolBook() { close(); }
+cTvkToolBook::~cTvkToolBook()
+{
+    close();
+}
 
 void cTvkToolBook::close()
 {

@@ -46,15 +46,16 @@ int streams(const char* path)
         r = file.open(path);
     }
     if (r == BkResult::kWrongLength)
-        return fail(r, "file length " + std::to_string(file.recordedLength()) + ", header length " +
-                           std::to_string(file.foundLength()));
+        return fail(r,
+            "file length " + std::to_string(file.recordedLength()) + ", header length " +
+                std::to_string(file.foundLength()));
     if (r != 0)
         return fail(r);
     std::printf("%-4s %10s %10s  %s\n", "id", "start", "size", "name");
     for (size_t i = 0; i < file.entryCount(); ++i) {
         const cBkStreamEntry* e = file.entryAt(i);
         std::printf("%-4s %10u %10u  %s\n", tagText(e->id).c_str(), static_cast<unsigned>(e->absoluteStart),
-                    static_cast<unsigned>(e->length), e->name().c_str());
+            static_cast<unsigned>(e->length), e->name().c_str());
     }
     return 0;
 }
@@ -93,8 +94,9 @@ int info(const char* path)
     line("Publication date:", s);
     g.copyright(s, true);
     line("Copyright:", s);
-    line("Identity:", std::to_string(g.publisherId()) + ":" + std::to_string(g.bookId()) + ":" +
-                          std::to_string(g.edition()) + ":" + std::to_string(g.revision()));
+    line("Identity:",
+        std::to_string(g.publisherId()) + ":" + std::to_string(g.bookId()) + ":" + std::to_string(g.edition()) + ":" +
+            std::to_string(g.revision()));
     line("Kind:", kindName(g));
     line("File version:", std::to_string(g.fileMajor()) + "." + std::to_string(g.fileMinor()));
     line("Minimum reader:", std::to_string(g.minimumReaderMajor()) + "." + std::to_string(g.minimumReaderMinor()));
@@ -108,18 +110,18 @@ int info(const char* path)
     line("Verse-sync records:", std::to_string(book->verseSync().recordCount()));
     line("Readings:", std::to_string(book->dateSync().readingCount()));
     std::string pairs;
-    const std::pair<const char*, const cBkWordListPair*> optional[] = {
-        {"VIDX", book->verseIndex()}, {"WSYN", book->syncWords()},     {"VSYN", book->verseSyncWords()},
-        {"SHEA", book->strongsHebrew()}, {"SGRK", book->strongsGreek()}, {"STEM", book->stemmed()},
-        {"PHON", book->phonetic()}};
+    const std::pair<const char*, const cBkWordListPair*> optional[] = {{"VIDX", book->verseIndex()},
+        {"WSYN", book->syncWords()}, {"VSYN", book->verseSyncWords()}, {"SHEA", book->strongsHebrew()},
+        {"SGRK", book->strongsGreek()}, {"STEM", book->stemmed()}, {"PHON", book->phonetic()}};
     for (const auto& [name, pair] : optional)
         if (pair != nullptr)
             pairs += (pairs.empty() ? "" : " ") + std::string(name);
     line("Index pairs:", pairs.empty() ? "none" : pairs);
     line("Word attributes:", std::to_string(g.wordAttributeDefs().definitionCount()));
     auto embedded = [](cBkEmbeddedFiles* files) {
-        return files == nullptr || files->subFile() == nullptr ? std::string("none")
-                                                               : std::to_string(files->subFile()->entryCount() - 1) + " files";
+        return files == nullptr || files->subFile() == nullptr
+            ? std::string("none")
+            : std::to_string(files->subFile()->entryCount() - 1) + " files";
     };
     line("Images:", embedded(book->images()));
     line("Reference tables:", embedded(book->bibleRefFiles()));
@@ -198,7 +200,7 @@ int main(int argc, char** argv)
                 return query(command, argv[2], argv[3]);
     }
     std::fprintf(stderr,
-                 "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
-                 "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" | render BOOK SECTION\n");
+        "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
+        "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" | render BOOK SECTION\n");
     return 2;
 }

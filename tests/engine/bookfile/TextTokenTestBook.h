@@ -23,8 +23,8 @@ struct TextBookSpec {
     std::vector<uint32_t> wordValues;
     std::vector<std::string> punctuation;
     std::vector<uint32_t> punctuationValues;
-    Bytes tokens;                        // the text from position 4
-    std::vector<uint32_t> sectionStarts; // text offsets (first block = section number)
+    Bytes tokens;                         // the text from position 4
+    std::vector<uint32_t> sectionStarts;  // text offsets (first block = section number)
     uint8_t fileMinor = 36;
     uint16_t language = 1033;
     std::string attributeDefinitions;
@@ -48,12 +48,12 @@ public:
         b.info.language = spec.language;
         b.info.wordAttributeDefs = spec.attributeDefinitions;
         b.replaceStream("WRDS", TvkEncode::wordList(spec.words, 16, spec.wordValues));
-        std::vector<std::vector<uint32_t>> conc(spec.words.size(), std::vector<uint32_t>{0});
+        std::vector<std::vector<uint32_t>> conc(spec.words.size(), std::vector<uint32_t> {0});
         b.replaceStream("CONC", TvkEncode::concordance(conc));
         b.replaceStream("PUNC", TvkEncode::wordList(spec.punctuation, 16, spec.punctuationValues));
         b.replaceStream("TEXT", TvkEncode::text(spec.tokens));
         std::vector<std::pair<uint32_t, uint32_t>> sections;
-        std::vector<uint32_t> starts = spec.sectionStarts.empty() ? std::vector<uint32_t>{4} : spec.sectionStarts;
+        std::vector<uint32_t> starts = spec.sectionStarts.empty() ? std::vector<uint32_t> {4} : spec.sectionStarts;
         for (uint32_t i = 0; i < starts.size(); ++i)
             sections.emplace_back(i, starts[i]);
         b.replaceStream("SECT", TvkEncode::sections(sections));
@@ -68,7 +68,7 @@ public:
         if (!spec.attributeTexts.empty())
             b.replaceStream("PXSX", TvkEncode::wordList(spec.attributeTexts));
         if (!spec.verseSync.empty()) {
-            std::vector<std::pair<uint32_t, uint32_t>> records{{0, 0}};
+            std::vector<std::pair<uint32_t, uint32_t>> records {{0, 0}};
             records.insert(records.end(), spec.verseSync.begin(), spec.verseSync.end());
             b.replaceStream("SYNC", TvkEncode::verseSync(records));
         }

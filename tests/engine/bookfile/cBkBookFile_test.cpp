@@ -28,11 +28,11 @@ cTvkBookBuilder bibleBuilder()
     b.addSection({"Genesis 1", 2, "", bibleKey(1, 1, 0)});
     b.addSection({"1", 3, "In the beginning God created the heaven and the earth.", bibleKey(1, 1, 1)});
     b.addSection({"2", 3, "And the earth was without form, and void; and DARKNESS was upon the face of the deep.",
-                  bibleKey(1, 1, 2)});
+        bibleKey(1, 1, 2)});
     b.addSection({"John", 1, "", bibleKey(43, 0, 0)});
     b.addSection({"John 3", 2, "", bibleKey(43, 3, 0)});
     b.addSection({"16", 3, "For God so loved the world, that he gave his only begotten Son (McLeod's note).",
-                  bibleKey(43, 3, 16)});
+        bibleKey(43, 3, 16)});
     return b;
 }
 
@@ -79,7 +79,8 @@ std::string textOf(cBkBookFile& f, uint32_t section)
             capital = b & 7;
             p += 1;
             if (capital == 7) {
-                mask = (uint32_t(byte(p)) << 24) | (uint32_t(byte(p + 1)) << 16) | (uint32_t(byte(p + 2)) << 8) | byte(p + 3);
+                mask = (uint32_t(byte(p)) << 24) | (uint32_t(byte(p + 1)) << 16) | (uint32_t(byte(p + 2)) << 8) |
+                    byte(p + 3);
                 p += 4;
             }
             continue;
@@ -239,7 +240,7 @@ TEST(BkBookFile, DatedAndOrdinaryBooks)
     uint32_t count = 0;
     std::vector<uint32_t> got;
     o.file->syncWords()->concordance->forEachSection(1, count, [&](uint32_t s) { got.push_back(s); });
-    EXPECT_EQ((std::vector<uint32_t>{2}), got);
+    EXPECT_EQ((std::vector<uint32_t> {2}), got);
     ASSERT_NE(nullptr, o.file->images());
     TempDir out;
     EXPECT_EQ(0u, o.file->images()->extractToFile("map one.png", out.path()));
@@ -302,8 +303,8 @@ TEST(BkBookFile, VersionGate)
         b.info.fileMajor = c.major;
         b.info.fileMinor = c.minor;
         Book book(b);
-        EXPECT_EQ(c.expected, book.result) << int(c.readerMajor) << "." << int(c.readerMinor) << " " << int(c.major)
-                                           << "." << int(c.minor);
+        EXPECT_EQ(c.expected, book.result)
+            << int(c.readerMajor) << "." << int(c.readerMinor) << " " << int(c.major) << "." << int(c.minor);
     }
 }
 
@@ -512,7 +513,7 @@ TEST(BkBookFile, ThreadsShareOneBook)
     std::string words[4];
     for (uint32_t w = 0; w < 4; ++w)
         f.wordList().wordForNumber(w, words[w]);
-    std::atomic<int> wrong{0};
+    std::atomic<int> wrong {0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {

@@ -13,7 +13,7 @@
 namespace {
 struct Conc {
     StreamFixture fx;
-    cBkConcordStg st{bkTag("CONC")};
+    cBkConcordStg st {bkTag("CONC")};
     uint32_t result;
     explicit Conc(const Bytes& b) : fx({{"CONC", b}}) { result = st.open(&fx.file); }
 };
@@ -64,12 +64,12 @@ TEST(BkConcordStg, HandMadeEntries)
     putLE(b, 24, 3);
     Conc c(b);
     ASSERT_EQ(0u, c.result);
-    EXPECT_EQ((std::vector<uint32_t>{7, 9}), sectionsOf(c.st, 0));
-    EXPECT_EQ((std::vector<uint32_t>{5, 9, 14}), sectionsOf(c.st, 1));
-    EXPECT_EQ((std::vector<uint32_t>{20, 21, 23, 23}), sectionsOf(c.st, 2));
+    EXPECT_EQ((std::vector<uint32_t> {7, 9}), sectionsOf(c.st, 0));
+    EXPECT_EQ((std::vector<uint32_t> {5, 9, 14}), sectionsOf(c.st, 1));
+    EXPECT_EQ((std::vector<uint32_t> {20, 21, 23, 23}), sectionsOf(c.st, 2));
     EXPECT_EQ(3u, c.st.sectionCount(1));
     EXPECT_EQ(0u, c.st.sectionCount(3));
-    EXPECT_EQ((Bytes{0xA0}), TvkEncode::golombBits({5, 9, 14}));
+    EXPECT_EQ((Bytes {0xA0}), TvkEncode::golombBits({5, 9, 14}));
 }
 
 TEST(BkConcordStg, RoundTripOfManyLists)
@@ -181,7 +181,7 @@ TEST(BkConcordStg, DecodingStopsAtTheStreamsEndNotTheFilesEnd)
     Bytes b = TvkEncode::concordance({{1, 2, 3}});
     putLE(b, 40, 0xFFFF);
     StreamFixture fx({{"CONC", b}, {"ZZZZ", Bytes(4096, 0)}});
-    cBkConcordStg st{bkTag("CONC")};
+    cBkConcordStg st {bkTag("CONC")};
     ASSERT_EQ(0u, st.open(&fx.file));
     std::vector<uint32_t> got;
     uint32_t count = 0;
@@ -200,7 +200,7 @@ TEST(BkConcordStg, ThreadsLookingUpWordsOfOneBook)
     const auto lists = longLists();
     Conc c(TvkEncode::concordance(lists));
     ASSERT_EQ(0u, c.result);
-    std::atomic<int> bad{0};
+    std::atomic<int> bad {0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 6; ++t) {
         threads.emplace_back([&, t] {

@@ -59,7 +59,9 @@ TEST(BkEmbeddedFiles, ExtractionWritesCompleteFilesOnce)
     EXPECT_EQ(0644u, st.st_mode & 0777);
 
     // A file already there is left alone.
-    { std::ofstream(written, std::ios::trunc) << "mine"; }
+    {
+        std::ofstream(written, std::ios::trunc) << "mine";
+    }
     EXPECT_EQ(0u, e.files.extractToFile("Book Names.csv", out.path()));
     EXPECT_EQ("mine", slurp(written));
 
@@ -101,7 +103,8 @@ TEST(BkEmbeddedFiles, ReadIntoMemory)
 
 TEST(PlatformImage, PixelSizesFromPictureHeaders)
 {
-    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 1, 0x2C, 0, 0, 0, 0x50};
+    Bytes png = {
+        0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R', 0, 0, 1, 0x2C, 0, 0, 0, 0x50};
     cPlatformImage img;
     ASSERT_TRUE(img.loadFromBytes(png.data(), static_cast<uint32_t>(png.size()), "a.png"));
     EXPECT_EQ(300u, img.width());

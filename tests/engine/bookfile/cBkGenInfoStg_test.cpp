@@ -28,7 +28,7 @@ struct InfoFixture {
     uint32_t result;
     explicit InfoFixture(const Bytes& bytes)
     {
-        fx = std::make_unique<StreamFixture>(std::map<std::string, Bytes>{{"INFO", bytes}});
+        fx = std::make_unique<StreamFixture>(std::map<std::string, Bytes> {{"INFO", bytes}});
         result = info.open(&fx->file);
     }
 };
@@ -112,7 +112,7 @@ TEST(BkGenInfoStg, LayoutMarkerMustBeOne)
 
 TEST(BkGenInfoStg, LanguageNames)
 {
-    for (auto [number, name, reads] : std::vector<std::tuple<uint16_t, std::string, uint32_t>>{
+    for (auto [number, name, reads] : std::vector<std::tuple<uint16_t, std::string, uint32_t>> {
              {0, "English", 1033}, {1033, "English", 1033}, {535, "Greek", 535}, {13, "Language 13", 13}}) {
         TvkEncode::InfoFields f = baseFields();
         f.language = number;

@@ -132,20 +132,20 @@ TEST(BkHTMLNodeStg, BlockNumbers)
 
 TEST(BkHTMLNodeStg, RoundTripOfEveryAttributeForm)
 {
-    Node root{46, {NodeAttribute::withCode(28, 17), NodeAttribute::namedText("data-x", "y")}, {}};
-    Node text{75, {NodeAttribute::textAt(0x12345)}, {}};
-    Node sync{54, {NodeAttribute::withCode(111, 116), NodeAttribute::withNumber(115, (43 << 16) | (3 << 8) | 16)}, {}};
-    Node syncZero{54, {NodeAttribute::withNumber(115, (43 << 16) | (3 << 8))}, {}};
-    Node neg{3, {NodeAttribute::withNumber(59, -42), NodeAttribute::withText(60, "http://x")}, {}};
+    Node root {46, {NodeAttribute::withCode(28, 17), NodeAttribute::namedText("data-x", "y")}, {}};
+    Node text {75, {NodeAttribute::textAt(0x12345)}, {}};
+    Node sync {54, {NodeAttribute::withCode(111, 116), NodeAttribute::withNumber(115, (43 << 16) | (3 << 8) | 16)}, {}};
+    Node syncZero {54, {NodeAttribute::withNumber(115, (43 << 16) | (3 << 8))}, {}};
+    Node neg {3, {NodeAttribute::withNumber(59, -42), NodeAttribute::withText(60, "http://x")}, {}};
     NodeAttribute namedCode;
     namedCode.named = true;
     namedCode.name = "flag";
     namedCode.valueCode = 123;
-    Node named{3, {namedCode}, {}};
-    Node deep{1, {}, {Node{2, {}, {Node{3, {}, {}}}}}};
+    Node named {3, {namedCode}, {}};
+    Node deep {1, {}, {Node {2, {}, {Node {3, {}, {}}}}}};
     root.children = {sync, text, neg, syncZero, named, deep};
     cBkHTMLNodeStg::setReferenceFormatter(&formatAsJohn);
-    Nodes n(TvkEncode::nodes({root, Node{9, {}, {}}}));
+    Nodes n(TvkEncode::nodes({root, Node {9, {}, {}}}));
     ASSERT_EQ(0u, n.result);
     EXPECT_EQ(2u, n.st.blockCount());
     uint32_t r;
@@ -186,9 +186,9 @@ TEST(BkHTMLNodeStg, LoopsAndDepthAreMalformed)
     EXPECT_FALSE(loop.load(0, r));
     EXPECT_EQ(BkResult::kMalformed, r);
 
-    Node chain{1, {}, {}};
+    Node chain {1, {}, {}};
     for (int i = 0; i < 300; ++i)
-        chain = Node{1, {}, {chain}};
+        chain = Node {1, {}, {chain}};
     Nodes deep(TvkEncode::nodes({chain}));
     EXPECT_FALSE(deep.load(0, r));
     EXPECT_EQ(BkResult::kMalformed, r);
@@ -196,7 +196,8 @@ TEST(BkHTMLNodeStg, LoopsAndDepthAreMalformed)
 
 TEST(BkHTMLNodeStg, TruncatedRecordsAndHeaders)
 {
-    const Bytes whole = TvkEncode::nodes({Node{46, {NodeAttribute::withText(60, "abc")}, {Node{75, {NodeAttribute::textAt(9)}, {}}}}});
+    const Bytes whole = TvkEncode::nodes(
+        {Node {46, {NodeAttribute::withText(60, "abc")}, {Node {75, {NodeAttribute::textAt(9)}, {}}}}});
     for (size_t n = 0; n < 56; ++n) {
         Nodes cut(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n)));
         EXPECT_EQ(BkResult::kPastEnd, cut.result);

@@ -133,8 +133,10 @@ TEST(BkTextStg, TruncatedHeaders)
     const Bytes text = TvkEncode::text({1, 2, 0xCE});
     const Bytes page = TvkEncode::page();
     for (size_t n = 0; n < 36; ++n) {
-        StreamFixture fx({{"TEXT", Bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(n, text.size())))},
-                          {"PAGE", Bytes(page.begin(), page.begin() + static_cast<std::ptrdiff_t>(n))}});
+        StreamFixture fx(
+            {{"TEXT",
+                 Bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(n, text.size())))},
+                {"PAGE", Bytes(page.begin(), page.begin() + static_cast<std::ptrdiff_t>(n))}});
         cBkTextStg t;
         EXPECT_EQ(n < 4 ? BkResult::kPastEnd : 0u, t.open(&fx.file));
         cBkTextIndexStg p;

@@ -20,8 +20,14 @@ namespace {
 const std::vector<std::string> kWords = {"a", "b", "bar-el", "grace", "hit", "one", "the", "two", "word", "xyz"};
 const std::vector<std::string> kPunct = {",", "<&>", "\xE2\x80\x8B", ".", ";"};
 
-uint32_t W(const std::string& w) { return indexOf(kWords, w); }
-uint32_t P(const std::string& p) { return indexOf(kPunct, p); }
+uint32_t W(const std::string& w)
+{
+    return indexOf(kWords, w);
+}
+uint32_t P(const std::string& p)
+{
+    return indexOf(kPunct, p);
+}
 
 TextBookSpec spec(const Bytes& tokens)
 {
@@ -34,8 +40,8 @@ TextBookSpec spec(const Bytes& tokens)
     return s;
 }
 
-std::string render(cBkBookFile& book, uint32_t start = 4, bool rtl = false, const cHTMLRenderConfiguration* config = nullptr,
-                   const cBkTextRangeOptions* options = nullptr)
+std::string render(cBkBookFile& book, uint32_t start = 4, bool rtl = false,
+    const cHTMLRenderConfiguration* config = nullptr, const cBkTextRangeOptions* options = nullptr)
 {
     std::string out;
     EXPECT_EQ(0u, cBkSectionTextWriter::renderTextRangeToHTML(book, start, rtl, config, out, options));
@@ -43,7 +49,7 @@ std::string render(cBkBookFile& book, uint32_t start = 4, bool rtl = false, cons
 }
 
 std::string renderTokens(const Bytes& tokens, bool rtl = false, const cHTMLRenderConfiguration* config = nullptr,
-                         const cBkTextRangeOptions* options = nullptr)
+    const cBkTextRangeOptions* options = nullptr)
 {
     TextTestBook t(spec(tokens));
     return render(t.book, 4, rtl, config, options);
@@ -65,7 +71,7 @@ Bytes cat(std::initializer_list<Bytes> parts)
     return b;
 }
 
-const Bytes kEnd{0xCE};
+const Bytes kEnd {0xCE};
 
 }  // namespace
 
@@ -125,7 +131,9 @@ TEST(SectionTextWriter, CapitalisationCodes)
 {
     EXPECT_EQ("\x01Grace", renderTokens(cat({{0xE2}, words({"grace"}), kEnd})));
     EXPECT_EQ("\x01GRACE", renderTokens(cat({{0xE1}, words({"grace"}), kEnd})));
-    EXPECT_EQ("\x01" "Bar-El", renderTokens(cat({{0xE4}, words({"bar-el"}), kEnd})));
+    EXPECT_EQ("\x01"
+              "Bar-El",
+        renderTokens(cat({{0xE4}, words({"bar-el"}), kEnd})));
     EXPECT_EQ("\x01GrAce", renderTokens(cat({{0xE7, 0xA0, 0, 0, 0}, words({"grace"}), kEnd})));
     // A capitalisation waits past punctuation for the next word, and applies only once.
     EXPECT_EQ(",\x01Grace \x01grace", renderTokens(cat({{0xE2, 0x80}, words({"grace", "grace"}), kEnd})));
@@ -134,9 +142,11 @@ TEST(SectionTextWriter, CapitalisationCodes)
     // 0xEF (kind 7) carries its mask like 0xE7: the four bytes are not read as tokens.
     EXPECT_EQ("\x01gRace", renderTokens(cat({{0xEF, 0x40, 0, 0, 0}, words({"grace"}), kEnd})));
     // A literal takes a pending capitalisation too.
-    Bytes lit{0xE1};
+    Bytes lit {0xE1};
     literalToken(lit, "amen");
-    EXPECT_EQ("\x01" "AMEN", renderTokens(cat({lit, kEnd})));
+    EXPECT_EQ("\x01"
+              "AMEN",
+        renderTokens(cat({lit, kEnd})));
 }
 
 TEST(SectionTextWriter, CapitalisationTransforms)
@@ -170,14 +180,15 @@ TEST(SectionTextWriter, StrongsMarkers)
 {
     EXPECT_EQ("\x01the\x06h308a", renderTokens(cat({words({"the"}), {0xCC, 0x04, 0xD1}, kEnd})));
     // Suffix 3: the third byte holds the suffix, and the token is four bytes long.
-    EXPECT_EQ("\x01the\x06h308c \x01two", renderTokens(cat({words({"the"}), {0xCC, 0x04, 0xD3, 0x03}, words({"two"}), kEnd})));
+    EXPECT_EQ("\x01the\x06h308c \x01two",
+        renderTokens(cat({words({"the"}), {0xCC, 0x04, 0xD3, 0x03}, words({"two"}), kEnd})));
     EXPECT_EQ("\x01the\x05g2", renderTokens(cat({words({"the"}), {0xCD, 0x00, 0x10}, kEnd})));
 }
 
 TEST(SectionTextWriter, OmittingStrongsDropsNumbersAttributesAndZeroWidthSpaces)
 {
     TextBookSpec s = spec(cat({words({"the"}), {0xCC, 0x04, 0xD1}, {}, {0x8F, static_cast<uint8_t>(P("\xE2\x80\x8B"))},
-                               {0xCF, 0, 0, 0}, kEnd}));
+        {0xCF, 0, 0, 0}, kEnd}));
     s.attributeDefinitions = "lem=1,Lemma,L:,,lemma:,,,,yes";
     s.attributeWords = {{"lem", {"logos"}}};
     TextTestBook t(s);
@@ -185,7 +196,9 @@ TEST(SectionTextWriter, OmittingStrongsDropsNumbersAttributesAndZeroWidthSpaces)
     const bool omit = true;
     config.omitStrongsNumbersInDecode = &omit;
     EXPECT_EQ("\x01the", render(t.book, 4, false, &config));
-    EXPECT_EQ("\x01the\x06h308a\xE2\x80\x8B\x02" "0\x04logos\x03", render(t.book));
+    EXPECT_EQ("\x01the\x06h308a\xE2\x80\x8B\x02"
+              "0\x04logos\x03",
+        render(t.book));
 }
 
 TEST(SectionTextWriter, AttributeRuns)
@@ -209,17 +222,27 @@ TEST(SectionTextWriter, AttributeRuns)
     tokens.push_back(0xCE);
     s.tokens = tokens;
     TextTestBook t(s);
-    EXPECT_EQ("\x01word\x02" "0\x04logos\x02" "1\x04n-nsm\x03 \x01" "a\x02" "1\x04v-pai\x04(\x04\x02" "2\x04[ERROR]\x03",
-              render(t.book));
+    EXPECT_EQ("\x01word\x02"
+              "0\x04logos\x02"
+              "1\x04n-nsm\x03 \x01"
+              "a\x02"
+              "1\x04v-pai\x04(\x04\x02"
+              "2\x04[ERROR]\x03",
+        render(t.book));
 
     // The configuration's list leaves definitions out; -1 leaves out all.
     cHTMLRenderConfiguration config;
     config.omittedWordAttributes.add(1);
     config.omittedWordAttributes.add(2);
-    EXPECT_EQ("\x01word\x02" "0\x04logos\x03 \x01" "a", render(t.book, 4, false, &config));
+    EXPECT_EQ("\x01word\x02"
+              "0\x04logos\x03 \x01"
+              "a",
+        render(t.book, 4, false, &config));
     cHTMLRenderConfiguration all;
     all.omittedWordAttributes.add(-1);
-    EXPECT_EQ("\x01word \x01" "a", render(t.book, 4, false, &all));
+    EXPECT_EQ("\x01word \x01"
+              "a",
+        render(t.book, 4, false, &all));
 }
 
 TEST(SectionTextWriter, AttributeValueEscapeReadsAWideValue)
@@ -240,19 +263,27 @@ TEST(SectionTextWriter, AttributeValueEscapeReadsAWideValue)
     tokens.push_back(0xCE);
     s.tokens = tokens;
     TextTestBook t(s);
-    EXPECT_EQ("\x01word\x02" "0\x04v065537\x03", render(t.book));
+    EXPECT_EQ("\x01word\x02"
+              "0\x04v065537\x03",
+        render(t.book));
 }
 
 TEST(SectionTextWriter, BracketsAndLanguageRuns)
 {
     const Bytes bracketed = cat({words({"a"}), {0xC3}, words({"b", "one"}), {0xC4}, words({"two"}), kEnd});
     // Inside the brackets words get no word-start marks.
-    EXPECT_EQ("\x01" "a[ b one] \x01two", renderTokens(bracketed));
+    EXPECT_EQ("\x01"
+              "a[ b one] \x01two",
+        renderTokens(bracketed));
     cBkTextRangeOptions hide;
     hide.showBrackets = 0;
-    EXPECT_EQ("\x01" "a \x01two", renderTokens(bracketed, false, nullptr, &hide));
+    EXPECT_EQ("\x01"
+              "a \x01two",
+        renderTokens(bracketed, false, nullptr, &hide));
     // 0xC7 opens a bracketed passage too.
-    EXPECT_EQ("\x01" "a[ b] \x01two", renderTokens(cat({words({"a"}), {0xC7}, words({"b"}), {0xC4}, words({"two"}), kEnd})));
+    EXPECT_EQ("\x01"
+              "a[ b] \x01two",
+        renderTokens(cat({words({"a"}), {0xC7}, words({"b"}), {0xC4}, words({"two"}), kEnd})));
 
     const Bytes lang = cat({{0xCB, 0x00, 0x0D}, words({"word"}), {0xCB, 0x00, 0x00}, kEnd});
     cBkTextRangeOptions tags;
@@ -332,7 +363,8 @@ TEST(SectionTextWriter, EmbeddedReferences)
     EXPECT_NE(std::string::npos, plain.find("3:16")) << plain;
 
     cHTMLRenderConfiguration config;
-    cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix), suffix(cHTMLRenderConfiguration::kDefaultLinkSuffix);
+    cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix),
+        suffix(cHTMLRenderConfiguration::kDefaultLinkSuffix);
     config.linkPrefix = &prefix;
     config.linkSuffix = &suffix;
     const std::string linked = render(t.book, 4, false, &config);
@@ -423,7 +455,7 @@ TEST(SectionTextWriter, ConcurrentRenderingsOfOneBookAgree)
     const std::string expected = render(t.book);
     ASSERT_GT(expected.size(), 1000u);
     std::vector<std::thread> threads;
-    std::atomic<int> mismatches{0};
+    std::atomic<int> mismatches {0};
     for (int k = 0; k < 4; ++k)
         threads.emplace_back([&, k] {
             for (int i = 0; i < 20; ++i) {

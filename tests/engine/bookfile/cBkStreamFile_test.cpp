@@ -34,7 +34,10 @@ uint32_t openBytes(cBkStreamFile& f, const TempDir& dir, const Bytes& bytes, con
 
 }  // namespace
 
-TEST(BkStreamFile, TagsPutTheFirstCharacterInTheLowestByte) { EXPECT_EQ(0x4F464E49u, bkTag("INFO")); }
+TEST(BkStreamFile, TagsPutTheFirstCharacterInTheLowestByte)
+{
+    EXPECT_EQ(0x4F464E49u, bkTag("INFO"));
+}
 
 TEST(BkStreamFile, ContainerOfStreamZeroAloneOpens)
 {
@@ -319,7 +322,7 @@ TEST(BkStreamFile, ConcurrentReadersUnderTheContainerMutex)
     cBkStreamFile f;
     ASSERT_EQ(0u, openBytes(f, dir, oneStream(data)));
     std::vector<std::thread> threads;
-    std::atomic<int> bad{0};
+    std::atomic<int> bad {0};
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (uint32_t i = 0; i < 2000; ++i) {
@@ -342,8 +345,7 @@ namespace {
 Bytes patterned(size_t n, uint32_t salt)
 {
     Bytes b(n);
-    for (size_t i = 0; i < n; ++i)
-    {
+    for (size_t i = 0; i < n; ++i) {
         // No zero bytes, so that no string ends inside the data.
         const uint8_t v = static_cast<uint8_t>((i * 131 + i / 251 + salt * 17) & 0xFF);
         b[i] = v == 0 ? 0x5A : v;
@@ -425,7 +427,7 @@ TEST(BkStreamFile, WindowsStayRightWhenTheCacheClosesAndReopensFiles)
     std::vector<std::unique_ptr<cBkStreamFile>> files;
     for (int i = 0; i < kBooks; ++i) {
         paths.push_back(writeTemp(dir, "book" + std::to_string(i) + ".tvk",
-                                  oneStream(patterned(3 * cBkStreamFile::kReadWindow, static_cast<uint32_t>(i)))));
+            oneStream(patterned(3 * cBkStreamFile::kReadWindow, static_cast<uint32_t>(i)))));
         files.push_back(std::make_unique<cBkStreamFile>());
         ASSERT_EQ(0u, files.back()->open(paths.back().c_str()));
     }
@@ -491,7 +493,7 @@ TEST(BkStreamFile, ThreadsReadingOneContainerGetTheirOwnBytes)
     TwoStreams s;
     cBkStreamFile f;
     ASSERT_EQ(0u, f.open(s.path.c_str()));
-    std::atomic<int> bad{0};
+    std::atomic<int> bad {0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 6; ++t) {
         threads.emplace_back([&, t] {
@@ -499,8 +501,8 @@ TEST(BkStreamFile, ThreadsReadingOneContainerGetTheirOwnBytes)
             const Bytes& expected = id == 1 ? s.a : s.b;
             for (uint32_t i = 0; i < 3000; ++i) {
                 const uint32_t n = 1 + (i * 7 + static_cast<uint32_t>(t)) % 300;
-                const uint32_t at = (i * 4099 + static_cast<uint32_t>(t) * 131) %
-                                    static_cast<uint32_t>(expected.size() - n);
+                const uint32_t at =
+                    (i * 4099 + static_cast<uint32_t>(t) * 131) % static_cast<uint32_t>(expected.size() - n);
                 uint8_t got[300];
                 std::lock_guard<cPlatformMutex> lock(f.mutex());
                 if (f.seekAndRead(id, n, got, at) != 0 || !std::equal(got, got + n, expected.begin() + at))

@@ -8,9 +8,12 @@
 namespace {
 class RawStorage : public cBkSubstorageSupport {
 public:
-    RawStorage() : cBkSubstorageSupport(bkTag("RAWS"), m_hdr, sizeof m_hdr) {}
+    RawStorage() : cBkSubstorageSupport(bkTag("RAWS"), m_hdr, sizeof m_hdr) { }
     uint8_t m_hdr[6] = {};
-    uint32_t entry(uint32_t i, const uint32_t counts[4], const uint32_t bases[4]) { return lookupIndex(i, counts, bases); }
+    uint32_t entry(uint32_t i, const uint32_t counts[4], const uint32_t bases[4])
+    {
+        return lookupIndex(i, counts, bases);
+    }
 };
 }  // namespace
 
@@ -41,7 +44,7 @@ TEST(BkTieredOffsetIndex, WriterPicksTheNarrowestTiersInOrder)
     EXPECT_EQ(2u, ix.counts[1]);
     EXPECT_EQ(2u, ix.counts[2]);
     EXPECT_EQ(0u, ix.counts[3]);
-    EXPECT_EQ((Bytes{0, 0, 0, 0, 5, 0x2C, 1, 7, 0, 0x70, 0x11, 1, 1, 0, 0}), s);
+    EXPECT_EQ((Bytes {0, 0, 0, 0, 5, 0x2C, 1, 7, 0, 0x70, 0x11, 1, 1, 0, 0}), s);
 }
 
 TEST(BkSubstorageSupport, HeaderReadsAndTheirFailures)

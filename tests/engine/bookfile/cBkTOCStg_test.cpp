@@ -8,8 +8,8 @@
 namespace {
 std::vector<TvkEncode::TocEntry> tree()
 {
-    return {{0, "Root"},     {1, "Book One"}, {2, "Chapter A"}, {3, "Deep"}, {2, "Back\\slash"},
-            {1, "Book Two"}, {2, "Chapter A"}, {1, "Book Three"}};
+    return {{0, "Root"}, {1, "Book One"}, {2, "Chapter A"}, {3, "Deep"}, {2, "Back\\slash"}, {1, "Book Two"},
+        {2, "Chapter A"}, {1, "Book Three"}};
 }
 struct Toc {
     StreamFixture fx;

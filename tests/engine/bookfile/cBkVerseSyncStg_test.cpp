@@ -11,15 +11,9 @@ namespace {
 // Genesis 1:1-3, 2:1-2, Exodus 1:1, Revelation 22:20-21 as sections 1..8.
 std::vector<std::pair<uint32_t, uint32_t>> records()
 {
-    return {{0, 0},
-            {bibleKey(1, 1, 1), 101},
-            {bibleKey(1, 1, 2), 102},
-            {bibleKey(1, 1, 3), 103},
-            {bibleKey(1, 2, 1), 104},
-            {bibleKey(1, 2, 2), 105},
-            {bibleKey(2, 1, 1), 106},
-            {bibleKey(66, 22, 20), 107},
-            {bibleKey(66, 22, 21), 108}};
+    return {{0, 0}, {bibleKey(1, 1, 1), 101}, {bibleKey(1, 1, 2), 102}, {bibleKey(1, 1, 3), 103},
+        {bibleKey(1, 2, 1), 104}, {bibleKey(1, 2, 2), 105}, {bibleKey(2, 1, 1), 106}, {bibleKey(66, 22, 20), 107},
+        {bibleKey(66, 22, 21), 108}};
 }
 struct Sync {
     StreamFixture fx;

@@ -13,10 +13,16 @@
 namespace {
 
 // Sorted as the word list orders them; the marked word (0x9F lead) sorts last.
-const std::vector<std::string> kWords = {"a", "agape", "b", "caf\xC3\xA9", "love", "loved", "the", "x", "\x9F" "cafe"};
-uint32_t W(const std::string& w) { return indexOf(kWords, w); }
+const std::vector<std::string> kWords = {"a", "agape", "b", "caf\xC3\xA9", "love", "loved", "the", "x",
+    "\x9F"
+    "cafe"};
+uint32_t W(const std::string& w)
+{
+    return indexOf(kWords, w);
+}
 
-const std::string kDefinitions = "lem=1,Lemma,L:,lemma ,lem:,,,sync:,yes&lxx=1,Lxx,LX:,,lx:,,,,yes&gloss=2,Gloss,,,,,,,yes";
+const std::string kDefinitions =
+    "lem=1,Lemma,L:,lemma ,lem:,,,sync:,yes&lxx=1,Lxx,LX:,,lx:,,,,yes&gloss=2,Gloss,,,,,,,yes";
 
 TextBookSpec spec(const Bytes& tokens, std::vector<uint32_t> starts = {4})
 {
@@ -112,8 +118,14 @@ TEST(WordLinks, WordMatchesForm)
     // By number; with the fold flag, a word whose base-letter form is the marked word's number.
     EXPECT_TRUE(links.wordMatchesForm(nullptr, W("x"), false, W("x"), nullptr));
     EXPECT_FALSE(links.wordMatchesForm(nullptr, W("x"), false, W("a"), nullptr));
-    EXPECT_FALSE(links.wordMatchesForm(nullptr, W("\x9F" "cafe"), false, W("caf\xC3\xA9"), nullptr));
-    EXPECT_TRUE(links.wordMatchesForm(nullptr, W("\x9F" "cafe"), true, W("caf\xC3\xA9"), nullptr));
+    EXPECT_FALSE(links.wordMatchesForm(nullptr,
+        W("\x9F"
+          "cafe"),
+        false, W("caf\xC3\xA9"), nullptr));
+    EXPECT_TRUE(links.wordMatchesForm(nullptr,
+        W("\x9F"
+          "cafe"),
+        true, W("caf\xC3\xA9"), nullptr));
 }
 
 TEST(WordLinks, AttributeTermsFollowTheWord)
@@ -156,17 +168,17 @@ TEST(WordLinks, AttributeTermsThroughDefinitions)
     cBkWordLinks links(book.book);
     std::vector<int32_t> d;
     EXPECT_TRUE(links.matchWordAttributes(u"LX:agape", d));
-    EXPECT_EQ(std::vector<int32_t>{1}, d);
+    EXPECT_EQ(std::vector<int32_t> {1}, d);
     EXPECT_TRUE(links.matchWordAttributes(u"l:AGAPE", d));
-    EXPECT_EQ(std::vector<int32_t>{0}, d);
+    EXPECT_EQ(std::vector<int32_t> {0}, d);
     EXPECT_TRUE(links.matchWordAttributes(u"love", d));  // the prefix-less definition
-    EXPECT_EQ(std::vector<int32_t>{2}, d);
+    EXPECT_EQ(std::vector<int32_t> {2}, d);
     EXPECT_FALSE(links.matchWordAttributes(u"L:eros", d));
     EXPECT_TRUE(d.empty());
 
     EXPECT_TRUE(links.tokensMatchAttributeTerm(u"L:agape", 6));
     EXPECT_TRUE(links.tokensMatchAttributeTerm(u"L:AGAPE", 6));
-    EXPECT_FALSE(links.tokensMatchAttributeTerm(u"LX:agape", 6));     // the token is of definition 0
+    EXPECT_FALSE(links.tokensMatchAttributeTerm(u"LX:agape", 6));  // the token is of definition 0
     EXPECT_TRUE(links.tokensMatchAttributeTerm(u"love", 6));
 }
 
@@ -225,7 +237,7 @@ TEST(WordLinks, CollectWordAttributes)
 {
     Bytes s0 = wordsOf({"love"});
     s0.insert(s0.end(), {0xCD, 0x00, 0xD0});  // G26
-    attributeToken(s0, 0, 0);                // L:agape
+    attributeToken(s0, 0, 0);                 // L:agape
     wordToken(s0, W("a"));
     s0.insert(s0.end(), {0xCC, 0x04, 0xD1});  // H308a
     s0.push_back(0xCE);
@@ -284,7 +296,7 @@ TEST(WordLinks, PhraseTestsRunBesideRenderings)
     add(ab, u"b");
     std::string expected;
     cBkSectionTextWriter::renderTextRangeToHTML(book.book, 4, false, nullptr, expected);
-    std::atomic<int> failures{0};
+    std::atomic<int> failures {0};
     std::thread search([&] {
         for (int i = 0; i < 30; ++i)
             if (!cBkWordLinks(book.book).isPhrasePresentInSection(0, ab))

@@ -13,7 +13,7 @@
 namespace {
 struct List {
     StreamFixture fx;
-    cBkWordListStg st{bkTag("WRDS")};
+    cBkWordListStg st {bkTag("WRDS")};
     uint32_t result;
     explicit List(const Bytes& b) : fx({{"WRDS", b}}) { result = st.open(&fx.file); }
 };
@@ -85,10 +85,13 @@ TEST(BkWordListStg, WildcardScans)
 
 TEST(BkWordListStg, MarkedWordsAndLongFirstWords)
 {
-    const std::string marked = "\x9F" "abc";
+    const std::string marked = "\x9F"
+                               "abc";
     List l(TvkEncode::wordList(TvkEncode::sortedWords({"zeta", marked, "alpha"}), 4));
     ASSERT_EQ(0u, l.result);
-    EXPECT_EQ("\xFF" "abc", word8(l.st, 2));
+    EXPECT_EQ("\xFF"
+              "abc",
+        word8(l.st, 2));
     std::u16string w16;
     l.st.wordForNumber(2, w16);
     EXPECT_EQ(std::u16string(u"\uFFFFabc"), w16);
@@ -204,7 +207,7 @@ TEST(BkWordListStg, ThreadsDecodingOneListSeeTheSameWords)
     const auto words = manyWords();
     List l(TvkEncode::wordList(words, 8));
     ASSERT_EQ(0u, l.result);
-    std::atomic<int> bad{0};
+    std::atomic<int> bad {0};
     std::vector<std::thread> threads;
     for (int t = 0; t < 6; ++t) {
         threads.emplace_back([&, t] {

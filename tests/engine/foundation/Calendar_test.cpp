@@ -10,19 +10,21 @@ struct Date {
     std::int32_t month, day, year;
 };
 
-Date dateOf(std::int32_t number) {
-    Date d{};
+Date dateOf(std::int32_t number)
+{
+    Date d {};
     dateFromDayNumber(number, &d.month, &d.day, &d.year);
     return d;
 }
 
 }  // namespace
 
-TEST(Calendar, LeapYearsFollowJulianThenGregorianRule) {
+TEST(Calendar, LeapYearsFollowJulianThenGregorianRule)
+{
     EXPECT_FALSE(isLeapYear(0));
     EXPECT_FALSE(isLeapYear(-4));
     EXPECT_TRUE(isLeapYear(4));
-    EXPECT_TRUE(isLeapYear(100));   // Julian: every fourth year
+    EXPECT_TRUE(isLeapYear(100));  // Julian: every fourth year
     EXPECT_TRUE(isLeapYear(1500));
     EXPECT_TRUE(isLeapYear(1580));
     EXPECT_FALSE(isLeapYear(1582));
@@ -34,7 +36,8 @@ TEST(Calendar, LeapYearsFollowJulianThenGregorianRule) {
     EXPECT_TRUE(isLeapYear(2024));
 }
 
-TEST(Calendar, ValidDatesAndMonthLengths) {
+TEST(Calendar, ValidDatesAndMonthLengths)
+{
     EXPECT_TRUE(isValidDate(2, 29, 2024));
     EXPECT_FALSE(isValidDate(2, 29, 2023));
     EXPECT_TRUE(isValidDate(2, 29, 1500));
@@ -51,7 +54,8 @@ TEST(Calendar, ValidDatesAndMonthLengths) {
     EXPECT_EQ(daysInMonth(2, 2000), 29);
 }
 
-TEST(Calendar, DayNumbersAroundTheGregorianSwitch) {
+TEST(Calendar, DayNumbersAroundTheGregorianSwitch)
+{
     EXPECT_EQ(dayNumberFromDate(1, 1, 1), 1);
     EXPECT_EQ(dayNumberFromDate(10, 4, 1582), 577737);
     EXPECT_EQ(dayNumberFromDate(10, 15, 1582), 577738);
@@ -73,7 +77,8 @@ TEST(Calendar, DayNumbersAroundTheGregorianSwitch) {
     EXPECT_EQ(d.year, 1582);
 }
 
-TEST(Calendar, EndsOfTheDayNumberRange) {
+TEST(Calendar, EndsOfTheDayNumberRange)
+{
     Date d = dateOf(0);
     EXPECT_EQ(d.month, 12);
     EXPECT_EQ(d.day, 31);
@@ -94,12 +99,14 @@ TEST(Calendar, EndsOfTheDayNumberRange) {
     dateFromDayNumber(100, nullptr, nullptr, nullptr);
 }
 
-TEST(Calendar, EveryDateFromYear1To4000RoundTripsOnConsecutiveNumbers) {
+TEST(Calendar, EveryDateFromYear1To4000RoundTripsOnConsecutiveNumbers)
+{
     std::int32_t expected = 1;
     for (std::int32_t year = 1; year <= 4000; ++year) {
         for (std::int32_t month = 1; month <= 12; ++month) {
             for (std::int32_t day = 1; day <= daysInMonth(month, year); ++day) {
-                if (year == 1582 && month == 10 && day >= 5 && day <= 14) continue;
+                if (year == 1582 && month == 10 && day >= 5 && day <= 14)
+                    continue;
                 const std::int32_t n = dayNumberFromDate(month, day, year);
                 ASSERT_EQ(n, expected) << month << "/" << day << "/" << year;
                 const Date back = dateOf(n);
@@ -111,11 +118,12 @@ TEST(Calendar, EveryDateFromYear1To4000RoundTripsOnConsecutiveNumbers) {
     }
 }
 
-TEST(Calendar, WeekdaysAndNames) {
-    EXPECT_EQ(weekdayFromDate(1, 1, 2000), 6);     // Saturday
-    EXPECT_EQ(weekdayFromDate(10, 4, 1582), 4);    // Thursday
-    EXPECT_EQ(weekdayFromDate(10, 15, 1582), 5);   // Friday, the next day
-    EXPECT_EQ(weekdayFromDate(12, 7, 2026), 1);    // Monday
+TEST(Calendar, WeekdaysAndNames)
+{
+    EXPECT_EQ(weekdayFromDate(1, 1, 2000), 6);    // Saturday
+    EXPECT_EQ(weekdayFromDate(10, 4, 1582), 4);   // Thursday
+    EXPECT_EQ(weekdayFromDate(10, 15, 1582), 5);  // Friday, the next day
+    EXPECT_EQ(weekdayFromDate(12, 7, 2026), 1);   // Monday
     EXPECT_EQ(std::string(monthName(1)), "January");
     EXPECT_EQ(std::string(monthName(12)), "December");
     EXPECT_EQ(std::string(monthName(0)), "");

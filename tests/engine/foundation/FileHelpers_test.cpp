@@ -16,34 +16,40 @@ namespace {
 // A fresh temporary folder, removed with everything in it afterwards.
 class FileHelpersTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         char pattern[] = "/tmp/qs_filehelpers_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         root = pattern;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         std::error_code ignored;
         std::filesystem::remove_all(root, ignored);
     }
 
-    static void writeFile(const std::string& path, const char* contents = "x") {
+    static void writeFile(const std::string& path, const char* contents = "x")
+    {
         FILE* f = std::fopen(path.c_str(), "w");
         ASSERT_NE(f, nullptr) << path;
         std::fputs(contents, f);
         std::fclose(f);
     }
 
-    static bool isFolder(const std::string& path) {
+    static bool isFolder(const std::string& path)
+    {
         struct stat st;
         return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
 
-    static bool linkExists(const std::string& path) {
+    static bool linkExists(const std::string& path)
+    {
         struct stat st;
         return ::lstat(path.c_str(), &st) == 0;
     }
 
-    std::set<std::string> list(const std::string& folder, bool folders, bool files) {
+    std::set<std::string> list(const std::string& folder, bool folders, bool files)
+    {
         std::set<std::string> names;
         cFolderListing* listing = openFolder(folder.c_str());
         EXPECT_NE(listing, nullptr);
@@ -60,7 +66,8 @@ protected:
 
 }  // namespace
 
-TEST_F(FileHelpersTest, FileExistsAndDeleteFile) {
+TEST_F(FileHelpersTest, FileExistsAndDeleteFile)
+{
     const std::string file = root + "/f.txt";
     EXPECT_FALSE(fileExists(file.c_str()));
     writeFile(file);
@@ -74,7 +81,8 @@ TEST_F(FileHelpersTest, FileExistsAndDeleteFile) {
     EXPECT_FALSE(fileExists(""));
 }
 
-TEST_F(FileHelpersTest, MakeFolderPathCreatesEveryAncestorWithItsParentsMode) {
+TEST_F(FileHelpersTest, MakeFolderPathCreatesEveryAncestorWithItsParentsMode)
+{
     const mode_t oldMask = ::umask(022);
     ASSERT_EQ(::chmod(root.c_str(), 0750), 0);
     const std::string deep = root + "/a/b/c";
@@ -98,7 +106,8 @@ TEST_F(FileHelpersTest, MakeFolderPathCreatesEveryAncestorWithItsParentsMode) {
     ::umask(oldMask);
 }
 
-TEST_F(FileHelpersTest, DeleteFolderRecursivelyRemovesEverything) {
+TEST_F(FileHelpersTest, DeleteFolderRecursivelyRemovesEverything)
+{
     const std::string tree = root + "/tree";
     makeFolderPath((tree + "/sub/deeper").c_str());
     makeFolderPath((tree + "/empty").c_str());
@@ -116,7 +125,8 @@ TEST_F(FileHelpersTest, DeleteFolderRecursivelyRemovesEverything) {
     EXPECT_TRUE(isFolder(root));
 }
 
-TEST_F(FileHelpersTest, DeleteFolderRecursivelyNeverFollowsLinksOutOfTheTree) {
+TEST_F(FileHelpersTest, DeleteFolderRecursivelyNeverFollowsLinksOutOfTheTree)
+{
     const std::string outside = root + "/outside";
     makeFolderPath((outside + "/inner").c_str());
     writeFile(outside + "/keep.txt");
@@ -145,10 +155,12 @@ TEST_F(FileHelpersTest, DeleteFolderRecursivelyNeverFollowsLinksOutOfTheTree) {
     EXPECT_TRUE(fileExists((outside + "/keep.txt").c_str()));
 }
 
-TEST_F(FileHelpersTest, DeleteFolderRecursivelyHandlesDeepAndLongPaths) {
+TEST_F(FileHelpersTest, DeleteFolderRecursivelyHandlesDeepAndLongPaths)
+{
     std::string path = root + "/deep";
     const std::string longName(200, 'n');
-    for (int i = 0; i < 15; ++i) path += "/" + longName;  // far beyond 1024 bytes
+    for (int i = 0; i < 15; ++i)
+        path += "/" + longName;  // far beyond 1024 bytes
     makeFolderPath(path.c_str());
     ASSERT_TRUE(isFolder(path)) << path.size();
     writeFile(path + "/leaf.txt");
@@ -156,16 +168,16 @@ TEST_F(FileHelpersTest, DeleteFolderRecursivelyHandlesDeepAndLongPaths) {
     EXPECT_FALSE(linkExists(root + "/deep"));
 }
 
-TEST_F(FileHelpersTest, ReadNextFolderEntryFiltersFoldersAndFiles) {
+TEST_F(FileHelpersTest, ReadNextFolderEntryFiltersFoldersAndFiles)
+{
     makeFolderPath((root + "/dirA").c_str());
     makeFolderPath((root + "/dirB").c_str());
     writeFile(root + "/one.txt");
     writeFile(root + "/two.txt");
     ASSERT_EQ(::symlink((root + "/dirA").c_str(), (root + "/linkDir").c_str()), 0);
 
-    EXPECT_EQ(list(root, false, true), (std::set<std::string>{root + "/one.txt", root + "/two.txt"}));
-    EXPECT_EQ(list(root, true, false),
-              (std::set<std::string>{root + "/dirA", root + "/dirB", root + "/linkDir"}));
+    EXPECT_EQ(list(root, false, true), (std::set<std::string> {root + "/one.txt", root + "/two.txt"}));
+    EXPECT_EQ(list(root, true, false), (std::set<std::string> {root + "/dirA", root + "/dirB", root + "/linkDir"}));
     EXPECT_EQ(list(root, true, true).size(), 5u);
     EXPECT_TRUE(list(root, false, false).empty());
 
@@ -178,10 +190,12 @@ TEST_F(FileHelpersTest, ReadNextFolderEntryFiltersFoldersAndFiles) {
     closeFolder(nullptr);
 }
 
-TEST_F(FileHelpersTest, ReadNextFolderEntryBuildsPathsOfAnyLength) {
+TEST_F(FileHelpersTest, ReadNextFolderEntryBuildsPathsOfAnyLength)
+{
     std::string folder = root;
     const std::string longName(250, 'd');
-    for (int i = 0; i < 5; ++i) folder += "/" + longName;
+    for (int i = 0; i < 5; ++i)
+        folder += "/" + longName;
     makeFolderPath(folder.c_str());
     const std::string file = folder + "/" + std::string(200, 'f');
     writeFile(file);

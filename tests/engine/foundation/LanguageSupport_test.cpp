@@ -11,34 +11,43 @@
 
 namespace {
 
-cLString16 units(std::initializer_list<std::uint16_t> list) {
+cLString16 units(std::initializer_list<std::uint16_t> list)
+{
     cLString16 s;
-    for (std::uint16_t u : list) s.appendChar(u);
+    for (std::uint16_t u : list)
+        s.appendChar(u);
     return s;
 }
 
-std::vector<std::uint16_t> unitsOf(const cLString16& s) {
+std::vector<std::uint16_t> unitsOf(const cLString16& s)
+{
     return std::vector<std::uint16_t>(s.chars(), s.chars() + s.length());
 }
 
-std::string text(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
+std::string text(const cLString8& s)
+{
+    return std::string(s.chars(), static_cast<std::size_t>(s.length()));
+}
 
 using U = std::vector<std::uint16_t>;
 
 constexpr std::uint16_t kAlpha = 0x03B1, kAcute = 0x0301, kGrave = 0x0300, kPsili = 0x0313;
-constexpr std::uint16_t kBet = 0x05D1, kShin = 0x05E9, kDagesh = 0x05BC, kPatah = 0x05B7,
-                        kShinDot = 0x05C1, kQamats = 0x05B8;
+constexpr std::uint16_t kBet = 0x05D1, kShin = 0x05E9, kDagesh = 0x05BC, kPatah = 0x05B7, kShinDot = 0x05C1,
+                        kQamats = 0x05B8;
 
 }  // namespace
 
-TEST(LanguageSupport, TablesHaveTheirRowsInOrder) {
+TEST(LanguageSupport, TablesHaveTheirRowsInOrder)
+{
     using namespace qs::unicode;
     int general = 0, greek = 0;
     for (std::size_t i = 0; i < kCombiningClassRowCount; ++i) {
         const CombiningClassRow& r = kCombiningClassRows[i];
         EXPECT_NE(r.combiningClass, 0u);
-        if (r.language == 0) ++general;
-        if (r.language == kLanguageGreek) ++greek;
+        if (r.language == 0)
+            ++general;
+        if (r.language == kLanguageGreek)
+            ++greek;
         if (i > 0) {
             const CombiningClassRow& p = kCombiningClassRows[i - 1];
             EXPECT_TRUE(p.character < r.character || (p.character == r.character && p.language < r.language));
@@ -54,7 +63,8 @@ TEST(LanguageSupport, TablesHaveTheirRowsInOrder) {
     EXPECT_EQ(kDecompositionRows[kDecompositionRowCount - 1].character, 0xFB4E);
 }
 
-TEST(LanguageSupport, CombiningClassesWithLanguageOverrides) {
+TEST(LanguageSupport, CombiningClassesWithLanguageOverrides)
+{
     EXPECT_EQ(combiningClassForCharacter(kAcute, kLanguageGreek), 2299u);
     EXPECT_EQ(combiningClassForCharacter(kAcute, kLanguageEnglish), 2300u);
     EXPECT_EQ(combiningClassForCharacter(kAcute, kLanguageAny), 2300u);
@@ -71,7 +81,8 @@ TEST(LanguageSupport, CombiningClassesWithLanguageOverrides) {
     EXPECT_EQ(combiningClassForCharacter(0x0000, kLanguageAny), 0u);
 }
 
-TEST(LanguageSupport, DecomposeCharDecomposesTheFirstUnitOnly) {
+TEST(LanguageSupport, DecomposeCharDecomposesTheFirstUnitOnly)
+{
     cLString16 out;
     decomposeChar(out, 0x00E9, false);  // Latin-1 stays composed
     EXPECT_EQ(unitsOf(out), U({0x00E9}));
@@ -93,7 +104,8 @@ TEST(LanguageSupport, DecomposeCharDecomposesTheFirstUnitOnly) {
     EXPECT_EQ(unitsOf(out), U({'A', 0x030A}));
 }
 
-TEST(LanguageSupport, GreekMarksTakeTheGreekOrder) {
+TEST(LanguageSupport, GreekMarksTakeTheGreekOrder)
+{
     cLString16 out;
     decomposeAndReorder(out, units({kAlpha, kAcute, kPsili}), kLanguageGreek);
     EXPECT_EQ(unitsOf(out), U({kAlpha, kPsili, kAcute}));
@@ -106,7 +118,8 @@ TEST(LanguageSupport, GreekMarksTakeTheGreekOrder) {
     EXPECT_EQ(unitsOf(out), U({kAlpha, kPsili, kAcute, 0x0345}));
 }
 
-TEST(LanguageSupport, HebrewPointsTakeCanonicalOrder) {
+TEST(LanguageSupport, HebrewPointsTakeCanonicalOrder)
+{
     cLString16 out;
     // Dagesh (210) after patah (170).
     decomposeAndReorder(out, units({kBet, kDagesh, kPatah}), kLanguageHebrew);
@@ -121,7 +134,8 @@ TEST(LanguageSupport, HebrewPointsTakeCanonicalOrder) {
     EXPECT_EQ(unitsOf(out), U({kShin, kQamats, kBet, kPatah, kDagesh}));
 }
 
-TEST(LanguageSupport, CanonicalDecompositionKeepsLatin1AndAliasedOutput) {
+TEST(LanguageSupport, CanonicalDecompositionKeepsLatin1AndAliasedOutput)
+{
     cLString16 text = units({'C', 'a', 'f', 0x00E9, 0x1E15, 0x0344});
     decomposeCanonical(text, text);  // output may be the input
     // é stays; e with macron and grave -> e macron (Latin Extended) decomposed fully.
@@ -131,11 +145,13 @@ TEST(LanguageSupport, CanonicalDecompositionKeepsLatin1AndAliasedOutput) {
     EXPECT_TRUE(empty.isEmpty());
 }
 
-TEST(LanguageSupport, LongRunsOfMarksAreOrderedQuickly) {
+TEST(LanguageSupport, LongRunsOfMarksAreOrderedQuickly)
+{
     // A hostile run of marks in reverse order must not take quadratic passes.
     cLString16 text;
     text.appendChar('a');
-    for (int i = 0; i < 200000; ++i) text.appendChar(i % 2 ? 0x0345 : 0x0316);  // 240 and 220
+    for (int i = 0; i < 200000; ++i)
+        text.appendChar(i % 2 ? 0x0345 : 0x0316);  // 240 and 220
     cLString16 out;
     reorderMarks(out, text, kLanguageAny);
     ASSERT_EQ(out.length(), text.length());
@@ -144,7 +160,8 @@ TEST(LanguageSupport, LongRunsOfMarksAreOrderedQuickly) {
     EXPECT_EQ(out.chars()[100001], 0x0345);
 }
 
-TEST(LanguageSupport, FoldToBaseLetters) {
+TEST(LanguageSupport, FoldToBaseLetters)
+{
     cLString16 out;
     foldToBaseLetters(out, units({0x00E9}));
     EXPECT_EQ(unitsOf(out), U({'e'}));
@@ -165,7 +182,8 @@ TEST(LanguageSupport, FoldToBaseLetters) {
     EXPECT_EQ(unitsOf(same), U({'n', 'n'}));
 }
 
-TEST(LanguageSupport, LanguageNumbersFromNames) {
+TEST(LanguageSupport, LanguageNumbersFromNames)
+{
     EXPECT_EQ(languageCodeForName(cLString8("Greek")), 535);
     EXPECT_EQ(languageCodeForName(cLString8("HEBREW")), 13);
     EXPECT_EQ(languageCodeForName(cLString8("latin")), 551);
@@ -191,7 +209,8 @@ TEST(LanguageSupport, LanguageNumbersFromNames) {
     EXPECT_EQ(languageCodeForName(cLString16("Greek")), 535);
 }
 
-TEST(LanguageSupport, RegistryOfDisplayRecords) {
+TEST(LanguageSupport, RegistryOfDisplayRecords)
+{
     cLString8 font("stale");
     fontForLanguage(font, 4321);
     EXPECT_TRUE(font.isEmpty());
@@ -203,9 +222,15 @@ TEST(LanguageSupport, RegistryOfDisplayRecords) {
     EXPECT_FALSE(isRightToLeftLanguage(kLanguageTransHebrew));
     EXPECT_FALSE(isRightToLeftLanguage(kLanguageGreek));
     const std::pair<std::uint16_t, const char*> fonts[] = {
-        {kLanguageHebrew, "Tavrosen Hebrew"}, {kLanguageGreek, "Tavrosen Greek"},  {kLanguageLatin, "Tahoma"},
-        {kLanguageTransHebrew, "Tahoma"},     {kLanguageTransAramaic, "Tahoma"},   {kLanguageTransGreek, "Tahoma"},
-        {kLanguageTransGeneric, "Tahoma"},    {kLanguageEnglish, "Verdana"},       {kLanguageSpanish, "Verdana"},
+        {kLanguageHebrew, "Tavrosen Hebrew"},
+        {kLanguageGreek, "Tavrosen Greek"},
+        {kLanguageLatin, "Tahoma"},
+        {kLanguageTransHebrew, "Tahoma"},
+        {kLanguageTransAramaic, "Tahoma"},
+        {kLanguageTransGreek, "Tahoma"},
+        {kLanguageTransGeneric, "Tahoma"},
+        {kLanguageEnglish, "Verdana"},
+        {kLanguageSpanish, "Verdana"},
     };
     for (const auto& [language, name] : fonts) {
         fontForLanguage(font, language);
@@ -230,19 +255,22 @@ TEST(LanguageSupport, RegistryOfDisplayRecords) {
     EXPECT_EQ(text(font), "Tavrosen Hebrew");
 }
 
-TEST(LanguageSupport, RegistryReadsWhileOthersRegister) {
+TEST(LanguageSupport, RegistryReadsWhileOthersRegister)
+{
     setUpLanguageFonts();
     static cLanguageDisplayRecord records[64];
-    std::atomic<bool> stop{false};
+    std::atomic<bool> stop {false};
     std::vector<std::thread> readers;
-    std::atomic<int> wrong{0};
+    std::atomic<int> wrong {0};
     for (int t = 0; t < 3; ++t) {
         readers.emplace_back([&] {
             cLString8 font;
             while (!stop.load()) {
                 fontForLanguage(font, kLanguageGreek);
-                if (text(font) != "Tavrosen Greek") ++wrong;
-                if (!isRightToLeftLanguage(kLanguageHebrew)) ++wrong;
+                if (text(font) != "Tavrosen Greek")
+                    ++wrong;
+                if (!isRightToLeftLanguage(kLanguageHebrew))
+                    ++wrong;
             }
         });
     }
@@ -251,7 +279,8 @@ TEST(LanguageSupport, RegistryReadsWhileOthersRegister) {
         registerLanguage(&records[i], static_cast<std::uint16_t>(5000 + i));
     }
     stop.store(true);
-    for (auto& t : readers) t.join();
+    for (auto& t : readers)
+        t.join();
     EXPECT_EQ(wrong.load(), 0);
     cLString8 font;
     fontForLanguage(font, 5063);

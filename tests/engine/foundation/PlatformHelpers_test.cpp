@@ -8,11 +8,15 @@
 
 namespace {
 
-char byte(unsigned value) { return static_cast<char>(value); }
+char byte(unsigned value)
+{
+    return static_cast<char>(value);
+}
 
 }  // namespace
 
-TEST(PlatformHelpers, TerminatedStringsAreNullSafe) {
+TEST(PlatformHelpers, TerminatedStringsAreNullSafe)
+{
     EXPECT_EQ(safeStrlen(nullptr), 0);
     EXPECT_EQ(safeStrlen(""), 0);
     EXPECT_EQ(safeStrlen("abc"), 3);
@@ -34,7 +38,8 @@ TEST(PlatformHelpers, TerminatedStringsAreNullSafe) {
     EXPECT_EQ(safeStrcpy(nullptr, "hi"), nullptr);
 }
 
-TEST(PlatformHelpers, MemoryHelpers) {
+TEST(PlatformHelpers, MemoryHelpers)
+{
     char a[8] = {'1', '2', '3', '4', '5', '6', '7', '8'};
     safeMemMove(a + 2, a, 4);  // overlapping
     EXPECT_EQ(std::memcmp(a, "12123478", 8), 0);
@@ -62,7 +67,8 @@ TEST(PlatformHelpers, MemoryHelpers) {
     EXPECT_EQ(std::memcmp(r, "bcdea", 5), 0);
 }
 
-TEST(PlatformHelpers, CharacterTestsUseFixedLatin1Tables) {
+TEST(PlatformHelpers, CharacterTestsUseFixedLatin1Tables)
+{
     EXPECT_EQ(charToLower('A'), 'a');
     EXPECT_EQ(charToLower('z'), 'z');
     EXPECT_EQ(charToLower('1'), '1');
@@ -82,8 +88,10 @@ TEST(PlatformHelpers, CharacterTestsUseFixedLatin1Tables) {
     for (int c = 0; c < 256; ++c)
         EXPECT_EQ(isAsciiDigitChar(byte(unsigned(c))), c >= '0' && c <= '9') << c;
 
-    for (char c : {' ', '\t', '\n', '\v', '\f', '\r', byte(0xA0), byte(0x85)}) EXPECT_TRUE(isSpaceChar(c)) << int(c);
-    for (char c : {'a', '_', byte(0), byte(0xAD), byte(0xE9)}) EXPECT_FALSE(isSpaceChar(c)) << int(c);
+    for (char c : {' ', '\t', '\n', '\v', '\f', '\r', byte(0xA0), byte(0x85)})
+        EXPECT_TRUE(isSpaceChar(c)) << int(c);
+    for (char c : {'a', '_', byte(0), byte(0xAD), byte(0xE9)})
+        EXPECT_FALSE(isSpaceChar(c)) << int(c);
 
     for (char c : {'!', '/', ':', '@', '[', '`', '{', '~', byte(0xA1), byte(0xBF), byte(0xD7), byte(0xF7)})
         EXPECT_TRUE(isPunctChar(c)) << int(c);
@@ -91,7 +99,8 @@ TEST(PlatformHelpers, CharacterTestsUseFixedLatin1Tables) {
         EXPECT_FALSE(isPunctChar(c)) << int(c);
 }
 
-TEST(PlatformHelpers, BusySectionsBalanceAcrossThreads) {
+TEST(PlatformHelpers, BusySectionsBalanceAcrossThreads)
+{
     const std::int32_t start = busySectionCount();
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
@@ -102,7 +111,8 @@ TEST(PlatformHelpers, BusySectionsBalanceAcrossThreads) {
             }
         });
     beginBusySection();
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(busySectionCount(), start + 1);
     endBusySection();
     EXPECT_EQ(busySectionCount(), start);

@@ -7,15 +7,18 @@
 
 namespace {
 
-std::vector<std::int32_t> values(const cLIntArray& a) {
+std::vector<std::int32_t> values(const cLIntArray& a)
+{
     std::vector<std::int32_t> out;
-    for (std::int32_t i = 0; i < a.count(); ++i) out.push_back(a.getAt(i));
+    for (std::int32_t i = 0; i < a.count(); ++i)
+        out.push_back(a.getAt(i));
     return out;
 }
 
 }  // namespace
 
-TEST(cLIntArray, GrowsOnWriteAndAnswersZeroOutsideTheRange) {
+TEST(cLIntArray, GrowsOnWriteAndAnswersZeroOutsideTheRange)
+{
     cLIntArray a;
     EXPECT_EQ(a.count(), 0);
     EXPECT_EQ(a.lastIndex(), -1);
@@ -32,11 +35,11 @@ TEST(cLIntArray, GrowsOnWriteAndAnswersZeroOutsideTheRange) {
     EXPECT_EQ(a.getAt(INT_MAX), 0);
     EXPECT_EQ(a.getAt(INT_MIN), 0);
     // The slots a write skips over read as 0, even after earlier values were removed there.
-    EXPECT_EQ(values(a), (std::vector<std::int32_t>{0, 0, 0, 0, 0, 42}));
+    EXPECT_EQ(values(a), (std::vector<std::int32_t> {0, 0, 0, 0, 0, 42}));
     a.removeAt(5);
     a.removeAt(4);
     a.setAt(5, 7);
-    EXPECT_EQ(values(a), (std::vector<std::int32_t>{0, 0, 0, 0, 0, 7}));
+    EXPECT_EQ(values(a), (std::vector<std::int32_t> {0, 0, 0, 0, 0, 7}));
 
     EXPECT_EQ(a.setAt(-1, 1), 0);
     EXPECT_EQ(a.add(8), 1);
@@ -53,14 +56,16 @@ TEST(cLIntArray, GrowsOnWriteAndAnswersZeroOutsideTheRange) {
     EXPECT_EQ(a.growBy(), 4);
 }
 
-TEST(cLIntArray, SetCapacity) {
+TEST(cLIntArray, SetCapacity)
+{
     cLIntArray a;
-    for (int i = 0; i < 5; ++i) a.add(i * 10);
+    for (int i = 0; i < 5; ++i)
+        a.add(i * 10);
     EXPECT_EQ(a.setCapacity(5), 1);
     EXPECT_EQ(a.setCapacity(-1), 0);
     EXPECT_EQ(a.count(), 5);
     EXPECT_EQ(a.setCapacity(2), 1);
-    EXPECT_EQ(values(a), (std::vector<std::int32_t>{0, 10}));
+    EXPECT_EQ(values(a), (std::vector<std::int32_t> {0, 10}));
     EXPECT_EQ(a.setCapacity(0), 1);
     EXPECT_EQ(a.count(), 0);
     EXPECT_EQ(a.capacity(), 0);
@@ -70,18 +75,19 @@ TEST(cLIntArray, SetCapacity) {
     EXPECT_EQ(a.count(), 0);
 }
 
-TEST(cLIntArray, InsertRemoveFind) {
+TEST(cLIntArray, InsertRemoveFind)
+{
     cLIntArray a;
     EXPECT_EQ(a.insertAt(-1, 1), 0);
     EXPECT_EQ(a.insertAt(2, 30), 1);  // beyond the end: stored there
-    EXPECT_EQ(values(a), (std::vector<std::int32_t>{0, 0, 30}));
+    EXPECT_EQ(values(a), (std::vector<std::int32_t> {0, 0, 30}));
     EXPECT_EQ(a.insertAt(0, 10), 1);
     EXPECT_EQ(a.insertAt(2, 20), 1);
-    EXPECT_EQ(values(a), (std::vector<std::int32_t>{10, 0, 20, 0, 30}));
+    EXPECT_EQ(values(a), (std::vector<std::int32_t> {10, 0, 20, 0, 30}));
     a.removeAt(1);
     a.removeAt(-1);
     a.removeAt(4);
-    EXPECT_EQ(values(a), (std::vector<std::int32_t>{10, 20, 0, 30}));
+    EXPECT_EQ(values(a), (std::vector<std::int32_t> {10, 20, 0, 30}));
     a.add(20);
 
     EXPECT_EQ(a.find(20), 1);
@@ -105,7 +111,8 @@ TEST(cLIntArray, InsertRemoveFind) {
     EXPECT_EQ(values(c), values(b));
 }
 
-TEST(cLIntStack, PushPopReserve) {
+TEST(cLIntStack, PushPopReserve)
+{
     cLIntStack s;
     std::int32_t out = -7;
     EXPECT_TRUE(s.isEmpty());

@@ -18,7 +18,8 @@ struct Tracked {
 
 }  // namespace
 
-TEST(cLPtrArray, HoldsPointersWithoutOwningThem) {
+TEST(cLPtrArray, HoldsPointersWithoutOwningThem)
+{
     int a = 1, b = 2;
     cLPtrArray p;
     EXPECT_EQ(p.lastIndex(), -1);
@@ -34,7 +35,8 @@ TEST(cLPtrArray, HoldsPointersWithoutOwningThem) {
     EXPECT_EQ(p.count(), 5);
 }
 
-TEST(cLObjectArray, OwnsCopiesAndDeletesThem) {
+TEST(cLObjectArray, OwnsCopiesAndDeletesThem)
+{
     {
         cLObjectArray<Tracked> arr;
         Tracked one(1);
@@ -75,7 +77,8 @@ TEST(cLObjectArray, OwnsCopiesAndDeletesThem) {
     EXPECT_EQ(Tracked::live, 0);
 }
 
-TEST(cLObjectArray, StringsIndexOfIsCaseSensitive) {
+TEST(cLObjectArray, StringsIndexOfIsCaseSensitive)
+{
     cLObjectArray<cLStringTmpl<char>> arr;
     arr.addCopy(cLStringTmpl<char>("Alpha"));
     arr.addCopy(cLStringTmpl<char>("beta"));

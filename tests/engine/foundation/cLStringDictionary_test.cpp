@@ -7,18 +7,21 @@
 
 namespace {
 
-std::vector<std::string> split(const char* text, const char* separator) {
+std::vector<std::string> split(const char* text, const char* separator)
+{
     cLObjectArray<cLStringTmpl<char>> pieces;
     pieces.addCopy(cLStringTmpl<char>("stale"));
     splitStringIntoArray(cLStringTmpl<char>(text), separator, pieces);
     std::vector<std::string> out;
-    for (std::int32_t i = 0; i < pieces.count(); ++i) out.emplace_back(pieces.elementAt(i)->chars());
+    for (std::int32_t i = 0; i < pieces.count(); ++i)
+        out.emplace_back(pieces.elementAt(i)->chars());
     return out;
 }
 
 }  // namespace
 
-TEST(cLStringDictionary, SetFindReplace) {
+TEST(cLStringDictionary, SetFindReplace)
+{
     cLStringDictionary d;
     cLStringTmpl<char> out("stale");
     EXPECT_TRUE(d.isEmpty());
@@ -56,14 +59,15 @@ TEST(cLStringDictionary, SetFindReplace) {
     EXPECT_EQ(copy.findValue("B", out), 1);
 }
 
-TEST(cLStringDictionary, SplitStringIntoArray) {
-    EXPECT_EQ(split("a,b,", ","), (std::vector<std::string>{"a", "b", ""}));
-    EXPECT_EQ(split("a,b", ","), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(split("", ","), (std::vector<std::string>{""}));
-    EXPECT_EQ(split(",", ","), (std::vector<std::string>{"", ""}));
-    EXPECT_EQ(split("a,,b", ","), (std::vector<std::string>{"a", "", "b"}));
-    EXPECT_EQ(split("one--two--", "--"), (std::vector<std::string>{"one", "two", ""}));
-    EXPECT_EQ(split("a-b", "--"), (std::vector<std::string>{"a-b"}));
-    EXPECT_EQ(split("abc", ""), (std::vector<std::string>{"abc"}));
-    EXPECT_EQ(split("abc", nullptr), (std::vector<std::string>{"abc"}));
+TEST(cLStringDictionary, SplitStringIntoArray)
+{
+    EXPECT_EQ(split("a,b,", ","), (std::vector<std::string> {"a", "b", ""}));
+    EXPECT_EQ(split("a,b", ","), (std::vector<std::string> {"a", "b"}));
+    EXPECT_EQ(split("", ","), (std::vector<std::string> {""}));
+    EXPECT_EQ(split(",", ","), (std::vector<std::string> {"", ""}));
+    EXPECT_EQ(split("a,,b", ","), (std::vector<std::string> {"a", "", "b"}));
+    EXPECT_EQ(split("one--two--", "--"), (std::vector<std::string> {"one", "two", ""}));
+    EXPECT_EQ(split("a-b", "--"), (std::vector<std::string> {"a-b"}));
+    EXPECT_EQ(split("abc", ""), (std::vector<std::string> {"abc"}));
+    EXPECT_EQ(split("abc", nullptr), (std::vector<std::string> {"abc"}));
 }

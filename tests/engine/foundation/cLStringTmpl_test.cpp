@@ -11,26 +11,35 @@
 
 namespace {
 
-std::string bytes(const cLString8& s) { return std::string(s.chars(), static_cast<std::size_t>(s.length())); }
+std::string bytes(const cLString8& s)
+{
+    return std::string(s.chars(), static_cast<std::size_t>(s.length()));
+}
 
-std::u16string units(const cLString16& s) {
+std::u16string units(const cLString16& s)
+{
     return std::u16string(reinterpret_cast<const char16_t*>(s.chars()), static_cast<std::size_t>(s.length()));
 }
 
-cLString16 wide(const std::u16string& u) {
+cLString16 wide(const std::u16string& u)
+{
     cLString16 s;
     s.appendChars(reinterpret_cast<const unsigned short*>(u.data()), static_cast<std::int32_t>(u.size()));
     return s;
 }
 
-const unsigned short* w16(const char16_t* u) { return reinterpret_cast<const unsigned short*>(u); }
+const unsigned short* w16(const char16_t* u)
+{
+    return reinterpret_cast<const unsigned short*>(u);
+}
 
 }  // namespace
 
 // ------------------------------------------------------------------------------------------------
 // Construction, sentinel and buffers
 
-TEST(cLStringTmpl, EmptyStringsShareTheSentinelAndAllocateNothing) {
+TEST(cLStringTmpl, EmptyStringsShareTheSentinelAndAllocateNothing)
+{
     cLString8 a;
     cLString16 w;
     EXPECT_EQ(a.length(), 0);
@@ -54,7 +63,8 @@ TEST(cLStringTmpl, EmptyStringsShareTheSentinelAndAllocateNothing) {
     EXPECT_EQ(a.capacity(), 0);
 }
 
-TEST(cLStringTmpl, ConstructorsAndSubstrings) {
+TEST(cLStringTmpl, ConstructorsAndSubstrings)
+{
     const cLString8 s("hello world");
     EXPECT_EQ(bytes(cLString8(s, 6, 5)), "world");
     EXPECT_EQ(bytes(cLString8(s, 6, 100)), "world");
@@ -92,7 +102,8 @@ TEST(cLStringTmpl, ConstructorsAndSubstrings) {
     EXPECT_EQ(bytes(assigned), "el");
 }
 
-TEST(cLStringTmpl, SelfReferencingAssignAndAppend) {
+TEST(cLStringTmpl, SelfReferencingAssignAndAppend)
+{
     cLString8 s("abcdef");
     s.assignCStr(s.chars() + 2);
     EXPECT_EQ(bytes(s), "cdef");
@@ -115,7 +126,8 @@ TEST(cLStringTmpl, SelfReferencingAssignAndAppend) {
     EXPECT_EQ(units(w), u"xyzxyz");
 }
 
-TEST(cLStringTmpl, AppendingReallocatesExactlyUnlessReserved) {
+TEST(cLStringTmpl, AppendingReallocatesExactlyUnlessReserved)
+{
     cLString8 s;
     s.appendCStr("abc");
     EXPECT_EQ(s.capacity(), 4);
@@ -137,7 +149,8 @@ TEST(cLStringTmpl, AppendingReallocatesExactlyUnlessReserved) {
     EXPECT_EQ(bytes(s), "q");
 }
 
-TEST(cLStringTmpl, AdoptBufferTakesOwnershipAndStaysTerminated) {
+TEST(cLStringTmpl, AdoptBufferTakesOwnershipAndStaysTerminated)
+{
     cLString8 s;
     char* buffer = new char[8];
     std::memcpy(buffer, "?abc\0zz", 8);
@@ -162,7 +175,8 @@ TEST(cLStringTmpl, AdoptBufferTakesOwnershipAndStaysTerminated) {
 // ------------------------------------------------------------------------------------------------
 // Editing
 
-TEST(cLStringTmpl, ReplaceInsertDeleteKeep) {
+TEST(cLStringTmpl, ReplaceInsertDeleteKeep)
+{
     cLString8 s("abcdef");
     s.replaceRange(1, "XYZW", 2);  // bc -> XYZW
     EXPECT_EQ(bytes(s), "aXYZWdef");
@@ -207,7 +221,8 @@ TEST(cLStringTmpl, ReplaceInsertDeleteKeep) {
     EXPECT_EQ(bytes(s), "...");
 }
 
-TEST(cLStringTmpl, ReplaceCharAndReplaceAll) {
+TEST(cLStringTmpl, ReplaceCharAndReplaceAll)
+{
     cLString8 s("aab");
     EXPECT_EQ(s.replaceChar('a', 0), 2);
     EXPECT_EQ(bytes(s), "b");
@@ -232,7 +247,8 @@ TEST(cLStringTmpl, ReplaceCharAndReplaceAll) {
     EXPECT_EQ(units(w), u"x x");
 }
 
-TEST(cLStringTmpl, Trimming) {
+TEST(cLStringTmpl, Trimming)
+{
     cLString8 s(" \t\r\nabc \n");
     s.trimLeft();
     EXPECT_EQ(bytes(s), "abc \n");
@@ -257,7 +273,8 @@ TEST(cLStringTmpl, Trimming) {
     EXPECT_TRUE(only.isEmpty());
 }
 
-TEST(cLStringTmpl, CaseConversion) {
+TEST(cLStringTmpl, CaseConversion)
+{
     cLString16 w(w16(u"ÀÉÎ Σ ÿ Ÿ Ǻ Ω ABC"));
     cLString16 lower;
     cLString16::toLowerCase(lower, w);
@@ -279,7 +296,8 @@ TEST(cLStringTmpl, CaseConversion) {
 // ------------------------------------------------------------------------------------------------
 // Search and comparison
 
-TEST(cLStringTmpl, Searching) {
+TEST(cLStringTmpl, Searching)
+{
     const cLString8 s("Hello, hello");
     EXPECT_EQ(s.findChar('l'), 2);
     EXPECT_EQ(s.findChar('l', 4), 9);
@@ -321,7 +339,8 @@ TEST(cLStringTmpl, Searching) {
     EXPECT_EQ(w.findString(cLString16("ΛΌΓΟ").chars(), 0, true), 5);
 }
 
-TEST(cLStringTmpl, Comparing) {
+TEST(cLStringTmpl, Comparing)
+{
     EXPECT_EQ(cLString8::compareChars("ab", "abc", false, -1), -1);
     EXPECT_EQ(cLString8::compareChars("ab", "abc", false, 2), 0);
     EXPECT_EQ(cLString8::compareChars("abc", "ab", false, -1), 1);
@@ -360,7 +379,8 @@ TEST(cLStringTmpl, Comparing) {
 // ------------------------------------------------------------------------------------------------
 // Numbers
 
-TEST(cLStringTmpl, ParsingIntegers) {
+TEST(cLStringTmpl, ParsingIntegers)
+{
     EXPECT_EQ(cLString8("Ff").toInt32(16), 255);
     EXPECT_EQ(cLString8("-12").toInt32(10), -12);
     EXPECT_EQ(cLString8("-").toInt32(10), 0);
@@ -408,7 +428,8 @@ TEST(cLStringTmpl, ParsingIntegers) {
     EXPECT_EQ(cLString16(w16(u"１２")).toInt32(10), 0);  // only ASCII digits count
 }
 
-TEST(cLStringTmpl, FormattingIntegers) {
+TEST(cLStringTmpl, FormattingIntegers)
+{
     cLString8 s("keep");
     EXPECT_EQ(s.formatInt32(5, 37), 0);
     EXPECT_EQ(s.formatInt32(5, 1), 0);
@@ -461,7 +482,8 @@ TEST(cLStringTmpl, FormattingIntegers) {
 // ------------------------------------------------------------------------------------------------
 // UTF-8 and UTF-16
 
-TEST(cLStringTmpl, Utf8EncodingOfSingleCharacters) {
+TEST(cLStringTmpl, Utf8EncodingOfSingleCharacters)
+{
     char out[4];
     EXPECT_EQ(encodeUTF8Char(0x41, out), 1);
     EXPECT_EQ(encodeUTF8Char(0xE9, out), 2);
@@ -500,7 +522,8 @@ TEST(cLStringTmpl, Utf8EncodingOfSingleCharacters) {
     EXPECT_EQ(decodeUTF8Char(data, data, cp), 0);
 }
 
-TEST(cLStringTmpl, Utf16ToUtf8AndBack) {
+TEST(cLStringTmpl, Utf16ToUtf8AndBack)
+{
     const std::u16string text = u"Aé€\U0001F600\u05D0";
     const cLString16 w = wide(text);
     const cLString8 n(w);
@@ -512,7 +535,10 @@ TEST(cLStringTmpl, Utf16ToUtf8AndBack) {
     // Lone surrogates keep their three-byte form both ways.
     const std::u16string lone = {0xD83D, u'x', 0xDE00};
     const cLString8 loneUtf8(wide(lone));
-    EXPECT_EQ(bytes(loneUtf8), "\xED\xA0\xBD" "x" "\xED\xB8\x80");
+    EXPECT_EQ(bytes(loneUtf8),
+        "\xED\xA0\xBD"
+        "x"
+        "\xED\xB8\x80");
     EXPECT_EQ(units(cLString16(loneUtf8)), lone);
 
     // Older data holds characters above U+FFFF as two three-byte surrogates; they read back as a pair.
@@ -538,7 +564,8 @@ TEST(cLStringTmpl, Utf16ToUtf8AndBack) {
     EXPECT_TRUE(narrow.isEmpty());
 }
 
-TEST(cLStringTmpl, Utf8DecodingOfEveryByteSequenceStaysInBounds) {
+TEST(cLStringTmpl, Utf8DecodingOfEveryByteSequenceStaysInBounds)
+{
     // Every two-byte input and every prefix of a long mixed input decodes without reading past the
     // count; the sanitizer build checks the bounds, this checks the unit counts stay sane.
     for (int a = 1; a < 256; ++a) {
@@ -559,7 +586,8 @@ TEST(cLStringTmpl, Utf8DecodingOfEveryByteSequenceStaysInBounds) {
     }
 }
 
-TEST(cLStringTmpl, Utf8RenderingIsOwnedAndReplaced) {
+TEST(cLStringTmpl, Utf8RenderingIsOwnedAndReplaced)
+{
     cLString16 w("été");
     const char* first = w.utf8Chars();
     EXPECT_STREQ(first, "été");
@@ -576,17 +604,22 @@ namespace {
 
 struct TempFile {
     std::FILE* f = std::tmpfile();
-    ~TempFile() {
-        if (f) std::fclose(f);
+    ~TempFile()
+    {
+        if (f)
+            std::fclose(f);
     }
-    std::vector<unsigned char> contents() const {
+    std::vector<unsigned char> contents() const
+    {
         std::rewind(f);
         std::vector<unsigned char> out;
         int c;
-        while ((c = std::fgetc(f)) != EOF) out.push_back(static_cast<unsigned char>(c));
+        while ((c = std::fgetc(f)) != EOF)
+            out.push_back(static_cast<unsigned char>(c));
         return out;
     }
-    void write(const std::vector<unsigned char>& data) const {
+    void write(const std::vector<unsigned char>& data) const
+    {
         std::fwrite(data.data(), 1, data.size(), f);
         std::rewind(f);
     }
@@ -594,7 +627,8 @@ struct TempFile {
 
 }  // namespace
 
-TEST(cLStringTmpl, SerializeWritesExactBytesAndReadsThemBack) {
+TEST(cLStringTmpl, SerializeWritesExactBytesAndReadsThemBack)
+{
     TempFile file;
     ASSERT_NE(file.f, nullptr);
     cLString16 w(w16(u"ab\u05D0"));
@@ -609,10 +643,11 @@ TEST(cLStringTmpl, SerializeWritesExactBytesAndReadsThemBack) {
     TempFile empty;
     cLString16 nothing;
     ASSERT_TRUE(nothing.serialize(true, empty.f));
-    EXPECT_EQ(empty.contents(), (std::vector<unsigned char>{1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(empty.contents(), (std::vector<unsigned char> {1, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-TEST(cLStringTmpl, SerializeRejectsBadFiles) {
+TEST(cLStringTmpl, SerializeRejectsBadFiles)
+{
     cLString16 s;
     {
         TempFile f;
@@ -652,7 +687,8 @@ TEST(cLStringTmpl, SerializeRejectsBadFiles) {
 // ------------------------------------------------------------------------------------------------
 // Threads
 
-TEST(cLStringTmpl, ThreadsWorkOnTheirOwnStringsWhileSharingTheSentinels) {
+TEST(cLStringTmpl, ThreadsWorkOnTheirOwnStringsWhileSharingTheSentinels)
+{
     // Every thread starts from and returns to the shared empty sentinels; a write to them or to a
     // shared table would show up here (and under the thread sanitizer).
     std::vector<std::thread> threads;
@@ -670,13 +706,15 @@ TEST(cLStringTmpl, ThreadsWorkOnTheirOwnStringsWhileSharingTheSentinels) {
                 cLString8 expected;
                 expected.formatInt32(i * (t + 1), 16, false, 6, true);
                 expected.appendCStr(" ÉA");
-                if (!back.equals(expected) || back.toInt32(16, 0, 6) != i * (t + 1)) ++failures[t];
+                if (!back.equals(expected) || back.toInt32(16, 0, 6) != i * (t + 1))
+                    ++failures[t];
                 n.release();
                 w.release();
             }
         });
     }
-    for (auto& th : threads) th.join();
+    for (auto& th : threads)
+        th.join();
     EXPECT_EQ(failures, std::vector<int>(4, 0));
     EXPECT_EQ(cLString8().chars()[0], 0);
     EXPECT_EQ(cLString16().chars()[0], 0);

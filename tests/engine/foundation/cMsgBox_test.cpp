@@ -5,7 +5,8 @@
 #include <thread>
 #include <vector>
 
-TEST(cMsgBox, ShowRecordsTheErrorPathAndAnswersOne) {
+TEST(cMsgBox, ShowRecordsTheErrorPathAndAnswersOne)
+{
     const std::uint32_t before = cMsgBox::shownCount();
     {
         cMsgBox box;
@@ -21,13 +22,16 @@ TEST(cMsgBox, ShowRecordsTheErrorPathAndAnswersOne) {
     EXPECT_EQ(cMsgBox::shownCount(), before + 4);
 }
 
-TEST(cMsgBox, CountsMessagesFromManyThreads) {
+TEST(cMsgBox, CountsMessagesFromManyThreads)
+{
     const std::uint32_t before = cMsgBox::shownCount();
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([] {
-            for (int i = 0; i < 50; ++i) cMsgBox().show(201);
+            for (int i = 0; i < 50; ++i)
+                cMsgBox().show(201);
         });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(cMsgBox::shownCount(), before + 200);
 }

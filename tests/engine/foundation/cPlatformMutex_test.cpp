@@ -6,7 +6,8 @@
 #include <thread>
 #include <vector>
 
-TEST(cPlatformMutex, SerialisesThreads) {
+TEST(cPlatformMutex, SerialisesThreads)
+{
     cPlatformMutex mutex;
     long counter = 0;
     std::vector<std::thread> threads;
@@ -17,11 +18,13 @@ TEST(cPlatformMutex, SerialisesThreads) {
                 counter = counter + 1;
             }
         });
-    for (auto& t : threads) t.join();
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(counter, 200000);
 }
 
-TEST(cPlatformMutex, InitAndDestroyCanBeRepeated) {
+TEST(cPlatformMutex, InitAndDestroyCanBeRepeated)
+{
     cPlatformMutex mutex;
     mutex.init();  // already initialised: nothing
     mutex.lock();

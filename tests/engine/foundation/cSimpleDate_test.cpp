@@ -8,13 +8,15 @@
 
 namespace {
 
-void expectDate(const cSimpleDate& d, std::int32_t month, std::int32_t day, std::int32_t year) {
+void expectDate(const cSimpleDate& d, std::int32_t month, std::int32_t day, std::int32_t year)
+{
     EXPECT_EQ(d.month(), month);
     EXPECT_EQ(d.day(), day);
     EXPECT_EQ(d.year(), year);
 }
 
-std::string formatted(const cSimpleDate& d, bool withoutWeekday, bool monthFirst) {
+std::string formatted(const cSimpleDate& d, bool withoutWeekday, bool monthFirst)
+{
     cLString8 out;
     d.format(withoutWeekday, monthFirst, out);
     return std::string(out.chars(), static_cast<std::size_t>(out.length()));
@@ -22,9 +24,10 @@ std::string formatted(const cSimpleDate& d, bool withoutWeekday, bool monthFirst
 
 }  // namespace
 
-TEST(cSimpleDate, DefaultIsTodaysLocalDate) {
+TEST(cSimpleDate, DefaultIsTodaysLocalDate)
+{
     const std::time_t now = std::time(nullptr);
-    std::tm local{};
+    std::tm local {};
     localtime_r(&now, &local);
     const cSimpleDate today;
     // Tolerates a midnight between the two readings.
@@ -34,7 +37,8 @@ TEST(cSimpleDate, DefaultIsTodaysLocalDate) {
     EXPECT_TRUE(today.isValid());
 }
 
-TEST(cSimpleDate, SetDateNormalisesMonthsAndDays) {
+TEST(cSimpleDate, SetDateNormalisesMonthsAndDays)
+{
     cSimpleDate d(1, 1, 2000);
     d.setDate(13, 1, 2023);
     expectDate(d, 1, 1, 2024);
@@ -62,7 +66,8 @@ TEST(cSimpleDate, SetDateNormalisesMonthsAndDays) {
     expectDate(d, 2, 1, 2024);
 }
 
-TEST(cSimpleDate, SetDateKeepsValidDatesOfOctober1582) {
+TEST(cSimpleDate, SetDateKeepsValidDatesOfOctober1582)
+{
     cSimpleDate d(10, 15, 1582);  // not moved by the ten dropped days
     expectDate(d, 10, 15, 1582);
     d.setDate(10, 31, 1582);
@@ -73,7 +78,8 @@ TEST(cSimpleDate, SetDateKeepsValidDatesOfOctober1582) {
     expectDate(d, 11, 11, 1582);
 }
 
-TEST(cSimpleDate, SetDateAtTheEndsOfTheCalendar) {
+TEST(cSimpleDate, SetDateAtTheEndsOfTheCalendar)
+{
     cSimpleDate d(6, 6, 2006);
     d.setDate(1, 1, 0);  // no year 0: counting starts at day 1
     expectDate(d, 1, 1, 1);
@@ -85,7 +91,8 @@ TEST(cSimpleDate, SetDateAtTheEndsOfTheCalendar) {
     EXPECT_TRUE(d.isValid());
 }
 
-TEST(cSimpleDate, AddDaysCrossesTheGregorianSwitch) {
+TEST(cSimpleDate, AddDaysCrossesTheGregorianSwitch)
+{
     const cSimpleDate oct4(10, 4, 1582);
     expectDate(oct4.addDays(1), 10, 15, 1582);
     expectDate(oct4.addDays(1).addDays(-1), 10, 4, 1582);
@@ -100,7 +107,8 @@ TEST(cSimpleDate, AddDaysCrossesTheGregorianSwitch) {
     EXPECT_EQ(cSimpleDate(1, 1, 2025).daysBetween(cSimpleDate(1, 1, 2024)), 366);
 }
 
-TEST(cSimpleDate, NextDayStepsByMonthLengths) {
+TEST(cSimpleDate, NextDayStepsByMonthLengths)
+{
     cSimpleDate d(12, 31, 2023);
     d.nextDay();
     expectDate(d, 1, 1, 2024);
@@ -117,14 +125,16 @@ TEST(cSimpleDate, NextDayStepsByMonthLengths) {
     expectDate(d, 10, 6, 1582);
 }
 
-TEST(cSimpleDate, Differs) {
+TEST(cSimpleDate, Differs)
+{
     EXPECT_FALSE(cSimpleDate(1, 2, 2003).differs(cSimpleDate(1, 2, 2003)));
     EXPECT_TRUE(cSimpleDate(1, 2, 2003).differs(cSimpleDate(1, 3, 2003)));
     EXPECT_TRUE(cSimpleDate(1, 2, 2003).differs(cSimpleDate(2, 2, 2003)));
     EXPECT_TRUE(cSimpleDate(1, 2, 2003).differs(cSimpleDate(1, 2, 2004)));
 }
 
-TEST(cSimpleDate, FormatsTheFourEnglishForms) {
+TEST(cSimpleDate, FormatsTheFourEnglishForms)
+{
     const cSimpleDate d(10, 15, 1582);
     EXPECT_EQ(formatted(d, false, true), "Friday, October 15, 1582");
     EXPECT_EQ(formatted(d, false, false), "Friday, 15 October 1582");
@@ -145,7 +155,8 @@ TEST(cSimpleDate, FormatsTheFourEnglishForms) {
     EXPECT_EQ(formatted(far, true, true), "September 27, 1234");
 }
 
-TEST(SimpleDate, WrapsOneDate) {
+TEST(SimpleDate, WrapsOneDate)
+{
     SimpleDate date;
     EXPECT_TRUE(date.simpleDate().isValid());
     date.setMonth(10, 4, 1582);
@@ -158,7 +169,7 @@ TEST(SimpleDate, WrapsOneDate) {
     EXPECT_EQ(date.stringWithStyle(SimpleDate::kStyleWithWeekday), QString("Friday, October 15, 1582"));
     EXPECT_EQ(date.stringWithStyle(SimpleDate::kStyleDayFirst), QString("15 October 1582"));
     EXPECT_EQ(date.stringWithStyle(SimpleDate::kStyleWithWeekday | SimpleDate::kStyleDayFirst),
-              QString("Friday, 15 October 1582"));
+        QString("Friday, 15 October 1582"));
     const SimpleDate copy(date.simpleDate());
     EXPECT_FALSE(copy.simpleDate().differs(date.simpleDate()));
 }

@@ -12,7 +12,8 @@ protected:
     void TearDown() override { resetAllReferenceTables(); }
 };
 
-TEST_F(BibleRefFacade, CreatedFromKeys) {
+TEST_F(BibleRefFacade, CreatedFromKeys)
+{
     BibleRef ref = BibleRef::bibleRefWithStartKey(makeBibleKey(1, 1, 1), makeBibleKey(1, 1, 3));
     EXPECT_EQ(ref.fullSpelling(), QString("Genesis 1:1-3"));
     EXPECT_EQ(ref.bibleKey(), makeBibleKey(1, 1, 1));
@@ -27,7 +28,8 @@ TEST_F(BibleRefFacade, CreatedFromKeys) {
     EXPECT_FALSE(kept.isBookOnly());
 }
 
-TEST_F(BibleRefFacade, FreshObjectsAreNeutral) {
+TEST_F(BibleRefFacade, FreshObjectsAreNeutral)
+{
     BibleRef ref;
     EXPECT_EQ(ref.translation(), QString("0"));
     EXPECT_FALSE(ref.isValid());
@@ -44,7 +46,8 @@ TEST_F(BibleRefFacade, FreshObjectsAreNeutral) {
     EXPECT_FALSE(ref.parse("Gen 1"));
 }
 
-TEST_F(BibleRefFacade, ParseTakesLinksOrText) {
+TEST_F(BibleRefFacade, ParseTakesLinksOrText)
+{
     BibleRef ref;
     EXPECT_TRUE(ref.parse("bible:#01010101"));
     EXPECT_EQ(ref.translation(), QString("1"));
@@ -66,7 +69,8 @@ TEST_F(BibleRefFacade, ParseTakesLinksOrText) {
     EXPECT_FALSE(BibleRef::bibleRefWithLinkString("nothing").isValid());
 }
 
-TEST_F(BibleRefFacade, SpellingsAndPredicates) {
+TEST_F(BibleRefFacade, SpellingsAndPredicates)
+{
     BibleRef ref = BibleRef::bibleRefWithLinkString("bible:#01130305");
     EXPECT_EQ(ref.spellingUsingAbbreviatedBookName(true, false, false), QString("Ps 3:5"));
     EXPECT_EQ(ref.spellingUsingAbbreviatedBookName(false, true, true), QString("Psalms 3:5 (KJV)"));
@@ -95,7 +99,8 @@ TEST_F(BibleRefFacade, SpellingsAndPredicates) {
     EXPECT_TRUE(front.isFrontOrBack());
 }
 
-TEST_F(BibleRefFacade, CopiesRangesAndArrays) {
+TEST_F(BibleRefFacade, CopiesRangesAndArrays)
+{
     BibleRef a;
     ASSERT_TRUE(a.parse("Gen 1:1; Jn 3:16-18", "KJV"));
     BibleRef b = a.copy();
@@ -116,7 +121,8 @@ TEST_F(BibleRefFacade, CopiesRangesAndArrays) {
     EXPECT_EQ(a.translation(), QString("1"));
 }
 
-TEST_F(BibleRefFacade, TablesThroughTheFacade) {
+TEST_F(BibleRefFacade, TablesThroughTheFacade)
+{
     EXPECT_EQ(BibleRef::bookNameListVersion(), 2u);
     EXPECT_EQ(BibleRef::bookNumToNameNumVersion(), 3u);
     EXPECT_EQ(BibleRef::transListVersion(), 10u);
@@ -143,7 +149,8 @@ TEST_F(BibleRefFacade, TablesThroughTheFacade) {
     BibleRef ref;
     EXPECT_TRUE(ref.parse("Gen 1", "MINE"));
     EXPECT_EQ(ref.translation(), QString("55"));
-    EXPECT_EQ(ref.spellingUsingAbbreviatedBookName(true, true, true), QString("Ge 1 (mine)"));  // the second registration replaced the first
+    EXPECT_EQ(ref.spellingUsingAbbreviatedBookName(true, true, true),
+        QString("Ge 1 (mine)"));  // the second registration replaced the first
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "engine/references/cBibleRefTables.h"
 
-#include "engine/references/cBibleRefDefaults.h"
 #include "engine/references/ReferenceTestSupport.h"
+#include "engine/references/cBibleRefDefaults.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,8 @@ protected:
     static cBibleRefTables::Ptr tables() { return cBibleRefTables::current(); }
 };
 
-TEST_F(ReferenceTables, DefaultsCarryTheirVersionsAndSizes) {
+TEST_F(ReferenceTables, DefaultsCarryTheirVersionsAndSizes)
+{
     const std::uint32_t expected[] = {2, 3, 10, 9, 1, 4, 2, 1, 1, 1, 1, 1};
     for (int i = 0; i < kBibleRefTableCount; ++i)
         EXPECT_EQ(cBibleRefTables::version(static_cast<BibleRefTable>(i)), expected[i]) << i;
@@ -35,7 +36,8 @@ TEST_F(ReferenceTables, DefaultsCarryTheirVersionsAndSizes) {
     EXPECT_EQ(t->oneChapterBooks().back(), -1);
 }
 
-TEST_F(ReferenceTables, DefaultVerseMapDescribesKingJamesVersification) {
+TEST_F(ReferenceTables, DefaultVerseMapDescribesKingJamesVersification)
+{
     const auto t = tables();
     long verses = 0;
     for (const VerseMapRow& row : t->verseMap().rows) {
@@ -50,7 +52,8 @@ TEST_F(ReferenceTables, DefaultVerseMapDescribesKingJamesVersification) {
     EXPECT_EQ(t->firstVerseMapRow(65, 2), -1);
 }
 
-TEST_F(ReferenceTables, LookupsAnswerNoneOutsideTheTables) {
+TEST_F(ReferenceTables, LookupsAnswerNoneOutsideTheTables)
+{
     const auto t = tables();
     EXPECT_EQ(t->nameNumberOfBook(1), 1);
     EXPECT_EQ(t->nameNumberOfBook(67), 85);
@@ -84,7 +87,8 @@ TEST_F(ReferenceTables, LookupsAnswerNoneOutsideTheTables) {
     EXPECT_EQ(t->translationByAbbreviation("NIR"), nullptr);
 }
 
-TEST_F(ReferenceTables, StrictLoaderReplacesOnlyWithAGreaterVersion) {
+TEST_F(ReferenceTables, StrictLoaderReplacesOnlyWithAGreaterVersion)
+{
     const std::string rows = "\"1\",\"1\"\n\"2\",\"19\"\n\"3\",\"19\"";
     auto same = tableFile(tableText(3, 3, rows));
     EXPECT_EQ(cBibleRefTables::loadBookNumToNameNum(same.get()), kBibleRefLoadOk);
@@ -100,7 +104,8 @@ TEST_F(ReferenceTables, StrictLoaderReplacesOnlyWithAGreaterVersion) {
     EXPECT_EQ(t->bookForName(19, 0), 2);
 }
 
-TEST_F(ReferenceTables, StrictLoaderResultCodes) {
+TEST_F(ReferenceTables, StrictLoaderResultCodes)
+{
     struct Case {
         const char* what;
         std::string text;
@@ -132,7 +137,8 @@ TEST_F(ReferenceTables, StrictLoaderResultCodes) {
     EXPECT_EQ(cBibleRefTables::loadNameNumberToBookCategories(nullptr), 1);
 }
 
-TEST_F(ReferenceTables, CategoriesMustBeInNameNumberOrder) {
+TEST_F(ReferenceTables, CategoriesMustBeInNameNumberOrder)
+{
     auto skipped = tableFile(tableText(2, 2, "0,0,0,0\n2,1,10,10"));
     EXPECT_EQ(cBibleRefTables::loadNameNumberToBookCategories(skipped.get()), 3);
     auto good = tableFile(tableText(2, 2, "0,255,255,255\n1,1,10,11"));
@@ -141,9 +147,11 @@ TEST_F(ReferenceTables, CategoriesMustBeInNameNumberOrder) {
     EXPECT_EQ(tables()->categories(2), nullptr);
 }
 
-TEST_F(ReferenceTables, TranslationListFlagsAndQuotes) {
-    auto four = tableFile(tableText(11, 3, "\"NABRE\",\"New American Bible\",31,1\n\"NAB\",\"x\",7,1\n"
-                                           "\"YLT\",\"Young''s Literal\",15,1"));
+TEST_F(ReferenceTables, TranslationListFlagsAndQuotes)
+{
+    auto four = tableFile(tableText(11, 3,
+        "\"NABRE\",\"New American Bible\",31,1\n\"NAB\",\"x\",7,1\n"
+        "\"YLT\",\"Young''s Literal\",15,1"));
     EXPECT_EQ(cBibleRefTables::loadTranslationList(four.get()), 0);
     auto t = tables();
     ASSERT_EQ(t->translations().size(), 3u);
@@ -163,7 +171,8 @@ TEST_F(ReferenceTables, TranslationListFlagsAndQuotes) {
     EXPECT_EQ(cBibleRefTables::loadTranslationList(shortRow.get()), 1);
 }
 
-TEST_F(ReferenceTables, BibleBooksOrderIsChecked) {
+TEST_F(ReferenceTables, BibleBooksOrderIsChecked)
+{
     const std::string good = "1,0,67\n1,1,1\n1,2,2\n2,0,67\n2,1,40";
     auto skips = tableFile(tableText(10, 2, "1,0,67\n1,2,1\n2,0,67"));
     EXPECT_EQ(cBibleRefTables::loadBibleBooks(skips.get()), 3);
@@ -190,7 +199,8 @@ TEST_F(ReferenceTables, BibleBooksOrderIsChecked) {
     EXPECT_EQ(before->positionOfBook(2, 40), 40);  // a reader keeps the tables it started with
 }
 
-TEST_F(ReferenceTables, BookNameFilesReplaceTheLists) {
+TEST_F(ReferenceTables, BookNameFilesReplaceTheLists)
+{
     const std::string english = "\"Genesis\",2,1,1,1,0,0,0\n\"Gn\",2,1,0,0,0,0,1";
     auto shortRow = tableFile(tableText(3, 1, "\"Genesis\",2,1,1"));
     auto spanish0 = tableFile(tableText(4, 1, "\"G\\xE9nesis\",2,1,1,1"));
@@ -219,7 +229,8 @@ TEST_F(ReferenceTables, BookNameFilesReplaceTheLists) {
     EXPECT_EQ(cBibleRefTables::version(BibleRefTable::BookNames), 5u);
 }
 
-TEST_F(ReferenceTables, BookNumbersAreRangeChecked) {
+TEST_F(ReferenceTables, BookNumbersAreRangeChecked)
+{
     auto outside = tableFile(tableText(5, 2, "1,1\n3,1"));
     EXPECT_EQ(cBibleRefTables::loadBookNumToNameNum(outside.get()), 3);
     auto bigName = tableFile(tableText(5, 1, "1,256"));
@@ -230,28 +241,31 @@ TEST_F(ReferenceTables, BookNumbersAreRangeChecked) {
     EXPECT_EQ(cBibleRefTables::loadTotalOrderOnBookNumber(order.get()), 3);
     auto orderOk = tableFile(tableText(3, 2, "2,1\n1,67"));
     EXPECT_EQ(cBibleRefTables::loadTotalOrderOnBookNumber(orderOk.get()), 0);
-    EXPECT_EQ(tables()->totalOrder(), (std::vector<std::int32_t>{67, 1}));
+    EXPECT_EQ(tables()->totalOrder(), (std::vector<std::int32_t> {67, 1}));
 }
 
-TEST_F(ReferenceTables, VerseMapKeepsFileOrderAndIndexesByTarget) {
+TEST_F(ReferenceTables, VerseMapKeepsFileOrderAndIndexesByTarget)
+{
     auto unsorted = tableFile(tableText(5, 2, "2,1,1,250,2,1,1,1\n1,1,1,250,1,1,1,1"));
     EXPECT_EQ(cBibleRefTables::loadVerseMap(unsorted.get()), 3);
     auto badStep = tableFile(tableText(5, 1, "1,1,1,250,1,1,1,-129"));
     EXPECT_EQ(cBibleRefTables::loadVerseMap(badStep.get()), 3);
-    auto file = tableFile(tableText(5, 4, "1,1,1,250,9,1,1,1\n1,2,1,250,3,1,1,-1\n2,1,1,250,3,2,1,255\n2,2,1,5,1,1,1,0"));
+    auto file =
+        tableFile(tableText(5, 4, "1,1,1,250,9,1,1,1\n1,2,1,250,3,1,1,-1\n2,1,1,250,3,2,1,255\n2,2,1,5,1,1,1,0"));
     ASSERT_EQ(cBibleRefTables::loadVerseMap(file.get()), 0);
     const auto t = tables();
     ASSERT_EQ(t->verseMap().rows.size(), 4u);
     EXPECT_EQ(t->verseMap().rows[1].step, -1);
     EXPECT_EQ(t->verseMap().rows[2].step, -1);
-    EXPECT_EQ(t->verseMap().byTarget, (std::vector<std::uint32_t>{3, 1, 2, 0}));
+    EXPECT_EQ(t->verseMap().byTarget, (std::vector<std::uint32_t> {3, 1, 2, 0}));
     EXPECT_EQ(t->firstVerseMapRow(2, 1), 2);
     cBibleRefTables::sortVerseMapIndex();
     EXPECT_EQ(tables()->verseMap().byTarget, t->verseMap().byTarget);
     EXPECT_EQ(cBibleRefTables::version(BibleRefTable::VerseMap), 5u);
 }
 
-TEST_F(ReferenceTables, DictionaryLoaderResultCodes) {
+TEST_F(ReferenceTables, DictionaryLoaderResultCodes)
+{
     const std::string row = "89,28,24,98,0,89,28,25,0";
     struct Case {
         const char* what;
@@ -280,7 +294,8 @@ TEST_F(ReferenceTables, DictionaryLoaderResultCodes) {
     EXPECT_EQ(tables()->fixUps()[0].sourcePart, 'b');
 }
 
-TEST_F(ReferenceTables, SmallMapTablesLoad) {
+TEST_F(ReferenceTables, SmallMapTablesLoad)
+{
     auto keys = tableFile(tableText(2, 1, "5,-1,-4,5,3,1"));
     EXPECT_EQ(cBibleRefTables::loadGetKeyMap(keys.get()), 0);
     EXPECT_EQ(tables()->keyMap().size(), 1u);
@@ -296,14 +311,15 @@ TEST_F(ReferenceTables, SmallMapTablesLoad) {
     // Rows beyond Count are not stored; -1 closes the list and is counted.
     auto books = tableFile(tableText(2, 3, "65\n31\n-1\n57"));
     EXPECT_EQ(cBibleRefTables::loadIsOneChapterBookList(books.get()), 0);
-    EXPECT_EQ(tables()->oneChapterBooks(), (std::vector<std::int32_t>{65, 31, -1}));
+    EXPECT_EQ(tables()->oneChapterBooks(), (std::vector<std::int32_t> {65, 31, -1}));
     auto cut = tableFile(tableText(3, 1, "65\n31"));
     EXPECT_EQ(cBibleRefTables::loadIsOneChapterBookList(cut.get()), 0);
-    EXPECT_EQ(tables()->oneChapterBooks(), (std::vector<std::int32_t>{65, -1}));
+    EXPECT_EQ(tables()->oneChapterBooks(), (std::vector<std::int32_t> {65, -1}));
     EXPECT_FALSE(tables()->isOneChapterBook(31));
 }
 
-TEST_F(ReferenceTables, ResetDropsAndReloadsDefaults) {
+TEST_F(ReferenceTables, ResetDropsAndReloadsDefaults)
+{
     auto keys = tableFile(tableText(9, 1, "5,-1,-4,5,3,1"));
     ASSERT_EQ(cBibleRefTables::loadGetKeyMap(keys.get()), 0);
     EXPECT_EQ(cBibleRefTables::version(BibleRefTable::GetKeyMap), 9u);
@@ -318,7 +334,8 @@ TEST_F(ReferenceTables, ResetDropsAndReloadsDefaults) {
     EXPECT_EQ(cBibleRefTables::version(BibleRefTable::GetKeyMap), 1u);
 }
 
-TEST_F(ReferenceTables, CustomTranslationsAreReplacedNotDuplicated) {
+TEST_F(ReferenceTables, CustomTranslationsAreReplacedNotDuplicated)
+{
     EXPECT_EQ(cBibleRefTables::addCustomTranslation("KJV", "mine", "1,2"), 1);
     EXPECT_EQ(cBibleRefTables::addCustomTranslation("kjv", "mine", "1,2"), 1);  // built-ins stay
     EXPECT_EQ(tables()->translationCount(), 54);
@@ -331,8 +348,10 @@ TEST_F(ReferenceTables, CustomTranslationsAreReplacedNotDuplicated) {
     // Inserted before its prefix "KJV" (and after "KJVEC", which is not a prefix).
     std::size_t custom = 0, kjv = 0;
     for (std::size_t i = 0; i < t->translations().size(); ++i) {
-        if (t->translations()[i].abbreviation == "KJVX") custom = i;
-        if (t->translations()[i].abbreviation == "KJV") kjv = i;
+        if (t->translations()[i].abbreviation == "KJVX")
+            custom = i;
+        if (t->translations()[i].abbreviation == "KJV")
+            kjv = i;
     }
     EXPECT_EQ(custom + 1, kjv);
     std::int32_t position = 0;
@@ -345,7 +364,8 @@ TEST_F(ReferenceTables, CustomTranslationsAreReplacedNotDuplicated) {
     t = tables();
     int rows = 0;
     for (const TranslationRow& row : t->translations())
-        if (row.number == 55) ++rows;
+        if (row.number == 55)
+            ++rows;
     EXPECT_EQ(rows, 1);
     EXPECT_EQ(t->translationCount(), 55);
     EXPECT_EQ(t->bookAtPosition(55, 0), 40);
@@ -361,19 +381,23 @@ TEST_F(ReferenceTables, CustomTranslationsAreReplacedNotDuplicated) {
     EXPECT_EQ(t->translationCount(), 56);
 }
 
-TEST_F(ReferenceTables, LoadersAndReadersMayRunTogether) {
-    std::atomic<bool> stop{false};
-    std::atomic<int> wrong{0};
+TEST_F(ReferenceTables, LoadersAndReadersMayRunTogether)
+{
+    std::atomic<bool> stop {false};
+    std::atomic<int> wrong {0};
     std::vector<std::thread> readers;
     for (int i = 0; i < 3; ++i) {
         readers.emplace_back([&] {
             while (!stop.load()) {
                 cBibleRef ref;
                 std::int32_t pos = 0;
-                if (ref.parse("Gen 1:1-3; Jn 3:16", pos) != 0) ++wrong;
+                if (ref.parse("Gen 1:1-3; Jn 3:16", pos) != 0)
+                    ++wrong;
                 ref.formatSpelling(3);
-                if (std::string(ref.spellingText()) != "Genesis 1:1-3; John 3:16") ++wrong;
-                if (!ref.setTranslation(9)) ++wrong;
+                if (std::string(ref.spellingText()) != "Genesis 1:1-3; John 3:16")
+                    ++wrong;
+                if (!ref.setTranslation(9))
+                    ++wrong;
             }
         });
     }
@@ -383,7 +407,8 @@ TEST_F(ReferenceTables, LoadersAndReadersMayRunTogether) {
         cBibleRefTables::freeTranslationBookPositionCache();
     }
     stop = true;
-    for (auto& th : readers) th.join();
+    for (auto& th : readers)
+        th.join();
     EXPECT_EQ(wrong.load(), 0);
     EXPECT_EQ(cBibleRefTables::version(BibleRefTable::VerseMap), 44u);
 }

@@ -13,7 +13,8 @@ protected:
     void TearDown() override { resetAllReferenceTables(); }
 };
 
-bibleRefRange* addRange(cBibleRef& ref, int sb, int sc, int sv, int eb, int ec, int ev) {
+bibleRefRange* addRange(cBibleRef& ref, int sb, int sc, int sv, int eb, int ec, int ev)
+{
     bibleRefRange* r = ref.appendRange();
     r->startBook = sb;
     r->startChapter = sc;
@@ -24,7 +25,8 @@ bibleRefRange* addRange(cBibleRef& ref, int sb, int sc, int sv, int eb, int ec, 
     return r;
 }
 
-TEST_F(BibleRefModel, KeysBecomeRanges) {
+TEST_F(BibleRefModel, KeysBecomeRanges)
+{
     cBibleRef verse(makeBibleKey(1, 1, 1));
     EXPECT_STREQ(verse.spellingText(), "Ge 1:1");  // constructors spell with flags 0
     EXPECT_EQ(verse.spelledWith(), 0);
@@ -43,7 +45,7 @@ TEST_F(BibleRefModel, KeysBecomeRanges) {
     EXPECT_EQ(last.firstRange()->startChapter, 254);  // 254 stays a number
     EXPECT_EQ(last.endKey(), makeBibleKey(1, 254, 254));
 
-    cBibleRef none(packedBibleKey{0});
+    cBibleRef none(packedBibleKey {0});
     EXPECT_FALSE(none.hasRanges());
     EXPECT_EQ(none.startKey(), 0u);
     EXPECT_EQ(none.endKey(), 0u);
@@ -54,7 +56,8 @@ TEST_F(BibleRefModel, KeysBecomeRanges) {
     EXPECT_EQ(cBibleRef::nextRange(nullptr), nullptr);
 }
 
-TEST_F(BibleRefModel, CopiesOwnTheirRanges) {
+TEST_F(BibleRefModel, CopiesOwnTheirRanges)
+{
     cBibleRef a;
     addRange(a, 1, 1, 1, 1, 1, 3)->typedText = "Gen 1:1-3";
     addRange(a, 2, 1, -1, 2, 1, -2);
@@ -90,7 +93,8 @@ TEST_F(BibleRefModel, CopiesOwnTheirRanges) {
     EXPECT_EQ(added, b.firstRange());
 }
 
-TEST_F(BibleRefModel, SpellingExamples) {
+TEST_F(BibleRefModel, SpellingExamples)
+{
     cBibleRef r;
     addRange(r, 1, 1, 1, 1, 1, 3);
     EXPECT_EQ(spell(r, 3), "Genesis 1:1-3");
@@ -137,7 +141,8 @@ TEST_F(BibleRefModel, SpellingExamples) {
     EXPECT_EQ(spellKey(makeBibleKey(200, 1, 1), 3), "ERROR 1:1");
 }
 
-TEST_F(BibleRefModel, FlagsSuppressParts) {
+TEST_F(BibleRefModel, FlagsSuppressParts)
+{
     cBibleRef r;
     addRange(r, 1, 2, 3, 1, 2, 3);
     EXPECT_EQ(spell(r, 0x1003), "Genesis");
@@ -151,7 +156,8 @@ TEST_F(BibleRefModel, FlagsSuppressParts) {
     EXPECT_EQ(spellKey(makeBibleKey(65, 1, 3), 0x2003), "1");  // chapter only shows one-chapter books' chapter
 }
 
-TEST_F(BibleRefModel, TranslationSuffixes) {
+TEST_F(BibleRefModel, TranslationSuffixes)
+{
     cBibleRef r(makeBibleKey(1, 1, 1));
     EXPECT_TRUE(r.setTranslation(1));
     EXPECT_EQ(spell(r, 0x33), "Genesis 1:1 (KJV)");
@@ -164,7 +170,8 @@ TEST_F(BibleRefModel, TranslationSuffixes) {
     EXPECT_EQ(spell(r, 0x32), "Ge 1:1 (ERROR)");
 }
 
-TEST_F(BibleRefModel, LinkForms) {
+TEST_F(BibleRefModel, LinkForms)
+{
     cBibleRef verse(makeBibleKey(1, 1, 1));
     verse.setTranslation(1);
     EXPECT_EQ(spell(verse, 0x202), "<a href=\"bible:#01010101\">Ge 1:1</a>");
@@ -181,23 +188,24 @@ TEST_F(BibleRefModel, LinkForms) {
     cBibleRef two;
     addRange(two, 1, 1, 1, 1, 1, 1);
     addRange(two, 1, 1, 3, 1, 1, 3);
-    EXPECT_EQ(spell(two, 0x40003),
-              "<a href=\"bible:Genesis 1:1\">Genesis 1:1</a>,<a href=\"bible:3\">3</a>");
+    EXPECT_EQ(spell(two, 0x40003), "<a href=\"bible:Genesis 1:1\">Genesis 1:1</a>,<a href=\"bible:3\">3</a>");
     cBibleRef high(makeBibleKey(130, 2, 3));
     EXPECT_EQ(spell(high, 0x10202), "<a href=\"bible:#00820203\">2:3</a>");
 }
 
-TEST_F(BibleRefModel, TypedTextIsKept) {
+TEST_F(BibleRefModel, TypedTextIsKept)
+{
     cBibleRef r;
     std::int32_t pos = 0;
     ASSERT_EQ(r.parse("Jn 3:16 , 18;4", pos), 0);
     EXPECT_EQ(spell(r, 0x100002),
-              "<a href=\"bible:#002B0310\">Jn 3:16</a> , <a href=\"bible:#002B0312\">18</a>;"
-              "<a href=\"bible:-002B04FF2B04FE\">4</a>");
+        "<a href=\"bible:#002B0310\">Jn 3:16</a> , <a href=\"bible:#002B0312\">18</a>;"
+        "<a href=\"bible:-002B04FF2B04FE\">4</a>");
     EXPECT_EQ(spell(r, 3), "John 3:16,18; 4");
 }
 
-TEST_F(BibleRefModel, SpellingIsCached) {
+TEST_F(BibleRefModel, SpellingIsCached)
+{
     cBibleRef r(makeBibleKey(1, 1, 1));
     r.formatSpelling(3);
     const char* text = r.spellingText();
@@ -217,7 +225,8 @@ TEST_F(BibleRefModel, SpellingIsCached) {
     EXPECT_EQ(spell(r, 3), "\xC3\x89xodo 1:1");
 }
 
-TEST_F(BibleRefModel, StartKeysFollowTheKeyMap) {
+TEST_F(BibleRefModel, StartKeysFollowTheKeyMap)
+{
     EXPECT_EQ(cBibleRef(makeBibleKey(1, 255, 255)).startKey(), makeBibleKey(1, 1, 1));
     EXPECT_EQ(cBibleRef(makeBibleKey(1, 7, 255)).startKey(), makeBibleKey(1, 7, 1));
     EXPECT_EQ(cBibleRef(makeBibleKey(73, 255, 255)).startKey(), makeBibleKey(73, 12, 1));
@@ -229,12 +238,13 @@ TEST_F(BibleRefModel, StartKeysFollowTheKeyMap) {
     EXPECT_EQ(cBibleRef(makeBibleKey(88, 255, 255)).startKey(), makeBibleKey(88, 151, 1));
 }
 
-TEST_F(BibleRefModel, VerseOrderExchange) {
+TEST_F(BibleRefModel, VerseOrderExchange)
+{
     int name = 0, chapter = 0, verse = 0;
     struct Case {
         int book, chapter, verse, expected;
     } cases[] = {{106, 20, 22, 23}, {106, 20, 23, 22}, {107, 14, 8, 15}, {107, 14, 10, 17}, {107, 14, 11, 8},
-                 {107, 14, 17, 14}, {108, 27, 11, 12}, {109, 2, 3, 2},   {109, 3, 3, 3},    {105, 20, 22, 22}};
+        {107, 14, 17, 14}, {108, 27, 11, 12}, {109, 2, 3, 2}, {109, 3, 3, 3}, {105, 20, 22, 22}};
     for (const Case& c : cases) {
         cBibleRef r(makeBibleKey(c.book, c.chapter, c.verse));
         ASSERT_TRUE(r.getStartBookChapterVerse(name, chapter, verse));
@@ -260,12 +270,14 @@ TEST_F(BibleRefModel, VerseOrderExchange) {
     EXPECT_FALSE(empty.getStartBookChapterVerse(name, chapter, verse));
 }
 
-TEST_F(BibleRefModel, AlternativeSpellings) {
+TEST_F(BibleRefModel, AlternativeSpellings)
+{
     cBibleRef r;
     int index = -1;
     std::vector<std::string> spellings;
-    for (std::string s; !(s = r.nextAlternativeSpelling(1, index, false)).empty();) spellings.push_back(s);
-    EXPECT_EQ(spellings, (std::vector<std::string>{"Gen", "Gn"}));
+    for (std::string s; !(s = r.nextAlternativeSpelling(1, index, false)).empty();)
+        spellings.push_back(s);
+    EXPECT_EQ(spellings, (std::vector<std::string> {"Gen", "Gn"}));
     EXPECT_EQ(r.nextAlternativeSpelling(1, index, false), "");
     index = -1;
     r.setLanguage(10);
@@ -273,7 +285,8 @@ TEST_F(BibleRefModel, AlternativeSpellings) {
     EXPECT_EQ(r.nextAlternativeSpelling(2, index, true), "");  // "\xC9xodo" is the full name
 }
 
-TEST_F(BibleRefModel, NextChapterAndBook) {
+TEST_F(BibleRefModel, NextChapterAndBook)
+{
     cBibleRef r(makeBibleKey(1, 50, 26));
     r.setTranslation(1);
     EXPECT_EQ(r.nextChapter(), 0);
@@ -307,7 +320,8 @@ TEST_F(BibleRefModel, NextChapterAndBook) {
     EXPECT_TRUE(front.isFrontOrBackMatter());
 }
 
-TEST_F(BibleRefModel, Categories) {
+TEST_F(BibleRefModel, Categories)
+{
     cBibleRef gen(makeBibleKey(1, 1, 1));
     EXPECT_EQ(gen.generalCategory(), 1);
     EXPECT_EQ(gen.detailedCategory(), 10);

@@ -53,15 +53,15 @@ TEST(LayoutDivider, BoundsAndEndPoints)
     Frame f;
     auto up = LayoutDivider::verticalDividerFrom(f.low.get(), f.high.get(), 100);
     auto down = LayoutDivider::verticalDividerFrom(f.high.get(), f.low.get(), 100);
-    EXPECT_EQ(up->bounds(), (LayoutRect{98.5, 0, 3, 200}));
+    EXPECT_EQ(up->bounds(), (LayoutRect {98.5, 0, 3, 200}));
     EXPECT_EQ(down->bounds(), up->bounds());
-    EXPECT_EQ(down->startPoint(), (LayoutPoint{100, 200}));
-    EXPECT_EQ(down->endPoint(), (LayoutPoint{100, 0}));
+    EXPECT_EQ(down->startPoint(), (LayoutPoint {100, 200}));
+    EXPECT_EQ(down->endPoint(), (LayoutPoint {100, 0}));
 
     auto h = LayoutDivider::horizontalDividerFrom(f.high.get(), nullptr, 30);  // a missing end counts as 0
-    EXPECT_EQ(h->startPoint(), (LayoutPoint{200, 30}));
-    EXPECT_EQ(h->endPoint(), (LayoutPoint{0, 30}));
-    EXPECT_EQ(h->bounds(), (LayoutRect{0, 28.5, 200, 3}));
+    EXPECT_EQ(h->startPoint(), (LayoutPoint {200, 30}));
+    EXPECT_EQ(h->endPoint(), (LayoutPoint {0, 30}));
+    EXPECT_EQ(h->bounds(), (LayoutRect {0, 28.5, 200, 3}));
     EXPECT_FALSE(h->treatAsOutside());
 }
 
@@ -88,9 +88,9 @@ TEST(LayoutRegion, BoundsAndDefaultLimits)
     auto bottom = LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 0);
     auto left = LayoutDivider::verticalDividerFrom(nullptr, nullptr, 0);
     auto r = LayoutRegion::regionBoundedByTop(top.get(), right.get(), bottom.get(), left.get());
-    EXPECT_EQ(r->bounds(), (LayoutRect{0, 0, 300, 200}));
-    EXPECT_EQ(r->minSize(), (LayoutSize{100, 100}));
-    EXPECT_EQ(r->maxSize(), (LayoutSize{3.4028234663852886e38, 3.4028234663852886e38}));
+    EXPECT_EQ(r->bounds(), (LayoutRect {0, 0, 300, 200}));
+    EXPECT_EQ(r->minSize(), (LayoutSize {100, 100}));
+    EXPECT_EQ(r->maxSize(), (LayoutSize {3.4028234663852886e38, 3.4028234663852886e38}));
     EXPECT_EQ(r->side(LayoutRegion::Right), right.get());
 }
 
@@ -146,23 +146,23 @@ TEST(LayoutDividerArchive, OlderAndUnknownVersions)
 
 TEST(LayoutRegionArchive, RoundTripAndUnknownVersion)
 {
-    auto sides = std::array{LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 0),
-                            LayoutDivider::verticalDividerFrom(nullptr, nullptr, 0),
-                            LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 0),
-                            LayoutDivider::verticalDividerFrom(nullptr, nullptr, 0)};
+    auto sides = std::array {LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 0),
+        LayoutDivider::verticalDividerFrom(nullptr, nullptr, 0),
+        LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 0),
+        LayoutDivider::verticalDividerFrom(nullptr, nullptr, 0)};
     for (size_t i = 0; i < 4; ++i)
         sides[i]->setIndex(10 + i);
     auto r = LayoutRegion::regionBoundedByTop(sides[0].get(), sides[1].get(), sides[2].get(), sides[3].get());
     r->setMinSize({6, 100.25});
     const QVariant archived = r->encode();
     EXPECT_EQ(keysOf(archived),
-              (QSet<QString>{QStringLiteral("$class"), QStringLiteral("version"), QStringLiteral("minwidth"),
-                             QStringLiteral("minheight"), QStringLiteral("maxwidth"), QStringLiteral("maxheight"),
-                             QStringLiteral("topindex"), QStringLiteral("bottomindex"), QStringLiteral("leftindex"),
-                             QStringLiteral("rightindex")}));
+        (QSet<QString> {QStringLiteral("$class"), QStringLiteral("version"), QStringLiteral("minwidth"),
+            QStringLiteral("minheight"), QStringLiteral("maxwidth"), QStringLiteral("maxheight"),
+            QStringLiteral("topindex"), QStringLiteral("bottomindex"), QStringLiteral("leftindex"),
+            QStringLiteral("rightindex")}));
     auto back = LayoutRegion::decode(KeyedArchive::fromXml(KeyedArchive::toXml(archived)));
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->minSize(), (LayoutSize{6, 100.25}));
+    EXPECT_EQ(back->minSize(), (LayoutSize {6, 100.25}));
     EXPECT_EQ(back->maxSize(), r->maxSize());
     for (int s = 0; s < 4; ++s)
         EXPECT_EQ(back->storedSideIndex(s), 10 + s);

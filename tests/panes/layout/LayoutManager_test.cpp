@@ -14,15 +14,15 @@
 
 namespace {
 
-constexpr LayoutRect kWindow{0, 0, 1000, 700};
+constexpr LayoutRect kWindow {0, 0, 1000, 700};
 
 class Controller : public LayoutRegionContentsViewControllerProtocol {
 public:
-    explicit Controller(QStringList* events, QString name) : m_events(events), m_name(std::move(name)) {}
-    void makeYourselfCurrent(bool) override {}
-    void exitIsImminent() override {}
+    explicit Controller(QStringList* events, QString name) : m_events(events), m_name(std::move(name)) { }
+    void makeYourselfCurrent(bool) override { }
+    void exitIsImminent() override { }
     bool shouldCaptureHistory() override { return true; }
-    void willCaptureHistory() override {}
+    void willCaptureHistory() override { }
     void willBeRemovedFromLayoutManager() override { m_events->append(m_name); }
 
 private:
@@ -34,12 +34,13 @@ class LayoutManagerTest : public ::testing::Test {
 protected:
     LayoutManagerTest()
     {
-        center.addObserver(this, LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification,
-                           [this](Notification& n) {
-                               EXPECT_EQ(n.object, &manager);
-                               ++posts;
-                           },
-                           &manager);
+        center.addObserver(
+            this, LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+            [this](Notification& n) {
+                EXPECT_EQ(n.object, &manager);
+                ++posts;
+            },
+            &manager);
     }
 
     // n layouts named "0".."n-1", each of one region.
@@ -50,7 +51,7 @@ protected:
     }
 
     NotificationCenter center;
-    LayoutManager manager{center};
+    LayoutManager manager {center};
     int posts = 0;
 };
 
@@ -76,7 +77,7 @@ TEST_F(LayoutManagerTest, AddingAppendsAndOnlyTheFirstBecomesCurrent)
     EXPECT_EQ(manager.layoutWithUuid(second->uuidString()), second);
     EXPECT_EQ(manager.layoutWithUuid(QStringLiteral("none")), nullptr);
     second->setName(QStringLiteral("Study"));
-    EXPECT_EQ(manager.arrayOfLayoutNames(), (QStringList{QStringLiteral("Untitled Layout"), QStringLiteral("Study")}));
+    EXPECT_EQ(manager.arrayOfLayoutNames(), (QStringList {QStringLiteral("Untitled Layout"), QStringLiteral("Study")}));
     EXPECT_FALSE(manager.setCurrentLayout(Layout::layoutInRect(kWindow, QString()).get()));
     EXPECT_TRUE(manager.setCurrentLayout(second));
     EXPECT_EQ(posts, 2);
@@ -118,7 +119,7 @@ TEST_F(LayoutManagerTest, DeletingTellsEveryPaneOfTheLayout)
     l->contentsAt(0)->setViewController(std::make_unique<Controller>(&events, QStringLiteral("a")));
     l->contentsAt(1)->setViewController(std::make_unique<Controller>(&events, QStringLiteral("b")));
     manager.deleteLayoutAtIndex(0);
-    EXPECT_EQ(events, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(events, (QStringList {QStringLiteral("a"), QStringLiteral("b")}));
 }
 
 TEST_F(LayoutManagerTest, LookupsByViewController)
@@ -170,8 +171,8 @@ TEST_F(LayoutManagerTest, ArchiveFileRoundTrip)
 {
     Layout* first = manager.addLayoutWithDescriptor(QStringLiteral("V12"), kWindow, QString());
     first->contentsAt(1)->items().push_back(std::make_unique<LayoutRegionContentItem>(
-        std::make_unique<LayoutRegionContentItemDescriptor>(SourceTupleID(1, 23, 1, 1), QStringLiteral("H"),
-                                                            QStringLiteral("Help")),
+        std::make_unique<LayoutRegionContentItemDescriptor>(
+            SourceTupleID(1, 23, 1, 1), QStringLiteral("H"), QStringLiteral("Help")),
         nullptr));
     first->contentsAt(1)->setCurrentItemIndex(0);
     Layout* second = manager.addLayoutInRect(kWindow, QString());
@@ -185,7 +186,7 @@ TEST_F(LayoutManagerTest, ArchiveFileRoundTrip)
     NotificationCenter otherCenter;
     int otherPosts = 0;
     otherCenter.addObserver(this, LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification,
-                            [&otherPosts](Notification&) { ++otherPosts; });
+        [&otherPosts](Notification&) { ++otherPosts; });
     LayoutManager restored(otherCenter);
     ASSERT_TRUE(restored.readArchive(path));
     EXPECT_EQ(otherPosts, 1);
@@ -199,7 +200,7 @@ TEST_F(LayoutManagerTest, ArchiveFileRoundTrip)
     ASSERT_EQ(c->items().size(), 1u);
     EXPECT_EQ(c->itemAt(0)->bookDescriptor()->sourceTupleID(), SourceTupleID(1, 23, 1, 1));
     EXPECT_EQ(c->itemAt(0)->state(), nullptr);
-    EXPECT_EQ(restored.layoutAtIndex(1)->regionAt(1)->bounds(), (LayoutRect{0, 0, 290, 700}));
+    EXPECT_EQ(restored.layoutAtIndex(1)->regionAt(1)->bounds(), (LayoutRect {0, 0, 290, 700}));
 
     // A write that cannot happen says so.
     LogCapture log;

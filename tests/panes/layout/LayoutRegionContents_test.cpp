@@ -11,11 +11,11 @@ namespace {
 
 class CountingController : public LayoutRegionContentsViewControllerProtocol {
 public:
-    explicit CountingController(int* removals) : m_removals(removals) {}
-    void makeYourselfCurrent(bool) override {}
-    void exitIsImminent() override {}
+    explicit CountingController(int* removals) : m_removals(removals) { }
+    void makeYourselfCurrent(bool) override { }
+    void exitIsImminent() override { }
     bool shouldCaptureHistory() override { return false; }
-    void willCaptureHistory() override {}
+    void willCaptureHistory() override { }
     void willBeRemovedFromLayoutManager() override { ++*m_removals; }
 
 private:
@@ -29,8 +29,8 @@ std::unique_ptr<LayoutRegionContentItem> bookItem(qint64 book, const QString& se
     state->setSection(42);
     state->setSectionString(section);
     return std::make_unique<LayoutRegionContentItem>(
-        std::make_unique<LayoutRegionContentItemDescriptor>(SourceTupleID(1, book, 2, 3), QStringLiteral("KJV"),
-                                                            QStringLiteral("King James")),
+        std::make_unique<LayoutRegionContentItemDescriptor>(
+            SourceTupleID(1, book, 2, 3), QStringLiteral("KJV"), QStringLiteral("King James")),
         std::move(state));
 }
 
@@ -319,7 +319,7 @@ TEST(LayoutRegionContentItemState, EqualityHashCopyAndClear)
         expected = expected * 31 + v;
     EXPECT_EQ(a.hash(), expected);
 
-    for (auto change : std::initializer_list<void (*)(LayoutRegionContentItemState&)>{
+    for (auto change : std::initializer_list<void (*)(LayoutRegionContentItemState&)> {
              [](LayoutRegionContentItemState& s) { s.setBlock(0); },
              [](LayoutRegionContentItemState& s) { s.setSection(0); },
              [](LayoutRegionContentItemState& s) { s.setYOffset(0); },
@@ -364,7 +364,7 @@ TEST(LayoutRegionContentsState, ArchiveAndDescription)
     EXPECT_FALSE(s.paneDoesNotSendLocationSync() || s.paneDoesNotReceiveLocationSync());
     s.setPaneDoesNotReceiveLocationSync(true);
     EXPECT_EQ(s.description(),
-              QStringLiteral("{\n   paneDoesNotSendLocationSync=0;\n   paneDoesNotReceiveLocationSync=1;\n   }"));
+        QStringLiteral("{\n   paneDoesNotSendLocationSync=0;\n   paneDoesNotReceiveLocationSync=1;\n   }"));
     auto back = LayoutRegionContentsState::decode(s.encode());
     EXPECT_TRUE(back->paneDoesNotReceiveLocationSync());
     EXPECT_FALSE(back->paneDoesNotSendLocationSync());

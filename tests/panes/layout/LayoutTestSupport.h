@@ -15,9 +15,15 @@ inline void PrintTo(const LayoutRect& r, std::ostream* os)
     *os << "(" << r.x << ", " << r.y << ", " << r.width << ", " << r.height << ")";
 }
 
-inline void PrintTo(const LayoutSize& s, std::ostream* os) { *os << "(" << s.width << ", " << s.height << ")"; }
+inline void PrintTo(const LayoutSize& s, std::ostream* os)
+{
+    *os << "(" << s.width << ", " << s.height << ")";
+}
 
-inline void PrintTo(const LayoutPoint& p, std::ostream* os) { *os << "(" << p.x << ", " << p.y << ")"; }
+inline void PrintTo(const LayoutPoint& p, std::ostream* os)
+{
+    *os << "(" << p.x << ", " << p.y << ")";
+}
 
 // Collects every message logged while it lives (and still lets nothing through to stderr).
 class LogCapture {
@@ -45,4 +51,7 @@ private:
     QtMessageHandler m_previous = nullptr;
 };
 
-inline LayoutRect regionBounds(const Layout& layout, size_t i) { return layout.regionAt(i)->bounds(); }
+inline LayoutRect regionBounds(const Layout& layout, size_t i)
+{
+    return layout.regionAt(i)->bounds();
+}

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr LayoutRect kWindow{0, 0, 1000, 700};
+constexpr LayoutRect kWindow {0, 0, 1000, 700};
 
 std::unique_ptr<Layout> descriptorLayout(const char* descriptor, LayoutRect rect = kWindow)
 {
@@ -92,9 +92,9 @@ TEST(LayoutBuild, DescriptorV12)
     EXPECT_EQ(h->from(), v);
     EXPECT_EQ(h->to(), layout->outerDivider(LayoutRegion::Right));
     ASSERT_EQ(layout->regions().size(), 3u);
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{0, 0, 500, 700}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{500, 0, 500, 350}));
-    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect{500, 350, 500, 350}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {0, 0, 500, 700}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {500, 0, 500, 350}));
+    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect {500, 350, 500, 350}));
     EXPECT_EQ(layout->countRegionsWithKind(QLatin1String("")), 3u);
     EXPECT_EQ(layout->firstRegionIndexWithKind(QStringLiteral("study")), kLayoutNotFound);
     EXPECT_EQ(layout->firstRegionIndexWithKind(QString()), 0u);
@@ -103,13 +103,13 @@ TEST(LayoutBuild, DescriptorV12)
 TEST(LayoutBuild, DescriptorsOfStripsAndCells)
 {
     auto v111 = descriptorLayout("V111");
-    EXPECT_EQ(positions(v111->sortedVerticalDividers()), (std::vector<double>{0, 333, 667, 1000}));
+    EXPECT_EQ(positions(v111->sortedVerticalDividers()), (std::vector<double> {0, 333, 667, 1000}));
 
     auto h21 = descriptorLayout("H21", {0, 0, 800, 600});
     ASSERT_EQ(h21->regions().size(), 3u);
-    EXPECT_EQ(regionBounds(*h21, 0), (LayoutRect{400, 300, 400, 300}));
-    EXPECT_EQ(regionBounds(*h21, 1), (LayoutRect{0, 0, 800, 300}));
-    EXPECT_EQ(regionBounds(*h21, 2), (LayoutRect{0, 300, 400, 300}));
+    EXPECT_EQ(regionBounds(*h21, 0), (LayoutRect {400, 300, 400, 300}));
+    EXPECT_EQ(regionBounds(*h21, 1), (LayoutRect {0, 0, 800, 300}));
+    EXPECT_EQ(regionBounds(*h21, 2), (LayoutRect {0, 300, 400, 300}));
 
     for (const char* single : {"H1", "V1", "V", ""}) {
         auto layout = descriptorLayout(single);
@@ -120,9 +120,9 @@ TEST(LayoutBuild, DescriptorsOfStripsAndCells)
     // ':' is ten past '0': one column of ten cells, region 0 at the bottom, the others from the top.
     auto tall = descriptorLayout("V:");
     ASSERT_EQ(tall->regions().size(), 10u);
-    EXPECT_EQ(regionBounds(*tall, 0), (LayoutRect{0, 0, 1000, 70}));
-    EXPECT_EQ(regionBounds(*tall, 1), (LayoutRect{0, 630, 1000, 70}));
-    EXPECT_EQ(regionBounds(*tall, 9), (LayoutRect{0, 70, 1000, 70}));
+    EXPECT_EQ(regionBounds(*tall, 0), (LayoutRect {0, 0, 1000, 70}));
+    EXPECT_EQ(regionBounds(*tall, 1), (LayoutRect {0, 630, 1000, 70}));
+    EXPECT_EQ(regionBounds(*tall, 9), (LayoutRect {0, 70, 1000, 70}));
 }
 
 TEST(LayoutLookups, SortedDividersAreStable)
@@ -136,8 +136,8 @@ TEST(LayoutLookups, SortedDividersAreStable)
     for (const auto& d : dividers)
         raw.push_back(d.get());
     layout.setDividers(std::move(dividers));
-    EXPECT_EQ(layout.sortedHorizontalDividers(), (std::vector<LayoutDivider*>{raw[1], raw[3], raw[0], raw[2]}));
-    EXPECT_EQ(layout.sortedVerticalDividers(), (std::vector<LayoutDivider*>{raw[4]}));
+    EXPECT_EQ(layout.sortedHorizontalDividers(), (std::vector<LayoutDivider*> {raw[1], raw[3], raw[0], raw[2]}));
+    EXPECT_EQ(layout.sortedVerticalDividers(), (std::vector<LayoutDivider*> {raw[4]}));
 }
 
 TEST(LayoutLookups, ContentsAndItems)
@@ -173,22 +173,22 @@ TEST(LayoutEditing, SplitVerticallyAndHorizontally)
     EXPECT_EQ(d->at(), 500);
     EXPECT_EQ(d->from(), layout->outerDivider(LayoutRegion::Bottom));
     EXPECT_EQ(d->to(), layout->outerDivider(LayoutRegion::Top));
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{0, 0, 500, 700}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{500, 0, 500, 700}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {0, 0, 500, 700}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {500, 0, 500, 700}));
     EXPECT_EQ(layout->currentRegion(), layout->regionAt(0));
 
     auto keepTop = Layout::layoutInRect({0, 0, 800, 600}, QString());
     keepTop->regionAt(0)->setMinSize({50, 60});
     keepTop->splitRegion(0, false, true, 0.25, QString());
     EXPECT_EQ(keepTop->dividerAt(4)->at(), 450);
-    EXPECT_EQ(regionBounds(*keepTop, 0), (LayoutRect{0, 450, 800, 150}));
-    EXPECT_EQ(regionBounds(*keepTop, 1), (LayoutRect{0, 0, 800, 450}));
-    EXPECT_EQ(keepTop->regionAt(1)->minSize(), (LayoutSize{100, 100}));  // default limits, not the old region's
+    EXPECT_EQ(regionBounds(*keepTop, 0), (LayoutRect {0, 450, 800, 150}));
+    EXPECT_EQ(regionBounds(*keepTop, 1), (LayoutRect {0, 0, 800, 450}));
+    EXPECT_EQ(keepTop->regionAt(1)->minSize(), (LayoutSize {100, 100}));  // default limits, not the old region's
 
     auto newTop = Layout::layoutInRect({0, 0, 800, 600}, QString());
     newTop->splitRegion(0, false, false, 0.25, QString());
-    EXPECT_EQ(regionBounds(*newTop, 1), (LayoutRect{0, 450, 800, 150}));
-    EXPECT_EQ(regionBounds(*newTop, 0), (LayoutRect{0, 0, 800, 450}));
+    EXPECT_EQ(regionBounds(*newTop, 1), (LayoutRect {0, 450, 800, 150}));
+    EXPECT_EQ(regionBounds(*newTop, 0), (LayoutRect {0, 0, 800, 450}));
 
     auto odd = Layout::layoutInRect({333, 0, 667, 700}, QString());
     odd->splitRegion(0, true, true, 0.5, QString());
@@ -212,8 +212,8 @@ TEST(LayoutEditing, AddAlongTheLeftOfOneRegion)
     EXPECT_TRUE(edge->vertical());
     EXPECT_TRUE(edge->treatAsOutside());
     EXPECT_EQ(edge->at(), 290);
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{290, 0, 710, 700}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{0, 0, 290, 700}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {290, 0, 710, 700}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {0, 0, 290, 700}));
     EXPECT_EQ(layout->outerDivider(LayoutRegion::Left)->at(), 0);
     EXPECT_EQ(layout->outerDivider(LayoutRegion::Top)->from(), edge);
     EXPECT_EQ(layout->outerDivider(LayoutRegion::Top)->to(), layout->outerDivider(LayoutRegion::Right));
@@ -253,17 +253,17 @@ TEST(LayoutEditing, AddStudyToV12AndRemoveItAgain)
 {
     auto layout = firstStartLayout();
     ASSERT_EQ(layout->regions().size(), 4u);
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{290, 0, 355, 700}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{645, 0, 355, 350}));
-    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect{645, 350, 355, 350}));
-    EXPECT_EQ(regionBounds(*layout, 3), (LayoutRect{0, 0, 290, 700}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {290, 0, 355, 700}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {645, 0, 355, 350}));
+    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect {645, 350, 355, 350}));
+    EXPECT_EQ(regionBounds(*layout, 3), (LayoutRect {0, 0, 290, 700}));
 
     ASSERT_TRUE(layout->removeRegion(layout->regionAt(3)));
     ASSERT_EQ(layout->regions().size(), 3u);
     EXPECT_EQ(layout->dividers().size(), 6u);
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{0, 0, 500, 700}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{500, 0, 500, 350}));
-    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect{500, 350, 500, 350}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {0, 0, 500, 700}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {500, 0, 500, 350}));
+    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect {500, 350, 500, 350}));
     EXPECT_EQ(layout->regionAt(0)->left(), layout->outerDivider(LayoutRegion::Left));
     EXPECT_EQ(layout->outerDivider(LayoutRegion::Top)->from(), layout->outerDivider(LayoutRegion::Left));
 
@@ -283,8 +283,8 @@ TEST(LayoutEditing, RemoveMiddleColumnSharesItsWidth)
     ASSERT_EQ(layout->dividers().size(), 5u);
     EXPECT_EQ(layout->dividerAt(4), right);
     EXPECT_EQ(right->at(), 500);
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{0, 0, 500, 700}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{500, 0, 500, 700}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {0, 0, 500, 700}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {500, 0, 500, 700}));
     EXPECT_EQ(layout->regionAt(0)->right(), right);
 }
 
@@ -295,7 +295,7 @@ TEST(LayoutEditing, RemoveCurrentTopRightCellGrowsItsNeighbourAndMovesCurrent)
     LayoutRegion* grower = layout->regionAt(1);
     ASSERT_TRUE(layout->removeRegion(layout->regionAt(2)));
     EXPECT_EQ(layout->dividers().size(), 5u);
-    EXPECT_EQ(grower->bounds(), (LayoutRect{500, 0, 500, 700}));
+    EXPECT_EQ(grower->bounds(), (LayoutRect {500, 0, 500, 700}));
     EXPECT_EQ(layout->currentRegion(), grower);
     EXPECT_EQ(layout->contents().size(), 2u);
 }
@@ -307,8 +307,8 @@ TEST(LayoutEditing, RemoveLeftBandRefitsTheRest)
     ASSERT_TRUE(layout->removeRegion(layout->regionAt(0)));
     ASSERT_EQ(layout->dividers().size(), 5u);
     EXPECT_EQ(h->from(), layout->outerDivider(LayoutRegion::Left));
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{0, 0, 1000, 350}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{0, 350, 1000, 350}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {0, 0, 1000, 350}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {0, 350, 1000, 350}));
     // The current region was removed and a book region of the same kind grew: it is current now.
     EXPECT_EQ(layout->currentRegion(), layout->regionAt(0));
 }
@@ -351,12 +351,22 @@ TEST(LayoutEditing, RefusedRemovals)
     LayoutDivider* p[8];
     for (int i = 0; i < 8; ++i)
         p[i] = d[static_cast<size_t>(i)].get();
-    p[0]->setFrom(p[3]); p[0]->setTo(p[1]); p[2]->setFrom(p[3]); p[2]->setTo(p[1]);
-    p[1]->setFrom(p[0]); p[1]->setTo(p[2]); p[3]->setFrom(p[0]); p[3]->setTo(p[2]);
-    p[4]->setFrom(p[7]); p[4]->setTo(p[0]);  // x=100 from y=100 up
-    p[5]->setFrom(p[4]); p[5]->setTo(p[1]);  // y=200 from x=100 right
-    p[6]->setFrom(p[2]); p[6]->setTo(p[5]);  // x=200 from bottom up to y=200
-    p[7]->setFrom(p[3]); p[7]->setTo(p[6]);  // y=100 from left to x=200
+    p[0]->setFrom(p[3]);
+    p[0]->setTo(p[1]);
+    p[2]->setFrom(p[3]);
+    p[2]->setTo(p[1]);
+    p[1]->setFrom(p[0]);
+    p[1]->setTo(p[2]);
+    p[3]->setFrom(p[0]);
+    p[3]->setTo(p[2]);
+    p[4]->setFrom(p[7]);
+    p[4]->setTo(p[0]);  // x=100 from y=100 up
+    p[5]->setFrom(p[4]);
+    p[5]->setTo(p[1]);  // y=200 from x=100 right
+    p[6]->setFrom(p[2]);
+    p[6]->setTo(p[5]);  // x=200 from bottom up to y=200
+    p[7]->setFrom(p[3]);
+    p[7]->setTo(p[6]);  // y=100 from left to x=200
     pinwheel->setDividers(std::move(d));
     std::vector<std::unique_ptr<LayoutRegion>> r;
     r.push_back(LayoutRegion::regionBoundedByTop(p[5], p[6], p[7], p[4]));  // centre
@@ -385,9 +395,9 @@ TEST(LayoutFit, V12ScalesDown)
     EXPECT_TRUE(log.messages().isEmpty()) << log.messages().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(layout->dividerAt(4)->at(), 250);
     EXPECT_EQ(layout->dividerAt(5)->at(), 175);
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{0, 0, 250, 350}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{250, 0, 250, 175}));
-    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect{250, 175, 250, 175}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {0, 0, 250, 350}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {250, 0, 250, 175}));
+    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect {250, 175, 250, 175}));
 }
 
 TEST(LayoutFit, SidePaneKeepsItsWidthAndLimitsPushTheBookDivider)
@@ -420,7 +430,7 @@ TEST(LayoutFit, InnerRegionsKeepTheirMinimumWhenTheRectangleHasRoom)
     layout->splitRegion(0, false, false, 0.5, QString());
     layout->splitRegion(0, true, true, 0.5, QString());
     layout->splitRegion(3, true, true, 0.5, QString());
-    ASSERT_EQ(layout->minSize(), (LayoutSize{400, 200}));
+    ASSERT_EQ(layout->minSize(), (LayoutSize {400, 200}));
     for (double width : {420.0, 400.0, 555.0}) {
         auto copy = Layout::decode(layout->encode());
         copy->resizeLayoutIntoRect({0, 0, width, 700});
@@ -428,7 +438,7 @@ TEST(LayoutFit, InnerRegionsKeepTheirMinimumWhenTheRectangleHasRoom)
             EXPECT_GE(r->bounds().width, 100) << width;
             EXPECT_GE(r->bounds().height, 100) << width;
         }
-        EXPECT_EQ(copy->bounds(), (LayoutRect{0, 0, width, 700}));
+        EXPECT_EQ(copy->bounds(), (LayoutRect {0, 0, width, 700}));
     }
 }
 
@@ -436,11 +446,11 @@ TEST(LayoutFit, FirstStartLayoutWidens)
 {
     auto layout = firstStartLayout();
     layout->resizeLayoutIntoRect({0, 0, 1200, 700});
-    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect{290, 0, 455, 700}));
-    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect{745, 0, 455, 350}));
-    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect{745, 350, 455, 350}));
-    EXPECT_EQ(regionBounds(*layout, 3), (LayoutRect{0, 0, 290, 700}));
-    EXPECT_EQ(layout->minSize(), (LayoutSize{490, 200}));
+    EXPECT_EQ(regionBounds(*layout, 0), (LayoutRect {290, 0, 455, 700}));
+    EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {745, 0, 455, 350}));
+    EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect {745, 350, 455, 350}));
+    EXPECT_EQ(regionBounds(*layout, 3), (LayoutRect {0, 0, 290, 700}));
+    EXPECT_EQ(layout->minSize(), (LayoutSize {490, 200}));
 }
 
 TEST(LayoutFit, ZeroExtentMeansTenThousandAndMovingTheOrigin)
@@ -452,7 +462,7 @@ TEST(LayoutFit, ZeroExtentMeansTenThousandAndMovingTheOrigin)
     EXPECT_EQ(layout->dividerAt(4)->at(), 5005);
 
     layout->resizeLayoutIntoRect({-10.5, 20.5, 1000, 700});
-    EXPECT_EQ(layout->bounds(), (LayoutRect{-11, 21, 1001, 700}));  // 989.5 rounds up
+    EXPECT_EQ(layout->bounds(), (LayoutRect {-11, 21, 1001, 700}));  // 989.5 rounds up
 }
 
 TEST(LayoutFit, MissingNeighboursAreLoggedAndSkipped)
@@ -474,24 +484,23 @@ TEST(LayoutFit, MissingNeighboursAreLoggedAndSkipped)
 
 TEST(LayoutMinSize, OfLayoutsAndAreas)
 {
-    EXPECT_EQ(descriptorLayout("V111")->minSize(), (LayoutSize{300, 100}));
-    EXPECT_EQ(descriptorLayout("V12")->minSize(), (LayoutSize{200, 200}));
-    EXPECT_EQ(descriptorLayout("H21")->minSize(), (LayoutSize{200, 200}));
+    EXPECT_EQ(descriptorLayout("V111")->minSize(), (LayoutSize {300, 100}));
+    EXPECT_EQ(descriptorLayout("V12")->minSize(), (LayoutSize {200, 200}));
+    EXPECT_EQ(descriptorLayout("H21")->minSize(), (LayoutSize {200, 200}));
 
     auto besideStudy = Layout::layoutInRect(kWindow, QString());
     LayoutRegion* study = besideStudy->addRegionWithDimension(290, LayoutRegion::Left, QStringLiteral("study"), true);
     study->setMinSize({6, 100});
-    EXPECT_EQ(besideStudy->minSize(), (LayoutSize{390, 100}));
+    EXPECT_EQ(besideStudy->minSize(), (LayoutSize {390, 100}));
 
     // No region and no cut inside: the default.
     auto v12 = descriptorLayout("V12");
     EXPECT_EQ(v12->minSizeOfRegionsBoundedByTop(v12->outerDivider(LayoutRegion::Top),
-                                                v12->outerDivider(LayoutRegion::Right), v12->dividerAt(5),
-                                                v12->outerDivider(LayoutRegion::Left)),
-              (LayoutSize{100, 100}));
+                  v12->outerDivider(LayoutRegion::Right), v12->dividerAt(5), v12->outerDivider(LayoutRegion::Left)),
+        (LayoutSize {100, 100}));
     // A region's own limits count; zero falls back to 100.
     v12->regionAt(0)->setMinSize({250, 0});
-    EXPECT_EQ(v12->minSize(), (LayoutSize{350, 200}));
+    EXPECT_EQ(v12->minSize(), (LayoutSize {350, 200}));
 }
 
 TEST(LayoutDrag, LimitsOfTheV12Divider)
@@ -592,8 +601,8 @@ TEST(LayoutArchive, VersionsAndCurrentRegion)
     ASSERT_TRUE(negative);
     EXPECT_EQ(negative->currentRegionIndex(), 0u);
 
-    auto v1 = Layout::decode(withKey(withKey(archived, QStringLiteral("version"), qint64(1)),
-                                     QStringLiteral("uuidString"), QVariant()));
+    auto v1 = Layout::decode(
+        withKey(withKey(archived, QStringLiteral("version"), qint64(1)), QStringLiteral("uuidString"), QVariant()));
     ASSERT_TRUE(v1);
     EXPECT_NE(v1->uuidString(), layout->uuidString());
     EXPECT_EQ(v1->uuidString().size(), 36);
@@ -700,8 +709,8 @@ TEST(LayoutProperty, RandomSplitsRemovalsAndFitsKeepTheTiling)
     int refused = 0;
     const auto pick = [&rng](size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(rng); };
     for (int run = 0; run < 150; ++run) {
-        const LayoutRect rect{double(pick(200)) - 100, double(pick(200)) - 100, double(600 + pick(1400)),
-                              double(500 + pick(900))};
+        const LayoutRect rect {
+            double(pick(200)) - 100, double(pick(200)) - 100, double(600 + pick(1400)), double(500 + pick(900))};
         auto layout = Layout::layoutInRect(rect, QString());
         bool hasStudy = false;
         for (int step = 0; step < 40; ++step) {
@@ -736,13 +745,13 @@ TEST(LayoutProperty, RandomSplitsRemovalsAndFitsKeepTheTiling)
             } else if (op == 8) {
                 if (hasStudy || layout->minSize().width + 290 > layout->bounds().width)
                     continue;
-                LayoutRegion* s = layout->addRegionWithDimension(290, LayoutRegion::Left,
-                                                                 LayoutRegionContents::kStudyKind, true);
+                LayoutRegion* s =
+                    layout->addRegionWithDimension(290, LayoutRegion::Left, LayoutRegionContents::kStudyKind, true);
                 s->setMinSize({6, s->minSize().height});
                 hasStudy = true;
             } else {
                 const LayoutSize min = layout->minSize();
-                const LayoutRect to{rect.x, rect.y, min.width + double(pick(1200)), min.height + double(pick(900))};
+                const LayoutRect to {rect.x, rect.y, min.width + double(pick(1200)), min.height + double(pick(900))};
                 layout->resizeLayoutIntoRect(to);
                 ASSERT_EQ(layout->bounds(), to) << where;
                 expectMinimumSizes(*layout, where + " (fit)");

@@ -69,7 +69,7 @@ inline std::string applyCapital(const std::string& word, uint8_t capital, uint32
 
 class Reader {
 public:
-    explicit Reader(cBkBookFile& book) : m_book(book), m_tokens(book) {}
+    explicit Reader(cBkBookFile& book) : m_book(book), m_tokens(book) { }
 
     uint32_t sectionCount() { return m_book.sections().sectionCount(); }
 

@@ -30,9 +30,9 @@ const std::string kBuild = QS_BINARY_DIR;
 // ---- The test's own reading of an export ------------------------------------------------------
 
 struct SourceVerse {
-    bool any = false;                  // the entry has words, footnotes included
-    std::string text;                  // without footnotes and tags
-    std::vector<std::string> words;    // lower-cased
+    bool any = false;                    // the entry has words, footnotes included
+    std::string text;                    // without footnotes and tags
+    std::vector<std::string> words;      // lower-cased
     std::multiset<std::string> strongs;  // "H430" (leading zeros dropped), footnotes apart
 };
 
@@ -85,7 +85,7 @@ std::vector<std::string> splitWords(const std::string& text)
     for (qsizetype i = 0; i < q.size(); ++i) {
         const QChar c = q[i];
         const bool apostrophe = (c == u'\'' || c == QChar(0x2019)) && !current.isEmpty() && i + 1 < q.size() &&
-                                (q[i + 1].isLetter() || q[i + 1].isMark());
+            (q[i + 1].isLetter() || q[i + 1].isMark());
         if (isWordChar(c) || apostrophe) {
             current += c;
         } else if (!current.isEmpty()) {
@@ -117,7 +117,8 @@ SourceVerse readSource(const std::string& markup)
         i = end + 1;
         const bool closing = tag[0] == '/';
         const bool empty = tag.back() == '/';
-        const std::string name = tag.substr(closing ? 1 : 0, tag.find_first_of(" /", closing ? 1 : 0) - (closing ? 1 : 0));
+        const std::string name =
+            tag.substr(closing ? 1 : 0, tag.find_first_of(" /", closing ? 1 : 0) - (closing ? 1 : 0));
         // The verse ends with its book; a word never runs across an element's edge.
         if (name == "div" && tag.find("type=\"book\"") != std::string::npos && tag.find("eID=") != std::string::npos)
             break;
@@ -178,7 +179,7 @@ struct ImportedLibrary : public ::testing::Test {
     static bool present()
     {
         return std::filesystem::exists(kBuild + "/library/KJV.tvk") &&
-               std::filesystem::exists(kBuild + "/library-src/engKJV2006eb.imp");
+            std::filesystem::exists(kBuild + "/library-src/engKJV2006eb.imp");
     }
     void SetUp() override
     {
@@ -224,8 +225,8 @@ std::map<uint32_t, SourceVerse> sourceVerses(const char* module)
         const std::string own = std::string("osisID=\"") + tvkBookByNumber(static_cast<uint8_t>(k >> 16))->osisId;
         bool foreign = false;
         for (size_t p = 0; (p = text.find("osisID=\"", p)) != std::string::npos; p += 8)
-            foreign = foreign || (text.compare(p, own.size(), own) != 0 ||
-                                  (text[p + own.size()] != '"' && text[p + own.size()] != '.'));
+            foreign = foreign ||
+                (text.compare(p, own.size(), own) != 0 || (text[p + own.size()] != '"' && text[p + own.size()] != '.'));
         if (foreign)
             continue;
         SourceVerse v = readSource(text);
@@ -262,7 +263,8 @@ TEST_F(ImportedLibrary, VersesPerBookAndTheTextOfTheVerses)
             const auto compiled = reader.section(it->second);
             EXPECT_EQ(compiled.verseKey, k);
             if (withoutSpace(compiled.text) != withoutSpace(v.text) && ++mismatches <= 5)
-                ADD_FAILURE() << b.file << " " << std::hex << k << std::dec << ":\n  compiled: " << compiled.text.substr(0, 400)
+                ADD_FAILURE() << b.file << " " << std::hex << k << std::dec
+                              << ":\n  compiled: " << compiled.text.substr(0, 400)
                               << "\n  source:   " << v.text.substr(0, 400);
         }
         EXPECT_EQ(mismatches, 0u) << b.file;
@@ -304,12 +306,13 @@ TEST_F(ImportedLibrary, WordsAndStrongsNumbersMatchTheirVerses)
             EXPECT_TRUE(found == expected) << b.file << " " << w << " " << difference(found, expected);
             // The word's stem (in the book's language) and its sound-alike key reach every section of it.
             const uint16_t language = static_cast<uint16_t>(book->genInfo().languageNumber());
-            for (const auto& [pair, key] : {std::pair{book->stemmed(), stemWordForLanguage(w, language)},
-                                            std::pair{book->phonetic(), metaphoneKey(std::string_view(w))}}) {
+            for (const auto& [pair, key] : {std::pair {book->stemmed(), stemWordForLanguage(w, language)},
+                     std::pair {book->phonetic(), metaphoneKey(std::string_view(w))}}) {
                 ASSERT_NE(pair, nullptr) << b.file;
                 ASSERT_FALSE(key.empty()) << w;
                 const auto all = bookreading::concordanceSections(*pair->words, *pair->concordance, key);
-                EXPECT_TRUE(std::includes(all.begin(), all.end(), sections.begin(), sections.end())) << b.file << " " << w;
+                EXPECT_TRUE(std::includes(all.begin(), all.end(), sections.begin(), sections.end()))
+                    << b.file << " " << w;
             }
         }
         for (const std::string& n : strongs) {
@@ -319,7 +322,8 @@ TEST_F(ImportedLibrary, WordsAndStrongsNumbersMatchTheirVerses)
                     expected.insert(k);
             const cBkWordListPair* pair = n[0] == 'H' ? book->strongsHebrew() : book->strongsGreek();
             ASSERT_NE(pair, nullptr) << b.file;
-            const auto found = verseHits(bookreading::concordanceSections(*pair->words, *pair->concordance, n.substr(1)));
+            const auto found =
+                verseHits(bookreading::concordanceSections(*pair->words, *pair->concordance, n.substr(1)));
             EXPECT_TRUE(found == expected) << b.file << " " << n << " " << difference(found, expected);
         }
     }
@@ -327,8 +331,8 @@ TEST_F(ImportedLibrary, WordsAndStrongsNumbersMatchTheirVerses)
 
 TEST_F(ImportedLibrary, PhrasesAreFoundInTheVersesThatHoldThem)
 {
-    const std::vector<std::vector<std::string>> phrases = {
-        {"in", "the", "beginning"}, {"son", "of", "man"}, {"the", "lord", "is", "my", "shepherd"}, {"verily", "verily"}};
+    const std::vector<std::vector<std::string>> phrases = {{"in", "the", "beginning"}, {"son", "of", "man"},
+        {"the", "lord", "is", "my", "shepherd"}, {"verily", "verily"}};
     const auto source = sourceVerses("engKJV2006eb");
     auto book = open("KJV.tvk");
     bookreading::Reader reader(*book);
@@ -344,11 +348,13 @@ TEST_F(ImportedLibrary, PhrasesAreFoundInTheVersesThatHoldThem)
             if (holds(v.words, phrase))
                 expected.insert(k);
         // Candidates from the concordance (sections holding every word), confirmed in the text.
-        std::set<uint32_t> candidates = bookreading::concordanceSections(book->wordList(), book->concordance(), phrase[0]);
+        std::set<uint32_t> candidates =
+            bookreading::concordanceSections(book->wordList(), book->concordance(), phrase[0]);
         for (size_t i = 1; i < phrase.size(); ++i) {
             const auto more = bookreading::concordanceSections(book->wordList(), book->concordance(), phrase[i]);
             std::set<uint32_t> both;
-            std::set_intersection(candidates.begin(), candidates.end(), more.begin(), more.end(), std::inserter(both, both.end()));
+            std::set_intersection(
+                candidates.begin(), candidates.end(), more.begin(), more.end(), std::inserter(both, both.end()));
             candidates = both;
         }
         for (uint32_t s : candidates) {
@@ -373,8 +379,8 @@ TEST_F(ImportedLibrary, CommentaryEntriesAndDictionaryHeadwords)
         const char* file;
         bool commentary;
     } cases[] = {{"Scofield", "Scofield.tvk", true}, {"TDavid", "TreasuryOfDavid.tvk", true},
-                 {"StrongsHebrew", "StrongsHebrew.tvk", false}, {"StrongsGreek", "StrongsGreek.tvk", false},
-                 {"Nave", "Nave.tvk", false}};
+        {"StrongsHebrew", "StrongsHebrew.tvk", false}, {"StrongsGreek", "StrongsGreek.tvk", false},
+        {"Nave", "Nave.tvk", false}};
     for (const Case& c : cases) {
         std::set<std::string> expected;
         for (const auto& [key, text] : exportEntries(c.module)) {
@@ -393,7 +399,9 @@ TEST_F(ImportedLibrary, CommentaryEntriesAndDictionaryHeadwords)
         ASSERT_NE(pair, nullptr) << c.file;
         EXPECT_EQ(pair->words->wordCount(), expected.size()) << c.file;
         if (!c.commentary) {
-            const std::string first = std::string(c.module) == "StrongsHebrew" ? "H1" : std::string(c.module) == "StrongsGreek" ? "G1" : "AARON";
+            const std::string first = std::string(c.module) == "StrongsHebrew" ? "H1"
+                : std::string(c.module) == "StrongsGreek"                      ? "G1"
+                                                                               : "AARON";
             EXPECT_EQ(bookreading::concordanceSections(*pair->words, *pair->concordance, first).size(), 1u) << c.file;
         }
     }
@@ -423,8 +431,8 @@ TEST_F(ImportedLibrary, DailyReadingsWalkThroughPsalmsAndProverbs)
     for (uint32_t r = 0; r < 365; ++r) {
         const auto text = reader.section(book->dateSync().sectionOfReading(r));
         static const std::regex reference("(Psalms|Proverbs) [0-9]+:[0-9]+");
-        verses += static_cast<size_t>(std::distance(std::sregex_iterator(text.text.begin(), text.text.end(), reference),
-                                                    std::sregex_iterator()));
+        verses += static_cast<size_t>(
+            std::distance(std::sregex_iterator(text.text.begin(), text.text.end(), reference), std::sregex_iterator()));
     }
     EXPECT_EQ(verses, expected);
 }

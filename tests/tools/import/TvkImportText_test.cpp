@@ -40,7 +40,8 @@ TEST(TvkImportText, TokenizerReadsTagsAttributesAndEntities)
 {
     std::vector<TvkMarkupToken> t;
     std::string error;
-    ASSERT_TRUE(tvkTokenizeMarkup("a &amp; <w lemma=\"strong:H1 strong:H2\" x='&lt;y&gt;'>b&#233;&#x41;</w><br/><!-- c -->", t, error))
+    ASSERT_TRUE(tvkTokenizeMarkup(
+        "a &amp; <w lemma=\"strong:H1 strong:H2\" x='&lt;y&gt;'>b&#233;&#x41;</w><br/><!-- c -->", t, error))
         << error;
     ASSERT_EQ(t.size(), 5u);
     EXPECT_EQ(t[0].type, TvkMarkupToken::Text);
@@ -50,7 +51,9 @@ TEST(TvkImportText, TokenizerReadsTagsAttributesAndEntities)
     EXPECT_EQ(t[1].attr("lemma"), "strong:H1 strong:H2");
     EXPECT_EQ(t[1].attr("x"), "<y>");
     EXPECT_EQ(t[1].attr("missing"), "");
-    EXPECT_EQ(t[2].text, "b\xC3\xA9" "A");
+    EXPECT_EQ(t[2].text,
+        "b\xC3\xA9"
+        "A");
     EXPECT_EQ(t[3].type, TvkMarkupToken::Close);
     EXPECT_EQ(t[4].type, TvkMarkupToken::Empty);
     EXPECT_EQ(t[4].name, "br");
@@ -60,7 +63,7 @@ TEST(TvkImportText, TokenizerRejectsMalformedMarkup)
 {
     std::vector<TvkMarkupToken> t;
     for (const char* bad : {"<div", "<div a=\"b", "<div a=b>", "< >", "a > b", "&bogus;", "&amp", "&#0;", "&#xD800;",
-                            "&#99999999;", "</a/>", "<!-- open", "<a =\"x\">"}) {
+             "&#99999999;", "</a/>", "<!-- open", "<a =\"x\">"}) {
         std::string error;
         EXPECT_FALSE(tvkTokenizeMarkup(bad, t, error)) << bad;
         EXPECT_FALSE(error.empty()) << bad;
@@ -70,10 +73,10 @@ TEST(TvkImportText, TokenizerRejectsMalformedMarkup)
 TEST(TvkImportText, CleanTextCheck)
 {
     EXPECT_TRUE(tvkCleanUtf8("plain, espíritu, אב, ἀγάπη\t\n"));
-    EXPECT_FALSE(tvkCleanUtf8("\xC3"));              // cut short
-    EXPECT_FALSE(tvkCleanUtf8("\xC0\xAF"));          // overlong
-    EXPECT_FALSE(tvkCleanUtf8("\xED\xA0\x80"));      // surrogate
-    EXPECT_FALSE(tvkCleanUtf8("a\x01z"));            // control character
+    EXPECT_FALSE(tvkCleanUtf8("\xC3"));               // cut short
+    EXPECT_FALSE(tvkCleanUtf8("\xC0\xAF"));           // overlong
+    EXPECT_FALSE(tvkCleanUtf8("\xED\xA0\x80"));       // surrogate
+    EXPECT_FALSE(tvkCleanUtf8("a\x01z"));             // control character
     EXPECT_FALSE(tvkCleanUtf8("lost \xEF\xBF\xBD"));  // replacement character
     EXPECT_FALSE(tvkCleanUtf8("\xF8\x88\x80\x80\x80"));
 }

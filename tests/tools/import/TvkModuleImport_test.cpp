@@ -41,27 +41,23 @@ struct OpenedBook {
     ~OpenedBook() { std::remove(path.c_str()); }
 };
 
-const char* kGenesis0 =
-    "<div osisID=\"Gen\" sID=\"g1\" type=\"book\"/> <milestone n=\"Génesis\" type=\"x-usfm-h\"/> "
-    "<title type=\"main\">The First Book</title>";
+const char* kGenesis0 = "<div osisID=\"Gen\" sID=\"g1\" type=\"book\"/> <milestone n=\"Génesis\" type=\"x-usfm-h\"/> "
+                        "<title type=\"main\">The First Book</title>";
 const char* kGenesis1 =
     "<div type=\"x-milestone\" subType=\"x-preverse\" sID=\"pv1\"/><div sID=\"p1\" type=\"x-p\"/>In the "
     "<w lemma=\"strong:H07225 strong:H99999\">beginning</w> God <transChange type=\"added\">was</transChange>."
     "<note placement=\"foot\"><reference type=\"annotateRef\">1.1 </reference>Heb. first</note>"
     "<note type=\"crossReference\"><reference>John 1:1</reference></note>";
-const char* kGenesis2 =
-    "And he said, <q marker=\"\" who=\"Jesus\"><w lemma=\"strong:G3004\">Let</w> it be.</q> Amen."
-    "<l eID=\"l1\"/> <l sID=\"l2\"/>Second line.";
+const char* kGenesis2 = "And he said, <q marker=\"\" who=\"Jesus\"><w lemma=\"strong:G3004\">Let</w> it be.</q> Amen."
+                        "<l eID=\"l1\"/> <l sID=\"l2\"/>Second line.";
 
 TEST(TvkModuleImport, BibleModelKeepsMarkup)
 {
     TvkImportReport report;
-    const auto model = tvkParseBible(entries({{"[ Module Heading ]", ""},
-                                              {"Genesis 0:0", kGenesis0},
-                                              {"Genesis 1:0", "<chapter n=\"1\" osisID=\"Gen.1\" sID=\"Gen.1\"/>"},
-                                              {"Genesis 1:1", kGenesis1},
-                                              {"Genesis 1:2", kGenesis2}}),
-                                     report);
+    const auto model = tvkParseBible(entries({{"[ Module Heading ]", ""}, {"Genesis 0:0", kGenesis0},
+                                         {"Genesis 1:0", "<chapter n=\"1\" osisID=\"Gen.1\" sID=\"Gen.1\"/>"},
+                                         {"Genesis 1:1", kGenesis1}, {"Genesis 1:2", kGenesis2}}),
+        report);
     EXPECT_EQ(report.entries, 5u);
     EXPECT_EQ(report.imported, 3u);
     EXPECT_EQ(report.empty, 2u);
@@ -89,17 +85,17 @@ TEST(TvkModuleImport, BibleModelKeepsMarkup)
     ASSERT_EQ(r.sectionCount(), 5u);  // root, book, chapter, two verses
     const auto v1 = r.section(3);
     EXPECT_EQ(v1.verseKey, 0x010101u);
-    EXPECT_EQ(v1.blockTags, (std::vector<uint8_t>{TvkTag::kP}));
-    ASSERT_EQ(v1.words.size(), 7u);  // five verse words and two of the footnote
-    EXPECT_EQ(v1.words[2].strongs, (std::vector<std::string>{"H7225"}));  // the unknown number is dropped
+    EXPECT_EQ(v1.blockTags, (std::vector<uint8_t> {TvkTag::kP}));
+    ASSERT_EQ(v1.words.size(), 7u);                                        // five verse words and two of the footnote
+    EXPECT_EQ(v1.words[2].strongs, (std::vector<std::string> {"H7225"}));  // the unknown number is dropped
     EXPECT_TRUE(v1.words[3].text == "God" && !v1.words[3].inItalic);
     EXPECT_TRUE(v1.words[4].inItalic);
     EXPECT_EQ(v1.notes, "Heb. first");
     const auto v2 = r.section(4);
-    EXPECT_EQ(v2.blockTags, (std::vector<uint8_t>{TvkTag::kDiv}));
+    EXPECT_EQ(v2.blockTags, (std::vector<uint8_t> {TvkTag::kDiv}));
     EXPECT_FALSE(v2.words[2].inWoc);
     EXPECT_TRUE(v2.words[3].inWoc);
-    EXPECT_EQ(v2.words[3].strongs, (std::vector<std::string>{"G3004"}));
+    EXPECT_EQ(v2.words[3].strongs, (std::vector<std::string> {"G3004"}));
     EXPECT_FALSE(v2.words.back().inWoc);
     EXPECT_EQ(r.section(1).text, "The First Book ");
     EXPECT_EQ(r.section(2).text, "Génesis 1 ");
@@ -109,11 +105,11 @@ TEST(TvkModuleImport, WordsOfChristMilestonesSpanVerses)
 {
     TvkImportReport report;
     const auto model = tvkParseBible(entries({{"John 3:16", "For God <q who=\"Jesus\" sID=\"q1\"/>so loved"},
-                                              {"John 3:17", "the world<q who=\"Jesus\" eID=\"q1\"/> that"}}),
-                                     report);
+                                         {"John 3:17", "the world<q who=\"Jesus\" eID=\"q1\"/> that"}}),
+        report);
     ASSERT_EQ(model.books.size(), 1u);
     cTvkRichBook book;
-    tvkCompileBible(model, TvkBookIdentity{}, book);
+    tvkCompileBible(model, TvkBookIdentity {}, book);
     OpenedBook b(book);
     bookreading::Reader r(b.file);
     const auto v16 = r.section(3), v17 = r.section(4);
@@ -126,17 +122,13 @@ TEST(TvkModuleImport, WordsOfChristMilestonesSpanVerses)
 TEST(TvkModuleImport, BadEntriesAreSkippedAndReported)
 {
     TvkImportReport report;
-    const auto model = tvkParseBible(entries({{"Genesis 1:1", "good"},
-                                              {"Genesis 1:3", "broken <w lemma=\"x\" markup"},
-                                              {"Genesis 1:4", "bad \xC3 bytes"},
-                                              {"Genesis 1:5", "<chapter osisID=\"Hos.1\"/>leaked text"},
-                                              {"Genesis 1:6", "<div type=\"x-p\"/> "},
-                                              {"Genesis 1:7", "good again"},
-                                              {"Genesis 1:2", "out of order"},
-                                              {"Genesis 51:1", "no such chapter"},
-                                              {"Hezekiah 1:1", "no such book"},
-                                              {"Tobit 1:1", "kept: a deuterocanonical book"}}),
-                                     report);
+    const auto model =
+        tvkParseBible(entries({{"Genesis 1:1", "good"}, {"Genesis 1:3", "broken <w lemma=\"x\" markup"},
+                          {"Genesis 1:4", "bad \xC3 bytes"}, {"Genesis 1:5", "<chapter osisID=\"Hos.1\"/>leaked text"},
+                          {"Genesis 1:6", "<div type=\"x-p\"/> "}, {"Genesis 1:7", "good again"},
+                          {"Genesis 1:2", "out of order"}, {"Genesis 51:1", "no such chapter"},
+                          {"Hezekiah 1:1", "no such book"}, {"Tobit 1:1", "kept: a deuterocanonical book"}}),
+            report);
     EXPECT_EQ(report.imported, 3u);
     EXPECT_EQ(report.empty, 1u);
     ASSERT_EQ(report.skipped.size(), 6u) << ::testing::PrintToString(report.skipped);
@@ -153,12 +145,11 @@ TEST(TvkModuleImport, BadEntriesAreSkippedAndReported)
 TEST(TvkModuleImport, DamagedMarkupNeverBreaksTheImport)
 {
     // Fragments of real markup, cut and joined at random: every entry is either compiled or reported.
-    const std::vector<std::string> pieces = {
-        "<w lemma=\"strong:H0430\">", "</w>", "<q who=\"Jesus\">", "</q>", "<q who=\"Jesus\" sID=\"a\"/>",
-        "<q who=\"Jesus\" eID=\"a\"/>", "<note placement=\"foot\">", "</note>", "<title>", "</title>",
-        "<transChange type=\"added\">", "</transChange>", "<div type=\"x-p\" sID=\"p\"/>", "<l eID=\"l\"/>",
-        "<reference osisRef=\"Gen.1.1\">", "</reference>", "word ", "“quoted,” ", "&amp;", "&bad;", "<", ">", "\"", "\xC3",
-        "<div eID=\"b\" type=\"book\"/>", "<hi type=\"italic\">", "</hi>"};
+    const std::vector<std::string> pieces = {"<w lemma=\"strong:H0430\">", "</w>", "<q who=\"Jesus\">", "</q>",
+        "<q who=\"Jesus\" sID=\"a\"/>", "<q who=\"Jesus\" eID=\"a\"/>", "<note placement=\"foot\">", "</note>",
+        "<title>", "</title>", "<transChange type=\"added\">", "</transChange>", "<div type=\"x-p\" sID=\"p\"/>",
+        "<l eID=\"l\"/>", "<reference osisRef=\"Gen.1.1\">", "</reference>", "word ", "“quoted,” ", "&amp;", "&bad;",
+        "<", ">", "\"", "\xC3", "<div eID=\"b\" type=\"book\"/>", "<hi type=\"italic\">", "</hi>"};
     uint32_t seed = 12345;
     auto next = [&] {
         seed = seed * 1103515245u + 12345u;
@@ -184,11 +175,11 @@ TEST(TvkModuleImport, DamagedMarkupNeverBreaksTheImport)
     EXPECT_EQ(report.imported + report.empty + report.skipped.size(), bible.size());
     EXPECT_NE(report.skipped.back().find("nested too deeply"), std::string::npos);
     cTvkRichBook book;
-    tvkCompileBible(model, TvkBookIdentity{}, book);
+    tvkCompileBible(model, TvkBookIdentity {}, book);
     EXPECT_FALSE(book.build().empty());
     TvkImportReport proseReport;
     cTvkRichBook commentary;
-    tvkImportCommentary(prose, TvkBookIdentity{}, commentary, proseReport);
+    tvkImportCommentary(prose, TvkBookIdentity {}, commentary, proseReport);
     EXPECT_EQ(proseReport.imported + proseReport.empty + proseReport.skipped.size(), prose.size());
     EXPECT_FALSE(commentary.build().empty());
 }
@@ -218,19 +209,18 @@ TEST(TvkModuleImport, CommentaryEntriesCoverTheirVerses)
     cTvkRichBook book;
     TvkBookIdentity id;
     id.title = "Notes";
-    tvkImportCommentary(entries({{"Genesis 1:1", "<div sID=\"a\" type=\"x-p\"/>First note, see "
-                                                 "<reference osisRef=\"Exod.6.16-Exod.6.20\">Ex 6:16-20</reference>."
-                                                 "<div eID=\"a\" type=\"x-p\"/>"},
-                                 {"Genesis 1:3", "<title type=\"x-s\">Light</title> Second <hi type=\"italic\">note</hi>, "
-                                                 "<reference osisRef=\"mt 19:4-6\">Matthew 19:4-6</reference>; "
-                                                 "<reference osisRef=\"zz 1:1\">nowhere</reference>"},
-                                 {"Genesis 2:0", "<chapter/>"},
-                                 {"Genesis 2:4", "Third"},
-                                 {"Exodus 1:1", "Fourth"},
-                                 {"Genesis 3:1", "out of order"},
-                                 {"Genesis 3:2", "<hi type=\"bold\">unclosed"},
-                                 {"Tobit 1:1", "not in the canon"}}),
-                        id, book, report);
+    tvkImportCommentary(entries({{"Genesis 1:1",
+                                     "<div sID=\"a\" type=\"x-p\"/>First note, see "
+                                     "<reference osisRef=\"Exod.6.16-Exod.6.20\">Ex 6:16-20</reference>."
+                                     "<div eID=\"a\" type=\"x-p\"/>"},
+                            {"Genesis 1:3",
+                                "<title type=\"x-s\">Light</title> Second <hi type=\"italic\">note</hi>, "
+                                "<reference osisRef=\"mt 19:4-6\">Matthew 19:4-6</reference>; "
+                                "<reference osisRef=\"zz 1:1\">nowhere</reference>"},
+                            {"Genesis 2:0", "<chapter/>"}, {"Genesis 2:4", "Third"}, {"Exodus 1:1", "Fourth"},
+                            {"Genesis 3:1", "out of order"}, {"Genesis 3:2", "<hi type=\"bold\">unclosed"},
+                            {"Tobit 1:1", "not in the canon"}}),
+        id, book, report);
     EXPECT_EQ(report.imported, 4u);
     EXPECT_EQ(report.empty, 1u);
     // Out of order (after Exodus), the entry after it likewise, and Tobit.
@@ -240,16 +230,18 @@ TEST(TvkModuleImport, CommentaryEntriesCoverTheirVerses)
     OpenedBook b(book);
     ASSERT_NE(b.file.verseSyncWords(), nullptr);
     auto range = [&](const char* text) {
-        return bookreading::concordanceSections(*b.file.verseSyncWords()->words, *b.file.verseSyncWords()->concordance, text);
+        return bookreading::concordanceSections(
+            *b.file.verseSyncWords()->words, *b.file.verseSyncWords()->concordance, text);
     };
     // Genesis heading section 1, entries 2, 3, 4, then the Exodus heading 5 and entry 6.
-    EXPECT_EQ(range("010101010102"), (std::set<uint32_t>{2}));
-    EXPECT_EQ(range("010103010203"), (std::set<uint32_t>{3}));  // to the verse before 2:4
-    EXPECT_EQ(range("01020401321a"), (std::set<uint32_t>{4}));  // to the end of Genesis (50:26)
-    EXPECT_EQ(range("020101022826"), (std::set<uint32_t>{6}));
+    EXPECT_EQ(range("010101010102"), (std::set<uint32_t> {2}));
+    EXPECT_EQ(range("010103010203"), (std::set<uint32_t> {3}));  // to the verse before 2:4
+    EXPECT_EQ(range("01020401321a"), (std::set<uint32_t> {4}));  // to the end of Genesis (50:26)
+    EXPECT_EQ(range("020101022826"), (std::set<uint32_t> {6}));
     ASSERT_NE(b.file.verseIndex(), nullptr);
-    EXPECT_EQ(bookreading::concordanceSections(*b.file.verseIndex()->words, *b.file.verseIndex()->concordance, "020610"),
-              (std::set<uint32_t>{2}));
+    EXPECT_EQ(
+        bookreading::concordanceSections(*b.file.verseIndex()->words, *b.file.verseIndex()->concordance, "020610"),
+        (std::set<uint32_t> {2}));
     bookreading::Reader r(b.file);
     const auto e2 = r.section(3);
     EXPECT_EQ(e2.text, "Genesis 1:3 Light Second note, <ref>; nowhere ");
@@ -260,12 +252,12 @@ TEST(TvkModuleImport, DictionariesLookUpByHeadword)
 {
     TvkImportReport report;
     cTvkRichBook hebrew;
-    tvkImportDictionary(entries({{"00001", "<entryFree n=\"1\"><orth>אב</orth><lb/><def>father <ref target=\"StrongsHebrew:24\">H24</ref></def></entryFree>"},
-                                 {"08674", "<entryFree><def>last</def></entryFree>"},
-                                 {"x12", "<def>bad key</def>"},
-                                 {"00002", "<def>open <b></def>"},
-                                 {"00003", ""}}),
-                        TvkDictionaryKind::StrongsHebrew, TvkBookIdentity{}, hebrew, report);
+    tvkImportDictionary(entries({{"00001",
+                                     "<entryFree n=\"1\"><orth>אב</orth><lb/><def>father <ref "
+                                     "target=\"StrongsHebrew:24\">H24</ref></def></entryFree>"},
+                            {"08674", "<entryFree><def>last</def></entryFree>"}, {"x12", "<def>bad key</def>"},
+                            {"00002", "<def>open <b></def>"}, {"00003", ""}}),
+        TvkDictionaryKind::StrongsHebrew, TvkBookIdentity {}, hebrew, report);
     EXPECT_EQ(report.imported, 3u);
     EXPECT_EQ(report.empty, 1u);
     ASSERT_EQ(report.skipped.size(), 1u);
@@ -275,21 +267,23 @@ TEST(TvkModuleImport, DictionariesLookUpByHeadword)
     auto entry = [&](const char* w) {
         return bookreading::concordanceSections(*b.file.syncWords()->words, *b.file.syncWords()->concordance, w);
     };
-    EXPECT_EQ(entry("H1"), (std::set<uint32_t>{1}));
-    EXPECT_EQ(entry("H8674"), (std::set<uint32_t>{2}));
+    EXPECT_EQ(entry("H1"), (std::set<uint32_t> {1}));
+    EXPECT_EQ(entry("H8674"), (std::set<uint32_t> {2}));
     bookreading::Reader r(b.file);
     EXPECT_EQ(r.section(1).text, "H1 אב father H24 ");
-    EXPECT_EQ(r.section(1).blockTags, (std::vector<uint8_t>{TvkTag::kH3, TvkTag::kP, TvkTag::kP}));
+    EXPECT_EQ(r.section(1).blockTags, (std::vector<uint8_t> {TvkTag::kH3, TvkTag::kP, TvkTag::kP}));
 
     TvkImportReport topical;
     cTvkRichBook nave;
-    tvkImportDictionary(entries({{"AARON", "<entryFree><def>→ Sons <ref osisRef=\"Exod.6.23\">Ex 6:23</ref></def></entryFree>"}}),
-                        TvkDictionaryKind::Topical, TvkBookIdentity{}, nave, topical);
+    tvkImportDictionary(
+        entries({{"AARON", "<entryFree><def>→ Sons <ref osisRef=\"Exod.6.23\">Ex 6:23</ref></def></entryFree>"}}),
+        TvkDictionaryKind::Topical, TvkBookIdentity {}, nave, topical);
     EXPECT_EQ(topical.references, 1u);
     OpenedBook n(nave);
     ASSERT_NE(n.file.verseIndex(), nullptr);
-    EXPECT_EQ(bookreading::concordanceSections(*n.file.verseIndex()->words, *n.file.verseIndex()->concordance, "020617"),
-              (std::set<uint32_t>{1}));
+    EXPECT_EQ(
+        bookreading::concordanceSections(*n.file.verseIndex()->words, *n.file.verseIndex()->concordance, "020617"),
+        (std::set<uint32_t> {1}));
 }
 
 TEST(TvkModuleImport, DevotionalHas365ReadingsInOrder)
@@ -297,7 +291,8 @@ TEST(TvkModuleImport, DevotionalHas365ReadingsInOrder)
     std::vector<TvkImpEntry> list;
     for (int c = 1; c <= 2; ++c)
         for (int v = 1; v <= 6; ++v)
-            list.push_back({"Psalms " + std::to_string(c) + ":" + std::to_string(v), "Verse " + std::to_string(c * 10 + v)});
+            list.push_back(
+                {"Psalms " + std::to_string(c) + ":" + std::to_string(v), "Verse " + std::to_string(c * 10 + v)});
     TvkImportReport report;
     const auto model = tvkParseBible(list, report);
     cTvkRichBook book;
@@ -337,7 +332,7 @@ TEST(TvkModuleImport, ReferenceTablesTravelWithTheBible)
     // Each table reads back through the table reader with every row (as a version 0 load would take it).
     const std::string folder = b.path + ".tables";
     std::filesystem::create_directory(folder);
-    for (const auto& [name, rows] : std::vector<std::pair<std::string, size_t>>{
+    for (const auto& [name, rows] : std::vector<std::pair<std::string, size_t>> {
              {"SpanishBookNameList.csv", cBibleRefDefaults::spanishBookNames().size()},
              {"BookNumToNameNum.csv", cBibleRefDefaults::bookNumToNameNum().size()},
              {"TotalOrderOnBookNumber.csv", cBibleRefDefaults::totalOrderOnBookNumber().size()}}) {
@@ -359,7 +354,7 @@ TEST(TvkAuthoredSource, SectionsContentsAndMarkup)
     ASSERT_TRUE(tvkBookFromAuthoredSource("% comment\n@title Help\n@bookid 23\n@language 1033\n"
                                           "= One\nFirst *italic* and **bold**\nline.\n\n- item \\*a\\*\n- two\n"
                                           "== Two\nText.\n= Three\n",
-                                          book, error))
+        book, error))
         << error;
     EXPECT_EQ(book.info.bookName, "Help");
     EXPECT_EQ(book.info.bookId, 23);
@@ -368,7 +363,7 @@ TEST(TvkAuthoredSource, SectionsContentsAndMarkup)
     OpenedBook b(book);
     bookreading::Reader r(b.file);
     const auto one = r.section(1);
-    EXPECT_EQ(one.blockTags, (std::vector<uint8_t>{TvkTag::kH2, TvkTag::kP, TvkTag::kUl}));
+    EXPECT_EQ(one.blockTags, (std::vector<uint8_t> {TvkTag::kH2, TvkTag::kP, TvkTag::kUl}));
     EXPECT_EQ(one.text, "One First italic and bold line. item *a* two ");
     EXPECT_TRUE(one.words[2].inItalic);
     EXPECT_FALSE(one.words[3].inItalic);

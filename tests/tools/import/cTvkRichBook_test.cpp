@@ -35,17 +35,17 @@ struct TempBook {
 TvkNode textWithStrongs(const std::string& text, std::vector<std::string> strongs)
 {
     TvkNode n;
-    n.runs.push_back(TvkRun{text, std::move(strongs), {}});
+    n.runs.push_back(TvkRun {text, std::move(strongs), {}});
     return n;
 }
 
 TEST(TvkRichBook, StrongsTokensHaveTheirExactBytes)
 {
-    EXPECT_EQ(cTvkRichBook::strongsToken("H430"), (std::vector<uint8_t>{0xCC, 0x06, 0xB8}));
-    EXPECT_EQ(cTvkRichBook::strongsToken("H308a"), (std::vector<uint8_t>{0xCC, 0x04, 0xD1}));
-    EXPECT_EQ(cTvkRichBook::strongsToken("H308c"), (std::vector<uint8_t>{0xCC, 0x04, 0xD3, 0x03}));
-    EXPECT_EQ(cTvkRichBook::strongsToken("G2"), (std::vector<uint8_t>{0xCD, 0x00, 0x10}));
-    EXPECT_EQ(cTvkRichBook::strongsToken("g26b"), (std::vector<uint8_t>{0xCD, 0x00, 0xD2}));
+    EXPECT_EQ(cTvkRichBook::strongsToken("H430"), (std::vector<uint8_t> {0xCC, 0x06, 0xB8}));
+    EXPECT_EQ(cTvkRichBook::strongsToken("H308a"), (std::vector<uint8_t> {0xCC, 0x04, 0xD1}));
+    EXPECT_EQ(cTvkRichBook::strongsToken("H308c"), (std::vector<uint8_t> {0xCC, 0x04, 0xD3, 0x03}));
+    EXPECT_EQ(cTvkRichBook::strongsToken("G2"), (std::vector<uint8_t> {0xCD, 0x00, 0x10}));
+    EXPECT_EQ(cTvkRichBook::strongsToken("g26b"), (std::vector<uint8_t> {0xCD, 0x00, 0xD2}));
     // Not Strong's numbers, or beyond what the codes hold.
     for (const char* bad : {"", "H", "X12", "H0", "G12ab", "H12-", "G8192", "H16384", "G5h", "H1234567"})
         EXPECT_TRUE(cTvkRichBook::strongsToken(bad).empty()) << bad;
@@ -59,8 +59,9 @@ TEST(TvkRichBook, CutsWordsAtLettersKeepingInnerApostrophes)
     std::vector<std::string> texts;
     for (const auto& p : pieces)
         texts.push_back((p.word ? "w:" : "p:") + p.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{"p:“", "w:blessed", "w:are", "w:the", "w:poor", "p:,”", "w:pharaoh’s",
-                                               "w:don't", "p:'", "w:tis", "w:abc"}));
+    EXPECT_EQ(texts,
+        (std::vector<std::string> {"p:“", "w:blessed", "w:are", "w:the", "w:poor", "p:,”", "w:pharaoh’s", "w:don't",
+            "p:'", "w:tis", "w:abc"}));
     EXPECT_EQ(pieces[1].capital, 2);
     EXPECT_EQ(pieces.back().capital, 1);
     EXPECT_TRUE(pieces[5].blankAfter);
@@ -86,7 +87,8 @@ TEST(TvkRichBook, BibleReadsBackWithMarkupStrongsAndPairs)
     v1.children.push_back(TvkNode::text(" light."));
     v1.children.push_back(note);
     book.addSection({"1:1", 3, 0x010101, {v1}});
-    TvkNode v2 = TvkNode::element(TvkTag::kDiv, {TvkNode::text("and darkness "), added, TvkNode::text(" upon the deep")});
+    TvkNode v2 =
+        TvkNode::element(TvkTag::kDiv, {TvkNode::text("and darkness "), added, TvkNode::text(" upon the deep")});
     book.addSection({"1:2", 3, 0x010102, {v2}});
     TempBook t(book);
 
@@ -97,24 +99,27 @@ TEST(TvkRichBook, BibleReadsBackWithMarkupStrongsAndPairs)
     EXPECT_EQ(s1.notes, "Heb. between");
     ASSERT_GE(s1.words.size(), 7u);
     EXPECT_EQ(s1.words[2].text, "beginning");
-    EXPECT_EQ(s1.words[2].strongs, (std::vector<std::string>{"H7225"}));
-    EXPECT_TRUE(s1.words[5].inWoc);  // "Let"
-    EXPECT_EQ(s1.words[7].strongs, (std::vector<std::string>{"H1961"}));  // after the run's last word
+    EXPECT_EQ(s1.words[2].strongs, (std::vector<std::string> {"H7225"}));
+    EXPECT_TRUE(s1.words[5].inWoc);                                        // "Let"
+    EXPECT_EQ(s1.words[7].strongs, (std::vector<std::string> {"H1961"}));  // after the run's last word
     EXPECT_TRUE(s1.words.back().inNote);
     const auto s2 = r.section(3);
     EXPECT_EQ(s2.text, "and darkness was upon the deep ");
     EXPECT_TRUE(s2.words[2].inItalic);
-    EXPECT_EQ(s2.blockTags, (std::vector<uint8_t>{TvkTag::kDiv}));
+    EXPECT_EQ(s2.blockTags, (std::vector<uint8_t> {TvkTag::kDiv}));
 
     // The main concordance leaves the footnote out; the Strong's pairs hold numbers without letters.
-    EXPECT_EQ(bookreading::concordanceSections(t.file.wordList(), t.file.concordance(), "god"), (std::set<uint32_t>{2}));
+    EXPECT_EQ(
+        bookreading::concordanceSections(t.file.wordList(), t.file.concordance(), "god"), (std::set<uint32_t> {2}));
     EXPECT_TRUE(bookreading::concordanceSections(t.file.wordList(), t.file.concordance(), "heb").empty());
     ASSERT_NE(t.file.strongsHebrew(), nullptr);
-    EXPECT_EQ(bookreading::concordanceSections(*t.file.strongsHebrew()->words, *t.file.strongsHebrew()->concordance, "7225"),
-              (std::set<uint32_t>{2}));
+    EXPECT_EQ(
+        bookreading::concordanceSections(*t.file.strongsHebrew()->words, *t.file.strongsHebrew()->concordance, "7225"),
+        (std::set<uint32_t> {2}));
     EXPECT_EQ(t.file.strongsGreek(), nullptr);
     ASSERT_NE(t.file.stemmed(), nullptr);
-    EXPECT_FALSE(bookreading::concordanceSections(*t.file.stemmed()->words, *t.file.stemmed()->concordance, "begin").empty());
+    EXPECT_FALSE(
+        bookreading::concordanceSections(*t.file.stemmed()->words, *t.file.stemmed()->concordance, "begin").empty());
     ASSERT_NE(t.file.phonetic(), nullptr);
 
     // Verse sync: headings by chapter key with verse 0, verses by their key.
@@ -130,7 +135,8 @@ TEST(TvkRichBook, LookupPairsAndReadings)
     book.info.bookName = "Readings";
     std::vector<uint32_t> readings;
     for (int i = 0; i < 3; ++i)
-        readings.push_back(book.addSection({"Day " + std::to_string(i + 1), 1, 0, {TvkNode::element(TvkTag::kP, {TvkNode::text("Reading text")})}}));
+        readings.push_back(book.addSection(
+            {"Day " + std::to_string(i + 1), 1, 0, {TvkNode::element(TvkTag::kP, {TvkNode::text("Reading text")})}}));
     book.setReadings(readings, 2, 3);
     book.addLookupWord("H1", 1);
     book.addVerseLookup(0x2B0310, 2, 0x2B0312);
@@ -144,14 +150,15 @@ TEST(TvkRichBook, LookupPairsAndReadings)
     EXPECT_EQ(day, 3);
     ASSERT_NE(t.file.syncWords(), nullptr);
     EXPECT_EQ(bookreading::concordanceSections(*t.file.syncWords()->words, *t.file.syncWords()->concordance, "H1"),
-              (std::set<uint32_t>{1}));
+        (std::set<uint32_t> {1}));
     ASSERT_NE(t.file.verseSyncWords(), nullptr);
-    EXPECT_EQ(bookreading::concordanceSections(*t.file.verseSyncWords()->words, *t.file.verseSyncWords()->concordance,
-                                               "2b03102b0312"),
-              (std::set<uint32_t>{2}));
+    EXPECT_EQ(bookreading::concordanceSections(
+                  *t.file.verseSyncWords()->words, *t.file.verseSyncWords()->concordance, "2b03102b0312"),
+        (std::set<uint32_t> {2}));
     ASSERT_NE(t.file.verseIndex(), nullptr);
-    EXPECT_EQ(bookreading::concordanceSections(*t.file.verseIndex()->words, *t.file.verseIndex()->concordance, "010101"),
-              (std::set<uint32_t>{3}));
+    EXPECT_EQ(
+        bookreading::concordanceSections(*t.file.verseIndex()->words, *t.file.verseIndex()->concordance, "010101"),
+        (std::set<uint32_t> {3}));
 }
 
 TEST(TvkRichBook, EmptySectionsStillOwnATextRange)
@@ -188,7 +195,7 @@ TEST(TvkRichBook, WordsWrittenTogetherAcrossRunsStayTogether)
     cTvkRichBook book;
     book.info.bookName = "Joined";
     TvkNode t;
-    t.runs = {TvkRun{"Lord", {"H1"}, {}}, TvkRun{"s house", {}, {}}};
+    t.runs = {TvkRun {"Lord", {"H1"}, {}}, TvkRun {"s house", {}, {}}};
     book.addSection({"Entry", 1, 0, {TvkNode::element(TvkTag::kP, {t})}});
     TempBook b(book);
     cBkTextTokenReader reader(b.file);
@@ -209,8 +216,8 @@ TEST(TvkRichBook, EmbeddedReferenceIsOneToken)
     cTvkRichBook book;
     book.info.bookName = "Refs";
     TvkNode p = TvkNode::element(TvkTag::kP, {TvkNode::text("See ")});
-    p.children.back().runs.push_back(TvkRun{"", {}, {4, 1, 43, 3, 16}});
-    p.children.back().runs.push_back(TvkRun{" and more.", {}, {}});
+    p.children.back().runs.push_back(TvkRun {"", {}, {4, 1, 43, 3, 16}});
+    p.children.back().runs.push_back(TvkRun {" and more.", {}, {}});
     book.addSection({"Entry", 1, 0, {p}});
     TempBook t(book);
     Reader r(t.file);

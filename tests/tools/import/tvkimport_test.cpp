@@ -82,8 +82,8 @@ TEST(tvkimport, LibraryReportsMissingExportsAndSkippedEntries)
     std::filesystem::create_directories(f.path / "res");
     std::filesystem::create_directories(f.path / "src");
     f.write("src/engKJV2006eb.imp", "$$$Genesis 1:1\nIn the beginning\n$$$Genesis 1:2\nbad <w\n");
-    ToolRun r = run("library " + (f.path / "src").string() + " " + (f.path / "res").string() + " " + (f.path / "lib").string() +
-                " " + (f.path / "books").string());
+    ToolRun r = run("library " + (f.path / "src").string() + " " + (f.path / "res").string() + " " +
+        (f.path / "lib").string() + " " + (f.path / "books").string());
     EXPECT_EQ(r.status, 1);  // the other exports and the authored sources are missing
     EXPECT_NE(r.out.find("engKJV2006eb: 2 entries, 1 compiled, 0 empty, 1 skipped"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("  skipped Genesis 1:2: "), std::string::npos) << r.out;

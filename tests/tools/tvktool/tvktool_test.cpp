@@ -23,7 +23,7 @@ struct ToolRun {
 
 ToolRun run(const std::string& command)
 {
-    ToolRun r{-1, {}};
+    ToolRun r {-1, {}};
     std::FILE* p = popen((command + " 2>&1").c_str(), "r");
     if (p == nullptr)
         return r;
@@ -161,7 +161,8 @@ struct QueryBooks {
         b.info.strongsGreek[1] = 5624;
         b.addSection({"Genesis", 1, "Genesis", BkSyncFormat::bibleKey(1, 0, 0)});
         b.addSection({"Genesis 1", 2, "Chapter 1", BkSyncFormat::bibleKey(1, 1, 0)});
-        b.addSection({"1", 3, "In the beginning God created the heaven and the earth.", BkSyncFormat::bibleKey(1, 1, 1)});
+        b.addSection(
+            {"1", 3, "In the beginning God created the heaven and the earth.", BkSyncFormat::bibleKey(1, 1, 1)});
         b.addSection({"2", 3, "And the earth was without form, and void.", BkSyncFormat::bibleKey(1, 1, 2)});
         john = b.addSection({"16", 1, "For God so loved the world.", BkSyncFormat::bibleKey(43, 3, 16)});
         b.addSection({"3", 1, "Beloved, when I gave all diligence.", BkSyncFormat::bibleKey(65, 1, 3)});
@@ -189,7 +190,7 @@ TEST(Tvktool, VersesOfAReference)
     EXPECT_EQ(0, two.status);
     EXPECT_EQ("Genesis 1:1\tIn the beginning God created the heaven and the earth.\n"
               "Genesis 1:2\tAnd the earth was without form, and void.\n",
-              two.out);
+        two.out);
     EXPECT_EQ("John 3:16\tFor God so loved the world.\n", q.ask("verse", q.bible, "John 3:16").out);
     EXPECT_EQ("Jude 3\tBeloved, when I gave all diligence.\n", q.ask("verse", q.bible, "Jude 3").out);
     // A whole book, and two passages in the order given.
@@ -197,7 +198,7 @@ TEST(Tvktool, VersesOfAReference)
     EXPECT_EQ(0u, genesis.find("Genesis 1:1\t")) << genesis;
     EXPECT_EQ(2, std::count(genesis.begin(), genesis.end(), '\n')) << genesis;
     EXPECT_EQ("John 3:16\tFor God so loved the world.\nGenesis 1:2\tAnd the earth was without form, and void.\n",
-              q.ask("verse", q.bible, "John 3:16; Gen 1:2").out);
+        q.ask("verse", q.bible, "John 3:16; Gen 1:2").out);
 
     ToolRun absent = q.ask("verse", q.bible, "Ex 1:1");
     EXPECT_EQ(1, absent.status);

@@ -124,7 +124,9 @@ bool tvkBookFromAuthoredSource(const std::string& source, cTvkRichBook& book, st
                 uint16_t v;
                 if (!parseNumber(value, v))
                     return fail("bad number for @" + key);
-                (key == "publisherid" ? book.info.publisherId : key == "bookid" ? book.info.bookId : book.info.language) = v;
+                (key == "publisherid"     ? book.info.publisherId
+                        : key == "bookid" ? book.info.bookId
+                                          : book.info.language) = v;
             } else {
                 return fail("unknown header @" + key);
             }
@@ -143,9 +145,9 @@ bool tvkBookFromAuthoredSource(const std::string& source, cTvkRichBook& book, st
                 return false;
             if (inSection)
                 book.addSection(std::move(current));
-            current = TvkSection{title, static_cast<uint8_t>(level), 0,
-                                 {TvkNode::element(static_cast<uint8_t>(TvkTag::kH2 + std::min<size_t>(level, 3) - 1),
-                                                   {TvkNode::text(title)})}};
+            current = TvkSection {title, static_cast<uint8_t>(level), 0,
+                {TvkNode::element(
+                    static_cast<uint8_t>(TvkTag::kH2 + std::min<size_t>(level, 3) - 1), {TvkNode::text(title)})}};
             inSection = true;
             continue;
         }

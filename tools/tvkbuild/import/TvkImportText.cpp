@@ -41,7 +41,9 @@ bool decodeEntities(const std::string& in, std::string& out, std::string& error)
                 return false;
             }
             for (char d : digits) {
-                int v = d >= '0' && d <= '9' ? d - '0' : hex && (d | 0x20) >= 'a' && (d | 0x20) <= 'f' ? (d | 0x20) - 'a' + 10 : -1;
+                int v = d >= '0' && d <= '9'                        ? d - '0'
+                    : hex && (d | 0x20) >= 'a' && (d | 0x20) <= 'f' ? (d | 0x20) - 'a' + 10
+                                                                    : -1;
                 if (v < 0) {
                     error = "bad character reference";
                     return false;
@@ -79,7 +81,7 @@ bool decodeEntities(const std::string& in, std::string& out, std::string& error)
 bool isNameChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
-           c == ':' || c == '.';
+        c == ':' || c == '.';
 }
 
 }  // namespace
@@ -179,7 +181,8 @@ bool tvkTokenizeMarkup(const std::string& markup, std::vector<TvkMarkupToken>& t
             return false;
         }
         for (;;) {
-            while (j < markup.size() && (markup[j] == ' ' || markup[j] == '\t' || markup[j] == '\n' || markup[j] == '\r'))
+            while (
+                j < markup.size() && (markup[j] == ' ' || markup[j] == '\t' || markup[j] == '\n' || markup[j] == '\r'))
                 ++j;
             if (j >= markup.size()) {
                 error = "unterminated tag <" + t.name;

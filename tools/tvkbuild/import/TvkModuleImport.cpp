@@ -16,32 +16,95 @@ using Token = TvkMarkupToken;
 constexpr size_t kMaxNesting = 64;
 
 const std::vector<TvkBookName> kBooks = {
-    {1, "Genesis", "Gen"}, {2, "Exodus", "Exod"}, {3, "Leviticus", "Lev"}, {4, "Numbers", "Num"},
-    {5, "Deuteronomy", "Deut"}, {6, "Joshua", "Josh"}, {7, "Judges", "Judg"}, {8, "Ruth", "Ruth"},
-    {9, "I Samuel", "1Sam"}, {10, "II Samuel", "2Sam"}, {11, "I Kings", "1Kgs"}, {12, "II Kings", "2Kgs"},
-    {13, "I Chronicles", "1Chr"}, {14, "II Chronicles", "2Chr"}, {15, "Ezra", "Ezra"}, {16, "Nehemiah", "Neh"},
-    {17, "Esther", "Esth"}, {18, "Job", "Job"}, {19, "Psalms", "Ps"}, {20, "Proverbs", "Prov"},
-    {21, "Ecclesiastes", "Eccl"}, {22, "Song of Solomon", "Song"}, {23, "Isaiah", "Isa"}, {24, "Jeremiah", "Jer"},
-    {25, "Lamentations", "Lam"}, {26, "Ezekiel", "Ezek"}, {27, "Daniel", "Dan"}, {28, "Hosea", "Hos"},
-    {29, "Joel", "Joel"}, {30, "Amos", "Amos"}, {31, "Obadiah", "Obad"}, {32, "Jonah", "Jonah"},
-    {33, "Micah", "Mic"}, {34, "Nahum", "Nah"}, {35, "Habakkuk", "Hab"}, {36, "Zephaniah", "Zeph"},
-    {37, "Haggai", "Hag"}, {38, "Zechariah", "Zech"}, {39, "Malachi", "Mal"}, {40, "Matthew", "Matt"},
-    {41, "Mark", "Mark"}, {42, "Luke", "Luke"}, {43, "John", "John"}, {44, "Acts", "Acts"},
-    {45, "Romans", "Rom"}, {46, "I Corinthians", "1Cor"}, {47, "II Corinthians", "2Cor"}, {48, "Galatians", "Gal"},
-    {49, "Ephesians", "Eph"}, {50, "Philippians", "Phil"}, {51, "Colossians", "Col"},
-    {52, "I Thessalonians", "1Thess"}, {53, "II Thessalonians", "2Thess"}, {54, "I Timothy", "1Tim"},
-    {55, "II Timothy", "2Tim"}, {56, "Titus", "Titus"}, {57, "Philemon", "Phlm"}, {58, "Hebrews", "Heb"},
-    {59, "James", "Jas"}, {60, "I Peter", "1Pet"}, {61, "II Peter", "2Pet"}, {62, "I John", "1John"},
-    {63, "II John", "2John"}, {64, "III John", "3John"}, {65, "Jude", "Jude"}, {66, "Revelation of John", "Rev"},
+    {1, "Genesis", "Gen"},
+    {2, "Exodus", "Exod"},
+    {3, "Leviticus", "Lev"},
+    {4, "Numbers", "Num"},
+    {5, "Deuteronomy", "Deut"},
+    {6, "Joshua", "Josh"},
+    {7, "Judges", "Judg"},
+    {8, "Ruth", "Ruth"},
+    {9, "I Samuel", "1Sam"},
+    {10, "II Samuel", "2Sam"},
+    {11, "I Kings", "1Kgs"},
+    {12, "II Kings", "2Kgs"},
+    {13, "I Chronicles", "1Chr"},
+    {14, "II Chronicles", "2Chr"},
+    {15, "Ezra", "Ezra"},
+    {16, "Nehemiah", "Neh"},
+    {17, "Esther", "Esth"},
+    {18, "Job", "Job"},
+    {19, "Psalms", "Ps"},
+    {20, "Proverbs", "Prov"},
+    {21, "Ecclesiastes", "Eccl"},
+    {22, "Song of Solomon", "Song"},
+    {23, "Isaiah", "Isa"},
+    {24, "Jeremiah", "Jer"},
+    {25, "Lamentations", "Lam"},
+    {26, "Ezekiel", "Ezek"},
+    {27, "Daniel", "Dan"},
+    {28, "Hosea", "Hos"},
+    {29, "Joel", "Joel"},
+    {30, "Amos", "Amos"},
+    {31, "Obadiah", "Obad"},
+    {32, "Jonah", "Jonah"},
+    {33, "Micah", "Mic"},
+    {34, "Nahum", "Nah"},
+    {35, "Habakkuk", "Hab"},
+    {36, "Zephaniah", "Zeph"},
+    {37, "Haggai", "Hag"},
+    {38, "Zechariah", "Zech"},
+    {39, "Malachi", "Mal"},
+    {40, "Matthew", "Matt"},
+    {41, "Mark", "Mark"},
+    {42, "Luke", "Luke"},
+    {43, "John", "John"},
+    {44, "Acts", "Acts"},
+    {45, "Romans", "Rom"},
+    {46, "I Corinthians", "1Cor"},
+    {47, "II Corinthians", "2Cor"},
+    {48, "Galatians", "Gal"},
+    {49, "Ephesians", "Eph"},
+    {50, "Philippians", "Phil"},
+    {51, "Colossians", "Col"},
+    {52, "I Thessalonians", "1Thess"},
+    {53, "II Thessalonians", "2Thess"},
+    {54, "I Timothy", "1Tim"},
+    {55, "II Timothy", "2Tim"},
+    {56, "Titus", "Titus"},
+    {57, "Philemon", "Phlm"},
+    {58, "Hebrews", "Heb"},
+    {59, "James", "Jas"},
+    {60, "I Peter", "1Pet"},
+    {61, "II Peter", "2Pet"},
+    {62, "I John", "1John"},
+    {63, "II John", "2John"},
+    {64, "III John", "3John"},
+    {65, "Jude", "Jude"},
+    {66, "Revelation of John", "Rev"},
     // Deuterocanonical books, numbered as the reference tables number them (book -> name number).
-    {72, "Judith", "Jdt"}, {74, "Wisdom", "Wis"}, {76, "Baruch", "Bar"}, {78, "Prayer of Azariah", "PrAzar"},
-    {79, "Susanna", "Sus"}, {80, "Bel and the Dragon", "Bel"}, {83, "I Esdras", "1Esd"},
-    {84, "Prayer of Manasses", "PrMan"}, {85, "II Esdras", "2Esd"}, {86, "III Maccabees", "3Macc"},
-    {87, "IV Maccabees", "4Macc"}, {95, "Tobit", "Tob"}, {96, "Sirach", "Sir"}, {97, "Esther (Greek)", "EsthGr"},
-    {98, "I Maccabees", "1Macc"}, {99, "II Maccabees", "2Macc"},
+    {72, "Judith", "Jdt"},
+    {74, "Wisdom", "Wis"},
+    {76, "Baruch", "Bar"},
+    {78, "Prayer of Azariah", "PrAzar"},
+    {79, "Susanna", "Sus"},
+    {80, "Bel and the Dragon", "Bel"},
+    {83, "I Esdras", "1Esd"},
+    {84, "Prayer of Manasses", "PrMan"},
+    {85, "II Esdras", "2Esd"},
+    {86, "III Maccabees", "3Macc"},
+    {87, "IV Maccabees", "4Macc"},
+    {95, "Tobit", "Tob"},
+    {96, "Sirach", "Sir"},
+    {97, "Esther (Greek)", "EsthGr"},
+    {98, "I Maccabees", "1Macc"},
+    {99, "II Maccabees", "2Macc"},
 };
 
-uint32_t makeKey(uint32_t b, uint32_t c, uint32_t v) { return b << 16 | c << 8 | v; }
+uint32_t makeKey(uint32_t b, uint32_t c, uint32_t v)
+{
+    return b << 16 | c << 8 | v;
+}
 
 bool parseUint(const std::string& s, uint32_t& v, uint32_t max)
 {
@@ -56,14 +119,17 @@ bool parseUint(const std::string& s, uint32_t& v, uint32_t max)
     return v <= max;
 }
 
-bool isBlankText(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
+bool isBlankText(const std::string& s)
+{
+    return s.find_first_not_of(" \t\r\n") == std::string::npos;
+}
 
 // Appends text (and Strong's numbers) to a container node, joining the last text node.
 void appendRun(TvkNode& into, const std::string& text, std::vector<std::string> strongs = {})
 {
     if (into.children.empty() || into.children.back().tag != TvkTag::kText)
-        into.children.push_back(TvkNode{});
-    into.children.back().runs.push_back(TvkRun{text, std::move(strongs), {}});
+        into.children.push_back(TvkNode {});
+    into.children.back().runs.push_back(TvkRun {text, std::move(strongs), {}});
 }
 
 bool hasWords(const TvkNode& n)
@@ -116,7 +182,7 @@ std::vector<std::string> strongsOf(const std::string& lemma)
 
 // Reads the OSIS content of one Bible entry.
 struct VerseReader {
-    bool wocOpen = false;  // words of Christ opened by a milestone and not yet closed
+    bool wocOpen = false;           // words of Christ opened by a milestone and not yet closed
     bool trimmedAfterBook = false;  // the last entry read had text after its book's end
 
     struct Frame {
@@ -216,7 +282,7 @@ struct VerseReader {
                             closeTop();
                     }
                 } else if ((n == "div" && (type == "x-p" || type == "paragraph") && !t.attr("sID").empty()) ||
-                           (n == "lb" && type == "x-p") || n == "p") {
+                    (n == "lb" && type == "x-p") || n == "p") {
                     if (!seenText)
                         verse.paragraph = true;
                     else if (!skipping()) {
@@ -242,7 +308,8 @@ struct VerseReader {
             }
             if (t.type == Token::Close) {
                 // Close up to the matching open element; a close without one is a fragment's end.
-                auto it = std::find_if(stack.rbegin(), stack.rend() - 1, [&](const Frame& f) { return f.name == n && !f.milestone; });
+                auto it = std::find_if(
+                    stack.rbegin(), stack.rend() - 1, [&](const Frame& f) { return f.name == n && !f.milestone; });
                 if (it == stack.rend() - 1)
                     continue;
                 const size_t depth = static_cast<size_t>(stack.rend() - it);
@@ -316,7 +383,8 @@ TvkNode verseMarker(uint32_t key)
 {
     TvkNode m = TvkNode::element(TvkTag::kQsSync);
     m.attributes.push_back(TvkEncode::NodeAttribute::withCode(TvkTag::kAttrType, TvkTag::kValueVerse));
-    m.attributes.push_back(TvkEncode::NodeAttribute::withNumber(TvkTag::kAttrValue, static_cast<int32_t>(key & 0x7FFFFF)));
+    m.attributes.push_back(
+        TvkEncode::NodeAttribute::withNumber(TvkTag::kAttrValue, static_cast<int32_t>(key & 0x7FFFFF)));
     m.attributes.push_back(TvkEncode::NodeAttribute::withCode(TvkTag::kAttrDisplay, TvkTag::kValueNow));
     return m;
 }
@@ -369,7 +437,8 @@ void coveredVerses(const bibleRefRange& r, std::vector<uint32_t>& out)
         endC = lastChapter(b);
         endV = lastVerse(b, static_cast<uint8_t>(endC));
     } else {
-        endC = r.endChapter >= 1 ? std::min<uint32_t>(static_cast<uint32_t>(r.endChapter), lastChapter(b)) : lastChapter(b);
+        endC = r.endChapter >= 1 ? std::min<uint32_t>(static_cast<uint32_t>(r.endChapter), lastChapter(b))
+                                 : lastChapter(b);
         endV = r.endVerse >= 1 ? static_cast<uint32_t>(r.endVerse) : lastVerse(b, static_cast<uint8_t>(endC));
     }
     for (size_t n = 0; n < kMaxIndexedVerses && (c < endC || (c == endC && v <= endV)); ++n) {
@@ -429,9 +498,11 @@ std::vector<uint8_t> referenceRecord(const std::string& attribute, std::vector<u
                 words.push_back(text.substr(p, end - p));
             p = end + 1;
         }
-        auto isLocation = [](const std::string& w) { return w.find_first_not_of("0123456789:-,") == std::string::npos; };
-        static const std::map<std::string, std::string> kSpelled = {{"re", "Rev"}, {"Re", "Rev"}, {"jud", "Judg"}, {"Jud", "Judg"},
-                                                                            {"so", "Song"}, {"So", "Song"}, {"le", "Lev"}, {"Le", "Lev"}};
+        auto isLocation = [](const std::string& w) {
+            return w.find_first_not_of("0123456789:-,") == std::string::npos;
+        };
+        static const std::map<std::string, std::string> kSpelled = {{"re", "Rev"}, {"Re", "Rev"}, {"jud", "Judg"},
+            {"Jud", "Judg"}, {"so", "Song"}, {"So", "Song"}, {"le", "Lev"}, {"Le", "Lev"}};
         for (size_t k = 0; k < words.size(); ++k) {
             if (isLocation(words[k]))
                 return {};
@@ -510,7 +581,7 @@ struct ProseReader {
             }
             const std::string type = t.attr("type");
             const bool blockBreak = n == "p" || n == "lb" || n == "br" || n == "item" || n == "def" || n == "list" ||
-                                    (n == "div" && (type == "x-p" || type == "paragraph"));
+                (n == "div" && (type == "x-p" || type == "paragraph"));
             if (t.type == Token::Empty) {
                 if (blockBreak)
                     endBlock();
@@ -554,7 +625,7 @@ struct ProseReader {
                 endBlock();
                 continue;
             }
-            Frame f{n, TvkNode::element(0), false};
+            Frame f {n, TvkNode::element(0), false};
             const std::string rend = t.attr("rend");
             if ((n == "hi" && (type == "italic" || rend == "italic")) || n == "pron" || n == "i")
                 f.node.tag = TvkTag::kI;
@@ -588,15 +659,18 @@ uint8_t lastVerse(uint8_t book, uint8_t chapter)
     return chapter >= 1 && chapter <= counts.size() ? counts[chapter - 1] : 0;
 }
 
-uint8_t lastChapter(uint8_t book) { return static_cast<uint8_t>(cBibleRefDefaults::kjvVerseCounts(book).size()); }
+uint8_t lastChapter(uint8_t book)
+{
+    return static_cast<uint8_t>(cBibleRefDefaults::kjvVerseCounts(book).size());
+}
 
 // A reference-table file: the header with the table's version and row count, the column titles, the
 // rows (each field quoted).
 std::string csvTable(const std::string& title, uint32_t version, const std::vector<std::vector<std::string>>& rows,
-                     const std::string& columns)
+    const std::string& columns)
 {
-    std::string s = "*** " + title + "\n+++ Header\nVersion=" + std::to_string(version) + "\nCount=" +
-                    std::to_string(rows.size()) + "\n--- End\n+++ Data\n" + columns + "\n";
+    std::string s = "*** " + title + "\n+++ Header\nVersion=" + std::to_string(version) +
+        "\nCount=" + std::to_string(rows.size()) + "\n--- End\n+++ Data\n" + columns + "\n";
     for (const auto& row : rows) {
         for (size_t i = 0; i < row.size(); ++i)
             s += (i ? ",\"" : "\"") + row[i] + "\"";
@@ -621,7 +695,10 @@ std::string latin1ToUtf8(const std::string& s)
 
 }  // namespace
 
-const std::vector<TvkBookName>& tvkBookNames() { return kBooks; }
+const std::vector<TvkBookName>& tvkBookNames()
+{
+    return kBooks;
+}
 
 const TvkBookName* tvkBookByNumber(uint8_t number)
 {
@@ -654,7 +731,10 @@ uint32_t tvkVerseKeyFromExportKey(const std::string& key)
 }
 
 namespace {
-uint32_t osisKey(const std::string& ref) { return tvkVerseKeyFromOsisRef(ref); }
+uint32_t osisKey(const std::string& ref)
+{
+    return tvkVerseKeyFromOsisRef(ref);
+}
 }  // namespace
 
 uint32_t tvkVerseKeyFromOsisRef(const std::string& ref)
@@ -672,7 +752,8 @@ uint32_t tvkVerseKeyFromOsisRef(const std::string& ref)
             return 0;
         if (dot2 != std::string::npos && !parseUint(ref.substr(dot2 + 1), v, 255))
             return 0;
-        if (c < 1 || v < 1 || (b.number <= 66 && (c > lastChapter(b.number) || v > lastVerse(b.number, static_cast<uint8_t>(c)))))
+        if (c < 1 || v < 1 ||
+            (b.number <= 66 && (c > lastChapter(b.number) || v > lastVerse(b.number, static_cast<uint8_t>(c)))))
             return 0;
         return makeKey(b.number, c, v);
     }
@@ -722,7 +803,8 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
             report.skipped.push_back(e.key + ": text is not clean UTF-8");
             continue;
         }
-        const uint8_t b = static_cast<uint8_t>(key >> 16), c = static_cast<uint8_t>(key >> 8), v = static_cast<uint8_t>(key);
+        const uint8_t b = static_cast<uint8_t>(key >> 16), c = static_cast<uint8_t>(key >> 8),
+                      v = static_cast<uint8_t>(key);
         std::vector<Token> tokens;
         std::string error;
         if (!tvkTokenizeMarkup(e.text, tokens, error)) {
@@ -785,7 +867,8 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
         book.verses.push_back(std::move(verse));
         ++report.imported;
     }
-    std::sort(model.books.begin(), model.books.end(), [](const TvkBibleBook& x, const TvkBibleBook& y) { return x.number < y.number; });
+    std::sort(model.books.begin(), model.books.end(),
+        [](const TvkBibleBook& x, const TvkBibleBook& y) { return x.number < y.number; });
     return model;
 }
 
@@ -796,7 +879,7 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
     for (const TvkBibleBook& b : model.books) {
         if (b.verses.empty())
             continue;
-        TvkSection head{b.name, 1, makeKey(b.number, 0, 0), {}};
+        TvkSection head {b.name, 1, makeKey(b.number, 0, 0), {}};
         head.blocks = b.headings;
         if (head.blocks.empty())
             head.blocks.push_back(TvkNode::element(TvkTag::kH2, {TvkNode::text(b.name)}));
@@ -806,7 +889,7 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
             const uint32_t c = (v.key >> 8) & 0xFF;
             if (c != chapter) {
                 chapter = c;
-                TvkSection ch{b.name + " " + std::to_string(c), 2, makeKey(b.number, c, 0), {}};
+                TvkSection ch {b.name + " " + std::to_string(c), 2, makeKey(b.number, c, 0), {}};
                 for (const auto& [n, headings] : b.chapterHeadings)
                     if (n == c)
                         ch.blocks.insert(ch.blocks.end(), headings.begin(), headings.end());
@@ -814,7 +897,7 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
                     ch.blocks.push_back(TvkNode::element(TvkTag::kH3, {TvkNode::text(ch.title)}));
                 book.addSection(std::move(ch));
             }
-            TvkSection s{std::to_string(c) + ":" + std::to_string(v.key & 0xFF), 3, v.key, v.headings};
+            TvkSection s {std::to_string(c) + ":" + std::to_string(v.key & 0xFF), 3, v.key, v.headings};
             TvkNode body = TvkNode::element(v.paragraph ? TvkTag::kP : TvkTag::kDiv, {verseMarker(v.key)});
             body.children.insert(body.children.end(), v.inlines.begin(), v.inlines.end());
             s.blocks.push_back(std::move(body));
@@ -824,8 +907,8 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
     }
 }
 
-void tvkImportCommentary(const std::vector<TvkImpEntry>& entries, const TvkBookIdentity& id, cTvkRichBook& book,
-                         TvkImportReport& report)
+void tvkImportCommentary(
+    const std::vector<TvkImpEntry>& entries, const TvkBookIdentity& id, cTvkRichBook& book, TvkImportReport& report)
 {
     setInfo(book, id);
     report.entries += entries.size();
@@ -875,7 +958,8 @@ void tvkImportCommentary(const std::vector<TvkImpEntry>& entries, const TvkBookI
                       v = static_cast<uint8_t>(e.key);
         if (b != currentBook) {
             currentBook = b;
-            book.addSection(TvkSection{kBooks[b - 1].keyName, 1, 0, {TvkNode::element(TvkTag::kH2, {TvkNode::text(kBooks[b - 1].keyName)})}});
+            book.addSection(TvkSection {
+                kBooks[b - 1].keyName, 1, 0, {TvkNode::element(TvkTag::kH2, {TvkNode::text(kBooks[b - 1].keyName)})}});
         }
         // The entry covers its verses up to the verse before the next entry of the same book.
         uint32_t end;
@@ -891,9 +975,9 @@ void tvkImportCommentary(const std::vector<TvkImpEntry>& entries, const TvkBookI
             end = makeKey(b, lastChapter(b), lastVerse(b, lastChapter(b)));
         }
         const std::string title = c == 0 ? std::string(kBooks[b - 1].keyName)
-                                  : v == 0 ? std::string(kBooks[b - 1].keyName) + " " + std::to_string(c)
-                                           : std::string(kBooks[b - 1].keyName) + " " + std::to_string(c) + ":" + std::to_string(v);
-        TvkSection s{title, 2, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(title)})}};
+            : v == 0                     ? std::string(kBooks[b - 1].keyName) + " " + std::to_string(c)
+                     : std::string(kBooks[b - 1].keyName) + " " + std::to_string(c) + ":" + std::to_string(v);
+        TvkSection s {title, 2, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(title)})}};
         s.blocks.insert(s.blocks.end(), e.blocks.begin(), e.blocks.end());
         const uint32_t n = book.addSection(std::move(s));
         const uint32_t start = v == 0 ? makeKey(b, c == 0 ? 1 : c, 1) : e.key;
@@ -904,7 +988,7 @@ void tvkImportCommentary(const std::vector<TvkImpEntry>& entries, const TvkBookI
 }
 
 void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryKind kind, const TvkBookIdentity& id,
-                         cTvkRichBook& book, TvkImportReport& report)
+    cTvkRichBook& book, TvkImportReport& report)
 {
     setInfo(book, id);
     report.entries += entries.size();
@@ -945,7 +1029,7 @@ void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryK
         ++report.imported;
     }
     for (size_t i = 0; i < good.size(); ++i) {
-        TvkSection s{good[i].first, 1, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(good[i].first)})}};
+        TvkSection s {good[i].first, 1, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(good[i].first)})}};
         s.blocks.insert(s.blocks.end(), good[i].second.begin(), good[i].second.end());
         const uint32_t n = book.addSection(std::move(s));
         book.addLookupWord(good[i].first, n);
@@ -954,8 +1038,8 @@ void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryK
     }
 }
 
-void tvkCompileDevotional(const TvkBibleModel& model, const std::vector<uint8_t>& books, const TvkBookIdentity& id,
-                          cTvkRichBook& book)
+void tvkCompileDevotional(
+    const TvkBibleModel& model, const std::vector<uint8_t>& books, const TvkBookIdentity& id, cTvkRichBook& book)
 {
     book.kind = cTvkRichBook::Kind::Dated;
     setInfo(book, id);
@@ -965,25 +1049,25 @@ void tvkCompileDevotional(const TvkBibleModel& model, const std::vector<uint8_t>
             if (b.number == want)
                 for (const TvkBibleVerse& v : b.verses)
                     verses.emplace_back(b.name, &v);
-    static const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
-                                          "July",    "August",   "September", "October", "November", "December"};
+    static const char* const kMonths[] = {"January", "February", "March", "April", "May", "June", "July", "August",
+        "September", "October", "November", "December"};
     static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     std::vector<uint32_t> readings;
     size_t next = 0;
     int day = 0;
     for (int m = 0; m < 12; ++m) {
-        book.addSection(TvkSection{kMonths[m], 1, 0, {TvkNode::element(TvkTag::kH2, {TvkNode::text(kMonths[m])})}});
+        book.addSection(TvkSection {kMonths[m], 1, 0, {TvkNode::element(TvkTag::kH2, {TvkNode::text(kMonths[m])})}});
         for (int d = 1; d <= kDays[m]; ++d, ++day) {
             const size_t end = verses.size() * static_cast<size_t>(day + 1) / 365;
             const std::string title = std::string(kMonths[m]) + " " + std::to_string(d);
-            TvkSection s{title, 2, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(title)})}};
+            TvkSection s {title, 2, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(title)})}};
             for (; next < end; ++next) {
                 const TvkBibleVerse& v = *verses[next].second;
-                const std::string ref = verses[next].first + " " + std::to_string((v.key >> 8) & 0xFF) + ":" +
-                                        std::to_string(v.key & 0xFF);
+                const std::string ref =
+                    verses[next].first + " " + std::to_string((v.key >> 8) & 0xFF) + ":" + std::to_string(v.key & 0xFF);
                 std::string text = tvkCollapseSpace(tvkPlainText(v.inlines));
-                s.blocks.push_back(TvkNode::element(TvkTag::kP, {TvkNode::element(TvkTag::kB, {TvkNode::text(ref)}),
-                                                                 TvkNode::text(" " + text)}));
+                s.blocks.push_back(TvkNode::element(
+                    TvkTag::kP, {TvkNode::element(TvkTag::kB, {TvkNode::text(ref)}), TvkNode::text(" " + text)}));
             }
             readings.push_back(book.addSection(std::move(s)));
         }
@@ -995,14 +1079,15 @@ void tvkAddReferenceTables(cTvkRichBook& book, bool spanish)
 {
     auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
     std::vector<std::vector<std::string>> names;
-    for (const BookNameRow& row : spanish ? cBibleRefDefaults::spanishBookNames() : cBibleRefDefaults::englishBookNames())
+    for (const BookNameRow& row :
+        spanish ? cBibleRefDefaults::spanishBookNames() : cBibleRefDefaults::englishBookNames())
         names.push_back({latin1ToUtf8(row.text), std::to_string(row.minimumMatch), std::to_string(row.nameNumber),
-                         (row.kinds & kBookNameAbbreviationSource) ? "1" : "0", (row.kinds & kBookNameFull) ? "1" : "0", "", "",
-                         (row.kinds & kBookNameMatchOnly) ? "1" : "0"});
+            (row.kinds & kBookNameAbbreviationSource) ? "1" : "0", (row.kinds & kBookNameFull) ? "1" : "0", "", "",
+            (row.kinds & kBookNameMatchOnly) ? "1" : "0"});
     const char* namesFile = spanish ? "SpanishBookNameList" : "EnglishBookNameList";
     book.addBibleRefFile(std::string(namesFile) + ".csv",
-                         bytes(csvTable(namesFile, cBibleRefDefaults::kBookNamesVersion, names,
-                                        "\"Name\",\"MinMatch\",\"NameNum\",\"Abbrev\",\"Full\",\"\",\"\",\"MatchOnly\"")));
+        bytes(csvTable(namesFile, cBibleRefDefaults::kBookNamesVersion, names,
+            "\"Name\",\"MinMatch\",\"NameNum\",\"Abbrev\",\"Full\",\"\",\"\",\"MatchOnly\"")));
     std::vector<std::vector<std::string>> nameNums, order;
     const auto nums = cBibleRefDefaults::bookNumToNameNum();
     for (size_t i = 0; i < nums.size(); ++i)
@@ -1010,9 +1095,10 @@ void tvkAddReferenceTables(cTvkRichBook& book, bool spanish)
     const auto total = cBibleRefDefaults::totalOrderOnBookNumber();
     for (size_t i = 0; i < total.size(); ++i)
         order.push_back({std::to_string(i + 1), std::to_string(total[i])});
-    book.addBibleRefFile("BookNumToNameNum.csv", bytes(csvTable("BookNumToNameNum", cBibleRefDefaults::kBookNumToNameNumVersion,
-                                                                nameNums, "\"BookNum\",\"NameNum\"")));
+    book.addBibleRefFile("BookNumToNameNum.csv",
+        bytes(csvTable(
+            "BookNumToNameNum", cBibleRefDefaults::kBookNumToNameNumVersion, nameNums, "\"BookNum\",\"NameNum\"")));
     book.addBibleRefFile("TotalOrderOnBookNumber.csv",
-                         bytes(csvTable("TotalOrderOnBookNumber", cBibleRefDefaults::kTotalOrderVersion, order,
-                                        "\"Position\",\"BookNum\"")));
+        bytes(csvTable(
+            "TotalOrderOnBookNumber", cBibleRefDefaults::kTotalOrderVersion, order, "\"Position\",\"BookNum\"")));
 }

@@ -18,11 +18,11 @@
 
 struct TvkImportReport {
     std::string module;
-    size_t entries = 0;   // entries in the export
-    size_t imported = 0;  // entries compiled
-    size_t empty = 0;     // entries without text (markers only, or a verse the module leaves empty)
-    size_t references = 0;        // references made into embedded references
-    size_t unreadReferences = 0;  // references that do not read (kept as text)
+    size_t entries = 0;                // entries in the export
+    size_t imported = 0;               // entries compiled
+    size_t empty = 0;                  // entries without text (markers only, or a verse the module leaves empty)
+    size_t references = 0;             // references made into embedded references
+    size_t unreadReferences = 0;       // references that do not read (kept as text)
     std::vector<std::string> skipped;  // entries that fail a check: "key: reason"
     std::vector<std::string> trimmed;  // entries compiled without a part that is not theirs
 };
@@ -58,8 +58,8 @@ struct TvkBibleVerse {
 };
 struct TvkBibleBook {
     uint8_t number = 0;
-    std::string name;                // the module's own short name of the book, else its key name
-    std::vector<TvkNode> headings;   // the book's titles
+    std::string name;               // the module's own short name of the book, else its key name
+    std::vector<TvkNode> headings;  // the book's titles
     std::vector<TvkBibleVerse> verses;
     std::vector<std::pair<uint8_t, std::vector<TvkNode>>> chapterHeadings;  // chapter -> headings
 };
@@ -75,16 +75,16 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
 // Plain text of a verse's content (without notes), for readings and checks.
 std::string tvkPlainText(const std::vector<TvkNode>& nodes, bool withNotes = false);
 
-void tvkImportCommentary(const std::vector<TvkImpEntry>& entries, const TvkBookIdentity& id, cTvkRichBook& book,
-                         TvkImportReport& report);
+void tvkImportCommentary(
+    const std::vector<TvkImpEntry>& entries, const TvkBookIdentity& id, cTvkRichBook& book, TvkImportReport& report);
 
 enum class TvkDictionaryKind { StrongsHebrew, StrongsGreek, Topical };
 void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryKind kind, const TvkBookIdentity& id,
-                         cTvkRichBook& book, TvkImportReport& report);
+    cTvkRichBook& book, TvkImportReport& report);
 
 // 365 readings that walk through the given books of the model in order, the start on January 1.
-void tvkCompileDevotional(const TvkBibleModel& model, const std::vector<uint8_t>& books, const TvkBookIdentity& id,
-                          cTvkRichBook& book);
+void tvkCompileDevotional(
+    const TvkBibleModel& model, const std::vector<uint8_t>& books, const TvkBookIdentity& id, cTvkRichBook& book);
 
 // The reference tables a Bible carries, as table files for its "BIBLEREF" stream.
 void tvkAddReferenceTables(cTvkRichBook& book, bool spanish);

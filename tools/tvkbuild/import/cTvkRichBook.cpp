@@ -5,11 +5,11 @@
 
 #include "engine/bookfile/BkInfoFormat.h"
 #include "engine/bookfile/BkSyncFormat.h"
+#include "engine/bookfile/BkText.h"
 #include "engine/bookfile/BkTextFormat.h"
+#include "engine/foundation/CharacterClasses.h"
 #include "search/core/Metaphone.h"
 #include "search/core/WordStemming.h"
-#include "engine/bookfile/BkText.h"
-#include "engine/foundation/CharacterClasses.h"
 #include "tools/tvkbuild/cTvkContainerWriter.h"
 
 using TvkEncode::Bytes;
@@ -19,7 +19,10 @@ namespace {
 constexpr uint32_t kAttrIsWhitespace = 65;
 constexpr uint32_t kValueYes = 123;
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 struct Piece {
     enum Type { Word, Punctuation, Reference } type = Word;
@@ -29,15 +32,21 @@ struct Piece {
     bool blankBefore = false, blankAfter = false;
 };
 
-bool isSpaceUnit(char16_t u) { return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == 0xA0; }
+bool isSpaceUnit(char16_t u)
+{
+    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == 0xA0;
+}
 // Letters, marks and digits; beyond ASCII, anything the character tables do not call punctuation (so
 // that letters the tables do not list, such as polytonic Greek, stay inside their words).
 bool isWordUnit(char16_t u)
 {
     return isLetterOrMarkChar16(u) || isDigitChar16(u) || isCombiningChar16(u) || (u >= 0xD800 && u < 0xE000) ||
-           (u >= 0x80 && !isPunctuationChar16(u) && !isSpaceUnit(u));
+        (u >= 0x80 && !isPunctuationChar16(u) && !isSpaceUnit(u));
 }
-bool isApostrophe(char16_t u) { return u == '\'' || u == 0x2019; }
+bool isApostrophe(char16_t u)
+{
+    return u == '\'' || u == 0x2019;
+}
 
 // Lower-cases a word and finds the capitalisation code that restores it.
 void capitalise(Piece& p, const std::u16string& orig)
@@ -164,7 +173,8 @@ CutNode cutNode(const TvkNode& node)
         const bool trailing = isBlank(run.text.back());
         std::vector<Piece> pieces;
         for (const TvkTextPiece& t : tvkCutText(run.text))
-            pieces.push_back(Piece{t.word ? Piece::Word : Piece::Punctuation, t.text, t.capital, t.mask, t.blankBefore, t.blankAfter});
+            pieces.push_back(Piece {
+                t.word ? Piece::Word : Piece::Punctuation, t.text, t.capital, t.mask, t.blankBefore, t.blankAfter});
         if (out.pieces.empty() && pieces.empty() && leading)
             out.blankBefore = true;
         if (!pieces.empty()) {
@@ -234,7 +244,8 @@ void appendWordToken(Bytes& b, uint32_t w, int shortIndex)
 void appendPunctuationToken(Bytes& b, uint32_t p, int shortIndex, bool before, bool after)
 {
     using namespace BkTextFormat;
-    const uint8_t lead = static_cast<uint8_t>(kPunctuation | (before ? kPunctBlankBefore : 0) | (after ? kPunctBlankAfter : 0));
+    const uint8_t lead =
+        static_cast<uint8_t>(kPunctuation | (before ? kPunctBlankBefore : 0) | (after ? kPunctBlankAfter : 0));
     if (shortIndex >= 0) {
         b.push_back(static_cast<uint8_t>(lead | shortIndex));
     } else if (p < 0xFF) {
@@ -254,14 +265,14 @@ void appendPunctuationToken(Bytes& b, uint32_t p, int shortIndex, bool before, b
     }
 }
 
-std::vector<uint32_t> frequent(const std::map<std::string, uint32_t>& counts, const std::map<std::string, uint32_t>& numbers,
-                               size_t n)
+std::vector<uint32_t> frequent(
+    const std::map<std::string, uint32_t>& counts, const std::map<std::string, uint32_t>& numbers, size_t n)
 {
     std::vector<std::pair<uint32_t, uint32_t>> byCount;
     for (const auto& [text, count] : counts)
         byCount.emplace_back(count, numbers.at(text));
     std::sort(byCount.begin(), byCount.end(),
-              [](auto a, auto b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
+        [](auto a, auto b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
     std::vector<uint32_t> out;
     for (size_t i = 0; i < byCount.size() && i < n; ++i)
         out.push_back(byCount[i].second);
@@ -275,8 +286,7 @@ int indexIn(const std::vector<uint32_t>& values, uint32_t n)
 }
 
 // Visits the text nodes of a tree in document order, telling whether each lies inside a footnote.
-template <typename F>
-void forEachText(const TvkNode& node, F&& f, bool inNote = false)
+template <typename F> void forEachText(const TvkNode& node, F&& f, bool inNote = false)
 {
     if (node.tag == TvkTag::kText) {
         f(node, inNote);
@@ -287,7 +297,7 @@ void forEachText(const TvkNode& node, F&& f, bool inNote = false)
 }
 
 void addPair(cTvkContainerWriter& w, const char* wordsTag, const char* concTag,
-             const std::map<std::string, std::set<uint32_t>>& entries)
+    const std::map<std::string, std::set<uint32_t>>& entries)
 {
     if (entries.empty())
         return;
@@ -349,7 +359,10 @@ void cTvkRichBook::setReadings(const std::vector<uint32_t>& sections, uint8_t mo
     m_day = day;
 }
 
-void cTvkRichBook::addLookupWord(const std::string& word, uint32_t section) { m_lookupWords[word].insert(section); }
+void cTvkRichBook::addLookupWord(const std::string& word, uint32_t section)
+{
+    m_lookupWords[word].insert(section);
+}
 
 void cTvkRichBook::addVerseLookup(uint32_t key, uint32_t section, uint32_t endKey)
 {
@@ -377,8 +390,8 @@ std::vector<uint8_t> cTvkRichBook::strongsToken(const std::string& text)
         return {};
     if (hebrew) {
         const uint32_t low = suffix >= 3 ? 3 : suffix;
-        std::vector<uint8_t> out{BkTextFormat::kStrongsHebrew, static_cast<uint8_t>((n << 2) >> 8),
-                                 static_cast<uint8_t>((n << 2) | low)};
+        std::vector<uint8_t> out {
+            BkTextFormat::kStrongsHebrew, static_cast<uint8_t>((n << 2) >> 8), static_cast<uint8_t>((n << 2) | low)};
         if (low == 3)
             out.push_back(static_cast<uint8_t>(suffix));
         return out;
@@ -392,8 +405,8 @@ std::vector<uint8_t> cTvkRichBook::build() const
     const bool bible = kind == Kind::Bible;
     TvkEncode::InfoFields fields = info;
     fields.flags = static_cast<uint8_t>((fields.flags & ~(BkInfoFormat::kFlagBible | BkInfoFormat::kBookTypeMask)) |
-                                        (bible ? BkInfoFormat::kFlagBible : 0) |
-                                        (kind == Kind::Dated ? BkInfoFormat::kBookTypeDated << BkInfoFormat::kBookTypeShift : 0));
+        (bible ? BkInfoFormat::kFlagBible : 0) |
+        (kind == Kind::Dated ? BkInfoFormat::kBookTypeDated << BkInfoFormat::kBookTypeShift : 0));
     if (fields.bookName.empty())
         fields.bookName = fields.abbreviatedTitle.empty() ? "Untitled" : fields.abbreviatedTitle;
     if (fields.abbreviatedTitle.empty())
@@ -403,7 +416,7 @@ std::vector<uint8_t> cTvkRichBook::build() const
     // paragraph so that it owns a text range.
     std::vector<TvkSection> sections;
     sections.reserve(m_sections.size() + 1);
-    sections.push_back(TvkSection{fields.bookName, 0, 0, {TvkNode::element(TvkTag::kP, {TvkNode::text("")})}});
+    sections.push_back(TvkSection {fields.bookName, 0, 0, {TvkNode::element(TvkTag::kP, {TvkNode::text("")})}});
     for (const TvkSection& s : m_sections) {
         sections.push_back(s);
         bool hasText = false;
@@ -450,10 +463,10 @@ std::vector<uint8_t> cTvkRichBook::build() const
     uint32_t sectionNo = 0;
 
     auto whitespaceNode = [] {
-        return TvkEncode::Node{TvkTag::kText,
-                               {TvkEncode::NodeAttribute::namedText("untagged_text", " "),
-                                TvkEncode::NodeAttribute::withCode(kAttrIsWhitespace, kValueYes)},
-                               {}};
+        return TvkEncode::Node {TvkTag::kText,
+            {TvkEncode::NodeAttribute::namedText("untagged_text", " "),
+                TvkEncode::NodeAttribute::withCode(kAttrIsWhitespace, kValueYes)},
+            {}};
     };
     auto emitText = [&](std::vector<TvkEncode::Node>& into) {
         const CutNode& c = cuts.at(cutIndex++);
@@ -499,7 +512,7 @@ std::vector<uint8_t> cTvkRichBook::build() const
             }
         }
         tokens.push_back(kEndOfSection);
-        into.push_back(TvkEncode::Node{TvkTag::kText, {TvkEncode::NodeAttribute::textAt(offset)}, {}});
+        into.push_back(TvkEncode::Node {TvkTag::kText, {TvkEncode::NodeAttribute::textAt(offset)}, {}});
         if (c.blankAfter)
             into.push_back(whitespaceNode());
     };
@@ -511,15 +524,15 @@ std::vector<uint8_t> cTvkRichBook::build() const
                 text(into);
                 return;
             }
-            TvkEncode::Node out{n.tag, n.attributes, {}};
+            TvkEncode::Node out {n.tag, n.attributes, {}};
             for (const TvkNode& child : n.children)
                 (*this)(child, out.children);
             into.push_back(std::move(out));
         }
-    } emit{emitText};
+    } emit {emitText};
 
     std::vector<TvkEncode::TocEntry> toc;
-    std::vector<std::pair<uint32_t, uint32_t>> sync{{0, 0}};
+    std::vector<std::pair<uint32_t, uint32_t>> sync {{0, 0}};
     for (sectionNo = 0; sectionNo < sections.size(); ++sectionNo) {
         const TvkSection& s = sections[sectionNo];
         toc.push_back({sectionNo == 0 ? uint8_t(0) : std::max<uint8_t>(s.level, 1), s.title});
@@ -536,7 +549,8 @@ std::vector<uint8_t> cTvkRichBook::build() const
                 blocks.push_back(std::move(n));
         }
         if (sectionStarts.size() == sectionNo)  // no text written (cannot happen: every section has a text node)
-            sectionStarts.emplace_back(static_cast<uint32_t>(firstBlock), static_cast<uint32_t>(kHeaderSize + tokens.size()));
+            sectionStarts.emplace_back(
+                static_cast<uint32_t>(firstBlock), static_cast<uint32_t>(kHeaderSize + tokens.size()));
         sectionStarts.back().first = static_cast<uint32_t>(firstBlock);
     }
     // Each level may rise by one at most.

@@ -20,8 +20,8 @@
 
 // Element codes of the book markup used by the importers.
 namespace TvkTag {
-constexpr uint8_t kB = 3, kBr = 9, kH2 = 21, kH3 = 22, kH4 = 23, kI = 32, kLi = 38, kP = 46, kQsNote = 53,
-                  kQsSync = 54, kQsWoc = 56, kSmall = 60, kSup = 63, kUl = 74, kText = 75, kDiv = 77;
+constexpr uint8_t kB = 3, kBr = 9, kH2 = 21, kH3 = 22, kH4 = 23, kI = 32, kLi = 38, kP = 46, kQsNote = 53, kQsSync = 54,
+                  kQsWoc = 56, kSmall = 60, kSup = 63, kUl = 74, kText = 75, kDiv = 77;
 constexpr uint32_t kAttrClass = 28, kAttrDisplay = 46, kAttrType = 111, kAttrValue = 115;
 constexpr uint32_t kValueNow = 63, kValueVerse = 116;
 }  // namespace TvkTag
@@ -39,10 +39,10 @@ struct TvkNode {
     std::vector<TvkNode> children;
     std::vector<TvkRun> runs;
 
-    static TvkNode text(const std::string& s) { return TvkNode{TvkTag::kText, {}, {}, {TvkRun{s, {}, {}}}}; }
+    static TvkNode text(const std::string& s) { return TvkNode {TvkTag::kText, {}, {}, {TvkRun {s, {}, {}}}}; }
     static TvkNode element(uint8_t tag, std::vector<TvkNode> children = {})
     {
-        return TvkNode{tag, {}, std::move(children), {}};
+        return TvkNode {tag, {}, std::move(children), {}};
     }
 };
 

@@ -52,8 +52,8 @@ constexpr uint16_t kPublisher = 1;
 constexpr uint16_t kHelpId = 23, kWelcomeId = 24, kKjvId = 101, kWebId = 102, kRvId = 103, kScofieldId = 110,
                    kTreasuryId = 111, kHebrewId = 120, kGreekId = 121, kNaveId = 122, kDevotionalId = 130;
 
-TvkBookIdentity identity(const std::string& title, const std::string& abbreviation, uint16_t bookId,
-                         uint16_t language = 1033)
+TvkBookIdentity identity(
+    const std::string& title, const std::string& abbreviation, uint16_t bookId, uint16_t language = 1033)
 {
     TvkBookIdentity id;
     id.title = title;
@@ -65,8 +65,8 @@ TvkBookIdentity identity(const std::string& title, const std::string& abbreviati
     return id;
 }
 
-TvkBookIdentity bibleIdentity(const std::string& title, const std::string& abbreviation, uint16_t bookId,
-                              uint16_t language = 1033)
+TvkBookIdentity bibleIdentity(
+    const std::string& title, const std::string& abbreviation, uint16_t bookId, uint16_t language = 1033)
 {
     TvkBookIdentity id = identity(title, abbreviation, bookId, language);
     id.strongsHebrew[0] = kPublisher;
@@ -77,7 +77,7 @@ TvkBookIdentity bibleIdentity(const std::string& title, const std::string& abbre
 }
 
 int library(const std::string& exports, const std::string& resources, const std::string& libraryDir,
-            const std::string& booksDir)
+    const std::string& booksDir)
 {
     std::mutex mutex;
     std::vector<TvkImportReport> reports;
@@ -126,8 +126,8 @@ int library(const std::string& exports, const std::string& resources, const std:
         finish(book, paths, std::move(report));
         if (withDevotional) {
             cTvkRichBook dated;
-            TvkBookIdentity d = identity("Daily Readings from the Psalms and Proverbs (King James Version)", "Daily Readings",
-                                         kDevotionalId);
+            TvkBookIdentity d = identity(
+                "Daily Readings from the Psalms and Proverbs (King James Version)", "Daily Readings", kDevotionalId);
             tvkCompileDevotional(model, {19, 20}, d, dated);
             TvkImportReport r;
             r.module = module + " (daily readings)";
@@ -171,31 +171,36 @@ int library(const std::string& exports, const std::string& resources, const std:
     std::vector<std::function<void()>> jobs = {
         [&] {
             bible("engKJV2006eb", bibleIdentity("King James Version", "KJV", kKjvId),
-                  {libraryDir + "/KJV.tvk", booksDir + "/KJV.tvk"}, true);
+                {libraryDir + "/KJV.tvk", booksDir + "/KJV.tvk"}, true);
         },
-        [&] { bible("engWEB2015eb", bibleIdentity("World English Bible", "WEB", kWebId), {libraryDir + "/WEB.tvk"}, false); },
         [&] {
-            bible("spaRV1909eb", bibleIdentity("Reina-Valera 1909", "RV1909", kRvId, 10), {libraryDir + "/RV1909.tvk"}, false);
+            bible(
+                "engWEB2015eb", bibleIdentity("World English Bible", "WEB", kWebId), {libraryDir + "/WEB.tvk"}, false);
+        },
+        [&] {
+            bible("spaRV1909eb", bibleIdentity("Reina-Valera 1909", "RV1909", kRvId, 10), {libraryDir + "/RV1909.tvk"},
+                false);
         },
         [&] {
             commentary("Scofield", identity("Scofield Reference Notes (1917)", "Scofield", kScofieldId),
-                       libraryDir + "/Scofield.tvk");
+                libraryDir + "/Scofield.tvk");
         },
         [&] {
             commentary("TDavid", identity("The Treasury of David", "Treasury of David", kTreasuryId),
-                       libraryDir + "/TreasuryOfDavid.tvk");
+                libraryDir + "/TreasuryOfDavid.tvk");
         },
         [&] {
             dictionary("StrongsHebrew", TvkDictionaryKind::StrongsHebrew,
-                       identity("Strong's Hebrew Dictionary", "Strong's Hebrew", kHebrewId), libraryDir + "/StrongsHebrew.tvk");
+                identity("Strong's Hebrew Dictionary", "Strong's Hebrew", kHebrewId),
+                libraryDir + "/StrongsHebrew.tvk");
         },
         [&] {
             dictionary("StrongsGreek", TvkDictionaryKind::StrongsGreek,
-                       identity("Strong's Greek Dictionary", "Strong's Greek", kGreekId), libraryDir + "/StrongsGreek.tvk");
+                identity("Strong's Greek Dictionary", "Strong's Greek", kGreekId), libraryDir + "/StrongsGreek.tvk");
         },
         [&] {
             dictionary("Nave", TvkDictionaryKind::Topical, identity("Nave's Topical Bible", "Nave's", kNaveId),
-                       libraryDir + "/Nave.tvk");
+                libraryDir + "/Nave.tvk");
         },
         [&] { authoredBook("MXHelp.qsbook", booksDir + "/MXHelp.tvk"); },
         [&] { authoredBook("MXWelcome.qsbook", booksDir + "/MXWelcome.tvk"); },
@@ -224,8 +229,8 @@ int library(const std::string& exports, const std::string& resources, const std:
         if (r.entries == 0)
             std::printf("%s: compiled\n", r.module.c_str());
         else
-            std::printf("%s: %zu entries, %zu compiled, %zu empty, %zu skipped\n", r.module.c_str(), r.entries, r.imported,
-                        r.empty, r.skipped.size());
+            std::printf("%s: %zu entries, %zu compiled, %zu empty, %zu skipped\n", r.module.c_str(), r.entries,
+                r.imported, r.empty, r.skipped.size());
         if (r.references + r.unreadReferences > 0)
             std::printf("  %zu references linked, %zu left as text\n", r.references, r.unreadReferences);
         for (const std::string& s : r.trimmed)
@@ -248,7 +253,7 @@ int main(int argc, char** argv)
     if (args.size() == 5 && args[0] == "library")
         return library(args[1], args[2], args[3], args[4]);
     std::fprintf(stderr,
-                 "usage: tvkimport authored SOURCE OUTPUT.tvk\n"
-                 "       tvkimport library EXPORTS_DIR RESOURCES_DIR LIBRARY_DIR BOOKS_DIR\n");
+        "usage: tvkimport authored SOURCE OUTPUT.tvk\n"
+        "       tvkimport library EXPORTS_DIR RESOURCES_DIR LIBRARY_DIR BOOKS_DIR\n");
     return 2;
 }
