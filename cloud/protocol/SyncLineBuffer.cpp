@@ -1,0 +1,37 @@
+#include "cloud/protocol/SyncLineBuffer.h"
+
+#include "cloud/protocol/SyncCommand.h"
+
+namespace qs::cloud {
+
+SyncLineBuffer::SyncLineBuffer(bool dropGreeting, qsizetype maxLineBytes)
+    : m_maxLineBytes(maxLineBytes), m_dropGreeting(dropGreeting)
+{
+}
+
+void SyncLineBuffer::dropGreetingAtFront()
+{
+    const QByteArray greeting = QByteArray::fromRawData(kGreeting, sizeof(kGreeting) - 1);
+    if (m_dropGreeting && m_buffer.startsWith(greeting))
+        m_buffer.remove(0, greeting.size());
+}
+
+void SyncLineBuffer::append(const QByteArray& bytes)
+{
+    m_buffer.append(bytes);
+    dropGreetingAtFront();
+}
+
+SyncLineBuffer::Result SyncLineBuffer::nextLine(QByteArray& line)
+{
+    const qsizetype rs = m_buffer.indexOf(SyncCommand::kRecordSeparator);
+    if (rs < 0)
+        return m_buffer.size() > m_maxLineBytes ? Result::Overflow : Result::NeedMore;
+    if (rs > m_maxLineBytes)
+        return Result::Overflow;
+    line = m_buffer.left(rs);
+    m_buffer.remove(0, rs + 1);
+    return Result::Line;
+}
+
+}  // namespace qs::cloud

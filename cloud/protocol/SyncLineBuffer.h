@@ -1,0 +1,41 @@
+// SyncLineBuffer: cuts the received byte stream of a sync connection into lines at the record
+// separator (0x1E). Bytes after the last separator wait for the next read. A receiver of server lines
+// drops the greeting "Hi!\r\n" whenever the buffer begins with it; the same bytes anywhere else stay.
+//
+// A line may not grow past the limit given at construction: once the bytes waiting for their
+// separator exceed it, nextLine answers Overflow and the connection should be closed, so a peer that
+// never sends a separator cannot make the buffer grow without end.
+//
+// Threads: one connection's buffer, used by one thread.
+#pragma once
+
+#include <QByteArray>
+
+namespace qs::cloud {
+
+class SyncLineBuffer {
+public:
+    static constexpr qsizetype kDefaultMaxLineBytes = 4 * 1024 * 1024;
+    static constexpr char kGreeting[] = "Hi!\r\n";
+
+    enum class Result { Line, NeedMore, Overflow };
+
+    explicit SyncLineBuffer(bool dropGreeting = false, qsizetype maxLineBytes = kDefaultMaxLineBytes);
+
+    // Appends received bytes (then drops a greeting at the front when asked to).
+    void append(const QByteArray& bytes);
+    // Line: `line` holds the bytes before the next separator, which are removed with it.
+    Result nextLine(QByteArray& line);
+
+    qsizetype pendingBytes() const { return m_buffer.size(); }
+    void clear() { m_buffer.clear(); }
+
+private:
+    void dropGreetingAtFront();
+
+    QByteArray m_buffer;
+    qsizetype m_maxLineBytes;
+    bool m_dropGreeting;
+};
+
+}  // namespace qs::cloud
