@@ -1,0 +1,338 @@
+#include "library/NavigationHistory.h"
+
+#include "library/GoToPanes.h"
+#include "platform/KeyedArchive.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QUuid>
+
+namespace {
+
+const QString kArchiveClass = QStringLiteral("NavigationHistory");
+const QString kStacksKey = QStringLiteral("stacks");
+const QString kSnapshotSuffix = QStringLiteral(".plist");
+
+bool isIntegerValue(const QVariant& v)
+{
+    switch (v.metaType().id()) {
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A snapshot file name as the recorder makes it: a uuid and ".plist".
+bool isSnapshotFileName(const QString& name)
+{
+    static const QRegularExpression kName(QStringLiteral("^[A-Za-z0-9-]{1,64}\\.plist$"));
+    return kName.match(name).hasMatch();
+}
+
+}  // namespace
+
+NavigationHistory::NavigationHistory(GoToPanes& panes, const QString& cacheDirectory)
+    : m_panes(panes), m_historyFolder(QDir(cacheDirectory).filePath(kFolderName))
+{
+}
+
+bool NavigationHistory::isUsableLayoutUuid(const QString& uuid)
+{
+    static const QRegularExpression kUuid(QStringLiteral("^[A-Za-z0-9-]{1,64}$"));
+    return kUuid.match(uuid).hasMatch();
+}
+
+QString NavigationHistory::historyFilePath() const
+{
+    return QDir(m_historyFolder).filePath(kFileName);
+}
+
+QString NavigationHistory::absolutePath(const QString& entry) const
+{
+    return QDir(m_historyFolder).filePath(entry);
+}
+
+std::optional<NavigationHistory::Stack> NavigationHistory::stackForLayout(const QString& layoutUuid) const
+{
+    if (!m_stacks || !m_stacks->contains(layoutUuid))
+        return std::nullopt;
+    return m_stacks->value(layoutUuid);
+}
+
+bool NavigationHistory::isEntryOfLayout(const QString& entry, const QString& layoutUuid) const
+{
+    const QStringList parts = entry.split(u'/');
+    return parts.size() == 2 && parts[0] == layoutUuid && isSnapshotFileName(parts[1]);
+}
+
+void NavigationHistory::dropEntry(Stack& stack, qsizetype index)
+{
+    if (index < 0 || index >= stack.entries.size())
+        return;
+    QFile::remove(absolutePath(stack.entries[index]));
+    stack.entries.removeAt(index);
+}
+
+void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
+{
+    if (!isUsableLayoutUuid(layoutUuid) || !m_panes.hasLayout(layoutUuid))
+        return;
+
+    bool captured = false;
+    const int regions = m_panes.layoutRegionCount(layoutUuid);
+    for (int i = 0; i < regions; ++i) {
+        if (m_panes.paneShouldCaptureHistory(layoutUuid, i)) {
+            m_panes.paneWillCaptureHistory(layoutUuid, i);
+            captured = true;
+        }
+    }
+    if (!force && !captured && m_stacks && m_stacks->contains(layoutUuid) && m_stacks->value(layoutUuid).cursor != 0)
+        return;  // the present state is recorded already
+
+    QDir().mkpath(QDir(m_historyFolder).filePath(layoutUuid));
+    const QString entry =
+        layoutUuid + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + kSnapshotSuffix;
+
+    if (!m_stacks)
+        m_stacks.emplace();
+    Stack& stack = (*m_stacks)[layoutUuid];
+
+    // Recording from an earlier state discards the states after it.
+    while (static_cast<quint64>(stack.entries.size()) > stack.cursor)
+        dropEntry(stack, stack.entries.size() - 1);
+    while (stack.entries.size() >= kMaxEntries)
+        dropEntry(stack, 0);
+
+    const QVariant archived = m_panes.archivedLayout(layoutUuid);
+    if (!archived.isValid() || !KeyedArchive::writeFile(absolutePath(entry), archived)) {
+        qWarning() << "History: could not record the layout" << layoutUuid;
+        stack.cursor = static_cast<quint64>(stack.entries.size());
+        return;
+    }
+    stack.entries.append(entry);
+    stack.cursor = static_cast<quint64>(stack.entries.size());
+}
+
+bool NavigationHistory::somethingIsDirty()
+{
+    const QString uuid = m_panes.currentLayoutUuid();
+    if (uuid.isEmpty())
+        return false;
+    const int regions = m_panes.layoutRegionCount(uuid);
+    for (int i = 0; i < regions; ++i) {
+        if (m_panes.paneShouldCaptureHistory(uuid, i))
+            return true;
+    }
+    return false;
+}
+
+bool NavigationHistory::canGoBackInHistory()
+{
+    const auto stack = stackForLayout(m_panes.currentLayoutUuid());
+    if (!stack)
+        return false;
+    return stack->cursor > 1 || (stack->cursor == 1 && somethingIsDirty());
+}
+
+bool NavigationHistory::canGoForwardInHistory()
+{
+    const auto stack = stackForLayout(m_panes.currentLayoutUuid());
+    return stack && static_cast<quint64>(stack->entries.size()) > stack->cursor;
+}
+
+bool NavigationHistory::goToItem(quint64 target, Stack& stack, const QString& layoutUuid)
+{
+    if (target < 1 || target > static_cast<quint64>(stack.entries.size()))
+        return false;
+    const QString path = absolutePath(stack.entries[static_cast<qsizetype>(target - 1)]);
+    const QVariant archived =
+        isEntryOfLayout(stack.entries[static_cast<qsizetype>(target - 1)], layoutUuid) && QFileInfo(path).isFile()
+        ? KeyedArchive::readFile(path)
+        : QVariant();
+    if (!archived.isValid() || !m_panes.restoreLayout(layoutUuid, archived))
+        return false;
+    stack.cursor = target;
+    return true;
+}
+
+void NavigationHistory::goBackInHistory()
+{
+    const QString uuid = m_panes.currentLayoutUuid();
+    if (!m_stacks || !m_stacks->contains(uuid))
+        return;
+    Stack& stack = (*m_stacks)[uuid];
+    for (;;) {
+        // With unrecorded changes, Back first returns to the recorded state itself.
+        const quint64 target = somethingIsDirty() ? stack.cursor : stack.cursor - 1;
+        if (stack.cursor == 0 || target < 1)
+            return;
+        if (goToItem(target, stack, uuid))
+            return;
+        qWarning() << "History: dropped an unreadable snapshot of the layout" << uuid;
+        dropEntry(stack, static_cast<qsizetype>(target - 1));
+        if (target <= stack.cursor)
+            --stack.cursor;
+    }
+}
+
+void NavigationHistory::goForwardInHistory()
+{
+    const QString uuid = m_panes.currentLayoutUuid();
+    if (!m_stacks || !m_stacks->contains(uuid))
+        return;
+    Stack& stack = (*m_stacks)[uuid];
+    while (static_cast<quint64>(stack.entries.size()) > stack.cursor) {
+        const quint64 target = stack.cursor + 1;
+        if (goToItem(target, stack, uuid))
+            return;
+        qWarning() << "History: dropped an unreadable snapshot of the layout" << uuid;
+        dropEntry(stack, static_cast<qsizetype>(target - 1));
+    }
+}
+
+bool NavigationHistory::saveHistoryToFile()
+{
+    QDir().mkpath(m_historyFolder);
+    if (!m_stacks) {
+        QFile::remove(historyFilePath());
+        return true;
+    }
+    QVariantMap stacks;
+    for (auto it = m_stacks->cbegin(); it != m_stacks->cend(); ++it) {
+        QVariantList list;
+        list.append(QVariant::fromValue<qulonglong>(it->cursor));
+        for (const QString& e : it->entries)
+            list.append(e);
+        stacks.insert(it.key(), list);
+    }
+    KeyedArchiver archiver(kArchiveClass);
+    archiver.encodeValue(kStacksKey, stacks);
+    if (!KeyedArchive::writeFile(historyFilePath(), archiver.archivedObject())) {
+        qWarning() << "History: could not write" << historyFilePath();
+        return false;
+    }
+    return true;
+}
+
+void NavigationHistory::repairStack(const QString& layoutUuid, Stack& stack) const
+{
+    QStringList kept;
+    quint64 cursor = stack.cursor;
+    for (qsizetype i = 0; i < stack.entries.size(); ++i) {
+        const QString& e = stack.entries[i];
+        if (isEntryOfLayout(e, layoutUuid) && QFileInfo(absolutePath(e)).isFile() && !kept.contains(e)) {
+            kept.append(e);
+        } else if (static_cast<quint64>(i + 1) < stack.cursor && cursor > 0) {
+            --cursor;  // an entry before the cursor went: the cursor follows its entry
+        }
+    }
+    // Keep the newest entries within the limit.
+    while (kept.size() > NavigationHistory::kMaxEntries) {
+        kept.removeFirst();
+        if (cursor > 0)
+            --cursor;
+    }
+    stack.entries = kept;
+    if (stack.entries.isEmpty())
+        cursor = 0;
+    else if (cursor > static_cast<quint64>(stack.entries.size()) || cursor == 0)
+        cursor = static_cast<quint64>(stack.entries.size());
+    stack.cursor = cursor;
+}
+
+void NavigationHistory::loadHistoryFromFile()
+{
+    m_stacks.reset();
+    const QFileInfo file(historyFilePath());
+    if (file.isFile() && file.size() <= kMaxFileSize) {
+        const QVariant root = KeyedArchive::readFile(historyFilePath());
+        KeyedUnarchiver u(root);
+        const QVariant stacksValue = u.decodeValue(kStacksKey);
+        if (u.isValid() && u.className() == kArchiveClass && stacksValue.metaType().id() == QMetaType::QVariantMap) {
+            const QVariantMap stored = stacksValue.toMap();
+            m_stacks.emplace();
+            for (auto it = stored.cbegin(); it != stored.cend() && m_stacks->size() < kMaxStacks; ++it) {
+                if (!isUsableLayoutUuid(it.key()) || it.value().metaType().id() != QMetaType::QVariantList) {
+                    qWarning() << "History: dropped a damaged stack";
+                    continue;
+                }
+                const QVariantList list = it.value().toList();
+                Stack stack;
+                if (!list.isEmpty() && isIntegerValue(list[0]) && list[0].toLongLong() >= 0)
+                    stack.cursor = list[0].toULongLong();
+                for (qsizetype i = 1; i < list.size(); ++i) {
+                    // Something that is no path keeps its place, so the cursor can follow.
+                    stack.entries.append(
+                        list[i].metaType().id() == QMetaType::QString ? list[i].toString() : QString());
+                }
+                repairStack(it.key(), stack);
+                m_stacks->insert(it.key(), stack);
+            }
+        } else if (file.exists()) {
+            qWarning() << "History: the history file is damaged; starting without history";
+        }
+    } else if (file.exists()) {
+        qWarning() << "History: the history file is too large; starting without history";
+    }
+    cleanFolder();
+}
+
+void NavigationHistory::cleanFolder()
+{
+    QDir folder(m_historyFolder);
+    if (!folder.exists())
+        return;
+    // Top-level folders of layouts without a stack go.
+    const QFileInfoList top =
+        folder.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System);
+    for (const QFileInfo& info : top) {
+        if (info.isDir() && !info.isSymLink()) {
+            if (!m_stacks || !m_stacks->contains(info.fileName()))
+                QDir(info.filePath()).removeRecursively();
+        } else if (info.isSymLink() && !(m_stacks && m_stacks->contains(info.fileName()))) {
+            QFile::remove(info.filePath());
+        }
+    }
+    QSet<QString> listed;
+    if (m_stacks) {
+        for (auto it = m_stacks->cbegin(); it != m_stacks->cend(); ++it) {
+            for (const QString& e : it->entries)
+                listed.insert(e);
+        }
+    }
+    QDirIterator walk(m_historyFolder, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (walk.hasNext()) {
+        const QString path = walk.next();
+        if (!path.endsWith(kSnapshotSuffix))
+            continue;
+        const QString relative = folder.relativeFilePath(path);
+        if (relative == kFileName)
+            continue;
+        if (!listed.contains(relative))
+            QFile::remove(path);
+    }
+}
+
+void NavigationHistory::addOrRemoveLayoutsFromHistory()
+{
+    if (!m_stacks)
+        return;
+    for (auto it = m_stacks->begin(); it != m_stacks->end();) {
+        if (m_panes.hasLayout(it.key())) {
+            ++it;
+            continue;
+        }
+        if (isUsableLayoutUuid(it.key()))
+            QDir(QDir(m_historyFolder).filePath(it.key())).removeRecursively();
+        it = m_stacks->erase(it);
+    }
+}

@@ -1,0 +1,88 @@
+// Back and forward between whole-screen states of one layout.
+//
+// Every layout has its own stack of at most kMaxEntries snapshots and a cursor (the 1-based
+// index of the state shown; 0 when the stack is empty). A snapshot is a file holding the
+// layout's keyed archive, in "<cache>/history/<layout uuid>/<new uuid>.plist"; the stacks of
+// all layouts are kept in "<cache>/history/dictionary.plist" between runs. The stacks name their
+// snapshots relative to the history folder ("<layout uuid>/<name>.plist"), so a moved cache
+// folder keeps its history.
+//
+// The history file and the snapshots are read as untrusted: a damaged history file starts an
+// empty history, stacks and entries that do not read as the writer writes them are dropped, no
+// entry may name a file outside its layout's folder, and a snapshot that cannot be read is
+// dropped from its stack when Back or Forward meets it (the next one in that direction is
+// tried). Files are written atomically.
+//
+// Owned by the pane manager; reaches the layouts and panes through GoToPanes, which must
+// outlive it. Main thread only.
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class GoToPanes;
+
+class NavigationHistory {
+public:
+    static constexpr int kMaxEntries = 30;
+    static inline const QString kFolderName = QStringLiteral("history");
+    static inline const QString kFileName = QStringLiteral("dictionary.plist");
+    // Larger history files are not read (a real one is a few kilobytes).
+    static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
+    // More stacks than this in a history file are not read.
+    static constexpr int kMaxStacks = 1000;
+
+    struct Stack {
+        quint64 cursor = 0;
+        QStringList entries;  // oldest first, relative to the history folder
+        bool operator==(const Stack&) const = default;
+    };
+
+    // `cacheDirectory`: the folder that holds "history" (the application's cache folder).
+    NavigationHistory(GoToPanes& panes, const QString& cacheDirectory);
+
+    // Record the layout's present state: always with `force`, otherwise only when some pane has
+    // unrecorded changes or the layout has no recorded state yet.
+    void addStateToHistory(bool force, const QString& layoutUuid);
+
+    // For the current layout.
+    bool canGoBackInHistory();
+    bool canGoForwardInHistory();
+    void goBackInHistory();
+    void goForwardInHistory();
+    // Some pane of the current layout has changes not yet recorded.
+    bool somethingIsDirty();
+
+    // Writes the history file (removes it when there is no history); false when writing failed.
+    bool saveHistoryToFile();
+    // Reads the history file, repairs the stacks against the files that exist, and deletes
+    // snapshot files and folders that no stack names.
+    void loadHistoryFromFile();
+    // Drops the stacks (and folders) of layouts the layout manager no longer holds.
+    void addOrRemoveLayoutsFromHistory();
+
+    // --- inspection ---
+    bool hasDictionary() const { return m_stacks.has_value(); }
+    QMap<QString, Stack> stacks() const { return m_stacks.value_or(QMap<QString, Stack>()); }
+    std::optional<Stack> stackForLayout(const QString& layoutUuid) const;
+    QString historyFolder() const { return m_historyFolder; }
+    QString historyFilePath() const;
+    QString absolutePath(const QString& entry) const;
+
+    // A layout uuid that may name a folder: letters, digits and hyphens, at most 64.
+    static bool isUsableLayoutUuid(const QString& uuid);
+
+private:
+    bool goToItem(quint64 target, Stack& stack, const QString& layoutUuid);
+    void dropEntry(Stack& stack, qsizetype index);  // index into entries (0-based); deletes the file
+    bool isEntryOfLayout(const QString& entry, const QString& layoutUuid) const;
+    void repairStack(const QString& layoutUuid, Stack& stack) const;
+    void cleanFolder();
+
+    GoToPanes& m_panes;
+    QString m_historyFolder;
+    std::optional<QMap<QString, Stack>> m_stacks;
+};
