@@ -159,6 +159,15 @@ void Layout::setContents(std::vector<std::unique_ptr<LayoutRegionContents>> cont
     m_contents = std::move(contents);
 }
 
+std::unique_ptr<LayoutRegionContents> Layout::replaceContentsAt(
+    size_t i, std::unique_ptr<LayoutRegionContents> contents)
+{
+    if (i >= m_contents.size() || !contents)
+        return nullptr;
+    std::swap(m_contents[i], contents);
+    return contents;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Look-ups
 

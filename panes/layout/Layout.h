@@ -44,6 +44,9 @@ public:
     void setDividers(std::vector<std::unique_ptr<LayoutDivider>> dividers);
     void setRegions(std::vector<std::unique_ptr<LayoutRegion>> regions);
     void setContents(std::vector<std::unique_ptr<LayoutRegionContents>> contents);
+    // Puts `contents` in place of the contents at index i and returns the contents it replaced;
+    // out of range (or null contents) changes nothing and returns null.
+    std::unique_ptr<LayoutRegionContents> replaceContentsAt(size_t i, std::unique_ptr<LayoutRegionContents> contents);
     LayoutDivider* dividerAt(size_t i) const { return i < m_dividers.size() ? m_dividers[i].get() : nullptr; }
     LayoutRegion* regionAt(size_t i) const { return i < m_regions.size() ? m_regions[i].get() : nullptr; }
     LayoutRegionContents* contentsAt(size_t i) const { return i < m_contents.size() ? m_contents[i].get() : nullptr; }

@@ -1,0 +1,44 @@
+#include "panes/layout/LayoutHistorySnapshot.h"
+
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+
+#include <QDebug>
+
+namespace LayoutHistorySnapshot {
+
+void keepStudyPane(Layout& snapshot, Layout& shown)
+{
+    const quint64 recorded = snapshot.firstRegionIndexWithKind(LayoutRegionContents::kStudyKind);
+    const quint64 present = shown.firstRegionIndexWithKind(LayoutRegionContents::kStudyKind);
+    LayoutRegion* recordedRegion = snapshot.regionAt(static_cast<size_t>(recorded));
+    LayoutRegion* presentRegion = shown.regionAt(static_cast<size_t>(present));
+    if (recordedRegion == nullptr || presentRegion == nullptr)
+        return;
+    if (recordedRegion->left() != nullptr && recordedRegion->right() != nullptr)
+        recordedRegion->right()->setAt(recordedRegion->left()->at() + presentRegion->bounds().width);
+    if (shown.contentsAt(static_cast<size_t>(present)) == nullptr ||
+        snapshot.contentsAt(static_cast<size_t>(recorded)) == nullptr)
+        return;
+    auto live = shown.replaceContentsAt(static_cast<size_t>(present), LayoutRegionContents::factory());
+    auto old = snapshot.replaceContentsAt(static_cast<size_t>(recorded), std::move(live));
+    shown.replaceContentsAt(static_cast<size_t>(present), std::move(old));
+}
+
+Layout* restore(LayoutManager& manager, const QString& layoutUuid, const QVariant& archivedLayout)
+{
+    Layout* shown = manager.layoutWithUuid(layoutUuid);
+    if (shown == nullptr)
+        return nullptr;
+    std::unique_ptr<Layout> snapshot = Layout::decode(archivedLayout);
+    if (!snapshot || snapshot->uuidString() != layoutUuid) {
+        qWarning() << "History: a recorded layout could not be read";
+        return nullptr;
+    }
+    keepStudyPane(*snapshot, *shown);
+    Layout* restored = snapshot.get();
+    manager.replaceLayoutWithUuid(layoutUuid, std::move(snapshot));
+    return restored;
+}
+
+}  // namespace LayoutHistorySnapshot

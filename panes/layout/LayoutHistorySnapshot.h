@@ -1,0 +1,28 @@
+// Bringing back a recorded layout (Back and Forward in the navigation history): the snapshot
+// takes the place of the layout it was recorded from, while the study pane stays as it is now,
+// with its present width and its live contents.
+//
+// Main thread only, like the layout manager.
+#pragma once
+
+#include <QString>
+#include <QVariant>
+
+class Layout;
+class LayoutManager;
+
+namespace LayoutHistorySnapshot {
+
+// When both layouts have a study region: the snapshot's study region keeps its left edge and
+// takes the present study region's width (its right divider moves), and the present study
+// contents (with their pane controller) move into the snapshot; `shown` receives the snapshot's
+// recorded study contents in exchange.
+void keepStudyPane(Layout& snapshot, Layout& shown);
+
+// Decodes the archived layout, keeps the study pane of the manager's layout with that uuid and
+// puts the snapshot in its place (the current layout follows when it was that one). Returns the
+// restored layout; null, with nothing changed, when no layout has the uuid or the snapshot is
+// not a readable layout of that uuid.
+Layout* restore(LayoutManager& manager, const QString& layoutUuid, const QVariant& archivedLayout);
+
+}  // namespace LayoutHistorySnapshot
