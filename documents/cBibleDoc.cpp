@@ -67,7 +67,7 @@ void cBibleDoc::setFindProximity(std::uint32_t proximity)
 
 cBibleDoc::cBibleDoc()
 {
-    kind_ = kKindBible;
+    m_kind = kKindBible;
 }
 
 cBibleDoc::~cBibleDoc()
@@ -88,14 +88,14 @@ bool cBibleDoc::Open()
         return true;
     if (!cBookDoc::Open())
         return false;
-    if (!bookFile_->genInfo().headerFlag0()) {
+    if (!m_bookFile->genInfo().headerFlag0()) {
         cMsgBox().show(205);
         cBookDoc::Close();
         return false;
     }
-    kind_ = kKindBible;
-    if (!(current_.options() & cRenderParams::kBibleKey))
-        current_.setOption0002(bibleKeyForSection(currentSection()));
+    m_kind = kKindBible;
+    if (!(m_current.options() & cRenderParams::kBibleKey))
+        m_current.setOption0002(bibleKeyForSection(currentSection()));
     return true;
 }
 
@@ -109,11 +109,11 @@ void cBibleDoc::Close()
 
 std::uint32_t cBibleDoc::GetSupportFlags()
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return 0;
     std::uint32_t flags = kDocSupportsBookmarks | kDocSupportsBibleBookmarks | kDocSupportsVerseLimits |
         kDocSupportsNotes | kDocSupportsBibleLookup | kDocSupportsCopyright | kDocSupportsIsBible;
-    cBkGenInfoStg& info = bookFile_->genInfo();
+    cBkGenInfoStg& info = m_bookFile->genInfo();
     if (info.hasStrongsGreek())
         flags |= kDocSupportsStrongsGreek;
     if (info.hasStrongsHebrew())
@@ -142,10 +142,10 @@ void cBibleDoc::prepareReference(cBibleRef& reference)
 
 std::uint32_t cBibleDoc::sectionForKey(std::uint32_t key)
 {
-    if (!IsOpen() || bookFile_ == nullptr || key == 0)
+    if (!IsOpen() || m_bookFile == nullptr || key == 0)
         return 0;
     std::uint32_t record = 0, value = 0;
-    bookFile_->verseSync().sectionForKey(key & 0xFFFFFF, record, value);
+    m_bookFile->verseSync().sectionForKey(key & 0xFFFFFF, record, value);
     return record;
 }
 
@@ -153,7 +153,7 @@ bool cBibleDoc::SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_
 {
     first = last = 0;
     const bibleRefRange* r = reference.firstRange();
-    if (!IsOpen() || bookFile_ == nullptr || r == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr || r == nullptr)
         return false;
     first = sectionForKey(cBibleRef::startKeyOf(r));
     if (first == 0)
@@ -164,7 +164,7 @@ bool cBibleDoc::SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_
         return true;
     }
     std::uint32_t record = 0, value = 0;
-    bookFile_->verseSync().lastSectionForAmbiguousKey(endKey, translationNumber(), record, value);
+    m_bookFile->verseSync().lastSectionForAmbiguousKey(endKey, translationNumber(), record, value);
     if (record == 0) {
         first = 0;
         return false;
@@ -177,14 +177,14 @@ bool cBibleDoc::SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_
 
 std::uint32_t cBibleDoc::sectionOfCurrentKey()
 {
-    const std::uint32_t key = current_.getOption0002();
+    const std::uint32_t key = m_current.getOption0002();
     const std::uint32_t s = sectionForKey(key);
     return s != 0 ? s : currentSection();
 }
 
 std::int32_t cBibleDoc::adjacentChapterSection(std::int32_t kind, std::uint32_t key)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return -1;
     const std::uint32_t n = GetNumSections();
     std::uint32_t s = sectionForKey(key);
@@ -224,24 +224,24 @@ std::int32_t cBibleDoc::adjacentChapterSection(std::int32_t kind, std::uint32_t 
 
 bool cBibleDoc::hasPreviousSection()
 {
-    return IsOpen() && (current_.options() & cRenderParams::kSection) && current_.getOption0008() >= 2;
+    return IsOpen() && (m_current.options() & cRenderParams::kSection) && m_current.getOption0008() >= 2;
 }
 
 bool cBibleDoc::hasLaterBook()
 {
     const std::uint32_t n = GetNumSections();
-    return n > 1 && bookOf(current_.getOption0002()) != bookOf(bibleKeyForSection(n - 1));
+    return n > 1 && bookOf(m_current.getOption0002()) != bookOf(bibleKeyForSection(n - 1));
 }
 
 bool cBibleDoc::hasLaterChapter()
 {
     const std::uint32_t n = GetNumSections();
-    return n > 1 && chapterOf(current_.getOption0002()) != chapterOf(bibleKeyForSection(n - 1));
+    return n > 1 && chapterOf(m_current.getOption0002()) != chapterOf(bibleKeyForSection(n - 1));
 }
 
 std::uint32_t cBibleDoc::GoTo(const cRenderParams& params)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return kNone;
     const std::uint32_t o = params.options();
     if (o & cRenderParams::kLocationName)
@@ -252,7 +252,7 @@ std::uint32_t cBibleDoc::GoTo(const cRenderParams& params)
         {cRenderParams::kNextBook, kNextBookKind}};
     for (const auto& [bit, kind] : kSteps) {
         if (params.requests() & bit) {
-            const std::int32_t s = adjacentChapterSection(kind, current_.getOption0002());
+            const std::int32_t s = adjacentChapterSection(kind, m_current.getOption0002());
             if (s < 0)
                 return kNone;
             return goToSection(static_cast<std::uint32_t>(s), nullptr);
@@ -300,19 +300,19 @@ cRenderParams* cBibleDoc::GetCurrentLocation()
     cRenderParams* location = cBookDoc::GetCurrentLocation();
     if (location == nullptr)
         return nullptr;
-    location->setOption0002(current_.getOption0002());
-    if (current_.options() & cRenderParams::kAnchor)
-        location->setOption0020(current_.getOption0020());
+    location->setOption0002(m_current.getOption0002());
+    if (m_current.options() & cRenderParams::kAnchor)
+        location->setOption0020(m_current.getOption0020());
     return location;
 }
 
 bool cBibleDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
     const cRenderParams* location = params;
     if (location == nullptr)
-        location = (current_.options() & cRenderParams::kSection) ? &current_ : nullptr;
+        location = (m_current.options() & cRenderParams::kSection) ? &m_current : nullptr;
     if (location == nullptr)
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
     cBibleRef reference;
@@ -366,7 +366,7 @@ std::uint32_t cBibleDoc::ApplyLimitExpression(const cLString16& expression, cBit
     while (!biblePart.empty() &&
         (biblePart.back() == ' ' || biblePart.back() == '\t' || biblePart.back() == '\r' || biblePart.back() == '\n'))
         biblePart.pop_back();
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return kNotOpen;
     const std::uint32_t n = GetNumSections();
     if (n == 0)
@@ -421,7 +421,7 @@ bool cBibleDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, b
 {
     out.makeEmpty();
     const std::uint32_t key = bibleKeyForSection(section);
-    if (IsOpen() && bookFile_ != nullptr && key != 0 && section < GetNumSections()) {
+    if (IsOpen() && m_bookFile != nullptr && key != 0 && section < GetNumSections()) {
         cBibleRef reference(key);
         reference.setTranslation(translationNumber());
         reference.setLanguage(static_cast<int>(GetLanguage()));
@@ -536,8 +536,8 @@ bool cBibleDoc::NeedsRefresh(std::uint32_t key)
     if (!verse.setTranslation(translationNumber()))
         return false;
     const std::uint32_t section = sectionForKey(verse.startKey());
-    if (section != 0 && markedFirst_ != kNone && markedLast_ != kNone && markedFirst_ <= section &&
-        section <= markedLast_) {
+    if (section != 0 && m_markedFirst != kNone && m_markedLast != kNone && m_markedFirst <= section &&
+        section <= m_markedLast) {
         MarkDisplayChanged();
         return true;
     }
@@ -557,7 +557,7 @@ std::unique_ptr<cWordList8> cBibleDoc::WordListForVerse(
 
 std::unique_ptr<cWordAttributeList> cBibleDoc::WordAttributesForWord(const cLString16& word)
 {
-    if (!IsOpen() || bookFile_ == nullptr ||
+    if (!IsOpen() || m_bookFile == nullptr ||
         (GetSupportFlags() & (kDocSupportsStrongsGreek | kDocSupportsStrongsHebrew | kDocSupportsWordAttributes)) == 0)
         return nullptr;
     cBitVector* a = nullptr;
@@ -588,7 +588,7 @@ std::unique_ptr<cWordAttributeList> cBibleDoc::WordAttributesForWord(const cLStr
         all.orVector(*setB);
     auto list = std::make_unique<cWordAttributeList>();
     std::vector<std::string> seen;
-    cBkWordLinks links(*bookFile_);
+    cBkWordLinks links(*m_bookFile);
     const std::u16string text(reinterpret_cast<const char16_t*>(word.chars()), static_cast<size_t>(word.length()));
     for (std::uint32_t s = all.first(1); s != cBitVector::kNone; s = all.nextAfter(s, 1))
         links.collectWordAttributes(w, setB != nullptr || w == kNone ? text : std::u16string(), s, *list, seen);
@@ -606,22 +606,22 @@ std::int32_t cBibleDoc::getBookNameSpellingLists(
     sections = nullptr;
     cLIntArray unused;
     if (allSpellings) {
-        if (!allBuilt_) {
-            bibleBookNameSpellings(abbreviated, allSpellings_, unused, true);
-            allBuilt_ = true;
+        if (!m_allBuilt) {
+            bibleBookNameSpellings(abbreviated, m_allSpellings, unused, true);
+            m_allBuilt = true;
         }
-        list = &allSpellings_;
-        return allSpellings_.count();
+        list = &m_allSpellings;
+        return m_allSpellings.count();
     }
-    cWordList8& names = abbreviated ? abbreviations_ : fullNames_;
-    bool& built = abbreviated ? abbreviationsBuilt_ : fullBuilt_;
+    cWordList8& names = abbreviated ? m_abbreviations : m_fullNames;
+    bool& built = abbreviated ? m_abbreviationsBuilt : m_fullBuilt;
     if (!built) {
-        bibleBookNameSpellings(abbreviated, names, sectionsFilled_ ? unused : bookSections_, false);
-        sectionsFilled_ = true;
+        bibleBookNameSpellings(abbreviated, names, m_sectionsFilled ? unused : m_bookSections, false);
+        m_sectionsFilled = true;
         built = true;
     }
     list = &names;
-    sections = &bookSections_;
+    sections = &m_bookSections;
     return names.count();
 }
 
@@ -629,7 +629,7 @@ void cBibleDoc::bibleBookNameSpellings(bool abbreviated, cWordList8& list, cLInt
 {
     list.removeAll();
     sections.removeAll();
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return;
     for (std::uint32_t book = 1; book <= 255; ++book) {
         const std::uint32_t key = (book << 16) | (1 << 8) | 1;

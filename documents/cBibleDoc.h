@@ -53,8 +53,8 @@ public:
     bool hasPreviousSection();
     bool hasLaterBook();
     bool hasLaterChapter();
-    bool hasPreviousVerse() { return adjacentChapterSection(kPreviousVerseKind, current_.getOption0002()) >= 0; }
-    bool hasNextVerse() { return adjacentChapterSection(kNextVerseKind, current_.getOption0002()) >= 0; }
+    bool hasPreviousVerse() { return adjacentChapterSection(kPreviousVerseKind, m_current.getOption0002()) >= 0; }
+    bool hasNextVerse() { return adjacentChapterSection(kNextVerseKind, m_current.getOption0002()) >= 0; }
     // The section `kind` leads to from the section of `key`; -1 when none.
     std::int32_t adjacentChapterSection(std::int32_t kind, std::uint32_t key);
 
@@ -81,12 +81,12 @@ private:
     void prepareReference(cBibleRef& reference);
     std::uint32_t sectionOfCurrentKey();
 
-    cWordList8 fullNames_;
-    cWordList8 abbreviations_;
-    cWordList8 allSpellings_;
-    cLIntArray bookSections_;
-    bool fullBuilt_ = false;
-    bool abbreviationsBuilt_ = false;
-    bool allBuilt_ = false;
-    bool sectionsFilled_ = false;
+    cWordList8 m_fullNames;
+    cWordList8 m_abbreviations;
+    cWordList8 m_allSpellings;
+    cLIntArray m_bookSections;
+    bool m_fullBuilt = false;
+    bool m_abbreviationsBuilt = false;
+    bool m_allBuilt = false;
+    bool m_sectionsFilled = false;
 };

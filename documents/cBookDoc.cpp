@@ -25,8 +25,8 @@ void appendUtf8AsUtf16(cLString16& out, const std::string& text)
 
 cBookDoc::cBookDoc()
 {
-    current_.reset();
-    current_.setOption0008(1);
+    m_current.reset();
+    m_current.setOption0008(1);
 }
 
 cBookDoc::~cBookDoc()
@@ -38,12 +38,12 @@ bool cBookDoc::Open()
 {
     if (IsOpen())
         return true;
-    kind_ = 0;
-    translation_ = -1;
-    if (bookFile_ != nullptr)
-        releaseBookFile(bookFile_);
-    const std::uint32_t r = acquireBookFile(path(), bookFile_, 0);
-    if (r == 0 && bookFile_ != nullptr) {
+    m_kind = 0;
+    m_translation = -1;
+    if (m_bookFile != nullptr)
+        releaseBookFile(m_bookFile);
+    const std::uint32_t r = acquireBookFile(path(), m_bookFile, 0);
+    if (r == 0 && m_bookFile != nullptr) {
         setOpenFlag(true);
         return true;
     }
@@ -80,23 +80,23 @@ void cBookDoc::Close()
 {
     if (!IsOpen())
         return;
-    kind_ = 0;
-    translation_ = -1;
+    m_kind = 0;
+    m_translation = -1;
     setOpenFlag(false);
-    current_.reset();
-    current_.setOption0008(0);
-    optionByte_ = 0;
-    if (bookFile_ != nullptr)
-        releaseBookFile(bookFile_);
+    m_current.reset();
+    m_current.setOption0008(0);
+    m_optionByte = 0;
+    if (m_bookFile != nullptr)
+        releaseBookFile(m_bookFile);
 }
 
 bool cBookDoc::AttachBookFile(cBkBookFile* bookFile, std::uint32_t kind)
 {
-    if (bookFile_ != nullptr && bookFile_ != bookFile)
-        releaseBookFile(bookFile_);
-    bookFile_ = bookFile;
-    kind_ = kind;
-    translation_ = -1;
+    if (m_bookFile != nullptr && m_bookFile != bookFile)
+        releaseBookFile(m_bookFile);
+    m_bookFile = bookFile;
+    m_kind = kind;
+    m_translation = -1;
     setOpenFlag(true);
     return true;
 }
@@ -104,31 +104,31 @@ bool cBookDoc::AttachBookFile(cBkBookFile* bookFile, std::uint32_t kind)
 void cBookDoc::bookDocCopyFrom(const cBookDoc& other)
 {
     copyFrom(other);
-    if (bookFile_ != nullptr)
-        releaseBookFile(bookFile_);
-    if (other.bookFile_ != nullptr && acquireBookFile(other.path(), bookFile_, 0) != 0)
+    if (m_bookFile != nullptr)
+        releaseBookFile(m_bookFile);
+    if (other.m_bookFile != nullptr && acquireBookFile(other.path(), m_bookFile, 0) != 0)
         setOpenFlag(false);
-    if (bookFile_ == nullptr)
+    if (m_bookFile == nullptr)
         setOpenFlag(false);
-    optionByte_ = other.optionByte_;
-    current_.assign(other.current_);
-    kind_ = other.kind_.load();
-    translation_ = other.translation_.load();
+    m_optionByte = other.m_optionByte;
+    m_current.assign(other.m_current);
+    m_kind = other.m_kind.load();
+    m_translation = other.m_translation.load();
 }
 
 // --- titles and identity ---
 
 void cBookDoc::GetTitle(cLString8& out, bool abbreviated)
 {
-    if (!IsOpen() || bookFile_ == nullptr) {
+    if (!IsOpen() || m_bookFile == nullptr) {
         cSourceDoc::GetTitle(out, abbreviated);
         return;
     }
-    bookFile_->genInfo().abbreviatedTitle(out, false);
+    m_bookFile->genInfo().abbreviatedTitle(out, false);
     if (abbreviated && !out.isEmpty())
         return;
     cLString8 name;
-    bookFile_->genInfo().bookName(name, false);
+    m_bookFile->genInfo().bookName(name, false);
     if (!out.isEmpty())
         out.appendCStr(": ");
     out.append(name);
@@ -136,7 +136,7 @@ void cBookDoc::GetTitle(cLString8& out, bool abbreviated)
 
 void cBookDoc::GetTitleW(cLString16& out, bool abbreviated)
 {
-    if (!IsOpen() || bookFile_ == nullptr) {
+    if (!IsOpen() || m_bookFile == nullptr) {
         cSourceDoc::GetTitleW(out, abbreviated);
         return;
     }
@@ -147,18 +147,18 @@ void cBookDoc::GetTitleW(cLString16& out, bool abbreviated)
 
 void cBookDoc::GetFullTitle(cLString8& out)
 {
-    if (!IsOpen() || bookFile_ == nullptr) {
+    if (!IsOpen() || m_bookFile == nullptr) {
         cSourceDoc::GetFullTitle(out);
         return;
     }
-    bookFile_->genInfo().bookName(out, true);
+    m_bookFile->genInfo().bookName(out, true);
 }
 
 bool cBookDoc::GetStrongsPairs(std::uint16_t& a, std::uint16_t& b, std::uint16_t& c, std::uint16_t& d)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return cSourceDoc::GetStrongsPairs(a, b, c, d);
-    cBkGenInfoStg& info = bookFile_->genInfo();
+    cBkGenInfoStg& info = m_bookFile->genInfo();
     a = info.strongsHebrewFirst();
     b = info.strongsHebrewSecond();
     c = info.strongsGreekFirst();
@@ -168,39 +168,39 @@ bool cBookDoc::GetStrongsPairs(std::uint16_t& a, std::uint16_t& b, std::uint16_t
 
 std::uint32_t cBookDoc::GetLanguage()
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return 1033;
-    return bookFile_->genInfo().languageNumber();
+    return m_bookFile->genInfo().languageNumber();
 }
 
 void cBookDoc::GetSortTitle(cLString8& out)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return cSourceDoc::GetSortTitle(out);
-    bookFile_->genInfo().sortTitle(out, false, false);
+    m_bookFile->genInfo().sortTitle(out, false, false);
 }
 
 void cBookDoc::GetSubtitle(cLString8& out)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return cSourceDoc::GetSubtitle(out);
-    bookFile_->genInfo().subtitle(out, false);
+    m_bookFile->genInfo().subtitle(out, false);
 }
 
 std::uint8_t cBookDoc::GetBookType()
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return 0;
-    return bookFile_->genInfo().bookType();
+    return m_bookFile->genInfo().bookType();
 }
 
 void cBookDoc::GetBookID(std::uint16_t& publisher, std::uint16_t& book, std::uint8_t& edition, std::uint8_t& revision)
 {
-    if (!IsOpen() || bookFile_ == nullptr) {
+    if (!IsOpen() || m_bookFile == nullptr) {
         cSourceDoc::GetBookID(publisher, book, edition, revision);
         return;
     }
-    cBkGenInfoStg& info = bookFile_->genInfo();
+    cBkGenInfoStg& info = m_bookFile->genInfo();
     publisher = info.publisherId();
     book = info.bookId();
     edition = info.edition();
@@ -215,31 +215,31 @@ bool cBookDoc::matchesBookID(std::uint16_t publisher, std::uint16_t book)
 
 std::uint32_t cBookDoc::GetNumSections()
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return 0;
-    return bookFile_->sections().sectionCount();
+    return m_bookFile->sections().sectionCount();
 }
 
 bool cBookDoc::isBibleHeader()
 {
-    return IsOpen() && bookFile_ != nullptr && bookFile_->genInfo().headerFlag0();
+    return IsOpen() && m_bookFile != nullptr && m_bookFile->genInfo().headerFlag0();
 }
 
 std::uint32_t cBookDoc::bookKindFromHeader()
 {
-    const std::uint32_t cached = kind_.load();
+    const std::uint32_t cached = m_kind.load();
     if (cached != 0)
         return cached;
     std::uint32_t kind = kKindNotOpen;
-    if (IsOpen() && bookFile_ != nullptr) {
-        if (bookFile_->genInfo().headerFlag0())
+    if (IsOpen() && m_bookFile != nullptr) {
+        if (m_bookFile->genInfo().headerFlag0())
             kind = kKindBible;
-        else if (bookFile_->genInfo().bookType() == 3)
+        else if (m_bookFile->genInfo().bookType() == 3)
             kind = kKindDated;
         else
             kind = kKindBook;
     }
-    kind_ = kind;
+    m_kind = kind;
     return kind;
 }
 
@@ -247,16 +247,16 @@ std::uint32_t cBookDoc::GetSupportFlags()
 {
     if (!IsOpen())
         return 0;
-    if (bookFile_ == nullptr)
+    if (m_bookFile == nullptr)
         return 0x49;
     std::uint32_t flags = kDocSupportsBookmarks | kDocSupportsNotes | kDocSupportsCopyright;
-    if (bookFile_->syncWords() != nullptr)
+    if (m_bookFile->syncWords() != nullptr)
         flags |= kDocSupportsWordLookup;
-    if (bookFile_->verseSyncWords() != nullptr)
+    if (m_bookFile->verseSyncWords() != nullptr)
         flags |= kDocSupportsBibleSync;
-    if (bookFile_->dateSync().isOpened() && bookFile_->dateSync().readingCount() != 0)
+    if (m_bookFile->dateSync().isOpened() && m_bookFile->dateSync().readingCount() != 0)
         flags |= kDocSupportsDateLookup;
-    cBkGenInfoStg& info = bookFile_->genInfo();
+    cBkGenInfoStg& info = m_bookFile->genInfo();
     if (info.hasStrongsGreek())
         flags |= kDocSupportsStrongsGreek;
     if (info.hasStrongsHebrew())
@@ -268,19 +268,19 @@ std::uint32_t cBookDoc::GetSupportFlags()
 
 std::int32_t cBookDoc::translationNumber()
 {
-    std::int32_t t = translation_.load();
+    std::int32_t t = m_translation.load();
     if (t >= 0)
         return t;
     cLString8 abbreviation;
-    if (IsOpen() && bookFile_ != nullptr)
-        bookFile_->genInfo().abbreviatedTitle(abbreviation, false);
+    if (IsOpen() && m_bookFile != nullptr)
+        m_bookFile->genInfo().abbreviatedTitle(abbreviation, false);
     int number = 0;
     std::int32_t position = 0;
     if (abbreviation.isEmpty() || !cBibleRef::matchTranslationAbbreviation(abbreviation.chars(), position, number))
         number = 0;
     if (number < 0)
         number = 0;
-    translation_ = number;
+    m_translation = number;
     return number;
 }
 
@@ -288,16 +288,16 @@ std::int32_t cBookDoc::translationNumber()
 
 void cBookDoc::SetMarkedRange(std::uint32_t first, std::uint32_t last)
 {
-    if (first != markedFirst_ || last != markedLast_)
+    if (first != m_markedFirst || last != m_markedLast)
         MarkDisplayChanged();
-    markedFirst_ = first;
-    markedLast_ = last;
+    m_markedFirst = first;
+    m_markedLast = last;
 }
 
 std::uint32_t cBookDoc::currentSection()
 {
-    if (current_.options() & cRenderParams::kSection)
-        return current_.getOption0008();
+    if (m_current.options() & cRenderParams::kSection)
+        return m_current.getOption0008();
     acknowledgeChange();
     return 1;
 }
@@ -315,39 +315,39 @@ bool cBookDoc::identityMatches(const cRenderParams& params)
 
 std::uint32_t cBookDoc::bibleKeyForSection(std::uint32_t section)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return 0;
-    return bookFile_->verseSync().keyOfRecord(section) & 0xFFFFFF;
+    return m_bookFile->verseSync().keyOfRecord(section) & 0xFFFFFF;
 }
 
 std::uint32_t cBookDoc::goToSection(std::uint32_t section, const char* anchor)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return kNone;
     // A section the book does not have is nothing to go to.
     if (section >= GetNumSections())
         return kNone;
-    cRenderParams kept(current_);
-    current_.reset();
-    current_.setOption0008(section);
+    cRenderParams kept(m_current);
+    m_current.reset();
+    m_current.setOption0008(section);
     if (anchor != nullptr)
-        current_.setOption0020(anchor);
+        m_current.setOption0020(anchor);
     std::uint32_t firstBlock = kNone, textOffset = 0;
-    bookFile_->sections().getSectionStart(section, firstBlock, textOffset);
-    current_.setOption0100(firstBlock);
+    m_bookFile->sections().getSectionStart(section, firstBlock, textOffset);
+    m_current.setOption0100(firstBlock);
     if (isBibleHeader()) {
         const std::uint32_t key = bibleKeyForSection(section);
-        current_.setOption0002(key);
+        m_current.setOption0002(key);
         if (anchor == nullptr) {
             cLString8 hex;
             hex.formatInt32(static_cast<std::int32_t>(key), 16, false, 6, true, true);
-            current_.setOption0020(hex.chars());
+            m_current.setOption0020(hex.chars());
         }
     }
-    if (current_.options() & cRenderParams::kAnchor) {
+    if (m_current.options() & cRenderParams::kAnchor) {
         cLString8 value;
-        if (kept.pairs().findValue(current_.getOption0020(), value) != 0) {
-            current_.assign(kept);
+        if (kept.pairs().findValue(m_current.getOption0020(), value) != 0) {
+            m_current.assign(kept);
             return kUnchanged;
         }
     }
@@ -357,21 +357,21 @@ std::uint32_t cBookDoc::goToSection(std::uint32_t section, const char* anchor)
 
 std::uint32_t cBookDoc::goToNamedLocation(const cRenderParams& params)
 {
-    if (current_.options() & cRenderParams::kLocationName) {
+    if (m_current.options() & cRenderParams::kLocationName) {
         cLString8 shown, wanted;
-        current_.getLocationName(shown);
+        m_current.getLocationName(shown);
         params.getLocationName(wanted);
         if (shown.equals(wanted))
             return kUnchanged;
     }
-    current_.assign(params);
+    m_current.assign(params);
     MarkLocationChanged();
     return 0;
 }
 
 std::uint32_t cBookDoc::GoTo(const cRenderParams& params)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return kNone;
     const std::uint32_t o = params.options();
     if (o & cRenderParams::kLocationName)
@@ -385,7 +385,7 @@ std::uint32_t cBookDoc::GoTo(const cRenderParams& params)
         if (hasAnchor) {
             if (!hasIdentity)
                 return goToSection(currentSection(), params.getOption0020());
-            const std::int32_t s = bookFile_->toc().sectionForTocPath(params.getOption0020());
+            const std::int32_t s = m_bookFile->toc().sectionForTocPath(params.getOption0020());
             if (s < 0)
                 return 0;
             return goToSection(static_cast<std::uint32_t>(s), nullptr);
@@ -415,28 +415,28 @@ std::uint32_t cBookDoc::GoTo(const cRenderParams& params)
         cRenderParams::kPageFlag1000 | cRenderParams::kPageFlag0800 | cRenderParams::kValue2;
     if ((o & paging) == 0)
         return kNone;
-    current_.assign(params);
+    m_current.assign(params);
     MarkLocationChanged();
     return 0;
 }
 
 cRenderParams* cBookDoc::GetCurrentLocation()
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return nullptr;
     acknowledgeChange();
-    if (!(current_.options() & cRenderParams::kSection))
+    if (!(m_current.options() & cRenderParams::kSection))
         return nullptr;
     std::uint16_t publisher, book;
     std::uint8_t edition, revision;
     GetBookID(publisher, book, edition, revision);
-    reported_.reset();
-    reported_.setOption0040(
+    m_reported.reset();
+    m_reported.setOption0040(
         static_cast<std::int16_t>(publisher), static_cast<std::int16_t>(book), static_cast<std::int16_t>(edition));
-    reported_.setOption0008(current_.getOption0008());
-    if (current_.options() & cRenderParams::kAnchor)
-        reported_.setOption0020(current_.getOption0020());
-    return &reported_;
+    m_reported.setOption0008(m_current.getOption0008());
+    if (m_current.options() & cRenderParams::kAnchor)
+        m_reported.setOption0020(m_current.getOption0020());
+    return &m_reported;
 }
 
 // --- contents ---
@@ -444,9 +444,9 @@ cRenderParams* cBookDoc::GetCurrentLocation()
 bool cBookDoc::contentsPath(std::uint32_t section, ContentsPath& path)
 {
     path = ContentsPath();
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return false;
-    cBkTOCStg& toc = bookFile_->toc();
+    cBkTOCStg& toc = m_bookFile->toc();
     std::uint8_t level = 0;
     std::string title;
     if (toc.readEntry(section, level, title) != 0)
@@ -473,11 +473,11 @@ bool cBookDoc::contentsPath(std::uint32_t section, ContentsPath& path)
 
 bool cBookDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
     const cRenderParams* location = params;
     if (location == nullptr)
-        location = (current_.options() & cRenderParams::kSection) ? &current_ : nullptr;
+        location = (m_current.options() & cRenderParams::kSection) ? &m_current : nullptr;
     if (location == nullptr || !(location->options() & cRenderParams::kSection) ||
         ((location->options() & cRenderParams::kIdentity) && !identityMatches(*location)))
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
@@ -490,7 +490,7 @@ bool cBookDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const
         if (!out.isEmpty())
             out.appendCStr(cLString16(": ").chars());
     }
-    cBkTOCStg& toc = bookFile_->toc();
+    cBkTOCStg& toc = m_bookFile->toc();
     for (std::uint32_t k = cp.depth; k >= 1; --k) {
         std::uint8_t level = 0;
         std::string title;
@@ -505,9 +505,9 @@ bool cBookDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const
 void cBookDoc::GetPositionNameForTitleBar(cLString8& out, std::uint32_t section, bool includeSection, bool reverse)
 {
     out.makeEmpty();
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return;
-    cBkTOCStg& toc = bookFile_->toc();
+    cBkTOCStg& toc = m_bookFile->toc();
     std::uint32_t i = section;
     if (!includeSection) {
         std::uint32_t link2, link1, link3;
@@ -517,7 +517,7 @@ void cBookDoc::GetPositionNameForTitleBar(cLString8& out, std::uint32_t section,
     }
     bool first = true;
     // Entry 0 is the book itself, not a place in it: the walk ends below it.
-    for (std::uint32_t steps = walkLimit(bookFile_); i != kNone && i != 0 && steps > 0; --steps) {
+    for (std::uint32_t steps = walkLimit(m_bookFile); i != kNone && i != 0 && steps > 0; --steps) {
         std::uint8_t level = 0;
         std::string title;
         if (toc.readEntry(i, level, title) != 0)
@@ -543,13 +543,13 @@ void cBookDoc::GetPositionNameForTitleBar(cLString8& out, std::uint32_t section,
 
 bool cBookDoc::HasChildren(std::uint32_t section)
 {
-    if (!IsOpen() || bookFile_ == nullptr || section == kNone)
+    if (!IsOpen() || m_bookFile == nullptr || section == kNone)
         return false;
     std::uint8_t a = 0, b = 0;
     std::string title;
-    if (bookFile_->toc().readEntry(section, a, title) != 0)
+    if (m_bookFile->toc().readEntry(section, a, title) != 0)
         return false;
-    if (bookFile_->toc().readEntry(section + 1, b, title) != 0)
+    if (m_bookFile->toc().readEntry(section + 1, b, title) != 0)
         return false;
     return b > a;
 }
@@ -558,12 +558,12 @@ bool cBookDoc::collectSectionPathAndChildren(std::uint32_t section, cLIntArray& 
 {
     array.removeAll();
     array.setCapacity(25, 25);
-    if (section == kNone || !IsOpen() || bookFile_ == nullptr)
+    if (section == kNone || !IsOpen() || m_bookFile == nullptr)
         return false;
-    cBkTOCStg& toc = bookFile_->toc();
+    cBkTOCStg& toc = m_bookFile->toc();
     array.insertAt(0, static_cast<std::int32_t>(section));
     std::uint32_t i = section;
-    for (std::uint32_t steps = walkLimit(bookFile_); steps > 0; --steps) {
+    for (std::uint32_t steps = walkLimit(m_bookFile); steps > 0; --steps) {
         std::uint32_t link2, link1, link3;
         if (toc.readLinks(i, link2, link1, link3) != 0 || link2 == 0 || link2 == kNone)
             break;
@@ -571,7 +571,7 @@ bool cBookDoc::collectSectionPathAndChildren(std::uint32_t section, cLIntArray& 
         array.insertAt(0, static_cast<std::int32_t>(i));
     }
     i = section;
-    for (std::uint32_t steps = walkLimit(bookFile_); steps > 0; --steps) {
+    for (std::uint32_t steps = walkLimit(m_bookFile); steps > 0; --steps) {
         std::uint32_t link2, link1, link3;
         if (toc.readLinks(i, link2, link1, link3) != 0 || link1 == kNone)
             break;
@@ -606,9 +606,9 @@ bool cBookDoc::NeedsRefresh(std::uint32_t section)
 bool cBookDoc::sectionBlockSpan(std::uint32_t section, std::uint32_t& firstBlock, std::uint32_t& endBlock)
 {
     firstBlock = endBlock = kNone;
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return false;
-    cBkSectionStg& sections = bookFile_->sections();
+    cBkSectionStg& sections = m_bookFile->sections();
     const std::uint32_t n = sections.sectionCount();
     if (section >= n)
         return false;
@@ -617,6 +617,6 @@ bool cBookDoc::sectionBlockSpan(std::uint32_t section, std::uint32_t& firstBlock
     if (section + 1 < n)
         sections.getSectionStart(section + 1, endBlock, offset);
     else
-        endBlock = bookFile_->nodes().blockCount();
+        endBlock = m_bookFile->nodes().blockCount();
     return true;
 }

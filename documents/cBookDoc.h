@@ -161,8 +161,8 @@ public:
     bool currentHasPaging(std::uint32_t mask) const;
     // The page key (location name) of the current location; 0 when it has none.
     std::uint32_t currentPageKey(cLString8& out) const;
-    void setOptionByte(std::uint8_t value) { optionByte_ = value; }
-    std::uint8_t optionByte() const { return optionByte_; }
+    void setOptionByte(std::uint8_t value) { m_optionByte = value; }
+    std::uint8_t optionByte() const { return m_optionByte; }
     // The copyright page and the book-properties page (versions, stream directory, capabilities).
     void copyrightPageText(cLString8& out);
     void propertiesPageText(cLString8& out);
@@ -183,12 +183,12 @@ public:
         return CollectSectionWords(section, section, config, mask);
     }
 
-    cBkBookFile* bookFile() const { return bookFile_; }
+    cBkBookFile* bookFile() const { return m_bookFile; }
     // The first block of a section, and the block that ends its span (exclusive).
     bool sectionBlockSpan(std::uint32_t section, std::uint32_t& firstBlock, std::uint32_t& endBlock);
     bool isBibleHeader();
-    std::uint32_t markedFirst() const { return markedFirst_; }
-    std::uint32_t markedLast() const { return markedLast_; }
+    std::uint32_t markedFirst() const { return m_markedFirst; }
+    std::uint32_t markedLast() const { return m_markedLast; }
     // The verse key of a section from the verse-sync storage; 0 when none.
     std::uint32_t bibleKeyForSection(std::uint32_t section);
 
@@ -205,12 +205,12 @@ protected:
     // Extends `last` over the contents subtree of `first`.
     void extendOverSubtree(std::uint32_t first, std::uint32_t& last);
 
-    cBkBookFile* bookFile_ = nullptr;
-    std::uint8_t optionByte_ = 0;
-    std::atomic<std::uint32_t> kind_ {0};
-    std::atomic<std::int32_t> translation_ {-1};
-    cRenderParams reported_;
-    cRenderParams current_;
-    std::uint32_t markedFirst_ = kNone;
-    std::uint32_t markedLast_ = kNone;
+    cBkBookFile* m_bookFile = nullptr;
+    std::uint8_t m_optionByte = 0;
+    std::atomic<std::uint32_t> m_kind {0};
+    std::atomic<std::int32_t> m_translation {-1};
+    cRenderParams m_reported;
+    cRenderParams m_current;
+    std::uint32_t m_markedFirst = kNone;
+    std::uint32_t m_markedLast = kNone;
 };

@@ -67,25 +67,25 @@ std::uint32_t cBookDoc::requestPage(std::uint32_t page)
 
 bool cBookDoc::currentHasPaging(std::uint32_t mask) const
 {
-    return (current_.options() & mask) != 0;
+    return (m_current.options() & mask) != 0;
 }
 
 std::uint32_t cBookDoc::currentPageKey(cLString8& out) const
 {
     out.makeEmpty();
-    if (!(current_.options() & cRenderParams::kLocationName))
+    if (!(m_current.options() & cRenderParams::kLocationName))
         return 0;
-    current_.getLocationName(out);
+    m_current.getLocationName(out);
     return 1;
 }
 
 void cBookDoc::copyrightPageText(cLString8& out)
 {
     out.makeEmpty();
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return;
     std::string copyright;
-    bookFile_->genInfo().copyright(copyright, true);
+    m_bookFile->genInfo().copyright(copyright, true);
     out.appendCStr("<p>");
     appendEscaped(out, copyright);
     out.appendCStr("</p>");
@@ -94,9 +94,9 @@ void cBookDoc::copyrightPageText(cLString8& out)
 void cBookDoc::propertiesPageText(cLString8& out)
 {
     out.makeEmpty();
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return;
-    cBkGenInfoStg& info = bookFile_->genInfo();
+    cBkGenInfoStg& info = m_bookFile->genInfo();
     std::string name;
     info.bookName(name, true);
     char buf[64];
@@ -108,7 +108,7 @@ void cBookDoc::propertiesPageText(cLString8& out)
     appendRow(out, "Reader version needed", buf);
     std::snprintf(buf, sizeof buf, "%u/%u/%u/%u", info.publisherId(), info.bookId(), info.edition(), info.revision());
     appendRow(out, "Identity", buf);
-    for (const cBkStreamEntry& e : bookFile_->container().directory()) {
+    for (const cBkStreamEntry& e : m_bookFile->container().directory()) {
         std::string tag;
         for (int i = 0; i < 4; ++i) {
             const char c = static_cast<char>((e.id >> (8 * i)) & 0xFF);
@@ -135,9 +135,9 @@ std::uint32_t cBookDoc::currentLocationSection()
 
 bool cBookDoc::fillBookmarkForBlock(std::uint32_t block, cBookmark& bookmark)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return false;
-    const std::uint32_t section = bookFile_->sections().sectionForBlock(block);
+    const std::uint32_t section = m_bookFile->sections().sectionForBlock(block);
     if (section == kNone)
         return false;
     const BookIdentity id = bookIdentity();

@@ -188,54 +188,54 @@ void cBookDoc::concordanceLookup(
 void cBookDoc::SearchMainConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count)
 {
     count = 0;
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return;
-    concordanceLookup(&bookFile_->wordList(), &bookFile_->concordance(), word, count, holder);
+    concordanceLookup(&m_bookFile->wordList(), &m_bookFile->concordance(), word, count, holder);
 }
 
 void cBookDoc::SearchMainConcordanceByWordNumber(std::uint32_t wordNumber, cBitVector*& holder, std::uint32_t& count)
 {
     count = 0;
-    if (!IsOpen() || bookFile_ == nullptr || wordNumber >= bookFile_->concordance().entryCount())
+    if (!IsOpen() || m_bookFile == nullptr || wordNumber >= m_bookFile->concordance().entryCount())
         return;
     ensureHolder(holder, GetNumSections());
-    bookFile_->concordance().lookupWord(wordNumber, count, *holder);
+    m_bookFile->concordance().lookupWord(wordNumber, count, *holder);
 }
 
 void cBookDoc::SearchStrongsHebrewConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count)
 {
     count = 0;
-    if (!IsOpen() || bookFile_ == nullptr || !supports(kDocSupportsStrongsHebrew))
+    if (!IsOpen() || m_bookFile == nullptr || !supports(kDocSupportsStrongsHebrew))
         return;
-    if (const cBkWordListPair* pair = bookFile_->strongsHebrew())
+    if (const cBkWordListPair* pair = m_bookFile->strongsHebrew())
         concordanceLookup(pair->words.get(), pair->concordance.get(), word, count, holder);
 }
 
 void cBookDoc::SearchStrongsGreekConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count)
 {
     count = 0;
-    if (!IsOpen() || bookFile_ == nullptr || !supports(kDocSupportsStrongsGreek))
+    if (!IsOpen() || m_bookFile == nullptr || !supports(kDocSupportsStrongsGreek))
         return;
-    if (const cBkWordListPair* pair = bookFile_->strongsGreek())
+    if (const cBkWordListPair* pair = m_bookFile->strongsGreek())
         concordanceLookup(pair->words.get(), pair->concordance.get(), word, count, holder);
 }
 
 void cBookDoc::SearchWordAttributeConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count)
 {
     count = 0;
-    if (!IsOpen() || bookFile_ == nullptr || !supports(kDocSupportsWordAttributes))
+    if (!IsOpen() || m_bookFile == nullptr || !supports(kDocSupportsWordAttributes))
         return;
     std::vector<std::int32_t> definitions;
-    cBkWordLinks links(*bookFile_);
+    cBkWordLinks links(*m_bookFile);
     const std::u16string term(reinterpret_cast<const char16_t*>(word.chars()), static_cast<size_t>(word.length()));
     if (!links.matchWordAttributes(term, definitions))
         return;
-    const cBkWordAttributeDefs& defs = bookFile_->genInfo().wordAttributeDefs();
+    const cBkWordAttributeDefs& defs = m_bookFile->genInfo().wordAttributeDefs();
     for (const std::int32_t d : definitions) {
         if (d < 0)
             continue;
-        cBkWordListStg* list = bookFile_->attributeWordList(static_cast<size_t>(d));
-        cBkConcordStg* concordance = bookFile_->attributeConcordance(static_cast<size_t>(d));
+        cBkWordListStg* list = m_bookFile->attributeWordList(static_cast<size_t>(d));
+        cBkConcordStg* concordance = m_bookFile->attributeConcordance(static_cast<size_t>(d));
         if (list == nullptr || concordance == nullptr)
             continue;
         cLString16 rest(word);
@@ -270,29 +270,29 @@ void cBookDoc::SearchWordAttributeConcordance(const cLString16& word, cBitVector
 
 std::uint32_t cBookDoc::WordOccursInXSections(const cLString8& word)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return 0;
     cLString16 w;
     w.assignFromUTF8(word);
-    const std::uint32_t n = bookFile_->wordList().wordNumberForString(w, false);
+    const std::uint32_t n = m_bookFile->wordList().wordNumberForString(w, false);
     if (n == 0xFFFFFFFF)
         return 0;
-    return bookFile_->concordance().sectionCount(n);
+    return m_bookFile->concordance().sectionCount(n);
 }
 
 bool cBookDoc::IsPhrasePresentInSection(const cSearchWordList& phrase, std::uint32_t section)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return false;
-    cBkWordLinks links(*bookFile_);
+    cBkWordLinks links(*m_bookFile);
     return links.isPhrasePresentInSection(section, phrase);
 }
 
 std::uint32_t cBookDoc::CanonicalWordNumber(const cLString16& word, bool mode)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return 0;
-    return bookFile_->wordList().wordNumberForString(word, mode);
+    return m_bookFile->wordList().wordNumberForString(word, mode);
 }
 
 // --- verse references and headwords ---
@@ -421,7 +421,7 @@ void cBookDoc::verseReferenceConcordanceLookup(cBkWordListStg* list, cBkConcordS
 void cBookDoc::extendOverSubtree(std::uint32_t first, std::uint32_t& last)
 {
     last = first;
-    cBkTOCStg& toc = bookFile_->toc();
+    cBkTOCStg& toc = m_bookFile->toc();
     std::uint8_t base = 0, level = 0;
     std::string title;
     if (toc.readEntry(first, base, title) != 0)
@@ -438,9 +438,9 @@ bool cBookDoc::bibleKeyToSection(
     const cBibleRef& reference, std::uint32_t mode, std::uint32_t& first, std::uint32_t& last)
 {
     first = last = 0;
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return false;
-    const cBkWordListPair* pair = bookFile_->verseSyncWords();
+    const cBkWordListPair* pair = m_bookFile->verseSyncWords();
     if (pair == nullptr)
         return false;
     cBitVector* hits = nullptr;
@@ -482,9 +482,9 @@ bool cBookDoc::dictionaryWordToSectionRange(
     const cLString16& word, bool allowPartial, std::uint32_t& first, std::uint32_t& last)
 {
     first = last = 0;
-    if (!IsOpen() || bookFile_ == nullptr || !supports(kDocSupportsWordLookup) || word.isEmpty())
+    if (!IsOpen() || m_bookFile == nullptr || !supports(kDocSupportsWordLookup) || word.isEmpty())
         return false;
-    const cBkWordListPair* pair = bookFile_->syncWords();
+    const cBkWordListPair* pair = m_bookFile->syncWords();
     if (pair == nullptr)
         return false;
     cLString16 folded;
@@ -562,7 +562,7 @@ std::uint32_t cBookDoc::applyUserDataLimits(const cLString8& limitPart, cBitVect
     std::uint32_t first, std::uint32_t last, bool flag)
 {
     holder = nullptr;
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return kNotOpen;
     const std::uint32_t n = GetNumSections();
     // A book without sections has nothing to limit.
@@ -617,7 +617,7 @@ std::uint32_t cBookDoc::applyUserDataLimits(const cLString8& limitPart, cBitVect
                         cBibleRef verse(record.bcv);
                         if (verse.setTranslation(translation)) {
                             std::uint32_t section = 0, value = 0;
-                            bookFile_->verseSync().sectionForKey(verse.startKey(), section, value);
+                            m_bookFile->verseSync().sectionForKey(verse.startKey(), section, value);
                             if (section != 0 && section >= first && section <= last)
                                 hits.set(section);
                         }

@@ -96,15 +96,15 @@ bool cBookDoc::sectionText(
     std::uint32_t section, cLString8& out, cBkTextRangeOptions& options, const cHTMLRenderConfiguration* config)
 {
     out.makeEmpty();
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return false;
     std::uint32_t start = 0, end = 0;
-    cBkWordLinks(*bookFile_).sectionRange(section, start, end);
+    cBkWordLinks(*m_bookFile).sectionRange(section, start, end);
     if (start >= end)
         return false;
     options.endPosition = end;
     const bool rtl = DocLanguage::isRightToLeft(GetLanguage());
-    return cBkSectionTextWriter::renderTextRangeToHTML(*bookFile_, start, rtl, config, out, &options) == 0;
+    return cBkSectionTextWriter::renderTextRangeToHTML(*m_bookFile, start, rtl, config, out, &options) == 0;
 }
 
 void cBookDoc::trimToHitExcerpt(cLString8& text, std::uint32_t before, std::uint32_t after)
@@ -184,7 +184,7 @@ bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
     const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out)
 {
     out.makeEmpty();
-    if (IsOpen() && bookFile_ != nullptr && section < GetNumSections()) {
+    if (IsOpen() && m_bookFile != nullptr && section < GetNumSections()) {
         if (!html) {
             if (mode == 0)
                 GetPositionNameForTitleBar(out, section, true, false);
@@ -197,7 +197,7 @@ bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
                 for (std::uint32_t k = cp.depth; k >= 1; --k) {
                     std::uint8_t level = 0;
                     std::string title;
-                    bookFile_->toc().readEntry(cp.entries[k], level, title);
+                    m_bookFile->toc().readEntry(cp.entries[k], level, title);
                     if (k == cp.depth) {
                         out.appendCStr("&nbsp;&nbsp;&nbsp;<a name=\"");
                         out.append(key);
@@ -264,24 +264,24 @@ bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
 std::uint32_t cBookDoc::GetDisplayedSectionRange(std::uint32_t& first, std::uint32_t& last)
 {
     first = last = kNone;
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return kNone;
-    if (!(current_.options() & cRenderParams::kBlockPair))
+    if (!(m_current.options() & cRenderParams::kBlockPair))
         return kNone;
-    if (current_.options() & cRenderParams::kRangePair) {
-        first = current_.getOption8000First();
-        last = current_.getOption8000Second();
+    if (m_current.options() & cRenderParams::kRangePair) {
+        first = m_current.getOption8000First();
+        last = m_current.getOption8000Second();
         return first;
     }
-    const std::uint32_t firstBlock = current_.firstBlockOfPair();
-    const std::uint32_t lastBlock = current_.secondBlockOfPair();
+    const std::uint32_t firstBlock = m_current.firstBlockOfPair();
+    const std::uint32_t lastBlock = m_current.secondBlockOfPair();
     if (firstBlock == kNone || lastBlock == kNone)
         return kNone;
-    const std::uint32_t a = bookFile_->sections().sectionForBlock(firstBlock);
-    const std::uint32_t b = bookFile_->sections().lastSectionForBlock(lastBlock);
+    const std::uint32_t a = m_bookFile->sections().sectionForBlock(firstBlock);
+    const std::uint32_t b = m_bookFile->sections().lastSectionForBlock(lastBlock);
     if (a == kNone || b == kNone)
         return kNone;
-    current_.setOption8000(a, b);
+    m_current.setOption8000(a, b);
     first = a;
     last = b;
     return first;
@@ -290,15 +290,15 @@ std::uint32_t cBookDoc::GetDisplayedSectionRange(std::uint32_t& first, std::uint
 std::unique_ptr<cWordList8> cBookDoc::CollectSectionWords(
     std::uint32_t first, std::uint32_t last, const cHTMLRenderConfiguration* config, std::uint32_t mask)
 {
-    if (mask == 0 || !IsOpen() || bookFile_ == nullptr)
+    if (mask == 0 || !IsOpen() || m_bookFile == nullptr)
         return nullptr;
     auto list = std::make_unique<cWordList8>();
     list->setCapacity(10, 10);
     const std::uint32_t n = GetNumSections();
     if (last >= n)
         last = n == 0 ? 0 : n - 1;
-    const bool hasDefs = bookFile_->genInfo().hasWordAttributeDefs();
-    const cBkWordAttributeDefs* defs = hasDefs ? &bookFile_->genInfo().wordAttributeDefs() : nullptr;
+    const bool hasDefs = m_bookFile->genInfo().hasWordAttributeDefs();
+    const cBkWordAttributeDefs* defs = hasDefs ? &m_bookFile->genInfo().wordAttributeDefs() : nullptr;
     for (std::uint32_t section = first; section <= last && section < n; ++section) {
         cLString8 text;
         cBkTextRangeOptions options;
@@ -391,7 +391,7 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
     std::uint32_t block, const cHTMLRenderConfiguration* config, cLString8& out)
 {
     out.makeEmpty();
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return 1;
     static std::once_flag kjvOnce;
     static std::int32_t kjvNumber = -1;
@@ -411,7 +411,7 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
     }
     const std::uint32_t language = GetLanguage();
     std::unique_ptr<cBkNode> tree;
-    if (bookFile_->nodes().loadBlockTree(
+    if (m_bookFile->nodes().loadBlockTree(
             static_cast<std::int32_t>(block), translation, static_cast<std::int32_t>(language), tree) != 0)
         return 1;
 
@@ -422,10 +422,10 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
         config != nullptr && config->oneVersePerParagraph != nullptr && *config->oneVersePerParagraph ? 1 : 0;
 
     if (!bible && (config == nullptr || config->omitUserNoteLinks == nullptr || !*config->omitUserNoteLinks)) {
-        const std::uint32_t section = bookFile_->sections().sectionForBlock(block);
+        const std::uint32_t section = m_bookFile->sections().sectionForBlock(block);
         std::uint32_t firstBlock = kNone, offset = 0;
         if (section != 0 && section != kNone)
-            bookFile_->sections().getSectionStart(section, firstBlock, offset);
+            m_bookFile->sections().getSectionStart(section, firstBlock, offset);
         cNoteDoc* notes = noteDoc();
         const BookIdentity id = bookIdentity();
         if (section != 0 && section != kNone && firstBlock == block && notes != nullptr &&
@@ -443,7 +443,7 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
     }
     if (bible) {
         std::uint32_t section = kNone;
-        bookFile_->sections().sectionEndingBeforeBlock(block, section);
+        m_bookFile->sections().sectionEndingBeforeBlock(block, section);
         const std::uint32_t key = section == kNone ? 0 : bibleKeyForSection(section);
         cBibleRef verse(key);
         verse.setTranslation(translation);
@@ -475,7 +475,7 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
         }
     }
     std::string html;
-    g_blockRenderer.load()(*bookFile_, static_cast<std::int32_t>(block), html, static_cast<std::uint16_t>(language),
+    g_blockRenderer.load()(*m_bookFile, static_cast<std::int32_t>(block), html, static_cast<std::uint16_t>(language),
         DocLanguage::isRightToLeft(language), config, context);
     out.appendChars(html.data(), static_cast<std::int32_t>(html.size()));
     return 1;

@@ -38,9 +38,9 @@ cSourceDoc* cDateDoc::Clone() const
 {
     auto* copy = new cDateDoc();
     copy->bookDocCopyFrom(*this);
-    copy->startDate_ = startDate_;
-    copy->numReadings_ = numReadings_;
-    copy->store_.setBookFrom(store_);
+    copy->m_startDate = m_startDate;
+    copy->m_numReadings = m_numReadings;
+    copy->m_store.setBookFrom(m_store);
     return copy;
 }
 
@@ -50,15 +50,15 @@ bool cDateDoc::Open()
         return true;
     if (!cBookDoc::Open())
         return false;
-    numReadings_ = bookFile_->dateSync().isOpened() ? bookFile_->dateSync().readingCount() : 0;
-    if (numReadings_ == 0) {
+    m_numReadings = m_bookFile->dateSync().isOpened() ? m_bookFile->dateSync().readingCount() : 0;
+    if (m_numReadings == 0) {
         cMsgBox().show(206);
         cBookDoc::Close();
         return false;
     }
-    kind_ = kKindDated;
+    m_kind = kKindDated;
     const BookIdentity id = bookIdentity();
-    store_.setBook(id.publisher, id.book);
+    m_store.setBook(id.publisher, id.book);
     loadStartDate();
     return true;
 }
@@ -68,7 +68,7 @@ void cDateDoc::Close()
     if (!IsOpen())
         return;
     cBookDoc::Close();
-    numReadings_ = 0;
+    m_numReadings = 0;
 }
 
 std::uint32_t cDateDoc::GetSupportFlags()
@@ -101,8 +101,8 @@ void cDateDoc::refreshStartDate()
     cDateTimeValue stored;
     std::uint32_t count = 0;
     cSimpleDate date;
-    if (store_.readStartDate(id.publisher, id.book, stored, count, nullptr, false) && fromDateTime(stored, date))
-        startDate_ = date;
+    if (m_store.readStartDate(id.publisher, id.book, stored, count, nullptr, false) && fromDateTime(stored, date))
+        m_startDate = date;
 }
 
 void cDateDoc::loadStartDate()
@@ -111,15 +111,15 @@ void cDateDoc::loadStartDate()
     cDateTimeValue stored;
     std::uint32_t count = 0;
     cSimpleDate date;
-    if (store_.readStartDate(id.publisher, id.book, stored, count, nullptr, false) && fromDateTime(stored, date)) {
-        startDate_ = date;
-        if (count != numReadings_)
-            store_.writeStartDateAndCount(id.publisher, id.book, stored, numReadings_, nullptr, false);
+    if (m_store.readStartDate(id.publisher, id.book, stored, count, nullptr, false) && fromDateTime(stored, date)) {
+        m_startDate = date;
+        if (count != m_numReadings)
+            m_store.writeStartDateAndCount(id.publisher, id.book, stored, m_numReadings, nullptr, false);
         return;
     }
     const cSimpleDate today;
     std::uint8_t month = 0, day = 0, third = 0;
-    bookFile_->dateSync().defaultStart(month, day, third);
+    m_bookFile->dateSync().defaultStart(month, day, third);
     cSimpleDate start(1, 1, today.year());
     if (month > 0 && month <= 12)
         start = cSimpleDate(month, day == 0 ? 1 : day, today.year());
@@ -131,11 +131,11 @@ bool cDateDoc::setStartDate(const cSimpleDate& date, bool store)
     refreshStartDate();
     if (!date.isValid())
         return false;
-    startDate_ = date;
+    m_startDate = date;
     MarkLocationChanged();
     if (store && IsOpen()) {
         const BookIdentity id = bookIdentity();
-        store_.writeStartDate(id.publisher, id.book, toDateTime(date), nullptr, false);
+        m_store.writeStartDate(id.publisher, id.book, toDateTime(date), nullptr, false);
     }
     return true;
 }
@@ -143,20 +143,20 @@ bool cDateDoc::setStartDate(const cSimpleDate& date, bool store)
 cSimpleDate cDateDoc::startDate()
 {
     refreshStartDate();
-    return startDate_;
+    return m_startDate;
 }
 
 std::uint32_t cDateDoc::readingNumberForDate(const cSimpleDate& date)
 {
     refreshStartDate();
-    return readingOfDate(startDate_, date, numReadings_);
+    return readingOfDate(m_startDate, date, m_numReadings);
 }
 
 std::uint32_t cDateDoc::sectionForReadingNumber(std::uint32_t reading)
 {
-    if (!IsOpen() || bookFile_ == nullptr || reading == 0)
+    if (!IsOpen() || m_bookFile == nullptr || reading == 0)
         return kNone;
-    return bookFile_->dateSync().sectionOfReading(reading - 1);
+    return m_bookFile->dateSync().sectionOfReading(reading - 1);
 }
 
 std::uint32_t cDateDoc::dateForReadingNumber(std::uint32_t reading, cSimpleDate& date)
@@ -171,11 +171,11 @@ std::uint32_t cDateDoc::dateForReadingNumber(std::uint32_t reading, cSimpleDate&
 
 std::uint32_t cDateDoc::ReadingNumberForSection(std::uint32_t section)
 {
-    if (!IsOpen() || bookFile_ == nullptr || numReadings_ == 0)
+    if (!IsOpen() || m_bookFile == nullptr || m_numReadings == 0)
         return 0;
-    cBkDateSyncStg& dates = bookFile_->dateSync();
+    cBkDateSyncStg& dates = m_bookFile->dateSync();
     const std::uint32_t firstSection = dates.sectionOfReading(0);
-    const std::uint32_t lastSection = dates.sectionOfReading(numReadings_ - 1);
+    const std::uint32_t lastSection = dates.sectionOfReading(m_numReadings - 1);
     if (firstSection == kNone || section < firstSection || (lastSection != kNone && section > lastSection))
         return 0;
     const std::int32_t index = dates.readingForSection(section);
@@ -187,14 +187,14 @@ std::uint32_t cDateDoc::ReadingNumberForSection(std::uint32_t section)
 std::uint32_t cDateDoc::currentReading()
 {
     acknowledgeChange();
-    if (!(current_.options() & cRenderParams::kSection))
+    if (!(m_current.options() & cRenderParams::kSection))
         return 0;
-    return ReadingNumberForSection(current_.getOption0008());
+    return ReadingNumberForSection(m_current.getOption0008());
 }
 
 std::uint32_t cDateDoc::jumpToReading(std::uint32_t reading)
 {
-    if (!IsOpen() || reading == 0 || reading > numReadings_)
+    if (!IsOpen() || reading == 0 || reading > m_numReadings)
         return kNone;
     const std::uint32_t section = sectionForReadingNumber(reading);
     if (section == 0 || section == kNone)
@@ -208,36 +208,36 @@ bool cDateDoc::IsReadingComplete(std::uint32_t reading)
 {
     if (reading == 0 || !IsOpen())
         return false;
-    return store_.isReadingDone(reading);
+    return m_store.isReadingDone(reading);
 }
 
 void cDateDoc::ToggleReadingNumber(std::uint32_t reading)
 {
-    if (!IsOpen() || reading == 0 || reading > numReadings_)
+    if (!IsOpen() || reading == 0 || reading > m_numReadings)
         return;
-    const bool done = store_.isReadingDone(reading);
-    store_.setReadingDone(reading, !done, nullptr, false);
+    const bool done = m_store.isReadingDone(reading);
+    m_store.setReadingDone(reading, !done, nullptr, false);
     const BookIdentity id = bookIdentity();
     cDateTimeValue stored;
     std::uint32_t count = 0;
-    if (!store_.readStartDate(id.publisher, id.book, stored, count, nullptr, false))
-        setStartDate(startDate_, true);
+    if (!m_store.readStartDate(id.publisher, id.book, stored, count, nullptr, false))
+        setStartDate(m_startDate, true);
 }
 
 void cDateDoc::ResetProgress()
 {
     if (IsOpen())
-        store_.clearAllProgress();
+        m_store.clearAllProgress();
 }
 
 std::uint32_t cDateDoc::NumReadReadings()
 {
-    return IsOpen() ? store_.countReadingsDone() : 0;
+    return IsOpen() ? m_store.countReadingsDone() : 0;
 }
 
 std::uint32_t cDateDoc::FirstUnreadReadingNumber()
 {
-    return IsOpen() ? store_.firstUnreadReading() : 0;
+    return IsOpen() ? m_store.firstUnreadReading() : 0;
 }
 
 // --- navigation and names ---
@@ -249,7 +249,7 @@ bool cDateDoc::sameBook(const cRenderParams& params)
 
 std::uint32_t cDateDoc::GoTo(const cRenderParams& params)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return kNone;
     const std::uint32_t o = params.options();
     if (o & cRenderParams::kLocationName)
@@ -270,21 +270,21 @@ std::uint32_t cDateDoc::GoTo(const cRenderParams& params)
         if (cur == 0)
             return kNone;
         if (o & cRenderParams::kPreviousReading)
-            return jumpToReading(cur == 1 ? numReadings_ : cur - 1);
-        return jumpToReading(cur >= numReadings_ ? 1 : cur + 1);
+            return jumpToReading(cur == 1 ? m_numReadings : cur - 1);
+        return jumpToReading(cur >= m_numReadings ? 1 : cur + 1);
     }
     if ((o & cRenderParams::kReadingNumber) && sameBook(params))
         return jumpToReading(params.getOption01000000());
     if (o & cRenderParams::kFirstUnreadReading) {
-        const std::uint32_t r = store_.firstUnreadReading();
-        if (r == 0 || r > numReadings_ || r == currentReading())
+        const std::uint32_t r = m_store.firstUnreadReading();
+        if (r == 0 || r > m_numReadings || r == currentReading())
             return kNone;
         return jumpToReading(r);
     }
     if (o & (cRenderParams::kPreviousUnreadReading | cRenderParams::kNextUnreadReading)) {
         const std::uint32_t cur = currentReading();
-        const std::uint32_t r = (o & cRenderParams::kPreviousUnreadReading) ? store_.previousUnreadReading(cur)
-                                                                            : store_.nextUnreadReading(cur);
+        const std::uint32_t r = (o & cRenderParams::kPreviousUnreadReading) ? m_store.previousUnreadReading(cur)
+                                                                            : m_store.nextUnreadReading(cur);
         if (r == 0)
             return kNone;
         return jumpToReading(r);
@@ -310,11 +310,11 @@ cRenderParams* cDateDoc::GetCurrentLocation()
 
 bool cDateDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params)
 {
-    if (!IsOpen() || bookFile_ == nullptr)
+    if (!IsOpen() || m_bookFile == nullptr)
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
     const cRenderParams* location = params;
     if (location == nullptr)
-        location = (current_.options() & cRenderParams::kSection) ? &current_ : nullptr;
+        location = (m_current.options() & cRenderParams::kSection) ? &m_current : nullptr;
     if (location == nullptr)
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
     const std::uint32_t o = location->options();
@@ -340,7 +340,7 @@ bool cDateDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const
     cLString8 text;
     date.format(true, true, text);
     char count[64];
-    std::snprintf(count, sizeof count, " - %u of %u", r, numReadings_);
+    std::snprintf(count, sizeof count, " - %u of %u", r, m_numReadings);
     text.appendCStr(count);
     cLString16 wide;
     wide.assignFromUTF8(text);
@@ -400,43 +400,43 @@ bool cDateDoc::makeRequestForCurrentReading(cRenderParams& request)
 bool cDateDoc::requestReadingInRange(const cRenderParams& request)
 {
     const std::uint32_t r = request.getOption01000000();
-    return r >= 1 && r <= numReadings_;
+    return r >= 1 && r <= m_numReadings;
 }
 
 bool cDateDoc::anyUnreadReading()
 {
-    return IsOpen() && NumReadReadings() < numReadings_;
+    return IsOpen() && NumReadReadings() < m_numReadings;
 }
 
 bool cDateDoc::unreadReadingBeforeCurrent()
 {
-    return IsOpen() && store_.previousUnreadReading(currentReading()) != 0;
+    return IsOpen() && m_store.previousUnreadReading(currentReading()) != 0;
 }
 
 bool cDateDoc::unreadReadingAfterCurrent()
 {
-    const std::uint32_t r = IsOpen() ? store_.nextUnreadReading(currentReading()) : 0;
-    return r != 0 && r <= numReadings_;
+    const std::uint32_t r = IsOpen() ? m_store.nextUnreadReading(currentReading()) : 0;
+    return r != 0 && r <= m_numReadings;
 }
 
 bool cDateDoc::dateOfFirstUnreadReading(cSimpleDate& date)
 {
     const std::uint32_t r = FirstUnreadReadingNumber();
-    return r != 0 && r <= numReadings_ && dateForReadingNumber(r, date) != 0;
+    return r != 0 && r <= m_numReadings && dateForReadingNumber(r, date) != 0;
 }
 
 bool cDateDoc::dateOfUnreadReadingBefore(const cSimpleDate& from, cSimpleDate& date)
 {
     if (!IsOpen())
         return false;
-    const std::uint32_t r = store_.previousUnreadReading(readingNumberForDate(from));
-    return r != 0 && r <= numReadings_ && dateForReadingNumber(r, date) != 0;
+    const std::uint32_t r = m_store.previousUnreadReading(readingNumberForDate(from));
+    return r != 0 && r <= m_numReadings && dateForReadingNumber(r, date) != 0;
 }
 
 bool cDateDoc::dateOfUnreadReadingAfter(const cSimpleDate& from, cSimpleDate& date)
 {
     if (!IsOpen())
         return false;
-    const std::uint32_t r = store_.nextUnreadReading(readingNumberForDate(from));
-    return r != 0 && r <= numReadings_ && dateForReadingNumber(r, date) != 0;
+    const std::uint32_t r = m_store.nextUnreadReading(readingNumberForDate(from));
+    return r != 0 && r <= m_numReadings && dateForReadingNumber(r, date) != 0;
 }

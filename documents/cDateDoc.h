@@ -62,7 +62,7 @@ public:
     // Keeps a valid date as the start date (and writes it to the store with `store`).
     bool setStartDate(const cSimpleDate& date, bool store);
     cSimpleDate startDate();
-    std::uint32_t numReadings() const { return numReadings_; }
+    std::uint32_t numReadings() const { return m_numReadings; }
     // The reading of the current location; 0 when it has none.
     std::uint32_t currentReading();
     // The reading of a date for a given start date and cycle length (1..n; 0 when n is 0).
@@ -74,7 +74,7 @@ private:
     void loadStartDate();
     bool sameBook(const cRenderParams& params);
 
-    cSimpleDate startDate_;
-    std::uint32_t numReadings_ = 0;
-    cDevotionalDataStg store_;
+    cSimpleDate m_startDate;
+    std::uint32_t m_numReadings = 0;
+    cDevotionalDataStg m_store;
 };

@@ -13,7 +13,7 @@ cJournalDoc::~cJournalDoc()
 bool cJournalDoc::Open()
 {
     setOpenFlag(true);
-    kind_ = kKindBook;
+    m_kind = kKindBook;
     return true;
 }
 

@@ -4,7 +4,7 @@
 
 cTOCDoc::cTOCDoc()
 {
-    kind_ = kKindBook;
+    m_kind = kKindBook;
 }
 
 cTOCDoc::~cTOCDoc()
@@ -16,7 +16,7 @@ cSourceDoc* cTOCDoc::Clone() const
 {
     auto* copy = new cTOCDoc();
     copy->bookDocCopyFrom(*this);
-    copy->kind_ = kKindBook;
+    copy->m_kind = kKindBook;
     return copy;
 }
 
@@ -26,7 +26,7 @@ bool cTOCDoc::Open()
         return true;
     if (!cBookDoc::Open())
         return false;
-    kind_ = kKindBook;
+    m_kind = kKindBook;
     return true;
 }
 

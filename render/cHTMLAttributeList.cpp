@@ -35,8 +35,8 @@ std::int32_t cHTMLAttributeList::pool(std::string_view text)
 {
     if (text.empty())
         return kPooledFlag;
-    pool_.emplace_back(text);
-    return kPooledFlag | static_cast<std::int32_t>(pool_.size());
+    m_pool.emplace_back(text);
+    return kPooledFlag | static_cast<std::int32_t>(m_pool.size());
 }
 
 void cHTMLAttributeList::releaseEntry(std::int32_t entry)
@@ -44,14 +44,14 @@ void cHTMLAttributeList::releaseEntry(std::int32_t entry)
     if (entry >= 0 || entry == kPooledFlag)
         return;
     std::int32_t slot = entry & 0x7FFFFFFF;  // slot + 1
-    pool_.erase(pool_.begin() + (slot - 1));
+    m_pool.erase(m_pool.begin() + (slot - 1));
     auto shift = [slot](std::vector<std::int32_t>& entries) {
         for (std::int32_t& e : entries)
             if (e < 0 && e != kPooledFlag && (e & 0x7FFFFFFF) > slot)
                 --e;
     };
-    shift(names_);
-    shift(values_);
+    shift(m_names);
+    shift(m_values);
 }
 
 std::string_view cHTMLAttributeList::entryText(std::int32_t entry, bool isName) const
@@ -61,7 +61,7 @@ std::string_view cHTMLAttributeList::entryText(std::int32_t entry, bool isName) 
     if (entry == kPooledFlag)
         return {};
     std::size_t slot = static_cast<std::size_t>(entry & 0x7FFFFFFF) - 1;
-    return slot < pool_.size() ? std::string_view(pool_[slot]) : std::string_view();
+    return slot < m_pool.size() ? std::string_view(m_pool[slot]) : std::string_view();
 }
 
 int cHTMLAttributeList::add(std::optional<std::string_view> name, std::optional<std::string_view> value,
@@ -96,8 +96,8 @@ int cHTMLAttributeList::add(std::optional<std::string_view> name, std::optional<
         valueEntry = codedValue;
     if (pooledName)
         nameEntry = pool(*name);
-    names_.push_back(nameEntry);
-    values_.push_back(valueEntry);
+    m_names.push_back(nameEntry);
+    m_values.push_back(valueEntry);
     return 1;
 }
 
@@ -117,10 +117,10 @@ void cHTMLAttributeList::removeAt(std::int32_t index)
 {
     if (index < 0 || index >= count())
         return;
-    std::int32_t nameEntry = names_[static_cast<std::size_t>(index)];
-    std::int32_t valueEntry = values_[static_cast<std::size_t>(index)];
-    names_.erase(names_.begin() + index);
-    values_.erase(values_.begin() + index);
+    std::int32_t nameEntry = m_names[static_cast<std::size_t>(index)];
+    std::int32_t valueEntry = m_values[static_cast<std::size_t>(index)];
+    m_names.erase(m_names.begin() + index);
+    m_values.erase(m_values.begin() + index);
     // Release the later slot first so the earlier one's number stays valid.
     if (nameEntry < 0 && valueEntry < 0 && (valueEntry & 0x7FFFFFFF) > (nameEntry & 0x7FFFFFFF)) {
         releaseEntry(valueEntry);
@@ -133,17 +133,17 @@ void cHTMLAttributeList::removeAt(std::int32_t index)
 
 void cHTMLAttributeList::clear()
 {
-    names_.clear();
-    values_.clear();
-    pool_.clear();
+    m_names.clear();
+    m_values.clear();
+    m_pool.clear();
 }
 
 std::int32_t cHTMLAttributeList::indexOfCode(std::int32_t nameCode) const
 {
     if (nameCode < 0)
         return -1;
-    for (std::size_t i = 0; i < names_.size(); ++i)
-        if (names_[i] == nameCode)
+    for (std::size_t i = 0; i < m_names.size(); ++i)
+        if (m_names[i] == nameCode)
             return static_cast<std::int32_t>(i);
     return -1;
 }
@@ -155,8 +155,8 @@ std::int32_t cHTMLAttributeList::indexOfName(std::string_view name) const
     if (code >= 0)
         return indexOfCode(code);
     // Unknown names are pooled as given; compare without ASCII case so a name stays unique.
-    for (std::size_t i = 0; i < names_.size(); ++i)
-        if (names_[i] < 0 && equalsIgnoringAsciiCase(entryText(names_[i], true), query))
+    for (std::size_t i = 0; i < m_names.size(); ++i)
+        if (m_names[i] < 0 && equalsIgnoringAsciiCase(entryText(m_names[i], true), query))
             return static_cast<std::int32_t>(i);
     return -1;
 }
@@ -165,30 +165,30 @@ std::string_view cHTMLAttributeList::nameViewAt(std::int32_t index) const
 {
     if (index < 0 || index >= count())
         return {};
-    return entryText(names_[static_cast<std::size_t>(index)], true);
+    return entryText(m_names[static_cast<std::size_t>(index)], true);
 }
 
 std::string_view cHTMLAttributeList::valueViewAt(std::int32_t index) const
 {
     if (index < 0 || index >= count())
         return {};
-    return entryText(values_[static_cast<std::size_t>(index)], false);
+    return entryText(m_values[static_cast<std::size_t>(index)], false);
 }
 
 std::int32_t cHTMLAttributeList::rawValueForCode(std::int32_t nameCode) const
 {
     std::int32_t index = indexOfCode(nameCode);
-    return index < 0 ? 0 : values_[static_cast<std::size_t>(index)];
+    return index < 0 ? 0 : m_values[static_cast<std::size_t>(index)];
 }
 
 std::int32_t cHTMLAttributeList::nameEntryAt(std::int32_t index) const
 {
-    return (index >= 0 && index < count()) ? names_[static_cast<std::size_t>(index)] : 0;
+    return (index >= 0 && index < count()) ? m_names[static_cast<std::size_t>(index)] : 0;
 }
 
 std::int32_t cHTMLAttributeList::valueEntryAt(std::int32_t index) const
 {
-    return (index >= 0 && index < count()) ? values_[static_cast<std::size_t>(index)] : 0;
+    return (index >= 0 && index < count()) ? m_values[static_cast<std::size_t>(index)] : 0;
 }
 
 const char* cHTMLAttributeList::attributeNameForCode(std::int32_t code)

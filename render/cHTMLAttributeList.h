@@ -48,7 +48,7 @@ public:
     int removeByName(std::string_view name);
     void removeAt(std::int32_t index);
     void clear();
-    std::int32_t count() const { return static_cast<std::int32_t>(names_.size()); }
+    std::int32_t count() const { return static_cast<std::int32_t>(m_names.size()); }
 
     // Index of the attribute of that name (lower-cased query), -1 when none.
     std::int32_t indexOfName(std::string_view name) const;
@@ -86,7 +86,7 @@ private:
     void releaseEntry(std::int32_t entry);
     std::string_view entryText(std::int32_t entry, bool isName) const;
 
-    std::vector<std::int32_t> names_;
-    std::vector<std::int32_t> values_;
-    std::vector<std::string> pool_;
+    std::vector<std::int32_t> m_names;
+    std::vector<std::int32_t> m_values;
+    std::vector<std::string> m_pool;
 };

@@ -262,8 +262,8 @@ std::span<const HtmlColorNameIndexRow> htmlColorNameIndex()
 
 void cHTMLColor::setFromHighlightColorId(std::uint32_t id)
 {
-    rgb_ = id < kHighlightColorRowCount ? kColorTable[id].rgb : 0;
-    id_ = id;
+    m_rgb = id < kHighlightColorRowCount ? kColorTable[id].rgb : 0;
+    m_id = id;
 }
 
 void cHTMLColor::setFromColorText(std::string_view text)
@@ -273,22 +273,22 @@ void cHTMLColor::setFromColorText(std::string_view text)
             const std::uint32_t red = hexDigit(text[1]) << 4 | hexDigit(text[2]);
             const std::uint32_t green = hexDigit(text[3]) << 4 | hexDigit(text[4]);
             const std::uint32_t blue = hexDigit(text[5]) << 4 | hexDigit(text[6]);
-            rgb_ = red << 16 | green << 8 | blue;
-            id_ = highlightIdForRGB(static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
+            m_rgb = red << 16 | green << 8 | blue;
+            m_id = highlightIdForRGB(static_cast<std::uint8_t>(red), static_cast<std::uint8_t>(green),
                 static_cast<std::uint8_t>(blue), false);
             return;
         }
     }
     const std::uint32_t row = htmlColorNameRow(compactLowerName(text));
-    rgb_ = kColorTable[row].rgb;
-    id_ = kColorTable[row].id;
+    m_rgb = kColorTable[row].rgb;
+    m_id = kColorTable[row].id;
 }
 
 void cHTMLColor::getRGBComponents(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const
 {
-    red = static_cast<std::uint8_t>(rgb_ >> 16);
-    green = static_cast<std::uint8_t>(rgb_ >> 8);
-    blue = static_cast<std::uint8_t>(rgb_);
+    red = static_cast<std::uint8_t>(m_rgb >> 16);
+    green = static_cast<std::uint8_t>(m_rgb >> 8);
+    blue = static_cast<std::uint8_t>(m_rgb);
 }
 
 std::uint32_t highlightIdForRGB(std::uint8_t red, std::uint8_t green, std::uint8_t blue, bool transparent)

@@ -63,12 +63,12 @@ public:
     // Anything else gives rgb 0, id 0.
     void setFromColorText(std::string_view text);
     void getRGBComponents(std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const;
-    std::uint32_t highlightColorId() const { return id_; }
-    std::uint32_t rgb() const { return rgb_; }
+    std::uint32_t highlightColorId() const { return m_id; }
+    std::uint32_t rgb() const { return m_rgb; }
 
 private:
-    std::uint32_t rgb_ = 0;
-    std::uint32_t id_ = 0;
+    std::uint32_t m_rgb = 0;
+    std::uint32_t m_id = 0;
 };
 
 // The id of the table colour with that rgb (0xFFFFFFFF when `transparent`); 0 when none has it.

@@ -9,8 +9,8 @@ cHTMLParseTreeItem::~cHTMLParseTreeItem()
 cHTMLParseTreeItem* cHTMLParseTreeItem::chainEnd()
 {
     cHTMLParseTreeItem* end = this;
-    while (end->nextSibling_ != nullptr)
-        end = end->nextSibling_;
+    while (end->m_nextSibling != nullptr)
+        end = end->m_nextSibling;
     return end;
 }
 
@@ -19,20 +19,20 @@ cHTMLParseTreeItem* cHTMLParseTreeItem::insertAfter(cHTMLParseTreeItem* chain)
     if (chain == nullptr)
         return nullptr;
     cHTMLParseTreeItem* end = chain;
-    for (cHTMLParseTreeItem* m = chain;; m = m->nextSibling_) {
-        m->parent_ = parent_;
+    for (cHTMLParseTreeItem* m = chain;; m = m->m_nextSibling) {
+        m->m_parent = m_parent;
         end = m;
-        if (m->nextSibling_ == nullptr)
+        if (m->m_nextSibling == nullptr)
             break;
     }
-    cHTMLParseTreeItem* oldNext = nextSibling_;
-    nextSibling_ = chain;
-    chain->previousSibling_ = this;
-    end->nextSibling_ = oldNext;
+    cHTMLParseTreeItem* oldNext = m_nextSibling;
+    m_nextSibling = chain;
+    chain->m_previousSibling = this;
+    end->m_nextSibling = oldNext;
     if (oldNext != nullptr)
-        oldNext->previousSibling_ = end;
-    else if (parent_ != nullptr)
-        parent_->lastChild_ = end;
+        oldNext->m_previousSibling = end;
+    else if (m_parent != nullptr)
+        m_parent->m_lastChild = end;
     return end;
 }
 
@@ -41,93 +41,93 @@ cHTMLParseTreeItem* cHTMLParseTreeItem::insertBefore(cHTMLParseTreeItem* chain)
     if (chain == nullptr)
         return nullptr;
     cHTMLParseTreeItem* end = chain;
-    for (cHTMLParseTreeItem* m = chain;; m = m->nextSibling_) {
-        m->parent_ = parent_;
+    for (cHTMLParseTreeItem* m = chain;; m = m->m_nextSibling) {
+        m->m_parent = m_parent;
         end = m;
-        if (m->nextSibling_ == nullptr)
+        if (m->m_nextSibling == nullptr)
             break;
     }
-    cHTMLParseTreeItem* oldPrevious = previousSibling_;
-    chain->previousSibling_ = oldPrevious;
+    cHTMLParseTreeItem* oldPrevious = m_previousSibling;
+    chain->m_previousSibling = oldPrevious;
     if (oldPrevious != nullptr)
-        oldPrevious->nextSibling_ = chain;
-    else if (parent_ != nullptr)
-        parent_->firstChild_ = chain;
-    end->nextSibling_ = this;
-    previousSibling_ = end;
+        oldPrevious->m_nextSibling = chain;
+    else if (m_parent != nullptr)
+        m_parent->m_firstChild = chain;
+    end->m_nextSibling = this;
+    m_previousSibling = end;
     return end;
 }
 
 cHTMLParseTreeItem* cHTMLParseTreeItem::appendSibling(cHTMLParseTreeItem* chain)
 {
     cHTMLParseTreeItem* last =
-        (parent_ != nullptr && parent_->lastChild_ != nullptr) ? parent_->lastChild_ : chainEnd();
+        (m_parent != nullptr && m_parent->m_lastChild != nullptr) ? m_parent->m_lastChild : chainEnd();
     return last->insertAfter(chain);
 }
 
 cHTMLParseTreeItem* cHTMLParseTreeItem::appendChildren(cHTMLParseTreeItem* chain)
 {
     if (chain == nullptr)
-        return lastChild_;
-    if (firstChild_ == nullptr) {
-        firstChild_ = chain;
+        return m_lastChild;
+    if (m_firstChild == nullptr) {
+        m_firstChild = chain;
         cHTMLParseTreeItem* end = chain;
-        for (cHTMLParseTreeItem* m = chain; m != nullptr; m = m->nextSibling_) {
-            m->parent_ = this;
+        for (cHTMLParseTreeItem* m = chain; m != nullptr; m = m->m_nextSibling) {
+            m->m_parent = this;
             end = m;
         }
-        chain->previousSibling_ = nullptr;
-        lastChild_ = end;
+        chain->m_previousSibling = nullptr;
+        m_lastChild = end;
         return end;
     }
-    cHTMLParseTreeItem* last = lastChild_ != nullptr ? lastChild_ : firstChild_->chainEnd();
+    cHTMLParseTreeItem* last = m_lastChild != nullptr ? m_lastChild : m_firstChild->chainEnd();
     return last->insertAfter(chain);
 }
 
 void cHTMLParseTreeItem::unlink()
 {
-    if (previousSibling_ != nullptr)
-        previousSibling_->nextSibling_ = nextSibling_;
-    else if (parent_ != nullptr && parent_->firstChild_ == this)
-        parent_->firstChild_ = nextSibling_;
-    if (nextSibling_ != nullptr)
-        nextSibling_->previousSibling_ = previousSibling_;
-    else if (parent_ != nullptr && parent_->lastChild_ == this)
-        parent_->lastChild_ = previousSibling_;
-    parent_ = nullptr;
-    previousSibling_ = nullptr;
-    nextSibling_ = nullptr;
+    if (m_previousSibling != nullptr)
+        m_previousSibling->m_nextSibling = m_nextSibling;
+    else if (m_parent != nullptr && m_parent->m_firstChild == this)
+        m_parent->m_firstChild = m_nextSibling;
+    if (m_nextSibling != nullptr)
+        m_nextSibling->m_previousSibling = m_previousSibling;
+    else if (m_parent != nullptr && m_parent->m_lastChild == this)
+        m_parent->m_lastChild = m_previousSibling;
+    m_parent = nullptr;
+    m_previousSibling = nullptr;
+    m_nextSibling = nullptr;
 }
 
 void cHTMLParseTreeItem::setChildList(cHTMLParseTreeItem* chain, bool setLast)
 {
-    firstChild_ = chain;
+    m_firstChild = chain;
     if (setLast)
-        lastChild_ = chain != nullptr ? chain->chainEnd() : nullptr;
+        m_lastChild = chain != nullptr ? chain->chainEnd() : nullptr;
 }
 
 void cHTMLParseTreeItem::setParentOfChain(cHTMLParseTreeItem* parent)
 {
     cHTMLParseTreeItem* head = this;
-    while (head->previousSibling_ != nullptr)
-        head = head->previousSibling_;
-    for (cHTMLParseTreeItem* m = head; m != nullptr; m = m->nextSibling_)
-        m->parent_ = parent;
+    while (head->m_previousSibling != nullptr)
+        head = head->m_previousSibling;
+    for (cHTMLParseTreeItem* m = head; m != nullptr; m = m->m_nextSibling)
+        m->m_parent = parent;
 }
 
 void cHTMLParseTreeItem::deleteChildren()
 {
-    while (firstChild_ != nullptr) {
-        cHTMLParseTreeItem* child = firstChild_;
-        firstChild_ = child->nextSibling_;
-        if (firstChild_ != nullptr)
-            firstChild_->previousSibling_ = nullptr;
-        child->parent_ = nullptr;
-        child->previousSibling_ = nullptr;
-        child->nextSibling_ = nullptr;
+    while (m_firstChild != nullptr) {
+        cHTMLParseTreeItem* child = m_firstChild;
+        m_firstChild = child->m_nextSibling;
+        if (m_firstChild != nullptr)
+            m_firstChild->m_previousSibling = nullptr;
+        child->m_parent = nullptr;
+        child->m_previousSibling = nullptr;
+        child->m_nextSibling = nullptr;
         destroyDetachedSubtree(child);
     }
-    lastChild_ = nullptr;
+    m_lastChild = nullptr;
 }
 
 void cHTMLParseTreeItem::destroyDetachedSubtree(cHTMLParseTreeItem* root)
@@ -136,22 +136,22 @@ void cHTMLParseTreeItem::destroyDetachedSubtree(cHTMLParseTreeItem* root)
     // no children left and climb back through the parent link set on the way down.
     cHTMLParseTreeItem* current = root;
     while (current != nullptr) {
-        cHTMLParseTreeItem* child = current->firstChild_;
+        cHTMLParseTreeItem* child = current->m_firstChild;
         if (child != nullptr) {
-            current->firstChild_ = child->nextSibling_;
-            if (current->firstChild_ != nullptr)
-                current->firstChild_->previousSibling_ = nullptr;
+            current->m_firstChild = child->m_nextSibling;
+            if (current->m_firstChild != nullptr)
+                current->m_firstChild->m_previousSibling = nullptr;
             else
-                current->lastChild_ = nullptr;
-            child->previousSibling_ = nullptr;
-            child->nextSibling_ = nullptr;
-            child->parent_ = current;
+                current->m_lastChild = nullptr;
+            child->m_previousSibling = nullptr;
+            child->m_nextSibling = nullptr;
+            child->m_parent = current;
             current = child;
             continue;
         }
-        cHTMLParseTreeItem* up = current == root ? nullptr : current->parent_;
-        current->parent_ = nullptr;
-        current->lastChild_ = nullptr;
+        cHTMLParseTreeItem* up = current == root ? nullptr : current->m_parent;
+        current->m_parent = nullptr;
+        current->m_lastChild = nullptr;
         delete current;
         current = up;
     }

@@ -16,11 +16,11 @@ public:
     cHTMLParseTreeItem& operator=(const cHTMLParseTreeItem&) = delete;
     virtual ~cHTMLParseTreeItem();
 
-    cHTMLParseTreeItem* parentItem() const { return parent_; }
-    cHTMLParseTreeItem* firstChildItem() const { return firstChild_; }
-    cHTMLParseTreeItem* lastChildItem() const { return lastChild_; }
-    cHTMLParseTreeItem* previousSiblingItem() const { return previousSibling_; }
-    cHTMLParseTreeItem* nextSiblingItem() const { return nextSibling_; }
+    cHTMLParseTreeItem* parentItem() const { return m_parent; }
+    cHTMLParseTreeItem* firstChildItem() const { return m_firstChild; }
+    cHTMLParseTreeItem* lastChildItem() const { return m_lastChild; }
+    cHTMLParseTreeItem* previousSiblingItem() const { return m_previousSibling; }
+    cHTMLParseTreeItem* nextSiblingItem() const { return m_nextSibling; }
 
     // Puts the chain right after this item; its members take this item's parent. When this item was
     // its parent's last child, the chain's end becomes the last child. Returns the chain's end.
@@ -48,9 +48,9 @@ public:
 protected:
     static void destroyDetachedSubtree(cHTMLParseTreeItem* root);
 
-    cHTMLParseTreeItem* parent_ = nullptr;
-    cHTMLParseTreeItem* firstChild_ = nullptr;
-    cHTMLParseTreeItem* lastChild_ = nullptr;
-    cHTMLParseTreeItem* previousSibling_ = nullptr;
-    cHTMLParseTreeItem* nextSibling_ = nullptr;
+    cHTMLParseTreeItem* m_parent = nullptr;
+    cHTMLParseTreeItem* m_firstChild = nullptr;
+    cHTMLParseTreeItem* m_lastChild = nullptr;
+    cHTMLParseTreeItem* m_previousSibling = nullptr;
+    cHTMLParseTreeItem* m_nextSibling = nullptr;
 };

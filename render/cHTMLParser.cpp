@@ -97,39 +97,40 @@ std::uint32_t decimalValue(std::string_view text)
 // guard is not ok fails at once.
 class cHTMLParser::Guard {
 public:
-    Guard(cHTMLParser& parser, bool opensElement) : parser_(parser), opensElement_(opensElement)
+    Guard(cHTMLParser& parser, bool opensElement) : m_parser(parser), m_opensElement(opensElement)
     {
-        if (opensElement_)
-            ++parser_.depth_;
-        ++parser_.steps_;
-        if (parser_.aborted_)
+        if (m_opensElement)
+            ++m_parser.m_depth;
+        ++m_parser.m_steps;
+        if (m_parser.m_aborted)
             return;
-        std::uint64_t covered = parser_.furthestPosition_ - std::min(parser_.furthestPosition_, parser_.parseOrigin_);
-        if (parser_.steps_ > kBaseSteps + kStepsPerPosition * covered) {
-            parser_.aborted_ = true;
-            parser_.setProblem(kTooComplex, parser_.token_->start, parser_.token_->end);
-            return;
-        }
-        if (parser_.depth_ > kMaxNestingDepth) {
-            parser_.setProblem(kTooDeep, parser_.token_->start, parser_.token_->end);
+        std::uint64_t covered =
+            m_parser.m_furthestPosition - std::min(m_parser.m_furthestPosition, m_parser.m_parseOrigin);
+        if (m_parser.m_steps > kBaseSteps + kStepsPerPosition * covered) {
+            m_parser.m_aborted = true;
+            m_parser.setProblem(kTooComplex, m_parser.m_token->start, m_parser.m_token->end);
             return;
         }
-        ok_ = true;
+        if (m_parser.m_depth > kMaxNestingDepth) {
+            m_parser.setProblem(kTooDeep, m_parser.m_token->start, m_parser.m_token->end);
+            return;
+        }
+        m_ok = true;
     }
     ~Guard()
     {
-        if (opensElement_)
-            --parser_.depth_;
+        if (m_opensElement)
+            --m_parser.m_depth;
     }
-    bool ok() const { return ok_; }
+    bool ok() const { return m_ok; }
 
 private:
-    cHTMLParser& parser_;
-    bool opensElement_;
-    bool ok_ = false;
+    cHTMLParser& m_parser;
+    bool m_opensElement;
+    bool m_ok = false;
 };
 
-cHTMLParser::cHTMLParser() : token_(std::make_shared<Token>())
+cHTMLParser::cHTMLParser() : m_token(std::make_shared<Token>())
 {
 }
 
@@ -137,83 +138,83 @@ cHTMLParser::~cHTMLParser() = default;
 
 int cHTMLParser::setTextSource(HTMLTextSourceCallback callback, void* context)
 {
-    mode_ = 0;
+    m_mode = 0;
     reset(callback == nullptr && context == nullptr);
-    textSource_ = callback;
-    nodeSource_ = nullptr;
-    context_ = context;
+    m_textSource = callback;
+    m_nodeSource = nullptr;
+    m_context = context;
     return 1;
 }
 
 int cHTMLParser::setNodeSource(HTMLNodeSourceCallback callback, void* context)
 {
-    mode_ = 1;
+    m_mode = 1;
     reset(callback == nullptr && context == nullptr);
-    nodeSource_ = callback;
-    textSource_ = nullptr;
-    context_ = context;
+    m_nodeSource = callback;
+    m_textSource = nullptr;
+    m_context = context;
     return 1;
 }
 
 void cHTMLParser::reset(bool free)
 {
-    token_ = std::make_shared<Token>();
-    successors_.clear();
-    if (root_ || headRoot_) {
-        if (root_)
-            root_->deleteChildren();
-        if (headRoot_)
-            headRoot_->deleteChildren();
+    m_token = std::make_shared<Token>();
+    m_successors.clear();
+    if (m_root || m_headRoot) {
+        if (m_root)
+            m_root->deleteChildren();
+        if (m_headRoot)
+            m_headRoot->deleteChildren();
         if (free) {
-            root_.reset();
-            headRoot_.reset();
+            m_root.reset();
+            m_headRoot.reset();
         }
     }
     if (!free) {
-        if (!root_)
-            root_ = std::make_unique<cHTMLTagElement>();
-        if (!headRoot_)
-            headRoot_ = std::make_unique<cHTMLTagElement>();
+        if (!m_root)
+            m_root = std::make_unique<cHTMLTagElement>();
+        if (!m_headRoot)
+            m_headRoot = std::make_unique<cHTMLTagElement>();
     }
 }
 
 void cHTMLParser::errorSpan(std::uint32_t* start, std::uint32_t* end) const
 {
     if (start != nullptr)
-        *start = errorStart_;
+        *start = m_errorStart;
     if (end != nullptr)
-        *end = errorEnd_;
+        *end = m_errorEnd;
 }
 
 void cHTMLParser::beginParse()
 {
-    message_.clear();
-    errorExcerpt_.clear();
-    errorStart_ = errorEnd_ = 0;
-    depth_ = 0;
-    steps_ = 0;
-    furthestPosition_ = 0;
-    parseOrigin_ = 0;
-    aborted_ = false;
-    successors_.clear();
+    m_message.clear();
+    m_errorExcerpt.clear();
+    m_errorStart = m_errorEnd = 0;
+    m_depth = 0;
+    m_steps = 0;
+    m_furthestPosition = 0;
+    m_parseOrigin = 0;
+    m_aborted = false;
+    m_successors.clear();
 }
 
 void cHTMLParser::setProblem(const std::string& text, std::uint32_t start, std::uint32_t end)
 {
-    if (!message_.empty())
+    if (!m_message.empty())
         return;
-    message_ = text;
-    errorStart_ = start;
-    errorEnd_ = end;
-    errorExcerpt_.clear();
-    if (mode_ == 0 && textSource_ != nullptr) {
+    m_message = text;
+    m_errorStart = start;
+    m_errorEnd = end;
+    m_errorExcerpt.clear();
+    if (m_mode == 0 && m_textSource != nullptr) {
         std::int32_t count =
             end > start ? static_cast<std::int32_t>(std::min<std::uint32_t>(end - start, 0x7FFFFFFF)) : 75;
         std::uint32_t outStart = 0;
         std::int32_t outEnd = 0;
-        if (!textSource_(
-                context_, kHTMLRequestExcerpt, start, nullptr, count, errorExcerpt_, outStart, outEnd, nullptr))
-            errorExcerpt_.clear();
+        if (!m_textSource(
+                m_context, kHTMLRequestExcerpt, start, nullptr, count, m_errorExcerpt, outStart, outEnd, nullptr))
+            m_errorExcerpt.clear();
     }
 }
 
@@ -221,67 +222,67 @@ void cHTMLParser::setProblem(const std::string& text, std::uint32_t start, std::
 
 bool cHTMLParser::hasToken() const
 {
-    return !token_->text.empty();
+    return !m_token->text.empty();
 }
 
 HTMLTagCode cHTMLParser::code() const
 {
-    return token_->code;
+    return m_token->code;
 }
 
 bool cHTMLParser::atWhitespace() const
 {
-    return token_->code == HTMLTag::untagged_text &&
-        token_->attributes.rawValueForCode(HTMLAttr::is_whitespace) == HTMLValue::yes;
+    return m_token->code == HTMLTag::untagged_text &&
+        m_token->attributes.rawValueForCode(HTMLAttr::is_whitespace) == HTMLValue::yes;
 }
 
 bool cHTMLParser::fetchSectionStart(std::uint32_t section)
 {
-    successors_.clear();
+    m_successors.clear();
     auto next = std::make_shared<Token>();
-    token_ = next;
-    if (textSource_ == nullptr || section > 0x7FFFFFFF)
+    m_token = next;
+    if (m_textSource == nullptr || section > 0x7FFFFFFF)
         return false;
     std::int32_t end = 0;
-    if (!textSource_(
-            context_, static_cast<std::int32_t>(section), 0, nullptr, 0, next->text, next->start, end, nullptr)) {
+    if (!m_textSource(
+            m_context, static_cast<std::int32_t>(section), 0, nullptr, 0, next->text, next->start, end, nullptr)) {
         next->text.clear();
         return false;
     }
     next->end = static_cast<std::uint32_t>(end);
-    parseOrigin_ = next->start;
-    furthestPosition_ = std::max<std::uint64_t>(next->start, next->end);
+    m_parseOrigin = next->start;
+    m_furthestPosition = std::max<std::uint64_t>(next->start, next->end);
     tokenizeTag(next->text, next->code, next->attributes, nullptr, true);
     return !next->text.empty();
 }
 
 void cHTMLParser::advance()
 {
-    if (!hasToken() || textSource_ == nullptr)
+    if (!hasToken() || m_textSource == nullptr)
         return;
     // Backtracking reads the same tokens again; each one is fetched and tokenised once per parse.
-    auto cached = successors_.find(token_->start);
-    if (cached != successors_.end()) {
-        token_ = cached->second;
+    auto cached = m_successors.find(m_token->start);
+    if (cached != m_successors.end()) {
+        m_token = cached->second;
         return;
     }
-    std::uint32_t from = token_->start;
+    std::uint32_t from = m_token->start;
     auto next = std::make_shared<Token>();
     std::int32_t end = 0;
-    bool served = textSource_(context_, 0, token_->start, nullptr, 1, next->text, next->start, end, nullptr) &&
+    bool served = m_textSource(m_context, 0, m_token->start, nullptr, 1, next->text, next->start, end, nullptr) &&
         !next->text.empty();
     next->end = static_cast<std::uint32_t>(end);
     // A source must move forward; one that serves the same token again would never end the parse.
-    if (!served || next->start <= token_->start) {
+    if (!served || next->start <= m_token->start) {
         // Past the last token: no text, code 0, positioned where the last token ended.
         next->text.clear();
-        next->start = next->end = token_->end;
+        next->start = next->end = m_token->end;
     } else {
-        furthestPosition_ = std::max<std::uint64_t>(furthestPosition_, next->end);
+        m_furthestPosition = std::max<std::uint64_t>(m_furthestPosition, next->end);
         tokenizeTag(next->text, next->code, next->attributes, nullptr, true);
     }
-    token_ = next;
-    successors_.emplace(from, std::move(next));
+    m_token = next;
+    m_successors.emplace(from, std::move(next));
 }
 
 void cHTMLParser::skipWhitespace()
@@ -292,11 +293,11 @@ void cHTMLParser::skipWhitespace()
 
 cHTMLTagElement* cHTMLParser::currentAsElement() const
 {
-    if (token_->code == 0)
+    if (m_token->code == 0)
         return nullptr;
-    auto* element = new cHTMLTagElement(token_->code);
-    element->attributes() = token_->attributes;
-    element->setSourcePosition(token_->start, token_->end, 0);
+    auto* element = new cHTMLTagElement(m_token->code);
+    element->attributes() = m_token->attributes;
+    element->setSourcePosition(m_token->start, m_token->end, 0);
     return element;
 }
 
@@ -308,14 +309,14 @@ cHTMLTagElement* cHTMLParser::elementRule(
     Guard guard(*this, true);
     if (!guard.ok())
         return nullptr;
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     if (skipSpace)
         skipWhitespace();
     if (tag == 0 || code() != tag) {
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
-    std::uint32_t start = token_->start;
+    std::uint32_t start = m_token->start;
     cHTMLTagElement* element = currentAsElement();
     int count = 0;
     if (readContent) {
@@ -336,9 +337,9 @@ cHTMLTagElement* cHTMLParser::elementRule(
     if (count < minimum) {
         setProblem("Expected at least " + std::to_string(minimum) + " items contained in this tag, but only saw " +
                 std::to_string(count),
-            start, token_->end);
+            start, m_token->end);
         delete element;
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
     if (!readContent)
@@ -346,14 +347,14 @@ cHTMLTagElement* cHTMLParser::elementRule(
     if (hasToken() && code() == -tag) {
         advance();
     } else if (closingRequired) {
-        setProblem(kClosingMissing, start, token_->end);
+        setProblem(kClosingMissing, start, m_token->end);
         delete element;
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
     if (skipSpace)
         skipWhitespace();
-    element->setSourceEnd(token_->start);
+    element->setSourceEnd(m_token->start);
     return element;
 }
 
@@ -365,7 +366,7 @@ cHTMLTagElement* cHTMLParser::takenAlone(bool skipSpaceAfter)
     advance();
     if (skipSpaceAfter)
         skipWhitespace();
-    element->setSourceEnd(token_->start);
+    element->setSourceEnd(m_token->start);
     return element;
 }
 
@@ -382,29 +383,29 @@ cHTMLTagElement* cHTMLParser::modelRule(int model)
     case 2:
         return blockContent();
     case 3: {
-        TokenRef saved = token_;
+        TokenRef saved = m_token;
         skipWhitespace();
         if (code() == HTMLTag::col)
             return takenAlone(true);
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
     case 4: {
-        TokenRef saved = token_;
+        TokenRef saved = m_token;
         skipWhitespace();
         if (code() != HTMLTag::dt) {
-            token_ = saved;
+            m_token = saved;
             return nullptr;
         }
         cHTMLTagElement* dt = ownTagRule(19, false, 1, false);
         if (dt == nullptr) {
-            token_ = saved;
+            m_token = saved;
             return nullptr;
         }
         cHTMLTagElement* dd = elementRule(HTMLTag::dd, 5, false, 1, false, true, true);
         if (dd == nullptr) {
             delete dt;
-            token_ = saved;
+            m_token = saved;
             return nullptr;
         }
         dt->insertAfter(dd);
@@ -436,13 +437,13 @@ cHTMLTagElement* cHTMLParser::modelRule(int model)
     case 17:
         return phrasingRun();
     case 18: {
-        TokenRef saved = token_;
+        TokenRef saved = m_token;
         skipWhitespace();
         if (code() == HTMLTag::td || code() == HTMLTag::th) {
             if (cHTMLTagElement* cell = ownTagRule(2, false, 1, false))
                 return cell;
         }
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
     case 19:
@@ -456,10 +457,10 @@ cHTMLTagElement* cHTMLParser::modelRule(int model)
 
 cHTMLTagElement* cHTMLParser::heading()
 {
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     HTMLTagCode c = code();
-    token_ = saved;
+    m_token = saved;
     if (!isHeadingTag(c))
         return nullptr;
     return elementRule(c, 19, false, 1, true, true, true);
@@ -470,7 +471,7 @@ cHTMLTagElement* cHTMLParser::blockElement()
     Guard guard(*this, false);
     if (!guard.ok())
         return nullptr;
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     HTMLTagCode c = code();
     cHTMLTagElement* result = nullptr;
@@ -511,7 +512,7 @@ cHTMLTagElement* cHTMLParser::blockElement()
         break;
     }
     if (result == nullptr)
-        token_ = saved;
+        m_token = saved;
     return result;
 }
 
@@ -519,13 +520,13 @@ cHTMLTagElement* cHTMLParser::blockContent()
 {
     if (cHTMLTagElement* h = heading())
         return h;
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     switch (code()) {
     case HTMLTag::map:
         if (cHTMLTagElement* m = ownTagRule(12, false, 1, true))
             return m;
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     case HTMLTag::bgsound:
     case HTMLTag::hr:
@@ -533,7 +534,7 @@ cHTMLTagElement* cHTMLParser::blockContent()
     default:
         break;
     }
-    token_ = saved;
+    m_token = saved;
     ChainBuilder chain;
     while (cHTMLTagElement* block = blockElement())
         chain.add(block);
@@ -558,7 +559,7 @@ cHTMLTagElement* cHTMLParser::flow()
 
 cHTMLTagElement* cHTMLParser::formContent()
 {
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     cHTMLTagElement* result = nullptr;
     switch (code()) {
@@ -578,17 +579,17 @@ cHTMLTagElement* cHTMLParser::formContent()
         result = fieldsetRule();
         break;
     default:
-        token_ = saved;
+        m_token = saved;
         return blockContent();
     }
     if (result == nullptr)
-        token_ = saved;
+        m_token = saved;
     return result;
 }
 
 cHTMLTagElement* cHTMLParser::headContent()
 {
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     cHTMLTagElement* result = nullptr;
     switch (code()) {
@@ -606,13 +607,13 @@ cHTMLTagElement* cHTMLParser::headContent()
         break;
     }
     if (result == nullptr)
-        token_ = saved;
+        m_token = saved;
     return result;
 }
 
 cHTMLTagElement* cHTMLParser::labelContent()
 {
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     cHTMLTagElement* result = nullptr;
     switch (code()) {
@@ -625,11 +626,11 @@ cHTMLTagElement* cHTMLParser::labelContent()
     case HTMLTag::input:
         return takenAlone(true);
     default:
-        token_ = saved;
+        m_token = saved;
         return blockContent();
     }
     if (result == nullptr)
-        token_ = saved;
+        m_token = saved;
     return result;
 }
 
@@ -638,12 +639,12 @@ cHTMLTagElement* cHTMLParser::textRun()
     if (code() != HTMLTag::untagged_text)
         return nullptr;
     cHTMLTagElement* element = currentAsElement();
-    std::string text(token_->attributes.valueViewForCode(HTMLAttr::untagged_text));
+    std::string text(m_token->attributes.valueViewForCode(HTMLAttr::untagged_text));
     bool onlySpace = atWhitespace();
     bool merged = false;
     advance();
     while (hasToken() && code() == HTMLTag::untagged_text) {
-        text.append(token_->attributes.valueViewForCode(HTMLAttr::untagged_text));
+        text.append(m_token->attributes.valueViewForCode(HTMLAttr::untagged_text));
         onlySpace = onlySpace && atWhitespace();
         merged = true;
         advance();
@@ -654,25 +655,25 @@ cHTMLTagElement* cHTMLParser::textRun()
             element->attributes().removeByCode(HTMLAttr::is_whitespace);
         element->attributes().addCodedStringValue(HTMLAttr::untagged_text, text);
     }
-    element->setSourceEnd(token_->start);
+    element->setSourceEnd(m_token->start);
     return element;
 }
 
 cHTMLTagElement* cHTMLParser::areas()
 {
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     ChainBuilder chain;
     for (;;) {
-        TokenRef before = token_;
+        TokenRef before = m_token;
         skipWhitespace();
         if (code() != HTMLTag::area) {
-            token_ = before;
+            m_token = before;
             break;
         }
         chain.add(takenAlone(true));
     }
     if (chain.head == nullptr)
-        token_ = saved;
+        m_token = saved;
     return chain.head;
 }
 
@@ -693,7 +694,7 @@ cHTMLTagElement* cHTMLParser::preformattedItem()
 
 cHTMLTagElement* cHTMLParser::selectContent()
 {
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     cHTMLTagElement* result = nullptr;
     if (code() == HTMLTag::optgroup)
@@ -701,7 +702,7 @@ cHTMLTagElement* cHTMLParser::selectContent()
     else if (code() == HTMLTag::option)
         result = ownTagRule(14, false, 1, false);
     if (result == nullptr)
-        token_ = saved;
+        m_token = saved;
     return result;
 }
 
@@ -768,19 +769,19 @@ cHTMLTagElement* cHTMLParser::tableRule()
     Guard guard(*this, true);
     if (!guard.ok())
         return nullptr;
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     if (code() != HTMLTag::table) {
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
-    std::uint32_t start = token_->start;
+    std::uint32_t start = m_token->start;
     cHTMLTagElement* table = currentAsElement();
     advance();
     auto fail = [&](const char* problem) {
-        setProblem(problem, start, token_->end);
+        setProblem(problem, start, m_token->end);
         delete table;
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     };
     if (!hasToken())
@@ -815,7 +816,7 @@ cHTMLTagElement* cHTMLParser::tableRule()
         return fail("<table> is empty, unterminated, or contains illegal elements.");
     advance();
     skipWhitespace();
-    table->setSourceEnd(token_->start);
+    table->setSourceEnd(m_token->start);
     return table;
 }
 
@@ -824,19 +825,19 @@ cHTMLTagElement* cHTMLParser::fieldsetRule()
     Guard guard(*this, true);
     if (!guard.ok())
         return nullptr;
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     if (code() != HTMLTag::fieldset) {
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
-    std::uint32_t start = token_->start;
+    std::uint32_t start = m_token->start;
     cHTMLTagElement* fieldset = currentAsElement();
     advance();
     if (!hasToken()) {
-        setProblem("EOF while looking for <fieldset> contents.", start, token_->end);
+        setProblem("EOF while looking for <fieldset> contents.", start, m_token->end);
         delete fieldset;
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
     skipWhitespace();
@@ -850,20 +851,20 @@ cHTMLTagElement* cHTMLParser::fieldsetRule()
     }
     skipWhitespace();
     if (code() != -HTMLTag::fieldset) {
-        setProblem("<fieldset> tag is empty or unterminated.", start, token_->end);
+        setProblem("<fieldset> tag is empty or unterminated.", start, m_token->end);
         delete fieldset;
-        token_ = saved;
+        m_token = saved;
         return nullptr;
     }
     advance();
     skipWhitespace();
-    fieldset->setSourceEnd(token_->start);
+    fieldset->setSourceEnd(m_token->start);
     return fieldset;
 }
 
 cHTMLTagElement* cHTMLParser::topLevelBlock()
 {
-    TokenRef saved = token_;
+    TokenRef saved = m_token;
     skipWhitespace();
     cHTMLTagElement* block = heading();
     if (block == nullptr) {
@@ -880,25 +881,25 @@ cHTMLTagElement* cHTMLParser::topLevelBlock()
             break;
         }
     }
-    if (block == nullptr && !aborted_) {
+    if (block == nullptr && !m_aborted) {
         if (cHTMLTagElement* run = inlineRun()) {
             // Text and inline markup outside a block stand in an implied paragraph.
             block = new cHTMLTagElement(HTMLTag::p);
-            block->setSourcePosition(run->sourceStart(), run->sourceEnd(), token_->start);
+            block->setSourcePosition(run->sourceStart(), run->sourceEnd(), m_token->start);
             block->appendChildren(run);
         }
     }
     if (block == nullptr)
-        token_ = saved;
+        m_token = saved;
     return block;
 }
 
 bool cHTMLParser::checkAfterBlock()
 {
-    if (aborted_)
+    if (m_aborted)
         return false;
     if (hasToken() && code() == 0) {
-        setProblem("Unknown tag encountered.", token_->start, token_->end);
+        setProblem("Unknown tag encountered.", m_token->start, m_token->end);
         return false;
     }
     bool passedClosing = false;
@@ -910,20 +911,20 @@ bool cHTMLParser::checkAfterBlock()
     if (passedClosing && !hasToken())
         return false;
     if (hasToken() && code() < 0) {
-        setProblem("Closing tag with no opening tag.", token_->start, token_->end);
+        setProblem("Closing tag with no opening tag.", m_token->start, m_token->end);
         return false;
     }
-    return message_.empty();
+    return m_message.empty();
 }
 
 cHTMLTagElement* cHTMLParser::unreadableTokenAsText()
 {
     while (hasToken() && (code() == -HTMLTag::body || code() == -HTMLTag::html || atWhitespace()))
         advance();
-    if (!hasToken() || aborted_)
+    if (!hasToken() || m_aborted)
         return nullptr;
-    setProblem("Unrecognized tag, or element contains illegal tags after this point.", token_->start, token_->end);
-    std::string text = token_->text;
+    setProblem("Unrecognized tag, or element contains illegal tags after this point.", m_token->start, m_token->end);
+    std::string text = m_token->text;
     std::string escaped;
     escaped.reserve(text.size() + 8);
     for (char c : text) {
@@ -936,39 +937,39 @@ cHTMLTagElement* cHTMLParser::unreadableTokenAsText()
     HTMLTagCode textCode = 0;
     tokenizeTag(escaped, textCode, node->attributes(), nullptr, true);
     node->setTagCode(textCode);
-    node->setSourcePosition(token_->start, token_->end, 0);
+    node->setSourcePosition(m_token->start, m_token->end, 0);
     advance();
-    node->setSourceEnd(token_->start);
+    node->setSourceEnd(m_token->start);
     return node;
 }
 
 bool cHTMLParser::wholeParse()
 {
-    root_->deleteChildren();
-    headRoot_->deleteChildren();
+    m_root->deleteChildren();
+    m_headRoot->deleteChildren();
     skipWhitespace();
     if (!hasToken())
         return false;
     if (code() == HTMLTag::html)
         advance();
     if (cHTMLTagElement* head = elementRule(HTMLTag::head, 7, true, 0, true, true, true))
-        headRoot_->appendChildren(head);
+        m_headRoot->appendChildren(head);
     skipWhitespace();  // between the document's opening tags
     if (!hasToken())
         return false;
     if (code() == HTMLTag::body)
         advance();
     if (cHTMLTagElement* block = topLevelBlock()) {
-        root_->appendChildren(block);
+        m_root->appendChildren(block);
         block->setSectionNumber(0, false);
         return checkAfterBlock();
     }
-    if (aborted_)
+    if (m_aborted)
         return false;
     cHTMLTagElement* node = unreadableTokenAsText();
     if (node == nullptr)
         return false;
-    root_->appendChildren(node);
+    m_root->appendChildren(node);
     node->setSectionNumber(0, false);
     return true;
 }
@@ -978,10 +979,10 @@ bool cHTMLParser::wholeParse()
 bool cHTMLParser::nodeTree(std::int32_t request, cHTMLTagElement** tree)
 {
     *tree = nullptr;
-    if (nodeSource_ == nullptr)
+    if (m_nodeSource == nullptr)
         return false;
     cHTMLTagElement* result = nullptr;
-    if (!nodeSource_(context_, request, nullptr, &result, nullptr, nullptr)) {
+    if (!m_nodeSource(m_context, request, nullptr, &result, nullptr, nullptr)) {
         delete result;
         return false;
     }
@@ -1002,21 +1003,21 @@ bool cHTMLParser::nodeTree(std::int32_t request, cHTMLTagElement** tree)
 bool cHTMLParser::parseAll()
 {
     beginParse();
-    if (!root_ || !headRoot_)
+    if (!m_root || !m_headRoot)
         return false;
-    if (mode_ == 1) {
-        root_->deleteChildren();
-        headRoot_->deleteChildren();
+    if (m_mode == 1) {
+        m_root->deleteChildren();
+        m_headRoot->deleteChildren();
         cHTMLTagElement* head = nullptr;
         if (!nodeTree(kHTMLRequestHead, &head))
             return false;
         if (head != nullptr)
-            headRoot_->appendChildren(head);
+            m_headRoot->appendChildren(head);
         cHTMLTagElement* first = nullptr;
         if (!nodeTree(0, &first))
             return false;
         if (first != nullptr)
-            root_->appendChildren(first);
+            m_root->appendChildren(first);
         return true;
     }
     if (!fetchSectionStart(0) || code() == 0)
@@ -1027,17 +1028,17 @@ bool cHTMLParser::parseAll()
 bool cHTMLParser::parseSection(std::uint32_t n)
 {
     beginParse();
-    if (!root_ || !headRoot_)
+    if (!m_root || !m_headRoot)
         return false;
-    if (mode_ == 1) {
+    if (m_mode == 1) {
         if (n > 0x7FFFFFFF)
             return false;
-        root_->deleteChildren();
+        m_root->deleteChildren();
         cHTMLTagElement* tree = nullptr;
         if (!nodeTree(static_cast<std::int32_t>(n), &tree))
             return false;
         if (tree != nullptr)
-            root_->appendChildren(tree);
+            m_root->appendChildren(tree);
         return tree != nullptr;
     }
     if (!fetchSectionStart(n) || code() == 0)
@@ -1045,7 +1046,7 @@ bool cHTMLParser::parseSection(std::uint32_t n)
     bool ok = wholeParse();
     // A block placed by a parse that then reports a problem still belongs to section n; numbering it
     // 0 would send the next-section parse to the wrong section.
-    if (cHTMLTagElement* first = root_->firstChild())
+    if (cHTMLTagElement* first = m_root->firstChild())
         first->setSectionNumber(n, false);
     return ok;
 }
@@ -1054,22 +1055,22 @@ bool cHTMLParser::parseNextSection(cHTMLTagElement** item)
 {
     if (item != nullptr)
         *item = nullptr;
-    if (!root_ || root_->lastChild() == nullptr) {
+    if (!m_root || m_root->lastChild() == nullptr) {
         beginParse();
         return false;
     }
-    return parseSectionAfter(root_->lastChild(), item);
+    return parseSectionAfter(m_root->lastChild(), item);
 }
 
 bool cHTMLParser::parsePreviousSection(cHTMLTagElement** item)
 {
     if (item != nullptr)
         *item = nullptr;
-    if (!root_ || root_->firstChild() == nullptr) {
+    if (!m_root || m_root->firstChild() == nullptr) {
         beginParse();
         return false;
     }
-    return parseSectionBefore(root_->firstChild(), item);
+    return parseSectionBefore(m_root->firstChild(), item);
 }
 
 bool cHTMLParser::parseSectionAfter(cHTMLTagElement* x, cHTMLTagElement** item)
@@ -1077,9 +1078,9 @@ bool cHTMLParser::parseSectionAfter(cHTMLTagElement* x, cHTMLTagElement** item)
     beginParse();
     if (item != nullptr)
         *item = nullptr;
-    if (!root_ || x == nullptr || x->parent() != root_.get())
+    if (!m_root || x == nullptr || x->parent() != m_root.get())
         return false;
-    if (mode_ == 1) {
+    if (m_mode == 1) {
         std::uint32_t next = x->sourceStart() + 1;
         if (next == 0 || next > 0x7FFFFFFF)
             return false;
@@ -1101,7 +1102,7 @@ bool cHTMLParser::parseSectionAfter(cHTMLTagElement* x, cHTMLTagElement** item)
             *item = block;
         return checkAfterBlock();
     }
-    if (aborted_)
+    if (m_aborted)
         return false;
     cHTMLTagElement* node = unreadableTokenAsText();
     if (node == nullptr)
@@ -1118,10 +1119,10 @@ bool cHTMLParser::parseSectionBefore(cHTMLTagElement* x, cHTMLTagElement** item)
     beginParse();
     if (item != nullptr)
         *item = nullptr;
-    if (!root_ || x == nullptr || x->parent() != root_.get() || x->sectionNumber() == 0)
+    if (!m_root || x == nullptr || x->parent() != m_root.get() || x->sectionNumber() == 0)
         return false;
     std::uint32_t s = x->sectionNumber() - 1;
-    if (mode_ == 1) {
+    if (m_mode == 1) {
         if (s > 0x7FFFFFFF)
             return false;
         cHTMLTagElement* tree = nullptr;
@@ -1139,7 +1140,7 @@ bool cHTMLParser::parseSectionBefore(cHTMLTagElement* x, cHTMLTagElement** item)
         return false;
     cHTMLTagElement* added = topLevelBlock();
     if (added == nullptr) {
-        if (aborted_)
+        if (m_aborted)
             return false;
         added = unreadableTokenAsText();
         if (added == nullptr)
@@ -1154,8 +1155,8 @@ bool cHTMLParser::parseSectionBefore(cHTMLTagElement* x, cHTMLTagElement** item)
 
 void cHTMLParser::sectionRange(std::uint32_t* first, std::uint32_t* last) const
 {
-    cHTMLTagElement* a = root_ ? root_->firstChild() : nullptr;
-    cHTMLTagElement* b = root_ ? root_->lastChild() : nullptr;
+    cHTMLTagElement* a = m_root ? m_root->firstChild() : nullptr;
+    cHTMLTagElement* b = m_root ? m_root->lastChild() : nullptr;
     if (first != nullptr)
         *first = a != nullptr ? a->sectionNumber() : kNoSection;
     if (last != nullptr)
@@ -1201,7 +1202,7 @@ bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* positio
 {
     if (position != nullptr)
         *position = kNoSection;
-    if (mode_ != 1)
+    if (m_mode != 1)
         return true;
     if (item == nullptr || position == nullptr)
         return false;
@@ -1217,7 +1218,7 @@ bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* positio
     for (cHTMLTagElement* up = item->parent(); up != nullptr; up = up->parent())
         if (searchFrom(up->nextSibling(), position))
             return true;
-    if (!root_ || root_->lastChild() == nullptr)
+    if (!m_root || m_root->lastChild() == nullptr)
         return false;
 
     // Read on into further sections; keep only the newest one (it anchors the next read) and
@@ -1226,7 +1227,7 @@ bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* positio
     bool found = false;
     for (int i = 0; i < kMaxFollowOnSections && !found; ++i) {
         cHTMLTagElement* fresh = nullptr;
-        if (!parseSectionAfter(root_->lastChild(), &fresh) || fresh == nullptr)
+        if (!parseSectionAfter(m_root->lastChild(), &fresh) || fresh == nullptr)
             break;
         if (added != nullptr)
             delete added;
@@ -1240,7 +1241,7 @@ bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* positio
 bool cHTMLParser::requestTextNode(
     cHTMLTagElement* element, std::uint16_t language, bool rightToLeft, const cHTMLRenderConfiguration* configuration)
 {
-    if (mode_ != 1 || nodeSource_ == nullptr || element == nullptr)
+    if (m_mode != 1 || m_nodeSource == nullptr || element == nullptr)
         return false;
     std::int32_t index = element->attributes().indexOfCode(HTMLAttr::textat);
     if (index < 0)
@@ -1250,31 +1251,31 @@ bool cHTMLParser::requestTextNode(
     request.language = language;
     request.rightToLeft = rightToLeft ? 1 : 0;
     request.configuration = configuration;
-    return nodeSource_(context_, kHTMLRequestTextNode, &request, element, nullptr, nullptr);
+    return m_nodeSource(m_context, kHTMLRequestTextNode, &request, element, nullptr, nullptr);
 }
 
 bool cHTMLParser::extractFile(std::string_view folder, std::string_view name)
 {
-    if (mode_ != 1 || nodeSource_ == nullptr)
+    if (m_mode != 1 || m_nodeSource == nullptr)
         return false;
     std::string argument;
     argument.reserve(name.size() + folder.size() + 1);
     argument.append(name).append("\t").append(folder);
-    return nodeSource_(context_, kHTMLRequestExtractFile, argument.c_str(), nullptr, nullptr, nullptr);
+    return m_nodeSource(m_context, kHTMLRequestExtractFile, argument.c_str(), nullptr, nullptr, nullptr);
 }
 
 bool cHTMLParser::imageWidthUsable(std::string_view name, cPlatformImage* holder)
 {
     std::string imageName(name);
-    if (mode_ == 1) {
-        if (nodeSource_ == nullptr)
+    if (m_mode == 1) {
+        if (m_nodeSource == nullptr)
             return false;
-        return nodeSource_(context_, kHTMLRequestImageWidth, imageName.c_str(), nullptr, holder, nullptr);
+        return m_nodeSource(m_context, kHTMLRequestImageWidth, imageName.c_str(), nullptr, holder, nullptr);
     }
-    if (textSource_ == nullptr)
+    if (m_textSource == nullptr)
         return false;
     std::string unused;
     std::uint32_t start = 0;
     std::int32_t end = 0;
-    return textSource_(context_, kHTMLRequestImageWidth, 0, imageName.c_str(), 0, unused, start, end, holder);
+    return m_textSource(m_context, kHTMLRequestImageWidth, 0, imageName.c_str(), 0, unused, start, end, holder);
 }

@@ -90,13 +90,13 @@ public:
     // missing roots are created when `free` is not set.
     void reset(bool free);
 
-    std::uint32_t mode() const { return mode_; }
-    HTMLTextSourceCallback textSource() const { return textSource_; }
-    HTMLNodeSourceCallback nodeSource() const { return nodeSource_; }
-    void* sourceContext() const { return context_; }
+    std::uint32_t mode() const { return m_mode; }
+    HTMLTextSourceCallback textSource() const { return m_textSource; }
+    HTMLNodeSourceCallback nodeSource() const { return m_nodeSource; }
+    void* sourceContext() const { return m_context; }
 
-    cHTMLTagElement* rootElement() const { return root_.get(); }
-    cHTMLTagElement* headRootElement() const { return headRoot_.get(); }
+    cHTMLTagElement* rootElement() const { return m_root.get(); }
+    cHTMLTagElement* headRootElement() const { return m_headRoot.get(); }
 
     // Parses the document from section 0 (text: from its first token, `html`, `head` and `body` read;
     // nodes: the head tree and the tree of section 0).
@@ -126,9 +126,9 @@ public:
     bool imageWidthUsable(std::string_view name, cPlatformImage* holder);
 
     // The first problem of the last parse (empty when none), its source span and excerpt.
-    const std::string& message() const { return message_; }
+    const std::string& message() const { return m_message; }
     void errorSpan(std::uint32_t* start, std::uint32_t* end) const;
-    const std::string& errorExcerpt() const { return errorExcerpt_; }
+    const std::string& errorExcerpt() const { return m_errorExcerpt; }
 
 private:
     struct Token;
@@ -178,25 +178,25 @@ private:
     bool checkAfterBlock();
     bool nodeTree(std::int32_t request, cHTMLTagElement** tree);
 
-    std::unique_ptr<cHTMLTagElement> root_;
-    std::unique_ptr<cHTMLTagElement> headRoot_;
-    std::uint32_t mode_ = 0;
-    HTMLTextSourceCallback textSource_ = nullptr;
-    HTMLNodeSourceCallback nodeSource_ = nullptr;
-    void* context_ = nullptr;
+    std::unique_ptr<cHTMLTagElement> m_root;
+    std::unique_ptr<cHTMLTagElement> m_headRoot;
+    std::uint32_t m_mode = 0;
+    HTMLTextSourceCallback m_textSource = nullptr;
+    HTMLNodeSourceCallback m_nodeSource = nullptr;
+    void* m_context = nullptr;
 
-    TokenRef token_;
+    TokenRef m_token;
     // The token read after the one starting at a position, kept for the current parse.
-    std::unordered_map<std::uint32_t, TokenRef> successors_;
-    std::string message_;
-    std::uint32_t errorStart_ = 0;
-    std::uint32_t errorEnd_ = 0;
-    std::string errorExcerpt_;
+    std::unordered_map<std::uint32_t, TokenRef> m_successors;
+    std::string m_message;
+    std::uint32_t m_errorStart = 0;
+    std::uint32_t m_errorEnd = 0;
+    std::string m_errorExcerpt;
 
     // Bounds on hostile markup.
-    int depth_ = 0;
-    std::uint64_t steps_ = 0;
-    std::uint64_t furthestPosition_ = 0;  // end of the furthest token read in this parse
-    std::uint64_t parseOrigin_ = 0;       // start of the parse's first token
-    bool aborted_ = false;
+    int m_depth = 0;
+    std::uint64_t m_steps = 0;
+    std::uint64_t m_furthestPosition = 0;  // end of the furthest token read in this parse
+    std::uint64_t m_parseOrigin = 0;       // start of the parse's first token
+    bool m_aborted = false;
 };

@@ -2,10 +2,10 @@
 
 cHTMLTagElement::cHTMLTagElement(const cHTMLTagElement& other)
     : cHTMLParseTreeItem(),
-      attributes_(other.attributes_),
-      sectionNumber_(other.sectionNumber_),
-      tagCode_(other.tagCode_),
-      source_ {other.source_[0], other.source_[1], other.source_[2]}
+      m_attributes(other.m_attributes),
+      m_sectionNumber(other.m_sectionNumber),
+      m_tagCode(other.m_tagCode),
+      m_source {other.m_source[0], other.m_source[1], other.m_source[2]}
 {
 }
 
@@ -17,7 +17,7 @@ void cHTMLTagElement::setSectionNumber(std::uint32_t n, bool withFollowingSiblin
     cHTMLTagElement* top = parent();
     cHTMLTagElement* current = this;
     while (current != nullptr && current != stopAt) {
-        current->sectionNumber_ = n;
+        current->m_sectionNumber = n;
         if (current->firstChild() != nullptr) {
             current = current->firstChild();
             continue;

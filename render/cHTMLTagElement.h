@@ -18,54 +18,54 @@
 class cHTMLTagElement : public cHTMLParseTreeItem {
 public:
     cHTMLTagElement() = default;
-    explicit cHTMLTagElement(HTMLTagCode tagCode) : tagCode_(tagCode) { }
+    explicit cHTMLTagElement(HTMLTagCode tagCode) : m_tagCode(tagCode) { }
     // Copies tag code, section number, source position and attributes; not the links.
     cHTMLTagElement(const cHTMLTagElement& other);
     cHTMLTagElement& operator=(const cHTMLTagElement&) = delete;
     ~cHTMLTagElement() override = default;
 
-    cHTMLTagElement* parent() const { return static_cast<cHTMLTagElement*>(parent_); }
-    cHTMLTagElement* firstChild() const { return static_cast<cHTMLTagElement*>(firstChild_); }
-    cHTMLTagElement* lastChild() const { return static_cast<cHTMLTagElement*>(lastChild_); }
-    cHTMLTagElement* previousSibling() const { return static_cast<cHTMLTagElement*>(previousSibling_); }
-    cHTMLTagElement* nextSibling() const { return static_cast<cHTMLTagElement*>(nextSibling_); }
+    cHTMLTagElement* parent() const { return static_cast<cHTMLTagElement*>(m_parent); }
+    cHTMLTagElement* firstChild() const { return static_cast<cHTMLTagElement*>(m_firstChild); }
+    cHTMLTagElement* lastChild() const { return static_cast<cHTMLTagElement*>(m_lastChild); }
+    cHTMLTagElement* previousSibling() const { return static_cast<cHTMLTagElement*>(m_previousSibling); }
+    cHTMLTagElement* nextSibling() const { return static_cast<cHTMLTagElement*>(m_nextSibling); }
 
-    HTMLTagCode tagCode() const { return tagCode_; }
-    void setTagCode(HTMLTagCode code) { tagCode_ = code; }
-    bool isEmptyElement() const { return isEmptyElementTag(tagCode_); }
-    bool isTextNode() const { return tagCode_ == HTMLTag::untagged_text; }
+    HTMLTagCode tagCode() const { return m_tagCode; }
+    void setTagCode(HTMLTagCode code) { m_tagCode = code; }
+    bool isEmptyElement() const { return isEmptyElementTag(m_tagCode); }
+    bool isTextNode() const { return m_tagCode == HTMLTag::untagged_text; }
 
-    cHTMLAttributeList& attributes() { return attributes_; }
-    const cHTMLAttributeList& attributes() const { return attributes_; }
+    cHTMLAttributeList& attributes() { return m_attributes; }
+    const cHTMLAttributeList& attributes() const { return m_attributes; }
 
-    std::uint32_t sectionNumber() const { return sectionNumber_; }
+    std::uint32_t sectionNumber() const { return m_sectionNumber; }
     // Sets n on this element and every descendant; withFollowingSiblings also on every following
     // sibling and its descendants.
     void setSectionNumber(std::uint32_t n, bool withFollowingSiblings);
 
     void setSourcePosition(std::uint32_t start, std::uint32_t end, std::uint32_t after)
     {
-        source_[0] = start;
-        source_[1] = end;
-        source_[2] = after;
+        m_source[0] = start;
+        m_source[1] = end;
+        m_source[2] = after;
     }
     void sourcePosition(std::uint32_t* start, std::uint32_t* end, std::uint32_t* after) const
     {
         if (start != nullptr)
-            *start = source_[0];
+            *start = m_source[0];
         if (end != nullptr)
-            *end = source_[1];
+            *end = m_source[1];
         if (after != nullptr)
-            *after = source_[2];
+            *after = m_source[2];
     }
-    std::uint32_t sourceStart() const { return source_[0]; }
-    std::uint32_t sourceEnd() const { return source_[1]; }
-    std::uint32_t sourceAfter() const { return source_[2]; }
-    void setSourceEnd(std::uint32_t after) { source_[2] = after; }
+    std::uint32_t sourceStart() const { return m_source[0]; }
+    std::uint32_t sourceEnd() const { return m_source[1]; }
+    std::uint32_t sourceAfter() const { return m_source[2]; }
+    void setSourceEnd(std::uint32_t after) { m_source[2] = after; }
 
 private:
-    cHTMLAttributeList attributes_;
-    std::uint32_t sectionNumber_ = 0;
-    HTMLTagCode tagCode_ = 0;
-    std::uint32_t source_[3] = {0, 0, 0};
+    cHTMLAttributeList m_attributes;
+    std::uint32_t m_sectionNumber = 0;
+    HTMLTagCode m_tagCode = 0;
+    std::uint32_t m_source[3] = {0, 0, 0};
 };

@@ -69,8 +69,8 @@ CallRecorder& CallRecorder::shared()
 
 void CallRecorder::add(std::string line)
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    calls_.push_back(std::move(line));
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_calls.push_back(std::move(line));
 }
 
 void CallRecorder::requestSync(SyncRecordType type, bool now, std::int64_t editingId)
@@ -113,22 +113,22 @@ void CallRecorder::invalidateCategorySearchCache(const cBibleRef* reference, std
 
 std::vector<std::string> CallRecorder::calls() const
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    return calls_;
+    std::lock_guard<std::mutex> guard(m_lock);
+    return m_calls;
 }
 
 std::vector<std::string> CallRecorder::takeCalls()
 {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(m_lock);
     std::vector<std::string> out;
-    out.swap(calls_);
+    out.swap(m_calls);
     return out;
 }
 
 void CallRecorder::clear()
 {
-    std::lock_guard<std::mutex> guard(lock_);
-    calls_.clear();
+    std::lock_guard<std::mutex> guard(m_lock);
+    m_calls.clear();
 }
 
 }  // namespace qs::userdata

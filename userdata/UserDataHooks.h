@@ -101,8 +101,8 @@ public:
 private:
     void add(std::string line);
 
-    mutable std::mutex lock_;
-    std::vector<std::string> calls_;
+    mutable std::mutex m_lock;
+    std::vector<std::string> m_calls;
 };
 
 }  // namespace qs::userdata

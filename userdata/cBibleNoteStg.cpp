@@ -41,11 +41,11 @@ bool cBibleNoteStg::openOrCreate(const cLString16& path, bool report)
         return true;
     const cLString16 file = path.isEmpty() ? databasePath() : path;
     if (!checkTables(file, {kBibleNotes}, report)) {
-        ready_.store(false);
+        m_ready.store(false);
         return false;
     }
     ensureBookNumberOrder();
-    ready_.store(true);
+    m_ready.store(true);
     return true;
 }
 
@@ -84,7 +84,7 @@ void cBibleNoteStg::ensureBookNumberOrder()
 
 void cBibleNoteStg::close()
 {
-    ready_.store(false);
+    m_ready.store(false);
     cSQLiteDbBase::close();
 }
 

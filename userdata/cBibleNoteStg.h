@@ -21,7 +21,7 @@ public:
     cBibleNoteStg() = default;
     ~cBibleNoteStg() override;
 
-    bool isOpen() const override { return ready_.load() && cSQLiteDbBase::isOpen(); }
+    bool isOpen() const override { return m_ready.load() && cSQLiteDbBase::isOpen(); }
 
     // Opens the share (at `path`, or databasePath when empty) and checks BibleNotes.
     virtual bool openOrCreate(const cLString16& path, bool report);
@@ -63,5 +63,5 @@ private:
     bool walk(cBibleNote& record, bool report, const char* tail, bool withRecid, bool requestSync);
     void ensureBookNumberOrder();
 
-    std::atomic<bool> ready_ {false};
+    std::atomic<bool> m_ready {false};
 };

@@ -67,16 +67,16 @@ bool cBookNoteStg::openOrCreate(const cLString16& path, bool report)
         return true;
     const cLString16 file = path.isEmpty() ? databasePath() : path;
     if (!checkTables(file, {kBookNotes, kJournalSearchResults}, report)) {
-        ready_.store(false);
+        m_ready.store(false);
         return false;
     }
-    ready_.store(true);
+    m_ready.store(true);
     return true;
 }
 
 void cBookNoteStg::close()
 {
-    ready_.store(false);
+    m_ready.store(false);
     cSQLiteDbBase::close();
 }
 

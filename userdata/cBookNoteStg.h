@@ -25,7 +25,7 @@ public:
     cBookNoteStg() = default;
     ~cBookNoteStg() override;
 
-    bool isOpen() const override { return ready_.load() && cSQLiteDbBase::isOpen(); }
+    bool isOpen() const override { return m_ready.load() && cSQLiteDbBase::isOpen(); }
 
     // Opens the share (at `path`, or databasePath when empty) and checks BookNotes, then
     // JournalSearchResults, creating or upgrading them.
@@ -85,5 +85,5 @@ private:
         const cLString16& formname, const cLString16& fieldname, bool includeDeleted, cBookNote& record);
     bool walk(cBookNote& record, bool report, const char* condition, const char* order, bool requestSync);
 
-    std::atomic<bool> ready_ {false};
+    std::atomic<bool> m_ready {false};
 };

@@ -42,7 +42,7 @@ cBookmarkSearch sectionSearch(std::uint16_t pubid, std::uint16_t bookid, std::in
 
 cBookmarkMgr::~cBookmarkMgr()
 {
-    if (mgrOpened_)
+    if (m_mgrOpened)
         cBookmarkMgr::close();
 }
 
@@ -50,7 +50,7 @@ bool cBookmarkMgr::openExisting(const cLString16& path, bool report)
 {
     const bool ok = cBookmarkStg::openExisting(path, report);
     if (ok)
-        mgrOpened_ = true;
+        m_mgrOpened = true;
     return ok;
 }
 
@@ -58,13 +58,13 @@ bool cBookmarkMgr::openOrCreate(const cLString16& path, bool report)
 {
     const bool ok = cBookmarkStg::openOrCreate(path, report);
     if (ok)
-        mgrOpened_ = true;
+        m_mgrOpened = true;
     return ok;
 }
 
 void cBookmarkMgr::close()
 {
-    mgrOpened_ = false;
+    m_mgrOpened = false;
     cBookmarkStg::close();
 }
 

@@ -40,5 +40,5 @@ private:
     // Every live Bible bookmark of the verse's key ranges, each row once.
     bool collectVerseBookmarks(std::uint32_t packedKey, std::vector<cBookmark>& out, bool firstOnly);
 
-    bool mgrOpened_ = false;
+    bool m_mgrOpened = false;
 };

@@ -125,19 +125,19 @@ cBookmarkStg::~cBookmarkStg()
 
 bool cBookmarkStg::openExisting(const cLString16& path, bool report)
 {
-    ready_ = probeTables(path, {kBibleTable.name, kBookTable.name}, report);
-    return ready_;
+    m_ready = probeTables(path, {kBibleTable.name, kBookTable.name}, report);
+    return m_ready;
 }
 
 bool cBookmarkStg::openOrCreate(const cLString16& path, bool report)
 {
-    ready_ = checkTables(path, {kBibleTable, kBookTable}, report);
-    return ready_;
+    m_ready = checkTables(path, {kBibleTable, kBookTable}, report);
+    return m_ready;
 }
 
 void cBookmarkStg::close()
 {
-    ready_ = false;
+    m_ready = false;
     cSQLiteDbBase::close();
 }
 

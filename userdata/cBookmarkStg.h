@@ -25,7 +25,7 @@ public:
     cBookmarkStg() = default;
     ~cBookmarkStg() override;
 
-    bool isOpen() const override { return ready_ && cSQLiteDbBase::isOpen(); }
+    bool isOpen() const override { return m_ready && cSQLiteDbBase::isOpen(); }
 
     // Opens the share and checks that both tables exist (codes other than "no such table" are
     // reported when asked); closes again when one is missing.
@@ -103,5 +103,5 @@ protected:
 private:
     bool findFirst(cBookmarkSearch& search, cBookmark& record);
     bool writeRow(cBookmark& record, bool report, bool keepTimestamp);
-    bool ready_ = false;
+    bool m_ready = false;
 };

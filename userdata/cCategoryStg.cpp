@@ -20,13 +20,13 @@ cCategoryStg::~cCategoryStg()
 
 bool cCategoryStg::openOrCreate(const cLString16& path, bool report)
 {
-    ready_ = checkTables(path, {kCategoriesTable}, report);
-    return ready_;
+    m_ready = checkTables(path, {kCategoriesTable}, report);
+    return m_ready;
 }
 
 void cCategoryStg::close()
 {
-    ready_ = false;
+    m_ready = false;
     cSQLiteDbBase::close();
 }
 

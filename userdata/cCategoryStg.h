@@ -24,7 +24,7 @@ public:
     cCategoryStg() = default;
     ~cCategoryStg() override;
 
-    bool isOpen() const override { return ready_ && cSQLiteDbBase::isOpen(); }
+    bool isOpen() const override { return m_ready && cSQLiteDbBase::isOpen(); }
     // Opens the share and creates or upgrades the table.
     virtual bool openOrCreate(const cLString16& path, bool report);
     virtual void close();
@@ -69,5 +69,5 @@ private:
     bool readOne(const char* sql, const cSQLValues& values, cCategory& record, bool report = false);
     bool addCategoryRow(cCategory& record, bool report, bool keepTimestamp);
 
-    bool ready_ = false;
+    bool m_ready = false;
 };

@@ -87,19 +87,19 @@ void parseDate(const cLString8& text, cDateTimeValue& out)
 
 cDevotionalDataStg::~cDevotionalDataStg()
 {
-    ready_.store(false);
+    m_ready.store(false);
     close();
 }
 
 void cDevotionalDataStg::setBook(std::uint16_t pubid, std::uint16_t bookid)
 {
-    pubid_ = pubid;
-    bookid_ = bookid;
+    m_pubid = pubid;
+    m_bookid = bookid;
 }
 
 void cDevotionalDataStg::setBookFrom(const cDevotionalDataStg& other)
 {
-    setBook(other.pubid_, other.bookid_);
+    setBook(other.m_pubid, other.m_bookid);
 }
 
 bool cDevotionalDataStg::openOrCreate(const cLString16& path, bool create)
@@ -112,7 +112,7 @@ bool cDevotionalDataStg::openOrCreate(const cLString16& path, bool create)
         return false;
     if (!checkTables(file, {kDevDataInfo, kDevDataProgress}, true))
         return false;
-    ready_.store(true);
+    m_ready.store(true);
     if (create)
         convertLegacyTable();
     return isOpen();
@@ -148,7 +148,7 @@ bool cDevotionalDataStg::isReadingDone(std::uint32_t n)
         return false;
     cSQLRows rows;
     if (!exec("SELECT recid FROM DevDataProgress WHERE deleted = 0 AND pubid = ? AND bookid = ? AND readingnum = ?",
-            {pubid_, bookid_, n}, &rows))
+            {m_pubid, m_bookid, n}, &rows))
         return false;
     requestSyncDevotionalProgress(0);
     return !rows.empty();
@@ -156,7 +156,7 @@ bool cDevotionalDataStg::isReadingDone(std::uint32_t n)
 
 bool cDevotionalDataStg::setReadingDone(std::uint32_t n, bool done, const cDateTimeValue* timestamp, bool report)
 {
-    return writeReadingDone(pubid_, bookid_, n, done, timestamp, report);
+    return writeReadingDone(m_pubid, m_bookid, n, done, timestamp, report);
 }
 
 std::uint32_t cDevotionalDataStg::countReadingsDone()
@@ -164,8 +164,8 @@ std::uint32_t cDevotionalDataStg::countReadingsDone()
     if (!ensureOpen())
         return 0;
     cSQLRows rows;
-    if (!exec("SELECT COUNT(*) FROM DevDataProgress WHERE deleted = 0 AND pubid = ? AND bookid = ?", {pubid_, bookid_},
-            &rows) ||
+    if (!exec("SELECT COUNT(*) FROM DevDataProgress WHERE deleted = 0 AND pubid = ? AND bookid = ?",
+            {m_pubid, m_bookid}, &rows) ||
         rows.empty() || rows[0].empty())
         return 0;
     requestSyncDevotionalProgress(0);
@@ -178,7 +178,7 @@ bool cDevotionalDataStg::clearAllProgress()
         return false;
     if (!exec("UPDATE DevDataProgress SET deleted = 1, serverid = 0, timestamp = ? WHERE deleted = 0 AND pubid = ? "
               "AND bookid = ?",
-            {stampText(nullptr), pubid_, bookid_}))
+            {stampText(nullptr), m_pubid, m_bookid}))
         return false;
     requestSyncDevotionalProgress(1);
     return true;
@@ -200,7 +200,7 @@ std::uint32_t cDevotionalDataStg::firstUnreadReading()
         "SELECT readingnum + 1 AS unread FROM DevDataProgress AS t1 WHERE deleted = 0 AND pubid = ? AND bookid = ? "
         "AND NOT EXISTS (SELECT recid FROM DevDataProgress WHERE deleted = 0 AND pubid = ? AND bookid = ? AND "
         "readingnum = t1.readingnum + 1) ORDER BY readingnum",
-        {pubid_, bookid_, pubid_, bookid_}, 1);
+        {m_pubid, m_bookid, m_pubid, m_bookid}, 1);
 }
 
 std::uint32_t cDevotionalDataStg::previousUnreadReading(std::uint32_t n)
@@ -213,7 +213,7 @@ std::uint32_t cDevotionalDataStg::previousUnreadReading(std::uint32_t n)
         "SELECT readingnum - 1 AS unread FROM DevDataProgress AS t1 WHERE deleted = 0 AND pubid = ? AND bookid = ? "
         "AND readingnum <= ? AND NOT EXISTS (SELECT recid FROM DevDataProgress WHERE deleted = 0 AND pubid = ? AND "
         "bookid = ? AND readingnum = t1.readingnum - 1) ORDER BY readingnum DESC",
-        {pubid_, bookid_, n, pubid_, bookid_}, 0);
+        {m_pubid, m_bookid, n, m_pubid, m_bookid}, 0);
 }
 
 std::uint32_t cDevotionalDataStg::nextUnreadReading(std::uint32_t n)
@@ -226,7 +226,7 @@ std::uint32_t cDevotionalDataStg::nextUnreadReading(std::uint32_t n)
         "SELECT readingnum + 1 AS unread FROM DevDataProgress AS t1 WHERE deleted = 0 AND pubid = ? AND bookid = ? "
         "AND readingnum >= ? AND NOT EXISTS (SELECT recid FROM DevDataProgress WHERE deleted = 0 AND pubid = ? AND "
         "bookid = ? AND readingnum = t1.readingnum + 1) ORDER BY readingnum",
-        {pubid_, bookid_, n, pubid_, bookid_}, 0);
+        {m_pubid, m_bookid, n, m_pubid, m_bookid}, 0);
 }
 
 // --- a named book ----------------------------------------------------------------------------------

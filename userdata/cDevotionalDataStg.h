@@ -65,13 +65,13 @@ public:
     cDevotionalDataStg() = default;
     ~cDevotionalDataStg() override;
 
-    bool isOpen() const override { return ready_.load() && cSQLiteDbBase::isOpen(); }
+    bool isOpen() const override { return m_ready.load() && cSQLiteDbBase::isOpen(); }
 
     // The current book of the current-book operations.
     void setBook(std::uint16_t pubid, std::uint16_t bookid);
     void setBookFrom(const cDevotionalDataStg& other);
-    std::uint16_t pubid() const { return pubid_; }
-    std::uint16_t bookid() const { return bookid_; }
+    std::uint16_t pubid() const { return m_pubid; }
+    std::uint16_t bookid() const { return m_bookid; }
 
     // Opens the share (at `path`, or databasePath when empty) and checks both tables; missing tables
     // are created only with `create`, which also converts the legacy table.
@@ -142,7 +142,7 @@ private:
     bool readLegacyProgress(std::int32_t pubid, std::int32_t bookid, cReadingProgress& progress,
         std::int32_t& numReadings, cLString8& timestamp, bool report);
 
-    std::atomic<bool> ready_ {false};
-    std::uint16_t pubid_ = 0;
-    std::uint16_t bookid_ = 0;
+    std::atomic<bool> m_ready {false};
+    std::uint16_t m_pubid = 0;
+    std::uint16_t m_bookid = 0;
 };

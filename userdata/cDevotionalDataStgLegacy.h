@@ -22,25 +22,25 @@ public:
     // Every reading unread; the count clipped to 1,920.
     void setCount(std::uint32_t n)
     {
-        std::memset(buffer_, 0xFF, sizeof buffer_);
-        count_ = n > kMaxReadings ? kMaxReadings : n;
+        std::memset(m_buffer, 0xFF, sizeof m_buffer);
+        m_count = n > kMaxReadings ? kMaxReadings : n;
     }
-    std::uint32_t count() const { return count_; }
+    std::uint32_t count() const { return m_count; }
 
     bool isRead(std::uint32_t n) const
     {
-        if (n == 0 || n > count_ || n > kMaxReadings)
+        if (n == 0 || n > m_count || n > kMaxReadings)
             return true;
         const std::uint32_t bit = n - 1;
-        return (buffer_[bit / 8] & (1u << (bit % 8))) == 0;
+        return (m_buffer[bit / 8] & (1u << (bit % 8))) == 0;
     }
 
-    unsigned char* buffer() { return buffer_; }
-    const unsigned char* buffer() const { return buffer_; }
+    unsigned char* buffer() { return m_buffer; }
+    const unsigned char* buffer() const { return m_buffer; }
     static constexpr std::int32_t bufferSize() { return kBufferSize; }
 
 private:
-    unsigned char buffer_[kBufferSize];
-    std::uint32_t count_ = 0;
-    std::int32_t reserved_ = -1;  // kept for the original record shape; unused
+    unsigned char m_buffer[kBufferSize];
+    std::uint32_t m_count = 0;
+    std::int32_t m_reserved = -1;  // kept for the original record shape; unused
 };

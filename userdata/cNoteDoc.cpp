@@ -57,15 +57,15 @@ cNoteDoc::~cNoteDoc()
 bool cNoteDoc::openStores(const cLString16& path)
 {
     {
-        std::lock_guard<std::mutex> guard(lifecycle_);
-        ++openCount_;
+        std::lock_guard<std::mutex> guard(m_lifecycle);
+        ++m_openCount;
         const bool ok =
-            (bibleNoteStore_.isOpen() ||
-                bibleNoteStore_.openOrCreate(path.isEmpty() ? bibleNoteStore_.databasePath() : path, true)) &&
-            (bookNoteStore_.isOpen() ||
-                bookNoteStore_.openOrCreate(path.isEmpty() ? bookNoteStore_.databasePath() : path, true));
+            (m_bibleNoteStore.isOpen() ||
+                m_bibleNoteStore.openOrCreate(path.isEmpty() ? m_bibleNoteStore.databasePath() : path, true)) &&
+            (m_bookNoteStore.isOpen() ||
+                m_bookNoteStore.openOrCreate(path.isEmpty() ? m_bookNoteStore.databasePath() : path, true));
         if (ok) {
-            open_.store(true);
+            m_open.store(true);
             return true;
         }
     }
@@ -75,22 +75,22 @@ bool cNoteDoc::openStores(const cLString16& path)
 
 void cNoteDoc::Close()
 {
-    std::lock_guard<std::mutex> guard(lifecycle_);
+    std::lock_guard<std::mutex> guard(m_lifecycle);
     // A failed first open counts too, so that its Close closes whatever store did open.
-    if (!open_.load() && openCount_ == 0)
+    if (!m_open.load() && m_openCount == 0)
         return;
-    if (openCount_-- > 1 && open_.load())
+    if (m_openCount-- > 1 && m_open.load())
         return;
-    open_.store(false);
-    bibleNoteStore_.close();
-    bookNoteStore_.close();
-    openCount_ = 0;
+    m_open.store(false);
+    m_bibleNoteStore.close();
+    m_bookNoteStore.close();
+    m_openCount = 0;
 }
 
 std::int32_t cNoteDoc::openCount() const
 {
-    std::lock_guard<std::mutex> guard(lifecycle_);
-    return openCount_;
+    std::lock_guard<std::mutex> guard(m_lifecycle);
+    return m_openCount;
 }
 
 void cNoteDoc::GetTitleW(cLString16& out, bool /*abbreviated*/)
@@ -103,7 +103,7 @@ void cNoteDoc::GetTitleW(cLString16& out, bool /*abbreviated*/)
 std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference)
 {
     const packedBibleKey key = reference.startKey();
-    if (key != 0 && bibleNoteStore_.findBibleNoteRecid(bibleKeyBook(key), bibleKeyChapter(key), bibleKeyVerse(key)))
+    if (key != 0 && m_bibleNoteStore.findBibleNoteRecid(bibleKeyBook(key), bibleKeyChapter(key), bibleKeyVerse(key)))
         return key;
     cLIntArray starts;
     cLIntArray ends;
@@ -115,7 +115,7 @@ std::uint32_t cNoteDoc::noteVerseInReference(const cBibleRef& reference)
             continue;
         const std::uint32_t end = last - first >= kMaxKeysPerRange ? first + kMaxKeysPerRange - 1 : last;
         for (std::uint32_t k = first; k <= end; ++k) {
-            if (bibleNoteStore_.findBibleNoteRecid(bibleKeyBook(k), bibleKeyChapter(k), bibleKeyVerse(k)))
+            if (m_bibleNoteStore.findBibleNoteRecid(bibleKeyBook(k), bibleKeyChapter(k), bibleKeyVerse(k)))
                 return k;
         }
     }
@@ -138,7 +138,7 @@ bool cNoteDoc::readBibleNoteInReference(const cBibleRef& reference, cBibleNote& 
     record.booknum = bibleKeyBook(key);
     record.chapter = bibleKeyChapter(key);
     record.verse = bibleKeyVerse(key);
-    return bibleNoteStore_.readBibleNote(record, true);
+    return m_bibleNoteStore.readBibleNote(record, true);
 }
 
 bool cNoteDoc::saveBibleNote(cBibleNote& record, bool keepTimestamp)
@@ -150,8 +150,8 @@ bool cNoteDoc::saveBibleNote(cBibleNote& record, bool keepTimestamp)
         return deleteBibleNoteAtVerse(record.booknum, record.chapter, record.verse);
     }
     if (record.recid == 0)
-        return bibleNoteStore_.addBibleNote(record, false, true, keepTimestamp);
-    return bibleNoteStore_.updateBibleNote(record, false, true, keepTimestamp);
+        return m_bibleNoteStore.addBibleNote(record, false, true, keepTimestamp);
+    return m_bibleNoteStore.updateBibleNote(record, false, true, keepTimestamp);
 }
 
 bool cNoteDoc::deleteBibleNoteAtVerse(std::int32_t booknum, std::int32_t chapter, std::int32_t verse)
@@ -160,7 +160,7 @@ bool cNoteDoc::deleteBibleNoteAtVerse(std::int32_t booknum, std::int32_t chapter
     tombstone.booknum = booknum;
     tombstone.chapter = chapter;
     tombstone.verse = verse;
-    return bibleNoteStore_.markBibleNoteDeleted(tombstone, false, true, false);
+    return m_bibleNoteStore.markBibleNoteDeleted(tombstone, false, true, false);
 }
 
 bool cNoteDoc::deleteBibleNoteInReference(const cBibleRef& reference)
@@ -175,41 +175,41 @@ bool cNoteDoc::deleteBibleNoteInReference(const cBibleRef& reference)
 
 bool cNoteDoc::firstBibleNote(cBibleNote& record)
 {
-    return IsOpen() && bibleNoteStore_.firstBibleNote(record, false);
+    return IsOpen() && m_bibleNoteStore.firstBibleNote(record, false);
 }
 
 bool cNoteDoc::nextBibleNote(cBibleNote& record)
 {
-    return IsOpen() && bibleNoteStore_.nextBibleNote(record, false);
+    return IsOpen() && m_bibleNoteStore.nextBibleNote(record, false);
 }
 
 bool cNoteDoc::bibleNoteAtOffset(std::int32_t n, cBibleNote& record)
 {
-    return bibleNoteStore_.bibleNoteAtCanonicalOffset(n, record);
+    return m_bibleNoteStore.bibleNoteAtCanonicalOffset(n, record);
 }
 
 std::int64_t cNoteDoc::countBibleNotes()
 {
-    return bibleNoteStore_.countBibleNotes();
+    return m_bibleNoteStore.countBibleNotes();
 }
 
 // --- book and journal notes ------------------------------------------------------------------------
 
 bool cNoteDoc::findBookNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section)
 {
-    return IsOpen() && bookNoteStore_.findBookNoteRecid(pubid, bookid, edition, section, cLString16(), cLString16());
+    return IsOpen() && m_bookNoteStore.findBookNoteRecid(pubid, bookid, edition, section, cLString16(), cLString16());
 }
 
 bool cNoteDoc::findFormNoteRecid(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section,
     const cLString16& formname, const cLString16& fieldname)
 {
-    return IsOpen() && bookNoteStore_.findBookNoteRecid(pubid, bookid, edition, section, formname, fieldname);
+    return IsOpen() && m_bookNoteStore.findBookNoteRecid(pubid, bookid, edition, section, formname, fieldname);
 }
 
 std::int64_t cNoteDoc::countBookNotes(
     std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t deleted)
 {
-    return bookNoteStore_.countBookNotes(pubid, bookid, edition, deleted);
+    return m_bookNoteStore.countBookNotes(pubid, bookid, edition, deleted);
 }
 
 bool cNoteDoc::readBookNote(
@@ -225,7 +225,7 @@ bool cNoteDoc::readFormNote(std::uint16_t pubid, std::uint16_t bookid, std::uint
         return false;
     record.clear();
     placeBookNote(record, pubid, bookid, edition, section, formname, fieldname);
-    return bookNoteStore_.readBookNoteByRecid(record, true);
+    return m_bookNoteStore.readBookNoteByRecid(record, true);
 }
 
 bool cNoteDoc::saveBookNote(cBookNote& record, bool keepTimestamp)
@@ -238,8 +238,8 @@ bool cNoteDoc::saveBookNote(cBookNote& record, bool keepTimestamp)
             record.pubid, record.bookid, record.edition, record.section, record.formname, record.fieldname);
     }
     if (record.recid == 0)
-        return bookNoteStore_.addBookNote(record, false, true, keepTimestamp);
-    return bookNoteStore_.updateBookNote(record, false, true, keepTimestamp);
+        return m_bookNoteStore.addBookNote(record, false, true, keepTimestamp);
+    return m_bookNoteStore.updateBookNote(record, false, true, keepTimestamp);
 }
 
 bool cNoteDoc::deleteBookNote(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition, std::int32_t section)
@@ -255,41 +255,41 @@ bool cNoteDoc::deleteFormNote(std::uint16_t pubid, std::uint16_t bookid, std::ui
     cBookNote tombstone;
     placeBookNote(tombstone, pubid, bookid, edition, section, formname, fieldname);
     tombstone.deleted = 1;
-    return bookNoteStore_.markBookNoteDeleted(tombstone, false, true, false);
+    return m_bookNoteStore.markBookNoteDeleted(tombstone, false, true, false);
 }
 
 bool cNoteDoc::firstBookNote(cBookNote& record)
 {
-    return IsOpen() && bookNoteStore_.firstBookNote(record, true);
+    return IsOpen() && m_bookNoteStore.firstBookNote(record, true);
 }
 
 bool cNoteDoc::nextBookNote(cBookNote& record)
 {
-    return IsOpen() && bookNoteStore_.nextBookNote(record, true);
+    return IsOpen() && m_bookNoteStore.nextBookNote(record, true);
 }
 
 bool cNoteDoc::readBookNoteByRecid(cBookNote& record)
 {
-    return bookNoteStore_.readBookNoteByRecid(record, false);
+    return m_bookNoteStore.readBookNoteByRecid(record, false);
 }
 
 std::int64_t cNoteDoc::highestBookNoteRecid()
 {
-    return bookNoteStore_.highestRecid();
+    return m_bookNoteStore.highestRecid();
 }
 
 void cNoteDoc::removeJournalSearchResults(const char* layoutUuid, std::int32_t searchId, std::int32_t searchTag)
 {
-    bookNoteStore_.removeJournalSearchResults(layoutUuid, searchId, searchTag);
+    m_bookNoteStore.removeJournalSearchResults(layoutUuid, searchId, searchTag);
 }
 
 void cNoteDoc::addJournalSearchResult(const cLString16& formname, std::int64_t booknotesrecid, const char* layoutUuid,
     std::int32_t searchId, std::int32_t searchTag)
 {
-    bookNoteStore_.addJournalSearchResult(formname, booknotesrecid, layoutUuid, searchId, searchTag);
+    m_bookNoteStore.addJournalSearchResult(formname, booknotesrecid, layoutUuid, searchId, searchTag);
 }
 
 bool cNoteDoc::journalSearchLayoutIds(std::vector<cLString8>& list)
 {
-    return bookNoteStore_.journalSearchLayoutIds(list);
+    return m_bookNoteStore.journalSearchLayoutIds(list);
 }

@@ -32,7 +32,7 @@ public:
     cNoteDoc& operator=(const cNoteDoc&) = delete;
 
     // --- lifecycle and identity ---
-    bool IsOpen() const override { return open_.load(); }
+    bool IsOpen() const override { return m_open.load(); }
     // Counts an open; opens each store that is not open (at `path`, or the default database path when
     // empty). On failure the document is closed (Close) and false answered.
     virtual bool openStores(const cLString16& path);
@@ -86,15 +86,15 @@ public:
 
     // For tests and diagnostics.
     std::int32_t openCount() const;
-    cBibleNoteStg& bibleNoteStore() { return bibleNoteStore_; }
-    cBookNoteStg& bookNoteStore() { return bookNoteStore_; }
+    cBibleNoteStg& bibleNoteStore() { return m_bibleNoteStore; }
+    cBookNoteStg& bookNoteStore() { return m_bookNoteStore; }
 
 private:
-    cBibleNoteStg bibleNoteStore_;
-    cBookNoteStg bookNoteStore_;
-    std::int32_t openCount_ = 0;
-    std::atomic<bool> open_ {false};
-    mutable std::mutex lifecycle_;  // guards openCount_ and the stores' opening and closing
+    cBibleNoteStg m_bibleNoteStore;
+    cBookNoteStg m_bookNoteStore;
+    std::int32_t m_openCount = 0;
+    std::atomic<bool> m_open {false};
+    mutable std::mutex m_lifecycle;  // guards m_openCount and the stores' opening and closing
 };
 
 // The process-wide note document, created and opened on first use.

@@ -71,7 +71,7 @@ void appendEscaped(std::string& out, const cLString8& text)
 
 cPersistentData::~cPersistentData()
 {
-    ready_.store(false);
+    m_ready.store(false);
     close();
 }
 
@@ -81,7 +81,7 @@ bool cPersistentData::openOrCreate(const cLString16& path)
         return true;
     if (!checkTables(path.isEmpty() ? databasePath() : path, {kSyncHistory}, true))
         return false;
-    ready_.store(true);
+    m_ready.store(true);
     return true;
 }
 

@@ -20,7 +20,7 @@ public:
     cPersistentData() = default;
     ~cPersistentData() override;
 
-    bool isOpen() const override { return ready_.load() && cSQLiteDbBase::isOpen(); }
+    bool isOpen() const override { return m_ready.load() && cSQLiteDbBase::isOpen(); }
 
     // Opens the share (at `path`, or databasePath when empty) and checks SyncHistory, creating or
     // upgrading it.
@@ -38,5 +38,5 @@ public:
     bool clearSyncHistory();
 
 private:
-    std::atomic<bool> ready_ {false};
+    std::atomic<bool> m_ready {false};
 };

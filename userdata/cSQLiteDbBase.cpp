@@ -65,11 +65,11 @@ static_assert(sizeof(kMessages) / sizeof(kMessages[0]) == 28, "codes -1 to 26");
 
 void cSQLValue::bind(sqlite3_stmt* statement, int index) const
 {
-    if (const auto* number = std::get_if<std::int64_t>(&value_)) {
+    if (const auto* number = std::get_if<std::int64_t>(&m_value)) {
         sqlite3_bind_int64(statement, index, *number);
-    } else if (const auto* text = std::get_if<cLString8>(&value_)) {
+    } else if (const auto* text = std::get_if<cLString8>(&m_value)) {
         sqlite3_bind_text(statement, index, text->chars(), text->length(), SQLITE_TRANSIENT);
-    } else if (const auto* bytes = std::get_if<Blob>(&value_)) {
+    } else if (const auto* bytes = std::get_if<Blob>(&m_value)) {
         sqlite3_bind_blob(
             statement, index, bytes->bytes.data(), static_cast<int>(bytes->bytes.size()), SQLITE_TRANSIENT);
     } else {
@@ -85,7 +85,7 @@ cSQLValue cSQLValue::blob(const void* bytes, std::int32_t size)
         const auto* p = static_cast<const unsigned char*>(bytes);
         b.bytes.assign(p, p + size);
     }
-    value.value_ = std::move(b);
+    value.m_value = std::move(b);
     return value;
 }
 
@@ -125,11 +125,11 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
 {
     Connection& c = connection();
     std::lock_guard<std::mutex> guard(c.openCloseLock);
-    if (opened_)
+    if (m_opened)
         return true;
     if (c.openCount > 0) {
         ++c.openCount;
-        opened_ = true;
+        m_opened = true;
         if (rcOut)
             *rcOut = 0;
         return true;
@@ -155,7 +155,7 @@ bool cSQLiteDbBase::open(const cLString16& path, int* rcOut)
     c.handle = handle;
     c.path.assign(path);
     c.openCount = 1;
-    opened_ = true;
+    m_opened = true;
     return true;
 }
 
@@ -163,9 +163,9 @@ void cSQLiteDbBase::close()
 {
     Connection& c = connection();
     std::lock_guard<std::mutex> guard(c.openCloseLock);
-    if (!opened_)
+    if (!m_opened)
         return;
-    opened_ = false;
+    m_opened = false;
     if (c.openCount > 0 && --c.openCount == 0) {
         std::lock_guard<std::recursive_mutex> statements(c.statementLock);
         sqlite3_close(c.handle);

@@ -32,11 +32,11 @@ class cDBRecord;
 class cSQLValue {
 public:
     cSQLValue() = default;  // NULL
-    cSQLValue(std::int64_t value) : value_(value) { }
-    cSQLValue(std::int32_t value) : value_(std::int64_t {value}) { }
-    cSQLValue(std::uint32_t value) : value_(std::int64_t {value}) { }
-    cSQLValue(const char* text) : value_(cLString8(text)) { }
-    cSQLValue(const cLString8& text) : value_(text) { }
+    cSQLValue(std::int64_t value) : m_value(value) { }
+    cSQLValue(std::int32_t value) : m_value(std::int64_t {value}) { }
+    cSQLValue(std::uint32_t value) : m_value(std::int64_t {value}) { }
+    cSQLValue(const char* text) : m_value(cLString8(text)) { }
+    cSQLValue(const cLString8& text) : m_value(text) { }
     // A value bound as a blob of bytes.
     static cSQLValue blob(const void* bytes, std::int32_t size);
 
@@ -46,7 +46,7 @@ private:
     struct Blob {
         std::vector<unsigned char> bytes;
     };
-    std::variant<std::monostate, std::int64_t, cLString8, Blob> value_;
+    std::variant<std::monostate, std::int64_t, cLString8, Blob> m_value;
 };
 
 using cSQLValues = std::vector<cSQLValue>;
@@ -70,7 +70,7 @@ public:
     // The engine data folder followed by "Tavrosen Data.db"; empty while no folder is set (and an
     // empty path never opens).
     virtual cLString16 databasePath() const;
-    virtual bool isOpen() const { return opened_; }
+    virtual bool isOpen() const { return m_opened; }
     // "DELETE FROM <table> ", opening on demand.
     virtual bool deleteAllRows(const char* table);
     // "DELETE FROM <table> WHERE <column> <> 0 ", opening on demand.
@@ -175,22 +175,22 @@ public:
 private:
     bool checkTable(const TableSchema& table, bool report);
 
-    bool opened_ = false;
+    bool m_opened = false;
 };
 
 // Closes an on-demand share when it goes out of scope.
 class cSQLiteOnDemand {
 public:
-    explicit cSQLiteOnDemand(cSQLiteDbBase& store) : store_(store) { ok_ = store_.openOnDemand(openedHere_); }
+    explicit cSQLiteOnDemand(cSQLiteDbBase& store) : m_store(store) { m_ok = m_store.openOnDemand(m_openedHere); }
     ~cSQLiteOnDemand()
     {
-        if (openedHere_)
-            store_.close();
+        if (m_openedHere)
+            m_store.close();
     }
-    bool ok() const { return ok_; }
+    bool ok() const { return m_ok; }
 
 private:
-    cSQLiteDbBase& store_;
-    bool openedHere_ = false;
-    bool ok_ = false;
+    cSQLiteDbBase& m_store;
+    bool m_openedHere = false;
+    bool m_ok = false;
 };

@@ -25,7 +25,7 @@ CustomerCache& cache()
 
 cSyncCustomerDb::~cSyncCustomerDb()
 {
-    ready_.store(false);
+    m_ready.store(false);
     close();
 }
 
@@ -53,11 +53,11 @@ bool cSyncCustomerDb::create()
         return false;
     }
     if (exec("SELECT * FROM SyncCustomerID WHERE 0", {}, nullptr, false, &rc)) {
-        ready_.store(true);
+        m_ready.store(true);
         return true;
     }
     if (rc == SQLITE_ERROR && exec("CREATE TABLE SyncCustomerID ( customerid INTEGER )", {}, nullptr, true)) {
-        ready_.store(true);
+        m_ready.store(true);
         return true;
     }
     if (rc != SQLITE_ERROR)

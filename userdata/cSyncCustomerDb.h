@@ -16,7 +16,7 @@ public:
     cSyncCustomerDb() = default;
     ~cSyncCustomerDb() override;
 
-    bool isOpen() const override { return ready_.load() && cSQLiteDbBase::isOpen(); }
+    bool isOpen() const override { return m_ready.load() && cSQLiteDbBase::isOpen(); }
     // Both forget the cached id first.
     bool deleteAllRows(const char* table) override;
     bool deleteRowsWhereNonZero(const char* table, const char* column) override;
@@ -29,5 +29,5 @@ public:
     void setCustomerId(std::int32_t id);
 
 private:
-    std::atomic<bool> ready_ {false};
+    std::atomic<bool> m_ready {false};
 };

@@ -57,7 +57,7 @@ void cVerseHighlightDoc::close()
 std::int64_t cVerseHighlightDoc::highestServerId()
 {
     HighlightLock lock;
-    return docOpen_ ? cVerseHighlightStg::highestServerId() : -1;
+    return m_docOpen ? cVerseHighlightStg::highestServerId() : -1;
 }
 
 bool cVerseHighlightDoc::openShared(const cLString16* path)
@@ -65,7 +65,7 @@ bool cVerseHighlightDoc::openShared(const cLString16* path)
     HighlightLock lock;
     ++gOpenCount;
     if (isOpen() || cVerseHighlightStg::openOrCreate(path ? *path : databasePath(), true)) {
-        docOpen_ = true;
+        m_docOpen = true;
         return true;
     }
     // A failed open takes no share, so the count stays matched with closeShared calls.
@@ -76,10 +76,10 @@ bool cVerseHighlightDoc::openShared(const cLString16* path)
 void cVerseHighlightDoc::closeShared()
 {
     HighlightLock lock;
-    if (!docOpen_)
+    if (!m_docOpen)
         return;
     if (gOpenCount-- <= 1) {
-        docOpen_ = false;
+        m_docOpen = false;
         cVerseHighlightStg::close();
         gOpenCount = 0;
     }
@@ -88,13 +88,13 @@ void cVerseHighlightDoc::closeShared()
 bool cVerseHighlightDoc::isDocOpen() const
 {
     HighlightLock lock;
-    return docOpen_;
+    return m_docOpen;
 }
 
 bool cVerseHighlightDoc::findHighlightInReference(const cBibleRef& reference, cVerseHighlightRecord& record)
 {
     HighlightLock lock;
-    if (!docOpen_)
+    if (!m_docOpen)
         return false;
     const std::uint32_t key = reference.startKey() & 0xFFFFFF;
     if (findHighlightByVerse(key, false, record))
@@ -116,7 +116,7 @@ bool cVerseHighlightDoc::getHighlight(const cBibleRef& reference, std::uint16_t&
     HighlightLock lock;
     fore = 0;
     back = 0;
-    if (!docOpen_)
+    if (!m_docOpen)
         return false;
     cVerseHighlightRecord record;
     record.bcv = reference.startKey() & 0xFFFFFF;
@@ -135,7 +135,7 @@ bool cVerseHighlightDoc::setHighlight(const cBibleRef& reference, std::uint16_t 
     const cDBTimestamp* timestamp, bool useTimestamp)
 {
     HighlightLock lock;
-    if (!docOpen_)
+    if (!m_docOpen)
         return false;
     clearLastLookup();
     cVerseHighlightRecord record;
@@ -157,7 +157,7 @@ bool cVerseHighlightDoc::setHighlight(const cBibleRef& reference, std::uint16_t 
 bool cVerseHighlightDoc::removeHighlight(const cBibleRef& reference)
 {
     HighlightLock lock;
-    if (!docOpen_)
+    if (!m_docOpen)
         return false;
     clearLastLookup();
     cVerseHighlightRecord record;
@@ -169,13 +169,13 @@ bool cVerseHighlightDoc::removeHighlight(const cBibleRef& reference)
 bool cVerseHighlightDoc::firstHighlight(cVerseHighlightRecord& record, const cLIntArray* colours, bool)
 {
     lockHighlights();  // held until endHighlightWalk
-    return docOpen_ && firstHighlightOfColors(record, colours);
+    return m_docOpen && firstHighlightOfColors(record, colours);
 }
 
 bool cVerseHighlightDoc::nextHighlight(cVerseHighlightRecord& record, const cLIntArray* colours)
 {
     HighlightLock lock;
-    return docOpen_ && nextHighlightOfColors(record, colours);
+    return m_docOpen && nextHighlightOfColors(record, colours);
 }
 
 void cVerseHighlightDoc::endHighlightWalk(bool)

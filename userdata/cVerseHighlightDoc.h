@@ -59,5 +59,5 @@ public:
     void endHighlightWalk(bool lockHeld = false);
 
 private:
-    bool docOpen_ = false;
+    bool m_docOpen = false;
 };

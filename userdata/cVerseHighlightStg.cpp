@@ -141,13 +141,13 @@ cVerseHighlightStg::~cVerseHighlightStg()
 
 bool cVerseHighlightStg::openOrCreate(const cLString16& path, bool report)
 {
-    ready_ = checkTables(path, {kHighlightsTable}, report);
-    return ready_;
+    m_ready = checkTables(path, {kHighlightsTable}, report);
+    return m_ready;
 }
 
 void cVerseHighlightStg::close()
 {
-    ready_ = false;
+    m_ready = false;
     cSQLiteDbBase::close();
 }
 

@@ -31,7 +31,7 @@ public:
     cVerseHighlightStg() = default;
     ~cVerseHighlightStg() override;
 
-    bool isOpen() const override { return ready_ && cSQLiteDbBase::isOpen(); }
+    bool isOpen() const override { return m_ready && cSQLiteDbBase::isOpen(); }
     // Opens the share and creates or upgrades VerseHighlights.
     virtual bool openOrCreate(const cLString16& path, bool report);
     virtual void close();
@@ -94,5 +94,5 @@ private:
     bool readOne(const char* sql, const cSQLValues& values, cVerseHighlightRecord& record, bool report = false);
     bool writeRow(cVerseHighlightRecord& record, bool report, bool keepTimestamp);
 
-    bool ready_ = false;
+    bool m_ready = false;
 };

@@ -17,222 +17,222 @@ void cRenderParams::assign(const cRenderParams& other)
 {
     if (&other == this)
         return;
-    pairs_.assign(other.pairs_);
-    options_ = other.options_;
-    requests_ = other.requests_;
-    referenceText_.assign(other.referenceText_);
-    bibleKey_ = other.bibleKey_;
-    linkText_.assign(other.linkText_);
-    blockIndex_ = other.blockIndex_;
-    section_ = other.section_;
-    date_ = other.date_;
-    anchor_.assign(other.anchor_);
-    publisher_ = other.publisher_;
-    book_ = other.book_;
-    edition_ = other.edition_;
-    wideText_.assign(other.wideText_);
-    locationName_.assign(other.locationName_);
-    firstBlock_ = other.firstBlock_;
-    secondBlock_ = other.secondBlock_;
-    rangeFirst_ = other.rangeFirst_;
-    rangeSecond_ = other.rangeSecond_;
-    value1_ = other.value1_;
-    value2_ = other.value2_;
-    value3_ = other.value3_;
+    m_pairs.assign(other.m_pairs);
+    m_options = other.m_options;
+    m_requests = other.m_requests;
+    m_referenceText.assign(other.m_referenceText);
+    m_bibleKey = other.m_bibleKey;
+    m_linkText.assign(other.m_linkText);
+    m_blockIndex = other.m_blockIndex;
+    m_section = other.m_section;
+    m_date = other.m_date;
+    m_anchor.assign(other.m_anchor);
+    m_publisher = other.m_publisher;
+    m_book = other.m_book;
+    m_edition = other.m_edition;
+    m_wideText.assign(other.m_wideText);
+    m_locationName.assign(other.m_locationName);
+    m_firstBlock = other.m_firstBlock;
+    m_secondBlock = other.m_secondBlock;
+    m_rangeFirst = other.m_rangeFirst;
+    m_rangeSecond = other.m_rangeSecond;
+    m_value1 = other.m_value1;
+    m_value2 = other.m_value2;
+    m_value3 = other.m_value3;
 }
 
 void cRenderParams::reset()
 {
-    options_ = kInitialOptions;
-    requests_ = 0;
-    firstBlock_ = 0;
-    secondBlock_ = 0;
-    pairs_.removeAll();
+    m_options = kInitialOptions;
+    m_requests = 0;
+    m_firstBlock = 0;
+    m_secondBlock = 0;
+    m_pairs.removeAll();
 }
 
 bool cRenderParams::testOptions(std::uint32_t word, std::uint32_t mask) const
 {
     if (mask != 0)
         return (word & mask) != 0;
-    return options_ == 0 && requests_ == 0;
+    return m_options == 0 && m_requests == 0;
 }
 
 void cRenderParams::setText(cLString8& field, const char* text, std::uint32_t bit)
 {
     if (text == nullptr) {
         field.makeEmpty();
-        options_ &= ~bit;
+        m_options &= ~bit;
         return;
     }
     field.assignCStr(text);
-    options_ |= bit;
+    m_options |= bit;
 }
 
 void cRenderParams::setOption0001(const char* referenceText)
 {
-    setText(referenceText_, referenceText, kReferenceText);
+    setText(m_referenceText, referenceText, kReferenceText);
 }
 
 void cRenderParams::setOption0002(std::uint32_t bibleKey)
 {
-    bibleKey_ = bibleKey & 0xFFFFFF;
-    options_ |= kBibleKey;
+    m_bibleKey = bibleKey & 0xFFFFFF;
+    m_options |= kBibleKey;
 }
 
 void cRenderParams::setOption0004(const char* linkText)
 {
-    setText(linkText_, linkText, kLinkText);
+    setText(m_linkText, linkText, kLinkText);
 }
 
 void cRenderParams::setOption0008(std::uint32_t section)
 {
-    section_ = section;
-    options_ |= kSection;
+    m_section = section;
+    m_options |= kSection;
 }
 
 void cRenderParams::setOption0010(const cSimpleDate& date)
 {
-    date_ = date;
-    options_ |= kDate;
+    m_date = date;
+    m_options |= kDate;
 }
 
 void cRenderParams::setOption0020(const char* anchor)
 {
     if (anchor == nullptr)
         return;
-    anchor_.assignCStr(anchor);
-    if (anchor_.isEmpty()) {
-        options_ &= ~kAnchor;
+    m_anchor.assignCStr(anchor);
+    if (m_anchor.isEmpty()) {
+        m_options &= ~kAnchor;
     } else {
-        options_ |= kAnchor;
+        m_options |= kAnchor;
     }
 }
 
 void cRenderParams::setOption0040(std::int16_t publisher, std::int16_t book, std::int16_t edition)
 {
-    publisher_ = publisher;
-    book_ = book;
-    edition_ = edition;
-    options_ |= kIdentity;
+    m_publisher = publisher;
+    m_book = book;
+    m_edition = edition;
+    m_options |= kIdentity;
 }
 
 void cRenderParams::setOption0040WithValue(
     std::int16_t publisher, std::int16_t book, std::int16_t edition, std::uint32_t reading)
 {
     setOption0040(publisher, book, edition);
-    value3_ = reading;
-    options_ |= kReloadStartDate | kReadingNumber;
+    m_value3 = reading;
+    m_options |= kReloadStartDate | kReadingNumber;
 }
 
 void cRenderParams::setOption0080(const unsigned short* wideText)
 {
     if (wideText == nullptr) {
-        wideText_.makeEmpty();
-        options_ &= ~kWideText;
+        m_wideText.makeEmpty();
+        m_options &= ~kWideText;
         return;
     }
-    wideText_.assignCStr(wideText);
-    options_ |= kWideText;
+    m_wideText.assignCStr(wideText);
+    m_options |= kWideText;
 }
 
 void cRenderParams::setOption0100(std::uint32_t blockIndex)
 {
-    blockIndex_ = blockIndex;
-    options_ |= kBlockIndex;
+    m_blockIndex = blockIndex;
+    m_options |= kBlockIndex;
 }
 
 void cRenderParams::setLocationName(const char* name)
 {
-    setText(locationName_, name, kLocationName);
+    setText(m_locationName, name, kLocationName);
 }
 
 void cRenderParams::setBlockPair(std::uint32_t first, std::uint32_t second)
 {
-    firstBlock_ = first;
-    secondBlock_ = second;
-    options_ = (options_ | kBlockPair) & ~kRangePair;
+    m_firstBlock = first;
+    m_secondBlock = second;
+    m_options = (m_options | kBlockPair) & ~kRangePair;
 }
 
 void cRenderParams::setOption8000(std::uint32_t a, std::uint32_t b)
 {
-    rangeFirst_ = a;
-    rangeSecond_ = b;
-    options_ |= kRangePair;
+    m_rangeFirst = a;
+    m_rangeSecond = b;
+    m_options |= kRangePair;
 }
 
 void cRenderParams::setOption04000000(std::uint32_t value)
 {
-    value1_ = value;
-    options_ |= kValue1;
+    m_value1 = value;
+    m_options |= kValue1;
 }
 
 void cRenderParams::setOption08000000(std::uint32_t value)
 {
-    value2_ = value;
-    options_ |= kValue2;
+    m_value2 = value;
+    m_options |= kValue2;
 }
 
 const char* cRenderParams::getOption0001() const
 {
-    return has(kReferenceText) ? referenceText_.chars() : nullptr;
+    return has(kReferenceText) ? m_referenceText.chars() : nullptr;
 }
 std::uint32_t cRenderParams::getOption0002() const
 {
-    return has(kBibleKey) ? bibleKey_ : 0;
+    return has(kBibleKey) ? m_bibleKey : 0;
 }
 const char* cRenderParams::getOption0004() const
 {
-    return has(kLinkText) ? linkText_.chars() : nullptr;
+    return has(kLinkText) ? m_linkText.chars() : nullptr;
 }
 std::uint32_t cRenderParams::getOption0008() const
 {
-    return has(kSection) ? section_ : kNone;
+    return has(kSection) ? m_section : kNone;
 }
 const cSimpleDate* cRenderParams::getOption0010() const
 {
-    return has(kDate) ? &date_ : nullptr;
+    return has(kDate) ? &m_date : nullptr;
 }
 const char* cRenderParams::getOption0020() const
 {
-    return has(kAnchor) ? anchor_.chars() : "";
+    return has(kAnchor) ? m_anchor.chars() : "";
 }
 std::int16_t cRenderParams::getOption0040Publisher() const
 {
-    return has(kIdentity) ? publisher_ : 0;
+    return has(kIdentity) ? m_publisher : 0;
 }
 std::int16_t cRenderParams::getOption0040Book() const
 {
-    return has(kIdentity) ? book_ : 0;
+    return has(kIdentity) ? m_book : 0;
 }
 std::int16_t cRenderParams::getOption0040Edition() const
 {
-    return has(kIdentity) ? edition_ : 0;
+    return has(kIdentity) ? m_edition : 0;
 }
 const unsigned short* cRenderParams::getOption0080() const
 {
-    return has(kWideText) ? wideText_.chars() : nullptr;
+    return has(kWideText) ? m_wideText.chars() : nullptr;
 }
 std::uint32_t cRenderParams::getOption0100() const
 {
-    return has(kBlockIndex) ? blockIndex_ : kNone;
+    return has(kBlockIndex) ? m_blockIndex : kNone;
 }
 std::uint32_t cRenderParams::firstBlockOfPair() const
 {
-    return has(kBlockPair) ? firstBlock_ : kNone;
+    return has(kBlockPair) ? m_firstBlock : kNone;
 }
 std::uint32_t cRenderParams::secondBlockOfPair() const
 {
-    return has(kBlockPair) ? secondBlock_ : kNone;
+    return has(kBlockPair) ? m_secondBlock : kNone;
 }
 std::uint32_t cRenderParams::getOption8000First() const
 {
-    return has(kRangePair) ? rangeFirst_ : kNone;
+    return has(kRangePair) ? m_rangeFirst : kNone;
 }
 std::uint32_t cRenderParams::getOption8000Second() const
 {
-    return has(kRangePair) ? rangeSecond_ : kNone;
+    return has(kRangePair) ? m_rangeSecond : kNone;
 }
 std::uint32_t cRenderParams::getOption01000000() const
 {
-    return has(kReadingNumber) ? value3_ : 0;
+    return has(kReadingNumber) ? m_value3 : 0;
 }

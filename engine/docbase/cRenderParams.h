@@ -76,12 +76,12 @@ public:
     // requests are both 0. Callers pass either the options or the requests word.
     bool testOptions(std::uint32_t word, std::uint32_t mask) const;
 
-    std::uint32_t options() const { return options_; }
-    void setOptions(std::uint32_t options) { options_ = options; }
-    std::uint32_t requests() const { return requests_; }
-    void setRequests(std::uint32_t requests) { requests_ = requests; }
-    cLStringDictionary& pairs() { return pairs_; }
-    const cLStringDictionary& pairs() const { return pairs_; }
+    std::uint32_t options() const { return m_options; }
+    void setOptions(std::uint32_t options) { m_options = options; }
+    std::uint32_t requests() const { return m_requests; }
+    void setRequests(std::uint32_t requests) { m_requests = requests; }
+    cLStringDictionary& pairs() { return m_pairs; }
+    const cLStringDictionary& pairs() const { return m_pairs; }
 
     // --- setters: each stores its value and sets its bit ---
     void setOption0001(const char* referenceText);  // null: clears the bit
@@ -96,10 +96,10 @@ public:
     void setOption0040WithValue(std::int16_t publisher, std::int16_t book, std::int16_t edition, std::uint32_t reading);
     void setOption0080(const unsigned short* wideText);  // null: clears the bit
     void setOption0100(std::uint32_t blockIndex);
-    void setOption0200() { options_ |= kPageFlag0200; }
-    void setOption0400() { options_ |= kPageFlag0400; }
-    void setOption0800() { options_ |= kPageFlag0800; }
-    void setOption1000() { options_ |= kPageFlag1000; }
+    void setOption0200() { m_options |= kPageFlag0200; }
+    void setOption0400() { m_options |= kPageFlag0400; }
+    void setOption0800() { m_options |= kPageFlag0800; }
+    void setOption1000() { m_options |= kPageFlag1000; }
     void setLocationName(const char* name);  // null: empty name, bit cleared
     // Stores the displayed block range, sets 0x4000 and clears 0x8000.
     void setBlockPair(std::uint32_t first, std::uint32_t second);
@@ -126,35 +126,35 @@ public:
     std::uint32_t getOption8000Second() const;    // 0xFFFFFFFF when absent
     std::uint32_t getOption01000000() const;      // 0 when absent
     // The stored values, whatever their bits say.
-    std::uint32_t getOption04000000() const { return value1_; }
-    std::uint32_t getOption08000000() const { return value2_; }
+    std::uint32_t getOption04000000() const { return m_value1; }
+    std::uint32_t getOption08000000() const { return m_value2; }
     // Copies the location name, whatever the bit.
-    void getLocationName(cLString8& out) const { out.assign(locationName_); }
+    void getLocationName(cLString8& out) const { out.assign(m_locationName); }
 
 private:
-    bool has(std::uint32_t bit) const { return (options_ & bit) != 0; }
+    bool has(std::uint32_t bit) const { return (m_options & bit) != 0; }
     void setText(cLString8& field, const char* text, std::uint32_t bit);
 
-    cLStringDictionary pairs_;
-    std::uint32_t options_ = kInitialOptions;
-    std::uint32_t requests_ = 0;
-    cLString8 referenceText_;
-    std::uint32_t bibleKey_ = 0;
-    cLString8 linkText_;
-    std::uint32_t blockIndex_ = 0;
-    std::uint32_t section_ = 0;
-    cSimpleDate date_;
-    cLString8 anchor_;
-    std::int16_t publisher_ = 0;
-    std::int16_t book_ = 0;
-    std::int16_t edition_ = 0;
-    cLString16 wideText_;
-    cLString8 locationName_;
-    std::uint32_t firstBlock_ = 0;
-    std::uint32_t secondBlock_ = 0;
-    std::uint32_t rangeFirst_ = 0;
-    std::uint32_t rangeSecond_ = 0;
-    std::uint32_t value1_ = 0;
-    std::uint32_t value2_ = 0;
-    std::uint32_t value3_ = 0;
+    cLStringDictionary m_pairs;
+    std::uint32_t m_options = kInitialOptions;
+    std::uint32_t m_requests = 0;
+    cLString8 m_referenceText;
+    std::uint32_t m_bibleKey = 0;
+    cLString8 m_linkText;
+    std::uint32_t m_blockIndex = 0;
+    std::uint32_t m_section = 0;
+    cSimpleDate m_date;
+    cLString8 m_anchor;
+    std::int16_t m_publisher = 0;
+    std::int16_t m_book = 0;
+    std::int16_t m_edition = 0;
+    cLString16 m_wideText;
+    cLString8 m_locationName;
+    std::uint32_t m_firstBlock = 0;
+    std::uint32_t m_secondBlock = 0;
+    std::uint32_t m_rangeFirst = 0;
+    std::uint32_t m_rangeSecond = 0;
+    std::uint32_t m_value1 = 0;
+    std::uint32_t m_value2 = 0;
+    std::uint32_t m_value3 = 0;
 };

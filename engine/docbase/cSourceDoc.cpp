@@ -29,7 +29,7 @@ void cDocSearchHitHooks::install(const cDocSearchHitHooks* hooks)
     g_hooks.store(hooks != nullptr ? hooks : &g_defaultHooks);
 }
 
-cSourceDoc::cSourceDoc() : serialId_(++g_documentCounter)
+cSourceDoc::cSourceDoc() : m_serialId(++g_documentCounter)
 {
 }
 
@@ -49,17 +49,17 @@ void cSourceDoc::SetPathName(const cLString16& path)
 {
     if (IsOpen())
         Close();
-    path_.assign(path);
+    m_path.assign(path);
 }
 
 bool cSourceDoc::IsSameFile(const cSourceDoc& other) const
 {
-    return path_.length() == other.path_.length() && path_.compareIgnoreCase(other.path_.chars()) == 0;
+    return m_path.length() == other.m_path.length() && m_path.compareIgnoreCase(other.m_path.chars()) == 0;
 }
 
 void cSourceDoc::GetTitleW(cLString16& out, bool /*abbreviated*/)
 {
-    if (!IsOpen() || path_.isEmpty())
+    if (!IsOpen() || m_path.isEmpty())
         out.assignFromUTF8("None");
     else
         CopyPathName(out);
@@ -67,10 +67,10 @@ void cSourceDoc::GetTitleW(cLString16& out, bool /*abbreviated*/)
 
 void cSourceDoc::GetTitle(cLString8& out, bool /*abbreviated*/)
 {
-    if (!IsOpen() || path_.isEmpty())
+    if (!IsOpen() || m_path.isEmpty())
         out.assignCStr("None");
     else
-        out.assignFromUTF16(path_);
+        out.assignFromUTF16(m_path);
 }
 
 bool cSourceDoc::GetStrongsPairs(std::uint16_t& a, std::uint16_t& b, std::uint16_t& c, std::uint16_t& d)
@@ -82,14 +82,14 @@ bool cSourceDoc::GetStrongsPairs(std::uint16_t& a, std::uint16_t& b, std::uint16
 bool cSourceDoc::Open()
 {
     trace("Starting cSourceDoc::Open()\r");
-    open_ = true;
+    m_open = true;
     return true;
 }
 
 void cSourceDoc::Close()
 {
     trace("Starting cSourceDoc::Close()\r");
-    open_ = false;
+    m_open = false;
 }
 
 bool cSourceDoc::GetLocationName(cLString16& out, bool, bool, const cRenderParams*)
@@ -186,14 +186,14 @@ void cSourceDoc::GetPageText(cLString8& out, bool centred)
 {
     out.assignCStr(centred ? "<p align=\"center\">" : "<p>");
     cLString8 utf8;
-    utf8.assignFromUTF16(path_);
+    utf8.assignFromUTF16(m_path);
     out.append(utf8);
     out.appendCStr("</p>");
 }
 
 void cSourceDoc::copyFrom(const cSourceDoc& other)
 {
-    path_.assign(other.path_);
-    open_ = other.open_;
-    changed_ = 1;
+    m_path.assign(other.m_path);
+    m_open = other.m_open;
+    m_changed = 1;
 }

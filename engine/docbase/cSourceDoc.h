@@ -93,14 +93,14 @@ public:
 
     // A copy that opens the same book file; null for kinds that cannot be copied.
     virtual cSourceDoc* Clone() const { return nullptr; }
-    virtual bool IsOpen() const { return open_; }
+    virtual bool IsOpen() const { return m_open; }
     // Closes an open document first; the path changes only while closed.
     virtual void SetPathName(const cLString16& path);
-    virtual cLString16 GetPathName() const { return path_; }
-    virtual void CopyPathName(cLString16& out) const { out.assign(path_); }
-    virtual void GetPathNameUTF8(cLString8& out) const { out.assignFromUTF16(path_); }
-    virtual void ClearPathName() { path_.makeEmpty(); }
-    virtual bool HasPathName() const { return !path_.isEmpty(); }
+    virtual cLString16 GetPathName() const { return m_path; }
+    virtual void CopyPathName(cLString16& out) const { out.assign(m_path); }
+    virtual void GetPathNameUTF8(cLString8& out) const { out.assignFromUTF16(m_path); }
+    virtual void ClearPathName() { m_path.makeEmpty(); }
+    virtual bool HasPathName() const { return !m_path.isEmpty(); }
     // Paths equal ignoring letter case.
     virtual bool IsSameFile(const cSourceDoc& other) const;
 
@@ -115,9 +115,9 @@ public:
     virtual bool Open();
     virtual void Close();
     virtual std::uint8_t GetBookType() { return 0; }
-    virtual void MarkDisplayChanged() { changed_ = 1; }
-    virtual void MarkLocationChanged() { changed_ = 1; }
-    virtual void MarkChanged() { changed_ = 1; }
+    virtual void MarkDisplayChanged() { m_changed = 1; }
+    virtual void MarkLocationChanged() { m_changed = 1; }
+    virtual void MarkChanged() { m_changed = 1; }
     virtual void SetMarkedRange(std::uint32_t /*first*/, std::uint32_t /*last*/) { }
 
     // 0 moved, 215 already shown (location unchanged), other codes by kind; 0 in the base.
@@ -182,8 +182,8 @@ public:
     // True when every bit of mask is in GetSupportFlags.
     bool supports(std::uint32_t mask) { return (GetSupportFlags() & mask) == mask; }
 
-    std::uint32_t serialId() const { return serialId_; }
-    bool changed() const { return changed_ != 0; }
+    std::uint32_t serialId() const { return m_serialId; }
+    bool changed() const { return m_changed != 0; }
     // Called where a pending change is found; nothing to do.
     void acknowledgeChange() { }
 
@@ -194,12 +194,12 @@ public:
 protected:
     // Path and open flag of another document; the changed flag is set.
     void copyFrom(const cSourceDoc& other);
-    void setOpenFlag(bool open) { open_ = open; }
-    const cLString16& path() const { return path_; }
+    void setOpenFlag(bool open) { m_open = open; }
+    const cLString16& path() const { return m_path; }
 
 private:
-    cLString16 path_;
-    bool open_ = false;
-    std::uint32_t serialId_;
-    std::uint8_t changed_ = 1;
+    cLString16 m_path;
+    bool m_open = false;
+    std::uint32_t m_serialId;
+    std::uint8_t m_changed = 1;
 };

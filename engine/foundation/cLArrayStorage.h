@@ -30,12 +30,12 @@ public:
     cLArrayStorage& operator=(cLArrayStorage&& other) noexcept
     {
         if (this != &other) {
-            delete[] data_;
+            delete[] m_data;
             takeFrom(other);
         }
         return *this;
     }
-    ~cLArrayStorage() { delete[] data_; }
+    ~cLArrayStorage() { delete[] m_data; }
 
     // Sets the grow step when growBy > 0. n equal to the capacity: 1 at once; n < 0 (or above
     // kMaxElements): 0; n == 0 frees the storage; else reallocates to n elements, dropping those
@@ -48,25 +48,25 @@ public:
     // Inserts value at i, moving i..lastIndex up by one; i beyond the end stores it there.
     int insertAt(std::int32_t i, E value);
 
-    E getAt(std::int32_t i) const { return (i >= 0 && i <= lastIndex_) ? data_[i] : E {}; }
+    E getAt(std::int32_t i) const { return (i >= 0 && i <= m_lastIndex) ? m_data[i] : E {}; }
     E at(std::int32_t i) const { return getAt(i); }
 
     void removeAt(std::int32_t i);
 
     void removeAll()
     {
-        if (capacity_ == 0)
+        if (m_capacity == 0)
             return;
-        delete[] data_;
-        data_ = nullptr;
-        capacity_ = 0;
-        lastIndex_ = -1;
+        delete[] m_data;
+        m_data = nullptr;
+        m_capacity = 0;
+        m_lastIndex = -1;
     }
 
-    std::int32_t count() const { return lastIndex_ + 1; }
-    std::int32_t lastIndex() const { return lastIndex_; }
-    std::int32_t capacity() const { return capacity_; }
-    std::int32_t growBy() const { return growBy_; }
+    std::int32_t count() const { return m_lastIndex + 1; }
+    std::int32_t lastIndex() const { return m_lastIndex; }
+    std::int32_t capacity() const { return m_capacity; }
+    std::int32_t growBy() const { return m_growBy; }
 
     // Makes this array's count and elements equal to other's. Returns 1, or 0 when it cannot grow.
     int assign(const cLArrayStorage& other);
@@ -81,19 +81,19 @@ protected:
     void clearGap(std::int32_t i);
     void takeFrom(cLArrayStorage& other)
     {
-        data_ = other.data_;
-        growBy_ = other.growBy_;
-        capacity_ = other.capacity_;
-        lastIndex_ = other.lastIndex_;
-        other.data_ = nullptr;
-        other.capacity_ = 0;
-        other.lastIndex_ = -1;
+        m_data = other.m_data;
+        m_growBy = other.m_growBy;
+        m_capacity = other.m_capacity;
+        m_lastIndex = other.m_lastIndex;
+        other.m_data = nullptr;
+        other.m_capacity = 0;
+        other.m_lastIndex = -1;
     }
 
-    E* data_ = nullptr;
-    std::int32_t growBy_ = 1;
-    std::int32_t capacity_ = 0;
-    std::int32_t lastIndex_ = -1;
+    E* m_data = nullptr;
+    std::int32_t m_growBy = 1;
+    std::int32_t m_capacity = 0;
+    std::int32_t m_lastIndex = -1;
 };
 
 extern template class cLArrayStorage<std::int32_t>;

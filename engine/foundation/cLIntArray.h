@@ -9,7 +9,7 @@
 
 class cLIntArray : public cLArrayStorage<std::int32_t> {
 public:
-    int add(std::int32_t value) { return setAt(lastIndex_ + 1, value); }
+    int add(std::int32_t value) { return setAt(m_lastIndex + 1, value); }
 };
 
 class cLIntStack {
@@ -18,36 +18,36 @@ public:
     // else returns 0.
     int reserve(std::int32_t n, std::int32_t growBy = 0)
     {
-        if (n < 0 || n <= top_)
+        if (n < 0 || n <= m_top)
             return 0;
-        return values_.setCapacity(n, growBy);
+        return m_values.setCapacity(n, growBy);
     }
     int push(std::int32_t value)
     {
-        if (!values_.setAt(top_ + 1, value))
+        if (!m_values.setAt(m_top + 1, value))
             return 0;
-        ++top_;
+        ++m_top;
         return 1;
     }
     // 0 on an empty stack (out untouched); else writes the top value to out, pops it and returns 1.
     int pop(std::int32_t& out)
     {
-        if (top_ < 0)
+        if (m_top < 0)
             return 0;
-        out = values_.getAt(top_);
-        --top_;
+        out = m_values.getAt(m_top);
+        --m_top;
         return 1;
     }
     void clear()
     {
-        values_.removeAll();
-        top_ = -1;
+        m_values.removeAll();
+        m_top = -1;
     }
-    bool isEmpty() const { return top_ < 0; }
-    std::int32_t topIndex() const { return top_; }
-    std::int32_t valueAt(std::int32_t i) const { return values_.getAt(i); }
+    bool isEmpty() const { return m_top < 0; }
+    std::int32_t topIndex() const { return m_top; }
+    std::int32_t valueAt(std::int32_t i) const { return m_values.getAt(i); }
 
 private:
-    cLIntArray values_;
-    std::int32_t top_ = -1;
+    cLIntArray m_values;
+    std::int32_t m_top = -1;
 };

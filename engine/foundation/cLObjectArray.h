@@ -26,14 +26,14 @@ public:
     void removeAll()
     {
         deleteElements();
-        pointers_.removeAll();
+        m_pointers.removeAll();
     }
 
     // Appends a new copy of value; returns 1, or 0 (and keeps nothing) when the array cannot grow.
     int addCopy(const T& value)
     {
         T* copy = new T(value);
-        int ok = pointers_.append(copy);
+        int ok = m_pointers.append(copy);
         if (!ok)
             delete copy;
         return ok;
@@ -47,7 +47,7 @@ public:
             return 0;
         T* copy = new T(value);
         T* old = elementAt(i);
-        int ok = pointers_.setAt(i, copy);
+        int ok = m_pointers.setAt(i, copy);
         if (!ok) {
             delete copy;
             return 0;
@@ -59,22 +59,22 @@ public:
     // Deletes the element at i and moves the later ones down; nothing outside 0..lastIndex.
     void removeAt(std::int32_t i)
     {
-        if (i < 0 || i > pointers_.lastIndex())
+        if (i < 0 || i > m_pointers.lastIndex())
             return;
         delete elementAt(i);
-        pointers_.removeAt(i);
+        m_pointers.removeAt(i);
     }
 
-    std::int32_t count() const { return pointers_.count(); }
-    std::int32_t lastIndex() const { return pointers_.lastIndex(); }
-    T* elementAt(std::int32_t i) const { return static_cast<T*>(pointers_.elementAt(i)); }
+    std::int32_t count() const { return m_pointers.count(); }
+    std::int32_t lastIndex() const { return m_pointers.lastIndex(); }
+    T* elementAt(std::int32_t i) const { return static_cast<T*>(m_pointers.elementAt(i)); }
     T* at(std::int32_t i) const { return elementAt(i); }
     int setCapacity(std::int32_t n, std::int32_t growBy = 0)
     {
         // Elements the smaller capacity drops are deleted, not leaked.
-        for (std::int32_t i = n < 0 ? pointers_.count() : n; i < pointers_.count(); ++i)
+        for (std::int32_t i = n < 0 ? m_pointers.count() : n; i < m_pointers.count(); ++i)
             delete elementAt(i);
-        return pointers_.setCapacity(n, growBy);
+        return m_pointers.setCapacity(n, growBy);
     }
 
     // First index whose element equals value; -1 when none.
@@ -95,11 +95,11 @@ public:
         if (this == &other)
             return;
         removeAll();
-        pointers_.setCapacity(other.count());
+        m_pointers.setCapacity(other.count());
         for (std::int32_t i = 0; i < other.count(); ++i) {
             const T* e = other.elementAt(i);
             if (e == nullptr) {
-                pointers_.append(nullptr);
+                m_pointers.append(nullptr);
             } else {
                 addCopy(*e);
             }
@@ -109,9 +109,9 @@ public:
 private:
     void deleteElements()
     {
-        for (std::int32_t i = 0; i < pointers_.count(); ++i)
+        for (std::int32_t i = 0; i < m_pointers.count(); ++i)
             delete elementAt(i);
     }
 
-    cLPtrArray pointers_;
+    cLPtrArray m_pointers;
 };

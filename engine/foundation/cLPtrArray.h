@@ -9,6 +9,6 @@
 
 class cLPtrArray : public cLArrayStorage<void*> {
 public:
-    int append(void* value) { return setAt(lastIndex_ + 1, value); }
+    int append(void* value) { return setAt(m_lastIndex + 1, value); }
     void* elementAt(std::int32_t i) const { return getAt(i); }
 };

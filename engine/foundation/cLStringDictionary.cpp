@@ -4,8 +4,8 @@
 
 std::int32_t cLStringDictionary::indexOfKey(const char* key) const
 {
-    for (std::int32_t i = 0; i < keys_.count(); ++i) {
-        const cLStringTmpl<char>* k = keys_.elementAt(i);
+    for (std::int32_t i = 0; i < m_keys.count(); ++i) {
+        const cLStringTmpl<char>* k = m_keys.elementAt(i);
         if (k != nullptr && k->equalsCStr(key != nullptr ? key : ""))
             return i;
     }
@@ -24,7 +24,7 @@ int cLStringDictionary::findValueIndex(const char* key, cLStringTmpl<char>& out,
     index = indexOfKey(key);
     if (index < 0)
         return 0;
-    if (const cLStringTmpl<char>* v = values_.elementAt(index))
+    if (const cLStringTmpl<char>* v = m_values.elementAt(index))
         out.assign(*v);
     return 1;
 }
@@ -38,11 +38,11 @@ int cLStringDictionary::setValue(const cLStringTmpl<char>& key, const cLStringTm
 {
     const std::int32_t index = indexOfKey(key.chars());
     if (index >= 0)
-        return values_.replaceAt(index, value);
-    if (!keys_.addCopy(key))
+        return m_values.replaceAt(index, value);
+    if (!m_keys.addCopy(key))
         return 0;
-    if (!values_.addCopy(value)) {
-        keys_.removeAt(keys_.lastIndex());  // keep the two arrays parallel
+    if (!m_values.addCopy(value)) {
+        m_keys.removeAt(m_keys.lastIndex());  // keep the two arrays parallel
         return 0;
     }
     return 1;
@@ -52,14 +52,14 @@ void cLStringDictionary::assign(const cLStringDictionary& other)
 {
     if (this == &other)
         return;
-    keys_.assign(other.keys_);
-    values_.assign(other.values_);
+    m_keys.assign(other.m_keys);
+    m_values.assign(other.m_values);
 }
 
 void cLStringDictionary::removeAll()
 {
-    keys_.removeAll();
-    values_.removeAll();
+    m_keys.removeAll();
+    m_values.removeAll();
 }
 
 void splitStringIntoArray(

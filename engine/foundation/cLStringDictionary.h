@@ -27,18 +27,18 @@ public:
     int setValue(const cLStringTmpl<char>& key, const cLStringTmpl<char>& value);
     void assign(const cLStringDictionary& other);
     void removeAll();
-    bool isEmpty() const { return keys_.count() == 0; }
+    bool isEmpty() const { return m_keys.count() == 0; }
 
-    std::int32_t count() const { return keys_.count(); }
+    std::int32_t count() const { return m_keys.count(); }
     // Entry i, or null outside 0..count-1.
-    const cLStringTmpl<char>* keyAt(std::int32_t i) const { return keys_.elementAt(i); }
-    const cLStringTmpl<char>* valueAt(std::int32_t i) const { return values_.elementAt(i); }
+    const cLStringTmpl<char>* keyAt(std::int32_t i) const { return m_keys.elementAt(i); }
+    const cLStringTmpl<char>* valueAt(std::int32_t i) const { return m_values.elementAt(i); }
 
 private:
     std::int32_t indexOfKey(const char* key) const;
 
-    cLObjectArray<cLStringTmpl<char>> keys_;
-    cLObjectArray<cLStringTmpl<char>> values_;
+    cLObjectArray<cLStringTmpl<char>> m_keys;
+    cLObjectArray<cLStringTmpl<char>> m_values;
 };
 
 // Cuts text at each occurrence of separator (case-sensitive) into target (emptied first). A text

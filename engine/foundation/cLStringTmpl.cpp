@@ -284,61 +284,61 @@ int decodeUTF8Char(const char* bytes, const char* end, std::uint32_t& out)
 
 template <typename T> bool cLStringTmpl<T>::isOnSentinel() const
 {
-    return buffer_ == gSentinel<T>;
+    return m_buffer == gSentinel<T>;
 }
 
 template <typename T> bool cLStringTmpl<T>::isShared() const
 {
-    return !isOnSentinel() && uval(buffer_[0]) > 1;
+    return !isOnSentinel() && uval(m_buffer[0]) > 1;
 }
 
 template <typename T> void cLStringTmpl<T>::releaseBuffer()
 {
     if (!isOnSentinel()) {
-        if (uval(buffer_[0]) > 1)
-            buffer_[0] = static_cast<T>(buffer_[0] - 1);
+        if (uval(m_buffer[0]) > 1)
+            m_buffer[0] = static_cast<T>(m_buffer[0] - 1);
         else
-            delete[] buffer_;
+            delete[] m_buffer;
     }
-    buffer_ = gSentinel<T>;
-    chars_ = gSentinel<T> + 1;
-    capacity_ = 0;
-    length_ = 0;
+    m_buffer = gSentinel<T>;
+    m_chars = gSentinel<T> + 1;
+    m_capacity = 0;
+    m_length = 0;
 }
 
 template <typename T> void cLStringTmpl<T>::clearCache() const
 {
-    delete utf8Cache_;
-    utf8Cache_ = nullptr;
+    delete m_utf8Cache;
+    m_utf8Cache = nullptr;
 }
 
 template <typename T> void cLStringTmpl<T>::appendUnits(const T* units, std::int32_t n, std::int32_t hint)
 {
     if (n < 0)
         n = 0;
-    std::int64_t target = std::int64_t(length_) + n;
+    std::int64_t target = std::int64_t(m_length) + n;
     if (hint > target)
         target = hint;
     if (target > kMaxLength)
         throw std::bad_alloc();
     // A shared buffer is never written: it is copied first.
-    if ((target >= capacity_ || isShared()) && target > 0) {
+    if ((target >= m_capacity || isShared()) && target > 0) {
         T* fresh = new T[static_cast<std::size_t>(target) + 2];
         fresh[0] = T(1);
-        std::memcpy(fresh + 1, chars_, (static_cast<std::size_t>(length_) + 1) * sizeof(T));
-        if (!isOnSentinel() && pointsInto<T>(units, buffer_, std::int64_t(capacity_) + 1))
-            units = fresh + (units - buffer_);
-        const std::int32_t keptLength = length_;
+        std::memcpy(fresh + 1, m_chars, (static_cast<std::size_t>(m_length) + 1) * sizeof(T));
+        if (!isOnSentinel() && pointsInto<T>(units, m_buffer, std::int64_t(m_capacity) + 1))
+            units = fresh + (units - m_buffer);
+        const std::int32_t keptLength = m_length;
         releaseBuffer();
-        buffer_ = fresh;
-        chars_ = fresh + 1;
-        capacity_ = static_cast<std::int32_t>(target + 1);
-        length_ = keptLength;
+        m_buffer = fresh;
+        m_chars = fresh + 1;
+        m_capacity = static_cast<std::int32_t>(target + 1);
+        m_length = keptLength;
     }
     if (n >= 1 && units != nullptr) {
-        std::memmove(chars_ + length_, units, static_cast<std::size_t>(n) * sizeof(T));
-        length_ += n;
-        chars_[length_] = T(0);
+        std::memmove(m_chars + m_length, units, static_cast<std::size_t>(n) * sizeof(T));
+        m_length += n;
+        m_chars[m_length] = T(0);
     }
 }
 
@@ -348,16 +348,16 @@ template <typename T> void cLStringTmpl<T>::setLengthAndAppendTail(std::int32_t 
         return;
     if (isShared())
         appendUnits(nullptr, 0, -1);
-    const std::int32_t tail = std::max(0, length_ - tailStart);
-    std::memmove(chars_ + newLength, chars_ + tailStart, static_cast<std::size_t>(tail) * sizeof(T));
-    length_ = newLength + tail;
-    chars_[length_] = T(0);
+    const std::int32_t tail = std::max(0, m_length - tailStart);
+    std::memmove(m_chars + newLength, m_chars + tailStart, static_cast<std::size_t>(tail) * sizeof(T));
+    m_length = newLength + tail;
+    m_chars[m_length] = T(0);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Construction
 
-template <typename T> cLStringTmpl<T>::cLStringTmpl() : chars_(gSentinel<T> + 1), buffer_(gSentinel<T>)
+template <typename T> cLStringTmpl<T>::cLStringTmpl() : m_chars(gSentinel<T> + 1), m_buffer(gSentinel<T>)
 {
 }
 
@@ -369,56 +369,56 @@ template <typename T> cLStringTmpl<T>::cLStringTmpl(const T* text) : cLStringTmp
 template <typename T> cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl* other) : cLStringTmpl()
 {
     if (other != nullptr)
-        appendUnits(other->chars_, other->length_, -1);
+        appendUnits(other->m_chars, other->m_length, -1);
 }
 
 template <typename T> cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& other) : cLStringTmpl()
 {
-    appendUnits(other.chars_, other.length_, -1);
+    appendUnits(other.m_chars, other.m_length, -1);
 }
 
 template <typename T>
 cLStringTmpl<T>::cLStringTmpl(cLStringTmpl&& other) noexcept
-    : capacity_(other.capacity_),
-      length_(other.length_),
-      chars_(other.chars_),
-      buffer_(other.buffer_),
-      utf8Cache_(other.utf8Cache_)
+    : m_capacity(other.m_capacity),
+      m_length(other.m_length),
+      m_chars(other.m_chars),
+      m_buffer(other.m_buffer),
+      m_utf8Cache(other.m_utf8Cache)
 {
-    other.buffer_ = gSentinel<T>;
-    other.chars_ = gSentinel<T> + 1;
-    other.capacity_ = 0;
-    other.length_ = 0;
-    other.utf8Cache_ = nullptr;
+    other.m_buffer = gSentinel<T>;
+    other.m_chars = gSentinel<T> + 1;
+    other.m_capacity = 0;
+    other.m_length = 0;
+    other.m_utf8Cache = nullptr;
 }
 
 template <typename T>
 cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& source, std::int32_t start, std::int32_t count) : cLStringTmpl()
 {
-    if (start < 0 || start >= source.length_)
+    if (start < 0 || start >= source.m_length)
         return;
-    const std::int32_t avail = source.length_ - start;
+    const std::int32_t avail = source.m_length - start;
     const std::int32_t n = (count < 0 || count > avail) ? avail : count;
-    appendUnits(source.chars_ + start, n, -1);
+    appendUnits(source.m_chars + start, n, -1);
 }
 
 template <typename T> cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& a, const T* b) : cLStringTmpl()
 {
     const std::int32_t bLength = unitLength(b);
-    const std::int64_t total = std::int64_t(a.length_) + bLength;
+    const std::int64_t total = std::int64_t(a.m_length) + bLength;
     if (total > kMaxLength)
         throw std::bad_alloc();
-    appendUnits(a.chars_, a.length_, static_cast<std::int32_t>(total));
+    appendUnits(a.m_chars, a.m_length, static_cast<std::int32_t>(total));
     appendUnits(b, bLength, -1);
 }
 
 template <typename T> cLStringTmpl<T>::cLStringTmpl(const cLStringTmpl& a, const cLStringTmpl& b) : cLStringTmpl()
 {
-    const std::int64_t total = std::int64_t(a.length_) + b.length_;
+    const std::int64_t total = std::int64_t(a.m_length) + b.m_length;
     if (total > kMaxLength)
         throw std::bad_alloc();
-    appendUnits(a.chars_, a.length_, static_cast<std::int32_t>(total));
-    appendUnits(b.chars_, b.length_, -1);
+    appendUnits(a.m_chars, a.m_length, static_cast<std::int32_t>(total));
+    appendUnits(b.m_chars, b.m_length, -1);
 }
 
 template <typename T>
@@ -426,11 +426,11 @@ cLStringTmpl<T>::cLStringTmpl(const T* a, const cLStringTmpl& b) requires std::s
 {
     if constexpr (std::same_as<T, char>) {
         const std::int32_t aLength = unitLength(a);
-        const std::int64_t total = std::int64_t(aLength) + b.length_;
+        const std::int64_t total = std::int64_t(aLength) + b.m_length;
         if (total > kMaxLength)
             throw std::bad_alloc();
         appendUnits(a, aLength, static_cast<std::int32_t>(total));
-        appendUnits(b.chars_, b.length_, -1);
+        appendUnits(b.m_chars, b.m_length, -1);
     }
 }
 
@@ -449,11 +449,11 @@ template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::operator=(cLStringTmpl&&
     if (this == &other)
         return *this;
     release();
-    std::swap(capacity_, other.capacity_);
-    std::swap(length_, other.length_);
-    std::swap(chars_, other.chars_);
-    std::swap(buffer_, other.buffer_);
-    std::swap(utf8Cache_, other.utf8Cache_);
+    std::swap(m_capacity, other.m_capacity);
+    std::swap(m_length, other.m_length);
+    std::swap(m_chars, other.m_chars);
+    std::swap(m_buffer, other.m_buffer);
+    std::swap(m_utf8Cache, other.m_utf8Cache);
     return *this;
 }
 
@@ -464,8 +464,8 @@ template <typename T> cLStringTmpl<T> cLStringTmpl<T>::leftCopy(std::int32_t n) 
 
 template <typename T> cLStringTmpl<T> cLStringTmpl<T>::rightCopy(std::int32_t n) const
 {
-    n = std::clamp(n, 0, length_);
-    return cLStringTmpl(*this, length_ - n, n);
+    n = std::clamp(n, 0, m_length);
+    return cLStringTmpl(*this, m_length - n, n);
 }
 
 template <typename T>
@@ -477,10 +477,10 @@ void cLStringTmpl<T>::extractSubstring(cLStringTmpl& target, std::int32_t start,
         return;
     }
     target.makeEmpty();
-    if (start < 0 || start >= length_)
+    if (start < 0 || start >= m_length)
         return;
-    const std::int32_t avail = length_ - start;
-    target.appendUnits(chars_ + start, (count < 0 || count > avail) ? avail : count, -1);
+    const std::int32_t avail = m_length - start;
+    target.appendUnits(m_chars + start, (count < 0 || count > avail) ? avail : count, -1);
 }
 
 template <typename T> void cLStringTmpl<T>::leftInto(cLStringTmpl& target, std::int32_t n) const
@@ -496,13 +496,13 @@ template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::assign(const cLStringTmp
     if (this == &other)
         return *this;
     makeEmpty();
-    appendUnits(other.chars_, other.length_, -1);
+    appendUnits(other.m_chars, other.m_length, -1);
     return *this;
 }
 
 template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::assignCStr(const T* text)
 {
-    if (pointsInto<T>(text, buffer_, std::int64_t(capacity_) + 1) && !isOnSentinel()) {
+    if (pointsInto<T>(text, m_buffer, std::int64_t(m_capacity) + 1) && !isOnSentinel()) {
         const cLStringTmpl copy(text);
         return assign(copy);
     }
@@ -537,9 +537,9 @@ cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF16(
         reserve(static_cast<std::int32_t>(bytes) + 1);
         std::int32_t written = 0;
         for (std::int32_t i = 0; i < n;)
-            written += encodeUTF8Char(nextCodePoint(utf16, n, i), chars_ + written);
-        length_ = written;
-        chars_[length_] = 0;
+            written += encodeUTF8Char(nextCodePoint(utf16, n, i), m_chars + written);
+        m_length = written;
+        m_chars[m_length] = 0;
         return *this;
     } else {
         return *this;
@@ -580,17 +580,17 @@ cLStringTmpl<T>& cLStringTmpl<T>::assignFromUTF8(
         for (const char* p = utf8; p < end;) {
             p += decodeUTF8Char(p, end, cp);
             if (cp > 0x10FFFF) {
-                chars_[written++] = 0xFFFD;  // beyond Unicode: not representable in UTF-16
+                m_chars[written++] = 0xFFFD;  // beyond Unicode: not representable in UTF-16
             } else if (cp > 0xFFFF) {
                 cp -= 0x10000;
-                chars_[written++] = static_cast<unsigned short>(0xD800 + (cp >> 10));
-                chars_[written++] = static_cast<unsigned short>(0xDC00 + (cp & 0x3FF));
+                m_chars[written++] = static_cast<unsigned short>(0xD800 + (cp >> 10));
+                m_chars[written++] = static_cast<unsigned short>(0xDC00 + (cp & 0x3FF));
             } else {
-                chars_[written++] = static_cast<unsigned short>(cp);
+                m_chars[written++] = static_cast<unsigned short>(cp);
             }
         }
-        length_ = written;
-        chars_[length_] = 0;
+        m_length = written;
+        m_chars[m_length] = 0;
         return *this;
     } else {
         return *this;
@@ -613,24 +613,24 @@ cLStringTmpl<T>& cLStringTmpl<T>::adoptBuffer(
     char* buffer, std::int32_t size, std::int32_t length) requires std::same_as<T, char>
 {
     if constexpr (std::same_as<T, char>) {
-        if (buffer == buffer_)
+        if (buffer == m_buffer)
             return *this;
         releaseBuffer();
         if (buffer == nullptr || size < 2) {
             delete[] buffer;
             return *this;
         }
-        buffer_ = buffer;
-        chars_ = buffer + 1;
-        buffer_[0] = 1;
-        capacity_ = size - 1;
+        m_buffer = buffer;
+        m_chars = buffer + 1;
+        m_buffer[0] = 1;
+        m_capacity = size - 1;
         const std::int32_t room = size - 2;  // characters that fit before the last byte
         if (length < 0) {
-            const void* zero = std::memchr(chars_, 0, static_cast<std::size_t>(capacity_));
-            length = zero != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(zero) - chars_) : room;
+            const void* zero = std::memchr(m_chars, 0, static_cast<std::size_t>(m_capacity));
+            length = zero != nullptr ? static_cast<std::int32_t>(static_cast<const char*>(zero) - m_chars) : room;
         }
-        length_ = std::min(length, room);
-        chars_[length_] = 0;
+        m_length = std::min(length, room);
+        m_chars[m_length] = 0;
         return *this;
     } else {
         return *this;
@@ -639,7 +639,7 @@ cLStringTmpl<T>& cLStringTmpl<T>::adoptBuffer(
 
 template <typename T> cLStringTmpl<T>& cLStringTmpl<T>::append(const cLStringTmpl& other)
 {
-    appendUnits(other.chars_, other.length_, -1);
+    appendUnits(other.m_chars, other.m_length, -1);
     return *this;
 }
 
@@ -668,13 +668,13 @@ template <typename T> void cLStringTmpl<T>::appendFill(T fill, std::int64_t n)
 {
     if (n <= 0)
         return;
-    const std::int64_t target = std::int64_t(length_) + n;
+    const std::int64_t target = std::int64_t(m_length) + n;
     if (target > kMaxLength)
         throw std::bad_alloc();
     appendUnits(nullptr, 0, static_cast<std::int32_t>(target));
-    std::fill(chars_ + length_, chars_ + target, fill);
-    length_ = static_cast<std::int32_t>(target);
-    chars_[length_] = T(0);
+    std::fill(m_chars + m_length, m_chars + target, fill);
+    m_length = static_cast<std::int32_t>(target);
+    m_chars[m_length] = T(0);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -683,16 +683,16 @@ template <typename T> void cLStringTmpl<T>::appendFill(T fill, std::int64_t n)
 template <typename T>
 cLStringTmpl<T>& cLStringTmpl<T>::replaceRange(std::int32_t position, const T* text, std::int32_t count)
 {
-    if (position < 0 || position > length_)
+    if (position < 0 || position > m_length)
         return *this;
-    if (!isOnSentinel() && pointsInto<T>(text, buffer_, std::int64_t(capacity_) + 1)) {
+    if (!isOnSentinel() && pointsInto<T>(text, m_buffer, std::int64_t(m_capacity) + 1)) {
         const cLStringTmpl copy(text);
-        return replaceRange(position, copy.chars_, count);
+        return replaceRange(position, copy.m_chars, count);
     }
     const std::int32_t textLength = unitLength(text);
     std::int32_t k = count < 0 ? textLength : count;
-    k = std::min(k, length_ - position);
-    const std::int32_t oldLength = length_;
+    k = std::min(k, m_length - position);
+    const std::int32_t oldLength = m_length;
     const std::int64_t newLength = std::int64_t(oldLength) + textLength - k;
     if (newLength == 0 && oldLength == 0)
         return *this;
@@ -701,12 +701,12 @@ cLStringTmpl<T>& cLStringTmpl<T>::replaceRange(std::int32_t position, const T* t
     else if (isShared())
         appendUnits(nullptr, 0, -1);
     if (k != textLength)
-        std::memmove(chars_ + position + textLength, chars_ + position + k,
+        std::memmove(m_chars + position + textLength, m_chars + position + k,
             static_cast<std::size_t>(oldLength - position - k) * sizeof(T));
     if (textLength > 0)
-        std::memcpy(chars_ + position, text, static_cast<std::size_t>(textLength) * sizeof(T));
-    length_ = static_cast<std::int32_t>(newLength);
-    chars_[length_] = T(0);
+        std::memcpy(m_chars + position, text, static_cast<std::size_t>(textLength) * sizeof(T));
+    m_length = static_cast<std::int32_t>(newLength);
+    m_chars[m_length] = T(0);
     return *this;
 }
 
@@ -719,10 +719,10 @@ cLStringTmpl<T>& cLStringTmpl<T>::replaceRangeWithChar(std::int32_t position, T 
 
 template <typename T> std::int32_t cLStringTmpl<T>::insertCStr(const T* text, std::int32_t position)
 {
-    if (text == nullptr || position < 0 || position > length_)
-        return length_;
+    if (text == nullptr || position < 0 || position > m_length)
+        return m_length;
     replaceRange(position, text, 0);
-    return length_;
+    return m_length;
 }
 
 template <typename T> std::int32_t cLStringTmpl<T>::insertChar(T ch, std::int32_t position)
@@ -733,37 +733,37 @@ template <typename T> std::int32_t cLStringTmpl<T>::insertChar(T ch, std::int32_
 
 template <typename T> std::int32_t cLStringTmpl<T>::deleteRange(std::int32_t position, std::int32_t count)
 {
-    if (position < 0 || position >= length_ || count == 0)
-        return length_;
-    const std::int32_t avail = length_ - position;
+    if (position < 0 || position >= m_length || count == 0)
+        return m_length;
+    const std::int32_t avail = m_length - position;
     const std::int32_t n = (count < 0 || count > avail) ? avail : count;
     setLengthAndAppendTail(position, position + n);
-    return length_;
+    return m_length;
 }
 
 template <typename T> void cLStringTmpl<T>::truncate(std::int32_t n)
 {
-    if (n < 0 || n >= length_)
+    if (n < 0 || n >= m_length)
         return;
-    setLengthAndAppendTail(n, length_);
+    setLengthAndAppendTail(n, m_length);
 }
 
 template <typename T> void cLStringTmpl<T>::keepRight(std::int32_t n)
 {
-    if (n < 0 || n >= length_)
+    if (n < 0 || n >= m_length)
         return;
-    setLengthAndAppendTail(0, length_ - n);
+    setLengthAndAppendTail(0, m_length - n);
 }
 
 template <typename T> void cLStringTmpl<T>::keepRange(std::int32_t start, std::int32_t count)
 {
-    if (start > length_) {
+    if (start > m_length) {
         makeEmpty();
         return;
     }
     if (start < 0)
         start = 0;
-    const std::int32_t avail = length_ - start;
+    const std::int32_t avail = m_length - start;
     const std::int32_t n = (count < 0 || count > avail) ? avail : count;
     truncate(start + n);
     if (start > 0)
@@ -772,25 +772,25 @@ template <typename T> void cLStringTmpl<T>::keepRange(std::int32_t start, std::i
 
 template <typename T> void cLStringTmpl<T>::padTo(std::int32_t n, T fill)
 {
-    if (n > length_)
-        appendFill(fill, std::int64_t(n) - length_);
+    if (n > m_length)
+        appendFill(fill, std::int64_t(n) - m_length);
 }
 
 template <typename T> std::int32_t cLStringTmpl<T>::replaceChar(T ch, T replacement)
 {
     std::int32_t found = 0;
-    for (std::int32_t i = 0; i < length_; ++i)
-        if (chars_[i] == ch)
+    for (std::int32_t i = 0; i < m_length; ++i)
+        if (m_chars[i] == ch)
             ++found;
     if (found == 0)
         return 0;
     if (isShared())
         appendUnits(nullptr, 0, -1);
     if (replacement != T(0)) {
-        std::replace(chars_, chars_ + length_, ch, replacement);
+        std::replace(m_chars, m_chars + m_length, ch, replacement);
     } else {
-        length_ = static_cast<std::int32_t>(std::remove(chars_, chars_ + length_, ch) - chars_);
-        chars_[length_] = T(0);
+        m_length = static_cast<std::int32_t>(std::remove(m_chars, m_chars + m_length, ch) - m_chars);
+        m_chars[m_length] = T(0);
     }
     return found;
 }
@@ -831,10 +831,10 @@ template <typename T> std::int32_t cLStringTmpl<T>::replaceAll(const T* find, co
     std::int32_t replaced = 0;
     std::int32_t position = 0;
     std::int32_t matched = 0;
-    while (
-        (position = findUnits(chars_, length_, pattern.chars_, pattern.length_, position, ignoreCase, matched)) >= 0) {
-        replaceRange(position, with.chars_, matched);
-        position += with.length_;
+    while ((position = findUnits(
+                m_chars, m_length, pattern.m_chars, pattern.m_length, position, ignoreCase, matched)) >= 0) {
+        replaceRange(position, with.m_chars, matched);
+        position += with.m_length;
         ++replaced;
     }
     return replaced;
@@ -852,7 +852,7 @@ template <typename T> void cLStringTmpl<T>::trimLeft(const T* set)
     if (*set == 0)
         return;
     std::int32_t k = 0;
-    while (k < length_ && inSet(chars_[k], set))
+    while (k < m_length && inSet(m_chars[k], set))
         ++k;
     if (k > 0)
         setLengthAndAppendTail(0, k);
@@ -864,8 +864,8 @@ template <typename T> void cLStringTmpl<T>::trimRight(const T* set)
         set = defaultTrimSet(T(0));
     if (*set == 0)
         return;
-    std::int32_t k = length_;
-    while (k > 0 && inSet(chars_[k - 1], set))
+    std::int32_t k = m_length;
+    while (k > 0 && inSet(m_chars[k - 1], set))
         --k;
     truncate(k);
 }
@@ -874,7 +874,7 @@ template <typename T> void cLStringTmpl<T>::trimLeadingPunctuation() requires st
 {
     if constexpr (std::same_as<T, unsigned short>) {
         std::int32_t k = 0;
-        while (k < length_ && (isBlankChar16(chars_[k]) || isPunctuationChar16(chars_[k])))
+        while (k < m_length && (isBlankChar16(m_chars[k]) || isPunctuationChar16(m_chars[k])))
             ++k;
         if (k > 0)
             setLengthAndAppendTail(0, k);
@@ -884,8 +884,8 @@ template <typename T> void cLStringTmpl<T>::trimLeadingPunctuation() requires st
 template <typename T> void cLStringTmpl<T>::trimTrailingPunctuation() requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
-        std::int32_t k = length_;
-        while (k > 0 && (isBlankChar16(chars_[k - 1]) || isPunctuationChar16(chars_[k - 1])))
+        std::int32_t k = m_length;
+        while (k > 0 && (isBlankChar16(m_chars[k - 1]) || isPunctuationChar16(m_chars[k - 1])))
             --k;
         truncate(k);
     }
@@ -893,28 +893,28 @@ template <typename T> void cLStringTmpl<T>::trimTrailingPunctuation() requires s
 
 template <typename T> void cLStringTmpl<T>::toLowerCase()
 {
-    if (length_ == 0)
+    if (m_length == 0)
         return;
     if (isShared())
         appendUnits(nullptr, 0, -1);
     if constexpr (std::same_as<T, unsigned short>) {
-        for (std::int32_t i = 0; i < length_; ++i)
-            chars_[i] = toLowerChar16(chars_[i]);
+        for (std::int32_t i = 0; i < m_length; ++i)
+            m_chars[i] = toLowerChar16(m_chars[i]);
     } else {
         // UTF-8 sequences are lowered as the characters they encode (when the partner has an encoding
         // of the same length, which holds for every pair of the tables); other bytes as Latin-1.
-        for (std::int32_t i = 0; i < length_;) {
+        for (std::int32_t i = 0; i < m_length;) {
             std::uint32_t cp = 0;
-            const int n = uval(chars_[i]) >= 0x80 ? wellFormedSequence(chars_ + i, length_ - i, cp) : 0;
+            const int n = uval(m_chars[i]) >= 0x80 ? wellFormedSequence(m_chars + i, m_length - i, cp) : 0;
             if (n == 0) {
-                chars_[i] = static_cast<char>(toLowerChar8(static_cast<unsigned char>(chars_[i])));
+                m_chars[i] = static_cast<char>(toLowerChar8(static_cast<unsigned char>(m_chars[i])));
                 ++i;
                 continue;
             }
             if (cp <= 0xFFFF) {
                 const std::uint32_t lower = toLowerChar16(static_cast<std::uint16_t>(cp));
                 if (lower != cp && utf8Length(lower) == n)
-                    encodeUTF8Char(lower, chars_ + i);
+                    encodeUTF8Char(lower, m_chars + i);
             }
             i += n;
         }
@@ -930,12 +930,12 @@ template <typename T> void cLStringTmpl<T>::toLowerCase(cLStringTmpl& result, cL
 template <typename T> void cLStringTmpl<T>::toUpperCase() requires std::same_as<T, unsigned short>
 {
     if constexpr (std::same_as<T, unsigned short>) {
-        if (length_ == 0)
+        if (m_length == 0)
             return;
         if (isShared())
             appendUnits(nullptr, 0, -1);
-        for (std::int32_t i = 0; i < length_; ++i)
-            chars_[i] = toUpperChar16(chars_[i]);
+        for (std::int32_t i = 0; i < m_length; ++i)
+            m_chars[i] = toUpperChar16(m_chars[i]);
     }
 }
 
@@ -956,25 +956,25 @@ template <typename T> void cLStringTmpl<T>::makeEmpty()
         releaseBuffer();
         return;
     }
-    length_ = 0;
-    chars_[0] = T(0);
+    m_length = 0;
+    m_chars[0] = T(0);
 }
 
 template <typename T> void cLStringTmpl<T>::reserve(std::int32_t n)
 {
-    if (capacity_ >= n || isShared())
+    if (m_capacity >= n || isShared())
         return;
     if (n > kMaxLength + 1)
         throw std::bad_alloc();
     T* fresh = new T[static_cast<std::size_t>(n) + 1];
     fresh[0] = T(1);
-    std::memcpy(fresh + 1, chars_, (static_cast<std::size_t>(length_) + 1) * sizeof(T));
-    const std::int32_t keptLength = length_;
+    std::memcpy(fresh + 1, m_chars, (static_cast<std::size_t>(m_length) + 1) * sizeof(T));
+    const std::int32_t keptLength = m_length;
     releaseBuffer();
-    buffer_ = fresh;
-    chars_ = fresh + 1;
-    capacity_ = n;
-    length_ = keptLength;
+    m_buffer = fresh;
+    m_chars = fresh + 1;
+    m_capacity = n;
+    m_length = keptLength;
 }
 
 template <typename T> void cLStringTmpl<T>::release()
@@ -988,30 +988,30 @@ template <typename T> void cLStringTmpl<T>::release()
 
 template <typename T> std::int32_t cLStringTmpl<T>::findChar(T ch, std::int32_t start, bool ignoreCase) const
 {
-    if (start < 0 || start >= length_)
+    if (start < 0 || start >= m_length)
         return -1;
     if (!ignoreCase) {
-        for (std::int32_t i = start; i < length_; ++i)
-            if (chars_[i] == ch)
+        for (std::int32_t i = start; i < m_length; ++i)
+            if (m_chars[i] == ch)
                 return i;
         return -1;
     }
     const std::uint32_t folded = lowerUnit(ch);
-    for (std::int32_t i = start; i < length_; ++i)
-        if (lowerUnit(chars_[i]) == folded)
+    for (std::int32_t i = start; i < m_length; ++i)
+        if (lowerUnit(m_chars[i]) == folded)
             return i;
     return -1;
 }
 
 template <typename T> std::int32_t cLStringTmpl<T>::reverseFindChar(T ch, std::int32_t start, bool ignoreCase) const
 {
-    if (length_ == 0)
+    if (m_length == 0)
         return -1;
-    if (start < 0 || start >= length_)
-        start = length_ - 1;
+    if (start < 0 || start >= m_length)
+        start = m_length - 1;
     const std::uint32_t folded = ignoreCase ? lowerUnit(ch) : uval(ch);
     for (std::int32_t i = start; i >= 0; --i) {
-        const std::uint32_t c = ignoreCase ? lowerUnit(chars_[i]) : uval(chars_[i]);
+        const std::uint32_t c = ignoreCase ? lowerUnit(m_chars[i]) : uval(m_chars[i]);
         if (c == folded)
             return i;
     }
@@ -1022,24 +1022,24 @@ template <typename T> std::int32_t cLStringTmpl<T>::findCStr(const T* text, std:
 {
     if (text == nullptr || *text == 0)
         return -1;
-    if (start < 0 || start >= length_)
+    if (start < 0 || start >= m_length)
         return -1;
     // The pattern's length is only measured as far as it could still fit.
     std::int32_t textLength = 0;
     while (text[textLength] != 0) {
-        if (++textLength > length_ - start)
+        if (++textLength > m_length - start)
             return -1;
     }
     std::int32_t matched = 0;
-    return findUnits(chars_, length_, text, textLength, start, ignoreCase, matched);
+    return findUnits(m_chars, m_length, text, textLength, start, ignoreCase, matched);
 }
 
 template <typename T> std::int32_t cLStringTmpl<T>::findAnyOf(const T* set, std::int32_t start) const
 {
     if (set == nullptr || *set == 0 || start < 0)
         return -1;
-    for (std::int32_t i = start; i < length_; ++i)
-        if (inSet(chars_[i], set))
+    for (std::int32_t i = start; i < m_length; ++i)
+        if (inSet(m_chars[i], set))
             return i;
     return -1;
 }
@@ -1074,38 +1074,38 @@ template <typename T> int cLStringTmpl<T>::compareChars(const T* a, const T* b, 
 
 template <typename T> int cLStringTmpl<T>::compare(const T* text) const
 {
-    return compareChars(chars_, text, false, -1);
+    return compareChars(m_chars, text, false, -1);
 }
 
 template <typename T> int cLStringTmpl<T>::compareIgnoreCase(const T* text) const
 {
-    return compareChars(chars_, text, true, -1);
+    return compareChars(m_chars, text, true, -1);
 }
 
 template <typename T> int cLStringTmpl<T>::comparePrefix(const T* text, std::int32_t n) const
 {
-    return compareChars(chars_, text, false, n);
+    return compareChars(m_chars, text, false, n);
 }
 
 template <typename T> int cLStringTmpl<T>::compareIgnoreCasePrefix(const T* text, std::int32_t n) const
 {
-    return compareChars(chars_, text, true, n);
+    return compareChars(m_chars, text, true, n);
 }
 
 template <typename T> bool cLStringTmpl<T>::equals(const cLStringTmpl& other) const
 {
-    return length_ == other.length_ &&
-        std::memcmp(chars_, other.chars_, static_cast<std::size_t>(length_) * sizeof(T)) == 0;
+    return m_length == other.m_length &&
+        std::memcmp(m_chars, other.m_chars, static_cast<std::size_t>(m_length) * sizeof(T)) == 0;
 }
 
 template <typename T> bool cLStringTmpl<T>::equalsCStr(const T* text) const
 {
     if (text == nullptr)
-        return length_ == 0;
-    for (std::int32_t i = 0; i < length_; ++i)
-        if (text[i] == 0 || text[i] != chars_[i])
+        return m_length == 0;
+    for (std::int32_t i = 0; i < m_length; ++i)
+        if (text[i] == 0 || text[i] != m_chars[i])
             return false;
-    return text[length_] == 0;
+    return text[m_length] == 0;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1115,12 +1115,12 @@ template <typename T>
 bool cLStringTmpl<T>::parseInt64(std::int64_t& value, int radix, std::int32_t start, std::int32_t count) const
 {
     value = 0;
-    if (radix < 2 || radix > 36 || start < 0 || start >= length_)
+    if (radix < 2 || radix > 36 || start < 0 || start >= m_length)
         return false;
-    const std::int64_t end = count < 0 ? length_ : std::min<std::int64_t>(length_, std::int64_t(start) + count);
+    const std::int64_t end = count < 0 ? m_length : std::min<std::int64_t>(m_length, std::int64_t(start) + count);
     std::int64_t i = start;
     bool negative = false;
-    if (radix == 10 && chars_[i] == T('-')) {
+    if (radix == 10 && m_chars[i] == T('-')) {
         negative = true;
         if (++i >= end)
             return false;
@@ -1128,7 +1128,7 @@ bool cLStringTmpl<T>::parseInt64(std::int64_t& value, int radix, std::int32_t st
     std::uint64_t magnitude = 0;
     const std::uint64_t r = static_cast<std::uint64_t>(radix);
     for (; i < end; ++i) {
-        const int d = digitValue(uval(chars_[i]));
+        const int d = digitValue(uval(m_chars[i]));
         if (d < 0 || d >= radix)
             break;
         if (magnitude > (std::numeric_limits<std::uint64_t>::max() - static_cast<std::uint64_t>(d)) / r)
@@ -1175,7 +1175,7 @@ int cLStringTmpl<T>::formatMagnitude(
         makeEmpty();
     appendFill(zeroFill ? T('0') : T(' '), width);
     // Digits from the last position leftwards; the sign right before the first digit.
-    T* out = chars_ + length_;
+    T* out = m_chars + m_length;
     for (std::int32_t k = 0; k < digits; ++k) {
         *--out = T(kDigits[magnitude % r]);
         magnitude /= r;
@@ -1211,9 +1211,9 @@ template <typename T> const char* cLStringTmpl<T>::utf8Chars() const requires st
 {
     if constexpr (std::same_as<T, unsigned short>) {
         clearCache();
-        utf8Cache_ = new cLStringTmpl<char>();
-        utf8Cache_->assignFromUTF16(chars_, length_);
-        return utf8Cache_->chars();
+        m_utf8Cache = new cLStringTmpl<char>();
+        m_utf8Cache->assignFromUTF16(m_chars, m_length);
+        return m_utf8Cache->chars();
     } else {
         return nullptr;
     }
@@ -1228,13 +1228,13 @@ bool cLStringTmpl<T>::serialize(bool write, std::FILE* file) requires std::same_
         if (write) {
             unsigned char header[8];
             putLE32(header, 1);
-            putLE32(header + 4, static_cast<std::uint32_t>(length_));
+            putLE32(header + 4, static_cast<std::uint32_t>(m_length));
             if (std::fwrite(header, 1, sizeof header, file) != sizeof header)
                 return false;
-            std::vector<unsigned char> bytes(2 * (static_cast<std::size_t>(length_) + 1));
-            for (std::int32_t i = 0; i <= length_; ++i) {
-                bytes[2 * static_cast<std::size_t>(i)] = static_cast<unsigned char>(chars_[i]);
-                bytes[2 * static_cast<std::size_t>(i) + 1] = static_cast<unsigned char>(chars_[i] >> 8);
+            std::vector<unsigned char> bytes(2 * (static_cast<std::size_t>(m_length) + 1));
+            for (std::int32_t i = 0; i <= m_length; ++i) {
+                bytes[2 * static_cast<std::size_t>(i)] = static_cast<unsigned char>(m_chars[i]);
+                bytes[2 * static_cast<std::size_t>(i) + 1] = static_cast<unsigned char>(m_chars[i] >> 8);
             }
             return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
         }

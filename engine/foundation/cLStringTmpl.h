@@ -86,12 +86,12 @@ public:
     cLStringTmpl& operator=(const cLStringTmpl& other);  // assign
     cLStringTmpl& operator=(cLStringTmpl&& other) noexcept;
 
-    std::int32_t length() const { return length_; }
-    const T* chars() const { return chars_; }
-    bool isEmpty() const { return length_ == 0; }
-    std::int32_t capacity() const { return capacity_; }
+    std::int32_t length() const { return m_length; }
+    const T* chars() const { return m_chars; }
+    bool isEmpty() const { return m_length == 0; }
+    std::int32_t capacity() const { return m_capacity; }
     // Unit at i, or 0 outside 0..length-1.
-    T charAt(std::int32_t i) const { return (i >= 0 && i < length_) ? chars_[i] : T(0); }
+    T charAt(std::int32_t i) const { return (i >= 0 && i < m_length) ? m_chars[i] : T(0); }
 
     cLStringTmpl leftCopy(std::int32_t n) const;   // first n characters (clipped)
     cLStringTmpl rightCopy(std::int32_t n) const;  // last n characters, n clipped to 0..length
@@ -225,11 +225,11 @@ private:
     bool isShared() const;
     bool isOnSentinel() const;
 
-    std::int32_t capacity_ = 0;  // slots including the terminator; 0 on the sentinel
-    std::int32_t length_ = 0;
-    T* chars_;                                         // buffer_ + 1; never null; always 0-terminated
-    T* buffer_;                                        // unit 0 is the share count
-    mutable cLStringTmpl<char>* utf8Cache_ = nullptr;  // wide form only
+    std::int32_t m_capacity = 0;  // slots including the terminator; 0 on the sentinel
+    std::int32_t m_length = 0;
+    T* m_chars;                                         // m_buffer + 1; never null; always 0-terminated
+    T* m_buffer;                                        // unit 0 is the share count
+    mutable cLStringTmpl<char>* m_utf8Cache = nullptr;  // wide form only
 
     template <typename U> friend class cLStringTmpl;
 };

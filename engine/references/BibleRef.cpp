@@ -1,18 +1,18 @@
 #include "engine/references/BibleRef.h"
 
-BibleRef::BibleRef() : bibleRef_(std::make_unique<cBibleRef>())
+BibleRef::BibleRef() : m_bibleRef(std::make_unique<cBibleRef>())
 {
 }
 
 BibleRef::BibleRef(const BibleRef& other)
-    : bibleRef_(other.bibleRef_ ? std::make_unique<cBibleRef>(*other.bibleRef_) : nullptr)
+    : m_bibleRef(other.m_bibleRef ? std::make_unique<cBibleRef>(*other.m_bibleRef) : nullptr)
 {
 }
 
 BibleRef& BibleRef::operator=(const BibleRef& other)
 {
     if (this != &other)
-        bibleRef_ = other.bibleRef_ ? std::make_unique<cBibleRef>(*other.bibleRef_) : nullptr;
+        m_bibleRef = other.m_bibleRef ? std::make_unique<cBibleRef>(*other.m_bibleRef) : nullptr;
     return *this;
 }
 
@@ -21,21 +21,21 @@ BibleRef::~BibleRef() = default;
 BibleRef BibleRef::bibleRefWithStartKey(packedBibleKey startKey, packedBibleKey endKey)
 {
     BibleRef ref;
-    bibleRefRange* r = ref.bibleRef_->appendRange();
+    bibleRefRange* r = ref.m_bibleRef->appendRange();
     r->startBook = bibleKeyBook(startKey);
     r->startChapter = bibleKeyChapter(startKey);
     r->startVerse = bibleKeyVerse(startKey);
     r->endBook = bibleKeyBook(endKey);
     r->endChapter = bibleKeyChapter(endKey);
     r->endVerse = bibleKeyVerse(endKey);
-    ref.bibleRef_->formatSpelling(0);
+    ref.m_bibleRef->formatSpelling(0);
     return ref;
 }
 
 BibleRef BibleRef::bibleRefWithcBibleRef(const cBibleRef& source)
 {
     BibleRef ref;
-    *ref.bibleRef_ = source;
+    *ref.m_bibleRef = source;
     return ref;
 }
 
@@ -47,7 +47,7 @@ BibleRef BibleRef::bibleRefWithLinkString(const QString& link)
 BibleRef BibleRef::bibleRefWithLinkString(const QString& link, const QString& translation)
 {
     BibleRef ref;
-    ref.bibleRef_->parseLinkString(link.toUtf8().constData(), translation.toUtf8().constData());
+    ref.m_bibleRef->parseLinkString(link.toUtf8().constData(), translation.toUtf8().constData());
     return ref;
 }
 
@@ -157,11 +157,11 @@ int BibleRef::addCustomTranslation(const QString& abbreviation, const QString& n
 
 void BibleRef::appendBibleRef(const BibleRef& other)
 {
-    if (!bibleRef_ || !other.bibleRef_)
+    if (!m_bibleRef || !other.m_bibleRef)
         return;
-    const cBibleRef source(*other.bibleRef_);  // a copy, so appending to itself is safe
+    const cBibleRef source(*other.m_bibleRef);  // a copy, so appending to itself is safe
     for (const bibleRefRange* r = source.firstRange(); r; r = r->next)
-        bibleRef_->appendRangeCopy(*r);
+        m_bibleRef->appendRangeCopy(*r);
 }
 
 bool BibleRef::parse(const QString& text)
@@ -171,37 +171,37 @@ bool BibleRef::parse(const QString& text)
 
 bool BibleRef::parse(const QString& text, const QString& abbreviation)
 {
-    if (!bibleRef_)
+    if (!m_bibleRef)
         return false;
     const QByteArray utf8 = text.toUtf8();
     const QByteArray name = abbreviation.toUtf8();
     if (text.startsWith(QLatin1String("bible:"))) {
-        bibleRef_->parseLinkString(utf8.constData(), name.constData());
-        return bibleRef_->hasRanges();
+        m_bibleRef->parseLinkString(utf8.constData(), name.constData());
+        return m_bibleRef->hasRanges();
     }
-    bibleRef_->mapToTranslationNamed(name.constData());
+    m_bibleRef->mapToTranslationNamed(name.constData());
     std::int32_t position = 0;
-    const int result = bibleRef_->parse(utf8.constData(), position);
+    const int result = m_bibleRef->parse(utf8.constData(), position);
     return result == 0 || position >= utf8.size();
 }
 
 bool BibleRef::mapToTranslation(const QString& abbreviation)
 {
-    if (!bibleRef_ || !bibleRef_->hasRanges())
+    if (!m_bibleRef || !m_bibleRef->hasRanges())
         return false;
-    return bibleRef_->mapToTranslationNamed(abbreviation.toUtf8().constData());
+    return m_bibleRef->mapToTranslationNamed(abbreviation.toUtf8().constData());
 }
 
 QList<BibleRef> BibleRef::arrayOfRefsFromRanges() const
 {
     QList<BibleRef> out;
-    if (!bibleRef_)
+    if (!m_bibleRef)
         return out;
-    for (const bibleRefRange* r = bibleRef_->firstRange(); r; r = r->next) {
+    for (const bibleRefRange* r = m_bibleRef->firstRange(); r; r = r->next) {
         BibleRef one;
-        *one.bibleRef_ = cBibleRef(r);
-        one.bibleRef_->setLanguage(bibleRef_->language());
-        one.bibleRef_->setTranslation(static_cast<int>(bibleRef_->translation()));
+        *one.m_bibleRef = cBibleRef(r);
+        one.m_bibleRef->setLanguage(m_bibleRef->language());
+        one.m_bibleRef->setTranslation(static_cast<int>(m_bibleRef->translation()));
         out.append(std::move(one));
     }
     return out;
@@ -209,10 +209,10 @@ QList<BibleRef> BibleRef::arrayOfRefsFromRanges() const
 
 QString BibleRef::spelling(std::uint32_t flags)
 {
-    if (!bibleRef_)
+    if (!m_bibleRef)
         return QString();
-    bibleRef_->formatSpelling(flags);
-    return QString::fromUtf8(bibleRef_->spellingText());
+    m_bibleRef->formatSpelling(flags);
+    return QString::fromUtf8(m_bibleRef->spellingText());
 }
 
 QString BibleRef::spellingUsingAbbreviatedBookName(
@@ -243,27 +243,27 @@ QString BibleRef::verseSpelling()
 
 void BibleRef::setLanguage(int language)
 {
-    if (bibleRef_)
-        bibleRef_->setLanguage(language);
+    if (m_bibleRef)
+        m_bibleRef->setLanguage(language);
 }
 
 int BibleRef::language() const
 {
-    if (!bibleRef_)
+    if (!m_bibleRef)
         return kLanguageEnglish;
-    return bibleRef_->nameListLanguage();
+    return m_bibleRef->nameListLanguage();
 }
 
 QString BibleRef::translation() const
 {
-    return QString::number(bibleRef_ ? static_cast<int>(bibleRef_->translation()) : 0);
+    return QString::number(m_bibleRef ? static_cast<int>(m_bibleRef->translation()) : 0);
 }
 
 bool BibleRef::isBookOnly() const
 {
-    if (!bibleRef_ || bibleRef_->rangeCount() != 1)
+    if (!m_bibleRef || m_bibleRef->rangeCount() != 1)
         return false;
-    const bibleRefRange* r = bibleRef_->firstRange();
+    const bibleRefRange* r = m_bibleRef->firstRange();
     if (r->startBook != r->endBook || r->startVerse != -1 || r->endVerse != -2)
         return false;
     if (r->startChapter == -1 && r->endChapter == -2)
@@ -273,50 +273,50 @@ bool BibleRef::isBookOnly() const
 
 bool BibleRef::isBookChapterOnly() const
 {
-    if (!bibleRef_ || bibleRef_->rangeCount() != 1)
+    if (!m_bibleRef || m_bibleRef->rangeCount() != 1)
         return false;
-    const bibleRefRange* r = bibleRef_->firstRange();
+    const bibleRefRange* r = m_bibleRef->firstRange();
     return r->startVerse == -1 && r->endVerse == -2;
 }
 
 bool BibleRef::isValid() const
 {
-    return bibleRef_ && bibleRef_->hasRanges();
+    return m_bibleRef && m_bibleRef->hasRanges();
 }
 packedBibleKey BibleRef::bibleKey() const
 {
-    return bibleRef_ ? bibleRef_->startKey() : 0;
+    return m_bibleRef ? m_bibleRef->startKey() : 0;
 }
 packedBibleKey BibleRef::endBibleKey() const
 {
-    return bibleRef_ ? bibleRef_->endKey() : 0;
+    return m_bibleRef ? m_bibleRef->endKey() : 0;
 }
 
 void BibleRef::setBibleKey(packedBibleKey key)
 {
-    if (bibleRef_)
-        bibleRef_->setFromKey(key);
+    if (m_bibleRef)
+        m_bibleRef->setFromKey(key);
 }
 
 bool BibleRef::isFrontOrBack() const
 {
-    return bibleRef_ && bibleRef_->hasRanges() && bibleRef_->generalCategory() == 0;
+    return m_bibleRef && m_bibleRef->hasRanges() && m_bibleRef->generalCategory() == 0;
 }
 
 bool BibleRef::isOneChapterBook() const
 {
-    return bibleRef_ && bibleRef_->hasRanges() && cBibleRef::isOneChapterBook(bibleRef_->firstRange()->startBook);
+    return m_bibleRef && m_bibleRef->hasRanges() && cBibleRef::isOneChapterBook(m_bibleRef->firstRange()->startBook);
 }
 
 int BibleRef::numRanges() const
 {
-    return bibleRef_ ? bibleRef_->rangeCount() : 0;
+    return m_bibleRef ? m_bibleRef->rangeCount() : 0;
 }
 int BibleRef::detailedCategory() const
 {
-    return bibleRef_ ? bibleRef_->detailedCategory() : 255;
+    return m_bibleRef ? m_bibleRef->detailedCategory() : 255;
 }
 int BibleRef::generalCategory() const
 {
-    return bibleRef_ ? bibleRef_->generalCategory() : 255;
+    return m_bibleRef ? m_bibleRef->generalCategory() : 255;
 }

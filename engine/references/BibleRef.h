@@ -88,7 +88,7 @@ public:
     void setBibleKey(packedBibleKey key);
     bool isFrontOrBack() const;
     bool isOneChapterBook() const;
-    cBibleRef* cBibleRefPointer() const { return bibleRef_.get(); }
+    cBibleRef* cBibleRefPointer() const { return m_bibleRef.get(); }
     int numRanges() const;
     int detailedCategory() const;
     int generalCategory() const;
@@ -96,5 +96,5 @@ public:
 private:
     QString spelling(std::uint32_t flags);
 
-    std::unique_ptr<cBibleRef> bibleRef_;
+    std::unique_ptr<cBibleRef> m_bibleRef;
 };

@@ -75,14 +75,14 @@ void appendHexByte(std::string& out, std::int32_t value)
 class SpellingWriter {
 public:
     SpellingWriter(const cBibleRefTables& tables, const cBibleRef& ref, std::uint32_t flags)
-        : t_(tables), ref_(ref), flags_(flags)
+        : m_t(tables), m_ref(ref), m_flags(flags)
     {
     }
 
     std::string run();
 
 private:
-    bool has(std::uint32_t bits) const { return (flags_ & bits) != 0; }
+    bool has(std::uint32_t bits) const { return (m_flags & bits) != 0; }
     void writeEndpoint(std::int32_t book, std::int32_t chapter, std::int32_t verse, std::uint8_t part);
     void writeBookName(std::int32_t book);
     void writeChapter(std::int32_t book, std::int32_t chapter);
@@ -90,12 +90,12 @@ private:
     void writeSeparator(std::int32_t book);
     void writeTranslation();
 
-    const cBibleRefTables& t_;
-    const cBibleRef& ref_;
-    std::uint32_t flags_;
-    std::string out_;
-    std::int32_t prevBook_ = kForgotBook, prevChapter_ = kForgotChapter, prevVerse_ = kForgotVerse;
-    int depth_ = 0;
+    const cBibleRefTables& m_t;
+    const cBibleRef& m_ref;
+    std::uint32_t m_flags;
+    std::string m_out;
+    std::int32_t m_prevBook = kForgotBook, m_prevChapter = kForgotChapter, m_prevVerse = kForgotVerse;
+    int m_depth = 0;
 };
 
 std::string bookNameText(const cBibleRefTables& t, int language, std::int32_t book, std::uint32_t flags)
@@ -124,23 +124,23 @@ std::string bookNameText(const cBibleRefTables& t, int language, std::int32_t bo
 
 void SpellingWriter::writeBookName(std::int32_t book)
 {
-    out_ += bookNameText(t_, ref_.nameListLanguage(), book, flags_);
+    m_out += bookNameText(m_t, m_ref.nameListLanguage(), book, m_flags);
 }
 
 void SpellingWriter::writeChapter(std::int32_t book, std::int32_t chapter)
 {
-    if (const ChapterWordRow* word = t_.chapterWordForSpelling(book, chapter)) {
-        out_ += has(kSpellFullNames) ? word->longWord : word->shortWord;
+    if (const ChapterWordRow* word = m_t.chapterWordForSpelling(book, chapter)) {
+        m_out += has(kSpellFullNames) ? word->longWord : word->shortWord;
         return;
     }
-    if (t_.isOneChapterBook(book) && !has(kSpellChapterAlways | kSpellChapterOnly))
+    if (m_t.isOneChapterBook(book) && !has(kSpellChapterAlways | kSpellChapterOnly))
         return;
-    appendDecimal(out_, chapter);
+    appendDecimal(m_out, chapter);
 }
 
 void SpellingWriter::writeVerse(std::int32_t book, std::int32_t chapter, std::int32_t verse, std::uint8_t part)
 {
-    for (const FixUpRow& row : t_.fixUps()) {
+    for (const FixUpRow& row : m_t.fixUps()) {
         if (row.targetBook != book || row.targetChapter != chapter)
             continue;
         if (!row.shifting) {
@@ -156,80 +156,80 @@ void SpellingWriter::writeVerse(std::int32_t book, std::int32_t chapter, std::in
             break;
         }
     }
-    appendDecimal(out_, verse);
+    appendDecimal(m_out, verse);
     if (part != 0)
-        out_ += static_cast<char>(part);
+        m_out += static_cast<char>(part);
 }
 
 void SpellingWriter::writeSeparator(std::int32_t book)
 {
     if (has(kSpellBookOnly | kSpellChapterOnly | kSpellVerseOnly | kSpellNoVerse))
         return;
-    if (!has(kSpellChapterAlways) && t_.isOneChapterBook(book))
+    if (!has(kSpellChapterAlways) && m_t.isOneChapterBook(book))
         return;
-    out_ += has(kSpellSeparatorDot) ? "." : has(kSpellSeparatorBlank) ? " " : ":";
+    m_out += has(kSpellSeparatorDot) ? "." : has(kSpellSeparatorBlank) ? " " : ":";
 }
 
 void SpellingWriter::writeEndpoint(std::int32_t book, std::int32_t chapter, std::int32_t verse, std::uint8_t part)
 {
     const bool verseShown = !has(kSpellBookOnly | kSpellChapterOnly | kSpellNoVerse);
-    if (book != prevBook_) {
+    if (book != m_prevBook) {
         if (!has(kSpellChapterOnly | kSpellVerseOnly | kSpellNoBook))
             writeBookName(book);
-        depth_ = 1;
+        m_depth = 1;
         if (!isWhole(chapter)) {
             const bool blank = !has(kSpellBookOnly | kSpellChapterOnly | kSpellVerseOnly | kSpellNoBook);
             if (blank)
-                out_ += ' ';
-            const std::size_t afterBlank = out_.size();
+                m_out += ' ';
+            const std::size_t afterBlank = m_out.size();
             if (!has(kSpellBookOnly | kSpellVerseOnly))
                 writeChapter(book, chapter);
-            depth_ = 2;
+            m_depth = 2;
             if (!isWhole(verse)) {
                 writeSeparator(book);
                 if (verseShown)
                     writeVerse(book, chapter, verse, part);
-                depth_ = 3;
+                m_depth = 3;
             }
             // A one-chapter book shown whole writes no chapter: no blank after its name.
-            if (blank && out_.size() == afterBlank)
-                out_.pop_back();
+            if (blank && m_out.size() == afterBlank)
+                m_out.pop_back();
         }
-    } else if (asOne(chapter) != prevChapter_) {
+    } else if (asOne(chapter) != m_prevChapter) {
         if (!isWhole(chapter)) {
             if (!has(kSpellBookOnly | kSpellVerseOnly))
                 writeChapter(book, chapter);
-            depth_ = 2;
+            m_depth = 2;
             if (!isWhole(verse)) {
                 writeSeparator(book);
                 if (verseShown)
                     writeVerse(book, chapter, verse, part);
-                depth_ = 3;
+                m_depth = 3;
             }
         }
     } else if (!isWhole(verse)) {
         if (verseShown)
             writeVerse(book, chapter, verse, part);
-        depth_ = 3;
+        m_depth = 3;
     }
-    prevBook_ = book;
-    prevChapter_ = asOne(chapter);
-    prevVerse_ = asOne(verse);
+    m_prevBook = book;
+    m_prevChapter = asOne(chapter);
+    m_prevVerse = asOne(verse);
 }
 
 void SpellingWriter::writeTranslation()
 {
-    const TranslationRow* row = t_.translationByNumber(static_cast<int>(ref_.translation()), true);
+    const TranslationRow* row = m_t.translationByNumber(static_cast<int>(m_ref.translation()), true);
     if (!row) {
-        out_ += "(ERROR)";
+        m_out += "(ERROR)";
         return;
     }
     if (has(kSpellTranslationParens))
-        out_ += '(';
+        m_out += '(';
     const std::string& text = has(kSpellTranslationName) ? row->name : row->abbreviation;
-    out_ += has(kSpellUTF8) ? cBibleRefText::toUTF8(text) : text;
+    m_out += has(kSpellUTF8) ? cBibleRefText::toUTF8(text) : text;
     if (has(kSpellTranslationParens))
-        out_ += ')';
+        m_out += ')';
 }
 
 std::string SpellingWriter::run()
@@ -238,95 +238,95 @@ std::string SpellingWriter::run()
     const char* listJoiner = has(kSpellSpoken) ? " and " : ",";
     const char* rangeJoiner = has(kSpellSpoken) ? " to " : "-";
     const bibleRefRange* previous = nullptr;
-    for (const bibleRefRange* r = ref_.firstRange(); r; previous = r, r = r->next) {
+    for (const bibleRefRange* r = m_ref.firstRange(); r; previous = r, r = r->next) {
         const int depth = r->startChapter == -1 ? 1 : r->startVerse == -1 ? 2 : 3;
         if (previous) {
             // A typed separator written after the previous range replaces the joiner.
             const bool typedJoiner = has(kSpellTypedText) && previous->followingText.has_value();
             if (!typedJoiner) {
-                const bool list = depth == depth_ &&
-                    ((depth == 2 && r->startBook == prevBook_) ||
-                        (depth == 3 && r->startBook == prevBook_ && asOne(r->startChapter) == prevChapter_));
-                out_ += list ? listJoiner : "; ";
+                const bool list = depth == m_depth &&
+                    ((depth == 2 && r->startBook == m_prevBook) ||
+                        (depth == 3 && r->startBook == m_prevBook && asOne(r->startChapter) == m_prevChapter));
+                m_out += list ? listJoiner : "; ";
             }
-            if (depth_ < depth) {
+            if (m_depth < depth) {
                 if (r->startVerse == -1)
-                    prevBook_ = kForgotBook;
+                    m_prevBook = kForgotBook;
                 else
-                    prevChapter_ = kForgotChapter;
-            } else if (depth_ > depth) {
+                    m_prevChapter = kForgotChapter;
+            } else if (m_depth > depth) {
                 if (r->startChapter != -1)
-                    prevChapter_ = kForgotChapter;
+                    m_prevChapter = kForgotChapter;
                 else
-                    prevBook_ = kForgotBook;
+                    m_prevBook = kForgotBook;
             } else if (depth == 3) {
-                prevVerse_ = kForgotVerse;
+                m_prevVerse = kForgotVerse;
             } else if (depth == 2) {
-                prevChapter_ = kForgotChapter;
+                m_prevChapter = kForgotChapter;
             } else {
-                prevBook_ = kForgotBook;
+                m_prevBook = kForgotBook;
             }
         }
 
         std::size_t textLinkStart = 0;
         if (keyLink) {
             if (!cBibleRef::isSpan(r)) {
-                out_ += "<a href=\"bible:#";
-                appendHexByte(out_, static_cast<std::int32_t>(ref_.translation()));
-                appendHexByte(out_, r->startBook);
-                appendHexByte(out_, asOne(r->startChapter));
-                appendHexByte(out_, asOne(r->startVerse));
+                m_out += "<a href=\"bible:#";
+                appendHexByte(m_out, static_cast<std::int32_t>(m_ref.translation()));
+                appendHexByte(m_out, r->startBook);
+                appendHexByte(m_out, asOne(r->startChapter));
+                appendHexByte(m_out, asOne(r->startVerse));
             } else {
-                out_ += "<a href=\"bible:-";
-                appendHexByte(out_, static_cast<std::int32_t>(ref_.translation()));
+                m_out += "<a href=\"bible:-";
+                appendHexByte(m_out, static_cast<std::int32_t>(m_ref.translation()));
                 for (std::int32_t v :
                     {r->startBook, r->startChapter, r->startVerse, r->endBook, r->endChapter, r->endVerse})
-                    appendHexByte(out_, v);
+                    appendHexByte(m_out, v);
             }
-            out_ += "\">";
+            m_out += "\">";
         } else if (has(kSpellLinkTag)) {
-            out_ += "<LINK BIBLE=";
+            m_out += "<LINK BIBLE=";
             writeBookName(r->startBook);
-            out_ += ' ';
-            appendDecimal(out_, asOne(r->startChapter));
-            out_ += ':';
-            appendDecimal(out_, asOne(r->startVerse));
-            out_ += '>';
+            m_out += ' ';
+            appendDecimal(m_out, asOne(r->startChapter));
+            m_out += ':';
+            appendDecimal(m_out, asOne(r->startVerse));
+            m_out += '>';
         } else if (has(kSpellTextLink)) {
-            textLinkStart = out_.size();
+            textLinkStart = m_out.size();
         }
 
         if (has(kSpellTypedText) && r->typedText) {
-            out_ += *r->typedText;
+            m_out += *r->typedText;
         } else {
             writeEndpoint(r->startBook, r->startChapter, r->startVerse, r->startPart);
-            const bool said = r->endBook == prevBook_ &&
-                (r->endChapter == -2 || asOne(r->endChapter) == prevChapter_) &&
-                (r->endVerse == -2 || asOne(r->endVerse) == prevVerse_) && r->endPart == r->startPart;
+            const bool said = r->endBook == m_prevBook &&
+                (r->endChapter == -2 || asOne(r->endChapter) == m_prevChapter) &&
+                (r->endVerse == -2 || asOne(r->endVerse) == m_prevVerse) && r->endPart == r->startPart;
             if (cBibleRef::isSpan(r) && !said) {
-                out_ += rangeJoiner;
+                m_out += rangeJoiner;
                 writeEndpoint(r->endBook, r->endChapter, r->endVerse, r->endPart);
             }
         }
 
         if (keyLink) {
-            out_ += "</a>";
+            m_out += "</a>";
         } else if (has(kSpellLinkTag)) {
-            out_ += "</LINK>";
+            m_out += "</LINK>";
         } else if (has(kSpellTextLink)) {
-            const std::string text = out_.substr(textLinkStart);
-            out_.resize(textLinkStart);
-            out_ += "<a href=\"bible:" + text + "\">" + text + "</a>";
+            const std::string text = m_out.substr(textLinkStart);
+            m_out.resize(textLinkStart);
+            m_out += "<a href=\"bible:" + text + "\">" + text + "</a>";
         }
         if (has(kSpellTypedText) && r->followingText)
-            out_ += *r->followingText;
+            m_out += *r->followingText;
     }
     if (has(kSpellTranslation | kSpellTranslationParens | kSpellTranslationName)) {
-        if (out_.empty() || out_.back() != ' ')
-            out_ += ' ';
+        if (m_out.empty() || m_out.back() != ' ')
+            m_out += ' ';
         writeTranslation();
     }
-    return out_;
+    return m_out;
 }
 
 }  // namespace
@@ -376,21 +376,21 @@ cBibleRef::~cBibleRef()
 
 void cBibleRef::copyFrom(const cBibleRef& other)
 {
-    translation_ = other.translation_;
-    language_ = other.language_;
-    hints_ = other.hints_;
-    spelledWith_ = other.spelledWith_;
-    spelling_ = other.spelling_;
-    for (const bibleRefRange* r = other.first_; r; r = r->next)
+    m_translation = other.m_translation;
+    m_language = other.m_language;
+    m_hints = other.m_hints;
+    m_spelledWith = other.m_spelledWith;
+    m_spelling = other.m_spelling;
+    for (const bibleRefRange* r = other.m_first; r; r = r->next)
         appendRangeCopy(*r);
 }
 
 bool cBibleRef::operator==(const cBibleRef& other) const
 {
-    if (translation_ != other.translation_)
+    if (m_translation != other.m_translation)
         return false;
-    const bibleRefRange* a = first_;
-    const bibleRefRange* b = other.first_;
+    const bibleRefRange* a = m_first;
+    const bibleRefRange* b = other.m_first;
     for (; a && b; a = a->next, b = b->next)
         if (!a->sameFields(*b))
             return false;
@@ -399,23 +399,23 @@ bool cBibleRef::operator==(const cBibleRef& other) const
 
 void cBibleRef::removeAllRanges()
 {
-    while (first_) {
-        bibleRefRange* next = first_->next;
-        delete first_;
-        first_ = next;
+    while (m_first) {
+        bibleRefRange* next = m_first->next;
+        delete m_first;
+        m_first = next;
     }
-    last_ = nullptr;
+    m_last = nullptr;
     invalidateSpelling();
 }
 
 bibleRefRange* cBibleRef::appendRange()
 {
     auto* node = new bibleRefRange;
-    if (last_)
-        last_->next = node;
+    if (m_last)
+        m_last->next = node;
     else
-        first_ = node;
-    last_ = node;
+        m_first = node;
+    m_last = node;
     invalidateSpelling();
     return node;
 }
@@ -434,7 +434,7 @@ void cBibleRef::truncateRangesFrom(bibleRefRange* node)
     if (!node)
         return;
     bibleRefRange* before = nullptr;
-    bibleRefRange* r = first_;
+    bibleRefRange* r = m_first;
     while (r && r != node) {
         before = r;
         r = r->next;
@@ -449,15 +449,15 @@ void cBibleRef::truncateRangesFrom(bibleRefRange* node)
     if (before)
         before->next = nullptr;
     else
-        first_ = nullptr;
-    last_ = before;
+        m_first = nullptr;
+    m_last = before;
     invalidateSpelling();
 }
 
 int cBibleRef::rangeCount() const
 {
     int n = 0;
-    for (const bibleRefRange* r = first_; r; r = r->next)
+    for (const bibleRefRange* r = m_first; r; r = r->next)
         ++n;
     return n;
 }
@@ -472,9 +472,9 @@ bool cBibleRef::isSpan(const bibleRefRange* node)
 void cBibleRef::setFromKey(packedBibleKey key)
 {
     removeAllRanges();
-    translation_ = 0;
-    hints_ = 0;
-    spelling_.makeEmpty();
+    m_translation = 0;
+    m_hints = 0;
+    m_spelling.makeEmpty();
     if (key != 0) {
         bibleRefRange* r = appendRange();
         r->startBook = r->endBook = bibleKeyBook(key);
@@ -493,13 +493,13 @@ void cBibleRef::setFromKey(packedBibleKey key)
             r->startVerse = r->endVerse = verse;
         }
     }
-    spelledWith_ = -1;
+    m_spelledWith = -1;
     formatSpelling(0);
 }
 
 packedBibleKey cBibleRef::startKey() const
 {
-    return startKeyOf(first_);
+    return startKeyOf(m_first);
 }
 
 packedBibleKey cBibleRef::startKeyOf(const bibleRefRange* node)
@@ -534,7 +534,7 @@ packedBibleKey cBibleRef::endKeyOf(const bibleRefRange* node)
 
 bool cBibleRef::getStartBookChapterVerse(int& nameNumber, int& chapter, int& verse) const
 {
-    if (!first_)
+    if (!m_first)
         return false;
     const packedBibleKey key = startKey();
     const int book = bibleKeyBook(key);
@@ -570,18 +570,18 @@ std::string cBibleRef::nextAlternativeSpelling(int nameNumber, int& index, bool 
 
 void cBibleRef::formatSpelling(std::uint32_t flags)
 {
-    if (static_cast<std::int32_t>(flags) == spelledWith_)
+    if (static_cast<std::int32_t>(flags) == m_spelledWith)
         return;
-    spelling_.makeEmpty();
-    if (!first_)
+    m_spelling.makeEmpty();
+    if (!m_first)
         return;
-    spelledWith_ = static_cast<std::int32_t>(flags);
+    m_spelledWith = static_cast<std::int32_t>(flags);
     std::uint32_t effective = flags;
     if (effective & kSpellSpoken)
         effective |= kSpellFullNames | kSpellSeparatorBlank;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
     const std::string text = SpellingWriter(*t, *this, effective).run();
-    spelling_.appendChars(text.data(), static_cast<std::int32_t>(text.size()));
+    m_spelling.appendChars(text.data(), static_cast<std::int32_t>(text.size()));
 }
 
 void cBibleRef::setToFrontMatter(int translation)
@@ -592,10 +592,10 @@ void cBibleRef::setToFrontMatter(int translation)
 
 int cBibleRef::nextChapter()
 {
-    if (!first_ || first_->startChapter < 0)
+    if (!m_first || m_first->startChapter < 0)
         return 1;
-    const int book = first_->startBook;
-    const int chapter = first_->startChapter + 1;
+    const int book = m_first->startBook;
+    const int chapter = m_first->startChapter + 1;
     if (chapter > 253)
         return 1;
     int verse = 1;
@@ -609,21 +609,21 @@ int cBibleRef::nextChapter()
             break;
         }
     }
-    const std::uint32_t translation = translation_;
-    const std::uint16_t language = language_;
+    const std::uint32_t translation = m_translation;
+    const std::uint16_t language = m_language;
     setFromKey(makeBibleKey(book, chapter, verse));
-    language_ = language;
+    m_language = language;
     setTranslation(static_cast<int>(translation));
     return 0;
 }
 
 int cBibleRef::nextBook()
 {
-    if (!first_)
+    if (!m_first)
         return 1;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
-    const int translation = translation_ == 0 ? 1 : static_cast<int>(translation_);
-    const int position = t->positionOfBook(translation, first_->startBook);
+    const int translation = m_translation == 0 ? 1 : static_cast<int>(m_translation);
+    const int position = t->positionOfBook(translation, m_first->startBook);
     if (position < 0)
         return 1;
     const int book = t->bookAtPosition(translation, position + 1);
@@ -641,12 +641,12 @@ int cBibleRef::nextBook()
             break;
         }
     }
-    const std::uint32_t keep = translation_;
-    const std::uint16_t language = language_;
+    const std::uint32_t keep = m_translation;
+    const std::uint16_t language = m_language;
     setFromKey(makeBibleKey(book, chapter, verse));
-    translation_ = keep;
-    language_ = language;
-    spelledWith_ = -1;
+    m_translation = keep;
+    m_language = language;
+    m_spelledWith = -1;
     return 0;
 }
 
@@ -657,22 +657,22 @@ bool cBibleRef::isOneChapterBook(int book)
 
 int cBibleRef::generalCategory() const
 {
-    if (!first_)
+    if (!m_first)
         return 255;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
-    const CategoryRow* row = t->categories(t->nameNumberOfBook(first_->startBook));
+    const CategoryRow* row = t->categories(t->nameNumberOfBook(m_first->startBook));
     return row ? row->general : 255;
 }
 
 int cBibleRef::detailedCategory() const
 {
-    if (!first_)
+    if (!m_first)
         return 255;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
-    const CategoryRow* row = t->categories(t->nameNumberOfBook(first_->startBook));
+    const CategoryRow* row = t->categories(t->nameNumberOfBook(m_first->startBook));
     if (!row)
         return 255;
-    const TranslationRow* translation = t->translationByNumber(static_cast<int>(translation_), false);
+    const TranslationRow* translation = t->translationByNumber(static_cast<int>(m_translation), false);
     return (translation && translation->alternateCategories) ? row->alternateDetailed : row->detailed;
 }
 

@@ -98,17 +98,17 @@ public:
     void setFromKey(packedBibleKey key);
     void setLanguage(int language)
     {
-        language_ = static_cast<std::uint16_t>(language);
-        spelledWith_ = -1;  // book names change with the language
+        m_language = static_cast<std::uint16_t>(language);
+        m_spelledWith = -1;  // book names change with the language
     }
-    int language() const { return language_; }
+    int language() const { return m_language; }
     // 10 for Spanish book names, else 1033.
-    int nameListLanguage() const { return language_ == kLanguageSpanish ? kLanguageSpanish : kLanguageEnglish; }
-    std::uint32_t translation() const { return translation_; }
-    std::uint32_t hints() const { return hints_; }
-    bool hasRanges() const { return first_ != nullptr; }
+    int nameListLanguage() const { return m_language == kLanguageSpanish ? kLanguageSpanish : kLanguageEnglish; }
+    std::uint32_t translation() const { return m_translation; }
+    std::uint32_t hints() const { return m_hints; }
+    bool hasRanges() const { return m_first != nullptr; }
     static bool isSpan(const bibleRefRange* node);
-    bibleRefRange* firstRange() const { return first_; }
+    bibleRefRange* firstRange() const { return m_first; }
     static bibleRefRange* nextRange(const bibleRefRange* node) { return node ? node->next : nullptr; }
     int rangeCount() const;
     // Appends a new range (fields at their "new node" values) and returns it.
@@ -120,7 +120,7 @@ public:
 
     packedBibleKey startKey() const;
     static packedBibleKey startKeyOf(const bibleRefRange* node);
-    packedBibleKey endKey() const { return endKeyOf(first_); }
+    packedBibleKey endKey() const { return endKeyOf(m_first); }
     static packedBibleKey endKeyOf(const bibleRefRange* node);
 
     bool getStartBookChapterVerse(int& nameNumber, int& chapter, int& verse) const;
@@ -132,11 +132,11 @@ public:
 
     // --- Spelling ----------------------------------------------------------------------
     void formatSpelling(std::uint32_t flags);
-    const char* spellingText() const { return spelling_.chars(); }
-    const cLString8& spelling() const { return spelling_; }
-    std::int32_t spelledWith() const { return spelledWith_; }
+    const char* spellingText() const { return m_spelling.chars(); }
+    const cLString8& spelling() const { return m_spelling; }
+    std::int32_t spelledWith() const { return m_spelledWith; }
     // Callers that edit a range in place through firstRange() drop the cached text with this.
-    void invalidateSpelling() { spelledWith_ = -1; }
+    void invalidateSpelling() { m_spelledWith = -1; }
 
     void setToFrontMatter(int translation);
     int nextChapter();  // 0 = moved, 1 = unchanged
@@ -172,11 +172,11 @@ private:
 
     void copyFrom(const cBibleRef& other);
 
-    std::uint32_t translation_ = 0;
-    std::int32_t spelledWith_ = -1;
-    std::uint16_t language_ = kLanguageEnglish;
-    std::uint32_t hints_ = 0;
-    bibleRefRange* first_ = nullptr;
-    bibleRefRange* last_ = nullptr;
-    cLString8 spelling_;
+    std::uint32_t m_translation = 0;
+    std::int32_t m_spelledWith = -1;
+    std::uint16_t m_language = kLanguageEnglish;
+    std::uint32_t m_hints = 0;
+    bibleRefRange* m_first = nullptr;
+    bibleRefRange* m_last = nullptr;
+    cLString8 m_spelling;
 };

@@ -163,10 +163,10 @@ bool cBibleRefParser::matchBookName(const cBibleRefTables& tables, int language,
 
 bool cBibleRefParser::readNumber(std::int32_t& value)
 {
-    if (!isDigit(pos_))
+    if (!isDigit(m_pos))
         return false;
     std::int32_t v = 0;
-    std::int32_t q = pos_;
+    std::int32_t q = m_pos;
     while (isDigit(q)) {
         if (v <= kLargestNumber)
             v = v * 10 + (at(q) - '0');
@@ -175,20 +175,20 @@ bool cBibleRefParser::readNumber(std::int32_t& value)
     if (v > kLargestNumber)
         return false;
     value = v;
-    pos_ = q;
+    m_pos = q;
     return true;
 }
 
 bool cBibleRefParser::readChapter(std::int32_t book, std::int32_t& chapter)
 {
-    for (const ChapterWordRow& row : t_.chapterWords()) {
+    for (const ChapterWordRow& row : m_t.chapterWords()) {
         if (row.book != book)
             continue;
         int bytes = 0;
-        if (cBibleRefText::matchesWordAt(text_ + pos_, text_ + length_, row.longWord, bytes) ||
-            cBibleRefText::matchesWordAt(text_ + pos_, text_ + length_, row.shortWord, bytes)) {
+        if (cBibleRefText::matchesWordAt(m_text + m_pos, m_text + m_length, row.longWord, bytes) ||
+            cBibleRefText::matchesWordAt(m_text + m_pos, m_text + m_length, row.shortWord, bytes)) {
             chapter = row.chapter;
-            pos_ += bytes;
+            m_pos += bytes;
             return true;
         }
     }
@@ -197,36 +197,36 @@ bool cBibleRefParser::readChapter(std::int32_t book, std::int32_t& chapter)
 
 bool cBibleRefParser::readPart(std::uint8_t& part)
 {
-    const char c = at(pos_);
-    if (c < 'a' || c > 'z' || (c == 'f' && at(pos_ + 1) == 'f'))
+    const char c = at(m_pos);
+    if (c < 'a' || c > 'z' || (c == 'f' && at(m_pos + 1) == 'f'))
         return false;
     part = static_cast<std::uint8_t>(c);
-    ++pos_;
+    ++m_pos;
     return true;
 }
 
 bool cBibleRefParser::readDash()
 {
-    if (pos_ >= length_)
+    if (m_pos >= m_length)
         return false;
     int bytes = 0;
-    const std::uint32_t c = cBibleRefText::decode(text_ + pos_, text_ + length_, bytes);
+    const std::uint32_t c = cBibleRefText::decode(m_text + m_pos, m_text + m_length, bytes);
     if (!isDashChar(c))
         return false;
-    pos_ += bytes;
+    m_pos += bytes;
     skipBlanks();
     return true;
 }
 
 bool cBibleRefParser::readBook(std::int32_t& book)
 {
-    const std::int32_t start = pos_;
+    const std::int32_t start = m_pos;
     int nameNumber = 0;
-    if (!matchBookName(t_, ref_.nameListLanguage(), text_, length_, pos_, nameNumber))
+    if (!matchBookName(m_t, m_ref.nameListLanguage(), m_text, m_length, m_pos, nameNumber))
         return false;
-    book = t_.bookForName(nameNumber, static_cast<int>(ref_.translation_));
+    book = m_t.bookForName(nameNumber, static_cast<int>(m_ref.m_translation));
     if (book <= 0) {
-        pos_ = start;
+        m_pos = start;
         return false;
     }
     return true;
@@ -236,11 +236,11 @@ bool cBibleRefParser::readBook(std::int32_t& book)
 bool cBibleRefParser::readVerseSeparator()
 {
     skipBlanks();
-    if (at(pos_) == ':' || at(pos_) == '.') {
-        ++pos_;
+    if (at(m_pos) == ':' || at(m_pos) == '.') {
+        ++m_pos;
         skipBlanks();
     }
-    return isDigit(pos_);
+    return isDigit(m_pos);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -250,22 +250,22 @@ void cBibleRefParser::finishRange(bibleRefRange& range, std::int32_t start, std:
 {
     range.textStart = start;
     range.textEnd = end;
-    range.typedText = std::string(text_ + start, text_ + end);
+    range.typedText = std::string(m_text + start, m_text + end);
     // The range before this one learns what was typed in between.
-    if (previous_ && previous_->next == &range && previous_->textEnd >= 0 && previous_->textEnd <= start)
-        previous_->followingText = std::string(text_ + previous_->textEnd, text_ + start);
+    if (m_previous && m_previous->next == &range && m_previous->textEnd >= 0 && m_previous->textEnd <= start)
+        m_previous->followingText = std::string(m_text + m_previous->textEnd, m_text + start);
 }
 
 bibleRefRange* cBibleRefParser::newRange()
 {
-    previous_ = ref_.last_;
-    return ref_.appendRange();
+    m_previous = m_ref.m_last;
+    return m_ref.appendRange();
 }
 
 // Drops every range after `keep` (all when null) without walking the list from its head.
 void cBibleRefParser::dropRangesAfter(bibleRefRange* keep)
 {
-    bibleRefRange* r = keep ? keep->next : ref_.first_;
+    bibleRefRange* r = keep ? keep->next : m_ref.m_first;
     while (r) {
         bibleRefRange* next = r->next;
         delete r;
@@ -275,10 +275,10 @@ void cBibleRefParser::dropRangesAfter(bibleRefRange* keep)
         keep->next = nullptr;
         keep->followingText.reset();
     } else {
-        ref_.first_ = nullptr;
+        m_ref.m_first = nullptr;
     }
-    ref_.last_ = keep;
-    ref_.spelledWith_ = -1;
+    m_ref.m_last = keep;
+    m_ref.m_spelledWith = -1;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -286,10 +286,10 @@ void cBibleRefParser::dropRangesAfter(bibleRefRange* keep)
 
 bool cBibleRefParser::verseEnd(bibleRefRange& range)
 {
-    const std::int32_t save = pos_;
+    const std::int32_t save = m_pos;
     if (!readDash())
         return false;
-    const std::int32_t afterDash = pos_;
+    const std::int32_t afterDash = m_pos;
     std::int32_t book = 0, chapter = 0, verse = 0;
     std::uint8_t part = 0;
 
@@ -304,7 +304,7 @@ bool cBibleRefParser::verseEnd(bibleRefRange& range)
             return true;
         }
     }
-    pos_ = afterDash;
+    m_pos = afterDash;
     if (readChapter(range.endBook, chapter) && readVerseSeparator() && readNumber(verse)) {
         readPart(part);
         range.endChapter = chapter;
@@ -312,14 +312,14 @@ bool cBibleRefParser::verseEnd(bibleRefRange& range)
         range.endPart = part;
         return true;
     }
-    pos_ = afterDash;
+    m_pos = afterDash;
     if (readNumber(verse)) {
         readPart(part);
         range.endVerse = verse;
         range.endPart = part;
         return true;
     }
-    pos_ = save;
+    m_pos = save;
     return false;
 }
 
@@ -331,10 +331,10 @@ bool cBibleRefParser::verseLevel(std::int32_t book, std::int32_t groupStart, boo
     if (!readChapter(book, chapter))
         return false;
     skipBlanks();
-    if (at(pos_) == ':' || at(pos_) == '.') {
-        ++pos_;
+    if (at(m_pos) == ':' || at(m_pos) == '.') {
+        ++m_pos;
         skipBlanks();
-    } else if (!isDigit(pos_)) {
+    } else if (!isDigit(m_pos)) {
         return false;
     }
     std::int32_t elementStart = groupStart;
@@ -344,7 +344,7 @@ bool cBibleRefParser::verseLevel(std::int32_t book, std::int32_t groupStart, boo
         if (!readNumber(verse)) {
             if (first)
                 return false;
-            pos_ = comma;  // the failed element is dropped; stop before its ","
+            m_pos = comma;  // the failed element is dropped; stop before its ","
             return true;
         }
         std::uint8_t part = 0;
@@ -354,19 +354,19 @@ bool cBibleRefParser::verseLevel(std::int32_t book, std::int32_t groupStart, boo
         range->startChapter = range->endChapter = chapter;
         range->startVerse = range->endVerse = verse;
         range->startPart = range->endPart = part;
-        std::int32_t elementEnd = pos_;
+        std::int32_t elementEnd = m_pos;
         skipBlanks();
         if (verseEnd(*range)) {
-            elementEnd = pos_;
+            elementEnd = m_pos;
             skipBlanks();
         }
         finishRange(*range, elementStart, elementEnd);
-        if (at(pos_) != ',')
+        if (at(m_pos) != ',')
             return true;
-        comma = pos_;
-        ++pos_;
+        comma = m_pos;
+        ++m_pos;
         skipBlanks();
-        elementStart = pos_;
+        elementStart = m_pos;
         book = range->endBook;
         chapter = range->endChapter;
     }
@@ -378,12 +378,12 @@ bool cBibleRefParser::chapterLevel(std::int32_t book, std::int32_t groupStart, b
         skipBlanks();
     std::int32_t elementStart = groupStart;
     for (bool first = true;; first = false) {
-        const std::int32_t before = pos_;
+        const std::int32_t before = m_pos;
         std::int32_t chapter = 0;
         if (!readChapter(book, chapter)) {
             if (first)
                 return false;
-            pos_ = before;
+            m_pos = before;
             return true;
         }
         bibleRefRange* range = newRange();
@@ -391,11 +391,11 @@ bool cBibleRefParser::chapterLevel(std::int32_t book, std::int32_t groupStart, b
         range->startChapter = range->endChapter = chapter;
         range->startVerse = -1;
         range->endVerse = -2;
-        std::int32_t elementEnd = pos_;
+        std::int32_t elementEnd = m_pos;
         skipBlanks();
-        const std::int32_t save = pos_;
+        const std::int32_t save = m_pos;
         if (readDash()) {
-            const std::int32_t afterDash = pos_;
+            const std::int32_t afterDash = m_pos;
             std::int32_t endBook = 0, endChapter = 0;
             bool found = false;
             if (readBook(endBook)) {
@@ -407,40 +407,40 @@ bool cBibleRefParser::chapterLevel(std::int32_t book, std::int32_t groupStart, b
                 }
             }
             if (!found) {
-                pos_ = afterDash;
+                m_pos = afterDash;
                 if (readChapter(book, endChapter)) {
                     range->endChapter = endChapter;
                     found = true;
                 }
             }
             if (found) {
-                elementEnd = pos_;
+                elementEnd = m_pos;
                 skipBlanks();
             } else {
-                pos_ = save;
+                m_pos = save;
             }
         }
         finishRange(*range, elementStart, elementEnd);
-        if (at(pos_) != ',')
+        if (at(m_pos) != ',')
             return true;
-        const std::int32_t comma = pos_;
-        ++pos_;
+        const std::int32_t comma = m_pos;
+        ++m_pos;
         skipBlanks();
         std::int32_t probe = 0;
-        const std::int32_t probeStart = pos_;
+        const std::int32_t probeStart = m_pos;
         book = range->endBook;
         if (!readChapter(book, probe)) {
-            pos_ = comma;
+            m_pos = comma;
             return true;
         }
-        pos_ = probeStart;
-        elementStart = pos_;
+        m_pos = probeStart;
+        elementStart = m_pos;
     }
 }
 
 bool cBibleRefParser::bookLevel(std::int32_t groupStart)
 {
-    pos_ = groupStart;
+    m_pos = groupStart;
     std::int32_t elementStart = groupStart;
     for (bool first = true;; first = false) {
         std::int32_t book = 0;
@@ -448,49 +448,49 @@ bool cBibleRefParser::bookLevel(std::int32_t groupStart)
             return !first;
         bibleRefRange* range = newRange();
         range->startBook = range->endBook = book;
-        std::int32_t elementEnd = pos_;
+        std::int32_t elementEnd = m_pos;
         skipBlanks();
-        const std::int32_t save = pos_;
+        const std::int32_t save = m_pos;
         if (readDash()) {
             std::int32_t endBook = 0;
             if (readBook(endBook)) {
                 range->endBook = endBook;
-                elementEnd = pos_;
+                elementEnd = m_pos;
                 skipBlanks();
             } else {
-                pos_ = save;
+                m_pos = save;
             }
         }
         finishRange(*range, elementStart, elementEnd);
-        if (at(pos_) != ',')
+        if (at(m_pos) != ',')
             return true;
-        const std::int32_t comma = pos_;
-        ++pos_;
+        const std::int32_t comma = m_pos;
+        ++m_pos;
         skipBlanks();
-        const std::int32_t probeStart = pos_;
+        const std::int32_t probeStart = m_pos;
         std::int32_t probe = 0;
         if (!readBook(probe)) {
-            pos_ = comma;
+            m_pos = comma;
             return true;
         }
-        pos_ = probeStart;
-        elementStart = pos_;
+        m_pos = probeStart;
+        elementStart = m_pos;
     }
 }
 
 bool cBibleRefParser::group()
 {
-    const std::int32_t groupStart = pos_;
-    bibleRefRange* before = ref_.last_;
+    const std::int32_t groupStart = m_pos;
+    bibleRefRange* before = m_ref.m_last;
     int nameNumber = 0;
-    const bool named = matchBookName(t_, ref_.nameListLanguage(), text_, length_, pos_, nameNumber);
-    const std::int32_t book = named ? t_.bookForName(nameNumber, static_cast<int>(ref_.translation_)) : 0;
+    const bool named = matchBookName(m_t, m_ref.nameListLanguage(), m_text, m_length, m_pos, nameNumber);
+    const std::int32_t book = named ? m_t.bookForName(nameNumber, static_cast<int>(m_ref.m_translation)) : 0;
     if (book > 0) {
-        const std::int32_t afterBook = pos_;
+        const std::int32_t afterBook = m_pos;
         if (verseLevel(book, groupStart, true))
             return true;
         dropRangesAfter(before);
-        pos_ = afterBook;
+        m_pos = afterBook;
         if (chapterLevel(book, groupStart, true))
             return true;
         dropRangesAfter(before);
@@ -498,16 +498,16 @@ bool cBibleRefParser::group()
             return true;
     } else if (before) {
         // No usable book name: continue in the previous range's end book, directly here.
-        const std::int32_t here = pos_;
+        const std::int32_t here = m_pos;
         if (verseLevel(before->endBook, groupStart, false))
             return true;
         dropRangesAfter(before);
-        pos_ = here;
+        m_pos = here;
         if (chapterLevel(before->endBook, groupStart, false))
             return true;
     }
     dropRangesAfter(before);
-    pos_ = groupStart;
+    m_pos = groupStart;
     return false;
 }
 
@@ -517,24 +517,24 @@ bool cBibleRefParser::group()
 void cBibleRefParser::checkOneChapterBooks(std::int32_t startPosition)
 {
     bibleRefRange* keep = nullptr;
-    for (bibleRefRange* r = ref_.first_; r; keep = r, r = r->next) {
-        const bool badStart = t_.isOneChapterBook(r->startBook) && r->startVerse >= 0 && r->startChapter != 1;
-        const bool badEnd = t_.isOneChapterBook(r->endBook) && r->endVerse >= 0 && r->endChapter != 1;
+    for (bibleRefRange* r = m_ref.m_first; r; keep = r, r = r->next) {
+        const bool badStart = m_t.isOneChapterBook(r->startBook) && r->startVerse >= 0 && r->startChapter != 1;
+        const bool badEnd = m_t.isOneChapterBook(r->endBook) && r->endVerse >= 0 && r->endChapter != 1;
         if (!badStart && !badEnd)
             continue;
         dropRangesAfter(keep);
-        pos_ = keep ? keep->textEnd : startPosition;
+        m_pos = keep ? keep->textEnd : startPosition;
         return;
     }
 }
 
 void cBibleRefParser::normalise(bibleRefRange& r)
 {
-    if (t_.isOneChapterBook(r.startBook) && r.startVerse == -1) {
+    if (m_t.isOneChapterBook(r.startBook) && r.startVerse == -1) {
         r.startVerse = r.startChapter;
         r.startChapter = 1;
     }
-    if (t_.isOneChapterBook(r.endBook) && r.endVerse == -2) {
+    if (m_t.isOneChapterBook(r.endBook) && r.endVerse == -2) {
         r.endVerse = r.endChapter;
         r.endChapter = 1;
     }
@@ -559,7 +559,7 @@ void cBibleRefParser::normalise(bibleRefRange& r)
     const std::uint8_t sp = r.startPart;
     const std::int32_t eb = r.endBook, ec = r.endChapter, ev = r.endVerse;
     const std::uint8_t ep = r.endPart;
-    for (const FixUpRow& row : t_.fixUps()) {
+    for (const FixUpRow& row : m_t.fixUps()) {
         if (row.sourceBook > sb && row.sourceBook > eb)
             break;
         if (!startDone && fits(row, sb, sc, sv, sp)) {
@@ -577,40 +577,40 @@ void cBibleRefParser::normalise(bibleRefRange& r)
 
 int cBibleRefParser::parse(std::int32_t& position)
 {
-    ref_.removeAllRanges();
-    ref_.spelling_.makeEmpty();
-    ref_.spelledWith_ = -1;
+    m_ref.removeAllRanges();
+    m_ref.m_spelling.makeEmpty();
+    m_ref.m_spelledWith = -1;
     const std::int32_t startPosition = position;
-    if (position < 0 || position > length_)
+    if (position < 0 || position > m_length)
         return 1;
-    pos_ = position;
+    m_pos = position;
     skipBlanks();
     if (!group()) {
-        ref_.removeAllRanges();
+        m_ref.removeAllRanges();
         position = startPosition;
         return 1;
     }
-    while (at(pos_) == ';') {
-        const std::int32_t semicolon = pos_;
-        ++pos_;
+    while (at(m_pos) == ';') {
+        const std::int32_t semicolon = m_pos;
+        ++m_pos;
         skipBlanks();
-        bibleRefRange* before = ref_.last_;
+        bibleRefRange* before = m_ref.m_last;
         if (!group()) {
             dropRangesAfter(before);
-            pos_ = semicolon;
+            m_pos = semicolon;
             break;
         }
     }
     checkOneChapterBooks(startPosition);
-    for (bibleRefRange* r = ref_.first_; r; r = r->next)
+    for (bibleRefRange* r = m_ref.m_first; r; r = r->next)
         normalise(*r);
-    if (ref_.translation_ > 0) {
-        for (bibleRefRange* r = ref_.first_; r; r = r->next)
-            cBibleRefVersification::mapRange(t_, *r, static_cast<int>(ref_.translation_));
+    if (m_ref.m_translation > 0) {
+        for (bibleRefRange* r = m_ref.m_first; r; r = r->next)
+            cBibleRefVersification::mapRange(m_t, *r, static_cast<int>(m_ref.m_translation));
     }
-    ref_.spelledWith_ = -1;
-    position = pos_;
-    return pos_ >= length_ ? 0 : 1;
+    m_ref.m_spelledWith = -1;
+    position = m_pos;
+    return m_pos >= m_length ? 0 : 1;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -620,7 +620,7 @@ int cBibleRef::parse(const char* text, std::int32_t& position)
 {
     if (!text) {
         removeAllRanges();
-        spelling_.makeEmpty();
+        m_spelling.makeEmpty();
         return 1;
     }
     const std::size_t length = std::strlen(text);
@@ -685,10 +685,10 @@ void cBibleRef::decodeRecord(const std::uint8_t* record, std::size_t size)
 {
     using namespace bibleRefRecord;
     removeAllRanges();
-    translation_ = 0;
-    hints_ = 0;
-    spelling_.makeEmpty();
-    spelledWith_ = -1;
+    m_translation = 0;
+    m_hints = 0;
+    m_spelling.makeEmpty();
+    m_spelledWith = -1;
     if (!record || size < 1)
         return;
     std::size_t p = 1;
@@ -706,11 +706,11 @@ void cBibleRef::decodeRecord(const std::uint8_t* record, std::size_t size)
     if (p >= end)
         return;
     const std::uint8_t translationByte = record[p++];
-    translation_ = translationByte & kTranslationMask;
+    m_translation = translationByte & kTranslationMask;
     if ((translationByte & kHintMask) == kHintVerseOnly)
-        hints_ = kBibleRefHintVerseOnly;
+        m_hints = kBibleRefHintVerseOnly;
     else if ((translationByte & kHintMask) == kHintNoBook)
-        hints_ = kBibleRefHintNoBook;
+        m_hints = kBibleRefHintNoBook;
 
     while (p < end) {
         bool ok = true;
@@ -757,7 +757,7 @@ void cBibleRef::decodeRecord(const std::uint8_t* record, std::size_t size)
             break;  // a range cut short is not completed
         appendRangeCopy(r);
     }
-    spelledWith_ = -1;
+    m_spelledWith = -1;
 }
 
 bool cBibleRef::parseLinkString(const char* link, const char* translationAbbreviation)
@@ -809,7 +809,7 @@ bool cBibleRef::parseLinkString(const char* link, const char* translationAbbrevi
     record.push_back(static_cast<std::uint8_t>(body.size()));
     record.insert(record.end(), body.begin(), body.end());
     decodeRecord(record.data(), record.size());
-    translation_ = static_cast<std::uint32_t>(linkTranslation);  // a full byte in links
+    m_translation = static_cast<std::uint32_t>(linkTranslation);  // a full byte in links
     if (translationAbbreviation && *translationAbbreviation)
         mapToTranslationNamed(translationAbbreviation);
     formatSpelling(0);

@@ -18,7 +18,7 @@
 class cBibleRefParser {
 public:
     cBibleRefParser(cBibleRef& ref, const cBibleRefTables& tables, const char* text, std::int32_t length)
-        : ref_(ref), t_(tables), text_(text), length_(length)
+        : m_ref(ref), m_t(tables), m_text(text), m_length(length)
     {
     }
 
@@ -30,12 +30,12 @@ public:
         std::int32_t& pos, int& nameNumber);
 
 private:
-    char at(std::int32_t i) const { return i >= 0 && i < length_ ? text_[i] : '\0'; }
+    char at(std::int32_t i) const { return i >= 0 && i < m_length ? m_text[i] : '\0'; }
     bool isDigit(std::int32_t i) const { return at(i) >= '0' && at(i) <= '9'; }
     void skipBlanks()
     {
-        while (at(pos_) == ' ')
-            ++pos_;
+        while (at(m_pos) == ' ')
+            ++m_pos;
     }
     bool readNumber(std::int32_t& value);
     bool readChapter(std::int32_t book, std::int32_t& chapter);
@@ -56,10 +56,10 @@ private:
     void checkOneChapterBooks(std::int32_t startPosition);
     void normalise(bibleRefRange& range);
 
-    cBibleRef& ref_;
-    const cBibleRefTables& t_;
-    const char* text_;
-    std::int32_t length_;
-    std::int32_t pos_ = 0;
-    bibleRefRange* previous_ = nullptr;
+    cBibleRef& m_ref;
+    const cBibleRefTables& m_t;
+    const char* m_text;
+    std::int32_t m_length;
+    std::int32_t m_pos = 0;
+    bibleRefRange* m_previous = nullptr;
 };

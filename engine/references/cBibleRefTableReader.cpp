@@ -34,11 +34,11 @@ cBibleRefTableReader::Line cBibleRefTableReader::nextLine(std::string& line)
 {
     for (;;) {
         line.clear();
-        if (!file_)
+        if (!m_file)
             return Line::EndOfFile;
         int c = 0;
         bool any = false;
-        while ((c = std::fgetc(file_)) != EOF) {
+        while ((c = std::fgetc(m_file)) != EOF) {
             any = true;
             if (c == '\n')
                 break;
@@ -51,9 +51,9 @@ cBibleRefTableReader::Line cBibleRefTableReader::nextLine(std::string& line)
         // Line endings, trailing blanks and a leading byte-order mark are not part of a line.
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
             line.pop_back();
-        if (firstLine_ && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        if (m_firstLine && line.compare(0, 3, "\xEF\xBB\xBF") == 0)
             line.erase(0, 3);
-        firstLine_ = false;
+        m_firstLine = false;
         if (startsWith(line, "***"))
             continue;
         return Line::Text;

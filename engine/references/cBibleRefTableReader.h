@@ -40,7 +40,7 @@ public:
         std::vector<Row> rows;
     };
 
-    explicit cBibleRefTableReader(std::FILE* file) : file_(file) { }
+    explicit cBibleRefTableReader(std::FILE* file) : m_file(file) { }
 
     // requireVersionAndCount: false only for the book-name files.
     Result readStrict(std::uint32_t loadedVersion, bool requireVersionAndCount);
@@ -55,6 +55,6 @@ private:
     enum class Line { Text, EndOfFile, TooLong };
     Line nextLine(std::string& line);  // skips comments; strips the line ending
 
-    std::FILE* file_;
-    bool firstLine_ = true;
+    std::FILE* m_file;
+    bool m_firstLine = true;
 };

@@ -77,10 +77,10 @@ public:
         // Only the book-number tables start loaded; every other table starts empty and
         // takes its default on first use.
         auto tables = std::make_shared<cBibleRefTables>();
-        tables->bookNumToNameNum_ = share(cBibleRefDefaults::bookNumToNameNum());
-        tables->totalOrder_ = share(cBibleRefDefaults::totalOrderOnBookNumber());
-        tables->versions_[idx(BibleRefTable::BookNumToNameNum)] = cBibleRefDefaults::kBookNumToNameNumVersion;
-        tables->versions_[idx(BibleRefTable::TotalOrderOnBookNumber)] = cBibleRefDefaults::kTotalOrderVersion;
+        tables->m_bookNumToNameNum = share(cBibleRefDefaults::bookNumToNameNum());
+        tables->m_totalOrder = share(cBibleRefDefaults::totalOrderOnBookNumber());
+        tables->m_versions[idx(BibleRefTable::BookNumToNameNum)] = cBibleRefDefaults::kBookNumToNameNumVersion;
+        tables->m_versions[idx(BibleRefTable::TotalOrderOnBookNumber)] = cBibleRefDefaults::kTotalOrderVersion;
         return tables;
     }
 
@@ -91,7 +91,7 @@ public:
         std::lock_guard<std::mutex> lock(gTablesMutex);
         if (!gTables)
             gTables = initialTables();
-        return gTables->versions_[idx(t)];
+        return gTables->m_versions[idx(t)];
     }
 
     // Installs a table built by `fill` when the version is still greater than the loaded
@@ -100,10 +100,10 @@ public:
     {
         std::lock_guard<std::mutex> lock(gTablesMutex);
         auto next = copyCurrent(false);
-        if (version <= next->versions_[idx(t)])
+        if (version <= next->m_versions[idx(t)])
             return;
         fill(*next);
-        next->versions_[idx(t)] = version;
+        next->m_versions[idx(t)] = version;
         gTables = next;
     }
 
@@ -131,90 +131,91 @@ private:
 // Snapshot
 
 cBibleRefTables::cBibleRefTables(const cBibleRefTables& other)
-    : english_(other.english_),
-      spanish_(other.spanish_),
-      bookNumToNameNum_(other.bookNumToNameNum_),
-      totalOrder_(other.totalOrder_),
-      translations_(other.translations_),
-      bibleBooks_(other.bibleBooks_),
-      categories_(other.categories_),
-      verseMap_(other.verseMap_),
-      fixUps_(other.fixUps_),
-      keyMap_(other.keyMap_),
-      specialCases_(other.specialCases_),
-      chapterWords_(other.chapterWords_),
-      oneChapterBooks_(other.oneChapterBooks_),
-      versions_(other.versions_)
+    : m_english(other.m_english),
+      m_spanish(other.m_spanish),
+      m_bookNumToNameNum(other.m_bookNumToNameNum),
+      m_totalOrder(other.m_totalOrder),
+      m_translations(other.m_translations),
+      m_bibleBooks(other.m_bibleBooks),
+      m_categories(other.m_categories),
+      m_verseMap(other.m_verseMap),
+      m_fixUps(other.m_fixUps),
+      m_keyMap(other.m_keyMap),
+      m_specialCases(other.m_specialCases),
+      m_chapterWords(other.m_chapterWords),
+      m_oneChapterBooks(other.m_oneChapterBooks),
+      m_versions(other.m_versions)
 {
 }
 
 cBibleRefTables::~cBibleRefTables()
 {
-    delete positionCache_.load();
+    delete m_positionCache.load();
 }
 
 bool cBibleRefTables::anyEmpty() const
 {
-    return !english_ || !spanish_ || !bookNumToNameNum_ || !totalOrder_ || !translations_ || !bibleBooks_ ||
-        !categories_ || !verseMap_ || !fixUps_ || !keyMap_ || !specialCases_ || !chapterWords_ || !oneChapterBooks_;
+    return !m_english || !m_spanish || !m_bookNumToNameNum || !m_totalOrder || !m_translations || !m_bibleBooks ||
+        !m_categories || !m_verseMap || !m_fixUps || !m_keyMap || !m_specialCases || !m_chapterWords ||
+        !m_oneChapterBooks;
 }
 
 void cBibleRefTables::ensureDefaults()
 {
     using A = cBibleRefTablesAccess;
-    auto v = [this](BibleRefTable t) -> std::uint32_t& { return versions_[A::idx(t)]; };
-    if ((!english_ || english_->empty()) && (!spanish_ || spanish_->empty())) {
-        english_ = share(cBibleRefDefaults::englishBookNames());
-        spanish_ = share(cBibleRefDefaults::spanishBookNames());
+    auto v = [this](BibleRefTable t) -> std::uint32_t& { return m_versions[A::idx(t)]; };
+    if ((!m_english || m_english->empty()) && (!m_spanish || m_spanish->empty())) {
+        m_english = share(cBibleRefDefaults::englishBookNames());
+        m_spanish = share(cBibleRefDefaults::spanishBookNames());
         v(BibleRefTable::BookNames) = cBibleRefDefaults::kBookNamesVersion;
     }
-    if (!english_)
-        english_ = share(std::vector<BookNameRow>());
-    if (!spanish_)
-        spanish_ = share(std::vector<BookNameRow>());
-    if (!bookNumToNameNum_) {
-        bookNumToNameNum_ = share(cBibleRefDefaults::bookNumToNameNum());
+    if (!m_english)
+        m_english = share(std::vector<BookNameRow>());
+    if (!m_spanish)
+        m_spanish = share(std::vector<BookNameRow>());
+    if (!m_bookNumToNameNum) {
+        m_bookNumToNameNum = share(cBibleRefDefaults::bookNumToNameNum());
         v(BibleRefTable::BookNumToNameNum) = cBibleRefDefaults::kBookNumToNameNumVersion;
     }
-    if (!totalOrder_) {
-        totalOrder_ = share(cBibleRefDefaults::totalOrderOnBookNumber());
+    if (!m_totalOrder) {
+        m_totalOrder = share(cBibleRefDefaults::totalOrderOnBookNumber());
         v(BibleRefTable::TotalOrderOnBookNumber) = cBibleRefDefaults::kTotalOrderVersion;
     }
-    if (!translations_) {
-        translations_ = share(cBibleRefDefaults::translations());
+    if (!m_translations) {
+        m_translations = share(cBibleRefDefaults::translations());
         v(BibleRefTable::TranslationList) = cBibleRefDefaults::kTranslationListVersion;
     }
-    if (!bibleBooks_) {
-        bibleBooks_ = share(cBibleRefDefaults::bibleBooks());
+    if (!m_bibleBooks) {
+        m_bibleBooks = share(cBibleRefDefaults::bibleBooks());
         v(BibleRefTable::BibleBooks) = cBibleRefDefaults::kBibleBooksVersion;
     }
-    if (!categories_) {
-        categories_ = share(cBibleRefDefaults::categories());
+    if (!m_categories) {
+        m_categories = share(cBibleRefDefaults::categories());
         v(BibleRefTable::NameNumberToBookCategories) = cBibleRefDefaults::kCategoriesVersion;
     }
-    if (!verseMap_) {
+    if (!m_verseMap) {
         static const auto defaultMap = share(cBibleRefDefaults::verseMap());
-        verseMap_ = defaultMap;
+        m_verseMap = defaultMap;
         v(BibleRefTable::VerseMap) = cBibleRefDefaults::kVerseMapVersion;
     }
-    if (!fixUps_) {
-        fixUps_ = share(cBibleRefDefaults::fixUps());
+    if (!m_fixUps) {
+        m_fixUps = share(cBibleRefDefaults::fixUps());
         v(BibleRefTable::FixUpRefMap) = cBibleRefDefaults::kFixUpRefMapVersion;
     }
-    if (!keyMap_) {
-        keyMap_ = share(cBibleRefDefaults::keyMap());
+    if (!m_keyMap) {
+        m_keyMap = share(cBibleRefDefaults::keyMap());
         v(BibleRefTable::GetKeyMap) = cBibleRefDefaults::kGetKeyMapVersion;
     }
-    if (!specialCases_) {
-        specialCases_ = share(cBibleRefDefaults::specialCases());
+    if (!m_specialCases) {
+        m_specialCases = share(cBibleRefDefaults::specialCases());
         v(BibleRefTable::DoMapSpecialCasesMap) = cBibleRefDefaults::kSpecialCasesVersion;
     }
-    if (!chapterWords_) {
-        chapterWords_ = share(cBibleRefDefaults::chapterWords());
+    if (!m_chapterWords) {
+        m_chapterWords = share(cBibleRefDefaults::chapterWords());
         v(BibleRefTable::GetChapterNumberSpellingMap) = cBibleRefDefaults::kChapterWordsVersion;
     }
-    if (!oneChapterBooks_) {
-        oneChapterBooks_ = share(cBibleRefDefaults::oneChapterBooks());
+    if (!m_oneChapterBooks) {
+        m_oneChapterBooks = share(cBibleRefDefaults::oneChapterBooks());
         v(BibleRefTable::IsOneChapterBookList) = cBibleRefDefaults::kOneChapterBooksVersion;
     }
 }
@@ -234,7 +235,7 @@ cBibleRefTables::Ptr cBibleRefTables::current()
 
 std::uint32_t cBibleRefTables::version(BibleRefTable table)
 {
-    return current()->versions_[cBibleRefTablesAccess::idx(table)];
+    return current()->m_versions[cBibleRefTablesAccess::idx(table)];
 }
 
 void cBibleRefTables::resetTable(BibleRefTable table, int mode)
@@ -262,9 +263,9 @@ void cBibleRefTables::sortVerseMapIndex()
 {
     std::lock_guard<std::mutex> lock(gTablesMutex);
     auto next = cBibleRefTablesAccess::copyCurrent(true);
-    VerseMapTable table = *next->verseMap_;
+    VerseMapTable table = *next->m_verseMap;
     sortVerseMapIndex(table);
-    next->verseMap_ = share(std::move(table));
+    next->m_verseMap = share(std::move(table));
     gTables = next;
 }
 
@@ -282,17 +283,17 @@ void cBibleRefTables::sortVerseMapIndex(VerseMapTable& table)
 
 int cBibleRefTables::nameNumberOfBook(int book) const
 {
-    if (book < 1 || book > static_cast<int>(bookNumToNameNum_->size()))
+    if (book < 1 || book > static_cast<int>(m_bookNumToNameNum->size()))
         return 0;
-    const int n = (*bookNumToNameNum_)[static_cast<std::size_t>(book - 1)];
+    const int n = (*m_bookNumToNameNum)[static_cast<std::size_t>(book - 1)];
     return n == 255 ? 0 : n;
 }
 
 const BibleBookList* cBibleRefTables::bookList(int translation) const
 {
-    if (translation < 1 || translation > static_cast<int>(bibleBooks_->size()))
+    if (translation < 1 || translation > static_cast<int>(m_bibleBooks->size()))
         return nullptr;
-    return &(*bibleBooks_)[static_cast<std::size_t>(translation - 1)];
+    return &(*m_bibleBooks)[static_cast<std::size_t>(translation - 1)];
 }
 
 int cBibleRefTables::bookForName(int nameNumber, int translation) const
@@ -300,8 +301,8 @@ int cBibleRefTables::bookForName(int nameNumber, int translation) const
     if (nameNumber <= 0)
         return 0;
     if (translation == 0) {
-        for (std::size_t i = 0; i < bookNumToNameNum_->size(); ++i)
-            if ((*bookNumToNameNum_)[i] == nameNumber)
+        for (std::size_t i = 0; i < m_bookNumToNameNum->size(); ++i)
+            if ((*m_bookNumToNameNum)[i] == nameNumber)
                 return static_cast<int>(i + 1);
         return 0;
     }
@@ -319,11 +320,11 @@ int cBibleRefTables::bookForName(int nameNumber, int translation) const
 
 cBibleRefTables::PositionCache* cBibleRefTables::positionCache() const
 {
-    PositionCache* cache = positionCache_.load(std::memory_order_acquire);
+    PositionCache* cache = m_positionCache.load(std::memory_order_acquire);
     if (cache)
         return cache;
-    std::lock_guard<std::mutex> lock(positionCacheMutex_);
-    cache = positionCache_.load(std::memory_order_acquire);
+    std::lock_guard<std::mutex> lock(m_positionCacheMutex);
+    cache = m_positionCache.load(std::memory_order_acquire);
     if (cache)
         return cache;
     auto fresh = std::make_unique<PositionCache>();
@@ -337,7 +338,7 @@ cBibleRefTables::PositionCache* cBibleRefTables::positionCache() const
     for (int i = 0; i < fresh->translations; ++i)
         fresh->filled[i].store(false, std::memory_order_relaxed);
     cache = fresh.release();
-    positionCache_.store(cache, std::memory_order_release);
+    m_positionCache.store(cache, std::memory_order_release);
     return cache;
 }
 
@@ -380,7 +381,7 @@ int cBibleRefTables::bookAtPosition(int translation, int position) const
 
 const TranslationRow* cBibleRefTables::translationByNumber(int number, bool shownOnly) const
 {
-    for (const TranslationRow& row : *translations_)
+    for (const TranslationRow& row : *m_translations)
         if (row.number == number && number > 0 && (!shownOnly || row.shown))
             return &row;
     return nullptr;
@@ -388,7 +389,7 @@ const TranslationRow* cBibleRefTables::translationByNumber(int number, bool show
 
 const TranslationRow* cBibleRefTables::translationByAbbreviation(const std::string& abbreviation) const
 {
-    for (const TranslationRow& row : *translations_)
+    for (const TranslationRow& row : *m_translations)
         if (equalsIgnoreCase(row.abbreviation, abbreviation))
             return &row;
     return nullptr;
@@ -396,19 +397,19 @@ const TranslationRow* cBibleRefTables::translationByAbbreviation(const std::stri
 
 const std::vector<BookNameRow>& cBibleRefTables::bookNames(int language) const
 {
-    return language == kLanguageSpanish ? *spanish_ : *english_;
+    return language == kLanguageSpanish ? *m_spanish : *m_english;
 }
 
 const CategoryRow* cBibleRefTables::categories(int nameNumber) const
 {
-    if (nameNumber < 0 || nameNumber >= static_cast<int>(categories_->size()))
+    if (nameNumber < 0 || nameNumber >= static_cast<int>(m_categories->size()))
         return nullptr;
-    return &(*categories_)[static_cast<std::size_t>(nameNumber)];
+    return &(*m_categories)[static_cast<std::size_t>(nameNumber)];
 }
 
 bool cBibleRefTables::isOneChapterBook(int book) const
 {
-    for (std::int32_t b : *oneChapterBooks_) {
+    for (std::int32_t b : *m_oneChapterBooks) {
         if (b == -1)
             break;
         if (b == book)
@@ -419,7 +420,7 @@ bool cBibleRefTables::isOneChapterBook(int book) const
 
 const ChapterWordRow* cBibleRefTables::chapterWordForSpelling(int book, int chapter) const
 {
-    for (const ChapterWordRow& row : *chapterWords_)
+    for (const ChapterWordRow& row : *m_chapterWords)
         if (row.book == book && row.chapter == chapter && row.usedForSpelling)
             return &row;
     return nullptr;
@@ -427,7 +428,7 @@ const ChapterWordRow* cBibleRefTables::chapterWordForSpelling(int book, int chap
 
 int cBibleRefTables::firstVerseMapRow(int sourceBook, int sourceChapter) const
 {
-    const std::vector<VerseMapRow>& rows = verseMap_->rows;
+    const std::vector<VerseMapRow>& rows = m_verseMap->rows;
     const auto key = [](int book, int chapter) { return book * 256 + chapter; };
     const int wanted = key(sourceBook, sourceChapter);
     const auto it = std::lower_bound(rows.begin(), rows.end(), wanted,
@@ -482,9 +483,9 @@ std::int32_t cBibleRefTablesAccess::bookNames(std::FILE* english, std::FILE* spa
         if (const std::int32_t code = parseBookNames(en.rows, rows); code != kBibleRefLoadOk)
             return code;
         install(BibleRefTable::BookNames, en.version, [&](cBibleRefTables& t) {
-            t.english_ = share(std::move(rows));
-            if (!t.spanish_)
-                t.spanish_ = share(cBibleRefDefaults::spanishBookNames());
+            t.m_english = share(std::move(rows));
+            if (!t.m_spanish)
+                t.m_spanish = share(cBibleRefDefaults::spanishBookNames());
         });
     }
     const std::uint32_t afterEnglish = loadedVersion(BibleRefTable::BookNames);
@@ -497,9 +498,9 @@ std::int32_t cBibleRefTablesAccess::bookNames(std::FILE* english, std::FILE* spa
     if (const std::int32_t code = parseBookNames(es.rows, rows); code != kBibleRefLoadOk)
         return code;
     install(BibleRefTable::BookNames, es.version, [&](cBibleRefTables& t) {
-        t.spanish_ = share(std::move(rows));
-        if (!t.english_)
-            t.english_ = share(cBibleRefDefaults::englishBookNames());
+        t.m_spanish = share(std::move(rows));
+        if (!t.m_english)
+            t.m_english = share(cBibleRefDefaults::englishBookNames());
     });
     return kBibleRefLoadOk;
 }
@@ -522,7 +523,7 @@ std::int32_t cBibleRefTablesAccess::bookNumToNameNum(std::FILE* file)
         table[static_cast<std::size_t>(book - 1)] = static_cast<std::uint8_t>(name);
     }
     install(BibleRefTable::BookNumToNameNum, r.version,
-        [&](cBibleRefTables& t) { t.bookNumToNameNum_ = share(std::move(table)); });
+        [&](cBibleRefTables& t) { t.m_bookNumToNameNum = share(std::move(table)); });
     return kBibleRefLoadOk;
 }
 
@@ -543,7 +544,7 @@ std::int32_t cBibleRefTablesAccess::totalOrder(std::FILE* file)
         order[static_cast<std::size_t>(position - 1)] = static_cast<std::int32_t>(book);
     }
     install(BibleRefTable::TotalOrderOnBookNumber, r.version,
-        [&](cBibleRefTables& t) { t.totalOrder_ = share(std::move(order)); });
+        [&](cBibleRefTables& t) { t.m_totalOrder = share(std::move(order)); });
     return kBibleRefLoadOk;
 }
 
@@ -577,7 +578,7 @@ std::int32_t cBibleRefTablesAccess::translationList(std::FILE* file)
         rows.push_back(std::move(t));
     }
     install(BibleRefTable::TranslationList, r.version,
-        [&](cBibleRefTables& t) { t.translations_ = share(std::move(rows)); });
+        [&](cBibleRefTables& t) { t.m_translations = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
@@ -609,7 +610,8 @@ std::int32_t cBibleRefTablesAccess::bibleBooks(std::FILE* file)
     }
     if (lists.size() != r.count)
         return kBibleRefLoadMismatch;
-    install(BibleRefTable::BibleBooks, r.version, [&](cBibleRefTables& t) { t.bibleBooks_ = share(std::move(lists)); });
+    install(
+        BibleRefTable::BibleBooks, r.version, [&](cBibleRefTables& t) { t.m_bibleBooks = share(std::move(lists)); });
     return kBibleRefLoadOk;
 }
 
@@ -634,7 +636,7 @@ std::int32_t cBibleRefTablesAccess::categories(std::FILE* file)
     if (rows.size() != r.count)
         return kBibleRefLoadMismatch;
     install(BibleRefTable::NameNumberToBookCategories, r.version,
-        [&](cBibleRefTables& t) { t.categories_ = share(std::move(rows)); });
+        [&](cBibleRefTables& t) { t.m_categories = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
@@ -668,7 +670,7 @@ std::int32_t cBibleRefTablesAccess::verseMap(std::FILE* file)
         if (key(table.rows[i]) < key(table.rows[i - 1]))
             return kBibleRefLoadMismatch;
     cBibleRefTables::sortVerseMapIndex(table);
-    install(BibleRefTable::VerseMap, r.version, [&](cBibleRefTables& t) { t.verseMap_ = share(std::move(table)); });
+    install(BibleRefTable::VerseMap, r.version, [&](cBibleRefTables& t) { t.m_verseMap = share(std::move(table)); });
     return kBibleRefLoadOk;
 }
 
@@ -697,7 +699,7 @@ std::int32_t cBibleRefTablesAccess::fixUps(std::FILE* file)
                 static_cast<std::uint8_t>(v[3]), static_cast<std::uint8_t>(v[4] != 0), static_cast<std::int32_t>(v[5]),
                 static_cast<std::int32_t>(v[6]), static_cast<std::int32_t>(v[7]), static_cast<std::uint8_t>(v[8])});
     }
-    install(BibleRefTable::FixUpRefMap, r.version, [&](cBibleRefTables& t) { t.fixUps_ = share(std::move(rows)); });
+    install(BibleRefTable::FixUpRefMap, r.version, [&](cBibleRefTables& t) { t.m_fixUps = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
@@ -718,7 +720,7 @@ std::int32_t cBibleRefTablesAccess::keyMap(std::FILE* file)
             {static_cast<std::int32_t>(v[0]), static_cast<std::int32_t>(v[1]), static_cast<std::int32_t>(v[2]),
                 static_cast<std::int32_t>(v[3]), static_cast<std::int32_t>(v[4]), static_cast<std::int32_t>(v[5])});
     }
-    install(BibleRefTable::GetKeyMap, r.version, [&](cBibleRefTables& t) { t.keyMap_ = share(std::move(rows)); });
+    install(BibleRefTable::GetKeyMap, r.version, [&](cBibleRefTables& t) { t.m_keyMap = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
@@ -740,7 +742,7 @@ std::int32_t cBibleRefTablesAccess::specialCases(std::FILE* file)
             static_cast<std::int32_t>(v[5]), static_cast<std::int32_t>(v[6])});
     }
     install(BibleRefTable::DoMapSpecialCasesMap, r.version,
-        [&](cBibleRefTables& t) { t.specialCases_ = share(std::move(rows)); });
+        [&](cBibleRefTables& t) { t.m_specialCases = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
@@ -765,7 +767,7 @@ std::int32_t cBibleRefTablesAccess::chapterWords(std::FILE* file)
         rows.push_back(std::move(word));
     }
     install(BibleRefTable::GetChapterNumberSpellingMap, r.version,
-        [&](cBibleRefTables& t) { t.chapterWords_ = share(std::move(rows)); });
+        [&](cBibleRefTables& t) { t.m_chapterWords = share(std::move(rows)); });
     return kBibleRefLoadOk;
 }
 
@@ -790,7 +792,7 @@ std::int32_t cBibleRefTablesAccess::oneChapterBooks(std::FILE* file)
     if (books.empty() || books.back() != -1)
         books.push_back(-1);
     install(BibleRefTable::IsOneChapterBookList, r.version,
-        [&](cBibleRefTables& t) { t.oneChapterBooks_ = share(std::move(books)); });
+        [&](cBibleRefTables& t) { t.m_oneChapterBooks = share(std::move(books)); });
     return kBibleRefLoadOk;
 }
 
@@ -806,44 +808,44 @@ void cBibleRefTablesAccess::reset(BibleRefTable table, int mode)
     cBibleRefTables& t = *next;
     switch (table) {
     case BibleRefTable::BookNames:
-        t.english_.reset();
-        t.spanish_.reset();
+        t.m_english.reset();
+        t.m_spanish.reset();
         break;
     case BibleRefTable::BookNumToNameNum:
-        t.bookNumToNameNum_.reset();
+        t.m_bookNumToNameNum.reset();
         break;
     case BibleRefTable::TranslationList:
-        t.translations_.reset();
+        t.m_translations.reset();
         break;
     case BibleRefTable::BibleBooks:
-        t.bibleBooks_.reset();
+        t.m_bibleBooks.reset();
         break;
     case BibleRefTable::NameNumberToBookCategories:
-        t.categories_.reset();
+        t.m_categories.reset();
         break;
     case BibleRefTable::VerseMap:
-        t.verseMap_.reset();
+        t.m_verseMap.reset();
         break;
     case BibleRefTable::TotalOrderOnBookNumber:
-        t.totalOrder_.reset();
+        t.m_totalOrder.reset();
         break;
     case BibleRefTable::FixUpRefMap:
-        t.fixUps_.reset();
+        t.m_fixUps.reset();
         break;
     case BibleRefTable::GetKeyMap:
-        t.keyMap_.reset();
+        t.m_keyMap.reset();
         break;
     case BibleRefTable::DoMapSpecialCasesMap:
-        t.specialCases_.reset();
+        t.m_specialCases.reset();
         break;
     case BibleRefTable::GetChapterNumberSpellingMap:
-        t.chapterWords_.reset();
+        t.m_chapterWords.reset();
         break;
     case BibleRefTable::IsOneChapterBookList:
-        t.oneChapterBooks_.reset();
+        t.m_oneChapterBooks.reset();
         break;
     }
-    t.versions_[idx(table)] = 0;
+    t.m_versions[idx(table)] = 0;
     if (mode > 0)
         t.ensureDefaults();
     gTables = next;
@@ -854,8 +856,8 @@ int cBibleRefTablesAccess::addCustomTranslation(
 {
     std::lock_guard<std::mutex> lock(gTablesMutex);
     auto next = copyCurrent(true);
-    std::vector<TranslationRow> rows = *next->translations_;
-    std::vector<BibleBookList> lists = *next->bibleBooks_;
+    std::vector<TranslationRow> rows = *next->m_translations;
+    std::vector<BibleBookList> lists = *next->m_bibleBooks;
 
     // A built-in translation is never replaced (nor renumbered) by a run-time one, whatever
     // the case of the abbreviation.
@@ -918,8 +920,8 @@ int cBibleRefTablesAccess::addCustomTranslation(
     }
     lists.push_back(list);
 
-    next->translations_ = share(std::move(rows));
-    next->bibleBooks_ = share(std::move(lists));
+    next->m_translations = share(std::move(rows));
+    next->m_bibleBooks = share(std::move(lists));
     gTables = next;
     return number;
 }

@@ -164,7 +164,7 @@ public:
     // --- Lookups; out-of-table arguments give the "none" values. -----------------------
     // Name number of a book number; 0 when the book has none.
     int nameNumberOfBook(int book) const;
-    int bookCount() const { return static_cast<int>(bookNumToNameNum_->size()); }
+    int bookCount() const { return static_cast<int>(m_bookNumToNameNum->size()); }
     // First book with the name number: in BookNumToNameNum for translation 0, else in the
     // translation's book list. 0 when there is none.
     int bookForName(int nameNumber, int translation) const;
@@ -172,13 +172,13 @@ public:
     int positionOfBook(int translation, int book) const;
     // Book at a slot of a translation's list; -1 past the end or out of range.
     int bookAtPosition(int translation, int position) const;
-    int translationCount() const { return static_cast<int>(bibleBooks_->size()); }
+    int translationCount() const { return static_cast<int>(m_bibleBooks->size()); }
     const BibleBookList* bookList(int translation) const;
 
     const TranslationRow* translationByNumber(int number, bool shownOnly) const;
     // The row whose abbreviation equals the text (case-insensitive); null when none.
     const TranslationRow* translationByAbbreviation(const std::string& abbreviation) const;
-    const std::vector<TranslationRow>& translations() const { return *translations_; }
+    const std::vector<TranslationRow>& translations() const { return *m_translations; }
 
     // The name list of a language (10 = Spanish, any other = English).
     const std::vector<BookNameRow>& bookNames(int language) const;
@@ -186,19 +186,19 @@ public:
     // Category row of a name number; null when there is none.
     const CategoryRow* categories(int nameNumber) const;
     bool isOneChapterBook(int book) const;
-    const std::vector<ChapterWordRow>& chapterWords() const { return *chapterWords_; }
+    const std::vector<ChapterWordRow>& chapterWords() const { return *m_chapterWords; }
     const ChapterWordRow* chapterWordForSpelling(int book, int chapter) const;
-    const VerseMapTable& verseMap() const { return *verseMap_; }
-    const std::vector<FixUpRow>& fixUps() const { return *fixUps_; }
-    const std::vector<KeyMapRow>& keyMap() const { return *keyMap_; }
-    const std::vector<SpecialCaseRow>& specialCases() const { return *specialCases_; }
-    const std::vector<std::int32_t>& totalOrder() const { return *totalOrder_; }
-    const std::vector<std::int32_t>& oneChapterBooks() const { return *oneChapterBooks_; }
+    const VerseMapTable& verseMap() const { return *m_verseMap; }
+    const std::vector<FixUpRow>& fixUps() const { return *m_fixUps; }
+    const std::vector<KeyMapRow>& keyMap() const { return *m_keyMap; }
+    const std::vector<SpecialCaseRow>& specialCases() const { return *m_specialCases; }
+    const std::vector<std::int32_t>& totalOrder() const { return *m_totalOrder; }
+    const std::vector<std::int32_t>& oneChapterBooks() const { return *m_oneChapterBooks; }
 
     // Index of the first VerseMap row with this source book and chapter; -1 when none.
     int firstVerseMapRow(int sourceBook, int sourceChapter) const;
 
-    bool hasPositionCache() const { return positionCache_.load(std::memory_order_acquire) != nullptr; }
+    bool hasPositionCache() const { return m_positionCache.load(std::memory_order_acquire) != nullptr; }
 
     // Builds the ordered-by-target index of a verse map.
     static void sortVerseMapIndex(VerseMapTable& table);
@@ -219,20 +219,20 @@ private:
     bool anyEmpty() const;
     PositionCache* positionCache() const;
 
-    std::shared_ptr<const std::vector<BookNameRow>> english_, spanish_;
-    std::shared_ptr<const std::vector<std::uint8_t>> bookNumToNameNum_;
-    std::shared_ptr<const std::vector<std::int32_t>> totalOrder_;
-    std::shared_ptr<const std::vector<TranslationRow>> translations_;
-    std::shared_ptr<const std::vector<BibleBookList>> bibleBooks_;
-    std::shared_ptr<const std::vector<CategoryRow>> categories_;
-    std::shared_ptr<const VerseMapTable> verseMap_;
-    std::shared_ptr<const std::vector<FixUpRow>> fixUps_;
-    std::shared_ptr<const std::vector<KeyMapRow>> keyMap_;
-    std::shared_ptr<const std::vector<SpecialCaseRow>> specialCases_;
-    std::shared_ptr<const std::vector<ChapterWordRow>> chapterWords_;
-    std::shared_ptr<const std::vector<std::int32_t>> oneChapterBooks_;
-    std::array<std::uint32_t, kBibleRefTableCount> versions_ {};
+    std::shared_ptr<const std::vector<BookNameRow>> m_english, m_spanish;
+    std::shared_ptr<const std::vector<std::uint8_t>> m_bookNumToNameNum;
+    std::shared_ptr<const std::vector<std::int32_t>> m_totalOrder;
+    std::shared_ptr<const std::vector<TranslationRow>> m_translations;
+    std::shared_ptr<const std::vector<BibleBookList>> m_bibleBooks;
+    std::shared_ptr<const std::vector<CategoryRow>> m_categories;
+    std::shared_ptr<const VerseMapTable> m_verseMap;
+    std::shared_ptr<const std::vector<FixUpRow>> m_fixUps;
+    std::shared_ptr<const std::vector<KeyMapRow>> m_keyMap;
+    std::shared_ptr<const std::vector<SpecialCaseRow>> m_specialCases;
+    std::shared_ptr<const std::vector<ChapterWordRow>> m_chapterWords;
+    std::shared_ptr<const std::vector<std::int32_t>> m_oneChapterBooks;
+    std::array<std::uint32_t, kBibleRefTableCount> m_versions {};
 
-    mutable std::atomic<PositionCache*> positionCache_ {nullptr};
-    mutable std::mutex positionCacheMutex_;
+    mutable std::atomic<PositionCache*> m_positionCache {nullptr};
+    mutable std::mutex m_positionCacheMutex;
 };

@@ -157,12 +157,12 @@ bool cBibleRefVersification::mapRange(const cBibleRefTables& t, bibleRefRange& r
 
 bool cBibleRef::setTranslation(int translation)
 {
-    translation_ = translation > 0 ? static_cast<std::uint32_t>(translation) : 0;
-    spelledWith_ = -1;
+    m_translation = translation > 0 ? static_cast<std::uint32_t>(translation) : 0;
+    m_spelledWith = -1;
     if (translation <= 0)
         return true;
     const cBibleRefTables::Ptr t = cBibleRefTables::current();
-    for (bibleRefRange* r = first_; r; r = r->next)
+    for (bibleRefRange* r = m_first; r; r = r->next)
         if (!cBibleRefVersification::mapRange(*t, *r, translation))
             return false;
     return true;
@@ -172,7 +172,7 @@ void cBibleRef::collectEquivalentKeys(cLIntArray& startKeys, cLIntArray& endKeys
 {
     startKeys.removeAll();
     endKeys.removeAll();
-    if (!first_)
+    if (!m_first)
         return;
     const packedBibleKey key = startKey();
     startKeys.add(static_cast<std::int32_t>(key));

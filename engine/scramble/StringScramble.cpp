@@ -32,20 +32,20 @@ std::size_t padLength(const char* pad)
 class PadCursor {
 public:
     PadCursor(const char* pad, std::size_t length, int offset)
-        : pad_(pad), length_(length), position_(static_cast<std::size_t>(offset < 0 ? 0 : offset) * 5)
+        : m_pad(pad), m_length(length), m_position(static_cast<std::size_t>(offset < 0 ? 0 : offset) * 5)
     {
     }
     int next()
     {
-        const std::size_t i = position_ % length_;
-        position_ = i + 1;
-        return symbolIndex(pad_[i]);
+        const std::size_t i = m_position % m_length;
+        m_position = i + 1;
+        return symbolIndex(m_pad[i]);
     }
 
 private:
-    const char* pad_;
-    std::size_t length_;
-    std::size_t position_;
+    const char* m_pad;
+    std::size_t m_length;
+    std::size_t m_position;
 };
 
 int offsetForText(const cLString8& text)

@@ -18,7 +18,7 @@ public:
     explicit BitVector(uint32_t size);  // initWithSize:
     explicit BitVector(std::unique_ptr<cBitVector> vector);
 
-    cBitVector* getCBitVector() const { return vector_.get(); }
+    cBitVector* getCBitVector() const { return m_vector.get(); }
     // Takes ownership of the new vector and destroys the old one.
     void setCBitVector(cBitVector* vector);
     void setCBitVector(std::unique_ptr<cBitVector> vector);
@@ -45,5 +45,5 @@ public:
     uint32_t countFrom(uint32_t from, uint32_t to, bool value) const;
 
 private:
-    std::unique_ptr<cBitVector> vector_;
+    std::unique_ptr<cBitVector> m_vector;
 };

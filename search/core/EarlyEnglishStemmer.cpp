@@ -369,7 +369,7 @@ std::string EarlyEnglishStemmer::stem(std::string_view utf8Word) const
 {
     Stemming s;
     s.w = toCodePoints(utf8Word);
-    s.archaic = archaicEndings_;
+    s.archaic = m_archaicEndings;
     s.run();
     return fromCodePoints(s.w);
 }

@@ -18,10 +18,10 @@
 class EarlyEnglishStemmer {
 public:
     // archaicEndings false gives the plain Porter2 algorithm (the Step 1b change off).
-    explicit EarlyEnglishStemmer(bool archaicEndings = true) : archaicEndings_(archaicEndings) { }
+    explicit EarlyEnglishStemmer(bool archaicEndings = true) : m_archaicEndings(archaicEndings) { }
 
     std::string stem(std::string_view utf8Word) const;
 
 private:
-    bool archaicEndings_;
+    bool m_archaicEndings;
 };

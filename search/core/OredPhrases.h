@@ -10,18 +10,18 @@
 
 class OredPhrases {
 public:
-    void add(PhrasePtr phrase) { phraseList_.push_back(std::move(phrase)); }
+    void add(PhrasePtr phrase) { m_phraseList.push_back(std::move(phrase)); }
     // Inserts at index; an index past the end appends.
     void add(PhrasePtr phrase, std::size_t index)
     {
-        phraseList_.insert(
-            phraseList_.begin() + static_cast<std::ptrdiff_t>(std::min(index, phraseList_.size())), std::move(phrase));
+        m_phraseList.insert(m_phraseList.begin() + static_cast<std::ptrdiff_t>(std::min(index, m_phraseList.size())),
+            std::move(phrase));
     }
-    std::size_t count() const { return phraseList_.size(); }
-    const std::vector<PhrasePtr>& phraseList() const { return phraseList_; }
+    std::size_t count() const { return m_phraseList.size(); }
+    const std::vector<PhrasePtr>& phraseList() const { return m_phraseList; }
 
 private:
-    std::vector<PhrasePtr> phraseList_;
+    std::vector<PhrasePtr> m_phraseList;
 };
 
 using OredPhrasesPtr = std::shared_ptr<OredPhrases>;

@@ -86,18 +86,18 @@ std::vector<std::u16string> splitAtColons(const std::u16string& term)
 
 void OredTerms::add(std::u16string term)
 {
-    termList_.push_back(std::move(term));
+    m_termList.push_back(std::move(term));
 }
 
 void OredTerms::add(std::u16string term, std::size_t index)
 {
-    termList_.insert(
-        termList_.begin() + static_cast<std::ptrdiff_t>(std::min(index, termList_.size())), std::move(term));
+    m_termList.insert(
+        m_termList.begin() + static_cast<std::ptrdiff_t>(std::min(index, m_termList.size())), std::move(term));
 }
 
 const std::u16string* OredTerms::termAtIndex(std::size_t index) const
 {
-    return index < termList_.size() ? &termList_[index] : nullptr;
+    return index < m_termList.size() ? &m_termList[index] : nullptr;
 }
 
 bool OredTerms::couldBeWordAttribute(const std::u16string& term, const SearchSource* source)

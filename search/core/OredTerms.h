@@ -21,10 +21,10 @@ public:
     void add(std::u16string term);
     // Inserts at index; an index past the end appends.
     void add(std::u16string term, std::size_t index);
-    std::size_t count() const { return termList_.size(); }
+    std::size_t count() const { return m_termList.size(); }
     // Null when the index is out of range.
     const std::u16string* termAtIndex(std::size_t index) const;
-    const std::vector<std::u16string>& termList() const { return termList_; }
+    const std::vector<std::u16string>& termList() const { return m_termList; }
 
     // Whether the term can stand for a word attribute in that book. A null source
     // is a book without attributes.
@@ -35,7 +35,7 @@ public:
     static std::u16string attributeFromTerm(const std::u16string& term, const SearchSource* source);
 
 private:
-    std::vector<std::u16string> termList_;
+    std::vector<std::u16string> m_termList;
 };
 
 using OredTermsPtr = std::shared_ptr<OredTerms>;

@@ -4,22 +4,22 @@
 
 void Phrase::add(OredTermsPtr terms)
 {
-    terms_.push_back(std::move(terms));
+    m_terms.push_back(std::move(terms));
 }
 
 void Phrase::add(OredTermsPtr terms, std::size_t index)
 {
-    terms_.insert(terms_.begin() + static_cast<std::ptrdiff_t>(std::min(index, terms_.size())), std::move(terms));
+    m_terms.insert(m_terms.begin() + static_cast<std::ptrdiff_t>(std::min(index, m_terms.size())), std::move(terms));
 }
 
 std::size_t Phrase::numAlternativesAtIndex(std::size_t index) const
 {
-    return index < terms_.size() && terms_[index] ? terms_[index]->count() : 0;
+    return index < m_terms.size() && m_terms[index] ? m_terms[index]->count() : 0;
 }
 
 const std::u16string* Phrase::termAtIndex(std::size_t index, std::size_t alternative) const
 {
-    if (index >= terms_.size() || !terms_[index])
+    if (index >= m_terms.size() || !m_terms[index])
         return nullptr;
-    return terms_[index]->termAtIndex(alternative);
+    return m_terms[index]->termAtIndex(alternative);
 }

@@ -11,19 +11,19 @@
 
 class PhraseList {
 public:
-    void add(OredPhrasesPtr phrases) { oredPhraseList_.push_back(std::move(phrases)); }
+    void add(OredPhrasesPtr phrases) { m_oredPhraseList.push_back(std::move(phrases)); }
     // Inserts at index; an index past the end appends.
     void add(OredPhrasesPtr phrases, std::size_t index)
     {
-        oredPhraseList_.insert(
-            oredPhraseList_.begin() + static_cast<std::ptrdiff_t>(std::min(index, oredPhraseList_.size())),
+        m_oredPhraseList.insert(
+            m_oredPhraseList.begin() + static_cast<std::ptrdiff_t>(std::min(index, m_oredPhraseList.size())),
             std::move(phrases));
     }
-    std::size_t count() const { return oredPhraseList_.size(); }
-    const std::vector<OredPhrasesPtr>& oredPhraseList() const { return oredPhraseList_; }
+    std::size_t count() const { return m_oredPhraseList.size(); }
+    const std::vector<OredPhrasesPtr>& oredPhraseList() const { return m_oredPhraseList; }
 
 private:
-    std::vector<OredPhrasesPtr> oredPhraseList_;
+    std::vector<OredPhrasesPtr> m_oredPhraseList;
 };
 
 using PhraseListPtr = std::shared_ptr<PhraseList>;

@@ -47,21 +47,21 @@ bool endsTermOutsideClass(char16_t c)
 
 void SearchSpecification::setSearchSpec(std::u16string text)
 {
-    if (text == searchSpec_)
+    if (text == m_searchSpec)
         return;
-    searchSpec_ = std::move(text);
+    m_searchSpec = std::move(text);
     parse();
 }
 
 void SearchSpecification::parse()
 {
-    phraseList_.reset();
-    exclPhraseList_.reset();
-    position_ = 0;
-    if (searchSpec_.empty())
+    m_phraseList.reset();
+    m_exclPhraseList.reset();
+    m_position = 0;
+    if (m_searchSpec.empty())
         return;
-    phraseList_ = parsePhraseList();
-    exclPhraseList_ = parseExclusionList();
+    m_phraseList = parsePhraseList();
+    m_exclPhraseList = parseExclusionList();
 }
 
 bool SearchSpecification::isInWhitespaceSet(char16_t c)
@@ -91,7 +91,7 @@ bool SearchSpecification::isStopWord(const std::u16string& word)
 void SearchSpecification::skipWhitespace()
 {
     while (!atEnd() && isInWhitespaceSet(current()))
-        ++position_;
+        ++m_position;
 }
 
 bool SearchSpecification::isOr()
@@ -100,13 +100,13 @@ bool SearchSpecification::isOr()
     if (atEnd())
         return false;
     if (current() == u'|') {
-        ++position_;
+        ++m_position;
         return true;
     }
-    const std::size_t p = static_cast<std::size_t>(position_);
-    if (searchSpec_.size() - p >= 3 && searchSpec_[p] == u'O' && searchSpec_[p + 1] == u'R' &&
-        isInWhitespaceSet(searchSpec_[p + 2])) {
-        position_ += 2;
+    const std::size_t p = static_cast<std::size_t>(m_position);
+    if (m_searchSpec.size() - p >= 3 && m_searchSpec[p] == u'O' && m_searchSpec[p + 1] == u'R' &&
+        isInWhitespaceSet(m_searchSpec[p + 2])) {
+        m_position += 2;
         return true;
     }
     return false;
@@ -116,7 +116,7 @@ bool SearchSpecification::isQuote()
 {
     skipWhitespace();
     if (!atEnd() && current() == u'"') {
-        ++position_;
+        ++m_position;
         return true;
     }
     return false;
@@ -131,12 +131,12 @@ std::unique_ptr<std::u16string> SearchSpecification::parseTerm()
             break;
         if (!isInWhitespaceSet(c) && !isInPunctuationSet(c))
             break;
-        ++position_;
+        ++m_position;
     }
     if (atEnd() || current() == u'"' || current() == u'-' || current() == u'|')
         return nullptr;
 
-    const std::size_t start = static_cast<std::size_t>(position_);
+    const std::size_t start = static_cast<std::size_t>(m_position);
     bool inClass = false;
     while (!atEnd()) {
         const char16_t c = current();
@@ -150,20 +150,20 @@ std::unique_ptr<std::u16string> SearchSpecification::parseTerm()
         } else if (c == u'[') {
             inClass = true;
         }
-        ++position_;
+        ++m_position;
     }
-    return std::make_unique<std::u16string>(searchSpec_.substr(start, static_cast<std::size_t>(position_) - start));
+    return std::make_unique<std::u16string>(m_searchSpec.substr(start, static_cast<std::size_t>(m_position) - start));
 }
 
 PhrasePtr SearchSpecification::parsePhrase()
 {
     if (atEnd())
         return nullptr;
-    const uint64_t start = position_;
+    const uint64_t start = m_position;
     const bool quoted = isQuote();
     auto term = parseTerm();
     if (!term) {
-        position_ = start;
+        m_position = start;
         return nullptr;
     }
     auto phrase = std::make_shared<Phrase>();
@@ -171,21 +171,21 @@ PhrasePtr SearchSpecification::parsePhrase()
         auto alternatives = std::make_shared<OredTerms>();
         alternatives->add(std::move(*term));
         while (true) {
-            const uint64_t beforeOr = position_;
+            const uint64_t beforeOr = m_position;
             if (!isOr())
                 break;
             auto next = parseTerm();
             if (!next) {
-                position_ = beforeOr;
+                m_position = beforeOr;
                 break;
             }
             alternatives->add(std::move(*next));
         }
         phrase->add(std::move(alternatives));
-        const uint64_t afterPosition = position_;
+        const uint64_t afterPosition = m_position;
         term = parseTerm();
         if (!term)
-            position_ = afterPosition;
+            m_position = afterPosition;
     }
     if (!quoted)
         return phrase;
@@ -193,7 +193,7 @@ PhrasePtr SearchSpecification::parsePhrase()
         phrase->setQuoted(true);
         return phrase;
     }
-    position_ = start;
+    m_position = start;
     return nullptr;
 }
 
@@ -209,12 +209,12 @@ PhraseListPtr SearchSpecification::parsePhraseList()
         auto alternatives = std::make_shared<OredPhrases>();
         alternatives->add(std::move(phrase));
         while (true) {
-            const uint64_t beforeOr = position_;
+            const uint64_t beforeOr = m_position;
             if (!isOr())
                 break;
             auto next = parsePhrase();
             if (!next) {
-                position_ = beforeOr;
+                m_position = beforeOr;
                 break;
             }
             alternatives->add(std::move(next));
@@ -222,10 +222,10 @@ PhraseListPtr SearchSpecification::parsePhraseList()
         if (!list)
             list = std::make_shared<PhraseList>();
         list->add(std::move(alternatives));
-        const uint64_t afterPosition = position_;
+        const uint64_t afterPosition = m_position;
         phrase = parsePhrase();
         if (!phrase)
-            position_ = afterPosition;
+            m_position = afterPosition;
     }
     return list;
 }
@@ -234,12 +234,12 @@ PhraseListPtr SearchSpecification::parseExclusionList()
 {
     if (atEnd())
         return nullptr;
-    const uint64_t start = position_;
+    const uint64_t start = m_position;
     skipWhitespace();
     if (!atEnd() && current() == u'-') {
-        ++position_;
+        ++m_position;
         return parsePhraseList();
     }
-    position_ = start;
+    m_position = start;
     return nullptr;
 }

@@ -29,16 +29,16 @@ public:
 
     // Copies the text and parses it at once; nothing happens when it is unchanged.
     void setSearchSpec(std::u16string text);
-    const std::u16string& searchSpec() const { return searchSpec_; }
+    const std::u16string& searchSpec() const { return m_searchSpec; }
 
     // Clears both lists and parses the text from its start.
     void parse();
 
     // Either list may be null.
-    const PhraseListPtr& phraseList() const { return phraseList_; }
-    void setPhraseList(PhraseListPtr list) { phraseList_ = std::move(list); }
-    const PhraseListPtr& exclPhraseList() const { return exclPhraseList_; }
-    void setExclPhraseList(PhraseListPtr list) { exclPhraseList_ = std::move(list); }
+    const PhraseListPtr& phraseList() const { return m_phraseList; }
+    void setPhraseList(PhraseListPtr list) { m_phraseList = std::move(list); }
+    const PhraseListPtr& exclPhraseList() const { return m_exclPhraseList; }
+    void setExclPhraseList(PhraseListPtr list) { m_exclPhraseList = std::move(list); }
 
     // The character classes of the grammar: white space and line breaks, and Unicode
     // punctuation (among ASCII: ! " # % & ' ( ) * , - . / : ; ? @ [ \ ] _ { }).
@@ -57,15 +57,15 @@ public:
     bool isOr();
     bool isQuote();
 
-    uint64_t position() const { return position_; }
+    uint64_t position() const { return m_position; }
 
 private:
     void skipWhitespace();
-    bool atEnd() const { return position_ >= searchSpec_.size(); }
-    char16_t current() const { return searchSpec_[static_cast<std::size_t>(position_)]; }
+    bool atEnd() const { return m_position >= m_searchSpec.size(); }
+    char16_t current() const { return m_searchSpec[static_cast<std::size_t>(m_position)]; }
 
-    std::u16string searchSpec_;
-    uint64_t position_ = 0;
-    PhraseListPtr phraseList_;
-    PhraseListPtr exclPhraseList_;
+    std::u16string m_searchSpec;
+    uint64_t m_position = 0;
+    PhraseListPtr m_phraseList;
+    PhraseListPtr m_exclPhraseList;
 };

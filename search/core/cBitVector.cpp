@@ -92,14 +92,14 @@ cBitVector::cBitVector(const cBitVector& other)
 }
 
 cBitVector::cBitVector(cBitVector&& other) noexcept
-    : bytes_(std::exchange(other.bytes_, nullptr)),
-      bitCount_(std::exchange(other.bitCount_, 0)),
-      byteCount_(std::exchange(other.byteCount_, 0))
+    : m_bytes(std::exchange(other.m_bytes, nullptr)),
+      m_bitCount(std::exchange(other.m_bitCount, 0)),
+      m_byteCount(std::exchange(other.m_byteCount, 0))
 {
     for (int v = 0; v < 2; ++v) {
-        cursorPos_[v] = other.cursorPos_[v];
-        cursorOrd_[v] = other.cursorOrd_[v];
-        count_[v] = other.count_[v];
+        m_cursorPos[v] = other.m_cursorPos[v];
+        m_cursorOrd[v] = other.m_cursorOrd[v];
+        m_count[v] = other.m_count[v];
     }
     other.invalidateCache();
 }
@@ -114,14 +114,14 @@ cBitVector& cBitVector::operator=(const cBitVector& other)
 cBitVector& cBitVector::operator=(cBitVector&& other) noexcept
 {
     if (this != &other) {
-        delete[] bytes_;
-        bytes_ = std::exchange(other.bytes_, nullptr);
-        bitCount_ = std::exchange(other.bitCount_, 0);
-        byteCount_ = std::exchange(other.byteCount_, 0);
+        delete[] m_bytes;
+        m_bytes = std::exchange(other.m_bytes, nullptr);
+        m_bitCount = std::exchange(other.m_bitCount, 0);
+        m_byteCount = std::exchange(other.m_byteCount, 0);
         for (int v = 0; v < 2; ++v) {
-            cursorPos_[v] = other.cursorPos_[v];
-            cursorOrd_[v] = other.cursorOrd_[v];
-            count_[v] = other.count_[v];
+            m_cursorPos[v] = other.m_cursorPos[v];
+            m_cursorOrd[v] = other.m_cursorOrd[v];
+            m_count[v] = other.m_count[v];
         }
         other.invalidateCache();
     }
@@ -130,144 +130,144 @@ cBitVector& cBitVector::operator=(cBitVector&& other) noexcept
 
 cBitVector::~cBitVector()
 {
-    delete[] bytes_;
+    delete[] m_bytes;
 }
 
 void cBitVector::invalidateCursors()
 {
-    cursorPos_[0] = cursorPos_[1] = kNone;
-    cursorOrd_[0] = cursorOrd_[1] = kNone;
+    m_cursorPos[0] = m_cursorPos[1] = kNone;
+    m_cursorOrd[0] = m_cursorOrd[1] = kNone;
 }
 
 void cBitVector::invalidateCache()
 {
     invalidateCursors();
-    count_[0] = count_[1] = kNone;
+    m_count[0] = m_count[1] = kNone;
 }
 
 void cBitVector::allocate(uint32_t bitCount)
 {
-    delete[] bytes_;
-    bytes_ = nullptr;
-    bitCount_ = bitCount;
-    byteCount_ = static_cast<uint32_t>((static_cast<uint64_t>(bitCount) + 7) / 8);
+    delete[] m_bytes;
+    m_bytes = nullptr;
+    m_bitCount = bitCount;
+    m_byteCount = static_cast<uint32_t>((static_cast<uint64_t>(bitCount) + 7) / 8);
     invalidateCache();
     if (bitCount == 0)
         return;
-    bytes_ = new uint8_t[byteCount_]();
-    count_[0] = bitCount;
-    count_[1] = 0;
+    m_bytes = new uint8_t[m_byteCount]();
+    m_count[0] = bitCount;
+    m_count[1] = 0;
 }
 
 void cBitVector::reallocate(uint32_t bitCount)
 {
-    if (bitCount <= bitCount_)
+    if (bitCount <= m_bitCount)
         return;
     const uint32_t newBytes = static_cast<uint32_t>((static_cast<uint64_t>(bitCount) + 7) / 8);
     auto* fresh = new uint8_t[newBytes]();
-    if (bytes_) {
-        std::memcpy(fresh, bytes_, byteCount_);
+    if (m_bytes) {
+        std::memcpy(fresh, m_bytes, m_byteCount);
         // Spare bits of the old last byte may hold anything (setAll fills them);
         // the added positions must start clear.
-        if (bitCount_ & 7)
-            fresh[byteCount_ - 1] &= static_cast<uint8_t>(0xFFu << (8 - (bitCount_ & 7)));
+        if (m_bitCount & 7)
+            fresh[m_byteCount - 1] &= static_cast<uint8_t>(0xFFu << (8 - (m_bitCount & 7)));
     }
-    delete[] bytes_;
-    const uint32_t added = bitCount - bitCount_;
-    bytes_ = fresh;
-    bitCount_ = bitCount;
-    byteCount_ = newBytes;
-    if (count_[0] != kNone)
-        count_[0] += added;
-    else if (count_[1] == kNone && added == bitCount)
-        count_[0] = bitCount, count_[1] = 0;
+    delete[] m_bytes;
+    const uint32_t added = bitCount - m_bitCount;
+    m_bytes = fresh;
+    m_bitCount = bitCount;
+    m_byteCount = newBytes;
+    if (m_count[0] != kNone)
+        m_count[0] += added;
+    else if (m_count[1] == kNone && added == bitCount)
+        m_count[0] = bitCount, m_count[1] = 0;
 }
 
 uint8_t* cBitVector::mutableBytes()
 {
     invalidateCache();
-    return bytes_;
+    return m_bytes;
 }
 
 void cBitVector::set(uint32_t i)
 {
-    if (i >= bitCount_)
+    if (i >= m_bitCount)
         return;
-    bytes_[i >> 3] |= bitMask(i);
+    m_bytes[i >> 3] |= bitMask(i);
     invalidateCache();
 }
 
 void cBitVector::clear(uint32_t i)
 {
-    if (i >= bitCount_)
+    if (i >= m_bitCount)
         return;
-    bytes_[i >> 3] &= static_cast<uint8_t>(~bitMask(i));
+    m_bytes[i >> 3] &= static_cast<uint8_t>(~bitMask(i));
     invalidateCache();
 }
 
 bool cBitVector::test(uint32_t i) const
 {
-    return i < bitCount_ && (bytes_[i >> 3] & bitMask(i)) != 0;
+    return i < m_bitCount && (m_bytes[i >> 3] & bitMask(i)) != 0;
 }
 
 uint32_t cBitVector::andBit(uint32_t value, uint32_t i)
 {
-    if (i >= bitCount_)
+    if (i >= m_bitCount)
         return 0;
     invalidateCache();
     if (value)
         return test(i) ? 1 : 0;
-    bytes_[i >> 3] &= static_cast<uint8_t>(~bitMask(i));
+    m_bytes[i >> 3] &= static_cast<uint8_t>(~bitMask(i));
     return 0;
 }
 
 void cBitVector::setAll()
 {
-    if (!bytes_)
+    if (!m_bytes)
         return;
-    std::memset(bytes_, 0xFF, byteCount_);
+    std::memset(m_bytes, 0xFF, m_byteCount);
     invalidateCursors();
-    count_[0] = 0;
-    count_[1] = bitCount_;
+    m_count[0] = 0;
+    m_count[1] = m_bitCount;
 }
 
 void cBitVector::clearAll()
 {
-    if (!bytes_)
+    if (!m_bytes)
         return;
-    std::memset(bytes_, 0, byteCount_);
+    std::memset(m_bytes, 0, m_byteCount);
     invalidateCursors();
-    count_[0] = bitCount_;
-    count_[1] = 0;
+    m_count[0] = m_bitCount;
+    m_count[1] = 0;
 }
 
 void cBitVector::flipAll()
 {
-    if (!bytes_)
+    if (!m_bytes)
         return;
-    for (uint32_t k = 0; k < byteCount_; ++k)
-        bytes_[k] = static_cast<uint8_t>(~bytes_[k]);
+    for (uint32_t k = 0; k < m_byteCount; ++k)
+        m_bytes[k] = static_cast<uint8_t>(~m_bytes[k]);
     invalidateCursors();
-    std::swap(count_[0], count_[1]);
+    std::swap(m_count[0], m_count[1]);
 }
 
 void cBitVector::applyRange(uint32_t a, uint32_t b, int op)
 {
-    if (a > b || a >= bitCount_)
+    if (a > b || a >= m_bitCount)
         return;
-    b = std::min(b, bitCount_ - 1);
+    b = std::min(b, m_bitCount - 1);
     invalidateCache();
     uint32_t i = a;
     while (i <= b) {
         if ((i & 7) == 0 && b - i >= 7) {
-            uint8_t& byte = bytes_[i >> 3];
+            uint8_t& byte = m_bytes[i >> 3];
             byte = op == kRangeSet ? 0xFF : op == kRangeClear ? 0x00 : static_cast<uint8_t>(~byte);
             if (b - i == 7)
                 break;  // i + 8 could wrap past 0xFFFFFFFF
             i += 8;
             continue;
         }
-        uint8_t& byte = bytes_[i >> 3];
+        uint8_t& byte = m_bytes[i >> 3];
         if (op == kRangeSet)
             byte |= bitMask(i);
         else if (op == kRangeClear)
@@ -295,55 +295,55 @@ void cBitVector::flipRange(uint32_t a, uint32_t b)
 
 uint32_t cBitVector::countRange(uint32_t a, uint32_t b, uint32_t value) const
 {
-    if (a > b || a >= bitCount_)
+    if (a > b || a >= m_bitCount)
         return 0;
-    b = std::min(b, bitCount_ - 1);
+    b = std::min(b, m_bitCount - 1);
     const uint32_t firstByte = a >> 3;
     const uint32_t lastByte = b >> 3;
     const uint8_t headMask = static_cast<uint8_t>(0xFFu >> (a & 7));
     const uint8_t tailMask = static_cast<uint8_t>(0xFFu << (7 - (b & 7)));
     uint32_t ones;
     if (firstByte == lastByte) {
-        ones = popcount8(bytes_[firstByte] & headMask & tailMask);
+        ones = popcount8(m_bytes[firstByte] & headMask & tailMask);
     } else {
-        ones = popcount8(bytes_[firstByte] & headMask);
-        ones += popcountBytes(bytes_ + firstByte + 1, lastByte - firstByte - 1);
-        ones += popcount8(bytes_[lastByte] & tailMask);
+        ones = popcount8(m_bytes[firstByte] & headMask);
+        ones += popcountBytes(m_bytes + firstByte + 1, lastByte - firstByte - 1);
+        ones += popcount8(m_bytes[lastByte] & tailMask);
     }
     return value ? ones : (b - a + 1) - ones;
 }
 
 void cBitVector::recomputeCounts() const
 {
-    const uint32_t ones = countRange(0, bitCount_ == 0 ? 0 : bitCount_ - 1, 1);
-    count_[1] = ones;
-    count_[0] = bitCount_ - ones;
+    const uint32_t ones = countRange(0, m_bitCount == 0 ? 0 : m_bitCount - 1, 1);
+    m_count[1] = ones;
+    m_count[0] = m_bitCount - ones;
 }
 
 uint32_t cBitVector::count(uint32_t value) const
 {
     const int v = value ? 1 : 0;
-    if (count_[v] == kNone)
+    if (m_count[v] == kNone)
         recomputeCounts();
-    return count_[v];
+    return m_count[v];
 }
 
 bool cBitVector::anyInRange(uint32_t a, uint32_t b) const
 {
-    if (a > b || a >= bitCount_)
+    if (a > b || a >= m_bitCount)
         return false;
-    b = std::min(b, bitCount_ - 1);
+    b = std::min(b, m_bitCount - 1);
     uint32_t i = a;
     while (true) {
         if ((i & 7) == 0 && b - i >= 7) {
-            if (bytes_[i >> 3])
+            if (m_bytes[i >> 3])
                 return true;
             if (b - i == 7)
                 return false;
             i += 8;
             continue;
         }
-        if (bytes_[i >> 3] & bitMask(i))
+        if (m_bytes[i >> 3] & bitMask(i))
             return true;
         if (i == b)
             return false;
@@ -359,15 +359,15 @@ uint32_t cBitVector::nextAfter(uint32_t position, uint32_t value) const
     if (position == kNone - 1)
         return kNone;
     uint32_t i = position == kNone ? 0 : position + 1;
-    while (i < bitCount_) {
-        uint8_t b = value ? bytes_[i >> 3] : static_cast<uint8_t>(~bytes_[i >> 3]);
+    while (i < m_bitCount) {
+        uint8_t b = value ? m_bytes[i >> 3] : static_cast<uint8_t>(~m_bytes[i >> 3]);
         b &= static_cast<uint8_t>(0xFFu >> (i & 7));
         const uint32_t byteStart = i & ~7u;
         if (b) {
             const uint32_t p = byteStart + static_cast<uint32_t>(std::countl_zero(b));
-            return p < bitCount_ ? p : kNone;  // spare bits of the last byte do not count
+            return p < m_bitCount ? p : kNone;  // spare bits of the last byte do not count
         }
-        if (byteStart > bitCount_ - 8 || bitCount_ < 8)
+        if (byteStart > m_bitCount - 8 || m_bitCount < 8)
             break;
         i = byteStart + 8;
     }
@@ -376,12 +376,12 @@ uint32_t cBitVector::nextAfter(uint32_t position, uint32_t value) const
 
 uint32_t cBitVector::previousBefore(uint32_t position, uint32_t value) const
 {
-    if (bitCount_ == 0 || position == 0)
+    if (m_bitCount == 0 || position == 0)
         return kNone;
     // p is the highest position still to be looked at.
-    uint32_t p = position == kNone || position > bitCount_ ? bitCount_ - 1 : position - 1;
+    uint32_t p = position == kNone || position > m_bitCount ? m_bitCount - 1 : position - 1;
     while (true) {
-        uint8_t b = value ? bytes_[p >> 3] : static_cast<uint8_t>(~bytes_[p >> 3]);
+        uint8_t b = value ? m_bytes[p >> 3] : static_cast<uint8_t>(~m_bytes[p >> 3]);
         b &= static_cast<uint8_t>(0xFFu << (7 - (p & 7)));
         const uint32_t byteStart = p & ~7u;
         if (b)
@@ -397,8 +397,8 @@ uint32_t cBitVector::first(uint32_t value) const
     const int v = value ? 1 : 0;
     const uint32_t p = nextAfter(kNone, value);
     if (p != kNone) {
-        cursorPos_[v] = p;
-        cursorOrd_[v] = 0;
+        m_cursorPos[v] = p;
+        m_cursorOrd[v] = 0;
     }
     return p;
 }
@@ -408,8 +408,8 @@ uint32_t cBitVector::last(uint32_t value) const
     const int v = value ? 1 : 0;
     const uint32_t p = previousBefore(kNone, value);
     if (p != kNone) {
-        cursorPos_[v] = p;
-        cursorOrd_[v] = count(value) - 1;
+        m_cursorPos[v] = p;
+        m_cursorOrd[v] = count(value) - 1;
     }
     return p;
 }
@@ -417,13 +417,13 @@ uint32_t cBitVector::last(uint32_t value) const
 uint32_t cBitVector::nth(uint32_t k, uint32_t value) const
 {
     const int v = value ? 1 : 0;
-    if (bitCount_ == 0)
+    if (m_bitCount == 0)
         return kNone;
     const uint32_t total = count(value);
     if (k >= total)
         return kNone;
-    uint32_t o = cursorOrd_[v];
-    uint32_t p = cursorPos_[v];
+    uint32_t o = m_cursorOrd[v];
+    uint32_t p = m_cursorPos[v];
     if (o == kNone) {
         if (total - k < k) {
             o = total;
@@ -450,63 +450,63 @@ uint32_t cBitVector::nth(uint32_t k, uint32_t value) const
         }
     }
     if (p == kNone) {
-        cursorPos_[v] = cursorOrd_[v] = kNone;
+        m_cursorPos[v] = m_cursorOrd[v] = kNone;
         return kNone;
     }
-    cursorPos_[v] = p;
-    cursorOrd_[v] = o;
+    m_cursorPos[v] = p;
+    m_cursorOrd[v] = o;
     return p;
 }
 
 cBitVector& cBitVector::andVector(const cBitVector& other)
 {
-    const uint32_t common = std::min(byteCount_, other.byteCount_);
+    const uint32_t common = std::min(m_byteCount, other.m_byteCount);
     if (common)
-        combineBytes(bytes_, other.bytes_, common, [](uint64_t a, uint64_t b) { return a & b; });
-    for (uint32_t k = common; k < byteCount_; ++k)
-        bytes_[k] = 0;
+        combineBytes(m_bytes, other.m_bytes, common, [](uint64_t a, uint64_t b) { return a & b; });
+    for (uint32_t k = common; k < m_byteCount; ++k)
+        m_bytes[k] = 0;
     invalidateCache();
     return *this;
 }
 
 cBitVector& cBitVector::orVector(const cBitVector& other)
 {
-    const uint32_t common = std::min(byteCount_, other.byteCount_);
+    const uint32_t common = std::min(m_byteCount, other.m_byteCount);
     if (common)
-        combineBytes(bytes_, other.bytes_, common, [](uint64_t a, uint64_t b) { return a | b; });
+        combineBytes(m_bytes, other.m_bytes, common, [](uint64_t a, uint64_t b) { return a | b; });
     invalidateCache();
     return *this;
 }
 
 cBitVector& cBitVector::xorVector(const cBitVector& other)
 {
-    const uint32_t common = std::min(byteCount_, other.byteCount_);
+    const uint32_t common = std::min(m_byteCount, other.m_byteCount);
     if (common)
-        combineBytes(bytes_, other.bytes_, common, [](uint64_t a, uint64_t b) { return a ^ b; });
+        combineBytes(m_bytes, other.m_bytes, common, [](uint64_t a, uint64_t b) { return a ^ b; });
     invalidateCache();
     return *this;
 }
 
 cBitVector& cBitVector::mask(const cBitVector& other)
 {
-    const uint32_t common = std::min(byteCount_, other.byteCount_);
+    const uint32_t common = std::min(m_byteCount, other.m_byteCount);
     if (common)
-        combineBytes(bytes_, other.bytes_, common, [](uint64_t a, uint64_t b) { return a & ~b; });
+        combineBytes(m_bytes, other.m_bytes, common, [](uint64_t a, uint64_t b) { return a & ~b; });
     invalidateCache();
     return *this;
 }
 
 void cBitVector::widen(uint32_t distance)
 {
-    cBitVector fresh(bitCount_);
+    cBitVector fresh(m_bitCount);
     uint64_t coveredTo = 0;  // positions below this are already set in fresh
     for (uint32_t p = nextAfter(kNone, 1); p != kNone; p = nextAfter(p, 1)) {
         const uint64_t from = std::max<uint64_t>(p > distance ? p - distance : 0, coveredTo);
-        const uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(p) + distance, bitCount_ - 1);
+        const uint64_t to = std::min<uint64_t>(static_cast<uint64_t>(p) + distance, m_bitCount - 1);
         if (from <= to)
             fresh.setRange(static_cast<uint32_t>(from), static_cast<uint32_t>(to));
         coveredTo = to + 1;
-        if (to == bitCount_ - 1)
+        if (to == m_bitCount - 1)
             break;
     }
     *this = std::move(fresh);
@@ -516,17 +516,17 @@ void cBitVector::assign(const cBitVector& other)
 {
     if (this == &other)
         return;
-    uint8_t* fresh = other.bytes_ ? new uint8_t[other.byteCount_] : nullptr;
+    uint8_t* fresh = other.m_bytes ? new uint8_t[other.m_byteCount] : nullptr;
     if (fresh)
-        std::memcpy(fresh, other.bytes_, other.byteCount_);
-    delete[] bytes_;
-    bytes_ = fresh;
-    bitCount_ = other.bitCount_;
-    byteCount_ = other.byteCount_;
+        std::memcpy(fresh, other.m_bytes, other.m_byteCount);
+    delete[] m_bytes;
+    m_bytes = fresh;
+    m_bitCount = other.m_bitCount;
+    m_byteCount = other.m_byteCount;
     for (int v = 0; v < 2; ++v) {
-        cursorPos_[v] = other.cursorPos_[v];
-        cursorOrd_[v] = other.cursorOrd_[v];
-        count_[v] = other.count_[v];
+        m_cursorPos[v] = other.m_cursorPos[v];
+        m_cursorOrd[v] = other.m_cursorOrd[v];
+        m_count[v] = other.m_count[v];
     }
 }
 
@@ -539,10 +539,10 @@ bool cBitVector::serialize(int direction, std::FILE* file)
 
 bool cBitVector::write(std::FILE* file) const
 {
-    const uint32_t w = bitVectorPositionWidth(bitCount_);
+    const uint32_t w = bitVectorPositionWidth(m_bitCount);
     const uint64_t c0 = static_cast<uint64_t>(count(0)) * w;
     const uint64_t c1 = static_cast<uint64_t>(count(1)) * w;
-    const uint64_t b = byteCount_;
+    const uint64_t b = m_byteCount;
     uint32_t mode = kBitVectorRawBytes;
     if (c0 < c1 && c0 < b)
         mode = kBitVectorClearPositions;
@@ -550,13 +550,13 @@ bool cBitVector::write(std::FILE* file) const
         mode = kBitVectorSetPositions;
 
     std::vector<uint8_t> out;
-    out.reserve(12 + 4 + byteCount_ + 24);
+    out.reserve(12 + 4 + m_byteCount + 24);
     putU32(out, kBitVectorRecordVersion);
-    putU32(out, bitCount_);
+    putU32(out, m_bitCount);
     putU32(out, mode);
     if (mode == kBitVectorRawBytes) {
-        if (bytes_)
-            out.insert(out.end(), bytes_, bytes_ + byteCount_);
+        if (m_bytes)
+            out.insert(out.end(), m_bytes, m_bytes + m_byteCount);
     } else {
         const uint32_t value = mode == kBitVectorSetPositions ? 1 : 0;
         putU32(out, count(value));
@@ -564,12 +564,12 @@ bool cBitVector::write(std::FILE* file) const
             for (uint32_t k = 0; k < w; ++k)
                 out.push_back(static_cast<uint8_t>(p >> (8 * k)));
     }
-    putU32(out, cursorOrd_[0]);
-    putU32(out, cursorOrd_[1]);
-    putU32(out, cursorPos_[0]);
-    putU32(out, cursorPos_[1]);
-    putU32(out, count_[0]);
-    putU32(out, count_[1]);
+    putU32(out, m_cursorOrd[0]);
+    putU32(out, m_cursorOrd[1]);
+    putU32(out, m_cursorPos[0]);
+    putU32(out, m_cursorPos[1]);
+    putU32(out, m_count[0]);
+    putU32(out, m_count[1]);
     return std::fwrite(out.data(), 1, out.size(), file) == out.size();
 }
 
@@ -587,7 +587,7 @@ bool cBitVector::read(std::FILE* file)
         return false;
 
     if (mode == kBitVectorRawBytes) {
-        if (byteCount_ && std::fread(bytes_, 1, byteCount_, file) != byteCount_)
+        if (m_byteCount && std::fread(m_bytes, 1, m_byteCount, file) != m_byteCount)
             return false;
     } else {
         uint32_t listed;
@@ -608,9 +608,9 @@ bool cBitVector::read(std::FILE* file)
                 if (p >= bitCount)
                     continue;
                 if (clearList)
-                    bytes_[p >> 3] &= static_cast<uint8_t>(~bitMask(p));
+                    m_bytes[p >> 3] &= static_cast<uint8_t>(~bitMask(p));
                 else
-                    bytes_[p >> 3] |= bitMask(p);
+                    m_bytes[p >> 3] |= bitMask(p);
             }
             done += n;
         }
@@ -628,11 +628,11 @@ bool cBitVector::read(std::FILE* file)
     for (int v = 0; v < 2; ++v) {
         const uint32_t ord = trailer[v];
         const uint32_t pos = trailer[2 + v];
-        if (ord == kNone || pos >= bitCount_ || test(pos) != (v == 1))
+        if (ord == kNone || pos >= m_bitCount || test(pos) != (v == 1))
             continue;
         if (countRange(0, pos, static_cast<uint32_t>(v)) - 1 == ord) {
-            cursorOrd_[v] = ord;
-            cursorPos_[v] = pos;
+            m_cursorOrd[v] = ord;
+            m_cursorPos[v] = pos;
         }
     }
     return true;

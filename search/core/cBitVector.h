@@ -37,13 +37,13 @@ public:
     // Grows to bitCount bits keeping the existing ones; does nothing when not larger.
     void reallocate(uint32_t bitCount);
 
-    bool isAllocated() const { return bytes_ != nullptr; }
-    uint32_t size() const { return bitCount_; }
-    uint32_t byteCount() const { return byteCount_; }
+    bool isAllocated() const { return m_bytes != nullptr; }
+    uint32_t size() const { return m_bitCount; }
+    uint32_t byteCount() const { return m_byteCount; }
 
     // Raw storage (byteCount() bytes, MSB-first). Writers use mutableBytes(),
     // which drops the cache before handing the bytes out.
-    const uint8_t* bytes() const { return bytes_; }
+    const uint8_t* bytes() const { return m_bytes; }
     uint8_t* mutableBytes();
 
     // Single bits. set/clear ignore positions not below size(). test requires
@@ -91,9 +91,9 @@ public:
     bool serialize(int direction, std::FILE* file);
 
     // Cache words as they stand (kNone when unknown); for tests and the file form.
-    uint32_t cachedCount(uint32_t value) const { return count_[value ? 1 : 0]; }
-    uint32_t cursorPosition(uint32_t value) const { return cursorPos_[value ? 1 : 0]; }
-    uint32_t cursorOrdinal(uint32_t value) const { return cursorOrd_[value ? 1 : 0]; }
+    uint32_t cachedCount(uint32_t value) const { return m_count[value ? 1 : 0]; }
+    uint32_t cursorPosition(uint32_t value) const { return m_cursorPos[value ? 1 : 0]; }
+    uint32_t cursorOrdinal(uint32_t value) const { return m_cursorOrd[value ? 1 : 0]; }
 
 private:
     void invalidateCache();
@@ -103,10 +103,10 @@ private:
     bool read(std::FILE* file);
     void recomputeCounts() const;
 
-    uint8_t* bytes_ = nullptr;
-    uint32_t bitCount_ = 0;
-    uint32_t byteCount_ = 0;
-    mutable uint32_t cursorPos_[2] = {kNone, kNone};
-    mutable uint32_t cursorOrd_[2] = {kNone, kNone};
-    mutable uint32_t count_[2] = {kNone, kNone};
+    uint8_t* m_bytes = nullptr;
+    uint32_t m_bitCount = 0;
+    uint32_t m_byteCount = 0;
+    mutable uint32_t m_cursorPos[2] = {kNone, kNone};
+    mutable uint32_t m_cursorOrd[2] = {kNone, kNone};
+    mutable uint32_t m_count[2] = {kNone, kNone};
 };

@@ -32,19 +32,19 @@ bool readForm(std::FILE* file, AnItem& form)
 
 void cSearchWordList::removeAll()
 {
-    items_.clear();
+    m_items.clear();
 }
 
 int cSearchWordList::appendItem(
     const char16_t* word, uint32_t wordNumber, bool isCanonicalNumber, const char16_t* attribute)
 {
-    if (items_.size() >= 0xFFFFFFFFu)
+    if (m_items.size() >= 0xFFFFFFFFu)
         return 1;
-    if (count() >= capacity_)
-        capacity_ = capacity_ > 0xFFFFFFFFu - kItemGrowth ? 0xFFFFFFFFu : capacity_ + kItemGrowth;
+    if (count() >= m_capacity)
+        m_capacity = m_capacity > 0xFFFFFFFFu - kItemGrowth ? 0xFFFFFFFFu : m_capacity + kItemGrowth;
     AnItem item;
     fillForm(item, word, wordNumber, isCanonicalNumber, attribute);
-    items_.push_back(std::move(item));
+    m_items.push_back(std::move(item));
     return 0;
 }
 
@@ -63,7 +63,7 @@ uint32_t cSearchWordList::addVariant(
         return 0;
     AnItem variant;
     fillForm(variant, word, wordNumber, isCanonicalNumber, attribute);
-    auto& variants = items_[i].variants;
+    auto& variants = m_items[i].variants;
     if (variants.size() == variants.capacity())
         variants.reserve(variants.size() + 3);
     variants.push_back(std::move(variant));
@@ -75,7 +75,7 @@ int cSearchWordList::setForm(uint32_t i, uint32_t j, const char16_t* word, uint3
 {
     if (i >= count())
         return 1;
-    AnItem& item = items_[i];
+    AnItem& item = m_items[i];
     AnItem& form = (j >= 1 && j - 1 < item.variants.size()) ? item.variants[j - 1] : item;
     fillForm(form, word, wordNumber, isCanonicalNumber, attribute);
     return 0;
@@ -91,12 +91,12 @@ int cSearchWordList::setItem(
 
 uint32_t cSearchWordList::formCount(uint32_t i) const
 {
-    return i < count() ? items_[i].variantCount() + 1 : 0;
+    return i < count() ? m_items[i].variantCount() + 1 : 0;
 }
 
 const AnItem& cSearchWordList::itemForm(uint32_t i, uint32_t j) const
 {
-    const AnItem& item = items_[i];
+    const AnItem& item = m_items[i];
     return (j >= 1 && j - 1 < item.variants.size()) ? item.variants[j - 1] : item;
 }
 
@@ -105,7 +105,7 @@ bool cSearchWordList::hasBareWildcard(uint32_t i) const
     if (i >= count())
         return false;
     auto bare = [](const AnItem& f) { return f.hasWord && f.word == u"*" && f.attribute.empty(); };
-    const AnItem& item = items_[i];
+    const AnItem& item = m_items[i];
     if (bare(item))
         return true;
     for (const AnItem& v : item.variants)
@@ -119,10 +119,10 @@ bool cSearchWordList::serialize(int direction, std::FILE* file)
     if (!file)
         return false;
     if (direction != 0) {
-        if (!recordio::writeU32(file, kSearchWordListVersion) || !recordio::writeU32(file, capacity_) ||
+        if (!recordio::writeU32(file, kSearchWordListVersion) || !recordio::writeU32(file, m_capacity) ||
             !recordio::writeU32(file, count()))
             return false;
-        for (const AnItem& item : items_) {
+        for (const AnItem& item : m_items) {
             if (!writeForm(file, item) || !recordio::writeU32(file, item.variantCount()))
                 return false;
             for (const AnItem& v : item.variants)
@@ -141,8 +141,8 @@ bool cSearchWordList::serialize(int direction, std::FILE* file)
     // The writer never produces more items than slots; such a record is damaged.
     if (itemCount > capacity)
         return false;
-    items_.clear();
-    capacity_ = capacity;
+    m_items.clear();
+    m_capacity = capacity;
     for (uint32_t k = 0; k < itemCount; ++k) {
         AnItem item;
         if (!readForm(file, item))
@@ -159,7 +159,7 @@ bool cSearchWordList::serialize(int direction, std::FILE* file)
             }
             item.variants.shrink_to_fit();
         }
-        items_.push_back(std::move(item));
+        m_items.push_back(std::move(item));
     }
     return true;
 }

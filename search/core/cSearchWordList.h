@@ -53,10 +53,10 @@ public:
     int setItem(uint32_t i, bool isText, const char16_t* text, uint32_t number, bool isCanonicalNumber,
         const char16_t* attribute);
 
-    uint32_t count() const { return static_cast<uint32_t>(items_.size()); }
-    uint32_t capacity() const { return capacity_; }
+    uint32_t count() const { return static_cast<uint32_t>(m_items.size()); }
+    uint32_t capacity() const { return m_capacity; }
     // i must be below count().
-    const AnItem& itemAt(uint32_t i) const { return items_[i]; }
+    const AnItem& itemAt(uint32_t i) const { return m_items[i]; }
     uint32_t formCount(uint32_t i) const;
     // Form j of item i: j = 0, or j beyond the variants, gives the item itself.
     const AnItem& itemForm(uint32_t i, uint32_t j) const;
@@ -71,8 +71,8 @@ public:
 private:
     static constexpr uint32_t kItemGrowth = 10;
 
-    std::vector<AnItem> items_;
-    uint32_t capacity_ = 1;
+    std::vector<AnItem> m_items;
+    uint32_t m_capacity = 1;
 };
 
 // The holder through which result items keep their word list.

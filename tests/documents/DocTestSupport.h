@@ -41,24 +41,24 @@ public:
         char pattern[] = "/tmp/qs-docs-XXXXXX";
         const char* made = mkdtemp(pattern);
         EXPECT_NE(made, nullptr);
-        path_ = made != nullptr ? made : "/tmp";
-        cSQLiteDbBase::setEngineDataFolder(cLString16(path_.c_str()));
+        m_path = made != nullptr ? made : "/tmp";
+        cSQLiteDbBase::setEngineDataFolder(cLString16(m_path.c_str()));
     }
-    ~DocFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    ~DocFolder() { std::system(("rm -rf '" + m_path + "'").c_str()); }
     DocFolder(const DocFolder&) = delete;
     DocFolder& operator=(const DocFolder&) = delete;
 
     std::string write(const cTvkBookBuilder& builder, const std::string& name) const
     {
-        const std::string file = path_ + "/" + name;
+        const std::string file = m_path + "/" + name;
         std::string error;
         EXPECT_TRUE(builder.writeFile(file, &error)) << error;
         return file;
     }
-    const std::string& path() const { return path_; }
+    const std::string& path() const { return m_path; }
 
 private:
-    std::string path_;
+    std::string m_path;
 };
 
 // Opens a document of the given kind on a file.

@@ -202,35 +202,35 @@ protected:
     static void SetUpTestSuite()
     {
 #if QS_LIBRARY_BUILT
-        source_ = new Source;
-        source_->load(kSource);
-        book_ = new cTvkToolBook;
-        openResult_ = book_->open(kKjv);
+        s_source = new Source;
+        s_source->load(kSource);
+        s_book = new cTvkToolBook;
+        s_openResult = s_book->open(kKjv);
 #endif
     }
     static void TearDownTestSuite()
     {
-        delete book_;
-        book_ = nullptr;
-        delete source_;
-        source_ = nullptr;
+        delete s_book;
+        s_book = nullptr;
+        delete s_source;
+        s_source = nullptr;
     }
     void SetUp() override
     {
 #if !QS_LIBRARY_BUILT
         GTEST_SKIP() << "the sample library is not compiled in this build (QS_BUILD_LIBRARY is off)";
 #endif
-        ASSERT_EQ(0u, openResult_) << kKjv;
-        ASSERT_GT(source_->verses.size(), 30000u) << kSource;
+        ASSERT_EQ(0u, s_openResult) << kKjv;
+        ASSERT_GT(s_source->verses.size(), 30000u) << kSource;
     }
 
     static cBookDoc& doc()
     {
-        return *book_->document();
+        return *s_book->document();
     }
     static cBkBookFile& file()
     {
-        return *book_->document()->bookFile();
+        return *s_book->document()->bookFile();
     }
     static std::vector<std::uint32_t> sectionsOf(const cBitVector* v)
     {
@@ -267,51 +267,51 @@ protected:
     static const SourceVerse* sourceOf(std::uint32_t key)
     {
         const int book = static_cast<int>(key >> 16);
-        if (book < 1 || book > static_cast<int>(source_->bookNames.size()))
+        if (book < 1 || book > static_cast<int>(s_source->bookNames.size()))
             return nullptr;
-        const std::string k = source_->bookNames[static_cast<size_t>(book - 1)] + " " +
+        const std::string k = s_source->bookNames[static_cast<size_t>(book - 1)] + " " +
             std::to_string((key >> 8) & 0xFF) + ":" + std::to_string(key & 0xFF);
-        auto it = source_->byKey.find(k);
-        return it == source_->byKey.end() ? nullptr : it->second;
+        auto it = s_source->byKey.find(k);
+        return it == s_source->byKey.end() ? nullptr : it->second;
     }
 
-    static Source* source_;
-    static cTvkToolBook* book_;
-    static std::uint32_t openResult_;
+    static Source* s_source;
+    static cTvkToolBook* s_book;
+    static std::uint32_t s_openResult;
 };
 
-Source* SampleLibrary::source_ = nullptr;
-cTvkToolBook* SampleLibrary::book_ = nullptr;
-std::uint32_t SampleLibrary::openResult_ = 0;
+Source* SampleLibrary::s_source = nullptr;
+cTvkToolBook* SampleLibrary::s_book = nullptr;
+std::uint32_t SampleLibrary::s_openResult = 0;
 
 // INFO, SECT, SYNC, TOFC: the header, every verse in its book and chapter, the contents tree.
 TEST_F(SampleLibrary, VersesPerBookAndTheContents)
 {
-    ASSERT_TRUE(book_->isBible());
+    ASSERT_TRUE(s_book->isBible());
     std::string title;
     file().genInfo().bookName(title, true);
     EXPECT_EQ("King James Version", title);
     EXPECT_EQ(file().sections().sectionCount(), file().verseSync().recordCount());
     EXPECT_EQ(file().sections().sectionCount(), file().toc().entryCount());
-    ASSERT_EQ(66u, source_->bookNames.size());
+    ASSERT_EQ(66u, s_source->bookNames.size());
 
     // Per book and chapter, the engine's verses against the export's.
     std::map<std::pair<int, int>, int> engine, expected;
     for (const auto& [section, key] : verseSections())
         ++engine[{static_cast<int>(key >> 16), static_cast<int>((key >> 8) & 0xFF)}];
-    for (const SourceVerse& v : source_->verses)
+    for (const SourceVerse& v : s_source->verses)
         ++expected[{v.bookIndex, v.chapter}];
     EXPECT_EQ(expected, engine);
-    EXPECT_EQ(source_->verses.size(), verseSections().size());
+    EXPECT_EQ(s_source->verses.size(), verseSections().size());
 
     // Whole books by typed reference.
     const std::pair<const char*, const char*> books[] = {{"Gen", "Genesis"}, {"Ps", "Psalms"}, {"Obad", "Obadiah"},
         {"John", "John"}, {"1 John", "I John"}, {"Jude", "Jude"}, {"Rev", "Revelation of John"}};
     for (const auto& [typed, exported] : books) {
         std::vector<cTvkToolBook::Verse> verses;
-        ASSERT_EQ(0u, book_->verses(typed, verses)) << typed;
+        ASSERT_EQ(0u, s_book->verses(typed, verses)) << typed;
         const std::string name = exported;
-        EXPECT_EQ(source_->count([&](const SourceVerse& v) { return v.book == name; }), verses.size()) << typed;
+        EXPECT_EQ(s_source->count([&](const SourceVerse& v) { return v.book == name; }), verses.size()) << typed;
     }
 
     // The contents: book > chapter > verse; one book entry per book, one chapter entry per chapter.
@@ -327,7 +327,7 @@ TEST_F(SampleLibrary, VersesPerBookAndTheContents)
     }
     EXPECT_EQ(66u, chaptersOfBook.size());
     std::map<int, std::set<int>> sourceChapters;
-    for (const SourceVerse& v : source_->verses)
+    for (const SourceVerse& v : s_source->verses)
         sourceChapters[v.bookIndex].insert(v.chapter);
     for (const auto& [entry, books] : booksOfEntry) {
         ASSERT_EQ(1u, books.size()) << "contents entry " << entry << " spans books";
@@ -344,13 +344,13 @@ TEST_F(SampleLibrary, VerseTexts)
         {"Matt 1:1", "Matthew 1:1"}};
     for (const auto& [typed, exported] : chosen) {
         std::vector<cTvkToolBook::Verse> verses;
-        ASSERT_EQ(0u, book_->verses(typed, verses)) << typed;
+        ASSERT_EQ(0u, s_book->verses(typed, verses)) << typed;
         ASSERT_EQ(1u, verses.size()) << typed;
-        ASSERT_TRUE(source_->byKey.count(exported)) << exported;
-        EXPECT_EQ(source_->byKey.at(exported)->text, verses[0].text) << typed;
+        ASSERT_TRUE(s_source->byKey.count(exported)) << exported;
+        EXPECT_EQ(s_source->byKey.at(exported)->text, verses[0].text) << typed;
     }
     std::vector<cTvkToolBook::Verse> john;
-    ASSERT_EQ(0u, book_->verses("John 3:16", john));
+    ASSERT_EQ(0u, s_book->verses("John 3:16", john));
     EXPECT_EQ("John 3:16", john[0].reference);
     EXPECT_EQ(
         "\xC2\xB6 For God so loved the world, that he gave his only begotten Son, that whosoever believeth in him "
@@ -359,7 +359,7 @@ TEST_F(SampleLibrary, VerseTexts)
 
     // A range in order, headings left out.
     std::vector<cTvkToolBook::Verse> range;
-    ASSERT_EQ(0u, book_->verses("Ps 22:30-23:2", range));
+    ASSERT_EQ(0u, s_book->verses("Ps 22:30-23:2", range));
     ASSERT_EQ(4u, range.size());
     const char* expected[] = {"Psalms 22:30", "Psalms 22:31", "Psalms 23:1", "Psalms 23:2"};
     for (size_t i = 0; i < 4; ++i)
@@ -372,7 +372,7 @@ TEST_F(SampleLibrary, VerseTexts)
             continue;
         const SourceVerse* v = sourceOf(key);
         ASSERT_NE(nullptr, v) << std::hex << key;
-        EXPECT_EQ(v->text, book_->plainText(section)) << v->book << " " << v->chapter << ":" << v->verse;
+        EXPECT_EQ(v->text, s_book->plainText(section)) << v->book << " " << v->chapter << ":" << v->verse;
         ++compared;
     }
     EXPECT_GT(compared, 800u);
@@ -383,32 +383,32 @@ TEST_F(SampleLibrary, WordCounts)
 {
     for (const char* word : {"begotten", "shepherd", "charity", "firmament", "selah", "lord", "love", "jesus", "amen",
              "lord\xE2\x80\x99s", "unto", "lukewarm"}) {
-        ASSERT_EQ(0u, source_->headingWords.count(word)) << word << " also stands in a heading";
+        ASSERT_EQ(0u, s_source->headingWords.count(word)) << word << " also stands in a heading";
         std::uint32_t count = 0;
-        ASSERT_EQ(0u, book_->countWord(word, count));
-        EXPECT_EQ(source_->count([&](const SourceVerse& v) { return holds(v, word); }), count) << word;
+        ASSERT_EQ(0u, s_book->countWord(word, count));
+        EXPECT_EQ(s_source->count([&](const SourceVerse& v) { return holds(v, word); }), count) << word;
         EXPECT_GT(count, 0u) << word;
     }
     std::uint32_t count = 0;
-    ASSERT_EQ(0u, book_->countWord("LORD", count));
-    EXPECT_EQ(source_->count([](const SourceVerse& v) { return holds(v, "lord"); }), count);
-    ASSERT_EQ(0u, book_->countWord("quillstead", count));
+    ASSERT_EQ(0u, s_book->countWord("LORD", count));
+    EXPECT_EQ(s_source->count([](const SourceVerse& v) { return holds(v, "lord"); }), count);
+    ASSERT_EQ(0u, s_book->countWord("quillstead", count));
     EXPECT_EQ(0u, count);
 
     // Patterns: a prefix and a single-letter wildcard.
     auto matching = [](const std::regex& pattern) {
-        return source_->count([&](const SourceVerse& v) {
+        return s_source->count([&](const SourceVerse& v) {
             for (const std::string& w : v.words)
                 if (std::regex_match(w, pattern))
                     return true;
             return false;
         });
     };
-    ASSERT_EQ(0u, book_->countWord("shepherd*", count));
+    ASSERT_EQ(0u, s_book->countWord("shepherd*", count));
     EXPECT_EQ(matching(std::regex("shepherd.*")), count);
-    ASSERT_EQ(0u, book_->countWord("lov*", count));
+    ASSERT_EQ(0u, s_book->countWord("lov*", count));
     EXPECT_EQ(matching(std::regex("lov.*")), count);
-    ASSERT_EQ(0u, book_->countWord("m?n", count));
+    ASSERT_EQ(0u, s_book->countWord("m?n", count));
     EXPECT_EQ(matching(std::regex("m.n")), count);
 
     // A stem's sections hold every section of each word with that stem; the same for sound keys.
@@ -423,7 +423,7 @@ TEST_F(SampleLibrary, WordCounts)
         std::unique_ptr<cBitVector> owned(hits);
         for (std::uint32_t s : sectionsOf(hits))
             wordSections.insert(s);
-        ASSERT_EQ(source_->count([&](const SourceVerse& v) { return holds(v, word); }), wordSections.size()) << word;
+        ASSERT_EQ(s_source->count([&](const SourceVerse& v) { return holds(v, word); }), wordSections.size()) << word;
         for (const auto& [pair, key] : {std::pair {stems, stemWordForLanguage(word, 1033)},
                  std::pair {sounds, metaphoneKey(std::string_view(word))}}) {
             ASSERT_FALSE(key.empty()) << word;
@@ -456,17 +456,17 @@ TEST_F(SampleLibrary, StrongsCounts)
 {
     for (const char* number : {"G25", "G26", "H430", "G2316", "H3068", "G5547", "H7462", "G3439"}) {
         std::uint32_t count = 0;
-        ASSERT_EQ(0u, book_->countStrongs(number, count)) << number;
-        EXPECT_EQ(source_->count([&](const SourceVerse& v) { return v.strongs.count(number) != 0; }), count) << number;
+        ASSERT_EQ(0u, s_book->countStrongs(number, count)) << number;
+        EXPECT_EQ(s_source->count([&](const SourceVerse& v) { return v.strongs.count(number) != 0; }), count) << number;
         EXPECT_GT(count, 0u) << number;
     }
     // Leading zeros and a lower-case letter name the same number.
     std::uint32_t padded = 0, plainCount = 0;
-    ASSERT_EQ(0u, book_->countStrongs("g0025", padded));
-    ASSERT_EQ(0u, book_->countStrongs("G25", plainCount));
+    ASSERT_EQ(0u, s_book->countStrongs("g0025", padded));
+    ASSERT_EQ(0u, s_book->countStrongs("G25", plainCount));
     EXPECT_EQ(plainCount, padded);
     // Numbers above either dictionary.
-    ASSERT_EQ(0u, book_->countStrongs("H99999", padded));
+    ASSERT_EQ(0u, s_book->countStrongs("H99999", padded));
     EXPECT_EQ(0u, padded);
 }
 
@@ -479,19 +479,19 @@ TEST_F(SampleLibrary, PhraseCounts)
         std::istringstream in(phrase);
         for (std::string w; in >> w;)
             words.push_back(w);
-        const std::uint32_t expected = source_->count([&](const SourceVerse& v) {
+        const std::uint32_t expected = s_source->count([&](const SourceVerse& v) {
             for (size_t i = 0; i + words.size() <= v.words.size(); ++i)
                 if (std::equal(words.begin(), words.end(), v.words.begin() + static_cast<std::ptrdiff_t>(i)))
                     return true;
             return false;
         });
         std::uint32_t count = 0;
-        ASSERT_EQ(0u, book_->countPhrase(phrase, count)) << phrase;
+        ASSERT_EQ(0u, s_book->countPhrase(phrase, count)) << phrase;
         EXPECT_EQ(expected, count) << phrase;
         EXPECT_GT(count, 0u) << phrase;
     }
     std::uint32_t count = 0;
-    ASSERT_EQ(0u, book_->countPhrase("shepherd the lord", count));
+    ASSERT_EQ(0u, s_book->countPhrase("shepherd the lord", count));
     EXPECT_EQ(0u, count);
 }
 
@@ -499,13 +499,13 @@ TEST_F(SampleLibrary, PhraseCounts)
 TEST_F(SampleLibrary, RenderingAndReferenceTables)
 {
     std::vector<cTvkToolBook::Verse> john;
-    ASSERT_EQ(0u, book_->verses("John 3:16", john));
+    ASSERT_EQ(0u, s_book->verses("John 3:16", john));
     std::string html;
-    ASSERT_EQ(0u, book_->renderSection(john[0].section, html));
+    ASSERT_EQ(0u, s_book->renderSection(john[0].section, html));
     EXPECT_NE(std::string::npos, html.find("id='_s43.3.16'")) << html;
     EXPECT_NE(std::string::npos, html.find("G25")) << html;
     EXPECT_NE(std::string::npos, html.find("only begotten")) << html;
-    EXPECT_EQ(219u, book_->renderSection(doc().GetNumSections(), html));
+    EXPECT_EQ(219u, s_book->renderSection(doc().GetNumSections(), html));
 
     cBkEmbeddedFiles* tables = file().bibleRefFiles();
     ASSERT_NE(nullptr, tables);
@@ -535,7 +535,7 @@ TEST_F(SampleLibrary, ToolPrintsJohn316)
         out.append(buf.data(), n);
     const int status = pclose(p);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
-    EXPECT_EQ("John 3:16\t" + source_->byKey.at("John 3:16")->text + "\n", out);
+    EXPECT_EQ("John 3:16\t" + s_source->byKey.at("John 3:16")->text + "\n", out);
 }
 
 }  // namespace

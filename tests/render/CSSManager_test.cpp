@@ -49,17 +49,17 @@ class CSSManagerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir_.isValid());
-        defaults_ = std::make_shared<UserDefaults>(dir_.filePath(QStringLiteral("settings.conf")));
-        SettingsRegistry::registerDefaultsForAllPreferences(*defaults_);
-        UserDefaults::setStandardUserDefaults(defaults_);
+        ASSERT_TRUE(m_dir.isValid());
+        m_defaults = std::make_shared<UserDefaults>(m_dir.filePath(QStringLiteral("settings.conf")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
+        UserDefaults::setStandardUserDefaults(m_defaults);
     }
     void TearDown() override { UserDefaults::setStandardUserDefaults(nullptr); }
 
     static CSSManager& css() { return CSSManager::sharedCSSManager(); }
 
-    QTemporaryDir dir_;
-    std::shared_ptr<UserDefaults> defaults_;
+    QTemporaryDir m_dir;
+    std::shared_ptr<UserDefaults> m_defaults;
 };
 
 TEST_F(CSSManagerTest, TemplatesHaveTheirFixedSizesAndRuleCounts)
@@ -154,20 +154,20 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
     const QString before = css().cssForBookView();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
-        defaults_->setObject(c.value, QLatin1String(c.key));
+        m_defaults->setObject(c.value, QLatin1String(c.key));
         const QString after = css().cssForBookView();
         EXPECT_EQ(ruleBody(after, QLatin1String(c.selector)), QLatin1String(c.expected));
         EXPECT_NE(after, before);
-        defaults_->removeObjectForKey(QLatin1String(c.key));
+        m_defaults->removeObjectForKey(QLatin1String(c.key));
     }
     EXPECT_EQ(css().cssForBookView(), before);
 }
 
 TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting)
 {
-    defaults_->setString(QStringLiteral("#222222"), QStringLiteral("textColor"));
-    defaults_->setBool(true, QStringLiteral("wocBold"));
-    defaults_->setBool(false, QStringLiteral("wocInRed"));
+    m_defaults->setString(QStringLiteral("#222222"), QStringLiteral("textColor"));
+    m_defaults->setBool(true, QStringLiteral("wocBold"));
+    m_defaults->setBool(false, QStringLiteral("wocInRed"));
     QString sheet = css().cssForBookView();
     EXPECT_EQ(ruleBody(sheet, QStringLiteral("span._woc")), QStringLiteral("color:#222222; font-weight:normal;"));
     for (const char* cls : {"yellow", "khaki", "pink", "lightblue", "aqua", "palegreen", "gold", "tan", "silver"})
@@ -180,7 +180,7 @@ TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting)
             << cls;
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".crimson ._woc")), QStringLiteral("color:#ffffff;"));
 
-    defaults_->setBool(true, QStringLiteral("wocInRed"));
+    m_defaults->setBool(true, QStringLiteral("wocInRed"));
     sheet = css().cssForBookView();
     EXPECT_EQ(ruleBody(sheet, QStringLiteral("span._woc")), QStringLiteral("color:#CC0000; font-weight:bold;"));
     EXPECT_EQ(ruleBody(sheet, QStringLiteral(".yellow ._woc")), QStringLiteral("color:#CC0000;"));
@@ -192,7 +192,7 @@ TEST_F(CSSManagerTest, WordsOfChristFollowTheRedLetterSetting)
 
 TEST_F(CSSManagerTest, UnknownFootnoteStyleLeavesItsPlaceholders)
 {
-    defaults_->setString(QStringLiteral("Sideways"), QStringLiteral("footnoteStyle"));
+    m_defaults->setString(QStringLiteral("Sideways"), QStringLiteral("footnoteStyle"));
     const QString sheet = css().cssForBookView();
     EXPECT_TRUE(sheet.contains(QStringLiteral("display:%@!FOOTNOTEDISPLAY!@%;")));
     EXPECT_TRUE(sheet.contains(QStringLiteral("display:%@!FOOTNOTETOGGLEDISPLAY!@%;")));
@@ -237,7 +237,7 @@ TEST(CSSManagerFontLadder, StepsAlongTheLadder)
 
 TEST_F(CSSManagerTest, HugeBaseFontSizeGivesHeadingsOfThatSize)
 {
-    defaults_->setInteger(300, QStringLiteral("baseFontSize"));
+    m_defaults->setInteger(300, QStringLiteral("baseFontSize"));
     const QString sheet = css().cssForBookView();
     for (const char* h : {"h1", "h2", "h3", "h4", "h5", "h6"})
         EXPECT_TRUE(ruleBody(sheet, QLatin1String(h)).endsWith(QStringLiteral("font-size:300pt;"))) << h;

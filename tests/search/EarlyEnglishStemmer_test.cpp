@@ -15,18 +15,18 @@ namespace {
 // Snowball's own English stemmer, the reference for everything but the archaic endings.
 class ReferenceEnglish {
 public:
-    ReferenceEnglish() : stemmer_(sb_stemmer_new("english", "UTF_8")) { }
-    ~ReferenceEnglish() { sb_stemmer_delete(stemmer_); }
-    bool ok() const { return stemmer_ != nullptr; }
+    ReferenceEnglish() : m_stemmer(sb_stemmer_new("english", "UTF_8")) { }
+    ~ReferenceEnglish() { sb_stemmer_delete(m_stemmer); }
+    bool ok() const { return m_stemmer != nullptr; }
     std::string stem(const std::string& w)
     {
         const sb_symbol* out =
-            sb_stemmer_stem(stemmer_, reinterpret_cast<const sb_symbol*>(w.data()), static_cast<int>(w.size()));
-        return std::string(reinterpret_cast<const char*>(out), static_cast<std::size_t>(sb_stemmer_length(stemmer_)));
+            sb_stemmer_stem(m_stemmer, reinterpret_cast<const sb_symbol*>(w.data()), static_cast<int>(w.size()));
+        return std::string(reinterpret_cast<const char*>(out), static_cast<std::size_t>(sb_stemmer_length(m_stemmer)));
     }
 
 private:
-    sb_stemmer* stemmer_;
+    sb_stemmer* m_stemmer;
 };
 
 // The word ends in an archaic verb ending, possibly followed by a plural "s".

@@ -12,8 +12,8 @@ namespace {
 
 class FakeSearchSource : public SearchSource {
 public:
-    explicit FakeSearchSource(uint32_t caps) : caps_(caps) { }
-    bool docSupports(uint32_t mask) const override { return (caps_ & mask) == mask; }
+    explicit FakeSearchSource(uint32_t caps) : m_caps(caps) { }
+    bool docSupports(uint32_t mask) const override { return (m_caps & mask) == mask; }
     bool couldBeWordAttribute(const std::u16string& term) const override
     {
         ++asked;
@@ -22,7 +22,7 @@ public:
     mutable int asked = 0;
 
 private:
-    uint32_t caps_;
+    uint32_t m_caps;
 };
 
 // The parsed tree as text: phrases joined by " & ", alternatives by " OR ",

@@ -47,48 +47,48 @@ inline Table asTable(const cSQLRows& rows)
 // afterwards, when every share of the connection must be closed. The call recorder starts empty.
 class UserDataTest : public ::testing::Test {
 protected:
-    explicit UserDataTest(const char* name) : name_(name) { }
+    explicit UserDataTest(const char* name) : m_name(name) { }
 
     void SetUp() override
     {
-        std::string pattern = "/tmp/qs-" + name_ + "-XXXXXX";
+        std::string pattern = "/tmp/qs-" + m_name + "-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        folder_ = pattern;
-        cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
+        m_folder = pattern;
+        cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
         CallRecorder::shared().clear();
     }
     void TearDown() override
     {
-        raw_.close();
+        m_raw.close();
         EXPECT_EQ(cSQLiteDbBase::openCount(), 0) << "a test left a share open";
-        std::system(("rm -rf '" + folder_ + "'").c_str());
+        std::system(("rm -rf '" + m_folder + "'").c_str());
     }
 
     // Opens the raw share; `fast` turns syncing to disk off (test speed only; the file is thrown away).
     void openRaw(bool fast = false)
     {
-        ASSERT_TRUE(raw_.open(raw_.databasePath()));
+        ASSERT_TRUE(m_raw.open(m_raw.databasePath()));
         if (fast) {
-            ASSERT_TRUE(raw_.exec("PRAGMA synchronous = OFF"));
+            ASSERT_TRUE(m_raw.exec("PRAGMA synchronous = OFF"));
         }
     }
     // Runs `sql` on the raw share, opening it first when needed.
     cSQLRows query(const char* sql)
     {
-        if (!raw_.isOpen()) {
-            EXPECT_TRUE(raw_.open(raw_.databasePath()));
+        if (!m_raw.isOpen()) {
+            EXPECT_TRUE(m_raw.open(m_raw.databasePath()));
         }
         cSQLRows rows;
-        EXPECT_TRUE(raw_.exec(sql, {}, &rows)) << sql;
+        EXPECT_TRUE(m_raw.exec(sql, {}, &rows)) << sql;
         return rows;
     }
-    bool run(const char* sql) { return raw_.exec(sql); }
+    bool run(const char* sql) { return m_raw.exec(sql); }
 
-    std::string folder_;
-    cSQLiteDbBase raw_;
+    std::string m_folder;
+    cSQLiteDbBase m_raw;
 
 private:
-    std::string name_;
+    std::string m_name;
 };
 
 // A test of one store, opened by openStore() together with a fast raw share, and closed afterwards.
@@ -97,17 +97,17 @@ protected:
     using UserDataTest::UserDataTest;
     void TearDown() override
     {
-        store_.close();
+        m_store.close();
         UserDataTest::TearDown();
     }
     void openStore()
     {
-        ASSERT_TRUE(store_.openOrCreate(cLString16(), true));
+        ASSERT_TRUE(m_store.openOrCreate(cLString16(), true));
         openRaw(true);
         CallRecorder::shared().clear();
     }
 
-    Store store_;
+    Store m_store;
 };
 
 }  // namespace qs::userdata::testsupport

@@ -51,7 +51,7 @@ TEST_F(BookNoteStgTest, AddStampsWritesAndRequestsSync)
     n.serverid = 99;  // a local add never keeps a server id
     cDBRecord before;
     before.stampNow();
-    ASSERT_TRUE(store_.addBookNote(n, false, true, false));
+    ASSERT_TRUE(m_store.addBookNote(n, false, true, false));
     EXPECT_EQ(n.recid, 1);
     EXPECT_EQ(n.serverid, 0);
     EXPECT_EQ(n.deleted, 0);
@@ -65,17 +65,17 @@ TEST_F(BookNoteStgTest, AddStampsWritesAndRequestsSync)
 
     cBookNote stored;
     stored.recid = 1;
-    ASSERT_TRUE(store_.readBookNoteByRecid(stored, true));
+    ASSERT_TRUE(m_store.readBookNoteByRecid(stored, true));
     EXPECT_TRUE(stored.isEqual(n));
     EXPECT_EQ(text(stored.note), "First thoughts");
     EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls {"sync BOOKNOTES now=0"}));
 
     // Only new, live records are added.
     cBookNote again = n;
-    EXPECT_FALSE(store_.addBookNote(again, false, true, false));
+    EXPECT_FALSE(m_store.addBookNote(again, false, true, false));
     cBookNote dead = note(1, 23, 1, 8, "x");
     dead.deleted = 1;
-    EXPECT_FALSE(store_.addBookNote(dead, false, true, false));
+    EXPECT_FALSE(m_store.addBookNote(dead, false, true, false));
     EXPECT_TRUE(CallRecorder::shared().calls().empty());
 }
 
@@ -83,18 +83,18 @@ TEST_F(BookNoteStgTest, NewNoteReplacesAnyRowAtItsLocationAndField)
 {
     openStore();
     cBookNote first = note(1, 23, 1, 7, "old", "Prayer", "Request");
-    ASSERT_TRUE(store_.addBookNote(first, false, true, false));
-    ASSERT_TRUE(store_.markBookNoteDeleted(first, false, true, false));  // now a tombstone
-    cBookNote second = note(1, 23, 1, 7, "new", "PRAYER", "request");    // names differ only in case
-    ASSERT_TRUE(store_.addBookNote(second, false, true, false));
+    ASSERT_TRUE(m_store.addBookNote(first, false, true, false));
+    ASSERT_TRUE(m_store.markBookNoteDeleted(first, false, true, false));  // now a tombstone
+    cBookNote second = note(1, 23, 1, 7, "new", "PRAYER", "request");     // names differ only in case
+    ASSERT_TRUE(m_store.addBookNote(second, false, true, false));
     EXPECT_EQ(second.recid, 2);
     cSQLRows rows = query("SELECT recid, note, deleted FROM BookNotes");
     EXPECT_EQ(rows, (cSQLRows {{"2", "new", "0"}}));
     // A plain note at the same section is another field and stays.
     cBookNote plain = note(1, 23, 1, 7, "plain");
-    ASSERT_TRUE(store_.addBookNote(plain, false, true, false));
-    EXPECT_EQ(store_.countBookNotes(1, 23, 1, 0), 2);
-    EXPECT_TRUE(store_.findBookNoteRecid(1, 23, 1, 7, wide("prayer"), wide("REQUEST")));
+    ASSERT_TRUE(m_store.addBookNote(plain, false, true, false));
+    EXPECT_EQ(m_store.countBookNotes(1, 23, 1, 0), 2);
+    EXPECT_TRUE(m_store.findBookNoteRecid(1, 23, 1, 7, wide("prayer"), wide("REQUEST")));
 }
 
 TEST_F(BookNoteStgTest, UpdateAndDeleteLeaveTheSyncFieldsForUpload)
@@ -102,12 +102,12 @@ TEST_F(BookNoteStgTest, UpdateAndDeleteLeaveTheSyncFieldsForUpload)
     openStore();
     cBookNote n = note(2, 5, 3, 11, "text");
     n.serverid = 4000;
-    ASSERT_TRUE(store_.addBookNote(n, true, true, true));  // as the sync writes a received row
+    ASSERT_TRUE(m_store.addBookNote(n, true, true, true));  // as the sync writes a received row
     EXPECT_EQ(text(cLString8(query("SELECT serverid FROM BookNotes")[0][0])), "4000");
     CallRecorder::shared().clear();
 
     n.note.assign(wide("edited"));
-    ASSERT_TRUE(store_.updateBookNote(n, false, true, false));
+    ASSERT_TRUE(m_store.updateBookNote(n, false, true, false));
     EXPECT_EQ(n.serverid, 0);
     EXPECT_EQ(query("SELECT note, serverid, deleted FROM BookNotes"), (cSQLRows {{"edited", "0", "0"}}));
     EXPECT_EQ(CallRecorder::shared().takeCalls(),
@@ -115,35 +115,35 @@ TEST_F(BookNoteStgTest, UpdateAndDeleteLeaveTheSyncFieldsForUpload)
 
     // An empty text turns the note into a tombstone.
     n.note.makeEmpty();
-    ASSERT_TRUE(store_.updateBookNote(n, false, true, false));
+    ASSERT_TRUE(m_store.updateBookNote(n, false, true, false));
     EXPECT_EQ(query("SELECT note, serverid, deleted FROM BookNotes"), (cSQLRows {{"", "0", "1"}}));
-    EXPECT_FALSE(store_.findBookNoteRecid(2, 5, 3, 11, cLString16(), cLString16()));
+    EXPECT_FALSE(m_store.findBookNoteRecid(2, 5, 3, 11, cLString16(), cLString16()));
     cBookNote unsynced;
-    ASSERT_TRUE(store_.firstUnsyncedBookNote(unsynced));  // tombstones are uploaded too
+    ASSERT_TRUE(m_store.firstUnsyncedBookNote(unsynced));  // tombstones are uploaded too
     EXPECT_EQ(unsynced.deleted, 1);
 
     // Update without recid is refused and reported as code -1.
     const std::uint32_t shown = cMsgBox::shownCount();
     cBookNote fresh = note(2, 5, 3, 12, "x");
     CallRecorder::shared().clear();
-    EXPECT_FALSE(store_.updateBookNote(fresh, false, true, false));
+    EXPECT_FALSE(m_store.updateBookNote(fresh, false, true, false));
     EXPECT_EQ(cMsgBox::shownCount(), shown + 1);
     EXPECT_TRUE(text(cSQLiteDbBase::composeErrorReport(-1)).rfind("Error -1 accessing database", 0) == 0);
-    EXPECT_FALSE(store_.updateBookNote(fresh, false, false, false));
+    EXPECT_FALSE(m_store.updateBookNote(fresh, false, false, false));
     EXPECT_EQ(cMsgBox::shownCount(), shown + 1);
     EXPECT_TRUE(CallRecorder::shared().calls().empty());
-    EXPECT_FALSE(store_.deleteBookNoteRow(fresh));
+    EXPECT_FALSE(m_store.deleteBookNoteRow(fresh));
 }
 
 TEST_F(BookNoteStgTest, UpdateOfARecidOnlyRecordRefreshesItsLocation)
 {
     openStore();
     cBookNote n = note(3, 4, 5, 6, "a");
-    ASSERT_TRUE(store_.addBookNote(n, false, true, false));
+    ASSERT_TRUE(m_store.addBookNote(n, false, true, false));
     cBookNote byId;
     byId.recid = n.recid;
     byId.note.assign(wide("b"));
-    ASSERT_TRUE(store_.updateBookNote(byId, false, true, false));
+    ASSERT_TRUE(m_store.updateBookNote(byId, false, true, false));
     EXPECT_EQ(byId.pubid, 3);
     EXPECT_EQ(byId.section, 6);
     EXPECT_EQ(text(byId.note), "b");
@@ -153,11 +153,11 @@ TEST_F(BookNoteStgTest, FailedWriteKeepsTheNoteItWouldHaveReplaced)
 {
     openStore();
     cBookNote old = note(1, 1, 1, 1, "keep me");
-    ASSERT_TRUE(store_.addBookNote(old, false, true, false));
-    ASSERT_TRUE(raw_.exec("CREATE TRIGGER refuse BEFORE INSERT ON BookNotes BEGIN SELECT RAISE(ABORT, 'full'); END"));
+    ASSERT_TRUE(m_store.addBookNote(old, false, true, false));
+    ASSERT_TRUE(m_raw.exec("CREATE TRIGGER refuse BEFORE INSERT ON BookNotes BEGIN SELECT RAISE(ABORT, 'full'); END"));
     CallRecorder::shared().clear();
     cBookNote replacement = note(1, 1, 1, 1, "new");
-    EXPECT_FALSE(store_.addBookNote(replacement, false, false, false));
+    EXPECT_FALSE(m_store.addBookNote(replacement, false, false, false));
     EXPECT_EQ(replacement.recid, 0);
     EXPECT_EQ(query("SELECT recid, note FROM BookNotes"), (cSQLRows {{"1", "keep me"}}));
     // The cache and the sync are asked even after a failure.
@@ -168,53 +168,53 @@ TEST_F(BookNoteStgTest, FailedWriteKeepsTheNoteItWouldHaveReplaced)
 TEST_F(BookNoteStgTest, WalksListsAndCounts)
 {
     openStore();
-    EXPECT_EQ(store_.highestServerId(), -1);
-    EXPECT_EQ(store_.highestRecid(), 0);
+    EXPECT_EQ(m_store.highestServerId(), -1);
+    EXPECT_EQ(m_store.highestRecid(), 0);
     cBookNote a = note(1, 1, 1, 1, "a"), b = note(2, 2, 2, 1, "b"), c = note(1, 1, 1, 2, "c"),
               d = note(1, 1, 1, 3, "d");
     for (cBookNote* n : {&a, &b, &c, &d})
-        ASSERT_TRUE(store_.addBookNote(*n, false, true, false));
-    ASSERT_TRUE(store_.markBookNoteDeleted(d, false, true, false));
-    EXPECT_EQ(store_.highestServerId(), 0);
-    EXPECT_EQ(store_.highestRecid(), 4);
+        ASSERT_TRUE(m_store.addBookNote(*n, false, true, false));
+    ASSERT_TRUE(m_store.markBookNoteDeleted(d, false, true, false));
+    EXPECT_EQ(m_store.highestServerId(), 0);
+    EXPECT_EQ(m_store.highestRecid(), 4);
     CallRecorder::shared().clear();
 
     cBookNote walk;  // no book: every live note
-    ASSERT_TRUE(store_.firstBookNote(walk, true));
+    ASSERT_TRUE(m_store.firstBookNote(walk, true));
     EXPECT_EQ(text(walk.note), "a");
     walk.pubid = walk.bookid = walk.edition = 0;
-    ASSERT_TRUE(store_.nextBookNote(walk, true));
+    ASSERT_TRUE(m_store.nextBookNote(walk, true));
     EXPECT_EQ(text(walk.note), "b");
     walk.pubid = walk.bookid = walk.edition = 0;
-    ASSERT_TRUE(store_.nextBookNote(walk, true));
+    ASSERT_TRUE(m_store.nextBookNote(walk, true));
     EXPECT_EQ(text(walk.note), "c");
     walk.pubid = walk.bookid = walk.edition = 0;
-    EXPECT_FALSE(store_.nextBookNote(walk, true));  // d is a tombstone
+    EXPECT_FALSE(m_store.nextBookNote(walk, true));  // d is a tombstone
     EXPECT_EQ(CallRecorder::shared().takeCalls(), (Calls {"sync BOOKNOTES now=0"}));
 
     cBookNote book;  // one book
     book.pubid = book.bookid = book.edition = 1;
-    ASSERT_TRUE(store_.lastBookNote(book, true));
+    ASSERT_TRUE(m_store.lastBookNote(book, true));
     EXPECT_EQ(text(book.note), "c");
-    ASSERT_TRUE(store_.previousBookNote(book, true));
+    ASSERT_TRUE(m_store.previousBookNote(book, true));
     EXPECT_EQ(text(book.note), "a");
-    EXPECT_FALSE(store_.previousBookNote(book, true));
+    EXPECT_FALSE(m_store.previousBookNote(book, true));
 
     StatementLog log;
     log.start();
-    EXPECT_EQ(store_.countBookNotes(0, 0, 0, -1), 4);
-    EXPECT_EQ(store_.countBookNotes(1, 0, 0, 0), 2);
-    EXPECT_EQ(store_.countBookNotes(1, 1, 1, 1), 1);
-    EXPECT_EQ(store_.countBookNotes(9, 0, 0, -1), 0);
+    EXPECT_EQ(m_store.countBookNotes(0, 0, 0, -1), 4);
+    EXPECT_EQ(m_store.countBookNotes(1, 0, 0, 0), 2);
+    EXPECT_EQ(m_store.countBookNotes(1, 1, 1, 1), 1);
+    EXPECT_EQ(m_store.countBookNotes(9, 0, 0, -1), 0);
     log.stop();
     EXPECT_EQ(log.statements[0], "SELECT COUNT(*) FROM BookNotes ");
     EXPECT_EQ(log.statements[1], "SELECT COUNT(*) FROM BookNotes WHERE pubid = ? AND deleted = ? ");
     EXPECT_EQ(log.statements[2],
         "SELECT COUNT(*) FROM BookNotes WHERE pubid = ? AND bookid = ? AND edition = ? AND deleted = ? ");
 
-    auto found = store_.findBookNote(1, 1, 1, 3, cLString16(), cLString16(), false);
+    auto found = m_store.findBookNote(1, 1, 1, 3, cLString16(), cLString16(), false);
     EXPECT_EQ(found, nullptr);
-    found = store_.findBookNote(1, 1, 1, 3, cLString16(), cLString16(), true);
+    found = m_store.findBookNote(1, 1, 1, 3, cLString16(), cLString16(), true);
     ASSERT_NE(found, nullptr);
     EXPECT_EQ(found->deleted, 1);
 }
@@ -226,7 +226,7 @@ TEST_F(BookNoteStgTest, ReadWithHalfAFormNameRunsNoStatement)
     n.formname.assign(wide("Form"));
     StatementLog log;
     log.start();
-    EXPECT_FALSE(store_.readBookNoteByRecid(n, true));
+    EXPECT_FALSE(m_store.readBookNoteByRecid(n, true));
     log.stop();
     EXPECT_TRUE(log.statements.empty());
 }
@@ -234,23 +234,23 @@ TEST_F(BookNoteStgTest, ReadWithHalfAFormNameRunsNoStatement)
 TEST_F(BookNoteStgTest, JournalSearchResults)
 {
     openStore();
-    store_.addJournalSearchResult(wide("Prayer"), 1, "uuid-'a'", 1, 1);
-    store_.addJournalSearchResult(wide("Prayer"), 2, "uuid-'a'", 1, 2);
-    store_.addJournalSearchResult(wide("Praise"), 3, "uuid-'a'", 2, 1);
-    store_.addJournalSearchResult(wide("Praise"), 4, "uuid-b", 1, 1);
-    store_.addJournalSearchResult(wide("Praise"), 5, nullptr, 1, 1);
+    m_store.addJournalSearchResult(wide("Prayer"), 1, "uuid-'a'", 1, 1);
+    m_store.addJournalSearchResult(wide("Prayer"), 2, "uuid-'a'", 1, 2);
+    m_store.addJournalSearchResult(wide("Praise"), 3, "uuid-'a'", 2, 1);
+    m_store.addJournalSearchResult(wide("Praise"), 4, "uuid-b", 1, 1);
+    m_store.addJournalSearchResult(wide("Praise"), 5, nullptr, 1, 1);
     std::vector<cLString8> ids;
-    ASSERT_TRUE(store_.journalSearchLayoutIds(ids));
+    ASSERT_TRUE(m_store.journalSearchLayoutIds(ids));
     ASSERT_EQ(ids.size(), 3u);
 
-    store_.removeJournalSearchResults("uuid-'a'", 1, 2);
+    m_store.removeJournalSearchResults("uuid-'a'", 1, 2);
     EXPECT_EQ(query("SELECT COUNT(*) FROM JournalSearchResults")[0][0], cLString8("4"));
-    store_.removeJournalSearchResults("uuid-'a'", -1, 1);  // searchId -1: the tag does not count
+    m_store.removeJournalSearchResults("uuid-'a'", -1, 1);  // searchId -1: the tag does not count
     EXPECT_EQ(query("SELECT booknotesrecid FROM JournalSearchResults ORDER BY 1"), (cSQLRows {{"4"}, {"5"}}));
-    store_.removeJournalSearchResults(nullptr, 1, 1);  // no uuid: everything
+    m_store.removeJournalSearchResults(nullptr, 1, 1);  // no uuid: everything
     EXPECT_TRUE(query("SELECT * FROM JournalSearchResults").empty());
     ids.push_back(cLString8("stale"));
-    ASSERT_TRUE(store_.journalSearchLayoutIds(ids));
+    ASSERT_TRUE(m_store.journalSearchLayoutIds(ids));
     EXPECT_TRUE(ids.empty());
 }
 
@@ -262,12 +262,12 @@ TEST_F(BookNoteStgTest, TextAboveTheBasicPlaneSurvivesARoundTrip)
         'G', 'o', 'd', '\'', 's', ' ', 0xD83D, 0xDE4F, ' ', 0xD835, 0xDD04, ' ', 0x00E9, 0x4E2D, 0};
     cBookNote n = note(1, 2, 3, 4, "");
     n.note.assign(cLString16(units));
-    ASSERT_TRUE(store_.addBookNote(n, false, true, false));
+    ASSERT_TRUE(m_store.addBookNote(n, false, true, false));
     // Stored as real four-byte UTF-8, readable by any other client.
     EXPECT_EQ(query("SELECT hex(note) FROM BookNotes")[0][0], cLString8("476F64277320F09F998F20F09D948420C3A9E4B8AD"));
     cBookNote back;
     back.recid = n.recid;
-    ASSERT_TRUE(store_.readBookNoteByRecid(back, true));
+    ASSERT_TRUE(m_store.readBookNoteByRecid(back, true));
     EXPECT_TRUE(back.note.equals(n.note));
 }
 
@@ -293,7 +293,7 @@ TEST_F(BookNoteStgTest, OlderTablesAreUpgraded)
     EXPECT_EQ(query("SELECT name FROM sqlite_master WHERE type = 'index' ORDER BY name"),
         (cSQLRows {{"BookNoteDeletedIndex"}, {"BookNoteServerIdIndex"}, {"JournalSearchResultsUuidIdTagName"}}));
     cBookNote walk;
-    ASSERT_TRUE(store_.firstBookNote(walk, true));
+    ASSERT_TRUE(m_store.firstBookNote(walk, true));
     EXPECT_EQ(walk.timestamp.year, 2020);
     EXPECT_EQ(text(walk.note), "legacy");
 }
@@ -318,7 +318,7 @@ TEST_F(BookNoteStgTest, ThreadsSavingAtOnceLeaveOneRowPerLocation)
     }
     for (std::thread& thread : threads)
         thread.join();
-    EXPECT_EQ(store_.countBookNotes(0, 0, 0, -1), kThreads * kNotes + 1);
+    EXPECT_EQ(m_store.countBookNotes(0, 0, 0, -1), kThreads * kNotes + 1);
     EXPECT_EQ(query("SELECT COUNT(*) FROM BookNotes WHERE section = 1")[0][0], cLString8("1"));
     EXPECT_EQ(CallRecorder::shared().takeCalls().size(), static_cast<std::size_t>(kThreads * kNotes * 2 * 2));
 }

@@ -29,11 +29,11 @@ protected:
     void legacyRow(int pubid, int bookid, int numReadings, const std::vector<unsigned char>& blob,
         const char* timestamp = "2015:06:01:00:00:00:000:01")
     {
-        ASSERT_TRUE(raw_.exec("CREATE TABLE IF NOT EXISTS DevotionalData ( id INTEGER PRIMARY KEY, pubid INTEGER, "
-                              "bookid INTEGER, startmonth INTEGER, startday INTEGER, startyear INTEGER, numreadings "
-                              "INTEGER, progressbuffer BLOB, timestamp TEXT )"));
-        ASSERT_TRUE(raw_.exec("INSERT INTO DevotionalData (pubid, bookid, startmonth, startday, startyear, "
-                              "numreadings, progressbuffer, timestamp) VALUES (?, ?, 3, 5, 2019, ?, ?, ?)",
+        ASSERT_TRUE(m_raw.exec("CREATE TABLE IF NOT EXISTS DevotionalData ( id INTEGER PRIMARY KEY, pubid INTEGER, "
+                               "bookid INTEGER, startmonth INTEGER, startday INTEGER, startyear INTEGER, numreadings "
+                               "INTEGER, progressbuffer BLOB, timestamp TEXT )"));
+        ASSERT_TRUE(m_raw.exec("INSERT INTO DevotionalData (pubid, bookid, startmonth, startday, startyear, "
+                               "numreadings, progressbuffer, timestamp) VALUES (?, ?, 3, 5, 2019, ?, ?, ?)",
             {pubid, bookid, numReadings, cSQLValue::blob(blob.data(), static_cast<std::int32_t>(blob.size())),
                 timestamp}));
     }
@@ -131,7 +131,7 @@ TEST_F(DevotionalDataStgTest, StartDatesOfANamedBook)
     EXPECT_FALSE(store.readStartDate(7, 9, readStart, count, nullptr, true));
 
     // An update keeps the row and clears its serverid.
-    ASSERT_TRUE(raw_.exec("UPDATE DevDataInfo SET serverid = 50"));
+    ASSERT_TRUE(m_raw.exec("UPDATE DevDataInfo SET serverid = 50"));
     ASSERT_TRUE(store.writeStartDateAndCount(7, 8, date(2025, 3, 1), 90, nullptr, true));
     EXPECT_EQ(query("SELECT recid, numreadings, serverid FROM DevDataInfo"), (cSQLRows {{"1", "90", "0"}}));
     ASSERT_TRUE(store.writeStartDate(7, 8, date(2025, 4, 1), nullptr, true));
@@ -139,7 +139,7 @@ TEST_F(DevotionalDataStgTest, StartDatesOfANamedBook)
         (cSQLRows {{"1", "2025:04:01:00:00:00:000:00", "90"}}));
 
     // Without a live row the book's tombstones are purged and numreadings starts at 0.
-    ASSERT_TRUE(raw_.exec("UPDATE DevDataInfo SET deleted = 1"));
+    ASSERT_TRUE(m_raw.exec("UPDATE DevDataInfo SET deleted = 1"));
     ASSERT_TRUE(store.writeStartDate(7, 8, date(2025, 5, 1), nullptr, true));
     EXPECT_EQ(query("SELECT recid, numreadings, deleted FROM DevDataInfo"), (cSQLRows {{"2", "0", "0"}}));
 }
@@ -211,7 +211,7 @@ TEST_F(DevotionalDataStgTest, RecordsForTheSync)
 
 TEST_F(DevotionalDataStgTest, OlderTablesAreUpgraded)
 {
-    ASSERT_TRUE(raw_.exec(
+    ASSERT_TRUE(m_raw.exec(
         "CREATE TABLE DevDataInfo ( recid INTEGER PRIMARY KEY AUTOINCREMENT,pubid INTEGER,bookid INTEGER,startdate "
         "TEXT,numreadings INTEGER,timestamp TEXT );CREATE INDEX DevDataInfoIdx ON DevDataInfo (pubid);"
         "INSERT INTO DevDataInfo (pubid, bookid, startdate, numreadings, timestamp) VALUES (1, 2, "
@@ -262,13 +262,13 @@ TEST_F(DevotionalDataStgTest, LegacyTableIsConvertedOnce)
 
 TEST_F(DevotionalDataStgTest, LegacyTableWithoutTimestampGainsTheColumn)
 {
-    ASSERT_TRUE(raw_.exec("CREATE TABLE DevotionalData ( id INTEGER PRIMARY KEY, pubid INTEGER, bookid INTEGER, "
-                          "startmonth INTEGER, startday INTEGER, startyear INTEGER, numreadings INTEGER, "
-                          "progressbuffer BLOB )"));
+    ASSERT_TRUE(m_raw.exec("CREATE TABLE DevotionalData ( id INTEGER PRIMARY KEY, pubid INTEGER, bookid INTEGER, "
+                           "startmonth INTEGER, startday INTEGER, startyear INTEGER, numreadings INTEGER, "
+                           "progressbuffer BLOB )"));
     std::vector<unsigned char> blob = unread();
     blob[0] = 0xFE;
-    ASSERT_TRUE(raw_.exec("INSERT INTO DevotionalData (pubid, bookid, startmonth, startday, startyear, numreadings, "
-                          "progressbuffer) VALUES (1, 1, 12, 31, 2010, 365, ?)",
+    ASSERT_TRUE(m_raw.exec("INSERT INTO DevotionalData (pubid, bookid, startmonth, startday, startyear, numreadings, "
+                           "progressbuffer) VALUES (1, 1, 12, 31, 2010, 365, ?)",
         {cSQLValue::blob(blob.data(), 240)}));
     cDevotionalDataStg store;
     ASSERT_TRUE(store.openOrCreate(cLString16(), true));
@@ -303,7 +303,7 @@ TEST_F(DevotionalDataStgTest, FailedConversionLeavesEveryTableAsItWas)
     // Repaired, the next open converts, keeping the live rows and adding the legacy ones.
     std::vector<unsigned char> fixed = unread();
     fixed[0] = 0xFD;  // reading 2
-    ASSERT_TRUE(raw_.exec(
+    ASSERT_TRUE(m_raw.exec(
         "UPDATE DevotionalData SET progressbuffer = ? WHERE pubid = 2", {cSQLValue::blob(fixed.data(), 240)}));
     cDevotionalDataStg store;
     ASSERT_TRUE(store.openOrCreate(cLString16(), true));

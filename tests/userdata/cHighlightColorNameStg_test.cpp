@@ -113,7 +113,7 @@ TEST_F(ColorNameTest, UnopenableDatabaseIsReportedAndFails)
     EXPECT_EQ(store.highestServerId(), 0);
     EXPECT_FALSE(store.findColorName(1, true, r));
     EXPECT_TRUE(takeCalls().empty());
-    cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
+    cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
 }
 
 TEST_F(ColorNameTest, ThreadsNameColoursAtOnce)

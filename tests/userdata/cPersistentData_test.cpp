@@ -42,7 +42,7 @@ protected:
     std::string log(const char* table, bool errorsOnly, bool newestFirst)
     {
         cPersistentData history;
-        const std::string path = folder_ + "/log.html";
+        const std::string path = m_folder + "/log.html";
         EXPECT_TRUE(history.writeSyncLogHtml(path.c_str(), table, errorsOnly, newestFirst));
         std::ifstream in(path, std::ios::binary);
         std::stringstream content;
@@ -115,9 +115,9 @@ TEST_F(PersistentDataTest, LogRowsAreFilteredOrderedAndEscaped)
 
 TEST_F(PersistentDataTest, OlderTwoColumnHistoryIsUpgraded)
 {
-    ASSERT_TRUE(raw_.exec("CREATE TABLE SyncHistory ( tablename TEXT,synctime TEXT );"
-                          "CREATE INDEX SyncHistoryIdx ON SyncHistory (tablename);"
-                          "INSERT INTO SyncHistory VALUES ('BIBLENOTES', '2023:01:01:00:00:00:000:00')"));
+    ASSERT_TRUE(m_raw.exec("CREATE TABLE SyncHistory ( tablename TEXT,synctime TEXT );"
+                           "CREATE INDEX SyncHistoryIdx ON SyncHistory (tablename);"
+                           "INSERT INTO SyncHistory VALUES ('BIBLENOTES', '2023:01:01:00:00:00:000:00')"));
     cPersistentData history;
     cDateTimeValue when;
     ASSERT_TRUE(history.lastSyncTime("BIBLENOTES", when));  // old rows count as good runs

@@ -17,7 +17,7 @@ protected:
 TEST_F(SQLiteDbBaseTest, DatabasePathIsInTheEngineDataFolder)
 {
     cSQLiteDbBase db;
-    EXPECT_EQ(text(db.databasePath()), folder_ + "/Tavrosen Data.db");
+    EXPECT_EQ(text(db.databasePath()), m_folder + "/Tavrosen Data.db");
 }
 
 TEST_F(SQLiteDbBaseTest, NoDataFolderMeansNoDatabase)
@@ -30,7 +30,7 @@ TEST_F(SQLiteDbBaseTest, NoDataFolderMeansNoDatabase)
     EXPECT_EQ(rc, SQLITE_CANTOPEN);
     EXPECT_FALSE(db.tableHasRows("T", "x"));  // opening on demand fails the same way
     EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
-    cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
+    cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
 }
 
 TEST_F(SQLiteDbBaseTest, SharesOneConnectionAndClosesWithTheLastShare)
@@ -118,7 +118,7 @@ TEST_F(SQLiteDbBaseTest, FailuresAnswerFalseWithTheCodeAndReport)
     EXPECT_EQ(cMsgBox::shownCount(), shown + 1);  // no report unless asked
 
     const std::string report = text(cSQLiteDbBase::composeErrorReport(1));
-    EXPECT_EQ(report.rfind("Error 1 accessing database \"" + folder_ +
+    EXPECT_EQ(report.rfind("Error 1 accessing database \"" + m_folder +
                       "/Tavrosen Data.db\"\r\n\r\n"
                       "SQL error or missing database.\r\n\r\nno such table: Missing",
                   0),

@@ -23,7 +23,7 @@ protected:
 TEST_F(SyncCustomerDbTest, EmptyTableAnswersZeroAndIsCached)
 {
     EXPECT_EQ(cSyncCustomerDb().customerId(), 0);
-    ASSERT_TRUE(raw_.exec("INSERT INTO SyncCustomerID VALUES (555)"));  // behind the cache's back
+    ASSERT_TRUE(m_raw.exec("INSERT INTO SyncCustomerID VALUES (555)"));  // behind the cache's back
     EXPECT_EQ(cSyncCustomerDb().customerId(), 0);
     cSyncCustomerDb db;
     ASSERT_TRUE(db.deleteRowsWhereNonZero("SyncCustomerID", "customerid"));  // forgets the cache
@@ -36,25 +36,25 @@ TEST_F(SyncCustomerDbTest, SetStoresOneRowAndSkipsTheCachedValue)
     db.setCustomerId(1234);
     EXPECT_EQ(query("SELECT customerid FROM SyncCustomerID"), (cSQLRows {{"1234"}}));
     EXPECT_EQ(db.customerId(), 1234);
-    ASSERT_TRUE(raw_.exec("DELETE FROM SyncCustomerID"));
+    ASSERT_TRUE(m_raw.exec("DELETE FROM SyncCustomerID"));
     db.setCustomerId(1234);  // the cached value: nothing is written
     EXPECT_TRUE(query("SELECT * FROM SyncCustomerID").empty());
     db.setCustomerId(0);  // a reset of the sync state
     EXPECT_EQ(query("SELECT customerid FROM SyncCustomerID"), (cSQLRows {{"0"}}));
     ASSERT_TRUE(db.deleteAllRows("SyncCustomerID"));
-    ASSERT_TRUE(raw_.exec("INSERT INTO SyncCustomerID VALUES (77)"));
+    ASSERT_TRUE(m_raw.exec("INSERT INTO SyncCustomerID VALUES (77)"));
     EXPECT_EQ(cSyncCustomerDb().customerId(), 77);  // read again after the delete
 }
 
 TEST_F(SyncCustomerDbTest, CannotOpenAnswersUnknown)
 {
-    raw_.close();
+    m_raw.close();
     cSQLiteDbBase::setEngineDataFolder(cLString16("/nonexistent-folder/x"));
     cSyncCustomerDb db;
     EXPECT_EQ(db.customerId(), -1);
     EXPECT_FALSE(db.create());
-    cSQLiteDbBase::setEngineDataFolder(cLString16(folder_.c_str()));
-    ASSERT_TRUE(raw_.open(raw_.databasePath()));
+    cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
+    ASSERT_TRUE(m_raw.open(m_raw.databasePath()));
 }
 
 TEST_F(SyncCustomerDbTest, ThreadsAgreeOnTheId)

@@ -29,35 +29,35 @@ protected:
     void SetUp() override
     {
         UserDataTest::SetUp();
-        doc_ = cVerseHighlightDoc::verseHighlightDocInstance();
-        ASSERT_NE(doc_, nullptr);
-        if (!doc_->isDocOpen()) {  // the first test's call opened it already
-            ASSERT_TRUE(doc_->openShared(nullptr));
+        m_doc = cVerseHighlightDoc::verseHighlightDocInstance();
+        ASSERT_NE(m_doc, nullptr);
+        if (!m_doc->isDocOpen()) {  // the first test's call opened it already
+            ASSERT_TRUE(m_doc->openShared(nullptr));
         }
         openRaw();
         CallRecorder::shared().clear();
     }
     void TearDown() override
     {
-        raw_.close();
+        m_raw.close();
         closeDocument();
         UserDataTest::TearDown();
     }
     void closeDocument()
     {
-        while (doc_->isDocOpen())
-            doc_->closeShared();
+        while (m_doc->isDocOpen())
+            m_doc->closeShared();
     }
 
     Table query(const char* sql) { return asTable(UserDataTest::query(sql)); }
     static cBibleRef ref(int book, int chapter, int verse) { return cBibleRef(makeBibleKey(book, chapter, verse)); }
 
-    cVerseHighlightDoc* doc_ = nullptr;
+    cVerseHighlightDoc* m_doc = nullptr;
 };
 
 TEST_F(HighlightTest, SettingAVerseWritesOneUnsyncedRow)
 {
-    ASSERT_TRUE(doc_->setHighlight(ref(43, 3, 16), 5, 12));
+    ASSERT_TRUE(m_doc->setHighlight(ref(43, 3, 16), 5, 12));
     EXPECT_EQ(takeCalls(), kWriteCalls);
     const Table first = query("SELECT recid, bcv, forecolor, backcolor, serverid, deleted FROM VerseHighlights");
     EXPECT_EQ(first, (Table {{"1", std::to_string(makeBibleKey(43, 3, 16)), "5", "12", "0", "0"}}));
@@ -68,52 +68,52 @@ TEST_F(HighlightTest, SettingAVerseWritesOneUnsyncedRow)
     when.year = 2025;
     when.month = 12;
     when.day = 24;
-    ASSERT_TRUE(doc_->setHighlight(ref(43, 3, 16), 0x8003, 7, &when, true));
+    ASSERT_TRUE(m_doc->setHighlight(ref(43, 3, 16), 0x8003, 7, &when, true));
     EXPECT_EQ(query("SELECT recid, forecolor, backcolor, serverid, timestamp FROM VerseHighlights"),
         (Table {{"1", std::to_string(0x8003), "7", "0", "2025:12:24:00:00:00:000:00"}}));
 
     // A tombstone is replaced by a new row.
-    ASSERT_TRUE(doc_->removeHighlight(ref(43, 3, 16)));
+    ASSERT_TRUE(m_doc->removeHighlight(ref(43, 3, 16)));
     EXPECT_EQ(query("SELECT recid, deleted, serverid FROM VerseHighlights"), (Table {{"1", "1", "0"}}));
-    ASSERT_TRUE(doc_->setHighlight(ref(43, 3, 16), 1, 2));
+    ASSERT_TRUE(m_doc->setHighlight(ref(43, 3, 16), 1, 2));
     EXPECT_EQ(query("SELECT recid, deleted FROM VerseHighlights"), (Table {{"2", "0"}}));
     takeCalls();
 
     // Removing a highlight that is not there writes nothing.
-    ASSERT_TRUE(doc_->removeHighlight(ref(1, 1, 1)));
+    ASSERT_TRUE(m_doc->removeHighlight(ref(1, 1, 1)));
     EXPECT_TRUE(takeCalls().empty());
-    EXPECT_EQ(doc_->highestServerId(), 0);
+    EXPECT_EQ(m_doc->highestServerId(), 0);
 }
 
 TEST_F(HighlightTest, LookupsAreCachedUntilTheNextChange)
 {
     std::uint16_t fore = 9, back = 9;
-    EXPECT_FALSE(doc_->getHighlight(ref(1, 1, 1), fore, back));
+    EXPECT_FALSE(m_doc->getHighlight(ref(1, 1, 1), fore, back));
     EXPECT_EQ(fore, 0);
     EXPECT_EQ(back, 0);
-    ASSERT_TRUE(doc_->setHighlight(ref(1, 1, 1), 3, 4));
+    ASSERT_TRUE(m_doc->setHighlight(ref(1, 1, 1), 3, 4));
     takeCalls();
-    ASSERT_TRUE(doc_->getHighlight(ref(1, 1, 1), fore, back));
+    ASSERT_TRUE(m_doc->getHighlight(ref(1, 1, 1), fore, back));
     EXPECT_EQ(takeCalls(), (Calls {"sync BIBLEHIGHLIGHTS now=0"}));  // read from the table
     EXPECT_EQ(back, 4);
 
     // Behind the store's back: the cache still answers.
     ASSERT_TRUE(run("UPDATE VerseHighlights SET backcolor = 99"));
-    ASSERT_TRUE(doc_->getHighlight(ref(1, 1, 1), fore, back));
+    ASSERT_TRUE(m_doc->getHighlight(ref(1, 1, 1), fore, back));
     EXPECT_EQ(back, 4);
     EXPECT_TRUE(takeCalls().empty());
 
     // Any change through the store, the sync engine's included, empties it.
     cVerseHighlightRecord record;
-    ASSERT_TRUE(doc_->findHighlightByVerse(makeBibleKey(1, 1, 1), false, record));
+    ASSERT_TRUE(m_doc->findHighlightByVerse(makeBibleKey(1, 1, 1), false, record));
     record.backcolor = 100;
     record.serverid = 8;
-    ASSERT_TRUE(doc_->updateHighlight(record, true, true));
-    ASSERT_TRUE(doc_->getHighlight(ref(1, 1, 1), fore, back));
+    ASSERT_TRUE(m_doc->updateHighlight(record, true, true));
+    ASSERT_TRUE(m_doc->getHighlight(ref(1, 1, 1), fore, back));
     EXPECT_EQ(back, 100);
     EXPECT_EQ(query("SELECT serverid FROM VerseHighlights"), (Table {{"8"}}));
-    ASSERT_TRUE(doc_->deleteHighlightsWithColor(100, true));
-    EXPECT_FALSE(doc_->getHighlight(ref(1, 1, 1), fore, back));
+    ASSERT_TRUE(m_doc->deleteHighlightsWithColor(100, true));
+    EXPECT_FALSE(m_doc->getHighlight(ref(1, 1, 1), fore, back));
 }
 
 TEST_F(HighlightTest, StoreOperationsFollowTheRecordRules)
@@ -121,78 +121,78 @@ TEST_F(HighlightTest, StoreOperationsFollowTheRecordRules)
     cVerseHighlightRecord record;
     record.setVerse(ref(2, 3, 4), 1, 2);
     record.recid = 4;
-    EXPECT_FALSE(doc_->addHighlight(record, false, true, false));
+    EXPECT_FALSE(m_doc->addHighlight(record, false, true, false));
     record.recid = 0;
     record.deleted = 1;
-    EXPECT_FALSE(doc_->addHighlight(record, false, true, false));
+    EXPECT_FALSE(m_doc->addHighlight(record, false, true, false));
     record.deleted = 0;
     const std::uint32_t shown = cMsgBox::shownCount();
-    EXPECT_FALSE(doc_->updateHighlight(record, true, false));
+    EXPECT_FALSE(m_doc->updateHighlight(record, true, false));
     EXPECT_EQ(cMsgBox::shownCount(), shown + 1);
     EXPECT_TRUE(takeCalls().empty());
-    EXPECT_EQ(doc_->highestServerId(), -1);
+    EXPECT_EQ(m_doc->highestServerId(), -1);
 
     record.serverid = 55;
-    ASSERT_TRUE(doc_->addHighlight(record, true, true, false));  // the sync engine keeps the server's id
-    EXPECT_EQ(doc_->highestServerId(), 55);
+    ASSERT_TRUE(m_doc->addHighlight(record, true, true, false));  // the sync engine keeps the server's id
+    EXPECT_EQ(m_doc->highestServerId(), 55);
     cVerseHighlightRecord other;
     other.setVerse(ref(2, 3, 5), 0, 3);
-    ASSERT_TRUE(doc_->addHighlight(other, false, true, false));
+    ASSERT_TRUE(m_doc->addHighlight(other, false, true, false));
     cVerseHighlightRecord read;
-    ASSERT_TRUE(doc_->firstUnsyncedHighlight(read));
+    ASSERT_TRUE(m_doc->firstUnsyncedHighlight(read));
     EXPECT_EQ(read.recid, other.recid);
-    ASSERT_TRUE(doc_->readHighlightByRecid(record.recid, read));
+    ASSERT_TRUE(m_doc->readHighlightByRecid(record.recid, read));
     EXPECT_EQ(read.bcv, makeBibleKey(2, 3, 4));
     EXPECT_EQ(read.timestamp, record.timestamp);
 
     // A record that only knows its recid learns its verse back.
     cVerseHighlightRecord byId;
     byId.recid = other.recid;
-    ASSERT_TRUE(doc_->markHighlightDeleted(byId, false, true, false));
+    ASSERT_TRUE(m_doc->markHighlightDeleted(byId, false, true, false));
     EXPECT_EQ(byId.bcv, makeBibleKey(2, 3, 5));
-    EXPECT_EQ(doc_->countHighlights(0, nullptr), 1);
-    EXPECT_EQ(doc_->countHighlights(1, nullptr), 1);
-    EXPECT_EQ(doc_->countHighlights(-1, nullptr), 2);
-    EXPECT_TRUE(doc_->deleteHighlightRow(byId));
-    EXPECT_EQ(doc_->countHighlights(7, nullptr), 1);
+    EXPECT_EQ(m_doc->countHighlights(0, nullptr), 1);
+    EXPECT_EQ(m_doc->countHighlights(1, nullptr), 1);
+    EXPECT_EQ(m_doc->countHighlights(-1, nullptr), 2);
+    EXPECT_TRUE(m_doc->deleteHighlightRow(byId));
+    EXPECT_EQ(m_doc->countHighlights(7, nullptr), 1);
 }
 
 TEST_F(HighlightTest, ColourFiltersAndBulkDeletes)
 {
     for (int v = 1; v <= 6; ++v)
-        ASSERT_TRUE(doc_->setHighlight(ref(1, 1, v), 0, static_cast<std::uint16_t>(v % 3)));
+        ASSERT_TRUE(m_doc->setHighlight(ref(1, 1, v), 0, static_cast<std::uint16_t>(v % 3)));
     cLIntArray colours;
     colours.setCapacity(2);
     colours.add(1);
     colours.add(2);
-    EXPECT_EQ(doc_->countHighlights(0, &colours), 4);
-    EXPECT_EQ(doc_->countHighlights(-1, &colours), 6);  // the filter needs a deleted filter
+    EXPECT_EQ(m_doc->countHighlights(0, &colours), 4);
+    EXPECT_EQ(m_doc->countHighlights(-1, &colours), 6);  // the filter needs a deleted filter
     cLIntArray none;
-    EXPECT_EQ(doc_->countHighlights(0, &none), 6);
+    EXPECT_EQ(m_doc->countHighlights(0, &none), 6);
 
     std::vector<std::uint32_t> verses;
     cVerseHighlightRecord record;
-    for (bool more = doc_->firstHighlight(record, &colours); more; more = doc_->nextHighlight(record, &colours)) {
+    for (bool more = m_doc->firstHighlight(record, &colours); more; more = m_doc->nextHighlight(record, &colours)) {
         verses.push_back(record.bcv & 0xFF);
         std::uint16_t fore, back;  // the walker may look verses up meanwhile
-        EXPECT_TRUE(doc_->getHighlight(ref(1, 1, static_cast<int>(record.bcv & 0xFF)), fore, back, true));
+        EXPECT_TRUE(m_doc->getHighlight(ref(1, 1, static_cast<int>(record.bcv & 0xFF)), fore, back, true));
     }
-    doc_->endHighlightWalk();
+    m_doc->endHighlightWalk();
     EXPECT_EQ(verses, (std::vector<std::uint32_t> {1, 2, 4, 5}));
     record.clear();
-    EXPECT_FALSE(doc_->nextHighlight(record, nullptr));  // no recid
+    EXPECT_FALSE(m_doc->nextHighlight(record, nullptr));  // no recid
     takeCalls();
 
     cDBTimestamp when;
     when.year = 2024;
     when.month = 3;
     when.day = 1;
-    ASSERT_TRUE(doc_->deleteHighlightsWithColor(2, true, &when));
+    ASSERT_TRUE(m_doc->deleteHighlightsWithColor(2, true, &when));
     EXPECT_EQ(takeCalls(), (Calls {"cache clear color", "sync BIBLEHIGHLIGHTS now=1"}));
     EXPECT_EQ(query("SELECT bcv & 255, serverid, timestamp FROM VerseHighlights WHERE deleted = 1 ORDER BY bcv"),
         (Table {{"2", "0", "2024:03:01:00:00:00:000:00"}, {"5", "0", "2024:03:01:00:00:00:000:00"}}));
-    ASSERT_TRUE(doc_->deleteHighlightsWithColor(-1, true));
-    EXPECT_EQ(doc_->countHighlights(0, nullptr), 0);
+    ASSERT_TRUE(m_doc->deleteHighlightsWithColor(-1, true));
+    EXPECT_EQ(m_doc->countHighlights(0, nullptr), 0);
     EXPECT_EQ(query("SELECT COUNT(DISTINCT timestamp) FROM VerseHighlights WHERE backcolor <> 2"), (Table {{"1"}}));
 }
 
@@ -213,17 +213,17 @@ TEST_F(HighlightTest, ClosedDocumentAnswersDefaults)
     // Shares pair up; a failed open takes none.
     const cLString16 bad("/nonexistent-folder/x.db");
     closeDocument();
-    raw_.close();
-    EXPECT_FALSE(doc_->openShared(&bad));
-    EXPECT_FALSE(doc_->isDocOpen());
-    ASSERT_TRUE(doc_->openShared(nullptr));
-    ASSERT_TRUE(doc_->openShared(nullptr));
-    doc_->closeShared();
-    EXPECT_TRUE(doc_->isDocOpen());
-    doc_->close();
-    EXPECT_FALSE(doc_->isDocOpen());
+    m_raw.close();
+    EXPECT_FALSE(m_doc->openShared(&bad));
+    EXPECT_FALSE(m_doc->isDocOpen());
+    ASSERT_TRUE(m_doc->openShared(nullptr));
+    ASSERT_TRUE(m_doc->openShared(nullptr));
+    m_doc->closeShared();
+    EXPECT_TRUE(m_doc->isDocOpen());
+    m_doc->close();
+    EXPECT_FALSE(m_doc->isDocOpen());
     EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
-    ASSERT_TRUE(raw_.open(raw_.databasePath()));
+    ASSERT_TRUE(m_raw.open(m_raw.databasePath()));
 }
 
 TEST_F(HighlightTest, MigratesTheOlderTable)
@@ -235,16 +235,16 @@ TEST_F(HighlightTest, MigratesTheOlderTable)
                     "CREATE INDEX VerseHighlightIndex ON VerseHighlights (bcv);"
                     "INSERT INTO VerseHighlights (timestamp, bcv, forecolor, backcolor) "
                     "VALUES ('2012:01:01:00:00:00:000:00', 65793, 2, 3)"));
-    ASSERT_TRUE(doc_->openShared(nullptr));
+    ASSERT_TRUE(m_doc->openShared(nullptr));
     EXPECT_EQ(query("SELECT COUNT(*) FROM pragma_table_info('VerseHighlights')"), (Table {{"7"}}));
     EXPECT_EQ(
         query("SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'VerseHighlights' ORDER BY name"),
         (Table {{"VerseHighlightDeletedIndex"}, {"VerseHighlightServerIdIndex"}}));
     std::uint16_t fore, back;
-    ASSERT_TRUE(doc_->getHighlight(ref(1, 1, 1), fore, back));
+    ASSERT_TRUE(m_doc->getHighlight(ref(1, 1, 1), fore, back));
     EXPECT_EQ(back, 3);
     cVerseHighlightRecord record;
-    ASSERT_TRUE(doc_->firstUnsyncedHighlight(record));
+    ASSERT_TRUE(m_doc->firstUnsyncedHighlight(record));
     EXPECT_EQ(record.deleted, 0);
 }
 
@@ -280,9 +280,9 @@ protected:
 
 TEST_F(EquivalentHighlights, EquivalentVersesShareTheirHighlight)
 {
-    ASSERT_TRUE(doc_->setHighlight(ref(1, 1, 5), 6, 7));
+    ASSERT_TRUE(m_doc->setHighlight(ref(1, 1, 5), 6, 7));
     std::uint16_t fore, back;
-    ASSERT_TRUE(doc_->getHighlight(ref(3, 1, 6), fore, back));
+    ASSERT_TRUE(m_doc->getHighlight(ref(3, 1, 6), fore, back));
     EXPECT_EQ(fore, 6);
     EXPECT_EQ(back, 7);
     cVerseHighlightRecord cached;
@@ -291,11 +291,11 @@ TEST_F(EquivalentHighlights, EquivalentVersesShareTheirHighlight)
     EXPECT_EQ(cached.backcolor, 7);
 
     // Colouring the equivalent verse changes the row that is there.
-    ASSERT_TRUE(doc_->setHighlight(ref(3, 1, 6), 1, 2));
+    ASSERT_TRUE(m_doc->setHighlight(ref(3, 1, 6), 1, 2));
     EXPECT_EQ(
         query("SELECT bcv, backcolor FROM VerseHighlights"), (Table {{std::to_string(makeBibleKey(1, 1, 5)), "2"}}));
-    ASSERT_TRUE(doc_->removeHighlight(ref(3, 1, 6)));
-    EXPECT_FALSE(doc_->getHighlight(ref(1, 1, 5), fore, back));
+    ASSERT_TRUE(m_doc->removeHighlight(ref(3, 1, 6)));
+    EXPECT_FALSE(m_doc->getHighlight(ref(1, 1, 5), fore, back));
 }
 
 // A search cache that looks highlights up again while it is told of a change, as the colour cache
@@ -322,7 +322,7 @@ TEST_F(HighlightTest, ChangeCallsRunAfterTheLockIsFree)
 {
     LookingCache cache;
     qs::userdata::setSearchCacheHandler(&cache);
-    const bool ok = doc_->setHighlight(ref(9, 9, 9), 1, 42);
+    const bool ok = m_doc->setHighlight(ref(9, 9, 9), 1, 42);
     qs::userdata::setSearchCacheHandler(nullptr);
     EXPECT_TRUE(ok);
     EXPECT_EQ(cache.seen, (std::vector<int> {42}));
@@ -338,7 +338,7 @@ TEST_F(HighlightTest, ThreadsWriteAndReadAtOnce)
     std::thread reader([&] {
         while (!stop) {
             std::uint16_t fore, back;
-            if (doc_->getHighlight(ref(60, 1, 1), fore, back) && back != fore + 1)
+            if (m_doc->getHighlight(ref(60, 1, 1), fore, back) && back != fore + 1)
                 ++wrongColours;
         }
     });
@@ -346,10 +346,10 @@ TEST_F(HighlightTest, ThreadsWriteAndReadAtOnce)
     for (int t = 0; t < kWriters; ++t) {
         writers.emplace_back([&, t] {
             for (int i = 0; i < kEach; ++i) {
-                doc_->setHighlight(ref(1 + t, 1, 1 + i), 0, static_cast<std::uint16_t>(t));
+                m_doc->setHighlight(ref(1 + t, 1, 1 + i), 0, static_cast<std::uint16_t>(t));
                 const auto colour = static_cast<std::uint16_t>(t * 100 + i);
                 if (t % 2 == 0) {
-                    doc_->setHighlight(ref(60, 1, 1), colour, static_cast<std::uint16_t>(colour + 1));
+                    m_doc->setHighlight(ref(60, 1, 1), colour, static_cast<std::uint16_t>(colour + 1));
                 } else {
                     // The sync engine's path: store operations without the document's own calls.
                     cVerseHighlightRecord record;
@@ -357,7 +357,7 @@ TEST_F(HighlightTest, ThreadsWriteAndReadAtOnce)
                     record.forecolor = colour;
                     record.backcolor = static_cast<std::uint16_t>(colour + 1);
                     record.serverid = 1000 + i;
-                    doc_->addHighlight(record, true, true, false);
+                    m_doc->addHighlight(record, true, true, false);
                 }
             }
         });
@@ -367,15 +367,15 @@ TEST_F(HighlightTest, ThreadsWriteAndReadAtOnce)
     stop = true;
     reader.join();
     EXPECT_EQ(wrongColours, 0);
-    EXPECT_EQ(doc_->countHighlights(0, nullptr), kWriters * kEach + 1);
+    EXPECT_EQ(m_doc->countHighlights(0, nullptr), kWriters * kEach + 1);
     const std::string oneVerse =
         "SELECT COUNT(*) FROM VerseHighlights WHERE bcv = " + std::to_string(makeBibleKey(60, 1, 1));
     EXPECT_EQ(query(oneVerse.c_str()), (Table {{"1"}}));
     // The last write wins, and the cache agrees with the table.
     std::uint16_t fore, back;
-    ASSERT_TRUE(doc_->getHighlight(ref(60, 1, 1), fore, back));
+    ASSERT_TRUE(m_doc->getHighlight(ref(60, 1, 1), fore, back));
     cVerseHighlightRecord stored;
-    ASSERT_TRUE(doc_->findHighlightByVerse(makeBibleKey(60, 1, 1), false, stored));
+    ASSERT_TRUE(m_doc->findHighlightByVerse(makeBibleKey(60, 1, 1), false, stored));
     EXPECT_EQ(back, stored.backcolor);
 }
 
@@ -432,7 +432,7 @@ void writeAllStoresUntilKilled(int reportFd)
 
 TEST_F(HighlightTest, KilledWriterLeavesEveryReturnedWrite)
 {
-    raw_.close();
+    m_raw.close();
     closeDocument();
     ASSERT_EQ(cSQLiteDbBase::openCount(), 0);  // the child must not share our connection
     int fds[2];
@@ -457,7 +457,7 @@ TEST_F(HighlightTest, KilledWriterLeavesEveryReturnedWrite)
     ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself with " << WEXITSTATUS(status);
     ASSERT_GE(reports.size(), 120u);
 
-    ASSERT_TRUE(raw_.open(raw_.databasePath()));
+    ASSERT_TRUE(m_raw.open(m_raw.databasePath()));
     EXPECT_EQ(query("PRAGMA integrity_check"), (Table {{"ok"}}));
     std::size_t missing = 0;
     for (const WriteReport& r : reports) {
@@ -482,9 +482,9 @@ TEST_F(HighlightTest, KilledWriterLeavesEveryReturnedWrite)
             ++missing;
     }
     EXPECT_EQ(missing, 0u);
-    raw_.close();
-    ASSERT_TRUE(doc_->openShared(nullptr));
-    ASSERT_TRUE(raw_.open(raw_.databasePath()));
+    m_raw.close();
+    ASSERT_TRUE(m_doc->openShared(nullptr));
+    ASSERT_TRUE(m_raw.open(m_raw.databasePath()));
 }
 
 }  // namespace

@@ -99,7 +99,7 @@ cTvkToolBook::~cTvkToolBook()
 
 void cTvkToolBook::close()
 {
-    if (doc_ == nullptr)
+    if (m_doc == nullptr)
         return;
     // Closing a Bible document leaves a progress line on standard output; the tool's output is its
     // answers only.
@@ -108,7 +108,7 @@ void cTvkToolBook::close()
     std::FILE* sink = std::fopen("/dev/null", "w");
     if (saved >= 0 && sink != nullptr)
         dup2(fileno(sink), STDOUT_FILENO);
-    doc_.reset();
+    m_doc.reset();
     std::fflush(stdout);
     if (saved >= 0 && sink != nullptr)
         dup2(saved, STDOUT_FILENO);
@@ -126,26 +126,26 @@ std::uint32_t cTvkToolBook::open(const std::string& path)
     const std::uint32_t r = acquireBookFile(widePath, file);
     if (r != 0)
         return r;
-    bible_ = file->genInfo().headerFlag0();
-    if (bible_)
-        doc_ = std::make_unique<cBibleDoc>();
+    m_bible = file->genInfo().headerFlag0();
+    if (m_bible)
+        m_doc = std::make_unique<cBibleDoc>();
     else
-        doc_ = std::make_unique<cBookDoc>();
-    doc_->SetPathName(widePath);
+        m_doc = std::make_unique<cBookDoc>();
+    m_doc->SetPathName(widePath);
     std::uint32_t kind = cBookDoc::kKindBible;
-    if (!bible_)
+    if (!m_bible)
         kind = file->genInfo().bookType() == BkInfoFormat::kBookTypeDated ? cBookDoc::kKindDated : cBookDoc::kKindBook;
-    doc_->AttachBookFile(file, kind);
+    m_doc->AttachBookFile(file, kind);
     return 0;
 }
 
 std::string cTvkToolBook::plainText(std::uint32_t section)
 {
-    if (doc_ == nullptr || doc_->bookFile() == nullptr)
+    if (m_doc == nullptr || m_doc->bookFile() == nullptr)
         return std::string();
-    cBkBookFile& book = *doc_->bookFile();
+    cBkBookFile& book = *m_doc->bookFile();
     std::uint32_t firstBlock = 0, endBlock = 0, start = 0, end = 0;
-    if (!doc_->sectionBlockSpan(section, firstBlock, endBlock) || firstBlock == cBookDoc::kNone)
+    if (!m_doc->sectionBlockSpan(section, firstBlock, endBlock) || firstBlock == cBookDoc::kNone)
         return std::string();
     cBkWordLinks(book).sectionRange(section, start, end);
     if (start >= end)
@@ -170,21 +170,21 @@ std::string cTvkToolBook::plainText(std::uint32_t section)
 std::uint32_t cTvkToolBook::verses(const std::string& reference, std::vector<Verse>& out)
 {
     out.clear();
-    if (doc_ == nullptr)
+    if (m_doc == nullptr)
         return cBookDoc::kNotOpen;
-    if (!bible_)
+    if (!m_bible)
         return kBadArgument;
     // References are typed and spelled in the book's language and translation.
-    const int language = static_cast<int>(doc_->GetLanguage());
-    const std::int32_t translation = doc_->translationNumber();
+    const int language = static_cast<int>(m_doc->GetLanguage());
+    const std::int32_t translation = m_doc->translationNumber();
     cBibleRef parsed;
     parsed.setTranslation(translation);
     parsed.setLanguage(language);
     std::int32_t position = 0;
     if (parsed.parse(reference.c_str(), position) != 0 || !parsed.hasRanges())
         return kBadArgument;
-    auto* bible = static_cast<cBibleDoc*>(doc_.get());
-    const std::uint32_t sectionCount = doc_->GetNumSections();
+    auto* bible = static_cast<cBibleDoc*>(m_doc.get());
+    const std::uint32_t sectionCount = m_doc->GetNumSections();
     for (const bibleRefRange* r = parsed.firstRange(); r != nullptr; r = cBibleRef::nextRange(r)) {
         cBibleRef one;
         one.appendRangeCopy(*r);
@@ -198,11 +198,11 @@ std::uint32_t cTvkToolBook::verses(const std::string& reference, std::vector<Ver
                 continue;
             const std::uint32_t endBook = static_cast<std::uint32_t>(r->endBook >= 0 ? r->endBook : r->startBook);
             last = first;
-            for (std::uint32_t s = first + 1; s < sectionCount && (doc_->bibleKeyForSection(s) >> 16) <= endBook; ++s)
+            for (std::uint32_t s = first + 1; s < sectionCount && (m_doc->bibleKeyForSection(s) >> 16) <= endBook; ++s)
                 last = s;
         }
         for (std::uint32_t s = first; s <= last && s < sectionCount; ++s) {
-            const std::uint32_t key = doc_->bibleKeyForSection(s);
+            const std::uint32_t key = m_doc->bibleKeyForSection(s);
             if ((key & 0xFF) == 0)
                 continue;  // book and chapter headings
             Verse v;
@@ -223,12 +223,12 @@ std::uint32_t cTvkToolBook::verses(const std::string& reference, std::vector<Ver
 std::uint32_t cTvkToolBook::countWord(const std::string& word, std::uint32_t& count)
 {
     count = 0;
-    if (doc_ == nullptr)
+    if (m_doc == nullptr)
         return cBookDoc::kNotOpen;
     if (word.empty() || word.find_first_of(" \t\r\n") != std::string::npos)
         return kBadArgument;
     cBitVector* hits = nullptr;
-    doc_->SearchMainConcordance(wideText(word), hits, count);
+    m_doc->SearchMainConcordance(wideText(word), hits, count);
     delete hits;
     return 0;
 }
@@ -236,7 +236,7 @@ std::uint32_t cTvkToolBook::countWord(const std::string& word, std::uint32_t& co
 std::uint32_t cTvkToolBook::countStrongs(const std::string& number, std::uint32_t& count)
 {
     count = 0;
-    if (doc_ == nullptr)
+    if (m_doc == nullptr)
         return cBookDoc::kNotOpen;
     if (number.size() < 2 || number.size() > 8)
         return kBadArgument;
@@ -254,9 +254,9 @@ std::uint32_t cTvkToolBook::countStrongs(const std::string& number, std::uint32_
     cBitVector* hits = nullptr;
     const cLString16 key = wideText(std::to_string(value));
     if (letter == 'G')
-        doc_->SearchStrongsGreekConcordance(key, hits, count);
+        m_doc->SearchStrongsGreekConcordance(key, hits, count);
     else
-        doc_->SearchStrongsHebrewConcordance(key, hits, count);
+        m_doc->SearchStrongsHebrewConcordance(key, hits, count);
     delete hits;
     return 0;
 }
@@ -264,7 +264,7 @@ std::uint32_t cTvkToolBook::countStrongs(const std::string& number, std::uint32_
 std::uint32_t cTvkToolBook::phraseSections(const std::string& words, std::vector<std::uint32_t>& sections)
 {
     sections.clear();
-    if (doc_ == nullptr)
+    if (m_doc == nullptr)
         return cBookDoc::kNotOpen;
     const std::vector<std::string> list = splitWords(words);
     if (list.empty() || list.size() > kMaxPhraseWords)
@@ -277,7 +277,7 @@ std::uint32_t cTvkToolBook::phraseSections(const std::string& words, std::vector
             return kBadArgument;
         cBitVector* hits = nullptr;
         std::uint32_t count = 0;
-        doc_->SearchMainConcordance(wideText(w), hits, count);
+        m_doc->SearchMainConcordance(wideText(w), hits, count);
         std::unique_ptr<cBitVector> owned(hits);
         if (owned == nullptr || count == 0)
             return 0;  // a word the book lacks: no section holds the phrase
@@ -287,7 +287,7 @@ std::uint32_t cTvkToolBook::phraseSections(const std::string& words, std::vector
             all->andVector(*owned);
     }
     for (std::uint32_t s = all->first(1); s != cBitVector::kNone; s = all->nextAfter(s, 1))
-        if (doc_->IsPhrasePresentInSection(phrase, s))
+        if (m_doc->IsPhrasePresentInSection(phrase, s))
             sections.push_back(s);
     return 0;
 }
@@ -303,17 +303,17 @@ std::uint32_t cTvkToolBook::countPhrase(const std::string& words, std::uint32_t&
 std::uint32_t cTvkToolBook::renderSection(std::uint32_t section, std::string& html)
 {
     html.clear();
-    if (doc_ == nullptr)
+    if (m_doc == nullptr)
         return cBookDoc::kNotOpen;
     std::uint32_t firstBlock = 0, endBlock = 0;
-    if (!doc_->sectionBlockSpan(section, firstBlock, endBlock) || firstBlock == cBookDoc::kNone)
+    if (!m_doc->sectionBlockSpan(section, firstBlock, endBlock) || firstBlock == cBookDoc::kNone)
         return kPastEnd;
     // A section whose start lies inside a block shares that block with the section before it.
     if (endBlock <= firstBlock)
         endBlock = firstBlock + 1;
     cLString8 out;
     for (std::uint32_t b = firstBlock; b < endBlock; ++b) {
-        doc_->htmlTextForBlockCore(b, nullptr, out);
+        m_doc->htmlTextForBlockCore(b, nullptr, out);
         html.append(out.chars(), static_cast<size_t>(out.length()));
     }
     return 0;

@@ -34,8 +34,8 @@ public:
 
     // Opens the book at `path` (UTF-8); the open's result code.
     std::uint32_t open(const std::string& path);
-    bool isBible() const { return bible_; }
-    cBookDoc* document() const { return doc_.get(); }
+    bool isBible() const { return m_bible; }
+    cBookDoc* document() const { return m_doc.get(); }
 
     // The verses a reference names ("John 3:16", "Ps 23:1-3", "Jude 3", "Gen 1:1; Ex 2:1"), in order.
     // 221 when the text is no reference or the book no Bible; 226 when the book has none of them.
@@ -60,6 +60,6 @@ public:
 private:
     void close();
 
-    std::unique_ptr<cBookDoc> doc_;
-    bool bible_ = false;
+    std::unique_ptr<cBookDoc> m_doc;
+    bool m_bible = false;
 };
