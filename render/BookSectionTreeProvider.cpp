@@ -9,6 +9,7 @@
 #include "engine/references/cBibleRef.h"
 #include "render/HTMLStoredTree.h"
 #include "render/cHTMLParser.h"
+#include "render/cHTMLRenderConfiguration.h"
 
 namespace {
 

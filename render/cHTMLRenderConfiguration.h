@@ -1,6 +1,7 @@
 // cHTMLRenderConfiguration: the optional options a caller hands to the markup renderers (the block
 // renderer that writes display HTML and the plain-text renderer of cHTMLRenderString).
 //
+// The options that the section text writer reads are in the base, cBkSectionTextConfiguration.
 // Every option is optional. A pointer field points at the caller's value; null means "not given",
 // and the renderer falls back to its own behaviour. The caller owns every value pointed to and
 // keeps it alive while the configuration is in use; the configuration owns only its integer list.
@@ -13,16 +14,14 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/foundation/cLIntArray.h"
+#include "engine/bookfile/cBkSectionTextConfiguration.h"
 #include "engine/foundation/cLObjectArray.h"
 #include "engine/foundation/cLStringTmpl.h"
 #include "render/cHTMLColor.h"
 
-class cSearchExpressionResult;
-class cSearchWordList;
 class cBkWordAttributeDefs;
 
-class cHTMLRenderConfiguration {
+class cHTMLRenderConfiguration : public cBkSectionTextConfiguration {
 public:
     // Link prefix and suffix that the book handle's default loader sets: a link target is written
     // as a call of the page script's href function.
@@ -52,9 +51,6 @@ public:
     // both must be set.
     const cLString8* logoOriginalName = nullptr;
     const cLString8* logoReplacementName = nullptr;
-    // Written before and after a link target.
-    const cLString8* linkPrefix = nullptr;
-    const cLString8* linkSuffix = nullptr;
     // Display font of the book's language (excerpt configurations).
     const cLString8* fontName = nullptr;
     const std::int32_t* footnoteOption = nullptr;
@@ -74,9 +70,6 @@ public:
     std::uint32_t tempHighlightEndSection = 0;
     // Given only with both sections above.
     const bool* enableTempHighlights = nullptr;
-    // Given and non-zero: the section text writer writes no word-start marks.
-    const bool* suppressWordMarks = nullptr;
-    const bool* omitStrongsNumbersInDecode = nullptr;
     // Written around a verse marker's reference by the plain-text renderer.
     const cLString8* verseMarkerPrefix = nullptr;
     const cLString8* verseMarkerSuffix = nullptr;
@@ -92,15 +85,5 @@ public:
     const float* paneWidth = nullptr;
     // Stored directly: set when `use100PercentOverPaneWidthKey` is present.
     std::uint8_t fullWidthOverPane = 0;
-    const bool* highlightHits = nullptr;
-    // The search result kept for this book, for marking hits.
-    const cSearchExpressionResult* searchHits = nullptr;
-    // The words to mark as hits.
-    const cSearchWordList* wordsToMark = nullptr;
-    // The caller's `search` parameter, kept alive for the rendering; no renderer reads it.
-    std::shared_ptr<const void> search;
-    // Definition indexes of word attributes to leave out of section text; -1 leaves out all.
-    cLIntArray omittedWordAttributes;
     const cBkWordAttributeDefs* wordAttributeDefinitions = nullptr;
-    const bool* speakableVerseReferences = nullptr;
 };

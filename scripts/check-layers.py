@@ -1,23 +1,148 @@
 #!/usr/bin/env python3
-"""Fails when a file outside the user-interface folders includes a QtWidgets or
-QtWebEngine header, or links a widget or web-engine library.
+"""The layer check: fails when a source file includes, or a folder's CMakeLists.txt links, anything
+that the layer table below does not allow.
 
-Only panes/, studypane/, app/, cloud/ui/, reports/ui/ and platform/ui/ may draw.
-The header names come from the installed Qt, so class-style includes such as
-<QWidget> are caught as well as <QtWidgets/QWidget>."""
+The layers, lowest first (a folder includes only from its own layer's earlier folders and from the
+layers below; each folder's entry lists which folders of its own layer it may use):
+
+  1. search/core, platform, platform/ui
+  2. engine/foundation, engine/references, engine/bookfile, engine/docbase, engine/scramble
+  3. userdata, render
+  4. documents
+  5. library
+  6. search/execution
+  7. panes/layout, panes/pagebridge, panes/bookpane, panes/layoutview, panes
+  8. studypane, cloud, cloud/ui, reports, reports/ui
+  9. app
+
+tools/ (tools/standin-services included), tests/, bench/ and fuzz/ may include anything.
+
+A file belongs to the longest folder of the table that holds it (panes/layout/x.h is in panes/layout,
+panes/other/x.h in panes, engine/foundation/generated/x.h in engine/foundation). A code folder that the
+table does not know fails the check: add it to LAYERS first.
+
+Checked:
+- every quoted include with a folder ("engine/foundation/cLStringTmpl.h") of every .h/.cpp/.c/.mm
+  file: the included file's folder must be the file's own folder or one it may use;
+- only the user-interface folders (UI_FOLDERS) and their tests include QtWidgets or QtWebEngine
+  headers or link their libraries, and no other folder includes a header of a user-interface folder. The header names come
+  from the installed Qt, so class-style includes such as <QWidget> are caught as well as
+  <QtWidgets/QWidget>;
+- every qs_* library that a folder's CMakeLists.txt links belongs to a folder that the folder may use,
+  and every folder that a library's sources include is reachable through its links (so the include
+  table and the CMake link graph say the same).
+
+Usage: check-layers.py [--root DIR]   (default: the checkout holding this script)
+"""
+import argparse
 import glob
 import os
 import re
 import sys
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-ALLOWED = ("panes/", "studypane/", "app/", "cloud/ui/", "reports/ui/", "platform/ui/")
-SKIP = ("build", ".git", "third_party")
+# (folder, folders of the same layer it may use); layers lowest first.
+LAYERS = [
+    [("search/core", []), ("platform", []), ("platform/ui", ["platform"])],
+    [
+        ("engine/foundation", []),
+        ("engine/references", ["engine/foundation"]),
+        ("engine/bookfile", ["engine/foundation", "engine/references"]),
+        ("engine/docbase", ["engine/foundation", "engine/references", "engine/bookfile"]),
+        ("engine/scramble", ["engine/foundation"]),
+    ],
+    [("userdata", []), ("render", [])],
+    [("documents", [])],
+    [("library", [])],
+    [("search/execution", [])],
+    [
+        ("panes/layout", []),
+        ("panes/pagebridge", ["panes/layout"]),
+        ("panes/bookpane", ["panes/layout", "panes/pagebridge"]),
+        ("panes/layoutview", ["panes/layout", "panes/pagebridge", "panes/bookpane"]),
+        ("panes", ["panes/layout", "panes/pagebridge", "panes/bookpane", "panes/layoutview"]),
+    ],
+    [
+        ("studypane", []),
+        ("cloud", []),
+        ("cloud/ui", ["cloud"]),
+        ("reports", []),
+        ("reports/ui", ["reports"]),
+    ],
+    [("app", [])],
+]
+
+# Folders whose code may include and link anything.
+UNRESTRICTED = ("tools", "tools/standin-services", "tests", "bench", "fuzz")
+
+# The only folders that may draw: QtWidgets and QtWebEngine are theirs. panes/layout is the layout
+# model and draws nothing.
+UI_FOLDERS = (
+    "panes",
+    "panes/pagebridge",
+    "panes/bookpane",
+    "panes/layoutview",
+    "studypane",
+    "app",
+    "cloud/ui",
+    "reports/ui",
+    "platform/ui",
+)
+
+# Top folders that hold no code of ours (or only generated output) and are not walked.
+SKIP_TOP = ("build", ".git", "third_party", "resources", "scripts", "cmake", "docs")
+
 MODULES = ("QtWidgets", "QtWebEngineWidgets", "QtWebEngineCore", "QtWebEngineQuick", "QtWebEngine")
 SOURCE_EXT = (".h", ".hpp", ".cpp", ".cc", ".c", ".mm")
+INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
+WIDGET_LINK = re.compile(r"Qt6?::(Widgets|WebEngine\w*)")
 
 
-def forbidden_headers():
+def allowed_table():
+    """folder -> set of folders it may include (itself included)."""
+    table = {}
+    below = []
+    for layer in LAYERS:
+        for folder, same_layer in layer:
+            table[folder] = set(below) | set(same_layer) | {folder}
+        below.extend(folder for folder, _ in layer)
+    return table
+
+
+TABLE = allowed_table()
+KNOWN = sorted(list(TABLE) + list(UNRESTRICTED), key=len, reverse=True)
+
+
+def folder_of(rel):
+    """The table folder holding the path rel (a file or folder), or None."""
+    for folder in KNOWN:
+        if rel == folder or rel.startswith(folder + "/"):
+            return folder
+    return None
+
+
+def is_ui(folder):
+    return folder in UI_FOLDERS
+
+
+def drawing_folder(rel, src):
+    """The folder whose widget rule holds for rel: a test follows the folder it tests
+    (tests/panes/bookpane/x_test.cpp draws as panes/bookpane does)."""
+    if src == "tests":
+        return folder_of(rel[len("tests/") :]) or src
+    return src
+
+
+def may_include(src, dst):
+    if src in UNRESTRICTED:
+        return True
+    if dst in UNRESTRICTED:
+        return False
+    if is_ui(dst) and not is_ui(src):
+        return False
+    return dst in TABLE.get(src, set())
+
+
+def widget_headers():
     names = set(MODULES)
     for base in glob.glob("/usr/include/*/qt6") + glob.glob("/usr/include/qt6"):
         for module in MODULES:
@@ -29,40 +154,148 @@ def forbidden_headers():
     return names
 
 
-def allowed(rel):
-    return rel.startswith(ALLOWED) or (rel.startswith("tests/") and rel[6:].startswith(ALLOWED))
-
-
-def main():
-    names = forbidden_headers()
-    include = re.compile(r'^\s*#\s*include\s*[<"]([^>"]+)[>"]')
-    link = re.compile(r'Qt6?::(Widgets|WebEngine\w*)')
-    faults = []
-    for dirpath, dirnames, filenames in os.walk(ROOT):
-        rel_dir = os.path.relpath(dirpath, ROOT)
-        dirnames[:] = [d for d in dirnames if not (rel_dir == "." and (d in SKIP or d.startswith("build")))]
+def walk(root):
+    """Yields (relative path, file name) of every file outside SKIP_TOP and build folders."""
+    for dirpath, dirnames, filenames in os.walk(root):
+        rel_dir = os.path.relpath(dirpath, root).replace(os.sep, "/")
+        if rel_dir == ".":
+            dirnames[:] = [d for d in dirnames if d not in SKIP_TOP and not d.startswith(("build", "."))]
+            rel_dir = ""
         for name in filenames:
-            path = os.path.join(dirpath, name)
-            rel = os.path.relpath(path, ROOT).replace(os.sep, "/")
-            if allowed(rel):
+            yield (f"{rel_dir}/{name}" if rel_dir else name), name
+
+
+def strip_comments(text):
+    return re.sub(r"#[^\n]*", "", text)
+
+
+def cmake_calls(text, command):
+    """The argument lists of every call of command in a CMake text (comments removed)."""
+    calls = []
+    for m in re.finditer(r"\b%s\s*\(" % re.escape(command), text):
+        depth, i = 1, m.end()
+        while i < len(text) and depth:
+            depth += {"(": 1, ")": -1}.get(text[i], 0)
+            i += 1
+        calls.append(text[m.end() : i - 1].split())
+    return calls
+
+
+class LinkGraph:
+    """The qs_* libraries of the tree: which folder defines each, and what each links."""
+
+    def __init__(self, root):
+        self.folder_of_target = {}  # target -> folder (relative path of its CMakeLists.txt's folder)
+        self.links = {}  # target -> qs_* targets it links
+        self.target_of_dir = {}  # folder -> targets its CMakeLists.txt defines
+        for rel, name in walk(root):
+            if name != "CMakeLists.txt":
                 continue
-            is_source = name.endswith(SOURCE_EXT)
-            is_cmake = name == "CMakeLists.txt" or name.endswith(".cmake")
-            if not (is_source or is_cmake):
+            with open(os.path.join(root, rel), encoding="utf-8", errors="replace") as f:
+                text = strip_comments(f.read())
+            directory = os.path.dirname(rel)
+            for args in cmake_calls(text, "qs_add_library") + cmake_calls(text, "add_library"):
+                if args and args[0].startswith("qs_"):
+                    self.folder_of_target[args[0]] = directory
+                    self.target_of_dir.setdefault(directory, []).append(args[0])
+                    deps = [a for a in args[1:] if a.startswith("qs_")]
+                    self.links.setdefault(args[0], set()).update(deps)
+            for args in cmake_calls(text, "target_link_libraries"):
+                if args and args[0] in self.folder_of_target:
+                    self.links[args[0]].update(a for a in args[1:] if a.startswith("qs_"))
+
+    def target_for(self, rel_dir):
+        """The library whose sources include files of rel_dir: the nearest CMakeLists.txt above."""
+        d = rel_dir
+        while True:
+            if d in self.target_of_dir:
+                return self.target_of_dir[d]
+            d = os.path.dirname(d)
+            if not d:
+                return []
+
+    def reachable_folders(self, target):
+        seen, todo = set(), [target]
+        while todo:
+            t = todo.pop()
+            if t in seen:
+                continue
+            seen.add(t)
+            todo.extend(self.links.get(t, ()))
+        return {folder_of(self.folder_of_target[t]) for t in seen if t in self.folder_of_target}
+
+
+def check(root, widget_names):
+    faults = []
+    graph = LinkGraph(root)
+    for rel, name in walk(root):
+        is_source = name.endswith(SOURCE_EXT)
+        is_cmake = name == "CMakeLists.txt" or name.endswith(".cmake")
+        if not (is_source or is_cmake) or "/" not in rel:
+            continue
+        src = folder_of(rel)
+        if src is None and is_cmake and any(k.startswith(os.path.dirname(rel) + "/") for k in KNOWN):
+            continue  # a folder that only groups table folders (engine/, search/, cloud/)
+        if src is None:
+            faults.append(f"{rel}: folder {os.path.dirname(rel)} is not in the layer table")
+            continue
+        path = os.path.join(root, rel)
+        if is_cmake:
+            if src in UNRESTRICTED:
                 continue
             with open(path, encoding="utf-8", errors="replace") as f:
-                for number, line in enumerate(f, 1):
-                    if is_source:
-                        m = include.match(line)
-                        if m:
-                            header = m.group(1)
-                            first = header.split("/")[0]
-                            if first in MODULES or (("/" not in header) and header in names):
-                                faults.append(f"{rel}:{number}: includes <{header}>")
-                    elif rel != "scripts/check-layers.py" and link.search(line):
-                        faults.append(f"{rel}:{number}: links {link.search(line).group(0)}")
+                text = f.read()
+            for number, line in enumerate(text.splitlines(), 1):
+                m = WIDGET_LINK.search(line.split("#")[0])
+                if m and not is_ui(src):
+                    faults.append(f"{rel}:{number}: links {m.group(0)} outside the user-interface folders")
+            for target in graph.target_of_dir.get(os.path.dirname(rel), []):
+                for dep in sorted(graph.links.get(target, ())):
+                    dst = folder_of(graph.folder_of_target.get(dep, ""))
+                    if dst is None:
+                        continue  # a library of the top CMakeLists.txt (a system library's wrapper)
+                    if not may_include(src, dst):
+                        faults.append(f"{rel}: {target} links {dep} ({dst}), which {src} may not use")
+            continue
+        reachable = None
+        if src not in UNRESTRICTED:
+            targets = graph.target_for(os.path.dirname(rel))
+            if targets:
+                reachable = set().union(*(graph.reachable_folders(t) for t in targets))
+        with open(path, encoding="utf-8", errors="replace") as f:
+            for number, line in enumerate(f, 1):
+                m = INCLUDE.match(line)
+                if not m:
+                    continue
+                quote, header = m.group(1), m.group(2)
+                first = header.split("/")[0]
+                if first in MODULES or (quote == "<" and "/" not in header and header in widget_names):
+                    if not is_ui(drawing_folder(rel, src)):
+                        faults.append(f"{rel}:{number}: includes <{header}> outside the user-interface folders")
+                    continue
+                if quote != '"' or "/" not in header:
+                    continue
+                dst = folder_of(os.path.dirname(header))
+                if dst is None:
+                    if first in TABLE or any(k.split("/")[0] == first for k in TABLE):
+                        faults.append(f'{rel}:{number}: includes "{header}" from a folder not in the layer table')
+                    continue
+                if not may_include(src, dst):
+                    faults.append(f'{rel}:{number}: includes "{header}" ({dst}), which {src} may not use')
+                elif reachable is not None and dst not in reachable:
+                    faults.append(
+                        f'{rel}:{number}: includes "{header}" ({dst}), but its library does not link {dst}'
+                    )
+    return faults
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description="Checks the layer table on a source tree.")
+    parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+    args = parser.parse_args(argv)
+    faults = check(os.path.abspath(args.root), widget_headers())
     if faults:
-        print("layer check: widget or web-engine code outside the user-interface folders:")
+        print("layer check: includes or links against the layer table:")
         print("\n".join(faults))
         return 1
     print("layer check: passed")

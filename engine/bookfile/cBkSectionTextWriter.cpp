@@ -9,11 +9,11 @@
 #include "engine/bookfile/BkTextTokens.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cBkSearchHitHooks.h"
+#include "engine/bookfile/cBkSectionTextConfiguration.h"
 #include "engine/bookfile/cBkWordLinks.h"
 #include "engine/foundation/CharacterClasses.h"
 #include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
-#include "render/cHTMLRenderConfiguration.h"
 #include "search/core/cSearchWordList.h"
 
 using namespace BkTextFormat;
@@ -86,7 +86,7 @@ bool flagSet(const bool* flag)
 // One rendering: the per-call flags and the decisions taken at its start.
 class Rendering {
 public:
-    Rendering(cBkBookFile& book, bool rightToLeft, const cHTMLRenderConfiguration* config,
+    Rendering(cBkBookFile& book, bool rightToLeft, const cBkSectionTextConfiguration* config,
         const cBkTextRangeOptions& options, std::string& out)
         : m_book(book),
           m_reader(book),
@@ -118,7 +118,7 @@ private:
     cBkTextTokenReader m_reader;
     cBkWordLinks m_links;
     const bool m_rtl;
-    const cHTMLRenderConfiguration* m_config;
+    const cBkSectionTextConfiguration* m_config;
     const cBkTextRangeOptions& m_options;
     std::string& m_out;
     bool m_wordMarks = true, m_showStrongs = true, m_hasDefinitions = false;
@@ -487,7 +487,7 @@ void capitalizeByMask(std::string& text, uint32_t mask)
 }
 
 uint32_t cBkSectionTextWriter::renderTextRangeToHTML(cBkBookFile& book, uint32_t start, bool rightToLeft,
-    const cHTMLRenderConfiguration* configuration, std::string& out, const cBkTextRangeOptions* options)
+    const cBkSectionTextConfiguration* configuration, std::string& out, const cBkTextRangeOptions* options)
 {
     const cBkTextRangeOptions defaults;
     const cBkTextRangeOptions& opts = options != nullptr ? *options : defaults;
@@ -499,7 +499,7 @@ uint32_t cBkSectionTextWriter::renderTextRangeToHTML(cBkBookFile& book, uint32_t
 }
 
 uint32_t cBkSectionTextWriter::renderTextRangeToHTML(cBkBookFile& book, uint32_t start, bool rightToLeft,
-    const cHTMLRenderConfiguration* configuration, cLString8& out, const cBkTextRangeOptions* options)
+    const cBkSectionTextConfiguration* configuration, cLString8& out, const cBkTextRangeOptions* options)
 {
     std::string text = bkStd(out);
     renderTextRangeToHTML(book, start, rightToLeft, configuration, text, options);

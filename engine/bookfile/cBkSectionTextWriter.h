@@ -16,7 +16,7 @@
 #include "engine/foundation/cLStringTmpl.h"
 
 class cBkBookFile;
-class cHTMLRenderConfiguration;
+struct cBkSectionTextConfiguration;
 
 // What a caller asks of one rendering.
 struct cBkTextRangeOptions {
@@ -47,7 +47,8 @@ public:
     // `configuration` and `options` may be null. Never reads past the text end, whatever the bytes
     // say. Always answers 0.
     static uint32_t renderTextRangeToHTML(cBkBookFile& book, uint32_t start, bool rightToLeft,
-        const cHTMLRenderConfiguration* configuration, std::string& out, const cBkTextRangeOptions* options = nullptr);
+        const cBkSectionTextConfiguration* configuration, std::string& out,
+        const cBkTextRangeOptions* options = nullptr);
     static uint32_t renderTextRangeToHTML(cBkBookFile& book, uint32_t start, bool rightToLeft,
-        const cHTMLRenderConfiguration* configuration, cLString8& out, const cBkTextRangeOptions* options = nullptr);
+        const cBkSectionTextConfiguration* configuration, cLString8& out, const cBkTextRangeOptions* options = nullptr);
 };
