@@ -1198,7 +1198,8 @@ bool searchFrom(cHTMLTagElement* start, std::uint32_t* position)
 
 }  // namespace
 
-bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* position, bool followOn)
+bool cHTMLParser::findTextPosition(
+    cHTMLTagElement* item, std::uint32_t* position, bool followOn, std::uint32_t lastSection)
 {
     if (position != nullptr)
         *position = kNoSection;
@@ -1226,6 +1227,8 @@ bool cHTMLParser::findTextPosition(cHTMLTagElement* item, std::uint32_t* positio
     cHTMLTagElement* added = nullptr;
     bool found = false;
     for (int i = 0; i < kMaxFollowOnSections && !found; ++i) {
+        if (lastSection != kNoSection && root_->lastChild()->sourceStart() >= lastSection)
+            break;
         cHTMLTagElement* fresh = nullptr;
         if (!parseSectionAfter(m_root->lastChild(), &fresh) || fresh == nullptr)
             break;

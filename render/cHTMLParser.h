@@ -115,8 +115,10 @@ public:
 
     // Node mode: the first text position (`$textat`) at or after the item in document order; with
     // followOn the search goes on past the item's ancestors and into further sections (which are
-    // parsed for the search and destroyed again). Text mode answers true with kNoSection.
-    bool findTextPosition(cHTMLTagElement* item, std::uint32_t* position, bool followOn);
+    // parsed for the search and destroyed again), reading no section after `lastSection`. Text mode
+    // answers true with kNoSection.
+    bool findTextPosition(
+        cHTMLTagElement* item, std::uint32_t* position, bool followOn, std::uint32_t lastSection = kNoSection);
     // Node mode: has the node source fill the element's text from its `$textat`.
     bool requestTextNode(cHTMLTagElement* element, std::uint16_t language, bool rightToLeft,
         const cHTMLRenderConfiguration* configuration);

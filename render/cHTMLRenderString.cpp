@@ -100,8 +100,12 @@ bool cHTMLRenderString::Walk::skipped(cHTMLTagElement* node)
         return true;
     if (hasPositionInRange(node, 0))
         return false;
+    // The next text position is looked for no further than the section after the range: a position
+    // found later lies past the range whatever it is, and in a book whose blocks carry no positions
+    // (a damaged node storage) each search would otherwise read thousands of blocks.
     std::uint32_t position = 0;
-    return !(m.m_parser.findTextPosition(node, &position, true) && inRange(position));
+    const std::uint32_t limit = m_lastSection == cHTMLParser::kNoSection ? m_lastSection : m_lastSection + 1;
+    return !(m.m_parser.findTextPosition(node, &position, true, limit) && inRange(position));
 }
 
 std::string cHTMLRenderString::Walk::leafText(cHTMLTagElement* node)

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/bookfile/BkText.h"
+#include "engine/foundation/cMsgBox.h"
 
 using namespace BkInfoFormat;
 
@@ -30,8 +31,15 @@ void cBkBookFile::openPair(cBkStreamFile* container, cBkWordListPair& pair, cons
     }
 }
 
+void cBkBookFile::reportDamage(int32_t id)
+{
+    if (!m_damageReported.exchange(true))
+        cMsgBox().show(id);
+}
+
 uint32_t cBkBookFile::open(const char* utf8Path, uint8_t, int)
 {
+    m_damageReported = false;
     lastRenderedSection = BkResult::kNone;
     lastRenderedValue = 0;
     if (uint32_t r = m_container.open(utf8Path))
@@ -60,6 +68,9 @@ uint32_t cBkBookFile::open(const char* utf8Path, uint8_t, int)
         return r;
     if (uint32_t r = m_text.open(c))
         return r;
+    // Sections end where the next begins and the last at the text end: none may start past it.
+    if (m_sections.sectionCount() > 0 && m_sections.lastTextOffset() > m_text.textSize())
+        return BkResult::kMalformed;
     if (uint32_t r = m_toc.open(c))
         return r;
     if (uint32_t r = m_verseSync.openVersioned(c, major, minor))

@@ -10,6 +10,7 @@
 
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -86,6 +87,12 @@ public:
     void addReference(int32_t n) { m_referenceCount += static_cast<uint32_t>(n); }
     uint32_t referenceCount() const { return m_referenceCount; }
 
+    // Damage found while reading the text (an invalid code): engine message `id` is shown for the
+    // first report of this book only, so one damaged storage is reported once and not once per
+    // damaged byte. Any thread.
+    void reportDamage(int32_t id);
+    bool damageReported() const { return m_damageReported.load(); }
+
     // Section text writer state.
     cPlatformMutex& renderMutex() { return m_renderMutex; }
     cPlatformMutex& scratchMutex() { return m_scratchMutex; }
@@ -121,6 +128,7 @@ private:
     cPlatformMutex m_scratchMutex;
     cPlatformMutex m_renderMutex;
     std::vector<uint8_t> m_scratch;
+    std::atomic<bool> m_damageReported {false};
 };
 
 // The process-wide open-book-file cache. One cBkBookFile per path (UTF-16, case-sensitive, whole

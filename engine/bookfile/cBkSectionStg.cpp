@@ -1,5 +1,7 @@
 #include "engine/bookfile/cBkSectionStg.h"
 
+#include <algorithm>
+
 using namespace BkSectionFormat;
 
 cBkSectionStg::cBkSectionStg() : cBkSubstorageSupport(bkTag("SECT"), m_hdr, kHeaderSize)
@@ -22,7 +24,42 @@ uint32_t cBkSectionStg::open(cBkStreamFile* container)
                 static_cast<uint64_t>(sectionCount()) * (m_hdr[kBlockWidth] + m_hdr[kOffsetWidth]) >
             container->size(m_streamId))
         r = BkResult::kMalformed;
+    if (r == 0)
+        r = checkAscending();
     return r;
+}
+
+uint32_t cBkSectionStg::checkAscending()
+{
+    // Both columns ascend by the format. Lookups are binary searches and every walk over a range of
+    // sections trusts the next section's start as the end of this one, so a table out of order
+    // (copied or crafted records) would make one section span most of the book; such a table is
+    // refused as a whole, read once here in large chunks.
+    m_lastTextOffset = 0;
+    const unsigned a = m_hdr[kBlockWidth], b = m_hdr[kOffsetWidth], w = a + b;
+    const uint32_t n = sectionCount();
+    if (n == 0)
+        return BkResult::kOK;
+    uint8_t chunk[16384];
+    const uint32_t perChunk = sizeof chunk / w;
+    uint32_t block = 0, offset = 0;
+    uint64_t at = bkGetLE32(m_hdr + kRecord0);
+    for (uint32_t i = 0; i < n;) {
+        const uint32_t k = std::min(perChunk, n - i);
+        if (uint32_t r = m_container->seekAndRead(m_streamId, k * w, chunk, static_cast<uint32_t>(at)))
+            return r;
+        for (uint32_t j = 0; j < k; ++j) {
+            const uint32_t f = bkGetLE(chunk + j * w, a), o = bkGetLE(chunk + j * w + a, b);
+            if (i + j > 0 && (f < block || o < offset))
+                return BkResult::kMalformed;
+            block = f;
+            offset = o;
+        }
+        i += k;
+        at += static_cast<uint64_t>(k) * w;
+    }
+    m_lastTextOffset = offset;
+    return BkResult::kOK;
 }
 
 uint32_t cBkSectionStg::sectionCount() const

@@ -9,8 +9,12 @@
 class cBkSectionStg : public cBkSubstorageSupport {
 public:
     cBkSectionStg();
-    // The base open; field widths outside 1..4 are malformed (220).
+    // The base open; field widths outside 1..4, records beyond the stream and records whose first
+    // blocks or text offsets do not ascend are malformed (220).
     uint32_t open(cBkStreamFile* container) override;
+    // The text offset of the last section after a successful open (0 for none): the book file checks
+    // it against the text end.
+    uint32_t lastTextOffset() const { return m_lastTextOffset; }
 
     uint32_t sectionCount() const;
     // For i < N sets both outputs (zeroed, then read); otherwise leaves them untouched.
@@ -26,9 +30,11 @@ public:
 
 private:
     // The caller holds the container mutex.
+    uint32_t checkAscending();
     void readRecord(uint32_t i, uint32_t& firstBlock, uint32_t& textOffset);
     uint32_t firstBlockOf(uint32_t i);
     uint32_t findForBlock(uint32_t block);
 
     uint8_t m_hdr[BkSectionFormat::kHeaderSize] = {};
+    uint32_t m_lastTextOffset = 0;
 };

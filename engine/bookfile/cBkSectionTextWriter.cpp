@@ -12,7 +12,6 @@
 #include "engine/bookfile/cBkSectionTextConfiguration.h"
 #include "engine/bookfile/cBkWordLinks.h"
 #include "engine/foundation/CharacterClasses.h"
-#include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
 #include "search/core/cSearchWordList.h"
 
@@ -105,6 +104,9 @@ public:
     void run(uint32_t start);
 
 private:
+    // The section whose text holds `start` (none when none) and where its text ends.
+    uint32_t sectionAt(uint32_t start, uint32_t& sectionEnd);
+
     void write(const std::string& piece);
     void word(const cBkTextToken& t, std::string& piece);
     void punctuation(const cBkTextToken& t, std::string& piece);
@@ -131,27 +133,33 @@ private:
     uint32_t m_mask = 0;
 };
 
+uint32_t Rendering::sectionAt(uint32_t start, uint32_t& sectionEnd)
+{
+    // The last-rendered-section cache: consecutive text nodes of one section skip the section search.
+    uint32_t s0 = m_book.lastRenderedValue, s1 = 0;
+    if (m_book.lastRenderedSection != BkResult::kNone && start >= s0) {
+        uint32_t begin;
+        m_links.sectionRange(m_book.lastRenderedSection, begin, s1);
+        if (begin == s0 && start < s1) {
+            sectionEnd = s1;
+            return m_book.lastRenderedSection;
+        }
+    }
+    const uint32_t section = m_book.sections().sectionForTextOffset(start);
+    m_book.lastRenderedSection = section;
+    m_book.lastRenderedValue = 0;
+    sectionEnd = 0;
+    if (section != BkResult::kNone)
+        m_links.sectionRange(section, m_book.lastRenderedValue, sectionEnd);
+    return section;
+}
+
 void Rendering::decideHits(uint32_t start)
 {
     if (m_config == nullptr || !flagSet(m_config->highlightHits))
         return;
-    // The last-rendered-section cache: consecutive text nodes of one section skip the section search.
-    uint32_t s0 = m_book.lastRenderedValue, s1 = 0;
-    cBkWordLinks& links = m_links;
-    bool cached = false;
-    if (m_book.lastRenderedSection != BkResult::kNone && start >= s0) {
-        uint32_t begin;
-        links.sectionRange(m_book.lastRenderedSection, begin, s1);
-        cached = begin == s0 && start < s1;
-    }
-    if (!cached) {
-        const uint32_t section = m_book.sections().sectionForTextOffset(start);
-        m_book.lastRenderedSection = section;
-        m_book.lastRenderedValue = 0;
-        if (section != BkResult::kNone)
-            links.sectionRange(section, m_book.lastRenderedValue, s1);
-    }
-    const uint32_t section = m_book.lastRenderedSection;
+    uint32_t sectionEnd = 0;
+    const uint32_t section = sectionAt(start, sectionEnd);
     if (section == BkResult::kNone)
         return;
     const cBkSearchHitHooks& hooks = cBkSearchHitHooks::current();
@@ -368,8 +376,16 @@ void Rendering::literal(const cBkTextToken& t, std::string& piece)
 void Rendering::run(uint32_t start)
 {
     // Nothing is ever read at or past the text end, whether or not an end-of-section code comes.
-    const uint32_t end = std::min(m_options.endPosition, m_reader.textEnd());
+    uint32_t end = std::min(m_options.endPosition, m_reader.textEnd());
     const bool toEndOfSection = m_options.endPosition == cBkTextRangeOptions::kToEndOfSection;
+    // Nor, when the walk looks for the end-of-section code, past the end of the section it starts in:
+    // in a damaged text the code may be gone, and a walk per text node would then run on through the
+    // rest of the book.
+    if (toEndOfSection) {
+        uint32_t sectionEnd = 0;
+        if (sectionAt(start, sectionEnd) != BkResult::kNone)
+            end = std::min(end, sectionEnd);
+    }
     std::string piece;
     cBkTextToken t;
     uint32_t p = start;
@@ -407,7 +423,7 @@ void Rendering::run(uint32_t start)
         } else if (t.lead >= kNoBlankFirst && t.lead <= kNoBlankLast) {
             m_previousWasWord = false;
         } else if (t.isInvalid()) {
-            cMsgBox().show(201);
+            m_book.reportDamage(201);
             m_previousWasWord = false;
         } else {
             switch (t.lead) {

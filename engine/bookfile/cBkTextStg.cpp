@@ -14,7 +14,12 @@ uint32_t cBkTextStg::open(cBkStreamFile* container)
     m_cache.reset();
     m_cacheStart = 0;
     m_cacheLength = 0;
-    return openUnlocked(container);
+    uint32_t r = openUnlocked(container);
+    // Every text reader sizes its reads by the text end: one beyond the stream would have them
+    // allocate and walk what the stream does not hold.
+    if (r == 0 && textSize() > container->size(m_streamId))
+        r = BkResult::kMalformed;
+    return r;
 }
 
 void cBkTextStg::readText(uint32_t p, uint8_t* buffer, uint32_t& n)

@@ -16,7 +16,7 @@ public:
     static constexpr uint32_t kCacheSize = 100;
 
     cBkTextStg();
-    // Frees the read cache, then the base open.
+    // Frees the read cache, then the base open; a text end beyond the stream is malformed (220).
     uint32_t open(cBkStreamFile* container) override;
 
     // The text end: the stream position just past the last text byte.

@@ -8,7 +8,6 @@
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/foundation/CharacterClasses.h"
 #include "engine/foundation/LanguageSupport.h"
-#include "engine/foundation/cMsgBox.h"
 #include "search/core/Metaphone.h"
 #include "search/core/WildcardPattern.h"
 #include "search/core/WordStemming.h"
@@ -255,16 +254,12 @@ bool cBkWordLinks::matchWordAttributes(const std::u16string& term, std::vector<i
 
 bool cBkWordLinks::literalBreaksPhrase(const cBkTextToken& t)
 {
-    // The literal's bytes go through the book file's scratch buffer, shared with the section text
-    // writer's reference decoding.
-    std::lock_guard<cPlatformMutex> lock(m_book.scratchMutex());
-    std::vector<uint8_t>& scratch = m_book.scratchBuffer();
-    if (scratch.size() < t.payloadLength)
-        scratch.resize(t.payloadLength);
-    if (!m_reader.readBytes(t.payloadStart, scratch.data(), t.payloadLength))
+    // A literal holds at most 255 bytes (its length is one byte), read into a buffer of that size:
+    // nothing is allocated by a length taken from the file.
+    uint8_t bytes[255];
+    if (t.payloadLength > sizeof bytes || !m_reader.readBytes(t.payloadStart, bytes, t.payloadLength))
         return false;
-    const std::u16string text =
-        BkText::utf8ToUtf16(std::string(reinterpret_cast<const char*>(scratch.data()), t.payloadLength));
+    const std::u16string text = BkText::utf8ToUtf16(std::string(reinterpret_cast<const char*>(bytes), t.payloadLength));
     for (char16_t c : text)
         if (isLetterOrMarkChar16(c) || isDigitChar16(c) || isCombiningChar16(c))
             return true;
@@ -365,7 +360,7 @@ bool cBkWordLinks::isPhrasePresentInSection(uint32_t section, const cSearchWordL
             break;
         default:
             if (t.isInvalid())
-                cMsgBox().show(201);
+                m_book.reportDamage(201);
             break;
         }
     }

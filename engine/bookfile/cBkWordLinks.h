@@ -4,10 +4,10 @@
 // attributes a word carries. A word's Strong's numbers and attributes are the 0xCC/0xCD and
 // 0xCF/0xD0 tokens that directly follow its token.
 //
-// A cBkWordLinks is a short-lived view of one open book file; any thread may make one. The phrase
-// test copies literal text into the book file's scratch buffer under its scratch mutex; everything
-// else reads through the text and word-list storages, which take their own locks. Nothing here takes
-// the rendering mutex, so these calls never wait for a rendering of the same book.
+// A cBkWordLinks is a short-lived view of one open book file; any thread may make one. Everything
+// reads through the text and word-list storages, which take their own locks; the phrase test reads a
+// literal into a buffer of its own. Nothing here takes the rendering mutex, so these calls never wait
+// for a rendering of the same book.
 
 #pragma once
 

@@ -10,6 +10,7 @@
 #include "engine/bookfile/BkText.h"
 #include "engine/foundation/CharacterClasses.h"
 #include "search/core/cBitVector.h"
+#include "tools/tvkbuild/TvkEncode.h"
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 
 using BkSyncFormat::bibleKey;
@@ -376,6 +377,35 @@ TEST(BkBookFile, MalformedStoragesEndTheOpen)
     g.replaceStream("WRDS", words);
     Book zeroGroup(g);
     EXPECT_EQ(BkResult::kMalformed, zeroGroup.result);
+}
+
+TEST(BkBookFile, SectionsAndTextThatDisagreeEndTheOpen)
+{
+    // The text end beyond what the TEXT stream holds: a reference record could claim gigabytes.
+    cTvkBookBuilder t = bibleBuilder();
+    Bytes text = TvkEncode::text({0xC8, 0x00, 0xB2, 0xD0, 0x5E, 0x00, 0xCE});
+    putLE(text, 0, 3000000000u);
+    t.replaceStream("TEXT", text);
+    Book wideText(t);
+    EXPECT_EQ(BkResult::kMalformed, wideText.result);
+    EXPECT_EQ(nullptr, wideText.file);
+
+    // A section that starts past the text end.
+    cTvkBookBuilder s = bibleBuilder();
+    s.replaceStream("TEXT", TvkEncode::text({0x01, 0xCE, 0x02, 0xCE}));
+    s.replaceStream("SECT", TvkEncode::sections({{0, 4}, {1, 6}, {2, 9}}));
+    Book past(s);
+    EXPECT_EQ(BkResult::kMalformed, past.result);
+    s.replaceStream("SECT", TvkEncode::sections({{0, 4}, {1, 6}, {2, 8}}));
+    Book atEnd(s, "at-end.tvk");
+    EXPECT_EQ(0u, atEnd.result);
+
+    // Sections out of order.
+    cTvkBookBuilder o = bibleBuilder();
+    o.replaceStream("TEXT", TvkEncode::text({0x01, 0xCE, 0x02, 0xCE}));
+    o.replaceStream("SECT", TvkEncode::sections({{0, 6}, {1, 4}}));
+    Book unordered(o);
+    EXPECT_EQ(BkResult::kMalformed, unordered.result);
 }
 
 namespace {

@@ -138,8 +138,44 @@ TEST(BkTextStg, TruncatedHeaders)
                  Bytes(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(n, text.size())))},
                 {"PAGE", Bytes(page.begin(), page.begin() + static_cast<std::ptrdiff_t>(n))}});
         cBkTextStg t;
-        EXPECT_EQ(n < 4 ? BkResult::kPastEnd : 0u, t.open(&fx.file));
+        // Cut inside the text, the stream no longer holds what the text end claims.
+        EXPECT_EQ(n < 4 ? BkResult::kPastEnd : n < text.size() ? BkResult::kMalformed : 0u, t.open(&fx.file));
         cBkTextIndexStg p;
         EXPECT_EQ(BkResult::kPastEnd, p.open(&fx.file));
+    }
+}
+
+TEST(BkSectionStg, RecordsOutOfOrderAreRefused)
+{
+    // Repeated first blocks and repeated text offsets (empty sections) are in order.
+    Sections equal(TvkEncode::sections({{0, 4}, {2, 9}, {2, 9}, {5, 30}}));
+    ASSERT_EQ(0u, equal.result);
+    EXPECT_EQ(30u, equal.st.lastTextOffset());
+    // A record copied from further on makes one section span the rest: both columns are checked.
+    Sections offsets(TvkEncode::sections({{0, 4}, {1, 300}, {2, 20}, {3, 400}}));
+    EXPECT_EQ(BkResult::kMalformed, offsets.result);
+    Sections blocks(TvkEncode::sections({{0, 4}, {9, 10}, {2, 20}, {10, 30}}));
+    EXPECT_EQ(BkResult::kMalformed, blocks.result);
+    // Only the last record out of order, in a table longer than one read chunk of the check.
+    std::vector<std::pair<uint32_t, uint32_t>> many;
+    for (uint32_t i = 0; i < 5000; ++i)
+        many.emplace_back(i, 4 + 3 * i);
+    Sections ordered(TvkEncode::sections(many, 4, 4));
+    ASSERT_EQ(0u, ordered.result);
+    EXPECT_EQ(4 + 3 * 4999u, ordered.st.lastTextOffset());
+    many.back().second = 5;
+    Sections last(TvkEncode::sections(many, 4, 4));
+    EXPECT_EQ(BkResult::kMalformed, last.result);
+}
+
+TEST(BkTextStg, TextEndBeyondTheStreamIsRefused)
+{
+    // The text end may not claim more than the stream holds: every text reader sizes its reads by it.
+    Bytes text = TvkEncode::text({1, 2, 0xCE});
+    for (uint32_t end : {7u, 8u, 3000000000u, 0xFFFFFFFFu}) {
+        putLE(text, 0, end);
+        StreamFixture fx({{"TEXT", text}});
+        cBkTextStg t;
+        EXPECT_EQ(end <= 7 ? 0u : BkResult::kMalformed, t.open(&fx.file)) << end;
     }
 }

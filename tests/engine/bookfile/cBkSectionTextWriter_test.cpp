@@ -346,6 +346,48 @@ TEST(SectionTextWriter, InvalidCodesAreReportedAndSkipped)
     EXPECT_EQ("\x01one \x01two", renderTokens(cat({words({"one"}), {0xC0, 0xD5}, words({"two"}), kEnd})));
 }
 
+TEST(SectionTextWriter, DamagedTextIsReportedOncePerBook)
+{
+    // A text full of invalid codes gives one message for the book, not one per code: not for a second
+    // rendering, nor for the phrase test over the same text.
+    Bytes tokens = words({"one"});
+    for (int i = 0; i < 5000; ++i)
+        tokens.push_back(static_cast<uint8_t>(0xF8 + i % 7));
+    tokens.insert(tokens.end(), {0x40 | 0, 0});
+    TextTestBook t(spec(cat({tokens, kEnd})));
+    const uint32_t before = cMsgBox::shownCount();
+    EXPECT_EQ("\x01one\x01"
+              "a",
+        render(t.book));
+    EXPECT_EQ("\x01one\x01"
+              "a",
+        render(t.book));
+    cSearchWordList phrase;
+    phrase.appendItem(u"one", AnItem::kNoWordNumber, false, nullptr);
+    phrase.appendItem(u"a", AnItem::kNoWordNumber, false, nullptr);
+    EXPECT_TRUE(cBkWordLinks(t.book).isPhrasePresentInSection(0, phrase));
+    EXPECT_EQ(before + 1, cMsgBox::shownCount());
+    EXPECT_EQ(201, cMsgBox::lastShownId());
+    EXPECT_TRUE(t.book.damageReported());
+}
+
+TEST(SectionTextWriter, WalkToTheEndOfSectionStopsAtTheNextSection)
+{
+    // End-of-section codes lost to damage: a walk that looks for one still ends where the section
+    // table says its section ends, not at the text end.
+    TextBookSpec s = spec(words({"one", "two", "grace", "word"}));
+    s.sectionStarts = {4, 8, 10};
+    TextTestBook t(s);
+    EXPECT_EQ("\x01one \x01two", render(t.book, 4));
+    EXPECT_EQ("\x01two", render(t.book, 6));
+    EXPECT_EQ("\x01grace", render(t.book, 8));
+    EXPECT_EQ("\x01word", render(t.book, 10));
+    // An explicit end position is the caller's.
+    cBkTextRangeOptions options;
+    options.endPosition = 12;
+    EXPECT_EQ("\x01one \x01two \x01grace \x01word", render(t.book, 4, false, nullptr, &options));
+}
+
 TEST(SectionTextWriter, EmbeddedReferences)
 {
     cBibleRef john(makeBibleKey(43, 3, 16));
