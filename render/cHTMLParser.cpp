@@ -1227,7 +1227,7 @@ bool cHTMLParser::findTextPosition(
     cHTMLTagElement* added = nullptr;
     bool found = false;
     for (int i = 0; i < kMaxFollowOnSections && !found; ++i) {
-        if (lastSection != kNoSection && root_->lastChild()->sourceStart() >= lastSection)
+        if (lastSection != kNoSection && m_root->lastChild()->sourceStart() >= lastSection)
             break;
         cHTMLTagElement* fresh = nullptr;
         if (!parseSectionAfter(m_root->lastChild(), &fresh) || fresh == nullptr)

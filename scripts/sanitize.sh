@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the test suite under AddressSanitizer + UndefinedBehaviorSanitizer (build-asan) and runs
 # every test, then builds the programs holding the concurrency tests under ThreadSanitizer
-# (build-tsan) and runs those tests. Fails on any failing test or sanitizer report.
+# (build-tsan) and runs those tests, a few of them hundreds of times over. Fails on any failing test
+# or sanitizer report.
 #   scripts/sanitize.sh [asan|tsan|all]     (default all; QS_SANITIZE_JOBS sets the parallelism,
 #                                            QS_SANITIZE_LIBRARY=ON adds the sample library)
 #
@@ -82,6 +83,20 @@ if [ "$what" != asan ]; then
     status=1
   fi
   tail -n 30 build-tsan/ctest.log
+  # Races that show once in many runs get many runs: each entry is program:test and a repeat count.
+  for entry in userdata_cHighlightColorNameStg_test:ColorNameTest.ThreadsNameColoursAtOnce:500; do
+    IFS=: read -r program test repeats <<< "$entry"
+    binary=$(find build-tsan/tests -type f -name "$program" | head -n 1)
+    if [ -z "$binary" ] ||
+       ! "$binary" --gtest_filter="$test" --gtest_repeat="$repeats" --gtest_brief=1 \
+         > "build-tsan/repeat-$test.log" 2>&1; then
+      echo "repeated test $test: FAILED (log: build-tsan/repeat-$test.log)"
+      tail -n 30 "build-tsan/repeat-$test.log"
+      status=1
+    else
+      echo "repeated test $test: passed $repeats runs"
+    fi
+  done
 fi
 
 exit $status

@@ -4,6 +4,14 @@
 
 namespace {
 
+// No column count check and no upgrade step: the table has had these columns from the start.
+const cSQLiteDbBase::TableSchema kTable = {"HighlightColorNames", 0,
+    "CREATE TABLE HighlightColorNames ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,serverid INTEGER "
+    "DEFAULT 0,deleted INTEGER DEFAULT 0,colornum INTEGER,name TEXT )",
+    nullptr,
+    "CREATE INDEX HighlightColorNameDeletedIdx ON HighlightColorNames (deleted, colornum);CREATE INDEX "
+    "HighlightColorNameServerIDIdx ON HighlightColorNames (serverid, deleted, colornum)"};
+
 constexpr const char* kColumns = "SELECT recid, timestamp, serverid, deleted, colornum, name FROM HighlightColorNames ";
 
 }  // namespace
@@ -17,20 +25,9 @@ bool cHighlightColorNameStg::create()
             return false;
         }
     }
-    int rc = 0;
-    if (exec("SELECT * FROM HighlightColorNames WHERE 0", {}, nullptr, false, &rc))
-        return true;
-    if (rc != SQLITE_ERROR) {
-        reportError(rc);
-        close();
-        return false;
-    }
-    if (exec("CREATE TABLE HighlightColorNames ( recid INTEGER PRIMARY KEY AUTOINCREMENT,timestamp TEXT,serverid "
-             "INTEGER DEFAULT 0,deleted INTEGER DEFAULT 0,colornum INTEGER,name TEXT )",
-            {}, nullptr, true) &&
-        exec("CREATE INDEX HighlightColorNameDeletedIdx ON HighlightColorNames (deleted, colornum);CREATE INDEX "
-             "HighlightColorNameServerIDIdx ON HighlightColorNames (serverid, deleted, colornum)",
-            {}, nullptr, true))
+    // Probe and creation in one step under the statement lock: two threads opening the store at once
+    // must not both find the table missing (the second CREATE would fail and lose its write).
+    if (checkTable(kTable, true))
         return true;
     close();
     return false;

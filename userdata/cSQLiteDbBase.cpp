@@ -470,6 +470,8 @@ bool cSQLiteDbBase::checkTable(const TableSchema& table, bool report)
     int rc = 0;
     const char* change = nullptr;
     if (exec(sqlOf({"SELECT * FROM ", table.name, " WHERE 0"}), {}, nullptr, false, &rc)) {
+        if (table.columnCount <= 0)
+            return true;
         cSQLRows columns;
         if (!exec(sqlOf({"PRAGMA table_info(", table.name, ")"}), {}, &columns, report))
             return false;

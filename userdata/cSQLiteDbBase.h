@@ -162,6 +162,10 @@ public:
         const char* indexSql;  // may be null
     };
     bool checkTables(const cLString16& path, std::initializer_list<TableSchema> tables, bool report);
+    // The same for one table on a share that is already open (the share stays open on failure). The
+    // probe and the creation run as one step under the statement lock, so two threads never both
+    // create the table. A `columnCount` of 0 skips the column check.
+    bool checkTable(const TableSchema& table, bool report);
     // Only whether each table exists (codes other than "no such table" reported when asked).
     bool probeTables(const cLString16& path, std::initializer_list<const char*> tables, bool report);
 
@@ -173,8 +177,6 @@ public:
     bool openOnDemand(bool& openedHere);
 
 private:
-    bool checkTable(const TableSchema& table, bool report);
-
     bool m_opened = false;
 };
 
