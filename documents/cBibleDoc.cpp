@@ -306,6 +306,16 @@ cRenderParams* cBibleDoc::GetCurrentLocation()
     return location;
 }
 
+std::uint32_t cBibleDoc::headingAsWhole(std::uint32_t key)
+{
+    if ((key & 0xFF) != 0 || (key >> 16) == 0)
+        return key;
+    // A book heading (chapter 0) names the whole book, a chapter heading the whole chapter.
+    if ((key & 0xFF00) == 0)
+        return (key & 0xFF0000) | 0xFFFF;
+    return key | 0xFF;
+}
+
 bool cBibleDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params)
 {
     if (!IsOpen() || m_bookFile == nullptr)
@@ -319,7 +329,7 @@ bool cBibleDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, cons
     prepareReference(reference);
     const std::uint32_t o = location->options();
     if (o & cRenderParams::kBibleKey) {
-        cBibleRef keyed(location->getOption0002());
+        cBibleRef keyed(headingAsWhole(location->getOption0002()));
         if (!keyed.setTranslation(translationNumber()))
             return cSourceDoc::GetLocationName(out, withTitle, flag, params);
         keyed.setLanguage(static_cast<int>(GetLanguage()));
@@ -336,7 +346,7 @@ bool cBibleDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, cons
             return cSourceDoc::GetLocationName(out, withTitle, flag, params);
         const std::uint32_t key = bibleKeyForSection(location->getOption0008());
         if (key != 0)
-            reference.setFromKey(key);
+            reference.setFromKey(headingAsWhole(key));
     }
     if (!reference.hasRanges())
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
@@ -422,7 +432,7 @@ bool cBibleDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, b
     out.makeEmpty();
     const std::uint32_t key = bibleKeyForSection(section);
     if (IsOpen() && m_bookFile != nullptr && key != 0 && section < GetNumSections()) {
-        cBibleRef reference(key);
+        cBibleRef reference(headingAsWhole(key));
         reference.setTranslation(translationNumber());
         reference.setLanguage(static_cast<int>(GetLanguage()));
         reference.formatSpelling(kSpellUTF8 | (abbreviated != 0 ? 0u : kSpellFullNames));
@@ -443,12 +453,12 @@ bool cBibleDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, b
                     config.searchHits = cDocSearchHitHooks::current().resultForBook(hits, id.publisher, id.book);
                 }
             }
+            // Result lines hold the verse as a reader sees it: no note bodies (empty note-marker text).
+            const cLString8 none;
+            config.noteMarkerText = &none;
+            config.verseNumberOverrideText = &none;
             config.update();
-            cBkTextRangeOptions options;
-            options.showBrackets = 0;
-            options.languageTags = 0;
-            options.referenceLinks = 1;
-            if (sectionText(section, out, options, &config))
+            if (renderedSectionText(section, &config, out))
                 out.replaceAll("\r\n", " ");
         } else if (html && mode == 0) {
             out.assignCStr("<qs_lang value=\"English\">&nbsp;&nbsp;&nbsp;<a name=\"");
@@ -640,7 +650,8 @@ void cBibleDoc::bibleBookNameSpellings(bool abbreviated, cWordList8& list, cLInt
         reference.setTranslation(translationNumber());
         reference.setLanguage(static_cast<int>(GetLanguage()));
         if (!allSpellings) {
-            reference.formatSpelling(kSpellUTF8 | kSpellBookOnly | (abbreviated ? 0u : kSpellFullNames));
+            // The lists are in the reference tables' Latin-1, which the library reads as Windows-1252.
+            reference.formatSpelling(kSpellBookOnly | (abbreviated ? 0u : kSpellFullNames));
             if (!reference.spelling().isEmpty()) {
                 list.addCopy(reference.spelling());
                 sections.add(static_cast<std::int32_t>(section));
@@ -652,7 +663,7 @@ void cBibleDoc::bibleBookNameSpellings(bool abbreviated, cWordList8& list, cLInt
             continue;
         int index = -1;
         for (int guard = 0; guard < 256; ++guard) {
-            const std::string spelling = reference.nextAlternativeSpelling(nameNumber, index, true);
+            const std::string spelling = reference.nextAlternativeSpelling(nameNumber, index, false);
             if (spelling.empty())
                 break;
             cLString8 s(spelling.c_str());

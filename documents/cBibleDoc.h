@@ -34,6 +34,10 @@ public:
     std::uint32_t GoTo(const cRenderParams& params) override;
     cRenderParams* GetCurrentLocation() override;
     bool GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params) override;
+    // The key a location is named by: a book heading's key (chapter and verse 0) becomes the whole
+    // book, a chapter heading's (verse 0) the whole chapter, so no name shows a verse 0; other keys
+    // stay as they are.
+    static std::uint32_t headingAsWhole(std::uint32_t key);
     std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
         std::uint32_t first, std::uint32_t last, bool flag) override;
     bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t abbreviated,

@@ -145,6 +145,10 @@ public:
     bool sectionText(
         std::uint32_t section, cLString8& out, cBkTextRangeOptions& options, const cHTMLRenderConfiguration* config);
     static void trimToHitExcerpt(cLString8& text, std::uint32_t wordsBefore, std::uint32_t wordsAfter);
+    // The text of a section as a reader sees it, rendered through a render string over the section's
+    // blocks: line breaks and list markers kept, notes left out unless the configuration names a note
+    // marker, and the marker bytes of words, hits and Strong's numbers kept. True when written.
+    bool renderedSectionText(std::uint32_t section, const cHTMLRenderConfiguration* config, cLString8& out);
 
     static void setBlockRenderer(cBookBlockRenderer renderer);
     // The note link of a book section: "note:_" and the zero-padded identity and section.

@@ -1,4 +1,5 @@
 // cBookDoc: result lines, excerpts, section texts, Bible links, word lists and block rendering.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -14,12 +15,13 @@
 #include "engine/foundation/CharacterClasses.h"
 #include "engine/references/cBibleRef.h"
 #include "render/BookSectionTreeProvider.h"
+#include "render/cBlockRenderUserData.h"
 #include "render/cHTMLColor.h"
 #include "render/cHTMLParser.h"
 #include "render/cHTMLRenderConfiguration.h"
+#include "render/cHTMLRenderString.h"
 #include "render/cHTMLTagElement.h"
 #include "userdata/cNoteDoc.h"
-#include "userdata/cVerseHighlightDoc.h"
 
 namespace {
 // Excerpts mark the words a search found.
@@ -105,6 +107,32 @@ bool cBookDoc::sectionText(
     options.endPosition = end;
     const bool rtl = DocLanguage::isRightToLeft(GetLanguage());
     return cBkSectionTextWriter::renderTextRangeToHTML(*m_bookFile, start, rtl, config, out, &options) == 0;
+}
+
+bool cBookDoc::renderedSectionText(std::uint32_t section, const cHTMLRenderConfiguration* config, cLString8& out)
+{
+    out.makeEmpty();
+    std::uint32_t firstBlock = kNone, endBlock = kNone;
+    if (!sectionBlockSpan(section, firstBlock, endBlock) || firstBlock == kNone)
+        return false;
+    std::uint32_t start = 0, end = 0;
+    cBkWordLinks(*m_bookFile).sectionRange(section, start, end);
+    if (start >= end)
+        return false;
+    // The section's text may run on into the block where the next section starts.
+    const std::uint32_t blocks = m_bookFile->nodes().blockCount();
+    if (blocks == 0)
+        return false;
+    const std::uint32_t lastBlock = std::min(std::max(endBlock, firstBlock), blocks - 1);
+    cHTMLRenderString walk;
+    if (!walk.parseFromNodes(nullptr, m_bookFile))
+        return false;
+    walk.setConfiguration(config);
+    std::string text;
+    if (walk.renderRange(firstBlock, start, lastBlock, end - 1, text) != 1)
+        return false;
+    out.appendChars(text.data(), static_cast<std::int32_t>(text.size()));
+    return true;
 }
 
 void cBookDoc::trimToHitExcerpt(cLString8& text, std::uint32_t before, std::uint32_t after)
@@ -240,12 +268,12 @@ bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
             }
             config.wordsToMark = words;
             config.highlightHits = &kMarkHits;
+            // Excerpts hold the text a reader sees: no note bodies (the note-marker text is empty).
+            const cLString8 none;
+            config.noteMarkerText = &none;
+            config.verseNumberOverrideText = &none;
             config.update();
-            cBkTextRangeOptions options;
-            options.showBrackets = 0;
-            options.languageTags = 0;
-            options.referenceLinks = 1;
-            if (sectionText(section, out, options, &config)) {
+            if (renderedSectionText(section, &config, out)) {
                 out.replaceAll("\r\n", " ");
                 if (mode == 1)
                     trimToHitExcerpt(out, 2, 5);
@@ -442,16 +470,22 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
         }
     }
     if (bible) {
+        // The block starts in the verse of the section ending before it. Only a block that carries
+        // that verse's text on takes its highlight and anchor: a block of a book or chapter heading
+        // (a key without a verse), or one that follows such a heading, belongs to no verse.
         std::uint32_t section = kNone;
         m_bookFile->sections().sectionEndingBeforeBlock(block, section);
-        const std::uint32_t key = section == kNone ? 0 : bibleKeyForSection(section);
+        std::uint32_t key = section == kNone ? 0 : bibleKeyForSection(section);
+        const std::uint32_t own = m_bookFile->sections().sectionForBlock(block);
+        const std::uint32_t ownKey = own == kNone ? 0 : bibleKeyForSection(own);
+        if ((key & 0xFF) == 0 || (ownKey != 0 && (ownKey & 0xFF) == 0))
+            key = 0;
         cBibleRef verse(key);
         verse.setTranslation(translation);
         bool found = false;
-        if (config == nullptr || config->highlightStyle == nullptr || *config->highlightStyle == 0) {
-            cVerseHighlightDoc* highlights = cVerseHighlightDoc::verseHighlightDocInstance();
+        if (key != 0 && (config == nullptr || config->highlightStyle == nullptr || *config->highlightStyle == 0)) {
             std::uint16_t fore = 0, back = 0;
-            if (key != 0 && highlights != nullptr && highlights->getHighlight(verse, fore, back)) {
+            if (cBlockRenderUserData::current().verseHighlight(verse, fore, back)) {
                 const std::string style = highlightStyleClassName(back != 0 ? back : fore);
                 if (!style.empty()) {
                     context.highlightClass = style;
@@ -459,7 +493,8 @@ std::uint32_t cBookDoc::htmlTextForBlockCore(
                 }
             }
         }
-        if (!found && config != nullptr && config->enableTempHighlights != nullptr && *config->enableTempHighlights &&
+        if (key != 0 && !found && config != nullptr && config->enableTempHighlights != nullptr &&
+            *config->enableTempHighlights &&
             (config->highlightStyle == nullptr || *config->highlightStyle == 0 || *config->highlightStyle == 2) &&
             config->tempHighlightStartSection != 0 && config->tempHighlightEndSection != 0 &&
             section >= config->tempHighlightStartSection && section <= config->tempHighlightEndSection)

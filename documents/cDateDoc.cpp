@@ -327,7 +327,10 @@ bool cDateDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const
         r = readingNumberForDate(*location->getOption0010());
     else
         r = ReadingNumberForSection(location->getOption0008());
-    if (r == 0)
+    // A heading over readings (a month) lies inside the reading before it but is not part of it: it
+    // is named by its own contents title.
+    const bool heading = !(o & cRenderParams::kDate) && isHeadingOverReadings(location->getOption0008(), r);
+    if (r == 0 || heading)
         return cBookDoc::GetLocationName(out, withTitle, flag, params);
     out.makeEmpty();
     if (withTitle) {
@@ -348,6 +351,11 @@ bool cDateDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const
     return true;
 }
 
+bool cDateDoc::isHeadingOverReadings(std::uint32_t section, std::uint32_t reading)
+{
+    return reading != 0 && sectionForReadingNumber(reading) != section && HasChildren(section);
+}
+
 void cDateDoc::GetPositionNameForTitleBar(cLString8& out, std::uint32_t section, bool, bool)
 {
     out.makeEmpty();
@@ -365,7 +373,7 @@ bool cDateDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
         const std::uint32_t r = ReadingNumberForSection(section);
         cSimpleDate date;
         out.makeEmpty();
-        if (r != 0 && dateForReadingNumber(r, date) != 0)
+        if (r != 0 && !isHeadingOverReadings(section, r) && dateForReadingNumber(r, date) != 0)
             date.format(false, true, out);
         if (!out.isEmpty())
             return true;

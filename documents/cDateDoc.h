@@ -57,6 +57,9 @@ public:
     std::uint32_t readingNumberForDate(const cSimpleDate& date);
     // The section where reading r starts; 0xFFFFFFFF when closed or past the table.
     std::uint32_t sectionForReadingNumber(std::uint32_t reading);
+    // A section of the contents that lies inside `reading` without starting it and holds sections of
+    // its own (a month over its days): it is named by its contents title, not by the reading.
+    bool isHeadingOverReadings(std::uint32_t section, std::uint32_t reading);
     // The date reading r falls on in the current cycle; 0 for reading 0, else 1.
     std::uint32_t dateForReadingNumber(std::uint32_t reading, cSimpleDate& date);
     // Keeps a valid date as the start date (and writes it to the store with `store`).

@@ -11,10 +11,7 @@
 #include "render/cHTMLParser.h"
 #include "render/cHTMLRenderConfiguration.h"
 
-namespace {
-
-// The translation a book's name (or, failing that, its abbreviated title) begins with; 0 when none.
-int32_t bookTranslation(cBkBookFile& book)
+std::int32_t bookTranslationNumber(cBkBookFile& book)
 {
     std::string name;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -29,6 +26,8 @@ int32_t bookTranslation(cBkBookFile& book)
     }
     return 0;
 }
+
+namespace {
 
 bool loadImage(cBkBookFile& book, const char* name, cPlatformImage* holder)
 {
@@ -57,7 +56,7 @@ bool bookSectionTreeProvider(void* context, std::int32_t request, const void* ar
         *tree = nullptr;
         std::unique_ptr<cBkNode> stored;
         const int32_t language = static_cast<int32_t>(book->genInfo().languageNumber());
-        if (book->nodes().loadBlockTree(request, bookTranslation(*book), language, stored) != 0)
+        if (book->nodes().loadBlockTree(request, bookTranslationNumber(*book), language, stored) != 0)
             return false;
         if (stored)
             *tree = elementTreeFromStoredNodes(*stored).release();

@@ -9,7 +9,11 @@
 
 #include <cstdint>
 
+class cBkBookFile;
 class cPlatformImage;
 
 bool bookSectionTreeProvider(void* context, std::int32_t request, const void* argument, void* outTree,
     cPlatformImage* imageHolder, std::uint32_t* inOutValue);
+
+// The translation a book's name (or, failing that, its abbreviated title) begins with; 0 when none.
+std::int32_t bookTranslationNumber(cBkBookFile& book);

@@ -1,6 +1,7 @@
 #include "render/HTMLInlineMarkers.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "engine/bookfile/BkEngineStrings.h"
 #include "engine/bookfile/BkTextMarkers.h"
@@ -32,7 +33,10 @@ void convertStrongsMarkersToLinks(std::string& s, const cHTMLRenderConfiguration
         size_t q = p + 2;
         while (q < s.size() && s[q] >= '0' && s[q] <= '9')
             ++q;
-        if (q < s.size() && s[q] >= 'a' && s[q] <= 'z')
+        // The suffix letter is the marker's last byte; a letter with another letter after it starts
+        // the next word (texts of two nodes joined), so it stays text.
+        if (q < s.size() && s[q] >= 'a' && s[q] <= 'z' &&
+            (q + 1 >= s.size() || !std::isalpha(static_cast<unsigned char>(s[q + 1]))))
             ++q;
         q = std::min(q, s.size());
         const std::string number = p + 2 < q ? s.substr(p + 2, q - p - 2) : std::string();

@@ -196,9 +196,11 @@ public:
     void chain(cHTMLTagElement* item, std::uint16_t language, bool rtl, int depth);
 
 private:
+    // A heading is no verse's text: inside one no verse span is opened, so no verse's highlight or
+    // selection reaches it.
     void openSpanIfNeeded()
     {
-        if (m_context != nullptr && m_context->state == Context::kVerseSpanNeeded)
+        if (m_context != nullptr && m_context->state == Context::kVerseSpanNeeded && m_headingDepth == 0)
             cHTMLBlockRenderer::openVerseSpan(m_parser, m_out, m_context, m_config);
     }
     void closeVerseSpan()
@@ -232,6 +234,7 @@ private:
     std::string& m_out;
     const cHTMLRenderConfiguration* m_config;
     Context* m_context;
+    int m_headingDepth = 0;
 };
 
 void Renderer::writeTag(cHTMLTagElement* e, const std::string& name)
@@ -592,7 +595,11 @@ void Renderer::element(cHTMLTagElement* e, std::uint16_t language, bool rtl, int
     }
 
     writeTag(e, name);
-    if (content(e, language, rtl, depth) && (isBlockTag(tag) || e->parent() == nullptr))
+    const bool heading = tag >= HTMLTag::h1 && tag <= HTMLTag::h9;
+    m_headingDepth += heading ? 1 : 0;
+    const bool rendered = content(e, language, rtl, depth);
+    m_headingDepth -= heading ? 1 : 0;
+    if (rendered && (isBlockTag(tag) || e->parent() == nullptr))
         closeVerseSpan();
     if (!e->isEmptyElement())
         m_out += "</" + name + ">";

@@ -5,6 +5,7 @@
 #include <strings.h>
 
 #include "engine/bookfile/BkEngineStrings.h"
+#include "engine/bookfile/BkTextMarkers.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/references/cBibleRef.h"
 #include "render/BookSectionTreeProvider.h"
@@ -69,6 +70,23 @@ private:
     std::string leafText(cHTMLTagElement* node);
     void linkText(cHTMLTagElement* node);
     void verseMarker(cHTMLTagElement* node);
+    // A Strong's number's suffix letter belongs to its own marker: when the text written so far ends
+    // in a number without one and the next text node starts with a letter or digit (a skipped note
+    // left the two side by side), a word-start mark keeps the next word out of the number.
+    void separateFromStrongsNumber(const std::string& next)
+    {
+        if (next.empty() || !std::isalnum(static_cast<unsigned char>(next[0])))
+            return;
+        size_t i = m_out.size();
+        while (i > 0 && std::isdigit(static_cast<unsigned char>(m_out[i - 1])))
+            --i;
+        if (i == m_out.size() || i < 2)
+            return;
+        const char letter = m_out[i - 1], marker = m_out[i - 2];
+        if ((marker == BkTextMarker::kStrongsHebrew && letter == 'h') ||
+            (marker == BkTextMarker::kStrongsGreek && letter == 'g'))
+            m_out += BkTextMarker::kWordStart;
+    }
     // Opening actions; false when the content is to be skipped.
     bool open(cHTMLTagElement* node, std::int32_t& savedCounter, char& savedStyle);
     void close(cHTMLTagElement* node, std::int32_t savedCounter, char savedStyle);
@@ -157,8 +175,9 @@ void cHTMLRenderString::Walk::verseMarker(cHTMLTagElement* node)
         return;
     if (config->hideVerseNumbers != nullptr && *config->hideVerseNumbers)
         return;
-    std::string name;
-    book->genInfo().bookName(name, false);
+    // The translation the book's name or abbreviated title names; a book that names none is spelled
+    // with its abbreviated title in the translation's place.
+    const std::int32_t translation = bookTranslationNumber(*book);
     cBibleRef ref;
     ref.setLanguage(static_cast<int>(book->genInfo().languageNumber()));
     const std::string value = a.valueForCode(HTMLAttr::value);
@@ -167,13 +186,11 @@ void cHTMLRenderString::Walk::verseMarker(cHTMLTagElement* node)
     if (!value.empty() && end != nullptr && *end == '\0') {
         ref.setFromKey(static_cast<packedBibleKey>(key));
     } else {
-        int translation = 0;
-        std::int32_t at = 0;
-        if (cBibleRef::matchTranslationAbbreviation(name.c_str(), at, translation))
-            ref.setTranslation(translation);
         std::int32_t position = 0;
         ref.parse(value.c_str(), position);
     }
+    if (translation != 0)
+        ref.setTranslation(translation);
     const packedBibleKey k = ref.startKey();
     std::uint32_t flags;
     if (m.m_firstVerseMarker) {
@@ -186,9 +203,20 @@ void cHTMLRenderString::Walk::verseMarker(cHTMLTagElement* node)
     } else {
         flags = kSpellVerseOnly;
     }
-    ref.formatSpelling(flags | kSpellUTF8);
+    std::string spelled;
+    if ((flags & kSpellTranslation) != 0 && translation == 0) {
+        ref.formatSpelling(kSpellUTF8);
+        std::string title;
+        book->genInfo().abbreviatedTitle(title, false);
+        spelled = ref.spellingText();
+        if (!title.empty())
+            spelled += " " + title;
+    } else {
+        ref.formatSpelling(flags | kSpellUTF8);
+        spelled = ref.spellingText();
+    }
     indentation();
-    m_out += str(config->verseMarkerPrefix) + ref.spellingText() + str(config->verseMarkerSuffix) + " ";
+    m_out += str(config->verseMarkerPrefix) + spelled + str(config->verseMarkerSuffix) + " ";
 }
 
 bool cHTMLRenderString::Walk::open(cHTMLTagElement* node, std::int32_t& savedCounter, char& savedStyle)
@@ -344,6 +372,7 @@ void cHTMLRenderString::Walk::visit(cHTMLTagElement* node, int depth)
             const std::string text = leafText(node);
             if (!text.empty()) {
                 indentation();
+                separateFromStrongsNumber(text);
                 m_out += text;
             }
         }

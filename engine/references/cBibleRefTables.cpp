@@ -1,4 +1,5 @@
 #include "engine/references/cBibleRefTables.h"
+#include "engine/references/cBibleRefText.h"
 
 #include "engine/references/cBibleRefDefaults.h"
 #include "engine/references/cBibleRefTableReader.h"
@@ -458,7 +459,9 @@ std::int32_t cBibleRefTablesAccess::parseBookNames(const Rows& rows, std::vector
         if (row[0].empty())
             return kBibleRefLoadMismatch;
         BookNameRow name;
-        name.text = row[0];
+        // Book names are kept in Latin-1 like the built-in rows, so every spelling of a list comes
+        // out in one encoding; a file that brings them in UTF-8 is read all the same.
+        name.text = cBibleRefText::toLatin1IfPossible(row[0]);
         name.minimumMatch = static_cast<std::uint8_t>(minimum);
         name.nameNumber = static_cast<std::uint8_t>(nameNumber);
         name.kinds = static_cast<std::uint8_t>((abbreviation ? kBookNameAbbreviationSource : 0) |

@@ -72,7 +72,7 @@ inline constexpr int kMaxBookNumber = 255;
 inline constexpr int kMaxTranslations = 255;
 
 struct BookNameRow {
-    std::string text;  // Latin-1 in the defaults; files may bring UTF-8
+    std::string text;  // Latin-1 (files in UTF-8 are converted when read)
     std::uint8_t minimumMatch = 0;
     std::uint8_t nameNumber = 0;
     std::uint8_t kinds = 0;

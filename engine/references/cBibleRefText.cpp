@@ -160,6 +160,25 @@ std::string cBibleRefText::toUTF8(const std::string& text)
     return out;
 }
 
+std::string cBibleRefText::toLatin1IfPossible(const std::string& text)
+{
+    if (!isValidUTF8(text))
+        return text;
+    std::string out;
+    out.reserve(text.size());
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        int bytes = 0;
+        const std::uint32_t c = decode(p, end, bytes);
+        if (c > 0xFF)
+            return text;
+        out.push_back(static_cast<char>(c));
+        p += bytes;
+    }
+    return out;
+}
+
 std::string cBibleRefText::firstChars(const std::string& text, int n)
 {
     const char* p = text.data();

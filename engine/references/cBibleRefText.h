@@ -17,6 +17,9 @@ public:
     static bool isValidUTF8(const std::string& text);
     // The text in UTF-8: Latin-1 bytes are converted; text that already is UTF-8 is kept.
     static std::string toUTF8(const std::string& text);
+    // The text in Latin-1 when it is UTF-8 whose characters all have a Latin-1 form; any other text
+    // (ASCII, Latin-1 already, or UTF-8 beyond Latin-1) is kept as it is.
+    static std::string toLatin1IfPossible(const std::string& text);
     // The first n characters of a text.
     static std::string firstChars(const std::string& text, int n);
     // A named entity at p ("&name;"): its character and length, or 0.

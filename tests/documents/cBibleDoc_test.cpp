@@ -1,4 +1,5 @@
 #include "documents/cBibleDoc.h"
+#include "documents/cBookUserData.h"
 
 #include <gtest/gtest.h>
 
@@ -307,6 +308,8 @@ void recordingRenderer(cBkBookFile&, std::int32_t block, std::string& out, std::
 TEST_F(BibleDocTest, BlockRenderingContext)
 {
     cBookDoc::setBlockRenderer(&recordingRenderer);
+    // The documents read highlights through the user data installed for rendering.
+    ASSERT_TRUE(cBookUserData::install());
     cVerseHighlightDoc* highlights = cVerseHighlightDoc::verseHighlightDocInstance();
     ASSERT_TRUE(highlights->setHighlight(cBibleRef(bibleKey(1, 1, 1)), 0, 0x8002));
 
@@ -338,6 +341,7 @@ TEST_F(BibleDocTest, BlockRenderingContext)
     EXPECT_EQ(1u, doc.htmlTextForBlockCore(block, &config, out));
     EXPECT_EQ("_s43.3.16", g_lastContext.verseAnchorId);
     cBookDoc::setBlockRenderer(nullptr);
+    cBookUserData::uninstall();
 
     // The block renderer itself writes the verse's text.
     ASSERT_TRUE(doc.sectionBlockSpan(11, block, end));

@@ -323,14 +323,15 @@ TEST_F(BookDocTest, ExcerptsAroundMarkedWords)
     ASSERT_EQ(0, words.appendItem(u"autumn", AnItem::kNoWordNumber, false, nullptr));
     cLString8 out;
     ASSERT_TRUE(doc.GetSearchResultText(3, 1, true, 0, nullptr, &words, out));
+    // The section's closing line break folds into a blank.
     EXPECT_EQ("\x01oak \x01in \x01"
-              "autumn\x07.",
+              "autumn\x07. ",
         str(out));
     ASSERT_TRUE(doc.GetSearchResultText(3, 2, true, 0, nullptr, &words, out));
     EXPECT_EQ("\x01"
               "fall \x01"
               "from \x01the \x01oak \x01in \x01"
-              "autumn\x07.",
+              "autumn\x07. ",
         str(out));
 }
 

@@ -36,6 +36,23 @@ TEST(InlineMarkers, StrongsLinks)
     EXPECT_EQ("cut<span class='_stgrk'><a href=\"sync:@@bs@@@@bs@@G\">G</a></span>", s);
 }
 
+// A suffix letter is the last byte of its marker: a letter that another letter follows starts the
+// next word (the texts of two nodes joined), and stays text.
+TEST(InlineMarkers, StrongsSuffixBelongsToItsOwnMarker)
+{
+    std::string s = "God\x06h430created";
+    convertStrongsMarkersToLinks(s, nullptr);
+    EXPECT_EQ("God<span class='_stheb'><a href=\"sync:@@bs@@@@bs@@H430\">H430</a></span>created", s);
+    s = "God\x06h430\x01created";
+    convertStrongsMarkersToLinks(s, nullptr);
+    EXPECT_EQ("God<span class='_stheb'><a href=\"sync:@@bs@@@@bs@@H430\">H430</a></span>\x01created", s);
+    s = "x\x06h12b, y\x05g3a";
+    convertStrongsMarkersToLinks(s, nullptr);
+    EXPECT_EQ("x<span class='_stheb'><a href=\"sync:@@bs@@@@bs@@H12b\">H12b</a></span>, "
+              "y<span class='_stgrk'><a href=\"sync:@@bs@@@@bs@@G3a\">G3a</a></span>",
+        s);
+}
+
 TEST(InlineMarkers, SearchSpans)
 {
     std::string s = "a \x01hit\x07 b";

@@ -37,13 +37,15 @@ std::string plainFromWalk(const std::string& text)
     for (size_t i = 0; i < text.size();) {
         const char c = text[i];
         if (c == BkTextMarker::kStrongsGreek || c == BkTextMarker::kStrongsHebrew) {
-            // marker, letter, number, an optional suffix letter
+            // marker, letter, number, an optional suffix letter; a letter that starts a word (one
+            // more letter follows) is the next word, not a suffix
             ++i;
             if (i < text.size() && std::isalpha(static_cast<unsigned char>(text[i])))
                 ++i;
             while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])))
                 ++i;
-            if (i < text.size() && std::islower(static_cast<unsigned char>(text[i])))
+            if (i < text.size() && std::islower(static_cast<unsigned char>(text[i])) &&
+                (i + 1 >= text.size() || !std::isalpha(static_cast<unsigned char>(text[i + 1]))))
                 ++i;
         } else if (c == BkTextMarker::kAttributeStart) {
             const size_t end = text.find(BkTextMarker::kAttributesEnd, i);

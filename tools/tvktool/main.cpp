@@ -5,7 +5,9 @@
 //   tvktool count BOOK WORD        the number of sections holding the word (wildcards "*" and "?")
 //   tvktool strongs BOOK NUMBER    the number of sections carrying a Strong's number (G25, H430)
 //   tvktool phrase BOOK "WORDS"    the number of sections holding the words one after another
-//   tvktool render BOOK SECTION    the display HTML of the section's blocks
+//   tvktool render BOOK SECTION [--database FILE]
+//                                  the display HTML of the section's blocks, with the highlights and
+//                                  note links of the user-data database FILE when one is given
 // On failure it prints the engine's result code ("error 223") and exits with 1; bad usage exits 2.
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "documents/cBookUserData.h"
 #include "engine/bookfile/BkText.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "tools/tvktool/cTvkToolBook.h"
@@ -189,18 +192,39 @@ int query(const std::string& command, const char* path, const std::string& argum
 
 int main(int argc, char** argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "streams") == 0)
-        return streams(argv[2]);
-    if (argc == 3 && std::strcmp(argv[1], "info") == 0)
-        return info(argv[2]);
-    if (argc == 4) {
-        const std::string command = argv[1];
+    std::vector<std::string> args(argv + 1, argv + argc);
+    std::string database;
+    for (size_t i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == "--database") {
+            database = args[i + 1];
+            args.erase(
+                args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+            break;
+        }
+    const bool databaseGiven = args.size() + 1 < static_cast<size_t>(argc);
+    if (args.size() == 2 && args[0] == "streams" && !databaseGiven)
+        return streams(args[1].c_str());
+    if (args.size() == 2 && args[0] == "info" && !databaseGiven)
+        return info(args[1].c_str());
+    if (args.size() == 3 && !(databaseGiven && args[0] != "render")) {
         for (const char* c : {"verse", "count", "strongs", "phrase", "render"})
-            if (command == c)
-                return query(command, argv[2], argv[3]);
+            if (args[0] == c) {
+                if (databaseGiven) {
+                    if (database.empty())
+                        return fail(BkResult::kBadArgument, "no database file named");
+                    cLString16 path;
+                    path.assignFromUTF8(database.c_str());
+                    if (!cBookUserData::install(path))
+                        return fail(BkResult::kCannotOpen, "cannot open the database " + database);
+                }
+                const int rc = query(args[0], args[1].c_str(), args[2]);
+                cBookUserData::uninstall();
+                return rc;
+            }
     }
     std::fprintf(stderr,
         "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
-        "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" | render BOOK SECTION\n");
+        "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" |\n"
+        "               render BOOK SECTION [--database FILE]\n");
     return 2;
 }

@@ -286,6 +286,63 @@ TEST(TvkModuleImport, DictionariesLookUpByHeadword)
         (std::set<uint32_t> {1}));
 }
 
+// A footnote the source puts right between two words (or after a sentence's end) keeps the words
+// apart once notes are hidden; before closing punctuation, after a dash or beside blanks it adds none.
+TEST(TvkModuleImport, FootnotesBetweenWordsKeepTheWordsApart)
+{
+    TvkImportReport report;
+    const auto model = tvkParseBible(
+        entries({{"John 3:16",
+                     "<q marker=\"\" who=\"Jesus\"><w lemma=\"strong:G3439\">only</w> born</q><note "
+                     "placement=\"foot\"><reference type=\"annotateRef\">3:16 </reference>a “note”</note><q "
+                     "marker=\"\" who=\"Jesus\"><w lemma=\"strong:G5207\">Son</w>, that</q>"},
+            {"John 3:17",
+                "God<note placement=\"foot\">n1</note><w>created</w> it.<note>n2</note>They<note>n3</note>” "
+                "and<note>n4</note>, end—<note>n5</note>word <note>n6</note> spaced<note>n7</note> "
+                "after<note>n8</note>"}}),
+        report);
+    ASSERT_TRUE(report.skipped.empty());
+    ASSERT_EQ(model.books.size(), 1u);
+    ASSERT_EQ(model.books[0].verses.size(), 2u);
+    EXPECT_EQ(tvkPlainText(model.books[0].verses[0].inlines), "only born Son, that");
+    EXPECT_EQ(tvkPlainText(model.books[0].verses[1].inlines), "God created it. They” and, end—word  spaced after");
+    // The notes themselves are kept, in their place.
+    EXPECT_EQ(tvkPlainText(model.books[0].verses[0].inlines, true), "only borna “note” Son, that");
+    // The compiled verse keeps the blank.
+    cTvkRichBook book;
+    tvkCompileBible(model, TvkBookIdentity {}, book);
+    OpenedBook b(book);
+    bookreading::Reader r(b.file);
+    EXPECT_EQ(r.section(3).text.rfind("only born", 0), 0u) << r.section(3).text;
+    EXPECT_NE(r.section(3).text.find(" Son, that"), std::string::npos) << r.section(3).text;
+}
+
+// A reference that continues the one before it ("Ge 11:26,27") is spelled short, as the source
+// writes it; references that name their book stay apart.
+TEST(TvkModuleImport, ContinuationReferencesKeepTheShortForm)
+{
+    TvkImportReport report;
+    cTvkRichBook nave;
+    tvkImportDictionary(entries({{"ABRAHAM",
+                            "<entryFree n=\"ABRAHAM\"><def><lb/>→ Son of Terah <ref osisRef=\"Gen.11.26\">Ge "
+                            "11:26</ref>,<ref osisRef=\"Gen.11.27\">27</ref> <lb/>→ Haran <ref "
+                            "osisRef=\"Gen.11.31\">Ge 11:31</ref>; <ref osisRef=\"Gen.12.4\">12:4</ref>; <ref "
+                            "osisRef=\"Neh.9.7\">Ne 9:7</ref></def></entryFree>"}}),
+        TvkDictionaryKind::Topical, TvkBookIdentity {}, nave, report);
+    EXPECT_EQ(report.references, 5u);
+    OpenedBook n(nave);
+    bookreading::Reader r(n.file);
+    const std::string text = r.section(1).text;
+    // Two joined references and one of its own: three reference runs, the separators between the
+    // joined ones gone.
+    EXPECT_NE(text.find("Son of Terah <ref> → Haran <ref>; <ref>"), std::string::npos) << text;
+    // Every verse stays indexed.
+    for (const char* key : {"010b1a", "010b1b", "010c04", "100907"})
+        EXPECT_EQ(bookreading::concordanceSections(*n.file.verseIndex()->words, *n.file.verseIndex()->concordance, key),
+            (std::set<uint32_t> {1}))
+            << key;
+}
+
 TEST(TvkModuleImport, DevotionalHas365ReadingsInOrder)
 {
     std::vector<TvkImpEntry> list;

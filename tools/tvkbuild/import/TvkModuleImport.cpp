@@ -1,6 +1,8 @@
 #include "tools/tvkbuild/import/TvkModuleImport.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <map>
 
 #include "engine/references/bibleRefRecord.h"
@@ -180,6 +182,38 @@ std::vector<std::string> strongsOf(const std::string& lemma)
     return out;
 }
 
+// A footnote the source puts between two words with nothing around it ("God<note/>created") would
+// join the words once the note is hidden. These decide whether a blank keeps them apart: the text
+// before the note ends a word or a sentence, and the text after it starts a word.
+bool endsWordOrSentence(const std::string& text)
+{
+    if (text.empty())
+        return false;
+    const unsigned char c = static_cast<unsigned char>(text.back());
+    if (std::isalnum(c) || std::strchr(".,;:!?)]", c) != nullptr)
+        return true;
+    // Non-ASCII: a letter, or a closing quotation mark (U+2019, U+201D); not an opening mark or dash.
+    if (c < 0x80)
+        return false;
+    size_t start = text.size() - 1;
+    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80)
+        --start;
+    const std::string last = text.substr(start);
+    return last != "\u201C" && last != "\u2018" && last != "\u2014" && last != "\u2013";
+}
+
+bool startsWord(const std::string& text)
+{
+    if (text.empty())
+        return false;
+    const unsigned char c = static_cast<unsigned char>(text[0]);
+    if (std::isalnum(c) || c == '(')
+        return true;
+    // Non-ASCII: a letter, or an opening quotation mark; not a closing mark or dash.
+    return c >= 0x80 && text.rfind("\u201D", 0) != 0 && text.rfind("\u2019", 0) != 0 && text.rfind("\u2014", 0) != 0 &&
+        text.rfind("\u2013", 0) != 0;
+}
+
 // Reads the OSIS content of one Bible entry.
 struct VerseReader {
     bool wocOpen = false;           // words of Christ opened by a milestone and not yet closed
@@ -191,8 +225,35 @@ struct VerseReader {
         TvkNode node = TvkNode::element(0);
         std::vector<std::string> strongs;
         bool milestone = false;
-        bool afterText = false;  // a title met after the verse's text (a subscription) follows it
+        bool afterText = false;   // a title met after the verse's text (a subscription) follows it
+        bool wordBefore = false;  // a note: the verse's text before it ends a word or a sentence
     };
+
+    std::string lastText;         // the verse's text written last, outside notes
+    bool blankAfterNote = false;  // a note closed right after a word: the next word needs a blank
+
+    std::vector<Frame> stack;
+
+    bool inNote() const
+    {
+        for (const Frame& f : stack)
+            if (f.node.tag == TvkTag::kQsNote)
+                return true;
+        return false;
+    }
+
+    // Appends text of the verse; the first word after a note that closed right after a word gets its
+    // blank. Text inside notes neither takes nor counts as that word.
+    void emit(TvkNode& into, std::string text, std::vector<std::string> strongs = {})
+    {
+        if (!inNote() && !text.empty()) {
+            if (blankAfterNote && startsWord(text))
+                text.insert(text.begin(), ' ');
+            blankAfterNote = false;
+            lastText = text;
+        }
+        appendRun(into, text, std::move(strongs));
+    }
 
     bool read(const std::string& markup, TvkBibleVerse& verse, std::string& bookName, std::string& error)
     {
@@ -200,7 +261,9 @@ struct VerseReader {
         if (!tvkTokenizeMarkup(markup, tokens, error))
             return false;
         trimmedAfterBook = false;
-        std::vector<Frame> stack(1);
+        lastText.clear();
+        blankAfterNote = false;
+        stack.assign(1, Frame {});
         stack[0].kind = Frame::Node;
         if (wocOpen) {
             Frame f;
@@ -225,11 +288,14 @@ struct VerseReader {
             switch (f.kind) {
             case Frame::Pass:
             case Frame::Skip:
+                // A cross-reference note is left out, but it stood between the words all the same.
+                if (f.name == "note" && f.node.tag == TvkTag::kQsNote)
+                    blankAfterNote = f.wordBefore;
                 break;
             case Frame::Word: {
                 std::string text;
                 plainText(f.node, true, text);
-                appendRun(parent.node, text, f.strongs);
+                emit(parent.node, text, f.strongs);
                 break;
             }
             case Frame::Title:
@@ -239,6 +305,8 @@ struct VerseReader {
                         .push_back(TvkNode::element(TvkTag::kH4, std::move(f.node.children)));
                 break;
             case Frame::Node:
+                if (f.node.tag == TvkTag::kQsNote)
+                    blankAfterNote = f.wordBefore;
                 if (hasWords(f.node))
                     parent.node.children.push_back(std::move(f.node));
                 break;
@@ -255,7 +323,10 @@ struct VerseReader {
                     lineBreak = false;
                     seenText = true;
                 }
-                appendRun(top().node, t.text);
+                if (top().kind == Frame::Word)
+                    appendRun(top().node, t.text);
+                else
+                    emit(top().node, t.text);
                 continue;
             }
             if (stack.size() > kMaxNesting) {
@@ -286,7 +357,7 @@ struct VerseReader {
                     if (!seenText)
                         verse.paragraph = true;
                     else if (!skipping()) {
-                        appendRun(top().node, " ");
+                        emit(top().node, " ");
                         lineBreak = true;
                     }
                 } else if (n == "div" && type == "book" && !t.attr("eID").empty()) {
@@ -301,7 +372,7 @@ struct VerseReader {
                     bookName = t.attr("n");
                 } else if (n == "l" || n == "lb" || n == "lg") {
                     if (!skipping())
-                        appendRun(top().node, " ");
+                        emit(top().node, " ");
                     lineBreak = lineBreak || (n == "l" && !t.attr("eID").empty());
                 }
                 continue;
@@ -334,6 +405,7 @@ struct VerseReader {
             } else if (n == "note") {
                 f.kind = type == "crossReference" ? Frame::Skip : Frame::Node;
                 f.node = TvkNode::element(TvkTag::kQsNote);
+                f.wordBefore = !inNote() && endsWordOrSentence(lastText);
             } else if (n == "reference" && type == "annotateRef") {
                 f.kind = Frame::Skip;
             } else if (n == "title" || n == "speaker") {
@@ -347,6 +419,17 @@ struct VerseReader {
             }
             if (f.kind == Frame::Pass)
                 f.kind = Frame::Node;  // an element without a tag: flatten() gives its content to its parent
+            // The blank after a note goes before an element that opens there (words of Christ, added
+            // words), not into it: a text node does not start with a blank.
+            if (blankAfterNote && f.kind == Frame::Node && f.node.tag != 0 && f.node.tag != TvkTag::kQsNote &&
+                !inNote()) {
+                for (size_t k = static_cast<size_t>(&t - tokens.data()) + 1; k < tokens.size(); ++k)
+                    if (tokens[k].type == Token::Text && !isBlankText(tokens[k].text)) {
+                        if (startsWord(tokens[k].text))
+                            emit(top().node, " ");
+                        break;
+                    }
+            }
             stack.push_back(std::move(f));
         }
         while (stack.size() > 1)
@@ -452,7 +535,7 @@ void coveredVerses(const bibleRefRange& r, std::vector<uint32_t>& out)
     }
 }
 
-std::vector<uint8_t> referenceRecord(const std::string& attribute, std::vector<uint32_t>& verses)
+cBibleRef referenceFromAttribute(const std::string& attribute)
 {
     // A reference into a module ("Scofield:Ro 3:23") leads to the verse its entry covers.
     std::string text = attribute;
@@ -521,6 +604,11 @@ std::vector<uint8_t> referenceRecord(const std::string& attribute, std::vector<u
                 ref.appendRangeCopy(*r);
         }
     }
+    return ref;
+}
+
+std::vector<uint8_t> referenceRecord(const cBibleRef& ref, std::vector<uint32_t>& verses)
+{
     if (!ref.hasRanges())
         return {};
     for (const bibleRefRange* r = ref.firstRange(); r; r = r->next)
@@ -530,12 +618,55 @@ std::vector<uint8_t> referenceRecord(const std::string& attribute, std::vector<u
     return out;
 }
 
+std::string trimBlanks(const std::string& s)
+{
+    const size_t a = s.find_first_not_of(' ');
+    if (a == std::string::npos)
+        return std::string();
+    return s.substr(a, s.find_last_not_of(' ') - a + 1);
+}
+
 // Prose (commentary and dictionary entries): paragraphs, headings, italic and bold runs, notes; the
 // verses that references point to are collected.
 struct ProseReader {
     std::vector<TvkNode> blocks;
     std::vector<uint32_t> references;
     size_t convertedReferences = 0, unreadReferences = 0;
+    cBibleRef lastReference;  // the reference of the last reference run written
+
+    // A reference written as a continuation of the one before it ("Ge 11:26,27": the "27" names no
+    // book) joins that reference, so it is spelled the way the source shows it rather than in full.
+    // It continues when its shown text starts with a digit and only a "," or ";" stands between it
+    // and the previous reference run.
+    bool continuesReference(TvkNode& node, const cBibleRef& ref, const Token* shown)
+    {
+        if (shown == nullptr || shown->type != Token::Text)
+            return false;
+        const std::string text = trimBlanks(tvkCollapseSpace(shown->text));
+        if (text.empty() || text[0] < '0' || text[0] > '9' || node.children.empty() ||
+            node.children.back().tag != TvkTag::kText)
+            return false;
+        std::vector<TvkRun>& runs = node.children.back().runs;
+        if (runs.size() < 2 || !runs.back().reference.empty())
+            return false;
+        const std::string separator = trimBlanks(runs.back().text);
+        TvkRun& previous = runs[runs.size() - 2];
+        if ((separator != "," && separator != ";") || previous.reference.empty() || !lastReference.hasRanges())
+            return false;
+        std::vector<uint8_t> check;
+        bibleRefRecord::encode(lastReference, check);
+        if (check != previous.reference)
+            return false;
+        cBibleRef joined(lastReference);
+        for (const bibleRefRange* r = ref.firstRange(); r; r = r->next)
+            joined.appendRangeCopy(*r);
+        std::vector<uint8_t> record;
+        bibleRefRecord::encode(joined, record);
+        previous.reference = std::move(record);
+        lastReference = joined;
+        runs.pop_back();
+        return true;
+    }
 
     bool read(const std::string& markup, std::string& error)
     {
@@ -634,11 +765,18 @@ struct ProseReader {
             else if (n == "note")
                 f.node.tag = TvkTag::kQsNote;
             if ((n == "reference" || n == "ref") && !t.attr("osisRef").empty()) {
-                std::vector<uint8_t> record = referenceRecord(t.attr("osisRef"), references);
-                if (!record.empty()) {
+                const cBibleRef ref = referenceFromAttribute(t.attr("osisRef"));
+                const size_t at = static_cast<size_t>(&t - tokens.data());
+                if (ref.hasRanges() &&
+                    continuesReference(stack.back().node, ref, at + 1 < tokens.size() ? &tokens[at + 1] : nullptr)) {
+                    referenceRecord(ref, references);
+                    ++convertedReferences;
+                    dropDepth = 1;
+                } else if (std::vector<uint8_t> record = referenceRecord(ref, references); !record.empty()) {
                     ++convertedReferences;
                     appendRun(stack.back().node, "", {});
                     stack.back().node.children.back().runs.back().reference = std::move(record);
+                    lastReference = ref;
                     dropDepth = 1;
                 } else {
                     ++unreadReferences;
@@ -677,20 +815,6 @@ std::string csvTable(const std::string& title, uint32_t version, const std::vect
         s += "\n";
     }
     return s + "--- End\n";
-}
-
-std::string latin1ToUtf8(const std::string& s)
-{
-    std::string out;
-    for (unsigned char c : s) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
 }
 
 }  // namespace
@@ -1081,7 +1205,7 @@ void tvkAddReferenceTables(cTvkRichBook& book, bool spanish)
     std::vector<std::vector<std::string>> names;
     for (const BookNameRow& row :
         spanish ? cBibleRefDefaults::spanishBookNames() : cBibleRefDefaults::englishBookNames())
-        names.push_back({latin1ToUtf8(row.text), std::to_string(row.minimumMatch), std::to_string(row.nameNumber),
+        names.push_back({row.text, std::to_string(row.minimumMatch), std::to_string(row.nameNumber),
             (row.kinds & kBookNameAbbreviationSource) ? "1" : "0", (row.kinds & kBookNameFull) ? "1" : "0", "", "",
             (row.kinds & kBookNameMatchOnly) ? "1" : "0"});
     const char* namesFile = spanish ? "SpanishBookNameList" : "EnglishBookNameList";
