@@ -1,5 +1,6 @@
 #include "library/SourceTupleID.h"
 
+#include "library/SourceTuple.h"
 #include "platform/KeyedArchive.h"
 
 #include <QDebug>
@@ -25,6 +26,16 @@ bool SourceTupleID::isFakeJournalDoc() const
 bool SourceTupleID::isFakeBibleDoc() const
 {
     return isReserved(*this, kBiblesBookID);
+}
+
+SourceTupleID SourceTupleID::sourceTupleIDForTuple(const SourceTuple& tuple)
+{
+    return tuple.sourceTupleID();
+}
+
+bool SourceTupleID::isEqual(const SourceTuple& tuple) const
+{
+    return *this == tuple.sourceTupleID();
 }
 
 const SourceTupleID& SourceTupleID::sourceTupleIDForFakeJournalDoc()

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <functional>
 
+class SourceTuple;
+
 class SourceTupleID {
 public:
     static constexpr int kArchiveVersion = 1;
@@ -36,6 +38,11 @@ public:
     bool isValid() const { return m_pubID >= 1 && m_bookID >= 1; }
     bool isFakeJournalDoc() const;
     bool isFakeBibleDoc() const;
+
+    // The four numbers of a book record.
+    static SourceTupleID sourceTupleIDForTuple(const SourceTuple& tuple);
+    // All four numbers equal those of the book record.
+    bool isEqual(const SourceTuple& tuple) const;
 
     // The shared reserved identities (24326/15184/1/1 and 24326/15185/1/1).
     static const SourceTupleID& sourceTupleIDForFakeJournalDoc();

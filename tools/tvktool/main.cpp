@@ -8,6 +8,7 @@
 //   tvktool render BOOK SECTION [--database FILE]
 //                                  the display HTML of the section's blocks, with the highlights and
 //                                  note links of the user-data database FILE when one is given
+//   tvktool library FOLDER         the books the library finds in a folder, then the files skipped and why
 // On failure it prints the engine's result code ("error 223") and exits with 1; bad usage exits 2.
 
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include "documents/cBookUserData.h"
 #include "engine/bookfile/BkText.h"
 #include "engine/bookfile/cBkBookFile.h"
+#include "tools/tvktool/LibraryListing.h"
 #include "tools/tvktool/cTvkToolBook.h"
 
 namespace {
@@ -206,6 +208,8 @@ int main(int argc, char** argv)
         return streams(args[1].c_str());
     if (args.size() == 2 && args[0] == "info" && !databaseGiven)
         return info(args[1].c_str());
+    if (args.size() == 2 && args[0] == "library" && !databaseGiven)
+        return listLibrary(args[1].c_str(), stdout);
     if (args.size() == 3 && !(databaseGiven && args[0] != "render")) {
         for (const char* c : {"verse", "count", "strongs", "phrase", "render"})
             if (args[0] == c) {
@@ -225,6 +229,6 @@ int main(int argc, char** argv)
     std::fprintf(stderr,
         "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
         "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" |\n"
-        "               render BOOK SECTION [--database FILE]\n");
+        "               render BOOK SECTION [--database FILE] | library FOLDER\n");
     return 2;
 }

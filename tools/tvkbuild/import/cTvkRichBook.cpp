@@ -404,9 +404,17 @@ std::vector<uint8_t> cTvkRichBook::build() const
     using namespace BkTextFormat;
     const bool bible = kind == Kind::Bible;
     TvkEncode::InfoFields fields = info;
+    // The header's book type: 3 dated, 1 synced to Bible verses (a commentary), 2 synced to
+    // headwords (a dictionary), 0 a book read by its contents alone.
+    uint8_t bookType = 0;
+    if (kind == Kind::Dated)
+        bookType = BkInfoFormat::kBookTypeDated;
+    else if (!bible && !m_verseLookup.empty())
+        bookType = 1;
+    else if (!bible && !m_lookupWords.empty())
+        bookType = 2;
     fields.flags = static_cast<uint8_t>((fields.flags & ~(BkInfoFormat::kFlagBible | BkInfoFormat::kBookTypeMask)) |
-        (bible ? BkInfoFormat::kFlagBible : 0) |
-        (kind == Kind::Dated ? BkInfoFormat::kBookTypeDated << BkInfoFormat::kBookTypeShift : 0));
+        (bible ? BkInfoFormat::kFlagBible : 0) | static_cast<uint8_t>(bookType << BkInfoFormat::kBookTypeShift));
     if (fields.bookName.empty())
         fields.bookName = fields.abbreviatedTitle.empty() ? "Untitled" : fields.abbreviatedTitle;
     if (fields.abbreviatedTitle.empty())

@@ -1,0 +1,593 @@
+#include "library/SourceManager.h"
+
+#include "library/SourceManagerOperation.h"
+#include "platform/AppFolders.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+std::atomic<SourceManager*> g_singleton {nullptr};
+std::mutex g_singletonMutex;
+std::unique_ptr<SourceManager::Folders> g_configuredFolders;
+
+QDateTime modificationTimeOf(const QString& path)
+{
+    return SourceTuple::fileModificationTime(path);
+}
+
+QString fileNameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+}  // namespace
+
+// --- making the library --------------------------------------------------------------------------
+
+SourceManager::SourceManager(Folders folders) : m_folders(std::move(folders))
+{
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    m_copiedObservation = Observation(center,
+        center.addObserver(this, qsBookFileCopiedToBooksFolder,
+            [this](Notification& n) { bookFileCopiedToBooksFolderNotification(n); }));
+}
+
+SourceManager::~SourceManager() = default;
+
+SourceManager::Folders SourceManager::applicationFolders()
+{
+    {
+        std::lock_guard<std::mutex> lock(g_singletonMutex);
+        if (g_configuredFolders != nullptr)
+            return *g_configuredFolders;
+    }
+    Folders f;
+    f.books = AppFolders::booksDirectory();
+    f.cache = AppFolders::cacheDirectory();
+    f.refused = AppFolders::privateDataDirectory() + QStringLiteral("/Refused Books");
+    return f;
+}
+
+void SourceManager::configureSingleton(Folders folders)
+{
+    std::lock_guard<std::mutex> lock(g_singletonMutex);
+    g_configuredFolders = std::make_unique<Folders>(std::move(folders));
+}
+
+SourceManager& SourceManager::singleton()
+{
+    SourceManager* m = g_singleton.load();
+    if (m != nullptr)
+        return *m;
+    const Folders folders = applicationFolders();
+    std::lock_guard<std::mutex> lock(g_singletonMutex);
+    m = g_singleton.load();
+    if (m == nullptr) {
+        m = new SourceManager(folders);  // lives as long as the program
+        g_singleton = m;
+    }
+    return *m;
+}
+
+bool SourceManager::singletonInUse()
+{
+    return g_singleton.load() != nullptr;
+}
+
+// --- the lists -----------------------------------------------------------------------------------
+
+SourceTupleArray::Ptr SourceManager::get(SourceTupleArray::Ptr SourceManager::*member) const
+{
+    std::lock_guard<std::mutex> lock(m_listsMutex);
+    return this->*member;
+}
+
+void SourceManager::set(SourceTupleArray::Ptr SourceManager::*member, SourceTupleArray::Ptr list)
+{
+    std::lock_guard<std::mutex> lock(m_listsMutex);
+    this->*member = std::move(list);
+}
+
+SourceTupleArray::Ptr SourceManager::listOrBuild(SourceTupleArray::Ptr SourceManager::*member, bool categorized)
+{
+    if (auto list = get(member))
+        return list;
+    Operation op(*this);
+    if (get(&SourceManager::m_allSources) == nullptr)
+        initAllSources();
+    if (categorized && get(member) == nullptr)
+        initCategorizedSources();
+    if (member == &SourceManager::m_customBibles && get(member) == nullptr)
+        set(member, SourceTupleArray::sourceTupleArray());
+    return get(member);
+}
+
+SourceTupleArray::Ptr SourceManager::allSources()
+{
+    return listOrBuild(&SourceManager::m_allSources, false);
+}
+
+SourceTupleArray::Ptr SourceManager::bibleSources()
+{
+    return listOrBuild(&SourceManager::m_bibleSources, true);
+}
+
+SourceTupleArray::Ptr SourceManager::commentarySources()
+{
+    return listOrBuild(&SourceManager::m_commentarySources, true);
+}
+
+SourceTupleArray::Ptr SourceManager::dictionarySources()
+{
+    return listOrBuild(&SourceManager::m_dictionarySources, true);
+}
+
+SourceTupleArray::Ptr SourceManager::devotionalSources()
+{
+    return listOrBuild(&SourceManager::m_devotionalSources, true);
+}
+
+SourceTupleArray::Ptr SourceManager::otherSources()
+{
+    return listOrBuild(&SourceManager::m_otherSources, true);
+}
+
+SourceTupleArray::Ptr SourceManager::customBibles()
+{
+    return listOrBuild(&SourceManager::m_customBibles, false);
+}
+
+void SourceManager::initAllSources()
+{
+    Operation op(*this);
+    if (!dearchiveState()) {
+        set(&SourceManager::m_allSources, SourceTupleArray::sourceTupleArray());
+        set(&SourceManager::m_customBibles, SourceTupleArray::sourceTupleArray());
+    }
+    addInstalledSourcesWithExtension(QStringLiteral("tvk"));
+    addInstalledUserDocumentsWithExtension(QStringLiteral("tvk"));
+    const auto all = get(&SourceManager::m_allSources);
+    bool removed = false;
+    for (const auto& t : all->array()) {
+        if (t->confirmedPresent())
+            continue;
+        appendToLaunchLog(QStringLiteral("couldn't find the file for %1 (%2). Removing.").arg(t->name(), t->abbr()));
+        removeFromOtherLists(*t);
+        all->remove(*t);
+        removed = true;
+    }
+    if (removed)
+        archiveState();
+}
+
+void SourceManager::initCategorizedSources()
+{
+    Operation op(*this);
+    set(&SourceManager::m_bibleSources, SourceTupleArray::sourceTupleArray());
+    set(&SourceManager::m_commentarySources, SourceTupleArray::sourceTupleArray());
+    set(&SourceManager::m_dictionarySources, SourceTupleArray::sourceTupleArray());
+    set(&SourceManager::m_devotionalSources, SourceTupleArray::sourceTupleArray());
+    set(&SourceManager::m_otherSources, SourceTupleArray::sourceTupleArray());
+    for (const auto& t : allSources()->array())
+        categorizeTuple(t);
+    addDictionarySubcategories();
+    archiveState();
+}
+
+void SourceManager::resetAllSources()
+{
+    Operation op(*this);
+    set(&SourceManager::m_allSources, nullptr);
+    set(&SourceManager::m_customBibles, nullptr);
+    resetCategorizedSources();
+}
+
+void SourceManager::resetCategorizedSources()
+{
+    Operation op(*this);
+    set(&SourceManager::m_bibleSources, nullptr);
+    set(&SourceManager::m_commentarySources, nullptr);
+    set(&SourceManager::m_dictionarySources, nullptr);
+    set(&SourceManager::m_devotionalSources, nullptr);
+    set(&SourceManager::m_otherSources, nullptr);
+}
+
+// --- the folder ----------------------------------------------------------------------------------
+
+void SourceManager::addInstalledSourcesWithExtension(const QString& extension)
+{
+    Operation op(*this);
+    if (m_folders.books.isEmpty())
+        return;
+    // The platform's enumeration order is not defined; sorting makes the outcome of a folder the
+    // same on every run.
+    QStringList paths;
+    QDirIterator it(m_folders.books, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = fileNameOf(path);
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        if (dot > 0 && name.mid(dot + 1) == extension)
+            paths.append(path);
+    }
+    paths.sort();
+    for (const QString& path : paths) {
+        if (addNewSource(path) == nullptr)
+            dispose(path, FileFate::SetAside, m_lastRefusal);
+    }
+}
+
+bool SourceManager::addInstalledUserDocumentsWithExtension(const QString& extension)
+{
+    Q_UNUSED(extension);
+    return false;
+}
+
+void SourceManager::bookFileCopiedToBooksFolderNotification(const Notification& notification)
+{
+    const QString path = notification.userInfo.value(QStringLiteral("path")).toString();
+    if (path.isEmpty())
+        return;
+    Operation op(*this);
+    if (addNewSource(path) == nullptr)
+        dispose(path, FileFate::SetAside, m_lastRefusal);
+}
+
+// --- adding --------------------------------------------------------------------------------------
+
+SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemovable)
+{
+    Operation op(*this);
+    const auto all = allSources();
+    if (SourceTuple::Ptr listed = all->tupleForFile(path)) {
+        listed->setConfirmedPresent(true);
+        const QDateTime now = modificationTimeOf(path);
+        if (now.isValid() && now == listed->modificationTime())
+            return listed;
+    }
+    QString reason;
+    std::shared_ptr<cSourceDoc> doc = SourceTuple::allocateSourceForFile(path, &reason);
+    if (doc == nullptr) {
+        m_lastRefusal = reason;
+        skip(path, reason);
+        return nullptr;
+    }
+    SourceTuple::Ptr tuple = SourceTuple::sourceTupleForSource(std::move(doc));
+
+    // The known-bad book is refused before it can replace anything.
+    if (tuple->pubID() == kBadBookPubID && tuple->bookID() == 1 && tuple->editionNumber() == 1 &&
+        tuple->revisionNumber() == 1) {
+        badBookFound();
+        m_lastRefusal = QStringLiteral("this edition of the book is known to cause problems");
+        skip(path, m_lastRefusal);
+        tuple->releaseSourceDoc();
+        return nullptr;
+    }
+
+    bool modified = false;
+    if (SourceTuple::Ptr old = all->tupleForPubID(tuple->pubID(), tuple->bookID())) {
+        const bool lowerEdition = tuple->editionNumber() < old->editionNumber();
+        const bool lowerRevision =
+            tuple->editionNumber() == old->editionNumber() && tuple->revisionNumber() < old->revisionNumber();
+        if (lowerEdition || lowerRevision) {
+            skip(path,
+                QStringLiteral("%1 holds a later %2 of this book (%3)")
+                    .arg(old->filepath(), lowerEdition ? QStringLiteral("edition") : QStringLiteral("revision"),
+                        old->sourceTupleID().colonString()));
+            tuple->releaseSourceDoc();
+            return old;
+        }
+        // The added file wins. When it is the listed file itself (re-copied with a new date), its
+        // record is made again from the file's present contents and the file stays.
+        const bool samePath = old->filepath() == path;
+        if (!samePath) {
+            skip(
+                old->filepath(), QStringLiteral("replaced by %1 (%2)").arg(path, tuple->sourceTupleID().colonString()));
+        }
+        removeTuple(old, samePath ? FileFate::Keep : FileFate::SetAside, path);
+        modified = true;
+    }
+
+    tuple->setRemovable(setRemovable);
+    all->add(tuple, SourceTupleArray::kOrderSortTitle);
+    const SourceTupleArray::Ptr placed = categorizeTuple(tuple);
+    if (placed != nullptr &&
+        (tuple->docSupports(::kDocSupportsWordAttributes) || tuple->docSupports(::kDocSupportsWordLookup)))
+        addDictionarySubcategories();
+    archiveState();
+    post(qsSourceManagerAddedBookNotification,
+        {{QStringLiteral("tuple"), sharedObjectVariant(tuple)}, {QStringLiteral("modified"), modified}});
+    updateStaticBibleRefDataFromTuple(tuple);
+    return tuple;
+}
+
+void SourceManager::badBookFound()
+{
+    if (m_badBookReported)
+        return;
+    m_badBookReported = true;
+    m_showBadBookAlert = true;
+}
+
+SourceTupleArray::Ptr SourceManager::categorizeTuple(const SourceTuple::Ptr& tuple)
+{
+    if (tuple == nullptr)
+        return nullptr;
+    Operation op(*this);
+    SourceTupleArray::Ptr target;
+    switch (tuple->kind()) {
+    case SourceTuple::kKindBible:
+    case SourceTuple::kKindStrongsBible:
+    case SourceTuple::kKindWordAttributeBible:
+        target = bibleSources();
+        if (!tuple->bibleBooks().isEmpty()) {
+            const auto custom = customBibles();
+            if (custom->indexForTuple(*tuple) == SourceTupleArray::kNotFound)
+                custom->add(tuple);
+        }
+        break;
+    case SourceTuple::kKindCommentary:
+    case SourceTuple::kKindCrossReferenceCommentary:
+        target = commentarySources();
+        break;
+    case SourceTuple::kKindDevotional:
+        target = devotionalSources();
+        break;
+    case SourceTuple::kKindDictionary:
+    case SourceTuple::kKindStrongsDictionary:
+    case SourceTuple::kKindWordAttributeDictionary:
+        target = dictionarySources();
+        break;
+    case SourceTuple::kKindOther:
+        target = otherSources();
+        break;
+    default:
+        return nullptr;
+    }
+    if (target->indexForTuple(*tuple) != SourceTupleArray::kNotFound)
+        return nullptr;
+    target->add(tuple, SourceTupleArray::kOrderSortTitle);
+    return target;
+}
+
+void SourceManager::addDictionarySubcategories()
+{
+    Operation op(*this);
+    const auto books = allSources()->array();
+    for (const auto& b : books) {
+        if (!b->docSupports(::kDocSupportsWordAttributes) || b->numWordAttributeDefinitions() <= 0)
+            continue;
+        for (qint64 a = 0; a < b->numWordAttributeDefinitions(); ++a) {
+            if (!b->linkTypeForAttribute(a).startsWith(QLatin1String("sync:")))
+                continue;
+            const QString prefix = b->syncPrefixForAttribute(a);
+            const quint32 n = b->numWordsInAttributeDefinition(a);
+            if (n == 0)
+                continue;
+            const quint32 step = n < 11 ? 1 : n / 11;
+            QStringList sample;
+            for (quint32 w = step; w < n; w += step)
+                sample.append(prefix + b->wordForWordNumber(w, a));
+            for (const auto& d : books) {
+                if (d->classification() != SourceTuple::kClassDictionary ||
+                    d->kind() == SourceTuple::kKindWordAttributeDictionary)
+                    continue;
+                int misses = 0;
+                for (const QString& word : sample) {
+                    if (d->wordNumberForDictionaryLookupWord(word, false) == SourceTuple::kNoWord && ++misses > 2)
+                        break;
+                }
+                if (misses > 2)
+                    continue;
+                qint64 kind = SourceTuple::kKindWordAttributeDictionary;
+                if (prefix == QLatin1String("G") || prefix == QLatin1String("H")) {
+                    if (d->kind() == SourceTuple::kKindStrongsDictionary)
+                        continue;
+                    kind = SourceTuple::kKindStrongsDictionary;
+                }
+                d->setKind(kind);
+                post(SourceManagerReclassifiedBookNotification, {{QStringLiteral("tuple"), sharedObjectVariant(d)}});
+            }
+        }
+    }
+}
+
+// --- removing ------------------------------------------------------------------------------------
+
+void SourceManager::removeFromOtherLists(const SourceTuple& tuple)
+{
+    for (auto member :
+        {&SourceManager::m_bibleSources, &SourceManager::m_commentarySources, &SourceManager::m_dictionarySources,
+            &SourceManager::m_devotionalSources, &SourceManager::m_otherSources, &SourceManager::m_customBibles}) {
+        if (const auto list = get(member))
+            list->remove(tuple);
+    }
+}
+
+void SourceManager::removeTuple(const SourceTuple::Ptr& tuple, FileFate fate, const QString& keepPath)
+{
+    Operation op(*this);
+    const QString path = tuple->filepath();
+    removeFromOtherLists(*tuple);
+    post(qsSourceManagerRemovedBookNotification, {{QStringLiteral("tuple"), sharedObjectVariant(tuple)}});
+    // The tuple lets go of its document; a search still using it keeps it open until it is done.
+    tuple->releaseSourceDoc();
+    if (const auto all = get(&SourceManager::m_allSources))
+        all->remove(*tuple);
+    if (path != keepPath)
+        dispose(path, fate, QStringLiteral("replaced by another copy of the book"));
+    archiveState();
+}
+
+void SourceManager::removeSourceAtIndex(qint64 index)
+{
+    Operation op(*this);
+    const SourceTuple::Ptr tuple = allSources()->tupleAtIndex(index);
+    if (tuple != nullptr)
+        removeTuple(tuple, FileFate::Delete, QString());
+}
+
+void SourceManager::removeSourceForPubID(qint64 pubID, qint64 bookID)
+{
+    Operation op(*this);
+    const qint64 index = allSources()->indexForPubID(pubID, bookID);
+    if (index != SourceTupleArray::kNotFound)
+        removeSourceAtIndex(index);
+}
+
+void SourceManager::removeSourceNamed(const QString& fileName)
+{
+    Operation op(*this);
+    const qint64 index = allSources()->indexForFileName(fileName);
+    if (index != SourceTupleArray::kNotFound)
+        removeSourceAtIndex(index);
+}
+
+void SourceManager::removeAllSources()
+{
+    Operation op(*this);
+    const auto all = allSources();
+    if (all->count() == 0)
+        return;
+    while (SourceTuple::Ptr t = all->tupleAtIndex(0)) {
+        dispose(t->filepath(), FileFate::Delete, QString());
+        removeFromOtherLists(*t);
+        post(qsSourceManagerRemovedBookNotification, {{QStringLiteral("tuple"), sharedObjectVariant(t)}});
+        all->removeAtIndex(0);
+        t->releaseSourceDoc();
+    }
+    archiveState();
+}
+
+bool SourceManager::isSourceInstalledWithPubID(qint64 pubID, qint64 bookID)
+{
+    return allSources()->indexForPubID(pubID, bookID) != SourceTupleArray::kNotFound;
+}
+
+bool SourceManager::containsOnlyBundledSources()
+{
+    for (const auto& t : allSources()->array())
+        if (!m_folders.bundledBookFileNames.contains(fileNameOf(t->filepath())))
+            return false;
+    return true;
+}
+
+void SourceManager::validate()
+{
+    Operation op(*this);
+    const auto all = allSources();
+    const qint64 before = all->count();
+    removeMissingSources();
+    const qint64 afterRemoval = all->count();
+    const bool removed = afterRemoval < before;
+    bool added = addInstalledUserDocumentsWithExtension(QStringLiteral("tvk"));
+    if (all->count() != afterRemoval)
+        added = true;
+    if (!removed && !added)
+        return;
+    if (all->count() == 0)
+        post(qsSourceManagerIsEmptyNotification);
+    else
+        post(qsSourceManagerDidChangeNotification,
+            {{QStringLiteral("removed"), removed}, {QStringLiteral("added"), added},
+                {QStringLiteral("removedBooks"), removed}, {QStringLiteral("suppressFeedback"), false}});
+}
+
+void SourceManager::removeMissingSources()
+{
+    Operation op(*this);
+    const auto all = allSources();
+    const auto items = all->array();
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const SourceTuple::Ptr& t = *it;
+        if (!t->removable())
+            continue;
+        if (QFileInfo::exists(t->filepath()) && !t->hasModificationTimeChanged())
+            continue;
+        removeFromOtherLists(*t);
+        post(qsSourceManagerRemovedBookNotification, {{QStringLiteral("tuple"), sharedObjectVariant(t)}});
+        all->remove(*t);
+        t->releaseSourceDoc();
+        archiveState();
+    }
+}
+
+// --- files ---------------------------------------------------------------------------------------
+
+void SourceManager::skip(const QString& path, const QString& reason)
+{
+    qWarning().noquote() << QStringLiteral("Library: skipping %1: %2").arg(path, reason);
+    std::lock_guard<std::mutex> lock(m_skippedMutex);
+    m_skipped.append(SkippedFile {path, reason});
+}
+
+void SourceManager::dispose(const QString& path, FileFate fate, const QString& reason)
+{
+    if (path.isEmpty() || fate == FileFate::Keep || m_folders.readOnly)
+        return;
+    if (fate == FileFate::Delete) {
+        QFile::remove(path);
+        return;
+    }
+    if (m_folders.refused.isEmpty() || !QFileInfo::exists(path))
+        return;
+    QDir().mkpath(m_folders.refused);
+    const QString name = fileNameOf(path);
+    QString target = m_folders.refused + QLatin1Char('/') + name;
+    for (int i = 2; QFileInfo::exists(target) && i < 1000; ++i)
+        target = m_folders.refused + QLatin1Char('/') + QStringLiteral("%1 (%2)").arg(name).arg(i);
+    if (QFile::rename(path, target))
+        qWarning().noquote() << QStringLiteral("Library: moved %1 to %2 (%3)").arg(path, target, reason);
+    else
+        qWarning().noquote() << QStringLiteral("Library: could not move %1 aside; it stays in place").arg(path);
+}
+
+QList<SourceManager::SkippedFile> SourceManager::skippedFiles() const
+{
+    std::lock_guard<std::mutex> lock(m_skippedMutex);
+    return m_skipped;
+}
+
+// --- notifications and diagnostics ---------------------------------------------------------------
+
+void SourceManager::post(const QString& name, const QVariantMap& userInfo)
+{
+    // Collected by the running operation and posted when it has finished.
+    m_pending.push_back(Notification {name, this, userInfo});
+}
+
+void SourceManager::appendToLaunchLog(const QString& line)
+{
+    Q_UNUSED(line);
+}
+
+void SourceManager::log(const QString& heading)
+{
+    qInfo().noquote() << "--- SourceManager Log ---";
+    if (!heading.isEmpty())
+        qInfo().noquote() << heading;
+    allSources()->log(QStringLiteral("allSources"));
+    bibleSources()->log(QStringLiteral("bibleSources"));
+    commentarySources()->log(QStringLiteral("commentarySources"));
+    dictionarySources()->log(QStringLiteral("dictionarySources"));
+    devotionalSources()->log(QStringLiteral("devotionalSources"));
+    otherSources()->log(QStringLiteral("otherSources"));
+    customBibles()->log(QStringLiteral("customBibles"));
+    qInfo().noquote() << "--- End SourceManager Log ---";
+}
+
+// --- the search cache's look-up ------------------------------------------------------------------
+
+std::shared_ptr<cSourceDoc> sourceDocForPubIDBookIDEdition(quint32 pubID, quint32 bookID, quint32 edition)
+{
+    const auto t = SourceManager::singleton().allSources()->tupleForPubID(pubID, bookID, edition);
+    return t == nullptr ? nullptr : t->sourceDoc();
+}

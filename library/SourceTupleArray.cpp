@@ -1,0 +1,327 @@
+#include "library/SourceTupleArray.h"
+
+#include "platform/KeyedArchive.h"
+
+#include <QCollator>
+#include <QDebug>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+SourceTupleArray::SourceTupleArray()
+{
+    m_array.reserve(5);
+}
+
+SourceTupleArray::Ptr SourceTupleArray::sourceTupleArray()
+{
+    return std::make_shared<SourceTupleArray>();
+}
+
+std::vector<SourceTuple::Ptr> SourceTupleArray::array() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_array;
+}
+
+qint64 SourceTupleArray::count() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return static_cast<qint64>(m_array.size());
+}
+
+qint64 SourceTupleArray::classification() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_array.empty())
+        return 0;
+    const qint64 first = m_array.front()->classification();
+    for (const auto& t : m_array)
+        if (t->classification() != first)
+            return 0;
+    return first;
+}
+
+QString SourceTupleArray::uuid() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_uuid;
+}
+
+void SourceTupleArray::setUuid(const QString& uuid)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_uuid = uuid;
+}
+
+qint64 SourceTupleArray::archiveVersion() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_archiveVersion;
+}
+
+namespace {
+
+// The platform's localized, case-insensitive comparison.
+int compareLocalized(const QString& a, const QString& b)
+{
+    thread_local QCollator collator = [] {
+        QCollator c;
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
+    return collator.compare(a, b);
+}
+
+}  // namespace
+
+void SourceTupleArray::add(SourceTuple::Ptr tuple, int inOrder)
+{
+    if (tuple == nullptr)
+        return;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (inOrder == kOrderSortTitle || inOrder == kOrderAbbreviation) {
+        const QString& mine = inOrder == kOrderSortTitle ? tuple->sortTitle() : tuple->abbr();
+        // A missing title compares equal to everything, so such a tuple goes to the end.
+        if (!mine.isNull()) {
+            for (auto it = m_array.begin(); it != m_array.end(); ++it) {
+                const QString& theirs = inOrder == kOrderSortTitle ? (*it)->sortTitle() : (*it)->abbr();
+                if (theirs.isNull())
+                    continue;
+                if (compareLocalized(mine, theirs) < 0) {
+                    m_array.insert(it, std::move(tuple));
+                    return;
+                }
+            }
+        }
+    }
+    m_array.push_back(std::move(tuple));
+}
+
+void SourceTupleArray::addArray(const SourceTupleArray& other)
+{
+    if (&other == this)
+        return;
+    const auto items = other.array();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_array.insert(m_array.end(), items.begin(), items.end());
+}
+
+bool SourceTupleArray::addNoDupes(SourceTuple::Ptr tuple)
+{
+    if (tuple == nullptr)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (const auto& t : m_array)
+        if (t->isEqual(*tuple))
+            return false;
+    m_array.push_back(std::move(tuple));
+    return true;
+}
+
+void SourceTupleArray::replaceTupleAtIndex(qint64 index, SourceTuple::Ptr withTuple)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (withTuple != nullptr && index >= 0 && index < static_cast<qint64>(m_array.size()))
+        m_array[static_cast<size_t>(index)] = std::move(withTuple);
+}
+
+void SourceTupleArray::removeAtIndex(qint64 index)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (index >= 0 && index < static_cast<qint64>(m_array.size()))
+        m_array.erase(m_array.begin() + index);
+}
+
+void SourceTupleArray::removeAll()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_array.clear();
+}
+
+void SourceTupleArray::remove(const SourceTuple& tuple)
+{
+    // Copy the identity first: `tuple` may be one of the listed tuples.
+    const qint64 pub = tuple.pubID(), book = tuple.bookID();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    std::erase_if(m_array, [&](const SourceTuple::Ptr& t) { return t->pubID() == pub && t->bookID() == book; });
+}
+
+template <class Match> qint64 SourceTupleArray::find(Match&& match) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (size_t i = 0; i < m_array.size(); ++i)
+        if (match(*m_array[i]))
+            return static_cast<qint64>(i);
+    return kNotFound;
+}
+
+SourceTuple::Ptr SourceTupleArray::at(qint64 index) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (index < 0 || index >= static_cast<qint64>(m_array.size()))
+        return nullptr;
+    return m_array[static_cast<size_t>(index)];
+}
+
+qint64 SourceTupleArray::indexForTuple(const SourceTuple& tuple) const
+{
+    const qint64 pub = tuple.pubID(), book = tuple.bookID();
+    return find([&](const SourceTuple& t) { return t.pubID() == pub && t.bookID() == book; });
+}
+
+qint64 SourceTupleArray::indexForPubID(qint64 pubID, qint64 bookID) const
+{
+    return find([&](const SourceTuple& t) { return t.pubID() == pubID && t.bookID() == bookID; });
+}
+
+qint64 SourceTupleArray::indexForPubID(qint64 pubID, qint64 bookID, qint64 edition) const
+{
+    return find([&](const SourceTuple& t) {
+        return t.pubID() == pubID && t.bookID() == bookID && t.editionNumber() == edition;
+    });
+}
+
+qint64 SourceTupleArray::indexForPubID(qint64 pubID, qint64 bookID, qint64 edition, qint64 revision) const
+{
+    return find([&](const SourceTuple& t) {
+        return t.pubID() == pubID && t.bookID() == bookID && t.editionNumber() == edition &&
+            t.revisionNumber() == revision;
+    });
+}
+
+qint64 SourceTupleArray::indexForSource(const cSourceDoc* doc) const
+{
+    if (doc == nullptr)
+        return kNotFound;
+    // Opening documents may take long: ask a copy of the list, not the list under its lock.
+    const auto items = array();
+    for (size_t i = 0; i < items.size(); ++i)
+        if (items[i]->sourceDoc().get() == doc)
+            return static_cast<qint64>(i);
+    return kNotFound;
+}
+
+qint64 SourceTupleArray::indexForSourceTupleID(const SourceTupleID& id) const
+{
+    if (id.pubID() < 1 || id.bookID() < 1)
+        return kNotFound;
+    if (id.editionNumber() < 1)
+        return indexForPubID(id.pubID(), id.bookID());
+    if (id.revisionNumber() < 1)
+        return indexForPubID(id.pubID(), id.bookID(), id.editionNumber());
+    return indexForPubID(id.pubID(), id.bookID(), id.editionNumber(), id.revisionNumber());
+}
+
+qint64 SourceTupleArray::indexForFile(const QString& path) const
+{
+    return find([&](const SourceTuple& t) { return t.filepath() == path; });
+}
+
+qint64 SourceTupleArray::indexForFileName(const QString& name) const
+{
+    return find([&](const SourceTuple& t) {
+        const QString& p = t.filepath();
+        return p.mid(p.lastIndexOf(QLatin1Char('/')) + 1) == name;
+    });
+}
+
+SourceTuple::Ptr SourceTupleArray::tupleAtIndex(qint64 index) const
+{
+    return at(index);
+}
+
+SourceTuple::Ptr SourceTupleArray::tupleForPubID(qint64 pubID, qint64 bookID) const
+{
+    return at(indexForPubID(pubID, bookID));
+}
+
+SourceTuple::Ptr SourceTupleArray::tupleForPubID(qint64 pubID, qint64 bookID, qint64 edition) const
+{
+    return at(indexForPubID(pubID, bookID, edition));
+}
+
+SourceTuple::Ptr SourceTupleArray::tupleForPubID(qint64 pubID, qint64 bookID, qint64 edition, qint64 revision) const
+{
+    return at(indexForPubID(pubID, bookID, edition, revision));
+}
+
+SourceTuple::Ptr SourceTupleArray::tupleForSource(const cSourceDoc* doc) const
+{
+    return at(indexForSource(doc));
+}
+
+SourceTuple::Ptr SourceTupleArray::tupleForSourceTupleID(const SourceTupleID* id) const
+{
+    if (id == nullptr)
+        return nullptr;
+    return at(indexForSourceTupleID(*id));
+}
+
+SourceTuple::Ptr SourceTupleArray::tupleForFile(const QString& path) const
+{
+    return at(indexForFile(path));
+}
+
+SourceTuple::Ptr SourceTupleArray::tupleForFileName(const QString& name) const
+{
+    return at(indexForFileName(name));
+}
+
+SourceTuple::Ptr SourceTupleArray::randomTuple() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_array.empty())
+        return nullptr;
+    const auto i = QRandomGenerator::global()->bounded(static_cast<quint32>(m_array.size()));
+    return m_array[i];
+}
+
+void SourceTupleArray::log(const QString& heading) const
+{
+    const auto items = array();
+    qInfo().noquote() << "--- SourceTupleArray Log ---";
+    if (!heading.isEmpty())
+        qInfo().noquote() << heading;
+    qInfo().noquote() << QStringLiteral("count = %1").arg(items.size());
+    for (const auto& t : items)
+        t->log();
+    qInfo().noquote() << "--- End SourceTupleArray Log ---";
+}
+
+QVariant SourceTupleArray::encode(const QString& booksFolder) const
+{
+    const auto items = array();
+    KeyedArchiver a(kArchiveClassName);
+    a.encodeInteger(QStringLiteral("ArchiveVersionKey"), kArchiveVersion);
+    const QString id = uuid();
+    if (!id.isNull())
+        a.encodeString(QStringLiteral("uuid"), id);
+    QVariantList elements;
+    elements.reserve(static_cast<qsizetype>(items.size()));
+    for (const auto& t : items)
+        elements.append(t->encode(booksFolder));
+    a.encodeArray(QStringLiteral("ArchiveArrayKey"), elements);
+    return a.archivedObject();
+}
+
+SourceTupleArray::Ptr SourceTupleArray::decode(const QVariant& archived, const QString& booksFolder)
+{
+    const KeyedUnarchiver u(archived);
+    if (!u.isValid() || u.className() != kArchiveClassName)
+        return nullptr;
+    auto list = std::make_shared<SourceTupleArray>();
+    list->m_archiveVersion = u.decodeInteger(QStringLiteral("ArchiveVersionKey"));
+    list->m_uuid = u.decodeString(QStringLiteral("uuid"));
+    const QVariant raw = u.decodeValue(QStringLiteral("ArchiveArrayKey"));
+    if (raw.isValid() && raw.metaType().id() != QMetaType::QVariantList)
+        return nullptr;
+    for (const QVariant& element : u.decodeArray(QStringLiteral("ArchiveArrayKey"))) {
+        SourceTuple::Ptr t = SourceTuple::decode(element, booksFolder);
+        if (t == nullptr)
+            return nullptr;
+        list->m_array.push_back(std::move(t));
+    }
+    if (u.typeMismatch())
+        return nullptr;
+    return list;
+}

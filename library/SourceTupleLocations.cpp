@@ -1,0 +1,611 @@
+// The book facade's rendering and location conversions.
+
+#include "documents/cBibleDoc.h"
+#include "documents/cBookDoc.h"
+#include "engine/bookfile/cBkBookFile.h"
+#include "engine/references/BibleRef.h"
+#include "library/EngineStrings.h"
+#include "library/SourceTuple.h"
+#include "render/cHTMLRenderConfiguration.h"
+
+#include <QSet>
+
+namespace {
+
+constexpr quint32 kNone = 0xFFFFFFFF;
+
+// The book's translation number, found by its abbreviation (0 when it names none).
+int translationOf(const QString& abbr)
+{
+    const cLString8 text = EngineStrings::utf8(abbr);
+    std::int32_t position = 0;
+    int number = 0;
+    if (text.isEmpty() || !cBibleRef::matchTranslationAbbreviation(text.chars(), position, number) || number < 0)
+        return 0;
+    return number;
+}
+
+}  // namespace
+
+// --- sections, blocks and offsets --------------------------------------------------------------
+
+quint32 SourceTuple::sectionForTextOffset(quint32 offset)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return 0;
+    return doc->bookFile()->sections().sectionForTextOffset(offset);
+}
+
+quint32 SourceTuple::sectionForBlock(quint32 block)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return 0;
+    if (block >= doc->bookFile()->nodes().blockCount())
+        return 0;
+    const quint32 section = doc->bookFile()->sections().sectionForBlock(block);
+    return section == kNone ? 0 : section;
+}
+
+quint32 SourceTuple::blockForSection(quint32 section)
+{
+    const auto doc = bookDoc();
+    if (section == 0 || doc == nullptr || doc->bookFile() == nullptr)
+        return kNone;
+    cBkSectionStg& sections = doc->bookFile()->sections();
+    if (section >= sections.sectionCount())
+        return kNone;
+    std::uint32_t firstBlock = kNone, offset = 0;
+    sections.getSectionStart(section, firstBlock, offset);
+    return firstBlock;
+}
+
+quint32 SourceTuple::lastBlockForSection(quint32 section)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return kNone;
+    const quint32 numBlocks = doc->bookFile()->nodes().blockCount();
+    quint32 next = numBlocks;
+    if (section + 1 < doc->GetNumSections()) {
+        next = blockForSection(section + 1);
+        if (next == kNone)
+            next = numBlocks;
+    }
+    quint32 last = next == 0 ? 0 : next - 1;
+    if (doc->supports(::kDocSupportsIsBible)) {
+        const quint32 first = blockForSection(section);
+        if (first != kNone && last < first)
+            last = first;
+    }
+    return last;
+}
+
+quint32 SourceTuple::textOffsetForSection(quint32 section)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return 0;
+    cBkSectionStg& sections = doc->bookFile()->sections();
+    std::uint32_t firstBlock = kNone, offset = kNone;
+    if (section < sections.sectionCount())
+        sections.getSectionStart(section, firstBlock, offset);
+    return offset == kNone ? doc->bookFile()->text().textSize() : offset;
+}
+
+quint32 SourceTuple::textSize()
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return 0;
+    return doc->bookFile()->text().textSize();
+}
+
+// --- Bible keys and references -----------------------------------------------------------------
+
+quint32 SourceTuple::keyForSection(quint32 section)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || !doc->supports(::kDocSupportsIsBible))
+        return 0;
+    return doc->bibleKeyForSection(section);
+}
+
+quint32 SourceTuple::sectionForBibleKey(quint32 key)
+{
+    if (key == 0)
+        return 0;
+    const auto doc = sourceDoc();
+    if (doc == nullptr)
+        return 0;
+    std::uint32_t first = 0, last = 0;
+    if (doc->supports(::kDocSupportsIsBible)) {
+        cBibleRef reference(key);
+        reference.setLanguage(static_cast<int>(bookLanguage()));
+        reference.setTranslation(translationOf(abbr()));
+        if (!reference.hasRanges())
+            return 0;
+        return doc->SectionRangeForVerse(reference, first, last) ? first : 0;
+    }
+    if (doc->supports(::kDocSupportsBibleSync)) {
+        cBibleRef reference(key);
+        return doc->SectionRangeForVerse(reference, first, last) ? first : 0;
+    }
+    return 0;
+}
+
+quint32 SourceTuple::lastSectionForAmbiguousKey(quint32 key)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr || !doc->supports(::kDocSupportsIsBible))
+        return 0;
+    std::uint32_t record = 0, value = 0;
+    doc->bookFile()->verseSync().lastSectionForAmbiguousKey(key, translationOf(abbr()), record, value);
+    return record;
+}
+
+bool SourceTuple::sectionRangeForVerse(const BibleRef& verse, quint32* startSection, quint32* endSection)
+{
+    quint32 start = 0, end = 0;
+    bool found = false;
+    const auto doc = sourceDoc();
+    if (doc != nullptr && doc->supports(::kDocSupportsIsBible)) {
+        start = sectionForBibleKey(verse.bibleKey());
+        if (start != 0) {
+            end = lastSectionForAmbiguousKey(verse.endBibleKey());
+            if (end == 0)
+                start = 0;
+            else
+                found = true;
+        }
+    } else if (doc != nullptr && doc->supports(::kDocSupportsBibleSync) && verse.cBibleRefPointer() != nullptr) {
+        std::uint32_t first = 0, last = 0;
+        if (doc->SectionRangeForVerse(*verse.cBibleRefPointer(), first, last)) {
+            start = first;
+            end = last;
+            found = true;
+        }
+    }
+    if (startSection != nullptr)
+        *startSection = start;
+    if (endSection != nullptr)
+        *endSection = end;
+    return found;
+}
+
+bool SourceTuple::sectionRangeForSyncString(
+    const QString& text, bool requiresMoreThanBookName, quint32* startSection, quint32* endSection)
+{
+    if (startSection != nullptr)
+        *startSection = 0;
+    if (endSection != nullptr)
+        *endSection = 0;
+    const auto doc = bookDoc();
+    if (doc == nullptr)
+        return false;
+    std::uint32_t first = 0, last = 0;
+    if (doc->supports(::kDocSupportsIsBible) || doc->supports(::kDocSupportsBibleSync)) {
+        cBibleRef reference;
+        reference.setLanguage(static_cast<int>(bookLanguage()));
+        const cLString8 link = EngineStrings::utf8(text);
+        const cLString8 translation = EngineStrings::utf8(abbr());
+        if (!reference.parseLinkString(link.chars(), translation.chars()))
+            return false;
+        if (requiresMoreThanBookName && BibleRef::bibleRefWithcBibleRef(reference).isBookOnly())
+            return false;
+        if (!doc->SectionRangeForVerse(reference, first, last))
+            return false;
+    } else if (doc->supports(::kDocSupportsWordLookup)) {
+        if (!doc->dictionaryWordToSectionRange(EngineStrings::utf16(text), true, first, last))
+            return false;
+        last = first;
+    } else {
+        return false;
+    }
+    if (startSection != nullptr)
+        *startSection = first;
+    if (endSection != nullptr)
+        *endSection = last;
+    return true;
+}
+
+quint32 SourceTuple::sectionForSyncString(const QString& text, bool requiresMoreThanBookName)
+{
+    quint32 start = 0;
+    sectionRangeForSyncString(text, requiresMoreThanBookName, &start, nullptr);
+    return start;
+}
+
+quint32 SourceTuple::sectionForTocPath(const QString& path)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return 0;
+    const std::int32_t section = doc->bookFile()->toc().sectionForTocPath(EngineStrings::utf8(path));
+    return section < 0 ? 0 : static_cast<quint32>(section);
+}
+
+quint32 SourceTuple::sectionForPreviousChapter(quint32 section)
+{
+    const auto doc = bibleDoc();
+    if (doc == nullptr)
+        return kNone;
+    const std::int32_t s =
+        doc->adjacentChapterSection(cBibleDoc::kPreviousChapterKind, doc->bibleKeyForSection(section));
+    return s < 0 ? kNone : static_cast<quint32>(s);
+}
+
+quint32 SourceTuple::sectionForNextChapter(quint32 section)
+{
+    const auto doc = bibleDoc();
+    if (doc == nullptr)
+        return kNone;
+    const std::int32_t s = doc->adjacentChapterSection(cBibleDoc::kNextChapterKind, doc->bibleKeyForSection(section));
+    return s < 0 ? kNone : static_cast<quint32>(s);
+}
+
+QString SourceTuple::getPositionNameForTitleBar(quint64 section, const QVariantMap& options)
+{
+    if (section == 0 || section == kNone || section == 9223372036854775807ull || section > kNone)
+        return QString();
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return QString();
+    const auto s = static_cast<quint32>(section);
+    if (doc->bookFile()->genInfo().headerFlag0()) {
+        cBibleRef reference(keyForSection(s));
+        reference.setLanguage(static_cast<int>(bookLanguage()));
+        reference.setTranslation(translationOf(abbr()));
+        BibleRef ref = BibleRef::bibleRefWithcBibleRef(reference);
+        return ref.spellingUsingAbbreviatedBookName(
+            options.value(QStringLiteral("abbreviateBibleBookName"), false).toBool(),
+            options.value(QStringLiteral("includeTranslationName"), true).toBool(),
+            options.value(QStringLiteral("abbreviateTranslationName"), true).toBool());
+    }
+    cLString8 out;
+    doc->GetPositionNameForTitleBar(out, s, false, options.value(QStringLiteral("reverseTOC"), false).toBool());
+    return EngineStrings::fromUtf8(out);
+}
+
+// --- table of contents -------------------------------------------------------------------------
+
+namespace {
+
+bool childList(cBookDoc& doc, quint32 section, cLIntArray& list)
+{
+    if (section == 0)
+        return doc.collectSectionPathAndChildren(1, list);
+    return doc.childSectionsOf(section, list);
+}
+
+}  // namespace
+
+quint32 SourceTuple::numChildrenOfSection(quint32 section)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr)
+        return 0;
+    cLIntArray list;
+    childList(*doc, section, list);
+    return static_cast<quint32>(list.count());
+}
+
+quint32 SourceTuple::sectionForChild(quint32 index, quint32 section)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr)
+        return 0;
+    cLIntArray list;
+    childList(*doc, section, list);
+    if (index >= static_cast<quint32>(list.count()))
+        return 0;
+    return static_cast<quint32>(list.getAt(static_cast<std::int32_t>(index)));
+}
+
+void SourceTuple::loadChildSectionsOf(quint32 section, QList<quint32>& array, bool append)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr)
+        return;
+    if (!append)
+        array.clear();
+    cLIntArray list;
+    childList(*doc, section, list);
+    for (std::int32_t i = 0; i < list.count(); ++i)
+        array.append(static_cast<quint32>(list.getAt(i)));
+}
+
+bool SourceTuple::hasChildren(quint32 section)
+{
+    const auto doc = bookDoc();
+    return doc != nullptr && doc->HasChildren(section);
+}
+
+QVariantMap SourceTuple::tocForSection(quint32 section)
+{
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return QVariantMap();
+    std::uint8_t level = 0;
+    std::string title;
+    if (doc->bookFile()->toc().readEntry(section, level, title) != 0)
+        return QVariantMap();
+    return QVariantMap {{QSTOCSectionNumberKey, section}, {QSTOCLevelNumberKey, static_cast<quint32>(level)},
+        {QSTOCTitleStringKey, EngineStrings::fromUtf8(title)}};
+}
+
+QString SourceTuple::tocNameForSection(quint32 section)
+{
+    return tocForSection(section).value(QSTOCTitleStringKey).toString();
+}
+
+// --- rendering ---------------------------------------------------------------------------------
+
+namespace {
+
+const cLString8& defaultLinkPrefix()
+{
+    static const cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix);
+    return prefix;
+}
+
+const cLString8& defaultLinkSuffix()
+{
+    static const cLString8 suffix(cHTMLRenderConfiguration::kDefaultLinkSuffix);
+    return suffix;
+}
+
+const bool kSharedNo = false;
+
+// The values a render request points the configuration at; they live as long as the rendering.
+struct RenderValues {
+    bool enableTempHighlights = false;
+    std::int32_t footnoteOption = 0;
+    bool omitStrongsNumbersInDecode = false;
+    bool showStrongsNumbers = false;
+    cLString8 strongsTag, strongsGreekTagAttributes, strongsHebrewTagAttributes;
+    bool oneVersePerParagraph = false;
+    bool hideVerseNumbers = false;
+    cLString8 imageCacheFolder, imageSourceFolder, logoOriginalName, logoReplacementName;
+    cLObjectArray<cLString8> selectedSections;
+    cLString8 selectedSectionClass;
+    bool omitUserNoteLinks = true;
+    float paneWidth = 0;
+    std::int32_t highlightStyle = 0;
+    bool highlightHits = false;
+    bool speakableVerseReferences = true;
+};
+
+}  // namespace
+
+void SourceTuple::loadDefaultHtmlRenderConfigurationInto(cHTMLRenderConfiguration& configuration)
+{
+    configuration.linkPrefix = &defaultLinkPrefix();
+    configuration.linkSuffix = &defaultLinkSuffix();
+    configuration.omitStrongsNumbersInDecode = &kSharedNo;
+    configuration.suppressWordMarks = &kSharedNo;
+}
+
+QString SourceTuple::htmlTextForBlock(quint32 block, const QVariantMap& params)
+{
+    if (block == kNone)
+        return QString();
+    const auto doc = bookDoc();
+    if (doc == nullptr || doc->bookFile() == nullptr)
+        return QString();
+
+    cHTMLRenderConfiguration config;
+    loadDefaultHtmlRenderConfigurationInto(config);
+    RenderValues v;
+    auto has = [&](const char* key) { return params.contains(QLatin1String(key)); };
+    auto value = [&](const char* key) { return params.value(QLatin1String(key)); };
+
+    if (has("search")) {
+        auto search = value("search").value<std::shared_ptr<RenderSearchResults>>();
+        if (search != nullptr) {
+            config.searchHits = search->searchHitsForTuple(*this);
+            config.wordsToMark = search->wordsToMark();
+            config.search = search;
+        }
+    }
+    if (has("tempHighlightStartSection") && has("tempHighlightEndSection")) {
+        config.tempHighlightStartSection = value("tempHighlightStartSection").toUInt();
+        config.tempHighlightEndSection = value("tempHighlightEndSection").toUInt();
+        v.enableTempHighlights = value("enableTempHighlights").toBool();
+        config.enableTempHighlights = &v.enableTempHighlights;
+    }
+    if (has("footnoteOption")) {
+        v.footnoteOption = value("footnoteOption").toInt();
+        config.footnoteOption = &v.footnoteOption;
+    }
+    if (has("omitStrongsNumbersInDecode")) {
+        v.omitStrongsNumbersInDecode = value("omitStrongsNumbersInDecode").toBool();
+        config.omitStrongsNumbersInDecode = &v.omitStrongsNumbersInDecode;
+    }
+    if (has("showStrongsNumbers")) {
+        v.showStrongsNumbers = value("showStrongsNumbers").toBool();
+        config.showStrongsNumbers = &v.showStrongsNumbers;
+    }
+    auto text = [&](const char* key, cLString8& into, const cLString8*& field) {
+        if (has(key)) {
+            into = EngineStrings::utf8(value(key).toString());
+            field = &into;
+        }
+    };
+    text("strongsTag", v.strongsTag, config.strongsTag);
+    text("strongsGreekTagAttributes", v.strongsGreekTagAttributes, config.strongsGreekTagAttributes);
+    text("strongsHebrewTagAttributes", v.strongsHebrewTagAttributes, config.strongsHebrewTagAttributes);
+    if (has("oneVersePerParagraph")) {
+        v.oneVersePerParagraph = value("oneVersePerParagraph").toBool();
+        config.oneVersePerParagraph = &v.oneVersePerParagraph;
+    }
+    if (has("hideVerseNumbers")) {
+        v.hideVerseNumbers = value("hideVerseNumbers").toBool();
+        config.hideVerseNumbers = &v.hideVerseNumbers;
+    }
+    text("imageCacheFolder", v.imageCacheFolder, config.imageCacheFolder);
+    text("imgSrcFolder", v.imageSourceFolder, config.imageSourceFolder);
+    text("tavrosenLogoOriginalName", v.logoOriginalName, config.logoOriginalName);
+    text("tavrosenLogoReplacementName", v.logoReplacementName, config.logoReplacementName);
+    if (has("selectedSections")) {
+        const QStringList sections = value("selectedSections").toStringList();
+        if (!sections.isEmpty()) {
+            for (const QString& s : sections)
+                v.selectedSections.addCopy(EngineStrings::utf8(s));
+            v.selectedSectionClass = cLString8(cHTMLRenderConfiguration::kSelectedSectionClass);
+            config.selectedSections = &v.selectedSections;
+            config.selectedSectionClass = &v.selectedSectionClass;
+        }
+    }
+    if (value("omitUserNoteLinks").toBool())
+        config.omitUserNoteLinks = &v.omitUserNoteLinks;
+    if (has("paneWidth")) {
+        v.paneWidth = value("paneWidth").toFloat();
+        config.paneWidth = &v.paneWidth;
+    }
+    if (has("use100PercentOverPaneWidthKey"))
+        config.fullWidthOverPane = 1;
+    if (has("highlightStyle") && value("highlightStyle").toInt() != 0) {
+        v.highlightStyle = value("highlightStyle").toInt();
+        config.highlightStyle = &v.highlightStyle;
+    }
+    v.highlightHits = value("highlightHits").toBool();
+    config.highlightHits = &v.highlightHits;
+    if (value("speakableVerseReferences").toBool())
+        config.speakableVerseReferences = &v.speakableVerseReferences;
+    cBkGenInfoStg& info = doc->bookFile()->genInfo();
+    if (info.hasWordAttributeDefs())
+        config.wordAttributeDefinitions = &info.wordAttributeDefs();
+    config.update();
+
+    cLString8 out;
+    if (doc->htmlTextForBlockCore(block, &config, out) == 0)
+        return QString();
+    return EngineStrings::fromUtf8(out);
+}
+
+// --- completion lists --------------------------------------------------------------------------
+
+QStringList SourceTuple::bibleBookNameSpellingsAbbreviated(
+    quint32 mask, const QString& prefix, QList<quint32>* sectionArray)
+{
+    QStringList names;
+    names.reserve(132);
+    const auto doc = bibleDoc();
+    if (doc == nullptr)
+        return names;
+    const cLIntArray* shared = nullptr;
+    auto take = [&](const cWordList8* list, const cLIntArray* sections) {
+        if (list == nullptr)
+            return;
+        for (std::int32_t i = 0; i < list->count(); ++i) {
+            const cLString8* name = list->at(i);
+            if (name == nullptr)
+                continue;
+            const QString text = EngineStrings::fromWindows1252(name->chars(), name->length());
+            if (!text.startsWith(prefix))
+                continue;
+            names.append(text);
+            if (sectionArray != nullptr) {
+                const cLIntArray* from = sections != nullptr ? sections : shared;
+                const bool inRange = from != nullptr && i < from->count();
+                sectionArray->append(inRange ? static_cast<quint32>(from->getAt(i)) : 0);
+            }
+        }
+    };
+    const cWordList8* list = nullptr;
+    const cLIntArray* sections = nullptr;
+    if (mask & 0x1) {
+        doc->getBookNameSpellingLists(false, list, sections, false);
+        shared = sections;
+        take(list, sections);
+    }
+    if (mask & 0x2) {
+        doc->getBookNameSpellingLists(true, list, sections, false);
+        shared = sections;
+        take(list, sections);
+    }
+    if (mask & 0x4) {
+        doc->getBookNameSpellingLists(false, list, sections, true);
+        take(list, nullptr);
+    }
+    return names;
+}
+
+namespace {
+
+enum class CompletionLevel { Chapters, Verses };
+
+}  // namespace
+
+static QStringList completeNames(
+    SourceTuple& tuple, const QString& typed, bool numbersOnly, QList<quint32>* sectionArray, CompletionLevel level)
+{
+    QStringList out;
+    out.reserve(151);
+    const auto doc = tuple.bibleDoc();
+    if (doc == nullptr)
+        return out;
+    // Peel characters off the end until what is left names a book (a chapter) alone.
+    QString remainder = typed;
+    QString tail;
+    BibleRef ref;
+    bool found = false;
+    while (!remainder.isEmpty()) {
+        if (!remainder.back().isSpace()) {
+            ref = BibleRef();
+            ref.setLanguage(static_cast<int>(tuple.bookLanguage()));
+            if (ref.parse(remainder, tuple.abbr()) &&
+                (level == CompletionLevel::Chapters ? ref.isBookOnly() : ref.isBookChapterOnly())) {
+                found = true;
+                break;
+            }
+        }
+        tail.prepend(remainder.back());
+        remainder.chop(1);
+    }
+    if (!found)
+        return out;
+    const QString separatorSet = level == CompletionLevel::Chapters ? QStringLiteral(" \t") : QStringLiteral(" \t.:");
+    qsizetype n = 0;
+    while (n < tail.size() && separatorSet.contains(tail.at(n)))
+        ++n;
+    QString separator = tail.left(n);
+    tail = tail.mid(n);
+    if (separator.isEmpty())
+        separator = level == CompletionLevel::Chapters ? QStringLiteral(" ") : QStringLiteral(":");
+
+    const quint32 key = ref.bibleKey();
+    const auto book = static_cast<std::int32_t>((key >> 16) & 0xFF);
+    const auto chapter = static_cast<std::int32_t>((key >> 8) & 0xFF);
+    cWordList8 names;
+    cLIntArray sections;
+    if (level == CompletionLevel::Chapters)
+        doc->bibleChapterNameSpellings(book, names, sections);
+    else
+        doc->bibleVerseNameSpellings(book, chapter, names, sections);
+    for (std::int32_t i = 0; i < names.count(); ++i) {
+        const QString spelling = EngineStrings::fromUtf8(*names.at(i));
+        if (!tail.isEmpty() && !spelling.startsWith(tail))
+            continue;
+        out.append(numbersOnly ? spelling : remainder + separator + spelling);
+        if (sectionArray != nullptr)
+            sectionArray->append(i < sections.count() ? static_cast<quint32>(sections.getAt(i)) : 0);
+    }
+    return out;
+}
+
+QStringList SourceTuple::bibleChapterNameSpellingsForBook(
+    const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray)
+{
+    Q_UNUSED(startSection);
+    return completeNames(*this, typed, numbersOnly, sectionArray, CompletionLevel::Chapters);
+}
+
+QStringList SourceTuple::bibleVerseNameSpellingsForChapter(
+    const QString& typed, quint32 startSection, bool numbersOnly, QList<quint32>* sectionArray)
+{
+    Q_UNUSED(startSection);
+    return completeNames(*this, typed, numbersOnly, sectionArray, CompletionLevel::Verses);
+}

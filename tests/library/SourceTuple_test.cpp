@@ -1,0 +1,474 @@
+#include "library/SourceTuple.h"
+
+#include "LibraryTestSupport.h"
+#include "documents/cBibleDoc.h"
+#include "documents/cDateDoc.h"
+#include "documents/cTOCDoc.h"
+#include "engine/references/BibleRef.h"
+#include "library/JournalSourceTuple.h"
+#include "platform/AppFolders.h"
+#include "platform/KeyedArchive.h"
+#include "search/core/BitVector.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <set>
+#include <thread>
+#include <vector>
+
+using namespace LibraryTest;
+
+namespace {
+
+#define NEED_SAMPLES()                                                                                                 \
+    if (!sampleLibraryBuilt())                                                                                         \
+    GTEST_SKIP() << "the sample library is not built"
+
+SourceTuple::Ptr open(const QString& file)
+{
+    auto doc = SourceTuple::allocateSourceForFile(sampleBook(file));
+    return doc == nullptr ? nullptr : SourceTuple::sourceTupleForSource(doc);
+}
+
+// A tuple read from an archive whose keys are replaced by `fields`.
+SourceTuple::Ptr tupleWith(const QVariantMap& fields)
+{
+    QVariantMap archived = SourceTuple::sourceTuple()->encode().toMap();
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        archived.insert(it.key(), it.value());
+    return SourceTuple::decode(archived);
+}
+
+}  // namespace
+
+TEST(SourceTuple, SampleBooksOpenAsTheirKinds)
+{
+    NEED_SAMPLES();
+    struct Expect {
+        const char* file;
+        qint64 kind, classification;
+        const char* abbr;
+        const char* id;
+    } expected[] = {
+        {"KJV.tvk", 2, 1, "KJV", "1:101:1:1"},
+        {"WEB.tvk", 2, 1, "WEB", "1:102:1:1"},
+        {"Scofield.tvk", 3, 3, "Scofield", "1:110:1:1"},
+        {"TreasuryOfDavid.tvk", 8, 3, "Treasury of David", "1:111:1:1"},
+        {"StrongsGreek.tvk", 6, 5, "Strong's Greek", "1:121:1:1"},
+        {"StrongsHebrew.tvk", 6, 5, "Strong's Hebrew", "1:120:1:1"},
+        {"Nave.tvk", 5, 5, "Nave's", "1:122:1:1"},
+        {"DailyReadings.tvk", 4, 4, "Daily Readings", "1:130:1:1"},
+    };
+    for (const Expect& e : expected) {
+        SCOPED_TRACE(e.file);
+        auto t = open(QString::fromLatin1(e.file));
+        ASSERT_NE(nullptr, t);
+        EXPECT_EQ(e.kind, t->kind());
+        EXPECT_EQ(e.classification, t->classification());
+        EXPECT_EQ(e.classification, SourceTuple::sourceClassificationForKind(t->kind()));
+        EXPECT_EQ(QString::fromUtf8(e.abbr), t->abbr());
+        EXPECT_EQ(QString::fromLatin1(e.id), t->sourceTupleID().colonString());
+        EXPECT_TRUE(t->confirmedPresent());
+        EXPECT_TRUE(t->isSourceDocAllocated());
+        EXPECT_EQ(sampleBook(QString::fromLatin1(e.file)), t->filepath());
+        EXPECT_TRUE(t->modificationTime().isValid());
+        EXPECT_FALSE(t->hasModificationTimeChanged());
+        EXPECT_GT(t->numSections(), 1u);
+        EXPECT_GT(t->numBlocks(), 0u);
+        EXPECT_EQ(1033u, t->bookLanguage());
+        EXPECT_EQ(QStringLiteral("English"), t->bookLanguageString());
+        EXPECT_EQ(QStringLiteral("Public domain."), t->copyrightText());
+    }
+    auto kjv = open(QStringLiteral("KJV.tvk"));
+    EXPECT_NE(nullptr, std::dynamic_pointer_cast<cBibleDoc>(kjv->sourceDoc()));
+    EXPECT_TRUE(kjv->isABible());
+    EXPECT_TRUE(kjv->docSupports(SourceTuple::kDocSupportsIsBible() | SourceTuple::kDocSupportsStrongsGreek()));
+    EXPECT_EQ(QStringLiteral("King James Version"), kjv->name());
+    auto devotional = open(QStringLiteral("DailyReadings.tvk"));
+    EXPECT_NE(nullptr, devotional->dateDoc());
+    EXPECT_EQ(3u, devotional->syncType());
+    EXPECT_GT(devotional->numReadings(), 0u);
+    EXPECT_EQ(nullptr, open(QStringLiteral("Nave.tvk"))->bibleDoc());
+    EXPECT_NE(nullptr, std::dynamic_pointer_cast<cTOCDoc>(open(QStringLiteral("Nave.tvk"))->sourceDoc()));
+    EXPECT_GT(open(QStringLiteral("StrongsGreek.tvk"))->numDictionaryLookupWords(), 5000u);
+    EXPECT_GT(open(QStringLiteral("Scofield.tvk"))->numCommentaryLookupWords(), 0u);
+}
+
+TEST(SourceTuple, FilesThatAreNotBooksAreRefusedWithAReason)
+{
+    NEED_SAMPLES();
+    QTemporaryDir dir;
+    const QString empty = dir.path() + "/empty.tvk", noise = dir.path() + "/noise.tvk",
+                  truncated = dir.path() + "/truncated.tvk", html = dir.path() + "/page.tvk";
+    ASSERT_TRUE(writeBytes(empty, QByteArray()));
+    QByteArray random(4096, '\0');
+    for (int i = 0; i < random.size(); ++i)
+        random[i] = static_cast<char>((i * 7919 + 13) & 0xFF);
+    ASSERT_TRUE(writeBytes(noise, random));
+    const QByteArray kjv = readBytes(sampleBook(QStringLiteral("KJV.tvk")));
+    ASSERT_TRUE(writeBytes(truncated, kjv.left(kjv.size() / 2)));
+    ASSERT_TRUE(writeBytes(html, "<html><body>not a book</body></html>"));
+    for (const QString& path : {empty, noise, truncated, html, dir.path() + "/missing.tvk", QString()}) {
+        QString reason;
+        EXPECT_EQ(nullptr, SourceTuple::allocateSourceForFile(path, &reason)) << path.toStdString();
+        EXPECT_FALSE(reason.isEmpty()) << path.toStdString();
+    }
+}
+
+TEST(SourceTuple, ArchiveRoundTripKeepsEveryFieldAndOpensNothing)
+{
+    NEED_SAMPLES();
+    auto kjv = open(QStringLiteral("KJV.tvk"));
+    kjv->setRemovable(true);
+    const QVariant archived = kjv->encode();
+    // Through the file form as well.
+    QTemporaryDir dir;
+    ASSERT_TRUE(KeyedArchive::writeFile(dir.path() + "/t.plist", archived));
+    auto back = SourceTuple::decode(KeyedArchive::readFile(dir.path() + "/t.plist"));
+    ASSERT_NE(nullptr, back);
+    EXPECT_FALSE(back->isSourceDocAllocated());
+    EXPECT_FALSE(back->confirmedPresent());
+    EXPECT_TRUE(back->removable());
+    EXPECT_EQ(kjv->description().toStdString(), back->description().toStdString());
+    EXPECT_EQ(kjv->modificationTime(), back->modificationTime());
+    EXPECT_FALSE(back->hasModificationTimeChanged());
+    EXPECT_EQ(kjv->docSupportsFlags(), back->docSupportsFlags());
+    EXPECT_EQ(kjv->numSections(), back->numSections());
+    EXPECT_EQ(kjv->numBlocks(), back->numBlocks());
+    EXPECT_EQ(kjv->copyrightText(), back->copyrightText());
+    EXPECT_EQ(kjv->publisher(), back->publisher());
+    EXPECT_EQ(kjv->fileVerMin(), back->fileVerMin());
+    EXPECT_EQ(kjv->isOneChapterBookListVersion(), back->isOneChapterBookListVersion());
+    // The record opens its document on first use, and only then.
+    EXPECT_NE(nullptr, back->sourceDoc());
+    EXPECT_TRUE(back->isSourceDocAllocated());
+    EXPECT_EQ(kjv->sectionForSyncString(QStringLiteral("John 3:16")),
+        back->sectionForSyncString(QStringLiteral("John 3:16")));
+}
+
+TEST(SourceTuple, ArchiveVersionsFoldersAndBadValues)
+{
+    const QString books = AppFolders::booksDirectory();
+    const QString publicData = AppFolders::publicDataDirectory();
+    auto t = tupleWith({{"filepath", "/Sub/A.tvk"}, {"standardFileFolder", "booksfolder"}, {"fixUpRefMapVersion", 7},
+        {"bookNameListVersion", 3}, {"pubID", 5}, {"bookID", 6}});
+    ASSERT_NE(nullptr, t);
+    EXPECT_EQ(books + "/Sub/A.tvk", t->filepath());
+    EXPECT_EQ(7, t->fixUpRefMapVersion());
+    // Stored again: relative to the books folder, and a different books folder moves it along.
+    const QVariantMap again = t->encode().toMap();
+    EXPECT_EQ(QStringLiteral("booksfolder"), again.value("standardFileFolder").toString());
+    EXPECT_EQ(QStringLiteral("/Sub/A.tvk"), again.value("filepath").toString());
+    EXPECT_EQ(QStringLiteral("/elsewhere/Sub/A.tvk"), SourceTuple::decode(again, "/elsewhere")->filepath());
+    // A folder whose name only starts like the books folder is not under it.
+    auto sibling = tupleWith({{"filepath", books + "2/B.tvk"}, {"standardFileFolder", "unknownfolder"}});
+    EXPECT_EQ(QStringLiteral("unknownfolder"), sibling->encode().toMap().value("standardFileFolder").toString());
+    auto pub = tupleWith({{"filepath", "/C.tvk"}, {"standardFileFolder", "publicdatafolder"}});
+    EXPECT_EQ(publicData + "/C.tvk", pub->filepath());
+    // Version 2 knows only the first seven tables.
+    auto v2 = tupleWith({{"archiveVersionNumber", 2}, {"fixUpRefMapVersion", 7}, {"bookNameListVersion", 3}});
+    EXPECT_EQ(0, v2->fixUpRefMapVersion());
+    EXPECT_EQ(3, v2->bookNameListVersion());
+    // Values of the wrong kind, and things that are no tuple at all, are refused.
+    EXPECT_EQ(nullptr, tupleWith({{"pubID", QStringLiteral("one")}}));
+    EXPECT_EQ(nullptr, SourceTuple::decode(QVariant(QStringLiteral("x"))));
+    EXPECT_EQ(nullptr, SourceTuple::decode(KeyedArchiver(QStringLiteral("LayoutDivider")).archivedObject()));
+}
+
+TEST(SourceTuple, LazyDocumentOpensOnceAcrossThreadsAndRetriesAfterFailure)
+{
+    NEED_SAMPLES();
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/KJV.tvk";
+    ASSERT_TRUE(QFile::copy(sampleBook(QStringLiteral("KJV.tvk")), path));
+    const QVariant archived =
+        SourceTuple::sourceTupleForSource(SourceTuple::allocateSourceForFile(path))->encode(dir.path());
+    auto t = SourceTuple::decode(archived, dir.path());
+    ASSERT_NE(nullptr, t);
+    std::vector<std::shared_ptr<cSourceDoc>> seen(8);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 8; ++i)
+        threads.emplace_back([&, i] { seen[i] = t->sourceDoc(); });
+    for (auto& th : threads)
+        th.join();
+    for (const auto& d : seen)
+        EXPECT_EQ(seen[0].get(), d.get());
+    ASSERT_NE(nullptr, seen[0]);
+
+    // A missing file gives no document; once the file is back the next call opens it. (While any
+    // document of the file is open the engine keeps sharing that one, so let go of them first.)
+    seen.clear();
+    t.reset();
+    auto again = SourceTuple::decode(archived, dir.path());
+    ASSERT_TRUE(QFile::rename(path, path + ".away"));
+    EXPECT_EQ(nullptr, again->sourceDoc());
+    EXPECT_FALSE(again->isSourceDocAllocated());
+    EXPECT_TRUE(again->hasModificationTimeChanged());
+    ASSERT_TRUE(QFile::rename(path + ".away", path));
+    EXPECT_NE(nullptr, again->sourceDoc());
+
+    // Without a path nothing is ever opened.
+    EXPECT_EQ(nullptr, SourceTuple::sourceTuple()->sourceDoc());
+}
+
+TEST(SourceTuple, ReleasedDocumentStaysUsableByItsHolder)
+{
+    NEED_SAMPLES();
+    auto t = open(QStringLiteral("KJV.tvk"));
+    std::shared_ptr<cSourceDoc> held = t->sourceDoc();
+    const quint32 section = t->sectionForSyncString(QStringLiteral("John 3:16"));
+    t->releaseSourceDoc();
+    EXPECT_FALSE(t->isSourceDocAllocated());
+    EXPECT_TRUE(held->IsOpen());
+    EXPECT_GT(held->GetNumSections(), section);
+    // The record is untouched.
+    EXPECT_EQ(QStringLiteral("KJV"), t->abbr());
+}
+
+TEST(SourceTuple, EqualityAndReservedTuples)
+{
+    auto a = tupleWith({{"pubID", 1}, {"bookID", 2}, {"editionNumber", 1}});
+    auto b = tupleWith({{"pubID", 1}, {"bookID", 2}, {"editionNumber", 3}});
+    auto c = tupleWith({{"pubID", 1}, {"bookID", 3}, {"editionNumber", 1}});
+    EXPECT_TRUE(a->isEqual(*b));
+    EXPECT_FALSE(a->isEqual(*c));
+    EXPECT_FALSE(SourceTupleID(1, 2, 1, 0).isEqual(*b));
+    EXPECT_TRUE(SourceTupleID(1, 2, 3, 0).isEqual(*b));
+    auto bibles = SourceTuple::sourceTupleForFakeBibleDoc();
+    EXPECT_EQ(bibles, SourceTuple::sourceTupleForFakeBibleDoc());
+    EXPECT_TRUE(bibles->isFakeBibleDoc());
+    EXPECT_TRUE(bibles->isABible());
+    EXPECT_EQ(QStringLiteral("Bibles"), bibles->name());
+    EXPECT_EQ(QStringLiteral("BIBLES"), bibles->abbr());
+    EXPECT_EQ(1, bibles->kind());
+    auto journal = SourceTuple::sourceTupleForFakeJournalDoc();
+    EXPECT_EQ(journal, JournalSourceTuple::journalSourceTuple());
+    EXPECT_TRUE(journal->isFakeJournalDoc());
+    EXPECT_EQ(QStringLiteral("FakeJournalDoc"), journal->filepath());
+    EXPECT_EQ(7, journal->classification());
+    for (qint64 k = -1; k <= 11; ++k) {
+        const qint64 expected = k == 1 || k == 2 || k == 9 ? 1
+            : k == 3 || k == 8                             ? 3
+            : k == 4                                       ? 4
+            : k == 5 || k == 6 || k == 10                  ? 5
+            : k == 7                                       ? 7
+                                                           : 0;
+        EXPECT_EQ(expected, SourceTuple::sourceClassificationForKind(k)) << k;
+    }
+}
+
+TEST(SourceTuple, BibleLocations)
+{
+    NEED_SAMPLES();
+    auto kjv = open(QStringLiteral("KJV.tvk"));
+    const quint32 john = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    ASSERT_NE(0u, john);
+    EXPECT_EQ((43u << 16) | (3u << 8) | 16u, kjv->keyForSection(john));
+    EXPECT_EQ(john, kjv->sectionForBibleKey((43u << 16) | (3u << 8) | 16u));
+    EXPECT_EQ(0u, kjv->sectionForBibleKey(0));
+    EXPECT_EQ(0xFFFFFFFFu, kjv->blockForSection(0));
+    const quint32 block = kjv->blockForSection(john);
+    ASSERT_NE(0xFFFFFFFFu, block);
+    EXPECT_EQ(john, kjv->sectionForBlock(block));
+    EXPECT_EQ(0u, kjv->sectionForBlock(0xFFFFFFF0u));
+    EXPECT_GE(kjv->lastBlockForSection(john), block);
+    EXPECT_LE(kjv->textOffsetForSection(john), kjv->textSize());
+    EXPECT_EQ(john, kjv->sectionForTextOffset(kjv->textOffsetForSection(john)));
+    // A book name alone: found only when more than a book name is not required.
+    EXPECT_EQ(0u, kjv->sectionForSyncString(QStringLiteral("John"), true));
+    EXPECT_NE(0u, kjv->sectionForSyncString(QStringLiteral("John"), false));
+    quint32 start = 0, end = 0;
+    BibleRef range;
+    ASSERT_TRUE(range.parse(QStringLiteral("John 3:16-18")));
+    ASSERT_TRUE(kjv->sectionRangeForVerse(range, &start, &end));
+    EXPECT_EQ(john, start);
+    EXPECT_EQ(john + 2, end);
+    const quint32 nextChapter = kjv->sectionForNextChapter(john);
+    // The first section of a chapter (its heading, verse 0, where the book has one).
+    EXPECT_EQ((43u << 8) | 4u, kjv->keyForSection(nextChapter) >> 8);
+    // Back from inside a chapter is its start; back from its start, the chapter before.
+    const quint32 chapterStart = kjv->sectionForPreviousChapter(john);
+    EXPECT_EQ((43u << 8) | 3u, kjv->keyForSection(chapterStart) >> 8);
+    EXPECT_EQ((43u << 8) | 2u, kjv->keyForSection(kjv->sectionForPreviousChapter(chapterStart)) >> 8);
+    const QString title = kjv->getPositionNameForTitleBar(john);
+    EXPECT_TRUE(title.contains(QStringLiteral("3:16"))) << title.toStdString();
+    EXPECT_EQ(QString(), kjv->getPositionNameForTitleBar(9223372036854775807ull));
+    EXPECT_EQ(QString(), kjv->getPositionNameForTitleBar(0));
+    const QString html = kjv->htmlTextForBlock(block);
+    EXPECT_TRUE(html.contains(QStringLiteral("loved"))) << html.toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("javascript:href('"))) << html.toStdString();
+    EXPECT_EQ(QString(), kjv->htmlTextForBlock(0xFFFFFFFFu));
+}
+
+TEST(SourceTuple, TestamentSetsAndConcordances)
+{
+    NEED_SAMPLES();
+    auto kjv = open(QStringLiteral("KJV.tvk"));
+    const quint32 matthew = kjv->sectionForSyncString(QStringLiteral("Matthew 1:1"));
+    ASSERT_GT(matthew, 1u);
+    BitVector ot, nt;
+    EXPECT_EQ(matthew - 1, kjv->resultsForAllOTVerses(ot));
+    EXPECT_EQ(matthew - 1, ot.count(true));
+    EXPECT_EQ(kjv->numSections() - matthew, kjv->resultsForAllNTVerses(nt));
+    EXPECT_EQ(matthew, nt.first(true));
+    const quint32 loved = kjv->wordNumberForString(QStringLiteral("loved"), false);
+    ASSERT_NE(0xFFFFFFFFu, loved);
+    EXPECT_EQ(QStringLiteral("loved"), kjv->wordForWordNumber(loved));
+    BitVector hits;
+    const quint32 n = kjv->resultsFromMainConcordanceForWordNum(loved, hits);
+    EXPECT_GT(n, 0u);
+    EXPECT_EQ(n, hits.count(true));
+    EXPECT_EQ(n, kjv->wordOccursInXSections(QStringLiteral("loved")));
+    BitVector byWord;
+    EXPECT_EQ(n, kjv->resultsFromMainConcordanceForWord(QStringLiteral("loved"), byWord));
+    EXPECT_EQ(0xFFFFFFFFu, kjv->metaphoneWordNumberForString(QString()));
+    EXPECT_EQ(0xFFFFFFFFu, kjv->stemmerWordNumberForString(QString()));
+    BitVector greek;
+    EXPECT_GT(kjv->resultsFromStrongsGreekConcordanceForWord(QStringLiteral("25"), greek), 0u);
+    // A colour limit is a Bible's only; elsewhere the results are cleared.
+    auto scofield = open(QStringLiteral("Scofield.tvk"));
+    BitVector colours(10);
+    colours.setFromPosition(1, 3);
+    EXPECT_EQ(0u, scofield->resultsForColorNamed(colours, QStringLiteral("Red")));
+    EXPECT_EQ(0u, colours.count(true));
+    BitVector none;
+    EXPECT_EQ(0u, scofield->resultsForAllOTVerses(none));
+}
+
+TEST(SourceTuple, DictionaryAndCommentaryLookUps)
+{
+    NEED_SAMPLES();
+    auto greek = open(QStringLiteral("StrongsGreek.tvk"));
+    quint32 start = 0, end = 0;
+    ASSERT_TRUE(greek->sectionRangeForSyncString(QStringLiteral("G25"), false, &start, &end));
+    EXPECT_NE(0u, start);
+    EXPECT_EQ(start, end);
+    EXPECT_TRUE(greek->dictionaryEntry(QStringLiteral("G25"), &start, &end, false));
+    EXPECT_FALSE(greek->dictionaryEntry(QStringLiteral("not a headword"), &start, &end, false));
+    EXPECT_EQ(0u, start);
+    const quint32 w = greek->wordNumberForDictionaryLookupWord(QStringLiteral("G25"), false);
+    ASSERT_NE(0xFFFFFFFFu, w);
+    EXPECT_EQ(QStringLiteral("g25"), greek->dictionaryLookupWordForWordNumber(w).toLower());
+    EXPECT_NE(0u, greek->sectionForDictionaryLookupWordNumber(w));
+    EXPECT_EQ(0xFFFFFFFFu, greek->wordNumberForDictionaryLookupWord(QStringLiteral("zzzz-not-there"), false));
+    BitVector sync;
+    EXPECT_GT(greek->resultsFromWordSyncConcordanceForWord(QStringLiteral("G25"), sync), 0u);
+
+    auto scofield = open(QStringLiteral("Scofield.tvk"));
+    ASSERT_GT(scofield->numCommentaryLookupWords(), 0u);
+    const QString first = scofield->commentaryLookupWordForWordNumber(0);
+    EXPECT_FALSE(first.isEmpty());
+    EXPECT_NE(0u, scofield->sectionForCommentaryLookupWordNumber(0));
+    EXPECT_NE(0u, scofield->sectionForSyncString(QStringLiteral("Genesis 1:1")));
+}
+
+TEST(SourceTuple, TableOfContentsAndCompletionLists)
+{
+    NEED_SAMPLES();
+    auto nave = open(QStringLiteral("Nave.tvk"));
+    const quint32 top = nave->numChildrenOfSection(0);
+    EXPECT_GT(top, 0u);
+    const quint32 firstChild = nave->sectionForChild(0, 0);
+    EXPECT_NE(0u, firstChild);
+    EXPECT_EQ(0u, nave->sectionForChild(top + 5, 0));
+    QList<quint32> children {99};
+    nave->loadChildSectionsOf(0, children, true);
+    EXPECT_EQ(top + 1, static_cast<quint32>(children.size()));
+    nave->loadChildSectionsOf(0, children, false);
+    EXPECT_EQ(top, static_cast<quint32>(children.size()));
+    const QVariantMap toc = nave->tocForSection(firstChild);
+    EXPECT_EQ(firstChild, toc.value(SourceTuple::QSTOCSectionNumberKey).toUInt());
+    EXPECT_FALSE(nave->tocNameForSection(firstChild).isEmpty());
+
+    auto kjv = open(QStringLiteral("KJV.tvk"));
+    QList<quint32> sections;
+    const QStringList books = kjv->bibleBookNameSpellingsAbbreviated(1, QStringLiteral("Ge"), &sections);
+    ASSERT_TRUE(books.contains(QStringLiteral("Genesis"))) << books.join(',').toStdString();
+    EXPECT_EQ(books.size(), sections.size());
+    const QStringList chapters = kjv->bibleChapterNameSpellingsForBook(QStringLiteral("John "), 0, false, nullptr);
+    EXPECT_EQ(21, chapters.size());
+    EXPECT_EQ(QStringLiteral("John 1"), chapters.value(0));
+    const QStringList numbers = kjv->bibleChapterNameSpellingsForBook(QStringLiteral("John 2"), 0, true, &sections);
+    EXPECT_EQ((QStringList {"2", "20", "21"}), numbers);
+    const QStringList verses = kjv->bibleVerseNameSpellingsForChapter(QStringLiteral("John 3:1"), 0, false, nullptr);
+    EXPECT_EQ(QStringLiteral("John 3:1"), verses.value(0));
+    EXPECT_TRUE(verses.contains(QStringLiteral("John 3:16")));
+    EXPECT_TRUE(kjv->bibleChapterNameSpellingsForBook(QStringLiteral("Nothing"), 0, false, nullptr).isEmpty());
+}
+
+TEST(SourceTuple, ReadingsOfADevotional)
+{
+    NEED_SAMPLES();
+    auto daily = open(QStringLiteral("DailyReadings.tvk"));
+    ASSERT_TRUE(daily->isADevotional());
+    const quint32 first = daily->sectionForReadingNumber(1);
+    ASSERT_NE(0xFFFFFFFFu, first);
+    EXPECT_EQ(1u, daily->readingNumberForSection(first));
+    EXPECT_EQ(0xFFFFFFFFu, daily->sectionForReadingNumber(100000));
+}
+
+TEST(SourceTuple, WithoutADocumentEveryAnswerIsNeutral)
+{
+    auto t = tupleWith(
+        {{"filepath", "/nowhere/missing.tvk"}, {"standardFileFolder", "unknownfolder"}, {"docSupportsFlags", 0x2000}});
+    BitVector v(8);
+    v.setFromPosition(1, 2);
+    EXPECT_EQ(0u, t->sectionForTextOffset(5));
+    EXPECT_EQ(0u, t->sectionForBlock(1));
+    EXPECT_EQ(0xFFFFFFFFu, t->blockForSection(1));
+    EXPECT_EQ(0u, t->keyForSection(1));
+    EXPECT_EQ(0u, t->sectionForSyncString(QStringLiteral("John 3:16")));
+    EXPECT_EQ(0xFFFFFFFFu, t->sectionForNextChapter(1));
+    EXPECT_EQ(QString(), t->htmlTextForBlock(1));
+    EXPECT_EQ(QString(), t->getPositionNameForTitleBar(1));
+    EXPECT_TRUE(t->tocForSection(1).isEmpty());
+    EXPECT_EQ(0xFFFFFFFFu, t->wordNumberForString(QStringLiteral("x"), false));
+    EXPECT_EQ(QStringLiteral("[ERROR]"), t->wordForWordNumber(1));
+    EXPECT_EQ(0xFFFFFFFFu, t->wordNumberForDictionaryLookupWord(QStringLiteral("x"), false));
+    EXPECT_EQ(0u, t->resultsFromMainConcordanceForWord(QStringLiteral("x"), v));
+    EXPECT_EQ(0u, t->results(v, QStringLiteral("BOOKMARK(\"*\")")));
+    EXPECT_EQ(0u, v.count(true));
+    EXPECT_EQ(nullptr, t->wordAttributesForWord(QStringLiteral("x")));
+    EXPECT_FALSE(t->couldBeWordAttribute(QStringLiteral("G25")));
+    EXPECT_EQ(0xFFFFFFFFu, t->sectionForReadingNumber(1));
+    EXPECT_EQ(0u, t->readingNumberForDate(SimpleDate()));
+    EXPECT_EQ(0u, t->firstUnreadReadingNumber());
+    EXPECT_FALSE(t->isReadingComplete(1));
+    EXPECT_FALSE(t->extractImage(QStringLiteral("a.png"), QStringLiteral("/nowhere/a.png")));
+    EXPECT_EQ(nullptr, t->getAllBookmarksForKeyOrBlockNumber(1));
+}
+
+TEST(SourceTuple, CitationAndAboutThisBook)
+{
+    auto t =
+        tupleWith({{"author", "A"}, {"name", "B"}, {"publisherCity", "C"}, {"publisher", "D"}, {"publisherDate", "E"},
+            {"abbr", "Ab"}, {"kind", 4}, {"numReadings", 365}, {"pubID", 1}, {"bookID", 2}, {"editionNumber", 3},
+            {"revisionNumber", 4}, {"minVerMaj", 1}, {"minVerMin", 20}, {"fileVerMaj", 1}, {"fileVerMin", 36},
+            {"bookLanguageString", "English"}, {"filepath", "/x/<b>.tvk"}, {"standardFileFolder", "unknownfolder"}});
+    EXPECT_EQ(QStringLiteral("A. \u201CB\u201D. C: D, E."), t->bibliographicCitation());
+    const QString about = t->aboutThisBookContents();
+    EXPECT_TRUE(
+        about.startsWith(QStringLiteral("<p align='center'><b>B (Ab)</b></p><p>A. \u201CB\u201D. C: D, E.</p>")))
+        << about.toStdString();
+    EXPECT_TRUE(about.contains(QStringLiteral("<p>No copyright notice available.</p><hr />")));
+    EXPECT_TRUE(about.contains(QStringLiteral("<p>Book Identifier: 1:2:3:4<br />")));
+    EXPECT_TRUE(about.contains(QStringLiteral("Minimum Book Reader Engine: 1.020 (you have 1.078)<br />")));
+    EXPECT_TRUE(about.contains(QStringLiteral("Book File Format: 1.036</p>")));
+    EXPECT_TRUE(about.contains(QStringLiteral("<p>This book is a devotional with 365 readings.</p>")));
+    EXPECT_TRUE(about.contains(QStringLiteral("<p>Path: /x/&lt;b&gt;.tvk</p>")));
+
+    auto plain = tupleWith({{"name", "B"}, {"publisher", "D"}});
+    EXPECT_EQ(QStringLiteral("\u201CB\u201D. D."), plain->bibliographicCitation());
+    auto bare = tupleWith({{"name", "B"}});
+    EXPECT_EQ(QStringLiteral("\u201CB\u201D. "), bare->bibliographicCitation());
+    auto claims = tupleWith({{"kind", 9}, {"name", "B"}, {"noVerseNums", true}, {"bibleBooks", "1,2"}});
+    const QString text = claims->aboutThisBookContents();
+    EXPECT_TRUE(text.contains(QStringLiteral("a Bible that claims to have word attributes, but none were found! The "
+                                             "copyright owner prefers that we not display verse numbers in this "
+                                             "Bible.</p>")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("<p>Custom versification: 1, 2</p>")));
+}
