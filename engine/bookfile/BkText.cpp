@@ -1,6 +1,7 @@
 #include "engine/bookfile/BkText.h"
 
 #include "engine/foundation/CharacterClasses.h"
+#include "engine/foundation/cLStringTmpl.h"
 
 namespace BkText {
 
@@ -29,34 +30,19 @@ std::u16string utf8ToUtf16(const std::string& s)
 {
     std::u16string out;
     out.reserve(s.size());
-    size_t i = 0;
-    const size_t n = s.size();
-    while (i < n) {
-        uint8_t b = static_cast<uint8_t>(s[i]);
-        int extra = b >= 0xF0 && b < 0xF8 ? 3 : b >= 0xE0 && b < 0xF0 ? 2 : b >= 0xC0 && b < 0xE0 ? 1 : 0;
-        uint32_t c = extra == 3 ? (b & 0x07) : extra == 2 ? (b & 0x0F) : extra == 1 ? (b & 0x1F) : b;
-        bool ok = extra > 0 && i + extra < n;
-        if (ok) {
-            for (int k = 1; k <= extra; ++k) {
-                if (i + k >= n || (static_cast<uint8_t>(s[i + k]) & 0xC0) != 0x80) {
-                    ok = false;
-                    break;
-                }
-                c = (c << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
-            }
-        }
-        if (!ok) {
-            out.push_back(static_cast<char16_t>(b));
-            ++i;
-            continue;
-        }
-        i += extra + 1;
-        if (c >= 0x10000 && c <= 0x10FFFF) {
+    const char* p = s.data();
+    const char* end = p + s.size();
+    while (p < end) {
+        uint32_t c = 0;
+        p += decodeUTF8Char(p, end, c);
+        if (c > 0x10FFFF) {
+            out.push_back(0xFFFD);
+        } else if (c >= 0x10000) {
             c -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
         } else {
-            out.push_back(static_cast<char16_t>(c > 0xFFFF ? 0xFFFD : c));
+            out.push_back(static_cast<char16_t>(c));
         }
     }
     return out;

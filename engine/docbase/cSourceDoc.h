@@ -23,6 +23,7 @@
 #include "engine/foundation/cLObjectArray.h"
 #include "engine/foundation/cLStringTmpl.h"
 #include "engine/references/cBibleRef.h"
+#include "search/core/DocSupportsFlags.h"
 
 class cBitVector;
 class cBookmark;
@@ -32,27 +33,6 @@ class cNoteDoc;
 class cRenderParams;
 class cSearchExpressionResult;
 class cSearchWordList;
-
-// Capability bits of a document (GetSupportFlags).
-enum DocSupportsFlags : std::uint32_t {
-    kDocSupportsBookmarks = 0x1,
-    kDocSupportsBibleBookmarks = 0x2,
-    kDocSupportsVerseLimits = 0x4,
-    kDocSupportsNotes = 0x8,
-    kDocSupportsWordLookup = 0x10,
-    kDocSupportsBibleLookup = 0x20,
-    kDocSupportsCopyright = 0x40,
-    kDocSupportsBibleSync = 0x80,
-    kDocSupportsDateLookup = 0x100,
-    kDocSupportsStrongsGreek = 0x200,
-    kDocSupportsStrongsHebrew = 0x400,
-    kDocSupportsTextHtml = 0x800,
-    kDocSupportsDailyReadings = 0x1000,
-    kDocSupportsIsBible = 0x2000,
-    kDocSupportsIsSearchResults = 0x4000,
-    kDocSupportsIsFakeJournalDoc = 0x8000,
-    kDocSupportsWordAttributes = 0x10000,
-};
 
 // Publisher id, book id, edition, revision; unknown is all ones.
 struct BookIdentity {

@@ -6,11 +6,7 @@
 #include <cstdint>
 #include <string>
 
-// Capability bits of a book (the book engine's DocSupportsFlags).
-inline constexpr uint32_t kDocSupportsStrongsGreek = 0x200;
-inline constexpr uint32_t kDocSupportsStrongsHebrew = 0x400;
-inline constexpr uint32_t kDocSupportsIsBible = 0x2000;
-inline constexpr uint32_t kDocSupportsWordAttributes = 0x10000;
+#include "search/core/DocSupportsFlags.h"
 
 class SearchSource {
 public:

@@ -86,16 +86,14 @@ std::u16string utf8ToUtf16(std::string_view text)
     const std::size_t n = text.size();
     std::size_t i = 0;
     while (i < n) {
-        const unsigned char b = s[i];
-        if (b < 0x80) {
-            out.push_back(b);
-            ++i;
-            continue;
-        }
-        int extra = b >= 0xF0 && b <= 0xF4 ? 3 : b >= 0xE0 ? 2 : b >= 0xC2 && b < 0xE0 ? 1 : -1;
-        if (b > 0xF4)
-            extra = -1;
-        char32_t cp = extra == 3 ? (b & 0x07u) : extra == 2 ? (b & 0x0Fu) : (b & 0x1Fu);
+        const char32_t lead = s[i];
+        // 0xC0-0xDF, 0xE0-0xEF and 0xF0-0xF7 start 2-, 3- and 4-byte sequences; any other byte
+        // stands for itself.
+        const int extra = lead >= 0xC0 && lead < 0xE0 ? 1
+            : lead >= 0xE0 && lead < 0xF0             ? 2
+            : lead >= 0xF0 && lead < 0xF8             ? 3
+                                                      : 0;
+        char32_t cp = extra == 3 ? (lead & 0x07u) : extra == 2 ? (lead & 0x0Fu) : (lead & 0x1Fu);
         bool ok = extra > 0 && i + static_cast<std::size_t>(extra) < n;
         for (int k = 1; ok && k <= extra; ++k) {
             if ((s[i + k] & 0xC0) != 0x80)
@@ -103,24 +101,22 @@ std::u16string utf8ToUtf16(std::string_view text)
             else
                 cp = (cp << 6) | (s[i + k] & 0x3Fu);
         }
-        // Reject overlong forms, surrogates and values past U+10FFFF.
-        if (ok &&
-            ((extra == 2 && cp < 0x800) || (extra == 3 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-                (cp >= 0xD800 && cp <= 0xDFFF)))
-            ok = false;
         if (!ok) {
-            out.push_back(0xFFFD);
+            // Not a sequence, or one cut short: the lead byte as a Latin-1 character.
+            out.push_back(static_cast<char16_t>(lead));
             ++i;
             continue;
         }
-        if (cp >= 0x10000) {
+        i += static_cast<std::size_t>(extra) + 1;
+        if (cp > 0x10FFFF) {
+            out.push_back(0xFFFD);
+        } else if (cp >= 0x10000) {
             cp -= 0x10000;
             out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
             out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
         } else {
             out.push_back(static_cast<char16_t>(cp));
         }
-        i += static_cast<std::size_t>(extra) + 1;
     }
     return out;
 }
@@ -134,9 +130,8 @@ std::string utf16ToUtf8(std::u16string_view text)
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
-        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-            cp = 0xFFFD;
         }
+        // A lone surrogate is written as its own three-byte sequence, which decodes back to it.
         if (cp < 0x80) {
             out.push_back(static_cast<char>(cp));
         } else if (cp < 0x800) {

@@ -27,7 +27,13 @@ char16_t toLowerLatin1(char16_t c);
 // its canonical decomposition ("é" -> "e", "ﬁ" stays: it has no canonical one).
 std::u16string foldToBaseLetters(std::u16string_view text);
 
-// Malformed UTF-8 becomes U+FFFD per bad byte; lone surrogates become U+FFFD.
+// UTF-8 <-> UTF-16 by the same rule as the engine's strings (decodeUTF8Char and encodeUTF8Char of
+// engine/foundation/cLStringTmpl.h, and BkText of the book file), so that a word converts alike in
+// the search core and the engine: a byte that does not start a complete sequence (a lone
+// continuation byte, 0xF8-0xFF, a sequence cut short) stands for itself as a Latin-1 character,
+// which keeps the Latin-1 words of older book files readable; overlong forms are accepted; values
+// above U+10FFFF become U+FFFD; a lone surrogate is written as its own three-byte sequence and
+// decodes back to itself. tests/engine/bookfile/Utf8Conversions_test.cpp holds all three to it.
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
 

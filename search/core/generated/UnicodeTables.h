@@ -1,6 +1,6 @@
 #pragma once
-// Character tables behind search/TextFolding.h, generated from the Unicode
-// character database by make_unicode_tables.py. Every table is sorted by unit.
+// Character tables behind search/core/TextFolding.h, generated from the Unicode
+// character database by tools/unicode/gen_unicode_tables.py. Every table is sorted by unit.
 
 #include <cstddef>
 
