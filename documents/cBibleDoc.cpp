@@ -1,4 +1,5 @@
 #include "documents/cBibleDoc.h"
+#include "documents/cBibleRefTableLoader.h"
 
 #include <atomic>
 #include <cstdio>
@@ -94,9 +95,19 @@ bool cBibleDoc::Open()
         return false;
     }
     m_kind = kKindBible;
+    // The Bible's own reference tables first: its translation number and its books depend on them.
+    cBibleRefTableLoader::loadFrom(*m_bookFile);
+    m_translation = -1;
     if (!(m_current.options() & cRenderParams::kBibleKey))
         m_current.setOption0002(bibleKeyForSection(currentSection()));
     return true;
+}
+
+bool cBibleDoc::AttachBookFile(cBkBookFile* bookFile, std::uint32_t kind)
+{
+    if (bookFile != nullptr)
+        cBibleRefTableLoader::loadFrom(*bookFile);
+    return cBookDoc::AttachBookFile(bookFile, kind);
 }
 
 void cBibleDoc::Close()

@@ -29,7 +29,10 @@ public:
     ~cBibleDoc() override;
 
     cSourceDoc* Clone() const override;
+    // Opening (or adopting an opened book file) also brings in the reference tables the Bible
+    // carries (cBibleRefTableLoader).
     bool Open() override;
+    bool AttachBookFile(cBkBookFile* bookFile, std::uint32_t kind) override;
     void Close() override;
     std::uint32_t GoTo(const cRenderParams& params) override;
     cRenderParams* GetCurrentLocation() override;

@@ -383,16 +383,33 @@ TEST(TvkModuleImport, ReferenceTablesTravelWithTheBible)
     cTvkRichBook book;
     book.kind = cTvkRichBook::Kind::Bible;
     book.addSection({"1:1", 3, 0x010101, {TvkNode::element(TvkTag::kP, {TvkNode::text("x")})}});
-    tvkAddReferenceTables(book, true);
+    std::vector<uint8_t> web, own = {1, 2};
+    for (uint8_t n = 1; n <= 66; ++n)
+        web.push_back(n);
+    web.push_back(95);  // Tobit, after the canon as the Bible holds it
+    tvkAddReferenceTables(book, "RV1909", {{"WEB", web}, {"RV1909", own}});
+    // A Bible the translation list does not name lists its own books in its header.
+    EXPECT_EQ(book.info.bibleBooks, "67,1,2,68");
+    EXPECT_EQ(book.info.tableVersions[static_cast<int>(BibleRefTable::BibleBooks)],
+        cBibleRefDefaults::kBibleBooksVersion + 1);
+    EXPECT_EQ(
+        book.info.tableVersions[static_cast<int>(BibleRefTable::BookNames)], cBibleRefDefaults::kBookNamesVersion);
+    EXPECT_EQ(book.info.tableVersions[static_cast<int>(BibleRefTable::VerseMap)], 0u);
     OpenedBook b(book);
     ASSERT_NE(b.file.bibleRefFiles(), nullptr);
     // Each table reads back through the table reader with every row (as a version 0 load would take it).
     const std::string folder = b.path + ".tables";
     std::filesystem::create_directory(folder);
+    size_t bookRows = 0;
+    for (const auto& list : cBibleRefDefaults::bibleBooks())
+        for (int16_t n : list)
+            bookRows += n != kBookListEnd ? 1 : 0;
     for (const auto& [name, rows] : std::vector<std::pair<std::string, size_t>> {
+             {"EnglishBookNameList.csv", cBibleRefDefaults::englishBookNames().size()},
              {"SpanishBookNameList.csv", cBibleRefDefaults::spanishBookNames().size()},
              {"BookNumToNameNum.csv", cBibleRefDefaults::bookNumToNameNum().size()},
-             {"TotalOrderOnBookNumber.csv", cBibleRefDefaults::totalOrderOnBookNumber().size()}}) {
+             {"TotalOrderOnBookNumber.csv", cBibleRefDefaults::totalOrderOnBookNumber().size()},
+             {"BibleBooks.csv", bookRows + 1}}) {
         ASSERT_EQ(b.file.bibleRefFiles()->extractToFile(name, folder), 0u) << name;
         std::FILE* f = std::fopen((folder + "/" + name).c_str(), "rb");
         ASSERT_NE(f, nullptr) << name;
@@ -400,6 +417,17 @@ TEST(TvkModuleImport, ReferenceTablesTravelWithTheBible)
         std::fclose(f);
         EXPECT_EQ(result.code, kBibleRefLoadOk) << name;
         EXPECT_EQ(result.rows.size(), rows) << name;
+        if (name == "BibleBooks.csv") {
+            EXPECT_EQ(result.count, cBibleRefDefaults::bibleBooks().size());
+            // The WEB (translation 13) lists Tobit before its back matter.
+            std::vector<std::string> webRow;
+            for (const auto& row : result.rows)
+                if (row.size() == 3 && row[0] == "13")
+                    webRow.push_back(row[2]);
+            ASSERT_EQ(webRow.size(), 69u);
+            EXPECT_EQ(webRow[67], "95");
+            EXPECT_EQ(webRow[68], "68");
+        }
     }
     std::filesystem::remove_all(folder);
 }

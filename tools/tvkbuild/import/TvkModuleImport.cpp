@@ -805,10 +805,10 @@ uint8_t lastChapter(uint8_t book)
 // A reference-table file: the header with the table's version and row count, the column titles, the
 // rows (each field quoted).
 std::string csvTable(const std::string& title, uint32_t version, const std::vector<std::vector<std::string>>& rows,
-    const std::string& columns)
+    const std::string& columns, size_t count = 0)
 {
     std::string s = "*** " + title + "\n+++ Header\nVersion=" + std::to_string(version) +
-        "\nCount=" + std::to_string(rows.size()) + "\n--- End\n+++ Data\n" + columns + "\n";
+        "\nCount=" + std::to_string(count != 0 ? count : rows.size()) + "\n--- End\n+++ Data\n" + columns + "\n";
     for (const auto& row : rows) {
         for (size_t i = 0; i < row.size(); ++i)
             s += (i ? ",\"" : "\"") + row[i] + "\"";
@@ -1199,19 +1199,34 @@ void tvkCompileDevotional(
     book.setReadings(readings, 1, 1);
 }
 
-void tvkAddReferenceTables(cTvkRichBook& book, bool spanish)
+std::vector<uint8_t> tvkBookNumbers(const TvkBibleModel& model)
+{
+    std::vector<uint8_t> out;
+    for (const TvkBibleBook& b : model.books)
+        if (!b.verses.empty())
+            out.push_back(b.number);
+    return out;
+}
+
+void tvkAddReferenceTables(
+    cTvkRichBook& book, const std::string& abbreviation, const std::vector<TvkBibleBooks>& library)
 {
     auto bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
-    std::vector<std::vector<std::string>> names;
-    for (const BookNameRow& row :
-        spanish ? cBibleRefDefaults::spanishBookNames() : cBibleRefDefaults::englishBookNames())
-        names.push_back({row.text, std::to_string(row.minimumMatch), std::to_string(row.nameNumber),
-            (row.kinds & kBookNameAbbreviationSource) ? "1" : "0", (row.kinds & kBookNameFull) ? "1" : "0", "", "",
-            (row.kinds & kBookNameMatchOnly) ? "1" : "0"});
-    const char* namesFile = spanish ? "SpanishBookNameList" : "EnglishBookNameList";
-    book.addBibleRefFile(std::string(namesFile) + ".csv",
-        bytes(csvTable(namesFile, cBibleRefDefaults::kBookNamesVersion, names,
-            "\"Name\",\"MinMatch\",\"NameNum\",\"Abbrev\",\"Full\",\"\",\"\",\"MatchOnly\"")));
+    uint32_t* versions = book.info.tableVersions;
+    // The book names in the tables' Latin-1, both lists (the engine reads them as a pair).
+    for (const bool spanish : {false, true}) {
+        std::vector<std::vector<std::string>> names;
+        for (const BookNameRow& row :
+            spanish ? cBibleRefDefaults::spanishBookNames() : cBibleRefDefaults::englishBookNames())
+            names.push_back({row.text, std::to_string(row.minimumMatch), std::to_string(row.nameNumber),
+                (row.kinds & kBookNameAbbreviationSource) ? "1" : "0", (row.kinds & kBookNameFull) ? "1" : "0", "", "",
+                (row.kinds & kBookNameMatchOnly) ? "1" : "0"});
+        const char* namesFile = spanish ? "SpanishBookNameList" : "EnglishBookNameList";
+        book.addBibleRefFile(std::string(namesFile) + ".csv",
+            bytes(csvTable(namesFile, cBibleRefDefaults::kBookNamesVersion, names,
+                "\"Name\",\"MinMatch\",\"NameNum\",\"Abbrev\",\"Full\",\"\",\"\",\"MatchOnly\"")));
+    }
+    versions[static_cast<int>(BibleRefTable::BookNames)] = cBibleRefDefaults::kBookNamesVersion;
     std::vector<std::vector<std::string>> nameNums, order;
     const auto nums = cBibleRefDefaults::bookNumToNameNum();
     for (size_t i = 0; i < nums.size(); ++i)
@@ -1222,7 +1237,63 @@ void tvkAddReferenceTables(cTvkRichBook& book, bool spanish)
     book.addBibleRefFile("BookNumToNameNum.csv",
         bytes(csvTable(
             "BookNumToNameNum", cBibleRefDefaults::kBookNumToNameNumVersion, nameNums, "\"BookNum\",\"NameNum\"")));
+    versions[static_cast<int>(BibleRefTable::BookNumToNameNum)] = cBibleRefDefaults::kBookNumToNameNumVersion;
     book.addBibleRefFile("TotalOrderOnBookNumber.csv",
         bytes(csvTable(
             "TotalOrderOnBookNumber", cBibleRefDefaults::kTotalOrderVersion, order, "\"Position\",\"BookNum\"")));
+    versions[static_cast<int>(BibleRefTable::TotalOrderOnBookNumber)] = cBibleRefDefaults::kTotalOrderVersion;
+
+    // The books of each translation: front matter, the Bible's books, back matter.
+    const std::vector<TranslationRow> translations = cBibleRefDefaults::translations();
+    auto translationOf = [&](const std::string& abbr) -> int {
+        for (const TranslationRow& row : translations)
+            if (abbr.size() == row.abbreviation.size() &&
+                std::equal(abbr.begin(), abbr.end(), row.abbreviation.begin(), [](char x, char y) {
+                    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+                }))
+                return row.number;
+        return 0;
+    };
+    auto listOf = [](const std::vector<uint8_t>& books) {
+        std::vector<int> list {67};
+        list.insert(list.end(), books.begin(), books.end());
+        list.push_back(68);
+        if (list.size() > static_cast<size_t>(kMaxBooksPerTranslation))
+            list.resize(static_cast<size_t>(kMaxBooksPerTranslation));
+        return list;
+    };
+    std::vector<BibleBookList> lists = cBibleRefDefaults::bibleBooks();
+    bool changed = false;
+    for (const TvkBibleBooks& bible : library) {
+        const int t = translationOf(bible.abbreviation);
+        if (t < 1 || static_cast<size_t>(t) > lists.size())
+            continue;
+        BibleBookList list;
+        list.fill(kBookListEnd);
+        const std::vector<int> books = listOf(bible.books);
+        for (size_t i = 0; i < books.size(); ++i)
+            list[i] = static_cast<int16_t>(books[i]);
+        changed = changed || list != lists[static_cast<size_t>(t - 1)];
+        lists[static_cast<size_t>(t - 1)] = list;
+    }
+    std::vector<std::vector<std::string>> rows;
+    for (size_t t = 0; t < lists.size(); ++t)
+        for (size_t i = 0; i < lists[t].size() && lists[t][i] != kBookListEnd; ++i)
+            rows.push_back({std::to_string(t + 1), std::to_string(i), std::to_string(lists[t][i])});
+    const uint32_t booksVersion = cBibleRefDefaults::kBibleBooksVersion + (changed ? 1 : 0);
+    // Its Count is the number of translations.
+    book.addBibleRefFile("BibleBooks.csv",
+        bytes(csvTable("BibleBooks", booksVersion, rows, "\"TransNum\",\"Position\",\"BookNum\"", lists.size())));
+    versions[static_cast<int>(BibleRefTable::BibleBooks)] = booksVersion;
+
+    // A Bible of its own versification names its books in its header.
+    if (translationOf(abbreviation) == 0) {
+        for (const TvkBibleBooks& bible : library)
+            if (bible.abbreviation == abbreviation) {
+                std::string text;
+                for (int b : listOf(bible.books))
+                    text += (text.empty() ? "" : ",") + std::to_string(b);
+                book.info.bibleBooks = text;
+            }
+    }
 }

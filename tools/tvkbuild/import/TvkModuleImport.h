@@ -86,5 +86,20 @@ void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryK
 void tvkCompileDevotional(
     const TvkBibleModel& model, const std::vector<uint8_t>& books, const TvkBookIdentity& id, cTvkRichBook& book);
 
-// The reference tables a Bible carries, as table files for its "BIBLEREF" stream.
-void tvkAddReferenceTables(cTvkRichBook& book, bool spanish);
+// One Bible of a library as the reference tables list it: its abbreviated title and the numbers of
+// the books it holds, in the order it holds them.
+struct TvkBibleBooks {
+    std::string abbreviation;
+    std::vector<uint8_t> books;
+};
+// The books of a model that hold verses, in order.
+std::vector<uint8_t> tvkBookNumbers(const TvkBibleModel& model);
+
+// The reference tables a Bible carries, as table files for its "BIBLEREF" stream, with their
+// versions in the header: both book-name lists, the book numbering, and the books of each translation
+// with the books of every Bible of `library` (the Bible itself among them) in their translation's
+// place. All Bibles of one library carry the same tables, so whichever the engine reads first serves
+// them all. A Bible whose abbreviation the translation list lacks has its own versification: its
+// book list goes into the header, and the engine registers it as a translation of its own.
+void tvkAddReferenceTables(
+    cTvkRichBook& book, const std::string& abbreviation, const std::vector<TvkBibleBooks>& library);

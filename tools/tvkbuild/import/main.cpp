@@ -112,25 +112,59 @@ int library(const std::string& exports, const std::string& resources, const std:
         }
         reports.push_back(std::move(report));
     };
-    auto bible = [&](const std::string& module, const TvkBookIdentity& id, const std::vector<std::string>& paths,
-                     bool withDevotional) {
-        std::vector<TvkImpEntry> entries;
-        if (!load(module, entries))
-            return;
+    // The Bibles are read first: each carries the reference tables that list the books of them all.
+    struct BibleJob {
+        std::string module;
+        TvkBookIdentity id;
+        std::vector<std::string> paths;
+        bool withDevotional = false;
+        bool loaded = false;
         TvkImportReport report;
-        report.module = module;
-        const TvkBibleModel model = tvkParseBible(entries, report);
+        TvkBibleModel model;
+    };
+    std::vector<BibleJob> bibles(3);
+    bibles[0].module = "engKJV2006eb";
+    bibles[0].id = bibleIdentity("King James Version", "KJV", kKjvId);
+    bibles[0].paths = {libraryDir + "/KJV.tvk", booksDir + "/KJV.tvk"};
+    bibles[0].withDevotional = true;
+    bibles[1].module = "engWEB2015eb";
+    bibles[1].id = bibleIdentity("World English Bible", "WEB", kWebId);
+    bibles[1].paths = {libraryDir + "/WEB.tvk"};
+    bibles[2].module = "spaRV1909eb";
+    bibles[2].id = bibleIdentity("Reina-Valera 1909", "RV1909", kRvId, 10);
+    bibles[2].paths = {libraryDir + "/RV1909.tvk"};
+    {
+        std::vector<std::thread> readers;
+        for (BibleJob& job : bibles)
+            readers.emplace_back([&, j = &job] {
+                std::vector<TvkImpEntry> entries;
+                if (!load(j->module, entries))
+                    return;
+                j->report.module = j->module;
+                j->model = tvkParseBible(entries, j->report);
+                j->loaded = true;
+            });
+        for (std::thread& t : readers)
+            t.join();
+    }
+    std::vector<TvkBibleBooks> libraryBooks;
+    for (const BibleJob& job : bibles)
+        if (job.loaded)
+            libraryBooks.push_back({job.id.abbreviation, tvkBookNumbers(job.model)});
+    auto bible = [&](BibleJob& job) {
+        if (!job.loaded)
+            return;
         cTvkRichBook book;
-        tvkCompileBible(model, id, book);
-        tvkAddReferenceTables(book, id.language == 10);
-        finish(book, paths, std::move(report));
-        if (withDevotional) {
+        tvkCompileBible(job.model, job.id, book);
+        tvkAddReferenceTables(book, job.id.abbreviation, libraryBooks);
+        finish(book, job.paths, std::move(job.report));
+        if (job.withDevotional) {
             cTvkRichBook dated;
             TvkBookIdentity d = identity(
                 "Daily Readings from the Psalms and Proverbs (King James Version)", "Daily Readings", kDevotionalId);
-            tvkCompileDevotional(model, {19, 20}, d, dated);
+            tvkCompileDevotional(job.model, {19, 20}, d, dated);
             TvkImportReport r;
-            r.module = module + " (daily readings)";
+            r.module = job.module + " (daily readings)";
             finish(dated, {libraryDir + "/DailyReadings.tvk"}, std::move(r));
         }
     };
@@ -169,18 +203,9 @@ int library(const std::string& exports, const std::string& resources, const std:
     };
 
     std::vector<std::function<void()>> jobs = {
-        [&] {
-            bible("engKJV2006eb", bibleIdentity("King James Version", "KJV", kKjvId),
-                {libraryDir + "/KJV.tvk", booksDir + "/KJV.tvk"}, true);
-        },
-        [&] {
-            bible(
-                "engWEB2015eb", bibleIdentity("World English Bible", "WEB", kWebId), {libraryDir + "/WEB.tvk"}, false);
-        },
-        [&] {
-            bible("spaRV1909eb", bibleIdentity("Reina-Valera 1909", "RV1909", kRvId, 10), {libraryDir + "/RV1909.tvk"},
-                false);
-        },
+        [&] { bible(bibles[0]); },
+        [&] { bible(bibles[1]); },
+        [&] { bible(bibles[2]); },
         [&] {
             commentary("Scofield", identity("Scofield Reference Notes (1917)", "Scofield", kScofieldId),
                 libraryDir + "/Scofield.tvk");
