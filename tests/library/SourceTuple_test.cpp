@@ -399,6 +399,27 @@ TEST(SourceTuple, TableOfContentsAndCompletionLists)
     EXPECT_TRUE(kjv->bibleChapterNameSpellingsForBook(QStringLiteral("Nothing"), 0, false, nullptr).isEmpty());
 }
 
+// The book menus' names come from the engine in the tables' Latin-1 and reach the library in one
+// encoding: the Reina-Valera's first book is "Génesis"; the WEB lists its deuterocanonical books.
+TEST(SourceTuple, BookNameListsOfEveryLanguageAndEveryBook)
+{
+    NEED_SAMPLES();
+    auto rv = open(QStringLiteral("RV1909.tvk"));
+    QList<quint32> sections;
+    const QStringList names = rv->bibleBookNameSpellingsAbbreviated(1, QString(), &sections);
+    ASSERT_EQ(66, names.size());
+    EXPECT_EQ(QStringLiteral("G\u00e9nesis"), names.value(0));
+    EXPECT_EQ(QStringLiteral("\u00c9xodo"), names.value(1));
+    EXPECT_EQ(names.size(), sections.size());
+    EXPECT_TRUE(rv->bibleBookNameSpellingsAbbreviated(7, QStringLiteral("G\u00e9n"), nullptr)
+                    .contains(QStringLiteral("G\u00e9nesis")));
+    auto web = open(QStringLiteral("WEB.tvk"));
+    const QStringList books = web->bibleBookNameSpellingsAbbreviated(1, QString(), nullptr);
+    EXPECT_TRUE(books.contains(QStringLiteral("Tobit"))) << books.join(',').toStdString();
+    EXPECT_TRUE(books.contains(QStringLiteral("Sirach"))) << books.join(',').toStdString();
+    EXPECT_GT(books.size(), 66);
+}
+
 TEST(SourceTuple, ReadingsOfADevotional)
 {
     NEED_SAMPLES();
