@@ -207,7 +207,7 @@ bool startsWord(const std::string& text)
     if (text.empty())
         return false;
     const unsigned char c = static_cast<unsigned char>(text[0]);
-    if (std::isalnum(c) || c == '(')
+    if (std::isalnum(c) || c == '(' || c == '[')
         return true;
     // Non-ASCII: a letter, or an opening quotation mark; not a closing mark or dash.
     return c >= 0x80 && text.rfind("\u201D", 0) != 0 && text.rfind("\u2019", 0) != 0 && text.rfind("\u2014", 0) != 0 &&

@@ -207,8 +207,10 @@ CutNode cutNode(const TvkNode& node)
     // A blank carried by the text node's last punctuation is already written by the renderer.
     if (!out.pieces.empty() && out.pieces.back().type == Piece::Punctuation && out.pieces.back().blankAfter)
         out.blankAfter = false;
+    // A blank before the first punctuation is not: the renderer starts each text node without one, so
+    // the node's leading blank stays a white-space node of its own.
     if (!out.pieces.empty() && out.pieces.front().type == Piece::Punctuation && out.pieces.front().blankBefore)
-        out.blankBefore = false;
+        out.blankBefore = true;
     if (!out.pieces.empty()) {
         out.pieces.front().blankBefore = out.pieces.front().blankBefore && !out.blankBefore;
     }
