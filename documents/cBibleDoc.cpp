@@ -1,6 +1,7 @@
 #include "documents/cBibleDoc.h"
 #include "documents/cBibleRefTableLoader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -382,7 +383,7 @@ std::uint32_t cBibleDoc::ApplyLimitExpression(const cLString16& expression, cBit
     cLString8 text;
     text.assignFromUTF16(expression);
     std::string s(text.chars(), static_cast<size_t>(text.length()));
-    const size_t start = std::min(s.find("BOOKMARK("), s.find("COLOR("));
+    const size_t start = std::min({s.find("BOOKMARK("), s.find("COLOR("), s.find("NOTE(")});
     std::string biblePart = start == std::string::npos ? s : s.substr(0, start);
     while (!biblePart.empty() &&
         (biblePart.back() == ' ' || biblePart.back() == '\t' || biblePart.back() == '\r' || biblePart.back() == '\n'))

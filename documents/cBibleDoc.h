@@ -41,6 +41,7 @@ public:
     // book, a chapter heading's (verse 0) the whole chapter, so no name shows a verse 0; other keys
     // stay as they are.
     static std::uint32_t headingAsWhole(std::uint32_t key);
+    using cBookDoc::ApplyLimitExpression;
     std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
         std::uint32_t first, std::uint32_t last, bool flag) override;
     bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t abbreviated,

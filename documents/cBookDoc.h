@@ -79,7 +79,9 @@ public:
     void SearchStrongsGreekConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count) override;
     void SearchWordAttributeConcordance(const cLString16& word, cBitVector*& holder, std::uint32_t& count) override;
     std::uint32_t WordOccursInXSections(const cLString8& word) override;
+    using cSourceDoc::IsPhrasePresentInSection;
     bool IsPhrasePresentInSection(const cSearchWordList& phrase, std::uint32_t section) override;
+    using cSourceDoc::ApplyLimitExpression;
     std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
         std::uint32_t first, std::uint32_t last, bool flag) override;
     std::uint32_t CanonicalWordNumber(const cLString16& word, bool mode) override;
@@ -206,6 +208,8 @@ protected:
     // Bits of the user-data part of a limit expression, ANDed into `holder`; 0, or 217 when closed.
     std::uint32_t applyUserDataLimits(const cLString8& limitPart, cBitVector*& holder, cLIntArray& colours,
         std::uint32_t first, std::uint32_t last, bool flag);
+    // Sets the bits of the sections first..last that carry a live note of the user.
+    void noteSections(cBitVector& hits, std::uint32_t first, std::uint32_t last);
     // Extends `last` over the contents subtree of `first`.
     void extendOverSubtree(std::uint32_t first, std::uint32_t& last);
 

@@ -18,6 +18,7 @@
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategory.h"
 #include "userdata/cCategoryStg.h"
+#include "userdata/cNoteDoc.h"
 #include "userdata/cVerseHighlightDoc.h"
 #include "userdata/cVerseHighlightRecord.h"
 
@@ -110,6 +111,21 @@ std::vector<std::string> readQuotedNames(const std::string& text, size_t pos, bo
 
 std::uint32_t colourCodeForName(const std::string& name)
 {
+    // "#RRGGBB": the highlight colour with that value.
+    if (name.size() == 7 && name[0] == '#') {
+        cHTMLColor colour;
+        colour.setFromColorText(name);
+        std::uint32_t id = colour.highlightColorId();
+        if (id == 0) {
+            std::uint8_t red = 0, green = 0, blue = 0;
+            colour.getRGBComponents(red, green, blue);
+            const std::uint32_t rgb = (std::uint32_t {red} << 16) | (std::uint32_t {green} << 8) | blue;
+            if (rgb == colour.rgb() && name.find_first_not_of("0123456789abcdefABCDEF", 1) == std::string::npos)
+                id = highlightIdForRGB(red, green, blue, false);
+        }
+        if (id != 0 && id != 0xFFFFFFFF)
+            return id;
+    }
     std::string key;
     for (char c : name) {
         if (c == ' ')
@@ -551,7 +567,7 @@ std::uint32_t cBookDoc::ApplyLimitExpression(const cLString16& expression, cBitV
     const std::string s(text.chars(), static_cast<size_t>(text.length()));
     const size_t b = s.find("BOOKMARK(");
     const size_t c = s.find("COLOR(");
-    const size_t start = std::min(b, c);
+    const size_t start = std::min({b, c, s.find("NOTE(")});
     cLString8 limitPart;
     if (start != std::string::npos)
         limitPart.assignCStr(s.c_str() + start);
@@ -631,6 +647,12 @@ std::uint32_t cBookDoc::applyUserDataLimits(const cLString8& limitPart, cBitVect
         holder->andVector(hits);
     }
 
+    if (s.find("NOTE()") != std::string::npos) {
+        cBitVector hits(n);
+        noteSections(hits, first, last);
+        holder->andVector(hits);
+    }
+
     const size_t bookmarkAt = s.find("BOOKMARK(");
     if (bookmarkAt == std::string::npos)
         return 0;
@@ -704,4 +726,45 @@ std::uint32_t cBookDoc::applyUserDataLimits(const cLString8& limitPart, cBitVect
     }
     holder->andVector(hits);
     return 0;
+}
+
+void cBookDoc::noteSections(cBitVector& hits, std::uint32_t first, std::uint32_t last)
+{
+    cNoteDoc* notes = noteDoc();
+    if (notes == nullptr || !notes->IsOpen())
+        return;
+    const std::uint32_t n = hits.size();
+    if (isBibleHeader()) {
+        // Bible notes are kept by verse; each is put into this Bible's translation.
+        const std::int32_t translation = translationNumber();
+        cBibleNote note;
+        bool more = notes->firstBibleNote(note);
+        for (std::uint32_t guard = kWalkLimit; more && guard > 0; --guard) {
+            cBibleRef verse(makeBibleKey(note.booknum, note.chapter, note.verse));
+            if (verse.setTranslation(translation)) {
+                std::uint32_t section = 0, value = 0;
+                m_bookFile->verseSync().sectionForKey(verse.startKey(), section, value);
+                if (section != 0 && section >= first && section <= last && section < n)
+                    hits.set(section);
+            }
+            more = notes->nextBibleNote(note);
+        }
+        return;
+    }
+    const BookIdentity id = bookIdentity();
+    const bool journal = supports(kDocSupportsIsFakeJournalDoc);
+    cBookNote note;
+    note.pubid = id.publisher;
+    note.bookid = id.book;
+    note.edition = id.edition;
+    bool more = notes->firstBookNote(note);
+    for (std::uint32_t guard = kWalkLimit; more && guard > 0; --guard) {
+        // A journal's sections are its notes' record ids; a book's notes are those without form fields.
+        const bool named = !note.formname.isEmpty() && !note.fieldname.isEmpty();
+        const std::int64_t position = journal ? note.recid : note.section;
+        if (named == journal && position >= 0 && static_cast<std::uint64_t>(position) >= first &&
+            static_cast<std::uint64_t>(position) <= last && static_cast<std::uint64_t>(position) < n)
+            hits.set(static_cast<std::uint32_t>(position));
+        more = notes->nextBookNote(note);
+    }
 }

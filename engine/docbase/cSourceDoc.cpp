@@ -5,6 +5,7 @@
 #include "engine/bookfile/cBkWordLinks.h"
 #include "engine/references/cBibleRef.h"
 #include "search/core/cBitVector.h"
+#include "search/core/cSearchWordList.h"
 
 namespace {
 std::atomic<std::uint32_t> g_documentCounter {0};
@@ -144,6 +145,42 @@ std::uint32_t cSourceDoc::ApplyLimitExpression(
     holder = nullptr;
     colours.removeAll();
     return 0;
+}
+
+std::uint32_t cSourceDoc::ApplyLimitExpression(const cLString16& expression, cBitVector*& holder,
+    cLIntArray& limitWords, std::uint32_t first, std::uint32_t last, const cBibleRef* reference, bool flag)
+{
+    limitWords.removeAll();
+    cLIntArray colours;
+    const std::uint32_t r = ApplyLimitExpression(expression, holder, colours, first, last, flag);
+    if (r != 0 || holder == nullptr || reference == nullptr || !reference->hasRanges())
+        return r;
+    // Only the sections of the reference's verses stay.
+    cBitVector inside(holder->size());
+    for (const bibleRefRange* range = reference->firstRange(); range != nullptr; range = range->next) {
+        cBibleRef single(*reference);
+        single.removeAllRanges();
+        single.appendRangeCopy(*range);
+        std::uint32_t a = 0, b = 0;
+        if (SectionRangeForBibleKey(single, a, b) && a != 0)
+            inside.setRange(a, b < a ? a : b);
+    }
+    holder->andVector(inside);
+    return 0;
+}
+
+bool cSourceDoc::IsPhrasePresentInSection(
+    std::uint32_t section, const cSearchWordList& phrase, const cLIntArray& limitWords)
+{
+    if (!IsPhrasePresentInSection(phrase, section))
+        return false;
+    for (std::int32_t i = 0; i < limitWords.count(); ++i) {
+        cSearchWordList one;
+        one.appendItem(nullptr, static_cast<std::uint32_t>(limitWords.getAt(i)), false, nullptr);
+        if (!IsPhrasePresentInSection(one, section))
+            return false;
+    }
+    return true;
 }
 
 bool cSourceDoc::GetSearchResultText(std::uint32_t, std::uint32_t, bool, std::uint32_t, const cMultiBookSearchHits*,

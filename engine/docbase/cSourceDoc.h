@@ -122,10 +122,20 @@ public:
     {
         return false;
     }
-    // The sections a limit expression ("BOOKMARK(...)", "COLOR(...)", a Bible range) allows, into a new
-    // vector in `holder` (null when none). `colours` receives the colour codes read.
+    // The phrase test of a search term under a limit: the phrase must be present and every word number
+    // of `limitWords` must occur in the section too. An empty list is the two-argument test.
+    virtual bool IsPhrasePresentInSection(
+        std::uint32_t section, const cSearchWordList& phrase, const cLIntArray& limitWords);
+    // The sections a limit expression ("BOOKMARK(...)", "COLOR(...)", "NOTE()", a Bible range) allows,
+    // into a new vector in `holder` (null when none). `colours` receives the colour codes read.
     virtual std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
         std::uint32_t first, std::uint32_t last, bool flag);
+    // The form the search expressions use: as above over first..last, narrowed further to the sections
+    // of `reference` in this book when one is given (a re-evaluation after a change to those verses).
+    // `limitWords` receives the word numbers the expression demands of every hit; the limit language
+    // has no word terms, so it comes back empty. 0 on success, else an engine message code.
+    virtual std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder,
+        cLIntArray& limitWords, std::uint32_t first, std::uint32_t last, const cBibleRef* reference, bool flag);
     virtual std::uint32_t CanonicalWordNumber(const cLString16& /*word*/, bool /*mode*/) { return kNone; }
     // The line that lists a hit: mode 0 a title, 1 and 2 excerpts of increasing length.
     virtual bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t reserved,

@@ -3,6 +3,7 @@
 // hand them over; SearchOptions is their typed form.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -51,7 +52,7 @@ struct SearchOptions {
     std::optional<std::u16string> thenote;
     std::optional<std::u16string> searchlimits;
     bool stopWords = false;
-    SearchProgressDelegate* progressDelegate = nullptr;  // not owned
+    std::shared_ptr<SearchProgressDelegate> progressDelegate;  // shared with the runs that report to it
     std::optional<std::string> layoutUuid;
     std::optional<int64_t> searchID;
     std::optional<int64_t> searchtag;

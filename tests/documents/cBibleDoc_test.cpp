@@ -16,6 +16,7 @@
 #include "render/cHTMLColor.h"
 #include "render/cHTMLRenderConfiguration.h"
 #include "search/core/cBitVector.h"
+#include "search/core/cSearchWordList.h"
 #include "userdata/cBibleNote.h"
 #include "userdata/cBookmark.h"
 #include "userdata/cBookmarkMgr.h"
@@ -231,6 +232,22 @@ TEST_F(BibleDocTest, LimitExpressions)
     EXPECT_EQ((std::set<std::uint32_t> {4, 5, 11}), limit("COLOR(\"*\")"));
     EXPECT_EQ((std::set<std::uint32_t> {4, 5}), limit("COLOR(\"Yellow\", \"Underline\")", nullptr, 1, 8));
     EXPECT_TRUE(limit("COLOR(\"NoSuchColour\")").empty());
+    // A colour written as "#RRGGBB" is the highlight colour of that value.
+    EXPECT_EQ((std::set<std::uint32_t> {4, 11}), limit("COLOR(\"#FFFF00\")"));
+    EXPECT_EQ((std::set<std::uint32_t> {4, 11}), limit("COLOR(\"#ffff00\")"));
+    EXPECT_TRUE(limit("COLOR(\"#FFFF0\")").empty());
+    EXPECT_TRUE(limit("COLOR(\"#123457\")").empty());
+
+    // The search expressions' form: a reference narrows the range to its verses, and no limit word
+    // comes back.
+    cBibleRef john(bibleKey(43, 3, 16));
+    cBitVector* holder = nullptr;
+    cLIntArray limitWords;
+    limitWords.add(99);
+    ASSERT_EQ(0u, doc.ApplyLimitExpression(wide("COLOR(\"*\")"), holder, limitWords, 0, 100, &john, false));
+    std::unique_ptr<cBitVector> owned(holder);
+    EXPECT_EQ((std::set<std::uint32_t> {11}), bits(holder));
+    EXPECT_EQ(0, limitWords.count());
 
     // Bookmarks.
     cBookmarkMgr bookmarks;
@@ -242,6 +259,38 @@ TEST_F(BibleDocTest, LimitExpressions)
     EXPECT_EQ((std::set<std::uint32_t> {12}), limit("BOOKMARK(\"*\")"));
     EXPECT_EQ((std::set<std::uint32_t> {12}), limit("John 3:16-17 BOOKMARK(\"No Category\")"));
     EXPECT_TRUE(limit("Gen 1 BOOKMARK(\"*\")").empty());
+
+    // Notes: the verses that carry one.
+    cSourceDoc::setNoteDoc(noteDocInstance());
+    cBibleNote note;
+    note.booknum = 1;
+    note.chapter = 1;
+    note.verse = 3;
+    note.note = wide("Light.");
+    ASSERT_TRUE(noteDocInstance()->saveBibleNote(note, false));
+    EXPECT_EQ((std::set<std::uint32_t> {5}), limit("NOTE()"));
+    EXPECT_EQ((std::set<std::uint32_t> {5}), limit("Genesis 1 NOTE()"));
+    EXPECT_TRUE(limit("John 3:16-17 NOTE()").empty());
+    EXPECT_TRUE(limit("NOTE() BOOKMARK(\"*\")").empty());
+    ASSERT_TRUE(noteDocInstance()->deleteBibleNoteAtVerse(1, 1, 3));
+    EXPECT_TRUE(limit("NOTE()").empty());
+}
+
+TEST_F(BibleDocTest, PhraseTestUnderLimitWords)
+{
+    cSearchWordList phrase;
+    phrase.appendItem(u"god", 0xFFFFFFFF, false, nullptr);
+    phrase.appendItem(u"created", 0xFFFFFFFF, false, nullptr);
+    cLIntArray none;
+    EXPECT_TRUE(doc.IsPhrasePresentInSection(3, phrase, none));
+    EXPECT_FALSE(doc.IsPhrasePresentInSection(4, phrase, none));
+    // Each limit word number must occur in the section as well.
+    cLIntArray earth;
+    earth.add(static_cast<std::int32_t>(doc.CanonicalWordNumber(wide("earth"), false)));
+    EXPECT_TRUE(doc.IsPhrasePresentInSection(3, phrase, earth));
+    cLIntArray light;
+    light.add(static_cast<std::int32_t>(doc.CanonicalWordNumber(wide("light"), false)));
+    EXPECT_FALSE(doc.IsPhrasePresentInSection(3, phrase, light));
 }
 
 TEST_F(BibleDocTest, ResultLinesAndRanges)

@@ -13,8 +13,13 @@
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLRenderConfiguration.h"
 #include "render/cHTMLRenderString.h"
+#include "search/core/SearchOptions.h"
+#include "search/core/SearchSpecification.h"
+#include "search/core/TextFolding.h"
 #include "search/core/cBitVector.h"
 #include "search/core/cSearchWordList.h"
+#include "search/execution/DocumentSearchBook.h"
+#include "search/execution/SearchRun.h"
 
 namespace {
 
@@ -318,5 +323,61 @@ std::uint32_t cTvkToolBook::renderSection(std::uint32_t section, std::string& ht
         m_doc->htmlTextForBlockCore(b, nullptr, out);
         html.append(out.chars(), static_cast<size_t>(out.length()));
     }
+    return 0;
+}
+
+std::string cTvkToolBook::sectionName(std::uint32_t section)
+{
+    if (m_doc == nullptr || m_doc->bookFile() == nullptr)
+        return std::string();
+    if (m_bible) {
+        const std::uint32_t key = m_doc->bibleKeyForSection(section);
+        if (key != 0) {
+            // A heading names its chapter or book.
+            packedBibleKey k = static_cast<packedBibleKey>(key);
+            if (bibleKeyVerse(k) == 0)
+                k |= 0xFF;
+            if (bibleKeyChapter(k) == 0)
+                k |= 0xFF00;
+            cBibleRef spelled(k);
+            spelled.setTranslation(m_doc->translationNumber());
+            spelled.setLanguage(static_cast<int>(m_doc->GetLanguage()));
+            spelled.formatSpelling(kSpellFullNames | kSpellUTF8);
+            return spelled.spellingText();
+        }
+    }
+    std::uint8_t level = 0;
+    std::string title;
+    if (m_doc->bookFile()->toc().readEntry(section, level, title) != 0)
+        return "section " + std::to_string(section);
+    return title;
+}
+
+std::uint32_t cTvkToolBook::search(const std::string& query, const std::string& interpretation,
+    const std::string& wordform, std::vector<std::uint32_t>& sections)
+{
+    sections.clear();
+    if (m_doc == nullptr)
+        return cBookDoc::kNotOpen;
+    bool known = false;
+    for (const char* i :
+        {kInterpretationAll, kInterpretationAny, kInterpretationExact, kInterpretationGoto, kInterpretationXref})
+        known = known || interpretation == i;
+    bool knownForm = false;
+    for (const char* f : {kWordFormExact, kWordFormStem, kWordFormMetaphone, kWordFormStemOrMeta})
+        knownForm = knownForm || wordform == f;
+    if (!known || !knownForm)
+        return kBadArgument;
+    // The search reads the document this object keeps open.
+    const DocumentSearchBook book(std::shared_ptr<cSourceDoc>(m_doc.get(), [](cSourceDoc*) {}));
+    const SearchSpecification spec(textfold::utf8ToUtf16(query));
+    SearchOptions options;
+    options.interpretation = interpretation;
+    options.wordform = wordform;
+    const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, book, options, 0);
+    if (hits == nullptr)
+        return 0;
+    for (std::uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true))
+        sections.push_back(s);
     return 0;
 }

@@ -54,6 +54,16 @@ public:
     // The display HTML of the blocks of one section; 219 when the book has no such section.
     std::uint32_t renderSection(std::uint32_t section, std::string& html);
 
+    // The name of a section as a result line shows it: the spelled reference of a Bible section
+    // ("John 3:16", "Genesis 1" for a heading), else its contents title.
+    std::string sectionName(std::uint32_t section);
+    // A query of the search language, run as one standard search run (interpretation and word form as
+    // the search options name them: "all", "any", "exact", "goto", "xref"; "exact", "stem",
+    // "metaphone", "stemormeta"): the sections found, ascending. 221 for an unknown interpretation
+    // or word form.
+    std::uint32_t search(const std::string& query, const std::string& interpretation, const std::string& wordform,
+        std::vector<std::uint32_t>& sections);
+
     // The sections that hold the phrase (the phrase count's sections).
     std::uint32_t phraseSections(const std::string& words, std::vector<std::uint32_t>& sections);
 

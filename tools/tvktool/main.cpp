@@ -9,6 +9,9 @@
 //                                  the display HTML of the section's blocks, with the highlights and
 //                                  note links of the user-data database FILE when one is given
 //   tvktool library FOLDER         the books the library finds in a folder, then the files skipped and why
+//   tvktool search BOOK QUERY [INTERPRETATION [WORDFORM]]
+//                                  one search run of a query ("all" and "exact" by default): the number
+//                                  of sections found, then the name of each in book order
 // On failure it prints the engine's result code ("error 223") and exits with 1; bad usage exits 2.
 
 #include <cstdio>
@@ -190,10 +193,32 @@ int query(const std::string& command, const char* path, const std::string& argum
     return 0;
 }
 
+// tvktool search BOOK QUERY [INTERPRETATION [WORDFORM]]: the number of sections found, then each
+// section's name in book order.
+int searchCommand(
+    const char* path, const std::string& query, const std::string& interpretation, const std::string& wordform)
+{
+    cTvkToolBook book;
+    std::uint32_t r = book.open(path);
+    if (r != 0)
+        return fail(r);
+    std::vector<std::uint32_t> sections;
+    r = book.search(query, interpretation, wordform, sections);
+    if (r != 0)
+        return fail(
+            r, "interpretation: all, any, exact, goto or xref; word form: exact, stem, metaphone or stemormeta");
+    std::printf("%zu\n", sections.size());
+    for (std::uint32_t s : sections)
+        std::printf("%s\n", book.sectionName(s).c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc >= 4 && argc <= 6 && std::strcmp(argv[1], "search") == 0)
+        return searchCommand(argv[2], argv[3], argc >= 5 ? argv[4] : "all", argc >= 6 ? argv[5] : "exact");
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string database;
     for (size_t i = 0; i + 1 < args.size(); ++i)
@@ -229,6 +254,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr,
         "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
         "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" |\n"
-        "               render BOOK SECTION [--database FILE] | library FOLDER\n");
+        "               render BOOK SECTION [--database FILE] | library FOLDER |\n"
+        "               search BOOK QUERY [INTERPRETATION [WORDFORM]]\n");
     return 2;
 }

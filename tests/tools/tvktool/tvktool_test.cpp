@@ -255,3 +255,24 @@ TEST(Tvktool, RendersASection)
         EXPECT_EQ("error 221\n", q.ask("render", q.bible, bad).out) << bad;
     EXPECT_EQ(2, run(kTool + " render " + q.bible).status);
 }
+
+TEST(Tvktool, SearchPrintsTheCountAndEachSectionInBookOrder)
+{
+    QueryBooks q;
+    EXPECT_EQ("2\nGenesis 1:1\nGenesis 1:2\n", q.ask("search", q.bible, "earth").out);
+    EXPECT_EQ("1\nGenesis 1:1\n", q.ask("search", q.bible, "\"the heaven and the earth\"").out);
+    EXPECT_EQ("0\n", q.ask("search", q.bible, "earth heaven -created").out);
+    EXPECT_EQ("2\nJohn 3:16\nJude 3\n", q.ask("search", q.bible, "lov* OR gave").out);
+    EXPECT_EQ("1\nJohn 3:16\n", run(kTool + " search " + q.bible + " 'John 3:16' goto").out);
+    EXPECT_EQ("4\nGenesis 1:1\nGenesis 1:2\nJohn 3:16\nJude 3\n",
+        run(kTool + " search " + q.bible + " 'earth loved gave' any").out);
+    // This book has no stem list: a stem search finds nothing.
+    EXPECT_EQ("0\n", run(kTool + " search " + q.bible + " 'loving' all stem").out);
+    EXPECT_EQ("1\nOne\n", q.ask("search", q.plain, "earth").out);
+    // Bad input: nothing found, or a clear error for an unknown interpretation.
+    for (const char* odd : {"", "\"", "OR", "-", "[[[", "*?_["})
+        EXPECT_EQ(0, q.ask("search", q.bible, odd).status) << odd;
+    ToolRun bad = run(kTool + " search " + q.bible + " earth sideways");
+    EXPECT_EQ(1, bad.status);
+    EXPECT_NE(std::string::npos, bad.out.find("error 221")) << bad.out;
+}

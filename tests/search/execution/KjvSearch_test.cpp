@@ -1,0 +1,383 @@
+// Searches of the compiled KJV against counts this test computes itself from the exported source
+// text: which verses hold a word, both of two words, either, one without the other, a phrase, words
+// matching a pattern, and words tagged with a Strong's number.
+
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "documents/cBookDoc.h"
+#include "engine/bookfile/cBkBookFile.h"
+#include "search/core/TextFolding.h"
+#include "search/core/WildcardPattern.h"
+#include "search/execution/DocumentSearchBook.h"
+#include "search/execution/SearchRun.h"
+#include "search/execution/cSearchExpressionResult.h"
+#include "tools/tvkbuild/import/TvkModuleImport.h"
+
+namespace {
+
+const std::string kBuild = QS_BINARY_DIR;
+
+struct Verse {
+    std::vector<std::string> words;                        // lower-cased, outside notes
+    std::set<std::string> strongs;                         // "G26", "H430"
+    std::set<std::pair<std::string, std::string>> tagged;  // (last word of a tagged element, number)
+};
+
+// Words as the reader cuts them: letters, digits and marks, with an apostrophe inside a word.
+std::vector<std::string> splitWords(const std::string& text)
+{
+    const QString q = QString::fromUtf8(text.c_str());
+    std::vector<std::string> words;
+    QString current;
+    for (qsizetype i = 0; i < q.size(); ++i) {
+        const QChar c = q[i];
+        const bool apostrophe = (c == u'\'' || c == QChar(0x2019)) && !current.isEmpty() && i + 1 < q.size() &&
+            (q[i + 1].isLetter() || q[i + 1].isMark());
+        if (c.isLetterOrNumber() || c.isMark() || c.isSurrogate() || apostrophe) {
+            current += c;
+        } else if (!current.isEmpty()) {
+            words.push_back(current.toLower().toStdString());
+            current.clear();
+        }
+    }
+    if (!current.isEmpty())
+        words.push_back(current.toLower().toStdString());
+    return words;
+}
+
+std::string normalStrongs(const std::string& n)
+{
+    std::string digits = n.substr(1);
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size() - 1));
+    return n.substr(0, 1) + digits;
+}
+
+Verse readVerse(const std::string& markup)
+{
+    Verse v;
+    std::string plain;
+    int noteDepth = 0;
+    std::vector<std::pair<size_t, std::vector<std::string>>> open;  // <w> elements: text start, numbers
+    for (size_t i = 0; i < markup.size();) {
+        if (markup[i] != '<') {
+            const size_t end = std::min(markup.find('<', i), markup.size());
+            if (noteDepth == 0)
+                plain += markup.substr(i, end - i);
+            i = end;
+            continue;
+        }
+        const size_t end = markup.find('>', i);
+        const std::string tag = markup.substr(i + 1, end - i - 1);
+        i = end + 1;
+        const bool closing = tag[0] == '/';
+        const bool empty = tag.back() == '/';
+        const std::string name =
+            tag.substr(closing ? 1 : 0, tag.find_first_of(" /", closing ? 1 : 0) - (closing ? 1 : 0));
+        if (name == "div" && tag.find("type=\"book\"") != std::string::npos && tag.find("eID=") != std::string::npos)
+            break;
+        if (name == "note" && !empty)
+            noteDepth += closing ? -1 : 1;
+        if (name == "w" && noteDepth == 0 && !empty) {
+            if (!closing) {
+                std::vector<std::string> numbers;
+                for (size_t p = 0; (p = tag.find("strong:", p)) != std::string::npos;) {
+                    p += 7;
+                    numbers.push_back(normalStrongs(tag.substr(p, tag.find_first_of(" \"", p) - p)));
+                }
+                open.emplace_back(plain.size(), numbers);
+            } else if (!open.empty()) {
+                const auto [start, numbers] = open.back();
+                open.pop_back();
+                const std::vector<std::string> inside = splitWords(plain.substr(start));
+                for (const std::string& n : numbers) {
+                    v.strongs.insert(n);
+                    if (!inside.empty())
+                        v.tagged.insert({inside.back(), n});
+                }
+            }
+        }
+        if (noteDepth == 0)
+            plain += ' ';
+    }
+    std::string decoded;
+    for (size_t i = 0; i < plain.size(); ++i) {
+        if (plain[i] == '&') {
+            const size_t semi = plain.find(';', i);
+            const std::string e = semi == std::string::npos ? "" : plain.substr(i + 1, semi - i - 1);
+            if (e == "amp" || e == "lt" || e == "gt" || e == "quot" || e == "apos") {
+                decoded += e == "amp" ? '&' : e == "lt" ? '<' : e == "gt" ? '>' : e == "quot" ? '"' : '\'';
+                i = semi;
+                continue;
+            }
+        }
+        decoded += plain[i];
+    }
+    v.words = splitWords(decoded);
+    return v;
+}
+
+class KjvSearch : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!std::filesystem::exists(kBuild + "/library/KJV.tvk") ||
+            !std::filesystem::exists(kBuild + "/library-src/engKJV2006eb.imp"))
+            return;
+        s_book = DocumentSearchBook::openFile(kBuild + "/library/KJV.tvk");
+        std::ifstream in(kBuild + "/library-src/engKJV2006eb.imp", std::ios::binary);
+        std::string line, key, text;
+        auto flush = [&] {
+            const uint32_t k = key.empty() ? 0 : tvkVerseKeyFromExportKey(key);
+            if (k != 0 && (k & 0xFF) != 0)
+                s_verses[k] = readVerse(text);
+        };
+        while (std::getline(in, line)) {
+            if (line.rfind("$$$", 0) == 0) {
+                flush();
+                key = line.substr(3);
+                text.clear();
+            } else {
+                text += (text.empty() ? "" : "\n") + line;
+            }
+        }
+        flush();
+        auto* doc = static_cast<cBookDoc*>(s_book->document());
+        for (uint32_t s = 1; s < s_book->numSections(); ++s) {
+            const uint32_t k = doc->bibleKeyForSection(s);
+            if ((k & 0xFF) != 0)
+                s_keyOf[s] = k;
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        s_book.reset();
+        s_verses.clear();
+        s_keyOf.clear();
+    }
+    void SetUp() override
+    {
+        if (s_book == nullptr)
+            GTEST_SKIP() << "the sample library has not been compiled (scripts/build-library.sh)";
+    }
+
+    // The verse keys a run finds.
+    static std::set<uint32_t> found(
+        const std::string& query, const char* interpretation = "all", const char* wordform = "exact")
+    {
+        SearchSpecification spec(textfold::utf8ToUtf16(query));
+        SearchOptions options;
+        options.interpretation = interpretation;
+        options.wordform = wordform;
+        std::set<uint32_t> keys;
+        const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, *s_book, options, 1);
+        if (hits == nullptr)
+            return keys;
+        for (uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true)) {
+            const auto it = s_keyOf.find(s);
+            if (it != s_keyOf.end())
+                keys.insert(it->second);
+        }
+        return keys;
+    }
+    static std::set<uint32_t> expected(const std::function<bool(const Verse&)>& holds)
+    {
+        std::set<uint32_t> keys;
+        for (const auto& [k, v] : s_verses)
+            if (holds(v))
+                keys.insert(k);
+        return keys;
+    }
+    static bool has(const Verse& v, const std::string& w)
+    {
+        return std::find(v.words.begin(), v.words.end(), w) != v.words.end();
+    }
+    static bool hasPhrase(const Verse& v, const std::vector<std::string>& phrase)
+    {
+        return std::search(v.words.begin(), v.words.end(), phrase.begin(), phrase.end()) != v.words.end();
+    }
+    static bool hasMatch(const Verse& v, const std::string& pattern)
+    {
+        const std::u16string p = textfold::utf8ToUtf16(pattern);
+        for (const std::string& w : v.words)
+            if (wildcardMatch(p, textfold::utf8ToUtf16(w), false))
+                return true;
+        return false;
+    }
+
+    static std::shared_ptr<DocumentSearchBook> s_book;
+    static std::map<uint32_t, Verse> s_verses;
+    static std::map<uint32_t, uint32_t> s_keyOf;
+};
+
+std::shared_ptr<DocumentSearchBook> KjvSearch::s_book;
+std::map<uint32_t, Verse> KjvSearch::s_verses;
+std::map<uint32_t, uint32_t> KjvSearch::s_keyOf;
+
+std::string describe(const std::set<uint32_t>& a, const std::set<uint32_t>& b)
+{
+    std::ostringstream out;
+    out << a.size() << " found, " << b.size() << " expected; only found:" << std::hex;
+    int n = 0;
+    for (uint32_t k : a)
+        if (!b.count(k) && n++ < 6)
+            out << " " << k;
+    out << "; only expected:";
+    n = 0;
+    for (uint32_t k : b)
+        if (!a.count(k) && n++ < 6)
+            out << " " << k;
+    return out.str();
+}
+
+#define EXPECT_SAME(found, expected)                                                                                   \
+    do {                                                                                                               \
+        const auto f_ = (found);                                                                                       \
+        const auto e_ = (expected);                                                                                    \
+        EXPECT_FALSE(e_.empty());                                                                                      \
+        EXPECT_TRUE(f_ == e_) << describe(f_, e_);                                                                     \
+    } while (0)
+
+}  // namespace
+
+TEST_F(KjvSearch, SingleWordsFindTheVersesThatHoldThem)
+{
+    for (const char* w : {"love", "jerusalem", "shepherd", "selah", "charity"})
+        EXPECT_SAME(found(w), expected([&](const Verse& v) { return has(v, w); }));
+    // Letter case of the query does not matter.
+    EXPECT_SAME(found("LoVe"), expected([](const Verse& v) { return has(v, "love"); }));
+    // A word the book lacks finds nothing.
+    EXPECT_TRUE(found("xyzzy").empty());
+}
+
+TEST_F(KjvSearch, AndOrAndNot)
+{
+    // Two words: every verse holding both, in any order.
+    EXPECT_SAME(found("love faith"), expected([](const Verse& v) { return has(v, "love") && has(v, "faith"); }));
+    EXPECT_SAME(found("faith love"), found("love faith"));
+    // A word the book lacks empties the conjunction wherever it stands.
+    EXPECT_TRUE(found("xyzzy love").empty());
+    EXPECT_TRUE(found("love xyzzy").empty());
+    // OR inside a position, between phrases, and the "any" interpretation.
+    const auto either = expected([](const Verse& v) { return has(v, "love") || has(v, "charity"); });
+    EXPECT_SAME(found("love OR charity"), either);
+    EXPECT_SAME(found("love|charity"), either);
+    EXPECT_SAME(found("love charity", "any"), either);
+    EXPECT_SAME(found("\"love\" OR \"charity\""), either);
+    // Exclusions: the first "-" takes the rest of the query, and any of its words excludes a verse.
+    EXPECT_SAME(found("love -hate"), expected([](const Verse& v) { return has(v, "love") && !has(v, "hate"); }));
+    EXPECT_SAME(found("lord -god israel"),
+        expected([](const Verse& v) { return has(v, "lord") && !has(v, "god") && !has(v, "israel"); }));
+    // A quoted exclusion takes out only the verses with the phrase.
+    EXPECT_SAME(found("man -\"son of man\""), expected([](const Verse& v) {
+        return has(v, "man") && !hasPhrase(v, {"son", "of", "man"});
+    }));
+}
+
+TEST_F(KjvSearch, PhrasesKeepTheirWordOrder)
+{
+    for (const std::vector<std::string>& phrase : {std::vector<std::string> {"the", "lord", "is", "my", "shepherd"},
+             {"son", "of", "man"}, {"the", "lord", "said"}, {"verily", "verily"}}) {
+        std::string text;
+        for (const std::string& w : phrase)
+            text += (text.empty() ? "" : " ") + w;
+        const auto want = expected([&](const Verse& v) { return hasPhrase(v, phrase); });
+        EXPECT_SAME(found("\"" + text + "\""), want);
+        // "exact" checks the order of an unquoted phrase too.
+        EXPECT_SAME(found(text, "exact"), want);
+    }
+    // Unquoted under "all": the words in any order.
+    EXPECT_SAME(
+        found("man of son"), expected([](const Verse& v) { return has(v, "son") && has(v, "of") && has(v, "man"); }));
+    // An unclosed quote drops its phrase; a phrase in quotes beside a word.
+    EXPECT_TRUE(found("\"son of man").empty());
+    EXPECT_SAME(found("jesus \"son of man\""), expected([](const Verse& v) {
+        return has(v, "jesus") && hasPhrase(v, {"son", "of", "man"});
+    }));
+}
+
+TEST_F(KjvSearch, WildcardsMatchWholeWords)
+{
+    for (const char* p : {"lov*", "?ove", "be*ed", "[lh]ove", "sh?ph*d", "*ness"})
+        EXPECT_SAME(found(p), expected([&](const Verse& v) { return hasMatch(v, p); }));
+    // A pattern and a word.
+    EXPECT_SAME(found("lov* god"), expected([](const Verse& v) { return hasMatch(v, "lov*") && has(v, "god"); }));
+    // "*" alone is every section of the book.
+    const std::unique_ptr<BitVector> all =
+        searchrun::searchResults(SearchSpecification(u"*"), *s_book, SearchOptions {}, 1);
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(all->count(true), s_book->numSections() - 1);
+}
+
+TEST_F(KjvSearch, StrongsNumbersAndTaggedWords)
+{
+    for (const char* n : {"G26", "H430", "G2424", "H3068"})
+        EXPECT_SAME(found(n), expected([&](const Verse& v) { return v.strongs.count(n) > 0; }));
+    // Leading zeros and lower case are the same number.
+    EXPECT_SAME(found("h0430"), found("H430"));
+    // A word that must carry the number, in either order.
+    const auto tagged = expected([](const Verse& v) { return v.tagged.count({"love", "G26"}) > 0; });
+    EXPECT_SAME(found("love:G26"), tagged);
+    EXPECT_SAME(found("G26:love"), tagged);
+    EXPECT_SAME(found("*:G26"), found("G26"));
+    // The expression language says the same.
+    auto expression = [](const std::u16string& text) {
+        cSearchExpressionResult r;
+        EXPECT_TRUE(r.evaluate(text, u"", s_book->document())) << r.errorMessage();
+        std::set<uint32_t> keys;
+        for (uint32_t i = 0; i < r.hitCount(); ++i)
+            keys.insert(s_keyOf.at(r.sectionForHit(i)));
+        return keys;
+    };
+    EXPECT_SAME(expression(u"G26"), found("G26"));
+    EXPECT_SAME(expression(u"love:G26"), tagged);
+    EXPECT_SAME(expression(u"love AND god"), found("love god"));
+    EXPECT_SAME(expression(u"love OR charity"), found("love OR charity"));
+    EXPECT_SAME(expression(u"love NOT hate"), found("love -hate"));
+    EXPECT_SAME(expression(u"son of man"), found("\"son of man\""));
+}
+
+TEST_F(KjvSearch, DerivedFormsReachEveryFormOfTheWord)
+{
+    // The stem and sound-alike runs find at least every verse of the word itself.
+    const auto exact = found("loved");
+    for (const char* form : {"stem", "metaphone", "stemormeta"}) {
+        const auto derived = found("loved", "all", form);
+        EXPECT_TRUE(std::includes(derived.begin(), derived.end(), exact.begin(), exact.end())) << form;
+        EXPECT_GT(derived.size(), exact.size()) << form;
+    }
+    // "loveth", "lovest" and "loved" share the stem of "love".
+    const auto stem = found("love", "all", "stem");
+    for (const char* w : {"loveth", "lovest", "loved"}) {
+        const auto own = expected([&](const Verse& v) { return has(v, w); });
+        EXPECT_TRUE(std::includes(stem.begin(), stem.end(), own.begin(), own.end())) << w;
+    }
+}
+
+TEST_F(KjvSearch, GoToAndLimits)
+{
+    EXPECT_EQ(found("John 3:16", "goto"), (std::set<uint32_t> {(43u << 16) | (3 << 8) | 16}));
+    EXPECT_TRUE(found("Genesis", "goto").empty());
+    // A limited range keeps only its verses.
+    SearchSpecification spec(u"love");
+    SearchOptions options;
+    options.searchlimits = u"Matthew-John";
+    const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, *s_book, options, 1);
+    ASSERT_NE(hits, nullptr);
+    std::set<uint32_t> keys;
+    for (uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true))
+        keys.insert(s_keyOf.at(s));
+    std::set<uint32_t> gospels;
+    for (uint32_t k : expected([](const Verse& v) { return has(v, "love"); }))
+        if ((k >> 16) >= 40 && (k >> 16) <= 43)
+            gospels.insert(k);
+    EXPECT_SAME(keys, gospels);
+}

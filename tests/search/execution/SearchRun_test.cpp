@@ -1,0 +1,273 @@
+// Search runs on a small Bible: word forms, interpretations, progress reports, the notes run, the
+// bookmark count and queries people type by mistake.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <vector>
+
+#include "search/core/TextFolding.h"
+#include "search/execution/DocumentSearchBook.h"
+#include "search/execution/PhraseSearch.h"
+#include "search/execution/SearchRun.h"
+#include "tests/search/execution/MiniBible.h"
+#include "userdata/cBibleNote.h"
+#include "userdata/cBookmarkMgr.h"
+#include "userdata/cCategory.h"
+#include "userdata/cCategoryStg.h"
+#include "userdata/cNoteDoc.h"
+
+namespace {
+
+using namespace minibible;
+
+class SearchRunTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_folder = new Folder();
+        uint32_t error = 0;
+        s_book = DocumentSearchBook::openFile(s_folder->writeBible(), &error);
+        if (s_book == nullptr)
+            std::fprintf(stderr, "mini Bible: error %u\n", error);
+    }
+    static void TearDownTestSuite()
+    {
+        s_book.reset();
+        delete s_folder;
+    }
+    void SetUp() override { ASSERT_NE(s_book, nullptr); }
+
+    static std::vector<uint32_t> run(const std::u16string& query, const SearchOptions& options)
+    {
+        const SearchSpecification spec(query);
+        const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, *s_book, options, 5);
+        std::vector<uint32_t> out;
+        if (hits != nullptr)
+            for (uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true))
+                out.push_back(s);
+        return out;
+    }
+    static std::vector<uint32_t> run(
+        const std::u16string& query, const char* interpretation = "all", const char* wordform = "exact")
+    {
+        SearchOptions o;
+        o.interpretation = interpretation;
+        o.wordform = wordform;
+        return run(query, o);
+    }
+
+    static Folder* s_folder;
+    static std::shared_ptr<DocumentSearchBook> s_book;
+};
+
+Folder* SearchRunTest::s_folder = nullptr;
+std::shared_ptr<DocumentSearchBook> SearchRunTest::s_book;
+
+using Sections = std::vector<uint32_t>;
+
+struct CountingDelegate : SearchProgressDelegate {
+    uint64_t announced = 0, done = 0;
+    int64_t lastId = -1;
+    void searchProgressAddToCount(uint64_t n, int64_t id) override
+    {
+        announced += n;
+        lastId = id;
+    }
+    void searchProgressIncrementBy(uint64_t n, int64_t id) override
+    {
+        done += n;
+        lastId = id;
+    }
+};
+
+}  // namespace
+
+TEST_F(SearchRunTest, WordFormsAndInterpretations)
+{
+    EXPECT_EQ(run(u"love"), (Sections {kJohn13_34, kFirstJohn4_7, kFirstJohn4_8}));
+    EXPECT_EQ(run(u"love one"), (Sections {kJohn13_34, kFirstJohn4_7}));
+    EXPECT_EQ(run(u"gave love", "any"), (Sections {kJohn3_16, kJohn13_34, kFirstJohn4_7, kFirstJohn4_8, kJude3}));
+    // The stem of "loved" reaches "love", "loved" and "loveth"; its sound-alike too.
+    EXPECT_EQ(run(u"loved", "all", "stem"), (Sections {kJohn3_16, kJohn13_34, kFirstJohn4_7, kFirstJohn4_8}));
+    const Sections sounds = run(u"loved", "all", "metaphone");
+    EXPECT_TRUE(std::find(sounds.begin(), sounds.end(), kJohn3_16) != sounds.end());
+    // An "exact" derived run over a query of patterns only finds nothing.
+    EXPECT_TRUE(run(u"lov*", "exact", "stem").empty());
+    // Unknown word form: nothing.
+    EXPECT_TRUE(run(u"love", "all", "nonsense").empty());
+    // Strong's numbers, alone and negated against a word.
+    EXPECT_EQ(run(u"G26"), (Sections {kFirstJohn4_7, kFirstJohn4_8}));
+    EXPECT_EQ(run(u"H430"), (Sections {kGenesis1_1, kGenesis1_3}));
+    EXPECT_EQ(run(u"G9999"), Sections {});
+    // "xyzzy love" and "love xyzzy" agree: every word must be there.
+    EXPECT_TRUE(run(u"xyzzy love").empty());
+    EXPECT_TRUE(run(u"love xyzzy").empty());
+    // Stop words find nothing when asked for.
+    SearchOptions stop;
+    stop.stopWords = true;
+    EXPECT_TRUE(run(u"the", stop).empty());
+    EXPECT_FALSE(run(u"the").empty());
+}
+
+TEST_F(SearchRunTest, GoToAndExclusionsAndLimits)
+{
+    EXPECT_EQ(run(u"John 3:16", "goto"), (Sections {kJohn3_16}));
+    EXPECT_TRUE(run(u"John", "goto").empty());
+    EXPECT_TRUE(run(u"love", "goto").empty());
+    // This book has no verse index: a reference finds an empty set, not nothing.
+    SearchOptions xref;
+    xref.interpretation = "xref";
+    EXPECT_NE(searchrun::searchResults(SearchSpecification(u"John 3:16"), *s_book, xref, 1), nullptr);
+    EXPECT_EQ(searchrun::searchResults(SearchSpecification(u"love"), *s_book, xref, 1), nullptr);
+    EXPECT_EQ(run(u"love -beloved"), (Sections {kJohn13_34, kFirstJohn4_8}));
+    SearchOptions limited;
+    limited.searchlimits = u"1 John 4:7-8";
+    EXPECT_EQ(run(u"love", limited), (Sections {kFirstJohn4_7, kFirstJohn4_8}));
+    limited.searchlimits = u"Nowhere 99";
+    EXPECT_TRUE(run(u"love", limited).empty());
+}
+
+TEST_F(SearchRunTest, ProgressIsAnnouncedAndReportedOnce)
+{
+    auto delegate = std::make_shared<CountingDelegate>();
+    SearchOptions o;
+    o.progressDelegate = delegate;
+    o.searchlimits = u"John";
+    // An included list that finds nothing still reports every announced step.
+    EXPECT_TRUE(run(u"xyzzy -love", o).empty());
+    EXPECT_EQ(delegate->announced, 3u);
+    EXPECT_EQ(delegate->done, 3u);
+    EXPECT_EQ(delegate->lastId, 5);
+    o.interpretation = "goto";
+    run(u"John 3:16", o);
+    EXPECT_EQ(delegate->announced, 4u);
+    EXPECT_EQ(delegate->done, 4u);
+    // A query without an included list runs nothing, whatever the interpretation.
+    run(u"-love", o);
+    EXPECT_EQ(delegate->announced, 4u);
+}
+
+TEST_F(SearchRunTest, NotesOfTheUserAreSearchedLikeText)
+{
+    cNoteDoc* notes = noteDocInstance();
+    ASSERT_NE(notes, nullptr);
+    cSourceDoc::setNoteDoc(notes);
+    cBibleNote note;
+    note.booknum = 43;
+    note.chapter = 3;
+    note.verse = 16;
+    note.note.assignFromUTF8("<p>The <b>well-known</b> verse: God's love, 1,000 times.</p>");
+    ASSERT_TRUE(notes->saveBibleNote(note, false));
+    SearchOptions o;
+    o.searchnotes = true;
+    EXPECT_EQ(run(u"well-known", o), (Sections {kJohn3_16}));
+    EXPECT_EQ(run(u"1,000", o), (Sections {kJohn3_16}));
+    EXPECT_EQ(run(u"\"verse god's love\"", o), (Sections {kJohn3_16}));
+    EXPECT_TRUE(run(u"love -verse", o).empty());
+    o.wordform = "stem";
+    EXPECT_EQ(run(u"loved", o), (Sections {kJohn3_16}));
+    // One given note.
+    SearchOptions one;
+    one.searchnotes = true;
+    one.thenote = u"Love one another";
+    const std::unique_ptr<BitVector> hit =
+        searchrun::searchResults(SearchSpecification(u"\"love one another\""), *s_book, one, 1);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit->size(), 2u);
+    EXPECT_EQ(hit->count(true), 1u);
+    // The limit NOTE() keeps the sections that carry a note.
+    SearchOptions limited;
+    limited.searchlimits = u"NOTE()";
+    EXPECT_EQ(run(u"god", limited), (Sections {kJohn3_16}));
+    ASSERT_TRUE(notes->deleteBibleNoteAtVerse(43, 3, 16));
+    EXPECT_TRUE(run(u"god", limited).empty());
+}
+
+TEST_F(SearchRunTest, BookmarkCountOfACategory)
+{
+    cCategoryStg categories;
+    ASSERT_TRUE(categories.openDatabase(false));
+    cCategory category;
+    category.name.assignFromUTF8("Say \"hi\"");
+    ASSERT_TRUE(categories.addCategory(category, false, false));
+    cBookmarkMgr bookmarks;
+    ASSERT_TRUE(bookmarks.openDatabase(nullptr, true, false));
+    for (uint32_t key :
+        {BkSyncFormat::bibleKey(1, 1, 1), BkSyncFormat::bibleKey(1, 1, 2), BkSyncFormat::bibleKey(43, 3, 16)}) {
+        cBookmark mark;
+        mark.setBibleVerse(key, category.catid);
+        ASSERT_TRUE(bookmarks.addBookmark(mark, false, false, false));
+    }
+    SearchOptions o;
+    o.interpretation = "userDataCount";
+    o.searchlimits = u"BOOKMARK(\"Say \"\"hi\"\"\")";
+    const std::unique_ptr<BitVector> three = searchrun::searchResults(SearchSpecification(u"x"), *s_book, o, 1);
+    ASSERT_NE(three, nullptr);
+    EXPECT_EQ(three->size(), 4u);
+    EXPECT_EQ(three->count(true), 3u);
+    EXPECT_FALSE(three->getCBitVector()->test(0));
+    o.searchlimits = u"bookmark(\"Nobody\")";
+    const std::unique_ptr<BitVector> none = searchrun::searchResults(SearchSpecification(u"x"), *s_book, o, 1);
+    ASSERT_NE(none, nullptr);
+    EXPECT_EQ(none->size(), 2u);
+    EXPECT_EQ(none->count(true), 0u);
+    o.searchlimits = u"BOOKMARK(\"\")";
+    EXPECT_EQ(searchrun::searchResults(SearchSpecification(u"x"), *s_book, o, 1), nullptr);
+    // The same category limits a phrase search.
+    SearchOptions limited;
+    limited.searchlimits = u"BOOKMARK(\"Say \"\"hi\"\"\")";
+    EXPECT_EQ(run(u"god", limited), (Sections {kGenesis1_1, kJohn3_16}));
+}
+
+TEST_F(SearchRunTest, NoteTextsAreCleanedAndReplacedWordByWord)
+{
+    std::u16string t = u"<p>It's a well-known fact: 1,000 men end,start; -x- 'quoted'</p>";
+    searchrun::cleanUpNoteForSearch(t);
+    EXPECT_EQ(textfold::utf16ToUtf8(t), "It's a well-known fact  1,000 men end start   x   quoted  ");
+    EXPECT_EQ(searchrun::metaphonedString(u"a knight"), u" Ploxa nt  ");
+    EXPECT_EQ(searchrun::stemmedString(u"loveth lovest"), u" love love  ");
+    EXPECT_TRUE(phrasesearch::isPhrasePresentInString(
+        [] {
+            cSearchWordList l;
+            l.appendItem(u"love", 0xFFFFFFFF, false, nullptr);
+            l.appendItem(u"one", 0xFFFFFFFF, false, nullptr);
+            l.appendItem(u"another", 0xFFFFFFFF, false, nullptr);
+            return l;
+        }(),
+        u"love love one another"));
+    EXPECT_TRUE(phrasesearch::wordOccursInString(u"ELOHIM", u"the élohim of old", 0));
+    EXPECT_FALSE(phrasesearch::wordOccursInString(u"elo", u"the élohim of old", 0));
+    EXPECT_TRUE(phrasesearch::wordOccursInString(u"élo*", u"the élohim of old", 1));
+    EXPECT_FALSE(phrasesearch::wordOccursInString(u"elo*", u"the élohim of old", 1));
+}
+
+TEST_F(SearchRunTest, QueriesTypedByMistakeAnswerQuickly)
+{
+    std::u16string many;
+    for (int i = 0; i < 5000; ++i)
+        many += u"love OR ";
+    std::u16string stars;
+    for (int i = 0; i < 2000; ++i)
+        stars += u"*?[a|\"b]_ ";
+    std::u16string nested;
+    for (int i = 0; i < 3000; ++i)
+        nested += u"[[\"";
+    const std::string badUtf8 = "lo\xC3\x28ve \xFF\xFE \xED\xA0\x80";
+    const std::vector<std::u16string> queries = {u"", u"   ", u"OR", u"| | OR |", u"\"", u"\"\"\"", u"\"love", u"-",
+        u"- -", u"-\"", u"::", u":G", u"G:", u"love:", u"[", u"]", u"[!", u"*", u"?", u"_", many, stars, nested,
+        textfold::utf8ToUtf16(badUtf8), std::u16string(1, u'\xD800'), std::u16string(100000, u'x')};
+    for (const std::u16string& q : queries) {
+        const auto start = std::chrono::steady_clock::now();
+        for (const searchrun::StandardRun& r : searchrun::standardRuns()) {
+            SearchOptions o;
+            o.interpretation = r.interpretation;
+            if (r.wordform != nullptr)
+                o.wordform = r.wordform;
+            (void)run(q, o);
+        }
+        const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_LT(seconds, 20.0) << q.size();
+    }
+    EXPECT_EQ(run(u"*").size(), s_book->numSections() - 1);
+}
