@@ -183,8 +183,7 @@ bool cSearchExpressionResult::evaluateTerm(const std::u16string& term)
         return false;
     const uint32_t n = m_document->GetNumSections();
     const DocumentSearchBook book(std::shared_ptr<cSourceDoc>(m_document, [](cSourceDoc*) {}));
-    const bool strongsBook =
-        book.docSupports(kDocSupportsStrongsGreek) || book.docSupports(kDocSupportsStrongsHebrew);
+    const bool strongsBook = book.docSupports(kDocSupportsStrongsGreek) || book.docSupports(kDocSupportsStrongsHebrew);
     const auto* bookDoc = dynamic_cast<const cBookDoc*>(m_document);
     const bool hasSoundList = bookDoc != nullptr && bookDoc->bookFile() != nullptr && bookDoc->bookFile()->phonetic();
     const bool hasStemList = bookDoc != nullptr && bookDoc->bookFile() != nullptr && bookDoc->bookFile()->stemmed();
