@@ -254,7 +254,8 @@ QString SourceTuple::getPositionNameForTitleBar(quint64 section, const QVariantM
         return QString();
     const auto s = static_cast<quint32>(section);
     if (doc->bookFile()->genInfo().headerFlag0()) {
-        cBibleRef reference(keyForSection(s));
+        // A book or chapter heading is named by its book, or its book and chapter.
+        cBibleRef reference(cBibleDoc::headingAsWhole(keyForSection(s)));
         reference.setLanguage(static_cast<int>(bookLanguage()));
         reference.setTranslation(translationOf(abbr()));
         BibleRef ref = BibleRef::bibleRefWithcBibleRef(reference);

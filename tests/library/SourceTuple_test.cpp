@@ -420,6 +420,17 @@ TEST(SourceTuple, BookNameListsOfEveryLanguageAndEveryBook)
     EXPECT_GT(books.size(), 66);
 }
 
+// The name over a pane: a book heading is named by its book, a chapter heading by its book and
+// chapter, never with a verse 0.
+TEST(SourceTuple, HeadingsAreNamedWithoutAZeroVerse)
+{
+    NEED_SAMPLES();
+    auto kjv = open(QStringLiteral("KJV.tvk"));
+    EXPECT_EQ(QStringLiteral("Genesis (KJV)"), kjv->getPositionNameForTitleBar(1, QVariantMap()));
+    EXPECT_EQ(QStringLiteral("Genesis 1 (KJV)"), kjv->getPositionNameForTitleBar(2, QVariantMap()));
+    EXPECT_EQ(QStringLiteral("Genesis 1:1 (KJV)"), kjv->getPositionNameForTitleBar(3, QVariantMap()));
+}
+
 TEST(SourceTuple, ReadingsOfADevotional)
 {
     NEED_SAMPLES();
