@@ -19,7 +19,12 @@ QString productTypeOf(cBkBookFile& file, const QString& name)
         return QStringLiteral("BIBLES");
     if (info.bookType() == BkInfoFormat::kBookTypeDated)
         return QStringLiteral("DEVOTIONALS");
-    // Books keyed to verses are commentaries; books looked up by word are dictionaries.
+    // The header's type: 1 synced to Bible verses (a commentary), 2 synced to headwords (a dictionary).
+    if (info.bookType() == 1)
+        return QStringLiteral("COMMENTARIES");
+    if (info.bookType() == 2)
+        return QStringLiteral("DICTIONARIES");
+    // Books compiled without a type: judged by their Strong's numbers and their names.
     if (info.hasStrongsHebrew() || info.hasStrongsGreek() || name.contains(QLatin1String("Dictionary")) ||
         name.contains(QLatin1String("Lexicon")) || name.contains(QLatin1String("Topical")))
         return QStringLiteral("DICTIONARIES");
