@@ -11,7 +11,7 @@ layers below; each folder's entry lists which folders of its own layer it may us
   4. documents
   5. library
   6. search/execution
-  7. panes/layout, panes/pagebridge, panes/bookpane, panes/layoutview, panes
+  7. panes/layout, panes/page, panes/pagebridge, panes/bookpane, panes/layoutview, panes
   8. studypane, cloud, cloud/ui, reports, reports/ui
   9. app
 
@@ -56,10 +56,11 @@ LAYERS = [
     [("search/execution", [])],
     [
         ("panes/layout", []),
-        ("panes/pagebridge", ["panes/layout"]),
-        ("panes/bookpane", ["panes/layout", "panes/pagebridge"]),
-        ("panes/layoutview", ["panes/layout", "panes/pagebridge", "panes/bookpane"]),
-        ("panes", ["panes/layout", "panes/pagebridge", "panes/bookpane", "panes/layoutview"]),
+        ("panes/page", ["panes/layout"]),
+        ("panes/pagebridge", ["panes/layout", "panes/page"]),
+        ("panes/bookpane", ["panes/layout", "panes/page", "panes/pagebridge"]),
+        ("panes/layoutview", ["panes/layout", "panes/page", "panes/pagebridge", "panes/bookpane"]),
+        ("panes", ["panes/layout", "panes/page", "panes/pagebridge", "panes/bookpane", "panes/layoutview"]),
     ],
     [
         ("studypane", []),
@@ -78,6 +79,7 @@ UNRESTRICTED = ("tools", "tools/standin-services", "tests", "bench", "fuzz")
 # model and draws nothing.
 UI_FOLDERS = (
     "panes",
+    "panes/page",
     "panes/pagebridge",
     "panes/bookpane",
     "panes/layoutview",
@@ -125,10 +127,10 @@ def is_ui(folder):
 
 
 def drawing_folder(rel, src):
-    """The folder whose widget rule holds for rel: a test follows the folder it tests
-    (tests/panes/bookpane/x_test.cpp draws as panes/bookpane does)."""
-    if src == "tests":
-        return folder_of(rel[len("tests/") :]) or src
+    """The folder whose widget rule holds for rel: a test or a benchmark follows the folder it
+    measures (tests/panes/bookpane/x_test.cpp and bench/panes/x_bench.cpp draw as their folders do)."""
+    if src in ("tests", "bench"):
+        return folder_of(rel[len(src) + 1 :]) or src
     return src
 
 

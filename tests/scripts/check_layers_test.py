@@ -90,6 +90,10 @@ class CheckLayersTest(unittest.TestCase):
     def test_widgets_in_the_tests_of_a_lower_folder_fail(self):
         self.assertFails({"tests/engine/Base_test.cpp": "#include <QWidget>\n"}, "tests/engine/Base_test.cpp:1")
 
+    def test_widgets_in_a_benchmark_follow_the_folder_it_measures(self):
+        self.assertEqual(self.run_on({"bench/panes/Page_bench.cpp": "#include <QApplication>\n"}), [])
+        self.assertFails({"bench/engine/Open_bench.cpp": "#include <QWidget>\n"}, "bench/engine/Open_bench.cpp:1")
+
     def test_linking_widgets_below_the_interface_fails(self):
         self.assertFails(
             {"render/CMakeLists.txt": "qs_add_library(qs_render GLOB PUBLIC_DEPS qs_engine_bookfile Qt6::Widgets)\n"},

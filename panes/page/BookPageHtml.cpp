@@ -1,0 +1,190 @@
+#include "panes/page/BookPageHtml.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+
+namespace {
+
+const QString kDoctype = QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+                                        "\"http://www.w3.org/TR/html4/loose.dtd\">");
+
+// Only the page script (by its nonce) may run; styles and images come from the page or the
+// reader's own scheme; requests go only to the reader's own scheme.
+QString securityPolicy(const QString& nonce)
+{
+    return QStringLiteral("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+                          "script-src 'nonce-%1'; style-src 'unsafe-inline' qsbook:; img-src qsbook: data:; "
+                          "font-src qsbook: data:; media-src 'none'; object-src 'none'; connect-src qsbook:; "
+                          "form-action 'none'; base-uri 'none'\">")
+        .arg(nonce);
+}
+
+std::optional<qint64> numberAfter(const QString& id, const QString& prefix)
+{
+    if (!id.startsWith(prefix) || id.size() == prefix.size())
+        return std::nullopt;
+    bool ok = false;
+    const qint64 n = id.mid(prefix.size()).toLongLong(&ok);
+    if (!ok)
+        return std::nullopt;
+    return n;
+}
+
+}  // namespace
+
+QString BookPageHtml::nonScrollingHtmlHeader(const Frame& frame)
+{
+    QString s;
+    s.reserve(512 + frame.css.size() + frame.script.size());
+    s += kDoctype;
+    s += QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" content=\"text/html;charset=utf-8\">");
+    s += securityPolicy(frame.nonce);
+    s += QStringLiteral("<title>***TITLE***</title>");
+    s += QStringLiteral("<style type=\"text/css\">");
+    s += frame.css;
+    s += QStringLiteral("</style>");
+    s += QStringLiteral("<script language=\"javascript\" nonce=\"%1\">").arg(frame.nonce);
+    s += QStringLiteral("var sourceTupleString = '%1';\r").arg(frame.identity);
+    s += QStringLiteral("var webViewSerialNumber = %1;\r").arg(frame.serial);
+    s += frame.script;
+    s += QStringLiteral("</script>");
+    s += QStringLiteral("</head><body id='body'>");
+    return s;
+}
+
+QString BookPageHtml::nonScrollingHtmlFooter()
+{
+    return QStringLiteral("</body></html>");
+}
+
+QString BookPageHtml::htmlHeader(const Frame& frame)
+{
+    return nonScrollingHtmlHeader(frame) +
+        QStringLiteral("<div style='clear:both' id='topwhitespace'></div>"
+                       "<div style='clear:both' id='startofpage'>Loading...</div>");
+}
+
+QString BookPageHtml::htmlFooter()
+{
+    return QStringLiteral("<div style='clear:both' id='endofpage'>Loading...</div>"
+                          "<div style='clear:both' id='bottomwhitespace'></div>") +
+        nonScrollingHtmlFooter();
+}
+
+QString BookPageHtml::bookPage(const Frame& frame, qint64 block, const QString& blockHtml)
+{
+    QString s = htmlHeader(frame);
+    s.reserve(8192 + s.size() + blockHtml.size());
+    s += QStringLiteral("<div style='clear:both;overflow:auto;' id='_b%1'>").arg(block);
+    s += blockHtml;
+    s += QStringLiteral("</div>");
+    s += htmlFooter();
+    return s;
+}
+
+QString BookPageHtml::invalidLocationPage(const Frame& frame, const QString& description)
+{
+    return nonScrollingHtmlHeader(frame) +
+        QStringLiteral("<p><i>Invalid Location: %1</i></p>").arg(description.toHtmlEscaped()) +
+        nonScrollingHtmlFooter();
+}
+
+QString BookPageHtml::emptyPanePage(const Frame& frame)
+{
+    return nonScrollingHtmlHeader(frame) +
+        QStringLiteral("<p>&nbsp;</p><p align='center'>No books open in this pane</p><p align='center'>To open a "
+                       "book, choose the + button at the bottom of the pane or <b>Open Book</b> from the "
+                       "<b>Books</b> menu.") +
+        nonScrollingHtmlFooter();
+}
+
+QString BookPageHtml::readingHeader(quint32 reading, bool complete, const QString& dateText)
+{
+    return QStringLiteral("<div id=\"_reading%1\" class=\"%2\" onClick=\"javascript:toggleReadingNumber(%1)\" "
+                          "align=\"center\"><b>%3</b><br /><i>Tap to Mark as 'Read' or 'Unread'</i></div>")
+        .arg(reading)
+        .arg(complete ? QStringLiteral("devoread") : QStringLiteral("devounread"))
+        .arg(dateText.toHtmlEscaped());
+}
+
+std::optional<qint64> BookPageHtml::blockNumberFromId(const QString& id)
+{
+    return numberAfter(id, QStringLiteral("_b"));
+}
+
+std::optional<qint64> BookPageHtml::readingNumberFromId(const QString& id)
+{
+    return numberAfter(id, QStringLiteral("_reading"));
+}
+
+quint32 BookPageHtml::bibleKeyFromDataVerseSpan(const QString& text)
+{
+    const qsizetype at = text.indexOf(QLatin1String("_s"));
+    if (at < 0)
+        return 0;
+    const QStringList parts = text.mid(at + 2).split(QLatin1Char('.'));
+    quint32 key = 0;
+    for (int i = 0; i < 3; ++i) {
+        int value = 0;
+        if (i < parts.size()) {
+            // Leading digits only, as a scanner reads an integer.
+            const QString& p = parts[i];
+            qsizetype n = 0;
+            while (n < p.size() && n < 9 && p[n].isDigit())
+                ++n;
+            value = p.left(n).toInt();
+        }
+        key = key * 256 + static_cast<quint32>(value & 0xFF);
+    }
+    return key;
+}
+
+QString BookPageHtml::verseAnchor(quint32 key)
+{
+    return QStringLiteral("_s%1.%2.%3").arg((key >> 16) & 0xFF).arg((key >> 8) & 0xFF).arg(key & 0xFF);
+}
+
+QString BookPageHtml::unescapeLinkText(const QString& text)
+{
+    static const std::pair<const char*, char16_t> kEscapes[] = {
+        {"@@bs@@", u'\\'},
+        {"@@apos@@", u'\''},
+        {"@@quot@@", u'"'},
+        {"@@backspace@@", u'\b'},
+        {"@@formfeed@@", u'\f'},
+        {"@@newline@@", u'\n'},
+        {"@@return@@", u'\r'},
+        {"@@tab@@", u'\t'},
+        {"@@verticaltab@@", u'\v'},
+    };
+    QString s = text;
+    for (const auto& [escape, c] : kEscapes)
+        s.replace(QLatin1String(escape), QString(QChar(c)));
+    return s;
+}
+
+QString BookPageHtml::scriptCall(const QString& name, const QJsonArray& arguments)
+{
+    // An array's JSON text is the argument list in brackets.
+    const QByteArray list = QJsonDocument(arguments).toJson(QJsonDocument::Compact);
+    return name + QLatin1Char('(') + QString::fromUtf8(list.mid(1, list.size() - 2)) + QLatin1Char(')');
+}
+
+QString BookPageHtml::pageScript()
+{
+    static const QString script = [] {
+        QFile file(QStringLiteral(":/page/Utilities.js"));
+        if (!file.open(QIODevice::ReadOnly))
+            return QString();
+        return QString::fromUtf8(file.readAll());
+    }();
+    return script;
+}
+
+QString BookPageHtml::newNonce()
+{
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(words), sizeof words).toBase64());
+}

@@ -1,0 +1,58 @@
+// BookPageScheme: the reader's own URL scheme "qsbook", through which book pages are loaded and
+// talk to the reader, and the web profile all book pages share.
+//
+//   qsbook://page/<token>/<serial>         the page with that serial number
+//   qsbook://page/<token>/call/<name>?<a>  a bridge call; <a> is the JSON array of its arguments
+//   qsbook://page/<token>/<file>.png ...   an image the shown book holds
+//
+// Each book page view registers under a random token; requests for an unknown token, a replaced
+// page or a malformed call fail. A page that needs an answer at once asks with a synchronous
+// request: the handler answers on the main thread while the page's renderer waits.
+//
+// The profile keeps nothing on disk, runs no plug-ins, opens no windows, and its request
+// interceptor refuses every URL outside the reader (anything but qsbook:, data: and about:), so
+// book content cannot reach the network or local files.
+//
+// registerScheme() must run before the QApplication is made; everything else on the main thread.
+#pragma once
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QString>
+
+class QWebEngineProfile;
+class QUrl;
+
+// The reader's side of one page: what a token serves.
+class BookPageEndpoint {
+public:
+    virtual ~BookPageEndpoint() = default;
+    // The page with that serial; empty when it is not the current page.
+    virtual QByteArray pageHtml(quint64 serial) = 0;
+    // A bridge call; the answer goes back to the page as JSON (null when there is none).
+    virtual QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) = 0;
+    // A file the shown book holds; empty when it holds none of that name.
+    virtual QByteArray bookFile(const QString& name) = 0;
+};
+
+class BookPageScheme {
+public:
+    static constexpr const char* kScheme = "qsbook";
+    static constexpr const char* kHost = "page";
+    // Longest bridge request the handler reads.
+    static constexpr int kMaxCallBytes = 1 << 20;
+
+    // Registers the scheme with the web engine; once, before the application object exists.
+    static void registerScheme();
+    // The shared profile of book pages, made on first use.
+    static QWebEngineProfile* profile();
+
+    // Registers an endpoint and returns its token; unregister before the endpoint goes.
+    static QString registerEndpoint(BookPageEndpoint* endpoint);
+    static void unregisterEndpoint(const QString& token);
+
+    static QUrl pageUrl(const QString& token, quint64 serial);
+    // Whether a URL may be loaded or requested by a book page.
+    static bool isAllowedUrl(const QUrl& url);
+};

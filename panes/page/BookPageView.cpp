@@ -1,0 +1,616 @@
+#include "panes/page/BookPageView.h"
+
+#include "panes/page/BookPageHtml.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "render/CSSManager.h"
+
+#include <QJsonArray>
+#include <QLoggingCategory>
+#include <QWebEnginePage>
+
+#include <algorithm>
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcBookPage, "qs.panes.page")
+
+namespace {
+
+constexpr qint64 kNoBlock = LayoutRegionContentItemState::kNoBlock;
+// Most blocks one bridge request may ask for.
+constexpr qint64 kMaxBlocksPerFetch = 32;
+// Largest integer a page number may carry exactly.
+constexpr double kMaxExact = 9007199254740991.0;
+
+const QString kSection = QStringLiteral("section");
+const QString kBlock = QStringLiteral("block");
+const QString kYOffset = QStringLiteral("yoffset");
+
+// A page of the book-page profile: loads only the reader's own pages and opens nothing else.
+class BookWebPage : public QWebEnginePage {
+public:
+    using QWebEnginePage::QWebEnginePage;
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
+    {
+        // Links are followed by the page script through the bridge, never by navigation.
+        const bool ours = url.scheme() == QLatin1String(BookPageScheme::kScheme) &&
+            url.host() == QLatin1String(BookPageScheme::kHost);
+        const bool accepted = isMainFrame && ours && type != NavigationTypeLinkClicked &&
+            type != NavigationTypeFormSubmitted && type != NavigationTypeBackForward;
+        if (!accepted)
+            qCInfo(lcBookPage) << "refused navigation to" << url.toString(QUrl::RemoveQuery).left(200);
+        return accepted;
+    }
+
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+
+    void javaScriptConsoleMessage(
+        JavaScriptConsoleMessageLevel, const QString& message, int line, const QString&) override
+    {
+        qCInfo(lcBookPage).noquote() << QStringLiteral("page script, line %1: %2").arg(line).arg(message.left(500));
+    }
+};
+
+bool isIntegral(const QJsonValue& v)
+{
+    if (!v.isDouble())
+        return false;
+    const double d = v.toDouble();
+    return std::isfinite(d) && std::floor(d) == d && std::fabs(d) <= kMaxExact;
+}
+
+}  // namespace
+
+BookPageView::BookPageView(BookPageHost* host, QWidget* parent) : QWebEngineView(parent), m_host(host)
+{
+    setPage(new BookWebPage(BookPageScheme::profile(), this));
+    m_token = BookPageScheme::registerEndpoint(this);
+    m_tooltipTimer.setSingleShot(true);
+    m_tooltipTimer.setInterval(500);
+    connect(&m_tooltipTimer, &QTimer::timeout, this, &BookPageView::doShowHrefTargetInTooltip);
+    connect(this, &QWebEngineView::loadFinished, this, &BookPageView::onLoadFinished);
+}
+
+BookPageView::~BookPageView()
+{
+    *m_alive = false;
+    BookPageScheme::unregisterEndpoint(m_token);
+}
+
+// --- go-to --------------------------------------------------------------------------------------
+
+bool BookPageView::applyPositionRequest(
+    BookPageSource& book, LayoutRegionContentItemState& state, QVariantMap& request, bool isCurrent)
+{
+    const auto markDirty = [&] { state.setDirty(state.dirty() || isCurrent); };
+    const auto flag = [&](const QString& key) { return request.value(key).toBool(); };
+    const auto startAt = [&](quint64 section) {
+        state.setSection(section);
+        state.setSectionString(QString());
+        state.setBlock(kNoBlock);
+        state.setYOffset(0);
+        state.setGotoAnchor(QString());
+        markDirty();
+    };
+
+    const quint64 requestedSection = request.value(kSection).toULongLong();
+    if (book.syncType() != 3 || requestedSection != 0) {
+        if (request.contains(kBlock)) {
+            const qint64 block = request.value(kBlock).toLongLong();
+            const qint64 yOffset = request.value(kYOffset).toLongLong();
+            if (block != state.block() || yOffset != state.yOffset()) {
+                state.setSection(requestedSection);
+                state.setBlock(block);
+                state.setYOffset(yOffset);
+                state.setSectionString(QString());
+                state.setGotoAnchor(QString());
+                markDirty();
+            }
+        } else if (request.contains(kSection)) {
+            startAt(requestedSection);
+        }
+    } else {
+        // Books of daily readings: a reading chosen by date, neighbour or progress.
+        const quint64 count = book.numReadings();
+        const quint32 current = book.readingNumberForSection(static_cast<quint32>(state.section()));
+        qint64 n = 0;
+        if (flag(QStringLiteral("todaysReading"))) {
+            n = book.readingNumberForToday();
+        } else if (flag(QStringLiteral("nextReading"))) {
+            n = static_cast<qint64>(current) + 1;
+            if (static_cast<quint64>(n) > count)
+                n = 1;
+        } else if (flag(QStringLiteral("prevReading"))) {
+            n = current > 1 ? static_cast<qint64>(current) - 1 : static_cast<qint64>(count);
+        } else if (flag(QStringLiteral("firstUnread"))) {
+            n = book.firstUnreadReadingNumber();
+        }
+        if (n >= 1 && static_cast<quint64>(n) <= count) {
+            quint32 section = book.sectionForReadingNumber(static_cast<quint32>(n));
+            if (section == 0xFFFFFFFF)
+                section = 0;
+            state.setSection(section);
+            if (section != 0) {
+                startAt(section);
+                request.insert(kSection, section);
+                request.insert(QStringLiteral("readingNumber"), n);
+            }
+        }
+    }
+
+    if (request.contains(QStringLiteral("gotoAnchor"))) {
+        state.setGotoAnchor(request.value(QStringLiteral("gotoAnchor")).toString());
+        markDirty();
+    }
+    if (state.block() == kNoBlock && state.section() != 0)
+        state.setBlock(book.blockForSection(static_cast<quint32>(state.section())));
+    const bool bible = book.isABible();
+    if (bible && state.section() != 0) {
+        const auto section = static_cast<quint32>(state.section());
+        const quint32 key = book.keyForSection(section);
+        if (state.block() == book.blockForSection(section) && state.yOffset() == 0 && key != 0)
+            state.setGotoAnchor(BookPageHtml::verseAnchor(key));
+    }
+
+    bool refresh = flag(QStringLiteral("forceRefresh"));
+    const QString clearKey = QStringLiteral("clearTempHighlight");
+    if (bible && !(request.contains(clearKey) && !request.value(clearKey).toBool())) {
+        if (state.tempHighlightStartSection() != 0 || state.tempHighlightEndSection() != 0) {
+            state.setTempHighlightStartSection(0);
+            state.setTempHighlightEndSection(0);
+            refresh = true;
+        }
+        quint32 startKey = 0, endKey = 0;
+        if (flag(QStringLiteral("wasHyperlink")) && request.contains(QStringLiteral("href")) &&
+            book.passageKeysForReference(request.value(QStringLiteral("href")).toString(), startKey, endKey)) {
+            const quint32 start = book.sectionForBibleKey(startKey);
+            const quint32 end = book.lastSectionForAmbiguousKey(endKey);
+            if (start != 0 && end != 0) {
+                state.setTempHighlightStartSection(start);
+                state.setTempHighlightEndSection(end);
+                refresh = true;
+            }
+        }
+    }
+    return refresh;
+}
+
+bool BookPageView::goTo(const BookPageSourcePtr& book, QVariantMap& request)
+{
+    if (!book) {
+        qCWarning(lcBookPage) << "tuple is null";
+        return false;
+    }
+    const bool samePage = m_webViewSourceTupleID == book->identityString();
+    bool isCurrent = false;
+    LayoutRegionContentItemState* state =
+        m_host->stateForGoTo(book, request.value(QStringLiteral("activate")).toBool(), isCurrent);
+    if (state == nullptr) {
+        qCWarning(lcBookPage) << "tried to open the source but failed";
+        return false;
+    }
+    const bool refresh = applyPositionRequest(*book, *state, request, isCurrent);
+    if (!isCurrent)
+        return true;  // a background tab keeps its new position for when it is shown
+
+    hideHrefTargetTooltip();
+    m_host->updateTitleBar();
+    m_host->updateScroller();
+    m_webViewSourceTupleID = book->identityString();
+    m_source = book;
+    QString description;
+    for (auto it = request.cbegin(); it != request.cend(); ++it)
+        description += QStringLiteral("%1 = %2; ").arg(it.key(), it.value().toString());
+    showPosition(book, *state, samePage, refresh, description);
+    if (request.value(QStringLiteral("speakPassage")).toBool())
+        m_host->startSpeakingLinkedToPassage();
+    return true;
+}
+
+void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage,
+    bool refresh, const QString& description)
+{
+    if (state.block() == kNoBlock) {
+        ++m_serial;
+        BookPageHtml::Frame frame {
+            frameHeaderCss(), book->identityString(), m_serial, BookPageHtml::pageScript(), BookPageHtml::newNonce()};
+        loadPage(BookPageHtml::invalidLocationPage(frame, description));
+        return;
+    }
+    if (!samePage || refresh || !m_pageReady) {
+        loadBookPage(book, state);
+        return;
+    }
+    // Within the loaded page: scroll there; a page without the element is built anew.
+    const bool anchor = !state.gotoAnchor().isEmpty();
+    const QString id = anchor ? state.gotoAnchor() : QStringLiteral("_b%1").arg(state.block());
+    const qint64 offset = anchor ? 0 : state.yOffset();
+    const quint64 generation = ++m_generation;
+    const QString script = QLatin1Char('[') +
+        BookPageHtml::scriptCall(QStringLiteral("scrollToElement"), {id, static_cast<double>(offset)}) +
+        QStringLiteral(", getPageYOffset()]");
+    page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
+        if (!*alive || generation != m_generation)
+            return;  // a newer go-to took over
+        LayoutRegionContentItemState* current = m_host->currentState();
+        const BookPageSourcePtr source = m_host->currentSource();
+        const QVariantList answer = result.toList();
+        if (!answer.isEmpty() && answer[0].toBool()) {
+            if (current != nullptr)
+                current->setPageYOffset(answer.value(1).toLongLong());
+            runPageFunction(QStringLiteral("fillExtraScreens"));
+            emit movedWithinPage(m_serial);
+        } else if (source && current != nullptr) {
+            loadBookPage(source, *current);
+        }
+    });
+}
+
+void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state)
+{
+    ++m_serial;
+    m_source = book;
+    m_webViewSourceTupleID = book->identityString();
+    m_pageHasImages = false;
+    const QJsonValue first = getHTMLTextForBlock(state.block());
+    BookPageHtml::Frame frame {
+        frameHeaderCss(), book->identityString(), m_serial, BookPageHtml::pageScript(), BookPageHtml::newNonce()};
+    loadPage(BookPageHtml::bookPage(frame, state.block(), first.toString()));
+}
+
+void BookPageView::loadPage(const QString& html)
+{
+    ++m_generation;
+    m_pageReady = false;
+    m_pageHtml = html.toUtf8();
+    m_selectedBlocksOrKeys.clear();
+    load(BookPageScheme::pageUrl(m_token, m_serial));
+}
+
+QString BookPageView::frameHeaderCss() const
+{
+    return CSSManager::sharedCSSManager().cssForBookView();
+}
+
+void BookPageView::displayCurrentSource(bool refresh)
+{
+    const BookPageSourcePtr book = m_host->currentSource();
+    LayoutRegionContentItemState* state = m_host->currentState();
+    if (book && state != nullptr) {
+        QVariantMap request;
+        if (state->block() != kNoBlock)
+            request.insert(kBlock, state->block());
+        if (state->section() != 0)
+            request.insert(kSection, state->section());
+        else if (state->block() != kNoBlock)
+            state->setSection(book->sectionForBlock(static_cast<quint32>(state->block())));
+        if (state->yOffset() != 0)
+            request.insert(kYOffset, state->yOffset());
+        request.insert(QStringLiteral("forceRefresh"), refresh);
+        goTo(book, request);
+        return;
+    }
+    m_webViewSourceTupleID.clear();
+    m_source.reset();
+    ++m_serial;
+    BookPageHtml::Frame frame {
+        frameHeaderCss(), QStringLiteral("0:0:0:0"), m_serial, BookPageHtml::pageScript(), BookPageHtml::newNonce()};
+    loadPage(BookPageHtml::emptyPanePage(frame));
+    m_host->updateTitleBar();
+}
+
+void BookPageView::onLoadFinished(bool ok)
+{
+    if (page()->url() != BookPageScheme::pageUrl(m_token, m_serial))
+        return;  // a page that was replaced meanwhile
+    m_pageReady = ok;
+    emit pageLoaded(m_serial, ok);
+    LayoutRegionContentItemState* state = m_host->currentState();
+    if (!ok || !m_source || state == nullptr)
+        return;
+    const double width = textWidth();
+    if ((std::isnan(m_lastPaneWidth) || width != m_lastPaneWidth) && m_pageHasImages) {
+        displayCurrentSource(true);  // images are sized for the text width: render again
+        return;
+    }
+    QString target;
+    qint64 offset = 0;
+    if (!state->gotoAnchor().isEmpty())
+        target = state->gotoAnchor();
+    else if (state->block() != kNoBlock) {
+        target = QStringLiteral("_b%1").arg(state->block());
+        offset = state->yOffset();
+    }
+    const quint64 generation = m_generation;
+    page()->runJavaScript(
+        BookPageHtml::scriptCall(QStringLiteral("resizeDocument"), {target, static_cast<double>(offset)}) +
+            QStringLiteral("; getPageYOffset()"),
+        [this, alive = m_alive, generation](const QVariant& result) {
+            if (!*alive || generation != m_generation)
+                return;
+            LayoutRegionContentItemState* current = m_host->currentState();
+            if (current != nullptr && result.isValid())
+                current->setPageYOffset(result.toLongLong());
+        });
+}
+
+// --- scrolling and selection ----------------------------------------------------------------------
+
+void BookPageView::scrollActiveBookUp(bool up, bool byLine)
+{
+    if (!m_source)
+        return;
+    const qint64 step = byLine ? 20 : static_cast<qint64>(height() * 0.95);
+    page()->runJavaScript(QStringLiteral("scrollToYOffset(getPageYOffset() + (%1))").arg(up ? -step : step));
+}
+
+void BookPageView::scrollActiveBook(const QString& name)
+{
+    if (name == QLatin1String("UserWantsToScrollDownOneLine"))
+        scrollActiveBookUp(false, true);
+    else if (name == QLatin1String("UserWantsToScrollDownOnePage"))
+        scrollActiveBookUp(false, false);
+    else if (name == QLatin1String("UserWantsToScrollUpOneLine"))
+        scrollActiveBookUp(true, true);
+    else if (name == QLatin1String("UserWantsToScrollUpOnePage"))
+        scrollActiveBookUp(true, false);
+}
+
+void BookPageView::runPageFunction(const QString& name, const QJsonArray& arguments)
+{
+    page()->runJavaScript(BookPageHtml::scriptCall(name, arguments));
+}
+
+void BookPageView::clearSelection()
+{
+    page()->runJavaScript(QStringLiteral("window.getSelection().removeAllRanges()"));
+}
+
+void BookPageView::selectionHtml(std::function<void(const QString&)> done)
+{
+    const quint64 serial = m_serial;
+    page()->runJavaScript(
+        QStringLiteral("getSelectionHtml()"), [this, alive = m_alive, serial, done](const QVariant& v) {
+            done(*alive && serial == m_serial ? v.toString() : QString());
+        });
+}
+
+QString BookPageView::selectedText() const
+{
+    return page()->selectedText();
+}
+
+// --- the bridge -----------------------------------------------------------------------------------
+
+QByteArray BookPageView::pageHtml(quint64 serial)
+{
+    return serial == m_serial ? m_pageHtml : QByteArray();
+}
+
+QByteArray BookPageView::bookFile(const QString& name)
+{
+    return m_source ? m_source->embeddedFile(name) : QByteArray();
+}
+
+QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
+{
+    const auto text = [&](int i) { return a.at(i).toString(); };
+    const auto integer = [&](int i) { return static_cast<qint64>(a.at(i).toDouble()); };
+    const auto integers = [&](int from, int to) {
+        for (int i = from; i < to; ++i)
+            if (!isIntegral(a.at(i)))
+                return false;
+        return true;
+    };
+    if (name == QLatin1String("getHTMLTextForBlock") && a.size() == 1 && integers(0, 1))
+        return getHTMLTextForBlock(integer(0));
+    if (name == QLatin1String("getHTMLTextForBlocks") && a.size() == 2 && integers(0, 2)) {
+        QJsonArray blocks;
+        const qint64 first = integer(0);
+        const qint64 count = std::clamp<qint64>(integer(1), 0, kMaxBlocksPerFetch);
+        for (qint64 b = first; b < first + count; ++b)
+            blocks.append(getHTMLTextForBlock(b));
+        return blocks;
+    }
+    if (name == QLatin1String("isABible") && a.isEmpty())
+        return m_source && m_source->isABible();
+    if (name == QLatin1String("updatePosition") && a.size() == 6 && integers(4, 6) && isIntegral(a.at(1))) {
+        updatePosition(text(0), static_cast<quint64>(a.at(1).toDouble()), text(2), text(3), integer(4), integer(5));
+        return QJsonValue();
+    }
+    if (name == QLatin1String("href") && a.size() == 1 && a.at(0).isString()) {
+        // Queued: the go-to it starts may replace this very page.
+        const QString link = BookPageHtml::unescapeLinkText(text(0));
+        QTimer::singleShot(0, this, [this, link] { followLink(link); });
+        return QJsonValue();
+    }
+    if (name == QLatin1String("isReadingComplete") && a.size() == 1 && integers(0, 1))
+        return m_source && integer(0) > 0 && integer(0) <= 0xFFFFFFFF &&
+            m_source->isReadingComplete(static_cast<quint32>(integer(0)));
+    if (name == QLatin1String("toggleReadingNumber") && a.size() == 1 && integers(0, 1)) {
+        if (m_source && integer(0) > 0 && integer(0) <= 0xFFFFFFFF)
+            m_source->toggleReadingNumber(static_cast<quint32>(integer(0)));
+        return QJsonValue();
+    }
+    if (name == QLatin1String("writeToLog") && a.size() == 1) {
+        qCInfo(lcBookPage).noquote() << QStringLiteral("From JS: %1").arg(text(0));
+        return QJsonValue();
+    }
+    if (name == QLatin1String("showHrefTargetInTooltip") && a.size() == 6 && integers(2, 6)) {
+        showHrefTargetInTooltip(text(0), text(1), static_cast<int>(integer(2)), static_cast<int>(integer(3)),
+            static_cast<int>(integer(4)), static_cast<int>(integer(5)));
+        return QJsonValue();
+    }
+    if (name == QLatin1String("hideHrefTargetTooltip")) {
+        hideHrefTargetTooltip();
+        return QJsonValue();
+    }
+    if (name == QLatin1String("selectionChanged") && a.size() == 1 && a.at(0).isArray()) {
+        QList<quint32> list;
+        for (const QJsonValue& v : a.at(0).toArray())
+            if (isIntegral(v) && v.toDouble() >= 0 && v.toDouble() <= 0xFFFFFFFF)
+                list.append(static_cast<quint32>(v.toDouble()));
+        m_selectedBlocksOrKeys = list;
+        emit selectedBlocksOrKeysChanged();
+        return QJsonValue();
+    }
+    if (name == QLatin1String("pagePainted") && a.size() == 1 && isIntegral(a.at(0))) {
+        if (static_cast<quint64>(a.at(0).toDouble()) == m_serial)
+            emit pagePainted(m_serial);
+        return QJsonValue();
+    }
+    qCInfo(lcBookPage) << "refused bridge call" << name.left(64);
+    return QJsonValue();
+}
+
+QJsonValue BookPageView::getHTMLTextForBlock(qint64 block)
+{
+    // Null only past the book's ends, so the page knows where the book stops; a block that does not
+    // render is an empty block.
+    if (!m_source || block < 0 || static_cast<quint64>(block) >= m_source->numBlocks())
+        return QJsonValue();
+    const auto b = static_cast<quint32>(block);
+    QString header;
+    if (m_source->syncType() == 3) {
+        const quint32 section = m_source->sectionForBlock(b);
+        const quint32 reading = m_source->readingNumberForSection(section);
+        if (section != 0 && b == m_source->blockForSection(section) && reading != 0 &&
+            m_source->sectionForReadingNumber(reading) == section)
+            header = BookPageHtml::readingHeader(
+                reading, m_source->isReadingComplete(reading), m_source->readingDateText(reading));
+    }
+    const QString html = m_source->htmlTextForBlock(b, renderParams(m_source));
+    if (html.contains(QLatin1String("<img"), Qt::CaseInsensitive))
+        m_pageHasImages = true;
+    return header + html;
+}
+
+double BookPageView::textWidth() const
+{
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    return std::trunc(static_cast<double>(width())) - static_cast<double>(defaults.integerForKey("leftMargin")) -
+        static_cast<double>(defaults.integerForKey("rightMargin")) - std::trunc(m_host->scrollerWidth());
+}
+
+QVariantMap BookPageView::renderParams(const BookPageSourcePtr& book)
+{
+    QVariantMap p;
+    if (!book)
+        return p;
+    const UserDefaults& d = UserDefaults::standardUserDefaults();
+    m_host->addSearchRenderParams(book, p);
+    if (book->isABible()) {
+        if (const LayoutRegionContentItemState* state = m_host->currentState()) {
+            p.insert(QStringLiteral("tempHighlightStartSection"), state->tempHighlightStartSection());
+            p.insert(QStringLiteral("tempHighlightEndSection"), state->tempHighlightEndSection());
+        }
+        const QVariant oneVerse = d.objectForKey(QStringLiteral("oneVersePerParagraph"));
+        if (oneVerse.isValid())
+            p.insert(QStringLiteral("oneVersePerParagraph"), oneVerse);
+        p.insert(QStringLiteral("hideVerseNumbers"),
+            d.boolForKey(QStringLiteral("hideVerseNumbers")) ||
+                (book->noVerseNums() && !d.boolForKey(QStringLiteral("showMsgVerses"))));
+        const qsizetype style =
+            QStringList {QStringLiteral("Show"), QStringLiteral("Verse"), QStringLiteral("Hide")}.indexOf(
+                d.stringForKey(QStringLiteral("highlightStyle")));
+        p.insert(QStringLiteral("highlightStyle"), static_cast<qint64>(style < 0 ? 0 : style));
+    }
+    if (book->supportsWordAttributes())
+        p.insert(QStringLiteral("omitStrongsNumbersInDecode"), !d.boolForKey(QStringLiteral("strongsNumbers")));
+    p.insert(QStringLiteral("omitUserNoteLinks"), d.boolForKey(QStringLiteral("hideNoteLinks")));
+    p.insert(QStringLiteral("enableTempHighlights"), d.boolForKey(QStringLiteral("highlightLinkedPassage")));
+    m_lastPaneWidth = textWidth();
+    p.insert(QStringLiteral("paneWidth"), static_cast<float>(m_lastPaneWidth));
+    p.insert(QStringLiteral("tavrosenLogoOriginalName"), QStringLiteral("logo100x24.bmp"));
+    p.insert(QStringLiteral("tavrosenLogoReplacementName"), QStringLiteral("Tavrosen Logo.png"));
+    return p;
+}
+
+void BookPageView::updatePosition(const QString& identity, quint64 serial, const QString& blockId,
+    const QString& verseId, qint64 yOffset, qint64 pageYOffset)
+{
+    const BookPageSourcePtr book = m_host->currentSource();
+    LayoutRegionContentItemState* state = m_host->currentState();
+    if (!book || state == nullptr || identity != book->identityString() || serial != m_serial)
+        return;  // a report from a replaced page or another book
+    bool ok = false;
+    const qint64 block = QString(blockId).remove(QStringLiteral("_b")).toLongLong(&ok);
+    if (!ok || block < 0 || block >= kNoBlock)
+        return;
+    quint64 section = 0;
+    QString sectionString;
+    if (!verseId.isEmpty()) {
+        section = book->sectionForBibleKey(BookPageHtml::bibleKeyFromDataVerseSpan(verseId));
+        sectionString = verseId;
+    } else {
+        section = book->sectionForBlock(static_cast<quint32>(block));
+    }
+    if (section == 0)
+        return;
+    const qint64 oldPageYOffset = state->pageYOffset();
+    const quint64 oldSection = state->section();
+    state->setBlock(block);
+    state->setSection(section);
+    state->setSectionString(sectionString);
+    state->setYOffset(yOffset);
+    state->setGotoAnchor(QString());
+    state->setPageYOffset(pageYOffset);
+    const bool moved =
+        (pageYOffset != 0 && oldPageYOffset != 0) ? pageYOffset != oldPageYOffset : section != oldSection;
+    state->setDirty(state->dirty() || moved);
+    m_host->updateTitleBar();
+    m_host->updateScroller();
+    if (moved && m_host->isPaneCurrent())
+        m_host->conditionallySyncToMe();
+    m_host->requestDueSyncs();
+    emit positionReported(block, section, sectionString, yOffset);
+}
+
+void BookPageView::followLink(const QString& href)
+{
+    QVariantMap info;
+    info.insert(QStringLiteral("href"), href);
+    info.insert(QStringLiteral("wasHyperlink"), true);
+    info.insert(QStringLiteral("activate"), true);
+    info.insert(QStringLiteral("sync"), true);
+    info.insert(QStringLiteral("layoutUuid"), m_host->layoutUuid());
+    NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("GoToNotification"), this, info);
+}
+
+// --- link previews --------------------------------------------------------------------------------
+
+void BookPageView::showHrefTargetInTooltip(
+    const QString& href, const QString& footnote, int left, int top, int width, int height)
+{
+    if (!UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("versePopovers")))
+        return;
+    m_tooltipTimer.stop();
+    m_tooltipParams = {{QStringLiteral("href"), href}, {QStringLiteral("footnote"), footnote},
+        {QStringLiteral("left"), left}, {QStringLiteral("top"), top}, {QStringLiteral("width"), width},
+        {QStringLiteral("height"), height}};
+    m_tooltipTimer.start();
+}
+
+void BookPageView::doShowHrefTargetInTooltip()
+{
+    if (m_tooltipParams.isEmpty())
+        return;
+    const QVariantMap p = m_tooltipParams;
+    m_tooltipParams.clear();
+    const QString href = BookPageHtml::unescapeLinkText(p.value(QStringLiteral("href")).toString());
+    // The page counts from its own top-left corner; the view shows it scrolled.
+    const QPoint scroll = page()->scrollPosition().toPoint();
+    const QRect rect(p.value(QStringLiteral("left")).toInt() - scroll.x(),
+        p.value(QStringLiteral("top")).toInt() - scroll.y(), p.value(QStringLiteral("width")).toInt(),
+        p.value(QStringLiteral("height")).toInt());
+    m_host->showLinkPreview(href, p.value(QStringLiteral("footnote")).toString(), rect);
+}
+
+void BookPageView::hideHrefTargetTooltip()
+{
+    m_host->closeLinkPreview();
+    m_tooltipTimer.stop();
+    m_tooltipParams.clear();
+}

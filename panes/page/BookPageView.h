@@ -1,0 +1,131 @@
+// BookPageView: the web view that shows a book page, and the reader's half of the page bridge.
+//
+// goTo moves the reader to a place in a book: it updates the reading position of the book's tab
+// (the state the host holds) and, when the book is the pane's current one, either scrolls the page
+// that is loaded or builds a new page around the target block and loads it. The page script then
+// fetches neighbouring blocks through the bridge (`jsInterface`), reports the reader's position as
+// they scroll, passes link clicks and hovers back, and pushes the blocks or verse keys that the
+// selection touches.
+//
+// Pages load through the reader's own scheme (BookPageScheme) in the shared book-page profile, so
+// nothing outside the reader is ever requested. Script calls into the page are asynchronous and
+// take JSON-encoded arguments; work that needs a page's answer continues in a callback, and a newer
+// go-to or page load drops the continuations of older ones.
+//
+// Owned by its pane (Qt parent). The host must outlive the view. Main thread only.
+#pragma once
+
+#include "panes/page/BookPageHost.h"
+#include "panes/page/BookPageScheme.h"
+
+#include <QList>
+#include <QTimer>
+#include <QVariantMap>
+#include <QWebEngineView>
+
+#include <functional>
+#include <memory>
+
+class BookPageView : public QWebEngineView, private BookPageEndpoint {
+    Q_OBJECT
+public:
+    explicit BookPageView(BookPageHost* host, QWidget* parent = nullptr);
+    ~BookPageView() override;
+
+    // Moves to the place a go-to request names in `book` (request keys: "activate", "section",
+    // "block", "yoffset", "todaysReading", "nextReading", "prevReading", "firstUnread",
+    // "gotoAnchor", "forceRefresh", "clearTempHighlight", "wasHyperlink", "href", "speakPassage").
+    // After a move by reading, "section" and "readingNumber" are written back into the request.
+    // False when the book is missing or the pane cannot show it.
+    bool goTo(const BookPageSourcePtr& book, QVariantMap& request);
+    bool goTo(const BookPageSourcePtr& book, const QVariantMap& request)
+    {
+        QVariantMap copy = request;
+        return goTo(book, copy);
+    }
+    // Shows the current tab again; refresh builds a new page even when the book's page is loaded.
+    void displayCurrentSource(bool refresh);
+    // The position rules of a go-to applied to a tab state (no page work); true when the page must
+    // be built anew (a temporary highlight came or went).
+    static bool applyPositionRequest(
+        BookPageSource& book, LayoutRegionContentItemState& state, QVariantMap& request, bool isCurrent);
+
+    // Scrolls the loaded page by a line (20 points) or a page (95 % of the view's height).
+    void scrollActiveBookUp(bool up, bool byLine);
+    // The name of a scroll notification ("UserWantsToScrollDownOneLine", ...).
+    void scrollActiveBook(const QString& notificationName);
+    // Runs a page function that returns nothing, with JSON-encoded arguments.
+    void runPageFunction(const QString& name, const QJsonArray& arguments = QJsonArray());
+    void updateDevotionalReadingStatus() { runPageFunction(QStringLiteral("updateDevotionalReadingStatus")); }
+    void clearSelection();
+    // The selected HTML of the page, handed to `done`.
+    void selectionHtml(std::function<void(const QString&)> done);
+    QString selectedText() const;
+    // Blocks (books) or Bible keys (Bibles) of the selection, as the page last pushed them.
+    const QList<quint32>& selectedBlocksOrKeys() const { return m_selectedBlocksOrKeys; }
+
+    // The identity of the book whose page is loaded; empty when none.
+    const QString& webViewSourceTupleID() const { return m_webViewSourceTupleID; }
+    void clearWebViewSourceTupleID() { m_webViewSourceTupleID.clear(); }
+    quint64 webViewSerialNumber() const { return m_serial; }
+    double lastPaneWidth() const { return m_lastPaneWidth; }
+    // Text width: the view's width less the margins and the pane's scroller.
+    double textWidth() const;
+    // The render request of a block of the current book.
+    QVariantMap renderParams(const BookPageSourcePtr& book);
+
+    // Link preview scheduling: the page reports a hovered link, the preview shows after 0.5 s.
+    void showHrefTargetInTooltip(
+        const QString& href, const QString& footnote, int left, int top, int width, int height);
+    void doShowHrefTargetInTooltip();
+    void hideHrefTargetTooltip();
+    bool hasPendingLinkPreview() const { return m_tooltipTimer.isActive(); }
+
+    // Follows a link of the page: posts GoToNotification for the go-to routing.
+    void followLink(const QString& href);
+
+signals:
+    // The page reported a position that the current tab took.
+    void positionReported(qint64 block, quint64 section, const QString& sectionString, qint64 yOffset);
+    // The page with this serial is painted for the first time after being placed.
+    void pagePainted(quint64 serial);
+    void selectedBlocksOrKeysChanged();
+    // A go-to found its target on the loaded page and scrolled there.
+    void movedWithinPage(quint64 serial);
+    // A page finished loading (ok false: it failed).
+    void pageLoaded(quint64 serial, bool ok);
+
+private:
+    // BookPageEndpoint
+    QByteArray pageHtml(quint64 serial) override;
+    QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) override;
+    QByteArray bookFile(const QString& name) override;
+
+    QJsonValue getHTMLTextForBlock(qint64 block);
+    void updatePosition(const QString& identity, quint64 serial, const QString& blockId, const QString& verseId,
+        qint64 yOffset, qint64 pageYOffset);
+
+    void showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage, bool refresh,
+        const QString& description);
+    void loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state);
+    void loadPage(const QString& html);
+    void onLoadFinished(bool ok);
+    QString frameHeaderCss() const;
+
+    BookPageHost* m_host;
+    QString m_token;
+    BookPageSourcePtr m_source;      // the book whose page is loaded
+    QString m_webViewSourceTupleID;  // its identity
+    quint64 m_serial = 0;            // serial of the page in the view
+    QByteArray m_pageHtml;           // the page of that serial, served once asked
+    bool m_pageReady = false;        // the page of m_serial has finished loading
+    bool m_pageHasImages = false;    // a block of the page holds an image
+    quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
+    double m_lastPaneWidth = qQNaN();
+    QList<quint32> m_selectedBlocksOrKeys;
+    QVariantMap m_tooltipParams;
+    QTimer m_tooltipTimer;
+    // Cleared first thing in the destructor: the page calls back pending script results (invalid)
+    // while it is destroyed, and those continuations must not touch the view any more.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};

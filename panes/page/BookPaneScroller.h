@@ -1,0 +1,50 @@
+// BookPaneScroller: the scroller beside a book page that stands for the whole book. Its value is
+// the current block's place among all the book's blocks. Dragging the knob moves the tab's position
+// at once (the title follows) and rebuilds the page 0.1 s after the last change; clicking the track
+// above or below the knob pages the loaded page, or, when the "scrollTrackInterval" setting is not
+// "page", steps to the previous or next chapter, daily reading or section, recording the history
+// before and after the step.
+//
+// Owned by its pane (Qt parent); the view and host must outlive it. Main thread only.
+#pragma once
+
+#include "panes/page/BookPageSource.h"
+
+#include <QScrollBar>
+#include <QTimer>
+
+class BookPageHost;
+class BookPageView;
+
+class BookPaneScroller : public QScrollBar {
+    Q_OBJECT
+public:
+    // What the user did with the scroller.
+    enum HitPart { kDecrementPage = 1, kKnob = 2, kIncrementPage = 3 };
+    // The scroller's integer range stands for 0.0 ... 1.0.
+    static constexpr int kRange = 1000000;
+
+    BookPaneScroller(BookPageView* view, BookPageHost* host, QWidget* parent = nullptr);
+
+    double doubleValue() const { return static_cast<double>(sliderPosition()) / kRange; }
+    void setDoubleValue(double value);
+    // Value = the current block / the book's number of blocks.
+    void updateScroller();
+    // The scroller's action for a hit part; a knob position is read from doubleValue().
+    void onScrollerChange(int hitPart);
+    void onScrollerDecrementPage();
+    void onScrollerIncrementPage();
+    // A knob change waits to rebuild the page.
+    bool hasPendingRedisplay() const { return m_updateTimer.isActive(); }
+    // The redisplay the timer runs: show the current tab, then sync the other panes.
+    void displayCurrentSourceOnTimer();
+
+private:
+    void onActionTriggered(int action);
+    void moveToSection(const BookPageSourcePtr& book, quint32 section);
+    void postHistory(bool alwaysAdd);
+
+    BookPageView* m_view;
+    BookPageHost* m_host;
+    QTimer m_updateTimer;
+};

@@ -1,0 +1,131 @@
+#include "panes/page/LinkPreview.h"
+
+#include "platform/NotificationCenter.h"
+
+#include <QRegularExpression>
+#include <QTextDocumentFragment>
+
+namespace {
+
+LinkPreview::SourceResolver& resolver()
+{
+    static LinkPreview::SourceResolver r = [](const QVariant& v) { return v.value<BookPageSourcePtr>(); };
+    return r;
+}
+
+LinkPreview::PassageFormatter& formatter()
+{
+    static LinkPreview::PassageFormatter f;
+    return f;
+}
+
+// Longest preview text read through the fallback formatter.
+constexpr qsizetype kMaxFallbackText = 20000;
+
+}  // namespace
+
+void LinkPreview::setSourceResolver(SourceResolver r)
+{
+    resolver() = std::move(r);
+}
+
+void LinkPreview::setPassageFormatter(PassageFormatter f)
+{
+    formatter() = std::move(f);
+}
+
+QVariantMap LinkPreview::previewTextOptions()
+{
+    return {
+        {QStringLiteral("omitStrongsNumbersInDecode"), true},
+        {QStringLiteral("showStrongsNumbers"), false},
+        {QStringLiteral("referenceLocation"), 5},
+        {QStringLiteral("htmlTextRefFormatString"), QStringLiteral("%@")},
+        {QStringLiteral("referenceString"), QString()},
+        {QStringLiteral("richTextVerseDelimiters"), 1},
+        {QStringLiteral("plainTextVerseDelimiters"), 1},
+        {QStringLiteral("omitUserNoteLinks"), true},
+        {QStringLiteral("CopyPassageVerseDelimitersRichKey"), 1},
+        {QStringLiteral("CopyPassageVerseDelimitersPlainKey"), 3},
+        {QStringLiteral("footnoteOption"), 0},
+    };
+}
+
+QString LinkPreview::unwrapLink(const QString& href)
+{
+    QString s = href;
+    if (s.startsWith(QLatin1String("javascript:")))
+        s.remove(0, 11);
+    if ((s.startsWith(QLatin1String("href('")) && s.endsWith(QLatin1String("');"))) ||
+        (s.startsWith(QLatin1String("href(\"")) && s.endsWith(QLatin1String("\");")))) {
+        if (s.size() >= 9)
+            s = s.mid(6, s.size() - 9);
+    }
+    return s;
+}
+
+quint32 LinkPreview::sectionPreviewEnd(BookPageSource& book, quint32 start)
+{
+    const quint64 count = book.numSections();
+    const qint64 level = book.tocLevelForSection(start);
+    quint32 end = start;
+    for (quint64 c = static_cast<quint64>(start) + 1; c < count; ++c) {
+        if (book.tocLevelForSection(static_cast<quint32>(c)) <= level)
+            return static_cast<quint32>(c - 1);
+        if (c - start > 24)
+            return static_cast<quint32>(c);
+        end = static_cast<quint32>(c);
+    }
+    return end;
+}
+
+QString LinkPreview::plainTextOfSections(BookPageSource& book, quint32 start, quint32 end)
+{
+    if (start == 0 || end < start)
+        return QString();
+    const quint32 first = book.blockForSection(start);
+    quint32 last =
+        end + 1 < book.numSections() ? book.blockForSection(end + 1) : static_cast<quint32>(book.numBlocks());
+    if (first == BookPageSource::kNoBlock)
+        return QString();
+    if (last == BookPageSource::kNoBlock || last <= first)
+        last = first + 1;
+    QString html;
+    for (quint32 b = first; b < last && html.size() < kMaxFallbackText * 4; ++b)
+        html += book.htmlTextForBlock(
+            b, {{QStringLiteral("omitUserNoteLinks"), true}, {QStringLiteral("omitStrongsNumbersInDecode"), true}});
+    // Notes and their markers are no part of the passage.
+    html.remove(QRegularExpression(QStringLiteral("<a [^>]*class='footnotetoggle'[^>]*>.*?</a>|<span id='_fn\\d+' "
+                                                  "class='footnote'>.*?</span>")));
+    return QTextDocumentFragment::fromHtml(html).toPlainText().left(kMaxFallbackText);
+}
+
+QString LinkPreview::stringForPopupFromHref(const QString& href)
+{
+    const QString s = unwrapLink(href);
+    if (s.startsWith(QLatin1String("note:")))
+        return QString();  // user notes have no preview
+    Notification n;
+    n.name = QStringLiteral("CallerNeedsSourceForGoToInfo");
+    n.userInfo = {{QStringLiteral("href"), s}, {QStringLiteral("preferPreferredBible"), true},
+        {QStringLiteral("noAlerts"), true}};
+    NotificationCenter::defaultCenter().post(n);
+    const QVariantMap& info = n.userInfo;
+    const QString alert = info.value(QStringLiteral("alertText")).toString();
+    if (!alert.isEmpty())
+        return alert;
+    const QVariant answerBook = info.value(QStringLiteral("sourceTuple"));
+    const BookPageSourcePtr book = answerBook.isValid() && resolver() ? resolver()(answerBook) : nullptr;
+    if (!book)
+        return QString();
+    const quint32 start = info.value(QStringLiteral("section")).toUInt();
+    const quint32 endNumber = info.value(QStringLiteral("endSectionNumber")).toUInt();
+    quint32 end = endNumber != 0 ? endNumber : start;
+    if (start == 0)
+        return QString();
+    if (!book->isABible())
+        end = sectionPreviewEnd(*book, start);
+    const QString text = formatter() ? formatter()(book, answerBook, start, end, previewTextOptions())
+                                     : plainTextOfSections(*book, start, end);
+    return text.trimmed();
+}

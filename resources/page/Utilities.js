@@ -1,0 +1,693 @@
+// Utilities.js: the script of a book page.
+//
+// The page holds a window of a book's blocks, one <div id="_b<n>"> each, between the markers
+// #startofpage and #endofpage ("Loading..." until the book's start or end is reached). As the reader
+// scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
+// out of sight, and reports where the reader is. The reader drives the page through the functions
+// fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
+// updateDevotionalReadingStatus and resizeDocument.
+//
+// The reader sets `sourceTupleString` and `webViewSerialNumber` before this script runs. Book content
+// is untrusted: the page's security policy lets only this script run, and links are followed here,
+// never by the browser, so a script URL in a book does nothing.
+
+// ---------------------------------------------------------------------------------------------------
+// The bridge to the reader. Calls whose answer the page needs go out as synchronous requests to the
+// reader's own URL scheme; the others are sent without waiting. Arguments travel JSON-encoded.
+
+var qsBridgeBase = location.href.replace(/[?#].*$/, '').replace(/\/[^\/]*$/, '/call/');
+
+function qsSend(name, args, wait) {
+    var request = new XMLHttpRequest();
+    try {
+        request.open('GET', qsBridgeBase + name + '?' + encodeURIComponent(JSON.stringify(args)), !wait);
+        request.send();
+    } catch (e) {
+        return null;
+    }
+    if (!wait || request.status !== 200)
+        return null;
+    try {
+        return JSON.parse(request.responseText);
+    } catch (e) {
+        return null;
+    }
+}
+
+var qsMaxText = 65536; // longest text the page hands to the reader
+
+function qsText(value) {
+    return String(value).substring(0, qsMaxText);
+}
+
+var jsInterface = {
+    getHTMLTextForBlock: function (block) { return qsSend('getHTMLTextForBlock', [block | 0], true); },
+    // Several neighbouring blocks in one request: an array with an entry per block (null past the
+    // book's ends).
+    getHTMLTextForBlocks: function (first, count) {
+        return qsSend('getHTMLTextForBlocks', [first | 0, count | 0], true);
+    },
+    writeToLog: function (text) { qsSend('writeToLog', [qsText(text)], false); },
+    isABible: function () { return qsSend('isABible', [], true) === true; },
+    updatePosition: function (book, serial, blockId, verseId, offset, pageOffset) {
+        qsSend('updatePosition', [String(book), serial, blockId, verseId, offset | 0, pageOffset | 0], false);
+    },
+    href: function (text) { qsSend('href', [qsText(text)], false); },
+    // Waits, so that a status asked right after the toggle sees it.
+    toggleReadingNumber: function (n) { qsSend('toggleReadingNumber', [n | 0], true); },
+    isReadingComplete: function (n) { return qsSend('isReadingComplete', [n | 0], true) === true; },
+    showHrefTargetInTooltip: function (target, footnote, left, top, width, height) {
+        qsSend('showHrefTargetInTooltip',
+            [qsText(target), footnote === null ? null : qsText(footnote), left | 0, top | 0, width | 0, height | 0],
+            false);
+    },
+    hideHrefTargetTooltip: function () { qsSend('hideHrefTargetTooltip', [], false); },
+    // The blocks or verse keys the selection touches, pushed whenever the selection changes.
+    selectionChanged: function (list) { qsSend('selectionChanged', [list], false); },
+    // The first paint of a page after the reader placed it.
+    pagePainted: function (serial) { qsSend('pagePainted', [serial], false); }
+};
+
+// The link handler of the renderer's link form javascript:href('...'). Book content cannot call it
+// (no script of the book runs); the click handler below reads such links and calls it.
+function href(text) {
+    jsInterface.href(text);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Ids.
+
+function qsBlockNumberFromId(id) {
+    var m = /^_b(\d+)$/.exec(id || '');
+    return m ? parseInt(m[1], 10) : null;
+}
+
+function qsReadingNumberFromId(id) {
+    var m = /^_reading(\d+)$/.exec(id || '');
+    return m ? parseInt(m[1], 10) : null;
+}
+
+// "_s" book "." chapter "." verse anywhere in the text; missing parts are 0, each part one byte.
+function qsBibleKeyFromDataVerseSpan(text) {
+    var at = String(text).indexOf('_s');
+    if (at < 0)
+        return 0;
+    var parts = String(text).substring(at + 2).split('.');
+    var key = 0;
+    for (var i = 0; i < 3; i++) {
+        var n = parseInt(parts[i], 10);
+        key = key * 256 + ((isNaN(n) ? 0 : n) & 255);
+    }
+    return key >>> 0;
+}
+
+function qsIsVerseId(id) {
+    return /^_s\d+\.\d+\.\d+$/.test(id || '');
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Book content is made inert before it joins the page: no script elements, frames or plug-ins, no
+// event-handler attributes, no script URLs other than the renderer's own link forms (which the click
+// handler reads and never runs).
+
+var qsReaderLink = /^javascript:(href\('[^'"\\]*'\)|toggleFootnote\('_fn\d+'\));?$/;
+
+function qsMakeInert(root) {
+    var dead = root.querySelectorAll('script,iframe,frame,object,embed,base,meta,link,form,applet');
+    for (var i = dead.length - 1; i >= 0; i--)
+        dead[i].parentNode.removeChild(dead[i]);
+    var all = root.getElementsByTagName('*');
+    for (var j = 0; j < all.length; j++) {
+        var attrs = all[j].attributes;
+        for (var k = attrs.length - 1; k >= 0; k--) {
+            var name = attrs[k].name.toLowerCase();
+            var value = attrs[k].value.replace(/[\s\u0000-\u001f]/g, '').toLowerCase();
+            var scriptUrl = /^(javascript|vbscript|livescript):/.test(value);
+            if (name.substring(0, 2) === 'on' || name === 'srcdoc' || name === 'formaction' ||
+                (scriptUrl && !(name === 'href' && qsReaderLink.test(attrs[k].value))))
+                all[j].removeAttribute(attrs[k].name);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The window of blocks.
+
+var qsFirst = -1; // first and last block on the page
+var qsLast = -1;
+var qsAtStart = false; // the book has nothing before qsFirst / after qsLast
+var qsAtEnd = false;
+var qsScreens = 2; // screens kept filled above and below the view
+var qsKeepScreens = 10; // blocks further away than this are dropped
+var qsFillBudget = 40; // blocks fetched per fill before yielding
+var qsIsBible = false;
+
+function qsBlocks() {
+    var list = [];
+    var children = document.body ? document.body.children : [];
+    for (var i = 0; i < children.length; i++)
+        if (qsBlockNumberFromId(children[i].id) !== null)
+            list.push(children[i]);
+    return list;
+}
+
+function qsScanBlocks() {
+    var blocks = qsBlocks();
+    qsFirst = blocks.length ? qsBlockNumberFromId(blocks[0].id) : -1;
+    qsLast = blocks.length ? qsBlockNumberFromId(blocks[blocks.length - 1].id) : -1;
+    if (!blocks.length)
+        qsAtStart = qsAtEnd = true;
+}
+
+function qsMakeBlock(n, html) {
+    var div = document.createElement('div');
+    div.id = '_b' + n;
+    div.style.clear = 'both';
+    div.style.overflow = 'auto';
+    div.innerHTML = html;
+    qsMakeInert(div);
+    return div;
+}
+
+// The element whose place on screen must not move while the page changes above it.
+function qsAnchorElement() {
+    var blocks = qsBlocks();
+    for (var i = 0; i < blocks.length; i++)
+        if (blocks[i].getBoundingClientRect().bottom > 0)
+            return blocks[i];
+    return blocks.length ? blocks[blocks.length - 1] : document.getElementById('endofpage');
+}
+
+// Runs change(shift) and then scrolls once so that the anchor stays where it was on screen; change
+// may call shift() to learn how far the anchor has moved so far. Scroll offsets are whole pixels, so
+// a whole batch of changes is compensated in one step.
+function qsKeepingPlace(change) {
+    var anchor = qsAnchorElement();
+    var before = anchor ? anchor.getBoundingClientRect().top : 0;
+    var shift = function () {
+        return anchor && anchor.parentNode ? anchor.getBoundingClientRect().top - before : 0;
+    };
+    change(shift);
+    var delta = shift();
+    if (delta !== 0)
+        window.scrollBy(0, delta);
+}
+
+// Blocks fetched ahead in the direction of travel and not yet on the page.
+var qsAhead = {};
+var qsBatch = 8;
+
+// Fetches block n (with the blocks next to it in direction dir, +1 or -1); null when the book has
+// no such block.
+function qsFetch(n, dir) {
+    if (n < 0)
+        return null;
+    if (!Object.prototype.hasOwnProperty.call(qsAhead, n)) {
+        qsAhead = {};
+        var first = dir < 0 ? Math.max(0, n - qsBatch + 1) : n;
+        var list = jsInterface.getHTMLTextForBlocks(first, dir < 0 ? n - first + 1 : qsBatch);
+        if (!Array.isArray(list))
+            return null;
+        for (var i = 0; i < list.length; i++)
+            qsAhead[first + i] = list[i];
+    }
+    var html = qsAhead[n];
+    delete qsAhead[n];
+    return typeof html === 'string' ? html : null;
+}
+
+function qsAppendNext() {
+    var html = qsFetch(qsLast + 1, 1);
+    if (html === null) {
+        qsAtEnd = true;
+        return;
+    }
+    qsLast++;
+    var div = qsMakeBlock(qsLast, html);
+    document.body.insertBefore(div, document.getElementById('endofpage'));
+    if (qsFirst < 0)
+        qsFirst = qsLast;
+}
+
+// Puts the block before the first one on the page; the caller keeps the reader's place.
+function qsPrependPrevious() {
+    var html = qsFetch(qsFirst - 1, -1);
+    if (html === null) {
+        qsAtStart = true;
+        return;
+    }
+    qsFirst--;
+    var div = qsMakeBlock(qsFirst, html);
+    var marker = document.getElementById('startofpage');
+    marker.parentNode.insertBefore(div, marker.nextSibling);
+}
+
+// Drops blocks more than qsKeepScreens screens out of sight, so a long read keeps a small page.
+function qsTrim() {
+    var h = window.innerHeight || 600;
+    var blocks = qsBlocks();
+    var i;
+    for (i = 0; i < blocks.length - 1; i++) {
+        if (blocks[i].getBoundingClientRect().bottom >= -qsKeepScreens * h)
+            break;
+    }
+    if (i > 0) {
+        var gone = blocks.slice(0, i);
+        qsKeepingPlace(function () {
+            gone.forEach(function (b) { b.parentNode.removeChild(b); });
+        });
+        qsFirst = qsBlockNumberFromId(blocks[i].id);
+        qsAtStart = false;
+    }
+    blocks = qsBlocks();
+    for (i = blocks.length - 1; i > 0; i--) {
+        if (blocks[i].getBoundingClientRect().top <= (qsKeepScreens + 1) * h)
+            break;
+        blocks[i].parentNode.removeChild(blocks[i]);
+        qsLast = qsBlockNumberFromId(blocks[i - 1].id);
+        qsAtEnd = false;
+    }
+}
+
+function qsUpdateMarkers() {
+    var start = document.getElementById('startofpage');
+    var end = document.getElementById('endofpage');
+    if (start) {
+        var startText = qsAtStart ? '' : 'Loading...';
+        if (start.textContent !== startText)
+            qsKeepingPlace(function () { start.textContent = startText; });
+    }
+    if (end)
+        end.textContent = qsAtEnd ? '' : 'Loading...';
+    // Room below the last block, so that any block can be brought to the top of the view.
+    var bottom = document.getElementById('bottomwhitespace');
+    if (bottom)
+        bottom.style.height = (window.innerHeight || 600) + 'px';
+}
+
+var qsFilling = false;
+var qsHold = false; // no filling until a new page's first block is painted
+var qsFillTimer = null;
+
+// Fills the page to qsScreens screens above and below the view, a budget of blocks at a time.
+function fillExtraScreens() {
+    if (qsFilling || qsHold || !document.body)
+        return;
+    qsFilling = true;
+    var budget = qsFillBudget;
+    try {
+        var h = window.innerHeight || 600;
+        var end = document.getElementById('endofpage');
+        while (budget > 0 && !qsAtEnd && end && end.getBoundingClientRect().top < (qsScreens + 1) * h) {
+            qsAppendNext();
+            budget--;
+        }
+        if (qsBlocks().length) {
+            qsKeepingPlace(function (shift) {
+                // Content above the view once the batch is compensated.
+                var above = function () {
+                    return shift() - document.getElementById('_b' + qsFirst).getBoundingClientRect().top;
+                };
+                while (budget > 0 && !qsAtStart && above() < qsScreens * h) {
+                    qsPrependPrevious();
+                    budget--;
+                }
+            });
+        }
+        qsTrim();
+        qsUpdateMarkers();
+    } finally {
+        qsFilling = false;
+    }
+    if (budget <= 0 && qsFillTimer === null)
+        qsFillTimer = setTimeout(function () { qsFillTimer = null; fillExtraScreens(); }, 0);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Position.
+
+function getPageYOffset() {
+    return Math.round(window.pageYOffset || 0);
+}
+
+// The block at the top of the view, the offset of the view's top in it, and the verse there.
+function qsCurrentPosition() {
+    var blocks = qsBlocks();
+    var top = null;
+    var index = -1;
+    for (var i = 0; i < blocks.length; i++) {
+        if (blocks[i].getBoundingClientRect().bottom > 1) {
+            top = blocks[i];
+            index = i;
+            break;
+        }
+    }
+    if (!top)
+        return null;
+    var offset = Math.round(-top.getBoundingClientRect().top);
+    // The verse: the last verse anchor starting at or above the view's top (a few pixels of slack),
+    // looked for in the top block and the one before; else the first verse of the top block, or
+    // the first one further down in view.
+    var verse = '';
+    var scope = index > 0 ? [blocks[index - 1], top] : [top];
+    var firstInTop = '';
+    for (var s = 0; s < scope.length; s++) {
+        var anchors = scope[s].querySelectorAll('span[id^="_s"]');
+        for (var j = 0; j < anchors.length; j++) {
+            if (!qsIsVerseId(anchors[j].id))
+                continue;
+            if (scope[s] === top && !firstInTop)
+                firstInTop = anchors[j].id;
+            if (anchors[j].getBoundingClientRect().top <= 4)
+                verse = anchors[j].id;
+        }
+    }
+    // A block without verses at the top (a book's title): the first verse in view below it.
+    for (var k = index + 1; !verse && !firstInTop && k < blocks.length; k++) {
+        if (blocks[k].getBoundingClientRect().top > window.innerHeight)
+            break;
+        var below = blocks[k].querySelectorAll('span[id^="_s"]');
+        for (var m = 0; m < below.length && !firstInTop; m++)
+            if (qsIsVerseId(below[m].id))
+                firstInTop = below[m].id;
+    }
+    return { block: top.id, offset: offset, verse: verse || firstInTop };
+}
+
+var qsLastReport = '';
+var qsReportTimer = null;
+
+function qsReportPosition() {
+    var p = qsCurrentPosition();
+    if (!p)
+        return;
+    var key = p.block + ' ' + p.verse + ' ' + p.offset + ' ' + getPageYOffset();
+    if (key === qsLastReport)
+        return;
+    qsLastReport = key;
+    qsLastPosition = p;
+    jsInterface.updatePosition(sourceTupleString, webViewSerialNumber, p.block, p.verse, p.offset, getPageYOffset());
+}
+
+function qsReportSoon() {
+    if (qsReportTimer !== null)
+        clearTimeout(qsReportTimer);
+    qsReportTimer = setTimeout(function () { qsReportTimer = null; qsReportPosition(); }, 100);
+}
+
+// Brings the element's top, moved down by offset pixels, to the top of the view; false when the
+// page does not hold the element. An empty id goes to the top of the page.
+function scrollToElement(id, offset) {
+    var y;
+    if (id === '' || id === null || id === undefined) {
+        y = 0;
+    } else {
+        var el = document.getElementById(String(id));
+        if (!el)
+            return false;
+        y = el.getBoundingClientRect().top + window.pageYOffset + (parseInt(offset, 10) || 0);
+    }
+    qsUpdateMarkers();
+    window.scrollTo(0, Math.max(0, Math.round(y)));
+    fillExtraScreens();
+    qsReportSoon();
+    return true;
+}
+
+function scrollToYOffset(y) {
+    window.scrollTo(0, Math.max(0, parseInt(y, 10) || 0));
+    fillExtraScreens();
+    qsReportSoon();
+}
+
+// After a page load (and when the reader asks): size the white space, go to the element, fill.
+// The first time, the page is shown with its one block first and filled right after that paint.
+var qsPainted = false;
+function resizeDocument(id, offset) {
+    qsUpdateMarkers();
+    if (qsPainted) {
+        if (!scrollToElement(id, offset))
+            scrollToElement('', 0);
+        return;
+    }
+    qsPainted = true;
+    qsHold = true;
+    var found = scrollToElement(id, offset);
+    requestAnimationFrame(function () {
+        setTimeout(function () {
+            qsHold = false;
+            jsInterface.pagePainted(webViewSerialNumber);
+            if (!found)
+                scrollToElement('', 0);
+            else
+                scrollToElement(id, offset);
+        }, 0);
+    });
+}
+
+// A window resize reflows the text: keep the verse (or the block and offset) that was at the top.
+var qsLastPosition = null;
+function qsOnResize() {
+    var p = qsLastPosition;
+    qsUpdateMarkers();
+    if (p) {
+        if (p.verse && document.getElementById(p.verse) && p.offset >= 0 && qsBlockNumberFromId(p.block) !== null)
+            scrollToElement(p.verse, 0);
+        else
+            scrollToElement(p.block, p.offset);
+    } else {
+        fillExtraScreens();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Footnotes: the marker "*" shows or hides its note.
+
+function toggleFootnote(id) {
+    var note = document.getElementById(String(id));
+    if (!note || !/(^|\s)footnote(\s|$)/.test(note.className))
+        return false;
+    var shown = window.getComputedStyle(note).display !== 'none';
+    note.style.display = shown ? 'none' : 'inline';
+    return !shown;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Links and clicks.
+
+function qsFollowLink(target) {
+    var m = /^javascript:href\('([^'"\\]*)'\);?$/.exec(target);
+    if (m) {
+        jsInterface.href(m[1]);
+        return;
+    }
+    m = /^javascript:toggleFootnote\('(_fn\d+)'\);?$/.exec(target);
+    if (m) {
+        toggleFootnote(m[1]);
+        return;
+    }
+    if (/^\s*(javascript|vbscript|livescript|data):/i.test(target)) {
+        jsInterface.writeToLog('refused a script link');
+        return;
+    }
+    if (target.charAt(0) === '#') {
+        scrollToElement(target.substring(1), 0);
+        return;
+    }
+    jsInterface.href(target);
+}
+
+function qsOnClick(event) {
+    var node = event.target && event.target.nodeType === 1 ? event.target : event.target.parentElement;
+    if (!node || !node.closest)
+        return;
+    var reading = node.closest('[id^="_reading"]');
+    if (reading && qsReadingNumberFromId(reading.id) !== null) {
+        event.preventDefault();
+        toggleReadingNumber(qsReadingNumberFromId(reading.id));
+        return;
+    }
+    var link = node.closest('a[href],area[href]');
+    if (!link)
+        return;
+    event.preventDefault();
+    qsFollowLink(link.getAttribute('href'));
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Hover over links and footnote markers: the reader shows a preview of the target.
+
+var qsHovered = null;
+
+function qsFootnoteOf(link) {
+    var m = /toggleFootnote\('(_fn\d+)'\)/.exec(link.getAttribute('href') || '');
+    var note = m ? document.getElementById(m[1]) : null;
+    if (!note)
+        return null;
+    return note.textContent.replace(/^\s*\[/, '').replace(/\]\s*$/, '').trim();
+}
+
+function qsOnMouseOver(event) {
+    var node = event.target && event.target.nodeType === 1 ? event.target : null;
+    var link = node && node.closest ? node.closest('a[href]') : null;
+    if (link === qsHovered)
+        return;
+    if (qsHovered)
+        jsInterface.hideHrefTargetTooltip();
+    qsHovered = link;
+    if (!link)
+        return;
+    var r = link.getBoundingClientRect();
+    jsInterface.showHrefTargetInTooltip(link.getAttribute('href'), qsFootnoteOf(link),
+        Math.round(r.left + window.pageXOffset), Math.round(r.top + window.pageYOffset),
+        Math.round(r.width), Math.round(r.height));
+}
+
+function qsOnMouseOut(event) {
+    if (qsHovered && (!event.relatedTarget || !qsHovered.contains(event.relatedTarget))) {
+        qsHovered = null;
+        jsInterface.hideHrefTargetTooltip();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Selection: the blocks (or, in a Bible, the verse keys) the selection touches, found by walking the
+// page backwards from the selection's end to its start. The first entry belongs to the start, the
+// second to the end.
+
+function qsHit(node, returnBlocks) {
+    if (!node || node.nodeType !== 1)
+        return null;
+    if (returnBlocks && node.tagName === 'DIV') {
+        var b = qsBlockNumberFromId(node.getAttribute('id'));
+        if (b !== null)
+            return b;
+    }
+    if (node.tagName === 'SPAN' && node.hasAttribute('data-verse-span'))
+        return qsBibleKeyFromDataVerseSpan(node.getAttribute('data-verse-span'));
+    return null;
+}
+
+function qsAddHit(results, hit) {
+    if (results.indexOf(hit) < 0)
+        results.push(hit);
+}
+
+function qsWalkBackwardsOverChildrenOf(node, results, stopAtFirst, stopNode, returnBlocks) {
+    if (!node)
+        return false;
+    for (var child = node.lastChild; child; child = child.previousSibling) {
+        if (child === stopNode)
+            return true;
+        if (qsWalkBackwardsOverChildrenOf(child, results, stopAtFirst, stopNode, returnBlocks))
+            return true;
+        var hit = qsHit(child, returnBlocks);
+        if (hit !== null) {
+            qsAddHit(results, hit);
+            if (stopAtFirst)
+                return true;
+        }
+    }
+    return false;
+}
+
+function qsWalkOlderSiblingsAndMe(node, results, stopAtFirst, stopNode, returnBlocks) {
+    for (var n = node, first = true; n; n = n.previousSibling, first = false) {
+        if (n === stopNode)
+            return true;
+        var hit = qsHit(n, returnBlocks);
+        if (hit !== null) {
+            qsAddHit(results, hit);
+            if (stopAtFirst)
+                return true;
+        }
+        if (!first && qsWalkBackwardsOverChildrenOf(n, results, stopAtFirst, stopNode, returnBlocks))
+            return true;
+    }
+    return false;
+}
+
+function selectedElements(start, end, returnBlocks) {
+    var results = [];
+    for (var n = start; n && !qsWalkOlderSiblingsAndMe(n, results, true, null, returnBlocks); n = n.parentElement) { }
+    for (n = end; n && !qsWalkOlderSiblingsAndMe(n, results, false, start, returnBlocks); n = n.parentElement) { }
+    return results;
+}
+
+// Blocks (books) or verse keys (Bibles) of the current selection; an empty list without one.
+function getSelectedBlocksOrKeys() {
+    var s = window.getSelection();
+    if (!s || s.rangeCount === 0 || s.isCollapsed)
+        return [];
+    var r = s.getRangeAt(0);
+    return selectedElements(r.startContainer, r.endContainer, !qsIsBible);
+}
+
+var qsSelectionTimer = null;
+var qsLastSelection = '[]';
+function qsOnSelectionChange() {
+    if (qsSelectionTimer !== null)
+        clearTimeout(qsSelectionTimer);
+    qsSelectionTimer = setTimeout(function () {
+        qsSelectionTimer = null;
+        var list = getSelectedBlocksOrKeys().slice(0, 10000);
+        var text = JSON.stringify(list);
+        if (text !== qsLastSelection) {
+            qsLastSelection = text;
+            jsInterface.selectionChanged(list);
+        }
+    }, 50);
+}
+
+function getSelectionHtml() {
+    var s = window.getSelection();
+    if (!s || s.rangeCount === 0)
+        return '';
+    var holder = document.createElement('div');
+    for (var i = 0; i < s.rangeCount; i++)
+        holder.appendChild(s.getRangeAt(i).cloneContents());
+    return holder.innerHTML;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Daily readings: the header of a reading shows whether it has been read; a click toggles it.
+
+function updateDevotionalReadingStatus() {
+    var headers = document.querySelectorAll('[id^="_reading"]');
+    for (var i = 0; i < headers.length; i++) {
+        var n = qsReadingNumberFromId(headers[i].id);
+        if (n !== null)
+            headers[i].className = jsInterface.isReadingComplete(n) ? 'devoread' : 'devounread';
+    }
+}
+
+function toggleReadingNumber(n) {
+    jsInterface.toggleReadingNumber(n);
+    var header = document.getElementById('_reading' + n);
+    if (header)
+        header.className = jsInterface.isReadingComplete(n) ? 'devoread' : 'devounread';
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Start-up.
+
+document.addEventListener('DOMContentLoaded', function () {
+    // The script keeps the reader's place itself when blocks come and go above the view, and the
+    // scroll bar is always shown, so that filling the page never narrows it and reflows the text.
+    document.documentElement.style.overflowAnchor = 'none';
+    document.body.style.overflowAnchor = 'none';
+    document.documentElement.style.overflowY = 'scroll';
+    qsIsBible = jsInterface.isABible();
+    qsBlocks().forEach(qsMakeInert);
+    qsScanBlocks();
+    document.addEventListener('click', qsOnClick, true);
+    document.addEventListener('mouseover', qsOnMouseOver, true);
+    document.addEventListener('mouseout', qsOnMouseOut, true);
+    document.addEventListener('selectionchange', qsOnSelectionChange);
+    window.addEventListener('scroll', function () {
+        if (!qsFilling && !qsHold)
+            fillExtraScreens();
+        qsReportSoon();
+    });
+    window.addEventListener('resize', qsOnResize);
+});

@@ -1,0 +1,102 @@
+// The page texts: frame, ids, escapes and script calls.
+
+#include <gtest/gtest.h>
+
+#include "panes/page/BookPageHtml.h"
+
+namespace {
+
+BookPageHtml::Frame frame()
+{
+    return {QStringLiteral("body{color:black}"), QStringLiteral("1:101:1:1"), 7, QStringLiteral("var x = 1;"),
+        QStringLiteral("N0NCE")};
+}
+
+TEST(BookPageHtml, BookPageHoldsGlobalsScriptMarkersAndTheBlock)
+{
+    const QString page = BookPageHtml::bookPage(frame(), 42, QStringLiteral("<p>text</p>"));
+    EXPECT_TRUE(page.startsWith(QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+                                              "\"http://www.w3.org/TR/html4/loose.dtd\"><html><head>")));
+    EXPECT_TRUE(page.contains(QLatin1String("<style type=\"text/css\">body{color:black}</style>")));
+    EXPECT_TRUE(page.contains(QLatin1String("<script language=\"javascript\" nonce=\"N0NCE\">var sourceTupleString "
+                                            "= '1:101:1:1';\rvar webViewSerialNumber = 7;\rvar x = 1;</script>")));
+    EXPECT_TRUE(page.contains(QLatin1String("script-src 'nonce-N0NCE'")));
+    EXPECT_TRUE(page.contains(QLatin1String(
+        "</head><body id='body'><div style='clear:both' id='topwhitespace'></div><div style='clear:both' "
+        "id='startofpage'>Loading...</div><div style='clear:both;overflow:auto;' id='_b42'><p>text</p></div><div "
+        "style='clear:both' id='endofpage'>Loading...</div><div style='clear:both' "
+        "id='bottomwhitespace'></div></body></html>")));
+    // The only script element is the page script's.
+    EXPECT_EQ(page.count(QLatin1String("<script")), 1);
+}
+
+TEST(BookPageHtml, InvalidAndEmptyPagesHaveNoMarkers)
+{
+    const QString invalid = BookPageHtml::invalidLocationPage(frame(), QStringLiteral("section = <0>"));
+    EXPECT_TRUE(invalid.endsWith(QLatin1String("<p><i>Invalid Location: section = &lt;0&gt;</i></p></body></html>")));
+    EXPECT_FALSE(invalid.contains(QLatin1String("startofpage")));
+    const QString empty = BookPageHtml::emptyPanePage(frame());
+    EXPECT_TRUE(empty.contains(QLatin1String("<p align='center'>No books open in this pane</p>")));
+    EXPECT_FALSE(empty.contains(QLatin1String("Loading...")));
+}
+
+TEST(BookPageHtml, ReadingHeader)
+{
+    EXPECT_EQ(BookPageHtml::readingHeader(12, true, QStringLiteral("January 12, 2026")),
+        QStringLiteral("<div id=\"_reading12\" class=\"devoread\" onClick=\"javascript:toggleReadingNumber(12)\" "
+                       "align=\"center\"><b>January 12, 2026</b><br /><i>Tap to Mark as 'Read' or "
+                       "'Unread'</i></div>"));
+    EXPECT_TRUE(BookPageHtml::readingHeader(3, false, QStringLiteral("x")).contains(QLatin1String("devounread")));
+}
+
+TEST(BookPageHtml, IdParsing)
+{
+    EXPECT_EQ(BookPageHtml::blockNumberFromId(QStringLiteral("_b12")), 12);
+    EXPECT_EQ(BookPageHtml::blockNumberFromId(QStringLiteral("_b0")), 0);
+    EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("_b")).has_value());
+    EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("_reading5")).has_value());
+    EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("_bx1")).has_value());
+    EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("startofpage")).has_value());
+    EXPECT_EQ(BookPageHtml::readingNumberFromId(QStringLiteral("_reading5")), 5);
+    EXPECT_FALSE(BookPageHtml::readingNumberFromId(QStringLiteral("_b5")).has_value());
+
+    EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("_s1.2.3")), 66051u);
+    EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("sel_s43.3.16")), (43u << 16) | (3u << 8) | 16u);
+    EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("_s43.3")), (43u << 16) | (3u << 8));
+    EXPECT_EQ(
+        BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("_s300.1.1")), (44u << 16) | 257u);  // one byte each
+    EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("no verse")), 0u);
+    EXPECT_EQ(BookPageHtml::verseAnchor((43u << 16) | (3u << 8) | 16u), QStringLiteral("_s43.3.16"));
+}
+
+TEST(BookPageHtml, LinkEscapesAreUndoneInOrder)
+{
+    EXPECT_EQ(
+        BookPageHtml::unescapeLinkText(QStringLiteral("bible:John 3@@apos@@s")), QStringLiteral("bible:John 3's"));
+    EXPECT_EQ(
+        BookPageHtml::unescapeLinkText(QStringLiteral("sync:@@bs@@@@bs@@G5100")), QStringLiteral("sync:\\\\G5100"));
+    EXPECT_EQ(BookPageHtml::unescapeLinkText(
+                  QStringLiteral("@@quot@@@@backspace@@@@formfeed@@@@newline@@@@return@@@@tab@@@@verticaltab@@")),
+        QStringLiteral("\"\b\f\n\r\t\v"));
+    // Backslashes are restored first, so a restored backslash never starts another escape.
+    EXPECT_EQ(BookPageHtml::unescapeLinkText(QStringLiteral("@@bs@@apos@@")), QStringLiteral("\\apos@@"));
+}
+
+TEST(BookPageHtml, ScriptCallsCarryJsonArguments)
+{
+    EXPECT_EQ(BookPageHtml::scriptCall(QStringLiteral("scrollToElement"), {QStringLiteral("_b7"), 12}),
+        QStringLiteral("scrollToElement(\"_b7\",12)"));
+    // Quotes, backslashes and line ends cannot end the string or the call.
+    EXPECT_EQ(BookPageHtml::scriptCall(QStringLiteral("f"), {QStringLiteral("a'b\"c\\d\n');x()//")}),
+        QStringLiteral("f(\"a'b\\\"c\\\\d\\n');x()//\")"));
+    EXPECT_EQ(BookPageHtml::scriptCall(QStringLiteral("g"), {}), QStringLiteral("g()"));
+}
+
+TEST(BookPageHtml, NoncesDiffer)
+{
+    const QString a = BookPageHtml::newNonce();
+    EXPECT_GE(a.size(), 20);
+    EXPECT_NE(a, BookPageHtml::newNonce());
+}
+
+}  // namespace

@@ -1,0 +1,1018 @@
+// The book page in a live web view, on the sample library's King James Version, the Scofield notes
+// and the daily readings: going to places, filling by blocks while scrolling, position reports,
+// links, footnotes, selection, hostile book content, the scroller, link previews; and the position
+// rules of a go-to on a small fake book. Every web-view test runs in this one process.
+
+#include <gtest/gtest.h>
+
+#include "panes/page/BookPageHtml.h"
+#include "panes/page/BookPageScheme.h"
+#include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
+#include "panes/page/DocumentBookPageSource.h"
+#include "panes/page/FakeBookPageSource.h"
+#include "panes/page/LinkPreview.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEnginePage>
+
+#include <functional>
+
+namespace {
+
+const QString kBuild = QStringLiteral(QS_BINARY_DIR);
+
+constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
+{
+    return (book << 16) | (chapter << 8) | verse;
+}
+
+bool waitUntil(const std::function<bool()>& done, int ms = 15000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+void pause(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+QVariant js(BookPageView& view, const QString& script)
+{
+    QVariant result;
+    bool done = false;
+    view.page()->runJavaScript(script, [&](const QVariant& v) {
+        result = v;
+        done = true;
+    });
+    EXPECT_TRUE(waitUntil([&] { return done; })) << script.toStdString();
+    return result;
+}
+
+// A host that records what the page tells it.
+class RecordingHost : public SingleBookPageHost {
+public:
+    using SingleBookPageHost::SingleBookPageHost;
+    int titleUpdates = 0;
+    int syncs = 0;
+    int dueSyncs = 0;
+    QStringList previews;
+    int previewsClosed = 0;
+    QRect previewRect;
+
+    void updateTitleBar() override { ++titleUpdates; }
+    void conditionallySyncToMe() override { ++syncs; }
+    void requestDueSyncs() override { ++dueSyncs; }
+    void showLinkPreview(const QString& href, const QString& footnote, const QRect& rect) override
+    {
+        previews << href + QLatin1Char('|') + footnote;
+        previewRect = rect;
+    }
+    void closeLinkPreview() override { ++previewsClosed; }
+};
+
+// Observes GoToNotification.
+class GoToRecorder {
+public:
+    GoToRecorder()
+    {
+        m_id = NotificationCenter::defaultCenter().addObserver(
+            this, QStringLiteral("GoToNotification"), [this](Notification& n) { requests << n.userInfo; });
+    }
+    ~GoToRecorder() { NotificationCenter::defaultCenter().removeObservation(m_id); }
+    QList<QVariantMap> requests;
+
+private:
+    NotificationCenter::ObservationId m_id = 0;
+};
+
+// The sample library is built with the tree; builds without it (the sanitizer runs) skip the tests
+// that read it.
+#define REQUIRE_LIBRARY()                                                                                              \
+    if (!QFile::exists(kBuild + QStringLiteral("/library/KJV.tvk")))                                                   \
+    GTEST_SKIP() << "the sample library is not built"
+
+std::shared_ptr<DocumentBookPageSource> openBook(const QString& name)
+{
+    auto book = DocumentBookPageSource::open(kBuild + QStringLiteral("/library/") + name);
+    EXPECT_TRUE(book != nullptr) << name.toStdString();
+    return book;
+}
+
+// One view on one book, shown offscreen at a reader's size.
+class Page {
+public:
+    explicit Page(BookPageSourcePtr book) : source(std::move(book)), host(source), view(&host)
+    {
+        view.resize(800, 600);
+        view.show();
+    }
+
+    // Goes to a section and waits until the page is painted and has reported its position.
+    void goToSection(quint32 section)
+    {
+        QSignalSpy reports(&view, &BookPageView::positionReported);
+        view.goTo(source, QVariantMap {{QStringLiteral("section"), section}});
+        ASSERT_TRUE(waitUntil([&] { return reports.count() > 0; })) << "no position report";
+        settle();
+    }
+
+    void goToKey(quint32 verseKey)
+    {
+        const quint32 section = source->sectionForBibleKey(verseKey);
+        ASSERT_NE(section, 0u);
+        goToSection(section);
+    }
+
+    // Waits until the page has stopped filling and reporting.
+    void settle()
+    {
+        QSignalSpy reports(&view, &BookPageView::positionReported);
+        int quiet = 0;
+        waitUntil([&] {
+            const int before = reports.count();
+            pause(150);
+            quiet = reports.count() == before ? quiet + 1 : 0;
+            return quiet >= 2;
+        });
+    }
+
+    double topOf(const QString& id)
+    {
+        return js(view,
+            QStringLiteral("(function(){var e=document.getElementById(%1);return e?e.getBoundingClientRect()"
+                           ".top:-99999;})()")
+                .arg(BookPageHtml::scriptCall(QString(), {id}).mid(1).chopped(1)))
+            .toDouble();
+    }
+
+    QList<int> blocksOnPage()
+    {
+        QList<int> out;
+        for (const QVariant& v :
+            js(view, QStringLiteral("qsBlocks().map(function(d){return qsBlockNumberFromId(d.id);})")).toList())
+            out << v.toInt();
+        return out;
+    }
+
+    // Clicks the centre of the first element the selector finds, with the mouse.
+    bool click(const QString& selector)
+    {
+        const QVariantList r = js(view,
+            QStringLiteral("(function(){var e=document.querySelector(%1);if(!e)return [];"
+                           "e.scrollIntoView({block:'center'});var r=e.getBoundingClientRect();"
+                           "return [r.left+r.width/2,r.top+r.height/2];})()")
+                .arg(BookPageHtml::scriptCall(QString(), {selector}).mid(1).chopped(1)))
+                                   .toList();
+        if (r.size() != 2)
+            return false;
+        pause(100);
+        QWidget* target = view.focusProxy() ? view.focusProxy() : &view;
+        const QPoint at(qRound(r[0].toDouble()), qRound(r[1].toDouble()));
+        QTest::mouseMove(target, at);
+        QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, at);
+        return true;
+    }
+
+    BookPageSourcePtr source;
+    RecordingHost host;
+    BookPageView view;
+};
+
+std::shared_ptr<DocumentBookPageSource> kjv()
+{
+    static auto book = openBook(QStringLiteral("KJV.tvk"));
+    return book;
+}
+
+// The first block of the book that holds a footnote (0 when none does).
+quint32 firstBlockWithANote(BookPageSource& book)
+{
+    for (quint32 b = 1; b < book.numBlocks(); ++b)
+        if (book.htmlTextForBlock(b, {}).contains(QLatin1String("footnotetoggle")))
+            return b;
+    return 0;
+}
+
+void expectConsecutive(const QList<int>& blocks)
+{
+    ASSERT_FALSE(blocks.isEmpty());
+    for (int i = 1; i < blocks.size(); ++i)
+        ASSERT_EQ(blocks[i], blocks[i - 1] + 1) << "gap or repeat at " << i;
+}
+
+// --- go-to into a page, in-page moves, resizing ---------------------------------------------------
+
+TEST(BookPageView, GoingToJohn316PutsTheVerseAtTheTopAndReportsIt)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    QSignalSpy reports(&page.view, &BookPageView::positionReported);
+    page.goToKey(key(43, 3, 16));
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.16")), 0.0, 8.0);
+    const LayoutRegionContentItemState& state = page.host.state();
+    EXPECT_EQ(state.sectionString(), QStringLiteral("_s43.3.16"));
+    EXPECT_EQ(page.source->keyForSection(static_cast<quint32>(state.section())), key(43, 3, 16));
+    EXPECT_EQ(state.block(), page.source->blockForSection(static_cast<quint32>(state.section())));
+    EXPECT_GT(page.host.dueSyncs, 0);
+    EXPECT_GT(page.host.titleUpdates, 0);
+    // Blocks were filled above and below the verse.
+    const QList<int> blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    EXPECT_LT(blocks.first(), state.block() - 5);
+    EXPECT_GT(blocks.last(), state.block() + 5);
+    EXPECT_EQ(js(page.view, QStringLiteral("document.getElementById('startofpage').textContent")).toString(),
+        QStringLiteral("Loading..."));
+}
+
+TEST(BookPageView, ScreenshotOfJohn3)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 1));
+    // Bring the chapter's heading (in the verse's block or the one before it) to the top.
+    js(page.view,
+        QStringLiteral("(function(){var b=document.getElementById('_s43.3.1').closest('div[id^=\"_b\"]');"
+                       "if(!b.querySelector('h1,h2,h3,h4'))b=b.previousElementSibling;"
+                       "scrollToElement(b.id,0);})()"));
+    page.settle();
+    pause(300);
+    const QImage shot = page.view.grab().toImage();
+    const QString file = kBuild + QStringLiteral("/BookPage_John3.png");
+    ASSERT_TRUE(shot.save(file));
+    // Not a blank image: the text is drawn.
+    int dark = 0;
+    for (int y = 0; y < shot.height(); y += 4)
+        for (int x = 0; x < shot.width(); x += 4)
+            dark += qGray(shot.pixel(x, y)) < 128 ? 1 : 0;
+    EXPECT_GT(dark, 200);
+}
+
+TEST(BookPageView, InPageGoToScrollsWithoutANewPage)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    const quint64 serial = page.view.webViewSerialNumber();
+    page.goToKey(key(43, 3, 20));
+    EXPECT_EQ(page.view.webViewSerialNumber(), serial);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.20")), 0.0, 8.0);
+    EXPECT_EQ(page.host.state().sectionString(), QStringLiteral("_s43.3.20"));
+    // A block far away is not on the page: a new page is built.
+    page.goToKey(key(66, 22, 21));
+    EXPECT_GT(page.view.webViewSerialNumber(), serial);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s66.22.21")), 0.0, 8.0);
+}
+
+TEST(BookPageView, ANewerGoToDropsTheContinuationOfAnOlderOne)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    const quint64 serial = page.view.webViewSerialNumber();
+    // The first target is not on the page (its continuation would load a page); the second is.
+    page.view.goTo(
+        page.source, QVariantMap {{QStringLiteral("section"), page.source->sectionForBibleKey(key(1, 1, 1))}});
+    page.view.goTo(
+        page.source, QVariantMap {{QStringLiteral("section"), page.source->sectionForBibleKey(key(43, 3, 18))}});
+    page.settle();
+    EXPECT_EQ(page.view.webViewSerialNumber(), serial);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.18")), 0.0, 8.0);
+    EXPECT_EQ(page.host.state().sectionString(), QStringLiteral("_s43.3.18"));
+}
+
+TEST(BookPageView, ResizingKeepsTheVerseAtTheTop)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    page.view.resize(420, 700);
+    page.settle();
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.16")), 0.0, 8.0);
+    expectConsecutive(page.blocksOnPage());
+}
+
+TEST(BookPageView, ScrollingDownAndUpFillsBlocksWithoutGapsOrRepeats)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    QSignalSpy reports(&page.view, &BookPageView::positionReported);
+    const qint64 startBlock = page.host.state().block();
+    for (int i = 0; i < 25; ++i) {
+        js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() + 1500)"));
+        pause(150);
+        expectConsecutive(page.blocksOnPage());
+    }
+    page.settle();
+    const qint64 downBlock = page.host.state().block();
+    EXPECT_GT(downBlock, startBlock + 40);
+    // Blocks far above were dropped: the page stays a window.
+    EXPECT_GT(page.blocksOnPage().first(), startBlock);
+    for (int i = 0; i < 50; ++i) {
+        js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() - 1500)"));
+        pause(60);
+        expectConsecutive(page.blocksOnPage());
+    }
+    page.settle();
+    EXPECT_LT(page.host.state().block(), startBlock);
+    // Each verse once.
+    EXPECT_EQ(js(page.view,
+                  QStringLiteral("(function(){var seen={},twice=0;document.querySelectorAll('[id^=\"_s\"]')"
+                                 ".forEach(function(e){if(seen[e.id])twice++;seen[e.id]=1;});return twice;})()"))
+                  .toInt(),
+        0);
+    // The reported verse is the one at the top of the view.
+    const QString verse = js(page.view, QStringLiteral("qsCurrentPosition().verse")).toString();
+    EXPECT_EQ(page.host.state().sectionString(), verse);
+    EXPECT_EQ(page.source->keyForSection(static_cast<quint32>(page.host.state().section())),
+        BookPageHtml::bibleKeyFromDataVerseSpan(verse));
+    EXPECT_GT(reports.count(), 10);
+}
+
+TEST(BookPageView, TheStartOfTheBookEndsTheFilling)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(1, 1, 3));
+    // Scrolling up to the top again and again reaches the start of the book.
+    for (int i = 0; i < 10 && !js(page.view, QStringLiteral("qsAtStart && getPageYOffset() === 0")).toBool(); ++i) {
+        js(page.view, QStringLiteral("scrollToYOffset(0)"));
+        page.settle();
+    }
+    const QList<int> blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    EXPECT_EQ(blocks.first(), 0);
+    EXPECT_EQ(
+        js(page.view, QStringLiteral("document.getElementById('startofpage').textContent")).toString(), QString());
+    EXPECT_EQ(page.host.state().sectionString(), QStringLiteral("_s1.1.1"));
+}
+
+TEST(BookPageView, StaleReportsAreIgnored)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    const qint64 block = page.host.state().block();
+    QSignalSpy reports(&page.view, &BookPageView::positionReported);
+    js(page.view,
+        QStringLiteral("jsInterface.updatePosition(sourceTupleString, webViewSerialNumber - 1, '_b5', '', 0, 7)"));
+    js(page.view, QStringLiteral("jsInterface.updatePosition('1:2:3:4', webViewSerialNumber, '_b5', '', 0, 7)"));
+    pause(300);
+    EXPECT_EQ(reports.count(), 0);
+    EXPECT_EQ(page.host.state().block(), block);
+    // The same report from this page and book is taken; an empty verse id takes the block's section.
+    js(page.view,
+        QStringLiteral("jsInterface.updatePosition(sourceTupleString, webViewSerialNumber, '_b5', '', 3, 7)"));
+    ASSERT_TRUE(waitUntil([&] { return reports.count() == 1; }));
+    EXPECT_EQ(page.host.state().block(), 5);
+    EXPECT_EQ(page.host.state().yOffset(), 3);
+    EXPECT_EQ(page.host.state().section(), page.source->sectionForBlock(5));
+    EXPECT_TRUE(page.host.state().sectionString().isEmpty());
+}
+
+// --- links, footnotes, selection ------------------------------------------------------------------
+
+TEST(BookPageView, AClickedBibleLinkReachesTheRouting)
+{
+    REQUIRE_LIBRARY();
+    Page page(openBook(QStringLiteral("Scofield.tvk")));
+    GoToRecorder recorder;
+    page.goToSection(100);
+    const QString link =
+        js(page.view, QStringLiteral("document.querySelector('a[href^=\"javascript:href\"]').getAttribute('href')"))
+            .toString();
+    ASSERT_TRUE(link.startsWith(QLatin1String("javascript:href('bible:"))) << link.toStdString();
+    ASSERT_TRUE(page.click(QStringLiteral("a[href^=\"javascript:href\"]")));
+    ASSERT_TRUE(waitUntil([&] { return !recorder.requests.isEmpty(); }));
+    const QVariantMap request = recorder.requests.first();
+    EXPECT_EQ(request.value(QStringLiteral("href")).toString(), link.mid(17, link.size() - 20));
+    EXPECT_TRUE(request.value(QStringLiteral("wasHyperlink")).toBool());
+    EXPECT_TRUE(request.value(QStringLiteral("activate")).toBool());
+    EXPECT_TRUE(request.value(QStringLiteral("sync")).toBool());
+    // The page itself did not navigate anywhere.
+    EXPECT_EQ(page.view.url(),
+        BookPageScheme::pageUrl(page.view.url().path().section('/', 1, 1), page.view.webViewSerialNumber()));
+}
+
+TEST(BookPageView, EscapedLinkTextReachesTheRoutingUnescaped)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    GoToRecorder recorder;
+    page.goToKey(key(43, 3, 16));
+    js(page.view, QStringLiteral("qsFollowLink(\"javascript:href('bible:John 3@@apos@@s@@bs@@x');\")"));
+    ASSERT_TRUE(waitUntil([&] { return !recorder.requests.isEmpty(); }));
+    EXPECT_EQ(recorder.requests.first().value(QStringLiteral("href")).toString(), QStringLiteral("bible:John 3's\\x"));
+}
+
+TEST(BookPageView, AFootnoteExpands)
+{
+    REQUIRE_LIBRARY();
+    auto book = kjv();
+    const quint32 noted = firstBlockWithANote(*book);
+    ASSERT_NE(noted, 0u);
+    Page page(book);
+    page.goToSection(book->sectionForBlock(noted));
+    const QString note = QStringLiteral("#_b%1 .footnote").arg(noted);
+    const QString display = QStringLiteral("getComputedStyle(document.querySelector('%1')).display").arg(note);
+    EXPECT_EQ(js(page.view, display).toString(), QStringLiteral("none"));  // collapsed by the setting
+    ASSERT_TRUE(page.click(QStringLiteral("#_b%1 a.footnotetoggle").arg(noted)));
+    ASSERT_TRUE(waitUntil([&] { return js(page.view, display).toString() == QLatin1String("inline"); }));
+    pause(200);
+    EXPECT_TRUE(page.view.grab().save(kBuild + QStringLiteral("/BookPage_Footnote.png")));
+    ASSERT_TRUE(page.click(QStringLiteral("#_b%1 a.footnotetoggle").arg(noted)));
+    ASSERT_TRUE(waitUntil([&] { return js(page.view, display).toString() == QLatin1String("none"); }));
+}
+
+TEST(BookPageView, SelectionMapsToTheVerseKeys)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 15));
+    QSignalSpy changed(&page.view, &BookPageView::selectedBlocksOrKeysChanged);
+    js(page.view, QStringLiteral(R"((function () {
+        function lastText(el) {
+            var w = document.createTreeWalker(el, NodeFilter.SHOW_TEXT), n, last = null;
+            while ((n = w.nextNode())) if (n.textContent.trim().length > 2) last = n;
+            return last;
+        }
+        var a = lastText(document.querySelector('span[data-verse-span="sel_s43.3.16"]'));
+        var b = lastText(document.querySelector('span[data-verse-span="sel_s43.3.18"]'));
+        var r = document.createRange();
+        r.setStart(a, 1);
+        r.setEnd(b, 1);
+        getSelection().removeAllRanges();
+        getSelection().addRange(r);
+        return true;
+    })())"));
+    ASSERT_TRUE(waitUntil([&] { return !page.view.selectedBlocksOrKeys().isEmpty(); }));
+    EXPECT_EQ(page.view.selectedBlocksOrKeys(), (QList<quint32> {key(43, 3, 16), key(43, 3, 18), key(43, 3, 17)}));
+    EXPECT_FALSE(page.view.selectedText().isEmpty());
+    page.view.clearSelection();
+    ASSERT_TRUE(waitUntil([&] { return page.view.selectedBlocksOrKeys().isEmpty(); }));
+}
+
+TEST(BookPageView, SelectionInABookGivesBlocks)
+{
+    REQUIRE_LIBRARY();
+    Page page(openBook(QStringLiteral("Scofield.tvk")));
+    page.goToSection(100);
+    const QList<int> blocks = page.blocksOnPage();
+    ASSERT_GE(blocks.size(), 3);
+    const int a = page.host.state().block();
+    js(page.view,
+        QStringLiteral("(function(){var r=document.createRange();r.setStart(document.getElementById('_b%1'),0);"
+                       "r.setEnd(document.getElementById('_b%2'),1);getSelection().removeAllRanges();"
+                       "getSelection().addRange(r);})()")
+            .arg(a)
+            .arg(a + 2));
+    ASSERT_TRUE(waitUntil([&] { return !page.view.selectedBlocksOrKeys().isEmpty(); }));
+    const QList<quint32> got = page.view.selectedBlocksOrKeys();
+    ASSERT_GE(got.size(), 2);
+    EXPECT_EQ(got[0], static_cast<quint32>(a));
+    EXPECT_EQ(got[1], static_cast<quint32>(a + 2));
+}
+
+// --- hostile book content -------------------------------------------------------------------------
+
+TEST(BookPageView, AHostileBlockRendersInert)
+{
+    REQUIRE_LIBRARY();
+    QTcpServer server;  // a "remote" host the book points at; nothing may reach it
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const QString remote = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+    const QString hostile =
+        QStringLiteral("<p>hostile</p><script>window.qsPwned = 1;</script>"
+                       "<img id='h1' src='missing.png' onerror='window.qsPwned = 2'>"
+                       "<a id='h2' href=\"javascript:window.qsPwned = 3\">one</a>"
+                       "<a id='h3' href=\"javascript:href('bible:John 1:1');window.qsPwned=4\">two</a>"
+                       "<svg><a id='h4' xlink:href=\"javascript:window.qsPwned=5\"><text y='10'>x</text></a></svg>"
+                       "<iframe src=\"javascript:parent.qsPwned=6\"></iframe>"
+                       "<img id='h5' src='%1img.png'><link rel='stylesheet' href='%1s.css'>"
+                       "<form action=\"javascript:window.qsPwned=7\"><button id='h7'>go</button></form>"
+                       "<a id='h8' href='%1page.html'>web</a>"
+                       "<div id='h6' title='%2'>long</div>")
+            .arg(remote, QString(2000000, QLatin1Char('A')));
+    auto wrapped = std::make_shared<WrappedBookPageSource>(kjv());
+    const quint32 s16 = kjv()->sectionForBibleKey(key(43, 3, 16));
+    const quint32 s17 = kjv()->sectionForBibleKey(key(43, 3, 17));
+    wrapped->replaced.insert(kjv()->blockForSection(s16), hostile);      // in the page as loaded
+    wrapped->replaced.insert(kjv()->blockForSection(s17) + 3, hostile);  // fetched as the page fills
+    Page page(wrapped);
+    GoToRecorder recorder;
+    page.goToSection(s16);
+    const QString scope = QStringLiteral("#_b%1 ").arg(kjv()->blockForSection(s16));
+    for (const quint32 b : {kjv()->blockForSection(s16), kjv()->blockForSection(s17) + 3}) {
+        const QString in = QStringLiteral("#_b%1 ").arg(b);
+        for (const char* id : {"h2", "h3", "h4", "h7", "h8"}) {
+            js(page.view,
+                QStringLiteral("(function(){var e=document.querySelector('%1#%2');if(e)e.dispatchEvent(new "
+                               "MouseEvent('click',{bubbles:true,cancelable:true}));})()")
+                    .arg(in, QLatin1String(id)));
+        }
+        EXPECT_EQ(
+            js(page.view, QStringLiteral("document.querySelectorAll('%1 script, %1 iframe, %1 form').length").arg(in))
+                .toInt(),
+            0);
+        EXPECT_EQ(
+            js(page.view, QStringLiteral("document.querySelector('%1#h6').title.length").arg(in)).toInt(), 2000000);
+    }
+    ASSERT_TRUE(page.click(scope + QStringLiteral("#h2")));
+    pause(800);
+    EXPECT_EQ(js(page.view, QStringLiteral("typeof window.qsPwned")).toString(), QStringLiteral("undefined"));
+    // Only the plain web link went to the routing (which sends web links to the browser).
+    for (const QVariantMap& r : recorder.requests)
+        EXPECT_TRUE(r.value(QStringLiteral("href")).toString().startsWith(remote))
+            << r.value("href").toString().toStdString();
+    EXPECT_FALSE(server.hasPendingConnections());
+    EXPECT_FALSE(server.waitForNewConnection(200));
+    // Navigation away is refused too.
+    page.view.page()->runJavaScript(
+        QStringLiteral("location.href = %1").arg(BookPageHtml::scriptCall(QString(), {remote}).mid(1).chopped(1)));
+    pause(500);
+    EXPECT_EQ(page.view.url().scheme(), QStringLiteral("qsbook"));
+    EXPECT_FALSE(server.hasPendingConnections());
+    // The page still works.
+    QSignalSpy reports(&page.view, &BookPageView::positionReported);
+    js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() + 400)"));
+    EXPECT_TRUE(waitUntil([&] { return reports.count() > 0; }));
+}
+
+TEST(BookPageView, MalformedBridgeCallsAreRefused)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    const QVariant bad = js(page.view, QStringLiteral(R"((function () {
+        var base = qsBridgeBase, out = [];
+        function get(url) { var x = new XMLHttpRequest(); x.open('GET', url, false);
+            try { x.send(); } catch (e) { return 'error'; } return x.status + ':' + x.responseText; }
+        out.push(get(base + 'getHTMLTextForBlock?' + encodeURIComponent('{"not":"an array"}')));
+        out.push(get(base + 'getHTMLTextForBlock?' + encodeURIComponent('["12"]')));
+        out.push(get(base + 'getHTMLTextForBlock?' + encodeURIComponent('[1.5]')));
+        out.push(get(base + 'getHTMLTextForBlock?' + encodeURIComponent('[-1]')));
+        out.push(get(base + 'getHTMLTextForBlock?' + encodeURIComponent('[99999999]')));
+        out.push(get(base + 'noSuchCall?' + encodeURIComponent('[]')));
+        out.push(get(base.replace(/page\/[^\/]+\//, 'page/0000/') + 'isABible?' + encodeURIComponent('[]')));
+        return out;
+    })())"));
+    const QStringList answers = bad.toStringList();
+    ASSERT_EQ(answers.size(), 7);
+    EXPECT_TRUE(answers[0] == QLatin1String("error") || answers[0].startsWith(QLatin1String("0:")));
+    EXPECT_EQ(answers[1], QStringLiteral("200:null"));
+    EXPECT_EQ(answers[2], QStringLiteral("200:null"));
+    EXPECT_EQ(answers[3], QStringLiteral("200:null"));
+    EXPECT_EQ(answers[4], QStringLiteral("200:null"));
+    EXPECT_EQ(answers[5], QStringLiteral("200:null"));
+    EXPECT_TRUE(answers[6] == QLatin1String("error") || answers[6].startsWith(QLatin1String("0:")));
+    EXPECT_EQ(js(page.view, QStringLiteral("jsInterface.isABible()")).toBool(), true);
+}
+
+// --- daily readings -------------------------------------------------------------------------------
+
+TEST(BookPageView, TheReadingHeaderTogglesTheReadMark)
+{
+    REQUIRE_LIBRARY();
+    auto book = openBook(QStringLiteral("DailyReadings.tvk"));
+    Page page(book);
+    QSignalSpy reports(&page.view, &BookPageView::positionReported);
+    page.view.goTo(book, QVariantMap {{QStringLiteral("todaysReading"), true}});
+    ASSERT_TRUE(waitUntil([&] { return reports.count() > 0; }));
+    page.settle();
+    const quint32 reading = book->readingNumberForSection(static_cast<quint32>(page.host.state().section()));
+    ASSERT_NE(reading, 0u);
+    const QString header = QStringLiteral("_reading%1").arg(reading);
+    const QString cls = QStringLiteral("document.getElementById('%1').className").arg(header);
+    const bool before = book->isReadingComplete(reading);
+    EXPECT_EQ(js(page.view, cls).toString(), before ? QStringLiteral("devoread") : QStringLiteral("devounread"));
+    ASSERT_TRUE(page.click(QLatin1Char('#') + header));
+    ASSERT_TRUE(waitUntil([&] { return book->isReadingComplete(reading) != before; }));
+    EXPECT_EQ(js(page.view, cls).toString(), before ? QStringLiteral("devounread") : QStringLiteral("devoread"));
+    book->toggleReadingNumber(reading);
+    page.view.updateDevotionalReadingStatus();
+    EXPECT_TRUE(waitUntil([&] {
+        return js(page.view, cls).toString() == (before ? QLatin1String("devoread") : QLatin1String("devounread"));
+    }));
+}
+
+// --- link previews --------------------------------------------------------------------------------
+
+TEST(BookPageView, HoveringALinkSchedulesOnePreview)
+{
+    REQUIRE_LIBRARY();
+    Page page(openBook(QStringLiteral("Scofield.tvk")));
+    page.goToSection(100);
+    const qint64 linkBlock = page.host.state().block();
+    js(page.view,
+        QStringLiteral("document.querySelector('#_b%1 a[href^=\"javascript:href\"]').scrollIntoView({block:'center'})")
+            .arg(linkBlock));
+    page.settle();
+    const QString hover = QStringLiteral(
+        "(function(i){var e=document.querySelectorAll('#_b%2 a[href^=\"javascript:href\"]')[i];"
+        "e.dispatchEvent(new MouseEvent('mouseover',{bubbles:true}));return e.getAttribute('href');})(%1)")
+                              .arg(QStringLiteral("%1"), QString::number(linkBlock));
+    js(page.view, hover.arg(0));
+    pause(100);
+    const QString second = js(page.view, hover.arg(1)).toString();  // within 0.5 s: only this one shows
+    ASSERT_TRUE(waitUntil([&] { return !page.host.previews.isEmpty(); }, 3000));
+    pause(700);
+    ASSERT_EQ(page.host.previews.size(), 1);
+    EXPECT_EQ(page.host.previews.first(), second + QLatin1Char('|'));
+    EXPECT_GT(page.host.previewRect.width(), 0);
+    EXPECT_GE(page.host.previewRect.top(), 0);
+    EXPECT_LT(page.host.previewRect.top(), page.view.height());
+    // Moving away closes it and cancels a pending one.
+    const int closed = page.host.previewsClosed;
+    js(page.view, hover.arg(0));
+    js(page.view, QStringLiteral("document.body.dispatchEvent(new MouseEvent('mouseover',{bubbles:true}))"));
+    pause(800);
+    EXPECT_GT(page.host.previewsClosed, closed);
+    EXPECT_EQ(page.host.previews.size(), 1);
+    // With previews off nothing is scheduled.
+    UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("versePopovers"));
+    js(page.view, hover.arg(1));
+    pause(800);
+    EXPECT_EQ(page.host.previews.size(), 1);
+    UserDefaults::standardUserDefaults().removeObjectForKey(QStringLiteral("versePopovers"));
+}
+
+TEST(BookPageView, AFootnoteMarkerPreviewCarriesTheNote)
+{
+    REQUIRE_LIBRARY();
+    auto book = kjv();
+    const quint32 noted = firstBlockWithANote(*book);
+    ASSERT_NE(noted, 0u);
+    Page page(book);
+    page.goToSection(book->sectionForBlock(noted));
+    const QString note = js(page.view,
+        QStringLiteral("(function(){var a=document.querySelector('#_b%1 a.footnotetoggle');"
+                       "a.dispatchEvent(new MouseEvent('mouseover',{bubbles:true}));"
+                       "return document.querySelector('#_b%1 .footnote').textContent;})()")
+            .arg(noted))
+                             .toString();
+    ASSERT_TRUE(waitUntil([&] { return !page.host.previews.isEmpty(); }, 3000));
+    const QString shown = page.host.previews.first().section(QLatin1Char('|'), 1);
+    EXPECT_FALSE(shown.isEmpty());
+    EXPECT_TRUE(note.contains(shown)) << shown.toStdString();
+    EXPECT_FALSE(shown.startsWith(QLatin1Char('[')));
+}
+
+class RouterStandIn {
+public:
+    explicit RouterStandIn(std::function<void(QVariantMap&)> answer)
+    {
+        m_id = NotificationCenter::defaultCenter().addObserver(
+            this, QStringLiteral("CallerNeedsSourceForGoToInfo"), [this, answer](Notification& n) {
+                asked << n.userInfo;
+                answer(n.userInfo);
+            });
+    }
+    ~RouterStandIn() { NotificationCenter::defaultCenter().removeObservation(m_id); }
+    QList<QVariantMap> asked;
+
+private:
+    NotificationCenter::ObservationId m_id = 0;
+};
+
+TEST(LinkPreview, PreviewTextOfABiblePassage)
+{
+    REQUIRE_LIBRARY();
+    auto book = kjv();
+    const quint32 s16 = book->sectionForBibleKey(key(43, 3, 16));
+    RouterStandIn router([&](QVariantMap& info) {
+        if (info.value(QStringLiteral("href")) == QLatin1String("bible:John 3:16-17")) {
+            info.insert(QStringLiteral("sourceTuple"), QVariant::fromValue(BookPageSourcePtr(book)));
+            info.insert(QStringLiteral("section"), s16);
+            info.insert(QStringLiteral("endSectionNumber"), s16 + 1);
+        } else if (info.value(QStringLiteral("href")) == QLatin1String("bible:Nowhere 9")) {
+            info.insert(QStringLiteral("alertText"), QStringLiteral("No such passage"));
+        }
+    });
+    const QString text = LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href('bible:John 3:16-17');"));
+    ASSERT_EQ(router.asked.size(), 1);
+    EXPECT_EQ(router.asked[0].value(QStringLiteral("href")).toString(), QStringLiteral("bible:John 3:16-17"));
+    EXPECT_TRUE(router.asked[0].value(QStringLiteral("preferPreferredBible")).toBool());
+    EXPECT_TRUE(router.asked[0].value(QStringLiteral("noAlerts")).toBool());
+    EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("to condemn the world"))) << text.toStdString();
+    EXPECT_EQ(text, text.trimmed());
+    EXPECT_EQ(LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href(\"bible:John 3:16-17\");")), text);
+    EXPECT_EQ(
+        LinkPreview::stringForPopupFromHref(QStringLiteral("bible:Nowhere 9")), QStringLiteral("No such passage"));
+    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:unknown")).isNull());
+    const int asked = router.asked.size();
+    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href('note:_001002003000');")).isNull());
+    EXPECT_EQ(router.asked.size(), asked);  // notes are not even resolved
+
+    // An installed passage formatter gets the range and the preview options.
+    QVariantMap seen;
+    LinkPreview::setPassageFormatter(
+        [&](const BookPageSourcePtr&, const QVariant&, quint32 start, quint32 end, const QVariantMap& options) {
+            seen = options;
+            seen.insert(QStringLiteral("range"), QStringLiteral("%1-%2").arg(start).arg(end));
+            return QStringLiteral("  formatted \n");
+        });
+    EXPECT_EQ(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16-17")), QStringLiteral("formatted"));
+    LinkPreview::setPassageFormatter(nullptr);
+    EXPECT_EQ(seen.value(QStringLiteral("range")).toString(), QStringLiteral("%1-%2").arg(s16).arg(s16 + 1));
+    EXPECT_EQ(seen.size(), 12);
+    EXPECT_EQ(seen.value(QStringLiteral("CopyPassageVerseDelimitersPlainKey")).toInt(), 3);
+    EXPECT_EQ(seen.value(QStringLiteral("referenceLocation")).toInt(), 5);
+}
+
+TEST(LinkPreview, ASectionPreviewTakesItsSubsectionsUpTo26Sections)
+{
+    FakeBookPageSource book;
+    book.sections = 100;
+    // Section 10 is a chapter with 40 subsections; section 60 has a sibling right after it.
+    book.levels.insert(10, 1);
+    for (quint32 s = 11; s <= 50; ++s)
+        book.levels.insert(s, 2);
+    book.levels.insert(60, 2);
+    book.levels.insert(61, 2);
+    EXPECT_EQ(LinkPreview::sectionPreviewEnd(book, 10), 35u);
+    EXPECT_EQ(LinkPreview::sectionPreviewEnd(book, 60), 60u);
+    EXPECT_EQ(LinkPreview::sectionPreviewEnd(book, 99), 99u);
+    book.levels.insert(97, 1);
+    book.levels.insert(98, 2);
+    book.levels.insert(99, 2);
+    EXPECT_EQ(LinkPreview::sectionPreviewEnd(book, 97), 99u);
+    EXPECT_EQ(LinkPreview::unwrapLink(QStringLiteral("javascript:href('x');")), QStringLiteral("x"));
+    EXPECT_EQ(LinkPreview::unwrapLink(QStringLiteral("href(\"y\");")), QStringLiteral("y"));
+    EXPECT_EQ(LinkPreview::unwrapLink(QStringLiteral("bible:z")), QStringLiteral("bible:z"));
+}
+
+// --- the scroller ---------------------------------------------------------------------------------
+
+class HistoryRecorder {
+public:
+    HistoryRecorder()
+    {
+        m_id = NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("AddStateToHistoryNotification"),
+            [this](Notification& n) { adds << n.userInfo.value(QStringLiteral("alwaysAdd")).toBool(); });
+    }
+    ~HistoryRecorder() { NotificationCenter::defaultCenter().removeObservation(m_id); }
+    QList<bool> adds;
+
+private:
+    NotificationCenter::ObservationId m_id = 0;
+};
+
+TEST(BookPaneScroller, KnobDragMovesThePositionAtOnceAndThePageOnceAfterwards)
+{
+    auto book = std::make_shared<FakeBookPageSource>();
+    Page page(book);
+    page.goToSection(3);
+    BookPaneScroller scroller(&page.view, &page.host);
+    scroller.updateScroller();
+    EXPECT_NEAR(scroller.doubleValue(), 6.0 / 100.0, 1e-6);
+    const quint64 serial = page.view.webViewSerialNumber();
+    const int titles = page.host.titleUpdates;
+    scroller.setDoubleValue(0.5);
+    scroller.onScrollerChange(BookPaneScroller::kKnob);
+    scroller.setDoubleValue(1.0);
+    scroller.onScrollerChange(BookPaneScroller::kKnob);
+    EXPECT_EQ(page.host.state().block(), 99);  // numBlocks - 1
+    EXPECT_EQ(page.host.state().section(), 49u);
+    EXPECT_TRUE(page.host.state().dirty());
+    EXPECT_EQ(page.host.titleUpdates, titles + 2);
+    EXPECT_TRUE(scroller.hasPendingRedisplay());
+    EXPECT_EQ(page.view.webViewSerialNumber(), serial);  // not yet
+    ASSERT_TRUE(waitUntil([&] { return page.view.webViewSerialNumber() > serial; }, 2000));
+    EXPECT_EQ(page.view.webViewSerialNumber(), serial + 1);  // one rebuild for the two changes
+    EXPECT_GT(page.host.syncs, 0);
+    scroller.updateScroller();
+    EXPECT_NEAR(scroller.doubleValue(), 99.0 / 100.0, 1e-6);
+}
+
+TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
+{
+    UserDefaults::standardUserDefaults().setString(QStringLiteral("perbook"), QStringLiteral("scrollTrackInterval"));
+    auto bible = std::make_shared<FakeBookPageSource>();
+    bible->bible = true;
+    Page page(bible);
+    BookPaneScroller scroller(&page.view, &page.host);
+    page.goToSection(25);
+    HistoryRecorder history;
+    scroller.onScrollerChange(BookPaneScroller::kDecrementPage);
+    EXPECT_EQ(page.host.state().section(), 15u);
+    EXPECT_EQ(history.adds, (QList<bool> {false, true}));
+    page.host.state().setSection(5);  // no chapter before this one
+    scroller.onScrollerChange(BookPaneScroller::kDecrementPage);
+    EXPECT_EQ(page.host.state().section(), 5u);
+    EXPECT_EQ(history.adds.size(), 2);
+    scroller.onScrollerChange(BookPaneScroller::kIncrementPage);
+    EXPECT_EQ(page.host.state().section(), 15u);
+
+    auto plain = std::make_shared<FakeBookPageSource>();
+    Page other(plain);
+    BookPaneScroller second(&other.view, &other.host);
+    other.host.state().setSection(1);
+    second.onScrollerChange(BookPaneScroller::kDecrementPage);
+    EXPECT_EQ(other.host.state().section(), 1u);
+    other.host.state().setSection(49);
+    second.onScrollerChange(BookPaneScroller::kIncrementPage);
+    EXPECT_EQ(other.host.state().section(), 49u);  // numSections - 1
+
+    auto readings = std::make_shared<FakeBookPageSource>();
+    readings->readings = true;
+    readings->readingCount = 20;
+    Page third(readings);
+    BookPaneScroller daily(&third.view, &third.host);
+    third.host.state().setSection(20);
+    daily.onScrollerChange(BookPaneScroller::kIncrementPage);
+    EXPECT_EQ(third.host.state().section(), 20u);  // the last reading again
+    third.host.state().setSection(1);
+    daily.onScrollerChange(BookPaneScroller::kDecrementPage);
+    EXPECT_EQ(third.host.state().section(), 1u);
+    UserDefaults::standardUserDefaults().removeObjectForKey(QStringLiteral("scrollTrackInterval"));
+}
+
+TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
+{
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 1));
+    BookPaneScroller scroller(&page.view, &page.host);
+    const qint64 before = js(page.view, QStringLiteral("getPageYOffset()")).toLongLong();
+    scroller.onScrollerChange(BookPaneScroller::kIncrementPage);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return js(page.view, QStringLiteral("getPageYOffset()")).toLongLong() ==
+                before + qint64(page.view.height() * 0.95);
+        },
+        3000));
+    page.view.scrollActiveBook(QStringLiteral("UserWantsToScrollUpOneLine"));
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return js(page.view, QStringLiteral("getPageYOffset()")).toLongLong() ==
+                before + qint64(page.view.height() * 0.95) - 20;
+        },
+        3000));
+}
+
+// --- the position rules of a go-to ----------------------------------------------------------------
+
+TEST(BookPagePositionRules, BlockSectionAndAnchor)
+{
+    FakeBookPageSource book;
+    LayoutRegionContentItemState state;
+    QVariantMap request {{QStringLiteral("section"), 7}};
+    EXPECT_FALSE(BookPageView::applyPositionRequest(book, state, request, true));
+    EXPECT_EQ(state.section(), 7u);
+    EXPECT_EQ(state.block(), 14);  // the section's block
+    EXPECT_TRUE(state.dirty());
+
+    // The same block and offset leave the position and the dirty flag alone.
+    state.setDirty(false);
+    state.setSectionString(QStringLiteral("kept"));
+    request = {{QStringLiteral("block"), 14}, {QStringLiteral("section"), 9}};
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.section(), 7u);
+    EXPECT_EQ(state.sectionString(), QStringLiteral("kept"));
+    EXPECT_FALSE(state.dirty());
+    request = {{QStringLiteral("block"), 15}, {QStringLiteral("yoffset"), 30}, {QStringLiteral("section"), 7}};
+    BookPageView::applyPositionRequest(book, state, request, false);
+    EXPECT_EQ(state.block(), 15);
+    EXPECT_EQ(state.yOffset(), 30);
+    EXPECT_FALSE(state.dirty());  // a background tab's move does not dirty it
+    request = {{QStringLiteral("gotoAnchor"), QStringLiteral("here")}};
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.gotoAnchor(), QStringLiteral("here"));
+    EXPECT_EQ(state.block(), 15);
+    EXPECT_TRUE(
+        BookPageView::applyPositionRequest(book, state, request = {{QStringLiteral("forceRefresh"), true}}, true));
+}
+
+TEST(BookPagePositionRules, ABibleSectionAtItsFirstBlockScrollsToTheVerseAnchor)
+{
+    FakeBookPageSource book;
+    book.bible = true;
+    LayoutRegionContentItemState state;
+    QVariantMap request {{QStringLiteral("section"), 3}, {QStringLiteral("gotoAnchor"), QStringLiteral("other")}};
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.gotoAnchor(), QStringLiteral("_s1.1.3"));
+    request = {{QStringLiteral("block"), 7}, {QStringLiteral("section"), 3}};  // inside the section
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.gotoAnchor(), QString());
+}
+
+TEST(BookPagePositionRules, TemporaryHighlightFromALink)
+{
+    FakeBookPageSource book;
+    book.bible = true;
+    book.references.insert(QStringLiteral("bible:Gen 1:4-6"), {0x010104, 0x010106});
+    LayoutRegionContentItemState state;
+    QVariantMap request {{QStringLiteral("section"), 4}, {QStringLiteral("wasHyperlink"), true},
+        {QStringLiteral("href"), QStringLiteral("bible:Gen 1:4-6")}};
+    EXPECT_TRUE(BookPageView::applyPositionRequest(book, state, request, true));
+    EXPECT_EQ(state.tempHighlightStartSection(), 4u);
+    EXPECT_EQ(state.tempHighlightEndSection(), 6u);
+    // clearTempHighlight NO keeps it, whatever the request says.
+    request = {{QStringLiteral("section"), 9}, {QStringLiteral("clearTempHighlight"), false}};
+    EXPECT_FALSE(BookPageView::applyPositionRequest(book, state, request, true));
+    EXPECT_EQ(state.tempHighlightStartSection(), 4u);
+    // An unmappable link clears the old one and sets none.
+    request = {{QStringLiteral("section"), 9}, {QStringLiteral("wasHyperlink"), true},
+        {QStringLiteral("href"), QStringLiteral("bible:nowhere")}};
+    EXPECT_TRUE(BookPageView::applyPositionRequest(book, state, request, true));
+    EXPECT_EQ(state.tempHighlightStartSection(), 0u);
+    EXPECT_EQ(state.tempHighlightEndSection(), 0u);
+}
+
+TEST(BookPagePositionRules, DailyReadingsWrapAround)
+{
+    FakeBookPageSource book;
+    book.readings = true;
+    book.readingCount = 30;
+    book.sections = 40;
+    LayoutRegionContentItemState state;
+    state.setSection(30);
+    QVariantMap request {{QStringLiteral("nextReading"), true}};
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.section(), 1u);
+    EXPECT_EQ(request.value(QStringLiteral("readingNumber")).toInt(), 1);
+    EXPECT_EQ(request.value(QStringLiteral("section")).toInt(), 1);
+    request = {{QStringLiteral("prevReading"), true}};
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.section(), 30u);
+    book.today = 12;
+    request = {{QStringLiteral("todaysReading"), true}, {QStringLiteral("firstUnread"), true}};
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.section(), 12u);
+    book.unread = 0;  // nothing unread: the position stays
+    request = {{QStringLiteral("firstUnread"), true}};
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.section(), 12u);
+    // A section in the request wins over the reading rules.
+    request = {{QStringLiteral("section"), 5}, {QStringLiteral("nextReading"), true}};
+    BookPageView::applyPositionRequest(book, state, request, true);
+    EXPECT_EQ(state.section(), 5u);
+}
+
+TEST(BookPageView, ABackgroundTabOnlyChangesItsStateAndARequestWithoutBookFails)
+{
+    auto shown = std::make_shared<FakeBookPageSource>();
+    Page page(shown);
+    page.goToSection(4);
+    const quint64 serial = page.view.webViewSerialNumber();
+    auto other = std::make_shared<FakeBookPageSource>();  // the host has no tab for it
+    EXPECT_FALSE(page.view.goTo(other, QVariantMap {{QStringLiteral("section"), 8}}));
+    EXPECT_FALSE(page.view.goTo(BookPageSourcePtr(), QVariantMap {{QStringLiteral("section"), 8}}));
+    EXPECT_EQ(page.view.webViewSerialNumber(), serial);
+    // A request that ends without a block shows the invalid-location page.
+    QSignalSpy loaded(&page.view, &BookPageView::pageLoaded);
+    page.host.state().setBlock(LayoutRegionContentItemState::kNoBlock);
+    page.host.state().setSection(0);
+    page.view.goTo(shown, QVariantMap {{QStringLiteral("gotoAnchor"), QStringLiteral("x")}});
+    ASSERT_TRUE(waitUntil([&] { return loaded.count() > 0; }));
+    EXPECT_TRUE(js(page.view, QStringLiteral("document.body.textContent"))
+                    .toString()
+                    .startsWith(QLatin1String("Invalid Location:")));
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    ::testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", (data.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (data.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (data.path() + QStringLiteral("/cache")).toUtf8());
+    BookPageScheme::registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
+    auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
+    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
+    UserDefaults::setStandardUserDefaults(defaults);
+    return RUN_ALL_TESTS();
+}
