@@ -298,8 +298,15 @@ quint16 HttpServer::port() const
 
 void HttpServer::accept()
 {
-    while (QTcpSocket* socket = m_server->nextPendingConnection())
+    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        if (m_connections >= kMaxConnections) {
+            // Too many at once: this one is turned away so the others keep their file handles.
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         new Connection(this, socket);
+    }
 }
 
 }  // namespace qs::standin

@@ -4,7 +4,8 @@
 //
 // Limits: request line and headers at most 16 KiB together, at most 100 header lines, a body of at
 // most 1 MiB (announced by Content-Length; no chunked bodies), 30 s to send a whole request.
-// Anything past a limit gets 400, 411, 413 or 431 and the connection is closed.
+// Anything past a limit gets 400, 411, 413 or 431 and the connection is closed. At most 256
+// connections are served at once; more are closed at once.
 //
 // The fault plan's HTTP faults (status, truncated body, stall, garbage) act on every request outside
 // /_control/ that they match.
@@ -55,6 +56,7 @@ public:
     static constexpr int kMaxHeaderLines = 100;
     static constexpr qsizetype kMaxBodyBytes = 1024 * 1024;
     static constexpr int kRequestTimeoutMs = 30000;
+    static constexpr int kMaxConnections = 256;
 
     HttpServer(Handler handler, FaultPlan* faults, QObject* parent = nullptr);
     ~HttpServer() override;

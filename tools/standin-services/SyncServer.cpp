@@ -431,6 +431,11 @@ bool SyncServer::setScript(const QJsonArray& script, QString* error)
 void SyncServer::accept()
 {
     while (QTcpSocket* socket = m_server->nextPendingConnection()) {
+        if (m_sessions >= kMaxSessions) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         QJsonArray script;
         if (m_hasScript) {
             script = m_script;

@@ -6,7 +6,7 @@
 // Every reply line starts with an 8-character lead field (the line's number on its connection).
 // Bad input gets an error line of the reply verb the client waits for; a line longer than
 // SyncLineBuffer's limit, or 100 bad lines on one connection, ends the connection. An idle
-// connection is closed after 5 minutes.
+// connection is closed after 5 minutes; at most 256 connections are served at once.
 //
 // Faults (FaultPlan) close, garble, stall or restart at a chosen line, refuse log-in, reject uploads
 // and skew the clock. A script (setScript) answers the lines of the next connection with given
@@ -33,6 +33,7 @@ class SyncServer : public QObject {
 public:
     static constexpr int kIdleTimeoutMs = 5 * 60 * 1000;
     static constexpr int kMaxBadLines = 100;
+    static constexpr int kMaxSessions = 256;
 
     SyncServer(StandinDatabase* db, FaultPlan* faults, QObject* parent = nullptr);
     ~SyncServer() override;
