@@ -658,8 +658,11 @@ std::uint32_t cBookDoc::applyUserDataLimits(const cLString8& limitPart, cBitVect
         return 0;
     cBookmarkMgr bookmarks;
     cCategoryStg categories;
-    if (!bookmarks.openDatabase(nullptr, false, false) || !categories.openDatabase(false))
+    // Without a bookmark store there are no bookmarks: the limit allows nothing.
+    if (!bookmarks.openDatabase(nullptr, false, false) || !categories.openDatabase(false)) {
+        holder->clearAll();
         return 0;
+    }
     cLIntArray catids;
     for (const std::string& name : readQuotedNames(s, bookmarkAt + 9, true)) {
         if (name == "No Category") {

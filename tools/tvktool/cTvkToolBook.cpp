@@ -11,6 +11,7 @@
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/bookfile/cBkWordLinks.h"
 #include "engine/references/cBibleRef.h"
+#include "library/SourceTuple.h"
 #include "render/cHTMLRenderConfiguration.h"
 #include "render/cHTMLRenderString.h"
 #include "search/core/SearchOptions.h"
@@ -18,8 +19,8 @@
 #include "search/core/TextFolding.h"
 #include "search/core/cBitVector.h"
 #include "search/core/cSearchWordList.h"
-#include "search/execution/DocumentSearchBook.h"
 #include "search/execution/SearchRun.h"
+#include "search/execution/SourceTupleSearchBook.h"
 
 namespace {
 
@@ -368,8 +369,12 @@ std::uint32_t cTvkToolBook::search(const std::string& query, const std::string& 
         knownForm = knownForm || wordform == f;
     if (!known || !knownForm)
         return kBadArgument;
-    // The search reads the document this object keeps open.
-    const DocumentSearchBook book(std::shared_ptr<cSourceDoc>(m_doc.get(), [](cSourceDoc*) {}));
+    // The search goes through the library's book handle over the document this object keeps open.
+    const SourceTuple::Ptr tuple =
+        SourceTuple::sourceTupleForSource(std::shared_ptr<cSourceDoc>(m_doc.get(), [](cSourceDoc*) {}));
+    if (tuple == nullptr)
+        return cBookDoc::kNotOpen;
+    const SourceTupleSearchBook book(tuple);
     const SearchSpecification spec(textfold::utf8ToUtf16(query));
     SearchOptions options;
     options.interpretation = interpretation;

@@ -19,6 +19,7 @@
 #include "search/core/WildcardPattern.h"
 #include "search/execution/DocumentSearchBook.h"
 #include "search/execution/SearchRun.h"
+#include "search/execution/SourceTupleSearchBook.h"
 #include "search/execution/cSearchExpressionResult.h"
 #include "tools/tvkbuild/import/TvkModuleImport.h"
 
@@ -380,4 +381,33 @@ TEST_F(KjvSearch, GoToAndLimits)
         if ((k >> 16) >= 40 && (k >> 16) <= 43)
             gospels.insert(k);
     EXPECT_SAME(keys, gospels);
+}
+
+TEST_F(KjvSearch, TheLibrarysBookHandleFindsTheSame)
+{
+    const SourceTuple::Ptr tuple =
+        SourceTuple::sourceTupleForSource(std::shared_ptr<cSourceDoc>(s_book->document(), [](cSourceDoc*) {}));
+    ASSERT_NE(tuple, nullptr);
+    const SourceTupleSearchBook handle(tuple);
+    EXPECT_EQ(handle.numSections(), s_book->numSections());
+    for (const searchrun::StandardRun& r : searchrun::standardRuns()) {
+        for (const char16_t* q : {u"love", u"\"son of man\"", u"lov* -hate", u"G26", u"love:G26", u"John 3:16",
+                 u"faith hope charity", u"Jesus wept"}) {
+            SearchOptions o;
+            o.interpretation = r.interpretation;
+            if (r.wordform != nullptr)
+                o.wordform = r.wordform;
+            const SearchSpecification spec(q);
+            const std::unique_ptr<BitVector> a = searchrun::searchResults(spec, *s_book, o, 1);
+            const std::unique_ptr<BitVector> b = searchrun::searchResults(spec, handle, o, 1);
+            ASSERT_EQ(a == nullptr, b == nullptr) << r.title;
+            if (a == nullptr)
+                continue;
+            EXPECT_EQ(a->count(true), b->count(true)) << r.title;
+            BitVector both(a->size());
+            both.copy(*a);
+            both.mask(b.get());
+            EXPECT_EQ(both.count(true), 0u) << r.title;
+        }
+    }
 }

@@ -1,0 +1,213 @@
+#include "search/execution/SourceTupleSearchBook.h"
+
+#include <QString>
+
+#include "engine/references/BibleRef.h"
+#include "search/core/cBitVector.h"
+
+namespace {
+
+QString q(const std::u16string& s)
+{
+    return QString::fromStdU16String(s);
+}
+
+}  // namespace
+
+SourceTupleSearchBook::SourceTupleSearchBook(SourceTuple::Ptr tuple) : m_tuple(std::move(tuple))
+{
+}
+
+std::shared_ptr<const SearchBook> SourceTupleSearchBook::forTuple(SourceTuple::Ptr tuple)
+{
+    if (tuple == nullptr)
+        return nullptr;
+    return std::make_shared<SourceTupleSearchBook>(std::move(tuple));
+}
+
+void SourceTupleSearchBook::prepare(BitVector& results) const
+{
+    const uint32_t n = numSections();
+    if (results.getCBitVector() == nullptr || results.size() != n)
+        results.setCBitVector(std::make_unique<cBitVector>(n));
+    else
+        results.clearAll();
+}
+
+bool SourceTupleSearchBook::docSupports(uint32_t mask) const
+{
+    return m_tuple->docSupports(mask);
+}
+
+bool SourceTupleSearchBook::couldBeWordAttribute(const std::u16string& term) const
+{
+    return m_tuple->couldBeWordAttribute(q(term));
+}
+
+uint32_t SourceTupleSearchBook::numSections() const
+{
+    const uint64_t n = m_tuple->numSections();
+    return n > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(n);
+}
+
+uint16_t SourceTupleSearchBook::bookLanguage() const
+{
+    const uint64_t language = m_tuple->bookLanguage();
+    return static_cast<uint16_t>(language == 0 ? 1033 : language);
+}
+
+SearchBook::Identity SourceTupleSearchBook::identity() const
+{
+    return {static_cast<uint16_t>(m_tuple->pubID()), static_cast<uint16_t>(m_tuple->bookID()),
+        static_cast<uint8_t>(m_tuple->editionNumber()), static_cast<uint8_t>(m_tuple->revisionNumber())};
+}
+
+std::string SourceTupleSearchBook::abbreviation() const
+{
+    return m_tuple->abbr().toStdString();
+}
+
+bool SourceTupleSearchBook::isABible() const
+{
+    return m_tuple->isABible();
+}
+
+bool SourceTupleSearchBook::isFakeBibleDoc() const
+{
+    return m_tuple->isFakeBibleDoc();
+}
+
+bool SourceTupleSearchBook::isFakeJournalDoc() const
+{
+    return m_tuple->isFakeJournalDoc();
+}
+
+cSourceDoc* SourceTupleSearchBook::document() const
+{
+    return m_tuple->sourceDoc().get();
+}
+
+uint32_t SourceTupleSearchBook::canonicalWordNumberForString(const std::u16string& word) const
+{
+    return m_tuple->canonicalWordNumberForString(q(word));
+}
+
+uint32_t SourceTupleSearchBook::wordNumberForString(const std::u16string& word, bool partialMatch) const
+{
+    return m_tuple->wordNumberForString(q(word), partialMatch);
+}
+
+uint32_t SourceTupleSearchBook::metaphoneWordNumberForString(const std::u16string& key) const
+{
+    return m_tuple->metaphoneWordNumberForString(q(key));
+}
+
+uint32_t SourceTupleSearchBook::stemmerWordNumberForString(const std::u16string& stem) const
+{
+    return m_tuple->stemmerWordNumberForString(q(stem));
+}
+
+uint32_t SourceTupleSearchBook::resultsFromMainConcordanceForWordNum(uint32_t word, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromMainConcordanceForWordNum(word, results);
+}
+
+uint32_t SourceTupleSearchBook::resultsFromMainConcordanceForWord(const std::u16string& word, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromMainConcordanceForWord(q(word), results);
+}
+
+uint32_t SourceTupleSearchBook::resultsFromMetaphoneConcordanceForWordNum(uint32_t word, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromMetaphoneConcordanceForWordNum(word, results);
+}
+
+uint32_t SourceTupleSearchBook::resultsFromStemmerConcordanceForWordNum(uint32_t word, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromStemmerConcordanceForWordNum(word, results);
+}
+
+uint32_t SourceTupleSearchBook::resultsFromStrongsHebrewConcordanceForWord(
+    const std::u16string& number, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromStrongsHebrewConcordanceForWord(q(number), results);
+}
+
+uint32_t SourceTupleSearchBook::resultsFromStrongsGreekConcordanceForWord(
+    const std::u16string& number, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromStrongsGreekConcordanceForWord(q(number), results);
+}
+
+uint32_t SourceTupleSearchBook::resultsFromWordAttributeConcordanceForWord(
+    const std::u16string& attribute, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromWordAttributeConcordanceForWord(q(attribute), results);
+}
+
+uint32_t SourceTupleSearchBook::resultsFromWordSyncConcordanceForWord(
+    const std::u16string& word, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromWordSyncConcordanceForWord(q(word), results);
+}
+
+uint32_t SourceTupleSearchBook::resultsFromVerseReferenceConcordanceForVerse(
+    const cBibleRef& reference, BitVector& results) const
+{
+    prepare(results);
+    return m_tuple->resultsFromVerseReferenceConcordanceForVerse(BibleRef::bibleRefWithcBibleRef(reference), results);
+}
+
+void SourceTupleSearchBook::resultsForAllOTVerses(BitVector& results) const
+{
+    prepare(results);
+    m_tuple->resultsForAllOTVerses(results);
+}
+
+void SourceTupleSearchBook::resultsForAllNTVerses(BitVector& results) const
+{
+    prepare(results);
+    m_tuple->resultsForAllNTVerses(results);
+}
+
+void SourceTupleSearchBook::resultsForAllVersesThatMightMatchWordAttribute(
+    BitVector& results, const std::u16string& attribute) const
+{
+    prepare(results);
+    m_tuple->resultsForAllVerses(results, q(attribute));
+}
+
+bool SourceTupleSearchBook::isPhrasePresent(const cSearchWordList& phrase, uint32_t section) const
+{
+    return m_tuple->isPhrasePresent(phrase, section);
+}
+
+uint32_t SourceTupleSearchBook::resultsForLimitString(BitVector& results, const std::u16string& limit) const
+{
+    prepare(results);
+    return m_tuple->results(results, q(limit));
+}
+
+uint32_t SourceTupleSearchBook::countOfBookmarksForCategory(const std::u16string& category) const
+{
+    const int64_t n = m_tuple->countOfBookmarksForCategory(q(category));
+    return n > 0 ? static_cast<uint32_t>(n) : 0;
+}
+
+uint32_t SourceTupleSearchBook::sectionForSyncString(const std::u16string& text, bool requiresMoreThanBookName) const
+{
+    return m_tuple->sectionForSyncString(q(text), requiresMoreThanBookName);
+}
+
+uint32_t SourceTupleSearchBook::sectionForBibleKey(uint32_t key) const
+{
+    return m_tuple->sectionForBibleKey(key);
+}
