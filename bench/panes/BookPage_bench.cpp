@@ -10,7 +10,7 @@
 
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
-#include "panes/page/DocumentBookPageSource.h"
+#include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -45,7 +45,7 @@ bool waitUntil(const std::function<bool()>& done, int ms = 20000)
 }
 
 struct Fixture {
-    std::shared_ptr<DocumentBookPageSource> book;
+    std::shared_ptr<SourceTupleBookPageSource> book;
     std::unique_ptr<SingleBookPageHost> host;
     std::unique_ptr<BookPageView> view;
 
@@ -53,7 +53,7 @@ struct Fixture {
     {
         if (view)
             return true;
-        book = DocumentBookPageSource::open(QStringLiteral(QS_LIBRARY_DIR "/KJV.tvk"));
+        book = SourceTupleBookPageSource::forFile(QStringLiteral(QS_LIBRARY_DIR "/KJV.tvk"));
         if (!book)
             return false;
         host = std::make_unique<SingleBookPageHost>(book);

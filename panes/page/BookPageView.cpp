@@ -1,5 +1,7 @@
 #include "panes/page/BookPageView.h"
 
+#include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
 #include "panes/page/BookPageHtml.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -377,6 +379,15 @@ void BookPageView::selectionHtml(std::function<void(const QString&)> done)
         });
 }
 
+QString BookPageView::selectedBibleRefString() const
+{
+    if (!m_source || !m_source->isABible() || m_selectedBlocksOrKeys.isEmpty())
+        return QString();
+    const quint32 start = m_selectedBlocksOrKeys[0];
+    const quint32 end = m_selectedBlocksOrKeys.size() > 1 ? m_selectedBlocksOrKeys[1] : start;
+    return BibleRef::bibleRefWithStartKey(start, end).fullSpelling();
+}
+
 QString BookPageView::selectedText() const
 {
     return page()->selectedText();
@@ -570,13 +581,9 @@ void BookPageView::updatePosition(const QString& identity, quint64 serial, const
 
 void BookPageView::followLink(const QString& href)
 {
-    QVariantMap info;
-    info.insert(QStringLiteral("href"), href);
-    info.insert(QStringLiteral("wasHyperlink"), true);
-    info.insert(QStringLiteral("activate"), true);
-    info.insert(QStringLiteral("sync"), true);
-    info.insert(QStringLiteral("layoutUuid"), m_host->layoutUuid());
-    NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("GoToNotification"), this, info);
+    const QVariantMap info {{GoToKeys::href, href}, {GoToKeys::wasHyperlink, true}, {GoToKeys::activate, true},
+        {GoToKeys::sync, true}, {GoToKeys::layoutUuid, m_host->layoutUuid()}};
+    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, this, info);
 }
 
 // --- link previews --------------------------------------------------------------------------------

@@ -1,5 +1,7 @@
 #include "panes/page/LinkPreview.h"
 
+#include "library/GoToRequest.h"
+#include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/NotificationCenter.h"
 
 #include <QRegularExpression>
@@ -9,7 +11,12 @@ namespace {
 
 LinkPreview::SourceResolver& resolver()
 {
-    static LinkPreview::SourceResolver r = [](const QVariant& v) { return v.value<BookPageSourcePtr>(); };
+    // The routing answers with the library's book; tests may answer with a page source.
+    static LinkPreview::SourceResolver r = [](const QVariant& v) -> BookPageSourcePtr {
+        if (const auto tuple = v.value<SourceTuple::Ptr>())
+            return std::make_shared<SourceTupleBookPageSource>(tuple);
+        return v.value<BookPageSourcePtr>();
+    };
     return r;
 }
 
@@ -106,20 +113,19 @@ QString LinkPreview::stringForPopupFromHref(const QString& href)
     if (s.startsWith(QLatin1String("note:")))
         return QString();  // user notes have no preview
     Notification n;
-    n.name = QStringLiteral("CallerNeedsSourceForGoToInfo");
-    n.userInfo = {{QStringLiteral("href"), s}, {QStringLiteral("preferPreferredBible"), true},
-        {QStringLiteral("noAlerts"), true}};
+    n.name = GoToNames::CallerNeedsSourceForGoToInfo;
+    n.userInfo = {{GoToKeys::href, s}, {GoToKeys::preferPreferredBible, true}, {GoToKeys::noAlerts, true}};
     NotificationCenter::defaultCenter().post(n);
     const QVariantMap& info = n.userInfo;
-    const QString alert = info.value(QStringLiteral("alertText")).toString();
+    const QString alert = info.value(GoToKeys::alertText).toString();
     if (!alert.isEmpty())
         return alert;
-    const QVariant answerBook = info.value(QStringLiteral("sourceTuple"));
+    const QVariant answerBook = info.value(GoToKeys::sourceTuple);
     const BookPageSourcePtr book = answerBook.isValid() && resolver() ? resolver()(answerBook) : nullptr;
     if (!book)
         return QString();
-    const quint32 start = info.value(QStringLiteral("section")).toUInt();
-    const quint32 endNumber = info.value(QStringLiteral("endSectionNumber")).toUInt();
+    const quint32 start = info.value(GoToKeys::section).toUInt();
+    const quint32 endNumber = info.value(GoToKeys::endSectionNumber).toUInt();
     quint32 end = endNumber != 0 ? endNumber : start;
     if (start == 0)
         return QString();

@@ -9,9 +9,9 @@
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
 #include "panes/page/BookPaneScroller.h"
-#include "panes/page/DocumentBookPageSource.h"
 #include "panes/page/FakeBookPageSource.h"
 #include "panes/page/LinkPreview.h"
+#include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -114,9 +114,9 @@ private:
     if (!QFile::exists(kBuild + QStringLiteral("/library/KJV.tvk")))                                                   \
     GTEST_SKIP() << "the sample library is not built"
 
-std::shared_ptr<DocumentBookPageSource> openBook(const QString& name)
+std::shared_ptr<SourceTupleBookPageSource> openBook(const QString& name)
 {
-    auto book = DocumentBookPageSource::open(kBuild + QStringLiteral("/library/") + name);
+    auto book = SourceTupleBookPageSource::forFile(kBuild + QStringLiteral("/library/") + name);
     EXPECT_TRUE(book != nullptr) << name.toStdString();
     return book;
 }
@@ -201,7 +201,7 @@ public:
     BookPageView view;
 };
 
-std::shared_ptr<DocumentBookPageSource> kjv()
+std::shared_ptr<SourceTupleBookPageSource> kjv()
 {
     static auto book = openBook(QStringLiteral("KJV.tvk"));
     return book;
@@ -471,6 +471,7 @@ TEST(BookPageView, SelectionMapsToTheVerseKeys)
     ASSERT_TRUE(waitUntil([&] { return !page.view.selectedBlocksOrKeys().isEmpty(); }));
     EXPECT_EQ(page.view.selectedBlocksOrKeys(), (QList<quint32> {key(43, 3, 16), key(43, 3, 18), key(43, 3, 17)}));
     EXPECT_FALSE(page.view.selectedText().isEmpty());
+    EXPECT_EQ(page.view.selectedBibleRefString(), QStringLiteral("John 3:16-18"));
     page.view.clearSelection();
     ASSERT_TRUE(waitUntil([&] { return page.view.selectedBlocksOrKeys().isEmpty(); }));
 }
