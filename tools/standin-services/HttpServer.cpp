@@ -202,10 +202,13 @@ private:
                 length = m_file.size();
             }
         }
-        m_remaining = (fault && fault->httpTruncate >= 0) ? std::min(fault->httpTruncate, length) : length;
+        const bool truncated = fault && fault->httpTruncate >= 0 && fault->httpTruncate < length;
+        m_remaining = truncated ? fault->httpTruncate : length;
+        // A cut body is announced as on a connection that would stay open, so that the client sees the
+        // connection drop in the middle of the body rather than an ordinary end.
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' + reasonPhrase(response.status) +
             "\r\nContent-Type: " + response.contentType + "\r\nContent-Length: " + QByteArray::number(length) +
-            "\r\nCache-Control: no-store\r\nConnection: close\r\n";
+            "\r\nCache-Control: no-store\r\n" + (truncated ? "" : "Connection: close\r\n");
         for (const auto& [name, value] : response.headers)
             head += name + ": " + value + "\r\n";
         head += "\r\n";
