@@ -247,11 +247,15 @@ SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemova
 {
     Operation op(*this);
     const auto all = allSources();
-    if (SourceTuple::Ptr listed = all->tupleForFile(path)) {
+    SourceTuple::Ptr listed = all->tupleForFile(path);
+    if (listed != nullptr) {
         listed->setConfirmedPresent(true);
         const QDateTime now = modificationTimeOf(path);
         if (now.isValid() && now == listed->modificationTime())
             return listed;
+        // The file changed: let go of the document of its old contents, so that the book files
+        // shared by path are opened afresh (unless a search still holds the old one).
+        listed->releaseSourceDoc();
     }
     QString reason;
     std::shared_ptr<cSourceDoc> doc = SourceTuple::allocateSourceForFile(path, &reason);
@@ -273,6 +277,12 @@ SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemova
     }
 
     bool modified = false;
+    // The listed file now holds another book: the record of the book it held goes (the file stays,
+    // it is the new book's now).
+    if (listed != nullptr && !listed->isEqual(*tuple)) {
+        removeTuple(listed, FileFate::Keep, path);
+        modified = true;
+    }
     if (SourceTuple::Ptr old = all->tupleForPubID(tuple->pubID(), tuple->bookID())) {
         const bool lowerEdition = tuple->editionNumber() < old->editionNumber();
         const bool lowerRevision =

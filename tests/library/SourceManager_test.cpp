@@ -384,11 +384,31 @@ TEST(SourceManager, KnownBadBookIsRefusedOnceAlerted)
     Alerts::setShared(nullptr);
 }
 
+namespace {
+
+// A book of a few sections that share words, for the concurrency tests (they run without the
+// sample library, as the thread checker's build has none).
+bool writeWordyBook(const QString& path, uint16_t book)
+{
+    cTvkBookBuilder b;
+    b.info.bookName = "Wordy " + std::to_string(book);
+    b.info.abbreviatedTitle = b.info.bookName;
+    b.info.publisherId = 90;
+    b.info.bookId = book;
+    for (int i = 1; i <= 40; ++i)
+        b.addSection({"Part " + std::to_string(i), 1,
+            i % 2 ? "God is love and love is patient." : "In the beginning God created the heaven.", 0});
+    b.addLookupWord("love", 1);
+    return b.writeFile(path.toStdString());
+}
+
+}  // namespace
+
 TEST(SourceManager, RemovingBooksWhileOtherThreadsReadThem)
 {
-    NEED_SAMPLES();
     Place p;
-    ASSERT_TRUE(copySamples(p.books, {"KJV.tvk", "WEB.tvk", "StrongsGreek.tvk", "Scofield.tvk"}));
+    for (int i = 1; i <= 4; ++i)
+        ASSERT_TRUE(writeWordyBook(p.books + QStringLiteral("/w%1.tvk").arg(i), static_cast<uint16_t>(i)));
     SourceManager m(p.folders());
     ASSERT_EQ(4, m.allSources()->count());
     std::atomic<bool> stop {false};
@@ -403,21 +423,26 @@ TEST(SourceManager, RemovingBooksWhileOtherThreadsReadThem)
                         (void)doc->GetNumSections();
                     (void)t->resultsFromMainConcordanceForWord(
                         i % 2 ? QStringLiteral("god") : QStringLiteral("love"), hits);
-                    (void)t->wordNumberForDictionaryLookupWord(QStringLiteral("G25"), false);
+                    (void)t->wordOccursInXSections(QStringLiteral("beginning"));
+                    (void)t->wordNumberForDictionaryLookupWord(QStringLiteral("love"), false);
                     (void)t->name().size();
+                    (void)t->kind();
                     ++reads;
                 }
+                (void)m.bibleSources()->count();
             }
         });
     }
-    // Remove and add the books back several times while the readers run.
-    for (int round = 0; round < 6; ++round) {
+    // Remove each book and add it back while the readers run: a removed book's document stays
+    // usable by whoever still holds it.
+    for (int round = 0; round < 8; ++round) {
         while (reads < (round + 1) * 20)
             std::this_thread::yield();
         const auto t = m.allSources()->tupleAtIndex(round % m.allSources()->count());
         const QString name = QFileInfo(t->filepath()).fileName();
+        const uint16_t book = static_cast<uint16_t>(t->bookID());
         m.removeSourceNamed(name);
-        ASSERT_TRUE(QFile::copy(sampleBook(name), p.books + "/" + name));
+        ASSERT_TRUE(writeWordyBook(p.books + "/" + name, book));
         ASSERT_NE(nullptr, m.addNewSource(p.books + "/" + name));
     }
     stop = true;
@@ -425,4 +450,31 @@ TEST(SourceManager, RemovingBooksWhileOtherThreadsReadThem)
         th.join();
     EXPECT_EQ(4, m.allSources()->count());
     EXPECT_GT(reads.load(), 100);
+}
+
+TEST(SourceManager, OpeningRestoredBooksFromManyThreadsAtOnce)
+{
+    Place p;
+    for (int i = 1; i <= 3; ++i)
+        ASSERT_TRUE(writeWordyBook(p.books + QStringLiteral("/w%1.tvk").arg(i), static_cast<uint16_t>(i)));
+    {
+        SourceManager writer(p.folders());
+        ASSERT_EQ(3, writer.allSources()->count());
+    }
+    SourceManager m(p.folders());
+    const auto books = m.allSources()->array();
+    ASSERT_EQ(3u, books.size());
+    std::vector<std::thread> threads;
+    std::vector<std::vector<const cSourceDoc*>> seen(6);
+    for (int i = 0; i < 6; ++i)
+        threads.emplace_back([&, i] {
+            for (const auto& t : books)
+                seen[i].push_back(t->sourceDoc().get());
+        });
+    for (auto& th : threads)
+        th.join();
+    for (int i = 1; i < 6; ++i)
+        EXPECT_EQ(seen[0], seen[i]);
+    for (const cSourceDoc* d : seen[0])
+        EXPECT_NE(nullptr, d);
 }

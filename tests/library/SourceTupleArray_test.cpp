@@ -147,7 +147,7 @@ TEST(SourceTupleArray, ArchiveRoundTripAndRefusals)
     EXPECT_EQ(nullptr, SourceTupleArray::decode(QVariant()));
 }
 
-TEST(SourceTupleArray, ReadersRunWhileTheListChanges)
+TEST(SourceTupleArray, ReaderThreadsRunWhileTheListChanges)
 {
     SourceTupleArray list;
     std::atomic<bool> done {false};

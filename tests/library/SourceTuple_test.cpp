@@ -504,3 +504,117 @@ TEST(SourceTuple, CitationAndAboutThisBook)
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("<p>Custom versification: 1, 2</p>")));
 }
+
+#include "platform/NotificationCenter.h"
+#include "userdata/cBookmark.h"
+#include "userdata/cBookmarkMgr.h"
+#include "userdata/cCategory.h"
+#include "userdata/cCategoryStg.h"
+#include "userdata/cSQLiteDbBase.h"
+
+namespace {
+
+// The reader's data in a database of its own for the test.
+class SourceTupleUserData : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!sampleLibraryBuilt())
+            GTEST_SKIP() << "the sample library is not built";
+        cSQLiteDbBase::setEngineDataFolder(EngineStrings16(m_dir.path()));
+    }
+    void TearDown() override { cSQLiteDbBase::setEngineDataFolder(cLString16()); }
+    static cLString16 EngineStrings16(const QString& s)
+    {
+        const QByteArray u = s.toUtf8();
+        cLString16 out;
+        out.assignFromUTF8(u.constData());
+        return out;
+    }
+    std::uint16_t category(const char* name)
+    {
+        cCategoryStg store;
+        EXPECT_TRUE(store.openDatabase(false));
+        cCategory c;
+        c.name = EngineStrings16(QString::fromLatin1(name));
+        EXPECT_TRUE(store.addCategory(c, false, false));
+        return c.catid;
+    }
+    void bibleBookmark(std::uint32_t key, std::uint16_t catid)
+    {
+        cBookmarkMgr store;
+        ASSERT_TRUE(store.openDatabase(nullptr, true, false));
+        cBookmark b;
+        b.setBibleVerse(key, catid);
+        ASSERT_TRUE(store.addBookmark(b, false, false, false));
+    }
+    QTemporaryDir m_dir;
+};
+
+}  // namespace
+
+TEST_F(SourceTupleUserData, BookmarksOfABibleByCategory)
+{
+    auto kjv = open(QStringLiteral("KJV.tvk"));
+    const std::uint32_t john = (43u << 16) | (3u << 8) | 16u;
+    const std::uint16_t zeta = category("zeta"), alpha = category("Alpha"), quoted = category("say \"hi\"");
+    bibleBookmark(john, zeta);
+    bibleBookmark(john, 0);
+    bibleBookmark(john, alpha);
+    bibleBookmark((1u << 16) | (1u << 8) | 1u, quoted);
+    EXPECT_EQ(4, kjv->countOfBookmarksForCategory(QStringLiteral("*")));
+    EXPECT_EQ(1, kjv->countOfBookmarksForCategory(QStringLiteral("No Category")));
+    EXPECT_EQ(1, kjv->countOfBookmarksForCategory(QStringLiteral("uncategorized")));
+    EXPECT_EQ(1, kjv->countOfBookmarksForCategory(QStringLiteral("ALPHA")));
+    EXPECT_EQ(0, kjv->countOfBookmarksForCategory(QStringLiteral("no such")));
+    EXPECT_TRUE(kjv->bookmarkExistsForKeyOrBlockNumber(john));
+    EXPECT_FALSE(kjv->bookmarkExistsForKeyOrBlockNumber((43u << 16) | (3u << 8) | 17u));
+    const auto marks = kjv->getAllBookmarksForKeyOrBlockNumber(john);
+    ASSERT_NE(nullptr, marks);
+    ASSERT_EQ(3, marks->size());
+    EXPECT_EQ(QStringLiteral("Uncategorized"), marks->at(0).value("categoryName").toString());
+    EXPECT_EQ(QStringLiteral("Alpha"), marks->at(1).value("categoryName").toString());
+    EXPECT_EQ(QStringLiteral("zeta"), marks->at(2).value("categoryName").toString());
+    EXPECT_EQ(QStringLiteral("bibleBookmark"), marks->at(0).value("bookmarkType").toString());
+    EXPECT_EQ(43, marks->at(0).value("book").toInt());
+    EXPECT_EQ(13, marks->at(0).size());
+    // The sections bookmarked in a category, the quoted name included.
+    BitVector hits;
+    EXPECT_EQ(1u, kjv->results(hits, quoted));
+    EXPECT_EQ(kjv->sectionForSyncString(QStringLiteral("Genesis 1:1")), hits.first(true));
+    EXPECT_EQ(1u, kjv->results(hits, alpha));
+    EXPECT_EQ(kjv->sectionForSyncString(QStringLiteral("John 3:16")), hits.first(true));
+    EXPECT_EQ(2u, kjv->results(hits, static_cast<quint16>(65535)));
+}
+
+TEST_F(SourceTupleUserData, ReadingProgressOfADevotional)
+{
+    auto daily = open(QStringLiteral("DailyReadings.tvk"));
+    ASSERT_GT(daily->numReadings(), 3u);
+    SimpleDate start;
+    start.setMonth(1, 1, 2024);
+    daily->setStartDate(start);
+    EXPECT_EQ(2024, daily->startDate().year());
+    SimpleDate third;
+    third.setMonth(1, 3, 2024);
+    EXPECT_EQ(3u, daily->readingNumberForDate(third));
+    // The date of reading 3 in the present cycle reads back as reading 3.
+    EXPECT_EQ(3u, daily->readingNumberForDate(daily->dateForReadingNumber(3)));
+    QStringList posted;
+    NotificationCenter& c = NotificationCenter::defaultCenter();
+    Observation o(c,
+        c.addObserver(
+            &posted, SourceTuple::DevotionalProgressHasChangedNotification, [&](Notification& n) { posted << n.name; },
+            daily.get()));
+    EXPECT_EQ(1u, daily->firstUnreadReadingNumber());
+    daily->toggleReadingNumber(1, true);
+    EXPECT_EQ(1, posted.size());
+    daily->toggleReadingNumber(2, false);
+    EXPECT_EQ(1, posted.size());
+    EXPECT_TRUE(daily->isReadingComplete(1));
+    EXPECT_EQ(2u, daily->numReadReadings());
+    EXPECT_EQ(3u, daily->firstUnreadReadingNumber());
+    daily->resetProgress();
+    EXPECT_EQ(0u, daily->numReadReadings());
+    EXPECT_FALSE(daily->isReadingComplete(1));
+}

@@ -276,3 +276,31 @@ TEST(Tvktool, SearchPrintsTheCountAndEachSectionInBookOrder)
     EXPECT_EQ(1, bad.status);
     EXPECT_NE(std::string::npos, bad.out.find("error 221")) << bad.out;
 }
+
+TEST(Tvktool, LibraryListsTheBooksOfAFolderAndWhatItSkipped)
+{
+    Folder dir;
+    const std::string books = dir.path + "/books";
+    std::system(("mkdir -p '" + books + "/inner'").c_str());
+    auto book = [&](const std::string& file, uint16_t id, const std::string& title) {
+        cTvkBookBuilder b;
+        b.info.bookName = title;
+        b.info.abbreviatedTitle = title.substr(0, 3);
+        b.info.publisherId = 7;
+        b.info.bookId = id;
+        b.addSection({"One", 1, "Some text.", 0});
+        ASSERT_TRUE(b.writeFile(books + "/" + file));
+    };
+    book("b.tvk", 2, "Beta Book");
+    book("inner/a.tvk", 1, "Alpha Book");
+    std::ofstream(books + "/broken.tvk", std::ios::binary) << "not a book at all";
+    const ToolRun r = run(kTool + " library '" + books + "'");
+    EXPECT_EQ(0, r.status) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("7:1:1:1\tother book (7)\tAlp\tAlpha Book\n")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("7:2:1:1\tother book (7)\tBet\tBeta Book\n")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("1 skipped\n")) << r.out;
+    EXPECT_NE(std::string::npos, r.out.find("skipped " + books + "/broken.tvk: ")) << r.out;
+    // Listing changes nothing in the folder.
+    EXPECT_EQ(0, run("test -f '" + books + "/broken.tvk'").status);
+    EXPECT_EQ(1, run(kTool + " library '" + dir.path + "/missing'").status);
+}
