@@ -12,6 +12,8 @@
 //   tvktool search BOOK QUERY [INTERPRETATION [WORDFORM]]
 //                                  one search run of a query ("all" and "exact" by default): the number
 //                                  of sections found, then the name of each in book order
+//   tvktool copy BOOK REFERENCE [KEY=VALUE ...]
+//                                  the plain-text copy of a passage ("cp..." choices as options)
 // On failure it prints the engine's result code ("error 223") and exits with 1; bad usage exits 2.
 
 #include <cstdio>
@@ -23,6 +25,7 @@
 #include "engine/bookfile/BkText.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "tools/tvktool/LibraryListing.h"
+#include "tools/tvktool/PassageCopy.h"
 #include "tools/tvktool/cTvkToolBook.h"
 
 namespace {
@@ -235,6 +238,9 @@ int main(int argc, char** argv)
         return info(args[1].c_str());
     if (args.size() == 2 && args[0] == "library" && !databaseGiven)
         return listLibrary(args[1].c_str(), stdout);
+    if (args.size() >= 3 && args[0] == "copy" && !databaseGiven)
+        return copyPassage(
+            args[1].c_str(), args[2].c_str(), std::vector<std::string>(args.begin() + 3, args.end()), stdout, stderr);
     if (args.size() == 3 && !(databaseGiven && args[0] != "render")) {
         for (const char* c : {"verse", "count", "strongs", "phrase", "render"})
             if (args[0] == c) {
@@ -255,6 +261,7 @@ int main(int argc, char** argv)
         "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
         "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" |\n"
         "               render BOOK SECTION [--database FILE] | library FOLDER |\n"
-        "               search BOOK QUERY [INTERPRETATION [WORDFORM]]\n");
+        "               search BOOK QUERY [INTERPRETATION [WORDFORM]] |\n"
+        "               copy BOOK REFERENCE [OPTION=VALUE ...]\n");
     return 2;
 }

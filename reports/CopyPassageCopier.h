@@ -1,0 +1,120 @@
+// CopyPassageCopier: turns a stretch of a book (a Bible reference, a range of sections or a range of
+// blocks) into an HTML fragment fit for pasting as rich text and a plain text. It renders the blocks
+// with the book's own renderer, cuts away the verses outside the range, strips the user's note links,
+// unneeded spans, links and empty elements, restyles the verse numbers, inserts the reference where
+// asked, and points the passage's images at local copies.
+//
+// The copy-passage dialog, reading aloud and link previews use the same operations with another set of
+// option keys and two behaviour differences; a `CopyPassageProfile` names them, so there is one copier.
+//
+// The string passes read exactly the markup the block renderer writes: verse-number spans
+// "<span id='_sB.C.V'>", verse spans carrying data-verse-span="sel_sB.C.V", note links ending
+// "Note</a>&nbsp;", "<qs_sync ...>" markers, "a" and "qs_link" links, Strong's spans of class "_stheb"
+// and "_stgrk", and highlight spans whose class is a highlight colour or style name.
+//
+// Threads: every operation runs on its caller's thread and keeps no state between calls.
+#pragma once
+
+#include <QString>
+#include <QVariantMap>
+
+#include <cstdint>
+#include <memory>
+
+class BibleRef;
+class SourceTuple;
+class SourceTupleID;
+class UserDefaults;
+
+// Why a copy of a typed reference failed: the three texts an alert shows (domain "Quillstead", code 1).
+struct CopyPassageError {
+    QString description;
+    QString recoverySuggestion;
+    QString failureReason;
+};
+
+// A composed copy: both texts and the clipboard format ("cpClipboardFormat": 2 HTML only, 3 plain text
+// only, anything else both).
+struct CopyPassageText {
+    QString plain;
+    QString html;
+    int clipboardFormat = 1;
+};
+
+// The option keys and behaviour of one caller family.
+struct CopyPassageProfile {
+    QString referenceLocationKey;
+    QString richVerseDelimitersKey;
+    QString plainVerseDelimitersKey;
+    bool readsIncludeVerseNumbers = true;  // honours "copyPassageIncludeVerseNumbers"
+    bool usesBlockWrappers = true;         // honours blockWrapperOpenTag / blockWrapperCloseTag
+    bool keepsHighlightSpans = true;       // the unneeded-span pass keeps highlight spans too
+
+    static const CopyPassageProfile& copier();  // the passage copier's own keys
+    static const CopyPassageProfile& dialog();  // the copy-passage dialog, reading aloud, link previews
+};
+
+class CopyPassageCopier {
+public:
+    static const QString CopyPassageReferenceLocationKey;
+    static const QString CopyPassageVerseDelimitersRichKey;
+    static const QString CopyPassageVerseDelimitersPlainKey;
+    static const QString blockWrapperOpenTag;
+    static const QString blockWrapperCloseTag;
+
+    // Passage forms. Either output may be null to skip it; text is appended. Invalid ranges and
+    // unresolved sections or blocks produce no output.
+    static void clipboardTextForBibleRef(const BibleRef& ref, const std::shared_ptr<SourceTuple>& bible, QString* plain,
+        QString* html, const QVariantMap& options, const CopyPassageProfile& profile = CopyPassageProfile::copier());
+    static void clipboardTextForStartSectionFromBible(std::uint32_t start, std::uint32_t end,
+        const std::shared_ptr<SourceTuple>& bible, QString* plain, QString* html, const QVariantMap& options,
+        const CopyPassageProfile& profile = CopyPassageProfile::copier());
+    static void clipboardTextForStartSection(std::uint32_t start, std::uint32_t end,
+        const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const QVariantMap& options,
+        const CopyPassageProfile& profile = CopyPassageProfile::copier());
+    static void clipboardTextForStartBlock(std::uint32_t start, std::uint32_t end,
+        const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const QVariantMap& options,
+        const CopyPassageProfile& profile = CopyPassageProfile::copier());
+
+    // Markup passes.
+    static QString stringFrom(
+        const QString& html, std::uint32_t before, std::uint32_t after, const std::shared_ptr<SourceTuple>& source);
+    static QString stringWithUserNoteLinksRemoved(const QString& html);
+    static QString stringWithVerseNumbersWrappedForHtmlTextFromHtml(const QString& html, const QVariantMap& options,
+        const CopyPassageProfile& profile = CopyPassageProfile::copier());
+    static QString stringWithVerseNumbersWrappedForPlainTextFromHtml(const QString& html, const QVariantMap& options,
+        const CopyPassageProfile& profile = CopyPassageProfile::copier());
+    static QString stringWithUnneededSpansRemoved(
+        const QString& html, const CopyPassageProfile& profile = CopyPassageProfile::copier());
+    static QString stringWithLinksRemoved(const QString& html);
+    static QString stringWithTagPairsRemoved(const QString& html, const QString& tag);
+    static QString stringWithEmptyTagPairsRemoved(const QString& html);
+    static QString stringByInsertingReference(const QString& reference, const QString& html, bool atBeginning);
+    static QString stringWithImgSrcPatched(const QString& html, const std::shared_ptr<SourceTuple>& book);
+
+    // A typed reference copied from a Bible with the choices saved in the defaults ("cp..." keys), as
+    // the copy-passage dialog and Copy Now do. composeVerse builds the texts; copyVerse also puts them
+    // on the clipboard. Both answer false with the reason when the Bible is not installed or the
+    // reference does not parse or map to it; nothing is placed then.
+    static bool composeVerse(const QString& reference, const std::shared_ptr<SourceTuple>& bible,
+        const UserDefaults& defaults, CopyPassageText& result, CopyPassageError* error);
+    static bool copyVerse(const QString& reference, const SourceTupleID& bible, CopyPassageError* error);
+    // Places a composed copy on the clipboard as its format asks.
+    static void placeOnClipboard(const CopyPassageText& text);
+
+    // Images: both answer the cached file's path.
+    static QString copyFile(const QString& name, const QString& type, const std::shared_ptr<SourceTuple>& tuple);
+    static QString copyFileFromTvkToCache(const QString& source, const std::shared_ptr<SourceTuple>& tuple);
+
+    // The verse-number decoration of a style (1 to 4, anything else bare): HTML and plain text.
+    static void verseNumberDecoration(int style, bool html, QString& open, QString& close);
+
+    // Where the application's own image resources live; tests point it at a folder of their own.
+    static void setBundleResourceFolder(const QString& folder);
+
+private:
+    static QString stringWithVerseNumbersWrapped(
+        const QString& html, const QVariantMap& options, const CopyPassageProfile& profile, bool forHtml);
+    static QString finishHtml(QString html, const std::shared_ptr<SourceTuple>& source);
+    static QString finishPlain(QString html);
+};

@@ -1,0 +1,352 @@
+#include "reports/CopyPassageCopier.h"
+
+#include "engine/references/BibleRef.h"
+#include "library/SourceTuple.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+// Failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+QString sampleBook(const char* name)
+{
+    return QStringLiteral(QS_BINARY_DIR "/library/") + QString::fromLatin1(name);
+}
+
+SourceTuple::Ptr openBook(const char* name)
+{
+    auto doc = SourceTuple::allocateSourceForFile(sampleBook(name));
+    return doc ? SourceTuple::sourceTupleForSource(doc) : nullptr;
+}
+
+#define NEED_BOOK(tuple)                                                                                               \
+    if (!(tuple))                                                                                                      \
+    GTEST_SKIP() << "the sample library is not built"
+
+// The copy-passage choices in a defaults file of the test's own.
+class Choices {
+public:
+    Choices() : m_defaults(m_folder.filePath(QStringLiteral("defaults.ini")))
+    {
+        SettingsRegistry::registerDefaultsForAllPreferences(m_defaults);
+    }
+    Choices& set(const char* key, const QVariant& value)
+    {
+        m_defaults.setObject(value, QString::fromLatin1(key));
+        return *this;
+    }
+    const UserDefaults& defaults() const { return m_defaults; }
+
+private:
+    QTemporaryDir m_folder;
+    UserDefaults m_defaults;
+};
+
+CopyPassageText compose(const SourceTuple::Ptr& bible, const char* reference, const Choices& choices)
+{
+    CopyPassageText text;
+    CopyPassageError error;
+    EXPECT_TRUE(CopyPassageCopier::composeVerse(QString::fromUtf8(reference), bible, choices.defaults(), text, &error))
+        << error.description.toStdString();
+    return text;
+}
+
+const QString kVerse12 = QStringLiteral("<span id='_s45.8.12'><sup><small>12</small></sup></span>Therefore");
+
+}  // namespace
+
+// ---- The markup passes, on the markup the renderer writes ----
+
+TEST(CopyPassageMarkup, VerseNumbersTakeEachStyleOrVanish)
+{
+    const auto plain = [](int style, bool include = true) {
+        QVariantMap options {{CopyPassageCopier::CopyPassageVerseDelimitersPlainKey, style},
+            {QStringLiteral("copyPassageIncludeVerseNumbers"), include}};
+        return CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(kVerse12, options);
+    };
+    EXPECT_EQ(plain(1), QStringLiteral("<span id='_s45.8.12'>[12] </span>Therefore"));
+    EXPECT_EQ(plain(2), QStringLiteral("<span id='_s45.8.12'>(12) </span>Therefore"));
+    EXPECT_EQ(plain(3), QStringLiteral("<span id='_s45.8.12'>12 </span>Therefore"));
+    EXPECT_EQ(plain(4), QStringLiteral("<span id='_s45.8.12'></span>Therefore"));
+    EXPECT_EQ(plain(9), QStringLiteral("<span id='_s45.8.12'>12</span>Therefore"));
+    EXPECT_EQ(plain(2, false), QStringLiteral("<span id='_s45.8.12'></span>Therefore"));
+
+    const QVariantMap rich {{CopyPassageCopier::CopyPassageVerseDelimitersRichKey, 2}};
+    EXPECT_EQ(CopyPassageCopier::stringWithVerseNumbersWrappedForHtmlTextFromHtml(kVerse12, rich),
+        QStringLiteral("<span id='_s45.8.12'><b>12</b> </span>Therefore"));
+
+    // The dialog's profile has its own keys and always keeps the numbers.
+    const QVariantMap dialog {
+        {QStringLiteral("plainTextVerseDelimiters"), 2}, {QStringLiteral("copyPassageIncludeVerseNumbers"), false}};
+    EXPECT_EQ(CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(
+                  kVerse12, dialog, CopyPassageProfile::dialog()),
+        QStringLiteral("<span id='_s45.8.12'>(12) </span>Therefore"));
+
+    // An empty anchor stays as it is.
+    const QString empty = QStringLiteral("<span id='_s45.8.13'></span>and");
+    EXPECT_EQ(CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(empty, {}), empty);
+}
+
+TEST(CopyPassageMarkup, UnneededSpansGoStrongsAndHighlightsStay)
+{
+    const QString html = QStringLiteral(
+        "<span class='verse'>a</span><span class='_stgrk'>G25</span><span class=\"bluehighlight\">b</span>"
+        "<span class=\"yellow\" data-verse-span=\"sel_s1.1.1\">c</span><span>d</span>");
+    EXPECT_EQ(CopyPassageCopier::stringWithUnneededSpansRemoved(html),
+        QStringLiteral("a<span class='_stgrk'>G25</span><span class=\"bluehighlight\">b</span>"
+                       "<span class=\"yellow\" data-verse-span=\"sel_s1.1.1\">c</span>d"));
+    // The dialog's profile keeps Strong's spans only.
+    EXPECT_EQ(CopyPassageCopier::stringWithUnneededSpansRemoved(html, CopyPassageProfile::dialog()),
+        QStringLiteral("a<span class='_stgrk'>G25</span>bcd"));
+    // Nested spans unwrap from the inside out; a stray closing tag is kept.
+    EXPECT_EQ(CopyPassageCopier::stringWithUnneededSpansRemoved(
+                  QStringLiteral("<b><span><span class='_stheb'>H1</span>x</span></b></span>")),
+        QStringLiteral("<b><span class='_stheb'>H1</span>x</b></span>"));
+}
+
+TEST(CopyPassageMarkup, NoteLinksLinksAndTagPairs)
+{
+    const QString note = QStringLiteral("a<a href=\"javascript:href('note:_001001001000')\">Note</a>&nbsp;b"
+                                        "<a href=\"note:_002001001000\">Note</a>&nbsp;c");
+    EXPECT_EQ(CopyPassageCopier::stringWithUserNoteLinksRemoved(note), QStringLiteral("abc"));
+    // Other links and a note link whose text never ends are left alone.
+    const QString other = QStringLiteral("<a href=\"bible:Ge 1:1\">Ge 1:1</a><a href=\"note:_1\">N");
+    EXPECT_EQ(CopyPassageCopier::stringWithUserNoteLinksRemoved(other), other);
+
+    EXPECT_EQ(CopyPassageCopier::stringWithLinksRemoved(
+                  QStringLiteral("<a href=\"x\">one</a> <qs_link type=b>two</qs_link> <abbr>three</abbr>")),
+        QStringLiteral("one two <abbr>three</abbr>"));
+    EXPECT_EQ(CopyPassageCopier::stringWithTagPairsRemoved(
+                  QStringLiteral("<b>x</b><br><b class=c>y</b>"), QStringLiteral("b")),
+        QStringLiteral("x<br>y"));
+}
+
+TEST(CopyPassageMarkup, EmptyElementsVanish)
+{
+    const auto clean = [](const char* html) {
+        return CopyPassageCopier::stringWithEmptyTagPairsRemoved(QString::fromUtf8(html)).toStdString();
+    };
+    EXPECT_EQ(clean("<p><b></b></p>x"), "x");
+    EXPECT_EQ(clean("<p> \n</p>y"), "y");                    // a block holding only white space
+    EXPECT_EQ(clean("<span> </span>z"), "<span> </span>z");  // an inline one keeps its blank
+    EXPECT_EQ(clean("<p>a <i></i>b</p>"), "<p>a b</p>");
+    EXPECT_EQ(clean("<div><br/></div>"), "<div><br/></div>");
+    EXPECT_EQ(clean("</p>text"), "</p>text");
+}
+
+TEST(CopyPassageMarkup, ReferenceInsertion)
+{
+    EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(
+                  QStringLiteral("(Ro 8:28) "), QStringLiteral("<p><span>And</span></p>"), true),
+        QStringLiteral("<p>(Ro 8:28) <span>And</span></p>"));
+    EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(
+                  QStringLiteral(" (Ro 8:28)"), QStringLiteral("<p><b>And</b></p></blockquote>"), false),
+        QStringLiteral("<p><b>And</b> (Ro 8:28)</p></blockquote>"));
+    EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(QStringLiteral("R "), QStringLiteral("text"), true),
+        QStringLiteral("R text"));
+    EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(
+                  QStringLiteral("R "), QStringLiteral("<div><p>x</p></div>"), true),
+        QStringLiteral("R <div><p>x</p></div>"));
+}
+
+TEST(CopyPassageMarkup, HostileMarkupNeverBreaksAPass)
+{
+    QRandomGenerator random(20261207);
+    const QStringList pieces {QStringLiteral("<span id='_s1.1."), QStringLiteral("<span data-verse-span=\"sel_s"),
+        QStringLiteral("</span>"), QStringLiteral("<p>"), QStringLiteral("</p>"), QStringLiteral("<"),
+        QStringLiteral(">"), QStringLiteral("'"), QStringLiteral("\""), QStringLiteral("<a href=\"note:_"),
+        QStringLiteral("Note</a>&nbsp;"), QStringLiteral("<img src="), QStringLiteral("text "),
+        QStringLiteral("<qs_sync a=1>"), QStringLiteral("999.999.999'>"), QStringLiteral("<b>")};
+    for (int round = 0; round < 400; ++round) {
+        QString html;
+        const int count = static_cast<int>(random.bounded(40));
+        for (int i = 0; i < count; ++i)
+            html += pieces[static_cast<int>(random.bounded(pieces.size()))];
+        const QVariantMap options {{CopyPassageCopier::CopyPassageVerseDelimitersPlainKey, 1}};
+        CopyPassageCopier::stringFrom(html, 2, 5, nullptr);
+        CopyPassageCopier::stringWithUserNoteLinksRemoved(html);
+        CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(html, options);
+        CopyPassageCopier::stringWithUnneededSpansRemoved(html);
+        CopyPassageCopier::stringWithEmptyTagPairsRemoved(html);
+        CopyPassageCopier::stringByInsertingReference(QStringLiteral("R"), html, round % 2 == 0);
+        const QString patched = CopyPassageCopier::stringWithImgSrcPatched(html, nullptr);
+        EXPECT_EQ(patched, html);  // without a book, images stay as they are
+    }
+}
+
+// ---- Passages from the compiled sample Bibles ----
+
+TEST(CopyPassageBible, VersesBeforeAndAfterTheRangeAreCutAway)
+{
+    const auto kjv = openBook("KJV.tvk");
+    NEED_BOOK(kjv);
+    QString plain, html;
+    BibleRef ref;
+    ASSERT_TRUE(ref.parse(QStringLiteral("Rom 8:28-30")));
+    const QVariantMap options {{CopyPassageCopier::CopyPassageVerseDelimitersPlainKey, 2},
+        {CopyPassageCopier::CopyPassageVerseDelimitersRichKey, 1},
+        {QStringLiteral("omitStrongsNumbersInDecode"), true}};
+    CopyPassageCopier::clipboardTextForBibleRef(ref, kjv, &plain, &html, options);
+    EXPECT_TRUE(plain.startsWith(QStringLiteral("(28) And we know that all things work together for good")));
+    EXPECT_TRUE(plain.contains(QStringLiteral("according to his purpose. (29) For whom he did foreknow")));
+    EXPECT_TRUE(plain.trimmed().endsWith(QStringLiteral("them he also glorified.")));
+    EXPECT_FALSE(plain.contains(QStringLiteral("(27)")));
+    EXPECT_FALSE(plain.contains(QStringLiteral("(31)")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<sup><small>29</small></sup>")));
+    EXPECT_FALSE(html.contains(QStringLiteral("<a ")));
+    EXPECT_FALSE(html.contains(QStringLiteral("data-verse-span"))) << html.toStdString();
+
+    // The book's last verse renders through its own block only.
+    QString last;
+    ASSERT_TRUE(ref.parse(QStringLiteral("Rev 22:21")));
+    CopyPassageCopier::clipboardTextForBibleRef(ref, kjv, &last, nullptr, options);
+    EXPECT_EQ(last.trimmed(), QStringLiteral("(21) The grace of our Lord Jesus Christ be with you all. Amen."));
+
+    // Invalid ranges give nothing.
+    QString none;
+    CopyPassageCopier::clipboardTextForStartSectionFromBible(9, 3, kjv, &none, &none, options);
+    CopyPassageCopier::clipboardTextForStartSectionFromBible(0, 3, kjv, &none, &none, options);
+    CopyPassageCopier::clipboardTextForStartBlock(0xFFFFFFFFu, 3, kjv, &none, &none, options);
+    EXPECT_TRUE(none.isEmpty());
+}
+
+TEST(CopyPassageBible, DefaultChoicesGiveTheExpectedText)
+{
+    const auto kjv = openBook("KJV.tvk");
+    NEED_BOOK(kjv);
+    Choices choices;
+    const CopyPassageText text = compose(kjv, "Romans 8:28-30", choices);
+    EXPECT_EQ(text.plain,
+        QStringLiteral(
+            "(Ro 8:28-30)\r[28] And we know that all things work together for good to them that love God, "
+            "to them who are the called according to his purpose. [29] For whom he did foreknow, he also "
+            "did predestinate to be conformed to the image of his Son, that he might be the firstborn among "
+            "many brethren. [30] Moreover whom he did predestinate, them he also called: and whom he called, "
+            "them he also justified: and whom he justified, them he also glorified."));
+    EXPECT_TRUE(text.html.startsWith(QStringLiteral("<p>(Ro 8:28-30)</p>")));
+    EXPECT_TRUE(text.html.contains(QStringLiteral("<sup><small>28</small></sup>And we know")));
+    EXPECT_EQ(text.clipboardFormat, 1);
+}
+
+TEST(CopyPassageBible, ReferenceLocationsFormatsAndStyles)
+{
+    const auto kjv = openBook("KJV.tvk");
+    NEED_BOOK(kjv);
+    {
+        // Two ranges with the reference on its own line: a reference line before each passage.
+        Choices choices;
+        const CopyPassageText text = compose(kjv, "Ge 1:1; Ps 23:1", choices);
+        EXPECT_TRUE(text.plain.startsWith(QStringLiteral("(Ge 1:1)\r[1] In the beginning God created")));
+        EXPECT_TRUE(text.plain.contains(QStringLiteral("the earth.\r(Ps 23:1)\r")));
+        EXPECT_TRUE(text.plain.contains(QStringLiteral("The LORD is my shepherd; I shall not want.")));
+        EXPECT_EQ(text.html.count(QStringLiteral("<p>(")), 2);
+    }
+    {
+        // After the passage on the same line, em-dash delimiter, full book with abbreviated translation.
+        Choices choices;
+        choices.set("cpRefLocation", 4).set("cpRefDelimPlain", 3).set("cpRefFormat", 5).set("cpVerseDelimPlain", 4);
+        const CopyPassageText text = compose(kjv, "John 11:35", choices);
+        EXPECT_EQ(text.plain, QStringLiteral("Jesus wept. \u2014 John 11:35 (KJV)"));
+        EXPECT_TRUE(text.html.contains(QStringLiteral(" (John 11:35 (KJV))")));
+    }
+    {
+        // Bold and underline around the bracketed rich reference; the reference inline at the start.
+        Choices choices;
+        choices.set("cpRefLocation", 2)
+            .set("cpRefDelimRich", 2)
+            .set("cpRefStyleBold", true)
+            .set("cpRefStyleUnderline", true);
+        const CopyPassageText text = compose(kjv, "John 11:35", choices);
+        EXPECT_TRUE(text.plain.startsWith(QStringLiteral("(Jn 11:35) [35] Jesus wept.")));
+        EXPECT_TRUE(text.html.contains(QStringLiteral("<u><b>[Jn 11:35]</b></u> ")));
+    }
+    {
+        // A delimiter outside 1 to 3 gives the bare reference; a location outside 1 to 4 none at all.
+        Choices choices;
+        choices.set("cpRefDelimPlain", 7);
+        EXPECT_TRUE(compose(kjv, "John 11:35", choices).plain.startsWith(QStringLiteral("Jn 11:35\r")));
+        choices.set("cpRefLocation", 9);
+        EXPECT_EQ(compose(kjv, "John 11:35", choices).plain.trimmed(), QStringLiteral("[35] Jesus wept."));
+    }
+}
+
+TEST(CopyPassageBible, WebAndReinaValera)
+{
+    const auto web = openBook("WEB.tvk");
+    const auto rv = openBook("RV1909.tvk");
+    NEED_BOOK(web && rv);
+    Choices choices;
+    // Footnotes and Strong's numbers stay out of the copy; words around a note stay apart.
+    const CopyPassageText gen = compose(web, "Gen 1:1", choices);
+    EXPECT_EQ(
+        gen.plain.trimmed(), QStringLiteral("(Ge 1:1)\r[1] In the beginning, God created the heavens and the earth."));
+    // A range across chapters brings the chapter heading along.
+    const CopyPassageText across = compose(web, "Gen 1:31-2:1", choices);
+    EXPECT_TRUE(across.plain.contains(QStringLiteral("a sixth day.")));
+    const qsizetype heading = across.plain.indexOf(QStringLiteral("Genesis 2"));
+    EXPECT_GT(heading, across.plain.indexOf(QStringLiteral("a sixth day.")));
+    EXPECT_GT(across.plain.indexOf(QStringLiteral("[1] The heavens, the earth")), heading);
+    // Spanish names and text.
+    choices.set("cpRefFormat", 4);
+    const CopyPassageText juan = compose(rv, "Juan 3:16", choices);
+    EXPECT_TRUE(juan.plain.startsWith(QStringLiteral("(Juan 3:16)\r[16] Porque de tal manera amó Dios al mundo")));
+}
+
+TEST(CopyPassageBible, RefusedReferencesSayWhy)
+{
+    const auto kjv = openBook("KJV.tvk");
+    NEED_BOOK(kjv);
+    Choices choices;
+    CopyPassageText text;
+    CopyPassageError error;
+    EXPECT_FALSE(CopyPassageCopier::composeVerse(QStringLiteral("Jn 3:16"), nullptr, choices.defaults(), text, &error));
+    EXPECT_EQ(error.description, QStringLiteral("Could not open the selected Bible."));
+    EXPECT_EQ(error.failureReason, QStringLiteral("The selected Bible does not appear to be installed."));
+    EXPECT_FALSE(
+        CopyPassageCopier::composeVerse(QStringLiteral("no such book"), kjv, choices.defaults(), text, &error));
+    EXPECT_EQ(error.description, QStringLiteral("Unrecognized verse reference."));
+    EXPECT_EQ(error.recoverySuggestion, QStringLiteral("Choose a different passage to copy."));
+    EXPECT_FALSE(CopyPassageCopier::composeVerse(QStringLiteral("Tobit 1:1"), kjv, choices.defaults(), text, &error));
+    EXPECT_EQ(error.description, QStringLiteral("Could not find the passage in this Bible."));
+    EXPECT_TRUE(text.plain.isEmpty() && text.html.isEmpty());
+}
+
+TEST(CopyPassageBible, EveryChapterOfJohnCopiesWithoutMarkup)
+{
+    const auto kjv = openBook("KJV.tvk");
+    NEED_BOOK(kjv);
+    Choices choices;
+    choices.set("cpRefLocation", 0);
+    for (int chapter = 1; chapter <= 21; ++chapter) {
+        const QByteArray reference = "John " + QByteArray::number(chapter);
+        const CopyPassageText text = compose(kjv, reference.constData(), choices);
+        SCOPED_TRACE(reference.toStdString());
+        EXPECT_TRUE(text.plain.startsWith(QStringLiteral("[1] ")));
+        for (const char* leak : {"<", ">", "&nbsp;", "&amp;", "&#", "Note", "sync:", "_s43", "H430", "G25"})
+            EXPECT_FALSE(text.plain.contains(QString::fromLatin1(leak)))
+                << leak << " in " << text.plain.left(300).toStdString();
+        for (const char* leak : {"<a ", "qs_link", "qs_sync", "note:_", "data-verse-span", "<span id="})
+            EXPECT_FALSE(text.html.contains(QString::fromLatin1(leak)))
+                << leak << " in " << text.html.left(400).toStdString();
+        // Every verse number of the chapter is there once, in order.
+        qsizetype at = 0;
+        for (int verse = 1; verse <= 25 && at >= 0; ++verse) {
+            const qsizetype next = text.plain.indexOf(QStringLiteral("[%1] ").arg(verse), at);
+            if (next < 0)
+                break;
+            EXPECT_GE(next, at);
+            at = next;
+        }
+    }
+}

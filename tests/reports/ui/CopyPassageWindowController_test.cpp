@@ -1,0 +1,140 @@
+#include "reports/ui/CopyPassageWindowController.h"
+
+#include "library/SourceManager.h"
+#include "library/SourceTuple.h"
+#include "platform/AppFolders.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
+
+namespace {
+
+// One application, one private home with the KJV and the WEB installed, and defaults of its own.
+class CopyPassageDialog : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTemporaryDir home;
+        const QByteArray path = home.path().toUtf8();
+        setenv("HOME", path.constData(), 1);
+        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "copy-passage-test";
+        static char* argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+        const QString books = AppFolders::booksDirectory();
+        QDir().mkpath(books);
+        s_haveBooks =
+            QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk"), books + QStringLiteral("/KJV.tvk")) &&
+            QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/WEB.tvk"), books + QStringLiteral("/WEB.tvk"));
+        auto defaults = std::make_shared<UserDefaults>(home.filePath(QStringLiteral("defaults.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
+        UserDefaults::setStandardUserDefaults(defaults);
+        s_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_alerts);
+    }
+
+    void SetUp() override
+    {
+        if (!s_haveBooks)
+            GTEST_SKIP() << "the sample library is not built";
+        s_alerts->clear();
+        QGuiApplication::clipboard()->clear();
+    }
+
+    static SourceTuple::Ptr bible(const char* abbreviation)
+    {
+        const auto bibles = SourceManager::singleton().bibleSources();
+        for (qint64 i = 0; i < bibles->count(); ++i)
+            if (bibles->tupleAtIndex(i)->abbr() == QLatin1String(abbreviation))
+                return bibles->tupleAtIndex(i);
+        return nullptr;
+    }
+
+    static inline bool s_haveBooks = false;
+    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+};
+
+}  // namespace
+
+TEST_F(CopyPassageDialog, OpensWithTheSavedChoicesAndCopiesBothTexts)
+{
+    const auto kjv = bible("KJV");
+    ASSERT_TRUE(kjv);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setInteger(kjv->pubID(), QStringLiteral("cpBiblePubID"));
+    defaults.setInteger(kjv->bookID(), QStringLiteral("cpBibleBookID"));
+    defaults.setInteger(4, QStringLiteral("cpRefLocation"));
+
+    CopyPassageWindowController dialog({{QStringLiteral("passage"), QStringLiteral("John 11:35")}});
+    EXPECT_EQ(dialog.passageField()->text(), QStringLiteral("John 11:35"));
+    EXPECT_EQ(dialog.biblePopUpButton()->currentText(), kjv->name() + QStringLiteral(" (KJV)"));
+    EXPECT_EQ(dialog.referenceLocationPopUpButton()->currentData().toInt(), 4);
+    EXPECT_EQ(dialog.referenceFormatPopUpButton()->currentData().toInt(), 1);
+
+    dialog.show();
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    dialog.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/copy-passage-dialog.png"));
+
+    dialog.richTextVerseDelimitersPopUpButton()->setCurrentIndex(
+        dialog.richTextVerseDelimitersPopUpButton()->findData(2));
+    dialog.boldCheckBox()->setChecked(true);
+    dialog.onCopyPassage();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->text(), QStringLiteral("[35] Jesus wept. (Jn 11:35)"));
+    EXPECT_TRUE(data->html().contains(QStringLiteral("<b>35</b> Jesus wept.")));
+    EXPECT_TRUE(data->html().contains(QStringLiteral("<b>(Jn 11:35)</b>")));
+    // The choices were saved for Copy Now.
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("cpVerseDelimRich")), 2);
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("cpRefStyleBold")));
+}
+
+TEST_F(CopyPassageDialog, ARefusedReferenceKeepsTheDialogOpenWithAnAlert)
+{
+    const auto kjv = bible("KJV");
+    ASSERT_TRUE(kjv);
+    CopyPassageWindowController dialog({{QStringLiteral("passage"), QStringLiteral("Tobit 1:1")},
+        {QStringLiteral("bibleTuple"), QVariant::fromValue(kjv)}});
+    dialog.onCopyPassage();
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown().first().messageText, QStringLiteral("Could not find the passage in this Bible."));
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_TRUE(data == nullptr || data->text().isEmpty());
+}
+
+TEST_F(CopyPassageDialog, CopyNowUsesTheSavedChoicesAndFormat)
+{
+    const auto web = bible("WEB");
+    ASSERT_TRUE(web);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setInteger(3, QStringLiteral("cpClipboardFormat"));
+    defaults.setInteger(1, QStringLiteral("cpRefLocation"));
+    defaults.setInteger(0, QStringLiteral("cpRefDelimPlain"));
+    CopyPassageWindowController::copyNow({{QStringLiteral("passage"), QStringLiteral("Gen 1:1")},
+        {QStringLiteral("bibleTuple"), QVariant::fromValue(web)}});
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_FALSE(data->hasHtml());
+    EXPECT_EQ(data->text(), QStringLiteral("Ge 1:1\n[1] In the beginning, God created the heavens and the earth."));
+    defaults.setInteger(1, QStringLiteral("cpClipboardFormat"));
+}
