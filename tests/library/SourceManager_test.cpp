@@ -478,3 +478,26 @@ TEST(SourceManager, OpeningRestoredBooksFromManyThreadsAtOnce)
     for (const cSourceDoc* d : seen[0])
         EXPECT_NE(nullptr, d);
 }
+
+TEST(SourceManager, TheProgramsLibraryServesTheSearchCache)
+{
+    Place p;
+    ASSERT_TRUE(writeSmallBook(p.books + "/s.tvk", 71, 5, 2, 1, "Searched"));
+    ASSERT_FALSE(SourceManager::singletonInUse());
+    SourceManager::configureSingleton(p.folders());
+    SourceManager& library = SourceManager::singleton();
+    EXPECT_TRUE(SourceManager::singletonInUse());
+    EXPECT_EQ(&library, &SourceManager::singleton());
+    EXPECT_EQ(p.books, library.folders().books);
+    const auto doc = sourceDocForPubIDBookIDEdition(71, 5, 2);
+    ASSERT_NE(nullptr, doc);
+    EXPECT_EQ(doc, library.allSources()->tupleForPubID(71, 5)->sourceDoc());
+    EXPECT_EQ(nullptr, sourceDocForPubIDBookIDEdition(71, 5, 1));
+    EXPECT_EQ(nullptr, sourceDocForPubIDBookIDEdition(71, 6, 2));
+    // A file copied in by anyone reaches the program's library.
+    ASSERT_TRUE(writeSmallBook(p.books + "/t.tvk", 71, 6, 1, 1, "Copied"));
+    NotificationCenter::defaultCenter().postNotificationName(
+        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/t.tvk"}});
+    EXPECT_TRUE(library.isSourceInstalledWithPubID(71, 6));
+    EXPECT_FALSE(library.containsOnlyBundledSources());
+}

@@ -618,3 +618,182 @@ TEST_F(SourceTupleUserData, ReadingProgressOfADevotional)
     EXPECT_EQ(0u, daily->numReadReadings());
     EXPECT_FALSE(daily->isReadingComplete(1));
 }
+
+#include "documents/cBookDoc.h"
+#include "engine/bookfile/BkSyncFormat.h"
+#include "render/cHTMLRenderConfiguration.h"
+
+namespace {
+
+// What the block renderer was handed, copied while the rendering ran.
+struct SeenConfiguration {
+    bool called = false;
+    bool hasHighlightHits = false, highlightHits = true;
+    bool hasDefinitions = false, hasStyle = false, hasOmitLinks = false, hasTemp = false, hasFootnote = false;
+    int style = 0, footnote = 0;
+    std::uint8_t fullWidth = 0;
+    std::string prefix, suffix, selectedClass, strongsTag;
+    int selected = 0;
+    std::uint32_t tempStart = 0;
+};
+SeenConfiguration g_seen;
+
+void recordingRenderer(cBkBookFile&, std::int32_t, std::string& out, std::uint16_t, bool,
+    const cHTMLRenderConfiguration* c, cHTMLBlockRenderContext&)
+{
+    SeenConfiguration s;
+    s.called = true;
+    s.hasHighlightHits = c->highlightHits != nullptr;
+    s.highlightHits = c->highlightHits != nullptr && *c->highlightHits;
+    s.hasDefinitions = c->wordAttributeDefinitions != nullptr;
+    s.hasStyle = c->highlightStyle != nullptr;
+    s.style = s.hasStyle ? *c->highlightStyle : 0;
+    s.hasOmitLinks = c->omitUserNoteLinks != nullptr;
+    s.hasTemp = c->enableTempHighlights != nullptr;
+    s.tempStart = c->tempHighlightStartSection;
+    s.hasFootnote = c->footnoteOption != nullptr;
+    s.footnote = s.hasFootnote ? *c->footnoteOption : 0;
+    s.fullWidth = c->fullWidthOverPane;
+    s.prefix = c->linkPrefix ? c->linkPrefix->chars() : "";
+    s.suffix = c->linkSuffix ? c->linkSuffix->chars() : "";
+    s.selectedClass = c->selectedSectionClass ? c->selectedSectionClass->chars() : "";
+    s.selected = c->selectedSections ? c->selectedSections->count() : 0;
+    s.strongsTag = c->strongsTag ? c->strongsTag->chars() : "";
+    g_seen = s;
+    out += "<p>rendered</p>";
+}
+
+SourceTuple::Ptr attributeBible(const QString& folder)
+{
+    cTvkBookBuilder b;
+    b.kind = cTvkBookBuilder::Kind::Bible;
+    b.info.bookName = "Attribute Bible";
+    b.info.abbreviatedTitle = "KJV";
+    b.info.publisherId = 91;
+    b.info.bookId = 1;
+    b.info.wordAttributeDefs = "sn=0,Strong Number,sn:,0,G,nt,,sync:sn,yes";
+    b.addSection({"Genesis", 1, "Genesis", BkSyncFormat::bibleKey(1, 0, 0)});
+    b.addSection({"1", 2, "In the beginning.", BkSyncFormat::bibleKey(1, 1, 1)});
+    b.addSection({"Matthew", 1, "Matthew", BkSyncFormat::bibleKey(40, 0, 0)});
+    b.addSection({"1", 2, "The book of the generation.", BkSyncFormat::bibleKey(40, 1, 1)});
+    b.addIndexPair("snWL", "snCONC", {{"25", {4}}, {"26", {4}}}, true);
+    const QString path = folder + "/attributes.tvk";
+    if (!b.writeFile(path.toStdString()))
+        return nullptr;
+    auto doc = SourceTuple::allocateSourceForFile(path);
+    return doc == nullptr ? nullptr : SourceTuple::sourceTupleForSource(doc);
+}
+
+}  // namespace
+
+TEST(SourceTuple, RenderRequestsBecomeTheRenderConfiguration)
+{
+    QTemporaryDir dir;
+    auto bible = attributeBible(dir.path());
+    ASSERT_NE(nullptr, bible);
+    EXPECT_EQ(SourceTuple::kKindWordAttributeBible, bible->kind());
+    cBookDoc::setBlockRenderer(&recordingRenderer);
+    const quint32 block = bible->blockForSection(2);
+    ASSERT_NE(0xFFFFFFFFu, block);
+
+    g_seen = SeenConfiguration();
+    EXPECT_EQ(QStringLiteral("<p>rendered</p>"), bible->htmlTextForBlock(block));
+    EXPECT_TRUE(g_seen.called);
+    EXPECT_TRUE(g_seen.hasHighlightHits);
+    EXPECT_FALSE(g_seen.highlightHits);
+    EXPECT_TRUE(g_seen.hasDefinitions);
+    EXPECT_EQ("javascript:href('", g_seen.prefix);
+    EXPECT_EQ("');", g_seen.suffix);
+    EXPECT_FALSE(g_seen.hasStyle);
+    EXPECT_FALSE(g_seen.hasOmitLinks);
+    EXPECT_FALSE(g_seen.hasTemp);
+
+    bible->htmlTextForBlock(block,
+        {{"highlightStyle", 0}, {"omitUserNoteLinks", false}, {"tempHighlightStartSection", 5}, {"footnoteOption", 2},
+            {"highlightHits", true}, {"strongsTag", "sup"}});
+    EXPECT_FALSE(g_seen.hasStyle);
+    EXPECT_FALSE(g_seen.hasOmitLinks);
+    EXPECT_FALSE(g_seen.hasTemp);
+    EXPECT_TRUE(g_seen.highlightHits);
+    EXPECT_EQ(2, g_seen.footnote);
+    EXPECT_EQ("sup", g_seen.strongsTag);
+    EXPECT_EQ(0, g_seen.fullWidth);
+
+    bible->htmlTextForBlock(block,
+        {{"highlightStyle", 3}, {"omitUserNoteLinks", true}, {"tempHighlightStartSection", 5},
+            {"tempHighlightEndSection", 6}, {"selectedSections", QStringList {"2", "3"}},
+            {"use100PercentOverPaneWidthKey", QVariant()}});
+    EXPECT_EQ(3, g_seen.style);
+    EXPECT_TRUE(g_seen.hasOmitLinks);
+    EXPECT_TRUE(g_seen.hasTemp);
+    EXPECT_EQ(5u, g_seen.tempStart);
+    EXPECT_EQ(2, g_seen.selected);
+    EXPECT_EQ(" marching-ants", g_seen.selectedClass);
+    EXPECT_EQ(1, g_seen.fullWidth);
+    bible->htmlTextForBlock(block, {{"selectedSections", QStringList()}});
+    EXPECT_EQ(0, g_seen.selected);
+    EXPECT_EQ("", g_seen.selectedClass);
+    cBookDoc::setBlockRenderer(nullptr);
+}
+
+TEST(SourceTuple, WordAttributesOfABook)
+{
+    QTemporaryDir dir;
+    auto bible = attributeBible(dir.path());
+    ASSERT_NE(nullptr, bible);
+    EXPECT_EQ(1, bible->numWordAttributeDefinitions());
+    EXPECT_EQ(QStringLiteral("Strong Number"), bible->humanReadableNameForAttribute(0));
+    EXPECT_EQ(QStringLiteral("sn:"), bible->searchPrefixForAttribute(0));
+    EXPECT_EQ(QStringLiteral("G"), bible->syncPrefixForAttribute(0));
+    EXPECT_EQ(QStringLiteral("sync:sn"), bible->linkTypeForAttribute(0));
+    EXPECT_EQ(QString(), bible->linkTypeForAttribute(1));
+    EXPECT_EQ(QString(), bible->linkTypeForAttribute(-1));
+    EXPECT_EQ(2u, bible->numWordsInAttributeDefinition(0));
+    EXPECT_EQ(QStringLiteral("25"), bible->wordForWordNumber(0, 0));
+    EXPECT_EQ(QString(), bible->wordForWordNumber(2, 0));
+    EXPECT_EQ(QString(), bible->wordForWordNumber(0, 1));
+    EXPECT_EQ(0u, bible->numWordsInAttributeDefinition(3));
+    // The attribute's scope is the New Testament: the Matthew sections.
+    BitVector scope;
+    const quint32 n = bible->resultsForAllVerses(scope, QStringLiteral("sn:25"));
+    EXPECT_TRUE(bible->couldBeWordAttribute(QStringLiteral("sn:25")));
+    EXPECT_EQ(bible->numSections() - bible->sectionForSyncString(QStringLiteral("Matthew 1:1")), n);
+    EXPECT_EQ(n, scope.count(true));
+    EXPECT_TRUE(bible->aboutThisBookContents().contains(QStringLiteral("<p>Attributes:<br />Strong Number</p>")));
+}
+
+TEST(SourceTuple, SearchTextsAndVerseData)
+{
+    if (!sampleLibraryBuilt())
+        GTEST_SKIP() << "the sample library is not built";
+    auto kjv = open(QStringLiteral("KJV.tvk"));
+    const quint32 john = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    EXPECT_FALSE(kjv->plainTextSearchResultTitleForSection(john).isEmpty());
+    EXPECT_TRUE(kjv->htmlSearchResultTextForSection(john, nullptr, 2).contains(QStringLiteral("loved")));
+    BibleRef verse;
+    ASSERT_TRUE(verse.parse(QStringLiteral("John 3:16")));
+    const auto words = kjv->wordListForVerse(verse, {{"sdWordlistWords", true}});
+    ASSERT_NE(nullptr, words);
+    EXPECT_TRUE(words->contains(QStringLiteral("loved"), Qt::CaseInsensitive)) << words->join(' ').toStdString();
+    const auto strongs = kjv->wordListForVerse(verse, {{"sdWordlistStrongsGreek", true}});
+    ASSERT_NE(nullptr, strongs);
+    EXPECT_TRUE(strongs->contains(QStringLiteral("G25"), Qt::CaseInsensitive)) << strongs->join(' ').toStdString();
+    EXPECT_EQ(0xFFFFFFFFu, kjv->canonicalWordNumberForString(QStringLiteral("qqqqzzzz")));
+    const quint32 lastOfJohn = kjv->lastSectionForAmbiguousKey((43u << 16) | (254u << 8) | 254u);
+    EXPECT_GT(lastOfJohn, john);
+    // A commentary's references to a verse.
+    auto scofield = open(QStringLiteral("Scofield.tvk"));
+    BitVector citing;
+    BibleRef genesis;
+    ASSERT_TRUE(genesis.parse(QStringLiteral("Genesis 1:1")));
+    const quint32 cites = scofield->resultsFromVerseReferenceConcordanceForVerse(genesis, citing);
+    EXPECT_EQ(cites, citing.count(true));
+    const quint32 note = scofield->sectionForSyncString(QStringLiteral("Genesis 1:1"));
+    ASSERT_NE(0u, note);
+    EXPECT_FALSE(scofield->getPositionNameForTitleBar(note).isEmpty());
+    // A contents path leads back to its section.
+    auto nave = open(QStringLiteral("Nave.tvk"));
+    const quint32 first = nave->sectionForChild(0, 0);
+    EXPECT_EQ(first, nave->sectionForTocPath(nave->tocNameForSection(first)));
+    EXPECT_EQ(0u, nave->sectionForTocPath(QStringLiteral("No Such Entry\\Anywhere")));
+}
