@@ -10,7 +10,13 @@
 #include <QStringList>
 
 #include <functional>
+#include <ostream>
 #include <vector>
+
+inline void PrintTo(const QString& s, std::ostream* os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 struct PaneDouble {
     bool bookPane = true;
