@@ -1,0 +1,115 @@
+// The go-to routing: every request to show a place in a book (GoToNotification) is taken here,
+// its book found (given, by identity, or by resolving its link), its pane chosen, the pane told
+// to go there, and the follow-ups run: activation, the recent-references stack, location sync
+// to the other panes, the navigation history and the due-only sync of the user data. Web links
+// leave the reader through the browser or the in-app web window. CallerNeedsSourceForGoToInfo
+// asks the same resolution synchronously: the answer is written into the posted user info.
+//
+// Link resolution prefers what the reader is looking at, then the books chosen in the
+// preferences, then books open in tabs, then any installed book of the right kind. Failures
+// are shown as an alert, or returned as "alertText" when the request asks for no alerts.
+//
+// The pane manager makes one router for its life and reaches it through notifications; the
+// router observes GoToNotification, CallerNeedsSourceForGoToInfo, AddStateToHistoryNotification
+// and the layout manager's added-or-removed notification on the given centre. The panes, the
+// library, the history and the centre must outlive it.
+//
+// Main thread only. Re-entrant: a pane's goTo may post notifications that move other panes or
+// post further go-to requests; each request keeps its state on the stack.
+#pragma once
+
+#include "library/GoToRequest.h"
+#include "platform/NotificationCenter.h"
+
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class GoToPanes;
+class NavigationHistory;
+class SourceManager;
+class SourceTuple;
+class UserDefaults;
+
+// The sync engine's entry points the routing triggers after every move (installed by the
+// application; none: nothing is synced). `immediately` false: only when a sync is due.
+class UserDataSyncTriggers {
+public:
+    virtual ~UserDataSyncTriggers() = default;
+    virtual void syncBibleHighlights(bool immediately) = 0;
+    virtual void syncBibleNotes(bool immediately) = 0;
+    virtual void syncBookNotes(bool immediately) = 0;
+    virtual void syncDevotionalProgress(bool immediately) = 0;
+    virtual void syncDevotionalStartDate(bool immediately) = 0;
+};
+
+class GoToRouter {
+public:
+    using Book = std::shared_ptr<SourceTuple>;
+
+    static constexpr int kBusyIndicatorDelayMs = 1200;
+
+    // Preferred books in the user defaults (publisher and book numbers; 0 = none).
+    static inline const QString preferredBiblePubId = QStringLiteral("preferredBiblePubId");
+    static inline const QString preferredBibleBookId = QStringLiteral("preferredBibleBookId");
+    static inline const QString preferredDictionaryPubId = QStringLiteral("preferredDictionaryPubId");
+    static inline const QString preferredDictionaryBookId = QStringLiteral("preferredDictionaryBookId");
+    static inline const QString preferredHebrewDictionaryPubId = QStringLiteral("preferredHebrewDictionaryPubId");
+    static inline const QString preferredHebrewDictionaryBookId = QStringLiteral("preferredHebrewDictionaryBookId");
+    static inline const QString preferredGreekDictionaryPubId = QStringLiteral("preferredGreekDictionaryPubId");
+    static inline const QString preferredGreekDictionaryBookId = QStringLiteral("preferredGreekDictionaryBookId");
+    static inline const QString preferredDevotionalPubId = QStringLiteral("preferredDevotionalPubId");
+    static inline const QString preferredDevotionalBookId = QStringLiteral("preferredDevotionalBookId");
+
+    GoToRouter(GoToPanes& panes, SourceManager& library, NavigationHistory& history, NotificationCenter& center,
+        UserDefaults& defaults);
+    ~GoToRouter();
+    GoToRouter(const GoToRouter&) = delete;
+    GoToRouter& operator=(const GoToRouter&) = delete;
+
+    void setSyncTriggers(std::shared_ptr<UserDataSyncTriggers> triggers) { m_syncTriggers = std::move(triggers); }
+
+    // The handlers of GoToNotification and CallerNeedsSourceForGoToInfo.
+    void goToHandler(const Notification& notification);
+    void callerNeedsSourceForGoToInfoHandler(Notification& notification);
+    void goTo(GoToRequest request);
+
+    // The book a request that names no book means, with "section", "endSectionNumber",
+    // "paneRegion" and "wordSync" written into the request; null when there is nothing to show
+    // (the failure was reported, the link was handled otherwise, or it is no link).
+    Book sourceForGoTo(GoToRequest& request);
+    // The pane that shows the book: written under "paneRegion" (removed when there is none);
+    // may set "activate".
+    std::optional<int> paneForGoTo(GoToRequest& request, const Book& book);
+
+    // The book the user prefers in a role, when it is installed.
+    Book preferredBook(const QString& pubIdKey, const QString& bookIdKey);
+
+private:
+    struct Context;
+    Context readingContext() const;
+    Book resolveBibleLink(GoToRequest& request, const QString& text, const Context& context);
+    Book resolveBookLink(GoToRequest& request, const QString& text);
+    Book resolveSyncRequest(GoToRequest& request, const QString& text, const Context& context);
+    Book resolveReadingRequest(GoToRequest& request, const Context& context);
+    void handleNoteLink(const QString& text, const Context& context);
+    void reportFailure(GoToRequest& request, const QString& message, const QString& informative,
+        const QString& separator = QStringLiteral("\n"));
+    bool setPane(GoToRequest& request, const Book& book);  // paneForGoTo, true
+    void startBusyIndicator();
+    void stopBusyIndicator();
+    void requestUserDataSync();
+
+    GoToPanes& m_panes;
+    SourceManager& m_library;
+    NavigationHistory& m_history;
+    NotificationCenter& m_center;
+    UserDefaults& m_defaults;
+    std::shared_ptr<UserDataSyncTriggers> m_syncTriggers;
+    QTimer m_busyTimer;
+    int m_busyDepth = 0;
+    bool m_busyShown = false;
+    std::vector<Observation> m_observations;
+};
