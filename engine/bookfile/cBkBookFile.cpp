@@ -125,6 +125,16 @@ uint32_t cBkBookFile::open(const char* utf8Path, uint8_t, int)
         if (prefixes->open(c) == 0)
             m_prefixes = std::move(prefixes);
     }
+    // Concordance entries name sections of this book, so none decodes more than it has.
+    const uint32_t sections = m_sections.sectionCount();
+    m_concordance.setSectionLimit(sections);
+    for (cBkWordListPair* pair :
+        {&m_stemmed, &m_phonetic, &m_strongsHebrew, &m_strongsGreek, &m_syncWords, &m_verseIndex, &m_verseSyncWords})
+        if (pair->concordance)
+            pair->concordance->setSectionLimit(sections);
+    for (auto& c : m_attributeConcordances)
+        if (c)
+            c->setSectionLimit(sections);
     m_path = BkText::utf8ToUtf16(utf8Path != nullptr ? utf8Path : "");
     return BkResult::kOK;
 }

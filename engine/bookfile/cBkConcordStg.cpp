@@ -175,8 +175,10 @@ template <typename Sink> bool cBkConcordStg::decodeEntry(uint32_t w, uint32_t& c
     count = c;
     if (c == 0)
         return true;
+    // No entry holds more sections than the book has (sections ascend, each once).
+    const uint32_t limit = m_sectionLimit != 0 ? m_sectionLimit : 0xFFFFFFFFu;
     if (c < 3 || m_hdr[kCompressed] == 0) {
-        for (uint32_t i = 0; i < c; ++i) {
+        for (uint32_t i = 0; i < c && i < limit; ++i) {
             std::memset(b, 0, sizeof b);
             if (m_container->read(m_streamId, sw, b) != 0)
                 return true;
@@ -193,8 +195,12 @@ template <typename Sink> bool cBkConcordStg::decodeEntry(uint32_t w, uint32_t& c
     sink(section);
     StreamBits bits(*m_container, m_streamId);
     // Every gap takes at least one bit, so a failed read ends the loop long before c does.
-    for (uint32_t i = 0; i + 2 < c && !bits.failed(); ++i) {
-        section += readGap(bits, p);
+    for (uint32_t i = 0; i + 2 < c && i < limit && !bits.failed(); ++i) {
+        const uint64_t next = static_cast<uint64_t>(section) + readGap(bits, p);
+        // Past the last section (or past 32 bits) the rest of the entry is damage.
+        if (next >= limit)
+            break;
+        section = static_cast<uint32_t>(next);
         if (!bits.failed())
             sink(section);
     }

@@ -24,6 +24,12 @@ public:
     uint32_t sectionCount(uint32_t w);
     uint8_t sectionNumberWidth() const { return m_hdr[BkConcordFormat::kSectionWidth]; }
 
+    // The number of sections of the book (set by the book file once its section table is open; 0, the
+    // default, leaves the entries unbounded). A word is in a section at most once, so an entry decodes
+    // no more sections than this, and none from this number on: a damaged count or gap then cannot
+    // make one entry run through the rest of the stream.
+    void setSectionLimit(uint32_t sections) { m_sectionLimit = sections; }
+
     // Clears the vector and sets the bit of every section of word w; count = the entry's count.
     // Nothing happens when the vector has no storage or w is past the entry count.
     void lookupWord(uint32_t w, uint32_t& count, cBitVector& vector);
@@ -42,4 +48,5 @@ private:
     uint8_t m_hdr[BkConcordFormat::kHeaderSize] = {};
     uint32_t m_bases[4] = {};
     uint32_t m_counts[4] = {};
+    uint32_t m_sectionLimit = 0;
 };

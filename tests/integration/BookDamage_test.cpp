@@ -442,6 +442,7 @@ struct Outcome {
     bool killedForTime = false;
     bool killedForOutput = false;
     bool killedForErrors = false;
+    double seconds = 0;
     int signal = 0;
     int exitCode = -1;
     size_t outBytes = 0;
@@ -506,7 +507,8 @@ Outcome runLimited(const std::vector<std::string>& args, const Limits& limits)
     }
     close(out[1]);
     close(err[1]);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(limits.wallSeconds);
+    const auto started = std::chrono::steady_clock::now();
+    const auto deadline = started + std::chrono::seconds(limits.wallSeconds);
     bool outOpen = true, errOpen = true, killed = false;
     char buffer[65536];
     while (outOpen || errOpen) {
@@ -553,6 +555,7 @@ Outcome runLimited(const std::vector<std::string>& args, const Limits& limits)
     close(err[0]);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    o.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     if (WIFSIGNALED(status)) {
         if (!killed)
             o.signal = WTERMSIG(status);
@@ -677,6 +680,8 @@ TEST_F(BookDamage, DamagedBooksStayWithinTheirLimits)
     std::mutex lock;
     std::vector<std::string> failures;
     std::map<std::string, int> outcomes;  // how the commands ended, for the log
+    double slowest = 0;
+    std::string slowestWhat;
     const std::string keep = kBuild + "/damage-failures";
 
     auto worker = [&]() {
@@ -706,6 +711,10 @@ TEST_F(BookDamage, DamagedBooksStayWithinTheirLimits)
                 const Outcome o = runLimited(args, limits);
                 std::lock_guard<std::mutex> g(lock);
                 ++outcomes[command[0] + (o.exitCode == 0 ? " answered" : " refused")];
+                if (o.seconds > slowest) {
+                    slowest = o.seconds;
+                    slowestWhat = "book " + std::to_string(i) + " " + command[0];
+                }
                 if (o.sound(limits))
                     continue;
                 std::string kept_as;
@@ -731,7 +740,8 @@ TEST_F(BookDamage, DamagedBooksStayWithinTheirLimits)
     std::string summary;
     for (const auto& [kind, n] : outcomes)
         summary += kind + " " + std::to_string(n) + "; ";
-    std::printf("%u damaged books (seed 0x%llX): %s\n", books, static_cast<unsigned long long>(seed), summary.c_str());
+    std::printf("%u damaged books (seed 0x%llX): %sslowest %.2f s (%s)\n", books, static_cast<unsigned long long>(seed),
+        summary.c_str(), slowest, slowestWhat.c_str());
     for (const std::string& f : failures)
         ADD_FAILURE() << f;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/bookfile/TextTokenTestBook.h"
+#include "render/BookSectionTreeProvider.h"
 #include "render/cHTMLRenderConfiguration.h"
 
 using TvkEncode::Node;
@@ -115,4 +116,51 @@ TEST(RenderString, NoteMarkersAndFailures)
     cLString16 wide("pre ");
     EXPECT_EQ(1, rs.renderRange(0, 0, 0, 100000, wide));
     EXPECT_STREQ("pre \r\nalpha beta\r\n", cLString8(wide).chars());  // a line break before the paragraph
+}
+
+namespace {
+
+// A node source that counts the blocks it is asked for and hands every request to the book's own.
+struct CountingSource {
+    cBkBookFile* book = nullptr;
+    int blockRequests = 0;
+    static bool serve(void* context, std::int32_t request, const void* argument, void* outTree,
+        cPlatformImage* imageHolder, std::uint32_t* inOutValue)
+    {
+        auto* self = static_cast<CountingSource*>(context);
+        if (request >= 0)
+            ++self->blockRequests;
+        return bookSectionTreeProvider(self->book, request, argument, outTree, imageHolder, inOutValue);
+    }
+};
+
+}  // namespace
+
+TEST(RenderString, SearchForTheNextTextStopsAfterTheRange)
+{
+    // Blocks that carry no text positions, as a damaged node storage gives them: the walk's search
+    // for the next position after such a block reads on no further than the section after the
+    // range, instead of thousands of blocks for every element it meets.
+    TextBookSpec s;
+    s.words = kWords;
+    s.punctuation = {","};
+    wordToken(s.tokens, indexOf(kWords, "alpha"));
+    s.tokens.push_back(0xCE);
+    s.blocks.push_back(Node {kP, {}, {text(4)}});
+    for (int i = 0; i < 3000; ++i)
+        s.blocks.push_back(Node {kP, {}, {Node {kBr, {}, {}}}});
+    TextTestBook t(s);
+    CountingSource source;
+    source.book = &t.book;
+    cHTMLRenderString rs;
+    ASSERT_TRUE(rs.parseFromNodes(&CountingSource::serve, &source));
+    cHTMLRenderConfiguration config;
+    const bool suppress = true;
+    config.suppressWordMarks = &suppress;
+    rs.setConfiguration(&config);
+    std::string out;
+    const int before = source.blockRequests;
+    EXPECT_EQ(1, rs.renderRange(0, 4, 1, 5, out));
+    EXPECT_EQ("alpha\r\n", out);
+    EXPECT_LE(source.blockRequests - before, 4);
 }

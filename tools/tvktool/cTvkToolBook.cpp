@@ -319,6 +319,8 @@ std::uint32_t cTvkToolBook::renderSection(std::uint32_t section, std::string& ht
     // A section whose start lies inside a block shares that block with the section before it.
     if (endBlock <= firstBlock)
         endBlock = firstBlock + 1;
+    // The section table's block numbers come from the file: no more blocks than the book holds.
+    endBlock = std::min(endBlock, m_doc->bookFile() != nullptr ? m_doc->bookFile()->nodes().blockCount() : 0u);
     cLString8 out;
     for (std::uint32_t b = firstBlock; b < endBlock; ++b) {
         m_doc->htmlTextForBlockCore(b, nullptr, out);

@@ -195,6 +195,44 @@ TEST(BkConcordStg, DecodingStopsAtTheStreamsEndNotTheFilesEnd)
         EXPECT_EQ(longLists()[w], sectionsOf(c.st, w)) << w;
 }
 
+TEST(BkConcordStg, EntriesEndAtTheBooksLastSection)
+{
+    // A damaged count over a long stream of gap bits: without a limit the entry runs on through the
+    // stream; with the book's section count it decodes no more sections than the book has, and none
+    // from that number on.
+    const auto lists = longLists();
+    Bytes b = TvkEncode::concordance(lists);
+    putLE(b, 40, 0xFFFFFF);
+    Conc c(b);
+    ASSERT_EQ(0u, c.result);
+    uint32_t count = 0, unbounded = 0;
+    c.st.forEachSection(0, count, [&](uint32_t) { ++unbounded; });
+    EXPECT_GT(unbounded, 1000u);
+    c.st.setSectionLimit(100);
+    std::vector<uint32_t> got;
+    c.st.forEachSection(0, count, [&](uint32_t s) { got.push_back(s); });
+    ASSERT_GE(got.size(), 2u);
+    EXPECT_LE(got.size(), 101u);
+    for (size_t i = 0; i + 1 < got.size(); ++i)
+        EXPECT_LT(got[i], 100u);
+    // Sound entries are unchanged by the limit.
+    EXPECT_EQ(lists[1], sectionsOf(c.st, 1));
+    EXPECT_EQ(lists[2], sectionsOf(c.st, 2));
+    Conc sound(TvkEncode::concordance(lists));
+    sound.st.setSectionLimit(lists[0].back() + 1);
+    EXPECT_EQ(lists[0], sectionsOf(sound.st, 0));
+
+    // The plain form: a count of numbers that follow as they are.
+    Bytes raw = TvkEncode::concordance(lists);
+    raw[4] = 0;
+    Conc plain(raw);
+    ASSERT_EQ(0u, plain.result);
+    plain.st.setSectionLimit(3);
+    got.clear();
+    plain.st.forEachSection(0, count, [&](uint32_t s) { got.push_back(s); });
+    EXPECT_EQ(3u, got.size());
+}
+
 TEST(BkConcordStg, ThreadsLookingUpWordsOfOneBook)
 {
     const auto lists = longLists();
