@@ -116,7 +116,7 @@ selections = {
 for path in books:
     data = open(path, 'rb').read()
     base = os.path.splitext(os.path.basename(path))[0]
-    for target in ('bookfile_stream', 'bookfile_book', 'text_tokens'):
+    for target in ('bookfile_stream', 'bookfile_book', 'text_tokens', 'bookfile_walk'):
         put(target, base, data)
     all_streams = streams(data)
     for target, wanted in selections.items():
@@ -131,6 +131,17 @@ for path in books:
                 if len(text) > 1:
                     put('word_attribute_defs', base, b'lemma=' + text[1].split(b'\0')[0])
 EOF
+
+# The whole-book walk also starts from books of the sample library and the books that come with the
+# application, compiled from real texts (QS_SEED_LIBRARY: a build folder that has built them).
+library=${QS_SEED_LIBRARY:-$root/build}
+for book in "$library/library/DailyReadings.tvk" "$library/books/MXHelp.tvk" "$library/books/MXWelcome.tvk"; do
+  if [ -f "$book" ]; then
+    cp "$book" "$corpus/bookfile_walk/$(basename "$book" .tvk)"
+  else
+    echo "note: $book is not built; bookfile_walk keeps only the example books" >&2
+  fi
+done
 
 # Texts and records for the other readers.
 seed() { mkdir -p "$corpus/$1"; printf '%b' "$3" > "$corpus/$1/$2"; }
