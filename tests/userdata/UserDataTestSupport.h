@@ -43,7 +43,7 @@ inline Table asTable(const cSQLRows& rows)
     return out;
 }
 
-// Each test runs in its own folder "/tmp/qs-<name>-XXXXXX", set as the engine data folder and removed
+// Each test runs in its own folder "qs-<name>-XXXXXX" in $TMPDIR (default /tmp), set as the engine data folder and removed
 // afterwards, when every share of the connection must be closed. The call recorder starts empty.
 class UserDataTest : public ::testing::Test {
 protected:
@@ -51,7 +51,8 @@ protected:
 
     void SetUp() override
     {
-        std::string pattern = "/tmp/qs-" + m_name + "-XXXXXX";
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr && *tmp != 0 ? tmp : "/tmp") + "/qs-" + m_name + "-XXXXXX";
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_folder = pattern;
         cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
