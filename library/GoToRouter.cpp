@@ -442,8 +442,11 @@ GoToRouter::Book GoToRouter::resolveBookLink(GoToRequest& request, const QString
 GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QString& rawText, const Context& context)
 {
     const QString text = GoToLink::syncLookupText(rawText);
+    // A link inside a book that ignores intra-book sync never resolves to that book (either
+    // record of it may carry the flag: the pane's or the library's).
     auto ignored = [&request, &context](const Book& book) {
-        return request.wasHyperlink && sameBook(book, context.currentBook) && book->ignoreIntraBookSync();
+        return request.wasHyperlink && sameBook(book, context.currentBook) &&
+            (book->ignoreIntraBookSync() || context.currentBook->ignoreIntraBookSync());
     };
     bool wordMatch = true;
     Book result;

@@ -12,6 +12,8 @@
 #include <QSet>
 #include <QUuid>
 
+#include <algorithm>
+
 namespace {
 
 const QString kArchiveClass = QStringLiteral("NavigationHistory");
@@ -269,7 +271,11 @@ void NavigationHistory::loadHistoryFromFile()
                 Stack stack;
                 if (!list.isEmpty() && isIntegerValue(list[0]) && list[0].toLongLong() >= 0)
                     stack.cursor = list[0].toULongLong();
-                for (qsizetype i = 1; i < list.size(); ++i) {
+                // Only the newest entries can be kept; older ones are not even looked at.
+                const qsizetype first = std::max<qsizetype>(1, list.size() - kMaxEntries);
+                const quint64 skipped = static_cast<quint64>(first - 1);
+                stack.cursor = stack.cursor > skipped ? stack.cursor - skipped : 0;
+                for (qsizetype i = first; i < list.size(); ++i) {
                     // Something that is no path keeps its place, so the cursor can follow.
                     stack.entries.append(
                         list[i].metaType().id() == QMetaType::QString ? list[i].toString() : QString());

@@ -515,3 +515,26 @@ TEST_F(GoToRouterTest, BusyIndicatorOnlyForSlowMovesAndNeverLeftRunning)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GoToRouterTest, LinksInsideABookThatIgnoresIntraBookSyncNeverResolveToIt)
+{
+    // Nave's record as the library archives it, with the book's ignore flag set.
+    QVariantMap archived = book(kNave)->encode(m_temp.filePath(QStringLiteral("books"))).toMap();
+    archived.insert(QStringLiteral("ignoreIntraBookSync"), true);
+    const SourceTuple::Ptr flagged = SourceTuple::decode(archived, m_temp.filePath(QStringLiteral("books")));
+    ASSERT_TRUE(flagged);
+    ASSERT_TRUE(flagged->ignoreIntraBookSync());
+    setPanes(flagged, {flagged}, book(kKJV), {book(kKJV)});
+    const QString headword = naveHeadwordForTest(book(kNave));
+    GoToRequest r = link(QStringLiteral("sync:") + headword);
+    QVariantMap answer = ask(r);  // not from a link of the page: Nave's own entry
+    EXPECT_TRUE(sameBookForTest(bookFromVariant(answer.value(GoToKeys::sourceTuple)), book(kNave)));
+    r.wasHyperlink = true;
+    answer = ask(r);
+    const SourceTuple::Ptr found = bookFromVariant(answer.value(GoToKeys::sourceTuple));
+    EXPECT_FALSE(sameBookForTest(found, book(kNave))) << answer.value(GoToKeys::alertText).toString().toStdString();
+}
+
+}  // namespace

@@ -286,6 +286,30 @@ TEST_F(NavigationHistoryTest, DamagedHistoryFilesAreDropped)
     EXPECT_TRUE(QFileInfo::exists(m_cache.path()));
 }
 
+TEST_F(NavigationHistoryTest, OverlongStacksInTheFileKeepTheirNewestEntries)
+{
+    QString last;
+    {
+        NavigationHistory h(m_panes, m_cache.path());
+        recordStates(h, 3);
+        last = h.stackForLayout(kA)->entries.last();
+    }
+    // 20000 entries naming the same file, then the cursor on the newest one.
+    QVariantList list {20000};
+    for (int i = 0; i < 20000; ++i)
+        list.append(last);
+    KeyedArchiver a(QStringLiteral("NavigationHistory"));
+    a.encodeValue(QStringLiteral("stacks"), QVariantMap {{kA, list}});
+    ASSERT_TRUE(KeyedArchive::writeFile(
+        QDir(m_cache.path()).filePath(QStringLiteral("history/dictionary.plist")), a.archivedObject()));
+    NavigationHistory h(m_panes, m_cache.path());
+    h.loadHistoryFromFile();
+    const auto stack = h.stackForLayout(kA);
+    ASSERT_TRUE(stack);
+    EXPECT_EQ(stack->entries, QStringList {last});  // duplicates of one snapshot count once
+    EXPECT_EQ(stack->cursor, 1u);
+}
+
 TEST_F(NavigationHistoryTest, LoadDeletesSnapshotsNoStackNames)
 {
     QString kept;
