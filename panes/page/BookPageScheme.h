@@ -3,7 +3,7 @@
 //
 //   qsbook://page/<token>/<serial>         the page with that serial number
 //   qsbook://page/<token>/call/<name>?<a>  a bridge call; <a> is the JSON array of its arguments
-//   qsbook://page/<token>/<file>.png ...   an image the shown book holds
+//   qsbook://page/<token>/<file>.png ...   an image of the page (.png, .jpg, .jpeg, .gif, .bmp)
 //
 // Each book page view registers under a random token; requests for an unknown token, a replaced
 // page or a malformed call fail. A page that needs an answer at once asks with a synchronous
@@ -32,7 +32,8 @@ public:
     virtual QByteArray pageHtml(quint64 serial) = 0;
     // A bridge call; the answer goes back to the page as JSON (null when there is none).
     virtual QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) = 0;
-    // A file the shown book holds; empty when it holds none of that name.
+    // An image of the shown page (a file the book holds, or the reader's logo); empty when there is
+    // none of that name.
     virtual QByteArray bookFile(const QString& name) = 0;
 };
 

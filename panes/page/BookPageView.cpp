@@ -7,6 +7,7 @@
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QLoggingCategory>
 #include <QWebEnginePage>
@@ -379,6 +380,14 @@ void BookPageView::selectionHtml(std::function<void(const QString&)> done)
         });
 }
 
+bool BookPageView::canToggleReadingComplete()
+{
+    const BookPageSourcePtr book = m_host->currentSource();
+    const LayoutRegionContentItemState* state = m_host->currentState();
+    return book && state != nullptr && book->supportsDailyReadings() &&
+        book->readingNumberForSection(static_cast<quint32>(state->section())) != 0;
+}
+
 QString BookPageView::selectedBibleRefString() const
 {
     if (!m_source || !m_source->isABible() || m_selectedBlocksOrKeys.isEmpty())
@@ -402,6 +411,13 @@ QByteArray BookPageView::pageHtml(quint64 serial)
 
 QByteArray BookPageView::bookFile(const QString& name)
 {
+    // The publisher's logo of older books is replaced by the reader's own picture of it.
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("logo100x24.bmp") || lower == QLatin1String("tavrosen logo.png") ||
+        lower == QLatin1String("tavrosen%20logo.png") || lower == QLatin1String("tavrosen+logo.png")) {
+        QFile logo(QStringLiteral(":/page/Tavrosen Logo.png"));
+        return logo.open(QIODevice::ReadOnly) ? logo.readAll() : QByteArray();
+    }
     return m_source ? m_source->embeddedFile(name) : QByteArray();
 }
 

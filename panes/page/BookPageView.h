@@ -63,6 +63,8 @@ public:
     QString selectedText() const;
     // Blocks (books) or Bible keys (Bibles) of the selection, as the page last pushed them.
     const QList<quint32>& selectedBlocksOrKeys() const { return m_selectedBlocksOrKeys; }
+    // The current book has daily readings and the current section belongs to one.
+    bool canToggleReadingComplete();
     // In a Bible, the selected verses spelled out ("John 3:16-18"); empty otherwise or without one.
     QString selectedBibleRefString() const;
 

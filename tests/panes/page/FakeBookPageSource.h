@@ -82,6 +82,7 @@ class WrappedBookPageSource : public BookPageSource {
 public:
     explicit WrappedBookPageSource(BookPageSourcePtr inner) : m_inner(std::move(inner)) { }
     QMap<quint32, QString> replaced;
+    QMap<QString, QByteArray> files;
 
     QString identityString() const override { return m_inner->identityString(); }
     QString abbr() const override { return m_inner->abbr(); }
@@ -109,7 +110,10 @@ public:
     {
         return replaced.contains(b) ? replaced.value(b) : m_inner->htmlTextForBlock(b, p);
     }
-    QByteArray embeddedFile(const QString& n) override { return m_inner->embeddedFile(n); }
+    QByteArray embeddedFile(const QString& n) override
+    {
+        return files.contains(n) ? files.value(n) : m_inner->embeddedFile(n);
+    }
     quint64 numReadings() override { return m_inner->numReadings(); }
     quint32 readingNumberForSection(quint32 s) override { return m_inner->readingNumberForSection(s); }
     quint32 sectionForReadingNumber(quint32 r) override { return m_inner->sectionForReadingNumber(r); }
