@@ -189,8 +189,8 @@ private:
                 "<error>The stand-in services were asked to fail with status " + QByteArray::number(fault->httpStatus) +
                     ".</error>");
         } else if (fault && fault->httpGarbage) {
-            response = HttpResponse::text(
-                200, QByteArray("\x00\xff\xfe<<garbage \x01 not a reply>", 29), "application/octet-stream");
+            static const char garbage[] = "\x00\xff\xfe<<garbage \x01 not a reply>";
+            response = HttpResponse::text(200, QByteArray(garbage, sizeof(garbage) - 1), "application/octet-stream");
         }
         qint64 length = response.body.size();
         if (!response.filePath.isEmpty()) {

@@ -148,6 +148,8 @@ TEST(StandinFaults, ScriptedConversation)
 
 TEST(StandinFaults, HttpFaults)
 {
+    if (!haveSampleLibrary())
+        GTEST_SKIP() << "the sample library is not built";
     Server server;
     ASSERT_TRUE(server.running());
     // A status for the next request only.

@@ -6,8 +6,11 @@
 #include "cloud/protocol/SyncLineBuffer.h"
 #include "cloud/protocol/WebScriptQuery.h"
 
+#include <gtest/gtest.h>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
@@ -27,6 +30,13 @@ inline void ensureApplication()
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance())
         new QCoreApplication(argc, argv);
+}
+
+// Tests of the store's books need the sample library of the build (left out of sanitizer builds).
+inline bool haveSampleLibrary()
+{
+    return QFile::exists(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk")) &&
+        QFile::exists(QStringLiteral(QS_BINARY_DIR "/library/WEB.tvk"));
 }
 
 struct HttpResult {
@@ -66,10 +76,14 @@ public:
     {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.terminate();
-            if (!m_process.waitForFinished(5000))
+            if (!m_process.waitForFinished(10000))
                 m_process.kill();
             m_process.waitForFinished(2000);
         }
+        // Under the sanitizers the server reports its own faults (leaks included) as it exits.
+        const QByteArray errors = m_process.readAllStandardError();
+        if (errors.contains("Sanitizer") || errors.contains("runtime error:"))
+            ADD_FAILURE() << "qs-standin reported:\n" << errors.toStdString();
     }
 
     bool running() const { return m_http != 0 && m_process.state() == QProcess::Running; }
