@@ -128,3 +128,19 @@ TEST(JavaScript, HtmlColourText)
     EXPECT_EQ(QStringLiteral("#ff0000"), JavaScript::HTMLColorStringFromColor(QColor(Qt::red)));
     EXPECT_EQ(QStringLiteral("#ff0000"), JavaScript::HTMLColorStringFromColor(2, -1, 0));
 }
+
+TEST(JavaScript, HtmlFilterStrengths)
+{
+    const QString html = QStringLiteral("<p>Fish &amp; <b>chips</b> caf&eacute;</p>");
+    // Markup kept: references that could make markup stay as written, others are decoded.
+    EXPECT_EQ(QString::fromUtf8("<p>Fish &amp; <b>chips</b> caf\xC3\xA9</p>"),
+        JavaScript::stringByFilteringHtmlStrength(html, 6, true));
+    EXPECT_EQ(html, JavaScript::stringByFilteringHtmlStrength(html, 6, false));
+    const QString plain = JavaScript::stringByFilteringHtmlStrength(html, 5, true);
+    EXPECT_FALSE(plain.contains(QLatin1Char('<'))) << plain.toStdString();
+    EXPECT_TRUE(plain.contains(QStringLiteral("Fish & "))) << plain.toStdString();
+    EXPECT_TRUE(plain.contains(QStringLiteral("chips"))) << plain.toStdString();
+    // Strengths outside 0-6 are held to the nearest one.
+    EXPECT_EQ(JavaScript::stringByFilteringHtmlStrength(html, 6, true),
+        JavaScript::stringByFilteringHtmlStrength(html, 60, true));
+}
