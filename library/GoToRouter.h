@@ -9,10 +9,11 @@
 // preferences, then books open in tabs, then any installed book of the right kind. Failures
 // are shown as an alert, or returned as "alertText" when the request asks for no alerts.
 //
-// The pane manager makes one router for its life and reaches it through notifications; the
-// router observes GoToNotification, CallerNeedsSourceForGoToInfo, AddStateToHistoryNotification
-// and the layout manager's added-or-removed notification on the given centre. The panes, the
-// library, the history and the centre must outlive it.
+// The pane manager makes one router for its life (after loading the history from its file) and
+// reaches it through notifications; the router observes GoToNotification,
+// CallerNeedsSourceForGoToInfo, AddStateToHistoryNotification and the layout manager's
+// added-or-removed notification on the given centre. The panes, the library, the history and the
+// centre must outlive it. The pane manager saves the history at shut-down.
 //
 // Main thread only. Re-entrant: a pane's goTo may post notifications that move other panes or
 // post further go-to requests; each request keeps its state on the stack.

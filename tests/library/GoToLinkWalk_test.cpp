@@ -218,3 +218,27 @@ TEST_F(GoToLinkWalkTest, EveryLinkOfACommentaryResolves)
 }
 
 }  // namespace
+
+namespace {
+
+// The rest of the sample library: other Bibles, the second commentary, the dictionaries (their
+// cross references between entries and into the Bible) and the devotional.
+TEST_F(GoToLinkWalkTest, EveryLinkOfTheOtherSampleBooksResolves)
+{
+    for (const qint64 id : {102LL, 111LL, 120LL, 121LL, 122LL, 130LL}) {
+        const SourceTuple::Ptr shown = book(id);
+        ASSERT_TRUE(shown) << id;
+        const Walk walk = walkBook(shown);
+        EXPECT_TRUE(walk.refused.isEmpty())
+            << shown->abbr().toStdString() << ": " << walk.refused.mid(0, 5).join(u'\n').toStdString();
+        QHash<QString, int> kinds;
+        const QStringList failures = followAll(walk, shown, &kinds);
+        EXPECT_TRUE(failures.isEmpty()) << shown->abbr().toStdString() << ": " << failures.size() << " of "
+                                        << walk.targets.size()
+                                        << ", first: " << failures.mid(0, 10).join(u'\n').toStdString();
+        RecordProperty(shown->abbr().toStdString(), static_cast<int>(walk.targets.size()));
+    }
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+}
+
+}  // namespace
