@@ -461,7 +461,8 @@ bool cBookDoc::contentsPath(std::uint32_t section, ContentsPath& path)
     path.entries[d] = i;
     for (std::uint32_t k = d - 1; k >= 1; --k) {
         std::uint32_t link2 = kNone, link1 = kNone, link3 = kNone;
-        if (toc.readLinks(i, link2, link1, link3) != 0 || link3 == kNone) {
+        // A parent comes before its children in the contents (document order).
+        if (toc.readLinks(i, link2, link1, link3) != 0 || link3 == kNone || link3 >= i) {
             path.depth = 0;
             return false;
         }
@@ -535,7 +536,9 @@ void cBookDoc::GetPositionNameForTitleBar(cLString8& out, std::uint32_t section,
             out.assign(front);
         }
         std::uint32_t link2, link1, link3;
-        if (toc.readLinks(i, link2, link1, link3) != 0)
+        // Parents come before their children: a link that does not go back is damage, and would
+        // make the walk repeat one title up to the step limit.
+        if (toc.readLinks(i, link2, link1, link3) != 0 || link3 >= i)
             break;
         i = link3;
     }
@@ -565,7 +568,7 @@ bool cBookDoc::collectSectionPathAndChildren(std::uint32_t section, cLIntArray& 
     std::uint32_t i = section;
     for (std::uint32_t steps = walkLimit(m_bookFile); steps > 0; --steps) {
         std::uint32_t link2, link1, link3;
-        if (toc.readLinks(i, link2, link1, link3) != 0 || link2 == 0 || link2 == kNone)
+        if (toc.readLinks(i, link2, link1, link3) != 0 || link2 == 0 || link2 == kNone || link2 >= i)
             break;
         i = link2;
         array.insertAt(0, static_cast<std::int32_t>(i));
@@ -573,7 +576,7 @@ bool cBookDoc::collectSectionPathAndChildren(std::uint32_t section, cLIntArray& 
     i = section;
     for (std::uint32_t steps = walkLimit(m_bookFile); steps > 0; --steps) {
         std::uint32_t link2, link1, link3;
-        if (toc.readLinks(i, link2, link1, link3) != 0 || link1 == kNone)
+        if (toc.readLinks(i, link2, link1, link3) != 0 || link1 == kNone || link1 <= i)
             break;
         i = link1;
         array.add(static_cast<std::int32_t>(i));

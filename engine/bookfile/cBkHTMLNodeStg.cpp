@@ -222,6 +222,12 @@ uint32_t cBkHTMLNodeStg::readChildren(cBkNode& parent, uint32_t position, uint32
                 return r;
             n = static_cast<uint32_t>(lo) | (static_cast<uint32_t>(hi) << 8);
         }
+        // Every child record takes at least a byte: a count beyond what is left of the stream is
+        // damage, found before anything is set aside for it.
+        const uint32_t size = m_container->size(m_streamId);
+        const uint32_t at = m_windowStart + m_windowIndex;
+        if (at > size || n > size - at)
+            return BkResult::kPastEnd;
         parent.children.reserve(n);
         for (uint32_t i = 0; i < n; ++i) {
             auto child = std::make_unique<cBkNode>();

@@ -12,6 +12,8 @@
 //   tvktool search BOOK QUERY [INTERPRETATION [WORDFORM]]
 //                                  one search run of a query ("all" and "exact" by default): the number
 //                                  of sections found, then the name of each in book order
+//   tvktool contents BOOK          every contents entry: number, level and its place as the title bar
+//                                  names it ("Genesis | Genesis 1 | 1")
 //   tvktool copy BOOK REFERENCE [KEY=VALUE ...]
 //                                  the plain-text copy of a passage ("cp..." choices as options)
 // On failure it prints the engine's result code ("error 223") and exits with 1; bad usage exits 2.
@@ -21,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "documents/cBookDoc.h"
 #include "documents/cBookUserData.h"
 #include "engine/bookfile/BkText.h"
 #include "engine/bookfile/cBkBookFile.h"
@@ -216,6 +219,30 @@ int searchCommand(
     return 0;
 }
 
+// tvktool contents BOOK: the contents in order, each entry with its level and its place, walked up
+// through its parents as the title bar shows it.
+int contentsCommand(const char* path)
+{
+    cTvkToolBook book;
+    if (const std::uint32_t r = book.open(path))
+        return fail(r);
+    cBookDoc* doc = book.document();
+    cBkTOCStg& toc = doc->bookFile()->toc();
+    const std::uint32_t entries = toc.entryCount();
+    for (std::uint32_t s = 0; s < entries; ++s) {
+        std::uint8_t level = 0;
+        std::string title;
+        if (toc.readEntry(s, level, title) != 0) {
+            std::printf("%u\t-\t(unreadable)\n", static_cast<unsigned>(s));
+            continue;
+        }
+        cLString8 place;
+        doc->GetPositionNameForTitleBar(place, s, true, false);
+        std::printf("%u\t%u\t%s\n", static_cast<unsigned>(s), static_cast<unsigned>(level), place.chars());
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -236,6 +263,8 @@ int main(int argc, char** argv)
         return streams(args[1].c_str());
     if (args.size() == 2 && args[0] == "info" && !databaseGiven)
         return info(args[1].c_str());
+    if (args.size() == 2 && args[0] == "contents" && !databaseGiven)
+        return contentsCommand(args[1].c_str());
     if (args.size() == 2 && args[0] == "library" && !databaseGiven)
         return listLibrary(args[1].c_str(), stdout);
     if (args.size() >= 3 && args[0] == "copy" && !databaseGiven)
@@ -261,7 +290,7 @@ int main(int argc, char** argv)
         "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
         "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" |\n"
         "               render BOOK SECTION [--database FILE] | library FOLDER |\n"
-        "               search BOOK QUERY [INTERPRETATION [WORDFORM]] |\n"
+        "               search BOOK QUERY [INTERPRETATION [WORDFORM]] | contents BOOK |\n"
         "               copy BOOK REFERENCE [OPTION=VALUE ...]\n");
     return 2;
 }
