@@ -42,10 +42,23 @@ struct Book {
         add({"beta"});
         add({"gamma"});
         add({"delta"});
+        // A word with its Strong's number, a note, and the next word right after the note.
+        const auto runAt = [&] { return static_cast<uint32_t>(4 + s.tokens.size()); };
+        const uint32_t strongsAt = runAt();
+        wordToken(s.tokens, indexOf(kWords, "alpha"));
+        s.tokens.insert(s.tokens.end(), {0xCC, 0x06, 0xB8});  // H430
+        s.tokens.push_back(0xCE);
+        const uint32_t noteAt = runAt();
+        wordToken(s.tokens, indexOf(kWords, "beta"));
+        s.tokens.push_back(0xCE);
+        const uint32_t afterAt = runAt();
+        wordToken(s.tokens, indexOf(kWords, "gamma"));
+        s.tokens.push_back(0xCE);
+        at.push_back(runAt());
         literalToken(s.tokens, "<a href=\"bible:x\">Gen 1:1</a> and");
         s.tokens.push_back(0xCE);
-        at.push_back(at.back() + 3);
-        s.sectionStarts = {at[0], at[1], at[3], at[4], at[5], at[7]};
+        at.insert(at.end(), {strongsAt, noteAt, afterAt});
+        s.sectionStarts = {at[0], at[1], at[3], at[4], at[5], at[8], at[7]};
         s.blocks = {
             Node {kP, {}, {text(at[0])}},
             Node {kOl, {NodeAttribute::withText(kType, "A"), NodeAttribute::withText(kStart, "27")},
@@ -55,6 +68,7 @@ struct Book {
                 {Node {kImg, {NodeAttribute::withText(kSrc, "x.png")}, {}}, Node {kBr, {}, {}}, Node {kBr, {}, {}},
                     text(at[4])}},
             Node {kP, {}, {text(at[5]), Node {kNote, {}, {text(at[6])}}}},
+            Node {kP, {}, {text(at[8]), Node {kNote, {}, {text(at[9])}}, text(at[10])}},
             Node {kP, {}, {Node {kLink, {}, {text(at[7])}}}},
         };
         book = std::make_unique<TextTestBook>(s);
@@ -87,8 +101,10 @@ std::string render(uint32_t firstSection, uint32_t firstText, uint32_t lastSecti
 
 TEST(RenderString, PlainTextOfARange)
 {
-    EXPECT_EQ("alpha beta\r\n A. gamma\r\n B. delta\r\n - alpha\r\n[x.png]\r\nbeta\r\ngamma\r\nGen 1:1 and\r\n",
-        render(0, 0, 5, 100000));
+    EXPECT_EQ(
+        "alpha beta\r\n A. gamma\r\n B. delta\r\n - alpha\r\n[x.png]\r\nbeta\r\ngamma\r\nalpha\x06h430\x01gamma\r\n"
+        "Gen 1:1 and\r\n",
+        render(0, 0, 6, 100000));
     // Only the sections and text positions asked for.
     EXPECT_EQ(" A. gamma\r\n B. delta\r\n", render(1, book().at[1], 1, book().at[2]));
     EXPECT_EQ("alpha beta\r\n", render(0, 0, 0, book().at[0]));
@@ -163,4 +179,17 @@ TEST(RenderString, SearchForTheNextTextStopsAfterTheRange)
     EXPECT_EQ(1, rs.renderRange(0, 4, 1, 5, out));
     EXPECT_EQ("alpha\r\n", out);
     EXPECT_LE(source.blockRequests - before, 4);
+}
+
+// A hidden note leaves the word after it beside a Strong's number: a word-start mark keeps the word
+// out of the number, so the first letter is no suffix.
+TEST(RenderString, WordAfterAHiddenNoteStaysOutOfAStrongsNumber)
+{
+    EXPECT_EQ("alpha\x06h430\x01gamma\r\n", render(5, 0, 5, 100000));
+    cHTMLRenderConfiguration config;
+    const bool suppress = true;
+    config.suppressWordMarks = &suppress;
+    cLString8 star("*");
+    config.noteMarkerText = &star;
+    EXPECT_EQ("alpha\x06h430[*beta]gamma\r\n", render(5, 0, 5, 100000, &config));
 }
