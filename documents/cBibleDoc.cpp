@@ -23,7 +23,6 @@
 namespace {
 // Excerpts mark the words a search found.
 const bool kMarkHits = true;
-std::atomic<std::uint32_t> g_findProximity {0};
 
 constexpr std::int32_t kSpanish = 10;
 constexpr std::int32_t kEnglish = 1033;
@@ -61,11 +60,6 @@ void appendDecimal(cLString8& out, std::uint32_t value, std::int32_t width = 0)
     out.formatInt64(static_cast<std::int64_t>(value), 10, true, width, width > 0, true);
 }
 }  // namespace
-
-void cBibleDoc::setFindProximity(std::uint32_t proximity)
-{
-    g_findProximity = proximity;
-}
 
 cBibleDoc::cBibleDoc()
 {
@@ -137,7 +131,7 @@ std::uint32_t cBibleDoc::GetSupportFlags()
 
 std::uint32_t cBibleDoc::GetFindProximity()
 {
-    return g_findProximity.load();
+    return cFindProximitySetting::current().findProximity();
 }
 
 bool cBibleDoc::HasChildren(std::uint32_t)

@@ -10,8 +10,17 @@
 #include <cstdint>
 
 #include "documents/cBookDoc.h"
+#include "engine/foundation/cStartupHook.h"
 
 class cBibleNote;
+
+// The user default findProximity that Bible documents answer (GetFindProximity). The application
+// installs one over its settings at start-up; the default answers 0.
+class cFindProximitySetting : public cStartupHook<cFindProximitySetting> {
+public:
+    virtual ~cFindProximitySetting() = default;
+    virtual std::uint32_t findProximity() const { return 0; }
+};
 
 class cBibleDoc : public cBookDoc {
 public:
@@ -81,8 +90,6 @@ public:
 
     // The section of a Bible key of this Bible's translation (0 when none).
     std::uint32_t sectionForKey(std::uint32_t key);
-    // The user default findProximity, set by the application at start-up.
-    static void setFindProximity(std::uint32_t proximity);
 
 private:
     // A reference in this Bible's translation and language.

@@ -12,7 +12,7 @@ namespace {
 // What install() put in place; guarded by its mutex.
 struct Installed {
     std::mutex lock;
-    std::unique_ptr<cBookUserData> provider;
+    std::shared_ptr<cBookUserData> provider;
     // Documents opened by install(path); the process-wide ones are never closed here.
     std::unique_ptr<cVerseHighlightDoc> ownHighlights;
     std::unique_ptr<cNoteDoc> ownNotes;
@@ -29,7 +29,7 @@ Installed& installed()
 void clearInstalled(Installed& state)
 {
     cBlockRenderUserData::install(nullptr);
-    cSourceDoc::setNoteDoc(nullptr);
+    cNoteDocProvider::install(nullptr);
     state.provider.reset();
     if (state.ownHighlights != nullptr)
         state.ownHighlights->closeShared();
@@ -42,9 +42,9 @@ void clearInstalled(Installed& state)
 
 void put(Installed& state, cVerseHighlightDoc* highlights, cNoteDoc* notes)
 {
-    state.provider = std::make_unique<cBookUserData>(highlights, notes);
-    cSourceDoc::setNoteDoc(notes);
-    cBlockRenderUserData::install(state.provider.get());
+    state.provider = std::make_shared<cBookUserData>(highlights, notes);
+    cNoteDocProvider::install(state.provider);
+    cBlockRenderUserData::install(state.provider);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // cBookUserData: the user's highlights and notes as the block renderer asks for them while it writes
 // a Bible's verses, read from a highlight document and a note document. The book documents read the
-// same note document for their book-note links and Bible-note queries.
+// same note document for their book-note links and Bible-note queries (it is their cNoteDocProvider).
 //
 // install() is the one start-up call of the application (after the engine data folder is set): it
 // opens the process-wide highlight and note documents on the user-data database and installs them
@@ -14,18 +14,20 @@
 
 #include <cstdint>
 
+#include "engine/docbase/cSourceDoc.h"
 #include "engine/foundation/cLStringTmpl.h"
 #include "render/cBlockRenderUserData.h"
 
 class cNoteDoc;
 class cVerseHighlightDoc;
 
-class cBookUserData final : public cBlockRenderUserData {
+class cBookUserData final : public cBlockRenderUserData, public cNoteDocProvider {
 public:
     cBookUserData(cVerseHighlightDoc* highlights, cNoteDoc* notes) : m_highlights(highlights), m_notes(notes) { }
 
     bool verseHighlight(const cBibleRef& reference, std::uint16_t& fore, std::uint16_t& back) const override;
     bool hasBibleNote(const cBibleRef& reference) const override;
+    cNoteDoc* noteDoc() const override { return m_notes; }
 
     // The process-wide highlight and note documents on the database at its default path, installed
     // for the renderer and the documents. Answers whether both documents are open; calling it again

@@ -10,9 +10,11 @@
 
 #include <cstdint>
 
+#include "engine/foundation/cStartupHook.h"
+
 class cBibleRef;
 
-class cBlockRenderUserData {
+class cBlockRenderUserData : public cStartupHook<cBlockRenderUserData> {
 public:
     virtual ~cBlockRenderUserData() = default;
 
@@ -24,8 +26,4 @@ public:
     }
     // Whether the user has a Bible note in the reference.
     virtual bool hasBibleNote(const cBibleRef& /*reference*/) const { return false; }
-
-    static const cBlockRenderUserData& current();
-    // Not owned; null restores the default. Install before rendering starts.
-    static void install(const cBlockRenderUserData* userData);
 };

@@ -1,25 +1,18 @@
 #include "userdata/UserDataHooks.h"
 
-#include <atomic>
-
 #include "engine/foundation/cLIntArray.h"
 
 namespace qs::userdata {
 namespace {
 
-std::atomic<SyncRequestHandler*> gSyncHandler {nullptr};
-std::atomic<SearchCacheHandler*> gCacheHandler {nullptr};
-
 SyncRequestHandler& syncHandler()
 {
-    SyncRequestHandler* handler = gSyncHandler.load();
-    return handler ? *handler : CallRecorder::shared();
+    return SyncRequestHandler::current();
 }
 
 SearchCacheHandler& cacheHandler()
 {
-    SearchCacheHandler* handler = gCacheHandler.load();
-    return handler ? *handler : CallRecorder::shared();
+    return SearchCacheHandler::current();
 }
 
 std::string bookText(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition)
@@ -52,13 +45,14 @@ const char* syncRecordTypeName(SyncRecordType type)
     return "";
 }
 
-void setSyncRequestHandler(SyncRequestHandler* handler)
+SyncRequestHandler& SyncRequestHandler::defaultHook()
 {
-    gSyncHandler.store(handler);
+    return CallRecorder::shared();
 }
-void setSearchCacheHandler(SearchCacheHandler* handler)
+
+SearchCacheHandler& SearchCacheHandler::defaultHook()
 {
-    gCacheHandler.store(handler);
+    return CallRecorder::shared();
 }
 
 CallRecorder& CallRecorder::shared()

@@ -1,6 +1,7 @@
 // The calls the user-data stores make upward, to the sync engine and to the search subsystem's
-// cache of user-data search results. Those subsystems sit above the store, so they register an
-// implementation at start-up; until one is registered the calls are recorded (CallRecorder), which
+// cache of user-data search results. Those subsystems sit above the store, so they install an
+// implementation at start-up (SyncRequestHandler::install, SearchCacheHandler::install: cStartupHook,
+// listed in documents/StartupHooks.h); until one is installed the calls are recorded (CallRecorder), which
 // lets tests check that every write asks for its sync.
 //
 // Each entry point may be called from any thread; the registered implementation must accept that.
@@ -10,6 +11,8 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "engine/foundation/cStartupHook.h"
 
 class cBibleRef;
 class cLIntArray;
@@ -54,16 +57,20 @@ enum class SyncRecordType {
 };
 const char* syncRecordTypeName(SyncRecordType type);
 
-class SyncRequestHandler {
+class SyncRequestHandler : public cStartupHook<SyncRequestHandler> {
 public:
     virtual ~SyncRequestHandler() = default;
+    // Until the sync engine installs its handler: the shared CallRecorder.
+    static SyncRequestHandler& defaultHook();
     // editingId is >= 0 only for the two editing entry points; -1 otherwise.
     virtual void requestSync(SyncRecordType type, bool now, std::int64_t editingId) = 0;
 };
 
-class SearchCacheHandler {
+class SearchCacheHandler : public cStartupHook<SearchCacheHandler> {
 public:
     virtual ~SearchCacheHandler() = default;
+    // Until the search subsystem installs its handler: the shared CallRecorder.
+    static SearchCacheHandler& defaultHook();
     virtual void invalidateNoteSearchCache(
         std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition) = 0;
     virtual void invalidateUserDataSearchCacheForBook(
@@ -72,11 +79,6 @@ public:
     virtual void invalidateCategorySearchCache(const cBibleRef* reference, std::int32_t section, std::uint16_t pubid,
         std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories) = 0;
 };
-
-// Registers the handlers (not owned; they must outlive every store call). Null brings back the
-// recorder.
-void setSyncRequestHandler(SyncRequestHandler* handler);
-void setSearchCacheHandler(SearchCacheHandler* handler);
 
 // The handler in place until the real ones are registered: it keeps one line per call, such as
 // "sync BIBLENOTES now=1 editing=42" or "cache note kind=4 section=7 book=1:23:1".

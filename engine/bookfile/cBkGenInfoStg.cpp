@@ -1,15 +1,12 @@
 #include "engine/bookfile/cBkGenInfoStg.h"
 
-#include <atomic>
 #include <cstring>
 
 #include "engine/bookfile/BkText.h"
 
 using namespace BkInfoFormat;
 
-namespace {
-
-uint32_t defaultEntity(const std::string& name)
+uint32_t cBkInfoEntityLookup::entity(const std::string& name) const
 {
     static const struct {
         const char* name;
@@ -24,22 +21,13 @@ uint32_t defaultEntity(const std::string& name)
     return 0;
 }
 
-std::atomic<cBkGenInfoStg::EntityLookup> g_entityLookup {&defaultEntity};
-
-}  // namespace
-
 cBkGenInfoStg::cBkGenInfoStg() : cBkSubstorageSupport(bkTag("INFO"), m_hdr, kHeaderSize)
 {
 }
 
-void cBkGenInfoStg::setEntityLookup(EntityLookup lookup)
-{
-    g_entityLookup = lookup != nullptr ? lookup : &defaultEntity;
-}
-
 std::string cBkGenInfoStg::decodeEntities(const std::string& text)
 {
-    EntityLookup lookup = g_entityLookup.load();
+    const cBkInfoEntityLookup& lookup = cBkInfoEntityLookup::current();
     std::string out;
     out.reserve(text.size());
     size_t i = 0;
@@ -48,7 +36,7 @@ std::string cBkGenInfoStg::decodeEntities(const std::string& text)
             size_t semi = text.find(';', i + 1);
             if (semi != std::string::npos && semi > i + 1 && semi - i <= 32) {
                 std::string name = text.substr(i + 1, semi - i - 1);
-                if (uint32_t code = lookup(name)) {
+                if (uint32_t code = lookup.entity(name)) {
 
                     BkText::appendUtf8(out, code);
                     i = semi + 1;

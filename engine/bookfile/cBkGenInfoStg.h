@@ -14,6 +14,16 @@
 #include "engine/bookfile/BkInfoFormat.h"
 #include "engine/bookfile/cBkSubstorageSupport.h"
 #include "engine/bookfile/cBkWordAttributeDefs.h"
+#include "engine/foundation/cStartupHook.h"
+
+// The named character entities of book information texts ("&eacute;"). The default knows the XML
+// entities and a few common typographic ones; the application installs the renderer's full table.
+class cBkInfoEntityLookup : public cStartupHook<cBkInfoEntityLookup> {
+public:
+    virtual ~cBkInfoEntityLookup() = default;
+    // The entity's code point, or 0 when unknown.
+    virtual uint32_t entity(const std::string& name) const;
+};
 
 class cBkGenInfoStg : public cBkSubstorageSupport {
 public:
@@ -117,10 +127,7 @@ public:
     // Position of a string field (0 = none), as normalised.
     uint32_t stringPosition(uint32_t fieldOffset) const { return u32(fieldOffset); }
 
-    // Replaces named entities in UTF-8 text. The default knows the XML entities and a few common
-    // typographic ones; the renderer may install its full table.
-    using EntityLookup = uint32_t (*)(const std::string& name);  // code point, or 0 when unknown
-    static void setEntityLookup(EntityLookup lookup);
+    // Replaces named entities in UTF-8 text, looked up through cBkInfoEntityLookup.
     static std::string decodeEntities(const std::string& text);
 
 private:

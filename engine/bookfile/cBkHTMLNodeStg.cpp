@@ -1,13 +1,8 @@
 #include "engine/bookfile/cBkHTMLNodeStg.h"
 
 #include <algorithm>
-#include <atomic>
 
 using namespace BkNodeFormat;
-
-namespace {
-std::atomic<cBkHTMLNodeStg::ReferenceFormatter> g_formatter {nullptr};
-}
 
 const cBkNodeAttribute* cBkNode::attribute(uint32_t code) const
 {
@@ -15,11 +10,6 @@ const cBkNodeAttribute* cBkNode::attribute(uint32_t code) const
         if (!a.named && a.code == code)
             return &a;
     return nullptr;
-}
-
-void cBkHTMLNodeStg::setReferenceFormatter(ReferenceFormatter formatter)
-{
-    g_formatter = formatter;
 }
 
 cBkHTMLNodeStg::cBkHTMLNodeStg() : cBkSubstorageSupport(bkTag("NODE"), m_hdr, kHeaderSize)
@@ -182,8 +172,8 @@ uint32_t cBkHTMLNodeStg::readRecord(
             if (!attr.named && node.tag == kSyncTag && c == kSyncValueAttribute) {
                 attr.text = std::to_string(raw);
                 std::string spelled;
-                ReferenceFormatter format = g_formatter.load();
-                if ((raw & 0xFF) != 0 && format != nullptr && format(raw, translation, language, spelled))
+                if ((raw & 0xFF) != 0 &&
+                    cBkReferenceFormatter::current().formatReference(raw, translation, language, spelled))
                     attr.text = spelled;
             }
         } else if (v == kStringValue) {

@@ -3,7 +3,8 @@
 // The storage is optional: without its stream every load fails with the stream's result code.
 //
 // Spelling a qs_sync element's Bible key needs the Bible references; they are reached through a
-// formatter hook that the application installs (without one the key is written in decimal).
+// formatter hook (cBkReferenceFormatter) that the application installs (without one the key is
+// written in decimal).
 // The container mutex is held while the index is consulted and while one record or the records of
 // one children list are read; the read-ahead window is used only under it.
 
@@ -16,6 +17,7 @@
 
 #include "engine/bookfile/BkNodeFormat.h"
 #include "engine/bookfile/cBkSubstorageSupport.h"
+#include "engine/foundation/cStartupHook.h"
 
 // One attribute as it enters the element's attribute list: a code or a name, and a text or a value
 // code.
@@ -38,14 +40,22 @@ struct cBkNode {
     const cBkNodeAttribute* attribute(uint32_t code) const;
 };
 
-class cBkHTMLNodeStg : public cBkSubstorageSupport {
+// Spells the Bible key of a qs_sync element. The default spells nothing, so the key stays decimal.
+class cBkReferenceFormatter : public cStartupHook<cBkReferenceFormatter> {
 public:
+    virtual ~cBkReferenceFormatter() = default;
     // Writes `key` (book << 16 | chapter << 8 | verse, verse not 0) as a Bible reference for the
     // translation and language; false when the book is not in the translation's book order. It is
     // called with the book's container mutex held, so it must not read this book.
-    using ReferenceFormatter = bool (*)(uint32_t key, int32_t translation, int32_t language, std::string& out);
-    static void setReferenceFormatter(ReferenceFormatter formatter);
+    virtual bool formatReference(
+        uint32_t /*key*/, int32_t /*translation*/, int32_t /*language*/, std::string& /*out*/) const
+    {
+        return false;
+    }
+};
 
+class cBkHTMLNodeStg : public cBkSubstorageSupport {
+public:
     cBkHTMLNodeStg();
     uint32_t open(cBkStreamFile* container) override;
     // The base read; a width of 0 reads as 3; widths above 4 are malformed (220).

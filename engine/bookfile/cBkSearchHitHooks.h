@@ -1,7 +1,7 @@
 // cBkSearchHitHooks: how the book engine asks the search subsystem about search results while it
 // writes section text: whether a section is a hit of a kept search result or of the search pane's
-// result aggregator, and which words to mark there. The search subsystem registers its answers at
-// start-up; until it does (and in tests that need no search), every section has no hits.
+// result aggregator, and which words to mark there. The search subsystem installs its answers at
+// start-up (cStartupHook, listed in documents/StartupHooks.h); until it does (and in tests that need no search), every section has no hits.
 //
 // The hooks are called with the book file's rendering mutex held, so they must not render text of
 // the same book. Registration happens before any rendering thread starts.
@@ -10,10 +10,12 @@
 
 #include <cstdint>
 
+#include "engine/foundation/cStartupHook.h"
+
 class cSearchExpressionResult;
 class cSearchWordList;
 
-class cBkSearchHitHooks {
+class cBkSearchHitHooks : public cStartupHook<cBkSearchHitHooks> {
 public:
     virtual ~cBkSearchHitHooks() = default;
 
@@ -31,8 +33,4 @@ public:
     {
         return nullptr;
     }
-
-    // The registered hooks (the "no hits" default when none is registered). Null restores it.
-    static const cBkSearchHitHooks& current();
-    static void install(const cBkSearchHitHooks* hooks);
 };

@@ -1,13 +1,6 @@
 #include "engine/bookfile/cBkVerseSyncStg.h"
 
-#include <atomic>
-
 using namespace BkSyncFormat;
-
-namespace {
-cBkVerseKeyNavigator g_defaultNavigator;
-std::atomic<cBkVerseKeyNavigator*> g_navigator {&g_defaultNavigator};
-}  // namespace
 
 uint32_t cBkVerseKeyNavigator::mapIntoTranslation(uint32_t key, int32_t)
 {
@@ -30,16 +23,6 @@ bool cBkVerseKeyNavigator::nextBook(uint32_t& key, int32_t)
         return false;
     key = bibleKey(book + 1, 1, 1);
     return true;
-}
-
-cBkVerseKeyNavigator& cBkVerseKeyNavigator::current()
-{
-    return *g_navigator.load();
-}
-
-void cBkVerseKeyNavigator::install(cBkVerseKeyNavigator* navigator)
-{
-    g_navigator = navigator != nullptr ? navigator : &g_defaultNavigator;
 }
 
 cBkVerseSyncStg::cBkVerseSyncStg() : cBkSubstorageSupport(bkTag("SYNC"), m_hdr, kHeaderSize)

@@ -2,7 +2,7 @@
 // Every operation takes the container mutex around its reads.
 //
 // Moving a reference to the next chapter or book, and mapping it into a translation, belongs to the
-// Bible references; they are reached through cBkVerseKeyNavigator, which the application may replace
+// Bible references; they are reached through cBkVerseKeyNavigator, which the application installs at start-up
 // (the default keeps keys unmapped and steps chapter + 1 / book + 1). The navigator is called with the
 // book's container mutex held, so it must not read this book.
 
@@ -10,8 +10,9 @@
 
 #include "engine/bookfile/BkSyncFormat.h"
 #include "engine/bookfile/cBkSubstorageSupport.h"
+#include "engine/foundation/cStartupHook.h"
 
-class cBkVerseKeyNavigator {
+class cBkVerseKeyNavigator : public cStartupHook<cBkVerseKeyNavigator> {
 public:
     virtual ~cBkVerseKeyNavigator() = default;
     // The key as the translation numbers it.
@@ -19,10 +20,6 @@ public:
     // Verse 1 of the next chapter / chapter 1 verse 1 of the next book; false when there is none.
     virtual bool nextChapter(uint32_t& key, int32_t translation);
     virtual bool nextBook(uint32_t& key, int32_t translation);
-
-    // The navigator in use (never null). Install one before any book is read; not owned.
-    static cBkVerseKeyNavigator& current();
-    static void install(cBkVerseKeyNavigator* navigator);
 };
 
 class cBkVerseSyncStg : public cBkSubstorageSupport {

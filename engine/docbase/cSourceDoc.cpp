@@ -9,9 +9,6 @@
 
 namespace {
 std::atomic<std::uint32_t> g_documentCounter {0};
-std::atomic<cNoteDoc*> g_noteDoc {nullptr};
-const cDocSearchHitHooks g_defaultHooks;
-std::atomic<const cDocSearchHitHooks*> g_hooks {&g_defaultHooks};
 
 void trace(const char* line)
 {
@@ -20,30 +17,15 @@ void trace(const char* line)
 }
 }  // namespace
 
-const cDocSearchHitHooks& cDocSearchHitHooks::current()
-{
-    return *g_hooks.load();
-}
-
-void cDocSearchHitHooks::install(const cDocSearchHitHooks* hooks)
-{
-    g_hooks.store(hooks != nullptr ? hooks : &g_defaultHooks);
-}
-
 cSourceDoc::cSourceDoc() : m_serialId(++g_documentCounter)
 {
 }
 
 cSourceDoc::~cSourceDoc() = default;
 
-void cSourceDoc::setNoteDoc(cNoteDoc* noteDoc)
-{
-    g_noteDoc.store(noteDoc);
-}
-
 cNoteDoc* cSourceDoc::noteDoc()
 {
-    return g_noteDoc.load();
+    return cNoteDocProvider::current().noteDoc();
 }
 
 void cSourceDoc::SetPathName(const cLString16& path)

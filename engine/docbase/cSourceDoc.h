@@ -22,6 +22,7 @@
 #include "engine/foundation/cLIntArray.h"
 #include "engine/foundation/cLObjectArray.h"
 #include "engine/foundation/cLStringTmpl.h"
+#include "engine/foundation/cStartupHook.h"
 #include "engine/references/cBibleRef.h"
 #include "search/core/DocSupportsFlags.h"
 
@@ -44,7 +45,7 @@ struct BookIdentity {
 
 // What the documents ask of a search's hit set. The search subsystem installs its answers; without
 // them no hit set is a note search and none holds a result for a book.
-class cDocSearchHitHooks {
+class cDocSearchHitHooks : public cStartupHook<cDocSearchHitHooks> {
 public:
     virtual ~cDocSearchHitHooks() = default;
     virtual bool isNoteSearch(const cMultiBookSearchHits* /*hits*/) const { return false; }
@@ -53,9 +54,14 @@ public:
     {
         return nullptr;
     }
-    // The hooks in use (never null). Install before any search runs; not owned.
-    static const cDocSearchHitHooks& current();
-    static void install(const cDocSearchHitHooks* hooks);
+};
+
+// Where the documents find the process-wide note document (user notes of books and Bibles). The
+// application installs the note document it opened at start-up, before any book opens.
+class cNoteDocProvider : public cStartupHook<cNoteDocProvider> {
+public:
+    virtual ~cNoteDocProvider() = default;
+    virtual cNoteDoc* noteDoc() const { return nullptr; }
 };
 
 using cWordList8 = cLObjectArray<cLString8>;
@@ -177,8 +183,7 @@ public:
     // Called where a pending change is found; nothing to do.
     void acknowledgeChange() { }
 
-    // The process-wide note document, stored once at start-up before any book opens.
-    static void setNoteDoc(cNoteDoc* noteDoc);
+    // The process-wide note document (cNoteDocProvider's answer; null until one is installed).
     static cNoteDoc* noteDoc();
 
 protected:

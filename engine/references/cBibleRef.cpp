@@ -675,8 +675,3 @@ int cBibleRef::detailedCategory() const
     const TranslationRow* translation = t->translationByNumber(static_cast<int>(m_translation), false);
     return (translation && translation->alternateCategories) ? row->alternateDetailed : row->detailed;
 }
-
-void cBibleRef::setEntityLookup(EntityLookup lookup)
-{
-    cBibleRefText::setEntityLookup(lookup);
-}

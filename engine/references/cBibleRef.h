@@ -161,10 +161,8 @@ public:
     bool matchBookName(const char* text, std::int32_t& position, int& nameNumber) const;
     static int bookForName(int nameNumber, int translation);
 
-    // Named character entities in typed text ("Cr&oacute;nicas"). The default knows the
-    // Latin-1 letters; the application installs the full markup table at start-up.
-    using EntityLookup = std::uint32_t (*)(const char* name, std::size_t length);  // 0 = unknown
-    static void setEntityLookup(EntityLookup lookup);
+    // Named character entities in typed text are looked up through cBibleRefEntityLookup
+    // (engine/references/cBibleRefText.h), which the application installs at start-up.
 
 private:
     friend class cBibleRefParser;

@@ -3,13 +3,10 @@
 #include "engine/foundation/CharacterClasses.h"
 #include "engine/foundation/cLStringTmpl.h"
 
-#include <atomic>
 #include <cstring>
 
-namespace {
-
 // The letters among the named entities (the ones a book name can contain).
-std::uint32_t defaultEntity(const char* name, std::size_t length)
+std::uint32_t cBibleRefEntityLookup::entity(const char* name, std::size_t length) const
 {
     static const struct {
         const char* name;
@@ -83,15 +80,6 @@ std::uint32_t defaultEntity(const char* name, std::size_t length)
         if (std::strlen(e.name) == length && std::memcmp(e.name, name, length) == 0)
             return e.code;
     return 0;
-}
-
-std::atomic<cBibleRefText::EntityLookup> gEntityLookup {&defaultEntity};
-
-}  // namespace
-
-void cBibleRefText::setEntityLookup(EntityLookup lookup)
-{
-    gEntityLookup.store(lookup ? lookup : &defaultEntity);
 }
 
 std::uint32_t cBibleRefText::decode(const char* p, const char* end, int& bytes)
@@ -202,7 +190,7 @@ std::uint32_t cBibleRefText::entityAt(const char* p, const char* end, int& bytes
         ++q;
     if (q >= end || *q != ';' || q == p + 1)
         return 0;
-    const std::uint32_t c = gEntityLookup.load()(p + 1, static_cast<std::size_t>(q - p - 1));
+    const std::uint32_t c = cBibleRefEntityLookup::current().entity(p + 1, static_cast<std::size_t>(q - p - 1));
     if (c == 0)
         return 0;
     bytes = static_cast<int>(q - p + 1);

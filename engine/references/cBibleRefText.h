@@ -7,6 +7,17 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/foundation/cStartupHook.h"
+
+// Named character entities in typed reference text ("Cr&oacute;nicas"). The default knows the
+// Latin-1 letters; the application installs the full markup table at start-up.
+class cBibleRefEntityLookup : public cStartupHook<cBibleRefEntityLookup> {
+public:
+    virtual ~cBibleRefEntityLookup() = default;
+    // The entity's code point, or 0 when unknown.
+    virtual std::uint32_t entity(const char* name, std::size_t length) const;
+};
+
 class cBibleRefText {
 public:
     // Decodes one character of [p, end); `bytes` receives its length (at least 1).
@@ -26,7 +37,4 @@ public:
     static std::uint32_t entityAt(const char* p, const char* end, int& bytes);
     // Case-insensitive prefix test of `word` at p (characters folded).
     static bool matchesWordAt(const char* p, const char* end, const std::string& word, int& bytes);
-
-    using EntityLookup = std::uint32_t (*)(const char* name, std::size_t length);
-    static void setEntityLookup(EntityLookup lookup);
 };

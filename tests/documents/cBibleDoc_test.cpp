@@ -400,7 +400,7 @@ TEST_F(BibleDocTest, BlockRenderingContext)
 
 TEST_F(BibleDocTest, BibleNotesAndBookmarkSections)
 {
-    cSourceDoc::setNoteDoc(noteDocInstance());
+    doctest::installNoteDoc(noteDocInstance());
     cRenderParams location;
     location.setOption0002(bibleKey(43, 3, 17));
     cBibleNote note;

@@ -429,7 +429,7 @@ TEST_F(BookDocTest, BookNoteLinkOnTheFirstBlockOfASection)
 {
     cNoteDoc* notes = noteDocInstance();
     ASSERT_NE(nullptr, notes);
-    cSourceDoc::setNoteDoc(notes);
+    doctest::installNoteDoc(notes);
     cBookNote note;
     note.pubid = 12;
     note.bookid = 345;

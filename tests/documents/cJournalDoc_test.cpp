@@ -22,7 +22,7 @@ protected:
     void SetUp() override
     {
         folder();
-        cSourceDoc::setNoteDoc(noteDocInstance());
+        doctest::installNoteDoc(noteDocInstance());
         doc.SetPathName(wide("Journal"));
         ASSERT_TRUE(doc.Open());
     }

@@ -224,8 +224,9 @@ struct TestUserData : cBlockRenderUserData {
 };
 
 struct UserDataScope {
-    TestUserData data;
-    UserDataScope() { cBlockRenderUserData::install(&data); }
+    std::shared_ptr<TestUserData> shared = std::make_shared<TestUserData>();
+    TestUserData& data = *shared;
+    UserDataScope() { cBlockRenderUserData::install(shared); }
     ~UserDataScope() { cBlockRenderUserData::install(nullptr); }
 };
 
@@ -364,8 +365,8 @@ TEST(BlockRenderer, InterlinearBlock)
             back = 2;
             return true;
         }
-    } highlight;
-    cBlockRenderUserData::install(&highlight);
+    };
+    cBlockRenderUserData::install(std::make_shared<Highlight>());
     const std::string lit = renderBlocks(3, 3, &config);
     cBlockRenderUserData::install(nullptr);
     EXPECT_NE(std::string::npos, lit.find("<tr class=\"_interlineartoprow lightpink\"><td align=\"center\">")) << lit;

@@ -61,16 +61,16 @@ public:
 
 TEST(UserDataHooks, RegisteredHandlerReceivesCallsAndNullRestoresTheRecorder)
 {
-    CountingSync sync;
-    qs::userdata::setSyncRequestHandler(&sync);
+    auto sync = std::make_shared<CountingSync>();
+    qs::userdata::SyncRequestHandler::install(sync);
     CallRecorder::shared().clear();
     requestSyncBookNotesEditing(1, 5);
-    EXPECT_EQ(sync.count, 1);
-    EXPECT_EQ(sync.last, qs::userdata::SyncRecordType::BookNotes);
-    EXPECT_TRUE(sync.lastNow);
-    EXPECT_EQ(sync.lastId, 5);
+    EXPECT_EQ(sync->count, 1);
+    EXPECT_EQ(sync->last, qs::userdata::SyncRecordType::BookNotes);
+    EXPECT_TRUE(sync->lastNow);
+    EXPECT_EQ(sync->lastId, 5);
     EXPECT_TRUE(CallRecorder::shared().calls().empty());
-    qs::userdata::setSyncRequestHandler(nullptr);
+    qs::userdata::SyncRequestHandler::install(nullptr);
     requestSyncBookNotes(0);
     EXPECT_EQ(CallRecorder::shared().takeCalls().size(), 1u);
 }

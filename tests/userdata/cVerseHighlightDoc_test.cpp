@@ -320,12 +320,12 @@ public:
 
 TEST_F(HighlightTest, ChangeCallsRunAfterTheLockIsFree)
 {
-    LookingCache cache;
-    qs::userdata::setSearchCacheHandler(&cache);
+    auto cache = std::make_shared<LookingCache>();
+    qs::userdata::SearchCacheHandler::install(cache);
     const bool ok = m_doc->setHighlight(ref(9, 9, 9), 1, 42);
-    qs::userdata::setSearchCacheHandler(nullptr);
+    qs::userdata::SearchCacheHandler::install(nullptr);
     EXPECT_TRUE(ok);
-    EXPECT_EQ(cache.seen, (std::vector<int> {42}));
+    EXPECT_EQ(cache->seen, (std::vector<int> {42}));
 }
 
 TEST_F(HighlightTest, ThreadsWriteAndReadAtOnce)

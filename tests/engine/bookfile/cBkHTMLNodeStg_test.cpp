@@ -42,13 +42,15 @@ struct Nodes {
     }
 };
 
-bool formatAsJohn(uint32_t key, int32_t, int32_t, std::string& out)
-{
-    if ((key >> 16) != 43)
-        return false;
-    out = "John " + std::to_string((key >> 8) & 0xFF) + ":" + std::to_string(key & 0xFF);
-    return true;
-}
+struct FormatAsJohn : cBkReferenceFormatter {
+    bool formatReference(uint32_t key, int32_t, int32_t, std::string& out) const override
+    {
+        if ((key >> 16) != 43)
+            return false;
+        out = "John " + std::to_string((key >> 8) & 0xFF) + ":" + std::to_string(key & 0xFF);
+        return true;
+    }
+};
 
 }  // namespace
 
@@ -144,13 +146,13 @@ TEST(BkHTMLNodeStg, RoundTripOfEveryAttributeForm)
     Node named {3, {namedCode}, {}};
     Node deep {1, {}, {Node {2, {}, {Node {3, {}, {}}}}}};
     root.children = {sync, text, neg, syncZero, named, deep};
-    cBkHTMLNodeStg::setReferenceFormatter(&formatAsJohn);
+    cBkReferenceFormatter::install(std::make_shared<FormatAsJohn>());
     Nodes n(TvkEncode::nodes({root, Node {9, {}, {}}}));
     ASSERT_EQ(0u, n.result);
     EXPECT_EQ(2u, n.st.blockCount());
     uint32_t r;
     auto tree = n.load(0, r);
-    cBkHTMLNodeStg::setReferenceFormatter(nullptr);
+    cBkReferenceFormatter::install(nullptr);
     ASSERT_EQ(0u, r);
     ASSERT_EQ(2u, tree->attributes.size());
     EXPECT_EQ(17u, tree->attributes[0].valueCode);

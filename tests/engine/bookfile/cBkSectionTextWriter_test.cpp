@@ -455,13 +455,13 @@ TEST(SectionTextWriter, SearchHitsAreMarked)
     EXPECT_EQ("\x01the \x01hit\x07 \x01word", render(t.book, 4, false, &config));
 
     // Through a kept search result: only its sections have hits.
-    TestHits hooks;
-    hooks.list = &list;
-    hooks.hitSection = 1;
-    cBkSearchHitHooks::install(&hooks);
+    auto hooks = std::make_shared<TestHits>();
+    hooks->list = &list;
+    hooks->hitSection = 1;
+    cBkSearchHitHooks::install(hooks);
     cHTMLRenderConfiguration byResult;
     byResult.highlightHits = &on;
-    byResult.searchHits = reinterpret_cast<const cSearchExpressionResult*>(&hooks);
+    byResult.searchHits = reinterpret_cast<const cSearchExpressionResult*>(hooks.get());
     EXPECT_EQ("\x01the \x01hit \x01word", render(t.book, 4, false, &byResult));
     EXPECT_EQ("\x01hit\x07", render(t.book, 11, false, &byResult));
     EXPECT_EQ("\x01hit\x07", render(t.book, 11, false, &byResult));  // from the section cache
