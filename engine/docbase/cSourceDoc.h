@@ -64,6 +64,17 @@ public:
     virtual cNoteDoc* noteDoc() const { return nullptr; }
 };
 
+// The provider that answers one note document, not owned (what the application and tests install:
+// cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(notes))).
+class cFixedNoteDocProvider final : public cNoteDocProvider {
+public:
+    explicit cFixedNoteDocProvider(cNoteDoc* notes) : m_notes(notes) { }
+    cNoteDoc* noteDoc() const override { return m_notes; }
+
+private:
+    cNoteDoc* m_notes;
+};
+
 using cWordList8 = cLObjectArray<cLString8>;
 using cBibleRefList = cLObjectArray<cBibleRef>;
 using cWordAttributeList = std::vector<std::unique_ptr<cBkWordAttributeEntry>>;

@@ -6,7 +6,6 @@
 #include <stdlib.h>
 
 #include <cstdlib>
-#include <memory>
 #include <string>
 
 #include "documents/cBookDoc.h"
@@ -87,18 +86,6 @@ inline cTvkBookBuilder contentsBook()
     b.addSection({"Chapter C", 2, "A willow by the river bends.", 0});            // 6
     b.addSection({"Chapter D", 2, "Pines stay green in winter.", 0});             // 7
     return b;
-}
-
-// Installs a note-document provider that answers `notes` (not owned) for every document.
-inline void installNoteDoc(cNoteDoc* notes)
-{
-    struct Provider : cNoteDocProvider {
-        cNoteDoc* notes = nullptr;
-        cNoteDoc* noteDoc() const override { return notes; }
-    };
-    auto provider = std::make_shared<Provider>();
-    provider->notes = notes;
-    cNoteDocProvider::install(provider);
 }
 
 }  // namespace doctest

@@ -261,7 +261,7 @@ TEST_F(BibleDocTest, LimitExpressions)
     EXPECT_TRUE(limit("Gen 1 BOOKMARK(\"*\")").empty());
 
     // Notes: the verses that carry one.
-    cSourceDoc::setNoteDoc(noteDocInstance());
+    cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
     cBibleNote note;
     note.booknum = 1;
     note.chapter = 1;
@@ -400,7 +400,7 @@ TEST_F(BibleDocTest, BlockRenderingContext)
 
 TEST_F(BibleDocTest, BibleNotesAndBookmarkSections)
 {
-    doctest::installNoteDoc(noteDocInstance());
+    cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
     cRenderParams location;
     location.setOption0002(bibleKey(43, 3, 17));
     cBibleNote note;

@@ -429,7 +429,7 @@ TEST_F(BookDocTest, BookNoteLinkOnTheFirstBlockOfASection)
 {
     cNoteDoc* notes = noteDocInstance();
     ASSERT_NE(nullptr, notes);
-    doctest::installNoteDoc(notes);
+    cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(notes));
     cBookNote note;
     note.pubid = 12;
     note.bookid = 345;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "DocTestSupport.h"
 #include "userdata/cBookNote.h"
 #include "userdata/cNoteDoc.h"
@@ -22,7 +24,7 @@ protected:
     void SetUp() override
     {
         folder();
-        doctest::installNoteDoc(noteDocInstance());
+        cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
         doc.SetPathName(wide("Journal"));
         ASSERT_TRUE(doc.Open());
     }

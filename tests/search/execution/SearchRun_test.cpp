@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <chrono>
 #include <vector>
 
@@ -152,7 +154,7 @@ TEST_F(SearchRunTest, NotesOfTheUserAreSearchedLikeText)
 {
     cNoteDoc* notes = noteDocInstance();
     ASSERT_NE(notes, nullptr);
-    cSourceDoc::setNoteDoc(notes);
+    cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(notes));
     cBibleNote note;
     note.booknum = 43;
     note.chapter = 3;
