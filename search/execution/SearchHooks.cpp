@@ -1,5 +1,7 @@
 #include "search/execution/SearchHooks.h"
 
+#include <memory>
+
 #include "engine/bookfile/cBkSearchHitHooks.h"
 #include "engine/docbase/cSourceDoc.h"
 #include "search/execution/SearchExecutor.h"
@@ -54,32 +56,22 @@ public:
     }
 };
 
-SectionWriterHooks& sectionWriterHooks()
-{
-    static SectionWriterHooks hooks;
-    return hooks;
-}
-
-DocumentHooks& documentHooks()
-{
-    static DocumentHooks hooks;
-    return hooks;
-}
-
 }  // namespace
 
 void installSearchHooks()
 {
-    cBkSearchHitHooks::install(&sectionWriterHooks());
-    cDocSearchHitHooks::install(&documentHooks());
-    qs::userdata::setSearchCacheHandler(&userdatasearch::storeHandler());
+    cBkSearchHitHooks::install(std::make_shared<SectionWriterHooks>());
+    cDocSearchHitHooks::install(std::make_shared<DocumentHooks>());
+    // The store handler lives as long as the process; the hook slot shares it without owning it.
+    qs::userdata::SearchCacheHandler::install(
+        std::shared_ptr<qs::userdata::SearchCacheHandler>(&userdatasearch::storeHandler(), [](auto*) {}));
 }
 
 void uninstallSearchHooks()
 {
     cBkSearchHitHooks::install(nullptr);
     cDocSearchHitHooks::install(nullptr);
-    qs::userdata::setSearchCacheHandler(nullptr);
+    qs::userdata::SearchCacheHandler::install(nullptr);
 }
 
 AggregatorRenderResults::AggregatorRenderResults(std::shared_ptr<SearchSession> session) : m_session(std::move(session))

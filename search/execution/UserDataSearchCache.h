@@ -82,7 +82,7 @@ struct BookDirectory {
 void setBookDirectory(BookDirectory directory);
 
 // The store hooks of the user-data layer, served by this cache. Register with
-// qs::userdata::setSearchCacheHandler(&userdatasearch::storeHandler()).
+// qs::userdata::SearchCacheHandler::install (installSearchHooks does).
 qs::userdata::SearchCacheHandler& storeHandler();
 
 // The cache folder: the private data folder followed by "userdatasearch/".

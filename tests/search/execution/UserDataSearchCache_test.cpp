@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <filesystem>
 
 #include "engine/references/cBibleRef.h"
@@ -31,7 +33,7 @@ protected:
     {
         s_folder = new Folder();
         s_book = DocumentSearchBook::openFile(s_folder->writeBible());
-        cSourceDoc::setNoteDoc(noteDocInstance());
+        cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
         setBookDirectory({[](uint16_t p, uint16_t b, uint8_t e) -> std::shared_ptr<cSourceDoc> {
             if (s_book != nullptr && p == 7 && b == 11 && e == 1)
                 return std::shared_ptr<cSourceDoc>(s_book->document(), [](cSourceDoc*) {});
