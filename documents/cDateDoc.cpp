@@ -6,6 +6,7 @@
 #include "engine/foundation/Calendar.h"
 #include "engine/foundation/cDateTimeValue.h"
 #include "engine/foundation/cMsgBox.h"
+#include "platform/MainThread.h"
 
 namespace {
 cDateTimeValue toDateTime(const cSimpleDate& date)
@@ -213,6 +214,7 @@ bool cDateDoc::IsReadingComplete(std::uint32_t reading)
 
 void cDateDoc::ToggleReadingNumber(std::uint32_t reading)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (!IsOpen() || reading == 0 || reading > m_numReadings)
         return;
     const bool done = m_store.isReadingDone(reading);
@@ -226,6 +228,7 @@ void cDateDoc::ToggleReadingNumber(std::uint32_t reading)
 
 void cDateDoc::ResetProgress()
 {
+    QS_ASSERT_MAIN_THREAD();
     if (IsOpen())
         m_store.clearAllProgress();
 }
@@ -390,6 +393,7 @@ bool cDateDoc::isRequestReadingComplete(const cRenderParams& request)
 
 void cDateDoc::toggleRequestReading(const cRenderParams& request)
 {
+    QS_ASSERT_MAIN_THREAD();
     ToggleReadingNumber(request.getOption01000000());
 }
 

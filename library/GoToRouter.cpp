@@ -7,6 +7,7 @@
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
 #include "platform/Alerts.h"
+#include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
 
 #include <QDebug>
@@ -104,11 +105,13 @@ void GoToRouter::stopBusyIndicator()
 
 void GoToRouter::goToHandler(const Notification& notification)
 {
+    QS_ASSERT_MAIN_THREAD();
     goTo(GoToRequest::fromUserInfo(notification.userInfo));
 }
 
 void GoToRouter::goTo(GoToRequest request)
 {
+    QS_ASSERT_MAIN_THREAD();
     const QString layoutUuid = m_panes.currentLayoutUuid();
     if (request.layoutUuid.isEmpty() || request.layoutUuid != layoutUuid)
         return;
@@ -222,6 +225,7 @@ void GoToRouter::requestUserDataSync()
 
 void GoToRouter::callerNeedsSourceForGoToInfoHandler(Notification& notification)
 {
+    QS_ASSERT_MAIN_THREAD();
     GoToRequest request = GoToRequest::fromUserInfo(notification.userInfo);
     if ((request.href && request.href->size() > GoToLink::kMaxLinkLength) ||
         (request.wordSync && request.wordSync->size() > GoToLink::kMaxLinkLength))

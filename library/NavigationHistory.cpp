@@ -2,6 +2,7 @@
 
 #include "library/GoToPanes.h"
 #include "platform/KeyedArchive.h"
+#include "platform/MainThread.h"
 
 #include <QDebug>
 #include <QDir>
@@ -86,6 +87,7 @@ void NavigationHistory::dropEntry(Stack& stack, qsizetype index)
 
 void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (!isUsableLayoutUuid(layoutUuid) || !m_panes.hasLayout(layoutUuid))
         return;
 
@@ -168,6 +170,7 @@ bool NavigationHistory::goToItem(quint64 target, Stack& stack, const QString& la
 
 void NavigationHistory::goBackInHistory()
 {
+    QS_ASSERT_MAIN_THREAD();
     const QString uuid = m_panes.currentLayoutUuid();
     if (!m_stacks || !m_stacks->contains(uuid))
         return;
@@ -188,6 +191,7 @@ void NavigationHistory::goBackInHistory()
 
 void NavigationHistory::goForwardInHistory()
 {
+    QS_ASSERT_MAIN_THREAD();
     const QString uuid = m_panes.currentLayoutUuid();
     if (!m_stacks || !m_stacks->contains(uuid))
         return;
@@ -203,6 +207,7 @@ void NavigationHistory::goForwardInHistory()
 
 bool NavigationHistory::saveHistoryToFile()
 {
+    QS_ASSERT_MAIN_THREAD();
     QDir().mkpath(m_historyFolder);
     if (!m_stacks) {
         QFile::remove(historyFilePath());
@@ -253,6 +258,7 @@ void NavigationHistory::repairStack(const QString& layoutUuid, Stack& stack) con
 
 void NavigationHistory::loadHistoryFromFile()
 {
+    QS_ASSERT_MAIN_THREAD();
     m_stacks.reset();
     const QFileInfo file(historyFilePath());
     if (file.isFile() && file.size() <= kMaxFileSize) {
@@ -330,6 +336,7 @@ void NavigationHistory::cleanFolder()
 
 void NavigationHistory::addOrRemoveLayoutsFromHistory()
 {
+    QS_ASSERT_MAIN_THREAD();
     if (!m_stacks)
         return;
     for (auto it = m_stacks->begin(); it != m_stacks->end();) {

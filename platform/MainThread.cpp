@@ -6,13 +6,33 @@
 #include <QTimer>
 
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 bool isMainThread()
 {
     const QCoreApplication* app = QCoreApplication::instance();
     return app && QThread::currentThread() == app->thread();
+}
+
+namespace {
+// Static initialisation runs on the thread that starts the process.
+const std::thread::id g_startingThread = std::this_thread::get_id();
+}  // namespace
+
+bool checkMainThread(const char* where)
+{
+    const bool onMain =
+        QCoreApplication::instance() != nullptr ? isMainThread() : std::this_thread::get_id() == g_startingThread;
+    if (!onMain) {
+        std::fprintf(stderr, "%s: called off the main thread\n", where != nullptr ? where : "?");
+        std::fflush(stderr);
+        std::abort();
+    }
+    return true;
 }
 
 bool runOnMainThread(std::function<void()> fn)

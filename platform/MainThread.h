@@ -16,6 +16,19 @@ class QTimer;
 
 bool isMainThread();
 
+// The check behind QS_ASSERT_MAIN_THREAD: true on the application's thread, or, before there is an
+// application object (tests and tools without one), on the thread that started the process.
+// Otherwise it reports `where` and aborts.
+bool checkMainThread(const char* where);
+
+// In debug builds, stops the program when called off the main thread; classes whose header says
+// "main thread only" call it in their entry points. Release builds (NDEBUG) compile it away.
+#ifdef NDEBUG
+#define QS_ASSERT_MAIN_THREAD() ((void)0)
+#else
+#define QS_ASSERT_MAIN_THREAD() ((void)checkMainThread(__func__))
+#endif
+
 // Queues `fn` to run on the main thread. Returns false (and drops `fn`) when there is no
 // application object whose thread could run it.
 bool runOnMainThread(std::function<void()> fn);

@@ -1,6 +1,7 @@
 #include "panes/layout/LayoutManager.h"
 
 #include "platform/KeyedArchive.h"
+#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 
 #include <QDebug>
@@ -58,11 +59,13 @@ QStringList LayoutManager::arrayOfLayoutNames() const
 
 Layout* LayoutManager::addLayoutWithDescriptor(const QString& descriptor, const LayoutRect& rect, const QString& kind)
 {
+    QS_ASSERT_MAIN_THREAD();
     return addLayout(Layout::layoutWithDescriptor(descriptor, rect, kind));
 }
 
 Layout* LayoutManager::addLayoutInRect(const LayoutRect& rect, const QString& kind)
 {
+    QS_ASSERT_MAIN_THREAD();
     return addLayout(Layout::layoutInRect(rect, kind));
 }
 
@@ -80,6 +83,7 @@ Layout* LayoutManager::addLayout(std::unique_ptr<Layout> layout)
 
 void LayoutManager::deleteLayoutAtIndex(quint64 index)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (index >= m_layouts.size())
         return;
     Layout* doomed = m_layouts[index].get();
@@ -101,6 +105,7 @@ void LayoutManager::deleteLayoutAtIndex(quint64 index)
 
 bool LayoutManager::swapLayoutAtIndex(quint64 a, quint64 b)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (a >= m_layouts.size() || b >= m_layouts.size())
         return false;
     std::swap(m_layouts[a], m_layouts[b]);
@@ -109,6 +114,7 @@ bool LayoutManager::swapLayoutAtIndex(quint64 a, quint64 b)
 
 std::unique_ptr<Layout> LayoutManager::replaceLayoutWithUuid(const QString& uuid, std::unique_ptr<Layout> layout)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (!layout)
         return nullptr;
     for (auto& slot : m_layouts) {
@@ -157,6 +163,7 @@ Layout* LayoutManager::layoutContainingRegionWithViewController(
 
 void LayoutManager::setLayouts(std::vector<std::unique_ptr<Layout>> layouts)
 {
+    QS_ASSERT_MAIN_THREAD();
     m_layouts = std::move(layouts);
     if (findLayoutIndex(m_currentLayout) == kLayoutNotFound)
         m_currentLayout = nullptr;
@@ -164,6 +171,7 @@ void LayoutManager::setLayouts(std::vector<std::unique_ptr<Layout>> layouts)
 
 bool LayoutManager::setCurrentLayout(Layout* layout)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (layout && findLayoutIndex(layout) == kLayoutNotFound)
         return false;
     m_currentLayout = layout;
@@ -190,6 +198,7 @@ QVariant LayoutManager::encode() const
 
 bool LayoutManager::decode(const QVariant& archived)
 {
+    QS_ASSERT_MAIN_THREAD();
     const KeyedUnarchiver u(archived);
     const qint32 version = u.decodeInt32(QStringLiteral("version"));
     if (version != kArchiveVersion) {

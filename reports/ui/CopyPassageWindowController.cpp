@@ -105,7 +105,7 @@ QComboBox* CopyPassageWindowController::popUp(const QList<QPair<QString, int>>& 
 
 void CopyPassageWindowController::windowDidLoad()
 {
-    Q_ASSERT(isMainThread());
+    QS_ASSERT_MAIN_THREAD();
     if (m_options.contains(kPassage))
         m_passageField->setText(m_options.value(kPassage).toString());
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "platform/MainThread.h"
 #include "search/core/cBitVector.h"
 #include "userdata/cBookNote.h"
 #include "userdata/cNoteDoc.h"
@@ -60,6 +61,7 @@ bool SearchResultsAggregator::holds(const SearchResultsItem& item, uint32_t sect
 
 void SearchResultsAggregator::addSearchResultsItem(const SearchResultsItemPtr& item)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (item == nullptr || item->searchID != m_searchID)
         return;
     item->complete = true;
@@ -100,6 +102,7 @@ void SearchResultsAggregator::addSearchResultsItem(const SearchResultsItemPtr& i
 
 void SearchResultsAggregator::removeAllSearchResultsItems()
 {
+    QS_ASSERT_MAIN_THREAD();
     m_items.clear();
     m_journal.clear();
     ++m_searchID;
@@ -215,6 +218,7 @@ SRTablePath SearchResultsAggregator::tablePathForSection(uint32_t section) const
 
 void SearchResultsAggregator::clearBitAtTablePath(const SRTablePath& path)
 {
+    QS_ASSERT_MAIN_THREAD();
     const uint32_t position = positionValueForTablePath(path);
     if (position == kNoPosition)
         return;
@@ -244,6 +248,7 @@ const SearchWordListRef* SearchResultsAggregator::searchWordsForSection(uint32_t
 
 void SearchResultsAggregator::removeFromResults(uint32_t section)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (isJournal()) {
         for (JournalDataSourceSection& s : m_journal)
             std::erase_if(s.rows, [section](const JournalDataSourceRow& r) { return r.recordId == section; });
@@ -256,6 +261,7 @@ void SearchResultsAggregator::removeFromResults(uint32_t section)
 void SearchResultsAggregator::addSectionToResultsAtIndex(
     uint32_t section, std::size_t index, const std::string& journalEntryName)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (index >= m_items.size())
         return;
     if (isJournal()) {
