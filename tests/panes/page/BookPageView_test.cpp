@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "library/GoToPanesDouble.h"
+#include "library/GoToRouter.h"
+#include "library/NavigationHistory.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
@@ -13,12 +18,14 @@
 #include "panes/page/LinkPreview.h"
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -83,6 +90,8 @@ public:
     int previewsClosed = 0;
     QRect previewRect;
 
+    QString layout;
+    QString layoutUuid() override { return layout; }
     void updateTitleBar() override { ++titleUpdates; }
     void conditionallySyncToMe() override { ++syncs; }
     void requestDueSyncs() override { ++dueSyncs; }
@@ -436,6 +445,74 @@ TEST(BookPageView, AClickedBibleLinkReachesTheRouting)
     // The page itself did not navigate anywhere.
     EXPECT_EQ(page.view.url(),
         BookPageScheme::pageUrl(page.view.url().path().section('/', 1, 1), page.view.webViewSerialNumber()));
+}
+
+// The whole road of a link: a click in a commentary page goes through the go-to routing to the
+// pane that shows the Bible, whose page then shows the verse at its top.
+TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    const QString layout = QStringLiteral("11111111-2222-3333-4444-555555555555");
+    QTemporaryDir temp;
+    const QString books = temp.filePath(QStringLiteral("books"));
+    QDir().mkpath(books);
+    for (const QString& name : {QStringLiteral("KJV.tvk"), QStringLiteral("Scofield.tvk")})
+        ASSERT_TRUE(QFile::link(kBuild + QStringLiteral("/library/") + name, QDir(books).filePath(name)));
+    SourceManager::Folders folders;
+    folders.books = books;
+    folders.cache = temp.filePath(QStringLiteral("cache"));
+    folders.refused = temp.filePath(QStringLiteral("refused"));
+    QDir().mkpath(folders.cache);
+    SourceManager library(folders);
+    const SourceTuple::Ptr kjvTuple = library.allSources()->tupleForPubID(1, 101);
+    const SourceTuple::Ptr scofieldTuple = library.allSources()->tupleForPubID(1, 110);
+    ASSERT_TRUE(kjvTuple && scofieldTuple);
+    auto alerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(alerts);
+
+    Page notes(std::make_shared<SourceTupleBookPageSource>(scofieldTuple));
+    notes.host.layout = layout;
+    auto bibleSource = std::make_shared<SourceTupleBookPageSource>(kjvTuple);
+    Page bible(bibleSource);
+    bible.goToKey(key(43, 3, 16));
+
+    GoToPanesDouble panes;
+    LayoutDouble screen;
+    screen.uuid = layout;
+    screen.panes.resize(2);
+    screen.panes[0].current = scofieldTuple;
+    screen.panes[0].tabs = {scofieldTuple};
+    screen.panes[1].current = kjvTuple;
+    screen.panes[1].tabs = {kjvTuple};
+    screen.panes[1].onGoTo = [&](GoToRequest& request) {
+        QVariantMap info = request.toUserInfo();
+        bible.view.goTo(bibleSource, info);
+    };
+    panes.layouts = {screen};
+    NavigationHistory history(panes, folders.cache);
+    GoToRouter router(
+        panes, library, history, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
+
+    notes.goToSection(100);  // notes on Genesis, full of links to it
+    const QString link = js(notes.view,
+        QStringLiteral("document.querySelector('#_b%1 a[href^=\"javascript:href\"]').getAttribute('href')")
+            .arg(notes.host.state().block()))
+                             .toString();
+    // "bible:#" translation, book, chapter, verse as two hex digits each.
+    ASSERT_TRUE(link.startsWith(QLatin1String("javascript:href('bible:#"))) << link.toStdString();
+    const QString hex = link.mid(24, 8);
+    const QString anchor = QStringLiteral("_s%1.%2.%3")
+                               .arg(hex.mid(2, 2).toInt(nullptr, 16))
+                               .arg(hex.mid(4, 2).toInt(nullptr, 16))
+                               .arg(hex.mid(6, 2).toInt(nullptr, 16));
+    ASSERT_TRUE(notes.click(QStringLiteral("#_b%1 a[href^=\"javascript:href\"]").arg(notes.host.state().block())));
+    ASSERT_TRUE(waitUntil([&] { return bible.host.state().sectionString() == anchor; }))
+        << anchor.toStdString() << " " << panes.log.join(QStringLiteral("; ")).toStdString();
+    bible.settle();
+    EXPECT_NEAR(bible.topOf(anchor), 0.0, 8.0);
+    EXPECT_TRUE(alerts->shown().isEmpty());
+    Alerts::setShared(nullptr);
 }
 
 TEST(BookPageView, EscapedLinkTextReachesTheRoutingUnescaped)
