@@ -386,7 +386,7 @@ HttpResponse StandinServices::cover(const WebScriptRequest& r)
     return HttpResponse::text(200, coverPng(book->productId, book->productName, *size), "image/png");
 }
 
-QString StandinServices::offersXml() const
+QJsonArray StandinServices::currentOffers() const
 {
     QJsonArray offers = m_offers;
     if (!m_customOffers) {
@@ -403,8 +403,13 @@ QString StandinServices::offersXml() const
                 {"productid", ids.value(1)}},
         };
     }
+    return offers;
+}
+
+QString StandinServices::offersXml() const
+{
     QString body;
-    for (const QJsonValue& v : offers) {
+    for (const QJsonValue& v : currentOffers()) {
         const QJsonObject o = v.toObject();
         QString children;
         for (auto it = o.begin(); it != o.end(); ++it) {
@@ -492,10 +497,11 @@ HttpResponse StandinServices::store(const HttpRequest& request)
                 .arg(htmlEscaped(account->firstName));
     if (wanted == QLatin1String("_MYOFFERS_")) {
         body += QStringLiteral("<h2>Your offers</h2><ul>");
-        const QJsonArray offers = m_customOffers ? m_offers : QJsonArray();
-        body += QStringLiteral("<li>QS-WELCOME: every book of the sample library is yours to download.</li>");
-        for (const QJsonValue& o : offers)
-            body += QStringLiteral("<li>%1</li>").arg(htmlEscaped(o.toObject().value("title").toString()));
+        for (const QJsonValue& v : currentOffers()) {
+            const QJsonObject o = v.toObject();
+            body += QStringLiteral("<li><b>%1</b>: %2</li>")
+                        .arg(htmlEscaped(o.value("title").toString()), htmlEscaped(o.value("description").toString()));
+        }
         body += QStringLiteral("</ul>");
     } else if (const CatalogBook* b = m_catalog.byProductId(wanted)) {
         body += QStringLiteral("<h2>%1</h2><p>%2, %3 bytes.</p><p><a href=\"exit.asp?v1=download\">Download it from "

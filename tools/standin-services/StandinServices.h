@@ -77,6 +77,8 @@ private:
     HttpResponse index(const HttpRequest& request);
 
     QString baseUrl(const HttpRequest& request) const;
+    // The offers served: the ones a test set, or two built-in ones expiring in 30 and 60 days.
+    QJsonArray currentOffers() const;
     QString offersXml() const;
     void log(const QString& line) const;
 
