@@ -797,3 +797,31 @@ TEST(SourceTuple, SearchTextsAndVerseData)
     EXPECT_EQ(first, nave->sectionForTocPath(nave->tocNameForSection(first)));
     EXPECT_EQ(0u, nave->sectionForTocPath(QStringLiteral("No Such Entry\\Anywhere")));
 }
+
+TEST_F(SourceTupleUserData, BookmarksOfABookBySection)
+{
+    auto scofield = open(QStringLiteral("Scofield.tvk"));
+    const quint32 section = scofield->sectionForSyncString(QStringLiteral("Genesis 1:1"));
+    ASSERT_NE(0u, section);
+    const quint32 block = scofield->blockForSection(section);
+    ASSERT_NE(0xFFFFFFFFu, block);
+    EXPECT_FALSE(scofield->bookmarkExistsForKeyOrBlockNumber(block));
+    {
+        cBookmarkMgr store;
+        ASSERT_TRUE(store.openDatabase(nullptr, true, false));
+        cBookmark b;
+        b.setBookSection(1, 110, 1, static_cast<std::int32_t>(section), category("Notes"));
+        ASSERT_TRUE(store.addBookmark(b, false, false, false));
+    }
+    EXPECT_TRUE(scofield->bookmarkExistsForKeyOrBlockNumber(block));
+    EXPECT_FALSE(scofield->bookmarkExistsForKeyOrBlockNumber(0));
+    EXPECT_EQ(nullptr, scofield->getAllBookmarksForKeyOrBlockNumber(0));
+    const auto marks = scofield->getAllBookmarksForKeyOrBlockNumber(block);
+    ASSERT_NE(nullptr, marks);
+    ASSERT_EQ(1, marks->size());
+    EXPECT_EQ(QStringLiteral("bookBookmark"), marks->at(0).value("bookmarkType").toString());
+    EXPECT_EQ(QStringLiteral("Notes"), marks->at(0).value("categoryName").toString());
+    EXPECT_EQ(section, marks->at(0).value("section").toUInt());
+    EXPECT_EQ(1, scofield->countOfBookmarksForCategory(QStringLiteral("notes")));
+    EXPECT_EQ(1, scofield->countOfBookmarksForCategory(QStringLiteral("*")));
+}
