@@ -545,3 +545,45 @@ TEST(BookDocEmptyTest, ABookWithoutSectionsAnswersNeutralValues)
 }
 
 }  // namespace
+
+TEST(BookDocContentsTest, LinksOutOfDocumentOrderEndTheWalks)
+{
+    // The contents of the tree book with damaged links: "Detail" (3) names itself as its parent,
+    // "Chapter C" (6) names itself as its next sibling and "Chapter D" (7) names a later entry as its
+    // previous one. Every walk stops at such a link instead of repeating an entry to its step limit.
+    const std::vector<TvkEncode::TocEntry> entries = {{0, "Handbook of Trees"}, {1, "Part One"}, {2, "Chapter A"},
+        {3, "Detail"}, {2, "Chapter B"}, {1, "Part Two"}, {2, "Chapter C"}, {2, "Chapter D"}};
+    TvkEncode::Bytes toc = TvkEncode::toc(entries);
+    // Entries follow the 44-byte header: three one-byte links (next, previous, parent), the level, the
+    // title and its 0.
+    std::vector<size_t> at;
+    for (size_t p = 44, i = 0; i < entries.size(); ++i) {
+        at.push_back(p);
+        p += 3 + 1 + entries[i].title.size() + 1;
+    }
+    toc[at[3] + 2] = 3;
+    toc[at[6]] = 6;
+    toc[at[7] + 1] = 7;
+    cTvkBookBuilder b = doctest::contentsBook();
+    b.replaceStream("TOFC", toc);
+    const std::string path = folder().write(b, "damaged-contents.tvk");
+    cBookDoc doc;
+    doctest::openDoc(doc, path);
+    cLString8 out;
+    doc.GetPositionNameForTitleBar(out, 3, true, false);
+    EXPECT_EQ("Detail", str(out));
+    doc.GetPositionNameForTitleBar(out, 2, true, false);
+    EXPECT_EQ("Part One | Chapter A", str(out));
+    cLIntArray path6;
+    ASSERT_TRUE(doc.collectSectionPathAndChildren(6, path6));
+    ASSERT_EQ(1, path6.count());
+    EXPECT_EQ(6, path6.getAt(0));
+    cLIntArray path7;
+    ASSERT_TRUE(doc.collectSectionPathAndChildren(7, path7));
+    ASSERT_EQ(1, path7.count());
+    cBookDoc::ContentsPath cp;
+    EXPECT_FALSE(doc.contentsPath(3, cp));
+    ASSERT_TRUE(doc.contentsPath(2, cp));
+    EXPECT_EQ(2u, cp.depth);
+    EXPECT_EQ(1u, cp.entries[1]);
+}

@@ -97,6 +97,28 @@ TEST(BkHTMLNodeStg, WideChildrenCount)
     EXPECT_EQ(tree.get(), tree->children[0]->parent);
 }
 
+TEST(BkHTMLNodeStg, ChildrenCountBeyondTheStreamIsRefused)
+{
+    // 65535 children claimed with 300 one-byte records left: refused as past the end before the
+    // children are read (or room made for them); exactly the records present still load.
+    Bytes records = {0x80 | 46, 0x00, 0x00, 0x00, 0x00};
+    const uint32_t list = 56 + static_cast<uint32_t>(records.size());
+    records[4] = static_cast<uint8_t>(list);
+    records.insert(records.end(), {255, 0xFF, 0xFF});
+    for (int i = 0; i < 300; ++i)
+        records.push_back(9);
+    Nodes lying(handMade(records));
+    uint32_t r;
+    EXPECT_EQ(nullptr, lying.load(0, r));
+    EXPECT_EQ(BkResult::kPastEnd, r);
+    records[list - 56 + 1] = 0x2C;
+    records[list - 56 + 2] = 0x01;
+    Nodes exact(handMade(records));
+    auto tree = exact.load(0, r);
+    ASSERT_EQ(0u, r);
+    EXPECT_EQ(300u, tree->children.size());
+}
+
 TEST(BkHTMLNodeStg, WidthsOfZeroReadAsThree)
 {
     Bytes b = handMade({0x03}, "", 0, 0);

@@ -97,6 +97,27 @@ TEST(Tvktool, CompilesAndListsEveryKindOfBook)
     EXPECT_NE(std::string::npos, plain.out.find("Images:                1 files"));
 }
 
+TEST(Tvktool, ContentsListEveryEntryWithItsPlace)
+{
+    Folder dir;
+    cTvkBookBuilder b;
+    b.info.bookName = "Trees";
+    b.addSection({"Part One", 1, "Oaks.", 0});
+    b.addSection({"Chapter A", 2, "Elms.", 0});
+    b.addSection({"Detail", 3, "Acorns.", 0});
+    b.addSection({"Part Two", 1, "Pines.", 0});
+    std::vector<uint8_t> bytes = b.build();
+    const std::string book = dir.write("trees.tvk", std::string(bytes.begin(), bytes.end()));
+    ToolRun c = run(kTool + " contents " + book);
+    EXPECT_EQ(0, c.status);
+    EXPECT_EQ("0\t0\t\n1\t1\tPart One\n2\t2\tPart One | Chapter A\n3\t3\tPart One | Chapter A | Detail\n"
+              "4\t1\tPart Two\n",
+        c.out);
+    ToolRun missing = run(kTool + " contents " + dir.path + "/none.tvk");
+    EXPECT_EQ(1, missing.status);
+    EXPECT_NE(std::string::npos, missing.out.find("error 222")) << missing.out;
+}
+
 TEST(Tvktool, FailuresPrintTheResultCode)
 {
     Folder dir;
