@@ -132,7 +132,7 @@ void BM_MetaphoneKey(benchmark::State& state)
 {
     std::vector<std::u16string> list;
     for (const auto& w : words())
-        list.push_back(textfold::utf8ToUtf16(w));
+        list.push_back(TextFolding::utf8ToUtf16(w));
     std::size_t i = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(metaphoneKey(std::u16string_view(list[i])));
@@ -146,7 +146,7 @@ void BM_WildcardMatch(benchmark::State& state)
 {
     std::vector<std::u16string> list;
     for (const auto& w : words())
-        list.push_back(textfold::utf8ToUtf16(w));
+        list.push_back(TextFolding::utf8ToUtf16(w));
     const std::u16string pattern = u"*[a|e]*ing";
     std::size_t i = 0;
     for (auto _ : state) {

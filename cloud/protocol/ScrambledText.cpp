@@ -39,15 +39,15 @@ const char* scramblePadText(ScramblePad pad)
 {
     switch (pad) {
     case ScramblePad::WebScript:
-        return qs::scramble::kWebScriptScramblePad;
+        return ScramblePads::kWebScriptScramblePad;
     case ScramblePad::SyncConnect:
-        return qs::scramble::kSyncConnectScramblePad;
+        return ScramblePads::kSyncConnectScramblePad;
     case ScramblePad::Store:
-        return qs::scramble::kStoreScramblePad;
+        return ScramblePads::kStoreScramblePad;
     case ScramblePad::Default:
         break;
     }
-    return qs::scramble::kDefaultScramblePad;
+    return ScramblePads::kDefaultScramblePad;
 }
 
 QString scrambleBytes(const QByteArray& bytes, ScramblePad pad)

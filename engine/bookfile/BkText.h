@@ -10,7 +10,7 @@
 namespace BkText {
 // UTF-8 to UTF-16 through the engine's decodeUTF8Char: characters above U+FFFF become surrogate
 // pairs, values above U+10FFFF U+FFFD; a byte that does not start a complete sequence stands for
-// itself (Latin-1). The search core's textfold::utf8ToUtf16 follows the same rule.
+// itself (Latin-1). The search core's TextFolding::utf8ToUtf16 follows the same rule.
 std::u16string utf8ToUtf16(const std::string& s);
 // UTF-16 to UTF-8; a surrogate pair becomes one 4-byte sequence.
 std::string utf16ToUtf8(const std::u16string& s);

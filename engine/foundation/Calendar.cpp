@@ -49,7 +49,7 @@ std::int32_t clampToInt32(std::int64_t v)
 
 }  // namespace
 
-namespace qs::calendar {
+namespace Calendar {
 
 std::int64_t dayNumberFromDate64(std::int32_t month, std::int32_t day, std::int64_t year)
 {
@@ -100,7 +100,7 @@ void dateFromDayNumber64(std::int64_t number, std::int32_t* month, std::int32_t*
         *year = outYear;
 }
 
-}  // namespace qs::calendar
+}  // namespace Calendar
 
 bool isLeapYear(std::int32_t year)
 {
@@ -119,20 +119,20 @@ bool isValidDate(std::int32_t month, std::int32_t day, std::int32_t year)
 
 std::int32_t dayNumberFromDate(std::int32_t month, std::int32_t day, std::int32_t year)
 {
-    return clampToInt32(qs::calendar::dayNumberFromDate64(month, day, year));
+    return clampToInt32(Calendar::dayNumberFromDate64(month, day, year));
 }
 
 void dateFromDayNumber(std::int32_t number, std::int32_t* month, std::int32_t* day, std::int32_t* year)
 {
     std::int64_t y = 1;
-    qs::calendar::dateFromDayNumber64(number, month, day, &y);
+    Calendar::dateFromDayNumber64(number, month, day, &y);
     if (year)
         *year = clampToInt32(y);
 }
 
 std::int32_t weekdayFromDate(std::int32_t month, std::int32_t day, std::int32_t year)
 {
-    return static_cast<std::int32_t>((qs::calendar::dayNumberFromDate64(month, day, year) + 5) % 7);
+    return static_cast<std::int32_t>((Calendar::dayNumberFromDate64(month, day, year) + 5) % 7);
 }
 
 const char* monthName(std::int32_t month)

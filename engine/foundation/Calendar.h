@@ -31,9 +31,9 @@ std::int32_t weekdayFromDate(std::int32_t month, std::int32_t day, std::int32_t 
 const char* monthName(std::int32_t month);
 const char* weekdayName(std::int32_t weekday);
 
-namespace qs::calendar {
+namespace Calendar {
 // The same conversions over 64-bit day numbers, for callers that add arbitrary
 // offsets; dayNumberFromDate64 answers 1 for an invalid date like its 32-bit form.
 std::int64_t dayNumberFromDate64(std::int32_t month, std::int32_t day, std::int64_t year);
 void dateFromDayNumber64(std::int64_t number, std::int32_t* month, std::int32_t* day, std::int64_t* year);
-}  // namespace qs::calendar
+}  // namespace Calendar

@@ -14,12 +14,12 @@
 
 namespace {
 
-using qs::unicode::CombiningClassRow;
-using qs::unicode::DecompositionRow;
-using qs::unicode::kCombiningClassRowCount;
-using qs::unicode::kCombiningClassRows;
-using qs::unicode::kDecompositionRowCount;
-using qs::unicode::kDecompositionRows;
+using UnicodeTables::CombiningClassRow;
+using UnicodeTables::DecompositionRow;
+using UnicodeTables::kCombiningClassRowCount;
+using UnicodeTables::kCombiningClassRows;
+using UnicodeTables::kDecompositionRowCount;
+using UnicodeTables::kDecompositionRows;
 
 // Longest full decomposition of one BMP unit is four units; the bound only
 // protects the fixed buffer.

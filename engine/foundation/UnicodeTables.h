@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace qs::unicode {
+namespace UnicodeTables {
 
 // One combining-class row. A character has one row for language 0 (the Unicode
 // canonical combining class times 10) and may have further rows that override
@@ -33,4 +33,4 @@ inline constexpr std::size_t kDecompositionRowCount = 1486;
 extern const CombiningClassRow kCombiningClassRows[kCombiningClassRowCount];
 extern const DecompositionRow kDecompositionRows[kDecompositionRowCount];
 
-}  // namespace qs::unicode
+}  // namespace UnicodeTables

@@ -17,7 +17,7 @@ constexpr std::int64_t kMsPerDay = 24 * kMsPerHour;
 // The latest time the 16-bit year can hold: 31 December 65535, 23:59:59.999.
 std::int64_t lastRepresentableMs()
 {
-    return (qs::calendar::dayNumberFromDate64(12, 31, 65535) + 1) * kMsPerDay - 1;
+    return (Calendar::dayNumberFromDate64(12, 31, 65535) + 1) * kMsPerDay - 1;
 }
 
 // A field of `width` decimal digits at `text + at`; -1 when any is not a digit.
@@ -170,7 +170,7 @@ std::uint16_t cDateTimeValue::setFromMilliseconds(std::int64_t ms)
     std::int32_t m = 1;
     std::int32_t d = 1;
     std::int64_t y = 1;
-    qs::calendar::dateFromDayNumber64(ms / kMsPerDay, &m, &d, &y);
+    Calendar::dateFromDayNumber64(ms / kMsPerDay, &m, &d, &y);
     month = static_cast<std::uint16_t>(m);
     day = static_cast<std::uint16_t>(d);
     year = static_cast<std::uint16_t>(y);

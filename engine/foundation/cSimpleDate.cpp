@@ -52,7 +52,7 @@ void cSimpleDate::setDate(std::int32_t month, std::int32_t day, std::int32_t yea
         m_year = static_cast<std::int32_t>(y);
         return;
     }
-    const std::int64_t first = qs::calendar::dayNumberFromDate64(m, 1, y);  // 1 when not valid
+    const std::int64_t first = Calendar::dayNumberFromDate64(m, 1, y);  // 1 when not valid
     setFromDayNumber(first + (day >= 1 ? std::int64_t(day) - 1 : std::int64_t(day)));
 }
 
@@ -61,7 +61,7 @@ void cSimpleDate::setFromDayNumber(std::int64_t number)
     std::int32_t month = 1;
     std::int32_t day = 1;
     std::int64_t year = 1;
-    qs::calendar::dateFromDayNumber64(number, &month, &day, &year);
+    Calendar::dateFromDayNumber64(number, &month, &day, &year);
     if (year > std::numeric_limits<std::int32_t>::max() || !isValidDate(month, day, static_cast<std::int32_t>(year))) {
         m_month = kFallbackMonth;
         m_day = kFallbackDay;
@@ -81,7 +81,7 @@ bool cSimpleDate::isValid() const
 cSimpleDate cSimpleDate::addDays(std::int32_t n) const
 {
     cSimpleDate result = *this;
-    result.setFromDayNumber(qs::calendar::dayNumberFromDate64(m_month, m_day, m_year) + n);
+    result.setFromDayNumber(Calendar::dayNumberFromDate64(m_month, m_day, m_year) + n);
     return result;
 }
 

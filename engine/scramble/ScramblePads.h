@@ -4,7 +4,7 @@
 // no longer read back).
 #pragma once
 
-namespace qs::scramble {
+namespace ScramblePads {
 
 // The built-in default pad: 310 symbols of the 62-symbol alphabet.
 inline constexpr char kDefaultScramblePad[] = "iTECac2WA9W5RF6U3EIts7q0VAr2flb6GSxrkn5NpjMWDIxtr9mxQeKBTTCwTz"
@@ -40,4 +40,4 @@ inline constexpr char kStoreScramblePad[] = "bOFpkXG3kiq9QbisoOyroS67OrO9H8ouSnq
                                             "19jzTSjHI506xrNPMbHcMlR8CkONEwSiEnOzUvAPzQhAQ0iBwSl1RwXXEUR8Xg";
 static_assert(sizeof(kStoreScramblePad) - 1 == 310, "the store pad holds 310 symbols");
 
-}  // namespace qs::scramble
+}  // namespace ScramblePads

@@ -126,10 +126,10 @@ cLString8 unscrambleString(const cLString8& scrambled, const char* pad)
 
 cLString8 scrambleStringDefaultPad(const cLString8& text)
 {
-    return scrambleString(text, qs::scramble::kDefaultScramblePad);
+    return scrambleString(text, ScramblePads::kDefaultScramblePad);
 }
 
 cLString8 unscrambleStringDefaultPad(const cLString8& scrambled)
 {
-    return unscrambleString(scrambled, qs::scramble::kDefaultScramblePad);
+    return unscrambleString(scrambled, ScramblePads::kDefaultScramblePad);
 }

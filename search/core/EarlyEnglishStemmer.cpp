@@ -333,7 +333,7 @@ struct Stemming {
 
 Word toCodePoints(std::string_view utf8)
 {
-    const std::u16string units = textfold::utf8ToUtf16(utf8);
+    const std::u16string units = TextFolding::utf8ToUtf16(utf8);
     Word out;
     out.reserve(units.size());
     for (std::size_t i = 0; i < units.size(); ++i) {
@@ -360,7 +360,7 @@ std::string fromCodePoints(const Word& w)
             units.push_back(static_cast<char16_t>(c));
         }
     }
-    return textfold::utf16ToUtf8(units);
+    return TextFolding::utf16ToUtf8(units);
 }
 
 }  // namespace

@@ -20,7 +20,7 @@ bool isAsciiLetter(char16_t c)
 // The upper-case letter string to code, and L, the unit count the key is bounded by.
 std::string preparedLetters(std::u16string_view word, std::size_t& unitCount)
 {
-    const std::u16string base = textfold::foldToBaseLetters(word);
+    const std::u16string base = TextFolding::foldToBaseLetters(word);
     std::u16string ascii;
     ascii.reserve(base.size());
     for (char16_t c : base) {
@@ -173,5 +173,5 @@ std::string metaphoneSearchKey(std::u16string_view word)
 
 std::string metaphoneKey(std::string_view utf8Word)
 {
-    return metaphoneSearchKey(textfold::utf8ToUtf16(utf8Word));
+    return metaphoneSearchKey(TextFolding::utf8ToUtf16(utf8Word));
 }

@@ -5,7 +5,7 @@
 
 #include "search/core/SearchWordListFormat.h"
 
-namespace recordio {
+namespace RecordIO {
 
 bool writeU8(std::FILE* file, uint8_t value)
 {
@@ -75,4 +75,4 @@ bool readUtf16String(std::FILE* file, std::u16string& text)
     return true;
 }
 
-}  // namespace recordio
+}  // namespace RecordIO

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-namespace recordio {
+namespace RecordIO {
 
 bool writeU8(std::FILE* file, uint8_t value);
 bool writeU32(std::FILE* file, uint32_t value);
@@ -19,4 +19,4 @@ bool readU32(std::FILE* file, uint32_t& value);
 bool writeUtf16String(std::FILE* file, const std::u16string& text);
 bool readUtf16String(std::FILE* file, std::u16string& text);
 
-}  // namespace recordio
+}  // namespace RecordIO

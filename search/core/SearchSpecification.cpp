@@ -66,12 +66,12 @@ void SearchSpecification::parse()
 
 bool SearchSpecification::isInWhitespaceSet(char16_t c)
 {
-    return textfold::isWhitespaceOrNewline(c);
+    return TextFolding::isWhitespaceOrNewline(c);
 }
 
 bool SearchSpecification::isInPunctuationSet(char16_t c)
 {
-    return textfold::isPunctuation(c);
+    return TextFolding::isPunctuation(c);
 }
 
 bool SearchSpecification::isStopWord(const std::u16string& word)
@@ -79,7 +79,7 @@ bool SearchSpecification::isStopWord(const std::u16string& word)
     std::string lower;
     lower.reserve(word.size());
     for (char16_t c : word) {
-        const char16_t l = textfold::toLower(c);
+        const char16_t l = TextFolding::toLower(c);
         if (l >= 0x80)
             return false;  // every stop word is plain ASCII
         lower.push_back(static_cast<char>(l));

@@ -4,14 +4,14 @@
 
 #include "search/core/generated/UnicodeTables.h"
 
-namespace textfold {
+namespace TextFolding {
 namespace {
 
-bool inRanges(const unicode_tables::UnitRange* ranges, std::size_t count, char16_t c)
+bool inRanges(const UnicodeTables::UnitRange* ranges, std::size_t count, char16_t c)
 {
     const auto* end = ranges + count;
     const auto* it =
-        std::upper_bound(ranges, end, c, [](char16_t v, const unicode_tables::UnitRange& r) { return v < r.first; });
+        std::upper_bound(ranges, end, c, [](char16_t v, const UnicodeTables::UnitRange& r) { return v < r.first; });
     return it != ranges && c <= (it - 1)->last;
 }
 
@@ -24,27 +24,27 @@ bool isBlank(char16_t c)
 
 bool isCombiningMark(char16_t c)
 {
-    return c >= 0x0300 && inRanges(unicode_tables::kCombiningMarks, unicode_tables::kCombiningMarksCount, c);
+    return c >= 0x0300 && inRanges(UnicodeTables::kCombiningMarks, UnicodeTables::kCombiningMarksCount, c);
 }
 
 bool isWhitespaceOrNewline(char16_t c)
 {
-    return inRanges(unicode_tables::kWhitespace, unicode_tables::kWhitespaceCount, c);
+    return inRanges(UnicodeTables::kWhitespace, UnicodeTables::kWhitespaceCount, c);
 }
 
 bool isPunctuation(char16_t c)
 {
-    return inRanges(unicode_tables::kPunctuation, unicode_tables::kPunctuationCount, c);
+    return inRanges(UnicodeTables::kPunctuation, UnicodeTables::kPunctuationCount, c);
 }
 
 char16_t toLower(char16_t c)
 {
     if (c < 0x80)
         return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
-    const auto* begin = unicode_tables::kLowerCase;
-    const auto* end = begin + unicode_tables::kLowerCaseCount;
+    const auto* begin = UnicodeTables::kLowerCase;
+    const auto* end = begin + UnicodeTables::kLowerCaseCount;
     const auto* it =
-        std::lower_bound(begin, end, c, [](const unicode_tables::CaseMapping& m, char16_t v) { return m.upper < v; });
+        std::lower_bound(begin, end, c, [](const UnicodeTables::CaseMapping& m, char16_t v) { return m.upper < v; });
     return (it != end && it->upper == c) ? it->lower : c;
 }
 
@@ -59,8 +59,8 @@ std::u16string foldToBaseLetters(std::u16string_view text)
 {
     std::u16string out;
     out.reserve(text.size());
-    const auto* begin = unicode_tables::kBaseLetters;
-    const auto* end = begin + unicode_tables::kBaseLettersCount;
+    const auto* begin = UnicodeTables::kBaseLetters;
+    const auto* end = begin + UnicodeTables::kBaseLettersCount;
     for (char16_t c : text) {
         if (c < 0xC0) {
             out.push_back(c);
@@ -69,7 +69,7 @@ std::u16string foldToBaseLetters(std::u16string_view text)
         if (isCombiningMark(c))
             continue;
         const auto* it =
-            std::lower_bound(begin, end, c, [](const unicode_tables::BaseLetter& b, char16_t v) { return b.unit < v; });
+            std::lower_bound(begin, end, c, [](const UnicodeTables::BaseLetter& b, char16_t v) { return b.unit < v; });
         if (it != end && it->unit == c)
             out.append(it->base, it->length);
         else
@@ -151,4 +151,4 @@ std::string utf16ToUtf8(std::u16string_view text)
     return out;
 }
 
-}  // namespace textfold
+}  // namespace TextFolding

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace textfold {
+namespace TextFolding {
 
 // Tab or space: the blank that separates words inside patterns.
 bool isBlank(char16_t c);
@@ -37,4 +37,4 @@ std::u16string foldToBaseLetters(std::u16string_view text);
 std::u16string utf8ToUtf16(std::string_view text);
 std::string utf16ToUtf8(std::u16string_view text);
 
-}  // namespace textfold
+}  // namespace TextFolding

@@ -4,14 +4,14 @@
 
 namespace {
 
-using textfold::isBlank;
-using textfold::isCombiningMark;
+using TextFolding::isBlank;
+using TextFolding::isCombiningMark;
 
 const char16_t kEmpty[] = {0};
 
 inline bool sameChar(char16_t a, char16_t b, bool exactCase)
 {
-    return a == b || (!exactCase && textfold::toLower(a) == textfold::toLower(b));
+    return a == b || (!exactCase && TextFolding::toLower(a) == TextFolding::toLower(b));
 }
 
 inline bool atWordEnd(const char16_t* t)

@@ -48,16 +48,16 @@ std::string stemPrepared(const std::string& prepared, uint16_t language)
 
 std::string prepareWordForStemming(std::string_view utf8Word, uint16_t language)
 {
-    std::u16string word = textfold::utf8ToUtf16(utf8Word);
+    std::u16string word = TextFolding::utf8ToUtf16(utf8Word);
     for (char16_t& c : word)
-        c = textfold::toLowerLatin1(c);
+        c = TextFolding::toLowerLatin1(c);
     if (language == kStemLanguageEnglish) {
-        word = textfold::foldToBaseLetters(word);
+        word = TextFolding::foldToBaseLetters(word);
         const auto apostrophe = word.find(u'\'');
         if (apostrophe != std::u16string::npos)
             word.resize(apostrophe);
     }
-    return textfold::utf16ToUtf8(word);
+    return TextFolding::utf16ToUtf8(word);
 }
 
 void stemWordForLanguage(std::string& stem, std::string& word, uint16_t language)

@@ -576,12 +576,12 @@ bool cBitVector::write(std::FILE* file) const
 bool cBitVector::read(std::FILE* file)
 {
     uint32_t version, bitCount, mode;
-    if (!recordio::readU32(file, version) || version != kBitVectorRecordVersion)
+    if (!RecordIO::readU32(file, version) || version != kBitVectorRecordVersion)
         return false;
-    if (!recordio::readU32(file, bitCount) || bitCount > kMaxRecordBits)
+    if (!RecordIO::readU32(file, bitCount) || bitCount > kMaxRecordBits)
         return false;
     allocate(bitCount);
-    if (!recordio::readU32(file, mode))
+    if (!RecordIO::readU32(file, mode))
         return false;
     if (mode != kBitVectorRawBytes && mode != kBitVectorClearPositions && mode != kBitVectorSetPositions)
         return false;
@@ -591,7 +591,7 @@ bool cBitVector::read(std::FILE* file)
             return false;
     } else {
         uint32_t listed;
-        if (!recordio::readU32(file, listed) || listed > bitCount)
+        if (!RecordIO::readU32(file, listed) || listed > bitCount)
             return false;  // positions are distinct, so more than n cannot be sound
         const bool clearList = mode == kBitVectorClearPositions;
         if (clearList)
@@ -618,7 +618,7 @@ bool cBitVector::read(std::FILE* file)
 
     uint32_t trailer[kBitVectorTrailerWords];
     for (uint32_t& word : trailer)
-        if (!recordio::readU32(file, word))
+        if (!RecordIO::readU32(file, word))
             return false;
 
     // The counts are recomputed from the bits; a cursor from the trailer is kept

@@ -16,16 +16,16 @@ void fillForm(
 
 bool writeForm(std::FILE* file, const AnItem& form)
 {
-    return recordio::writeU8(file, form.hasWord) && recordio::writeU8(file, form.isCanonicalNumber) &&
-        recordio::writeU32(file, form.wordNumber) && recordio::writeUtf16String(file, form.word) &&
-        recordio::writeUtf16String(file, form.attribute);
+    return RecordIO::writeU8(file, form.hasWord) && RecordIO::writeU8(file, form.isCanonicalNumber) &&
+        RecordIO::writeU32(file, form.wordNumber) && RecordIO::writeUtf16String(file, form.word) &&
+        RecordIO::writeUtf16String(file, form.attribute);
 }
 
 bool readForm(std::FILE* file, AnItem& form)
 {
-    return recordio::readU8(file, form.hasWord) && recordio::readU8(file, form.isCanonicalNumber) &&
-        recordio::readU32(file, form.wordNumber) && recordio::readUtf16String(file, form.word) &&
-        recordio::readUtf16String(file, form.attribute);
+    return RecordIO::readU8(file, form.hasWord) && RecordIO::readU8(file, form.isCanonicalNumber) &&
+        RecordIO::readU32(file, form.wordNumber) && RecordIO::readUtf16String(file, form.word) &&
+        RecordIO::readUtf16String(file, form.attribute);
 }
 
 }  // namespace
@@ -119,11 +119,11 @@ bool cSearchWordList::serialize(int direction, std::FILE* file)
     if (!file)
         return false;
     if (direction != 0) {
-        if (!recordio::writeU32(file, kSearchWordListVersion) || !recordio::writeU32(file, m_capacity) ||
-            !recordio::writeU32(file, count()))
+        if (!RecordIO::writeU32(file, kSearchWordListVersion) || !RecordIO::writeU32(file, m_capacity) ||
+            !RecordIO::writeU32(file, count()))
             return false;
         for (const AnItem& item : m_items) {
-            if (!writeForm(file, item) || !recordio::writeU32(file, item.variantCount()))
+            if (!writeForm(file, item) || !RecordIO::writeU32(file, item.variantCount()))
                 return false;
             for (const AnItem& v : item.variants)
                 if (!writeForm(file, v))
@@ -133,10 +133,10 @@ bool cSearchWordList::serialize(int direction, std::FILE* file)
     }
 
     uint32_t version, capacity, itemCount;
-    if (!recordio::readU32(file, version) ||
+    if (!RecordIO::readU32(file, version) ||
         (version != kSearchWordListVersion && version != kSearchWordListVersionNoVariants))
         return false;
-    if (!recordio::readU32(file, capacity) || !recordio::readU32(file, itemCount))
+    if (!RecordIO::readU32(file, capacity) || !RecordIO::readU32(file, itemCount))
         return false;
     // The writer never produces more items than slots; such a record is damaged.
     if (itemCount > capacity)
@@ -149,7 +149,7 @@ bool cSearchWordList::serialize(int direction, std::FILE* file)
             return false;
         if (version == kSearchWordListVersion) {
             uint32_t variantCount;
-            if (!recordio::readU32(file, variantCount))
+            if (!RecordIO::readU32(file, variantCount))
                 return false;
             for (uint32_t v = 0; v < variantCount; ++v) {
                 AnItem variant;

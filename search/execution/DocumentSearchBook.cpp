@@ -129,7 +129,7 @@ uint32_t DocumentSearchBook::canonicalWordNumberForString(const std::u16string& 
     if (m_document == nullptr || !m_document->IsOpen() || word.empty())
         return kSearchNoWord;
     std::u16string marked(1, u'\xFFFF');
-    marked += textfold::foldToBaseLetters(word);
+    marked += TextFolding::foldToBaseLetters(word);
     uint32_t n = m_document->CanonicalWordNumber(engineString(marked), false);
     if (n == kSearchNoWord)
         n = m_document->CanonicalWordNumber(engineString(word), false);
@@ -284,7 +284,7 @@ uint32_t DocumentSearchBook::resultsFromWordSyncConcordanceForWord(const std::u1
     uint32_t n = pairLookup(kSyncPair, word, results);
     if (n == 0) {
         std::u16string marked(1, u'\xFFFF');
-        marked += textfold::foldToBaseLetters(word);
+        marked += TextFolding::foldToBaseLetters(word);
         n = pairLookup(kSyncPair, marked, results);
     }
     return n;
@@ -408,7 +408,7 @@ uint32_t DocumentSearchBook::sectionForSyncString(const std::u16string& text, bo
 {
     if (m_book == nullptr || text.empty())
         return 0;
-    const std::string utf8 = textfold::utf16ToUtf8(text);
+    const std::string utf8 = TextFolding::utf16ToUtf8(text);
     if (docSupports(kDocSupportsBibleSync) || docSupports(kDocSupportsIsBible)) {
         cBibleRef reference;
         reference.setTranslation(m_book->translationNumber());

@@ -68,18 +68,18 @@ std::u16string lower(const std::u16string& s)
 {
     std::u16string out(s);
     for (char16_t& c : out)
-        c = textfold::toLower(c);
+        c = TextFolding::toLower(c);
     return out;
 }
 
 std::u16string soundKey(const std::u16string& word)
 {
-    return lower(textfold::utf8ToUtf16(metaphoneKey(std::u16string_view(word))));
+    return lower(TextFolding::utf8ToUtf16(metaphoneKey(std::u16string_view(word))));
 }
 
 std::u16string stemOf(const std::u16string& word, uint16_t language)
 {
-    return lower(textfold::utf8ToUtf16(stemWordForLanguage(textfold::utf16ToUtf8(word), language)));
+    return lower(TextFolding::utf8ToUtf16(stemWordForLanguage(TextFolding::utf16ToUtf8(word), language)));
 }
 
 // "G0025" and "G25" name the same number; the concordances list numbers without leading zeros.
@@ -143,7 +143,7 @@ std::unique_ptr<BitVector> plainWordHits(
         if (n == kSearchNoWord)
             n = book.wordNumberForString(word, false);
         if (n == kSearchNoWord)
-            n = book.wordNumberForString(textfold::foldToBaseLetters(word), false);
+            n = book.wordNumberForString(TextFolding::foldToBaseLetters(word), false);
         if (n == kSearchNoWord)
             return nullptr;
         auto v = std::make_unique<BitVector>(size);
@@ -431,7 +431,7 @@ std::vector<std::u16string> tokens(const std::u16string& text)
     std::vector<std::u16string> out;
     std::u16string current;
     for (char16_t c : text) {
-        if (textfold::isWhitespaceOrNewline(c)) {
+        if (TextFolding::isWhitespaceOrNewline(c)) {
             if (!current.empty())
                 out.push_back(std::move(current));
             current.clear();
@@ -446,7 +446,7 @@ std::vector<std::u16string> tokens(const std::u16string& text)
 
 std::u16string foldedLower(const std::u16string& s)
 {
-    return lower(textfold::foldToBaseLetters(s));
+    return lower(TextFolding::foldToBaseLetters(s));
 }
 
 bool formMatchesToken(const AnItem& form, const std::u16string& token)

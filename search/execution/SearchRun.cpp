@@ -188,7 +188,7 @@ std::unique_ptr<BitVector> bookmarkCount(const SearchBook& book, const SearchOpt
         return nullptr;
     std::u16string head = value.substr(0, 10);
     for (char16_t& c : head)
-        c = textfold::toLower(c);
+        c = TextFolding::toLower(c);
     if (head != u"bookmark(\"" || value.compare(value.size() - 2, 2, u"\")") != 0)
         return nullptr;
     std::u16string name;
@@ -329,9 +329,9 @@ std::unique_ptr<BitVector> searchResultsForPhraseListInNotes(
 
 void cleanUpNoteForSearch(std::u16string& note)
 {
-    std::string html = textfold::utf16ToUtf8(note);
+    std::string html = TextFolding::utf16ToUtf8(note);
     filterHtmlByStrength(html, 4, true);
-    std::u16string text = textfold::utf8ToUtf16(html);
+    std::u16string text = TextFolding::utf8ToUtf16(html);
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t c = text[i];
@@ -357,10 +357,10 @@ template <typename Fn> std::u16string eachWord(const std::u16string& text, Fn&& 
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n) {
-        while (i < n && textfold::isWhitespaceOrNewline(text[i]))
+        while (i < n && TextFolding::isWhitespaceOrNewline(text[i]))
             ++i;
         const std::size_t start = i;
-        while (i < n && !textfold::isWhitespaceOrNewline(text[i]))
+        while (i < n && !TextFolding::isWhitespaceOrNewline(text[i]))
             ++i;
         if (i > start) {
             out += replace(text.substr(start, i - start));
@@ -376,18 +376,18 @@ template <typename Fn> std::u16string eachWord(const std::u16string& text, Fn&& 
 std::u16string stemmedString(const std::u16string& text, uint16_t language)
 {
     return eachWord(text, [language](const std::u16string& word) {
-        const std::string stem = stemWordForLanguage(textfold::utf16ToUtf8(word), language);
-        return stem.empty() ? word : textfold::utf8ToUtf16(stem);
+        const std::string stem = stemWordForLanguage(TextFolding::utf16ToUtf8(word), language);
+        return stem.empty() ? word : TextFolding::utf8ToUtf16(stem);
     });
 }
 
 std::u16string metaphonedString(const std::u16string& text)
 {
     return eachWord(text, [](const std::u16string& word) {
-        std::u16string key = textfold::utf8ToUtf16(metaphoneSearchKey(word));
-        if (key != textfold::utf8ToUtf16(kMetaphonePlaceholder))
+        std::u16string key = TextFolding::utf8ToUtf16(metaphoneSearchKey(word));
+        if (key != TextFolding::utf8ToUtf16(kMetaphonePlaceholder))
             for (char16_t& c : key)
-                c = textfold::toLower(c);
+                c = TextFolding::toLower(c);
         return key;
     });
 }

@@ -212,7 +212,7 @@ std::string cacheRoot()
 bool parseUserDataSearchTerms(const std::u16string& expression, Terms& terms)
 {
     terms = Terms();
-    const std::string s = textfold::utf16ToUtf8(trimmedLeft(expression));
+    const std::string s = TextFolding::utf16ToUtf8(trimmedLeft(expression));
     const size_t start = std::min({s.find("BOOKMARK("), s.find("COLOR("), s.find("NOTE()")});
     std::string text = start == std::string::npos ? s : s.substr(0, start);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r' || text.back() == '\n'))

@@ -93,7 +93,7 @@ private:
 
     void skipBlanks()
     {
-        while (m_pos < m_text.size() && textfold::isWhitespaceOrNewline(m_text[m_pos]))
+        while (m_pos < m_text.size() && TextFolding::isWhitespaceOrNewline(m_text[m_pos]))
             ++m_pos;
     }
 
@@ -117,7 +117,7 @@ private:
             return Kind::Operator;
         }
         std::size_t e = m_pos;
-        while (e < m_text.size() && !textfold::isWhitespaceOrNewline(m_text[e]) && !isOperatorChar(m_text[e]))
+        while (e < m_text.size() && !TextFolding::isWhitespaceOrNewline(m_text[e]) && !isOperatorChar(m_text[e]))
             ++e;
         end = e;
         token = m_text.substr(m_pos, e - m_pos);

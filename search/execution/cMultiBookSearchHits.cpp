@@ -16,7 +16,7 @@ bool cMultiBookSearchHits::addBook(cSourceDoc& document)
     document.GetBookID(publisher, book, edition, revision);
     const std::pair<uint32_t, uint32_t> key {
         (uint32_t {publisher} << 16) | book, uint32_t {edition} | (uint32_t {revision} << 16)};
-    const std::string main = textfold::utf16ToUtf8(m_expression);
+    const std::string main = TextFolding::utf16ToUtf8(m_expression);
     auto result = std::make_unique<cSearchExpressionResult>();
     if (!userdatasearch::userDataSearchCacheLoad(*result, main.c_str(), m_limitExpression, publisher, book, edition)) {
         // An empty main expression searches every section under the limit.

@@ -107,7 +107,7 @@ std::u16string trimmed(const std::u16string& s)
 std::u16string lowered(std::u16string s)
 {
     for (char16_t& c : s)
-        c = textfold::toLower(c);
+        c = TextFolding::toLower(c);
     return s;
 }
 
@@ -225,7 +225,7 @@ bool cSearchExpressionResult::evaluateTerm(const std::u16string& term)
         if (!strongs && piece.size() > 1 && piece[0] == u'$') {
             if (hasSoundList) {
                 const std::u16string key =
-                    lowered(textfold::utf8ToUtf16(metaphoneKey(std::u16string_view(piece).substr(1))));
+                    lowered(TextFolding::utf8ToUtf16(metaphoneKey(std::u16string_view(piece).substr(1))));
                 piece = u"$" + key;
                 derived = true;
             } else {
@@ -233,8 +233,8 @@ bool cSearchExpressionResult::evaluateTerm(const std::u16string& term)
             }
         } else if (!strongs && piece.size() > 1 && piece[0] == u'@') {
             if (hasStemList) {
-                const std::u16string stem = lowered(textfold::utf8ToUtf16(
-                    stemWordForLanguage(textfold::utf16ToUtf8(piece.substr(1)), book.bookLanguage())));
+                const std::u16string stem = lowered(TextFolding::utf8ToUtf16(
+                    stemWordForLanguage(TextFolding::utf16ToUtf8(piece.substr(1)), book.bookLanguage())));
                 piece = stem.empty() ? piece.substr(1) : u"@" + stem;
                 derived = !stem.empty();
             } else {
@@ -249,7 +249,7 @@ bool cSearchExpressionResult::evaluateTerm(const std::u16string& term)
         if (strongs) {
             if (piece.empty() || !isStrongsLetter(piece[0]))
                 return failTerm(kBadStrongsNumber,
-                    textfold::utf16ToUtf8(piece) +
+                    TextFolding::utf16ToUtf8(piece) +
                         " is not a valid Strong's number. Correct this error and try again.");
             const bool hebrew = piece[0] == u'h' || piece[0] == u'H';
             piece[0] = hebrew ? u'H' : u'G';
@@ -279,7 +279,7 @@ bool cSearchExpressionResult::evaluateTerm(const std::u16string& term)
             bool canonical = false;
             if (!pattern) {
                 std::u16string marked(1, u'\xFFFF');
-                marked += textfold::foldToBaseLetters(piece);
+                marked += TextFolding::foldToBaseLetters(piece);
                 number = m_document->CanonicalWordNumber(engineString(marked), false);
                 if (number != kSearchNoWord) {
                     canonical = true;
@@ -527,17 +527,17 @@ bool cSearchExpressionResult::serialize(int direction, std::FILE* file)
     if (direction != 0) {
         cBitVector empty(0);
         cBitVector* hits = m_hits != nullptr ? m_hits.get() : &empty;
-        return recordio::writeU32(file, kVersion) && recordio::writeU32(file, m_hitCount) && hits->serialize(1, file) &&
-            m_searchWords.serialize(1, file) && recordio::writeUtf16String(file, m_expression) &&
-            recordio::writeUtf16String(file, m_limitExpression);
+        return RecordIO::writeU32(file, kVersion) && RecordIO::writeU32(file, m_hitCount) && hits->serialize(1, file) &&
+            m_searchWords.serialize(1, file) && RecordIO::writeUtf16String(file, m_expression) &&
+            RecordIO::writeUtf16String(file, m_limitExpression);
     }
     uint32_t version = 0, count = 0;
-    if (!recordio::readU32(file, version) || version != kVersion || !recordio::readU32(file, count))
+    if (!RecordIO::readU32(file, version) || version != kVersion || !RecordIO::readU32(file, count))
         return false;
     if (m_hits == nullptr)
         m_hits = std::make_unique<cBitVector>(0);
     if (!m_hits->serialize(0, file) || !m_searchWords.serialize(0, file) ||
-        !recordio::readUtf16String(file, m_expression) || !recordio::readUtf16String(file, m_limitExpression))
+        !RecordIO::readUtf16String(file, m_expression) || !RecordIO::readUtf16String(file, m_limitExpression))
         return false;
     // The count is the hit set's own, whatever the record says.
     (void)count;

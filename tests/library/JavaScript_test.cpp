@@ -27,7 +27,7 @@ TEST(JavaScript, DigestsScramblingAndIntegers)
     const QString scrambled = JavaScript::encryptedString(text);
     EXPECT_NE(text, scrambled);
     EXPECT_EQ(text, JavaScript::decryptedString(scrambled));
-    const QString pad = QString::fromLatin1(qs::scramble::kDefaultScramblePad).mid(5) + QStringLiteral("abcde");
+    const QString pad = QString::fromLatin1(ScramblePads::kDefaultScramblePad).mid(5) + QStringLiteral("abcde");
     const QString withPad = JavaScript::encryptedStringWithPad(text, pad);
     EXPECT_NE(scrambled, withPad);
     EXPECT_EQ(text, JavaScript::decryptedStringWithPad(withPad, pad));

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace textfold;
+using namespace TextFolding;
 
 TEST(TextFolding, BaseLettersAndCase)
 {

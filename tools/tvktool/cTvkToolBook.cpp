@@ -377,7 +377,7 @@ std::uint32_t cTvkToolBook::search(const std::string& query, const std::string& 
     if (tuple == nullptr)
         return cBookDoc::kNotOpen;
     const SourceTupleSearchBook book(tuple);
-    const SearchSpecification spec(textfold::utf8ToUtf16(query));
+    const SearchSpecification spec(TextFolding::utf8ToUtf16(query));
     SearchOptions options;
     options.interpretation = interpretation;
     options.wordform = wordform;

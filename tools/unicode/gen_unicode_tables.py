@@ -120,7 +120,7 @@ def emit(comb, dec):
     out.append("")
     out.append('#include "engine/foundation/UnicodeTables.h"')
     out.append("")
-    out.append("namespace qs::unicode {")
+    out.append("namespace UnicodeTables {")
     out.append("")
     out.append("const CombiningClassRow kCombiningClassRows[kCombiningClassRowCount] = {")
     for cp, cls, lang in comb:
@@ -139,7 +139,7 @@ def emit(comb, dec):
     out.append(line)
     out.append("};")
     out.append("")
-    out.append("}  // namespace qs::unicode")
+    out.append("}  // namespace UnicodeTables")
     out.append("")
     return "\n".join(out)
 
@@ -180,7 +180,7 @@ def emit_search():
                % u.unidata_version)
     out.append("// Do not edit by hand.")
     out.append('#include "search/core/generated/UnicodeTables.h"\n')
-    out.append("namespace unicode_tables {\n")
+    out.append("namespace UnicodeTables {\n")
     emit_ranges("kCombiningMarks", unit_ranges(lambda c: u.combining(chr(c)) != 0))
     emit_ranges("kPunctuation", unit_ranges(lambda c: u.category(chr(c)).startswith("P")))
     ws = set(range(0x09, 0x0E)) | {0x85}
@@ -213,7 +213,7 @@ def emit_search():
             n += 1
     out.append("};")
     out.append(f"const std::size_t kLowerCaseCount = {n};\n")
-    out.append("} // namespace unicode_tables")
+    out.append("} // namespace UnicodeTables")
     return "\n".join(out) + "\n"
 
 

@@ -3,7 +3,7 @@
 
 #include "engine/foundation/UnicodeTables.h"
 
-namespace qs::unicode {
+namespace UnicodeTables {
 
 const CombiningClassRow kCombiningClassRows[kCombiningClassRowCount] = {
     {0x0300, 0, 2300, 0, 0},
@@ -1073,4 +1073,4 @@ const DecompositionRow kDecompositionRows[kDecompositionRowCount] = {
     {0xFB4D, {0x05DB, 0x05BF}}, {0xFB4E, {0x05E4, 0x05BF}},
 };
 
-}  // namespace qs::unicode
+}  // namespace UnicodeTables

@@ -2,7 +2,7 @@
 // Do not edit by hand.
 #include "search/core/generated/UnicodeTables.h"
 
-namespace unicode_tables {
+namespace UnicodeTables {
 
 const UnitRange kCombiningMarks[] = {
     {0x0300, 0x034E},
@@ -2947,4 +2947,4 @@ const CaseMapping kLowerCase[] = {
 };
 const std::size_t kLowerCaseCount = 1172;
 
-} // namespace unicode_tables
+} // namespace UnicodeTables

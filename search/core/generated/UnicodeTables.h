@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace unicode_tables {
+namespace UnicodeTables {
 
 struct UnitRange {
     char16_t first;
@@ -35,4 +35,4 @@ extern const std::size_t kBaseLettersCount;
 extern const CaseMapping kLowerCase[];
 extern const std::size_t kLowerCaseCount;
 
-} // namespace unicode_tables
+} // namespace UnicodeTables

@@ -1,5 +1,5 @@
 // The three UTF-8 decoders of the tree (the engine's strings, the book file's BkText and the search
-// core's textfold) read every byte string alike, bad bytes included.
+// core's TextFolding) read every byte string alike, bad bytes included.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -47,7 +47,7 @@ TEST(Utf8Conversions, EveryDecoderReadsBadBytesAlike)
     for (const Case& c : kCases) {
         EXPECT_EQ(engineUnits(c.bytes), c.units) << c.name;
         EXPECT_EQ(BkText::utf8ToUtf16(c.bytes), c.units) << c.name;
-        EXPECT_EQ(textfold::utf8ToUtf16(c.bytes), c.units) << c.name;
+        EXPECT_EQ(TextFolding::utf8ToUtf16(c.bytes), c.units) << c.name;
     }
 }
 
@@ -57,9 +57,9 @@ TEST(Utf8Conversions, EncodersAgreeAndRoundTripLoneSurrogates)
         std::u16string {char16_t(0xDC00), u'x', char16_t(0xDBFF)}};
     for (const std::u16string& t : texts) {
         const std::string bytes = BkText::utf16ToUtf8(t);
-        EXPECT_EQ(textfold::utf16ToUtf8(t), bytes);
+        EXPECT_EQ(TextFolding::utf16ToUtf8(t), bytes);
         EXPECT_EQ(BkText::utf8ToUtf16(bytes), t);
-        EXPECT_EQ(textfold::utf8ToUtf16(bytes), t);
+        EXPECT_EQ(TextFolding::utf8ToUtf16(bytes), t);
     }
 }
 

@@ -39,7 +39,7 @@ constexpr std::uint16_t kBet = 0x05D1, kShin = 0x05E9, kDagesh = 0x05BC, kPatah 
 
 TEST(LanguageSupport, TablesHaveTheirRowsInOrder)
 {
-    using namespace qs::unicode;
+    using namespace UnicodeTables;
     int general = 0, greek = 0;
     for (std::size_t i = 0; i < kCombiningClassRowCount; ++i) {
         const CombiningClassRow& r = kCombiningClassRows[i];

@@ -23,7 +23,7 @@ std::string str(const cLString8& s)
 }
 
 const char* const kPads[] = {
-    "Q", "0", "zz9", "abcDEF012xyz", qs::scramble::kDefaultScramblePad, "pad with spaces & punctuation!"};
+    "Q", "0", "zz9", "abcDEF012xyz", ScramblePads::kDefaultScramblePad, "pad with spaces & punctuation!"};
 
 TEST(StringScramble, AlphabetSymbols)
 {
@@ -93,10 +93,10 @@ TEST(StringScramble, PadsGiveDifferentBodies)
 TEST(StringScramble, DefaultPad)
 {
     const cLString8 text = bytes("s3cr\xC3\xA9t");
-    EXPECT_EQ(str(scrambleStringDefaultPad(text)), str(scrambleString(text, qs::scramble::kDefaultScramblePad)));
+    EXPECT_EQ(str(scrambleStringDefaultPad(text)), str(scrambleString(text, ScramblePads::kDefaultScramblePad)));
     EXPECT_EQ(str(unscrambleStringDefaultPad(scrambleStringDefaultPad(text))), "s3cr\xC3\xA9t");
-    for (int i = 0; i < qs::scramble::kDefaultScramblePadLength; ++i)
-        EXPECT_NE(kAlphabet.find(qs::scramble::kDefaultScramblePad[i]), std::string::npos);
+    for (int i = 0; i < ScramblePads::kDefaultScramblePadLength; ++i)
+        EXPECT_NE(kAlphabet.find(ScramblePads::kDefaultScramblePad[i]), std::string::npos);
 }
 
 TEST(StringScramble, EmptyPadAnswersEmptyInsteadOfDividingByZero)

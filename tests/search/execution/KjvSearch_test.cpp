@@ -174,7 +174,7 @@ protected:
     static std::set<uint32_t> found(
         const std::string& query, const char* interpretation = "all", const char* wordform = "exact")
     {
-        SearchSpecification spec(textfold::utf8ToUtf16(query));
+        SearchSpecification spec(TextFolding::utf8ToUtf16(query));
         SearchOptions options;
         options.interpretation = interpretation;
         options.wordform = wordform;
@@ -207,9 +207,9 @@ protected:
     }
     static bool hasMatch(const Verse& v, const std::string& pattern)
     {
-        const std::u16string p = textfold::utf8ToUtf16(pattern);
+        const std::u16string p = TextFolding::utf8ToUtf16(pattern);
         for (const std::string& w : v.words)
-            if (wildcardMatch(p, textfold::utf8ToUtf16(w), false))
+            if (wildcardMatch(p, TextFolding::utf8ToUtf16(w), false))
                 return true;
         return false;
     }

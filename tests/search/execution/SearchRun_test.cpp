@@ -226,7 +226,7 @@ TEST_F(SearchRunTest, NoteTextsAreCleanedAndReplacedWordByWord)
 {
     std::u16string t = u"<p>It's a well-known fact: 1,000 men end,start; -x- 'quoted'</p>";
     searchrun::cleanUpNoteForSearch(t);
-    EXPECT_EQ(textfold::utf16ToUtf8(t), "It's a well-known fact  1,000 men end start   x   quoted  ");
+    EXPECT_EQ(TextFolding::utf16ToUtf8(t), "It's a well-known fact  1,000 men end start   x   quoted  ");
     EXPECT_EQ(searchrun::metaphonedString(u"a knight"), u" Ploxa nt  ");
     EXPECT_EQ(searchrun::stemmedString(u"loveth lovest"), u" love love  ");
     EXPECT_TRUE(phrasesearch::isPhrasePresentInString(
@@ -258,7 +258,7 @@ TEST_F(SearchRunTest, QueriesTypedByMistakeAnswerQuickly)
     const std::string badUtf8 = "lo\xC3\x28ve \xFF\xFE \xED\xA0\x80";
     const std::vector<std::u16string> queries = {u"", u"   ", u"OR", u"| | OR |", u"\"", u"\"\"\"", u"\"love", u"-",
         u"- -", u"-\"", u"::", u":G", u"G:", u"love:", u"[", u"]", u"[!", u"*", u"?", u"_", many, stars, nested,
-        textfold::utf8ToUtf16(badUtf8), std::u16string(1, u'\xD800'), std::u16string(100000, u'x')};
+        TextFolding::utf8ToUtf16(badUtf8), std::u16string(1, u'\xD800'), std::u16string(100000, u'x')};
     for (const std::u16string& q : queries) {
         const auto start = std::chrono::steady_clock::now();
         for (const searchrun::StandardRun& r : searchrun::standardRuns()) {
