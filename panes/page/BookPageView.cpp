@@ -3,9 +3,11 @@
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "panes/page/BookPageHtml.h"
+#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
+#include "render/HTMLFilter.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -182,6 +184,7 @@ bool BookPageView::applyPositionRequest(
 
 bool BookPageView::goTo(const BookPageSourcePtr& book, QVariantMap& request)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (!book) {
         qCWarning(lcBookPage) << "tuple is null";
         return false;
@@ -279,6 +282,7 @@ QString BookPageView::frameHeaderCss() const
 
 void BookPageView::displayCurrentSource(bool refresh)
 {
+    QS_ASSERT_MAIN_THREAD();
     const BookPageSourcePtr book = m_host->currentSource();
     LayoutRegionContentItemState* state = m_host->currentState();
     if (book && state != nullptr) {
@@ -423,6 +427,7 @@ QByteArray BookPageView::bookFile(const QString& name)
 
 QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
 {
+    QS_ASSERT_MAIN_THREAD();
     const auto text = [&](int i) { return a.at(i).toString(); };
     const auto integer = [&](int i) { return static_cast<qint64>(a.at(i).toDouble()); };
     const auto integers = [&](int from, int to) {
@@ -593,6 +598,13 @@ void BookPageView::updatePosition(const QString& identity, quint64 serial, const
         m_host->conditionallySyncToMe();
     m_host->requestDueSyncs();
     emit positionReported(block, section, sectionString, yOffset);
+}
+
+QString BookPageView::filterHtml(const QString& text, int strength, bool convertCharacterEntities)
+{
+    std::string bytes = text.toStdString();
+    filterHtmlByStrength(bytes, std::clamp(strength, 0, 6), convertCharacterEntities);
+    return QString::fromStdString(bytes);
 }
 
 void BookPageView::followLink(const QString& href)

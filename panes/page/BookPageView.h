@@ -85,6 +85,10 @@ public:
     void hideHrefTargetTooltip();
     bool hasPendingLinkPreview() const { return m_tooltipTimer.isActive(); }
 
+    // Page HTML filtered for copying through the renderer's HTML filter: strength 0 to 6 (outside
+    // that range the nearest), character entities converted when asked.
+    static QString filterHtml(const QString& text, int strength, bool convertCharacterEntities);
+
     // Follows a link of the page: posts GoToNotification for the go-to routing.
     void followLink(const QString& href);
 

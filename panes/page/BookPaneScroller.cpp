@@ -2,6 +2,7 @@
 
 #include "panes/page/BookPageHost.h"
 #include "panes/page/BookPageView.h"
+#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -60,6 +61,7 @@ void BookPaneScroller::onActionTriggered(int action)
 
 void BookPaneScroller::onScrollerChange(int hitPart)
 {
+    QS_ASSERT_MAIN_THREAD();
     if (hitPart == kIncrementPage) {
         onScrollerIncrementPage();
     } else if (hitPart == kDecrementPage) {

@@ -2,6 +2,7 @@
 
 #include "library/GoToRequest.h"
 #include "panes/page/SourceTupleBookPageSource.h"
+#include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 
 #include <QRegularExpression>
@@ -109,6 +110,7 @@ QString LinkPreview::plainTextOfSections(BookPageSource& book, quint32 start, qu
 
 QString LinkPreview::stringForPopupFromHref(const QString& href)
 {
+    QS_ASSERT_MAIN_THREAD();
     const QString s = unwrapLink(href);
     if (s.startsWith(QLatin1String("note:")))
         return QString();  // user notes have no preview

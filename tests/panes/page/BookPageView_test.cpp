@@ -1036,6 +1036,21 @@ TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
         3000));
 }
 
+// --- copying ----------------------------------------------------------------------------------------
+
+TEST(BookPageViewFilter, CopiedHtmlIsFilteredByStrength)
+{
+    const QString html = QStringLiteral("<p onclick=\"x()\">In the <b>beginning</b>&amp; <a "
+                                        "href=\"javascript:evil()\">God</a></p>");
+    const QString kept = BookPageView::filterHtml(html, 2, false);
+    EXPECT_FALSE(kept.contains(QLatin1String("onclick")));
+    EXPECT_FALSE(kept.contains(QLatin1String("javascript:")));
+    EXPECT_TRUE(kept.contains(QLatin1String("<b>beginning</b>")));
+    EXPECT_EQ(BookPageView::filterHtml(html, 4, true).trimmed(), QStringLiteral("In the beginning& God"));
+    EXPECT_EQ(BookPageView::filterHtml(html, 0, false), html);
+    EXPECT_EQ(BookPageView::filterHtml(html, 99, false), BookPageView::filterHtml(html, 6, false));
+}
+
 // --- the position rules of a go-to ----------------------------------------------------------------
 
 TEST(BookPagePositionRules, BlockSectionAndAnchor)
