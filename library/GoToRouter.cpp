@@ -9,6 +9,7 @@
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
+#include "userdata/UserDataHooks.h"
 
 #include <QDebug>
 
@@ -214,13 +215,11 @@ void GoToRouter::goTo(GoToRequest request)
 
 void GoToRouter::requestUserDataSync()
 {
-    if (!m_syncTriggers)
-        return;
-    m_syncTriggers->syncBibleHighlights(false);
-    m_syncTriggers->syncBibleNotes(false);
-    m_syncTriggers->syncBookNotes(false);
-    m_syncTriggers->syncDevotionalProgress(false);
-    m_syncTriggers->syncDevotionalStartDate(false);
+    requestSyncBibleHighlights(0);
+    requestSyncBibleNotes(0);
+    requestSyncBookNotes(0);
+    requestSyncDevotionalProgress(0);
+    requestSyncDevotionalStartDate(0);
 }
 
 void GoToRouter::callerNeedsSourceForGoToInfoHandler(Notification& notification)

@@ -7,7 +7,10 @@
 //
 // Link resolution prefers what the reader is looking at, then the books chosen in the
 // preferences, then books open in tabs, then any installed book of the right kind. Failures
-// are shown as an alert, or returned as "alertText" when the request asks for no alerts.
+// are shown as an alert, or returned as "alertText" when the request asks for no alerts. After
+// every move the sync engine is asked (through the user data's sync entry points, not
+// immediately) for the Bible highlights, Bible notes, book notes and devotional progress and
+// start dates.
 //
 // The pane manager makes one router for its life (after loading the history from its file) and
 // reaches it through notifications; the router observes GoToNotification,
@@ -34,18 +37,6 @@ class SourceManager;
 class SourceTuple;
 class UserDefaults;
 
-// The sync engine's entry points the routing triggers after every move (installed by the
-// application; none: nothing is synced). `immediately` false: only when a sync is due.
-class UserDataSyncTriggers {
-public:
-    virtual ~UserDataSyncTriggers() = default;
-    virtual void syncBibleHighlights(bool immediately) = 0;
-    virtual void syncBibleNotes(bool immediately) = 0;
-    virtual void syncBookNotes(bool immediately) = 0;
-    virtual void syncDevotionalProgress(bool immediately) = 0;
-    virtual void syncDevotionalStartDate(bool immediately) = 0;
-};
-
 class GoToRouter {
 public:
     using Book = std::shared_ptr<SourceTuple>;
@@ -69,8 +60,6 @@ public:
     ~GoToRouter();
     GoToRouter(const GoToRouter&) = delete;
     GoToRouter& operator=(const GoToRouter&) = delete;
-
-    void setSyncTriggers(std::shared_ptr<UserDataSyncTriggers> triggers) { m_syncTriggers = std::move(triggers); }
 
     // The handlers of GoToNotification and CallerNeedsSourceForGoToInfo.
     void goToHandler(const Notification& notification);
@@ -108,7 +97,6 @@ private:
     NavigationHistory& m_history;
     NotificationCenter& m_center;
     UserDefaults& m_defaults;
-    std::shared_ptr<UserDataSyncTriggers> m_syncTriggers;
     QTimer m_busyTimer;
     int m_busyDepth = 0;
     bool m_busyShown = false;

@@ -12,6 +12,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "userdata/UserDataHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -51,14 +52,14 @@ inline QString naveHeadwordForTest(const SourceTuple::Ptr& book)
     return book->dictionaryLookupWordForWordNumber(10);
 }
 
-class LoggingSyncTriggers : public UserDataSyncTriggers {
+// The sync engine as the routing sees it: each request written to the pane double's log.
+class LoggingSyncRequests : public qs::userdata::SyncRequestHandler {
 public:
-    explicit LoggingSyncTriggers(QStringList& log) : m_log(log) { }
-    void syncBibleHighlights(bool now) override { m_log << QStringLiteral("sync highlights %1").arg(now); }
-    void syncBibleNotes(bool now) override { m_log << QStringLiteral("sync bible notes %1").arg(now); }
-    void syncBookNotes(bool now) override { m_log << QStringLiteral("sync book notes %1").arg(now); }
-    void syncDevotionalProgress(bool now) override { m_log << QStringLiteral("sync progress %1").arg(now); }
-    void syncDevotionalStartDate(bool now) override { m_log << QStringLiteral("sync start date %1").arg(now); }
+    explicit LoggingSyncRequests(QStringList& log) : m_log(log) { }
+    void requestSync(qs::userdata::SyncRecordType type, bool now, std::int64_t) override
+    {
+        m_log << QStringLiteral("sync %1 %2").arg(QString::fromLatin1(qs::userdata::syncRecordTypeName(type))).arg(now);
+    }
 
 private:
     QStringList& m_log;
@@ -107,7 +108,7 @@ protected:
         Alerts::setShared(m_alerts);
         m_history = std::make_unique<NavigationHistory>(m_panes, m_temp.filePath(QStringLiteral("cache")));
         m_router = std::make_unique<GoToRouter>(m_panes, *m_library, *m_history, m_center, *m_defaults);
-        m_router->setSyncTriggers(std::make_shared<LoggingSyncTriggers>(m_panes.log));
+        qs::userdata::SyncRequestHandler::install(std::make_shared<LoggingSyncRequests>(m_panes.log));
         for (const QString& name : {GoToNames::PushKeyOnRecentStackNotification,
                  GoToNames::EverybodySyncToMeNotification, GoToNames::qsUserNoteLinkSelected}) {
             m_center.addObserver(this, name, [this](Notification& n) {
@@ -122,6 +123,7 @@ protected:
         m_center.removeObserver(this);
         m_router.reset();
         Alerts::setShared(nullptr);
+        qs::userdata::SyncRequestHandler::install(nullptr);
     }
 
     SourceTuple::Ptr book(qint64 bookID) const { return m_library->allSources()->tupleForPubID(1, bookID); }

@@ -28,8 +28,9 @@ TEST_F(GoToRouterTest, HyperlinkRunsTheFollowUpsInOrder)
     post(r);
     const QStringList expected = {QStringLiteral("record 0"), QStringLiteral("goTo 0"), QStringLiteral("current 0"),
         QStringLiteral("post PushKeyOnRecentStackNotification"), QStringLiteral("post EverybodySyncToMeNotification"),
-        QStringLiteral("record 0"), QStringLiteral("sync highlights 0"), QStringLiteral("sync bible notes 0"),
-        QStringLiteral("sync book notes 0"), QStringLiteral("sync progress 0"), QStringLiteral("sync start date 0")};
+        QStringLiteral("record 0"), QStringLiteral("sync BIBLEHIGHLIGHTS 0"), QStringLiteral("sync BIBLENOTES 0"),
+        QStringLiteral("sync BOOKNOTES 0"), QStringLiteral("sync DEVOTIONALPROGRESS 0"),
+        QStringLiteral("sync DEVOTIONALSTARTDATE 0")};
     EXPECT_EQ(m_panes.log, expected);
     ASSERT_EQ(m_panes.layouts[0].panes[0].received.size(), 1u);
     const GoToRequest& seen = m_panes.layouts[0].panes[0].received[0];
@@ -88,7 +89,7 @@ TEST_F(GoToRouterTest, ReentrantRequestFromAPaneCompletesInsideTheOuterOne)
         QStringLiteral("record 0"),                            // after the outer move
     };
     EXPECT_EQ(withoutSync(m_panes.log), expected);
-    EXPECT_EQ(m_panes.log.count(QStringLiteral("sync highlights 0")), 2);
+    EXPECT_EQ(m_panes.log.count(QStringLiteral("sync BIBLEHIGHLIGHTS 0")), 2);
     ASSERT_EQ(m_posted.size(), 2);
     const GoToRequest nested = GoToRequest::fromUserInfo(m_posted[0].userInfo);
     const GoToRequest outer = GoToRequest::fromUserInfo(m_posted[1].userInfo);
