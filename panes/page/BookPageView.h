@@ -32,9 +32,10 @@ public:
     explicit BookPageView(BookPageHost* host, QWidget* parent = nullptr);
     ~BookPageView() override;
 
-    // Moves to the place a go-to request names in `book` (request keys: "activate", "section",
-    // "block", "yoffset", "todaysReading", "nextReading", "prevReading", "firstUnread",
-    // "gotoAnchor", "forceRefresh", "clearTempHighlight", "wasHyperlink", "href", "speakPassage").
+    // Moves to the place a go-to request names in `book` (a GoToRequest's user-info map; keys read:
+    // "activate", "section", "block", "yoffset", "todaysReading", "nextReading", "prevReading",
+    // "firstUnread", "gotoAnchor", "forceRefresh", "clearTempHighlight", "wasHyperlink", "href",
+    // "speakPassage").
     // After a move by reading, "section" and "readingNumber" are written back into the request.
     // False when the book is missing or the pane cannot show it.
     bool goTo(const BookPageSourcePtr& book, QVariantMap& request);
@@ -73,6 +74,8 @@ public:
     void clearWebViewSourceTupleID() { m_webViewSourceTupleID.clear(); }
     quint64 webViewSerialNumber() const { return m_serial; }
     double lastPaneWidth() const { return m_lastPaneWidth; }
+    // A block of the loaded page holds an image (its layout depends on the text width).
+    bool pageHasImages() const { return m_pageHasImages; }
     // Text width: the view's width less the margins and the pane's scroller.
     double textWidth() const;
     // The render request of a block of the current book.
