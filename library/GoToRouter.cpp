@@ -113,6 +113,7 @@ void GoToRouter::goToHandler(const Notification& notification)
 void GoToRouter::goTo(GoToRequest request)
 {
     QS_ASSERT_MAIN_THREAD();
+    QS_ASSERT_MAIN_THREAD();
     const QString layoutUuid = m_panes.currentLayoutUuid();
     if (request.layoutUuid.isEmpty() || request.layoutUuid != layoutUuid)
         return;
@@ -225,6 +226,7 @@ void GoToRouter::requestUserDataSync()
 void GoToRouter::callerNeedsSourceForGoToInfoHandler(Notification& notification)
 {
     QS_ASSERT_MAIN_THREAD();
+    QS_ASSERT_MAIN_THREAD();
     GoToRequest request = GoToRequest::fromUserInfo(notification.userInfo);
     if ((request.href && request.href->size() > GoToLink::kMaxLinkLength) ||
         (request.wordSync && request.wordSync->size() > GoToLink::kMaxLinkLength))
@@ -236,6 +238,7 @@ void GoToRouter::callerNeedsSourceForGoToInfoHandler(Notification& notification)
 
 std::optional<int> GoToRouter::paneForGoTo(GoToRequest& request, const Book& book)
 {
+    QS_ASSERT_MAIN_THREAD();
     auto choose = [&request](int region, bool activate) -> std::optional<int> {
         request.paneRegion = region;
         if (activate)
@@ -319,6 +322,7 @@ void GoToRouter::reportFailure(
 
 GoToRouter::Book GoToRouter::sourceForGoTo(GoToRequest& request)
 {
+    QS_ASSERT_MAIN_THREAD();
     const Context context = readingContext();
     if (request.isReadingRequest())
         return resolveReadingRequest(request, context);

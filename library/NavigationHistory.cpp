@@ -88,6 +88,7 @@ void NavigationHistory::dropEntry(Stack& stack, qsizetype index)
 void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
 {
     QS_ASSERT_MAIN_THREAD();
+    QS_ASSERT_MAIN_THREAD();
     if (!isUsableLayoutUuid(layoutUuid) || !m_panes.hasLayout(layoutUuid))
         return;
 
@@ -171,6 +172,7 @@ bool NavigationHistory::goToItem(quint64 target, Stack& stack, const QString& la
 void NavigationHistory::goBackInHistory()
 {
     QS_ASSERT_MAIN_THREAD();
+    QS_ASSERT_MAIN_THREAD();
     const QString uuid = m_panes.currentLayoutUuid();
     if (!m_stacks || !m_stacks->contains(uuid))
         return;
@@ -192,6 +194,7 @@ void NavigationHistory::goBackInHistory()
 void NavigationHistory::goForwardInHistory()
 {
     QS_ASSERT_MAIN_THREAD();
+    QS_ASSERT_MAIN_THREAD();
     const QString uuid = m_panes.currentLayoutUuid();
     if (!m_stacks || !m_stacks->contains(uuid))
         return;
@@ -207,6 +210,7 @@ void NavigationHistory::goForwardInHistory()
 
 bool NavigationHistory::saveHistoryToFile()
 {
+    QS_ASSERT_MAIN_THREAD();
     QS_ASSERT_MAIN_THREAD();
     QDir().mkpath(m_historyFolder);
     if (!m_stacks) {
@@ -258,6 +262,7 @@ void NavigationHistory::repairStack(const QString& layoutUuid, Stack& stack) con
 
 void NavigationHistory::loadHistoryFromFile()
 {
+    QS_ASSERT_MAIN_THREAD();
     QS_ASSERT_MAIN_THREAD();
     m_stacks.reset();
     const QFileInfo file(historyFilePath());
@@ -336,6 +341,7 @@ void NavigationHistory::cleanFolder()
 
 void NavigationHistory::addOrRemoveLayoutsFromHistory()
 {
+    QS_ASSERT_MAIN_THREAD();
     QS_ASSERT_MAIN_THREAD();
     if (!m_stacks)
         return;
