@@ -10,6 +10,13 @@
 # Each side's answer (verses found) is printed beside its time: diatheke's multiword search matches
 # inside words ("love" also finds "beloved"), ours matches whole words, so word counts differ.
 #
+# A second table compares indexed searches as whole processes: diatheke's lucene search over the
+# index mkfastmod builds (once, into a private copy of the module under $QS_BUILD_DIR/peer-sword, so
+# the system's module folder is left alone) against `tvktool search` (one search run of our query
+# language through the library's book handle), each the median of $QS_INDEXED_RUNS runs (default
+# 20). QS_INDEXED_QUESTIONS overrides its questions ("ours|lucene;..."): the same question in our
+# query language and in lucene's.
+#
 # Environment: QS_BUILD_DIR (default: build-bench; configured RelWithDebInfo when new, and its
 # `library`, `tvktool` and `benchmarks` targets built first); QS_PEER_RUNS (default 3),
 # QS_TOOL_RUNS (default 20); QS_PEER_QUESTIONS overrides the questions
@@ -23,7 +30,8 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
   cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQS_BUILD_BENCH=ON \
     -DQS_BUILD_TESTS=OFF -DQS_BUILD_LIBRARY=ON >/dev/null
 fi
-cmake --build "$BUILD" --target library tvktool bench_engine_PeerQuestions_bench -j4 >/dev/null
+cmake --build "$BUILD" --target library tvktool bench_engine_PeerQuestions_bench bench_search_execution_SearchExecution_bench \
+  -j4 >/dev/null
 TVKTOOL="$BUILD/tools/tvktool/tvktool"
 BOOK="$BUILD/library/KJV.tvk"
 INPROCESS="$BUILD/bench/engine/bench_engine_PeerQuestions_bench"
@@ -92,4 +100,35 @@ for q in "${LIST[@]}"; do
   printf '%-30s %14s %9s %14s %9s %9s %14s %9s\n' "$kind \"$text\"" "$peer_ms" "${peer_verses:-?}" "$tool_ms" \
     "$our_verses" "$(ratio "$peer_ms" "$tool_ms")" "${inproc_ms:-n/a}" \
     "$( [ -n "$inproc_ms" ] && ratio "$peer_ms" "$inproc_ms" || echo n/a)"
+done
+
+# ---- Indexed searches: diatheke's lucene index against tvktool search --------------------------
+command -v mkfastmod >/dev/null || die "mkfastmod is missing; run scripts/install-deps.sh (libsword-utils)"
+INDEXED_RUNS="${QS_INDEXED_RUNS:-20}"
+PEER_SWORD="$BUILD/peer-sword"
+conf="$(grep -l "^\[$MODULE\]" /usr/share/sword/mods.d/*.conf | head -n 1)"
+datapath="$(sed -n 's/^DataPath=\.\///p' "$conf" | head -n 1)"
+if [ ! -d "$PEER_SWORD/$datapath/lucene" ]; then
+  rm -rf "$PEER_SWORD"
+  mkdir -p "$PEER_SWORD/mods.d" "$PEER_SWORD/$datapath"
+  cp "$conf" "$PEER_SWORD/mods.d/"
+  cp -r "/usr/share/sword/$datapath/." "$PEER_SWORD/$datapath/"
+  SWORD_PATH="$PEER_SWORD" mkfastmod "$MODULE" >/dev/null 2>&1 || die "mkfastmod could not index $MODULE"
+fi
+INDEXED="${QS_INDEXED_QUESTIONS:-love|love;Jerusalem|Jerusalem;love faith|love AND faith;love -hate|love -hate;\"the Lord is my shepherd\"|\"the Lord is my shepherd\";\"the Lord said\"|\"the Lord said\";lov*|lov*}"
+echo
+echo "Indexed search as whole processes: diatheke -s lucene (index by mkfastmod) against tvktool search;" \
+  "medians of $INDEXED_RUNS runs"
+printf '%-34s %14s %9s %14s %9s %9s\n' "question" "lucene ms" "verses" "tvktool ms" "sections" "ratio"
+IFS=';' read -r -a ILIST <<<"$INDEXED"
+for pair in "${ILIST[@]}"; do
+  ours="${pair%%|*}"
+  theirs="${pair#*|}"
+  peer_verses="$(SWORD_PATH="$PEER_SWORD" diatheke -b "$MODULE" -s lucene -k "$theirs" 2>/dev/null |
+    sed -n 's/.*-- \([0-9][0-9]*\) matches total.*/\1/p' | tail -n 1)"
+  our_sections="$("$TVKTOOL" search "$BOOK" "$ours" 2>/dev/null | head -n 1 || echo error)"
+  peer_ms="$(median_ms "$INDEXED_RUNS" env SWORD_PATH="$PEER_SWORD" diatheke -b "$MODULE" -s lucene -k "$theirs")"
+  tool_ms="$(median_ms "$INDEXED_RUNS" "$TVKTOOL" search "$BOOK" "$ours")"
+  printf '%-34s %14s %9s %14s %9s %9s\n' "$ours" "$peer_ms" "${peer_verses:-?}" "$tool_ms" "$our_sections" \
+    "$(ratio "$peer_ms" "$tool_ms")"
 done

@@ -125,15 +125,13 @@ uint32_t DocumentSearchBook::adopt(cBitVector* made, BitVector& results) const
 
 uint32_t DocumentSearchBook::canonicalWordNumberForString(const std::u16string& word) const
 {
-    // Asked in the base-letter form the word lists keep behind a 0xFFFF mark, then as typed.
+    // The canonical entry is the base-letter form the word lists keep behind a 0xFFFF mark; it
+    // matches the word with or without its diacritics.
     if (m_document == nullptr || !m_document->IsOpen() || word.empty())
         return kSearchNoWord;
     std::u16string marked(1, u'\xFFFF');
     marked += TextFolding::foldToBaseLetters(word);
-    uint32_t n = m_document->CanonicalWordNumber(engineString(marked), false);
-    if (n == kSearchNoWord)
-        n = m_document->CanonicalWordNumber(engineString(word), false);
-    return n;
+    return m_document->CanonicalWordNumber(engineString(marked), false);
 }
 
 uint32_t DocumentSearchBook::wordNumberForString(const std::u16string& word, bool partialMatch) const

@@ -285,7 +285,6 @@ bool cSearchExpressionResult::evaluateTerm(const std::u16string& term)
                     canonical = true;
                 } else {
                     number = m_document->CanonicalWordNumber(engineString(piece), false);
-                    canonical = number != kSearchNoWord;
                 }
                 if (number == kSearchNoWord || !m_document->IsOpen()) {
                     m_hits->clearAll();
