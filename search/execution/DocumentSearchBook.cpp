@@ -96,6 +96,13 @@ bool DocumentSearchBook::couldBeWordAttribute(const std::u16string& term) const
     return links.matchWordAttributes(term, definitions);
 }
 
+uint32_t DocumentSearchBook::numSections() const
+{
+    if (m_document != nullptr && (m_flags & kDocSupportsIsFakeJournalDoc))
+        return m_document->GetNumSections();
+    return m_numSections;
+}
+
 bool DocumentSearchBook::isFakeJournalDoc() const
 {
     return (m_flags & kDocSupportsIsFakeJournalDoc) != 0 ||
@@ -105,8 +112,8 @@ bool DocumentSearchBook::isFakeJournalDoc() const
 
 void DocumentSearchBook::prepare(BitVector& results) const
 {
-    if (results.getCBitVector() == nullptr || results.size() != m_numSections)
-        results.setCBitVector(std::make_unique<cBitVector>(m_numSections));
+    if (results.getCBitVector() == nullptr || results.size() != numSections())
+        results.setCBitVector(std::make_unique<cBitVector>(numSections()));
     else
         results.clearAll();
 }
@@ -117,8 +124,8 @@ uint32_t DocumentSearchBook::adopt(cBitVector* made, BitVector& results) const
         prepare(results);
         return 0;
     }
-    if (made->size() != m_numSections)
-        made->reallocate(m_numSections);
+    if (made->size() != numSections())
+        made->reallocate(numSections());
     results.setCBitVector(made);
     return results.count(true);
 }
@@ -353,21 +360,21 @@ void DocumentSearchBook::resultsForAllVersesThatMightMatchWordAttribute(
 
 bool DocumentSearchBook::isPhrasePresent(const cSearchWordList& phrase, uint32_t section) const
 {
-    if (m_document == nullptr || section == 0 || section >= m_numSections)
+    if (m_document == nullptr || section == 0 || section >= numSections())
         return false;
     return m_document->IsPhrasePresentInSection(phrase, section);
 }
 
 uint32_t DocumentSearchBook::resultsForLimitString(BitVector& results, const std::u16string& limit) const
 {
-    if (m_document == nullptr || m_numSections == 0) {
+    if (m_document == nullptr || numSections() == 0) {
         prepare(results);
         return 0;
     }
     cBitVector* made = nullptr;
     cLIntArray limitWords;
     const uint32_t r =
-        m_document->ApplyLimitExpression(engineString(limit), made, limitWords, 0, m_numSections - 1, nullptr, false);
+        m_document->ApplyLimitExpression(engineString(limit), made, limitWords, 0, numSections() - 1, nullptr, false);
     if (r != 0) {
         delete made;
         made = nullptr;

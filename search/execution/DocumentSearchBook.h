@@ -27,7 +27,8 @@ public:
     bool docSupports(uint32_t mask) const override;
     bool couldBeWordAttribute(const std::u16string& term) const override;
 
-    uint32_t numSections() const override { return m_numSections; }
+    // A journal grows with its notes, so its count is asked each time; a book's is read once.
+    uint32_t numSections() const override;
     uint16_t bookLanguage() const override { return m_language; }
     Identity identity() const override { return m_identity; }
     std::string abbreviation() const override { return m_abbreviation; }

@@ -1,6 +1,7 @@
 #include "search/execution/SearchExecutor.h"
 
 #include <QThread>
+#include <chrono>
 
 #include "platform/MainThread.h"
 #include "search/core/WordStemming.h"
@@ -14,13 +15,50 @@ SearchExecutor::SearchExecutor(int maxThreads)
     stemmerMutexInitializer();
     (void)SearchSpecification::isStopWord(u"");
     const int ideal = QThread::idealThreadCount();
-    m_pool.setMaxThreadCount(maxThreads > 0 ? maxThreads : (ideal > 0 ? ideal : 2));
-    m_pool.setExpiryTimeout(30000);
+    m_threads = maxThreads > 0 ? maxThreads : (ideal > 0 ? ideal : 2);
 }
 
 SearchExecutor::~SearchExecutor()
 {
-    m_pool.waitForDone();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_stopping = true;
+    }
+    m_work.notify_all();
+    for (std::thread& t : m_pool)
+        t.join();
+}
+
+bool SearchExecutor::waitForDone(int msecs)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    auto done = [this] { return m_tasks.empty() && m_busy == 0; };
+    if (msecs < 0) {
+        m_idle.wait(lock, done);
+        return true;
+    }
+    return m_idle.wait_for(lock, std::chrono::milliseconds(msecs), done);
+}
+
+void SearchExecutor::drain()
+{
+    // A pool thread stays for the executor's life, taking tasks as they come.
+    std::unique_lock<std::mutex> lock(m_lock);
+    for (;;) {
+        m_work.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
+        if (m_tasks.empty())
+            break;
+        std::function<void()> task = std::move(m_tasks.front());
+        m_tasks.pop_front();
+        ++m_busy;
+        lock.unlock();
+        task();
+        task = nullptr;  // what the task holds goes before the next one starts
+        lock.lock();
+        --m_busy;
+        if (m_tasks.empty() && m_busy == 0)
+            m_idle.notify_all();
+    }
 }
 
 SearchExecutor& SearchExecutor::shared()
@@ -31,7 +69,16 @@ SearchExecutor& SearchExecutor::shared()
 
 void SearchExecutor::post(std::function<void()> task)
 {
-    m_pool.start(std::move(task));
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_tasks.push_back(std::move(task));
+        // Another pool thread while fewer than the bound exist and every one is busy.
+        if (m_running < m_threads && m_busy + static_cast<int>(m_tasks.size()) > m_running) {
+            ++m_running;
+            m_pool.emplace_back([this] { drain(); });
+        }
+    }
+    m_work.notify_one();
 }
 
 SearchSession::SearchSession(SearchExecutor& executor)

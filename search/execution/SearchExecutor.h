@@ -1,6 +1,8 @@
-// Running searches in the background: SearchExecutor is a bounded pool of search threads (one
-// QThreadPool sized to the machine, never a thread per request), and SearchSession is what a pane
-// that shows search results holds: its aggregator, its current search id and its callbacks.
+// Running searches in the background: SearchExecutor is a bounded pool of search threads (at most
+// one per core, started as work comes and kept, never a thread per request), and SearchSession is
+// what a pane that shows search results holds: its aggregator, its current search id and its
+// callbacks. The pool is our own rather than a QThreadPool so that every hand-off between threads
+// goes through locks that ThreadSanitizer sees (Qt's own pool locks are invisible to it).
 //
 // The study pane's find starts a search with
 //     session->start(book, queryText, SearchSession::standardRequests(), callbacks);
@@ -11,15 +13,19 @@
 // current search has arrived. A multi-book search (searchBooks) checks the id before each book.
 //
 // Threads: make sessions, start, cancel and read the aggregator on the main thread; the callbacks
-// run there too. The executor may be used from any thread; its pool lives until the process ends
-// (shared()) or until the executor is destroyed, which waits for running work.
+// run there too. The executor may be used from any thread. Its pool threads start as work comes
+// (never more than the bound) and stay until the executor ends (shared(): the process), which
+// runs what is queued and then waits for them.
 #pragma once
 
-#include <QThreadPool>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "search/core/SearchOptions.h"
@@ -38,14 +44,27 @@ public:
 
     static SearchExecutor& shared();
 
-    // Queues a task on the pool.
+    // Queues a task; one of at most maxThreads() pool threads runs it.
     void post(std::function<void()> task);
-    int maxThreads() const { return m_pool.maxThreadCount(); }
-    // Waits until every queued task has run; for tests and shut-down.
-    bool waitForDone(int msecs = -1) { return m_pool.waitForDone(msecs); }
+    int maxThreads() const { return m_threads; }
+    // Waits until every queued task has run; for tests and shut-down. False when msecs ran out.
+    bool waitForDone(int msecs = -1);
 
 private:
-    QThreadPool m_pool;
+    // A pool thread: runs queued tasks as they come until the executor ends.
+    void drain();
+
+    int m_threads = 1;
+    std::vector<std::thread> m_pool;  // grows up to m_threads; guarded by m_lock
+    // The tasks wait in our own queue, under our own lock, so the hand-off from the posting thread to
+    // a pool thread is ordered by a lock that thread checkers see.
+    std::mutex m_lock;
+    std::condition_variable m_work;
+    std::condition_variable m_idle;
+    std::deque<std::function<void()>> m_tasks;
+    int m_running = 0;  // pool threads started
+    int m_busy = 0;     // tasks being run
+    bool m_stopping = false;
 };
 
 // One run of a search: a result section's title and the options that make it.

@@ -6,9 +6,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QThread>
 
 #include "search/execution/DocumentSearchBook.h"
 #include "search/execution/SearchExecutor.h"
+#include "search/execution/SearchHooks.h"
+#include "search/execution/SourceTupleSearchBook.h"
 #include "tests/search/execution/MiniBible.h"
 
 namespace {
@@ -155,4 +158,30 @@ TEST_F(SearchExecutorTest, MultiBookThreadStopsBetweenBooksWhenSuperseded)
     spinUntil([&] { return complete; });
     EXPECT_EQ(items, 3);
     EXPECT_EQ(session->aggregator().numRows(), 3 * 4);
+}
+
+TEST_F(SearchExecutorTest, RenderedPagesMarkTheHitsOfTheSessionsAggregator)
+{
+    installSearchHooks();
+    const SourceTuple::Ptr tuple =
+        SourceTuple::sourceTupleForSource(std::shared_ptr<cSourceDoc>(s_book->document(), [](cSourceDoc*) {}));
+    ASSERT_NE(tuple, nullptr);
+    auto session = SearchSession::create();
+    bool complete = false;
+    session->start(SourceTupleSearchBook::forTuple(tuple), u"loved", SearchSession::standardRequests(),
+        {nullptr, [&] { complete = true; }});
+    spinUntil([&] { return complete; });
+    ASSERT_TRUE(complete);
+    QVariantMap params;
+    params.insert(QStringLiteral("highlightHits"), true);
+    params.insert(QStringLiteral("search"),
+        QVariant::fromValue(std::shared_ptr<RenderSearchResults>(std::make_shared<AggregatorRenderResults>(session))));
+    const QString hit = tuple->htmlTextForBlock(tuple->blockForSection(kJohn3_16), params);
+    EXPECT_TRUE(hit.contains(QStringLiteral("<span class='_search'>loved</span>")))
+        << "[" << hit.toStdString() << "] " << tuple->blockForSection(kJohn3_16);
+    // A section that is no hit has no marks, and without the "search" value nothing is marked.
+    const QString other = tuple->htmlTextForBlock(tuple->blockForSection(kGenesis1_1), params);
+    EXPECT_FALSE(other.contains(QStringLiteral("_search"))) << other.toStdString();
+    EXPECT_FALSE(tuple->htmlTextForBlock(tuple->blockForSection(kJohn3_16)).contains(QStringLiteral("_search")));
+    uninstallSearchHooks();
 }
