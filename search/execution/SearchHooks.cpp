@@ -58,13 +58,20 @@ public:
 
 }  // namespace
 
+void addSearchHooks(StartupHooks& hooks)
+{
+    hooks.bookSearchHits = std::make_shared<SectionWriterHooks>();
+    hooks.documentSearchHits = std::make_shared<DocumentHooks>();
+    // The store handler lives as long as the process; the hook slot shares it without owning it.
+    hooks.searchCache =
+        std::shared_ptr<qs::userdata::SearchCacheHandler>(&userdatasearch::storeHandler(), [](auto*) {});
+}
+
 void installSearchHooks()
 {
-    cBkSearchHitHooks::install(std::make_shared<SectionWriterHooks>());
-    cDocSearchHitHooks::install(std::make_shared<DocumentHooks>());
-    // The store handler lives as long as the process; the hook slot shares it without owning it.
-    qs::userdata::SearchCacheHandler::install(
-        std::shared_ptr<qs::userdata::SearchCacheHandler>(&userdatasearch::storeHandler(), [](auto*) {}));
+    StartupHooks hooks;
+    addSearchHooks(hooks);
+    installStartupHooks(hooks);
 }
 
 void uninstallSearchHooks()

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "documents/StartupHooks.h"
 #include "library/SourceTuple.h"
 
 class SearchResultsAggregator;
@@ -19,6 +20,8 @@ class cSearchExpressionResult;
 
 // Installs the section writer's, the documents' and the user-data stores' hooks.
 void installSearchHooks();
+// The same three entries of the application's StartupHooks, which it installs with the others.
+void addSearchHooks(StartupHooks& hooks);
 // Restores the defaults (no hits anywhere, the user-data call recorder); for tests.
 void uninstallSearchHooks();
 

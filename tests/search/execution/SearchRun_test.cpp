@@ -277,7 +277,7 @@ TEST_F(SearchRunTest, JournalNotesAreFoundByTitleAndRecordedForTheLayout)
 {
     cNoteDoc* notes = noteDocInstance();
     ASSERT_NE(notes, nullptr);
-    cSourceDoc::setNoteDoc(notes);
+    cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(notes));
     cBookNote entry;
     entry.pubid = 24326;
     entry.bookid = 15184;
