@@ -13,7 +13,7 @@ bash scripts/install-deps.sh
 python3 scripts/check-layers.py
 bash scripts/format.sh --check
 
-cmake -S . -B build -G Ninja -DQS_WERROR=ON
+cmake -S . -B build -G Ninja -DQS_WERROR=ON -DQS_BUILD_TESTS=ON -DQS_BUILD_BENCH=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --no-tests=error -j"$jobs"
 

@@ -1,0 +1,82 @@
+#include "app/ProgramParts.h"
+
+#include "documents/StartupHooks.h"
+#include "documents/cBookUserData.h"
+#include "engine/references/cBibleRef.h"
+#include "library/EngineStrings.h"
+#include "platform/UserDefaults.h"
+#include "render/HTMLEntities.h"
+#include "search/execution/SearchHooks.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+namespace {
+
+// The find proximity of Bible documents follows the user default as it is now.
+class FindProximityFromDefaults final : public cFindProximitySetting {
+public:
+    std::uint32_t findProximity() const override
+    {
+        const qint64 value = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("findProximity"));
+        return static_cast<std::uint32_t>(std::clamp<qint64>(value, 0, 0xFFFF));
+    }
+};
+
+// Named character references of typed references and book information texts: the renderer's table.
+class ReferenceEntities final : public cBibleRefEntityLookup {
+public:
+    std::uint32_t entity(const char* name, std::size_t length) const override
+    {
+        return name != nullptr ? entityCharacter(std::string_view(name, length)) : 0;
+    }
+};
+
+class BookInfoEntities final : public cBkInfoEntityLookup {
+public:
+    uint32_t entity(const std::string& name) const override { return entityCharacter(name); }
+};
+
+// A qs_sync element's Bible key spelled for the book's translation and language.
+class ReferenceFormatter final : public cBkReferenceFormatter {
+public:
+    bool formatReference(uint32_t key, int32_t translation, int32_t language, std::string& out) const override
+    {
+        cBibleRef ref;
+        ref.setLanguage(language);
+        if (translation > 0 && !ref.setTranslation(translation))
+            return false;
+        ref.setFromKey(key);
+        ref.formatSpelling(kSpellUTF8);
+        const char* text = ref.spellingText();
+        if (text == nullptr || *text == '\0')
+            return false;
+        out = text;
+        return true;
+    }
+};
+
+}  // namespace
+
+void installProgramParts(const QString& dataFolder)
+{
+    // The engine builds the database and cache paths from its data folder, which ends in "/".
+    QDir().mkpath(dataFolder);
+    QString folder = dataFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(folder));
+
+    StartupHooks hooks;
+    hooks.findProximity = std::make_shared<FindProximityFromDefaults>();
+    hooks.referenceEntities = std::make_shared<ReferenceEntities>();
+    hooks.bookInfoEntities = std::make_shared<BookInfoEntities>();
+    hooks.referenceFormatter = std::make_shared<ReferenceFormatter>();
+    installStartupHooks(hooks);
+    // Highlights and note links in rendered verses, and the note document of the documents.
+    cBookUserData::install();
+    // Search hits in rendered sections, multi-book result lines, the user-data search cache.
+    installSearchHooks();
+}

@@ -1,0 +1,11 @@
+// The program's parts, brought up once at start-up in one place: the engine's data folder, then every
+// hook a lower layer waits for (documents/StartupHooks.h), filled from the parts that answer them:
+// the search code, the user's highlights and notes, the Bible-reference spellings, the renderer's
+// entity table and the find-proximity setting. Runs before any book is read or any search thread
+// starts. Main thread only.
+#pragma once
+
+#include <QString>
+
+// `dataFolder` is the private data folder (the database lives there).
+void installProgramParts(const QString& dataFolder);

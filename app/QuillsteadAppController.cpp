@@ -1,0 +1,761 @@
+#include "app/QuillsteadAppController.h"
+
+#include "app/ProgramParts.h"
+#include "app/QuillsteadWindowController.h"
+#include "app/Toast.h"
+#include "library/GoToRequest.h"
+#include "library/JavaScript.h"
+#include "library/SourceManager.h"
+#include "library/SourceTuple.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegion.h"
+#include "platform/Alerts.h"
+#include "platform/AppFolders.h"
+#include "platform/MainThread.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QTextToSpeech>
+#include <QThread>
+#include <QUrl>
+
+namespace {
+
+QuillsteadAppController* g_controller = nullptr;
+
+QString& bundledFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+UserDefaults& defaults()
+{
+    return UserDefaults::standardUserDefaults();
+}
+
+const QString kStrongs = QStringLiteral("strongsNumbers");
+const QString kSyncBiblesComm = QStringLiteral("syncBiblesComm");
+const QString kVersePopovers = QStringLiteral("versePopovers");
+const QString kFootnoteStyle = QStringLiteral("footnoteStyle");
+const QString kDisplayPreferencesChanged = QStringLiteral("DisplayPreferencesChangedNotification");
+
+// Legacy names of the books that come with the application, removed when the book is installed.
+QString legacyNameFor(const QString& name)
+{
+    if (name == QLatin1String("MXHelp.tvk"))
+        return QStringLiteral("MXBKHELP003.tvk");
+    if (name == QLatin1String("MXWelcome.tvk"))
+        return QStringLiteral("MXBKWELCOME003.tvk");
+    if (name == QLatin1String("KJV.tvk"))
+        return QStringLiteral("MXBKKJV003.tvk");
+    return {};
+}
+
+bool askYesNo(const QString& message, const QString& informative)
+{
+    Alert alert;
+    alert.messageText = message;
+    alert.informativeText = informative;
+    alert.buttons = {QStringLiteral("No"), QStringLiteral("Yes")};
+    alert.style = AlertStyle::Informational;
+    return Alerts::shared().runModal(alert) == AlertSecondButtonReturn;
+}
+
+}  // namespace
+
+QuillsteadAppController::QuillsteadAppController(QObject* parent)
+    : QObject(parent), m_center(NotificationCenter::defaultCenter())
+{
+    g_controller = this;
+}
+
+QuillsteadAppController::~QuillsteadAppController()
+{
+    m_center.removeObserver(this);
+    m_mainWindowController.reset();
+    if (g_controller == this)
+        g_controller = nullptr;
+}
+
+QuillsteadAppController* QuillsteadAppController::quillsteadAppController()
+{
+    return g_controller;
+}
+
+void QuillsteadAppController::setBundledBooksFolder(const QString& folder)
+{
+    bundledFolder() = folder;
+}
+
+QString QuillsteadAppController::bundledBooksFolder()
+{
+    return bundledFolder();
+}
+
+qint64 QuillsteadAppController::appVersion()
+{
+#ifdef QS_BUILD_NUMBER
+    return QS_BUILD_NUMBER;
+#else
+    return 1;
+#endif
+}
+
+// ---- Launch and termination ----
+
+void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& resets)
+{
+    Q_ASSERT(isMainThread());
+    bool reinstallAll = false;
+    if (resets.resetLayout &&
+        askYesNo(QStringLiteral("Are you sure you want to delete Quillstead's screen layout?"),
+            QStringLiteral(
+                "This will delete your screen layout, causing you to have to re-create any panes or tabs you "
+                "previously created. This is useful when your layout has become corrupted, causing "
+                "Quillstead not to show its window, or when you want to simply start over. "))) {
+        QFile::remove(appLayoutArchiveFile());
+        for (const char* key : {"mainWindowOriginX", "mainWindowOriginY", "mainWindowWidth", "mainWindowHeight"})
+            defaults().removeObjectForKey(QString::fromLatin1(key));
+    }
+    if (resets.resetSettings &&
+        askYesNo(QStringLiteral("Are you sure you want to delete saved settings?"),
+            QStringLiteral("This will restore all program settings to their factory defaults and will log you out of "
+                           "your Tavrosen Cloud account if you are currently logged in. It will NOT delete your "
+                           "user-created data (notes, highlights, bookmarks, reading history, etc.). It will NOT "
+                           "change your screen layout but will reset the saved Quillstead window location and size. "
+                           "It will NOT delete any books. ")))
+        defaults().removePersistentDomain();
+    if (resets.reinstallBundledBooks &&
+        askYesNo(QStringLiteral("Are you sure you want to reinstall bundled books?"),
+            QStringLiteral("If you select 'Yes', Quillstead will reinstall the Welcome and User Guide books along with "
+                           "any bundled Bibles included with the program. If you have previously deleted these "
+                           "books, they will be re-installed. If you have updated them from the Cloud Library since "
+                           "you downloaded this program, your newer versions will be overwritten. ")))
+        reinstallAll = true;
+
+    // A password kept by an older version moves to its current key as it is (already scrambled).
+    const QVariant password = defaults().objectForKey(QStringLiteral("password"));
+    if (password.typeId() == QMetaType::QString) {
+        defaults().setObject(password, QStringLiteral("optionsbitfield"));
+        defaults().removeObjectForKey(QStringLiteral("password"));
+    }
+
+    SettingsRegistry::registerDefaultsForAllPreferences(defaults());
+    QList<SpeechVoice> voices;
+    {
+        QTextToSpeech speech;
+        for (const QVoice& voice : speech.availableVoices())
+            voices.append({voice.name(), speech.locale().name()});
+    }
+    SettingsRegistry::registerSpeechSynthesisDefaults(defaults(), voices);
+
+    initializeSharedCode();
+
+    const bool newBuild = appVersion() != defaults().integerForKey(QStringLiteral("prevAppVersion"));
+    if (newBuild)
+        SourceManager::removeArchiveFiles();
+    installBundledBooks(reinstallAll || newBuild, reinstallAll);
+
+    m_mainWindowController = std::make_unique<QuillsteadWindowController>(this);
+    m_mainWindowController->showWindow();
+
+    if (defaults().integerForKey(QStringLiteral("prevAppVersion")) != appVersion())
+        defaults().setInteger(appVersion(), QStringLiteral("prevAppVersion"));
+
+    m_center.addObserver(this, QStringLiteral("qsLayoutManagerLayoutNameChangedNotification"), [](Notification&) {});
+    listenForOtherInstances();
+}
+
+void QuillsteadAppController::initializeSharedCode()
+{
+    // The engine's data path, the reference tables, the find proximity, the library and the note
+    // document: the lower layers' hooks are installed in one place.
+    installProgramParts(AppFolders::privateDataDirectory());
+    SourceManager::singleton();
+}
+
+void QuillsteadAppController::applicationWillTerminate()
+{
+    if (m_mainWindowController)
+        m_mainWindowController->exitIsImminent();
+}
+
+// ---- Books that come with the application ----
+
+void QuillsteadAppController::installBundledBooks(bool force, bool forceAll)
+{
+    const QString source = bundledBooksFolder();
+    if (source.isEmpty())
+        return;
+    const QString books = AppFolders::booksDirectory();
+    QDir().mkpath(books);
+    const QStringList names = QDir(source).entryList({QStringLiteral("*.tvk")}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        const QString destination = QDir(books).filePath(name);
+        const QString flag = SettingsRegistry::installedBookKey(name);
+        const bool present = QFileInfo::exists(destination) || defaults().boolForKey(flag);
+        const bool always = name == QLatin1String("MXHelp.tvk") || name == QLatin1String("MXWelcome.tvk");
+        const bool install = forceAll || (force && always) || !present;
+        if (!install)
+            continue;
+        QFile::remove(destination);
+        if (const QString legacy = legacyNameFor(name); !legacy.isEmpty())
+            QFile::remove(QDir(books).filePath(legacy));
+        if (!QFile::copy(QDir(source).filePath(name), destination))
+            continue;
+        QFile(destination).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+        defaults().setBool(true, flag);
+        m_center.postNotificationName(
+            SourceManager::qsBookFileCopiedToBooksFolder, this, {{QStringLiteral("path"), destination}});
+    }
+}
+
+// ---- Layouts ----
+
+QString QuillsteadAppController::appLayoutArchiveFile()
+{
+    return QDir(AppFolders::privateDataDirectory()).filePath(AppFolders::kLayoutArchiveFileName);
+}
+
+bool QuillsteadAppController::archiveLayouts()
+{
+    return LayoutManager::sharedLayoutManager().writeArchive(appLayoutArchiveFile());
+}
+
+void QuillsteadAppController::restoreLayouts()
+{
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    const QString archive = appLayoutArchiveFile();
+    if (QFileInfo::exists(archive)) {
+        if (manager.readArchive(archive) && manager.count() > 0)
+            return;
+        // A damaged archive is kept aside, never lost, and the first screen is built again.
+        const QString aside = archive + QStringLiteral(".damaged");
+        QFile::remove(aside);
+        QFile::rename(archive, aside);
+    }
+    newLayoutFromDescriptor(QStringLiteral("V12"));
+    Layout* layout = manager.currentLayout();
+    if (layout == nullptr)
+        return;
+    const SourceTupleArray::Ptr all = SourceManager::singleton().allSources();
+    const qint64 firstBooks[] = {23, 24, 101};
+    for (int region = 0; region < 3; ++region) {
+        if (static_cast<size_t>(region) >= layout->regions().size())
+            break;
+        const SourceTuple::Ptr book = all->tupleForPubID(1, firstBooks[region]);
+        if (!book)
+            continue;
+        GoToRequest request;
+        request.sourceTuple = book;
+        request.section = 1;
+        request.paneRegion = region;
+        request.forcePane = true;
+        request.layoutUuid = layout->uuidString();
+        m_center.postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+    }
+}
+
+void QuillsteadAppController::newLayoutFromDescriptor(const QString& descriptor)
+{
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutRect rect;
+    if (m_mainWindowController)
+        rect = m_mainWindowController->layoutAreaRect();
+    Layout* layout = manager.addLayoutWithDescriptor(descriptor, rect, QString());
+    if (layout == nullptr)
+        return;
+    if (LayoutRegion* study = layout->addRegionWithDimension(
+            QuillsteadWindowController::defaultStudyPaneWidth(), 3, QStringLiteral("study"), true))
+        study->setMinSize({6, study->minSize().height});
+    if (m_mainWindowController)
+        m_mainWindowController->selectLayoutAtIndex(manager.findLayoutIndex(layout));
+}
+
+void QuillsteadAppController::preemptiveSaveState()
+{
+    if (m_mainWindowController)
+        m_mainWindowController->preemptiveSaveState();
+}
+
+// ---- Hand-over between starts ----
+
+QString QuillsteadAppController::instanceSocketName()
+{
+    // Per user: the runtime folder is the user's own.
+    const QByteArray user = qgetenv("USER");
+    return AppFolders::bundleIdentifier() + QStringLiteral(".LoadAndOpenBook.") + QString::fromLocal8Bit(user);
+}
+
+bool QuillsteadAppController::listenForOtherInstances()
+{
+    if (m_instanceServer != nullptr)
+        return true;
+    auto* server = new QLocalServer(this);
+    server->setSocketOptions(QLocalServer::UserAccessOption);
+    if (!server->listen(instanceSocketName())) {
+        // A socket left behind by a reader that died is removed; a live one keeps its owner.
+        QLocalSocket probe;
+        probe.connectToServer(instanceSocketName());
+        if (probe.waitForConnected(200)) {
+            delete server;
+            return false;
+        }
+        QLocalServer::removeServer(instanceSocketName());
+        if (!server->listen(instanceSocketName())) {
+            delete server;
+            return false;
+        }
+    }
+    connect(server, &QLocalServer::newConnection, this, [this, server] {
+        while (QLocalSocket* socket = server->nextPendingConnection()) {
+            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
+                // One line: the path of a book file, UTF-8. Anything longer than a path is dropped.
+                if (!socket->canReadLine()) {
+                    if (socket->bytesAvailable() > 8192)
+                        socket->abort();
+                    return;
+                }
+                const QString path = QString::fromUtf8(socket->readLine(8192)).trimmed();
+                socket->write("ok\n");
+                socket->flush();
+                if (!path.isEmpty())
+                    loadAndOpenBook(path);
+            });
+        }
+    });
+    m_instanceServer = server;
+    return true;
+}
+
+bool QuillsteadAppController::handOverToRunningInstance(const QString& fileName)
+{
+    QLocalSocket socket;
+    socket.connectToServer(instanceSocketName());
+    if (!socket.waitForConnected(1000))
+        return false;
+    socket.write(QFileInfo(fileName).absoluteFilePath().toUtf8() + '\n');
+    socket.flush();
+    return socket.waitForReadyRead(3000) && socket.readLine().startsWith("ok");
+}
+
+void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.isFile())
+        return;
+    SourceManager& library = SourceManager::singleton();
+    library.removeSourceNamed(info.fileName());
+    const QString destination = QDir(AppFolders::booksDirectory()).filePath(info.fileName());
+    QDir().mkpath(AppFolders::booksDirectory());
+    if (!QFile::copy(info.absoluteFilePath(), destination)) {
+        Alert alert;
+        alert.messageText = QStringLiteral("The book file could not be copied into the books folder.");
+        alert.informativeText = destination;
+        Alerts::shared().runModal(alert);
+        return;
+    }
+    m_center.postNotificationName(
+        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), destination}});
+    const SourceTuple::Ptr book = library.allSources()->tupleForFile(destination);
+    if (!book) {
+        Alert alert;
+        alert.messageText = QStringLiteral("Unable to open the book after it was installed.");
+        alert.style = AlertStyle::Informational;
+        Alerts::shared().runModal(alert);
+        return;
+    }
+    m_center.postNotificationName(QStringLiteral("UserWantsToOpenThisBookNotification"), this,
+        {{QStringLiteral("pubid"), book->pubID()}, {QStringLiteral("bookid"), book->bookID()},
+            {QStringLiteral("edition"), book->editionNumber()}, {QStringLiteral("revision"), book->revisionNumber()}});
+}
+
+// ---- Presentation ----
+
+void QuillsteadAppController::showToast(const QString& message)
+{
+    Toast::show(message, static_cast<int>(defaults().integerForKey(QStringLiteral("baseFontSize"))));
+    emit toastShown(message);
+}
+
+void QuillsteadAppController::showAlertOnMainThread(const QVariantMap& dictionary)
+{
+    if (!isMainThread()) {
+        QMetaObject::invokeMethod(
+            this, [this, dictionary] { showAlertOnMainThread(dictionary); }, Qt::QueuedConnection);
+        return;
+    }
+    Alert alert;
+    alert.style = static_cast<AlertStyle>(qBound(0, dictionary.value(QStringLiteral("alertStyle")).toInt(), 2));
+    alert.messageText = dictionary.value(QStringLiteral("messageText")).toString();
+    alert.informativeText = dictionary.value(QStringLiteral("informativeText")).toString();
+    for (const char* key : {"firstButtonTitle", "secondButtonTitle"})
+        if (dictionary.contains(QString::fromLatin1(key)))
+            alert.buttons.append(dictionary.value(QString::fromLatin1(key)).toString());
+    const int answer = Alerts::shared().runModal(alert);
+    const QString prefix = answer == AlertSecondButtonReturn ? QStringLiteral("second")
+        : answer == AlertFirstButtonReturn                   ? QStringLiteral("first")
+                                                             : QString();
+    if (prefix.isEmpty())
+        return;
+    const QString selector = dictionary.value(prefix + QStringLiteral("ButtonSelector")).toString();
+    if (selector.isEmpty())
+        return;
+    const QByteArray method = selector.toLatin1().replace(":", "");
+    const QString paramKey = prefix + QStringLiteral("ButtonParam");
+    if (dictionary.contains(paramKey))
+        QMetaObject::invokeMethod(this, method.constData(), Q_ARG(QString, dictionary.value(paramKey).toString()));
+    else
+        QMetaObject::invokeMethod(this, method.constData());
+}
+
+void QuillsteadAppController::showFileInFinder(const QString& path)
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+}
+
+// ---- Commands ----
+
+QString QuillsteadAppController::currentLayoutUuid() const
+{
+    const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    return layout != nullptr ? layout->uuidString() : QString();
+}
+
+void QuillsteadAppController::postFromController(const QString& name, const QVariantMap& userInfo)
+{
+    m_center.postNotificationName(name, this, userInfo);
+}
+
+void QuillsteadAppController::onCloseBook()
+{
+    postFromController(QStringLiteral("UserWantsToCloseActiveBookNotification"));
+}
+
+void QuillsteadAppController::onNewPane(int senderTag)
+{
+    postFromController(QStringLiteral("UserWantsToSplitActivePaneNotification"),
+        {{QStringLiteral("vertical"), senderTag == 1002 ? 1 : 0}});
+}
+
+void QuillsteadAppController::onClosePane()
+{
+    postFromController(QStringLiteral("UserWantsToCloseActivePaneNotification"));
+}
+
+void QuillsteadAppController::onMaximizeBook()
+{
+    postFromController(QStringLiteral("UserWantsToMaximizeCurrentBookNotification"));
+}
+
+void QuillsteadAppController::onMaximizePane()
+{
+    postFromController(QStringLiteral("UserWantsToMaximizeCurrentPaneNotification"));
+}
+
+void QuillsteadAppController::onScrollPageUp()
+{
+    postFromController(QStringLiteral("UserWantsToScrollUpOnePage"));
+}
+
+void QuillsteadAppController::onScrollLineUp()
+{
+    postFromController(QStringLiteral("UserWantsToScrollUpOneLine"));
+}
+
+void QuillsteadAppController::onScrollLineDown()
+{
+    postFromController(QStringLiteral("UserWantsToScrollDownOneLine"));
+}
+
+void QuillsteadAppController::onScrollPageDown()
+{
+    postFromController(QStringLiteral("UserWantsToScrollDownOnePage"));
+}
+
+void QuillsteadAppController::onStartSpeaking()
+{
+    postFromController(
+        QStringLiteral("UserWantsToStartSpeakingNotification"), {{GoToKeys::layoutUuid, currentLayoutUuid()}});
+}
+
+void QuillsteadAppController::onStopSpeaking()
+{
+    postFromController(QStringLiteral("UserWantsToStopSpeakingNotification"));
+}
+
+void QuillsteadAppController::onAboutThisBook()
+{
+    postFromController(QStringLiteral("UserWantsToSeeCurrentBookProperties"));
+}
+
+void QuillsteadAppController::onRenameLayout()
+{
+    Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    if (layout == nullptr || !m_mainWindowController)
+        return;
+    const QString name =
+        m_mainWindowController->runTextPrompt({{QStringLiteral("title"), QStringLiteral("Rename Current Layout")},
+            {QStringLiteral("prompt"), QStringLiteral("Enter a new name for this layout.")},
+            {QStringLiteral("default"), layout->name()},
+            {QStringLiteral("detailPrompt"),
+                QStringLiteral("Layout names don't have to be unique, but they should be. If you name your layout "
+                               "\"Today\", it will be displayed when you select \"Today's Reading\".")}});
+    if (name.isEmpty())
+        return;
+    layout->setName(name);
+    m_center.postNotificationName(LayoutManager::qsLayoutManagerLayoutNameChangedNotification, nullptr);
+}
+
+void QuillsteadAppController::onDeleteLayout()
+{
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    Layout* layout = manager.currentLayout();
+    if (manager.count() < 2 || layout == nullptr)
+        return;
+    Alert alert;
+    alert.messageText = QStringLiteral("Are you sure you want to delete the layout '%1'?").arg(layout->name());
+    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    if (Alerts::shared().runModal(alert) == AlertFirstButtonReturn)
+        manager.deleteLayoutAtIndex(manager.findLayoutIndex(layout));
+}
+
+void QuillsteadAppController::onNewLayout()
+{
+    if (m_mainWindowController) {
+        const QString descriptor = m_mainWindowController->runNewLayoutSheet();
+        if (!descriptor.isEmpty())
+            newLayoutFromDescriptor(descriptor);
+    }
+}
+
+void QuillsteadAppController::onSyncToActiveBible()
+{
+    if (!m_mainWindowController)
+        return;
+    const auto current = m_mainWindowController->currentBookAndSection();
+    if (!current.book)
+        return;
+    const quint32 key = current.book->keyForSection(current.section);
+    postFromController(GoToNames::EverybodySyncToMeNotification,
+        {{GoToKeys::layoutUuid, currentLayoutUuid()}, {GoToKeys::sourceTuple, QVariant::fromValue(current.book)},
+            {QStringLiteral("bibleKey"), static_cast<quint32>(key)}, {GoToKeys::paneRegion, current.region},
+            {QStringLiteral("syncAnyway"), true}});
+}
+
+void QuillsteadAppController::onGoToToday()
+{
+    if (m_mainWindowController) {
+        m_mainWindowController->selectLayoutWithName(QStringLiteral("Today"));
+        m_mainWindowController->makeGoToPaneCurrent();
+    }
+    GoToRequest request;
+    request.todaysReading = true;
+    request.activate = true;
+    request.sync = true;
+    request.layoutUuid = currentLayoutUuid();
+    const qint64 pub = defaults().integerForKey(QStringLiteral("preferredDevotionalPubId"));
+    const qint64 book = defaults().integerForKey(QStringLiteral("preferredDevotionalBookId"));
+    if (defaults().hasStoredValue(QStringLiteral("preferredDevotionalPubId")) &&
+        defaults().hasStoredValue(QStringLiteral("preferredDevotionalBookId")) && pub != 0 && book != 0)
+        request.sourceTuple = SourceManager::singleton().devotionalSources()->tupleForPubID(pub, book);
+    m_center.postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+}
+
+void QuillsteadAppController::onHelp()
+{
+    const SourceTuple::Ptr help = SourceManager::singleton().allSources()->tupleForPubID(1, 24);
+    if (!help)
+        return;
+    GoToRequest request;
+    request.sourceTuple = help;
+    request.activate = true;
+    request.layoutUuid = currentLayoutUuid();
+    m_center.postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+}
+
+void QuillsteadAppController::toggle(
+    const QString& key, const QString& offText, const QString& onText, bool postDisplayChange)
+{
+    const bool on = !defaults().boolForKey(key);
+    defaults().setBool(on, key);
+    if (postDisplayChange)
+        postFromController(kDisplayPreferencesChanged);
+    showToast(on ? onText : offText);
+}
+
+void QuillsteadAppController::onToggleSyncBiblesCommentaries()
+{
+    toggle(kSyncBiblesComm, QStringLiteral("Bible / commentary sync is now disabled"),
+        QStringLiteral("Bible / commentary sync enabled."), false);
+}
+
+void QuillsteadAppController::onToggleStrongs()
+{
+    toggle(kStrongs, QStringLiteral("Word attributes are disabled in Bibles that have them."),
+        QStringLiteral("Word attributes enabled."), true);
+}
+
+void QuillsteadAppController::onToggleLinkPreview()
+{
+    toggle(kVersePopovers, QStringLiteral("Link previews are now disabled."), QStringLiteral("Link previews enabled."),
+        false);
+}
+
+void QuillsteadAppController::onCycleFootnoteMarkers()
+{
+    const QString now = defaults().stringForKey(kFootnoteStyle);
+    const QString next = now == QLatin1String("Collapse") ? QStringLiteral("Expand")
+        : now == QLatin1String("Expand")                  ? QStringLiteral("Hide")
+                                                          : QStringLiteral("Collapse");
+    defaults().setString(next, kFootnoteStyle);
+    postFromController(kDisplayPreferencesChanged);
+    showToast(QStringLiteral("Footnote markers now set to '%1'").arg(next));
+}
+
+void QuillsteadAppController::onOpenBook()
+{
+    SourceManager::singleton().validate();
+    if (m_mainWindowController)
+        m_mainWindowController->runOpenBookDialog();
+}
+
+void QuillsteadAppController::onAboutQuillstead()
+{
+    QMessageBox::about(m_mainWindowController ? m_mainWindowController->window() : nullptr,
+        QStringLiteral("About Quillstead"),
+        QStringLiteral("<p align='center'><b>Quillstead</b></p><p align='center'>A Bible-study reader.</p>"
+                       "<p align='center'><b><u>System Information</u></b></p>"
+                       "<p align='center'>Qt %1<br/>Tavrosen Device ID<br/>%2</p><p align='center'>Release Build</p>")
+            .arg(QString::fromLatin1(qVersion()), JavaScript::stringWithUniqueDeviceID()));
+}
+
+// ---- Dispatch by tag and menu state ----
+
+void QuillsteadAppController::performCommand(int tag)
+{
+    switch (tag) {
+    case 103:
+        onCloseBook();
+        break;
+    case 104:
+    case 1001:
+    case 1002:
+        onNewPane(tag);
+        break;
+    case 105:
+        onClosePane();
+        break;
+    case 106:
+        onNewLayout();
+        break;
+    case 107:
+        onRenameLayout();
+        break;
+    case 108:
+        onDeleteLayout();
+        break;
+    case 225:
+        onStartSpeaking();
+        break;
+    case 226:
+        onStopSpeaking();
+        break;
+    case 407:
+        onToggleStrongs();
+        break;
+    case 408:
+        onCycleFootnoteMarkers();
+        break;
+    case 409:
+        postFromController(QStringLiteral("UserWantsToGoToNextBookPane"));
+        break;
+    case 410:
+        postFromController(QStringLiteral("UserWantsToGoToPreviousBookPane"));
+        break;
+    case 415:
+        onToggleSyncBiblesCommentaries();
+        break;
+    case 416:
+        onSyncToActiveBible();
+        break;
+    case 417:
+        onToggleLinkPreview();
+        break;
+    case 702:
+        onGoToToday();
+        break;
+    case 703:
+        break;
+    case 901:
+        onHelp();
+        break;
+    case 404:
+        if (m_mainWindowController)
+            m_mainWindowController->setShowStudyPane(!m_mainWindowController->isStudyPaneVisible());
+        break;
+    default:
+        // Every tag a menu item or toolbar button carries has a case above or is disabled until the
+        // part of the program it belongs to is there.
+        qWarning("Unexpected menu item or toolbar button tag received: %d", tag);
+        break;
+    }
+}
+
+bool QuillsteadAppController::validateMenuItem(QAction* action) const
+{
+    return !m_mainWindowController || m_mainWindowController->validateMenuItem(action->data().toInt());
+}
+
+void QuillsteadAppController::menuNeedsUpdate(QMenu* menu)
+{
+    const QString footnotes = defaults().stringForKey(kFootnoteStyle);
+    for (QAction* action : menu->actions()) {
+        switch (action->data().toInt()) {
+        case 404:
+            action->setChecked(m_mainWindowController && m_mainWindowController->isStudyPaneVisible());
+            break;
+        case 407:
+            action->setChecked(defaults().boolForKey(kStrongs));
+            break;
+        case 408:
+            // A menu item has no mixed state here: "Collapse" shows as checked with the item's text
+            // naming the state.
+            action->setChecked(footnotes != QLatin1String("Hide"));
+            action->setText(
+                tr("Footnote Markers: %1").arg(footnotes.isEmpty() ? QStringLiteral("Collapse") : footnotes));
+            break;
+        case 415:
+            action->setChecked(defaults().boolForKey(kSyncBiblesComm));
+            break;
+        case 416: {
+            bool visible = !defaults().boolForKey(kSyncBiblesComm);
+            if (visible && m_mainWindowController) {
+                const auto current = m_mainWindowController->currentBookAndSection();
+                visible = current.book && current.book->isABible();
+            }
+            action->setVisible(visible);
+            break;
+        }
+        case 417:
+            action->setChecked(defaults().boolForKey(kVersePopovers));
+            break;
+        default:
+            break;
+        }
+    }
+}

@@ -1,0 +1,120 @@
+// QuillsteadAppController: the application's controller. Its launch handler brings every part of the
+// program up in a fixed order (defaults, folders and the engine's shared state, the library, the books
+// that come with the application, the main window and its layouts), its termination handler saves the
+// screen, and it answers the main menu's commands: most post a named notification that a pane or the
+// pane manager observes, forward to the main window controller, toggle a setting and say so in a toast,
+// or open a window.
+//
+// One object for the program (shared()); owns the main window controller. Main thread only.
+#pragma once
+
+#include "platform/NotificationCenter.h"
+
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <memory>
+
+class QuillsteadWindowController;
+class QLocalServer;
+class QAction;
+class QMenu;
+
+class QuillsteadAppController : public QObject {
+    Q_OBJECT
+public:
+    // What the launch may reset first (the three resets the user asks for when starting).
+    struct LaunchResets {
+        bool resetLayout = false;
+        bool resetSettings = false;
+        bool reinstallBundledBooks = false;
+    };
+
+    explicit QuillsteadAppController(QObject* parent = nullptr);
+    ~QuillsteadAppController() override;
+
+    static QuillsteadAppController* quillsteadAppController();
+
+    // Where the books that come with the application are read from (the build's or the installed
+    // folder of compiled books).
+    static void setBundledBooksFolder(const QString& folder);
+    static QString bundledBooksFolder();
+    // The build number compared with "prevAppVersion" at every launch.
+    static qint64 appVersion();
+
+    void applicationDidFinishLaunching(const LaunchResets& resets);
+    void applicationWillTerminate();
+    void initializeSharedCode();
+
+    // Books that come with the application.
+    void installBundledBooks(bool force, bool forceAll);
+
+    // Layouts.
+    static QString appLayoutArchiveFile();
+    bool archiveLayouts();
+    void restoreLayouts();
+    void newLayoutFromDescriptor(const QString& descriptor);
+    void preemptiveSaveState();
+
+    // A book file handed over by another start of the program.
+    void loadAndOpenBook(const QString& fileName);
+    // Listens for hand-overs on the per-user socket; false when another process already does.
+    bool listenForOtherInstances();
+    static QString instanceSocketName();
+    // Hands a file to a running reader; true when one took it.
+    static bool handOverToRunningInstance(const QString& fileName);
+
+    // Presentation services.
+    void showToast(const QString& message);
+    // "alertStyle", "messageText", "informativeText", "firstButtonTitle", "secondButtonTitle",
+    // "firstButtonSelector"/"secondButtonSelector" (names of this controller's slots) and their
+    // "...Param"; safe to call from any thread (the alert runs on the main thread).
+    void showAlertOnMainThread(const QVariantMap& alert);
+    Q_INVOKABLE void showFileInFinder(const QString& path);
+
+    QuillsteadWindowController* mainWindowController() const { return m_mainWindowController.get(); }
+
+    // Commands, by the tags the menus and the toolbar carry.
+    void performCommand(int tag);
+    void menuNeedsUpdate(QMenu* menu);
+    bool validateMenuItem(QAction* action) const;
+
+    void onCloseBook();
+    void onNewPane(int senderTag);
+    void onClosePane();
+    void onMaximizeBook();
+    void onMaximizePane();
+    void onScrollPageUp();
+    void onScrollLineUp();
+    void onScrollLineDown();
+    void onScrollPageDown();
+    void onStartSpeaking();
+    void onStopSpeaking();
+    void onAboutThisBook();
+    void onRenameLayout();
+    void onDeleteLayout();
+    void onNewLayout();
+    void onSyncToActiveBible();
+    void onGoToToday();
+    void onHelp();
+    void onToggleSyncBiblesCommentaries();
+    void onToggleStrongs();
+    void onToggleLinkPreview();
+    void onCycleFootnoteMarkers();
+    void onOpenBook();
+    void onAboutQuillstead();
+
+signals:
+    // A toast was shown (tests read it).
+    void toastShown(const QString& message);
+
+private:
+    void toggle(const QString& key, const QString& offText, const QString& onText, bool postDisplayChange);
+    void postFromController(const QString& name, const QVariantMap& userInfo = {});
+    QString currentLayoutUuid() const;
+
+    NotificationCenter& m_center;
+    std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
+    QLocalServer* m_instanceServer = nullptr;
+};

@@ -1,0 +1,639 @@
+#include "app/QuillsteadWindowController.h"
+
+#include "app/ModalTextFieldWindowController.h"
+#include "app/QuillsteadAppController.h"
+#include "library/SourceTuple.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "reports/ui/CopyPassageWindowController.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
+#include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+UserDefaults& defaults()
+{
+    return UserDefaults::standardUserDefaults();
+}
+
+struct ToolbarItem {
+    const char* identifier;
+    const char* label;
+    int tag;
+};
+
+// The toolbar's items: identifier, label, tag.
+constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"OpenBook", "Open Book", 101},
+    {"CloseBook", "Close Book", 103}, {"AboutThisBook", "About Book", 113}, {"NewPane", "New Pane", 104},
+    {"ClosePane", "Close Pane", 105}, {"ToggleBibleSync", "Bible Sync", 415},
+    {"SyncToActiveBible", "Sync to Bible", 416}, {"Find", "Find", 501}, {"GoTo", "Go To", 503}, {"Notes", "Notes", 605},
+    {"FindInNotes", "Find in Notes", 502}, {"Bookmarks", "Bookmarks", 607}, {"Highlights", "Highlights", 606},
+    {"TodaysReading", "Today", 702}, {"ReadingComplete", "Read", 701}, {"ToggleStrongs", "Strong's", 407},
+    {"CycleFootnoteMarker", "Footnotes", 408}, {"Back", "Back", 505}, {"Forward", "Forward", 506},
+    {"Cloud Sync", "Cloud Sync", 602}, {"AutostudyVerse", "Verse Study", 603}, {"AutostudyWord", "Word Study", 604},
+    {"AutostudyToday", "Today's Study", 608}, {"Journal", "Journal", 609}, {"LibrarySearch", "Library Search", 610},
+    {"LibraryNavigator", "Navigator", 611}, {"StartSpeaking", "Speak", 225}, {"StopSpeaking", "Stop", 226},
+    {"ToggleLinkPreview", "Previews", 417}, {"QuillsteadHelp", "Help", 901}};
+
+// Commands of parts of the program that are not in this build yet: shown, but disabled.
+const QSet<int>& unavailableTags()
+{
+    static const QSet<int> tags {101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222,
+        404, 501, 502, 503, 505, 506, 602, 603, 604, 605, 606, 607, 608, 609, 610, 611, 701, 405, 406, 403};
+    return tags;
+}
+
+}  // namespace
+
+// ---- QuillsteadWindow ----
+
+const QStringList& QuillsteadWindow::toolbarAllowedItemIdentifiers()
+{
+    static const QStringList identifiers = [] {
+        QStringList list;
+        for (const ToolbarItem& item : kToolbarItems)
+            list.append(QString::fromLatin1(item.identifier));
+        return list;
+    }();
+    return identifiers;
+}
+
+const QStringList& QuillsteadWindow::toolbarDefaultItemIdentifiers()
+{
+    static const QStringList identifiers {QStringLiteral("StudyPanel"), QStringLiteral("space"),
+        QStringLiteral("OpenBook"), QStringLiteral("space"), QStringLiteral("GoTo"), QStringLiteral("Find"),
+        QStringLiteral("Bookmarks"), QStringLiteral("space"), QStringLiteral("Back"), QStringLiteral("Forward"),
+        QStringLiteral("space"), QStringLiteral("TodaysReading"), QStringLiteral("space"), QStringLiteral("Cloud Sync"),
+        QStringLiteral("flexibleSpace"), QStringLiteral("QuillsteadHelp")};
+    return identifiers;
+}
+
+int QuillsteadWindow::tagForToolbarIdentifier(const QString& identifier)
+{
+    for (const ToolbarItem& item : kToolbarItems)
+        if (identifier == QLatin1String(item.identifier))
+            return item.tag;
+    return 0;
+}
+
+void QuillsteadWindow::closeEvent(QCloseEvent* event)
+{
+    emit closing();
+    QMainWindow::closeEvent(event);
+}
+
+// ---- QuillsteadWindowController ----
+
+QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* app)
+    : m_app(app), m_window(std::make_unique<QuillsteadWindow>())
+{
+    m_window->setWindowTitle(QStringLiteral("Quillstead"));
+    m_window->setObjectName(QStringLiteral("QuillsteadWindow"));
+    buildMenus();
+    buildToolbar();
+
+    auto* central = new QWidget(m_window.get());
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* tabRow = new QHBoxLayout;
+    tabRow->setContentsMargins(4, 2, 4, 0);
+    m_tabBar = new QTabBar(central);
+    m_tabBar->setObjectName(QStringLiteral("layoutTabBar"));
+    m_tabBar->setTabsClosable(true);
+    m_tabBar->setMovable(true);
+    m_tabBar->setExpanding(false);
+    m_tabBar->setDocumentMode(true);
+    m_tabBar->setUsesScrollButtons(true);
+    m_tabBar->setElideMode(Qt::ElideRight);
+    m_tabBar->setStyleSheet(QStringLiteral("QTabBar::tab { min-width: 160px; max-width: 250px; font-weight: bold; }"));
+    m_addLayoutButton = new QToolButton(central);
+    m_addLayoutButton->setText(QStringLiteral("+"));
+    m_addLayoutButton->setToolTip(tr("New Layout"));
+    m_addLayoutButton->setAutoRaise(true);
+    tabRow->addWidget(m_tabBar);
+    tabRow->addWidget(m_addLayoutButton);
+    tabRow->addStretch();
+    column->addLayout(tabRow);
+
+    m_layoutArea = new QWidget(central);
+    m_layoutArea->setObjectName(QStringLiteral("layoutArea"));
+    m_layoutArea->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    auto* areaLayout = new QVBoxLayout(m_layoutArea);
+    areaLayout->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(m_layoutArea, 1);
+    m_window->setCentralWidget(central);
+
+    connect(m_addLayoutButton, &QToolButton::clicked, this, [this] { m_app->onNewLayout(); });
+    connect(m_tabBar, &QTabBar::tabMoved, this, [this](int, int) { tabMoved(); });
+    connect(m_tabBar, &QTabBar::tabCloseRequested, this, &QuillsteadWindowController::tabCloseRequested);
+    connect(m_tabBar, &QTabBar::currentChanged, this, &QuillsteadWindowController::tabSelected);
+    m_tabBar->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_tabBar, &QTabBar::customContextMenuRequested, this, [this](const QPoint& at) {
+        const int index = m_tabBar->tabAt(at);
+        if (index < 0)
+            return;
+        m_tabBar->setCurrentIndex(index);
+        m_app->onRenameLayout();
+    });
+    connect(m_window.get(), &QuillsteadWindow::closing, this, [this] { m_app->applicationWillTerminate(); });
+
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    for (const QString& name : {LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+             LayoutManager::qsLayoutManagerLayoutNameChangedNotification})
+        center.addObserver(this, name, [this](Notification&) {
+            if (m_observingLayouts)
+                makeTabsForLayoutManagerLayouts();
+        });
+    m_observingLayouts = true;
+}
+
+QuillsteadWindowController::~QuillsteadWindowController()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+QList<QAction*> QuillsteadWindowController::actionsForTag(int tag) const
+{
+    return m_actions.values(tag);
+}
+
+QAction* QuillsteadWindowController::addCommand(
+    QMenu* menu, const QString& title, int tag, const QKeySequence& shortcut)
+{
+    QAction* action = menu->addAction(title);
+    action->setData(tag);
+    if (!shortcut.isEmpty())
+        action->setShortcut(shortcut);
+    connect(action, &QAction::triggered, this, [this, tag] { toolbarItemSelected(tag); });
+    m_actions.insert(tag, action);
+    return action;
+}
+
+void QuillsteadWindowController::buildMenus()
+{
+    QMenuBar* bar = m_window->menuBar();
+    QMenu* file = bar->addMenu(tr("&File"));
+    addCommand(file, tr("Open Book..."), 101, QKeySequence::Open);
+    addCommand(file, tr("Close Book"), 103, QKeySequence(QStringLiteral("Ctrl+W")));
+    addCommand(file, tr("About This Book"), 113);
+    file->addSeparator();
+    addCommand(file, tr("Cloud Library..."), 109);
+    addCommand(file, tr("Sync Now"), 602);
+    file->addSeparator();
+    QAction* quit = file->addAction(tr("Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, m_window.get(), &QWidget::close);
+
+    QMenu* edit = bar->addMenu(tr("&Edit"));
+    addCommand(edit, tr("Copy Passage..."), 209, QKeySequence(QStringLiteral("Ctrl+Shift+C")));
+    addCommand(edit, tr("Copy Passage Now"), 223, QKeySequence(QStringLiteral("Ctrl+Alt+C")));
+    edit->addSeparator();
+    QMenu* format = edit->addMenu(tr("Format"));
+    format->menuAction()->setData(211);
+    m_actions.insert(211, format->menuAction());
+    QMenu* font = format->addMenu(tr("Font"));
+    font->menuAction()->setData(210);
+    m_actions.insert(210, font->menuAction());
+    addCommand(font, tr("Bold"), 212, QKeySequence::Bold);
+    addCommand(font, tr("Italic"), 213, QKeySequence::Italic);
+    addCommand(font, tr("Underline"), 214, QKeySequence::Underline);
+    QMenu* lists = format->addMenu(tr("Lists"));
+    lists->menuAction()->setData(215);
+    m_actions.insert(215, lists->menuAction());
+    addCommand(lists, tr("Numbered List"), 216);
+    addCommand(lists, tr("Bulleted List"), 217);
+    QMenu* blocks = format->addMenu(tr("Paragraph Style"));
+    blocks->menuAction()->setData(218);
+    m_actions.insert(218, blocks->menuAction());
+    addCommand(blocks, tr("Paragraph"), 219);
+    addCommand(blocks, tr("Heading 1"), 220);
+    addCommand(blocks, tr("Heading 2"), 221);
+    addCommand(blocks, tr("Heading 3"), 222);
+
+    QMenu* view = bar->addMenu(tr("&View"));
+    addCommand(view, tr("Study Pane"), 404)->setCheckable(true);
+    addCommand(view, tr("Layout Tabs"), 403)->setCheckable(true);
+    view->addSeparator();
+    addCommand(view, tr("Strong's Numbers and Word Attributes"), 407)->setCheckable(true);
+    addCommand(view, tr("Cycle Footnote Markers"), 408)->setCheckable(true);
+    addCommand(view, tr("Link Previews"), 417)->setCheckable(true);
+    view->addSeparator();
+    addCommand(view, tr("Display Settings..."), 405);
+    addCommand(view, tr("Colors..."), 406);
+
+    QMenu* panes = bar->addMenu(tr("&Panes"));
+    addCommand(panes, tr("Split Pane Horizontally"), 1001);
+    addCommand(panes, tr("Split Pane Vertically"), 1002);
+    addCommand(panes, tr("Close Pane"), 105);
+    panes->addSeparator();
+    addCommand(panes, tr("Next Book Pane"), 409, QKeySequence(QStringLiteral("Ctrl+]")));
+    addCommand(panes, tr("Previous Book Pane"), 410, QKeySequence(QStringLiteral("Ctrl+[")));
+    panes->addSeparator();
+    addCommand(panes, tr("Bible / Commentary Sync"), 415)->setCheckable(true);
+    addCommand(panes, tr("Sync to Active Bible"), 416);
+    panes->addSeparator();
+    addCommand(panes, tr("New Layout..."), 106);
+    addCommand(panes, tr("Rename Layout..."), 107);
+    addCommand(panes, tr("Delete Layout"), 108);
+
+    QMenu* go = bar->addMenu(tr("&Go"));
+    addCommand(go, tr("Back"), 505, QKeySequence::Back);
+    addCommand(go, tr("Forward"), 506, QKeySequence::Forward);
+    go->addSeparator();
+    addCommand(go, tr("Go To..."), 503, QKeySequence(QStringLiteral("Ctrl+L")));
+    addCommand(go, tr("Today's Reading"), 702, QKeySequence(QStringLiteral("Ctrl+T")));
+    addCommand(go, tr("Mark Reading Complete"), 701);
+
+    QMenu* study = bar->addMenu(tr("&Study"));
+    addCommand(study, tr("Find..."), 501, QKeySequence::Find);
+    addCommand(study, tr("Find in Notes..."), 502);
+    addCommand(study, tr("Notes"), 605);
+    addCommand(study, tr("Bookmarks"), 607);
+    addCommand(study, tr("Highlights"), 606);
+    addCommand(study, tr("Journal"), 609);
+    addCommand(study, tr("Library Search"), 610);
+    addCommand(study, tr("Navigator"), 611);
+    study->addSeparator();
+    addCommand(study, tr("Verse Study..."), 603);
+    addCommand(study, tr("Word Study..."), 604);
+    addCommand(study, tr("Today's Study..."), 608);
+    study->addSeparator();
+    addCommand(study, tr("Start Speaking"), 225);
+    addCommand(study, tr("Stop Speaking"), 226);
+
+    QMenu* help = bar->addMenu(tr("&Help"));
+    addCommand(help, tr("Quillstead Help"), 901, QKeySequence::HelpContents);
+    QAction* about = help->addAction(tr("About Quillstead"));
+    about->setMenuRole(QAction::AboutRole);
+    connect(about, &QAction::triggered, m_app, &QuillsteadAppController::onAboutQuillstead);
+
+    for (QMenu* menu : bar->findChildren<QMenu*>())
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+            updateActionStates();
+            m_app->menuNeedsUpdate(menu);
+        });
+}
+
+void QuillsteadWindowController::buildToolbar()
+{
+    m_toolbar = m_window->addToolBar(tr("Toolbar"));
+    m_toolbar->setObjectName(QStringLiteral("mainToolbar"));
+    m_toolbar->setMovable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    QStyle* style = m_window->style();
+    const QHash<int, QStyle::StandardPixmap> icons {{404, QStyle::SP_FileDialogDetailedView},
+        {101, QStyle::SP_DialogOpenButton}, {503, QStyle::SP_FileDialogContentsView},
+        {501, QStyle::SP_FileDialogInfoView}, {607, QStyle::SP_DirIcon}, {505, QStyle::SP_ArrowBack},
+        {506, QStyle::SP_ArrowForward}, {702, QStyle::SP_FileDialogNewFolder}, {602, QStyle::SP_BrowserReload},
+        {901, QStyle::SP_DialogHelpButton}};
+    for (const QString& identifier : QuillsteadWindow::toolbarDefaultItemIdentifiers()) {
+        if (identifier == QLatin1String("space")) {
+            m_toolbar->addSeparator();
+            continue;
+        }
+        if (identifier == QLatin1String("flexibleSpace")) {
+            auto* spacer = new QWidget(m_toolbar);
+            spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+            m_toolbar->addWidget(spacer);
+            continue;
+        }
+        const int tag = QuillsteadWindow::tagForToolbarIdentifier(identifier);
+        QString label;
+        for (const ToolbarItem& item : kToolbarItems)
+            if (identifier == QLatin1String(item.identifier))
+                label = tr(item.label);
+        QAction* action = m_toolbar->addAction(style->standardIcon(icons.value(tag, QStyle::SP_FileIcon)), label);
+        action->setData(tag);
+        action->setObjectName(identifier);
+        connect(action, &QAction::triggered, this, [this, tag] { toolbarItemSelected(tag); });
+        m_actions.insert(tag, action);
+    }
+}
+
+void QuillsteadWindowController::showWindow()
+{
+    const float width = static_cast<float>(defaults().floatForKey(QStringLiteral("mainWindowWidth")));
+    const float height = static_cast<float>(defaults().floatForKey(QStringLiteral("mainWindowHeight")));
+    if (width > 0 && height > 0) {
+        m_window->setGeometry(static_cast<int>(defaults().floatForKey(QStringLiteral("mainWindowOriginX"))),
+            static_cast<int>(defaults().floatForKey(QStringLiteral("mainWindowOriginY"))), static_cast<int>(width),
+            static_cast<int>(height));
+    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        m_window->setGeometry(screen->availableGeometry());
+    }
+    m_window->setWindowOpacity(0.0);
+    m_window->show();
+    m_app->restoreLayouts();
+    makeTabsForLayoutManagerLayouts();
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    if (manager.currentLayout() != nullptr)
+        selectLayoutAtIndex(manager.findLayoutIndex(manager.currentLayout()));
+    updateActionStates();
+    m_window->setWindowOpacity(1.0);
+}
+
+void QuillsteadWindowController::exitIsImminent()
+{
+    m_observingLayouts = false;
+    const QRect frame = m_window->geometry();
+    defaults().setFloat(static_cast<float>(frame.x()), QStringLiteral("mainWindowOriginX"));
+    defaults().setFloat(static_cast<float>(frame.y()), QStringLiteral("mainWindowOriginY"));
+    defaults().setFloat(static_cast<float>(frame.width()), QStringLiteral("mainWindowWidth"));
+    defaults().setFloat(static_cast<float>(frame.height()), QStringLiteral("mainWindowHeight"));
+    m_app->archiveLayouts();
+}
+
+void QuillsteadWindowController::preemptiveSaveState()
+{
+    m_app->archiveLayouts();
+}
+
+LayoutRect QuillsteadWindowController::layoutAreaRect() const
+{
+    const QSize size =
+        m_layoutArea->size().isValid() && !m_layoutArea->size().isEmpty() ? m_layoutArea->size() : m_window->size();
+    return LayoutRect {0, 0, static_cast<double>(size.width()), static_cast<double>(size.height())};
+}
+
+double QuillsteadWindowController::defaultStudyPaneWidth()
+{
+    return 300.0;
+}
+
+// ---- Layout tabs ----
+
+void QuillsteadWindowController::makeTabsForLayoutManagerLayouts()
+{
+    m_ignoreTabViewDelegateMessages = true;
+    while (m_tabBar->count() > 0)
+        m_tabBar->removeTab(m_tabBar->count() - 1);
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    for (const auto& layout : manager.layouts()) {
+        const int index = m_tabBar->addTab(layout->name().isEmpty() ? tr("Untitled Layout") : layout->name());
+        m_tabBar->setTabData(index, layout->uuidString());
+    }
+    m_tabBar->setTabsClosable(m_tabBar->count() > 1);
+    const quint64 current = manager.findLayoutIndex(manager.currentLayout());
+    if (current < static_cast<quint64>(m_tabBar->count())) {
+        m_tabBar->setCurrentIndex(static_cast<int>(current));
+        m_ignoreTabViewDelegateMessages = false;
+        tabSelected(static_cast<int>(current));
+    }
+    m_ignoreTabViewDelegateMessages = false;
+}
+
+void QuillsteadWindowController::makeLayoutManagerMatchTabs()
+{
+    m_observingLayouts = false;
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    for (int i = 0; i < m_tabBar->count();) {
+        const QString uuid = m_tabBar->tabData(i).toString();
+        const Layout* at = manager.layoutAtIndex(static_cast<quint64>(i));
+        if (at != nullptr && at->uuidString() == uuid) {
+            ++i;
+            continue;
+        }
+        if (const Layout* wanted = manager.layoutWithUuid(uuid)) {
+            manager.swapLayoutAtIndex(static_cast<quint64>(i), manager.findLayoutIndex(wanted));
+            ++i;
+            continue;
+        }
+        m_ignoreTabViewDelegateMessages = true;
+        m_tabBar->removeTab(i);
+        m_ignoreTabViewDelegateMessages = false;
+    }
+    while (manager.count() > static_cast<quint64>(m_tabBar->count()) && manager.count() > 0)
+        manager.deleteLayoutAtIndex(manager.count() - 1);
+    m_observingLayouts = true;
+}
+
+void QuillsteadWindowController::selectLayoutAtIndex(quint64 index)
+{
+    if (index < static_cast<quint64>(m_tabBar->count()) && m_tabBar->currentIndex() != static_cast<int>(index)) {
+        m_ignoreTabViewDelegateMessages = true;
+        m_tabBar->setCurrentIndex(static_cast<int>(index));
+        m_ignoreTabViewDelegateMessages = false;
+    }
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    if (index < manager.count())
+        manager.setCurrentLayout(manager.layoutAtIndex(index));
+}
+
+void QuillsteadWindowController::selectLayoutWithName(const QString& name)
+{
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    for (quint64 i = 0; i < manager.count(); ++i)
+        if (manager.layoutAtIndex(i)->name().compare(name, Qt::CaseInsensitive) == 0) {
+            selectLayoutAtIndex(i);
+            return;
+        }
+}
+
+bool QuillsteadWindowController::isTabBarVisible() const
+{
+    return !m_tabBar->isHidden();
+}
+
+void QuillsteadWindowController::tabMoved()
+{
+    if (!m_ignoreTabViewDelegateMessages)
+        makeLayoutManagerMatchTabs();
+}
+
+void QuillsteadWindowController::tabCloseRequested(int index)
+{
+    if (m_tabBar->count() < 2)
+        return;
+    Alert alert;
+    alert.messageText =
+        QStringLiteral("Are you sure you want to delete the layout '%1'?").arg(m_tabBar->tabText(index));
+    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.style = AlertStyle::Informational;
+    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+        return;
+    m_ignoreTabViewDelegateMessages = true;
+    m_tabBar->removeTab(index);
+    m_ignoreTabViewDelegateMessages = false;
+    makeLayoutManagerMatchTabs();
+    makeTabsForLayoutManagerLayouts();
+}
+
+void QuillsteadWindowController::tabSelected(int index)
+{
+    if (m_ignoreTabViewDelegateMessages || index < 0)
+        return;
+    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    const Layout* layout = manager.layoutWithUuid(m_tabBar->tabData(index).toString());
+    if (layout != nullptr)
+        selectLayoutAtIndex(manager.findLayoutIndex(layout));
+}
+
+// ---- Dispatch and validation ----
+
+void QuillsteadWindowController::toolbarItemSelected(int tag)
+{
+    if (!validateToolbarItem(tag) || !validateMenuItem(tag))
+        return;
+    switch (tag) {
+    case 209:
+        onCopyPassage(false);
+        return;
+    case 223:
+        onCopyPassage(true);
+        return;
+    case 505:
+        goBackInHistory();
+        return;
+    case 506:
+        goForwardInHistory();
+        return;
+    case 701:
+        NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToToggleCurrentReading"),
+            this,
+            {{QStringLiteral("layoutUuid"),
+                LayoutManager::sharedLayoutManager().currentLayout() != nullptr
+                    ? LayoutManager::sharedLayoutManager().currentLayout()->uuidString()
+                    : QString()}});
+        return;
+    default:
+        m_app->performCommand(tag);
+    }
+}
+
+bool QuillsteadWindowController::validateToolbarItem(int tag) const
+{
+    if (unavailableTags().contains(tag))
+        return false;
+    switch (tag) {
+    case 102:
+        return false;
+    case 226:
+        return false;  // enabled by the speech commands while they speak
+    case 416:
+        return !defaults().boolForKey(QStringLiteral("syncBiblesComm"));
+    default:
+        return true;
+    }
+}
+
+bool QuillsteadWindowController::validateMenuItem(int tag) const
+{
+    if (unavailableTags().contains(tag))
+        return false;
+    switch (tag) {
+    case 108:
+        return LayoutManager::sharedLayoutManager().count() >= 2;
+    case 223:
+        return canCopyPassageNow();
+    default:
+        return true;
+    }
+}
+
+void QuillsteadWindowController::updateActionStates()
+{
+    for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
+        const bool enabled = validateToolbarItem(it.key()) && validateMenuItem(it.key());
+        it.value()->setEnabled(enabled);
+        if (unavailableTags().contains(it.key()))
+            it.value()->setToolTip(tr("Not available in this version"));
+    }
+}
+
+QuillsteadWindowController::CurrentBook QuillsteadWindowController::currentBookAndSection() const
+{
+    return {};
+}
+
+void QuillsteadWindowController::makeGoToPaneCurrent()
+{
+}
+
+void QuillsteadWindowController::setShowStudyPane(bool)
+{
+}
+
+bool QuillsteadWindowController::isStudyPaneVisible() const
+{
+    return false;
+}
+
+void QuillsteadWindowController::goBackInHistory()
+{
+}
+
+void QuillsteadWindowController::goForwardInHistory()
+{
+}
+
+bool QuillsteadWindowController::canCopyPassageNow() const
+{
+    return false;
+}
+
+void QuillsteadWindowController::onCopyPassage(bool now)
+{
+    if (now)
+        CopyPassageWindowController::copyNow({});
+    else
+        CopyPassageWindowController::run({}, m_window.get());
+}
+
+QString QuillsteadWindowController::runTextPrompt(const QVariantMap& options)
+{
+    return ModalTextFieldWindowController::run(options, m_window.get()).value_or(QString());
+}
+
+QString QuillsteadWindowController::runNewLayoutSheet()
+{
+    QDialog sheet(m_window.get());
+    sheet.setWindowTitle(tr("New Layout"));
+    auto* list = new QListWidget(&sheet);
+    const QList<QPair<QString, QString>> choices {{tr("One pane"), QStringLiteral("1")},
+        {tr("Two panes side by side"), QStringLiteral("V11")},
+        {tr("Two panes, one above the other"), QStringLiteral("H11")},
+        {tr("Three panes: one beside two"), QStringLiteral("V12")},
+        {tr("Three panes side by side"), QStringLiteral("V111")}, {tr("Four panes"), QStringLiteral("V22")}};
+    for (const auto& [title, descriptor] : choices) {
+        auto* item = new QListWidgetItem(title, list);
+        item->setData(Qt::UserRole, descriptor);
+    }
+    list->setCurrentRow(0);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &sheet);
+    connect(buttons, &QDialogButtonBox::accepted, &sheet, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &sheet, &QDialog::reject);
+    connect(list, &QListWidget::itemDoubleClicked, &sheet, &QDialog::accept);
+    auto* layout = new QVBoxLayout(&sheet);
+    layout->addWidget(new QLabel(tr("Choose the panes of the new layout:"), &sheet));
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    if (sheet.exec() != QDialog::Accepted || list->currentItem() == nullptr)
+        return {};
+    return list->currentItem()->data(Qt::UserRole).toString();
+}
+
+void QuillsteadWindowController::runOpenBookDialog()
+{
+}

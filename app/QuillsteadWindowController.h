@@ -1,0 +1,117 @@
+// QuillsteadWindowController: the main window. From top to bottom it holds the toolbar, the layout tab
+// bar (one tab per screen layout, with a "+" button) and the layout area where the pane manager shows
+// the current layout. It keeps the tab bar and the LayoutManager's layouts in step both ways,
+// dispatches toolbar buttons and menu items by their tags to the application controller, enables
+// them, and saves the window frame on quit.
+//
+// Owned by the application controller; owns its window. Main thread only.
+#pragma once
+
+#include "panes/layout/LayoutRect.h"
+
+#include <QMainWindow>
+#include <QObject>
+#include <QPointer>
+#include <QVariantMap>
+
+#include <memory>
+
+class QuillsteadAppController;
+class QTabBar;
+class QToolBar;
+class QToolButton;
+class QAction;
+class QMenu;
+class SourceTuple;
+
+// The window class: key equivalents go to the menus, and closing quits.
+class QuillsteadWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    using QMainWindow::QMainWindow;
+    // The toolbar's identifiers, in the order they may appear, and those shown by default.
+    static const QStringList& toolbarAllowedItemIdentifiers();
+    static const QStringList& toolbarDefaultItemIdentifiers();
+    // The tag of a toolbar identifier (0 for spaces and unknown identifiers).
+    static int tagForToolbarIdentifier(const QString& identifier);
+
+signals:
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+};
+
+class QuillsteadWindowController : public QObject {
+    Q_OBJECT
+public:
+    explicit QuillsteadWindowController(QuillsteadAppController* app);
+    ~QuillsteadWindowController() override;
+
+    QuillsteadWindow* window() const { return m_window.get(); }
+    QTabBar* tabBar() const { return m_tabBar; }
+    QToolBar* toolbar() const { return m_toolbar; }
+    QWidget* layoutArea() const { return m_layoutArea; }
+    // Every menu item and toolbar button carrying a tag, by tag (a tag may have several).
+    QList<QAction*> actionsForTag(int tag) const;
+
+    // Shows the window at the saved frame (or the screen's available area) and restores the layouts.
+    void showWindow();
+    void exitIsImminent();
+    void preemptiveSaveState();
+
+    // The layout area as the layout model measures it (origin 0,0).
+    LayoutRect layoutAreaRect() const;
+    static double defaultStudyPaneWidth();
+
+    // Layout tabs.
+    void makeTabsForLayoutManagerLayouts();
+    void makeLayoutManagerMatchTabs();
+    void selectLayoutAtIndex(quint64 index);
+    void selectLayoutWithName(const QString& name);
+    bool isTabBarVisible() const;
+
+    // Dispatch and validation by tag.
+    void toolbarItemSelected(int tag);
+    bool validateToolbarItem(int tag) const;
+    bool validateMenuItem(int tag) const;
+    void updateActionStates();
+
+    // What the commands need of the panes: the pane manager answers these once it is in the window.
+    struct CurrentBook {
+        std::shared_ptr<SourceTuple> book;
+        quint32 section = 0;
+        int region = -1;
+    };
+    CurrentBook currentBookAndSection() const;
+    void makeGoToPaneCurrent();
+    void setShowStudyPane(bool show);
+    bool isStudyPaneVisible() const;
+    void goBackInHistory();
+    void goForwardInHistory();
+
+    // Windows the commands open.
+    QString runTextPrompt(const QVariantMap& options);
+    QString runNewLayoutSheet();
+    void runOpenBookDialog();
+    void onCopyPassage(bool now);
+    bool canCopyPassageNow() const;
+
+private:
+    void buildMenus();
+    void buildToolbar();
+    QAction* addCommand(QMenu* menu, const QString& title, int tag, const QKeySequence& shortcut = {});
+    void tabMoved();
+    void tabCloseRequested(int index);
+    void tabSelected(int index);
+
+    QuillsteadAppController* m_app;
+    std::unique_ptr<QuillsteadWindow> m_window;
+    QTabBar* m_tabBar = nullptr;
+    QToolButton* m_addLayoutButton = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    QWidget* m_layoutArea = nullptr;
+    QMultiHash<int, QAction*> m_actions;
+    bool m_ignoreTabViewDelegateMessages = false;
+    bool m_observingLayouts = false;
+};

@@ -1,0 +1,10 @@
+// WidgetAlerts: the alerts service shown as message boxes. Buttons keep the order they were given in;
+// the first is the default button. Main thread only (code on other threads hands alerts over first).
+#pragma once
+
+#include "platform/Alerts.h"
+
+class WidgetAlerts : public Alerts {
+public:
+    int runModal(const Alert& alert) override;
+};
