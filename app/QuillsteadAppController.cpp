@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QStandardPaths>
 #include <QTextToSpeech>
 #include <QThread>
 #include <QUrl>
@@ -295,9 +296,9 @@ void QuillsteadAppController::preemptiveSaveState()
 
 QString QuillsteadAppController::instanceSocketName()
 {
-    // Per user: the runtime folder is the user's own.
-    const QByteArray user = qgetenv("USER");
-    return AppFolders::bundleIdentifier() + QStringLiteral(".LoadAndOpenBook.") + QString::fromLocal8Bit(user);
+    // Per user (and per session): a socket file in the user's own runtime folder.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return QDir(folder).filePath(AppFolders::bundleIdentifier() + QStringLiteral(".LoadAndOpenBook"));
 }
 
 bool QuillsteadAppController::listenForOtherInstances()

@@ -18,12 +18,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTemporaryDir>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -43,6 +45,8 @@ protected:
         setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
         setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
         QDir().mkpath(home.path() + QStringLiteral("/run"));
+        QFile::setPermissions(
+            home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
         static int argc = 1;
@@ -301,10 +305,16 @@ TEST_F(Shell, ASecondStartHandsItsBookToTheRunningReader)
     ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Scofield.tvk"), file));
     // The hand-over blocks until the reader answers, so the reader's side runs on its own thread's
     // event loop here: a second QApplication cannot exist, so the client runs in a thread instead.
-    bool handed = false;
-    std::thread client([&] { handed = QuillsteadAppController::handOverToRunningInstance(file); });
-    for (int i = 0; i < 100 && opened.isEmpty(); ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    std::atomic<bool> handed = false;
+    std::atomic<bool> done = false;
+    std::thread client([&] {
+        handed = QuillsteadAppController::handOverToRunningInstance(file);
+        done = true;
+    });
+    QElapsedTimer waited;
+    waited.start();
+    while (!done && waited.elapsed() < 30000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     client.join();
     EXPECT_TRUE(handed);
     ASSERT_EQ(opened.size(), 1);
