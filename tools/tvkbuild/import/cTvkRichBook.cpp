@@ -5,9 +5,7 @@
 
 #include "engine/bookfile/BkInfoFormat.h"
 #include "engine/bookfile/BkSyncFormat.h"
-#include "engine/bookfile/BkText.h"
 #include "engine/bookfile/BkTextFormat.h"
-#include "engine/foundation/CharacterClasses.h"
 #include "search/core/Metaphone.h"
 #include "search/core/WordStemming.h"
 #include "tools/tvkbuild/cTvkContainerWriter.h"
@@ -30,118 +28,9 @@ struct Piece {
     uint8_t capital = 0;
     uint32_t mask = 0;
     bool blankBefore = false, blankAfter = false;
+
+    TvkTextPiece piece() const { return TvkTextPiece {type == Word, text, capital, mask, blankBefore, blankAfter}; }
 };
-
-bool isSpaceUnit(char16_t u)
-{
-    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == 0xA0;
-}
-// Letters, marks and digits; beyond ASCII, anything the character tables do not call punctuation (so
-// that letters the tables do not list, such as polytonic Greek, stay inside their words).
-bool isWordUnit(char16_t u)
-{
-    return isLetterOrMarkChar16(u) || isDigitChar16(u) || isCombiningChar16(u) || (u >= 0xD800 && u < 0xE000) ||
-        (u >= 0x80 && !isPunctuationChar16(u) && !isSpaceUnit(u));
-}
-bool isApostrophe(char16_t u)
-{
-    return u == '\'' || u == 0x2019;
-}
-
-// Lower-cases a word and finds the capitalisation code that restores it.
-void capitalise(Piece& p, const std::u16string& orig)
-{
-    std::u16string lower = orig;
-    for (auto& c : lower)
-        c = toLowerChar16(c);
-    p.text = BkText::utf16ToUtf8(orig);
-    if (lower == orig)
-        return;
-    auto upperMatches = [&](size_t i) { return toUpperChar16(lower[i]) == orig[i]; };
-    bool restFirst = upperMatches(0);
-    for (size_t i = 1; i < orig.size() && restFirst; ++i)
-        restFirst = lower[i] == orig[i];
-    const std::string lowered = BkText::utf16ToUtf8(lower);
-    if (restFirst) {
-        p.text = lowered;
-        p.capital = BkTextFormat::kCapitalInitial;
-        return;
-    }
-    bool all = true;
-    for (size_t i = 0; i < orig.size() && all; ++i)
-        all = upperMatches(i);
-    if (all) {
-        p.text = lowered;
-        p.capital = BkTextFormat::kCapitalAll;
-        return;
-    }
-    // By mask: one step per upper-cased character (which moves past it) or per byte otherwise.
-    uint32_t mask = 0;
-    int step = 31;
-    for (size_t i = 0; i < orig.size(); ++i) {
-        const std::string one = BkText::utf16ToUtf8(lower.substr(i, 1));
-        if (lower[i] != orig[i]) {
-            if (!upperMatches(i) || step < 0)
-                return;  // kept as written
-            mask |= 1u << step;
-            --step;
-        } else {
-            step -= static_cast<int>(one.size());
-        }
-    }
-    p.text = lowered;
-    p.capital = BkTextFormat::kCapitalMask;
-    p.mask = mask;
-}
-
-}  // namespace
-
-// Words are runs of letters, marks and digits (an apostrophe between two letters stays inside the
-// word); every other run of characters between blanks is one punctuation string.
-std::vector<TvkTextPiece> tvkCutText(const std::string& text)
-{
-    const std::u16string u = BkText::utf8ToUtf16(text);
-    std::vector<Piece> pieces;
-    bool spaceBefore = false;
-    size_t i = 0;
-    while (i < u.size()) {
-        if (isSpaceUnit(u[i])) {
-            spaceBefore = true;
-            if (!pieces.empty())
-                pieces.back().blankAfter = true;
-            ++i;
-            continue;
-        }
-        const bool word = isWordUnit(u[i]);
-        size_t end = i + 1;
-        while (end < u.size() && !isSpaceUnit(u[end])) {
-            const bool w = isWordUnit(u[end]);
-            if (word && !w && isApostrophe(u[end]) && end + 1 < u.size() && isLetterOrMarkChar16(u[end + 1])) {
-                end += 2;
-                continue;
-            }
-            if (w != word)
-                break;
-            ++end;
-        }
-        Piece p;
-        p.type = word ? Piece::Word : Piece::Punctuation;
-        p.blankBefore = spaceBefore;
-        if (word)
-            capitalise(p, u.substr(i, end - i));
-        else
-            p.text = BkText::utf16ToUtf8(u.substr(i, end - i));
-        pieces.push_back(std::move(p));
-        spaceBefore = false;
-        i = end;
-    }
-    std::vector<TvkTextPiece> out;
-    for (const Piece& p : pieces)
-        out.push_back({p.type == Piece::Word, p.text, p.capital, p.mask, p.blankBefore, p.blankAfter});
-    return out;
-}
-
-namespace {
 
 // One text node after cutting: its pieces, and the Strong's numbers that follow each piece.
 struct CutNode {
@@ -217,76 +106,6 @@ CutNode cutNode(const TvkNode& node)
     return out;
 }
 
-void appendBE16(Bytes& b, uint32_t v)
-{
-    b.push_back(static_cast<uint8_t>(v >> 8));
-    b.push_back(static_cast<uint8_t>(v));
-}
-
-void appendWordToken(Bytes& b, uint32_t w, int shortIndex)
-{
-    using namespace BkTextFormat;
-    if (shortIndex >= 0) {
-        b.push_back(static_cast<uint8_t>(shortIndex));
-    } else if (w <= kWordTwoByteMax) {
-        b.push_back(static_cast<uint8_t>(0x40 | (w >> 8)));
-        b.push_back(static_cast<uint8_t>(w));
-    } else if (w - kWordEscape16Base <= 0xFFFF) {
-        b.push_back(kWordEscape16);
-        appendBE16(b, w - kWordEscape16Base);
-    } else if (w >= kWordEscapeBase && w - kWordEscapeBase <= 0xFFFF) {
-        b.push_back(0x7F);
-        b.push_back(0xFF);
-        appendBE16(b, w - kWordEscapeBase);
-    } else {
-        throw std::invalid_argument("too many distinct words for the text encoding");
-    }
-}
-
-void appendPunctuationToken(Bytes& b, uint32_t p, int shortIndex, bool before, bool after)
-{
-    using namespace BkTextFormat;
-    const uint8_t lead =
-        static_cast<uint8_t>(kPunctuation | (before ? kPunctBlankBefore : 0) | (after ? kPunctBlankAfter : 0));
-    if (shortIndex >= 0) {
-        b.push_back(static_cast<uint8_t>(lead | shortIndex));
-    } else if (p < 0xFF) {
-        b.push_back(lead | kPunctEscapeNibble);
-        b.push_back(static_cast<uint8_t>(p));
-    } else if (p < 510) {
-        b.push_back(lead | kPunctEscapeNibble);
-        b.push_back(0xFF);
-        b.push_back(static_cast<uint8_t>(p - 255));
-    } else if (p - 510 <= 0xFFFF) {
-        b.push_back(lead | kPunctEscapeNibble);
-        b.push_back(0xFF);
-        b.push_back(0xFF);
-        appendBE16(b, p - 510);
-    } else {
-        throw std::invalid_argument("too many distinct punctuation strings");
-    }
-}
-
-std::vector<uint32_t> frequent(
-    const std::map<std::string, uint32_t>& counts, const std::map<std::string, uint32_t>& numbers, size_t n)
-{
-    std::vector<std::pair<uint32_t, uint32_t>> byCount;
-    for (const auto& [text, count] : counts)
-        byCount.emplace_back(count, numbers.at(text));
-    std::sort(byCount.begin(), byCount.end(),
-        [](auto a, auto b) { return a.first != b.first ? a.first > b.first : a.second < b.second; });
-    std::vector<uint32_t> out;
-    for (size_t i = 0; i < byCount.size() && i < n; ++i)
-        out.push_back(byCount[i].second);
-    return out;
-}
-
-int indexIn(const std::vector<uint32_t>& values, uint32_t n)
-{
-    auto it = std::find(values.begin(), values.end(), n);
-    return it == values.end() ? -1 : static_cast<int>(it - values.begin());
-}
-
 // Visits the text nodes of a tree in document order, telling whether each lies inside a footnote.
 template <typename F> void forEachText(const TvkNode& node, F&& f, bool inNote = false)
 {
@@ -303,15 +122,9 @@ void addPair(cTvkContainerWriter& w, const char* wordsTag, const char* concTag,
 {
     if (entries.empty())
         return;
-    std::vector<std::string> words;
-    for (const auto& e : entries)
-        words.push_back(e.first);
-    words = TvkEncode::sortedWords(words);
-    std::vector<std::vector<uint32_t>> sections;
-    for (const auto& word : words)
-        sections.emplace_back(entries.at(word).begin(), entries.at(word).end());
-    w.addStream(bkTag(wordsTag), TvkEncode::wordList(words));
-    w.addStream(bkTag(concTag), TvkEncode::concordance(sections));
+    auto [wordList, concordance] = tvkIndexPair(entries);
+    w.addStream(bkTag(wordsTag), std::move(wordList));
+    w.addStream(bkTag(concTag), std::move(concordance));
 }
 
 // Strong's number text: a letter, digits, an optional suffix letter.
@@ -342,10 +155,8 @@ bool parseStrongs(const std::string& s, bool& hebrew, uint32_t& number, uint32_t
 
 }  // namespace
 
-cTvkRichBook::cTvkRichBook()
+cTvkRichBook::cTvkRichBook() : cTvkBookCompiler(1, 1)
 {
-    info.fileMajor = BkInfoFormat::kCurrentFileMajor;
-    info.fileMinor = BkInfoFormat::kCurrentFileMinor;
 }
 
 uint32_t cTvkRichBook::addSection(TvkSection section)
@@ -354,34 +165,9 @@ uint32_t cTvkRichBook::addSection(TvkSection section)
     return static_cast<uint32_t>(m_sections.size());
 }
 
-void cTvkRichBook::setReadings(const std::vector<uint32_t>& sections, uint8_t month, uint8_t day)
-{
-    m_readings = sections;
-    m_month = month;
-    m_day = day;
-}
-
-void cTvkRichBook::addLookupWord(const std::string& word, uint32_t section)
-{
-    m_lookupWords[word].insert(section);
-}
-
-void cTvkRichBook::addVerseLookup(uint32_t key, uint32_t section, uint32_t endKey)
-{
-    std::string text = BkSyncFormat::verseKeyText(key);
-    if (endKey != 0)
-        text += BkSyncFormat::verseKeyText(endKey);
-    m_verseLookup[text].insert(section);
-}
-
 void cTvkRichBook::addVerseIndex(uint32_t key, uint32_t section)
 {
     m_verseIndex[BkSyncFormat::verseKeyText(key)].insert(section);
-}
-
-void cTvkRichBook::addBibleRefFile(const std::string& name, const std::vector<uint8_t>& bytes)
-{
-    m_bibleRef.emplace_back(name, bytes);
 }
 
 std::vector<uint8_t> cTvkRichBook::strongsToken(const std::string& text)
@@ -405,7 +191,6 @@ std::vector<uint8_t> cTvkRichBook::build() const
 {
     using namespace BkTextFormat;
     const bool bible = kind == Kind::Bible;
-    TvkEncode::InfoFields fields = info;
     // The header's book type: 3 dated, 1 synced to Bible verses (a commentary), 2 synced to
     // headwords (a dictionary), 0 a book read by its contents alone.
     uint8_t bookType = 0;
@@ -415,12 +200,7 @@ std::vector<uint8_t> cTvkRichBook::build() const
         bookType = 1;
     else if (!bible && !m_lookupWords.empty())
         bookType = 2;
-    fields.flags = static_cast<uint8_t>((fields.flags & ~(BkInfoFormat::kFlagBible | BkInfoFormat::kBookTypeMask)) |
-        (bible ? BkInfoFormat::kFlagBible : 0) | static_cast<uint8_t>(bookType << BkInfoFormat::kBookTypeShift));
-    if (fields.bookName.empty())
-        fields.bookName = fields.abbreviatedTitle.empty() ? "Untitled" : fields.abbreviatedTitle;
-    if (fields.abbreviatedTitle.empty())
-        fields.abbreviatedTitle = fields.bookName;
+    const TvkEncode::InfoFields fields = headerFields(bookType);
 
     // Sections as written: the root, then every added section; a section without text gets an empty
     // paragraph so that it owns a text range.
@@ -448,20 +228,8 @@ std::vector<uint8_t> cTvkRichBook::build() const
                     if (p.type != Piece::Reference)
                         ++(p.type == Piece::Word ? wordCounts : punctCounts)[p.text];
             });
-    std::vector<std::string> words, punct;
-    for (const auto& e : wordCounts)
-        words.push_back(e.first);
-    for (const auto& e : punctCounts)
-        punct.push_back(e.first);
-    words = TvkEncode::sortedWords(words);
-    punct = TvkEncode::sortedWords(punct);
-    std::map<std::string, uint32_t> wordNumber, punctNumber;
-    for (uint32_t i = 0; i < words.size(); ++i)
-        wordNumber[words[i]] = i;
-    for (uint32_t i = 0; i < punct.size(); ++i)
-        punctNumber[punct[i]] = i;
-    const std::vector<uint32_t> wordValues = frequent(wordCounts, wordNumber, kWordShortMax + 1u);
-    const std::vector<uint32_t> punctValues = frequent(punctCounts, punctNumber, 15);
+    const cTvkTokenWriter writer(wordCounts, punctCounts, kWordEscapeBase);
+    const std::vector<std::string>& words = writer.words();
 
     // Pass 2: tokens and display blocks.
     Bytes tokens;
@@ -494,22 +262,14 @@ std::vector<uint8_t> cTvkRichBook::build() const
                 // Two words that the source writes together (across runs) stay together.
                 if (i > 0 && c.pieces[i - 1].type == Piece::Word && !c.pieces[i - 1].blankAfter && !p.blankBefore)
                     tokens.push_back(kNoBlankFirst);
-                if (p.capital != 0) {
-                    tokens.push_back(static_cast<uint8_t>(kCapitalFirst | p.capital));
-                    if (p.capital == kCapitalMask)
-                        for (int k = 3; k >= 0; --k)
-                            tokens.push_back(static_cast<uint8_t>(p.mask >> (8 * k)));
-                }
-                const uint32_t w = wordNumber.at(p.text);
-                appendWordToken(tokens, w, indexIn(wordValues, w));
+                const uint32_t w = writer.appendWord(tokens, p.piece());
                 if (!c.inNote && (wordSections[w].empty() || wordSections[w].back() != sectionNo))
                     wordSections[w].push_back(sectionNo);
             } else if (p.type == Piece::Reference) {
                 tokens.push_back(kReference);
                 tokens.insert(tokens.end(), p.text.begin(), p.text.end());
             } else {
-                const uint32_t n = punctNumber.at(p.text);
-                appendPunctuationToken(tokens, n, indexIn(punctValues, n), p.blankBefore, p.blankAfter);
+                writer.appendPunctuation(tokens, p.piece());
             }
             for (const std::string& s : c.strongsAfter[i]) {
                 const std::vector<uint8_t> t = strongsToken(s);
@@ -576,9 +336,9 @@ std::vector<uint8_t> cTvkRichBook::build() const
     w.addStream(bkTag("TOFC"), TvkEncode::toc(toc));
     const bool oldSync = fields.fileMajor < 2 && fields.fileMinor < BkSyncFormat::kNewHeaderMinor;
     w.addStream(bkTag("SYNC"), TvkEncode::verseSync(sync, 3, 4, oldSync));
-    w.addStream(bkTag("WRDS"), TvkEncode::wordList(words, 16, wordValues));
+    w.addStream(bkTag("WRDS"), TvkEncode::wordList(words, 16, writer.wordShortValues()));
     w.addStream(bkTag("CONC"), TvkEncode::concordance(wordSections));
-    w.addStream(bkTag("PUNC"), TvkEncode::wordList(punct, 16, punctValues));
+    w.addStream(bkTag("PUNC"), TvkEncode::wordList(writer.punctuation(), 16, writer.punctuationShortValues()));
     w.addStream(bkTag("NODE"), TvkEncode::nodes(blocks));
     if (kind == Kind::Dated || !m_readings.empty())
         w.addStream(bkTag("DATE"), TvkEncode::dateSync(m_readings, m_month, m_day));
@@ -604,18 +364,4 @@ std::vector<uint8_t> cTvkRichBook::build() const
     if (!m_bibleRef.empty())
         w.addStream(nextNamedId++, TvkEncode::embeddedFiles(m_bibleRef), "BIBLEREF");
     return w.build();
-}
-
-bool cTvkRichBook::writeFile(const std::string& path, std::string* error) const
-{
-    try {
-        if (tvkWriteFile(path, build()))
-            return true;
-        if (error != nullptr)
-            *error = "cannot write " + path;
-    } catch (const std::exception& e) {
-        if (error != nullptr)
-            *error = e.what();
-    }
-    return false;
 }

@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "tools/tvkbuild/TvkEncode.h"
+#include "tools/tvkbuild/TvkTextEncoder.h"
+#include "tools/tvkbuild/cTvkBookCompiler.h"
 
 // Element codes of the book markup used by the importers.
 namespace TvkTag {
@@ -53,22 +55,8 @@ struct TvkSection {
     std::vector<TvkNode> blocks;
 };
 
-// One word or punctuation string of a text, as the text is cut for the token run.
-struct TvkTextPiece {
-    bool word = false;
-    std::string text;  // a word lower-cased when `capital` restores it
-    uint8_t capital = 0;
-    uint32_t mask = 0;
-    bool blankBefore = false, blankAfter = false;
-};
-std::vector<TvkTextPiece> tvkCutText(const std::string& text);
-
-class cTvkRichBook {
+class cTvkRichBook : public cTvkBookCompiler {
 public:
-    enum class Kind { Book, Bible, Dated };
-
-    TvkEncode::InfoFields info;
-    Kind kind = Kind::Book;
     bool stemAndSoundAlike = true;  // STEM/STMC and PHON/PHNC from the main word list
 
     cTvkRichBook();
@@ -78,24 +66,15 @@ public:
     uint32_t sectionCount() const { return static_cast<uint32_t>(m_sections.size()) + 1; }
     const TvkSection& section(uint32_t number) const { return m_sections.at(number - 1); }
 
-    void setReadings(const std::vector<uint32_t>& sections, uint8_t month, uint8_t day);
-    void addLookupWord(const std::string& word, uint32_t section);
-    void addVerseLookup(uint32_t key, uint32_t section, uint32_t endKey = 0);
     // Verse index ("VIDX"/"VCON"): the sections that refer to a verse.
     void addVerseIndex(uint32_t key, uint32_t section);
-    void addBibleRefFile(const std::string& name, const std::vector<uint8_t>& bytes);
 
-    // Throws std::invalid_argument when the book cannot be written.
-    std::vector<uint8_t> build() const;
-    bool writeFile(const std::string& path, std::string* error = nullptr) const;
+    std::vector<uint8_t> build() const override;
 
     // A Strong's number as its token bytes ("H430" -> CC 06 B8); empty when it is not one.
     static std::vector<uint8_t> strongsToken(const std::string& number);
 
 private:
     std::vector<TvkSection> m_sections;
-    std::vector<uint32_t> m_readings;
-    uint8_t m_month = 1, m_day = 1;
-    std::map<std::string, std::set<uint32_t>> m_lookupWords, m_verseLookup, m_verseIndex;
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> m_bibleRef;
+    std::map<std::string, std::set<uint32_t>> m_verseIndex;
 };
