@@ -1,0 +1,612 @@
+#include "panes/layoutview/LayoutViewController.h"
+
+#include "library/GoToRequest.h"
+#include "library/GoToRouter.h"
+#include "library/NavigationHistory.h"
+#include "library/SourceManager.h"
+#include "library/SourceTuple.h"
+#include "library/SourceTupleArray.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutHistorySnapshot.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContentItemDescriptor.h"
+#include "panes/layout/LayoutRegionContentItemState.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutView.h"
+#include "platform/Alerts.h"
+#include "platform/UserDefaults.h"
+
+#include <QDesktopServices>
+#include <QTimer>
+
+namespace N = PaneNotifications;
+
+LayoutViewController::LayoutViewController(LayoutManager& manager, SourceManager& library, NotificationCenter& center,
+    UserDefaults& defaults, const QString& cacheDirectory)
+    : m_manager(manager), m_library(library), m_center(center), m_defaults(defaults)
+{
+    m_view = new LayoutView(manager, center, defaults);
+    m_history = std::make_unique<NavigationHistory>(*this, cacheDirectory);
+    m_history->loadHistoryFromFile();
+    m_router = std::make_unique<GoToRouter>(*this, library, *m_history, center, defaults);
+
+    observe(N::UserWantsToOpenThisBookNotification, [this](Notification& n) {
+        if (LayoutBookPane* pane = currentBookPane())
+            pane->openBookFromDictionary(n.userInfo, true);
+    });
+    observe(N::UserWantsToCloseActiveBookNotification, [this](Notification&) {
+        if (LayoutBookPane* pane = currentBookPane())
+            pane->closeActiveBook();
+    });
+    observe(N::UserWantsToSeeCurrentBookProperties, [this](Notification&) {
+        LayoutBookPane* pane = currentBookPane();
+        auto book = pane ? pane->currentSourceTuple() : nullptr;
+        if (book && m_bookPropertiesHandler)
+            m_bookPropertiesHandler(book);
+    });
+    observe(N::UserWantsToSplitActivePaneNotification,
+        [this](Notification& n) { splitActivePane(n.userInfo.value(QStringLiteral("vertical")).toLongLong() != 0); });
+    observe(N::UserWantsToCloseActivePaneNotification, [this](Notification&) { closeActivePane(); });
+    observe(N::DisplayPreferencesChangedNotification, [this](Notification&) {
+        if (m_view)
+            m_view->update();
+    });
+    observe(GoToNames::EverybodySyncToMeNotification, [this](Notification& n) { everybodySyncToMe(n); });
+    for (const QString& name : {N::UserWantsToScrollUpOneLine, N::UserWantsToScrollUpOnePage,
+             N::UserWantsToScrollDownOneLine, N::UserWantsToScrollDownOnePage}) {
+        observe(name, [this](Notification& n) {
+            if (LayoutBookPane* pane = currentBookPane())
+                pane->scrollActiveBook(n.name);
+        });
+    }
+    observe(N::UserWantsToMaximizeCurrentPaneNotification, [this](Notification&) { maximizeCurrentPane(); });
+    observe(N::UserWantsToMaximizeCurrentBookNotification, [this](Notification&) { maximizeCurrentBook(); });
+    observe(N::resetLocationSyncToDefaultsNotification, [this](Notification&) { resetLocationSyncToDefaults(); });
+}
+
+LayoutViewController::~LayoutViewController()
+{
+    m_observations.clear();
+    m_router.reset();
+    m_history.reset();
+    delete m_view.data();
+}
+
+void LayoutViewController::observe(const QString& name, std::function<void(Notification&)> handler)
+{
+    m_observations.emplace_back(m_center, m_center.addObserver(this, name, std::move(handler)));
+}
+
+LayoutView* LayoutViewController::view() const
+{
+    return m_view.data();
+}
+
+void LayoutViewController::setPaneFactory(LayoutPaneFactory* factory)
+{
+    if (m_view)
+        m_view->setPaneFactory(factory);
+}
+
+void LayoutViewController::setNewLayoutHandler(std::function<Layout*(const QString&)> handler)
+{
+    m_newLayoutHandler = std::move(handler);
+}
+
+void LayoutViewController::setBookPropertiesHandler(std::function<void(const std::shared_ptr<SourceTuple>&)> handler)
+{
+    m_bookPropertiesHandler = std::move(handler);
+}
+
+void LayoutViewController::setSaveStateHandler(std::function<void()> handler)
+{
+    m_saveStateHandler = std::move(handler);
+}
+
+void LayoutViewController::setWebLinkHandler(std::function<void(const QUrl&, bool)> handler)
+{
+    m_webLinkHandler = std::move(handler);
+}
+
+void LayoutViewController::showCurrentLayout()
+{
+    if (m_view)
+        m_view->setCurrentLayout(m_manager.currentLayout());
+}
+
+Layout* LayoutViewController::newLayoutFromDescriptor(const QString& descriptor)
+{
+    const LayoutRect rect {0, 0, m_view ? double(m_view->width()) : 0, m_view ? double(m_view->height()) : 0};
+    Layout* layout = m_manager.addLayoutWithDescriptor(descriptor, rect, QString());
+    if (!layout)
+        return nullptr;
+    if (LayoutRegion* study = layout->addRegionWithDimension(
+            defaultStudyPaneWidth(), LayoutRegion::Left, LayoutRegionContents::kStudyKind, true)) {
+        study->setMinSize(LayoutSize {6, study->minSize().height});
+    }
+    if (m_view)
+        m_view->setCurrentLayout(layout);
+    else
+        m_manager.setCurrentLayout(layout);
+    return layout;
+}
+
+// --- lifecycle ---
+
+void LayoutViewController::exitIsImminent()
+{
+    if (Layout* layout = m_manager.currentLayout()) {
+        for (const auto& contents : layout->contents()) {
+            if (auto* controller = contents->viewController())
+                controller->exitIsImminent();
+        }
+    }
+    m_history->saveHistoryToFile();
+}
+
+void LayoutViewController::preemptiveSaveState()
+{
+    m_history->saveHistoryToFile();
+}
+
+void LayoutViewController::showBusyIndicator(bool show, int afterDelayMs)
+{
+    QTimer::singleShot(afterDelayMs, this, [this, show] { showBusyIndicator(show); });
+}
+
+void LayoutViewController::showBusyIndicator(bool show)
+{
+    if (m_view)
+        m_view->setBusyIndicatorRunning(show);
+}
+
+// --- pane management ---
+
+void LayoutViewController::addHistory(bool force)
+{
+    m_history->addStateToHistory(force, currentLayoutUuid());
+}
+
+void LayoutViewController::splitActivePane(bool vertical)
+{
+    Layout* layout = m_manager.currentLayout();
+    if (!layout || layout->currentRegionIndex() == kLayoutNotFound)
+        return;
+    addHistory(false);
+    LayoutRegion* added = layout->splitRegion(layout->currentRegionIndex(), vertical, true, 0.5, QString());
+    if (!added)
+        return;
+    LayoutRegionContents* contents = layout->contentsForRegion(added);
+    if (contents && !contents->viewController() && m_view && m_view->paneFactory())
+        contents->setViewController(m_view->paneFactory()->makeBookPane(*contents));
+    if (m_view) {
+        m_view->makePaneCurrentWithRegion(added);
+        m_view->refreshDisplay();
+    } else {
+        layout->setCurrentRegion(added);
+    }
+    addHistory(true);
+}
+
+void LayoutViewController::closeActivePane()
+{
+    Layout* layout = m_manager.currentLayout();
+    if (!layout || !layout->currentRegion())
+        return;
+    if (layout->countRegionsWithKind(QString()) > 1) {
+        addHistory(false);
+        if (layout->removeRegion(layout->currentRegion()) && m_view)
+            m_view->refreshDisplay();
+        addHistory(true);
+        return;
+    }
+    Alert alert;
+    alert.messageText = QStringLiteral("You can't close the last book pane.");
+    alert.informativeText = QStringLiteral("Sorry.");
+    alert.style = AlertStyle::Informational;
+    Alerts::shared().runModal(alert);
+}
+
+void LayoutViewController::maximizeCurrentPane()
+{
+    Layout* layout = m_manager.currentLayout();
+    LayoutRegionContents* contents = layout ? layout->currentRegionContents() : nullptr;
+    if (!contents || !contents->kind().isEmpty())
+        return;
+    auto all = m_library.allSources();
+    std::vector<GoToRequest> requests;
+    for (size_t i = 0; i < contents->items().size(); ++i) {
+        const LayoutRegionContentItem* item = contents->itemAt(i);
+        const LayoutRegionContentItemDescriptor* descriptor = item->bookDescriptor();
+        if (!descriptor)
+            continue;
+        GoToRequest request;
+        request.sourceTuple = all ? all->tupleForSourceTupleID(descriptor->sourceTupleID()) : nullptr;
+        if (!request.sourceTuple)
+            continue;  // a tab whose book is no longer installed
+        if (const LayoutRegionContentItemState* state = item->bookState()) {
+            request.section = state->section();
+            request.block = state->block();
+            request.yoffset = state->yOffset();
+        }
+        request.activate = i == contents->currentItemIndex();
+        requests.push_back(std::move(request));
+    }
+    doNewLayoutWithBooks(requests);
+    if (Layout* maximized = m_manager.currentLayout(); maximized && maximized != layout) {
+        maximized->setName(kMaximizedPaneName);
+        postLayoutNameChanged();
+    }
+}
+
+void LayoutViewController::maximizeCurrentBook()
+{
+    LayoutBookPane* pane = currentBookPane();
+    if (!pane)
+        return;
+    GoToRequest request;
+    request.sourceTuple = pane->currentSourceTuple();
+    if (!request.sourceTuple)
+        return;
+    request.section = pane->currentSourceSection();
+    request.block = pane->currentSourceBlock();
+    request.yoffset = pane->currentYOffset();
+    doNewLayoutWithBooks({request});
+}
+
+void LayoutViewController::postLayoutNameChanged()
+{
+    m_center.postNotificationName(LayoutManager::qsLayoutManagerLayoutNameChangedNotification);
+}
+
+void LayoutViewController::doNewLayoutWithBooks(const std::vector<GoToRequest>& requests)
+{
+    Layout* layout =
+        m_newLayoutHandler ? m_newLayoutHandler(QStringLiteral("V1")) : newLayoutFromDescriptor(QStringLiteral("V1"));
+    layout = m_manager.currentLayout() ? m_manager.currentLayout() : layout;
+    if (!layout || layout->regions().empty() || !layout->regionAt(0))
+        return;
+    const QString uuid = layout->uuidString();
+    for (const GoToRequest& original : requests) {
+        GoToRequest request = original;
+        request.paneRegion = 0;
+        request.forcePane = true;
+        request.layoutUuid = uuid;
+        m_center.postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+    }
+    if (requests.size() == 1 && requests.front().sourceTuple) {
+        layout->setName(requests.front().sourceTuple->abbr());
+        postLayoutNameChanged();
+    }
+}
+
+bool LayoutViewController::canCurrentPaneSplitHorizontally() const
+{
+    Layout* layout = m_manager.currentLayout();
+    LayoutRegion* region = layout ? layout->currentRegion() : nullptr;
+    return region && region->bounds().height / 2 >= region->minSize().height;
+}
+
+bool LayoutViewController::canCurrentPaneSplitVertically() const
+{
+    Layout* layout = m_manager.currentLayout();
+    LayoutRegion* region = layout ? layout->currentRegion() : nullptr;
+    return region && region->bounds().width / 2 >= region->minSize().width;
+}
+
+bool LayoutViewController::canToggleReadingComplete() const
+{
+    LayoutBookPane* pane = currentBookPane();
+    return pane && pane->canToggleReadingComplete();
+}
+
+void LayoutViewController::nextBookPane()
+{
+    stepBookPane(true);
+}
+
+void LayoutViewController::previousBookPane()
+{
+    stepBookPane(false);
+}
+
+void LayoutViewController::stepBookPane(bool forward)
+{
+    Layout* layout = m_manager.currentLayout();
+    if (!layout || layout->regions().empty())
+        return;
+    const quint64 count = layout->regions().size();
+    quint64 start = layout->currentRegionIndex();
+    if (start == kLayoutNotFound)
+        start = 0;
+    quint64 index = start;
+    for (;;) {
+        index = forward ? (index + 1) % count : (index + count - 1) % count;
+        if (index == start)
+            return;
+        if (layout->contentsAt(index) && layout->contentsAt(index)->kind().isEmpty())
+            break;
+    }
+    addHistory(false);
+    if (m_view)
+        m_view->makePaneCurrentWithRegion(layout->regionAt(index));
+    else
+        layout->setCurrentRegion(layout->regionAt(index));
+    addHistory(true);
+}
+
+void LayoutViewController::everybodySyncToMe(const Notification& notification)
+{
+    const QVariantMap& info = notification.userInfo;
+    if (info.isEmpty())
+        return;
+    const QString doesNotSend = GoToKeys::doesNotSendLocationSync;
+    if (info.contains(doesNotSend) && UserDefaults::boolFromValue(info.value(doesNotSend)))
+        return;
+    const QString uuid = info.value(GoToKeys::layoutUuid).toString();
+    if (info.contains(GoToKeys::bibleKey)) {
+        const auto key = static_cast<quint32>(info.value(GoToKeys::bibleKey).toULongLong());
+        if (key != 0)
+            m_defaults.setInteger(qint64(key), syncBibleKeyDefault(uuid));
+    }
+    if (info.contains(GoToKeys::wordSync))
+        m_defaults.setObject(info.value(GoToKeys::wordSync), syncWordSyncDefault(uuid));
+}
+
+void LayoutViewController::resetLocationSyncToDefaults()
+{
+    m_defaults.setBool(true, QStringLiteral("syncBiblesComm"));
+    m_defaults.setBool(true, QStringLiteral("syncDevotionals"));
+    m_defaults.setBool(true, QStringLiteral("syncDictionaries"));
+    if (Layout* layout = m_manager.currentLayout()) {
+        for (const auto& contents : layout->contents()) {
+            if (!contents->kind().isEmpty() || !contents->viewController())
+                continue;
+            if (LayoutBookPane* pane = asBookPane(contents->viewController())) {
+                pane->setPaneDoesNotSendLocationSync(false);
+                pane->setPaneDoesNotReceiveLocationSync(false);
+            }
+            if (LayoutRegionContentsState* state = contents->state()) {
+                state->setPaneDoesNotSendLocationSync(false);
+                state->setPaneDoesNotReceiveLocationSync(false);
+            }
+            for (const auto& item : contents->items()) {
+                if (LayoutRegionContentItemState* state = item->bookState()) {
+                    state->setDoesNotSendLocationSync(false);
+                    state->setDoesNotReceiveLocationSync(false);
+                }
+            }
+        }
+    }
+    if (m_saveStateHandler)
+        m_saveStateHandler();
+    else
+        preemptiveSaveState();
+}
+
+// --- the current book pane ---
+
+LayoutBookPane* LayoutViewController::currentBookPane() const
+{
+    Layout* layout = m_manager.currentLayout();
+    LayoutRegionContents* contents = layout ? layout->currentRegionContents() : nullptr;
+    if (!contents || !contents->kind().isEmpty())
+        return nullptr;
+    return asBookPane(contents->viewController());
+}
+
+void LayoutViewController::nextBook()
+{
+    if (LayoutBookPane* pane = currentBookPane())
+        pane->nextBook();
+}
+
+void LayoutViewController::previousBook()
+{
+    if (LayoutBookPane* pane = currentBookPane())
+        pane->previousBook();
+}
+
+bool LayoutViewController::tryCopyFromBook()
+{
+    LayoutBookPane* pane = currentBookPane();
+    return pane && pane->tryCopyFromBook();
+}
+
+void LayoutViewController::onAutostudyVerse()
+{
+    if (LayoutBookPane* pane = currentBookPane())
+        pane->onAutostudyVerse();
+}
+
+void LayoutViewController::onAutostudyWord()
+{
+    if (LayoutBookPane* pane = currentBookPane())
+        pane->onAutostudyWord();
+}
+
+std::shared_ptr<SourceTuple> LayoutViewController::activeSourceTuple() const
+{
+    LayoutBookPane* pane = currentBookPane();
+    return pane ? pane->currentSourceTuple() : nullptr;
+}
+
+QString LayoutViewController::selectedBibleRefString() const
+{
+    LayoutBookPane* pane = currentBookPane();
+    return pane ? pane->selectedBibleRefString() : QString();
+}
+
+QString LayoutViewController::selectedText() const
+{
+    LayoutBookPane* pane = currentBookPane();
+    return pane ? pane->selectedText() : QString();
+}
+
+// --- the study pane ---
+
+void LayoutViewController::setShowStudyPane(bool show)
+{
+    if (m_view)
+        m_view->setShowStudyPane(show);
+}
+
+bool LayoutViewController::isStudyPaneVisible() const
+{
+    return m_view && m_view->isStudyPaneVisible();
+}
+
+SearchResultsAggregator* LayoutViewController::searchResultsAggregatorForTuple(const SourceTupleID& id)
+{
+    return m_view ? m_view->searchResultsAggregatorForTuple(id) : nullptr;
+}
+
+#define QS_VIEW_FORWARD(name)                                                                                          \
+    void LayoutViewController::name()                                                                                  \
+    {                                                                                                                  \
+        if (m_view)                                                                                                    \
+            m_view->name();                                                                                            \
+    }
+QS_VIEW_FORWARD(makeFindPaneCurrent)
+QS_VIEW_FORWARD(makeGoToPaneCurrent)
+QS_VIEW_FORWARD(makeFindInNotesPaneCurrent)
+QS_VIEW_FORWARD(makeNotesPaneCurrent)
+QS_VIEW_FORWARD(makeHighlightsPaneCurrent)
+QS_VIEW_FORWARD(makeBookmarksPaneCurrent)
+QS_VIEW_FORWARD(makeJournalPaneCurrent)
+QS_VIEW_FORWARD(makeLibrarySearchPaneCurrent)
+QS_VIEW_FORWARD(makeNavigatorPaneCurrent)
+#undef QS_VIEW_FORWARD
+
+// --- GoToPanes ---
+
+QString LayoutViewController::currentLayoutUuid() const
+{
+    Layout* layout = m_manager.currentLayout();
+    return layout ? layout->uuidString() : QString();
+}
+
+int LayoutViewController::regionCount() const
+{
+    Layout* layout = m_manager.currentLayout();
+    return layout ? int(layout->regions().size()) : 0;
+}
+
+int LayoutViewController::currentRegion() const
+{
+    Layout* layout = m_manager.currentLayout();
+    const quint64 index = layout ? layout->currentRegionIndex() : kLayoutNotFound;
+    return index == kLayoutNotFound ? -1 : int(index);
+}
+
+LayoutBookPane* LayoutViewController::bookPaneAt(int region) const
+{
+    Layout* layout = m_manager.currentLayout();
+    LayoutRegionContents* contents = layout && region >= 0 ? layout->contentsAt(size_t(region)) : nullptr;
+    if (!contents || !contents->kind().isEmpty())
+        return nullptr;
+    return asBookPane(contents->viewController());
+}
+
+bool LayoutViewController::isBookPane(int region) const
+{
+    return bookPaneAt(region) != nullptr;
+}
+
+GoToPanes::Book LayoutViewController::paneCurrentBook(int region) const
+{
+    LayoutBookPane* pane = bookPaneAt(region);
+    return pane ? pane->currentSourceTuple() : nullptr;
+}
+
+std::vector<GoToPanes::Book> LayoutViewController::paneTabBooks(int region) const
+{
+    std::vector<Book> books;
+    if (!bookPaneAt(region))
+        return books;
+    LayoutRegionContents* contents = m_manager.currentLayout()->contentsAt(size_t(region));
+    auto all = m_library.allSources();
+    for (const auto& item : contents->items()) {
+        const LayoutRegionContentItemDescriptor* descriptor = item->bookDescriptor();
+        books.push_back(descriptor && all ? all->tupleForSourceTupleID(descriptor->sourceTupleID()) : nullptr);
+    }
+    return books;
+}
+
+bool LayoutViewController::paneDoesNotSendLocationSync(int region) const
+{
+    LayoutBookPane* pane = bookPaneAt(region);
+    if (!pane)
+        return false;
+    if (pane->paneDoesNotSendLocationSync())
+        return true;
+    const LayoutRegionContentItemState* state = pane->currentSourceState();
+    return state && state->doesNotSendLocationSync();
+}
+
+void LayoutViewController::goTo(int region, GoToRequest& request)
+{
+    if (LayoutBookPane* pane = bookPaneAt(region))
+        pane->goTo(request);
+}
+
+void LayoutViewController::makePaneCurrent(int region)
+{
+    LayoutBookPane* pane = bookPaneAt(region);
+    if (pane && m_view)
+        m_view->makePaneCurrentWithView(pane->paneView());
+}
+
+void LayoutViewController::openWebLink(const QUrl& url, bool inAppWindow)
+{
+    if (m_webLinkHandler)
+        m_webLinkHandler(url, inAppWindow);
+    else
+        QDesktopServices::openUrl(url);
+}
+
+bool LayoutViewController::hasLayout(const QString& layoutUuid) const
+{
+    return m_manager.layoutWithUuid(layoutUuid) != nullptr;
+}
+
+int LayoutViewController::layoutRegionCount(const QString& layoutUuid) const
+{
+    Layout* layout = m_manager.layoutWithUuid(layoutUuid);
+    return layout ? int(layout->regions().size()) : 0;
+}
+
+bool LayoutViewController::paneShouldCaptureHistory(const QString& layoutUuid, int region)
+{
+    Layout* layout = m_manager.layoutWithUuid(layoutUuid);
+    LayoutRegionContents* contents = layout && region >= 0 ? layout->contentsAt(size_t(region)) : nullptr;
+    return contents && contents->viewController() && contents->viewController()->shouldCaptureHistory();
+}
+
+void LayoutViewController::paneWillCaptureHistory(const QString& layoutUuid, int region)
+{
+    Layout* layout = m_manager.layoutWithUuid(layoutUuid);
+    LayoutRegionContents* contents = layout && region >= 0 ? layout->contentsAt(size_t(region)) : nullptr;
+    if (contents && contents->viewController())
+        contents->viewController()->willCaptureHistory();
+}
+
+QVariant LayoutViewController::archivedLayout(const QString& layoutUuid)
+{
+    Layout* layout = m_manager.layoutWithUuid(layoutUuid);
+    return layout ? layout->encode() : QVariant();
+}
+
+bool LayoutViewController::restoreLayout(const QString& layoutUuid, const QVariant& archived)
+{
+    Layout* restored = LayoutHistorySnapshot::restore(m_manager, layoutUuid, archived);
+    if (!restored)
+        return false;
+    if (restored == m_manager.currentLayout() && m_view)
+        m_view->setCurrentLayout(restored);
+    for (const auto& contents : restored->contents()) {
+        if (auto* controller = contents->viewController())
+            controller->willCaptureHistory();
+    }
+    return true;
+}

@@ -1,0 +1,191 @@
+#include "panes/layoutview/LocationSyncOptionsWindowController.h"
+
+#include "library/SourceTuple.h"
+#include "panes/layout/LayoutRegionContentItemState.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+const QString kBiblesComm = QStringLiteral("syncBiblesComm");
+const QString kDictionaries = QStringLiteral("syncDictionaries");
+const QString kDevotionals = QStringLiteral("syncDevotionals");
+}  // namespace
+
+LocationSyncOptionsWindowController::LocationSyncOptionsWindowController(LayoutBookPane* pane, UserDefaults& defaults,
+    NotificationCenter& center, std::function<void()> saveState, QWidget* parent)
+    : QDialog(parent), m_pane(pane), m_defaults(defaults), m_center(center), m_saveState(std::move(saveState))
+{
+    setObjectName(QStringLiteral("LocationSyncOptionsWindowController"));
+    setWindowTitle(QStringLiteral("Location Sync Options"));
+    setModal(true);
+
+    auto* layout = new QVBoxLayout(this);
+    auto* kinds = new QGroupBox(QStringLiteral("Books that follow location sync"), this);
+    auto* kindsLayout = new QVBoxLayout(kinds);
+    m_bibleCommentary = new QCheckBox(QStringLiteral("Bibles and commentaries"), kinds);
+    m_dictionary = new QCheckBox(QStringLiteral("Dictionaries"), kinds);
+    m_devotional = new QCheckBox(QStringLiteral("Devotionals"), kinds);
+    kindsLayout->addWidget(m_bibleCommentary);
+    kindsLayout->addWidget(m_dictionary);
+    kindsLayout->addWidget(m_devotional);
+    layout->addWidget(kinds);
+
+    m_paneGroup = new QGroupBox(QStringLiteral("This pane"), this);
+    auto* paneLayout = new QVBoxLayout(m_paneGroup);
+    m_paneSend = new QCheckBox(QStringLiteral("Does not send location sync"), m_paneGroup);
+    m_paneReceive = new QCheckBox(QStringLiteral("Does not receive location sync"), m_paneGroup);
+    paneLayout->addWidget(m_paneSend);
+    paneLayout->addWidget(m_paneReceive);
+    layout->addWidget(m_paneGroup);
+
+    m_bookGroup = new QGroupBox(QStringLiteral("The current book in this pane"), this);
+    auto* bookLayout = new QVBoxLayout(m_bookGroup);
+    m_bookSend = new QCheckBox(QStringLiteral("Does not send location sync"), m_bookGroup);
+    m_bookReceive = new QCheckBox(QStringLiteral("Does not receive location sync"), m_bookGroup);
+    bookLayout->addWidget(m_bookSend);
+    bookLayout->addWidget(m_bookReceive);
+    layout->addWidget(m_bookGroup);
+
+    auto* buttons = new QHBoxLayout();
+    auto* reset = new QPushButton(QStringLiteral("Reset All"), this);
+    reset->setObjectName(QStringLiteral("resetAllButton"));
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setDefault(true);
+    buttons->addWidget(reset);
+    buttons->addStretch(1);
+    buttons->addWidget(close);
+    layout->addLayout(buttons);
+
+    connect(m_bibleCommentary, &QCheckBox::clicked, this, [this] { onBibleCommentarySyncCheckBox(); });
+    connect(m_dictionary, &QCheckBox::clicked, this, [this] { onDictionarySyncCheckBox(); });
+    connect(m_devotional, &QCheckBox::clicked, this, [this] { onDevotionalSyncCheckBox(); });
+    connect(m_paneSend, &QCheckBox::clicked, this, [this] { onPaneSendOptionCheckBox(); });
+    connect(m_paneReceive, &QCheckBox::clicked, this, [this] { onPaneReceiveOptionCheckBox(); });
+    connect(m_bookSend, &QCheckBox::clicked, this, [this] { onBookSendOptionCheckBox(); });
+    connect(m_bookReceive, &QCheckBox::clicked, this, [this] { onBookReceiveOptionCheckBox(); });
+    connect(reset, &QPushButton::clicked, this, [this] { onResetAllButton(); });
+    connect(close, &QPushButton::clicked, this, [this] { onClose(); });
+
+    updateWindowFields();
+}
+
+void LocationSyncOptionsWindowController::run(LayoutBookPane* pane, UserDefaults& defaults, NotificationCenter& center,
+    std::function<void()> saveState, QWidget* parent)
+{
+    LocationSyncOptionsWindowController window(pane, defaults, center, std::move(saveState), parent);
+    window.exec();
+}
+
+void LocationSyncOptionsWindowController::updateWindowFields()
+{
+    m_bibleCommentary->setChecked(m_defaults.boolForKey(kBiblesComm));
+    m_devotional->setChecked(m_defaults.boolForKey(kDevotionals));
+    m_dictionary->setChecked(m_defaults.boolForKey(kDictionaries));
+    LayoutRegionContentItemState* state = m_pane ? m_pane->currentSourceState() : nullptr;
+    if (!state) {
+        m_paneGroup->hide();
+        m_bookGroup->hide();
+        adjustSize();
+        return;
+    }
+    m_paneGroup->show();
+    m_bookGroup->show();
+    m_paneSend->setChecked(m_pane->paneDoesNotSendLocationSync());
+    m_paneReceive->setChecked(m_pane->paneDoesNotReceiveLocationSync());
+    m_bookSend->setChecked(state->doesNotSendLocationSync());
+    m_bookReceive->setChecked(state->doesNotReceiveLocationSync());
+    const auto book = m_pane->currentSourceTuple();
+    m_bookSend->setEnabled(book && book->isABible());
+}
+
+void LocationSyncOptionsWindowController::onBibleCommentarySyncCheckBox()
+{
+    m_defaults.setBool(m_bibleCommentary->isChecked(), kBiblesComm);
+}
+
+void LocationSyncOptionsWindowController::onDictionarySyncCheckBox()
+{
+    m_defaults.setBool(m_dictionary->isChecked(), kDictionaries);
+}
+
+void LocationSyncOptionsWindowController::onDevotionalSyncCheckBox()
+{
+    m_defaults.setBool(m_devotional->isChecked(), kDevotionals);
+}
+
+void LocationSyncOptionsWindowController::onPaneSendOptionCheckBox()
+{
+    if (m_pane)
+        m_pane->setPaneDoesNotSendLocationSync(m_paneSend->isChecked());
+}
+
+void LocationSyncOptionsWindowController::onPaneReceiveOptionCheckBox()
+{
+    if (m_pane)
+        m_pane->setPaneDoesNotReceiveLocationSync(m_paneReceive->isChecked());
+}
+
+void LocationSyncOptionsWindowController::onBookSendOptionCheckBox()
+{
+    if (LayoutRegionContentItemState* state = m_pane ? m_pane->currentSourceState() : nullptr)
+        state->setDoesNotSendLocationSync(m_bookSend->isChecked());
+}
+
+void LocationSyncOptionsWindowController::onBookReceiveOptionCheckBox()
+{
+    if (LayoutRegionContentItemState* state = m_pane ? m_pane->currentSourceState() : nullptr)
+        state->setDoesNotReceiveLocationSync(m_bookReceive->isChecked());
+}
+
+void LocationSyncOptionsWindowController::onResetAllButton()
+{
+    Alert alert;
+    alert.messageText = kResetMessage;
+    alert.informativeText = kResetInformative;
+    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.style = AlertStyle::Informational;
+    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+        return;
+    m_center.postNotificationName(PaneNotifications::resetLocationSyncToDefaultsNotification);
+    updateWindowFields();
+}
+
+bool LocationSyncOptionsWindowController::windowShouldClose()
+{
+    if (!m_closing) {
+        m_closing = true;
+        if (m_saveState)
+            m_saveState();
+    }
+    return true;
+}
+
+void LocationSyncOptionsWindowController::onClose()
+{
+    windowShouldClose();
+    done(QDialog::Accepted);
+}
+
+void LocationSyncOptionsWindowController::reject()
+{
+    windowShouldClose();
+    QDialog::reject();
+}
+
+void LocationSyncOptionsWindowController::closeEvent(QCloseEvent* event)
+{
+    windowShouldClose();
+    QDialog::closeEvent(event);
+}
