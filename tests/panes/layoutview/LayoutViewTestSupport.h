@@ -39,7 +39,9 @@ inline void ensureTestApplication()
         static int argc = 1;
         static char name[] = "layoutview_tests";
         static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
+        // Never destroyed: a QApplication torn down among the exit handlers crashes in Qt's
+        // pointing-device registry once synthetic mouse events were sent.
+        new QApplication(argc, argv);
     }
 }
 
