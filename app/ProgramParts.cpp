@@ -4,8 +4,11 @@
 #include "documents/cBookUserData.h"
 #include "engine/references/cBibleRef.h"
 #include "library/EngineStrings.h"
+#include "library/SourceTuple.h"
+#include "panes/page/LinkPreview.h"
 #include "platform/UserDefaults.h"
 #include "render/HTMLEntities.h"
+#include "reports/CopyPassageCopier.h"
 #include "search/execution/SearchHooks.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -79,4 +82,19 @@ void installProgramParts(const QString& dataFolder)
     cBookUserData::install();
     // Search hits in rendered sections, multi-book result lines, the user-data search cache.
     installSearchHooks();
+    // Link previews read passages through the passage copier: a Bible with the copy dialog's options,
+    // any other book by its blocks.
+    LinkPreview::setPassageFormatter([](const BookPageSourcePtr&, const QVariant& answerBook, quint32 start,
+                                         quint32 end, const QVariantMap& options) {
+        const auto book = answerBook.value<std::shared_ptr<SourceTuple>>();
+        QString plain;
+        if (!book)
+            return plain;
+        if (book->isABible())
+            CopyPassageCopier::clipboardTextForStartSectionFromBible(
+                start, end, book, &plain, nullptr, options, CopyPassageProfile::dialog());
+        else
+            CopyPassageCopier::clipboardTextForStartSection(start, end, book, &plain, nullptr, options);
+        return plain.trimmed();
+    });
 }

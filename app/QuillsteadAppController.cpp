@@ -3,6 +3,7 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
+#include "cloud/protocol/ServiceHost.h"
 #include "library/GoToRequest.h"
 #include "library/JavaScript.h"
 #include "library/SourceManager.h"
@@ -155,6 +156,7 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     }
 
     SettingsRegistry::registerDefaultsForAllPreferences(defaults());
+    qs::cloud::ServiceHost::registerDefault(defaults());
     QList<SpeechVoice> voices;
     {
         QTextToSpeech speech;

@@ -7,6 +7,7 @@
 //   FILE.tvk             a book to install and open; handed to the reader already running, if any
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "panes/page/BookPageScheme.h"
 #include "platform/ui/WidgetAlerts.h"
 
 #include <QApplication>
@@ -35,6 +36,7 @@ QString findBundledBooks()
 
 int main(int argc, char** argv)
 {
+    BookPageScheme::registerScheme();  // before the application object
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillstead"));
     QApplication::setOrganizationName(QStringLiteral("Tavrosen"));

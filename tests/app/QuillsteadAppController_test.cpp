@@ -8,6 +8,7 @@
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
@@ -52,6 +53,7 @@ protected:
         static int argc = 1;
         static char name[] = "shell-test";
         static char* argv[] = {name, nullptr};
+        BookPageScheme::registerScheme();
         new QApplication(argc, argv);  // lives until the process ends: its teardown races the web engine's
         s_alerts = std::make_shared<RecordingAlerts>();
         Alerts::setShared(s_alerts);
