@@ -102,7 +102,9 @@ public:
             m_contents.items().push_back(std::move(item));
             index = m_contents.items().size() - 1;
         }
-        m_contents.setCurrentItemIndex(index);
+        // Only an activating request (or the first book) changes the current tab.
+        if (request.activate || m_contents.currentItemIndex() >= m_contents.items().size())
+            m_contents.setCurrentItemIndex(index);
         if (auto* state = m_contents.itemAt(index)->bookState())
             state->setSection(request.section.value_or(state->section()));
         m_dirty = true;

@@ -1,0 +1,395 @@
+#include "LayoutViewTestSupport.h"
+
+#include "library/NavigationHistory.h"
+#include "panes/layoutview/LocationSyncOptionsWindowController.h"
+#include "platform/SettingsRegistry.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+
+namespace {
+
+class LayoutViewControllerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureTestApplication(); }
+
+    virtual QStringList bookFiles() const
+    {
+        return {QStringLiteral("KJV.tvk"), QStringLiteral("Scofield.tvk"), QStringLiteral("Nave.tvk")};
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_temp.isValid());
+        const QString books = m_temp.filePath(QStringLiteral("books"));
+        QDir().mkpath(books);
+        for (const QString& name : bookFiles()) {
+            const QString from = QStringLiteral(QS_BINARY_DIR "/library/") + name;
+            ASSERT_TRUE(QFile::exists(from)) << from.toStdString();
+            ASSERT_TRUE(QFile::link(from, QDir(books).filePath(name)));
+        }
+        SourceManager::Folders folders;
+        folders.books = books;
+        folders.cache = m_temp.filePath(QStringLiteral("cache"));
+        folders.refused = m_temp.filePath(QStringLiteral("refused"));
+        QDir().mkpath(folders.cache);
+        m_library = std::make_unique<SourceManager>(folders);
+        BookPaneDouble::library = m_library.get();
+        m_defaults = std::make_unique<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
+        m_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(m_alerts);
+        m_controller = std::make_unique<LayoutViewController>(
+            m_manager, *m_library, m_center, *m_defaults, m_temp.filePath(QStringLiteral("cache")));
+        m_controller->setPaneFactory(&m_factory);
+        m_controller->setSaveStateHandler([this] { ++m_saves; });
+        m_controller->view()->resize(1200, 800);
+        m_controller->view()->show();
+    }
+
+    void TearDown() override
+    {
+        m_controller.reset();
+        Alerts::setShared(nullptr);
+        BookPaneDouble::library = nullptr;
+    }
+
+    SourceTuple::Ptr bookFile(const QString& name) const
+    {
+        auto b = m_library->allSources()->tupleForFileName(name);
+        EXPECT_NE(b, nullptr) << name.toStdString();
+        return b;
+    }
+    SourceTuple::Ptr kjv() const { return bookFile(QStringLiteral("KJV.tvk")); }
+
+    Layout* layout() const { return m_manager.currentLayout(); }
+    BookPaneDouble* pane(size_t region) const
+    {
+        return dynamic_cast<BookPaneDouble*>(layout()->contentsAt(region)->viewController());
+    }
+
+    // A layout of `descriptor` with the study pane, shown.
+    Layout* showLayout(const QString& descriptor)
+    {
+        Layout* l = m_controller->newLayoutFromDescriptor(descriptor);
+        EXPECT_EQ(l, layout());
+        return l;
+    }
+
+    void goTo(int region, const SourceTuple::Ptr& b, quint64 section)
+    {
+        GoToRequest r;
+        r.layoutUuid = layout()->uuidString();
+        r.sourceTuple = b;
+        r.section = section;
+        r.paneRegion = region;
+        r.forcePane = true;
+        m_center.postNotificationName(GoToNames::GoToNotification, nullptr, r.toUserInfo());
+    }
+
+    // Every region has a pane controller whose widget sits in the view, and nothing else does.
+    void expectModelAndWidgetsInStep()
+    {
+        LayoutView* view = m_controller->view();
+        int children = 0;
+        for (QObject* child : view->children()) {
+            if (auto* w = qobject_cast<QWidget*>(child); w && w->objectName() != QStringLiteral("busyIndicator"))
+                ++children;
+        }
+        EXPECT_EQ(children, int(layout()->regions().size()));
+        for (size_t i = 0; i < layout()->regions().size(); ++i) {
+            ASSERT_NE(view->paneViewForRegion(i), nullptr);
+            EXPECT_EQ(view->paneViewForRegion(i)->parentWidget(), view);
+        }
+    }
+
+    QTemporaryDir m_temp;
+    NotificationCenter m_center;
+    LayoutManager m_manager {m_center};
+    std::unique_ptr<SourceManager> m_library;
+    std::unique_ptr<UserDefaults> m_defaults;
+    std::shared_ptr<RecordingAlerts> m_alerts;
+    PaneFactoryDouble m_factory;
+    std::unique_ptr<LayoutViewController> m_controller;
+    int m_saves = 0;
+};
+
+TEST_F(LayoutViewControllerTest, SplittingAndClosingKeepModelWidgetsAndArchiveInStep)
+{
+    showLayout(QStringLiteral("V1"));
+    ASSERT_EQ(layout()->regions().size(), 2u);  // book pane and study pane
+    expectModelAndWidgetsInStep();
+    layout()->setCurrentRegion(layout()->regionAt(0));
+    EXPECT_TRUE(m_controller->canCurrentPaneSplitHorizontally());
+    EXPECT_TRUE(m_controller->canCurrentPaneSplitVertically());
+
+    m_center.postNotificationName(PaneNotifications::UserWantsToSplitActivePaneNotification, nullptr,
+        QVariantMap {{QStringLiteral("vertical"), 1}});
+    ASSERT_EQ(layout()->regions().size(), 3u);
+    EXPECT_EQ(layout()->currentRegionIndex(), 2u);  // the new pane is current
+    EXPECT_TRUE(pane(2)->isCurrent());
+    EXPECT_FALSE(pane(0)->isCurrent());
+    EXPECT_EQ(layout()->regionAt(0)->bounds().top(), layout()->regionAt(2)->bounds().top());  // side by side
+    expectModelAndWidgetsInStep();
+
+    m_center.postNotificationName(PaneNotifications::UserWantsToSplitActivePaneNotification);  // horizontal
+    ASSERT_EQ(layout()->regions().size(), 4u);
+    expectModelAndWidgetsInStep();
+    EXPECT_EQ(layout()->countRegionsWithKind(QString()), 3u);
+
+    // The archive holds the same regions; read back, the layout shows the same panes.
+    goTo(0, kjv(), 5);
+    const QVariant archived = layout()->encode();
+    auto copy = Layout::decode(archived);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->regions().size(), 4u);
+    EXPECT_EQ(copy->contentsAt(0)->items().size(), layout()->contentsAt(0)->items().size());
+
+    // Closing the current pane gives its space back.
+    const size_t before = layout()->regions().size();
+    m_center.postNotificationName(PaneNotifications::UserWantsToCloseActivePaneNotification);
+    EXPECT_EQ(layout()->regions().size(), before - 1);
+    expectModelAndWidgetsInStep();
+    EXPECT_EQ(layout()->bounds(), (LayoutRect {0, 0, 1200, 800}));
+    EXPECT_EQ(Layout::decode(layout()->encode())->regions().size(), before - 1);
+
+    // History recorded the states around each change.
+    auto stack = m_controller->history().stackForLayout(layout()->uuidString());
+    ASSERT_TRUE(stack.has_value());
+    EXPECT_GE(stack->entries.size(), 3);
+}
+
+TEST_F(LayoutViewControllerTest, TheLastBookPaneCannotBeClosed)
+{
+    showLayout(QStringLiteral("V1"));
+    layout()->setCurrentRegion(layout()->regionAt(0));
+    m_center.postNotificationName(PaneNotifications::UserWantsToCloseActivePaneNotification);
+    ASSERT_EQ(m_alerts->shown().size(), 1);
+    EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("You can't close the last book pane."));
+    EXPECT_EQ(m_alerts->shown()[0].informativeText, QStringLiteral("Sorry."));
+    EXPECT_EQ(layout()->regions().size(), 2u);
+    // Nor through the study pane while only one book pane is left.
+    layout()->setCurrentRegion(layout()->regionAt(1));
+    m_center.postNotificationName(PaneNotifications::UserWantsToCloseActivePaneNotification);
+    EXPECT_EQ(layout()->regions().size(), 2u);
+    EXPECT_EQ(m_alerts->shown().size(), 2);
+}
+
+TEST_F(LayoutViewControllerTest, NextAndPreviousBookPaneSkipTheStudyPane)
+{
+    showLayout(QStringLiteral("V111"));  // regions 0-2 book panes, 3 the study pane
+    ASSERT_EQ(layout()->regions().size(), 4u);
+    layout()->setCurrentRegion(layout()->regionAt(3));
+    m_controller->nextBookPane();
+    EXPECT_EQ(layout()->currentRegionIndex(), 0u);
+    m_controller->previousBookPane();
+    EXPECT_EQ(layout()->currentRegionIndex(), 2u);
+    EXPECT_TRUE(pane(2)->isCurrent());
+    m_controller->nextBookPane();
+    m_controller->nextBookPane();
+    EXPECT_EQ(layout()->currentRegionIndex(), 1u);
+
+    // One book pane: nothing moves and no history is recorded.
+    showLayout(QStringLiteral("V1"));
+    layout()->setCurrentRegion(layout()->regionAt(0));
+    m_controller->nextBookPane();
+    m_controller->previousBookPane();
+    EXPECT_EQ(layout()->currentRegionIndex(), 0u);
+    EXPECT_FALSE(m_controller->history().stackForLayout(layout()->uuidString()).has_value());
+}
+
+TEST_F(LayoutViewControllerTest, CommandsActOnTheCurrentPane)
+{
+    showLayout(QStringLiteral("V11"));
+    layout()->setCurrentRegion(layout()->regionAt(1));
+    m_factory.log.clear();
+    m_center.postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification, nullptr,
+        QVariantMap {{QStringLiteral("pubid"), 1}, {QStringLiteral("bookid"), 23}});
+    m_center.postNotificationName(PaneNotifications::UserWantsToCloseActiveBookNotification);
+    m_center.postNotificationName(PaneNotifications::UserWantsToScrollDownOnePage);
+    m_controller->nextBook();
+    m_controller->previousBook();
+    EXPECT_TRUE(m_controller->tryCopyFromBook());
+    m_controller->onAutostudyVerse();
+    m_controller->onAutostudyWord();
+    const int serial = pane(1)->serial();
+    EXPECT_EQ(m_controller->selectedText(), QStringLiteral("text%1").arg(serial));
+    EXPECT_EQ(m_controller->selectedBibleRefString(), QStringLiteral("ref%1").arg(serial));
+    const QString p = QStringLiteral("pane%1 ").arg(serial);
+    EXPECT_EQ(m_factory.log,
+        QStringList({p + "open 1/23 1", p + "closeActiveBook", p + "scroll UserWantsToScrollDownOnePage",
+            p + "nextBook", p + "previousBook", p + "copy", p + "autostudyVerse", p + "autostudyWord"}));
+
+    // With the study pane current there is no current book pane.
+    layout()->setCurrentRegion(layout()->regionAt(2));
+    m_factory.log.clear();
+    m_controller->nextBook();
+    EXPECT_FALSE(m_controller->tryCopyFromBook());
+    EXPECT_EQ(m_controller->selectedText(), QString());
+    EXPECT_EQ(m_controller->activeSourceTuple(), nullptr);
+    EXPECT_FALSE(m_controller->canToggleReadingComplete());
+    EXPECT_TRUE(m_factory.log.isEmpty());
+    m_controller->makeFindPaneCurrent();
+    EXPECT_EQ(m_factory.log, QStringList({"find"}));
+}
+
+TEST_F(LayoutViewControllerTest, GoToRequestsReachTheRightPaneThroughTheRouting)
+{
+    showLayout(QStringLiteral("V12"));  // region 0 left, 1 and 2 right, 3 study
+    ASSERT_EQ(layout()->regions().size(), 4u);
+    goTo(0, kjv(), 1);
+    goTo(2, bookFile(QStringLiteral("Nave.tvk")), 1);
+    EXPECT_TRUE(pane(0)->currentSourceTuple() != nullptr);
+    EXPECT_EQ(m_controller->regionCount(), 4);
+    EXPECT_TRUE(m_controller->isBookPane(0));
+    EXPECT_FALSE(m_controller->isBookPane(3));
+    EXPECT_FALSE(m_controller->isBookPane(7));
+    EXPECT_EQ(m_controller->paneCurrentBook(3), nullptr);
+    ASSERT_EQ(m_controller->paneTabBooks(0).size(), 1u);
+    EXPECT_TRUE(m_controller->paneTabBooks(0)[0]->isEqual(*pane(0)->currentSourceTuple()));
+    EXPECT_TRUE(m_controller->paneTabBooks(1).empty());
+    EXPECT_EQ(m_controller->currentLayoutUuid(), layout()->uuidString());
+    EXPECT_TRUE(m_controller->hasLayout(layout()->uuidString()));
+    EXPECT_EQ(m_controller->layoutRegionCount(layout()->uuidString()), 4);
+    EXPECT_EQ(m_controller->layoutRegionCount(QStringLiteral("nope")), 0);
+
+    // The pane-level or tab-level flag stops sending.
+    EXPECT_FALSE(m_controller->paneDoesNotSendLocationSync(0));
+    pane(0)->currentSourceState()->setDoesNotSendLocationSync(true);
+    EXPECT_TRUE(m_controller->paneDoesNotSendLocationSync(0));
+    pane(0)->currentSourceState()->setDoesNotSendLocationSync(false);
+    pane(0)->setPaneDoesNotSendLocationSync(true);
+    EXPECT_TRUE(m_controller->paneDoesNotSendLocationSync(0));
+
+    // makePaneCurrent goes through the layout view.
+    m_controller->makePaneCurrent(2);
+    EXPECT_EQ(m_controller->currentRegion(), 2);
+    m_controller->makePaneCurrent(3);  // the study pane is no book pane
+    EXPECT_EQ(m_controller->currentRegion(), 2);
+
+    // History: a recorded state comes back through restoreLayout with fresh panes.
+    const QString uuid = layout()->uuidString();
+    const QVariant archived = m_controller->archivedLayout(uuid);
+    ASSERT_TRUE(archived.isValid());
+    goTo(0, kjv(), 9);
+    EXPECT_TRUE(m_controller->restoreLayout(uuid, archived));
+    EXPECT_EQ(layout()->uuidString(), uuid);
+    expectModelAndWidgetsInStep();
+    EXPECT_EQ(pane(0)->currentSourceSection(), 1u);
+    EXPECT_FALSE(m_controller->restoreLayout(uuid, QVariant(42)));
+    EXPECT_FALSE(m_controller->archivedLayout(QStringLiteral("nope")).isValid());
+}
+
+TEST_F(LayoutViewControllerTest, LocationSyncMemoryAndReset)
+{
+    showLayout(QStringLiteral("V11"));
+    const QString uuid = layout()->uuidString();
+    auto sync = [&](QVariantMap info) {
+        info.insert(QStringLiteral("layoutUuid"), uuid);
+        m_center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr, info);
+    };
+    sync({{QStringLiteral("bibleKey"), 0x01020300u}, {QStringLiteral("wordSync"), QStringLiteral("grace")}});
+    EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
+    EXPECT_EQ(m_defaults->stringForKey(LayoutViewController::syncWordSyncDefault(uuid)), QStringLiteral("grace"));
+    sync({{QStringLiteral("bibleKey"), 0}});  // 0 leaves the stored key
+    EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
+    sync({{QStringLiteral("bibleKey"), 77}, {QStringLiteral("doesNotSendLocationSync"), true}});
+    EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
+
+    // Reset clears every flag of the current layout's panes and tabs, not another layout's.
+    goTo(0, kjv(), 1);
+    goTo(1, kjv(), 1);
+    pane(0)->setPaneDoesNotReceiveLocationSync(true);
+    pane(1)->currentSourceState()->setDoesNotSendLocationSync(true);
+    m_defaults->setBool(false, QStringLiteral("syncDictionaries"));
+    Layout* first = layout();
+    Layout* other = showLayout(QStringLiteral("V1"));
+    goTo(0, kjv(), 1);
+    pane(0)->setPaneDoesNotSendLocationSync(true);
+    m_controller->view()->setCurrentLayout(first);
+    m_center.postNotificationName(PaneNotifications::resetLocationSyncToDefaultsNotification);
+    EXPECT_TRUE(m_defaults->boolForKey(QStringLiteral("syncDictionaries")));
+    EXPECT_FALSE(pane(0)->paneDoesNotReceiveLocationSync());
+    EXPECT_FALSE(pane(1)->currentSourceState()->doesNotSendLocationSync());
+    EXPECT_EQ(m_saves, 1);
+    EXPECT_TRUE(other->contentsAt(0)->state()->paneDoesNotSendLocationSync());
+}
+
+TEST_F(LayoutViewControllerTest, MaximizingAPaneAndABook)
+{
+    showLayout(QStringLiteral("V11"));
+    goTo(0, kjv(), 3);
+    goTo(0, bookFile(QStringLiteral("Scofield.tvk")), 2);
+    layout()->setCurrentRegion(layout()->regionAt(0));
+    pane(0)->contents().setCurrentItemIndex(0);
+    const size_t tabs = pane(0)->contents().items().size();
+    ASSERT_EQ(tabs, 2u);
+    QStringList names;
+    m_center.addObserver(this, LayoutManager::qsLayoutManagerLayoutNameChangedNotification,
+        [&](Notification&) { names << layout()->name(); });
+    const quint64 count = m_manager.count();
+    m_center.postNotificationName(PaneNotifications::UserWantsToMaximizeCurrentPaneNotification);
+    EXPECT_EQ(m_manager.count(), count + 1);
+    EXPECT_EQ(layout()->name(), QStringLiteral("Maximized Pane"));
+    EXPECT_EQ(layout()->regions().size(), 2u);  // "V1" and the study pane
+    EXPECT_EQ(pane(0)->contents().items().size(), tabs);
+    EXPECT_EQ(pane(0)->currentSourceTuple()->sourceTupleID(), kjv()->sourceTupleID());
+
+    m_center.postNotificationName(PaneNotifications::UserWantsToMaximizeCurrentBookNotification);
+    EXPECT_EQ(m_manager.count(), count + 2);
+    EXPECT_EQ(layout()->name(), kjv()->abbr());
+    EXPECT_EQ(pane(0)->currentSourceSection(), 3u);
+    EXPECT_EQ(names, QStringList({"Maximized Pane", kjv()->abbr()}));
+    m_center.removeObserver(this);
+}
+
+TEST_F(LayoutViewControllerTest, ExitTellsEveryPaneAndSavesTheHistory)
+{
+    showLayout(QStringLiteral("V11"));
+    goTo(0, kjv(), 1);
+    m_factory.log.clear();
+    m_controller->exitIsImminent();
+    EXPECT_EQ(m_factory.log.size(), 3);
+    EXPECT_TRUE(m_factory.log.last().startsWith(QStringLiteral("study")));
+    EXPECT_TRUE(QFile::exists(m_controller->history().historyFilePath()));
+}
+
+TEST_F(LayoutViewControllerTest, LocationSyncOptionsWindow)
+{
+    showLayout(QStringLiteral("V11"));
+    // A pane without books: only the three kind settings.
+    {
+        LocationSyncOptionsWindowController window(pane(0), *m_defaults, m_center, [this] { ++m_saves; });
+        EXPECT_TRUE(window.paneOptionsGroupBox()->isHidden());
+        EXPECT_TRUE(window.bookOptionsGroupBox()->isHidden());
+        EXPECT_TRUE(window.bibleCommentarySyncCheckBox()->isChecked());
+    }
+    goTo(0, kjv(), 1);
+    LocationSyncOptionsWindowController window(pane(0), *m_defaults, m_center, [this] { ++m_saves; });
+    EXPECT_FALSE(window.paneOptionsGroupBox()->isHidden());
+    EXPECT_EQ(window.bookSendOptionCheckBox()->isEnabled(), pane(0)->currentSourceTuple()->isABible());
+    window.dictionarySyncCheckBox()->click();
+    EXPECT_FALSE(m_defaults->boolForKey(QStringLiteral("syncDictionaries")));
+    window.paneReceiveOptionCheckBox()->click();
+    EXPECT_TRUE(pane(0)->paneDoesNotReceiveLocationSync());
+    window.bookReceiveOptionCheckBox()->click();
+    EXPECT_TRUE(pane(0)->currentSourceState()->doesNotReceiveLocationSync());
+    // "No" changes nothing; "Yes" resets everything and the boxes follow.
+    m_alerts->queueAnswer(AlertSecondButtonReturn);
+    window.onResetAllButton();
+    EXPECT_TRUE(pane(0)->paneDoesNotReceiveLocationSync());
+    window.onResetAllButton();
+    ASSERT_EQ(m_alerts->shown().size(), 2);
+    EXPECT_EQ(m_alerts->shown()[1].buttons, QStringList({"Yes", "No"}));
+    EXPECT_TRUE(window.dictionarySyncCheckBox()->isChecked());
+    EXPECT_FALSE(window.paneReceiveOptionCheckBox()->isChecked());
+    EXPECT_FALSE(window.bookReceiveOptionCheckBox()->isChecked());
+    EXPECT_FALSE(pane(0)->paneDoesNotReceiveLocationSync());
+    const int saves = m_saves;
+    window.onClose();
+    EXPECT_EQ(m_saves, saves + 1);
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    window.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/location-sync-options.png"));
+}
+
+}  // namespace
