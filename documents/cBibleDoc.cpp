@@ -324,11 +324,7 @@ std::uint32_t cBibleDoc::headingAsWhole(std::uint32_t key)
 
 bool cBibleDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params)
 {
-    if (!IsOpen() || m_bookFile == nullptr)
-        return cSourceDoc::GetLocationName(out, withTitle, flag, params);
-    const cRenderParams* location = params;
-    if (location == nullptr)
-        location = (m_current.options() & cRenderParams::kSection) ? &m_current : nullptr;
+    const cRenderParams* location = locationToName(params);
     if (location == nullptr)
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
     cBibleRef reference;

@@ -472,13 +472,18 @@ bool cBookDoc::contentsPath(std::uint32_t section, ContentsPath& path)
     return true;
 }
 
-bool cBookDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params)
+const cRenderParams* cBookDoc::locationToName(const cRenderParams* params)
 {
     if (!IsOpen() || m_bookFile == nullptr)
-        return cSourceDoc::GetLocationName(out, withTitle, flag, params);
-    const cRenderParams* location = params;
-    if (location == nullptr)
-        location = (m_current.options() & cRenderParams::kSection) ? &m_current : nullptr;
+        return nullptr;
+    if (params != nullptr)
+        return params;
+    return (m_current.options() & cRenderParams::kSection) ? &m_current : nullptr;
+}
+
+bool cBookDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, const cRenderParams* params)
+{
+    const cRenderParams* location = locationToName(params);
     if (location == nullptr || !(location->options() & cRenderParams::kSection) ||
         ((location->options() & cRenderParams::kIdentity) && !identityMatches(*location)))
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);

@@ -199,6 +199,9 @@ public:
     std::uint32_t bibleKeyForSection(std::uint32_t section);
 
 protected:
+    // The location a name is asked for (GetLocationName): `params`, or else the current location when
+    // it names a section; null when the document is not open or there is neither.
+    const cRenderParams* locationToName(const cRenderParams* params);
     // A request for a named location (a generated page such as a search result): 215 when that page
     // is already shown, else it becomes the location.
     std::uint32_t goToNamedLocation(const cRenderParams& params);

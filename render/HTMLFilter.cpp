@@ -496,40 +496,62 @@ bool isBlockCloser(std::string_view tag)
         [&](std::string_view closer) { return startsWithIgnoringCase(tag, closer); });
 }
 
+// The one walk over the tags of a text: appends the text between tags to `out` and hands each tag
+// ("<" up to the next ">") to onTag, which writes what it keeps and answers false to stop the walk
+// (rewriteTags then answers false). Text from a "<" that has no ">" after it goes to onRest, which
+// by default appends it as it stands.
+template <typename OnTag, typename OnRest>
+bool rewriteTags(const std::string& text, std::string& out, OnTag&& onTag, OnRest&& onRest)
+{
+    std::size_t pos = 0;
+    while (true) {
+        const std::size_t lt = text.find('<', pos);
+        if (lt == std::string::npos) {
+            out.append(text, pos, std::string::npos);
+            return true;
+        }
+        out.append(text, pos, lt - pos);
+        const std::size_t gt = text.find('>', lt);
+        if (gt == std::string::npos) {
+            onRest(std::string_view(text).substr(lt));
+            return true;
+        }
+        pos = gt + 1;
+        if (!onTag(std::string_view(text.data() + lt, gt - lt + 1)))
+            return false;
+    }
+}
+
+template <typename OnTag> bool rewriteTags(const std::string& text, std::string& out, OnTag&& onTag)
+{
+    return rewriteTags(text, out, onTag, [&out](std::string_view rest) { out += rest; });
+}
+
 // Strengths 1-5. Returns false when a "<" has no ">" after it (the entity step is then skipped).
 bool filterTags(std::string& text, int strength)
 {
     std::string out;
     out.reserve(text.size());
-    std::size_t pos = 0;
     bool complete = true;
-    while (true) {
-        const std::size_t lt = text.find('<', pos);
-        if (lt == std::string::npos) {
-            out.append(text, pos, std::string::npos);
-            break;
-        }
-        out.append(text, pos, lt - pos);
-        const std::size_t gt = text.find('>', lt);
-        if (gt == std::string::npos) {
+    rewriteTags(
+        text, out,
+        [&](std::string_view tag) {
+            if (strength >= 3 && isBlockCloser(tag))
+                out += strength == 5 ? "\r\n" : " ";
+            else if (strength <= 3 && keptAtStrength(tag, strength))
+                out += inertTag(tag);
+            return true;
+        },
+        [&](std::string_view rest) {
             // The rest stays as it is; where markup is kept, its "<" are literal text.
-            for (std::size_t i = lt; i < text.size(); ++i) {
-                if (strength <= 3 && text[i] == '<')
+            for (const char c : rest) {
+                if (strength <= 3 && c == '<')
                     out += "&lt;";
                 else
-                    out.push_back(text[i]);
+                    out.push_back(c);
             }
             complete = false;
-            break;
-        }
-        const std::string_view tag(text.data() + lt, gt - lt + 1);
-        if (strength >= 3 && isBlockCloser(tag)) {
-            out += strength == 5 ? "\r\n" : " ";
-        } else if (strength <= 3 && keptAtStrength(tag, strength)) {
-            out += inertTag(tag);
-        }
-        pos = gt + 1;
-    }
+        });
     text.swap(out);
     return complete;
 }
@@ -541,20 +563,11 @@ void makeMarkupInert(std::string& text)
         return;
     std::string out;
     out.reserve(text.size());
-    std::size_t pos = 0;
-    while (true) {
-        const std::size_t lt = text.find('<', pos);
-        const std::size_t gt = lt == std::string::npos ? std::string::npos : text.find('>', lt);
-        if (gt == std::string::npos) {
-            out.append(text, pos, std::string::npos);
-            break;
-        }
-        out.append(text, pos, lt - pos);
-        const std::string_view tag(text.data() + lt, gt - lt + 1);
+    rewriteTags(text, out, [&](std::string_view tag) {
         if (!isActiveContentTag(tag))
             out += inertTag(tag);
-        pos = gt + 1;
-    }
+        return true;
+    });
     text.swap(out);
 }
 
@@ -713,18 +726,8 @@ bool carryInlineTagsAcrossParagraphs(std::string& text, std::size_t limit)
     std::vector<Open> open;
     std::string out;
     out.reserve(text.size() + text.size() / 4);
-    std::size_t pos = 0;
-    while (true) {
-        const std::size_t lt = text.find('<', pos);
-        const std::size_t gt = lt == std::string::npos ? std::string::npos : text.find('>', lt);
-        if (gt == std::string::npos) {
-            out.append(text, pos, std::string::npos);
-            break;
-        }
-        out.append(text, pos, lt - pos);
-        const std::string_view tagText(text.data() + lt, gt - lt + 1);
+    const bool fits = rewriteTags(text, out, [&](std::string_view tagText) {
         const NoteTag tag = readNoteTag(tagText);
-        pos = gt + 1;
         if (tag.markup && tag.code == -HTMLTag::p) {
             for (auto it = open.rbegin(); it != open.rend(); ++it)
                 out += "</" + it->name + ">";
@@ -745,9 +748,10 @@ bool carryInlineTagsAcrossParagraphs(std::string& text, std::size_t limit)
                 open.push_back({tag.code, tag.name, std::string(tagText)});
             }
         }
-        if (out.size() > limit)
-            return false;
-    }
+        return out.size() <= limit;
+    });
+    if (!fits)
+        return false;
     text.swap(out);
     return true;
 }
@@ -765,18 +769,8 @@ void removeEmptyInlinePairs(std::string& text)
     std::vector<Written> tags;
     std::string out;
     out.reserve(text.size());
-    std::size_t pos = 0;
-    while (true) {
-        const std::size_t lt = text.find('<', pos);
-        const std::size_t gt = lt == std::string::npos ? std::string::npos : text.find('>', lt);
-        if (gt == std::string::npos) {
-            out.append(text, pos, std::string::npos);
-            break;
-        }
-        out.append(text, pos, lt - pos);
-        const std::string_view tagText(text.data() + lt, gt - lt + 1);
+    rewriteTags(text, out, [&](std::string_view tagText) {
         const NoteTag tag = readNoteTag(tagText);
-        pos = gt + 1;
         const bool closing = tag.markup && isClosingTagText(tagText);
         const HTMLTagCode element = tag.code < 0 ? -tag.code : tag.code;
         if (closing && element != HTMLTag::none && element != HTMLTag::hr && element != HTMLTag::img &&
@@ -785,11 +779,12 @@ void removeEmptyInlinePairs(std::string& text)
             // The tag just before ends at out's last character: an empty pair.
             out.resize(tags.back().start);
             tags.pop_back();
-            continue;
+            return true;
         }
         tags.push_back({out.size(), out.size() + tagText.size(), element, tag.markup && !closing});
         out += tagText;
-    }
+        return true;
+    });
     text.swap(out);
 }
 
