@@ -1,0 +1,171 @@
+// A window of three panes on the sample library: a Bible, a commentary at the Bible's place and a
+// dictionary; resized, split, written to the layout archive and read back into a new pane manager.
+#include "LayoutViewTestSupport.h"
+
+#include "platform/SettingsRegistry.h"
+
+namespace {
+
+class ThreePaneWindowTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ensureTestApplication(); }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_temp.isValid());
+        const QString books = m_temp.filePath(QStringLiteral("books"));
+        QDir().mkpath(books);
+        for (const QString& name :
+            {QStringLiteral("KJV.tvk"), QStringLiteral("Scofield.tvk"), QStringLiteral("Nave.tvk")}) {
+            const QString from = QStringLiteral(QS_BINARY_DIR "/library/") + name;
+            ASSERT_TRUE(QFile::exists(from)) << from.toStdString();
+            ASSERT_TRUE(QFile::link(from, QDir(books).filePath(name)));
+        }
+        SourceManager::Folders folders;
+        folders.books = books;
+        folders.cache = m_temp.filePath(QStringLiteral("cache"));
+        folders.refused = m_temp.filePath(QStringLiteral("refused"));
+        QDir().mkpath(folders.cache);
+        m_library = std::make_unique<SourceManager>(folders);
+        BookPaneDouble::library = m_library.get();
+        m_defaults = std::make_unique<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
+        Alerts::setShared(std::make_shared<RecordingAlerts>());
+    }
+    void TearDown() override
+    {
+        Alerts::setShared(nullptr);
+        BookPaneDouble::library = nullptr;
+    }
+
+    SourceTuple::Ptr book(const QString& file) const { return m_library->allSources()->tupleForFileName(file); }
+
+    struct Window {
+        NotificationCenter center;
+        LayoutManager manager {center};
+        PaneFactoryDouble factory;
+        std::unique_ptr<LayoutViewController> controller;
+        std::unique_ptr<QWidget> window;
+    };
+
+    std::unique_ptr<Window> makeWindow()
+    {
+        auto w = std::make_unique<Window>();
+        w->controller = std::make_unique<LayoutViewController>(
+            w->manager, *m_library, w->center, *m_defaults, m_temp.filePath(QStringLiteral("cache")));
+        w->controller->setPaneFactory(&w->factory);
+        w->window = std::make_unique<QWidget>();
+        auto* box = new QVBoxLayout(w->window.get());
+        box->setContentsMargins(0, 0, 0, 0);
+        box->addWidget(w->controller->view());
+        w->window->resize(1100, 700);
+        w->window->show();
+        QApplication::processEvents();
+        return w;
+    }
+
+    void goTo(Window& w, int region, const SourceTuple::Ptr& b, quint32 section)
+    {
+        GoToRequest r;
+        r.layoutUuid = w.manager.currentLayout()->uuidString();
+        r.sourceTuple = b;
+        r.section = section;
+        r.paneRegion = region;
+        r.forcePane = true;
+        r.activate = true;
+        w.center.postNotificationName(GoToNames::GoToNotification, nullptr, r.toUserInfo());
+    }
+
+    static QString paneTitle(QWidget* pane)
+    {
+        auto* label = pane->findChild<QLabel*>();
+        return label ? label->text() : QString();
+    }
+
+    void expectPanesOnModel(Window& w)
+    {
+        LayoutView* view = w.controller->view();
+        Layout* layout = w.manager.currentLayout();
+        for (size_t i = 0; i < layout->regions().size(); ++i) {
+            QWidget* pane = view->paneViewForRegion(i);
+            ASSERT_NE(pane, nullptr);
+            EXPECT_EQ(
+                pane->geometry(), view->widgetRectForModelRect(view->adjustedBoundsForRegion(layout->regionAt(i))));
+        }
+        EXPECT_EQ(layout->bounds(), (LayoutRect {0, 0, double(view->width()), double(view->height())}));
+    }
+
+    QTemporaryDir m_temp;
+    std::unique_ptr<SourceManager> m_library;
+    std::unique_ptr<UserDefaults> m_defaults;
+};
+
+TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
+{
+    const auto kjv = book(QStringLiteral("KJV.tvk"));
+    const auto scofield = book(QStringLiteral("Scofield.tvk"));
+    const auto nave = book(QStringLiteral("Nave.tvk"));
+    ASSERT_TRUE(kjv && scofield && nave);
+
+    auto w = makeWindow();
+    Layout* layout = w->manager.addLayoutWithDescriptor(QStringLiteral("V12"), LayoutRect {0, 0, 1100, 700}, QString());
+    w->controller->view()->setCurrentLayout(layout);
+    ASSERT_EQ(layout->regions().size(), 3u);
+
+    // The Bible at Romans 8, the commentary at its entry for the same place, a dictionary entry.
+    const quint32 romans8 = kjv->sectionForSyncString(QStringLiteral("Romans 8:1"));
+    const quint32 comment = scofield->sectionForSyncString(QStringLiteral("Romans 8:1"));
+    const quint32 faith = nave->sectionForSyncString(QStringLiteral("faith"));
+    ASSERT_GT(romans8, 0u);
+    goTo(*w, 0, kjv, romans8);
+    goTo(*w, 1, scofield, comment);
+    goTo(*w, 2, nave, faith);
+    LayoutView* view = w->controller->view();
+    EXPECT_TRUE(paneTitle(view->paneViewForRegion(0)).startsWith(kjv->abbr()));
+    EXPECT_TRUE(paneTitle(view->paneViewForRegion(1)).startsWith(scofield->abbr()));
+    EXPECT_TRUE(paneTitle(view->paneViewForRegion(2)).startsWith(nave->abbr()));
+    expectPanesOnModel(*w);
+
+    // Resized, then split and the new pane closed again.
+    w->window->resize(1300, 820);
+    QApplication::processEvents();
+    expectPanesOnModel(*w);
+    w->controller->makePaneCurrent(2);
+    w->center.postNotificationName(PaneNotifications::UserWantsToSplitActivePaneNotification);
+    EXPECT_EQ(layout->regions().size(), 4u);
+    expectPanesOnModel(*w);
+    w->center.postNotificationName(PaneNotifications::UserWantsToCloseActivePaneNotification);
+    EXPECT_EQ(layout->regions().size(), 3u);
+    expectPanesOnModel(*w);
+    w->window->resize(1200, 760);
+    QApplication::processEvents();
+
+    // Written to the layout archive and read back by a new window.
+    const QString archive = m_temp.filePath(QStringLiteral("layout archive.plist"));
+    ASSERT_TRUE(w->manager.writeArchive(archive));
+    const QString uuid = layout->uuidString();
+    w.reset();
+
+    auto restored = makeWindow();
+    ASSERT_TRUE(restored->manager.readArchive(archive));
+    restored->controller->showCurrentLayout();
+    QApplication::processEvents();
+    Layout* back = restored->manager.currentLayout();
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->uuidString(), uuid);
+    ASSERT_EQ(back->regions().size(), 3u);
+    expectPanesOnModel(*restored);
+    LayoutView* again = restored->controller->view();
+    EXPECT_EQ(paneTitle(again->paneViewForRegion(0)),
+        kjv->abbr() + QStringLiteral(" — ") + kjv->getPositionNameForTitleBar(romans8));
+    EXPECT_TRUE(paneTitle(again->paneViewForRegion(1)).startsWith(scofield->abbr()));
+    EXPECT_TRUE(paneTitle(again->paneViewForRegion(2)).startsWith(nave->abbr()));
+    auto* pane0 = dynamic_cast<BookPaneDouble*>(back->contentsAt(0)->viewController());
+    ASSERT_NE(pane0, nullptr);
+    EXPECT_EQ(pane0->currentSourceSection(), romans8);
+
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(restored->window->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/layout-three-panes.png")));
+}
+
+}  // namespace
