@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 
 #include "documents/cBookDoc.h"
 #include "engine/bookfile/BkSyncFormat.h"
 #include "engine/foundation/cLStringTmpl.h"
+#include "search/core/cBitVector.h"
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -86,6 +89,24 @@ inline cTvkBookBuilder contentsBook()
     b.addSection({"Chapter C", 2, "A willow by the river bends.", 0});            // 6
     b.addSection({"Chapter D", 2, "Pines stay green in winter.", 0});             // 7
     return b;
+}
+
+// The test program's one folder of books and database (made on first use).
+inline DocFolder& folder()
+{
+    static DocFolder f;
+    return f;
+}
+
+// The set bits of a bit vector (none for null).
+inline std::set<std::uint32_t> bits(const cBitVector* v)
+{
+    std::set<std::uint32_t> out;
+    if (v != nullptr)
+        for (std::uint32_t i = 0; i < v->size(); ++i)
+            if (v->test(i))
+                out.insert(i);
+    return out;
 }
 
 }  // namespace doctest

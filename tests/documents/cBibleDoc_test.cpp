@@ -24,16 +24,12 @@
 #include "userdata/cVerseHighlightDoc.h"
 
 using BkSyncFormat::bibleKey;
+using doctest::bits;
+using doctest::folder;
 using doctest::str;
 using doctest::wide;
 
 namespace {
-
-doctest::DocFolder& folder()
-{
-    static doctest::DocFolder f;
-    return f;
-}
 
 cTvkBookBuilder bibleBuilder()
 {
@@ -62,16 +58,6 @@ const std::string& biblePath()
 {
     static const std::string path = folder().write(bibleBuilder(), "kjv.tvk");
     return path;
-}
-
-std::set<std::uint32_t> bits(const cBitVector* v)
-{
-    std::set<std::uint32_t> out;
-    if (v != nullptr)
-        for (std::uint32_t i = 0; i < v->size(); ++i)
-            if (v->test(i))
-                out.insert(i);
-    return out;
 }
 
 class BibleDocTest : public ::testing::Test {

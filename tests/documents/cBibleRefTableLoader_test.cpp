@@ -17,13 +17,9 @@
 
 using BkSyncFormat::bibleKey;
 
-namespace {
+using doctest::folder;
 
-doctest::DocFolder& folder()
-{
-    static doctest::DocFolder f;
-    return f;
-}
+namespace {
 
 // The BibleBooks table of the defaults with one translation's books replaced.
 std::string bibleBooksTable(std::uint32_t version, int translation, const std::vector<int>& books, bool broken = false)

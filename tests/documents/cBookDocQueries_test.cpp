@@ -15,26 +15,12 @@
 #include "search/core/cBitVector.h"
 
 using BkSyncFormat::bibleKey;
+using doctest::bits;
+using doctest::folder;
 using doctest::str;
 using doctest::wide;
 
 namespace {
-
-doctest::DocFolder& folder()
-{
-    static doctest::DocFolder f;
-    return f;
-}
-
-std::set<std::uint32_t> bits(const cBitVector* v)
-{
-    std::set<std::uint32_t> out;
-    if (v != nullptr)
-        for (std::uint32_t i = 0; i < v->size(); ++i)
-            if (v->test(i))
-                out.insert(i);
-    return out;
-}
 
 cTvkBookBuilder commentaryBuilder()
 {

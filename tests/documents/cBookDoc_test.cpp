@@ -21,16 +21,11 @@
 #include "userdata/cCategoryStg.h"
 #include "userdata/cNoteDoc.h"
 
+using doctest::folder;
 using doctest::str;
 using doctest::wide;
 
 namespace {
-
-doctest::DocFolder& folder()
-{
-    static doctest::DocFolder f;
-    return f;
-}
 
 const std::string& bookPath()
 {

@@ -9,18 +9,13 @@
 #include "DocTestSupport.h"
 #include "engine/foundation/cMsgBox.h"
 
+using doctest::folder;
 using doctest::str;
 using doctest::wide;
 
 namespace {
 
 constexpr std::uint32_t kReadings = 365;
-
-doctest::DocFolder& folder()
-{
-    static doctest::DocFolder f;
-    return f;
-}
 
 cTvkBookBuilder datedBuilder(std::uint16_t bookId, std::uint8_t month, std::uint8_t day)
 {

@@ -8,16 +8,11 @@
 #include "userdata/cBookNote.h"
 #include "userdata/cNoteDoc.h"
 
+using doctest::folder;
 using doctest::str;
 using doctest::wide;
 
 namespace {
-
-doctest::DocFolder& folder()
-{
-    static doctest::DocFolder f;
-    return f;
-}
 
 class JournalDocTest : public ::testing::Test {
 protected:

@@ -7,15 +7,10 @@
 #include "DocTestSupport.h"
 #include "engine/bookfile/cBkBookFile.h"
 
+using doctest::folder;
 using doctest::str;
 
 namespace {
-
-doctest::DocFolder& folder()
-{
-    static doctest::DocFolder f;
-    return f;
-}
 
 TEST(TOCDocTest, OpensOnceAndClonesShareTheBook)
 {
