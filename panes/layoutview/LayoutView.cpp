@@ -82,6 +82,7 @@ void LayoutView::addSubviewsForCurrentLayout()
 {
     releasePaneViews();
     Layout* layout = currentLayout();
+    m_shownLayout = layout;
     if (layout) {
         for (const auto& contents : layout->contents()) {
             const bool study = contents->kind() == LayoutRegionContents::kStudyKind;

@@ -55,6 +55,8 @@ public:
     LayoutPaneFactory* paneFactory() const { return m_factory; }
 
     Layout* currentLayout() const;
+    // The layout whose panes the view holds now (compare only; it may have been deleted since).
+    const Layout* shownLayout() const { return m_shownLayout; }
     // Makes the layout current in the layout manager, rebuilds the pane widgets, fits the layout
     // into this view and places the panes; the layout's current region becomes the current pane.
     void setCurrentLayout(Layout* layout);
@@ -123,6 +125,7 @@ private:
     UserDefaults& m_defaults;
     LayoutPaneFactory* m_factory = nullptr;
     LayoutDivider* m_draggingDiv = nullptr;
+    const Layout* m_shownLayout = nullptr;
     QProgressBar* m_busyIndicator = nullptr;
     std::vector<QPointer<QWidget>> m_paneViews;
 };

@@ -62,6 +62,12 @@ LayoutViewController::LayoutViewController(LayoutManager& manager, SourceManager
     observe(N::UserWantsToMaximizeCurrentPaneNotification, [this](Notification&) { maximizeCurrentPane(); });
     observe(N::UserWantsToMaximizeCurrentBookNotification, [this](Notification&) { maximizeCurrentBook(); });
     observe(N::resetLocationSyncToDefaultsNotification, [this](Notification&) { resetLocationSyncToDefaults(); });
+    // A layout deleted or an archive read may change the current layout under the view: show
+    // what is current now, so the view never keeps pointers into a layout that is gone.
+    observe(LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification, [this](Notification&) {
+        if (m_view && m_view->shownLayout() != m_manager.currentLayout())
+            showCurrentLayout();
+    });
 }
 
 LayoutViewController::~LayoutViewController()

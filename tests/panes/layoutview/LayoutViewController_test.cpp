@@ -159,6 +159,24 @@ TEST_F(LayoutViewControllerTest, SplittingAndClosingKeepModelWidgetsAndArchiveIn
     EXPECT_GE(stack->entries.size(), 3);
 }
 
+TEST_F(LayoutViewControllerTest, DeletingTheShownLayoutShowsTheNextOne)
+{
+    Layout* first = showLayout(QStringLiteral("V11"));
+    Layout* second = showLayout(QStringLiteral("V1"));
+    EXPECT_EQ(m_controller->view()->shownLayout(), second);
+    m_manager.deleteLayoutAtIndex(m_manager.findLayoutIndex(second));
+    ASSERT_NE(layout(), nullptr);
+    EXPECT_EQ(m_controller->view()->shownLayout(), layout());
+    expectModelAndWidgetsInStep();
+    // Read back from an archive, the current layout is shown with new panes.
+    const QVariant archived = m_manager.encode();
+    const QString uuid = first->uuidString();
+    ASSERT_TRUE(m_manager.decode(archived));
+    EXPECT_EQ(m_controller->view()->shownLayout(), layout());
+    expectModelAndWidgetsInStep();
+    EXPECT_NE(m_manager.layoutWithUuid(uuid), nullptr);
+}
+
 TEST_F(LayoutViewControllerTest, TheLastBookPaneCannotBeClosed)
 {
     showLayout(QStringLiteral("V1"));
