@@ -1,0 +1,190 @@
+#include "panes/bookpane/PaneTabBar.h"
+
+#include <QApplication>
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QSignalBlocker>
+#include <QToolButton>
+
+namespace {
+// The bar that a drag in progress started from (drags stay inside this process).
+PaneTabBar* g_dragSource = nullptr;
+constexpr int kButtonWidth = 24;
+}  // namespace
+
+PaneTabBar::PaneTabBar(QWidget* parent) : QTabBar(parent)
+{
+    setMovable(true);
+    setTabsClosable(true);
+    setExpanding(false);
+    setUsesScrollButtons(true);
+    setElideMode(Qt::ElideRight);
+    setDocumentMode(true);
+    setAcceptDrops(true);
+    setStyleSheet(QStringLiteral("QTabBar::tab { min-width: 120px; max-width: 250px; font-weight: bold; }"));
+    m_addButton = new QToolButton(this);
+    m_addButton->setText(QStringLiteral("+"));
+    m_addButton->setToolTip(tr("Open a book in a new tab"));
+    m_addButton->setAutoRaise(true);
+    connect(m_addButton, &QToolButton::clicked, this, &PaneTabBar::addTabRequested);
+    m_menu = new QMenu(this);
+    m_overflowButton = new QToolButton(this);
+    m_overflowButton->setText(QStringLiteral("\u00BB"));
+    m_overflowButton->setToolTip(tr("All tabs"));
+    m_overflowButton->setAutoRaise(true);
+    m_overflowButton->setPopupMode(QToolButton::InstantPopup);
+    m_overflowButton->setMenu(m_menu);
+    connect(m_menu, &QMenu::aboutToShow, this, [this] { overflowMenu(); });
+}
+
+int PaneTabBar::addTabForItem(const QString& uuid, const QString& label, const QString& tooltip)
+{
+    // The first tab of a bar becomes current as it is added: no one hears of it before it
+    // carries its uuid.
+    const QSignalBlocker blocker(this);
+    const int index = addTab(label);
+    setTabData(index, uuid);
+    setTabToolTip(index, tooltip);
+    return index;
+}
+
+QString PaneTabBar::uuidAt(int index) const
+{
+    return tabData(index).toString();
+}
+
+int PaneTabBar::indexOfUuid(const QString& uuid) const
+{
+    for (int i = 0; i < count(); ++i)
+        if (uuidAt(i) == uuid)
+            return i;
+    return -1;
+}
+
+QMenu* PaneTabBar::overflowMenu()
+{
+    m_menu->clear();
+    for (int i = 0; i < count(); ++i) {
+        QAction* action = m_menu->addAction(tabText(i));
+        action->setToolTip(tabToolTip(i));
+        action->setCheckable(true);
+        action->setChecked(i == currentIndex());
+        connect(action, &QAction::triggered, this, [this, i] { setCurrentIndex(i); });
+    }
+    return m_menu;
+}
+
+bool PaneTabBar::dropTabFrom(PaneTabBar* from, const QString& uuid, int index)
+{
+    if (!from || from == this)
+        return false;
+    const int fromIndex = from->indexOfUuid(uuid);
+    if (fromIndex < 0 || (acceptDrop && !acceptDrop(from, uuid)))
+        return false;
+    const QString label = from->tabText(fromIndex);
+    const QString tooltip = from->tabToolTip(fromIndex);
+    from->removeTab(fromIndex);
+    index = std::clamp(index, 0, count());
+    {
+        const QSignalBlocker blocker(this);
+        const int at = insertTab(index, label);
+        setTabData(at, uuid);
+        setTabToolTip(at, tooltip);
+    }
+    // The receiving pane takes the item first, then the pane it left settles its own tabs.
+    emit tabDroppedIn(from, uuid);
+    emit from->tabDraggedOut(this, uuid);
+    return true;
+}
+
+QSize PaneTabBar::minimumSizeHint() const
+{
+    QSize size = QTabBar::minimumSizeHint();
+    return QSize(size.width() + 2 * kButtonWidth, std::max(size.height(), 24));
+}
+
+void PaneTabBar::mousePressEvent(QMouseEvent* event)
+{
+    m_pressPos = event->position().toPoint();
+    m_pressIndex = tabAt(m_pressPos);
+    QTabBar::mousePressEvent(event);
+}
+
+void PaneTabBar::mouseMoveEvent(QMouseEvent* event)
+{
+    // Dragging below or above the bar takes the tab out of it, towards another pane.
+    const QPoint pos = event->position().toPoint();
+    if ((event->buttons() & Qt::LeftButton) && m_pressIndex >= 0 && m_pressIndex < count() &&
+        std::abs(pos.y() - m_pressPos.y()) > height()) {
+        const QString uuid = uuidAt(m_pressIndex);
+        m_pressIndex = -1;
+        auto* mime = new QMimeData;
+        mime->setData(kMimeType, uuid.toUtf8());
+        auto* drag = new QDrag(this);
+        drag->setMimeData(mime);
+        g_dragSource = this;
+        emit tabDragStarted();
+        drag->exec(Qt::MoveAction);
+        g_dragSource = nullptr;
+        emit tabDragEnded();
+        return;
+    }
+    QTabBar::mouseMoveEvent(event);
+}
+
+void PaneTabBar::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasFormat(kMimeType) && g_dragSource && g_dragSource != this)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PaneTabBar::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasFormat(kMimeType) && g_dragSource && g_dragSource != this)
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PaneTabBar::dropEvent(QDropEvent* event)
+{
+    const QString uuid = QString::fromUtf8(event->mimeData()->data(kMimeType));
+    int index = tabAt(event->position().toPoint());
+    if (index < 0)
+        index = count();
+    if (dropTabFrom(g_dragSource, uuid, index))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void PaneTabBar::resizeEvent(QResizeEvent* event)
+{
+    QTabBar::resizeEvent(event);
+    placeButtons();
+}
+
+void PaneTabBar::tabLayoutChange()
+{
+    QTabBar::tabLayoutChange();
+    placeButtons();
+}
+
+void PaneTabBar::placeButtons()
+{
+    if (!m_addButton || !m_overflowButton)
+        return;
+    int x = 0;
+    for (int i = 0; i < count(); ++i)
+        x = std::max(x, tabRect(i).right() + 1);
+    const int h = std::max(height(), 20);
+    x = std::min(x, width() - 2 * kButtonWidth);
+    m_addButton->setGeometry(std::max(0, x), 0, kButtonWidth, h);
+    m_overflowButton->setGeometry(width() - kButtonWidth, 0, kButtonWidth, h);
+    m_addButton->raise();
+    m_overflowButton->raise();
+}

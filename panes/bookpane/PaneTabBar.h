@@ -1,0 +1,65 @@
+// PaneTabBar: the tab bar of a book pane. One tab per book, each carrying the uuid of the layout
+// item it shows (tab data); an add button (+) beside the tabs, an overflow button listing every
+// tab in a menu, and dragging of tabs within the bar (reordering) and onto another pane's bar.
+//
+// Dropping on another bar asks that bar's acceptDrop handler (the pane refuses a book it already
+// holds); an accepted drop inserts the tab there and removes it from the bar it came from, then
+// signals both sides. Owned by its pane's view. Main thread only.
+#pragma once
+
+#include <QTabBar>
+#include <functional>
+
+class QToolButton;
+class QMenu;
+
+class PaneTabBar : public QTabBar {
+    Q_OBJECT
+public:
+    static inline const QString kMimeType = QStringLiteral("application/x-quillstead-pane-tab");
+
+    explicit PaneTabBar(QWidget* parent = nullptr);
+
+    int addTabForItem(const QString& uuid, const QString& label, const QString& tooltip);
+    QString uuidAt(int index) const;
+    int indexOfUuid(const QString& uuid) const;
+
+    QToolButton* addButton() const { return m_addButton; }
+    QToolButton* overflowButton() const { return m_overflowButton; }
+    // The overflow menu as it would open now: one checkable entry per tab.
+    QMenu* overflowMenu();
+
+    // Asked before a tab of another bar is dropped here.
+    std::function<bool(PaneTabBar* from, const QString& uuid)> acceptDrop;
+    // Moves the tab of `uuid` from `from` to position `index` of this bar (what a drop does);
+    // false when refused or when `from` has no such tab.
+    bool dropTabFrom(PaneTabBar* from, const QString& uuid, int index);
+
+    QSize minimumSizeHint() const override;
+
+signals:
+    void addTabRequested();
+    // A tab was dragged in from another bar (emitted on this bar after the move) ...
+    void tabDroppedIn(PaneTabBar* from, const QString& uuid);
+    // ... and left this bar for another (emitted on the bar it left).
+    void tabDraggedOut(PaneTabBar* to, const QString& uuid);
+    void tabDragStarted();
+    void tabDragEnded();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void tabLayoutChange() override;
+
+private:
+    void placeButtons();
+    QToolButton* m_addButton = nullptr;
+    QToolButton* m_overflowButton = nullptr;
+    QMenu* m_menu = nullptr;
+    QPoint m_pressPos;
+    int m_pressIndex = -1;
+};

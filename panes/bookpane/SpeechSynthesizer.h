@@ -1,0 +1,60 @@
+// SpeechSynthesizer: the one speech voice of the application, shared by every book pane. A pane that
+// starts speaking sets the voice and rate for the book's language and installs its finish handler;
+// the handler tells which kind of speech runs (continuous reading, a short utterance, none).
+//
+// QtSpeechSynthesizer speaks through QTextToSpeech (the flite engine unless another is named);
+// tests install a recording double. Main thread only.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class SpeechSynthesizer {
+public:
+    // Called once when an utterance ends (finished false when it was cut short).
+    using FinishedHandler = std::function<void(bool finished)>;
+
+    virtual ~SpeechSynthesizer() = default;
+    virtual void speak(const QString& text) = 0;
+    virtual void stop() = 0;
+    virtual bool isSpeaking() const = 0;
+    // Any program on the machine is speaking (this one included).
+    virtual bool isAnyApplicationSpeaking() const { return isSpeaking(); }
+    // Voice identifiers are the engine's voice names; empty means the engine's own voice.
+    virtual QString voice() const = 0;
+    virtual void setVoice(const QString& voice) = 0;
+    // Words per minute.
+    virtual double rate() const = 0;
+    virtual void setRate(double wordsPerMinute) = 0;
+    // The handler of the running speech; an empty handler detaches it.
+    void setFinishedHandler(FinishedHandler handler, const void* owner)
+    {
+        m_handler = std::move(handler);
+        m_owner = owner;
+    }
+    const void* handlerOwner() const { return m_handler ? m_owner : nullptr; }
+    void clearFinishedHandler() { setFinishedHandler(nullptr, nullptr); }
+
+    // The shared synthesizer, made on first use (null until then; see sharedOrCreate).
+    static std::shared_ptr<SpeechSynthesizer> shared();
+    static void setShared(std::shared_ptr<SpeechSynthesizer> synthesizer);
+    // How the shared one is made on first use; QtSpeechSynthesizer unless the application or a
+    // test installs another maker.
+    using Maker = std::function<std::shared_ptr<SpeechSynthesizer>(const QString& voice)>;
+    static void setMaker(Maker maker);
+    static std::shared_ptr<SpeechSynthesizer> sharedOrCreate(const QString& voice);
+
+protected:
+    // Engines call this when an utterance ends; the handler may start the next one.
+    void notifyFinished(bool finished)
+    {
+        FinishedHandler handler = m_handler;
+        if (handler)
+            handler(finished);
+    }
+
+private:
+    FinishedHandler m_handler;
+    const void* m_owner = nullptr;
+};

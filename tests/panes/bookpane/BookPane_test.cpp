@@ -1,0 +1,457 @@
+// Book panes on the sample library: tabs and layout items in step through opening, closing,
+// dragging between panes and a restart; location sync between the panes of a layout; copy; the
+// context menu; speech through a recording synthesizer. All in one process (live web views).
+
+#include <gtest/gtest.h>
+
+#include "engine/references/BibleRef.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/bookpane/BookPaneViewController.h"
+#include "panes/bookpane/PaneTabBar.h"
+#include "panes/bookpane/SpeechSynthesizer.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContentItemDescriptor.h"
+#include "panes/page/BookPageScheme.h"
+#include "panes/page/BookPageView.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QMimeData>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kBuild = QStringLiteral(QS_BINARY_DIR);
+
+constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
+{
+    return (book << 16) | (chapter << 8) | verse;
+}
+
+void pause(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+class RecordingSynthesizer : public SpeechSynthesizer {
+public:
+    void speak(const QString& text) override
+    {
+        spoken << text;
+        speaking = true;
+    }
+    void stop() override
+    {
+        speaking = false;
+        ++stops;
+    }
+    bool isSpeaking() const override { return speaking; }
+    QString voice() const override { return m_voice; }
+    void setVoice(const QString& v) override { m_voice = v; }
+    double rate() const override { return m_rate; }
+    void setRate(double r) override { m_rate = r; }
+    // The engine finished the current utterance.
+    void finish()
+    {
+        speaking = false;
+        notifyFinished(true);
+    }
+    QStringList spoken;
+    bool speaking = false;
+    int stops = 0;
+    QString m_voice;
+    double m_rate = 0;
+};
+
+struct Library {
+    QTemporaryDir temp;
+    std::unique_ptr<SourceManager> manager;
+    SourceTuple::Ptr kjv, web, scofield;
+    bool ok = false;
+    Library()
+    {
+        const QString books = temp.filePath(QStringLiteral("books"));
+        QDir().mkpath(books);
+        for (const QString& name :
+            {QStringLiteral("KJV.tvk"), QStringLiteral("WEB.tvk"), QStringLiteral("Scofield.tvk")})
+            if (!QFile::link(kBuild + QStringLiteral("/library/") + name, QDir(books).filePath(name)))
+                return;
+        SourceManager::Folders folders;
+        folders.books = books;
+        folders.cache = temp.filePath(QStringLiteral("cache"));
+        folders.refused = temp.filePath(QStringLiteral("refused"));
+        QDir().mkpath(folders.cache);
+        manager = std::make_unique<SourceManager>(folders);
+        kjv = manager->allSources()->tupleForPubID(1, 101);
+        scofield = manager->allSources()->tupleForPubID(1, 110);
+        for (qint64 i = 0; i < manager->allSources()->count(); ++i) {
+            auto t = manager->allSources()->tupleAtIndex(i);
+            if (t->isABible() && t != kjv)
+                web = t;
+        }
+        ok = kjv && scofield && web;
+    }
+};
+
+Library& library()
+{
+    static Library lib;
+    return lib;
+}
+
+#define REQUIRE_LIBRARY()                                                                                              \
+    if (!QFile::exists(kBuild + QStringLiteral("/library/KJV.tvk")))                                                   \
+        GTEST_SKIP() << "sample library not built";                                                                    \
+    ASSERT_TRUE(library().ok)
+
+// A layout of two book panes, each with its controller installed in its contents.
+struct Screen {
+    NotificationCenter center;
+    LayoutManager manager {center};
+    Layout* layout = nullptr;
+    std::vector<BookPaneViewController*> panes;
+    explicit Screen(int count = 2)
+    {
+        layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
+        for (int i = 1; i < count; ++i)
+            layout->splitRegion(0, true, true, 0.5, QString());
+        for (const auto& contents : layout->contents())
+            install(contents.get());
+    }
+    BookPaneViewController* install(LayoutRegionContents* contents)
+    {
+        if (!contents->state())
+            contents->setState(std::make_unique<LayoutRegionContentsState>());
+        BookPaneViewController::Environment env;
+        env.center = &center;
+        env.layouts = &manager;
+        env.library = library().manager.get();
+        auto pane = BookPaneViewController::factory(contents, env);
+        BookPaneViewController* raw = pane.get();
+        contents->setViewController(std::move(pane));
+        raw->view()->resize(500, 400);
+        panes.push_back(raw);
+        return raw;
+    }
+};
+
+QStringList tabUuids(BookPaneViewController* pane)
+{
+    QStringList l;
+    for (int i = 0; i < pane->tabBar()->count(); ++i)
+        l << pane->tabBar()->uuidAt(i);
+    return l;
+}
+
+QStringList itemUuids(BookPaneViewController* pane)
+{
+    QStringList l;
+    for (const auto& item : pane->regionContents()->items())
+        l << item->uuidString();
+    return l;
+}
+
+}  // namespace
+
+TEST(BookPane, TabsAndItemsStayInStep)
+{
+    REQUIRE_LIBRARY();
+    Screen screen;
+    auto* a = screen.panes[0];
+    auto* b = screen.panes[1];
+    a->openBookFromSourceTuple(library().kjv, true);
+    a->openBookFromSourceTuple(library().scofield, false);
+    ASSERT_EQ(a->tabBar()->count(), 2);
+    EXPECT_EQ(tabUuids(a), itemUuids(a));
+    // Opened in the background: the King James Version stays current.
+    EXPECT_EQ(a->regionContents()->currentItemIndex(), 0u);
+    EXPECT_EQ(a->tabBar()->tabText(1), library().scofield->abbr());
+    // Opening a book the pane holds only selects it.
+    a->openBookFromSourceTuple(library().scofield, true);
+    EXPECT_EQ(a->tabBar()->count(), 2);
+    EXPECT_EQ(a->regionContents()->currentItemIndex(), 1u);
+    a->nextBook();
+    EXPECT_EQ(a->regionContents()->currentItemIndex(), 0u);
+
+    // Reordering the tabs reorders the items, the current book follows.
+    a->tabBar()->moveTab(0, 1);
+    EXPECT_EQ(tabUuids(a), itemUuids(a));
+    EXPECT_EQ(a->currentSourceTuple(), library().kjv);
+
+    // Drag the commentary to the other pane; a second drag of a book it holds is refused.
+    b->openBookFromSourceTuple(library().web, true);
+    const QString scofieldUuid = a->tabBar()->uuidAt(0);
+    ASSERT_TRUE(b->dropTabFromPane(a, scofieldUuid, 0));
+    EXPECT_EQ(tabUuids(a), itemUuids(a));
+    EXPECT_EQ(tabUuids(b), itemUuids(b));
+    EXPECT_EQ(b->regionContents()->items().size(), 2u);
+    EXPECT_EQ(b->regionContents()->items()[0]->uuidString(), scofieldUuid);
+    EXPECT_EQ(a->currentSourceTuple(), library().kjv);
+    a->openBookFromSourceTuple(library().web, false);
+    const QString webInA = a->tabBar()->uuidAt(1);
+    EXPECT_FALSE(b->dropTabFromPane(a, webInA, 0));
+    EXPECT_EQ(a->tabBar()->count(), 2);
+
+    // Closing: the current tab goes, then the last; the pane is left without a current item.
+    a->closeActiveBook();
+    EXPECT_EQ(tabUuids(a), itemUuids(a));
+    EXPECT_EQ(a->tabBar()->count(), 1);
+    a->closeActiveBook();
+    EXPECT_EQ(a->tabBar()->count(), 0);
+    EXPECT_TRUE(a->regionContents()->items().empty());
+    EXPECT_EQ(a->regionContents()->currentItemIndex(), BookPaneViewController::kNone);
+
+    // Dragging the last tab out of a pane leaves it empty.
+    a->openBookFromSourceTuple(library().kjv, true);
+    ASSERT_TRUE(b->dropTabFromPane(a, a->tabBar()->uuidAt(0), 2));
+    EXPECT_TRUE(a->regionContents()->items().empty());
+    EXPECT_EQ(a->regionContents()->currentItemIndex(), BookPaneViewController::kNone);
+    EXPECT_EQ(tabUuids(b), itemUuids(b));
+    EXPECT_EQ(b->tabBar()->count(), 3);
+}
+
+TEST(BookPane, TabsAndLocationsSurviveARestart)
+{
+    REQUIRE_LIBRARY();
+    const QString path = QDir(library().temp.path()).filePath(QStringLiteral("layouts.plist"));
+    QString layoutUuid;
+    {
+        Screen screen;
+        layoutUuid = screen.layout->uuidString();
+        auto* a = screen.panes[0];
+        a->openBookFromSourceTuple(library().kjv, true);
+        a->openBookFromSourceTuple(library().scofield, true);
+        a->goTo(library().scofield, {{"section", 40}});
+        a->goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+        EXPECT_EQ(a->regionContents()->currentItemIndex(), 1u);
+        ASSERT_TRUE(screen.manager.writeArchive(path));
+    }
+    Screen restored(0);
+    ASSERT_TRUE(restored.manager.readArchive(path));
+    Layout* layout = restored.manager.layoutWithUuid(layoutUuid);
+    ASSERT_TRUE(layout);
+    auto* a = restored.install(layout->contents()[0].get());
+    ASSERT_EQ(a->tabBar()->count(), 2);
+    EXPECT_EQ(tabUuids(a), itemUuids(a));
+    EXPECT_EQ(a->currentSourceTuple(), library().scofield);
+    EXPECT_EQ(a->currentSourceSection(), 40u);
+    EXPECT_EQ(a->regionContents()->itemAt(0)->bookState()->section(), library().kjv->sectionForBibleKey(key(45, 8, 1)));
+
+    // A tab of a book that is not installed any more is dropped; another revision is rebound.
+    auto& items = a->regionContents()->items();
+    SourceTupleID stale = items[0]->bookDescriptor()->sourceTupleID();
+    stale.setRevisionNumber(stale.revisionNumber() + 7);
+    items[0]->bookDescriptor()->setSourceTupleID(stale);
+    items[0]->bookState()->setSection(0);
+    auto gone = std::make_unique<LayoutRegionContentItem>(
+        std::make_unique<LayoutRegionContentItemDescriptor>(SourceTupleID(999, 9, 1, 1), "X", "Gone"),
+        std::make_unique<LayoutRegionContentItemState>());
+    items.push_back(std::move(gone));
+    a->makeTabsForLayoutManagerRegionContents();
+    EXPECT_EQ(a->tabBar()->count(), 2);
+    EXPECT_EQ(items[0]->bookDescriptor()->sourceTupleID(), library().kjv->sourceTupleID());
+    EXPECT_EQ(items[0]->bookState()->section(), 1u);
+    EXPECT_EQ(items[0]->bookState()->block(), 0);
+}
+
+TEST(BookPane, CommentaryFollowsTheBible)
+{
+    REQUIRE_LIBRARY();
+    Screen screen(3);
+    auto* bible = screen.panes[0];
+    auto* notes = screen.panes[1];
+    auto* alone = screen.panes[2];
+    bible->openBookFromSourceTuple(library().kjv, true);
+    notes->openBookFromSourceTuple(library().scofield, true);
+    alone->openBookFromSourceTuple(library().web, true);
+    alone->setPaneDoesNotReceiveLocationSync(true);
+    bible->makeYourselfCurrent(true);
+    UserDefaults::standardUserDefaults().setObject(true, QStringLiteral("syncBiblesComm"));
+    const quint64 aloneBefore = alone->currentSourceSection();
+
+    bible->goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+    bible->conditionallySyncToMe();
+    const quint32 expected = library().scofield->sectionForBibleKey(key(45, 8, 1));
+    ASSERT_NE(expected, 0u);
+    EXPECT_EQ(notes->currentSourceSection(), expected);
+    EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
+
+    // A request of another layout changes nothing; with Bible sync off only "syncAnyway" moves panes.
+    screen.center.postNotificationName(QStringLiteral("EverybodySyncToMeNotification"), nullptr,
+        {{"layoutUuid", QStringLiteral("another")}, {"bibleKey", key(43, 3, 16)}, {"syncAnyway", true}});
+    EXPECT_EQ(notes->currentSourceSection(), expected);
+    UserDefaults::standardUserDefaults().setObject(false, QStringLiteral("syncBiblesComm"));
+    screen.center.postNotificationName(QStringLiteral("EverybodySyncToMeNotification"), nullptr,
+        {{"layoutUuid", screen.layout->uuidString()}, {"bibleKey", key(43, 3, 16)}});
+    EXPECT_EQ(notes->currentSourceSection(), expected);
+    bible->setSelectedBlocksOrKeys({key(43, 3, 16)});
+    bible->onSyncToSelectedVerse();
+    EXPECT_EQ(notes->currentSourceSection(), library().scofield->sectionForBibleKey(key(43, 3, 16)));
+    EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
+}
+
+TEST(BookPane, CopyAndContextMenu)
+{
+    REQUIRE_LIBRARY();
+    Screen screen;
+    auto* pane = screen.panes[0];
+    pane->openBookFromSourceTuple(library().kjv, true);
+    pane->makeYourselfCurrent(true);
+    pane->setSelectionOverride(QStringLiteral("For God so loved the world"),
+        QStringLiteral(
+            "<span class=\"x\"><b>For God</b> so loved <a href=\"javascript:note(1)\">*</a>the world</span>"));
+    bool copied = false;
+    pane->onCopy([&] { copied = true; });
+    ASSERT_TRUE(copied);
+    const QMimeData* mime = QApplication::clipboard()->mimeData();
+    ASSERT_TRUE(mime);
+    EXPECT_EQ(mime->text(), QStringLiteral("For God so loved the world"));
+    EXPECT_TRUE(mime->html().contains(QStringLiteral("<b>For God</b>")));
+    EXPECT_EQ(mime->html(),
+        BookPageView::filterHtml(
+            QStringLiteral(
+                "<span class=\"x\"><b>For God</b> so loved <a href=\"javascript:note(1)\">*</a>the world</span>"),
+            2, false));
+
+    auto titles = [](QMenu* menu) {
+        QStringList l;
+        for (QAction* a : menu->actions())
+            l << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return l;
+    };
+    // A selection of two verses.
+    pane->setSelectedBlocksOrKeys({key(43, 3, 16), key(43, 3, 17)});
+    // (the pane reads the page's own list; keep ours by holding the override list)
+    QAction reload(QStringLiteral("Reload"));
+    QAction copy(QStringLiteral("Copy"));
+    QAction speech(QStringLiteral("Speech"));
+    std::unique_ptr<QMenu> menu(pane->contextMenu({}, {&reload, &copy, &speech}, nullptr));
+    ASSERT_TRUE(menu);
+    const QStringList items = titles(menu.get());
+    const QString passage = BibleRef::bibleRefWithStartKey(key(43, 3, 16), key(43, 3, 17)).fullSpelling();
+    const QString first = BibleRef::bibleRefWithStartKey(key(43, 3, 16), key(43, 3, 16)).fullSpelling();
+    EXPECT_TRUE(items.contains(QStringLiteral("Highlight %1").arg(passage))) << items.join('|').toStdString();
+    EXPECT_TRUE(items.contains(QStringLiteral("Bookmark %1").arg(first)));
+    EXPECT_TRUE(items.contains(QStringLiteral("Add Note to %1").arg(first)));
+    EXPECT_TRUE(items.contains(QStringLiteral("Look Up \u201CFor God so loved the...\u201D in Quillstead")));
+    EXPECT_TRUE(items.contains(QStringLiteral("Copy %1 with Formatting Now!").arg(passage)));
+    EXPECT_TRUE(items.contains(QStringLiteral("Sync all Bibles and Commentaries to %1").arg(first)));
+    EXPECT_TRUE(items.contains(QStringLiteral("Close Pane")));
+    EXPECT_TRUE(items.contains(QStringLiteral("Maximize Book")));
+    EXPECT_TRUE(items.contains(QStringLiteral("Location Sync...")));
+    EXPECT_TRUE(items.contains(QStringLiteral("Autostudy %1").arg(first)));
+    EXPECT_TRUE(items.contains(QStringLiteral("Speak %1").arg(passage)));
+    EXPECT_TRUE(items.contains(QStringLiteral("Copy")));
+    EXPECT_FALSE(items.contains(QStringLiteral("Reload")));
+    EXPECT_FALSE(items.contains(QStringLiteral("Speech")));
+
+    // A Strong's link under the pointer, no selection.
+    pane->setSelectionOverride(QString(), QString());
+    pane->setSelectedBlocksOrKeys({});
+    menu.reset(pane->contextMenu({QStringLiteral("strongs:G25"), QStringLiteral("G25"), QString()}, {}, nullptr));
+    const QStringList strongs = titles(menu.get());
+    EXPECT_TRUE(strongs.contains(QStringLiteral("Copy Passage"))) << strongs.join('|').toStdString();
+    EXPECT_TRUE(strongs.contains(QStringLiteral("Autostudy Word")));
+    EXPECT_TRUE(strongs.contains(QStringLiteral("Speak Linked-To Text (G25)")));
+    EXPECT_TRUE(strongs.contains(QStringLiteral("Speak Verse")));
+    EXPECT_FALSE(strongs.contains(QStringLiteral("Add Note to %1").arg(first)));
+
+    // A pane that is not current offers no pane items but the maximize ones.
+    pane->makeYourselfCurrent(false);
+    menu.reset(pane->contextMenu({}, {}, nullptr));
+    const QStringList other = titles(menu.get());
+    EXPECT_FALSE(other.contains(QStringLiteral("Close Pane")));
+    EXPECT_FALSE(other.contains(QStringLiteral("Location Sync...")));
+    EXPECT_TRUE(other.contains(QStringLiteral("Maximize Pane")));
+}
+
+TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
+{
+    REQUIRE_LIBRARY();
+    auto synthesizer = std::make_shared<RecordingSynthesizer>();
+    SpeechSynthesizer::setShared(synthesizer);
+    UserDefaults::standardUserDefaults().setObject(false, QStringLiteral("voiceScrollText"));
+    Screen screen(1);
+    auto* pane = screen.panes[0];
+    pane->openBookFromSourceTuple(library().kjv, true);
+    pane->makeYourselfCurrent(true);
+    pane->setSelectionOverride(QString(), QString());
+    pane->setSelectedBlocksOrKeys({key(43, 3, 16), key(43, 3, 17)});
+    pane->onSpeakBlockOrVerse();
+    ASSERT_EQ(synthesizer->spoken.size(), 1);
+    EXPECT_TRUE(synthesizer->spoken[0].contains(QStringLiteral("loved the world")))
+        << synthesizer->spoken[0].toStdString();
+    EXPECT_TRUE(synthesizer->spoken[0].contains(QStringLiteral("condemn")));
+    synthesizer->finish();
+
+    // Without a selection "Speak Verse" speaks nothing.
+    pane->setSelectedBlocksOrKeys({});
+    pane->onSpeakBlockOrVerse();
+    EXPECT_EQ(synthesizer->spoken.size(), 1);
+
+    // Continuous reading goes on verse after verse until stopped.
+    pane->setSelectedBlocksOrKeys({key(43, 3, 16)});
+    pane->onSpeakStartSpeaking();
+    ASSERT_EQ(synthesizer->spoken.size(), 2);
+    synthesizer->finish();
+    pause(50);
+    ASSERT_EQ(synthesizer->spoken.size(), 3);
+    EXPECT_TRUE(synthesizer->spoken[2].contains(QStringLiteral("condemn")));
+    pane->onSpeakStopSpeaking();
+    EXPECT_FALSE(synthesizer->isSpeaking());
+    synthesizer->finish();
+    pause(50);
+    EXPECT_EQ(synthesizer->spoken.size(), 3);
+    SpeechSynthesizer::setShared(nullptr);
+}
+
+TEST(BookPane, ScreenshotOfAPaneWithTwoTabs)
+{
+    REQUIRE_LIBRARY();
+    Screen screen(1);
+    auto* pane = screen.panes[0];
+    pane->openBookFromSourceTuple(library().kjv, true);
+    pane->openBookFromSourceTuple(library().scofield, false);
+    pane->makeYourselfCurrent(true);
+    pane->goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+    pane->view()->resize(700, 500);
+    pane->view()->show();
+    pause(3000);
+    QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
+    const QString file = kBuild + QStringLiteral("/screenshots/bookpane-two-tabs.png");
+    ASSERT_TRUE(pane->view()->grab().save(file));
+    EXPECT_EQ(pane->tabBar()->count(), 2);
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    ::testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", (data.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (data.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (data.path() + QStringLiteral("/cache")).toUtf8());
+    BookPageScheme::registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
+    auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
+    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
+    UserDefaults::setStandardUserDefaults(defaults);
+    return RUN_ALL_TESTS();
+}
