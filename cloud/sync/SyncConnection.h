@@ -1,0 +1,67 @@
+// SyncConnection: the transport of the sync engine. One QTcpSocket to the sync server on the main
+// thread: received bytes are cut into lines (SyncLineBuffer, greeting dropped, bounded line length)
+// and handed on as SyncCommand values; lines to send are queued in order and written as the socket
+// takes them. A one-shot reply timer (10 s) runs from every line queued until the next line arrives.
+//
+// The engine owns it and is told about everything through the callbacks it sets: opened, a line,
+// the reply timer fired, the connection ended (closed by the peer, failed, or a line too long),
+// and a socket error's text.
+//
+// Threads: main thread only.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+
+#include "cloud/protocol/SyncCommand.h"
+#include "cloud/protocol/SyncLineBuffer.h"
+
+namespace qs::cloud {
+
+class SyncConnection : public QObject {
+public:
+    static constexpr int kReplyTimeoutMs = 10000;
+
+    SyncConnection();
+    ~SyncConnection() override;
+
+    std::function<void()> onOpened;
+    std::function<void(const SyncCommand&)> onCommand;
+    std::function<void()> onTimeout;
+    std::function<void(const QString& error)> onError;
+    // The connection is gone (after onError when there was one).
+    std::function<void()> onClosed;
+
+    // Starts connecting; false when a connection exists already.
+    bool open(const QString& host, quint16 port);
+    bool isOpen() const { return m_socket != nullptr; }
+    // Closes at once, dropping unwritten lines; onClosed follows when there was a connection.
+    void close();
+    // Closes once every queued line is written.
+    void closeWhenWritten();
+
+    // Queues a line (CONNECT scrambled) and restarts the reply timer; false without a connection.
+    bool writeCommand(const SyncCommand& command);
+    void stopReplyTimer() { m_timer.stop(); }
+    void startReplyTimer() { m_timer.start(m_timeoutMs); }
+    // For tests: a shorter reply timer.
+    void setReplyTimeoutMs(int ms) { m_timeoutMs = ms; }
+
+private:
+    void readLines();
+    void handleDisconnected();
+    void maybeFinishClose();
+
+    QPointer<QTcpSocket> m_socket;
+    SyncLineBuffer m_buffer;
+    QTimer m_timer;
+    int m_timeoutMs = kReplyTimeoutMs;
+    bool m_closeWhenWritten = false;
+    bool m_connected = false;
+};
+
+}  // namespace qs::cloud

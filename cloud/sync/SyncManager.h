@@ -1,0 +1,158 @@
+// SyncManager: the process-wide cloud-sync engine. It keeps the local user-data tables in step with
+// the user's account on the sync server: a queue of record types waiting, one connection per run
+// (log in once, then per type count or measure the clock, receive the server's new records, send
+// the local unsynced ones, record the sync in the history), the progress figures and a delegate
+// (the application) that supplies the log-in values and hears about progress, errors and results.
+//
+// Nothing is lost on a failure: a record is applied by one statement, a row stays unsynced until
+// the server acknowledges exactly the state that was sent, and a type that fails writes no history
+// row, so it is due again. Every failure ends the run (the connection is closed and the engine is
+// idle again); after a failed run automatic requests wait out a growing back-off, while a sync the
+// user asks for (syncAll) starts at once.
+//
+// Threads: main thread. The request entry points may be called from any thread; they forward
+// themselves to the main thread (installSyncEngine, SyncEntryPoints.h).
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+#include "cloud/protocol/SyncCommand.h"
+#include "cloud/sync/SyncLocalData.h"
+#include "cloud/sync/SyncManagerDelegate.h"
+
+namespace qs::cloud {
+
+class SyncConnection;
+
+class SyncManager {
+public:
+    static constexpr qint64 kUnsetOffset = std::numeric_limits<qint64>::max();
+    static constexpr qint64 kDefaultAutoSyncFreqMs = 3600000;
+    static constexpr qint64 kMaxClockDifferenceMs = 60000;
+    static constexpr qint64 kFirstBackoffMs = 5000;
+    static constexpr qint64 kMaxBackoffMs = 15 * 60 * 1000;
+
+    enum Goal : int { Idle = 0, Syncing = 1, Disconnecting = 2 };
+
+    SyncManager();
+    ~SyncManager();
+
+    // The process-wide engine, made on first use (main thread).
+    static SyncManager& instance();
+    // Ends the process-wide engine (tests: before changing the data folder).
+    static void resetInstance();
+
+    void setDelegate(SyncManagerDelegate* delegate) { m_delegate = delegate; }
+    SyncManagerDelegate* delegate() const { return m_delegate; }
+    // The server; without one the "serviceHost" setting names it.
+    void setServer(const QString& host, quint16 port);
+    void setDisabled(bool disabled) { m_disabled = disabled; }
+    bool disabled() const { return m_disabled; }
+    void setReplyTimeoutMs(int ms);
+
+    qint64 autoSyncFreq() const { return m_autoSyncFreq; }
+    void setAutoSyncFreq(qint64 ms);
+
+    // Requests. `now`: queue at once, else only when the type is due.
+    void syncAll(bool userAsked);
+    void syncRecordTypeRequest(qint64 noun, bool now, qint64 editingId = 0);
+    void syncRecordType(qint64 noun, bool now);
+    void addToSyncQueue(qint64 noun);
+    void conditionallyStartSync(bool force = false);
+
+    bool itsAllHappening() const { return m_goal == Syncing; }
+    int goal() const { return m_goal; }
+    bool isConnected() const { return m_isConnected; }
+    bool hasConnection() const;
+    QList<qint64> syncQueue() const { return m_queue; }
+    QString recordTypeToSync() const;
+    QString progressStatusMessage() const { return m_statusMessage; }
+    qint64 clientTimeOffsetMs() const { return m_offset; }
+    // Calendar milliseconds (SyncLocalData) when a type is next due.
+    qint64 nextSyncTime(qint64 noun);
+    // When automatic requests may start a connection again (0: no back-off).
+    qint64 backoffUntil() const { return m_backoffUntil; }
+    qint64 editingId(qint64 noun) const;
+
+    // The history name of each type ("BIBLEBOOKMARKS" -> "BibleBookmarks").
+    static QHash<QString, QString> lastSyncTableNames();
+
+    bool userHasSomeData();
+    bool userHasUnsyncedData();
+    bool userHasSomeSyncHistory();
+    bool removeAllUserSyncHistory();
+    bool removeAllUserData();
+
+    SyncLocalData& localData() { return m_local; }
+
+private:
+    void buildDueTimes();
+    void connectLogin();
+    void getCount();
+    void getTime();
+    void syncTable(qint64 noun, bool getServerId);
+    int getHighestRecordIdForTable(qint64 noun);
+    void sendNextAddOrDelete();
+    void finishType(bool recordHistory);
+    void conditionallyContinueOrDisconnect();
+    void disconnect();
+    void endConnection();
+    void failRun();
+    void reportError(const QString& message);
+    void reportProgress(const QString* message);
+    bool iHaveRecordsToSend();
+    bool write(const SyncCommand& command);
+
+    void commandReceived(const SyncCommand& command);
+    void connected(const SyncCommand& command);
+    void counted(const SyncCommand& command);
+    void gotTime(const SyncCommand& command);
+    void gotServerId(const SyncCommand& command);
+    void receivedRecord(const SyncCommand& command);
+    void acknowledged(const SyncCommand& command);
+    void serverError(const SyncCommand& command, const QString& unknownText);
+    void connectionClosed();
+    void timedOut();
+
+    qint64 toServerTime(qint64 ms) const { return ms + m_offset; }
+    qint64 toClientTime(qint64 ms) const { return ms - m_offset; }
+    QString nounWord(qint64 noun) const;
+
+    SyncManagerDelegate* m_delegate = nullptr;
+    std::unique_ptr<SyncConnection> m_connection;
+    SyncLocalData m_local;
+    QString m_host;
+    quint16 m_port = 0;
+    int m_replyTimeoutMs = 10000;
+
+    int m_goal = Idle;
+    qint64 m_offset = kUnsetOffset;
+    qint64 m_recordType = -1;
+    QList<qint64> m_queue;
+    bool m_isConnected = false;
+    QHash<qint64, qint64> m_due;
+    bool m_dueBuilt = false;
+    bool m_disabled = false;
+    bool m_someRecordsWereModified = false;
+    int m_syncPhase = 0;
+    qint64 m_progressRecordsToReceive = 0;
+    qint64 m_progressRecordsToSend = 0;
+    qint64 m_progressRecordCount = 0;
+    qint64 m_progressRecordTypesSynced = 0;
+    QString m_statusMessage;
+    qint64 m_bibleNoteBeingEditedId = 0;
+    qint64 m_bookNoteBeingEditedId = 0;
+    qint64 m_autoSyncFreq = kDefaultAutoSyncFreqMs;
+
+    std::optional<SyncLocalRow> m_sent;  // the upload waiting for its acknowledgement
+    bool m_runFailed = false;
+    int m_failures = 0;
+    qint64 m_backoffUntil = 0;
+};
+
+}  // namespace qs::cloud

@@ -1,0 +1,48 @@
+// SyncManagerDelegate: what the sync engine asks of the application and reports to it. The
+// application shell implements it (progress item, notifications, sync log, alerts) and installs it
+// with SyncManager::instance().setDelegate(...) at start-up; the engine does not own it.
+//
+// Every call arrives on the main thread.
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace qs::cloud {
+
+// The values a connection logs in with.
+struct SyncConnectParameters {
+    QString customerID;  // the account's user name (e-mail or number)
+    QString password;    // clear text
+    QString programID;
+    QString version;
+    QString deviceid;
+    QString devicename;
+    qint64 customerIDNumber = 0;
+};
+
+class SyncManagerDelegate {
+public:
+    virtual ~SyncManagerDelegate() = default;
+
+    // A connection opened; it closed (only after one opened).
+    virtual void syncCommStarted() { }
+    virtual void syncCommFinished() { }
+    // true on a successful log-in; false when the server refused the credentials.
+    virtual void syncLoginComplete(bool /*valid*/) { }
+    virtual void syncProgressPercent(float /*progress*/, const QString& /*statusMessage*/) { }
+    virtual void syncErrorOccurred(const QString& /*message*/) { }
+    // A record type starts (noun such as "BIBLENOTES"; the delegate names it with
+    // SyncManager::lastSyncTableNames) and ends; `changed` tells whether received records changed
+    // local data. The note types' start is where a note editor must save first.
+    virtual void syncRecordTypeWillStart(const QString& /*noun*/) { }
+    virtual void syncRecordTypeComplete(const QString& /*noun*/, bool /*changed*/) { }
+    // Asked before every automatic request: "autoSyncEnabled", credentials valid and the local data
+    // belonging to the logged-in customer.
+    virtual bool syncAutomatically() { return false; }
+    // The log-in values, built fresh at each call; nothing when there is no account.
+    virtual std::optional<SyncConnectParameters> connectParameters() { return std::nullopt; }
+};
+
+}  // namespace qs::cloud

@@ -1,0 +1,130 @@
+// Two readers with one account edit every record type on both sides, sync in turns through the
+// stand-in server and end with the same data; deletes travel as tombstones; the newer edit wins; a
+// second account sees none of it.
+#include "SyncHarness.h"
+
+using namespace sync_test;
+using C = qs::cloud::SyncCommand;
+
+namespace {
+
+void editEverything(Reader& r, const QString& tag, int verse)
+{
+    const QString v = QString::number(verse);
+    r.edit(C::BibleBookmarks, {"1", "2", v, ""});
+    r.edit(C::BibleBookmarks, {"43", "3", v, "Gospel " + tag});
+    r.edit(C::BibleHighlights, {"19", "23", v, "0", QString::number(3 + verse)});
+    r.edit(C::BibleNotes, {"40", "5", v, "<p>note " + tag + " \xC3\xA9\xE2\x80\x94</p>"});
+    r.edit(C::BookBookmarks, {"7", "12", "1", QString::number(100 + verse), "Study " + tag});
+    r.edit(C::BookNotes, {"24326", "15184", "1", "1", "Journal " + tag, "Note", "entry " + tag});
+    r.edit(C::DevotionalProgress, {"3", "4", QString::number(verse - 1), "1"});
+    r.edit(C::DevotionalStartDate, {"3", "4", "2026-01-0" + QString::number(verse % 9 + 1) + " 00:00:00.000"});
+    r.edit(C::HighlightColorNames, {QString::number(verse), "Colour " + tag});
+}
+
+}  // namespace
+
+TEST(SyncTwoReaders, EditsOnBothSidesConverge)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    editEverything(a, QStringLiteral("A"), 1);
+    editEverything(b, QStringLiteral("B"), 2);
+
+    RecordingDelegate first = a.sync(server.syncPort());
+    EXPECT_TRUE(first.errors.isEmpty()) << first.errors.join('\n').toStdString();
+    EXPECT_EQ(first.loginValid, true);
+    EXPECT_EQ(first.commStarted, 1);
+    EXPECT_EQ(first.commFinished, 1);
+    EXPECT_EQ(a.unsynced(), 0);
+    ASSERT_FALSE(first.progress.empty());
+    EXPECT_FLOAT_EQ(first.progress.back(), 1.0f);
+
+    RecordingDelegate second = b.sync(server.syncPort());
+    EXPECT_TRUE(second.errors.isEmpty()) << second.errors.join('\n').toStdString();
+    EXPECT_TRUE(second.completed[QStringLiteral("BIBLENOTES")]) << "B received A's note";
+    RecordingDelegate third = a.sync(server.syncPort());
+    EXPECT_TRUE(third.errors.isEmpty()) << third.errors.join('\n').toStdString();
+
+    EXPECT_EQ(a.unsynced(), 0);
+    EXPECT_EQ(b.unsynced(), 0);
+    const Dump da = a.dump();
+    const Dump db = b.dump();
+    EXPECT_EQ(da, db);
+    EXPECT_EQ(da.at("BibleNotes").size(), 2u);
+    EXPECT_EQ(da.at("BibleBookmarks").size(), 4u);
+    EXPECT_EQ(da.at("DevDataInfo").size(), 1u) << "one start date per book: the newer one";
+
+    // Another round in the other order changes nothing.
+    b.sync(server.syncPort());
+    EXPECT_EQ(b.dump(), db);
+}
+
+TEST(SyncTwoReaders, DeletesTravelAsTombstonesAndTheNewerEditWins)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    a.edit(C::BibleNotes, {"1", "1", "1", "first"});
+    a.edit(C::BibleHighlights, {"1", "1", "2", "0", "5"});
+    a.sync(server.syncPort());
+    b.sync(server.syncPort());
+    ASSERT_EQ(b.dump(false).at("BibleNotes"), std::set<std::string>({"1|1|1|first"}));
+
+    // A deletes the highlight; B edits the note later than A does.
+    a.edit(C::BibleHighlights, {"1", "1", "2", "0", "5"}, true);
+    a.edit(C::BibleNotes, {"1", "1", "1", "older text"}, false, 5000);
+    b.edit(C::BibleNotes, {"1", "1", "1", "newer text"});
+    EXPECT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+
+    for (Reader* r : {&a, &b}) {
+        const Dump d = r->dump(false);
+        EXPECT_EQ(d.at("BibleNotes"), std::set<std::string>({"1|1|1|newer text"}));
+        EXPECT_EQ(d.at("VerseHighlights"), std::set<std::string>({"1|1|2|0|5 deleted"}));
+    }
+    EXPECT_EQ(a.dump(), b.dump());
+}
+
+TEST(SyncTwoReaders, ASecondAccountNeverSeesTheFirstOnesRecords)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    const auto created = server.webScript(
+        qs::cloud::WebScriptQueries::createAccount(QStringLiteral("other@example.org"), QStringLiteral("pw"),
+            QStringLiteral("O"), QStringLiteral("T"), QString(), QString(), QStringLiteral("device-c"), 1, 2));
+    ASSERT_TRUE(created.body.contains("<customerid>10002</customerid>")) << created.body.toStdString();
+
+    Reader a(QStringLiteral("device-a"));
+    editEverything(a, QStringLiteral("A"), 1);
+    EXPECT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+
+    Reader c(QStringLiteral("device-c"), Account {QStringLiteral("other@example.org"), QStringLiteral("pw"), 10002});
+    c.edit(C::BibleNotes, {"2", "2", "2", "mine"});
+    RecordingDelegate run = c.sync(server.syncPort());
+    EXPECT_TRUE(run.errors.isEmpty()) << run.errors.join('\n').toStdString();
+    const Dump d = c.dump(false);
+    EXPECT_EQ(d.at("BibleNotes"), std::set<std::string>({"2|2|2|mine"}));
+    for (const char* table : {"BibleBookmarks", "VerseHighlights", "BookNotes", "HighlightColorNames"})
+        EXPECT_EQ(d.count(table), 0u) << table;
+    // And the first account does not get the second one's note.
+    a.sync(server.syncPort());
+    EXPECT_EQ(a.dump(false).at("BibleNotes").count("2|2|2|mine"), 0u);
+}
+
+TEST(SyncTwoReaders, RefusedCredentialsAreReportedAndChangeNothing)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(
+        QStringLiteral("device-a"), Account {QStringLiteral("demo@quillstead.test"), QStringLiteral("wrong"), 10001});
+    a.edit(C::BibleNotes, {"1", "1", "1", "kept"});
+    RecordingDelegate run = a.sync(server.syncPort());
+    EXPECT_EQ(run.loginValid, false);
+    ASSERT_FALSE(run.errors.isEmpty());
+    EXPECT_EQ(a.unsynced(), 1);
+}
