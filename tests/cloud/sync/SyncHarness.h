@@ -63,7 +63,10 @@ using Dump = std::map<std::string, std::set<std::string>>;
 
 class Reader {
 public:
-    explicit Reader(QString device, Account account = {}) : m_device(std::move(device)), m_account(account) { }
+    explicit Reader(QString device, Account account = {}) : m_device(std::move(device)), m_account(account)
+    {
+        standin_test::ensureApplication();
+    }
 
     void activate()
     {
