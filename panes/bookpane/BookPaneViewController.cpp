@@ -64,15 +64,9 @@ void OverlayView::paintEvent(QPaintEvent* event)
 
 void OverlayView::mouseReleaseEvent(QMouseEvent* event)
 {
-    NotificationCenter& center = NotificationCenter::defaultCenter();
-    const QString uuid = m_controller->layoutUuid();
-    center.postNotificationName(kAddStateToHistory, nullptr, {{"alwaysAdd", false}, {"layoutUuid", uuid}});
-    // The layout view hears this and makes the pane current; alone, the pane does it itself.
-    Notification n {QStringLiteral("PaneWantsToBecomeCurrentNotification"), m_controller, {{"layoutUuid", uuid}}};
-    center.post(n);
-    if (!isHidden())
-        m_controller->makeYourselfCurrent(true);
-    center.postNotificationName(kAddStateToHistory, nullptr, {{"alwaysAdd", true}, {"layoutUuid", uuid}});
+    m_controller->postHistory(false);
+    m_controller->requestBecomeCurrent();
+    m_controller->postHistory(true);
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -264,6 +258,14 @@ void BookPaneViewController::makeYourselfCurrent(bool current)
     }
     if (current && currentSourceTuple())
         postSourceIsActive();
+}
+
+void BookPaneViewController::requestBecomeCurrent()
+{
+    if (m_makeCurrentHandler)
+        m_makeCurrentHandler();
+    else
+        makeYourselfCurrent(true);
 }
 
 bool BookPaneViewController::isPaneCurrent()
@@ -548,8 +550,7 @@ void BookPaneViewController::tabClosed(const QString& uuid)
 void BookPaneViewController::addNewTab()
 {
     if (!isPaneCurrent())
-        m_center.postNotificationName(
-            QStringLiteral("PaneWantsToBecomeCurrentNotification"), this, {{"layoutUuid", layoutUuid()}});
+        requestBecomeCurrent();
     BookPaneHooks::current().appAction(QStringLiteral("onOpenBook:"), 0, this);
 }
 

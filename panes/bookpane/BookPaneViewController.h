@@ -97,7 +97,16 @@ public:
     QLabel* titleBar() const { return m_titleBar; }
     OverlayView* overlay() const { return m_overlay; }
     LayoutRegionContents* regionContents() const { return m_contents; }
+    SourceManager& library() const { return *m_env.library; }
     void setLayoutUuid(const QString& uuid) { m_layoutUuidOverride = uuid; }
+    // How the pane asks to become the current pane of its layout (a click on its overlay, its add
+    // button while not current). The layout view's adapter installs the layout view's way; alone,
+    // the pane just makes itself current.
+    void setMakeCurrentHandler(std::function<void()> handler) { m_makeCurrentHandler = std::move(handler); }
+    void requestBecomeCurrent();
+    // "AddStateToHistoryNotification" for the pane's layout, before (false) and after (true) a
+    // change the user makes.
+    void postHistory(bool alwaysAdd);
 
     // --- LayoutRegionContentsViewControllerProtocol ---
     void makeYourselfCurrent(bool current) override;
@@ -205,7 +214,6 @@ private:
     std::shared_ptr<SourceTupleBookPageSource> pageSourceFor(const SourceTuple::Ptr& tuple);
     SourceTuple::Ptr tupleForIdentity(const QString& identity) const;
     SourceTuple::Ptr tupleAt(quint64 index) const;
-    void postHistory(bool alwaysAdd);
     void postSourceIsActive();
     void onTabSelected(int index);
     void onTabCloseRequested(int index);
@@ -234,6 +242,7 @@ private:
     bool m_dragging = false;
     QString m_additionalTitleBarText;
     QString m_layoutUuidOverride;
+    std::function<void()> m_makeCurrentHandler;
     QList<quint32> m_selectedBlocksOrKeys;
     bool m_hasSelectionOverride = false;
     QString m_selectionText;

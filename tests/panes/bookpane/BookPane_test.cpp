@@ -5,11 +5,15 @@
 #include <gtest/gtest.h>
 
 #include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/BookPaneFactory.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/PaneTabBar.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
+#include "panes/bookpane/WebViewWindowController.h"
+#include "panes/bookpane/XrefPopupViewController.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/page/BookPageScheme.h"
@@ -26,7 +30,11 @@
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
 
 namespace {
 
@@ -433,6 +441,82 @@ TEST(BookPane, ScreenshotOfAPaneWithTwoTabs)
     const QString file = kBuild + QStringLiteral("/screenshots/bookpane-two-tabs.png");
     ASSERT_TRUE(pane->view()->grab().save(file));
     EXPECT_EQ(pane->tabBar()->count(), 2);
+}
+
+TEST(BookPane, FactoryMakesPanesTheLayoutViewCanDrive)
+{
+    REQUIRE_LIBRARY();
+    NotificationCenter center;
+    LayoutManager manager(center);
+    Layout* layout = manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
+    LayoutRegionContents* contents = layout->contents()[0].get();
+    BookPaneViewController::Environment env;
+    env.center = &center;
+    env.layouts = &manager;
+    env.library = library().manager.get();
+    BookPaneFactory factory(env);
+    EXPECT_EQ(factory.makeStudyPane(*contents), nullptr);
+    contents->setViewController(factory.makeBookPane(*contents));
+    LayoutBookPane* pane = asBookPane(contents->viewController());
+    ASSERT_TRUE(pane);
+    auto* controller = dynamic_cast<BookPane*>(pane);
+    ASSERT_TRUE(controller);
+    EXPECT_EQ(pane->paneView(), controller->view());
+    pane->openBookFromDictionary(
+        {{"pubid", 1}, {"bookid", 101}, {"edition", library().kjv->sourceTupleID().editionNumber()},
+            {"revision", library().kjv->sourceTupleID().revisionNumber()}},
+        true);
+    ASSERT_EQ(pane->currentSourceTuple(), library().kjv);
+    pane->openBookFromDictionary({{"pubid", 999}, {"bookid", 1}}, true);
+    EXPECT_EQ(controller->tabBar()->count(), 1);
+
+    GoToRequest request;
+    request.layoutUuid = layout->uuidString();
+    request.sourceTuple = library().kjv;
+    request.section = library().kjv->sectionForBibleKey(key(19, 23, 1));
+    pane->goTo(request);
+    EXPECT_EQ(pane->currentSourceSection(), library().kjv->sectionForBibleKey(key(19, 23, 1)));
+    EXPECT_FALSE(pane->tryCopyFromBook());
+    pane->setPaneDoesNotReceiveLocationSync(true);
+    EXPECT_TRUE(contents->state() == nullptr || pane->paneDoesNotReceiveLocationSync());
+
+    // A click on the overlay of a pane that is not current makes it current, with history around it.
+    controller->makeYourselfCurrent(false);
+    int history = 0;
+    center.addObserver(&history, QStringLiteral("AddStateToHistoryNotification"), [&](Notification&) { ++history; });
+    QMouseEvent release(
+        QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(controller->overlay(), &release);
+    EXPECT_TRUE(controller->isPaneCurrent());
+    EXPECT_EQ(history, 2);
+    center.removeObserver(&history);
+}
+
+TEST(BookPane, WebWindowUsesItsOwnProfileAndTakesThePageTitle)
+{
+    QPointer<WebViewWindowController> window =
+        WebViewWindowController::openURL(QStringLiteral("https://127.0.0.1:1/"), QString());
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(WebViewWindowController::profile()->isOffTheRecord());
+    EXPECT_NE(window->webView()->page()->profile(), QWebEngineProfile::defaultProfile());
+    EXPECT_EQ(window->webView()->contextMenuPolicy(), Qt::NoContextMenu);
+    window->webView()->setHtml(QStringLiteral("<html><head><title>Named Page</title></head><body>x</body></html>"));
+    QElapsedTimer t;
+    t.start();
+    while (window->window()->windowTitle() != QStringLiteral("Named Page") && t.elapsed() < 15000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(window->window()->windowTitle(), QStringLiteral("Named Page"));
+    // The close button disposes of the window and its controller.
+    window->window()->close();
+    pause(100);
+    EXPECT_TRUE(window.isNull());
+
+    std::unique_ptr<QLabel> popup(XrefPopupViewController::makeView(UserDefaults::standardUserDefaults()));
+    EXPECT_EQ(popup->text(), QStringLiteral("Hello, World!"));
+    EXPECT_EQ(popup->property("tag").toInt(), XrefPopupViewController::kTextTag);
+    EXPECT_TRUE(popup->wordWrap());
+    EXPECT_EQ(popup->palette().color(QPalette::Window),
+        QColor(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("textColor"))));
 }
 
 int main(int argc, char** argv)

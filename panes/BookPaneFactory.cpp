@@ -1,0 +1,159 @@
+#include "panes/BookPaneFactory.h"
+
+#include "library/GoToRequest.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/bookpane/WebViewWindowController.h"
+#include "panes/layoutview/LayoutView.h"
+#include "panes/page/BookPageView.h"
+
+#include <QDesktopServices>
+
+BookPane::BookPane(LayoutRegionContents* contents, Environment environment)
+    : BookPaneViewController(contents, environment)
+{
+    setMakeCurrentHandler([this] {
+        for (QWidget* w = view() ? view()->parentWidget() : nullptr; w; w = w->parentWidget()) {
+            if (auto* layoutView = qobject_cast<LayoutView*>(w)) {
+                layoutView->makePaneCurrentWithView(view());
+                return;
+            }
+        }
+        makeYourselfCurrent(true);
+    });
+}
+
+QWidget* BookPane::paneView()
+{
+    return view();
+}
+
+void BookPane::goTo(GoToRequest& request)
+{
+    SourceTuple::Ptr book = request.sourceTuple;
+    if (!book && request.sourceTupleID) {
+        if (auto all = library().allSources())
+            book = all->tupleForSourceTupleID(*request.sourceTupleID);
+    }
+    if (!book)
+        book = BookPaneViewController::currentSourceTuple();
+    if (book)
+        BookPaneViewController::goTo(book, request.toUserInfo());
+}
+
+std::shared_ptr<SourceTuple> BookPane::currentSourceTuple() const
+{
+    return BookPaneViewController::currentSourceTuple();
+}
+quint64 BookPane::currentSourceSection() const
+{
+    return BookPaneViewController::currentSourceSection();
+}
+qint64 BookPane::currentSourceBlock() const
+{
+    return BookPaneViewController::currentSourceBlock();
+}
+
+qint64 BookPane::currentYOffset() const
+{
+    const LayoutRegionContentItemState* state = BookPaneViewController::currentSourceState();
+    return state ? state->yOffset() : 0;
+}
+
+LayoutRegionContentItemState* BookPane::currentSourceState() const
+{
+    return BookPaneViewController::currentSourceState();
+}
+
+void BookPane::openBookFromDictionary(const QVariantMap& info, bool activate)
+{
+    BookPaneViewController::openBookFromDictionary(info, activate);
+}
+
+void BookPane::closeActiveBook()
+{
+    BookPaneViewController::closeActiveBook();
+}
+void BookPane::scrollActiveBook(const QString& notificationName)
+{
+    page()->scrollActiveBook(notificationName);
+}
+void BookPane::nextBook()
+{
+    BookPaneViewController::nextBook();
+}
+void BookPane::previousBook()
+{
+    BookPaneViewController::previousBook();
+}
+
+bool BookPane::tryCopyFromBook()
+{
+    if (BookPaneViewController::selectedText().isEmpty())
+        return false;
+    onCopy();
+    return true;
+}
+
+void BookPane::onAutostudyVerse()
+{
+    BookPaneViewController::onAutostudyVerse();
+}
+void BookPane::onAutostudyWord()
+{
+    BookPaneViewController::onAutostudyWord();
+}
+QString BookPane::selectedBibleRefString() const
+{
+    return BookPaneViewController::selectedBibleRefString();
+}
+QString BookPane::selectedText() const
+{
+    return BookPaneViewController::selectedText();
+}
+bool BookPane::canToggleReadingComplete() const
+{
+    return page()->canToggleReadingComplete();
+}
+bool BookPane::paneDoesNotSendLocationSync() const
+{
+    return BookPaneViewController::paneDoesNotSendLocationSync();
+}
+bool BookPane::paneDoesNotReceiveLocationSync() const
+{
+    return BookPaneViewController::paneDoesNotReceiveLocationSync();
+}
+void BookPane::setPaneDoesNotSendLocationSync(bool value)
+{
+    BookPaneViewController::setPaneDoesNotSendLocationSync(value);
+}
+void BookPane::setPaneDoesNotReceiveLocationSync(bool value)
+{
+    BookPaneViewController::setPaneDoesNotReceiveLocationSync(value);
+}
+
+BookPaneFactory::BookPaneFactory(
+    BookPaneViewController::Environment environment, std::shared_ptr<LayoutPaneFactory> study)
+    : m_environment(environment), m_study(std::move(study))
+{
+}
+
+std::unique_ptr<LayoutRegionContentsViewControllerProtocol> BookPaneFactory::makeBookPane(
+    LayoutRegionContents& contents)
+{
+    return std::make_unique<BookPane>(&contents, m_environment);
+}
+
+std::unique_ptr<LayoutRegionContentsViewControllerProtocol> BookPaneFactory::makeStudyPane(
+    LayoutRegionContents& contents)
+{
+    return m_study ? m_study->makeStudyPane(contents) : nullptr;
+}
+
+void BookPaneFactory::openWebLink(const QUrl& url, bool inAppWindow)
+{
+    if (inAppWindow)
+        WebViewWindowController::openURL(url.toString(), QString());
+    else
+        QDesktopServices::openUrl(url);
+}
