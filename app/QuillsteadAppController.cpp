@@ -3,6 +3,8 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
+#include "app/preferences/MASPreferencesWindowController.h"
+#include "app/preferences/PreferencesViewController.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "library/GoToRequest.h"
 #include "library/JavaScript.h"
@@ -678,6 +680,12 @@ void QuillsteadAppController::performCommand(int tag)
     case 226:
         onStopSpeaking();
         break;
+    case 405:
+        showPreferencesPane(1);
+        break;
+    case 406:
+        showPreferencesPane(2);
+        break;
     case 407:
         onToggleStrongs();
         break;
@@ -761,4 +769,35 @@ void QuillsteadAppController::menuNeedsUpdate(QMenu* menu)
             break;
         }
     }
+}
+
+MASPreferencesWindowController* QuillsteadAppController::preferencesWindowController()
+{
+    if (!m_preferences) {
+        QVector<PreferencesViewController*> panes;
+        for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
+            panes.append(PreferencesViewController::factoryForPane(i));
+        m_preferences = std::make_unique<MASPreferencesWindowController>(panes, tr("Settings"));
+        m_center.addObserver(this, MASPreferencesWindowController::WillCloseNotification, [this](Notification&) {
+            m_center.removeObserver(this, MASPreferencesWindowController::WillCloseNotification);
+            // Dropped once the close has finished; the next use builds a new window on the last pane.
+            if (MASPreferencesWindowController* closing = m_preferences.release())
+                closing->deleteLater();
+        });
+    }
+    return m_preferences.get();
+}
+
+void QuillsteadAppController::onPreferences()
+{
+    MASPreferencesWindowController* window = preferencesWindowController();
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void QuillsteadAppController::showPreferencesPane(int index)
+{
+    preferencesWindowController()->selectControllerAtIndex(index);
+    onPreferences();
 }

@@ -17,6 +17,7 @@
 #include <memory>
 
 class QuillsteadWindowController;
+class MASPreferencesWindowController;
 class QLocalServer;
 class QAction;
 class QMenu;
@@ -104,6 +105,10 @@ public:
     void onCycleFootnoteMarkers();
     void onOpenBook();
     void onAboutQuillstead();
+    // The settings window, made on first use and dropped again when it closes.
+    void onPreferences();
+    void showPreferencesPane(int index);
+    MASPreferencesWindowController* preferencesWindowController();
 
 signals:
     // A toast was shown (tests read it).
@@ -117,4 +122,5 @@ private:
     NotificationCenter& m_center;
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
     QLocalServer* m_instanceServer = nullptr;
+    std::unique_ptr<MASPreferencesWindowController> m_preferences;
 };

@@ -58,7 +58,7 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 const QSet<int>& unavailableTags()
 {
     static const QSet<int> tags {101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222,
-        404, 501, 502, 503, 505, 506, 602, 603, 604, 605, 606, 607, 608, 609, 610, 611, 701, 405, 406, 403};
+        404, 501, 502, 503, 505, 506, 602, 603, 604, 605, 606, 607, 608, 609, 610, 611, 701, 403};
     return tags;
 }
 
@@ -201,6 +201,10 @@ void QuillsteadWindowController::buildMenus()
     addCommand(file, tr("Cloud Library..."), 109);
     addCommand(file, tr("Sync Now"), 602);
     file->addSeparator();
+    QAction* settings = file->addAction(tr("Settings..."));
+    settings->setMenuRole(QAction::PreferencesRole);
+    settings->setShortcut(QKeySequence::Preferences);
+    connect(settings, &QAction::triggered, m_app, &QuillsteadAppController::onPreferences);
     QAction* quit = file->addAction(tr("Quit"));
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);

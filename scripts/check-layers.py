@@ -69,7 +69,7 @@ LAYERS = [
         ("reports", []),
         ("reports/ui", ["reports"]),
     ],
-    [("app", [])],
+    [("app/preferences", []), ("app", ["app/preferences"])],
 ]
 
 # Folders whose code may include and link anything.
@@ -85,6 +85,7 @@ UI_FOLDERS = (
     "panes/layoutview",
     "studypane",
     "app",
+    "app/preferences",
     "cloud/ui",
     "reports/ui",
     "platform/ui",

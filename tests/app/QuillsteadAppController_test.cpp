@@ -3,6 +3,8 @@
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
+#include "app/preferences/MASPreferencesWindowController.h"
+#include "app/preferences/PreferencesViewController.h"
 #include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -252,6 +254,24 @@ TEST_F(Shell, CommandsByTagToggleSettingsAndPostTheirNotifications)
     for (int tag : {103, 104, 105, 407, 408, 409, 410, 415, 417, 702, 901, 1001, 1002})
         window->toolbarItemSelected(tag);
     NotificationCenter::defaultCenter().removeObserver(&posted);
+
+    // Display Settings and Colors open the settings window on their panes; closing drops it.
+    window->updateActionStates();
+    for (int tag : {405, 406})
+        for (QAction* action : window->actionsForTag(tag))
+            EXPECT_TRUE(action->isEnabled()) << tag;
+    window->toolbarItemSelected(405);
+    MASPreferencesWindowController* settings = app.preferencesWindowController();
+    EXPECT_TRUE(settings->isVisible());
+    EXPECT_EQ(settings->windowTitle(), QStringLiteral("Settings"));
+    EXPECT_EQ(settings->selectedViewController()->identifier(), QStringLiteral("DisplayPreferences"));
+    window->toolbarItemSelected(406);
+    EXPECT_EQ(app.preferencesWindowController(), settings);
+    EXPECT_EQ(settings->indexOfSelectedController(), 2);
+    settings->close();
+    QApplication::processEvents();
+    EXPECT_NE(app.preferencesWindowController(), nullptr);
+    EXPECT_EQ(app.preferencesWindowController()->indexOfSelectedController(), 2);
     quit();
 }
 

@@ -1,0 +1,269 @@
+#include "app/preferences/MASPreferencesWindowController.h"
+
+#include "app/preferences/PreferencesViewController.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QSizePolicy>
+#include <QToolBar>
+#include <algorithm>
+#include <limits>
+
+const QString MASPreferencesWindowController::DidChangeViewNotification =
+    QStringLiteral("MASPreferencesWindowControllerDidChangeViewNotification");
+const QString MASPreferencesWindowController::WillCloseNotification =
+    QStringLiteral("MASPreferencesWindowControllerWindowWillCloseNotification");
+
+namespace {
+const QString kSelectedKey = QStringLiteral("MASPreferences Selected Identifier View");
+const QString kTopLeftKey = QStringLiteral("MASPreferences Frame Top Left");
+QString frameKey(const QString& identifier)
+{
+    return QStringLiteral("MASPreferences %1 Frame").arg(identifier);
+}
+
+// "{{x, y}, {w, h}}" and "{x, y}", the forms the stored frames use.
+QString rectString(const QRect& r)
+{
+    return QStringLiteral("{{%1, %2}, {%3, %4}}").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+}
+bool parseNumbers(const QString& text, int count, QVector<int>& out)
+{
+    QString cleaned = text;
+    cleaned.remove(QLatin1Char('{')).remove(QLatin1Char('}'));
+    const QStringList parts = cleaned.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    if (parts.size() != count)
+        return false;
+    out.clear();
+    for (const QString& p : parts) {
+        bool ok = false;
+        const double v = p.trimmed().toDouble(&ok);
+        if (!ok || v < -1e6 || v > 1e6)
+            return false;
+        out.append(int(v));
+    }
+    return true;
+}
+}  // namespace
+
+MASPreferencesWindowController::MASPreferencesWindowController(
+    const QVector<PreferencesViewController*>& panes, const QString& title, QWidget* parent)
+    : QMainWindow(parent), m_title(title)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    m_toolbar = new QToolBar(this);
+    m_toolbar->setMovable(false);
+    m_toolbar->setFloatable(false);
+    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_toolbar->setContextMenuPolicy(Qt::PreventContextMenu);
+    addToolBar(Qt::TopToolBarArea, m_toolbar);
+    m_group = new QActionGroup(this);
+    m_group->setExclusive(true);
+    for (PreferencesViewController* p : panes)
+        addViewController(p);
+    setCentralWidget(new QWidget(this));
+
+    // Window loaded: title, the last pane, the last position.
+    if (!m_title.isEmpty())
+        setWindowTitle(m_title);
+    UserDefaults& d = UserDefaults::standardUserDefaults();
+    if (!m_panes.isEmpty()) {
+        PreferencesViewController* p = viewControllerForIdentifier(d.stringForKey(kSelectedKey));
+        setSelectedViewController(p ? p : firstViewController());
+    }
+    QVector<int> pt;
+    if (parseNumbers(d.stringForKey(kTopLeftKey), 2, pt)) {
+        m_restoring = true;
+        move(pt[0], pt[1]);
+        m_restoring = false;
+    }
+}
+
+MASPreferencesWindowController::~MASPreferencesWindowController()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void MASPreferencesWindowController::addViewController(PreferencesViewController* pane)
+{
+    if (pane)
+        pane->setParent(this);
+    if (pane)
+        pane->hide();
+    m_panes.append(pane);
+    addToolbarItem(m_panes.size() - 1);
+}
+
+void MASPreferencesWindowController::addToolbarItem(int index)
+{
+    PreferencesViewController* p = m_panes[index];
+    if (!p) {
+        auto* spacer = new QWidget(m_toolbar);
+        spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        m_toolbar->addWidget(spacer);
+        m_actions.append(nullptr);
+        return;
+    }
+    QAction* a = m_toolbar->addAction(p->toolbarItemImage(), p->toolbarItemLabel());
+    a->setCheckable(true);
+    m_group->addAction(a);
+    a->setObjectName(p->identifier());
+    connect(a, &QAction::triggered, this, [this, a] {
+        PreferencesViewController* target = viewControllerForIdentifier(a->objectName());
+        setSelectedViewController(target);
+        // A refused switch keeps the old pane's button checked.
+        for (int i = 0; i < m_actions.size(); ++i)
+            if (m_actions[i])
+                m_actions[i]->setChecked(m_panes[i] == m_selected);
+    });
+    m_actions.append(a);
+}
+
+QStringList MASPreferencesWindowController::toolbarItemIdentifiers() const
+{
+    QStringList ids;
+    for (PreferencesViewController* p : m_panes)
+        ids << (p ? p->identifier() : QStringLiteral("NSToolbarFlexibleSpaceItem"));
+    return ids;
+}
+
+int MASPreferencesWindowController::indexOfSelectedController() const
+{
+    return m_selected ? int(toolbarItemIdentifiers().indexOf(m_selected->identifier())) : -1;
+}
+
+PreferencesViewController* MASPreferencesWindowController::viewControllerForIdentifier(const QString& identifier) const
+{
+    for (PreferencesViewController* p : m_panes)
+        if (p && p->identifier() == identifier)
+            return p;
+    return nullptr;
+}
+
+PreferencesViewController* MASPreferencesWindowController::firstViewController() const
+{
+    for (PreferencesViewController* p : m_panes)
+        if (p)
+            return p;
+    return nullptr;
+}
+
+void MASPreferencesWindowController::selectControllerAtIndex(int index)
+{
+    if (index >= 0 && index < m_panes.size())
+        setSelectedViewController(m_panes[index]);
+}
+
+void MASPreferencesWindowController::step(int delta)
+{
+    const int n = int(m_panes.size());
+    if (n == 0 || !firstViewController())
+        return;
+    int i = indexOfSelectedController();
+    if (i < 0)
+        i = delta > 0 ? -1 : 0;
+    for (int k = 0; k < n; ++k) {
+        i = ((i + delta) % n + n) % n;
+        if (m_panes[i]) {
+            setSelectedViewController(m_panes[i]);
+            return;
+        }
+    }
+}
+
+void MASPreferencesWindowController::goNextTab()
+{
+    step(1);
+}
+void MASPreferencesWindowController::goPreviousTab()
+{
+    step(-1);
+}
+
+void MASPreferencesWindowController::setSelectedViewController(PreferencesViewController* p)
+{
+    if (p == m_selected)
+        return;
+    if (m_selected) {
+        if (!m_selected->commitEditing())
+            return;
+        takeCentralWidget();
+        setCentralWidget(new QWidget(this));
+        m_selected->setParent(this);
+        m_selected->hide();
+        m_selected->viewDidDisappear();
+        m_selected = nullptr;
+    }
+    if (!p)
+        return;
+    if (m_title.isEmpty())
+        setWindowTitle(p->toolbarItemLabel());
+    for (int i = 0; i < m_actions.size(); ++i)
+        if (m_actions[i])
+            m_actions[i]->setChecked(m_panes[i] == p);
+    UserDefaults& d = UserDefaults::standardUserDefaults();
+    d.setString(p->identifier(), kSelectedKey);
+
+    const QRect bounds(QPoint(0, 0), p->sizeHint().expandedTo(p->minimumSizeHint()).expandedTo(QSize(360, 120)));
+    if (!m_minimumViewRects.contains(p->identifier()))
+        m_minimumViewRects.insert(p->identifier(), bounds);
+    const QRect minimum = m_minimumViewRects.value(p->identifier());
+    QRect old = bounds;
+    QVector<int> r;
+    if (parseNumbers(d.stringForKey(frameKey(p->identifier())), 4, r))
+        old = QRect(r[0], r[1], r[2], r[3]);
+    const bool wide = p->hasResizableWidth();
+    const bool tall = p->hasResizableHeight();
+    const QSize size(wide && old.width() >= minimum.width() ? old.width() : minimum.width(),
+        tall && old.height() >= minimum.height() ? old.height() : minimum.height());
+
+    // Window y grows downwards here: keeping the top-left corner means keeping pos().
+    const QPoint topLeft = pos();
+    takeCentralWidget()->deleteLater();
+    m_selected = p;
+    p->viewWillAppear();
+    setCentralWidget(p);
+    p->show();
+    p->setMinimumSize(minimum.size());
+    p->setMaximumSize(wide ? QWIDGETSIZE_MAX : size.width(), tall ? QWIDGETSIZE_MAX : size.height());
+    const int toolbarHeight = m_toolbar->sizeHint().height();
+    // Never narrower than the row of pane buttons.
+    setMinimumWidth(m_toolbar->sizeHint().width());
+    m_restoring = true;
+    resize(std::max(size.width(), m_toolbar->sizeHint().width()), size.height() + toolbarHeight);
+    move(topLeft);
+    m_restoring = false;
+    if (QWidget* key = p->initialKeyView())
+        key->setFocus();
+    NotificationCenter::defaultCenter().postNotificationName(DidChangeViewNotification, this);
+}
+
+void MASPreferencesWindowController::closeEvent(QCloseEvent* event)
+{
+    if (m_selected && !m_selected->commitEditing()) {
+        event->ignore();
+        return;
+    }
+    NotificationCenter::defaultCenter().postNotificationName(WillCloseNotification, nullptr,
+        {{QStringLiteral("MASPreferencesWindowController"), QVariant::fromValue(static_cast<QObject*>(this))}});
+    QMainWindow::closeEvent(event);
+}
+
+void MASPreferencesWindowController::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    if (!m_restoring)
+        UserDefaults::standardUserDefaults().setString(
+            QStringLiteral("{%1, %2}").arg(pos().x()).arg(pos().y()), kTopLeftKey);
+}
+
+void MASPreferencesWindowController::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!m_restoring && m_selected)
+        UserDefaults::standardUserDefaults().setString(
+            rectString(QRect(QPoint(0, 0), m_selected->size())), frameKey(m_selected->identifier()));
+}

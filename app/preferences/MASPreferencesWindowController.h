@@ -1,0 +1,60 @@
+// The settings window: a toolbar of pane buttons over one pane at a time.
+//
+// Clicking a button swaps the window's content for that pane and resizes the window around it with
+// its top-left corner kept in place. The window remembers in the user defaults where it was, which
+// pane showed last and the size the user gave each resizable pane. The controller owns its panes
+// (they are parented to it). Main thread only.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QVector>
+
+class QToolBar;
+class QAction;
+class QActionGroup;
+class PreferencesViewController;
+
+class MASPreferencesWindowController : public QMainWindow {
+    Q_OBJECT
+public:
+    // A null entry stands for a flexible space in the toolbar.
+    MASPreferencesWindowController(
+        const QVector<PreferencesViewController*>& panes, const QString& title = {}, QWidget* parent = nullptr);
+    ~MASPreferencesWindowController() override;
+
+    static const QString DidChangeViewNotification;
+    static const QString WillCloseNotification;
+
+    void addViewController(PreferencesViewController* pane);
+    void selectControllerAtIndex(int index);
+    void goNextTab();
+    void goPreviousTab();
+    int indexOfSelectedController() const;
+    PreferencesViewController* viewControllerForIdentifier(const QString& identifier) const;
+    PreferencesViewController* firstViewController() const;
+    PreferencesViewController* selectedViewController() const { return m_selected; }
+    QStringList toolbarItemIdentifiers() const;
+    void setSelectedViewController(PreferencesViewController* pane);
+    QToolBar* toolbar() const { return m_toolbar; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void addToolbarItem(int index);
+    void step(int delta);
+
+    QVector<PreferencesViewController*> m_panes;
+    QVector<QAction*> m_actions;
+    QHash<QString, QRect> m_minimumViewRects;
+    QString m_title;
+    PreferencesViewController* m_selected = nullptr;
+    QToolBar* m_toolbar = nullptr;
+    QActionGroup* m_group = nullptr;
+    bool m_restoring = false;
+};

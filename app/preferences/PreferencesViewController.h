@@ -1,0 +1,115 @@
+// One page of the settings window. Every page is an instance of this class made by
+// factoryForPane(index); each instance builds only its own page's controls, the pointers of the
+// others stay null, and every step checks that its control is there. refresh() brings whatever
+// controls the page has up to date from the user defaults; every change is written to the user
+// defaults at once, and display changes post DisplayPreferencesChangedNotification so that book
+// pages restyle and the other pages refresh.
+//
+// The settings window owns its pages. Main thread only; the colour wells commit through
+// one-shot timers on the main event loop.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+#include <QVector>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "platform/SettingsRegistry.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class ColorWell;
+class QLabel;
+class QSlider;
+class QPushButton;
+class QTextToSpeech;
+
+class PreferencesViewController : public QWidget {
+    Q_OBJECT
+public:
+    static const QString DisplayPreferencesChangedNotification;
+    static constexpr int kPaneCount = 8;
+    static constexpr int kColorDebounceMs = 500;
+
+    // Null for an index of 8 or more; the caller owns the page.
+    static PreferencesViewController* factoryForPane(unsigned index, QWidget* parent = nullptr);
+    ~PreferencesViewController() override;
+
+    int paneIndex() const { return m_paneIndex; }
+    QString identifier() const;
+    QString toolbarItemLabel() const;
+    QIcon toolbarItemImage() const;
+    QWidget* initialKeyView() const;
+    bool hasResizableWidth() const { return false; }
+    bool hasResizableHeight() const { return false; }
+    bool commitEditing();
+    void viewWillAppear() { }
+    void viewDidDisappear() { }
+
+    // Brings every present control up to date from the user defaults.
+    void refresh();
+    void notifyOthersDisplaySettingsChanged();
+
+    // Controls (null when this page has none), for the window and for tests.
+    QLineEdit* textField(const QString& key) const;
+    QCheckBox* checkBox(const QString& key) const;
+    QComboBox* popUp(const QString& name) const;
+    ColorWell* colorWell(const QString& key) const;
+    // Colour keys in the order of the wells.
+    static QStringList colorKeys();
+
+    // Writes a colour scheme by its tag (unknown tags are the default scheme).
+    void chooseColorScheme(int tag);
+    // Copies the thirteen scheme values to their custom keys.
+    static void moveCurrentColorsToCustom();
+    // The family names the font list offers: families with regular, italic, bold and bold italic faces.
+    static QStringList fontFamiliesWithAllFaces();
+
+    // The installed speech voices (identifier = the voice's name); tests replace the lister.
+    static std::function<QList<SpeechVoice>()>& voiceLister();
+    static QString testSentence(const QString& prefix);
+    QSlider* rateSlider(const QString& prefix) const;
+    QLabel* voiceProperties(const QString& prefix) const;
+    QPushButton* voiceTestButton(const QString& prefix) const;
+    // The five preferred-book pop-ups rebuild from the library.
+    void rebuildPreferredBookMenus(qint64 classification = 0);
+
+private:
+    explicit PreferencesViewController(int paneIndex, QWidget* parent);
+    void buildGeneral();
+    void buildDisplay();
+    void buildColor();
+    void buildUpdates();
+    void buildVoices();
+    void buildPreferredBooks();
+    void populateVoiceMenu(QComboBox* popUp, const QString& key, const QString& prefix);
+    void rebuildPreferredBookMenu(QComboBox* popUp);
+    void testVoice(const QString& prefix);
+
+    QLineEdit* addField(class QFormLayout* form, const QString& label, const QString& key);
+    QCheckBox* addBox(class QLayout* layout, const QString& label, const QString& key);
+    QComboBox* addPopUp(class QFormLayout* form, const QString& label, const QString& name);
+
+    void textFieldDidEndEditing(QLineEdit* field);
+    void checkBoxChanged(QCheckBox* box);
+    void colorWellChanged(int index);
+    void commitColor(int index);
+    void rebuildFontMenu();
+    void rebuildColorSchemeMenu();
+    void initializeColorWells();
+
+    int m_paneIndex;
+    QVector<QLineEdit*> m_fields;
+    QVector<QCheckBox*> m_boxes;
+    QVector<QComboBox*> m_popUps;
+    std::array<ColorWell*, 10> m_wells {};
+    std::array<QTimer*, 10> m_colorTimers {};
+    bool m_refreshing = false;
+    bool m_observingLibrary = false;
+    QTextToSpeech* m_speech = nullptr;
+    QString m_pendingTest;
+};

@@ -1,0 +1,365 @@
+#include "app/preferences/PreferencesViewController.h"
+
+#include "app/preferences/ColorWell.h"
+#include "app/preferences/MASPreferencesWindowController.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "render/CSSManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <memory>
+
+namespace {
+
+class Preferences : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "preferences-test";
+        static char* argv[] = {name, nullptr};
+        // Kept to the end of the process: destroying it among the exit handlers runs Qt's clean-up
+        // after the toolkit's own statics are gone.
+        static QApplication* app = new QApplication(argc, argv);
+        (void)app;
+        // The system's speech service is not asked: its plug-in outlives the application object.
+        PreferencesViewController::voiceLister() = [] {
+            return QList<SpeechVoice> {{"Alex", "en_US"}, {"Kate", "en_GB"}, {"Jorge", "es_ES"}, {"Melina", "el_GR"}};
+        };
+    }
+    void SetUp() override
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*d);
+        UserDefaults::setStandardUserDefaults(d);
+        m_obs = NotificationCenter::defaultCenter().addObserver(this,
+            PreferencesViewController::DisplayPreferencesChangedNotification, [this](Notification&) { ++m_posted; });
+    }
+    void TearDown() override { NotificationCenter::defaultCenter().removeObservation(m_obs); }
+    static UserDefaults& d() { return UserDefaults::standardUserDefaults(); }
+    static void spin(int ms)
+    {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < ms)
+            QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    NotificationCenter::ObservationId m_obs = 0;
+    int m_posted = 0;
+};
+
+TEST_F(Preferences, FactoryMakesEightPanesWithTheirIdentifiers)
+{
+    EXPECT_EQ(PreferencesViewController::factoryForPane(8), nullptr);
+    const QStringList ids = {"GeneralPreferences", "DisplayPreferences", "ColorPreferences", "LoginPreferences",
+        "SyncPreferences", "PreferredBooks", "UpdatePreferences", "VoicesPreferences"};
+    for (unsigned i = 0; i < 8; ++i) {
+        std::unique_ptr<PreferencesViewController> p(PreferencesViewController::factoryForPane(i));
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->identifier(), ids[int(i)]);
+        EXPECT_EQ(p->paneIndex(), int(i));
+    }
+}
+
+TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
+{
+    std::unique_ptr<PreferencesViewController> display(PreferencesViewController::factoryForPane(1));
+    std::unique_ptr<PreferencesViewController> other(PreferencesViewController::factoryForPane(1));
+    const QString cssBefore = CSSManager::sharedCSSManager().cssForBookView();
+    const std::pair<const char*, const char*> edits[] = {{"baseFontSize", "23"}, {"leftMargin", "31"},
+        {"rightMargin", "17"}, {"lineHeight", "1.75"}, {"poetryLeft", "41"}, {"poetryRight", "12"}};
+    for (const auto& [key, value] : edits) {
+        QLineEdit* f = display->textField(QString::fromLatin1(key));
+        ASSERT_TRUE(f) << key;
+        const int before = m_posted;
+        f->setText(QString::fromLatin1(value));
+        emit f->editingFinished();
+        EXPECT_EQ(m_posted, before + 1) << key;
+        EXPECT_EQ(d().stringForKey(QString::fromLatin1(key)), QString::fromLatin1(value)) << key;
+        // The other open page shows the new value at once.
+        EXPECT_EQ(other->textField(QString::fromLatin1(key))->text(), QString::fromLatin1(value)) << key;
+    }
+    EXPECT_DOUBLE_EQ(d().doubleForKey(QStringLiteral("lineHeight")), 1.75);
+    EXPECT_EQ(d().integerForKey(QStringLiteral("baseFontSize")), 23);
+    const QString cssAfter = CSSManager::sharedCSSManager().cssForBookView();
+    EXPECT_NE(cssBefore, cssAfter);
+    EXPECT_TRUE(cssAfter.contains(QStringLiteral("23"))) << cssAfter.left(400).toStdString();
+}
+
+TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)
+{
+    std::unique_ptr<PreferencesViewController> display(PreferencesViewController::factoryForPane(1));
+    const QStringList keys = {"indentPoetry", "strongsNumbers", "wocInRed", "oneVersePerParagraph", "hideVerseNumbers",
+        "showMsgVerses", "versePopovers", "hideNoteLinks", "highlightLinkedPassage"};
+    for (const QString& key : keys) {
+        QCheckBox* b = display->checkBox(key);
+        ASSERT_TRUE(b) << key.toStdString();
+        const bool was = d().boolForKey(key);
+        EXPECT_EQ(b->isChecked(), was) << key.toStdString();
+        const int before = m_posted;
+        b->click();
+        EXPECT_EQ(d().boolForKey(key), !was) << key.toStdString();
+        EXPECT_TRUE(d().hasStoredValue(key));
+        // Verse pop-overs change no page's look.
+        EXPECT_EQ(m_posted, before + (key == QLatin1String("versePopovers") ? 0 : 1)) << key.toStdString();
+    }
+    QComboBox* footnotes = display->popUp(QStringLiteral("footnotePopUpButton"));
+    footnotes->setCurrentIndex(2);
+    emit footnotes->activated(2);
+    EXPECT_EQ(d().stringForKey(QStringLiteral("footnoteStyle")), QStringLiteral("Hide"));
+    QComboBox* highlights = display->popUp(QStringLiteral("highlightStylePopUpButton"));
+    highlights->setCurrentIndex(1);
+    emit highlights->activated(1);
+    EXPECT_EQ(d().stringForKey(QStringLiteral("highlightStyle")), QStringLiteral("Verse"));
+
+    QComboBox* font = display->popUp(QStringLiteral("fontPopUpButton"));
+    const QStringList families = PreferencesViewController::fontFamiliesWithAllFaces();
+    ASSERT_EQ(font->count(), families.size());
+    if (!families.isEmpty()) {
+        font->setCurrentIndex(font->count() - 1);
+        emit font->activated(font->count() - 1);
+        EXPECT_EQ(d().stringForKey(QStringLiteral("bodyFont")), families.last());
+    }
+    // A family the list does not offer selects nothing.
+    d().setString(QStringLiteral("No Such Family"), QStringLiteral("bodyFont"));
+    display->refresh();
+    EXPECT_EQ(font->currentIndex(), -1);
+}
+
+TEST_F(Preferences, PosterDoesNotRefreshItselfButOthersDo)
+{
+    std::unique_ptr<PreferencesViewController> a(PreferencesViewController::factoryForPane(1));
+    std::unique_ptr<PreferencesViewController> b(PreferencesViewController::factoryForPane(1));
+    // An edit typed but not finished in a stays as typed while b's own change is announced.
+    a->textField(QStringLiteral("leftMargin"))->setText(QStringLiteral("99"));
+    QLineEdit* bf = b->textField(QStringLiteral("rightMargin"));
+    bf->setText(QStringLiteral("77"));
+    emit bf->editingFinished();
+    EXPECT_EQ(a->textField(QStringLiteral("rightMargin"))->text(), QStringLiteral("77"));
+    EXPECT_EQ(bf->text(), QStringLiteral("77"));
+    // b did not refresh: its text field is as typed.
+    b->textField(QStringLiteral("leftMargin"))->setText(QStringLiteral("5"));
+    QLineEdit* af = a->textField(QStringLiteral("rightMargin"));
+    af->setText(QStringLiteral("66"));
+    emit af->editingFinished();
+    EXPECT_EQ(b->textField(QStringLiteral("leftMargin"))->text(), d().stringForKey(QStringLiteral("leftMargin")));
+}
+
+TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
+{
+    std::unique_ptr<PreferencesViewController> colors(PreferencesViewController::factoryForPane(2));
+    QComboBox* schemes = colors->popUp(QStringLiteral("colorSchemePopUpButton"));
+    schemes->setCurrentIndex(schemes->findData(1));
+    emit schemes->activated(schemes->currentIndex());
+    EXPECT_EQ(d().stringForKey(QStringLiteral("textColor")), QStringLiteral("#800000"));
+    EXPECT_TRUE(d().boolForKey(QStringLiteral("searchBold")));
+    EXPECT_FALSE(d().hasStoredValue(QStringLiteral("customTextColor")));
+
+    ColorWell* well = colors->colorWell(QStringLiteral("linkColor"));
+    ASSERT_TRUE(well);
+    const int before = m_posted;
+    for (int i = 0; i < 20; ++i) {
+        well->userPicked(QColor(i * 10, 0, 200));
+        spin(20);
+    }
+    EXPECT_EQ(m_posted, before);
+    EXPECT_EQ(d().stringForKey(QStringLiteral("linkColor")), QStringLiteral("#0000c0"));
+    spin(700);
+    EXPECT_EQ(m_posted, before + 1);
+    EXPECT_EQ(d().stringForKey(QStringLiteral("linkColor")), QStringLiteral("#be00c8"));
+    EXPECT_EQ(d().stringForKey(QStringLiteral("customLinkColor")), QStringLiteral("#be00c8"));
+    // The Ivory values moved to the custom keys, so the custom scheme reproduces them.
+    EXPECT_EQ(d().stringForKey(QStringLiteral("customTextColor")), QStringLiteral("#800000"));
+    EXPECT_TRUE(d().boolForKey(QStringLiteral("customSearchBold")));
+    EXPECT_EQ(d().integerForKey(QStringLiteral("colorScheme")), 99);
+    EXPECT_EQ(schemes->currentText(), QStringLiteral("Custom Color Scheme"));
+    EXPECT_TRUE(CSSManager::sharedCSSManager().cssForBookView().contains(QStringLiteral("#be00c8")));
+
+    // Back to the default scheme and then to Custom again.
+    schemes->setCurrentIndex(0);
+    emit schemes->activated(0);
+    EXPECT_EQ(d().stringForKey(QStringLiteral("linkColor")), QStringLiteral("#0000c0"));
+    EXPECT_EQ(well->color(), QColor(QStringLiteral("#0000c0")));
+    schemes->setCurrentIndex(schemes->findData(99));
+    emit schemes->activated(schemes->currentIndex());
+    EXPECT_EQ(d().stringForKey(QStringLiteral("linkColor")), QStringLiteral("#be00c8"));
+    EXPECT_EQ(d().stringForKey(QStringLiteral("textColor")), QStringLiteral("#800000"));
+}
+
+TEST_F(Preferences, StyleBoxesKeepTheSchemeAndTheCustomKeys)
+{
+    std::unique_ptr<PreferencesViewController> colors(PreferencesViewController::factoryForPane(2));
+    colors->chooseColorScheme(2);
+    QCheckBox* underline = colors->checkBox(QStringLiteral("strongsDecoration"));
+    underline->click();
+    EXPECT_EQ(d().stringForKey(QStringLiteral("strongsDecoration")), QStringLiteral("underline"));
+    colors->checkBox(QStringLiteral("wocBold"))->click();
+    EXPECT_EQ(d().integerForKey(QStringLiteral("wocBold")), 1);
+    EXPECT_EQ(d().integerForKey(QStringLiteral("colorScheme")), 2);
+    EXPECT_FALSE(d().hasStoredValue(QStringLiteral("customWocBold")));
+    // An unknown tag is the default scheme.
+    colors->chooseColorScheme(42);
+    EXPECT_EQ(d().integerForKey(QStringLiteral("colorScheme")), 0);
+    EXPECT_EQ(d().stringForKey(QStringLiteral("strongsDecoration")), QStringLiteral("none"));
+}
+
+TEST_F(Preferences, GeneralAndUpdateSettings)
+{
+    std::unique_ptr<PreferencesViewController> general(PreferencesViewController::factoryForPane(0));
+    for (const char* key : {"syncBiblesComm", "syncDevotionals", "syncDictionaries"}) {
+        const QString k = QString::fromLatin1(key);
+        const bool was = d().boolForKey(k);
+        general->checkBox(k)->click();
+        EXPECT_EQ(d().boolForKey(k), !was) << key;
+    }
+    QComboBox* scroll = general->popUp(QStringLiteral("scrollTrackIntervalPopUpButton"));
+    emit scroll->activated(scroll->findData(2));
+    scroll->setCurrentIndex(scroll->findData(2));
+    emit scroll->activated(scroll->currentIndex());
+    EXPECT_EQ(d().stringForKey(QStringLiteral("scrollTrackInterval")), QStringLiteral("perbook"));
+    QComboBox* toolbar = general->popUp(QStringLiteral("toolbarStylePopUpButton"));
+    toolbar->setCurrentIndex(toolbar->findData(2));
+    emit toolbar->activated(toolbar->currentIndex());
+    EXPECT_EQ(d().integerForKey(QStringLiteral("mainWindowToolbarStyle")), 3);
+    d().setInteger(4, QStringLiteral("myOffersIgnored"));
+    QCheckBox* offers = general->checkBox(QStringLiteral("myOffersNotifications"));
+    if (offers->isChecked())
+        offers->click();
+    EXPECT_EQ(d().integerForKey(QStringLiteral("myOffersIgnored")), 4);
+    offers->click();
+    EXPECT_EQ(d().integerForKey(QStringLiteral("myOffersIgnored")), 0);
+    EXPECT_EQ(m_posted, 0);
+
+    std::unique_ptr<PreferencesViewController> updates(PreferencesViewController::factoryForPane(6));
+    QCheckBox* automatic = updates->checkBox(QStringLiteral("appUpdateAutomatic"));
+    QComboBox* freq = updates->popUp(QStringLiteral("checkForUpdatesFrequencyButton"));
+    const bool was = d().boolForKey(QStringLiteral("appUpdateAutomatic"));
+    // The box flips the stored value even when it shows something else.
+    automatic->setChecked(!was);
+    automatic->click();
+    EXPECT_EQ(d().boolForKey(QStringLiteral("appUpdateAutomatic")), !was);
+    EXPECT_EQ(freq->isEnabled(), !was);
+    freq->setCurrentIndex(freq->findData(604800));
+    emit freq->activated(freq->currentIndex());
+    EXPECT_EQ(d().integerForKey(QStringLiteral("appUpdateFreqSeconds")), 604800);
+    d().setInteger(0, QStringLiteral("appUpdateFreqSeconds"));
+    updates->refresh();
+    EXPECT_EQ(freq->currentData().toInt(), 2629800);
+}
+
+TEST_F(Preferences, VoicesFillFromTheInstalledVoices)
+{
+    auto saved = PreferencesViewController::voiceLister();
+    PreferencesViewController::voiceLister() = [] {
+        return QList<SpeechVoice> {{"Kate", "en_GB"}, {"Alex", "en_US"}, {"Jorge", "es_ES"}};
+    };
+    d().setString(QString(), QStringLiteral("voiceEN"));
+    d().setString(QStringLiteral("Jorge"), QStringLiteral("voiceES"));
+    d().setString(QString(), QStringLiteral("voiceEL"));
+    {
+        std::unique_ptr<PreferencesViewController> voices(PreferencesViewController::factoryForPane(7));
+        // The first English voice becomes the setting; Greek has none and stays unset.
+        EXPECT_EQ(d().stringForKey(QStringLiteral("voiceEN")), QStringLiteral("Kate"));
+        EXPECT_EQ(d().stringForKey(QStringLiteral("voiceEL")), QString());
+        QComboBox* en = voices->popUp(QStringLiteral("enVoicePopUp"));
+        ASSERT_EQ(en->count(), 2);
+        EXPECT_EQ(en->currentIndex(), 0);
+        EXPECT_EQ(voices->popUp(QStringLiteral("elVoicePopUp"))->count(), 0);
+        EXPECT_EQ(voices->popUp(QStringLiteral("esVoicePopUp"))->currentData().toString(), QStringLiteral("Jorge"));
+        en->setCurrentIndex(1);
+        emit en->activated(1);
+        EXPECT_EQ(d().stringForKey(QStringLiteral("voiceEN")), QStringLiteral("Alex"));
+        QSlider* rate = voices->rateSlider(QStringLiteral("es"));
+        EXPECT_EQ(rate->minimum(), 100);
+        EXPECT_EQ(rate->maximum(), 300);
+        rate->setValue(250);
+        EXPECT_DOUBLE_EQ(d().doubleForKey(QStringLiteral("voiceESRate")), 250.0);
+        const bool scroll = d().boolForKey(QStringLiteral("voiceScrollText"));
+        voices->checkBox(QStringLiteral("voiceScrollText"))->click();
+        EXPECT_EQ(d().boolForKey(QStringLiteral("voiceScrollText")), !scroll);
+    }
+    PreferencesViewController::voiceLister() = saved;
+}
+
+TEST_F(Preferences, PreferredBooksOfferThePlaceholderWhenNothingIsChosen)
+{
+    std::unique_ptr<PreferencesViewController> books(PreferencesViewController::factoryForPane(5));
+    QComboBox* bible = books->popUp(QStringLiteral("prefBiblePopUpButton"));
+    ASSERT_TRUE(bible);
+    EXPECT_EQ(bible->itemText(0), QStringLiteral("--- Select a Bible ---"));
+    EXPECT_EQ(books->popUp(QStringLiteral("prefGreekDictionaryPopUpButton"))->itemText(0),
+        QStringLiteral("--- Select a Dictionary ---"));
+    bible->setCurrentIndex(0);
+    emit bible->activated(0);
+    EXPECT_FALSE(d().hasStoredValue(QStringLiteral("preferredBiblePubId")));
+}
+
+TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
+{
+    QVector<PreferencesViewController*> panes;
+    for (unsigned i = 0; i < 8; ++i)
+        panes << PreferencesViewController::factoryForPane(i);
+    {
+        MASPreferencesWindowController window(panes, QStringLiteral("Settings"));
+        window.show();
+        EXPECT_EQ(window.indexOfSelectedController(), 0);
+        EXPECT_EQ(window.windowTitle(), QStringLiteral("Settings"));
+        QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+        for (int i = 0; i < 8; ++i) {
+            window.selectControllerAtIndex(i);
+            EXPECT_EQ(window.indexOfSelectedController(), i);
+            QApplication::processEvents();
+            const QString file = QStringLiteral(QS_BINARY_DIR "/screenshots/preferences-%1.png")
+                                     .arg(window.selectedViewController()->identifier());
+            EXPECT_TRUE(window.grab().save(file));
+        }
+        EXPECT_EQ(window.windowTitle(), QStringLiteral("Settings"));
+        window.goNextTab();
+        EXPECT_EQ(window.indexOfSelectedController(), 0);
+        window.goPreviousTab();
+        EXPECT_EQ(window.indexOfSelectedController(), 7);
+        window.selectControllerAtIndex(2);
+        window.selectControllerAtIndex(99);
+        EXPECT_EQ(window.indexOfSelectedController(), 2);
+        window.move(140, 90);
+        QApplication::processEvents();
+        window.close();
+    }
+    EXPECT_EQ(d().stringForKey(QStringLiteral("MASPreferences Selected Identifier View")),
+        QStringLiteral("ColorPreferences"));
+    QVector<PreferencesViewController*> again;
+    for (unsigned i = 0; i < 8; ++i)
+        again << PreferencesViewController::factoryForPane(i);
+    MASPreferencesWindowController reopened(again, QStringLiteral("Settings"));
+    EXPECT_EQ(reopened.indexOfSelectedController(), 2);
+    EXPECT_EQ(reopened.pos(), QPoint(140, 90));
+    // A pane identifier no pane has any more shows the first pane.
+    d().setString(QStringLiteral("Gone"), QStringLiteral("MASPreferences Selected Identifier View"));
+    QVector<PreferencesViewController*> third;
+    for (unsigned i = 0; i < 3; ++i)
+        third << PreferencesViewController::factoryForPane(i);
+    third.insert(1, nullptr);
+    MASPreferencesWindowController fallback(third);
+    EXPECT_EQ(fallback.indexOfSelectedController(), 0);
+    EXPECT_EQ(fallback.windowTitle(), QStringLiteral("General"));
+    fallback.goNextTab();
+    EXPECT_EQ(fallback.indexOfSelectedController(), 2);
+    fallback.goPreviousTab();
+    EXPECT_EQ(fallback.indexOfSelectedController(), 0);
+}
+
+}  // namespace
