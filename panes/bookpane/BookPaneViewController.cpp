@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWebEngineContextMenuRequest>
 
 namespace {
 
@@ -115,6 +116,29 @@ void BookPaneViewController::buildView()
     column->addWidget(m_tabBar);
     column->addWidget(m_titleBar);
     column->addWidget(m_page, 1);
+    // The page's context menu is the pane's; the page's copy command copies as the pane does.
+    m_page->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_page, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        MenuElement element;
+        QList<QAction*> defaults;
+        std::unique_ptr<QMenu> standard(m_page->createStandardContextMenu());
+        if (const QWebEngineContextMenuRequest* request = m_page->lastContextMenuRequest()) {
+            element.linkUrl = request->linkUrl().toString();
+            element.linkLabel = request->linkText();
+            if (request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage)
+                element.imageUrl = request->mediaUrl().toString();
+        }
+        if (standard)
+            defaults = standard->actions();
+        std::unique_ptr<QMenu> menu(contextMenu(element, defaults, m_page));
+        if (menu)
+            menu->exec(m_page->mapToGlobal(pos));
+    });
+    auto* copy = new QAction(m_page);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QAction::triggered, this, [this] { onCopy(); });
+    m_page->addAction(copy);
     m_overlay = new OverlayView(this, m_view);
     m_overlay->setGeometry(m_view->rect());
     m_overlay->raise();

@@ -333,6 +333,17 @@ TEST(BookPane, CopyAndContextMenu)
                 "<span class=\"x\"><b>For God</b> so loved <a href=\"javascript:note(1)\">*</a>the world</span>"),
             2, false));
 
+    // The page's own copy command copies the same way.
+    QApplication::clipboard()->clear();
+    QAction* pageCopy = nullptr;
+    for (QAction* a : pane->page()->actions())
+        if (a->shortcut() == QKeySequence(QKeySequence::Copy))
+            pageCopy = a;
+    ASSERT_TRUE(pageCopy);
+    pageCopy->trigger();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("For God so loved the world"));
+    EXPECT_EQ(pane->page()->contextMenuPolicy(), Qt::CustomContextMenu);
+
     auto titles = [](QMenu* menu) {
         QStringList l;
         for (QAction* a : menu->actions())
