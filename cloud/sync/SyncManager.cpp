@@ -277,6 +277,73 @@ void SyncManager::conditionallyStartSync(bool force)
         getCount();
 }
 
+// ---- whole-account operations ----
+
+bool SyncManager::userHasSomeData()
+{
+    if (!m_local.open())
+        return false;
+    for (qint64 noun : syncAllOrder()) {
+        if (m_local.hasRows(noun))
+            return true;
+    }
+    return false;
+}
+
+bool SyncManager::userHasUnsyncedData()
+{
+    if (!m_local.open())
+        return false;
+    for (qint64 noun : syncAllOrder()) {
+        if (m_local.countUnsynced(noun) > 0)
+            return true;
+    }
+    return false;
+}
+
+bool SyncManager::userHasSomeSyncHistory()
+{
+    if (!m_local.open())
+        return false;
+    for (const SyncRecordType& t : syncRecordTypes()) {
+        if (m_local.lastSyncTime(t.historyName))
+            return true;
+    }
+    return false;
+}
+
+bool SyncManager::removeAllUserSyncHistory()
+{
+    if (!m_local.open())
+        return false;
+    const bool ok = m_local.removeAllSyncHistory();
+    // Every type is due again.
+    m_due.clear();
+    m_dueBuilt = false;
+    return ok;
+}
+
+bool SyncManager::removeAllUserData()
+{
+    if (!m_local.open())
+        return false;
+    QList<qint64> hadRows;
+    for (qint64 noun : syncAllOrder()) {
+        if (m_local.hasRows(noun))
+            hadRows.append(noun);
+    }
+    const bool ok = m_local.removeAllUserData();
+    m_due.clear();
+    m_dueBuilt = false;
+    if (hadRows.contains(C::BibleHighlights))
+        ::clearColorSearchCache();
+    if (m_delegate) {
+        for (qint64 noun : hadRows)
+            m_delegate->syncRecordTypeComplete(nounWord(noun), true);
+    }
+    return ok;
+}
+
 // ---- the run ----
 
 bool SyncManager::write(const SyncCommand& command)

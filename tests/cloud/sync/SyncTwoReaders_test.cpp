@@ -128,3 +128,44 @@ TEST(SyncTwoReaders, RefusedCredentialsAreReportedAndChangeNothing)
     ASSERT_FALSE(run.errors.isEmpty());
     EXPECT_EQ(a.unsynced(), 1);
 }
+
+TEST(SyncTwoReaders, ForgettingTheHistoryResendsEverythingAndRemovingTheDataRefillsIt)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    editEverything(a, QStringLiteral("A"), 1);
+    a.edit(C::BibleNotes, {"9", "9", "9", "gone"}, true);
+    ASSERT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    const Dump before = a.dump(false);
+
+    // Combining with another account: every row goes up again, tombstones are purged.
+    a.activate();
+    {
+        SyncManager engine;
+        EXPECT_TRUE(engine.userHasSomeSyncHistory());
+        EXPECT_TRUE(engine.removeAllUserSyncHistory());
+        EXPECT_FALSE(engine.userHasSomeSyncHistory());
+        EXPECT_TRUE(engine.userHasUnsyncedData());
+    }
+    EXPECT_EQ(a.dump(false).at("BibleNotes").count("9|9|9|gone deleted"), 0u);
+    EXPECT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(a.unsynced(), 0);
+
+    // Replacing the local data: everything goes, and the next sync brings the account's data back.
+    a.activate();
+    RecordingDelegate told;
+    {
+        SyncManager engine;
+        engine.setDelegate(&told);
+        EXPECT_TRUE(engine.removeAllUserData());
+        EXPECT_FALSE(engine.userHasSomeData());
+    }
+    EXPECT_TRUE(told.completed[QStringLiteral("BIBLENOTES")]);
+    EXPECT_TRUE(a.dump(false).empty());
+    EXPECT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    // Live rows come back; a tombstone of a record this reader no longer has is not needed.
+    Dump expected = before;
+    expected["BibleNotes"].erase("9|9|9|gone deleted");
+    EXPECT_EQ(a.dump(false), expected);
+}
