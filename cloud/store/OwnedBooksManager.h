@@ -1,0 +1,118 @@
+// OwnedBooksManager: the list of products the signed-in customer owns, as the web script's "list2"
+// request reports it, kept in a cache file so that the list is there before the first refresh.
+// OwnedBook is one product as the download sheet reads it.
+//
+// Products are dictionaries keyed by the reply's element names (productid, productname, pubid,
+// bookid, publisher, producttype, revoke, autoinstall, an optional nested "file" with filename,
+// filedate, filedatestring, filesize; "_suspicious" while a refresh has not confirmed them).
+//
+// Notifications (default centre, object the manager): qsOwnedBooksListStartedDownloading,
+// qsOwnedBooksListFinishedDownloading ({"message"} when the reply had a success text) and
+// qsOwnedBooksListFinishedDownloadingWithError ({"unprocessed"} + the error's entries).
+//
+// Threads: main thread only; shared() may be called first from any thread.
+#pragma once
+
+#include "cloud/protocol/WebScriptQuery.h"
+#include "cloud/store/WebScriptService.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QVariantMap>
+
+class QNetworkReply;
+
+namespace qs::cloud {
+
+struct OwnedBook {
+    QString productId;
+    QString productName;
+    QString fileName;
+    qint64 publisherId = 0;
+    qint64 bookId = 0;
+    QString publisherName;
+    QDateTime fileDate;
+    QString fileDateString;
+    qint64 fileSize = 0;
+    QString productType;
+    bool revoke = false;
+    bool autoInstall = false;
+    bool installed = false;
+    bool isOld = false;
+    // Digest of the file as the list names it (lower-case hex), when it names one.
+    QString fileSha256;
+
+    static OwnedBook fromProduct(const QVariantMap& product);
+};
+
+class OwnedBooksManager : public QObject {
+    Q_OBJECT
+public:
+    static inline const QString qsOwnedBooksListStartedDownloading =
+        QStringLiteral("qsOwnedBooksListStartedDownloading");
+    static inline const QString qsOwnedBooksListFinishedDownloading =
+        QStringLiteral("qsOwnedBooksListFinishedDownloading");
+    static inline const QString qsOwnedBooksListFinishedDownloadingWithError =
+        QStringLiteral("qsOwnedBooksListFinishedDownloadingWithError");
+
+    // Type mask bits: BIBLES, COMMENTARIES, DEVOTIONALS, DICTIONARIES, OTHER, KESTRA.
+    static constexpr int kAllTypes = 63;
+    // A reply larger than this is refused (the reply is untrusted).
+    static constexpr qsizetype kMaxReplyChars = 32 * 1024 * 1024;
+
+    // A manager over this cache file (tests); loads it at once.
+    explicit OwnedBooksManager(const QString& cacheFile, QObject* parent = nullptr);
+    ~OwnedBooksManager() override;
+
+    // The program's manager over cacheFileName().
+    static OwnedBooksManager& shared();
+    // <cache directory>/Owned Books/ownedbooks.xml
+    static QString defaultCacheFileName();
+    QString cacheFileName() const { return m_cacheFile; }
+
+    // Sends "list2" unless a refresh runs. `script` empty: the configured web script.
+    void refresh(const WebScriptCaller& caller, const QString& app = QString(), const QUrl& script = QUrl());
+    // The dictionary form: "platform", "customerID", "clearPassword", "version", "did", "app".
+    void refreshFromDict(const QVariantMap& values, const QUrl& script = QUrl());
+    bool isRefreshing() const { return m_isRefreshing; }
+
+    // sortKey 0: by product name; 1: by product id; any other: matching products in reverse order.
+    QList<OwnedBook> ownedBooksArraySortedBy(int sortKey, int include) const;
+    QList<OwnedBook> arrayOfAutoinstallBooks() const;
+    int countBooksOfType(int include) const;
+    bool customerOwnsProductWithID(const QString& productId) const;
+    QVariant valueForProductID(const QString& productId, const QString& key) const;
+
+    const QList<QVariantMap>& productArray() const { return m_products; }
+    QVariantMap customerInfo() const { return m_customerInfo; }
+    QString successMessage() const { return m_successMessage; }
+
+    void loadFromCache();
+    bool saveToCache() const;
+
+    // "/" followed by the name of every set bit, each followed by "/".
+    static QString typeFilter(int include);
+
+private:
+    void onReadyRead();
+    void onFinished();
+    void parseInputBuffer();
+    void mergeProduct(QVariantMap product);
+    void fail(const StoreError& error);
+
+    QString m_cacheFile;
+    QNetworkAccessManager m_network;
+    QPointer<QNetworkReply> m_reply;
+    bool m_isRefreshing = false;
+    QList<QVariantMap> m_products;
+    QString m_inputBuffer;
+    QVariantMap m_customerInfo;
+    QString m_successMessage;
+    qint64 m_httpResponseStatus = 0;
+    bool m_overflow = false;
+};
+
+}  // namespace qs::cloud

@@ -1,0 +1,72 @@
+// Shared pieces of the store tests: a stand-in server, the demo caller, and waiting for notifications.
+#pragma once
+
+#include "tests/tools/standin-services/StandinTestServer.h"
+
+#include "cloud/protocol/ServiceHost.h"
+#include "cloud/protocol/WebScriptQuery.h"
+#include "platform/NotificationCenter.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QList>
+
+#include <functional>
+
+namespace store_test {
+
+inline qs::cloud::WebScriptCaller demoCaller()
+{
+    qs::cloud::WebScriptCaller c;
+    c.customerId = QStringLiteral("demo@quillstead.test");
+    c.clearPassword = QStringLiteral("demo");
+    c.version = QStringLiteral("1.0");
+    c.deviceId = QStringLiteral("test-device");
+    return c;
+}
+
+inline QUrl scriptUrl(const standin_test::Server& server)
+{
+    return qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).webScriptUrl();
+}
+
+// Records the notifications of the given names while it lives.
+class Recorder {
+public:
+    explicit Recorder(const QStringList& names)
+    {
+        for (const QString& name : names)
+            NotificationCenter::defaultCenter().addObserver(
+                this, name, [this](Notification& n) { received.append(n); });
+    }
+    ~Recorder() { NotificationCenter::defaultCenter().removeObserver(this); }
+    int count(const QString& name) const
+    {
+        return int(
+            std::count_if(received.cbegin(), received.cend(), [&](const Notification& n) { return n.name == name; }));
+    }
+    QList<Notification> named(const QString& name) const
+    {
+        QList<Notification> out;
+        for (const Notification& n : received)
+            if (n.name == name)
+                out.append(n);
+        return out;
+    }
+    QList<Notification> received;
+};
+
+// Runs the event loop until `done` or the time is up; false on time-out.
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+}  // namespace store_test
