@@ -1,0 +1,58 @@
+// SyncCustomerIDResolutionWindowController: the window shown when the user is logged in as another
+// customer than the one the local user data was last synced to. It offers four ways out (replace
+// the local data, combine it with the account, log out, do nothing for now), confirms the two that
+// change data twice, and ends with code 1 when the sync may go on, 0 otherwise.
+//
+// The application's sync-now command calls resolveBeforeSync before SyncManager::syncAll(true). The
+// window acts through SyncManager::instance() and opens the preferences through the callback given.
+//
+// Threads: main thread.
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class QComboBox;
+class QLabel;
+
+namespace qs::cloud {
+
+class SyncCustomerIDResolutionWindowController : public QDialog {
+public:
+    enum Choice { ReplaceLocalData = 0, CombineData = 1, LogOut = 2, DoNotSync = 3 };
+    // The preferences pane of the customer id.
+    static constexpr int kCustomerIdPreferencesPane = 3;
+
+    SyncCustomerIDResolutionWindowController(
+        qint64 loggedInCustomer, qint64 syncedToCustomer, QWidget* parent = nullptr);
+
+    static QString promptText(qint64 loggedInCustomer, qint64 syncedToCustomer);
+    static const QStringList& menuItems();
+    static const QStringList& details();
+
+    // True when the sync may start: no conflict (the synced-to id below 1 or equal), or the window
+    // ended with code 1.
+    static bool resolveBeforeSync(qint64 loggedInCustomer, qint64 syncedToCustomer, QWidget* parent,
+        const std::function<void(int pane)>& showPreferencesPane);
+
+    // Opens the preferences on a pane (choice 2).
+    std::function<void(int pane)> showPreferencesPane;
+
+    QComboBox* choices() const { return m_choices; }
+    QLabel* detailLabel() const { return m_details; }
+    QLabel* promptLabel() const { return m_prompt; }
+
+    void onOptionSelected();
+    void onOKButton();
+    void onCancelButton();
+
+private:
+    bool confirmTwice(const QString& message, const QString& informative, const QString& lastChanceFormat);
+
+    QLabel* m_prompt = nullptr;
+    QComboBox* m_choices = nullptr;
+    QLabel* m_details = nullptr;
+};
+
+}  // namespace qs::cloud

@@ -1,0 +1,150 @@
+// The customer-id conflict window: its choices, the two confirmations before data changes, and
+// what each choice does to the local data.
+#include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
+
+#include "cloud/sync/SyncHarness.h"  // tests/cloud/sync
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLabel>
+
+#include "platform/RecordingAlerts.h"
+
+using namespace sync_test;
+using qs::cloud::SyncCustomerIDResolutionWindowController;
+using C = qs::cloud::SyncCommand;
+
+namespace {
+
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "cloud_ui_test";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication* instance = new QApplication(argc, argv);
+    return *instance;
+}
+
+// The widget application comes before the readers, which would make a core one.
+struct AppFirst {
+    AppFirst() { app(); }
+};
+
+struct Fixture : AppFirst {
+    Fixture()
+    {
+        alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(alerts);
+        reader.edit(C::BibleNotes, {"1", "1", "1", "mine"});
+        reader.activate();
+    }
+    ~Fixture()
+    {
+        SyncManager::resetInstance();
+        Alerts::setShared(nullptr);
+    }
+    qint64 notes()
+    {
+        SyncManager::resetInstance();
+        const Dump d = reader.dump(false);
+        return d.count("BibleNotes") ? static_cast<qint64>(d.at("BibleNotes").size()) : 0;
+    }
+    std::shared_ptr<RecordingAlerts> alerts;
+    Reader reader {QStringLiteral("device-a")};
+};
+
+}  // namespace
+
+TEST(SyncCustomerIDResolutionWindow, OpensOnDoNotSyncWithItsDescriptionAndNamesBothCustomers)
+{
+    Fixture f;
+    SyncCustomerIDResolutionWindowController window(10002, 10001);
+    window.show();
+    EXPECT_EQ(window.choices()->count(), 4);
+    EXPECT_EQ(window.choices()->currentIndex(), SyncCustomerIDResolutionWindowController::DoNotSync);
+    EXPECT_EQ(window.detailLabel()->text(), SyncCustomerIDResolutionWindowController::details().at(3));
+    EXPECT_TRUE(window.promptLabel()->text().startsWith(
+        QStringLiteral("You are logged in as Tavrosen customer 10002 but your user-created data")));
+    EXPECT_TRUE(window.promptLabel()->text().contains(QStringLiteral("using customer ID 10001.")));
+    window.choices()->setCurrentIndex(1);
+    EXPECT_EQ(window.detailLabel()->text(), SyncCustomerIDResolutionWindowController::details().at(1));
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    window.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/sync-customer-id-conflict.png"));
+}
+
+TEST(SyncCustomerIDResolutionWindow, ReplacingNeedsTwoYesAnswersThenEmptiesTheLocalData)
+{
+    Fixture f;
+    SyncCustomerIDResolutionWindowController window(10002, 10001);
+    window.show();
+    window.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::ReplaceLocalData);
+    f.alerts->queueAnswer(AlertSecondButtonReturn);  // No
+    window.onOKButton();
+    EXPECT_TRUE(window.isVisible());
+    f.alerts->queueAnswer(AlertFirstButtonReturn);
+    f.alerts->queueAnswer(AlertSecondButtonReturn);  // Yes, then No at the last chance
+    window.onOKButton();
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(f.alerts->shown().size(), 3);
+    EXPECT_EQ(f.alerts->shown().at(2).messageText,
+        QStringLiteral("LAST CHANCE: Are you sure you want to delete your local data?"));
+    EXPECT_TRUE(f.alerts->shown().at(2).informativeText.endsWith(QStringLiteral(" THIS OPERATION CAN NOT BE UNDONE.")));
+    EXPECT_EQ(f.notes(), 1);
+
+    f.reader.activate();
+    f.alerts->queueAnswer(AlertFirstButtonReturn);
+    f.alerts->queueAnswer(AlertFirstButtonReturn);
+    window.onOKButton();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(window.result(), 1);
+    EXPECT_EQ(f.notes(), 0);
+}
+
+TEST(SyncCustomerIDResolutionWindow, CombiningForgetsTheSyncedCustomerSoTheNextSyncNeedsNoWindow)
+{
+    Fixture f;
+    SyncManager::instance().localData().open();
+    SyncManager::instance().localData().setSyncedCustomerId(10001);
+    SyncCustomerIDResolutionWindowController window(10002, 10001);
+    window.show();
+    window.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::CombineData);
+    f.alerts->queueAnswer(AlertFirstButtonReturn);
+    f.alerts->queueAnswer(AlertFirstButtonReturn);
+    window.onOKButton();
+    EXPECT_EQ(window.result(), 1);
+    EXPECT_TRUE(f.alerts->shown().at(1).informativeText.endsWith(
+        QStringLiteral("older data on the server. DELETED OR OVERWRITTEN DATA ARE NOT RECOVERABLE.")));
+    EXPECT_EQ(SyncManager::instance().localData().syncedCustomerId(), 0);
+    EXPECT_TRUE(SyncManager::instance().userHasUnsyncedData());
+    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(10002, 0, nullptr, {}));
+    EXPECT_EQ(f.notes(), 1) << "combining keeps the local data";
+}
+
+TEST(SyncCustomerIDResolutionWindow, LogOutOpensTheCustomerPaneAndCancelAndLaterStopTheSync)
+{
+    Fixture f;
+    int pane = -1;
+    SyncCustomerIDResolutionWindowController logOut(10002, 10001);
+    logOut.showPreferencesPane = [&pane](int p) { pane = p; };
+    logOut.show();
+    logOut.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::LogOut);
+    logOut.onOKButton();
+    EXPECT_EQ(pane, 3);
+    EXPECT_EQ(logOut.result(), 0);
+
+    SyncCustomerIDResolutionWindowController later(10002, 10001);
+    later.show();
+    later.onOKButton();
+    EXPECT_EQ(later.result(), 0);
+    SyncCustomerIDResolutionWindowController cancel(10002, 10001);
+    cancel.show();
+    cancel.onCancelButton();
+    EXPECT_EQ(cancel.result(), 0);
+    EXPECT_TRUE(f.alerts->shown().isEmpty());
+    EXPECT_EQ(f.notes(), 1);
+    // Equal customers, or none recorded: no window at all.
+    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(10001, 10001, nullptr, {}));
+    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(10001, -1, nullptr, {}));
+}
