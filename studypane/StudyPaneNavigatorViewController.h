@@ -1,0 +1,151 @@
+// The Navigator sub-pane (tab 9 of the study pane): for the verse the Bible panes of its layout are
+// showing, lists where that verse is treated in the rest of the library. For every chosen book it
+// runs the go-to and the cross-reference searches of the verse and shows per book a heading with
+// the number of places found, the first few places (user default "maxNavRowsPerBook") and a row for
+// the rest. It follows location sync when its auto-update box is on (user default
+// "autoUpdateNavigator"); otherwise the refresh button searches the newest verse. Activating a row
+// opens that book at the place; a heading or "more" row also hands the verse to the Find sub-pane.
+//
+// The books come from the navigator's element list: kinds of books, each with its books, each kind
+// and book chosen or not. `elementsProvider` supplies it (the navigator settings install theirs);
+// without one the navigator searches the library's commentaries, dictionaries and other books.
+//
+// One search pool task per chosen element kind walks its books in turn and stops before the next
+// book once a newer search started; the list is shown when every book's two results are in.
+// Owned by the study pane controller. Main thread only.
+#pragma once
+
+#include "library/SourceTupleID.h"
+#include "platform/NotificationCenter.h"
+#include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneViewControllerProtocol.h"
+
+#include <QAbstractTableModel>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class BibleRef;
+class QCheckBox;
+class QProgressBar;
+class QTableView;
+class QToolButton;
+class SearchSession;
+class StudyPaneNavigatorModel;
+struct SearchResultsItem;
+
+struct NavigatorResultsPath {
+    quint64 book = 0;   // index into the books of the last search
+    qint64 item = -1;   // 0 go-to hits, 1 cross-reference hits, -1 none
+    qint64 row = -1;    // row within the item, -1 none
+    bool more = false;  // the "more results" row of the book
+    bool operator==(const NavigatorResultsPath&) const = default;
+};
+
+class StudyPaneNavigatorViewController : public QObject, public StudyPaneViewControllerProtocol {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 17;
+
+    struct Book {
+        SourceTupleID id;
+        bool checked = true;
+    };
+    struct Element {
+        QString name;
+        bool checked = true;
+        std::vector<Book> books;
+    };
+    // The results of one searched book.
+    struct BookResults {
+        SourceTupleID id;
+        SourceTuple::Ptr book;
+        std::vector<uint32_t> gotoHits;  // in section order
+        std::vector<uint32_t> xrefHits;  // in section order, without the go-to hits
+        int itemsArrived = 0;
+        quint64 total() const { return gotoHits.size() + xrefHits.size(); }
+    };
+
+    explicit StudyPaneNavigatorViewController(StudyPaneEnvironment env);
+    ~StudyPaneNavigatorViewController() override;
+    static std::unique_ptr<StudyPaneNavigatorViewController> factory(StudyPaneViewController* studyPane);
+
+    QWidget* view() override;
+
+    // The element kinds with their books, in the navigator's order.
+    std::function<std::vector<Element>()> elementsProvider;
+    // Runs the navigator settings (modal); false when the user cancelled. Empty: the settings
+    // button is disabled.
+    std::function<bool()> settingsRunner;
+
+    QTableView* searchResultsTableView() const { return m_table; }
+    QCheckBox* autoCheckBox() const { return m_autoCheckBox; }
+    QToolButton* refreshButton() const { return m_refreshButton; }
+    QProgressBar* searchProgressIndicator() const { return m_progress; }
+
+    qint64 maxResultsPerBook() const { return m_maxResultsPerBook; }
+    void setMaxResultsPerBook(qint64 value);
+    quint64 searchID() const { return m_searchID; }
+    // The verse last received from location sync; null before the first.
+    const BibleRef* lastBibleRef() const { return m_lastBibleRef.get(); }
+    QString tableViewHeaderString() const { return m_tableViewHeaderString; }
+    const std::vector<BookResults>& results() const { return m_results; }
+    // Every book of the last search has both results.
+    bool isComplete() const;
+
+    // Searches the verse (nothing for null).
+    void searchForBibleRef(const BibleRef* ref);
+    void onRefreshButton() { searchForBibleRef(m_lastBibleRef.get()); }
+    void onAutoCheckBox(bool on);
+    void onSettingsButton();
+    // A location-sync request ({"layoutUuid", "bibleKey"}).
+    void everybodySyncToMe(const QVariantMap& userInfo);
+
+    // --- rows ---
+    int numberOfRows() const;
+    NavigatorResultsPath resultsPathForTableRow(int row) const;
+    QString textForRow(int row) const;
+    bool isGroupRow(int row) const;
+    // Activates a row as a click does (go-to request, and for headings the Find sub-pane's search).
+    void activateRow(int row);
+
+private:
+    std::vector<Element> defaultElements() const;
+    void addItemToResults(size_t firstBook, const std::shared_ptr<SearchResultsItem>& item, quint64 searchID);
+    uint32_t sectionForPath(const NavigatorResultsPath& path) const;
+    void thisSourceIsNowActive(const Notification& n);
+
+    StudyPaneEnvironment m_env;
+    QPointer<QWidget> m_view;
+    QTableView* m_table = nullptr;
+    StudyPaneNavigatorModel* m_model = nullptr;
+    QCheckBox* m_autoCheckBox = nullptr;
+    QToolButton* m_refreshButton = nullptr;
+    QToolButton* m_settingsButton = nullptr;
+    QProgressBar* m_progress = nullptr;
+    qint64 m_maxResultsPerBook = 3;
+    std::unique_ptr<BibleRef> m_lastBibleRef;
+    QString m_tableViewHeaderString;
+    quint64 m_searchID = 0;
+    std::vector<BookResults> m_results;
+    std::vector<std::shared_ptr<SearchSession>> m_sessions;
+    std::vector<Observation> m_observations;
+};
+
+class StudyPaneNavigatorModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit StudyPaneNavigatorModel(StudyPaneNavigatorViewController* owner);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void reload();
+
+private:
+    StudyPaneNavigatorViewController* m_owner;
+};

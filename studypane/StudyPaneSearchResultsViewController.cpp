@@ -1,0 +1,694 @@
+#include "studypane/StudyPaneSearchResultsViewController.h"
+
+#include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/layout/LayoutManager.h"
+#include "platform/UserDefaults.h"
+#include "render/CSSManager.h"
+#include "search/execution/SearchExecutor.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/StudyPaneViewController.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTableView>
+#include <QTextDocument>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kCustomSearchLimits = QStringLiteral("customSearchLimits");
+const QString kSearchHasCompleted = QStringLiteral("qsSearchHasCompletedNotification");
+
+struct Limit {
+    const char* title;
+    const char* limit;
+};
+constexpr Limit kLimits[StudyPaneSearchResultsViewController::kLimitCount] = {
+    {"No Limits (Includes Front/Back Matter)", ""},
+    {"Custom Limits", nullptr},
+    {"Entire Bible (Genesis-Revelation)", "Genesis-Revelation"},
+    {"Old Testament (Genesis-Malachi)", "Genesis-Malachi"},
+    {"New Testament (Matthew-Revelation)", "Matthew-Revelation"},
+    {"Pentateuch (Genesis-Deuteronomy)", "Genesis-Deuteronomy"},
+    {"History (Joshua-Esther)", "Joshua-Esther"},
+    {"Poetry (Job-Song of Solomon)", "Job-Song of Solomon"},
+    {"Major Prophets (Isaiah-Daniel)", "Isaiah-Daniel"},
+    {"Minor Prophets (Hosea-Malachi)", "Hosea-Malachi"},
+    {"Gospels (Matthew-John)", "Matthew-John"},
+    {"Acts", "Acts"},
+    {"Pauline Epistles (Romans-Philemon)", "Romans-Philemon"},
+    {"Other Epistles (Hebrews-Jude)", "Hebrews-Jude"},
+    {"Revelation", "Revelation"},
+};
+
+// The classes the style sheet hides (simple ".name { ... display:none ... }" rules).
+QSet<QString> hiddenClasses(const QString& css)
+{
+    static const QRegularExpression rule(QStringLiteral("\\.([A-Za-z0-9_-]+)\\s*\\{[^}]*display\\s*:\\s*none"));
+    QSet<QString> out;
+    for (auto it = rule.globalMatch(css); it.hasNext();)
+        out.insert(it.next().captured(1));
+    return out;
+}
+
+// The HTML without the elements of hidden classes (Strong's numbers, footnotes, ...): the cells draw
+// their HTML with a text document, which does not apply "display:none".
+QString withoutHiddenElements(const QString& html, const QSet<QString>& hidden)
+{
+    if (hidden.isEmpty())
+        return html;
+    static const QRegularExpression open(
+        QStringLiteral("<([A-Za-z][A-Za-z0-9]*)\\b[^>]*\\bclass\\s*=\\s*['\"]([^'\"]*)['\"][^>]*>"));
+    QString out;
+    out.reserve(html.size());
+    qsizetype at = 0;
+    for (auto it = open.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.capturedStart() < at)
+            continue;  // inside an element already cut
+        const QStringList classes = m.captured(2).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (std::none_of(classes.begin(), classes.end(), [&hidden](const QString& c) { return hidden.contains(c); }))
+            continue;
+        if (m.captured(0).endsWith(QStringLiteral("/>"))) {
+            out += QStringView(html).mid(at, m.capturedStart() - at);
+            at = m.capturedEnd();
+            continue;
+        }
+        // Find the matching end tag, counting nested elements of the same name.
+        const QString name = m.captured(1).toLower();
+        const QRegularExpression tag(
+            QStringLiteral("<(/?)%1\\b[^>]*>").arg(name), QRegularExpression::CaseInsensitiveOption);
+        int depth = 1;
+        qsizetype end = html.size();
+        for (auto t = tag.globalMatch(html, m.capturedEnd()); t.hasNext();) {
+            const QRegularExpressionMatch tm = t.next();
+            if (tm.captured(0).endsWith(QStringLiteral("/>")))
+                continue;
+            depth += tm.captured(1).isEmpty() ? 1 : -1;
+            if (depth == 0) {
+                end = tm.capturedEnd();
+                break;
+            }
+        }
+        out += QStringView(html).mid(at, m.capturedStart() - at);
+        at = end;
+    }
+    out += QStringView(html).mid(at);
+    return out;
+}
+
+// The search field's view: the field with its menu and refresh buttons above the limit label, the
+// progress bar and the table. The field keeps x 0 and a width of at least 100.
+class SearchResultsView : public QWidget {
+public:
+    using QWidget::QWidget;
+};
+
+}  // namespace
+
+// Progress of the runs, reported by the engine on the main thread, handed to the sub-pane while it lives.
+class StudyPaneProgressForwarder : public SearchProgressDelegate {
+public:
+    explicit StudyPaneProgressForwarder(StudyPaneSearchResultsViewController* owner) : m_owner(owner) { }
+    void searchProgressAddToCount(uint64_t addToCount, int64_t searchID) override
+    {
+        if (m_owner)
+            m_owner->searchProgressAddToCount(double(addToCount), quint64(searchID));
+    }
+    void searchProgressIncrementBy(uint64_t incrementBy, int64_t searchID) override
+    {
+        if (m_owner)
+            m_owner->searchProgressIncrementBy(double(incrementBy), quint64(searchID));
+    }
+
+private:
+    QPointer<StudyPaneSearchResultsViewController> m_owner;
+};
+
+StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(StudyPaneEnvironment env)
+    : m_env(std::move(env)), m_session(SearchSession::create())
+{
+    m_progressDelegate = std::make_shared<StudyPaneProgressForwarder>(this);
+    m_hideProgressTimer.setSingleShot(true);
+    m_hideProgressTimer.setInterval(1000);
+    connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {
+        if (m_progress)
+            m_progress->hide();
+    });
+    customLimitPrompt = [this](const QString& current) -> std::optional<QString> {
+        bool ok = false;
+        const QString text = QInputDialog::getText(m_view, QStringLiteral("Custom Search Limit"),
+            QStringLiteral("Enter the Bible passage you want to search.\n\nYou can search as few as one verse (\"John "
+                           "3:16\"), a range of verses or chapters (\"Gen 1:1-2:3\" or \"Psalm 1-41\"), entire books "
+                           "(\"Isaiah\" or \"Isaiah-Daniel\"), or combinations of these (\"Gen 1:1-2:3; John 1\" or "
+                           "\"Ps 119:1,9,17,25,33,41,49,57\")."),
+            QLineEdit::Normal, current, &ok);
+        return ok ? std::optional<QString>(text) : std::nullopt;
+    };
+    if (m_env.center != nullptr) {
+        auto reload = [this](Notification&) { reloadTable(); };
+        m_observations.emplace_back(*m_env.center,
+            m_env.center->addObserver(this, QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload));
+        m_observations.emplace_back(*m_env.center,
+            m_env.center->addObserver(this, QStringLiteral("DisplayPreferencesChangedNotification"), reload));
+        m_observations.emplace_back(*m_env.center,
+            m_env.center->addObserver(this, QStringLiteral("ThisSourceIsNowActiveNotification"),
+                [this](Notification& n) { thisSourceIsNowActive(n); }));
+        m_observations.emplace_back(*m_env.center,
+            m_env.center->addObserver(this, QStringLiteral("StartSearchWithLibrarySearchResultsNotification"),
+                [this](Notification& n) { startSearchWithLibrarySearchResults(n); }));
+    }
+}
+
+StudyPaneSearchResultsViewController::~StudyPaneSearchResultsViewController()
+{
+    m_observations.clear();
+    m_session->cancel();
+    delete m_view.data();
+    delete m_bibleMenu;
+    delete m_nonBibleMenu;
+}
+
+std::unique_ptr<StudyPaneSearchResultsViewController> StudyPaneSearchResultsViewController::factory(
+    StudyPaneViewController* studyPane)
+{
+    auto c = std::make_unique<StudyPaneSearchResultsViewController>(studyPane->environment());
+    c->studyPaneViewController = studyPane;
+    return c;
+}
+
+SearchResultsAggregator& StudyPaneSearchResultsViewController::aggregator()
+{
+    return m_session->aggregator();
+}
+
+QWidget* StudyPaneSearchResultsViewController::view()
+{
+    if (m_view)
+        return m_view;
+    auto* v = new SearchResultsView;
+    v->setObjectName(QStringLiteral("StudyPaneSearchResultsView"));
+    m_view = v;
+    m_searchField = new QLineEdit(v);
+    m_searchField->setObjectName(QStringLiteral("searchField"));
+    m_searchField->setPlaceholderText(QStringLiteral("Search"));
+    m_searchField->setClearButtonEnabled(true);
+    m_searchField->setMinimumWidth(100);
+    m_menuButton = new QToolButton(v);
+    m_menuButton->setObjectName(QStringLiteral("searchMenuButton"));
+    m_menuButton->setText(QStringLiteral("\u25BE"));
+    m_menuButton->setToolTip(QStringLiteral("Search options"));
+    m_menuButton->setAutoRaise(true);
+    m_refreshButton = new QToolButton(v);
+    m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
+    m_refreshButton->setText(QStringLiteral("\u21BB"));
+    m_refreshButton->setToolTip(QStringLiteral("Search again"));
+    m_refreshButton->setAutoRaise(true);
+    m_limitLabel = new QLabel(v);
+    m_limitLabel->setObjectName(QStringLiteral("searchLimitTextField"));
+    m_limitLabel->setTextFormat(Qt::PlainText);
+    m_progress = new QProgressBar(v);
+    m_progress->setRange(0, 1000);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumHeight(6);
+    m_table = new QTableView(v);
+    m_table->setObjectName(QStringLiteral("searchResultsTableView"));
+    m_model = new StudyPaneSearchResultsModel(this);
+    m_table->setModel(m_model);
+    m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setShowGrid(false);
+    m_table->setWordWrap(true);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    row->addWidget(m_menuButton);
+    row->addWidget(m_searchField, 1);
+    row->addWidget(m_refreshButton);
+    auto* column = new QVBoxLayout(v);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->setSpacing(2);
+    column->addLayout(row);
+    column->addWidget(m_limitLabel);
+    column->addWidget(m_progress);
+    column->addWidget(m_table, 1);
+
+    connect(m_searchField, &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
+    connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
+    connect(m_menuButton, &QToolButton::clicked, this, [this] {
+        if (m_template != nullptr)
+            m_template->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height())));
+    });
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+        if (!rows.isEmpty())
+            activateRow(rows.first().row());
+    });
+
+    buildMenus();
+    m_template = m_bibleMenu;
+    m_progressCount = 0;
+    m_progress->hide();
+    m_limitLabel->hide();
+    return v;
+}
+
+void StudyPaneSearchResultsViewController::buildMenus()
+{
+    m_nonBibleMenu = new QMenu(QStringLiteral("Search Menu"));
+    m_nonBibleMenu->addAction(QStringLiteral("No Recent Searches"))->setEnabled(false);
+    m_bibleMenu = new QMenu(QStringLiteral("Search Menu"));
+    QAction* heading = m_bibleMenu->addAction(QStringLiteral("Search Limits"));
+    heading->setEnabled(false);
+    heading->setData(100);
+    for (int tag = 0; tag < kLimitCount; ++tag) {
+        QAction* a = m_bibleMenu->addAction(limitTitle(tag));
+        a->setData(tag);
+        a->setCheckable(true);
+        a->setChecked(tag == m_limitTag);
+        connect(a, &QAction::triggered, this, [this, tag] { onSearchLimitSelected(tag); });
+    }
+}
+
+QString StudyPaneSearchResultsViewController::limitTitle(int tag)
+{
+    return tag >= 0 && tag < kLimitCount ? QString::fromUtf8(kLimits[tag].title) : QString();
+}
+
+QString StudyPaneSearchResultsViewController::limitString(int tag) const
+{
+    if (tag == 1)
+        return m_env.defaults != nullptr ? m_env.defaults->stringForKey(kCustomSearchLimits) : QString();
+    return tag >= 0 && tag < kLimitCount ? QString::fromUtf8(kLimits[tag].limit) : QString();
+}
+
+void StudyPaneSearchResultsViewController::updateLimitChecks(QMenu* menu)
+{
+    if (menu == nullptr)
+        return;
+    for (QAction* a : menu->actions()) {
+        bool ok = false;
+        const int tag = a->data().toInt(&ok);
+        if (ok && tag >= 0 && tag < kLimitCount)
+            a->setChecked(tag == m_limitTag);
+    }
+}
+
+void StudyPaneSearchResultsViewController::onSearchLimitSelected(int tag)
+{
+    if (tag < 0 || tag >= kLimitCount)
+        return;
+    view();
+    const qint64 oldTag = m_limitTag;
+    m_limitTag = tag;
+    updateLimitChecks(m_bibleMenu);
+    const QString oldCustom = limitString(1);
+    QString custom = oldCustom;
+    if (tag == 1) {
+        if (std::optional<QString> entered = customLimitPrompt ? customLimitPrompt(oldCustom) : std::nullopt) {
+            custom = *entered;
+            if (m_env.defaults != nullptr)
+                m_env.defaults->setString(custom, kCustomSearchLimits);
+        }
+    }
+    if (tag == 1)
+        m_limitLabel->setText(QStringLiteral("Custom Limit: %1").arg(custom));
+    else if (tag >= 2)
+        m_limitLabel->setText(QStringLiteral("Limit: %1").arg(limitTitle(tag)));
+    else
+        m_limitLabel->setText(QString());
+    const SourceTuple::Ptr book = m_env.activeBook ? m_env.activeBook() : nullptr;
+    if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsIsBible()) &&
+        (tag != oldTag || (tag == 1 && custom != oldCustom)))
+        searchStringEntered();
+}
+
+void StudyPaneSearchResultsViewController::searchStringEntered()
+{
+    view();
+    const SourceTuple::Ptr book = m_env.activeBook ? m_env.activeBook() : nullptr;
+    if (book == nullptr)
+        return;
+    const QString text = m_searchField->text();
+    m_searchingABible = book->docSupports(SourceTuple::kDocSupportsIsBible());
+    m_tableViewHeaderString.reset();
+    m_progressCount = 0;
+    m_progressCompleted = 0;
+    m_hideProgressTimer.stop();
+    m_progress->show();
+    m_progress->setValue(50);
+
+    BibleRef ref;
+    const bool isReference = ref.parse(text) && !ref.isBookOnly();
+    const QString limit = m_searchingABible ? limitString(int(m_limitTag)) : QString();
+
+    std::vector<SearchRunRequest> requests = SearchSession::standardRequests();
+    if (isReference)
+        requests.resize(2);
+    const QString layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+    for (size_t i = 0; i < requests.size(); ++i) {
+        requests[i].options.progressDelegate = m_progressDelegate;
+        if (!layoutUuid.isEmpty())
+            requests[i].options.layoutUuid = layoutUuid.toStdString();
+        if (i >= 2)
+            requests[i].options.searchlimits = limit.toStdU16String();
+    }
+    const size_t runs = requests.size();
+    QPointer<StudyPaneSearchResultsViewController> self(this);
+    const uint64_t id =
+        m_session->start(SourceTupleSearchBook::forTuple(book), text.toStdU16String(), std::move(requests),
+            {[self](const SearchResultsItemPtr& item) {
+                 if (self)
+                     self->addItemToResults(item);
+             },
+                [self] {
+                    if (self)
+                        self->searchCompleted();
+                }});
+    // One unit of this pane's own per run, done when its result arrives.
+    searchProgressAddToCount(double(runs), id);
+    m_limitLabel->setVisible(m_searchingABible);
+    reloadTable();
+}
+
+void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_ptr<SearchResultsItem>& item)
+{
+    // The session has taken the item into the aggregator (items of older searches never get here).
+    reloadTable();
+    searchProgressIncrementBy(1, item->searchID);
+    if (item->interpretation == "goto" && item->hitCount() == 1) {
+        const uint32_t section = item->searchResultsBitVector->first(true);
+        const SourceTupleID id = aggregator().searchedSourceTupleID;
+        GoToRequest r;
+        r.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+        r.section = section;
+        r.sourceTupleID = id;
+        r.wordSync = m_searchField->text();
+        r.sync = true;
+        if (m_searchingABible && m_env.library != nullptr && studyPaneViewController != nullptr) {
+            if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(id))
+                studyPaneViewController->pushKeyOnRecentStack(book->keyForSection(section), book->abbr());
+        }
+        if (m_env.center != nullptr)
+            m_env.center->postNotificationName(GoToNames::GoToNotification, this, r.toUserInfo());
+    }
+}
+
+void StudyPaneSearchResultsViewController::searchCompleted()
+{
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(kSearchHasCompleted);
+}
+
+void StudyPaneSearchResultsViewController::searchProgressAddToCount(double count, quint64 searchID)
+{
+    searchProgressUpdate(count, 0, searchID);
+}
+
+void StudyPaneSearchResultsViewController::searchProgressIncrementBy(double count, quint64 searchID)
+{
+    searchProgressUpdate(0, count, searchID);
+}
+
+void StudyPaneSearchResultsViewController::searchProgressUpdate(double add, double increment, quint64 searchID)
+{
+    if (searchID != aggregator().searchID() || m_progress == nullptr)
+        return;
+    m_hideProgressTimer.stop();
+    m_progress->show();
+    m_progressCount += add;
+    m_progressCompleted += increment;
+    if (m_progressCount == 0) {
+        m_progress->setValue(50);
+        return;
+    }
+    const int value = int(std::min(1.0, m_progressCompleted / m_progressCount) * 1000.0);
+    if (value > m_progress->value())
+        m_progress->setValue(value);
+    if (m_progress->value() >= 1000)
+        m_hideProgressTimer.start();
+}
+
+SearchResultsAggregator* StudyPaneSearchResultsViewController::searchResultsAggregatorForTuple(const SourceTupleID& id)
+{
+    return aggregator().searchedSourceTupleID == id ? &aggregator() : nullptr;
+}
+
+void StudyPaneSearchResultsViewController::studyPaneDidActivateSubview()
+{
+    if (m_searchField != nullptr)
+        m_searchField->setFocus(Qt::OtherFocusReason);
+}
+
+void StudyPaneSearchResultsViewController::thisSourceIsNowActive(const Notification& n)
+{
+    if (studyPaneViewController == nullptr || m_env.layoutManager == nullptr)
+        return;
+    const Layout* mine = studyPaneViewController->layout();
+    if (mine == nullptr || mine != m_env.layoutManager->currentLayout())
+        return;
+    SourceTuple::Ptr book = n.userInfo.value(QStringLiteral("sourceTuple")).value<SourceTuple::Ptr>();
+    if (book == nullptr && m_env.activeBook)
+        book = m_env.activeBook();
+    if (book == nullptr || !book->docSupports(SourceTuple::kDocSupportsIsBible())) {
+        m_template = m_nonBibleMenu;
+    } else {
+        updateLimitChecks(m_bibleMenu);
+        m_template = m_bibleMenu;
+    }
+}
+
+void StudyPaneSearchResultsViewController::startSearchWithLibrarySearchResults(const Notification& n)
+{
+    if (studyPaneViewController == nullptr || m_env.layoutManager == nullptr)
+        return;
+    const Layout* mine = studyPaneViewController->layout();
+    if (mine == nullptr || mine != m_env.layoutManager->currentLayout())
+        return;
+    studyPaneViewController->makeFindPaneCurrent();
+    view();
+    m_searchField->setText(n.userInfo.value(QStringLiteral("searchSpec")).toString());
+    searchStringEntered();
+}
+
+void StudyPaneSearchResultsViewController::reloadTable()
+{
+    if (m_model != nullptr)
+        m_model->reload();
+}
+
+void StudyPaneSearchResultsViewController::activateRow(int row)
+{
+    SearchResultsAggregator& agg = aggregator();
+    const SRTablePath path = agg.tablePathForRow(row);
+    if (path.tableRowNum >= 0) {
+        const uint32_t section = agg.positionValueForTablePath(path);
+        SourceTuple::Ptr book = m_env.library != nullptr
+            ? m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)
+            : nullptr;
+        if (section != 0 && section != SearchResultsAggregator::kNoPosition && book != nullptr) {
+            GoToRequest r;
+            r.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+            r.section = section;
+            r.sourceTuple = book;
+            r.activate = true;
+            r.sync = true;
+            if (m_searchingABible) {
+                const quint32 key = book->keyForSection(section);
+                if (key != 0) {
+                    r.bibleKey = key;
+                    if (studyPaneViewController != nullptr)
+                        studyPaneViewController->pushKeyOnRecentStack(key, book->abbr());
+                }
+            }
+            if (m_env.center != nullptr)
+                m_env.center->postNotificationName(GoToNames::GoToNotification, this, r.toUserInfo());
+        }
+    }
+    if (m_table != nullptr) {
+        const QSignalBlocker block(m_table->selectionModel());
+        m_table->clearSelection();
+        m_table->viewport()->update();
+    }
+}
+
+// --- model ---
+
+StudyPaneSearchResultsModel::StudyPaneSearchResultsModel(StudyPaneSearchResultsViewController* owner)
+    : QAbstractTableModel(owner), m_owner(owner)
+{
+}
+
+void StudyPaneSearchResultsModel::reload()
+{
+    beginResetModel();
+    m_htmlCache.clear();
+    m_titleCache.clear();
+    endResetModel();
+}
+
+int StudyPaneSearchResultsModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    SearchResultsAggregator& agg = m_owner->aggregator();
+    if (!m_owner->m_tableViewHeaderString && agg.searchedSourceTupleID.isValid() && m_owner->m_env.library != nullptr) {
+        if (SourceTuple::Ptr book =
+                m_owner->m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)) {
+            m_owner->m_tableViewHeaderString = book->name();
+            const_cast<StudyPaneSearchResultsModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
+        }
+    }
+    return int(std::min<int64_t>(agg.numRows(), std::numeric_limits<int>::max()));
+}
+
+int StudyPaneSearchResultsModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant StudyPaneSearchResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section != 0)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return m_owner->m_tableViewHeaderString.value_or(QString());
+    return {};
+}
+
+QVariant StudyPaneSearchResultsModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    SearchResultsAggregator& agg = m_owner->aggregator();
+    const SRTablePath path = agg.tablePathForRow(index.row());
+    if (path.tableRowNum < 0) {
+        if (role == KindRole)
+            return Header;
+        if (role == Qt::DisplayRole) {
+            const auto s = static_cast<std::size_t>(path.tableSectionNum);
+            return QStringLiteral("%1 (%2)")
+                .arg(QString::fromStdString(agg.sectionHeader(s)))
+                .arg(agg.countResultsInTableSection(s));
+        }
+        return {};
+    }
+    const bool large = m_owner->m_searchingABible;
+    if (role == KindRole)
+        return large ? LargeHit : SmallHit;
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != TitleRole && role != HtmlRole)
+        return {};
+    const uint32_t section = agg.positionValueForTablePath(path);
+    SourceTuple::Ptr book = m_owner->m_env.library != nullptr
+        ? m_owner->m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)
+        : nullptr;
+    if (role != HtmlRole) {
+        auto it = m_titleCache.find(index.row());
+        if (it == m_titleCache.end()) {
+            const QString title = (book != nullptr && section != SearchResultsAggregator::kNoPosition)
+                ? book->plainTextSearchResultTitleForSection(section)
+                : QString();
+            it = m_titleCache.insert(index.row(), title);
+        }
+        return *it;
+    }
+    if (!large)
+        return {};
+    auto it = m_htmlCache.find(index.row());
+    if (it == m_htmlCache.end()) {
+        QString body;
+        if (book != nullptr && section != SearchResultsAggregator::kNoPosition) {
+            const SearchWordListRef* words = agg.searchWordsForSection(section);
+            body = book->htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 2);
+        } else {
+            body = QStringLiteral("<p>No Current Source Document</p>");
+        }
+        const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
+        const QString page = QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
+                                            "type=\"text/css\">%1</style></head><body>")
+                                 .arg(css) +
+            withoutHiddenElements(body, hiddenClasses(css)) + QStringLiteral("</body></html>");
+        it = m_htmlCache.insert(index.row(), page);
+    }
+    return *it;
+}
+
+// --- delegate ---
+
+QSize StudyPaneSearchResultsDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const int kind = index.data(StudyPaneSearchResultsModel::KindRole).toInt();
+    const int h = kind == StudyPaneSearchResultsModel::LargeHit ? StudyPaneSearchResultsViewController::kLargeRowHeight
+                                                                : StudyPaneSearchResultsViewController::kSmallRowHeight;
+    return QSize(option.rect.width(), std::max(h, option.fontMetrics.height() + 2));
+}
+
+void StudyPaneSearchResultsDelegate::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const int kind = index.data(StudyPaneSearchResultsModel::KindRole).toInt();
+    painter->save();
+    painter->setClipRect(option.rect);
+    const QRect r = option.rect.adjusted(4, 0, -4, 0);
+    if (kind == StudyPaneSearchResultsModel::Header) {
+        painter->fillRect(option.rect, option.palette.alternateBase());
+        QFont bold = option.font;
+        bold.setBold(true);
+        painter->setFont(bold);
+        painter->setPen(option.palette.text().color());
+        painter->drawText(r, Qt::AlignVCenter | Qt::AlignLeft,
+            option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, r.width()));
+    } else {
+        if (option.state & QStyle::State_Selected)
+            painter->fillRect(option.rect, option.palette.highlight());
+        const QString title = index.data(StudyPaneSearchResultsModel::TitleRole).toString();
+        painter->setPen(option.palette.text().color());
+        if (kind == StudyPaneSearchResultsModel::SmallHit) {
+            painter->drawText(
+                r, Qt::AlignVCenter | Qt::AlignLeft, option.fontMetrics.elidedText(title, Qt::ElideRight, r.width()));
+        } else {
+            QFont bold = option.font;
+            bold.setBold(true);
+            painter->setFont(bold);
+            const int line = QFontMetrics(bold).height();
+            painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+                QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
+            QTextDocument doc;
+            doc.setDefaultFont(option.font);
+            doc.setHtml(index.data(StudyPaneSearchResultsModel::HtmlRole).toString());
+            doc.setTextWidth(r.width());
+            painter->translate(r.x(), r.y() + line + 1);
+            const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);
+            painter->setClipRect(clip, Qt::IntersectClip);
+            QAbstractTextDocumentLayout::PaintContext ctx;
+            ctx.clip = clip;
+            ctx.palette.setColor(QPalette::Text, option.palette.text().color());
+            doc.documentLayout()->draw(painter, ctx);
+        }
+        painter->setPen(option.palette.mid().color());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    }
+    painter->restore();
+}

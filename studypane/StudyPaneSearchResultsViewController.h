@@ -1,0 +1,157 @@
+// The Find sub-pane (tab 1 of the study pane): searches the book of the active book pane for the
+// text typed into its search field, in the full query language. One entry starts up to ten runs of
+// different kinds at once on the search pool (two when the text is a verse reference); their results
+// arrive one kind at a time and are shown as the sections of one table ("Did You Mean 'Go To'?",
+// "Referenced Here", "Exact Match", ...), hit rows of a Bible with the verse's text and the found
+// words marked. A progress bar follows the work; activating a hit posts a go-to request for it; a
+// search that finds exactly one place to go to goes there at once. A new search drops the results
+// and progress of the one before (search ids). Bibles can be searched within one of fifteen limits.
+//
+// Owned by the study pane controller; owns its view, its search session and its menus. Main thread
+// only (the runs themselves execute on the search pool).
+#pragma once
+
+#include "platform/NotificationCenter.h"
+#include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneViewControllerProtocol.h"
+
+#include <QAbstractTableModel>
+#include <QObject>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QTableView;
+class QToolButton;
+class SearchResultsAggregator;
+class SearchSession;
+class SourceTupleID;
+class StudyPaneSearchResultsModel;
+struct SearchResultsItem;
+
+class StudyPaneSearchResultsViewController : public QObject, public StudyPaneViewControllerProtocol {
+    Q_OBJECT
+public:
+    static constexpr int kLimitCount = 15;
+    static constexpr int kHeaderRowHeight = 17;
+    static constexpr int kSmallRowHeight = 17;
+    static constexpr int kLargeRowHeight = 102;
+
+    explicit StudyPaneSearchResultsViewController(StudyPaneEnvironment env);
+    ~StudyPaneSearchResultsViewController() override;
+    static std::unique_ptr<StudyPaneSearchResultsViewController> factory(StudyPaneViewController* studyPane);
+
+    QWidget* view() override;
+    void studyPaneDidActivateSubview() override;
+
+    QLineEdit* searchField() const { return m_searchField; }
+    QTableView* searchResultsTableView() const { return m_table; }
+    QLabel* searchLimitTextField() const { return m_limitLabel; }
+    QProgressBar* searchProgressIndicator() const { return m_progress; }
+    QToolButton* searchMenuButton() const { return m_menuButton; }
+    QMenu* bibleSearchMenu() const { return m_bibleMenu; }
+    QMenu* nonBibleSearchMenu() const { return m_nonBibleMenu; }
+    // The menu the search field offers now (by the kind of the active book).
+    QMenu* searchMenuTemplate() const { return m_template; }
+
+    // Starts a search of the field's text in the active book (nothing without one).
+    void searchStringEntered();
+    void onRefreshButton() { searchStringEntered(); }
+
+    SearchResultsAggregator& aggregator();
+    // The results when they are of that book, else null.
+    SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id);
+    bool searchingABible() const { return m_searchingABible; }
+    // The title of the table's column: the searched book's name (null until the table asked).
+    std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
+
+    // --- limits ---
+    qint64 limitTag() const { return m_limitTag; }
+    static QString limitTitle(int tag);
+    // The limit string of a tag (tag 1: the user's custom limits).
+    QString limitString(int tag) const;
+    // Chooses a limit as its menu item does; tag 1 asks for the custom limits through `customLimitPrompt`.
+    void onSearchLimitSelected(int tag);
+    // Asks for the custom limit text (default given); nullopt when the user cancels. Defaults to
+    // the application's text prompt.
+    std::function<std::optional<QString>(const QString& current)> customLimitPrompt;
+
+    // --- progress (main thread) ---
+    void searchProgressAddToCount(double count, quint64 searchID);
+    void searchProgressIncrementBy(double count, quint64 searchID);
+    double searchProgressCount() const { return m_progressCount; }
+    double searchProgressCompleted() const { return m_progressCompleted; }
+
+    // Activates a row as a click does: a hit row posts a go-to request; every row is deselected.
+    void activateRow(int row);
+
+private:
+    friend class StudyPaneSearchResultsModel;
+    void buildMenus();
+    void addItemToResults(const std::shared_ptr<SearchResultsItem>& item);
+    void searchCompleted();
+    void searchProgressUpdate(double add, double increment, quint64 searchID);
+    void thisSourceIsNowActive(const Notification& n);
+    void startSearchWithLibrarySearchResults(const Notification& n);
+    void updateLimitChecks(QMenu* menu);
+    void reloadTable();
+
+    StudyPaneEnvironment m_env;
+    QPointer<QWidget> m_view;
+    QLineEdit* m_searchField = nullptr;
+    QToolButton* m_menuButton = nullptr;
+    QToolButton* m_refreshButton = nullptr;
+    QLabel* m_limitLabel = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QTableView* m_table = nullptr;
+    StudyPaneSearchResultsModel* m_model = nullptr;
+    QMenu* m_bibleMenu = nullptr;
+    QMenu* m_nonBibleMenu = nullptr;
+    QMenu* m_template = nullptr;
+    QTimer m_hideProgressTimer;
+    std::shared_ptr<SearchSession> m_session;
+    std::shared_ptr<class StudyPaneProgressForwarder> m_progressDelegate;
+    bool m_searchingABible = false;
+    std::optional<QString> m_tableViewHeaderString;
+    qint64 m_limitTag = 0;
+    double m_progressCount = 0;
+    double m_progressCompleted = 0;
+    std::vector<Observation> m_observations;
+};
+
+// The rows of the results table: section headers and hits, from the aggregator.
+class StudyPaneSearchResultsModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Role { KindRole = Qt::UserRole + 1, HtmlRole, TitleRole };
+    enum Kind { Header, SmallHit, LargeHit };
+
+    explicit StudyPaneSearchResultsModel(StudyPaneSearchResultsViewController* owner);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void reload();
+
+private:
+    StudyPaneSearchResultsViewController* m_owner;
+    mutable QHash<int, QString> m_htmlCache;
+    mutable QHash<int, QString> m_titleCache;
+};
+
+// Paints the three kinds of rows: headers, one-line hits and Bible hits with their HTML text.
+class StudyPaneSearchResultsDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};

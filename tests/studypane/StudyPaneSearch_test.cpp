@@ -1,0 +1,452 @@
+// The Find and Navigator sub-panes over the compiled sample library: a search of the KJV fills the
+// result table with the right sections and rows in book order and a click posts a go-to request; a
+// verse reference goes there at once; a new search drops the old one; limits keep the hits inside
+// their books; the navigator follows location sync and lists the places of the verse per book.
+// Saves a picture of the study pane with Find showing results.
+
+#include <gtest/gtest.h>
+
+#include "StudyPaneTestSupport.h"
+#include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "search/execution/SearchExecutor.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
+#include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/StudyPaneView.h"
+#include "tools/tvkbuild/import/TvkModuleImport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTableView>
+#include <QTest>
+#include <QTextDocument>
+#include <QToolButton>
+
+#include <fstream>
+#include <set>
+
+using namespace StudyPaneTest;
+
+namespace {
+
+const QString kLib = QStringLiteral(QS_BINARY_DIR "/library/");
+
+// The KJV verses (packed keys) whose text, outside notes, holds every one of the words.
+std::set<quint32> versesWithAll(const QStringList& wanted)
+{
+    std::set<quint32> out;
+    std::ifstream in(QS_BINARY_DIR "/library-src/engKJV2006eb.imp", std::ios::binary);
+    std::string line, key, text;
+    static const QRegularExpression notes(
+        QStringLiteral("<note\\b[^>]*>.*?</note>"), QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression words(QStringLiteral("[A-Za-z]+"));
+    auto flush = [&] {
+        const uint32_t k = key.empty() ? 0 : tvkVerseKeyFromExportKey(key);
+        if (k == 0 || (k & 0xFF) == 0)
+            return;
+        QString plain = QString::fromUtf8(text.c_str());
+        plain.remove(notes);
+        plain.replace(tags, QStringLiteral(" "));
+        QSet<QString> have;
+        for (auto it = words.globalMatch(plain); it.hasNext();)
+            have.insert(it.next().captured().toLower());
+        if (std::all_of(wanted.begin(), wanted.end(), [&have](const QString& w) { return have.contains(w); }))
+            out.insert(k);
+    };
+    while (std::getline(in, line)) {
+        if (line.rfind("$$$", 0) == 0) {
+            flush();
+            key = line.substr(3);
+            text.clear();
+        } else {
+            text += "\n" + line;
+        }
+    }
+    flush();
+    return out;
+}
+
+struct Recorder {
+    QList<Notification> posts;
+    Observation observation;
+    Recorder(NotificationCenter& center, const QString& name)
+        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
+    {
+    }
+};
+
+class StudyPaneSearch : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ensureApplication();
+        if (!QFile::exists(kLib + QStringLiteral("KJV.tvk")))
+            return;
+        static QTemporaryDir folder;
+        const QString books = folder.filePath(QStringLiteral("books"));
+        QDir().mkpath(books);
+        for (const char* name : {"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk"})
+            QFile::link(kLib + QLatin1String(name), QDir(books).filePath(QLatin1String(name)));
+        SourceManager::Folders folders;
+        folders.books = books;
+        folders.cache = folder.filePath(QStringLiteral("cache"));
+        folders.refused = folder.filePath(QStringLiteral("refused"));
+        QDir().mkpath(folders.cache);
+        s_library = new SourceManager(folders);
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_library;
+        s_library = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (s_library == nullptr)
+            GTEST_SKIP() << "the sample library is not built";
+        m_screen = std::make_unique<Screen>();
+        kjv = s_library->allSources()->tupleForPubID(1, 101);
+        scofield = s_library->allSources()->tupleForPubID(1, 110);
+        ASSERT_TRUE(kjv && scofield);
+        StudyPaneEnvironment env = m_screen->environment();
+        env.library = s_library;
+        env.activeBook = [this] { return activeBook; };
+        activeBook = kjv;
+        pane = m_screen->install(env);
+        find = pane->studyPaneSearchResultsViewController();
+        navigator = pane->studyPaneNavigatorViewController();
+    }
+
+    void TearDown() override { SearchExecutor::shared().waitForDone(); }
+
+    bool search(const QString& text)
+    {
+        find->searchField()->setText(text);
+        find->searchStringEntered();
+        return waitFor([this] { return find->aggregator().isComplete(); });
+    }
+
+    static inline SourceManager* s_library = nullptr;
+    std::unique_ptr<Screen> m_screen;
+    SourceTuple::Ptr kjv, scofield, activeBook;
+    StudyPaneViewController* pane = nullptr;
+    StudyPaneSearchResultsViewController* find = nullptr;
+    StudyPaneNavigatorViewController* navigator = nullptr;
+};
+
+}  // namespace
+
+TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
+{
+    Recorder completed(m_screen->center, QStringLiteral("qsSearchHasCompletedNotification"));
+    ASSERT_TRUE(search(QStringLiteral("faith AND love")));
+    SearchResultsAggregator& agg = find->aggregator();
+    ASSERT_EQ(agg.numSearchResultsItems(), 10u);
+    EXPECT_EQ(completed.posts.size(), 1);
+
+    // In the query language AND is a word: the exact matches hold the phrase "faith and love", and
+    // together with the all-words section they are the verses that hold all three words.
+    const std::set<quint32> expected =
+        versesWithAll({QStringLiteral("faith"), QStringLiteral("and"), QStringLiteral("love")});
+    ASSERT_FALSE(expected.empty());
+    ASSERT_EQ(agg.searchResultsAtIndex(2)->searchDescription, "Exact Match");
+    ASSERT_EQ(agg.searchResultsAtIndex(3)->searchDescription, "All Words");
+    std::set<quint32> found;
+    for (size_t i : {2, 3}) {
+        const auto& v = agg.searchResultsAtIndex(i)->searchResultsBitVector;
+        for (uint32_t s = v ? v->first(true) : cBitVector::kNone; s != cBitVector::kNone; s = v->nextAfter(s, true))
+            EXPECT_TRUE(found.insert(kjv->keyForSection(s)).second) << "a verse shown twice";
+    }
+    EXPECT_EQ(found, expected);
+    EXPECT_GE(agg.countResultsInTableSection(2), 1u);  // 1 Thessalonians 5:8 among them
+
+    // Every non-empty section takes its header and one row per hit, in the order of the kinds, and
+    // the hits of a section run in book order.
+    QTableView* table = find->searchResultsTableView();
+    int rows = 0;
+    for (size_t i = 0; i < agg.numSearchResultsItems(); ++i) {
+        const uint32_t n = agg.countResultsInTableSection(i);
+        if (n == 0)
+            continue;
+        const QModelIndex header = table->model()->index(rows, 0);
+        EXPECT_EQ(header.data().toString(),
+            QStringLiteral("%1 (%2)").arg(QString::fromStdString(agg.sectionHeader(i))).arg(n));
+        uint32_t previous = 0;
+        for (uint32_t r = 1; r <= n; ++r) {
+            const uint32_t section = agg.positionValueForTablePath(agg.tablePathForRow(rows + int(r)));
+            EXPECT_GT(section, previous);
+            previous = section;
+        }
+        rows += int(n) + 1;
+    }
+    EXPECT_EQ(table->model()->rowCount(), rows);
+    EXPECT_EQ(table->model()->rowCount(), agg.numRows());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    EXPECT_EQ(agg.sectionHeader(2), "Exact Match");
+
+    // A Bible hit shows its verse with the found words marked.
+    int firstHit = 0;
+    while (agg.tablePathForRow(firstHit).tableRowNum < 0)
+        ++firstHit;
+    const QModelIndex hit = table->model()->index(firstHit, 0);
+    EXPECT_EQ(hit.data(StudyPaneSearchResultsModel::KindRole).toInt(), StudyPaneSearchResultsModel::LargeHit);
+    const QString html = hit.data(StudyPaneSearchResultsModel::HtmlRole).toString();
+    EXPECT_TRUE(html.contains(QStringLiteral("<html><head><meta charset=\"UTF-8\">")));
+    EXPECT_TRUE(html.contains(QStringLiteral("faith"), Qt::CaseInsensitive));
+    // What the style sheet hides (the Strong's numbers of the KJV) is left out of the cell.
+    QTextDocument shown;
+    shown.setHtml(html);
+    EXPECT_TRUE(shown.toPlainText().contains(QStringLiteral("faith")));
+    EXPECT_FALSE(shown.toPlainText().contains(QRegularExpression(QStringLiteral("[GH][0-9]+"))))
+        << shown.toPlainText().toStdString();
+    const uint32_t hitSection = agg.positionValueForTablePath(agg.tablePathForRow(firstHit));
+    EXPECT_EQ(hit.data(Qt::DisplayRole).toString(), kjv->plainTextSearchResultTitleForSection(hitSection));
+
+    // A click on the row posts the go-to request and pushes the verse.
+    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    pane->paneView()->resize(340, 800);
+    pane->paneView()->show();
+    table->scrollTo(hit);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(hit).center());
+    ASSERT_EQ(goTos.posts.size(), 1);
+    const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts.first().userInfo);
+    EXPECT_EQ(goTos.posts.first().object, find);
+    EXPECT_EQ(r.section, hitSection);
+    EXPECT_EQ(r.sourceTuple, kjv);
+    EXPECT_TRUE(r.activate);
+    EXPECT_TRUE(r.sync);
+    EXPECT_EQ(r.bibleKey, kjv->keyForSection(hitSection));
+    EXPECT_EQ(r.layoutUuid, m_screen->layout->uuidString());
+    EXPECT_EQ(pane->recentGoToVerseKeys().value(0), kjv->keyForSection(hitSection));
+    EXPECT_TRUE(table->selectionModel()->selectedRows().isEmpty());  // the same row can be clicked again
+    // A header row only deselects.
+    find->activateRow(0);
+    EXPECT_EQ(goTos.posts.size(), 1);
+
+    // The book pane's marks: the aggregator of the searched book only.
+    EXPECT_EQ(pane->searchResultsAggregatorForTuple(SourceTupleID::sourceTupleIDForTuple(*kjv)), &agg);
+    EXPECT_EQ(pane->searchResultsAggregatorForTuple(SourceTupleID::sourceTupleIDForTuple(*scofield)), nullptr);
+
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    table->scrollToTop();
+    EXPECT_TRUE(waitFor([this] { return find->searchProgressIndicator()->isHidden(); }));
+    EXPECT_TRUE(pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/study-pane-find.png")));
+}
+
+TEST_F(StudyPaneSearch, AVerseReferenceRunsTwoSearchesAndGoesThereAtOnce)
+{
+    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    ASSERT_TRUE(search(QStringLiteral("John 3:16")));
+    EXPECT_EQ(find->aggregator().numSearchResultsItems(), 2u);
+    EXPECT_EQ(find->aggregator().expectedNumItems, 2);
+    ASSERT_EQ(goTos.posts.size(), 1);
+    const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts.first().userInfo);
+    const quint32 key = makeBibleKey(43, 3, 16);
+    ASSERT_TRUE(r.section.has_value());
+    EXPECT_EQ(kjv->keyForSection(quint32(*r.section)), key);
+    EXPECT_EQ(r.wordSync, QStringLiteral("John 3:16"));
+    EXPECT_TRUE(r.sync);
+    EXPECT_EQ(r.sourceTupleID, SourceTupleID::sourceTupleIDForTuple(*kjv));
+    EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key);
+
+    // A whole book is no verse reference: all ten kinds run.
+    ASSERT_TRUE(search(QStringLiteral("Jude")));
+    EXPECT_EQ(find->aggregator().numSearchResultsItems(), 10u);
+}
+
+TEST_F(StudyPaneSearch, ANewSearchDropsTheOldOne)
+{
+    Recorder completed(m_screen->center, QStringLiteral("qsSearchHasCompletedNotification"));
+    find->searchField()->setText(QStringLiteral("love"));
+    find->searchStringEntered();
+    const quint64 first = find->aggregator().searchID();
+    ASSERT_TRUE(search(QStringLiteral("faith AND love")));
+    SearchExecutor::shared().waitForDone();
+    QCoreApplication::processEvents();
+    SearchResultsAggregator& agg = find->aggregator();
+    EXPECT_GT(agg.searchID(), first);
+    EXPECT_EQ(agg.searchedForString, u"faith AND love");
+    for (size_t i = 0; i < agg.numSearchResultsItems(); ++i)
+        EXPECT_EQ(agg.searchResultsAtIndex(i)->searchID, agg.searchID());
+    EXPECT_EQ(completed.posts.size(), 1);  // only the new search completed
+    // Its progress ran to the end and reports of the old search were dropped.
+    EXPECT_GT(find->searchProgressCount(), 0);
+    EXPECT_EQ(find->searchProgressCompleted(), find->searchProgressCount());
+    EXPECT_EQ(find->searchProgressIndicator()->value(), 1000);
+    find->searchProgressIncrementBy(5, first);
+    EXPECT_EQ(find->searchProgressCompleted(), find->searchProgressCount());
+}
+
+TEST_F(StudyPaneSearch, LimitsKeepWordHitsInsideTheirBooks)
+{
+    find->customLimitPrompt = [](const QString&) -> std::optional<QString> { return QStringLiteral("John"); };
+    find->searchField()->setText(QStringLiteral("love"));
+    find->onSearchLimitSelected(5);  // Pentateuch: searches again
+    ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
+    EXPECT_EQ(find->searchLimitTextField()->text(), QStringLiteral("Limit: Pentateuch (Genesis-Deuteronomy)"));
+    SearchResultsAggregator& agg = find->aggregator();
+    uint32_t total = 0;
+    for (size_t i = 2; i < agg.numSearchResultsItems(); ++i) {
+        const auto& v = agg.searchResultsAtIndex(i)->searchResultsBitVector;
+        for (uint32_t s = v ? v->first(true) : cBitVector::kNone; s != cBitVector::kNone; s = v->nextAfter(s, true)) {
+            EXPECT_LE(bibleKeyBook(kjv->keyForSection(s)), 5);
+            ++total;
+        }
+    }
+    EXPECT_GT(total, 0u);
+
+    // The custom limit asks for its text and keeps it.
+    find->onSearchLimitSelected(1);
+    ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
+    EXPECT_EQ(m_screen->defaults->stringForKey(QStringLiteral("customSearchLimits")), QStringLiteral("John"));
+    EXPECT_EQ(find->searchLimitTextField()->text(), QStringLiteral("Custom Limit: John"));
+    const auto& exact = find->aggregator().searchResultsAtIndex(2)->searchResultsBitVector;
+    ASSERT_TRUE(exact && exact->count(true) > 0);
+    for (uint32_t s = exact->first(true); s != cBitVector::kNone; s = exact->nextAfter(s, true))
+        EXPECT_EQ(bibleKeyBook(kjv->keyForSection(s)), 43);
+    // The checkmarks follow the chosen limit.
+    int checked = 0;
+    for (QAction* a : find->bibleSearchMenu()->actions())
+        checked += a->isChecked() ? 1 : 0;
+    EXPECT_EQ(checked, 1);
+
+    // In a book that is no Bible the limits are not used.
+    activeBook = scofield;
+    ASSERT_TRUE(search(QStringLiteral("love")));
+    EXPECT_FALSE(find->searchingABible());
+    EXPECT_TRUE(find->searchLimitTextField()->isHidden());
+    const int rows = find->searchResultsTableView()->model()->rowCount();
+    ASSERT_GT(rows, 1);
+    EXPECT_EQ(find->searchResultsTableView()->model()->index(1, 0).data(StudyPaneSearchResultsModel::KindRole).toInt(),
+        StudyPaneSearchResultsModel::SmallHit);
+}
+
+TEST_F(StudyPaneSearch, WithoutAnActiveBookNothingHappens)
+{
+    activeBook = nullptr;
+    find->searchField()->setText(QStringLiteral("love"));
+    const quint64 before = find->aggregator().searchID();
+    find->searchStringEntered();
+    EXPECT_EQ(find->aggregator().searchID(), before);
+    EXPECT_EQ(find->searchField()->text(), QStringLiteral("love"));
+}
+
+TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
+{
+    navigator->view();
+    navigator->elementsProvider = [this] {
+        StudyPaneNavigatorViewController::Element e;
+        e.name = QStringLiteral("Commentaries");
+        e.books.push_back({SourceTupleID::sourceTupleIDForTuple(*scofield), true});
+        e.books.push_back({SourceTupleID(9, 9, 1, 1), true});  // not installed: no hits
+        e.books.push_back({SourceTupleID::sourceTupleIDForTuple(*kjv), false});
+        return std::vector<StudyPaneNavigatorViewController::Element> {e};
+    };
+    navigator->onAutoCheckBox(true);
+    EXPECT_TRUE(m_screen->defaults->boolForKey(QStringLiteral("autoUpdateNavigator")));
+    EXPECT_FALSE(navigator->refreshButton()->isEnabled());
+    navigator->setMaxResultsPerBook(1);
+
+    const quint32 key = makeBibleKey(43, 3, 16);
+    auto sync = [&](const QString& layout) {
+        m_screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+            {{QStringLiteral("layoutUuid"), layout}, {QStringLiteral("bibleKey"), key}});
+    };
+    sync(QStringLiteral("another layout"));
+    EXPECT_EQ(navigator->searchID(), 0u);
+    sync(m_screen->layout->uuidString());
+    EXPECT_EQ(navigator->searchID(), 1u);
+    EXPECT_EQ(navigator->tableViewHeaderString(), QStringLiteral("John 3:16"));
+    ASSERT_TRUE(waitFor([this] { return navigator->isComplete(); }));
+    ASSERT_EQ(navigator->results().size(), 2u);
+    const auto& notes = navigator->results()[0];
+    ASSERT_GT(notes.total(), 1u) << "Scofield treats John 3:16";
+    EXPECT_EQ(navigator->results()[1].total(), 0u);
+    // The same verse again does not search again.
+    sync(m_screen->layout->uuidString());
+    EXPECT_EQ(navigator->searchID(), 1u);
+
+    // Scofield: heading, one hit, the more row; the missing book: its heading.
+    QAbstractItemModel* model = navigator->searchResultsTableView()->model();
+    ASSERT_EQ(model->rowCount(), 4);
+    EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("%1 (%2)").arg(scofield->name()).arg(notes.total()));
+    const uint32_t first = !notes.gotoHits.empty() ? notes.gotoHits.front() : notes.xrefHits.front();
+    EXPECT_EQ(model->index(1, 0).data().toString(), scofield->plainTextSearchResultTitleForSection(first));
+    const quint64 rest = notes.total() - 1;
+    EXPECT_EQ(model->index(2, 0).data().toString(),
+        rest == 1 ? QStringLiteral("1 More Result...") : QStringLiteral("%1 More Results...").arg(rest));
+    EXPECT_TRUE(navigator->isGroupRow(0));
+    EXPECT_FALSE(navigator->isGroupRow(2));
+    EXPECT_TRUE(navigator->isGroupRow(3));
+    EXPECT_EQ(navigator->resultsPathForTableRow(99), NavigatorResultsPath {});
+
+    // A heading opens the book at its first place and hands the verse to Find.
+    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    Recorder handed(m_screen->center, QStringLiteral("StartSearchWithLibrarySearchResultsNotification"));
+    pane->makeNavigatorPaneCurrent();
+    activeBook = scofield;
+    navigator->activateRow(0);
+    ASSERT_GE(goTos.posts.size(), 1);
+    const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts.first().userInfo);
+    EXPECT_EQ(r.sourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
+    EXPECT_EQ(r.section, first);
+    EXPECT_TRUE(r.activate && r.activatePane && r.sync);
+    ASSERT_EQ(handed.posts.size(), 1);
+    EXPECT_EQ(
+        handed.posts.first().userInfo.value(QStringLiteral("searchSpec")).toString(), QStringLiteral("John 3:16"));
+    // ... and Find takes it over in the now active book.
+    EXPECT_EQ(pane->state()->selectedTabID, 1);
+    EXPECT_EQ(find->searchField()->text(), QStringLiteral("John 3:16"));
+    EXPECT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
+    EXPECT_EQ(find->aggregator().searchedSourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
+
+    // With auto-update off a sync only remembers the verse; refresh searches it.
+    navigator->onAutoCheckBox(false);
+    EXPECT_TRUE(navigator->refreshButton()->isEnabled());
+    m_screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+        {{QStringLiteral("layoutUuid"), m_screen->layout->uuidString()},
+            {QStringLiteral("bibleKey"), makeBibleKey(1, 1, 1)}});
+    EXPECT_EQ(navigator->searchID(), 1u);
+    navigator->onRefreshButton();
+    EXPECT_EQ(navigator->searchID(), 2u);
+    EXPECT_EQ(navigator->tableViewHeaderString(), QStringLiteral("Genesis 1:1"));
+    EXPECT_TRUE(waitFor([this] { return navigator->isComplete(); }));
+}
+
+TEST_F(StudyPaneSearch, TwoQuickSyncsShowOnlyTheSecondVerse)
+{
+    navigator->view();
+    navigator->elementsProvider = [this] {
+        StudyPaneNavigatorViewController::Element e;
+        for (int i = 0; i < 5; ++i)
+            e.books.push_back({SourceTupleID::sourceTupleIDForTuple(*scofield), true});
+        return std::vector<StudyPaneNavigatorViewController::Element> {e};
+    };
+    navigator->onAutoCheckBox(true);
+    for (quint32 key : {makeBibleKey(1, 1, 1), makeBibleKey(43, 3, 16)})
+        m_screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+            {{QStringLiteral("layoutUuid"), m_screen->layout->uuidString()}, {QStringLiteral("bibleKey"), key}});
+    ASSERT_TRUE(waitFor([this] { return navigator->isComplete(); }));
+    SearchExecutor::shared().waitForDone();
+    QCoreApplication::processEvents();
+    const auto& results = navigator->results();
+    ASSERT_EQ(results.size(), 5u);
+    for (const auto& r : results) {
+        EXPECT_EQ(r.itemsArrived, 2);
+        for (uint32_t s : r.gotoHits)
+            EXPECT_TRUE(scofield->plainTextSearchResultTitleForSection(s).contains(QStringLiteral("John")))
+                << scofield->plainTextSearchResultTitleForSection(s).toStdString();
+    }
+}

@@ -1,0 +1,122 @@
+// Shared set-up of the study pane tests: one offscreen application in a private home, defaults of
+// their own, a layout manager with a layout of a book region and a study region whose contents hold
+// the study pane, and a stand-in for the layout view that records the widths it is given.
+#pragma once
+
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "studypane/StudyPaneViewController.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+namespace StudyPaneTest {
+
+inline QTemporaryDir& home()
+{
+    static QTemporaryDir dir;
+    return dir;
+}
+
+inline void ensureApplication()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    const QByteArray path = home().path().toUtf8();
+    setenv("HOME", path.constData(), 1);
+    setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+    setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+    setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "studypane-test";
+    static char* argv[] = {name, nullptr};
+    // Kept to the end of the process: destroying it among the other statics at exit crashes.
+    static QApplication* app = new QApplication(argc, argv);
+    (void)app;
+}
+
+// Runs the event loop until the condition holds or the time is up; the condition's last answer.
+inline bool waitFor(const std::function<bool()>& condition, int msecs = 20000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > msecs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class HostDouble : public StudyPaneLayoutHost {
+public:
+    double width = StudyPaneEnvironment::kDefaultStudyPaneWidth;
+    int showCalls = 0;
+    double studyPaneWidth() const override { return width; }
+    bool isStudyPaneVisible() const override { return width >= StudyPaneEnvironment::kVisibleStudyPaneWidth; }
+    void setShowStudyPane(bool) override
+    {
+        ++showCalls;
+        width = isStudyPaneVisible() ? StudyPaneEnvironment::kCollapsedStudyPaneWidth
+                                     : StudyPaneEnvironment::kDefaultStudyPaneWidth;
+    }
+    void setStudyPaneWidth(double w) override { width = w; }
+};
+
+// A layout manager with one layout: a book region and a study region on its right.
+struct Screen {
+    NotificationCenter center;
+    std::shared_ptr<UserDefaults> defaults;
+    LayoutManager manager {center};
+    HostDouble host;
+    Layout* layout = nullptr;
+    LayoutRegionContents* studyContents = nullptr;
+
+    Screen()
+    {
+        ensureApplication();
+        static int n = 0;
+        defaults = std::make_shared<UserDefaults>(home().filePath(QStringLiteral("defaults-%1.ini").arg(++n)));
+        SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
+        UserDefaults::setStandardUserDefaults(defaults);  // the style sheets read the standard defaults
+        layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
+        layout->addRegionWithDimension(290, 1, LayoutRegionContents::kStudyKind, false);
+        manager.setCurrentLayout(layout);
+        studyContents = layout->contentsAt(layout->firstRegionIndexWithKind(LayoutRegionContents::kStudyKind));
+    }
+
+    StudyPaneEnvironment environment()
+    {
+        StudyPaneEnvironment env;
+        env.center = &center;
+        env.defaults = defaults.get();
+        env.layoutManager = &manager;
+        env.layoutHost = &host;
+        return env;
+    }
+
+    // Makes the study pane, hands it to the study region and loads its view.
+    StudyPaneViewController* install(StudyPaneEnvironment env)
+    {
+        auto controller = StudyPaneViewController::factory(std::move(env));
+        StudyPaneViewController* raw = controller.get();
+        studyContents->setViewController(std::move(controller));
+        raw->paneView();
+        return raw;
+    }
+};
+
+}  // namespace StudyPaneTest
