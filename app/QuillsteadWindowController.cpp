@@ -2,10 +2,16 @@
 
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
+#include "library/NavigationHistory.h"
+#include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutView.h"
+#include "panes/layoutview/LayoutViewController.h"
 #include "platform/Alerts.h"
+#include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "reports/ui/CopyPassageWindowController.h"
@@ -58,7 +64,7 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 const QSet<int>& unavailableTags()
 {
     static const QSet<int> tags {101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222,
-        404, 501, 502, 503, 505, 506, 602, 603, 604, 605, 606, 607, 608, 609, 610, 611, 701, 403};
+        404, 501, 502, 503, 602, 603, 604, 605, 606, 607, 608, 609, 610, 611, 403};
     return tags;
 }
 
@@ -142,6 +148,17 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     auto* areaLayout = new QVBoxLayout(m_layoutArea);
     areaLayout->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_layoutArea, 1);
+
+    // The pane manager: the layout view, the go-to routing and the navigation history.
+    m_layoutViewController =
+        std::make_unique<LayoutViewController>(LayoutManager::sharedLayoutManager(), SourceManager::singleton(),
+            NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults(), AppFolders::cacheDirectory());
+    m_layoutViewController->setNewLayoutHandler([this](const QString& descriptor) -> Layout* {
+        m_app->newLayoutFromDescriptor(descriptor);
+        return LayoutManager::sharedLayoutManager().currentLayout();
+    });
+    m_layoutViewController->setSaveStateHandler([this] { m_app->preemptiveSaveState(); });
+    areaLayout->addWidget(m_layoutViewController->view());
     m_window->setCentralWidget(central);
 
     connect(m_addLayoutButton, &QToolButton::clicked, this, [this] { m_app->onNewLayout(); });
@@ -171,6 +188,12 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
 QuillsteadWindowController::~QuillsteadWindowController()
 {
     NotificationCenter::defaultCenter().removeObserver(this);
+    m_layoutViewController.reset();
+}
+
+void QuillsteadWindowController::setPaneFactory(LayoutPaneFactory* factory)
+{
+    m_layoutViewController->setPaneFactory(factory);
 }
 
 QList<QAction*> QuillsteadWindowController::actionsForTag(int tag) const
@@ -348,8 +371,11 @@ void QuillsteadWindowController::showWindow()
         m_window->setGeometry(screen->availableGeometry());
     }
     m_window->setWindowOpacity(0.0);
-    m_window->show();
+    // The layouts come back (or the first is made) before the window first shows, so the layout view
+    // never makes a default layout of its own for an empty screen.
+    m_window->resize(m_window->size());
     m_app->restoreLayouts();
+    m_window->show();
     makeTabsForLayoutManagerLayouts();
     LayoutManager& manager = LayoutManager::sharedLayoutManager();
     if (manager.currentLayout() != nullptr)
@@ -367,11 +393,13 @@ void QuillsteadWindowController::exitIsImminent()
     defaults().setFloat(static_cast<float>(frame.width()), QStringLiteral("mainWindowWidth"));
     defaults().setFloat(static_cast<float>(frame.height()), QStringLiteral("mainWindowHeight"));
     m_app->archiveLayouts();
+    m_layoutViewController->exitIsImminent();
 }
 
 void QuillsteadWindowController::preemptiveSaveState()
 {
     m_app->archiveLayouts();
+    m_layoutViewController->preemptiveSaveState();
 }
 
 LayoutRect QuillsteadWindowController::layoutAreaRect() const
@@ -441,8 +469,10 @@ void QuillsteadWindowController::selectLayoutAtIndex(quint64 index)
         m_ignoreTabViewDelegateMessages = false;
     }
     LayoutManager& manager = LayoutManager::sharedLayoutManager();
-    if (index < manager.count())
+    if (index < manager.count()) {
         manager.setCurrentLayout(manager.layoutAtIndex(index));
+        m_layoutViewController->showCurrentLayout();
+    }
 }
 
 void QuillsteadWindowController::selectLayoutWithName(const QString& name)
@@ -537,6 +567,12 @@ bool QuillsteadWindowController::validateToolbarItem(int tag) const
         return false;  // enabled by the speech commands while they speak
     case 416:
         return !defaults().boolForKey(QStringLiteral("syncBiblesComm"));
+    case 505:
+        return m_layoutViewController->history().canGoBackInHistory();
+    case 506:
+        return m_layoutViewController->history().canGoForwardInHistory();
+    case 701:
+        return m_layoutViewController->canToggleReadingComplete();
     default:
         return true;
     }
@@ -549,6 +585,10 @@ bool QuillsteadWindowController::validateMenuItem(int tag) const
     switch (tag) {
     case 108:
         return LayoutManager::sharedLayoutManager().count() >= 2;
+    case 1001:
+        return m_layoutViewController->canCurrentPaneSplitHorizontally();
+    case 1002:
+        return m_layoutViewController->canCurrentPaneSplitVertically();
     case 223:
         return canCopyPassageNow();
     default:

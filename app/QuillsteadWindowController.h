@@ -23,6 +23,8 @@ class QToolButton;
 class QAction;
 class QMenu;
 class SourceTuple;
+class LayoutViewController;
+class LayoutPaneFactory;
 
 // The window class: key equivalents go to the menus, and closing quits.
 class QuillsteadWindow : public QMainWindow {
@@ -52,6 +54,10 @@ public:
     QTabBar* tabBar() const { return m_tabBar; }
     QToolBar* toolbar() const { return m_toolbar; }
     QWidget* layoutArea() const { return m_layoutArea; }
+    // The pane manager, which owns the layout view shown in the layout area.
+    LayoutViewController* layoutViewController() const { return m_layoutViewController.get(); }
+    // The panes the layout view makes for its regions (not owned; must outlive the window).
+    void setPaneFactory(LayoutPaneFactory* factory);
     // Every menu item and toolbar button carrying a tag, by tag (a tag may have several).
     QList<QAction*> actionsForTag(int tag) const;
 
@@ -112,6 +118,7 @@ private:
     QToolBar* m_toolbar = nullptr;
     QWidget* m_layoutArea = nullptr;
     QMultiHash<int, QAction*> m_actions;
+    std::unique_ptr<LayoutViewController> m_layoutViewController;
     bool m_ignoreTabViewDelegateMessages = false;
     bool m_observingLayouts = false;
 };
