@@ -5,6 +5,7 @@
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "panes/BookPaneFactory.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layoutview/LayoutPanes.h"
@@ -158,6 +159,12 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
         return LayoutManager::sharedLayoutManager().currentLayout();
     });
     m_layoutViewController->setSaveStateHandler([this] { m_app->preemptiveSaveState(); });
+    m_layoutViewController->setWebLinkHandler(&BookPaneFactory::openWebLink);
+    // Every ordinary region gets a book pane; the study region stays empty until the study pane is in.
+    BookPaneViewController::Environment environment;
+    environment.layouts = &LayoutManager::sharedLayoutManager();
+    m_paneFactory = std::make_unique<BookPaneFactory>(environment);
+    m_layoutViewController->setPaneFactory(m_paneFactory.get());
     areaLayout->addWidget(m_layoutViewController->view());
     m_window->setCentralWidget(central);
 
@@ -189,6 +196,7 @@ QuillsteadWindowController::~QuillsteadWindowController()
 {
     NotificationCenter::defaultCenter().removeObserver(this);
     m_layoutViewController.reset();
+    m_paneFactory.reset();
 }
 
 void QuillsteadWindowController::setPaneFactory(LayoutPaneFactory* factory)

@@ -118,6 +118,7 @@ private:
     QToolBar* m_toolbar = nullptr;
     QWidget* m_layoutArea = nullptr;
     QMultiHash<int, QAction*> m_actions;
+    std::unique_ptr<LayoutPaneFactory> m_paneFactory;
     std::unique_ptr<LayoutViewController> m_layoutViewController;
     bool m_ignoreTabViewDelegateMessages = false;
     bool m_observingLayouts = false;

@@ -37,8 +37,13 @@ void BookPane::goTo(GoToRequest& request)
     }
     if (!book)
         book = BookPaneViewController::currentSourceTuple();
-    if (book)
-        BookPaneViewController::goTo(book, request.toUserInfo());
+    if (!book)
+        return;
+    // A book the pane does not show yet opens as a tab (or its tab is selected) before the page moves.
+    const SourceTuple::Ptr current = BookPaneViewController::currentSourceTuple();
+    if (!current || current->sourceTupleID() != book->sourceTupleID())
+        openBookFromSourceTuple(book, true);
+    BookPaneViewController::goTo(book, request.toUserInfo());
 }
 
 std::shared_ptr<SourceTuple> BookPane::currentSourceTuple() const
