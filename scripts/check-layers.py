@@ -12,7 +12,7 @@ layers below; each folder's entry lists which folders of its own layer it may us
   5. library
   6. search/execution
   7. panes/layout, panes/page, panes/pagebridge, panes/bookpane, panes/layoutview, panes
-  8. studypane, cloud, cloud/store, cloud/ui, reports, reports/ui
+  8. studypane/notes, studypane, cloud, cloud/store, cloud/ui, reports, reports/ui
   9. app
 
 tools/ (tools/standin-services included), tests/, bench/ and fuzz/ may include anything.
@@ -63,7 +63,8 @@ LAYERS = [
         ("panes", ["panes/layout", "panes/page", "panes/pagebridge", "panes/bookpane", "panes/layoutview"]),
     ],
     [
-        ("studypane", []),
+        ("studypane/notes", []),
+        ("studypane", ["studypane/notes"]),
         ("cloud", []),
         ("cloud/store", ["cloud"]),
         ("cloud/ui", ["cloud", "cloud/store"]),

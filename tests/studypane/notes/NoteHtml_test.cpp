@@ -1,0 +1,143 @@
+#include "studypane/notes/NoteHtml.h"
+
+#include <gtest/gtest.h>
+
+#include <QRegularExpression>
+
+namespace {
+
+using Item = NoteHtml::SearchItem;
+
+// No script element, no handler attribute, no script URL other than the page's own link form, nothing
+// fetched from elsewhere. Script text left without its element is plain text.
+bool inert(const QString& html)
+{
+    static const QRegularExpression handler(
+        QStringLiteral("<[^>]*\\son[a-z]+\\s*="), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression scriptUrl(
+        QStringLiteral("<[^>]*(javascript|vbscript):(?!href\\(')"), QRegularExpression::CaseInsensitiveOption);
+    const QString lower = html.toLower();
+    return !lower.contains(QLatin1String("<script")) && !lower.contains(QLatin1String("<iframe")) &&
+        !lower.contains(QLatin1String("evil.example")) && !handler.match(html).hasMatch() &&
+        !scriptUrl.match(html).hasMatch();
+}
+
+const QString kHostile =
+    QStringLiteral("<p onclick=\"alert(1)\">Grace <script>alert(2)</script>and peace</p>"
+                   "<a href=\"javascript:alert(3)\">x</a><a href='vbscript:msgbox(4)'>y</a>"
+                   "<img src=\"http://evil.example/t.png\"><IMG SRC='//evil.example/u.png' onerror='alert(5)'>"
+                   "<iframe src='http://evil.example/'></iframe><b onmouseover=alert(6)>bold</b>");
+
+}  // namespace
+
+TEST(NoteHtml, RealNotesRoundTripThroughBothEditors)
+{
+    const QString note = QStringLiteral("<p>Faith is the <b>substance</b> of things hoped for; see "
+                                        "<a href=\"bible:Heb 11:1\">Heb 11:1</a>.</p>\n<ul><li>one</li>\n"
+                                        "<li>two &amp; three</li>\n</ul>\n<p><i>Amen</i></p>\n");
+    // Final save of a stored note is a fixed point.
+    const QString stored = NoteHtml::savedText(note, NoteHtml::Source::TextEdit, NoteHtml::SaveKind::Final);
+    EXPECT_EQ(stored.toStdString(), note.toStdString());
+    EXPECT_EQ(NoteHtml::savedText(stored, NoteHtml::Source::RichEdit, NoteHtml::SaveKind::Final), stored);
+    // The rich editor shows the stored form; saving it back gives the same text.
+    const QString content = NoteHtml::richEditorContent(note);
+    EXPECT_EQ(NoteHtml::savedText(content, NoteHtml::Source::RichEdit, NoteHtml::SaveKind::Final), stored);
+    // The text editor escapes the source so that it stays inside the text area.
+    const QString page = NoteHtml::textEditorPage(QStringLiteral("a &amp; b</textarea><script>"));
+    EXPECT_TRUE(page.contains(QLatin1String(">a &amp;amp; b&lt;/textarea>&lt;script></textarea>")));
+}
+
+TEST(NoteHtml, SaveConversions)
+{
+    // Plain text before the first div becomes a paragraph, the divs become paragraphs.
+    EXPECT_EQ(NoteHtml::savedText(
+                  QStringLiteral("intro<div>second</div>"), NoteHtml::Source::RichEdit, NoteHtml::SaveKind::Final),
+        QStringLiteral("<p>intro</p>\n<p>second</p>\n"));
+    // Trailing breaks go at the final save only.
+    const QString tail = QStringLiteral("<p>x</p>text<br><BR/>&nbsp; ");
+    EXPECT_EQ(NoteHtml::savedText(tail, NoteHtml::Source::TextEdit, NoteHtml::SaveKind::Final),
+        QStringLiteral("<p>x</p>\ntext"));
+    EXPECT_EQ(NoteHtml::savedText(tail, NoteHtml::Source::TextEdit, NoteHtml::SaveKind::Intermediate), tail);
+    // Backslash-n in the text survives the line layout; existing line feeds are not doubled.
+    EXPECT_EQ(NoteHtml::layoutNoteLines(QStringLiteral("<p>a\\nb</p>\n<p>c</p>")),
+        QStringLiteral("<p>a\\nb</p>\n<p>c</p>\n"));
+    // Decomposed storage.
+    EXPECT_EQ(NoteHtml::savedText(
+                  QString::fromUtf16(u"<p>\u00e9</p>"), NoteHtml::Source::TextEdit, NoteHtml::SaveKind::Intermediate),
+        QString::fromUtf16(u"<p>e\u0301</p>"));
+}
+
+TEST(NoteHtml, PastedLinksArePlaceholdersUntilTheFinalSave)
+{
+    const QString pasted = NoteHtml::withLinkPlaceholders(QStringLiteral("<p><a href=\"bible:John 3:16\">J</a></p>"));
+    EXPECT_EQ(pasted, QStringLiteral("<p><a-placeholder href=\"bible:John 3:16\">J</a-placeholder></p>"));
+    const QString intermediate =
+        NoteHtml::savedText(pasted, NoteHtml::Source::RichEdit, NoteHtml::SaveKind::Intermediate);
+    EXPECT_TRUE(intermediate.contains(QLatin1String("a-placeholder"))) << intermediate.toStdString();
+    EXPECT_EQ(NoteHtml::savedText(intermediate, NoteHtml::Source::RichEdit, NoteHtml::SaveKind::Final),
+        QStringLiteral("<p><a href=\"bible:John 3:16\">J</a></p>\n"));
+}
+
+TEST(NoteHtml, HostileHtmlComesOutInert)
+{
+    for (auto kind : {NoteHtml::SaveKind::Intermediate, NoteHtml::SaveKind::Final}) {
+        for (auto source : {NoteHtml::Source::RichEdit, NoteHtml::Source::TextEdit}) {
+            const QString saved = NoteHtml::savedText(kHostile, source, kind);
+            EXPECT_TRUE(inert(saved)) << saved.toStdString();
+            EXPECT_TRUE(saved.contains(QLatin1String("Grace"))) << saved.toStdString();
+            EXPECT_TRUE(saved.contains(QLatin1String("bold")));
+        }
+    }
+    // Pasted hostile links stay inert as placeholders and after restoring them.
+    const QString pasted = NoteHtml::withLinkPlaceholders(kHostile);
+    EXPECT_TRUE(inert(NoteHtml::savedText(pasted, NoteHtml::Source::RichEdit, NoteHtml::SaveKind::Intermediate)));
+    EXPECT_TRUE(inert(NoteHtml::savedText(pasted, NoteHtml::Source::RichEdit, NoteHtml::SaveKind::Final)));
+    // A note stored before filtering is filtered on its way into the pages.
+    const QString body = NoteHtml::viewBody(kHostile);
+    EXPECT_TRUE(inert(body)) << body.toStdString();
+    EXPECT_FALSE(body.contains(QLatin1String("javascript:alert")));
+    EXPECT_TRUE(inert(NoteHtml::richEditorContent(kHostile)));
+    // Pictures carried in the note stay.
+    QString image = QStringLiteral("<p><img src=\"data:image/png;base64,AAAA\"></p>");
+    NoteHtml::removeRemoteImages(image);
+    EXPECT_TRUE(image.contains(QLatin1String("<img")));
+}
+
+TEST(NoteHtml, ViewPageLinksAndEmptyNote)
+{
+    const QString page = NoteHtml::viewPage(QString(), QStringLiteral("p{}"), QStringLiteral("function href(){}"));
+    EXPECT_TRUE(page.contains(QLatin1String("<i>Note is empty.</i>")));
+    EXPECT_TRUE(page.startsWith(QLatin1String("<html><head><title>*** TITLE ***</title><style type=\"text/css\">p{}")));
+
+    const QString body = NoteHtml::viewBody(QStringLiteral("<p><a href=\"bible:it's\">x</a></p>"));
+    EXPECT_TRUE(body.contains(QLatin1String("href=\"javascript:href('bible:it@@apos@@s');\""))) << body.toStdString();
+    // Already wrapped links are left alone.
+    QString wrapped = body;
+    NoteHtml::wrapHrefs(wrapped, QStringLiteral("javascript:href('"), QStringLiteral("');"));
+    EXPECT_EQ(wrapped, body);
+
+    const QString all = QStringLiteral("a\\'\"\b\f\n\r\t\vz");
+    EXPECT_EQ(NoteHtml::escapeHref(all),
+        QStringLiteral("a@@bs@@@@apos@@@@quot@@@@backspace@@@@formfeed@@@@newline@@@@return@@@@tab@@@@verticaltab@@z"));
+    EXPECT_EQ(NoteHtml::unescapeHref(NoteHtml::escapeHref(all)), all);
+}
+
+TEST(NoteHtml, SearchWordsAreMarked)
+{
+    QString html = QStringLiteral("<p class=\"faith\">Faith &amp; faith's works, 1,000 faithful; faithless</p>");
+    NoteHtml::markSearchWords({Item {{QStringLiteral("*")}}, Item {{QStringLiteral("faith")}},
+                                  Item {{QStringLiteral("1,000")}}, Item {{QStringLiteral("amp")}}},
+        html);
+    EXPECT_EQ(html,
+        QStringLiteral("<p class=\"faith\"><span class='_search'>Faith</span> &amp; faith's works, "
+                       "<span class='_search'>1,000</span> faithful; faithless</p>"));
+
+    QString stems = QStringLiteral("<p>He believed and believes; loving</p>");
+    NoteHtml::markSearchWords({Item {{QStringLiteral("@believ")}}, Item {{QStringLiteral("lov*")}}}, stems);
+    EXPECT_EQ(stems,
+        QStringLiteral("<p>He <span class='_search'>believed</span> and <span class='_search'>believes</span>; "
+                       "<span class='_search'>loving</span></p>"));
+
+    const QString body = NoteHtml::viewBody(QStringLiteral("<p>Grace to you</p>"), {Item {{QStringLiteral("grace")}}});
+    EXPECT_TRUE(body.contains(QLatin1String("<span class='_search'>Grace</span>"))) << body.toStdString();
+}
