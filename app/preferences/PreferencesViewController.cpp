@@ -2,9 +2,12 @@
 
 #include "app/preferences/ColorWell.h"
 #include "app/preferences/MASPreferencesWindowController.h"
+#include "cloud/account/CustomerAccount.h"
+#include "cloud/account/CustomerPassword.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
+#include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -20,8 +23,10 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QStackedWidget>
 #include <QTextToSpeech>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -154,6 +159,9 @@ PreferencesViewController::PreferencesViewController(int paneIndex, QWidget* par
     case 2:
         buildColor();
         break;
+    case 3:
+        buildCustomerID();
+        break;
     case 5:
         buildPreferredBooks();
         break;
@@ -200,6 +208,8 @@ QIcon PreferencesViewController::toolbarItemImage() const
 
 QWidget* PreferencesViewController::initialKeyView() const
 {
+    if (QLineEdit* id = textField(QStringLiteral("customerID")))
+        return id;
     if (QComboBox* font = popUp(QStringLiteral("fontPopUpButton")))
         return font;
     return popUp(QStringLiteral("colorSchemePopUpButton"));
@@ -621,8 +631,21 @@ void PreferencesViewController::refresh()
 {
     m_refreshing = true;
     UserDefaults& d = defaults();
-    for (QLineEdit* f : m_fields)
+    for (QLineEdit* f : m_fields) {
+        if (f->property("account").toBool())
+            continue;
         f->setText(d.stringForKey(f->objectName()));
+    }
+    if (m_credentials) {
+        textField(QStringLiteral("customerID"))->setText(d.stringForKey(QStringLiteral("customerID")));
+        textField(QStringLiteral("password"))->setText(qs::cloud::CustomerPassword::load());
+        for (const char* key : {"firstName", "lastName", "email", "emailAgain", "newPassword", "newPasswordAgain"})
+            textField(QString::fromLatin1(key))->clear();
+        if (d.boolForKey(QStringLiteral("credentialsValid")))
+            swapInCredentialsView(QStringLiteral("LogoutView"));
+        else
+            swapInCredentialsView(QStringLiteral("LoginView"));
+    }
     if (QComboBox* freq = popUp(QStringLiteral("checkForUpdatesFrequencyButton"))) {
         qint64 seconds = d.integerForKey(QStringLiteral("appUpdateFreqSeconds"));
         if (seconds == 0)
@@ -923,4 +946,219 @@ void PreferencesViewController::rebuildPreferredBookMenus(qint64 c)
         if (affected)
             rebuildPreferredBookMenu(popUp);
     }
+}
+
+// ---- customer account
+
+namespace {
+QLineEdit* accountField(QWidget* parent, QFormLayout* form, const QString& label, const QString& key, bool secret,
+    QVector<QLineEdit*>& fields)
+{
+    auto* f = new QLineEdit(parent);
+    f->setObjectName(key);
+    f->setProperty("account", true);
+    if (secret)
+        f->setEchoMode(QLineEdit::Password);
+    form->addRow(label, f);
+    fields.append(f);
+    return f;
+}
+void informational(const QString& message, const QString& informative = QString())
+{
+    Alert alert;
+    alert.messageText = message;
+    alert.informativeText = informative;
+    alert.style = AlertStyle::Informational;
+    Alerts::shared().runModal(alert);
+}
+}  // namespace
+
+void PreferencesViewController::buildCustomerID()
+{
+    auto* top = new QVBoxLayout(this);
+    m_credentials = new QStackedWidget(this);
+    top->addWidget(m_credentials);
+
+    auto* login = new QWidget(m_credentials);
+    login->setObjectName(QStringLiteral("LoginView"));
+    auto* loginLayout = new QVBoxLayout(login);
+    auto* have = new QGroupBox(tr("I have a Tavrosen account"), login);
+    auto* haveForm = new QFormLayout(have);
+    accountField(this, haveForm, tr("Customer ID or e-mail:"), QStringLiteral("customerID"), false, m_fields);
+    accountField(this, haveForm, tr("Password:"), QStringLiteral("password"), true, m_fields);
+    auto* loginButtons = new QHBoxLayout;
+    auto* logIn = new QPushButton(tr("Log In"), have);
+    logIn->setObjectName(QStringLiteral("loginButton"));
+    auto* reset = new QPushButton(tr("Reset Password"), have);
+    reset->setObjectName(QStringLiteral("resetPasswordButton"));
+    m_loginProgress = new QProgressBar(have);
+    m_loginProgress->setRange(0, 0);
+    m_loginProgress->setMaximumWidth(80);
+    m_loginProgress->hide();
+    loginButtons->addWidget(logIn);
+    loginButtons->addWidget(reset);
+    loginButtons->addWidget(m_loginProgress);
+    loginButtons->addStretch(1);
+    haveForm->addRow(loginButtons);
+    loginLayout->addWidget(have);
+    auto* create = new QGroupBox(tr("Create an account"), login);
+    auto* createForm = new QFormLayout(create);
+    accountField(this, createForm, tr("First name:"), QStringLiteral("firstName"), false, m_fields);
+    accountField(this, createForm, tr("Last name:"), QStringLiteral("lastName"), false, m_fields);
+    accountField(this, createForm, tr("E-mail:"), QStringLiteral("email"), false, m_fields);
+    accountField(this, createForm, tr("E-mail again:"), QStringLiteral("emailAgain"), false, m_fields);
+    accountField(this, createForm, tr("Password:"), QStringLiteral("newPassword"), true, m_fields);
+    accountField(this, createForm, tr("Password again:"), QStringLiteral("newPasswordAgain"), true, m_fields);
+    auto* createButton = new QPushButton(tr("Create Account"), create);
+    createButton->setObjectName(QStringLiteral("createAccountButton"));
+    createForm->addRow(QString(), createButton);
+    loginLayout->addWidget(create);
+    m_credentials->addWidget(login);
+
+    auto* logout = new QWidget(m_credentials);
+    logout->setObjectName(QStringLiteral("LogoutView"));
+    auto* logoutLayout = new QVBoxLayout(logout);
+    m_loggedInMessage = new QLabel(logout);
+    m_loggedInMessage->setWordWrap(true);
+    logoutLayout->addWidget(m_loggedInMessage);
+    auto* logOut = new QPushButton(tr("Log Out"), logout);
+    logOut->setObjectName(QStringLiteral("logoutButton"));
+    logoutLayout->addWidget(logOut, 0, Qt::AlignLeft);
+    logoutLayout->addStretch(1);
+    m_credentials->addWidget(logout);
+
+    connect(logIn, &QPushButton::clicked, this, &PreferencesViewController::onLogIn);
+    connect(reset, &QPushButton::clicked, this, &PreferencesViewController::onResetPassword);
+    connect(createButton, &QPushButton::clicked, this, &PreferencesViewController::onCreateAccount);
+    connect(logOut, &QPushButton::clicked, this, &PreferencesViewController::onLogOut);
+}
+
+QString PreferencesViewController::shownCredentialsView() const
+{
+    return m_credentials && m_credentials->currentWidget() ? m_credentials->currentWidget()->objectName() : QString();
+}
+
+qs::cloud::CustomerAccount* PreferencesViewController::account()
+{
+    if (!m_account) {
+        m_account = new qs::cloud::CustomerAccount(this);
+        connect(m_account, &qs::cloud::CustomerAccount::finished, this, [this](const qs::cloud::AccountResult& r) {
+            if (m_resetting)
+                finishPasswordReminder(r);
+            else
+                finishLogin(r);
+        });
+    }
+    return m_account;
+}
+
+void PreferencesViewController::swapInCredentialsView(const QString& identifier)
+{
+    if (!m_credentials)
+        return;
+    for (int i = 0; i < m_credentials->count(); ++i)
+        if (m_credentials->widget(i)->objectName() == identifier)
+            m_credentials->setCurrentIndex(i);
+    if (identifier == QLatin1String("LogoutView")) {
+        UserDefaults& d = defaults();
+        m_loggedInMessage->setText(d.boolForKey(QStringLiteral("credentialsValid"))
+                ? tr("Welcome, %1! You are logged in as customer %2")
+                      .arg(d.stringForKey(QStringLiteral("customerFirstName")))
+                      .arg(d.integerForKey(QStringLiteral("customerIDNum")))
+                : tr("You are not logged in. Press Log Out below and enter your customer ID and password"));
+    }
+}
+
+void PreferencesViewController::enableLoginControls(bool enabled)
+{
+    for (const char* key :
+        {"customerID", "password", "firstName", "lastName", "email", "emailAgain", "newPassword", "newPasswordAgain"})
+        if (QLineEdit* f = textField(QString::fromLatin1(key)))
+            f->setEnabled(enabled);
+    for (const char* name : {"loginButton", "resetPasswordButton", "createAccountButton"})
+        if (QPushButton* b = findChild<QPushButton*>(QString::fromLatin1(name)))
+            b->setEnabled(enabled);
+    if (m_loginProgress)
+        m_loginProgress->setVisible(!enabled);
+}
+
+void PreferencesViewController::onLogIn()
+{
+    m_resetting = false;
+    enableLoginControls(false);
+    account()->logIn(textField(QStringLiteral("customerID"))->text(), textField(QStringLiteral("password"))->text());
+}
+
+void PreferencesViewController::onCreateAccount()
+{
+    if (textField(QStringLiteral("email"))->text() != textField(QStringLiteral("emailAgain"))->text()) {
+        informational(tr("Check your email address. Both email fields must match."));
+        return;
+    }
+    if (textField(QStringLiteral("newPassword"))->text() != textField(QStringLiteral("newPasswordAgain"))->text()) {
+        informational(tr("Check your password. Both password fields must match."));
+        return;
+    }
+    m_resetting = false;
+    enableLoginControls(false);
+    account()->createAccount(textField(QStringLiteral("firstName"))->text(),
+        textField(QStringLiteral("lastName"))->text(), textField(QStringLiteral("email"))->text(),
+        textField(QStringLiteral("newPassword"))->text());
+}
+
+void PreferencesViewController::onResetPassword()
+{
+    const QString id = textField(QStringLiteral("customerID"))->text();
+    if (id.isEmpty()) {
+        informational(
+            tr("Enter your email address above, then press Reset Password and we will email you the reset link."));
+        return;
+    }
+    m_resetting = true;
+    enableLoginControls(false);
+    account()->resetPassword(id);
+}
+
+void PreferencesViewController::onLogOut()
+{
+    UserDefaults& d = defaults();
+    d.setInteger(0, QStringLiteral("customerIDNum"));
+    for (const char* key : {"customerID", "optionsbitfield", "customerFirstName", "customerLastName"})
+        d.setString(QStringLiteral(""), QString::fromLatin1(key));
+    d.setBool(false, QStringLiteral("customerHasRegistered"));
+    d.setBool(false, QStringLiteral("credentialsValid"));
+    qs::cloud::CustomerPassword::clear();
+    if (QLineEdit* f = textField(QStringLiteral("password")))
+        f->clear();
+    swapInCredentialsView(QStringLiteral("LoginView"));
+}
+
+void PreferencesViewController::finishLogin(const qs::cloud::AccountResult& r)
+{
+    enableLoginControls(true);
+    if (!r.ok()) {
+        informational(r.error, tr("While trying to log into your Tavrosen account."));
+        return;
+    }
+    UserDefaults& d = defaults();
+    d.setString(r.customerIDNum, QStringLiteral("customerIDNum"));
+    d.setString(r.customerID, QStringLiteral("customerID"));
+    // The password stays out of the settings file.
+    qs::cloud::CustomerPassword::store(r.password);
+    d.setString(QStringLiteral(""), QStringLiteral("optionsbitfield"));
+    d.setString(r.firstName, QStringLiteral("customerFirstName"));
+    d.setString(r.lastName, QStringLiteral("customerLastName"));
+    d.setBool(true, QStringLiteral("customerHasRegistered"));
+    d.setBool(true, QStringLiteral("credentialsValid"));
+    swapInCredentialsView(QStringLiteral("LogoutView"));
+}
+
+void PreferencesViewController::finishPasswordReminder(const qs::cloud::AccountResult& r)
+{
+    m_resetting = false;
+    enableLoginControls(true);
+    if (!r.ok())
+        informational(r.error, tr("While asking the server to send your password reset code."));
+    else
+        informational(r.message);
 }

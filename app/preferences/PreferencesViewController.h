@@ -27,6 +27,12 @@ class QLabel;
 class QSlider;
 class QPushButton;
 class QTextToSpeech;
+class QStackedWidget;
+class QProgressBar;
+namespace qs::cloud {
+class CustomerAccount;
+struct AccountResult;
+}  // namespace qs::cloud
 
 class PreferencesViewController : public QWidget {
     Q_OBJECT
@@ -75,6 +81,15 @@ public:
     QSlider* rateSlider(const QString& prefix) const;
     QLabel* voiceProperties(const QString& prefix) const;
     QPushButton* voiceTestButton(const QString& prefix) const;
+    // Customer account page.
+    QStackedWidget* credentialsViews() const { return m_credentials; }
+    QString shownCredentialsView() const;
+    QLabel* loggedInCustomerMessage() const { return m_loggedInMessage; }
+    qs::cloud::CustomerAccount* account();
+    void onLogIn();
+    void onCreateAccount();
+    void onResetPassword();
+    void onLogOut();
     // The five preferred-book pop-ups rebuild from the library.
     void rebuildPreferredBookMenus(qint64 classification = 0);
 
@@ -85,6 +100,11 @@ private:
     void buildColor();
     void buildUpdates();
     void buildVoices();
+    void buildCustomerID();
+    void swapInCredentialsView(const QString& identifier);
+    void enableLoginControls(bool enabled);
+    void finishLogin(const qs::cloud::AccountResult& result);
+    void finishPasswordReminder(const qs::cloud::AccountResult& result);
     void buildPreferredBooks();
     void populateVoiceMenu(QComboBox* popUp, const QString& key, const QString& prefix);
     void rebuildPreferredBookMenu(QComboBox* popUp);
@@ -112,4 +132,9 @@ private:
     bool m_observingLibrary = false;
     QTextToSpeech* m_speech = nullptr;
     QString m_pendingTest;
+    QStackedWidget* m_credentials = nullptr;
+    QLabel* m_loggedInMessage = nullptr;
+    QProgressBar* m_loginProgress = nullptr;
+    qs::cloud::CustomerAccount* m_account = nullptr;
+    bool m_resetting = false;
 };

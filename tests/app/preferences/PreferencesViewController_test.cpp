@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -360,6 +361,85 @@ TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
     EXPECT_EQ(fallback.indexOfSelectedController(), 2);
     fallback.goPreviousTab();
     EXPECT_EQ(fallback.indexOfSelectedController(), 0);
+}
+
+}  // namespace
+
+#include "cloud/account/CustomerPassword.h"
+#include "cloud/protocol/ServiceHost.h"
+#include "platform/AppFolders.h"
+#include "platform/RecordingAlerts.h"
+#include "tests/tools/standin-services/StandinTestServer.h"
+
+#include <QPushButton>
+#include <QStackedWidget>
+
+namespace {
+
+TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
+{
+    standin_test::Server server;
+    ASSERT_NE(server.httpPort(), 0);
+    QTemporaryDir home;
+    setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
+    d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+        QStringLiteral("serviceHost"));
+    auto alerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(alerts);
+    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(3));
+    EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
+    auto waitForAnswer = [&pane] {
+        QElapsedTimer t;
+        t.start();
+        QPushButton* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
+        do
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        while (!login->isEnabled() && t.elapsed() < 20000);
+    };
+
+    // A wrong password: the server's message, nothing stored.
+    pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
+    pane->textField(QStringLiteral("password"))->setText(QStringLiteral("wrong"));
+    pane->onLogIn();
+    waitForAnswer();
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_TRUE(alerts->shown()[0].messageText.startsWith(QStringLiteral("Error from server: ")));
+    EXPECT_EQ(alerts->shown()[0].informativeText, QStringLiteral("While trying to log into your Tavrosen account."));
+    EXPECT_FALSE(d().boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
+
+    // The right one: the customer is stored, the password only in its own file.
+    pane->textField(QStringLiteral("password"))->setText(QStringLiteral("demo"));
+    pane->onLogIn();
+    waitForAnswer();
+    EXPECT_EQ(alerts->shown().size(), 1);
+    EXPECT_TRUE(d().boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_EQ(d().integerForKey(QStringLiteral("customerIDNum")), 10001);
+    EXPECT_EQ(d().stringForKey(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test"));
+    EXPECT_EQ(d().stringForKey(QStringLiteral("optionsbitfield")), QString());
+    EXPECT_EQ(qs::cloud::CustomerPassword::load(), QStringLiteral("demo"));
+    EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LogoutView"));
+    EXPECT_TRUE(pane->loggedInCustomerMessage()->text().endsWith(QStringLiteral("logged in as customer 10001")));
+    pane->refresh();
+    EXPECT_EQ(pane->textField(QStringLiteral("password"))->text(), QStringLiteral("demo"));
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    pane->resize(pane->sizeHint());
+    pane->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/preferences-LoginPreferences-loggedin.png"));
+
+    // Mismatched fields are reported before anything is sent.
+    pane->onLogOut();
+    EXPECT_FALSE(d().boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_EQ(qs::cloud::CustomerPassword::load(), QString());
+    EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
+    pane->textField(QStringLiteral("email"))->setText(QStringLiteral("a@x.test"));
+    pane->textField(QStringLiteral("emailAgain"))->setText(QStringLiteral("b@x.test"));
+    pane->onCreateAccount();
+    EXPECT_EQ(
+        alerts->shown().last().messageText, QStringLiteral("Check your email address. Both email fields must match."));
+    pane->textField(QStringLiteral("customerID"))->clear();
+    pane->onResetPassword();
+    EXPECT_TRUE(alerts->shown().last().messageText.startsWith(QStringLiteral("Enter your email address above")));
+    Alerts::setShared(nullptr);
 }
 
 }  // namespace
