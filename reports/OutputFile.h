@@ -1,0 +1,38 @@
+// OutputFile: the file an autostudy report is streamed into, "<cache>/Autostudy/<UUID>.htm". Text is
+// appended as UTF-8. When the file cannot be opened the object has no stream: appending writes
+// nothing and the file reads as empty, so a report built on it hands on no file. Destroying the
+// object closes the stream; the file stays on disk (the results window deletes what it showed).
+// One report owns one OutputFile; single thread.
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+#include <memory>
+
+class OutputFile {
+public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // A fresh path in the cache's "Autostudy" folder (created when missing).
+    static QString generateFilename();
+    static QString folder();
+
+    void openNew();
+    // Opens `filename` for appending (created when missing).
+    void open();
+    void close();
+    void appendString(const QString& text);
+    bool isEmpty();
+    bool isOpen() const { return m_file && m_file->isOpen(); }
+
+    QString filename() const { return m_filename; }
+    void setFilename(const QString& name) { m_filename = name; }
+
+private:
+    QString m_filename;
+    std::unique_ptr<QFile> m_file;
+};
