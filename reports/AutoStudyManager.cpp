@@ -1,0 +1,1002 @@
+#include "reports/AutoStudyManager.h"
+
+#include "reports/CopyPassageCopier.h"
+#include "reports/OutputFile.h"
+
+#include "engine/foundation/SimpleDate.h"
+#include "engine/references/BibleRef.h"
+#include "library/EngineStrings.h"
+#include "library/SourceManager.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "search/core/BitVector.h"
+#include "search/core/SearchSpecification.h"
+#include "userdata/cNoteDoc.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+#include <mutex>
+
+namespace {
+
+std::mutex& creationLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+AutoStudyManager*& instance()
+{
+    static AutoStudyManager* manager = nullptr;
+    return manager;
+}
+
+// The strings of a list in case-insensitive order, distinct (an equal string is dropped).
+void mergeSorted(QStringList& into, QStringList words)
+{
+    std::stable_sort(words.begin(), words.end(),
+        [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+    for (const QString& w : words) {
+        qsizetype i = 0;
+        bool equal = false;
+        for (; i < into.size(); ++i) {
+            const int c = QString::compare(into.at(i), w, Qt::CaseInsensitive);
+            if (c == 0) {
+                equal = true;
+                break;
+            }
+            if (c > 0)
+                break;
+        }
+        if (!equal)
+            into.insert(i, w);
+    }
+}
+
+bool sameBook(const SourceTuple& a, const SourceTuple& b)
+{
+    return a.pubID() == b.pubID() && a.bookID() == b.bookID();
+}
+
+}  // namespace
+
+// --- creation and library tracking -----------------------------------------------------------------
+
+AutoStudyManager& AutoStudyManager::singleton()
+{
+    std::lock_guard<std::mutex> guard(creationLock());
+    if (!instance()) {
+        instance() = new AutoStudyManager();  // kept for the life of the process
+        instance()->start();
+    }
+    return *instance();
+}
+
+bool AutoStudyManager::singletonExists()
+{
+    std::lock_guard<std::mutex> guard(creationLock());
+    return instance() != nullptr;
+}
+
+void AutoStudyManager::saveIfExists()
+{
+    if (singletonExists())
+        singleton().save();
+}
+
+std::unique_ptr<AutoStudyManager> AutoStudyManager::createForTesting()
+{
+    std::unique_ptr<AutoStudyManager> manager(new AutoStudyManager());
+    manager->start();
+    return manager;
+}
+
+AutoStudyManager::AutoStudyManager() : m_elements(AutoStudyElements::autoStudyElementsFromDefaultFile())
+{
+}
+
+AutoStudyManager::~AutoStudyManager()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+void AutoStudyManager::start()
+{
+    if (m_elements.version() == 1) {
+        oneTimeSourceInitialization();
+        m_elements.setVersion(2);
+        m_elements.setDataChanged();
+        m_elements.save();
+    } else if (m_elements.version() == 2) {
+        validateAgainstSourceManager();
+        m_elements.save();
+    }
+    auto& center = NotificationCenter::defaultCenter();
+    center.addObserver(
+        this, SourceManager::qsSourceManagerAddedBookNotification, [this](Notification& n) { onBookAdded(n); });
+    center.addObserver(
+        this, SourceManager::qsSourceManagerRemovedBookNotification, [this](Notification& n) { onBookRemoved(n); });
+    center.addObserver(this, SourceManager::SourceManagerReclassifiedBookNotification,
+        [this](Notification& n) { onBookReclassified(n); });
+}
+
+void AutoStudyManager::reset()
+{
+    m_elements.reset();
+    oneTimeSourceInitialization();
+    m_elements.setVersion(2);
+    m_elements.setDataChanged();
+    m_elements.save();
+    m_css.reset();
+}
+
+void AutoStudyManager::log(const QString& heading) const
+{
+    qInfo().noquote() << "--- AutoStudyManager Log ---";
+    if (!heading.isEmpty())
+        qInfo().noquote() << heading;
+    m_elements.log();
+    qInfo().noquote() << "--- End AutoStudyManager Log ---";
+}
+
+QList<int> AutoStudyManager::autostudyIDsForSourceKind(qint64 kind)
+{
+    switch (kind) {
+    case 1:
+        return {1};
+    case 2:
+    case 9:
+        return {1, 2};
+    case 3:
+        return {3};
+    case 4:
+        return {7};
+    case 5:
+        return {5, 9};
+    case 6:
+    case 10:
+        return {6, 9};
+    case 7:
+        return {8};
+    case 8:
+        return {3, 4};
+    default:
+        return {};
+    }
+}
+
+void AutoStudyManager::oneTimeSourceInitialization()
+{
+    const auto all = SourceManager::singleton().allSources();
+    for (qint64 i = 0; all && i < all->count(); ++i)
+        if (auto book = all->tupleAtIndex(i))
+            makeSureBookIsUsed(*book, false);
+}
+
+void AutoStudyManager::makeSureBookIsUsed(const SourceTuple& book, bool checkForDupes)
+{
+    const QList<int> ids = autostudyIDsForSourceKind(book.kind());
+    if (ids.isEmpty())
+        return;
+    const SourceTupleID identity(book.pubID(), book.bookID(), book.editionNumber(), book.revisionNumber());
+    for (int study = 0; study < AutoStudyElements::numAutostudies; ++study) {
+        AutoStudyElementList& list = m_elements.studyElementsAtIndex(study);
+        for (int id : ids) {
+            AutoStudyElement* element = AutoStudyElements::elementDictionaryForID(id, list);
+            if (!element)
+                continue;
+            if (checkForDupes) {
+                if (AutoStudyBook* entry = AutoStudyElements::bookDictionaryForSourceTupleID(identity, *element)) {
+                    if (entry->editionNum != book.editionNumber() || entry->revisionNum != book.revisionNumber()) {
+                        entry->editionNum = book.editionNumber();
+                        entry->revisionNum = book.revisionNumber();
+                        m_elements.setDataChanged();
+                    }
+                    continue;
+                }
+            }
+            element->bookArray.append(AutoStudyElements::bookForSourceTuple(book));
+            m_elements.setDataChanged();
+        }
+    }
+}
+
+void AutoStudyManager::makeSureBookIsNotUsed(const SourceTuple& book)
+{
+    for (int study = 0; study < AutoStudyElements::numAutostudies; ++study) {
+        for (AutoStudyElement& element : m_elements.studyElementsAtIndex(study)) {
+            const auto removed = element.bookArray.removeIf(
+                [&](const AutoStudyBook& b) { return b.pubID == book.pubID() && b.bookID == book.bookID(); });
+            if (removed > 0)
+                m_elements.setDataChanged();
+        }
+    }
+}
+
+void AutoStudyManager::validateAgainstSourceManager()
+{
+    const auto all = SourceManager::singleton().allSources();
+    for (int study = 0; study < AutoStudyElements::numAutostudies; ++study) {
+        for (AutoStudyElement& element : m_elements.studyElementsAtIndex(study)) {
+            const auto removed = element.bookArray.removeIf([&](const AutoStudyBook& b) {
+                const auto id = AutoStudyElements::sourceTupleIDForBook(b);
+                return !id || !all || !all->tupleForSourceTupleID(*id);
+            });
+            if (removed > 0)
+                m_elements.setDataChanged();
+        }
+    }
+    for (qint64 i = 0; all && i < all->count(); ++i)
+        if (auto book = all->tupleAtIndex(i))
+            makeSureBookIsUsed(*book, true);
+}
+
+void AutoStudyManager::onBookAdded(const Notification& n)
+{
+    if (auto book = sharedObjectFromVariant<SourceTuple>(n.userInfo.value(QStringLiteral("tuple"))))
+        makeSureBookIsUsed(*book, true);
+}
+
+void AutoStudyManager::onBookRemoved(const Notification& n)
+{
+    if (auto book = sharedObjectFromVariant<SourceTuple>(n.userInfo.value(QStringLiteral("tuple"))))
+        makeSureBookIsNotUsed(*book);
+}
+
+void AutoStudyManager::onBookReclassified(const Notification& n)
+{
+    if (auto book = sharedObjectFromVariant<SourceTuple>(n.userInfo.value(QStringLiteral("tuple")))) {
+        makeSureBookIsNotUsed(*book);
+        makeSureBookIsUsed(*book, true);
+    }
+}
+
+SourceTuple::Ptr AutoStudyManager::lookupBook(AutoStudyBook& book, const SourceTupleArray& all, bool repair)
+{
+    const auto id = AutoStudyElements::sourceTupleIDForBook(book);
+    if (!id)
+        return nullptr;
+    if (auto found = all.tupleForSourceTupleID(*id))
+        return found;
+    if (!repair)
+        return nullptr;
+    auto found = all.tupleForPubID(book.pubID, book.bookID);
+    if (found) {
+        book.editionNum = found->editionNumber();
+        book.revisionNum = found->revisionNumber();
+        m_elements.setDataChanged();
+    }
+    return found;
+}
+
+// --- the report frame --------------------------------------------------------------------------------
+
+QString AutoStudyManager::getHtmlTextFromStartSection(
+    quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const QVariantMap& configuration) const
+{
+    QString html;
+    html.reserve(1024);
+    if (!tuple)
+        return html;
+    if (tuple->docSupports(SourceTuple::kDocSupportsIsBible())) {
+        QVariantMap options = configuration;
+        options.insert(QStringLiteral("htmlTextRefFormatString"), QStringLiteral("%@"));
+        options.insert(QStringLiteral("referenceString"), QString());
+        options.insert(CopyPassageCopier::CopyPassageVerseDelimitersRichKey, 1);
+        options.insert(CopyPassageCopier::CopyPassageVerseDelimitersPlainKey, 3);
+        CopyPassageCopier::clipboardTextForStartSectionFromBible(start, end, tuple, nullptr, &html, options);
+    } else {
+        CopyPassageCopier::clipboardTextForStartSection(start, end, tuple, nullptr, &html, QVariantMap());
+    }
+    return html;
+}
+
+QString AutoStudyManager::getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated)
+{
+    return QStringLiteral("\r<div class=\"sourcetitle\">%1</div>\r").arg(abbreviated ? tuple.abbr() : tuple.name());
+}
+
+QString AutoStudyManager::stringWithHeader()
+{
+    return QStringLiteral("<html><head>\r<meta http-equiv=\"Content-Type\" content=\"text/html;charset=utf-8\">\r"
+                          "<meta name=\"viewport\" content=\"width=100%,initial-scale=1.0, maximum-scale=1.0, "
+                          "minimum-scale=1.0, user-scalable=no\">\r") +
+        m_css.cssString() + QStringLiteral("<meta charset=\"UTF-8\">\r<body>\r");
+}
+
+QString AutoStudyManager::stringWithFooter()
+{
+    const QString version = QCoreApplication::applicationVersion();
+    const QString build = qApp ? qApp->property("buildVersion").toString() : QString();
+    return QStringLiteral("\r<hr>\r<p>Generated by %1 %2 (%3) from Tavrosen, Inc.</p>\r</body>\r</html>")
+        .arg(QCoreApplication::applicationName(), version, build.isEmpty() ? version : build);
+}
+
+QString AutoStudyManager::stringWithBibliography(const SourceTupleArray& books)
+{
+    QString out;
+    for (qint64 i = 0; i < books.count(); ++i) {
+        const auto book = books.tupleAtIndex(i);
+        if (!book)
+            continue;
+        if (out.isEmpty())
+            out += QStringLiteral("\r<div class=\"subtitle\">Bibliography</div>\r<dl>");
+        const QString subtitle = book->subtitle().isEmpty() ? QString() : QStringLiteral(": %1").arg(book->subtitle());
+        out += QStringLiteral("<dt class=\"bibliography\">%1%2 (%3)</dt>").arg(book->name(), subtitle, book->abbr());
+        out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(book->bibliographicCitation());
+        out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(book->copyrightText());
+    }
+    return out;
+}
+
+QList<SectionRange> AutoStudyManager::sectionRangesForVerse(
+    const BibleRef& verse, const SourceTuple::Ptr& bible, const SourceTuple::Ptr& other, bool allowOverlap)
+{
+    QList<SectionRange> result;
+    quint32 first = 0, last = 0;
+    if (!bible || !other || !bible->sectionRangeForVerse(verse, &first, &last) || first > last)
+        return result;
+    for (quint64 k = first; k <= last; ++k) {
+        const quint32 key = bible->keyForSection(quint32(k));
+        const BibleRef one = BibleRef::bibleRefWithStartKey(key, key);
+        quint32 s = 0, e = 0;
+        if (!other->sectionRangeForVerse(one, &s, &e))
+            continue;
+        SectionRange range = SectionRange::sectionRangeWithStart(s, e);
+        if (allowOverlap) {
+            result.append(range);
+            continue;
+        }
+        qsizetype i = 0;
+        bool placed = false;
+        for (; i < result.size(); ++i) {
+            if (result[i].combineWithRange(range)) {
+                placed = true;
+                break;
+            }
+            if (result[i].start() > range.start()) {
+                result.insert(i, range);
+                placed = true;
+                break;
+            }
+        }
+        if (!placed) {
+            result.append(range);
+            i = result.size() - 1;
+        }
+        while (i + 1 < result.size() && result[i].combineWithRange(result[i + 1]))
+            result.removeAt(i + 1);
+        while (i > 0 && result[i - 1].combineWithRange(result[i])) {
+            result.removeAt(i);
+            --i;
+        }
+    }
+    return result;
+}
+
+bool AutoStudyManager::shouldLookupWord(const QString& word)
+{
+    return !SearchSpecification::isStopWord(word.toLower().toStdU16String());
+}
+
+// --- the verse report ----------------------------------------------------------------------------------
+
+bool AutoStudyManager::canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element)
+{
+    return !resultsFileForAutoVerseStudyOn(ref, bible, false, element, true).isEmpty();
+}
+
+QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible,
+    bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
+{
+    QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
+        {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
+        {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true},
+        {QStringLiteral("omitUserNoteLinks"), true}};
+    SourceTupleArray bibliography;
+    OutputFile out;
+    out.openNew();
+    auto allPtr = SourceManager::singleton().allSources();
+    const SourceTupleArray empty;
+    const SourceTupleArray& all = allPtr ? *allPtr : empty;
+    bool wrote = false;
+    auto append = [&](const QString& text) {
+        if (!text.isEmpty()) {
+            out.appendString(text);
+            wrote = true;
+        }
+    };
+
+    if (includeHeaderAndFooter) {
+        BibleRef spelled = ref;
+        append(stringWithHeader());
+        append(QStringLiteral("<div class=\"title\">Study on %1</div>")
+                   .arg(spelled.spellingUsingAbbreviatedBookName(false, true, true)));
+        wrote = false;  // the frame alone is not a result
+    }
+
+    AutoStudyElementList& verseList = m_elements.verseStudyElements();
+
+    // Attribute words, from the Bibles with word attributes (all of them when the element is off).
+    QStringList attributeWords;
+    if (limitToElement == 0 || limitToElement == AutoStudyElements::WordAttributeDictionariesID) {
+        for (AutoStudyElement& element : verseList) {
+            if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
+                continue;
+            for (AutoStudyBook& entry : element.bookArray) {
+                if (element.checked && !entry.checked)
+                    continue;
+                auto book = lookupBook(entry, all, false);
+                if (!book)
+                    continue;
+                config.insert(QStringLiteral("showStrongsNumbers"), true);
+                config.insert(QStringLiteral("sdWordlistWords"), false);
+                config.insert(QStringLiteral("sdWordlistStrongsGreek"), true);
+                config.insert(QStringLiteral("sdWordlistStrongsHebrew"), true);
+                config.insert(QStringLiteral("sdWordlistWordAttributes"), true);
+                BibleRef mapped = ref;
+                mapped.mapToTranslation(book->abbr());
+                if (auto words = book->wordListForVerse(mapped, config))
+                    mergeSorted(attributeWords, *words);
+            }
+        }
+    }
+
+    quint32 mainStart = 0, mainEnd = 0;
+    if (includeHeaderAndFooter) {
+        if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd)) {
+            out.close();
+            return QString();
+        }
+        const QString html = getHtmlTextFromStartSection(mainStart, mainEnd, bible, config);
+        if (!html.isEmpty()) {
+            out.appendString(getHtmlTitleForTuple(*bible, true) + html);
+            bibliography.addNoDupes(bible);
+        }
+    }
+
+    std::unique_ptr<QStringList> verseWords;
+    for (AutoStudyElement& element : verseList) {
+        if (quitOnAnyResults && wrote)
+            break;
+        if (!element.checked || (limitToElement != 0 && element.elementID != limitToElement))
+            continue;
+        const int id = element.elementID;
+        if (id == AutoStudyElements::MyNotesID) {
+            quint32 s = 0, e = 0;
+            cNoteDoc* notes = noteDocInstance();
+            if (!bible || !notes || !bible->sectionRangeForVerse(ref, &s, &e))
+                continue;
+            bool headed = false;
+            for (quint64 k = s; k <= e; ++k) {
+                const quint32 key = bible->keyForSection(quint32(k));
+                const cBibleRef one(key);
+                if (!notes->hasBibleNoteInReference(one))
+                    continue;
+                cBibleNote note;
+                if (!notes->readBibleNoteInReference(one, note))
+                    continue;
+                const QString text = EngineStrings::fromUtf16(note.note);
+                if (text.isEmpty())
+                    continue;
+                if (!headed)
+                    append(QStringLiteral("<div class=\"subtitle\">My Notes</div>"));
+                headed = true;
+                BibleRef spelled = BibleRef::bibleRefWithStartKey(key, key);
+                append(QStringLiteral("<div class=\"notestitle\">My Note on %1</div>").arg(spelled.fullSpelling()));
+                append(text);
+            }
+            continue;
+        }
+        bool elementHeaded = false;
+        for (AutoStudyBook& entry : element.bookArray) {
+            if (quitOnAnyResults && wrote)
+                break;
+            if (!entry.checked)
+                continue;
+            auto book = lookupBook(entry, all, true);
+            if (!book)
+                continue;
+            switch (id) {
+            case AutoStudyElements::BiblesID:
+            case AutoStudyElements::BiblesWithWordAttributesID: {
+                if (id == AutoStudyElements::BiblesID && bible && sameBook(*book, *bible))
+                    break;
+                BibleRef mapped = ref;
+                mapped.mapToTranslation(book->abbr());
+                quint32 s = 0, e = 0;
+                if (!book->sectionRangeForVerse(mapped, &s, &e))
+                    break;
+                if (id == AutoStudyElements::BiblesID) {
+                    config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+                    config.insert(QStringLiteral("showStrongsNumbers"), false);
+                    config.remove(CopyPassageCopier::blockWrapperOpenTag);
+                    config.remove(CopyPassageCopier::blockWrapperCloseTag);
+                } else {
+                    config.insert(QStringLiteral("omitStrongsNumbersInDecode"), false);
+                    config.insert(QStringLiteral("showStrongsNumbers"), true);
+                    config.insert(QStringLiteral("strongsTag"), QStringLiteral("span"));
+                    config.insert(
+                        QStringLiteral("strongsGreekTagAttributes"), QStringLiteral("class=\"strongsgreek\""));
+                    config.insert(
+                        QStringLiteral("strongsHebrewTagAttributes"), QStringLiteral("class=\"strongshebrew\""));
+                    config.insert(CopyPassageCopier::blockWrapperOpenTag,
+                        QStringLiteral("<div style='clear:both;overflow:auto;'>"));
+                    config.insert(CopyPassageCopier::blockWrapperCloseTag, QStringLiteral("</div>"));
+                }
+                const QString html = getHtmlTextFromStartSection(s, e, book, config);
+                if (html.isEmpty())
+                    break;
+                if (!elementHeaded)
+                    append(id == AutoStudyElements::BiblesID
+                            ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
+                            : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
+                elementHeaded = true;
+                append(getHtmlTitleForTuple(*book, true));
+                append(html);
+                bibliography.addNoDupes(book);
+                break;
+            }
+            case AutoStudyElements::CommentariesID: {
+                const auto ranges = sectionRangesForVerse(ref, bible, book, false);
+                if (ranges.isEmpty())
+                    break;
+                bool headed = false;
+                for (const SectionRange& r : ranges) {
+                    const QString html =
+                        getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+                    if (html.isEmpty())
+                        continue;
+                    if (!headed)
+                        append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(book->name()));
+                    headed = true;
+                    append(html);
+                }
+                bibliography.addNoDupes(book);
+                break;
+            }
+            case AutoStudyElements::CrossReferencesID: {
+                config.insert(QStringLiteral("showStrongsNumbers"), false);
+                const auto ranges = sectionRangesForVerse(ref, bible, book, false);
+                if (ranges.isEmpty())
+                    break;
+                bool headed = false;
+                const QString heading =
+                    QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(book->name());
+                for (const SectionRange& r : ranges) {
+                    const QString html =
+                        getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+                    if (!html.isEmpty()) {
+                        if (!headed)
+                            append(heading);
+                        headed = true;
+                        append(html);
+                    }
+                    for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
+                        auto links = book->bibleLinksListForSection(quint32(sec), bible->abbr(), config);
+                        if (!links)
+                            continue;
+                        for (const BibleRef& link : *links) {
+                            BibleRef target = link;
+                            quint32 s = 0, e = 0;
+                            if (!bible->sectionRangeForVerse(target, &s, &e))
+                                continue;
+                            const QString linked = getHtmlTextFromStartSection(s, e, bible, config);
+                            if (linked.isEmpty())
+                                continue;
+                            if (!headed)
+                                append(heading);
+                            headed = true;
+                            target.setLanguage(int(bible->bookLanguage() & 0xFFFF));
+                            target.mapToTranslation(bible->abbr());
+                            append(QStringLiteral("<div class=\"bibleref\">%1</div>")
+                                       .arg(target.spellingUsingAbbreviatedBookName(false, true, true)));
+                            append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
+                            append(linked);
+                            append(QStringLiteral("</div>\n"));
+                        }
+                    }
+                }
+                bibliography.addNoDupes(book);
+                break;
+            }
+            case AutoStudyElements::DictionariesID: {
+                if (!bible || book->bookLanguage() != bible->bookLanguage())
+                    break;
+                if (!verseWords) {
+                    config.insert(QStringLiteral("showStrongsNumbers"), false);
+                    config.insert(QStringLiteral("sdWordlistWords"), true);
+                    config.insert(QStringLiteral("sdWordlistStrongsGreek"), false);
+                    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), false);
+                    config.insert(QStringLiteral("sdWordlistWordAttributes"), false);
+                    verseWords = bible->wordListForVerse(ref, config);
+                    if (!verseWords)
+                        break;
+                }
+                bool headed = false;
+                for (const QString& word : *verseWords) {
+                    if (!shouldLookupWord(word))
+                        continue;
+                    quint32 s = 0, e = 0;
+                    if (!book->dictionaryEntry(word, &s, &e, false))
+                        continue;
+                    const QString html = getHtmlTextFromStartSection(s, e, book, config);
+                    if (html.isEmpty())
+                        continue;
+                    if (!headed)
+                        append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>").arg(book->name()));
+                    headed = true;
+                    append(html);
+                    bibliography.addNoDupes(book);
+                }
+                break;
+            }
+            case AutoStudyElements::WordAttributeDictionariesID: {
+                bool headed = false;
+                for (const QString& word : attributeWords) {
+                    quint32 s = 0, e = 0;
+                    if (!book->dictionaryEntry(word, &s, &e, false))
+                        continue;
+                    const QString html = getHtmlTextFromStartSection(s, e, book, config);
+                    if (html.isEmpty())
+                        continue;
+                    if (!headed)
+                        append(QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
+                                   .arg(book->name()));
+                    headed = true;
+                    append(html);
+                    bibliography.addNoDupes(book);
+                }
+                break;
+            }
+            default:
+                break;  // devotionals, other books and the navigator's dictionaries write nothing here
+            }
+        }
+    }
+
+    if (includeHeaderAndFooter) {
+        out.appendString(stringWithBibliography(bibliography));
+        out.appendString(stringWithFooter());
+    }
+    const bool nothing = out.isEmpty();
+    out.close();
+    return nothing ? QString() : out.filename();
+}
+
+// --- the word report -----------------------------------------------------------------------------------
+
+namespace {
+
+struct AttributeGroup {
+    QString description;
+    QString displayPrefix;
+    QString syncPrefix;
+    QString linkType;
+    QStringList attributes;
+};
+
+void addAttribute(QList<AttributeGroup>& groups, const QVariantMap& entry)
+{
+    const QString description = entry.value(QStringLiteral("description")).toString();
+    const QString displayPrefix = entry.value(QStringLiteral("displayPrefix")).toString();
+    const QString syncPrefix = entry.value(QStringLiteral("syncPrefix")).toString();
+    const QString linkType = entry.value(QStringLiteral("linkType")).toString();
+    const QString attribute = entry.value(QStringLiteral("attribute")).toString();
+    for (AttributeGroup& g : groups) {
+        if (g.description == description && g.displayPrefix == displayPrefix && g.syncPrefix == syncPrefix &&
+            g.linkType == linkType) {
+            mergeSorted(g.attributes, {attribute});
+            return;
+        }
+    }
+    groups.append({description, displayPrefix, syncPrefix, linkType, {attribute}});
+}
+
+QString countLine(quint32 count, const SourceTuple& book, const QString& tail)
+{
+    return QStringLiteral("%1 %2 in %3 (%4)%5<br />")
+        .arg(QString::number(count), count == 1 ? QStringLiteral("verse") : QStringLiteral("verses"), book.name(),
+            book.abbr(), tail);
+}
+
+}  // namespace
+
+QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, const SourceTuple::Ptr& source,
+    bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
+{
+    if (word.isEmpty() || !shouldLookupWord(word))
+        return QString();
+    const QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
+        {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
+        {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
+    SourceTupleArray bibliography;
+    OutputFile out;
+    out.openNew();
+    auto allPtr = SourceManager::singleton().allSources();
+    const SourceTupleArray empty;
+    const SourceTupleArray& all = allPtr ? *allPtr : empty;
+    bool wrote = false;
+    auto append = [&](const QString& text) {
+        if (!text.isEmpty()) {
+            out.appendString(text);
+            wrote = true;
+        }
+    };
+    if (includeHeaderAndFooter) {
+        out.appendString(stringWithHeader());
+        out.appendString(QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
+    }
+
+    AutoStudyElementList& wordList = m_elements.wordStudyElements();
+    QList<AttributeGroup> groups;
+    if (limitToElement == 0 || limitToElement == AutoStudyElements::BiblesWithWordAttributesID ||
+        limitToElement == AutoStudyElements::WordAttributeDictionariesID) {
+        for (AutoStudyElement& element : wordList) {
+            if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
+                continue;
+            for (AutoStudyBook& entry : element.bookArray) {
+                if (element.checked && !entry.checked)
+                    continue;
+                auto book = lookupBook(entry, all, false);
+                if (!book)
+                    continue;
+                if (auto entries = book->wordAttributesForWord(word))
+                    for (const QVariantMap& e : *entries)
+                        addAttribute(groups, e);
+            }
+        }
+    }
+
+    bool attributesWritten = false;
+    for (AutoStudyElement& element : wordList) {
+        if (quitOnAnyResults && wrote)
+            break;
+        if (!element.checked || (limitToElement != 0 && element.elementID != limitToElement))
+            continue;
+        const int id = element.elementID;
+        bool summaryOpened = false;
+        for (AutoStudyBook& entry : element.bookArray) {
+            if (quitOnAnyResults && wrote)
+                break;
+            if (!entry.checked)
+                continue;
+            auto book = lookupBook(entry, all, false);
+            if (!book)
+                continue;
+            switch (id) {
+            case AutoStudyElements::BiblesID: {
+                if (!summaryOpened)
+                    append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
+                summaryOpened = true;
+                append(countLine(book->wordOccursInXSections(word), *book, QString()));
+                BitVector hits(quint32(book->numSections()));
+                if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
+                    append(countLine(n, *book, QStringLiteral(" as a word attribute")));
+                const QChar first = word.at(0).toLower();
+                if (first == QLatin1Char('h')) {
+                    hits.clearAll();
+                    if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
+                        append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
+                } else if (first == QLatin1Char('g')) {
+                    hits.clearAll();
+                    if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
+                        append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
+                }
+                bibliography.addNoDupes(book);
+                break;
+            }
+            case AutoStudyElements::BiblesWithWordAttributesID: {
+                bibliography.addNoDupes(book);
+                if (attributesWritten)
+                    break;
+                attributesWritten = true;
+                append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
+                if (groups.isEmpty()) {
+                    append(QStringLiteral("<p>None found.</p>"));
+                    break;
+                }
+                for (const AttributeGroup& g : groups) {
+                    QString line = QStringLiteral("<div class=\"sourcetitle\">%1</div>\n<p>").arg(g.description);
+                    for (qsizetype i = 0; i < g.attributes.size(); ++i)
+                        line += (i == 0 ? QString() : QStringLiteral(", ")) + g.displayPrefix + g.attributes.at(i);
+                    append(line + QStringLiteral("</p>\n"));
+                }
+                break;
+            }
+            case AutoStudyElements::DictionariesID: {
+                if (!source || book->bookLanguage() != source->bookLanguage())
+                    break;
+                quint32 s = 0, e = 0;
+                if (!book->dictionaryEntry(word, &s, &e, false))
+                    break;
+                const QString html = getHtmlTextFromStartSection(s, e, book, config);
+                if (html.isEmpty())
+                    break;
+                append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>").arg(book->name()));
+                append(html);
+                bibliography.addNoDupes(book);
+                break;
+            }
+            case AutoStudyElements::WordAttributeDictionariesID: {
+                bool bookHeaded = false;
+                for (const AttributeGroup& g : groups) {
+                    if (!g.linkType.startsWith(QStringLiteral("sync:")))
+                        continue;
+                    bool groupHeaded = false;
+                    for (const QString& value : g.attributes) {
+                        quint32 s = 0, e = 0;
+                        if (!book->dictionaryEntry(g.syncPrefix + value, &s, &e, false))
+                            continue;
+                        const QString html = getHtmlTextFromStartSection(s, e, book, config);
+                        if (html.isEmpty())
+                            continue;
+                        if (!bookHeaded)
+                            append(QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
+                                       .arg(book->name()));
+                        bookHeaded = true;
+                        if (!groupHeaded)
+                            append(QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description));
+                        groupHeaded = true;
+                        append(html);
+                        bibliography.addNoDupes(book);
+                    }
+                }
+                break;
+            }
+            default:
+                break;
+            }
+        }
+    }
+
+    if (includeHeaderAndFooter) {
+        out.appendString(stringWithBibliography(bibliography));
+        out.appendString(stringWithFooter());
+    }
+    const bool nothing = out.isEmpty();
+    out.close();
+    return nothing ? QString() : out.filename();
+}
+
+// --- today's reading ---------------------------------------------------------------------------------
+
+QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& givenBible,
+    bool includeHeaderAndFooter, int /*limitToElement*/, bool quitOnAnyResults)
+{
+    SimpleDate day;
+    if (date.isValid())
+        day.setMonth(date.month(), date.day(), date.year());
+    auto allPtr = SourceManager::singleton().allSources();
+    const SourceTupleArray empty;
+    const SourceTupleArray& all = allPtr ? *allPtr : empty;
+    SourceTuple::Ptr bible = givenBible;
+    if (!bible) {
+        const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        const qint64 pub = defaults.integerForKey(QStringLiteral("preferredBiblePubId"));
+        const qint64 bk = defaults.integerForKey(QStringLiteral("preferredBibleBookId"));
+        if (pub != 0 && bk != 0)
+            bible = all.tupleForPubID(pub, bk);
+        if (!bible) {
+            auto bibles = SourceManager::singleton().bibleSources();
+            if (bibles && bibles->count() > 0)
+                bible = bibles->tupleAtIndex(0);
+        }
+        if (!bible)
+            return QString();
+    }
+
+    const QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
+        {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
+        {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
+    SourceTupleArray bibliography;
+    OutputFile out;
+    out.openNew();
+    if (includeHeaderAndFooter) {
+        out.appendString(stringWithHeader());
+        out.appendString(QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(day.stringWithStyle(2)));
+    }
+
+    AutoStudyElementList& todayList = m_elements.todayStudyElements();
+    AutoStudyElement* devotionals = nullptr;
+    AutoStudyElement* bibles = nullptr;
+    bool biblesFirst = false;
+    for (qsizetype i = 0; i < todayList.size(); ++i) {
+        if (todayList[i].elementID == AutoStudyElements::DevotionalsID)
+            devotionals = &todayList[i];
+        if (todayList[i].elementID == AutoStudyElements::BiblesID) {
+            bibles = &todayList[i];
+            biblesFirst = i == 0;
+        }
+    }
+    if (!devotionals) {
+        out.close();
+        return QString();
+    }
+    const bool devotionalFirst = devotionals->checked && !biblesFirst;
+    const bool devotionalAfter = devotionals->checked && biblesFirst;
+    const bool biblesChecked = bibles && bibles->checked;
+
+    for (AutoStudyBook& entry : devotionals->bookArray) {
+        if (!entry.checked)
+            continue;
+        auto book = lookupBook(entry, all, false);
+        if (!book)
+            continue;
+        const quint32 r = book->readingNumberForDate(day);
+        const quint32 start = book->sectionForReadingNumber(r);
+        quint32 end = 0;
+        if (r < book->numReadings())
+            end = book->sectionForReadingNumber(r + 1) - 1;
+        else if (r < 2)
+            end = quint32(book->numSections() - 1);
+        else
+            end = 2 * start - book->sectionForReadingNumber(r - 1) - 1;
+        if (end < start)
+            end = start;  // a malformed reading table must not run the walk below backwards
+        const QString reading = getHtmlTextFromStartSection(start, end, book, config);
+
+        QList<BibleRef> linked;
+        for (quint64 s = start; s <= end; ++s)
+            if (auto links = book->bibleLinksListForSection(quint32(s), bible->abbr(), config))
+                linked.append(*links);
+
+        bool wrote = false;
+        const QString heading = QStringLiteral("<div class=\"subtitle\">Reading from %1</div>\r").arg(book->name());
+        if (devotionalFirst && !reading.isEmpty()) {
+            out.appendString(heading + reading);
+            bibliography.addNoDupes(book);
+            wrote = true;
+        }
+        if (biblesChecked) {
+            for (AutoStudyBook& bibleEntry : bibles->bookArray) {
+                if (!bibleEntry.checked)
+                    continue;
+                auto printIn = lookupBook(bibleEntry, all, false);
+                if (!printIn)
+                    continue;
+                SectionRangeList ranges;
+                for (const BibleRef& ref : linked) {
+                    quint32 s = 0, e = 0;
+                    if (printIn->sectionRangeForVerse(ref, &s, &e))
+                        ranges.addRangeStartingAt(std::min(s, e), std::max(s, e), true, true);
+                }
+                for (const auto& range : ranges.ranges()) {
+                    BibleRef ref = BibleRef::bibleRefWithStartKey(
+                        printIn->keyForSection(quint32(range.start)), printIn->keyForSection(quint32(range.end)));
+                    const QString html =
+                        getHtmlTextFromStartSection(quint32(range.start), quint32(range.end), printIn, config);
+                    if (html.isEmpty())
+                        continue;
+                    if (!wrote)
+                        out.appendString(heading);
+                    wrote = true;
+                    ref.setLanguage(int(printIn->bookLanguage() & 0xFFFF));
+                    ref.mapToTranslation(printIn->abbr());
+                    out.appendString(QStringLiteral("<div class=\"bibleref\">%1</div>")
+                                         .arg(ref.spellingUsingAbbreviatedBookName(false, true, true)));
+                    out.appendString(html);
+                    bibliography.addNoDupes(printIn);
+                }
+            }
+        }
+        if (devotionalAfter && !reading.isEmpty()) {
+            if (!wrote)
+                out.appendString(heading);
+            out.appendString(reading);
+            bibliography.addNoDupes(book);
+            wrote = true;
+        }
+        if (quitOnAnyResults && wrote)
+            break;
+    }
+
+    if (includeHeaderAndFooter) {
+        out.appendString(stringWithBibliography(bibliography));
+        out.appendString(stringWithFooter());
+    }
+    const bool nothing = out.isEmpty();
+    out.close();
+    return nothing ? QString() : out.filename();
+}

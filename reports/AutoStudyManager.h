@@ -1,0 +1,114 @@
+// AutoStudyManager: the one owner of the autostudy element set and the report style sheet, and the home
+// of the three reports (verse study, word study, today's reading). It keeps every element's book list in
+// step with the installed library: books that arrive are added to the elements suiting their kind,
+// removed books disappear, a reclassified book moves.
+//
+// Reports are built synchronously on the calling thread into a new file in the cache's "Autostudy"
+// folder; the path is handed back (empty when the report has nothing). The results window deletes the
+// file it showed.
+//
+// Created on first use under a lock and kept for the life of the process; everything else runs on the
+// main thread, which posts the library notifications and drives the dialogs.
+#pragma once
+
+#include "reports/AutoStudyCSS.h"
+#include "reports/AutoStudyElements.h"
+#include "reports/SectionRange.h"
+
+#include "library/SourceTuple.h"
+#include "library/SourceTupleArray.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QVariantMap>
+
+#include <memory>
+
+class BibleRef;
+class OutputFile;
+struct Notification;
+
+class AutoStudyManager {
+public:
+    static AutoStudyManager& singleton();
+    static bool singletonExists();
+    // Saves the element set when the manager exists (the dialogs call it after every change).
+    static void saveIfExists();
+
+    ~AutoStudyManager();
+    AutoStudyManager(const AutoStudyManager&) = delete;
+    AutoStudyManager& operator=(const AutoStudyManager&) = delete;
+
+    AutoStudyElements& elements() { return m_elements; }
+    AutoStudyCSS& css() { return m_css; }
+    void save() { m_elements.save(); }
+    void reset();
+    void log(const QString& heading = QString()) const;
+
+    // Library tracking.
+    static QList<int> autostudyIDsForSourceKind(qint64 kind);
+    void oneTimeSourceInitialization();
+    void makeSureBookIsUsed(const SourceTuple& book, bool checkForDupes);
+    void makeSureBookIsNotUsed(const SourceTuple& book);
+    void validateAgainstSourceManager();
+
+    // --- the report frame ---
+    QString getHtmlTextFromStartSection(
+        quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const QVariantMap& configuration) const;
+    static QString getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated);
+    QString stringWithHeader();
+    static QString stringWithFooter();
+    static QString stringWithBibliography(const SourceTupleArray& books);
+    static QList<SectionRange> sectionRangesForVerse(
+        const BibleRef& verse, const SourceTuple::Ptr& bible, const SourceTuple::Ptr& other, bool allowOverlap);
+    static bool shouldLookupWord(const QString& word);
+
+    // --- the verse report ---
+    QString resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible,
+        bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults);
+    QString resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int limitToElement)
+    {
+        return resultsFileForAutoVerseStudyOn(ref, bible, true, limitToElement, false);
+    }
+    bool canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element);
+
+    // --- the word report ---
+    QString resultsFileForAutoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible,
+        bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults);
+    QString resultsFileForAutoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int limitToElement)
+    {
+        return resultsFileForAutoWordStudyOn(word, bible, true, limitToElement, false);
+    }
+
+    bool canDoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int element)
+    {
+        return !resultsFileForAutoWordStudyOn(word, bible, false, element, true).isEmpty();
+    }
+
+    // --- today's reading (an invalid date means today; no Bible: the preferred or first Bible) ---
+    QString resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& bible,
+        bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults);
+    QString resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& bible, int limitToElement)
+    {
+        return resultsFileForAutoTodayStudyOn(date, bible, true, limitToElement, false);
+    }
+    bool canDoTodayStudyOn(const QDate&, const SourceTuple::Ptr&, int) { return true; }
+
+    // A book of an element's list among the installed books; with `repair`, a book found by publisher
+    // and book alone takes the installed edition and revision.
+    SourceTuple::Ptr lookupBook(AutoStudyBook& book, const SourceTupleArray& all, bool repair);
+
+    // Tests make a fresh manager over their own folders; the application uses the singleton.
+    static std::unique_ptr<AutoStudyManager> createForTesting();
+
+private:
+    AutoStudyManager();
+    void start();
+    void onBookAdded(const Notification& n);
+    void onBookRemoved(const Notification& n);
+    void onBookReclassified(const Notification& n);
+
+    AutoStudyElements m_elements;
+    AutoStudyCSS m_css;
+};
