@@ -337,7 +337,7 @@ void StudyPaneViewController::pushKeyOnRecentStack(quint32 key, const QString& t
     stack.prepend(remembered.value_or(key));
 }
 
-SearchResultsAggregator* StudyPaneViewController::searchResultsAggregatorForTuple(const SourceTupleID& id) const
+SearchResultsAggregator* StudyPaneViewController::searchResultsAggregatorForTuple(const SourceTupleID& id)
 {
     return m_find ? m_find->searchResultsAggregatorForTuple(id) : nullptr;
 }

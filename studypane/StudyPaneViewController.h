@@ -8,15 +8,18 @@
 // highlights, notes, notes list, go to, journal, library search) have no sub-pane yet: their
 // buttons are disabled and selecting them does nothing.
 //
-// Made on its own by `factory` (the layout view calls it through the application's pane factory);
+// Made on its own by `factory` (the layout view calls it through the application's pane factory,
+// LayoutPaneFactory::makeStudyPane, and finds it again as a LayoutStudyPane);
 // the view loads, and the pane configures itself from its region's state, on the first call of
 // `paneView()`, which must come after the region contents hold this controller. The region
 // contents own the controller; the controller owns its view and its sub-panes. Main thread only.
 #pragma once
 
 #include "panes/layout/LayoutRegionContentsViewControllerProtocol.h"
+#include "panes/layoutview/LayoutPanes.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneView.h"
 
 #include <QList>
 #include <QObject>
@@ -35,10 +38,11 @@ class SourceTupleID;
 class StudyPaneNavigatorViewController;
 class StudyPaneRegionContentItemState;
 class StudyPaneSearchResultsViewController;
-class StudyPaneView;
 class StudyPaneViewControllerProtocol;
 
-class StudyPaneViewController : public QObject, public LayoutRegionContentsViewControllerProtocol {
+class StudyPaneViewController : public QObject,
+                                public LayoutRegionContentsViewControllerProtocol,
+                                public LayoutStudyPane {
     Q_OBJECT
 public:
     enum TabID : qint64 {
@@ -70,19 +74,19 @@ public:
     void setLayoutHost(StudyPaneLayoutHost* host) { m_env.layoutHost = host; }
 
     // The pane's view, loaded (and the pane configured) on the first call.
-    StudyPaneView* paneView();
+    StudyPaneView* paneView() override;
     bool isViewLoaded() const { return m_view != nullptr; }
 
     // --- tabs ---
-    void makeFindPaneCurrent() { makeTabCurrent(kFindTab); }
-    void makeBookmarksPaneCurrent() { makeTabCurrent(kBookmarksTab); }
-    void makeHighlightsPaneCurrent() { makeTabCurrent(kHighlightsTab); }
-    void makeNoteViewEditPaneCurrent() { makeTabCurrent(kNoteViewEditTab); }
-    void makeNotesListPaneCurrent() { makeTabCurrent(kNotesListTab); }
-    void makeGotoPaneCurrent() { makeTabCurrent(kGotoTab); }
-    void makeJournalPaneCurrent() { makeTabCurrent(kJournalTab); }
-    void makeLibraryPaneCurrent() { makeTabCurrent(kLibraryTab); }
-    void makeNavigatorPaneCurrent() { makeTabCurrent(kNavigatorTab); }
+    void makeFindPaneCurrent() override { makeTabCurrent(kFindTab); }
+    void makeBookmarksPaneCurrent() override { makeTabCurrent(kBookmarksTab); }
+    void makeHighlightsPaneCurrent() override { makeTabCurrent(kHighlightsTab); }
+    void makeNoteViewEditPaneCurrent() override { makeTabCurrent(kNoteViewEditTab); }
+    void makeNotesListPaneCurrent() override { makeTabCurrent(kNotesListTab); }
+    void makeGotoPaneCurrent() override { makeTabCurrent(kGotoTab); }
+    void makeJournalPaneCurrent() override { makeTabCurrent(kJournalTab); }
+    void makeLibraryPaneCurrent() override { makeTabCurrent(kLibraryTab); }
+    void makeNavigatorPaneCurrent() override { makeTabCurrent(kNavigatorTab); }
     // Selects the tab, or shows it again (expanding a collapsed pane) when it is selected already.
     // A tab without a sub-pane is not selected.
     void makeTabCurrent(qint64 id);
@@ -102,8 +106,8 @@ public:
     StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const { return m_navigator.get(); }
 
     // The study region is too narrow to show anything (hide) or wide enough again (show).
-    void hidePaneContents();
-    void showHiddenPaneContents();
+    void hidePaneContents() override;
+    void showHiddenPaneContents() override;
     void showPaneContentsForSelectedTab();
 
     // --- recent verses ---
@@ -112,7 +116,7 @@ public:
     void pushKeyOnRecentStack(quint32 key, const QString& translation);
 
     // The Find sub-pane's results for the book, when it holds some.
-    SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) const;
+    SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
 
     // --- state ---
     // The state of the region's current item; null without a region, an item or a study state.

@@ -310,3 +310,20 @@ TEST(StudyPaneView, ACollapsedPaneWithNoWidthToReturnToOpensAtTheDefaultWidth)
     QTest::mouseClick(pane->paneView()->expandContractBox(), Qt::LeftButton, {}, QPoint(3, 300));
     EXPECT_DOUBLE_EQ(screen.host.width, 290);
 }
+
+TEST(StudyPaneViewController, TheLayoutViewFindsItAsItsStudyPane)
+{
+    Screen screen;
+    StudyPaneViewController* pane = screen.install(screen.environment());
+    LayoutStudyPane* asPane = asStudyPane(screen.studyContents->viewController());
+    ASSERT_EQ(asPane, static_cast<LayoutStudyPane*>(pane));
+    EXPECT_EQ(asBookPane(screen.studyContents->viewController()), nullptr);
+    EXPECT_EQ(asPane->paneView(), pane->paneView());
+    asPane->makeNavigatorPaneCurrent();
+    EXPECT_EQ(pane->state()->selectedTabID, 9);
+    asPane->hidePaneContents();
+    EXPECT_EQ(pane->paneView()->paneContents(), nullptr);
+    asPane->showHiddenPaneContents();
+    EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneNavigatorViewController()->view());
+    EXPECT_EQ(asPane->searchResultsAggregatorForTuple(SourceTupleID(1, 101, 1, 1)), nullptr);
+}
