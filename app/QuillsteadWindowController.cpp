@@ -16,6 +16,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "reports/ui/CopyPassageWindowController.h"
+#include "studypane/StudyPaneRegionContentItemDescriptor.h"
+#include "studypane/StudyPaneViewController.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -36,6 +38,31 @@
 #include <QVBoxLayout>
 
 namespace {
+
+// The study region of a layout gets the study pane, which reads the current book pane's book.
+class StudyPaneFactory final : public LayoutPaneFactory {
+public:
+    explicit StudyPaneFactory(LayoutViewController* panes, std::function<void()> saveState)
+        : m_panes(panes), m_saveState(std::move(saveState))
+    {
+    }
+    std::unique_ptr<LayoutRegionContentsViewControllerProtocol> makeBookPane(LayoutRegionContents&) override
+    {
+        return nullptr;
+    }
+    std::unique_ptr<LayoutRegionContentsViewControllerProtocol> makeStudyPane(LayoutRegionContents&) override
+    {
+        StudyPaneEnvironment environment = StudyPaneEnvironment::application();
+        LayoutViewController* panes = m_panes;
+        environment.activeBook = [panes] { return panes->activeSourceTuple(); };
+        environment.saveState = m_saveState;
+        return StudyPaneViewController::factory(environment);
+    }
+
+private:
+    LayoutViewController* m_panes;
+    std::function<void()> m_saveState;
+};
 
 UserDefaults& defaults()
 {
@@ -65,7 +92,7 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 const QSet<int>& unavailableTags()
 {
     static const QSet<int> tags {101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222,
-        404, 501, 502, 503, 602, 603, 604, 605, 606, 607, 608, 609, 610, 611, 403};
+        502, 503, 602, 603, 604, 605, 606, 607, 608, 609, 610, 403};
     return tags;
 }
 
@@ -160,10 +187,12 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     });
     m_layoutViewController->setSaveStateHandler([this] { m_app->preemptiveSaveState(); });
     m_layoutViewController->setWebLinkHandler(&BookPaneFactory::openWebLink);
-    // Every ordinary region gets a book pane; the study region stays empty until the study pane is in.
+    // Every ordinary region gets a book pane, the study region the study pane.
     BookPaneViewController::Environment environment;
     environment.layouts = &LayoutManager::sharedLayoutManager();
-    m_paneFactory = std::make_unique<BookPaneFactory>(environment);
+    StudyPaneRegionContentItemDescriptor::registerArchiveReaders();
+    m_paneFactory = std::make_unique<BookPaneFactory>(environment,
+        std::make_shared<StudyPaneFactory>(m_layoutViewController.get(), [this] { m_app->preemptiveSaveState(); }));
     m_layoutViewController->setPaneFactory(m_paneFactory.get());
     areaLayout->addWidget(m_layoutViewController->view());
     m_window->setCentralWidget(central);
@@ -544,6 +573,12 @@ void QuillsteadWindowController::toolbarItemSelected(int tag)
         return;
     case 223:
         onCopyPassage(true);
+        return;
+    case 501:
+        m_layoutViewController->makeFindPaneCurrent();
+        return;
+    case 611:
+        m_layoutViewController->makeNavigatorPaneCurrent();
         return;
     case 505:
         goBackInHistory();
