@@ -54,12 +54,13 @@ if [ "$what" != tsan ]; then
   cmake --build build-asan -j"$jobs"
   export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+  export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
   if ! ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" --timeout 600 \
        > build-asan/ctest.log 2>&1; then
     status=1
   fi
   tail -n 30 build-asan/ctest.log
-  unset ASAN_OPTIONS UBSAN_OPTIONS
+  unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 fi
 
 if [ "$what" != asan ]; then
