@@ -92,7 +92,7 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 const QSet<int>& unavailableTags()
 {
     static const QSet<int> tags {101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222,
-        502, 503, 602, 603, 604, 605, 606, 607, 608, 609, 610, 403};
+        503, 602, 603, 604, 605, 606, 607, 608, 403};
     return tags;
 }
 
@@ -579,6 +579,15 @@ void QuillsteadWindowController::toolbarItemSelected(int tag)
         return;
     case 611:
         m_layoutViewController->makeNavigatorPaneCurrent();
+        return;
+    case 502:
+        m_layoutViewController->makeFindInNotesPaneCurrent();
+        return;
+    case 609:
+        m_layoutViewController->makeJournalPaneCurrent();
+        return;
+    case 610:
+        m_layoutViewController->makeLibrarySearchPaneCurrent();
         return;
     case 505:
         goBackInHistory();

@@ -7,7 +7,9 @@
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "platform/MainThread.h"
+#include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
@@ -47,8 +49,16 @@ StudyPaneViewController::~StudyPaneViewController()
         m_find->studyPaneViewController = nullptr;
     if (m_navigator)
         m_navigator->studyPaneViewController = nullptr;
+    for (StudyPaneViewControllerProtocol* p : {static_cast<StudyPaneViewControllerProtocol*>(m_notesList.get()),
+             static_cast<StudyPaneViewControllerProtocol*>(m_journalList.get()),
+             static_cast<StudyPaneViewControllerProtocol*>(m_library.get())})
+        if (p != nullptr)
+            p->studyPaneViewController = nullptr;
     m_find.reset();
     m_navigator.reset();
+    m_notesList.reset();
+    m_journalList.reset();
+    m_library.reset();
     if (m_viewGuard)
         delete m_view;
 }
@@ -88,7 +98,7 @@ StudyPaneView* StudyPaneViewController::paneView()
 
 bool StudyPaneViewController::isTabAvailable(qint64 id) const
 {
-    return id == kFindTab || id == kNavigatorTab;
+    return id == kFindTab || id == kNavigatorTab || id == kNotesListTab || id == kJournalTab || id == kLibraryTab;
 }
 
 StudyPaneViewControllerProtocol* StudyPaneViewController::subpaneForTab(qint64 id) const
@@ -98,6 +108,12 @@ StudyPaneViewControllerProtocol* StudyPaneViewController::subpaneForTab(qint64 i
         return m_find.get();
     case kNavigatorTab:
         return m_navigator.get();
+    case kNotesListTab:
+        return m_notesList.get();
+    case kJournalTab:
+        return m_journalList.get();
+    case kLibraryTab:
+        return m_library.get();
     default:
         return nullptr;
     }
@@ -156,6 +172,9 @@ void StudyPaneViewController::initialConfiguration()
     m_find->studyPaneViewController = this;
     m_navigator = StudyPaneNavigatorViewController::factory(this);
     m_navigator->studyPaneViewController = this;
+    m_notesList = StudyPaneNotesListViewController::factory(this);
+    m_journalList = StudyPaneNotesListViewController::factoryForJournalList(this);
+    m_library = StudyPaneLibrarySearchViewController::factory(this);
 
     configureTabBarInitially();
     if (StudyPaneRegionContentItemState* s = state()) {
@@ -342,6 +361,12 @@ SearchResultsAggregator* StudyPaneViewController::searchResultsAggregatorForTupl
     return m_find ? m_find->searchResultsAggregatorForTuple(id) : nullptr;
 }
 
+SearchResultsAggregator* StudyPaneViewController::notesSearchResultsAggregatorForTupleID(const SourceTupleID& id)
+{
+    StudyPaneNotesListViewController* list = id.isFakeJournalDoc() ? m_journalList.get() : m_notesList.get();
+    return list != nullptr ? list->searchResultsAggregatorForTupleID(id) : nullptr;
+}
+
 StudyPaneRegionContentItemState* StudyPaneViewController::state() const
 {
     if (m_env.layoutManager == nullptr)
@@ -473,4 +498,10 @@ void StudyPaneViewController::exitIsImminent()
         m_find->exitIsImminent();
     if (m_navigator)
         m_navigator->exitIsImminent();
+    if (m_notesList)
+        m_notesList->exitIsImminent();
+    if (m_journalList)
+        m_journalList->exitIsImminent();
+    if (m_library)
+        m_library->exitIsImminent();
 }

@@ -4,8 +4,8 @@
 // sub-panes' remembered settings in the region's archived StudyPaneRegionContentItemState, keeps
 // the stack of recently visited verses and passes application shutdown on to the sub-panes.
 //
-// Built here: the Find sub-pane (tab 1) and the Navigator (tab 9). The other tabs (bookmarks,
-// highlights, notes, notes list, go to, journal, library search) have no sub-pane yet: their
+// Built here: the Find sub-pane (tab 1), the notes list (tab 5), the journal list (tab 7), the
+// library search (tab 8) and the Navigator (tab 9). The other tabs have no sub-pane yet: their
 // buttons are disabled and selecting them does nothing.
 //
 // Made on its own by `factory` (the layout view calls it through the application's pane factory,
@@ -35,7 +35,9 @@ class Layout;
 class QToolButton;
 class SearchResultsAggregator;
 class SourceTupleID;
+class StudyPaneLibrarySearchViewController;
 class StudyPaneNavigatorViewController;
+class StudyPaneNotesListViewController;
 class StudyPaneRegionContentItemState;
 class StudyPaneSearchResultsViewController;
 class StudyPaneViewControllerProtocol;
@@ -104,6 +106,9 @@ public:
     void setSubpaneViewController(StudyPaneViewControllerProtocol* subpane);
     StudyPaneSearchResultsViewController* studyPaneSearchResultsViewController() const { return m_find.get(); }
     StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const { return m_navigator.get(); }
+    StudyPaneNotesListViewController* studyPaneNotesListViewController() const { return m_notesList.get(); }
+    StudyPaneNotesListViewController* studyPaneJournalListViewController() const { return m_journalList.get(); }
+    StudyPaneLibrarySearchViewController* studyPaneLibrarySearchViewController() const { return m_library.get(); }
 
     // The study region is too narrow to show anything (hide) or wide enough again (show).
     void hidePaneContents() override;
@@ -117,6 +122,8 @@ public:
 
     // The Find sub-pane's results for the book, when it holds some.
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
+    // The notes list's results for the book (the journal list's for the journal), when it holds some.
+    SearchResultsAggregator* notesSearchResultsAggregatorForTupleID(const SourceTupleID& id);
 
     // --- state ---
     // The state of the region's current item; null without a region, an item or a study state.
@@ -174,6 +181,9 @@ private:
     QPointer<StudyPaneView> m_viewGuard;
     std::unique_ptr<StudyPaneSearchResultsViewController> m_find;
     std::unique_ptr<StudyPaneNavigatorViewController> m_navigator;
+    std::unique_ptr<StudyPaneNotesListViewController> m_notesList;
+    std::unique_ptr<StudyPaneNotesListViewController> m_journalList;
+    std::unique_ptr<StudyPaneLibrarySearchViewController> m_library;
     StudyPaneViewControllerProtocol* m_subpane = nullptr;
     QList<qint64> m_tabOrder;
     qint64 m_tabViewSelected = 0;

@@ -1,0 +1,416 @@
+#include "studypane/StudyPaneLibrarySearchViewController.h"
+
+#include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "search/execution/SearchExecutor.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/StudyPaneViewController.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kStartSearchWithLibraryResults = QStringLiteral("StartSearchWithLibrarySearchResultsNotification");
+
+struct LibraryRun {
+    const char* title;
+    const char* interpretation;
+};
+constexpr LibraryRun kRuns[] = {
+    {"Did You Mean 'Go To'?", kInterpretationGoto},
+    {"Referenced Here", kInterpretationXref},
+    {"Exact Match", kInterpretationExact},
+    {"All Words", kInterpretationAll},
+};
+
+// A row: the book's name above its two counts with their labels.
+class LibrarySearchTableCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        return QSize(option.rect.width(), StudyPaneLibrarySearchViewController::kRowHeight);
+    }
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        painter->save();
+        if (option.state & QStyle::State_Selected)
+            painter->fillRect(option.rect, option.palette.highlight());
+        const QRect r = option.rect.adjusted(6, 4, -6, -4);
+        QFont bold = option.font;
+        bold.setBold(true);
+        const QFontMetrics boldMetrics(bold);
+        painter->setPen(option.palette.text().color());
+        painter->setFont(bold);
+        painter->drawText(QRect(r.x(), r.y(), r.width(), boldMetrics.height()), Qt::AlignLeft | Qt::AlignVCenter,
+            boldMetrics.elidedText(index.data().toString(), Qt::ElideRight, r.width()));
+        painter->setFont(option.font);
+        const int line = option.fontMetrics.height();
+        const int half = r.width() / 2;
+        const QRect counts(r.x(), r.bottom() - line, half, line);
+        painter->drawText(counts, Qt::AlignLeft | Qt::AlignVCenter,
+            QStringLiteral("Exact Match: %1").arg(index.data(StudyPaneLibrarySearchModel::ExactCountRole).toUInt()));
+        painter->drawText(counts.translated(half, 0), Qt::AlignLeft | Qt::AlignVCenter,
+            QStringLiteral("All Words: %1").arg(index.data(StudyPaneLibrarySearchModel::AllWordsCountRole).toUInt()));
+        painter->setPen(option.palette.mid().color());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
+
+}  // namespace
+
+SearchResultsAggregator& StudyPaneLibrarySearchViewController::Row::aggregator() const
+{
+    return session->aggregator();
+}
+
+StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(StudyPaneEnvironment env)
+    : m_env(std::move(env))
+{
+    m_hideProgressTimer.setSingleShot(true);
+    m_hideProgressTimer.setInterval(1000);
+    connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {
+        if (m_progress)
+            m_progress->hide();
+    });
+    if (m_env.center != nullptr) {
+        auto reload = [this](Notification&) { reloadTable(); };
+        m_observations.emplace_back(*m_env.center,
+            m_env.center->addObserver(this, QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload));
+        m_observations.emplace_back(*m_env.center,
+            m_env.center->addObserver(this, QStringLiteral("DisplayPreferencesChangedNotification"), reload));
+    }
+}
+
+StudyPaneLibrarySearchViewController::~StudyPaneLibrarySearchViewController()
+{
+    m_observations.clear();
+    for (const auto& s : m_sessions)
+        s->cancel();
+    delete m_view.data();
+}
+
+std::unique_ptr<StudyPaneLibrarySearchViewController> StudyPaneLibrarySearchViewController::factory(
+    StudyPaneViewController* studyPane)
+{
+    auto c = std::make_unique<StudyPaneLibrarySearchViewController>(studyPane->environment());
+    c->studyPaneViewController = studyPane;
+    return c;
+}
+
+std::vector<SearchRunRequest> StudyPaneLibrarySearchViewController::searchRequests(bool isReference)
+{
+    std::vector<SearchRunRequest> out;
+    for (const LibraryRun& run : kRuns) {
+        if (isReference && out.size() == 2)
+            break;
+        SearchRunRequest r;
+        r.title = run.title;
+        r.options.interpretation = run.interpretation;
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+bool StudyPaneLibrarySearchViewController::isVerseReference(const QString& text)
+{
+    BibleRef ref;
+    return ref.parse(text) && !ref.isBookOnly();
+}
+
+QWidget* StudyPaneLibrarySearchViewController::view()
+{
+    if (m_view)
+        return m_view;
+    auto* v = new QWidget;
+    v->setObjectName(QStringLiteral("StudyPaneLibrarySearchView"));
+    m_view = v;
+    m_searchField = new QLineEdit(v);
+    m_searchField->setObjectName(QStringLiteral("searchField"));
+    m_searchField->setPlaceholderText(QStringLiteral("Search Library"));
+    m_searchField->setClearButtonEnabled(true);
+    m_refreshButton = new QToolButton(v);
+    m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
+    m_refreshButton->setText(QStringLiteral("\u21BB"));
+    m_refreshButton->setToolTip(QStringLiteral("Search again"));
+    m_refreshButton->setAutoRaise(true);
+    m_progress = new QProgressBar(v);
+    m_progress->setRange(0, 1000);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumHeight(6);
+    m_table = new QTableView(v);
+    m_table->setObjectName(QStringLiteral("searchResultsTableView"));
+    m_model = new StudyPaneLibrarySearchModel(this);
+    m_table->setModel(m_model);
+    m_table->setItemDelegate(new LibrarySearchTableCellDelegate(m_table));
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setShowGrid(false);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    row->addWidget(m_searchField, 1);
+    row->addWidget(m_refreshButton);
+    auto* column = new QVBoxLayout(v);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->setSpacing(2);
+    column->addLayout(row);
+    column->addWidget(m_progress);
+    column->addWidget(m_table, 1);
+
+    connect(m_searchField, &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
+    connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+        if (!rows.isEmpty())
+            activateRow(rows.first().row());
+    });
+    m_progressCount = 0;
+    m_progress->hide();
+    return v;
+}
+
+void StudyPaneLibrarySearchViewController::studyPaneDidActivateSubview()
+{
+    if (m_searchField != nullptr)
+        m_searchField->setFocus(Qt::OtherFocusReason);
+}
+
+void StudyPaneLibrarySearchViewController::exitIsImminent()
+{
+    m_observations.clear();
+    for (const auto& s : m_sessions)
+        s->cancel();
+}
+
+qint64 StudyPaneLibrarySearchViewController::installedBookCount() const
+{
+    return m_env.library != nullptr ? m_env.library->allSources()->count() : 0;
+}
+
+void StudyPaneLibrarySearchViewController::searchStringEntered()
+{
+    view();
+    m_tableViewHeaderString.reset();
+    m_progressCompleted = 0;
+    m_progressCount = 0;
+    m_hideProgressTimer.stop();
+    m_progress->show();
+    m_progress->setValue(50);
+    const QString text = m_searchField->text();
+    const bool reference = isVerseReference(text);
+    const quint64 id = ++m_searchID;
+    // The sessions of the previous search stop before their next run; their late items are dropped.
+    for (const auto& s : m_sessions)
+        s->cancel();
+    m_sessions.clear();
+    m_results.clear();
+    reloadTable();
+    const SourceTupleArray::Ptr books = m_env.library != nullptr ? m_env.library->allSources() : nullptr;
+    const qint64 count = books != nullptr ? books->count() : 0;
+    searchProgressUpdate(double(count), 0, id);
+    const std::u16string query = text.toStdU16String();
+    QPointer<StudyPaneLibrarySearchViewController> self(this);
+    for (qint64 i = 0; i < count; ++i) {
+        const SourceTuple::Ptr book = books->tupleAtIndex(i);
+        if (book == nullptr) {
+            searchProgressUpdate(0, 1, id);
+            continue;
+        }
+        auto session = SearchSession::create();
+        m_sessions.push_back(session);
+        std::weak_ptr<SearchSession> weak = session;
+        session->start(SourceTupleSearchBook::forTuple(book), query, searchRequests(reference),
+            {[self, id, book, weak](const SearchResultsItemPtr&) {
+                 if (std::shared_ptr<SearchSession> s = weak.lock(); self && s)
+                     self->addItemToResults(id, book, s);
+             },
+                [self, id] {
+                    if (self)
+                        self->bookFinished(id);
+                }});
+        session->aggregator().searchedSourceTupleID = book->sourceTupleID();
+    }
+    updateHeader();
+}
+
+void StudyPaneLibrarySearchViewController::addItemToResults(
+    quint64 searchID, const SourceTuple::Ptr& book, const std::shared_ptr<SearchSession>& session)
+{
+    if (searchID != m_searchID)
+        return;
+    Row row;
+    row.book = book;
+    row.session = session;
+    const SearchResultsAggregator& agg = session->aggregator();
+    for (std::size_t i = 0; i < agg.numSearchResultsItems(); ++i) {
+        const SearchResultsItemPtr item = agg.searchResultsAtIndex(i);
+        if (item == nullptr || !item->complete)
+            continue;
+        if (item->interpretation == kInterpretationAll)
+            row.allWordsCount += item->hitCount();
+        else
+            row.exactCount += item->hitCount();
+    }
+    std::erase_if(m_results, [&session](const Row& r) { return r.session == session; });
+    auto at = std::find_if(m_results.begin(), m_results.end(), [&row](const Row& r) {
+        return r.exactCount < row.exactCount || (r.exactCount == row.exactCount && r.allWordsCount < row.allWordsCount);
+    });
+    m_results.insert(at, std::move(row));
+    reloadTable();
+}
+
+void StudyPaneLibrarySearchViewController::bookFinished(quint64 searchID)
+{
+    searchProgressUpdate(0, 1, searchID);
+}
+
+void StudyPaneLibrarySearchViewController::searchProgressUpdate(double add, double increment, quint64 searchID)
+{
+    if (searchID != m_searchID || m_progress == nullptr)
+        return;
+    m_hideProgressTimer.stop();
+    m_progress->show();
+    m_progressCount += add;
+    m_progressCompleted += increment;
+    if (m_progressCount == 0) {
+        m_progress->setValue(50);
+        return;
+    }
+    const int value = int(std::min(1.0, m_progressCompleted / m_progressCount) * 1000.0);
+    if (value > m_progress->value())
+        m_progress->setValue(value);
+    if (m_progress->value() >= 1000)
+        m_hideProgressTimer.start();
+    updateHeader();
+}
+
+void StudyPaneLibrarySearchViewController::updateHeader()
+{
+    if (m_progressCompleted != m_progressCount)
+        m_tableViewHeaderString = QStringLiteral("Searched %1 of %2 Books in Library")
+                                      .arg(quint64(m_progressCompleted))
+                                      .arg(quint64(m_progressCount));
+    else
+        m_tableViewHeaderString = QStringLiteral("%1 Books in Library").arg(installedBookCount());
+    if (m_model != nullptr)
+        m_model->headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+void StudyPaneLibrarySearchViewController::reloadTable()
+{
+    if (m_model != nullptr)
+        m_model->reload();
+}
+
+void StudyPaneLibrarySearchViewController::activateRow(int row)
+{
+    if (row >= 0 && static_cast<std::size_t>(row) < m_results.size()) {
+        const Row& r = m_results[static_cast<std::size_t>(row)];
+        const SearchResultsAggregator& agg = r.aggregator();
+        quint32 section = 0;
+        for (std::size_t i = 0; i < agg.numSearchResultsItems(); ++i) {
+            const SearchResultsItemPtr item = agg.searchResultsAtIndex(i);
+            if (item != nullptr && item->hitCount() > 0) {
+                section = item->searchResultsBitVector->first(true);
+                break;
+            }
+        }
+        if (r.book->docSupports(SourceTuple::kDocSupportsIsBible()) && section != 0 &&
+            studyPaneViewController != nullptr)
+            studyPaneViewController->pushKeyOnRecentStack(r.book->keyForSection(section), r.book->abbr());
+        if (m_env.center != nullptr) {
+            GoToRequest go;
+            go.sourceTupleID = r.book->sourceTupleID();
+            go.sync = true;
+            go.activate = true;
+            go.activatePane = true;
+            go.layoutUuid = studyPaneViewController != nullptr ? studyPaneViewController->layoutUuid() : QString();
+            if (section != 0)
+                go.section = section;
+            m_env.center->postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
+            m_env.center->postNotificationName(kStartSearchWithLibraryResults, nullptr,
+                {{QStringLiteral("searchSpec"), m_searchField->text()},
+                    {QStringLiteral("sourceTupleID"), QVariant::fromValue(r.book->sourceTupleID())}});
+        }
+    }
+    if (m_table != nullptr) {
+        const QSignalBlocker block(m_table->selectionModel());
+        m_table->clearSelection();
+        m_table->viewport()->update();
+    }
+}
+
+// --- model ---
+
+StudyPaneLibrarySearchModel::StudyPaneLibrarySearchModel(StudyPaneLibrarySearchViewController* owner)
+    : QAbstractTableModel(owner), m_owner(owner)
+{
+}
+
+void StudyPaneLibrarySearchModel::reload()
+{
+    beginResetModel();
+    endResetModel();
+}
+
+int StudyPaneLibrarySearchModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    if (!m_owner->m_tableViewHeaderString) {
+        m_owner->m_tableViewHeaderString = QStringLiteral("%1 Books in Library").arg(m_owner->installedBookCount());
+        const_cast<StudyPaneLibrarySearchModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
+    }
+    return int(m_owner->m_results.size());
+}
+
+int StudyPaneLibrarySearchModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant StudyPaneLibrarySearchModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section != 0)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return m_owner->m_tableViewHeaderString.value_or(QString());
+    return {};
+}
+
+QVariant StudyPaneLibrarySearchModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 || static_cast<std::size_t>(index.row()) >= m_owner->m_results.size())
+        return {};
+    const auto& row = m_owner->m_results[static_cast<std::size_t>(index.row())];
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+        return row.book->name();
+    case ExactCountRole:
+        return row.exactCount;
+    case AllWordsCountRole:
+        return row.allWordsCount;
+    default:
+        return {};
+    }
+}

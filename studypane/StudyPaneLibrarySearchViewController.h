@@ -1,0 +1,124 @@
+// The library search (tab 8 of the study pane): one query over every installed book, listed one row
+// per book that answers it with two counts, the places matching exactly (go-to, cross references and
+// exact matches together) and those holding all the words, best first. Each book is searched with
+// four runs ("Did You Mean 'Go To'?", "Referenced Here", "Exact Match", "All Words"), or the first two
+// only when the query is a verse reference, on the bounded search pool: never a thread per book.
+// Choosing a row opens the book at its first hit and hands the query to the Find sub-pane, which
+// shows that book's results in full. A new search drops the rows and the late results of the one
+// before at once.
+//
+// Owned by the study pane controller; owns its view and one search session per searched book. Main
+// thread only (the runs execute on the search pool).
+#pragma once
+
+#include "library/SourceTuple.h"
+#include "platform/NotificationCenter.h"
+#include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneViewControllerProtocol.h"
+
+#include <QAbstractTableModel>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QLineEdit;
+class QProgressBar;
+class QTableView;
+class QToolButton;
+class SearchResultsAggregator;
+class SearchSession;
+class StudyPaneLibrarySearchModel;
+struct SearchRunRequest;
+
+class StudyPaneLibrarySearchViewController : public QObject, public StudyPaneViewControllerProtocol {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 57;
+    // Rows are ordered by their counts, larger first.
+    static constexpr quint64 kSortByCounts = 9;
+
+    // One book's row: its results and their two counts.
+    struct Row {
+        SourceTuple::Ptr book;
+        std::shared_ptr<SearchSession> session;
+        quint32 exactCount = 0;
+        quint32 allWordsCount = 0;
+        SearchResultsAggregator& aggregator() const;
+    };
+
+    explicit StudyPaneLibrarySearchViewController(StudyPaneEnvironment env);
+    ~StudyPaneLibrarySearchViewController() override;
+    static std::unique_ptr<StudyPaneLibrarySearchViewController> factory(StudyPaneViewController* studyPane);
+
+    // The runs of one book: four, or the first two when the query is a verse reference.
+    static std::vector<SearchRunRequest> searchRequests(bool isReference);
+    // Whether the text reads as a verse reference (not a book name alone).
+    static bool isVerseReference(const QString& text);
+
+    QWidget* view() override;
+    void studyPaneDidActivateSubview() override;
+    void exitIsImminent() override;
+
+    QLineEdit* searchField() const { return m_searchField; }
+    QTableView* searchResultsTableView() const { return m_table; }
+    QProgressBar* searchProgressIndicator() const { return m_progress; }
+    std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
+
+    // Starts a search of the field's text over every installed book.
+    void searchStringEntered();
+    void onRefreshButton() { searchStringEntered(); }
+    quint64 searchID() const { return m_searchID; }
+    quint64 sortBy() const { return m_sortBy; }
+    const std::vector<Row>& resultsArray() const { return m_results; }
+    double searchProgressCount() const { return m_progressCount; }
+    double searchProgressCompleted() const { return m_progressCompleted; }
+    // Every book of the current search has finished.
+    bool isSearchComplete() const { return m_progressCount > 0 && m_progressCompleted >= m_progressCount; }
+    // Opens the row's book at its first hit and hands its results to Find.
+    void activateRow(int row);
+
+private:
+    friend class StudyPaneLibrarySearchModel;
+    void addItemToResults(quint64 searchID, const SourceTuple::Ptr& book, const std::shared_ptr<SearchSession>& s);
+    void bookFinished(quint64 searchID);
+    void searchProgressUpdate(double add, double increment, quint64 searchID);
+    void updateHeader();
+    qint64 installedBookCount() const;
+    void reloadTable();
+
+    StudyPaneEnvironment m_env;
+    QPointer<QWidget> m_view;
+    QLineEdit* m_searchField = nullptr;
+    QToolButton* m_refreshButton = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QTableView* m_table = nullptr;
+    StudyPaneLibrarySearchModel* m_model = nullptr;
+    QTimer m_hideProgressTimer;
+    quint64 m_searchID = 0;
+    quint64 m_sortBy = kSortByCounts;
+    std::vector<Row> m_results;
+    std::vector<std::shared_ptr<SearchSession>> m_sessions;  // every book of the current search
+    std::optional<QString> m_tableViewHeaderString;
+    double m_progressCount = 0;
+    double m_progressCompleted = 0;
+    std::vector<Observation> m_observations;
+};
+
+class StudyPaneLibrarySearchModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Role { ExactCountRole = Qt::UserRole + 1, AllWordsCountRole };
+    explicit StudyPaneLibrarySearchModel(StudyPaneLibrarySearchViewController* owner);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void reload();
+
+private:
+    StudyPaneLibrarySearchViewController* m_owner;
+};

@@ -1,0 +1,670 @@
+#include "studypane/StudyPaneNotesListViewController.h"
+
+#include "engine/references/BibleRef.h"
+#include "engine/references/cBibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/JournalSourceTuple.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/layout/LayoutManager.h"
+#include "platform/UserDefaults.h"
+#include "render/CSSManager.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "search/execution/SearchRun.h"
+#include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/notes/NoteHtml.h"
+#include "studypane/notes/NoteStore.h"
+#include "userdata/cNoteDoc.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
+const QString kEnhancedNotesSearch = QStringLiteral("enhancedNotesSearch");
+const QString kAllQuery = QStringLiteral("*");
+
+struct NotesRun {
+    const char* title;
+    const char* interpretation;
+    const char* wordform;
+};
+constexpr NotesRun kEnhancedRuns[] = {
+    {"Exact Match", kInterpretationExact, nullptr},
+    {"All Words", kInterpretationAll, nullptr},
+    {"Exact Match, Same Root Word", kInterpretationExact, kWordFormStem},
+    {"Exact Match, Sounds Like Word", kInterpretationExact, kWordFormMetaphone},
+    {"All Words, Same Root Word", kInterpretationAll, kWordFormStem},
+    {"All Words, Sounds Like Word", kInterpretationAll, kWordFormMetaphone},
+};
+
+QString trimmedQuery(const QString& text)
+{
+    const QString t = text.trimmed();
+    return t.isEmpty() ? kAllQuery : t;
+}
+
+}  // namespace
+
+class NotesListProgressForwarder : public SearchProgressDelegate {
+public:
+    explicit NotesListProgressForwarder(StudyPaneNotesListViewController* owner) : m_owner(owner) { }
+    void searchProgressAddToCount(uint64_t addToCount, int64_t searchID) override
+    {
+        if (m_owner)
+            m_owner->searchProgressAddToCount(double(addToCount), quint64(searchID));
+    }
+    void searchProgressIncrementBy(uint64_t incrementBy, int64_t searchID) override
+    {
+        if (m_owner)
+            m_owner->searchProgressIncrementBy(double(incrementBy), quint64(searchID));
+    }
+
+private:
+    QPointer<StudyPaneNotesListViewController> m_owner;
+};
+
+StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvironment env)
+    : m_env(std::move(env)), m_session(SearchSession::create())
+{
+    m_progressDelegate = std::make_shared<NotesListProgressForwarder>(this);
+    m_hideProgressTimer.setSingleShot(true);
+    m_hideProgressTimer.setInterval(1000);
+    connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {
+        if (m_progress)
+            m_progress->hide();
+    });
+    m_rerunTimer.setSingleShot(true);
+    m_rerunTimer.setInterval(kRerunDelayMs);
+    connect(&m_rerunTimer, &QTimer::timeout, this, [this] { rerunLastSearch(); });
+    if (m_env.center != nullptr) {
+        auto on = [this](const QString& name, std::function<void(Notification&)> fn) {
+            m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(fn)));
+        };
+        on(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
+            const SourceTuple::Ptr book = searchedBook();
+            if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+                reloadTable();
+        });
+        on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
+        on(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
+        on(GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+            [this](Notification&) { cleanSavedJournalResults(); });
+    }
+}
+
+StudyPaneNotesListViewController::~StudyPaneNotesListViewController()
+{
+    m_observations.clear();
+    m_session->cancel();
+    delete m_view.data();
+    delete m_menu;
+}
+
+std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::factory(
+    StudyPaneViewController* studyPane)
+{
+    auto c = std::make_unique<StudyPaneNotesListViewController>(studyPane->environment());
+    c->studyPaneViewController = studyPane;
+    return c;
+}
+
+std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::factoryForJournalList(
+    StudyPaneViewController* studyPane)
+{
+    auto c = factory(studyPane);
+    c->setConstantSourceTuple(JournalSourceTuple::journalSourceTuple());
+    return c;
+}
+
+// --- class operations ---
+
+bool StudyPaneNotesListViewController::blockHasNote(quint32 block, SourceTuple& book)
+{
+    const quint32 section = book.sectionForBlock(block);
+    return NoteStore::exists(NoteLocation::book(book.sourceTupleID(), section));
+}
+
+bool StudyPaneNotesListViewController::verseHasNote(quint32 key)
+{
+    cNoteDoc* notes = noteDocInstance();
+    return key != 0 && notes != nullptr && notes->IsOpen() && notes->hasBibleNoteInReference(cBibleRef(key));
+}
+
+void StudyPaneNotesListViewController::deleteNoteForSection(
+    quint32 section, const SourceTupleID& book, NotificationCenter& center)
+{
+    NoteStore::remove(NoteLocation::book(book, section));
+    center.postNotificationName(kNotesChanged, nullptr,
+        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("section"), section},
+            {QStringLiteral("sourceTupleID"), QVariant::fromValue(book)}});
+}
+
+void StudyPaneNotesListViewController::deleteNoteForKey(quint32 key, NotificationCenter& center)
+{
+    NoteStore::remove(NoteLocation::bible(key));
+    center.postNotificationName(kNotesChanged, nullptr,
+        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("key"), key}});
+}
+
+void StudyPaneNotesListViewController::deleteJournalNoteWithTitle(const QString& title, NotificationCenter& center)
+{
+    NoteStore::remove(NoteLocation::journal(title));
+    center.postNotificationName(kNotesChanged, nullptr,
+        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
+            {QStringLiteral("journalTitle"), title},
+            {QStringLiteral("sourceTupleID"), QVariant::fromValue(SourceTupleID::sourceTupleIDForFakeJournalDoc())}});
+}
+
+std::vector<SearchRunRequest> StudyPaneNotesListViewController::searchRequests(const QString& query, bool enhanced)
+{
+    std::vector<SearchRunRequest> out;
+    auto add = [&out](const char* title, const char* interpretation, const char* wordform) {
+        SearchRunRequest r;
+        r.title = title;
+        r.options.interpretation = interpretation;
+        if (wordform != nullptr)
+            r.options.wordform = wordform;
+        r.options.searchnotes = true;
+        r.options.searchtag = static_cast<int64_t>(out.size());
+        out.push_back(std::move(r));
+    };
+    if (query == kAllQuery) {
+        add(searchrun::kAllNotesTitle, kInterpretationExact, nullptr);
+        return out;
+    }
+    for (const NotesRun& run : kEnhancedRuns) {
+        add(run.title, run.interpretation, run.wordform);
+        if (!enhanced)
+            break;
+    }
+    return out;
+}
+
+// --- view ---
+
+QWidget* StudyPaneNotesListViewController::view()
+{
+    if (m_view)
+        return m_view;
+    auto* v = new QWidget;
+    v->setObjectName(
+        m_constantSourceTuple ? QStringLiteral("StudyPaneJournalListView") : QStringLiteral("StudyPaneNotesListView"));
+    m_view = v;
+    m_searchField = new QLineEdit(v);
+    m_searchField->setObjectName(QStringLiteral("searchField"));
+    m_searchField->setPlaceholderText(QStringLiteral("Search Notes"));
+    m_searchField->setClearButtonEnabled(true);
+    m_menuButton = new QToolButton(v);
+    m_menuButton->setObjectName(QStringLiteral("searchMenuButton"));
+    m_menuButton->setText(QStringLiteral("\u25BE"));
+    m_menuButton->setToolTip(QStringLiteral("Search options"));
+    m_menuButton->setAutoRaise(true);
+    m_refreshButton = new QToolButton(v);
+    m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
+    m_refreshButton->setAutoRaise(true);
+    if (m_constantSourceTuple) {
+        m_refreshButton->setText(QStringLiteral("+"));
+        m_refreshButton->setToolTip(QStringLiteral("Add a journal note"));
+        connect(m_refreshButton, &QToolButton::clicked, this, [this] { onAddButton(); });
+    } else {
+        m_refreshButton->setText(QStringLiteral("\u21BB"));
+        m_refreshButton->setToolTip(QStringLiteral("Search again"));
+        connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
+    }
+    m_progress = new QProgressBar(v);
+    m_progress->setRange(0, 1000);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumHeight(6);
+    m_table = new QTableView(v);
+    m_table->setObjectName(QStringLiteral("searchResultsTableView"));
+    m_model = new StudyPaneNotesListModel(this);
+    m_table->setModel(m_model);
+    m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setShowGrid(false);
+    m_table->setWordWrap(true);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    row->addWidget(m_menuButton);
+    row->addWidget(m_searchField, 1);
+    row->addWidget(m_refreshButton);
+    auto* column = new QVBoxLayout(v);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->setSpacing(2);
+    column->addLayout(row);
+    column->addWidget(m_progress);
+    column->addWidget(m_table, 1);
+
+    m_menu = new QMenu(QStringLiteral("Search Menu"));
+    QAction* enhanced = m_menu->addAction(QStringLiteral("Enhanced Search (Takes Longer)"));
+    enhanced->setData(kEnhancedMenuTag);
+    enhanced->setCheckable(true);
+    enhanced->setChecked(m_env.defaults != nullptr && m_env.defaults->boolForKey(kEnhancedNotesSearch));
+    connect(enhanced, &QAction::triggered, this, [this] { onEnhancedSearchOptionSelected(); });
+    m_menu->addSeparator();
+    m_menu->addAction(QStringLiteral("No Recent Searches"))->setEnabled(false);
+
+    connect(m_searchField, &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
+    connect(m_menuButton, &QToolButton::clicked, this,
+        [this] { m_menu->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height()))); });
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+        if (!rows.isEmpty())
+            activateRow(rows.first().row());
+    });
+
+    m_progressCount = 0;
+    m_progress->hide();
+    searchFor(kAllQuery, chosenBook());
+    return v;
+}
+
+void StudyPaneNotesListViewController::studyPaneDidActivateSubview()
+{
+    if (m_searchField != nullptr)
+        m_searchField->setFocus(Qt::OtherFocusReason);
+}
+
+void StudyPaneNotesListViewController::exitIsImminent()
+{
+    m_rerunTimer.stop();
+    m_observations.clear();
+}
+
+QString StudyPaneNotesListViewController::layoutUuid() const
+{
+    return studyPaneViewController != nullptr ? studyPaneViewController->layoutUuid() : QString();
+}
+
+SearchResultsAggregator& StudyPaneNotesListViewController::searchResultsAggregator()
+{
+    return m_session->aggregator();
+}
+
+SearchResultsAggregator* StudyPaneNotesListViewController::searchResultsAggregatorForTupleID(const SourceTupleID& id)
+{
+    SearchResultsAggregator& agg = searchResultsAggregator();
+    return agg.searchedSourceTupleID == id ? &agg : nullptr;
+}
+
+SourceTuple::Ptr StudyPaneNotesListViewController::chosenBook() const
+{
+    if (m_constantSourceTuple)
+        return m_constantSourceTuple;
+    return m_env.activeBook ? m_env.activeBook() : nullptr;
+}
+
+SourceTuple::Ptr StudyPaneNotesListViewController::searchedBook() const
+{
+    if (m_constantSourceTuple)
+        return m_constantSourceTuple;
+    return m_searchedBook;
+}
+
+// --- searching ---
+
+void StudyPaneNotesListViewController::searchStringEntered()
+{
+    view();
+    searchFor(trimmedQuery(m_searchField->text()), chosenBook());
+}
+
+void StudyPaneNotesListViewController::searchFor(const QString& query, const SourceTuple::Ptr& book)
+{
+    if (book == nullptr)
+        return;
+    view();
+    m_rerunTimer.stop();
+    m_tableViewHeaderString.reset();
+    m_searchedBook = book;
+    m_searchComplete = false;
+    const QString uuid = layoutUuid();
+    if (book->isFakeJournalDoc()) {
+        // The saved journal rows of every earlier search of this layout go: none of them is shown any
+        // more, and keeping them would let them pile up until the layout is deleted.
+        const QByteArray u = uuid.toUtf8();
+        searchrun::clearJournalSearchResults(u.constData(), -1, -1);
+    }
+    m_progressCount = 0;
+    m_progressCompleted = 0;
+    m_hideProgressTimer.stop();
+    m_progress->show();
+    m_progress->setValue(50);
+
+    const bool enhanced = m_env.defaults != nullptr && m_env.defaults->boolForKey(kEnhancedNotesSearch);
+    m_requests = searchRequests(query, enhanced);
+    std::vector<SearchRunRequest> requests = m_requests;
+    for (SearchRunRequest& r : requests) {
+        r.options.progressDelegate = m_progressDelegate;
+        if (!uuid.isEmpty())
+            r.options.layoutUuid = uuid.toStdString();
+    }
+    const size_t runs = requests.size();
+    QPointer<StudyPaneNotesListViewController> self(this);
+    const uint64_t id =
+        m_session->start(SourceTupleSearchBook::forTuple(book), query.toStdU16String(), std::move(requests),
+            {[self](const SearchResultsItemPtr& item) {
+                 if (!self)
+                     return;
+                 self->reloadTable();
+                 self->searchProgressIncrementBy(1, item->searchID);
+             },
+                [self] {
+                    if (self)
+                        self->m_searchComplete = true;
+                }});
+    m_session->aggregator().searchedSourceTupleID = book->sourceTupleID();
+    ++m_searchesStarted;
+    searchProgressAddToCount(double(runs), id);
+    reloadTable();
+}
+
+void StudyPaneNotesListViewController::searchProgressUpdate(double add, double increment, quint64 searchID)
+{
+    if (searchID != searchResultsAggregator().searchID() || m_progress == nullptr)
+        return;
+    m_progressCount += add;
+    m_progressCompleted += increment;
+    if (m_progressCount == 0) {
+        m_progress->setValue(50);
+        return;
+    }
+    const int value = int(std::min(1.0, m_progressCompleted / m_progressCount) * 1000.0);
+    if (value > m_progress->value())
+        m_progress->setValue(value);
+    if (m_progress->value() >= 1000)
+        m_hideProgressTimer.start();
+}
+
+void StudyPaneNotesListViewController::notesHaveChanged(const Notification& n)
+{
+    const QVariant changed = n.userInfo.value(QStringLiteral("changed"));
+    if (changed.isValid() && !changed.toBool())
+        return;
+    if (searchedBook() == nullptr)
+        return;
+    if (!m_rerunTimer.isActive() && applyChangeOfOneNote(n)) {
+        reloadTable();
+        return;
+    }
+    m_rerunTimer.start();
+}
+
+// Tests the changed note alone against the runs of the finished search and moves its row to the
+// first section that holds it (or out of the table). False when the change names no single note of
+// the searched book, or the search is still running: the search must then run again.
+bool StudyPaneNotesListViewController::applyChangeOfOneNote(const Notification& n)
+{
+    const SourceTuple::Ptr book = searchedBook();
+    SearchResultsAggregator& agg = searchResultsAggregator();
+    if (!m_searchComplete || book == nullptr || book->isFakeJournalDoc() || book->isFakeBibleDoc() ||
+        agg.numSearchResultsItems() != m_requests.size())
+        return false;
+    const quint32 key = n.userInfo.value(QStringLiteral("key")).toUInt();
+    const quint32 changedSection = n.userInfo.value(QStringLiteral("section")).toUInt();
+    NoteLocation location;
+    quint32 section = 0;
+    if (key != 0) {
+        if (!book->docSupports(SourceTuple::kDocSupportsIsBible()))
+            return true;  // a Bible note never shows in another book's list
+        BibleRef verse;
+        verse.setBibleKey(key);
+        if (!verse.mapToTranslation(book->abbr()))
+            return true;
+        section = book->sectionForBibleKey(verse.bibleKey());
+        location = NoteLocation::bible(key);
+    } else if (changedSection != 0 && n.userInfo.contains(QStringLiteral("sourceTupleID"))) {
+        const SourceTupleID id = n.userInfo.value(QStringLiteral("sourceTupleID")).value<SourceTupleID>();
+        if (id.pubID() != book->pubID() || id.bookID() != book->bookID() ||
+            (id.editionNumber() & 0xFF) != (book->editionNumber() & 0xFF))
+            return true;  // another book's note
+        section = changedSection;
+        location = NoteLocation::book(id, changedSection);
+    } else {
+        return false;
+    }
+    if (section == 0 || section >= book->numSections())
+        return true;
+    const StoredNote note = NoteStore::read(location);
+    const std::u16string query = agg.searchedForString;
+    std::optional<size_t> first;
+    if (note.found && !note.text.isEmpty()) {
+        if (query == u"*") {
+            first = 0;
+        } else {
+            const SearchSpecification spec(query);
+            const std::shared_ptr<const SearchBook> searchBook = SourceTupleSearchBook::forTuple(book);
+            for (size_t i = 0; i < m_requests.size() && !first; ++i) {
+                SearchOptions options = m_requests[i].options;
+                options.thenote = note.text.toStdU16String();
+                std::unique_ptr<BitVector> hit = searchrun::searchResults(spec, *searchBook, options, agg.searchID());
+                if (hit != nullptr && hit->count(true) > 0)
+                    first = i;
+            }
+        }
+    }
+    agg.removeFromResults(section);
+    if (first) {
+        const SearchResultsItemPtr item = agg.searchResultsAtIndex(*first);
+        if (item != nullptr && item->searchResultsBitVector != nullptr &&
+            section < item->searchResultsBitVector->size())
+            agg.addSectionToResultsAtIndex(section, *first, std::string());
+    }
+    return true;
+}
+
+void StudyPaneNotesListViewController::rerunLastSearch()
+{
+    SourceTuple::Ptr book = m_constantSourceTuple;
+    SearchResultsAggregator& agg = searchResultsAggregator();
+    if (book == nullptr && m_env.library != nullptr)
+        book = m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID);
+    if (book == nullptr)
+        book = m_searchedBook;
+    searchFor(trimmedQuery(QString::fromStdU16String(agg.searchedForString)), book);
+}
+
+void StudyPaneNotesListViewController::onEnhancedSearchOptionSelected()
+{
+    view();
+    const bool on = m_env.defaults != nullptr && !m_env.defaults->boolForKey(kEnhancedNotesSearch);
+    if (m_env.defaults != nullptr)
+        m_env.defaults->setBool(on, kEnhancedNotesSearch);
+    for (QAction* a : m_menu->actions())
+        if (a->data().toInt() == kEnhancedMenuTag)
+            a->setChecked(on);
+}
+
+void StudyPaneNotesListViewController::onAddButton()
+{
+    if (m_env.center == nullptr || !m_constantSourceTuple)
+        return;
+    m_env.center->postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(m_constantSourceTuple)}, {QStringLiteral("edit"), true},
+            {QStringLiteral("journalTitle"), QStringLiteral("")}});
+}
+
+void StudyPaneNotesListViewController::cleanSavedJournalResults()
+{
+    cNoteDoc* notes = noteDocInstance();
+    if (notes == nullptr || !notes->IsOpen() || m_env.layoutManager == nullptr)
+        return;
+    std::vector<cLString8> uuids;
+    if (!notes->journalSearchLayoutIds(uuids))
+        return;
+    for (const cLString8& uuid : uuids) {
+        const QString u = QString::fromUtf8(uuid.chars(), uuid.length());
+        if (m_env.layoutManager->layoutWithUuid(u) == nullptr)
+            searchrun::clearJournalSearchResults(uuid.chars(), -1, -1);
+    }
+}
+
+void StudyPaneNotesListViewController::reloadTable()
+{
+    if (m_model != nullptr)
+        m_model->reload();
+}
+
+QString StudyPaneNotesListViewController::noteTextForPosition(quint32 position) const
+{
+    const SourceTuple::Ptr book = searchedBook();
+    if (book == nullptr || position == 0)
+        return {};
+    if (book->isFakeJournalDoc())
+        return NoteStore::readBookNoteByRecordID(position).text;
+    if (book->docSupports(SourceTuple::kDocSupportsIsBible()))
+        return NoteStore::read(NoteLocation::bible(book->keyForSection(position))).text;
+    return NoteStore::read(NoteLocation::book(book->sourceTupleID(), position)).text;
+}
+
+void StudyPaneNotesListViewController::activateRow(int row)
+{
+    SearchResultsAggregator& agg = searchResultsAggregator();
+    const SRTablePath path = agg.tablePathForRow(row);
+    const SourceTuple::Ptr book = searchedBook();
+    const quint32 position = path.tableRowNum >= 0 ? agg.positionValueForTablePath(path) : 0;
+    if (book != nullptr && position != 0 && position != SearchResultsAggregator::kNoPosition &&
+        m_env.center != nullptr) {
+        quint32 key = 0;
+        if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
+            key = book->keyForSection(position);
+            if (key != 0 && studyPaneViewController != nullptr)
+                studyPaneViewController->pushKeyOnRecentStack(key, book->abbr());
+        }
+        if (!book->isFakeJournalDoc()) {
+            GoToRequest r;
+            if (key != 0)
+                r.bibleKey = key;
+            r.section = position;
+            r.sourceTuple = book;
+            r.activate = true;
+            r.sync = true;
+            r.layoutUuid = layoutUuid();
+            m_env.center->postNotificationName(GoToNames::GoToNotification, this, r.toUserInfo());
+        }
+        m_env.center->postNotificationName(GoToNames::qsUserNoteLinkSelected, this,
+            {{QStringLiteral("source"), bookVariant(book)}, {QStringLiteral("section"), position},
+                {QStringLiteral("key"), key},
+                {QStringLiteral("journalTitle"), book->plainTextSearchResultTitleForSection(position)}});
+    }
+    if (m_table != nullptr) {
+        const QSignalBlocker block(m_table->selectionModel());
+        m_table->clearSelection();
+        m_table->viewport()->update();
+    }
+}
+
+// --- model ---
+
+StudyPaneNotesListModel::StudyPaneNotesListModel(StudyPaneNotesListViewController* owner)
+    : QAbstractTableModel(owner), m_owner(owner)
+{
+}
+
+void StudyPaneNotesListModel::reload()
+{
+    beginResetModel();
+    m_htmlCache.clear();
+    m_titleCache.clear();
+    endResetModel();
+}
+
+int StudyPaneNotesListModel::rowCount(const QModelIndex& parent) const
+{
+    if (parent.isValid())
+        return 0;
+    SearchResultsAggregator& agg = m_owner->searchResultsAggregator();
+    if (!m_owner->m_tableViewHeaderString) {
+        if (const SourceTuple::Ptr book = m_owner->searchedBook()) {
+            m_owner->m_tableViewHeaderString = book->name();
+            const_cast<StudyPaneNotesListModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
+        }
+    }
+    return int(std::min<int64_t>(agg.numRows(), std::numeric_limits<int>::max()));
+}
+
+int StudyPaneNotesListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant StudyPaneNotesListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section != 0)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return m_owner->m_tableViewHeaderString.value_or(QString());
+    return {};
+}
+
+QVariant StudyPaneNotesListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    using Model = StudyPaneSearchResultsModel;
+    SearchResultsAggregator& agg = m_owner->searchResultsAggregator();
+    const SRTablePath path = agg.tablePathForRow(index.row());
+    if (path.tableRowNum < 0) {
+        if (role == Model::KindRole)
+            return Model::Header;
+        if (role == Qt::DisplayRole) {
+            const auto s = static_cast<std::size_t>(path.tableSectionNum);
+            return QStringLiteral("%1 (%2)")
+                .arg(QString::fromStdString(agg.sectionHeader(s)))
+                .arg(agg.countResultsInTableSection(s));
+        }
+        return {};
+    }
+    if (role == Model::KindRole)
+        return Model::LargeHit;
+    const quint32 position = agg.positionValueForTablePath(path);
+    const SourceTuple::Ptr book = m_owner->searchedBook();
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Model::TitleRole) {
+        auto it = m_titleCache.find(index.row());
+        if (it == m_titleCache.end()) {
+            const QString title = book != nullptr && position != SearchResultsAggregator::kNoPosition
+                ? book->plainTextSearchResultTitleForSection(position)
+                : QString();
+            it = m_titleCache.insert(index.row(), title);
+        }
+        return *it;
+    }
+    if (role != Model::HtmlRole)
+        return {};
+    auto it = m_htmlCache.find(index.row());
+    if (it == m_htmlCache.end()) {
+        // Stored notes are filtered on the way in; the cell filters again, since notes also come by
+        // sync, and shows no remote pictures.
+        QString text = position != SearchResultsAggregator::kNoPosition
+            ? NoteHtml::richEditorContent(m_owner->noteTextForPosition(position))
+            : QString();
+        if (text.isEmpty())
+            text = QStringLiteral("Can't get the note text for some reason.");
+        const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
+        // The cell draws with a text document, which runs no script and loads nothing remote.
+        it = m_htmlCache.insert(index.row(),
+            QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
+                           "type=\"text/css\">%1</style></head><body>")
+                    .arg(css) +
+                text + QStringLiteral("</body></html>"));
+    }
+    return *it;
+}

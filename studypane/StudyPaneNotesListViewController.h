@@ -1,0 +1,160 @@
+// The notes list (tab 5, "FindNote") and the journal list (tab 7) of the study pane: the notes of one
+// book, or the journal's notes, found by a query over their text. The plain list follows the book of
+// the current book pane; the journal list is fixed to the journal pseudo-book and has an add button
+// instead of the refresh button. A query runs one search of the notes, or six with the enhanced
+// search on (all words, same root word, sounds-like word), on the search pool; their sections fill a
+// table whose rows show each note's title and text. Choosing a row goes to the note's place and
+// shows the note in the note viewer.
+//
+// The list keeps its results up to date as notes change. A change of one Bible or book note of the
+// searched book is applied to the results by testing that note alone; other changes (journal notes,
+// changes without a named note) run the search again, at most once per second however many saves
+// arrive meanwhile, so the editor's autosaves never start a search per keystroke.
+//
+// The class operations test and delete notes for the book pane and the note viewer; their deletions
+// post "qsNotesHaveChangedNotification" with "deletedNote".
+//
+// Owned by the study pane controller; owns its view, menus and search session. Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+#include "platform/NotificationCenter.h"
+#include "search/execution/SearchExecutor.h"
+#include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneViewControllerProtocol.h"
+
+#include <QAbstractTableModel>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QTableView;
+class QToolButton;
+class SearchResultsAggregator;
+class SourceTupleID;
+class StudyPaneNotesListModel;
+
+class StudyPaneNotesListViewController : public QObject, public StudyPaneViewControllerProtocol {
+    Q_OBJECT
+public:
+    static constexpr int kHeaderRowHeight = 17;
+    static constexpr int kResultRowHeight = 102;
+    static constexpr int kEnhancedMenuTag = 101;
+    // The longest wait between a note change and the search it makes run again.
+    static constexpr int kRerunDelayMs = 1000;
+
+    explicit StudyPaneNotesListViewController(StudyPaneEnvironment env);
+    ~StudyPaneNotesListViewController() override;
+    static std::unique_ptr<StudyPaneNotesListViewController> factory(StudyPaneViewController* studyPane);
+    static std::unique_ptr<StudyPaneNotesListViewController> factoryForJournalList(StudyPaneViewController* studyPane);
+
+    // --- class operations ---
+    static bool blockHasNote(quint32 block, SourceTuple& book);
+    static bool verseHasNote(quint32 key);
+    static void deleteNoteForSection(
+        quint32 section, const SourceTupleID& book, NotificationCenter& center = NotificationCenter::defaultCenter());
+    static void deleteNoteForKey(quint32 key, NotificationCenter& center = NotificationCenter::defaultCenter());
+    static void deleteJournalNoteWithTitle(
+        const QString& title, NotificationCenter& center = NotificationCenter::defaultCenter());
+
+    // The runs of a query: one ("*" or exact), or six with the enhanced search.
+    static std::vector<SearchRunRequest> searchRequests(const QString& query, bool enhanced);
+
+    QWidget* view() override;
+    void studyPaneDidActivateSubview() override;
+    void exitIsImminent() override;
+
+    SourceTuple::Ptr constantSourceTuple() const { return m_constantSourceTuple; }
+    void setConstantSourceTuple(SourceTuple::Ptr book) { m_constantSourceTuple = std::move(book); }
+
+    QLineEdit* searchField() const { return m_searchField; }
+    QTableView* searchResultsTableView() const { return m_table; }
+    QProgressBar* searchProgressIndicator() const { return m_progress; }
+    QToolButton* refreshButton() const { return m_refreshButton; }
+    QMenu* searchOptionsMenu() const { return m_menu; }
+    std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
+
+    SearchResultsAggregator& searchResultsAggregator();
+    // The results when they are of that book, else null.
+    SearchResultsAggregator* searchResultsAggregatorForTupleID(const SourceTupleID& id);
+
+    // Searches the field's text (blank: "*") in the list's book.
+    void searchStringEntered();
+    void onRefreshButton() { searchStringEntered(); }
+    void searchFor(const QString& query, const SourceTuple::Ptr& book);
+    void onEnhancedSearchOptionSelected();
+    void onAddButton();
+    // Activates a row as a click does.
+    void activateRow(int row);
+    // Number of full searches started (for tests and diagnostics).
+    int searchesStarted() const { return m_searchesStarted; }
+    bool isRerunPending() const { return m_rerunTimer.isActive(); }
+
+    void searchProgressAddToCount(double count, quint64 searchID) { searchProgressUpdate(count, 0, searchID); }
+    void searchProgressIncrementBy(double count, quint64 searchID) { searchProgressUpdate(0, count, searchID); }
+    double searchProgressCount() const { return m_progressCount; }
+    double searchProgressCompleted() const { return m_progressCompleted; }
+
+    // The note text a result row shows.
+    QString noteTextForPosition(quint32 position) const;
+    SourceTuple::Ptr searchedBook() const;
+
+private:
+    friend class StudyPaneNotesListModel;
+    SourceTuple::Ptr chosenBook() const;
+    void notesHaveChanged(const Notification& n);
+    bool applyChangeOfOneNote(const Notification& n);
+    void rerunLastSearch();
+    void searchProgressUpdate(double add, double increment, quint64 searchID);
+    void cleanSavedJournalResults();
+    void reloadTable();
+    QString layoutUuid() const;
+
+    StudyPaneEnvironment m_env;
+    SourceTuple::Ptr m_constantSourceTuple;
+    QPointer<QWidget> m_view;
+    QLineEdit* m_searchField = nullptr;
+    QToolButton* m_menuButton = nullptr;
+    QToolButton* m_refreshButton = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QTableView* m_table = nullptr;
+    StudyPaneNotesListModel* m_model = nullptr;
+    QMenu* m_menu = nullptr;
+    QTimer m_hideProgressTimer;
+    QTimer m_rerunTimer;
+    std::shared_ptr<SearchSession> m_session;
+    std::shared_ptr<class NotesListProgressForwarder> m_progressDelegate;
+    std::vector<SearchRunRequest> m_requests;  // the runs of the last search, by order
+    SourceTuple::Ptr m_searchedBook;
+    std::optional<QString> m_tableViewHeaderString;
+    double m_progressCount = 0;
+    double m_progressCompleted = 0;
+    int m_searchesStarted = 0;
+    bool m_searchComplete = false;
+    std::vector<Observation> m_observations;
+};
+
+// The rows of the notes table: section headers and notes, from the aggregator.
+class StudyPaneNotesListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // The roles and kinds of the Find table's model, so that its delegate paints these rows too.
+    explicit StudyPaneNotesListModel(StudyPaneNotesListViewController* owner);
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    void reload();
+
+private:
+    StudyPaneNotesListViewController* m_owner;
+    mutable QHash<int, QString> m_htmlCache;
+    mutable QHash<int, QString> m_titleCache;
+};

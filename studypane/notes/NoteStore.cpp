@@ -1,0 +1,225 @@
+#include "studypane/notes/NoteStore.h"
+
+#include "engine/references/cBibleRef.h"
+#include "library/EngineStrings.h"
+#include "userdata/cBibleNote.h"
+#include "userdata/cBookNote.h"
+#include "userdata/cNoteDoc.h"
+
+namespace {
+
+bool isJournalID(const SourceTupleID& id)
+{
+    return id == SourceTupleID::sourceTupleIDForFakeJournalDoc();
+}
+
+cNoteDoc* openNotes()
+{
+    cNoteDoc* notes = noteDocInstance();
+    return notes != nullptr && notes->IsOpen() ? notes : nullptr;
+}
+
+void place(cBookNote& record, const NoteLocation& location)
+{
+    if (location.hasJournalNote()) {
+        record.pubid = NoteStore::kJournalPubID;
+        record.bookid = NoteStore::kJournalBookID;
+        record.edition = NoteStore::kJournalEdition;
+        record.section = NoteStore::kJournalSection;
+        record.formname = EngineStrings::utf16(location.journalTitle.value_or(QString()));
+        record.fieldname = EngineStrings::utf16(NoteStore::journalFieldName());
+    } else {
+        record.pubid = static_cast<quint16>(location.source->pubID());
+        record.bookid = static_cast<quint16>(location.source->bookID());
+        record.edition = static_cast<quint8>(location.source->editionNumber());
+        record.section = static_cast<qint32>(location.section);
+        record.formname.makeEmpty();
+        record.fieldname.makeEmpty();
+    }
+}
+
+bool readBookRecord(cNoteDoc& notes, const NoteLocation& location, cBookNote& record)
+{
+    cBookNote where;
+    place(where, location);
+    return notes.readFormNote(
+        where.pubid, where.bookid, where.edition, where.section, where.formname, where.fieldname, record);
+}
+
+}  // namespace
+
+NoteLocation::Kind NoteLocation::kind() const
+{
+    if (key != 0)
+        return Kind::Bible;
+    if (source && !isJournalID(*source) && section != 0)
+        return Kind::Book;
+    if (source && isJournalID(*source) && journalTitle)
+        return Kind::Journal;
+    return Kind::None;
+}
+
+NoteLocation NoteLocation::bible(quint32 key)
+{
+    NoteLocation l;
+    l.key = key;
+    return l;
+}
+
+NoteLocation NoteLocation::book(const SourceTupleID& id, quint32 section)
+{
+    NoteLocation l;
+    l.source = id;
+    l.section = section;
+    return l;
+}
+
+NoteLocation NoteLocation::journal(const QString& title)
+{
+    NoteLocation l;
+    l.source = SourceTupleID::sourceTupleIDForFakeJournalDoc();
+    l.journalTitle = title;
+    return l;
+}
+
+StoredNote NoteStore::read(const NoteLocation& location)
+{
+    StoredNote out;
+    cNoteDoc* notes = openNotes();
+    if (notes == nullptr)
+        return out;
+    switch (location.kind()) {
+    case NoteLocation::Kind::None:
+        return out;
+    case NoteLocation::Kind::Bible: {
+        cBibleNote record;
+        if (!notes->readBibleNoteInReference(cBibleRef(location.key), record) || record.deleted != 0)
+            return out;
+        out.found = true;
+        out.text = EngineStrings::fromUtf16(record.note);
+        out.serverID = record.serverid;
+        out.recordID = record.recid;
+        return out;
+    }
+    case NoteLocation::Kind::Book:
+    case NoteLocation::Kind::Journal: {
+        cBookNote record;
+        if (!readBookRecord(*notes, location, record) || record.deleted != 0)
+            return out;
+        out.found = true;
+        out.text = EngineStrings::fromUtf16(record.note);
+        out.serverID = record.serverid;
+        out.recordID = record.recid;
+        return out;
+    }
+    }
+    return out;
+}
+
+bool NoteStore::save(const NoteLocation& location, const QString& text, bool* newNote)
+{
+    cNoteDoc* notes = openNotes();
+    if (newNote != nullptr)
+        *newNote = false;
+    if (notes == nullptr)
+        return false;
+    switch (location.kind()) {
+    case NoteLocation::Kind::None:
+        return false;
+    case NoteLocation::Kind::Bible: {
+        cBibleNote record;
+        const bool found = notes->readBibleNoteInReference(cBibleRef(location.key), record) && record.deleted == 0;
+        if (!found) {
+            record.clear();
+            record.booknum = static_cast<qint32>((location.key >> 16) & 0xFF);
+            record.chapter = static_cast<qint32>((location.key >> 8) & 0xFF);
+            record.verse = static_cast<qint32>(location.key & 0xFF);
+        }
+        if (newNote != nullptr)
+            *newNote = !found;
+        record.note = EngineStrings::utf16(text);
+        return notes->saveBibleNote(record, false);
+    }
+    case NoteLocation::Kind::Book:
+    case NoteLocation::Kind::Journal: {
+        cBookNote record;
+        const bool found = readBookRecord(*notes, location, record) && record.deleted == 0;
+        if (!found) {
+            record.clear();
+            place(record, location);
+        }
+        if (newNote != nullptr)
+            *newNote = !found;
+        record.note = EngineStrings::utf16(text);
+        return notes->saveBookNote(record, false);
+    }
+    }
+    return false;
+}
+
+StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID)
+{
+    StoredNote out;
+    cNoteDoc* notes = openNotes();
+    if (notes == nullptr || recordID <= 0)
+        return out;
+    cBookNote record;
+    record.recid = recordID;
+    if (!notes->readBookNoteByRecid(record) || record.deleted != 0)
+        return out;
+    out.found = true;
+    out.text = EngineStrings::fromUtf16(record.note);
+    out.serverID = record.serverid;
+    out.recordID = record.recid;
+    return out;
+}
+
+bool NoteStore::remove(const NoteLocation& location)
+{
+    cNoteDoc* notes = openNotes();
+    if (notes == nullptr)
+        return false;
+    switch (location.kind()) {
+    case NoteLocation::Kind::None:
+        return false;
+    case NoteLocation::Kind::Bible: {
+        const quint32 verse = notes->noteVerseInReference(cBibleRef(location.key));
+        if (verse == 0)
+            return true;  // nothing live to delete
+        return notes->deleteBibleNoteAtVerse(static_cast<qint32>((verse >> 16) & 0xFF),
+            static_cast<qint32>((verse >> 8) & 0xFF), static_cast<qint32>(verse & 0xFF));
+    }
+    case NoteLocation::Kind::Book:
+    case NoteLocation::Kind::Journal: {
+        cBookNote where;
+        place(where, location);
+        return notes->deleteFormNote(
+            where.pubid, where.bookid, where.edition, where.section, where.formname, where.fieldname);
+    }
+    }
+    return false;
+}
+
+QString NoteStore::uniqueJournalTitleFrom(const QString& title)
+{
+    QString candidate = title;
+    // The counter is bounded only by the number of notes, each of which takes one title.
+    for (quint64 n = 1; exists(NoteLocation::journal(candidate)); ++n)
+        candidate = title + QLatin1Char('-') + QString::number(n);
+    return candidate;
+}
+
+QString NoteStore::cleanJournalTitle(const QString& typed)
+{
+    qsizetype start = 0;
+    qsizetype end = typed.size();
+    auto blank = [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; };
+    while (start < end && blank(typed[start]))
+        ++start;
+    while (end > start && blank(typed[end - 1]))
+        --end;
+    QString title = typed.mid(start, end - start);
+    if (title.size() > kMaxJournalTitleLength)
+        title.truncate(kMaxJournalTitleLength);
+    return title;
+}

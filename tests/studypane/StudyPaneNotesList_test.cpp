@@ -1,0 +1,482 @@
+// The notes list, the journal list and the library search over the compiled sample library, with
+// the notes in a database of the test's own: where notes are stored and deleted, the journal's title
+// rules, the notes found by word, stem and phrase, a change of one note applied without a new search
+// while other changes run one search however many arrive, the journal's saved rows, and the library
+// search's rows and counts per book.
+
+#include <gtest/gtest.h>
+
+#include "StudyPaneTestSupport.h"
+#include "engine/docbase/cSourceDoc.h"
+#include "engine/references/cBibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/JournalSourceTuple.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "search/core/cBitVector.h"
+#include "search/execution/SearchExecutor.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "search/execution/SearchRun.h"
+#include "studypane/StudyPaneLibrarySearchViewController.h"
+#include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/notes/NoteStore.h"
+#include "tools/tvkbuild/import/TvkModuleImport.h"
+#include "userdata/cNoteDoc.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <set>
+
+using namespace StudyPaneTest;
+
+namespace {
+
+const QString kLib = QStringLiteral(QS_BINARY_DIR "/library/");
+const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
+
+struct Recorder {
+    QList<Notification> posts;
+    Observation observation;
+    Recorder(NotificationCenter& center, const QString& name)
+        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
+    {
+    }
+};
+
+// The notes database lives in a folder of the test's own, set before the note document opens.
+void openNotesInTemporaryFolder()
+{
+    static QTemporaryDir folder;
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    cSQLiteDbBase::setEngineDataFolder(cLString16(folder.path().toUtf8().constData()));
+    cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
+}
+
+// Marks every live note deleted, so each test starts with none.
+void deleteAllNotes()
+{
+    cNoteDoc* notes = noteDocInstance();
+    std::vector<quint32> keys;
+    cBibleNote b;
+    for (bool more = notes->firstBibleNote(b); more; more = notes->nextBibleNote(b))
+        keys.push_back(b.verseKey());
+    for (quint32 k : keys)
+        NoteStore::remove(NoteLocation::bible(k));
+    std::vector<cBookNote> books;
+    cBookNote n;
+    for (bool more = notes->firstBookNote(n); more; more = notes->nextBookNote(n))
+        books.push_back(n);
+    for (const cBookNote& x : books)
+        notes->deleteFormNote(x.pubid, x.bookid, x.edition, x.section, x.formname, x.fieldname);
+}
+
+// The KJV verses whose text (notes left out) holds the word.
+std::set<quint32> versesWithWord(const QString& word)
+{
+    std::set<quint32> out;
+    std::ifstream in(QS_BINARY_DIR "/library-src/engKJV2006eb.imp", std::ios::binary);
+    std::string line, key, text;
+    static const QRegularExpression notes(
+        QStringLiteral("<note\\b[^>]*>.*?</note>"), QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
+    static const QRegularExpression words(QStringLiteral("[A-Za-z]+"));
+    auto flush = [&] {
+        const uint32_t k = key.empty() ? 0 : tvkVerseKeyFromExportKey(key);
+        if (k == 0 || (k & 0xFF) == 0)
+            return;
+        QString plain = QString::fromUtf8(text.c_str());
+        plain.remove(notes);
+        plain.replace(tags, QStringLiteral(" "));
+        for (auto it = words.globalMatch(plain); it.hasNext();) {
+            if (it.next().captured().compare(word, Qt::CaseInsensitive) == 0) {
+                out.insert(k);
+                return;
+            }
+        }
+    };
+    while (std::getline(in, line)) {
+        if (line.rfind("$$$", 0) == 0) {
+            flush();
+            key = line.substr(3);
+            text.clear();
+        } else {
+            text += "\n" + line;
+        }
+    }
+    flush();
+    return out;
+}
+
+std::set<quint32> positionsOf(const SearchResultsAggregator& agg, std::size_t item)
+{
+    std::set<quint32> out;
+    const SearchResultsItemPtr it = agg.searchResultsAtIndex(item);
+    const auto& v = it ? it->searchResultsBitVector : nullptr;
+    for (uint32_t s = v ? v->first(true) : cBitVector::kNone; s != cBitVector::kNone; s = v->nextAfter(s, true))
+        out.insert(s);
+    return out;
+}
+
+class StudyPaneNotesList : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ensureApplication();
+        openNotesInTemporaryFolder();
+        if (!QFile::exists(kLib + QStringLiteral("KJV.tvk")))
+            return;
+        static QTemporaryDir folder;
+        const QString books = folder.filePath(QStringLiteral("books"));
+        QDir().mkpath(books);
+        for (const char* name : {"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk"})
+            QFile::link(kLib + QLatin1String(name), QDir(books).filePath(QLatin1String(name)));
+        SourceManager::Folders folders;
+        folders.books = books;
+        folders.cache = folder.filePath(QStringLiteral("cache"));
+        folders.refused = folder.filePath(QStringLiteral("refused"));
+        QDir().mkpath(folders.cache);
+        s_library = new SourceManager(folders);
+    }
+    static void TearDownTestSuite()
+    {
+        SearchExecutor::shared().waitForDone();
+        delete s_library;
+        s_library = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (s_library == nullptr)
+            GTEST_SKIP() << "the sample library is not built";
+        deleteAllNotes();
+        m_screen = std::make_unique<Screen>();
+        kjv = s_library->allSources()->tupleForPubID(1, 101);
+        scofield = s_library->allSources()->tupleForPubID(1, 110);
+        ASSERT_TRUE(kjv && scofield);
+        StudyPaneEnvironment env = m_screen->environment();
+        env.library = s_library;
+        env.activeBook = [this] { return activeBook; };
+        activeBook = kjv;
+        pane = m_screen->install(env);
+        list = pane->studyPaneNotesListViewController();
+        journal = pane->studyPaneJournalListViewController();
+        library = pane->studyPaneLibrarySearchViewController();
+        ASSERT_TRUE(list && journal && library);
+    }
+    void TearDown() override { SearchExecutor::shared().waitForDone(); }
+
+    static void bibleNote(quint32 key, const QString& text)
+    {
+        ASSERT_TRUE(NoteStore::save(NoteLocation::bible(key), text));
+    }
+
+    bool search(StudyPaneNotesListViewController* c, const QString& text)
+    {
+        c->view();
+        c->searchField()->setText(text);
+        c->searchStringEntered();
+        return waitFor([c] { return c->searchResultsAggregator().isComplete(); });
+    }
+    std::set<quint32> keysIn(std::size_t item)
+    {
+        std::set<quint32> keys;
+        for (quint32 s : positionsOf(list->searchResultsAggregator(), item))
+            keys.insert(kjv->keyForSection(s));
+        return keys;
+    }
+
+    static inline SourceManager* s_library = nullptr;
+    std::unique_ptr<Screen> m_screen;
+    SourceTuple::Ptr kjv, scofield, activeBook;
+    StudyPaneViewController* pane = nullptr;
+    StudyPaneNotesListViewController* list = nullptr;
+    StudyPaneNotesListViewController* journal = nullptr;
+    StudyPaneLibrarySearchViewController* library = nullptr;
+};
+
+const quint32 kJohn316 = makeBibleKey(43, 3, 16);
+const quint32 kGen11 = makeBibleKey(1, 1, 1);
+const quint32 kRom828 = makeBibleKey(45, 8, 28);
+const quint32 kPs23 = makeBibleKey(19, 23, 1);
+
+}  // namespace
+
+TEST_F(StudyPaneNotesList, NotesAreStoredReadAndDeletedByKind)
+{
+    bool created = false;
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>loved</p>"), &created));
+    EXPECT_TRUE(created);
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>so loved</p>"), &created));
+    EXPECT_FALSE(created);
+    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kJohn316)).text, QStringLiteral("<p>so loved</p>"));
+    EXPECT_TRUE(StudyPaneNotesListViewController::verseHasNote(kJohn316));
+    EXPECT_FALSE(StudyPaneNotesListViewController::verseHasNote(kGen11));
+
+    const NoteLocation book = NoteLocation::book(scofield->sourceTupleID(), 12);
+    ASSERT_TRUE(NoteStore::save(book, QStringLiteral("commentary note"), &created));
+    EXPECT_TRUE(created);
+    EXPECT_EQ(book.kind(), NoteLocation::Kind::Book);
+    EXPECT_TRUE(StudyPaneNotesListViewController::blockHasNote(scofield->blockForSection(12), *scofield));
+    EXPECT_FALSE(StudyPaneNotesListViewController::blockHasNote(scofield->blockForSection(13), *scofield));
+
+    // An empty text deletes; the journal is told apart by its identity and title.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Prayer")), QStringLiteral("x")));
+    EXPECT_TRUE(NoteStore::exists(NoteLocation::journal(QStringLiteral("PRAYER"))));  // titles ignore case
+    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Prayer")), QString()));
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::journal(QStringLiteral("Prayer"))));
+
+    // The class deletions tell everyone, with "deletedNote".
+    Recorder changes(NotificationCenter::defaultCenter(), kNotesChanged);
+    StudyPaneNotesListViewController::deleteNoteForKey(kJohn316);
+    StudyPaneNotesListViewController::deleteNoteForSection(12, scofield->sourceTupleID());
+    StudyPaneNotesListViewController::deleteJournalNoteWithTitle(QStringLiteral("Gone"));
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    EXPECT_FALSE(NoteStore::exists(book));
+    ASSERT_EQ(changes.posts.size(), 3);
+    EXPECT_EQ(changes.posts[0].userInfo.value(QStringLiteral("key")).toUInt(), kJohn316);
+    EXPECT_EQ(changes.posts[1].userInfo.value(QStringLiteral("section")).toUInt(), 12u);
+    EXPECT_EQ(changes.posts[1].userInfo.value(QStringLiteral("sourceTupleID")).value<SourceTupleID>(),
+        scofield->sourceTupleID());
+    EXPECT_EQ(changes.posts[2].userInfo.value(QStringLiteral("journalTitle")).toString(), QStringLiteral("Gone"));
+    for (const Notification& n : changes.posts) {
+        EXPECT_TRUE(n.userInfo.value(QStringLiteral("deletedNote")).toBool());
+        EXPECT_TRUE(n.userInfo.value(QStringLiteral("changed")).toBool());
+        EXPECT_EQ(n.object, nullptr);
+    }
+}
+
+TEST_F(StudyPaneNotesList, JournalTitlesAreCleanedCutAndMadeUnique)
+{
+    EXPECT_EQ(NoteStore::cleanJournalTitle(QStringLiteral(" \t\u0001Title\n ")), QStringLiteral("Title"));
+    EXPECT_EQ(NoteStore::cleanJournalTitle(QString(200, QLatin1Char('x'))), QString(128, QLatin1Char('x')));
+    EXPECT_EQ(NoteStore::uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled"));
+    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Untitled")), QStringLiteral("a")));
+    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("untitled-1")), QStringLiteral("b")));
+    EXPECT_EQ(NoteStore::uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled-2"));
+    EXPECT_EQ(NoteStore::uniqueJournalTitleFrom(QStringLiteral("UNTITLED")), QStringLiteral("UNTITLED-2"));
+    // A deleted note frees its title.
+    ASSERT_TRUE(NoteStore::remove(NoteLocation::journal(QStringLiteral("Untitled"))));
+    EXPECT_EQ(NoteStore::uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled"));
+    EXPECT_EQ(NoteLocation().kind(), NoteLocation::Kind::None);
+    NoteLocation noTitle;
+    noTitle.source = SourceTupleID::sourceTupleIDForFakeJournalDoc();
+    EXPECT_FALSE(noTitle.hasSomethingToDisplay());
+    EXPECT_TRUE(NoteLocation::journal(QString()).hasJournalNote());
+}
+
+TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
+{
+    bibleNote(kJohn316, QStringLiteral("<p>God so <b>loved</b> the world</p>"));
+    bibleNote(kGen11, QStringLiteral("<p>In the beginning God created</p>"));
+    bibleNote(kRom828, QStringLiteral("<p>all things work together for good</p>"));
+    bibleNote(kPs23, QStringLiteral("<p>his loving kindness follows me</p>"));
+
+    // A blank query lists every note of the book in one section.
+    ASSERT_TRUE(search(list, QStringLiteral("  ")));
+    SearchResultsAggregator& agg = list->searchResultsAggregator();
+    ASSERT_EQ(agg.numSearchResultsItems(), 1u);
+    EXPECT_EQ(agg.sectionHeader(0), "All Notes in this Book");
+    EXPECT_EQ(keysIn(0), (std::set<quint32> {kJohn316, kGen11, kRom828, kPs23}));
+    QTableView* table = list->searchResultsTableView();
+    EXPECT_EQ(table->model()->rowCount(), 5);
+    EXPECT_EQ(table->model()->index(0, 0).data().toString(), QStringLiteral("All Notes in this Book (4)"));
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    const QString cell = table->model()->index(1, 0).data(StudyPaneSearchResultsModel::HtmlRole).toString();
+    EXPECT_TRUE(cell.contains(QStringLiteral("In the beginning God created"))) << cell.toStdString();
+
+    // Without the enhanced search a word gives the exact matches only.
+    ASSERT_TRUE(search(list, QStringLiteral("loved")));
+    ASSERT_EQ(agg.numSearchResultsItems(), 1u);
+    EXPECT_EQ(agg.sectionHeader(0), "Exact Match");
+    EXPECT_EQ(keysIn(0), std::set<quint32> {kJohn316});
+
+    // A phrase holds its words in their order.
+    ASSERT_TRUE(search(list, QStringLiteral("\"work together\"")));
+    EXPECT_EQ(keysIn(0), std::set<quint32> {kRom828});
+    ASSERT_TRUE(search(list, QStringLiteral("\"together work\"")));
+    EXPECT_TRUE(keysIn(0).empty());
+
+    // The enhanced search adds five sections; the stem of "love" finds "loved" and "loving", each
+    // in the first section that holds it.
+    list->onEnhancedSearchOptionSelected();
+    EXPECT_TRUE(m_screen->defaults->boolForKey(QStringLiteral("enhancedNotesSearch")));
+    EXPECT_TRUE(list->searchOptionsMenu()->actions().first()->isChecked());
+    ASSERT_TRUE(search(list, QStringLiteral("love")));
+    ASSERT_EQ(agg.numSearchResultsItems(), 6u);
+    const char* titles[] = {"Exact Match", "All Words", "Exact Match, Same Root Word", "Exact Match, Sounds Like Word",
+        "All Words, Same Root Word", "All Words, Sounds Like Word"};
+    for (std::size_t i = 0; i < 6; ++i)
+        EXPECT_EQ(agg.sectionHeader(i), titles[i]);
+    EXPECT_TRUE(keysIn(0).empty());
+    EXPECT_EQ(keysIn(2), (std::set<quint32> {kJohn316, kPs23}));
+    EXPECT_TRUE(keysIn(4).empty());  // shown in an earlier section already
+    list->onEnhancedSearchOptionSelected();
+    EXPECT_FALSE(m_screen->defaults->boolForKey(QStringLiteral("enhancedNotesSearch")));
+
+    // A Bible row goes to the verse and shows its note.
+    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    Recorder shows(m_screen->center, GoToNames::qsUserNoteLinkSelected);
+    ASSERT_TRUE(search(list, QStringLiteral("beginning")));
+    list->activateRow(1);
+    ASSERT_EQ(goTos.posts.size(), 1);
+    EXPECT_EQ(GoToRequest::fromUserInfo(goTos.posts[0].userInfo).bibleKey, kGen11);
+    ASSERT_EQ(shows.posts.size(), 1);
+    EXPECT_EQ(shows.posts[0].userInfo.value(QStringLiteral("key")).toUInt(), kGen11);
+    EXPECT_EQ(bookFromVariant(shows.posts[0].userInfo.value(QStringLiteral("source"))), kjv);
+    EXPECT_EQ(pane->recentGoToVerseKeys().value(0), kGen11);
+    list->activateRow(0);  // a header does nothing
+    EXPECT_EQ(shows.posts.size(), 1);
+}
+
+TEST_F(StudyPaneNotesList, AChangeOfOneNoteIsAppliedWithoutANewSearchOthersRunOneSearch)
+{
+    bibleNote(kJohn316, QStringLiteral("God so loved the world"));
+    ASSERT_TRUE(search(list, QStringLiteral("world")));
+    const int searches = list->searchesStarted();
+    EXPECT_EQ(keysIn(0), std::set<quint32> {kJohn316});
+
+    // Autosaves of one note: each is tested alone, no search starts.
+    for (int i = 0; i < 5; ++i) {
+        bibleNote(kGen11, QStringLiteral("the world was made, save %1").arg(i));
+        m_screen->center.postNotificationName(kNotesChanged, nullptr,
+            {{QStringLiteral("key"), kGen11}, {QStringLiteral("changed"), true}, {QStringLiteral("newNote"), i == 0}});
+    }
+    EXPECT_FALSE(list->isRerunPending());
+    EXPECT_EQ(list->searchesStarted(), searches);
+    EXPECT_EQ(keysIn(0), (std::set<quint32> {kJohn316, kGen11}));
+    EXPECT_EQ(list->searchResultsTableView()->model()->rowCount(), 3);
+    // An edit that no longer matches takes the row out; a deletion too.
+    bibleNote(kGen11, QStringLiteral("in the beginning"));
+    m_screen->center.postNotificationName(kNotesChanged, nullptr, {{QStringLiteral("key"), kGen11}});
+    EXPECT_EQ(keysIn(0), std::set<quint32> {kJohn316});
+    StudyPaneNotesListViewController::deleteNoteForKey(kJohn316, m_screen->center);
+    EXPECT_TRUE(keysIn(0).empty());
+    EXPECT_EQ(list->searchesStarted(), searches);
+    // The result agrees with a fresh search.
+    bibleNote(kRom828, QStringLiteral("the whole world"));
+    m_screen->center.postNotificationName(kNotesChanged, nullptr, {{QStringLiteral("key"), kRom828}});
+    const std::set<quint32> applied = keysIn(0);
+    ASSERT_TRUE(search(list, QStringLiteral("world")));
+    EXPECT_EQ(keysIn(0), applied);
+
+    // Changes that name no note run the search again, once for any number of them.
+    const int before = list->searchesStarted();
+    for (int i = 0; i < 10; ++i)
+        m_screen->center.postNotificationName(kNotesChanged);
+    EXPECT_TRUE(list->isRerunPending());
+    EXPECT_EQ(list->searchesStarted(), before);
+    ASSERT_TRUE(waitFor([this] { return !list->isRerunPending(); }));
+    EXPECT_EQ(list->searchesStarted(), before + 1);
+    // "changed" NO changes nothing.
+    m_screen->center.postNotificationName(kNotesChanged, nullptr, {{QStringLiteral("changed"), false}});
+    EXPECT_FALSE(list->isRerunPending());
+}
+
+TEST_F(StudyPaneNotesList, JournalListSearchesTitledNotesAndKeepsNoRowsOfDeletedLayouts)
+{
+    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Morning prayer")), QStringLiteral("grace")));
+    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Evening")), QStringLiteral("peace and grace")));
+    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Noon")), QStringLiteral("work")));
+    ASSERT_TRUE(search(journal, QStringLiteral("grace")));
+    SearchResultsAggregator& agg = journal->searchResultsAggregator();
+    EXPECT_TRUE(agg.isJournal());
+    EXPECT_EQ(agg.countResultsInTableSection(0), 2u);
+    EXPECT_EQ(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID::sourceTupleIDForFakeJournalDoc()), &agg);
+    EXPECT_EQ(pane->notesSearchResultsAggregatorForTupleID(kjv->sourceTupleID()), nullptr);
+
+    // A journal row opens the note and goes nowhere.
+    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    Recorder shows(m_screen->center, GoToNames::qsUserNoteLinkSelected);
+    journal->activateRow(1);
+    EXPECT_TRUE(goTos.posts.isEmpty());
+    ASSERT_EQ(shows.posts.size(), 1);
+    const QString title = shows.posts[0].userInfo.value(QStringLiteral("journalTitle")).toString();
+    EXPECT_TRUE(title == QStringLiteral("Evening") || title == QStringLiteral("Morning prayer")) << title.toStdString();
+    // The add button asks for a new journal note in the editor.
+    journal->onAddButton();
+    ASSERT_EQ(shows.posts.size(), 2);
+    EXPECT_TRUE(shows.posts[1].userInfo.value(QStringLiteral("edit")).toBool());
+    EXPECT_TRUE(shows.posts[1].userInfo.value(QStringLiteral("journalTitle")).toString().isEmpty());
+    EXPECT_TRUE(shows.posts[1].userInfo.contains(QStringLiteral("journalTitle")));
+
+    // The journal's saved rows: one search's rows at a time for a layout, none for a layout that is
+    // gone.
+    noteDocInstance()->addJournalSearchResult(cLString16("EVENING"), 1, "no-such-layout", 3, 0);
+    std::vector<cLString8> uuids;
+    ASSERT_TRUE(noteDocInstance()->journalSearchLayoutIds(uuids));
+    ASSERT_EQ(uuids.size(), 2u);
+    m_screen->center.postNotificationName(GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification);
+    uuids.clear();
+    ASSERT_TRUE(noteDocInstance()->journalSearchLayoutIds(uuids));
+    ASSERT_EQ(uuids.size(), 1u);
+    EXPECT_EQ(std::string(uuids[0].chars()), m_screen->layout->uuidString().toStdString());
+}
+
+TEST_F(StudyPaneNotesList, LibrarySearchListsTheBooksHoldingAWordWithTheirCounts)
+{
+    library->view();
+    library->searchField()->setText(QStringLiteral("faith"));
+    library->searchStringEntered();
+    EXPECT_EQ(library->searchProgressCount(), double(s_library->allSources()->count()));
+    ASSERT_TRUE(waitFor([this] { return library->isSearchComplete(); }));
+    const auto& rows = library->resultsArray();
+    ASSERT_EQ(rows.size(), std::size_t(s_library->allSources()->count()));
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        EXPECT_TRUE(rows[i - 1].exactCount > rows[i].exactCount ||
+            (rows[i - 1].exactCount == rows[i].exactCount && rows[i - 1].allWordsCount >= rows[i].allWordsCount));
+    }
+    // The KJV's count is the number of its verses that hold the word.
+    auto kjvRow = std::find_if(rows.begin(), rows.end(), [this](const auto& r) { return r.book == kjv; });
+    ASSERT_NE(kjvRow, rows.end());
+    EXPECT_EQ(kjvRow->exactCount, versesWithWord(QStringLiteral("faith")).size());
+    EXPECT_EQ(kjvRow->aggregator().numSearchResultsItems(), 4u);
+    QTableView* table = library->searchResultsTableView();
+    EXPECT_EQ(table->model()->rowCount(), int(rows.size()));
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(),
+        QStringLiteral("%1 Books in Library").arg(s_library->allSources()->count()));
+    const int kjvIndex = int(kjvRow - rows.begin());
+    EXPECT_EQ(table->model()->index(kjvIndex, 0).data().toString(), kjv->name());
+    EXPECT_EQ(table->model()->index(kjvIndex, 0).data(StudyPaneLibrarySearchModel::ExactCountRole).toUInt(),
+        kjvRow->exactCount);
+
+    // Choosing the KJV goes to its first hit and hands the query to Find.
+    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    Recorder handOver(m_screen->center, QStringLiteral("StartSearchWithLibrarySearchResultsNotification"));
+    library->activateRow(kjvIndex);
+    ASSERT_EQ(goTos.posts.size(), 1);
+    const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts[0].userInfo);
+    EXPECT_EQ(r.sourceTupleID, kjv->sourceTupleID());
+    EXPECT_EQ(kjv->keyForSection(quint32(r.section.value_or(0))), *versesWithWord(QStringLiteral("faith")).begin());
+    EXPECT_TRUE(r.activatePane);
+    ASSERT_EQ(handOver.posts.size(), 1);
+    EXPECT_EQ(handOver.posts[0].userInfo.value(QStringLiteral("searchSpec")).toString(), QStringLiteral("faith"));
+
+    // A verse reference runs two searches per book; a second search replaces the first at once.
+    library->searchField()->setText(QStringLiteral("grace"));
+    library->searchStringEntered();
+    const quint64 first = library->searchID();
+    library->searchField()->setText(QStringLiteral("Romans 8:28"));
+    library->searchStringEntered();
+    EXPECT_EQ(library->searchID(), first + 1);
+    EXPECT_TRUE(library->resultsArray().empty());
+    ASSERT_TRUE(waitFor([this] { return library->isSearchComplete(); }));
+    for (const auto& row : library->resultsArray())
+        EXPECT_EQ(row.aggregator().numSearchResultsItems(), 2u) << row.book->name().toStdString();
+    EXPECT_EQ(library->searchProgressCount(), double(s_library->allSources()->count()));
+    EXPECT_EQ(library->searchProgressCompleted(), library->searchProgressCount());
+    EXPECT_TRUE(StudyPaneLibrarySearchViewController::isVerseReference(QStringLiteral("John 3:16")));
+    EXPECT_FALSE(StudyPaneLibrarySearchViewController::isVerseReference(QStringLiteral("John")));
+    EXPECT_EQ(StudyPaneLibrarySearchViewController::searchRequests(false).size(), 4u);
+}
