@@ -1,5 +1,6 @@
 #include "app/QuillsteadAppController.h"
 
+#include "app/AutostudyRequests.h"
 #include "app/ProgramParts.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
@@ -181,6 +182,8 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
         defaults().setInteger(appVersion(), QStringLiteral("prevAppVersion"));
 
     m_center.addObserver(this, QStringLiteral("qsLayoutManagerLayoutNameChangedNotification"), [](Notification&) {});
+    listenForAutostudyRequests(this, m_center,
+        [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
     listenForOtherInstances();
 }
 

@@ -1,5 +1,6 @@
 #include "app/QuillsteadWindowController.h"
 
+#include "app/AutostudyRequests.h"
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
 #include "library/NavigationHistory.h"
@@ -92,7 +93,7 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 const QSet<int>& unavailableTags()
 {
     static const QSet<int> tags {101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222,
-        503, 602, 603, 604, 605, 606, 607, 608, 403};
+        503, 602, 605, 606, 607, 403};
     return tags;
 }
 
@@ -588,6 +589,15 @@ void QuillsteadWindowController::toolbarItemSelected(int tag)
         return;
     case 610:
         m_layoutViewController->makeLibrarySearchPaneCurrent();
+        return;
+    case 603:
+        m_layoutViewController->onAutostudyVerse();
+        return;
+    case 604:
+        m_layoutViewController->onAutostudyWord();
+        return;
+    case 608:
+        runTodayAutostudy(m_window.get());
         return;
     case 505:
         goBackInHistory();

@@ -120,7 +120,12 @@ bool AutoStudyCSS::saveCSSEditorContents(const QString& text)
         revertToDefaultCssEditorContents();
     } else if (text != m_string) {
         m_string = text;
-        writeCssToFile();
+        // A failed write is not a save: the editor keeps its edits marked, and the sheet goes back
+        // to what is on disk so that saving the same text again tries the write again.
+        if (!writeCssToFile()) {
+            loadString();
+            return false;
+        }
     }
     return true;
 }
@@ -132,14 +137,17 @@ void AutoStudyCSS::reset()
     loadString();
 }
 
-void AutoStudyCSS::writeCssToFile()
+bool AutoStudyCSS::writeCssToFile()
 {
     const QString folder = QFileInfo(userCopyPath()).absolutePath();
     if (!QDir().mkpath(folder)) {
         showError(QStringLiteral("The folder \"%1\" could not be created.").arg(folder));
-        return;
+        return false;
     }
     QSaveFile file(userCopyPath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_string.toUtf8()) < 0 || !file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(m_string.toUtf8()) < 0 || !file.commit()) {
         showError(file.errorString());
+        return false;
+    }
+    return true;
 }

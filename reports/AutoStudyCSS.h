@@ -21,6 +21,7 @@ public:
 
     // The editor's side.
     QString cssEditorContents() { return cssString(); }
+    // False (after an alert) when the edited sheet could not be written.
     bool saveCSSEditorContents(const QString& text);
     void revertToDefaultCssEditorContents() { reset(); }
     void reset();
@@ -32,7 +33,7 @@ public:
     static void setBundledRulesPath(const QString& path);
 
 private:
-    void writeCssToFile();
+    bool writeCssToFile();
 
     QVariantMap m_dictionary;
     QString m_string;

@@ -15,6 +15,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
 
 #include <mutex>
 
@@ -384,7 +385,21 @@ bool AutoStudyManager::shouldLookupWord(const QString& word)
 
 bool AutoStudyManager::canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element)
 {
-    return !resultsFileForAutoVerseStudyOn(ref, bible, false, element, true).isEmpty();
+    // A probe: the report is only asked whether it would have content, and its file is not kept.
+    const QString file = resultsFileForAutoVerseStudyOn(ref, bible, false, element, true);
+    if (file.isEmpty())
+        return false;
+    QFile::remove(file);
+    return true;
+}
+
+bool AutoStudyManager::canDoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int element)
+{
+    const QString file = resultsFileForAutoWordStudyOn(word, bible, false, element, true);
+    if (file.isEmpty())
+        return false;
+    QFile::remove(file);
+    return true;
 }
 
 QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible,
@@ -446,7 +461,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
     quint32 mainStart = 0, mainEnd = 0;
     if (includeHeaderAndFooter) {
         if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd)) {
-            out.close();
+            out.discard();
             return QString();
         }
         const QString html = getHtmlTextFromStartSection(mainStart, mainEnd, bible, config);
@@ -660,9 +675,13 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
         out.appendString(stringWithBibliography(bibliography));
         out.appendString(stringWithFooter());
     }
-    const bool nothing = out.isEmpty();
+    // An empty report is no report: its file goes at once rather than lingering in the cache.
+    if (out.isEmpty()) {
+        out.discard();
+        return QString();
+    }
     out.close();
-    return nothing ? QString() : out.filename();
+    return out.filename();
 }
 
 // --- the word report -----------------------------------------------------------------------------------
@@ -855,9 +874,13 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
         out.appendString(stringWithBibliography(bibliography));
         out.appendString(stringWithFooter());
     }
-    const bool nothing = out.isEmpty();
+    // An empty report is no report: its file goes at once rather than lingering in the cache.
+    if (out.isEmpty()) {
+        out.discard();
+        return QString();
+    }
     out.close();
-    return nothing ? QString() : out.filename();
+    return out.filename();
 }
 
 // --- today's reading ---------------------------------------------------------------------------------
@@ -911,7 +934,7 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
         }
     }
     if (!devotionals) {
-        out.close();
+        out.discard();
         return QString();
     }
     const bool devotionalFirst = devotionals->checked && !biblesFirst;
@@ -933,6 +956,10 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
             end = quint32(book->numSections() - 1);
         else
             end = 2 * start - book->sectionForReadingNumber(r - 1) - 1;
+        // The last reading is given the length of the one before it, but never past the book's end
+        // (a range beyond it would print nothing at all).
+        if (book->numSections() > 0 && end > book->numSections() - 1)
+            end = quint32(book->numSections() - 1);
         if (end < start)
             end = start;  // a malformed reading table must not run the walk below backwards
         const QString reading = getHtmlTextFromStartSection(start, end, book, config);
@@ -996,7 +1023,11 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
         out.appendString(stringWithBibliography(bibliography));
         out.appendString(stringWithFooter());
     }
-    const bool nothing = out.isEmpty();
+    // An empty report is no report: its file goes at once rather than lingering in the cache.
+    if (out.isEmpty()) {
+        out.discard();
+        return QString();
+    }
     out.close();
-    return nothing ? QString() : out.filename();
+    return out.filename();
 }

@@ -81,10 +81,7 @@ public:
         return resultsFileForAutoWordStudyOn(word, bible, true, limitToElement, false);
     }
 
-    bool canDoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int element)
-    {
-        return !resultsFileForAutoWordStudyOn(word, bible, false, element, true).isEmpty();
-    }
+    bool canDoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int element);
 
     // --- today's reading (an invalid date means today; no Bible: the preferred or first Bible) ---
     QString resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& bible,

@@ -48,6 +48,13 @@ void OutputFile::close()
     m_file.reset();
 }
 
+void OutputFile::discard()
+{
+    close();
+    if (!m_filename.isEmpty())
+        QFile::remove(m_filename);
+}
+
 void OutputFile::appendString(const QString& text)
 {
     if (m_file)

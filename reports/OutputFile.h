@@ -25,6 +25,8 @@ public:
     // Opens `filename` for appending (created when missing).
     void open();
     void close();
+    // Closes and deletes the file: a report that ends with nothing leaves nothing behind.
+    void discard();
     void appendString(const QString& text);
     bool isEmpty();
     bool isOpen() const { return m_file && m_file->isOpen(); }

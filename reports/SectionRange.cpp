@@ -52,14 +52,19 @@ void SectionRangeList::addRangeStartingAt(std::uint64_t start, std::uint64_t end
         m_ranges.append({start, end});
         return;
     }
+    // With merge, ranges that overlap, repeat or touch (one ending just before the other starts)
+    // become one: the same passage is never listed twice.
+    const auto before = [merge](std::uint64_t end, std::uint64_t start) {
+        return merge ? end < start && end + 1 < start : end < start;
+    };
     qsizetype i = 0;
     while (i < m_ranges.size()) {
         const Entry e = m_ranges.at(i);
-        if (end < e.start) {
+        if (before(end, e.start)) {
             m_ranges.insert(i, {start, end});
             return;
         }
-        if (merge && start < e.end) {
+        if (merge && (start <= e.end || start - 1 == e.end)) {
             m_ranges.removeAt(i);
             start = std::min(start, e.start);
             end = std::max(e.end, end);

@@ -39,9 +39,8 @@ public:
     };
 
     // The caller gives start <= end. Without sort the range is appended. With sort it goes before the
-    // first entry that starts after its end; with merge, entries that start at or before its end and
-    // end after its start are folded into it on the way (a range starting at an entry's end, or one
-    // past it, is not merged).
+    // first entry that starts after its end; with merge, entries that overlap it, repeat it or touch it
+    // (one ending in the section just before the other starts) are folded into it on the way.
     void addRangeStartingAt(std::uint64_t start, std::uint64_t end, bool sort, bool merge);
 
     const QList<Entry>& ranges() const { return m_ranges; }

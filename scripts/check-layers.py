@@ -70,6 +70,7 @@ LAYERS = [
         ("cloud/ui", ["cloud", "cloud/store"]),
         ("reports", []),
         ("reports/ui", ["reports"]),
+        ("reports/ui/web", ["reports", "reports/ui"]),
     ],
     [("app/preferences", []), ("app", ["app/preferences"])],
 ]
@@ -90,6 +91,7 @@ UI_FOLDERS = (
     "app/preferences",
     "cloud/ui",
     "reports/ui",
+    "reports/ui/web",
     "platform/ui",
 )
 

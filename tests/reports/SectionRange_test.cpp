@@ -63,9 +63,16 @@ TEST(SectionRangeList, SortsAndMergesAsDocumented)
     SectionRangeList touching;
     touching.addRangeStartingAt(10, 20, true, true);
     touching.addRangeStartingAt(20, 22, true, true);
-    EXPECT_EQ(touching.ranges(), (QList<E> {{10, 20}, {20, 22}}));
-    touching.addRangeStartingAt(1, 5, true, true);
-    EXPECT_EQ(touching.ranges().first(), (E {1, 5}));
+    EXPECT_EQ(touching.ranges(), (QList<E> {{10, 22}}));
+    touching.addRangeStartingAt(10, 22, true, true);  // the same passage again
+    EXPECT_EQ(touching.ranges(), (QList<E> {{10, 22}}));
+    touching.addRangeStartingAt(23, 23, true, true);  // the next section
+    touching.addRangeStartingAt(5, 9, true, true);    // ending just before
+    EXPECT_EQ(touching.ranges(), (QList<E> {{5, 23}}));
+    touching.addRangeStartingAt(1, 3, true, true);
+    EXPECT_EQ(touching.ranges(), (QList<E> {{1, 3}, {5, 23}}));
+    touching.addRangeStartingAt(0, 0, true, true);
+    EXPECT_EQ(touching.ranges().first(), (E {0, 3}));
 
     // One range swallowing several.
     SectionRangeList wide;

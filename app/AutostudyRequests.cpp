@@ -1,0 +1,36 @@
+#include "app/AutostudyRequests.h"
+
+#include "platform/NotificationCenter.h"
+#include "reports/ui/AutostudyTodayWindowController.h"
+#include "reports/ui/AutostudyVerseWindowController.h"
+#include "reports/ui/AutostudyWordWindowController.h"
+#include "reports/ui/web/AutostudyResultsWindowController.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QWidget>
+
+void listenForAutostudyRequests(const void* owner, NotificationCenter& center, std::function<QWidget*()> window)
+{
+    AutostudyWindowController::setResultsPresenter(
+        [](const QString& file, const QString& notificationName, const QVariantMap& userInfo) {
+            AutostudyResultsWindowController::runWithFile(file, notificationName, userInfo);
+        });
+    using Runner = void (*)(const QVariantMap&, QWidget*);
+    const QList<QPair<QString, Runner>> requests {
+        {AutostudyVerseWindowController::notificationName, &AutostudyVerseWindowController::run},
+        {AutostudyWordWindowController::notificationName, &AutostudyWordWindowController::run},
+        {AutostudyTodayWindowController::notificationName, &AutostudyTodayWindowController::run}};
+    for (const auto& [name, run] : requests)
+        center.addObserver(owner, name, [run, window](Notification& n) {
+            // Queued: the poster (a pane's command, a closing results window) finishes first.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [run, window, info = n.userInfo] { run(info, window()); },
+                Qt::QueuedConnection);
+        });
+}
+
+void runTodayAutostudy(QWidget* parent)
+{
+    AutostudyTodayWindowController::run({}, parent);
+}

@@ -1,0 +1,21 @@
+// The application's side of the autostudy: the three study requests ("UserWantsToDoVerseAutostudy",
+// "...WordAutostudy", "...TodayAutostudy", posted by the book panes and by a results window's Change
+// Options) open their dialog, and a finished report opens in a results window.
+//
+// Main thread only.
+#pragma once
+
+#include <QVariantMap>
+
+#include <functional>
+
+class NotificationCenter;
+class QWidget;
+
+// Installs the results window as the dialogs' presenter and observes the requests for `owner` (the
+// caller removes the owner's observations). Each dialog runs modally over `window()` once the posting
+// code has returned.
+void listenForAutostudyRequests(const void* owner, NotificationCenter& center, std::function<QWidget*()> window);
+
+// The Today's Study command: the today dialog on today's date.
+void runTodayAutostudy(QWidget* parent);

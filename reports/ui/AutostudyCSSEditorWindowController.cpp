@@ -1,0 +1,129 @@
+#include "reports/ui/AutostudyCSSEditorWindowController.h"
+
+#include "platform/Alerts.h"
+#include "platform/MainThread.h"
+#include "reports/AutoStudyCSS.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+AutostudyCSSEditorWindowController::AutostudyCSSEditorWindowController(AutoStudyCSS* delegate, QWidget* parent)
+    : QDialog(parent), m_delegate(delegate)
+{
+    QS_ASSERT_MAIN_THREAD();
+    setWindowTitle(tr("Autostudy Styles[*]"));
+    m_textView = new QPlainTextEdit(this);
+    m_textView->setObjectName(QStringLiteral("textView"));
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(12);
+    m_textView->setFont(font);
+    m_textView->setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    m_saveChangesButton = new QPushButton(tr("Save"), this);
+    m_saveChangesButton->setObjectName(QStringLiteral("saveChangesButton"));
+    auto* revert = new QPushButton(tr("Restore Defaults…"), this);
+    revert->setObjectName(QStringLiteral("revertButton"));
+    revert->setAutoDefault(false);
+    auto* cancel = new QPushButton(tr("Close"), this);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    cancel->setAutoDefault(false);
+    connect(m_saveChangesButton, &QPushButton::clicked, this, &AutostudyCSSEditorWindowController::onSaveChanges);
+    connect(revert, &QPushButton::clicked, this, &AutostudyCSSEditorWindowController::onRevertToDefaults);
+    connect(cancel, &QPushButton::clicked, this, &AutostudyCSSEditorWindowController::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(revert);
+    buttons->addStretch(1);
+    buttons->addWidget(cancel);
+    buttons->addWidget(m_saveChangesButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_textView, 1);
+    layout->addLayout(buttons);
+    resize(720, 520);
+
+    if (m_delegate)
+        m_textView->setPlainText(m_delegate->cssEditorContents());
+    setUnsavedChanges(false);
+    // Connected after the text is in, so that only the user's edits count.
+    connect(m_textView, &QPlainTextEdit::textChanged, this, [this] { setUnsavedChanges(true); });
+}
+
+void AutostudyCSSEditorWindowController::setUnsavedChanges(bool unsaved)
+{
+    m_unsavedChanges = unsaved;
+    m_saveChangesButton->setEnabled(unsaved);
+    m_saveChangesButton->setDefault(unsaved);
+    setWindowModified(unsaved);
+}
+
+void AutostudyCSSEditorWindowController::onSaveChanges()
+{
+    const bool saved = m_delegate && m_delegate->saveCSSEditorContents(m_textView->toPlainText());
+    setUnsavedChanges(!saved);
+}
+
+void AutostudyCSSEditorWindowController::onRevertToDefaults()
+{
+    Alert alert;
+    alert.messageText = tr("Are you sure you want to restore the default styles?");
+    alert.informativeText = tr("Any changes you may have made either in this editing session or in the past will be "
+                               "overwritten with the default styles.");
+    alert.buttons = {tr("Yes"), tr("No")};
+    alert.style = AlertStyle::Informational;
+    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+        return;
+    if (m_delegate) {
+        m_delegate->revertToDefaultCssEditorContents();
+        const QSignalBlocker quiet(m_textView);
+        m_textView->setPlainText(m_delegate->cssEditorContents());
+    }
+    setUnsavedChanges(false);
+}
+
+bool AutostudyCSSEditorWindowController::onCancel()
+{
+    if (m_unsavedChanges) {
+        Alert alert;
+        alert.messageText = tr("Are you sure you want to leave without saving changes?");
+        alert.informativeText = tr("Choose Save to save your changes before closing, Discard to discard your "
+                                   "changes, or Cancel to continue editing.");
+        alert.buttons = {tr("Save"), tr("Discard"), tr("Cancel")};
+        alert.style = AlertStyle::Informational;
+        switch (Alerts::shared().runModal(alert)) {
+        case AlertFirstButtonReturn:
+            onSaveChanges();
+            if (m_unsavedChanges)
+                return false;  // the save failed (the user was told): stay with the edits
+            break;
+        case AlertSecondButtonReturn:
+            break;
+        default:
+            return false;
+        }
+    }
+    finish();
+    return true;
+}
+
+void AutostudyCSSEditorWindowController::reject()
+{
+    onCancel();
+}
+
+void AutostudyCSSEditorWindowController::closeEvent(QCloseEvent* event)
+{
+    if (m_finished || onCancel())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void AutostudyCSSEditorWindowController::finish()
+{
+    m_finished = true;
+    QDialog::done(QDialog::Rejected);
+}

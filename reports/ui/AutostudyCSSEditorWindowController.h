@@ -1,0 +1,44 @@
+// AutostudyCSSEditorWindowController: the small modal editor of the report style sheet. Save writes
+// the edited sheet (the user's copy) through its delegate; Restore Defaults drops the user's copy after
+// asking; closing with unsaved edits asks whether to save, discard or go on editing.
+//
+// The delegate (the autostudy manager's style sheet) is borrowed, not owned. Run modally by the
+// autostudy dialogs; main thread only.
+#pragma once
+
+#include <QDialog>
+
+class AutoStudyCSS;
+class QPlainTextEdit;
+class QPushButton;
+
+class AutostudyCSSEditorWindowController : public QDialog {
+    Q_OBJECT
+public:
+    explicit AutostudyCSSEditorWindowController(AutoStudyCSS* delegate, QWidget* parent = nullptr);
+
+    bool unsavedChanges() const { return m_unsavedChanges; }
+    void setUnsavedChanges(bool unsaved);
+
+    void onSaveChanges();
+    void onRevertToDefaults();
+    // Asks first when there are unsaved changes; false when the user chose to go on editing.
+    bool onCancel();
+
+    QPlainTextEdit* textView() const { return m_textView; }
+    QPushButton* saveChangesButton() const { return m_saveChangesButton; }
+
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void finish();
+
+    AutoStudyCSS* m_delegate;
+    QPlainTextEdit* m_textView = nullptr;
+    QPushButton* m_saveChangesButton = nullptr;
+    bool m_unsavedChanges = false;
+    bool m_finished = false;
+};

@@ -1,0 +1,77 @@
+#include "reports/ui/AutostudyTodayWindowController.h"
+
+#include "engine/foundation/SimpleDate.h"
+#include "platform/MainThread.h"
+#include "reports/AutoStudyManager.h"
+
+#include <QDateEdit>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+AutostudyTodayWindowController* AutostudyTodayWindowController::factoryWithDate(const QDate& date, QWidget* parent)
+{
+    return new AutostudyTodayWindowController(date, parent);
+}
+
+void AutostudyTodayWindowController::run(const QVariantMap& userInfo, QWidget* parent)
+{
+    AutostudyTodayWindowController dialog(userInfo.value(QStringLiteral("date")).toDate(), parent);
+    dialog.exec();
+}
+
+AutostudyTodayWindowController::AutostudyTodayWindowController(const QDate& date, QWidget* parent)
+    : AutostudyWindowController(AutoStudyElements::TodayStudy, QStringLiteral("tqsTodayElementRowPasteboardType"),
+          QStringLiteral("tqsTodayBookRowPasteboardType"), tr("Today's Reading Study"), parent)
+{
+    m_datePicker = new QDateEdit(this);
+    m_datePicker->setObjectName(QStringLiteral("datePicker"));
+    m_datePicker->setCalendarPopup(true);
+    m_datePicker->setDisplayFormat(QStringLiteral("MMMM d, yyyy"));
+    const QDate today = QDate::currentDate();
+    m_datePicker->setDateRange(today.addDays(-pickerRangeDays), today.addDays(pickerRangeDays));
+    m_datePicker->setDate(today);
+    auto* todayButton = new QPushButton(tr("Today"), this);
+    todayButton->setObjectName(QStringLiteral("todayButton"));
+    todayButton->setAutoDefault(false);
+    connect(todayButton, &QPushButton::clicked, this, &AutostudyTodayWindowController::onToday);
+    auto* row = new QHBoxLayout;
+    row->addWidget(m_datePicker);
+    row->addWidget(todayButton);
+    row->addStretch(1);
+    inputForm()->addRow(tr("Date:"), row);
+    if (date.isValid())
+        setDate(date);
+}
+
+QDate AutostudyTodayWindowController::date() const
+{
+    return m_datePicker->date();
+}
+
+void AutostudyTodayWindowController::setDate(const QDate& date)
+{
+    if (date.isValid())
+        m_datePicker->setDate(date);  // a date outside the picker's range is clamped to its nearer end
+}
+
+void AutostudyTodayWindowController::onToday()
+{
+    setDate(QDate::currentDate());
+}
+
+void AutostudyTodayWindowController::onPerformAutostudy()
+{
+    QS_ASSERT_MAIN_THREAD();
+    const QDate day = date();
+    const QString file = AutoStudyManager::singleton().resultsFileForAutoTodayStudyOn(day, nullptr, 0);
+    if (file.isEmpty()) {
+        onClose();
+        return;
+    }
+    SimpleDate simple;
+    simple.setMonth(day.month(), day.day(), day.year());
+    const QString title = simple.stringWithStyle(2);
+    presentResults(file, notificationName,
+        {{QStringLiteral("date"), day}, {QStringLiteral("saveAsHint"), title}, {QStringLiteral("windowTitle"), title}});
+}

@@ -1,0 +1,38 @@
+// AutostudyTodayWindowController: the today's-reading study dialog: a date within two years of today
+// (731 days either way) and the devotionals and Bibles to read it from. Running the study always closes
+// the dialog; a day with nothing to read shows nothing.
+//
+// Made by the application for "UserWantsToDoTodayAutostudy" and for the Today's Study command, run
+// modally and deleted by its maker. Main thread only.
+#pragma once
+
+#include "reports/ui/AutostudyWindowController.h"
+
+#include <QDate>
+
+class QDateEdit;
+
+class AutostudyTodayWindowController : public AutostudyWindowController {
+    Q_OBJECT
+public:
+    static inline const QString notificationName = QStringLiteral("UserWantsToDoTodayAutostudy");
+    static constexpr int pickerRangeDays = 731;
+
+    // An invalid date means today.
+    static AutostudyTodayWindowController* factoryWithDate(const QDate& date, QWidget* parent = nullptr);
+    // Makes the dialog from a request's user info ("date") and runs it modally.
+    static void run(const QVariantMap& userInfo, QWidget* parent = nullptr);
+
+    QDate date() const;
+    void setDate(const QDate& date);
+    void onToday();
+
+    void onPerformAutostudy() override;
+
+    QDateEdit* datePicker() const { return m_datePicker; }
+
+private:
+    AutostudyTodayWindowController(const QDate& date, QWidget* parent);
+
+    QDateEdit* m_datePicker = nullptr;
+};

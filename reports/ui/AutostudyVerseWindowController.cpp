@@ -1,0 +1,141 @@
+#include "reports/ui/AutostudyVerseWindowController.h"
+
+#include "engine/references/BibleRef.h"
+#include "library/SourceManager.h"
+#include "platform/Alerts.h"
+#include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "reports/AutoStudyManager.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLineEdit>
+
+AutostudyVerseWindowController* AutostudyVerseWindowController::factoryWithBibleRef(
+    const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
+{
+    return new AutostudyVerseWindowController(refString, sourceTuple, parent);
+}
+
+void AutostudyVerseWindowController::run(const QVariantMap& userInfo, QWidget* parent)
+{
+    AutostudyVerseWindowController dialog(userInfo.value(QStringLiteral("refString")).toString(),
+        sharedObjectFromVariant<SourceTuple>(userInfo.value(QStringLiteral("sourceTuple"))), parent);
+    dialog.exec();
+}
+
+AutostudyVerseWindowController::AutostudyVerseWindowController(
+    const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
+    : AutostudyWindowController(AutoStudyElements::VerseStudy, QStringLiteral("tqsElementRowPasteboardType"),
+          QStringLiteral("tqsBookRowPasteboardType"), tr("Verse Study"), parent),
+      m_refString(refString)
+{
+    m_passageTextField = new QLineEdit(this);
+    m_passageTextField->setObjectName(QStringLiteral("passageTextField"));
+    m_passageTextField->setPlaceholderText(tr("e.g. John 3:16 or Psalm 23"));
+    m_biblePopUpButton = new QComboBox(this);
+    m_biblePopUpButton->setObjectName(QStringLiteral("biblePopUpButton"));
+    inputForm()->addRow(tr("Passage:"), m_passageTextField);
+    inputForm()->addRow(tr("Bible:"), m_biblePopUpButton);
+
+    m_passageTextField->setText(m_refString);
+    const SourceTupleArray::Ptr bibles = SourceManager::singleton().bibleSources();
+    for (qsizetype i = 0; bibles && i < bibles->count(); ++i) {
+        const SourceTuple::Ptr bible = bibles->tupleAtIndex(i);
+        m_biblePopUpButton->addItem(QStringLiteral("%1 (%2)").arg(bible->name(), bible->abbr()),
+            QVariant::fromValue(SourceTupleID::sourceTupleIDForTuple(*bible)));
+    }
+    m_biblePopUpButton->setCurrentIndex(-1);
+    if (sourceTuple) {
+        setSourceTuple(sourceTuple);
+    } else {
+        const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        const qint64 pub = defaults.integerForKey(QStringLiteral("cpBiblePubID"));
+        const qint64 book = defaults.integerForKey(QStringLiteral("cpBibleBookID"));
+        if (pub != 0 && book != 0 && bibles)
+            setSourceTuple(bibles->tupleForPubID(pub, book));
+    }
+    m_passageTextField->setFocus();
+}
+
+QString AutostudyVerseWindowController::refString()
+{
+    if (m_passageTextField->text() != m_refString)
+        m_refString = m_passageTextField->text();
+    return m_refString;
+}
+
+void AutostudyVerseWindowController::setRefString(const QString& text)
+{
+    m_refString = text;
+    m_passageTextField->setText(text);
+}
+
+SourceTuple::Ptr AutostudyVerseWindowController::sourceTuple() const
+{
+    if (m_biblePopUpButton->currentIndex() < 0)
+        return nullptr;
+    const SourceTupleID id = m_biblePopUpButton->currentData().value<SourceTupleID>();
+    const SourceTupleArray::Ptr all = SourceManager::singleton().allSources();
+    return all ? all->tupleForSourceTupleID(id) : nullptr;
+}
+
+void AutostudyVerseWindowController::setSourceTuple(const SourceTuple::Ptr& tuple)
+{
+    if (!tuple)
+        return;
+    for (int i = 0; i < m_biblePopUpButton->count(); ++i)
+        if (m_biblePopUpButton->itemData(i).value<SourceTupleID>() == SourceTupleID::sourceTupleIDForTuple(*tuple)) {
+            m_biblePopUpButton->setCurrentIndex(i);
+            return;
+        }
+}
+
+void AutostudyVerseWindowController::alert(const QString& message, const QString& informative)
+{
+    Alert a;
+    a.messageText = message;
+    a.informativeText = informative;
+    a.style = AlertStyle::Informational;
+    Alerts::shared().runModal(a);
+}
+
+void AutostudyVerseWindowController::onPerformAutostudy()
+{
+    QS_ASSERT_MAIN_THREAD();
+    const QString text = refString();
+    const SourceTuple::Ptr bible = sourceTuple();
+    // The passage is read in the chosen Bible's translation and language.
+    BibleRef ref;
+    if (bible)
+        ref.setLanguage(int(quint16(bible->bookLanguage())));
+    if (!ref.parse(text, bible ? bible->abbr() : QString()) || !ref.isValid()) {
+        alert(tr("%1 is not a valid verse reference").arg(text));
+        return;
+    }
+    if (ref.numRanges() >= 2) {
+        alert(tr("Autostudy is limited to one verse or one range of verses."),
+            tr("Autostudy works with ranges of the form 'John 3:16-18' or 'Psalm 23-24' but not 'John 3:16,17,18' or "
+               "'Psalm 23,24'."));
+        return;
+    }
+    quint32 start = 0;
+    quint32 end = 0;
+    if (bible && bible->sectionRangeForVerse(ref, &start, &end) && end >= start && end - start > maxSectionSpan) {
+        alert(
+            tr("%1 contains too many verses.").arg(text), tr("Verse Autostudies are limited to about 150-200 verses"));
+        return;
+    }
+    // Without a Bible there is nothing to read the passage in: no results.
+    const QString file =
+        bible ? AutoStudyManager::singleton().resultsFileForAutoVerseStudyOn(ref, bible, 0) : QString();
+    if (file.isEmpty()) {
+        alert(tr("No results were found for %1.").arg(text),
+            tr("The reference may be invalid or no suitable elements/books were selected."));
+        return;
+    }
+    presentResults(file, notificationName,
+        {{QStringLiteral("refString"), text}, {QStringLiteral("sourceTuple"), sharedObjectVariant(bible)},
+            {QStringLiteral("saveAsHint"), text}, {QStringLiteral("windowTitle"), text}});
+}

@@ -1,0 +1,46 @@
+// AutostudyVerseWindowController: the verse study dialog. The user types a passage (one verse or one
+// range), picks the Bible it is read in and sets what the study gathers; the report is checked to be a
+// single range of at most 176 verses before it is made.
+//
+// Made by the application for "UserWantsToDoVerseAutostudy" (and again by the results window's
+// Change Options) and run modally; the maker deletes it. Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+#include "library/SourceTupleID.h"
+#include "reports/ui/AutostudyWindowController.h"
+
+class QComboBox;
+class QLineEdit;
+
+class AutostudyVerseWindowController : public AutostudyWindowController {
+    Q_OBJECT
+public:
+    static inline const QString notificationName = QStringLiteral("UserWantsToDoVerseAutostudy");
+    // Passages longer than this many sections past their first are refused.
+    static constexpr quint32 maxSectionSpan = 175;
+
+    // `sourceTuple` may be null: the Bible last used for copying is chosen, or none.
+    static AutostudyVerseWindowController* factoryWithBibleRef(
+        const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
+    // Makes the dialog from a request's user info ("refString", "sourceTuple") and runs it modally.
+    static void run(const QVariantMap& userInfo, QWidget* parent = nullptr);
+
+    QString refString();
+    void setRefString(const QString& text);
+    SourceTuple::Ptr sourceTuple() const;
+    void setSourceTuple(const SourceTuple::Ptr& tuple);
+
+    void onPerformAutostudy() override;
+
+    QLineEdit* passageTextField() const { return m_passageTextField; }
+    QComboBox* biblePopUpButton() const { return m_biblePopUpButton; }
+
+private:
+    AutostudyVerseWindowController(const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent);
+    void alert(const QString& message, const QString& informative = QString());
+
+    QString m_refString;
+    QLineEdit* m_passageTextField = nullptr;
+    QComboBox* m_biblePopUpButton = nullptr;
+};

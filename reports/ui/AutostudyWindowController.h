@@ -1,0 +1,72 @@
+// AutostudyWindowController: what the three autostudy dialogs (verse, word, today's reading) share.
+// Each dialog lets the user tick and reorder the elements of its study and the books of the chosen
+// element, open the report style editor, and run the study; a finished report is handed to the
+// results presenter, which the application installs (the results window) and tests replace.
+//
+// Every tick and move is written to the element set at once, also when the dialog is then closed
+// without a study. The dialog is run modally by the application and deleted by whoever made it.
+//
+// Main thread only.
+#pragma once
+
+#include <QDialog>
+#include <QVariantMap>
+
+#include <functional>
+
+class AutostudyTableModel;
+class QFormLayout;
+class QLabel;
+class QPushButton;
+class QTableView;
+
+class AutostudyWindowController : public QDialog {
+    Q_OBJECT
+public:
+    // Shows a finished report file; the presenter owns the file from then on.
+    using ResultsPresenter =
+        std::function<void(const QString& file, const QString& notificationName, const QVariantMap& userInfo)>;
+    static void setResultsPresenter(ResultsPresenter presenter);
+
+    QTableView* elementsTableView() const { return m_elementsTableView; }
+    QTableView* booksTableView() const { return m_booksTableView; }
+    AutostudyTableModel* elementsModel() const { return m_elementsModel; }
+    AutostudyTableModel* booksModel() const { return m_booksModel; }
+    QPushButton* performButton() const { return m_performButton; }
+    // The element whose books the books table shows.
+    int elementNumberDisplayedByBooksTable() const;
+    void selectElement(int row);
+
+    virtual void onPerformAutostudy() = 0;
+    void onAllKindsButton();
+    void onNoneKindsButton();
+    void onAllBooksButton();
+    void onNoneBooksButton();
+    void onEditCSS();
+    void onClose();
+
+    void reject() override { onClose(); }
+
+protected:
+    AutostudyWindowController(
+        int study, const QString& elementRowType, const QString& bookRowType, const QString& title, QWidget* parent);
+
+    // The dialog's own input rows (passage, word or date) go here.
+    QFormLayout* inputForm() const { return m_inputForm; }
+    // Hands the report on and closes; an empty path changes nothing.
+    void presentResults(const QString& file, const QString& notificationName, const QVariantMap& userInfo);
+
+private:
+    void elementSelectionChanged();
+    void elementMoved(int from, int to);
+
+    QFormLayout* m_inputForm = nullptr;
+    QTableView* m_elementsTableView = nullptr;
+    QTableView* m_booksTableView = nullptr;
+    AutostudyTableModel* m_elementsModel = nullptr;
+    AutostudyTableModel* m_booksModel = nullptr;
+    QLabel* m_elementDescription = nullptr;
+    QLabel* m_booksLabel = nullptr;
+    QPushButton* m_performButton = nullptr;
+    bool m_closed = false;
+};

@@ -1,0 +1,89 @@
+#include "reports/ui/AutostudyWordWindowController.h"
+
+#include "platform/Alerts.h"
+#include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
+#include "reports/AutoStudyManager.h"
+
+#include <QFormLayout>
+#include <QLineEdit>
+
+AutostudyWordWindowController* AutostudyWordWindowController::factoryWithWord(
+    const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
+{
+    return new AutostudyWordWindowController(word, sourceTuple, parent);
+}
+
+void AutostudyWordWindowController::run(const QVariantMap& userInfo, QWidget* parent)
+{
+    AutostudyWordWindowController dialog(userInfo.value(QStringLiteral("word")).toString(),
+        sharedObjectFromVariant<SourceTuple>(userInfo.value(QStringLiteral("sourceTuple"))), parent);
+    dialog.exec();
+}
+
+AutostudyWordWindowController::AutostudyWordWindowController(
+    const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
+    : AutostudyWindowController(AutoStudyElements::WordStudy, QStringLiteral("tqsWordElementRowPasteboardType"),
+          QStringLiteral("tqsWordBookRowPasteboardType"), tr("Word Study"), parent),
+      m_sourceTuple(sourceTuple)
+{
+    m_wordTextField = new QLineEdit(this);
+    m_wordTextField->setObjectName(QStringLiteral("wordTextField"));
+    m_wordTextField->setPlaceholderText(tr("e.g. grace"));
+    inputForm()->addRow(tr("Word:"), m_wordTextField);
+    setWord(word);
+    m_wordTextField->setFocus();
+}
+
+QString AutostudyWordWindowController::cleanedUp(const QString& text)
+{
+    const auto trimmed = [](const QString& s) {
+        const auto trimmable = [](QChar c) { return c.isSpace() || c.isPunct(); };
+        qsizetype first = 0;
+        qsizetype last = s.size();
+        while (first < last && trimmable(s.at(first)))
+            ++first;
+        while (last > first && trimmable(s.at(last - 1)))
+            --last;
+        return s.mid(first, last - first);
+    };
+    // The first word of the text, then trimmed again: "grace, mercy" studies "grace", not "grace,".
+    QString word = trimmed(text);
+    for (qsizetype i = 0; i < word.size(); ++i)
+        if (word.at(i).isSpace())
+            return trimmed(word.left(i));
+    return word;
+}
+
+QString AutostudyWordWindowController::word()
+{
+    const QString cleaned = cleanedUp(m_wordTextField->text());
+    if (cleaned != m_word)
+        m_word = cleaned;
+    return m_word;
+}
+
+void AutostudyWordWindowController::setWord(const QString& word)
+{
+    m_word = cleanedUp(word);
+    m_wordTextField->setText(m_word);
+}
+
+void AutostudyWordWindowController::onPerformAutostudy()
+{
+    QS_ASSERT_MAIN_THREAD();
+    const QString w = word();
+    const QString file = AutoStudyManager::singleton().resultsFileForAutoWordStudyOn(w, m_sourceTuple, 0);
+    if (file.isEmpty()) {
+        Alert a;
+        a.messageText = tr("No results were found for '%1'.").arg(w);
+        a.informativeText = tr("The word may be too common (like 'and' or 'the') or no results were found in any "
+                               "selected elements/books.");
+        a.style = AlertStyle::Informational;
+        Alerts::shared().runModal(a);
+        return;
+    }
+    presentResults(file, notificationName,
+        {{QStringLiteral("word"), w}, {QStringLiteral("sourceTuple"), sharedObjectVariant(m_sourceTuple)},
+            {QStringLiteral("saveAsHint"), w}, {QStringLiteral("windowTitle"), w}});
+}

@@ -1,0 +1,39 @@
+// AutostudyWordWindowController: the word study dialog. The word is taken as typed, trimmed of white
+// space and punctuation at both ends and cut at its first space; its letter case is kept.
+//
+// Made by the application for "UserWantsToDoWordAutostudy" and run modally; the maker deletes it.
+// Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+#include "reports/ui/AutostudyWindowController.h"
+
+class QLineEdit;
+
+class AutostudyWordWindowController : public AutostudyWindowController {
+    Q_OBJECT
+public:
+    static inline const QString notificationName = QStringLiteral("UserWantsToDoWordAutostudy");
+
+    // `sourceTuple`: the book the word was taken from (its language chooses the dictionaries).
+    static AutostudyWordWindowController* factoryWithWord(
+        const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
+    // Makes the dialog from a request's user info ("word", "sourceTuple") and runs it modally.
+    static void run(const QVariantMap& userInfo, QWidget* parent = nullptr);
+
+    static QString cleanedUp(const QString& text);
+    QString word();
+    void setWord(const QString& word);
+    SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
+
+    void onPerformAutostudy() override;
+
+    QLineEdit* wordTextField() const { return m_wordTextField; }
+
+private:
+    AutostudyWordWindowController(const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent);
+
+    QString m_word;
+    SourceTuple::Ptr m_sourceTuple;
+    QLineEdit* m_wordTextField = nullptr;
+};

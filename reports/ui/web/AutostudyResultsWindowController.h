@@ -1,0 +1,60 @@
+// AutostudyResultsWindowController: shows one finished autostudy report (an HTML file in the cache's
+// "Autostudy" folder) and lets the user print it, save a copy, or go back to the dialog that made it
+// with the same input. The report file belongs to the window: closing the window deletes it.
+//
+// The report is shown in a QWebEngineView rather than a QTextBrowser: the report carries the block
+// renderer's passage markup (floated interlinear tables, word-attribute spans, images from the book
+// cache) and a style sheet that QTextBrowser's HTML subset would mangle. The view runs in its own
+// off-the-record profile, with no book bridge and with scripts switched off, since the passages come
+// from books and are not trusted; it may read local files only for the passage images.
+//
+// Each window owns itself (deleted on close); several may be open. Main thread only.
+#pragma once
+
+#include <QVariantMap>
+#include <QWidget>
+
+class QWebEngineProfile;
+class QWebEngineView;
+
+class AutostudyResultsWindowController : public QWidget {
+    Q_OBJECT
+public:
+    static inline const QString frameKey = QStringLiteral("AutostudyResultsWindowFrame");
+
+    // Opens a window on the report file. `userInfo` is the originating dialog's input, with
+    // "windowTitle" and "saveAsHint".
+    static AutostudyResultsWindowController* runWithFile(
+        const QString& filename, const QString& notificationName, const QVariantMap& userInfo);
+
+    ~AutostudyResultsWindowController() override;
+
+    QString filename() const { return m_filename; }
+    QString notificationName() const { return m_notificationName; }
+    QVariantMap userInfo() const { return m_userInfo; }
+    QWebEngineView* webView() const { return m_view; }
+    // "Quillstead Autostudy <hint>.<extension>", ":" and "/" in the hint made "_".
+    QString suggestedSaveName() const;
+    // Copies the report to `path`, replacing a file there; an alert tells why when it fails.
+    bool saveCopyTo(const QString& path);
+
+public slots:
+    void onClose();
+    void onPrint();
+    void onSave();
+    void onChangeOptions();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    AutostudyResultsWindowController(
+        const QString& filename, const QString& notificationName, const QVariantMap& userInfo);
+
+    QString m_filename;
+    QString m_notificationName;
+    QVariantMap m_userInfo;
+    QWebEngineProfile* m_profile = nullptr;
+    QWebEngineView* m_view = nullptr;
+    bool m_closing = false;
+};

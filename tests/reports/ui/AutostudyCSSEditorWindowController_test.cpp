@@ -1,0 +1,182 @@
+#include "reports/ui/AutostudyCSSEditorWindowController.h"
+
+#include "platform/AppFolders.h"
+#include "platform/RecordingAlerts.h"
+#include "reports/AutoStudyCSS.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+namespace {
+
+class CSSEditor : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTemporaryDir home;
+        const QByteArray path = home.path().toUtf8();
+        setenv("HOME", path.constData(), 1);
+        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "autostudy-css-editor-test";
+        static char* argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+        s_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_alerts);
+    }
+
+    void SetUp() override
+    {
+        s_alerts->clear();
+        QFile::remove(AutoStudyCSS::userCopyPath());
+    }
+
+    static QString userCopy()
+    {
+        QFile f(AutoStudyCSS::userCopyPath());
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    static void edit(AutostudyCSSEditorWindowController& editor, const QString& text)
+    {
+        editor.textView()->selectAll();
+        editor.textView()->insertPlainText(text);
+    }
+
+    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+};
+
+TEST_F(CSSEditor, SaveIsOfferedOnlyForUnsavedEditsAndWritesTheUserCopy)
+{
+    AutoStudyCSS css;
+    AutostudyCSSEditorWindowController editor(&css);
+    EXPECT_EQ(editor.textView()->toPlainText(), css.defaultCSSString());
+    EXPECT_FALSE(editor.saveChangesButton()->isEnabled());
+    EXPECT_FALSE(editor.isWindowModified());
+
+    // The unchanged default saved: no file.
+    editor.onSaveChanges();
+    EXPECT_FALSE(QFile::exists(AutoStudyCSS::userCopyPath()));
+
+    const QString mine = QStringLiteral("<style>.title {color:#800000;}</style>");
+    edit(editor, mine);
+    EXPECT_TRUE(editor.unsavedChanges());
+    EXPECT_TRUE(editor.saveChangesButton()->isEnabled());
+    EXPECT_TRUE(editor.isWindowModified());
+    editor.saveChangesButton()->click();
+    EXPECT_FALSE(editor.saveChangesButton()->isEnabled());
+    EXPECT_EQ(userCopy(), mine);
+    // Every later report reads the saved text.
+    AutoStudyCSS other;
+    EXPECT_EQ(other.cssString(), mine);
+
+    // Saving the default text again deletes the user copy.
+    edit(editor, css.defaultCSSString());
+    editor.onSaveChanges();
+    EXPECT_FALSE(QFile::exists(AutoStudyCSS::userCopyPath()));
+    EXPECT_FALSE(editor.unsavedChanges());
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+}
+
+TEST_F(CSSEditor, ClosingWithEditsAsksToSaveDiscardOrGoOnEditing)
+{
+    AutoStudyCSS css;
+    const QString saved = QStringLiteral("<style>.subtitle {font-weight:bold;}</style>");
+    ASSERT_TRUE(css.saveCSSEditorContents(saved));
+
+    AutostudyCSSEditorWindowController editor(&css);
+    editor.show();
+    EXPECT_EQ(editor.textView()->toPlainText(), saved);
+    // Nothing edited: closes without asking.
+    {
+        AutostudyCSSEditorWindowController quiet(&css);
+        quiet.show();
+        EXPECT_TRUE(quiet.onCancel());
+        EXPECT_FALSE(quiet.isVisible());
+        EXPECT_TRUE(s_alerts->shown().isEmpty());
+    }
+
+    edit(editor, QStringLiteral("<style>.subtitle {color:red;}</style>"));
+    s_alerts->queueAnswer(AlertThirdButtonReturn);  // Cancel: go on editing
+    editor.close();
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(
+        s_alerts->shown()[0].messageText, QStringLiteral("Are you sure you want to leave without saving changes?"));
+    EXPECT_EQ(s_alerts->shown()[0].buttons,
+        (QStringList {QStringLiteral("Save"), QStringLiteral("Discard"), QStringLiteral("Cancel")}));
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_EQ(editor.textView()->toPlainText(), QStringLiteral("<style>.subtitle {color:red;}</style>"));
+
+    s_alerts->queueAnswer(AlertSecondButtonReturn);  // Discard
+    EXPECT_TRUE(editor.onCancel());
+    EXPECT_FALSE(editor.isVisible());
+    EXPECT_EQ(userCopy(), saved);
+
+    AutostudyCSSEditorWindowController again(&css);
+    again.show();
+    edit(again, QStringLiteral("<style>.bibleref {font-style:italic;}</style>"));
+    s_alerts->queueAnswer(AlertFirstButtonReturn);  // Save
+    again.reject();                                 // Escape
+    EXPECT_FALSE(again.isVisible());
+    EXPECT_EQ(userCopy(), QStringLiteral("<style>.bibleref {font-style:italic;}</style>"));
+}
+
+TEST_F(CSSEditor, RestoringTheDefaultsAsksFirstAndDropsTheUserCopy)
+{
+    AutoStudyCSS css;
+    ASSERT_TRUE(css.saveCSSEditorContents(QStringLiteral("<style>p {margin:1em;}</style>")));
+    AutostudyCSSEditorWindowController editor(&css);
+    edit(editor, QStringLiteral("half-typed"));
+
+    s_alerts->queueAnswer(AlertSecondButtonReturn);  // No
+    editor.onRevertToDefaults();
+    EXPECT_EQ(
+        s_alerts->shown().last().messageText, QStringLiteral("Are you sure you want to restore the default styles?"));
+    EXPECT_TRUE(QFile::exists(AutoStudyCSS::userCopyPath()));
+    EXPECT_EQ(editor.textView()->toPlainText(), QStringLiteral("half-typed"));
+    EXPECT_TRUE(editor.unsavedChanges());
+
+    s_alerts->queueAnswer(AlertFirstButtonReturn);  // Yes
+    editor.onRevertToDefaults();
+    EXPECT_FALSE(QFile::exists(AutoStudyCSS::userCopyPath()));
+    EXPECT_EQ(editor.textView()->toPlainText(), css.defaultCSSString());
+    EXPECT_FALSE(editor.unsavedChanges());
+    EXPECT_FALSE(editor.saveChangesButton()->isEnabled());
+}
+
+TEST_F(CSSEditor, AFailedWriteKeepsTheEditsUnsaved)
+{
+    // A folder where the user copy should be: the write fails.
+    ASSERT_TRUE(QDir().mkpath(AutoStudyCSS::userCopyPath()));
+    AutoStudyCSS css;
+    AutostudyCSSEditorWindowController editor(&css);
+    editor.show();
+    edit(editor, QStringLiteral("<style>.title {}</style>"));
+    editor.onSaveChanges();
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("The autostudy styles could not be saved."));
+    EXPECT_TRUE(editor.unsavedChanges());
+    EXPECT_TRUE(editor.saveChangesButton()->isEnabled());
+
+    // Save chosen while closing fails too: the editor stays open with the edits.
+    s_alerts->queueAnswer(AlertFirstButtonReturn);
+    EXPECT_FALSE(editor.onCancel());
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_EQ(s_alerts->shown().size(), 3);  // the question, then the failed write again
+    QDir(AutoStudyCSS::userCopyPath()).removeRecursively();
+    editor.onSaveChanges();
+    EXPECT_FALSE(editor.unsavedChanges());
+    EXPECT_EQ(userCopy(), QStringLiteral("<style>.title {}</style>"));
+}
+
+}  // namespace

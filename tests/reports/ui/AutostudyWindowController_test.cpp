@@ -1,0 +1,396 @@
+// The three autostudy dialogs (verse, word, today's reading) and their element and book tables, run
+// offscreen on the sample library: choices are written to the element file and read back, and each
+// dialog's report reaches the results presenter.
+#include "reports/ui/AutostudyTableModel.h"
+#include "reports/ui/AutostudyTodayWindowController.h"
+#include "reports/ui/AutostudyVerseWindowController.h"
+#include "reports/ui/AutostudyWordWindowController.h"
+
+#include "library/SourceManager.h"
+#include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "reports/AutoStudyManager.h"
+#include "reports/OutputFile.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+struct Presented {
+    QString file;
+    QString name;
+    QVariantMap info;
+};
+
+class AutostudyDialogs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTemporaryDir home;
+        const QByteArray path = home.path().toUtf8();
+        setenv("HOME", path.constData(), 1);
+        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "autostudy-dialogs-test";
+        static char* argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+        const QString samples = QStringLiteral(QS_BINARY_DIR "/library");
+        const QString books = AppFolders::booksDirectory();
+        QDir().mkpath(books);
+        const QStringList names = QDir(samples).entryList({QStringLiteral("*.tvk")}, QDir::Files);
+        for (const QString& n : names)
+            QFile::copy(samples + QLatin1Char('/') + n, books + QLatin1Char('/') + n);
+        s_haveBooks = names.contains(QStringLiteral("KJV.tvk"));
+        cSQLiteDbBase::setEngineDataFolder(cLString16(home.path().toUtf8().constData()));
+        auto defaults = std::make_shared<UserDefaults>(home.filePath(QStringLiteral("defaults.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
+        UserDefaults::setStandardUserDefaults(defaults);
+        s_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_alerts);
+        AutostudyWindowController::setResultsPresenter(
+            [](const QString& file, const QString& n, const QVariantMap& info) {
+                s_presented.append({file, n, info});
+            });
+    }
+
+    void SetUp() override
+    {
+        if (!s_haveBooks)
+            GTEST_SKIP() << "the sample library is not built";
+        s_alerts->clear();
+        s_presented.clear();
+    }
+
+    void TearDown() override
+    {
+        for (const Presented& p : s_presented)
+            QFile::remove(p.file);
+    }
+
+    static SourceTuple::Ptr book(const char* abbreviation)
+    {
+        for (const auto& t : SourceManager::singleton().allSources()->array())
+            if (t->abbr() == QLatin1String(abbreviation))
+                return t;
+        return nullptr;
+    }
+
+    // The element set as the file on disk holds it.
+    static AutoStudyElements onDisk() { return AutoStudyElements::autoStudyElementsFromDefaultFile(); }
+
+    static QString contents(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    }
+
+    static QStringList names(const AutoStudyElementList& list)
+    {
+        QStringList out;
+        for (const AutoStudyElement& e : list)
+            out.append(e.text);
+        return out;
+    }
+
+    static inline bool s_haveBooks = false;
+    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    static inline QList<Presented> s_presented;
+};
+
+TEST(AutostudyTableMoves, EntriesMoveAndTheSelectionFollowsItsElement)
+{
+    using M = AutostudyTableModel;
+    QList<int> list {0, 1, 2, 3, 4};
+    M::moveEntry(list, 0, 3);  // row 0 dropped before row 3
+    EXPECT_EQ(list, (QList<int> {1, 2, 0, 3, 4}));
+    list = {0, 1, 2, 3, 4};
+    M::moveEntry(list, 4, 1);
+    EXPECT_EQ(list, (QList<int> {0, 4, 1, 2, 3}));
+    list = {0, 1, 2, 3, 4};
+    M::moveEntry(list, 1, 5);  // to the end
+    EXPECT_EQ(list, (QList<int> {0, 2, 3, 4, 1}));
+
+    EXPECT_EQ(M::selectionAfterMove(0, 0, 3), 2);  // the dragged, selected row
+    EXPECT_EQ(M::selectionAfterMove(3, 4, 1), 4);  // dragged up across the selected row
+    EXPECT_EQ(M::selectionAfterMove(2, 0, 4), 1);  // dragged down across it
+    EXPECT_EQ(M::selectionAfterMove(2, 4, 2), 2);  // dropped onto the selected row's place
+    EXPECT_EQ(M::selectionAfterMove(3, 0, 3), 2);
+    EXPECT_EQ(M::selectionAfterMove(4, 0, 2), 4);  // outside the move
+    EXPECT_EQ(M::selectionAfterMove(0, 2, 4), 0);
+}
+
+TEST_F(AutostudyDialogs, TicksMovesAndAllOrNoneAreWrittenAtOnce)
+{
+    std::unique_ptr<AutostudyVerseWindowController> dialog(
+        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), book("KJV")));
+    AutostudyTableModel* elements = dialog->elementsModel();
+    ASSERT_EQ(elements->rowCount(), 7);
+    EXPECT_EQ(elements->data(elements->index(0, AutostudyTableModel::TextColumn), Qt::DisplayRole).toString(),
+        QStringLiteral("Bibles"));
+    EXPECT_EQ(dialog->elementNumberDisplayedByBooksTable(), 0);
+    EXPECT_EQ(dialog->booksTableView()->model()->rowCount(), onDisk().verseStudyElements()[0].bookArray.size());
+    dialog->show();
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(dialog->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/autostudy-verse-dialog.png")));
+
+    // Untick the commentaries element and the first Bible of "Bibles".
+    ASSERT_TRUE(
+        elements->setData(elements->index(2, AutostudyTableModel::CheckboxColumn), Qt::Unchecked, Qt::CheckStateRole));
+    AutostudyTableModel* books = dialog->booksModel();
+    ASSERT_GT(books->rowCount(), 1);
+    const QString firstBook = books->data(books->index(0, 1), Qt::DisplayRole).toString();
+    ASSERT_TRUE(
+        books->setData(books->index(0, AutostudyTableModel::CheckboxColumn), Qt::Unchecked, Qt::CheckStateRole));
+    EXPECT_FALSE(
+        elements->setData(elements->index(2, AutostudyTableModel::TextColumn), QStringLiteral("x"), Qt::EditRole));
+    {
+        AutoStudyElements saved = onDisk();
+        EXPECT_FALSE(saved.verseStudyElements()[2].checked);
+        EXPECT_EQ(saved.verseStudyElements()[0].bookArray[0].detailText, firstBook);
+        EXPECT_FALSE(saved.verseStudyElements()[0].bookArray[0].checked);
+    }
+
+    // Drag the selected element from row 0 to row 3: it lands at row 2 and stays selected.
+    const QStringList before = names(onDisk().verseStudyElements());
+    std::unique_ptr<QMimeData> drag(elements->mimeData({elements->index(0, 1)}));
+    ASSERT_TRUE(drag);
+    EXPECT_TRUE(drag->hasFormat(elements->mimeType()));
+    EXPECT_FALSE(books->canDropMimeData(drag.get(), Qt::MoveAction, 1, 0, {}))
+        << "an element row must not land among the books";
+    ASSERT_TRUE(elements->dropMimeData(drag.get(), Qt::MoveAction, 3, 0, {}));
+    QStringList expected = before;
+    expected.move(0, 2);
+    EXPECT_EQ(names(onDisk().verseStudyElements()), expected);
+    EXPECT_EQ(dialog->elementNumberDisplayedByBooksTable(), 2);
+    EXPECT_EQ(dialog->elementsTableView()->selectionModel()->selectedRows().first().row(), 2);
+    EXPECT_EQ(dialog->booksModel()->element()->text, QStringLiteral("Bibles"));
+
+    // Another element dragged up across the selected row: the selection follows "Bibles" to row 3.
+    ASSERT_TRUE(elements->moveRow(4, 1));
+    EXPECT_EQ(dialog->elementNumberDisplayedByBooksTable(), 3);
+    EXPECT_EQ(dialog->booksModel()->element()->text, QStringLiteral("Bibles"));
+
+    // Damaged or foreign drag data is refused and changes nothing.
+    QMimeData garbage;
+    garbage.setData(elements->mimeType(), QByteArray("\xff\xff\xff\xff\x00\x01", 6));
+    EXPECT_FALSE(elements->dropMimeData(&garbage, Qt::MoveAction, 1, 0, {}));
+    QMimeData foreign;
+    foreign.setText(QStringLiteral("0"));
+    EXPECT_FALSE(elements->dropMimeData(&foreign, Qt::MoveAction, 1, 0, {}));
+    EXPECT_FALSE(elements->moveRow(0, 99));
+    EXPECT_FALSE(elements->moveRow(-1, 0));
+
+    // Books reorder within their element.
+    const QString second = books->data(books->index(1, 1), Qt::DisplayRole).toString();
+    std::unique_ptr<QMimeData> bookDrag(books->mimeData({books->index(1, 0)}));
+    ASSERT_TRUE(books->dropMimeData(bookDrag.get(), Qt::MoveAction, 0, 0, {}));
+    EXPECT_EQ(onDisk().verseStudyElements()[3].bookArray[0].detailText, second);
+
+    // None, then All: written; All again when everything is ticked changes and writes nothing.
+    dialog->onNoneKindsButton();
+    for (const AutoStudyElement& e : onDisk().verseStudyElements())
+        EXPECT_FALSE(e.checked) << e.text.toStdString();
+    dialog->onAllKindsButton();
+    for (const AutoStudyElement& e : onDisk().verseStudyElements())
+        EXPECT_TRUE(e.checked) << e.text.toStdString();
+    QFile::remove(AutoStudyElements::defaultFilename());
+    EXPECT_FALSE(elements->setAllChecked(true));
+    EXPECT_FALSE(QFile::exists(AutoStudyElements::defaultFilename()));
+    dialog->onNoneBooksButton();
+    for (const AutoStudyBook& b : onDisk().verseStudyElements()[3].bookArray)
+        EXPECT_FALSE(b.checked);
+    dialog->onAllBooksButton();
+    for (const AutoStudyBook& b : onDisk().verseStudyElements()[3].bookArray)
+        EXPECT_TRUE(b.checked);
+}
+
+TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
+{
+    const SourceTuple::Ptr kjv = book("KJV");
+    const SourceTuple::Ptr web = book("WEB");
+    ASSERT_TRUE(kjv && web);
+    // Without a Bible given, the one last used for copying is chosen.
+    UserDefaults::standardUserDefaults().setInteger(web->pubID(), QStringLiteral("cpBiblePubID"));
+    UserDefaults::standardUserDefaults().setInteger(web->bookID(), QStringLiteral("cpBibleBookID"));
+    std::unique_ptr<AutostudyVerseWindowController> dialog(
+        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("Jn 3:16-"), nullptr));
+    EXPECT_EQ(dialog->sourceTuple(), web);
+    EXPECT_EQ(dialog->biblePopUpButton()->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
+    dialog->setSourceTuple(kjv);
+    EXPECT_EQ(dialog->sourceTuple(), kjv);
+    EXPECT_EQ(dialog->passageTextField()->text(), QStringLiteral("Jn 3:16-"));
+
+    const auto lastAlert = [] { return s_alerts->shown().isEmpty() ? Alert() : s_alerts->shown().last(); };
+    dialog->passageTextField()->setText(QStringLiteral("Hezekiah 3:1"));
+    dialog->onPerformAutostudy();
+    EXPECT_EQ(lastAlert().messageText, QStringLiteral("Hezekiah 3:1 is not a valid verse reference"));
+    // Two ranges are refused before their length is looked at.
+    dialog->passageTextField()->setText(QStringLiteral("Psalm 23, 24"));
+    dialog->onPerformAutostudy();
+    EXPECT_EQ(lastAlert().messageText, QStringLiteral("Autostudy is limited to one verse or one range of verses."));
+    dialog->passageTextField()->setText(QStringLiteral("Psalm 118:29-119:176"));  // 177 verses
+    dialog->onPerformAutostudy();
+    EXPECT_EQ(lastAlert().messageText, QStringLiteral("Psalm 118:29-119:176 contains too many verses."));
+    EXPECT_EQ(lastAlert().informativeText, QStringLiteral("Verse Autostudies are limited to about 150-200 verses"));
+    EXPECT_TRUE(s_presented.isEmpty());
+    EXPECT_EQ(s_alerts->shown().size(), 3);
+
+    // 176 verses are studied (with every element off, only the passage itself).
+    dialog->onNoneKindsButton();
+    dialog->passageTextField()->setText(QStringLiteral("Psalm 119"));
+    dialog->onPerformAutostudy();
+    EXPECT_EQ(s_alerts->shown().size(), 3);
+    ASSERT_EQ(s_presented.size(), 1);
+    const QString psalm = contents(s_presented[0].file);
+    EXPECT_TRUE(psalm.contains(QRegularExpression(QStringLiteral("class=\"title\">Study on Psalms? 119"))));
+    EXPECT_TRUE(psalm.contains(QLatin1String("<small>176</small>")));
+    dialog->onAllKindsButton();
+
+    // John 3:16: the report reaches the presenter with the request that would make it again.
+    std::unique_ptr<AutostudyVerseWindowController> again(
+        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), kjv));
+    again->show();
+    again->onPerformAutostudy();
+    ASSERT_EQ(s_presented.size(), 2);
+    const Presented& p = s_presented[1];
+    EXPECT_EQ(p.name, QStringLiteral("UserWantsToDoVerseAutostudy"));
+    EXPECT_EQ(p.info.value(QStringLiteral("refString")).toString(), QStringLiteral("John 3:16"));
+    EXPECT_EQ(p.info.value(QStringLiteral("saveAsHint")).toString(), QStringLiteral("John 3:16"));
+    EXPECT_EQ(p.info.value(QStringLiteral("windowTitle")).toString(), QStringLiteral("John 3:16"));
+    EXPECT_EQ(sharedObjectFromVariant<SourceTuple>(p.info.value(QStringLiteral("sourceTuple"))), kjv);
+    const QString html = contents(p.file);
+    EXPECT_TRUE(html.contains(QLatin1String("<div class=\"title\">Study on John 3:16 (KJV)</div>")));
+    EXPECT_TRUE(html.contains(QLatin1String("Bibliography")));
+    EXPECT_FALSE(again->isVisible()) << "the dialog closes once the report is shown";
+
+    // No Bible chosen: nothing to read the passage in.
+    std::unique_ptr<AutostudyVerseWindowController> none(
+        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), kjv));
+    none->biblePopUpButton()->setCurrentIndex(-1);
+    none->onPerformAutostudy();
+    EXPECT_EQ(lastAlert().messageText, QStringLiteral("No results were found for John 3:16."));
+    EXPECT_EQ(s_presented.size(), 2);
+}
+
+TEST_F(AutostudyDialogs, RunOpensTheVerseDialogWithTheRequestsInput)
+{
+    // "run" is modal: the check runs inside its loop and closes the dialog.
+    const SourceTuple::Ptr kjv = book("KJV");
+    const QVariantMap request {{QStringLiteral("refString"), QStringLiteral("Romans 8:28")},
+        {QStringLiteral("sourceTuple"), sharedObjectVariant(kjv)}};
+    QTimer::singleShot(0, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<AutostudyVerseWindowController*>(w)) {
+                EXPECT_EQ(d->refString(), QStringLiteral("Romans 8:28"));
+                EXPECT_EQ(d->sourceTuple()->abbr(), QStringLiteral("KJV"));
+                d->onClose();
+            }
+    });
+    AutostudyVerseWindowController::run(request);
+    EXPECT_TRUE(s_presented.isEmpty());
+}
+
+TEST_F(AutostudyDialogs, WordStudyCleansTheWordAndRefusesCommonWords)
+{
+    using W = AutostudyWordWindowController;
+    EXPECT_EQ(W::cleanedUp(QStringLiteral("grace,")), QStringLiteral("grace"));
+    EXPECT_EQ(W::cleanedUp(QStringLiteral("  \u201CGrace\u201D abounding\n")), QStringLiteral("Grace"));
+    EXPECT_EQ(W::cleanedUp(QStringLiteral("(H2617)")), QStringLiteral("H2617"));
+    EXPECT_EQ(W::cleanedUp(QStringLiteral("don't.")), QStringLiteral("don't"));
+    EXPECT_EQ(W::cleanedUp(QStringLiteral(" ,;. ")), QString());
+
+    const SourceTuple::Ptr kjv = book("KJV");
+    std::unique_ptr<W> dialog(W::factoryWithWord(QStringLiteral("the"), kjv));
+    dialog->onPerformAutostudy();
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("No results were found for 'the'."));
+    EXPECT_TRUE(s_presented.isEmpty());
+
+    // The word dialog's list is its own: moving its elements leaves the verse list alone.
+    const QStringList verse = names(onDisk().verseStudyElements());
+    ASSERT_TRUE(dialog->elementsModel()->moveRow(0, 4));
+    EXPECT_EQ(names(onDisk().wordStudyElements()),
+        (QStringList {QStringLiteral("Bibles to Search"), QStringLiteral("Bibles with Word Attributes"),
+            QStringLiteral("Word Attribute Dictionaries"), QStringLiteral("Dictionary Definitions")}));
+    EXPECT_EQ(names(onDisk().verseStudyElements()), verse);
+    EXPECT_EQ(dialog->elementsModel()->mimeType(),
+        QStringLiteral("application/x-quillstead-tqsWordElementRowPasteboardType"));
+
+    dialog->wordTextField()->setText(QStringLiteral("Grace, mercy"));
+    EXPECT_EQ(dialog->word(), QStringLiteral("Grace"));
+    dialog->onPerformAutostudy();
+    ASSERT_EQ(s_presented.size(), 1);
+    EXPECT_EQ(s_presented[0].name, QStringLiteral("UserWantsToDoWordAutostudy"));
+    EXPECT_EQ(s_presented[0].info.value(QStringLiteral("word")).toString(), QStringLiteral("Grace"));
+    EXPECT_EQ(s_presented[0].info.value(QStringLiteral("windowTitle")).toString(), QStringLiteral("Grace"));
+    const QString html = contents(s_presented[0].file);
+    EXPECT_TRUE(html.contains(QLatin1String("<div class=\"title\">Word Study on \"Grace\"</div>")));
+    EXPECT_TRUE(html.contains(QLatin1String("Search Summary")));
+}
+
+TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndAlwaysCloses)
+{
+    using T = AutostudyTodayWindowController;
+    const QDate today = QDate::currentDate();
+    std::unique_ptr<T> dialog(T::factoryWithDate(QDate()));
+    EXPECT_EQ(dialog->date(), today);
+    EXPECT_EQ(dialog->datePicker()->minimumDate(), today.addDays(-731));
+    EXPECT_EQ(dialog->datePicker()->maximumDate(), today.addDays(731));
+    dialog->setDate(today.addYears(5));
+    EXPECT_EQ(dialog->date(), today.addDays(731));
+    dialog->onToday();
+    EXPECT_EQ(dialog->date(), today);
+
+    std::unique_ptr<T> fixed(T::factoryWithDate(today.addDays(-20)));
+    EXPECT_EQ(fixed->date(), today.addDays(-20));
+    fixed->show();
+    fixed->onPerformAutostudy();
+    EXPECT_FALSE(fixed->isVisible());
+    ASSERT_EQ(s_presented.size(), 1);
+    EXPECT_EQ(s_presented[0].name, QStringLiteral("UserWantsToDoTodayAutostudy"));
+    EXPECT_EQ(s_presented[0].info.value(QStringLiteral("date")).toDate(), today.addDays(-20));
+    const QString title = s_presented[0].info.value(QStringLiteral("windowTitle")).toString();
+    EXPECT_FALSE(title.isEmpty());
+    EXPECT_EQ(s_presented[0].info.value(QStringLiteral("saveAsHint")).toString(), title);
+    const QString html = contents(s_presented[0].file);
+    EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(title)));
+    EXPECT_TRUE(html.contains(QLatin1String("Reading from"))) << "the sample devotional has a reading every day";
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+}
+
+TEST_F(AutostudyDialogs, WithoutAPresenterTheReportFileIsNotLeftBehind)
+{
+    AutostudyWindowController::setResultsPresenter(nullptr);
+    std::unique_ptr<AutostudyTodayWindowController> dialog(AutostudyTodayWindowController::factoryWithDate(QDate()));
+    dialog->onPerformAutostudy();
+    const QDir cache(OutputFile::folder());
+    EXPECT_TRUE(cache.entryList({QStringLiteral("*.htm")}, QDir::Files).isEmpty());
+    AutostudyWindowController::setResultsPresenter([](const QString& file, const QString& n, const QVariantMap& info) {
+        s_presented.append({file, n, info});
+    });
+}
+
+}  // namespace

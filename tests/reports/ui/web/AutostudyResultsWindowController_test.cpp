@@ -1,0 +1,260 @@
+#include "reports/ui/web/AutostudyResultsWindowController.h"
+
+#include "engine/references/BibleRef.h"
+#include "library/SourceManager.h"
+#include "panes/page/BookPageScheme.h"
+#include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "reports/AutoStudyManager.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+
+namespace {
+
+// The web engine is not built with the sanitizers: there the tests that need a live view skip.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kWebEngineUsable = false;
+#else
+constexpr bool kWebEngineUsable = true;
+#endif
+
+bool g_haveBooks = false;
+std::shared_ptr<RecordingAlerts> g_alerts;
+
+class ResultsWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!kWebEngineUsable)
+            GTEST_SKIP() << "no live web view under the sanitizers";
+        if (!g_haveBooks)
+            GTEST_SKIP() << "the sample library is not built";
+        g_alerts->clear();
+    }
+
+    static SourceTuple::Ptr kjv()
+    {
+        for (const auto& t : SourceManager::singleton().bibleSources()->array())
+            if (t->abbr() == QLatin1String("KJV"))
+                return t;
+        return nullptr;
+    }
+
+    static QString verseReport(const QString& text)
+    {
+        const SourceTuple::Ptr bible = kjv();
+        BibleRef ref;
+        if (!bible || !ref.parse(text) || !ref.mapToTranslation(bible->abbr()))
+            return QString();
+        return AutoStudyManager::singleton().resultsFileForAutoVerseStudyOn(ref, bible, 0);
+    }
+
+    static QVariantMap verseInfo(const QString& text)
+    {
+        return {{QStringLiteral("refString"), text}, {QStringLiteral("saveAsHint"), text},
+            {QStringLiteral("windowTitle"), text}};
+    }
+
+    static void spin(int ms)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+
+    static bool waitForLoad(QWebEngineView* view)
+    {
+        QEventLoop loop;
+        bool ok = false;
+        QObject::connect(view, &QWebEngineView::loadFinished, &loop, [&](bool done) {
+            ok = done;
+            loop.quit();
+        });
+        QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+        loop.exec();
+        return ok;
+    }
+
+    static QString pageText(QWebEngineView* view)
+    {
+        QEventLoop loop;
+        QString text;
+        view->page()->toPlainText([&](const QString& t) {
+            text = t;
+            loop.quit();
+        });
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        return text;
+    }
+
+    static QByteArray contents(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+};
+
+TEST_F(ResultsWindow, ShowsTheJohn316ReportAndSavesItsPicture)
+{
+    const QString path = verseReport(QStringLiteral("John 3:16"));
+    ASSERT_FALSE(path.isEmpty());
+    QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+        path, QStringLiteral("UserWantsToDoVerseAutostudy"), verseInfo(QStringLiteral("John 3:16")));
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Autostudy John 3:16"));
+    ASSERT_TRUE(waitForLoad(window->webView()));
+    const QString text = pageText(window->webView());
+    EXPECT_TRUE(text.contains(QLatin1String("Study on John 3:16 (KJV)"))) << qPrintable(text.left(300));
+    EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << qPrintable(text.left(600));
+    EXPECT_TRUE(text.contains(QLatin1String("Bibliography")));
+    EXPECT_FALSE(text.contains(QLatin1String("<div"))) << "the report's markup must be read as HTML";
+    spin(700);  // let the page paint before the picture is taken
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(window->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/verse-report.png")));
+
+    window->onClose();
+    EXPECT_FALSE(QFile::exists(path));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().dataForKey(AutostudyResultsWindowController::frameKey).isEmpty());
+}
+
+TEST_F(ResultsWindow, SavesCopiesReplacingAnExistingFileAndReportsFailures)
+{
+    const QString path = verseReport(QStringLiteral("Psalm 23:1"));
+    ASSERT_FALSE(path.isEmpty());
+    QVariantMap info = verseInfo(QStringLiteral("Psalm 23:1"));
+    info.insert(QStringLiteral("saveAsHint"), QStringLiteral("Ps 23:1/2"));
+    QPointer<AutostudyResultsWindowController> window =
+        AutostudyResultsWindowController::runWithFile(path, QStringLiteral("UserWantsToDoVerseAutostudy"), info);
+    EXPECT_EQ(window->suggestedSaveName(), QStringLiteral("Quillstead Autostudy Ps 23_1_2.htm"));
+
+    const QByteArray report = contents(path);
+    ASSERT_FALSE(report.isEmpty());
+    QTemporaryDir out;
+    const QString copy = out.filePath(window->suggestedSaveName());
+    EXPECT_TRUE(window->saveCopyTo(copy));
+    EXPECT_EQ(contents(copy), report);
+
+    // The save panel has asked before a file is replaced: the copy takes its place.
+    QFile old(copy);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    old.write("an older study");
+    old.close();
+    EXPECT_TRUE(window->saveCopyTo(copy));
+    EXPECT_EQ(contents(copy), report);
+    EXPECT_TRUE(g_alerts->shown().isEmpty());
+
+    // A folder that does not exist: an alert, and the report stays open with its file.
+    EXPECT_FALSE(window->saveCopyTo(out.filePath(QStringLiteral("missing/folder/copy.htm"))));
+    ASSERT_EQ(g_alerts->shown().size(), 1);
+    EXPECT_EQ(g_alerts->shown().first().messageText, QStringLiteral("The autostudy could not be saved."));
+    EXPECT_FALSE(g_alerts->shown().first().informativeText.isEmpty());
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_FALSE(window.isNull());
+    window->onClose();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(ResultsWindow, ChangeOptionsDeletesTheReportAndAsksForTheDialogAgain)
+{
+    const QString first = verseReport(QStringLiteral("John 3:16"));
+    const QString second = verseReport(QStringLiteral("John 3:17"));
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_FALSE(second.isEmpty());
+    ASSERT_NE(first, second);
+    // Two windows, each owning its file.
+    QPointer<AutostudyResultsWindowController> a = AutostudyResultsWindowController::runWithFile(
+        first, QStringLiteral("UserWantsToDoVerseAutostudy"), verseInfo(QStringLiteral("John 3:16")));
+    QPointer<AutostudyResultsWindowController> b = AutostudyResultsWindowController::runWithFile(
+        second, QStringLiteral("UserWantsToDoWordAutostudy"), {{QStringLiteral("word"), QStringLiteral("grace")}});
+
+    QList<QPair<QString, QVariantMap>> posted;
+    int observer = 0;
+    for (const char* name : {"UserWantsToDoVerseAutostudy", "UserWantsToDoWordAutostudy"})
+        NotificationCenter::defaultCenter().addObserver(&observer, QString::fromLatin1(name), [&](Notification& n) {
+            posted.append({n.name, n.userInfo});
+        });
+    a->onChangeOptions();
+    EXPECT_FALSE(QFile::exists(first));
+    EXPECT_TRUE(QFile::exists(second));
+    ASSERT_EQ(posted.size(), 1);
+    EXPECT_EQ(posted[0].first, QStringLiteral("UserWantsToDoVerseAutostudy"));
+    EXPECT_EQ(posted[0].second.value(QStringLiteral("refString")).toString(), QStringLiteral("John 3:16"));
+
+    b->close();  // the window's own close button
+    EXPECT_FALSE(QFile::exists(second));
+    EXPECT_EQ(posted.size(), 1);
+    NotificationCenter::defaultCenter().removeObserver(&observer);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(a.isNull());
+    EXPECT_TRUE(b.isNull());
+}
+
+TEST_F(ResultsWindow, AReportFileThatIsGoneShowsAnEmptyWindowAndClosesCleanly)
+{
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("gone.htm"));
+    QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+        missing, QStringLiteral("UserWantsToDoVerseAutostudy"), verseInfo(QStringLiteral("Jude 1")));
+    waitForLoad(window->webView());
+    window->onClose();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window.isNull());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    ::testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir home;
+    const QByteArray path = home.path().toUtf8();
+    qputenv("HOME", path);
+    qputenv("XDG_DATA_HOME", path + "/data");
+    qputenv("XDG_CACHE_HOME", path + "/cache");
+    qputenv("XDG_CONFIG_HOME", path + "/config");
+    BookPageScheme::registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // The web engine tears itself down at exit after the application object is gone only when that
+    // object is never deleted; it lives until the process ends.
+    new QApplication(argc, argv);
+    cSQLiteDbBase::setEngineDataFolder(cLString16(path.constData()));
+    QCoreApplication::setApplicationName(QStringLiteral("Quillstead"));
+    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+
+    const QString books = AppFolders::booksDirectory();
+    QDir().mkpath(books);
+    g_haveBooks = true;
+    for (const char* n : {"KJV.tvk", "WEB.tvk", "Scofield.tvk", "StrongsGreek.tvk", "StrongsHebrew.tvk"})
+        g_haveBooks = g_haveBooks &&
+            QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/") + QLatin1String(n),
+                books + QLatin1Char('/') + QLatin1String(n));
+    auto defaults = std::make_shared<UserDefaults>(home.filePath(QStringLiteral("defaults.ini")));
+    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
+    UserDefaults::setStandardUserDefaults(defaults);
+    g_alerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(g_alerts);
+    const int result = RUN_ALL_TESTS();
+    Alerts::setShared(nullptr);
+    return result;
+}
