@@ -16,6 +16,7 @@
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "reports/AutoStudyManager.h"
 #include "reports/ui/CopyPassageWindowController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneViewController.h"
@@ -57,7 +58,25 @@ public:
         LayoutViewController* panes = m_panes;
         environment.activeBook = [panes] { return panes->activeSourceTuple(); };
         environment.saveState = m_saveState;
+        environment.navigatorElements = &navigatorElements;
         return StudyPaneViewController::factory(environment);
+    }
+
+    // The navigator searches the books chosen in the autostudy navigator list.
+    static std::vector<NavigatorElementChoice> navigatorElements()
+    {
+        std::vector<NavigatorElementChoice> out;
+        for (const AutoStudyElement& element : AutoStudyManager::singleton().elements().navigatorStudyElements()) {
+            NavigatorElementChoice choice;
+            choice.name = element.text;
+            choice.checked = element.checked;
+            for (const AutoStudyBook& book : element.bookArray) {
+                if (const std::optional<SourceTupleID> id = AutoStudyElements::sourceTupleIDForBook(book))
+                    choice.books.push_back({*id, book.checked});
+            }
+            out.push_back(std::move(choice));
+        }
+        return out;
     }
 
 private:
@@ -677,13 +696,14 @@ void QuillsteadWindowController::makeGoToPaneCurrent()
 {
 }
 
-void QuillsteadWindowController::setShowStudyPane(bool)
+void QuillsteadWindowController::setShowStudyPane(bool show)
 {
+    m_layoutViewController->setShowStudyPane(show);
 }
 
 bool QuillsteadWindowController::isStudyPaneVisible() const
 {
-    return false;
+    return m_layoutViewController->isStudyPaneVisible();
 }
 
 void QuillsteadWindowController::goBackInHistory()

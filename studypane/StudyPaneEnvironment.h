@@ -2,12 +2,15 @@
 // test can hand in its own: the notification centre, the user defaults, the layout manager, the
 // library, the active book, the layout view that holds the pane, and the application's state save.
 // `application()` gives the program's shared objects; the application fills in `activeBook`,
-// `layoutHost` and `saveState` where it installs the study pane's factory. Main thread only.
+// `saveState` and the navigator's books and settings where it installs the study pane's factory (the
+// layout view is found from the pane's view when `layoutHost` is left null). Main thread only.
 #pragma once
 
 #include "library/SourceTuple.h"
+#include "library/SourceTupleID.h"
 
 #include <functional>
+#include <vector>
 
 class LayoutManager;
 class NotificationCenter;
@@ -23,6 +26,18 @@ public:
     // A hidden study pane gets the default width, a visible one is collapsed.
     virtual void setShowStudyPane(bool show) = 0;
     virtual void setStudyPaneWidth(double width) = 0;
+};
+
+// The navigator's choice of books: kinds of books in the navigator's order, each chosen or not, with
+// their books, each chosen or not.
+struct NavigatorBookChoice {
+    SourceTupleID id;
+    bool checked = true;
+};
+struct NavigatorElementChoice {
+    QString name;
+    bool checked = true;
+    std::vector<NavigatorBookChoice> books;
 };
 
 struct StudyPaneEnvironment {
@@ -44,6 +59,12 @@ struct StudyPaneEnvironment {
     StudyPaneLayoutHost* layoutHost = nullptr;
     // Writes the layout archive at once (after the tab order changed); may be empty.
     std::function<void()> saveState;
+    // The books the navigator searches (the navigator settings' list); empty: the library's
+    // commentaries, dictionaries and other books.
+    std::function<std::vector<NavigatorElementChoice>()> navigatorElements;
+    // Runs the navigator settings modally; false when the user cancelled. Empty: the navigator's
+    // settings button is disabled.
+    std::function<bool()> runNavigatorSettings;
 
     // The shared centre, defaults, layout manager and library.
     static StudyPaneEnvironment application();

@@ -41,6 +41,8 @@ std::vector<uint32_t> setBits(const BitVector* v)
 
 StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvironment env) : m_env(std::move(env))
 {
+    elementsProvider = m_env.navigatorElements;
+    settingsRunner = m_env.runNavigatorSettings;
     if (m_env.defaults != nullptr)
         m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
     if (m_env.center != nullptr) {

@@ -7,8 +7,9 @@
 // opens that book at the place; a heading or "more" row also hands the verse to the Find sub-pane.
 //
 // The books come from the navigator's element list: kinds of books, each with its books, each kind
-// and book chosen or not. `elementsProvider` supplies it (the navigator settings install theirs);
-// without one the navigator searches the library's commentaries, dictionaries and other books.
+// and book chosen or not. `elementsProvider` supplies it (by default the environment's
+// `navigatorElements`); without either the navigator searches the library's commentaries,
+// dictionaries and other books.
 //
 // One search pool task per chosen element kind walks its books in turn and stops before the next
 // book once a newer search started; the list is shown when every book's two results are in.
@@ -51,15 +52,8 @@ class StudyPaneNavigatorViewController : public QObject, public StudyPaneViewCon
 public:
     static constexpr int kRowHeight = 17;
 
-    struct Book {
-        SourceTupleID id;
-        bool checked = true;
-    };
-    struct Element {
-        QString name;
-        bool checked = true;
-        std::vector<Book> books;
-    };
+    using Book = NavigatorBookChoice;
+    using Element = NavigatorElementChoice;
     // The results of one searched book.
     struct BookResults {
         SourceTupleID id;
@@ -79,7 +73,7 @@ public:
     // The element kinds with their books, in the navigator's order.
     std::function<std::vector<Element>()> elementsProvider;
     // Runs the navigator settings (modal); false when the user cancelled. Empty: the settings
-    // button is disabled.
+    // button is disabled. By default the environment's `runNavigatorSettings`.
     std::function<bool()> settingsRunner;
 
     QTableView* searchResultsTableView() const { return m_table; }

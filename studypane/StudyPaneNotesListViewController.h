@@ -84,6 +84,10 @@ public:
     SearchResultsAggregator& searchResultsAggregator();
     // The results when they are of that book, else null.
     SearchResultsAggregator* searchResultsAggregatorForTupleID(const SourceTupleID& id);
+    SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override
+    {
+        return searchResultsAggregatorForTupleID(id);
+    }
 
     // Searches the field's text (blank: "*") in the list's book.
     void searchStringEntered();

@@ -25,13 +25,21 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTableView>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 
 namespace {
 
 const QString kCustomSearchLimits = QStringLiteral("customSearchLimits");
+const QString kRecentSearches = QStringLiteral("findRecentSearches");
+// The tags of the recent-search items of the search menus.
+constexpr int kRecentsTitleTag = 1000;
+constexpr int kRecentsItemTag = 1001;
+constexpr int kRecentsClearTag = 1002;
+constexpr int kRecentsNoneTag = 1003;
 const QString kSearchHasCompleted = QStringLiteral("qsSearchHasCompletedNotification");
 
 struct Limit {
@@ -278,7 +286,7 @@ QWidget* StudyPaneSearchResultsViewController::view()
 void StudyPaneSearchResultsViewController::buildMenus()
 {
     m_nonBibleMenu = new QMenu(QStringLiteral("Search Menu"));
-    m_nonBibleMenu->addAction(QStringLiteral("No Recent Searches"))->setEnabled(false);
+    fillRecentSearches(m_nonBibleMenu);
     m_bibleMenu = new QMenu(QStringLiteral("Search Menu"));
     QAction* heading = m_bibleMenu->addAction(QStringLiteral("Search Limits"));
     heading->setEnabled(false);
@@ -290,6 +298,88 @@ void StudyPaneSearchResultsViewController::buildMenus()
         a->setChecked(tag == m_limitTag);
         connect(a, &QAction::triggered, this, [this, tag] { onSearchLimitSelected(tag); });
     }
+    m_bibleMenu->addSeparator()->setData(kRecentsTitleTag - 1);
+    fillRecentSearches(m_bibleMenu);
+    for (QMenu* menu : {m_bibleMenu, m_nonBibleMenu})
+        connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillRecentSearches(menu); });
+}
+
+void StudyPaneSearchResultsViewController::fillRecentSearches(QMenu* menu)
+{
+    // The recent-search part of a menu is everything after its limits: rebuilt from the defaults.
+    for (QAction* a : menu->actions()) {
+        const int tag = a->data().toInt();
+        if (tag >= kRecentsTitleTag && tag <= kRecentsNoneTag)
+            delete a;
+    }
+    const QStringList recents = recentSearches();
+    if (recents.isEmpty()) {
+        QAction* none = menu->addAction(QStringLiteral("No Recent Searches"));
+        none->setData(kRecentsNoneTag);
+        none->setEnabled(false);
+        return;
+    }
+    QAction* title = menu->addAction(QStringLiteral("Recent Searches"));
+    title->setData(kRecentsTitleTag);
+    title->setEnabled(false);
+    for (const QString& text : recents) {
+        QAction* a = menu->addAction(text);
+        a->setData(kRecentsItemTag);
+        connect(a, &QAction::triggered, this, [this, text] {
+            view();
+            m_searchField->setText(text);
+            searchStringEntered();
+        });
+    }
+    QAction* line = menu->addSeparator();
+    line->setData(kRecentsClearTag);
+    QAction* clear = menu->addAction(QStringLiteral("Clear Recent Searches"));
+    clear->setData(kRecentsClearTag);
+    connect(clear, &QAction::triggered, this, [this] { clearRecentSearches(); });
+}
+
+QStringList StudyPaneSearchResultsViewController::recentSearches() const
+{
+    QStringList out;
+    if (m_env.defaults == nullptr)
+        return out;
+    // The defaults file is the user's to edit: only texts count, each once, at most the maximum.
+    for (const QVariant& v : m_env.defaults->arrayForKey(kRecentSearches)) {
+        if (out.size() >= kMaxRecentSearches)
+            break;
+        if (v.typeId() != QMetaType::QString)
+            continue;
+        const QString text = v.toString().trimmed();
+        if (!text.isEmpty() && !out.contains(text))
+            out.append(text.left(1000));
+    }
+    return out;
+}
+
+void StudyPaneSearchResultsViewController::rememberRecentSearch(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (m_env.defaults == nullptr || trimmed.isEmpty())
+        return;
+    QStringList recents = recentSearches();
+    recents.removeAll(trimmed);
+    recents.prepend(trimmed);
+    while (recents.size() > kMaxRecentSearches)
+        recents.removeLast();
+    QVariantList list;
+    for (const QString& r : recents)
+        list.append(r);
+    m_env.defaults->setObject(list, kRecentSearches);
+}
+
+void StudyPaneSearchResultsViewController::clearRecentSearches()
+{
+    if (m_env.defaults != nullptr)
+        m_env.defaults->removeObjectForKey(kRecentSearches);
+    if (m_bibleMenu != nullptr)
+        fillRecentSearches(m_bibleMenu);
+    if (m_nonBibleMenu != nullptr)
+        fillRecentSearches(m_nonBibleMenu);
 }
 
 QString StudyPaneSearchResultsViewController::limitTitle(int tag)
@@ -352,6 +442,7 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     if (book == nullptr)
         return;
     const QString text = m_searchField->text();
+    rememberRecentSearch(text);
     m_searchingABible = book->docSupports(SourceTuple::kDocSupportsIsBible());
     m_tableViewHeaderString.reset();
     m_progressCount = 0;
@@ -389,6 +480,7 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
                 }});
     // One unit of this pane's own per run, done when its result arrives.
     searchProgressAddToCount(double(runs), id);
+    setSearching(true);
     m_limitLabel->setVisible(m_searchingABible);
     reloadTable();
 }
@@ -416,8 +508,41 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
     }
 }
 
+void StudyPaneSearchResultsViewController::onRefreshButton()
+{
+    if (m_searching)
+        stopSearching();
+    else
+        searchStringEntered();
+}
+
+void StudyPaneSearchResultsViewController::stopSearching()
+{
+    if (!m_searching)
+        return;
+    m_session->stop();
+    setSearching(false);
+    m_hideProgressTimer.stop();
+    if (m_progress != nullptr)
+        m_progress->hide();
+    reloadTable();
+    // What was found stands as the result: the book panes mark it.
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(kSearchHasCompleted);
+}
+
+void StudyPaneSearchResultsViewController::setSearching(bool searching)
+{
+    m_searching = searching;
+    if (m_refreshButton == nullptr)
+        return;
+    m_refreshButton->setText(searching ? QStringLiteral("\u25A0") : QStringLiteral("\u21BB"));
+    m_refreshButton->setToolTip(searching ? QStringLiteral("Stop searching") : QStringLiteral("Search again"));
+}
+
 void StudyPaneSearchResultsViewController::searchCompleted()
 {
+    setSearching(false);
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(kSearchHasCompleted);
 }
@@ -621,7 +746,9 @@ QVariant StudyPaneSearchResultsModel::data(const QModelIndex& index, int role) c
         QString body;
         if (book != nullptr && section != SearchResultsAggregator::kNoPosition) {
             const SearchWordListRef* words = agg.searchWordsForSection(section);
-            body = book->htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 2);
+            // The Bible's excerpt style that marks the found words (the other renders the same verse
+            // without them).
+            body = book->htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 1);
         } else {
             body = QStringLiteral("<p>No Current Source Document</p>");
         }
@@ -686,6 +813,24 @@ void StudyPaneSearchResultsDelegate::paint(
             ctx.clip = clip;
             ctx.palette.setColor(QPalette::Text, option.palette.text().color());
             doc.documentLayout()->draw(painter, ctx);
+            // The bottom of the verse's last line (the document's own height also counts its margins).
+            const QTextBlock last = doc.lastBlock();
+            qreal textBottom = 0;
+            if (last.isValid() && last.layout() != nullptr && last.layout()->lineCount() > 0) {
+                const QTextLine line = last.layout()->lineAt(last.layout()->lineCount() - 1);
+                textBottom = doc.documentLayout()->blockBoundingRect(last).top() + line.y() + line.height();
+            }
+            if (textBottom > clip.height() + 1) {
+                // The verse goes on below the cell: say so at its bottom right.
+                const QString more = QStringLiteral("\u2026");
+                const QFontMetrics fm(option.font);
+                const QRect mark(clip.right() - fm.horizontalAdvance(more) - 6, clip.bottom() - fm.height() + 1,
+                    fm.horizontalAdvance(more) + 6, fm.height());
+                painter->fillRect(
+                    mark, option.state & QStyle::State_Selected ? option.palette.highlight() : option.palette.base());
+                painter->setFont(option.font);
+                painter->drawText(mark, Qt::AlignRight | Qt::AlignBottom, more);
+            }
         }
         painter->setPen(option.palette.mid().color());
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());

@@ -64,11 +64,22 @@ public:
 
     // Starts a search of the field's text in the active book (nothing without one).
     void searchStringEntered();
-    void onRefreshButton() { searchStringEntered(); }
+    // Searches again, or stops the search while one runs (the button shows which).
+    void onRefreshButton();
+    QToolButton* refreshButton() const { return m_refreshButton; }
+    // A search runs: started and neither complete nor stopped.
+    bool isSearching() const { return m_searching; }
+    // Stops the running search; the sections that arrived stay.
+    void stopSearching();
+
+    // --- recent searches (newest first, at most kMaxRecentSearches, kept in the user defaults) ---
+    static constexpr int kMaxRecentSearches = 10;
+    QStringList recentSearches() const;
+    void clearRecentSearches();
 
     SearchResultsAggregator& aggregator();
     // The results when they are of that book, else null.
-    SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id);
+    SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
     bool searchingABible() const { return m_searchingABible; }
     // The title of the table's column: the searched book's name (null until the table asked).
     std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
@@ -103,6 +114,10 @@ private:
     void startSearchWithLibrarySearchResults(const Notification& n);
     void updateLimitChecks(QMenu* menu);
     void reloadTable();
+    void setSearching(bool searching);
+    void rememberRecentSearch(const QString& text);
+    // Puts the recent searches at the end of the menu (the template items of both menus).
+    void fillRecentSearches(QMenu* menu);
 
     StudyPaneEnvironment m_env;
     QPointer<QWidget> m_view;
@@ -120,6 +135,7 @@ private:
     std::shared_ptr<SearchSession> m_session;
     std::shared_ptr<class StudyPaneProgressForwarder> m_progressDelegate;
     bool m_searchingABible = false;
+    bool m_searching = false;
     std::optional<QString> m_tableViewHeaderString;
     qint64 m_limitTag = 0;
     double m_progressCount = 0;

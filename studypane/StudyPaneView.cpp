@@ -7,10 +7,13 @@
 #include "platform/UserDefaults.h"
 #include "studypane/StudyPaneViewController.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace {
 
@@ -64,11 +67,32 @@ constexpr ButtonSpec kButtonSpecs[StudyPaneView::kButtonCount] = {{6, "goToButto
 
 }  // namespace
 
+qint64 StudyPaneView::tabForButton(Button b)
+{
+    return b >= 0 && b < kButtonCount ? kButtonSpecs[b].tab : 0;
+}
+
+StudyPaneView::Button StudyPaneView::buttonForTab(qint64 tab)
+{
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (kButtonSpecs[i].tab == tab)
+            return Button(i);
+    }
+    return kButtonCount;
+}
+
+QList<qint64> StudyPaneView::defaultRowOrder()
+{
+    QList<qint64> out;
+    for (const ButtonSpec& spec : kButtonSpecs)
+        out.append(spec.tab);
+    return out;
+}
+
 StudyPaneView::StudyPaneView(StudyPaneViewController* controller, QWidget* parent)
     : QWidget(parent), m_controller(controller)
 {
     setObjectName(QStringLiteral("StudyPaneView"));
-    int x = 4;
     for (int i = 0; i < kButtonCount; ++i) {
         const auto& tab = StudyPaneViewController::tabs()[static_cast<size_t>(kButtonSpecs[i].tab - 1)];
         auto* b = new QToolButton(this);
@@ -77,10 +101,7 @@ StudyPaneView::StudyPaneView(StudyPaneViewController* controller, QWidget* paren
         b->setToolTip(QString::fromUtf8(tab.tooltip));
         b->setAutoRaise(true);
         b->setCheckable(false);
-        const QSize hint = b->sizeHint();
-        m_buttonFrames[i] = QRect(x, (kButtonRowHeight - hint.height()) / 2, hint.width(), hint.height());
-        b->setGeometry(m_buttonFrames[i]);
-        x += hint.width() + 2;
+        b->installEventFilter(this);
         m_buttons[i] = b;
     }
     m_moreMenuButton = new QToolButton(this);
@@ -91,6 +112,36 @@ StudyPaneView::StudyPaneView(StudyPaneViewController* controller, QWidget* paren
     m_moreMenuButton->hide();
     m_box = new EdgeBox(this);
     m_box->setObjectName(QStringLiteral("expandContractBox"));
+    setRowOrder(defaultRowOrder());
+}
+
+void StudyPaneView::setRowOrder(const QList<qint64>& tabs)
+{
+    m_row.clear();
+    for (qint64 tab : tabs) {
+        const Button b = buttonForTab(tab);
+        if (b != kButtonCount && !m_row.contains(b))
+            m_row.append(b);
+    }
+    for (int i = 0; i < kButtonCount; ++i) {
+        if (!m_row.contains(Button(i)))
+            m_row.append(Button(i));
+    }
+    int x = 4;
+    for (Button b : m_row) {
+        const QSize hint = m_buttons[b]->sizeHint();
+        m_buttonFrames[b] = QRect(x, (kButtonRowHeight - hint.height()) / 2, hint.width(), hint.height());
+        x += hint.width() + 2;
+    }
+    layoutButtonRow();
+}
+
+QList<qint64> StudyPaneView::rowOrder() const
+{
+    QList<qint64> out;
+    for (Button b : m_row)
+        out.append(tabForButton(b));
+    return out;
 }
 
 StudyPaneView::~StudyPaneView()
@@ -137,9 +188,9 @@ void StudyPaneView::layoutButtonRow()
     bool someDidNotFit = false;
     bool moreIsPlaced = false;
     // From the right end of the row to its left end.
-    for (int i = kButtonCount - 1; i >= 0; --i) {
-        QToolButton* b = m_buttons[i];
-        const QRect frame = m_buttonFrames[i];
+    for (auto it = m_row.crbegin(); it != m_row.crend(); ++it) {
+        QToolButton* b = m_buttons[*it];
+        const QRect frame = m_buttonFrames[*it];
         b->setGeometry(frame);
         const bool fits = frame.x() + frame.width() < limit;
         if (!fits) {
@@ -154,6 +205,79 @@ void StudyPaneView::layoutButtonRow()
             b->show();
         }
     }
+}
+
+int StudyPaneView::dropIndexAt(int x) const
+{
+    // Before the first other button whose middle lies right of x.
+    int index = 0;
+    for (Button b : m_row) {
+        if (tabForButton(b) == m_dragTab)
+            continue;
+        if (m_buttonFrames[b].center().x() > x)
+            break;
+        ++index;
+    }
+    return index;
+}
+
+bool StudyPaneView::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* button = qobject_cast<QToolButton*>(watched);
+    if (button == nullptr || button->parentWidget() != this)
+        return QWidget::eventFilter(watched, event);
+    const auto index = std::find(m_buttons.begin(), m_buttons.end(), button) - m_buttons.begin();
+    if (index >= kButtonCount)
+        return QWidget::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (e->button() == Qt::LeftButton) {
+            m_pressedButton = button;
+            m_pressAt = button->mapTo(this, e->position().toPoint());
+            m_dragGrabOffset = e->position().toPoint().x();
+        }
+        break;
+    }
+    case QEvent::MouseMove: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (m_pressedButton != button || !(e->buttons() & Qt::LeftButton))
+            break;
+        const QPoint at = button->mapTo(this, e->position().toPoint());
+        if (m_dragTab == 0) {
+            if (std::abs(at.x() - m_pressAt.x()) < QApplication::startDragDistance())
+                break;
+            m_dragTab = tabForButton(Button(index));
+            button->setDown(false);
+            button->raise();
+        }
+        // The button follows the pointer along the row.
+        QRect g = button->geometry();
+        g.moveLeft(std::clamp(at.x() - m_dragGrabOffset, 0, std::max(0, width() - kBoxWidth - g.width())));
+        button->setGeometry(g);
+        return true;
+    }
+    case QEvent::MouseButtonRelease: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        if (e->button() != Qt::LeftButton || m_pressedButton != button)
+            break;
+        m_pressedButton = nullptr;
+        if (m_dragTab == 0)
+            break;  // a click
+        const qint64 tab = m_dragTab;
+        const int to = dropIndexAt(button->mapTo(this, e->position().toPoint()).x());
+        m_dragTab = 0;
+        button->setDown(false);
+        if (to == rowOrder().indexOf(tab))
+            layoutButtonRow();  // back to its place
+        else
+            m_controller->moveTab(tab, to);
+        return true;  // no click after a drag
+    }
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void StudyPaneView::paintEvent(QPaintEvent* event)
@@ -195,7 +319,7 @@ void StudyPaneView::boxDragged(const QPoint& at)
         return;
     const double width = double(at.x()) + m_draggingDistanceToRightEdge;
     if (width >= kMinimumDragWidth) {
-        if (StudyPaneLayoutHost* host = m_controller->environment().layoutHost)
+        if (StudyPaneLayoutHost* host = m_controller->layoutHost())
             host->setStudyPaneWidth(width);
         m_controller->setManualStudyPaneWidth(width);
     }
@@ -206,7 +330,7 @@ void StudyPaneView::boxReleased()
 {
     if (m_dragging == 0)
         return;
-    StudyPaneLayoutHost* host = m_controller->environment().layoutHost;
+    StudyPaneLayoutHost* host = m_controller->layoutHost();
     if (m_dragging == 1 && host != nullptr) {
         const double w = host->studyPaneWidth();
         const double m = m_controller->manualStudyPaneWidth();

@@ -2,7 +2,8 @@
 // tab buttons along its top (hiding those that do not fit behind a "more" button), holds the shown
 // sub-pane's view below them, and carries at its right edge the expand/contract box: dragging the
 // box resizes the study pane, clicking it cycles between collapsed, the user's width and the
-// default width. Owned by its StudyPaneViewController; the sub-pane views it shows stay owned by
+// default width. A button dragged along the row and dropped elsewhere moves its tab there (the
+// controller keeps the order in the pane's state). Owned by its StudyPaneViewController; the sub-pane views it shows stay owned by
 // their sub-panes (it lets go of them when it leaves its window). Main thread only.
 #pragma once
 
@@ -35,6 +36,12 @@ public:
         kButtonCount
     };
 
+    // The tab each button selects, and the button of a tab (kButtonCount for none).
+    static qint64 tabForButton(Button b);
+    static Button buttonForTab(qint64 tab);
+    // The default left-to-right order of the row, as tab identifiers.
+    static QList<qint64> defaultRowOrder();
+
     explicit StudyPaneView(StudyPaneViewController* controller, QWidget* parent = nullptr);
     ~StudyPaneView() override;
 
@@ -42,6 +49,13 @@ public:
     QToolButton* button(Button b) const { return m_buttons[b]; }
     QToolButton* moreMenuButton() const { return m_moreMenuButton; }
     QFrame* expandContractBox() const { return m_box; }
+
+    // The row's buttons left to right, as tab identifiers (tabs missing from the list follow in
+    // their default order); the buttons move to their new places.
+    void setRowOrder(const QList<qint64>& tabs);
+    QList<qint64> rowOrder() const;
+    // While a button is dragged along the row: its tab; 0 otherwise.
+    qint64 draggedTab() const { return m_dragTab; }
 
     QWidget* paneContents() const { return m_paneContents; }
     // Shows the view below the button row (null: nothing); the same view again changes nothing.
@@ -57,17 +71,26 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void layoutButtonRow();
     void layoutContents();
+    // Where a button dropped at x (this view's coordinates) goes in the row.
+    int dropIndexAt(int x) const;
 
     StudyPaneViewController* m_controller;
     std::array<QToolButton*, kButtonCount> m_buttons {};
     std::array<QRect, kButtonCount> m_buttonFrames {};  // where each button stands
+    QList<Button> m_row;                                // the buttons left to right
     QToolButton* m_moreMenuButton = nullptr;
     QFrame* m_box = nullptr;
     QWidget* m_paneContents = nullptr;
     int m_dragging = 0;
     double m_draggingDistanceToRightEdge = 0;
+    // A button pressed in the row and maybe dragged along it.
+    QToolButton* m_pressedButton = nullptr;
+    QPoint m_pressAt;
+    qint64 m_dragTab = 0;
+    int m_dragGrabOffset = 0;
 };

@@ -7,6 +7,7 @@
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "platform/MainThread.h"
+#include "studypane/StudyPaneLayoutViewHost.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
@@ -45,22 +46,89 @@ StudyPaneViewController::~StudyPaneViewController()
     if (m_viewGuard)
         m_view->setPaneContents(nullptr);
     m_subpane = nullptr;
-    if (m_find)
-        m_find->studyPaneViewController = nullptr;
-    if (m_navigator)
-        m_navigator->studyPaneViewController = nullptr;
-    for (StudyPaneViewControllerProtocol* p : {static_cast<StudyPaneViewControllerProtocol*>(m_notesList.get()),
-             static_cast<StudyPaneViewControllerProtocol*>(m_journalList.get()),
-             static_cast<StudyPaneViewControllerProtocol*>(m_library.get())})
-        if (p != nullptr)
-            p->studyPaneViewController = nullptr;
-    m_find.reset();
-    m_navigator.reset();
-    m_notesList.reset();
-    m_journalList.reset();
-    m_library.reset();
+    for (auto& subpane : m_subpanes) {
+        if (subpane)
+            subpane->studyPaneViewController = nullptr;
+        subpane.reset();
+    }
     if (m_viewGuard)
         delete m_view;
+}
+
+namespace {
+
+std::array<StudyPaneViewController::SubpaneFactory, StudyPaneViewController::kSubpaneCount>& subpaneFactories()
+{
+    static std::array<StudyPaneViewController::SubpaneFactory, StudyPaneViewController::kSubpaneCount> factories;
+    return factories;
+}
+
+StudyPaneViewController::SubpaneFactory builtInFactory(StudyPaneViewController::Subpane slot)
+{
+    switch (slot) {
+    case StudyPaneViewController::kSearchSubpane:
+        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+            return StudyPaneSearchResultsViewController::factory(&pane);
+        };
+    case StudyPaneViewController::kNavigatorSubpane:
+        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+            return StudyPaneNavigatorViewController::factory(&pane);
+        };
+    case StudyPaneViewController::kNotesListSubpane:
+        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+            return StudyPaneNotesListViewController::factory(&pane);
+        };
+    case StudyPaneViewController::kJournalListSubpane:
+        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+            return StudyPaneNotesListViewController::factoryForJournalList(&pane);
+        };
+    case StudyPaneViewController::kLibrarySearchSubpane:
+        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+            return StudyPaneLibrarySearchViewController::factory(&pane);
+        };
+    default:
+        return {};
+    }
+}
+
+}  // namespace
+
+void StudyPaneViewController::registerSubpaneFactory(Subpane slot, SubpaneFactory factory)
+{
+    QS_ASSERT_MAIN_THREAD();
+    if (slot < 0 || slot >= kSubpaneCount)
+        return;
+    subpaneFactories()[size_t(slot)] = std::move(factory);
+}
+
+StudyPaneViewControllerProtocol* StudyPaneViewController::subpane(Subpane slot) const
+{
+    return slot >= 0 && slot < kSubpaneCount ? m_subpanes[size_t(slot)].get() : nullptr;
+}
+
+StudyPaneSearchResultsViewController* StudyPaneViewController::studyPaneSearchResultsViewController() const
+{
+    return dynamic_cast<StudyPaneSearchResultsViewController*>(subpane(kSearchSubpane));
+}
+
+StudyPaneNavigatorViewController* StudyPaneViewController::studyPaneNavigatorViewController() const
+{
+    return dynamic_cast<StudyPaneNavigatorViewController*>(subpane(kNavigatorSubpane));
+}
+
+StudyPaneNotesListViewController* StudyPaneViewController::studyPaneNotesListViewController() const
+{
+    return dynamic_cast<StudyPaneNotesListViewController*>(subpane(kNotesListSubpane));
+}
+
+StudyPaneNotesListViewController* StudyPaneViewController::studyPaneJournalListViewController() const
+{
+    return dynamic_cast<StudyPaneNotesListViewController*>(subpane(kJournalListSubpane));
+}
+
+StudyPaneLibrarySearchViewController* StudyPaneViewController::studyPaneLibrarySearchViewController() const
+{
+    return dynamic_cast<StudyPaneLibrarySearchViewController*>(subpane(kLibrarySearchSubpane));
 }
 
 std::unique_ptr<StudyPaneViewController> StudyPaneViewController::factory(StudyPaneEnvironment env)
@@ -73,12 +141,12 @@ StudyPaneView* StudyPaneViewController::paneView()
     if (m_view == nullptr) {
         m_view = new StudyPaneView(this);
         m_viewGuard = m_view;
+        m_layoutViewHost = std::make_unique<StudyPaneLayoutViewHost>(m_view);
         for (int i = 0; i < StudyPaneView::kButtonCount; ++i) {
             static constexpr qint64 kTabOfButton[StudyPaneView::kButtonCount] = {6, 1, 2, 3, 4, 5, 7, 8, 9};
             const qint64 tab = kTabOfButton[i];
             QToolButton* b = m_view->button(static_cast<StudyPaneView::Button>(i));
             connect(b, &QToolButton::clicked, this, [this, tab] { makeTabCurrent(tab); });
-            b->setEnabled(isTabAvailable(tab));
         }
         connect(m_view->moreMenuButton(), &QToolButton::clicked, this, [this] { onMoreMenuButton(); });
         if (m_env.center != nullptr) {
@@ -96,25 +164,93 @@ StudyPaneView* StudyPaneViewController::paneView()
     return m_view;
 }
 
+StudyPaneLayoutHost* StudyPaneViewController::layoutHost() const
+{
+    if (m_env.layoutHost != nullptr)
+        return m_env.layoutHost;
+    return m_layoutViewHost != nullptr && m_layoutViewHost->layoutView() != nullptr ? m_layoutViewHost.get() : nullptr;
+}
+
 bool StudyPaneViewController::isTabAvailable(qint64 id) const
 {
-    return id == kFindTab || id == kNavigatorTab || id == kNotesListTab || id == kJournalTab || id == kLibraryTab;
+    auto has = [this](Subpane slot) {
+        if (m_view != nullptr)
+            return m_subpanes[size_t(slot)] != nullptr;
+        return static_cast<bool>(subpaneFactories()[size_t(slot)]) || static_cast<bool>(builtInFactory(slot));
+    };
+    switch (id) {
+    case kFindTab:
+        return has(kSearchSubpane);
+    case kBookmarksTab:
+        return has(kBookmarksSubpane);
+    case kHighlightsTab:
+        return has(kHighlightsSubpane);
+    case kNoteViewEditTab:
+        return has(kNoteViewEditSubpane);
+    case kNotesListTab:
+        return has(kNotesListSubpane);
+    case kGotoTab:
+        return has(kBibleGotoSubpane) || has(kBookGotoSubpane) || has(kDevoGotoSubpane) || has(kOtherGotoSubpane);
+    case kJournalTab:
+        return has(kJournalListSubpane);
+    case kLibraryTab:
+        return has(kLibrarySearchSubpane);
+    case kNavigatorTab:
+        return has(kNavigatorSubpane);
+    default:
+        return false;
+    }
 }
 
 StudyPaneViewControllerProtocol* StudyPaneViewController::subpaneForTab(qint64 id) const
 {
     switch (id) {
     case kFindTab:
-        return m_find.get();
-    case kNavigatorTab:
-        return m_navigator.get();
+        return subpane(kSearchSubpane);
+    case kBookmarksTab:
+        return subpane(kBookmarksSubpane);
+    case kHighlightsTab:
+        return subpane(kHighlightsSubpane);
+    case kNoteViewEditTab:
+        return subpane(kNoteViewEditSubpane);
     case kNotesListTab:
-        return m_notesList.get();
+        return subpane(kNotesListSubpane);
+    case kGotoTab: {
+        bool unchanged = false;
+        StudyPaneViewControllerProtocol* chosen = gotoSubpaneForActiveBook(&unchanged);
+        return unchanged ? nullptr : chosen;
+    }
     case kJournalTab:
-        return m_journalList.get();
+        return subpane(kJournalListSubpane);
     case kLibraryTab:
-        return m_library.get();
+        return subpane(kLibrarySearchSubpane);
+    case kNavigatorTab:
+        return subpane(kNavigatorSubpane);
     default:
+        return nullptr;
+    }
+}
+
+StudyPaneViewControllerProtocol* StudyPaneViewController::gotoSubpaneForActiveBook(bool* unchanged) const
+{
+    // The active book is the current book pane's; its kind picks the go-to sub-pane.
+    *unchanged = false;
+    const SourceTuple::Ptr book = m_env.activeBook ? m_env.activeBook() : nullptr;
+    if (book == nullptr)
+        return subpane(kOtherGotoSubpane);
+    if (book->docSupports(SourceTuple::kDocSupportsIsBible()))
+        return subpane(kBibleGotoSubpane);
+    switch (book->syncType()) {
+    case 1:
+    case 2:
+        return subpane(kBookGotoSubpane);
+    case 3:
+        return subpane(kDevoGotoSubpane);
+    case 0:
+        return subpane(kOtherGotoSubpane);
+    default:
+        // A kind of book no go-to sub-pane serves: what is shown stays.
+        *unchanged = true;
         return nullptr;
     }
 }
@@ -168,13 +304,22 @@ void StudyPaneViewController::initialConfiguration()
         }
         contents->setCurrentItemIndex(0);
     }
-    m_find = StudyPaneSearchResultsViewController::factory(this);
-    m_find->studyPaneViewController = this;
-    m_navigator = StudyPaneNavigatorViewController::factory(this);
-    m_navigator->studyPaneViewController = this;
-    m_notesList = StudyPaneNotesListViewController::factory(this);
-    m_journalList = StudyPaneNotesListViewController::factoryForJournalList(this);
-    m_library = StudyPaneLibrarySearchViewController::factory(this);
+    for (int slot = 0; slot < kSubpaneCount; ++slot) {
+        SubpaneFactory make = subpaneFactories()[size_t(slot)];
+        if (!make)
+            make = builtInFactory(Subpane(slot));
+        if (!make)
+            continue;
+        m_subpanes[size_t(slot)] = make(*this);
+        if (m_subpanes[size_t(slot)])
+            m_subpanes[size_t(slot)]->studyPaneViewController = this;
+    }
+
+    // Only the tabs with a sub-pane can be chosen.
+    for (const Tab& tab : tabs()) {
+        if (QToolButton* b = buttonForTab(tab.id))
+            b->setEnabled(isTabAvailable(tab.id));
+    }
 
     configureTabBarInitially();
     if (StudyPaneRegionContentItemState* s = state()) {
@@ -222,6 +367,11 @@ void StudyPaneViewController::configureTabBarInitially()
             m_tabViewSelected = id;
         }
     }
+    // An order of all nine tabs is one the user made by dragging: the button row shows it. Any other
+    // (the default six) leaves the row in its own order.
+    m_rowIsCustom = s != nullptr && s->tabIDOrder.size() == 9 && m_tabOrder.size() == 9;
+    if (m_view != nullptr)
+        m_view->setRowOrder(rowOrder());
     m_ignoreTabViewDelegateMessages = false;
 }
 
@@ -247,8 +397,9 @@ void StudyPaneViewController::tabViewDidSelect(qint64 id)
 
 void StudyPaneViewController::showPaneForSelectedTab()
 {
-    if (m_env.layoutHost != nullptr && !m_env.layoutHost->isStudyPaneVisible())
-        m_env.layoutHost->setShowStudyPane(true);
+    StudyPaneLayoutHost* host = layoutHost();
+    if (host != nullptr && !host->isStudyPaneVisible())
+        host->setShowStudyPane(true);
     highlightButtonForSelectedTab();
     showPaneContentsForSelectedTab();
 }
@@ -311,12 +462,23 @@ void StudyPaneViewController::updateTabIDOrder()
         s->tabIDOrder = m_tabOrder;
 }
 
+QList<qint64> StudyPaneViewController::rowOrder() const
+{
+    return m_rowIsCustom ? m_tabOrder : StudyPaneView::defaultRowOrder();
+}
+
 void StudyPaneViewController::moveTab(qint64 id, int toIndex)
 {
-    const qsizetype from = m_tabOrder.indexOf(id);
+    // The tabs take the order the user sees in the row, with the moved one in its new place.
+    QList<qint64> order = rowOrder();
+    const qsizetype from = order.indexOf(id);
     if (from < 0)
         return;
-    m_tabOrder.move(from, std::clamp<qsizetype>(toIndex, 0, m_tabOrder.size() - 1));
+    order.move(from, std::clamp<qsizetype>(toIndex, 0, order.size() - 1));
+    m_tabOrder = order;
+    m_rowIsCustom = true;
+    if (m_view != nullptr)
+        m_view->setRowOrder(m_tabOrder);
     updateTabIDOrder();
     if (m_env.saveState)
         m_env.saveState();
@@ -358,13 +520,14 @@ void StudyPaneViewController::pushKeyOnRecentStack(quint32 key, const QString& t
 
 SearchResultsAggregator* StudyPaneViewController::searchResultsAggregatorForTuple(const SourceTupleID& id)
 {
-    return m_find ? m_find->searchResultsAggregatorForTuple(id) : nullptr;
+    StudyPaneViewControllerProtocol* find = subpane(kSearchSubpane);
+    return find != nullptr ? find->searchResultsAggregatorForTuple(id) : nullptr;
 }
 
 SearchResultsAggregator* StudyPaneViewController::notesSearchResultsAggregatorForTupleID(const SourceTupleID& id)
 {
-    StudyPaneNotesListViewController* list = id.isFakeJournalDoc() ? m_journalList.get() : m_notesList.get();
-    return list != nullptr ? list->searchResultsAggregatorForTupleID(id) : nullptr;
+    StudyPaneViewControllerProtocol* list = subpane(id.isFakeJournalDoc() ? kJournalListSubpane : kNotesListSubpane);
+    return list != nullptr ? list->searchResultsAggregatorForTuple(id) : nullptr;
 }
 
 StudyPaneRegionContentItemState* StudyPaneViewController::state() const
@@ -458,21 +621,32 @@ QList<QPair<QString, qint64>> StudyPaneViewController::moreMenuEntries() const
     QList<QPair<QString, qint64>> out;
     if (m_view == nullptr)
         return out;
-    static const struct {
-        StudyPaneView::Button button;
-        const char* title;
-        qint64 tab;
-    } kEntries[] = {{StudyPaneView::GoTo, "Go To...", kGotoTab},
-        {StudyPaneView::Find, "Search Active Bible/Book", kFindTab},
-        {StudyPaneView::Bookmark, "Bookmarks", kBookmarksTab},
-        {StudyPaneView::Highlights, "Highlights", kHighlightsTab},
-        {StudyPaneView::NoteViewEdit, "View/Edit Notes", kNoteViewEditTab},
-        {StudyPaneView::NotesList, "Bible/Book Notes", kNotesListTab},
-        {StudyPaneView::Journal, "Journal Notes", kJournalTab}, {StudyPaneView::Library, "Library Search", kLibraryTab},
-        {StudyPaneView::Navigator, "Navigator", kNavigatorTab}};
-    for (const auto& e : kEntries) {
-        if (m_view->button(e.button)->isHidden())
-            out.append({QString::fromUtf8(e.title), e.tab});
+    auto title = [](qint64 tab) -> const char* {
+        switch (tab) {
+        case kGotoTab:
+            return "Go To...";
+        case kFindTab:
+            return "Search Active Bible/Book";
+        case kBookmarksTab:
+            return "Bookmarks";
+        case kHighlightsTab:
+            return "Highlights";
+        case kNoteViewEditTab:
+            return "View/Edit Notes";
+        case kNotesListTab:
+            return "Bible/Book Notes";
+        case kJournalTab:
+            return "Journal Notes";
+        case kLibraryTab:
+            return "Library Search";
+        default:
+            return "Navigator";
+        }
+    };
+    // The hidden buttons, in the order of the row.
+    for (qint64 tab : m_view->rowOrder()) {
+        if (m_view->button(StudyPaneView::buttonForTab(tab))->isHidden())
+            out.append({QString::fromUtf8(title(tab)), tab});
     }
     return out;
 }
@@ -494,14 +668,8 @@ void StudyPaneViewController::onMoreMenuButton()
 
 void StudyPaneViewController::exitIsImminent()
 {
-    if (m_find)
-        m_find->exitIsImminent();
-    if (m_navigator)
-        m_navigator->exitIsImminent();
-    if (m_notesList)
-        m_notesList->exitIsImminent();
-    if (m_journalList)
-        m_journalList->exitIsImminent();
-    if (m_library)
-        m_library->exitIsImminent();
+    for (const auto& subpane : m_subpanes) {
+        if (subpane)
+            subpane->exitIsImminent();
+    }
 }

@@ -4,9 +4,12 @@
 // sub-panes' remembered settings in the region's archived StudyPaneRegionContentItemState, keeps
 // the stack of recently visited verses and passes application shutdown on to the sub-panes.
 //
-// Built here: the Find sub-pane (tab 1), the notes list (tab 5), the journal list (tab 7), the
-// library search (tab 8) and the Navigator (tab 9). The other tabs have no sub-pane yet: their
-// buttons are disabled and selecting them does nothing.
+// The twelve sub-panes are made through factories, one per `Subpane` slot: Find and the Navigator
+// have built-in ones (so do the notes list, the journal list and the library search); the other
+// study tools register theirs with `registerSubpaneFactory` before the
+// first study pane is made. A tab whose sub-pane has no factory has its button disabled, and
+// selecting it does nothing. The GoTo tab shows one of four go-to sub-panes, by the kind of the
+// active book.
 //
 // Made on its own by `factory` (the layout view calls it through the application's pane factory,
 // LayoutPaneFactory::makeStudyPane, and finds it again as a LayoutStudyPane);
@@ -27,6 +30,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -35,6 +39,7 @@ class Layout;
 class QToolButton;
 class SearchResultsAggregator;
 class SourceTupleID;
+class StudyPaneLayoutViewHost;
 class StudyPaneLibrarySearchViewController;
 class StudyPaneNavigatorViewController;
 class StudyPaneNotesListViewController;
@@ -66,6 +71,29 @@ public:
     // The nine tabs by identifier (index id - 1).
     static const std::array<Tab, 9>& tabs();
 
+    // The sub-panes, in the order they are made (and told of the coming exit).
+    enum Subpane {
+        kSearchSubpane,
+        kBibleGotoSubpane,
+        kBookGotoSubpane,  // commentaries and dictionaries
+        kDevoGotoSubpane,
+        kOtherGotoSubpane,
+        kHighlightsSubpane,
+        kBookmarksSubpane,
+        kNotesListSubpane,
+        kNoteViewEditSubpane,
+        kJournalListSubpane,
+        kLibrarySearchSubpane,
+        kNavigatorSubpane,
+        kSubpaneCount
+    };
+    // Makes a sub-pane for a study pane; the study pane sets its back reference afterwards.
+    using SubpaneFactory = std::function<std::unique_ptr<StudyPaneViewControllerProtocol>(StudyPaneViewController&)>;
+    // Installs the factory of a sub-pane slot for the study panes made from now on (an empty factory
+    // restores the built-in one: Find, the notes and journal lists, the library search and the
+    // Navigator have one, the other slots none). Main thread.
+    static void registerSubpaneFactory(Subpane slot, SubpaneFactory factory);
+
     explicit StudyPaneViewController(StudyPaneEnvironment env);
     ~StudyPaneViewController() override;
 
@@ -74,6 +102,9 @@ public:
 
     const StudyPaneEnvironment& environment() const { return m_env; }
     void setLayoutHost(StudyPaneLayoutHost* host) { m_env.layoutHost = host; }
+    // The layout view's width operations: the environment's host, else the layout view that holds
+    // this pane's view; null when neither is there.
+    StudyPaneLayoutHost* layoutHost() const;
 
     // The pane's view, loaded (and the pane configured) on the first call.
     StudyPaneView* paneView() override;
@@ -92,11 +123,15 @@ public:
     // Selects the tab, or shows it again (expanding a collapsed pane) when it is selected already.
     // A tab without a sub-pane is not selected.
     void makeTabCurrent(qint64 id);
-    // Whether the tab has a sub-pane here.
+    // Whether the tab has a sub-pane here (the GoTo tab: any of the four go-to sub-panes).
     bool isTabAvailable(qint64 id) const;
     // The tab identifiers in their order (the tab model; written to the state by updateTabIDOrder).
     const QList<qint64>& tabOrder() const { return m_tabOrder; }
-    // Moves a tab to another place in the order, stores the order and saves the layouts at once.
+    // The button row's order, as tab identifiers: the tab order once the user has rearranged the
+    // row, else the row's own order.
+    QList<qint64> rowOrder() const;
+    // Moves a tab to another place in the row (an index into rowOrder), makes that the tab order,
+    // stores it and saves the layouts at once.
     void moveTab(qint64 id, int toIndex);
     // The tab that is selected in the tab model (0 for none).
     qint64 selectedTabViewItem() const { return m_tabViewSelected; }
@@ -104,11 +139,13 @@ public:
     // The shown sub-pane (not owned); null when none is shown.
     StudyPaneViewControllerProtocol* subpaneViewController() const { return m_subpane; }
     void setSubpaneViewController(StudyPaneViewControllerProtocol* subpane);
-    StudyPaneSearchResultsViewController* studyPaneSearchResultsViewController() const { return m_find.get(); }
-    StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const { return m_navigator.get(); }
-    StudyPaneNotesListViewController* studyPaneNotesListViewController() const { return m_notesList.get(); }
-    StudyPaneNotesListViewController* studyPaneJournalListViewController() const { return m_journalList.get(); }
-    StudyPaneLibrarySearchViewController* studyPaneLibrarySearchViewController() const { return m_library.get(); }
+    // A sub-pane controller by slot; null when its slot has no factory (or before the view loaded).
+    StudyPaneViewControllerProtocol* subpane(Subpane slot) const;
+    StudyPaneSearchResultsViewController* studyPaneSearchResultsViewController() const;
+    StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const;
+    StudyPaneNotesListViewController* studyPaneNotesListViewController() const;
+    StudyPaneNotesListViewController* studyPaneJournalListViewController() const;
+    StudyPaneLibrarySearchViewController* studyPaneLibrarySearchViewController() const;
 
     // The study region is too narrow to show anything (hide) or wide enough again (show).
     void hidePaneContents() override;
@@ -122,7 +159,7 @@ public:
 
     // The Find sub-pane's results for the book, when it holds some.
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
-    // The notes list's results for the book (the journal list's for the journal), when it holds some.
+    // The notes search results for the book: the journal list's for the journal, else the notes list's.
     SearchResultsAggregator* notesSearchResultsAggregatorForTupleID(const SourceTupleID& id);
 
     // --- state ---
@@ -173,20 +210,19 @@ private:
     void updateTabIDOrder();
     void showSubpane(StudyPaneViewControllerProtocol* subpane);
     StudyPaneViewControllerProtocol* subpaneForTab(qint64 id) const;
+    StudyPaneViewControllerProtocol* gotoSubpaneForActiveBook(bool* unchanged) const;
     QToolButton* buttonForTab(qint64 id) const;
     void thisSourceIsNowActive();
 
     StudyPaneEnvironment m_env;
     StudyPaneView* m_view = nullptr;  // owned (deleted in the destructor unless Qt deleted it)
     QPointer<StudyPaneView> m_viewGuard;
-    std::unique_ptr<StudyPaneSearchResultsViewController> m_find;
-    std::unique_ptr<StudyPaneNavigatorViewController> m_navigator;
-    std::unique_ptr<StudyPaneNotesListViewController> m_notesList;
-    std::unique_ptr<StudyPaneNotesListViewController> m_journalList;
-    std::unique_ptr<StudyPaneLibrarySearchViewController> m_library;
+    std::array<std::unique_ptr<StudyPaneViewControllerProtocol>, kSubpaneCount> m_subpanes;
+    std::unique_ptr<StudyPaneLayoutViewHost> m_layoutViewHost;  // over the layout view holding the view
     StudyPaneViewControllerProtocol* m_subpane = nullptr;
     QList<qint64> m_tabOrder;
     qint64 m_tabViewSelected = 0;
     bool m_ignoreTabViewDelegateMessages = false;
+    bool m_rowIsCustom = false;
     std::vector<Observation> m_observations;
 };

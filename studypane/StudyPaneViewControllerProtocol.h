@@ -1,9 +1,11 @@
 // What every study sub-pane is to the study pane controller: a controller with a view, a
-// non-owning back reference to the study pane, and three optional calls (the defaults do nothing).
+// non-owning back reference to the study pane, and optional calls (the defaults do nothing).
 // Main thread only.
 #pragma once
 
 class QWidget;
+class SearchResultsAggregator;
+class SourceTupleID;
 class StudyPaneViewController;
 
 class StudyPaneViewControllerProtocol {
@@ -18,6 +20,9 @@ public:
     virtual void studyPaneDidActivateSubview() { }
     // The application is about to quit.
     virtual void exitIsImminent() { }
+    // The search results the sub-pane holds for that book (Find, the notes and journal lists); null
+    // when it holds none.
+    virtual SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID&) { return nullptr; }
 
     StudyPaneViewController* studyPaneViewController = nullptr;
 };

@@ -214,9 +214,15 @@ void SearchSession::cancel()
     m_current->store(m_aggregator.searchID());
 }
 
+void SearchSession::stop()
+{
+    m_current->store(kStopped);
+    m_callbacks = {};
+}
+
 void SearchSession::deliver(const SearchResultsItemPtr& item)
 {
-    if (item->searchID != m_aggregator.searchID())
+    if (item->searchID != m_aggregator.searchID() || item->searchID != m_current->load())
         return;
     m_aggregator.addSearchResultsItem(item);
     if (m_callbacks.onItem)

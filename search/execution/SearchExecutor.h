@@ -98,12 +98,16 @@ public:
         std::vector<SearchRunRequest> requests, Callbacks callbacks = {});
     // Drops the running search: its remaining work is skipped and its results ignored.
     void cancel();
+    // Stops the running search where it is: the results that arrived stay in the aggregator, work
+    // not yet started is skipped and results still on their way are ignored (no completion follows).
+    void stop();
 
     uint64_t currentSearchID() const { return m_current->load(); }
     SearchResultsAggregator& aggregator() { return m_aggregator; }
     const SearchResultsAggregator& aggregator() const { return m_aggregator; }
 
 private:
+    static constexpr uint64_t kStopped = ~uint64_t(0);  // the current id of a stopped session
     explicit SearchSession(SearchExecutor& executor);
     uint64_t begin(const std::u16string& query, int64_t expected, Callbacks callbacks);
     void deliver(const SearchResultsItemPtr& item);

@@ -30,10 +30,12 @@
 #include <QSet>
 #include <QTableView>
 #include <QTest>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QToolButton>
 
 #include <fstream>
+#include <mutex>
 #include <set>
 
 using namespace StudyPaneTest;
@@ -211,6 +213,15 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
     EXPECT_TRUE(shown.toPlainText().contains(QStringLiteral("faith")));
     EXPECT_FALSE(shown.toPlainText().contains(QRegularExpression(QStringLiteral("[GH][0-9]+"))))
         << shown.toPlainText().toStdString();
+    // The found words are drawn in the search colour, the rest of the verse is not.
+    auto colourOf = [&shown](const QString& word) {
+        QTextCursor at = shown.find(word, 0, QTextDocument::FindWholeWords | QTextDocument::FindCaseSensitively);
+        return at.isNull() ? QColor() : at.charFormat().foreground().color();
+    };
+    const QColor search(m_screen->defaults->stringForKey(QStringLiteral("searchColor")));
+    EXPECT_EQ(colourOf(QStringLiteral("faith")), search) << html.toStdString();
+    EXPECT_EQ(colourOf(QStringLiteral("love")), search);
+    EXPECT_NE(colourOf(QStringLiteral("breastplate")), search);
     const uint32_t hitSection = agg.positionValueForTablePath(agg.tablePathForRow(firstHit));
     EXPECT_EQ(hit.data(Qt::DisplayRole).toString(), kjv->plainTextSearchResultTitleForSection(hitSection));
 
@@ -449,4 +460,132 @@ TEST_F(StudyPaneSearch, TwoQuickSyncsShowOnlyTheSecondVerse)
             EXPECT_TRUE(scofield->plainTextSearchResultTitleForSection(s).contains(QStringLiteral("John")))
                 << scofield->plainTextSearchResultTitleForSection(s).toStdString();
     }
+}
+
+TEST_F(StudyPaneSearch, TheRefreshButtonStopsARunningSearchAndKeepsWhatArrived)
+{
+    Recorder completed(m_screen->center, QStringLiteral("qsSearchHasCompletedNotification"));
+    // Hold the pool's threads so that nothing can arrive before the stop.
+    std::mutex gate;
+    std::unique_lock<std::mutex> held(gate);
+    const int threads = SearchExecutor::shared().maxThreads();
+    for (int i = 0; i < threads; ++i)
+        SearchExecutor::shared().post([&gate] { std::lock_guard<std::mutex> wait(gate); });
+    find->searchField()->setText(QStringLiteral("love"));
+    find->searchStringEntered();
+    EXPECT_TRUE(find->isSearching());
+    EXPECT_EQ(find->refreshButton()->toolTip(), QStringLiteral("Stop searching"));
+    EXPECT_FALSE(find->searchProgressIndicator()->isHidden());
+    const quint64 id = find->aggregator().searchID();
+
+    QTest::mouseClick(find->refreshButton(), Qt::LeftButton);
+    EXPECT_FALSE(find->isSearching());
+    EXPECT_EQ(find->refreshButton()->toolTip(), QStringLiteral("Search again"));
+    EXPECT_TRUE(find->searchProgressIndicator()->isHidden());
+    EXPECT_EQ(completed.posts.size(), 1);  // the book panes mark what was found
+    held.unlock();
+    SearchExecutor::shared().waitForDone();
+    QCoreApplication::processEvents();
+    // Nothing of the stopped search arrives later; the table keeps what it had.
+    EXPECT_EQ(find->aggregator().searchID(), id);
+    EXPECT_EQ(find->aggregator().numSearchResultsItems(), 0u);
+    EXPECT_EQ(find->searchResultsTableView()->model()->rowCount(), 0);
+    EXPECT_EQ(completed.posts.size(), 1);
+
+    // Pressed again it searches again, to the end.
+    QTest::mouseClick(find->refreshButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
+    EXPECT_FALSE(find->isSearching());
+    EXPECT_GT(find->searchResultsTableView()->model()->rowCount(), 0);
+    EXPECT_EQ(completed.posts.size(), 2);
+}
+
+TEST_F(StudyPaneSearch, RecentSearchesAreOfferedNewestFirstOnceEachAndCanBeCleared)
+{
+    auto texts = [](QMenu* menu) {
+        QStringList out;
+        for (QAction* a : menu->actions()) {
+            if (!a->isSeparator())
+                out.append(a->text());
+        }
+        return out;
+    };
+    QMenu* menu = find->nonBibleSearchMenu();
+    EXPECT_EQ(texts(menu), QStringList {QStringLiteral("No Recent Searches")});
+    for (const char* text : {"grace", "faith", "grace", "  hope  ", ""}) {
+        find->searchField()->setText(QString::fromLatin1(text));
+        find->searchStringEntered();
+    }
+    ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
+    EXPECT_EQ(find->recentSearches(),
+        (QStringList {QStringLiteral("hope"), QStringLiteral("grace"), QStringLiteral("faith")}));
+    // The menus show them when they open (the Bible menu after its limits).
+    emit find->bibleSearchMenu()->aboutToShow();
+    EXPECT_EQ(texts(find->bibleSearchMenu()).mid(StudyPaneSearchResultsViewController::kLimitCount + 1),
+        (QStringList {QStringLiteral("Recent Searches"), QStringLiteral("hope"), QStringLiteral("grace"),
+            QStringLiteral("faith"), QStringLiteral("Clear Recent Searches")}));
+    // Choosing one searches it.
+    QAction* grace = nullptr;
+    for (QAction* a : find->bibleSearchMenu()->actions())
+        grace = a->text() == QStringLiteral("grace") ? a : grace;
+    ASSERT_NE(grace, nullptr);
+    grace->trigger();
+    EXPECT_EQ(find->searchField()->text(), QStringLiteral("grace"));
+    ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
+    EXPECT_EQ(find->aggregator().searchedForString, u"grace");
+    EXPECT_EQ(find->recentSearches().value(0), QStringLiteral("grace"));
+
+    // At most ten; a damaged list in the defaults keeps only its texts.
+    for (int i = 0; i < 12; ++i) {
+        find->searchField()->setText(QStringLiteral("word%1").arg(i));
+        find->searchStringEntered();
+    }
+    EXPECT_EQ(find->recentSearches().size(), StudyPaneSearchResultsViewController::kMaxRecentSearches);
+    EXPECT_EQ(find->recentSearches().value(0), QStringLiteral("word11"));
+    m_screen->defaults->setObject(
+        QVariantList {42, QStringLiteral("lamb"), QVariantMap {}, QStringLiteral("lamb")}, "findRecentSearches");
+    EXPECT_EQ(find->recentSearches(), QStringList {QStringLiteral("lamb")});
+
+    find->clearRecentSearches();
+    EXPECT_TRUE(find->recentSearches().isEmpty());
+    EXPECT_EQ(texts(find->nonBibleSearchMenu()), QStringList {QStringLiteral("No Recent Searches")});
+    SearchExecutor::shared().waitForDone();
+    QCoreApplication::processEvents();
+}
+
+TEST_F(StudyPaneSearch, TheGoToTabShowsTheGoToOfTheActiveBooksKind)
+{
+    FakeSubpanes fakes {{StudyPaneViewController::kBibleGotoSubpane, QStringLiteral("bible")},
+        {StudyPaneViewController::kBookGotoSubpane, QStringLiteral("book")},
+        {StudyPaneViewController::kOtherGotoSubpane, QStringLiteral("other")}};
+    Screen screen;
+    StudyPaneEnvironment env = screen.environment();
+    env.library = s_library;
+    SourceTuple::Ptr active = kjv;
+    env.activeBook = [&active] { return active; };
+    StudyPaneViewController* goPane = screen.install(env);
+    auto shown = [goPane] {
+        auto* fake = dynamic_cast<FakeSubpane*>(goPane->subpaneViewController());
+        return fake != nullptr ? fake->name() : QString();
+    };
+    EXPECT_TRUE(goPane->isTabAvailable(6));
+    EXPECT_TRUE(goPane->paneView()->button(StudyPaneView::GoTo)->isEnabled());
+    goPane->makeGotoPaneCurrent();
+    EXPECT_EQ(shown(), QStringLiteral("bible"));
+    // A commentary made active in this (current) layout switches the sub-pane.
+    active = scofield;
+    screen.center.postNotificationName(QStringLiteral("ThisSourceIsNowActiveNotification"), nullptr,
+        {{QStringLiteral("sourceTuple"), QVariant::fromValue(scofield)}});
+    EXPECT_EQ(shown(), QStringLiteral("book"));
+    // Not when the study pane's layout is not the current one.
+    Layout* other = screen.manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
+    screen.manager.setCurrentLayout(other);
+    active = kjv;
+    screen.center.postNotificationName(QStringLiteral("ThisSourceIsNowActiveNotification"));
+    EXPECT_EQ(shown(), QStringLiteral("book"));
+    screen.manager.setCurrentLayout(screen.layout);
+    // No book: the other books' go-to.
+    active = nullptr;
+    goPane->makeGotoPaneCurrent();
+    EXPECT_EQ(shown(), QStringLiteral("other"));
 }

@@ -10,6 +10,7 @@
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "studypane/StudyPaneViewController.h"
+#include "studypane/StudyPaneViewControllerProtocol.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -117,6 +118,59 @@ struct Screen {
         raw->paneView();
         return raw;
     }
+};
+
+}  // namespace StudyPaneTest
+
+namespace StudyPaneTest {
+
+// A sub-pane that records what the study pane tells it, in one log shared by all fakes.
+class FakeSubpane : public StudyPaneViewControllerProtocol {
+public:
+    FakeSubpane(QString name, QStringList* log) : m_name(std::move(name)), m_log(log) { }
+    ~FakeSubpane() override { delete m_view; }
+    QWidget* view() override
+    {
+        if (m_view == nullptr) {
+            m_view = new QWidget;
+            m_view->setObjectName(m_name);
+        }
+        return m_view;
+    }
+    void studyPaneWillChangeSubview() override { m_log->append(m_name + QStringLiteral(" will change")); }
+    void studyPaneDidActivateSubview() override { m_log->append(m_name + QStringLiteral(" did activate")); }
+    void exitIsImminent() override { m_log->append(m_name + QStringLiteral(" exit")); }
+    const QString& name() const { return m_name; }
+
+private:
+    QString m_name;
+    QStringList* m_log;
+    QWidget* m_view = nullptr;
+};
+
+// Registers fakes for the slots while it lives and restores the built-in factories after.
+class FakeSubpanes {
+public:
+    QStringList log;
+    explicit FakeSubpanes(std::initializer_list<std::pair<StudyPaneViewController::Subpane, QString>> entries)
+    {
+        for (const auto& [slot, name] : entries) {
+            m_slots.push_back(slot);
+            const QString n = name;
+            StudyPaneViewController::registerSubpaneFactory(
+                slot, [this, n](StudyPaneViewController&) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+                    return std::make_unique<FakeSubpane>(n, &log);
+                });
+        }
+    }
+    ~FakeSubpanes()
+    {
+        for (auto slot : m_slots)
+            StudyPaneViewController::registerSubpaneFactory(slot, {});
+    }
+
+private:
+    std::vector<StudyPaneViewController::Subpane> m_slots;
 };
 
 }  // namespace StudyPaneTest

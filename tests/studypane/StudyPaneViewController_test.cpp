@@ -7,7 +7,9 @@
 
 #include "StudyPaneTestSupport.h"
 #include "library/GoToRequest.h"
+#include "panes/layout/LayoutRegion.h"
 #include "panes/layout/LayoutRegionContentItem.h"
+#include "panes/layoutview/LayoutView.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
@@ -129,9 +131,64 @@ TEST(StudyPaneViewController, MovingATabStoresTheOrderAndSavesAtOnce)
     StudyPaneEnvironment env = screen.environment();
     env.saveState = [&saves] { ++saves; };
     StudyPaneViewController* pane = screen.install(env);
+    // The tab goes where it is put in the row the user sees (GoTo first by default).
+    EXPECT_EQ(pane->rowOrder(), (QList<qint64> {6, 1, 2, 3, 4, 5, 7, 8, 9}));
     pane->moveTab(9, 0);
-    EXPECT_EQ(pane->state()->tabIDOrder, (QList<qint64> {9, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(pane->state()->tabIDOrder, (QList<qint64> {9, 6, 1, 2, 3, 4, 5, 7, 8}));
+    EXPECT_EQ(pane->paneView()->rowOrder(), pane->state()->tabIDOrder);
     EXPECT_EQ(saves, 1);
+    pane->moveTab(42, 0);  // no such tab
+    EXPECT_EQ(saves, 1);
+}
+
+TEST(StudyPaneView, DraggingAButtonAlongTheRowMovesItsTabAndAClickStillSelects)
+{
+    Screen screen;
+    int saves = 0;
+    StudyPaneEnvironment env = screen.environment();
+    env.saveState = [&saves] { ++saves; };
+    StudyPaneViewController* pane = screen.install(env);
+    StudyPaneView* view = pane->paneView();
+    view->show();
+    view->resize(2000, 600);
+    auto send = [](QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &e);
+    };
+    QToolButton* navigator = view->button(StudyPaneView::Navigator);
+    QToolButton* find = view->button(StudyPaneView::Find);
+    const QPoint inside(5, navigator->height() / 2);
+    // Dragged left of Find's middle: after GoTo, before Find.
+    const int target = find->geometry().center().x() - 3;
+    send(navigator, QEvent::MouseButtonPress, inside, Qt::LeftButton);
+    send(navigator, QEvent::MouseMove, navigator->mapFrom(view, QPoint(target, 10)), Qt::LeftButton);
+    EXPECT_EQ(view->draggedTab(), 9);
+    send(navigator, QEvent::MouseButtonRelease, navigator->mapFrom(view, QPoint(target, 10)), Qt::NoButton);
+    EXPECT_EQ(view->draggedTab(), 0);
+    EXPECT_EQ(view->rowOrder(), (QList<qint64> {6, 9, 1, 2, 3, 4, 5, 7, 8}));
+    EXPECT_EQ(pane->state()->tabIDOrder, view->rowOrder());
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(pane->state()->selectedTabID, 1);  // a drag is no click
+    EXPECT_LT(navigator->geometry().x(), find->geometry().x());
+    EXPECT_GT(navigator->geometry().x(), view->button(StudyPaneView::GoTo)->geometry().x());
+
+    // A button dropped where it was stays, and nothing is saved.
+    send(find, QEvent::MouseButtonPress, inside, Qt::LeftButton);
+    send(find, QEvent::MouseMove, inside + QPoint(12, 0), Qt::LeftButton);
+    send(find, QEvent::MouseButtonRelease, inside + QPoint(12, 0), Qt::NoButton);
+    EXPECT_EQ(view->rowOrder(), (QList<qint64> {6, 9, 1, 2, 3, 4, 5, 7, 8}));
+    EXPECT_EQ(saves, 1);
+
+    // A press and release without moving is a click.
+    QTest::mouseClick(navigator, Qt::LeftButton);
+    EXPECT_EQ(pane->state()->selectedTabID, 9);
+
+    // The hidden buttons of a narrow row are offered in the row's order.
+    view->resize(view->button(StudyPaneView::Find)->geometry().right() + 2 + StudyPaneView::kBoxWidth, 600);
+    const auto entries = pane->moreMenuEntries();
+    ASSERT_FALSE(entries.isEmpty());
+    EXPECT_EQ(entries.front().second, 1);
+    EXPECT_EQ(entries.back().second, 8);
 }
 
 TEST(StudyPaneViewController, RecentVersesKeepThirtyNewestFirstEachOnce)
@@ -206,7 +263,8 @@ TEST(StudyPaneViewController, TheStateSurvivesARestartThroughTheLayoutArchive)
     ASSERT_NE(pane->state(), nullptr);
     EXPECT_EQ(pane->state()->selectedTabID, 9);
     EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneNavigatorViewController());
-    EXPECT_EQ(pane->tabOrder(), (QList<qint64> {9, 1, 2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(pane->tabOrder(), (QList<qint64> {9, 6, 1, 2, 3, 4, 5, 7, 8}));
+    EXPECT_EQ(pane->paneView()->rowOrder(), pane->tabOrder());
     EXPECT_EQ(pane->manualStudyPaneWidth(), 312.5);
     EXPECT_EQ(pane->recentGoToVerseKeys(), QList<quint32> {0x2B031000u});
     EXPECT_EQ(pane->bookmarkPaneSourceTupleID(), SourceTupleID(1, 101, 1, 1));
@@ -326,4 +384,145 @@ TEST(StudyPaneViewController, TheLayoutViewFindsItAsItsStudyPane)
     asPane->showHiddenPaneContents();
     EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneNavigatorViewController()->view());
     EXPECT_EQ(asPane->searchResultsAggregatorForTuple(SourceTupleID(1, 101, 1, 1)), nullptr);
+}
+
+TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndTheExit)
+{
+    FakeSubpanes fakes {{StudyPaneViewController::kBookmarksSubpane, QStringLiteral("bookmarks")},
+        {StudyPaneViewController::kHighlightsSubpane, QStringLiteral("highlights")},
+        {StudyPaneViewController::kJournalListSubpane, QStringLiteral("journal")}};
+    Screen screen;
+    StudyPaneViewController* pane = screen.install(screen.environment());
+    StudyPaneView* view = pane->paneView();
+    EXPECT_TRUE(view->button(StudyPaneView::Bookmark)->isEnabled());
+    EXPECT_TRUE(view->button(StudyPaneView::Highlights)->isEnabled());
+    EXPECT_TRUE(view->button(StudyPaneView::Journal)->isEnabled());
+    EXPECT_FALSE(view->button(StudyPaneView::NoteViewEdit)->isEnabled());
+    EXPECT_FALSE(view->button(StudyPaneView::GoTo)->isEnabled());
+
+    auto* bookmarks = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));
+    ASSERT_NE(bookmarks, nullptr);
+    EXPECT_EQ(bookmarks->studyPaneViewController, pane);
+    fakes.log.clear();
+    QTest::mouseClick(view->button(StudyPaneView::Bookmark), Qt::LeftButton);
+    EXPECT_EQ(pane->state()->selectedTabID, 2);
+    EXPECT_EQ(view->paneContents(), bookmarks->view());
+    pane->makeHighlightsPaneCurrent();
+    pane->makeHighlightsPaneCurrent();  // shown again: activated again, nothing replaced
+    EXPECT_EQ(fakes.log,
+        (QStringList {QStringLiteral("bookmarks did activate"), QStringLiteral("bookmarks will change"),
+            QStringLiteral("highlights did activate"), QStringLiteral("highlights did activate")}));
+
+    // The exit reaches every sub-pane in the order they were made: bookmarks after highlights.
+    fakes.log.clear();
+    pane->willBeRemovedFromLayoutManager();
+    EXPECT_EQ(fakes.log,
+        (QStringList {
+            QStringLiteral("highlights exit"), QStringLiteral("bookmarks exit"), QStringLiteral("journal exit")}));
+}
+
+TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournalOnly)
+{
+    class Lists : public FakeSubpane {
+    public:
+        using FakeSubpane::FakeSubpane;
+        SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID&) override
+        {
+            return reinterpret_cast<SearchResultsAggregator*>(this);  // compared only, never used
+        }
+    };
+    QStringList log;
+    StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kNotesListSubpane,
+        [&log](StudyPaneViewController&) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+            return std::make_unique<Lists>(QStringLiteral("notes"), &log);
+        });
+    StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kJournalListSubpane,
+        [&log](StudyPaneViewController&) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+            return std::make_unique<Lists>(QStringLiteral("journal"), &log);
+        });
+    {
+        Screen screen;
+        StudyPaneViewController* pane = screen.install(screen.environment());
+        auto* notes = pane->subpane(StudyPaneViewController::kNotesListSubpane);
+        auto* journal = pane->subpane(StudyPaneViewController::kJournalListSubpane);
+        EXPECT_EQ(static_cast<void*>(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID(24326, 15184, 1, 1))),
+            static_cast<void*>(dynamic_cast<Lists*>(journal)));
+        EXPECT_EQ(static_cast<void*>(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID(1, 101, 1, 1))),
+            static_cast<void*>(dynamic_cast<Lists*>(notes)));
+    }
+    StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kNotesListSubpane, {});
+    StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kJournalListSubpane, {});
+    Screen plain;
+    StudyPaneViewController* pane = plain.install(plain.environment());
+    // The built-in lists again, which hold no results before a search.
+    EXPECT_NE(pane->studyPaneNotesListViewController(), nullptr);
+    EXPECT_NE(pane->studyPaneJournalListViewController(), nullptr);
+    EXPECT_EQ(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID(1, 101, 1, 1)), nullptr);
+}
+
+TEST(StudyPaneViewController, InALayoutViewItsWidthIsTheStudyRegionsAndItsBoxAndTabsChangeIt)
+{
+    // A real layout view whose study region gets the study pane; the pane finds the view itself.
+    class Factory : public LayoutPaneFactory {
+    public:
+        StudyPaneEnvironment env;
+        StudyPaneViewController* made = nullptr;
+        std::unique_ptr<LayoutRegionContentsViewControllerProtocol> makeBookPane(LayoutRegionContents&) override
+        {
+            return nullptr;
+        }
+        std::unique_ptr<LayoutRegionContentsViewControllerProtocol> makeStudyPane(LayoutRegionContents&) override
+        {
+            auto pane = StudyPaneViewController::factory(env);
+            made = pane.get();
+            return pane;
+        }
+    };
+    Screen screen;
+    Factory factory;
+    factory.env = screen.environment();
+    factory.env.layoutHost = nullptr;
+    LayoutView layoutView(screen.manager, screen.center, *screen.defaults);
+    layoutView.setPaneFactory(&factory);
+    layoutView.resize(1000, 700);
+    layoutView.show();
+    Layout* layout = screen.manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
+    LayoutRegion* region =
+        layout->addRegionWithDimension(290, LayoutRegion::Left, LayoutRegionContents::kStudyKind, true);
+    region->setMinSize(LayoutSize {6, region->minSize().height});
+    layoutView.setCurrentLayout(layout);
+    StudyPaneViewController* pane = factory.made;
+    ASSERT_NE(pane, nullptr);
+    ASSERT_NE(pane->layoutHost(), nullptr);
+    EXPECT_DOUBLE_EQ(pane->layoutHost()->studyPaneWidth(), 290);
+    EXPECT_TRUE(pane->layoutHost()->isStudyPaneVisible());
+    StudyPaneView* view = pane->paneView();
+    ASSERT_NE(view->paneContents(), nullptr);
+
+    // A click on the box collapses the region, and the layout view takes the contents away.
+    QFrame* box = view->expandContractBox();
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(3, 300));
+    EXPECT_DOUBLE_EQ(layoutView.studyPaneWidth(), 6);
+    EXPECT_EQ(view->width(), 6);
+    EXPECT_EQ(view->paneContents(), nullptr);
+
+    // Choosing a tab opens it again at the default width, with its contents.
+    pane->makeNavigatorPaneCurrent();
+    EXPECT_DOUBLE_EQ(layoutView.studyPaneWidth(), 290);
+    EXPECT_EQ(view->paneContents(), pane->studyPaneNavigatorViewController()->view());
+
+    // A drag of the box to 400: the region follows and the width is remembered in the state.
+    QTest::mousePress(box, Qt::LeftButton, {}, QPoint(3, 300));
+    const QPointF to(113, 300);  // in the box: its right edge 110 points further right
+    QMouseEvent move(QEvent::MouseMove, to, box->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &move);
+    QTest::mouseRelease(box, Qt::LeftButton, {}, to.toPoint());
+    EXPECT_NEAR(layoutView.studyPaneWidth(), 400, 1);
+    EXPECT_NEAR(pane->manualStudyPaneWidth(), 400, 1);
+
+    // Outside a layout view there is nothing to resize.
+    layoutView.setPaneFactory(nullptr);
+    view->setParent(nullptr);
+    EXPECT_EQ(pane->layoutHost(), nullptr);
+    view->setParent(&layoutView);
 }

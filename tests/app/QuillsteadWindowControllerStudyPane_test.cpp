@@ -1,0 +1,268 @@
+// The study pane in the main window of a running reader: Find searches the King James book pane for
+// "faith AND love" and a click on a hit sends the book pane there (the screenshot is saved), the
+// Study Pane command hides and shows the pane, the navigator follows the Bible pane, and the pane's
+// width and tab come back after a restart.
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "engine/references/BibleRef.h"
+#include "engine/references/cBibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutView.h"
+#include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/BookPageScheme.h"
+#include "platform/AppFolders.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
+#include "search/execution/SearchExecutor.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
+#include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/StudyPaneViewController.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QTableView>
+#include <QTemporaryDir>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > msecs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class StudyPaneWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTemporaryDir home;
+        const QByteArray path = home.path().toUtf8();
+        setenv("HOME", path.constData(), 1);
+        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+        setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
+        QDir().mkpath(home.path() + QStringLiteral("/run"));
+        QFile::setPermissions(
+            home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
+        static int argc = 1;
+        static char name[] = "studypane-window-test";
+        static char* argv[] = {name, nullptr};
+        BookPageScheme::registerScheme();
+        new QApplication(argc, argv);  // lives until the process ends: its teardown races the web engine's
+        Alerts::setShared(std::make_shared<RecordingAlerts>());
+        QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
+    }
+
+    void SetUp() override
+    {
+        if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
+            GTEST_SKIP() << "the books that come with the application are not built";
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    void TearDown() override
+    {
+        SearchExecutor::shared().waitForDone();
+        if (m_controller)
+            quit();
+    }
+
+    QuillsteadAppController& launch()
+    {
+        m_controller = std::make_unique<QuillsteadAppController>();
+        m_controller->applicationDidFinishLaunching({});
+        QMainWindow* window = m_controller->mainWindowController()->window();
+        window->resize(1280, 800);
+        window->show();
+        QCoreApplication::processEvents();
+        return *m_controller;
+    }
+
+    void quit()
+    {
+        m_controller->applicationWillTerminate();
+        m_controller.reset();
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    LayoutViewController* panes() const { return m_controller->mainWindowController()->layoutViewController(); }
+    StudyPaneViewController* studyPane() const
+    {
+        return dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
+    }
+
+    // The region of the current layout whose book pane shows the King James book; -1 when none.
+    int kjvRegion() const
+    {
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
+            LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
+            const SourceTuple::Ptr book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
+            if (book != nullptr && book->pubID() == 1 && book->bookID() == 101)
+                return int(i);
+        }
+        return -1;
+    }
+
+    // Makes the King James pane the current pane; its book then is the active book.
+    SourceTuple::Ptr activateKjv()
+    {
+        int region = -1;
+        if (!waitFor([&] { return (region = kjvRegion()) >= 0; }))
+            return nullptr;
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        panes()->view()->makePaneCurrentWithRegion(layout->regionAt(size_t(region)));
+        return panes()->activeSourceTuple();
+    }
+
+    std::unique_ptr<QuillsteadAppController> m_controller;
+};
+
+}  // namespace
+
+TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_EQ(kjv->bookID(), 101);
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+
+    // The Find command (the Navigator first, so that Find has to come back).
+    window->toolbarItemSelected(611);
+    EXPECT_EQ(study->subpaneViewController(), study->studyPaneNavigatorViewController());
+    window->toolbarItemSelected(501);
+    StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
+    ASSERT_EQ(study->subpaneViewController(), find);
+    EXPECT_TRUE(find->searchField()->isVisible());
+
+    find->searchField()->setText(QStringLiteral("faith AND love"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(find->searchField(), &enter);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    SearchResultsAggregator& agg = find->aggregator();
+    EXPECT_EQ(agg.searchedSourceTupleID, SourceTupleID::sourceTupleIDForTuple(*kjv));
+    QTableView* table = find->searchResultsTableView();
+    ASSERT_GT(table->model()->rowCount(), 1);
+    EXPECT_EQ(table->model()->rowCount(), agg.numRows());
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+    // The book panes mark the hits of the search they show.
+    EXPECT_EQ(panes()->searchResultsAggregatorForTuple(SourceTupleID::sourceTupleIDForTuple(*kjv)), &agg);
+
+    // The first hit: its row is as wide as the table, and a click sends the King James pane there.
+    int firstHit = 0;
+    while (agg.tablePathForRow(firstHit).tableRowNum < 0)
+        ++firstHit;
+    const QModelIndex hit = table->model()->index(firstHit, 0);
+    const QRect cell = table->visualRect(hit);
+    EXPECT_GE(cell.width(), table->viewport()->width() - 1);
+    EXPECT_GT(table->rowHeight(firstHit), 60);  // room for the verse below its title
+    const quint32 section = agg.positionValueForTablePath(agg.tablePathForRow(firstHit));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(cell.center()), table->viewport()->mapToGlobal(QPointF(cell.center())),
+            Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(table->viewport(), &click);
+    }
+    Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    LayoutBookPane* kjvPane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
+    ASSERT_NE(kjvPane, nullptr);
+    EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == section; }))
+        << kjvPane->currentSourceSection() << " " << section;
+    EXPECT_EQ(study->recentGoToVerseKeys().value(0), kjv->keyForSection(section));
+
+    table->scrollToTop();
+    EXPECT_TRUE(waitFor([find] { return find->searchProgressIndicator()->isHidden(); }));
+    QElapsedTimer paint;  // let the pages paint
+    paint.start();
+    while (paint.elapsed() < 300)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-results.png")));
+}
+
+TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    LayoutView* view = panes()->view();
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+    ASSERT_TRUE(window->isStudyPaneVisible());
+
+    // The Study Pane command hides the pane and shows it again at the default width.
+    window->toolbarItemSelected(404);
+    EXPECT_FALSE(window->isStudyPaneVisible());
+    EXPECT_DOUBLE_EQ(view->studyPaneWidth(), LayoutView::kHiddenStudyPaneWidth);
+    EXPECT_EQ(study->subpaneViewController(), nullptr);
+    window->toolbarItemSelected(404);
+    EXPECT_TRUE(window->isStudyPaneVisible());
+    EXPECT_DOUBLE_EQ(view->studyPaneWidth(), LayoutViewController::defaultStudyPaneWidth());
+    EXPECT_NE(study->subpaneViewController(), nullptr);
+
+    // The navigator, updating itself, follows the King James pane to Romans 8:28.
+    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
+    window->toolbarItemSelected(611);
+    StudyPaneNavigatorViewController* navigator = study->studyPaneNavigatorViewController();
+    ASSERT_EQ(study->subpaneViewController(), navigator);
+    navigator->onAutoCheckBox(true);
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    const quint32 key = makeBibleKey(45, 8, 28);
+    GoToRequest go;
+    go.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
+    go.sourceTuple = kjv;
+    go.bibleKey = key;
+    go.section = kjv->sectionForBibleKey(key);
+    go.sync = true;
+    go.activate = true;
+    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
+    EXPECT_TRUE(waitFor([navigator] { return navigator->tableViewHeaderString() == QStringLiteral("Romans 8:28"); }))
+        << navigator->tableViewHeaderString().toStdString();
+    EXPECT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
+
+    // A width of 350 and the Navigator tab come back with the layouts.
+    study->paneView()->boxPressed(study->paneView()->expandContractBox()->geometry().center());
+    study->paneView()->boxDragged(QPoint(350 - 3, 10));
+    study->paneView()->boxReleased();
+    EXPECT_NEAR(view->studyPaneWidth(), 350, 1);
+    const double width = view->studyPaneWidth();
+    quit();
+
+    launch();
+    StudyPaneViewController* again = studyPane();
+    ASSERT_NE(again, nullptr);
+    EXPECT_NEAR(panes()->view()->studyPaneWidth(), width, 0.5);
+    EXPECT_NEAR(again->manualStudyPaneWidth(), width, 0.5);
+    ASSERT_NE(again->state(), nullptr);
+    EXPECT_EQ(again->state()->selectedTabID, 9);
+    EXPECT_EQ(again->subpaneViewController(), again->studyPaneNavigatorViewController());
+}
