@@ -7,8 +7,10 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 AutostudyCSSEditorWindowController::AutostudyCSSEditorWindowController(AutoStudyCSS* delegate, QWidget* parent)
@@ -16,12 +18,13 @@ AutostudyCSSEditorWindowController::AutostudyCSSEditorWindowController(AutoStudy
 {
     QS_ASSERT_MAIN_THREAD();
     setWindowTitle(tr("Autostudy Styles[*]"));
-    m_textView = new QPlainTextEdit(this);
+    m_textView = new QTextEdit(this);
     m_textView->setObjectName(QStringLiteral("textView"));
+    m_textView->setAcceptRichText(false);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSize(12);
     m_textView->setFont(font);
-    m_textView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_textView->setLineWrapMode(QTextEdit::NoWrap);
 
     m_saveChangesButton = new QPushButton(tr("Save"), this);
     m_saveChangesButton->setObjectName(QStringLiteral("saveChangesButton"));
@@ -46,10 +49,28 @@ AutostudyCSSEditorWindowController::AutostudyCSSEditorWindowController(AutoStudy
     resize(720, 520);
 
     if (m_delegate)
-        m_textView->setPlainText(m_delegate->cssEditorContents());
+        setText(m_delegate->cssEditorContents());
     setUnsavedChanges(false);
     // Connected after the text is in, so that only the user's edits count.
-    connect(m_textView, &QPlainTextEdit::textChanged, this, [this] { setUnsavedChanges(true); });
+    connect(m_textView, &QTextEdit::textChanged, this, [this] { setUnsavedChanges(true); });
+}
+
+QString AutostudyCSSEditorWindowController::text() const
+{
+    return m_textView->toPlainText();
+}
+
+void AutostudyCSSEditorWindowController::setText(const QString& text)
+{
+    const QSignalBlocker quiet(m_textView);
+    m_textView->setPlainText(text);
+    // A little air between the rules: 2 points between lines, 6 after each line of the sheet.
+    QTextBlockFormat spacing;
+    spacing.setLineHeight(2, QTextBlockFormat::LineDistanceHeight);
+    spacing.setBottomMargin(6);
+    QTextCursor all(m_textView->document());
+    all.select(QTextCursor::Document);
+    all.mergeBlockFormat(spacing);
 }
 
 void AutostudyCSSEditorWindowController::setUnsavedChanges(bool unsaved)
@@ -62,7 +83,7 @@ void AutostudyCSSEditorWindowController::setUnsavedChanges(bool unsaved)
 
 void AutostudyCSSEditorWindowController::onSaveChanges()
 {
-    const bool saved = m_delegate && m_delegate->saveCSSEditorContents(m_textView->toPlainText());
+    const bool saved = m_delegate && m_delegate->saveCSSEditorContents(text());
     setUnsavedChanges(!saved);
 }
 
@@ -78,8 +99,7 @@ void AutostudyCSSEditorWindowController::onRevertToDefaults()
         return;
     if (m_delegate) {
         m_delegate->revertToDefaultCssEditorContents();
-        const QSignalBlocker quiet(m_textView);
-        m_textView->setPlainText(m_delegate->cssEditorContents());
+        setText(m_delegate->cssEditorContents());
     }
     setUnsavedChanges(false);
 }

@@ -9,7 +9,7 @@
 #include <QDialog>
 
 class AutoStudyCSS;
-class QPlainTextEdit;
+class QTextEdit;
 class QPushButton;
 
 class AutostudyCSSEditorWindowController : public QDialog {
@@ -25,7 +25,8 @@ public:
     // Asks first when there are unsaved changes; false when the user chose to go on editing.
     bool onCancel();
 
-    QPlainTextEdit* textView() const { return m_textView; }
+    QTextEdit* textView() const { return m_textView; }
+    QString text() const;
     QPushButton* saveChangesButton() const { return m_saveChangesButton; }
 
     void reject() override;
@@ -35,9 +36,10 @@ protected:
 
 private:
     void finish();
+    void setText(const QString& text);
 
     AutoStudyCSS* m_delegate;
-    QPlainTextEdit* m_textView = nullptr;
+    QTextEdit* m_textView = nullptr;
     QPushButton* m_saveChangesButton = nullptr;
     bool m_unsavedChanges = false;
     bool m_finished = false;

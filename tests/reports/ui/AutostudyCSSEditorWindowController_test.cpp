@@ -10,9 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 
 namespace {
 
@@ -63,6 +63,9 @@ TEST_F(CSSEditor, SaveIsOfferedOnlyForUnsavedEditsAndWritesTheUserCopy)
     EXPECT_EQ(editor.textView()->toPlainText(), css.defaultCSSString());
     EXPECT_FALSE(editor.saveChangesButton()->isEnabled());
     EXPECT_FALSE(editor.isWindowModified());
+    editor.show();
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(editor.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/autostudy-style-editor.png")));
 
     // The unchanged default saved: no file.
     editor.onSaveChanges();

@@ -142,7 +142,7 @@ TEST(AutostudyTableMoves, EntriesMoveAndTheSelectionFollowsItsElement)
     EXPECT_EQ(M::selectionAfterMove(0, 2, 4), 0);
 }
 
-TEST_F(AutostudyDialogs, TicksMovesAndAllOrNoneAreWrittenAtOnce)
+TEST_F(AutostudyDialogs, TicksMovesAndAllOrNoneAreWrittenStraightAway)
 {
     std::unique_ptr<AutostudyVerseWindowController> dialog(
         AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), book("KJV")));
