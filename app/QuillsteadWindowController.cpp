@@ -20,6 +20,8 @@
 #include "reports/ui/CopyPassageWindowController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
+#include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -111,8 +113,8 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 // Commands of parts of the program that are not in this build yet: shown, but disabled.
 const QSet<int>& unavailableTags()
 {
-    static const QSet<int> tags {101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222,
-        503, 602, 605, 606, 607, 403};
+    static const QSet<int> tags {
+        101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222, 602, 605, 403};
     return tags;
 }
 
@@ -211,6 +213,13 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     BookPaneViewController::Environment environment;
     environment.layouts = &LayoutManager::sharedLayoutManager();
     StudyPaneRegionContentItemDescriptor::registerArchiveReaders();
+    // The study pane's bookmark, highlight and go-to tools ask and tell through the application's
+    // prompt and toast; the book panes' bookmark and highlight commands go through their services.
+    StudyPaneSubpanes::registerAll();
+    StudyPaneSubpanes::setTextPrompt(
+        [this](const QVariantMap& options) { return ModalTextFieldWindowController::run(options, m_window.get()); });
+    StudyPaneSubpanes::setToast([this](const QString& message) { m_app->showToast(message); });
+    BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>());
     m_paneFactory = std::make_unique<BookPaneFactory>(environment,
         std::make_shared<StudyPaneFactory>(m_layoutViewController.get(), [this] { m_app->preemptiveSaveState(); }));
     m_layoutViewController->setPaneFactory(m_paneFactory.get());
@@ -244,6 +253,8 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
 QuillsteadWindowController::~QuillsteadWindowController()
 {
     NotificationCenter::defaultCenter().removeObserver(this);
+    StudyPaneSubpanes::setTextPrompt({});
+    StudyPaneSubpanes::setToast({});
     m_layoutViewController.reset();
     m_paneFactory.reset();
 }
@@ -617,6 +628,15 @@ void QuillsteadWindowController::toolbarItemSelected(int tag)
         return;
     case 608:
         runTodayAutostudy(m_window.get());
+        return;
+    case 503:
+        m_layoutViewController->makeGoToPaneCurrent();
+        return;
+    case 606:
+        m_layoutViewController->makeHighlightsPaneCurrent();
+        return;
+    case 607:
+        m_layoutViewController->makeBookmarksPaneCurrent();
         return;
     case 505:
         goBackInHistory();

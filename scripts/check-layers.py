@@ -12,7 +12,7 @@ layers below; each folder's entry lists which folders of its own layer it may us
   5. library
   6. search/execution
   7. panes/layout, panes/page, panes/pagebridge, panes/bookpane, panes/layoutview, panes
-  8. studypane/notes, studypane, cloud, cloud/store, cloud/ui, reports, reports/ui
+  8. studypane/notes, studypane, studypane/subpanes, cloud, cloud/store, cloud/ui, reports, reports/ui
   9. app
 
 tools/ (tools/standin-services included), tests/, bench/ and fuzz/ may include anything.
@@ -65,6 +65,7 @@ LAYERS = [
     [
         ("studypane/notes", []),
         ("studypane", ["studypane/notes"]),
+        ("studypane/subpanes", ["studypane", "studypane/notes"]),
         ("cloud", []),
         ("cloud/store", ["cloud"]),
         ("cloud/ui", ["cloud", "cloud/store"]),
@@ -87,6 +88,7 @@ UI_FOLDERS = (
     "panes/bookpane",
     "panes/layoutview",
     "studypane",
+    "studypane/subpanes",
     "app",
     "app/preferences",
     "cloud/ui",

@@ -1,0 +1,611 @@
+#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+
+#include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
+#include "render/CSSManager.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/StudyPaneSubpanes.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QTableWidget>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr quint32 kBookMask = 1;        // full names
+constexpr quint32 kCompletionMask = 7;  // full names, abbreviations and the third spelling list
+constexpr int kPlaceholderTag = -1;
+
+int tagOf(const QComboBox* popup, int index)
+{
+    const QVariant v = popup->itemData(index);
+    return v.isValid() ? v.toInt() : kPlaceholderTag;
+}
+
+int selectedTag(const QComboBox* popup)
+{
+    return popup->currentIndex() < 0 ? kPlaceholderTag : tagOf(popup, popup->currentIndex());
+}
+
+}  // namespace
+
+void StudyPanePopUpButton::showPopup()
+{
+    if (menuNeedsUpdate)
+        menuNeedsUpdate();
+    QComboBox::showPopup();
+}
+
+StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+{
+}
+
+StudyPaneBibleGotoViewController::~StudyPaneBibleGotoViewController()
+{
+    m_observations.clear();
+    delete m_view.data();
+}
+
+std::unique_ptr<StudyPaneBibleGotoViewController> StudyPaneBibleGotoViewController::factory(
+    StudyPaneViewController* studyPane)
+{
+    auto c = std::make_unique<StudyPaneBibleGotoViewController>(studyPane->environment());
+    c->studyPaneViewController = studyPane;
+    return c;
+}
+
+QWidget* StudyPaneBibleGotoViewController::view()
+{
+    if (m_view == nullptr) {
+        loadView();
+        thisSourceIsNowActive(nullptr);
+        if (m_env.center != nullptr) {
+            auto on = [this](const QString& name, NotificationCenter::Handler handler) {
+                m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(handler)));
+            };
+            on(QStringLiteral("ThisSourceIsNowActiveNotification"),
+                [this](Notification& n) { thisSourceIsNowActive(&n); });
+            on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadRecentList(); });
+            on(GoToNames::EverybodySyncToMeNotification,
+                [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
+        }
+    }
+    return m_view;
+}
+
+void StudyPaneBibleGotoViewController::loadView()
+{
+    m_view = new QWidget;
+    m_view->setObjectName(QStringLiteral("StudyPaneBibleGotoView"));
+    auto* column = new QVBoxLayout(m_view);
+    column->setContentsMargins(4, 4, 4, 4);
+    auto* grid = new QGridLayout;
+    m_bookPopup = new StudyPanePopUpButton(m_view);
+    m_chapterPopup = new StudyPanePopUpButton(m_view);
+    m_versePopup = new StudyPanePopUpButton(m_view);
+    m_bookPopup->setToolTip(tr("Book"));
+    m_chapterPopup->setToolTip(tr("Chapter"));
+    m_versePopup->setToolTip(tr("Verse"));
+    m_bookPopup->setMinimumContentsLength(10);
+    m_bookPopup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    for (StudyPanePopUpButton* p : {m_bookPopup, m_chapterPopup, m_versePopup})
+        p->menuNeedsUpdate = [this, p] { menuNeedsUpdate(p); };
+    grid->addWidget(m_bookPopup, 0, 0, 1, 2);
+    grid->addWidget(m_chapterPopup, 1, 0);
+    grid->addWidget(m_versePopup, 1, 1);
+    m_combo = new QComboBox(m_view);
+    m_combo->setEditable(true);
+    m_combo->setInsertPolicy(QComboBox::NoInsert);
+    m_combo->setCompleter(nullptr);
+    m_comboModel = new QStringListModel(m_combo);
+    m_combo->setModel(m_comboModel);
+    m_combo->lineEdit()->setPlaceholderText(tr("Type a reference"));
+    m_combo->setToolTip(tr("Type a reference, e.g. \"John 3:16\", and press Return"));
+    grid->addWidget(m_combo, 2, 0, 1, 2);
+    column->addLayout(grid);
+    m_recent = new QTableWidget(0, 1, m_view);
+    m_recent->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_recent->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_recent->verticalHeader()->hide();
+    m_recent->verticalHeader()->setDefaultSectionSize(BibleVerseTableCellView::kRowHeight);
+    m_recent->horizontalHeader()->setStretchLastSection(true);
+    m_recent->setShowGrid(false);
+    m_recent->setItemDelegate(new BibleVerseTableCellView(m_recent));
+    column->addWidget(m_recent, 1);
+
+    fillPopup(m_bookPopup, std::nullopt, {}, QStringLiteral("-- Choose Book --"), true);
+    fillPopup(m_chapterPopup, std::nullopt, {}, QStringLiteral("Ch"), false);
+    fillPopup(m_versePopup, std::nullopt, {}, QStringLiteral("Vs"), false);
+
+    connect(m_bookPopup, &QComboBox::activated, this, [this](int i) { onBookSelected(i); });
+    connect(m_chapterPopup, &QComboBox::activated, this, [this](int i) { onChapterSelected(i); });
+    connect(m_versePopup, &QComboBox::activated, this, [this](int i) { onVerseSelected(i); });
+    connect(m_combo->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) { textEdited(t); });
+    connect(m_combo->lineEdit(), &QLineEdit::returnPressed, this, [this] { comboBoxAction(); });
+    connect(m_recent, &QTableWidget::cellClicked, this, [this](int r, int) { activateRecentRow(r); });
+    connect(m_recent, &QTableWidget::cellActivated, this, [this](int r, int) { activateRecentRow(r); });
+}
+
+void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
+{
+    reloadRecentList();
+    if (m_combo != nullptr)
+        m_combo->setFocus();
+}
+
+// --- following the active Bible ---
+
+void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification* n)
+{
+    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+        return;
+    SourceTuple::Ptr book = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
+    quint64 section = 0;
+    if (book) {
+        section = n->userInfo.value(QStringLiteral("section")).toULongLong();
+    } else {
+        const StudyPaneSubpanes::ActiveBook active = StudyPaneSubpanes::activeBook(m_env);
+        if (!active.book || !active.book->docSupports(SourceTuple::kDocSupportsIsBible()))
+            return;
+        book = active.book;
+        section = active.section;
+    }
+    if (!book->docSupports(SourceTuple::kDocSupportsIsBible()) || (m_sourceTuple && m_sourceTuple->isEqual(*book)))
+        return;
+    m_sourceTuple = book;
+    m_header.reset();
+    m_comboStrings.reset();
+    m_comboLoadedFrom.reset();
+    setComboList({});
+    reloadRecentList();
+    if (m_recent != nullptr && m_recent->rowCount() > 0)
+        m_recent->scrollToTop();
+    m_bookNames.reset();
+    m_chapterNames.reset();
+    m_verseNames.reset();
+    m_bookSections.clear();
+    m_chapterSections.clear();
+    m_verseSections.clear();
+    everybodySyncToMeNotification({{QStringLiteral("sourceTuple"), bookVariant(book)},
+        {QStringLiteral("bibleKey"), book->keyForSection(quint32(section))},
+        {QStringLiteral("layoutUuid"), studyPaneViewController->layoutUuid()}});
+}
+
+int StudyPaneBibleGotoViewController::itemForTarget(
+    const QList<quint32>& sections, quint32 target, const QComboBox* popup)
+{
+    const int last = popup->count() - 1;
+    if (sections.size() < 2)
+        return last;
+    qsizetype i = 0;
+    while (i + 1 < sections.size() && sections[i + 1] <= target)
+        ++i;
+    if (i == sections.size() - 1)
+        return last;
+    const int item = popup->findData(int(sections[i]));
+    return item < 0 ? last : item;
+}
+
+void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const QVariantMap& userInfo)
+{
+    if (m_view == nullptr || studyPaneViewController == nullptr || !m_sourceTuple ||
+        userInfo.value(QStringLiteral("layoutUuid")).toString() != studyPaneViewController->layoutUuid())
+        return;
+    const SourceTuple::Ptr book = bookFromVariant(userInfo.value(QStringLiteral("sourceTuple")));
+    if (!book || !book->isEqual(*m_sourceTuple) || !userInfo.contains(QStringLiteral("bibleKey")))
+        return;
+    const quint32 key = userInfo.value(QStringLiteral("bibleKey")).toUInt();
+    BibleRef ref = BibleRef::bibleRefWithStartKey(key, key);
+    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+    ref.mapToTranslation(m_sourceTuple->abbr());
+    const quint32 target = m_sourceTuple->sectionForBibleKey(ref.bibleKey());
+
+    if (!m_bookNames) {
+        m_bookSections.clear();
+        m_bookNames = m_sourceTuple->bibleBookNameSpellingsAbbreviated(kBookMask, QString(), &m_bookSections);
+        fillPopup(m_bookPopup, m_bookNames, m_bookSections, QStringLiteral("-- Choose Book --"), true);
+    }
+    m_bookPopup->setCurrentIndex(itemForTarget(m_bookSections, target, m_bookPopup));
+    const quint32 bookTag = quint32(std::max(0, selectedTag(m_bookPopup)));
+
+    m_chapterSections.clear();
+    m_chapterNames =
+        m_sourceTuple->bibleChapterNameSpellingsForBook(ref.bookSpelling(), bookTag, true, &m_chapterSections);
+    fillPopup(m_chapterPopup, m_chapterNames, m_chapterSections, QStringLiteral("Ch"), false);
+    m_chapterPopup->setCurrentIndex(itemForTarget(m_chapterSections, target, m_chapterPopup));
+
+    const QString chapterText = ref.isOneChapterBook()
+        ? ref.bookSpelling()
+        : QStringLiteral("%1 %2").arg(ref.bookSpelling(), ref.chapterSpelling());
+    m_verseSections.clear();
+    m_verseNames = m_sourceTuple->bibleVerseNameSpellingsForChapter(
+        chapterText, quint32(std::max(0, selectedTag(m_chapterPopup))), true, &m_verseSections);
+    fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
+    m_versePopup->setCurrentIndex(m_versePopup->findText(ref.verseSpelling()));
+}
+
+void StudyPaneBibleGotoViewController::fillPopup(StudyPanePopUpButton* popup, const std::optional<QStringList>& names,
+    const QList<quint32>& sections, const QString& placeholder, bool placeholderFirst)
+{
+    if (popup == nullptr)
+        return;
+    const QSignalBlocker block(popup);
+    popup->clear();
+    if (placeholderFirst || !names)
+        popup->addItem(placeholder, kPlaceholderTag);
+    if (names) {
+        for (qsizetype i = 0; i < names->size(); ++i)
+            popup->addItem(names->at(i), i < sections.size() ? int(sections[i]) : kPlaceholderTag);
+    }
+}
+
+void StudyPaneBibleGotoViewController::menuNeedsUpdate(StudyPanePopUpButton* popup)
+{
+    if (!m_sourceTuple)
+        thisSourceIsNowActive(nullptr);
+    const QString current = popup->currentText();
+    if (popup == m_bookPopup)
+        fillPopup(popup, m_bookNames, m_bookSections, QStringLiteral("-- Choose Book --"), true);
+    else if (popup == m_chapterPopup)
+        fillPopup(popup, m_chapterNames, m_chapterSections, QStringLiteral("Ch"), false);
+    else if (popup == m_versePopup)
+        fillPopup(popup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
+    const QSignalBlocker block(popup);
+    popup->setCurrentIndex(std::max(0, popup->findText(current)));
+}
+
+// --- the pop-ups ---
+
+void StudyPaneBibleGotoViewController::onBookSelected(int index)
+{
+    if (m_bookPopup == nullptr || index < 0 || index >= m_bookPopup->count())
+        return;
+    if (tagOf(m_bookPopup, index) == kPlaceholderTag) {
+        m_chapterNames.reset();
+        m_verseNames.reset();
+        m_chapterSections.clear();
+        m_verseSections.clear();
+        fillPopup(m_chapterPopup, std::nullopt, {}, QStringLiteral("Ch"), false);
+        fillPopup(m_versePopup, std::nullopt, {}, QStringLiteral("Vs"), false);
+        m_chapterPopup->setCurrentIndex(0);
+        m_versePopup->setCurrentIndex(0);
+        return;
+    }
+    m_combo->setEditText(QString());
+    loadChaptersAndVerses(index);
+}
+
+void StudyPaneBibleGotoViewController::loadChaptersAndVerses(int bookIndex)
+{
+    if (!m_sourceTuple)
+        return;
+    const QString title = m_bookPopup->itemText(bookIndex);
+    m_chapterSections.clear();
+    m_chapterNames = m_sourceTuple->bibleChapterNameSpellingsForBook(
+        title, quint32(std::max(0, tagOf(m_bookPopup, bookIndex))), true, &m_chapterSections);
+    fillPopup(m_chapterPopup, m_chapterNames, m_chapterSections, QStringLiteral("Ch"), false);
+    m_chapterPopup->setCurrentIndex(0);
+    BibleRef ref;
+    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+    const bool parsed = ref.parse(title, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr());
+    const QString chapterText = (parsed && ref.isOneChapterBook()) || m_chapterPopup->count() == 0
+        ? title
+        : QStringLiteral("%1 %2").arg(title, m_chapterPopup->itemText(0));
+    loadVerses(chapterText, quint32(std::max(0, tagOf(m_chapterPopup, 0))));
+}
+
+void StudyPaneBibleGotoViewController::loadVerses(const QString& chapterText, quint32 startSection)
+{
+    m_verseSections.clear();
+    m_verseNames = m_sourceTuple->bibleVerseNameSpellingsForChapter(chapterText, startSection, true, &m_verseSections);
+    fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
+    m_versePopup->setCurrentIndex(0);
+}
+
+void StudyPaneBibleGotoViewController::onChapterSelected(int index)
+{
+    if (!m_sourceTuple || m_chapterPopup == nullptr || index < 0 || index >= m_chapterPopup->count() ||
+        tagOf(m_chapterPopup, index) == kPlaceholderTag)
+        return;
+    m_combo->setEditText(QString());
+    const QString title = m_bookPopup->currentText();
+    BibleRef ref;
+    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+    const bool parsed = ref.parse(title, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr());
+    const QString chapterText =
+        parsed && ref.isOneChapterBook() ? title : QStringLiteral("%1 %2").arg(title, m_chapterPopup->itemText(index));
+    loadVerses(chapterText, quint32(tagOf(m_chapterPopup, index)));
+}
+
+void StudyPaneBibleGotoViewController::onVerseSelected(int index)
+{
+    if (m_versePopup == nullptr || index < 0 || selectedTag(m_versePopup) == kPlaceholderTag)
+        return;
+    m_combo->setEditText(QString());
+    onGoToBCVButton();
+}
+
+void StudyPaneBibleGotoViewController::onGoToBCVButton()
+{
+    if (m_bookPopup == nullptr || selectedTag(m_bookPopup) == kPlaceholderTag ||
+        selectedTag(m_chapterPopup) == kPlaceholderTag || selectedTag(m_versePopup) == kPlaceholderTag)
+        return;
+    doGoToRefInString(QStringLiteral("%1 %2:%3")
+                          .arg(m_bookPopup->currentText(), m_chapterPopup->currentText(), m_versePopup->currentText()));
+}
+
+void StudyPaneBibleGotoViewController::comboBoxAction()
+{
+    const QString text = m_combo != nullptr ? m_combo->currentText() : QString();
+    if (text.isEmpty())
+        onGoToBCVButton();
+    else
+        doGoToRefInString(text);
+}
+
+void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
+{
+    quint32 section = 0;
+    BibleRef ref;
+    if (m_sourceTuple) {
+        ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+        if (ref.parse(text, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr())) {
+            section = m_sourceTuple->isABible() ? m_sourceTuple->sectionForBibleKey(ref.bibleKey())
+                                                : m_sourceTuple->sectionForSyncString(text);
+        }
+    }
+    if (section == 0 || section == 0xFFFFFFFF) {
+        StudyPaneSubpanes::showToast(QStringLiteral("Verse not found (%1).").arg(text));
+        return;
+    }
+    if (studyPaneViewController)
+        studyPaneViewController->pushKeyOnRecentStack(ref.bibleKey(), m_sourceTuple->abbr());
+    reloadRecentList();
+    postGoTo(section, ref.bibleKey());
+}
+
+void StudyPaneBibleGotoViewController::postGoTo(quint32 section, quint32 key)
+{
+    GoToRequest g;
+    g.section = section;
+    g.sourceTuple = m_sourceTuple;
+    g.bibleKey = key;
+    g.sync = true;
+    g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+}
+
+// --- the reference field ---
+
+void StudyPaneBibleGotoViewController::textEdited(const QString& text)
+{
+    if (m_updatingCombo)
+        return;
+    QLineEdit* edit = m_combo->lineEdit();
+    const int start = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    const QString prefix = text.left(start);
+    const bool typedAtEnd = start == text.size();
+    const bool grew = text.size() > m_comboLoadedFrom.value_or(QString()).size();
+    controlTextDidChange(prefix);
+    // Inline completion while typing forward at the end: the rest of the first entry that begins with
+    // the text is put after it, selected.
+    if (typedAtEnd && grew && !prefix.isEmpty()) {
+        const QString completed = comboBoxCompletedString(prefix);
+        if (completed.size() > prefix.size()) {
+            m_updatingCombo = true;
+            edit->setText(prefix + completed.mid(prefix.size()));
+            edit->setSelection(int(prefix.size()), int(completed.size() - prefix.size()));
+            m_updatingCombo = false;
+        }
+    }
+}
+
+void StudyPaneBibleGotoViewController::controlTextDidChange(const QString& prefix)
+{
+    if (!m_sourceTuple)
+        thisSourceIsNowActive(nullptr);
+    if (!m_sourceTuple || !m_sourceTuple->docSupports(SourceTuple::kDocSupportsIsBible()))
+        return;
+    if (m_comboLoadedFrom && *m_comboLoadedFrom == prefix)
+        return;
+    const QChar last = prefix.isEmpty() ? QChar() : prefix.back();
+    QString trimmed = prefix;
+    static const QString kTrim = QStringLiteral(" .:");
+    while (!trimmed.isEmpty() && kTrim.contains(trimmed.front()))
+        trimmed.remove(0, 1);
+    while (!trimmed.isEmpty() && kTrim.contains(trimmed.back()))
+        trimmed.chop(1);
+    BibleRef ref;
+    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+    const bool parsed =
+        !trimmed.isEmpty() && ref.parse(trimmed, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr());
+    auto books = [&] { return m_sourceTuple->bibleBookNameSpellingsAbbreviated(kCompletionMask, prefix, nullptr); };
+    auto chapters = [&] { return m_sourceTuple->bibleChapterNameSpellingsForBook(prefix, 0, false, nullptr); };
+    auto verses = [&] { return m_sourceTuple->bibleVerseNameSpellingsForChapter(prefix, 0, false, nullptr); };
+    QStringList list;
+    if (!parsed)
+        list = books();
+    else if (ref.isBookOnly())
+        list = last == QLatin1Char(' ') ? chapters() : books();
+    else if (ref.isBookChapterOnly())
+        list =
+            (last == QLatin1Char(' ') || last == QLatin1Char('.') || last == QLatin1Char(':')) ? verses() : chapters();
+    else if (ref.isValid())
+        list = verses();
+    else
+        list = books();
+    m_comboStrings = list;
+    m_comboLoadedFrom = prefix;
+    setComboList(list);
+}
+
+void StudyPaneBibleGotoViewController::setComboList(const QStringList& list)
+{
+    if (m_combo == nullptr)
+        return;
+    QLineEdit* edit = m_combo->lineEdit();
+    const QString text = edit->text();
+    const int cursor = edit->cursorPosition();
+    const int selStart = edit->selectionStart();
+    const int selLength = int(edit->selectedText().size());
+    m_updatingCombo = true;
+    {
+        const QSignalBlocker block(m_combo);
+        m_comboModel->setStringList(list);
+        m_combo->setCurrentIndex(-1);
+        edit->setText(text);
+        if (selStart >= 0 && selLength > 0)
+            edit->setSelection(selStart, selLength);
+        else
+            edit->setCursorPosition(cursor);
+    }
+    m_updatingCombo = false;
+}
+
+int StudyPaneBibleGotoViewController::numberOfItemsInComboBox()
+{
+    if (!m_comboLoadedFrom)
+        controlTextDidChange(QString());
+    return m_comboStrings ? int(m_comboStrings->size()) : 0;
+}
+
+QString StudyPaneBibleGotoViewController::comboBoxObjectValueForItemAtIndex(int index) const
+{
+    if (!m_comboStrings)
+        return QStringLiteral("Genesis");
+    if (index < 0 || index >= m_comboStrings->size())
+        return QStringLiteral("Revelation");
+    return m_comboStrings->at(index);
+}
+
+QString StudyPaneBibleGotoViewController::comboBoxCompletedString(const QString& typed) const
+{
+    const QString upper = typed.toUpper();
+    for (const QString& entry : m_comboStrings.value_or(QStringList())) {
+        if (entry.toUpper().startsWith(upper))
+            return entry;
+    }
+    return QString();
+}
+
+int StudyPaneBibleGotoViewController::comboBoxIndexOfItemWithStringValue(const QString& text) const
+{
+    const QStringList list = m_comboStrings.value_or(QStringList());
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (list[i].compare(text, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+// --- recent verses ---
+
+int StudyPaneBibleGotoViewController::numberOfRecentRows() const
+{
+    return studyPaneViewController ? int(studyPaneViewController->recentGoToVerseKeys().size()) : 0;
+}
+
+void StudyPaneBibleGotoViewController::reloadRecentList()
+{
+    if (m_recent == nullptr)
+        return;
+    const QList<quint32> keys =
+        studyPaneViewController ? studyPaneViewController->recentGoToVerseKeys() : QList<quint32>();
+    if (!m_header)
+        m_header = QStringLiteral("Recent Verses - %1").arg(m_sourceTuple ? m_sourceTuple->name() : QString());
+    auto* header = new QTableWidgetItem(*m_header);
+    header->setToolTip(*m_header);
+    m_recent->setHorizontalHeaderItem(0, header);
+    m_recent->clearContents();
+    m_recent->setRowCount(m_sourceTuple ? int(keys.size()) : 0);
+    const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
+    for (int r = 0; r < m_recent->rowCount(); ++r) {
+        BibleRef ref;
+        ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+        ref.setBibleKey(keys[r]);
+        ref.mapToTranslation(m_sourceTuple->abbr());
+        const quint32 section = m_sourceTuple->sectionForBibleKey(ref.bibleKey());
+        const QString body = section != 0 && section != 0xFFFFFFFF
+            ? m_sourceTuple->htmlSearchResultTextForSection(section, nullptr, 2)
+            : QStringLiteral("<p><i>Verse not found in this Bible.</i></p>");
+        auto* item = new QTableWidgetItem(ref.fullSpelling());
+        item->setData(BibleVerseTableCellView::HtmlRole,
+            QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style type=\"text/css\">%1</style>"
+                           "</head><body>")
+                    .arg(css) +
+                body + QStringLiteral("</body></html>"));
+        m_recent->setItem(r, 0, item);
+    }
+}
+
+void StudyPaneBibleGotoViewController::activateRecentRow(int row)
+{
+    if (m_recent != nullptr) {
+        const QSignalBlocker block(m_recent->selectionModel());
+        m_recent->clearSelection();
+    }
+    const QList<quint32> keys =
+        studyPaneViewController ? studyPaneViewController->recentGoToVerseKeys() : QList<quint32>();
+    if (!m_sourceTuple || row < 0 || row >= keys.size())
+        return;
+    BibleRef ref;
+    ref.setLanguage(int(m_sourceTuple->bookLanguage()));
+    ref.setBibleKey(keys[row]);
+    if (!ref.mapToTranslation(m_sourceTuple->abbr()) || !ref.isValid())
+        return;
+    const quint32 section = m_sourceTuple->sectionForBibleKey(ref.bibleKey());
+    if (section == 0 || section == 0xFFFFFFFF)
+        return;
+    studyPaneViewController->pushKeyOnRecentStack(ref.bibleKey(), m_sourceTuple->abbr());
+    reloadRecentList();
+    postGoTo(section, ref.bibleKey());
+}
+
+// --- the recent verse cell ---
+
+QSize BibleVerseTableCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    return QSize(option.rect.width(), kRowHeight);
+}
+
+void BibleVerseTableCellView::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    painter->save();
+    painter->setClipRect(option.rect);
+    if (option.state & QStyle::State_Selected)
+        painter->fillRect(option.rect, option.palette.highlight());
+    const QRect r = option.rect.adjusted(4, 0, -4, 0);
+    QFont bold = option.font;
+    bold.setBold(true);
+    const int line = QFontMetrics(bold).height();
+    painter->setFont(bold);
+    painter->setPen(option.palette.text().color());
+    painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(bold).elidedText(index.data().toString(), Qt::ElideRight, r.width()));
+    QTextDocument doc;
+    doc.setDefaultFont(option.font);
+    doc.setHtml(index.data(HtmlRole).toString());
+    doc.setTextWidth(r.width());
+    painter->translate(r.x(), r.y() + line + 1);
+    const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);
+    painter->setClipRect(clip, Qt::IntersectClip);
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    ctx.clip = clip;
+    ctx.palette.setColor(QPalette::Text, option.palette.text().color());
+    doc.documentLayout()->draw(painter, ctx);
+    painter->restore();
+    painter->save();
+    painter->setPen(option.palette.mid().color());
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    painter->restore();
+}

@@ -1,0 +1,125 @@
+// The go-to sub-pane of the study pane for a Bible (tab 6 while the active book is a Bible): book,
+// chapter and verse pop-ups; a reference field whose completion list follows what has been typed
+// (book names, then the chapters of a book, then the verses of a chapter); and the list of recently
+// visited verses from the study pane's recent stack, each with its text. Every jump is a go-to
+// request ("section", "sourceTuple", "bibleKey", "sync", "layoutUuid"); a text that names no verse of
+// the Bible shows the toast "Verse not found (...).".
+//
+// Pop-up items carry the section where their book, chapter or verse starts (-1 for a placeholder)
+// as their item data. Owned by the study pane controller; owns its view. Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+#include "platform/NotificationCenter.h"
+#include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneViewControllerProtocol.h"
+
+#include <QComboBox>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <QStyledItemDelegate>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QStringListModel;
+class QTableWidget;
+
+// A pop-up that asks for its items just before it opens.
+class StudyPanePopUpButton : public QComboBox {
+    Q_OBJECT
+public:
+    using QComboBox::QComboBox;
+    std::function<void()> menuNeedsUpdate;
+    void showPopup() override;
+};
+
+class StudyPaneBibleGotoViewController : public QObject, public StudyPaneViewControllerProtocol {
+    Q_OBJECT
+public:
+    explicit StudyPaneBibleGotoViewController(StudyPaneEnvironment env);
+    ~StudyPaneBibleGotoViewController() override;
+    static std::unique_ptr<StudyPaneBibleGotoViewController> factory(StudyPaneViewController* studyPane);
+
+    QWidget* view() override;
+    void studyPaneDidActivateSubview() override;
+
+    SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
+    StudyPanePopUpButton* bookNamePopUpButton() const { return m_bookPopup; }
+    StudyPanePopUpButton* chapterPopUpButton() const { return m_chapterPopup; }
+    StudyPanePopUpButton* versePopUpButton() const { return m_versePopup; }
+    QComboBox* verseComboBox() const { return m_combo; }
+    QTableWidget* recentVersesTableView() const { return m_recent; }
+    std::optional<QString> tableViewHeaderString() const { return m_header; }
+
+    // Follows the active Bible (a notification's "sourceTuple" and "section" when it carries a book).
+    void thisSourceIsNowActive(const Notification* n);
+    // Shows a location of the pane's Bible ("bibleKey") in the pop-ups; other layouts and books are ignored.
+    void everybodySyncToMeNotification(const QVariantMap& userInfo);
+    // Fills a pop-up from its loaded names.
+    void menuNeedsUpdate(StudyPanePopUpButton* popup);
+    void onBookSelected(int index);
+    void onChapterSelected(int index);
+    void onVerseSelected(int index);
+    void onGoToBCVButton();
+    // Return in the reference field.
+    void comboBoxAction();
+    void doGoToRefInString(const QString& text);
+
+    // The completion list for what is typed before the selection (or cursor) of the field.
+    void controlTextDidChange(const QString& typedPrefix);
+    QStringList comboBoxStrings() const { return m_comboStrings.value_or(QStringList()); }
+    // The data source of the field's list.
+    int numberOfItemsInComboBox();
+    QString comboBoxObjectValueForItemAtIndex(int index) const;
+    QString comboBoxCompletedString(const QString& typed) const;
+    int comboBoxIndexOfItemWithStringValue(const QString& text) const;
+
+    // Recent verses: the row count, and choosing a row.
+    int numberOfRecentRows() const;
+    void activateRecentRow(int row);
+    void reloadRecentList();
+
+private:
+    void loadView();
+    void postGoTo(quint32 section, quint32 key);
+    void loadChaptersAndVerses(int bookIndex);
+    void loadVerses(const QString& chapterText, quint32 startSection);
+    void fillPopup(StudyPanePopUpButton* popup, const std::optional<QStringList>& names, const QList<quint32>& sections,
+        const QString& placeholder, bool placeholderFirst);
+    static int itemForTarget(const QList<quint32>& sections, quint32 target, const QComboBox* popup);
+    void setComboList(const QStringList& list);
+    void textEdited(const QString& text);
+
+    StudyPaneEnvironment m_env;
+    SourceTuple::Ptr m_sourceTuple;
+    QPointer<QWidget> m_view;
+    StudyPanePopUpButton* m_bookPopup = nullptr;
+    StudyPanePopUpButton* m_chapterPopup = nullptr;
+    StudyPanePopUpButton* m_versePopup = nullptr;
+    QComboBox* m_combo = nullptr;
+    QStringListModel* m_comboModel = nullptr;
+    QTableWidget* m_recent = nullptr;
+    std::optional<QStringList> m_bookNames, m_chapterNames, m_verseNames;
+    QList<quint32> m_bookSections, m_chapterSections, m_verseSections;
+    std::optional<QStringList> m_comboStrings;
+    std::optional<QString> m_comboLoadedFrom;
+    std::optional<QString> m_header;
+    bool m_updatingCombo = false;
+    std::vector<Observation> m_observations;
+};
+
+// Paints a recent verse: its reference in bold above its text (HTML).
+class BibleVerseTableCellView : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 64;
+    enum Role { HtmlRole = Qt::UserRole + 1 };
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};

@@ -1,0 +1,86 @@
+#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
+
+#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
+#include "studypane/subpanes/StudyPaneSubpanes.h"
+
+using Bookmarks = StudyPaneBookmarksViewController;
+
+void StudyPaneBookPaneHooks::populateColorMenu(QMenu* menu, int options, std::function<void(QVariantMap)> onChosen)
+{
+    StudyPaneHighlightsViewController::populateColorMenu(
+        menu, options, [onChosen](const QVariantMap& payload) { onChosen(payload); });
+}
+
+void StudyPaneBookPaneHooks::populateCategoryMenu(QMenu* menu, int options, const SourceTuple::Ptr& book,
+    quint32 keyOrBlock, bool isBible, std::function<void(QVariantMap)> onChosen)
+{
+    const Bookmarks::MenuHandler handler = [onChosen](const QVariantMap& payload) { onChosen(payload); };
+    if ((options & Bookmarks::kOptionAllWhenSeveral) != 0) {
+        if (isBible)
+            Bookmarks::populateCategoryMenuFromVerse(menu, keyOrBlock, options, handler);
+        else
+            Bookmarks::populateCategoryMenuFromBlock(menu, keyOrBlock, book, options, handler);
+        return;
+    }
+    Bookmarks::populateCategoryMenu(menu, options, handler);
+}
+
+bool StudyPaneBookPaneHooks::hasBookmarks(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible)
+{
+    return isBible ? Bookmarks::verseHasBookmarks(keyOrBlock) : Bookmarks::blockHasBookmarks(keyOrBlock, book);
+}
+
+void StudyPaneBookPaneHooks::highlight(const QList<quint32>& keys, quint16 colorID)
+{
+    StudyPaneHighlightsViewController::highlightTheseVerses(keys, colorID);
+}
+
+void StudyPaneBookPaneHooks::bookmark(
+    const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible, const QVariantMap& payload)
+{
+    QString name = payload.value(QStringLiteral("searchTitle")).toString();
+    quint16 id = quint16(payload.value(QStringLiteral("categoryID")).toUInt());
+    if (payload.value(QStringLiteral("isCreateNewCategory")).toBool()) {
+        const std::optional<QString> answer =
+            StudyPaneSubpanes::runTextPrompt({{QStringLiteral("title"), QStringLiteral("New Bookmark Category")},
+                {QStringLiteral("prompt"), QStringLiteral("Enter a new category name below.")},
+                {QStringLiteral("default"), QString()},
+                {QStringLiteral("detailPrompt"),
+                    QStringLiteral("If you enter the name of an existing category, that category will be used. "
+                                   "Category names are not case-sensitive, so 'faith' and 'Faith' are the same "
+                                   "category.")}});
+        if (!answer || answer->trimmed().isEmpty())
+            return;
+        name = answer->trimmed();
+        StudyPaneError error;
+        // An existing category of that name is used as it is.
+        id = Bookmarks::categoryIdForCategoryNamed(name);
+        if (id == Bookmarks::kAllCategories) {
+            if (!Bookmarks::addOrRenameCategory(name, std::nullopt, &error)) {
+                Bookmarks::alertWithError(error);
+                return;
+            }
+            id = Bookmarks::categoryIdForCategoryNamed(name, &error);
+            if (id == Bookmarks::kAllCategories) {
+                Bookmarks::alertWithError(error);
+                return;
+            }
+        }
+    }
+    if (isBible)
+        Bookmarks::bookmarkThisVerse(keyOrBlock, name, id);
+    else
+        Bookmarks::bookmarkThisBlock(keyOrBlock, book, name, id);
+}
+
+void StudyPaneBookPaneHooks::removeBookmark(
+    const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible, const QVariantMap& payload)
+{
+    const QString name = payload.value(QStringLiteral("searchTitle")).toString();
+    const quint16 id = quint16(payload.value(QStringLiteral("categoryID")).toUInt());
+    if (isBible)
+        Bookmarks::deleteBookmarkOnThisVerse(keyOrBlock, name, id);
+    else
+        Bookmarks::deleteBookmarkOnThisBlock(keyOrBlock, book, name, id);
+}

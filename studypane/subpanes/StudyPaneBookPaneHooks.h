@@ -1,0 +1,22 @@
+// The book panes' bookmark and highlight commands answered by the study pane's services: the colour
+// and category menus of a pane's context menu, whether a verse or section carries a bookmark, and
+// highlighting, bookmarking (also into a category created on the spot) and un-bookmarking. The
+// application installs one at start-up (BookPaneHooks::install); the other commands of the hook keep
+// their defaults here, so a program part that answers them derives from this class.
+//
+// Main thread only.
+#pragma once
+
+#include "panes/bookpane/BookPaneHooks.h"
+
+class StudyPaneBookPaneHooks : public BookPaneHooks {
+public:
+    void populateColorMenu(QMenu* menu, int options, std::function<void(QVariantMap)> onChosen) override;
+    void populateCategoryMenu(QMenu* menu, int options, const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible,
+        std::function<void(QVariantMap)> onChosen) override;
+    bool hasBookmarks(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible) override;
+    void highlight(const QList<quint32>& keys, quint16 colorID) override;
+    void bookmark(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible, const QVariantMap& payload) override;
+    void removeBookmark(
+        const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible, const QVariantMap& payload) override;
+};

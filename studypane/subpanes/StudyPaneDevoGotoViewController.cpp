@@ -1,0 +1,456 @@
+#include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
+
+#include "engine/foundation/SimpleDate.h"
+#include "library/GoToRequest.h"
+#include "library/QSHTMLColors.h"
+#include "platform/Alerts.h"
+#include "platform/UserDefaults.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/StudyPaneSubpanes.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr qint64 kDaysEitherWay = 731;  // 63158400 seconds
+
+}  // namespace
+
+// --- catch-up dialog ---
+
+DevotionalCatchUpWindowController::DevotionalCatchUpWindowController(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(tr("Catch Up"));
+    setObjectName(QStringLiteral("DevotionalCatchUpWindow"));
+    auto* column = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    m_method = new QComboBox(this);
+    m_method->addItem(tr("Move the start date"), int(kMoveStartDate));
+    m_method->addItem(tr("Mark unread readings as read"), int(kMarkRead));
+    m_endPoint = new QComboBox(this);
+    m_endPoint->addItem(tr("Through yesterday"), int(kThroughYesterday));
+    m_endPoint->addItem(tr("Through today"), int(kThroughToday));
+    form->addRow(tr("Catch up by:"), m_method);
+    form->addRow(tr("Catch up:"), m_endPoint);
+    column->addLayout(form);
+    m_description = new QLabel(this);
+    m_description->setWordWrap(true);
+    m_description->setMinimumWidth(360);
+    column->addWidget(m_description);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    column->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { onOK(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, [this] { onCancel(); });
+    connect(m_method, &QComboBox::currentIndexChanged, this, [this] { updateDescription(); });
+    connect(m_endPoint, &QComboBox::currentIndexChanged, this, [this] { updateDescription(); });
+    updateDescription();
+}
+
+QString DevotionalCatchUpWindowController::descriptionFor(int method, int endPoint)
+{
+    if (method == kMarkRead) {
+        return endPoint == kThroughToday
+            ? QStringLiteral("Quillstead will mark all unread readings up to and including today as \"read\". Your "
+                             "next unread reading will be scheduled for tomorrow. Note that by marking previously "
+                             "unread readings as \"read\", you will be skipping those readings.")
+            : QStringLiteral("Quillstead will mark all unread readings up to and including yesterday as \"read\". Your "
+                             "next unread reading will be scheduled for today. Note that by marking previously unread "
+                             "readings as \"read\", you will be skipping those readings.");
+    }
+    return endPoint == kThroughToday
+        ? QStringLiteral("Quillstead will move the start date so that the the reading you've already done (if any) "
+                         "will take you through today. Your next unread reading will be scheduled for tomorrow. You "
+                         "will not miss any readings if you choose this method.")
+        : QStringLiteral("Quillstead will move the start date so that the the reading you've already done (if any) "
+                         "will take you through yesterday. Your next unread reading will be scheduled for today. You "
+                         "will not miss any readings if you choose this method.");
+}
+
+void DevotionalCatchUpWindowController::updateDescription()
+{
+    m_description->setText(descriptionFor(m_method->currentData().toInt(), m_endPoint->currentData().toInt()));
+}
+
+void DevotionalCatchUpWindowController::onOK()
+{
+    done((m_method->currentData().toInt() << 3) | m_endPoint->currentData().toInt());
+}
+
+// --- start-over dialog ---
+
+DevotionalStartOverWindowController::DevotionalStartOverWindowController(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(tr("Start Over"));
+    setObjectName(QStringLiteral("DevotionalStartOverWindow"));
+    auto* column = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    m_date = new QDateEdit(this);
+    m_date->setCalendarPopup(true);
+    const QDate today = QDate::currentDate();
+    m_date->setDateRange(today.addDays(-kDaysEitherWay), today.addDays(kDaysEitherWay));
+    m_date->setDate(today);
+    form->addRow(tr("New start date:"), m_date);
+    column->addLayout(form);
+    m_clear = new QCheckBox(tr("Clear all progress"), this);
+    m_clear->setChecked(true);
+    column->addWidget(m_clear);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    column->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] { onOK(); });
+    connect(buttons, &QDialogButtonBox::rejected, this, [this] { onCancel(); });
+}
+
+// --- the sub-pane ---
+
+StudyPaneDevoGotoViewController::StudyPaneDevoGotoViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+{
+    runModal = [](QDialog& dialog) { return dialog.exec(); };
+    if (m_env.center == nullptr)
+        return;
+    auto on = [this](const QString& name, NotificationCenter::Handler handler) {
+        m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(handler)));
+    };
+    on(QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+    for (const QString& name : {QStringLiteral("DisplayPreferencesChangedNotification"),
+             SourceTuple::DevotionalProgressHasChangedNotification, StartDateHasChanged})
+        on(name, [this](Notification&) { displayPreferencesChanged(); });
+    on(GoToNames::EverybodySyncToMeNotification,
+        [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
+}
+
+StudyPaneDevoGotoViewController::~StudyPaneDevoGotoViewController()
+{
+    m_observations.clear();
+    delete m_view.data();
+}
+
+std::unique_ptr<StudyPaneDevoGotoViewController> StudyPaneDevoGotoViewController::factory(
+    StudyPaneViewController* studyPane)
+{
+    auto c = std::make_unique<StudyPaneDevoGotoViewController>(studyPane->environment());
+    c->studyPaneViewController = studyPane;
+    return c;
+}
+
+QWidget* StudyPaneDevoGotoViewController::view()
+{
+    if (m_view == nullptr) {
+        loadView();
+        thisSourceIsNowActive(nullptr);
+        updateButtons();
+    }
+    return m_view;
+}
+
+void StudyPaneDevoGotoViewController::loadView()
+{
+    m_view = new QWidget;
+    m_view->setObjectName(QStringLiteral("StudyPaneDevoGotoView"));
+    auto* column = new QVBoxLayout(m_view);
+    column->setContentsMargins(4, 4, 4, 4);
+    auto* grid = new QGridLayout;
+    auto button = [this](const QString& text, const QString& tip) {
+        auto* b = new QToolButton(m_view);
+        b->setText(text);
+        b->setToolTip(tip);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        return b;
+    };
+    QToolButton* today = button(tr("Today"), tr("Go to today's reading"));
+    QToolButton* unread = button(tr("First Unread"), tr("Go to the first unread reading"));
+    QToolButton* previous = button(tr("Previous"), tr("Go to the previous reading"));
+    QToolButton* next = button(tr("Next"), tr("Go to the next reading"));
+    m_startOver = button(tr("Start Over..."), tr("Choose a new start date"));
+    m_catchUp = button(tr("Catch Up..."), tr("Bring the schedule level with your reading"));
+    grid->addWidget(today, 0, 0);
+    grid->addWidget(unread, 0, 1);
+    grid->addWidget(previous, 1, 0);
+    grid->addWidget(next, 1, 1);
+    grid->addWidget(m_startOver, 2, 0);
+    grid->addWidget(m_catchUp, 2, 1);
+    column->addLayout(grid);
+    m_table = new QTableWidget(0, 1, m_view);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->verticalHeader()->hide();
+    m_table->verticalHeader()->setDefaultSectionSize(2 * m_table->fontMetrics().height() + 6);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setShowGrid(false);
+    m_table->setItemDelegate(new ReadingProgressCellView(m_table));
+    column->addWidget(m_table, 1);
+
+    connect(today, &QToolButton::clicked, this, [this] { onTodaysReadingButton(); });
+    connect(unread, &QToolButton::clicked, this, [this] { onFirstUnreadReadingButton(); });
+    connect(previous, &QToolButton::clicked, this, [this] { onPreviousReadingButton(); });
+    connect(next, &QToolButton::clicked, this, [this] { onNextReadingButton(); });
+    connect(m_startOver, &QToolButton::clicked, this, [this] { onStartOver(); });
+    connect(m_catchUp, &QToolButton::clicked, this, [this] { onCatchUp(); });
+    connect(m_table, &QTableWidget::cellClicked, this, [this](int r, int) { activateRow(r); });
+    connect(m_table, &QTableWidget::cellActivated, this, [this](int r, int) { activateRow(r); });
+}
+
+void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* n)
+{
+    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+        return;
+    SourceTuple::Ptr book;
+    quint64 section = 0;
+    quint32 block = SourceTuple::kNoBlock;
+    if (n != nullptr) {
+        book = bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple")));
+        section = n->userInfo.value(QStringLiteral("section")).toULongLong();
+        if (n->userInfo.contains(QStringLiteral("block")))
+            block = quint32(n->userInfo.value(QStringLiteral("block")).toLongLong());
+    }
+    if (!book) {
+        const StudyPaneSubpanes::ActiveBook active = StudyPaneSubpanes::activeBook(m_env);
+        if (active.book && active.book->docSupports(SourceTuple::kDocSupportsDateLookup())) {
+            book = active.book;
+            section = active.section;
+            block = active.block;
+        } else {
+            section = 0;
+            block = SourceTuple::kNoBlock;
+        }
+    }
+    if (!book || book->syncType() != 3 || (m_sourceTuple && m_sourceTuple->isEqual(*book)))
+        return;
+    m_sourceTuple = book;
+    m_header.reset();
+    reloadTable();
+    updateButtons();
+    if (section == 0 && block != SourceTuple::kNoBlock)
+        section = book->sectionForBlock(block);
+    if (section != 0)
+        scrollToReading(qint64(book->readingNumberForSection(quint32(section))));
+}
+
+void StudyPaneDevoGotoViewController::scrollToReading(qint64 reading)
+{
+    const int row = reading < 1 ? 0 : int(reading - 1);
+    m_lastScrolledRow = row;
+    if (m_table != nullptr && row < m_table->rowCount())
+        m_table->scrollToItem(m_table->item(row, 0), QAbstractItemView::PositionAtTop);
+}
+
+void StudyPaneDevoGotoViewController::everybodySyncToMeNotification(const QVariantMap& info)
+{
+    if (studyPaneViewController == nullptr || !m_sourceTuple ||
+        info.value(QStringLiteral("layoutUuid")).toString() != studyPaneViewController->layoutUuid())
+        return;
+    const SourceTuple::Ptr book = bookFromVariant(info.value(QStringLiteral("sourceTuple")));
+    if (!book || !book->isEqual(*m_sourceTuple))
+        return;
+    qint64 n = 0;
+    if (info.contains(GoToKeys::readingNumber))
+        n = info.value(GoToKeys::readingNumber).toLongLong();
+    else if (info.contains(GoToKeys::section))
+        n = qint64(m_sourceTuple->readingNumberForSection(info.value(GoToKeys::section).toUInt()));
+    else if (info.value(GoToKeys::todaysReading).toBool())
+        n = qint64(m_sourceTuple->readingNumberForDate(SimpleDate()));
+    else if (info.value(GoToKeys::firstUnread).toBool())
+        n = qint64(m_sourceTuple->firstUnreadReadingNumber());
+    scrollToReading(n);
+}
+
+void StudyPaneDevoGotoViewController::displayPreferencesChanged()
+{
+    reloadTable();
+    updateButtons();
+}
+
+void StudyPaneDevoGotoViewController::reloadTable()
+{
+    if (m_table == nullptr)
+        return;
+    if (!m_header)
+        m_header = m_sourceTuple ? m_sourceTuple->name() : QString();
+    auto* header = new QTableWidgetItem(*m_header);
+    header->setToolTip(*m_header);
+    m_table->setHorizontalHeaderItem(0, header);
+    const qint64 count = m_sourceTuple ? qint64(std::min<quint64>(m_sourceTuple->numReadings(), 100000)) : 0;
+    m_table->setRowCount(int(count));
+    const UserDefaults* defaults = m_env.defaults;
+    const QColor read = QSHTMLColors::colorFromHTMLColorString(
+        defaults ? defaults->stringForKey(QStringLiteral("devoReadColor")) : QStringLiteral("#C0FFDC"))
+                            .toQColor();
+    const QColor unread = QSHTMLColors::colorFromHTMLColorString(
+        defaults ? defaults->stringForKey(QStringLiteral("devoUnreadColor")) : QStringLiteral("#FFE3E3"))
+                              .toQColor();
+    for (int r = 0; r < count; ++r) {
+        const quint32 reading = quint32(r + 1);
+        QTableWidgetItem* item = m_table->item(r, 0);
+        if (item == nullptr) {
+            item = new QTableWidgetItem;
+            m_table->setItem(r, 0, item);
+        }
+        item->setText(m_sourceTuple->dateForReadingNumber(reading).stringWithStyle(SimpleDate::kStyleWithWeekday));
+        item->setData(ReadingProgressCellView::ReadingNumberRole,
+            QStringLiteral("Reading %1 of %2").arg(reading).arg(m_sourceTuple->numReadings()));
+        item->setBackground(m_sourceTuple->isReadingComplete(reading) ? read : unread);
+    }
+}
+
+void StudyPaneDevoGotoViewController::updateButtons()
+{
+    if (m_catchUp != nullptr)
+        m_catchUp->setEnabled(m_sourceTuple && m_sourceTuple->firstUnreadReadingNumber() != 0);
+}
+
+void StudyPaneDevoGotoViewController::postReadingRequest(const QString& key)
+{
+    if (!m_sourceTuple)
+        return;
+    QVariantMap info {{key, true}, {GoToKeys::sourceTuple, bookVariant(m_sourceTuple)}, {GoToKeys::sync, true},
+        {GoToKeys::layoutUuid, studyPaneViewController ? studyPaneViewController->layoutUuid() : QString()}};
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(GoToNames::GoToNotification, this, info);
+}
+
+void StudyPaneDevoGotoViewController::onTodaysReadingButton()
+{
+    postReadingRequest(GoToKeys::todaysReading);
+}
+
+void StudyPaneDevoGotoViewController::onFirstUnreadReadingButton()
+{
+    postReadingRequest(GoToKeys::firstUnread);
+}
+
+void StudyPaneDevoGotoViewController::onPreviousReadingButton()
+{
+    postReadingRequest(GoToKeys::prevReading);
+}
+
+void StudyPaneDevoGotoViewController::onNextReadingButton()
+{
+    postReadingRequest(GoToKeys::nextReading);
+}
+
+void StudyPaneDevoGotoViewController::activateRow(int row)
+{
+    if (m_sourceTuple && row >= 0 && m_table != nullptr && row < m_table->rowCount()) {
+        const quint32 section = m_sourceTuple->sectionForReadingNumber(quint32(row + 1));
+        if (section != 0 && section != SourceTuple::kNoBlock) {
+            GoToRequest g;
+            g.section = section;
+            g.sourceTuple = m_sourceTuple;
+            g.sync = true;
+            g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+            if (m_env.center != nullptr)
+                m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+        }
+    }
+    if (m_table != nullptr) {
+        const QSignalBlocker block(m_table->selectionModel());
+        m_table->clearSelection();
+    }
+}
+
+void StudyPaneDevoGotoViewController::onStartOver()
+{
+    if (!m_sourceTuple)
+        return;
+    DevotionalStartOverWindowController dialog(m_view);
+    if (runModal(dialog) == 0)
+        return;
+    const QDate picked = dialog.startDateDatePicker()->date();
+    SimpleDate start;
+    start.setMonth(picked.month(), picked.day(), picked.year());
+    m_sourceTuple->setStartDate(start);
+    if (dialog.clearAllProgressCheckbox()->isChecked()) {
+        m_sourceTuple->resetProgress();
+        if (m_env.center != nullptr)
+            m_env.center->postNotificationName(SourceTuple::DevotionalProgressHasChangedNotification, nullptr);
+    }
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(StartDateHasChanged, nullptr);
+    onTodaysReadingButton();
+}
+
+void StudyPaneDevoGotoViewController::onCatchUp()
+{
+    if (!m_sourceTuple)
+        return;
+    DevotionalCatchUpWindowController dialog(m_view);
+    const int result = runModal(dialog);
+    const int endPoint = result & 7;
+    const quint32 firstUnread = m_sourceTuple->firstUnreadReadingNumber();
+    if (result < 8 || endPoint == 0 || firstUnread == 0)
+        return;
+    const int method = result >> 3;
+    if (method == DevotionalCatchUpWindowController::kMarkRead) {
+        SimpleDate end;
+        if (endPoint == DevotionalCatchUpWindowController::kThroughYesterday)
+            end.addDays(-1);
+        const quint32 last = m_sourceTuple->readingNumberForDate(end);
+        if (last < firstUnread) {
+            Alert alert;
+            alert.style = AlertStyle::Informational;
+            alert.messageText =
+                QStringLiteral("You have already read all readings scheduled through %1.")
+                    .arg(endPoint == DevotionalCatchUpWindowController::kThroughToday ? QStringLiteral("today")
+                                                                                      : QStringLiteral("yesterday"));
+            alert.informativeText = QStringLiteral("Nothing will be changed.");
+            Alerts::shared().runModal(alert);
+            return;
+        }
+        for (quint32 reading = firstUnread; reading <= last; ++reading) {
+            if (!m_sourceTuple->isReadingComplete(reading))
+                m_sourceTuple->toggleReadingNumber(reading, false);
+        }
+    } else if (method == DevotionalCatchUpWindowController::kMoveStartDate) {
+        SimpleDate start;
+        start.addDays(
+            2 - qint32(firstUnread) - (endPoint == DevotionalCatchUpWindowController::kThroughYesterday ? 1 : 0));
+        m_sourceTuple->setStartDate(start);
+    }
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(StartDateHasChanged, nullptr);
+    onTodaysReadingButton();
+}
+
+// --- the reading cell ---
+
+QSize ReadingProgressCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    return QSize(option.rect.width(), 2 * option.fontMetrics.height() + 6);
+}
+
+void ReadingProgressCellView::paint(
+    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    painter->save();
+    const QVariant background = index.data(Qt::BackgroundRole);
+    if (option.state & QStyle::State_Selected)
+        painter->fillRect(option.rect, option.palette.highlight());
+    else if (background.canConvert<QBrush>())
+        painter->fillRect(option.rect, background.value<QBrush>());
+    const QRect r = option.rect.adjusted(6, 2, -6, -2);
+    const int line = option.fontMetrics.height();
+    QFont bold = option.font;
+    bold.setBold(true);
+    painter->setFont(bold);
+    painter->setPen(QColor(Qt::black));
+    painter->drawText(QRect(r.x(), r.y(), r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(bold).elidedText(index.data().toString(), Qt::ElideRight, r.width()));
+    painter->setFont(option.font);
+    painter->drawText(QRect(r.x(), r.y() + line + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+        index.data(ReadingNumberRole).toString());
+    painter->setPen(QColor(0, 0, 0, 40));
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    painter->restore();
+}

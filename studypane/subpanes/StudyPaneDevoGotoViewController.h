@@ -1,0 +1,136 @@
+// The go-to sub-pane of the study pane for a devotional (tab 6 while the active book is a book of
+// dated readings): every reading with its scheduled date, coloured read or unread; buttons for
+// today's reading, the first unread reading, the previous and the next reading; and two dialogs:
+// start over (a new start date, optionally clearing every read mark) and catch up (bring the
+// schedule level with the reader, by moving the start date or by marking readings read).
+//
+// The schedule belongs to the book: the reading of a date is 1 + the days from the start date,
+// wrapped into 1..numReadings; the start date and read marks are user data.
+//
+// The dialogs run through `runModal` (QDialog::exec unless a test answers them). Owned by the study
+// pane controller; owns its view. Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+#include "platform/NotificationCenter.h"
+#include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneViewControllerProtocol.h"
+
+#include <QDialog>
+#include <QObject>
+#include <QPointer>
+#include <QStyledItemDelegate>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+class QToolButton;
+
+// Bring the schedule level: the result is method x 8 + end point (0 for cancel). Methods: 1 move the
+// start date, 2 mark readings read; end points: 1 through yesterday, 2 through today.
+class DevotionalCatchUpWindowController : public QDialog {
+    Q_OBJECT
+public:
+    enum Method { kMoveStartDate = 1, kMarkRead = 2 };
+    enum EndPoint { kThroughYesterday = 1, kThroughToday = 2 };
+    explicit DevotionalCatchUpWindowController(QWidget* parent = nullptr);
+    static QString descriptionFor(int method, int endPoint);
+
+    QComboBox* catchUpMethodPopUpButton() const { return m_method; }
+    QComboBox* endPointPopUpButton() const { return m_endPoint; }
+    QLabel* descriptionTextField() const { return m_description; }
+    void updateDescription();
+    void onOK();
+    void onCancel() { done(0); }
+
+private:
+    QComboBox* m_method = nullptr;
+    QComboBox* m_endPoint = nullptr;
+    QLabel* m_description = nullptr;
+};
+
+// Choose a new start date (within 731 days of today either way) and whether to clear all progress.
+// The result is 1 for OK, 0 for cancel.
+class DevotionalStartOverWindowController : public QDialog {
+    Q_OBJECT
+public:
+    explicit DevotionalStartOverWindowController(QWidget* parent = nullptr);
+    QDateEdit* startDateDatePicker() const { return m_date; }
+    QCheckBox* clearAllProgressCheckbox() const { return m_clear; }
+    void onOK() { done(1); }
+    void onCancel() { done(0); }
+
+private:
+    QDateEdit* m_date = nullptr;
+    QCheckBox* m_clear = nullptr;
+};
+
+class StudyPaneDevoGotoViewController : public QObject, public StudyPaneViewControllerProtocol {
+    Q_OBJECT
+public:
+    static inline const QString StartDateHasChanged = QStringLiteral("qsDevotionalStartDateHasChangedNotification");
+
+    explicit StudyPaneDevoGotoViewController(StudyPaneEnvironment env);
+    ~StudyPaneDevoGotoViewController() override;
+    static std::unique_ptr<StudyPaneDevoGotoViewController> factory(StudyPaneViewController* studyPane);
+
+    QWidget* view() override;
+
+    SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
+    QTableWidget* readingProgressTableView() const { return m_table; }
+    QToolButton* startOverButton() const { return m_startOver; }
+    QToolButton* catchUpButton() const { return m_catchUp; }
+    std::optional<QString> tableViewHeaderString() const { return m_header; }
+
+    void onTodaysReadingButton();
+    void onFirstUnreadReadingButton();
+    void onPreviousReadingButton();
+    void onNextReadingButton();
+    void onStartOver();
+    void onCatchUp();
+    void updateButtons();
+    void thisSourceIsNowActive(const Notification* n);
+    void everybodySyncToMeNotification(const QVariantMap& userInfo);
+    void displayPreferencesChanged();
+    // Choosing a row: a go-to request for its reading.
+    void activateRow(int row);
+    // The row scrolled to last (for tests: the table's own scrolling depends on its size).
+    int lastScrolledRow() const { return m_lastScrolledRow; }
+
+    // Runs a dialog modally and answers its result code.
+    std::function<int(QDialog&)> runModal;
+
+private:
+    void loadView();
+    void reloadTable();
+    void scrollToReading(qint64 reading);
+    void postReadingRequest(const QString& key);
+
+    StudyPaneEnvironment m_env;
+    SourceTuple::Ptr m_sourceTuple;
+    QPointer<QWidget> m_view;
+    QTableWidget* m_table = nullptr;
+    QToolButton* m_startOver = nullptr;
+    QToolButton* m_catchUp = nullptr;
+    std::optional<QString> m_header;
+    int m_lastScrolledRow = -1;
+    std::vector<Observation> m_observations;
+};
+
+// Paints a reading: its date above "Reading n of N", on the read or unread colour.
+class ReadingProgressCellView : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    enum Role { ReadingNumberRole = Qt::UserRole + 1 };
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};

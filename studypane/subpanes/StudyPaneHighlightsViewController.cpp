@@ -1,0 +1,492 @@
+#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
+
+#include "engine/references/cBibleRef.h"
+#include "library/EngineStrings.h"
+#include "library/GoToRequest.h"
+#include "platform/Alerts.h"
+#include "render/cHTMLColor.h"
+#include "search/core/BitVector.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "userdata/cHighlightColorNameStg.h"
+#include "userdata/cVerseHighlightDoc.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+using Controller = StudyPaneHighlightsViewController;
+
+const QString kTitle = QStringLiteral("title");
+const QString kColorID = QStringLiteral("colorID");
+const QString kBgColor = QStringLiteral("bgColor");
+const QString kUnderline = QStringLiteral("underlineStyle");
+
+NotificationCenter& center()
+{
+    return StudyPaneBookmarksViewController::notificationCenter();
+}
+
+QVariantMap clearPayload(const QString& title)
+{
+    return {{kTitle, title}, {kColorID, 0u}, {kBgColor, QColor(Qt::transparent)}, {kUnderline, 0}};
+}
+
+// A swatch of the item: its background colour, or a line drawn in its underline pattern.
+QIcon swatch(const QVariantMap& payload)
+{
+    QPixmap pixmap(28, 14);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    const QColor background = payload.value(kBgColor).value<QColor>();
+    if (background.alpha() > 0) {
+        painter.fillRect(pixmap.rect().adjusted(1, 1, -1, -1), background);
+        painter.setPen(QColor(0, 0, 0, 90));
+        painter.drawRect(pixmap.rect().adjusted(1, 1, -2, -2));
+    }
+    const int style = payload.value(kUnderline).toInt();
+    if (style != 0) {
+        QPen pen(Qt::black, 1.5);
+        pen.setStyle(style == Controller::kUnderlineDotted
+                ? Qt::DotLine
+                : (style == Controller::kUnderlineDashed ? Qt::DashLine : Qt::SolidLine));
+        painter.setPen(pen);
+        painter.drawLine(2, 11, 26, 11);
+    }
+    return QIcon(pixmap);
+}
+
+QAction* addItem(QMenu* menu, const QVariantMap& payload, const Controller::MenuHandler& onChosen)
+{
+    QAction* a = menu->addAction(swatch(payload), payload.value(kTitle).toString());
+    a->setData(payload);
+    if (onChosen)
+        QObject::connect(a, &QAction::triggered, menu, [onChosen, payload] { onChosen(payload); });
+    return a;
+}
+
+}  // namespace
+
+const std::array<quint16, 19>& StudyPaneHighlightsViewController::menuColorValues()
+{
+    static const std::array<quint16, 19> values {84, 89, 7, 3, 34, 44, 51, 69, 67, 90, 92, 103, 4, 14, 120, 135,
+        kHighlightStyleUnderline, kHighlightStyleDottedUnderline, kHighlightStyleDashedUnderline};
+    return values;
+}
+
+const void* StudyPaneHighlightsViewController::classObject()
+{
+    static const char tag = 0;
+    return &tag;
+}
+
+QVariantMap StudyPaneHighlightsViewController::colorMenuPayload(quint16 value)
+{
+    QVariantMap p = clearPayload(nameForColorValue(value, false));
+    p.insert(kColorID, quint32(value));
+    if ((value & 0x8000) != 0) {
+        int style = kUnderlineSingle;
+        if (value == kHighlightStyleDottedUnderline)
+            style = kUnderlineDotted;
+        else if (value == kHighlightStyleDashedUnderline)
+            style = kUnderlineDashed;
+        else if (value != kHighlightStyleUnderline)
+            style = kUnderlineNone;
+        p.insert(kUnderline, style);
+    } else if (value < kHighlightColorRowCount) {
+        const std::uint32_t rgb = highlightColorTable()[value].rgb;
+        p.insert(kBgColor,
+            QColor::fromRgbF(float((rgb >> 16) & 0xFF) / 255.0f, float((rgb >> 8) & 0xFF) / 255.0f,
+                float(rgb & 0xFF) / 255.0f, 1.0f));
+    }
+    return p;
+}
+
+void StudyPaneHighlightsViewController::populateColorMenu(QMenu* menu, int options, const MenuHandler& onChosen)
+{
+    if (menu == nullptr)
+        return;
+    menu->clear();
+    if ((options & kOptionAnyColor) != 0)
+        addItem(menu, clearPayload(QStringLiteral("Any Color")), onChosen);
+    for (quint16 value : menuColorValues())
+        addItem(menu, colorMenuPayload(value), onChosen);
+    if ((options & kOptionRemoveHighlight) != 0)
+        addItem(menu, clearPayload(QStringLiteral("Remove Highlight")), onChosen);
+}
+
+void StudyPaneHighlightsViewController::highlightTheseVerses(const QList<quint32>& keys, quint16 color)
+{
+    cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
+    if (doc == nullptr || keys.isEmpty())
+        return;
+    for (quint32 key : keys) {
+        const cBibleRef reference(key);
+        if (color != 0)
+            doc->setHighlight(reference, 0, color);
+        else
+            doc->removeHighlight(reference);
+    }
+    center().postNotificationName(HighlightsHaveChanged, nullptr);
+}
+
+QString StudyPaneHighlightsViewController::defaultNameForStyle(quint32 value)
+{
+    const quint32 difference = value - 0x8002u;
+    const quint32 index = (difference >> 1) | (difference << 31);
+    switch (index) {
+    case 0:
+        return QStringLiteral("Bold");
+    case 1:
+        return QStringLiteral("Italic");
+    case 3:
+        return QStringLiteral("Underline");
+    case 7:
+        return QStringLiteral("Dotted Underline");
+    case 11:
+        return QStringLiteral("Dashed Underline");
+    default:
+        return QString();
+    }
+}
+
+QString StudyPaneHighlightsViewController::nameForColorValue(quint16 value, bool noCustomNames)
+{
+    if (!noCustomNames) {
+        cHighlightColorNameStg store;
+        cHighlightColorNameRecord record;
+        if (store.findColorName(value, false, record))
+            return EngineStrings::fromUtf16(record.name);
+    }
+    if ((value & 0x8000) != 0)
+        return defaultNameForStyle(value);
+    if (value < kHighlightColorRowCount)
+        return QString::fromUtf8(highlightColorTable()[value].name);
+    return QString();
+}
+
+void StudyPaneHighlightsViewController::renameHighlightColor(
+    quint16 value, const QString& currentName, const QString& newName)
+{
+    cHighlightColorNameStg store;
+    cHighlightColorNameRecord record;
+    const bool hasRow = store.findColorName(value, false, record);
+    const QString current = hasRow ? EngineStrings::fromUtf16(record.name) : currentName;
+    if (current == newName)
+        return;
+    // Blanks and control characters go from both ends.
+    qsizetype from = 0;
+    qsizetype to = newName.size();
+    auto blank = [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; };
+    while (from < to && blank(newName[from]))
+        ++from;
+    while (to > from && blank(newName[to - 1]))
+        --to;
+    const QString trimmed = newName.mid(from, to - from);
+    if (current == trimmed)
+        return;
+    record.colornum = value;
+    record.name = EngineStrings::utf16(trimmed);
+    if (hasRow) {
+        record.serverid = 0;
+        store.writeColorName(record, false, false);
+    } else {
+        record.clear();
+        record.colornum = value;
+        record.name = EngineStrings::utf16(trimmed);
+        store.addColorName(record, false, false, false);
+    }
+    center().postNotificationName(HighlightColorNamesHaveChanged, classObject());
+}
+
+void StudyPaneHighlightsViewController::deleteHighlightColorNameFor(quint16 value)
+{
+    cHighlightColorNameStg store;
+    cHighlightColorNameRecord record;
+    if (store.findColorName(value, false, record))
+        store.markColorNameDeleted(record, false, false, false);
+    center().postNotificationName(HighlightColorNamesHaveChanged, classObject());
+}
+
+// --- the sub-pane ---
+
+StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+{
+    if (m_env.center == nullptr)
+        return;
+    auto on = [this](const QString& name, NotificationCenter::Handler handler) {
+        m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(handler)));
+    };
+    on(QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+    on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
+    on(HighlightsHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
+    on(HighlightColorNamesHaveChanged, [this](Notification&) { populateColorMenu(); });
+}
+
+StudyPaneHighlightsViewController::~StudyPaneHighlightsViewController()
+{
+    m_observations.clear();
+    delete m_view.data();
+}
+
+std::unique_ptr<StudyPaneHighlightsViewController> StudyPaneHighlightsViewController::factory(
+    StudyPaneViewController* studyPane)
+{
+    auto c = std::make_unique<StudyPaneHighlightsViewController>(studyPane->environment());
+    c->studyPaneViewController = studyPane;
+    return c;
+}
+
+QWidget* StudyPaneHighlightsViewController::view()
+{
+    if (m_view == nullptr) {
+        loadView();
+        populateColorMenu();
+        thisSourceIsNowActive(nullptr);
+        updateButtons();
+    }
+    return m_view;
+}
+
+void StudyPaneHighlightsViewController::loadView()
+{
+    m_view = new QWidget;
+    m_view->setObjectName(QStringLiteral("StudyPaneHighlightsView"));
+    auto* column = new QVBoxLayout(m_view);
+    column->setContentsMargins(4, 4, 4, 4);
+    auto* row = new QHBoxLayout;
+    m_popup = new QComboBox(m_view);
+    m_popup->setToolTip(tr("Highlight colour to list"));
+    m_popup->setIconSize(QSize(28, 14));
+    m_renameButton = new QToolButton(m_view);
+    m_renameButton->setText(tr("Rename"));
+    m_renameButton->setToolTip(tr("Rename the selected colour"));
+    m_removeButton = new QToolButton(m_view);
+    m_removeButton->setText(tr("Remove"));
+    m_removeButton->setToolTip(tr("Remove the highlights of the selected colour"));
+    row->addWidget(m_popup, 1);
+    row->addWidget(m_renameButton);
+    row->addWidget(m_removeButton);
+    column->addLayout(row);
+    m_table = new QTableWidget(0, 1, m_view);
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->setShowGrid(false);
+    column->addWidget(m_table, 1);
+
+    connect(m_popup, &QComboBox::activated, this, [this](int index) { onColorSelected(index); });
+    connect(m_renameButton, &QToolButton::clicked, this, [this] { onRenameHighlightColorButton(); });
+    connect(m_removeButton, &QToolButton::clicked, this, [this] { onRemoveHighlightsButton(); });
+    connect(m_table, &QTableWidget::cellClicked, this, [this](int r, int) { activateRow(r); });
+    connect(m_table, &QTableWidget::cellActivated, this, [this](int r, int) { activateRow(r); });
+}
+
+void StudyPaneHighlightsViewController::studyPaneDidActivateSubview()
+{
+    if (m_popup != nullptr)
+        m_popup->setFocus();
+}
+
+SourceTuple::Ptr StudyPaneHighlightsViewController::listedBible() const
+{
+    return studyPaneViewController
+        ? StudyPaneSubpanes::bookForID(m_env, studyPaneViewController->highlightPaneSourceTupleID())
+        : nullptr;
+}
+
+void StudyPaneHighlightsViewController::populateColorMenu()
+{
+    if (m_popup == nullptr)
+        return;
+    QMenu scratch;
+    populateColorMenu(&scratch, kOptionAnyColor, {});
+    const QSignalBlocker block(m_popup);
+    m_popup->clear();
+    for (QAction* a : scratch.actions())
+        m_popup->addItem(a->icon(), a->text(), a->data());
+    const quint16 wanted = studyPaneViewController ? studyPaneViewController->highlightPaneSelectedColorEnum() : 0;
+    int chosen = -1;
+    for (int i = 0; i < m_popup->count(); ++i) {
+        if (m_popup->itemData(i).toMap().value(kColorID).toUInt() == wanted)
+            chosen = i;
+    }
+    m_popup->setCurrentIndex(chosen);
+    updateButtons();
+}
+
+void StudyPaneHighlightsViewController::updateButtons()
+{
+    if (m_renameButton == nullptr)
+        return;
+    const quint16 value = studyPaneViewController ? studyPaneViewController->highlightPaneSelectedColorEnum() : 0;
+    m_renameButton->show();
+    m_renameButton->setEnabled(value != 0);
+}
+
+void StudyPaneHighlightsViewController::thisSourceIsNowActive(const Notification* n)
+{
+    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+        return;
+    SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
+    if (!candidate) {
+        SourceTuple::Ptr active = StudyPaneSubpanes::activeBook(m_env).book;
+        if (active && active->docSupports(SourceTuple::kDocSupportsIsBible()))
+            candidate = active;
+    }
+    if (!candidate && n == nullptr)
+        candidate = listedBible();
+    if (candidate && !candidate->docSupports(SourceTuple::kDocSupportsIsBible()))
+        return;
+    const std::optional<SourceTupleID> stored = studyPaneViewController->highlightPaneSourceTupleID();
+    const bool same = candidate ? (stored && candidate->isEqual(*stored)) : !stored.has_value();
+    if (!same) {
+        studyPaneViewController->setHighlightPaneSourceTupleID(
+            candidate ? std::optional<SourceTupleID>(candidate->sourceTupleID()) : std::nullopt);
+        m_header.reset();
+    } else if (n != nullptr) {
+        return;
+    }
+    searchCurrentSourceForColor(studyPaneViewController->highlightPaneSelectedColorEnum());
+}
+
+void StudyPaneHighlightsViewController::onColorSelected(int index)
+{
+    if (m_popup == nullptr || index < 0 || index >= m_popup->count())
+        return;
+    const quint16 value = quint16(m_popup->itemData(index).toMap().value(kColorID).toUInt());
+    SourceTuple::Ptr book = StudyPaneSubpanes::activeBook(m_env).book;
+    if (book && book->docSupports(SourceTuple::kDocSupportsIsBible()) && studyPaneViewController)
+        studyPaneViewController->setHighlightPaneSourceTupleID(book->sourceTupleID());
+    else
+        book = listedBible();
+    if (book)
+        searchCurrentSourceForColor(value);
+    updateButtons();
+}
+
+void StudyPaneHighlightsViewController::searchCurrentSourceForColor(quint16 value)
+{
+    m_header.reset();
+    if (studyPaneViewController)
+        studyPaneViewController->setHighlightPaneSelectedColorEnum(value);
+    const QString name = nameForColorValue(value, true);
+    m_sections.clear();
+    if (const SourceTuple::Ptr bible = listedBible()) {
+        BitVector found(1);
+        bible->resultsForColorNamed(found, name == QStringLiteral("<default>") ? QStringLiteral("*") : name);
+        for (uint32_t s = found.first(true); s != cBitVector::kNone; s = found.nextAfter(s, true))
+            m_sections.append(s);
+    }
+    reloadTable();
+}
+
+void StudyPaneHighlightsViewController::reloadTable()
+{
+    if (m_table == nullptr)
+        return;
+    const SourceTuple::Ptr bible = listedBible();
+    if (!m_header)
+        m_header = bible ? bible->name() : QString();
+    auto* header = new QTableWidgetItem(*m_header);
+    header->setToolTip(*m_header);
+    m_table->setHorizontalHeaderItem(0, header);
+    m_table->clearContents();
+    m_table->setRowCount(bible ? int(m_sections.size()) : 0);
+    for (int r = 0; r < m_table->rowCount(); ++r)
+        m_table->setItem(r, 0, new QTableWidgetItem(bible->plainTextSearchResultTitleForSection(m_sections[r])));
+}
+
+void StudyPaneHighlightsViewController::activateRow(int row)
+{
+    const SourceTuple::Ptr bible = listedBible();
+    if (row >= 0 && row < m_sections.size() && m_sections[row] != 0 && bible) {
+        const quint32 section = m_sections[row];
+        GoToRequest g;
+        if (const quint32 key = bible->keyForSection(section)) {
+            g.bibleKey = key;
+            if (studyPaneViewController)
+                studyPaneViewController->pushKeyOnRecentStack(key, bible->abbr());
+        }
+        g.section = section;
+        g.sourceTuple = bible;
+        g.activate = true;
+        g.sync = true;
+        g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+        if (m_env.center != nullptr)
+            m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+    }
+    if (m_table != nullptr) {
+        const QSignalBlocker block(m_table->selectionModel());
+        m_table->clearSelection();
+    }
+}
+
+void StudyPaneHighlightsViewController::onRenameHighlightColorButton()
+{
+    const quint16 value = studyPaneViewController ? studyPaneViewController->highlightPaneSelectedColorEnum() : 0;
+    const QString shown = nameForColorValue(value, false);
+    const std::optional<QString> answer =
+        StudyPaneSubpanes::runTextPrompt({{QStringLiteral("title"), QStringLiteral("Rename Highlight Color")},
+            {QStringLiteral("prompt"),
+                QStringLiteral("Enter a new name for this color below. To reset the color to its default name, clear "
+                               "the field and select OK.")},
+            {QStringLiteral("default"), shown},
+            {QStringLiteral("detailPrompt"),
+                QStringLiteral("Color names don't have to be unique but it will be less confusing if they are. "
+                               "Changing the name of the color does not change the color itself. It is intended that "
+                               "you use names that are descriptive of the reason why you highlight using this "
+                               "particular color. ")}});
+    if (!answer)
+        return;
+    if (answer->trimmed().isEmpty())
+        deleteHighlightColorNameFor(value);
+    else
+        renameHighlightColor(value, shown, *answer);
+}
+
+void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
+{
+    const quint16 value = studyPaneViewController ? studyPaneViewController->highlightPaneSelectedColorEnum() : 0;
+    Alert alert;
+    alert.style = AlertStyle::Warning;
+    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    if (value != 0) {
+        alert.messageText = QStringLiteral("Are you sure you want to remove all highlights in this color?");
+        alert.informativeText = QStringLiteral("If you answer 'Yes', you will delete all highlights that use the color "
+                                               "called '%1'. This operation cannot be undone.")
+                                    .arg(nameForColorValue(value, false));
+    } else {
+        alert.messageText = QStringLiteral("Are you sure you want to remove ALL your highlights?");
+        alert.informativeText = QStringLiteral(
+            "If you answer 'Yes', you will remove ALL HIGHLIGHTS in ALL COLORS. This operation cannot be undone.");
+    }
+    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+        return;
+    alert.messageText = QStringLiteral("LAST CHANCE: %1").arg(alert.messageText);
+    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+        return;
+    cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
+    const bool ok = doc != nullptr && doc->deleteHighlightsWithColor(value != 0 ? std::int32_t(value) : -1, false);
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(HighlightsHaveChanged, this);
+    if (!ok) {
+        Alert problem;
+        problem.messageText = QStringLiteral("There was a problem removing highlights.");
+        problem.informativeText =
+            QStringLiteral("This is an unusual error. There appears to be a problem accessing the database.");
+        problem.buttons = {QStringLiteral("OK")};
+        Alerts::shared().runModal(problem);
+    }
+}

@@ -1,0 +1,123 @@
+#include "studypane/subpanes/StudyPaneSubpanes.h"
+
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+#include "studypane/subpanes/StudyPaneBookGotoViewController.h"
+#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
+#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
+
+#include <QDebug>
+#include <QInputDialog>
+
+namespace StudyPaneSubpanes {
+
+namespace {
+
+TextPrompt& promptSlot()
+{
+    static TextPrompt prompt;
+    return prompt;
+}
+
+Toast& toastSlot()
+{
+    static Toast toast;
+    return toast;
+}
+
+}  // namespace
+
+void registerAll()
+{
+    using Pane = StudyPaneViewController;
+    Pane::registerSubpaneFactory(
+        Pane::kBookmarksSubpane, [](Pane& pane) { return StudyPaneBookmarksViewController::factory(&pane); });
+    Pane::registerSubpaneFactory(
+        Pane::kHighlightsSubpane, [](Pane& pane) { return StudyPaneHighlightsViewController::factory(&pane); });
+    Pane::registerSubpaneFactory(
+        Pane::kBibleGotoSubpane, [](Pane& pane) { return StudyPaneBibleGotoViewController::factory(&pane); });
+    Pane::registerSubpaneFactory(Pane::kBookGotoSubpane,
+        [](Pane& pane) { return StudyPaneBookGotoViewController::factoryForCommentaryOrDictionary(&pane); });
+    Pane::registerSubpaneFactory(
+        Pane::kDevoGotoSubpane, [](Pane& pane) { return StudyPaneDevoGotoViewController::factory(&pane); });
+    Pane::registerSubpaneFactory(
+        Pane::kOtherGotoSubpane, [](Pane& pane) { return StudyPaneBookGotoViewController::factoryForOther(&pane); });
+}
+
+ActiveBook activeBook(const StudyPaneEnvironment& env)
+{
+    ActiveBook out;
+    const Layout* layout = env.layoutManager ? env.layoutManager->currentLayout() : nullptr;
+    const LayoutRegionContents* contents = layout ? layout->currentRegionContents() : nullptr;
+    if (contents != nullptr && contents->kind().isEmpty()) {
+        if (auto* pane = dynamic_cast<LayoutBookPane*>(contents->viewController())) {
+            out.book = pane->currentSourceTuple();
+            if (out.book) {
+                out.section = pane->currentSourceSection();
+                const qint64 block = pane->currentSourceBlock();
+                out.block = block < 0 || block > qint64(SourceTuple::kNoBlock) ? SourceTuple::kNoBlock : quint32(block);
+            }
+            return out;
+        }
+    }
+    if (env.activeBook)
+        out.book = env.activeBook();
+    return out;
+}
+
+bool isLayoutCurrent(const StudyPaneViewController* pane, const StudyPaneEnvironment& env)
+{
+    if (pane == nullptr || env.layoutManager == nullptr)
+        return false;
+    const Layout* mine = pane->layout();
+    return mine != nullptr && mine == env.layoutManager->currentLayout();
+}
+
+SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id)
+{
+    if (!id || !id->isValid() || env.library == nullptr)
+        return nullptr;
+    const SourceTupleArray::Ptr all = env.library->allSources();
+    return all ? all->tupleForSourceTupleID(*id) : nullptr;
+}
+
+void setTextPrompt(TextPrompt prompt)
+{
+    promptSlot() = std::move(prompt);
+}
+
+std::optional<QString> runTextPrompt(const QVariantMap& options)
+{
+    if (promptSlot())
+        return promptSlot()(options);
+    QString label = options.value(QStringLiteral("prompt")).toString();
+    const QString detail = options.value(QStringLiteral("detailPrompt")).toString();
+    if (!detail.isEmpty())
+        label += QStringLiteral("\n\n") + detail;
+    bool ok = false;
+    const QString text = QInputDialog::getText(nullptr, options.value(QStringLiteral("title")).toString(), label,
+        QLineEdit::Normal, options.value(QStringLiteral("default")).toString(), &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
+}
+
+void setToast(Toast toast)
+{
+    toastSlot() = std::move(toast);
+}
+
+void showToast(const QString& message)
+{
+    if (toastSlot())
+        toastSlot()(message);
+    else
+        qInfo().noquote() << message;
+}
+
+}  // namespace StudyPaneSubpanes

@@ -1,0 +1,51 @@
+// What the bookmark, highlight and go-to sub-panes share: their registration with the study pane,
+// the book pane that is current in the current layout, the layout check every sub-pane makes before
+// it follows the active book, and the prompt and toast the application supplies (a modal one-field
+// prompt and a short message that fades away; tests install their own answers).
+//
+// `registerAll()` runs once at start-up, before any study pane loads its view. Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+#include "studypane/StudyPaneEnvironment.h"
+
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+#include <optional>
+
+class StudyPaneViewController;
+
+namespace StudyPaneSubpanes {
+
+// Registers the bookmark, highlight and four go-to sub-panes with the study pane.
+void registerAll();
+
+// The book pane that is the current region of the current layout (a region of the empty kind):
+// its book, section and block. Without such a pane, the environment's active book at section 0.
+struct ActiveBook {
+    SourceTuple::Ptr book;
+    quint64 section = 0;
+    quint32 block = SourceTuple::kNoBlock;
+};
+ActiveBook activeBook(const StudyPaneEnvironment& env);
+
+// Whether the layout holding the study pane is the current layout.
+bool isLayoutCurrent(const StudyPaneViewController* pane, const StudyPaneEnvironment& env);
+
+// The book of a library identity; null when the library does not hold it.
+SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id);
+
+// The modal one-field prompt: options "title", "prompt", "default", "detailPrompt"; the entered
+// text or nothing when cancelled. The default asks with a plain input dialog.
+using TextPrompt = std::function<std::optional<QString>(const QVariantMap& options)>;
+void setTextPrompt(TextPrompt prompt);
+std::optional<QString> runTextPrompt(const QVariantMap& options);
+
+// A short message for the user. The default writes it to the log.
+using Toast = std::function<void(const QString& message)>;
+void setToast(Toast toast);
+void showToast(const QString& message);
+
+}  // namespace StudyPaneSubpanes

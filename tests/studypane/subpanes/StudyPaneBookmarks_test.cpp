@@ -1,0 +1,273 @@
+// Bookmark services and the bookmarks sub-pane on the sample library and a private database:
+// categories created, renamed (in letter case only or to a new name that takes the bookmarks) and
+// refused; verse and section bookmarks set and removed per category or in all; the category menus;
+// notifications; the pane listing a book's bookmarks per category, going to a row and deleting a
+// category after two confirmations.
+
+#include "SubpaneTestSupport.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
+#include "userdata/cBookmarkMgr.h"
+#include "userdata/cCategoryStg.h"
+
+#include <QComboBox>
+#include <QMenu>
+#include <QTableWidget>
+#include <QToolButton>
+
+using namespace SubpaneTest;
+using Bookmarks = StudyPaneBookmarksViewController;
+
+namespace {
+
+QStringList titles(QMenu& menu)
+{
+    QStringList out;
+    for (QAction* a : menu.actions())
+        out << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    return out;
+}
+
+void clearAll()
+{
+    cBookmarkMgr bookmarks;
+    ASSERT_TRUE(bookmarks.openDatabase(nullptr, true, false));
+    bookmarks.deleteBookmarksInCategory(-1, false);
+    cCategoryStg categories;
+    ASSERT_TRUE(categories.openDatabase(false));
+    categories.deleteAllCategories(false, false);
+}
+
+class BookmarksTest : public SubpaneFixture {
+protected:
+    void SetUp() override
+    {
+        SubpaneFixture::SetUp();
+        if (!IsSkipped())
+            clearAll();
+    }
+};
+
+}  // namespace
+
+TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
+{
+    Recorder changed(screen->center, Bookmarks::CategoriesHaveChanged);
+    StudyPaneError error;
+    EXPECT_FALSE(Bookmarks::addOrRenameCategory(QStringLiteral(" \t\r\n"), std::nullopt, &error));
+    EXPECT_EQ(error.description, QStringLiteral("The new name is empty."));
+    EXPECT_EQ(error.domain, QStringLiteral("QuillsteadErrorDomain"));
+    EXPECT_EQ(error.code, -1);
+    EXPECT_EQ(error.suggestion, QStringLiteral("Enter a non-empty name."));
+
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("  Faith \n"), std::nullopt, &error));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Hope"), QString(), &error));
+    ASSERT_EQ(changed.posts.size(), 2);
+    EXPECT_EQ(changed.posts[0].object, Bookmarks::classObject());
+    EXPECT_TRUE(changed.posts[0].userInfo.isEmpty());
+    const quint16 faith = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("faith"));
+    const quint16 hope = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("HOPE"));
+    ASSERT_NE(faith, Bookmarks::kAllCategories);
+    EXPECT_EQ(hope, faith + 1);
+    EXPECT_EQ(Bookmarks::categoryNameForId(faith), QStringLiteral("Faith"));
+
+    // Duplicates in any letter case are refused, for new names and for renames.
+    EXPECT_FALSE(Bookmarks::addOrRenameCategory(QStringLiteral("FAITH"), std::nullopt, &error));
+    EXPECT_EQ(error.description, QStringLiteral("The category already exists."));
+    EXPECT_FALSE(Bookmarks::addOrRenameCategory(QStringLiteral("hope"), QStringLiteral("Faith"), &error));
+    EXPECT_EQ(error.description, QStringLiteral("The category already exists."));
+    EXPECT_EQ(changed.posts.size(), 2);
+
+    // The same name is nothing to do; a change of case keeps the row and its id.
+    EXPECT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Faith"), QStringLiteral("Faith"), &error));
+    EXPECT_EQ(changed.posts.size(), 2);
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("FAITH"), QStringLiteral("Faith"), &error));
+    EXPECT_EQ(changed.posts.size(), 3);
+    EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Faith")), faith);
+    EXPECT_EQ(Bookmarks::categoryNameForId(faith), QStringLiteral("FAITH"));
+
+    // A rename to a new name moves the bookmarks and retires the old category.
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(43, 3, 16), QStringLiteral("FAITH"), faith));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Trust"), QStringLiteral("FAITH"), &error));
+    const quint16 trust = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Trust"));
+    EXPECT_EQ(trust, hope + 1);
+    EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("FAITH"), &error), Bookmarks::kAllCategories);
+    EXPECT_EQ(error.reason, QStringLiteral("Category 'FAITH' could not be found"));
+    EXPECT_FALSE(Bookmarks::categoryNameForId(faith, &error).has_value());
+    EXPECT_TRUE(error.reason.isEmpty());
+    QMenu menu;
+    Bookmarks::populateCategoryMenuFromVerse(&menu, key(43, 3, 16), 0, {});
+    EXPECT_EQ(titles(menu), QStringList {QStringLiteral("Trust")});
+
+    // Renaming a category that does not exist fails and changes nothing.
+    EXPECT_FALSE(Bookmarks::addOrRenameCategory(QStringLiteral("Joy"), QStringLiteral("Nothing"), &error));
+    EXPECT_EQ(error.description, QStringLiteral("The category cannot be found."));
+    // Ids 0 and 65535 are named without a look-up.
+    EXPECT_EQ(Bookmarks::categoryNameForId(0), QStringLiteral("No Category"));
+    EXPECT_EQ(Bookmarks::categoryNameForId(65535), QStringLiteral("All Categories"));
+    EXPECT_EQ(Bookmarks::categoryNameForId(70000), QStringLiteral("All Categories"));
+}
+
+TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
+{
+    Recorder changed(screen->center, Bookmarks::BookmarksHaveChanged);
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Love"), std::nullopt));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Grace"), std::nullopt));
+    const quint16 love = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Love"));
+
+    // A name nobody has writes and posts nothing.
+    EXPECT_FALSE(Bookmarks::bookmarkThisVerse(key(62, 4, 8), QStringLiteral("Nobody"), Bookmarks::kAllCategories));
+    EXPECT_TRUE(changed.posts.isEmpty());
+    EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
+
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(62, 4, 8), QStringLiteral("love"), Bookmarks::kAllCategories));
+    ASSERT_EQ(changed.posts.size(), 1);
+    EXPECT_EQ(changed.posts[0].object, Bookmarks::classObject());
+    EXPECT_TRUE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
+
+    // One bookmark: options 8 add no "All Categories"; two bookmarks do.
+    QMenu menu;
+    Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), Bookmarks::kOptionAllWhenSeveral, {});
+    EXPECT_EQ(titles(menu), QStringList {QStringLiteral("Love")});
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(62, 4, 8), QStringLiteral("No Category"), 0));
+    menu.clear();
+    Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), Bookmarks::kOptionAllWhenSeveral, {});
+    EXPECT_EQ(titles(menu),
+        (QStringList {QStringLiteral("All Categories"), QStringLiteral("-"), QStringLiteral("No Category"),
+            QStringLiteral("Love")}));
+    EXPECT_EQ(menu.actions()[0]->data().toMap().value("searchTitle").toString(), QStringLiteral("*"));
+    EXPECT_EQ(menu.actions()[0]->data().toMap().value("categoryID").toUInt(), 65535u);
+
+    // The full menu, categories by name, each item carrying its payload and reaching the handler.
+    QVariantMap chosen;
+    Bookmarks::populateCategoryMenu(&menu,
+        Bookmarks::kOptionCreateNew | Bookmarks::kOptionAll | Bookmarks::kOptionNoCategory,
+        [&chosen](const QVariantMap& p) { chosen = p; });
+    EXPECT_EQ(titles(menu),
+        (QStringList {QStringLiteral("Create New Category"), QStringLiteral("-"), QStringLiteral("All Bookmarks"),
+            QStringLiteral("No Category"), QStringLiteral("Grace"), QStringLiteral("Love")}));
+    EXPECT_TRUE(menu.actions()[0]->data().toMap().value("isCreateNewCategory").toBool());
+    EXPECT_FALSE(menu.actions()[2]->data().toMap().contains("isCreateNewCategory"));
+    menu.actions()[5]->trigger();
+    EXPECT_EQ(chosen.value("categoryID").toUInt(), love);
+    EXPECT_EQ(chosen.value("searchTitle").toString(), QStringLiteral("Love"));
+
+    // Removing one category keeps the other; "*" with 65535 removes every category's.
+    changed.posts.clear();
+    EXPECT_FALSE(Bookmarks::deleteBookmarkOnThisVerse(key(62, 4, 8), QStringLiteral("Nobody"), 65535));
+    EXPECT_TRUE(changed.posts.isEmpty());
+    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisVerse(key(62, 4, 8), QStringLiteral("Love"), 65535));
+    menu.clear();
+    Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), 0, {});
+    EXPECT_EQ(titles(menu), QStringList {QStringLiteral("No Category")});
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(62, 4, 8), QStringLiteral("Grace"), 65535));
+    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisVerse(key(62, 4, 8), QStringLiteral("*"), 65535));
+    EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
+    EXPECT_EQ(changed.posts.size(), 3);
+
+    // Book bookmarks sit on the section of a block; block 0's section 0 is refused.
+    const SourceTuple::Ptr nave = world().nave;
+    ASSERT_TRUE(nave);
+    const quint32 block = nave->blockForSection(5);
+    ASSERT_EQ(nave->sectionForBlock(block), 5u);
+    EXPECT_FALSE(Bookmarks::blockHasBookmarks(block, nave));
+    ASSERT_TRUE(Bookmarks::bookmarkThisBlock(block, nave, QStringLiteral("Grace"), 65535));
+    EXPECT_TRUE(Bookmarks::blockHasBookmarks(block, nave));
+    menu.clear();
+    Bookmarks::populateCategoryMenuFromBlock(&menu, block, nave, Bookmarks::kOptionAll, {});
+    EXPECT_EQ(
+        titles(menu), (QStringList {QStringLiteral("All Categories"), QStringLiteral("-"), QStringLiteral("Grace")}));
+    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisBlock(block, nave, QStringLiteral("*"), 65535));
+    EXPECT_FALSE(Bookmarks::blockHasBookmarks(block, nave));
+}
+
+TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
+{
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Promises"), std::nullopt));
+    const quint16 promises = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Promises"));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(43, 3, 16), QStringLiteral("Promises"), promises));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(1, 1, 1), QStringLiteral("Promises"), promises));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(19, 23, 1), QString(), 0));
+
+    makePane(world().kjv);
+    pane->makeBookmarksPaneCurrent();
+    auto* bookmarks = static_cast<Bookmarks*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));
+    ASSERT_EQ(pane->subpaneViewController(), bookmarks);
+    EXPECT_TRUE(world().kjv->isEqual(*pane->bookmarkPaneSourceTupleID()));
+
+    // A new pane lists the uncategorised bookmarks; "All Bookmarks" lists every one, in book order.
+    QComboBox* popup = bookmarks->categoryPopUpButton();
+    EXPECT_EQ(popup->currentText(), QStringLiteral("No Category"));
+    EXPECT_EQ(pane->bookmarkPaneSelectedCatID(), 0);
+    QTableWidget* table = bookmarks->resultsTableView();
+    EXPECT_EQ(table->rowCount(), 1);
+    EXPECT_TRUE(bookmarks->deleteCategoryButton()->isEnabled());
+    EXPECT_FALSE(bookmarks->renameCategoryButton()->isEnabled());
+    bookmarks->onCategorySelected(0);
+    EXPECT_EQ(pane->bookmarkPaneSelectedCatID(), 65535);
+    ASSERT_EQ(table->rowCount(), 3);
+    EXPECT_EQ(table->item(0, 0)->text(),
+        world().kjv->plainTextSearchResultTitleForSection(world().kjv->sectionForBibleKey(key(1, 1, 1))));
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), world().kjv->name());
+    EXPECT_FALSE(bookmarks->renameCategoryButton()->isEnabled());
+
+    // One category.
+    const int index = popup->findText(QStringLiteral("Promises"));
+    ASSERT_GE(index, 0);
+    popup->setCurrentIndex(index);
+    bookmarks->onCategorySelected(index);
+    EXPECT_EQ(pane->bookmarkPaneSelectedCatID(), promises);
+    ASSERT_EQ(table->rowCount(), 2);
+    EXPECT_TRUE(bookmarks->renameCategoryButton()->isEnabled());
+    screenshot(QStringLiteral("bookmarks-subpane.png"));
+
+    // A row goes there and becomes a recent verse.
+    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    bookmarks->activateRow(1);
+    ASSERT_EQ(goTo.posts.size(), 1);
+    const GoToRequest g = GoToRequest::fromUserInfo(goTo.posts[0].userInfo);
+    EXPECT_EQ(g.bibleKey, key(43, 3, 16));
+    EXPECT_EQ(g.section, world().kjv->sectionForBibleKey(key(43, 3, 16)));
+    EXPECT_TRUE(g.activate && g.sync);
+    EXPECT_EQ(g.layoutUuid, screen->layout->uuidString());
+    EXPECT_EQ(g.sourceTuple, world().kjv);
+    EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(43, 3, 16));
+    EXPECT_TRUE(table->selectedItems().isEmpty());
+
+    // Renaming through the prompt keeps the category selected under its new name.
+    answers = {QStringLiteral("Covenant")};
+    bookmarks->onRenameCategory();
+    ASSERT_EQ(prompts.size(), 1);
+    EXPECT_EQ(prompts[0].value("default").toString(), QStringLiteral("Promises"));
+    EXPECT_EQ(prompts[0].value("title").toString(), QStringLiteral("Rename Bookmark Category"));
+    EXPECT_EQ(popup->currentText(), QStringLiteral("Covenant"));
+    EXPECT_EQ(table->rowCount(), 2);
+    // A duplicate name shows the error.
+    answers = {QStringLiteral("covenant ")};
+    bookmarks->onNewCategory();
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_EQ(alerts->shown()[0].messageText, QStringLiteral("The category already exists."));
+    alerts->clear();
+
+    // Deleting asks twice; "No" at the last chance keeps everything.
+    alerts->queueAnswer(AlertFirstButtonReturn);
+    alerts->queueAnswer(AlertSecondButtonReturn);
+    bookmarks->onDeleteCategory();
+    ASSERT_EQ(alerts->shown().size(), 2);
+    EXPECT_EQ(alerts->shown()[0].messageText,
+        QStringLiteral("Are you sure you want to delete the bookmarks in this category?"));
+    EXPECT_EQ(alerts->shown()[1].messageText,
+        QStringLiteral("LAST CHANCE: Are you sure you want to delete the bookmarks in this category?"));
+    EXPECT_TRUE(alerts->shown()[0].informativeText.contains(QStringLiteral("'Covenant'")));
+    EXPECT_EQ(table->rowCount(), 2);
+    alerts->clear();
+    alerts->queueAnswer(AlertFirstButtonReturn);
+    alerts->queueAnswer(AlertFirstButtonReturn);
+    bookmarks->onDeleteCategory();
+    EXPECT_EQ(alerts->shown().size(), 2);
+    EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Covenant")), 65535);
+    // The deleted category's place is taken by "All Bookmarks", which still holds the uncategorised one.
+    EXPECT_EQ(popup->currentText(), QStringLiteral("All Bookmarks"));
+    EXPECT_EQ(table->rowCount(), 1);
+    EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(43, 3, 16)));
+    EXPECT_TRUE(Bookmarks::verseHasBookmarks(key(19, 23, 1)));
+}

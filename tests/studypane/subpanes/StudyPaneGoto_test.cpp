@@ -1,0 +1,472 @@
+// The go-to sub-panes on the sample library: the study pane picks the Bible, book, devotional or
+// other form by the active book; the Bible form's pop-ups follow location sync, its completion list
+// follows what is typed, typed references in any accepted spelling go there and unknown ones show a
+// toast, recent verses show their text; the book forms' outlines (grouped above 125 entries) and
+// look-up fields open the chosen entry; the devotional form's catch-up and start-over dialogs move
+// the start date and the read marks.
+
+#include "SubpaneTestSupport.h"
+#include "engine/foundation/SimpleDate.h"
+#include "engine/references/BibleRef.h"
+#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+#include "studypane/subpanes/StudyPaneBookGotoViewController.h"
+#include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+using namespace SubpaneTest;
+
+namespace {
+
+bool sameDay(const SimpleDate& a, const SimpleDate& b)
+{
+    return a.year() == b.year() && a.month() == b.month() && a.day() == b.day();
+}
+
+SimpleDate daysFromToday(int n)
+{
+    SimpleDate d;
+    d.addDays(n);
+    return d;
+}
+
+class GotoTest : public SubpaneFixture {
+protected:
+    StudyPaneBibleGotoViewController* biblePane()
+    {
+        return static_cast<StudyPaneBibleGotoViewController*>(
+            pane->subpane(StudyPaneViewController::kBibleGotoSubpane));
+    }
+    StudyPaneBookGotoViewController* bookPane()
+    {
+        return static_cast<StudyPaneBookGotoViewController*>(pane->subpane(StudyPaneViewController::kBookGotoSubpane));
+    }
+    StudyPaneBookGotoViewController* otherPane()
+    {
+        return static_cast<StudyPaneBookGotoViewController*>(pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
+    }
+    StudyPaneDevoGotoViewController* devoPane()
+    {
+        return static_cast<StudyPaneDevoGotoViewController*>(pane->subpane(StudyPaneViewController::kDevoGotoSubpane));
+    }
+    void activate(const SourceTuple::Ptr& book, quint64 section = 0)
+    {
+        activeBook = book;
+        screen->center.postNotificationName(QStringLiteral("ThisSourceIsNowActiveNotification"), nullptr,
+            {{"sourceTuple", bookVariant(book)}, {"section", section}, {"block", qint64(0xFFFFFFFF)}});
+    }
+    void sync(quint32 bibleKey)
+    {
+        screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+            {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(world().kjv)},
+                {"bibleKey", bibleKey}});
+    }
+};
+
+}  // namespace
+
+TEST(TOCGroups, LevelsAboveOneHundredTwentyFiveAreGrouped)
+{
+    using B = StudyPaneBookGotoViewController;
+    EXPECT_EQ(B::displayedRows(125), 125);
+    EXPECT_EQ(B::displayedRows(126), 2);
+    EXPECT_EQ(B::displayedRows(250), 3);
+    EXPECT_EQ(B::displayedRows(251), 3);
+    EXPECT_EQ(B::groupSpan(126, 0), (std::pair<qint64, qint64> {0, 63}));
+    EXPECT_EQ(B::groupSpan(126, 1), (std::pair<qint64, qint64> {63, 63}));
+    EXPECT_EQ(B::groupSpan(250, 0).second, 83);
+    EXPECT_EQ(B::groupSpan(250, 1), (std::pair<qint64, qint64> {83, 83}));
+    EXPECT_EQ(B::groupSpan(250, 2), (std::pair<qint64, qint64> {166, 84}));
+    EXPECT_EQ(B::groupSpan(251, 0).second, 84);
+    EXPECT_EQ(B::groupSpan(251, 2), (std::pair<qint64, qint64> {168, 83}));
+    // Every level's groups cover it exactly, none above 125.
+    for (qint64 n : {126, 200, 251, 375, 376, 1000, 8674}) {
+        qint64 next = 0;
+        for (qint64 i = 0; i < B::displayedRows(n); ++i) {
+            const auto [first, count] = B::groupSpan(n, i);
+            EXPECT_EQ(first, next) << n;
+            EXPECT_GT(count, 0) << n;
+            EXPECT_LE(count, 125) << n;
+            next = first + count;
+        }
+        EXPECT_EQ(next, n);
+    }
+}
+
+TEST_F(GotoTest, TheGotoTabFollowsTheKindOfTheActiveBook)
+{
+    makePane(world().kjv);
+    pane->makeGotoPaneCurrent();
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kBibleGotoSubpane));
+    ASSERT_TRUE(world().nave && world().scofield && world().devotional && world().help);
+    activate(world().nave);
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kBookGotoSubpane));
+    activate(world().devotional);
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kDevoGotoSubpane));
+    activate(world().help);
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
+    activeBook = nullptr;
+    pane->makeGotoPaneCurrent();
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
+    // Another layout's pane does not follow.
+    Layout* other = screen->manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
+    screen->manager.setCurrentLayout(other);
+    activate(world().kjv);
+    EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
+}
+
+TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
+{
+    makePane(world().kjv);
+    pane->makeGotoPaneCurrent();
+    StudyPaneBibleGotoViewController* go = biblePane();
+    ASSERT_EQ(go->sourceTuple(), world().kjv);
+    sync(key(45, 8, 28));
+    EXPECT_EQ(go->bookNamePopUpButton()->currentText(), QStringLiteral("Romans"));
+    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("8"));
+    EXPECT_EQ(go->versePopUpButton()->currentText(), QStringLiteral("28"));
+    EXPECT_EQ(go->chapterPopUpButton()->count(), 16);
+    EXPECT_EQ(go->versePopUpButton()->count(), 39);
+    EXPECT_EQ(go->bookNamePopUpButton()->itemText(0), QStringLiteral("-- Choose Book --"));
+    EXPECT_EQ(go->bookNamePopUpButton()->itemData(0).toInt(), -1);
+    // The tags are the start sections of books, chapters and verses.
+    EXPECT_EQ(quint32(go->versePopUpButton()->currentData().toInt()), world().kjv->sectionForBibleKey(key(45, 8, 28)));
+    // A place inside the last book selects the last book item.
+    sync(key(66, 22, 21));
+    EXPECT_EQ(go->bookNamePopUpButton()->currentIndex(), go->bookNamePopUpButton()->count() - 1);
+    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("22"));
+    // Another layout's sync changes nothing.
+    screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+        {{"layoutUuid", QStringLiteral("elsewhere")}, {"sourceTuple", bookVariant(world().kjv)},
+            {"bibleKey", key(1, 1, 1)}});
+    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("22"));
+
+    // Choosing a book, a chapter and a verse goes there.
+    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    QComboBox* books = go->bookNamePopUpButton();
+    const int john = books->findText(QStringLiteral("John"));
+    ASSERT_GT(john, 0);
+    books->setCurrentIndex(john);
+    go->onBookSelected(john);
+    EXPECT_EQ(go->chapterPopUpButton()->count(), 21);
+    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("1"));
+    go->chapterPopUpButton()->setCurrentIndex(2);
+    go->onChapterSelected(2);
+    EXPECT_EQ(go->versePopUpButton()->count(), 36);
+    go->versePopUpButton()->setCurrentIndex(15);
+    go->onVerseSelected(15);
+    ASSERT_EQ(goTo.posts.size(), 1);
+    const GoToRequest g = GoToRequest::fromUserInfo(goTo.posts[0].userInfo);
+    EXPECT_EQ(g.bibleKey, key(43, 3, 16));
+    EXPECT_EQ(g.section, world().kjv->sectionForBibleKey(key(43, 3, 16)));
+    EXPECT_TRUE(g.sync);
+    EXPECT_FALSE(g.activate);
+    EXPECT_EQ(g.layoutUuid, screen->layout->uuidString());
+    // The placeholder book empties the other two.
+    go->onBookSelected(0);
+    EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("Ch"));
+    EXPECT_EQ(go->versePopUpButton()->currentText(), QStringLiteral("Vs"));
+    go->onGoToBCVButton();
+    EXPECT_EQ(goTo.posts.size(), 1);
+}
+
+TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)
+{
+    makePane(world().kjv);
+    pane->makeGotoPaneCurrent();
+    StudyPaneBibleGotoViewController* go = biblePane();
+    // Before anything is typed the list is the books; without one the field offers Genesis.
+    EXPECT_EQ(go->comboBoxObjectValueForItemAtIndex(0), QStringLiteral("Genesis"));
+    EXPECT_GE(go->numberOfItemsInComboBox(), 66);
+    EXPECT_EQ(go->comboBoxObjectValueForItemAtIndex(100000), QStringLiteral("Revelation"));
+
+    go->controlTextDidChange(QStringLiteral("Jo"));
+    const QStringList jo = go->comboBoxStrings();
+    for (const char* name : {"Job", "Joel", "John", "Jonah", "Joshua"})
+        EXPECT_TRUE(jo.contains(QLatin1String(name))) << name;
+    for (const QString& s : jo)
+        EXPECT_TRUE(s.startsWith(QStringLiteral("Jo"), Qt::CaseInsensitive)) << s.toStdString();
+    EXPECT_TRUE(go->comboBoxCompletedString(QStringLiteral("jo")).startsWith(QStringLiteral("Jo")));
+    EXPECT_EQ(go->comboBoxIndexOfItemWithStringValue(QStringLiteral("JOHN")), jo.indexOf(QStringLiteral("John")));
+    EXPECT_EQ(go->comboBoxIndexOfItemWithStringValue(QStringLiteral("Johnny")), -1);
+
+    go->controlTextDidChange(QStringLiteral("John "));
+    EXPECT_EQ(go->comboBoxStrings().size(), 21);
+    EXPECT_TRUE(go->comboBoxStrings().value(2).contains(QStringLiteral("3")));
+    go->controlTextDidChange(QStringLiteral("John 3:"));
+    EXPECT_EQ(go->comboBoxStrings().size(), 36);
+    go->controlTextDidChange(QStringLiteral("John 3"));
+    EXPECT_EQ(go->comboBoxStrings(), QStringList {QStringLiteral("John 3")});
+    go->controlTextDidChange(QStringLiteral("Zzz"));
+    EXPECT_TRUE(go->comboBoxStrings().isEmpty());
+
+    // Typing into the field completes the book name in place.
+    QLineEdit* edit = go->verseComboBox()->lineEdit();
+    edit->setText(QString());
+    QTest::keyClicks(edit, QStringLiteral("Rom"));
+    EXPECT_EQ(edit->text(), QStringLiteral("Romans"));
+    EXPECT_EQ(edit->selectedText(), QStringLiteral("ans"));
+}
+
+TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
+{
+    makePane(world().kjv);
+    pane->makeGotoPaneCurrent();
+    StudyPaneBibleGotoViewController* go = biblePane();
+    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    for (const QString& text : {QStringLiteral("Jn 3:16"), QStringLiteral("john 3.16"), QStringLiteral("Joh 3:16"),
+             QStringLiteral("John 3 16")}) {
+        goTo.posts.clear();
+        go->doGoToRefInString(text);
+        ASSERT_EQ(goTo.posts.size(), 1) << text.toStdString();
+        EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).bibleKey, key(43, 3, 16)) << text.toStdString();
+    }
+    EXPECT_EQ(pane->recentGoToVerseKeys(), QList<quint32> {key(43, 3, 16)});
+    EXPECT_TRUE(toasts.isEmpty());
+    go->verseComboBox()->setEditText(QStringLiteral("Ps 23:1"));
+    go->comboBoxAction();
+    EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(19, 23, 1));
+
+    goTo.posts.clear();
+    go->doGoToRefInString(QStringLiteral("Hezekiah 3:1"));
+    EXPECT_EQ(toasts, QStringList {QStringLiteral("Verse not found (Hezekiah 3:1).")});
+    EXPECT_TRUE(goTo.posts.isEmpty());
+    EXPECT_EQ(pane->recentGoToVerseKeys().size(), 2);
+
+    // The recent list shows each verse with its text; a verse this Bible lacks says so.
+    go->reloadRecentList();
+    QTableWidget* recent = go->recentVersesTableView();
+    ASSERT_EQ(recent->rowCount(), 2);
+    EXPECT_EQ(recent->horizontalHeaderItem(0)->text(), QStringLiteral("Recent Verses - %1").arg(world().kjv->name()));
+    EXPECT_TRUE(recent->item(0, 0)->text().contains(QStringLiteral("23:1")));
+    EXPECT_TRUE(
+        recent->item(0, 0)->data(BibleVerseTableCellView::HtmlRole).toString().contains(QStringLiteral("shepherd")));
+    pane->pushKeyOnRecentStack(key(43, 22, 1), QString());
+    go->reloadRecentList();
+    EXPECT_TRUE(recent->item(0, 0)
+                    ->data(BibleVerseTableCellView::HtmlRole)
+                    .toString()
+                    .contains(QStringLiteral("<p><i>Verse not found in this Bible.</i></p>")));
+    // Choosing a recent verse goes there and moves it to the front.
+    goTo.posts.clear();
+    go->activateRecentRow(2);
+    ASSERT_EQ(goTo.posts.size(), 1);
+    EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(43, 3, 16));
+    screenshot(QStringLiteral("bible-goto-subpane.png"));
+}
+
+TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
+{
+    ASSERT_TRUE(world().nave && world().treasury);
+    makePane(world().nave);
+    pane->makeGotoPaneCurrent();
+    StudyPaneBookGotoViewController* book = bookPane();
+    ASSERT_EQ(pane->subpaneViewController(), book);
+    ASSERT_EQ(book->sourceTuple(), world().nave);
+    QAbstractItemModelTester tester(book->outlineModel(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    TOCItem* root = book->getOrMakeRootTOCItem();
+    EXPECT_EQ(root->name, world().nave->name());
+    const qint64 n = qint64(world().nave->numChildrenOfSection(0));
+    ASSERT_GT(n, 0);
+    EXPECT_EQ(root->numChildren, StudyPaneBookGotoViewController::displayedRows(n));
+    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    TOCItem* first = book->child(0, root);
+    ASSERT_NE(first, nullptr);
+    if (n > 125) {
+        // A group row joins its first and last titles and leads to its first entry.
+        ASSERT_TRUE(first->isGroup());
+        const auto [start, count] = StudyPaneBookGotoViewController::groupSpan(n, 0);
+        EXPECT_EQ(first->numChildren, count);
+        const quint32 s0 = world().nave->sectionForChild(quint32(start), 0);
+        const quint32 sLast = world().nave->sectionForChild(quint32(start + count - 1), 0);
+        EXPECT_EQ(first->name,
+            QStringLiteral("'%1' to '%2'")
+                .arg(world().nave->tocNameForSection(s0), world().nave->tocNameForSection(sLast)));
+        EXPECT_EQ(first->section, s0);
+        TOCItem* entry = book->child(1, first);
+        ASSERT_NE(entry, nullptr);
+        EXPECT_EQ(entry->section, world().nave->sectionForChild(quint32(start + 1), 0));
+    }
+    // Choosing a row in the outline posts its section.
+    book->tocOutlineView()->setCurrentIndex(book->outlineModel()->index(0, 0));
+    ASSERT_EQ(goTo.posts.size(), 1);
+    GoToRequest g = GoToRequest::fromUserInfo(goTo.posts[0].userInfo);
+    EXPECT_EQ(g.section, first->section);
+    EXPECT_EQ(g.sourceTuple, world().nave);
+    EXPECT_FALSE(g.sync);
+    // Rows are cached: asking again gives the same row.
+    EXPECT_EQ(book->child(0, root), first);
+
+    // The look-up field over the headwords.
+    const int words = book->numberOfItemsInComboBox();
+    ASSERT_GT(words, 10);
+    const QString word = book->comboBoxObjectValueForItemAtIndex(5);
+    EXPECT_EQ(book->comboBoxIndexOfItemWithStringValue(word.toUpper()), 5);
+    EXPECT_TRUE(book->comboBoxCompletedString(word.left(3)).startsWith(word.left(3), Qt::CaseInsensitive));
+    goTo.posts.clear();
+    book->lookupComboBox()->setEditText(word);
+    book->comboBoxEnterKey();
+    ASSERT_EQ(goTo.posts.size(), 1);
+    g = GoToRequest::fromUserInfo(goTo.posts[0].userInfo);
+    EXPECT_EQ(g.wordSync, word);
+    EXPECT_TRUE(g.sync);
+    EXPECT_EQ(g.section, world().nave->sectionForSyncString(word));
+    goTo.posts.clear();
+    book->lookupComboBox()->setEditText(QStringLiteral("qqqqxz"));
+    book->comboBoxEnterKey();
+    EXPECT_TRUE(goTo.posts.isEmpty());
+    screenshot(QStringLiteral("book-goto-subpane.png"));
+
+    // A commentary: the outline of Treasury of David opens its entries.
+    activate(world().treasury);
+    ASSERT_EQ(book->sourceTuple(), world().treasury);
+    TOCItem* psalm = book->child(0, book->getOrMakeRootTOCItem());
+    ASSERT_NE(psalm, nullptr);
+    goTo.posts.clear();
+    book->outlineViewSelectionDidChange(psalm);
+    ASSERT_EQ(goTo.posts.size(), 1);
+    EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).section, psalm->section);
+    EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).sourceTuple, world().treasury);
+    // A Bible leaves the form on its book.
+    activate(world().kjv);
+    EXPECT_EQ(book->sourceTuple(), world().treasury);
+    // The other-books form took the help book only.
+    activate(world().help);
+    EXPECT_EQ(otherPane()->sourceTuple(), world().help);
+    EXPECT_EQ(book->sourceTuple(), world().treasury);
+    EXPECT_EQ(otherPane()->lookupComboBox(), nullptr);
+    EXPECT_GT(otherPane()->getOrMakeRootTOCItem()->numChildren, 0);
+}
+
+TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
+{
+    const SourceTuple::Ptr devo = world().devotional;
+    ASSERT_TRUE(devo);
+    ASSERT_GT(devo->numReadings(), 20u);
+    devo->setStartDate(daysFromToday(-9));  // today is reading 10
+    devo->resetProgress();
+    makePane(devo);
+    pane->makeGotoPaneCurrent();
+    StudyPaneDevoGotoViewController* go = devoPane();
+    ASSERT_EQ(pane->subpaneViewController(), go);
+    ASSERT_EQ(go->sourceTuple(), devo);
+    QTableWidget* table = go->readingProgressTableView();
+    ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
+    EXPECT_EQ(table->item(9, 0)->text(), SimpleDate().stringWithStyle(SimpleDate::kStyleWithWeekday));
+    EXPECT_EQ(table->item(9, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
+        QStringLiteral("Reading 10 of %1").arg(devo->numReadings()));
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
+    EXPECT_TRUE(go->catchUpButton()->isEnabled());
+    EXPECT_EQ(devo->firstUnreadReadingNumber(), 1u);
+
+    Recorder dates(screen->center, StudyPaneDevoGotoViewController::StartDateHasChanged);
+    Recorder progress(screen->center, SourceTuple::DevotionalProgressHasChangedNotification);
+    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    // Mark read through yesterday: readings 1 to 9.
+    go->runModal = [](QDialog& d) {
+        auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
+        EXPECT_EQ(c.catchUpMethodPopUpButton()->currentData().toInt(), 1);
+        EXPECT_EQ(c.endPointPopUpButton()->currentData().toInt(), 1);
+        c.catchUpMethodPopUpButton()->setCurrentIndex(1);
+        EXPECT_EQ(c.descriptionTextField()->text(), DevotionalCatchUpWindowController::descriptionFor(2, 1));
+        c.onOK();
+        return c.result();
+    };
+    go->onCatchUp();
+    for (quint32 r = 1; r <= 9; ++r)
+        EXPECT_TRUE(devo->isReadingComplete(r)) << r;
+    EXPECT_FALSE(devo->isReadingComplete(10));
+    EXPECT_EQ(devo->firstUnreadReadingNumber(), 10u);
+    EXPECT_EQ(dates.posts.size(), 1);
+    ASSERT_EQ(goTo.posts.size(), 1);
+    EXPECT_TRUE(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).todaysReading);
+    EXPECT_NE(table->item(0, 0)->background().color(), table->item(9, 0)->background().color());
+
+    // Again through yesterday: nothing is left to mark.
+    go->onCatchUp();
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_EQ(alerts->shown()[0].messageText,
+        QStringLiteral("You have already read all readings scheduled through yesterday."));
+    EXPECT_EQ(alerts->shown()[0].informativeText, QStringLiteral("Nothing will be changed."));
+    EXPECT_EQ(dates.posts.size(), 1);
+    EXPECT_EQ(devo->firstUnreadReadingNumber(), 10u);
+
+    // Move the start date through today: reading 10 is scheduled for tomorrow.
+    go->runModal = [](QDialog& d) {
+        auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
+        c.endPointPopUpButton()->setCurrentIndex(1);
+        c.onOK();
+        return c.result();
+    };
+    go->onCatchUp();
+    EXPECT_TRUE(sameDay(devo->startDate(), daysFromToday(2 - 10)));
+    EXPECT_EQ(devo->readingNumberForDate(daysFromToday(1)), 10u);
+    EXPECT_EQ(dates.posts.size(), 2);
+
+    // Cancel changes nothing.
+    go->runModal = [](QDialog& d) {
+        static_cast<DevotionalCatchUpWindowController&>(d).onCancel();
+        return d.result();
+    };
+    go->onCatchUp();
+    EXPECT_EQ(dates.posts.size(), 2);
+
+    // Start over without clearing keeps the marks and posts only the start date.
+    go->runModal = [](QDialog& d) {
+        auto& s = static_cast<DevotionalStartOverWindowController&>(d);
+        EXPECT_TRUE(s.clearAllProgressCheckbox()->isChecked());
+        EXPECT_EQ(s.startDateDatePicker()->minimumDate(), QDate::currentDate().addDays(-731));
+        EXPECT_EQ(s.startDateDatePicker()->maximumDate(), QDate::currentDate().addDays(731));
+        s.clearAllProgressCheckbox()->setChecked(false);
+        s.startDateDatePicker()->setDate(QDate::currentDate().addDays(-4));
+        s.onOK();
+        return s.result();
+    };
+    go->onStartOver();
+    EXPECT_TRUE(sameDay(devo->startDate(), daysFromToday(-4)));
+    EXPECT_EQ(devo->firstUnreadReadingNumber(), 10u);
+    EXPECT_EQ(dates.posts.size(), 3);
+    EXPECT_TRUE(progress.posts.isEmpty());
+    // With clearing, every mark goes.
+    go->runModal = [](QDialog& d) {
+        static_cast<DevotionalStartOverWindowController&>(d).onOK();
+        return d.result();
+    };
+    go->onStartOver();
+    EXPECT_TRUE(sameDay(devo->startDate(), SimpleDate()));
+    EXPECT_EQ(devo->firstUnreadReadingNumber(), 1u);
+    EXPECT_EQ(progress.posts.size(), 1);
+
+    // Moving the start date with reading 1 unread through today: tomorrow.
+    go->runModal = [](QDialog& d) {
+        auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
+        c.endPointPopUpButton()->setCurrentIndex(1);
+        c.onOK();
+        return c.result();
+    };
+    go->onCatchUp();
+    EXPECT_TRUE(sameDay(devo->startDate(), daysFromToday(1)));
+
+    // A row goes to its reading; a reading number below 1 scrolls to the first row.
+    goTo.posts.clear();
+    go->activateRow(4);
+    ASSERT_EQ(goTo.posts.size(), 1);
+    EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).section, devo->sectionForReadingNumber(5));
+    screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+        {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(devo)}, {"readingNumber", 30}});
+    EXPECT_EQ(go->lastScrolledRow(), 29);
+    screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+        {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(devo)}, {"readingNumber", -3}});
+    EXPECT_EQ(go->lastScrolledRow(), 0);
+    screenshot(QStringLiteral("devotional-goto-subpane.png"));
+    devo->resetProgress();
+}

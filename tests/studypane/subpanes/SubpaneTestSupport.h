@@ -1,0 +1,163 @@
+// Shared set-up of the sub-pane tests: the study pane screen of the study pane tests, the compiled
+// sample library in a private books folder, the user-data database in a private folder, the
+// highlight marks of rendered verses, recorded alerts, and prompts and toasts answered by the test.
+#pragma once
+
+#include "../StudyPaneTestSupport.h"
+#include "documents/cBookUserData.h"
+#include "library/EngineStrings.h"
+#include "library/GoToRequest.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "platform/RecordingAlerts.h"
+#include "search/execution/SearchHooks.h"
+#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace SubpaneTest {
+
+using namespace StudyPaneTest;
+
+inline const QString kLib = QStringLiteral(QS_BINARY_DIR "/library/");
+
+constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
+{
+    return (book << 16) | (chapter << 8) | verse;
+}
+
+struct Recorder {
+    QList<Notification> posts;
+    Observation observation;
+    Recorder(NotificationCenter& center, const QString& name)
+        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
+    {
+    }
+};
+
+// One library and one database folder for the whole test program.
+struct World {
+    QTemporaryDir folder;
+    SourceManager* library = nullptr;
+    SourceTuple::Ptr kjv, web, scofield, treasury, nave, devotional, greek, help;
+
+    World()
+    {
+        ensureApplication();
+        const QString data = folder.filePath(QStringLiteral("data/"));
+        QDir().mkpath(data);
+        cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(data));
+        cBookUserData::install();
+        installSearchHooks();
+        if (!QFile::exists(kLib + QStringLiteral("KJV.tvk")))
+            return;
+        const QString books = folder.filePath(QStringLiteral("books"));
+        QDir().mkpath(books);
+        for (const char* name : {"KJV.tvk", "WEB.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk",
+                 "DailyReadings.tvk", "StrongsGreek.tvk"})
+            QFile::link(kLib + QLatin1String(name), QDir(books).filePath(QLatin1String(name)));
+        QFile::link(
+            QStringLiteral(QS_BINARY_DIR "/books/MXHelp.tvk"), QDir(books).filePath(QStringLiteral("MXHelp.tvk")));
+        SourceManager::Folders folders;
+        folders.books = books;
+        folders.cache = folder.filePath(QStringLiteral("cache"));
+        folders.refused = folder.filePath(QStringLiteral("refused"));
+        QDir().mkpath(folders.cache);
+        library = new SourceManager(folders);
+        const auto all = library->allSources();
+        kjv = all->tupleForPubID(1, 101);
+        scofield = all->tupleForPubID(1, 110);
+        for (qint64 i = 0; i < all->count(); ++i) {
+            const SourceTuple::Ptr t = all->tupleAtIndex(i);
+            const QString name = t->name();
+            if (t->isABible() && t != kjv && t->abbr() == QStringLiteral("WEB"))
+                web = t;
+            else if (t->syncType() == 3)
+                devotional = t;
+            else if (name.contains(QStringLiteral("Treasury")))
+                treasury = t;
+            else if (name.contains(QStringLiteral("Nave")))
+                nave = t;
+            else if (name.contains(QStringLiteral("Greek")))
+                greek = t;
+            else if (t->syncType() == 0 && !t->isABible())
+                help = t;
+        }
+    }
+};
+
+inline World& world()
+{
+    static World* w = new World;  // kept to the end of the process, like the application
+    return *w;
+}
+
+// A study pane over the sample library, the sub-panes registered, the services posting on the
+// screen's centre, alerts recorded and prompts answered from a queue.
+class SubpaneFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (world().library == nullptr || !world().kjv)
+            GTEST_SKIP() << "the sample library is not built";
+        StudyPaneSubpanes::registerAll();
+        screen = std::make_unique<Screen>();
+        StudyPaneBookmarksViewController::setNotificationCenter(&screen->center);
+        alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(alerts);
+        StudyPaneSubpanes::setTextPrompt([this](const QVariantMap& options) -> std::optional<QString> {
+            prompts.append(options);
+            if (answers.isEmpty())
+                return std::nullopt;
+            return answers.takeFirst();
+        });
+        StudyPaneSubpanes::setToast([this](const QString& m) { toasts.append(m); });
+        env = screen->environment();
+        env.library = world().library;
+        env.activeBook = [this] { return activeBook; };
+    }
+
+    void TearDown() override
+    {
+        StudyPaneSubpanes::setTextPrompt({});
+        StudyPaneSubpanes::setToast({});
+        Alerts::setShared(nullptr);
+        StudyPaneBookmarksViewController::setNotificationCenter(nullptr);
+    }
+
+    StudyPaneViewController* makePane(const SourceTuple::Ptr& active)
+    {
+        activeBook = active;
+        pane = screen->install(env);
+        pane->paneView()->resize(320, 600);
+        return pane;
+    }
+
+    // Saves a picture of the pane into the build's screenshot folder.
+    void screenshot(const QString& name)
+    {
+        QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+        QWidget* view = pane->paneView();
+        view->show();
+        QCoreApplication::processEvents();
+        view->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/") + name);
+    }
+
+    std::unique_ptr<Screen> screen;
+    StudyPaneEnvironment env;
+    SourceTuple::Ptr activeBook;
+    StudyPaneViewController* pane = nullptr;
+    std::shared_ptr<RecordingAlerts> alerts;
+    QList<QVariantMap> prompts;
+    QStringList answers;
+    QStringList toasts;
+};
+
+}  // namespace SubpaneTest
