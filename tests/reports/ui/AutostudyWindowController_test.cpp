@@ -100,6 +100,9 @@ protected:
 
     // The element set as the file on disk holds it.
     static AutoStudyElements onDisk() { return AutoStudyElements::autoStudyElementsFromDefaultFile(); }
+    // Copies of the verse list and of one element's books as the file holds them (safe to loop over).
+    static AutoStudyElementList verseOnDisk() { return onDisk().verseStudyElements(); }
+    static QList<AutoStudyBook> booksOnDisk(int element) { return onDisk().verseStudyElements()[element].bookArray; }
 
     static QString contents(const QString& path)
     {
@@ -211,19 +214,19 @@ TEST_F(AutostudyDialogs, TicksMovesAndAllOrNoneAreWrittenStraightAway)
 
     // None, then All: written; All again when everything is ticked changes and writes nothing.
     dialog->onNoneKindsButton();
-    for (const AutoStudyElement& e : onDisk().verseStudyElements())
+    for (const AutoStudyElement& e : verseOnDisk())
         EXPECT_FALSE(e.checked) << e.text.toStdString();
     dialog->onAllKindsButton();
-    for (const AutoStudyElement& e : onDisk().verseStudyElements())
+    for (const AutoStudyElement& e : verseOnDisk())
         EXPECT_TRUE(e.checked) << e.text.toStdString();
     QFile::remove(AutoStudyElements::defaultFilename());
     EXPECT_FALSE(elements->setAllChecked(true));
     EXPECT_FALSE(QFile::exists(AutoStudyElements::defaultFilename()));
     dialog->onNoneBooksButton();
-    for (const AutoStudyBook& b : onDisk().verseStudyElements()[3].bookArray)
+    for (const AutoStudyBook& b : booksOnDisk(3))
         EXPECT_FALSE(b.checked);
     dialog->onAllBooksButton();
-    for (const AutoStudyBook& b : onDisk().verseStudyElements()[3].bookArray)
+    for (const AutoStudyBook& b : booksOnDisk(3))
         EXPECT_TRUE(b.checked);
 }
 
