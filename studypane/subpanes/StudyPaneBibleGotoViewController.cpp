@@ -2,8 +2,8 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
-#include "render/CSSManager.h"
 #include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/SearchResultPage.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -117,6 +117,7 @@ void StudyPaneBibleGotoViewController::loadView()
     m_recent->verticalHeader()->hide();
     m_recent->verticalHeader()->setDefaultSectionSize(BibleVerseTableCellView::kRowHeight);
     m_recent->horizontalHeader()->setStretchLastSection(true);
+    m_recent->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_recent->setShowGrid(false);
     m_recent->setItemDelegate(new BibleVerseTableCellView(m_recent));
     column->addWidget(m_recent, 1);
@@ -229,7 +230,7 @@ void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const QVari
     m_verseNames = m_sourceTuple->bibleVerseNameSpellingsForChapter(
         chapterText, quint32(std::max(0, selectedTag(m_chapterPopup))), true, &m_verseSections);
     fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
-    m_versePopup->setCurrentIndex(m_versePopup->findText(ref.verseSpelling()));
+    m_versePopup->setCurrentIndex(std::max(0, m_versePopup->findText(ref.verseSpelling())));
 }
 
 void StudyPaneBibleGotoViewController::fillPopup(StudyPanePopUpButton* popup, const std::optional<QStringList>& names,
@@ -239,7 +240,8 @@ void StudyPaneBibleGotoViewController::fillPopup(StudyPanePopUpButton* popup, co
         return;
     const QSignalBlocker block(popup);
     popup->clear();
-    if (placeholderFirst || !names)
+    // An empty list shows its placeholder too, so the pop-up never stands blank.
+    if (placeholderFirst || !names || names->isEmpty())
         popup->addItem(placeholder, kPlaceholderTag);
     if (names) {
         for (qsizetype i = 0; i < names->size(); ++i)
@@ -527,7 +529,6 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
     m_recent->setHorizontalHeaderItem(0, header);
     m_recent->clearContents();
     m_recent->setRowCount(m_sourceTuple ? int(keys.size()) : 0);
-    const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
     for (int r = 0; r < m_recent->rowCount(); ++r) {
         BibleRef ref;
         ref.setLanguage(int(m_sourceTuple->bookLanguage()));
@@ -538,11 +539,7 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
             ? m_sourceTuple->htmlSearchResultTextForSection(section, nullptr, 2)
             : QStringLiteral("<p><i>Verse not found in this Bible.</i></p>");
         auto* item = new QTableWidgetItem(ref.fullSpelling());
-        item->setData(BibleVerseTableCellView::HtmlRole,
-            QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style type=\"text/css\">%1</style>"
-                           "</head><body>")
-                    .arg(css) +
-                body + QStringLiteral("</body></html>"));
+        item->setData(BibleVerseTableCellView::HtmlRole, SearchResultPage::page(body));
         m_recent->setItem(r, 0, item);
     }
 }

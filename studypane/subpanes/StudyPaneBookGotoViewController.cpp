@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -184,6 +185,7 @@ void StudyPaneBookGotoViewController::loadView()
     m_outline->setSelectionMode(QAbstractItemView::SingleSelection);
     m_outline->setModel(m_model);
     m_outline->header()->setStretchLastSection(true);
+    m_outline->header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     column->addWidget(m_outline, 1);
     connect(
         m_outline->selectionModel(), &QItemSelectionModel::currentChanged, this, [this](const QModelIndex& current) {
@@ -285,11 +287,13 @@ TOCItem* StudyPaneBookGotoViewController::child(qint64 index, TOCItem* parent)
     if (parent == nullptr || !parent->hasChildItems || !m_sourceTuple || index < 0 || index >= parent->numChildren)
         return nullptr;
     const qint64 n = qint64(entriesOf(parent).size());
-    if (index == 0 && n >= 251)
+    const bool cached = size_t(index) < parent->childItems.size() && parent->childItems[size_t(index)];
+    // Busy while a long level's rows are being made (not when the view asks again for rows it has).
+    if (index == 0 && n >= 251 && !cached)
         setAnimating(true);
     else if (index == parent->numChildren - 1 && m_progress != nullptr && m_progress->isVisible())
         setAnimating(false);
-    if (size_t(index) < parent->childItems.size() && parent->childItems[size_t(index)])
+    if (cached)
         return parent->childItems[size_t(index)].get();
     std::unique_ptr<TOCItem> made = makeChild(index, parent, n);
     if (parent->childItems.size() <= size_t(index))
@@ -334,6 +338,10 @@ void StudyPaneBookGotoViewController::setAnimating(bool on)
     if (m_progress == nullptr)
         return;
     m_progress->setVisible(on);
+    // The rows are made while the view lays itself out; once it is done nothing is left to wait for,
+    // even when the view never asks for a level's last row.
+    if (on)
+        QTimer::singleShot(0, m_progress, [bar = m_progress] { bar->hide(); });
 }
 
 void StudyPaneBookGotoViewController::outlineViewItemWillExpand(TOCItem* item)

@@ -188,6 +188,7 @@ void StudyPaneDevoGotoViewController::loadView()
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(2 * m_table->fontMetrics().height() + 6);
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->setShowGrid(false);
     m_table->setItemDelegate(new ReadingProgressCellView(m_table));
     column->addWidget(m_table, 1);

@@ -283,6 +283,7 @@ void StudyPaneHighlightsViewController::loadView()
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->setShowGrid(false);
     column->addWidget(m_table, 1);
 

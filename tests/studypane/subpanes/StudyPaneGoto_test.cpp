@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QTableWidget>
 #include <QTest>
+#include <QTextDocument>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -250,6 +251,11 @@ TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
     EXPECT_TRUE(recent->item(0, 0)->text().contains(QStringLiteral("23:1")));
     EXPECT_TRUE(
         recent->item(0, 0)->data(BibleVerseTableCellView::HtmlRole).toString().contains(QStringLiteral("shepherd")));
+    // What the style sheet hides (Strong's numbers) is not drawn.
+    QTextDocument verse;
+    verse.setHtml(recent->item(1, 0)->data(BibleVerseTableCellView::HtmlRole).toString());
+    EXPECT_TRUE(verse.toPlainText().contains(QStringLiteral("God so loved")));
+    EXPECT_FALSE(verse.toPlainText().contains(QStringLiteral("G1063")));
     pane->pushKeyOnRecentStack(key(43, 22, 1), QString());
     go->reloadRecentList();
     EXPECT_TRUE(recent->item(0, 0)

@@ -146,7 +146,8 @@ protected:
         QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
         QWidget* view = pane->paneView();
         view->show();
-        QCoreApplication::processEvents();
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
         view->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/") + name);
     }
 
