@@ -638,8 +638,7 @@ void QuillsteadAppController::onCycleFootnoteMarkers()
 void QuillsteadAppController::onOpenBook()
 {
     SourceManager::singleton().validate();
-    if (m_mainWindowController)
-        m_mainWindowController->runOpenBookDialog();
+    showOpenBookSheet();
 }
 
 void QuillsteadAppController::onAboutQuillstead()
@@ -657,6 +656,12 @@ void QuillsteadAppController::onAboutQuillstead()
 void QuillsteadAppController::performCommand(int tag)
 {
     switch (tag) {
+    case 101:
+        onOpenBook();
+        break;
+    case 109:
+        onLibrary();
+        break;
     case 103:
         onCloseBook();
         break;

@@ -104,6 +104,11 @@ public:
     void onToggleLinkPreview();
     void onCycleFootnoteMarkers();
     void onOpenBook();
+    // The store's windows over the main window, only when signed in: the Cloud Library sheet, the
+    // store pages, and the store on the customer's special offers.
+    void onLibrary();
+    void onBookstore();
+    void onMyOffers();
     void onAboutQuillstead();
     // The settings window, made on first use and dropped again when it closes.
     void onPreferences();
@@ -117,6 +122,8 @@ signals:
 private:
     void toggle(const QString& key, const QString& offText, const QString& onText, bool postDisplayChange);
     void postFromController(const QString& name, const QVariantMap& userInfo = {});
+    // The Open Book sheet over the main window.
+    void showOpenBookSheet();
     QString currentLayoutUuid() const;
 
     NotificationCenter& m_center;

@@ -12,7 +12,7 @@ layers below; each folder's entry lists which folders of its own layer it may us
   5. library
   6. search/execution
   7. panes/layout, panes/page, panes/pagebridge, panes/bookpane, panes/layoutview, panes
-  8. studypane/notes, studypane, studypane/subpanes, cloud, cloud/store, cloud/ui, reports, reports/ui
+  8. studypane/notes, studypane, studypane/subpanes, cloud, cloud/store, cloud/store/ui, cloud/ui, reports, reports/ui
   9. app
 
 tools/ (tools/standin-services included), tests/, bench/ and fuzz/ may include anything.
@@ -68,6 +68,7 @@ LAYERS = [
         ("studypane/subpanes", ["studypane", "studypane/notes"]),
         ("cloud", []),
         ("cloud/store", ["cloud"]),
+        ("cloud/store/ui", ["cloud", "cloud/store"]),
         ("cloud/ui", ["cloud", "cloud/store"]),
         ("reports", []),
         ("reports/ui", ["reports"]),
@@ -92,6 +93,7 @@ UI_FOLDERS = (
     "app",
     "app/preferences",
     "cloud/ui",
+    "cloud/store/ui",
     "reports/ui",
     "reports/ui/web",
     "platform/ui",

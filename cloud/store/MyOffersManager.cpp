@@ -1,7 +1,7 @@
 #include "cloud/store/MyOffersManager.h"
 
-#include "cloud/protocol/ScrambledText.h"
 #include "cloud/protocol/WebScriptQuery.h"
+#include "cloud/store/StoreCredentials.h"
 #include "cloud/store/WebScriptService.h"
 #include "library/XMLParser.h"
 #include "platform/NotificationCenter.h"
@@ -87,12 +87,7 @@ void MyOffersManager::refresh(bool force)
     }
     if (!force && last.secsTo(QDateTime::currentDateTimeUtc()) < m_defaults.integerForKey(kInterval))
         return;
-    WebScriptCaller caller;
-    caller.customerId = m_defaults.stringForKey(QStringLiteral("customerID"));
-    caller.clearPassword =
-        unscrambleText(m_defaults.stringForKey(QStringLiteral("optionsbitfield")), ScramblePad::Default);
-    caller.version = m_version;
-    caller.deviceId = m_defaults.stringForKey(QStringLiteral("deviceID"));
+    const WebScriptCaller caller = StoreCredentials::caller(m_defaults, m_version);
     const QString query =
         WebScriptQueries::offers(caller, WebScriptQueries::randomQueryNumber(), WebScriptQueries::randomQueryNumber());
     const QUrl base = m_script.isEmpty() ? WebScriptService::defaultScriptUrl() : m_script;

@@ -1,0 +1,78 @@
+// The application controller's store commands: the Open Book and Cloud Library sheets, the store
+// pages and the special offers, each over the main window and each handing over to the others.
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "cloud/store/ui/BookStoreWindowController.h"
+#include "cloud/store/ui/DownloadBooksSheetWindowController.h"
+#include "cloud/store/ui/OpenBookSheetWindowController.h"
+#include "cloud/store/ui/StoreContext.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+using qs::cloud::BookStoreWindowController;
+using qs::cloud::DownloadBooksSheetWindowController;
+using qs::cloud::OpenBookSheetWindowController;
+using qs::cloud::StoreContext;
+
+namespace {
+
+void openStore(QuillsteadAppController* app, QWidget* parent, const QString& productId)
+{
+    BookStoreWindowController* store =
+        BookStoreWindowController::factoryWithProductID(StoreContext::application(), productId, parent);
+    // At least three quarters of the screen's height.
+    if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
+        const int height = std::max(store->height(), screen->availableGeometry().height() * 3 / 4);
+        store->resize(store->width(), height);
+    }
+    QObject::connect(store, &BookStoreWindowController::switchToOpenBook, app, &QuillsteadAppController::onOpenBook,
+        Qt::QueuedConnection);
+    QObject::connect(store, &BookStoreWindowController::switchToCloudLibrary, app, &QuillsteadAppController::onLibrary,
+        Qt::QueuedConnection);
+    store->open();
+}
+
+}  // namespace
+
+void QuillsteadAppController::showOpenBookSheet()
+{
+    if (!m_mainWindowController)
+        return;
+    OpenBookSheetWindowController* sheet =
+        OpenBookSheetWindowController::factory(StoreContext::application(), m_mainWindowController->window());
+    // Queued: the sheet has closed before the next window opens.
+    connect(sheet, &OpenBookSheetWindowController::switchToCloudLibrary, this, &QuillsteadAppController::onLibrary,
+        Qt::QueuedConnection);
+    connect(sheet, &OpenBookSheetWindowController::switchToBookstore, this, &QuillsteadAppController::onBookstore,
+        Qt::QueuedConnection);
+    sheet->open();
+}
+
+void QuillsteadAppController::onLibrary()
+{
+    const StoreContext context = StoreContext::application();
+    if (!context.signedIn() || !m_mainWindowController)
+        return;
+    DownloadBooksSheetWindowController* sheet =
+        DownloadBooksSheetWindowController::factory(context, m_mainWindowController->window());
+    connect(sheet, &DownloadBooksSheetWindowController::switchToOpenBook, this, &QuillsteadAppController::onOpenBook,
+        Qt::QueuedConnection);
+    connect(sheet, &DownloadBooksSheetWindowController::switchToBookstore, this, &QuillsteadAppController::onBookstore,
+        Qt::QueuedConnection);
+    sheet->open();
+}
+
+void QuillsteadAppController::onBookstore()
+{
+    if (!StoreContext::application().signedIn() || !m_mainWindowController)
+        return;
+    openStore(this, m_mainWindowController->window(), QString());
+}
+
+void QuillsteadAppController::onMyOffers()
+{
+    if (!StoreContext::application().signedIn() || !m_mainWindowController)
+        return;
+    openStore(this, m_mainWindowController->window(), BookStoreWindowController::kMyOffersProductId);
+}

@@ -1,0 +1,560 @@
+#include "cloud/store/ui/DownloadBooksSheetWindowController.h"
+
+#include "cloud/store/CoverArtManager.h"
+#include "cloud/store/DownloadBooksManager.h"
+#include "library/SourceManager.h"
+#include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace qs::cloud {
+
+namespace {
+
+const QString kHideDownloaded = QStringLiteral("hideDownloaded");
+const QString kSelectedKindRow = QStringLiteral("selectedBookKindRow");
+constexpr int kRowHeight = 60;
+
+int askYesNo(const QString& message, const QString& informative)
+{
+    Alert alert;
+    alert.messageText = message;
+    alert.informativeText = informative;
+    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.style = AlertStyle::Informational;
+    return Alerts::shared().runModal(alert);
+}
+
+}  // namespace
+
+// ---- BookTableCellView ----
+
+BookTableCellView::BookTableCellView(QWidget* parent) : QWidget(parent)
+{
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(4, 2, 8, 2);
+    m_image = new QLabel(this);
+    m_image->setFixedSize(40, 54);
+    m_image->setAlignment(Qt::AlignCenter);
+    row->addWidget(m_image);
+    auto* column = new QVBoxLayout;
+    column->setSpacing(2);
+    m_text = new QLabel(this);
+    QFont bold = m_text->font();
+    bold.setBold(true);
+    m_text->setFont(bold);
+    column->addWidget(m_text);
+    auto* line = new QHBoxLayout;
+    m_size = new QLabel(this);
+    m_size->setMinimumWidth(80);
+    line->addWidget(m_size);
+    m_progress = new QProgressBar(this);
+    m_progress->setRange(0, 1000);
+    m_progress->setTextVisible(false);
+    m_progress->setMaximumHeight(12);
+    m_progress->hide();
+    line->addWidget(m_progress, 1);
+    line->addStretch(0);
+    column->addLayout(line);
+    m_message = new QLabel(this);
+    m_message->setStyleSheet(QStringLiteral("color: red"));
+    m_message->hide();
+    column->addWidget(m_message);
+    row->addLayout(column, 1);
+}
+
+// ---- DownloadBooksSheetWindowController ----
+
+DownloadBooksSheetWindowController::DownloadBooksSheetWindowController(const StoreContext& context, QWidget* parent)
+    : QDialog(parent), m_context(context)
+{
+    setObjectName(QStringLiteral("DownloadBooksSheet"));
+    setWindowTitle(tr("Cloud Library"));
+    setWindowModality(parent ? Qt::WindowModal : Qt::NonModal);
+    resize(780, 560);
+
+    auto* column = new QVBoxLayout(this);
+    auto* top = new QHBoxLayout;
+    top->addWidget(
+        new QLabel(tr("Books you own. Choose one to download it, or to remove a downloaded copy."), this), 1);
+    m_refreshingLabel = new QLabel(tr("Updating the list of books you own..."), this);
+    m_refreshingLabel->hide();
+    m_refreshingIndicator = new QProgressBar(this);
+    m_refreshingIndicator->setRange(0, 0);
+    m_refreshingIndicator->setMaximumWidth(80);
+    m_refreshingIndicator->setMaximumHeight(12);
+    m_refreshingIndicator->hide();
+    top->addWidget(m_refreshingLabel);
+    top->addWidget(m_refreshingIndicator);
+    column->addLayout(top);
+
+    auto* lists = new QHBoxLayout;
+    m_kindsTable = new QListWidget(this);
+    m_kindsTable->setObjectName(QStringLiteral("BookKinds"));
+    m_kindsTable->setIconSize(QSize(92, 92));
+    m_kindsTable->setFixedWidth(250);
+    m_kindsTable->setSpacing(2);
+    m_booksTable = new QListWidget(this);
+    m_booksTable->setObjectName(QStringLiteral("Books"));
+    m_booksTable->setSelectionMode(QAbstractItemView::SingleSelection);
+    lists->addWidget(m_kindsTable);
+    lists->addWidget(m_booksTable, 1);
+    column->addLayout(lists, 1);
+
+    auto* bottom = new QHBoxLayout;
+    m_hideDownloaded = new QCheckBox(tr("Hide downloaded books"), this);
+    bottom->addWidget(m_hideDownloaded);
+    bottom->addStretch(1);
+    auto* all = new QPushButton(tr("Download All"), this);
+    auto* cancelAll = new QPushButton(tr("Cancel All"), this);
+    auto* open = new QPushButton(tr("Open Book..."), this);
+    auto* store = new QPushButton(tr("Bookstore..."), this);
+    auto* done = new QPushButton(tr("Done"), this);
+    for (QPushButton* b : {all, cancelAll, open, store, done})
+        bottom->addWidget(b);
+    column->addLayout(bottom);
+
+    connect(m_hideDownloaded, &QCheckBox::clicked, this, [this] { hideDownloadedBooks(); });
+    connect(all, &QPushButton::clicked, this, [this] { onDownloadAllBooks(); });
+    connect(cancelAll, &QPushButton::clicked, this, [this] { onCancelAllDownloads(); });
+    connect(open, &QPushButton::clicked, this, [this] { onSwitchToOpenBookWindow(); });
+    connect(store, &QPushButton::clicked, this, [this] { onSwitchToBookstoreWindow(); });
+    connect(done, &QPushButton::clicked, this, [this] { closeDownloadBooksSheet(); });
+    connect(m_kindsTable, &QListWidget::itemClicked, this,
+        [this](QListWidgetItem* item) { chooseKindRow(m_kindsTable->row(item)); });
+    connect(m_booksTable, &QListWidget::itemClicked, this,
+        [this](QListWidgetItem* item) { chooseBookRow(m_booksTable->row(item)); });
+}
+
+DownloadBooksSheetWindowController::~DownloadBooksSheetWindowController()
+{
+    NotificationCenter::defaultCenter().removeObserver(this);
+}
+
+DownloadBooksSheetWindowController* DownloadBooksSheetWindowController::factory(
+    const StoreContext& context, QWidget* parent)
+{
+    auto* sheet = new DownloadBooksSheetWindowController(context, parent);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->windowDidLoad();
+    return sheet;
+}
+
+void DownloadBooksSheetWindowController::windowDidLoad()
+{
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    center.removeObserver(this);
+    center.addObserver(this, CoverArtManager::qsCoverArtFinishedDownloading, [this](Notification&) {
+        reloadKindsTable();
+        reloadBooksTable();
+    });
+    center.addObserver(
+        this, OwnedBooksManager::qsOwnedBooksListStartedDownloading, [this](Notification&) { setRefreshing(true); });
+    center.addObserver(this, OwnedBooksManager::qsOwnedBooksListFinishedDownloading,
+        [this](Notification& n) { ownedListFinished(false, n); });
+    center.addObserver(this, OwnedBooksManager::qsOwnedBooksListFinishedDownloadingWithError,
+        [this](Notification& n) { ownedListFinished(true, n); });
+    center.addObserver(this, DownloadBooksManager::qsDownloadBooksFinishedDownloading, [this](Notification& n) {
+        m_progress.remove(progressKey(n.userInfo));
+        loadBookList();
+        reloadBooksTable();
+    });
+    center.addObserver(this, DownloadBooksManager::qsDownloadBooksProgressNotification,
+        [this](Notification& n) { downloadProgress(n.userInfo); });
+    center.addObserver(
+        this, DownloadBooksManager::qsDownloadBooksFinishedDownloadingWithError, [this](Notification& n) {
+            m_progress.remove(progressKey(n.userInfo));
+            loadBookList();
+            reloadBooksTable();
+            // Shown once the manager has finished with the failure, not from inside its notification.
+            if (n.userInfo.contains(QStringLiteral("error"))) {
+                const QVariantMap error = n.userInfo.value(QStringLiteral("error")).toMap();
+                QMetaObject::invokeMethod(
+                    this,
+                    [error] { showErrorAlert(error, QStringLiteral("There was a problem downloading this book.")); },
+                    Qt::QueuedConnection);
+            }
+        });
+
+    // A stored row outside the six kinds shows the first.
+    m_selectedBookKindRow = BookKinds::clampRow(m_context.defaults->integerForKey(kSelectedKindRow));
+    m_hideDownloaded->setChecked(m_context.defaults->boolForKey(kHideDownloaded));
+    loadBookList();
+    if (!m_kinds.value(m_selectedBookKindRow).active) {
+        m_selectedBookKindRow = 0;
+        loadBookList();
+    }
+    reloadKindsTable();
+    reloadBooksTable();
+
+    if (!m_context.signedIn()) {
+        showSignInAlert();
+        return;
+    }
+    if (m_context.ownedBooks->isRefreshing())
+        setRefreshing(true);
+    m_context.ownedBooks->refresh(m_context.caller(), QString(), m_context.script);
+}
+
+void DownloadBooksSheetWindowController::closeDownloadBooksSheet()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    NotificationCenter::defaultCenter().removeObserver(this);
+    close();
+}
+
+void DownloadBooksSheetWindowController::onSwitchToOpenBookWindow()
+{
+    closeDownloadBooksSheet();
+    emit switchToOpenBook();
+}
+
+void DownloadBooksSheetWindowController::onSwitchToBookstoreWindow()
+{
+    closeDownloadBooksSheet();
+    emit switchToBookstore();
+}
+
+QString DownloadBooksSheetWindowController::sizeText(qint64 fileSize)
+{
+    const qint64 k = std::max<qint64>(fileSize, 0) / 1024 + 1;
+    if (k < 1000)
+        return QStringLiteral("%1k").arg(k);
+    if (k < 1000000)
+        return QStringLiteral("%1,%2k").arg(k / 1000).arg(k % 1000, 3, 10, QLatin1Char('0'));
+    return QStringLiteral("%1,%2,%3k")
+        .arg(k / 1000000)
+        .arg((k / 1000) % 1000, 3, 10, QLatin1Char('0'))
+        .arg(k % 1000, 3, 10, QLatin1Char('0'));
+}
+
+void DownloadBooksSheetWindowController::buildKinds()
+{
+    m_kinds.clear();
+    for (int row = 0; row < BookKinds::kCount; ++row) {
+        const QList<OwnedBook> books = m_context.ownedBooks->ownedBooksArraySortedBy(0, BookKinds::includeValue(row));
+        m_kinds.append(BookKinds::make(
+            row, int(books.size()), [&](int i) { return qMakePair(books[i].publisherId, books[i].bookId); }));
+    }
+}
+
+bool DownloadBooksSheetWindowController::isInstalled(const OwnedBook& book) const
+{
+    return m_context.library->allSources()->tupleForPubID(book.publisherId, book.bookId) != nullptr;
+}
+
+bool DownloadBooksSheetWindowController::isOutOfDate(const OwnedBook& book) const
+{
+    const SourceTuple::Ptr tuple = m_context.library->allSources()->tupleForPubID(book.publisherId, book.bookId);
+    if (!tuple || !book.fileDate.isValid() || !tuple->modificationTime().isValid())
+        return false;
+    return tuple->modificationTime() < book.fileDate;
+}
+
+void DownloadBooksSheetWindowController::loadBookList()
+{
+    if (m_kinds.isEmpty())
+        buildKinds();
+    m_bookList = m_context.ownedBooks->ownedBooksArraySortedBy(0, BookKinds::includeValue(m_selectedBookKindRow));
+    m_alreadyDownloadedList.clear();
+    const bool hide = m_hideDownloaded->isChecked();
+    for (qsizetype i = m_bookList.size() - 1; i >= 0; --i) {
+        OwnedBook& book = m_bookList[i];
+        book.installed = isInstalled(book);
+        if (hide && book.installed && !isOutOfDate(book))
+            m_alreadyDownloadedList.append(m_bookList.takeAt(i));
+    }
+}
+
+void DownloadBooksSheetWindowController::hideDownloadedBooks()
+{
+    const bool hide = m_hideDownloaded->isChecked();
+    m_context.defaults->setBool(hide, kHideDownloaded);
+    if (hide) {
+        loadBookList();
+    } else {
+        qsizetype at = 0;
+        while (!m_alreadyDownloadedList.isEmpty()) {
+            const OwnedBook book = m_alreadyDownloadedList.takeLast();
+            while (at < m_bookList.size() &&
+                m_bookList[at].productName.compare(book.productName, Qt::CaseInsensitive) <= 0)
+                ++at;
+            m_bookList.insert(at, book);
+        }
+    }
+    reloadBooksTable();
+}
+
+void DownloadBooksSheetWindowController::reloadKindsTable()
+{
+    m_kindsTable->clear();
+    for (const BookKind& kind : m_kinds) {
+        auto* item = new QListWidgetItem(kind.name, m_kindsTable);
+        const QPixmap picture = BookKinds::composite(m_context, kind);
+        if (!picture.isNull())
+            item->setIcon(QIcon(picture));
+        item->setForeground(kind.active ? Qt::black : Qt::gray);
+        if (!kind.active)
+            item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
+    }
+    m_kindsTable->setCurrentRow(m_selectedBookKindRow);
+}
+
+void DownloadBooksSheetWindowController::fillCell(BookTableCellView* cell, const OwnedBook& book)
+{
+    QPixmap picture = BookKinds::cover(m_context, book.publisherId, book.bookId);
+    if (picture.isNull())
+        picture = BookKinds::placeholderForType(book.productType);
+    cell->imageView()->setPixmap(
+        picture.scaled(cell->imageView()->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    const QString colour = book.installed ? QStringLiteral("color: gray") : QStringLiteral("color: black");
+    cell->textField()->setText(book.productName);
+    cell->textField()->setStyleSheet(colour);
+    cell->sizeField()->setText(sizeText(book.fileSize));
+    cell->sizeField()->setStyleSheet(colour);
+    const bool downloading = bookIsBeingDownloaded(book);
+    cell->progressIndicator()->setVisible(downloading);
+    cell->progressIndicator()->setValue(
+        downloading ? int(m_progress.value(progressKey(identityRequest(book)), 0.0) * 1000) : 0);
+    const bool older = book.installed && isOutOfDate(book);
+    cell->messageField()->setText(older ? kNewerVersionMessage : QString());
+    cell->messageField()->setVisible(older);
+}
+
+void DownloadBooksSheetWindowController::reloadBooksTable()
+{
+    m_booksTable->clear();
+    for (const OwnedBook& book : m_bookList) {
+        auto* item = new QListWidgetItem(m_booksTable);
+        item->setSizeHint(QSize(0, kRowHeight));
+        auto* cell = new BookTableCellView(m_booksTable);
+        fillCell(cell, book);
+        m_booksTable->setItemWidget(item, cell);
+    }
+}
+
+BookTableCellView* DownloadBooksSheetWindowController::cellForRow(int row) const
+{
+    QListWidgetItem* item = m_booksTable->item(row);
+    return item ? qobject_cast<BookTableCellView*>(m_booksTable->itemWidget(item)) : nullptr;
+}
+
+QVariantMap DownloadBooksSheetWindowController::identityRequest(const OwnedBook& book) const
+{
+    return {{QStringLiteral("pubid"), book.publisherId}, {QStringLiteral("bookid"), book.bookId},
+        {QStringLiteral("productid"), book.productId}, {QStringLiteral("filename"), book.fileName}};
+}
+
+QString DownloadBooksSheetWindowController::progressKey(const QVariantMap& request)
+{
+    const QString product = request.value(QStringLiteral("productid")).toString();
+    if (!product.isEmpty())
+        return product;
+    return QStringLiteral("%1:%2")
+        .arg(request.value(QStringLiteral("pubid")).toLongLong())
+        .arg(request.value(QStringLiteral("bookid")).toLongLong());
+}
+
+bool DownloadBooksSheetWindowController::bookIsBeingDownloaded(const OwnedBook& book) const
+{
+    return m_context.downloads->isInQueue(identityRequest(book));
+}
+
+int DownloadBooksSheetWindowController::rowForBook(const QVariantMap& request) const
+{
+    const QString product = request.value(QStringLiteral("productid")).toString();
+    const qint64 pub = request.value(QStringLiteral("pubid")).toLongLong();
+    const qint64 bookId = request.value(QStringLiteral("bookid")).toLongLong();
+    for (int row = 0; row < m_bookList.size(); ++row) {
+        const OwnedBook& b = m_bookList[row];
+        if (!product.isEmpty() && !b.productId.isEmpty() && product == b.productId)
+            return row;
+        if (pub != 0 && bookId != 0 && b.publisherId == pub && b.bookId == bookId)
+            return row;
+    }
+    return -1;
+}
+
+void DownloadBooksSheetWindowController::downloadBook(const OwnedBook& book)
+{
+    m_context.downloads->enqueue(DownloadBooksManager::requestForBook(
+        book, m_context.caller(), m_context.downloads->booksFolder(), m_context.script));
+    reloadBooksTable();
+}
+
+void DownloadBooksSheetWindowController::chooseKindRow(int row)
+{
+    if (row == m_selectedBookKindRow || row < 0 || row >= m_kinds.size())
+        return;
+    if (!m_kinds[row].active) {
+        m_kindsTable->setCurrentRow(m_selectedBookKindRow);
+        return;
+    }
+    m_selectedBookKindRow = row;
+    m_context.defaults->setInteger(row, kSelectedKindRow);
+    m_kindsTable->setCurrentRow(row);
+    loadBookList();
+    reloadBooksTable();
+    m_booksTable->scrollToTop();
+}
+
+void DownloadBooksSheetWindowController::chooseBookRow(int row)
+{
+    if (row < 0 || row >= m_bookList.size())
+        return;
+    const OwnedBook book = m_bookList[row];
+    m_booksTable->clearSelection();
+    if (!m_context.signedIn()) {
+        showSignInAlert();
+        return;
+    }
+    if (bookIsBeingDownloaded(book)) {
+        if (askYesNo(QStringLiteral("This book is currently being downloaded. Do you want to cancel?"),
+                QStringLiteral("If you answer yes, the download will be canceled. You can download this book later if "
+                               "you want.")) == AlertFirstButtonReturn)
+            m_context.downloads->cancel(identityRequest(book));
+        reloadBooksTable();
+        return;
+    }
+    if (isInstalled(book)) {
+        const bool older = isOutOfDate(book);
+        const int answer = older
+            ? askYesNo(QStringLiteral("A newer version of this book is available. Do you want to update it?"),
+                  QStringLiteral(
+                      "If you answer yes, the book will be removed from local storage, then the latest "
+                      "version will be downloaded. If it is open in any panes, you will need to re-open it."))
+            : askYesNo(
+                  QStringLiteral("This book has been downloaded and is installed locally. Do you want to remove it?"),
+                  QStringLiteral("If you answer yes, the book will be removed from local storage. You can re-download "
+                                 "it from your Cloud Library later if you want."));
+        if (answer != AlertFirstButtonReturn)
+            return;
+        m_context.library->removeSourceForPubID(book.publisherId, book.bookId);
+        if (older)
+            m_context.downloads->enqueue(DownloadBooksManager::requestForBook(
+                book, m_context.caller(), m_context.downloads->booksFolder(), m_context.script));
+        loadBookList();
+        reloadBooksTable();
+        return;
+    }
+    downloadBook(book);
+}
+
+void DownloadBooksSheetWindowController::onDownloadAllBooks()
+{
+    if (!m_context.signedIn()) {
+        showSignInAlert();
+        return;
+    }
+    bool any = false;
+    for (const OwnedBook& book : m_bookList) {
+        if (bookIsBeingDownloaded(book) || isInstalled(book))
+            continue;
+        m_context.downloads->enqueue(DownloadBooksManager::requestForBook(
+            book, m_context.caller(), m_context.downloads->booksFolder(), m_context.script));
+        any = true;
+    }
+    if (any)
+        reloadBooksTable();
+}
+
+void DownloadBooksSheetWindowController::onCancelAllDownloads()
+{
+    bool any = false;
+    for (const OwnedBook& book : m_bookList) {
+        if (!bookIsBeingDownloaded(book))
+            continue;
+        m_context.downloads->cancel(identityRequest(book));
+        any = true;
+    }
+    if (any)
+        reloadBooksTable();
+}
+
+void DownloadBooksSheetWindowController::setRefreshing(bool on)
+{
+    m_refreshingLabel->setVisible(on);
+    m_refreshingIndicator->setVisible(on);
+}
+
+void DownloadBooksSheetWindowController::ownedListFinished(bool failed, const Notification& notification)
+{
+    setRefreshing(false);
+    const int selectedRow = m_booksTable->currentRow();
+    const QString selectedProduct = m_bookList.value(selectedRow).productId;
+    buildKinds();
+    if (!m_kinds.value(m_selectedBookKindRow).active) {
+        m_selectedBookKindRow = 0;
+        for (int row = 0; row < m_kinds.size(); ++row) {
+            if (m_kinds[row].active) {
+                m_selectedBookKindRow = row;
+                break;
+            }
+        }
+    }
+    reloadKindsTable();
+    loadBookList();
+    reloadBooksTable();
+    if (selectedRow >= 0 && !selectedProduct.isEmpty()) {
+        const int row = rowForBook({{QStringLiteral("productid"), selectedProduct}});
+        if (row >= 0)
+            m_booksTable->setCurrentRow(row);
+    }
+    automaticDownloads();
+    if (failed) {
+        const QVariantMap& info = notification.userInfo;
+        Alert alert;
+        alert.messageText = info.value(QStringLiteral("NSLocalizedDescription")).toString();
+        if (alert.messageText.isEmpty())
+            alert.messageText = QStringLiteral("There was an error downloading the list of books you own.");
+        alert.informativeText =
+            QStringLiteral("%1 %2").arg(info.value(QStringLiteral("NSLocalizedFailureReason")).toString(),
+                info.value(QStringLiteral("NSLocalizedRecoverySuggestion")).toString());
+        alert.style = AlertStyle::Informational;
+        QMetaObject::invokeMethod(
+            this, [alert] { Alerts::shared().runModal(alert); }, Qt::QueuedConnection);
+    }
+}
+
+void DownloadBooksSheetWindowController::downloadProgress(const QVariantMap& request)
+{
+    const double progress = request.value(QStringLiteral("progress")).toDouble();
+    m_progress.insert(progressKey(request), progress);
+    const int row = rowForBook(request);
+    if (BookTableCellView* cell = cellForRow(row)) {
+        cell->progressIndicator()->show();
+        cell->progressIndicator()->setValue(int(progress * 1000));
+    }
+}
+
+void DownloadBooksSheetWindowController::automaticDownloads()
+{
+    bool any = false;
+    for (const OwnedBook& book : m_context.ownedBooks->arrayOfAutoinstallBooks()) {
+        if (isInstalled(book) || bookIsBeingDownloaded(book))
+            continue;
+        downloadBook(book);
+        any = true;
+    }
+    if (!any)
+        return;
+    Alert alert;
+    alert.messageText = QStringLiteral("Quillstead is downloading recent purchase(s).");
+    alert.informativeText = QStringLiteral(
+        "When you purchase a new book for Quillstead, it will be downloaded automatically. Once the download is "
+        "complete, you'll see the book in the Open Books window and can open it from there.");
+    alert.style = AlertStyle::Informational;
+    Alerts::shared().runModal(alert);
+}
+
+}  // namespace qs::cloud

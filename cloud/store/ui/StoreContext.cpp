@@ -1,0 +1,68 @@
+#include "cloud/store/ui/StoreContext.h"
+
+#include "cloud/protocol/ServiceHost.h"
+#include "cloud/store/CoverArtManager.h"
+#include "cloud/store/DownloadBooksManager.h"
+#include "cloud/store/OwnedBooksManager.h"
+#include "cloud/store/StoreCredentials.h"
+#include "library/SourceManager.h"
+#include "platform/Alerts.h"
+#include "platform/UserDefaults.h"
+
+namespace qs::cloud {
+
+StoreContext StoreContext::application()
+{
+    StoreContext c;
+    c.defaults = &UserDefaults::standardUserDefaults();
+    c.library = &SourceManager::singleton();
+    c.ownedBooks = &OwnedBooksManager::shared();
+    c.downloads = &DownloadBooksManager::shared();
+    c.covers = &CoverArtManager::shared();
+    return c;
+}
+
+bool StoreContext::signedIn() const
+{
+    return StoreCredentials::signedIn(*defaults);
+}
+
+WebScriptCaller StoreContext::caller() const
+{
+    return StoreCredentials::caller(*defaults, QString(), passwordFolder);
+}
+
+QUrl StoreContext::storePagesUrl() const
+{
+    return storePages.isEmpty() ? ServiceHost::fromDefaults(*defaults).storeUrl() : storePages;
+}
+
+QVariantMap StoreContext::coverRequest(qint64 pubId, qint64 bookId) const
+{
+    QVariantMap r {{QStringLiteral("pubid"), pubId}, {QStringLiteral("bookid"), bookId},
+        {QStringLiteral("size"), QStringLiteral("144x144")}};
+    if (!script.isEmpty())
+        r.insert(QStringLiteral("webscript"), script.toString());
+    return r;
+}
+
+void showSignInAlert()
+{
+    Alert alert;
+    alert.messageText = QStringLiteral(
+        "You must be logged into your Tavrosen account to download books from your account on the Tavrosen Cloud.");
+    alert.style = AlertStyle::Informational;
+    Alerts::shared().runModal(alert);
+}
+
+void showErrorAlert(const QVariantMap& errorInfo, const QString& fallbackMessage)
+{
+    const StoreError error = StoreError::fromUserInfo(errorInfo);
+    Alert alert;
+    alert.messageText = error.description.isEmpty() ? fallbackMessage : error.description;
+    alert.informativeText = QStringLiteral("%1 %2").arg(error.reason, error.suggestion).trimmed();
+    alert.style = AlertStyle::Informational;
+    Alerts::shared().runModal(alert);
+}
+
+}  // namespace qs::cloud

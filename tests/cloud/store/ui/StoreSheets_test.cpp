@@ -1,0 +1,511 @@
+// The Cloud Library and Open Book sheets: the owned list from the stand-in, downloads with their
+// progress bars, cancelling, removing, refused downloads shown with their reason and the library left
+// as it was, the kinds and their pictures, and opening installed books.
+#include "cloud/store/ui/BookKinds.h"
+#include "cloud/store/ui/DownloadBooksSheetWindowController.h"
+#include "cloud/store/ui/OpenBookSheetWindowController.h"
+
+#include "cloud/store/StoreTestSupport.h"  // tests/cloud/store
+
+#include "cloud/protocol/ScrambledText.h"
+#include "cloud/store/CoverArtManager.h"
+#include "cloud/store/DownloadBooksManager.h"
+#include "library/SourceManager.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTemporaryDir>
+
+using namespace qs::cloud;
+using namespace store_test;
+
+namespace {
+
+const QString kDone = DownloadBooksManager::qsDownloadBooksFinishedDownloading;
+const QString kFailed = DownloadBooksManager::qsDownloadBooksFinishedDownloadingWithError;
+const QString kProgress = DownloadBooksManager::qsDownloadBooksProgressNotification;
+const QString kListDone = OwnedBooksManager::qsOwnedBooksListFinishedDownloading;
+const QString kListFailed = OwnedBooksManager::qsOwnedBooksListFinishedDownloadingWithError;
+
+void ensureWidgetApplication()
+{
+    static int argc = 1;
+    static char name[] = "store_sheets_test";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (!QCoreApplication::instance())
+        new QApplication(argc, argv);  // lives until the process ends
+}
+
+void screenshot(QWidget& widget, const QString& name)
+{
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    widget.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/") + name);
+}
+
+// A library over its own books folder, the managers over their own files, and defaults signed in as
+// the stand-in's demo customer.
+class Store {
+public:
+    explicit Store(const QString& cachedList = QString())
+    {
+        ensureWidgetApplication();
+        books = dir.filePath(QStringLiteral("books"));
+        QDir().mkpath(books);
+        SourceManager::Folders folders;
+        folders.books = books;
+        folders.cache = dir.filePath(QStringLiteral("cache"));
+        folders.refused = dir.filePath(QStringLiteral("refused"));
+        library = std::make_unique<SourceManager>(folders);
+        const QString cacheFile = dir.filePath(QStringLiteral("ownedbooks.xml"));
+        if (!cachedList.isEmpty()) {
+            QFile f(cacheFile);
+            EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(cachedList.toUtf8());
+        }
+        owned = std::make_unique<OwnedBooksManager>(cacheFile);
+        downloads = std::make_unique<DownloadBooksManager>(books);
+        covers = std::make_unique<CoverArtManager>(dir.filePath(QStringLiteral("covers")));
+        defaults = std::make_unique<UserDefaults>(dir.filePath(QStringLiteral("defaults.conf")));
+        defaults->setBool(true, QStringLiteral("credentialsValid"));
+        defaults->setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
+        defaults->setString(
+            scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
+        alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(alerts);
+    }
+    ~Store() { Alerts::setShared(nullptr); }
+
+    // Without covers, no cover request takes a fault meant for a download.
+    StoreContext context(const standin_test::Server* server, bool withCovers = true) const
+    {
+        StoreContext c;
+        c.defaults = defaults.get();
+        c.library = library.get();
+        c.ownedBooks = owned.get();
+        c.downloads = downloads.get();
+        c.covers = withCovers ? covers.get() : nullptr;
+        c.passwordFolder = dir.filePath(QStringLiteral("private"));
+        if (server)
+            c.script = scriptUrl(*server);
+        return c;
+    }
+
+    QStringList bookFiles() const { return QDir(books).entryList(QDir::Files, QDir::Name); }
+    int installed() const { return int(library->allSources()->count()); }
+    QStringList alertTexts() const
+    {
+        QStringList out;
+        for (const Alert& a : alerts->shown())
+            out << a.messageText + QStringLiteral(" | ") + a.informativeText;
+        return out;
+    }
+
+    QTemporaryDir dir;
+    QString books;
+    std::unique_ptr<SourceManager> library;
+    std::unique_ptr<OwnedBooksManager> owned;
+    std::unique_ptr<DownloadBooksManager> downloads;
+    std::unique_ptr<CoverArtManager> covers;
+    std::unique_ptr<UserDefaults> defaults;
+    std::shared_ptr<RecordingAlerts> alerts;
+};
+
+int rowOf(const DownloadBooksSheetWindowController& sheet, const QString& productId)
+{
+    return sheet.rowForBook({{QStringLiteral("productid"), productId}});
+}
+
+QStringList names(const QList<OwnedBook>& books)
+{
+    QStringList out;
+    for (const OwnedBook& b : books)
+        out << b.productName;
+    return out;
+}
+
+class Sheets : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ensureWidgetApplication();
+        if (!standin_test::haveSampleLibrary())
+            GTEST_SKIP() << "the sample library is not built";
+        server = std::make_unique<standin_test::Server>();
+        ASSERT_TRUE(server->running());
+    }
+    // Opens the sheet and waits for the owned list.
+    void open(Store& store, DownloadBooksSheetWindowController& sheet, bool expectFailure = false)
+    {
+        Recorder rec({kListDone, kListFailed});
+        sheet.show();
+        sheet.windowDidLoad();
+        EXPECT_TRUE(sheet.refreshingBookListLabel()->isVisible());
+        ASSERT_TRUE(waitFor([&] { return rec.count(expectFailure ? kListFailed : kListDone) == 1; }));
+        EXPECT_FALSE(sheet.refreshingBookListLabel()->isVisible());
+        Q_UNUSED(store);
+    }
+    std::unique_ptr<standin_test::Server> server;
+};
+
+}  // namespace
+
+TEST(StoreSheetParts, SizesKindsAndPictures)
+{
+    ensureWidgetApplication();
+    EXPECT_EQ(DownloadBooksSheetWindowController::sizeText(0), QStringLiteral("1k"));
+    EXPECT_EQ(DownloadBooksSheetWindowController::sizeText(1023), QStringLiteral("1k"));
+    EXPECT_EQ(DownloadBooksSheetWindowController::sizeText(1024), QStringLiteral("2k"));
+    EXPECT_EQ(DownloadBooksSheetWindowController::sizeText(1048576), QStringLiteral("1,025k"));
+    EXPECT_EQ(DownloadBooksSheetWindowController::sizeText(qint64(999) * 1024), QStringLiteral("1,000k"));
+    EXPECT_EQ(DownloadBooksSheetWindowController::sizeText(qint64(1000000) * 1024), QStringLiteral("1,000,001k"));
+    EXPECT_EQ(DownloadBooksSheetWindowController::sizeText(qint64(2000050) * 1024), QStringLiteral("2,000,051k"));
+
+    // A stored kind row outside the six shows the first.
+    EXPECT_EQ(BookKinds::clampRow(-1), 0);
+    EXPECT_EQ(BookKinds::clampRow(6), 0);
+    EXPECT_EQ(BookKinds::clampRow(5), 5);
+
+    // Five distinct covers at a step of 10 for all books, at most three at 20 for the others.
+    const auto bookAt = [](int i) { return qMakePair(qint64(100 + i), qint64(i)); };
+    const BookKind all = BookKinds::make(0, 9, bookAt);
+    EXPECT_EQ(all.covers.size(), 5);
+    const QSet<QPair<qint64, qint64>> distinct(all.covers.begin(), all.covers.end());
+    EXPECT_EQ(distinct.size(), 5);
+    EXPECT_EQ(BookKinds::compositeOffsets(5), (QList<QPoint> {{40, 40}, {30, 30}, {20, 20}, {10, 10}, {0, 0}}));
+    const BookKind bibles = BookKinds::make(1, 7, bookAt);
+    EXPECT_EQ(bibles.covers.size(), 3);
+    EXPECT_EQ(BookKinds::compositeOffsets(3), (QList<QPoint> {{40, 40}, {20, 20}, {0, 0}}));
+    EXPECT_TRUE(bibles.active);
+    EXPECT_EQ(bibles.includeValue, 1);
+    const BookKind none = BookKinds::make(4, 0, bookAt);
+    EXPECT_FALSE(none.active);
+    EXPECT_TRUE(none.covers.isEmpty());
+    EXPECT_TRUE(BookKinds::make(0, 0, bookAt).active);
+    EXPECT_EQ(BookKinds::name(3), QStringLiteral("Dictionaries"));
+    EXPECT_EQ(BookKinds::includeValue(3), 8);
+
+    // The picture: 184 x 184, the first cover (a placeholder here: nothing is cached) at the
+    // bottom right, framed in white; no covers, no picture.
+    Store store;
+    const StoreContext context = store.context(nullptr);
+    const QImage picture = BookKinds::composite(context, bibles).toImage();
+    ASSERT_EQ(picture.size(), QSize(184, 184));
+    EXPECT_EQ(picture.pixelColor(40, 100), QColor(Qt::white));  // the first cover's left frame
+    EXPECT_EQ(picture.pixelColor(183, 0).alpha(), 0);           // nothing above the stack's right
+    EXPECT_TRUE(BookKinds::composite(context, none).isNull());
+    EXPECT_NE(BookKinds::placeholderForType("bibles").toImage(), BookKinds::placeholderForType("OTHER").toImage());
+    EXPECT_EQ(
+        BookKinds::placeholderForClassification(3).toImage(), BookKinds::placeholderForType("Commentaries").toImage());
+}
+
+TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
+{
+    Store store;
+    store.defaults->setInteger(17, QStringLiteral("selectedBookKindRow"));  // out of range: the first kind
+    DownloadBooksSheetWindowController sheet(store.context(server.get()));
+    open(store, sheet);
+    EXPECT_EQ(sheet.selectedBookKindRow(), 0);
+    ASSERT_EQ(sheet.kinds().size(), 6);
+    EXPECT_TRUE(sheet.kinds()[0].active);
+    EXPECT_EQ(sheet.kinds()[0].covers.size(), 5);
+    const int ownedCount = int(store.owned->productArray().size());
+    ASSERT_GE(ownedCount, 5);
+    ASSERT_EQ(sheet.bookList().size(), ownedCount);
+    ASSERT_EQ(sheet.booksTableView()->count(), ownedCount);
+    // Sorted by name, every row with its size and no bar.
+    QStringList sorted = names(sheet.bookList());
+    std::sort(sorted.begin(), sorted.end(),
+        [](const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) < 0; });
+    EXPECT_EQ(names(sheet.bookList()), sorted);
+    const int kjv = rowOf(sheet, "KJV");
+    ASSERT_GE(kjv, 0);
+    BookTableCellView* kjvCell = sheet.cellForRow(kjv);
+    ASSERT_NE(kjvCell, nullptr);
+    EXPECT_EQ(
+        kjvCell->sizeField()->text(), DownloadBooksSheetWindowController::sizeText(sheet.bookList()[kjv].fileSize));
+    EXPECT_FALSE(kjvCell->progressIndicator()->isVisible());
+
+    // Two downloads, one after the other, each row with its bar while it downloads.
+    Recorder rec({kProgress, kDone, kFailed});
+    sheet.chooseBookRow(rowOf(sheet, "KJV"));
+    sheet.chooseBookRow(rowOf(sheet, "WEB"));
+    EXPECT_EQ(store.downloads->count(), 2);
+    EXPECT_TRUE(sheet.cellForRow(rowOf(sheet, "KJV"))->progressIndicator()->isVisible());
+    EXPECT_TRUE(sheet.cellForRow(rowOf(sheet, "WEB"))->progressIndicator()->isVisible());
+    EXPECT_FALSE(sheet.cellForRow(rowOf(sheet, "RV1909"))->progressIndicator()->isVisible());
+    // What the book's row shows when each progress report has reached the sheet.
+    QList<int> barValues;
+    int probe = 0;
+    NotificationCenter::defaultCenter().addObserver(&probe, kProgress, [&](Notification& n) {
+        BookTableCellView* cell = sheet.cellForRow(rowOf(sheet, n.userInfo.value("productid").toString()));
+        if (cell && cell->progressIndicator()->isVisible())
+            barValues.append(cell->progressIndicator()->value());
+    });
+    ASSERT_TRUE(waitFor([&] { return rec.count(kDone) + rec.count(kFailed) >= 2; }, 60000));
+    NotificationCenter::defaultCenter().removeObserver(&probe);
+    ASSERT_EQ(barValues.size(), rec.count(kProgress));
+    ASSERT_FALSE(barValues.isEmpty());
+    EXPECT_EQ(barValues.last(), 1000);
+    ASSERT_EQ(rec.count(kFailed), 0) << store.alertTexts().join("\n").toStdString();
+    EXPECT_EQ(store.bookFiles(), (QStringList {"KJV.tvk", "WEB.tvk"}));
+    EXPECT_EQ(store.installed(), 2);
+    for (const char* id : {"KJV", "WEB"}) {
+        const int row = rowOf(sheet, id);
+        ASSERT_GE(row, 0);
+        EXPECT_TRUE(sheet.bookList()[row].installed) << id;
+        EXPECT_FALSE(sheet.cellForRow(row)->progressIndicator()->isVisible()) << id;
+        EXPECT_EQ(sheet.cellForRow(row)->textField()->styleSheet(), QStringLiteral("color: gray")) << id;
+        EXPECT_FALSE(sheet.cellForRow(row)->messageField()->isVisible()) << id;
+    }
+    EXPECT_TRUE(store.alerts->shown().isEmpty()) << store.alertTexts().join("\n").toStdString();
+    // The covers the rows asked for have arrived (the stand-in has one for every book).
+    EXPECT_TRUE(waitFor([&] { return store.covers->queuedCount() == 0 && !store.covers->currentlyDownloading(); }));
+    EXPECT_FALSE(
+        BookKinds::cover(store.context(server.get()), sheet.bookList()[kjv].publisherId, sheet.bookList()[kjv].bookId)
+            .isNull());
+    sheet.resize(820, 600);
+    screenshot(sheet, QStringLiteral("cloud-library-sheet.png"));
+
+    // Hiding downloaded books takes them out and puts them back in name order.
+    const QStringList before = names(sheet.bookList());
+    sheet.hideDownloaded()->setChecked(true);
+    sheet.hideDownloadedBooks();
+    EXPECT_EQ(sheet.bookList().size(), ownedCount - 2);
+    EXPECT_EQ(sheet.alreadyDownloadedList().size(), 2);
+    EXPECT_EQ(rowOf(sheet, "KJV"), -1);
+    EXPECT_TRUE(store.defaults->boolForKey("hideDownloaded"));
+    sheet.hideDownloaded()->setChecked(false);
+    sheet.hideDownloadedBooks();
+    EXPECT_EQ(names(sheet.bookList()), before);
+
+    // An installed book: No keeps it, Yes removes it and its file.
+    store.alerts->queueAnswer(AlertSecondButtonReturn);
+    sheet.chooseBookRow(rowOf(sheet, "WEB"));
+    ASSERT_EQ(store.alerts->shown().size(), 1);
+    EXPECT_EQ(store.alerts->shown()[0].messageText,
+        QStringLiteral("This book has been downloaded and is installed locally. Do you want to remove it?"));
+    EXPECT_EQ(store.installed(), 2);
+    store.alerts->queueAnswer(AlertFirstButtonReturn);
+    sheet.chooseBookRow(rowOf(sheet, "WEB"));
+    EXPECT_EQ(store.installed(), 1);
+    EXPECT_EQ(store.bookFiles(), QStringList {"KJV.tvk"});
+    EXPECT_FALSE(sheet.bookList()[rowOf(sheet, "WEB")].installed);
+    EXPECT_EQ(store.downloads->count(), 0);
+}
+
+TEST_F(Sheets, CancellingOneOrAllDownloadsOfTheSelectedKind)
+{
+    Store store;
+    DownloadBooksSheetWindowController sheet(store.context(server.get(), false));
+    open(store, sheet);
+    ASSERT_TRUE(server->fault(QStringLiteral("http.stallMs=4000&http.path=booklist&http.times=-1")));
+
+    // Being downloaded: the question, then the download fails as cancelled and says so.
+    Recorder rec({kFailed});
+    sheet.chooseBookRow(rowOf(sheet, "WEB"));
+    ASSERT_EQ(store.downloads->count(), 1);
+    store.alerts->queueAnswer(AlertFirstButtonReturn);
+    sheet.chooseBookRow(rowOf(sheet, "WEB"));
+    EXPECT_EQ(store.alerts->shown()[0].messageText,
+        QStringLiteral("This book is currently being downloaded. Do you want to cancel?"));
+    ASSERT_EQ(rec.count(kFailed), 1);
+    ASSERT_TRUE(waitFor([&] { return store.alerts->shown().size() == 2; }));
+    EXPECT_EQ(store.alerts->shown().last().messageText, QStringLiteral("The download was canceled."));
+    EXPECT_EQ(store.downloads->count(), 0);
+
+    // Cancel All acts on the books of the selected kind only.
+    const QList<OwnedBook> all = sheet.bookList();
+    int bibles = 0;
+    for (const OwnedBook& b : all)
+        if (b.productType == QLatin1String("COMMENTARIES") || b.productType == QLatin1String("BIBLES")) {
+            sheet.downloadBook(b);
+            bibles += b.productType == QLatin1String("BIBLES");
+        }
+    const int queued = store.downloads->count();
+    ASSERT_GT(queued, bibles);
+    sheet.chooseKindRow(1);  // Bibles
+    EXPECT_EQ(sheet.selectedBookKindRow(), 1);
+    EXPECT_EQ(store.defaults->integerForKey("selectedBookKindRow"), 1);
+    EXPECT_EQ(sheet.bookList().size(), bibles);
+    sheet.onCancelAllDownloads();
+    EXPECT_EQ(store.downloads->count(), queued - bibles);
+    for (const OwnedBook& b : all) {
+        if (b.productType == QLatin1String("COMMENTARIES")) {
+            EXPECT_TRUE(sheet.bookIsBeingDownloaded(b)) << b.productId.toStdString();
+        }
+    }
+    store.downloads->cancelAll();
+    EXPECT_TRUE(store.bookFiles().isEmpty());
+}
+
+TEST_F(Sheets, RefusedDownloadsAreShownAndLeaveTheLibraryAsItWas)
+{
+    Store store;
+    DownloadBooksSheetWindowController sheet(store.context(server.get(), false));
+    open(store, sheet);
+    Recorder rec({kDone, kFailed});
+    const auto failOnce = [&](const QString& productId, const QString& fault) {
+        store.alerts->clear();
+        const int before = rec.count(kFailed);
+        if (!fault.isEmpty()) {
+            EXPECT_TRUE(server->fault(fault));
+        }
+        sheet.chooseBookRow(rowOf(sheet, productId));
+        EXPECT_TRUE(waitFor(
+            [&] { return (rec.count(kFailed) > before && !store.alerts->shown().isEmpty()) || rec.count(kDone) > 0; },
+            30000));
+        EXPECT_EQ(rec.count(kDone), 0);
+        return store.alertTexts().join("\n");
+    };
+    // A body cut short.
+    QString shown = failOnce("WEB", "http.truncate=5000&http.path=booklist");
+    EXPECT_TRUE(shown.contains("incomplete")) << shown.toStdString();
+    // Bytes that are not the file the list names.
+    shown = failOnce("KJV", "http.garbage=1&http.path=booklist");
+    EXPECT_TRUE(shown.contains("bytes, not the")) << shown.toStdString();
+    EXPECT_TRUE(store.bookFiles().isEmpty());
+    EXPECT_TRUE(QDir(store.books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_EQ(store.installed(), 0);
+    EXPECT_FALSE(sheet.bookList()[rowOf(sheet, "WEB")].installed);
+}
+
+// The list the server sent last is kept when a refresh fails; what it names is still checked.
+TEST_F(Sheets, AWrongChecksumAndAPathEscapeFromTheKeptListAreRefused)
+{
+    const qint64 kjvSize = QFileInfo(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk")).size();
+    Store store(QStringLiteral("<product><productid>KJV</productid><productname>King James, damaged</productname>"
+                               "<pubid>1</pubid><bookid>101</bookid><producttype>BIBLES</producttype>"
+                               "<filename>KJV.tvk</filename><filesize>%1</filesize><filesha256>%2</filesha256>"
+                               "</product><product><productid>../../evil</productid><productname>Evil Bible"
+                               "</productname><pubid>9</pubid><bookid>9</bookid><producttype>BIBLES</producttype>"
+                               "<filename>WEB.tvk</filename><filesize>100</filesize></product>")
+                    .arg(kjvSize)
+                    .arg(QString(64, QLatin1Char('0'))));
+    ASSERT_TRUE(server->fault(QStringLiteral("http.status=500&http.path=booklist")));
+    DownloadBooksSheetWindowController sheet(store.context(server.get(), false));
+    open(store, sheet, true);
+    ASSERT_TRUE(waitFor([&] { return !store.alerts->shown().isEmpty(); }));
+    ASSERT_EQ(store.alerts->shown().size(), 1);
+    EXPECT_EQ(store.alerts->shown()[0].messageText,
+        QStringLiteral("There was a problem updating the list of books you own."));
+    EXPECT_EQ(store.alerts->shown()[0].informativeText,
+        QStringLiteral("The server returned failure code 500. Try again later. If the problem persists, contact "
+                       "Technical Support."));
+    ASSERT_EQ(sheet.bookList().size(), 2);
+    Recorder rec({kFailed, kDone});
+    for (const char* id : {"KJV", "../../evil"}) {
+        store.alerts->clear();
+        const int before = rec.count(kFailed);
+        sheet.chooseBookRow(rowOf(sheet, QString::fromLatin1(id)));
+        ASSERT_TRUE(waitFor([&] { return rec.count(kFailed) > before && !store.alerts->shown().isEmpty(); }, 30000))
+            << id;
+        ASSERT_EQ(store.alerts->shown().size(), 1) << id;
+    }
+    EXPECT_EQ(rec.count(kDone), 0);
+    const QStringList failures = [&] {
+        QStringList out;
+        for (const Notification& n : rec.named(kFailed))
+            out << n.userInfo.value("error").toMap().value("NSLocalizedFailureReason").toString();
+        return out;
+    }();
+    ASSERT_EQ(failures.size(), 2);
+    EXPECT_TRUE(failures[0].contains("checksum")) << failures[0].toStdString();
+    EXPECT_TRUE(failures[1].contains("outside the books folder")) << failures[1].toStdString();
+    EXPECT_TRUE(store.alertTexts()[0].contains("outside the books folder")) << store.alertTexts()[0].toStdString();
+    EXPECT_TRUE(QDir(store.books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_FALSE(QFile::exists(store.dir.filePath("evil.tvk")));
+    EXPECT_EQ(store.installed(), 0);
+}
+
+TEST_F(Sheets, SignedOutAsksForTheSignInAndSendsNothing)
+{
+    Store store;
+    store.defaults->setBool(false, QStringLiteral("credentialsValid"));
+    Recorder rec({OwnedBooksManager::qsOwnedBooksListStartedDownloading});
+    DownloadBooksSheetWindowController sheet(store.context(server.get()));
+    sheet.windowDidLoad();
+    ASSERT_EQ(store.alerts->shown().size(), 1);
+    EXPECT_EQ(store.alerts->shown()[0].messageText,
+        QStringLiteral("You must be logged into your Tavrosen account to download books from your account on the "
+                       "Tavrosen Cloud."));
+    EXPECT_EQ(rec.count(OwnedBooksManager::qsOwnedBooksListStartedDownloading), 0);
+    sheet.onDownloadAllBooks();
+    EXPECT_EQ(store.alerts->shown().size(), 2);
+    EXPECT_EQ(store.downloads->count(), 0);
+}
+
+TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
+{
+    ensureWidgetApplication();
+    if (!standin_test::haveSampleLibrary())
+        GTEST_SKIP() << "the sample library is not built";
+    Store store;
+    for (const char* name : {"KJV.tvk", "Scofield.tvk"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/") + name, QDir(store.books).filePath(name)));
+    ASSERT_EQ(store.installed(), 2);
+    store.defaults->setBool(false, QStringLiteral("closeOpenBookOnOpen"));
+    OpenBookSheetWindowController sheet(store.context(nullptr));
+    sheet.show();
+    ASSERT_EQ(sheet.kinds().size(), 6);
+    EXPECT_TRUE(sheet.kinds()[0].active);
+    EXPECT_TRUE(sheet.kinds()[1].active);   // Bibles
+    EXPECT_TRUE(sheet.kinds()[2].active);   // Commentaries
+    EXPECT_FALSE(sheet.kinds()[4].active);  // Devotionals
+    EXPECT_EQ(sheet.kinds()[0].covers.size(), 2);
+    EXPECT_EQ(sheet.booksTableView()->count(), 2);
+    EXPECT_FALSE(sheet.kindsTableView()->item(4)->flags() & Qt::ItemIsEnabled);
+
+    // An empty kind keeps the selection; Bibles lists the one Bible.
+    sheet.chooseKindRow(4);
+    EXPECT_EQ(sheet.selectedBookKindRow(), 0);
+    sheet.chooseKindRow(1);
+    EXPECT_EQ(sheet.selectedBookKindRow(), 1);
+    ASSERT_EQ(sheet.booksTableView()->count(), 1);
+    const SourceTuple::Ptr kjv = sheet.sourcesOfSelectedKind()->tupleAtIndex(0);
+    ASSERT_TRUE(kjv);
+    sheet.chooseKindRow(0);
+
+    // With the check box off, each chosen book opens and the sheet stays.
+    Recorder rec({OpenBookSheetWindowController::UserWantsToOpenThisBookNotification});
+    sheet.chooseBookRow(0);
+    sheet.chooseBookRow(1);
+    ASSERT_EQ(rec.received.size(), 2);
+    EXPECT_TRUE(sheet.isVisible());
+    QSet<qint64> opened;
+    for (const Notification& n : rec.received) {
+        opened.insert(n.userInfo.value("pubid").toLongLong() * 100000 + n.userInfo.value("bookid").toLongLong());
+        EXPECT_EQ(n.userInfo.keys(), (QStringList {"bookid", "edition", "pubid", "revision"}));
+    }
+    EXPECT_TRUE(opened.contains(kjv->pubID() * 100000 + kjv->bookID()));
+    EXPECT_EQ(opened.size(), 2);
+    const QVariantMap first = rec.received[0].userInfo;
+    const SourceTuple::Ptr firstTuple = store.library->allSources()->tupleAtIndex(0);
+    EXPECT_EQ(first.value("edition").toLongLong(), firstTuple->editionNumber());
+    EXPECT_EQ(first.value("revision").toLongLong(), firstTuple->revisionNumber());
+
+    // A book installed while the sheet is open is listed at once.
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Nave.tvk"), QDir(store.books).filePath("Nave.tvk")));
+    ASSERT_TRUE(store.library->addNewSource(QDir(store.books).filePath("Nave.tvk")));
+    EXPECT_EQ(sheet.booksTableView()->count(), 3);
+    EXPECT_TRUE(sheet.kinds()[3].active);  // Dictionaries, which had no book before
+    EXPECT_TRUE(sheet.kindsTableView()->item(3)->flags() & Qt::ItemIsEnabled);
+    screenshot(sheet, QStringLiteral("open-book-sheet.png"));
+
+    // With the check box on, choosing closes the sheet, and the choice is remembered.
+    sheet.closeAutomaticallyCheckbox()->setChecked(true);
+    EXPECT_TRUE(store.defaults->boolForKey("closeOpenBookOnOpen"));
+    sheet.chooseBookRow(2);
+    EXPECT_EQ(rec.received.size(), 3);
+    EXPECT_FALSE(sheet.isVisible());
+}

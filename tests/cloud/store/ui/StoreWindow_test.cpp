@@ -1,0 +1,343 @@
+// The store window: its exit pages, and the stand-in's store pages loaded in a web view of its own
+// profile (every web-view test of the store runs in this one program).
+#include "cloud/store/ui/BookStoreWindowController.h"
+#include "cloud/store/ui/DownloadBooksSheetWindowController.h"
+#include "cloud/store/ui/OpenBookSheetWindowController.h"
+
+#include "cloud/store/StoreTestSupport.h"  // tests/cloud/store
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "cloud/protocol/ScrambledText.h"
+#include "cloud/protocol/ServiceHost.h"
+#include "library/SourceManager.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContentItem.h"
+#include "panes/layout/LayoutRegionContentItemDescriptor.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/page/BookPageScheme.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+using namespace qs::cloud;
+using namespace store_test;
+
+namespace {
+
+StoreExitAction::Kind kindOf(const char* url)
+{
+    return BookStoreWindowController::exitActionForUrl(QUrl(QString::fromLatin1(url))).kind;
+}
+
+// Defaults signed in as the stand-in's demo customer and the alerts recorded.
+struct Visit {
+    Visit()
+    {
+        defaults = std::make_unique<UserDefaults>(dir.filePath(QStringLiteral("defaults.conf")));
+        defaults->setBool(true, QStringLiteral("credentialsValid"));
+        defaults->setString(QStringLiteral("10001"), QStringLiteral("customerIDNum"));
+        defaults->setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
+        defaults->setString(
+            scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
+        alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(alerts);
+    }
+    ~Visit() { Alerts::setShared(nullptr); }
+    StoreContext context(const QUrl& storePages) const
+    {
+        StoreContext c;
+        c.defaults = defaults.get();
+        c.storePages = storePages;
+        c.passwordFolder = dir.filePath(QStringLiteral("private"));
+        return c;
+    }
+    QTemporaryDir dir;
+    std::unique_ptr<UserDefaults> defaults;
+    std::shared_ptr<RecordingAlerts> alerts;
+};
+
+// The page's text once it has loaded.
+QString pageText(QWebEngineView* view)
+{
+    QString text;
+    bool done = false;
+    view->page()->toPlainText([&](const QString& t) {
+        text = t;
+        done = true;
+    });
+    waitFor([&] { return done; }, 10000);
+    return text;
+}
+
+bool waitForLoad(BookStoreWindowController& window)
+{
+    bool loaded = false;
+    QObject::connect(window.webView()->page(), &QWebEnginePage::loadFinished, &window, [&](bool ok) { loaded = ok; });
+    return waitFor([&] { return loaded; }, 30000);
+}
+
+void click(QWebEngineView* view, const QString& selector)
+{
+    view->page()->runJavaScript(QStringLiteral("document.querySelector(\"%1\").click()").arg(selector));
+}
+
+class StoreWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!standin_test::haveSampleLibrary())
+            GTEST_SKIP() << "the sample library is not built";
+        server = std::make_unique<standin_test::Server>();
+        ASSERT_TRUE(server->running());
+        pages = ServiceHost::loopback(server->httpPort(), server->syncPort()).storeUrl();
+    }
+    std::unique_ptr<standin_test::Server> server;
+    QUrl pages;
+};
+
+}  // namespace
+
+TEST(StoreExitPages, TheQueryOfAnExitPageSaysWhatTheWindowDoes)
+{
+    const StoreExitAction message = BookStoreWindowController::exitActionForUrl(
+        QUrl(QStringLiteral("https://host/MacStore/Exit.ASP?v1=message&v2=Thank%20you%2C%20friend%20%26%20more")));
+    EXPECT_EQ(message.kind, StoreExitAction::Message);
+    EXPECT_EQ(message.message, QStringLiteral("Thank you, friend & more"));
+    EXPECT_EQ(kindOf("https://host/MacStore/exit.asp?v1=download"), StoreExitAction::Download);
+    EXPECT_EQ(kindOf("https://host/MacStore/exit.asp"), StoreExitAction::Close);
+    EXPECT_EQ(kindOf("https://host/MacStore/exit.asp?v1=other"), StoreExitAction::Close);
+    EXPECT_EQ(kindOf("https://host/MacStore/product.asp?v1=download"), StoreExitAction::None);
+    EXPECT_EQ(kindOf("https://host/exit.asp/more?v1=download"), StoreExitAction::None);
+    // Parts without "=" or with two are ignored; a later duplicate wins.
+    EXPECT_EQ(kindOf("https://host/exit.asp?v1&v1=a=b"), StoreExitAction::Close);
+    EXPECT_EQ(kindOf("https://host/exit.asp?v1=message&v1=download"), StoreExitAction::Download);
+    const StoreExitAction odd = BookStoreWindowController::exitActionForUrl(
+        QUrl(QStringLiteral("https://host/exit.asp?v2=first&v1=message&junk&v2=x=y&v2=last")));
+    EXPECT_EQ(odd.kind, StoreExitAction::Message);
+    EXPECT_EQ(odd.message, QStringLiteral("last"));
+}
+
+TEST_F(StoreWindow, LoadsTheStorePagesForTheCustomerAndClosesThroughAMessageExit)
+{
+    Visit visit;
+    BookStoreWindowController window(visit.context(pages));
+    // The customer block travels scrambled, readable with the store pad only.
+    const QUrl first = window.storeUrl();
+    EXPECT_EQ(first.path(), QStringLiteral("/MacStore/"));
+    const std::optional<StoreCustomerBlock> block = StoreCustomerBlock::fromScrambled(first.query().mid(3));
+    ASSERT_TRUE(block);
+    EXPECT_EQ(block->customerIdNumber, QStringLiteral("10001"));
+    EXPECT_EQ(block->clearPassword, QStringLiteral("demo"));
+    EXPECT_TRUE(block->initialProductId.isEmpty());
+    EXPECT_NE(window.webView()->page()->profile(), QWebEngineProfile::defaultProfile());
+    EXPECT_TRUE(window.webView()->page()->profile()->isOffTheRecord());
+
+    window.show();
+    const quint64 before = BookStoreWindowController::lastResourceIdentifier();
+    window.populateWebView();
+    EXPECT_TRUE(window.loadingIndicator()->isVisible());
+    ASSERT_TRUE(waitForLoad(window));
+    EXPECT_GT(BookStoreWindowController::lastResourceIdentifier(), before);
+    EXPECT_FALSE(window.loadingIndicator()->isVisible());
+    EXPECT_EQ(window.webView()->title(), QStringLiteral("Quillstead Store"));
+    const QString text = pageText(window.webView());
+    EXPECT_TRUE(text.contains(QStringLiteral("Welcome"))) << text.toStdString();
+    window.resize(900, 640);
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    window.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/store-window.png"));
+
+    bool closedSignal = false;
+    QObject::connect(&window, &BookStoreWindowController::closed, [&] { closedSignal = true; });
+    click(window.webView(), QStringLiteral("a[href*=message]"));
+    ASSERT_TRUE(waitFor([&] { return window.isClosed(); }, 20000));
+    EXPECT_TRUE(closedSignal);
+    ASSERT_EQ(visit.alerts->shown().size(), 1);
+    EXPECT_EQ(visit.alerts->shown()[0].messageText, QStringLiteral("Thank you for visiting the store."));
+    EXPECT_FALSE(window.isVisible());
+}
+
+TEST_F(StoreWindow, ADownloadExitSwitchesToTheCloudLibraryAndLoadsNothing)
+{
+    Visit visit;
+    BookStoreWindowController window(visit.context(pages));
+    window.show();
+    window.populateWebView();
+    ASSERT_TRUE(waitForLoad(window));
+    bool toLibrary = false;
+    bool toOpenBook = false;
+    QObject::connect(&window, &BookStoreWindowController::switchToCloudLibrary, [&] { toLibrary = true; });
+    QObject::connect(&window, &BookStoreWindowController::switchToOpenBook, [&] { toOpenBook = true; });
+    click(window.webView(), QStringLiteral("a[href='exit.asp?v1=download']"));
+    ASSERT_TRUE(waitFor([&] { return toLibrary; }, 20000));
+    EXPECT_FALSE(toOpenBook);
+    EXPECT_TRUE(window.isClosed());
+    EXPECT_TRUE(visit.alerts->shown().isEmpty());
+    EXPECT_FALSE(pageText(window.webView()).contains(QStringLiteral("You may close this window.")));
+}
+
+TEST_F(StoreWindow, TheOffersPageAndAPlainCloseExit)
+{
+    Visit visit;
+    BookStoreWindowController window(visit.context(pages), BookStoreWindowController::kMyOffersProductId);
+    EXPECT_EQ(window.customerBlock().initialProductId, QStringLiteral("_MYOFFERS_"));
+    window.show();
+    window.populateWebView();
+    ASSERT_TRUE(waitForLoad(window));
+    EXPECT_TRUE(pageText(window.webView()).contains(QStringLiteral("Your offers")));
+    click(window.webView(), QStringLiteral("a[href='exit.asp']"));
+    ASSERT_TRUE(waitFor([&] { return window.isClosed(); }, 20000));
+    EXPECT_TRUE(visit.alerts->shown().isEmpty());
+
+    // A customer the store does not know sees the log-in page.
+    visit.defaults->setString(
+        scrambleText(QStringLiteral("wrong"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
+    BookStoreWindowController stranger(visit.context(pages));
+    stranger.show();
+    stranger.populateWebView();
+    ASSERT_TRUE(waitForLoad(stranger));
+    EXPECT_TRUE(pageText(stranger.webView()).contains(QStringLiteral("Log in")));
+}
+
+TEST_F(StoreWindow, AStoreThatCannotBeReachedIsReportedAndTheWindowCloses)
+{
+    Visit visit;
+    quint16 closedPort = 0;
+    {
+        QTcpServer probe;
+        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+        closedPort = probe.serverPort();
+    }
+    BookStoreWindowController window(
+        visit.context(QUrl(QStringLiteral("http://127.0.0.1:%1/MacStore/").arg(closedPort))));
+    window.show();
+    window.populateWebView();
+    ASSERT_TRUE(waitFor([&] { return window.isClosed(); }, 30000));
+    ASSERT_EQ(visit.alerts->shown().size(), 1);
+    EXPECT_FALSE(visit.alerts->shown()[0].messageText.isEmpty());
+    EXPECT_FALSE(window.loadingIndicator()->isVisible());
+}
+
+// The reader itself: Cloud Library (command 109) downloads two books from the stand-in, the sheet
+// switches to Open Book, and each chosen book opens in a new tab of the current pane.
+TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
+{
+    if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
+        GTEST_SKIP() << "the books that come with the application are not built";
+    auto alerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(alerts);
+    UserDefaults& d = UserDefaults::standardUserDefaults();
+    d.setString(
+        ServiceHost::loopback(server->httpPort(), server->syncPort()).toSetting(), QStringLiteral("serviceHost"));
+    d.setBool(true, QStringLiteral("credentialsValid"));
+    d.setString(QStringLiteral("10001"), QStringLiteral("customerIDNum"));
+    d.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
+    d.setString(scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
+    d.setBool(true, QStringLiteral("closeOpenBookOnOpen"));
+    QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
+    auto app = std::make_unique<QuillsteadAppController>();
+    app->applicationDidFinishLaunching({});
+    QWidget* mainWindow = app->mainWindowController()->window();
+    SourceManager& library = SourceManager::singleton();
+
+    app->performCommand(109);
+    auto* sheet = mainWindow->findChild<DownloadBooksSheetWindowController*>();
+    ASSERT_NE(sheet, nullptr);
+    ASSERT_TRUE(
+        waitFor([&] { return !sheet->bookList().isEmpty() && !sheet->refreshingBookListLabel()->isVisible(); }));
+    QList<OwnedBook> wanted;
+    for (const OwnedBook& b : sheet->bookList())
+        if (b.productId == QLatin1String("WEB") || b.productId == QLatin1String("Scofield"))
+            wanted.append(b);
+    ASSERT_EQ(wanted.size(), 2);
+    for (const OwnedBook& b : wanted) {
+        EXPECT_FALSE(library.isSourceInstalledWithPubID(b.publisherId, b.bookId));
+        sheet->chooseBookRow(sheet->rowForBook({{QStringLiteral("productid"), b.productId}}));
+    }
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return library.isSourceInstalledWithPubID(wanted[0].publisherId, wanted[0].bookId) &&
+                library.isSourceInstalledWithPubID(wanted[1].publisherId, wanted[1].bookId);
+        },
+        60000));
+    EXPECT_TRUE(alerts->shown().isEmpty());
+
+    // The sheet hands over to Open Book; each chosen book becomes a new tab.
+    sheet->onSwitchToOpenBookWindow();
+    OpenBookSheetWindowController* open = nullptr;
+    const auto openSheet = [&] {
+        for (auto* s : mainWindow->findChildren<OpenBookSheetWindowController*>())
+            if (s->isVisible())
+                open = s;
+        return open != nullptr;
+    };
+    ASSERT_TRUE(waitFor(openSheet));
+    const auto tabs = [] {
+        return LayoutManager::sharedLayoutManager().currentLayout()->currentRegionContents()->items().size();
+    };
+    const auto currentTabBook = [] {
+        LayoutRegionContents* contents = LayoutManager::sharedLayoutManager().currentLayout()->currentRegionContents();
+        auto* descriptor = dynamic_cast<LayoutRegionContentItemDescriptor*>(
+            contents->itemAt(size_t(contents->currentItemIndex()))->descriptor());
+        return descriptor ? descriptor->sourceTupleID() : SourceTupleID();
+    };
+    for (const OwnedBook& b : wanted) {
+        if (!open) {
+            ASSERT_TRUE(waitFor(openSheet));
+        }
+        const size_t before = tabs();
+        const SourceTupleArray::Ptr list = open->sourcesOfSelectedKind();
+        const qint64 row = list->indexForPubID(b.publisherId, b.bookId);
+        ASSERT_NE(row, SourceTupleArray::kNotFound) << b.productId.toStdString();
+        open->chooseBookRow(int(row));
+        EXPECT_EQ(tabs(), before + 1) << b.productId.toStdString();
+        EXPECT_EQ(currentTabBook().pubID(), b.publisherId);
+        EXPECT_EQ(currentTabBook().bookID(), b.bookId);
+        EXPECT_FALSE(open->isVisible());  // closes after opening
+        open = nullptr;
+        app->performCommand(101);
+    }
+    ASSERT_TRUE(waitFor(openSheet));
+    open->resize(760, 520);
+    open->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/open-book-sheet-reader.png"));
+    open->closeOpenBookSheet();
+    app->applicationWillTerminate();
+    app.reset();
+    Alerts::setShared(nullptr);
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    ::testing::InitGoogleTest(&argc, argv);
+    // A private home for the reader the last test starts.
+    static QTemporaryDir home;
+    const QByteArray path = home.path().toUtf8();
+    qputenv("HOME", path);
+    qputenv("XDG_DATA_HOME", path + "/data");
+    qputenv("XDG_CACHE_HOME", path + "/cache");
+    qputenv("XDG_CONFIG_HOME", path + "/config");
+    qputenv("XDG_RUNTIME_DIR", path + "/run");
+    QDir().mkpath(home.path() + QStringLiteral("/run"));
+    QFile::setPermissions(home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    BookPageScheme::registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    new QApplication(argc, argv);  // never deleted: its teardown races the web engine's
+    return RUN_ALL_TESTS();
+}
