@@ -1,0 +1,192 @@
+// A highlight chosen from one book pane's context menu shows at once in every pane showing that
+// verse: two live book panes on the same chapter of the sample KJV, the study pane's services behind
+// the panes' commands, the rendered page of the second pane read back. One process (live web views).
+
+#include <gtest/gtest.h>
+
+#include "documents/cBookUserData.h"
+#include "engine/references/cBibleRef.h"
+#include "library/EngineStrings.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/bookpane/BookPaneViewController.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/page/BookPageScheme.h"
+#include "panes/page/BookPageView.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
+#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "userdata/cSQLiteDbBase.h"
+#include "userdata/cVerseHighlightDoc.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QWebEnginePage>
+
+namespace {
+
+const QString kBuild = QStringLiteral(QS_BINARY_DIR);
+
+constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
+{
+    return (book << 16) | (chapter << 8) | verse;
+}
+
+bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > msecs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+// The pane's page's answer to a script giving a number (-1 when the page did not answer).
+int evaluate(BookPaneViewController* pane, const QString& script)
+{
+    int answer = -2;
+    pane->page()->page()->runJavaScript(
+        script, [&answer](const QVariant& v) { answer = v.isValid() ? v.toInt() : -1; });
+    waitFor([&answer] { return answer != -2; }, 10000);
+    return answer;
+}
+
+// The number of elements of the class on the pane's page.
+int countOnPage(BookPaneViewController* pane, const QString& cls)
+{
+    return evaluate(pane, QStringLiteral("document.getElementsByClassName('%1').length").arg(cls));
+}
+
+// Whether the pane's page shows the verse (its anchor element is there).
+bool showsVerse(BookPaneViewController* pane, const QString& anchor)
+{
+    return evaluate(pane, QStringLiteral("document.getElementById('%1') ? 1 : 0").arg(anchor)) == 1;
+}
+
+QAction* findAction(QMenu* menu, const QString& text)
+{
+    for (QAction* a : menu->actions()) {
+        if (a->text() == text)
+            return a;
+        if (a->menu() != nullptr)
+            if (QAction* inner = findAction(a->menu(), text))
+                return inner;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
+{
+    if (!QFile::exists(kBuild + QStringLiteral("/library/KJV.tvk")))
+        GTEST_SKIP() << "the sample library is not built";
+    QTemporaryDir temp;
+    const QString books = temp.filePath(QStringLiteral("books"));
+    QDir().mkpath(books);
+    ASSERT_TRUE(
+        QFile::link(kBuild + QStringLiteral("/library/KJV.tvk"), QDir(books).filePath(QStringLiteral("KJV.tvk"))));
+    SourceManager::Folders folders;
+    folders.books = books;
+    folders.cache = temp.filePath(QStringLiteral("cache"));
+    folders.refused = temp.filePath(QStringLiteral("refused"));
+    QDir().mkpath(folders.cache);
+    SourceManager library(folders);
+    const SourceTuple::Ptr kjv = library.allSources()->tupleForPubID(1, 101);
+    ASSERT_TRUE(kjv);
+
+    NotificationCenter center;
+    LayoutManager manager {center};
+    Layout* layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
+    layout->splitRegion(0, true, true, 0.5, QString());
+    std::vector<BookPaneViewController*> panes;
+    for (const auto& contents : layout->contents()) {
+        if (!contents->state())
+            contents->setState(std::make_unique<LayoutRegionContentsState>());
+        BookPaneViewController::Environment env;
+        env.center = &center;
+        env.layouts = &manager;
+        env.library = &library;
+        auto pane = BookPaneViewController::factory(contents.get(), env);
+        panes.push_back(pane.get());
+        contents->setViewController(std::move(pane));
+        panes.back()->view()->resize(500, 600);
+        panes.back()->view()->show();
+    }
+    ASSERT_EQ(panes.size(), 2u);
+    // The panes' bookmark and highlight commands are the study pane's services, posting where the
+    // panes listen.
+    BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>());
+    StudyPaneBookmarksViewController::setNotificationCenter(&center);
+
+    const quint32 verse = key(43, 3, 16);
+    for (BookPaneViewController* pane : panes) {
+        pane->openBookFromSourceTuple(kjv, true);
+        pane->goTo(kjv, {{"section", kjv->sectionForBibleKey(verse)}});
+    }
+    for (BookPaneViewController* pane : panes)
+        ASSERT_TRUE(waitFor([pane] { return showsVerse(pane, QStringLiteral("_s43.3.16")); }));
+    ASSERT_EQ(countOnPage(panes[1], QStringLiteral("yellow")), 0);
+
+    // Highlight the verse in the first pane from its context menu.
+    panes[0]->makeYourselfCurrent(true);
+    panes[0]->setSelectionOverride(
+        QStringLiteral("For God so loved the world"), QStringLiteral("For God so loved the world"));
+    panes[0]->setSelectedBlocksOrKeys({verse});
+    std::unique_ptr<QMenu> menu(panes[0]->contextMenu({}, {}, nullptr));
+    ASSERT_TRUE(menu);
+    QAction* yellow = findAction(menu.get(), QStringLiteral("Yellow"));
+    ASSERT_NE(yellow, nullptr);
+    EXPECT_EQ(yellow->data().toMap().value("colorID").toUInt(), 84u);
+    ASSERT_NE(findAction(menu.get(), QStringLiteral("Remove Highlight")), nullptr);
+    yellow->trigger();
+
+    std::uint16_t fore = 0, back = 0;
+    EXPECT_TRUE(cVerseHighlightDoc::verseHighlightDocInstance()->getHighlight(cBibleRef(verse), fore, back));
+    EXPECT_EQ(back, 84);
+    // Both panes draw it without being asked again.
+    EXPECT_TRUE(waitFor([&] { return countOnPage(panes[1], QStringLiteral("yellow")) > 0; }));
+    EXPECT_TRUE(waitFor([&] { return countOnPage(panes[0], QStringLiteral("yellow")) > 0; }));
+
+    // "Remove Highlight" takes it away everywhere.
+    menu.reset(panes[0]->contextMenu({}, {}, nullptr));
+    QAction* remove = findAction(menu.get(), QStringLiteral("Remove Highlight"));
+    ASSERT_NE(remove, nullptr);
+    remove->trigger();
+    EXPECT_TRUE(waitFor([&] { return countOnPage(panes[1], QStringLiteral("yellow")) == 0; }));
+    BookPaneHooks::install(nullptr);
+    StudyPaneBookmarksViewController::setNotificationCenter(nullptr);
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    ::testing::InitGoogleTest(&argc, argv);
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", (data.path() + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CONFIG_HOME", (data.path() + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (data.path() + QStringLiteral("/cache")).toUtf8());
+    BookPageScheme::registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Kept to the end of the process, as the web engine wants.
+    auto* app = new QApplication(argc, argv);
+    (void)app;
+    cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(data.path() + QStringLiteral("/")));
+    cBookUserData::install();
+    auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
+    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
+    UserDefaults::setStandardUserDefaults(defaults);
+    return RUN_ALL_TESTS();
+}
