@@ -114,7 +114,13 @@ BookStoreWindowController::BookStoreWindowController(
     connect(done, &QPushButton::clicked, this, [this] { onClose(); });
     connect(page, &QWebEnginePage::loadingChanged, this,
         [this](const QWebEngineLoadingInfo& info) { loadingChanged(info); });
-    connect(page, &QWebEnginePage::loadFinished, this, [this] { setLoading(false); });
+    connect(page, &QWebEnginePage::loadFinished, this, [this] {
+        m_loadTimer->stop();
+        setLoading(false);
+    });
+    m_loadTimer = new QTimer(this);
+    m_loadTimer->setSingleShot(true);
+    connect(m_loadTimer, &QTimer::timeout, this, [this] { loadTimedOut(); });
 }
 
 BookStoreWindowController::~BookStoreWindowController()
@@ -232,8 +238,10 @@ void BookStoreWindowController::loadingChanged(const QWebEngineLoadingInfo& info
 {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         setLoading(true);
+        m_loadTimer->start(m_loadTimeoutMs);
         return;
     }
+    m_loadTimer->stop();
     setLoading(false);
     if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus || m_closing)
         return;
@@ -262,11 +270,26 @@ void BookStoreWindowController::loadingChanged(const QWebEngineLoadingInfo& info
     closeSoon();
 }
 
+void BookStoreWindowController::loadTimedOut()
+{
+    if (m_closing)
+        return;
+    m_webView->stop();
+    setLoading(false);
+    Alert alert;
+    alert.messageText = QStringLiteral("Load Failed");
+    alert.informativeText = QStringLiteral("The store did not answer in time.");
+    alert.style = AlertStyle::Warning;
+    Alerts::shared().runModal(alert);
+    closeSoon();
+}
+
 void BookStoreWindowController::onClose()
 {
     if (m_closing)
         return;
     m_closing = true;
+    m_loadTimer->stop();
     if (m_webView && m_webView->page()) {
         m_webView->page()->setUrlRequestInterceptor(nullptr);
         m_webView->page()->disconnect(this);

@@ -23,6 +23,7 @@
 #include <QUrl>
 
 class QProgressBar;
+class QTimer;
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
@@ -45,6 +46,8 @@ public:
     static inline const QString kMyOffersProductId = QStringLiteral("_MYOFFERS_");
     // Time between an exit page and the window's next step.
     static constexpr int kExitDelayMs = 100;
+    // A page that has not loaded after this long is given up as failed.
+    static constexpr int kLoadTimeoutMs = 60000;
 
     BookStoreWindowController(
         const StoreContext& context, const QString& initialProductId = QString(), QWidget* parent = nullptr);
@@ -68,6 +71,7 @@ public:
     void onSwitchToOpenBookWindow();
     void onSwitchToCloudLibraryWindow();
     bool isClosed() const { return m_closed; }
+    void setLoadTimeoutMs(int ms) { m_loadTimeoutMs = ms; }
 
     QWebEngineView* webView() const { return m_webView; }
     QProgressBar* loadingIndicator() const { return m_loadingIndicator; }
@@ -89,6 +93,7 @@ private:
     void loadingChanged(const QWebEngineLoadingInfo& info);
     void setLoading(bool on);
     void closeSoon();
+    void loadTimedOut();
 
     StoreContext m_context;
     QString m_initialProductId;
@@ -96,6 +101,8 @@ private:
     StoreRequestInterceptor* m_interceptor = nullptr;
     QProgressBar* m_loadingIndicator = nullptr;
     QUrl m_blockedUrl;
+    QTimer* m_loadTimer = nullptr;
+    int m_loadTimeoutMs = kLoadTimeoutMs;
     bool m_closing = false;
     bool m_closed = false;
 };

@@ -428,6 +428,30 @@ TEST_F(Sheets, AWrongChecksumAndAPathEscapeFromTheKeptListAreRefused)
     EXPECT_EQ(store.installed(), 0);
 }
 
+// Recent purchases marked for automatic installation download when the list arrives (here the kept
+// list, the refresh having failed), and the reader says so.
+TEST_F(Sheets, AutomaticInstallationsDownloadWhenTheListArrives)
+{
+    Store store(QStringLiteral("<product><productid>KJV</productid><productname>King James Version</productname>"
+                               "<pubid>7001</pubid><bookid>7002</bookid><producttype>BIBLES</producttype>"
+                               "<autoinstall>1</autoinstall><filename>KJV.tvk</filename></product>"
+                               "<product><productid>WEB</productid><productname>World English Bible</productname>"
+                               "<pubid>7001</pubid><bookid>7003</bookid><producttype>BIBLES</producttype>"
+                               "<filename>WEB.tvk</filename></product>"));
+    ASSERT_TRUE(server->fault(QStringLiteral("http.status=503&http.path=booklist")));
+    Recorder rec({kDone, kFailed});
+    DownloadBooksSheetWindowController sheet(store.context(server.get(), false));
+    open(store, sheet, true);
+    ASSERT_TRUE(
+        waitFor([&] { return rec.count(kDone) + rec.count(kFailed) == 1 && store.alerts->shown().size() == 2; }));
+    EXPECT_EQ(rec.count(kDone), 1);
+    EXPECT_EQ(rec.named(kDone).value(0).userInfo.value("productid").toString(), QStringLiteral("KJV"));
+    EXPECT_EQ(store.alerts->shown()[0].messageText, QStringLiteral("Quillstead is downloading recent purchase(s)."));
+    EXPECT_EQ(store.alerts->shown()[1].messageText,
+        QStringLiteral("There was a problem updating the list of books you own."));
+    EXPECT_EQ(store.bookFiles(), QStringList {"KJV.tvk"});
+}
+
 TEST_F(Sheets, SignedOutAsksForTheSignInAndSendsNothing)
 {
     Store store;

@@ -231,6 +231,20 @@ TEST_F(StoreWindow, AStoreThatCannotBeReachedIsReportedAndTheWindowCloses)
     EXPECT_FALSE(window.loadingIndicator()->isVisible());
 }
 
+TEST_F(StoreWindow, AStoreThatDoesNotAnswerIsGivenUp)
+{
+    Visit visit;
+    ASSERT_TRUE(server->fault(QStringLiteral("http.stallMs=5000&http.path=MacStore")));
+    BookStoreWindowController window(visit.context(pages));
+    window.setLoadTimeoutMs(500);
+    window.show();
+    window.populateWebView();
+    ASSERT_TRUE(waitFor([&] { return window.isClosed(); }, 20000));
+    ASSERT_EQ(visit.alerts->shown().size(), 1);
+    EXPECT_EQ(visit.alerts->shown()[0].messageText, QStringLiteral("Load Failed"));
+    EXPECT_EQ(visit.alerts->shown()[0].informativeText, QStringLiteral("The store did not answer in time."));
+}
+
 // The reader itself: Cloud Library (command 109) downloads two books from the stand-in, the sheet
 // switches to Open Book, and each chosen book opens in a new tab of the current pane.
 TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
