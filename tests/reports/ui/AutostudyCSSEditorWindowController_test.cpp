@@ -30,7 +30,9 @@ protected:
         static int argc = 1;
         static char name[] = "autostudy-css-editor-test";
         static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
+        // Made once and never deleted: an application object destroyed among the exit handlers
+        // takes its input devices down after the window system is gone.
+        new QApplication(argc, argv);
         s_alerts = std::make_shared<RecordingAlerts>();
         Alerts::setShared(s_alerts);
     }

@@ -1,6 +1,7 @@
 // The three autostudy dialogs (verse, word, today's reading) and their element and book tables, run
 // offscreen on the sample library: choices are written to the element file and read back, and each
 // dialog's report reaches the results presenter.
+#include "reports/ui/AutostudyCSSEditorWindowController.h"
 #include "reports/ui/AutostudyTableModel.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
 #include "reports/ui/AutostudyVerseWindowController.h"
@@ -56,7 +57,9 @@ protected:
         static int argc = 1;
         static char name[] = "autostudy-dialogs-test";
         static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
+        // Made once and never deleted: an application object destroyed among the exit handlers
+        // takes its input devices down after the window system is gone.
+        new QApplication(argc, argv);
         const QString samples = QStringLiteral(QS_BINARY_DIR "/library");
         const QString books = AppFolders::booksDirectory();
         QDir().mkpath(books);
@@ -289,6 +292,13 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     EXPECT_TRUE(html.contains(QLatin1String("Bibliography")));
     EXPECT_FALSE(again->isVisible()) << "the dialog closes once the report is shown";
 
+    // The passage is read in the chosen Bible's translation, which has no Tobit.
+    std::unique_ptr<AutostudyVerseWindowController> apocrypha(
+        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("Tobit 1:1"), kjv));
+    apocrypha->onPerformAutostudy();
+    EXPECT_EQ(lastAlert().messageText, QStringLiteral("Tobit 1:1 is not a valid verse reference"));
+    EXPECT_EQ(s_presented.size(), 2);
+
     // No Bible chosen: nothing to read the passage in.
     std::unique_ptr<AutostudyVerseWindowController> none(
         AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), kjv));
@@ -382,6 +392,23 @@ TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndAlwaysCloses)
     EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(title)));
     EXPECT_TRUE(html.contains(QLatin1String("Reading from"))) << "the sample devotional has a reading every day";
     EXPECT_TRUE(s_alerts->shown().isEmpty());
+}
+
+TEST_F(AutostudyDialogs, EditStylesOpensTheEditorOnTheReportsSheet)
+{
+    std::unique_ptr<AutostudyWordWindowController> dialog(
+        AutostudyWordWindowController::factoryWithWord(QStringLiteral("grace"), book("KJV")));
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* editor = qobject_cast<AutostudyCSSEditorWindowController*>(w); editor && editor->isVisible()) {
+                shown = editor->text();
+                editor->reject();
+            }
+    });
+    dialog->onEditCSS();
+    EXPECT_EQ(shown, AutoStudyManager::singleton().css().cssString());
+    EXPECT_TRUE(shown.startsWith(QLatin1String("<style type=\"text/css\">")));
 }
 
 TEST_F(AutostudyDialogs, WithoutAPresenterTheReportFileIsNotLeftBehind)
