@@ -457,7 +457,9 @@ void DownloadBooksSheetWindowController::onDownloadAllBooks()
         return;
     }
     bool any = false;
-    for (const OwnedBook& book : m_bookList) {
+    // An enqueue may report a refused request at once, which reloads the list: walk a copy.
+    const QList<OwnedBook> books = m_bookList;
+    for (const OwnedBook& book : books) {
         if (bookIsBeingDownloaded(book) || isInstalled(book))
             continue;
         m_context.downloads->enqueue(DownloadBooksManager::requestForBook(
@@ -471,7 +473,9 @@ void DownloadBooksSheetWindowController::onDownloadAllBooks()
 void DownloadBooksSheetWindowController::onCancelAllDownloads()
 {
     bool any = false;
-    for (const OwnedBook& book : m_bookList) {
+    // A cancel reports its failure at once, and the report reloads the list: walk a copy.
+    const QList<OwnedBook> books = m_bookList;
+    for (const OwnedBook& book : books) {
         if (!bookIsBeingDownloaded(book))
             continue;
         m_context.downloads->cancel(identityRequest(book));

@@ -73,21 +73,20 @@ struct Visit {
 // The page's text once it has loaded.
 QString pageText(QWebEngineView* view)
 {
-    QString text;
-    bool done = false;
-    view->page()->toPlainText([&](const QString& t) {
-        text = t;
-        done = true;
-    });
-    waitFor([&] { return done; }, 10000);
-    return text;
+    auto text = std::make_shared<std::optional<QString>>();
+    view->page()->toPlainText([text](const QString& t) { *text = t; });
+    waitFor([&] { return text->has_value(); }, 10000);
+    return text->value_or(QString());
 }
 
 bool waitForLoad(BookStoreWindowController& window)
 {
     bool loaded = false;
-    QObject::connect(window.webView()->page(), &QWebEnginePage::loadFinished, &window, [&](bool ok) { loaded = ok; });
-    return waitFor([&] { return loaded; }, 30000);
+    const QMetaObject::Connection c = QObject::connect(
+        window.webView()->page(), &QWebEnginePage::loadFinished, &window, [&](bool ok) { loaded = ok; });
+    const bool done = waitFor([&] { return loaded; }, 30000);
+    QObject::disconnect(c);
+    return done;
 }
 
 void click(QWebEngineView* view, const QString& selector)
