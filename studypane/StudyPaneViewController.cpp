@@ -10,6 +10,7 @@
 #include "studypane/StudyPaneLayoutViewHost.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
@@ -74,6 +75,10 @@ StudyPaneViewController::SubpaneFactory builtInFactory(StudyPaneViewController::
         return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
             return StudyPaneNavigatorViewController::factory(&pane);
         };
+    case StudyPaneViewController::kNoteViewEditSubpane:
+        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
+            return StudyPaneNoteViewEditViewController::factory(&pane);
+        };
     case StudyPaneViewController::kNotesListSubpane:
         return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
             return StudyPaneNotesListViewController::factory(&pane);
@@ -114,6 +119,11 @@ StudyPaneSearchResultsViewController* StudyPaneViewController::studyPaneSearchRe
 StudyPaneNavigatorViewController* StudyPaneViewController::studyPaneNavigatorViewController() const
 {
     return dynamic_cast<StudyPaneNavigatorViewController*>(subpane(kNavigatorSubpane));
+}
+
+StudyPaneNoteViewEditViewController* StudyPaneViewController::studyPaneNoteViewEditViewController() const
+{
+    return dynamic_cast<StudyPaneNoteViewEditViewController*>(subpane(kNoteViewEditSubpane));
 }
 
 StudyPaneNotesListViewController* StudyPaneViewController::studyPaneNotesListViewController() const

@@ -5,7 +5,8 @@
 // the stack of recently visited verses and passes application shutdown on to the sub-panes.
 //
 // The twelve sub-panes are made through factories, one per `Subpane` slot: Find and the Navigator
-// have built-in ones (so do the notes list, the journal list and the library search); the other
+// have built-in ones (so do the note viewer and editor, the notes list, the journal list and the
+// library search); the other
 // study tools register theirs with `registerSubpaneFactory` before the
 // first study pane is made. A tab whose sub-pane has no factory has its button disabled, and
 // selecting it does nothing. The GoTo tab shows one of four go-to sub-panes, by the kind of the
@@ -42,6 +43,7 @@ class SourceTupleID;
 class StudyPaneLayoutViewHost;
 class StudyPaneLibrarySearchViewController;
 class StudyPaneNavigatorViewController;
+class StudyPaneNoteViewEditViewController;
 class StudyPaneNotesListViewController;
 class StudyPaneRegionContentItemState;
 class StudyPaneSearchResultsViewController;
@@ -143,6 +145,7 @@ public:
     StudyPaneViewControllerProtocol* subpane(Subpane slot) const;
     StudyPaneSearchResultsViewController* studyPaneSearchResultsViewController() const;
     StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const;
+    StudyPaneNoteViewEditViewController* studyPaneNoteViewEditViewController() const;
     StudyPaneNotesListViewController* studyPaneNotesListViewController() const;
     StudyPaneNotesListViewController* studyPaneJournalListViewController() const;
     StudyPaneLibrarySearchViewController* studyPaneLibrarySearchViewController() const;

@@ -7,6 +7,8 @@
 #include "search/core/WildcardPattern.h"
 #include "search/core/WordStemming.h"
 
+#include <QRegularExpression>
+
 #include <string>
 
 namespace {
@@ -27,9 +29,33 @@ const std::pair<QString, QString> kHrefEscapes[] = {
     {QStringLiteral("\v"), QStringLiteral("@@verticaltab@@")},
 };
 
+// Drops the named elements with everything inside them (an unclosed one runs to the end): their
+// content is code or page furniture, never note text.
+QString withoutElements(const QString& html, std::initializer_list<const char*> names)
+{
+    QString out = html;
+    for (const char* name : names) {
+        const QRegularExpression open(
+            QStringLiteral("<%1(\\s[^>]*)?>").arg(QLatin1String(name)), QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpression close(
+            QStringLiteral("</%1\\s*>").arg(QLatin1String(name)), QRegularExpression::CaseInsensitiveOption);
+        qsizetype from = 0;
+        for (;;) {
+            const QRegularExpressionMatch m = open.match(out, from);
+            if (!m.hasMatch())
+                break;
+            const QRegularExpressionMatch end = close.match(out, m.capturedEnd());
+            const qsizetype stop = end.hasMatch() ? end.capturedEnd() : out.size();
+            out.remove(m.capturedStart(), stop - m.capturedStart());
+            from = m.capturedStart();
+        }
+    }
+    return out;
+}
+
 QString filtered(const QString& html, int strength, bool convertEntities)
 {
-    std::string text = html.toStdString();
+    std::string text = withoutElements(html, {"script"}).toStdString();
     filterHtmlByStrength(text, strength, convertEntities);
     return QString::fromStdString(text);
 }
@@ -97,7 +123,7 @@ QString NoteHtml::emptyNoteHtml()
 
 QString NoteHtml::viewBody(const QString& note, const QList<SearchItem>& searchWords)
 {
-    std::string text = (note.isEmpty() ? emptyNoteHtml() : note).toStdString();
+    std::string text = withoutElements(note.isEmpty() ? emptyNoteHtml() : note, {"script"}).toStdString();
     filterHtmlByStrength(text, 6, true);
     normalizeNoteParagraphs(text);
     linkBibleReferencesInHtml(text);
@@ -167,6 +193,11 @@ QString NoteHtml::savedText(const QString& editorText, Source source, SaveKind k
     }
     removeRemoteImages(text);
     return text;
+}
+
+QString NoteHtml::pastedContent(const QString& html)
+{
+    return withLinkPlaceholders(richEditorContent(withoutElements(html, {"head", "script", "style", "title"})));
 }
 
 QString NoteHtml::withLinkPlaceholders(const QString& html)

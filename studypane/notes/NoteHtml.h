@@ -45,6 +45,9 @@ public:
     // The text to store for an editor's text.
     static QString savedText(const QString& editorText, Source source, SaveKind kind);
 
+    // HTML from the clipboard as it goes into the rich editor: filtered like a note, without the
+    // pasted page's head, scripts and style sheets, its links written as placeholders.
+    static QString pastedContent(const QString& html);
     // Links in HTML that came from the clipboard are written as inert placeholders while they sit in
     // the editor; a final save turns them back into links.
     static QString withLinkPlaceholders(const QString& html);

@@ -1,5 +1,6 @@
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 
+#include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
@@ -83,4 +84,19 @@ void StudyPaneBookPaneHooks::removeBookmark(
         Bookmarks::deleteBookmarkOnThisVerse(keyOrBlock, name, id);
     else
         Bookmarks::deleteBookmarkOnThisBlock(keyOrBlock, book, name, id);
+}
+
+bool StudyPaneBookPaneHooks::hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible)
+{
+    if (isBible)
+        return StudyPaneNotesListViewController::verseHasNote(keyOrBlock);
+    return book != nullptr && StudyPaneNotesListViewController::blockHasNote(keyOrBlock, *book);
+}
+
+void StudyPaneBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible)
+{
+    if (isBible && key != 0)
+        StudyPaneNotesListViewController::deleteNoteForKey(key);
+    else if (!isBible && book != nullptr && section != 0)
+        StudyPaneNotesListViewController::deleteNoteForSection(section, book->sourceTupleID());
 }

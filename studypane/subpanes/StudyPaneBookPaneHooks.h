@@ -1,4 +1,4 @@
-// The book panes' bookmark and highlight commands answered by the study pane's services: the colour
+// The book panes' bookmark, highlight and note commands answered by the study pane's services: the colour
 // and category menus of a pane's context menu, whether a verse or section carries a bookmark, and
 // highlighting, bookmarking (also into a category created on the spot) and un-bookmarking. The
 // application installs one at start-up (BookPaneHooks::install); the other commands of the hook keep
@@ -19,4 +19,7 @@ public:
     void bookmark(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible, const QVariantMap& payload) override;
     void removeBookmark(
         const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible, const QVariantMap& payload) override;
+    // Notes: whether a verse or a block's section carries one, and its deletion (the pane asked).
+    bool hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible) override;
+    void deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible) override;
 };

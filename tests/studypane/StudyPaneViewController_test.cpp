@@ -397,7 +397,7 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
     EXPECT_TRUE(view->button(StudyPaneView::Bookmark)->isEnabled());
     EXPECT_TRUE(view->button(StudyPaneView::Highlights)->isEnabled());
     EXPECT_TRUE(view->button(StudyPaneView::Journal)->isEnabled());
-    EXPECT_FALSE(view->button(StudyPaneView::NoteViewEdit)->isEnabled());
+    EXPECT_TRUE(view->button(StudyPaneView::NoteViewEdit)->isEnabled());  // built in
     EXPECT_FALSE(view->button(StudyPaneView::GoTo)->isEnabled());
 
     auto* bookmarks = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));

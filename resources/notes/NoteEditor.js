@@ -1,0 +1,302 @@
+// NoteEditor.js: the script of the three note pages (the read-only view, the rich editor and the
+// source editor). The reader sets `qsPageSerial` before this script runs.
+//
+// In the view page every link is written as javascript:href('<escaped target>'); the page's security
+// policy runs no script URL, so a click is read here and handed to the reader, which follows it. Hovers
+// over links ask the reader for a preview of the target.
+//
+// In the editors every change is pushed to the reader at once (the whole content, with a change
+// number), so that the reader always holds what the user typed, even when it saves before the page
+// could answer a question. Pasted HTML goes to the reader first, which returns it filtered, with its
+// links made inert. The rich editor reports the styles around the selection, and the reader drives it
+// through qsFormat, qsReplaceEditorContent, qsFlush and qsFocusEditor.
+
+var qsBridgeBase = location.href.replace(/[?#].*$/, '').replace(/\/[^\/]*$/, '/call/');
+
+function qsSend(name, args, wait) {
+    var request = new XMLHttpRequest();
+    try {
+        request.open('GET', qsBridgeBase + name + '?' + encodeURIComponent(JSON.stringify(args)), !wait);
+        request.send();
+    } catch (e) {
+        return null;
+    }
+    if (!wait || request.status !== 200)
+        return null;
+    try {
+        return JSON.parse(request.responseText);
+    } catch (e) {
+        return null;
+    }
+}
+
+var qsMaxText = 65536; // longest text of one bridge call
+
+function qsText(value) {
+    return String(value).substring(0, qsMaxText);
+}
+
+var jsInterface = {
+    href: function (text) { qsSend('href', [qsText(text)], false); },
+    showHrefTargetInTooltip: function (target, left, top, width, height) {
+        qsSend('showHrefTargetInTooltip', [qsText(target), left | 0, top | 0, width | 0, height | 0], false);
+    },
+    hideHrefTargetTooltip: function () { qsSend('hideHrefTargetTooltip', [], false); },
+    writeToLog: function (text) { qsSend('writeToLog', [qsText(text)], false); }
+};
+
+// The link form of the view page.
+function href(text) {
+    jsInterface.href(text);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The view page: links and their previews.
+
+function qsLinkOf(event) {
+    var node = event.target && event.target.nodeType === 1 ? event.target : (event.target ? event.target.parentElement : null);
+    return node && node.closest ? node.closest('a[href],area[href]') : null;
+}
+
+function qsFollowLink(target) {
+    var m = /^javascript:href\('([^'"\\]*)'\);?$/.exec(target);
+    if (m) {
+        jsInterface.href(m[1]);
+        return;
+    }
+    if (/^\s*(javascript|vbscript|livescript|data):/i.test(target)) {
+        jsInterface.writeToLog('refused a script link');
+        return;
+    }
+    jsInterface.href(target);
+}
+
+function qsUnwrap(target) {
+    var m = /^javascript:href\('([^'"\\]*)'\);?$/.exec(target || '');
+    return m ? m[1] : (target || '');
+}
+
+var qsHovered = null;
+
+function qsOnViewMouseOver(event) {
+    var link = qsLinkOf(event);
+    if (link === qsHovered)
+        return;
+    if (qsHovered)
+        jsInterface.hideHrefTargetTooltip();
+    qsHovered = link;
+    if (!link)
+        return;
+    var r = link.getBoundingClientRect();
+    jsInterface.showHrefTargetInTooltip(qsUnwrap(link.getAttribute('href')), Math.round(r.left),
+        Math.round(r.top), Math.round(r.width), Math.round(r.height));
+}
+
+function qsOnViewMouseOut(event) {
+    if (qsHovered && (!event.relatedTarget || !qsHovered.contains(event.relatedTarget))) {
+        qsHovered = null;
+        jsInterface.hideHrefTargetTooltip();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The editors: the content pushed on every change.
+
+var qsChange = 0;      // number of the last change
+var qsChunk = 60000;   // characters per push request
+
+function qsEditorElement() {
+    return document.getElementById('editor') || document.getElementById('raw-editor');
+}
+
+function qsContent() {
+    var e = qsEditorElement();
+    if (!e)
+        return '';
+    return e.id === 'raw-editor' ? e.value : e.innerHTML;
+}
+
+// Sends the content in pieces the bridge takes; the reader puts them together by change number.
+function qsPush() {
+    var text = qsContent();
+    var count = Math.max(1, Math.ceil(text.length / qsChunk));
+    for (var i = 0; i < count; ++i)
+        qsSend('contentChanged', [qsPageSerial, qsChange, i, count, text.substring(i * qsChunk, (i + 1) * qsChunk)], true);
+}
+
+function qsOnInput() {
+    ++qsChange;
+    qsPush();
+    qsReportStyles();
+}
+
+// The content and change number as they are now; the reader asks for them before it quits.
+function qsFlush() {
+    return [qsPageSerial, qsChange, qsContent()];
+}
+
+// The reader's flush key (F24, which no keyboard sends) comes behind every key typed before it, so
+// when it arrives here every one of them is in the content pushed now.
+function qsOnFlushKey(event) {
+    if (event.key !== 'F24')
+        return;
+    event.preventDefault();
+    event.stopPropagation();
+    qsPush();
+    qsSend('flushed', [qsPageSerial, qsChange], true);
+}
+
+function qsFocusEditor() {
+    var e = qsEditorElement();
+    if (e)
+        e.focus();
+}
+
+function qsFormat(command, value) {
+    var e = document.getElementById('editor');
+    if (!e)
+        return;
+    e.focus();
+    document.execCommand(command, false, value === undefined ? null : value);
+}
+
+// The styles the selection sits in: bold, italic, underline, ordered list, unordered list, H1, H2,
+// H3, paragraph.
+var qsLastStyles = '';
+
+function qsReportStyles() {
+    var e = document.getElementById('editor');
+    var sel = window.getSelection();
+    if (!e || !sel || sel.rangeCount === 0)
+        return;
+    var flags = [false, false, false, false, false, false, false, false, false];
+    var names = { B: 0, STRONG: 0, I: 1, EM: 1, U: 2, OL: 3, UL: 4, H1: 5, H2: 6, H3: 7, P: 8 };
+    var node = sel.getRangeAt(0).startContainer;
+    while (node && !(node.nodeType === 1 && node.nodeName.toUpperCase() === 'BODY')) {
+        if (node.nodeType === 1) {
+            var n = names[node.nodeName.toUpperCase()];
+            if (n !== undefined)
+                flags[n] = true;
+        }
+        node = node.parentNode;
+    }
+    var key = flags.join(',');
+    if (key === qsLastStyles)
+        return;
+    qsLastStyles = key;
+    qsSend('stylesChanged', [flags], false);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Caret keeping: the selection as text offsets within the editor.
+
+function qsTextNodesIn(node) {
+    var out = [];
+    if (node.nodeType === 3)
+        return [node];
+    for (var c = node.firstChild; c; c = c.nextSibling)
+        out = out.concat(qsTextNodesIn(c));
+    return out;
+}
+
+function qsGetSelectionRange(e) {
+    var sel = window.getSelection();
+    if (!sel || sel.rangeCount === 0 || !e.contains(sel.getRangeAt(0).endContainer))
+        return null;
+    var r = sel.getRangeAt(0);
+    var before = document.createRange();
+    before.setStart(e, 0);
+    before.setEnd(r.endContainer, r.endOffset);
+    var end = before.toString().length;
+    return [end - r.toString().length, end];
+}
+
+function qsSetSelectionRange(e, start, end) {
+    var nodes = qsTextNodesIn(e);
+    var range = document.createRange();
+    range.setStart(e, 0);
+    range.collapse(true);
+    var total = 0, startSet = false;
+    for (var i = 0; i < nodes.length; ++i) {
+        var len = nodes[i].length;
+        if (!startSet && start <= total + len) {
+            range.setStart(nodes[i], Math.max(0, Math.min(len, start - total)));
+            startSet = true;
+        }
+        if (startSet && end <= total + len) {
+            range.setEnd(nodes[i], Math.max(0, Math.min(len, end - total)));
+            break;
+        }
+        total += len;
+    }
+    var sel = window.getSelection();
+    sel.removeAllRanges();
+    sel.addRange(range);
+}
+
+// Replaces the editor's content by the stored form of the note, keeping the caret, unless the user
+// changed it since the reader's copy (change number `expected`): the reader then saves again first.
+function qsReplaceEditorContent(html, expected) {
+    var e = document.getElementById('editor');
+    if (!e || (expected !== undefined && expected !== qsChange))
+        return false;
+    var at = qsGetSelectionRange(e);
+    e.innerHTML = html;
+    if (at)
+        qsSetSelectionRange(e, at[0], at[1]);
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Paste: HTML from the clipboard is filtered by the reader, its links written as inert placeholders.
+
+function qsOnPaste(event) {
+    var data = event.clipboardData;
+    var html = data ? data.getData('text/html') : '';
+    if (!html)
+        return; // plain text: the editor inserts it itself
+    event.preventDefault();
+    var safe = '';
+    for (var i = 0; i < html.length; i += qsChunk) {
+        var last = i + qsChunk >= html.length;
+        var answer = qsSend('pastedHtml', [html.substring(i, i + qsChunk), last], true);
+        if (last && typeof answer === 'string')
+            safe = answer;
+    }
+    if (safe)
+        document.execCommand('insertHTML', false, safe);
+}
+
+// Links in the editors are not followed: the reader tells the user how to follow them.
+function qsOnEditorClick(event) {
+    var link = qsLinkOf(event);
+    if (!link)
+        return;
+    event.preventDefault();
+    qsSend('linkClickedInEditor', [], false);
+}
+
+// ---------------------------------------------------------------------------------------------------
+
+window.addEventListener('DOMContentLoaded', function () {
+    var editor = qsEditorElement();
+    if (!editor) {
+        document.addEventListener('click', function (event) {
+            var link = qsLinkOf(event);
+            if (!link)
+                return;
+            event.preventDefault();
+            qsFollowLink(link.getAttribute('href'));
+        }, true);
+        document.addEventListener('mouseover', qsOnViewMouseOver);
+        document.addEventListener('mouseout', qsOnViewMouseOut);
+        return;
+    }
+    editor.addEventListener('input', qsOnInput);
+    window.addEventListener('keydown', qsOnFlushKey, true);
+    document.addEventListener('click', qsOnEditorClick, true);
+    if (editor.id === 'editor') {
+        editor.addEventListener('paste', qsOnPaste);
+        document.addEventListener('selectionchange', qsReportStyles);
+    }
+});

@@ -1,0 +1,43 @@
+// EditFormatDelegate: what the application's format commands (Bold, Italic, Underline, the two lists,
+// Paragraph and the three headings) act on. The note editor registers itself while its view exists;
+// the main window enables the commands by the can-tests and sends them to the registered delegate.
+// Main thread only.
+#pragma once
+
+class EditFormatDelegate {
+public:
+    virtual ~EditFormatDelegate() = default;
+
+    virtual bool canBold() const = 0;
+    virtual bool canItalic() const = 0;
+    virtual bool canUnderline() const = 0;
+    virtual bool canOrderedList() const = 0;
+    virtual bool canUnorderedList() const = 0;
+    virtual bool canParagraph() const = 0;
+    virtual bool canHeading1() const = 0;
+    virtual bool canHeading2() const = 0;
+    virtual bool canHeading3() const = 0;
+
+    virtual void applyBold() = 0;
+    virtual void applyItalic() = 0;
+    virtual void applyUnderline() = 0;
+    virtual void applyOrderedList() = 0;
+    virtual void applyUnorderedList() = 0;
+    virtual void applyParagraph() = 0;
+    virtual void applyHeading1() = 0;
+    virtual void applyHeading2() = 0;
+    virtual void applyHeading3() = 0;
+
+    // The registered delegate; null when none.
+    static EditFormatDelegate* current() { return s_current; }
+    static void setCurrent(EditFormatDelegate* delegate) { s_current = delegate; }
+    // Unregisters the delegate when it is the registered one.
+    static void clear(EditFormatDelegate* delegate)
+    {
+        if (s_current == delegate)
+            s_current = nullptr;
+    }
+
+private:
+    static inline EditFormatDelegate* s_current = nullptr;
+};

@@ -1,0 +1,1198 @@
+#include "studypane/StudyPaneNoteViewEditViewController.h"
+
+#include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/JournalSourceTuple.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/bookpane/XrefPopupViewController.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/page/LinkPreview.h"
+#include "platform/Alerts.h"
+#include "platform/MainThread.h"
+#include "platform/UserDefaults.h"
+#include "render/CSSManager.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneViewController.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QJsonDocument>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLoggingCategory>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QStackedWidget>
+#include <QTabBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWebEnginePage>
+
+Q_LOGGING_CATEGORY(lcNoteEditor, "qs.studypane.notes")
+
+namespace {
+
+const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
+const QString kVersePopovers = QStringLiteral("versePopovers");
+const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
+const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
+// Pieces of one push or paste the page may send (at 60,000 characters each).
+constexpr int kMaxPieces = 256;
+constexpr qsizetype kMaxPasteChars = 16 * 1024 * 1024;
+// Editor pages whose late pushes are still taken.
+constexpr std::size_t kKeptPages = 8;
+
+// The note pages load from the reader's scheme only; links are followed by the page script.
+class NoteWebPage : public QWebEnginePage {
+public:
+    NoteWebPage(QWebEngineProfile* profile, QObject* parent, bool viewPage)
+        : QWebEnginePage(profile, parent), m_viewPage(viewPage)
+    {
+    }
+
+protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
+    {
+        if (type == NavigationTypeLinkClicked) {
+            // The view page opens a web link it did not hand to the script in the browser.
+            const QString scheme = url.scheme().toLower();
+            if (m_viewPage && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
+                QDesktopServices::openUrl(url);
+            return false;
+        }
+        const bool ours = url.scheme() == QLatin1String(BookPageScheme::kScheme) &&
+            url.host() == QLatin1String(BookPageScheme::kHost);
+        return isMainFrame && ours && type != NavigationTypeFormSubmitted && type != NavigationTypeBackForward;
+    }
+    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
+    void javaScriptConsoleMessage(
+        JavaScriptConsoleMessageLevel, const QString& message, int line, const QString&) override
+    {
+        qCInfo(lcNoteEditor).noquote() << QStringLiteral("note page, line %1: %2").arg(line).arg(message.left(500));
+    }
+
+private:
+    bool m_viewPage;
+};
+
+QString scriptString(const QString& text)
+{
+    // A JSON string is a script string literal; "</" stays out of it as well.
+    QString s = QString::fromUtf8(QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact));
+    s = s.mid(1, s.size() - 2);
+    s.replace(QStringLiteral("</"), QStringLiteral("<\\/"));
+    return s;
+}
+
+bool isWhole(const QJsonValue& v, double max = 9007199254740991.0)
+{
+    if (!v.isDouble())
+        return false;
+    const double d = v.toDouble();
+    return d >= 0 && d <= max && std::floor(d) == d;
+}
+
+SourceTuple::Ptr bookOf(const QVariant& v)
+{
+    if (SourceTuple::Ptr b = bookFromVariant(v))
+        return b;
+    return sharedObjectFromVariant<SourceTuple>(v);
+}
+
+}  // namespace
+
+// --- the web view ---
+
+NoteWebView::NoteWebView(StudyPaneNoteViewEditViewController* owner, bool viewPage, QWidget* parent)
+    : QWebEngineView(parent), m_owner(owner)
+{
+    setPage(new NoteWebPage(BookPageScheme::profile(), this, viewPage));
+    m_token = BookPageScheme::registerEndpoint(this);
+    connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) { m_ready = ok; });
+}
+
+NoteWebView::~NoteWebView()
+{
+    BookPageScheme::unregisterEndpoint(m_token);
+}
+
+void NoteWebView::loadPage(quint64 serial, const QString& html)
+{
+    m_serial = serial;
+    m_html = html.toUtf8();
+    m_ready = false;
+    setUrl(BookPageScheme::pageUrl(m_token, serial));
+}
+
+QByteArray NoteWebView::pageHtml(quint64 serial)
+{
+    return serial == m_serial ? m_html : QByteArray();
+}
+
+QJsonValue NoteWebView::bridgeCall(const QString& name, const QJsonArray& arguments)
+{
+    return m_owner != nullptr ? m_owner->bridgeCall(this, name, arguments) : QJsonValue();
+}
+
+// --- the controller ---
+
+StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env)
+    : m_env(std::move(env))
+{
+    m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
+    QFile script(QStringLiteral(":/notes/NoteEditor.js"));
+    if (script.open(QIODevice::ReadOnly))
+        m_script = QString::fromUtf8(script.readAll());
+    m_autosaveTimer.setSingleShot(true);
+    m_autosaveTimer.setInterval(kAutosaveSeconds * 1000);
+    connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { saveEditedText(true); });
+    m_tooltipTimer.setSingleShot(true);
+    m_tooltipTimer.setInterval(kLinkPreviewDelayMs);
+    connect(&m_tooltipTimer, &QTimer::timeout, this, [this] { doShowHrefTargetInTooltip(); });
+    if (m_env.center != nullptr) {
+        auto on = [this](const QString& name, std::function<void(Notification&)> fn) {
+            m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(fn)));
+        };
+        on(QStringLiteral("DisplayPreferencesChangedNotification"),
+            [this](Notification&) { displayPreferencesChanged(); });
+        on(GoToNames::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
+        on(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
+    }
+}
+
+StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
+{
+    removeObservers();
+    EditFormatDelegate::clear(this);
+    m_autosaveTimer.stop();
+    m_tooltipTimer.stop();
+    delete m_popover.data();
+    for (NoteWebView* v : m_webViews)
+        if (v != nullptr)
+            v->disconnect(this);
+    delete m_view.data();
+}
+
+std::unique_ptr<StudyPaneNoteViewEditViewController> StudyPaneNoteViewEditViewController::factory(
+    StudyPaneViewController* studyPane)
+{
+    auto c = std::make_unique<StudyPaneNoteViewEditViewController>(studyPane->environment());
+    c->studyPaneViewController = studyPane;
+    return c;
+}
+
+void StudyPaneNoteViewEditViewController::removeObservers()
+{
+    m_observations.clear();
+}
+
+QString StudyPaneNoteViewEditViewController::layoutUuid() const
+{
+    return studyPaneViewController != nullptr ? studyPaneViewController->layoutUuid() : QString();
+}
+
+// --- view ---
+
+QWidget* StudyPaneNoteViewEditViewController::view()
+{
+    if (m_view)
+        return m_view;
+    auto* v = new QWidget;
+    v->setObjectName(QStringLiteral("StudyPaneNoteViewEditView"));
+    m_view = v;
+
+    m_bookTitle = new QLabel(v);
+    m_bookTitle->setObjectName(QStringLiteral("bookTitleTextField"));
+    m_bookTitle->setTextFormat(Qt::PlainText);
+    QFont bold = m_bookTitle->font();
+    bold.setBold(true);
+    m_bookTitle->setFont(bold);
+    m_noteTitle = new QLineEdit(v);
+    m_noteTitle->setObjectName(QStringLiteral("noteTitleTextField"));
+    m_noteTitle->setReadOnly(true);
+    m_noteTitle->setFrame(false);
+
+    m_tabBar = new QTabBar(v);
+    m_tabBar->setObjectName(QStringLiteral("tabView"));
+    m_tabBar->setExpanding(false);
+    m_tabBar->setDrawBase(false);
+    for (const char* title : kTabTitles)
+        m_tabBar->addTab(QString::fromUtf8(title));
+
+    auto* styleRow = new QHBoxLayout;
+    styleRow->setContentsMargins(0, 0, 0, 0);
+    styleRow->setSpacing(1);
+    static const char* const kStyleLabels[] = {"B", "I", "U", "1.", "\u2022", "H1", "H2", "H3", "P"};
+    static const char* const kStyleTips[] = {"Bold", "Italic", "Underline", "Numbered List", "Bulleted List",
+        "Heading 1", "Heading 2", "Heading 3", "Paragraph"};
+    for (int tag = 0; tag < 9; ++tag) {
+        auto* b = new QToolButton(v);
+        b->setText(QString::fromUtf8(kStyleLabels[tag]));
+        b->setToolTip(QString::fromUtf8(kStyleTips[tag]));
+        b->setCheckable(true);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        QFont f = b->font();
+        f.setBold(tag == kBold);
+        f.setItalic(tag == kItalic);
+        f.setUnderline(tag == kUnderline);
+        b->setFont(f);
+        connect(b, &QToolButton::clicked, this, [this, tag] {
+            // The buttons show the selection's styles; a click applies, the page then reports back.
+            m_styleButtons[tag]->setChecked(!m_styleButtons[tag]->isChecked());
+            onTagBar(tag);
+        });
+        m_styleButtons[tag] = b;
+        styleRow->addWidget(b);
+        if (tag == kUnderline || tag == kUnorderedList)
+            styleRow->addSpacing(6);
+    }
+    styleRow->addStretch(1);
+
+    m_stack = new QStackedWidget(v);
+    for (int t = 0; t < 3; ++t) {
+        auto* w = new NoteWebView(this, t == ViewTab, m_stack);
+        m_webViews[t] = w;
+        m_stack->addWidget(w);
+        connect(w, &QWebEngineView::loadFinished, this, [this, t](bool ok) { emit pageLoaded(t, ok); });
+    }
+
+    m_localStatus = new QLabel(v);
+    m_localStatus->setObjectName(QStringLiteral("localStorageStatusTextField"));
+    m_cloudStatus = new QLabel(v);
+    m_cloudStatus->setObjectName(QStringLiteral("cloudStorageStatusTextField"));
+    for (QLabel* l : {m_localStatus, m_cloudStatus}) {
+        QFont f = l->font();
+        f.setPointSizeF(f.pointSizeF() * 0.85);
+        l->setFont(f);
+    }
+    m_deleteButton = new QPushButton(QStringLiteral("Delete"), v);
+    m_deleteButton->setObjectName(QStringLiteral("deleteNoteButton"));
+    m_deleteButton->setToolTip(QStringLiteral("Delete this note"));
+
+    auto* column = new QVBoxLayout(v);
+    column->setContentsMargins(2, 2, 2, 2);
+    column->setSpacing(2);
+    column->addWidget(m_bookTitle);
+    column->addWidget(m_noteTitle);
+    column->addWidget(m_tabBar);
+    column->addLayout(styleRow);
+    column->addWidget(m_stack, 1);
+    auto* statusRow = new QHBoxLayout;
+    auto* statusColumn = new QVBoxLayout;
+    statusColumn->setSpacing(0);
+    statusColumn->addWidget(m_localStatus);
+    statusColumn->addWidget(m_cloudStatus);
+    statusRow->addLayout(statusColumn, 1);
+    statusRow->addWidget(m_deleteButton);
+    column->addLayout(statusRow);
+
+    connect(m_tabBar, &QTabBar::currentChanged, this, [this](int index) {
+        if (!m_ignoreTabSignals)
+            selectTab(static_cast<Tab>(index));
+    });
+    connect(m_deleteButton, &QPushButton::clicked, this, [this] { onDeleteNoteButton(); });
+    connect(m_noteTitle, &QLineEdit::textEdited, this, [this] {
+        if (!m_autosaveTimer.isActive())
+            m_autosaveTimer.start();
+        updateStatusPane();
+    });
+
+    // The note the study pane remembers comes back.
+    const NoteLocation remembered = location();
+    if (remembered.hasSomethingToDisplay())
+        loadNote(remembered);
+    if (remembered.hasSomethingToDisplay() && !m_webViewString.isEmpty()) {
+        setTitleFields();
+        populateViewWebView();
+        showTab(ViewTab);
+    } else {
+        clearState();
+        if (remembered.hasJournalNote()) {
+            // A new journal note keeps its place and title.
+            setLocation(remembered);
+            m_noteTitleText = remembered.journalTitle.value_or(QString());
+            setTitleFields();
+        }
+        populateViewWebView();
+        showTab(ViewTab);
+    }
+    updateStatusPane();
+    EditFormatDelegate::setCurrent(this);
+    m_registeredAsFormatDelegate = true;
+    return v;
+}
+
+// --- the note's place ---
+
+NoteLocation StudyPaneNoteViewEditViewController::location() const
+{
+    NoteLocation l;
+    if (studyPaneViewController == nullptr)
+        return l;
+    l.source = studyPaneViewController->noteViewPaneSourceTupleID();
+    l.section = studyPaneViewController->noteViewPaneSection();
+    l.key = studyPaneViewController->noteViewPaneBibleKey();
+    const QString title = studyPaneViewController->noteViewPaneJournalTitle();
+    if (!title.isNull())
+        l.journalTitle = title;
+    return l;
+}
+
+void StudyPaneNoteViewEditViewController::setLocation(const NoteLocation& l)
+{
+    if (studyPaneViewController == nullptr)
+        return;
+    studyPaneViewController->setNoteViewPaneSourceTupleID(l.source);
+    studyPaneViewController->setNoteViewPaneSection(l.section);
+    studyPaneViewController->setNoteViewPaneBibleKey(l.key);
+    // An empty title is kept apart from none.
+    studyPaneViewController->setNoteViewPaneJournalTitle(
+        l.journalTitle ? (l.journalTitle->isEmpty() ? QStringLiteral("") : *l.journalTitle) : QString());
+}
+
+void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested)
+{
+    NoteLocation l = requested;
+    m_webViewString.clear();
+    m_currentServerID = 0;
+    StoredNote note;
+    const bool journalID = l.source && l.source->isFakeJournalDoc();
+    if (l.key == 0 && l.journalTitle && journalID) {
+        note = NoteStore::read(l);
+    } else if (l.key == 0) {
+        if (l.source && !journalID && l.section != 0) {
+            note = NoteStore::read(l);
+            l.journalTitle.reset();
+        }
+    } else {
+        note = NoteStore::read(NoteLocation::bible(l.key));
+        l.journalTitle.reset();
+    }
+    if (note.found) {
+        m_webViewString = note.text;
+        m_currentServerID = note.serverID;
+    }
+    setLocation(l);
+}
+
+QString StudyPaneNoteViewEditViewController::bookTitle() const
+{
+    return m_bookTitleText;
+}
+
+QString StudyPaneNoteViewEditViewController::noteTitle() const
+{
+    return m_noteTitleText;
+}
+
+void StudyPaneNoteViewEditViewController::setTitleFields()
+{
+    if (m_bookTitle != nullptr)
+        m_bookTitle->setText(m_bookTitleText);
+    if (m_noteTitle != nullptr && m_noteTitle->text() != m_noteTitleText)
+        m_noteTitle->setText(m_noteTitleText);
+}
+
+void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notification& n)
+{
+    if (studyPaneViewController != nullptr && m_env.layoutManager != nullptr &&
+        studyPaneViewController->layout() != m_env.layoutManager->currentLayout())
+        return;
+    const QVariantMap& info = n.userInfo;
+    SourceTuple::Ptr book = bookOf(info.value(QStringLiteral("source")));
+    if (book == nullptr && info.contains(QStringLiteral("sourceID"))) {
+        const SourceTupleID id = info.value(QStringLiteral("sourceID")).value<SourceTupleID>();
+        if (id.isFakeJournalDoc())
+            book = JournalSourceTuple::journalSourceTuple();
+        else if (m_env.library != nullptr)
+            book = m_env.library->allSources()->tupleForSourceTupleID(id);
+    }
+    if (book == nullptr)
+        return;
+    const bool hasKey = info.contains(QStringLiteral("key"));
+    const bool hasSection = info.contains(QStringLiteral("section"));
+    const bool hasTitle = info.contains(QStringLiteral("journalTitle"));
+    if (!hasKey && !hasSection && !hasTitle)
+        return;
+    NoteLocation l;
+    l.source = book->sourceTupleID();
+    l.key = info.value(QStringLiteral("key")).toUInt();
+    l.section = info.value(QStringLiteral("section")).toUInt();
+    if (hasTitle)
+        l.journalTitle = info.value(QStringLiteral("journalTitle")).toString();
+
+    view();
+    saveEditedText(false);
+    retireLivePages();
+    clearState();
+    if (studyPaneViewController != nullptr)
+        studyPaneViewController->makeNoteViewEditPaneCurrent();
+    loadNote(l);
+    const bool edit = info.value(QStringLiteral("edit")).toBool() ||
+        (info.value(QStringLiteral("editIfEmpty")).toBool() && m_webViewString.isEmpty());
+
+    const NoteLocation shown = location();
+    if (book->isFakeJournalDoc())
+        m_bookTitleText = book->name();
+    else
+        m_bookTitleText = QStringLiteral("%1 (%2)").arg(book->name(), book->abbr());
+    if (shown.hasJournalNote()) {
+        m_noteTitleText = shown.journalTitle.value_or(QString());
+    } else if (shown.key != 0) {
+        BibleRef ref;
+        ref.setBibleKey(shown.key);
+        m_noteTitleText = ref.fullSpelling();
+    } else {
+        m_noteTitleText = book->plainTextSearchResultTitleForSection(shown.section);
+    }
+    setTitleFields();
+    if (edit) {
+        m_selectedTab = RichEditTab;
+        populateRichEditWebView(true);
+        showTab(RichEditTab);
+    } else {
+        populateViewWebView();
+        showTab(ViewTab);
+    }
+    updateStatusPane();
+}
+
+// --- tabs ---
+
+bool StudyPaneNoteViewEditViewController::tabShouldSelect(Tab tab) const
+{
+    return tab == ViewTab || hasSomethingToDisplay();
+}
+
+void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
+{
+    view();
+    if (tab == m_selectedTab) {
+        showTab(tab);
+        return;
+    }
+    if (!tabShouldSelect(tab)) {
+        showTab(m_selectedTab);
+        return;
+    }
+    saveEditedText(false);
+    retireLivePages();
+    m_selectedTab = tab;
+    populateTab(tab, true);
+    showTab(tab);
+    updateStatusPane();
+}
+
+void StudyPaneNoteViewEditViewController::showTab(Tab tab)
+{
+    m_selectedTab = tab;
+    if (m_tabBar != nullptr && m_tabBar->currentIndex() != tab) {
+        m_ignoreTabSignals = true;
+        m_tabBar->setCurrentIndex(tab);
+        m_ignoreTabSignals = false;
+    }
+    if (m_stack != nullptr)
+        m_stack->setCurrentIndex(tab);
+    tabDidSelect();
+}
+
+void StudyPaneNoteViewEditViewController::tabDidSelect()
+{
+    const bool editing = m_selectedTab == RichEditTab || m_selectedTab == TextEditTab;
+    if (m_noteTitle != nullptr)
+        m_noteTitle->setReadOnly(!(location().hasJournalNote() && editing));
+    for (QToolButton* b : m_styleButtons) {
+        if (b == nullptr)
+            continue;
+        b->setEnabled(m_selectedTab == RichEditTab);
+        if (m_selectedTab != RichEditTab)
+            b->setChecked(false);
+    }
+    if (m_selectedTab == RichEditTab)
+        focusOnRichEditor();
+    else if (m_webViews[m_selectedTab] != nullptr && m_view && m_view->isVisible())
+        m_webViews[m_selectedTab]->setFocus(Qt::OtherFocusReason);
+}
+
+void StudyPaneNoteViewEditViewController::populateTab(Tab tab, bool reloadRichEditor)
+{
+    switch (tab) {
+    case ViewTab:
+        populateViewWebView();
+        break;
+    case RichEditTab:
+        populateRichEditWebView(reloadRichEditor);
+        break;
+    case TextEditTab:
+        populateTextEditWebView();
+        break;
+    }
+}
+
+void StudyPaneNoteViewEditViewController::focusOnRichEditor()
+{
+    QPointer<StudyPaneNoteViewEditViewController> self(this);
+    QTimer::singleShot(200, this, [self] {
+        if (!self || self->m_selectedTab != RichEditTab || self->m_webViews[RichEditTab] == nullptr)
+            return;
+        self->hideHrefTargetTooltip();
+        if (self->m_view && self->m_view->isVisible())
+            self->m_webViews[RichEditTab]->setFocus(Qt::OtherFocusReason);
+        if (self->m_webViews[RichEditTab]->isPageReady())
+            self->m_webViews[RichEditTab]->page()->runJavaScript(QStringLiteral("qsFocusEditor()"));
+    });
+}
+
+void StudyPaneNoteViewEditViewController::studyPaneWillChangeSubview()
+{
+    hideHrefTargetTooltip();
+    saveEditedText(true);
+}
+
+void StudyPaneNoteViewEditViewController::studyPaneDidActivateSubview()
+{
+    if (m_selectedTab == RichEditTab)
+        focusOnRichEditor();
+    else if (m_selectedTab == TextEditTab && m_webViews[TextEditTab] != nullptr)
+        m_webViews[TextEditTab]->setFocus(Qt::OtherFocusReason);
+}
+
+// --- pages ---
+
+QString StudyPaneNoteViewEditViewController::pageWithScript(const QString& page, quint64 serial) const
+{
+    const QString nonce = QString::number(QRandomGenerator::global()->generate64(), 16);
+    const QString head =
+        QStringLiteral("<meta charset=\"UTF-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
+                       "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; connect-src qsbook:; "
+                       "form-action 'none'; base-uri 'none'\"><script nonce=\"%1\">var qsPageSerial = %2;\n")
+            .arg(nonce)
+            .arg(serial) +
+        m_script + QStringLiteral("</script>");
+    QString out = page;
+    out.remove(QStringLiteral("<script language=\"javascript\"></script>"));
+    const qsizetype at = out.indexOf(QStringLiteral("<head>"));
+    if (at >= 0)
+        out.insert(at + 6, head);
+    else
+        out.replace(QStringLiteral("<html>"), QStringLiteral("<html><head>") + head + QStringLiteral("</head>"));
+    return out;
+}
+
+QList<NoteHtml::SearchItem> StudyPaneNoteViewEditViewController::searchWordsForShownNote() const
+{
+    QList<NoteHtml::SearchItem> out;
+    const NoteLocation l = location();
+    if (studyPaneViewController == nullptr || !l.source)
+        return out;
+    const SearchResultsAggregator* agg = studyPaneViewController->notesSearchResultsAggregatorForTupleID(*l.source);
+    const SearchWordListRef* words = agg != nullptr ? searchResultsSearchWordsForSection(agg, l.section) : nullptr;
+    if (words == nullptr)
+        return out;
+    for (uint32_t i = 0; i < words->list.count(); ++i) {
+        NoteHtml::SearchItem item;
+        for (uint32_t j = 0; j < words->list.formCount(i); ++j) {
+            const AnItem& form = words->list.itemForm(i, j);
+            if (form.hasWord && form.attribute.empty() && !form.word.empty())
+                item.forms.append(QString::fromStdU16String(form.word));
+        }
+        if (!item.forms.isEmpty())
+            out.append(item);
+    }
+    return out;
+}
+
+void StudyPaneNoteViewEditViewController::populateViewWebView()
+{
+    if (m_webViews[ViewTab] == nullptr)
+        return;
+    const quint64 serial = ++m_nextSerial;
+    const QString page = NoteHtml::viewPage(m_webViewString, m_cssString, QString(), searchWordsForShownNote());
+    m_webViews[ViewTab]->loadPage(serial, pageWithScript(page, serial));
+}
+
+void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
+{
+    NoteWebView* v = m_webViews[RichEditTab];
+    if (v == nullptr)
+        return;
+    if (reload) {
+        const quint64 serial = ++m_nextSerial;
+        EditorPage page;
+        page.location = location();
+        page.source = NoteHtml::Source::RichEdit;
+        page.live = m_selectedTab == RichEditTab;
+        m_pages[serial] = page;
+        prunePages();
+        v->loadPage(serial, pageWithScript(NoteHtml::richEditorPage(m_webViewString, m_cssString), serial));
+    } else if (!v->isPageReady()) {
+        populateRichEditWebView(true);
+        return;
+    } else {
+        // The stored form replaces the editor's content, keeping the caret, unless the user typed
+        // since the copy that was stored.
+        auto it = m_pages.find(v->serial());
+        const quint64 expected = it != m_pages.end() ? it->second.latestChange : 0;
+        const QString content = NoteHtml::richEditorContent(m_webViewString);
+        v->page()->runJavaScript(
+            QStringLiteral("qsReplaceEditorContent(%1, %2)").arg(scriptString(content)).arg(expected));
+    }
+    m_webViewHasBeenEdited = false;
+}
+
+void StudyPaneNoteViewEditViewController::populateTextEditWebView()
+{
+    NoteWebView* v = m_webViews[TextEditTab];
+    if (v == nullptr)
+        return;
+    const quint64 serial = ++m_nextSerial;
+    EditorPage page;
+    page.location = location();
+    page.source = NoteHtml::Source::TextEdit;
+    page.live = m_selectedTab == TextEditTab;
+    m_pages[serial] = page;
+    prunePages();
+    v->loadPage(serial, pageWithScript(NoteHtml::textEditorPage(m_webViewString), serial));
+    m_webViewHasBeenEdited = false;
+}
+
+// --- edits and saves ---
+
+// Forgets the oldest editor pages beyond the few kept, never a page an editor still shows: its
+// pushes may still come.
+void StudyPaneNoteViewEditViewController::prunePages()
+{
+    auto shown = [this](quint64 serial) {
+        return std::any_of(m_webViews.begin(), m_webViews.end(),
+            [serial](const NoteWebView* v) { return v != nullptr && v->serial() == serial; });
+    };
+    for (auto it = m_pages.begin(); m_pages.size() > kKeptPages && it != m_pages.end();) {
+        if (shown(it->first))
+            ++it;
+        else
+            it = m_pages.erase(it);
+    }
+}
+
+StudyPaneNoteViewEditViewController::EditorPage* StudyPaneNoteViewEditViewController::livePage()
+{
+    if (m_selectedTab == ViewTab || m_webViews[m_selectedTab] == nullptr)
+        return nullptr;
+    auto it = m_pages.find(m_webViews[m_selectedTab]->serial());
+    return it != m_pages.end() && it->second.live ? &it->second : nullptr;
+}
+
+void StudyPaneNoteViewEditViewController::retireLivePages()
+{
+    for (auto& [serial, page] : m_pages) {
+        if (page.live) {
+            page.live = false;
+            page.savedChange = std::max(page.savedChange, page.latestChange);
+        }
+    }
+}
+
+void StudyPaneNoteViewEditViewController::contentChanged(NoteWebView* view, const QJsonArray& args)
+{
+    if (args.size() != 5 || !isWhole(args[0]) || !isWhole(args[1]) || !isWhole(args[2], kMaxPieces) ||
+        !isWhole(args[3], kMaxPieces) || !args[4].isString())
+        return;
+    const quint64 serial = quint64(args[0].toDouble());
+    const quint64 change = quint64(args[1].toDouble());
+    const int index = int(args[2].toDouble());
+    const int count = int(args[3].toDouble());
+    auto it = m_pages.find(serial);
+    if (it == m_pages.end() || count < 1 || index >= count ||
+        view != m_webViews[it->second.source == NoteHtml::Source::RichEdit ? RichEditTab : TextEditTab])
+        return;
+    EditorPage& page = it->second;
+    if (change <= page.latestChange)
+        return;  // an older push
+    if (page.pendingChange != change || page.pieces.size() != count) {
+        page.pendingChange = change;
+        page.pieces = QStringList();
+        page.pieces.resize(count);
+    }
+    page.pieces[index] = args[4].toString();
+    if (index != count - 1)
+        return;
+    page.latest = page.pieces.join(QString());
+    page.latestChange = change;
+    page.pieces.clear();
+    page.pendingChange = 0;
+    if (page.live)
+        webViewDidChange();
+    else
+        saveLatePush(page);
+}
+
+void StudyPaneNoteViewEditViewController::saveLatePush(EditorPage& page)
+{
+    if (page.latestChange <= page.savedChange || !page.location.hasSomethingToDisplay())
+        return;
+    page.savedChange = page.latestChange;
+    storeText(page.location, NoteHtml::savedText(page.latest, page.source, NoteHtml::SaveKind::Final), true, nullptr);
+}
+
+void StudyPaneNoteViewEditViewController::webViewDidChange()
+{
+    m_webViewHasBeenEdited = true;
+    m_webViewNeedsFinalSave = true;
+    if (!m_autosaveTimer.isActive())
+        m_autosaveTimer.start();
+    updateStatusPane();
+}
+
+// Writes a converted text at the location and tells everyone.
+void StudyPaneNoteViewEditViewController::storeText(
+    const NoteLocation& l, const QString& text, bool, QString* journalTitleOut)
+{
+    bool created = false;
+    if (!NoteStore::save(l, text, &created))
+        qCWarning(lcNoteEditor) << "the note could not be stored";
+    QVariantMap info {{QStringLiteral("newNote"), created}, {QStringLiteral("changed"), true}};
+    switch (l.kind()) {
+    case NoteLocation::Kind::Bible:
+        info.insert(QStringLiteral("key"), l.key);
+        break;
+    case NoteLocation::Kind::Book:
+        info.insert(QStringLiteral("section"), l.section);
+        info.insert(QStringLiteral("sourceTupleID"), QVariant::fromValue(*l.source));
+        break;
+    case NoteLocation::Kind::Journal:
+        info.insert(QStringLiteral("journalTitle"), l.journalTitle.value_or(QString()));
+        info.insert(QStringLiteral("sourceTupleID"), QVariant::fromValue(*l.source));
+        if (journalTitleOut != nullptr)
+            *journalTitleOut = l.journalTitle.value_or(QString());
+        break;
+    case NoteLocation::Kind::None:
+        return;
+    }
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(kNotesChanged, this, info);
+}
+
+void StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
+{
+    m_autosaveTimer.stop();
+    NoteLocation l = location();
+    if (!l.hasSomethingToDisplay() || m_selectedTab == ViewTab)
+        return;
+    EditorPage* page = livePage();
+    const bool owedFinal = !intermediate && m_webViewNeedsFinalSave;
+    if (l.hasJournalNote()) {
+        const QString current = l.journalTitle.value_or(QString());
+        QString typed = NoteStore::cleanJournalTitle(m_noteTitle != nullptr ? m_noteTitle->text() : m_noteTitleText);
+        if (typed.isEmpty())
+            typed = current.isEmpty() ? QStringLiteral("Untitled") : current;
+        QString title;
+        if (typed == current) {
+            if (!m_webViewHasBeenEdited && !owedFinal)
+                return;
+            title = typed;
+        } else if (typed.compare(current, Qt::CaseInsensitive) == 0) {
+            NoteStore::remove(NoteLocation::journal(current));
+            title = typed;
+        } else {
+            title = NoteStore::uniqueJournalTitleFrom(typed);
+            if (!current.isEmpty())
+                NoteStore::remove(NoteLocation::journal(current));
+        }
+        l.journalTitle = title;
+        m_noteTitleText = title;
+        setLocation(l);
+        setTitleFields();
+        // Late pushes of the editor go to the note's new title.
+        for (auto& [serial, p] : m_pages)
+            if (p.location.hasJournalNote() && p.location.journalTitle == std::optional<QString>(current))
+                p.location.journalTitle = title;
+    } else if (!m_webViewHasBeenEdited && !owedFinal) {
+        return;
+    }
+    m_webViewHasBeenEdited = false;
+    m_webViewNeedsFinalSave = intermediate;
+    if (page != nullptr && page->latestChange > 0) {
+        m_webViewString = page->latest;
+        page->savedChange = page->latestChange;
+    }
+    const NoteHtml::Source source =
+        m_selectedTab == RichEditTab ? NoteHtml::Source::RichEdit : NoteHtml::Source::TextEdit;
+    const QString stored = NoteHtml::savedText(
+        m_webViewString, source, intermediate ? NoteHtml::SaveKind::Intermediate : NoteHtml::SaveKind::Final);
+    m_currentServerID = 0;
+    storeText(l, stored, !intermediate, nullptr);
+}
+
+void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
+{
+    if (!hasSomethingToDisplay()) {
+        updateStatusPane();
+        return;
+    }
+    // Typing since the last save is not thrown away for a copy from elsewhere: the next save writes it.
+    if (m_webViewHasBeenEdited) {
+        updateStatusPane();
+        return;
+    }
+    const QString before = m_webViewString;
+    const qint64 serverID = m_currentServerID;
+    loadNote(location());
+    if (m_webViewString == before) {
+        if (serverID != 0 && m_currentServerID == 0)
+            m_currentServerID = serverID;
+        updateStatusPane();
+        return;
+    }
+    if (!m_webViewString.isEmpty()) {
+        if (m_view) {
+            populateTab(m_selectedTab, false);
+            if (location().hasJournalNote()) {
+                m_noteTitleText = location().journalTitle.value_or(QString());
+                setTitleFields();
+            }
+        }
+    } else {
+        retireLivePages();
+        clearState();
+        if (m_view) {
+            populateViewWebView();
+            showTab(ViewTab);
+        }
+    }
+    updateStatusPane();
+}
+
+void StudyPaneNoteViewEditViewController::displayPreferencesChanged()
+{
+    saveEditedText(false);
+    m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
+    if (m_view) {
+        retireLivePages();
+        populateTab(m_selectedTab, true);
+    }
+}
+
+void StudyPaneNoteViewEditViewController::clearState()
+{
+    m_bookTitleText = QStringLiteral("---");
+    m_noteTitleText = QStringLiteral("No Note to View");
+    setLocation(NoteLocation());
+    setTitleFields();
+    m_webViewString.clear();
+    m_webViewHasBeenEdited = false;
+    m_webViewNeedsFinalSave = false;
+    m_currentServerID = 0;
+    m_autosaveTimer.stop();
+    updateStatusPane();
+}
+
+void StudyPaneNoteViewEditViewController::updateStatusPane()
+{
+    if (m_localStatus == nullptr)
+        return;
+    if (!hasSomethingToDisplay()) {
+        m_localStatus->clear();
+        m_localStatus->setToolTip(QString());
+        m_cloudStatus->clear();
+        m_cloudStatus->setToolTip(QString());
+        m_deleteButton->hide();
+        return;
+    }
+    m_deleteButton->setVisible(!(m_webViewString.isEmpty() && !m_webViewHasBeenEdited));
+    if (m_autosaveTimer.isActive()) {
+        m_localStatus->setText(QStringLiteral("Local Storage: Will auto-save..."));
+        m_localStatus->setToolTip(QStringLiteral(
+            "Changes to this note will be automatically saved every few seconds or when you switch to 'View'."));
+    } else if (!m_webViewString.isEmpty()) {
+        m_localStatus->setText(QStringLiteral("Local Storage: Saved"));
+        m_localStatus->setToolTip(QStringLiteral("Changes to this note have been saved."));
+    } else {
+        m_localStatus->setText(QStringLiteral("Local Storage: Note is empty"));
+        m_localStatus->setToolTip(QStringLiteral("Note will not be created/saved until you type something."));
+    }
+    if (syncAutomatically && syncAutomatically()) {
+        if (!m_webViewHasBeenEdited && m_webViewString.isEmpty()) {
+            m_cloudStatus->setText(QStringLiteral("Cloud Sync: Note is empty"));
+            m_cloudStatus->setToolTip(QStringLiteral("Note will not be sync'ed to the cloud until you type something"));
+        } else if (m_currentServerID != 0 && !m_webViewHasBeenEdited) {
+            m_cloudStatus->setText(QStringLiteral("Cloud Sync: Sync'ed"));
+            m_cloudStatus->setToolTip(QStringLiteral("Your changes have been synchronized with the Tavrosen Cloud."));
+        } else {
+            m_cloudStatus->setText(QStringLiteral("Cloud Sync: Will auto-sync..."));
+            m_cloudStatus->setToolTip(QStringLiteral("Automatic synchronization is enabled. Quillstead will sync your "
+                                                     "changes to the Cloud automatically."));
+        }
+    } else {
+        m_cloudStatus->setText(QStringLiteral("Cloud Sync: Manual"));
+        m_cloudStatus->setToolTip(
+            QStringLiteral("Cloud Sync is either disabled or set to manual. You can change this in the Quillstead "
+                           "Preferences settings in the Quillstead menu."));
+    }
+}
+
+void StudyPaneNoteViewEditViewController::onDeleteNoteButton()
+{
+    const NoteLocation l = location();
+    if (!l.hasSomethingToDisplay())
+        return;
+    Alert alert;
+    alert.messageText = QStringLiteral("Are you sure you want to delete this note?");
+    alert.informativeText =
+        QStringLiteral("If you answer 'Yes', you will permanently delete the note. This operation cannot be undone.");
+    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
+    alert.style = AlertStyle::Warning;
+    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+        return;
+    saveEditedText(false);
+    const NoteLocation now = location();  // a journal note may have been renamed by the save
+    // The deleted note's editor pages take no more pushes.
+    std::erase_if(m_pages, [&now](const auto& entry) { return entry.second.location == now; });
+    NotificationCenter& center = m_env.center != nullptr ? *m_env.center : NotificationCenter::defaultCenter();
+    switch (now.kind()) {
+    case NoteLocation::Kind::Bible:
+        StudyPaneNotesListViewController::deleteNoteForKey(now.key, center);
+        break;
+    case NoteLocation::Kind::Journal:
+        StudyPaneNotesListViewController::deleteJournalNoteWithTitle(now.journalTitle.value_or(QString()), center);
+        break;
+    case NoteLocation::Kind::Book:
+        StudyPaneNotesListViewController::deleteNoteForSection(now.section, *now.source, center);
+        break;
+    case NoteLocation::Kind::None:
+        break;
+    }
+}
+
+void StudyPaneNoteViewEditViewController::exitIsImminent()
+{
+    if (m_exiting)
+        return;
+    m_exiting = true;
+    hideHrefTargetTooltip();
+    removeObservers();
+    EditFormatDelegate::clear(this);
+    // Keys typed just before may still wait in the web engine's input queue: a flush key sent behind
+    // them makes the page push its content once it has taken every one of them.
+    EditorPage* page = livePage();
+    NoteWebView* v = m_selectedTab != ViewTab ? m_webViews[m_selectedTab] : nullptr;
+    if (page != nullptr && v != nullptr && v->isPageReady()) {
+        m_flushedSerial = 0;
+        QWidget* target = v->focusProxy() != nullptr ? v->focusProxy() : v;
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_F24, Qt::NoModifier);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_F24, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &press);
+        QCoreApplication::sendEvent(target, &release);
+        const quint64 serial = v->serial();
+        QElapsedTimer t;
+        t.start();
+        while (m_flushedSerial != serial && t.elapsed() < kExitWaitMs)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (m_flushedSerial != serial) {
+            // No answer to the key: ask the page's script directly for what it holds.
+            bool answered = false;
+            QPointer<StudyPaneNoteViewEditViewController> self(this);
+            QPointer<NoteWebView> view(v);
+            v->page()->runJavaScript(QStringLiteral("qsFlush()"), [self, view, &answered](const QVariant& result) {
+                answered = true;
+                if (!self || !view)
+                    return;
+                const QJsonArray a = QJsonArray::fromVariantList(result.toList());
+                if (a.size() == 3 && a[2].isString())
+                    self->contentChanged(view, {a[0], a[1], 0, 1, a[2]});
+            });
+            while (!answered && t.elapsed() < 2 * kExitWaitMs)
+                QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            if (!answered)
+                qCWarning(lcNoteEditor) << "the editor did not answer before quitting";
+        }
+    }
+    saveEditedText(false);
+    retireLivePages();
+    for (NoteWebView* w : m_webViews)
+        if (w != nullptr)
+            w->hide();
+}
+
+// --- formatting ---
+
+void StudyPaneNoteViewEditViewController::applyIf(int tag)
+{
+    if (canBold())
+        onTagBar(tag);
+}
+
+void StudyPaneNoteViewEditViewController::runInRichEditor(const QString& script)
+{
+    if (m_webViews[RichEditTab] != nullptr)
+        m_webViews[RichEditTab]->page()->runJavaScript(script);
+}
+
+void StudyPaneNoteViewEditViewController::onTagBar(int tag)
+{
+    static const char* const kCommands[][2] = {{"bold", nullptr}, {"italic", nullptr}, {"underline", nullptr},
+        {"insertOrderedList", nullptr}, {"insertUnorderedList", nullptr}, {"formatBlock", "H1"}, {"formatBlock", "H2"},
+        {"formatBlock", "H3"}, {"formatBlock", "P"}};
+    if (tag < 0 || tag > kParagraph)
+        return;
+    const QString value =
+        kCommands[tag][1] != nullptr ? scriptString(QString::fromLatin1(kCommands[tag][1])) : QStringLiteral("null");
+    runInRichEditor(QStringLiteral("qsFormat('%1', %2)").arg(QLatin1String(kCommands[tag][0]), value));
+}
+
+std::array<bool, 9> StudyPaneNoteViewEditViewController::styleButtonStates() const
+{
+    std::array<bool, 9> out {};
+    for (int i = 0; i < 9; ++i)
+        out[i] = m_styleButtons[i] != nullptr && m_styleButtons[i]->isChecked();
+    return out;
+}
+
+void StudyPaneNoteViewEditViewController::updateTagButtonState(const QJsonArray& flags)
+{
+    if (flags.size() != 9)
+        return;
+    for (int i = 0; i < 9; ++i)
+        if (m_styleButtons[i] != nullptr)
+            m_styleButtons[i]->setChecked(flags[i].toBool());
+}
+
+// --- links ---
+
+void StudyPaneNoteViewEditViewController::followHref(const QString& escaped)
+{
+    if (m_env.center == nullptr)
+        return;
+    m_env.center->postNotificationName(GoToNames::GoToNotification, this,
+        {{GoToKeys::href, NoteHtml::unescapeHref(escaped)}, {GoToKeys::wasHyperlink, true}, {GoToKeys::activate, true},
+            {GoToKeys::sync, true}, {GoToKeys::layoutUuid, layoutUuid()}});
+}
+
+void StudyPaneNoteViewEditViewController::showHrefTargetInTooltip(
+    const QString& href, int left, int top, int width, int height)
+{
+    if (m_env.defaults != nullptr && !m_env.defaults->boolForKey(kVersePopovers))
+        return;
+    m_tooltipTimer.stop();
+    m_tooltipParams = {{QStringLiteral("href"), href}, {QStringLiteral("left"), left}, {QStringLiteral("top"), top},
+        {QStringLiteral("width"), width}, {QStringLiteral("height"), height}};
+    m_tooltipTimer.start();
+}
+
+void StudyPaneNoteViewEditViewController::doShowHrefTargetInTooltip()
+{
+    const QVariantMap p = m_tooltipParams;
+    m_tooltipParams.clear();
+    if (p.isEmpty() || !m_view || m_stack == nullptr)
+        return;
+    const QString href = NoteHtml::unescapeHref(p.value(QStringLiteral("href")).toString());
+    const QString text = LinkPreview::stringForPopupFromHref(href);
+    if (text.isEmpty())
+        return;
+    delete m_popover.data();
+    QLabel* label = XrefPopupViewController::makeView(
+        m_env.defaults != nullptr ? *m_env.defaults : UserDefaults::standardUserDefaults(), m_view);
+    label->setWindowFlags(Qt::ToolTip);
+    label->setText(text);
+    label->setMaximumWidth(360);
+    label->adjustSize();
+    const QRect link(p.value(QStringLiteral("left")).toInt(), p.value(QStringLiteral("top")).toInt(),
+        p.value(QStringLiteral("width")).toInt(), p.value(QStringLiteral("height")).toInt());
+    const QPoint below = m_stack->mapToGlobal(m_stack->contentsRect().topLeft() + link.bottomLeft() + QPoint(0, 4));
+    label->move(below);
+    label->show();
+    m_popover = label;
+}
+
+void StudyPaneNoteViewEditViewController::hideHrefTargetTooltip()
+{
+    m_tooltipTimer.stop();
+    m_tooltipParams.clear();
+    delete m_popover.data();
+}
+
+// --- bridge ---
+
+QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
+    NoteWebView* view, const QString& name, const QJsonArray& args)
+{
+    QS_ASSERT_MAIN_THREAD();
+    const bool fromView = view == m_webViews[ViewTab];
+    const bool fromRich = view == m_webViews[RichEditTab];
+    if (name == QLatin1String("contentChanged")) {
+        if (!fromView)
+            contentChanged(view, args);
+        return {};
+    }
+    if (name == QLatin1String("flushed")) {
+        if (!fromView && args.size() == 2 && isWhole(args[0]))
+            m_flushedSerial = quint64(args[0].toDouble());
+        return {};
+    }
+    if (name == QLatin1String("href")) {
+        if (fromView && args.size() == 1 && args[0].isString())
+            followHref(args[0].toString());
+        return {};
+    }
+    if (name == QLatin1String("showHrefTargetInTooltip")) {
+        if (fromView && args.size() == 5 && args[0].isString())
+            showHrefTargetInTooltip(
+                args[0].toString(), args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt());
+        return {};
+    }
+    if (name == QLatin1String("hideHrefTargetTooltip")) {
+        hideHrefTargetTooltip();
+        return {};
+    }
+    if (name == QLatin1String("writeToLog")) {
+        if (args.size() == 1 && args[0].isString())
+            qCInfo(lcNoteEditor).noquote() << args[0].toString().left(1000);
+        return {};
+    }
+    if (name == QLatin1String("stylesChanged")) {
+        if (fromRich && m_selectedTab == RichEditTab && args.size() == 1 && args[0].isArray())
+            updateTagButtonState(args[0].toArray());
+        return {};
+    }
+    if (name == QLatin1String("pastedHtml")) {
+        if (!fromRich || args.size() != 2 || !args[0].isString() || !args[1].isBool())
+            return {};
+        if (m_pastedHtml.size() + args[0].toString().size() > kMaxPasteChars) {
+            m_pastedHtml.clear();
+            return QString();
+        }
+        m_pastedHtml += args[0].toString();
+        if (!args[1].toBool())
+            return {};
+        const QString pasted = m_pastedHtml;
+        m_pastedHtml.clear();
+        return NoteHtml::pastedContent(pasted);
+    }
+    if (name == QLatin1String("linkClickedInEditor")) {
+        if (m_env.defaults == nullptr || m_env.defaults->boolForKey(kShowLinksDisabledMessage)) {
+            Alert alert;
+            alert.messageText = QStringLiteral("Links are disabled in the editor.");
+            alert.informativeText =
+                QStringLiteral("Use Text Edit to edit the link. Switch to View mode to make links active.");
+            alert.buttons = {QStringLiteral("OK"), QStringLiteral("Don't show this message again")};
+            alert.style = AlertStyle::Informational;
+            // Shown after the page's call returns: the page waits for no answer.
+            QPointer<StudyPaneNoteViewEditViewController> self(this);
+            QTimer::singleShot(0, this, [self, alert] {
+                if (Alerts::shared().runModal(alert) == AlertSecondButtonReturn && self &&
+                    self->m_env.defaults != nullptr)
+                    self->m_env.defaults->setBool(false, kShowLinksDisabledMessage);
+            });
+        }
+        return {};
+    }
+    return {};
+}

@@ -1,0 +1,254 @@
+// The note viewer and editor (tab 4, "Notes", of the study pane): one Bible, book or journal note at
+// a time in three tabs, "View" (the note as a read-only page with live links and the notes search's
+// words marked), "Rich Edit" (an editable page) and "Text Edit" (the note's HTML source). Which note
+// is shown is kept in the study pane's state, so it comes back after a restart.
+//
+// Saving: an edit schedules an autosave 10 seconds after the first unsaved change (an intermediate
+// save, which stores the text without its final normalisation); switching tabs, notes or sub-panes,
+// a display change, a deletion and quitting save at once. The pages are asynchronous, so every edit in
+// a page is pushed to this controller at once, with a change number, and the saves use that copy.
+// A push that arrives after its page's note was left or its tab switched away is saved to the note it
+// belongs to; quitting asks the editor for its content and waits for the answer a bounded time. So
+// no keystroke that reached a page is lost.
+//
+// All note HTML passes NoteHtml's filters on its way into a page and into the store: the pages run
+// only their own script (by its nonce), load nothing from outside the reader, and pasted HTML is
+// filtered with its links made inert until the final save.
+//
+// Owned by the study pane controller; owns its view, web views, timers and the link preview. Main
+// thread only.
+#pragma once
+
+#include "panes/page/BookPageScheme.h"
+#include "platform/NotificationCenter.h"
+#include "studypane/EditFormatDelegate.h"
+#include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/notes/NoteHtml.h"
+#include "studypane/notes/NoteStore.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QVariantMap>
+#include <QWebEngineView>
+
+#include <array>
+#include <functional>
+#include <map>
+#include <memory>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QStackedWidget;
+class QTabBar;
+class QToolButton;
+class StudyPaneNoteViewEditViewController;
+
+// One of the three note pages: a web view of the book-page profile (nothing outside the reader is
+// loaded) serving its page and answering its bridge calls through the reader's scheme.
+class NoteWebView : public QWebEngineView, private BookPageEndpoint {
+public:
+    NoteWebView(StudyPaneNoteViewEditViewController* owner, bool viewPage, QWidget* parent);
+    ~NoteWebView() override;
+    // Loads a page; its serial must be new.
+    void loadPage(quint64 serial, const QString& html);
+    quint64 serial() const { return m_serial; }
+    bool isPageReady() const { return m_ready; }
+
+private:
+    QByteArray pageHtml(quint64 serial) override;
+    QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) override;
+    QByteArray bookFile(const QString&) override { return {}; }
+
+    StudyPaneNoteViewEditViewController* m_owner;
+    QString m_token;
+    quint64 m_serial = 0;
+    QByteArray m_html;
+    bool m_ready = false;
+};
+
+class StudyPaneNoteViewEditViewController : public QObject,
+                                            public StudyPaneViewControllerProtocol,
+                                            public EditFormatDelegate {
+    Q_OBJECT
+public:
+    enum Tab { ViewTab = 0, RichEditTab = 1, TextEditTab = 2 };
+    // The format commands by tag: bold, italic, underline, ordered and unordered list, H1, H2, H3, P.
+    enum FormatTag {
+        kBold = 0,
+        kItalic,
+        kUnderline,
+        kOrderedList,
+        kUnorderedList,
+        kHeading1,
+        kHeading2,
+        kHeading3,
+        kParagraph
+    };
+    static constexpr int kAutosaveSeconds = 10;
+    static constexpr int kLinkPreviewDelayMs = 500;
+    // The longest wait for the editor's last content when the program quits.
+    static constexpr int kExitWaitMs = 3000;
+
+    explicit StudyPaneNoteViewEditViewController(StudyPaneEnvironment env);
+    ~StudyPaneNoteViewEditViewController() override;
+    static std::unique_ptr<StudyPaneNoteViewEditViewController> factory(StudyPaneViewController* studyPane);
+
+    // --- StudyPaneViewControllerProtocol ---
+    QWidget* view() override;
+    void studyPaneWillChangeSubview() override;
+    void studyPaneDidActivateSubview() override;
+    void exitIsImminent() override;
+
+    // --- the shown note ---
+    NoteLocation location() const;
+    bool hasSomethingToDisplay() const { return location().hasSomethingToDisplay(); }
+    const QString& webViewString() const { return m_webViewString; }
+    bool webViewHasBeenEdited() const { return m_webViewHasBeenEdited; }
+    bool webViewNeedsFinalSave() const { return m_webViewNeedsFinalSave; }
+    bool isAutosavePending() const { return m_autosaveTimer.isActive(); }
+    qint64 currentServerID() const { return m_currentServerID; }
+    QString bookTitle() const;
+    QString noteTitle() const;
+    // Shows the note a "qsUserNoteLinkSelected" user-info map asks for.
+    void userNoteLinkSelected(const Notification& n);
+    // Loads the note at the location into webViewString and the study pane's properties.
+    void loadNote(const NoteLocation& location);
+    // intermediate: the autosave's save, which leaves the final save owed.
+    void saveEditedText(bool intermediate);
+    void clearState();
+    void updateStatusPane();
+    // Asks, then deletes the shown note.
+    void onDeleteNoteButton();
+    // Whether the sync runs by itself (the status line's cloud text); set by the application.
+    std::function<bool()> syncAutomatically;
+
+    // --- tabs ---
+    Tab selectedTab() const { return m_selectedTab; }
+    bool tabShouldSelect(Tab tab) const;
+    // Selects a tab as a click does (nothing when it may not be selected).
+    void selectTab(Tab tab);
+    NoteWebView* webView(Tab tab) const { return m_webViews[tab]; }
+
+    // --- formatting ---
+    void onTagBar(int tag);
+    bool canBold() const override { return m_selectedTab == RichEditTab; }
+    bool canItalic() const override { return canBold(); }
+    bool canUnderline() const override { return canBold(); }
+    bool canOrderedList() const override { return canBold(); }
+    bool canUnorderedList() const override { return canBold(); }
+    bool canParagraph() const override { return canBold(); }
+    bool canHeading1() const override { return canBold(); }
+    bool canHeading2() const override { return canBold(); }
+    bool canHeading3() const override { return canBold(); }
+    void applyBold() override { applyIf(kBold); }
+    void applyItalic() override { applyIf(kItalic); }
+    void applyUnderline() override { applyIf(kUnderline); }
+    void applyOrderedList() override { applyIf(kOrderedList); }
+    void applyUnorderedList() override { applyIf(kUnorderedList); }
+    void applyParagraph() override { applyIf(kParagraph); }
+    void applyHeading1() override { applyIf(kHeading1); }
+    void applyHeading2() override { applyIf(kHeading2); }
+    void applyHeading3() override { applyIf(kHeading3); }
+    // The style buttons' states, in FormatTag order.
+    std::array<bool, 9> styleButtonStates() const;
+
+    // --- widgets (for the window and tests) ---
+    QLabel* bookTitleTextField() const { return m_bookTitle; }
+    QLineEdit* noteTitleTextField() const { return m_noteTitle; }
+    QLabel* localStorageStatusTextField() const { return m_localStatus; }
+    QLabel* cloudStorageStatusTextField() const { return m_cloudStatus; }
+    QPushButton* deleteNoteButton() const { return m_deleteButton; }
+    QTabBar* tabBar() const { return m_tabBar; }
+    bool isLinkPreviewPending() const { return m_tooltipTimer.isActive(); }
+    QWidget* linkPreview() const { return m_popover; }
+
+    // The page bridge: a call from the page of a view.
+    QJsonValue bridgeCall(NoteWebView* view, const QString& name, const QJsonArray& arguments);
+
+signals:
+    // A page of the given tab finished loading.
+    void pageLoaded(int tab, bool ok);
+
+private:
+    struct EditorPage {
+        NoteLocation location;
+        NoteHtml::Source source = NoteHtml::Source::RichEdit;
+        quint64 savedChange = 0;   // the change number of the content last stored
+        quint64 latestChange = 0;  // the newest change pushed
+        QString latest;            // its content
+        bool live = false;         // the page's tab is selected and its note shown
+        // Pieces of a push being put together.
+        quint64 pendingChange = 0;
+        QStringList pieces;
+    };
+
+    void applyIf(int tag);
+    void runInRichEditor(const QString& script);
+    void setLocation(const NoteLocation& location);
+    void populateViewWebView();
+    void populateRichEditWebView(bool reload);
+    void populateTextEditWebView();
+    void populateTab(Tab tab, bool reloadRichEditor);
+    void showTab(Tab tab);
+    void tabDidSelect();
+    void setTitleFields();
+    void webViewDidChange();
+    void retireLivePages();
+    void prunePages();
+    EditorPage* livePage();
+    void contentChanged(NoteWebView* view, const QJsonArray& args);
+    void saveLatePush(EditorPage& page);
+    void storeText(const NoteLocation& location, const QString& text, bool final, QString* journalTitleOut);
+    void notesHaveChanged(const Notification& n);
+    void displayPreferencesChanged();
+    void focusOnRichEditor();
+    void showHrefTargetInTooltip(const QString& href, int left, int top, int width, int height);
+    void doShowHrefTargetInTooltip();
+    void hideHrefTargetTooltip();
+    void followHref(const QString& escaped);
+    void updateTagButtonState(const QJsonArray& flags);
+    QList<NoteHtml::SearchItem> searchWordsForShownNote() const;
+    QString pageWithScript(const QString& page, quint64 serial) const;
+    QString layoutUuid() const;
+    void removeObservers();
+
+    StudyPaneEnvironment m_env;
+    QPointer<QWidget> m_view;
+    std::array<NoteWebView*, 3> m_webViews {};
+    QTabBar* m_tabBar = nullptr;
+    QStackedWidget* m_stack = nullptr;
+    QLabel* m_bookTitle = nullptr;
+    QLineEdit* m_noteTitle = nullptr;
+    QLabel* m_localStatus = nullptr;
+    QLabel* m_cloudStatus = nullptr;
+    QPushButton* m_deleteButton = nullptr;
+    std::array<QToolButton*, 9> m_styleButtons {};
+    Tab m_selectedTab = ViewTab;
+    bool m_ignoreTabSignals = false;
+
+    QString m_webViewString;
+    QString m_cssString;
+    QString m_script;
+    QString m_bookTitleText;
+    QString m_noteTitleText;
+    bool m_webViewHasBeenEdited = false;
+    bool m_webViewNeedsFinalSave = false;
+    qint64 m_currentServerID = 0;
+    QTimer m_autosaveTimer;
+    QTimer m_tooltipTimer;
+    QVariantMap m_tooltipParams;
+    QPointer<QWidget> m_popover;
+    std::map<quint64, EditorPage> m_pages;  // editor pages by serial (the newest few)
+    quint64 m_nextSerial = 0;
+    QString m_pastedHtml;  // pieces of a paste being put together
+    bool m_registeredAsFormatDelegate = false;
+    bool m_exiting = false;
+    quint64 m_flushedSerial = 0;  // the page that answered the flush key
+    std::vector<Observation> m_observations;
+};

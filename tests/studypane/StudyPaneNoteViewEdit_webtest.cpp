@@ -1,0 +1,529 @@
+// The note viewer and editor in live web views (one process: the web engine starts once). Typing
+// reaches the database whatever comes next (a tab switch, another note, quitting), the autosave and
+// the final save store their forms, pasted hostile HTML is stored and shown inert, journal titles
+// follow their rules, the format commands and style buttons follow the selection, links reach the
+// go-to routing with their escapes undone, and a deletion clears the pane. Saves a picture of the
+// pane with a note open.
+
+#include <gtest/gtest.h>
+
+#include "StudyPaneTestSupport.h"
+#include "engine/docbase/cSourceDoc.h"
+#include "library/GoToRequest.h"
+#include "library/JournalSourceTuple.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/page/BookPageScheme.h"
+#include "platform/RecordingAlerts.h"
+#include "search/execution/SearchExecutor.h"
+#include "studypane/EditFormatDelegate.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
+#include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/notes/NoteStore.h"
+#include "userdata/cNoteDoc.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+using namespace StudyPaneTest;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kWebEngineUsable = false;
+#else
+constexpr bool kWebEngineUsable = true;
+#endif
+
+const QString kLib = QStringLiteral(QS_BINARY_DIR "/library/");
+const quint32 kJohn316 = makeBibleKey(43, 3, 16);
+const quint32 kGen11 = makeBibleKey(1, 1, 1);
+
+using Editor = StudyPaneNoteViewEditViewController;
+
+struct Recorder {
+    QList<Notification> posts;
+    Observation observation;
+    Recorder(NotificationCenter& center, const QString& name)
+        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
+    {
+    }
+};
+
+QVariant js(QWebEngineView* view, const QString& script)
+{
+    QVariant out;
+    bool done = false;
+    view->page()->runJavaScript(script, [&](const QVariant& v) {
+        out = v;
+        done = true;
+    });
+    waitFor([&] { return done; }, 10000);
+    return out;
+}
+
+// Marks every live note deleted, so each test starts with none.
+void deleteAllNotes()
+{
+    cNoteDoc* notes = noteDocInstance();
+    std::vector<quint32> keys;
+    cBibleNote b;
+    for (bool more = notes->firstBibleNote(b); more; more = notes->nextBibleNote(b))
+        keys.push_back(b.verseKey());
+    for (quint32 k : keys)
+        NoteStore::remove(NoteLocation::bible(k));
+    std::vector<cBookNote> books;
+    cBookNote n;
+    for (bool more = notes->firstBookNote(n); more; more = notes->nextBookNote(n))
+        books.push_back(n);
+    for (const cBookNote& x : books)
+        notes->deleteFormNote(x.pubid, x.bookid, x.edition, x.section, x.formname, x.fieldname);
+}
+
+QString stored(const NoteLocation& l)
+{
+    return NoteStore::read(l).text;
+}
+
+class NoteEditor : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!QFile::exists(kLib + QStringLiteral("KJV.tvk")))
+            return;
+        static QTemporaryDir folder;
+        const QString books = folder.filePath(QStringLiteral("books"));
+        QDir().mkpath(books);
+        for (const char* name : {"KJV.tvk", "Scofield.tvk"})
+            QFile::link(kLib + QLatin1String(name), QDir(books).filePath(QLatin1String(name)));
+        SourceManager::Folders folders;
+        folders.books = books;
+        folders.cache = folder.filePath(QStringLiteral("cache"));
+        folders.refused = folder.filePath(QStringLiteral("refused"));
+        QDir().mkpath(folders.cache);
+        s_library = new SourceManager(folders);
+    }
+    static void TearDownTestSuite()
+    {
+        SearchExecutor::shared().waitForDone();
+        delete s_library;
+        s_library = nullptr;
+    }
+
+    void SetUp() override
+    {
+        if (!kWebEngineUsable)
+            GTEST_SKIP() << "no live web view under the sanitizers";
+        if (s_library == nullptr)
+            GTEST_SKIP() << "the sample library is not built";
+        deleteAllNotes();
+        m_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(m_alerts);
+        m_screen = std::make_unique<Screen>();
+        kjv = s_library->allSources()->tupleForPubID(1, 101);
+        scofield = s_library->allSources()->tupleForPubID(1, 110);
+        ASSERT_TRUE(kjv && scofield);
+        StudyPaneEnvironment env = m_screen->environment();
+        env.library = s_library;
+        env.activeBook = [this] { return kjv; };
+        pane = m_screen->install(env);
+        editor = pane->studyPaneNoteViewEditViewController();
+        ASSERT_NE(editor, nullptr);
+        pane->paneView()->resize(360, 640);
+        pane->paneView()->show();
+        pane->makeNoteViewEditPaneCurrent();
+    }
+    void TearDown() override
+    {
+        if (m_screen)
+            pane->exitIsImminent();
+        m_screen.reset();
+        Alerts::setShared(nullptr);
+        QCoreApplication::processEvents();
+    }
+
+    // Asks for a note as the notes list or the book pane does and waits for its page.
+    void open(const QVariantMap& info)
+    {
+        m_screen->center.postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr, info);
+        waitForPage(editor->selectedTab());
+    }
+    void openBible(quint32 key, bool edit)
+    {
+        open({{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), key},
+            {QStringLiteral("section"), kjv->sectionForBibleKey(key)}, {QStringLiteral("edit"), edit}});
+    }
+    bool waitForPage(int tab)
+    {
+        NoteWebView* v = editor->webView(Editor::Tab(tab));
+        const bool ok = waitFor([v] { return v->isPageReady(); }, 20000);
+        // The page's own script has run once its content is there.
+        return ok && waitFor([v] { return js(v, QStringLiteral("typeof qsPageSerial")).toString() == "number"; });
+    }
+    // Types as the keyboard does into the shown editor.
+    void type(const QString& text)
+    {
+        NoteWebView* v = editor->webView(editor->selectedTab());
+        v->setFocus();
+        js(v,
+            QStringLiteral("qsFocusEditor(); var e = qsEditorElement(); if (e.id === 'editor') { var r = "
+                           "document.createRange(); r.selectNodeContents(e); r.collapse(false); var s = "
+                           "getSelection(); s.removeAllRanges(); s.addRange(r); }"));
+        QWidget* target = v->focusProxy() != nullptr ? v->focusProxy() : v;
+        QTest::keyClicks(target, text);
+    }
+    QString editorText()
+    {
+        return js(editor->webView(editor->selectedTab()),
+            QStringLiteral(
+                "qsEditorElement().id === 'editor' ? qsEditorElement().textContent : qsEditorElement().value"))
+            .toString();
+    }
+
+    static inline SourceManager* s_library = nullptr;
+    std::shared_ptr<RecordingAlerts> m_alerts;
+    std::unique_ptr<Screen> m_screen;
+    SourceTuple::Ptr kjv, scofield;
+    StudyPaneViewController* pane = nullptr;
+    Editor* editor = nullptr;
+};
+
+}  // namespace
+
+TEST_F(NoteEditor, TypingThenSwitchingTabKeepsEveryCharacter)
+{
+    openBible(kJohn316, true);
+    ASSERT_EQ(editor->selectedTab(), Editor::RichEditTab);
+    EXPECT_EQ(editor->bookTitle(), QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
+    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("John 3:16"));
+    type(QStringLiteral("For God so loved the world"));
+    // No wait: the tab changes while the last keys may still be on their way to the page.
+    editor->selectTab(Editor::ViewTab);
+    ASSERT_TRUE(waitFor([] { return stored(NoteLocation::bible(kJohn316)).contains("For God so loved the world"); }))
+        << stored(NoteLocation::bible(kJohn316)).toStdString();
+    EXPECT_FALSE(editor->webViewHasBeenEdited());
+    EXPECT_FALSE(editor->webViewNeedsFinalSave());
+    ASSERT_TRUE(waitFor([this] {
+        return js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
+            .toString()
+            .contains(QStringLiteral("For God so loved the world"));
+    }));
+
+    // The Text Edit tab holds the source, and typing there is kept as well.
+    editor->selectTab(Editor::TextEditTab);
+    ASSERT_TRUE(waitForPage(Editor::TextEditTab));
+    EXPECT_EQ(editor->selectedTab(), Editor::TextEditTab);
+    EXPECT_TRUE(editorText().contains(QStringLiteral("For God so loved the world")));
+    type(QStringLiteral(" that he gave"));
+    editor->selectTab(Editor::RichEditTab);
+    ASSERT_TRUE(waitFor([] { return stored(NoteLocation::bible(kJohn316)).contains("that he gave"); }))
+        << stored(NoteLocation::bible(kJohn316)).toStdString();
+}
+
+TEST_F(NoteEditor, TypingThenSwitchingNoteKeepsEveryCharacter)
+{
+    openBible(kJohn316, true);
+    type(QStringLiteral("first note text"));
+    openBible(kGen11, true);
+    EXPECT_EQ(editor->location().key, kGen11);
+    ASSERT_TRUE(waitFor([] { return stored(NoteLocation::bible(kJohn316)) == QStringLiteral("first note text"); }))
+        << stored(NoteLocation::bible(kJohn316)).toStdString();
+    type(QStringLiteral("second"));
+    editor->selectTab(Editor::ViewTab);
+    ASSERT_TRUE(waitFor([] { return stored(NoteLocation::bible(kGen11)) == QStringLiteral("second"); }));
+    EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("first note text"));
+}
+
+TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterAtOnce)
+{
+    openBible(kGen11, true);
+    type(QStringLiteral("typed just before quitting"));
+    pane->exitIsImminent();
+    // Nothing more runs after the application's last call: the text is in the database now.
+    EXPECT_EQ(stored(NoteLocation::bible(kGen11)), QStringLiteral("typed just before quitting"));
+}
+
+TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
+{
+    openBible(kJohn316, true);
+    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Note is empty"));
+    EXPECT_TRUE(editor->deleteNoteButton()->isHidden());
+    type(QStringLiteral("autosaved"));
+    ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
+    EXPECT_TRUE(editor->isAutosavePending());
+    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Will auto-save..."));
+    EXPECT_EQ(editor->cloudStorageStatusTextField()->text(), QStringLiteral("Cloud Sync: Manual"));
+    js(editor->webView(Editor::RichEditTab),
+        QStringLiteral("document.getElementById('editor').innerHTML += '<br><br>&nbsp; '; qsOnInput();"));
+    ASSERT_TRUE(waitFor([this] { return editor->webViewString().isEmpty() || true; }));
+    // The timer's save: the text is stored as it stands, the final form is still owed.
+    QTest::qWait(100);
+    editor->saveEditedText(true);
+    EXPECT_FALSE(editor->isAutosavePending());
+    EXPECT_TRUE(editor->webViewNeedsFinalSave());
+    const QString intermediate = stored(NoteLocation::bible(kJohn316));
+    EXPECT_TRUE(intermediate.startsWith(QStringLiteral("autosaved"))) << intermediate.toStdString();
+    EXPECT_TRUE(intermediate.contains(QStringLiteral("<br>"))) << intermediate.toStdString();
+    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_FALSE(editor->deleteNoteButton()->isHidden());
+    // No more typing: the tab change still makes the final save, which trims the trailing breaks.
+    editor->selectTab(Editor::ViewTab);
+    EXPECT_FALSE(editor->webViewNeedsFinalSave());
+    EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("autosaved"));
+}
+
+TEST_F(NoteEditor, PastedHostileHtmlIsStoredAndShownInert)
+{
+    openBible(kJohn316, true);
+    const QString hostile =
+        QStringLiteral("<p onclick=\"window.qsPwned=1\">pasted text <b>bold</b></p>"
+                       "<script>window.qsPwned=2</script>"
+                       "<img src=\"http://evil.example/x.png\" onerror=\"window.qsPwned=3\">"
+                       "<a href=\"javascript:window.qsPwned=4\" onmouseover=\"window.qsPwned=5\">bad link</a>"
+                       "<a href=\"https://example.org/ok\">good link</a>"
+                       "<iframe src=\"https://evil.example/\"></iframe>");
+    auto* mime = new QMimeData;
+    mime->setHtml(hostile);
+    mime->setText(QStringLiteral("pasted text"));
+    QGuiApplication::clipboard()->setMimeData(mime);
+    NoteWebView* v = editor->webView(Editor::RichEditTab);
+    type(QString());
+    QTest::keyClick(v->focusProxy() != nullptr ? v->focusProxy() : v, Qt::Key_V, Qt::ControlModifier);
+    if (!waitFor(
+            [v] {
+                return js(v, QStringLiteral("document.getElementById('editor').innerHTML"))
+                    .toString()
+                    .contains("pasted");
+            },
+            5000)) {
+        // A clipboard the offscreen platform does not hand to the page: the same event, made by script.
+        js(v,
+            QStringLiteral("var d = new DataTransfer(); d.setData('text/html', %1); "
+                           "document.getElementById('editor').dispatchEvent(new ClipboardEvent('paste', "
+                           "{clipboardData: d, bubbles: true, cancelable: true}));")
+                .arg(QString::fromUtf8(QJsonDocument(QJsonArray {hostile}).toJson(QJsonDocument::Compact))
+                         .mid(1)
+                         .chopped(1)));
+    }
+    ASSERT_TRUE(waitFor([v] {
+        return js(v, QStringLiteral("document.getElementById('editor').innerHTML")).toString().contains("pasted");
+    }));
+    const QString inEditor = js(v, QStringLiteral("document.getElementById('editor').innerHTML")).toString();
+    EXPECT_TRUE(inEditor.contains(QStringLiteral("a-placeholder"))) << inEditor.toStdString();
+    EXPECT_FALSE(inEditor.contains(QStringLiteral("<a "))) << inEditor.toStdString();
+    ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
+    editor->selectTab(Editor::ViewTab);
+    const QString saved = stored(NoteLocation::bible(kJohn316));
+    EXPECT_TRUE(saved.contains(QStringLiteral("pasted text"))) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(QStringLiteral("https://example.org/ok"))) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(QStringLiteral("<a "))) << saved.toStdString();
+    for (const char* bad : {"<script", "onclick", "onerror", "onmouseover", "javascript:", "evil.example", "<iframe",
+             "a-placeholder", "qsPwned"})
+        EXPECT_FALSE(saved.contains(QLatin1String(bad), Qt::CaseInsensitive)) << bad << ": " << saved.toStdString();
+    // Shown, nothing of it runs: no handler, script or script link.
+    NoteWebView* shown = editor->webView(Editor::ViewTab);
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    js(shown,
+        QStringLiteral("for (const a of document.querySelectorAll('a,p,img')) { a.dispatchEvent(new "
+                       "MouseEvent('mouseover', {bubbles: true})); }"));
+    EXPECT_EQ(js(shown, QStringLiteral("String(window.qsPwned)")).toString(), QStringLiteral("undefined"));
+    EXPECT_EQ(js(v, QStringLiteral("String(window.qsPwned)")).toString(), QStringLiteral("undefined"));
+
+    // A note that holds script already (from a sync, say) is shown inert too.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), hostile));
+    openBible(kGen11, false);
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_TRUE(js(shown, QStringLiteral("document.body.textContent")).toString().contains("pasted text"));
+    EXPECT_EQ(js(shown, QStringLiteral("document.querySelectorAll('script').length")).toInt(), 1);  // ours only
+    EXPECT_EQ(js(shown, QStringLiteral("document.querySelectorAll('[onclick],[onerror],iframe').length")).toInt(), 0);
+    EXPECT_EQ(js(shown, QStringLiteral("String(window.qsPwned)")).toString(), QStringLiteral("undefined"));
+}
+
+TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
+{
+    auto newJournalNote = [this](const QString& text) {
+        pane->studyPaneJournalListViewController()->onAddButton();
+        waitForPage(Editor::RichEditTab);
+        EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
+        EXPECT_FALSE(editor->noteTitleTextField()->isReadOnly());
+        type(text);
+        EXPECT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
+        editor->selectTab(Editor::ViewTab);
+        // Keys still on their way when the tab changed are stored as they arrive.
+        EXPECT_TRUE(waitFor([this, text] { return NoteStore::read(editor->location()).text == text; }));
+    };
+    newJournalNote(QStringLiteral("first entry"));
+    EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled"))), QStringLiteral("first entry"));
+    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("Untitled"));
+    EXPECT_EQ(editor->bookTitle(), JournalSourceTuple::journalSourceTuple()->name());
+    newJournalNote(QStringLiteral("second entry"));
+    EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled-1"))), QStringLiteral("second entry"));
+
+    // A rename to a used title takes the first free form; a change of case keeps the typed title.
+    editor->selectTab(Editor::RichEditTab);
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    editor->noteTitleTextField()->setText(QStringLiteral("untitled"));
+    editor->selectTab(Editor::ViewTab);
+    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("untitled-2"));
+    EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("untitled-2"))), QStringLiteral("second entry"));
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::journal(QStringLiteral("Untitled-1"))));
+    editor->selectTab(Editor::TextEditTab);
+    ASSERT_TRUE(waitForPage(Editor::TextEditTab));
+    editor->noteTitleTextField()->setText(QStringLiteral("UNTITLED-2"));
+    editor->selectTab(Editor::ViewTab);
+    EXPECT_EQ(
+        NoteStore::read(NoteLocation::journal(QStringLiteral("untitled-2"))).text, QStringLiteral("second entry"));
+    EXPECT_EQ(editor->location().journalTitle.value_or(QString()), QStringLiteral("UNTITLED-2"));
+    // A long title is cut to 128 characters.
+    editor->selectTab(Editor::RichEditTab);
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    editor->noteTitleTextField()->setText(QString(200, QLatin1Char('t')));
+    editor->selectTab(Editor::ViewTab);
+    EXPECT_TRUE(NoteStore::exists(NoteLocation::journal(QString(128, QLatin1Char('t')))));
+}
+
+TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelection)
+{
+    openBible(kJohn316, false);
+    ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_EQ(EditFormatDelegate::current(), editor);
+    EXPECT_FALSE(editor->canBold());
+    editor->selectTab(Editor::RichEditTab);
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    EXPECT_TRUE(editor->canBold() && editor->canHeading3() && editor->canUnorderedList());
+    type(QStringLiteral("plain"));
+    NoteWebView* v = editor->webView(Editor::RichEditTab);
+    ASSERT_TRUE(waitFor([this] { return editorText() == QStringLiteral("plain"); }));
+    js(v,
+        QStringLiteral("var r = document.createRange(); r.selectNodeContents(document.getElementById('editor')); "
+                       "getSelection().removeAllRanges(); getSelection().addRange(r);"));
+    editor->applyBold();
+    editor->applyHeading2();
+    ASSERT_TRUE(waitFor([v] {
+        return js(v, QStringLiteral("document.querySelector('#editor h2 b, #editor h2 strong') !== null")).toBool();
+    }));
+    // The caret inside the bold heading: the buttons show both styles, and nothing else.
+    js(v,
+        QStringLiteral("var t = document.querySelector('#editor h2 b, #editor h2 strong').firstChild; var r = "
+                       "document.createRange(); r.setStart(t, 2); r.collapse(true); "
+                       "getSelection().removeAllRanges(); getSelection().addRange(r);"));
+    ASSERT_TRUE(waitFor([this] { return editor->styleButtonStates()[Editor::kBold]; }));
+    EXPECT_TRUE(waitFor([this] { return editor->styleButtonStates()[Editor::kHeading2]; }));
+    EXPECT_FALSE(editor->styleButtonStates()[Editor::kItalic]);
+    EXPECT_FALSE(editor->styleButtonStates()[Editor::kParagraph]);
+    editor->selectTab(Editor::ViewTab);
+    const QString saved = stored(NoteLocation::bible(kJohn316));
+    EXPECT_TRUE(saved.contains(QStringLiteral("<h2>"), Qt::CaseInsensitive)) << saved.toStdString();
+    EXPECT_TRUE(saved.contains(QStringLiteral("<b>"), Qt::CaseInsensitive) ||
+        saved.contains(QStringLiteral("<strong>"), Qt::CaseInsensitive))
+        << saved.toStdString();
+    EXPECT_FALSE(editor->canBold());
+}
+
+TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
+{
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316),
+        QStringLiteral("<p>See <a href=\"Romans 8:28\">Rom</a> and <a href=\"Tom's \\ note\">odd</a>.</p>")));
+    openBible(kJohn316, false);
+    NoteWebView* v = editor->webView(Editor::ViewTab);
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    const QString href = js(v, QStringLiteral("document.querySelectorAll('a')[1].getAttribute('href')")).toString();
+    EXPECT_TRUE(href.startsWith(QStringLiteral("javascript:href('"))) << href.toStdString();
+    EXPECT_TRUE(href.contains(QStringLiteral("@@apos@@")) && href.contains(QStringLiteral("@@bs@@")));
+    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    js(v, QStringLiteral("document.querySelectorAll('a')[1].click()"));
+    ASSERT_TRUE(waitFor([&goTos] { return !goTos.posts.isEmpty(); }));
+    const QVariantMap& info = goTos.posts.first().userInfo;
+    EXPECT_EQ(info.value(GoToKeys::href).toString(), QStringLiteral("Tom's \\ note"));
+    EXPECT_TRUE(info.value(GoToKeys::wasHyperlink).toBool());
+    EXPECT_EQ(info.value(GoToKeys::layoutUuid).toString(), m_screen->layout->uuidString());
+    // A hover asks for a preview, shown after half a second unless the pointer leaves.
+    js(v, QStringLiteral("document.querySelector('a').dispatchEvent(new MouseEvent('mouseover', {bubbles: true}))"));
+    ASSERT_TRUE(waitFor([this] { return editor->isLinkPreviewPending(); }));
+    js(v, QStringLiteral("document.querySelector('a').dispatchEvent(new MouseEvent('mouseout', {bubbles: true}))"));
+    ASSERT_TRUE(waitFor([this] { return !editor->isLinkPreviewPending(); }));
+    // A link clicked in the editor is not followed: the user is told once, unless they say no more.
+    editor->selectTab(Editor::RichEditTab);
+    ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+    m_alerts->queueAnswer(AlertSecondButtonReturn);
+    js(editor->webView(Editor::RichEditTab), QStringLiteral("document.querySelector('a').click()"));
+    ASSERT_TRUE(waitFor([this] { return !m_alerts->shown().isEmpty(); }));
+    EXPECT_EQ(m_alerts->shown().first().messageText, QStringLiteral("Links are disabled in the editor."));
+    EXPECT_TRUE(
+        waitFor([this] { return !m_screen->defaults->boolForKey(QStringLiteral("showLinksDisabledMessage")); }));
+    EXPECT_EQ(goTos.posts.size(), 1);
+}
+
+TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
+{
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be deleted</p>")));
+    openBible(kJohn316, false);
+    EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>to be deleted</p>"));
+    EXPECT_FALSE(editor->deleteNoteButton()->isHidden());
+    m_alerts->queueAnswer(AlertSecondButtonReturn);  // "No"
+    editor->onDeleteNoteButton();
+    EXPECT_TRUE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    m_alerts->queueAnswer(AlertFirstButtonReturn);
+    editor->onDeleteNoteButton();
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    EXPECT_FALSE(editor->hasSomethingToDisplay());
+    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("No Note to View"));
+    EXPECT_EQ(editor->bookTitleTextField()->text(), QStringLiteral("---"));
+    EXPECT_TRUE(editor->localStorageStatusTextField()->text().isEmpty());
+    EXPECT_TRUE(editor->deleteNoteButton()->isHidden());
+    editor->tabBar()->setCurrentIndex(Editor::RichEditTab);
+    EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_EQ(editor->tabBar()->currentIndex(), int(Editor::ViewTab));
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_TRUE(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
+                    .toString()
+                    .contains(QStringLiteral("Note is empty.")));
+}
+
+TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterARestart)
+{
+    Layout* other = m_screen->manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
+    m_screen->manager.setCurrentLayout(other);
+    m_screen->center.postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), kGen11}});
+    EXPECT_FALSE(editor->hasSomethingToDisplay());
+    m_screen->manager.setCurrentLayout(m_screen->layout);
+
+    ASSERT_TRUE(NoteStore::save(NoteLocation::book(scofield->sourceTupleID(), 12), QStringLiteral("<p>book note</p>")));
+    open({{QStringLiteral("sourceID"), QVariant::fromValue(scofield->sourceTupleID())},
+        {QStringLiteral("section"), 12u}});
+    EXPECT_EQ(editor->location().kind(), NoteLocation::Kind::Book);
+    EXPECT_EQ(editor->noteTitleTextField()->text(), scofield->plainTextSearchResultTitleForSection(12));
+    EXPECT_EQ(pane->noteViewPaneSection(), 12u);
+    EXPECT_EQ(pane->noteViewPaneSourceTupleID(), std::optional<SourceTupleID>(scofield->sourceTupleID()));
+
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    QTest::qWait(300);
+    EXPECT_TRUE(pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/study-pane-notes.png")));
+}
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    ::testing::InitGoogleTest(&argc, argv);
+    BookPageScheme::registerScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    ensureApplication();  // made with new and kept to the end of the process
+    static QTemporaryDir data;
+    cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
+    cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
+    return RUN_ALL_TESTS();
+}
