@@ -6,11 +6,11 @@
 #include "reports/ui/AutostudyWordWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 
-#include <QCoreApplication>
 #include <QMetaObject>
+#include <QObject>
 #include <QWidget>
 
-void listenForAutostudyRequests(const void* owner, NotificationCenter& center, std::function<QWidget*()> window)
+void listenForAutostudyRequests(QObject* owner, NotificationCenter& center, std::function<QWidget*()> window)
 {
     AutostudyWindowController::setResultsPresenter(
         [](const QString& file, const QString& notificationName, const QVariantMap& userInfo) {
@@ -22,11 +22,10 @@ void listenForAutostudyRequests(const void* owner, NotificationCenter& center, s
         {AutostudyWordWindowController::notificationName, &AutostudyWordWindowController::run},
         {AutostudyTodayWindowController::notificationName, &AutostudyTodayWindowController::run}};
     for (const auto& [name, run] : requests)
-        center.addObserver(owner, name, [run, window](Notification& n) {
+        center.addObserver(owner, name, [owner, run, window](Notification& n) {
             // Queued: the poster (a pane's command, a closing results window) finishes first.
             QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [run, window, info = n.userInfo] { run(info, window()); },
-                Qt::QueuedConnection);
+                owner, [run, window, info = n.userInfo] { run(info, window()); }, Qt::QueuedConnection);
         });
 }
 

@@ -10,12 +10,13 @@
 #include <functional>
 
 class NotificationCenter;
+class QObject;
 class QWidget;
 
 // Installs the results window as the dialogs' presenter and observes the requests for `owner` (the
 // caller removes the owner's observations). Each dialog runs modally over `window()` once the posting
-// code has returned.
-void listenForAutostudyRequests(const void* owner, NotificationCenter& center, std::function<QWidget*()> window);
+// code has returned, unless `owner` is gone by then.
+void listenForAutostudyRequests(QObject* owner, NotificationCenter& center, std::function<QWidget*()> window);
 
 // The Today's Study command: the today dialog on today's date.
 void runTodayAutostudy(QWidget* parent);

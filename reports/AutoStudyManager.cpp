@@ -885,6 +885,26 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
 
 // --- today's reading ---------------------------------------------------------------------------------
 
+std::pair<quint32, quint32> AutoStudyManager::readingSections(
+    quint32 r, quint64 numReadings, quint64 numSections, const std::function<quint32(quint32)>& sectionForReadingNumber)
+{
+    const quint32 start = sectionForReadingNumber(r);
+    quint32 end = 0;
+    if (r < numReadings)
+        end = sectionForReadingNumber(r + 1) - 1;
+    else if (r < 2)
+        end = quint32(numSections - 1);
+    else
+        end = 2 * start - sectionForReadingNumber(r - 1) - 1;
+    // The last reading is given the length of the one before it, but never past the book's end (a
+    // range beyond it would print nothing at all).
+    if (numSections > 0 && end > numSections - 1)
+        end = quint32(numSections - 1);
+    if (end < start)
+        end = start;  // a malformed reading table must not run the walk backwards
+    return {start, end};
+}
+
 QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, const SourceTuple::Ptr& givenBible,
     bool includeHeaderAndFooter, int /*limitToElement*/, bool quitOnAnyResults)
 {
@@ -947,21 +967,8 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
         auto book = lookupBook(entry, all, false);
         if (!book)
             continue;
-        const quint32 r = book->readingNumberForDate(day);
-        const quint32 start = book->sectionForReadingNumber(r);
-        quint32 end = 0;
-        if (r < book->numReadings())
-            end = book->sectionForReadingNumber(r + 1) - 1;
-        else if (r < 2)
-            end = quint32(book->numSections() - 1);
-        else
-            end = 2 * start - book->sectionForReadingNumber(r - 1) - 1;
-        // The last reading is given the length of the one before it, but never past the book's end
-        // (a range beyond it would print nothing at all).
-        if (book->numSections() > 0 && end > book->numSections() - 1)
-            end = quint32(book->numSections() - 1);
-        if (end < start)
-            end = start;  // a malformed reading table must not run the walk below backwards
+        const auto [start, end] = readingSections(book->readingNumberForDate(day), book->numReadings(),
+            book->numSections(), [&book](quint32 n) { return book->sectionForReadingNumber(n); });
         const QString reading = getHtmlTextFromStartSection(start, end, book, config);
 
         QList<BibleRef> linked;

@@ -23,7 +23,9 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
+#include <utility>
 
 class BibleRef;
 class OutputFile;
@@ -91,6 +93,10 @@ public:
         return resultsFileForAutoTodayStudyOn(date, bible, true, limitToElement, false);
     }
     bool canDoTodayStudyOn(const QDate&, const SourceTuple::Ptr&, int) { return true; }
+    // The sections of reading `r` of a devotional: up to the next reading's first section; the last
+    // reading as long as the one before it, stopping at the book's end.
+    static std::pair<quint32, quint32> readingSections(quint32 r, quint64 numReadings, quint64 numSections,
+        const std::function<quint32(quint32)>& sectionForReadingNumber);
 
     // A book of an element's list among the installed books; with `repair`, a book found by publisher
     // and book alone takes the installed edition and revision.

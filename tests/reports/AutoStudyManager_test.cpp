@@ -3,6 +3,7 @@
 #include "engine/references/BibleRef.h"
 #include "library/SourceManager.h"
 #include "platform/NotificationCenter.h"
+#include "reports/OutputFile.h"
 
 #include <gtest/gtest.h>
 
@@ -228,3 +229,56 @@ TEST(AutoStudyFrame, BibliographyAndSectionRanges)
 }
 
 }  // namespace
+
+TEST_F(AutoStudyManagerTest, ProbesAndEmptyReportsLeaveNoFileBehind)
+{
+    auto kjv = book("KJV");
+    ASSERT_TRUE(kjv);
+    const QDir folder(OutputFile::folder());
+    const auto files = [&folder] { return folder.entryList({QStringLiteral("*.htm")}, QDir::Files); };
+    const QStringList before = files();
+    BibleRef ref;
+    ASSERT_TRUE(ref.parse(QStringLiteral("John 3:16"), kjv->abbr()));
+    EXPECT_TRUE(m_manager->canDoVerseStudyOn(ref, kjv, 0));
+    EXPECT_TRUE(m_manager->canDoWordStudyOn(QStringLiteral("grace"), kjv, 0));
+    EXPECT_FALSE(m_manager->canDoWordStudyOn(QStringLiteral("and"), kjv, 0));
+    // With only "My Notes" asked for and no notes, the probe finds nothing.
+    EXPECT_FALSE(m_manager->canDoVerseStudyOn(ref, kjv, AutoStudyElements::MyNotesID));
+    // A passage the Bible does not hold: no report and no file.
+    BibleRef beyond;
+    beyond.parse(QStringLiteral("John 30:1"), kjv->abbr());
+    EXPECT_TRUE(m_manager->resultsFileForAutoVerseStudyOn(beyond, kjv, 0).isEmpty());
+    EXPECT_EQ(files(), before);
+}
+
+TEST(AutoStudyReadings, EachReadingRunsToTheNextAndTheLastStopsAtTheBooksEnd)
+{
+    // Readings start at sections 1, 5 and 7 of a book of 9 sections (0-8).
+    const QList<quint32> firsts {0, 1, 5, 7};
+    const auto sectionFor = [&firsts](quint32 n) { return n < quint32(firsts.size()) ? firsts[n] : 0; };
+    using P = std::pair<quint32, quint32>;
+    EXPECT_EQ(AutoStudyManager::readingSections(1, 3, 9, sectionFor), (P {1, 4}));
+    EXPECT_EQ(AutoStudyManager::readingSections(2, 3, 9, sectionFor), (P {5, 6}));
+    // The last reading is as long as the one before it (7-8)...
+    EXPECT_EQ(AutoStudyManager::readingSections(3, 3, 9, sectionFor), (P {7, 8}));
+    // ...but never runs past the book's end: after a long reading, a short last one.
+    const QList<quint32> longFirst {0, 1, 7};
+    const auto sectionFor2 = [&longFirst](quint32 n) { return n < quint32(longFirst.size()) ? longFirst[n] : 0; };
+    EXPECT_EQ(AutoStudyManager::readingSections(2, 2, 9, sectionFor2), (P {7, 8}));
+    // A book of one reading runs to its end.
+    EXPECT_EQ(AutoStudyManager::readingSections(1, 1, 9, sectionFor), (P {1, 8}));
+    // A damaged table whose readings go backwards gives one section, never a reversed range.
+    const QList<quint32> backwards {0, 6, 2};
+    const auto sectionFor3 = [&backwards](quint32 n) { return n < quint32(backwards.size()) ? backwards[n] : 0; };
+    EXPECT_EQ(AutoStudyManager::readingSections(1, 2, 9, sectionFor3), (P {6, 6}));
+}
+
+TEST_F(AutoStudyManagerTest, TheLastDaysOfALeapYearHaveTheirReadings)
+{
+    for (const QDate day : {QDate(2024, 12, 30), QDate(2024, 12, 31), QDate(2024, 2, 29), QDate(2024, 1, 1)}) {
+        const QString path = m_manager->resultsFileForAutoTodayStudyOn(day, nullptr, 0);
+        ASSERT_FALSE(path.isEmpty());
+        EXPECT_TRUE(readAll(path).contains(QLatin1String("Reading from "))) << day.toString().toStdString();
+        QFile::remove(path);
+    }
+}

@@ -235,8 +235,9 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", path + "/config");
     BookPageScheme::registerScheme();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // The web engine tears itself down at exit after the application object is gone only when that
-    // object is never deleted; it lives until the process ends.
+    // With the web engine linked in, making the application object also makes a shared OpenGL context,
+    // and destroying it deletes that context. An application object destroyed during exit (a static)
+    // crashes there, Qt's thread storage being gone already; so it is made once and never deleted.
     new QApplication(argc, argv);
     cSQLiteDbBase::setEngineDataFolder(cLString16(path.constData()));
     QCoreApplication::setApplicationName(QStringLiteral("Quillstead"));

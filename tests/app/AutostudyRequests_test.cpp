@@ -1,0 +1,215 @@
+// The reader's autostudy commands: Verse Study, Word Study and Today's Study are enabled and open
+// their dialogs (the first two through the current pane's request), a request posted by anyone opens
+// the dialog with its input, and a finished report opens in a results window.
+#include "app/AutostudyRequests.h"
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "library/SourceManager.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/page/BookPageScheme.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
+#include "reports/ui/AutostudyTodayWindowController.h"
+#include "reports/ui/AutostudyVerseWindowController.h"
+#include "reports/ui/AutostudyWordWindowController.h"
+#include "reports/ui/web/AutostudyResultsWindowController.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+class AutostudyCommands : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTemporaryDir home;
+        const QByteArray path = home.path().toUtf8();
+        setenv("HOME", path.constData(), 1);
+        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+        setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
+        QDir().mkpath(home.path() + QStringLiteral("/run"));
+        QFile::setPermissions(
+            home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
+        static int argc = 1;
+        static char name[] = "autostudy-commands-test";
+        static char* argv[] = {name, nullptr};
+        BookPageScheme::registerScheme();
+        // Never deleted: with the web engine linked in, an application object destroyed during exit
+        // crashes in the engine's clean-up of its shared OpenGL context.
+        new QApplication(argc, argv);
+        s_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_alerts);
+        QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
+    }
+
+    void SetUp() override
+    {
+        if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
+            GTEST_SKIP() << "the books that come with the application are not built";
+        m_controller = std::make_unique<QuillsteadAppController>();
+        m_controller->applicationDidFinishLaunching({});
+    }
+
+    void TearDown() override
+    {
+        if (m_controller) {
+            m_controller->applicationWillTerminate();
+            m_controller.reset();
+        }
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    // Runs `trigger` and waits (at most `ms`) for a dialog of type D to show; `act` gets it and must
+    // close it. True when it showed.
+    template <class D>
+    static bool whenShown(const std::function<void()>& trigger, const std::function<void(D*)>& act, qint64 ms = 20000)
+    {
+        bool seen = false;
+        QTimer poll;
+        poll.setInterval(20);
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (seen)
+                return;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<D*>(w); d && d->isVisible()) {
+                    seen = true;
+                    act(d);
+                    return;
+                }
+        });
+        poll.start();
+        trigger();
+        QElapsedTimer clock;
+        clock.start();
+        while (!seen && clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return seen;
+    }
+
+    static QList<AutostudyResultsWindowController*> resultsWindows()
+    {
+        QList<AutostudyResultsWindowController*> out;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* r = qobject_cast<AutostudyResultsWindowController*>(w); r && r->isVisible())
+                out.append(r);
+        return out;
+    }
+
+    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    std::unique_ptr<QuillsteadAppController> m_controller;
+};
+
+TEST_F(AutostudyCommands, TheThreeCommandsAreEnabledAndOpenTheirDialogs)
+{
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    window->updateActionStates();
+    for (int tag : {603, 604, 608}) {
+        ASSERT_FALSE(window->actionsForTag(tag).isEmpty()) << tag;
+        for (QAction* action : window->actionsForTag(tag))
+            EXPECT_TRUE(action->isEnabled()) << tag;
+    }
+
+    // Today's Study: the dialog on today's date; studying it opens the report in a results window.
+    const bool today = whenShown<AutostudyTodayWindowController>([&] { window->toolbarItemSelected(608); },
+        [](AutostudyTodayWindowController* d) {
+            EXPECT_EQ(d->date(), QDate::currentDate());
+            d->setDate(QDate(QDate::currentDate().year(), 1, 2));
+            d->onPerformAutostudy();  // closes either way
+        });
+    ASSERT_TRUE(today);
+    QList<AutostudyResultsWindowController*> results = resultsWindows();
+    ASSERT_EQ(results.size(), 1);
+    QPointer<AutostudyResultsWindowController> shown = results.first();
+    EXPECT_TRUE(shown->windowTitle().startsWith(QLatin1String("Autostudy ")));
+    EXPECT_EQ(shown->notificationName(), QStringLiteral("UserWantsToDoTodayAutostudy"));
+    const QString file = shown->filename();
+    EXPECT_TRUE(QFile::exists(file));
+
+    // Change Options: the report goes, and the dialog comes back with the same date.
+    const bool again = whenShown<AutostudyTodayWindowController>([&] { shown->onChangeOptions(); },
+        [](AutostudyTodayWindowController* d) {
+            EXPECT_EQ(d->date(), QDate(QDate::currentDate().year(), 1, 2));
+            d->onClose();
+        });
+    EXPECT_TRUE(again);
+    EXPECT_FALSE(QFile::exists(file));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(shown.isNull());
+
+    // Verse Study and Word Study ask the current pane, whose request opens the dialog.
+    EXPECT_TRUE(whenShown<AutostudyVerseWindowController>(
+        [&] { window->toolbarItemSelected(603); }, [](AutostudyVerseWindowController* d) { d->onClose(); }));
+    EXPECT_TRUE(whenShown<AutostudyWordWindowController>(
+        [&] { window->toolbarItemSelected(604); }, [](AutostudyWordWindowController* d) { d->onClose(); }));
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+}
+
+TEST_F(AutostudyCommands, ARequestOpensTheDialogWithItsInput)
+{
+    SourceTuple::Ptr kjv;
+    for (const auto& t : SourceManager::singleton().bibleSources()->array())
+        if (t->abbr() == QLatin1String("KJV"))
+            kjv = t;
+    ASSERT_TRUE(kjv);
+    const bool verse = whenShown<AutostudyVerseWindowController>(
+        [&] {
+            NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToDoVerseAutostudy"),
+                nullptr,
+                {{QStringLiteral("refString"), QStringLiteral("John 3:16")},
+                    {QStringLiteral("sourceTuple"), sharedObjectVariant(kjv)}});
+        },
+        [](AutostudyVerseWindowController* d) {
+            EXPECT_EQ(d->refString(), QStringLiteral("John 3:16"));
+            EXPECT_EQ(d->sourceTuple()->abbr(), QStringLiteral("KJV"));
+            d->onPerformAutostudy();
+            if (d->isVisible())  // no report: the dialog stayed open
+                d->onClose();
+        });
+    ASSERT_TRUE(verse);
+    const QList<AutostudyResultsWindowController*> results = resultsWindows();
+    ASSERT_EQ(results.size(), 1);
+    EXPECT_EQ(results.first()->windowTitle(), QStringLiteral("Autostudy John 3:16"));
+    const QString file = results.first()->filename();
+    results.first()->onClose();
+    EXPECT_FALSE(QFile::exists(file));
+
+    const bool word = whenShown<AutostudyWordWindowController>(
+        [] {
+            NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToDoWordAutostudy"),
+                nullptr, {{QStringLiteral("word"), QStringLiteral(" mercy; ")}});
+        },
+        [](AutostudyWordWindowController* d) {
+            EXPECT_EQ(d->word(), QStringLiteral("mercy"));
+            d->onClose();
+        });
+    EXPECT_TRUE(word);
+}
+
+TEST_F(AutostudyCommands, ARequestPendingWhenTheReaderClosesOpensNothing)
+{
+    const bool shown = whenShown<AutostudyWordWindowController>(
+        [this] {
+            NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToDoWordAutostudy"),
+                nullptr, {{QStringLiteral("word"), QStringLiteral("grace")}});
+            m_controller->applicationWillTerminate();
+            m_controller.reset();
+        },
+        [](AutostudyWordWindowController* d) { d->onClose(); }, 500);
+    EXPECT_FALSE(shown);
+}
+
+}  // namespace
