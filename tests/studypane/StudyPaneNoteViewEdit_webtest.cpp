@@ -514,6 +514,24 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
     EXPECT_TRUE(pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/study-pane-notes.png")));
 }
 
+TEST_F(NoteEditor, AChangeFromElsewhereDoesNotThrowAwayUnsavedTyping)
+{
+    openBible(kGen11, true);
+    type(QStringLiteral("my own words"));
+    ASSERT_TRUE(waitFor([this] { return editorText() == QStringLiteral("my own words"); }));
+    ASSERT_TRUE(editor->webViewHasBeenEdited());
+    // Another device's copy arrives (a sync, say) while the typing is not saved yet.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), QStringLiteral("from elsewhere")));
+    m_screen->center.postNotificationName(QStringLiteral("qsNotesHaveChangedNotification"));
+    EXPECT_EQ(editorText(), QStringLiteral("my own words"));
+    editor->selectTab(Editor::ViewTab);
+    EXPECT_EQ(stored(NoteLocation::bible(kGen11)), QStringLiteral("my own words"));
+    // Without unsaved typing the stored copy is shown.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), QStringLiteral("<p>from elsewhere</p>")));
+    m_screen->center.postNotificationName(QStringLiteral("qsNotesHaveChangedNotification"));
+    EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>from elsewhere</p>"));
+}
+
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
