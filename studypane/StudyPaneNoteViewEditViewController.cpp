@@ -922,7 +922,7 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
     if (syncAutomatically && syncAutomatically()) {
         if (!m_webViewHasBeenEdited && m_webViewString.isEmpty()) {
             m_cloudStatus->setText(QStringLiteral("Cloud Sync: Note is empty"));
-            m_cloudStatus->setToolTip(QStringLiteral("Note will not be sync'ed to the cloud until you type something"));
+            m_cloudStatus->setToolTip(QStringLiteral("Note will not be sync'ed to the cloud until you type soemthing"));
         } else if (m_currentServerID != 0 && !m_webViewHasBeenEdited) {
             m_cloudStatus->setText(QStringLiteral("Cloud Sync: Sync'ed"));
             m_cloudStatus->setToolTip(QStringLiteral("Your changes have been synchronized with the Tavrosen Cloud."));
