@@ -500,7 +500,9 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
     EXPECT_FALSE(editor->hasSomethingToDisplay());
     m_screen->manager.setCurrentLayout(m_screen->layout);
 
-    ASSERT_TRUE(NoteStore::save(NoteLocation::book(scofield->sourceTupleID(), 12), QStringLiteral("<p>book note</p>")));
+    ASSERT_TRUE(NoteStore::save(NoteLocation::book(scofield->sourceTupleID(), 12),
+        QStringLiteral("<h3>The first day</h3><p>Light before the sun: compare John 1:4-5 and 2 Cor 4:6.</p>"
+                       "<ul><li>evening and morning</li><li><b>God saw</b> that it was <i>good</i></li></ul>")));
     open({{QStringLiteral("sourceID"), QVariant::fromValue(scofield->sourceTupleID())},
         {QStringLiteral("section"), 12u}});
     EXPECT_EQ(editor->location().kind(), NoteLocation::Kind::Book);
