@@ -245,7 +245,7 @@ TEST_F(NoteEditor, TypingThenSwitchingNoteKeepsEveryCharacter)
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("first note text"));
 }
 
-TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterAtOnce)
+TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterRightAway)
 {
     openBible(kGen11, true);
     type(QStringLiteral("typed just before quitting"));
