@@ -175,9 +175,12 @@ StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
     m_autosaveTimer.stop();
     m_tooltipTimer.stop();
     delete m_popover.data();
-    for (NoteWebView* v : m_webViews)
-        if (v != nullptr)
-            v->disconnect(this);
+    // The web views are children of the view: alive exactly while it is.
+    if (m_view) {
+        for (NoteWebView* v : m_webViews)
+            if (v != nullptr)
+                v->disconnect(this);
+    }
     delete m_view.data();
 }
 

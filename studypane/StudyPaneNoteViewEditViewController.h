@@ -133,7 +133,7 @@ public:
     bool tabShouldSelect(Tab tab) const;
     // Selects a tab as a click does (nothing when it may not be selected).
     void selectTab(Tab tab);
-    NoteWebView* webView(Tab tab) const { return m_webViews[tab]; }
+    NoteWebView* webView(Tab tab) const { return m_webViews[tab].data(); }
 
     // --- formatting ---
     void onTagBar(int tag);
@@ -220,7 +220,7 @@ private:
 
     StudyPaneEnvironment m_env;
     QPointer<QWidget> m_view;
-    std::array<NoteWebView*, 3> m_webViews {};
+    std::array<QPointer<NoteWebView>, 3> m_webViews {};  // children of the view
     QTabBar* m_tabBar = nullptr;
     QStackedWidget* m_stack = nullptr;
     QLabel* m_bookTitle = nullptr;
