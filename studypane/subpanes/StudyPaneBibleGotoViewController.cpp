@@ -98,9 +98,13 @@ void StudyPaneBibleGotoViewController::loadView()
     m_bookPopup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     for (StudyPanePopUpButton* p : {m_bookPopup, m_chapterPopup, m_versePopup})
         p->menuNeedsUpdate = [this, p] { menuNeedsUpdate(p); };
-    grid->addWidget(m_bookPopup, 0, 0, 1, 2);
+    grid->addWidget(m_bookPopup, 0, 0, 1, 3);
+    auto* go = new QPushButton(tr("Go"), m_view);
+    go->setToolTip(tr("Go to the chosen book, chapter and verse"));
+    go->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     grid->addWidget(m_chapterPopup, 1, 0);
     grid->addWidget(m_versePopup, 1, 1);
+    grid->addWidget(go, 1, 2);
     m_combo = new QComboBox(m_view);
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
@@ -109,7 +113,7 @@ void StudyPaneBibleGotoViewController::loadView()
     m_combo->setModel(m_comboModel);
     m_combo->lineEdit()->setPlaceholderText(tr("Type a reference"));
     m_combo->setToolTip(tr("Type a reference, e.g. \"John 3:16\", and press Return"));
-    grid->addWidget(m_combo, 2, 0, 1, 2);
+    grid->addWidget(m_combo, 2, 0, 1, 3);
     column->addLayout(grid);
     m_recent = new QTableWidget(0, 1, m_view);
     m_recent->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -129,6 +133,7 @@ void StudyPaneBibleGotoViewController::loadView()
     connect(m_bookPopup, &QComboBox::activated, this, [this](int i) { onBookSelected(i); });
     connect(m_chapterPopup, &QComboBox::activated, this, [this](int i) { onChapterSelected(i); });
     connect(m_versePopup, &QComboBox::activated, this, [this](int i) { onVerseSelected(i); });
+    connect(go, &QPushButton::clicked, this, [this] { onGoToBCVButton(); });
     connect(m_combo->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& t) { textEdited(t); });
     connect(m_combo->lineEdit(), &QLineEdit::returnPressed, this, [this] { comboBoxAction(); });
     connect(m_recent, &QTableWidget::cellClicked, this, [this](int r, int) { activateRecentRow(r); });

@@ -6,6 +6,7 @@
 
 #include "SubpaneTestSupport.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
+#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategoryStg.h"
 
@@ -270,4 +271,47 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     EXPECT_EQ(table->rowCount(), 1);
     EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(43, 3, 16)));
     EXPECT_TRUE(Bookmarks::verseHasBookmarks(key(19, 23, 1)));
+}
+
+TEST_F(BookmarksTest, TheBookPanesCommandsGoThroughTheServices)
+{
+    StudyPaneBookPaneHooks hooks;
+    const SourceTuple::Ptr kjv = world().kjv;
+    // The bookmark menu (options 6) offers a new category; choosing it asks for the name, creates the
+    // category and bookmarks the verse in it.
+    QMenu menu;
+    QVariantMap chosen;
+    hooks.populateCategoryMenu(&menu, 6, kjv, key(19, 1, 1), true, [&chosen](const QVariantMap& p) { chosen = p; });
+    EXPECT_EQ(titles(menu),
+        (QStringList {QStringLiteral("Create New Category"), QStringLiteral("-"), QStringLiteral("No Category")}));
+    menu.actions()[0]->trigger();
+    answers = {QStringLiteral(" Wisdom ")};
+    hooks.bookmark(kjv, key(19, 1, 1), true, chosen);
+    ASSERT_EQ(prompts.size(), 1);
+    EXPECT_EQ(prompts[0].value("title").toString(), QStringLiteral("New Bookmark Category"));
+    const quint16 wisdom = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Wisdom"));
+    ASSERT_NE(wisdom, Bookmarks::kAllCategories);
+    EXPECT_TRUE(hooks.hasBookmarks(kjv, key(19, 1, 1), true));
+    // Naming an existing category uses it; cancelling the prompt writes nothing.
+    answers = {QStringLiteral("wisdom")};
+    hooks.bookmark(kjv, key(20, 1, 7), true, chosen);
+    EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Wisdom")), wisdom);
+    EXPECT_TRUE(alerts->shown().isEmpty());
+    hooks.bookmark(kjv, key(20, 2, 1), true, chosen);
+    EXPECT_FALSE(hooks.hasBookmarks(kjv, key(20, 2, 1), true));
+    // The remove menu (options 8) lists the verse's categories; removing one takes it away.
+    menu.clear();
+    hooks.populateCategoryMenu(&menu, 8, kjv, key(20, 1, 7), true, [&chosen](const QVariantMap& p) { chosen = p; });
+    EXPECT_EQ(titles(menu), QStringList {QStringLiteral("Wisdom")});
+    menu.actions()[0]->trigger();
+    hooks.removeBookmark(kjv, key(20, 1, 7), true, chosen);
+    EXPECT_FALSE(hooks.hasBookmarks(kjv, key(20, 1, 7), true));
+    EXPECT_TRUE(hooks.hasBookmarks(kjv, key(19, 1, 1), true));
+    // Sections of other books by block.
+    const SourceTuple::Ptr nave = world().nave;
+    const quint32 block = nave->blockForSection(7);
+    hooks.bookmark(nave, block, false, {{"searchTitle", QStringLiteral("No Category")}, {"categoryID", 0}});
+    EXPECT_TRUE(hooks.hasBookmarks(nave, block, false));
+    hooks.removeBookmark(nave, block, false, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
+    EXPECT_FALSE(hooks.hasBookmarks(nave, block, false));
 }
