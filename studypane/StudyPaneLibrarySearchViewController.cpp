@@ -12,6 +12,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
 #include <QStyledItemDelegate>
@@ -77,7 +78,7 @@ SearchResultsAggregator& StudyPaneLibrarySearchViewController::Row::aggregator()
 }
 
 StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(StudyPaneEnvironment env)
-    : m_env(std::move(env))
+    : m_env(std::move(env)), m_recents(m_env.defaults, QStringLiteral("librarySearchRecentSearches"))
 {
     m_hideProgressTimer.setSingleShot(true);
     m_hideProgressTimer.setInterval(1000);
@@ -100,6 +101,7 @@ StudyPaneLibrarySearchViewController::~StudyPaneLibrarySearchViewController()
     for (const auto& s : m_sessions)
         s->cancel();
     delete m_view.data();
+    delete m_menu;
 }
 
 std::unique_ptr<StudyPaneLibrarySearchViewController> StudyPaneLibrarySearchViewController::factory(
@@ -141,6 +143,11 @@ QWidget* StudyPaneLibrarySearchViewController::view()
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Search Library"));
     m_searchField->setClearButtonEnabled(true);
+    m_menuButton = new QToolButton(v);
+    m_menuButton->setObjectName(QStringLiteral("searchMenuButton"));
+    m_menuButton->setText(QStringLiteral("\u25BE"));
+    m_menuButton->setToolTip(QStringLiteral("Recent searches"));
+    m_menuButton->setAutoRaise(true);
     m_refreshButton = new QToolButton(v);
     m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
     m_refreshButton->setText(QStringLiteral("\u21BB"));
@@ -167,6 +174,7 @@ QWidget* StudyPaneLibrarySearchViewController::view()
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(2);
+    row->addWidget(m_menuButton);
     row->addWidget(m_searchField, 1);
     row->addWidget(m_refreshButton);
     auto* column = new QVBoxLayout(v);
@@ -183,6 +191,15 @@ QWidget* StudyPaneLibrarySearchViewController::view()
         if (!rows.isEmpty())
             activateRow(rows.first().row());
     });
+    m_menu = new QMenu(QStringLiteral("Search Menu"));
+    auto chosen = [this](const QString& text) {
+        m_searchField->setText(text);
+        searchStringEntered();
+    };
+    m_recents.fill(m_menu, chosen);
+    connect(m_menu, &QMenu::aboutToShow, this, [this, chosen] { m_recents.fill(m_menu, chosen); });
+    connect(m_menuButton, &QToolButton::clicked, this,
+        [this] { m_menu->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height()))); });
     m_progressCount = 0;
     m_progress->hide();
     return v;
@@ -216,6 +233,7 @@ void StudyPaneLibrarySearchViewController::searchStringEntered()
     m_progress->show();
     m_progress->setValue(50);
     const QString text = m_searchField->text();
+    m_recents.remember(text);
     const bool reference = isVerseReference(text);
     const quint64 id = ++m_searchID;
     // The sessions of the previous search stop before their next run; their late items are dropped.

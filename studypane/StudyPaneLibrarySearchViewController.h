@@ -14,6 +14,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneRecentSearches.h"
 #include "studypane/StudyPaneViewControllerProtocol.h"
 
 #include <QAbstractTableModel>
@@ -26,6 +27,7 @@
 #include <vector>
 
 class QLineEdit;
+class QMenu;
 class QProgressBar;
 class QTableView;
 class QToolButton;
@@ -66,6 +68,7 @@ public:
     QLineEdit* searchField() const { return m_searchField; }
     QTableView* searchResultsTableView() const { return m_table; }
     QProgressBar* searchProgressIndicator() const { return m_progress; }
+    QMenu* searchMenu() const { return m_menu; }
     std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
 
     // Starts a search of the field's text over every installed book.
@@ -93,7 +96,9 @@ private:
     StudyPaneEnvironment m_env;
     QPointer<QWidget> m_view;
     QLineEdit* m_searchField = nullptr;
+    QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
+    QMenu* m_menu = nullptr;
     QProgressBar* m_progress = nullptr;
     QTableView* m_table = nullptr;
     StudyPaneLibrarySearchModel* m_model = nullptr;
@@ -105,6 +110,7 @@ private:
     std::optional<QString> m_tableViewHeaderString;
     double m_progressCount = 0;
     double m_progressCompleted = 0;
+    StudyPaneRecentSearches m_recents;
     std::vector<Observation> m_observations;
 };
 

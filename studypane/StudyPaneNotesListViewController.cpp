@@ -12,6 +12,7 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SearchRun.h"
 #include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/StudyPaneRecentSearches.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/notes/NoteHtml.h"
@@ -260,7 +261,14 @@ QWidget* StudyPaneNotesListViewController::view()
     enhanced->setChecked(m_env.defaults != nullptr && m_env.defaults->boolForKey(kEnhancedNotesSearch));
     connect(enhanced, &QAction::triggered, this, [this] { onEnhancedSearchOptionSelected(); });
     m_menu->addSeparator();
-    m_menu->addAction(QStringLiteral("No Recent Searches"))->setEnabled(false);
+    m_recents = std::make_unique<StudyPaneRecentSearches>(m_env.defaults,
+        m_constantSourceTuple ? QStringLiteral("journalRecentSearches") : QStringLiteral("notesRecentSearches"));
+    auto chosen = [this](const QString& text) {
+        m_searchField->setText(text);
+        searchStringEntered();
+    };
+    m_recents->fill(m_menu, chosen);
+    connect(m_menu, &QMenu::aboutToShow, this, [this, chosen] { m_recents->fill(m_menu, chosen); });
 
     connect(m_searchField, &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
     connect(m_menuButton, &QToolButton::clicked, this,
@@ -324,6 +332,8 @@ SourceTuple::Ptr StudyPaneNotesListViewController::searchedBook() const
 void StudyPaneNotesListViewController::searchStringEntered()
 {
     view();
+    if (!m_searchField->text().trimmed().isEmpty())
+        m_recents->remember(m_searchField->text());
     searchFor(trimmedQuery(m_searchField->text()), chosenBook());
 }
 

@@ -40,6 +40,7 @@ class QToolButton;
 class SearchResultsAggregator;
 class SourceTupleID;
 class StudyPaneNotesListModel;
+class StudyPaneRecentSearches;
 
 class StudyPaneNotesListViewController : public QObject, public StudyPaneViewControllerProtocol {
     Q_OBJECT
@@ -131,6 +132,7 @@ private:
     QTableView* m_table = nullptr;
     StudyPaneNotesListModel* m_model = nullptr;
     QMenu* m_menu = nullptr;
+    std::unique_ptr<StudyPaneRecentSearches> m_recents;
     QTimer m_hideProgressTimer;
     QTimer m_rerunTimer;
     std::shared_ptr<SearchSession> m_session;

@@ -347,6 +347,26 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
     EXPECT_EQ(pane->recentGoToVerseKeys().value(0), kGen11);
     list->activateRow(0);  // a header does nothing
     EXPECT_EQ(shows.posts.size(), 1);
+
+    // The search menu lists the texts searched, newest first, each once; choosing one searches it.
+    QMenu* menu = list->searchOptionsMenu();
+    emit menu->aboutToShow();
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        if (a->data().toInt() == 1001)
+            texts.append(a->text());
+    EXPECT_EQ(texts,
+        (QStringList {QStringLiteral("beginning"), QStringLiteral("love"), QStringLiteral("\"together work\""),
+            QStringLiteral("\"work together\""), QStringLiteral("loved")}));
+    for (QAction* a : menu->actions())
+        if (a->text() == QStringLiteral("loved"))
+            a->trigger();
+    ASSERT_TRUE(waitFor([this] { return list->searchResultsAggregator().isComplete(); }));
+    EXPECT_EQ(keysIn(0), std::set<quint32> {kJohn316});
+    for (QAction* a : menu->actions())
+        if (a->text() == QStringLiteral("Clear Recent Searches"))
+            a->trigger();
+    EXPECT_EQ(menu->actions().last()->text(), QStringLiteral("No Recent Searches"));
 }
 
 TEST_F(StudyPaneNotesList, AChangeOfOneNoteIsAppliedWithoutANewSearchOthersRunOneSearch)
@@ -489,4 +509,10 @@ TEST_F(StudyPaneNotesList, LibrarySearchListsTheBooksHoldingAWordWithTheirCounts
     EXPECT_TRUE(StudyPaneLibrarySearchViewController::isVerseReference(QStringLiteral("John 3:16")));
     EXPECT_FALSE(StudyPaneLibrarySearchViewController::isVerseReference(QStringLiteral("John")));
     EXPECT_EQ(StudyPaneLibrarySearchViewController::searchRequests(false).size(), 4u);
+    emit library->searchMenu()->aboutToShow();
+    QStringList texts;
+    for (QAction* a : library->searchMenu()->actions())
+        if (a->data().toInt() == 1001)
+            texts.append(a->text());
+    EXPECT_EQ(texts, (QStringList {QStringLiteral("Romans 8:28"), QStringLiteral("grace"), QStringLiteral("faith")}));
 }
