@@ -1,0 +1,194 @@
+// The bookmark, highlight and go-to sub-panes in the main window of a running reader: Go To, Highlights
+// and Bookmarks are enabled and open their sub-panes; a reference typed into the Bible go-to sends the
+// King James pane there through the routing; a highlight and a bookmark made through the book panes'
+// services show in their sub-panes.
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/bookpane/BookPaneHooks.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutView.h"
+#include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/BookPageScheme.h"
+#include "platform/AppFolders.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
+#include "search/execution/SearchExecutor.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > msecs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class SubpaneWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTemporaryDir home;
+        const QByteArray path = home.path().toUtf8();
+        setenv("HOME", path.constData(), 1);
+        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+        setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
+        QDir().mkpath(home.path() + QStringLiteral("/run"));
+        QFile::setPermissions(
+            home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
+        static int argc = 1;
+        static char name[] = "subpane-window-test";
+        static char* argv[] = {name, nullptr};
+        BookPageScheme::registerScheme();
+        new QApplication(argc, argv);  // lives until the process ends: its teardown races the web engine's
+        Alerts::setShared(std::make_shared<RecordingAlerts>());
+        QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
+    }
+
+    void SetUp() override
+    {
+        if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
+            GTEST_SKIP() << "the books that come with the application are not built";
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    void TearDown() override
+    {
+        SearchExecutor::shared().waitForDone();
+        if (m_controller)
+            quit();
+    }
+
+    QuillsteadAppController& launch()
+    {
+        m_controller = std::make_unique<QuillsteadAppController>();
+        m_controller->applicationDidFinishLaunching({});
+        QMainWindow* window = m_controller->mainWindowController()->window();
+        window->resize(1280, 800);
+        window->show();
+        QCoreApplication::processEvents();
+        return *m_controller;
+    }
+
+    void quit()
+    {
+        m_controller->applicationWillTerminate();
+        m_controller.reset();
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    LayoutViewController* panes() const { return m_controller->mainWindowController()->layoutViewController(); }
+    StudyPaneViewController* studyPane() const
+    {
+        return dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
+    }
+
+    // The region of the current layout whose book pane shows the King James book; -1 when none.
+    int kjvRegion() const
+    {
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
+            LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
+            const SourceTuple::Ptr book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
+            if (book != nullptr && book->pubID() == 1 && book->bookID() == 101)
+                return int(i);
+        }
+        return -1;
+    }
+
+    // Makes the King James pane the current pane; its book then is the active book.
+    SourceTuple::Ptr activateKjv()
+    {
+        int region = -1;
+        if (!waitFor([&] { return (region = kjvRegion()) >= 0; }))
+            return nullptr;
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        panes()->view()->makePaneCurrentWithRegion(layout->regionAt(size_t(region)));
+        return panes()->activeSourceTuple();
+    }
+
+    std::unique_ptr<QuillsteadAppController> m_controller;
+};
+
+}  // namespace
+
+TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+    for (int tag : {503, 606, 607})
+        EXPECT_TRUE(window->validateMenuItem(tag)) << tag;
+
+    // Go To with the King James book active: the Bible go-to; a typed reference goes there.
+    window->toolbarItemSelected(503);
+    auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    ASSERT_TRUE(go->view()->isVisible());
+    EXPECT_TRUE(kjv->isEqual(*go->sourceTuple()));
+    go->verseComboBox()->setEditText(QStringLiteral("ps 23.1"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(go->verseComboBox()->lineEdit(), &enter);
+    Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    LayoutBookPane* kjvPane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
+    ASSERT_NE(kjvPane, nullptr);
+    const quint32 psalm = kjv->sectionForBibleKey((19u << 16) | (23u << 8) | 1u);
+    EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == psalm; }))
+        << kjvPane->currentSourceSection() << " " << psalm;
+    EXPECT_EQ(study->recentGoToVerseKeys().value(0), (19u << 16) | (23u << 8) | 1u);
+
+    // A highlight through the book panes' services shows in Highlights.
+    BookPaneHooks::current().highlight({(19u << 16) | (23u << 8) | 1u}, 84);
+    window->toolbarItemSelected(606);
+    auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(study->subpaneViewController());
+    ASSERT_NE(highlights, nullptr);
+    EXPECT_GE(highlights->resultsTableView()->rowCount(), 1);
+    EXPECT_TRUE(highlights->highlightedVerses().contains(psalm));
+
+    // A bookmark through the same services shows in Bookmarks under "All Bookmarks".
+    BookPaneHooks::current().bookmark(
+        kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("No Category")}, {"categoryID", 0}});
+    window->toolbarItemSelected(607);
+    auto* bookmarks = dynamic_cast<StudyPaneBookmarksViewController*>(study->subpaneViewController());
+    ASSERT_NE(bookmarks, nullptr);
+    bookmarks->onCategorySelected(0);
+    EXPECT_TRUE(bookmarks->bookmarkedSections().contains(kjv->sectionForBibleKey((43u << 16) | (3u << 8) | 16u)));
+    BookPaneHooks::current().highlight({(19u << 16) | (23u << 8) | 1u}, 0);
+    BookPaneHooks::current().removeBookmark(
+        kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
+}
