@@ -4,16 +4,24 @@
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "cloud/account/CustomerAccount.h"
 #include "cloud/account/CustomerPassword.h"
+#include "cloud/protocol/ServiceHost.h"
+#include "cloud/sync/SyncManager.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
 #include "platform/Alerts.h"
+#include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "userdata/cPersistentData.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
 #include <QDoubleValidator>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -161,6 +169,9 @@ PreferencesViewController::PreferencesViewController(int paneIndex, QWidget* par
         break;
     case 3:
         buildCustomerID();
+        break;
+    case 4:
+        buildSync();
         break;
     case 5:
         buildPreferredBooks();
@@ -641,10 +652,24 @@ void PreferencesViewController::refresh()
         textField(QStringLiteral("password"))->setText(qs::cloud::CustomerPassword::load());
         for (const char* key : {"firstName", "lastName", "email", "emailAgain", "newPassword", "newPasswordAgain"})
             textField(QString::fromLatin1(key))->clear();
+        initializeLoggedInCustomerMessage();
+        initializeUserCreatedDataStatusMessage();
         if (d.boolForKey(QStringLiteral("credentialsValid")))
             swapInCredentialsView(QStringLiteral("LogoutView"));
-        else
-            swapInCredentialsView(QStringLiteral("LoginView"));
+    }
+    onAutoSyncChange(false);
+    onAutoSyncFrequencyChange(false);
+    if (m_syncStatus || m_syncProgress) {
+        const SyncServices& sync = syncServices();
+        const bool syncing = sync.isSyncing && sync.isSyncing();
+        if (m_syncStatus) {
+            m_syncStatus->clear();
+            m_syncStatus->setVisible(syncing);
+        }
+        if (m_syncProgress) {
+            m_syncProgress->setValue(0);
+            m_syncProgress->setVisible(syncing);
+        }
     }
     if (QComboBox* freq = popUp(QStringLiteral("checkForUpdatesFrequencyButton"))) {
         qint64 seconds = d.integerForKey(QStringLiteral("appUpdateFreqSeconds"));
@@ -957,11 +982,22 @@ QLineEdit* accountField(QWidget* parent, QFormLayout* form, const QString& label
     auto* f = new QLineEdit(parent);
     f->setObjectName(key);
     f->setProperty("account", true);
+    f->setMinimumWidth(220);
     if (secret)
         f->setEchoMode(QLineEdit::Password);
     form->addRow(label, f);
     fields.append(f);
     return f;
+}
+QProgressBar* busyIndicator(QWidget* parent, const QString& name)
+{
+    auto* p = new QProgressBar(parent);
+    p->setObjectName(name);
+    p->setRange(0, 0);
+    p->setTextVisible(false);
+    p->setMaximumWidth(80);
+    p->hide();
+    return p;
 }
 void informational(const QString& message, const QString& informative = QString())
 {
@@ -972,6 +1008,83 @@ void informational(const QString& message, const QString& informative = QString(
     Alerts::shared().runModal(alert);
 }
 }  // namespace
+
+const QString PreferencesViewController::SyncCommStartedNotification = QStringLiteral("qsSyncCommStartedNotification");
+const QString PreferencesViewController::SyncCommFinishedNotification =
+    QStringLiteral("qsSyncCommFinishedNotification");
+const QString PreferencesViewController::SyncProgressPercentNotification =
+    QStringLiteral("qsSyncProgressPercentNotification");
+const QString PreferencesViewController::SyncErrorOccurredNotification =
+    QStringLiteral("qsSyncErrorOccurredNotification");
+
+PreferencesViewController::SyncServices& PreferencesViewController::syncServices()
+{
+    static SyncServices services = defaultSyncServices();
+    return services;
+}
+
+PreferencesViewController::SyncServices PreferencesViewController::defaultSyncServices()
+{
+    SyncServices s;
+    {
+        s.isSyncing = [] { return qs::cloud::SyncManager::instance().itsAllHappening(); };
+        s.hasUnsyncedData = [] { return qs::cloud::SyncManager::instance().userHasUnsyncedData(); };
+        s.hasSomeData = [] { return qs::cloud::SyncManager::instance().userHasSomeData(); };
+        s.setAutoSyncFreq = [](qint64 ms) { qs::cloud::SyncManager::instance().setAutoSyncFreq(ms); };
+        s.writeSyncLog = [](const QString& path) {
+            cPersistentData history;
+            if (!history.openOrCreate())
+                return false;
+            return history.writeSyncLogHtml(QFile::encodeName(path).constData(), nullptr, false, true);
+        };
+        s.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    }
+    return s;
+}
+
+qint64 PreferencesViewController::autoSyncIntervalForTag(int tag)
+{
+    return tag == 1 ? kAutoSyncMinutesMs : tag == 2 ? kAutoSyncSecondsMs : kAutoSyncHourMs;
+}
+
+int PreferencesViewController::autoSyncTagForInterval(qint64 ms)
+{
+    return ms == kAutoSyncSecondsMs ? 2 : ms == kAutoSyncMinutesMs ? 1 : 0;
+}
+
+QString PreferencesViewController::autoSyncDescription(qint64 ms)
+{
+    switch (autoSyncTagForInterval(ms)) {
+    case 1:
+        return tr("If you use Quillstead on more than on device at a time, checking for new/updated items every few "
+                  "minutes keeps this device up to date with minimal effect on network traffic, program "
+                  "performance, and battery life (if applicable).");
+    case 2:
+        return tr("If you actively jump between Quillstead running on two or more devices and want to see your "
+                  "changes from those devices as soon as possible on this machine, checking for new/updated items "
+                  "every few seconds at the expense of increased network traffic and decreased program performance "
+                  "and battery life (if applicable) may be what you are looking for.");
+    default:
+        return tr("If you use Quillstead on one device at a time, checking for new/updated items every hour is "
+                  "more than adequate. It minimizes network traffic and maximizes program performance and battery "
+                  "life (if applicable).");
+    }
+}
+
+QString PreferencesViewController::syncLogPath()
+{
+    return QDir(AppFolders::cacheDirectory()).filePath(QStringLiteral("CloudSyncLog.htm"));
+}
+
+QUrl PreferencesViewController::privacyPolicyUrl()
+{
+    return qs::cloud::ServiceHost::fromDefaults(defaults()).url(QStringLiteral("privacy.html"));
+}
+
+QProgressBar* PreferencesViewController::progressIndicator(const QString& name) const
+{
+    return findChild<QProgressBar*>(name);
+}
 
 void PreferencesViewController::buildCustomerID()
 {
@@ -989,15 +1102,15 @@ void PreferencesViewController::buildCustomerID()
     auto* loginButtons = new QHBoxLayout;
     auto* logIn = new QPushButton(tr("Log In"), have);
     logIn->setObjectName(QStringLiteral("loginButton"));
+    logIn->setDefault(true);
     auto* reset = new QPushButton(tr("Reset Password"), have);
     reset->setObjectName(QStringLiteral("resetPasswordButton"));
-    m_loginProgress = new QProgressBar(have);
-    m_loginProgress->setRange(0, 0);
-    m_loginProgress->setMaximumWidth(80);
-    m_loginProgress->hide();
+    m_loginProgress = busyIndicator(have, QStringLiteral("loginProgressIndicator"));
+    m_resetProgress = busyIndicator(have, QStringLiteral("resetPasswordProgressIndicator"));
     loginButtons->addWidget(logIn);
     loginButtons->addWidget(reset);
     loginButtons->addWidget(m_loginProgress);
+    loginButtons->addWidget(m_resetProgress);
     loginButtons->addStretch(1);
     haveForm->addRow(loginButtons);
     loginLayout->addWidget(have);
@@ -1009,18 +1122,32 @@ void PreferencesViewController::buildCustomerID()
     accountField(this, createForm, tr("E-mail again:"), QStringLiteral("emailAgain"), false, m_fields);
     accountField(this, createForm, tr("Password:"), QStringLiteral("newPassword"), true, m_fields);
     accountField(this, createForm, tr("Password again:"), QStringLiteral("newPasswordAgain"), true, m_fields);
+    auto* createButtons = new QHBoxLayout;
     auto* createButton = new QPushButton(tr("Create Account"), create);
     createButton->setObjectName(QStringLiteral("createAccountButton"));
-    createForm->addRow(QString(), createButton);
+    m_createProgress = busyIndicator(create, QStringLiteral("createAccountProgressIndicator"));
+    createButtons->addWidget(createButton);
+    createButtons->addWidget(m_createProgress);
+    createButtons->addStretch(1);
+    createForm->addRow(QString(), createButtons);
     loginLayout->addWidget(create);
+    auto* privacy = new QPushButton(tr("Privacy Policy"), login);
+    privacy->setObjectName(QStringLiteral("privacyPolicyButton"));
+    loginLayout->addWidget(privacy, 0, Qt::AlignLeft);
+    loginLayout->addStretch(1);
     m_credentials->addWidget(login);
 
     auto* logout = new QWidget(m_credentials);
     logout->setObjectName(QStringLiteral("LogoutView"));
     auto* logoutLayout = new QVBoxLayout(logout);
     m_loggedInMessage = new QLabel(logout);
+    m_loggedInMessage->setObjectName(QStringLiteral("loggedInCustomerMessage"));
     m_loggedInMessage->setWordWrap(true);
     logoutLayout->addWidget(m_loggedInMessage);
+    m_userDataMessage = new QLabel(logout);
+    m_userDataMessage->setObjectName(QStringLiteral("userCreatedDataStatusMessage"));
+    m_userDataMessage->setWordWrap(true);
+    logoutLayout->addWidget(m_userDataMessage);
     auto* logOut = new QPushButton(tr("Log Out"), logout);
     logOut->setObjectName(QStringLiteral("logoutButton"));
     logoutLayout->addWidget(logOut, 0, Qt::AlignLeft);
@@ -1031,6 +1158,7 @@ void PreferencesViewController::buildCustomerID()
     connect(reset, &QPushButton::clicked, this, &PreferencesViewController::onResetPassword);
     connect(createButton, &QPushButton::clicked, this, &PreferencesViewController::onCreateAccount);
     connect(logOut, &QPushButton::clicked, this, &PreferencesViewController::onLogOut);
+    connect(privacy, &QPushButton::clicked, this, &PreferencesViewController::onPrivacyPolicy);
 }
 
 QString PreferencesViewController::shownCredentialsView() const
@@ -1054,19 +1182,47 @@ qs::cloud::CustomerAccount* PreferencesViewController::account()
 
 void PreferencesViewController::swapInCredentialsView(const QString& identifier)
 {
-    if (!m_credentials)
+    if (!m_credentials || shownCredentialsView() == identifier || !commitEditing())
         return;
-    for (int i = 0; i < m_credentials->count(); ++i)
-        if (m_credentials->widget(i)->objectName() == identifier)
-            m_credentials->setCurrentIndex(i);
-    if (identifier == QLatin1String("LogoutView")) {
-        UserDefaults& d = defaults();
-        m_loggedInMessage->setText(d.boolForKey(QStringLiteral("credentialsValid"))
-                ? tr("Welcome, %1! You are logged in as customer %2")
-                      .arg(d.stringForKey(QStringLiteral("customerFirstName")))
-                      .arg(d.integerForKey(QStringLiteral("customerIDNum")))
-                : tr("You are not logged in. Press Log Out below and enter your customer ID and password"));
+    for (int i = 0; i < m_credentials->count(); ++i) {
+        if (m_credentials->widget(i)->objectName() != identifier)
+            continue;
+        m_credentials->setCurrentIndex(i);
+        if (QWidget* key = initialKeyView(); key && key->isVisibleTo(this) && key->focusPolicy() != Qt::NoFocus)
+            key->setFocus();
     }
+    if (shownCredentialsView() == QLatin1String("LogoutView")) {
+        initializeLoggedInCustomerMessage();
+        initializeUserCreatedDataStatusMessage();
+    }
+}
+
+void PreferencesViewController::initializeLoggedInCustomerMessage()
+{
+    if (!m_loggedInMessage)
+        return;
+    UserDefaults& d = defaults();
+    m_loggedInMessage->setText(d.boolForKey(QStringLiteral("credentialsValid"))
+            ? tr("Welcome, %1! You are logged in as customer %2")
+                  .arg(d.stringForKey(QStringLiteral("customerFirstName")))
+                  .arg(d.integerForKey(QStringLiteral("customerIDNum")))
+            : tr("You are not logged in. Press Log Out below and enter your customer ID and password"));
+}
+
+void PreferencesViewController::initializeUserCreatedDataStatusMessage()
+{
+    if (!m_userDataMessage)
+        return;
+    SyncServices& sync = syncServices();
+    if (sync.hasUnsyncedData && sync.hasUnsyncedData())
+        m_userDataMessage->setText(
+            tr("You have user-created data (notes, highlights, bookmarks, etc.) that have not been synced to the "
+               "Tavrosen Cloud. You might want to perform a Cloud Sync before logging out."));
+    else if (sync.hasSomeData && sync.hasSomeData())
+        m_userDataMessage->setText(tr("All changes to your user-created data (notes, highlights, bookmarks, etc.) "
+                                      "have been synced to the Tavrosen Cloud."));
+    else
+        m_userDataMessage->clear();
 }
 
 void PreferencesViewController::enableLoginControls(bool enabled)
@@ -1075,22 +1231,35 @@ void PreferencesViewController::enableLoginControls(bool enabled)
         {"customerID", "password", "firstName", "lastName", "email", "emailAgain", "newPassword", "newPasswordAgain"})
         if (QLineEdit* f = textField(QString::fromLatin1(key)))
             f->setEnabled(enabled);
-    for (const char* name : {"loginButton", "resetPasswordButton", "createAccountButton"})
+    for (const char* name : {"loginButton", "resetPasswordButton", "createAccountButton", "privacyPolicyButton"})
         if (QPushButton* b = findChild<QPushButton*>(QString::fromLatin1(name)))
             b->setEnabled(enabled);
-    if (m_loginProgress)
-        m_loginProgress->setVisible(!enabled);
+}
+
+bool PreferencesViewController::refuseWhileSyncing()
+{
+    SyncServices& sync = syncServices();
+    if (!sync.isSyncing || !sync.isSyncing())
+        return false;
+    informational(tr("Can't log in while Cloud Sync is running."),
+        tr("Not sure how that can be happening, since you haven't logged in yet."));
+    return true;
 }
 
 void PreferencesViewController::onLogIn()
 {
+    if (!m_credentials || refuseWhileSyncing())
+        return;
     m_resetting = false;
+    m_loginProgress->show();
     enableLoginControls(false);
     account()->logIn(textField(QStringLiteral("customerID"))->text(), textField(QStringLiteral("password"))->text());
 }
 
 void PreferencesViewController::onCreateAccount()
 {
+    if (!m_credentials)
+        return;
     if (textField(QStringLiteral("email"))->text() != textField(QStringLiteral("emailAgain"))->text()) {
         informational(tr("Check your email address. Both email fields must match."));
         return;
@@ -1099,7 +1268,10 @@ void PreferencesViewController::onCreateAccount()
         informational(tr("Check your password. Both password fields must match."));
         return;
     }
+    if (refuseWhileSyncing())
+        return;
     m_resetting = false;
+    m_createProgress->show();
     enableLoginControls(false);
     account()->createAccount(textField(QStringLiteral("firstName"))->text(),
         textField(QStringLiteral("lastName"))->text(), textField(QStringLiteral("email"))->text(),
@@ -1108,6 +1280,8 @@ void PreferencesViewController::onCreateAccount()
 
 void PreferencesViewController::onResetPassword()
 {
+    if (!m_credentials)
+        return;
     const QString id = textField(QStringLiteral("customerID"))->text();
     if (id.isEmpty()) {
         informational(
@@ -1115,6 +1289,7 @@ void PreferencesViewController::onResetPassword()
         return;
     }
     m_resetting = true;
+    m_resetProgress->show();
     enableLoginControls(false);
     account()->resetPassword(id);
 }
@@ -1130,35 +1305,173 @@ void PreferencesViewController::onLogOut()
     qs::cloud::CustomerPassword::clear();
     if (QLineEdit* f = textField(QStringLiteral("password")))
         f->clear();
+    if (QLineEdit* f = textField(QStringLiteral("customerID")))
+        f->clear();
     swapInCredentialsView(QStringLiteral("LoginView"));
+}
+
+void PreferencesViewController::onPrivacyPolicy()
+{
+    if (SyncServices& sync = syncServices(); sync.openUrl)
+        sync.openUrl(privacyPolicyUrl());
 }
 
 void PreferencesViewController::finishLogin(const qs::cloud::AccountResult& r)
 {
+    if (r.ok()) {
+        UserDefaults& d = defaults();
+        d.setString(r.customerIDNum, QStringLiteral("customerIDNum"));
+        d.setString(r.customerID, QStringLiteral("customerID"));
+        // The password stays out of the settings file.
+        qs::cloud::CustomerPassword::store(r.password);
+        d.setString(QStringLiteral(""), QStringLiteral("optionsbitfield"));
+        d.setString(r.firstName, QStringLiteral("customerFirstName"));
+        d.setString(r.lastName, QStringLiteral("customerLastName"));
+        d.setBool(true, QStringLiteral("customerHasRegistered"));
+        d.setBool(true, QStringLiteral("credentialsValid"));
+    }
     enableLoginControls(true);
+    m_loginProgress->hide();
+    m_createProgress->hide();
     if (!r.ok()) {
         informational(r.error, tr("While trying to log into your Tavrosen account."));
         return;
     }
-    UserDefaults& d = defaults();
-    d.setString(r.customerIDNum, QStringLiteral("customerIDNum"));
-    d.setString(r.customerID, QStringLiteral("customerID"));
-    // The password stays out of the settings file.
-    qs::cloud::CustomerPassword::store(r.password);
-    d.setString(QStringLiteral(""), QStringLiteral("optionsbitfield"));
-    d.setString(r.firstName, QStringLiteral("customerFirstName"));
-    d.setString(r.lastName, QStringLiteral("customerLastName"));
-    d.setBool(true, QStringLiteral("customerHasRegistered"));
-    d.setBool(true, QStringLiteral("credentialsValid"));
+    if (QLineEdit* f = textField(QStringLiteral("customerID")))
+        f->setText(r.customerID);
     swapInCredentialsView(QStringLiteral("LogoutView"));
 }
 
 void PreferencesViewController::finishPasswordReminder(const qs::cloud::AccountResult& r)
 {
     m_resetting = false;
-    enableLoginControls(true);
+    m_resetProgress->hide();
     if (!r.ok())
         informational(r.error, tr("While asking the server to send your password reset code."));
-    else
+    else if (!r.message.isEmpty())
         informational(r.message);
+    enableLoginControls(true);
+}
+
+// ---- cloud sync
+
+void PreferencesViewController::buildSync()
+{
+    auto* top = new QVBoxLayout(this);
+    m_autoSync = new QCheckBox(tr("Sync my notes, highlights and bookmarks automatically"), this);
+    m_autoSync->setObjectName(QStringLiteral("autoSyncCheckbox"));
+    top->addWidget(m_autoSync);
+    auto* form = new QFormLayout;
+    m_autoSyncFreq = new QComboBox(this);
+    m_autoSyncFreq->setObjectName(QStringLiteral("autoSyncFrequencyPopUpButton"));
+    m_autoSyncFreq->addItem(tr("Every hour"), 0);
+    m_autoSyncFreq->addItem(tr("Every few minutes"), 1);
+    m_autoSyncFreq->addItem(tr("Every few seconds"), 2);
+    form->addRow(tr("Check for changes:"), m_autoSyncFreq);
+    top->addLayout(form);
+    m_syncDescription = new QLabel(this);
+    m_syncDescription->setObjectName(QStringLiteral("autoSyncFrequencyDescriptionTextField"));
+    m_syncDescription->setWordWrap(true);
+    m_syncDescription->setMinimumWidth(420);
+    top->addWidget(m_syncDescription);
+    auto* buttons = new QHBoxLayout;
+    auto* syncNow = new QPushButton(tr("Sync Now"), this);
+    syncNow->setObjectName(QStringLiteral("syncNowButton"));
+    auto* viewLog = new QPushButton(tr("View Log..."), this);
+    viewLog->setObjectName(QStringLiteral("viewLogButton"));
+    buttons->addWidget(syncNow);
+    buttons->addWidget(viewLog);
+    buttons->addStretch(1);
+    top->addLayout(buttons);
+    m_syncStatus = new QLabel(this);
+    m_syncStatus->setObjectName(QStringLiteral("syncStatusTextField"));
+    top->addWidget(m_syncStatus);
+    m_syncProgress = new QProgressBar(this);
+    m_syncProgress->setObjectName(QStringLiteral("syncStatusProgressIndicator"));
+    m_syncProgress->setRange(0, 100);
+    top->addWidget(m_syncProgress);
+    top->addStretch(1);
+
+    connect(m_autoSync, &QCheckBox::clicked, this, [this] { onAutoSyncChange(true); });
+    connect(m_autoSyncFreq, &QComboBox::activated, this, [this] { onAutoSyncFrequencyChange(true); });
+    connect(syncNow, &QPushButton::clicked, this, &PreferencesViewController::onSyncNow);
+    connect(viewLog, &QPushButton::clicked, this, &PreferencesViewController::onViewLogButton);
+
+    NotificationCenter& nc = NotificationCenter::defaultCenter();
+    nc.addObserver(this, SyncCommStartedNotification, [this](Notification&) {
+        m_syncStatus->clear();
+        m_syncStatus->show();
+        m_syncProgress->setValue(0);
+        m_syncProgress->show();
+    });
+    nc.addObserver(this, SyncCommFinishedNotification, [this](Notification&) {
+        m_syncStatus->clear();
+        m_syncStatus->hide();
+        m_syncProgress->setValue(0);
+        m_syncProgress->hide();
+    });
+    nc.addObserver(this, SyncProgressPercentNotification, [this](Notification& n) {
+        // The engine reports the part done as a fraction (0 to 1).
+        const double progress = n.userInfo.value(QStringLiteral("progress")).toDouble();
+        m_syncProgress->setValue(int(std::clamp(progress, 0.0, 1.0) * 100.0 + 0.5));
+        m_syncStatus->setText(n.userInfo.value(QStringLiteral("statusMessage")).toString());
+    });
+    // Errors are reported by the application; the page keeps what it shows.
+    nc.addObserver(this, SyncErrorOccurredNotification, [](Notification&) {});
+}
+
+void PreferencesViewController::onAutoSyncChange(bool fromControl)
+{
+    if (!m_autoSync)
+        return;
+    if (fromControl)
+        defaults().setBool(m_autoSync->isChecked(), QStringLiteral("autoSyncEnabled"));
+    else
+        m_autoSync->setChecked(defaults().boolForKey(QStringLiteral("autoSyncEnabled")));
+    const bool on = m_autoSync->isChecked();
+    if (m_autoSyncFreq)
+        m_autoSyncFreq->setEnabled(on);
+    if (m_syncDescription)
+        m_syncDescription->setVisible(on);
+}
+
+void PreferencesViewController::onAutoSyncFrequencyChange(bool fromControl)
+{
+    if (!m_autoSyncFreq)
+        return;
+    UserDefaults& d = defaults();
+    const QString key = QStringLiteral("autoSyncFreq");
+    if (fromControl) {
+        const qint64 ms = autoSyncIntervalForTag(m_autoSyncFreq->currentData().toInt());
+        if (ms != d.integerForKey(key)) {
+            d.setInteger(ms, key);
+            if (SyncServices& sync = syncServices(); sync.setAutoSyncFreq)
+                sync.setAutoSyncFreq(ms);
+        }
+    } else {
+        m_autoSyncFreq->setCurrentIndex(m_autoSyncFreq->findData(autoSyncTagForInterval(d.integerForKey(key))));
+    }
+    if (m_syncDescription)
+        m_syncDescription->setText(autoSyncDescription(d.integerForKey(key)));
+}
+
+void PreferencesViewController::onSyncNow()
+{
+    if (SyncServices& sync = syncServices(); sync.syncNow)
+        sync.syncNow();
+}
+
+void PreferencesViewController::onViewLogButton()
+{
+    SyncServices& sync = syncServices();
+    const QString path = syncLogPath();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    // An old page is never shown as the current log: a page that cannot be written is removed.
+    if (!sync.writeSyncLog || !sync.writeSyncLog(path)) {
+        QFile::remove(path);
+        informational(tr("The Cloud Sync log could not be written."), QDir::toNativeSeparators(path));
+        return;
+    }
+    if (sync.openUrl)
+        sync.openUrl(QUrl::fromLocalFile(path));
 }

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
+#include <QUrl>
 #include <QVector>
 #include <QWidget>
 #include <array>
@@ -38,6 +39,38 @@ class PreferencesViewController : public QWidget {
     Q_OBJECT
 public:
     static const QString DisplayPreferencesChangedNotification;
+    // Posted on the main thread by the application as the sync engine reports to it; the Cloud Sync
+    // page shows them. Progress carries "progress" (the part done, 0 to 1) and "statusMessage".
+    static const QString SyncCommStartedNotification;
+    static const QString SyncCommFinishedNotification;
+    static const QString SyncProgressPercentNotification;
+    static const QString SyncErrorOccurredNotification;
+    static constexpr qint64 kAutoSyncHourMs = 3600000;
+    static constexpr qint64 kAutoSyncMinutesMs = 300000;
+    static constexpr qint64 kAutoSyncSecondsMs = 5000;
+
+    // What the account and sync pages ask of the sync engine and the application. The defaults use
+    // the process-wide sync engine, the sync history store and the desktop's URL handler; the
+    // application sets syncNow (its Sync Now command); tests replace any of them.
+    struct SyncServices {
+        std::function<bool()> isSyncing;
+        std::function<bool()> hasUnsyncedData;
+        std::function<bool()> hasSomeData;
+        std::function<void(qint64)> setAutoSyncFreq;
+        std::function<void()> syncNow;
+        // Writes the sync log page (every recorded sync, newest first); false when it could not.
+        std::function<bool(const QString& path)> writeSyncLog;
+        std::function<void(const QUrl&)> openUrl;
+    };
+    static SyncServices& syncServices();
+    static SyncServices defaultSyncServices();
+    // The interval stored for a frequency pop-up tag, the tag shown for a stored interval, and the
+    // description of a stored interval.
+    static qint64 autoSyncIntervalForTag(int tag);
+    static int autoSyncTagForInterval(qint64 ms);
+    static QString autoSyncDescription(qint64 ms);
+    static QString syncLogPath();
+    static QUrl privacyPolicyUrl();
     static constexpr int kPaneCount = 8;
     static constexpr int kColorDebounceMs = 500;
 
@@ -85,11 +118,22 @@ public:
     QStackedWidget* credentialsViews() const { return m_credentials; }
     QString shownCredentialsView() const;
     QLabel* loggedInCustomerMessage() const { return m_loggedInMessage; }
+    QLabel* userCreatedDataStatusMessage() const { return m_userDataMessage; }
+    QProgressBar* progressIndicator(const QString& name) const;
     qs::cloud::CustomerAccount* account();
     void onLogIn();
     void onCreateAccount();
     void onResetPassword();
     void onLogOut();
+    void onPrivacyPolicy();
+    // Cloud Sync page; `fromControl` is false when the refresh calls them.
+    void onAutoSyncChange(bool fromControl);
+    void onAutoSyncFrequencyChange(bool fromControl);
+    void onSyncNow();
+    void onViewLogButton();
+    QLabel* syncStatusTextField() const { return m_syncStatus; }
+    QProgressBar* syncStatusProgressIndicator() const { return m_syncProgress; }
+    QLabel* autoSyncFrequencyDescription() const { return m_syncDescription; }
     // The five preferred-book pop-ups rebuild from the library.
     void rebuildPreferredBookMenus(qint64 classification = 0);
 
@@ -101,7 +145,11 @@ private:
     void buildUpdates();
     void buildVoices();
     void buildCustomerID();
+    void buildSync();
     void swapInCredentialsView(const QString& identifier);
+    void initializeLoggedInCustomerMessage();
+    void initializeUserCreatedDataStatusMessage();
+    bool refuseWhileSyncing();
     void enableLoginControls(bool enabled);
     void finishLogin(const qs::cloud::AccountResult& result);
     void finishPasswordReminder(const qs::cloud::AccountResult& result);
@@ -134,7 +182,15 @@ private:
     QString m_pendingTest;
     QStackedWidget* m_credentials = nullptr;
     QLabel* m_loggedInMessage = nullptr;
+    QLabel* m_userDataMessage = nullptr;
     QProgressBar* m_loginProgress = nullptr;
+    QProgressBar* m_createProgress = nullptr;
+    QProgressBar* m_resetProgress = nullptr;
+    QCheckBox* m_autoSync = nullptr;
+    QComboBox* m_autoSyncFreq = nullptr;
+    QLabel* m_syncDescription = nullptr;
+    QLabel* m_syncStatus = nullptr;
+    QProgressBar* m_syncProgress = nullptr;
     qs::cloud::CustomerAccount* m_account = nullptr;
     bool m_resetting = false;
 };

@@ -46,6 +46,12 @@ protected:
         auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*d);
         UserDefaults::setStandardUserDefaults(d);
+        // No page asks the process's sync engine or opens the desktop's browser.
+        auto& sync = PreferencesViewController::syncServices();
+        sync = PreferencesViewController::defaultSyncServices();
+        sync.isSyncing = sync.hasUnsyncedData = sync.hasSomeData = [] { return false; };
+        sync.setAutoSyncFreq = [](qint64) {};
+        sync.openUrl = [](const QUrl&) {};
         m_obs = NotificationCenter::defaultCenter().addObserver(this,
             PreferencesViewController::DisplayPreferencesChangedNotification, [this](Notification&) { ++m_posted; });
     }
@@ -440,6 +446,399 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     pane->onResetPassword();
     EXPECT_TRUE(alerts->shown().last().messageText.startsWith(QStringLiteral("Enter your email address above")));
     Alerts::setShared(nullptr);
+}
+
+}  // namespace
+
+#include "userdata/cPersistentData.h"
+
+#include <QProgressBar>
+
+namespace {
+
+// The sync engine and the desktop as the pages see them, recorded.
+struct FakeSync {
+    bool syncing = false;
+    bool unsynced = false;
+    bool someData = false;
+    QList<qint64> frequencies;
+    int syncNow = 0;
+    QList<QUrl> opened;
+    void install()
+    {
+        auto& s = PreferencesViewController::syncServices();
+        s = PreferencesViewController::defaultSyncServices();
+        s.isSyncing = [this] { return syncing; };
+        s.hasUnsyncedData = [this] { return unsynced; };
+        s.hasSomeData = [this] { return someData; };
+        s.setAutoSyncFreq = [this](qint64 ms) { frequencies << ms; };
+        s.syncNow = [this] { ++syncNow; };
+        s.openUrl = [this](const QUrl& u) { opened << u; };
+    }
+};
+
+TEST_F(Preferences, CloudSyncIntervalsAndAutomaticSync)
+{
+    FakeSync fake;
+    fake.install();
+    d().setBool(false, QStringLiteral("autoSyncEnabled"));
+    d().setInteger(5000, QStringLiteral("autoSyncFreq"));
+    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(4));
+    auto* box = pane->findChild<QCheckBox*>(QStringLiteral("autoSyncCheckbox"));
+    auto* freq = pane->findChild<QComboBox*>(QStringLiteral("autoSyncFrequencyPopUpButton"));
+    ASSERT_TRUE(box && freq);
+    pane->show();
+    // Off: the interval cannot be chosen and its description is hidden.
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_FALSE(freq->isEnabled());
+    EXPECT_FALSE(pane->autoSyncFrequencyDescription()->isVisible());
+    EXPECT_EQ(freq->currentData().toInt(), 2);
+    EXPECT_TRUE(pane->autoSyncFrequencyDescription()->text().contains(QStringLiteral("every few seconds")));
+
+    box->click();
+    EXPECT_TRUE(d().boolForKey(QStringLiteral("autoSyncEnabled")));
+    EXPECT_TRUE(freq->isEnabled());
+    EXPECT_TRUE(pane->autoSyncFrequencyDescription()->isVisible());
+
+    freq->setCurrentIndex(freq->findData(1));
+    emit freq->activated(freq->currentIndex());
+    EXPECT_EQ(d().integerForKey(QStringLiteral("autoSyncFreq")), 300000);
+    EXPECT_EQ(fake.frequencies, QList<qint64> {300000});
+    EXPECT_TRUE(pane->autoSyncFrequencyDescription()->text().contains(QStringLiteral("every few minutes")));
+    // The same interval again does not reach the engine.
+    emit freq->activated(freq->currentIndex());
+    EXPECT_EQ(fake.frequencies.size(), 1);
+    freq->setCurrentIndex(freq->findData(0));
+    emit freq->activated(freq->currentIndex());
+    EXPECT_EQ(d().integerForKey(QStringLiteral("autoSyncFreq")), 3600000);
+    EXPECT_EQ(fake.frequencies, (QList<qint64> {300000, 3600000}));
+
+    // Any stored value other than the two short ones shows as hourly.
+    d().setInteger(12345, QStringLiteral("autoSyncFreq"));
+    pane->refresh();
+    EXPECT_EQ(freq->currentData().toInt(), 0);
+    EXPECT_TRUE(pane->autoSyncFrequencyDescription()->text().contains(QStringLiteral("every hour")));
+    EXPECT_EQ(fake.frequencies.size(), 2);
+
+    auto* syncNow = pane->findChild<QPushButton*>(QStringLiteral("syncNowButton"));
+    syncNow->click();
+    EXPECT_EQ(fake.syncNow, 1);
+}
+
+TEST_F(Preferences, CloudSyncShowsTheProgressOfARunningSync)
+{
+    FakeSync fake;
+    fake.install();
+    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(4));
+    pane->show();
+    QLabel* status = pane->syncStatusTextField();
+    QProgressBar* progress = pane->syncStatusProgressIndicator();
+    EXPECT_FALSE(status->isVisible());
+    EXPECT_FALSE(progress->isVisible());
+    NotificationCenter& nc = NotificationCenter::defaultCenter();
+    nc.postNotificationName(PreferencesViewController::SyncCommStartedNotification);
+    EXPECT_TRUE(status->isVisible());
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->value(), 0);
+    nc.postNotificationName(PreferencesViewController::SyncProgressPercentNotification, nullptr,
+        {{"progress", 0.427}, {"statusMessage", QStringLiteral("Receiving notes")}});
+    EXPECT_EQ(progress->value(), 43);
+    EXPECT_EQ(status->text(), QStringLiteral("Receiving notes"));
+    // Out-of-range figures from the engine stay inside the bar.
+    nc.postNotificationName(PreferencesViewController::SyncProgressPercentNotification, nullptr, {{"progress", 2.5}});
+    EXPECT_EQ(progress->value(), 100);
+    nc.postNotificationName(PreferencesViewController::SyncProgressPercentNotification, nullptr, {{"progress", -1.0}});
+    EXPECT_EQ(progress->value(), 0);
+    nc.postNotificationName(PreferencesViewController::SyncErrorOccurredNotification);
+    EXPECT_TRUE(progress->isVisible());
+    nc.postNotificationName(PreferencesViewController::SyncCommFinishedNotification);
+    EXPECT_FALSE(status->isVisible());
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(status->text(), QString());
+    // A page opened while a sync runs shows its progress bar at once.
+    fake.syncing = true;
+    pane->refresh();
+    EXPECT_TRUE(progress->isVisible());
+    EXPECT_EQ(progress->value(), 0);
+    // Every refresh leaves one observer per notification.
+    pane->refresh();
+    nc.postNotificationName(PreferencesViewController::SyncProgressPercentNotification, nullptr, {{"progress", 0.05}});
+    EXPECT_EQ(progress->value(), 5);
+}
+
+TEST_F(Preferences, SyncLogIsWrittenAfreshOrNotShownAtAll)
+{
+    FakeSync fake;
+    fake.install();
+    QTemporaryDir home;
+    setenv("XDG_CACHE_HOME", home.filePath(QStringLiteral("cache")).toUtf8().constData(), 1);
+    const cLString16 folder((home.path() + QStringLiteral("/data/")).toUtf8().constData());
+    QDir().mkpath(home.path() + QStringLiteral("/data"));
+    cSQLiteDbBase::setEngineDataFolder(folder);
+    {
+        cPersistentData history;
+        ASSERT_TRUE(history.openOrCreate());
+        cDateTimeValue now;
+        now.setToNowUTC();
+        ASSERT_TRUE(history.recordSyncTime("BibleNotes", now, 0, nullptr));
+        ASSERT_TRUE(history.recordSyncTime("Bookmarks", now, 7, "Server <went> away"));
+    }
+    auto alerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(alerts);
+    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(4));
+    // The application's writer: every recorded sync, errors and all.
+    auto& s = PreferencesViewController::syncServices();
+    pane->findChild<QPushButton*>(QStringLiteral("viewLogButton"))->click();
+    const QString path = PreferencesViewController::syncLogPath();
+    EXPECT_TRUE(path.startsWith(home.path()));
+    ASSERT_EQ(fake.opened.size(), 1);
+    EXPECT_EQ(fake.opened[0], QUrl::fromLocalFile(path));
+    QFile page(path);
+    ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+    const QByteArray html = page.readAll();
+    page.close();
+    EXPECT_TRUE(html.contains("BibleNotes"));
+    EXPECT_TRUE(html.contains("Server &lt;went&gt; away"));
+    EXPECT_TRUE(alerts->shown().isEmpty());
+
+    // A log that cannot be written: the old page goes, an alert says so, nothing is opened.
+    s.writeSyncLog = [](const QString&) { return false; };
+    pane->onViewLogButton();
+    EXPECT_EQ(fake.opened.size(), 1);
+    EXPECT_FALSE(QFile::exists(path));
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_EQ(alerts->shown()[0].messageText, QStringLiteral("The Cloud Sync log could not be written."));
+    Alerts::setShared(nullptr);
+    cSQLiteDbBase::setEngineDataFolder(cLString16());
+}
+
+TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
+{
+    FakeSync fake;
+    fake.install();
+    standin_test::Server server;
+    ASSERT_NE(server.httpPort(), 0);
+    QTemporaryDir home;
+    setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
+    d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+        QStringLiteral("serviceHost"));
+    auto alerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(alerts);
+    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(3));
+    auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
+    auto* privacy = pane->findChild<QPushButton*>(QStringLiteral("privacyPolicyButton"));
+    QProgressBar* loginBusy = pane->progressIndicator(QStringLiteral("loginProgressIndicator"));
+    QProgressBar* resetBusy = pane->progressIndicator(QStringLiteral("resetPasswordProgressIndicator"));
+    ASSERT_TRUE(login && privacy && loginBusy && resetBusy);
+    auto logInAndWait = [&](const QString& id, const QString& password) {
+        pane->textField(QStringLiteral("customerID"))->setText(id);
+        pane->textField(QStringLiteral("password"))->setText(password);
+        pane->onLogIn();
+        EXPECT_FALSE(login->isEnabled());
+        EXPECT_FALSE(privacy->isEnabled());
+        EXPECT_FALSE(loginBusy->isHidden());
+        QElapsedTimer t;
+        t.start();
+        while (!login->isEnabled() && t.elapsed() < 20000)
+            QApplication::processEvents(QEventLoop::AllEvents, 20);
+        EXPECT_TRUE(login->isEnabled());
+        EXPECT_TRUE(loginBusy->isHidden());
+    };
+
+    // The server fails with an error status: its reply is read as any other, nothing stored.
+    ASSERT_TRUE(server.fault(QStringLiteral("http.status=500&http.path=booklist")));
+    logInAndWait(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"));
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_TRUE(alerts->shown()[0].messageText.startsWith(QStringLiteral("Error from server: ")))
+        << alerts->shown()[0].messageText.toStdString();
+    EXPECT_FALSE(d().boolForKey(QStringLiteral("credentialsValid")));
+    // Bytes that are no reply.
+    ASSERT_TRUE(server.fault(QStringLiteral("http.garbage=1&http.path=booklist")));
+    logInAndWait(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"));
+    ASSERT_EQ(alerts->shown().size(), 2);
+    EXPECT_EQ(alerts->shown()[1].messageText,
+        QStringLiteral("Unexpected response from server. If this problem persists, contact technical support."));
+    // A reply cut short.
+    ASSERT_TRUE(server.fault(QStringLiteral("http.truncate=10&http.path=booklist")));
+    logInAndWait(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"));
+    ASSERT_EQ(alerts->shown().size(), 3);
+    EXPECT_TRUE(alerts->shown()[2].messageText.startsWith(QStringLiteral("System reported error: ")))
+        << alerts->shown()[2].messageText.toStdString();
+    EXPECT_FALSE(d().boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
+
+    // An unknown customer: the server's own message.
+    logInAndWait(QStringLiteral("nobody@quillstead.test"), QStringLiteral("demo"));
+    ASSERT_EQ(alerts->shown().size(), 4);
+    EXPECT_EQ(alerts->shown()[3].messageText, QStringLiteral("Error from server: Invalid customer ID or password."));
+    EXPECT_EQ(alerts->shown()[3].informativeText, QStringLiteral("While trying to log into your Tavrosen account."));
+
+    // A password reset for the demo account: the server's success message.
+    pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
+    pane->onResetPassword();
+    EXPECT_FALSE(resetBusy->isHidden());
+    QElapsedTimer t;
+    t.start();
+    while (!login->isEnabled() && t.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(resetBusy->isHidden());
+    ASSERT_EQ(alerts->shown().size(), 5);
+    EXPECT_EQ(alerts->shown()[4].informativeText, QString());
+    EXPECT_FALSE(alerts->shown()[4].messageText.isEmpty());
+
+    // A sync that runs refuses log-in and creation before anything is sent.
+    fake.syncing = true;
+    pane->onLogIn();
+    EXPECT_TRUE(login->isEnabled());
+    ASSERT_EQ(alerts->shown().size(), 6);
+    EXPECT_EQ(alerts->shown()[5].messageText, QStringLiteral("Can't log in while Cloud Sync is running."));
+    pane->onCreateAccount();
+    EXPECT_EQ(alerts->shown().size(), 7);
+    EXPECT_EQ(alerts->shown()[6].messageText, QStringLiteral("Can't log in while Cloud Sync is running."));
+    fake.syncing = false;
+
+    // Creating an account logs in with it.
+    for (auto [key, value] : {std::pair {"firstName", "Ann"}, std::pair {"lastName", "Lee"},
+             std::pair {"email", "ann@quillstead.test"}, std::pair {"emailAgain", "ann@quillstead.test"},
+             std::pair {"newPassword", "s3cret+word"}, std::pair {"newPasswordAgain", "s3cret+word"}})
+        pane->textField(QString::fromLatin1(key))->setText(QString::fromLatin1(value));
+    pane->onCreateAccount();
+    t.restart();
+    while (!login->isEnabled() && t.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(alerts->shown().size(), 7);
+    EXPECT_TRUE(d().boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_EQ(d().stringForKey(QStringLiteral("customerID")), QStringLiteral("ann@quillstead.test"));
+    EXPECT_EQ(d().stringForKey(QStringLiteral("customerFirstName")), QStringLiteral("Ann"));
+    EXPECT_GT(d().integerForKey(QStringLiteral("customerIDNum")), 0);
+    EXPECT_EQ(qs::cloud::CustomerPassword::load(), QStringLiteral("s3cret+word"));
+    EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LogoutView"));
+
+    // The logged-in page tells whether local data still waits for the cloud.
+    fake.someData = true;
+    fake.unsynced = true;
+    pane->refresh();
+    EXPECT_TRUE(pane->userCreatedDataStatusMessage()->text().startsWith(
+        QStringLiteral("You have user-created data (notes, highlights, bookmarks, etc.) that have not been synced")));
+    fake.unsynced = false;
+    pane->refresh();
+    EXPECT_TRUE(pane->userCreatedDataStatusMessage()->text().startsWith(QStringLiteral("All changes")));
+    fake.someData = false;
+    pane->refresh();
+    EXPECT_EQ(pane->userCreatedDataStatusMessage()->text(), QString());
+    // The sync engine found the account no longer valid: the page stays and says so.
+    d().setBool(false, QStringLiteral("credentialsValid"));
+    pane->refresh();
+    EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LogoutView"));
+    EXPECT_TRUE(pane->loggedInCustomerMessage()->text().startsWith(QStringLiteral("You are not logged in.")));
+    pane->findChild<QPushButton*>(QStringLiteral("logoutButton"))->click();
+    EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
+    EXPECT_EQ(d().integerForKey(QStringLiteral("customerIDNum")), 0);
+
+    // The privacy policy opens in the browser.
+    privacy->click();
+    ASSERT_EQ(fake.opened.size(), 1);
+    EXPECT_EQ(fake.opened[0].host(), QStringLiteral("127.0.0.1"));
+    Alerts::setShared(nullptr);
+}
+
+TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
+{
+    FakeSync fake;
+    fake.install();
+    quint16 port = 0;
+    {
+        // A port that nobody listens on any more.
+        standin_test::Server server;
+        port = server.httpPort();
+    }
+    ASSERT_NE(port, 0);
+    d().setString(qs::cloud::ServiceHost::loopback(port, 1).toSetting(), QStringLiteral("serviceHost"));
+    auto alerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(alerts);
+    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(3));
+    pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
+    pane->onResetPassword();
+    auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
+    QElapsedTimer t;
+    t.start();
+    while (!login->isEnabled() && t.elapsed() < 20000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_TRUE(alerts->shown()[0].messageText.startsWith(QStringLiteral("System reported error: ")));
+    EXPECT_EQ(alerts->shown()[0].informativeText,
+        QStringLiteral("While asking the server to send your password reset code."));
+    Alerts::setShared(nullptr);
+}
+
+}  // namespace
+
+#include <QSlider>
+
+namespace {
+
+QVariantMap snapshotOfDefaults()
+{
+    QVariantMap all;
+    UserDefaults& d = UserDefaults::standardUserDefaults();
+    QStringList keys = d.registeredDefaults().keys() + d.storedKeys();
+    for (const QString& k : keys)
+        all.insert(k, d.objectForKey(k));
+    return all;
+}
+
+QStringList changedKeys(const QVariantMap& before, const QVariantMap& after)
+{
+    QStringList out;
+    for (auto it = after.begin(); it != after.end(); ++it)
+        if (before.value(it.key()) != it.value())
+            out << it.key();
+    return out;
+}
+
+TEST_F(Preferences, EveryControlOfEveryPaneWritesItsDefault)
+{
+    FakeSync fake;
+    fake.install();
+    d().setBool(true, QStringLiteral("autoSyncEnabled"));
+    for (unsigned pane = 0; pane < 8; ++pane) {
+        std::unique_ptr<PreferencesViewController> p(PreferencesViewController::factoryForPane(pane));
+        p->show();
+        const std::string where = p->identifier().toStdString();
+        for (QCheckBox* box : p->findChildren<QCheckBox*>()) {
+            const QVariantMap before = snapshotOfDefaults();
+            box->click();
+            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults()).isEmpty())
+                << where << " " << box->objectName().toStdString();
+            box->click();
+        }
+        for (QComboBox* combo : p->findChildren<QComboBox*>()) {
+            if (!combo->isEnabled() || combo->count() < 2)
+                continue;  // a list with one choice (no fonts, no books) changes nothing
+            const int other = combo->currentIndex() == combo->count() - 1 ? 0 : combo->count() - 1;
+            const QVariantMap before = snapshotOfDefaults();
+            combo->setCurrentIndex(other);
+            emit combo->activated(other);
+            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults()).isEmpty())
+                << where << " " << combo->objectName().toStdString();
+        }
+        for (QLineEdit* field : p->findChildren<QLineEdit*>()) {
+            if (field->property("account").toBool() || !field->objectName().size() || field->parent() != p.get())
+                continue;  // account fields are sent, not kept; a combo box's own editor is not a control
+            const QVariantMap before = snapshotOfDefaults();
+            field->setText(
+                field->objectName() == QLatin1String("lineHeight") ? QStringLiteral("2.25") : QStringLiteral("37"));
+            emit field->editingFinished();
+            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults()).isEmpty())
+                << where << " " << field->objectName().toStdString();
+        }
+        for (QSlider* slider : p->findChildren<QSlider*>()) {
+            const QVariantMap before = snapshotOfDefaults();
+            slider->setValue(slider->value() == slider->maximum() ? slider->minimum() : slider->maximum());
+            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults()).isEmpty())
+                << where << " " << slider->objectName().toStdString();
+        }
+    }
 }
 
 }  // namespace
