@@ -39,6 +39,9 @@ std::vector<uint32_t> setBits(const BitVector* v)
 
 }  // namespace
 
+const QString StudyPaneNavigatorViewController::NavigatorSettingsChangedNotification =
+    QStringLiteral("NavigatorSettingsChangedNotification");
+
 StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvironment env) : m_env(std::move(env))
 {
     elementsProvider = m_env.navigatorElements;
@@ -52,6 +55,13 @@ StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvi
         m_observations.emplace_back(*m_env.center,
             m_env.center->addObserver(this, QStringLiteral("ThisSourceIsNowActiveNotification"),
                 [this](Notification& n) { thisSourceIsNowActive(n); }));
+        // The navigator settings changed (the window may still be open): read them and search again.
+        m_observations.emplace_back(
+            *m_env.center, m_env.center->addObserver(this, NavigatorSettingsChangedNotification, [this](Notification&) {
+                if (m_env.defaults != nullptr)
+                    setMaxResultsPerBook(m_env.defaults->integerForKey(kMaxNavRowsPerBook));
+                onRefreshButton();
+            }));
     }
 }
 

@@ -1,0 +1,256 @@
+#include "app/preferences/NavigatorSettingsWindowController.h"
+
+#include "platform/NotificationCenter.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "reports/AutoStudyElements.h"
+#include "studypane/StudyPaneNavigatorViewController.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+class NavigatorSettings : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "navigator-settings-test";
+        static char* argv[] = {name, nullptr};
+        static QApplication* app = new QApplication(argc, argv);
+        (void)app;
+    }
+    void SetUp() override
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        setenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toUtf8().constData(), 1);
+        auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*d);
+        UserDefaults::setStandardUserDefaults(d);
+        m_elements = AutoStudyElements::autoStudyElements();
+        m_elements.setFilename(m_dir->filePath(QStringLiteral("elements.xml")));
+        m_elements.setVersion(2);
+        m_elements.setFileFormat(3);
+        AutoStudyElementList& list = m_elements.navigatorStudyElements();
+        ASSERT_GE(list.size(), 4);
+        // Each kind gets books named after it, so a table shows whose books it holds.
+        for (qsizetype k = 0; k < list.size(); ++k) {
+            list[k].bookArray.clear();
+            for (int b = 0; b < 3; ++b) {
+                AutoStudyBook book;
+                book.pubID = 100 + k;
+                book.bookID = b + 1;
+                book.editionNum = book.revisionNum = 1;
+                book.detailText = QStringLiteral("%1 book %2").arg(list[k].text).arg(b);
+                list[k].bookArray << book;
+            }
+        }
+        m_names.clear();
+        for (const AutoStudyElement& e : list)
+            m_names << e.text;
+        m_elements.setDataChanged(true);
+        ASSERT_TRUE(m_elements.save());
+        const AutoStudyElementList saved = savedList();
+        ASSERT_EQ(saved.size(), list.size());
+        ASSERT_EQ(saved[0].bookArray.size(), 3);
+    }
+    AutoStudyElementList savedList() const
+    {
+        AutoStudyElements again = AutoStudyElements::autoStudyElementsWithContentsOfFile(m_elements.filename());
+        return again.navigatorStudyElements();
+    }
+    static QString text(QTableView* table, int row) { return table->model()->index(row, 1).data().toString(); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+    AutoStudyElements m_elements;
+    QStringList m_names;
+};
+
+TEST_F(NavigatorSettings, TablesShowTheKindsAndTheBooksOfTheSelectedKind)
+{
+    NavigatorSettingsWindowController window(m_elements);
+    QTableView* kinds = window.elementsTableView();
+    QTableView* books = window.booksTableView();
+    EXPECT_EQ(kinds->objectName(), QStringLiteral("ElementTable"));
+    ASSERT_EQ(kinds->model()->rowCount(), m_names.size());
+    for (int i = 0; i < m_names.size(); ++i)
+        EXPECT_EQ(text(kinds, i), m_names[i]);
+    // Nothing selected: the first kind's books.
+    ASSERT_EQ(books->model()->rowCount(), 3);
+    EXPECT_EQ(text(books, 0), m_names[0] + QStringLiteral(" book 0"));
+    EXPECT_EQ(window.elementNumberDisplayedByBooksTable(), 0);
+    kinds->selectRow(2);
+    EXPECT_EQ(text(books, 1), m_names[2] + QStringLiteral(" book 1"));
+    EXPECT_EQ(window.elementNumberDisplayedByBooksTable(), 2);
+    EXPECT_EQ(kinds->model()->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Checked);
+
+    // A check box is saved at once.
+    QSignalSpy changed(&window, &NavigatorSettingsWindowController::settingsChanged);
+    EXPECT_TRUE(books->model()->setData(books->model()->index(1, 0), Qt::Unchecked, Qt::CheckStateRole));
+    EXPECT_FALSE(savedList()[2].bookArray[1].checked);
+    EXPECT_TRUE(savedList()[2].bookArray[0].checked);
+    EXPECT_EQ(changed.count(), 1);
+    // Only the check box column takes values.
+    EXPECT_FALSE(books->model()->setData(books->model()->index(1, 1), QStringLiteral("x"), Qt::EditRole));
+    EXPECT_FALSE(books->model()->setData(books->model()->index(9, 0), Qt::Checked, Qt::CheckStateRole));
+}
+
+TEST_F(NavigatorSettings, AllAndNoneChangeOnlyWhatDiffers)
+{
+    NavigatorSettingsWindowController window(m_elements);
+    QSignalSpy changed(&window, &NavigatorSettingsWindowController::settingsChanged);
+    QSignalSpy kindsReset(window.elementsTableView()->model(), &QAbstractItemModel::modelReset);
+    window.findChild<QPushButton*>(QStringLiteral("kindsAllButton"))->click();
+    for (const AutoStudyElement& e : savedList())
+        EXPECT_TRUE(e.checked);
+    changed.clear();
+    kindsReset.clear();
+    // Everything is checked already: nothing changes and nothing reloads.
+    window.findChild<QPushButton*>(QStringLiteral("kindsAllButton"))->click();
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(kindsReset.count(), 0);
+    EXPECT_FALSE(m_elements.dataChanged());
+
+    window.findChild<QPushButton*>(QStringLiteral("kindsNoneButton"))->click();
+    EXPECT_EQ(changed.count(), 1);
+    EXPECT_EQ(kindsReset.count(), 1);
+    for (const AutoStudyElement& e : savedList())
+        EXPECT_FALSE(e.checked);
+    EXPECT_EQ(window.elementsTableView()->model()->index(1, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+
+    window.elementsTableView()->selectRow(1);
+    window.findChild<QPushButton*>(QStringLiteral("booksNoneButton"))->click();
+    const AutoStudyElementList saved = savedList();
+    for (const AutoStudyBook& b : saved[1].bookArray)
+        EXPECT_FALSE(b.checked);
+    for (const AutoStudyBook& b : saved[0].bookArray)
+        EXPECT_TRUE(b.checked);
+    window.findChild<QPushButton*>(QStringLiteral("booksAllButton"))->click();
+    const AutoStudyElementList after = savedList();
+    for (const AutoStudyBook& b : after[1].bookArray)
+        EXPECT_TRUE(b.checked);
+    EXPECT_EQ(changed.count(), 3);
+}
+
+TEST_F(NavigatorSettings, DraggedRowsMoveAndTheSelectionFollows)
+{
+    NavigatorSettingsWindowController window(m_elements);
+    QTableView* kinds = window.elementsTableView();
+    QTableView* books = window.booksTableView();
+    QAbstractItemModel* kindModel = kinds->model();
+    kinds->selectRow(0);
+    std::unique_ptr<QMimeData> drag(kindModel->mimeData({kindModel->index(0, 0), kindModel->index(0, 1)}));
+    ASSERT_TRUE(drag->hasFormat(QStringLiteral("application/x-tqsNavigatorElementRowPasteboardType")));
+    // A kind's row dropped on the books table is refused there.
+    EXPECT_FALSE(books->model()->canDropMimeData(drag.get(), Qt::MoveAction, 1, 0, {}));
+    EXPECT_FALSE(books->model()->dropMimeData(drag.get(), Qt::MoveAction, 1, 0, {}));
+    EXPECT_TRUE(kindModel->canDropMimeData(drag.get(), Qt::MoveAction, 3, 0, {}));
+
+    // Kind 0, selected, dropped at row 3: it is third now and still selected, and its books show.
+    ASSERT_TRUE(kindModel->dropMimeData(drag.get(), Qt::MoveAction, 3, 0, {}));
+    QStringList expected = m_names;
+    expected.move(0, 2);
+    for (int i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(text(kinds, i), expected[i]);
+    ASSERT_EQ(kinds->selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(kinds->selectionModel()->selectedRows().first().row(), 2);
+    EXPECT_EQ(text(books, 0), m_names[0] + QStringLiteral(" book 0"));
+    EXPECT_EQ(savedList()[2].text, m_names[0]);
+
+    // Another kind moved past the selected one: the selection stays with its kind.
+    std::unique_ptr<QMimeData> last(kindModel->mimeData({kindModel->index(3, 1)}));
+    ASSERT_TRUE(kindModel->dropMimeData(last.get(), Qt::MoveAction, -1, -1, kindModel->index(0, 1)));
+    EXPECT_EQ(text(kinds, 0), expected[3]);
+    EXPECT_EQ(kinds->selectionModel()->selectedRows().first().row(), 3);
+    EXPECT_EQ(text(kinds, 3), m_names[0]);
+
+    // A book dragged below the last row goes to the end.
+    QAbstractItemModel* bookModel = books->model();
+    std::unique_ptr<QMimeData> book(bookModel->mimeData({bookModel->index(0, 1)}));
+    EXPECT_FALSE(kindModel->canDropMimeData(book.get(), Qt::MoveAction, 0, 0, {}));
+    ASSERT_TRUE(bookModel->dropMimeData(book.get(), Qt::MoveAction, -1, -1, {}));
+    EXPECT_EQ(text(books, 2), m_names[0] + QStringLiteral(" book 0"));
+    EXPECT_EQ(text(books, 0), m_names[0] + QStringLiteral(" book 1"));
+    EXPECT_EQ(savedList()[3].bookArray[2].detailText, m_names[0] + QStringLiteral(" book 0"));
+
+    // Rows that are not there, and bytes that are no row list, move nothing.
+    QMimeData bogus;
+    bogus.setData(QStringLiteral("application/x-tqsNavigatorBookRowPasteboardType"), QByteArray("\xff\x01", 2));
+    EXPECT_FALSE(bookModel->dropMimeData(&bogus, Qt::MoveAction, 0, 0, {}));
+    std::unique_ptr<QMimeData> far(bookModel->mimeData({bookModel->index(2, 1)}));
+    window.elementsTableView()->selectRow(0);  // a kind with the same number of books
+    EXPECT_TRUE(bookModel->dropMimeData(far.get(), Qt::MoveAction, 99, 0, {}));
+    EXPECT_EQ(bookModel->rowCount(), 3);
+}
+
+TEST_F(NavigatorSettings, RowsPerBookAndClosing)
+{
+    UserDefaults::standardUserDefaults().setInteger(3, QStringLiteral("maxNavRowsPerBook"));
+    auto* window = new NavigatorSettingsWindowController(m_elements);
+    QComboBox* rows = window->maxResultsShownButton();
+    EXPECT_EQ(rows->currentData().toInt(), 3);
+    EXPECT_TRUE(NavigatorSettingsWindowController::rowCountChoices().contains(3));
+    QSignalSpy changed(window, &NavigatorSettingsWindowController::settingsChanged);
+    rows->setCurrentIndex(rows->findData(10));
+    emit rows->activated(rows->currentIndex());
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("maxNavRowsPerBook")), 10);
+    EXPECT_EQ(changed.count(), 1);
+
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    window->show();
+    window->elementsTableView()->selectRow(1);
+    window->adjustSize();
+    QApplication::processEvents();
+    EXPECT_TRUE(window->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/navigator-settings.png")));
+    // The window's close button ends the session as Done does, with the edits kept.
+    m_elements.navigatorStudyElements()[0].checked = false;
+    m_elements.setDataChanged(true);
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(window->result(), QDialog::Accepted);
+    EXPECT_FALSE(savedList()[0].checked);
+    delete window;
+}
+
+TEST_F(NavigatorSettings, OpenNavigatorsFollowTheWindowAtOnce)
+{
+    StudyPaneEnvironment env;
+    env.defaults = &UserDefaults::standardUserDefaults();
+    env.center = &NotificationCenter::defaultCenter();
+    env.runNavigatorSettings = [this] { return NavigatorSettingsWindowController::runModal(nullptr, &m_elements); };
+    StudyPaneNavigatorViewController navigator(env);
+    StudyPaneNavigatorViewController other(env);
+    ASSERT_TRUE(navigator.settingsRunner);
+
+    qint64 seenWhileOpen = -1, otherWhileOpen = -1;
+    QTimer::singleShot(100, [&] {
+        NavigatorSettingsWindowController* window = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* n = qobject_cast<NavigatorSettingsWindowController*>(w); n && n->isVisible())
+                window = n;
+        ASSERT_NE(window, nullptr);
+        QComboBox* rows = window->maxResultsShownButton();
+        rows->setCurrentIndex(rows->findData(5));
+        emit rows->activated(rows->currentIndex());
+        seenWhileOpen = navigator.maxResultsPerBook();
+        otherWhileOpen = other.maxResultsPerBook();
+        window->findChild<QPushButton*>(QStringLiteral("doneButton"))->click();
+    });
+    navigator.onSettingsButton();
+    EXPECT_EQ(seenWhileOpen, 5);
+    EXPECT_EQ(otherWhileOpen, 5);
+    EXPECT_EQ(navigator.maxResultsPerBook(), 5);
+}
+
+}  // namespace
