@@ -1,5 +1,6 @@
 #include "app/QuillsteadAppController.h"
 
+#include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
 #include "app/ProgramParts.h"
 #include "app/QuillsteadWindowController.h"
@@ -185,6 +186,8 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     listenForAutostudyRequests(this, m_center,
         [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
     listenForOtherInstances();
+    // The automatic update check, when one is due; it also downloads what the update window asks for.
+    AppUpdateChecker::shared().conditionallyCheckForUpdates(false);
 }
 
 void QuillsteadAppController::initializeSharedCode()
@@ -782,6 +785,7 @@ void QuillsteadAppController::menuNeedsUpdate(QMenu* menu)
 MASPreferencesWindowController* QuillsteadAppController::preferencesWindowController()
 {
     if (!m_preferences) {
+        PreferencesViewController::syncServices().syncNow = [this] { performCommand(602); };
         QVector<PreferencesViewController*> panes;
         for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
             panes.append(PreferencesViewController::factoryForPane(i));
