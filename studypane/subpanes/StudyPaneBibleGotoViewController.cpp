@@ -105,7 +105,10 @@ void StudyPaneBibleGotoViewController::loadView()
     grid->addWidget(m_chapterPopup, 1, 0);
     grid->addWidget(m_versePopup, 1, 1);
     grid->addWidget(go, 1, 2);
-    m_combo = new QComboBox(m_view);
+    auto* combo = new StudyPanePopUpButton(m_view);
+    // The list opened before anything was typed is the book names.
+    combo->menuNeedsUpdate = [this] { numberOfItemsInComboBox(); };
+    m_combo = combo;
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
     m_combo->setCompleter(nullptr);

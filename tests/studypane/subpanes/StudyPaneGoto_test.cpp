@@ -187,6 +187,10 @@ TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)
     StudyPaneBibleGotoViewController* go = biblePane();
     // Before anything is typed the list is the books; without one the field offers Genesis.
     EXPECT_EQ(go->comboBoxObjectValueForItemAtIndex(0), QStringLiteral("Genesis"));
+    // Opening the field's list before typing fills it with the book names.
+    go->verseComboBox()->showPopup();
+    EXPECT_GE(go->verseComboBox()->count(), 66);
+    go->verseComboBox()->hidePopup();
     EXPECT_GE(go->numberOfItemsInComboBox(), 66);
     EXPECT_EQ(go->comboBoxObjectValueForItemAtIndex(100000), QStringLiteral("Revelation"));
 
