@@ -171,6 +171,9 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == psalm; }))
         << kjvPane->currentSourceSection() << " " << psalm;
     EXPECT_EQ(study->recentGoToVerseKeys().value(0), (19u << 16) | (23u << 8) | 1u);
+    waitFor([] { return false; }, 500);  // the pages settle
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/bible-goto-in-window.png"));
 
     // A highlight through the book panes' services shows in Highlights.
     BookPaneHooks::current().highlight({(19u << 16) | (23u << 8) | 1u}, 84);
