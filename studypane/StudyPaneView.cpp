@@ -205,6 +205,26 @@ void StudyPaneView::layoutButtonRow()
             b->show();
         }
     }
+    showSelection();
+}
+
+void StudyPaneView::setSelectedTab(qint64 tab)
+{
+    m_selectedTab = tab;
+    showSelection();
+}
+
+void StudyPaneView::showSelection()
+{
+    bool selectedIsHidden = false;
+    for (int i = 0; i < kButtonCount; ++i) {
+        const bool selected = tabForButton(Button(i)) == m_selectedTab;
+        m_buttons[i]->setAutoRaise(!selected);
+        m_buttons[i]->setDown(selected);
+        selectedIsHidden = selectedIsHidden || (selected && m_buttons[i]->isHidden());
+    }
+    m_moreMenuButton->setAutoRaise(!selectedIsHidden);
+    m_moreMenuButton->setDown(selectedIsHidden);
 }
 
 int StudyPaneView::dropIndexAt(int x) const

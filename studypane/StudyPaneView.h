@@ -54,6 +54,10 @@ public:
     // their default order); the buttons move to their new places.
     void setRowOrder(const QList<qint64>& tabs);
     QList<qint64> rowOrder() const;
+    // Draws the selected tab's button bordered and every other borderless; when the selected
+    // button is hidden behind the more button, the more button is drawn bordered instead.
+    void setSelectedTab(qint64 tab);
+    qint64 selectedTab() const { return m_selectedTab; }
     // While a button is dragged along the row: its tab; 0 otherwise.
     qint64 draggedTab() const { return m_dragTab; }
 
@@ -76,6 +80,7 @@ protected:
 private:
     void layoutButtonRow();
     void layoutContents();
+    void showSelection();
     // Where a button dropped at x (this view's coordinates) goes in the row.
     int dropIndexAt(int x) const;
 
@@ -92,5 +97,6 @@ private:
     QToolButton* m_pressedButton = nullptr;
     QPoint m_pressAt;
     qint64 m_dragTab = 0;
+    qint64 m_selectedTab = 0;
     int m_dragGrabOffset = 0;
 };

@@ -418,13 +418,8 @@ void StudyPaneViewController::highlightButtonForSelectedTab()
 {
     const StudyPaneRegionContentItemState* s = state();
     const qint64 selected = s != nullptr ? s->selectedTabID : 0;
-    for (const Tab& tab : tabs()) {
-        if (QToolButton* b = buttonForTab(tab.id)) {
-            // Bordered: the selected tab's button; borderless: every other.
-            b->setAutoRaise(tab.id != selected);
-            b->setDown(tab.id == selected);
-        }
-    }
+    if (m_view != nullptr)
+        m_view->setSelectedTab(selected);
 }
 
 void StudyPaneViewController::showPaneContentsForSelectedTab()
@@ -669,6 +664,9 @@ void StudyPaneViewController::onMoreMenuButton()
     for (const auto& [title, tab] : moreMenuEntries()) {
         QAction* a = menu.addAction(title);
         a->setEnabled(isTabAvailable(tab));
+        // The selected tab may be one of the hidden ones.
+        a->setCheckable(true);
+        a->setChecked(state() != nullptr && state()->selectedTabID == tab);
         const qint64 id = tab;
         connect(a, &QAction::triggered, this, [this, id] { makeTabCurrent(id); });
     }

@@ -85,6 +85,15 @@ protected:
         if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
         LayoutManager::sharedLayoutManager().setLayouts({});
+        // Two commentaries and a second Bible of the sample library beside the books that come with
+        // the application, for the navigator to search.
+        QDir().mkpath(AppFolders::booksDirectory());
+        for (const char* name : {"Scofield.tvk", "TreasuryOfDavid.tvk", "WEB.tvk"}) {
+            const QString from = QStringLiteral(QS_BINARY_DIR "/library/") + QLatin1String(name);
+            const QString to = QDir(AppFolders::booksDirectory()).filePath(QLatin1String(name));
+            if (QFile::exists(from) && !QFile::exists(to))
+                QFile::copy(from, to);
+        }
     }
 
     void TearDown() override
@@ -248,6 +257,20 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     EXPECT_TRUE(waitFor([navigator] { return navigator->tableViewHeaderString() == QStringLiteral("Romans 8:28"); }))
         << navigator->tableViewHeaderString().toStdString();
     EXPECT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
+    // The commentaries the navigator settings choose by default: Scofield's notes on Romans 8:28.
+    bool scofield = false;
+    for (const auto& book : navigator->results())
+        scofield = scofield || (book.book != nullptr && book.book->bookID() == 110 && book.total() > 0);
+    if (QFile::exists(QStringLiteral(QS_BINARY_DIR "/library/Scofield.tvk"))) {
+        EXPECT_TRUE(scofield);
+    }
+    EXPECT_GT(navigator->numberOfRows(), 0);
+    QElapsedTimer paint;  // let the pages paint
+    paint.start();
+    while (paint.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/navigator.png")));
 
     // A width of 350 and the Navigator tab come back with the layouts.
     study->paneView()->boxPressed(study->paneView()->expandContractBox()->geometry().center());

@@ -297,6 +297,16 @@ TEST(StudyPaneView, NarrowPanesKeepTheLeftButtonsAndAMoreButton)
     ASSERT_EQ(entries.size(), 6);
     EXPECT_EQ(entries.front().first, QStringLiteral("Highlights"));
     EXPECT_EQ(entries.back(), qMakePair(QStringLiteral("Navigator"), qint64(9)));
+    // The selected tab's button is drawn pressed; when it is hidden, the more button is instead.
+    EXPECT_TRUE(view->button(StudyPaneView::Find)->isDown());
+    EXPECT_FALSE(view->moreMenuButton()->isDown());
+    pane->makeNavigatorPaneCurrent();
+    EXPECT_FALSE(view->button(StudyPaneView::Find)->isDown());
+    EXPECT_TRUE(view->moreMenuButton()->isDown());
+    view->resize(2000, 600);
+    EXPECT_TRUE(view->button(StudyPaneView::Navigator)->isDown());
+    EXPECT_FALSE(view->moreMenuButton()->isDown());
+    view->resize(fourth.right() + 2 + StudyPaneView::kBoxWidth, 600);
     // The contents sit below the button row, left of the box.
     EXPECT_EQ(view->paneContents()->geometry(),
         QRect(0, StudyPaneView::kButtonRowHeight, view->width() - StudyPaneView::kBoxWidth,
