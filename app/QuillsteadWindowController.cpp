@@ -728,23 +728,37 @@ bool QuillsteadWindowController::isStudyPaneVisible() const
 
 void QuillsteadWindowController::goBackInHistory()
 {
+    if (m_layoutViewController->history().canGoBackInHistory())
+        m_layoutViewController->history().goBackInHistory();
+    updateActionStates();
 }
 
 void QuillsteadWindowController::goForwardInHistory()
 {
+    if (m_layoutViewController->history().canGoForwardInHistory())
+        m_layoutViewController->history().goForwardInHistory();
+    updateActionStates();
 }
 
 bool QuillsteadWindowController::canCopyPassageNow() const
 {
-    return false;
+    return !m_layoutViewController->selectedBibleRefString().isEmpty();
 }
 
 void QuillsteadWindowController::onCopyPassage(bool now)
 {
+    // The selected verses of a Bible are the passage; anything else opens the dialog empty.
+    QVariantMap options;
+    const QString reference = m_layoutViewController->selectedBibleRefString();
+    const std::shared_ptr<SourceTuple> book = m_layoutViewController->activeSourceTuple();
+    if (!reference.isEmpty() && book && book->isABible()) {
+        options.insert(QStringLiteral("passage"), reference);
+        options.insert(QStringLiteral("bibleTuple"), QVariant::fromValue(book));
+    }
     if (now)
-        CopyPassageWindowController::copyNow({});
+        CopyPassageWindowController::copyNow(options);
     else
-        CopyPassageWindowController::run({}, m_window.get());
+        CopyPassageWindowController::run(options, m_window.get());
 }
 
 QString QuillsteadWindowController::runTextPrompt(const QVariantMap& options)

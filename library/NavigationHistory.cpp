@@ -100,6 +100,9 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
             captured = true;
         }
     }
+    // A state shown from the history is recorded already, whatever its panes re-reported.
+    if (m_showingRecordedState.contains(layoutUuid))
+        captured = false;
     if (!force && !captured && m_stacks && m_stacks->contains(layoutUuid) && m_stacks->value(layoutUuid).cursor != 0)
         return;  // the present state is recorded already
 
@@ -125,6 +128,7 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
     }
     stack.entries.append(entry);
     stack.cursor = static_cast<quint64>(stack.entries.size());
+    m_showingRecordedState.remove(layoutUuid);
 }
 
 bool NavigationHistory::somethingIsDirty()
@@ -145,7 +149,12 @@ bool NavigationHistory::canGoBackInHistory()
     const auto stack = stackForLayout(m_panes.currentLayoutUuid());
     if (!stack)
         return false;
-    return stack->cursor > 1 || (stack->cursor == 1 && somethingIsDirty());
+    return stack->cursor > 1 || (stack->cursor == 1 && hasUnrecordedChanges(m_panes.currentLayoutUuid()));
+}
+
+bool NavigationHistory::hasUnrecordedChanges(const QString& layoutUuid)
+{
+    return !m_showingRecordedState.contains(layoutUuid) && somethingIsDirty();
 }
 
 bool NavigationHistory::canGoForwardInHistory()
@@ -166,6 +175,7 @@ bool NavigationHistory::goToItem(quint64 target, Stack& stack, const QString& la
     if (!archived.isValid() || !m_panes.restoreLayout(layoutUuid, archived))
         return false;
     stack.cursor = target;
+    m_showingRecordedState.insert(layoutUuid);
     return true;
 }
 
@@ -179,7 +189,7 @@ void NavigationHistory::goBackInHistory()
     Stack& stack = (*m_stacks)[uuid];
     for (;;) {
         // With unrecorded changes, Back first returns to the recorded state itself.
-        const quint64 target = somethingIsDirty() ? stack.cursor : stack.cursor - 1;
+        const quint64 target = hasUnrecordedChanges(uuid) ? stack.cursor : stack.cursor - 1;
         if (stack.cursor == 0 || target < 1)
             return;
         if (goToItem(target, stack, uuid))

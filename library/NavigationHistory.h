@@ -18,6 +18,7 @@
 #pragma once
 
 #include <QMap>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -79,10 +80,17 @@ private:
     bool goToItem(quint64 target, Stack& stack, const QString& layoutUuid);
     void dropEntry(Stack& stack, qsizetype index);  // index into entries (0-based); deletes the file
     bool isEntryOfLayout(const QString& entry, const QString& layoutUuid) const;
+    // Changes count for Back only when the layout was not just shown from its history.
+    bool hasUnrecordedChanges(const QString& layoutUuid);
     void repairStack(const QString& layoutUuid, Stack& stack) const;
     void cleanFolder();
 
     GoToPanes& m_panes;
     QString m_historyFolder;
     std::optional<QMap<QString, Stack>> m_stacks;
+    // Layouts showing a recorded state since the last Back or Forward: their panes re-report
+    // where the restored pages landed (a block's top a few points off, a commentary note
+    // sharing a block with the one before), which marks them changed without the reader having
+    // moved. Recording a new state ends it.
+    QSet<QString> m_showingRecordedState;
 };

@@ -124,7 +124,8 @@ void CopyPassageWindowController::windowDidLoad()
                    : (savedPub != 0 && savedBook != 0 && bible->pubID() == savedPub && bible->bookID() == savedBook))
             selected = m_biblePopUpButton->count() - 1;
     }
-    m_biblePopUpButton->setCurrentIndex(selected);
+    // Without a wanted or remembered Bible the first one is chosen, never none.
+    m_biblePopUpButton->setCurrentIndex(selected >= 0 || m_biblePopUpButton->count() == 0 ? selected : 0);
 
     selectTag(m_referenceLocationPopUpButton, defaults.integerForKey(QStringLiteral("cpRefLocation")));
     selectTag(m_referenceFormatPopUpButton, defaults.integerForKey(QStringLiteral("cpRefFormat")));

@@ -151,6 +151,32 @@ TEST_F(NavigationHistoryTest, BackWithUnrecordedChangesReturnsToTheRecordedState
     EXPECT_EQ(m_panes.layouts[0].state, 1);
 }
 
+TEST_F(NavigationHistoryTest, PanesReReportingAfterBackDoNotHoldTheNextBack)
+{
+    NavigationHistory h(m_panes, m_cache.path());
+    recordStates(h, 4);
+    h.goBackInHistory();
+    EXPECT_EQ(m_panes.layouts[0].state, 3);
+    // The restored pages tell where they landed, a few points off: the panes look changed.
+    m_panes.layouts[0].panes[0].dirty = true;
+    h.goBackInHistory();
+    EXPECT_EQ(m_panes.layouts[0].state, 2);
+    m_panes.layouts[0].panes[1].dirty = true;
+    // An unforced recording of the shown state adds nothing and keeps the states ahead.
+    h.addStateToHistory(false, kA);
+    EXPECT_EQ(h.stackForLayout(kA)->entries.size(), 4);
+    EXPECT_TRUE(h.canGoForwardInHistory());
+    h.goForwardInHistory();
+    EXPECT_EQ(m_panes.layouts[0].state, 3);
+    // A new place recorded after it: Back with unrecorded changes returns to it first again.
+    m_panes.layouts[0].state = 8;
+    h.addStateToHistory(true, kA);
+    m_panes.layouts[0].state = 9;
+    m_panes.layouts[0].panes[0].dirty = true;
+    h.goBackInHistory();
+    EXPECT_EQ(m_panes.layouts[0].state, 8);
+}
+
 TEST_F(NavigationHistoryTest, UnreadableSnapshotIsDroppedAndTheNextOneTried)
 {
     NavigationHistory h(m_panes, m_cache.path());

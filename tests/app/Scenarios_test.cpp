@@ -1,0 +1,362 @@
+// The reader as a person uses it, each scenario from start to quit in a private home with the
+// books that come with the application and the sample library, and the database and files checked
+// afterwards. Every scenario runs in a process of its own (the application, its library and its
+// database are one per process).
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "library/GoToRequest.h"
+#include "library/NavigationHistory.h"
+#include "library/SourceManager.h"
+#include "library/SourceTuple.h"
+#include "library/SourceTupleArray.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContentItem.h"
+#include "panes/layout/LayoutRegionContentItemState.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/BookPageScheme.h"
+#include "panes/page/BookPageView.h"
+#include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
+#include "reports/ui/AutostudyVerseWindowController.h"
+#include "reports/ui/CopyPassageWindowController.h"
+#include "reports/ui/web/AutostudyResultsWindowController.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+
+const QString kBuild = QStringLiteral(QS_BINARY_DIR);
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+void pause(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+// Runs `trigger` and waits for a top-level window of type W to show; `act` gets it and closes it.
+template <class W> bool whenShown(const std::function<void()>& trigger, const std::function<void(W*)>& act)
+{
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (seen)
+            return;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<W*>(w); found && found->isVisible()) {
+                seen = true;
+                act(found);
+                return;
+            }
+    });
+    poll.start();
+    trigger();
+    waitUntil([&] { return seen; }, 20000);
+    return seen;
+}
+
+class Scenario : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTemporaryDir home;
+        s_home = home.path();
+        const QByteArray path = home.path().toUtf8();
+        setenv("HOME", path.constData(), 1);
+        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+        setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
+        QDir().mkpath(home.path() + QStringLiteral("/run"));
+        QFile::setPermissions(
+            home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
+        static int argc = 1;
+        static char name[] = "scenarios";
+        static char* argv[] = {name, nullptr};
+        BookPageScheme::registerScheme();
+        // Never deleted: an application object destroyed during exit crashes in the web engine's
+        // clean-up of its shared context.
+        new QApplication(argc, argv);
+        s_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_alerts);
+        QuillsteadAppController::setBundledBooksFolder(kBuild + QStringLiteral("/books"));
+    }
+
+    void SetUp() override
+    {
+        if (!QFile::exists(kBuild + QStringLiteral("/books/KJV.tvk")) ||
+            !QFile::exists(kBuild + QStringLiteral("/library/Scofield.tvk")))
+            GTEST_SKIP() << "the books that come with the application or the sample library are not built";
+        // The user's own books besides the ones that come with the application.
+        const QDir books(AppFolders::booksDirectory());
+        for (const char* name : {"Scofield.tvk", "WEB.tvk", "Nave.tvk", "StrongsGreek.tvk", "StrongsHebrew.tvk"}) {
+            const QString file = QString::fromLatin1(name);
+            if (!QFile::exists(books.filePath(file))) {
+                ASSERT_TRUE(QFile::link(kBuild + QStringLiteral("/library/") + file, books.filePath(file)));
+            }
+        }
+    }
+
+    void TearDown() override
+    {
+        if (m_app)
+            quit();
+    }
+
+    QuillsteadAppController& launch()
+    {
+        m_app = std::make_unique<QuillsteadAppController>();
+        m_app->applicationDidFinishLaunching({});
+        m_app->mainWindowController()->window()->resize(1280, 800);
+        return *m_app;
+    }
+
+    void quit()
+    {
+        m_app->applicationWillTerminate();
+        m_app.reset();
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    LayoutViewController& panes() const { return *m_app->mainWindowController()->layoutViewController(); }
+
+    // The region whose pane shows the book with that identity; -1 when none does.
+    int regionShowing(qint64 pubID, qint64 bookID) const
+    {
+        for (int region = 0; region < panes().regionCount(); ++region)
+            if (const auto book = panes().paneCurrentBook(region))
+                if (book->pubID() == pubID && book->bookID() == bookID)
+                    return region;
+        return -1;
+    }
+
+    static SourceTuple::Ptr bookNamed(const QString& abbreviation)
+    {
+        for (const auto& t : SourceManager::singleton().allSources()->array())
+            if (t->abbr() == abbreviation)
+                return t;
+        return nullptr;
+    }
+
+    // Where the region's pane is: the section of its current tab's record in the layout (read
+    // without making the pane current, which would itself count as a change for the history).
+    quint64 sectionOf(int region) const
+    {
+        const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
+        const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
+        const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
+        return state ? state->section() : 0;
+    }
+
+    // Sends the reader to a place as a click on a link in the current pane does.
+    void goTo(const SourceTuple::Ptr& book, quint64 section, bool sync = true)
+    {
+        GoToRequest request;
+        request.layoutUuid = panes().currentLayoutUuid();
+        request.sourceTuple = book;
+        request.section = section;
+        request.sync = sync;
+        request.activate = true;
+        NotificationCenter::defaultCenter().postNotificationName(
+            GoToNames::GoToNotification, nullptr, request.toUserInfo());
+    }
+
+    static inline QString s_home;
+    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    std::unique_ptr<QuillsteadAppController> m_app;
+};
+
+TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
+{
+    QuillsteadAppController& app = launch();
+    // Help, welcome and the KJV, each in a pane of the first layout.
+    for (const qint64 book : {23, 24, 101})
+        EXPECT_TRUE(waitUntil([&] { return regionShowing(1, book) >= 0; })) << "book 1/" << book << " is not open";
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    ASSERT_TRUE(kjv);
+    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    ASSERT_GE(bible, 0);
+
+    const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    ASSERT_NE(john316, 0u);
+    panes().makePaneCurrent(bible);
+    goTo(kjv, john316);
+    EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == john316; })) << "the Bible pane is at " << sectionOf(bible);
+    // The page itself reports the verse at its top.
+    auto* page = panes().currentBookPane()->paneView()->findChild<BookPageView*>();
+    ASSERT_NE(page, nullptr);
+    quint64 topSection = 0;
+    QObject::connect(page, &BookPageView::positionReported,
+        [&](qint64, quint64 section, const QString&, qint64) { topSection = section; });
+    page->scrollActiveBook(QStringLiteral("UserWantsToScrollDownOneLine"));
+    page->scrollActiveBook(QStringLiteral("UserWantsToScrollUpOneLine"));
+    EXPECT_TRUE(waitUntil([&] { return topSection == john316; })) << "the page's top is section " << topSection;
+
+    app.mainWindowController()->window()->show();
+    pause(300);
+    QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
+    app.mainWindowController()->window()->grab().save(kBuild + QStringLiteral("/screenshots/main-window.png"));
+    quit();
+
+    // The place is remembered in the layout archive and comes back on the next start.
+    EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
+    launch();
+    EXPECT_TRUE(waitUntil([&] {
+        const int region = regionShowing(kjv->pubID(), kjv->bookID());
+        return region >= 0 && sectionOf(region) == john316;
+    }));
+}
+
+TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
+{
+    launch();
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    const auto scofield = bookNamed(QStringLiteral("Scofield"));
+    ASSERT_TRUE(kjv && scofield);
+    ASSERT_TRUE(waitUntil([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    // The commentary opens in another book pane, which receives location sync by default.
+    int other = -1;
+    for (int region = 0; region < panes().regionCount() && other < 0; ++region)
+        if (region != bible && panes().isBookPane(region))
+            other = region;
+    ASSERT_GE(other, 0);
+    panes().makePaneCurrent(other);
+    panes().currentBookPane()->openBookFromDictionary(
+        {{QStringLiteral("pubid"), scofield->pubID()}, {QStringLiteral("bookid"), scofield->bookID()},
+            {QStringLiteral("edition"), scofield->editionNumber()},
+            {QStringLiteral("revision"), scofield->revisionNumber()}},
+        true);
+    ASSERT_TRUE(waitUntil([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
+
+    const QStringList places {
+        QStringLiteral("Genesis 1:1"), QStringLiteral("John 3:16"), QStringLiteral("Romans 8:28")};
+    QList<quint32> sections;
+    QuillsteadWindowController& window = *m_app->mainWindowController();
+    for (const QString& place : places) {
+        const quint32 section = kjv->sectionForSyncString(place);
+        ASSERT_NE(section, 0u) << place.toStdString();
+        sections.append(section);
+        panes().makePaneCurrent(bible);
+        goTo(kjv, section);
+        ASSERT_TRUE(waitUntil([&] { return sectionOf(bible) == section; })) << place.toStdString();
+        // The commentary shows its note on the same passage.
+        const quint32 note = scofield->sectionForBibleKey(kjv->keyForSection(section));
+        ASSERT_NE(note, 0u) << place.toStdString();
+        EXPECT_TRUE(waitUntil([&] { return sectionOf(other) == note; }))
+            << place.toStdString() << ": the commentary is at " << sectionOf(other) << ", not " << note;
+    }
+
+    // Back twice and Forward once step through the last three places.
+    window.updateActionStates();
+    EXPECT_TRUE(panes().history().canGoBackInHistory());
+    window.toolbarItemSelected(505);
+    EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[1]; })) << "after Back: " << sectionOf(bible);
+    window.toolbarItemSelected(505);
+    EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[0]; })) << "after Back: " << sectionOf(bible);
+    window.toolbarItemSelected(506);
+    EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[1]; })) << "after Forward: " << sectionOf(bible);
+}
+
+TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
+{
+    launch();
+    QuillsteadWindowController& window = *m_app->mainWindowController();
+    const bool shown = whenShown<CopyPassageWindowController>([&] { window.toolbarItemSelected(209); },
+        [](CopyPassageWindowController* dialog) {
+            dialog->passageField()->setText(QStringLiteral("Romans 8:28-30"));
+            dialog->onCopyPassage();
+            if (dialog->isVisible())  // refused: the dialog stays open with an alert
+                dialog->onCancel();
+        });
+    ASSERT_TRUE(shown) << "Copy Passage did not open its dialog";
+    for (const Alert& alert : s_alerts->shown())
+        ADD_FAILURE() << "alert: " << alert.messageText.toStdString() << " " << alert.informativeText.toStdString();
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(data->text(),
+        QStringLiteral("(Ro 8:28-30)\n[28] And we know that all things work together for good to them that love God, "
+                       "to them who are the called according to his purpose. [29] For whom he did foreknow, he also "
+                       "did predestinate to be conformed to the image of his Son, that he might be the firstborn "
+                       "among many brethren. [30] Moreover whom he did predestinate, them he also called: and whom "
+                       "he called, them he also justified: and whom he justified, them he also glorified."));
+}
+
+TEST_F(Scenario, AVerseAutostudyOpensItsReport)
+{
+    launch();
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    ASSERT_TRUE(kjv);
+    ASSERT_TRUE(waitUntil([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    panes().makePaneCurrent(bible);
+    goTo(kjv, john316);
+    ASSERT_TRUE(waitUntil([&] { return sectionOf(bible) == john316; }));
+
+    QString reference;
+    const bool shown =
+        whenShown<AutostudyVerseWindowController>([&] { m_app->mainWindowController()->toolbarItemSelected(603); },
+            [&](AutostudyVerseWindowController* dialog) {
+                dialog->setRefString(QStringLiteral("John 3:16"));
+                reference = dialog->refString();
+                dialog->onPerformAutostudy();
+                if (dialog->isVisible())
+                    dialog->onClose();
+            });
+    ASSERT_TRUE(shown) << "Verse Study did not open its dialog";
+    EXPECT_EQ(reference, QStringLiteral("John 3:16"));
+    AutostudyResultsWindowController* results = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* r = qobject_cast<AutostudyResultsWindowController*>(w); r && r->isVisible())
+                results = r;
+        return results != nullptr;
+    }));
+    EXPECT_EQ(results->windowTitle(), QStringLiteral("Autostudy John 3:16"));
+    QFile report(results->filename());
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(report.readAll());
+    EXPECT_TRUE(html.contains(QStringLiteral("For God so loved the world"))) << html.left(400).toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("Scofield")) || html.contains(QStringLiteral("SCOFIELD")));
+    results->resize(1000, 760);
+    pause(800);
+    QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
+    results->grab().save(kBuild + QStringLiteral("/screenshots/verse-report-in-reader.png"));
+    results->onClose();
+}
+
+}  // namespace
