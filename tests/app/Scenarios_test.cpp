@@ -2,6 +2,7 @@
 // books that come with the application and the sample library, and the database and files checked
 // afterwards. Every scenario runs in a process of its own (the application, its library and its
 // database are one per process).
+#include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "library/GoToRequest.h"
@@ -9,12 +10,14 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
+#include "panes/bookpane/BookPaneHooks.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
@@ -24,17 +27,29 @@
 #include "reports/ui/AutostudyVerseWindowController.h"
 #include "reports/ui/CopyPassageWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
+#include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/notes/NoteStore.h"
+#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -194,6 +209,27 @@ protected:
             GoToNames::GoToNotification, nullptr, request.toUserInfo());
     }
 
+    StudyPaneViewController* studyPane() const
+    {
+        return dynamic_cast<StudyPaneViewController*>(panes().view()->studyPane());
+    }
+
+    static void pressReturn(QWidget* widget)
+    {
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(widget, &enter);
+    }
+
+    // Types a reference into the Bible go-to of the study pane, as a reader does.
+    void typeIntoBibleGoTo(const QString& reference)
+    {
+        m_app->mainWindowController()->toolbarItemSelected(503);
+        auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
+        ASSERT_NE(go, nullptr) << "Go To did not show the Bible go-to";
+        go->verseComboBox()->setEditText(reference);
+        pressReturn(go->verseComboBox()->lineEdit());
+    }
+
     static inline QString s_home;
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
     std::unique_ptr<QuillsteadAppController> m_app;
@@ -213,7 +249,7 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
     ASSERT_NE(john316, 0u);
     panes().makePaneCurrent(bible);
-    goTo(kjv, john316);
+    typeIntoBibleGoTo(QStringLiteral("jn 3.16"));
     EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == john316; })) << "the Bible pane is at " << sectionOf(bible);
     // The page itself reports the verse at its top.
     auto* page = panes().currentBookPane()->paneView()->findChild<BookPageView*>();
@@ -238,6 +274,89 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
         const int region = regionShowing(kjv->pubID(), kjv->bookID());
         return region >= 0 && sectionOf(region) == john316;
     }));
+}
+
+TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController& window = *app.mainWindowController();
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    ASSERT_TRUE(kjv);
+    ASSERT_TRUE(waitUntil([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    panes().makePaneCurrent(bible);
+
+    // Find "faith AND love" in the Bible; the third verse found is opened from the results.
+    window.toolbarItemSelected(501);
+    StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
+    ASSERT_NE(find, nullptr);
+    find->searchField()->setText(QStringLiteral("faith AND love"));
+    pressReturn(find->searchField());
+    ASSERT_TRUE(waitUntil([find] { return find->aggregator().isComplete(); }));
+    SearchResultsAggregator& found = find->aggregator();
+    QList<int> hits;
+    for (int row = 0; row < found.numRows(); ++row)
+        if (found.tablePathForRow(row).tableRowNum >= 0)
+            hits.append(row);
+    ASSERT_GE(hits.size(), 3);
+    QTableView* table = find->searchResultsTableView();
+    table->scrollTo(table->model()->index(hits[2], 0));
+    const QRect cell = table->visualRect(table->model()->index(hits[2], 0));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(cell.center()), table->viewport()->mapToGlobal(QPointF(cell.center())),
+            Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(table->viewport(), &click);
+    }
+    const quint32 section = found.positionValueForTablePath(found.tablePathForRow(hits[2]));
+    ASSERT_TRUE(waitUntil([&] { return sectionOf(bible) == section; })) << sectionOf(bible) << " " << section;
+    const quint32 key = kjv->keyForSection(section);
+    ASSERT_NE(key, 0u);
+
+    // Highlight it, bookmark it in a new category, and write a note on it.
+    BookPaneHooks::current().highlight({key}, 84);
+    const bool named = whenShown<ModalTextFieldWindowController>(
+        [&] {
+            BookPaneHooks::current().bookmark(kjv, key, true, {{QStringLiteral("isCreateNewCategory"), true}});
+        },
+        [](ModalTextFieldWindowController* prompt) {
+            prompt->textField()->setText(QStringLiteral("Faith and Love"));
+            prompt->accept();
+        });
+    ASSERT_TRUE(named) << "the new category was not asked for";
+    NotificationCenter::defaultCenter().postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), QVariant::fromValue(kjv)}, {QStringLiteral("key"), key},
+            {QStringLiteral("section"), section}, {QStringLiteral("edit"), true}});
+    StudyPaneNoteViewEditViewController* editor = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        editor = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+        return editor != nullptr && editor->webView(editor->selectedTab()) != nullptr &&
+            editor->webView(editor->selectedTab())->isPageReady();
+    })) << "the note editor did not open";
+    pause(300);
+    NoteWebView* page = editor->webView(editor->selectedTab());
+    page->setFocus();
+    QTest::keyClicks(page->focusProxy() != nullptr ? page->focusProxy() : page, QStringLiteral("Faith works by love"));
+    pause(200);
+    const QString uuid = panes().currentLayoutUuid();
+    quit();
+
+    // The note was saved on the way out; everything comes back on the next start.
+    EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")))
+        << NoteStore::read(NoteLocation::bible(key)).text.toStdString();
+    launch();
+    EXPECT_EQ(panes().currentLayoutUuid(), uuid);
+    EXPECT_TRUE(waitUntil([&] {
+        const int region = regionShowing(kjv->pubID(), kjv->bookID());
+        return region >= 0 && sectionOf(region) == section;
+    })) << "the Bible pane did not come back to the found verse";
+    EXPECT_TRUE(StudyPaneBookmarksViewController::verseHasBookmarks(key));
+    EXPECT_NE(StudyPaneBookmarksViewController::categoryIdForCategoryNamed(QStringLiteral("faith and love")),
+        StudyPaneBookmarksViewController::kAllCategories);
+    m_app->mainWindowController()->toolbarItemSelected(606);
+    auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(studyPane()->subpaneViewController());
+    ASSERT_NE(highlights, nullptr);
+    EXPECT_TRUE(highlights->highlightedVerses().contains(section));
+    EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")));
 }
 
 TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
@@ -324,7 +443,7 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
     panes().makePaneCurrent(bible);
-    goTo(kjv, john316);
+    typeIntoBibleGoTo(QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitUntil([&] { return sectionOf(bible) == john316; }));
 
     QString reference;
