@@ -18,6 +18,7 @@
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyManager.h"
 #include "reports/ui/CopyPassageWindowController.h"
+#include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
@@ -113,8 +114,7 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 // Commands of parts of the program that are not in this build yet: shown, but disabled.
 const QSet<int>& unavailableTags()
 {
-    static const QSet<int> tags {
-        101, 102, 109, 113, 210, 211, 212, 213, 214, 215, 216, 217, 218, 219, 220, 221, 222, 602, 605, 403};
+    static const QSet<int> tags {101, 102, 109, 113, 602, 403};
     return tags;
 }
 
@@ -614,6 +614,20 @@ void QuillsteadWindowController::toolbarItemSelected(int tag)
     case 502:
         m_layoutViewController->makeFindInNotesPaneCurrent();
         return;
+    case 605:
+        m_layoutViewController->makeNotesPaneCurrent();
+        return;
+    case 212:
+    case 213:
+    case 214:
+    case 216:
+    case 217:
+    case 219:
+    case 220:
+    case 221:
+    case 222:
+        applyFormat(tag);
+        return;
     case 609:
         m_layoutViewController->makeJournalPaneCurrent();
         return;
@@ -692,8 +706,90 @@ bool QuillsteadWindowController::validateMenuItem(int tag) const
         return m_layoutViewController->canCurrentPaneSplitVertically();
     case 223:
         return canCopyPassageNow();
+    case 210:
+    case 211:
+    case 212:
+    case 213:
+    case 214:
+    case 215:
+    case 216:
+    case 217:
+    case 218:
+    case 219:
+    case 220:
+    case 221:
+    case 222:
+        return canFormat(tag);
     default:
         return true;
+    }
+}
+
+// The format commands act on the note editor while it shows its rich editor.
+bool QuillsteadWindowController::canFormat(int tag) const
+{
+    const EditFormatDelegate* d = EditFormatDelegate::current();
+    if (d == nullptr)
+        return false;
+    switch (tag) {
+    case 212:
+        return d->canBold();
+    case 213:
+        return d->canItalic();
+    case 214:
+        return d->canUnderline();
+    case 216:
+        return d->canOrderedList();
+    case 217:
+        return d->canUnorderedList();
+    case 219:
+        return d->canParagraph();
+    case 220:
+        return d->canHeading1();
+    case 221:
+        return d->canHeading2();
+    case 222:
+        return d->canHeading3();
+    default:
+        return d->canBold();  // the submenus
+    }
+}
+
+void QuillsteadWindowController::applyFormat(int tag)
+{
+    EditFormatDelegate* d = EditFormatDelegate::current();
+    if (d == nullptr || !canFormat(tag))
+        return;
+    switch (tag) {
+    case 212:
+        d->applyBold();
+        break;
+    case 213:
+        d->applyItalic();
+        break;
+    case 214:
+        d->applyUnderline();
+        break;
+    case 216:
+        d->applyOrderedList();
+        break;
+    case 217:
+        d->applyUnorderedList();
+        break;
+    case 219:
+        d->applyParagraph();
+        break;
+    case 220:
+        d->applyHeading1();
+        break;
+    case 221:
+        d->applyHeading2();
+        break;
+    case 222:
+        d->applyHeading3();
+        break;
+    default:
+        break;
     }
 }
 

@@ -102,6 +102,8 @@ public:
     void runOpenBookDialog();
     void onCopyPassage(bool now);
     bool canCopyPassageNow() const;
+    bool canFormat(int tag) const;
+    void applyFormat(int tag);
 
 private:
     void buildMenus();
