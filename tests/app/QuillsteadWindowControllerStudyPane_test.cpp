@@ -1,7 +1,8 @@
 // The study pane in the main window of a running reader: Find searches the King James book pane for
 // "faith AND love" and a click on a hit sends the book pane there (the screenshot is saved), the
 // Study Pane command hides and shows the pane, the navigator follows the Bible pane, and the pane's
-// width and tab come back after a restart.
+// width and tab come back after a restart; the note commands reach their sub-panes and the format
+// commands the note editor.
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -22,10 +23,14 @@
 #include "platform/UserDefaults.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
+#include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
+#include "studypane/notes/NoteStore.h"
 
 #include <gtest/gtest.h>
 
@@ -288,4 +293,51 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     ASSERT_NE(again->state(), nullptr);
     EXPECT_EQ(again->state()->selectedTabID, 9);
     EXPECT_EQ(again->subpaneViewController(), again->studyPaneNavigatorViewController());
+}
+
+TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+    window->toolbarItemSelected(502);
+    EXPECT_EQ(study->subpaneViewController(), study->studyPaneNotesListViewController());
+    window->toolbarItemSelected(609);
+    EXPECT_EQ(study->subpaneViewController(), study->studyPaneJournalListViewController());
+    window->toolbarItemSelected(610);
+    EXPECT_EQ(study->subpaneViewController(), study->studyPaneLibrarySearchViewController());
+    window->toolbarItemSelected(605);
+    StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    EXPECT_EQ(study->subpaneViewController(), notes);
+
+    // The format commands wait for the rich editor.
+    window->updateActionStates();
+    for (int tag : {211, 212, 213, 214, 216, 217, 219, 220, 221, 222})
+        for (QAction* action : window->actionsForTag(tag))
+            EXPECT_FALSE(action->isEnabled()) << tag;
+    NotificationCenter::defaultCenter().postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), makeBibleKey(43, 3, 16)},
+            {QStringLiteral("edit"), true}});
+    ASSERT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::RichEditTab);
+    window->updateActionStates();
+    for (int tag : {211, 212, 213, 214, 216, 217, 219, 220, 221, 222})
+        for (QAction* action : window->actionsForTag(tag))
+            EXPECT_TRUE(action->isEnabled()) << tag;
+    QWebEngineView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }));
+    bool done = false;
+    editor->page()->runJavaScript(QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, "
+                                                 "'bold words'); document.execCommand('selectAll');"),
+        [&done](const QVariant&) { done = true; });
+    ASSERT_TRUE(waitFor([&done] { return done; }));
+    window->toolbarItemSelected(212);
+    notes->selectTab(StudyPaneNoteViewEditViewController::ViewTab);
+    EXPECT_TRUE(waitFor([] {
+        const QString text = NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 16))).text;
+        return text.contains(QStringLiteral("<b>bold words</b>")) || text.contains(QStringLiteral("<strong>"));
+    }));
 }
