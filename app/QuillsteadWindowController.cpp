@@ -1,8 +1,10 @@
 #include "app/QuillsteadWindowController.h"
 
+#include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
+#include "app/preferences/NavigatorSettingsWindowController.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -25,6 +27,7 @@
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
@@ -62,6 +65,9 @@ public:
         environment.activeBook = [panes] { return panes->activeSourceTuple(); };
         environment.saveState = m_saveState;
         environment.navigatorElements = &navigatorElements;
+        environment.runNavigatorSettings = [] {
+            return NavigatorSettingsWindowController::runModal(QApplication::activeWindow());
+        };
         return StudyPaneViewController::factory(environment);
     }
 
@@ -380,6 +386,9 @@ void QuillsteadWindowController::buildMenus()
 
     QMenu* help = bar->addMenu(tr("&Help"));
     addCommand(help, tr("Quillstead Help"), 901, QKeySequence::HelpContents);
+    QAction* updates = help->addAction(tr("Check for Updates..."));
+    updates->setObjectName(QStringLiteral("checkForUpdates"));
+    connect(updates, &QAction::triggered, this, [] { AppUpdateChecker::shared().onCheckForUpdates(); });
     QAction* about = help->addAction(tr("About Quillstead"));
     about->setMenuRole(QAction::AboutRole);
     connect(about, &QAction::triggered, m_app, &QuillsteadAppController::onAboutQuillstead);
