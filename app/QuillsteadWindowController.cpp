@@ -120,7 +120,7 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 // Commands of parts of the program that are not in this build yet: shown, but disabled.
 const QSet<int>& unavailableTags()
 {
-    static const QSet<int> tags {101, 102, 109, 113, 602, 403};
+    static const QSet<int> tags {102, 113, 602, 403};
     return tags;
 }
 

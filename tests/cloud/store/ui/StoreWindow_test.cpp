@@ -266,6 +266,9 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     QWidget* mainWindow = app->mainWindowController()->window();
     SourceManager& library = SourceManager::singleton();
 
+    // Open Book and Cloud Library are menu commands of the reader.
+    EXPECT_TRUE(app->mainWindowController()->validateMenuItem(101));
+    EXPECT_TRUE(app->mainWindowController()->validateMenuItem(109));
     app->performCommand(109);
     auto* sheet = mainWindow->findChild<DownloadBooksSheetWindowController*>();
     ASSERT_NE(sheet, nullptr);
