@@ -16,6 +16,7 @@
 #include "panes/page/BookPageScheme.h"
 #include "platform/RecordingAlerts.h"
 #include "search/execution/SearchExecutor.h"
+#include "search/execution/SearchResultsAggregator.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
@@ -532,6 +533,25 @@ TEST_F(NoteEditor, AChangeFromElsewhereDoesNotThrowAwayUnsavedTyping)
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), QStringLiteral("<p>from elsewhere</p>")));
     m_screen->center.postNotificationName(QStringLiteral("qsNotesHaveChangedNotification"));
     EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>from elsewhere</p>"));
+}
+
+TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
+{
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>God so loved the world</p>")));
+    StudyPaneNotesListViewController* list = pane->studyPaneNotesListViewController();
+    list->view();
+    list->searchField()->setText(QStringLiteral("world"));
+    list->searchStringEntered();
+    ASSERT_TRUE(waitFor([list] { return list->searchResultsAggregator().isComplete(); }));
+    EXPECT_EQ(pane->notesSearchResultsAggregatorForTupleID(kjv->sourceTupleID()), &list->searchResultsAggregator());
+    openBible(kJohn316, false);
+    NoteWebView* v = editor->webView(Editor::ViewTab);
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_EQ(js(v,
+                  QStringLiteral("Array.from(document.querySelectorAll('span._search')).map(e => "
+                                 "e.textContent).join(',')"))
+                  .toString(),
+        QStringLiteral("world"));
 }
 
 int main(int argc, char** argv)
