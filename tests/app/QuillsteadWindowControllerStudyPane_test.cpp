@@ -341,3 +341,36 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
         return text.contains(QStringLiteral("<b>bold words</b>")) || text.contains(QStringLiteral("<strong>"));
     }));
 }
+
+TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResults)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+    window->toolbarItemSelected(610);
+    StudyPaneLibrarySearchViewController* library = study->studyPaneLibrarySearchViewController();
+    ASSERT_EQ(study->subpaneViewController(), library);
+    library->searchField()->setText(QStringLiteral("help"));
+    library->searchStringEntered();
+    ASSERT_TRUE(waitFor([library] { return library->isSearchComplete(); }));
+    // A book other than the King James one that holds the word.
+    int row = -1;
+    for (size_t i = 0; i < library->resultsArray().size(); ++i) {
+        const auto& r = library->resultsArray()[i];
+        if (r.book->bookID() != kjv->bookID() && r.exactCount + r.allWordsCount > 0) {
+            row = int(i);
+            break;
+        }
+    }
+    ASSERT_GE(row, 0);
+    const SourceTuple::Ptr chosen = library->resultsArray()[size_t(row)].book;
+    library->activateRow(row);
+    StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
+    ASSERT_EQ(study->subpaneViewController(), find);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    EXPECT_EQ(find->aggregator().searchedSourceTupleID, chosen->sourceTupleID());
+    EXPECT_EQ(find->searchField()->text(), QStringLiteral("help"));
+}
