@@ -65,8 +65,9 @@ public:
         environment.activeBook = [panes] { return panes->activeSourceTuple(); };
         environment.saveState = m_saveState;
         environment.navigatorElements = &navigatorElements;
-        environment.runNavigatorSettings = [] {
-            return NavigatorSettingsWindowController::runModal(QApplication::activeWindow());
+        // Over the main window (the active window may be none, or another).
+        environment.runNavigatorSettings = [panes] {
+            return NavigatorSettingsWindowController::runModal(panes->view() ? panes->view()->window() : nullptr);
         };
         return StudyPaneViewController::factory(environment);
     }

@@ -45,6 +45,8 @@
 #include <QProgressBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -270,6 +272,24 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
         EXPECT_TRUE(scofield);
     }
     EXPECT_GT(navigator->numberOfRows(), 0);
+    // Its settings button opens the navigator settings over the main window; closing them searches again.
+    ASSERT_TRUE(navigator->view()->findChild<QToolButton*>(QStringLiteral("settingsButton"))->isEnabled());
+    const quint64 searches = navigator->searchID();
+    bool opened = false;
+    QWidget* parent = nullptr;
+    QTimer::singleShot(0, [&opened, &parent] {
+        if (QWidget* settings = QApplication::activeModalWidget()) {
+            opened = true;
+            parent = settings->parentWidget();
+            settings->close();
+        }
+    });
+    navigator->onSettingsButton();
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(parent, window->window());
+    EXPECT_GT(navigator->searchID(), searches);
+    EXPECT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
+
     QElapsedTimer paint;  // let the pages paint
     paint.start();
     while (paint.elapsed() < 500)
