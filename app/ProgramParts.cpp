@@ -1,5 +1,7 @@
 #include "app/ProgramParts.h"
 
+#include "app/ApplicationBookPaneHooks.h"
+
 #include "documents/StartupHooks.h"
 #include "documents/cBookUserData.h"
 #include "engine/references/cBibleRef.h"
@@ -97,4 +99,9 @@ void installProgramParts(const QString& dataFolder)
             CopyPassageCopier::clipboardTextForStartSection(start, end, book, &plain, nullptr, options);
         return plain.trimmed();
     });
+}
+
+void installPaneHooks(QuillsteadAppController* app)
+{
+    BookPaneHooks::install(app != nullptr ? std::make_shared<ApplicationBookPaneHooks>(app) : nullptr);
 }

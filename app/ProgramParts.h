@@ -9,3 +9,7 @@
 
 // `dataFolder` is the private data folder (the database lives there).
 void installProgramParts(const QString& dataFolder);
+
+class QuillsteadAppController;
+// The services the book panes ask the application for (BookPaneHooks); null takes them out again.
+void installPaneHooks(QuillsteadAppController* app);

@@ -3,15 +3,20 @@
 #include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
 #include "app/ProgramParts.h"
+#include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/protocol/ServiceHost.h"
+#include "cloud/sync/SyncEntryPoints.h"
+#include "cloud/sync/SyncManager.h"
+#include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
 #include "library/GoToRequest.h"
 #include "library/JavaScript.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegion.h"
@@ -20,6 +25,7 @@
 #include "platform/MainThread.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "search/execution/UserDataSearchCache.h"
 
 #include <QAction>
 #include <QApplication>
@@ -91,6 +97,12 @@ QuillsteadAppController::QuillsteadAppController(QObject* parent)
 QuillsteadAppController::~QuillsteadAppController()
 {
     m_center.removeObserver(this);
+    if (m_mainWindowController)
+        installPaneHooks(nullptr);
+    if (m_syncDelegate) {
+        qs::cloud::installSyncEngine(nullptr);
+        qs::cloud::SyncManager::instance().setDelegate(nullptr);
+    }
     m_mainWindowController.reset();
     if (g_controller == this)
         g_controller = nullptr;
@@ -177,6 +189,18 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     installBundledBooks(reinstallAll || newBuild, reinstallAll);
 
     m_mainWindowController = std::make_unique<QuillsteadWindowController>(this);
+    installPaneHooks(this);
+
+    // The sync engine reports to this application and serves the stores' sync requests.
+    QuillsteadSyncDelegate::Environment syncEnvironment;
+    syncEnvironment.toolbar = [this] { return m_mainWindowController ? m_mainWindowController->toolbar() : nullptr; };
+    syncEnvironment.syncSettingsVisible = [this] {
+        return isPreferencesPaneVisible(QuillsteadSyncDelegate::kSyncSettingsPane);
+    };
+    m_syncDelegate = std::make_unique<QuillsteadSyncDelegate>(m_center, defaults(), std::move(syncEnvironment));
+    qs::cloud::installSyncEngine(m_syncDelegate.get());
+    qs::cloud::SyncManager::instance().setAutoSyncFreq(defaults().integerForKey(QStringLiteral("autoSyncFreq")));
+
     m_mainWindowController->showWindow();
 
     if (defaults().integerForKey(QStringLiteral("prevAppVersion")) != appVersion())
@@ -507,6 +531,10 @@ void QuillsteadAppController::onStartSpeaking()
 void QuillsteadAppController::onStopSpeaking()
 {
     postFromController(QStringLiteral("UserWantsToStopSpeakingNotification"));
+    if (const auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->isSpeaking()) {
+        synthesizer->clearFinishedHandler();
+        synthesizer->stop();
+    }
 }
 
 void QuillsteadAppController::onAboutThisBook()
@@ -654,6 +682,28 @@ void QuillsteadAppController::onAboutQuillstead()
             .arg(QString::fromLatin1(qVersion()), JavaScript::stringWithUniqueDeviceID()));
 }
 
+void QuillsteadAppController::onSyncNow()
+{
+    if (!defaults().boolForKey(QStringLiteral("credentialsValid"))) {
+        Alert alert;
+        alert.messageText = QStringLiteral("You must be logged into your Tavrosen account to synchronize your "
+                                           "user-created data with the Tavrosen Cloud.");
+        Alerts::shared().runModal(alert);
+        showPreferencesPane(qs::cloud::SyncCustomerIDResolutionWindowController::kCustomerIdPreferencesPane);
+        return;
+    }
+    const qint64 customer = defaults().integerForKey(QStringLiteral("customerIDNum"));
+    const qint64 syncedTo = QuillsteadSyncDelegate::syncedToCustomerID();
+    if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(customer, syncedTo,
+            m_mainWindowController ? m_mainWindowController->window() : nullptr,
+            [this](int pane) { showPreferencesPane(pane); }))
+        return;
+    // Resolving may have removed the local user data: no search result kept from it may stand.
+    if (syncedTo >= 1 && syncedTo != customer)
+        userdatasearch::clearUserDataSearchCache();
+    qs::cloud::SyncManager::instance().syncAll(true);
+}
+
 // ---- Dispatch by tag and menu state ----
 
 void QuillsteadAppController::performCommand(int tag)
@@ -667,6 +717,9 @@ void QuillsteadAppController::performCommand(int tag)
         break;
     case 103:
         onCloseBook();
+        break;
+    case 113:
+        onAboutThisBook();
         break;
     case 104:
     case 1001:
@@ -718,6 +771,13 @@ void QuillsteadAppController::performCommand(int tag)
     case 417:
         onToggleLinkPreview();
         break;
+    case 403:
+        if (m_mainWindowController)
+            m_mainWindowController->setTabBarVisible(!m_mainWindowController->isTabBarVisible());
+        break;
+    case 602:
+        onSyncNow();
+        break;
     case 702:
         onGoToToday();
         break;
@@ -748,6 +808,9 @@ void QuillsteadAppController::menuNeedsUpdate(QMenu* menu)
     const QString footnotes = defaults().stringForKey(kFootnoteStyle);
     for (QAction* action : menu->actions()) {
         switch (action->data().toInt()) {
+        case 403:
+            action->setChecked(m_mainWindowController && m_mainWindowController->isTabBarVisible());
+            break;
         case 404:
             action->setChecked(m_mainWindowController && m_mainWindowController->isStudyPaneVisible());
             break;
@@ -798,6 +861,11 @@ MASPreferencesWindowController* QuillsteadAppController::preferencesWindowContro
         });
     }
     return m_preferences.get();
+}
+
+bool QuillsteadAppController::isPreferencesPaneVisible(int index) const
+{
+    return m_preferences && m_preferences->isVisible() && m_preferences->indexOfSelectedController() == index;
 }
 
 void QuillsteadAppController::onPreferences()

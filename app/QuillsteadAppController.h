@@ -17,6 +17,7 @@
 #include <memory>
 
 class QuillsteadWindowController;
+class QuillsteadSyncDelegate;
 class MASPreferencesWindowController;
 class QLocalServer;
 class QAction;
@@ -110,10 +111,16 @@ public:
     void onBookstore();
     void onMyOffers();
     void onAboutQuillstead();
+    // A full sync the user asked for: an account is needed, and data synced for another customer is
+    // resolved first.
+    void onSyncNow();
+    QuillsteadSyncDelegate* syncDelegate() const { return m_syncDelegate.get(); }
     // The settings window, made on first use and dropped again when it closes.
     void onPreferences();
     void showPreferencesPane(int index);
     MASPreferencesWindowController* preferencesWindowController();
+    // True while the settings window is shown on the page of that index.
+    bool isPreferencesPaneVisible(int index) const;
 
 signals:
     // A toast was shown (tests read it).
@@ -130,4 +137,5 @@ private:
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
     QLocalServer* m_instanceServer = nullptr;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;
+    std::unique_ptr<QuillsteadSyncDelegate> m_syncDelegate;
 };

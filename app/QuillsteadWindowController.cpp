@@ -1,5 +1,6 @@
 #include "app/QuillsteadWindowController.h"
 
+#include "app/AboutThisBookWindowController.h"
 #include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
 #include "app/ModalTextFieldWindowController.h"
@@ -9,6 +10,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "panes/BookPaneFactory.h"
+#include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layoutview/LayoutPanes.h"
@@ -121,7 +123,7 @@ constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"Op
 // Commands of parts of the program that are not in this build yet: shown, but disabled.
 const QSet<int>& unavailableTags()
 {
-    static const QSet<int> tags {102, 113, 602, 403};
+    static const QSet<int> tags {102};
     return tags;
 }
 
@@ -216,6 +218,9 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     });
     m_layoutViewController->setSaveStateHandler([this] { m_app->preemptiveSaveState(); });
     m_layoutViewController->setWebLinkHandler(&BookPaneFactory::openWebLink);
+    m_layoutViewController->setBookPropertiesHandler([this](const std::shared_ptr<SourceTuple>& book) {
+        AboutThisBookWindowController::runWithSourceTuple(book, m_window.get());
+    });
     // Every ordinary region gets a book pane, the study region the study pane.
     BookPaneViewController::Environment environment;
     environment.layouts = &LayoutManager::sharedLayoutManager();
@@ -421,7 +426,7 @@ void QuillsteadWindowController::buildToolbar()
         if (identifier == QLatin1String("flexibleSpace")) {
             auto* spacer = new QWidget(m_toolbar);
             spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-            m_toolbar->addWidget(spacer);
+            m_toolbar->addWidget(spacer)->setObjectName(identifier);
             continue;
         }
         const int tag = QuillsteadWindow::tagForToolbarIdentifier(identifier);
@@ -568,6 +573,12 @@ bool QuillsteadWindowController::isTabBarVisible() const
     return !m_tabBar->isHidden();
 }
 
+void QuillsteadWindowController::setTabBarVisible(bool visible)
+{
+    m_tabBar->setVisible(visible);
+    m_addLayoutButton->setVisible(visible);
+}
+
 void QuillsteadWindowController::tabMoved()
 {
     if (!m_ignoreTabViewDelegateMessages)
@@ -603,6 +614,11 @@ void QuillsteadWindowController::tabSelected(int index)
 }
 
 // ---- Dispatch and validation ----
+
+const QSet<int>& QuillsteadWindowController::unavailableCommandTags()
+{
+    return unavailableTags();
+}
 
 void QuillsteadWindowController::toolbarItemSelected(int tag)
 {
@@ -668,6 +684,12 @@ void QuillsteadWindowController::toolbarItemSelected(int tag)
     case 506:
         goForwardInHistory();
         return;
+    case 409:
+        m_layoutViewController->nextBookPane();
+        return;
+    case 410:
+        m_layoutViewController->previousBookPane();
+        return;
     case 701:
         NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToToggleCurrentReading"),
             this,
@@ -688,8 +710,10 @@ bool QuillsteadWindowController::validateToolbarItem(int tag) const
     switch (tag) {
     case 102:
         return false;
-    case 226:
-        return false;  // enabled by the speech commands while they speak
+    case 226: {
+        const auto synthesizer = SpeechSynthesizer::shared();
+        return synthesizer && synthesizer->isSpeaking();
+    }
     case 416:
         return !defaults().boolForKey(QStringLiteral("syncBiblesComm"));
     case 505:
@@ -730,6 +754,8 @@ bool QuillsteadWindowController::validateMenuItem(int tag) const
     case 221:
     case 222:
         return canFormat(tag);
+    case 113:
+        return m_layoutViewController->activeSourceTuple() != nullptr;
     default:
         return true;
     }
@@ -815,11 +841,19 @@ void QuillsteadWindowController::updateActionStates()
 
 QuillsteadWindowController::CurrentBook QuillsteadWindowController::currentBookAndSection() const
 {
-    return {};
+    CurrentBook current;
+    const LayoutBookPane* pane = m_layoutViewController->currentBookPane();
+    if (pane == nullptr)
+        return current;
+    current.book = pane->currentSourceTuple();
+    current.section = static_cast<quint32>(pane->currentSourceSection());
+    current.region = m_layoutViewController->currentRegion();
+    return current;
 }
 
 void QuillsteadWindowController::makeGoToPaneCurrent()
 {
+    m_layoutViewController->makeGoToPaneCurrent();
 }
 
 void QuillsteadWindowController::setShowStudyPane(bool show)

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QVariantMap>
 
 #include <memory>
@@ -76,8 +77,11 @@ public:
     void selectLayoutAtIndex(quint64 index);
     void selectLayoutWithName(const QString& name);
     bool isTabBarVisible() const;
+    // Shows or hides the layout tab bar with its "+" button (the Layout Tabs command).
+    void setTabBarVisible(bool visible);
 
-    // Dispatch and validation by tag.
+    // Dispatch and validation by tag. The commands of parts not in this build are always disabled.
+    static const QSet<int>& unavailableCommandTags();
     void toolbarItemSelected(int tag);
     bool validateToolbarItem(int tag) const;
     bool validateMenuItem(int tag) const;

@@ -3,6 +3,7 @@
 #include "platform/AppFolders.h"
 #include "platform/VariantKinds.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -139,6 +140,20 @@ std::shared_ptr<UserDefaults> g_standard;
 UserDefaults::UserDefaults(const QString& filePath)
     : m_settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat))
 {
+    // A file that cannot be read as settings would never be written again (QSettings refuses to
+    // overwrite what it could not read), so every change would be lost. It is kept aside as
+    // "<file>.damaged" and the settings start over from the registered defaults. (The file is read
+    // on first use: its status is known only after a read.)
+    m_settings->contains(QStringLiteral("-"));
+    if (m_settings->status() == QSettings::FormatError) {
+        m_settings.reset();
+        const QString aside = filePath + QStringLiteral(".damaged");
+        QFile::remove(aside);
+        if (!QFile::rename(filePath, aside))
+            QFile::remove(filePath);
+        qWarning("The settings file could not be read; it was kept as %s", qPrintable(aside));
+        m_settings = std::make_unique<QSettings>(filePath, QSettings::IniFormat);
+    }
     // QSettings would write pending changes later from an event on its own thread, outside our
     // lock. Without a thread it gets no events; every change is written at once instead.
     m_settings->moveToThread(nullptr);

@@ -344,7 +344,21 @@ void clearColorSearchCache()
 {
     const std::string root = cacheRoot();
     if (!root.empty())
-        deleteFolderRecursively((root + "color").c_str());
+        deleteFolderRecursively((root + kindFolder(kColour)).c_str());
+}
+
+void clearNoteSearchCache()
+{
+    const std::string root = cacheRoot();
+    if (!root.empty())
+        deleteFolderRecursively((root + kindFolder(kNote)).c_str());
+}
+
+void clearCategorySearchCache()
+{
+    const std::string root = cacheRoot();
+    if (!root.empty())
+        deleteFolderRecursively((root + kindFolder(kCategory)).c_str());
 }
 
 void invalidateUserDataSearchCacheForBook(int32_t kind, const cBibleRef& reference)

@@ -53,10 +53,13 @@ bool userDataSearchCacheLoad(cSearchExpressionResult& result, const char* mainEx
 bool userDataSearchCacheStore(const cSearchExpressionResult& result, const char* mainExpression,
     const std::u16string& limit, uint16_t publisher, uint16_t book, uint8_t edition);
 
-// Removes the whole cache (after all user data is removed) or the colour results (after all
-// highlights are removed).
+// Removes the whole cache (after all user data is removed), the colour results (after all
+// highlights are removed), or the note or bookmark category results (after notes or bookmarks were
+// written by something other than the stores, such as received sync records).
 void clearUserDataSearchCache();
 void clearColorSearchCache();
+void clearNoteSearchCache();
+void clearCategorySearchCache();
 
 // After a change to the verses of `reference`: the cached colour (kind 1) or note (kind 4) results of
 // every Bible.

@@ -1,32 +1,56 @@
 #include "app/QuillsteadAppController.h"
 
+#include "tools/standin-services/StandinTestServer.h"
+
+#include "app/AboutThisBookWindowController.h"
+#include "app/ApplicationBookPaneHooks.h"
 #include "app/ModalTextFieldWindowController.h"
+#include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
+#include "cloud/account/CustomerPassword.h"
+#include "cloud/protocol/SyncTime.h"
+#include "cloud/sync/SyncLocalData.h"
+#include "cloud/sync/SyncManager.h"
 #include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "panes/bookpane/BookPaneViewController.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layoutview/LayoutView.h"
+#include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "search/execution/cMultiBookSearchHits.h"
+#include "search/execution/cSearchExpressionResult.h"
+#include "studypane/StudyPaneViewController.h"
+#include "userdata/cBibleNote.h"
+#include "userdata/cBookmark.h"
+#include "userdata/cBookmarkMgr.h"
+#include "userdata/cNoteDoc.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
 
 #include <atomic>
 #include <thread>
@@ -360,4 +384,463 @@ TEST_F(Shell, PromptDefaultsAndToastSizes)
     QWidget* toast = Toast::show(QStringLiteral("Link previews enabled."), 12);
     EXPECT_EQ(toast->size(), QSize(630, 100));
     toast->close();
+}
+
+namespace {
+
+// Closes every modal window that opens while it lives, and remembers each one's class and title.
+class ModalCloser {
+public:
+    ModalCloser()
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr)
+                return;
+            seen.append(
+                QString::fromLatin1(modal->metaObject()->className()) + QLatin1Char(':') + modal->windowTitle());
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        });
+        m_timer.start(20);
+    }
+    QStringList seen;
+
+private:
+    QTimer m_timer;
+};
+
+bool waitFor(const std::function<bool()>& condition, int ms = 30000)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition() && waited.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return condition();
+}
+
+QString g_unexpectedTag;
+void catchUnexpectedTags(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (message.contains(QLatin1String("Unexpected menu item or toolbar button tag")))
+        g_unexpectedTag = message;
+}
+
+}  // namespace
+
+TEST_F(Shell, ADamagedSettingsFileIsKeptAsideAndTheReaderStartsWithDefaults)
+{
+    const QString file = UserDefaults::defaultFilePath();
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    static const char raw[] = "\x00\x01\x02[General\nbaseFontSize=99\xff\xfe[[[";
+    const QByteArray damaged(raw, sizeof(raw) - 1);
+    {
+        QFile settings(file);
+        ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        settings.write(damaged);
+    }
+    UserDefaults::setStandardUserDefaults(nullptr);
+    QuillsteadAppController& app = launch();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("autoSyncFreq")), 3600000);
+    EXPECT_NE(defaults.integerForKey(QStringLiteral("baseFontSize")), 99);
+    EXPECT_GT(defaults.integerForKey(QStringLiteral("baseFontSize")), 0);
+    EXPECT_EQ(LayoutManager::sharedLayoutManager().count(), 1u);
+    EXPECT_EQ(app.mainWindowController()->tabBar()->count(), 1);
+    QFile aside(file + QStringLiteral(".damaged"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), damaged);
+    quit();
+    // What the reader saves on quit reaches the new file.
+    UserDefaults reread(file);
+    EXPECT_GT(reread.floatForKey(QStringLiteral("mainWindowWidth")), 0.0f);
+}
+
+TEST_F(Shell, EveryTaggedCommandReachesItsAction)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    LayoutViewController* panes = window->layoutViewController();
+    ASSERT_TRUE(waitFor([panes] { return panes->activeSourceTuple() != nullptr; })) << "the first books open";
+
+    QList<int> tags;
+    for (int tag = 1; tag < 2000; ++tag)
+        if (!window->actionsForTag(tag).isEmpty())
+            tags.append(tag);
+    // The commands that close things run last, so the others find the first screen.
+    for (int last : {103, 105})
+        if (tags.removeOne(last))
+            tags.append(last);
+    ASSERT_GT(tags.size(), 40);
+
+    QStringList posted;
+    QList<GoToRequest> goTos;
+    for (const char* name : {"UserWantsToCloseActiveBookNotification", "UserWantsToSplitActivePaneNotification",
+             "UserWantsToCloseActivePaneNotification", "UserWantsToStartSpeakingNotification",
+             "EverybodySyncToMeNotification"})
+        NotificationCenter::defaultCenter().addObserver(
+            &posted, QString::fromLatin1(name), [&posted](Notification& n) { posted.append(n.name); });
+    NotificationCenter::defaultCenter().addObserver(&goTos, GoToNames::GoToNotification,
+        [&goTos](Notification& n) { goTos.append(GoToRequest::fromUserInfo(n.userInfo)); });
+    QStringList toasts;
+    QObject::connect(&app, &QuillsteadAppController::toastShown, [&toasts](const QString& t) { toasts.append(t); });
+
+    // Enabled by the state of the panes, the history, speech or the note editor (the format commands).
+    QSet<int> stateDependent {108, 113, 223, 226, 416, 505, 506, 701, 1001, 1002};
+    for (int format = 210; format <= 222; ++format)
+        stateDependent.insert(format);
+    const QSet<int>& unavailable = QuillsteadWindowController::unavailableCommandTags();
+    const QtMessageHandler previous = qInstallMessageHandler(catchUnexpectedTags);
+    ModalCloser closer;
+    int reached = 0;
+    for (int tag : tags) {
+        window->updateActionStates();
+        QAction* action = window->actionsForTag(tag).first();
+        if (unavailable.contains(tag)) {
+            for (QAction* each : window->actionsForTag(tag))
+                EXPECT_FALSE(each->isEnabled()) << tag;
+            continue;
+        }
+        if (!action->isEnabled()) {
+            EXPECT_TRUE(stateDependent.contains(tag)) << tag << " is disabled without a reason";
+            continue;
+        }
+        // Speaking for real drives the system's speech engine, whose synthesis thread outlives a
+        // test program that ends mid-sentence; the speech commands have tests of their own.
+        if (tag == 225)
+            continue;
+        posted.clear();
+        goTos.clear();
+        toasts.clear();
+        closer.seen.clear();
+        s_alerts->clear();
+        g_unexpectedTag.clear();
+        if (tag == 501 || tag == 611)
+            window->setShowStudyPane(true);
+        const bool studyWasVisible = window->isStudyPaneVisible();
+        const LayoutRegion* region = LayoutManager::sharedLayoutManager().currentLayout()->currentRegion();
+
+        action->trigger();
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(g_unexpectedTag.isEmpty()) << tag << ": " << g_unexpectedTag.toStdString();
+        ++reached;
+
+        const QString modal = closer.seen.join(QLatin1Char('|'));
+        switch (tag) {
+        case 103:
+            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToCloseActiveBookNotification")));
+            break;
+        case 104:
+        case 1001:
+        case 1002:
+            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToSplitActivePaneNotification"))) << tag;
+            break;
+        case 105:
+            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToCloseActivePaneNotification")));
+            break;
+        case 106:
+            EXPECT_TRUE(modal.contains(QStringLiteral("New Layout"))) << modal.toStdString();
+            break;
+        case 107:
+            EXPECT_TRUE(modal.contains(QStringLiteral("ModalTextFieldWindowController"))) << modal.toStdString();
+            break;
+        case 113:
+            EXPECT_TRUE(modal.contains(QStringLiteral("AboutThisBookWindowController"))) << modal.toStdString();
+            break;
+        case 209:
+            EXPECT_TRUE(modal.contains(QStringLiteral("CopyPassageWindowController"))) << modal.toStdString();
+            break;
+        case 403:
+            EXPECT_FALSE(window->isTabBarVisible()) << "the layout tabs hide";
+            window->setTabBarVisible(true);
+            break;
+        case 404:
+            EXPECT_NE(window->isStudyPaneVisible(), studyWasVisible);
+            break;
+        case 405:
+        case 406:
+            EXPECT_TRUE(app.isPreferencesPaneVisible(tag - 404)) << tag;
+            app.preferencesWindowController()->close();
+            QCoreApplication::processEvents();
+            break;
+        case 407:
+        case 408:
+        case 415:
+        case 417:
+            EXPECT_EQ(toasts.size(), 1) << tag;
+            break;
+        case 409:
+        case 410:
+            EXPECT_NE(LayoutManager::sharedLayoutManager().currentLayout()->currentRegion(), region) << tag;
+            break;
+        case 416:
+            EXPECT_TRUE(posted.contains(QStringLiteral("EverybodySyncToMeNotification")));
+            break;
+        case 501:
+        case 611: {
+            auto* study = dynamic_cast<StudyPaneViewController*>(panes->view()->studyPane());
+            ASSERT_NE(study, nullptr);
+            EXPECT_EQ(study->selectedTabViewItem(),
+                tag == 501 ? StudyPaneViewController::kFindTab : StudyPaneViewController::kNavigatorTab);
+            break;
+        }
+        case 602:
+            ASSERT_EQ(s_alerts->shown().size(), 1);
+            EXPECT_TRUE(s_alerts->shown()[0].messageText.startsWith(QStringLiteral("You must be logged into")));
+            EXPECT_TRUE(app.isPreferencesPaneVisible(3));
+            app.preferencesWindowController()->close();
+            QCoreApplication::processEvents();
+            break;
+        case 702:
+            ASSERT_FALSE(goTos.isEmpty());
+            EXPECT_TRUE(goTos.first().todaysReading);
+            break;
+        case 901:
+            ASSERT_FALSE(goTos.isEmpty());
+            ASSERT_TRUE(goTos.first().sourceTuple);
+            EXPECT_EQ(goTos.first().sourceTuple->bookID(), 24);
+            break;
+        default:
+            break;
+        }
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_GT(reached, 25);
+    NotificationCenter::defaultCenter().removeObserver(&posted);
+    NotificationCenter::defaultCenter().removeObserver(&goTos);
+    quit();
+}
+
+TEST_F(Shell, AboutThisBookShowsTheDescriptionInTheBodyFontAndCopiesTheCitation)
+{
+    QuillsteadAppController& app = launch();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setInteger(12, QStringLiteral("baseFontSize"));
+    defaults.setString(QStringLiteral("Arial"), QStringLiteral("bodyFont"));
+    const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForPubID(1, 101);
+    ASSERT_TRUE(kjv);
+    const QString citation = kjv->bibliographicCitation();
+    ASSERT_FALSE(citation.isEmpty());
+    {
+        AboutThisBookWindowController about(kjv, app.mainWindowController()->window());
+        EXPECT_EQ(about.loadedHtml(),
+            QStringLiteral("<html><body style='margin:3px; font:normal 12pt Arial;'>") + kjv->aboutThisBookContents() +
+                QStringLiteral("</body></html>"));
+        EXPECT_TRUE(about.loadedHtml().contains(QStringLiteral("Book Identifier: 1:101:")));
+        QApplication::clipboard()->clear();
+        about.copyButton()->click();
+        EXPECT_EQ(QApplication::clipboard()->text(), citation);
+
+        EXPECT_TRUE(about.webView()->toPlainText().contains(QStringLiteral("Book Identifier: 1:101:")));
+        about.show();
+        QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+        waitFor([] { return false; }, 200);
+        about.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/about-this-book.png"));
+    }
+    // A font name cannot end the style attribute or its declaration.
+    defaults.setString(QStringLiteral("Arial'; background:red\" onload=\"x"), QStringLiteral("bodyFont"));
+    const QString page = AboutThisBookWindowController::pageHtml(*kjv);
+    const qsizetype body = page.indexOf(QStringLiteral("<body"));
+    const QString head = page.mid(body, page.indexOf(QLatin1Char('>'), body) - body + 1);
+    EXPECT_EQ(head.count(QLatin1Char('\'')), 2) << head.toStdString();
+    EXPECT_EQ(head.count(QLatin1Char(';')), 2) << head.toStdString();
+    EXPECT_FALSE(head.contains(QLatin1Char('"')));
+
+    // The command opens it for the book of the current pane, and only when there is one.
+    LayoutViewController* panes = app.mainWindowController()->layoutViewController();
+    ASSERT_TRUE(waitFor([panes] { return panes->activeSourceTuple() != nullptr; }));
+    app.mainWindowController()->updateActionStates();
+    EXPECT_TRUE(app.mainWindowController()->actionsForTag(113).first()->isEnabled());
+    ModalCloser closer;
+    app.mainWindowController()->toolbarItemSelected(113);
+    EXPECT_EQ(closer.seen.size(), 1);
+    EXPECT_TRUE(closer.seen.value(0).startsWith(QStringLiteral("AboutThisBookWindowController:About ")));
+    quit();
+}
+
+TEST_F(Shell, SyncNowWithDataOfAnotherCustomerAsksFirstAndCancellingSyncsNothing)
+{
+    QuillsteadAppController& app = launch();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(true, QStringLiteral("credentialsValid"));
+    defaults.setInteger(5, QStringLiteral("customerIDNum"));
+    qs::cloud::SyncLocalData().setSyncedCustomerId(7);
+    EXPECT_FALSE(app.syncDelegate()->syncAutomatically());
+    qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
+    // The server is one that nobody listens on: a sync that started would report an error.
+    engine.setServer(QStringLiteral("127.0.0.1"), 9);
+    ModalCloser closer;
+    app.mainWindowController()->toolbarItemSelected(602);
+    EXPECT_EQ(closer.seen.size(), 1);
+    EXPECT_TRUE(closer.seen.value(0).endsWith(QStringLiteral(":Cloud Sync")))
+        << closer.seen.join(QLatin1Char('|')).toStdString();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(engine.syncQueue().isEmpty());
+    EXPECT_EQ(engine.goal(), qs::cloud::SyncManager::Idle);
+    EXPECT_FALSE(engine.hasConnection());
+    quit();
+}
+
+TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    // Another device of the account puts a note on Matthew 5:3 on the server.
+    {
+        standin_test::SyncClient other(server.syncPort());
+        ASSERT_TRUE(other.greeting());
+        const auto login = other.login(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"), "device-b");
+        ASSERT_TRUE(login.has_value());
+        other.send("ADD", QStringLiteral("BIBLENOTES"),
+            {QStringLiteral("1"), qs::cloud::formatSyncTime(qs::cloud::currentSyncTimeMs()), QStringLiteral("40"),
+                QStringLiteral("5"), QStringLiteral("3"), QStringLiteral("<p>Blessed: the poor in spirit</p>")});
+        const auto added = other.next();
+        ASSERT_TRUE(added.has_value());
+        EXPECT_EQ(added->verb(), QStringLiteral("ADDED"));
+        ASSERT_EQ(added->noun(), QStringLiteral("SUCCESS")) << added->paramAtIndex(3).toStdString();
+    }
+
+    QuillsteadAppController& app = launch();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
+    defaults.setInteger(10001, QStringLiteral("customerIDNum"));
+    defaults.setBool(true, QStringLiteral("credentialsValid"));
+    ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("demo")));
+    qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
+    engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
+
+    // The notes of the King James Version are searched once before the sync: the empty result is kept.
+    const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForPubID(1, 101);
+    ASSERT_TRUE(kjv);
+    const auto document = SourceTuple::allocateSourceForFile(kjv->filepath());
+    ASSERT_TRUE(document);
+    const quint32 section = kjv->sectionForBibleKey((40u << 16) | (5u << 8) | 3u);
+    auto notedSections = [&document] {
+        cMultiBookSearchHits hits(u"", u"NOTE()");
+        EXPECT_TRUE(hits.addBook(*document));
+        return hits.currentResult() != nullptr ? hits.currentResult()->hitCount() : 0xFFFFFFFFu;
+    };
+    EXPECT_EQ(notedSections(), 0u);
+
+    QToolBar* toolbar = app.mainWindowController()->toolbar();
+    auto indexOf = [toolbar](const QString& identifier) {
+        const QList<QAction*> items = toolbar->actions();
+        for (qsizetype i = 0; i < items.size(); ++i)
+            if (items[i]->objectName() == identifier)
+                return i;
+        return qsizetype(-1);
+    };
+    const qsizetype button = indexOf(QStringLiteral("Cloud Sync"));
+    ASSERT_GE(button, 0);
+    qsizetype progressAt = -1;
+    QStringList posted;
+    bool notesChanged = false;
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    center.addObserver(&posted, QStringLiteral("qsSyncCommStartedNotification"),
+        [&posted](Notification& n) { posted.append(n.name); });
+    center.addObserver(&posted, QStringLiteral("qsSyncProgressPercentNotification"), [&](Notification&) {
+        if (progressAt < 0)
+            progressAt = indexOf(QStringLiteral("progress"));
+    });
+    for (const char* name : {"qsSyncCommFinishedNotification", "qsSyncErrorOccurredNotification"})
+        center.addObserver(&posted, QString::fromLatin1(name), [&posted](Notification& n) {
+            posted.append(n.name + n.userInfo.value(QStringLiteral("message")).toString());
+        });
+    center.addObserver(&posted, QStringLiteral("qsNotesHaveChangedNotification"),
+        [&](Notification& n) { notesChanged = notesChanged || n.userInfo.value(QStringLiteral("changed")).toBool(); });
+
+    app.mainWindowController()->updateActionStates();
+    ASSERT_TRUE(app.mainWindowController()->actionsForTag(602).first()->isEnabled());
+    app.mainWindowController()->toolbarItemSelected(602);
+    EXPECT_TRUE(waitFor([&posted] { return posted.contains(QStringLiteral("qsSyncCommFinishedNotification")); }));
+    waitFor([&engine] { return engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); });
+    center.removeObserver(&posted);
+
+    EXPECT_EQ(posted, (QStringList {"qsSyncCommStartedNotification", "qsSyncCommFinishedNotification"}));
+    EXPECT_EQ(progressAt, button) << "the busy item stood where the button was";
+    EXPECT_EQ(indexOf(QStringLiteral("Cloud Sync")), button);
+    EXPECT_EQ(indexOf(QStringLiteral("progress")), -1);
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("credentialsValid")));
+    EXPECT_EQ(QuillsteadSyncDelegate::syncedToCustomerID(), 10001);
+    EXPECT_TRUE(notesChanged);
+
+    // The received note is found by the next search, not hidden behind the result kept before.
+    EXPECT_EQ(notedSections(), 1u);
+    cMultiBookSearchHits again(u"", u"NOTE()");
+    ASSERT_TRUE(again.addBook(*document));
+    EXPECT_TRUE(again.currentResult()->containsSection(section));
+    quit();
+}
+
+TEST_F(Shell, BookPanesReachTheStoresTheCopierAndTheCommandsThroughTheirHooks)
+{
+    QuillsteadAppController& app = launch();
+    BookPaneHooks& hooks = BookPaneHooks::current();
+    ASSERT_NE(dynamic_cast<ApplicationBookPaneHooks*>(&hooks), nullptr) << "installed at start-up";
+    const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForPubID(1, 101);
+    ASSERT_TRUE(kjv);
+    const quint32 john316 = (43u << 16) | (3u << 8) | 16u;
+
+    // Notes and bookmarks of a verse, from the stores; removing the note says so.
+    EXPECT_FALSE(hooks.hasNote(kjv, john316, true));
+    cBibleNote note;
+    note.booknum = 43;
+    note.chapter = 3;
+    note.verse = 16;
+    note.note.assignFromUTF8("<p>For God so loved</p>");
+    ASSERT_TRUE(noteDocInstance()->saveBibleNote(note, false));
+    EXPECT_TRUE(hooks.hasNote(kjv, john316, true));
+    bool notesChanged = false;
+    NotificationCenter::defaultCenter().addObserver(&notesChanged, QStringLiteral("qsNotesHaveChangedNotification"),
+        [&notesChanged](Notification&) { notesChanged = true; });
+    hooks.deleteNote(kjv, john316, kjv->sectionForBibleKey(john316), true);
+    EXPECT_FALSE(hooks.hasNote(kjv, john316, true));
+    EXPECT_TRUE(notesChanged);
+    NotificationCenter::defaultCenter().removeObserver(&notesChanged);
+
+    EXPECT_FALSE(hooks.hasBookmarks(kjv, john316, true));
+    {
+        cBookmarkMgr bookmarks;
+        ASSERT_TRUE(bookmarks.openDatabase(nullptr, true, false));
+        cBookmark mark;
+        mark.setBibleVerse(john316, 0);
+        ASSERT_TRUE(bookmarks.addBookmark(mark, false, false, false));
+        bookmarks.close();
+    }
+    EXPECT_TRUE(hooks.hasBookmarks(kjv, john316, true));
+    EXPECT_FALSE(hooks.hasBookmarks(kjv, john316 + 1, true));
+
+    // Speech reads the verses through the passage copier.
+    const quint32 section = kjv->sectionForBibleKey(john316);
+    const QString spoken =
+        hooks.passagePlainText(kjv, true, section, section, BookPaneViewController::speechTextOptions());
+    EXPECT_TRUE(spoken.contains(QStringLiteral("For God so loved the world"))) << spoken.toStdString();
+    EXPECT_FALSE(spoken.contains(QStringLiteral("G2316"))) << "no Strong's numbers are read aloud";
+    EXPECT_TRUE(hooks.passagePlainText(kjv, true, section + 1, section, {}).isEmpty());
+
+    // Image names that would leave the book's image folder are refused.
+    for (const char* name : {"../escape.png", "/etc/passwd", "sub/dir.png", ".hidden", ""})
+        EXPECT_TRUE(hooks.copyImageToCache(QString::fromLatin1(name), kjv).isEmpty()) << name;
+    EXPECT_TRUE(hooks.copyImageToCache(QStringLiteral("not-in-the-book.png"), kjv).isEmpty());
+    const QString html = QStringLiteral("<p><img src='qsbook://x/missing.png'> text</p>");
+    EXPECT_EQ(hooks.patchImageSources(html, kjv), html);
+
+    // Pane commands of the context menu reach the application's commands.
+    QStringList split;
+    NotificationCenter::defaultCenter().addObserver(&split, QStringLiteral("UserWantsToSplitActivePaneNotification"),
+        [&split](Notification& n) { split.append(n.userInfo.value(QStringLiteral("vertical")).toString()); });
+    hooks.appAction(QStringLiteral("onNewPane:"), 1002, nullptr);
+    hooks.appAction(QStringLiteral("onNewPane:"), 1001, nullptr);
+    EXPECT_EQ(split, (QStringList {QStringLiteral("1"), QStringLiteral("0")}));
+    NotificationCenter::defaultCenter().removeObserver(&split);
+    LayoutViewController* panes = app.mainWindowController()->layoutViewController();
+    EXPECT_EQ(hooks.canCurrentPaneSplit(true), panes->canCurrentPaneSplitHorizontally());
+    QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
+    hooks.preemptiveSaveState();
+    EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
+    quit();
+    EXPECT_EQ(dynamic_cast<ApplicationBookPaneHooks*>(&BookPaneHooks::current()), nullptr) << "taken out at quit";
 }

@@ -225,3 +225,30 @@ TEST_F(UserDefaultsTest, ConcurrentReadsAndWrites)
 }
 
 }  // namespace
+
+TEST_F(UserDefaultsTest, ADamagedFileIsKeptAsideAndChangesAreStoredAgain)
+{
+    static const char raw[] = "\x00\x01\x02[General\nwocInRed=1\xff\xfe[[[";
+    const QByteArray damaged(raw, sizeof(raw) - 1);
+    {
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(damaged);
+    }
+    {
+        UserDefaults d(path());
+        d.registerDefaults({{QStringLiteral("baseFontSize"), 16}});
+        EXPECT_EQ(d.integerForKey(QStringLiteral("baseFontSize")), 16);
+        EXPECT_TRUE(d.storedKeys().isEmpty());
+        d.setInteger(12, QStringLiteral("baseFontSize"));
+    }
+    // The change reached the file, and the damaged file is there as it was.
+    UserDefaults again(path());
+    EXPECT_EQ(again.integerForKey(QStringLiteral("baseFontSize")), 12);
+    QFile aside(path() + QStringLiteral(".damaged"));
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), damaged);
+    // A readable file is left alone.
+    EXPECT_TRUE(again.synchronize());
+    EXPECT_FALSE(QFile::exists(path() + QStringLiteral(".damaged.damaged")));
+}

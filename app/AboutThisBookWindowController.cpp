@@ -1,0 +1,72 @@
+#include "app/AboutThisBookWindowController.h"
+
+#include "library/SourceTuple.h"
+#include "platform/UserDefaults.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+AboutThisBookWindowController::AboutThisBookWindowController(std::shared_ptr<SourceTuple> book, QWidget* parent)
+    : QDialog(parent), m_book(std::move(book))
+{
+    setObjectName(QStringLiteral("AboutThisBookWindow"));
+    setWindowTitle(m_book ? tr("About %1").arg(m_book->name()) : tr("About This Book"));
+    resize(520, 560);
+    m_webView = new QTextBrowser(this);
+    m_webView->setObjectName(QStringLiteral("webView"));
+    m_webView->setOpenLinks(false);
+    m_webView->setOpenExternalLinks(false);
+    auto* buttons = new QDialogButtonBox(this);
+    m_copyButton = buttons->addButton(tr("Copy Bibliography"), QDialogButtonBox::ActionRole);
+    QPushButton* close = buttons->addButton(QDialogButtonBox::Close);
+    connect(m_copyButton, &QPushButton::clicked, this, &AboutThisBookWindowController::onCopyBibliography);
+    connect(close, &QPushButton::clicked, this, &AboutThisBookWindowController::onClose);
+    auto* column = new QVBoxLayout(this);
+    column->addWidget(m_webView, 1);
+    column->addWidget(buttons);
+    if (m_book) {
+        m_html = pageHtml(*m_book);
+        m_webView->setHtml(m_html);
+    }
+}
+
+AboutThisBookWindowController::~AboutThisBookWindowController()
+{
+    m_book.reset();
+}
+
+QString AboutThisBookWindowController::pageHtml(SourceTuple& book)
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    // The family goes into a style attribute: characters that would end the declaration or the
+    // attribute are left out.
+    QString family = defaults.stringForKey(QStringLiteral("bodyFont"));
+    family.remove(QRegularExpression(QStringLiteral("[\"'<>;{}\\\\&]")));
+    return QStringLiteral("<html><body style='margin:3px; font:normal %1pt %2;'>%3</body></html>")
+        .arg(QString::number(defaults.integerForKey(QStringLiteral("baseFontSize"))), family,
+            book.aboutThisBookContents());
+}
+
+void AboutThisBookWindowController::runWithSourceTuple(const std::shared_ptr<SourceTuple>& book, QWidget* parent)
+{
+    if (!book)
+        return;
+    AboutThisBookWindowController window(book, parent);
+    window.exec();
+}
+
+void AboutThisBookWindowController::onCopyBibliography()
+{
+    if (m_book)
+        QApplication::clipboard()->setText(m_book->bibliographicCitation());
+}
+
+void AboutThisBookWindowController::onClose()
+{
+    done(0);
+}

@@ -1,0 +1,170 @@
+#include "app/ApplicationBookPaneHooks.h"
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "engine/references/cBibleRef.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutViewController.h"
+#include "panes/layoutview/LocationSyncOptionsWindowController.h"
+#include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "reports/CopyPassageCopier.h"
+#include "reports/ui/CopyPassageWindowController.h"
+#include "userdata/cBookNote.h"
+#include "userdata/cNoteDoc.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QUrl>
+
+ApplicationBookPaneHooks::ApplicationBookPaneHooks(QuillsteadAppController* app) : m_app(app)
+{
+}
+
+// ---- Notes of a verse or section ----
+
+bool ApplicationBookPaneHooks::hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible)
+{
+    cNoteDoc* notes = noteDocInstance();
+    if (!book || notes == nullptr)
+        return false;
+    if (isBible)
+        return notes->hasBibleNoteInReference(cBibleRef(keyOrBlock));
+    cBookNote note;
+    return notes->readBookNote(quint16(book->pubID()), quint16(book->bookID()), quint8(book->editionNumber()),
+        qint32(book->sectionForBlock(keyOrBlock)), note);
+}
+
+void ApplicationBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible)
+{
+    cNoteDoc* notes = noteDocInstance();
+    if (!book || notes == nullptr)
+        return;
+    const bool deleted = isBible ? notes->deleteBibleNoteInReference(cBibleRef(key))
+                                 : notes->deleteBookNote(quint16(book->pubID()), quint16(book->bookID()),
+                                       quint8(book->editionNumber()), qint32(section));
+    if (deleted)
+        NotificationCenter::defaultCenter().postNotificationName(
+            QStringLiteral("qsNotesHaveChangedNotification"), nullptr, {{QStringLiteral("changed"), true}});
+}
+
+// ---- The passage copier and book images ----
+
+void ApplicationBookPaneHooks::copyPassage(const QVariantMap& request, bool now)
+{
+    if (now)
+        CopyPassageWindowController::copyNow(request);
+    else
+        CopyPassageWindowController::run(
+            request, m_app && m_app->mainWindowController() ? m_app->mainWindowController()->window() : nullptr);
+}
+
+QString ApplicationBookPaneHooks::passagePlainText(
+    const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const QVariantMap& options)
+{
+    if (!book || start > end)
+        return {};
+    QString plain;
+    if (bySection && book->isABible())
+        CopyPassageCopier::clipboardTextForStartSectionFromBible(
+            start, end, book, &plain, nullptr, options, CopyPassageProfile::dialog());
+    else if (bySection)
+        CopyPassageCopier::clipboardTextForStartSection(start, end, book, &plain, nullptr, options);
+    else
+        CopyPassageCopier::clipboardTextForStartBlock(start, end, book, &plain, nullptr, options);
+    return plain.trimmed();
+}
+
+QString ApplicationBookPaneHooks::imageCacheFolder(const SourceTuple& book)
+{
+    return AppFolders::bookImageCache(
+        {{AppFolders::AppFoldersPublisherIDKey, book.pubID()}, {AppFolders::AppFoldersBookIDKey, book.bookID()},
+            {AppFolders::AppFoldersEditionNumberKey, book.editionNumber()},
+            {AppFolders::AppFoldersRevisionNumberKey, book.revisionNumber()}});
+}
+
+QString ApplicationBookPaneHooks::copyImageToCache(const QString& fileName, const SourceTuple::Ptr& book)
+{
+    // Only a plain file name of the book: nothing that would leave the cache folder.
+    const QString name = QFileInfo(fileName).fileName();
+    if (!book || name.isEmpty() || name != fileName || name.startsWith(QLatin1Char('.')))
+        return {};
+    const QString folder = imageCacheFolder(*book);
+    const QString path = QDir(folder).filePath(name);
+    if (QFileInfo::exists(path))
+        return path;
+    QDir().mkpath(folder);
+    return book->extractImage(name, path) ? path : QString();
+}
+
+QString ApplicationBookPaneHooks::patchImageSources(const QString& html, const SourceTuple::Ptr& book)
+{
+    if (!book)
+        return html;
+    // Images of the page point at the reader's scheme; copied HTML gets files another program can read.
+    static const QRegularExpression source(
+        QStringLiteral("(<img\\b[^>]*?\\bsrc\\s*=\\s*)([\"'])([^\"']*)\\2"), QRegularExpression::CaseInsensitiveOption);
+    QString out;
+    qsizetype last = 0;
+    for (auto it = source.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const QString name = QUrl(m.captured(3)).fileName();
+        const QString file = copyImageToCache(name, book);
+        out += html.mid(last, m.capturedStart() - last);
+        if (file.isEmpty())
+            out += m.captured(0);
+        else
+            out += m.captured(1) + m.captured(2) + QUrl::fromLocalFile(file).toString() + m.captured(2);
+        last = m.capturedEnd();
+    }
+    out += html.mid(last);
+    return out;
+}
+
+// ---- Pane and window commands ----
+
+void ApplicationBookPaneHooks::appAction(const QString& action, int tag, QObject* pane)
+{
+    if (m_app == nullptr)
+        return;
+    if (action == QLatin1String("onNewPane:"))
+        m_app->onNewPane(tag);
+    else if (action == QLatin1String("onClosePane:"))
+        m_app->onClosePane();
+    else if (action == QLatin1String("onMaximizePane:"))
+        m_app->onMaximizePane();
+    else if (action == QLatin1String("onMaximizeBook:"))
+        m_app->onMaximizeBook();
+    else if (action == QLatin1String("onOpenBook:"))
+        m_app->onOpenBook();
+    else if (action == QLatin1String("onLocationSyncSettings:")) {
+        QuillsteadWindowController* window = m_app->mainWindowController();
+        LocationSyncOptionsWindowController::run(
+            dynamic_cast<LayoutBookPane*>(pane), UserDefaults::standardUserDefaults(),
+            NotificationCenter::defaultCenter(), [app = m_app] { app->preemptiveSaveState(); },
+            window ? window->window() : nullptr);
+    }
+}
+
+bool ApplicationBookPaneHooks::canCurrentPaneSplit(bool horizontally)
+{
+    QuillsteadWindowController* window = m_app ? m_app->mainWindowController() : nullptr;
+    if (window == nullptr || window->layoutViewController() == nullptr)
+        return false;
+    LayoutViewController* panes = window->layoutViewController();
+    return horizontally ? panes->canCurrentPaneSplitHorizontally() : panes->canCurrentPaneSplitVertically();
+}
+
+void ApplicationBookPaneHooks::preemptiveSaveState()
+{
+    if (m_app)
+        m_app->preemptiveSaveState();
+}
+
+void ApplicationBookPaneHooks::validateToolbar()
+{
+    if (m_app && m_app->mainWindowController())
+        m_app->mainWindowController()->updateActionStates();
+}

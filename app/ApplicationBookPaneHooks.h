@@ -1,0 +1,38 @@
+// ApplicationBookPaneHooks: what the application gives the book panes (BookPaneHooks): the study
+// pane's colour and category menus, highlights and bookmarks (StudyPaneBookPaneHooks), and here the
+// passage copier for the copy commands and for speech, the book image cache, whether a verse or
+// section carries a note and the removal of a note (the user-data stores), and the pane and window
+// commands of the context menu (the application controller and the pane manager).
+//
+// Installed once at start-up by installPaneHooks (ProgramParts.h); the application controller must
+// outlive it (it is taken out again when the controller goes). Main thread only.
+#pragma once
+
+#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
+
+class QuillsteadAppController;
+
+class ApplicationBookPaneHooks : public StudyPaneBookPaneHooks {
+public:
+    explicit ApplicationBookPaneHooks(QuillsteadAppController* app);
+
+    bool hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible) override;
+    void deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible) override;
+
+    void copyPassage(const QVariantMap& request, bool now) override;
+    QString passagePlainText(
+        const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const QVariantMap& options) override;
+    QString patchImageSources(const QString& html, const SourceTuple::Ptr& book) override;
+    QString copyImageToCache(const QString& fileName, const SourceTuple::Ptr& book) override;
+
+    void appAction(const QString& action, int tag, QObject* pane) override;
+    bool canCurrentPaneSplit(bool horizontally) override;
+    void preemptiveSaveState() override;
+    void validateToolbar() override;
+
+    // The folder of a book's extracted images.
+    static QString imageCacheFolder(const SourceTuple& book);
+
+private:
+    QuillsteadAppController* m_app;
+};

@@ -1,0 +1,251 @@
+#include "app/QuillsteadSyncDelegate.h"
+
+#include "cloud/account/CustomerPassword.h"
+#include "cloud/sync/SyncLocalData.h"
+#include "cloud/sync/SyncManager.h"
+#include "library/JavaScript.h"
+#include "platform/Alerts.h"
+#include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "search/execution/UserDataSearchCache.h"
+
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QSysInfo>
+#include <QTimer>
+#include <QToolBar>
+#include <QWidgetAction>
+
+namespace {
+
+const QString kCredentialsValid = QStringLiteral("credentialsValid");
+const QString kCustomerIDNum = QStringLiteral("customerIDNum");
+
+// The toolbar's busy item: a small indicator that keeps moving, labelled like the button it stands in for.
+QAction* makeProgressItem(QToolBar* toolbar, const QString& identifier)
+{
+    auto* action = new QWidgetAction(toolbar);
+    action->setObjectName(identifier);
+    action->setText(QuillsteadSyncDelegate::kCloudSyncItem);
+    auto* box = new QWidget(toolbar);
+    auto* column = new QVBoxLayout(box);
+    column->setContentsMargins(4, 2, 4, 2);
+    column->setSpacing(2);
+    auto* bar = new QProgressBar(box);
+    bar->setObjectName(QStringLiteral("syncProgressIndicator"));
+    bar->setRange(0, 0);
+    bar->setTextVisible(false);
+    bar->setFixedSize(48, 10);
+    auto* label = new QLabel(QuillsteadSyncDelegate::kCloudSyncItem, box);
+    label->setAlignment(Qt::AlignHCenter);
+    column->addWidget(bar, 0, Qt::AlignHCenter);
+    column->addWidget(label);
+    action->setDefaultWidget(box);
+    return action;
+}
+
+qsizetype indexOfItem(const QList<QAction*>& items, const QString& identifier)
+{
+    for (qsizetype i = 0; i < items.size(); ++i)
+        if (items[i]->objectName() == identifier)
+            return i;
+    return -1;
+}
+
+}  // namespace
+
+QuillsteadSyncDelegate::QuillsteadSyncDelegate(NotificationCenter& center, UserDefaults& defaults, Environment env)
+    : m_center(center), m_defaults(defaults), m_environment(std::move(env))
+{
+}
+
+QuillsteadSyncDelegate::~QuillsteadSyncDelegate() = default;
+
+void QuillsteadSyncDelegate::post(const QString& name, const QVariantMap& userInfo, bool fromDelegate)
+{
+    m_center.postNotificationName(name, fromDelegate ? this : nullptr, userInfo);
+}
+
+void QuillsteadSyncDelegate::syncCommStarted()
+{
+    post(QStringLiteral("qsSyncCommStartedNotification"));
+    m_tableBeingSynced.clear();
+    if (m_environment.toolbar)
+        addSyncProgressToToolbar(m_environment.toolbar());
+}
+
+void QuillsteadSyncDelegate::syncCommFinished()
+{
+    post(QStringLiteral("qsSyncCommFinishedNotification"));
+    if (m_environment.toolbar)
+        removeSyncProgressFromToolbar(m_environment.toolbar());
+}
+
+void QuillsteadSyncDelegate::syncLoginComplete(bool valid)
+{
+    m_defaults.setBool(valid, kCredentialsValid);
+}
+
+void QuillsteadSyncDelegate::syncProgressPercent(float progress, const QString& statusMessage)
+{
+    post(QStringLiteral("qsSyncProgressPercentNotification"),
+        {{QStringLiteral("progress"), double(progress)}, {QStringLiteral("statusMessage"), statusMessage}});
+}
+
+void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message)
+{
+    post(QStringLiteral("qsSyncErrorOccurredNotification"), {{QStringLiteral("message"), message}});
+    recordSyncError(message);
+    const bool settingsShowSync = m_environment.syncSettingsVisible && m_environment.syncSettingsVisible();
+    if (syncAutomatically() && !settingsShowSync)
+        return;
+    // The engine reports from inside its socket handlers: the alert's own event loop runs after
+    // the handler has returned, never inside it.
+    Alert alert;
+    alert.style = AlertStyle::Warning;
+    alert.messageText = message;
+    QTimer::singleShot(0, QCoreApplication::instance(), [alert] { Alerts::shared().runModal(alert); });
+}
+
+void QuillsteadSyncDelegate::recordSyncError(const QString& message)
+{
+    qs::cloud::SyncLocalData().recordSyncTime(
+        m_tableBeingSynced, qs::cloud::SyncLocalData::nowMs(), kErrorCode, message);
+}
+
+void QuillsteadSyncDelegate::syncRecordTypeWillStart(const QString& noun)
+{
+    m_tableBeingSynced = qs::cloud::SyncManager::lastSyncTableNames().value(noun);
+    // A note being edited is saved before its type is synced.
+    if (noun == QLatin1String("BIBLENOTES"))
+        post(QStringLiteral("qsBibleNoteSynchronizationWillStartNotification"), {}, true);
+    else if (noun == QLatin1String("BOOKNOTES"))
+        post(QStringLiteral("qsBookNoteSynchronizationWillStartNotification"), {}, true);
+}
+
+void QuillsteadSyncDelegate::syncRecordTypeComplete(const QString& noun, bool changed)
+{
+    m_tableBeingSynced.clear();
+    if (noun == QLatin1String("BIBLENOTES") || noun == QLatin1String("BOOKNOTES")) {
+        // Received notes are written straight into the tables: the kept note results are stale.
+        if (changed)
+            userdatasearch::clearNoteSearchCache();
+        post(QStringLiteral("qsNotesHaveChangedNotification"), {{QStringLiteral("changed"), changed}}, true);
+        return;
+    }
+    if (!changed)
+        return;
+    if (noun == QLatin1String("BIBLEBOOKMARKS") || noun == QLatin1String("BOOKBOOKMARKS")) {
+        userdatasearch::clearCategorySearchCache();
+        post(QStringLiteral("qsCategoriesHaveChangedNotification"), {}, true);
+        post(QStringLiteral("qsBookmarksHaveChangedNotification"), {}, true);
+    } else if (noun == QLatin1String("BIBLEHIGHLIGHTS")) {
+        userdatasearch::clearColorSearchCache();
+        post(QStringLiteral("qsHighlightsHaveChangedNotification"), {}, true);
+    } else if (noun == QLatin1String("DEVOTIONALPROGRESS")) {
+        post(QStringLiteral("DevotionalProgressHasChangedNotification"), {}, true);
+    } else if (noun == QLatin1String("DEVOTIONALSTARTDATE")) {
+        post(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), {}, true);
+    } else if (noun == QLatin1String("HIGHLIGHTCOLORNAMES")) {
+        // Colour names are part of what COLOR("name") searches match.
+        userdatasearch::clearColorSearchCache();
+        post(QStringLiteral("qsHighlightColorNamesHaveChangedNotification"), {}, true);
+    }
+}
+
+qint64 QuillsteadSyncDelegate::syncedToCustomerID()
+{
+    return qs::cloud::SyncLocalData().syncedCustomerId();
+}
+
+bool QuillsteadSyncDelegate::syncAutomatically()
+{
+    if (!m_defaults.boolForKey(QStringLiteral("autoSyncEnabled")) || !m_defaults.boolForKey(kCredentialsValid))
+        return false;
+    const qint64 synced = syncedToCustomerID();
+    return synced < 1 || synced == m_defaults.integerForKey(kCustomerIDNum);
+}
+
+std::optional<qs::cloud::SyncConnectParameters> QuillsteadSyncDelegate::connectParameters()
+{
+    qs::cloud::SyncConnectParameters p;
+    p.customerID = m_defaults.stringForKey(QStringLiteral("customerID"));
+    // The password lives in its own private file; an older version kept it scrambled in the settings.
+    p.password = qs::cloud::CustomerPassword::load();
+    if (p.password.isEmpty())
+        p.password = JavaScript::decryptedString(m_defaults.stringForKey(QStringLiteral("optionsbitfield")));
+    if (p.customerID.isEmpty() || p.password.isEmpty())
+        return std::nullopt;
+    p.programID = AppFolders::bundleIdentifier() + QStringLiteral("/Mac OSX");
+    p.version = QCoreApplication::applicationVersion();
+#ifdef QS_VERSION_STRING
+    if (p.version.isEmpty())
+        p.version = QStringLiteral(QS_VERSION_STRING);
+#endif
+    p.deviceid = JavaScript::stringWithUniqueDeviceID();
+    p.devicename = QSysInfo::machineHostName();
+    p.customerIDNumber = m_defaults.integerForKey(kCustomerIDNum);
+    return p;
+}
+
+// ---- The toolbar's busy item ----
+
+void QuillsteadSyncDelegate::addSyncProgressToToolbar(QToolBar* toolbar)
+{
+    if (toolbar == nullptr)
+        return;
+    const QList<QAction*> items = toolbar->actions();
+    if (indexOfItem(items, kProgressItem) >= 0 || indexOfItem(items, kProgressTempItem) >= 0)
+        return;
+    if (const qsizetype at = indexOfItem(items, kCloudSyncItem); at >= 0) {
+        QAction* before = at + 1 < items.size() ? items[at + 1] : nullptr;
+        toolbar->removeAction(items[at]);
+        toolbar->insertAction(before, makeProgressItem(toolbar, kProgressItem));
+        return;
+    }
+    if (indexOfItem(items, kFlexibleSpaceItem) < 0) {
+        auto* spacer = new QWidget(toolbar);
+        spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+        toolbar->addWidget(spacer)->setObjectName(kFlexibleSpaceItem);
+    }
+    toolbar->addAction(makeProgressItem(toolbar, kProgressTempItem));
+}
+
+void QuillsteadSyncDelegate::removeSyncProgressFromToolbar(QToolBar* toolbar)
+{
+    if (toolbar == nullptr)
+        return;
+    bool replaced = false;
+    const QList<QAction*> items = toolbar->actions();
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        QAction* item = items[i];
+        if (item->objectName() == kProgressItem) {
+            if (!replaced) {
+                // The Cloud Sync button comes back where it was (the window keeps it while it is out).
+                QAction* button = nullptr;
+                for (QAction* candidate : toolbar->findChildren<QAction*>(kCloudSyncItem))
+                    if (!toolbar->actions().contains(candidate))
+                        button = candidate;
+                if (button == nullptr) {
+                    button = new QAction(kCloudSyncItem, toolbar);
+                    button->setObjectName(kCloudSyncItem);
+                }
+                toolbar->insertAction(item, button);
+                replaced = true;
+            }
+            toolbar->removeAction(item);
+            item->deleteLater();
+        } else if (item->objectName() == kProgressTempItem) {
+            toolbar->removeAction(item);
+            item->deleteLater();
+            if (i >= 2 && items[i - 1]->objectName() == kFlexibleSpaceItem) {
+                toolbar->removeAction(items[i - 1]);
+                items[i - 1]->deleteLater();
+            }
+        }
+    }
+}

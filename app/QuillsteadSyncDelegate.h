@@ -1,0 +1,76 @@
+// QuillsteadSyncDelegate: the application's side of the cloud-sync engine. It gives the engine the
+// account's log-in values and the permission to sync on its own, and turns the engine's reports into
+// what the rest of the program sees: notifications (start, end, progress, errors, each record type's
+// changes), the busy item in the main window's toolbar, rows of the sync history for errors, an alert
+// when the user should hear of an error at once, and fresh user-data search results after received
+// records changed notes, highlights or bookmarks.
+//
+// Owned by the application controller, which installs it with installSyncEngine at start-up. The
+// toolbar and the settings window are reached through the functions given, so the delegate also works
+// without a main window (tests). Main thread only: the engine reports on the main thread.
+#pragma once
+
+#include "cloud/sync/SyncManagerDelegate.h"
+
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+
+class NotificationCenter;
+class QToolBar;
+class UserDefaults;
+
+class QuillsteadSyncDelegate : public qs::cloud::SyncManagerDelegate {
+public:
+    struct Environment {
+        // The main window's toolbar; null when there is none.
+        std::function<QToolBar*()> toolbar;
+        // True while the settings window shows the cloud-sync page.
+        std::function<bool()> syncSettingsVisible;
+    };
+
+    // The identifiers of the toolbar items the delegate looks for and inserts (QAction::objectName).
+    static inline const QString kCloudSyncItem = QStringLiteral("Cloud Sync");
+    static inline const QString kProgressItem = QStringLiteral("progress");
+    static inline const QString kProgressTempItem = QStringLiteral("progressTemp");
+    static inline const QString kFlexibleSpaceItem = QStringLiteral("flexibleSpace");
+    // The settings page of the cloud sync.
+    static constexpr int kSyncSettingsPane = 4;
+    // The error code of sync history rows written for errors.
+    static constexpr int kErrorCode = 1;
+
+    QuillsteadSyncDelegate(NotificationCenter& center, UserDefaults& defaults, Environment environment);
+    ~QuillsteadSyncDelegate() override;
+
+    // The engine's reports.
+    void syncCommStarted() override;
+    void syncCommFinished() override;
+    void syncLoginComplete(bool valid) override;
+    void syncProgressPercent(float progress, const QString& statusMessage) override;
+    void syncErrorOccurred(const QString& message) override;
+    void syncRecordTypeWillStart(const QString& noun) override;
+    void syncRecordTypeComplete(const QString& noun, bool changed) override;
+    bool syncAutomatically() override;
+    std::optional<qs::cloud::SyncConnectParameters> connectParameters() override;
+
+    // Adds an error row to the sync history under the record type being synced.
+    void recordSyncError(const QString& message);
+    // The customer the local user data was last synced for: 0 when none, -1 on a database error.
+    static qint64 syncedToCustomerID();
+    // The history name of the record type being synced; empty between types.
+    QString tableBeingSynced() const { return m_tableBeingSynced; }
+
+    // The busy item while a connection is open, and its removal (toolbar items are told apart by
+    // their actions' object names).
+    static void addSyncProgressToToolbar(QToolBar* toolbar);
+    static void removeSyncProgressFromToolbar(QToolBar* toolbar);
+
+private:
+    void post(const QString& name, const QVariantMap& userInfo = {}, bool fromDelegate = false);
+
+    NotificationCenter& m_center;
+    UserDefaults& m_defaults;
+    Environment m_environment;
+    QString m_tableBeingSynced;
+};

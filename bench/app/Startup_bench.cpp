@@ -1,0 +1,158 @@
+// The reader's start-up, as a user meets it: from starting the `quillstead` process to the first
+// painted page of the first layout, on the sample library, warm (the first start, which installs
+// the books, creates the database and scans the library, is left out). Each iteration starts the
+// reader with --measure-startup in a private home of its own and waits for its report; the time is
+// taken here, from the process start to the report line, so loading the program and its libraries
+// counts. Counters: `reader_ms` (the reader's own figure, from main() on) and `rss_MB`, the
+// reader's resident memory when its first page had painted.
+//
+// Run with QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
+// (set here when absent); QS_BUILD_DIR names the build when it is not the one this program is in.
+#include <benchmark/benchmark.h>
+
+#include "platform/AppFolders.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+struct Report {
+    bool ok = false;
+    double wallMs = 0;
+    double readerMs = 0;
+    double rssMB = 0;
+    QString error;
+};
+
+QString buildDir()
+{
+    const char* dir = std::getenv("QS_BUILD_DIR");
+    return dir != nullptr && *dir != '\0' ? QString::fromLocal8Bit(dir) : QStringLiteral(QS_BINARY_DIR);
+}
+
+class ReaderHome {
+public:
+    ReaderHome()
+    {
+        m_env = QProcessEnvironment::systemEnvironment();
+        const QString home = m_dir.path();
+        m_env.insert(QStringLiteral("HOME"), home);
+        m_env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+        m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+        m_env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+        m_env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
+        QDir().mkpath(home + QStringLiteral("/run"));
+        QFile::setPermissions(home + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (!m_env.contains(QStringLiteral("QT_QPA_PLATFORM")))
+            m_env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (!m_env.contains(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS")))
+            m_env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--no-sandbox --disable-gpu"));
+        // The sample library goes into the reader's books folder before its first start.
+        const QString books = home + QStringLiteral("/data/") + AppFolders::bundleIdentifier() + QLatin1Char('/') +
+            AppFolders::kBooksFolderName;
+        QDir().mkpath(books);
+        const QDir library(buildDir() + QStringLiteral("/library"));
+        for (const QString& name : library.entryList({QStringLiteral("*.tvk")}, QDir::Files))
+            QFile::copy(library.filePath(name), QDir(books).filePath(name));
+        m_books = int(QDir(books).entryList({QStringLiteral("*.tvk")}, QDir::Files).size());
+    }
+
+    int books() const { return m_books; }
+
+    Report start()
+    {
+        Report report;
+        QProcess reader;
+        reader.setProcessEnvironment(m_env);
+        reader.setProgram(buildDir() + QStringLiteral("/app/quillstead"));
+        reader.setArguments({QStringLiteral("--measure-startup")});
+        QElapsedTimer clock;
+        clock.start();
+        reader.start();
+        if (!reader.waitForStarted(10000)) {
+            report.error = QStringLiteral("the reader did not start: ") + reader.errorString();
+            return report;
+        }
+        QByteArray out;
+        static const QRegularExpression line(QStringLiteral("first-page-painted ms=(\\d+) rss_kb=(\\d+)"));
+        while (reader.state() != QProcess::NotRunning || reader.bytesAvailable() > 0) {
+            reader.waitForReadyRead(20);
+            out += reader.readAllStandardOutput();
+            const QRegularExpressionMatch m = line.match(QString::fromUtf8(out));
+            if (m.hasMatch()) {
+                report.wallMs = double(clock.nsecsElapsed()) / 1e6;
+                report.readerMs = m.captured(1).toDouble();
+                report.rssMB = m.captured(2).toDouble() / 1024.0;
+                report.ok = true;
+                break;
+            }
+            if (clock.elapsed() > 90000)
+                break;
+        }
+        if (!reader.waitForFinished(30000)) {
+            reader.kill();
+            reader.waitForFinished(5000);
+        }
+        if (!report.ok)
+            report.error = QStringLiteral("no first page: ") + QString::fromUtf8(out + reader.readAllStandardError());
+        return report;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcessEnvironment m_env;
+    int m_books = 0;
+};
+
+void StartupToFirstPaintedPage(benchmark::State& state)
+{
+    ReaderHome home;
+    if (home.books() == 0) {
+        state.SkipWithError("the sample library is not built");
+        return;
+    }
+    // The first start installs and scans; it is not what users meet every day.
+    const Report first = home.start();
+    if (!first.ok) {
+        state.SkipWithError(first.error.left(400).toStdString().c_str());
+        return;
+    }
+    double readerMs = 0, rss = 0, count = 0;
+    for (auto _ : state) {
+        const Report r = home.start();
+        if (!r.ok) {
+            state.SkipWithError(r.error.left(400).toStdString().c_str());
+            return;
+        }
+        state.SetIterationTime(r.wallMs / 1000.0);
+        readerMs += r.readerMs;
+        rss = std::max(rss, r.rssMB);
+        ++count;
+    }
+    state.counters["reader_ms"] = count > 0 ? readerMs / count : 0;
+    state.counters["rss_MB"] = rss;
+    state.counters["books"] = home.books();
+    state.counters["first_start_ms"] = first.wallMs;
+}
+BENCHMARK(StartupToFirstPaintedPage)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

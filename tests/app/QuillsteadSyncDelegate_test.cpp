@@ -1,0 +1,320 @@
+// The application's sync delegate without a main window: the toolbar's busy item on bare toolbars,
+// the notifications of each record type, the permission to sync automatically, errors in the sync
+// history and alerts, the log-in values, and the search results dropped after received records.
+#include "app/QuillsteadSyncDelegate.h"
+
+#include "cloud/account/CustomerPassword.h"
+#include "cloud/sync/SyncLocalData.h"
+#include "library/EngineStrings.h"
+#include "library/JavaScript.h"
+#include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
+#include "search/execution/UserDataSearchCache.h"
+#include "userdata/cPersistentData.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+namespace {
+
+class SyncDelegate : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static QTemporaryDir home;
+        const QByteArray path = home.path().toUtf8();
+        setenv("HOME", path.constData(), 1);
+        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
+        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
+        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        static int argc = 1;
+        static char name[] = "sync-delegate-test";
+        static char* argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+        s_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_alerts);
+        QString folder = AppFolders::privateDataDirectory();
+        QDir().mkpath(folder);
+        cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(folder + QLatin1Char('/')));
+    }
+
+    void SetUp() override
+    {
+        s_alerts->clear();
+        m_defaults.setBool(true, QStringLiteral("autoSyncEnabled"));
+        m_defaults.setBool(true, QStringLiteral("credentialsValid"));
+        m_defaults.setInteger(5, QStringLiteral("customerIDNum"));
+        qs::cloud::SyncLocalData().setSyncedCustomerId(0);
+        for (const char* name :
+            {"qsSyncCommStartedNotification", "qsSyncCommFinishedNotification", "qsSyncProgressPercentNotification",
+                "qsSyncErrorOccurredNotification", "qsBibleNoteSynchronizationWillStartNotification",
+                "qsBookNoteSynchronizationWillStartNotification", "qsCategoriesHaveChangedNotification",
+                "qsBookmarksHaveChangedNotification", "qsHighlightsHaveChangedNotification",
+                "qsNotesHaveChangedNotification", "DevotionalProgressHasChangedNotification",
+                "qsDevotionalStartDateHasChangedNotification", "qsHighlightColorNamesHaveChangedNotification"})
+            m_center.addObserver(this, QString::fromLatin1(name), [this](Notification& n) {
+                m_posted.append(n);
+                m_senders.append(n.object);
+            });
+    }
+
+    void TearDown() override { m_center.removeObserver(this); }
+
+    QStringList postedNames() const
+    {
+        QStringList names;
+        for (const Notification& n : m_posted)
+            names.append(n.name);
+        return names;
+    }
+
+    static QStringList identifiers(QToolBar& toolbar)
+    {
+        QStringList list;
+        for (QAction* action : toolbar.actions())
+            list.append(action->objectName());
+        return list;
+    }
+
+    static QAction* item(QToolBar& toolbar, const QString& identifier)
+    {
+        QAction* action = toolbar.addAction(identifier);
+        action->setObjectName(identifier);
+        return action;
+    }
+
+    static QString errorLog(const char* table)
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("log.html"));
+        cPersistentData history;
+        EXPECT_TRUE(history.openOrCreate());
+        EXPECT_TRUE(history.writeSyncLogHtml(file.toUtf8().constData(), table, true, true));
+        history.close();
+        QFile page(file);
+        EXPECT_TRUE(page.open(QIODevice::ReadOnly));
+        return QString::fromUtf8(page.readAll());
+    }
+
+    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    NotificationCenter& m_center = NotificationCenter::defaultCenter();
+    UserDefaults& m_defaults = UserDefaults::standardUserDefaults();
+    bool m_syncPaneShown = false;
+    QuillsteadSyncDelegate m_delegate {m_center, m_defaults, {{}, [this] { return m_syncPaneShown; }}};
+    QList<Notification> m_posted;
+    QList<const void*> m_senders;
+};
+
+}  // namespace
+
+TEST_F(SyncDelegate, TheBusyItemTakesTheCloudSyncButtonsPlaceAndGivesItBack)
+{
+    QToolBar toolbar;
+    item(toolbar, QStringLiteral("StudyPanel"));
+    QAction* button = item(toolbar, QStringLiteral("Cloud Sync"));
+    toolbar.addWidget(new QWidget(&toolbar))->setObjectName(QStringLiteral("flexibleSpace"));
+    item(toolbar, QStringLiteral("QuillsteadHelp"));
+
+    QuillsteadSyncDelegate::addSyncProgressToToolbar(&toolbar);
+    EXPECT_EQ(identifiers(toolbar), (QStringList {"StudyPanel", "progress", "flexibleSpace", "QuillsteadHelp"}));
+    // A second start while it shows adds nothing.
+    QuillsteadSyncDelegate::addSyncProgressToToolbar(&toolbar);
+    EXPECT_EQ(identifiers(toolbar).count(QStringLiteral("progress")), 1);
+    EXPECT_EQ(toolbar.actions().at(1)->text(), QStringLiteral("Cloud Sync"));
+
+    QuillsteadSyncDelegate::removeSyncProgressFromToolbar(&toolbar);
+    EXPECT_EQ(identifiers(toolbar), (QStringList {"StudyPanel", "Cloud Sync", "flexibleSpace", "QuillsteadHelp"}));
+    EXPECT_EQ(toolbar.actions().at(1), button) << "the same button, with its command, comes back";
+    // Removing again changes nothing.
+    QuillsteadSyncDelegate::removeSyncProgressFromToolbar(&toolbar);
+    EXPECT_EQ(toolbar.actions().size(), 4);
+}
+
+TEST_F(SyncDelegate, AToolbarWithoutTheButtonGainsASpaceAndTheItemAtTheEndAndLosesBoth)
+{
+    QToolBar bare;
+    item(bare, QStringLiteral("StudyPanel"));
+    item(bare, QStringLiteral("OpenBook"));
+    QuillsteadSyncDelegate::addSyncProgressToToolbar(&bare);
+    EXPECT_EQ(identifiers(bare), (QStringList {"StudyPanel", "OpenBook", "flexibleSpace", "progressTemp"}));
+    QuillsteadSyncDelegate::removeSyncProgressFromToolbar(&bare);
+    EXPECT_EQ(identifiers(bare), (QStringList {"StudyPanel", "OpenBook"}));
+
+    // With a flexible space already there, only the item is added, at the end.
+    QToolBar spaced;
+    item(spaced, QStringLiteral("StudyPanel"));
+    spaced.addWidget(new QWidget(&spaced))->setObjectName(QStringLiteral("flexibleSpace"));
+    item(spaced, QStringLiteral("QuillsteadHelp"));
+    QuillsteadSyncDelegate::addSyncProgressToToolbar(&spaced);
+    EXPECT_EQ(identifiers(spaced), (QStringList {"StudyPanel", "flexibleSpace", "QuillsteadHelp", "progressTemp"}));
+    QuillsteadSyncDelegate::removeSyncProgressFromToolbar(&spaced);
+    EXPECT_EQ(identifiers(spaced), (QStringList {"StudyPanel", "flexibleSpace", "QuillsteadHelp"}));
+
+    // The engine's start and end go through the toolbar the window gives.
+    QToolBar window;
+    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, {[&window] { return &window; }, {}});
+    withToolbar.syncCommStarted();
+    EXPECT_EQ(identifiers(window), (QStringList {"flexibleSpace", "progressTemp"}));
+    withToolbar.syncCommFinished();
+    EXPECT_TRUE(identifiers(window).isEmpty() || identifiers(window) == QStringList {"flexibleSpace"});
+    EXPECT_EQ(postedNames(), (QStringList {"qsSyncCommStartedNotification", "qsSyncCommFinishedNotification"}));
+}
+
+TEST_F(SyncDelegate, EachRecordTypeNamesItsTableAndPostsWhatChanged)
+{
+    m_delegate.syncRecordTypeWillStart(QStringLiteral("BIBLENOTES"));
+    EXPECT_EQ(m_delegate.tableBeingSynced(), QStringLiteral("BibleNotes"));
+    // Unchanged notes still post, with "changed" NO; unchanged bookmarks post nothing.
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLENOTES"), false);
+    EXPECT_TRUE(m_delegate.tableBeingSynced().isEmpty());
+    m_delegate.syncRecordTypeWillStart(QStringLiteral("BIBLEBOOKMARKS"));
+    EXPECT_EQ(m_delegate.tableBeingSynced(), QStringLiteral("BibleBookmarks"));
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLEBOOKMARKS"), false);
+    ASSERT_EQ(postedNames(),
+        (QStringList {"qsBibleNoteSynchronizationWillStartNotification", "qsNotesHaveChangedNotification"}));
+    EXPECT_EQ(m_posted[1].userInfo.value(QStringLiteral("changed")), QVariant(false));
+    EXPECT_EQ(m_senders[0], &m_delegate);
+
+    m_posted.clear();
+    m_delegate.syncRecordTypeWillStart(QStringLiteral("BOOKNOTES"));
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BOOKNOTES"), true);
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BOOKBOOKMARKS"), true);
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLEHIGHLIGHTS"), true);
+    m_delegate.syncRecordTypeComplete(QStringLiteral("DEVOTIONALPROGRESS"), true);
+    m_delegate.syncRecordTypeComplete(QStringLiteral("DEVOTIONALSTARTDATE"), true);
+    m_delegate.syncRecordTypeComplete(QStringLiteral("HIGHLIGHTCOLORNAMES"), true);
+    for (const char* noun : {"BIBLEHIGHLIGHTS", "DEVOTIONALPROGRESS", "DEVOTIONALSTARTDATE", "HIGHLIGHTCOLORNAMES"})
+        m_delegate.syncRecordTypeComplete(QString::fromLatin1(noun), false);
+    EXPECT_EQ(postedNames(),
+        (QStringList {"qsBookNoteSynchronizationWillStartNotification", "qsNotesHaveChangedNotification",
+            "qsCategoriesHaveChangedNotification", "qsBookmarksHaveChangedNotification",
+            "qsHighlightsHaveChangedNotification", "DevotionalProgressHasChangedNotification",
+            "qsDevotionalStartDateHasChangedNotification", "qsHighlightColorNamesHaveChangedNotification"}));
+    EXPECT_EQ(m_posted[1].userInfo.value(QStringLiteral("changed")), QVariant(true));
+
+    // Progress carries its figure and message; the log-in result becomes "credentialsValid".
+    m_posted.clear();
+    m_senders.clear();
+    m_delegate.syncProgressPercent(0.25f, QStringLiteral("Receiving notes"));
+    ASSERT_EQ(m_posted.size(), 1);
+    EXPECT_DOUBLE_EQ(m_posted[0].userInfo.value(QStringLiteral("progress")).toDouble(), 0.25);
+    EXPECT_EQ(
+        m_posted[0].userInfo.value(QStringLiteral("statusMessage")).toString(), QStringLiteral("Receiving notes"));
+    EXPECT_EQ(m_senders[0], nullptr);
+    m_delegate.syncLoginComplete(false);
+    EXPECT_FALSE(m_defaults.boolForKey(QStringLiteral("credentialsValid")));
+}
+
+TEST_F(SyncDelegate, AutomaticSyncOnlyForTheCustomerTheDataBelongsTo)
+{
+    EXPECT_TRUE(m_delegate.syncAutomatically()) << "no customer recorded yet";
+    qs::cloud::SyncLocalData().setSyncedCustomerId(5);
+    EXPECT_EQ(QuillsteadSyncDelegate::syncedToCustomerID(), 5);
+    EXPECT_TRUE(m_delegate.syncAutomatically());
+    qs::cloud::SyncLocalData().setSyncedCustomerId(7);
+    EXPECT_FALSE(m_delegate.syncAutomatically()) << "customer 5 on data synced for customer 7";
+    qs::cloud::SyncLocalData().setSyncedCustomerId(5);
+    m_defaults.setBool(false, QStringLiteral("autoSyncEnabled"));
+    EXPECT_FALSE(m_delegate.syncAutomatically());
+    m_defaults.setBool(true, QStringLiteral("autoSyncEnabled"));
+    m_defaults.setBool(false, QStringLiteral("credentialsValid"));
+    EXPECT_FALSE(m_delegate.syncAutomatically());
+}
+
+TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
+{
+    // Automatic, settings closed: recorded and posted, no alert.
+    m_delegate.syncRecordTypeWillStart(QStringLiteral("BIBLEHIGHLIGHTS"));
+    m_delegate.syncErrorOccurred(QStringLiteral("The server closed the connection <early>."));
+    QApplication::processEvents();
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+    ASSERT_EQ(m_posted.size(), 1);
+    EXPECT_EQ(m_posted[0].name, QStringLiteral("qsSyncErrorOccurredNotification"));
+    EXPECT_EQ(m_posted[0].userInfo.value(QStringLiteral("message")).toString(),
+        QStringLiteral("The server closed the connection <early>."));
+    const QString log = errorLog("BibleHighlights");
+    EXPECT_EQ(log.count(QStringLiteral("The server closed the connection &lt;early&gt;.")), 1) << log.toStdString();
+
+    // The same with the sync settings page showing: an alert.
+    m_syncPaneShown = true;
+    m_delegate.syncErrorOccurred(QStringLiteral("Stalled."));
+    EXPECT_TRUE(s_alerts->shown().isEmpty()) << "the alert waits until the engine's handler has returned";
+    QApplication::processEvents();
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("Stalled."));
+    EXPECT_EQ(s_alerts->shown()[0].style, AlertStyle::Warning);
+
+    // A sync that was not automatic (automatic sync off) always shows its error.
+    m_syncPaneShown = false;
+    m_defaults.setBool(false, QStringLiteral("autoSyncEnabled"));
+    m_delegate.syncErrorOccurred(QStringLiteral("Login refused."));
+    QApplication::processEvents();
+    ASSERT_EQ(s_alerts->shown().size(), 2);
+    EXPECT_EQ(s_alerts->shown()[1].messageText, QStringLiteral("Login refused."));
+}
+
+TEST_F(SyncDelegate, LogInValuesComeFreshFromTheAccount)
+{
+    m_defaults.setString(QString(), QStringLiteral("customerID"));
+    qs::cloud::CustomerPassword::clear();
+    m_defaults.setString(QString(), QStringLiteral("optionsbitfield"));
+    EXPECT_FALSE(m_delegate.connectParameters().has_value()) << "no account";
+
+    m_defaults.setString(QStringLiteral("reader@example.test"), QStringLiteral("customerID"));
+    m_defaults.setInteger(10001, QStringLiteral("customerIDNum"));
+    ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("s3cret")));
+    auto p = m_delegate.connectParameters();
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(p->customerID, QStringLiteral("reader@example.test"));
+    EXPECT_EQ(p->password, QStringLiteral("s3cret"));
+    EXPECT_EQ(p->programID, AppFolders::bundleIdentifier() + QStringLiteral("/Mac OSX"));
+    EXPECT_FALSE(p->version.isEmpty());
+    EXPECT_EQ(p->deviceid, JavaScript::stringWithUniqueDeviceID());
+    EXPECT_FALSE(p->devicename.isEmpty());
+    EXPECT_EQ(p->customerIDNumber, 10001);
+
+    // A password an older version kept scrambled in the settings still logs in.
+    qs::cloud::CustomerPassword::clear();
+    m_defaults.setString(JavaScript::encryptedString(QStringLiteral("older")), QStringLiteral("optionsbitfield"));
+    p = m_delegate.connectParameters();
+    ASSERT_TRUE(p.has_value());
+    EXPECT_EQ(p->password, QStringLiteral("older"));
+}
+
+TEST_F(SyncDelegate, ReceivedRecordsDropTheKeptSearchResultsOfTheirKind)
+{
+    const QString root = QString::fromStdString(userdatasearch::cacheRoot());
+    ASSERT_FALSE(root.isEmpty());
+    auto keep = [&root](const char* kind) {
+        const QString folder = root + QString::fromLatin1(kind) + QStringLiteral("/0001001701");
+        QDir().mkpath(folder);
+        QFile file(folder + QStringLiteral("/kept.bin"));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        return file.fileName();
+    };
+    const QString note = keep("note");
+    const QString category = keep("category");
+    const QString color = keep("color");
+
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLENOTES"), false);
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLEBOOKMARKS"), false);
+    EXPECT_TRUE(QFile::exists(note) && QFile::exists(category)) << "nothing received, nothing dropped";
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BOOKNOTES"), true);
+    EXPECT_FALSE(QFile::exists(note));
+    EXPECT_TRUE(QFile::exists(category));
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BOOKBOOKMARKS"), true);
+    EXPECT_FALSE(QFile::exists(category));
+    EXPECT_TRUE(QFile::exists(color));
+    m_delegate.syncRecordTypeComplete(QStringLiteral("BIBLEHIGHLIGHTS"), true);
+    EXPECT_FALSE(QFile::exists(color));
+}
