@@ -35,11 +35,26 @@ thread_use='std::thread|std::jthread|std::async|QThread|QtConcurrent'
 export QT_QPA_PLATFORM=offscreen
 # Warnings are the normal build's business: under the sanitizers GCC 12 reports uninitialised values
 # inside std::function and std::regex that are not there, so they do not stop this build.
-# The sample library (compiled from the SWORD exports) is left out unless QS_SANITIZE_LIBRARY=ON:
-# compiling it with instrumented importers alone takes longer than the rest; without it the
-# integration tests skip.
+# The sample library (compiled from the SWORD exports) is not compiled again unless
+# QS_SANITIZE_LIBRARY=ON: compiling it with instrumented importers alone takes longer than the rest.
+# The books of the normal build are borrowed instead (borrow_library); without either, the tests
+# that need them skip.
 common=(-G Ninja -DQS_WERROR=OFF -DQS_BUILD_BENCH=OFF -DQS_BUILD_FUZZ=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
         -DQS_BUILD_LIBRARY="${QS_SANITIZE_LIBRARY:-OFF}")
+
+# Without its own sample library, a sanitizer build borrows the books the normal build compiled
+# (build/library, build/books and the exports they came from), when there are any: the books are
+# data, the same for every build, and the tests that read them then run under the sanitizers too.
+borrow_library() { # build-folder
+  local build=$1
+  [ "${QS_SANITIZE_LIBRARY:-OFF}" = ON ] && return 0
+  compgen -G "build/library/*.tvk" > /dev/null || return 0
+  mkdir -p "$build/library"
+  for book in build/library/*.tvk; do ln -sfn "$PWD/$book" "$build/library/"; done
+  [ -d build/books ] && ln -sfn "$PWD/build/books" "$build/books"
+  [ -d build/library-src ] && ln -sfn "$PWD/build/library-src" "$build/library-src"
+  return 0
+}
 
 configure() { # build-folder extra-options...
   local build=$1; shift
@@ -52,6 +67,7 @@ if [ "$what" != tsan ]; then
   echo "== ASan+UBSan: build-asan"
   configure build-asan -DQS_SANITIZE=ON
   cmake --build build-asan -j"$jobs"
+  borrow_library build-asan
   # The browser engine's own code frees some of its objects through a base of another size (reported
   # as new-delete-type-mismatch inside libQt6WebEngineCore when a page closes); that check is off.
   export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:new_delete_type_mismatch=0
@@ -80,6 +96,7 @@ if [ "$what" != asan ]; then
     fi
   done
   cmake --build build-tsan -j"$jobs" --target "${targets[@]}"
+  borrow_library build-tsan
   export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp"
   if ! ctest --test-dir build-tsan --output-on-failure --no-tests=error -j"$jobs" --timeout 600 \
        -R "$concurrency_regex" > build-tsan/ctest.log 2>&1; then

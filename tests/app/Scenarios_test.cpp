@@ -5,6 +5,11 @@
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/preferences/PreferencesViewController.h"
+#include "cloud/protocol/ServiceHost.h"
+#include "cloud/store/ui/DownloadBooksSheetWindowController.h"
+#include "cloud/store/ui/OpenBookSheetWindowController.h"
+#include "cloud/sync/SyncManager.h"
 #include "library/GoToRequest.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
@@ -24,6 +29,7 @@
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
 #include "reports/ui/AutostudyVerseWindowController.h"
 #include "reports/ui/CopyPassageWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
@@ -35,6 +41,7 @@
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
+#include "tools/standin-services/StandinTestServer.h"
 
 #include <gtest/gtest.h>
 
@@ -47,12 +54,17 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <functional>
+
+using qs::cloud::DownloadBooksSheetWindowController;
+using qs::cloud::OpenBookSheetWindowController;
 
 namespace {
 
@@ -230,6 +242,55 @@ protected:
         pressReturn(go->verseComboBox()->lineEdit());
     }
 
+    // Logs in to the stand-in's account as a reader does on the account settings page.
+    void logIn(const standin_test::Server& server) { logIn(server.httpPort(), server.syncPort()); }
+    void logIn(quint16 httpPort, quint16 syncPort)
+    {
+        UserDefaults::standardUserDefaults().setString(
+            qs::cloud::ServiceHost::loopback(httpPort, syncPort).toSetting(), QStringLiteral("serviceHost"));
+        std::unique_ptr<PreferencesViewController> account(PreferencesViewController::factoryForPane(3));
+        account->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
+        account->textField(QStringLiteral("password"))->setText(QStringLiteral("demo"));
+        account->onLogIn();
+        QPushButton* button = account->findChild<QPushButton*>(QStringLiteral("loginButton"));
+        ASSERT_NE(button, nullptr);
+        waitUntil([&] { return button->isEnabled(); }, 20000);
+        ASSERT_TRUE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("credentialsValid")))
+            << "the log-in was refused";
+    }
+
+    // Sync Now, as from the toolbar, and the wait for the engine to finish; false when it reported
+    // an error or did not finish.
+    bool syncNow()
+    {
+        int finished = 0;
+        QStringList errors;
+        NotificationCenter& center = NotificationCenter::defaultCenter();
+        center.addObserver(
+            &finished, QStringLiteral("qsSyncCommFinishedNotification"), [&finished](Notification&) { ++finished; });
+        center.addObserver(&errors, QStringLiteral("qsSyncErrorOccurredNotification"),
+            [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
+        m_app->mainWindowController()->updateActionStates();
+        m_app->mainWindowController()->toolbarItemSelected(602);
+        qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
+        const bool done = waitUntil(
+            [&] { return finished > 0 && engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); },
+            90000);
+        center.removeObserver(&finished);
+        center.removeObserver(&errors);
+        for (const QString& error : errors)
+            ADD_FAILURE() << "sync error: " << error.toStdString();
+        return done && errors.isEmpty();
+    }
+
+    template <class W> static W* shownWindow()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
+                return found;
+        return nullptr;
+    }
+
     static inline QString s_home;
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
     std::unique_ptr<QuillsteadAppController> m_app;
@@ -357,6 +418,130 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     ASSERT_NE(highlights, nullptr);
     EXPECT_TRUE(highlights->highlightedVerses().contains(section));
     EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")));
+}
+
+TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
+{
+    if (!standin_test::haveSampleLibrary())
+        GTEST_SKIP() << "the sample library is not built";
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController& window = *app.mainWindowController();
+    logIn(server);
+    const QString file = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("RV1909.tvk"));
+    ASSERT_FALSE(QFile::exists(file));
+
+    // The Cloud Library lists the owned books; the Reina-Valera is downloaded.
+    window.updateActionStates();
+    window.toolbarItemSelected(109);
+    DownloadBooksSheetWindowController* library = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (library = shownWindow<DownloadBooksSheetWindowController>()) != nullptr; }))
+        << "Cloud Library did not open";
+    ASSERT_TRUE(waitUntil([&] {
+        return library->rowForBook({{QStringLiteral("productid"), "RV1909"}}) >= 0;
+    })) << "the owned list did not arrive";
+    library->chooseBookRow(library->rowForBook({{QStringLiteral("productid"), "RV1909"}}));
+    ASSERT_TRUE(waitUntil([&] { return bookNamed(QStringLiteral("RV1909")) != nullptr; }, 60000))
+        << "the download did not reach the library";
+    EXPECT_TRUE(QFile::exists(file));
+    for (const Alert& alert : s_alerts->shown())
+        ADD_FAILURE() << "alert: " << alert.messageText.toStdString();
+    library->close();
+
+    // Open Book: the new book is chosen and opens as a new tab of the current pane.
+    const auto rv = bookNamed(QStringLiteral("RV1909"));
+    const int region = panes().currentRegion();
+    ASSERT_GE(region, 0);
+    const size_t tabsBefore = panes().paneTabBooks(region).size();
+    window.toolbarItemSelected(101);
+    OpenBookSheetWindowController* open = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
+        << "Open Book did not open";
+    int row = -1;
+    for (qsizetype i = 0; i < open->sourcesOfSelectedKind()->count(); ++i)
+        if (open->sourcesOfSelectedKind()->tupleAtIndex(i)->isEqual(*rv))
+            row = int(i);
+    ASSERT_GE(row, 0) << "the downloaded book is not listed";
+    open->chooseBookRow(row);
+    EXPECT_TRUE(waitUntil([&] {
+        const auto shown = panes().paneCurrentBook(region);
+        return shown && shown->isEqual(*rv) && panes().paneTabBooks(region).size() == tabsBefore + 1;
+    })) << "the book did not open in a new tab";
+    if (open->isVisible())
+        open->close();
+    // Close Book takes the tab away again.
+    window.toolbarItemSelected(103);
+    EXPECT_TRUE(waitUntil([&] { return panes().paneTabBooks(region).size() == tabsBefore; }));
+}
+
+// Romans 8:28, where the first profile leaves its marks for the second to find.
+constexpr quint32 kRomans828 = (45u << 16) | (8u << 8) | 28u;
+const char kSecondProfileVariable[] = "QS_SCENARIO_SECOND_PROFILE";
+
+TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
+{
+    if (!standin_test::haveSampleLibrary())
+        GTEST_SKIP() << "the sample library is not built";
+    if (qEnvironmentVariableIsSet(kSecondProfileVariable))
+        GTEST_SKIP() << "this process is the second profile";
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    launch();
+    logIn(server);
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    ASSERT_TRUE(kjv);
+
+    // A note, a highlight and a bookmark in a category of its own, then Sync Now.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kRomans828), QStringLiteral("All things work together")));
+    BookPaneHooks::current().highlight({kRomans828}, 84);
+    ASSERT_TRUE(whenShown<ModalTextFieldWindowController>(
+        [&] {
+            BookPaneHooks::current().bookmark(kjv, kRomans828, true, {{QStringLiteral("isCreateNewCategory"), true}});
+        },
+        [](ModalTextFieldWindowController* prompt) {
+            prompt->textField()->setText(QStringLiteral("Shared"));
+            prompt->accept();
+        }));
+    ASSERT_TRUE(syncNow()) << "the first profile's sync did not finish";
+    quit();
+
+    // The second profile is another process with a home of its own and the same account.
+    QProcess second;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kSecondProfileVariable),
+        QStringLiteral("%1:%2").arg(server.httpPort()).arg(server.syncPort()));
+    second.setProcessEnvironment(environment);
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QCoreApplication::applicationFilePath(),
+        {QStringLiteral("--gtest_filter=Scenario.TheSecondProfileFindsWhatTheFirstSynced")});
+    ASSERT_TRUE(second.waitForFinished(180000)) << "the second profile did not finish";
+    const QByteArray output = second.readAll();
+    EXPECT_EQ(second.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+}
+
+TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
+{
+    const QStringList ports = qEnvironmentVariable(kSecondProfileVariable).split(QLatin1Char(':'));
+    if (ports.size() != 2)
+        GTEST_SKIP() << "run by the two-profile scenario";
+    launch();
+    logIn(quint16(ports[0].toUInt()), quint16(ports[1].toUInt()));
+    EXPECT_FALSE(NoteStore::read(NoteLocation::bible(kRomans828)).found);
+    ASSERT_TRUE(syncNow()) << "the second profile's sync did not finish";
+
+    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, QStringLiteral("All things work together"));
+    EXPECT_TRUE(StudyPaneBookmarksViewController::verseHasBookmarks(kRomans828));
+    EXPECT_NE(StudyPaneBookmarksViewController::categoryIdForCategoryNamed(QStringLiteral("Shared")),
+        StudyPaneBookmarksViewController::kAllCategories);
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    ASSERT_TRUE(kjv);
+    m_app->mainWindowController()->toolbarItemSelected(606);
+    auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(studyPane()->subpaneViewController());
+    ASSERT_NE(highlights, nullptr);
+    EXPECT_TRUE(
+        waitUntil([&] { return highlights->highlightedVerses().contains(kjv->sectionForBibleKey(kRomans828)); }, 5000));
 }
 
 TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
