@@ -9,6 +9,8 @@
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/protocol/ServiceHost.h"
+#include "cloud/store/MyOffersManager.h"
+#include "cloud/store/StoreCredentials.h"
 #include "cloud/sync/SyncEntryPoints.h"
 #include "cloud/sync/SyncManager.h"
 #include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
@@ -207,6 +209,16 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
         defaults().setInteger(appVersion(), QStringLiteral("prevAppVersion"));
 
     m_center.addObserver(this, QStringLiteral("qsLayoutManagerLayoutNameChangedNotification"), [](Notification&) {});
+    // New special offers are announced once the notification has been delivered; the offers are
+    // fetched again, when their interval has passed, each time the reader becomes active.
+    m_center.addObserver(this, qs::cloud::MyOffersManager::MyOffersManagerHasNewOffers, [this](Notification&) {
+        QMetaObject::invokeMethod(
+            this, [this] { myOffersManagerHasNewOffers(); }, Qt::QueuedConnection);
+    });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            qs::cloud::MyOffersManager::shared().refresh(false);
+    });
     listenForAutostudyRequests(this, m_center,
         [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
     listenForOtherInstances();
@@ -704,6 +716,34 @@ void QuillsteadAppController::onSyncNow()
     qs::cloud::SyncManager::instance().syncAll(true);
 }
 
+void QuillsteadAppController::myOffersManagerHasNewOffers()
+{
+    UserDefaults& d = defaults();
+    if (!d.boolForKey(QStringLiteral("myOffersNotifications")))
+        return;
+    Alert alert;
+    alert.style = AlertStyle::Informational;
+    alert.messageText = QStringLiteral("You have new special discount offers in the Quillstead Bookstore!");
+    alert.informativeText = QStringLiteral("Choose 'My Special Offers' to see them now, or choose 'My Special Offers' "
+                                           "from the Quillstead menu to view them at any time. ");
+    alert.buttons = {
+        QStringLiteral("My Special Offers"), QStringLiteral("Not Now"), QStringLiteral("Disable These Notifications")};
+    switch (Alerts::shared().runModal(alert)) {
+    case AlertFirstButtonReturn:
+        d.setInteger(0, QStringLiteral("myOffersIgnored"));
+        onMyOffers();
+        break;
+    case AlertSecondButtonReturn:
+        d.setInteger(d.integerForKey(QStringLiteral("myOffersIgnored")) + 1, QStringLiteral("myOffersIgnored"));
+        break;
+    case AlertThirdButtonReturn:
+        d.setBool(false, QStringLiteral("myOffersNotifications"));
+        break;
+    default:
+        break;
+    }
+}
+
 // ---- Dispatch by tag and menu state ----
 
 void QuillsteadAppController::performCommand(int tag)
@@ -714,6 +754,9 @@ void QuillsteadAppController::performCommand(int tag)
         break;
     case 109:
         onLibrary();
+        break;
+    case 115:
+        onMyOffers();
         break;
     case 103:
         onCloseBook();
@@ -838,6 +881,9 @@ void QuillsteadAppController::menuNeedsUpdate(QMenu* menu)
         }
         case 417:
             action->setChecked(defaults().boolForKey(kVersePopovers));
+            break;
+        case 115:
+            action->setVisible(qs::cloud::StoreCredentials::signedIn(defaults()));
             break;
         default:
             break;

@@ -110,6 +110,8 @@ public:
     void onLibrary();
     void onBookstore();
     void onMyOffers();
+    // "MyOffersManagerHasNewOffers": the offers alert, unless the user turned it off.
+    void myOffersManagerHasNewOffers();
     void onAboutQuillstead();
     // A full sync the user asked for: an account is needed, and data synced for another customer is
     // resolved first.

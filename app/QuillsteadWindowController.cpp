@@ -6,6 +6,8 @@
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
+#include "cloud/store/MyOffersManager.h"
+#include "cloud/store/StoreCredentials.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -302,6 +304,7 @@ void QuillsteadWindowController::buildMenus()
     addCommand(file, tr("About This Book"), 113);
     file->addSeparator();
     addCommand(file, tr("Cloud Library..."), 109);
+    addCommand(file, tr("My Special Offers..."), 115);
     addCommand(file, tr("Sync Now"), 602);
     file->addSeparator();
     QAction* settings = file->addAction(tr("Settings..."));
@@ -756,6 +759,9 @@ bool QuillsteadWindowController::validateMenuItem(int tag) const
         return canFormat(tag);
     case 113:
         return m_layoutViewController->activeSourceTuple() != nullptr;
+    case 115:
+        return qs::cloud::StoreCredentials::signedIn(UserDefaults::standardUserDefaults()) &&
+            qs::cloud::MyOffersManager::shared().hasOffers();
     default:
         return true;
     }

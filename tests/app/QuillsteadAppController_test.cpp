@@ -45,6 +45,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -369,6 +370,56 @@ TEST_F(Shell, ASecondStartHandsItsBookToTheRunningReader)
     quit();
 }
 
+TEST_F(Shell, NewSpecialOffersAreAnnouncedUntilTheUserTurnsThatOff)
+{
+    QuillsteadAppController& app = launch();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setBool(true, QStringLiteral("myOffersNotifications"));
+    defaults.setInteger(2, QStringLiteral("myOffersIgnored"));
+    const auto announce = [] {
+        NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("MyOffersManagerHasNewOffers"));
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+    };
+
+    // "Not Now" counts the offers ignored.
+    s_alerts->queueAnswer(AlertSecondButtonReturn);
+    announce();
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    const Alert alert = s_alerts->shown().first();
+    EXPECT_EQ(alert.messageText, QStringLiteral("You have new special discount offers in the Quillstead Bookstore!"));
+    EXPECT_EQ(alert.buttons,
+        (QStringList {QStringLiteral("My Special Offers"), QStringLiteral("Not Now"),
+            QStringLiteral("Disable These Notifications")}));
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("myOffersIgnored")), 3);
+    // "My Special Offers" starts the count again (signed out, the store itself does not open).
+    s_alerts->queueAnswer(AlertFirstButtonReturn);
+    announce();
+    EXPECT_EQ(s_alerts->shown().size(), 2);
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("myOffersIgnored")), 0);
+    // The third button turns the announcements off: the next offers pass without an alert.
+    s_alerts->queueAnswer(AlertThirdButtonReturn);
+    announce();
+    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("myOffersNotifications")));
+    announce();
+    EXPECT_EQ(s_alerts->shown().size(), 3);
+
+    // Signed out, My Special Offers is hidden and disabled.
+    defaults.setBool(false, QStringLiteral("credentialsValid"));
+    QuillsteadWindowController* window = app.mainWindowController();
+    window->updateActionStates();
+    ASSERT_FALSE(window->actionsForTag(115).isEmpty());
+    for (QAction* action : window->actionsForTag(115)) {
+        EXPECT_FALSE(action->isEnabled());
+        if (QMenu* menu = qobject_cast<QMenu*>(action->parent())) {
+            app.menuNeedsUpdate(menu);
+            EXPECT_FALSE(action->isVisible());
+        }
+    }
+    defaults.setBool(true, QStringLiteral("myOffersNotifications"));
+    quit();
+}
+
 TEST_F(Shell, PromptDefaultsAndToastSizes)
 {
     ModalTextFieldWindowController plain({});
@@ -488,7 +539,8 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
     QObject::connect(&app, &QuillsteadAppController::toastShown, [&toasts](const QString& t) { toasts.append(t); });
 
     // Enabled by the state of the panes, the history, speech or the note editor (the format commands).
-    QSet<int> stateDependent {108, 113, 223, 226, 416, 505, 506, 701, 1001, 1002};
+    // 115: My Special Offers, only while signed in with offers stored.
+    QSet<int> stateDependent {108, 113, 115, 223, 226, 416, 505, 506, 701, 1001, 1002};
     for (int format = 210; format <= 222; ++format)
         stateDependent.insert(format);
     const QSet<int>& unavailable = QuillsteadWindowController::unavailableCommandTags();
