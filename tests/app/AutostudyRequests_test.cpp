@@ -15,6 +15,8 @@
 #include "reports/ui/AutostudyWordWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 
+#include "ReaderTestProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -32,28 +34,9 @@ class AutostudyCommands : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static QTemporaryDir home;
-        const QByteArray path = home.path().toUtf8();
-        setenv("HOME", path.constData(), 1);
-        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-        setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
-        QDir().mkpath(home.path() + QStringLiteral("/run"));
-        QFile::setPermissions(
-            home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
-        static int argc = 1;
-        static char name[] = "autostudy-commands-test";
-        static char* argv[] = {name, nullptr};
-        BookPageScheme::registerScheme();
-        // Never deleted: with the web engine linked in, an application object destroyed during exit
-        // crashes in the engine's clean-up of its shared OpenGL context.
-        new QApplication(argc, argv);
+        reader_test::startReaderTestProgram("autostudy-commands-test");
         s_alerts = std::make_shared<RecordingAlerts>();
         Alerts::setShared(s_alerts);
-        QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
     }
 
     void SetUp() override

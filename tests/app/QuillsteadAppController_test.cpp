@@ -35,6 +35,8 @@
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cNoteDoc.h"
 
+#include "ReaderTestProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -64,27 +66,9 @@ class Shell : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static QTemporaryDir home;
-        s_home = home.path();
-        const QByteArray path = home.path().toUtf8();
-        setenv("HOME", path.constData(), 1);
-        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-        setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
-        QDir().mkpath(home.path() + QStringLiteral("/run"));
-        QFile::setPermissions(
-            home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
-        static int argc = 1;
-        static char name[] = "shell-test";
-        static char* argv[] = {name, nullptr};
-        BookPageScheme::registerScheme();
-        new QApplication(argc, argv);  // lives until the process ends: its teardown races the web engine's
+        s_home = reader_test::startReaderTestProgram("shell-test");
         s_alerts = std::make_shared<RecordingAlerts>();
         Alerts::setShared(s_alerts);
-        QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
     }
 
     void SetUp() override

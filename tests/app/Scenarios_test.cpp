@@ -45,6 +45,8 @@
 #include "tools/standin-services/StandinTestServer.h"
 #include "userdata/cVerseHighlightDoc.h"
 
+#include "ReaderTestProgram.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -118,29 +120,9 @@ class Scenario : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static QTemporaryDir home;
-        s_home = home.path();
-        const QByteArray path = home.path().toUtf8();
-        setenv("HOME", path.constData(), 1);
-        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-        setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
-        QDir().mkpath(home.path() + QStringLiteral("/run"));
-        QFile::setPermissions(
-            home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
-        static int argc = 1;
-        static char name[] = "scenarios";
-        static char* argv[] = {name, nullptr};
-        BookPageScheme::registerScheme();
-        // Never deleted: an application object destroyed during exit crashes in the web engine's
-        // clean-up of its shared context.
-        new QApplication(argc, argv);
+        s_home = reader_test::startReaderTestProgram("scenarios");
         s_alerts = std::make_shared<RecordingAlerts>();
         Alerts::setShared(s_alerts);
-        QuillsteadAppController::setBundledBooksFolder(kBuild + QStringLiteral("/books"));
     }
 
     void SetUp() override
