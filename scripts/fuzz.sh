@@ -2,9 +2,12 @@
 # Builds every libFuzzer target with clang (build-fuzz) and runs each one for a few seconds over its
 # seed corpus in fuzz/corpus/<target>/. Fails on any crash, sanitizer report, leak or timeout.
 #   scripts/fuzz.sh [seconds per target, default 5]
+# QS_FUZZ_SEED picks the fuzzer's random seed (default 1, so that a run of the test command explores
+# the same inputs each time and fails only on a change of the code; 0 lets libFuzzer choose).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-5}
+seed=${QS_FUZZ_SEED:-1}
 if ! [[ "$seconds" =~ ^[1-9][0-9]*$ ]]; then echo "usage: $0 [seconds per target, at least 1]" >&2; exit 2; fi
 build=build-fuzz
 jobs=${QS_FUZZ_JOBS:-$(nproc)}
@@ -29,7 +32,7 @@ for fuzzer in "$build"/fuzz/bin/*; do
   log="$artifacts/$name.log"
   dict=()
   if [ -f "fuzz/$name.dict" ]; then dict=(-dict="fuzz/$name.dict"); fi
-  if UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "$fuzzer" -max_total_time="$seconds" -timeout=10 \
+  if UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 "$fuzzer" -max_total_time="$seconds" -seed="$seed" -timeout=10 \
        -rss_limit_mb=2048 -artifact_prefix="$artifacts/$name-" "${dict[@]}" "$work" > "$log" 2>&1; then
     echo "fuzz $name: ok ($(grep -Eo '#[0-9]+' "$log" | tail -1 | tr -d '#') runs in ${seconds}s)"
   else

@@ -42,7 +42,20 @@ SyncCommand SyncCommand::fromReceivedText(const QString& text, bool skipLeadFiel
 
 SyncCommand SyncCommand::fromReceivedBytes(const QByteArray& bytes, bool skipLeadField)
 {
-    return fromReceivedText(QString::fromUtf8(bytes), skipLeadField);
+    if (!skipLeadField)
+        return fromReceivedText(QString::fromUtf8(bytes), false);
+    // The lead field is eight bytes on the wire. It is cut off as bytes, before the line is decoded:
+    // cut as characters, a damaged lead holding a multi-byte character would split a surrogate pair
+    // and leave half a character at the front of the verb, which no line written back can hold.
+    qsizetype end = bytes.indexOf(char(kRecordSeparator));
+    if (end < 0) {
+        end = bytes.size();
+        while (end > 0 && (bytes.at(end - 1) == '\r' || bytes.at(end - 1) == '\n'))
+            --end;
+    }
+    if (end > kLeadFieldLength)
+        return fromReceivedText(QString::fromUtf8(bytes.mid(kLeadFieldLength)), false);
+    return fromReceivedText(QString::fromUtf8(bytes), false);
 }
 
 void SyncCommand::ensureVerbAndNoun()

@@ -86,6 +86,28 @@ TEST(SyncCommand, ReadsReceivedLines)
         SyncCommand::fromReceivedBytes(QByteArray("\xff\xfe\x1f\x80"), false).verbNumber(), SyncCommand::kNotFound);
 }
 
+TEST(SyncCommand, ADamagedLeadFieldIsCutAsBytes)
+{
+    // A lead of eight bytes before a multi-byte character: the fields keep that character whole.
+    const QByteArray received = QByteArray("12345678GOT\x1fNOTES\x1f") + QStringLiteral("caf\u00e9").toUtf8() + "\x1e";
+    const SyncCommand got = SyncCommand::fromReceivedBytes(received, true);
+    EXPECT_EQ(got.verb(), QStringLiteral("GOT"));
+    EXPECT_EQ(got.paramAtIndex(0), QStringLiteral("caf\u00e9"));
+
+    // A lead that is itself damaged (a four-byte character across its end): whatever the verb reads,
+    // the line written from it reads back to the same fields.
+    const QByteArray damaged("Hi!\xf3\xbe\xbb\xb2\x1f!\xf3\xbe\xbb\xb2\x1f"
+                             "BIBLGE0\x1f"
+                             "0OTS-\x1e");
+    const SyncCommand command = SyncCommand::fromReceivedBytes(damaged, true);
+    const SyncCommand again = SyncCommand::fromReceivedBytes(command.clientLine(), false);
+    EXPECT_EQ(again.verb(), command.verb());
+    EXPECT_EQ(again.noun(), command.noun());
+    EXPECT_EQ(again.parameters(), command.parameters());
+    // Without a lead the same bytes read as they stand.
+    EXPECT_EQ(SyncCommand::fromReceivedBytes(damaged, false).noun(), QStringLiteral("!\U000FEEF2"));
+}
+
 TEST(SyncCommand, TablesAreExactAndCaseSensitive)
 {
     EXPECT_EQ(SyncCommand::verbWords().size(), 13);
