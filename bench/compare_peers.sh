@@ -126,7 +126,9 @@ for pair in "${ILIST[@]}"; do
   theirs="${pair#*|}"
   peer_verses="$(SWORD_PATH="$PEER_SWORD" diatheke -b "$MODULE" -s lucene -k "$theirs" 2>/dev/null |
     sed -n 's/.*-- \([0-9][0-9]*\) matches total.*/\1/p' | tail -n 1)"
-  our_sections="$("$TVKTOOL" search "$BOOK" "$ours" 2>/dev/null | head -n 1 || echo error)"
+  # The whole answer is read before its first line (the count) is taken: cutting the pipe early
+  # would stop tvktool with SIGPIPE and read as a failure.
+  if answer="$("$TVKTOOL" search "$BOOK" "$ours" 2>/dev/null)"; then our_sections="${answer%%$'\n'*}"; else our_sections=error; fi
   peer_ms="$(median_ms "$INDEXED_RUNS" env SWORD_PATH="$PEER_SWORD" diatheke -b "$MODULE" -s lucene -k "$theirs")"
   tool_ms="$(median_ms "$INDEXED_RUNS" "$TVKTOOL" search "$BOOK" "$ours")"
   printf '%-34s %14s %9s %14s %9s %9s\n' "$ours" "$peer_ms" "${peer_verses:-?}" "$tool_ms" "$our_sections" \

@@ -32,12 +32,14 @@ std::string libraryDir()
 
 std::shared_ptr<DocumentSearchBook> openBook(const std::string& file)
 {
-    static std::map<std::string, std::shared_ptr<DocumentSearchBook>> open;
-    auto it = open.find(file);
-    if (it != open.end())
+    // Held until the process ends and never destroyed: a book closed among the exit handlers would
+    // reach engine tables that are gone by then.
+    static auto* open = new std::map<std::string, std::shared_ptr<DocumentSearchBook>>;
+    auto it = open->find(file);
+    if (it != open->end())
         return it->second;
     auto book = DocumentSearchBook::openFile(libraryDir() + "/" + file);
-    open[file] = book;
+    (*open)[file] = book;
     return book;
 }
 
