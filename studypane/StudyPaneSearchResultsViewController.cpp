@@ -6,10 +6,10 @@
 #include "library/SourceTupleArray.h"
 #include "panes/layout/LayoutManager.h"
 #include "platform/UserDefaults.h"
-#include "render/CSSManager.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/SearchResultPage.h"
 #include "studypane/StudyPaneViewController.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -22,7 +22,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QProgressBar>
-#include <QRegularExpression>
 #include <QSet>
 #include <QTableView>
 #include <QTextBlock>
@@ -63,62 +62,6 @@ constexpr Limit kLimits[StudyPaneSearchResultsViewController::kLimitCount] = {
     {"Other Epistles (Hebrews-Jude)", "Hebrews-Jude"},
     {"Revelation", "Revelation"},
 };
-
-// The classes the style sheet hides (simple ".name { ... display:none ... }" rules).
-QSet<QString> hiddenClasses(const QString& css)
-{
-    static const QRegularExpression rule(QStringLiteral("\\.([A-Za-z0-9_-]+)\\s*\\{[^}]*display\\s*:\\s*none"));
-    QSet<QString> out;
-    for (auto it = rule.globalMatch(css); it.hasNext();)
-        out.insert(it.next().captured(1));
-    return out;
-}
-
-// The HTML without the elements of hidden classes (Strong's numbers, footnotes, ...): the cells draw
-// their HTML with a text document, which does not apply "display:none".
-QString withoutHiddenElements(const QString& html, const QSet<QString>& hidden)
-{
-    if (hidden.isEmpty())
-        return html;
-    static const QRegularExpression open(
-        QStringLiteral("<([A-Za-z][A-Za-z0-9]*)\\b[^>]*\\bclass\\s*=\\s*['\"]([^'\"]*)['\"][^>]*>"));
-    QString out;
-    out.reserve(html.size());
-    qsizetype at = 0;
-    for (auto it = open.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        if (m.capturedStart() < at)
-            continue;  // inside an element already cut
-        const QStringList classes = m.captured(2).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        if (std::none_of(classes.begin(), classes.end(), [&hidden](const QString& c) { return hidden.contains(c); }))
-            continue;
-        if (m.captured(0).endsWith(QStringLiteral("/>"))) {
-            out += QStringView(html).mid(at, m.capturedStart() - at);
-            at = m.capturedEnd();
-            continue;
-        }
-        // Find the matching end tag, counting nested elements of the same name.
-        const QString name = m.captured(1).toLower();
-        const QRegularExpression tag(
-            QStringLiteral("<(/?)%1\\b[^>]*>").arg(name), QRegularExpression::CaseInsensitiveOption);
-        int depth = 1;
-        qsizetype end = html.size();
-        for (auto t = tag.globalMatch(html, m.capturedEnd()); t.hasNext();) {
-            const QRegularExpressionMatch tm = t.next();
-            if (tm.captured(0).endsWith(QStringLiteral("/>")))
-                continue;
-            depth += tm.captured(1).isEmpty() ? 1 : -1;
-            if (depth == 0) {
-                end = tm.capturedEnd();
-                break;
-            }
-        }
-        out += QStringView(html).mid(at, m.capturedStart() - at);
-        at = end;
-    }
-    out += QStringView(html).mid(at);
-    return out;
-}
 
 // The search field's view: the field with its menu and refresh buttons above the limit label, the
 // progress bar and the table. The field keeps x 0 and a width of at least 100.
@@ -752,12 +695,9 @@ QVariant StudyPaneSearchResultsModel::data(const QModelIndex& index, int role) c
         } else {
             body = QStringLiteral("<p>No Current Source Document</p>");
         }
-        const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
-        const QString page = QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
-                                            "type=\"text/css\">%1</style></head><body>")
-                                 .arg(css) +
-            withoutHiddenElements(body, hiddenClasses(css)) + QStringLiteral("</body></html>");
-        it = m_htmlCache.insert(index.row(), page);
+        // The cells draw their HTML with a text document, which does not apply "display:none": the
+        // page leaves out the elements the style sheet hides (Strong's numbers, footnotes, ...).
+        it = m_htmlCache.insert(index.row(), SearchResultPage::page(body));
     }
     return *it;
 }

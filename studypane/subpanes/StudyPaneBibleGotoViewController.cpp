@@ -2,8 +2,8 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "studypane/SearchResultPage.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/subpanes/SearchResultPage.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -52,19 +52,9 @@
 
 namespace {
 
-bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > msecs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using reader_test::waitFor;
 
-class StudyPaneWindow : public ::testing::Test {
+class StudyPaneWindow : public reader_test::ReaderWindow {
 protected:
     static void SetUpTestSuite()
     {
@@ -74,9 +64,9 @@ protected:
 
     void SetUp() override
     {
-        if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
-            GTEST_SKIP() << "the books that come with the application are not built";
-        LayoutManager::sharedLayoutManager().setLayouts({});
+        ReaderWindow::SetUp();
+        if (IsSkipped())
+            return;
         // Two commentaries and a second Bible of the sample library beside the books that come with
         // the application, for the navigator to search.
         QDir().mkpath(AppFolders::booksDirectory());
@@ -87,63 +77,6 @@ protected:
                 QFile::copy(from, to);
         }
     }
-
-    void TearDown() override
-    {
-        SearchExecutor::shared().waitForDone();
-        if (m_controller)
-            quit();
-    }
-
-    QuillsteadAppController& launch()
-    {
-        m_controller = std::make_unique<QuillsteadAppController>();
-        m_controller->applicationDidFinishLaunching({});
-        QMainWindow* window = m_controller->mainWindowController()->window();
-        window->resize(1280, 800);
-        window->show();
-        QCoreApplication::processEvents();
-        return *m_controller;
-    }
-
-    void quit()
-    {
-        m_controller->applicationWillTerminate();
-        m_controller.reset();
-        LayoutManager::sharedLayoutManager().setLayouts({});
-    }
-
-    LayoutViewController* panes() const { return m_controller->mainWindowController()->layoutViewController(); }
-    StudyPaneViewController* studyPane() const
-    {
-        return dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
-    }
-
-    // The region of the current layout whose book pane shows the King James book; -1 when none.
-    int kjvRegion() const
-    {
-        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
-        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
-            LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
-            const SourceTuple::Ptr book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
-            if (book != nullptr && book->pubID() == 1 && book->bookID() == 101)
-                return int(i);
-        }
-        return -1;
-    }
-
-    // Makes the King James pane the current pane; its book then is the active book.
-    SourceTuple::Ptr activateKjv()
-    {
-        int region = -1;
-        if (!waitFor([&] { return (region = kjvRegion()) >= 0; }))
-            return nullptr;
-        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
-        panes()->view()->makePaneCurrentWithRegion(layout->regionAt(size_t(region)));
-        return panes()->activeSourceTuple();
-    }
-
-    std::unique_ptr<QuillsteadAppController> m_controller;
 };
 
 }  // namespace

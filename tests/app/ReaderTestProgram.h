@@ -5,19 +5,38 @@
 //
 // The application object is made once and never deleted: one destroyed during exit crashes in the
 // web engine's clean-up of its shared OpenGL context. Call from SetUpTestSuite, once per program.
+//
+// ReaderWindow is the fixture of tests that drive the main window: it launches and quits the reader
+// and finds the King James pane of the first screen.
 #pragma once
 
 #include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "library/SourceTuple.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutView.h"
+#include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
+#include "search/execution/SearchExecutor.h"
+#include "studypane/StudyPaneViewController.h"
+
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QByteArray>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QMainWindow>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <functional>
+#include <memory>
 
 namespace reader_test {
 
@@ -43,5 +62,85 @@ inline QString startReaderTestProgram(const char* programName)
     QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
     return home.path();
 }
+
+// Runs the event loop until the condition holds; false when it did not within the time.
+inline bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > msecs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+class ReaderWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
+            GTEST_SKIP() << "the books that come with the application are not built";
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    void TearDown() override
+    {
+        SearchExecutor::shared().waitForDone();
+        if (m_controller)
+            quit();
+    }
+
+    QuillsteadAppController& launch()
+    {
+        m_controller = std::make_unique<QuillsteadAppController>();
+        m_controller->applicationDidFinishLaunching({});
+        QMainWindow* window = m_controller->mainWindowController()->window();
+        window->resize(1280, 800);
+        window->show();
+        QCoreApplication::processEvents();
+        return *m_controller;
+    }
+
+    void quit()
+    {
+        m_controller->applicationWillTerminate();
+        m_controller.reset();
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    LayoutViewController* panes() const { return m_controller->mainWindowController()->layoutViewController(); }
+    StudyPaneViewController* studyPane() const
+    {
+        return dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
+    }
+
+    // The region of the current layout whose book pane shows the King James book; -1 when none.
+    int kjvRegion() const
+    {
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
+            LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
+            const SourceTuple::Ptr book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
+            if (book != nullptr && book->pubID() == 1 && book->bookID() == 101)
+                return int(i);
+        }
+        return -1;
+    }
+
+    // Makes the King James pane the current pane; its book then is the active book.
+    SourceTuple::Ptr activateKjv()
+    {
+        int region = -1;
+        if (!waitFor([&] { return (region = kjvRegion()) >= 0; }))
+            return nullptr;
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        panes()->view()->makePaneCurrentWithRegion(layout->regionAt(size_t(region)));
+        return panes()->activeSourceTuple();
+    }
+
+    std::unique_ptr<QuillsteadAppController> m_controller;
+};
 
 }  // namespace reader_test

@@ -1,4 +1,4 @@
-#include "studypane/subpanes/SearchResultPage.h"
+#include "studypane/SearchResultPage.h"
 
 #include "render/CSSManager.h"
 
