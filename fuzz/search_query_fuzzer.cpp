@@ -73,15 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         options.thenote = text;
     if (choice & 0x40)
         options.searchlimits = u"Genesis 1:1-3";
-    const SearchSpecification spec(text);
-    std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, mini, options, 1);
+    const SearchSpecification parsed(text);
+    std::unique_ptr<BitVector> hits = searchrun::searchResults(parsed, mini, options, 1);
     if (hits != nullptr && !options.searchnotes && hits->size() != mini.numSections() &&
         options.interpretation != std::string(kInterpretationGoto))
         fuzz::fail("a hit set of another size than the book");
     if (hits != nullptr && hits->size() > 0 && hits->getCBitVector()->test(0) && hits->size() == mini.numSections())
         fuzz::fail("section 0 reported as a hit");
     std::unique_ptr<SearchWordListRef> words;
-    phrasesearch::createAggregateSearchWordList(words, spec, mini, &options);
+    phrasesearch::createAggregateSearchWordList(words, parsed, mini, &options);
 
     cSearchExpressionResult expression;
     if (expression.evaluate(text, (choice & 0x40) ? u"Genesis 1" : u"", mini.document()))

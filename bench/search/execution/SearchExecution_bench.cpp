@@ -77,7 +77,7 @@ void BM_KjvQuery(benchmark::State& state, const Query& q)
         state.SkipWithError("KJV.tvk is missing; build the library target");
         return;
     }
-    const SearchSpecification spec(q.text);
+    const SearchSpecification parsed(q.text);
     SearchOptions options;
     options.interpretation = q.interpretation;
     if (q.wordform != nullptr)
@@ -86,7 +86,7 @@ void BM_KjvQuery(benchmark::State& state, const Query& q)
         options.searchlimits = std::u16string(q.limits);
     uint32_t found = 0;
     for (auto _ : state) {
-        std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, *book, options, 1);
+        std::unique_ptr<BitVector> hits = searchrun::searchResults(parsed, *book, options, 1);
         found = hits != nullptr ? hits->count(true) : 0;
         benchmark::DoNotOptimize(hits);
     }
@@ -101,14 +101,14 @@ void BM_KjvStandardRuns(benchmark::State& state)
         state.SkipWithError("KJV.tvk is missing; build the library target");
         return;
     }
-    const SearchSpecification spec(u"love one another");
+    const SearchSpecification parsed(u"love one another");
     for (auto _ : state) {
         for (const searchrun::StandardRun& r : searchrun::standardRuns()) {
             SearchOptions options;
             options.interpretation = r.interpretation;
             if (r.wordform != nullptr)
                 options.wordform = r.wordform;
-            benchmark::DoNotOptimize(searchrun::searchResults(spec, *book, options, 1));
+            benchmark::DoNotOptimize(searchrun::searchResults(parsed, *book, options, 1));
         }
     }
 }
@@ -125,14 +125,14 @@ void BM_WholeLibrary(benchmark::State& state, const char16_t* text)
         state.SkipWithError("the sample library is missing; build the library target");
         return;
     }
-    const SearchSpecification spec(text);
+    const SearchSpecification parsed(text);
     SearchOptions options;
     options.interpretation = "all";
     uint32_t found = 0;
     for (auto _ : state) {
         found = 0;
         for (const auto& book : books) {
-            std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, *book, options, 1);
+            std::unique_ptr<BitVector> hits = searchrun::searchResults(parsed, *book, options, 1);
             found += hits != nullptr ? hits->count(true) : 0;
         }
     }

@@ -174,12 +174,12 @@ protected:
     static std::set<uint32_t> found(
         const std::string& query, const char* interpretation = "all", const char* wordform = "exact")
     {
-        SearchSpecification spec(TextFolding::utf8ToUtf16(query));
+        SearchSpecification parsed(TextFolding::utf8ToUtf16(query));
         SearchOptions options;
         options.interpretation = interpretation;
         options.wordform = wordform;
         std::set<uint32_t> keys;
-        const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, *s_book, options, 1);
+        const std::unique_ptr<BitVector> hits = searchrun::searchResults(parsed, *s_book, options, 1);
         if (hits == nullptr)
             return keys;
         for (uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true)) {
@@ -368,10 +368,10 @@ TEST_F(KjvSearch, GoToAndLimits)
     EXPECT_EQ(found("John 3:16", "goto"), (std::set<uint32_t> {(43u << 16) | (3 << 8) | 16}));
     EXPECT_TRUE(found("Genesis", "goto").empty());
     // A limited range keeps only its verses.
-    SearchSpecification spec(u"love");
+    SearchSpecification parsed(u"love");
     SearchOptions options;
     options.searchlimits = u"Matthew-John";
-    const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, *s_book, options, 1);
+    const std::unique_ptr<BitVector> hits = searchrun::searchResults(parsed, *s_book, options, 1);
     ASSERT_NE(hits, nullptr);
     std::set<uint32_t> keys;
     for (uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true))
@@ -397,9 +397,9 @@ TEST_F(KjvSearch, TheLibrarysBookHandleFindsTheSame)
             o.interpretation = r.interpretation;
             if (r.wordform != nullptr)
                 o.wordform = r.wordform;
-            const SearchSpecification spec(q);
-            const std::unique_ptr<BitVector> a = searchrun::searchResults(spec, *s_book, o, 1);
-            const std::unique_ptr<BitVector> b = searchrun::searchResults(spec, handle, o, 1);
+            const SearchSpecification parsed(q);
+            const std::unique_ptr<BitVector> a = searchrun::searchResults(parsed, *s_book, o, 1);
+            const std::unique_ptr<BitVector> b = searchrun::searchResults(parsed, handle, o, 1);
             ASSERT_EQ(a == nullptr, b == nullptr) << r.title;
             if (a == nullptr)
                 continue;

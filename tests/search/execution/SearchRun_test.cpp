@@ -42,8 +42,8 @@ protected:
 
     static std::vector<uint32_t> run(const std::u16string& query, const SearchOptions& options)
     {
-        const SearchSpecification spec(query);
-        const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, *s_book, options, 5);
+        const SearchSpecification parsed(query);
+        const std::unique_ptr<BitVector> hits = searchrun::searchResults(parsed, *s_book, options, 5);
         std::vector<uint32_t> out;
         if (hits != nullptr)
             for (uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true))
