@@ -4,6 +4,7 @@
 #include "app/UpdateAvailableWindowController.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "platform/AppFolders.h"
+#include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -143,8 +144,7 @@ qint64 integerOf(const QString& text)
 AppUpdateChecker::AppUpdateChecker(QObject* parent) : QObject(parent), m_network(new QNetworkAccessManager(this))
 {
     m_running.build = QuillsteadAppController::appVersion();
-    m_running.version = QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral("1.0")
-                                                                         : QCoreApplication::applicationVersion();
+    m_running.version = AppVersion::version();
     m_running.systemVersion = systemVersionString();
     m_presenter.alert = [](const QVariantMap& a) {
         if (QuillsteadAppController* app = QuillsteadAppController::quillsteadAppController())

@@ -24,6 +24,7 @@
 #include "panes/layout/LayoutRegion.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
+#include "platform/AppVersion.h"
 #include "platform/MainThread.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -127,11 +128,7 @@ QString QuillsteadAppController::bundledBooksFolder()
 
 qint64 QuillsteadAppController::appVersion()
 {
-#ifdef QS_BUILD_NUMBER
-    return QS_BUILD_NUMBER;
-#else
-    return 1;
-#endif
+    return AppVersion::buildNumber();
 }
 
 // ---- Launch and termination ----

@@ -6,6 +6,7 @@
 #include "library/JavaScript.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
+#include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "search/execution/UserDataSearchCache.h"
@@ -181,11 +182,7 @@ std::optional<qs::cloud::SyncConnectParameters> QuillsteadSyncDelegate::connectP
     if (p.customerID.isEmpty() || p.password.isEmpty())
         return std::nullopt;
     p.programID = AppFolders::bundleIdentifier() + QStringLiteral("/Mac OSX");
-    p.version = QCoreApplication::applicationVersion();
-#ifdef QS_VERSION_STRING
-    if (p.version.isEmpty())
-        p.version = QStringLiteral(QS_VERSION_STRING);
-#endif
+    p.version = AppVersion::version();
     p.deviceid = JavaScript::stringWithUniqueDeviceID();
     p.devicename = QSysInfo::machineHostName();
     p.customerIDNumber = m_defaults.integerForKey(kCustomerIDNum);

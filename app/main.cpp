@@ -12,6 +12,7 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "platform/AppVersion.h"
 #include "platform/ui/WidgetAlerts.h"
 
 #include <QApplication>
@@ -92,6 +93,7 @@ int main(int argc, char** argv)
     BookPageScheme::registerScheme();  // before the application object
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillstead"));
+    QApplication::setApplicationVersion(AppVersion::version());
     QApplication::setOrganizationName(QStringLiteral("Tavrosen"));
     QApplication::setApplicationDisplayName(QStringLiteral("Quillstead"));
     QApplication::setDesktopFileName(QStringLiteral("quillstead"));

@@ -5,6 +5,7 @@
 #include "library/EngineStrings.h"
 #include "library/JavaScript.h"
 #include "library/XMLParser.h"
+#include "platform/AppVersion.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -36,8 +37,7 @@ CustomerAccount::CustomerAccount(QObject* parent)
       m_network(new QNetworkAccessManager(this)),
       m_url(ServiceHost::fromDefaults(UserDefaults::standardUserDefaults()).webScriptUrl()),
       m_productId(QStringLiteral("QS-MAC")),
-      m_version(QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral("1.0")
-                                                                 : QCoreApplication::applicationVersion())
+      m_version(AppVersion::version())
 {
 }
 

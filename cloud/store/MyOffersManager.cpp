@@ -4,6 +4,7 @@
 #include "cloud/store/StoreCredentials.h"
 #include "cloud/store/WebScriptService.h"
 #include "library/XMLParser.h"
+#include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -54,10 +55,8 @@ MyOffersManager& MyOffersManager::shared()
 {
     static std::once_flag once;
     static MyOffersManager* manager = nullptr;
-    std::call_once(once, [] {
-        manager =
-            new MyOffersManager(UserDefaults::standardUserDefaults(), QUrl(), QCoreApplication::applicationVersion());
-    });
+    std::call_once(once,
+        [] { manager = new MyOffersManager(UserDefaults::standardUserDefaults(), QUrl(), AppVersion::version()); });
     return *manager;
 }
 

@@ -1,6 +1,7 @@
 #include "cloud/store/RCHTTPClient.h"
 
 #include "cloud/protocol/ServiceHost.h"
+#include "platform/AppVersion.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -58,9 +59,7 @@ void RCHTTPClient::performRequest(const QString& method, const QString& path, co
     request.setTransferTimeout(60000);
     QMap<QString, QString> all {
         {QStringLiteral("content-type"), QStringLiteral("application/json")},
-        {QStringLiteral("X-Version"),
-            QCoreApplication::applicationVersion().isEmpty() ? QStringLiteral("0")
-                                                             : QCoreApplication::applicationVersion()},
+        {QStringLiteral("X-Version"), AppVersion::version()},
         {QStringLiteral("X-Platform"), QStringLiteral("MacOS")},
         {QStringLiteral("X-Platform-Version"), QSysInfo::productVersion()},
     };

@@ -3,6 +3,7 @@
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/protocol/ScrambledText.h"
 #include "library/JavaScript.h"
+#include "platform/AppVersion.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,7 @@ WebScriptCaller StoreCredentials::caller(
     WebScriptCaller c;
     c.customerId = defaults.stringForKey(QStringLiteral("customerID"));
     c.clearPassword = clearPassword(defaults, passwordFolder);
-    c.version = version.isEmpty() ? QCoreApplication::applicationVersion() : version;
+    c.version = version.isEmpty() ? AppVersion::version() : version;
     c.deviceId = JavaScript::stringWithUniqueDeviceID();
     return c;
 }

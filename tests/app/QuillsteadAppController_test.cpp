@@ -638,6 +638,7 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
             ASSERT_FALSE(goTos.isEmpty());
             ASSERT_TRUE(goTos.first().sourceTuple);
             EXPECT_EQ(goTos.first().sourceTuple->bookID(), 24);
+            EXPECT_EQ(goTos.first().sourceTuple->name(), QStringLiteral("Quillstead Help"));
             break;
         default:
             break;

@@ -3,6 +3,7 @@
 #include "cloud/protocol/WebScriptQuery.h"
 #include "cloud/store/StoreCredentials.h"
 #include "platform/Alerts.h"
+#include "platform/AppVersion.h"
 #include "platform/UserDefaults.h"
 
 #include <QApplication>
@@ -175,7 +176,7 @@ StoreCustomerBlock BookStoreWindowController::customerBlock() const
     StoreCustomerBlock block;
     block.customerIdNumber = m_context.defaults->stringForKey(QStringLiteral("customerIDNum"));
     block.clearPassword = StoreCredentials::clearPassword(*m_context.defaults, m_context.passwordFolder);
-    block.version = QCoreApplication::applicationVersion();
+    block.version = AppVersion::version();
     block.applicationName = QCoreApplication::applicationName();
     block.initialProductId = m_initialProductId;
     return block;

@@ -442,7 +442,7 @@ TEST_F(ImportedLibrary, BooksThatComeWithTheApplication)
     struct Case {
         const char* file;
         uint16_t bookId;
-    } cases[] = {{"MXHelp.tvk", 23}, {"MXWelcome.tvk", 24}, {"KJV.tvk", 101}};
+    } cases[] = {{"MXHelp.tvk", 24}, {"MXWelcome.tvk", 23}, {"KJV.tvk", 101}};
     for (const Case& c : cases) {
         cBkBookFile book;
         ASSERT_EQ(book.open((kBuild + "/books/" + c.file).c_str()), 0u) << c.file;
