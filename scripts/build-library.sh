@@ -4,7 +4,8 @@
 # The public-domain texts come from the SWORD modules that Debian ships; mod2imp (libsword-utils)
 # exports each module as text into $BUILD/library-src, and an export is kept until its module
 # changes, so a rebuild only recompiles. tvkimport then writes the sample library into
-# $BUILD/library and the three books that come with the application into $BUILD/books; the entries it
+# $BUILD/library and the books that come with the application (help, welcome, the King James Version
+# and the two Strong's dictionaries its numbers link to) into $BUILD/books; the entries it
 # skipped are listed in $BUILD/library/import-report.txt.
 #
 # Environment: QS_BUILD_DIR (default: build), QS_TVKIMPORT (a built tvkimport; default: build it).

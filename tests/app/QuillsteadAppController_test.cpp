@@ -119,7 +119,7 @@ TEST_F(Shell, FirstRunBuildsTheFirstScreenAndASecondRunRestoresIt)
 
     // The database, the books that come with the application and the first layout with the study pane.
     EXPECT_TRUE(QFile::exists(dataFile(AppFolders::kDatabaseFileName)));
-    for (const char* name : {"MXHelp.tvk", "MXWelcome.tvk", "KJV.tvk"})
+    for (const char* name : {"MXHelp.tvk", "MXWelcome.tvk", "KJV.tvk", "StrongsHebrew.tvk", "StrongsGreek.tvk"})
         EXPECT_TRUE(QFile::exists(book(QString::fromLatin1(name)))) << name;
     LayoutManager& layouts = LayoutManager::sharedLayoutManager();
     ASSERT_EQ(layouts.count(), 1u);

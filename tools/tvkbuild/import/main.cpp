@@ -179,7 +179,7 @@ int library(const std::string& exports, const std::string& resources, const std:
         finish(book, {path}, std::move(report));
     };
     auto dictionary = [&](const std::string& module, TvkDictionaryKind kind, const TvkBookIdentity& id,
-                          const std::string& path) {
+                          const std::vector<std::string>& paths) {
         std::vector<TvkImpEntry> entries;
         if (!load(module, entries))
             return;
@@ -187,7 +187,7 @@ int library(const std::string& exports, const std::string& resources, const std:
         report.module = module;
         cTvkRichBook book;
         tvkImportDictionary(entries, kind, id, book, report);
-        finish(book, {path}, std::move(report));
+        finish(book, paths, std::move(report));
     };
     auto authoredBook = [&](const std::string& name, const std::string& out) {
         std::string text, error;
@@ -217,15 +217,16 @@ int library(const std::string& exports, const std::string& resources, const std:
         [&] {
             dictionary("StrongsHebrew", TvkDictionaryKind::StrongsHebrew,
                 identity("Strong's Hebrew Dictionary", "Strong's Hebrew", kHebrewId),
-                libraryDir + "/StrongsHebrew.tvk");
+                {libraryDir + "/StrongsHebrew.tvk", booksDir + "/StrongsHebrew.tvk"});
         },
         [&] {
             dictionary("StrongsGreek", TvkDictionaryKind::StrongsGreek,
-                identity("Strong's Greek Dictionary", "Strong's Greek", kGreekId), libraryDir + "/StrongsGreek.tvk");
+                identity("Strong's Greek Dictionary", "Strong's Greek", kGreekId),
+                {libraryDir + "/StrongsGreek.tvk", booksDir + "/StrongsGreek.tvk"});
         },
         [&] {
             dictionary("Nave", TvkDictionaryKind::Topical, identity("Nave's Topical Bible", "Nave's", kNaveId),
-                libraryDir + "/Nave.tvk");
+                {libraryDir + "/Nave.tvk"});
         },
         [&] { authoredBook("MXHelp.qsbook", booksDir + "/MXHelp.tvk"); },
         [&] { authoredBook("MXWelcome.qsbook", booksDir + "/MXWelcome.tvk"); },
