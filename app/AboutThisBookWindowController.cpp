@@ -2,6 +2,7 @@
 
 #include "library/SourceTuple.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -21,6 +22,8 @@ AboutThisBookWindowController::AboutThisBookWindowController(std::shared_ptr<Sou
     m_webView->setObjectName(QStringLiteral("webView"));
     m_webView->setOpenLinks(false);
     m_webView->setOpenExternalLinks(false);
+    // The book's text loads no file it names.
+    m_webView->setDocument(new ContentTextDocument(m_webView));
     auto* buttons = new QDialogButtonBox(this);
     m_copyButton = buttons->addButton(tr("Copy Bibliography"), QDialogButtonBox::ActionRole);
     QPushButton* close = buttons->addButton(QDialogButtonBox::Close);

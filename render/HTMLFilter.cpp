@@ -177,8 +177,8 @@ constexpr std::string_view kBlockClosers[] = {
 };
 
 // Elements of active content that strength 6 removes.
-constexpr std::string_view kActiveContentTags[] = {
-    "script", "iframe", "frame", "frameset", "object", "embed", "applet", "base", "link", "meta", "svg", "math"};
+constexpr std::string_view kActiveContentTags[] = {"script", "iframe", "frame", "frameset", "object", "embed", "applet",
+    "base", "link", "meta", "svg", "math", "form"};
 
 // Attributes whose value the browser loads or follows as a URL.
 constexpr std::string_view kUrlAttributes[] = {"href", "xlink:href", "src", "action", "formaction", "background",
@@ -482,6 +482,47 @@ bool isActiveContentTag(std::string_view tag)
 // ---------------------------------------------------------------------------------------------
 // filterHtmlByStrength steps
 
+bool opensMarkup(char c)
+{
+    return isAsciiLetter(c) || c == '/' || c == '!' || c == '?';
+}
+
+// The text without its script elements, their code included; an unclosed one runs to the end, as
+// it does in the browser.
+void removeScriptElements(std::string& text)
+{
+    static constexpr std::string_view kOpen = "<script";
+    static constexpr std::string_view kClose = "</script";
+    const auto endsName = [&](std::size_t at) {
+        return at >= text.size() || isHtmlSpace(text[at]) || text[at] == '/' || text[at] == '>';
+    };
+    const auto findIgnoringCase = [&](std::string_view what, std::size_t from) {
+        for (std::size_t at = text.find('<', from); at != std::string::npos; at = text.find('<', at + 1))
+            if (startsWithIgnoringCase(std::string_view(text).substr(at), what) && endsName(at + what.size()))
+                return at;
+        return std::string::npos;
+    };
+    std::size_t open = findIgnoringCase(kOpen, 0);
+    if (open == std::string::npos)
+        return;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (open != std::string::npos) {
+        out.append(text, pos, open - pos);
+        const std::size_t close = findIgnoringCase(kClose, open + kOpen.size());
+        const std::size_t gt = close == std::string::npos ? std::string::npos : text.find('>', close);
+        if (gt == std::string::npos) {
+            pos = text.size();
+            break;
+        }
+        pos = gt + 1;
+        open = findIgnoringCase(kOpen, pos);
+    }
+    out.append(text, std::min(pos, text.size()), std::string::npos);
+    text.swap(out);
+}
+
 bool keptAtStrength(std::string_view tag, int strength)
 {
     for (const FilterLevelRow& row : kFilterLevels)
@@ -511,6 +552,13 @@ bool rewriteTags(const std::string& text, std::string& out, OnTag&& onTag, OnRes
             return true;
         }
         out.append(text, pos, lt - pos);
+        // As the browser reads it, a "<" opens markup only before a letter, "/", "!" or "?";
+        // any other "<" is text, and a tag may start right after it ("<<img ...>").
+        if (lt + 1 < text.size() && !opensMarkup(text[lt + 1])) {
+            out.push_back('<');
+            pos = lt + 1;
+            continue;
+        }
         const std::size_t gt = text.find('>', lt);
         if (gt == std::string::npos) {
             onRest(std::string_view(text).substr(lt));
@@ -556,18 +604,30 @@ bool filterTags(std::string& text, int strength)
     return complete;
 }
 
-// Strength 6: markup stays, made inert.
+// Strength 6: markup stays, made inert. A "<" that no ">" follows is written as "&lt;": left bare,
+// the text put after this one would complete its tag.
 void makeMarkupInert(std::string& text)
 {
     if (text.find('<') == std::string::npos)
         return;
+    removeScriptElements(text);
     std::string out;
     out.reserve(text.size());
-    rewriteTags(text, out, [&](std::string_view tag) {
-        if (!isActiveContentTag(tag))
-            out += inertTag(tag);
-        return true;
-    });
+    rewriteTags(
+        text, out,
+        [&](std::string_view tag) {
+            if (!isActiveContentTag(tag))
+                out += inertTag(tag);
+            return true;
+        },
+        [&](std::string_view rest) {
+            for (const char c : rest) {
+                if (c == '<')
+                    out += "&lt;";
+                else
+                    out.push_back(c);
+            }
+        });
     text.swap(out);
 }
 

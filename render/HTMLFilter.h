@@ -12,11 +12,14 @@
 // Markup that the filter keeps (strengths 1-3 and 6) is made inert: event-handler attributes
 // ("on..."), script URLs ("javascript:", "vbscript:", and "data:" outside src) in URL attributes,
 // and attributes whose quoted value runs past the tag's end are removed; at strength 6, tags of
-// active content (script, iframe, object, embed, ...) are removed. The reader's own link form
-// "javascript:href('target');", as pages and copied passages carry it, is kept when its target
-// cannot leave the script's string. At strengths 1-3 a "<" that no ">" follows is written as
-// "&lt;", and character references to markup characters (< > & " ') stay as written whenever
-// markup is kept, so decoding cannot create markup.
+// active content (iframe, object, embed, form, ...) are removed, and script elements with their
+// code. The reader's own link form "javascript:href('target');", as pages and copied passages carry
+// it, is kept when its target cannot leave the script's string. Tags are read as the browser reads
+// them: a "<" before anything but a letter, "/", "!" or "?" is text ("<<img ...>" holds a tag).
+// Wherever markup is kept (strengths 1-3 and 6) a "<" that no ">" follows is written as "&lt;", so
+// that an unclosed tag at the end cannot take in the text that follows the filtered one, and
+// character references to markup characters (< > & " ') stay as written, so decoding cannot create
+// markup.
 //
 // Every operation is linear in the text (apart from reference parsing, bounded per position) and
 // never fails: text it cannot process is left as it is. Any thread; no shared state.

@@ -10,6 +10,7 @@
 #include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "render/HTMLFilter.h"
 #include "search/core/BitVector.h"
 #include "search/core/SearchSpecification.h"
 #include "userdata/cNoteDoc.h"
@@ -274,6 +275,15 @@ SourceTuple::Ptr AutoStudyManager::lookupBook(AutoStudyBook& book, const SourceT
 
 // --- the report frame --------------------------------------------------------------------------------
 
+QString AutoStudyManager::inertHtml(const QString& html)
+{
+    // The filter of the note pages: a report saved to disk and opened in a browser runs nothing that
+    // a book or a synced note holds.
+    std::string text = html.toStdString();
+    filterHtmlByStrength(text, 6, false);
+    return QString::fromStdString(text);
+}
+
 QString AutoStudyManager::getHtmlTextFromStartSection(
     quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const QVariantMap& configuration) const
 {
@@ -291,12 +301,13 @@ QString AutoStudyManager::getHtmlTextFromStartSection(
     } else {
         CopyPassageCopier::clipboardTextForStartSection(start, end, tuple, nullptr, &html, QVariantMap());
     }
-    return html;
+    return inertHtml(html);
 }
 
 QString AutoStudyManager::getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated)
 {
-    return QStringLiteral("\r<div class=\"sourcetitle\">%1</div>\r").arg(abbreviated ? tuple.abbr() : tuple.name());
+    return QStringLiteral("\r<div class=\"sourcetitle\">%1</div>\r")
+        .arg((abbreviated ? tuple.abbr() : tuple.name()).toHtmlEscaped());
 }
 
 QString AutoStudyManager::stringWithHeader()
@@ -323,9 +334,10 @@ QString AutoStudyManager::stringWithBibliography(const SourceTupleArray& books)
         if (out.isEmpty())
             out += QStringLiteral("\r<div class=\"subtitle\">Bibliography</div>\r<dl>");
         const QString subtitle = book->subtitle().isEmpty() ? QString() : QStringLiteral(": %1").arg(book->subtitle());
-        out += QStringLiteral("<dt class=\"bibliography\">%1%2 (%3)</dt>").arg(book->name(), subtitle, book->abbr());
-        out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(book->bibliographicCitation());
-        out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(book->copyrightText());
+        out += QStringLiteral("<dt class=\"bibliography\">%1</dt>")
+                   .arg(QStringLiteral("%1%2 (%3)").arg(book->name(), subtitle, book->abbr()).toHtmlEscaped());
+        out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(inertHtml(book->bibliographicCitation()));
+        out += QStringLiteral("<dd class=\"bibliography\">%1</dd>").arg(inertHtml(book->copyrightText()));
     }
     return out;
 }
@@ -499,7 +511,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                 headed = true;
                 BibleRef spelled = BibleRef::bibleRefWithStartKey(key, key);
                 append(QStringLiteral("<div class=\"notestitle\">My Note on %1</div>").arg(spelled.fullSpelling()));
-                append(text);
+                append(inertHtml(text));
             }
             continue;
         }
@@ -563,7 +575,8 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                     if (html.isEmpty())
                         continue;
                     if (!headed)
-                        append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(book->name()));
+                        append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
+                                   .arg(book->name().toHtmlEscaped()));
                     headed = true;
                     append(html);
                 }
@@ -576,8 +589,8 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                 if (ranges.isEmpty())
                     break;
                 bool headed = false;
-                const QString heading =
-                    QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(book->name());
+                const QString heading = QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>")
+                                            .arg(book->name().toHtmlEscaped());
                 for (const SectionRange& r : ranges) {
                     const QString html =
                         getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
@@ -639,7 +652,8 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                     if (html.isEmpty())
                         continue;
                     if (!headed)
-                        append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>").arg(book->name()));
+                        append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                   .arg(book->name().toHtmlEscaped()));
                     headed = true;
                     append(html);
                     bibliography.addNoDupes(book);
@@ -832,7 +846,8 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
                 const QString html = getHtmlTextFromStartSection(s, e, book, config);
                 if (html.isEmpty())
                     break;
-                append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>").arg(book->name()));
+                append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                           .arg(book->name().toHtmlEscaped()));
                 append(html);
                 bibliography.addNoDupes(book);
                 break;
@@ -976,7 +991,8 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
                 linked.append(*links);
 
         bool wrote = false;
-        const QString heading = QStringLiteral("<div class=\"subtitle\">Reading from %1</div>\r").arg(book->name());
+        const QString heading =
+            QStringLiteral("<div class=\"subtitle\">Reading from %1</div>\r").arg(book->name().toHtmlEscaped());
         if (devotionalFirst && !reading.isEmpty()) {
             out.appendString(heading + reading);
             bibliography.addNoDupes(book);

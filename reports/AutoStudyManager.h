@@ -59,6 +59,8 @@ public:
     QString getHtmlTextFromStartSection(
         quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const QVariantMap& configuration) const;
     static QString getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated);
+    // Book or user HTML with its active content removed (the note pages' filter).
+    static QString inertHtml(const QString& html);
     QString stringWithHeader();
     static QString stringWithFooter();
     static QString stringWithBibliography(const SourceTupleArray& books);

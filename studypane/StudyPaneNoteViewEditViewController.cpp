@@ -8,6 +8,7 @@
 #include "panes/bookpane/XrefPopupViewController.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/page/BookPageHtml.h"
 #include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
@@ -130,6 +131,20 @@ void NoteWebView::loadPage(quint64 serial, const QString& html)
     m_html = html.toUtf8();
     m_ready = false;
     setUrl(BookPageScheme::pageUrl(m_token, serial));
+}
+
+QString NoteWebView::bridgeBase()
+{
+    // One secret for the view's pages: the last calls of a page being replaced (the editor's final
+    // text) still arrive.
+    if (m_bridgeSecret.isEmpty())
+        m_bridgeSecret = BookPageHtml::newKey();
+    return BookPageScheme::bridgeBase(m_token, m_bridgeSecret);
+}
+
+bool NoteWebView::isBridgeSecret(const QString& secret) const
+{
+    return !m_bridgeSecret.isEmpty() && secret == m_bridgeSecret;
 }
 
 QByteArray NoteWebView::pageHtml(quint64 serial)
@@ -571,15 +586,18 @@ void StudyPaneNoteViewEditViewController::studyPaneDidActivateSubview()
 
 // --- pages ---
 
-QString StudyPaneNoteViewEditViewController::pageWithScript(const QString& page, quint64 serial) const
+QString StudyPaneNoteViewEditViewController::pageWithScript(
+    const QString& page, quint64 serial, NoteWebView& view) const
 {
     const QString nonce = QString::number(QRandomGenerator::global()->generate64(), 16);
     const QString head =
         QStringLiteral("<meta charset=\"UTF-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
-                       "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; connect-src qsbook:; "
-                       "form-action 'none'; base-uri 'none'\"><script nonce=\"%1\">var qsPageSerial = %2;\n")
+                       "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; "
+                       "connect-src qsbook://bridge; form-action 'none'; base-uri 'none'\"><script "
+                       "nonce=\"%1\">var qsPageSerial = %2;\nvar qsBridgeBase = %3;\n")
             .arg(nonce)
-            .arg(serial) +
+            .arg(serial)
+            .arg(scriptString(view.bridgeBase())) +
         m_script + QStringLiteral("</script>");
     QString out = page;
     out.remove(QStringLiteral("<script language=\"javascript\"></script>"));
@@ -620,7 +638,7 @@ void StudyPaneNoteViewEditViewController::populateViewWebView()
         return;
     const quint64 serial = ++m_nextSerial;
     const QString page = NoteHtml::viewPage(m_webViewString, m_cssString, QString(), searchWordsForShownNote());
-    m_webViews[ViewTab]->loadPage(serial, pageWithScript(page, serial));
+    m_webViews[ViewTab]->loadPage(serial, pageWithScript(page, serial, *m_webViews[ViewTab]));
 }
 
 void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
@@ -636,7 +654,7 @@ void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
         page.live = m_selectedTab == RichEditTab;
         m_pages[serial] = page;
         prunePages();
-        v->loadPage(serial, pageWithScript(NoteHtml::richEditorPage(m_webViewString, m_cssString), serial));
+        v->loadPage(serial, pageWithScript(NoteHtml::richEditorPage(m_webViewString, m_cssString), serial, *v));
     } else if (!v->isPageReady()) {
         populateRichEditWebView(true);
         return;
@@ -664,7 +682,7 @@ void StudyPaneNoteViewEditViewController::populateTextEditWebView()
     page.live = m_selectedTab == TextEditTab;
     m_pages[serial] = page;
     prunePages();
-    v->loadPage(serial, pageWithScript(NoteHtml::textEditorPage(m_webViewString), serial));
+    v->loadPage(serial, pageWithScript(NoteHtml::textEditorPage(m_webViewString), serial, *v));
     m_webViewHasBeenEdited = false;
 }
 

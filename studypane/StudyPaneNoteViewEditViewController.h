@@ -57,16 +57,20 @@ public:
     ~NoteWebView() override;
     // Loads a page; its serial must be new.
     void loadPage(quint64 serial, const QString& html);
+    // The address the view's page scripts call the reader at, with the view's secret.
+    QString bridgeBase();
     quint64 serial() const { return m_serial; }
     bool isPageReady() const { return m_ready; }
 
 private:
     QByteArray pageHtml(quint64 serial) override;
+    bool isBridgeSecret(const QString& secret) const override;
     QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) override;
     QByteArray bookFile(const QString&) override { return {}; }
 
     StudyPaneNoteViewEditViewController* m_owner;
     QString m_token;
+    QString m_bridgeSecret;
     quint64 m_serial = 0;
     QByteArray m_html;
     bool m_ready = false;
@@ -214,7 +218,7 @@ private:
     void followHref(const QString& escaped);
     void updateTagButtonState(const QJsonArray& flags);
     QList<NoteHtml::SearchItem> searchWordsForShownNote() const;
-    QString pageWithScript(const QString& page, quint64 serial) const;
+    QString pageWithScript(const QString& page, quint64 serial, NoteWebView& view) const;
     QString layoutUuid() const;
     void removeObservers();
 

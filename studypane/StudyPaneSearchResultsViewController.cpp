@@ -6,6 +6,7 @@
 #include "library/SourceTupleArray.h"
 #include "panes/layout/LayoutManager.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
@@ -742,7 +743,7 @@ void StudyPaneSearchResultsDelegate::paint(
             const int line = QFontMetrics(bold).height();
             painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
                 QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
-            QTextDocument doc;
+            ContentTextDocument doc;
             doc.setDefaultFont(option.font);
             doc.setHtml(index.data(StudyPaneSearchResultsModel::HtmlRole).toString());
             doc.setTextWidth(r.width());

@@ -9,14 +9,15 @@ namespace {
 const QString kDoctype = QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
                                         "\"http://www.w3.org/TR/html4/loose.dtd\">");
 
-// Only the page script (by its nonce) may run; styles and images come from the page or the
-// reader's own scheme; requests go only to the reader's own scheme.
+// Only the page script (by its nonce) may run; styles, fonts and images come from the page or its
+// own host; requests go only to the bridge host, which serves nothing else.
 QString securityPolicy(const QString& nonce)
 {
     return QStringLiteral("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-                          "script-src 'nonce-%1'; style-src 'unsafe-inline' qsbook:; img-src qsbook: data:; "
-                          "font-src qsbook: data:; media-src 'none'; object-src 'none'; connect-src qsbook:; "
-                          "form-action 'none'; base-uri 'none'\">")
+                          "script-src 'nonce-%1'; style-src 'unsafe-inline' qsbook://page; "
+                          "img-src qsbook://page data:; font-src qsbook://page data:; media-src 'none'; "
+                          "object-src 'none'; frame-src 'none'; connect-src qsbook://bridge; form-action 'none'; "
+                          "base-uri 'none'\">")
         .arg(nonce);
 }
 
@@ -45,8 +46,10 @@ QString BookPageHtml::nonScrollingHtmlHeader(const Frame& frame)
     s += frame.css;
     s += QStringLiteral("</style>");
     s += QStringLiteral("<script language=\"javascript\" nonce=\"%1\">").arg(frame.nonce);
-    s += QStringLiteral("var sourceTupleString = '%1';\r").arg(frame.identity);
+    s += QStringLiteral("var sourceTupleString = %1;\r").arg(scriptString(frame.identity));
     s += QStringLiteral("var webViewSerialNumber = %1;\r").arg(frame.serial);
+    s += QStringLiteral("var qsBridgeBase = %1;\r").arg(scriptString(frame.bridgeBase));
+    s += QStringLiteral("var qsFrameKey = %1;\r").arg(scriptString(frame.frameKey));
     s += frame.script;
     s += QStringLiteral("</script>");
     s += QStringLiteral("</head><body id='body'>");
@@ -76,10 +79,14 @@ QString BookPageHtml::bookPage(const Frame& frame, qint64 block, const QString& 
 {
     QString s = htmlHeader(frame);
     s.reserve(8192 + s.size() + blockHtml.size());
-    s += QStringLiteral("<div style='clear:both;overflow:auto;' id='_b%1'>").arg(block);
-    s += blockHtml;
-    s += QStringLiteral("</div>");
-    s += htmlFooter();
+    s += QStringLiteral("<div style='clear:both' id='endofpage'>Loading...</div>"
+                        "<div style='clear:both' id='bottomwhitespace'></div>");
+    // The block joins the page through the script, after the script holds the frame's elements.
+    s += QStringLiteral("<script nonce=\"%1\">qsStartPage(%2, %3);</script>")
+             .arg(frame.nonce)
+             .arg(block)
+             .arg(scriptString(blockHtml));
+    s += nonScrollingHtmlFooter();
     return s;
 }
 
@@ -99,13 +106,13 @@ QString BookPageHtml::emptyPanePage(const Frame& frame)
         nonScrollingHtmlFooter();
 }
 
-QString BookPageHtml::readingHeader(quint32 reading, bool complete, const QString& dateText)
+QString BookPageHtml::readingHeader(quint32 reading, bool complete, const QString& dateText, const QString& frameKey)
 {
-    return QStringLiteral("<div id=\"_reading%1\" class=\"%2\" onClick=\"javascript:toggleReadingNumber(%1)\" "
-                          "align=\"center\"><b>%3</b><br /><i>Tap to Mark as 'Read' or 'Unread'</i></div>")
+    return QStringLiteral("<div id=\"_reading%1_%4\" class=\"%2\" align=\"center\"><b>%3</b><br /><i>Tap to "
+                          "Mark as 'Read' or 'Unread'</i></div>")
         .arg(reading)
         .arg(complete ? QStringLiteral("devoread") : QStringLiteral("devounread"))
-        .arg(dateText.toHtmlEscaped());
+        .arg(dateText.toHtmlEscaped(), frameKey.toHtmlEscaped());
 }
 
 std::optional<qint64> BookPageHtml::blockNumberFromId(const QString& id)
@@ -113,9 +120,12 @@ std::optional<qint64> BookPageHtml::blockNumberFromId(const QString& id)
     return numberAfter(id, QStringLiteral("_b"));
 }
 
-std::optional<qint64> BookPageHtml::readingNumberFromId(const QString& id)
+std::optional<qint64> BookPageHtml::readingNumberFromId(const QString& id, const QString& frameKey)
 {
-    return numberAfter(id, QStringLiteral("_reading"));
+    const QString suffix = QLatin1Char('_') + frameKey;
+    if (frameKey.isEmpty() || !id.endsWith(suffix))
+        return std::nullopt;
+    return numberAfter(id.chopped(suffix.size()), QStringLiteral("_reading"));
 }
 
 quint32 BookPageHtml::bibleKeyFromDataVerseSpan(const QString& text)
@@ -187,4 +197,21 @@ QString BookPageHtml::newNonce()
     quint32 words[4];
     QRandomGenerator::system()->fillRange(words);
     return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(words), sizeof words).toBase64());
+}
+
+QString BookPageHtml::newKey()
+{
+    quint32 words[4];
+    QRandomGenerator::system()->fillRange(words);
+    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(words), sizeof words).toHex());
+}
+
+QString BookPageHtml::scriptString(const QString& text)
+{
+    // JSON text is a script literal; "<" escaped, so that no "</script" or "<!--" ends or changes the
+    // script element around it.
+    const QByteArray list = QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact);
+    QString literal = QString::fromUtf8(list.mid(1, list.size() - 2));
+    literal.replace(QLatin1Char('<'), QLatin1String("\\u003c"));
+    return literal;
 }

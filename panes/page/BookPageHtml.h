@@ -5,8 +5,13 @@
 // script calls with JSON-encoded arguments.
 //
 // Book pages run only the page script: the header carries a security policy whose nonce only the
-// page script's element has, so neither scripts nor event handlers nor script URLs of book content
-// run. Pure functions; any thread.
+// page script's elements have, so neither scripts nor event handlers nor script URLs of book content
+// run. Book content never stands in the page's markup: the first block travels as a script string
+// that the page script makes inert before it joins the page, so no content can close the frame's
+// elements, precede them, or name the script's objects before the script holds them. The page
+// script reaches the reader only through the bridge address given in the frame, which carries a
+// secret of the page; images and styles may come only from the page's own host. Pure functions;
+// any thread.
 #pragma once
 
 #include <QJsonArray>
@@ -23,6 +28,8 @@ public:
         quint64 serial = 0;  // the page's serial number
         QString script;      // the page script; empty leaves it out
         QString nonce;       // the security policy's script nonce
+        QString bridgeBase;  // the page's bridge address, secret included (BookPageScheme::bridgeBase)
+        QString frameKey;    // marks the reader's own elements among the blocks (reading headers)
     };
 
     static QString nonScrollingHtmlHeader(const Frame& frame);
@@ -33,13 +40,14 @@ public:
     static QString bookPage(const Frame& frame, qint64 block, const QString& blockHtml);
     static QString invalidLocationPage(const Frame& frame, const QString& description);
     static QString emptyPanePage(const Frame& frame);
-    // The header of a daily reading, put before its first block.
-    static QString readingHeader(quint32 reading, bool complete, const QString& dateText);
+    // The header of a daily reading, put before its first block; its id carries the page's frame key
+    // ("_reading" number "_" key), which content cannot know.
+    static QString readingHeader(quint32 reading, bool complete, const QString& dateText, const QString& frameKey);
 
     // "_b" + number; nothing for any other id.
     static std::optional<qint64> blockNumberFromId(const QString& id);
-    // "_reading" + number.
-    static std::optional<qint64> readingNumberFromId(const QString& id);
+    // "_reading" + number + "_" + the frame key.
+    static std::optional<qint64> readingNumberFromId(const QString& id, const QString& frameKey);
     // The Bible key of the first "_s" book.chapter.verse in the text (missing parts 0).
     static quint32 bibleKeyFromDataVerseSpan(const QString& text);
     // "_s" book "." chapter "." verse of a Bible key.
@@ -55,4 +63,8 @@ public:
     static QString pageScript();
     // A fresh random nonce for a page's security policy.
     static QString newNonce();
+    // A fresh random key of 32 hexadecimal digits (bridge secrets, frame keys).
+    static QString newKey();
+    // Text as a JavaScript string literal that may stand inside a script element.
+    static QString scriptString(const QString& text);
 };

@@ -52,39 +52,40 @@ public:
     void requestStarted(QWebEngineUrlRequestJob* job) override
     {
         const QUrl url = job->requestUrl();
-        if (job->requestMethod() != "GET" || url.host() != QLatin1String(BookPageScheme::kHost)) {
+        const QString host = url.host();
+        if (job->requestMethod() != "GET") {
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
+        const QUrl initiator = job->initiator();
+        const QStringList parts = url.path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        BookPageEndpoint* endpoint = parts.isEmpty() ? nullptr : endpoints().value(parts[0]);
+        if (host == QLatin1String(BookPageScheme::kBridgeHost)) {
+            // Only a page's script calls, with its page's secret. Book pages have an opaque origin
+            // ("null"); a top-level load (no initiator) never goes to the bridge.
+            const bool fromPage = initiator.toString() == QLatin1String("null") ||
+                (initiator.scheme() == QLatin1String(BookPageScheme::kScheme) &&
+                    initiator.host() == QLatin1String(BookPageScheme::kHost));
+            if (!fromPage || endpoint == nullptr || parts.size() != 3 || !endpoint->isBridgeSecret(parts[1])) {
+                qCInfo(lcBookPageScheme) << "refused a bridge request";
+                job->fail(QWebEngineUrlRequestJob::RequestDenied);
+                return;
+            }
+            answerCall(job, endpoint, parts[2]);
+            return;
+        }
+        if (host != QLatin1String(BookPageScheme::kHost)) {
             job->fail(QWebEngineUrlRequestJob::RequestDenied);
             return;
         }
         // A request from a page must come from a book page; the top-level load has no initiator.
-        const QUrl initiator = job->initiator();
         if (!initiator.isEmpty() && initiator.toString() != QLatin1String("null") &&
             initiator.scheme() != QLatin1String(BookPageScheme::kScheme)) {
             job->fail(QWebEngineUrlRequestJob::RequestDenied);
             return;
         }
-        const QStringList parts = url.path().split(QLatin1Char('/'), Qt::SkipEmptyParts);
-        BookPageEndpoint* endpoint = parts.isEmpty() ? nullptr : endpoints().value(parts[0]);
         if (endpoint == nullptr || parts.size() < 2) {
             job->fail(QWebEngineUrlRequestJob::UrlNotFound);
-            return;
-        }
-        if (parts.size() == 3 && parts[1] == QLatin1String("call")) {
-            const QByteArray query = url.query(QUrl::FullyEncoded).toLatin1();
-            if (query.size() > BookPageScheme::kMaxCallBytes) {
-                job->fail(QWebEngineUrlRequestJob::RequestDenied);
-                return;
-            }
-            const QJsonDocument args = QJsonDocument::fromJson(QByteArray::fromPercentEncoding(query));
-            if (!args.isArray()) {
-                job->fail(QWebEngineUrlRequestJob::RequestDenied);
-                return;
-            }
-            const QJsonValue answer = endpoint->bridgeCall(parts[2], args.array());
-            // Wrapped in an array, so that a plain string or null is valid JSON text too.
-            QByteArray body = QJsonDocument(QJsonArray {answer}).toJson(QJsonDocument::Compact);
-            body = body.mid(1, body.size() - 2);
-            replyWith(job, "application/json", body);
             return;
         }
         if (parts.size() == 2) {
@@ -107,6 +108,26 @@ public:
         else
             replyWith(job, mime, data);
     }
+
+private:
+    static void answerCall(QWebEngineUrlRequestJob* job, BookPageEndpoint* endpoint, const QString& name)
+    {
+        const QByteArray query = job->requestUrl().query(QUrl::FullyEncoded).toLatin1();
+        if (query.size() > BookPageScheme::kMaxCallBytes) {
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
+        const QJsonDocument args = QJsonDocument::fromJson(QByteArray::fromPercentEncoding(query));
+        if (!args.isArray()) {
+            job->fail(QWebEngineUrlRequestJob::RequestDenied);
+            return;
+        }
+        const QJsonValue answer = endpoint->bridgeCall(name, args.array());
+        // Wrapped in an array, so that a plain string or null is valid JSON text too.
+        QByteArray body = QJsonDocument(QJsonArray {answer}).toJson(QJsonDocument::Compact);
+        body = body.mid(1, body.size() - 2);
+        replyWith(job, "application/json", body);
+    }
 };
 
 class Interceptor : public QWebEngineUrlRequestInterceptor {
@@ -115,8 +136,14 @@ public:
 
     void interceptRequest(QWebEngineUrlRequestInfo& info) override
     {
-        if (!BookPageScheme::isAllowedUrl(info.requestUrl())) {
-            qCInfo(lcBookPageScheme) << "refused" << info.requestUrl().toString(QUrl::RemoveQuery).left(200);
+        const QUrl url = info.requestUrl();
+        // The bridge answers script requests only: an image, style sheet, font, frame, prefetch or
+        // ping that names it is refused before it is made.
+        const bool bridge = url.scheme().compare(QLatin1String(BookPageScheme::kScheme), Qt::CaseInsensitive) == 0 &&
+            url.host() == QLatin1String(BookPageScheme::kBridgeHost);
+        if (!BookPageScheme::isAllowedUrl(url) ||
+            (bridge && info.resourceType() != QWebEngineUrlRequestInfo::ResourceTypeXhr)) {
+            qCInfo(lcBookPageScheme) << "refused" << info.resourceType() << url.toString(QUrl::RemoveQuery).left(200);
             info.block(true);
         }
     }
@@ -191,11 +218,16 @@ QUrl BookPageScheme::pageUrl(const QString& token, quint64 serial)
     return url;
 }
 
+QString BookPageScheme::bridgeBase(const QString& token, const QString& secret)
+{
+    return QStringLiteral("%1://%2/%3/%4/").arg(QLatin1String(kScheme), QLatin1String(kBridgeHost), token, secret);
+}
+
 bool BookPageScheme::isAllowedUrl(const QUrl& url)
 {
     const QString scheme = url.scheme().toLower();
     if (scheme == QLatin1String(kScheme))
-        return url.host() == QLatin1String(kHost);
+        return url.host() == QLatin1String(kHost) || url.host() == QLatin1String(kBridgeHost);
     return scheme == QLatin1String("data") ||
         (scheme == QLatin1String("about") && url.path() == QLatin1String("blank"));
 }

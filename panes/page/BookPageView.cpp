@@ -219,10 +219,7 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     bool refresh, const QString& description)
 {
     if (state.block() == kNoBlock) {
-        ++m_serial;
-        BookPageHtml::Frame frame {
-            frameHeaderCss(), book->identityString(), m_serial, BookPageHtml::pageScript(), BookPageHtml::newNonce()};
-        loadPage(BookPageHtml::invalidLocationPage(frame, description));
+        loadPage(BookPageHtml::invalidLocationPage(nextFrame(book->identityString()), description));
         return;
     }
     if (!samePage || refresh || !m_pageReady) {
@@ -256,14 +253,21 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
 
 void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state)
 {
-    ++m_serial;
     m_source = book;
     m_webViewSourceTupleID = book->identityString();
     m_pageHasImages = false;
+    const BookPageHtml::Frame frame = nextFrame(book->identityString());
     const QJsonValue first = getHTMLTextForBlock(state.block());
-    BookPageHtml::Frame frame {
-        frameHeaderCss(), book->identityString(), m_serial, BookPageHtml::pageScript(), BookPageHtml::newNonce()};
     loadPage(BookPageHtml::bookPage(frame, state.block(), first.toString()));
+}
+
+BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
+{
+    ++m_serial;
+    m_bridgeSecret = BookPageHtml::newKey();
+    m_frameKey = BookPageHtml::newKey();
+    return {frameHeaderCss(), identity, m_serial, BookPageHtml::pageScript(), BookPageHtml::newNonce(),
+        BookPageScheme::bridgeBase(m_token, m_bridgeSecret), m_frameKey};
 }
 
 void BookPageView::loadPage(const QString& html)
@@ -301,10 +305,7 @@ void BookPageView::displayCurrentSource(bool refresh)
     }
     m_webViewSourceTupleID.clear();
     m_source.reset();
-    ++m_serial;
-    BookPageHtml::Frame frame {
-        frameHeaderCss(), QStringLiteral("0:0:0:0"), m_serial, BookPageHtml::pageScript(), BookPageHtml::newNonce()};
-    loadPage(BookPageHtml::emptyPanePage(frame));
+    loadPage(BookPageHtml::emptyPanePage(nextFrame(QStringLiteral("0:0:0:0"))));
     m_host->updateTitleBar();
 }
 
@@ -413,6 +414,11 @@ QByteArray BookPageView::pageHtml(quint64 serial)
     return serial == m_serial ? m_pageHtml : QByteArray();
 }
 
+bool BookPageView::isBridgeSecret(const QString& secret) const
+{
+    return !m_bridgeSecret.isEmpty() && secret == m_bridgeSecret;
+}
+
 QByteArray BookPageView::bookFile(const QString& name)
 {
     // The publisher's logo of older books is replaced by the reader's own picture of it.
@@ -511,7 +517,7 @@ QJsonValue BookPageView::getHTMLTextForBlock(qint64 block)
         if (section != 0 && b == m_source->blockForSection(section) && reading != 0 &&
             m_source->sectionForReadingNumber(reading) == section)
             header = BookPageHtml::readingHeader(
-                reading, m_source->isReadingComplete(reading), m_source->readingDateText(reading));
+                reading, m_source->isReadingComplete(reading), m_source->readingDateText(reading), m_frameKey);
     }
     const QString html = m_source->htmlTextForBlock(b, renderParams(m_source));
     if (html.contains(QLatin1String("<img"), Qt::CaseInsensitive))

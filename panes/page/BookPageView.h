@@ -16,6 +16,7 @@
 #pragma once
 
 #include "panes/page/BookPageHost.h"
+#include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageScheme.h"
 
 #include <QList>
@@ -109,6 +110,7 @@ signals:
 private:
     // BookPageEndpoint
     QByteArray pageHtml(quint64 serial) override;
+    bool isBridgeSecret(const QString& secret) const override;
     QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) override;
     QByteArray bookFile(const QString& name) override;
 
@@ -119,6 +121,8 @@ private:
     void showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage, bool refresh,
         const QString& description);
     void loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state);
+    // The frame of the next page: a new serial, bridge secret and frame key.
+    BookPageHtml::Frame nextFrame(const QString& identity);
     void loadPage(const QString& html);
     void onLoadFinished(bool ok);
     QString frameHeaderCss() const;
@@ -128,6 +132,8 @@ private:
     BookPageSourcePtr m_source;      // the book whose page is loaded
     QString m_webViewSourceTupleID;  // its identity
     quint64 m_serial = 0;            // serial of the page in the view
+    QString m_bridgeSecret;          // what that page's script sends with its bridge calls
+    QString m_frameKey;              // marks the reader's own elements among that page's blocks
     QByteArray m_pageHtml;           // the page of that serial, served once asked
     bool m_pageReady = false;        // the page of m_serial has finished loading
     bool m_pageHasImages = false;    // a block of the page holds an image

@@ -1,6 +1,7 @@
 #include "platform/ui/WidgetAlerts.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -8,8 +9,12 @@ int WidgetAlerts::runModal(const Alert& alert)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QStringLiteral("Quillstead"));
+    // Alert texts carry names from books and synced data: shown as written, never as rich text.
+    box.setTextFormat(Qt::PlainText);
     box.setText(alert.messageText);
     box.setInformativeText(alert.informativeText);
+    for (QLabel* label : box.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
     switch (alert.style) {
     case AlertStyle::Informational:
         box.setIcon(QMessageBox::Information);

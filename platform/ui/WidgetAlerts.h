@@ -1,5 +1,6 @@
 // WidgetAlerts: the alerts service shown as message boxes. Buttons keep the order they were given in;
-// the first is the default button. Main thread only (code on other threads hands alerts over first).
+// the first is the default button. Texts are shown as plain text (they carry names from books and
+// synced data). Main thread only (code on other threads hands alerts over first).
 #pragma once
 
 #include "platform/Alerts.h"

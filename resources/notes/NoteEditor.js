@@ -11,8 +11,6 @@
 // links made inert. The rich editor reports the styles around the selection, and the reader drives it
 // through qsFormat, qsReplaceEditorContent, qsFlush and qsFocusEditor.
 
-var qsBridgeBase = location.href.replace(/[?#].*$/, '').replace(/\/[^\/]*$/, '/call/');
-
 function qsSend(name, args, wait) {
     var request = new XMLHttpRequest();
     try {

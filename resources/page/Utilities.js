@@ -7,15 +7,18 @@
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
 // updateDevotionalReadingStatus and resizeDocument.
 //
-// The reader sets `sourceTupleString` and `webViewSerialNumber` before this script runs. Book content
-// is untrusted: the page's security policy lets only this script run, and links are followed here,
-// never by the browser, so a script URL in a book does nothing.
+// The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
+// this page's secret) and `qsFrameKey` (the mark of the reader's own elements among the blocks)
+// before this script runs. Book content is untrusted: the page's security policy lets only this
+// script run, and links are followed here, never by the browser, so a script URL in a book does
+// nothing. No content stands in the page's markup: the first block comes through qsStartPage, after
+// the script holds the frame's elements, and every block is made inert (active elements, handlers,
+// script URLs, ids that would pass for the reader's own, names that would cover the document's
+// members) before it joins the page.
 
 // ---------------------------------------------------------------------------------------------------
 // The bridge to the reader. Calls whose answer the page needs go out as synchronous requests to the
-// reader's own URL scheme; the others are sent without waiting. Arguments travel JSON-encoded.
-
-var qsBridgeBase = location.href.replace(/[?#].*$/, '').replace(/\/[^\/]*$/, '/call/');
+// bridge address; the others are sent without waiting. Arguments travel JSON-encoded.
 
 function qsSend(name, args, wait) {
     var request = new XMLHttpRequest();
@@ -82,9 +85,10 @@ function qsBlockNumberFromId(id) {
     return m ? parseInt(m[1], 10) : null;
 }
 
+// The reader's reading headers only: their ids end in the frame key.
 function qsReadingNumberFromId(id) {
-    var m = /^_reading(\d+)$/.exec(id || '');
-    return m ? parseInt(m[1], 10) : null;
+    var m = /^_reading(\d+)_([0-9a-f]+)$/.exec(id || '');
+    return m && qsFrameKey && m[2] === qsFrameKey ? parseInt(m[1], 10) : null;
 }
 
 // "_s" book "." chapter "." verse anywhere in the text; missing parts are 0, each part one byte.
@@ -112,6 +116,13 @@ function qsIsVerseId(id) {
 
 var qsReaderLink = /^javascript:(href\('[^'"\\]*'\)|toggleFootnote\('_fn\d+'\));?$/;
 
+// Ids the page's own elements carry; content that uses them loses them.
+var qsFrameIds = /^(body|topwhitespace|startofpage|endofpage|bottomwhitespace|_b\d+)$/i;
+
+function qsIsReaderId(id) {
+    return qsFrameIds.test(id) || (/^_reading/i.test(id) && qsReadingNumberFromId(id) === null);
+}
+
 function qsMakeInert(root) {
     var dead = root.querySelectorAll('script,iframe,frame,object,embed,base,meta,link,form,applet');
     for (var i = dead.length - 1; i >= 0; i--)
@@ -124,7 +135,9 @@ function qsMakeInert(root) {
             var value = attrs[k].value.replace(/[\s\u0000-\u001f]/g, '').toLowerCase();
             var scriptUrl = /^(javascript|vbscript|livescript):/.test(value);
             if (name.substring(0, 2) === 'on' || name === 'srcdoc' || name === 'formaction' ||
-                (scriptUrl && !(name === 'href' && qsReaderLink.test(attrs[k].value))))
+                (scriptUrl && !(name === 'href' && qsReaderLink.test(attrs[k].value))) ||
+                (name === 'id' && qsIsReaderId(attrs[k].value)) ||
+                (name === 'name' && all[j].tagName === 'IMG'))
                 all[j].removeAttribute(attrs[k].name);
         }
     }
@@ -142,9 +155,17 @@ var qsKeepScreens = 10; // blocks further away than this are dropped
 var qsFillBudget = 40; // blocks fetched per fill before yielding
 var qsIsBible = false;
 
+// The frame's own elements, held from before any content joined the page (null on pages without).
+var qsFrame = { body: null, top: null, start: null, end: null, bottom: null };
+
+function qsBody() {
+    return qsFrame.body || document.body;
+}
+
 function qsBlocks() {
     var list = [];
-    var children = document.body ? document.body.children : [];
+    var body = qsBody();
+    var children = body ? body.children : [];
     for (var i = 0; i < children.length; i++)
         if (qsBlockNumberFromId(children[i].id) !== null)
             list.push(children[i]);
@@ -175,7 +196,7 @@ function qsAnchorElement() {
     for (var i = 0; i < blocks.length; i++)
         if (blocks[i].getBoundingClientRect().bottom > 0)
             return blocks[i];
-    return blocks.length ? blocks[blocks.length - 1] : document.getElementById('endofpage');
+    return blocks.length ? blocks[blocks.length - 1] : qsFrame.end;
 }
 
 // Runs change(shift) and then scrolls once so that the anchor stays where it was on screen; change
@@ -224,7 +245,7 @@ function qsAppendNext() {
     }
     qsLast++;
     var div = qsMakeBlock(qsLast, html);
-    document.body.insertBefore(div, document.getElementById('endofpage'));
+    qsFrame.end.parentNode.insertBefore(div, qsFrame.end);
     if (qsFirst < 0)
         qsFirst = qsLast;
 }
@@ -238,7 +259,7 @@ function qsPrependPrevious() {
     }
     qsFirst--;
     var div = qsMakeBlock(qsFirst, html);
-    var marker = document.getElementById('startofpage');
+    var marker = qsFrame.start;
     marker.parentNode.insertBefore(div, marker.nextSibling);
 }
 
@@ -270,8 +291,8 @@ function qsTrim() {
 }
 
 function qsUpdateMarkers() {
-    var start = document.getElementById('startofpage');
-    var end = document.getElementById('endofpage');
+    var start = qsFrame.start;
+    var end = qsFrame.end;
     if (start) {
         var startText = qsAtStart ? '' : 'Loading...';
         if (start.textContent !== startText)
@@ -280,7 +301,7 @@ function qsUpdateMarkers() {
     if (end)
         end.textContent = qsAtEnd ? '' : 'Loading...';
     // Room below the last block, so that any block can be brought to the top of the view.
-    var bottom = document.getElementById('bottomwhitespace');
+    var bottom = qsFrame.bottom;
     if (bottom)
         bottom.style.height = (window.innerHeight || 600) + 'px';
 }
@@ -291,13 +312,13 @@ var qsFillTimer = null;
 
 // Fills the page to qsScreens screens above and below the view, a budget of blocks at a time.
 function fillExtraScreens() {
-    if (qsFilling || qsHold || !document.body)
+    if (qsFilling || qsHold || !qsBody())
         return;
     qsFilling = true;
     var budget = qsFillBudget;
     try {
         var h = window.innerHeight || 600;
-        var end = document.getElementById('endofpage');
+        var end = qsFrame.end;
         while (budget > 0 && !qsAtEnd && end && end.getBoundingClientRect().top < (qsScreens + 1) * h) {
             qsAppendNext();
             budget--;
@@ -663,7 +684,7 @@ function updateDevotionalReadingStatus() {
 
 function toggleReadingNumber(n) {
     jsInterface.toggleReadingNumber(n);
-    var header = document.getElementById('_reading' + n);
+    var header = document.getElementById('_reading' + n + '_' + qsFrameKey);
     if (header)
         header.className = jsInterface.isReadingComplete(n) ? 'devoread' : 'devounread';
 }
@@ -671,23 +692,39 @@ function toggleReadingNumber(n) {
 // ---------------------------------------------------------------------------------------------------
 // Start-up.
 
+// Called by the page's markup right after the frame's elements and before anything else: holds the
+// frame's elements and puts the first block, made inert, between the markers.
+function qsStartPage(block, html) {
+    qsFrame.body = document.body;
+    qsFrame.top = document.getElementById('topwhitespace');
+    qsFrame.start = document.getElementById('startofpage');
+    qsFrame.end = document.getElementById('endofpage');
+    qsFrame.bottom = document.getElementById('bottomwhitespace');
+    if (qsFrame.end)
+        qsFrame.end.parentNode.insertBefore(qsMakeBlock(block, html), qsFrame.end);
+}
+
+// Listeners go on while the page holds no content yet, so no element of a book can stand in for
+// the functions that add them.
+document.addEventListener('click', qsOnClick, true);
+document.addEventListener('mouseover', qsOnMouseOver, true);
+document.addEventListener('mouseout', qsOnMouseOut, true);
+document.addEventListener('selectionchange', qsOnSelectionChange);
+window.addEventListener('scroll', function () {
+    if (!qsFilling && !qsHold)
+        fillExtraScreens();
+    qsReportSoon();
+});
+window.addEventListener('resize', qsOnResize);
 document.addEventListener('DOMContentLoaded', function () {
     // The script keeps the reader's place itself when blocks come and go above the view, and the
     // scroll bar is always shown, so that filling the page never narrows it and reflows the text.
-    document.documentElement.style.overflowAnchor = 'none';
-    document.body.style.overflowAnchor = 'none';
-    document.documentElement.style.overflowY = 'scroll';
+    var root = document.documentElement;
+    var body = qsBody();
+    root.style.overflowAnchor = 'none';
+    if (body)
+        body.style.overflowAnchor = 'none';
+    root.style.overflowY = 'scroll';
     qsIsBible = jsInterface.isABible();
-    qsBlocks().forEach(qsMakeInert);
     qsScanBlocks();
-    document.addEventListener('click', qsOnClick, true);
-    document.addEventListener('mouseover', qsOnMouseOver, true);
-    document.addEventListener('mouseout', qsOnMouseOut, true);
-    document.addEventListener('selectionchange', qsOnSelectionChange);
-    window.addEventListener('scroll', function () {
-        if (!qsFilling && !qsHold)
-            fillExtraScreens();
-        qsReportSoon();
-    });
-    window.addEventListener('resize', qsOnResize);
 });

@@ -2,6 +2,7 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "studypane/SearchResultPage.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
@@ -533,7 +534,7 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
     if (!m_header)
         m_header = QStringLiteral("Recent Verses - %1").arg(m_sourceTuple ? m_sourceTuple->name() : QString());
     auto* header = new QTableWidgetItem(*m_header);
-    header->setToolTip(*m_header);
+    header->setToolTip(ContentTextDocument::plainToolTip(*m_header));
     m_recent->setHorizontalHeaderItem(0, header);
     m_recent->clearContents();
     m_recent->setRowCount(m_sourceTuple ? int(keys.size()) : 0);
@@ -597,7 +598,7 @@ void BibleVerseTableCellView::paint(
     painter->setPen(option.palette.text().color());
     painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
         QFontMetrics(bold).elidedText(index.data().toString(), Qt::ElideRight, r.width()));
-    QTextDocument doc;
+    ContentTextDocument doc;
     doc.setDefaultFont(option.font);
     doc.setHtml(index.data(HtmlRole).toString());
     doc.setTextWidth(r.width());

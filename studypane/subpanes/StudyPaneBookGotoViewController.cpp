@@ -1,6 +1,7 @@
 #include "studypane/subpanes/StudyPaneBookGotoViewController.h"
 
 #include "library/GoToRequest.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
@@ -64,7 +65,8 @@ QVariant StudyPaneTOCModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
-    return static_cast<TOCItem*>(index.internalPointer())->name;
+    const QString& name = static_cast<TOCItem*>(index.internalPointer())->name;
+    return role == Qt::ToolTipRole ? ContentTextDocument::plainToolTip(name) : name;
 }
 
 QVariant StudyPaneTOCModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -72,7 +74,8 @@ QVariant StudyPaneTOCModel::headerData(int section, Qt::Orientation orientation,
     if (section != 0 || orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
         return {};
     const TOCItem* root = m_owner->getOrMakeRootTOCItem();
-    return root != nullptr ? root->name : QString();
+    const QString name = root != nullptr ? root->name : QString();
+    return role == Qt::ToolTipRole ? ContentTextDocument::plainToolTip(name) : name;
 }
 
 void StudyPaneTOCModel::reload()
@@ -277,7 +280,7 @@ TOCItem* StudyPaneBookGotoViewController::getOrMakeRootTOCItem()
             m_root->childItems.reserve(size_t(m_root->numChildren));
         }
         if (m_outline != nullptr)
-            m_outline->header()->setToolTip(m_root->name);
+            m_outline->header()->setToolTip(ContentTextDocument::plainToolTip(m_root->name));
     }
     return m_root.get();
 }

@@ -4,6 +4,7 @@
 #include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "platform/Alerts.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "search/core/BitVector.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
@@ -631,7 +632,7 @@ void StudyPaneBookmarksViewController::reloadTable()
     if (!m_header)
         m_header = book ? book->name() : QString();
     auto* header = new QTableWidgetItem(*m_header);
-    header->setToolTip(*m_header);
+    header->setToolTip(ContentTextDocument::plainToolTip(*m_header));
     m_table->setHorizontalHeaderItem(0, header);
     m_table->clearContents();
     m_table->setRowCount(book ? int(m_sections.size()) : 0);

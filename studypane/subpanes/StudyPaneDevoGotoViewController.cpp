@@ -5,6 +5,7 @@
 #include "library/QSHTMLColors.h"
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
@@ -280,7 +281,7 @@ void StudyPaneDevoGotoViewController::reloadTable()
     if (!m_header)
         m_header = m_sourceTuple ? m_sourceTuple->name() : QString();
     auto* header = new QTableWidgetItem(*m_header);
-    header->setToolTip(*m_header);
+    header->setToolTip(ContentTextDocument::plainToolTip(*m_header));
     m_table->setHorizontalHeaderItem(0, header);
     const qint64 count = m_sourceTuple ? qint64(std::min<quint64>(m_sourceTuple->numReadings(), 100000)) : 0;
     m_table->setRowCount(int(count));

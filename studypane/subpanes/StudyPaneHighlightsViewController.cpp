@@ -4,6 +4,7 @@
 #include "library/EngineStrings.h"
 #include "library/GoToRequest.h"
 #include "platform/Alerts.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "render/cHTMLColor.h"
 #include "search/core/BitVector.h"
 #include "studypane/StudyPaneViewController.h"
@@ -401,7 +402,7 @@ void StudyPaneHighlightsViewController::reloadTable()
     if (!m_header)
         m_header = bible ? bible->name() : QString();
     auto* header = new QTableWidgetItem(*m_header);
-    header->setToolTip(*m_header);
+    header->setToolTip(ContentTextDocument::plainToolTip(*m_header));
     m_table->setHorizontalHeaderItem(0, header);
     m_table->clearContents();
     m_table->setRowCount(bible ? int(m_sections.size()) : 0);

@@ -5,6 +5,8 @@
 #include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
 #include "reports/OutputFile.h"
+#include "userdata/cNoteDoc.h"
+#include "userdata/cSQLiteDbBase.h"
 
 #include <gtest/gtest.h>
 
@@ -33,6 +35,9 @@ struct Home {
         setenv("XDG_DATA_HOME", (p + "/data").constData(), 1);
         setenv("XDG_CACHE_HOME", (p + "/cache").constData(), 1);
         setenv("XDG_CONFIG_HOME", (p + "/config").constData(), 1);
+        // The notes database of the reports, in the same home.
+        QDir().mkpath(dir.path() + QStringLiteral("/data"));
+        cSQLiteDbBase::setEngineDataFolder(cLString16((p + "/data").constData()));
         if (!QFile::exists(kSamples + QStringLiteral("/KJV.tvk")))
             return;
         const QString books = dir.path() + QStringLiteral("/books");
@@ -185,6 +190,45 @@ TEST_F(AutoStudyManagerTest, VerseStudyOfJohn316)
     const QString limited = readAll(m_manager->resultsFileForAutoVerseStudyOn(ref, kjv, 5));
     EXPECT_FALSE(limited.contains(QStringLiteral("Word Attribute Definitions")));
     EXPECT_FALSE(limited.contains(QStringLiteral("Additional Bible Translations")));
+}
+
+TEST_F(AutoStudyManagerTest, AHostileNoteReachesTheSavedReportInert)
+{
+    auto kjv = book("KJV");
+    ASSERT_TRUE(kjv);
+    cNoteDoc* notes = noteDocInstance();
+    ASSERT_NE(notes, nullptr);
+    // A synced note on Romans 8:28 (no other test reports on it).
+    cBibleNote note;
+    note.booknum = 45;
+    note.chapter = 8;
+    note.verse = 28;
+    note.note.assign(cLString16("<p>All things work together</p><script>alert(1)</script>"
+                                "<iframe src=http://127.0.0.1:9/x></iframe><object data=x.swf></object>"
+                                "<form action=http://127.0.0.1:9/><input name=q></form>"
+                                "<img src=x onerror=alert(2)><<img src=y onerror=alert(3)>>"
+                                "<a href=\"javascript:alert(4)\" onclick=alert(5)>link</a><b>kept</b>"
+                                "<img src=z onmouseover=alert(6)"));
+    ASSERT_TRUE(notes->saveBibleNote(note, false));
+    AutoStudyElement* mine = AutoStudyElements::elementDictionaryForID(
+        AutoStudyElements::MyNotesID, m_manager->elements().verseStudyElements());
+    ASSERT_NE(mine, nullptr);
+    mine->checked = true;
+    BibleRef ref;
+    ASSERT_TRUE(ref.parse(QStringLiteral("Romans 8:28"), kjv->abbr()));
+    const QString path = m_manager->resultsFileForAutoVerseStudyOn(ref, kjv, AutoStudyElements::MyNotesID);
+    ASSERT_FALSE(path.isEmpty());
+    const QString text = readAll(path);
+    EXPECT_TRUE(text.contains(QStringLiteral("<p>All things work together</p>")));
+    EXPECT_TRUE(text.contains(QStringLiteral("<b>kept</b>")));
+    EXPECT_TRUE(text.contains(QStringLiteral("<img src=x>")));
+    for (const char* active :
+        {"<script", "alert(1)", "<iframe", "<object", "<form", "onerror", "onclick", "javascript:", "127.0.0.1"})
+        EXPECT_FALSE(text.contains(QLatin1String(active), Qt::CaseInsensitive)) << active;
+    // The unclosed tag at the note's end stays text, not a tag that takes in the report's markup.
+    EXPECT_TRUE(text.contains(QStringLiteral("&lt;img src=z onmouseover=alert(6)")));
+    note.note.makeEmpty();
+    ASSERT_TRUE(notes->saveBibleNote(note, false));
 }
 
 TEST_F(AutoStudyManagerTest, WordStudyOfGrace)

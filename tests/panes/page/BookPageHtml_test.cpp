@@ -4,30 +4,60 @@
 
 #include "panes/page/BookPageHtml.h"
 
+#include <QRegularExpression>
+
 namespace {
 
 BookPageHtml::Frame frame()
 {
     return {QStringLiteral("body{color:black}"), QStringLiteral("1:101:1:1"), 7, QStringLiteral("var x = 1;"),
-        QStringLiteral("N0NCE")};
+        QStringLiteral("N0NCE"), QStringLiteral("qsbook://bridge/t0k/5ecret/"), QStringLiteral("f00d")};
 }
 
 TEST(BookPageHtml, BookPageHoldsGlobalsScriptMarkersAndTheBlock)
 {
     const QString page = BookPageHtml::bookPage(frame(), 42, QStringLiteral("<p>text</p>"));
+
     EXPECT_TRUE(page.startsWith(QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
                                               "\"http://www.w3.org/TR/html4/loose.dtd\"><html><head>")));
     EXPECT_TRUE(page.contains(QLatin1String("<style type=\"text/css\">body{color:black}</style>")));
-    EXPECT_TRUE(page.contains(QLatin1String("<script language=\"javascript\" nonce=\"N0NCE\">var sourceTupleString "
-                                            "= '1:101:1:1';\rvar webViewSerialNumber = 7;\rvar x = 1;</script>")));
-    EXPECT_TRUE(page.contains(QLatin1String("script-src 'nonce-N0NCE'")));
-    EXPECT_TRUE(page.contains(QLatin1String(
-        "</head><body id='body'><div style='clear:both' id='topwhitespace'></div><div style='clear:both' "
-        "id='startofpage'>Loading...</div><div style='clear:both;overflow:auto;' id='_b42'><p>text</p></div><div "
-        "style='clear:both' id='endofpage'>Loading...</div><div style='clear:both' "
-        "id='bottomwhitespace'></div></body></html>")));
-    // The only script element is the page script's.
-    EXPECT_EQ(page.count(QLatin1String("<script")), 1);
+    EXPECT_TRUE(page.contains(
+        QLatin1String("<script language=\"javascript\" nonce=\"N0NCE\">var sourceTupleString = \"1:101:1:1\";\rvar "
+                      "webViewSerialNumber = 7;\rvar qsBridgeBase = \"qsbook://bridge/t0k/5ecret/\";\rvar qsFrameKey = "
+                      "\"f00d\";\rvar x = 1;</script>")));
+    // Scripts only by nonce; images and styles from the page's host, requests only to the bridge's.
+    EXPECT_TRUE(page.contains(QLatin1String("script-src 'nonce-N0NCE'; style-src 'unsafe-inline' qsbook://page; "
+                                            "img-src qsbook://page data:; font-src qsbook://page data:;")));
+    EXPECT_TRUE(page.contains(QLatin1String("connect-src qsbook://bridge;")));
+    EXPECT_FALSE(page.contains(QLatin1String("qsbook:;")));
+    // The block is no markup of the page: the script puts it between the markers.
+    EXPECT_TRUE(page.contains(
+        QLatin1String("</head><body id='body'><div style='clear:both' id='topwhitespace'></div><div style='clear:both' "
+                      "id='startofpage'>Loading...</div><div style='clear:both' id='endofpage'>Loading...</div><div "
+                      "style='clear:both' id='bottomwhitespace'></div><script nonce=\"N0NCE\">qsStartPage(42, "
+                      "\"\\u003cp>text\\u003c/p>\");</script></body></html>")));
+    EXPECT_EQ(page.count(QLatin1String("<script")), 2);
+}
+
+TEST(BookPageHtml, BlockTextCannotLeaveItsScriptString)
+{
+    const QString hostile =
+        QStringLiteral("</script><script>alert(1)</script><!-- \"'\\\n\u2028 <img src=x onerror=y>");
+    const QString page = BookPageHtml::bookPage(frame(), 1, hostile);
+    EXPECT_EQ(page.count(QLatin1String("<script")), 2);
+    EXPECT_EQ(page.count(QLatin1String("</script")), 2);
+    EXPECT_FALSE(page.contains(QLatin1String("<img")));
+    EXPECT_FALSE(page.contains(QLatin1String("<!--")));
+    const QString literal = BookPageHtml::scriptString(hostile);
+    EXPECT_TRUE(literal.startsWith(QLatin1Char('"')) && literal.endsWith(QLatin1Char('"')));
+    EXPECT_FALSE(literal.contains(QLatin1Char('<')));
+    EXPECT_FALSE(literal.contains(QLatin1Char('\n')));
+    EXPECT_EQ(BookPageHtml::scriptString(QStringLiteral("1:2:3:4")), QStringLiteral("\"1:2:3:4\""));
+    // Keys: 32 hexadecimal digits, new each time.
+    const QString a = BookPageHtml::newKey();
+    EXPECT_EQ(a.size(), 32);
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^[0-9a-f]{32}$")).match(a).hasMatch());
+    EXPECT_NE(a, BookPageHtml::newKey());
 }
 
 TEST(BookPageHtml, InvalidAndEmptyPagesHaveNoMarkers)
@@ -42,11 +72,11 @@ TEST(BookPageHtml, InvalidAndEmptyPagesHaveNoMarkers)
 
 TEST(BookPageHtml, ReadingHeader)
 {
-    EXPECT_EQ(BookPageHtml::readingHeader(12, true, QStringLiteral("January 12, 2026")),
-        QStringLiteral("<div id=\"_reading12\" class=\"devoread\" onClick=\"javascript:toggleReadingNumber(12)\" "
-                       "align=\"center\"><b>January 12, 2026</b><br /><i>Tap to Mark as 'Read' or "
-                       "'Unread'</i></div>"));
-    EXPECT_TRUE(BookPageHtml::readingHeader(3, false, QStringLiteral("x")).contains(QLatin1String("devounread")));
+    EXPECT_EQ(BookPageHtml::readingHeader(12, true, QStringLiteral("January 12, 2026"), QStringLiteral("f00d")),
+        QStringLiteral("<div id=\"_reading12_f00d\" class=\"devoread\" align=\"center\"><b>January 12, 2026</b><br "
+                       "/><i>Tap to Mark as 'Read' or 'Unread'</i></div>"));
+    EXPECT_TRUE(BookPageHtml::readingHeader(3, false, QStringLiteral("<x>"), QStringLiteral("f00d"))
+                    .contains(QLatin1String("devounread\" align=\"center\"><b>&lt;x&gt;</b>")));
 }
 
 TEST(BookPageHtml, IdParsing)
@@ -57,8 +87,13 @@ TEST(BookPageHtml, IdParsing)
     EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("_reading5")).has_value());
     EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("_bx1")).has_value());
     EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("startofpage")).has_value());
-    EXPECT_EQ(BookPageHtml::readingNumberFromId(QStringLiteral("_reading5")), 5);
-    EXPECT_FALSE(BookPageHtml::readingNumberFromId(QStringLiteral("_b5")).has_value());
+    EXPECT_EQ(BookPageHtml::readingNumberFromId(QStringLiteral("_reading5_f00d"), QStringLiteral("f00d")), 5);
+    // Ids without the page's key are content's, not the reader's.
+    EXPECT_FALSE(BookPageHtml::readingNumberFromId(QStringLiteral("_reading5"), QStringLiteral("f00d")).has_value());
+    EXPECT_FALSE(
+        BookPageHtml::readingNumberFromId(QStringLiteral("_reading5_beef"), QStringLiteral("f00d")).has_value());
+    EXPECT_FALSE(BookPageHtml::readingNumberFromId(QStringLiteral("_reading5_"), QString()).has_value());
+    EXPECT_FALSE(BookPageHtml::readingNumberFromId(QStringLiteral("_b5_f00d"), QStringLiteral("f00d")).has_value());
 
     EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("_s1.2.3")), 66051u);
     EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("sel_s43.3.16")), (43u << 16) | (3u << 8) | 16u);

@@ -36,6 +36,7 @@
 #include <QTest>
 #include <QWebEnginePage>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -665,6 +666,140 @@ TEST(BookPageView, AHostileBlockRendersInert)
     EXPECT_TRUE(waitUntil([&] { return reports.count() > 0; }));
 }
 
+// Every bridge call the reader answers, as its log records it.
+class BridgeLog {
+public:
+    BridgeLog()
+    {
+        s_lines = &lines;
+        s_previous = qInstallMessageHandler(&BridgeLog::handler);
+    }
+    ~BridgeLog()
+    {
+        qInstallMessageHandler(s_previous);
+        s_lines = nullptr;
+    }
+    QStringList lines;
+    // Whether a writeToLog call carrying the text reached the reader.
+    bool loggedFromPage(const QString& text) const
+    {
+        return std::any_of(lines.begin(), lines.end(),
+            [&](const QString& l) { return l.startsWith(QLatin1String("From JS:")) && l.contains(text); });
+    }
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        if (s_lines != nullptr)
+            s_lines->append(message);
+        if (s_previous != nullptr)
+            s_previous(type, context, message);
+    }
+    static inline QStringList* s_lines = nullptr;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+TEST(BookPageView, BookContentCannotCallTheBridgeOrPassForTheFrame)
+{
+    REQUIRE_WEB_VIEW();
+    QTcpServer server;  // where a hostile link would send the reader's browser
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const QString remote = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+    auto book = std::make_shared<FakeBookPageSource>();
+    book->readings = true;
+    book->readingCount = 40;
+    auto wrapped = std::make_shared<WrappedBookPageSource>(book);
+    const QString call = QStringLiteral("call/%1?%2");
+    const auto args = [](const QString& json) { return QString::fromLatin1(QUrl::toPercentEncoding(json)); };
+    // Image, style and link forms of bridge calls, on the page's old call path and on the bridge host
+    // with a guessed secret; ids of the frame and of reading headers; names that would cover the
+    // document's functions.
+    const QString hostile =
+        QStringLiteral("<p>hostile block</p>"
+                       "<img src=\"%1\"><img src=\"%2\"><img src=\"%3\">"
+                       "<div style=\"background-image:url('%4')\">styled</div>"
+                       "<link rel=\"stylesheet\" href=\"%5\"><style>p{background:url('%6')}</style>"
+                       "<img src=\"qsbook://bridge/%7/00000000000000000000000000000000/writeToLog?%8\">"
+                       "<div id=\"endofpage\">fake end</div><div id=\"startofpage\">fake start</div>"
+                       "<div id=\"_reading3\" class=\"devounread\">fake reading header</div>"
+                       "<div id=\"_b9999\">fake block</div>"
+                       "<img name=\"getElementById\" src=\"none.png\"><form name=\"body\"></form>"
+                       "<div id=\"addEventListener\">x</div>")
+            .arg(call.arg(QStringLiteral("writeToLog"), args(QStringLiteral("[\"pwned-img\"]"))),
+                call.arg(QStringLiteral("href"), args(QStringLiteral("[\"%1\"]").arg(remote))),
+                call.arg(QStringLiteral("toggleReadingNumber"), args(QStringLiteral("[2]"))),
+                call.arg(QStringLiteral("toggleReadingNumber"), args(QStringLiteral("[3]"))),
+                call.arg(QStringLiteral("writeToLog"), args(QStringLiteral("[\"pwned-css\"]"))),
+                call.arg(QStringLiteral("writeToLog"), args(QStringLiteral("[\"pwned-style\"]"))),
+                QStringLiteral("TOKEN"), args(QStringLiteral("[\"pwned-guess\"]")));
+    for (const quint32 b : {8u, 12u, 13u, 20u})
+        wrapped->replaced.insert(b, hostile);
+    Page page(wrapped);
+    BridgeLog log;
+    GoToRecorder recorder;
+    page.goToSection(4);  // block 8, reading 4: a hostile block in the page as loaded, more fetched
+    // The page fills on both sides: the content's markers did not stop it.
+    ASSERT_TRUE(waitUntil([&] { return page.blocksOnPage().size() > 8; }));
+    const QList<int> blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    EXPECT_TRUE(blocks.contains(8) && blocks.contains(13));
+    EXPECT_FALSE(blocks.contains(9999));
+    EXPECT_EQ(js(page.view, QStringLiteral("document.querySelectorAll('#endofpage,#startofpage').length")).toInt(), 2);
+    EXPECT_EQ(
+        js(page.view, QStringLiteral("document.getElementById('endofpage').parentNode === document.body")).toBool(),
+        true);
+    // Only the reader's reading headers carry reading ids; the content's look-alike lost its id.
+    EXPECT_EQ(js(page.view,
+                  QStringLiteral("Array.prototype.every.call(document.querySelectorAll('[id^=_reading]'),"
+                                 "function(e){return /^_reading\\d+_[0-9a-f]{32}$/.test(e.id);})"))
+                  .toBool(),
+        true);
+    EXPECT_GE(
+        js(page.view, QStringLiteral("document.querySelectorAll('#_b8 .devounread:not([id])').length")).toInt(), 1);
+    // A click on the content's look-alike reading header toggles nothing.
+    ASSERT_TRUE(page.click(QStringLiteral("#_b8 .devounread:not([id])")));
+    pause(500);
+    // Scrolling on keeps filling.
+    QSignalSpy reports(&page.view, &BookPageView::positionReported);
+    js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() + 600)"));
+    EXPECT_TRUE(waitUntil([&] { return reports.count() > 0; }));
+    page.settle();
+    // Even content that knew the bridge address could not call it with an image.
+    js(page.view,
+        QStringLiteral("(function(){var i=new Image();i.src=qsBridgeBase+'writeToLog?'+"
+                       "encodeURIComponent('[\"pwned-known\"]');document.body.appendChild(i);})()"));
+    pause(800);
+    EXPECT_TRUE(book->complete.isEmpty()) << "a reading was toggled";
+    EXPECT_TRUE(recorder.requests.isEmpty());
+    EXPECT_FALSE(server.hasPendingConnections());
+    for (const char* mark : {"pwned-img", "pwned-css", "pwned-style", "pwned-guess", "pwned-known"})
+        EXPECT_FALSE(log.loggedFromPage(QLatin1String(mark))) << mark;
+    // (The log itself works: the page script's own call arrives.)
+    js(page.view, QStringLiteral("jsInterface.writeToLog('script-call')"));
+    EXPECT_TRUE(waitUntil([&] { return log.loggedFromPage(QStringLiteral("script-call")); }));
+    // The page script still reaches the reader, only with the page's secret.
+    EXPECT_EQ(js(page.view, QStringLiteral("jsInterface.isReadingComplete(4) === false")).toBool(), true);
+    const QVariant answers = js(page.view, QStringLiteral(R"((function () {
+        function get(url) { var x = new XMLHttpRequest(); x.open('GET', url, false);
+            try { x.send(); } catch (e) { return 'error'; } return x.status + ':' + x.responseText; }
+        var wrong = qsBridgeBase.replace(/\/[0-9a-f]{32}\/$/, '/ffffffffffffffffffffffffffffffff/');
+        return [get(qsBridgeBase + 'isABible?%5B%5D'), get(wrong + 'isABible?%5B%5D'),
+            get(location.href.replace(/\/[^\/]*$/, '/call/isABible') + '?%5B%5D')];
+    })())"));
+    const QStringList got = answers.toStringList();
+    ASSERT_EQ(got.size(), 3);
+    EXPECT_EQ(got[0], QStringLiteral("200:false"));
+    EXPECT_TRUE(got[1] == QLatin1String("error") || got[1].startsWith(QLatin1String("0:"))) << got[1].toStdString();
+    EXPECT_TRUE(got[2] == QLatin1String("error") || got[2].startsWith(QLatin1String("0:")) ||
+        got[2].startsWith(QLatin1String("404")))
+        << got[2].toStdString();
+    // The reader's own header still toggles its reading.
+    const QString header = QStringLiteral("#_reading4_%1").arg(js(page.view, QStringLiteral("qsFrameKey")).toString());
+    ASSERT_TRUE(page.click(header));
+    EXPECT_TRUE(waitUntil([&] { return book->complete.value(4); }));
+    page.view.grab().save(kBuild + QStringLiteral("/hostile-book-page.png"));
+}
+
 TEST(BookPageView, ImagesComeFromTheBookAndTheLogoFromTheReader)
 {
     REQUIRE_WEB_VIEW();
@@ -731,7 +866,7 @@ TEST(BookPageView, MalformedBridgeCallsAreRefused)
         out.push(get(base + 'getHTMLTextForBlock?' + encodeURIComponent('[-1]')));
         out.push(get(base + 'getHTMLTextForBlock?' + encodeURIComponent('[99999999]')));
         out.push(get(base + 'noSuchCall?' + encodeURIComponent('[]')));
-        out.push(get(base.replace(/page\/[^\/]+\//, 'page/0000/') + 'isABible?' + encodeURIComponent('[]')));
+        out.push(get(base.replace(/bridge\/[^\/]+\//, 'bridge/0000/') + 'isABible?' + encodeURIComponent('[]')));
         return out;
     })())"));
     const QStringList answers = bad.toStringList();
@@ -761,7 +896,9 @@ TEST(BookPageView, TheReadingHeaderTogglesTheReadMark)
     const quint32 reading = book->readingNumberForSection(static_cast<quint32>(page.host.state().section()));
     ASSERT_NE(reading, 0u);
     EXPECT_TRUE(page.view.canToggleReadingComplete());
-    const QString header = QStringLiteral("_reading%1").arg(reading);
+    // The reader's header carries the page's frame key; content cannot know it.
+    const QString header = QStringLiteral("_reading%1_%2").arg(reading).arg(js(page.view, "qsFrameKey").toString());
+    ASSERT_EQ(header.size(), QStringLiteral("_reading%1_").arg(reading).size() + 32);
     const QString cls = QStringLiteral("document.getElementById('%1').className").arg(header);
     const bool before = book->isReadingComplete(reading);
     EXPECT_EQ(js(page.view, cls).toString(), before ? QStringLiteral("devoread") : QStringLiteral("devounread"));

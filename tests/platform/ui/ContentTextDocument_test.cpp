@@ -1,0 +1,155 @@
+// Rich text of book and user content loads no local file; alerts and tool tips show such text as
+// written.
+
+#include "platform/ui/ContentTextDocument.h"
+#include "platform/ui/ResourceWatch.h"
+#include "platform/ui/WidgetAlerts.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+QApplication& app()
+{
+    static int argc = 1;
+    static char name[] = "ContentTextDocument_test";
+    static char* argv[] = {name, nullptr};
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static QApplication a(argc, argv);
+    return a;
+}
+
+QByteArray png(int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// Lays the document out and draws it, as a list cell does.
+void draw(QTextDocument& doc)
+{
+    doc.setTextWidth(300);
+    QImage target(300, 300, QImage::Format_RGB32);
+    QPainter painter(&target);
+    doc.drawContents(&painter);
+}
+
+TEST(ContentTextDocument, NamedLocalFilesAreNeverOpenedDataImagesLoad)
+{
+    app();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("watched.png"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(png(40, 30));
+    file.close();
+    ResourceWatch watch(path);
+    ASSERT_TRUE(watch.valid());
+    const QString url = QUrl::fromLocalFile(path).toString();
+    const QStringList hostile = {
+        QStringLiteral("<img src=\"%1\">").arg(path),
+        QStringLiteral("<img src=\"%1\">").arg(url),
+        QStringLiteral("<table background=\"%1\"><tr><td>x</td></tr></table>").arg(path),
+        QStringLiteral("<p style=\"background-image:url('%1')\">x</p>").arg(path),
+        QStringLiteral("<link rel=\"stylesheet\" href=\"%1\"><p>x</p>").arg(path),
+        QStringLiteral("<img src=\"watched.png\">"),
+    };
+    // The watch sees what a plain document does (it reads the file).
+    {
+        QTextDocument plain;
+        plain.setHtml(hostile[0]);
+        draw(plain);
+        ASSERT_TRUE(watch.touched()) << "the watch saw no open of the file";
+    }
+    for (const QString& html : hostile) {
+        ContentTextDocument doc;
+        doc.setBaseUrl(QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
+        doc.setHtml(html);
+        draw(doc);
+        EXPECT_FALSE(watch.touched()) << html.toStdString();
+    }
+    // A data: image is drawn at its size; a qrc: address is allowed too.
+    ContentTextDocument doc;
+    doc.setHtml(
+        QStringLiteral("<img src=\"data:image/png;base64,%1\">").arg(QString::fromLatin1(png(40, 30).toBase64())));
+    draw(doc);
+    EXPECT_GE(doc.size().width(), 40);
+    EXPECT_GE(doc.size().height(), 30);
+    EXPECT_TRUE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral("qrc:/page/x.png"))));
+    EXPECT_TRUE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral("DATA:image/png;base64,AA"))));
+    EXPECT_FALSE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral("file:///etc/passwd"))));
+    EXPECT_FALSE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral("/etc/passwd"))));
+    EXPECT_FALSE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral(":/page/x.png"))));
+    EXPECT_FALSE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral("http://127.0.0.1/x.png"))));
+}
+
+TEST(ContentTextDocument, ToolTipsShowTheTextAsWritten)
+{
+    app();
+    const QString name = QStringLiteral("Psalms <img src=\"/dev/zero\"> & <b>bold</b>");
+    const QString tip = ContentTextDocument::plainToolTip(name);
+    EXPECT_FALSE(tip.contains(QLatin1String("<img")));
+    EXPECT_FALSE(tip.contains(QLatin1String("<b>")));
+    QTextDocument shown;
+    shown.setHtml(tip);
+    EXPECT_EQ(shown.toPlainText(), name);
+    EXPECT_EQ(ContentTextDocument::plainToolTip(QString()), QString());
+}
+
+TEST(WidgetAlerts, TextsAreShownAsPlainText)
+{
+    app();
+    Alert alert;
+    alert.messageText = QStringLiteral("Delete all bookmarks in <b>Work</b>?");
+    alert.informativeText = QStringLiteral("<img src=\"/dev/zero\"><h1>Nothing is deleted</h1>");
+    alert.buttons = {QStringLiteral("Delete"), QStringLiteral("Cancel")};
+    QStringList texts;
+    QList<Qt::TextFormat> formats;
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || seen)
+            return;
+        seen = true;
+        for (QLabel* label : box->findChildren<QLabel*>()) {
+            if (label->text().isEmpty())
+                continue;
+            texts << label->text();
+            formats << label->textFormat();
+        }
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == QLatin1String("Cancel"))
+                b->click();
+    });
+    poll.start();
+    WidgetAlerts alerts;
+    const int answer = alerts.runModal(alert);
+    poll.stop();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(answer, AlertFirstButtonReturn + 1);
+    EXPECT_TRUE(texts.contains(alert.messageText)) << texts.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(texts.contains(alert.informativeText)) << texts.join(QLatin1Char('|')).toStdString();
+    for (const Qt::TextFormat f : formats)
+        EXPECT_EQ(f, Qt::PlainText);
+}
+
+}  // namespace
