@@ -8,6 +8,7 @@
 #include "app/Toast.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
+#include "cloud/protocol/ScrambledText.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/store/MyOffersManager.h"
 #include "cloud/store/StoreCredentials.h"
@@ -163,10 +164,14 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
                            "you downloaded this program, your newer versions will be overwritten. ")))
         reinstallAll = true;
 
-    // A password kept by an older version moves to its current key as it is (already scrambled).
-    const QVariant password = defaults().objectForKey(QStringLiteral("password"));
-    if (password.typeId() == QMetaType::QString) {
-        defaults().setObject(password, QStringLiteral("optionsbitfield"));
+    // A password kept by an older version moves to its current key as it is (already scrambled). A
+    // value that is not a scrambled form is a password typed in clear into the settings file by an
+    // older build: it is dropped, never moved.
+    if (defaults().hasStoredValue(QStringLiteral("password"))) {
+        const QVariant password = defaults().objectForKey(QStringLiteral("password"));
+        if (password.typeId() == QMetaType::QString &&
+            qs::cloud::unscrambleTextChecked(password.toString(), qs::cloud::ScramblePad::Default))
+            defaults().setObject(password, QStringLiteral("optionsbitfield"));
         defaults().removeObjectForKey(QStringLiteral("password"));
     }
 

@@ -44,6 +44,13 @@ const QString PreferencesViewController::DisplayPreferencesChangedNotification =
 
 namespace {
 
+// Account fields carry this property; they are never written to the user defaults.
+constexpr char kAccountProperty[] = "account";
+bool isAccountField(const QLineEdit* field)
+{
+    return field->property(kAccountProperty).toBool();
+}
+
 struct PaneInfo {
     const char* identifier;
     const char* icon;
@@ -228,8 +235,10 @@ QWidget* PreferencesViewController::initialKeyView() const
 
 bool PreferencesViewController::commitEditing()
 {
+    // Only the display fields are settings; the account fields (a password, a customer ID being
+    // typed) are sent to the server by their own buttons and never written to the settings file.
     for (QLineEdit* f : m_fields)
-        if (f->hasFocus())
+        if (f->hasFocus() && !isAccountField(f))
             textFieldDidEndEditing(f);
     return true;
 }
@@ -435,7 +444,7 @@ void PreferencesViewController::buildUpdates()
 
 void PreferencesViewController::textFieldDidEndEditing(QLineEdit* field)
 {
-    if (m_refreshing)
+    if (m_refreshing || isAccountField(field))
         return;
     const QString key = field->objectName();
     if (key == QLatin1String("lineHeight")) {
@@ -643,7 +652,7 @@ void PreferencesViewController::refresh()
     m_refreshing = true;
     UserDefaults& d = defaults();
     for (QLineEdit* f : m_fields) {
-        if (f->property("account").toBool())
+        if (isAccountField(f))
             continue;
         f->setText(d.stringForKey(f->objectName()));
     }
@@ -981,7 +990,7 @@ QLineEdit* accountField(QWidget* parent, QFormLayout* form, const QString& label
 {
     auto* f = new QLineEdit(parent);
     f->setObjectName(key);
-    f->setProperty("account", true);
+    f->setProperty(kAccountProperty, true);
     f->setMinimumWidth(220);
     if (secret)
         f->setEchoMode(QLineEdit::Password);

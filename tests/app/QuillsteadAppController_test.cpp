@@ -11,6 +11,7 @@
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/account/CustomerPassword.h"
+#include "cloud/protocol/ScrambledText.h"
 #include "cloud/protocol/SyncTime.h"
 #include "cloud/sync/SyncLocalData.h"
 #include "cloud/sync/SyncManager.h"
@@ -214,10 +215,24 @@ TEST_F(Shell, LaunchResetsAskFirstAndActOnlyOnYes)
     quit();
 
     // The stored password of an older version moves to its current key.
-    defaults.setString(QStringLiteral("scrambled"), QStringLiteral("password"));
+    const QString scrambled = qs::cloud::scrambleText(QStringLiteral("older"), qs::cloud::ScramblePad::Default);
+    defaults.setString(scrambled, QStringLiteral("password"));
     launch();
-    EXPECT_EQ(defaults.stringForKey(QStringLiteral("optionsbitfield")), QStringLiteral("scrambled"));
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("optionsbitfield")), scrambled);
     EXPECT_FALSE(defaults.hasStoredValue(QStringLiteral("password")));
+    quit();
+
+    // A password left in clear in the settings file is dropped, not moved.
+    defaults.setString(QString(), QStringLiteral("optionsbitfield"));
+    defaults.setString(QStringLiteral("271828"), QStringLiteral("password"));
+    launch();
+    EXPECT_FALSE(defaults.hasStoredValue(QStringLiteral("password")));
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("optionsbitfield")), QString());
+    quit();
+    defaults.setInteger(271828, QStringLiteral("password"));
+    launch();
+    EXPECT_FALSE(defaults.hasStoredValue(QStringLiteral("password")));
+    EXPECT_EQ(defaults.stringForKey(QStringLiteral("optionsbitfield")), QString());
     quit();
 }
 

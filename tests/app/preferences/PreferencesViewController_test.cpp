@@ -9,15 +9,18 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QToolBar>
 #include <memory>
 
@@ -476,6 +479,61 @@ struct FakeSync {
         s.openUrl = [this](const QUrl& u) { opened << u; };
     }
 };
+
+TEST_F(Preferences, AccountFieldsBeingTypedNeverReachTheSettingsFile)
+{
+    QTemporaryDir home;
+    setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
+    QVector<PreferencesViewController*> panes;
+    for (unsigned i = 0; i < 8; ++i)
+        panes << PreferencesViewController::factoryForPane(i);
+    MASPreferencesWindowController window(panes, QStringLiteral("Settings"));
+    window.show();
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    QAction* customerPage = window.toolbar()->actions().value(3);
+    QAction* displayPage = window.toolbar()->actions().value(1);
+    ASSERT_TRUE(customerPage && displayPage);
+
+    // The password field has the focus as the user clicks another page.
+    customerPage->trigger();
+    PreferencesViewController* account = window.selectedViewController();
+    ASSERT_EQ(account->identifier(), QStringLiteral("LoginPreferences"));
+    QLineEdit* password = account->textField(QStringLiteral("password"));
+    password->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([password] { return password->hasFocus(); }));
+    QTest::keyClicks(password, QStringLiteral("8675309"));
+    displayPage->trigger();
+    ASSERT_EQ(window.selectedViewController()->identifier(), QStringLiteral("DisplayPreferences"));
+
+    // So does the customer ID field (its text is no number: it used to be stored as 0).
+    customerPage->trigger();
+    QLineEdit* customer = account->textField(QStringLiteral("customerID"));
+    customer->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([customer] { return customer->hasFocus(); }));
+    QTest::keyClicks(customer, QStringLiteral("someone@quillstead.test"));
+    displayPage->trigger();
+
+    // A display field with the focus is still committed as the page changes.
+    QLineEdit* size = window.selectedViewController()->textField(QStringLiteral("baseFontSize"));
+    size->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([size] { return size->hasFocus(); }));
+    size->selectAll();
+    QTest::keyClicks(size, QStringLiteral("23"));
+    customerPage->trigger();
+    window.close();
+
+    ASSERT_TRUE(d().synchronize());
+    QFile file(m_dir->filePath(QStringLiteral("settings.ini")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray stored = file.readAll();
+    EXPECT_TRUE(stored.contains("baseFontSize=23")) << stored.constData();
+    EXPECT_FALSE(stored.contains("8675309")) << stored.constData();
+    EXPECT_FALSE(stored.contains("password")) << stored.constData();
+    EXPECT_FALSE(stored.contains("customerID")) << stored.constData();
+    EXPECT_FALSE(d().hasStoredValue(QStringLiteral("password")));
+    EXPECT_FALSE(d().hasStoredValue(QStringLiteral("customerID")));
+}
 
 TEST_F(Preferences, CloudSyncIntervalsAndAutomaticSync)
 {
