@@ -28,6 +28,7 @@
 #include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "search/execution/cMultiBookSearchHits.h"
 #include "search/execution/cSearchExpressionResult.h"
 #include "studypane/StudyPaneViewController.h"
@@ -687,6 +688,8 @@ TEST_F(Shell, AboutThisBookShowsTheDescriptionInTheBodyFontAndCopiesTheCitation)
         EXPECT_EQ(QApplication::clipboard()->text(), citation);
 
         EXPECT_TRUE(about.webView()->toPlainText().contains(QStringLiteral("Book Identifier: 1:101:")));
+        // The book's text is held by the document that loads no file it names.
+        EXPECT_NE(dynamic_cast<ContentTextDocument*>(about.webView()->document()), nullptr);
         about.show();
         QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
         waitFor([] { return false; }, 200);

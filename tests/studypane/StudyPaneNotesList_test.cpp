@@ -13,6 +13,7 @@
 #include "library/JournalSourceTuple.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "platform/ui/ResourceWatch.h"
 #include "search/core/cBitVector.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
@@ -27,11 +28,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <fstream>
 #include <set>
@@ -367,6 +370,34 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
         if (a->text() == QStringLiteral("Clear Recent Searches"))
             a->trigger();
     EXPECT_EQ(menu->actions().last()->text(), QStringLiteral("No Recent Searches"));
+}
+
+TEST_F(StudyPaneNotesList, AHostileNoteInTheListOpensNoFileItNames)
+{
+    // A synced note naming a local file (a huge one or a pipe would freeze the reader).
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("watched.png"));
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(path, "PNG"));
+    ResourceWatch watch(path);
+    ASSERT_TRUE(watch.valid());
+    const QString url = QUrl::fromLocalFile(path).toString();
+    bibleNote(kJohn316,
+        QStringLiteral("<p>loved <img src=\"%1\"> <img src=\"%2\"></p><table background=\"%1\"><tr><td>cell</td>"
+                       "</tr></table><p style=\"background-image:url('%1')\">styled</p>")
+            .arg(path, url));
+    ASSERT_TRUE(search(list, QStringLiteral("  ")));
+    QTableView* table = list->searchResultsTableView();
+    ASSERT_EQ(table->model()->rowCount(), 2);
+    const QString cell = table->model()->index(1, 0).data(StudyPaneSearchResultsModel::HtmlRole).toString();
+    ASSERT_TRUE(cell.contains(path)) << cell.toStdString();
+    // The list draws the note's cell.
+    table->resize(400, 600);
+    table->show();
+    const QImage shown = table->viewport()->grab().toImage();
+    EXPECT_FALSE(shown.isNull());
+    EXPECT_FALSE(watch.touched()) << "the notes list opened a file the note names";
 }
 
 TEST_F(StudyPaneNotesList, AChangeOfOneNoteIsAppliedWithoutANewSearchOthersRunOneSearch)

@@ -21,6 +21,8 @@
 #include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "render/HTMLTagCode.h"
+#include "tools/tvkbuild/import/cTvkRichBook.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <QApplication>
@@ -798,6 +800,105 @@ TEST(BookPageView, BookContentCannotCallTheBridgeOrPassForTheFrame)
     ASSERT_TRUE(page.click(header));
     EXPECT_TRUE(waitUntil([&] { return book->complete.value(4); }));
     page.view.grab().save(kBuild + QStringLiteral("/hostile-book-page.png"));
+}
+
+// An element of book markup with attributes given by name.
+TvkNode element(
+    uint8_t tag, const std::vector<std::pair<std::string, std::string>>& attributes, std::vector<TvkNode> children = {})
+{
+    TvkNode node = TvkNode::element(tag, std::move(children));
+    for (const auto& [name, value] : attributes) {
+        TvkEncode::NodeAttribute a;
+        a.named = true;
+        a.name = name;
+        a.value = TvkEncode::NodeAttribute::Value::Text;
+        a.text = value;
+        node.attributes.push_back(a);
+    }
+    return node;
+}
+
+// A devotional of 30 daily readings compiled with the book writer; every third reading holds the
+// image, style and link forms of bridge calls, the frame's ids, a reading header's id and names
+// that would cover the document's functions.
+QString writeHostileDevotional(const QString& folder, const QString& remote)
+{
+    cTvkRichBook book;
+    book.kind = cTvkRichBook::Kind::Dated;
+    book.info.bookName = "Hostile Devotional";
+    book.info.abbreviatedTitle = "Hostile";
+    book.info.publisherId = 77;
+    book.info.bookId = 7;
+    const auto call = [](const std::string& name, const std::string& json) {
+        return "call/" + name + "?" + QUrl::toPercentEncoding(QString::fromStdString(json)).toStdString();
+    };
+    const uint8_t img = HTMLTag::img;
+    std::vector<uint32_t> readings;
+    for (int day = 1; day <= 30; ++day) {
+        std::vector<TvkNode> blocks;
+        blocks.push_back(TvkNode::element(TvkTag::kP, {TvkNode::text("Reading for day " + std::to_string(day))}));
+        if (day % 3 == 1) {
+            blocks.push_back(element(TvkTag::kDiv, {{"id", "endofpage"}}, {TvkNode::text("fake end")}));
+            blocks.push_back(element(TvkTag::kDiv, {{"id", "startofpage"}}, {TvkNode::text("fake start")}));
+            blocks.push_back(
+                element(TvkTag::kP, {{"style", "background-image:url('" + call("toggleReadingNumber", "[2]") + "')"}},
+                    {TvkNode::text("styled day")}));
+            blocks.push_back(element(TvkTag::kP, {},
+                {element(img, {{"src", call("writeToLog", "[\"pwned-img\"]")}}),
+                    element(img, {{"src", call("href", "[\"" + remote.toStdString() + "\"]")}}),
+                    element(img, {{"src", call("toggleReadingNumber", "[3]")}}),
+                    element(img, {{"name", "getElementById"}, {"src", "none.png"}})}));
+            blocks.push_back(element(
+                TvkTag::kDiv, {{"id", "_reading5"}, {"class", "devounread"}}, {TvkNode::text("fake reading header")}));
+            blocks.push_back(element(TvkTag::kDiv, {{"id", "addEventListener"}}, {TvkNode::text("named")}));
+        }
+        readings.push_back(book.addSection({"Day " + std::to_string(day), 1, 0, blocks}));
+    }
+    book.setReadings(readings, 1, 1);
+    const QString path = folder + QStringLiteral("/Hostile.tvk");
+    std::string error;
+    EXPECT_TRUE(book.writeFile(path.toStdString(), &error)) << error;
+    return path;
+}
+
+TEST(BookPageView, AHostileCompiledBookNeitherCallsTheBridgeNorStopsThePage)
+{
+    REQUIRE_WEB_VIEW();
+    QTcpServer server;  // where a hostile link would send the reader's browser
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir dir;
+    auto book = SourceTupleBookPageSource::forFile(
+        writeHostileDevotional(dir.path(), QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort())));
+    ASSERT_TRUE(book != nullptr);
+    ASSERT_EQ(book->numReadings(), 30u);
+    const quint32 first = book->sectionForReadingNumber(1);
+    QString html;
+    for (quint32 b = book->blockForSection(first); b < book->blockForSection(book->sectionForReadingNumber(2)); ++b)
+        html += book->htmlTextForBlock(b, {});
+    // The renderer hands the hostile markup on: the page must cope with it.
+    ASSERT_TRUE(html.contains(QLatin1String("call/writeToLog")) && html.contains(QLatin1String("endofpage")))
+        << html.toStdString();
+    QList<bool> before;
+    for (quint32 r = 1; r <= 30; ++r)
+        before << book->isReadingComplete(r);
+    Page page(book);
+    BridgeLog log;
+    GoToRecorder recorder;
+    page.goToSection(first);
+    ASSERT_TRUE(waitUntil([&] { return page.blocksOnPage().size() > 6; })) << "the page did not fill";
+    expectConsecutive(page.blocksOnPage());
+    js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() + 1500)"));
+    page.settle();
+    EXPECT_EQ(js(page.view, QStringLiteral("document.querySelectorAll('#endofpage,#startofpage').length")).toInt(), 2);
+    EXPECT_GE(js(page.view, QStringLiteral("document.querySelectorAll('.devounread:not([id])').length")).toInt(), 1);
+    ASSERT_TRUE(page.click(QStringLiteral(".devounread:not([id])")));
+    pause(800);
+    for (quint32 r = 1; r <= 30; ++r)
+        EXPECT_EQ(book->isReadingComplete(r), before[static_cast<int>(r - 1)]) << "reading " << r;
+    EXPECT_TRUE(recorder.requests.isEmpty());
+    EXPECT_FALSE(server.hasPendingConnections());
+    EXPECT_FALSE(log.loggedFromPage(QStringLiteral("pwned")));
+    page.view.grab().save(kBuild + QStringLiteral("/hostile-devotional-page.png"));
 }
 
 TEST(BookPageView, ImagesComeFromTheBookAndTheLogoFromTheReader)
