@@ -381,6 +381,23 @@ TEST_F(AutoStudyManagerTest, CrossReferencesPrintThePassagesABookLinksTo)
     EXPECT_TRUE(text.contains(QStringLiteral("<div style='clear:both;overflow:auto;'>\n<div><sup><small>34</small>")));
 }
 
+TEST_F(AutoStudyManagerTest, EveryTranslationsTextEndsWithTheVerse)
+{
+    auto kjv = book("KJV");
+    ASSERT_TRUE(kjv);
+    // The last verse of a chapter and of a book: no heading of what follows, in any translation.
+    for (const char* reference : {"Gen 1:31", "Mal 4:6", "Ps 119:8"}) {
+        const QString path =
+            m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, reference), kjv, AutoStudyElements::BiblesID);
+        const QString text = readAll(path);
+        QFile::remove(path);
+        SCOPED_TRACE(reference);
+        EXPECT_TRUE(text.contains(QStringLiteral("Additional Bible Translations")));
+        for (const char* next : {"Genesis 2", "Génesis 2", "MATTHEW", "Matthew", "MATEO", "BETH"})
+            EXPECT_FALSE(text.contains(QString::fromUtf8(next))) << next;
+    }
+}
+
 TEST_F(AutoStudyManagerTest, TodaysReadingPrintsThePassagesItLinks)
 {
     const QString path = m_manager->resultsFileForAutoTodayStudyOn(QDate(2026, 3, 14), nullptr, 0);
