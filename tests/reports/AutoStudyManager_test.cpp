@@ -381,6 +381,32 @@ TEST_F(AutoStudyManagerTest, CrossReferencesPrintThePassagesABookLinksTo)
     EXPECT_TRUE(text.contains(QStringLiteral("<div style='clear:both;overflow:auto;'>\n<div><sup><small>34</small>")));
 }
 
+TEST_F(AutoStudyManagerTest, ACommentaryThatIsAlsoACrossReferenceBookIsPrintedOnce)
+{
+    auto kjv = book("KJV");
+    auto treasury = book("Treasury of David");
+    ASSERT_TRUE(kjv && treasury);
+    const QString path = m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, "Ps 23:6"), kjv, 0);
+    const QString text = readAll(path);
+    QFile::remove(path);
+    const QString commentary = QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(treasury->name());
+    const QString crossReferences =
+        QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(treasury->name());
+    ASSERT_EQ(text.count(commentary), 1);
+    ASSERT_EQ(text.count(crossReferences), 1);
+    // The article stands under the commentaries only; the cross references list its linked passages.
+    const QString article =
+        text.mid(text.indexOf(commentary), text.indexOf(crossReferences) - text.indexOf(commentary));
+    const QString overview = QStringLiteral("Psalm 23 OVERVIEW");
+    EXPECT_EQ(article.count(overview), 1);
+    EXPECT_EQ(text.count(overview), 1);
+    const QString links = text.mid(text.indexOf(crossReferences));
+    EXPECT_TRUE(links.startsWith(crossReferences + QStringLiteral("<div class=\"bibleref\">")))
+        << links.left(300).toStdString();
+    EXPECT_GT(links.count(QStringLiteral("<div class=\"bibleref\">")), 5);
+    EXPECT_EQ(text.count(QStringLiteral("<div class=\"subtitle\">Bibliography</div>")), 1);
+}
+
 TEST_F(AutoStudyManagerTest, EveryTranslationsTextEndsWithTheVerse)
 {
     auto kjv = book("KJV");
