@@ -86,25 +86,24 @@ TEST_F(PassageCopy, APassageEndsWithItsLastVerse)
 
 TEST_F(PassageCopy, APassageWithoutVersesFailsWithItsReason)
 {
-    const ToolRun beyond = copy("KJV.tvk", "John 3:99");
-    EXPECT_EQ(1, beyond.status);
-    EXPECT_EQ("", beyond.out);
-    EXPECT_EQ(0u, beyond.err.rfind("Could not find the passage in this Bible.", 0)) << beyond.err;
-
-    const ToolRun missingBook = copy("KJV.tvk", "Tobit 1:1");
-    EXPECT_EQ(1, missingBook.status);
-    EXPECT_EQ(0u, missingBook.err.rfind("Could not find the passage in this Bible.", 0)) << missingBook.err;
-
-    const ToolRun empty = copy("KJV.tvk", "");
-    EXPECT_EQ(1, empty.status);
-    EXPECT_EQ("", empty.out);
-    EXPECT_EQ(0u, empty.err.rfind("Unrecognized verse reference.", 0)) << empty.err;
-
-    // One range without verses fails the whole copy: nothing is copied in part.
-    const ToolRun part = copy("KJV.tvk", "John 3:16; 3:99");
-    EXPECT_EQ(1, part.status);
-    EXPECT_EQ("", part.out);
-
+    struct Case {
+        const char* reference;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"John 3:99", "Could not find the passage in this Bible."},
+        {"Tobit 1:1", "Could not find the passage in this Bible."},
+        // One range without verses fails the whole copy: nothing is copied in part.
+        {"John 3:16; 3:99", "Could not find the passage in this Bible."},
+        {"", "Unrecognized verse reference."},
+        {"   ", "Unrecognized verse reference."},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = copy("KJV.tvk", c.reference);
+        EXPECT_EQ(1, run.status) << c.reference;
+        EXPECT_EQ("", run.out) << c.reference;
+        EXPECT_EQ(0u, run.err.rfind(c.reason, 0)) << c.reference << ": " << run.err;
+    }
     EXPECT_EQ(1, copy("None.tvk", "John 3:16").status);
     EXPECT_EQ(2, copy("KJV.tvk", "John 3:16", "cpNoSuchChoice=1").status);
 }
