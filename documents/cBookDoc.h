@@ -98,6 +98,10 @@ public:
         std::uint32_t first, std::uint32_t last, const cHTMLRenderConfiguration* config, std::uint32_t mask) override;
     std::unique_ptr<cBibleRefList> BibleLinksListForSection(
         std::uint32_t section, const char* translation, const cHTMLRenderConfiguration* config) override;
+    // The Bible references that the "bible:" links of a section text lead to, in order, read in the
+    // given translation; null when there are none.
+    static std::unique_ptr<cBibleRefList> bibleLinksInText(
+        const cLString8& text, const char* translation, const cHTMLRenderConfiguration* config);
 
     // --- operations the book kinds add ---
     // Adopts an already opened book file (one reference, now the document's) with its kind.

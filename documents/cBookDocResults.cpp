@@ -399,13 +399,43 @@ std::unique_ptr<cBibleRefList> cBookDoc::BibleLinksListForSection(
     options.referenceLinks = 1;
     if (!sectionText(section, text, options, config) || text.isEmpty())
         return nullptr;
+    return bibleLinksInText(text, translation, config);
+}
+
+std::unique_ptr<cBibleRefList> cBookDoc::bibleLinksInText(
+    const cLString8& text, const char* translation, const cHTMLRenderConfiguration* config)
+{
     auto list = std::make_unique<cBibleRefList>();
     list->setCapacity(10, 10);
-    static const char kLink[] = "<a href=\"bible:";
-    const std::int32_t linkLength = static_cast<std::int32_t>(sizeof kLink - 1);
-    for (std::int32_t p = text.findCStr(kLink); p >= 0; p = text.findCStr(kLink, p + linkLength)) {
+    // Each link's target alone is read: the text of the href attribute up to its closing quotation
+    // mark, without the link prefix and suffix the configuration wraps targets in. A target whose
+    // quotation mark never closes is not a link.
+    static const std::string kHref = "<a href=\"";
+    static const std::string kScript = cHTMLRenderConfiguration::kDefaultLinkPrefix;
+    const auto field = [](const cLString8* s) {
+        return s != nullptr ? std::string(s->chars(), static_cast<std::size_t>(s->length())) : std::string();
+    };
+    const std::string prefix = config != nullptr ? field(config->linkPrefix) : std::string();
+    const std::string suffix = config != nullptr ? field(config->linkSuffix) : std::string();
+    const std::string body(text.chars(), static_cast<std::size_t>(text.length()));
+    for (std::size_t p = body.find(kHref); p != std::string::npos; p = body.find(kHref, p)) {
+        p += kHref.size();
+        const std::size_t close = body.find('"', p);
+        if (close == std::string::npos)
+            break;
+        std::string target = body.substr(p, close - p);
+        p = close + 1;
+        if (!prefix.empty() && target.compare(0, prefix.size(), prefix) == 0)
+            target.erase(0, prefix.size());
+        if (!suffix.empty() && target.size() >= suffix.size() &&
+            target.compare(target.size() - suffix.size(), suffix.size(), suffix) == 0)
+            target.erase(target.size() - suffix.size());
+        // The reference parser also reads a target still wrapped as a call of the page script.
+        const std::size_t scheme = target.compare(0, kScript.size(), kScript) == 0 ? kScript.size() : 0;
+        if (target.compare(scheme, 6, "bible:") != 0)
+            continue;
         cBibleRef reference;
-        if (reference.parseLinkString(text.chars() + p + linkLength, translation) && reference.hasRanges())
+        if (reference.parseLinkString(target.c_str(), translation) && reference.hasRanges())
             list->addCopy(reference);
     }
     if (list->count() == 0)

@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QSet>
 
 #include <mutex>
 
@@ -483,6 +484,12 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
     }
 
     std::unique_ptr<QStringList> verseWords;
+    // A commentary that is also a cross-reference book stands in both elements: its article is printed
+    // under whichever comes first, and the other lists only what is new (its linked passages).
+    QSet<QString> articlesWritten;
+    const auto articleKey = [](const SourceTuple& book, const SectionRange& r) {
+        return QStringLiteral("%1:%2:%3:%4").arg(book.pubID()).arg(book.bookID()).arg(r.start()).arg(r.end());
+    };
     for (AutoStudyElement& element : verseList) {
         if (quitOnAnyResults && wrote)
             break;
@@ -570,6 +577,8 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                     break;
                 bool headed = false;
                 for (const SectionRange& r : ranges) {
+                    if (articlesWritten.contains(articleKey(*book, r)))
+                        continue;
                     const QString html =
                         getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
                     if (html.isEmpty())
@@ -579,6 +588,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                                    .arg(book->name().toHtmlEscaped()));
                     headed = true;
                     append(html);
+                    articlesWritten.insert(articleKey(*book, r));
                 }
                 bibliography.addNoDupes(book);
                 break;
@@ -592,13 +602,15 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                 const QString heading = QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>")
                                             .arg(book->name().toHtmlEscaped());
                 for (const SectionRange& r : ranges) {
-                    const QString html =
-                        getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+                    const QString html = articlesWritten.contains(articleKey(*book, r))
+                        ? QString()
+                        : getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
                     if (!html.isEmpty()) {
                         if (!headed)
                             append(heading);
                         headed = true;
                         append(html);
+                        articlesWritten.insert(articleKey(*book, r));
                     }
                     for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
                         auto links = book->bibleLinksListForSection(quint32(sec), bible->abbr(), config);

@@ -118,6 +118,23 @@ std::uint32_t verseSpanKey(const QString& tag, bool& numbered)
         static_cast<std::uint32_t>(verse);
 }
 
+// Whether a rendered block of a Bible holds text of a verse whose section lies in [start, end]: a verse
+// span (either form) of such a verse.
+bool carriesVerseText(
+    const QString& html, std::uint32_t start, std::uint32_t end, const std::shared_ptr<SourceTuple>& bible)
+{
+    for (TagAt tag = nextTag(html, 0); tag.valid(); tag = nextTag(html, tag.end())) {
+        bool numbered = false;
+        const std::uint32_t key = verseSpanKey(tag.text, numbered);
+        if (key == 0)
+            continue;
+        const std::uint32_t section = bible->sectionForBibleKey(key);
+        if (section >= start && section <= end)
+            return true;
+    }
+    return false;
+}
+
 bool isHighlightClass(const QString& cls)
 {
     if (cls.size() >= 9 && cls.endsWith(QLatin1String("highlight")))
@@ -251,14 +268,22 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
 
     const QString open = profile.usesBlockWrappers ? options.value(blockWrapperOpenTag).toString() : QString();
     const QString close = profile.usesBlockWrappers ? options.value(blockWrapperCloseTag).toString() : QString();
-    QString text;
+    std::vector<QString> blocks;
     for (std::uint32_t block = first; block <= last; ++block) {
-        text += open;
-        text += bible->htmlTextForBlock(block, options);
-        text += close;
+        blocks.push_back(bible->htmlTextForBlock(block, options));
         if (block == kNoBlock - 1)
             break;
     }
+    // The blocks after the end verse's own are rendered for the text the verse carries on into them.
+    // Those that carry none of the passage's verses belong to what follows it (the heading of the next
+    // chapter, book or stanza) and are left out.
+    const std::uint32_t endBlock = bible->blockForSection(end);
+    while (!blocks.empty() && endBlock != kNoBlock && first + (blocks.size() - 1) > endBlock &&
+        !carriesVerseText(blocks.back(), start, end, bible))
+        blocks.pop_back();
+    QString text;
+    for (const QString& block : blocks)
+        text += open + block + close;
     text = stringWithUserNoteLinksRemoved(stringFrom(text, start, end, bible));
 
     if (html != nullptr) {
@@ -538,6 +563,11 @@ QString CopyPassageCopier::stringWithVerseNumbersWrapped(
         }
         out += QStringLiteral("</span>");
         at = closeAt + 7;
+        // A plain decoration that ends in a blank already parts the number from the verse's text: the
+        // blanks the text begins with would double it.
+        if (!forHtml && include && close.endsWith(QLatin1Char(' ')))
+            while (at < html.size() && html.at(at) == QLatin1Char(' '))
+                ++at;
     }
     out += QStringView(html).mid(at);
     return out;
@@ -826,15 +856,28 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
     }
     BibleRef ref;
     ref.setLanguage(static_cast<int>(bible->bookLanguage()));
-    if (!ref.parse(reference)) {
+    // Text that parses to nothing at all (an empty field, blanks) is no reference either.
+    if (!ref.parse(reference) || ref.numRanges() == 0) {
         fail(error, "Unrecognized verse reference.", "Choose a different passage to copy.",
             "Quillstead could not parse the reference you entered.");
         return false;
     }
-    if (!ref.mapToTranslation(bible->abbr())) {
+    const auto notFound = [error] {
         fail(error, "Could not find the passage in this Bible.", "Choose a different passage to copy.",
             "The selected Bible may not contain the book(s) from which you're trying to copy.");
         return false;
+    };
+    if (!ref.mapToTranslation(bible->abbr()))
+        return notFound();
+    // A passage with no verse in this Bible ("John 3:99") copies nothing: that is a failure, not an
+    // empty copy under its reference.
+    const QList<BibleRef> ranges = ref.arrayOfRefsFromRanges();
+    if (ranges.isEmpty())
+        return notFound();
+    for (const BibleRef& range : ranges) {
+        quint32 start = 0, end = 0;
+        if (!bible->sectionRangeForVerse(range, &start, &end) || start < 1 || start > end)
+            return notFound();
     }
 
     const QString plainFormat = delimiterFormat(defaults.integerForKey(QStringLiteral("cpRefDelimPlain")));
@@ -855,7 +898,7 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
     result = {};
     result.clipboardFormat = static_cast<int>(defaults.integerForKey(QStringLiteral("cpClipboardFormat")));
     const CopyPassageProfile& profile = CopyPassageProfile::dialog();
-    for (BibleRef range : ref.arrayOfRefsFromRanges()) {
+    for (BibleRef range : ranges) {
         if (!result.plain.isEmpty() && !result.plain.endsWith(QLatin1Char('\r')) &&
             !result.plain.endsWith(QLatin1Char('\n')))
             result.plain += QLatin1Char('\r');

@@ -94,8 +94,9 @@ public:
 
     // A typed reference copied from a Bible with the choices saved in the defaults ("cp..." keys), as
     // the copy-passage dialog and Copy Now do. composeVerse builds the texts; copyVerse also puts them
-    // on the clipboard. Both answer false with the reason when the Bible is not installed or the
-    // reference does not parse or map to it; nothing is placed then.
+    // on the clipboard. Both answer false with the reason when the Bible is not installed, the
+    // reference does not parse or map to it, or a range of it holds no verse of the Bible; nothing is
+    // placed then.
     static bool composeVerse(const QString& reference, const std::shared_ptr<SourceTuple>& bible,
         const UserDefaults& defaults, CopyPassageText& result, CopyPassageError* error);
     static bool copyVerse(const QString& reference, const SourceTupleID& bible, CopyPassageError* error);

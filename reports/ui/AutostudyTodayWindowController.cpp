@@ -1,6 +1,8 @@
 #include "reports/ui/AutostudyTodayWindowController.h"
 
 #include "engine/foundation/SimpleDate.h"
+#include "library/SourceManager.h"
+#include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "reports/AutoStudyManager.h"
 
@@ -65,13 +67,23 @@ void AutostudyTodayWindowController::onPerformAutostudy()
     QS_ASSERT_MAIN_THREAD();
     const QDate day = date();
     const QString file = AutoStudyManager::singleton().resultsFileForAutoTodayStudyOn(day, nullptr, 0);
-    if (file.isEmpty()) {
-        onClose();
-        return;
-    }
     SimpleDate simple;
     simple.setMonth(day.month(), day.day(), day.year());
     const QString title = simple.stringWithStyle(2);
+    if (file.isEmpty()) {
+        // The report is made whenever there is a Bible to print the passages in and a list of
+        // devotionals to read from; say which is missing, and stay open for the user to mend it.
+        const SourceTupleArray::Ptr bibles = SourceManager::singleton().bibleSources();
+        Alert a;
+        a.messageText = tr("No reading could be made for %1.").arg(title);
+        a.informativeText = !bibles || bibles->count() == 0
+            ? tr("Today's reading prints the passages a devotional links to in a Bible, and the library holds "
+                 "no Bible.")
+            : tr("The study's list has no Devotionals element to read from, or the report could not be written.");
+        a.style = AlertStyle::Informational;
+        Alerts::shared().runModal(a);
+        return;
+    }
     presentResults(file, notificationName,
         {{QStringLiteral("date"), day}, {QStringLiteral("saveAsHint"), title}, {QStringLiteral("windowTitle"), title}});
 }

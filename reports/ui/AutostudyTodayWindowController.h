@@ -1,6 +1,6 @@
 // AutostudyTodayWindowController: the today's-reading study dialog: a date within two years of today
-// (731 days either way) and the devotionals and Bibles to read it from. Running the study always closes
-// the dialog; a day with nothing to read shows nothing.
+// (731 days either way) and the devotionals and Bibles to read it from. When no report can be made (no
+// Bible in the library, no devotionals in the study's list) an alert says why and the dialog stays open.
 //
 // Made by the application for "UserWantsToDoTodayAutostudy" and for the Today's Study command, run
 // modally and deleted by its maker. Main thread only.

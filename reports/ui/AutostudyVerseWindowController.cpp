@@ -47,15 +47,20 @@ AutostudyVerseWindowController::AutostudyVerseWindowController(
             QVariant::fromValue(SourceTupleID::sourceTupleIDForTuple(*bible)));
     }
     m_biblePopUpButton->setCurrentIndex(-1);
-    if (sourceTuple) {
-        setSourceTuple(sourceTuple);
-    } else {
-        const UserDefaults& defaults = UserDefaults::standardUserDefaults();
-        const qint64 pub = defaults.integerForKey(QStringLiteral("cpBiblePubID"));
-        const qint64 book = defaults.integerForKey(QStringLiteral("cpBibleBookID"));
-        if (pub != 0 && book != 0 && bibles)
-            setSourceTuple(bibles->tupleForPubID(pub, book));
-    }
+    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const auto named = [&defaults, &bibles](const char* pubKey, const char* bookKey) -> SourceTuple::Ptr {
+        const qint64 pub = defaults.integerForKey(QString::fromLatin1(pubKey));
+        const qint64 book = defaults.integerForKey(QString::fromLatin1(bookKey));
+        return pub != 0 && book != 0 && bibles ? bibles->tupleForPubID(pub, book) : nullptr;
+    };
+    // The given book when it is a Bible; with none given, the Bible last used for copying. A study
+    // asked for from a commentary or any other book is read in the preferred Bible, or else in the
+    // library's first.
+    bool chosen = sourceTuple ? selectBible(sourceTuple) : selectBible(named("cpBiblePubID", "cpBibleBookID"));
+    if (!chosen)
+        chosen = selectBible(named("preferredBiblePubId", "preferredBibleBookId"));
+    if (!chosen && m_biblePopUpButton->count() > 0)
+        m_biblePopUpButton->setCurrentIndex(0);
     m_passageTextField->setFocus();
 }
 
@@ -83,13 +88,19 @@ SourceTuple::Ptr AutostudyVerseWindowController::sourceTuple() const
 
 void AutostudyVerseWindowController::setSourceTuple(const SourceTuple::Ptr& tuple)
 {
+    selectBible(tuple);
+}
+
+bool AutostudyVerseWindowController::selectBible(const SourceTuple::Ptr& tuple)
+{
     if (!tuple)
-        return;
+        return false;
     for (int i = 0; i < m_biblePopUpButton->count(); ++i)
         if (m_biblePopUpButton->itemData(i).value<SourceTupleID>() == SourceTupleID::sourceTupleIDForTuple(*tuple)) {
             m_biblePopUpButton->setCurrentIndex(i);
-            return;
+            return true;
         }
+    return false;
 }
 
 void AutostudyVerseWindowController::alert(const QString& message, const QString& informative)

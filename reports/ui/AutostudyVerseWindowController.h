@@ -20,7 +20,8 @@ public:
     // Passages longer than this many sections past their first are refused.
     static constexpr quint32 maxSectionSpan = 175;
 
-    // `sourceTuple` may be null: the Bible last used for copying is chosen, or none.
+    // `sourceTuple` may be null: the Bible last used for copying is chosen. A book that is not a Bible
+    // (or none, with no Bible used for copying) starts on the preferred Bible, or the library's first.
     static AutostudyVerseWindowController* factoryWithBibleRef(
         const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
     // Makes the dialog from a request's user info ("refString", "sourceTuple") and runs it modally.
@@ -39,6 +40,8 @@ public:
 private:
     AutostudyVerseWindowController(const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent);
     void alert(const QString& message, const QString& informative = QString());
+    // Selects the pop-up's item of a Bible; false when the book is none of its Bibles.
+    bool selectBible(const SourceTuple::Ptr& tuple);
 
     QString m_refString;
     QLineEdit* m_passageTextField = nullptr;

@@ -371,6 +371,44 @@ TEST_F(BookDocTest, SectionWordsAreListedOnce)
     EXPECT_EQ(nullptr, doc.BibleLinksListForSection(2, "KJV", nullptr));
 }
 
+TEST(BibleLinksInText, EachLinksTargetIsReadAlone)
+{
+    const auto keys = [](const std::unique_ptr<cBibleRefList>& list) {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
+        for (std::int32_t i = 0; list != nullptr && i < list->count(); ++i)
+            out.emplace_back(list->at(i)->startKey(), list->at(i)->endKey());
+        return out;
+    };
+    using K = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+    // The compact forms (one verse, a range), then the reference-text form; other links are passed over.
+    const cLString8 text(
+        "<p>(1) Country <a href=\"bible:#012B0310\">Joh 3:16</a>; <a href=\"sync:H430\">H430</a> "
+        "<a href=\"bible:-01280A22280A27\">Mt 10:34-39</a>, <a href=\"bible:Ro 8:28\">Ro 8:28</a>.</p>");
+    EXPECT_EQ(keys(cBookDoc::bibleLinksInText(text, "KJV", nullptr)),
+        (K {{0x2B0310, 0x2B0310}, {0x280A22, 0x280A27}, {0x2D081C, 0x2D081C}}));
+
+    // Targets wrapped in the configuration's link prefix and suffix, and wrapped as a page-script call
+    // without a configuration.
+    const cLString8 wrapped("<a href=\"javascript:href('bible:#012B0310');\">Joh 3:16</a>");
+    cHTMLRenderConfiguration config;
+    const cLString8 prefix(cHTMLRenderConfiguration::kDefaultLinkPrefix);
+    const cLString8 suffix(cHTMLRenderConfiguration::kDefaultLinkSuffix);
+    config.linkPrefix = &prefix;
+    config.linkSuffix = &suffix;
+    EXPECT_EQ(keys(cBookDoc::bibleLinksInText(wrapped, "KJV", &config)), (K {{0x2B0310, 0x2B0310}}));
+    EXPECT_EQ(keys(cBookDoc::bibleLinksInText(wrapped, "KJV", nullptr)), (K {{0x2B0310, 0x2B0310}}));
+
+    // Damaged text: a target that never closes, a target that names nothing, no links at all.
+    EXPECT_EQ(nullptr, cBookDoc::bibleLinksInText(cLString8("<a href=\"bible:#012B0310"), "KJV", nullptr));
+    EXPECT_EQ(nullptr, cBookDoc::bibleLinksInText(cLString8("<a href=\"bible:#ZZ\">x</a>"), "KJV", nullptr));
+    EXPECT_EQ(nullptr, cBookDoc::bibleLinksInText(cLString8("<a href=\"bible:\">x</a><a href=\""), "KJV", nullptr));
+    EXPECT_EQ(nullptr, cBookDoc::bibleLinksInText(cLString8(""), "KJV", nullptr));
+    // A link after a damaged one is still found.
+    EXPECT_EQ(keys(cBookDoc::bibleLinksInText(
+                  cLString8("<a href=\"bible:#ZZ\">x</a> <a href=\"bible:#01010101\">Ge 1:1</a>"), "KJV", nullptr)),
+        (K {{0x010101, 0x010101}}));
+}
+
 TEST_F(BookDocTest, BookmarkLimits)
 {
     cCategoryStg categories;

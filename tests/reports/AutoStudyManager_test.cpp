@@ -336,3 +336,120 @@ TEST_F(AutoStudyManagerTest, TheLastDaysOfALeapYearHaveTheirReadings)
         QFile::remove(path);
     }
 }
+
+namespace {
+
+BibleRef kjvRef(const SourceTuple::Ptr& kjv, const char* text)
+{
+    BibleRef ref;
+    ref.setLanguage(int(kjv->bookLanguage() & 0xFFFF));
+    EXPECT_TRUE(ref.parse(QString::fromUtf8(text)));
+    EXPECT_TRUE(ref.mapToTranslation(kjv->abbr()));
+    return ref;
+}
+
+}  // namespace
+
+TEST_F(AutoStudyManagerTest, CrossReferencesPrintThePassagesABookLinksTo)
+{
+    auto kjv = book("KJV");
+    auto scofield = book("Scofield");
+    ASSERT_TRUE(kjv && scofield);
+    // Scofield's notes link the verses they discuss; listed among the cross-reference books, its note on
+    // Genesis 22:1 brings the passages it links, printed from the main Bible under their references.
+    auto& verse = m_manager->elements().verseStudyElements();
+    AutoStudyElements::elementDictionaryForID(AutoStudyElements::CrossReferencesID, verse)
+        ->bookArray.append(AutoStudyElements::bookForSourceTuple(*scofield));
+    const QString path =
+        m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, "Gen 22:1"), kjv, AutoStudyElements::CrossReferencesID);
+    const QString text = readAll(path);
+    QFile::remove(path);
+    EXPECT_TRUE(
+        text.contains(QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(scofield->name())));
+    // The links of the note's first paragraph, in order, each with its text.
+    const QStringList linked {QStringLiteral("<div class=\"bibleref\">Genesis 12:1 (KJV)</div>"),
+        QStringLiteral("<div class=\"bibleref\">Matthew 10:34-39 (KJV)</div>"),
+        QStringLiteral("<div class=\"bibleref\">2 Corinthians 6:14-18 (KJV)</div>")};
+    qsizetype at = 0;
+    for (const QString& ref : linked) {
+        const qsizetype next = text.indexOf(ref, at);
+        EXPECT_GT(next, at) << ref.toStdString();
+        at = std::max(at, next);
+    }
+    EXPECT_TRUE(text.contains(QStringLiteral("Now the LORD had said unto Abram")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Think not that I am come to send peace on earth")));
+    EXPECT_TRUE(text.contains(QStringLiteral("<div style='clear:both;overflow:auto;'>\n<div><sup><small>34</small>")));
+}
+
+TEST_F(AutoStudyManagerTest, ACommentaryThatIsAlsoACrossReferenceBookIsPrintedOnce)
+{
+    auto kjv = book("KJV");
+    auto treasury = book("Treasury of David");
+    ASSERT_TRUE(kjv && treasury);
+    const QString path = m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, "Ps 23:6"), kjv, 0);
+    const QString text = readAll(path);
+    QFile::remove(path);
+    const QString commentary = QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(treasury->name());
+    const QString crossReferences =
+        QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(treasury->name());
+    ASSERT_EQ(text.count(commentary), 1);
+    ASSERT_EQ(text.count(crossReferences), 1);
+    // The article stands under the commentaries only; the cross references list its linked passages.
+    const QString article =
+        text.mid(text.indexOf(commentary), text.indexOf(crossReferences) - text.indexOf(commentary));
+    const QString overview = QStringLiteral("Psalm 23 OVERVIEW");
+    EXPECT_EQ(article.count(overview), 1);
+    EXPECT_EQ(text.count(overview), 1);
+    const QString links = text.mid(text.indexOf(crossReferences));
+    EXPECT_TRUE(links.startsWith(crossReferences + QStringLiteral("<div class=\"bibleref\">")))
+        << links.left(300).toStdString();
+    EXPECT_GT(links.count(QStringLiteral("<div class=\"bibleref\">")), 5);
+    EXPECT_EQ(text.count(QStringLiteral("<div class=\"subtitle\">Bibliography</div>")), 1);
+}
+
+TEST_F(AutoStudyManagerTest, EveryTranslationsTextEndsWithTheVerse)
+{
+    auto kjv = book("KJV");
+    ASSERT_TRUE(kjv);
+    // The last verse of a chapter and of a book: no heading of what follows, in any translation.
+    for (const char* reference : {"Gen 1:31", "Mal 4:6", "Ps 119:8"}) {
+        const QString path =
+            m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, reference), kjv, AutoStudyElements::BiblesID);
+        const QString text = readAll(path);
+        QFile::remove(path);
+        SCOPED_TRACE(reference);
+        EXPECT_TRUE(text.contains(QStringLiteral("Additional Bible Translations")));
+        for (const char* next : {"Genesis 2", "Génesis 2", "MATTHEW", "Matthew", "MATEO", "BETH"})
+            EXPECT_FALSE(text.contains(QString::fromUtf8(next))) << next;
+    }
+}
+
+TEST_F(AutoStudyManagerTest, TodaysReadingPrintsThePassagesItLinks)
+{
+    const QString path = m_manager->resultsFileForAutoTodayStudyOn(QDate(2026, 3, 14), nullptr, 0);
+    const QString text = readAll(path);
+    QFile::remove(path);
+    // Default order: the reading first, then the passage it links, in each Bible, under one heading.
+    EXPECT_EQ(text.count(QStringLiteral("<div class=\"subtitle\">Reading from ")), 1);
+    const qsizetype reading = text.indexOf(QStringLiteral("<b>Psalms 45:8</b>"));
+    const qsizetype kjv = text.indexOf(QStringLiteral("<div class=\"bibleref\">Psalms 45:8-17 (KJV)</div>"));
+    const qsizetype web = text.indexOf(QStringLiteral("<div class=\"bibleref\">Psalms 45:8-17 (WEB)</div>"));
+    const qsizetype rv = text.indexOf(QStringLiteral("<div class=\"bibleref\">Salmos 45:8-17 (RV1909)</div>"));
+    EXPECT_GT(reading, 0);
+    EXPECT_GT(kjv, reading);
+    EXPECT_GT(web, reading);
+    EXPECT_GT(rv, reading);
+    EXPECT_TRUE(text.contains(QStringLiteral("Kings’ daughters were among thy honourable women")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Hijas de reyes entre tus ilustres")));
+
+    // With the Bibles moved first, the passages come before the reading's own text, without a second heading.
+    auto& today = m_manager->elements().todayStudyElements();
+    ASSERT_EQ(today.size(), 2);
+    today.swapItemsAt(0, 1);
+    const QString firstPath = m_manager->resultsFileForAutoTodayStudyOn(QDate(2026, 3, 14), nullptr, 0);
+    const QString first = readAll(firstPath);
+    QFile::remove(firstPath);
+    EXPECT_EQ(first.count(QStringLiteral("<div class=\"subtitle\">Reading from ")), 1);
+    EXPECT_LT(first.indexOf(QStringLiteral("(KJV)</div>")), first.indexOf(QStringLiteral("<b>Psalms 45:8</b>")));
+    EXPECT_GT(first.indexOf(QStringLiteral("<b>Psalms 45:8</b>")), 0);
+}

@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 // Failures show texts as text.
@@ -60,6 +61,20 @@ CopyPassageText compose(const SourceTuple::Ptr& bible, const char* reference, co
     EXPECT_TRUE(CopyPassageCopier::composeVerse(QString::fromUtf8(reference), bible, choices.defaults(), text, &error))
         << error.description.toStdString();
     return text;
+}
+
+// Compares a text with a golden file of tests/reports/golden (QS_UPDATE_GOLDEN=1 rewrites the file).
+void expectGolden(const QString& text, const QString& name)
+{
+    const QString path = QStringLiteral(QS_SOURCE_DIR "/tests/reports/golden/") + name;
+    QFile file(path);
+    if (qEnvironmentVariableIsSet("QS_UPDATE_GOLDEN")) {
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text.toUtf8());
+        return;
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+    EXPECT_EQ(text.toStdString(), QString::fromUtf8(file.readAll()).toStdString()) << name.toStdString();
 }
 
 const QString kVerse12 = QStringLiteral("<span id='_s45.8.12'><sup><small>12</small></sup></span>Therefore");
@@ -301,6 +316,56 @@ TEST(CopyPassageBible, WebAndReinaValera)
     choices.set("cpRefFormat", 4);
     const CopyPassageText juan = compose(rv, "Juan 3:16", choices);
     EXPECT_TRUE(juan.plain.startsWith(QStringLiteral("(Juan 3:16)\r[16] Porque de tal manera amó Dios al mundo")));
+}
+
+// The last verse of a chapter, of a book, of the Bible and of a stanza, in both copy formats with the
+// reference after the passage (on its own line and on the same line), against the golden copies in
+// tests/reports/golden. QS_UPDATE_GOLDEN=1 rewrites them; read the difference before committing it.
+TEST(CopyPassageBible, LastVersesKeepToThemselves)
+{
+    struct Bible {
+        const char* file;
+        const char* golden;
+        std::vector<const char*> references;
+        std::vector<const char*> after;  // what follows in the Bible and must not be copied
+    };
+    const Bible bibles[] = {
+        {"KJV.tvk", "copy-kjv.txt", {"Gen 1:31", "Mal 4:6", "Rev 22:21", "Ps 119:8"}, {"Genesis 2", "MATTHEW", "BETH"}},
+        {"WEB.tvk", "copy-web.txt", {"Gen 1:31", "Mal 4:6", "Rev 22:21", "Ps 119:8"},
+            {"Genesis 2", "Matthew", "JUDITH", "Judith", "BETH"}},
+        {"RV1909.tvk", "copy-rv1909.txt", {"Génesis 1:31", "Malaquías 4:6", "Apocalipsis 22:21", "Salmos 119:8"},
+            {"Génesis 2", "MATEO", "Mateo", "BETH"}},
+    };
+    for (const Bible& b : bibles) {
+        const auto bible = openBook(b.file);
+        NEED_BOOK(bible);
+        QString all;
+        for (const char* reference : b.references) {
+            for (int location : {3, 4}) {
+                Choices choices;
+                choices.set("cpRefLocation", location);
+                const CopyPassageText text = compose(bible, reference, choices);
+                SCOPED_TRACE(std::string(reference) + " location " + std::to_string(location));
+                for (const char* leak : b.after) {
+                    EXPECT_FALSE(text.plain.contains(QString::fromUtf8(leak))) << text.plain.toStdString();
+                    EXPECT_FALSE(text.html.contains(QString::fromUtf8(leak))) << text.html.toStdString();
+                }
+                // The reference closes the copy: nothing of the next heading comes after it, and in the
+                // HTML it stands outside any heading.
+                const QRegularExpression closing(
+                    location == 3 ? QStringLiteral("\\S\r\\([^()\r]+\\)$") : QStringLiteral("\\S \\([^()\r]+\\)$"));
+                EXPECT_TRUE(closing.match(text.plain).hasMatch()) << text.plain.toStdString();
+                EXPECT_FALSE(text.plain.contains(QStringLiteral("  "))) << text.plain.toStdString();
+                EXPECT_FALSE(text.html.contains(QRegularExpression(QStringLiteral("<h[1-6][^>]*>[^<]*\\("))))
+                    << text.html.toStdString();
+                all += QStringLiteral("== %1, reference location %2, plain\n%3\n== html\n%4\n")
+                           .arg(QString::fromUtf8(reference))
+                           .arg(location)
+                           .arg(QString(text.plain).replace(QLatin1Char('\r'), QLatin1Char('\n')), text.html);
+            }
+        }
+        expectGolden(all, QString::fromLatin1(b.golden));
+    }
 }
 
 TEST(CopyPassageBible, RefusedReferencesSayWhy)

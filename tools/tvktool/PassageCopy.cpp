@@ -10,6 +10,47 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace {
+
+// The opened book, closed quietly whichever way the command ends: a Bible document announces its
+// closing on standard output, and the tool's output is the copy alone.
+class QuietBook {
+public:
+    explicit QuietBook(const char* path) : m_doc(SourceTuple::allocateSourceForFile(QString::fromUtf8(path)))
+    {
+        if (m_doc)
+            m_tuple = SourceTuple::sourceTupleForSource(m_doc);
+    }
+    ~QuietBook()
+    {
+        std::fflush(stdout);
+        const int saved = ::dup(STDOUT_FILENO);
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (saved >= 0 && null >= 0)
+            ::dup2(null, STDOUT_FILENO);
+        m_doc.reset();
+        if (m_tuple)
+            m_tuple->releaseSourceDoc();
+        std::fflush(stdout);
+        if (saved >= 0) {
+            ::dup2(saved, STDOUT_FILENO);
+            ::close(saved);
+        }
+        if (null >= 0)
+            ::close(null);
+    }
+    QuietBook(const QuietBook&) = delete;
+    QuietBook& operator=(const QuietBook&) = delete;
+
+    const SourceTuple::Ptr& tuple() const { return m_tuple; }
+
+private:
+    std::shared_ptr<cSourceDoc> m_doc;
+    SourceTuple::Ptr m_tuple;
+};
+
+}  // namespace
+
 int copyPassage(
     const char* book, const char* reference, const std::vector<std::string>& options, std::FILE* out, std::FILE* err)
 {
@@ -28,15 +69,14 @@ int copyPassage(
         defaults.setObject(QString::fromStdString(option.substr(equals + 1)), key);
     }
 
-    auto doc = SourceTuple::allocateSourceForFile(QString::fromUtf8(book));
-    const SourceTuple::Ptr tuple = doc ? SourceTuple::sourceTupleForSource(doc) : nullptr;
-    if (!tuple) {
+    const QuietBook opened(book);
+    if (!opened.tuple()) {
         std::fprintf(err, "cannot open %s\n", book);
         return 1;
     }
     CopyPassageText text;
     CopyPassageError error;
-    if (!CopyPassageCopier::composeVerse(QString::fromUtf8(reference), tuple, defaults, text, &error)) {
+    if (!CopyPassageCopier::composeVerse(QString::fromUtf8(reference), opened.tuple(), defaults, text, &error)) {
         std::fprintf(err, "%s %s\n", qPrintable(error.description), qPrintable(error.failureReason));
         return 1;
     }
@@ -44,20 +84,5 @@ int copyPassage(
     plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     std::fprintf(out, "%s\n", plain.toUtf8().constData());
     std::fflush(out);
-    // A Bible document announces its closing on standard output; the tool's output is the copy alone.
-    std::fflush(stdout);
-    const int saved = ::dup(STDOUT_FILENO);
-    const int null = ::open("/dev/null", O_WRONLY);
-    if (saved >= 0 && null >= 0)
-        ::dup2(null, STDOUT_FILENO);
-    doc.reset();
-    tuple->releaseSourceDoc();
-    std::fflush(stdout);
-    if (saved >= 0) {
-        ::dup2(saved, STDOUT_FILENO);
-        ::close(saved);
-    }
-    if (null >= 0)
-        ::close(null);
     return 0;
 }

@@ -7,7 +7,8 @@
 #include <vector>
 
 // Prints the plain text of `reference` copied from the book file `book`, lines broken with "\n".
-// Returns 0; 1 when the book does not open or the reference is refused (the reason on `err`); 2 for
-// an option that is not KEY=VALUE or names no copy-passage choice.
+// Returns 0; 1 when the book does not open or the copy fails: the reference does not parse, or names a
+// book or verse the Bible does not hold (the reason on `err`, nothing on `out`); 2 for an option that
+// is not KEY=VALUE or names no copy-passage choice.
 int copyPassage(
     const char* book, const char* reference, const std::vector<std::string>& options, std::FILE* out, std::FILE* err);

@@ -308,6 +308,42 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     EXPECT_EQ(s_presented.size(), 2);
 }
 
+TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
+{
+    const SourceTuple::Ptr scofield = book("Scofield");
+    const SourceTuple::Ptr web = book("WEB");
+    ASSERT_TRUE(scofield && web);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    // The Bible last used for copying is not the one a commentary's study is read in.
+    defaults.setInteger(book("KJV")->pubID(), QStringLiteral("cpBiblePubID"));
+    defaults.setInteger(book("KJV")->bookID(), QStringLiteral("cpBibleBookID"));
+    defaults.setInteger(web->pubID(), QStringLiteral("preferredBiblePubId"));
+    defaults.setInteger(web->bookID(), QStringLiteral("preferredBibleBookId"));
+    std::unique_ptr<AutostudyVerseWindowController> dialog(
+        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), scofield));
+    EXPECT_EQ(dialog->sourceTuple(), web);
+    EXPECT_EQ(dialog->biblePopUpButton()->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
+    dialog->show();
+    dialog->onPerformAutostudy();
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+    ASSERT_EQ(s_presented.size(), 1);
+    EXPECT_TRUE(contents(s_presented[0].file).contains(QLatin1String("Study on John 3:16 (WEB)")));
+
+    // Without a preferred Bible, the library's first.
+    defaults.setInteger(0, QStringLiteral("preferredBiblePubId"));
+    defaults.setInteger(0, QStringLiteral("preferredBibleBookId"));
+    std::unique_ptr<AutostudyVerseWindowController> first(
+        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), scofield));
+    EXPECT_EQ(first->biblePopUpButton()->currentIndex(), 0);
+    EXPECT_EQ(first->sourceTuple(), SourceManager::singleton().bibleSources()->tupleAtIndex(0));
+    // Nor the Bible used for copying, nor a preferred one: the first again.
+    defaults.setInteger(0, QStringLiteral("cpBiblePubID"));
+    defaults.setInteger(0, QStringLiteral("cpBibleBookID"));
+    std::unique_ptr<AutostudyVerseWindowController> none(
+        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), nullptr));
+    EXPECT_EQ(none->biblePopUpButton()->currentIndex(), 0);
+}
+
 TEST_F(AutostudyDialogs, RunOpensTheVerseDialogWithTheRequestsInput)
 {
     // "run" is modal: the check runs inside its loop and closes the dialog.
@@ -364,7 +400,7 @@ TEST_F(AutostudyDialogs, WordStudyCleansTheWordAndRefusesCommonWords)
     EXPECT_TRUE(html.contains(QLatin1String("Search Summary")));
 }
 
-TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndAlwaysCloses)
+TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndClosesOnItsReport)
 {
     using T = AutostudyTodayWindowController;
     const QDate today = QDate::currentDate();
@@ -392,6 +428,33 @@ TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndAlwaysCloses)
     EXPECT_TRUE(html.contains(QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(title)));
     EXPECT_TRUE(html.contains(QLatin1String("Reading from"))) << "the sample devotional has a reading every day";
     EXPECT_TRUE(s_alerts->shown().isEmpty());
+}
+
+TEST_F(AutostudyDialogs, TodaysStudySaysWhyThereIsNoReport)
+{
+    // A list without its Devotionals element (a hand-edited file) has nothing to read from.
+    AutoStudyElementList& today = AutoStudyManager::singleton().elements().todayStudyElements();
+    const AutoStudyElementList kept = today;
+    today.removeIf([](const AutoStudyElement& e) { return e.elementID == AutoStudyElements::DevotionalsID; });
+    ASSERT_EQ(today.size(), kept.size() - 1);
+    std::unique_ptr<AutostudyTodayWindowController> dialog(
+        AutostudyTodayWindowController::factoryWithDate(QDate(2026, 3, 14)));
+    dialog->show();
+    dialog->onPerformAutostudy();
+    today = kept;
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("No reading could be made for March 14, 2026."));
+    EXPECT_EQ(s_alerts->shown()[0].informativeText,
+        QStringLiteral(
+            "The study's list has no Devotionals element to read from, or the report could not be written."));
+    EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open to be mended";
+    EXPECT_TRUE(s_presented.isEmpty());
+
+    // With the element back, the same day is read.
+    dialog->onPerformAutostudy();
+    EXPECT_EQ(s_alerts->shown().size(), 1);
+    ASSERT_EQ(s_presented.size(), 1);
+    EXPECT_FALSE(dialog->isVisible());
 }
 
 TEST_F(AutostudyDialogs, EditStylesOpensTheEditorOnTheReportsSheet)

@@ -120,6 +120,21 @@ TEST_F(CopyPassageDialog, ARefusedReferenceKeepsTheDialogOpenWithAnAlert)
     EXPECT_EQ(s_alerts->shown().first().messageText, QStringLiteral("Could not find the passage in this Bible."));
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     EXPECT_TRUE(data == nullptr || data->text().isEmpty());
+
+    // A verse the chapter does not have is no copy either; nor is an empty field.
+    dialog.show();
+    dialog.passageField()->setText(QStringLiteral("John 3:99"));
+    dialog.onCopyPassage();
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(s_alerts->shown().size(), 2);
+    EXPECT_EQ(s_alerts->shown().last().messageText, QStringLiteral("Could not find the passage in this Bible."));
+    dialog.passageField()->clear();
+    dialog.onCopyPassage();
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(s_alerts->shown().size(), 3);
+    EXPECT_EQ(s_alerts->shown().last().messageText, QStringLiteral("Unrecognized verse reference."));
+    data = QGuiApplication::clipboard()->mimeData();
+    EXPECT_TRUE(data == nullptr || data->text().isEmpty());
 }
 
 TEST_F(CopyPassageDialog, CopyNowUsesTheSavedChoicesAndFormat)

@@ -1185,6 +1185,31 @@ void tvkCompileDevotional(
             const size_t end = verses.size() * static_cast<size_t>(day + 1) / 365;
             const std::string title = std::string(kMonths[m]) + " " + std::to_string(d);
             TvkSection s {title, 2, 0, {TvkNode::element(TvkTag::kH3, {TvkNode::text(title)})}};
+            // The day's passage as a Bible link, one range for each book it reads from, above its verses.
+            cBibleRef passage;
+            passage.setTranslation(1);
+            bibleRefRange* r = nullptr;
+            for (size_t i = next; i < end; ++i) {
+                const int32_t bookNumber = static_cast<int32_t>(verses[i].second->key >> 16);
+                const int32_t chapter = static_cast<int32_t>((verses[i].second->key >> 8) & 0xFF);
+                const int32_t verse = static_cast<int32_t>(verses[i].second->key & 0xFF);
+                if (r == nullptr || r->startBook != bookNumber) {
+                    r = passage.appendRange();
+                    r->startBook = bookNumber;
+                    r->startChapter = chapter;
+                    r->startVerse = verse;
+                }
+                r->endBook = bookNumber;
+                r->endChapter = chapter;
+                r->endVerse = verse;
+            }
+            if (passage.hasRanges()) {
+                std::vector<uint8_t> record;
+                bibleRefRecord::encode(passage, record);
+                TvkNode link = TvkNode::text("");
+                link.runs.back().reference = std::move(record);
+                s.blocks.push_back(TvkNode::element(TvkTag::kP, {std::move(link)}));
+            }
             for (; next < end; ++next) {
                 const TvkBibleVerse& v = *verses[next].second;
                 const std::string ref =

@@ -1,0 +1,111 @@
+// `tvktool copy` on the sample Bibles: a passage ends with its own last verse (no heading of the chapter,
+// book or stanza after it), and a passage the Bible does not hold is a failure with the reason and a
+// non-zero status, never an empty copy.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+const std::string kBuild = QS_BINARY_DIR;
+
+struct ToolRun {
+    int status = -1;
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+ToolRun copy(const std::string& book, const std::string& reference, const std::string& options = std::string())
+{
+    ToolRun run;
+    // The tests of this program run as processes of their own at the same time: a file of each's own.
+    const std::string errFile = testing::TempDir() + "/passage-copy-" + std::to_string(::getpid()) + ".err";
+    const std::string command = kBuild + "/tools/tvktool/tvktool copy " + kBuild + "/library/" + book + " '" +
+        reference + "' " + options + " 2>" + errFile;
+    std::FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr)
+        return run;
+    std::array<char, 4096> buf;
+    for (size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
+        run.out.append(buf.data(), n);
+    const int status = pclose(p);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (std::FILE* e = std::fopen(errFile.c_str(), "r")) {
+        for (size_t n; (n = std::fread(buf.data(), 1, buf.size(), e)) > 0;)
+            run.err.append(buf.data(), n);
+        std::fclose(e);
+    }
+    std::remove(errFile.c_str());
+    return run;
+}
+
+class PassageCopy : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+#if !QS_LIBRARY_BUILT
+        GTEST_SKIP() << "the sample library is not compiled in this build (QS_BUILD_LIBRARY is off)";
+#endif
+    }
+};
+
+TEST_F(PassageCopy, APassageEndsWithItsLastVerse)
+{
+    struct Case {
+        const char* book;
+        const char* reference;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"KJV.tvk", "Gen 1:31",
+            "[31] And God saw every thing that he had made, and, behold, it was very good. And the evening and the "
+            "morning were the sixth day. (Ge 1:31)\n"},
+        {"KJV.tvk", "Mal 4:6",
+            "[6] And he shall turn the heart of the fathers to the children, and the heart of the children to their "
+            "fathers, lest I come and smite the earth with a curse. (Mal 4:6)\n"},
+        {"KJV.tvk", "Ps 119:8", "[8] I will keep thy statutes: O forsake me not utterly. (Ps 119:8)\n"},
+        {"WEB.tvk", "Rev 22:21", "[21] The grace of the Lord Jesus Christ be with all the saints. Amen. (Rev 22:21)\n"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = copy(c.book, c.reference, "cpRefLocation=4");
+        EXPECT_EQ(0, run.status) << c.reference << ": " << run.err;
+        EXPECT_EQ(c.expected, run.out) << c.book << " " << c.reference;
+        EXPECT_EQ("", run.err);
+    }
+    // On a line of its own after the passage, the reference follows the verse's last word.
+    const ToolRun own = copy("KJV.tvk", "Gen 1:31", "cpRefLocation=3");
+    EXPECT_EQ(own.out,
+        "[31] And God saw every thing that he had made, and, behold, it was very good. And the evening and the "
+        "morning were the sixth day.\n(Ge 1:31)\n");
+}
+
+TEST_F(PassageCopy, APassageWithoutVersesFailsWithItsReason)
+{
+    struct Case {
+        const char* reference;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"John 3:99", "Could not find the passage in this Bible."},
+        {"Tobit 1:1", "Could not find the passage in this Bible."},
+        // One range without verses fails the whole copy: nothing is copied in part.
+        {"John 3:16; 3:99", "Could not find the passage in this Bible."},
+        {"", "Unrecognized verse reference."},
+        {"   ", "Unrecognized verse reference."},
+    };
+    for (const Case& c : cases) {
+        const ToolRun run = copy("KJV.tvk", c.reference);
+        EXPECT_EQ(1, run.status) << c.reference;
+        EXPECT_EQ("", run.out) << c.reference;
+        EXPECT_EQ(0u, run.err.rfind(c.reason, 0)) << c.reference << ": " << run.err;
+    }
+    EXPECT_EQ(1, copy("None.tvk", "John 3:16").status);
+    EXPECT_EQ(2, copy("KJV.tvk", "John 3:16", "cpNoSuchChoice=1").status);
+}
+
+}  // namespace
