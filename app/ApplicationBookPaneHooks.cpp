@@ -3,12 +3,9 @@
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "engine/references/cBibleRef.h"
-#include "panes/layoutview/LayoutPanes.h"
-#include "panes/layoutview/LayoutViewController.h"
-#include "panes/layoutview/LocationSyncOptionsWindowController.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
 #include "reports/CopyPassageCopier.h"
 #include "reports/ui/CopyPassageWindowController.h"
 #include "userdata/cBookNote.h"
@@ -123,39 +120,7 @@ QString ApplicationBookPaneHooks::patchImageSources(const QString& html, const S
     return out;
 }
 
-// ---- Pane and window commands ----
-
-void ApplicationBookPaneHooks::appAction(const QString& action, int tag, QObject* pane)
-{
-    if (m_app == nullptr)
-        return;
-    if (action == QLatin1String("onNewPane:"))
-        m_app->onNewPane(tag);
-    else if (action == QLatin1String("onClosePane:"))
-        m_app->onClosePane();
-    else if (action == QLatin1String("onMaximizePane:"))
-        m_app->onMaximizePane();
-    else if (action == QLatin1String("onMaximizeBook:"))
-        m_app->onMaximizeBook();
-    else if (action == QLatin1String("onOpenBook:"))
-        m_app->onOpenBook();
-    else if (action == QLatin1String("onLocationSyncSettings:")) {
-        QuillsteadWindowController* window = m_app->mainWindowController();
-        LocationSyncOptionsWindowController::run(
-            dynamic_cast<LayoutBookPane*>(pane), UserDefaults::standardUserDefaults(),
-            NotificationCenter::defaultCenter(), [app = m_app] { app->preemptiveSaveState(); },
-            window ? window->window() : nullptr);
-    }
-}
-
-bool ApplicationBookPaneHooks::canCurrentPaneSplit(bool horizontally)
-{
-    QuillsteadWindowController* window = m_app ? m_app->mainWindowController() : nullptr;
-    if (window == nullptr || window->layoutViewController() == nullptr)
-        return false;
-    LayoutViewController* panes = window->layoutViewController();
-    return horizontally ? panes->canCurrentPaneSplitHorizontally() : panes->canCurrentPaneSplitVertically();
-}
+// ---- The layouts and the window's commands ----
 
 void ApplicationBookPaneHooks::preemptiveSaveState()
 {
@@ -166,5 +131,5 @@ void ApplicationBookPaneHooks::preemptiveSaveState()
 void ApplicationBookPaneHooks::validateToolbar()
 {
     if (m_app && m_app->mainWindowController())
-        m_app->mainWindowController()->updateActionStates();
+        m_app->mainWindowController()->actions().updateStates();
 }

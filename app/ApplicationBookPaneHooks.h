@@ -1,8 +1,8 @@
 // ApplicationBookPaneHooks: what the application gives the book panes (BookPaneHooks): the study
 // pane's colour and category menus, highlights and bookmarks (StudyPaneBookPaneHooks), and here the
 // passage copier for the copy commands and for speech, the book image cache, whether a verse or
-// section carries a note and the removal of a note (the user-data stores), and the pane and window
-// commands of the context menu (the application controller and the pane manager).
+// section carries a note and the removal of a note (the user-data stores), the saving of the layouts
+// and the refresh of the window's command states (the application controller).
 //
 // Installed once at start-up by installPaneHooks (ProgramParts.h); the application controller must
 // outlive it (it is taken out again when the controller goes). Main thread only.
@@ -25,8 +25,6 @@ public:
     QString patchImageSources(const QString& html, const SourceTuple::Ptr& book) override;
     QString copyImageToCache(const QString& fileName, const SourceTuple::Ptr& book) override;
 
-    void appAction(const QString& action, int tag, QObject* pane) override;
-    bool canCurrentPaneSplit(bool horizontally) override;
     void preemptiveSaveState() override;
     void validateToolbar() override;
 

@@ -23,12 +23,14 @@
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegion.h"
+#include "panes/layoutview/LayoutViewController.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
 #include "platform/AppVersion.h"
 #include "platform/MainThread.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
 #include "search/execution/UserDataSearchCache.h"
 
 #include <QAction>
@@ -39,7 +41,6 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QMenu>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QStandardPaths>
@@ -746,157 +747,109 @@ void QuillsteadAppController::myOffersManagerHasNewOffers()
     }
 }
 
-// ---- Dispatch by tag and menu state ----
+// ---- Commands and their states ----
 
-void QuillsteadAppController::performCommand(int tag)
+void QuillsteadAppController::setupActions(ActionRegistry& actions)
 {
-    switch (tag) {
-    case 101:
-        onOpenBook();
-        break;
-    case 109:
-        onLibrary();
-        break;
-    case 115:
-        onMyOffers();
-        break;
-    case 103:
-        onCloseBook();
-        break;
-    case 113:
-        onAboutThisBook();
-        break;
-    case 104:
-    case 1001:
-    case 1002:
-        onNewPane(tag);
-        break;
-    case 105:
-        onClosePane();
-        break;
-    case 106:
-        onNewLayout();
-        break;
-    case 107:
-        onRenameLayout();
-        break;
-    case 108:
-        onDeleteLayout();
-        break;
-    case 225:
-        onStartSpeaking();
-        break;
-    case 226:
-        onStopSpeaking();
-        break;
-    case 405:
-        showPreferencesPane(1);
-        break;
-    case 406:
-        showPreferencesPane(2);
-        break;
-    case 407:
-        onToggleStrongs();
-        break;
-    case 408:
-        onCycleFootnoteMarkers();
-        break;
-    case 409:
-        postFromController(QStringLiteral("UserWantsToGoToNextBookPane"));
-        break;
-    case 410:
-        postFromController(QStringLiteral("UserWantsToGoToPreviousBookPane"));
-        break;
-    case 415:
-        onToggleSyncBiblesCommentaries();
-        break;
-    case 416:
-        onSyncToActiveBible();
-        break;
-    case 417:
-        onToggleLinkPreview();
-        break;
-    case 403:
-        if (m_mainWindowController)
-            m_mainWindowController->setTabBarVisible(!m_mainWindowController->isTabBarVisible());
-        break;
-    case 602:
-        onSyncNow();
-        break;
-    case 702:
-        onGoToToday();
-        break;
-    case 703:
-        break;
-    case 901:
-        onHelp();
-        break;
-    case 404:
-        if (m_mainWindowController)
-            m_mainWindowController->setShowStudyPane(!m_mainWindowController->isStudyPaneVisible());
-        break;
-    default:
-        // Every tag a menu item or toolbar button carries has a case above or is disabled until the
-        // part of the program it belongs to is there.
-        qWarning("Unexpected menu item or toolbar button tag received: %d", tag);
-        break;
-    }
+    using namespace CommandNames;
+    using Look = ActionRegistry::Look;
+    m_actions = &actions;
+    actions.add(OpenBook, Look {tr("Open Book..."), tr("Open Book"), QKeySequence::Open}, this,
+        &QuillsteadAppController::onOpenBook);
+    actions.add(CloseBook, Look {tr("Close Book"), tr("Close Book"), QKeySequence(QStringLiteral("Ctrl+W"))}, this,
+        &QuillsteadAppController::onCloseBook);
+    actions.add(
+        AboutThisBook, Look {tr("About This Book"), tr("About Book")}, this, &QuillsteadAppController::onAboutThisBook);
+    actions.add(CloudLibrary, Look {tr("Cloud Library...")}, this, &QuillsteadAppController::onLibrary);
+    actions.add(MyOffers, Look {tr("My Special Offers...")}, this, &QuillsteadAppController::onMyOffers);
+    actions.add(SyncNow, Look {tr("Sync Now"), tr("Cloud Sync")}, this, &QuillsteadAppController::onSyncNow);
+    QAction* settings = actions.add(Settings, Look {tr("Settings..."), {}, QKeySequence::Preferences}, this,
+        &QuillsteadAppController::onPreferences);
+    settings->setMenuRole(QAction::PreferencesRole);
+
+    actions.add(ToggleStrongs, Look {tr("Strong's Numbers and Word Attributes"), tr("Strong's"), {}, true}, this,
+        &QuillsteadAppController::onToggleStrongs);
+    actions.add(CycleFootnoteMarker, Look {tr("Cycle Footnote Markers"), tr("Footnotes"), {}, true}, this,
+        &QuillsteadAppController::onCycleFootnoteMarkers);
+    actions.add(ToggleLinkPreview, Look {tr("Link Previews"), tr("Previews"), {}, true}, this,
+        &QuillsteadAppController::onToggleLinkPreview);
+    actions.add(DisplaySettings, Look {tr("Display Settings...")}, this, [this] { showPreferencesPane(1); });
+    actions.add(ColorSettings, Look {tr("Colors...")}, this, [this] { showPreferencesPane(2); });
+
+    actions.add(NewPane, Look {tr("New Pane")}, this, [this] { onNewPane(NewPane.tag); });
+    actions.add(SplitPaneHorizontally, Look {tr("Split Pane Horizontally")}, this,
+        [this] { onNewPane(SplitPaneHorizontally.tag); });
+    actions.add(
+        SplitPaneVertically, Look {tr("Split Pane Vertically")}, this, [this] { onNewPane(SplitPaneVertically.tag); });
+    actions.add(ClosePane, Look {tr("Close Pane")}, this, &QuillsteadAppController::onClosePane);
+    actions.add(MaximizePane, Look {tr("Maximize Pane")}, this, &QuillsteadAppController::onMaximizePane);
+    actions.add(MaximizeBook, Look {tr("Maximize Book")}, this, &QuillsteadAppController::onMaximizeBook);
+    actions.add(ToggleBibleSync, Look {tr("Bible / Commentary Sync"), tr("Bible Sync"), {}, true}, this,
+        &QuillsteadAppController::onToggleSyncBiblesCommentaries);
+    actions.add(SyncToActiveBible, Look {tr("Sync to Active Bible"), tr("Sync to Bible")}, this,
+        &QuillsteadAppController::onSyncToActiveBible);
+    actions.add(NewLayout, Look {tr("New Layout...")}, this, &QuillsteadAppController::onNewLayout);
+    actions.add(RenameLayout, Look {tr("Rename Layout...")}, this, &QuillsteadAppController::onRenameLayout);
+    actions.add(DeleteLayout, Look {tr("Delete Layout")}, this, &QuillsteadAppController::onDeleteLayout);
+
+    actions.add(TodaysReading, Look {tr("Today's Reading"), tr("Today"), QKeySequence(QStringLiteral("Ctrl+T"))}, this,
+        &QuillsteadAppController::onGoToToday);
+    actions.add(
+        StartSpeaking, Look {tr("Start Speaking"), tr("Speak")}, this, &QuillsteadAppController::onStartSpeaking);
+    actions.add(StopSpeaking, Look {tr("Stop Speaking"), tr("Stop")}, this, &QuillsteadAppController::onStopSpeaking);
+
+    actions.add(QuillsteadHelp, Look {tr("Quillstead Help"), tr("Help"), QKeySequence::HelpContents}, this,
+        &QuillsteadAppController::onHelp);
+    actions.add(CheckForUpdates, Look {tr("Check for Updates...")}, this,
+        [] { AppUpdateChecker::shared().onCheckForUpdates(); });
+    actions.add(AboutQuillstead, Look {tr("About Quillstead")}, this, &QuillsteadAppController::onAboutQuillstead)
+        ->setMenuRole(QAction::AboutRole);
+
+    connect(&actions, &ActionRegistry::statesNeeded, this, &QuillsteadAppController::updateActionStates);
 }
 
-bool QuillsteadAppController::validateMenuItem(QAction* action) const
+void QuillsteadAppController::updateActionStates()
 {
-    return !m_mainWindowController || m_mainWindowController->validateMenuItem(action->data().toInt());
-}
+    using namespace CommandNames;
+    ActionRegistry& actions = *m_actions;
+    QuillsteadWindowController* window = m_mainWindowController.get();
+    const LayoutViewController* panes = window ? window->layoutViewController() : nullptr;
 
-void QuillsteadAppController::menuNeedsUpdate(QMenu* menu)
-{
+    actions.action(AboutThisBook)->setEnabled(panes && panes->activeSourceTuple() != nullptr);
+    const bool signedIn = qs::cloud::StoreCredentials::signedIn(defaults());
+    actions.action(MyOffers)->setVisible(signedIn);
+    actions.action(MyOffers)->setEnabled(signedIn && qs::cloud::MyOffersManager::shared().hasOffers());
+    actions.action(DeleteLayout)->setEnabled(LayoutManager::sharedLayoutManager().count() >= 2);
+    actions.action(SplitPaneHorizontally)->setEnabled(panes && panes->canCurrentPaneSplitHorizontally());
+    actions.action(SplitPaneVertically)->setEnabled(panes && panes->canCurrentPaneSplitVertically());
+    const auto synthesizer = SpeechSynthesizer::shared();
+    actions.action(StopSpeaking)->setEnabled(synthesizer && synthesizer->isSpeaking());
+
+    actions.action(ToggleStrongs)->setChecked(defaults().boolForKey(kStrongs));
+    // A menu item has no mixed state here: "Collapse" shows as checked with the item's text naming
+    // the state.
     const QString footnotes = defaults().stringForKey(kFootnoteStyle);
-    for (QAction* action : menu->actions()) {
-        switch (action->data().toInt()) {
-        case 403:
-            action->setChecked(m_mainWindowController && m_mainWindowController->isTabBarVisible());
-            break;
-        case 404:
-            action->setChecked(m_mainWindowController && m_mainWindowController->isStudyPaneVisible());
-            break;
-        case 407:
-            action->setChecked(defaults().boolForKey(kStrongs));
-            break;
-        case 408:
-            // A menu item has no mixed state here: "Collapse" shows as checked with the item's text
-            // naming the state.
-            action->setChecked(footnotes != QLatin1String("Hide"));
-            action->setText(
-                tr("Footnote Markers: %1").arg(footnotes.isEmpty() ? QStringLiteral("Collapse") : footnotes));
-            break;
-        case 415:
-            action->setChecked(defaults().boolForKey(kSyncBiblesComm));
-            break;
-        case 416: {
-            bool visible = !defaults().boolForKey(kSyncBiblesComm);
-            if (visible && m_mainWindowController) {
-                const auto current = m_mainWindowController->currentBookAndSection();
-                visible = current.book && current.book->isABible();
-            }
-            action->setVisible(visible);
-            break;
-        }
-        case 417:
-            action->setChecked(defaults().boolForKey(kVersePopovers));
-            break;
-        case 115:
-            action->setVisible(qs::cloud::StoreCredentials::signedIn(defaults()));
-            break;
-        default:
-            break;
-        }
+    QAction* footnoteItem = actions.action(CycleFootnoteMarker);
+    footnoteItem->setChecked(footnotes != QLatin1String("Hide"));
+    footnoteItem->setText(tr("Footnote Markers: %1").arg(footnotes.isEmpty() ? QStringLiteral("Collapse") : footnotes));
+    const bool biblesComm = defaults().boolForKey(kSyncBiblesComm);
+    actions.action(ToggleBibleSync)->setChecked(biblesComm);
+    actions.action(ToggleLinkPreview)->setChecked(defaults().boolForKey(kVersePopovers));
+    // Sync to Active Bible: only with Bible / commentary sync off, and shown only for a Bible.
+    QAction* syncToBible = actions.action(SyncToActiveBible);
+    syncToBible->setEnabled(!biblesComm);
+    bool showSync = !biblesComm;
+    if (showSync && window) {
+        const auto current = window->currentBookAndSection();
+        showSync = current.book && current.book->isABible();
     }
+    syncToBible->setVisible(showSync);
 }
 
 MASPreferencesWindowController* QuillsteadAppController::preferencesWindowController()
 {
     if (!m_preferences) {
-        PreferencesViewController::syncServices().syncNow = [this] { performCommand(602); };
+        PreferencesViewController::syncServices().syncNow = [this] { onSyncNow(); };
         QVector<PreferencesViewController*> panes;
         for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
             panes.append(PreferencesViewController::factoryForPane(i));

@@ -1,9 +1,9 @@
 // QuillsteadAppController: the application's controller. Its launch handler brings every part of the
 // program up in a fixed order (defaults, folders and the engine's shared state, the library, the books
 // that come with the application, the main window and its layouts), its termination handler saves the
-// screen, and it answers the main menu's commands: most post a named notification that a pane or the
-// pane manager observes, forward to the main window controller, toggle a setting and say so in a toast,
-// or open a window.
+// screen, and it performs most of the main menu's commands: it registers them in the main window's
+// ActionRegistry (setupActions) and keeps their states; most post a named notification that a pane or
+// the pane manager observes, toggle a setting and say so in a toast, or open a window.
 //
 // One object for the program (shared()); owns the main window controller. Main thread only.
 #pragma once
@@ -16,12 +16,11 @@
 
 #include <memory>
 
+class ActionRegistry;
 class QuillsteadWindowController;
 class QuillsteadSyncDelegate;
 class MASPreferencesWindowController;
 class QLocalServer;
-class QAction;
-class QMenu;
 
 class QuillsteadAppController : public QObject {
     Q_OBJECT
@@ -77,10 +76,9 @@ public:
 
     QuillsteadWindowController* mainWindowController() const { return m_mainWindowController.get(); }
 
-    // Commands, by the tags the menus and the toolbar carry.
-    void performCommand(int tag);
-    void menuNeedsUpdate(QMenu* menu);
-    bool validateMenuItem(QAction* action) const;
+    // Registers the commands this controller performs in the main window's registry and keeps
+    // their states (enabled, checked, visible, the footnote item's text) when it asks.
+    void setupActions(ActionRegistry& actions);
 
     void onCloseBook();
     void onNewPane(int senderTag);
@@ -129,6 +127,7 @@ signals:
     void toastShown(const QString& message);
 
 private:
+    void updateActionStates();
     void toggle(const QString& key, const QString& offText, const QString& onText, bool postDisplayChange);
     void postFromController(const QString& name, const QVariantMap& userInfo = {});
     // The Open Book sheet over the main window.
@@ -136,6 +135,7 @@ private:
     QString currentLayoutUuid() const;
 
     NotificationCenter& m_center;
+    ActionRegistry* m_actions = nullptr;
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
     QLocalServer* m_instanceServer = nullptr;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;

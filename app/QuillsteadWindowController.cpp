@@ -1,18 +1,15 @@
 #include "app/QuillsteadWindowController.h"
 
 #include "app/AboutThisBookWindowController.h"
-#include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
+#include "app/EditFormatCommands.h"
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
-#include "cloud/store/MyOffersManager.h"
-#include "cloud/store/StoreCredentials.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "panes/BookPaneFactory.h"
-#include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layoutview/LayoutPanes.h"
@@ -22,9 +19,9 @@
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
 #include "reports/AutoStudyManager.h"
 #include "reports/ui/CopyPassageWindowController.h"
-#include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
@@ -103,30 +100,67 @@ UserDefaults& defaults()
     return UserDefaults::standardUserDefaults();
 }
 
-struct ToolbarItem {
-    const char* identifier;
-    const char* label;
-    int tag;
+// The toolbar's identifiers in the order they may appear; each is the name of its command.
+const QStringList kToolbarItems {QStringLiteral("StudyPanel"), QStringLiteral("OpenBook"), QStringLiteral("CloseBook"),
+    QStringLiteral("AboutThisBook"), QStringLiteral("NewPane"), QStringLiteral("ClosePane"),
+    QStringLiteral("ToggleBibleSync"), QStringLiteral("SyncToActiveBible"), QStringLiteral("Find"),
+    QStringLiteral("GoTo"), QStringLiteral("Notes"), QStringLiteral("FindInNotes"), QStringLiteral("Bookmarks"),
+    QStringLiteral("Highlights"), QStringLiteral("TodaysReading"), QStringLiteral("ReadingComplete"),
+    QStringLiteral("ToggleStrongs"), QStringLiteral("CycleFootnoteMarker"), QStringLiteral("Back"),
+    QStringLiteral("Forward"), QStringLiteral("Cloud Sync"), QStringLiteral("AutostudyVerse"),
+    QStringLiteral("AutostudyWord"), QStringLiteral("AutostudyToday"), QStringLiteral("Journal"),
+    QStringLiteral("LibrarySearch"), QStringLiteral("LibraryNavigator"), QStringLiteral("StartSpeaking"),
+    QStringLiteral("StopSpeaking"), QStringLiteral("ToggleLinkPreview"), QStringLiteral("QuillsteadHelp")};
+
+// The main menus, laid out by command name (as kate's ui.rc files do): a separator, a command, or
+// a group command whose submenu holds the entries up to its end marker.
+struct MenuEntry {
+    enum Kind { Command, Separator, Submenu, End } kind;
+    const CommandId* command = nullptr;
+};
+MenuEntry item(const CommandId& id)
+{
+    return {MenuEntry::Command, &id};
+}
+MenuEntry submenu(const CommandId& id)
+{
+    return {MenuEntry::Submenu, &id};
+}
+const MenuEntry kSeparator {MenuEntry::Separator};
+const MenuEntry kEndSubmenu {MenuEntry::End};
+
+struct MenuLayout {
+    const char* title;
+    QList<MenuEntry> entries;
 };
 
-// The toolbar's items: identifier, label, tag.
-constexpr ToolbarItem kToolbarItems[] = {{"StudyPanel", "Study Pane", 404}, {"OpenBook", "Open Book", 101},
-    {"CloseBook", "Close Book", 103}, {"AboutThisBook", "About Book", 113}, {"NewPane", "New Pane", 104},
-    {"ClosePane", "Close Pane", 105}, {"ToggleBibleSync", "Bible Sync", 415},
-    {"SyncToActiveBible", "Sync to Bible", 416}, {"Find", "Find", 501}, {"GoTo", "Go To", 503}, {"Notes", "Notes", 605},
-    {"FindInNotes", "Find in Notes", 502}, {"Bookmarks", "Bookmarks", 607}, {"Highlights", "Highlights", 606},
-    {"TodaysReading", "Today", 702}, {"ReadingComplete", "Read", 701}, {"ToggleStrongs", "Strong's", 407},
-    {"CycleFootnoteMarker", "Footnotes", 408}, {"Back", "Back", 505}, {"Forward", "Forward", 506},
-    {"Cloud Sync", "Cloud Sync", 602}, {"AutostudyVerse", "Verse Study", 603}, {"AutostudyWord", "Word Study", 604},
-    {"AutostudyToday", "Today's Study", 608}, {"Journal", "Journal", 609}, {"LibrarySearch", "Library Search", 610},
-    {"LibraryNavigator", "Navigator", 611}, {"StartSpeaking", "Speak", 225}, {"StopSpeaking", "Stop", 226},
-    {"ToggleLinkPreview", "Previews", 417}, {"QuillsteadHelp", "Help", 901}};
-
-// Commands of parts of the program that are not in this build yet: shown, but disabled.
-const QSet<int>& unavailableTags()
+QList<MenuLayout> mainMenus()
 {
-    static const QSet<int> tags {102};
-    return tags;
+    using namespace CommandNames;
+    return {
+        {QT_TR_NOOP("&File"),
+            {item(OpenBook), item(CloseBook), item(AboutThisBook), kSeparator, item(CloudLibrary), item(MyOffers),
+                item(SyncNow), kSeparator, item(Settings), item(Quit)}},
+        {QT_TR_NOOP("&Edit"),
+            {item(CopyPassage), item(CopyPassageNow), kSeparator, submenu(FormatMenu), submenu(FontMenu), item(Bold),
+                item(Italic), item(Underline), kEndSubmenu, submenu(ListsMenu), item(OrderedList), item(UnorderedList),
+                kEndSubmenu, submenu(ParagraphStyleMenu), item(Paragraph), item(Heading1), item(Heading2),
+                item(Heading3), kEndSubmenu, kEndSubmenu}},
+        {QT_TR_NOOP("&View"),
+            {item(StudyPanel), item(ShowLayoutTabs), kSeparator, item(ToggleStrongs), item(CycleFootnoteMarker),
+                item(ToggleLinkPreview), kSeparator, item(DisplaySettings), item(ColorSettings)}},
+        {QT_TR_NOOP("&Panes"),
+            {item(SplitPaneHorizontally), item(SplitPaneVertically), item(ClosePane), kSeparator, item(NextBookPane),
+                item(PreviousBookPane), kSeparator, item(ToggleBibleSync), item(SyncToActiveBible), kSeparator,
+                item(NewLayout), item(RenameLayout), item(DeleteLayout)}},
+        {QT_TR_NOOP("&Go"),
+            {item(Back), item(Forward), kSeparator, item(GoTo), item(TodaysReading), item(ReadingComplete)}},
+        {QT_TR_NOOP("&Study"),
+            {item(Find), item(FindInNotes), item(Notes), item(Bookmarks), item(Highlights), item(Journal),
+                item(LibrarySearch), item(LibraryNavigator), kSeparator, item(AutostudyVerse), item(AutostudyWord),
+                item(AutostudyToday), kSeparator, item(StartSpeaking), item(StopSpeaking)}},
+        {QT_TR_NOOP("&Help"), {item(QuillsteadHelp), item(CheckForUpdates), item(AboutQuillstead)}},
+    };
 }
 
 }  // namespace
@@ -135,13 +169,7 @@ const QSet<int>& unavailableTags()
 
 const QStringList& QuillsteadWindow::toolbarAllowedItemIdentifiers()
 {
-    static const QStringList identifiers = [] {
-        QStringList list;
-        for (const ToolbarItem& item : kToolbarItems)
-            list.append(QString::fromLatin1(item.identifier));
-        return list;
-    }();
-    return identifiers;
+    return kToolbarItems;
 }
 
 const QStringList& QuillsteadWindow::toolbarDefaultItemIdentifiers()
@@ -152,14 +180,6 @@ const QStringList& QuillsteadWindow::toolbarDefaultItemIdentifiers()
         QStringLiteral("space"), QStringLiteral("TodaysReading"), QStringLiteral("space"), QStringLiteral("Cloud Sync"),
         QStringLiteral("flexibleSpace"), QStringLiteral("QuillsteadHelp")};
     return identifiers;
-}
-
-int QuillsteadWindow::tagForToolbarIdentifier(const QString& identifier)
-{
-    for (const ToolbarItem& item : kToolbarItems)
-        if (identifier == QLatin1String(item.identifier))
-            return item.tag;
-    return 0;
 }
 
 void QuillsteadWindow::closeEvent(QCloseEvent* event)
@@ -175,6 +195,11 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
 {
     m_window->setWindowTitle(QStringLiteral("Quillstead"));
     m_window->setObjectName(QStringLiteral("QuillsteadWindow"));
+    // The commands, each registered by the object that performs it, then the menus and the toolbar.
+    m_actions = new ActionRegistry(this);
+    setupActions();
+    m_app->setupActions(*m_actions);
+    m_formatCommands = std::make_unique<EditFormatCommands>(*m_actions);
     buildMenus();
     buildToolbar();
 
@@ -226,6 +251,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     // Every ordinary region gets a book pane, the study region the study pane.
     BookPaneViewController::Environment environment;
     environment.layouts = &LayoutManager::sharedLayoutManager();
+    environment.actions = m_actions;
     StudyPaneRegionContentItemDescriptor::registerArchiveReaders();
     // The study pane's bookmark, highlight and go-to tools ask and tell through the application's
     // prompt and toast; the book panes' bookmark and highlight commands go through their services.
@@ -278,135 +304,112 @@ void QuillsteadWindowController::setPaneFactory(LayoutPaneFactory* factory)
     m_layoutViewController->setPaneFactory(factory);
 }
 
-QList<QAction*> QuillsteadWindowController::actionsForTag(int tag) const
+void QuillsteadWindowController::setupActions()
 {
-    return m_actions.values(tag);
+    using namespace CommandNames;
+    using Look = ActionRegistry::Look;
+    ActionRegistry& actions = *m_actions;
+    QAction* quit = actions.add(Quit, Look {tr("Quit"), {}, QKeySequence::Quit}, m_window.get(), &QWidget::close);
+    quit->setMenuRole(QAction::QuitRole);
+    actions.add(CopyPassage, Look {tr("Copy Passage..."), {}, QKeySequence(QStringLiteral("Ctrl+Shift+C"))}, this,
+        [this] { onCopyPassage(false); });
+    actions.add(CopyPassageNow, Look {tr("Copy Passage Now"), {}, QKeySequence(QStringLiteral("Ctrl+Alt+C"))}, this,
+        [this] { onCopyPassage(true); });
+    actions.add(StudyPanel, Look {tr("Study Pane"), tr("Study Pane"), {}, true}, this,
+        [this] { setShowStudyPane(!isStudyPaneVisible()); });
+    actions.add(
+        ShowLayoutTabs, Look {tr("Layout Tabs"), {}, {}, true}, this, [this] { setTabBarVisible(!isTabBarVisible()); });
+    actions.add(NextBookPane, Look {tr("Next Book Pane"), {}, QKeySequence(QStringLiteral("Ctrl+]"))}, this,
+        [this] { m_layoutViewController->nextBookPane(); });
+    actions.add(PreviousBookPane, Look {tr("Previous Book Pane"), {}, QKeySequence(QStringLiteral("Ctrl+["))}, this,
+        [this] { m_layoutViewController->previousBookPane(); });
+    actions.add(
+        Back, Look {tr("Back"), tr("Back"), QKeySequence::Back}, this, &QuillsteadWindowController::goBackInHistory);
+    actions.add(Forward, Look {tr("Forward"), tr("Forward"), QKeySequence::Forward}, this,
+        &QuillsteadWindowController::goForwardInHistory);
+    actions.add(GoTo, Look {tr("Go To..."), tr("Go To"), QKeySequence(QStringLiteral("Ctrl+L"))}, this,
+        &QuillsteadWindowController::makeGoToPaneCurrent);
+    actions.add(ReadingComplete, Look {tr("Mark Reading Complete"), tr("Read")}, this, [this] {
+        const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToToggleCurrentReading"),
+            this, {{QStringLiteral("layoutUuid"), layout != nullptr ? layout->uuidString() : QString()}});
+    });
+    // The study pane's sub-panes.
+    const struct {
+        const CommandId& id;
+        const char* text;
+        const char* label;
+        QKeySequence shortcut;
+        void (LayoutViewController::*show)();
+    } subpanes[] = {{Find, QT_TR_NOOP("Find..."), QT_TR_NOOP("Find"), QKeySequence::Find,
+                        &LayoutViewController::makeFindPaneCurrent},
+        {FindInNotes, QT_TR_NOOP("Find in Notes..."), QT_TR_NOOP("Find in Notes"), {},
+            &LayoutViewController::makeFindInNotesPaneCurrent},
+        {Notes, QT_TR_NOOP("Notes"), QT_TR_NOOP("Notes"), {}, &LayoutViewController::makeNotesPaneCurrent},
+        {Bookmarks, QT_TR_NOOP("Bookmarks"), QT_TR_NOOP("Bookmarks"), {},
+            &LayoutViewController::makeBookmarksPaneCurrent},
+        {Highlights, QT_TR_NOOP("Highlights"), QT_TR_NOOP("Highlights"), {},
+            &LayoutViewController::makeHighlightsPaneCurrent},
+        {Journal, QT_TR_NOOP("Journal"), QT_TR_NOOP("Journal"), {}, &LayoutViewController::makeJournalPaneCurrent},
+        {LibrarySearch, QT_TR_NOOP("Library Search"), QT_TR_NOOP("Library Search"), {},
+            &LayoutViewController::makeLibrarySearchPaneCurrent},
+        {LibraryNavigator, QT_TR_NOOP("Navigator"), QT_TR_NOOP("Navigator"), {},
+            &LayoutViewController::makeNavigatorPaneCurrent}};
+    for (const auto& subpane : subpanes)
+        actions.add(subpane.id, Look {tr(subpane.text), tr(subpane.label), subpane.shortcut}, this,
+            [this, show = subpane.show] { (m_layoutViewController.get()->*show)(); });
+    actions.add(AutostudyVerse, Look {tr("Verse Study..."), tr("Verse Study")}, this,
+        [this] { m_layoutViewController->onAutostudyVerse(); });
+    actions.add(AutostudyWord, Look {tr("Word Study..."), tr("Word Study")}, this,
+        [this] { m_layoutViewController->onAutostudyWord(); });
+    actions.add(AutostudyToday, Look {tr("Today's Study..."), tr("Today's Study")}, this,
+        [this] { runTodayAutostudy(m_window.get()); });
+    connect(m_actions, &ActionRegistry::statesNeeded, this, &QuillsteadWindowController::updateActionStates);
 }
 
-QAction* QuillsteadWindowController::addCommand(
-    QMenu* menu, const QString& title, int tag, const QKeySequence& shortcut)
+void QuillsteadWindowController::updateActionStates()
 {
-    QAction* action = menu->addAction(title);
-    action->setData(tag);
-    if (!shortcut.isEmpty())
-        action->setShortcut(shortcut);
-    connect(action, &QAction::triggered, this, [this, tag] { toolbarItemSelected(tag); });
-    m_actions.insert(tag, action);
-    return action;
+    using namespace CommandNames;
+    ActionRegistry& actions = *m_actions;
+    actions.action(CopyPassageNow)->setEnabled(canCopyPassageNow());
+    actions.action(Back)->setEnabled(m_layoutViewController->history().canGoBackInHistory());
+    actions.action(Forward)->setEnabled(m_layoutViewController->history().canGoForwardInHistory());
+    actions.action(ReadingComplete)->setEnabled(m_layoutViewController->canToggleReadingComplete());
+    actions.action(StudyPanel)->setChecked(isStudyPaneVisible());
+    actions.action(ShowLayoutTabs)->setChecked(isTabBarVisible());
 }
 
 void QuillsteadWindowController::buildMenus()
 {
     QMenuBar* bar = m_window->menuBar();
-    QMenu* file = bar->addMenu(tr("&File"));
-    addCommand(file, tr("Open Book..."), 101, QKeySequence::Open);
-    addCommand(file, tr("Close Book"), 103, QKeySequence(QStringLiteral("Ctrl+W")));
-    addCommand(file, tr("About This Book"), 113);
-    file->addSeparator();
-    addCommand(file, tr("Cloud Library..."), 109);
-    addCommand(file, tr("My Special Offers..."), 115);
-    addCommand(file, tr("Sync Now"), 602);
-    file->addSeparator();
-    QAction* settings = file->addAction(tr("Settings..."));
-    settings->setMenuRole(QAction::PreferencesRole);
-    settings->setShortcut(QKeySequence::Preferences);
-    connect(settings, &QAction::triggered, m_app, &QuillsteadAppController::onPreferences);
-    QAction* quit = file->addAction(tr("Quit"));
-    quit->setShortcut(QKeySequence::Quit);
-    quit->setMenuRole(QAction::QuitRole);
-    connect(quit, &QAction::triggered, m_window.get(), &QWidget::close);
-
-    QMenu* edit = bar->addMenu(tr("&Edit"));
-    addCommand(edit, tr("Copy Passage..."), 209, QKeySequence(QStringLiteral("Ctrl+Shift+C")));
-    addCommand(edit, tr("Copy Passage Now"), 223, QKeySequence(QStringLiteral("Ctrl+Alt+C")));
-    edit->addSeparator();
-    QMenu* format = edit->addMenu(tr("Format"));
-    format->menuAction()->setData(211);
-    m_actions.insert(211, format->menuAction());
-    QMenu* font = format->addMenu(tr("Font"));
-    font->menuAction()->setData(210);
-    m_actions.insert(210, font->menuAction());
-    addCommand(font, tr("Bold"), 212, QKeySequence::Bold);
-    addCommand(font, tr("Italic"), 213, QKeySequence::Italic);
-    addCommand(font, tr("Underline"), 214, QKeySequence::Underline);
-    QMenu* lists = format->addMenu(tr("Lists"));
-    lists->menuAction()->setData(215);
-    m_actions.insert(215, lists->menuAction());
-    addCommand(lists, tr("Numbered List"), 216);
-    addCommand(lists, tr("Bulleted List"), 217);
-    QMenu* blocks = format->addMenu(tr("Paragraph Style"));
-    blocks->menuAction()->setData(218);
-    m_actions.insert(218, blocks->menuAction());
-    addCommand(blocks, tr("Paragraph"), 219);
-    addCommand(blocks, tr("Heading 1"), 220);
-    addCommand(blocks, tr("Heading 2"), 221);
-    addCommand(blocks, tr("Heading 3"), 222);
-
-    QMenu* view = bar->addMenu(tr("&View"));
-    addCommand(view, tr("Study Pane"), 404)->setCheckable(true);
-    addCommand(view, tr("Layout Tabs"), 403)->setCheckable(true);
-    view->addSeparator();
-    addCommand(view, tr("Strong's Numbers and Word Attributes"), 407)->setCheckable(true);
-    addCommand(view, tr("Cycle Footnote Markers"), 408)->setCheckable(true);
-    addCommand(view, tr("Link Previews"), 417)->setCheckable(true);
-    view->addSeparator();
-    addCommand(view, tr("Display Settings..."), 405);
-    addCommand(view, tr("Colors..."), 406);
-
-    QMenu* panes = bar->addMenu(tr("&Panes"));
-    addCommand(panes, tr("Split Pane Horizontally"), 1001);
-    addCommand(panes, tr("Split Pane Vertically"), 1002);
-    addCommand(panes, tr("Close Pane"), 105);
-    panes->addSeparator();
-    addCommand(panes, tr("Next Book Pane"), 409, QKeySequence(QStringLiteral("Ctrl+]")));
-    addCommand(panes, tr("Previous Book Pane"), 410, QKeySequence(QStringLiteral("Ctrl+[")));
-    panes->addSeparator();
-    addCommand(panes, tr("Bible / Commentary Sync"), 415)->setCheckable(true);
-    addCommand(panes, tr("Sync to Active Bible"), 416);
-    panes->addSeparator();
-    addCommand(panes, tr("New Layout..."), 106);
-    addCommand(panes, tr("Rename Layout..."), 107);
-    addCommand(panes, tr("Delete Layout"), 108);
-
-    QMenu* go = bar->addMenu(tr("&Go"));
-    addCommand(go, tr("Back"), 505, QKeySequence::Back);
-    addCommand(go, tr("Forward"), 506, QKeySequence::Forward);
-    go->addSeparator();
-    addCommand(go, tr("Go To..."), 503, QKeySequence(QStringLiteral("Ctrl+L")));
-    addCommand(go, tr("Today's Reading"), 702, QKeySequence(QStringLiteral("Ctrl+T")));
-    addCommand(go, tr("Mark Reading Complete"), 701);
-
-    QMenu* study = bar->addMenu(tr("&Study"));
-    addCommand(study, tr("Find..."), 501, QKeySequence::Find);
-    addCommand(study, tr("Find in Notes..."), 502);
-    addCommand(study, tr("Notes"), 605);
-    addCommand(study, tr("Bookmarks"), 607);
-    addCommand(study, tr("Highlights"), 606);
-    addCommand(study, tr("Journal"), 609);
-    addCommand(study, tr("Library Search"), 610);
-    addCommand(study, tr("Navigator"), 611);
-    study->addSeparator();
-    addCommand(study, tr("Verse Study..."), 603);
-    addCommand(study, tr("Word Study..."), 604);
-    addCommand(study, tr("Today's Study..."), 608);
-    study->addSeparator();
-    addCommand(study, tr("Start Speaking"), 225);
-    addCommand(study, tr("Stop Speaking"), 226);
-
-    QMenu* help = bar->addMenu(tr("&Help"));
-    addCommand(help, tr("Quillstead Help"), 901, QKeySequence::HelpContents);
-    QAction* updates = help->addAction(tr("Check for Updates..."));
-    updates->setObjectName(QStringLiteral("checkForUpdates"));
-    connect(updates, &QAction::triggered, this, [] { AppUpdateChecker::shared().onCheckForUpdates(); });
-    QAction* about = help->addAction(tr("About Quillstead"));
-    about->setMenuRole(QAction::AboutRole);
-    connect(about, &QAction::triggered, m_app, &QuillsteadAppController::onAboutQuillstead);
-
+    for (const MenuLayout& layout : mainMenus()) {
+        QList<QMenu*> open {bar->addMenu(tr(layout.title))};
+        for (const MenuEntry& entry : layout.entries) {
+            switch (entry.kind) {
+            case MenuEntry::Separator:
+                open.last()->addSeparator();
+                break;
+            case MenuEntry::End:
+                open.removeLast();
+                break;
+            case MenuEntry::Command:
+                open.last()->addAction(m_actions->action(*entry.command));
+                break;
+            case MenuEntry::Submenu: {
+                // A group command: its action opens the submenu (and carries the group's tag and state).
+                QAction* group = m_actions->action(*entry.command);
+                auto* menu = new QMenu(group->text(), open.last());
+                group->setMenu(menu);
+                open.last()->addAction(group);
+                open.append(menu);
+                break;
+            }
+            }
+        }
+    }
+    // Every menu shows its commands' current states.
     for (QMenu* menu : bar->findChildren<QMenu*>())
-        connect(menu, &QMenu::aboutToShow, this, [this, menu] {
-            updateActionStates();
-            m_app->menuNeedsUpdate(menu);
-        });
+        connect(menu, &QMenu::aboutToShow, m_actions, &ActionRegistry::updateStates);
 }
 
 void QuillsteadWindowController::buildToolbar()
@@ -416,11 +419,15 @@ void QuillsteadWindowController::buildToolbar()
     m_toolbar->setMovable(false);
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     QStyle* style = m_window->style();
-    const QHash<int, QStyle::StandardPixmap> icons {{404, QStyle::SP_FileDialogDetailedView},
-        {101, QStyle::SP_DialogOpenButton}, {503, QStyle::SP_FileDialogContentsView},
-        {501, QStyle::SP_FileDialogInfoView}, {607, QStyle::SP_DirIcon}, {505, QStyle::SP_ArrowBack},
-        {506, QStyle::SP_ArrowForward}, {702, QStyle::SP_FileDialogNewFolder}, {602, QStyle::SP_BrowserReload},
-        {901, QStyle::SP_DialogHelpButton}};
+    const QHash<QString, QStyle::StandardPixmap> icons {
+        {QStringLiteral("StudyPanel"), QStyle::SP_FileDialogDetailedView},
+        {QStringLiteral("OpenBook"), QStyle::SP_DialogOpenButton},
+        {QStringLiteral("GoTo"), QStyle::SP_FileDialogContentsView},
+        {QStringLiteral("Find"), QStyle::SP_FileDialogInfoView}, {QStringLiteral("Bookmarks"), QStyle::SP_DirIcon},
+        {QStringLiteral("Back"), QStyle::SP_ArrowBack}, {QStringLiteral("Forward"), QStyle::SP_ArrowForward},
+        {QStringLiteral("TodaysReading"), QStyle::SP_FileDialogNewFolder},
+        {QStringLiteral("Cloud Sync"), QStyle::SP_BrowserReload},
+        {QStringLiteral("QuillsteadHelp"), QStyle::SP_DialogHelpButton}};
     for (const QString& identifier : QuillsteadWindow::toolbarDefaultItemIdentifiers()) {
         if (identifier == QLatin1String("space")) {
             m_toolbar->addSeparator();
@@ -432,16 +439,11 @@ void QuillsteadWindowController::buildToolbar()
             m_toolbar->addWidget(spacer)->setObjectName(identifier);
             continue;
         }
-        const int tag = QuillsteadWindow::tagForToolbarIdentifier(identifier);
-        QString label;
-        for (const ToolbarItem& item : kToolbarItems)
-            if (identifier == QLatin1String(item.identifier))
-                label = tr(item.label);
-        QAction* action = m_toolbar->addAction(style->standardIcon(icons.value(tag, QStyle::SP_FileIcon)), label);
-        action->setData(tag);
-        action->setObjectName(identifier);
-        connect(action, &QAction::triggered, this, [this, tag] { toolbarItemSelected(tag); });
-        m_actions.insert(tag, action);
+        QAction* action = m_actions->action(identifier);
+        if (action == nullptr)
+            continue;
+        action->setIcon(style->standardIcon(icons.value(identifier, QStyle::SP_FileIcon)));
+        m_toolbar->addAction(action);
     }
 }
 
@@ -466,7 +468,7 @@ void QuillsteadWindowController::showWindow()
     LayoutManager& manager = LayoutManager::sharedLayoutManager();
     if (manager.currentLayout() != nullptr)
         selectLayoutAtIndex(manager.findLayoutIndex(manager.currentLayout()));
-    updateActionStates();
+    m_actions->updateStates();
     m_window->setWindowOpacity(1.0);
 }
 
@@ -616,235 +618,6 @@ void QuillsteadWindowController::tabSelected(int index)
         selectLayoutAtIndex(manager.findLayoutIndex(layout));
 }
 
-// ---- Dispatch and validation ----
-
-const QSet<int>& QuillsteadWindowController::unavailableCommandTags()
-{
-    return unavailableTags();
-}
-
-void QuillsteadWindowController::toolbarItemSelected(int tag)
-{
-    if (!validateToolbarItem(tag) || !validateMenuItem(tag))
-        return;
-    switch (tag) {
-    case 209:
-        onCopyPassage(false);
-        return;
-    case 223:
-        onCopyPassage(true);
-        return;
-    case 501:
-        m_layoutViewController->makeFindPaneCurrent();
-        return;
-    case 611:
-        m_layoutViewController->makeNavigatorPaneCurrent();
-        return;
-    case 502:
-        m_layoutViewController->makeFindInNotesPaneCurrent();
-        return;
-    case 605:
-        m_layoutViewController->makeNotesPaneCurrent();
-        return;
-    case 212:
-    case 213:
-    case 214:
-    case 216:
-    case 217:
-    case 219:
-    case 220:
-    case 221:
-    case 222:
-        applyFormat(tag);
-        return;
-    case 609:
-        m_layoutViewController->makeJournalPaneCurrent();
-        return;
-    case 610:
-        m_layoutViewController->makeLibrarySearchPaneCurrent();
-        return;
-    case 603:
-        m_layoutViewController->onAutostudyVerse();
-        return;
-    case 604:
-        m_layoutViewController->onAutostudyWord();
-        return;
-    case 608:
-        runTodayAutostudy(m_window.get());
-        return;
-    case 503:
-        m_layoutViewController->makeGoToPaneCurrent();
-        return;
-    case 606:
-        m_layoutViewController->makeHighlightsPaneCurrent();
-        return;
-    case 607:
-        m_layoutViewController->makeBookmarksPaneCurrent();
-        return;
-    case 505:
-        goBackInHistory();
-        return;
-    case 506:
-        goForwardInHistory();
-        return;
-    case 409:
-        m_layoutViewController->nextBookPane();
-        return;
-    case 410:
-        m_layoutViewController->previousBookPane();
-        return;
-    case 701:
-        NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToToggleCurrentReading"),
-            this,
-            {{QStringLiteral("layoutUuid"),
-                LayoutManager::sharedLayoutManager().currentLayout() != nullptr
-                    ? LayoutManager::sharedLayoutManager().currentLayout()->uuidString()
-                    : QString()}});
-        return;
-    default:
-        m_app->performCommand(tag);
-    }
-}
-
-bool QuillsteadWindowController::validateToolbarItem(int tag) const
-{
-    if (unavailableTags().contains(tag))
-        return false;
-    switch (tag) {
-    case 102:
-        return false;
-    case 226: {
-        const auto synthesizer = SpeechSynthesizer::shared();
-        return synthesizer && synthesizer->isSpeaking();
-    }
-    case 416:
-        return !defaults().boolForKey(QStringLiteral("syncBiblesComm"));
-    case 505:
-        return m_layoutViewController->history().canGoBackInHistory();
-    case 506:
-        return m_layoutViewController->history().canGoForwardInHistory();
-    case 701:
-        return m_layoutViewController->canToggleReadingComplete();
-    default:
-        return true;
-    }
-}
-
-bool QuillsteadWindowController::validateMenuItem(int tag) const
-{
-    if (unavailableTags().contains(tag))
-        return false;
-    switch (tag) {
-    case 108:
-        return LayoutManager::sharedLayoutManager().count() >= 2;
-    case 1001:
-        return m_layoutViewController->canCurrentPaneSplitHorizontally();
-    case 1002:
-        return m_layoutViewController->canCurrentPaneSplitVertically();
-    case 223:
-        return canCopyPassageNow();
-    case 210:
-    case 211:
-    case 212:
-    case 213:
-    case 214:
-    case 215:
-    case 216:
-    case 217:
-    case 218:
-    case 219:
-    case 220:
-    case 221:
-    case 222:
-        return canFormat(tag);
-    case 113:
-        return m_layoutViewController->activeSourceTuple() != nullptr;
-    case 115:
-        return qs::cloud::StoreCredentials::signedIn(UserDefaults::standardUserDefaults()) &&
-            qs::cloud::MyOffersManager::shared().hasOffers();
-    default:
-        return true;
-    }
-}
-
-// The format commands act on the note editor while it shows its rich editor.
-bool QuillsteadWindowController::canFormat(int tag) const
-{
-    const EditFormatDelegate* d = EditFormatDelegate::current();
-    if (d == nullptr)
-        return false;
-    switch (tag) {
-    case 212:
-        return d->canBold();
-    case 213:
-        return d->canItalic();
-    case 214:
-        return d->canUnderline();
-    case 216:
-        return d->canOrderedList();
-    case 217:
-        return d->canUnorderedList();
-    case 219:
-        return d->canParagraph();
-    case 220:
-        return d->canHeading1();
-    case 221:
-        return d->canHeading2();
-    case 222:
-        return d->canHeading3();
-    default:
-        return d->canBold();  // the submenus
-    }
-}
-
-void QuillsteadWindowController::applyFormat(int tag)
-{
-    EditFormatDelegate* d = EditFormatDelegate::current();
-    if (d == nullptr || !canFormat(tag))
-        return;
-    switch (tag) {
-    case 212:
-        d->applyBold();
-        break;
-    case 213:
-        d->applyItalic();
-        break;
-    case 214:
-        d->applyUnderline();
-        break;
-    case 216:
-        d->applyOrderedList();
-        break;
-    case 217:
-        d->applyUnorderedList();
-        break;
-    case 219:
-        d->applyParagraph();
-        break;
-    case 220:
-        d->applyHeading1();
-        break;
-    case 221:
-        d->applyHeading2();
-        break;
-    case 222:
-        d->applyHeading3();
-        break;
-    default:
-        break;
-    }
-}
-
-void QuillsteadWindowController::updateActionStates()
-{
-    for (auto it = m_actions.constBegin(); it != m_actions.constEnd(); ++it) {
-        const bool enabled = validateToolbarItem(it.key()) && validateMenuItem(it.key());
-        it.value()->setEnabled(enabled);
-        if (unavailableTags().contains(it.key()))
-            it.value()->setToolTip(tr("Not available in this version"));
-    }
-}
-
 QuillsteadWindowController::CurrentBook QuillsteadWindowController::currentBookAndSection() const
 {
     CurrentBook current;
@@ -876,14 +649,14 @@ void QuillsteadWindowController::goBackInHistory()
 {
     if (m_layoutViewController->history().canGoBackInHistory())
         m_layoutViewController->history().goBackInHistory();
-    updateActionStates();
+    m_actions->updateStates();
 }
 
 void QuillsteadWindowController::goForwardInHistory()
 {
     if (m_layoutViewController->history().canGoForwardInHistory())
         m_layoutViewController->history().goForwardInHistory();
-    updateActionStates();
+    m_actions->updateStates();
 }
 
 bool QuillsteadWindowController::canCopyPassageNow() const

@@ -1,8 +1,11 @@
 // QuillsteadWindowController: the main window. From top to bottom it holds the toolbar, the layout tab
 // bar (one tab per screen layout, with a "+" button) and the layout area where the pane manager shows
-// the current layout. It keeps the tab bar and the LayoutManager's layouts in step both ways,
-// dispatches toolbar buttons and menu items by their tags to the application controller, enables
-// them, and saves the window frame on quit.
+// the current layout. It keeps the tab bar and the LayoutManager's layouts in step both ways, and saves
+// the window frame on quit.
+//
+// It owns the window's ActionRegistry: the application controller, the format commands and this
+// controller register the commands they perform there (the pane, history, copy and study commands
+// are this controller's), and the menus and the toolbar are built from it by name.
 //
 // Owned by the application controller; owns its window. Main thread only.
 #pragma once
@@ -12,11 +15,12 @@
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
 #include <QVariantMap>
 
 #include <memory>
 
+class ActionRegistry;
+class EditFormatCommands;
 class QuillsteadAppController;
 class QTabBar;
 class QToolBar;
@@ -32,11 +36,10 @@ class QuillsteadWindow : public QMainWindow {
     Q_OBJECT
 public:
     using QMainWindow::QMainWindow;
-    // The toolbar's identifiers, in the order they may appear, and those shown by default.
+    // The toolbar's identifiers, in the order they may appear, and those shown by default. An
+    // identifier other than a space is the name of the command its item runs.
     static const QStringList& toolbarAllowedItemIdentifiers();
     static const QStringList& toolbarDefaultItemIdentifiers();
-    // The tag of a toolbar identifier (0 for spaces and unknown identifiers).
-    static int tagForToolbarIdentifier(const QString& identifier);
 
 signals:
     void closing();
@@ -59,8 +62,8 @@ public:
     LayoutViewController* layoutViewController() const { return m_layoutViewController.get(); }
     // The panes the layout view makes for its regions (not owned; must outlive the window).
     void setPaneFactory(LayoutPaneFactory* factory);
-    // Every menu item and toolbar button carrying a tag, by tag (a tag may have several).
-    QList<QAction*> actionsForTag(int tag) const;
+    // The window's commands by name; the menus and the toolbar hold these actions.
+    ActionRegistry& actions() const { return *m_actions; }
 
     // Shows the window at the saved frame (or the screen's available area) and restores the layouts.
     void showWindow();
@@ -79,13 +82,6 @@ public:
     bool isTabBarVisible() const;
     // Shows or hides the layout tab bar with its "+" button (the Layout Tabs command).
     void setTabBarVisible(bool visible);
-
-    // Dispatch and validation by tag. The commands of parts not in this build are always disabled.
-    static const QSet<int>& unavailableCommandTags();
-    void toolbarItemSelected(int tag);
-    bool validateToolbarItem(int tag) const;
-    bool validateMenuItem(int tag) const;
-    void updateActionStates();
 
     // What the commands need of the panes: the pane manager answers these once it is in the window.
     struct CurrentBook {
@@ -106,13 +102,12 @@ public:
     void runOpenBookDialog();
     void onCopyPassage(bool now);
     bool canCopyPassageNow() const;
-    bool canFormat(int tag) const;
-    void applyFormat(int tag);
 
 private:
+    void setupActions();
+    void updateActionStates();
     void buildMenus();
     void buildToolbar();
-    QAction* addCommand(QMenu* menu, const QString& title, int tag, const QKeySequence& shortcut = {});
     void tabMoved();
     void tabCloseRequested(int index);
     void tabSelected(int index);
@@ -123,7 +118,8 @@ private:
     QToolButton* m_addLayoutButton = nullptr;
     QToolBar* m_toolbar = nullptr;
     QWidget* m_layoutArea = nullptr;
-    QMultiHash<int, QAction*> m_actions;
+    ActionRegistry* m_actions = nullptr;
+    std::unique_ptr<EditFormatCommands> m_formatCommands;
     std::unique_ptr<LayoutPaneFactory> m_paneFactory;
     std::unique_ptr<LayoutViewController> m_layoutViewController;
     bool m_ignoreTabViewDelegateMessages = false;

@@ -3,8 +3,13 @@
 #include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/bookpane/BookPaneCommands.h"
+#include "panes/bookpane/BookPaneHooks.h"
+#include "panes/bookpane/BookPanePage.h"
+#include "panes/bookpane/BookPaneTabs.h"
 #include "panes/bookpane/WebViewWindowController.h"
 #include "panes/layoutview/LayoutView.h"
+#include "panes/layoutview/LocationSyncOptionsWindowController.h"
 #include "panes/page/BookPageView.h"
 
 #include <QDesktopServices>
@@ -20,6 +25,12 @@ BookPane::BookPane(LayoutRegionContents* contents, Environment environment)
             }
         }
         makeYourselfCurrent(true);
+    });
+    // The location-sync options of this pane, over its window; the layouts are saved after a change.
+    connect(this, &BookPaneViewController::locationSyncSettingsRequested, this, [this] {
+        LocationSyncOptionsWindowController::run(
+            this, defaults(), center(), [] { BookPaneHooks::current().preemptiveSaveState(); },
+            view() ? view()->window() : nullptr);
     });
 }
 
@@ -42,8 +53,8 @@ void BookPane::goTo(GoToRequest& request)
     // A book the pane does not show yet opens as a tab (or its tab is selected) before the page moves.
     const SourceTuple::Ptr current = BookPaneViewController::currentSourceTuple();
     if (!current || current->sourceTupleID() != book->sourceTupleID())
-        openBookFromSourceTuple(book, true);
-    BookPaneViewController::goTo(book, request.toUserInfo());
+        tabs().openBookFromSourceTuple(book, true);
+    pageHost().goTo(book, request.toUserInfo());
 }
 
 std::shared_ptr<SourceTuple> BookPane::currentSourceTuple() const
@@ -72,12 +83,12 @@ LayoutRegionContentItemState* BookPane::currentSourceState() const
 
 void BookPane::openBookFromDictionary(const QVariantMap& info, bool activate)
 {
-    BookPaneViewController::openBookFromDictionary(info, activate);
+    tabs().openBookFromDictionary(info, activate);
 }
 
 void BookPane::closeActiveBook()
 {
-    BookPaneViewController::closeActiveBook();
+    tabs().closeActiveBook();
 }
 void BookPane::scrollActiveBook(const QString& notificationName)
 {
@@ -85,36 +96,36 @@ void BookPane::scrollActiveBook(const QString& notificationName)
 }
 void BookPane::nextBook()
 {
-    BookPaneViewController::nextBook();
+    tabs().nextBook();
 }
 void BookPane::previousBook()
 {
-    BookPaneViewController::previousBook();
+    tabs().previousBook();
 }
 
 bool BookPane::tryCopyFromBook()
 {
-    if (BookPaneViewController::selectedText().isEmpty())
+    if (commands().selectedText().isEmpty())
         return false;
-    onCopy();
+    commands().onCopy();
     return true;
 }
 
 void BookPane::onAutostudyVerse()
 {
-    BookPaneViewController::onAutostudyVerse();
+    commands().onAutostudyVerse();
 }
 void BookPane::onAutostudyWord()
 {
-    BookPaneViewController::onAutostudyWord();
+    commands().onAutostudyWord();
 }
 QString BookPane::selectedBibleRefString() const
 {
-    return BookPaneViewController::selectedBibleRefString();
+    return commands().selectedBibleRefString();
 }
 QString BookPane::selectedText() const
 {
-    return BookPaneViewController::selectedText();
+    return commands().selectedText();
 }
 bool BookPane::canToggleReadingComplete() const
 {
@@ -122,19 +133,19 @@ bool BookPane::canToggleReadingComplete() const
 }
 bool BookPane::paneDoesNotSendLocationSync() const
 {
-    return BookPaneViewController::paneDoesNotSendLocationSync();
+    return pageHost().paneDoesNotSendLocationSync();
 }
 bool BookPane::paneDoesNotReceiveLocationSync() const
 {
-    return BookPaneViewController::paneDoesNotReceiveLocationSync();
+    return pageHost().paneDoesNotReceiveLocationSync();
 }
 void BookPane::setPaneDoesNotSendLocationSync(bool value)
 {
-    BookPaneViewController::setPaneDoesNotSendLocationSync(value);
+    pageHost().setPaneDoesNotSendLocationSync(value);
 }
 void BookPane::setPaneDoesNotReceiveLocationSync(bool value)
 {
-    BookPaneViewController::setPaneDoesNotReceiveLocationSync(value);
+    pageHost().setPaneDoesNotReceiveLocationSync(value);
 }
 
 BookPaneFactory::BookPaneFactory(

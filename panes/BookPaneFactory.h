@@ -4,7 +4,8 @@
 // BookPane is a BookPaneViewController that also answers the layout view's LayoutBookPane: go-to
 // requests of the routing, the commands of the menus (close, scroll, copy, next and previous book,
 // autostudy) and the pane's location-sync flags. A click on a pane that is not current makes it
-// current through the LayoutView that holds it.
+// current through the LayoutView that holds it; its Location Sync... item opens the location-sync
+// options window for it.
 //
 // BookPaneFactory makes the book panes and passes study regions on to the factory given for them
 // (none: study regions stay empty). openWebLink is the web-link handler for

@@ -1,11 +1,15 @@
-// The pane's commands on the page's selection, and its context menu.
+#include "panes/bookpane/BookPaneCommands.h"
 
 #include "engine/references/BibleRef.h"
 #include "panes/bookpane/BookPaneHooks.h"
+#include "panes/bookpane/BookPanePage.h"
+#include "panes/bookpane/BookPaneSpeech.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
+#include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/page/BookPageView.h"
+#include "platform/ui/ActionRegistry.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,8 +18,8 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTextDocumentFragment>
 #include <QUrl>
+#include <QWebEngineContextMenuRequest>
 
 namespace {
 
@@ -29,41 +33,89 @@ QString spell(quint32 start, quint32 end)
     return BibleRef::bibleRefWithStartKey(start, end).fullSpelling();
 }
 
+// The passage of a selection list: its first to its second entry, or its only one.
+QString passageOf(const QList<quint32>& list)
+{
+    return list.size() >= 2 ? spell(list[0], list[1]) : (list.size() == 1 ? spell(list[0], list[0]) : QString());
+}
+
+// Adds an item that runs `action` while `context` lives.
+QAction* addItem(QMenu* menu, const QString& title, QObject* context, std::function<void()> action)
+{
+    QAction* item = menu->addAction(title);
+    if (action)
+        QObject::connect(item, &QAction::triggered, context, std::move(action));
+    return item;
+}
+
+// A separator before the next group, unless the menu is still empty.
+void separate(QMenu* menu)
+{
+    if (!menu->actions().isEmpty())
+        menu->addSeparator();
+}
+
 }  // namespace
 
-bool BookPaneViewController::isABible() const
+BookPaneCommands::BookPaneCommands(BookPaneViewController& pane) : m_pane(pane)
 {
-    SourceTuple::Ptr t = currentSourceTuple();
-    return t && t->docSupports(SourceTuple::kDocSupportsIsBible());
 }
 
-void BookPaneViewController::findSelectedBlocksOrKeys()
+void BookPaneCommands::attachToPage()
+{
+    BookPageView* page = m_pane.page();
+    // The page's context menu is the pane's; the page's copy command copies as the pane does.
+    page->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(page, &QWidget::customContextMenuRequested, this, [this, page](const QPoint& pos) {
+        MenuElement element;
+        QList<QAction*> defaults;
+        std::unique_ptr<QMenu> standard(page->createStandardContextMenu());
+        if (const QWebEngineContextMenuRequest* request = page->lastContextMenuRequest()) {
+            element.linkUrl = request->linkUrl().toString();
+            element.linkLabel = request->linkText();
+            if (request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage)
+                element.imageUrl = request->mediaUrl().toString();
+        }
+        if (standard)
+            defaults = standard->actions();
+        std::unique_ptr<QMenu> menu(contextMenu(element, defaults, page));
+        if (menu)
+            menu->exec(page->mapToGlobal(pos));
+    });
+    auto* copy = new QAction(page);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(copy, &QAction::triggered, this, [this] { onCopy(); });
+    page->addAction(copy);
+}
+
+void BookPaneCommands::findSelectedBlocksOrKeys()
 {
     if (!m_hasSelectionOverride)
-        m_selectedBlocksOrKeys = m_page->selectedBlocksOrKeys();
+        m_selectedBlocksOrKeys = m_pane.page()->selectedBlocksOrKeys();
 }
 
-void BookPaneViewController::setSelectionOverride(const QString& text, const QString& html)
+void BookPaneCommands::setSelectionOverride(const QString& text, const QString& html)
 {
     m_hasSelectionOverride = true;
     m_selectionText = text;
     m_selectionHtml = html;
 }
 
-QString BookPaneViewController::selectedText() const
+QString BookPaneCommands::selectedText() const
 {
-    return m_hasSelectionOverride ? m_selectionText : m_page->selectedText();
+    return m_hasSelectionOverride ? m_selectionText : m_pane.page()->selectedText();
 }
 
-QString BookPaneViewController::selectedBibleRefString() const
+QString BookPaneCommands::selectedBibleRefString() const
 {
     const QList<quint32>& l = m_selectedBlocksOrKeys;
-    if (!isABible() || l.isEmpty())
+    if (!m_pane.isABible() || l.isEmpty())
         return {};
     return spell(l[0], l.size() >= 2 ? l[1] : l[0]);
 }
 
-void BookPaneViewController::putOnClipboard(const QString& html, const QString& text)
+void BookPaneCommands::putOnClipboard(const QString& html, const QString& text)
 {
     auto* mime = new QMimeData;
     mime->setHtml(html);
@@ -71,9 +123,9 @@ void BookPaneViewController::putOnClipboard(const QString& html, const QString& 
     QApplication::clipboard()->setMimeData(mime);
 }
 
-void BookPaneViewController::onCopy(std::function<void()> done)
+void BookPaneCommands::onCopy(std::function<void()> done)
 {
-    SourceTuple::Ptr book = currentSourceTuple();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     auto finish = [book, done](const QString& selectionHtml, const QString& text) {
         QString html = BookPageView::filterHtml(selectionHtml, 2, false);
         html = BookPaneHooks::current().patchImageSources(html, book);
@@ -85,11 +137,11 @@ void BookPaneViewController::onCopy(std::function<void()> done)
         finish(m_selectionHtml, m_selectionText);
         return;
     }
-    const QString text = m_page->selectedText();
-    m_page->selectionHtml([finish, text](const QString& html) { finish(html, text); });
+    const QString text = m_pane.page()->selectedText();
+    m_pane.page()->selectionHtml([finish, text](const QString& html) { finish(html, text); });
 }
 
-void BookPaneViewController::doCopyPassage(bool now)
+void BookPaneCommands::doCopyPassage(bool now)
 {
     const QList<quint32>& l = m_selectedBlocksOrKeys;
     QString passage;
@@ -98,56 +150,54 @@ void BookPaneViewController::doCopyPassage(bool now)
     else if (l.size() >= 2)
         passage = spell(l[0], l[1]);
     BookPaneHooks::current().copyPassage(
-        {{"passage", passage}, {"bibleTuple", sharedObjectVariant(currentSourceTuple())}}, now);
+        {{"passage", passage}, {"bibleTuple", sharedObjectVariant(m_pane.currentSourceTuple())}}, now);
 }
 
-void BookPaneViewController::onSyncToSelectedVerse()
+void BookPaneCommands::onSyncToSelectedVerse()
 {
     if (m_selectedBlocksOrKeys.isEmpty())
         return;
-    QVariantMap request {{"layoutUuid", layoutUuid()}, {"sourceTuple", sharedObjectVariant(currentSourceTuple())},
-        {"bibleKey", m_selectedBlocksOrKeys[0]}, {"syncAnyway", true}};
-    if (Layout* l = layout())
-        request.insert("paneRegion", l->indexOfRegion(region()));
-    else
-        request.insert("paneRegion", QVariant::fromValue(quintptr(this)));
-    m_center.postNotificationName(QStringLiteral("EverybodySyncToMeNotification"), this, request);
+    QVariantMap request {{"layoutUuid", m_pane.layoutUuid()},
+        {"sourceTuple", sharedObjectVariant(m_pane.currentSourceTuple())}, {"bibleKey", m_selectedBlocksOrKeys[0]},
+        {"syncAnyway", true}};
+    request.insert("paneRegion", m_pane.pageHost().paneRegionKey());
+    m_pane.center().postNotificationName(QStringLiteral("EverybodySyncToMeNotification"), &m_pane, request);
 }
 
-void BookPaneViewController::onAutostudyVerse()
+void BookPaneCommands::onAutostudyVerse()
 {
     onAutostudyThisVerse(selectedBibleRefString());
 }
 
-void BookPaneViewController::onAutostudyThisVerse(const QString& refString)
+void BookPaneCommands::onAutostudyThisVerse(const QString& refString)
 {
     QVariantMap request;
     if (!refString.isEmpty())
         request.insert("refString", refString);
-    if (isABible())
-        request.insert("sourceTuple", sharedObjectVariant(currentSourceTuple()));
-    m_center.postNotificationName(QStringLiteral("UserWantsToDoVerseAutostudy"), nullptr, request);
+    if (m_pane.isABible())
+        request.insert("sourceTuple", sharedObjectVariant(m_pane.currentSourceTuple()));
+    m_pane.center().postNotificationName(QStringLiteral("UserWantsToDoVerseAutostudy"), nullptr, request);
 }
 
-QString BookPaneViewController::selectedHtml() const
+QString BookPaneCommands::selectedHtml() const
 {
     return m_hasSelectionOverride ? m_selectionHtml : QString();
 }
 
-void BookPaneViewController::onAutostudyWord()
+void BookPaneCommands::onAutostudyWord()
 {
     QString word = BookPageView::filterHtml(selectedHtml(), 4, true);
     if (word.isEmpty())
         word = selectedText();
     QVariantMap request {{"word", word}};
-    if (SourceTuple::Ptr t = currentSourceTuple())
+    if (SourceTuple::Ptr t = m_pane.currentSourceTuple())
         request.insert("sourceTuple", sharedObjectVariant(t));
-    m_center.postNotificationName(QStringLiteral("UserWantsToDoWordAutostudy"), nullptr, request);
+    m_pane.center().postNotificationName(QStringLiteral("UserWantsToDoWordAutostudy"), nullptr, request);
 }
 
-void BookPaneViewController::onAutostudyToday()
+void BookPaneCommands::onAutostudyToday()
 {
-    SourceTuple::Ptr book = currentSourceTuple();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     quint32 n = 0;
     if (book && !m_selectedBlocksOrKeys.isEmpty()) {
         const quint32 section = book->sectionForBlock(m_selectedBlocksOrKeys[0]);
@@ -157,30 +207,30 @@ void BookPaneViewController::onAutostudyToday()
     QVariantMap request {{"date", QDate::currentDate()}};
     if (n > 0)
         request.insert("readingNumber", n);
-    m_center.postNotificationName(QStringLiteral("UserWantsToDoTodayAutostudy"), nullptr, request);
+    m_pane.center().postNotificationName(QStringLiteral("UserWantsToDoTodayAutostudy"), nullptr, request);
 }
 
-void BookPaneViewController::onLookup()
+void BookPaneCommands::onLookup()
 {
-    m_center.postNotificationName(QStringLiteral("GoToNotification"), this,
-        {{"wordSync", selectedText()}, {"sync", true}, {"activatePane", true}, {"layoutUuid", layoutUuid()}});
+    m_pane.center().postNotificationName(QStringLiteral("GoToNotification"), &m_pane,
+        {{"wordSync", selectedText()}, {"sync", true}, {"activatePane", true}, {"layoutUuid", m_pane.layoutUuid()}});
 }
 
-void BookPaneViewController::onAddViewNoteSelected()
+void BookPaneCommands::onAddViewNoteSelected()
 {
-    SourceTuple::Ptr book = currentSourceTuple();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (m_selectedBlocksOrKeys.isEmpty() || !book)
         return;
     const quint32 first = m_selectedBlocksOrKeys[0];
-    const quint32 key = isABible() ? first : 0;
-    const quint32 section = isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
-    m_center.postNotificationName(QStringLiteral("qsUserNoteLinkSelected"), this,
+    const quint32 key = m_pane.isABible() ? first : 0;
+    const quint32 section = m_pane.isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
+    m_pane.center().postNotificationName(QStringLiteral("qsUserNoteLinkSelected"), &m_pane,
         {{"source", sharedObjectVariant(book)}, {"section", section}, {"key", key}, {"editIfEmpty", true}});
 }
 
-void BookPaneViewController::onRemoveNoteSelected()
+void BookPaneCommands::onRemoveNoteSelected()
 {
-    SourceTuple::Ptr book = currentSourceTuple();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (m_selectedBlocksOrKeys.isEmpty() || !book)
         return;
     onAddViewNoteSelected();
@@ -193,23 +243,23 @@ void BookPaneViewController::onRemoveNoteSelected()
     if (box.clickedButton() != static_cast<QAbstractButton*>(yes))
         return;
     const quint32 first = m_selectedBlocksOrKeys[0];
-    const quint32 section = isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
-    BookPaneHooks::current().deleteNote(book, isABible() ? first : 0, section, isABible());
+    const quint32 section = m_pane.isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
+    BookPaneHooks::current().deleteNote(book, m_pane.isABible() ? first : 0, section, m_pane.isABible());
 }
 
-void BookPaneViewController::onRemoveTempHL()
+void BookPaneCommands::onRemoveTempHL()
 {
-    if (LayoutRegionContentItemState* state = currentSourceState()) {
+    if (LayoutRegionContentItemState* state = m_pane.currentSourceState()) {
         state->setTempHighlightStartSection(0);
         state->setTempHighlightEndSection(0);
-        displayCurrentSource(true);
+        m_pane.pageHost().displayCurrentSource(true);
     }
 }
 
-void BookPaneViewController::onCopyImage(const QString& imageUrl)
+void BookPaneCommands::onCopyImage(const QString& imageUrl)
 {
     const QString name = QUrl(imageUrl).fileName();
-    const QString path = BookPaneHooks::current().copyImageToCache(name, currentSourceTuple());
+    const QString path = BookPaneHooks::current().copyImageToCache(name, m_pane.currentSourceTuple());
     QImage image;
     if (path.isEmpty() || !image.load(path))
         return;
@@ -217,46 +267,52 @@ void BookPaneViewController::onCopyImage(const QString& imageUrl)
     QApplication::clipboard()->setImage(image);
 }
 
-QMenu* BookPaneViewController::contextMenu(
-    const MenuElement& element, const QList<QAction*>& defaultItems, QWidget* parent)
+QMenu* BookPaneCommands::contextMenu(const MenuElement& element, const QList<QAction*>& defaultItems, QWidget* parent)
 {
     findSelectedBlocksOrKeys();
+    auto* menu = new QMenu(parent);
+    QString lastNamed;
+    addSelectionItems(menu, lastNamed);
+    addWindowItems(menu);
+    if (m_pane.currentSourceTuple()) {
+        // The pane's own location-sync options.
+        if (m_pane.isPaneCurrent()) {
+            separate(menu);
+            addItem(menu, tr("Location Sync..."), this, [this] { emit m_pane.locationSyncSettingsRequested(); });
+        }
+        addAutostudyItems(menu, element, lastNamed);
+        addSpeechItems(menu, element);
+    }
+    addPageItems(menu, element, defaultItems);
+    if (menu->actions().isEmpty()) {
+        delete menu;
+        return nullptr;
+    }
+    return menu;
+}
+
+// Highlight, bookmark, note, look-up, linked-to highlighting, copy and sync on the selection.
+void BookPaneCommands::addSelectionItems(QMenu* menu, QString& lastNamed)
+{
     const QList<quint32> list = m_selectedBlocksOrKeys;
     const int n = int(list.size());
-    const bool bible = isABible();
-    SourceTuple::Ptr book = currentSourceTuple();
-    const bool current = isPaneCurrent();
+    const bool bible = m_pane.isABible();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     BookPaneHooks& hooks = BookPaneHooks::current();
-    auto* menu = new QMenu(parent);
-    auto add = [&](const QString& title, std::function<void()> action) {
-        QAction* a = menu->addAction(title);
-        if (action)
-            connect(a, &QAction::triggered, this, std::move(action));
-        return a;
-    };
-    auto separator = [&] {
-        if (!menu->actions().isEmpty())
-            menu->addSeparator();
-    };
-    const QString passage = n >= 2 ? spell(list[0], list[1]) : (n == 1 ? spell(list[0], list[0]) : QString());
+    const QString passage = passageOf(list);
     const QString firstVerse = n >= 1 ? spell(list[0], list[0]) : QString();
-    QString lastNamed;
-
-    // Group 1: selection commands.
     if (bible && n >= 1) {
         QMenu* colors = menu->addMenu(tr("Highlight %1").arg(passage));
         colors->setObjectName(QStringLiteral("Colors"));
-        hooks.populateColorMenu(colors, 2, [this, list](const QVariantMap& payload) {
+        hooks.populateColorMenu(colors, 2, [list](const QVariantMap& payload) {
             BookPaneHooks::current().highlight(list, quint16(payload.value("colorID").toUInt()));
         });
     }
     if (n >= 1) {
         QMenu* categories = menu->addMenu(bible ? tr("Bookmark %1").arg(firstVerse) : tr("Bookmark This Section"));
         categories->setObjectName(QStringLiteral("Categories"));
-        hooks.populateCategoryMenu(
-            categories, 6, book, list[0], bible, [this, book, list, bible](const QVariantMap& p) {
-                BookPaneHooks::current().bookmark(book, list[0], bible, p);
-            });
+        hooks.populateCategoryMenu(categories, 6, book, list[0], bible,
+            [book, list, bible](const QVariantMap& p) { BookPaneHooks::current().bookmark(book, list[0], bible, p); });
         if (hooks.hasBookmarks(book, list[0], bible)) {
             QMenu* remove = menu->addMenu(
                 bible ? tr("Remove Bookmark(s) From %1").arg(firstVerse) : tr("Remove Bookmark(s) From This Section"));
@@ -267,112 +323,120 @@ QMenu* BookPaneViewController::contextMenu(
         }
         const bool note = hooks.hasNote(book, list[0], bible);
         if (note)
-            add(bible ? tr("View Note on %1").arg(firstVerse) : tr("View Note on This Section"),
+            addItem(menu, bible ? tr("View Note on %1").arg(firstVerse) : tr("View Note on This Section"), this,
                 [this] { onAddViewNoteSelected(); });
         else
-            add(bible ? tr("Add Note to %1").arg(firstVerse) : tr("Add Note to This Section"),
+            addItem(menu, bible ? tr("Add Note to %1").arg(firstVerse) : tr("Add Note to This Section"), this,
                 [this] { onAddViewNoteSelected(); });
         if (note)
-            add(bible ? tr("Remove Note from %1").arg(firstVerse) : tr("Remove Note from This Section"),
+            addItem(menu, bible ? tr("Remove Note from %1").arg(firstVerse) : tr("Remove Note from This Section"), this,
                 [this] { onRemoveNoteSelected(); });
     }
     const QString text = selectedText();
     if (!text.isEmpty())
-        add(tr("Look Up \u201C%1\u201D in Quillstead").arg(snippet(text)), [this] { onLookup(); });
+        addItem(menu, tr("Look Up \u201C%1\u201D in Quillstead").arg(snippet(text)), this, [this] { onLookup(); });
     if (bible && n >= 1 && book) {
-        LayoutRegionContentItemState* state = currentSourceState();
+        LayoutRegionContentItemState* state = m_pane.currentSourceState();
         const quint64 s = state ? state->tempHighlightStartSection() : 0;
         const quint64 e = state ? state->tempHighlightEndSection() : 0;
         if (s != 0 && e != 0 && s <= book->sectionForBibleKey(list.last()) && book->sectionForBibleKey(list[0]) <= e)
-            add(tr("Remove Linked-To Verse Highlighting"), [this] { onRemoveTempHL(); });
+            addItem(menu, tr("Remove Linked-To Verse Highlighting"), this, [this] { onRemoveTempHL(); });
     }
     if (bible)
-        add(n == 0 ? tr("Copy Passage") : tr("Copy %1 with Formatting").arg(passage), [this] { doCopyPassage(false); });
+        addItem(menu, n == 0 ? tr("Copy Passage") : tr("Copy %1 with Formatting").arg(passage), this,
+            [this] { doCopyPassage(false); });
     if (bible && n >= 1) {
-        add(tr("Copy %1 with Formatting Now!").arg(passage), [this] { doCopyPassage(true); });
-        add(tr("Sync all Bibles and Commentaries to %1").arg(firstVerse), [this] { onSyncToSelectedVerse(); });
+        addItem(menu, tr("Copy %1 with Formatting Now!").arg(passage), this, [this] { doCopyPassage(true); });
+        addItem(menu, tr("Sync all Bibles and Commentaries to %1").arg(firstVerse), this,
+            [this] { onSyncToSelectedVerse(); });
         lastNamed = firstVerse;
     }
+}
 
-    // Group 2: pane and window commands.
-    bool group2 = false;
-    auto appItem = [&](const QString& title, const QString& action, int tag) {
-        if (!group2) {
-            separator();
-            group2 = true;
-        }
-        QAction* a = add(title, [this, action, tag] { BookPaneHooks::current().appAction(action, tag, this); });
-        a->setData(tag);
+// The window's pane commands, as the window's own actions (the pane has none without a window).
+void BookPaneCommands::addWindowItems(QMenu* menu)
+{
+    ActionRegistry* actions = m_pane.actions();
+    if (actions == nullptr)
+        return;
+    actions->updateStates();
+    bool first = true;
+    auto offer = [&](const CommandId& id, bool shown) {
+        QAction* command = actions->action(id);
+        if (!shown || command == nullptr)
+            return;
+        if (first)
+            separate(menu);
+        first = false;
+        menu->addAction(command);
     };
-    if (current) {
-        if (hooks.canCurrentPaneSplit(true))
-            appItem(tr("Split Pane Horizontally"), QStringLiteral("onNewPane:"), 1001);
-        if (hooks.canCurrentPaneSplit(false))
-            appItem(tr("Split Pane Vertically"), QStringLiteral("onNewPane:"), 1002);
-        Layout* l = m_env.layouts ? m_env.layouts->currentLayout() : nullptr;
-        if (l && l->countRegionsWithKind(QString()) >= 2)
-            appItem(tr("Close Pane"), QStringLiteral("onClosePane:"), 105);
-    }
-    if (book) {
-        appItem(tr("Maximize Pane"), QStringLiteral("onMaximizePane:"), 414);
-        appItem(tr("Maximize Book"), QStringLiteral("onMaximizeBook:"), 413);
-    }
+    const bool current = m_pane.isPaneCurrent();
+    Layout* layout = m_pane.layout();
+    offer(CommandNames::SplitPaneHorizontally,
+        current && actions->action(CommandNames::SplitPaneHorizontally)->isEnabled());
+    offer(
+        CommandNames::SplitPaneVertically, current && actions->action(CommandNames::SplitPaneVertically)->isEnabled());
+    offer(CommandNames::ClosePane, current && layout && layout->countRegionsWithKind(QString()) >= 2);
+    const bool book = m_pane.currentSourceTuple() != nullptr;
+    offer(CommandNames::MaximizePane, book);
+    offer(CommandNames::MaximizeBook, book);
+}
 
-    // Group 3.
-    if (current && book) {
-        separator();
-        add(tr("Location Sync..."),
-            [this] { BookPaneHooks::current().appAction(QStringLiteral("onLocationSyncSettings:"), 0, this); });
-    }
-
-    // Group 4: autostudy.
-    if (book) {
-        separator();
-        QString ref;
-        bool linkIsBibleRef = false;
-        const QString link = QUrl::fromPercentEncoding(element.linkUrl.toUtf8());
-        if (!link.isEmpty()) {
-            BibleRef r = BibleRef::bibleRefWithLinkString(link);
-            if (r.isValid()) {
-                ref = r.fullSpelling();
-                linkIsBibleRef = true;
-            }
-        } else
-            ref = lastNamed;
-        if (ref.isEmpty() && bible && n >= 1)
-            ref = passage;
-        if (!ref.isEmpty())
-            add(tr("Autostudy %1").arg(ref), [this, ref] { onAutostudyThisVerse(ref); });
-        if (!linkIsBibleRef) {
-            QString word = BookPageView::filterHtml(selectedHtml(), 4, true);
-            if (word.isEmpty())
-                word = text;
-            add(word.isEmpty() ? tr("Autostudy Word") : tr("Autostudy \u201C%1\u201D").arg(snippet(word)),
-                [this] { onAutostudyWord(); });
+// Autostudy of the linked or selected passage, of the word, and of today's reading.
+void BookPaneCommands::addAutostudyItems(QMenu* menu, const MenuElement& element, const QString& lastNamed)
+{
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
+    separate(menu);
+    QString ref;
+    bool linkIsBibleRef = false;
+    const QString link = QUrl::fromPercentEncoding(element.linkUrl.toUtf8());
+    if (!link.isEmpty()) {
+        BibleRef r = BibleRef::bibleRefWithLinkString(link);
+        if (r.isValid()) {
+            ref = r.fullSpelling();
+            linkIsBibleRef = true;
         }
-        if (book->docSupports(SourceTuple::kDocSupportsDateLookup()))
-            add(tr("Autostudy Today"), [this] { onAutostudyToday(); });
+    } else
+        ref = lastNamed;
+    if (ref.isEmpty() && m_pane.isABible() && !m_selectedBlocksOrKeys.isEmpty())
+        ref = passageOf(m_selectedBlocksOrKeys);
+    if (!ref.isEmpty())
+        addItem(menu, tr("Autostudy %1").arg(ref), this, [this, ref] { onAutostudyThisVerse(ref); });
+    if (!linkIsBibleRef) {
+        QString word = BookPageView::filterHtml(selectedHtml(), 4, true);
+        if (word.isEmpty())
+            word = selectedText();
+        addItem(menu, word.isEmpty() ? tr("Autostudy Word") : tr("Autostudy \u201C%1\u201D").arg(snippet(word)), this,
+            [this] { onAutostudyWord(); });
     }
+    if (book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+        addItem(menu, tr("Autostudy Today"), this, [this] { onAutostudyToday(); });
+}
 
-    // Group 5: speech.
-    if (book) {
-        separator();
-        if (!element.linkUrl.isEmpty())
-            add(tr("Speak Linked-To Text (%1)").arg(element.linkLabel),
-                [this, url = element.linkUrl] { onSpeakLinkedToText(url); });
-        if (bible)
-            add(n >= 1 ? tr("Speak %1").arg(passage) : tr("Speak Verse"), [this] { onSpeakBlockOrVerse(); });
-        else if (n >= 1)
-            add(tr("Speak Paragraph"), [this] { onSpeakBlockOrVerse(); });
-        if (!text.isEmpty())
-            add(tr("Speak Selection"), [this] { onSpeakSelection(); });
-        if (n >= 1)
-            add(tr("Start Speaking From Here"), [this] { onSpeakStartSpeaking(); });
-        if (auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->isSpeaking())
-            add(tr("Stop Speaking"), [this] { onSpeakStopSpeaking(); });
-    }
+void BookPaneCommands::addSpeechItems(QMenu* menu, const MenuElement& element)
+{
+    BookPaneSpeech* speech = &m_pane.speech();
+    const int n = int(m_selectedBlocksOrKeys.size());
+    separate(menu);
+    if (!element.linkUrl.isEmpty())
+        addItem(menu, tr("Speak Linked-To Text (%1)").arg(element.linkLabel), speech,
+            [speech, url = element.linkUrl] { speech->onSpeakLinkedToText(url); });
+    if (m_pane.isABible())
+        addItem(menu, n >= 1 ? tr("Speak %1").arg(passageOf(m_selectedBlocksOrKeys)) : tr("Speak Verse"), speech,
+            [speech] { speech->onSpeakBlockOrVerse(); });
+    else if (n >= 1)
+        addItem(menu, tr("Speak Paragraph"), speech, [speech] { speech->onSpeakBlockOrVerse(); });
+    if (!selectedText().isEmpty())
+        addItem(menu, tr("Speak Selection"), speech, [speech] { speech->onSpeakSelection(); });
+    if (n >= 1)
+        addItem(menu, tr("Start Speaking From Here"), speech, [speech] { speech->onSpeakStartSpeaking(); });
+    if (auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->isSpeaking())
+        addItem(menu, tr("Stop Speaking"), speech, [speech] { speech->onSpeakStopSpeaking(); });
+}
 
-    // Group 6: the page's own items, filtered.
+// The page's own items, filtered: no reload, image download or speech; Look Up goes to the web.
+void BookPaneCommands::addPageItems(QMenu* menu, const MenuElement& element, const QList<QAction*>& defaultItems)
+{
     bool first = true;
     for (QAction* item : defaultItems) {
         if (!item || item->isSeparator())
@@ -385,17 +449,12 @@ QMenu* BookPaneViewController::contextMenu(
             menu->addSeparator();
         first = false;
         if (title.startsWith(QLatin1String("Look Up ")))
-            add(tr("%1 on the Web").arg(title), [item] { item->trigger(); });
+            addItem(menu, tr("%1 on the Web").arg(title), this, [item] { item->trigger(); });
         else if (title == QLatin1String("Copy"))
-            add(title, [this] { onCopy(); });
+            addItem(menu, title, this, [this] { onCopy(); });
         else if (title == QLatin1String("Copy Image"))
-            add(title, [this, url = element.imageUrl] { onCopyImage(url); });
+            addItem(menu, title, this, [this, url = element.imageUrl] { onCopyImage(url); });
         else
             menu->addAction(item);
     }
-    if (menu->actions().isEmpty()) {
-        delete menu;
-        return nullptr;
-    }
-    return menu;
 }

@@ -1,6 +1,6 @@
 // BookPaneHooks: what a book pane asks of the parts above it (the study pane's highlights,
-// bookmarks and notes, the passage copier of the reports, the application's pane and window
-// commands). The defaults answer "nothing there" and do nothing, so a pane made alone (tests, the
+// bookmarks and notes, the passage copier of the reports, the saving of the layouts). The window's
+// commands reach the pane as named actions of its ActionRegistry instead. The defaults answer "nothing there" and do nothing, so a pane made alone (tests, the
 // layout view's own tests) works without them; the application installs its implementation at
 // start-up (BookPaneHooks::install).
 //
@@ -14,7 +14,6 @@
 #include <QVariantMap>
 
 class QMenu;
-class QObject;
 
 class BookPaneHooks : public cStartupHook<BookPaneHooks> {
 public:
@@ -52,12 +51,8 @@ public:
     // A book image extracted to a file; empty when there is none.
     virtual QString copyImageToCache(const QString& /*fileName*/, const SourceTuple::Ptr& /*book*/) { return {}; }
 
-    // The application's commands: "onNewPane:" (tag 1001 horizontal, 1002 vertical), "onClosePane:",
-    // "onMaximizePane:", "onMaximizeBook:", "onOpenBook:", "onLocationSyncSettings:".
-    virtual void appAction(const QString& /*action*/, int /*tag*/, QObject* /*pane*/) { }
-    virtual bool canCurrentPaneSplit(bool /*horizontally*/) { return false; }
     // The layout and history are saved at once (after tabs were opened, closed or moved).
     virtual void preemptiveSaveState() { }
-    // The main window's toolbar revalidates its items (speech buttons).
+    // The main window's commands refresh their states (the speech buttons).
     virtual void validateToolbar() { }
 };

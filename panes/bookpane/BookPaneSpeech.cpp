@@ -1,24 +1,55 @@
-// Reading aloud: one verse, passage or paragraph, the selected text, or the book continuously.
+#include "panes/bookpane/BookPaneSpeech.h"
 
+#include "panes/bookpane/BookPaneCommands.h"
 #include "panes/bookpane/BookPaneHooks.h"
+#include "panes/bookpane/BookPanePage.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
-#include "panes/page/BookPageView.h"
 #include "platform/UserDefaults.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <QUrl>
 
-QVariantMap BookPaneViewController::speechTextOptions()
+namespace {
+
+constexpr quint32 kNoBlock = BookPaneViewController::kNoBlock;
+
+}  // namespace
+
+BookPaneSpeech::BookPaneSpeech(BookPaneViewController& pane) : m_pane(pane), m_speakingStopAfterSection(kNoBlock)
+{
+}
+
+BookPaneSpeech::~BookPaneSpeech()
+{
+    if (auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->handlerOwner() == this)
+        synthesizer->clearFinishedHandler();
+}
+
+void BookPaneSpeech::speakOnce(const QString& text, const SourceTuple::Ptr& book)
+{
+    configureSpeechSynthesizerForLanguage(book->bookLanguage());
+    auto synthesizer = SpeechSynthesizer::shared();
+    synthesizer->setFinishedHandler(
+        [synthesizer = synthesizer.get()](bool) {
+            BookPaneHooks::current().validateToolbar();
+            synthesizer->clearFinishedHandler();
+        },
+        nullptr);
+    synthesizer->speak(text);
+}
+
+QVariantMap BookPaneSpeech::speechTextOptions()
 {
     return {{"omitStrongsNumbersInDecode", true}, {"showStrongsNumbers", false}, {"referenceLocation", 5},
         {"htmlTextRefFormatString", QStringLiteral("%@")}, {"referenceString", QString()},
         {"richTextVerseDelimiters", 1}, {"plainTextVerseDelimiters", 4}, {"footnoteOption", false}};
 }
 
-void BookPaneViewController::configureSpeechSynthesizerForLanguage(quint64 language)
+void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
 {
-    UserDefaults& defaults = *m_env.defaults;
+    UserDefaults& defaults = m_pane.defaults();
     QString voice;
     double rate = 200.0;
     auto read = [&](const char* voiceKey, const char* rateKey) {
@@ -42,7 +73,7 @@ void BookPaneViewController::configureSpeechSynthesizerForLanguage(quint64 langu
 
 // Runs first by every start: a running speech is detached and stopped and the start is tried
 // again 0.3 s later; while another program speaks nothing starts. True when the start may go on.
-bool BookPaneViewController::guardSpeech(void (BookPaneViewController::*again)())
+bool BookPaneSpeech::guardSpeech(void (BookPaneSpeech::*again)())
 {
     auto synthesizer = SpeechSynthesizer::shared();
     if (synthesizer && synthesizer->isSpeaking()) {
@@ -55,16 +86,16 @@ bool BookPaneViewController::guardSpeech(void (BookPaneViewController::*again)()
     return !(synthesizer && synthesizer->isAnyApplicationSpeaking());
 }
 
-void BookPaneViewController::onSpeakBlockOrVerse()
+void BookPaneSpeech::onSpeakBlockOrVerse()
 {
-    if (!guardSpeech(&BookPaneViewController::onSpeakBlockOrVerse))
+    if (!guardSpeech(&BookPaneSpeech::onSpeakBlockOrVerse))
         return;
-    SourceTuple::Ptr book = currentSourceTuple();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (!book)
         return;
-    const QList<quint32>& list = m_selectedBlocksOrKeys;
+    const QList<quint32>& list = m_pane.commands().selectedBlocksOrKeys();
     QString text;
-    if (isABible()) {
+    if (m_pane.isABible()) {
         const quint32 start = list.isEmpty() ? 0 : book->sectionForBibleKey(list[0]);
         const quint32 end = list.size() >= 2 ? book->sectionForBibleKey(list[1]) : start;
         if (start != 0 && end != 0 && start <= end)
@@ -77,76 +108,62 @@ void BookPaneViewController::onSpeakBlockOrVerse()
     }
     if (text.isEmpty())
         return;
-    configureSpeechSynthesizerForLanguage(book->bookLanguage());
-    auto synthesizer = SpeechSynthesizer::shared();
-    synthesizer->setFinishedHandler(
-        [synthesizer = synthesizer.get()](bool) {
-            BookPaneHooks::current().validateToolbar();
-            synthesizer->clearFinishedHandler();
-        },
-        nullptr);
-    synthesizer->speak(text);
+    speakOnce(text, book);
 }
 
-void BookPaneViewController::onSpeakSelection()
+void BookPaneSpeech::onSpeakSelection()
 {
-    if (!guardSpeech(&BookPaneViewController::onSpeakSelection))
+    if (!guardSpeech(&BookPaneSpeech::onSpeakSelection))
         return;
-    const QString text = selectedText();
-    SourceTuple::Ptr book = currentSourceTuple();
+    const QString text = m_pane.commands().selectedText();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (text.isEmpty() || !book)
         return;
-    configureSpeechSynthesizerForLanguage(book->bookLanguage());
-    auto synthesizer = SpeechSynthesizer::shared();
-    synthesizer->setFinishedHandler(
-        [synthesizer = synthesizer.get()](bool) {
-            BookPaneHooks::current().validateToolbar();
-            synthesizer->clearFinishedHandler();
-        },
-        nullptr);
-    synthesizer->speak(text);
+    speakOnce(text, book);
 }
 
-void BookPaneViewController::onSpeakStartSpeaking()
+void BookPaneSpeech::onSpeakStartSpeaking()
 {
-    if (!guardSpeech(&BookPaneViewController::onSpeakStartSpeaking))
+    if (!guardSpeech(&BookPaneSpeech::onSpeakStartSpeaking))
         return;
-    SourceTuple::Ptr book = currentSourceTuple();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (!book)
         return;
-    const quint32 first = m_selectedBlocksOrKeys.isEmpty() ? 0 : m_selectedBlocksOrKeys[0];
-    m_speakingNextBlockOrSection = isABible() ? book->sectionForBibleKey(first) : first;
+    const quint32 first =
+        m_pane.commands().selectedBlocksOrKeys().isEmpty() ? 0 : m_pane.commands().selectedBlocksOrKeys()[0];
+    m_speakingNextBlockOrSection = m_pane.isABible() ? book->sectionForBibleKey(first) : first;
     m_speakingSourceTuple = book;
     m_speakingStopAfterSection = kNoBlock;
     speakNext();
 }
 
-void BookPaneViewController::userWantsToStartSpeaking(const Notification& n)
+void BookPaneSpeech::userWantsToStartSpeaking(const Notification& n)
 {
-    if (n.userInfo.value("layoutUuid").toString() != layoutUuid() || !isPaneCurrent())
+    if (n.userInfo.value("layoutUuid").toString() != m_pane.layoutUuid() || !m_pane.isPaneCurrent())
         return;
-    SourceTuple::Ptr book = currentSourceTuple();
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
     if (!book)
         return;
-    m_selectedBlocksOrKeys = {
-        isABible() ? book->keyForSection(quint32(currentSourceSection())) : quint32(currentSourceBlock())};
+    m_pane.commands().setSelectedBlocksOrKeys(
+        {m_pane.isABible() ? book->keyForSection(quint32(m_pane.currentSourceSection()))
+                           : quint32(m_pane.currentSourceBlock())});
     onSpeakStartSpeaking();
 }
 
-void BookPaneViewController::startSpeakingLinkedToPassage()
+void BookPaneSpeech::startSpeakingLinkedToPassage()
 {
-    if (!guardSpeech(&BookPaneViewController::startSpeakingLinkedToPassage))
+    if (!guardSpeech(&BookPaneSpeech::startSpeakingLinkedToPassage))
         return;
-    LayoutRegionContentItemState* state = currentSourceState();
-    if (!isABible() || !state)
+    LayoutRegionContentItemState* state = m_pane.currentSourceState();
+    if (!m_pane.isABible() || !state)
         return;
     m_speakingNextBlockOrSection = quint32(state->tempHighlightStartSection());
     m_speakingStopAfterSection = quint32(state->tempHighlightEndSection());
-    m_speakingSourceTuple = currentSourceTuple();
+    m_speakingSourceTuple = m_pane.currentSourceTuple();
     speakNext();
 }
 
-void BookPaneViewController::onSpeakLinkedToText(const QString& payload)
+void BookPaneSpeech::onSpeakLinkedToText(const QString& payload)
 {
     QString href = QUrl::fromPercentEncoding(payload.toUtf8());
     if (href.startsWith(QLatin1String("javascript:"))) {
@@ -161,12 +178,12 @@ void BookPaneViewController::onSpeakLinkedToText(const QString& payload)
     }
     if (!href.startsWith(QLatin1String("bible:")))
         return;
-    m_center.postNotificationName(QStringLiteral("GoToNotification"), this,
+    m_pane.center().postNotificationName(QStringLiteral("GoToNotification"), &m_pane,
         {{"href", href}, {"wasHyperlink", true}, {"activate", true}, {"sync", true}, {"speakPassage", true},
-            {"layoutUuid", layoutUuid()}});
+            {"layoutUuid", m_pane.layoutUuid()}});
 }
 
-void BookPaneViewController::onSpeakStopSpeaking()
+void BookPaneSpeech::onSpeakStopSpeaking()
 {
     auto synthesizer = SpeechSynthesizer::shared();
     if (synthesizer && synthesizer->isSpeaking()) {
@@ -175,7 +192,7 @@ void BookPaneViewController::onSpeakStopSpeaking()
     }
 }
 
-void BookPaneViewController::speakNext()
+void BookPaneSpeech::speakNext()
 {
     QString text;
     QVariantMap request;
@@ -211,10 +228,10 @@ void BookPaneViewController::speakNext()
         },
         this);
     synthesizer->speak(text);
-    if (m_env.defaults->boolForKey(QStringLiteral("voiceScrollText"))) {
-        goTo(book, request);
-        if (currentSourceTuple() == book)
-            conditionallySyncToMe();
+    if (m_pane.defaults().boolForKey(QStringLiteral("voiceScrollText"))) {
+        m_pane.pageHost().goTo(book, request);
+        if (m_pane.currentSourceTuple() == book)
+            m_pane.pageHost().conditionallySyncToMe();
     }
     QTimer::singleShot(500, this, [] { BookPaneHooks::current().validateToolbar(); });
 }

@@ -2,13 +2,18 @@
 // bar and the book page (BookPageView), with a translucent overlay while the pane is not the
 // current pane. The pane keeps no list of books of its own: its tabs mirror the items of the
 // region's LayoutRegionContents, tab i showing item i and the current tab being the contents'
-// current item; tabs are rebuilt from the items when the pane is configured and when a book goes,
-// items are rebuilt from the tabs after the user reorders, drags in or closes tabs.
+// current item.
 //
-// It also sends and follows location sync between the panes of its layout
-// ("EverybodySyncToMeNotification"), runs the pane's commands (copy, copy passage, look-up,
-// autostudy, notes, bookmarks, highlights through BookPaneHooks), builds its context menu and reads
-// text aloud through the shared SpeechSynthesizer.
+// The pane is split along its groups of work, each a part it owns and reaches its siblings through:
+// - tabs() (BookPaneTabs): the tab bar kept in step with the region's items, opening and closing
+//   books, dragging tabs between panes;
+// - pageHost() (BookPanePage): what the page asks of its pane (BookPageHost), the page sources,
+//   the title bar, go-to and location sync between the panes of its layout;
+// - commands() (BookPaneCommands): the commands on the page's selection and the context menu,
+//   which also offers the window's pane commands from the window's ActionRegistry;
+// - speech() (BookPaneSpeech): reading aloud through the shared SpeechSynthesizer.
+// The pane itself holds the views, the life cycle the layout view drives, the pane's place in its
+// layout, its current book, and the notifications it follows on its parts' behalf.
 //
 // Ownership: the region contents own the controller (LayoutRegionContents::setViewController); the
 // controller owns its view (view()) until a parent widget takes it, and deletes it when it goes if
@@ -20,28 +25,27 @@
 #include "library/SourceTuple.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/LayoutRegionContentsViewControllerProtocol.h"
-#include "panes/page/BookPageHost.h"
 #include "platform/NotificationCenter.h"
 
-#include <QList>
 #include <QObject>
 #include <QPointer>
-#include <QVariantMap>
 #include <QWidget>
-#include <map>
+#include <memory>
 #include <vector>
 
+class ActionRegistry;
 class BookPageView;
+class BookPaneCommands;
+class BookPanePage;
+class BookPaneSpeech;
+class BookPaneTabs;
 class Layout;
 class LayoutManager;
 class LayoutRegion;
 class PaneTabBar;
 class QLabel;
-class QMenu;
 class SourceManager;
-class SourceTupleBookPageSource;
 class UserDefaults;
-class SpeechSynthesizer;
 class BookPaneViewController;
 
 // The pane's root view; the tab drop rule recognises a book pane by this class.
@@ -72,7 +76,7 @@ private:
     BookPaneViewController* m_controller;
 };
 
-class BookPaneViewController : public QObject, public LayoutRegionContentsViewControllerProtocol, public BookPageHost {
+class BookPaneViewController : public QObject, public LayoutRegionContentsViewControllerProtocol {
     Q_OBJECT
 public:
     static constexpr quint64 kNone = 9223372036854775807ULL;
@@ -83,6 +87,7 @@ public:
         LayoutManager* layouts = nullptr;      // optional
         SourceManager* library = nullptr;      // SourceManager::singleton() when null
         UserDefaults* defaults = nullptr;      // standard defaults when null
+        ActionRegistry* actions = nullptr;     // the window's commands; none: no window items
     };
 
     BookPaneViewController(LayoutRegionContents* contents, Environment environment);
@@ -91,6 +96,13 @@ public:
     // The factory the layout view uses for a region of kind "": the pane, configured.
     static std::unique_ptr<BookPaneViewController> factory(LayoutRegionContents* contents, Environment environment);
 
+    // --- the parts ---
+    BookPaneTabs& tabs() const { return *m_tabs; }
+    BookPanePage& pageHost() const { return *m_pageHost; }
+    BookPaneCommands& commands() const { return *m_commands; }
+    BookPaneSpeech& speech() const { return *m_speech; }
+
+    // --- views and services ---
     BookPaneView* view() const { return m_view; }
     PaneTabBar* tabBar() const { return m_tabBar; }
     BookPageView* page() const { return m_page; }
@@ -98,7 +110,16 @@ public:
     OverlayView* overlay() const { return m_overlay; }
     LayoutRegionContents* regionContents() const { return m_contents; }
     SourceManager& library() const { return *m_env.library; }
+    UserDefaults& defaults() const { return *m_env.defaults; }
+    NotificationCenter& center() const { return *m_env.center; }
+    ActionRegistry* actions() const { return m_env.actions; }
+
+    // --- the pane in its layout ---
+    Layout* layout() const;
+    LayoutRegion* region() const;
+    QString layoutUuid() const;
     void setLayoutUuid(const QString& uuid) { m_layoutUuidOverride = uuid; }
+    bool isPaneCurrent() const;
     // How the pane asks to become the current pane of its layout (a click on its overlay, its add
     // button while not current). The layout view's adapter installs the layout view's way; alone,
     // the pane just makes itself current.
@@ -107,6 +128,10 @@ public:
     // "AddStateToHistoryNotification" for the pane's layout, before (false) and after (true) a
     // change the user makes.
     void postHistory(bool alwaysAdd);
+    // "ThisSourceIsNowActiveNotification" with the current book and place.
+    void postSourceIsActive();
+    // The pane changed what the history records (tabs, current tab, current pane).
+    void setDirty() { m_dirty = true; }
 
     // --- LayoutRegionContentsViewControllerProtocol ---
     void makeYourselfCurrent(bool current) override;
@@ -115,143 +140,36 @@ public:
     void willCaptureHistory() override;
     void willBeRemovedFromLayoutManager() override;
 
-    // --- BookPageHost ---
-    LayoutRegionContentItemState* stateForGoTo(const BookPageSourcePtr& book, bool activate, bool& isCurrent) override;
-    BookPageSourcePtr currentSource() override;
-    LayoutRegionContentItemState* currentState() override { return currentSourceState(); }
-    bool isPaneCurrent() override;
-    QString layoutUuid() override;
-    void updateTitleBar() override;
-    void conditionallySyncToMe() override;
-    void startSpeakingLinkedToPassage() override;
-
-    // --- books and tabs ---
+    // --- the current book ---
     LayoutRegionContentItemState* currentSourceState() const;
     SourceTuple::Ptr currentSourceTuple() const;
     quint64 currentSourceSection() const;
     qint64 currentSourceBlock() const;
-    SourceTuple::Ptr sourceTupleForDescriptor(const LayoutRegionContentItemDescriptor* descriptor) const;
-    quint64 indexOfSourceTupleIdInPaneContents(const SourceTupleID& id) const;
-    void openBookFromDictionary(const QVariantMap& dictionary, bool activate);
-    void openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool activate);
-    void closeActiveBook();
-    void addNewTab();
-    void nextBook();
-    void previousBook();
-    void selectTab(int index);
-    void addToTitleBar(const QString& text);
-    void displayCurrentSource(bool refresh);
-    void makeTabsForLayoutManagerRegionContents();
-    void makeLayoutManagerMatchTabs();
-    bool validateItem(LayoutRegionContentItem& item);
-    // A tab of another pane's bar dropped here at `index` (what dragging a tab between panes does).
-    bool dropTabFromPane(BookPaneViewController* other, const QString& uuid, int index);
-    bool dirty() const { return m_dirty; }
-
-    // --- location sync ---
-    bool paneDoesNotSendLocationSync() const;
-    void setPaneDoesNotSendLocationSync(bool v);
-    bool paneDoesNotReceiveLocationSync() const;
-    void setPaneDoesNotReceiveLocationSync(bool v);
-    // A go-to of one of this pane's books (the request keys of BookPageView::goTo).
-    bool goTo(const SourceTuple::Ptr& book, QVariantMap request);
-
-    // --- commands ---
-    // The selection list: Bible keys in a Bible, block numbers otherwise.
-    const QList<quint32>& selectedBlocksOrKeys() const { return m_selectedBlocksOrKeys; }
-    void setSelectedBlocksOrKeys(const QList<quint32>& list) { m_selectedBlocksOrKeys = list; }
-    void findSelectedBlocksOrKeys();
     bool isABible() const;
-    // Copies the page's selection to the clipboard (HTML and text); `done` runs after.
-    void onCopy(std::function<void()> done = nullptr);
-    static void putOnClipboard(const QString& html, const QString& text);
-    void doCopyPassage(bool now);
-    void onSyncToSelectedVerse();
-    void onAutostudyVerse();
-    void onAutostudyThisVerse(const QString& refString);
-    void onAutostudyWord();
-    void onAutostudyToday();
-    void onLookup();
-    void onAddViewNoteSelected();
-    void onRemoveNoteSelected();
-    void onRemoveTempHL();
-    void onCopyImage(const QString& imageUrl);
-    QString selectedBibleRefString() const;
-    // The selected text and selected HTML (filtered) the context menu and the commands read;
-    // tests may set them instead of selecting in the page.
-    QString selectedText() const;
-    void setSelectionOverride(const QString& text, const QString& html);
-
-    // --- context menu ---
-    struct MenuElement {
-        QString linkUrl;    // absolute link under the pointer, "" for none
-        QString linkLabel;  // its text
-        QString imageUrl;   // image under the pointer, "" for none
-    };
-    // The pane's items followed by the kept default items; null when no item qualifies.
-    QMenu* contextMenu(const MenuElement& element, const QList<QAction*>& defaultItems, QWidget* parent);
-
-    // --- speech ---
-    void configureSpeechSynthesizerForLanguage(quint64 language);
-    void onSpeakBlockOrVerse();
-    void onSpeakSelection();
-    void onSpeakStartSpeaking();
-    void onSpeakLinkedToText(const QString& payload);
-    void onSpeakStopSpeaking();
-    void speakNext();
-    // Speech text options for the passage formatter.
-    static QVariantMap speechTextOptions();
 
 signals:
     void currentTabChanged();
+    // The context menu's Location Sync... item: the pane's owner shows the options for this pane.
+    void locationSyncSettingsRequested();
 
 private:
     void buildView();
     void observe();
     void stopObserving();
-    Layout* layout() const;
-    LayoutRegion* region() const;
-    std::shared_ptr<SourceTupleBookPageSource> pageSourceFor(const SourceTuple::Ptr& tuple);
-    SourceTuple::Ptr tupleForIdentity(const QString& identity) const;
-    SourceTuple::Ptr tupleAt(quint64 index) const;
-    void postSourceIsActive();
-    void onTabSelected(int index);
-    void onTabCloseRequested(int index);
-    void tabClosed(const QString& uuid);
-    void everybodySyncToMe(const Notification& n);
-    void sourceRemoved(const Notification& n);
-    void notesChanged(const Notification& n);
-    void userWantsToToggleCurrentReading(const Notification& n);
-    void userWantsToStartSpeaking(const Notification& n);
-    bool guardSpeech(void (BookPaneViewController::*again)());
-    QString selectedHtml() const;
-    SourceTuple::Ptr libraryTuple(const SourceTupleID& id) const;
-    BookPaneViewController* controllerFor(LayoutRegionContents* contents) const;
 
     LayoutRegionContents* m_contents;
     Environment m_env;
-    NotificationCenter& m_center;
     std::vector<Observation> m_observations;
+    std::unique_ptr<BookPaneTabs> m_tabs;
+    std::unique_ptr<BookPanePage> m_pageHost;
+    std::unique_ptr<BookPaneCommands> m_commands;
+    std::unique_ptr<BookPaneSpeech> m_speech;
     QPointer<BookPaneView> m_view;
     PaneTabBar* m_tabBar = nullptr;
     QLabel* m_titleBar = nullptr;
     BookPageView* m_page = nullptr;
     OverlayView* m_overlay = nullptr;
-    bool m_ignoreTabMessages = false;
     bool m_dirty = false;
-    bool m_dragging = false;
-    QString m_additionalTitleBarText;
     QString m_layoutUuidOverride;
     std::function<void()> m_makeCurrentHandler;
-    QList<quint32> m_selectedBlocksOrKeys;
-    bool m_hasSelectionOverride = false;
-    QString m_selectionText;
-    QString m_selectionHtml;
-    std::unique_ptr<LayoutRegionContentItemState> m_savedSourceState;
-    std::map<QString, std::shared_ptr<SourceTupleBookPageSource>> m_sources;
-    BookPaneViewController* m_dropSource = nullptr;  // the pane a tab is being dropped from
-    // Speech.
-    SourceTuple::Ptr m_speakingSourceTuple;
-    quint32 m_speakingNextBlockOrSection = 0;
-    quint32 m_speakingStopAfterSection = kNoBlock;
 };

@@ -99,15 +99,14 @@ protected:
 TEST_F(AutostudyCommands, TheThreeCommandsAreEnabledAndOpenTheirDialogs)
 {
     QuillsteadWindowController* window = m_controller->mainWindowController();
-    window->updateActionStates();
-    for (int tag : {603, 604, 608}) {
-        ASSERT_FALSE(window->actionsForTag(tag).isEmpty()) << tag;
-        for (QAction* action : window->actionsForTag(tag))
-            EXPECT_TRUE(action->isEnabled()) << tag;
-    }
+    window->actions().updateStates();
+    for (const CommandId& id :
+        {CommandNames::AutostudyVerse, CommandNames::AutostudyWord, CommandNames::AutostudyToday})
+        EXPECT_TRUE(window->actions().action(id)->isEnabled()) << id.name;
 
     // Today's Study: the dialog on today's date; studying it opens the report in a results window.
-    const bool today = whenShown<AutostudyTodayWindowController>([&] { window->toolbarItemSelected(608); },
+    const bool today = whenShown<AutostudyTodayWindowController>(
+        [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyToday)); },
         [](AutostudyTodayWindowController* d) {
             EXPECT_EQ(d->date(), QDate::currentDate());
             d->setDate(QDate(QDate::currentDate().year(), 1, 2));
@@ -135,9 +134,11 @@ TEST_F(AutostudyCommands, TheThreeCommandsAreEnabledAndOpenTheirDialogs)
 
     // Verse Study and Word Study ask the current pane, whose request opens the dialog.
     EXPECT_TRUE(whenShown<AutostudyVerseWindowController>(
-        [&] { window->toolbarItemSelected(603); }, [](AutostudyVerseWindowController* d) { d->onClose(); }));
+        [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyVerse)); },
+        [](AutostudyVerseWindowController* d) { d->onClose(); }));
     EXPECT_TRUE(whenShown<AutostudyWordWindowController>(
-        [&] { window->toolbarItemSelected(604); }, [](AutostudyWordWindowController* d) { d->onClose(); }));
+        [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyWord)); },
+        [](AutostudyWordWindowController* d) { d->onClose(); }));
     EXPECT_TRUE(s_alerts->shown().isEmpty());
 }
 

@@ -18,7 +18,10 @@
 #include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "panes/bookpane/BookPaneCommands.h"
+#include "panes/bookpane/BookPaneSpeech.h"
 #include "panes/bookpane/BookPaneViewController.h"
+#include "panes/bookpane/PaneTabBar.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layoutview/LayoutView.h"
@@ -28,6 +31,7 @@
 #include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/execution/cMultiBookSearchHits.h"
 #include "search/execution/cSearchExpressionResult.h"
@@ -50,6 +54,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
@@ -237,7 +242,7 @@ TEST_F(Shell, LaunchResetsAskFirstAndActOnlyOnYes)
     quit();
 }
 
-TEST_F(Shell, CommandsByTagToggleSettingsAndPostTheirNotifications)
+TEST_F(Shell, CommandsByNameToggleSettingsAndPostTheirNotifications)
 {
     QuillsteadAppController& app = launch();
     QStringList toasts;
@@ -252,14 +257,19 @@ TEST_F(Shell, CommandsByTagToggleSettingsAndPostTheirNotifications)
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
     const bool strongs = defaults.boolForKey(QStringLiteral("strongsNumbers"));
     QuillsteadWindowController* window = app.mainWindowController();
-    window->toolbarItemSelected(407);
+    ActionRegistry& actions = window->actions();
+    EXPECT_TRUE(actions.trigger(CommandNames::ToggleStrongs));
     EXPECT_EQ(defaults.boolForKey(QStringLiteral("strongsNumbers")), !strongs);
+    actions.updateStates();
+    EXPECT_EQ(actions.action(CommandNames::ToggleStrongs)->isChecked(), !strongs) << "the check mark follows";
     defaults.setString(QStringLiteral("Collapse"), QStringLiteral("footnoteStyle"));
     for (int i = 0; i < 3; ++i)
-        window->toolbarItemSelected(408);
+        actions.trigger(CommandNames::CycleFootnoteMarker);
     EXPECT_EQ(defaults.stringForKey(QStringLiteral("footnoteStyle")), QStringLiteral("Collapse"));
-    window->toolbarItemSelected(1002);
-    window->toolbarItemSelected(103);
+    actions.updateStates();
+    EXPECT_EQ(actions.action(CommandNames::CycleFootnoteMarker)->text(), QStringLiteral("Footnote Markers: Collapse"));
+    EXPECT_TRUE(actions.trigger(CommandNames::SplitPaneVertically));
+    actions.trigger(CommandNames::CloseBook);
     ASSERT_GE(toasts.size(), 4);
     EXPECT_EQ(toasts.mid(1, 3),
         (QStringList {QStringLiteral("Footnote markers now set to 'Expand'"),
@@ -270,27 +280,29 @@ TEST_F(Shell, CommandsByTagToggleSettingsAndPostTheirNotifications)
     EXPECT_EQ(posted.count(QStringLiteral("DisplayPreferencesChangedNotification")), 4);
 
     // With one layout, Delete Layout is disabled and does nothing.
-    window->updateActionStates();
-    for (QAction* action : window->actionsForTag(108))
-        EXPECT_FALSE(action->isEnabled());
+    EXPECT_FALSE(actions.trigger(CommandNames::DeleteLayout));
+    EXPECT_FALSE(actions.action(CommandNames::DeleteLayout)->isEnabled());
     app.onDeleteLayout();
     EXPECT_EQ(LayoutManager::sharedLayoutManager().count(), 1u);
     // Every enabled item reaches its action without failing.
-    for (int tag : {103, 104, 105, 407, 408, 409, 410, 415, 417, 702, 901, 1001, 1002})
-        window->toolbarItemSelected(tag);
+    for (const CommandId& id :
+        {CommandNames::CloseBook, CommandNames::NewPane, CommandNames::ClosePane, CommandNames::ToggleStrongs,
+            CommandNames::CycleFootnoteMarker, CommandNames::NextBookPane, CommandNames::PreviousBookPane,
+            CommandNames::ToggleBibleSync, CommandNames::ToggleLinkPreview, CommandNames::TodaysReading,
+            CommandNames::QuillsteadHelp, CommandNames::SplitPaneHorizontally, CommandNames::SplitPaneVertically})
+        actions.trigger(id);
     NotificationCenter::defaultCenter().removeObserver(&posted);
 
     // Display Settings and Colors open the settings window on their panes; closing drops it.
-    window->updateActionStates();
-    for (int tag : {405, 406})
-        for (QAction* action : window->actionsForTag(tag))
-            EXPECT_TRUE(action->isEnabled()) << tag;
-    window->toolbarItemSelected(405);
+    actions.updateStates();
+    for (const CommandId& id : {CommandNames::DisplaySettings, CommandNames::ColorSettings})
+        EXPECT_TRUE(actions.action(id)->isEnabled()) << id.name;
+    EXPECT_TRUE(actions.trigger(CommandNames::DisplaySettings));
     MASPreferencesWindowController* settings = app.preferencesWindowController();
     EXPECT_TRUE(settings->isVisible());
     EXPECT_EQ(settings->windowTitle(), QStringLiteral("Settings"));
     EXPECT_EQ(settings->selectedViewController()->identifier(), QStringLiteral("DisplayPreferences"));
-    window->toolbarItemSelected(406);
+    EXPECT_TRUE(actions.trigger(CommandNames::ColorSettings));
     EXPECT_EQ(app.preferencesWindowController(), settings);
     EXPECT_EQ(settings->indexOfSelectedController(), 2);
     settings->close();
@@ -407,15 +419,14 @@ TEST_F(Shell, NewSpecialOffersAreAnnouncedUntilTheUserTurnsThatOff)
     // Signed out, My Special Offers is hidden and disabled.
     defaults.setBool(false, QStringLiteral("credentialsValid"));
     QuillsteadWindowController* window = app.mainWindowController();
-    window->updateActionStates();
-    ASSERT_FALSE(window->actionsForTag(115).isEmpty());
-    for (QAction* action : window->actionsForTag(115)) {
-        EXPECT_FALSE(action->isEnabled());
-        if (QMenu* menu = qobject_cast<QMenu*>(action->parent())) {
-            app.menuNeedsUpdate(menu);
-            EXPECT_FALSE(action->isVisible());
-        }
-    }
+    QMenu* file = window->window()->menuBar()->findChildren<QMenu*>().value(0);
+    ASSERT_NE(file, nullptr);
+    QAction* offers = window->actions().action(CommandNames::MyOffers);
+    ASSERT_TRUE(file->actions().contains(offers));
+    offers->setVisible(true);
+    emit file->aboutToShow();
+    EXPECT_FALSE(offers->isEnabled());
+    EXPECT_FALSE(offers->isVisible());
     defaults.setBool(true, QStringLiteral("myOffersNotifications"));
     quit();
 }
@@ -472,11 +483,12 @@ bool waitFor(const std::function<bool()>& condition, int ms = 30000)
     return condition();
 }
 
-QString g_unexpectedTag;
-void catchUnexpectedTags(QtMsgType, const QMessageLogContext&, const QString& message)
+// A command looked up under a name nobody registered, or registered twice.
+QString g_unknownCommand;
+void catchUnknownCommands(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
-    if (message.contains(QLatin1String("Unexpected menu item or toolbar button tag")))
-        g_unexpectedTag = message;
+    if (type == QtCriticalMsg && message.contains(QLatin1String("registered")))
+        g_unknownCommand = message;
 }
 
 }  // namespace
@@ -511,26 +523,59 @@ TEST_F(Shell, ADamagedSettingsFileIsKeptAsideAndTheReaderStartsWithDefaults)
 
 TEST_F(Shell, EveryTaggedCommandReachesItsAction)
 {
+    const QtMessageHandler previous = qInstallMessageHandler(catchUnknownCommands);
     QuillsteadAppController& app = launch();
     QuillsteadWindowController* window = app.mainWindowController();
     LayoutViewController* panes = window->layoutViewController();
     ASSERT_TRUE(waitFor([panes] { return panes->activeSourceTuple() != nullptr; })) << "the first books open";
 
+    // Every command is registered once under its name with its tag, and every tag belongs to one
+    // command; the menus and the toolbar hold only registered commands.
+    ActionRegistry& actions = window->actions();
     QList<int> tags;
-    for (int tag = 1; tag < 2000; ++tag)
-        if (!window->actionsForTag(tag).isEmpty())
+    for (QAction* action : actions.actions()) {
+        const int tag = action->data().toInt();
+        EXPECT_EQ(actions.action(action->objectName()), action);
+        if (tag == 0)
+            continue;
+        EXPECT_FALSE(tags.contains(tag)) << tag;
+        // The groups of the format menu send nothing (their submenus do).
+        if (action->menu() == nullptr)
             tags.append(tag);
+    }
+    for (QAction* item : window->toolbar()->actions())
+        EXPECT_TRUE(item->isSeparator() || item->objectName() == QLatin1String("flexibleSpace") ||
+            actions.actions().contains(item))
+            << item->objectName().toStdString();
+    for (const QString& identifier : QuillsteadWindow::toolbarAllowedItemIdentifiers())
+        EXPECT_TRUE(actions.contains(identifier)) << identifier.toStdString();
+    std::function<void(QMenu*)> checkMenu = [&](QMenu* menu) {
+        for (QAction* item : menu->actions()) {
+            EXPECT_TRUE(item->isSeparator() || actions.actions().contains(item)) << item->text().toStdString();
+            if (item->menu() != nullptr)
+                checkMenu(item->menu());
+        }
+    };
+    for (QAction* top : window->window()->menuBar()->actions())
+        checkMenu(top->menu());
     // The commands that close things run last, so the others find the first screen.
-    for (int last : {103, 105})
+    for (int last : {413, 414, 103, 105})
         if (tags.removeOne(last))
             tags.append(last);
     ASSERT_GT(tags.size(), 40);
+    auto commandWithTag = [&actions](int tag) {
+        for (QAction* action : actions.actions())
+            if (action->data().toInt() == tag)
+                return action;
+        return static_cast<QAction*>(nullptr);
+    };
 
     QStringList posted;
     QList<GoToRequest> goTos;
     for (const char* name : {"UserWantsToCloseActiveBookNotification", "UserWantsToSplitActivePaneNotification",
              "UserWantsToCloseActivePaneNotification", "UserWantsToStartSpeakingNotification",
-             "EverybodySyncToMeNotification"})
+             "EverybodySyncToMeNotification", "UserWantsToMaximizeCurrentPaneNotification",
+             "UserWantsToMaximizeCurrentBookNotification"})
         NotificationCenter::defaultCenter().addObserver(
             &posted, QString::fromLatin1(name), [&posted](Notification& n) { posted.append(n.name); });
     NotificationCenter::defaultCenter().addObserver(&goTos, GoToNames::GoToNotification,
@@ -543,18 +588,11 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
     QSet<int> stateDependent {108, 113, 115, 223, 226, 416, 505, 506, 701, 1001, 1002};
     for (int format = 210; format <= 222; ++format)
         stateDependent.insert(format);
-    const QSet<int>& unavailable = QuillsteadWindowController::unavailableCommandTags();
-    const QtMessageHandler previous = qInstallMessageHandler(catchUnexpectedTags);
     ModalCloser closer;
     int reached = 0;
     for (int tag : tags) {
-        window->updateActionStates();
-        QAction* action = window->actionsForTag(tag).first();
-        if (unavailable.contains(tag)) {
-            for (QAction* each : window->actionsForTag(tag))
-                EXPECT_FALSE(each->isEnabled()) << tag;
-            continue;
-        }
+        actions.updateStates();
+        QAction* action = commandWithTag(tag);
         if (!action->isEnabled()) {
             EXPECT_TRUE(stateDependent.contains(tag)) << tag << " is disabled without a reason";
             continue;
@@ -568,16 +606,15 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
         toasts.clear();
         closer.seen.clear();
         s_alerts->clear();
-        g_unexpectedTag.clear();
+        g_unknownCommand.clear();
         if (tag == 501 || tag == 611)
             window->setShowStudyPane(true);
         const bool studyWasVisible = window->isStudyPaneVisible();
         const LayoutRegion* region = LayoutManager::sharedLayoutManager().currentLayout()->currentRegion();
-
         action->trigger();
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
-        EXPECT_TRUE(g_unexpectedTag.isEmpty()) << tag << ": " << g_unexpectedTag.toStdString();
+        EXPECT_TRUE(g_unknownCommand.isEmpty()) << tag << ": " << g_unknownCommand.toStdString();
         ++reached;
 
         const QString modal = closer.seen.join(QLatin1Char('|'));
@@ -630,6 +667,12 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
             break;
         case 416:
             EXPECT_TRUE(posted.contains(QStringLiteral("EverybodySyncToMeNotification")));
+            break;
+        case 413:
+            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToMaximizeCurrentBookNotification")));
+            break;
+        case 414:
+            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToMaximizeCurrentPaneNotification")));
             break;
         case 501:
         case 611: {
@@ -707,10 +750,8 @@ TEST_F(Shell, AboutThisBookShowsTheDescriptionInTheBodyFontAndCopiesTheCitation)
     // The command opens it for the book of the current pane, and only when there is one.
     LayoutViewController* panes = app.mainWindowController()->layoutViewController();
     ASSERT_TRUE(waitFor([panes] { return panes->activeSourceTuple() != nullptr; }));
-    app.mainWindowController()->updateActionStates();
-    EXPECT_TRUE(app.mainWindowController()->actionsForTag(113).first()->isEnabled());
     ModalCloser closer;
-    app.mainWindowController()->toolbarItemSelected(113);
+    EXPECT_TRUE(app.mainWindowController()->actions().trigger(CommandNames::AboutThisBook));
     EXPECT_EQ(closer.seen.size(), 1);
     EXPECT_TRUE(closer.seen.value(0).startsWith(QStringLiteral("AboutThisBookWindowController:About ")));
     quit();
@@ -728,7 +769,7 @@ TEST_F(Shell, SyncNowWithDataOfAnotherCustomerAsksFirstAndCancellingSyncsNothing
     // The server is one that nobody listens on: a sync that started would report an error.
     engine.setServer(QStringLiteral("127.0.0.1"), 9);
     ModalCloser closer;
-    app.mainWindowController()->toolbarItemSelected(602);
+    EXPECT_TRUE(app.mainWindowController()->actions().trigger(CommandNames::SyncNow));
     EXPECT_EQ(closer.seen.size(), 1);
     EXPECT_TRUE(closer.seen.value(0).endsWith(QStringLiteral(":Cloud Sync")))
         << closer.seen.join(QLatin1Char('|')).toStdString();
@@ -807,9 +848,7 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     center.addObserver(&posted, QStringLiteral("qsNotesHaveChangedNotification"),
         [&](Notification& n) { notesChanged = notesChanged || n.userInfo.value(QStringLiteral("changed")).toBool(); });
 
-    app.mainWindowController()->updateActionStates();
-    ASSERT_TRUE(app.mainWindowController()->actionsForTag(602).first()->isEnabled());
-    app.mainWindowController()->toolbarItemSelected(602);
+    ASSERT_TRUE(app.mainWindowController()->actions().trigger(CommandNames::SyncNow));
     EXPECT_TRUE(waitFor([&posted] { return posted.contains(QStringLiteral("qsSyncCommFinishedNotification")); }));
     waitFor([&engine] { return engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); });
     center.removeObserver(&posted);
@@ -830,9 +869,9 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     quit();
 }
 
-TEST_F(Shell, BookPanesReachTheStoresTheCopierAndTheCommandsThroughTheirHooks)
+TEST_F(Shell, BookPanesReachTheStoresAndTheCopierThroughTheirHooks)
 {
-    QuillsteadAppController& app = launch();
+    launch();
     BookPaneHooks& hooks = BookPaneHooks::current();
     ASSERT_NE(dynamic_cast<ApplicationBookPaneHooks*>(&hooks), nullptr) << "installed at start-up";
     const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForPubID(1, 101);
@@ -870,8 +909,7 @@ TEST_F(Shell, BookPanesReachTheStoresTheCopierAndTheCommandsThroughTheirHooks)
 
     // Speech reads the verses through the passage copier.
     const quint32 section = kjv->sectionForBibleKey(john316);
-    const QString spoken =
-        hooks.passagePlainText(kjv, true, section, section, BookPaneViewController::speechTextOptions());
+    const QString spoken = hooks.passagePlainText(kjv, true, section, section, BookPaneSpeech::speechTextOptions());
     EXPECT_TRUE(spoken.contains(QStringLiteral("For God so loved the world"))) << spoken.toStdString();
     EXPECT_FALSE(spoken.contains(QStringLiteral("G2316"))) << "no Strong's numbers are read aloud";
     EXPECT_TRUE(hooks.passagePlainText(kjv, true, section + 1, section, {}).isEmpty());
@@ -883,19 +921,66 @@ TEST_F(Shell, BookPanesReachTheStoresTheCopierAndTheCommandsThroughTheirHooks)
     const QString html = QStringLiteral("<p><img src='qsbook://x/missing.png'> text</p>");
     EXPECT_EQ(hooks.patchImageSources(html, kjv), html);
 
-    // Pane commands of the context menu reach the application's commands.
-    QStringList split;
-    NotificationCenter::defaultCenter().addObserver(&split, QStringLiteral("UserWantsToSplitActivePaneNotification"),
-        [&split](Notification& n) { split.append(n.userInfo.value(QStringLiteral("vertical")).toString()); });
-    hooks.appAction(QStringLiteral("onNewPane:"), 1002, nullptr);
-    hooks.appAction(QStringLiteral("onNewPane:"), 1001, nullptr);
-    EXPECT_EQ(split, (QStringList {QStringLiteral("1"), QStringLiteral("0")}));
-    NotificationCenter::defaultCenter().removeObserver(&split);
-    LayoutViewController* panes = app.mainWindowController()->layoutViewController();
-    EXPECT_EQ(hooks.canCurrentPaneSplit(true), panes->canCurrentPaneSplitHorizontally());
     QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
     hooks.preemptiveSaveState();
     EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
     quit();
     EXPECT_EQ(dynamic_cast<ApplicationBookPaneHooks*>(&BookPaneHooks::current()), nullptr) << "taken out at quit";
+}
+
+TEST_F(Shell, ABookPanesContextMenuOffersTheWindowsPaneCommands)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    LayoutViewController* panes = window->layoutViewController();
+    ASSERT_TRUE(waitFor([panes] { return panes->activeSourceTuple() != nullptr; })) << "the first books open";
+    auto* pane = dynamic_cast<BookPaneViewController*>(panes->currentBookPane());
+    ASSERT_NE(pane, nullptr);
+    ActionRegistry& actions = window->actions();
+
+    // The pane's items are the window's own actions: the same texts and tags as the Panes menu.
+    std::unique_ptr<QMenu> menu(pane->commands().contextMenu({}, {}, nullptr));
+    ASSERT_TRUE(menu);
+    const QList<QAction*> items = menu->actions();
+    QAction* maximizeBook = actions.action(CommandNames::MaximizeBook);
+    EXPECT_TRUE(items.contains(maximizeBook));
+    EXPECT_TRUE(items.contains(actions.action(CommandNames::MaximizePane)));
+    EXPECT_EQ(maximizeBook->text(), QStringLiteral("Maximize Book"));
+    EXPECT_EQ(maximizeBook->data().toInt(), 413);
+    EXPECT_EQ(
+        items.contains(actions.action(CommandNames::SplitPaneHorizontally)), panes->canCurrentPaneSplitHorizontally());
+    EXPECT_EQ(
+        items.contains(actions.action(CommandNames::SplitPaneVertically)), panes->canCurrentPaneSplitVertically());
+    EXPECT_TRUE(items.contains(actions.action(CommandNames::ClosePane))) << "the first screen has three book panes";
+
+    // Location Sync... opens the options for this pane over the main window.
+    ModalCloser closer;
+    for (QAction* item : menu->actions())
+        if (item->text() == QLatin1String("Location Sync..."))
+            item->trigger();
+    ASSERT_EQ(closer.seen.size(), 1);
+    EXPECT_TRUE(closer.seen[0].startsWith(QStringLiteral("LocationSyncOptionsWindowController:")))
+        << closer.seen[0].toStdString();
+
+    // The window's commands run from the menu as from the Panes menu.
+    QStringList posted;
+    for (const char* name : {"UserWantsToSplitActivePaneNotification", "UserWantsToMaximizeCurrentBookNotification"})
+        NotificationCenter::defaultCenter().addObserver(&posted, QString::fromLatin1(name), [&posted](Notification& n) {
+            posted.append(n.name + n.userInfo.value(QStringLiteral("vertical")).toString());
+        });
+    if (items.contains(actions.action(CommandNames::SplitPaneVertically))) {
+        actions.action(CommandNames::SplitPaneVertically)->trigger();
+        EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToSplitActivePaneNotification1")));
+    }
+    maximizeBook->trigger();
+    EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToMaximizeCurrentBookNotification")));
+    NotificationCenter::defaultCenter().removeObserver(&posted);
+
+    // The "+" of the pane's tab bar runs the window's Open Book command.
+    int opened = 0;
+    QObject::connect(actions.action(CommandNames::OpenBook), &QAction::triggered, [&opened] { ++opened; });
+    emit pane->tabBar()->addTabRequested();
+    EXPECT_EQ(opened, 1);
+    QCoreApplication::processEvents();
+    quit();
 }

@@ -92,9 +92,9 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     ASSERT_NE(study, nullptr);
 
     // The Find command (the Navigator first, so that Find has to come back).
-    window->toolbarItemSelected(611);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
     EXPECT_EQ(study->subpaneViewController(), study->studyPaneNavigatorViewController());
-    window->toolbarItemSelected(501);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Find));
     StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
     ASSERT_EQ(study->subpaneViewController(), find);
     EXPECT_TRUE(find->searchField()->isVisible());
@@ -153,18 +153,18 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     ASSERT_TRUE(window->isStudyPaneVisible());
 
     // The Study Pane command hides the pane and shows it again at the default width.
-    window->toolbarItemSelected(404);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::StudyPanel));
     EXPECT_FALSE(window->isStudyPaneVisible());
     EXPECT_DOUBLE_EQ(view->studyPaneWidth(), LayoutView::kHiddenStudyPaneWidth);
     EXPECT_EQ(study->subpaneViewController(), nullptr);
-    window->toolbarItemSelected(404);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::StudyPanel));
     EXPECT_TRUE(window->isStudyPaneVisible());
     EXPECT_DOUBLE_EQ(view->studyPaneWidth(), LayoutViewController::defaultStudyPaneWidth());
     EXPECT_NE(study->subpaneViewController(), nullptr);
 
     // The navigator, updating itself, follows the King James pane to Romans 8:28.
     UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
-    window->toolbarItemSelected(611);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
     StudyPaneNavigatorViewController* navigator = study->studyPaneNavigatorViewController();
     ASSERT_EQ(study->subpaneViewController(), navigator);
     navigator->onAutoCheckBox(true);
@@ -241,30 +241,33 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
     ASSERT_TRUE(kjv);
     StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
-    window->toolbarItemSelected(502);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::FindInNotes));
     EXPECT_EQ(study->subpaneViewController(), study->studyPaneNotesListViewController());
-    window->toolbarItemSelected(609);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Journal));
     EXPECT_EQ(study->subpaneViewController(), study->studyPaneJournalListViewController());
-    window->toolbarItemSelected(610);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
     EXPECT_EQ(study->subpaneViewController(), study->studyPaneLibrarySearchViewController());
-    window->toolbarItemSelected(605);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
     StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
     ASSERT_NE(notes, nullptr);
     EXPECT_EQ(study->subpaneViewController(), notes);
 
     // The format commands wait for the rich editor.
-    window->updateActionStates();
-    for (int tag : {211, 212, 213, 214, 216, 217, 219, 220, 221, 222})
-        for (QAction* action : window->actionsForTag(tag))
-            EXPECT_FALSE(action->isEnabled()) << tag;
+    const CommandId formats[] = {CommandNames::FormatMenu, CommandNames::FontMenu, CommandNames::ListsMenu,
+        CommandNames::ParagraphStyleMenu, CommandNames::Bold, CommandNames::Italic, CommandNames::Underline,
+        CommandNames::OrderedList, CommandNames::UnorderedList, CommandNames::Paragraph, CommandNames::Heading1,
+        CommandNames::Heading2, CommandNames::Heading3};
+    window->actions().updateStates();
+    for (const CommandId& id : formats)
+        EXPECT_FALSE(window->actions().action(id)->isEnabled()) << id.name;
+    EXPECT_FALSE(reader_test::choose(window, CommandNames::Bold));
     NotificationCenter::defaultCenter().postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
         {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), makeBibleKey(43, 3, 16)},
             {QStringLiteral("edit"), true}});
     ASSERT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::RichEditTab);
-    window->updateActionStates();
-    for (int tag : {211, 212, 213, 214, 216, 217, 219, 220, 221, 222})
-        for (QAction* action : window->actionsForTag(tag))
-            EXPECT_TRUE(action->isEnabled()) << tag;
+    window->actions().updateStates();
+    for (const CommandId& id : formats)
+        EXPECT_TRUE(window->actions().action(id)->isEnabled()) << id.name;
     QWebEngineView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
     ASSERT_TRUE(waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }));
     bool done = false;
@@ -272,7 +275,7 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
                                                  "'bold words'); document.execCommand('selectAll');"),
         [&done](const QVariant&) { done = true; });
     ASSERT_TRUE(waitFor([&done] { return done; }));
-    window->toolbarItemSelected(212);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Bold));
     notes->selectTab(StudyPaneNoteViewEditViewController::ViewTab);
     EXPECT_TRUE(waitFor([] {
         const QString text = NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 16))).text;
@@ -288,7 +291,7 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
     ASSERT_TRUE(kjv);
     StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
-    window->toolbarItemSelected(610);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
     StudyPaneLibrarySearchViewController* library = study->studyPaneLibrarySearchViewController();
     ASSERT_EQ(study->subpaneViewController(), library);
     library->searchField()->setText(QStringLiteral("help"));

@@ -63,11 +63,12 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     ASSERT_TRUE(kjv);
     StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
-    for (int tag : {503, 606, 607})
-        EXPECT_TRUE(window->validateMenuItem(tag)) << tag;
+    window->actions().updateStates();
+    for (const CommandId& id : {CommandNames::GoTo, CommandNames::Highlights, CommandNames::Bookmarks})
+        EXPECT_TRUE(window->actions().action(id)->isEnabled()) << id.name;
 
     // Go To with the King James book active: the Bible go-to; a typed reference goes there.
-    window->toolbarItemSelected(503);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
     ASSERT_NE(go, nullptr);
     ASSERT_TRUE(go->view()->isVisible());
@@ -88,7 +89,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
 
     // A highlight through the book panes' services shows in Highlights.
     BookPaneHooks::current().highlight({(19u << 16) | (23u << 8) | 1u}, 84);
-    window->toolbarItemSelected(606);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Highlights));
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(study->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
     EXPECT_GE(highlights->resultsTableView()->rowCount(), 1);
@@ -97,7 +98,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     // A bookmark through the same services shows in Bookmarks under "All Bookmarks".
     BookPaneHooks::current().bookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("No Category")}, {"categoryID", 0}});
-    window->toolbarItemSelected(607);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Bookmarks));
     auto* bookmarks = dynamic_cast<StudyPaneBookmarksViewController*>(study->subpaneViewController());
     ASSERT_NE(bookmarks, nullptr);
     bookmarks->onCategorySelected(0);

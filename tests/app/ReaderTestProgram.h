@@ -7,7 +7,7 @@
 // web engine's clean-up of its shared OpenGL context. Call from SetUpTestSuite, once per program.
 //
 // ReaderWindow is the fixture of tests that drive the main window: it launches and quits the reader
-// and finds the King James pane of the first screen.
+// and finds the King James pane of the first screen. choose() runs a command as the user does.
 #pragma once
 
 #include "app/QuillsteadAppController.h"
@@ -20,6 +20,7 @@
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
+#include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneViewController.h"
 
@@ -31,8 +32,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QString>
 #include <QTemporaryDir>
+#include <QToolBar>
 
 #include <cstdlib>
 #include <functional>
@@ -73,6 +77,29 @@ inline bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
             return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
+    return true;
+}
+
+// Chooses a command as the user does: from the menu that holds it, once the menu has asked for the
+// commands' states (or from the toolbar). False when no menu or toolbar shows it or it is disabled.
+inline bool choose(QuillsteadWindowController* window, const CommandId& id)
+{
+    QAction* command = window->actions().action(id);
+    if (command == nullptr)
+        return false;
+    QMenu* holder = nullptr;
+    for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
+        if (menu->actions().contains(command))
+            holder = menu;
+    if (holder != nullptr)
+        emit holder->aboutToShow();
+    else if (window->toolbar()->actions().contains(command))
+        window->actions().updateStates();
+    else
+        return false;
+    if (!command->isEnabled() || !command->isVisible())
+        return false;
+    command->trigger();
     return true;
 }
 

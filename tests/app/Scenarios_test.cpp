@@ -219,7 +219,7 @@ protected:
     // Types a reference into the Bible go-to of the study pane, as a reader does.
     void typeIntoBibleGoTo(const QString& reference)
     {
-        m_app->mainWindowController()->toolbarItemSelected(503);
+        EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::GoTo));
         auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
         ASSERT_NE(go, nullptr) << "Go To did not show the Bible go-to";
         go->verseComboBox()->setEditText(reference);
@@ -254,8 +254,7 @@ protected:
             &finished, QStringLiteral("qsSyncCommFinishedNotification"), [&finished](Notification&) { ++finished; });
         center.addObserver(&errors, QStringLiteral("qsSyncErrorOccurredNotification"),
             [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
-        m_app->mainWindowController()->updateActionStates();
-        m_app->mainWindowController()->toolbarItemSelected(602);
+        EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::SyncNow));
         qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
         const bool done = waitUntil(
             [&] { return finished > 0 && engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); },
@@ -332,7 +331,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     panes().makePaneCurrent(bible);
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
-    window.toolbarItemSelected(501);
+    EXPECT_TRUE(reader_test::choose(&window, CommandNames::Find));
     StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
     ASSERT_NE(find, nullptr);
     find->searchField()->setText(QStringLiteral("faith AND love"));
@@ -397,7 +396,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     EXPECT_TRUE(StudyPaneBookmarksViewController::verseHasBookmarks(key));
     EXPECT_NE(StudyPaneBookmarksViewController::categoryIdForCategoryNamed(QStringLiteral("faith and love")),
         StudyPaneBookmarksViewController::kAllCategories);
-    m_app->mainWindowController()->toolbarItemSelected(606);
+    EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::Highlights));
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(studyPane()->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
     EXPECT_TRUE(highlights->highlightedVerses().contains(section));
@@ -417,8 +416,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     ASSERT_FALSE(QFile::exists(file));
 
     // The Cloud Library lists the owned books; the Reina-Valera is downloaded.
-    window.updateActionStates();
-    window.toolbarItemSelected(109);
+    EXPECT_TRUE(reader_test::choose(&window, CommandNames::CloudLibrary));
     DownloadBooksSheetWindowController* library = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (library = shownWindow<DownloadBooksSheetWindowController>()) != nullptr; }))
         << "Cloud Library did not open";
@@ -438,7 +436,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     const int region = panes().currentRegion();
     ASSERT_GE(region, 0);
     const size_t tabsBefore = panes().paneTabBooks(region).size();
-    window.toolbarItemSelected(101);
+    EXPECT_TRUE(reader_test::choose(&window, CommandNames::OpenBook));
     OpenBookSheetWindowController* open = nullptr;
     ASSERT_TRUE(waitUntil([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
         << "Open Book did not open";
@@ -455,7 +453,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     if (open->isVisible())
         open->close();
     // Close Book takes the tab away again.
-    window.toolbarItemSelected(103);
+    EXPECT_TRUE(reader_test::choose(&window, CommandNames::CloseBook));
     EXPECT_TRUE(waitUntil([&] { return panes().paneTabBooks(region).size() == tabsBefore; }));
 }
 
@@ -571,13 +569,12 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     }
 
     // Back twice and Forward once step through the last three places.
-    window.updateActionStates();
     EXPECT_TRUE(panes().history().canGoBackInHistory());
-    window.toolbarItemSelected(505);
+    EXPECT_TRUE(reader_test::choose(&window, CommandNames::Back));
     EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[1]; })) << "after Back: " << sectionOf(bible);
-    window.toolbarItemSelected(505);
+    EXPECT_TRUE(reader_test::choose(&window, CommandNames::Back));
     EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[0]; })) << "after Back: " << sectionOf(bible);
-    window.toolbarItemSelected(506);
+    EXPECT_TRUE(reader_test::choose(&window, CommandNames::Forward));
     EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[1]; })) << "after Forward: " << sectionOf(bible);
 }
 
@@ -585,7 +582,8 @@ TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
 {
     launch();
     QuillsteadWindowController& window = *m_app->mainWindowController();
-    const bool shown = whenShown<CopyPassageWindowController>([&] { window.toolbarItemSelected(209); },
+    const bool shown = whenShown<CopyPassageWindowController>(
+        [&] { EXPECT_TRUE(reader_test::choose(&window, CommandNames::CopyPassage)); },
         [](CopyPassageWindowController* dialog) {
             dialog->passageField()->setText(QStringLiteral("Romans 8:28-30"));
             dialog->onCopyPassage();
@@ -618,15 +616,15 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     ASSERT_TRUE(waitUntil([&] { return sectionOf(bible) == john316; }));
 
     QString reference;
-    const bool shown =
-        whenShown<AutostudyVerseWindowController>([&] { m_app->mainWindowController()->toolbarItemSelected(603); },
-            [&](AutostudyVerseWindowController* dialog) {
-                dialog->setRefString(QStringLiteral("John 3:16"));
-                reference = dialog->refString();
-                dialog->onPerformAutostudy();
-                if (dialog->isVisible())
-                    dialog->onClose();
-            });
+    const bool shown = whenShown<AutostudyVerseWindowController>(
+        [&] { EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::AutostudyVerse)); },
+        [&](AutostudyVerseWindowController* dialog) {
+            dialog->setRefString(QStringLiteral("John 3:16"));
+            reference = dialog->refString();
+            dialog->onPerformAutostudy();
+            if (dialog->isVisible())
+                dialog->onClose();
+        });
     ASSERT_TRUE(shown) << "Verse Study did not open its dialog";
     EXPECT_EQ(reference, QStringLiteral("John 3:16"));
     AutostudyResultsWindowController* results = nullptr;

@@ -9,6 +9,10 @@
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/BookPaneFactory.h"
+#include "panes/bookpane/BookPaneCommands.h"
+#include "panes/bookpane/BookPanePage.h"
+#include "panes/bookpane/BookPaneSpeech.h"
+#include "panes/bookpane/BookPaneTabs.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/PaneTabBar.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
@@ -21,6 +25,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <QApplication>
@@ -124,14 +129,26 @@ Library& library()
         GTEST_SKIP() << "sample library not built";                                                                    \
     ASSERT_TRUE(library().ok)
 
-// A layout of two book panes, each with its controller installed in its contents.
+// A layout of two book panes, each with its controller installed in its contents, in a window
+// whose pane commands only count how often they ran (the application's are tested with it).
 struct Screen {
     NotificationCenter center;
     LayoutManager manager {center};
     Layout* layout = nullptr;
     std::vector<BookPaneViewController*> panes;
+    ActionRegistry actions;
+    QMap<QString, int> ran;
+    bool canSplit = true;
     explicit Screen(int count = 2)
     {
+        for (const CommandId& id :
+            {CommandNames::OpenBook, CommandNames::SplitPaneHorizontally, CommandNames::SplitPaneVertically,
+                CommandNames::ClosePane, CommandNames::MaximizePane, CommandNames::MaximizeBook})
+            actions.add(id, {QString::fromLatin1(id.name)}, &actions, [this, id] { ++ran[QLatin1String(id.name)]; });
+        QObject::connect(&actions, &ActionRegistry::statesNeeded, &actions, [this] {
+            actions.action(CommandNames::SplitPaneHorizontally)->setEnabled(canSplit);
+            actions.action(CommandNames::SplitPaneVertically)->setEnabled(false);
+        });
         layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
         for (int i = 1; i < count; ++i)
             layout->splitRegion(0, true, true, 0.5, QString());
@@ -146,6 +163,7 @@ struct Screen {
         env.center = &center;
         env.layouts = &manager;
         env.library = library().manager.get();
+        env.actions = &actions;
         auto pane = BookPaneViewController::factory(contents, env);
         BookPaneViewController* raw = pane.get();
         contents->setViewController(std::move(pane));
@@ -179,18 +197,18 @@ TEST(BookPane, TabsAndItemsStayInStep)
     Screen screen;
     auto* a = screen.panes[0];
     auto* b = screen.panes[1];
-    a->openBookFromSourceTuple(library().kjv, true);
-    a->openBookFromSourceTuple(library().scofield, false);
+    a->tabs().openBookFromSourceTuple(library().kjv, true);
+    a->tabs().openBookFromSourceTuple(library().scofield, false);
     ASSERT_EQ(a->tabBar()->count(), 2);
     EXPECT_EQ(tabUuids(a), itemUuids(a));
     // Opened in the background: the King James Version stays current.
     EXPECT_EQ(a->regionContents()->currentItemIndex(), 0u);
     EXPECT_EQ(a->tabBar()->tabText(1), library().scofield->abbr());
     // Opening a book the pane holds only selects it.
-    a->openBookFromSourceTuple(library().scofield, true);
+    a->tabs().openBookFromSourceTuple(library().scofield, true);
     EXPECT_EQ(a->tabBar()->count(), 2);
     EXPECT_EQ(a->regionContents()->currentItemIndex(), 1u);
-    a->nextBook();
+    a->tabs().nextBook();
     EXPECT_EQ(a->regionContents()->currentItemIndex(), 0u);
 
     // Reordering the tabs reorders the items, the current book follows.
@@ -199,31 +217,31 @@ TEST(BookPane, TabsAndItemsStayInStep)
     EXPECT_EQ(a->currentSourceTuple(), library().kjv);
 
     // Drag the commentary to the other pane; a second drag of a book it holds is refused.
-    b->openBookFromSourceTuple(library().web, true);
+    b->tabs().openBookFromSourceTuple(library().web, true);
     const QString scofieldUuid = a->tabBar()->uuidAt(0);
-    ASSERT_TRUE(b->dropTabFromPane(a, scofieldUuid, 0));
+    ASSERT_TRUE(b->tabs().dropTabFromPane(a, scofieldUuid, 0));
     EXPECT_EQ(tabUuids(a), itemUuids(a));
     EXPECT_EQ(tabUuids(b), itemUuids(b));
     EXPECT_EQ(b->regionContents()->items().size(), 2u);
     EXPECT_EQ(b->regionContents()->items()[0]->uuidString(), scofieldUuid);
     EXPECT_EQ(a->currentSourceTuple(), library().kjv);
-    a->openBookFromSourceTuple(library().web, false);
+    a->tabs().openBookFromSourceTuple(library().web, false);
     const QString webInA = a->tabBar()->uuidAt(1);
-    EXPECT_FALSE(b->dropTabFromPane(a, webInA, 0));
+    EXPECT_FALSE(b->tabs().dropTabFromPane(a, webInA, 0));
     EXPECT_EQ(a->tabBar()->count(), 2);
 
     // Closing: the current tab goes, then the last; the pane is left without a current item.
-    a->closeActiveBook();
+    a->tabs().closeActiveBook();
     EXPECT_EQ(tabUuids(a), itemUuids(a));
     EXPECT_EQ(a->tabBar()->count(), 1);
-    a->closeActiveBook();
+    a->tabs().closeActiveBook();
     EXPECT_EQ(a->tabBar()->count(), 0);
     EXPECT_TRUE(a->regionContents()->items().empty());
     EXPECT_EQ(a->regionContents()->currentItemIndex(), BookPaneViewController::kNone);
 
     // Dragging the last tab out of a pane leaves it empty.
-    a->openBookFromSourceTuple(library().kjv, true);
-    ASSERT_TRUE(b->dropTabFromPane(a, a->tabBar()->uuidAt(0), 2));
+    a->tabs().openBookFromSourceTuple(library().kjv, true);
+    ASSERT_TRUE(b->tabs().dropTabFromPane(a, a->tabBar()->uuidAt(0), 2));
     EXPECT_TRUE(a->regionContents()->items().empty());
     EXPECT_EQ(a->regionContents()->currentItemIndex(), BookPaneViewController::kNone);
     EXPECT_EQ(tabUuids(b), itemUuids(b));
@@ -239,10 +257,10 @@ TEST(BookPane, TabsAndLocationsSurviveARestart)
         Screen screen;
         layoutUuid = screen.layout->uuidString();
         auto* a = screen.panes[0];
-        a->openBookFromSourceTuple(library().kjv, true);
-        a->openBookFromSourceTuple(library().scofield, true);
-        a->goTo(library().scofield, {{"section", 40}});
-        a->goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+        a->tabs().openBookFromSourceTuple(library().kjv, true);
+        a->tabs().openBookFromSourceTuple(library().scofield, true);
+        a->pageHost().goTo(library().scofield, {{"section", 40}});
+        a->pageHost().goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
         EXPECT_EQ(a->regionContents()->currentItemIndex(), 1u);
         ASSERT_TRUE(screen.manager.writeArchive(path));
     }
@@ -267,7 +285,7 @@ TEST(BookPane, TabsAndLocationsSurviveARestart)
         std::make_unique<LayoutRegionContentItemDescriptor>(SourceTupleID(999, 9, 1, 1), "X", "Gone"),
         std::make_unique<LayoutRegionContentItemState>());
     items.push_back(std::move(gone));
-    a->makeTabsForLayoutManagerRegionContents();
+    a->tabs().makeTabsForLayoutManagerRegionContents();
     EXPECT_EQ(a->tabBar()->count(), 2);
     EXPECT_EQ(items[0]->bookDescriptor()->sourceTupleID(), library().kjv->sourceTupleID());
     EXPECT_EQ(items[0]->bookState()->section(), 1u);
@@ -281,16 +299,16 @@ TEST(BookPane, CommentaryFollowsTheBible)
     auto* bible = screen.panes[0];
     auto* notes = screen.panes[1];
     auto* alone = screen.panes[2];
-    bible->openBookFromSourceTuple(library().kjv, true);
-    notes->openBookFromSourceTuple(library().scofield, true);
-    alone->openBookFromSourceTuple(library().web, true);
-    alone->setPaneDoesNotReceiveLocationSync(true);
+    bible->tabs().openBookFromSourceTuple(library().kjv, true);
+    notes->tabs().openBookFromSourceTuple(library().scofield, true);
+    alone->tabs().openBookFromSourceTuple(library().web, true);
+    alone->pageHost().setPaneDoesNotReceiveLocationSync(true);
     bible->makeYourselfCurrent(true);
     UserDefaults::standardUserDefaults().setObject(true, QStringLiteral("syncBiblesComm"));
     const quint64 aloneBefore = alone->currentSourceSection();
 
-    bible->goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
-    bible->conditionallySyncToMe();
+    bible->pageHost().goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+    bible->pageHost().conditionallySyncToMe();
     const quint32 expected = library().scofield->sectionForBibleKey(key(45, 8, 1));
     ASSERT_NE(expected, 0u);
     EXPECT_EQ(notes->currentSourceSection(), expected);
@@ -304,8 +322,8 @@ TEST(BookPane, CommentaryFollowsTheBible)
     screen.center.postNotificationName(QStringLiteral("EverybodySyncToMeNotification"), nullptr,
         {{"layoutUuid", screen.layout->uuidString()}, {"bibleKey", key(43, 3, 16)}});
     EXPECT_EQ(notes->currentSourceSection(), expected);
-    bible->setSelectedBlocksOrKeys({key(43, 3, 16)});
-    bible->onSyncToSelectedVerse();
+    bible->commands().setSelectedBlocksOrKeys({key(43, 3, 16)});
+    bible->commands().onSyncToSelectedVerse();
     EXPECT_EQ(notes->currentSourceSection(), library().scofield->sectionForBibleKey(key(43, 3, 16)));
     EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
 }
@@ -315,13 +333,13 @@ TEST(BookPane, CopyAndContextMenu)
     REQUIRE_LIBRARY();
     Screen screen;
     auto* pane = screen.panes[0];
-    pane->openBookFromSourceTuple(library().kjv, true);
+    pane->tabs().openBookFromSourceTuple(library().kjv, true);
     pane->makeYourselfCurrent(true);
-    pane->setSelectionOverride(QStringLiteral("For God so loved the world"),
+    pane->commands().setSelectionOverride(QStringLiteral("For God so loved the world"),
         QStringLiteral(
             "<span class=\"x\"><b>For God</b> so loved <a href=\"javascript:note(1)\">*</a>the world</span>"));
     bool copied = false;
-    pane->onCopy([&] { copied = true; });
+    pane->commands().onCopy([&] { copied = true; });
     ASSERT_TRUE(copied);
     const QMimeData* mime = QApplication::clipboard()->mimeData();
     ASSERT_TRUE(mime);
@@ -351,12 +369,12 @@ TEST(BookPane, CopyAndContextMenu)
         return l;
     };
     // A selection of two verses.
-    pane->setSelectedBlocksOrKeys({key(43, 3, 16), key(43, 3, 17)});
+    pane->commands().setSelectedBlocksOrKeys({key(43, 3, 16), key(43, 3, 17)});
     // (the pane reads the page's own list; keep ours by holding the override list)
     QAction reload(QStringLiteral("Reload"));
     QAction copy(QStringLiteral("Copy"));
     QAction speech(QStringLiteral("Speech"));
-    std::unique_ptr<QMenu> menu(pane->contextMenu({}, {&reload, &copy, &speech}, nullptr));
+    std::unique_ptr<QMenu> menu(pane->commands().contextMenu({}, {&reload, &copy, &speech}, nullptr));
     ASSERT_TRUE(menu);
     const QStringList items = titles(menu.get());
     const QString passage = BibleRef::bibleRefWithStartKey(key(43, 3, 16), key(43, 3, 17)).fullSpelling();
@@ -367,8 +385,11 @@ TEST(BookPane, CopyAndContextMenu)
     EXPECT_TRUE(items.contains(QStringLiteral("Look Up \u201CFor God so loved the...\u201D in Quillstead")));
     EXPECT_TRUE(items.contains(QStringLiteral("Copy %1 with Formatting Now!").arg(passage)));
     EXPECT_TRUE(items.contains(QStringLiteral("Sync all Bibles and Commentaries to %1").arg(first)));
-    EXPECT_TRUE(items.contains(QStringLiteral("Close Pane")));
-    EXPECT_TRUE(items.contains(QStringLiteral("Maximize Book")));
+    // The window's pane commands are the window's own actions.
+    EXPECT_TRUE(items.contains(QStringLiteral("ClosePane")));
+    EXPECT_TRUE(items.contains(QStringLiteral("MaximizeBook")));
+    EXPECT_TRUE(items.contains(QStringLiteral("SplitPaneHorizontally")));
+    EXPECT_FALSE(items.contains(QStringLiteral("SplitPaneVertically"))) << "offered only when it can split";
     EXPECT_TRUE(items.contains(QStringLiteral("Location Sync...")));
     EXPECT_TRUE(items.contains(QStringLiteral("Autostudy %1").arg(first)));
     EXPECT_TRUE(items.contains(QStringLiteral("Speak %1").arg(passage)));
@@ -377,9 +398,10 @@ TEST(BookPane, CopyAndContextMenu)
     EXPECT_FALSE(items.contains(QStringLiteral("Speech")));
 
     // A Strong's link under the pointer, no selection.
-    pane->setSelectionOverride(QString(), QString());
-    pane->setSelectedBlocksOrKeys({});
-    menu.reset(pane->contextMenu({QStringLiteral("strongs:G25"), QStringLiteral("G25"), QString()}, {}, nullptr));
+    pane->commands().setSelectionOverride(QString(), QString());
+    pane->commands().setSelectedBlocksOrKeys({});
+    menu.reset(
+        pane->commands().contextMenu({QStringLiteral("strongs:G25"), QStringLiteral("G25"), QString()}, {}, nullptr));
     const QStringList strongs = titles(menu.get());
     EXPECT_TRUE(strongs.contains(QStringLiteral("Copy Passage"))) << strongs.join('|').toStdString();
     EXPECT_TRUE(strongs.contains(QStringLiteral("Autostudy Word")));
@@ -387,13 +409,47 @@ TEST(BookPane, CopyAndContextMenu)
     EXPECT_TRUE(strongs.contains(QStringLiteral("Speak Verse")));
     EXPECT_FALSE(strongs.contains(QStringLiteral("Add Note to %1").arg(first)));
 
+    // Choosing a window command runs the window's action; Location Sync... asks the pane's owner.
+    int locationSync = 0;
+    QObject::connect(pane, &BookPaneViewController::locationSyncSettingsRequested, [&] { ++locationSync; });
+    for (QAction* item : menu->actions()) {
+        if (item->text() == QLatin1String("MaximizePane")) {
+            EXPECT_EQ(item->data().toInt(), 414);
+            item->trigger();
+        }
+        if (item->text() == QLatin1String("Location Sync..."))
+            item->trigger();
+    }
+    EXPECT_EQ(screen.ran.value(QStringLiteral("MaximizePane")), 1);
+    EXPECT_EQ(locationSync, 1);
+
     // A pane that is not current offers no pane items but the maximize ones.
     pane->makeYourselfCurrent(false);
-    menu.reset(pane->contextMenu({}, {}, nullptr));
+    menu.reset(pane->commands().contextMenu({}, {}, nullptr));
     const QStringList other = titles(menu.get());
-    EXPECT_FALSE(other.contains(QStringLiteral("Close Pane")));
+    EXPECT_FALSE(other.contains(QStringLiteral("ClosePane")));
+    EXPECT_FALSE(other.contains(QStringLiteral("SplitPaneHorizontally")));
     EXPECT_FALSE(other.contains(QStringLiteral("Location Sync...")));
-    EXPECT_TRUE(other.contains(QStringLiteral("Maximize Pane")));
+    EXPECT_TRUE(other.contains(QStringLiteral("MaximizePane")));
+
+    // The tab bar's "+" makes the pane current and runs the window's Open Book command.
+    emit pane->tabBar()->addTabRequested();
+    EXPECT_TRUE(pane->isPaneCurrent());
+    EXPECT_EQ(screen.ran.value(QStringLiteral("OpenBook")), 1);
+    // Without a window a pane offers none of the window's commands.
+    BookPaneViewController::Environment alone;
+    alone.center = &screen.center;
+    alone.library = library().manager.get();
+    LayoutRegionContents contents;
+    contents.setState(std::make_unique<LayoutRegionContentsState>());
+    auto lone = BookPaneViewController::factory(&contents, alone);
+    lone->tabs().openBookFromSourceTuple(library().kjv, true);
+    lone->makeYourselfCurrent(true);
+    menu.reset(lone->commands().contextMenu({}, {}, nullptr));
+    ASSERT_TRUE(menu);
+    EXPECT_FALSE(titles(menu.get()).contains(QStringLiteral("MaximizePane")));
+    emit lone->tabBar()->addTabRequested();
+    EXPECT_EQ(screen.ran.value(QStringLiteral("OpenBook")), 1);
 }
 
 TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
@@ -404,11 +460,11 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     UserDefaults::standardUserDefaults().setObject(false, QStringLiteral("voiceScrollText"));
     Screen screen(1);
     auto* pane = screen.panes[0];
-    pane->openBookFromSourceTuple(library().kjv, true);
+    pane->tabs().openBookFromSourceTuple(library().kjv, true);
     pane->makeYourselfCurrent(true);
-    pane->setSelectionOverride(QString(), QString());
-    pane->setSelectedBlocksOrKeys({key(43, 3, 16), key(43, 3, 17)});
-    pane->onSpeakBlockOrVerse();
+    pane->commands().setSelectionOverride(QString(), QString());
+    pane->commands().setSelectedBlocksOrKeys({key(43, 3, 16), key(43, 3, 17)});
+    pane->speech().onSpeakBlockOrVerse();
     ASSERT_EQ(synthesizer->spoken.size(), 1);
     EXPECT_TRUE(synthesizer->spoken[0].contains(QStringLiteral("loved the world")))
         << synthesizer->spoken[0].toStdString();
@@ -416,19 +472,19 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     synthesizer->finish();
 
     // Without a selection "Speak Verse" speaks nothing.
-    pane->setSelectedBlocksOrKeys({});
-    pane->onSpeakBlockOrVerse();
+    pane->commands().setSelectedBlocksOrKeys({});
+    pane->speech().onSpeakBlockOrVerse();
     EXPECT_EQ(synthesizer->spoken.size(), 1);
 
     // Continuous reading goes on verse after verse until stopped.
-    pane->setSelectedBlocksOrKeys({key(43, 3, 16)});
-    pane->onSpeakStartSpeaking();
+    pane->commands().setSelectedBlocksOrKeys({key(43, 3, 16)});
+    pane->speech().onSpeakStartSpeaking();
     ASSERT_EQ(synthesizer->spoken.size(), 2);
     synthesizer->finish();
     pause(50);
     ASSERT_EQ(synthesizer->spoken.size(), 3);
     EXPECT_TRUE(synthesizer->spoken[2].contains(QStringLiteral("condemn")));
-    pane->onSpeakStopSpeaking();
+    pane->speech().onSpeakStopSpeaking();
     EXPECT_FALSE(synthesizer->isSpeaking());
     synthesizer->finish();
     pause(50);
@@ -441,10 +497,10 @@ TEST(BookPane, ScreenshotOfAPaneWithTwoTabs)
     REQUIRE_LIBRARY();
     Screen screen(1);
     auto* pane = screen.panes[0];
-    pane->openBookFromSourceTuple(library().kjv, true);
-    pane->openBookFromSourceTuple(library().scofield, false);
+    pane->tabs().openBookFromSourceTuple(library().kjv, true);
+    pane->tabs().openBookFromSourceTuple(library().scofield, false);
     pane->makeYourselfCurrent(true);
-    pane->goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+    pane->pageHost().goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
     pane->view()->resize(700, 500);
     pane->view()->show();
     pause(3000);

@@ -19,6 +19,7 @@
 #include "panes/page/BookPageScheme.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
 
 #include <gtest/gtest.h>
 
@@ -267,9 +268,11 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     SourceManager& library = SourceManager::singleton();
 
     // Open Book and Cloud Library are menu commands of the reader.
-    EXPECT_TRUE(app->mainWindowController()->validateMenuItem(101));
-    EXPECT_TRUE(app->mainWindowController()->validateMenuItem(109));
-    app->performCommand(109);
+    ActionRegistry& commands = app->mainWindowController()->actions();
+    commands.updateStates();
+    EXPECT_TRUE(commands.action(CommandNames::OpenBook)->isEnabled());
+    EXPECT_TRUE(commands.action(CommandNames::CloudLibrary)->isEnabled());
+    EXPECT_TRUE(commands.trigger(CommandNames::CloudLibrary));
     auto* sheet = mainWindow->findChild<DownloadBooksSheetWindowController*>();
     ASSERT_NE(sheet, nullptr);
     ASSERT_TRUE(
@@ -324,7 +327,7 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
         EXPECT_EQ(currentTabBook().bookID(), b.bookId);
         EXPECT_FALSE(open->isVisible());  // closes after opening
         open = nullptr;
-        app->performCommand(101);
+        EXPECT_TRUE(commands.trigger(CommandNames::OpenBook));
     }
     ASSERT_TRUE(waitFor(openSheet));
     open->resize(760, 520);

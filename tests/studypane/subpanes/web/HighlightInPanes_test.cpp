@@ -9,6 +9,9 @@
 #include "library/EngineStrings.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/bookpane/BookPaneCommands.h"
+#include "panes/bookpane/BookPanePage.h"
+#include "panes/bookpane/BookPaneTabs.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/page/BookPageScheme.h"
@@ -130,8 +133,8 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
 
     const quint32 verse = key(43, 3, 16);
     for (BookPaneViewController* pane : panes) {
-        pane->openBookFromSourceTuple(kjv, true);
-        pane->goTo(kjv, {{"section", kjv->sectionForBibleKey(verse)}});
+        pane->tabs().openBookFromSourceTuple(kjv, true);
+        pane->pageHost().goTo(kjv, {{"section", kjv->sectionForBibleKey(verse)}});
     }
     for (BookPaneViewController* pane : panes)
         ASSERT_TRUE(waitFor([pane] { return showsVerse(pane, QStringLiteral("_s43.3.16")); }));
@@ -139,10 +142,10 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
 
     // Highlight the verse in the first pane from its context menu.
     panes[0]->makeYourselfCurrent(true);
-    panes[0]->setSelectionOverride(
+    panes[0]->commands().setSelectionOverride(
         QStringLiteral("For God so loved the world"), QStringLiteral("For God so loved the world"));
-    panes[0]->setSelectedBlocksOrKeys({verse});
-    std::unique_ptr<QMenu> menu(panes[0]->contextMenu({}, {}, nullptr));
+    panes[0]->commands().setSelectedBlocksOrKeys({verse});
+    std::unique_ptr<QMenu> menu(panes[0]->commands().contextMenu({}, {}, nullptr));
     ASSERT_TRUE(menu);
     QAction* yellow = findAction(menu.get(), QStringLiteral("Yellow"));
     ASSERT_NE(yellow, nullptr);
@@ -158,7 +161,7 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
     EXPECT_TRUE(waitFor([&] { return countOnPage(panes[0], QStringLiteral("yellow")) > 0; }));
 
     // "Remove Highlight" takes it away everywhere.
-    menu.reset(panes[0]->contextMenu({}, {}, nullptr));
+    menu.reset(panes[0]->commands().contextMenu({}, {}, nullptr));
     QAction* remove = findAction(menu.get(), QStringLiteral("Remove Highlight"));
     ASSERT_NE(remove, nullptr);
     remove->trigger();

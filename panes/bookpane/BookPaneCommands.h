@@ -1,0 +1,80 @@
+// BookPaneCommands: the book pane's commands on the page's selection (copy, copy passage, sync to
+// the selected verse, autostudy, look-up, notes, the linked-to highlighting, copying an image) and
+// its context menu. The study pane's highlights, bookmarks and notes, and the passage copier, are
+// reached through BookPaneHooks; the window's pane commands (split, close and maximize) are the
+// window's own actions, taken by name from its ActionRegistry.
+//
+// The selection list holds Bible keys in a Bible and block numbers otherwise; it is read from the
+// page when a menu opens. Tests may set the selection instead of selecting in the page.
+//
+// Part of its BookPaneViewController, which owns it. Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class BookPaneViewController;
+class QAction;
+class QMenu;
+class QWidget;
+
+class BookPaneCommands : public QObject {
+    Q_OBJECT
+public:
+    explicit BookPaneCommands(BookPaneViewController& pane);
+    // The page's context menu and copy shortcut become the pane's; once, after the page is made.
+    void attachToPage();
+
+    // --- the selection ---
+    const QList<quint32>& selectedBlocksOrKeys() const { return m_selectedBlocksOrKeys; }
+    void setSelectedBlocksOrKeys(const QList<quint32>& list) { m_selectedBlocksOrKeys = list; }
+    void findSelectedBlocksOrKeys();
+    QString selectedBibleRefString() const;
+    // The selected text and selected HTML (filtered) the context menu and the commands read.
+    QString selectedText() const;
+    void setSelectionOverride(const QString& text, const QString& html);
+
+    // --- commands ---
+    // Copies the page's selection to the clipboard (HTML and text); `done` runs after.
+    void onCopy(std::function<void()> done = nullptr);
+    static void putOnClipboard(const QString& html, const QString& text);
+    void doCopyPassage(bool now);
+    void onSyncToSelectedVerse();
+    void onAutostudyVerse();
+    void onAutostudyThisVerse(const QString& refString);
+    void onAutostudyWord();
+    void onAutostudyToday();
+    void onLookup();
+    void onAddViewNoteSelected();
+    void onRemoveNoteSelected();
+    void onRemoveTempHL();
+    void onCopyImage(const QString& imageUrl);
+
+    // --- context menu ---
+    struct MenuElement {
+        QString linkUrl;    // absolute link under the pointer, "" for none
+        QString linkLabel;  // its text
+        QString imageUrl;   // image under the pointer, "" for none
+    };
+    // The pane's items followed by the kept default items; null when no item qualifies.
+    QMenu* contextMenu(const MenuElement& element, const QList<QAction*>& defaultItems, QWidget* parent);
+
+private:
+    QString selectedHtml() const;
+    // The groups of the context menu, in their order.
+    void addSelectionItems(QMenu* menu, QString& lastNamed);
+    void addWindowItems(QMenu* menu);
+    void addAutostudyItems(QMenu* menu, const MenuElement& element, const QString& lastNamed);
+    void addSpeechItems(QMenu* menu, const MenuElement& element);
+    void addPageItems(QMenu* menu, const MenuElement& element, const QList<QAction*>& defaultItems);
+
+    BookPaneViewController& m_pane;
+    QList<quint32> m_selectedBlocksOrKeys;
+    bool m_hasSelectionOverride = false;
+    QString m_selectionText;
+    QString m_selectionHtml;
+};

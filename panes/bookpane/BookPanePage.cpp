@@ -1,0 +1,269 @@
+#include "panes/bookpane/BookPanePage.h"
+
+#include "panes/bookpane/BookPaneSpeech.h"
+#include "panes/bookpane/BookPaneTabs.h"
+#include "panes/bookpane/BookPaneViewController.h"
+#include "panes/bookpane/BookSupport.h"
+#include "panes/layout/Layout.h"
+#include "panes/page/BookPageView.h"
+#include "panes/page/SourceTupleBookPageSource.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QLabel>
+
+using BookSupport::isBible;
+using BookSupport::supports;
+
+namespace {
+
+const QString kEverybodySyncToMe = QStringLiteral("EverybodySyncToMeNotification");
+constexpr quint64 kNone = BookPaneViewController::kNone;
+
+}  // namespace
+
+BookPanePage::BookPanePage(BookPaneViewController& pane) : m_pane(pane)
+{
+}
+
+LayoutRegionContentItemState* BookPanePage::currentState()
+{
+    return m_pane.currentSourceState();
+}
+
+bool BookPanePage::isPaneCurrent()
+{
+    return m_pane.isPaneCurrent();
+}
+
+QString BookPanePage::layoutUuid()
+{
+    return m_pane.layoutUuid();
+}
+
+void BookPanePage::startSpeakingLinkedToPassage()
+{
+    m_pane.speech().startSpeakingLinkedToPassage();
+}
+
+QVariant BookPanePage::paneRegionKey() const
+{
+    if (Layout* l = m_pane.layout())
+        return l->indexOfRegion(m_pane.region());
+    return QVariant::fromValue(quintptr(&m_pane));
+}
+
+std::shared_ptr<SourceTupleBookPageSource> BookPanePage::pageSourceFor(const SourceTuple::Ptr& tuple)
+{
+    if (!tuple)
+        return nullptr;
+    auto& slot = m_sources[tuple->sourceTupleID().description()];
+    if (!slot || slot->tuple() != tuple)
+        slot = std::make_shared<SourceTupleBookPageSource>(tuple);
+    return slot;
+}
+
+SourceTuple::Ptr BookPanePage::tupleForIdentity(const QString& identity) const
+{
+    for (const auto& [key, source] : m_sources)
+        if (source->identityString() == identity)
+            return source->tuple();
+    return nullptr;
+}
+
+BookPageSourcePtr BookPanePage::currentSource()
+{
+    return pageSourceFor(m_pane.currentSourceTuple());
+}
+
+LayoutRegionContentItemState* BookPanePage::stateForGoTo(const BookPageSourcePtr& book, bool activate, bool& isCurrent)
+{
+    isCurrent = false;
+    SourceTuple::Ptr tuple = book ? tupleForIdentity(book->identityString()) : nullptr;
+    if (!tuple)
+        return nullptr;
+    quint64 index = m_pane.tabs().indexOfSourceTupleIdInPaneContents(tuple->sourceTupleID());
+    if (index == kNone && activate) {
+        m_pane.tabs().openBookFromSourceTuple(tuple, true);
+        index = m_pane.tabs().indexOfSourceTupleIdInPaneContents(tuple->sourceTupleID());
+    }
+    if (index == kNone)
+        return nullptr;
+    if (activate && index != m_pane.regionContents()->currentItemIndex())
+        m_pane.tabs().selectTab(int(index));
+    isCurrent = index == m_pane.regionContents()->currentItemIndex();
+    return m_pane.regionContents()->itemAt(index)->bookState();
+}
+
+void BookPanePage::updateTitleBar()
+{
+    SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
+    QString text = tuple ? tuple->getPositionNameForTitleBar(m_pane.currentSourceSection()) : QString();
+    if (!m_additionalTitleBarText.isEmpty())
+        text = QStringLiteral("%1 - %2").arg(text, m_additionalTitleBarText);
+    m_pane.titleBar()->setText(text);
+    m_pane.titleBar()->setToolTip(text);
+}
+
+void BookPanePage::addToTitleBar(const QString& text)
+{
+    m_additionalTitleBarText = text;
+    updateTitleBar();
+}
+
+void BookPanePage::displayCurrentSource(bool refresh)
+{
+    // Make sure the page can find the current book's source by identity.
+    pageSourceFor(m_pane.currentSourceTuple());
+    m_pane.page()->displayCurrentSource(refresh);
+    updateTitleBar();
+}
+
+bool BookPanePage::paneDoesNotSendLocationSync() const
+{
+    return m_pane.regionContents() && m_pane.regionContents()->state() &&
+        m_pane.regionContents()->state()->paneDoesNotSendLocationSync();
+}
+
+void BookPanePage::setPaneDoesNotSendLocationSync(bool v)
+{
+    if (m_pane.regionContents() && m_pane.regionContents()->state())
+        m_pane.regionContents()->state()->setPaneDoesNotSendLocationSync(v);
+}
+
+bool BookPanePage::paneDoesNotReceiveLocationSync() const
+{
+    return m_pane.regionContents() && m_pane.regionContents()->state() &&
+        m_pane.regionContents()->state()->paneDoesNotReceiveLocationSync();
+}
+
+void BookPanePage::setPaneDoesNotReceiveLocationSync(bool v)
+{
+    if (m_pane.regionContents() && m_pane.regionContents()->state())
+        m_pane.regionContents()->state()->setPaneDoesNotReceiveLocationSync(v);
+}
+
+void BookPanePage::conditionallySyncToMe()
+{
+    SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
+    LayoutRegionContentItemState* state = m_pane.currentSourceState();
+    if (!m_pane.isPaneCurrent() || !state || state->section() == 0 ||
+        !(isBible(tuple) || supports(tuple, SourceTuple::kDocSupportsDailyReadings())))
+        return;
+    const quint32 section = quint32(state->section());
+    QVariantMap request {{"layoutUuid", m_pane.layoutUuid()}, {"sourceTuple", sharedObjectVariant(tuple)},
+        {"section", section},
+        {"doesNotSendLocationSync", state->doesNotSendLocationSync() || paneDoesNotSendLocationSync()}};
+    request.insert("paneRegion", paneRegionKey());
+    if (isBible(tuple))
+        request.insert("bibleKey", tuple->keyForSection(section));
+    else
+        request.insert("readingNumber", tuple->readingNumberForSection(section));
+    m_pane.center().postNotificationName(kEverybodySyncToMe, &m_pane, request);
+}
+
+bool BookPanePage::goTo(const SourceTuple::Ptr& book, const QVariantMap& request)
+{
+    auto source = pageSourceFor(book);
+    return source && m_pane.page()->goTo(source, request);
+}
+
+void BookPanePage::everybodySyncToMe(const Notification& n)
+{
+    const QVariantMap& r = n.userInfo;
+    if (r.value("layoutUuid").toString() != m_pane.layoutUuid() || m_pane.layoutUuid().isEmpty() ||
+        paneDoesNotReceiveLocationSync() || r.value("doesNotSendLocationSync").toBool() || !m_pane.regionContents())
+        return;
+    const bool anyway = r.value("syncAnyway").toBool();
+    UserDefaults& defaults = m_pane.defaults();
+    const bool biblesComm = anyway || defaults.boolForKey(QStringLiteral("syncBiblesComm"));
+    const bool dictionaries = anyway || defaults.boolForKey(QStringLiteral("syncDictionaries"));
+    const bool devotionals = anyway || defaults.boolForKey(QStringLiteral("syncDevotionals"));
+    SourceTuple::Ptr sender = sharedObjectFromVariant<SourceTuple>(r.value("sourceTuple"));
+    const QVariant myRegion = paneRegionKey();
+    const bool fromThisPane = r.contains("paneRegion") && r.value("paneRegion") == myRegion;
+    // Copy the books first: a go-to may open or reorder nothing, but keeps this walk safe anyway.
+    std::vector<std::pair<SourceTuple::Ptr, bool>> tabs;
+    for (const auto& item : m_pane.regionContents()->items()) {
+        const bool blocked = item->bookState() && item->bookState()->doesNotReceiveLocationSync();
+        tabs.emplace_back(m_pane.tabs().sourceTupleForDescriptor(item->bookDescriptor()), blocked);
+    }
+    for (const auto& [book, blocked] : tabs) {
+        if (!book || blocked)
+            continue;
+        if (fromThisPane && sender && book->sourceTupleID() == sender->sourceTupleID())
+            continue;
+        const bool bibleSync = supports(book, SourceTuple::kDocSupportsBibleSync());
+        quint32 section = 0;
+        if ((isBible(book) || bibleSync) && biblesComm && r.contains("bibleKey"))
+            section = book->sectionForBibleKey(r.value("bibleKey").toUInt());
+        if (section == 0 && bibleSync && biblesComm && r.contains("wordSync"))
+            section = book->sectionForSyncString(r.value("wordSync").toString(), true);
+        if (section == 0 && supports(book, SourceTuple::kDocSupportsWordLookup()) && dictionaries &&
+            r.contains("wordSync"))
+            section = book->sectionForSyncString(r.value("wordSync").toString());
+        if (section != 0) {
+            goTo(book, {{"section", section}});
+            continue;
+        }
+        if (supports(book, SourceTuple::kDocSupportsDailyReadings()) && devotionals) {
+            if (r.value("todaysReading").toBool())
+                goTo(book, {{"todaysReading", true}});
+            else if (r.value("firstUnread").toBool())
+                goTo(book, {{"firstUnread", true}});
+        }
+    }
+}
+
+// --- what the pane hears for its page ---------------------------------------------------------------
+
+void BookPanePage::panesWillResize(const Notification& n)
+{
+    LayoutRegionContentItemState* state = m_pane.currentSourceState();
+    if (n.userInfo.value("layoutUuid").toString() != m_pane.layoutUuid() || !state)
+        return;
+    m_savedSourceState = std::make_unique<LayoutRegionContentItemState>();
+    state->cloneInto(m_savedSourceState.get());
+}
+
+void BookPanePage::panesDidResize(const Notification& n)
+{
+    if (n.userInfo.value("layoutUuid").toString() != m_pane.layoutUuid())
+        return;
+    if (m_savedSourceState) {
+        m_savedSourceState->cloneInto(m_pane.currentSourceState());
+        m_savedSourceState.reset();
+    }
+    displayCurrentSource(false);
+}
+
+void BookPanePage::notesChanged(const Notification& n)
+{
+    const QVariantMap& info = n.userInfo;
+    if (info.isEmpty()) {
+        displayCurrentSource(true);
+        return;
+    }
+    if (info.contains("journalTitle"))
+        return;
+    const bool hasNew = info.contains("newNote");
+    const bool hasDeleted = info.contains("deletedNote");
+    bool redisplay = false;
+    if (hasNew || hasDeleted)
+        redisplay = info.value("newNote").toBool() || info.value("deletedNote").toBool();
+    else
+        redisplay = !info.contains("changed") || info.value("changed").toBool();
+    if (redisplay)
+        displayCurrentSource(true);
+}
+
+void BookPanePage::userWantsToToggleCurrentReading(const Notification& n)
+{
+    SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
+    if (n.userInfo.value("layoutUuid").toString() != m_pane.layoutUuid() || !m_pane.isPaneCurrent() ||
+        !supports(tuple, SourceTuple::kDocSupportsDailyReadings()))
+        return;
+    const quint32 reading = tuple->readingNumberForSection(quint32(m_pane.currentSourceSection()));
+    if (reading != 0)
+        tuple->toggleReadingNumber(reading, true);
+}

@@ -1,0 +1,73 @@
+// BookPanePage: what the book page asks of its pane (BookPageHost) and what the pane asks of its
+// page: the page source of each book of the tabs (kept while the book is shown), the state of a
+// book's tab for a go-to, the title bar, and location sync between the panes of the pane's layout
+// ("EverybodySyncToMeNotification"): sending the current place when the reader moves in the current
+// pane, following the places other panes send, and the pane's two sync flags; and what the pane
+// hears that concerns the page (resizes, notes, the reading of a devotional).
+//
+// Part of its BookPaneViewController, which owns it and the page. Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+#include "panes/page/BookPageHost.h"
+
+#include <QString>
+#include <QVariant>
+#include <QVariantMap>
+#include <map>
+#include <memory>
+
+class BookPaneViewController;
+class SourceTupleBookPageSource;
+struct Notification;
+
+class BookPanePage : public BookPageHost {
+public:
+    explicit BookPanePage(BookPaneViewController& pane);
+
+    // --- BookPageHost ---
+    LayoutRegionContentItemState* stateForGoTo(const BookPageSourcePtr& book, bool activate, bool& isCurrent) override;
+    BookPageSourcePtr currentSource() override;
+    LayoutRegionContentItemState* currentState() override;
+    bool isPaneCurrent() override;
+    QString layoutUuid() override;
+    void updateTitleBar() override;
+    void conditionallySyncToMe() override;
+    void startSpeakingLinkedToPassage() override;
+
+    // --- the page ---
+    // The page source of a book (made on first use, kept while the same book is installed).
+    std::shared_ptr<SourceTupleBookPageSource> pageSourceFor(const SourceTuple::Ptr& tuple);
+    void displayCurrentSource(bool refresh);
+    // Text shown after the place in the title bar ("" for none).
+    void addToTitleBar(const QString& text);
+    // A go-to of one of the pane's books (the request keys of BookPageView::goTo).
+    bool goTo(const SourceTuple::Ptr& book, const QVariantMap& request);
+
+    // --- location sync ---
+    bool paneDoesNotSendLocationSync() const;
+    void setPaneDoesNotSendLocationSync(bool v);
+    bool paneDoesNotReceiveLocationSync() const;
+    void setPaneDoesNotReceiveLocationSync(bool v);
+    // The "paneRegion" a sync request from this pane carries: its region's index in the layout, or
+    // the pane itself when it is in none.
+    QVariant paneRegionKey() const;
+    void everybodySyncToMe(const Notification& n);
+
+    // --- what the pane hears for its page ---
+    // The reading place is kept across a change of pane sizes in the pane's layout.
+    void panesWillResize(const Notification& n);
+    void panesDidResize(const Notification& n);
+    // Notes changed: the page shows them again unless the change cannot concern it.
+    void notesChanged(const Notification& n);
+    // "UserWantsToToggleCurrentReading": the current pane's reading of a devotional is toggled.
+    void userWantsToToggleCurrentReading(const Notification& n);
+
+private:
+    SourceTuple::Ptr tupleForIdentity(const QString& identity) const;
+
+    BookPaneViewController& m_pane;
+    std::map<QString, std::shared_ptr<SourceTupleBookPageSource>> m_sources;
+    QString m_additionalTitleBarText;
+    std::unique_ptr<LayoutRegionContentItemState> m_savedSourceState;
+};

@@ -1,0 +1,46 @@
+// BookPaneSpeech: reading aloud from a book pane through the shared SpeechSynthesizer: one verse,
+// passage or paragraph, the selected text, a linked-to passage, or the book continuously from a
+// place ("UserWantsToStartSpeakingNotification" for the current pane of the layout), one section or
+// block after another until the book ends, the passage ends or the reader stops it. A start while
+// speech runs stops it and tries again shortly after; while another program speaks nothing starts.
+//
+// Part of its BookPaneViewController, which owns it. Main thread only.
+#pragma once
+
+#include "library/SourceTuple.h"
+
+#include <QObject>
+#include <QVariantMap>
+
+class BookPaneViewController;
+struct Notification;
+
+class BookPaneSpeech : public QObject {
+    Q_OBJECT
+public:
+    explicit BookPaneSpeech(BookPaneViewController& pane);
+    ~BookPaneSpeech() override;
+
+    // Speech text options for the passage formatter.
+    static QVariantMap speechTextOptions();
+    void configureSpeechSynthesizerForLanguage(quint64 language);
+
+    void onSpeakBlockOrVerse();
+    void onSpeakSelection();
+    void onSpeakStartSpeaking();
+    void onSpeakLinkedToText(const QString& payload);
+    void onSpeakStopSpeaking();
+    void startSpeakingLinkedToPassage();
+    void userWantsToStartSpeaking(const Notification& n);
+
+private:
+    bool guardSpeech(void (BookPaneSpeech::*again)());
+    void speakNext();
+    // Speaks `text` once; the window's commands are refreshed when it ends.
+    void speakOnce(const QString& text, const SourceTuple::Ptr& book);
+
+    BookPaneViewController& m_pane;
+    SourceTuple::Ptr m_speakingSourceTuple;
+    quint32 m_speakingNextBlockOrSection = 0;
+    quint32 m_speakingStopAfterSection;
+};
