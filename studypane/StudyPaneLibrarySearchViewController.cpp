@@ -7,7 +7,6 @@
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
-#include "studypane/StudyPaneViewController.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -77,8 +76,9 @@ SearchResultsAggregator& StudyPaneLibrarySearchViewController::Row::aggregator()
     return session->aggregator();
 }
 
-StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(StudyPaneEnvironment env)
-    : m_env(std::move(env)), m_recents(m_env.defaults, QStringLiteral("librarySearchRecentSearches"))
+StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(
+    StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host), m_recents(m_env.defaults, QStringLiteral("librarySearchRecentSearches"))
 {
     m_hideProgressTimer.setSingleShot(true);
     m_hideProgressTimer.setInterval(1000);
@@ -88,28 +88,17 @@ StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(Study
     });
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("DisplayPreferencesChangedNotification"), reload));
+        observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload);
+        observe(QStringLiteral("DisplayPreferencesChangedNotification"), reload);
     }
 }
 
 StudyPaneLibrarySearchViewController::~StudyPaneLibrarySearchViewController()
 {
-    m_observations.clear();
+    stopObserving();
     for (const auto& s : m_sessions)
         s->cancel();
-    delete m_view.data();
     delete m_menu;
-}
-
-std::unique_ptr<StudyPaneLibrarySearchViewController> StudyPaneLibrarySearchViewController::factory(
-    StudyPaneViewController* studyPane)
-{
-    auto c = std::make_unique<StudyPaneLibrarySearchViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
 }
 
 std::vector<SearchRunRequest> StudyPaneLibrarySearchViewController::searchRequests(bool isReference)
@@ -132,13 +121,9 @@ bool StudyPaneLibrarySearchViewController::isVerseReference(const QString& text)
     return ref.parse(text) && !ref.isBookOnly();
 }
 
-QWidget* StudyPaneLibrarySearchViewController::view()
+void StudyPaneLibrarySearchViewController::loadView()
 {
-    if (m_view)
-        return m_view;
-    auto* v = new QWidget;
-    v->setObjectName(QStringLiteral("StudyPaneLibrarySearchView"));
-    m_view = v;
+    auto* v = createView(QStringLiteral("StudyPaneLibrarySearchView"));
     m_searchField = new QLineEdit(v);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Search Library"));
@@ -202,7 +187,6 @@ QWidget* StudyPaneLibrarySearchViewController::view()
         [this] { m_menu->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height()))); });
     m_progressCount = 0;
     m_progress->hide();
-    return v;
 }
 
 void StudyPaneLibrarySearchViewController::studyPaneDidActivateSubview()
@@ -213,7 +197,7 @@ void StudyPaneLibrarySearchViewController::studyPaneDidActivateSubview()
 
 void StudyPaneLibrarySearchViewController::exitIsImminent()
 {
-    m_observations.clear();
+    stopObserving();
     for (const auto& s : m_sessions)
         s->cancel();
 }
@@ -352,16 +336,15 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
                 break;
             }
         }
-        if (r.book->docSupports(SourceTuple::kDocSupportsIsBible()) && section != 0 &&
-            studyPaneViewController != nullptr)
-            studyPaneViewController->pushKeyOnRecentStack(r.book->keyForSection(section), r.book->abbr());
+        if (r.book->docSupports(SourceTuple::kDocSupportsIsBible()) && section != 0)
+            emit recentVerseVisited(r.book->keyForSection(section), r.book->abbr());
         if (m_env.center != nullptr) {
             GoToRequest go;
             go.sourceTupleID = r.book->sourceTupleID();
             go.sync = true;
             go.activate = true;
             go.activatePane = true;
-            go.layoutUuid = studyPaneViewController != nullptr ? studyPaneViewController->layoutUuid() : QString();
+            go.layoutUuid = layoutUuid();
             if (section != 0)
                 go.section = section;
             m_env.center->postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());

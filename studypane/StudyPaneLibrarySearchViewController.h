@@ -15,7 +15,7 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneRecentSearches.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -36,7 +36,7 @@ class SearchSession;
 class StudyPaneLibrarySearchModel;
 struct SearchRunRequest;
 
-class StudyPaneLibrarySearchViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneLibrarySearchViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 57;
@@ -52,16 +52,14 @@ public:
         SearchResultsAggregator& aggregator() const;
     };
 
-    explicit StudyPaneLibrarySearchViewController(StudyPaneEnvironment env);
+    explicit StudyPaneLibrarySearchViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneLibrarySearchViewController() override;
-    static std::unique_ptr<StudyPaneLibrarySearchViewController> factory(StudyPaneViewController* studyPane);
 
     // The runs of one book: four, or the first two when the query is a verse reference.
     static std::vector<SearchRunRequest> searchRequests(bool isReference);
     // Whether the text reads as a verse reference (not a book name alone).
     static bool isVerseReference(const QString& text);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
     void exitIsImminent() override;
 
@@ -85,6 +83,7 @@ public:
     void activateRow(int row);
 
 private:
+    void loadView() override;
     friend class StudyPaneLibrarySearchModel;
     void addItemToResults(quint64 searchID, const SourceTuple::Ptr& book, const std::shared_ptr<SearchSession>& s);
     void bookFinished(quint64 searchID);
@@ -93,8 +92,6 @@ private:
     qint64 installedBookCount() const;
     void reloadTable();
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
@@ -111,7 +108,6 @@ private:
     double m_progressCount = 0;
     double m_progressCompleted = 0;
     StudyPaneRecentSearches m_recents;
-    std::vector<Observation> m_observations;
 };
 
 class StudyPaneLibrarySearchModel : public QAbstractTableModel {

@@ -19,7 +19,7 @@
 #include "library/SourceTupleID.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -47,7 +47,7 @@ struct NavigatorResultsPath {
     bool operator==(const NavigatorResultsPath&) const = default;
 };
 
-class StudyPaneNavigatorViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneNavigatorViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 17;
@@ -67,11 +67,8 @@ public:
         quint64 total() const { return gotoHits.size() + xrefHits.size(); }
     };
 
-    explicit StudyPaneNavigatorViewController(StudyPaneEnvironment env);
+    explicit StudyPaneNavigatorViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneNavigatorViewController() override;
-    static std::unique_ptr<StudyPaneNavigatorViewController> factory(StudyPaneViewController* studyPane);
-
-    QWidget* view() override;
 
     // The element kinds with their books, in the navigator's order.
     std::function<std::vector<Element>()> elementsProvider;
@@ -111,13 +108,12 @@ public:
     void activateRow(int row);
 
 private:
+    void loadView() override;
     std::vector<Element> defaultElements() const;
     void addItemToResults(size_t firstBook, const std::shared_ptr<SearchResultsItem>& item, quint64 searchID);
     uint32_t sectionForPath(const NavigatorResultsPath& path) const;
     void thisSourceIsNowActive(const Notification& n);
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QTableView* m_table = nullptr;
     StudyPaneNavigatorModel* m_model = nullptr;
     QCheckBox* m_autoCheckBox = nullptr;
@@ -130,7 +126,6 @@ private:
     quint64 m_searchID = 0;
     std::vector<BookResults> m_results;
     std::vector<std::shared_ptr<SearchSession>> m_sessions;
-    std::vector<Observation> m_observations;
 };
 
 class StudyPaneNavigatorModel : public QAbstractTableModel {

@@ -14,7 +14,6 @@
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/StudyPaneRecentSearches.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
-#include "studypane/StudyPaneViewController.h"
 #include "studypane/notes/NoteHtml.h"
 #include "studypane/notes/NoteStore.h"
 #include "userdata/cNoteDoc.h"
@@ -74,8 +73,8 @@ private:
     QPointer<StudyPaneNotesListViewController> m_owner;
 };
 
-StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvironment env)
-    : m_env(std::move(env)), m_session(SearchSession::create())
+StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host), m_session(SearchSession::create())
 {
     m_progressDelegate = std::make_shared<NotesListProgressForwarder>(this);
     m_hideProgressTimer.setSingleShot(true);
@@ -87,42 +86,28 @@ StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvi
     m_rerunTimer.setSingleShot(true);
     m_rerunTimer.setInterval(kRerunDelayMs);
     connect(&m_rerunTimer, &QTimer::timeout, this, [this] { rerunLastSearch(); });
-    if (m_env.center != nullptr) {
-        auto on = [this](const QString& name, std::function<void(Notification&)> fn) {
-            m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(fn)));
-        };
-        on(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
-            const SourceTuple::Ptr book = searchedBook();
-            if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
-                reloadTable();
-        });
-        on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
-        on(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
-        on(GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification,
-            [this](Notification&) { cleanSavedJournalResults(); });
-    }
+    observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
+        const SourceTuple::Ptr book = searchedBook();
+        if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+            reloadTable();
+    });
+    observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
+    observe(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
+    observe(GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+        [this](Notification&) { cleanSavedJournalResults(); });
 }
 
 StudyPaneNotesListViewController::~StudyPaneNotesListViewController()
 {
-    m_observations.clear();
+    stopObserving();
     m_session->cancel();
-    delete m_view.data();
     delete m_menu;
 }
 
-std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::factory(
-    StudyPaneViewController* studyPane)
+std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::journalList(
+    const StudyPaneEnvironment& env, StudyPaneHost* host)
 {
-    auto c = std::make_unique<StudyPaneNotesListViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::factoryForJournalList(
-    StudyPaneViewController* studyPane)
-{
-    auto c = factory(studyPane);
+    auto c = std::make_unique<StudyPaneNotesListViewController>(env, host);
     c->setConstantSourceTuple(JournalSourceTuple::journalSourceTuple());
     return c;
 }
@@ -193,14 +178,10 @@ std::vector<SearchRunRequest> StudyPaneNotesListViewController::searchRequests(c
 
 // --- view ---
 
-QWidget* StudyPaneNotesListViewController::view()
+void StudyPaneNotesListViewController::loadView()
 {
-    if (m_view)
-        return m_view;
-    auto* v = new QWidget;
-    v->setObjectName(
+    auto* v = createView(
         m_constantSourceTuple ? QStringLiteral("StudyPaneJournalListView") : QStringLiteral("StudyPaneNotesListView"));
-    m_view = v;
     m_searchField = new QLineEdit(v);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Search Notes"));
@@ -282,7 +263,6 @@ QWidget* StudyPaneNotesListViewController::view()
     m_progressCount = 0;
     m_progress->hide();
     searchFor(kAllQuery, chosenBook());
-    return v;
 }
 
 void StudyPaneNotesListViewController::studyPaneDidActivateSubview()
@@ -294,12 +274,7 @@ void StudyPaneNotesListViewController::studyPaneDidActivateSubview()
 void StudyPaneNotesListViewController::exitIsImminent()
 {
     m_rerunTimer.stop();
-    m_observations.clear();
-}
-
-QString StudyPaneNotesListViewController::layoutUuid() const
-{
-    return studyPaneViewController != nullptr ? studyPaneViewController->layoutUuid() : QString();
+    stopObserving();
 }
 
 SearchResultsAggregator& StudyPaneNotesListViewController::searchResultsAggregator()
@@ -556,8 +531,8 @@ void StudyPaneNotesListViewController::activateRow(int row)
         quint32 key = 0;
         if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
             key = book->keyForSection(position);
-            if (key != 0 && studyPaneViewController != nullptr)
-                studyPaneViewController->pushKeyOnRecentStack(key, book->abbr());
+            if (key != 0)
+                emit recentVerseVisited(key, book->abbr());
         }
         if (!book->isFakeJournalDoc()) {
             GoToRequest r;

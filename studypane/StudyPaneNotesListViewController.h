@@ -21,7 +21,7 @@
 #include "platform/NotificationCenter.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -42,7 +42,7 @@ class SourceTupleID;
 class StudyPaneNotesListModel;
 class StudyPaneRecentSearches;
 
-class StudyPaneNotesListViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneNotesListViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static constexpr int kHeaderRowHeight = 17;
@@ -51,10 +51,11 @@ public:
     // The longest wait between a note change and the search it makes run again.
     static constexpr int kRerunDelayMs = 1000;
 
-    explicit StudyPaneNotesListViewController(StudyPaneEnvironment env);
+    explicit StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneNotesListViewController() override;
-    static std::unique_ptr<StudyPaneNotesListViewController> factory(StudyPaneViewController* studyPane);
-    static std::unique_ptr<StudyPaneNotesListViewController> factoryForJournalList(StudyPaneViewController* studyPane);
+    // The journal list: fixed to the journal pseudo-book.
+    static std::unique_ptr<StudyPaneNotesListViewController> journalList(
+        const StudyPaneEnvironment& env, StudyPaneHost* host = nullptr);
 
     // --- class operations ---
     static bool blockHasNote(quint32 block, SourceTuple& book);
@@ -68,7 +69,6 @@ public:
     // The runs of a query: one ("*" or exact), or six with the enhanced search.
     static std::vector<SearchRunRequest> searchRequests(const QString& query, bool enhanced);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
     void exitIsImminent() override;
 
@@ -112,6 +112,7 @@ public:
     SourceTuple::Ptr searchedBook() const;
 
 private:
+    void loadView() override;
     friend class StudyPaneNotesListModel;
     SourceTuple::Ptr chosenBook() const;
     void notesHaveChanged(const Notification& n);
@@ -120,11 +121,8 @@ private:
     void searchProgressUpdate(double add, double increment, quint64 searchID);
     void cleanSavedJournalResults();
     void reloadTable();
-    QString layoutUuid() const;
 
-    StudyPaneEnvironment m_env;
     SourceTuple::Ptr m_constantSourceTuple;
-    QPointer<QWidget> m_view;
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
@@ -144,7 +142,6 @@ private:
     double m_progressCompleted = 0;
     int m_searchesStarted = 0;
     bool m_searchComplete = false;
-    std::vector<Observation> m_observations;
 };
 
 // The rows of the notes table: section headers and notes, from the aggregator.

@@ -11,7 +11,6 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/SearchResultPage.h"
-#include "studypane/StudyPaneViewController.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -92,8 +91,9 @@ private:
     QPointer<StudyPaneSearchResultsViewController> m_owner;
 };
 
-StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(StudyPaneEnvironment env)
-    : m_env(std::move(env)), m_session(SearchSession::create())
+StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
+    StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host), m_session(SearchSession::create())
 {
     m_progressDelegate = std::make_shared<StudyPaneProgressForwarder>(this);
     m_hideProgressTimer.setSingleShot(true);
@@ -104,7 +104,7 @@ StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(Study
     });
     customLimitPrompt = [this](const QString& current) -> std::optional<QString> {
         bool ok = false;
-        const QString text = QInputDialog::getText(m_view, QStringLiteral("Custom Search Limit"),
+        const QString text = QInputDialog::getText(loadedView(), QStringLiteral("Custom Search Limit"),
             QStringLiteral("Enter the Bible passage you want to search.\n\nYou can search as few as one verse (\"John "
                            "3:16\"), a range of verses or chapters (\"Gen 1:1-2:3\" or \"Psalm 1-41\"), entire books "
                            "(\"Isaiah\" or \"Isaiah-Daniel\"), or combinations of these (\"Gen 1:1-2:3; John 1\" or "
@@ -114,34 +114,21 @@ StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(Study
     };
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("DisplayPreferencesChangedNotification"), reload));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("ThisSourceIsNowActiveNotification"),
-                [this](Notification& n) { thisSourceIsNowActive(n); }));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("StartSearchWithLibrarySearchResultsNotification"),
-                [this](Notification& n) { startSearchWithLibrarySearchResults(n); }));
+        observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload);
+        observe(QStringLiteral("DisplayPreferencesChangedNotification"), reload);
+        observe(
+            QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(n); });
+        observe(QStringLiteral("StartSearchWithLibrarySearchResultsNotification"),
+            [this](Notification& n) { startSearchWithLibrarySearchResults(n); });
     }
 }
 
 StudyPaneSearchResultsViewController::~StudyPaneSearchResultsViewController()
 {
-    m_observations.clear();
+    stopObserving();
     m_session->cancel();
-    delete m_view.data();
     delete m_bibleMenu;
     delete m_nonBibleMenu;
-}
-
-std::unique_ptr<StudyPaneSearchResultsViewController> StudyPaneSearchResultsViewController::factory(
-    StudyPaneViewController* studyPane)
-{
-    auto c = std::make_unique<StudyPaneSearchResultsViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
 }
 
 SearchResultsAggregator& StudyPaneSearchResultsViewController::aggregator()
@@ -149,13 +136,9 @@ SearchResultsAggregator& StudyPaneSearchResultsViewController::aggregator()
     return m_session->aggregator();
 }
 
-QWidget* StudyPaneSearchResultsViewController::view()
+void StudyPaneSearchResultsViewController::loadView()
 {
-    if (m_view)
-        return m_view;
-    auto* v = new SearchResultsView;
-    v->setObjectName(QStringLiteral("StudyPaneSearchResultsView"));
-    m_view = v;
+    auto* v = createView<SearchResultsView>(QStringLiteral("StudyPaneSearchResultsView"));
     m_searchField = new QLineEdit(v);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Search"));
@@ -224,7 +207,6 @@ QWidget* StudyPaneSearchResultsViewController::view()
     m_progressCount = 0;
     m_progress->hide();
     m_limitLabel->hide();
-    return v;
 }
 
 void StudyPaneSearchResultsViewController::buildMenus()
@@ -402,11 +384,11 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     std::vector<SearchRunRequest> requests = SearchSession::standardRequests();
     if (isReference)
         requests.resize(2);
-    const QString layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+    const QString uuid = layoutUuid();
     for (size_t i = 0; i < requests.size(); ++i) {
         requests[i].options.progressDelegate = m_progressDelegate;
-        if (!layoutUuid.isEmpty())
-            requests[i].options.layoutUuid = layoutUuid.toStdString();
+        if (!uuid.isEmpty())
+            requests[i].options.layoutUuid = uuid.toStdString();
         if (i >= 2)
             requests[i].options.searchlimits = limit.toStdU16String();
     }
@@ -438,14 +420,14 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
         const uint32_t section = item->searchResultsBitVector->first(true);
         const SourceTupleID id = aggregator().searchedSourceTupleID;
         GoToRequest r;
-        r.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+        r.layoutUuid = layoutUuid();
         r.section = section;
         r.sourceTupleID = id;
         r.wordSync = m_searchField->text();
         r.sync = true;
-        if (m_searchingABible && m_env.library != nullptr && studyPaneViewController != nullptr) {
+        if (m_searchingABible && m_env.library != nullptr) {
             if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(id))
-                studyPaneViewController->pushKeyOnRecentStack(book->keyForSection(section), book->abbr());
+                emit recentVerseVisited(book->keyForSection(section), book->abbr());
         }
         if (m_env.center != nullptr)
             m_env.center->postNotificationName(GoToNames::GoToNotification, this, r.toUserInfo());
@@ -533,10 +515,7 @@ void StudyPaneSearchResultsViewController::studyPaneDidActivateSubview()
 
 void StudyPaneSearchResultsViewController::thisSourceIsNowActive(const Notification& n)
 {
-    if (studyPaneViewController == nullptr || m_env.layoutManager == nullptr)
-        return;
-    const Layout* mine = studyPaneViewController->layout();
-    if (mine == nullptr || mine != m_env.layoutManager->currentLayout())
+    if (!isLayoutCurrent())
         return;
     SourceTuple::Ptr book = n.userInfo.value(QStringLiteral("sourceTuple")).value<SourceTuple::Ptr>();
     if (book == nullptr && m_env.activeBook)
@@ -551,12 +530,9 @@ void StudyPaneSearchResultsViewController::thisSourceIsNowActive(const Notificat
 
 void StudyPaneSearchResultsViewController::startSearchWithLibrarySearchResults(const Notification& n)
 {
-    if (studyPaneViewController == nullptr || m_env.layoutManager == nullptr)
+    if (!isLayoutCurrent())
         return;
-    const Layout* mine = studyPaneViewController->layout();
-    if (mine == nullptr || mine != m_env.layoutManager->currentLayout())
-        return;
-    studyPaneViewController->makeFindPaneCurrent();
+    emit showRequested();
     view();
     m_searchField->setText(n.userInfo.value(QStringLiteral("searchSpec")).toString());
     searchStringEntered();
@@ -579,7 +555,7 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
             : nullptr;
         if (section != 0 && section != SearchResultsAggregator::kNoPosition && book != nullptr) {
             GoToRequest r;
-            r.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+            r.layoutUuid = layoutUuid();
             r.section = section;
             r.sourceTuple = book;
             r.activate = true;
@@ -588,8 +564,7 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
                 const quint32 key = book->keyForSection(section);
                 if (key != 0) {
                     r.bibleKey = key;
-                    if (studyPaneViewController != nullptr)
-                        studyPaneViewController->pushKeyOnRecentStack(key, book->abbr());
+                    emit recentVerseVisited(key, book->abbr());
                 }
             }
             if (m_env.center != nullptr)

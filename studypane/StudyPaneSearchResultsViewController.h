@@ -13,7 +13,7 @@
 
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -37,7 +37,7 @@ class SourceTupleID;
 class StudyPaneSearchResultsModel;
 struct SearchResultsItem;
 
-class StudyPaneSearchResultsViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneSearchResultsViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static constexpr int kLimitCount = 15;
@@ -45,11 +45,9 @@ public:
     static constexpr int kSmallRowHeight = 17;
     static constexpr int kLargeRowHeight = 102;
 
-    explicit StudyPaneSearchResultsViewController(StudyPaneEnvironment env);
+    explicit StudyPaneSearchResultsViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneSearchResultsViewController() override;
-    static std::unique_ptr<StudyPaneSearchResultsViewController> factory(StudyPaneViewController* studyPane);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
 
     QLineEdit* searchField() const { return m_searchField; }
@@ -105,6 +103,7 @@ public:
     void activateRow(int row);
 
 private:
+    void loadView() override;
     friend class StudyPaneSearchResultsModel;
     void buildMenus();
     void addItemToResults(const std::shared_ptr<SearchResultsItem>& item);
@@ -119,8 +118,6 @@ private:
     // Puts the recent searches at the end of the menu (the template items of both menus).
     void fillRecentSearches(QMenu* menu);
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
@@ -140,7 +137,6 @@ private:
     qint64 m_limitTag = 0;
     double m_progressCount = 0;
     double m_progressCompleted = 0;
-    std::vector<Observation> m_observations;
 };
 
 // The rows of the results table: section headers and hits, from the aggregator.

@@ -6,7 +6,7 @@
 #include "platform/Alerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/core/BitVector.h"
-#include "studypane/StudyPaneViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategoryStg.h"
@@ -428,18 +428,17 @@ void StudyPaneBookmarksViewController::alertWithError(const StudyPaneError& erro
 
 // --- the sub-pane ---
 
-StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host)
 {
     if (m_env.center == nullptr)
         return;
-    auto on = [this](const QString& name, NotificationCenter::Handler handler) {
-        m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(handler)));
-    };
-    on(QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
-    on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
-    on(BookmarksHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
-    on(CategoriesHaveChanged, [this](Notification&) { populateCategoryMenu(); });
-    on(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
+    observe(
+        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+    observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
+    observe(BookmarksHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
+    observe(CategoriesHaveChanged, [this](Notification&) { populateCategoryMenu(); });
+    observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
         const SourceTuple::Ptr book = listedBook();
         if (book && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
             reloadTable();
@@ -448,40 +447,21 @@ StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvi
 
 StudyPaneBookmarksViewController::~StudyPaneBookmarksViewController()
 {
-    m_observations.clear();
-    delete m_view.data();
-}
-
-std::unique_ptr<StudyPaneBookmarksViewController> StudyPaneBookmarksViewController::factory(
-    StudyPaneViewController* studyPane)
-{
-    auto c = std::make_unique<StudyPaneBookmarksViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-QWidget* StudyPaneBookmarksViewController::view()
-{
-    if (m_view == nullptr) {
-        loadView();
-        viewDidLoad();
-    }
-    return m_view;
+    stopObserving();
 }
 
 void StudyPaneBookmarksViewController::loadView()
 {
-    m_view = new QWidget;
-    m_view->setObjectName(QStringLiteral("StudyPaneBookmarksView"));
-    auto* column = new QVBoxLayout(m_view);
+    createView(QStringLiteral("StudyPaneBookmarksView"));
+    auto* column = new QVBoxLayout(loadedView());
     column->setContentsMargins(4, 4, 4, 4);
     auto* row = new QHBoxLayout;
-    m_popup = new QComboBox(m_view);
+    m_popup = new QComboBox(loadedView());
     m_popup->setToolTip(tr("Bookmark category to list"));
     m_popup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_popup->setMinimumContentsLength(8);
     auto button = [this](const QString& text, const QString& tip) {
-        auto* b = new QToolButton(m_view);
+        auto* b = new QToolButton(loadedView());
         b->setText(text);
         b->setToolTip(tip);
         return b;
@@ -494,7 +474,7 @@ void StudyPaneBookmarksViewController::loadView()
     row->addWidget(m_renameButton);
     row->addWidget(m_deleteButton);
     column->addLayout(row);
-    m_table = new QTableWidget(0, 1, m_view);
+    m_table = new QTableWidget(0, 1, loadedView());
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
@@ -515,7 +495,7 @@ void StudyPaneBookmarksViewController::viewDidLoad()
 {
     populateCategoryMenu();
     thisSourceIsNowActive(nullptr);
-    const quint16 id = studyPaneViewController ? studyPaneViewController->bookmarkPaneSelectedCatID() : 0;
+    const quint16 id = paneState() != nullptr ? paneState()->bookmarkPaneSelectedCatID : 0;
     if (id == kNoCategory) {
         m_deleteButton->setEnabled(m_popup->currentIndex() >= 0);
         m_renameButton->setEnabled(false);
@@ -533,9 +513,8 @@ void StudyPaneBookmarksViewController::studyPaneDidActivateSubview()
 
 SourceTuple::Ptr StudyPaneBookmarksViewController::listedBook() const
 {
-    return studyPaneViewController
-        ? StudyPaneSubpanes::bookForID(m_env, studyPaneViewController->bookmarkPaneSourceTupleID())
-        : nullptr;
+    const StudyPaneRegionContentItemState* s = paneState();
+    return s != nullptr ? StudyPaneSubpanes::bookForID(m_env, s->bookmarkPaneSourceTupleID) : nullptr;
 }
 
 void StudyPaneBookmarksViewController::populateCategoryMenu()
@@ -552,7 +531,7 @@ void StudyPaneBookmarksViewController::populateCategoryMenu()
     }
     m_renameButton->setEnabled(false);
     m_deleteButton->setEnabled(false);
-    const quint16 wanted = studyPaneViewController ? studyPaneViewController->bookmarkPaneSelectedCatID() : 0;
+    const quint16 wanted = paneState() != nullptr ? paneState()->bookmarkPaneSelectedCatID : 0;
     int chosen = -1;
     int lastAll = -1;
     for (int i = 0; i < m_popup->count(); ++i) {
@@ -566,30 +545,32 @@ void StudyPaneBookmarksViewController::populateCategoryMenu()
         chosen = lastAll;
     m_popup->setCurrentIndex(chosen);
     const quint16 id = chosen >= 0 ? quint16(m_popup->itemData(chosen).toMap().value(kCategoryID).toUInt()) : wanted;
-    if (studyPaneViewController)
-        studyPaneViewController->setBookmarkPaneSelectedCatID(id);
+    if (StudyPaneRegionContentItemState* s = paneState())
+        s->bookmarkPaneSelectedCatID = id;
     m_deleteButton->setEnabled(true);
     m_renameButton->setEnabled(id != kNoCategory && id != kAllCategories);
 }
 
 void StudyPaneBookmarksViewController::thisSourceIsNowActive(const Notification* n)
 {
-    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+    if (!isLayoutCurrent())
         return;
     SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
     if (!candidate)
         candidate = StudyPaneSubpanes::activeBook(m_env).book;
     if (!candidate && n == nullptr)
         candidate = listedBook();
-    const std::optional<SourceTupleID> stored = studyPaneViewController->bookmarkPaneSourceTupleID();
+    StudyPaneRegionContentItemState* s = paneState();
+    const std::optional<SourceTupleID> stored = s != nullptr ? s->bookmarkPaneSourceTupleID : std::nullopt;
     const bool same = candidate && stored && candidate->isEqual(*stored);
     if (candidate && !same) {
-        studyPaneViewController->setBookmarkPaneSourceTupleID(candidate->sourceTupleID());
+        if (s != nullptr)
+            s->bookmarkPaneSourceTupleID = candidate->sourceTupleID();
         m_header.reset();
     } else if (same && n != nullptr) {
         return;
     }
-    searchCurrentSourceForCategoryId(studyPaneViewController->bookmarkPaneSelectedCatID());
+    searchCurrentSourceForCategoryId(s != nullptr ? s->bookmarkPaneSelectedCatID : 0);
 }
 
 void StudyPaneBookmarksViewController::onCategorySelected(int index)
@@ -598,8 +579,9 @@ void StudyPaneBookmarksViewController::onCategorySelected(int index)
         return;
     const quint16 id = quint16(m_popup->itemData(index).toMap().value(kCategoryID).toUInt());
     SourceTuple::Ptr book = StudyPaneSubpanes::activeBook(m_env).book;
-    if (book && studyPaneViewController) {
-        studyPaneViewController->setBookmarkPaneSourceTupleID(book->sourceTupleID());
+    StudyPaneRegionContentItemState* s = paneState();
+    if (book && s != nullptr) {
+        s->bookmarkPaneSourceTupleID = book->sourceTupleID();
     } else {
         book = listedBook();
     }
@@ -612,8 +594,8 @@ void StudyPaneBookmarksViewController::onCategorySelected(int index)
 void StudyPaneBookmarksViewController::searchCurrentSourceForCategoryId(quint16 id)
 {
     m_header.reset();
-    if (studyPaneViewController)
-        studyPaneViewController->setBookmarkPaneSelectedCatID(id);
+    if (StudyPaneRegionContentItemState* s = paneState())
+        s->bookmarkPaneSelectedCatID = id;
     m_sections.clear();
     if (const SourceTuple::Ptr book = listedBook()) {
         BitVector found(1);
@@ -649,15 +631,14 @@ void StudyPaneBookmarksViewController::activateRow(int row)
         if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
             if (const quint32 key = book->keyForSection(section)) {
                 g.bibleKey = key;
-                if (studyPaneViewController)
-                    studyPaneViewController->pushKeyOnRecentStack(key, book->abbr());
+                emit recentVerseVisited(key, book->abbr());
             }
         }
         g.section = section;
         g.sourceTuple = book;
         g.activate = true;
         g.sync = true;
-        g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+        g.layoutUuid = layoutUuid();
         if (m_env.center != nullptr)
             m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
     }
@@ -691,7 +672,7 @@ void StudyPaneBookmarksViewController::askAndRename(bool isNew)
                 QStringLiteral("If you enter the name of an existing category, that category will be shown. Category "
                                "names are not case-sensitive, so 'faith' and 'Faith' are the same category.")}};
     } else {
-        const quint16 id = studyPaneViewController ? studyPaneViewController->bookmarkPaneSelectedCatID() : 0;
+        const quint16 id = paneState() != nullptr ? paneState()->bookmarkPaneSelectedCatID : 0;
         oldName = categoryNameForId(id).value_or(QString());
         options = {{QStringLiteral("title"), QStringLiteral("Rename Bookmark Category")},
             {QStringLiteral("prompt"),
@@ -715,15 +696,15 @@ void StudyPaneBookmarksViewController::askAndRename(bool isNew)
         alertWithError(error);
         return;
     }
-    if (studyPaneViewController)
-        studyPaneViewController->setBookmarkPaneSelectedCatID(id);
+    if (StudyPaneRegionContentItemState* s = paneState())
+        s->bookmarkPaneSelectedCatID = id;
     populateCategoryMenu();
     thisSourceIsNowActive(nullptr);
 }
 
 void StudyPaneBookmarksViewController::onDeleteCategory()
 {
-    const quint16 id = studyPaneViewController ? studyPaneViewController->bookmarkPaneSelectedCatID() : 0;
+    const quint16 id = paneState() != nullptr ? paneState()->bookmarkPaneSelectedCatID : 0;
     const std::optional<QString> name = categoryNameForId(id);
     if (!name) {
         Alert alert;

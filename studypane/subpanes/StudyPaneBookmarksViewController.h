@@ -17,7 +17,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QList>
 #include <QObject>
@@ -44,7 +44,7 @@ struct StudyPaneError {
     QString suggestion;
 };
 
-class StudyPaneBookmarksViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneBookmarksViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static constexpr quint16 kNoCategory = 0;
@@ -99,11 +99,9 @@ public:
     static void alertWithError(const StudyPaneError& error);
 
     // --- the sub-pane ---
-    explicit StudyPaneBookmarksViewController(StudyPaneEnvironment env);
+    explicit StudyPaneBookmarksViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneBookmarksViewController() override;
-    static std::unique_ptr<StudyPaneBookmarksViewController> factory(StudyPaneViewController* studyPane);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
 
     QComboBox* categoryPopUpButton() const { return m_popup; }
@@ -129,13 +127,11 @@ public:
     void activateRow(int row);
 
 private:
-    void loadView();
-    void viewDidLoad();
+    void loadView() override;
+    void viewDidLoad() override;
     void reloadTable();
     void askAndRename(bool isNew);
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QComboBox* m_popup = nullptr;
     QToolButton* m_newButton = nullptr;
     QToolButton* m_renameButton = nullptr;
@@ -143,5 +139,4 @@ private:
     QTableWidget* m_table = nullptr;
     std::optional<QString> m_header;
     QList<quint32> m_sections;
-    std::vector<Observation> m_observations;
 };

@@ -14,7 +14,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QDialog>
 #include <QObject>
@@ -73,16 +73,13 @@ private:
     QCheckBox* m_clear = nullptr;
 };
 
-class StudyPaneDevoGotoViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneDevoGotoViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static inline const QString StartDateHasChanged = QStringLiteral("qsDevotionalStartDateHasChangedNotification");
 
-    explicit StudyPaneDevoGotoViewController(StudyPaneEnvironment env);
+    explicit StudyPaneDevoGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneDevoGotoViewController() override;
-    static std::unique_ptr<StudyPaneDevoGotoViewController> factory(StudyPaneViewController* studyPane);
-
-    QWidget* view() override;
 
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
     QTableWidget* readingProgressTableView() const { return m_table; }
@@ -109,20 +106,18 @@ public:
     std::function<int(QDialog&)> runModal;
 
 private:
-    void loadView();
+    void loadView() override;
+    void viewDidLoad() override;
     void reloadTable();
     void scrollToReading(qint64 reading);
     void postReadingRequest(const QString& key);
 
-    StudyPaneEnvironment m_env;
     SourceTuple::Ptr m_sourceTuple;
-    QPointer<QWidget> m_view;
     QTableWidget* m_table = nullptr;
     QToolButton* m_startOver = nullptr;
     QToolButton* m_catchUp = nullptr;
     std::optional<QString> m_header;
     int m_lastScrolledRow = -1;
-    std::vector<Observation> m_observations;
 };
 
 // Paints a reading: its date above "Reading n of N", on the read or unread colour.

@@ -16,7 +16,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QList>
 #include <QObject>
@@ -35,7 +35,7 @@ class QMenu;
 class QTableWidget;
 class QToolButton;
 
-class StudyPaneHighlightsViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneHighlightsViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     enum MenuOption {
@@ -71,11 +71,9 @@ public:
     static void deleteHighlightColorNameFor(quint16 value);
 
     // --- the sub-pane ---
-    explicit StudyPaneHighlightsViewController(StudyPaneEnvironment env);
+    explicit StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneHighlightsViewController() override;
-    static std::unique_ptr<StudyPaneHighlightsViewController> factory(StudyPaneViewController* studyPane);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
 
     QComboBox* highlightColorPopUpButton() const { return m_popup; }
@@ -96,16 +94,14 @@ public:
     void activateRow(int row);
 
 private:
-    void loadView();
+    void loadView() override;
+    void viewDidLoad() override;
     void reloadTable();
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QComboBox* m_popup = nullptr;
     QToolButton* m_renameButton = nullptr;
     QToolButton* m_removeButton = nullptr;
     QTableWidget* m_table = nullptr;
     std::optional<QString> m_header;
     QList<quint32> m_sections;
-    std::vector<Observation> m_observations;
 };

@@ -38,17 +38,15 @@ void registerAll()
 {
     using Pane = StudyPaneViewController;
     Pane::registerSubpaneFactory(
-        Pane::kBookmarksSubpane, [](Pane& pane) { return StudyPaneBookmarksViewController::factory(&pane); });
+        Pane::kBookmarksSubpane, StudyPaneSubpane::factoryFor<StudyPaneBookmarksViewController>());
     Pane::registerSubpaneFactory(
-        Pane::kHighlightsSubpane, [](Pane& pane) { return StudyPaneHighlightsViewController::factory(&pane); });
+        Pane::kHighlightsSubpane, StudyPaneSubpane::factoryFor<StudyPaneHighlightsViewController>());
     Pane::registerSubpaneFactory(
-        Pane::kBibleGotoSubpane, [](Pane& pane) { return StudyPaneBibleGotoViewController::factory(&pane); });
-    Pane::registerSubpaneFactory(Pane::kBookGotoSubpane,
-        [](Pane& pane) { return StudyPaneBookGotoViewController::factoryForCommentaryOrDictionary(&pane); });
+        Pane::kBibleGotoSubpane, StudyPaneSubpane::factoryFor<StudyPaneBibleGotoViewController>());
+    Pane::registerSubpaneFactory(Pane::kBookGotoSubpane, StudyPaneBookGotoViewController::factory(true));
     Pane::registerSubpaneFactory(
-        Pane::kDevoGotoSubpane, [](Pane& pane) { return StudyPaneDevoGotoViewController::factory(&pane); });
-    Pane::registerSubpaneFactory(
-        Pane::kOtherGotoSubpane, [](Pane& pane) { return StudyPaneBookGotoViewController::factoryForOther(&pane); });
+        Pane::kDevoGotoSubpane, StudyPaneSubpane::factoryFor<StudyPaneDevoGotoViewController>());
+    Pane::registerSubpaneFactory(Pane::kOtherGotoSubpane, StudyPaneBookGotoViewController::factory(false));
 }
 
 ActiveBook activeBook(const StudyPaneEnvironment& env)
@@ -70,14 +68,6 @@ ActiveBook activeBook(const StudyPaneEnvironment& env)
     if (env.activeBook)
         out.book = env.activeBook();
     return out;
-}
-
-bool isLayoutCurrent(const StudyPaneViewController* pane, const StudyPaneEnvironment& env)
-{
-    if (pane == nullptr || env.layoutManager == nullptr)
-        return false;
-    const Layout* mine = pane->layout();
-    return mine != nullptr && mine == env.layoutManager->currentLayout();
 }
 
 SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id)

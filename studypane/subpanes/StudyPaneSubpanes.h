@@ -15,8 +15,6 @@
 #include <functional>
 #include <optional>
 
-class StudyPaneViewController;
-
 namespace StudyPaneSubpanes {
 
 // Registers the bookmark, highlight and four go-to sub-panes with the study pane.
@@ -30,9 +28,6 @@ struct ActiveBook {
     quint32 block = SourceTuple::kNoBlock;
 };
 ActiveBook activeBook(const StudyPaneEnvironment& env);
-
-// Whether the layout holding the study pane is the current layout.
-bool isLayoutCurrent(const StudyPaneViewController* pane, const StudyPaneEnvironment& env);
 
 // The book of a library identity; null when the library does not hold it.
 SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id);

@@ -17,6 +17,7 @@
 #include "studypane/StudyPaneView.h"
 
 #include <QFrame>
+#include <QPointer>
 #include <QTest>
 #include <QToolButton>
 
@@ -412,7 +413,7 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
 
     auto* bookmarks = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));
     ASSERT_NE(bookmarks, nullptr);
-    EXPECT_EQ(bookmarks->studyPaneViewController, pane);
+    EXPECT_EQ(bookmarks->host(), static_cast<StudyPaneHost*>(pane));
     fakes.log.clear();
     QTest::mouseClick(view->button(StudyPaneView::Bookmark), Qt::LeftButton);
     EXPECT_EQ(pane->state()->selectedTabID, 2);
@@ -431,6 +432,59 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
             QStringLiteral("highlights exit"), QStringLiteral("bookmarks exit"), QStringLiteral("journal exit")}));
 }
 
+TEST(StudyPaneViewController, ASubpaneReachesThePaneThroughItsHostAndItsSignals)
+{
+    FakeSubpanes fakes {{StudyPaneViewController::kBookmarksSubpane, QStringLiteral("bookmarks")},
+        {StudyPaneViewController::kHighlightsSubpane, QStringLiteral("highlights")}};
+    Screen screen;
+    StudyPaneViewController* pane = screen.install(screen.environment());
+    StudyPaneView* view = pane->paneView();
+    auto* highlights = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
+    ASSERT_NE(highlights, nullptr);
+    StudyPaneHost* host = highlights->host();
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->state(), pane->state());
+    EXPECT_EQ(host->layoutUuid(), pane->layoutUuid());
+
+    // Asking to be shown selects the sub-pane's own tab and shows its view.
+    EXPECT_EQ(pane->state()->selectedTabID, 1);
+    emit highlights->showRequested();
+    EXPECT_EQ(pane->state()->selectedTabID, 3);
+    EXPECT_EQ(view->paneContents(), highlights->view());
+    EXPECT_EQ(view->paneContents()->objectName(), QStringLiteral("highlights"));
+
+    // A visited verse goes on the pane's recent stack, newest first.
+    emit highlights->recentVerseVisited(0x01010100, QString());
+    emit highlights->recentVerseVisited(0x02010100, QString());
+    EXPECT_EQ(pane->recentGoToVerseKeys(), (QList<quint32> {0x02010100, 0x01010100}));
+}
+
+TEST(StudyPaneSubpane, TheViewIsMadeOnceAndGoesWithItsSubpaneUnlessQtDeletedItFirst)
+{
+    ensureApplication();
+    QStringList log;
+    QPointer<QWidget> first;
+    {
+        FakeSubpane alone(StudyPaneEnvironment {}, nullptr, QStringLiteral("alone"), &log);
+        EXPECT_FALSE(alone.isViewLoaded());
+        first = alone.view();
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(alone.view(), first.data());
+        EXPECT_EQ(alone.host(), nullptr);
+    }
+    EXPECT_TRUE(first.isNull());
+
+    // A view that its parent widget deleted is made again on the next call, and the sub-pane's end
+    // does not delete it twice.
+    FakeSubpane held(StudyPaneEnvironment {}, nullptr, QStringLiteral("held"), &log);
+    {
+        QWidget parent;
+        held.view()->setParent(&parent);
+    }
+    EXPECT_FALSE(held.isViewLoaded());
+    EXPECT_NE(held.view(), nullptr);
+}
+
 TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournalOnly)
 {
     class Lists : public FakeSubpane {
@@ -443,12 +497,12 @@ TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournal
     };
     QStringList log;
     StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kNotesListSubpane,
-        [&log](StudyPaneViewController&) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return std::make_unique<Lists>(QStringLiteral("notes"), &log);
+        [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            return std::make_unique<Lists>(env, host, QStringLiteral("notes"), &log);
         });
     StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kJournalListSubpane,
-        [&log](StudyPaneViewController&) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return std::make_unique<Lists>(QStringLiteral("journal"), &log);
+        [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            return std::make_unique<Lists>(env, host, QStringLiteral("journal"), &log);
         });
     {
         Screen screen;
