@@ -145,6 +145,8 @@ void StudyPaneLibrarySearchViewController::loadView()
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneLibrarySearchModel(this);
+    if (!m_tableViewHeaderString)
+        updateHeader();
     m_table->setModel(m_model);
     m_table->setItemDelegate(new LibrarySearchTableCellDelegate(m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -319,8 +321,11 @@ void StudyPaneLibrarySearchViewController::updateHeader()
 
 void StudyPaneLibrarySearchViewController::reloadTable()
 {
-    if (m_model != nullptr)
-        m_model->reload();
+    if (m_model == nullptr)
+        return;
+    if (!m_tableViewHeaderString)
+        updateHeader();
+    m_model->reload();
 }
 
 void StudyPaneLibrarySearchViewController::activateRow(int row)
@@ -377,11 +382,7 @@ int StudyPaneLibrarySearchModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid())
         return 0;
-    if (!m_owner->m_tableViewHeaderString) {
-        m_owner->m_tableViewHeaderString = QStringLiteral("%1 Books in Library").arg(m_owner->installedBookCount());
-        const_cast<StudyPaneLibrarySearchModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
-    }
-    return int(m_owner->m_results.size());
+    return int(m_owner->resultsArray().size());
 }
 
 int StudyPaneLibrarySearchModel::columnCount(const QModelIndex& parent) const
@@ -394,15 +395,16 @@ QVariant StudyPaneLibrarySearchModel::headerData(int section, Qt::Orientation or
     if (orientation != Qt::Horizontal || section != 0)
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->m_tableViewHeaderString.value_or(QString());
+        return m_owner->tableViewHeaderString().value_or(QString());
     return {};
 }
 
 QVariant StudyPaneLibrarySearchModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() < 0 || static_cast<std::size_t>(index.row()) >= m_owner->m_results.size())
+    const std::vector<StudyPaneLibrarySearchViewController::Row>& rows = m_owner->resultsArray();
+    if (!index.isValid() || index.row() < 0 || static_cast<std::size_t>(index.row()) >= rows.size())
         return {};
-    const auto& row = m_owner->m_results[static_cast<std::size_t>(index.row())];
+    const auto& row = rows[static_cast<std::size_t>(index.row())];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:

@@ -84,7 +84,6 @@ public:
 
 private:
     void loadView() override;
-    friend class StudyPaneLibrarySearchModel;
     void addItemToResults(quint64 searchID, const SourceTuple::Ptr& book, const std::shared_ptr<SearchSession>& s);
     void bookFinished(quint64 searchID);
     void searchProgressUpdate(double add, double increment, quint64 searchID);

@@ -210,6 +210,7 @@ void StudyPaneNotesListViewController::loadView()
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneNotesListModel(this);
+    labelTableColumn();
     m_table->setModel(m_model);
     m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -504,8 +505,21 @@ void StudyPaneNotesListViewController::cleanSavedJournalResults()
 
 void StudyPaneNotesListViewController::reloadTable()
 {
-    if (m_model != nullptr)
-        m_model->reload();
+    if (m_model == nullptr)
+        return;
+    labelTableColumn();
+    m_model->reload();
+}
+
+void StudyPaneNotesListViewController::labelTableColumn()
+{
+    // The column is named after the searched book once there is one.
+    if (m_model == nullptr || m_tableViewHeaderString)
+        return;
+    if (const SourceTuple::Ptr book = searchedBook()) {
+        m_tableViewHeaderString = book->name();
+        m_model->headerDataChanged(Qt::Horizontal, 0, 0);
+    }
 }
 
 QString StudyPaneNotesListViewController::noteTextForPosition(quint32 position) const
@@ -576,14 +590,7 @@ int StudyPaneNotesListModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid())
         return 0;
-    SearchResultsAggregator& agg = m_owner->searchResultsAggregator();
-    if (!m_owner->m_tableViewHeaderString) {
-        if (const SourceTuple::Ptr book = m_owner->searchedBook()) {
-            m_owner->m_tableViewHeaderString = book->name();
-            const_cast<StudyPaneNotesListModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
-        }
-    }
-    return int(std::min<int64_t>(agg.numRows(), std::numeric_limits<int>::max()));
+    return int(std::min<int64_t>(m_owner->searchResultsAggregator().numRows(), std::numeric_limits<int>::max()));
 }
 
 int StudyPaneNotesListModel::columnCount(const QModelIndex& parent) const
@@ -596,7 +603,7 @@ QVariant StudyPaneNotesListModel::headerData(int section, Qt::Orientation orient
     if (orientation != Qt::Horizontal || section != 0)
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->m_tableViewHeaderString.value_or(QString());
+        return m_owner->tableViewHeaderString().value_or(QString());
     return {};
 }
 

@@ -113,7 +113,6 @@ public:
 
 private:
     void loadView() override;
-    friend class StudyPaneNotesListModel;
     SourceTuple::Ptr chosenBook() const;
     void notesHaveChanged(const Notification& n);
     bool applyChangeOfOneNote(const Notification& n);
@@ -121,6 +120,7 @@ private:
     void searchProgressUpdate(double add, double increment, quint64 searchID);
     void cleanSavedJournalResults();
     void reloadTable();
+    void labelTableColumn();
 
     SourceTuple::Ptr m_constantSourceTuple;
     QLineEdit* m_searchField = nullptr;

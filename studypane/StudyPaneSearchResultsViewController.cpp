@@ -164,6 +164,7 @@ void StudyPaneSearchResultsViewController::loadView()
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneSearchResultsModel(this);
+    labelTableColumn();
     m_table->setModel(m_model);
     m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -540,8 +541,23 @@ void StudyPaneSearchResultsViewController::startSearchWithLibrarySearchResults(c
 
 void StudyPaneSearchResultsViewController::reloadTable()
 {
-    if (m_model != nullptr)
-        m_model->reload();
+    if (m_model == nullptr)
+        return;
+    labelTableColumn();
+    m_model->reload();
+}
+
+void StudyPaneSearchResultsViewController::labelTableColumn()
+{
+    // The column is named after the searched book once the results say which book that is.
+    const SearchResultsAggregator& agg = aggregator();
+    if (m_model == nullptr || m_tableViewHeaderString || !agg.searchedSourceTupleID.isValid() ||
+        m_env.library == nullptr)
+        return;
+    if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)) {
+        m_tableViewHeaderString = book->name();
+        m_model->headerDataChanged(Qt::Horizontal, 0, 0);
+    }
 }
 
 void StudyPaneSearchResultsViewController::activateRow(int row)
@@ -597,15 +613,7 @@ int StudyPaneSearchResultsModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid())
         return 0;
-    SearchResultsAggregator& agg = m_owner->aggregator();
-    if (!m_owner->m_tableViewHeaderString && agg.searchedSourceTupleID.isValid() && m_owner->m_env.library != nullptr) {
-        if (SourceTuple::Ptr book =
-                m_owner->m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)) {
-            m_owner->m_tableViewHeaderString = book->name();
-            const_cast<StudyPaneSearchResultsModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
-        }
-    }
-    return int(std::min<int64_t>(agg.numRows(), std::numeric_limits<int>::max()));
+    return int(std::min<int64_t>(m_owner->aggregator().numRows(), std::numeric_limits<int>::max()));
 }
 
 int StudyPaneSearchResultsModel::columnCount(const QModelIndex& parent) const
@@ -618,7 +626,7 @@ QVariant StudyPaneSearchResultsModel::headerData(int section, Qt::Orientation or
     if (orientation != Qt::Horizontal || section != 0)
         return {};
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->m_tableViewHeaderString.value_or(QString());
+        return m_owner->tableViewHeaderString().value_or(QString());
     return {};
 }
 
@@ -639,15 +647,15 @@ QVariant StudyPaneSearchResultsModel::data(const QModelIndex& index, int role) c
         }
         return {};
     }
-    const bool large = m_owner->m_searchingABible;
+    const bool large = m_owner->searchingABible();
     if (role == KindRole)
         return large ? LargeHit : SmallHit;
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != TitleRole && role != HtmlRole)
         return {};
     const uint32_t section = agg.positionValueForTablePath(path);
-    SourceTuple::Ptr book = m_owner->m_env.library != nullptr
-        ? m_owner->m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)
-        : nullptr;
+    const StudyPaneEnvironment& env = m_owner->environment();
+    SourceTuple::Ptr book =
+        env.library != nullptr ? env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID) : nullptr;
     if (role != HtmlRole) {
         auto it = m_titleCache.find(index.row());
         if (it == m_titleCache.end()) {

@@ -104,7 +104,6 @@ public:
 
 private:
     void loadView() override;
-    friend class StudyPaneSearchResultsModel;
     void buildMenus();
     void addItemToResults(const std::shared_ptr<SearchResultsItem>& item);
     void searchCompleted();
@@ -113,6 +112,7 @@ private:
     void startSearchWithLibrarySearchResults(const Notification& n);
     void updateLimitChecks(QMenu* menu);
     void reloadTable();
+    void labelTableColumn();
     void setSearching(bool searching);
     void rememberRecentSearch(const QString& text);
     // Puts the recent searches at the end of the menu (the template items of both menus).
