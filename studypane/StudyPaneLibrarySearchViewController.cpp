@@ -60,9 +60,11 @@ public:
         const int half = r.width() / 2;
         const QRect counts(r.x(), r.bottom() - line, half, line);
         painter->drawText(counts, Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("Exact Match: %1").arg(index.data(StudyPaneLibrarySearchModel::ExactCountRole).toUInt()));
+            QStringLiteral("Exact Match: %1")
+                .arg(index.data(StudyPaneLibrarySearchViewController::ExactCountRole).toUInt()));
         painter->drawText(counts.translated(half, 0), Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("All Words: %1").arg(index.data(StudyPaneLibrarySearchModel::AllWordsCountRole).toUInt()));
+            QStringLiteral("All Words: %1")
+                .arg(index.data(StudyPaneLibrarySearchViewController::AllWordsCountRole).toUInt()));
         painter->setPen(option.palette.mid().color());
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->restore();
@@ -144,7 +146,7 @@ void StudyPaneLibrarySearchViewController::loadView()
     m_progress->setMaximumHeight(6);
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
-    m_model = new StudyPaneLibrarySearchModel(this);
+    m_model = new StudyPaneResultListModel(*this, {}, this);
     if (!m_tableViewHeaderString)
         updateHeader();
     m_table->setModel(m_model);
@@ -316,7 +318,7 @@ void StudyPaneLibrarySearchViewController::updateHeader()
     else
         m_tableViewHeaderString = QStringLiteral("%1 Books in Library").arg(installedBookCount());
     if (m_model != nullptr)
-        m_model->headerDataChanged(Qt::Horizontal, 0, 0);
+        m_model->columnTitleChanged();
 }
 
 void StudyPaneLibrarySearchViewController::reloadTable()
@@ -367,52 +369,31 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
 
 // --- model ---
 
-StudyPaneLibrarySearchModel::StudyPaneLibrarySearchModel(StudyPaneLibrarySearchViewController* owner)
-    : QAbstractTableModel(owner), m_owner(owner)
+// --- rows ---
+
+int StudyPaneLibrarySearchViewController::resultRowCount() const
 {
+    return int(std::min<std::size_t>(m_results.size(), std::numeric_limits<int>::max()));
 }
 
-void StudyPaneLibrarySearchModel::reload()
+QString StudyPaneLibrarySearchViewController::resultColumnTitle() const
 {
-    beginResetModel();
-    endResetModel();
+    return m_tableViewHeaderString.value_or(QString());
 }
 
-int StudyPaneLibrarySearchModel::rowCount(const QModelIndex& parent) const
+QVariant StudyPaneLibrarySearchViewController::resultData(int row, int role) const
 {
-    if (parent.isValid())
-        return 0;
-    return int(m_owner->resultsArray().size());
-}
-
-int StudyPaneLibrarySearchModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1;
-}
-
-QVariant StudyPaneLibrarySearchModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section != 0)
+    if (row < 0 || static_cast<std::size_t>(row) >= m_results.size())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->tableViewHeaderString().value_or(QString());
-    return {};
-}
-
-QVariant StudyPaneLibrarySearchModel::data(const QModelIndex& index, int role) const
-{
-    const std::vector<StudyPaneLibrarySearchViewController::Row>& rows = m_owner->resultsArray();
-    if (!index.isValid() || index.row() < 0 || static_cast<std::size_t>(index.row()) >= rows.size())
-        return {};
-    const auto& row = rows[static_cast<std::size_t>(index.row())];
+    const Row& r = m_results[static_cast<std::size_t>(row)];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return row.book->name();
+        return r.book->name();
     case ExactCountRole:
-        return row.exactCount;
+        return r.exactCount;
     case AllWordsCountRole:
-        return row.allWordsCount;
+        return r.allWordsCount;
     default:
         return {};
     }

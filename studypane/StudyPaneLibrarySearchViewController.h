@@ -15,6 +15,7 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneRecentSearches.h"
+#include "studypane/StudyPaneResultListModel.h"
 #include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
@@ -33,13 +34,14 @@ class QTableView;
 class QToolButton;
 class SearchResultsAggregator;
 class SearchSession;
-class StudyPaneLibrarySearchModel;
 struct SearchRunRequest;
 
-class StudyPaneLibrarySearchViewController : public StudyPaneSubpane {
+class StudyPaneLibrarySearchViewController : public StudyPaneSubpane, public StudyPaneResultList {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 57;
+    // A row's two counts, as roles of the table's model.
+    enum Role { ExactCountRole = Qt::UserRole + 1, AllWordsCountRole };
     // Rows are ordered by their counts, larger first.
     static constexpr quint64 kSortByCounts = 9;
 
@@ -82,6 +84,11 @@ public:
     // Opens the row's book at its first hit and hands its results to Find.
     void activateRow(int row);
 
+    // --- the table's rows: one per book (StudyPaneResultList) ---
+    int resultRowCount() const override;
+    QVariant resultData(int row, int role) const override;
+    QString resultColumnTitle() const override;
+
 private:
     void loadView() override;
     void addItemToResults(quint64 searchID, const SourceTuple::Ptr& book, const std::shared_ptr<SearchSession>& s);
@@ -97,7 +104,7 @@ private:
     QMenu* m_menu = nullptr;
     QProgressBar* m_progress = nullptr;
     QTableView* m_table = nullptr;
-    StudyPaneLibrarySearchModel* m_model = nullptr;
+    StudyPaneResultListModel* m_model = nullptr;
     QTimer m_hideProgressTimer;
     quint64 m_searchID = 0;
     quint64 m_sortBy = kSortByCounts;
@@ -107,19 +114,4 @@ private:
     double m_progressCount = 0;
     double m_progressCompleted = 0;
     StudyPaneRecentSearches m_recents;
-};
-
-class StudyPaneLibrarySearchModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    enum Role { ExactCountRole = Qt::UserRole + 1, AllWordsCountRole };
-    explicit StudyPaneLibrarySearchModel(StudyPaneLibrarySearchViewController* owner);
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void reload();
-
-private:
-    StudyPaneLibrarySearchViewController* m_owner;
 };

@@ -44,8 +44,6 @@ const QString StudyPaneNavigatorViewController::NavigatorSettingsChangedNotifica
 StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host)
 {
-    elementsProvider = m_env.navigatorElements;
-    settingsRunner = m_env.runNavigatorSettings;
     if (m_env.defaults != nullptr)
         m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
     if (m_env.center != nullptr) {
@@ -87,7 +85,7 @@ void StudyPaneNavigatorViewController::loadView()
     m_progress->hide();
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
-    m_model = new StudyPaneNavigatorModel(this);
+    m_model = new StudyPaneResultListModel(*this, {}, this);
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -115,7 +113,7 @@ void StudyPaneNavigatorViewController::loadView()
     const bool on = m_env.defaults != nullptr && m_env.defaults->boolForKey(kAutoUpdateNavigator);
     m_autoCheckBox->setChecked(on);
     m_refreshButton->setEnabled(!on);
-    m_settingsButton->setEnabled(static_cast<bool>(settingsRunner));
+    m_settingsButton->setEnabled(static_cast<bool>(m_env.runNavigatorSettings));
     connect(m_autoCheckBox, &QCheckBox::toggled, this, [this](bool checked) { onAutoCheckBox(checked); });
     connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
     connect(m_settingsButton, &QToolButton::clicked, this, [this] { onSettingsButton(); });
@@ -132,8 +130,10 @@ void StudyPaneNavigatorViewController::setMaxResultsPerBook(qint64 value)
     if (value != m_maxResultsPerBook && m_env.defaults != nullptr)
         m_env.defaults->setInteger(value, kMaxNavRowsPerBook);
     m_maxResultsPerBook = value;
-    if (m_model != nullptr)
+    if (m_model != nullptr) {
         m_model->reload();
+        m_model->columnTitleChanged();
+    }
 }
 
 void StudyPaneNavigatorViewController::onAutoCheckBox(bool on)
@@ -152,9 +152,9 @@ void StudyPaneNavigatorViewController::onAutoCheckBox(bool on)
 
 void StudyPaneNavigatorViewController::onSettingsButton()
 {
-    if (!settingsRunner)
+    if (!m_env.runNavigatorSettings)
         return;
-    settingsRunner();
+    m_env.runNavigatorSettings();
     if (m_env.defaults != nullptr)
         m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
     onRefreshButton();
@@ -225,7 +225,7 @@ void StudyPaneNavigatorViewController::searchForBibleRef(const BibleRef* refIn)
     m_sessions.clear();
     m_results.clear();
 
-    const std::vector<Element> elements = elementsProvider ? elementsProvider() : defaultElements();
+    const std::vector<Element> elements = m_env.navigatorElements ? m_env.navigatorElements() : defaultElements();
     std::vector<SearchRunRequest> requests(2);
     requests[0].title = "Did You Mean 'Go To'?";
     requests[0].options.interpretation = "goto";
@@ -259,8 +259,10 @@ void StudyPaneNavigatorViewController::searchForBibleRef(const BibleRef* refIn)
                 {}});
         m_sessions.push_back(std::move(session));
     }
-    if (m_model != nullptr)
+    if (m_model != nullptr) {
         m_model->reload();
+        m_model->columnTitleChanged();
+    }
     if (m_progress != nullptr)
         m_progress->setVisible(!isComplete());
 }
@@ -292,8 +294,10 @@ void StudyPaneNavigatorViewController::addItemToResults(
         r.xrefHits = std::move(rest);
     }
     if (isComplete()) {
-        if (m_model != nullptr)
+        if (m_model != nullptr) {
             m_model->reload();
+            m_model->columnTitleChanged();
+        }
         if (m_progress != nullptr)
             m_progress->hide();
     }
@@ -405,46 +409,27 @@ void StudyPaneNavigatorViewController::activateRow(int row)
 
 // --- model ---
 
-StudyPaneNavigatorModel::StudyPaneNavigatorModel(StudyPaneNavigatorViewController* owner)
-    : QAbstractTableModel(owner), m_owner(owner)
+// --- rows ---
+
+int StudyPaneNavigatorViewController::resultRowCount() const
 {
+    return numberOfRows();
 }
 
-void StudyPaneNavigatorModel::reload()
+QString StudyPaneNavigatorViewController::resultColumnTitle() const
 {
-    beginResetModel();
-    endResetModel();
-    headerDataChanged(Qt::Horizontal, 0, 0);
+    return m_tableViewHeaderString;
 }
 
-int StudyPaneNavigatorModel::rowCount(const QModelIndex& parent) const
+QVariant StudyPaneNavigatorViewController::resultData(int row, int role) const
 {
-    return parent.isValid() ? 0 : m_owner->numberOfRows();
-}
-
-int StudyPaneNavigatorModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1;
-}
-
-QVariant StudyPaneNavigatorModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && section == 0 && (role == Qt::DisplayRole || role == Qt::ToolTipRole))
-        return m_owner->tableViewHeaderString();
-    return {};
-}
-
-QVariant StudyPaneNavigatorModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_owner->textForRow(index.row());
+        return textForRow(row);
     case Qt::ToolTipRole:
-        return m_owner->isGroupRow(index.row()) ? QVariant() : QVariant(m_owner->textForRow(index.row()));
+        return isGroupRow(row) ? QVariant() : QVariant(textForRow(row));
     case Qt::FontRole:
-        if (m_owner->isGroupRow(index.row())) {
+        if (isGroupRow(row)) {
             QFont f;
             f.setBold(true);
             return f;

@@ -181,7 +181,8 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
 StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
 {
     stopObserving();
-    EditFormatDelegate::clear(this);
+    if (m_env.formatRegistry != nullptr)
+        m_env.formatRegistry->clear(this);
     m_autosaveTimer.stop();
     m_tooltipTimer.stop();
     delete m_popover.data();
@@ -316,8 +317,8 @@ void StudyPaneNoteViewEditViewController::loadView()
         showTab(ViewTab);
     }
     updateStatusPane();
-    EditFormatDelegate::setCurrent(this);
-    m_registeredAsFormatDelegate = true;
+    if (m_env.formatRegistry != nullptr)
+        m_env.formatRegistry->setCurrent(this);
 }
 
 // --- the note's place ---
@@ -910,7 +911,7 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
         m_localStatus->setText(QStringLiteral("Local Storage: Note is empty"));
         m_localStatus->setToolTip(QStringLiteral("Note will not be created/saved until you type something."));
     }
-    if (syncAutomatically && syncAutomatically()) {
+    if (m_env.syncAutomatically && m_env.syncAutomatically()) {
         if (!m_webViewHasBeenEdited && m_webViewString.isEmpty()) {
             m_cloudStatus->setText(QStringLiteral("Cloud Sync: Note is empty"));
             m_cloudStatus->setToolTip(QStringLiteral("Note will not be sync'ed to the cloud until you type soemthing"));
@@ -941,13 +942,13 @@ void StudyPaneNoteViewEditViewController::onDeleteNoteButton()
         QStringLiteral("If you answer 'Yes', you will permanently delete the note. This operation cannot be undone.");
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
     alert.style = AlertStyle::Warning;
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     saveEditedText(false);
     const NoteLocation now = location();  // a journal note may have been renamed by the save
     // The deleted note's editor pages take no more pushes.
     std::erase_if(m_pages, [&now](const auto& entry) { return entry.second.location == now; });
-    NotificationCenter& center = m_env.center != nullptr ? *m_env.center : NotificationCenter::defaultCenter();
+    NotificationCenter* center = m_env.center;
     switch (now.kind()) {
     case NoteLocation::Kind::Bible:
         StudyPaneNotesListViewController::deleteNoteForKey(now.key, center);
@@ -970,7 +971,8 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
     m_exiting = true;
     hideHrefTargetTooltip();
     stopObserving();
-    EditFormatDelegate::clear(this);
+    if (m_env.formatRegistry != nullptr)
+        m_env.formatRegistry->clear(this);
     // Keys typed just before may still wait in the web engine's input queue: a flush key sent behind
     // them makes the page push its content once it has taken every one of them.
     EditorPage* page = livePage();
@@ -1082,15 +1084,14 @@ void StudyPaneNoteViewEditViewController::doShowHrefTargetInTooltip()
 {
     const QVariantMap p = m_tooltipParams;
     m_tooltipParams.clear();
-    if (p.isEmpty() || !loadedView() || m_stack == nullptr)
+    if (p.isEmpty() || !loadedView() || m_stack == nullptr || m_env.defaults == nullptr)
         return;
     const QString href = NoteHtml::unescapeHref(p.value(QStringLiteral("href")).toString());
     const QString text = LinkPreview::stringForPopupFromHref(href);
     if (text.isEmpty())
         return;
     delete m_popover.data();
-    QLabel* label = XrefPopupViewController::makeView(
-        m_env.defaults != nullptr ? *m_env.defaults : UserDefaults::standardUserDefaults(), loadedView());
+    QLabel* label = XrefPopupViewController::makeView(*m_env.defaults, loadedView());
     label->setWindowFlags(Qt::ToolTip);
     label->setText(text);
     label->setMaximumWidth(360);
@@ -1178,8 +1179,11 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
             // Shown after the page's call returns: the page waits for no answer.
             QPointer<StudyPaneNoteViewEditViewController> self(this);
             QTimer::singleShot(0, this, [self, alert] {
-                if (Alerts::shared().runModal(alert) == AlertSecondButtonReturn && self &&
-                    self->m_env.defaults != nullptr)
+                if (!self)
+                    return;
+                const int answer = self->m_env.ask(alert);
+                // The editor may have gone while the alert was up.
+                if (answer == AlertSecondButtonReturn && self && self->m_env.defaults != nullptr)
                     self->m_env.defaults->setBool(false, kShowLinksDisabledMessage);
             });
         }

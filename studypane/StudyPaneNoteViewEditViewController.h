@@ -125,8 +125,6 @@ public:
     void updateStatusPane();
     // Asks, then deletes the shown note.
     void onDeleteNoteButton();
-    // Whether the sync runs by itself (the status line's cloud text); set by the application.
-    std::function<bool()> syncAutomatically;
 
     // --- tabs ---
     Tab selectedTab() const { return m_selectedTab; }
@@ -244,7 +242,6 @@ private:
     std::map<quint64, EditorPage> m_pages;  // editor pages by serial (the newest few)
     quint64 m_nextSerial = 0;
     QString m_pastedHtml;  // pieces of a paste being put together
-    bool m_registeredAsFormatDelegate = false;
     bool m_exiting = false;
     quint64 m_flushedSerial = 0;  // the page that answered the flush key
 };

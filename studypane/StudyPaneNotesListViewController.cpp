@@ -127,28 +127,32 @@ bool StudyPaneNotesListViewController::verseHasNote(quint32 key)
 }
 
 void StudyPaneNotesListViewController::deleteNoteForSection(
-    quint32 section, const SourceTupleID& book, NotificationCenter& center)
+    quint32 section, const SourceTupleID& book, NotificationCenter* center)
 {
     NoteStore::remove(NoteLocation::book(book, section));
-    center.postNotificationName(kNotesChanged, nullptr,
-        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("section"), section},
-            {QStringLiteral("sourceTupleID"), QVariant::fromValue(book)}});
+    if (center != nullptr)
+        center->postNotificationName(kNotesChanged, nullptr,
+            {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
+                {QStringLiteral("section"), section}, {QStringLiteral("sourceTupleID"), QVariant::fromValue(book)}});
 }
 
-void StudyPaneNotesListViewController::deleteNoteForKey(quint32 key, NotificationCenter& center)
+void StudyPaneNotesListViewController::deleteNoteForKey(quint32 key, NotificationCenter* center)
 {
     NoteStore::remove(NoteLocation::bible(key));
-    center.postNotificationName(kNotesChanged, nullptr,
-        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("key"), key}});
+    if (center != nullptr)
+        center->postNotificationName(kNotesChanged, nullptr,
+            {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("key"), key}});
 }
 
-void StudyPaneNotesListViewController::deleteJournalNoteWithTitle(const QString& title, NotificationCenter& center)
+void StudyPaneNotesListViewController::deleteJournalNoteWithTitle(const QString& title, NotificationCenter* center)
 {
     NoteStore::remove(NoteLocation::journal(title));
-    center.postNotificationName(kNotesChanged, nullptr,
-        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
-            {QStringLiteral("journalTitle"), title},
-            {QStringLiteral("sourceTupleID"), QVariant::fromValue(SourceTupleID::sourceTupleIDForFakeJournalDoc())}});
+    if (center != nullptr)
+        center->postNotificationName(kNotesChanged, nullptr,
+            {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
+                {QStringLiteral("journalTitle"), title},
+                {QStringLiteral("sourceTupleID"),
+                    QVariant::fromValue(SourceTupleID::sourceTupleIDForFakeJournalDoc())}});
 }
 
 std::vector<SearchRunRequest> StudyPaneNotesListViewController::searchRequests(const QString& query, bool enhanced)
@@ -209,7 +213,9 @@ void StudyPaneNotesListViewController::loadView()
     m_progress->setMaximumHeight(6);
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
-    m_model = new StudyPaneNotesListModel(this);
+    m_model = new StudyPaneResultListModel(*this,
+        {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
+        this);
     labelTableColumn();
     m_table->setModel(m_model);
     m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
@@ -518,7 +524,7 @@ void StudyPaneNotesListViewController::labelTableColumn()
         return;
     if (const SourceTuple::Ptr book = searchedBook()) {
         m_tableViewHeaderString = book->name();
-        m_model->headerDataChanged(Qt::Horizontal, 0, 0);
+        m_model->columnTitleChanged();
     }
 }
 
@@ -573,90 +579,46 @@ void StudyPaneNotesListViewController::activateRow(int row)
 
 // --- model ---
 
-StudyPaneNotesListModel::StudyPaneNotesListModel(StudyPaneNotesListViewController* owner)
-    : QAbstractTableModel(owner), m_owner(owner)
+// --- rows ---
+
+int StudyPaneNotesListViewController::resultRowCount() const
 {
+    return StudyPaneResultListModel::hitRowCount(m_session->aggregator());
 }
 
-void StudyPaneNotesListModel::reload()
+QString StudyPaneNotesListViewController::resultColumnTitle() const
 {
-    beginResetModel();
-    m_htmlCache.clear();
-    m_titleCache.clear();
-    endResetModel();
+    return m_tableViewHeaderString.value_or(QString());
 }
 
-int StudyPaneNotesListModel::rowCount(const QModelIndex& parent) const
+QVariant StudyPaneNotesListViewController::resultData(int row, int role) const
 {
-    if (parent.isValid())
-        return 0;
-    return int(std::min<int64_t>(m_owner->searchResultsAggregator().numRows(), std::numeric_limits<int>::max()));
-}
-
-int StudyPaneNotesListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1;
-}
-
-QVariant StudyPaneNotesListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section != 0)
-        return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->tableViewHeaderString().value_or(QString());
-    return {};
-}
-
-QVariant StudyPaneNotesListModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
-    using Model = StudyPaneSearchResultsModel;
-    SearchResultsAggregator& agg = m_owner->searchResultsAggregator();
-    const SRTablePath path = agg.tablePathForRow(index.row());
-    if (path.tableRowNum < 0) {
-        if (role == Model::KindRole)
-            return Model::Header;
-        if (role == Qt::DisplayRole) {
-            const auto s = static_cast<std::size_t>(path.tableSectionNum);
-            return QStringLiteral("%1 (%2)")
-                .arg(QString::fromStdString(agg.sectionHeader(s)))
-                .arg(agg.countResultsInTableSection(s));
-        }
-        return {};
-    }
+    using Model = StudyPaneResultListModel;
+    const SearchResultsAggregator& agg = m_session->aggregator();
+    if (std::optional<QVariant> header = Model::hitHeaderData(agg, row, role))
+        return *header;
     if (role == Model::KindRole)
         return Model::LargeHit;
-    const quint32 position = agg.positionValueForTablePath(path);
-    const SourceTuple::Ptr book = m_owner->searchedBook();
+    const quint32 position = agg.positionValueForTablePath(agg.tablePathForRow(row));
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Model::TitleRole) {
-        auto it = m_titleCache.find(index.row());
-        if (it == m_titleCache.end()) {
-            const QString title = book != nullptr && position != SearchResultsAggregator::kNoPosition
-                ? book->plainTextSearchResultTitleForSection(position)
-                : QString();
-            it = m_titleCache.insert(index.row(), title);
-        }
-        return *it;
+        const SourceTuple::Ptr book = searchedBook();
+        return book != nullptr && position != SearchResultsAggregator::kNoPosition
+            ? book->plainTextSearchResultTitleForSection(position)
+            : QString();
     }
     if (role != Model::HtmlRole)
         return {};
-    auto it = m_htmlCache.find(index.row());
-    if (it == m_htmlCache.end()) {
-        // Stored notes are filtered on the way in; the cell filters again, since notes also come by
-        // sync, and shows no remote pictures.
-        QString text = position != SearchResultsAggregator::kNoPosition
-            ? NoteHtml::richEditorContent(m_owner->noteTextForPosition(position))
-            : QString();
-        if (text.isEmpty())
-            text = QStringLiteral("Can't get the note text for some reason.");
-        const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
-        // The cell draws with a text document, which runs no script and loads nothing remote.
-        it = m_htmlCache.insert(index.row(),
-            QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
-                           "type=\"text/css\">%1</style></head><body>")
-                    .arg(css) +
-                text + QStringLiteral("</body></html>"));
-    }
-    return *it;
+    // Stored notes are filtered on the way in; the cell filters again, since notes also come by
+    // sync, and shows no remote pictures.
+    QString text = position != SearchResultsAggregator::kNoPosition
+        ? NoteHtml::richEditorContent(noteTextForPosition(position))
+        : QString();
+    if (text.isEmpty())
+        text = QStringLiteral("Can't get the note text for some reason.");
+    const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
+    // The cell draws with a text document, which runs no script and loads nothing remote.
+    return QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
+                          "type=\"text/css\">%1</style></head><body>")
+               .arg(css) +
+        text + QStringLiteral("</body></html>");
 }

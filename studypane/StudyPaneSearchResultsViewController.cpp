@@ -35,10 +35,6 @@ namespace {
 const QString kCustomSearchLimits = QStringLiteral("customSearchLimits");
 const QString kRecentSearches = QStringLiteral("findRecentSearches");
 // The tags of the recent-search items of the search menus.
-constexpr int kRecentsTitleTag = 1000;
-constexpr int kRecentsItemTag = 1001;
-constexpr int kRecentsClearTag = 1002;
-constexpr int kRecentsNoneTag = 1003;
 const QString kSearchHasCompleted = QStringLiteral("qsSearchHasCompletedNotification");
 
 struct Limit {
@@ -93,7 +89,9 @@ private:
 
 StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
     StudyPaneEnvironment env, StudyPaneHost* host)
-    : StudyPaneSubpane(std::move(env), host), m_session(SearchSession::create())
+    : StudyPaneSubpane(std::move(env), host),
+      m_session(SearchSession::create()),
+      m_recents(m_env.defaults, kRecentSearches)
 {
     m_progressDelegate = std::make_shared<StudyPaneProgressForwarder>(this);
     m_hideProgressTimer.setSingleShot(true);
@@ -102,16 +100,6 @@ StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
         if (m_progress)
             m_progress->hide();
     });
-    customLimitPrompt = [this](const QString& current) -> std::optional<QString> {
-        bool ok = false;
-        const QString text = QInputDialog::getText(loadedView(), QStringLiteral("Custom Search Limit"),
-            QStringLiteral("Enter the Bible passage you want to search.\n\nYou can search as few as one verse (\"John "
-                           "3:16\"), a range of verses or chapters (\"Gen 1:1-2:3\" or \"Psalm 1-41\"), entire books "
-                           "(\"Isaiah\" or \"Isaiah-Daniel\"), or combinations of these (\"Gen 1:1-2:3; John 1\" or "
-                           "\"Ps 119:1,9,17,25,33,41,49,57\")."),
-            QLineEdit::Normal, current, &ok);
-        return ok ? std::optional<QString>(text) : std::nullopt;
-    };
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
         observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload);
@@ -163,7 +151,9 @@ void StudyPaneSearchResultsViewController::loadView()
     m_progress->setMaximumHeight(6);
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
-    m_model = new StudyPaneSearchResultsModel(this);
+    m_model = new StudyPaneResultListModel(*this,
+        {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
+        this);
     labelTableColumn();
     m_table->setModel(m_model);
     m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
@@ -225,7 +215,7 @@ void StudyPaneSearchResultsViewController::buildMenus()
         a->setChecked(tag == m_limitTag);
         connect(a, &QAction::triggered, this, [this, tag] { onSearchLimitSelected(tag); });
     }
-    m_bibleMenu->addSeparator()->setData(kRecentsTitleTag - 1);
+    m_bibleMenu->addSeparator()->setData(StudyPaneRecentSearches::kTitleTag - 1);
     fillRecentSearches(m_bibleMenu);
     for (QMenu* menu : {m_bibleMenu, m_nonBibleMenu})
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillRecentSearches(menu); });
@@ -234,75 +224,21 @@ void StudyPaneSearchResultsViewController::buildMenus()
 void StudyPaneSearchResultsViewController::fillRecentSearches(QMenu* menu)
 {
     // The recent-search part of a menu is everything after its limits: rebuilt from the defaults.
-    for (QAction* a : menu->actions()) {
-        const int tag = a->data().toInt();
-        if (tag >= kRecentsTitleTag && tag <= kRecentsNoneTag)
-            delete a;
-    }
-    const QStringList recents = recentSearches();
-    if (recents.isEmpty()) {
-        QAction* none = menu->addAction(QStringLiteral("No Recent Searches"));
-        none->setData(kRecentsNoneTag);
-        none->setEnabled(false);
-        return;
-    }
-    QAction* title = menu->addAction(QStringLiteral("Recent Searches"));
-    title->setData(kRecentsTitleTag);
-    title->setEnabled(false);
-    for (const QString& text : recents) {
-        QAction* a = menu->addAction(text);
-        a->setData(kRecentsItemTag);
-        connect(a, &QAction::triggered, this, [this, text] {
-            view();
-            m_searchField->setText(text);
-            searchStringEntered();
-        });
-    }
-    QAction* line = menu->addSeparator();
-    line->setData(kRecentsClearTag);
-    QAction* clear = menu->addAction(QStringLiteral("Clear Recent Searches"));
-    clear->setData(kRecentsClearTag);
-    connect(clear, &QAction::triggered, this, [this] { clearRecentSearches(); });
+    m_recents.fill(menu, [this](const QString& text) {
+        view();
+        m_searchField->setText(text);
+        searchStringEntered();
+    });
 }
 
 QStringList StudyPaneSearchResultsViewController::recentSearches() const
 {
-    QStringList out;
-    if (m_env.defaults == nullptr)
-        return out;
-    // The defaults file is the user's to edit: only texts count, each once, at most the maximum.
-    for (const QVariant& v : m_env.defaults->arrayForKey(kRecentSearches)) {
-        if (out.size() >= kMaxRecentSearches)
-            break;
-        if (v.typeId() != QMetaType::QString)
-            continue;
-        const QString text = v.toString().trimmed();
-        if (!text.isEmpty() && !out.contains(text))
-            out.append(text.left(1000));
-    }
-    return out;
-}
-
-void StudyPaneSearchResultsViewController::rememberRecentSearch(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    if (m_env.defaults == nullptr || trimmed.isEmpty())
-        return;
-    QStringList recents = recentSearches();
-    recents.removeAll(trimmed);
-    recents.prepend(trimmed);
-    while (recents.size() > kMaxRecentSearches)
-        recents.removeLast();
-    QVariantList list;
-    for (const QString& r : recents)
-        list.append(r);
-    m_env.defaults->setObject(list, kRecentSearches);
+    return m_recents.list();
 }
 
 void StudyPaneSearchResultsViewController::clearRecentSearches()
 {
-    if (m_env.defaults != nullptr)
-        m_env.defaults->removeObjectForKey(kRecentSearches);
+    m_recents.clear();
     if (m_bibleMenu != nullptr)
         fillRecentSearches(m_bibleMenu);
     if (m_nonBibleMenu != nullptr)
@@ -344,7 +280,7 @@ void StudyPaneSearchResultsViewController::onSearchLimitSelected(int tag)
     const QString oldCustom = limitString(1);
     QString custom = oldCustom;
     if (tag == 1) {
-        if (std::optional<QString> entered = customLimitPrompt ? customLimitPrompt(oldCustom) : std::nullopt) {
+        if (std::optional<QString> entered = askForCustomLimit(oldCustom)) {
             custom = *entered;
             if (m_env.defaults != nullptr)
                 m_env.defaults->setString(custom, kCustomSearchLimits);
@@ -369,7 +305,7 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     if (book == nullptr)
         return;
     const QString text = m_searchField->text();
-    rememberRecentSearch(text);
+    m_recents.remember(text);
     m_searchingABible = book->docSupports(SourceTuple::kDocSupportsIsBible());
     m_tableViewHeaderString.reset();
     m_progressCount = 0;
@@ -539,6 +475,20 @@ void StudyPaneSearchResultsViewController::startSearchWithLibrarySearchResults(c
     searchStringEntered();
 }
 
+std::optional<QString> StudyPaneSearchResultsViewController::askForCustomLimit(const QString& current) const
+{
+    if (m_env.customLimitPrompt)
+        return m_env.customLimitPrompt(current);
+    bool ok = false;
+    const QString text = QInputDialog::getText(loadedView(), QStringLiteral("Custom Search Limit"),
+        QStringLiteral("Enter the Bible passage you want to search.\n\nYou can search as few as one verse (\"John "
+                       "3:16\"), a range of verses or chapters (\"Gen 1:1-2:3\" or \"Psalm 1-41\"), entire books "
+                       "(\"Isaiah\" or \"Isaiah-Daniel\"), or combinations of these (\"Gen 1:1-2:3; John 1\" or "
+                       "\"Ps 119:1,9,17,25,33,41,49,57\")."),
+        QLineEdit::Normal, current, &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
+}
+
 void StudyPaneSearchResultsViewController::reloadTable()
 {
     if (m_model == nullptr)
@@ -556,7 +506,7 @@ void StudyPaneSearchResultsViewController::labelTableColumn()
         return;
     if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)) {
         m_tableViewHeaderString = book->name();
-        m_model->headerDataChanged(Qt::Horizontal, 0, 0);
+        m_model->columnTitleChanged();
     }
 }
 
@@ -594,116 +544,72 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
     }
 }
 
-// --- model ---
+// --- rows ---
 
-StudyPaneSearchResultsModel::StudyPaneSearchResultsModel(StudyPaneSearchResultsViewController* owner)
-    : QAbstractTableModel(owner), m_owner(owner)
+int StudyPaneSearchResultsViewController::resultRowCount() const
 {
+    return StudyPaneResultListModel::hitRowCount(m_session->aggregator());
 }
 
-void StudyPaneSearchResultsModel::reload()
+QString StudyPaneSearchResultsViewController::resultColumnTitle() const
 {
-    beginResetModel();
-    m_htmlCache.clear();
-    m_titleCache.clear();
-    endResetModel();
+    return m_tableViewHeaderString.value_or(QString());
 }
 
-int StudyPaneSearchResultsModel::rowCount(const QModelIndex& parent) const
+QVariant StudyPaneSearchResultsViewController::resultData(int row, int role) const
 {
-    if (parent.isValid())
-        return 0;
-    return int(std::min<int64_t>(m_owner->aggregator().numRows(), std::numeric_limits<int>::max()));
-}
-
-int StudyPaneSearchResultsModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1;
-}
-
-QVariant StudyPaneSearchResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section != 0)
+    using Model = StudyPaneResultListModel;
+    const SearchResultsAggregator& agg = m_session->aggregator();
+    if (std::optional<QVariant> header = Model::hitHeaderData(agg, row, role))
+        return *header;
+    const bool large = m_searchingABible;
+    if (role == Model::KindRole)
+        return large ? Model::LargeHit : Model::SmallHit;
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Model::TitleRole && role != Model::HtmlRole)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->tableViewHeaderString().value_or(QString());
-    return {};
-}
-
-QVariant StudyPaneSearchResultsModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
-    SearchResultsAggregator& agg = m_owner->aggregator();
-    const SRTablePath path = agg.tablePathForRow(index.row());
-    if (path.tableRowNum < 0) {
-        if (role == KindRole)
-            return Header;
-        if (role == Qt::DisplayRole) {
-            const auto s = static_cast<std::size_t>(path.tableSectionNum);
-            return QStringLiteral("%1 (%2)")
-                .arg(QString::fromStdString(agg.sectionHeader(s)))
-                .arg(agg.countResultsInTableSection(s));
-        }
-        return {};
-    }
-    const bool large = m_owner->searchingABible();
-    if (role == KindRole)
-        return large ? LargeHit : SmallHit;
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != TitleRole && role != HtmlRole)
-        return {};
-    const uint32_t section = agg.positionValueForTablePath(path);
-    const StudyPaneEnvironment& env = m_owner->environment();
-    SourceTuple::Ptr book =
-        env.library != nullptr ? env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID) : nullptr;
-    if (role != HtmlRole) {
-        auto it = m_titleCache.find(index.row());
-        if (it == m_titleCache.end()) {
-            const QString title = (book != nullptr && section != SearchResultsAggregator::kNoPosition)
-                ? book->plainTextSearchResultTitleForSection(section)
-                : QString();
-            it = m_titleCache.insert(index.row(), title);
-        }
-        return *it;
+    const uint32_t section = agg.positionValueForTablePath(agg.tablePathForRow(row));
+    SourceTuple::Ptr book = m_env.library != nullptr
+        ? m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)
+        : nullptr;
+    if (role != Model::HtmlRole) {
+        return (book != nullptr && section != SearchResultsAggregator::kNoPosition)
+            ? book->plainTextSearchResultTitleForSection(section)
+            : QString();
     }
     if (!large)
         return {};
-    auto it = m_htmlCache.find(index.row());
-    if (it == m_htmlCache.end()) {
-        QString body;
-        if (book != nullptr && section != SearchResultsAggregator::kNoPosition) {
-            const SearchWordListRef* words = agg.searchWordsForSection(section);
-            // The Bible's excerpt style that marks the found words (the other renders the same verse
-            // without them).
-            body = book->htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 1);
-        } else {
-            body = QStringLiteral("<p>No Current Source Document</p>");
-        }
-        // The cells draw their HTML with a text document, which does not apply "display:none": the
-        // page leaves out the elements the style sheet hides (Strong's numbers, footnotes, ...).
-        it = m_htmlCache.insert(index.row(), SearchResultPage::page(body));
+    QString body;
+    if (book != nullptr && section != SearchResultsAggregator::kNoPosition) {
+        const SearchWordListRef* words = agg.searchWordsForSection(section);
+        // The Bible's excerpt style that marks the found words (the other renders the same verse
+        // without them).
+        body = book->htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 1);
+    } else {
+        body = QStringLiteral("<p>No Current Source Document</p>");
     }
-    return *it;
+    // The cells draw their HTML with a text document, which does not apply "display:none": the
+    // page leaves out the elements the style sheet hides (Strong's numbers, footnotes, ...).
+    return SearchResultPage::page(body);
 }
 
 // --- delegate ---
 
 QSize StudyPaneSearchResultsDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const int kind = index.data(StudyPaneSearchResultsModel::KindRole).toInt();
-    const int h = kind == StudyPaneSearchResultsModel::LargeHit ? StudyPaneSearchResultsViewController::kLargeRowHeight
-                                                                : StudyPaneSearchResultsViewController::kSmallRowHeight;
+    const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
+    const int h = kind == StudyPaneResultListModel::LargeHit ? StudyPaneSearchResultsViewController::kLargeRowHeight
+                                                             : StudyPaneSearchResultsViewController::kSmallRowHeight;
     return QSize(option.rect.width(), std::max(h, option.fontMetrics.height() + 2));
 }
 
 void StudyPaneSearchResultsDelegate::paint(
     QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const int kind = index.data(StudyPaneSearchResultsModel::KindRole).toInt();
+    const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
     painter->save();
     painter->setClipRect(option.rect);
     const QRect r = option.rect.adjusted(4, 0, -4, 0);
-    if (kind == StudyPaneSearchResultsModel::Header) {
+    if (kind == StudyPaneResultListModel::Header) {
         painter->fillRect(option.rect, option.palette.alternateBase());
         QFont bold = option.font;
         bold.setBold(true);
@@ -714,9 +620,9 @@ void StudyPaneSearchResultsDelegate::paint(
     } else {
         if (option.state & QStyle::State_Selected)
             painter->fillRect(option.rect, option.palette.highlight());
-        const QString title = index.data(StudyPaneSearchResultsModel::TitleRole).toString();
+        const QString title = index.data(StudyPaneResultListModel::TitleRole).toString();
         painter->setPen(option.palette.text().color());
-        if (kind == StudyPaneSearchResultsModel::SmallHit) {
+        if (kind == StudyPaneResultListModel::SmallHit) {
             painter->drawText(
                 r, Qt::AlignVCenter | Qt::AlignLeft, option.fontMetrics.elidedText(title, Qt::ElideRight, r.width()));
         } else {
@@ -728,7 +634,7 @@ void StudyPaneSearchResultsDelegate::paint(
                 QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
             ContentTextDocument doc;
             doc.setDefaultFont(option.font);
-            doc.setHtml(index.data(StudyPaneSearchResultsModel::HtmlRole).toString());
+            doc.setHtml(index.data(StudyPaneResultListModel::HtmlRole).toString());
             doc.setTextWidth(r.width());
             painter->translate(r.x(), r.y() + line + 1);
             const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);

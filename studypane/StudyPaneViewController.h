@@ -100,8 +100,7 @@ public:
     explicit StudyPaneViewController(StudyPaneEnvironment env);
     ~StudyPaneViewController() override;
 
-    static std::unique_ptr<StudyPaneViewController> factory(
-        StudyPaneEnvironment env = StudyPaneEnvironment::application());
+    static std::unique_ptr<StudyPaneViewController> factory(StudyPaneEnvironment env);
 
     const StudyPaneEnvironment& environment() const { return m_env; }
     void setLayoutHost(StudyPaneLayoutHost* host) { m_env.layoutHost = host; }

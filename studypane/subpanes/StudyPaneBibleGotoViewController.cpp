@@ -40,8 +40,7 @@ int selectedTag(const QComboBox* popup)
 
 void StudyPanePopUpButton::showPopup()
 {
-    if (menuNeedsUpdate)
-        menuNeedsUpdate();
+    emit popupAboutToShow();
     QComboBox::showPopup();
 }
 
@@ -82,7 +81,7 @@ void StudyPaneBibleGotoViewController::loadView()
     m_bookPopup->setMinimumContentsLength(10);
     m_bookPopup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     for (StudyPanePopUpButton* p : {m_bookPopup, m_chapterPopup, m_versePopup})
-        p->menuNeedsUpdate = [this, p] { menuNeedsUpdate(p); };
+        connect(p, &StudyPanePopUpButton::popupAboutToShow, this, [this, p] { menuNeedsUpdate(p); });
     grid->addWidget(m_bookPopup, 0, 0, 1, 3);
     auto* go = new QPushButton(tr("Go"), loadedView());
     go->setToolTip(tr("Go to the chosen book, chapter and verse"));
@@ -92,7 +91,7 @@ void StudyPaneBibleGotoViewController::loadView()
     grid->addWidget(go, 1, 2);
     auto* combo = new StudyPanePopUpButton(loadedView());
     // The list opened before anything was typed is the book names.
-    combo->menuNeedsUpdate = [this] { numberOfItemsInComboBox(); };
+    connect(combo, &StudyPanePopUpButton::popupAboutToShow, this, [this] { numberOfItemsInComboBox(); });
     m_combo = combo;
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
@@ -358,7 +357,7 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
         }
     }
     if (section == 0 || section == 0xFFFFFFFF) {
-        StudyPaneSubpanes::showToast(QStringLiteral("Verse not found (%1).").arg(text));
+        m_env.showToast(QStringLiteral("Verse not found (%1).").arg(text));
         return;
     }
     emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->abbr());

@@ -34,8 +34,11 @@ class StudyPanePopUpButton : public QComboBox {
     Q_OBJECT
 public:
     using QComboBox::QComboBox;
-    std::function<void()> menuNeedsUpdate;
     void showPopup() override;
+
+signals:
+    // The list is about to open: its owner fills it now.
+    void popupAboutToShow();
 };
 
 class StudyPaneBibleGotoViewController : public StudyPaneSubpane {

@@ -25,8 +25,6 @@ namespace {
 
 using Controller = StudyPaneBookmarksViewController;
 
-NotificationCenter* s_center = nullptr;
-
 const QString kTitle = QStringLiteral("title");
 const QString kSearchTitle = QStringLiteral("searchTitle");
 const QString kCategoryID = QStringLiteral("categoryID");
@@ -84,7 +82,13 @@ std::optional<int> resolveForDeleting(const QString& name, quint16 id)
     return category.catid;
 }
 
-bool addBookmark(cBookmark& bookmark)
+void post(const StudyPaneEnvironment& env, const QString& name)
+{
+    if (env.center != nullptr)
+        env.center->postNotificationName(name, Controller::classObject());
+}
+
+bool addBookmark(const StudyPaneEnvironment& env, cBookmark& bookmark)
 {
     cBookmarkMgr store;
     bool ok = false;
@@ -92,7 +96,7 @@ bool addBookmark(cBookmark& bookmark)
         ok = store.addBookmark(bookmark, false, false, false);
         store.close();
     }
-    Controller::notificationCenter().postNotificationName(Controller::BookmarksHaveChanged, Controller::classObject());
+    post(env, Controller::BookmarksHaveChanged);
     return ok;
 }
 
@@ -138,16 +142,6 @@ quint32 sectionOfBlock(quint32 block, const SourceTuple::Ptr& book)
 }  // namespace
 
 // --- services ---
-
-void StudyPaneBookmarksViewController::setNotificationCenter(NotificationCenter* center)
-{
-    s_center = center;
-}
-
-NotificationCenter& StudyPaneBookmarksViewController::notificationCenter()
-{
-    return s_center != nullptr ? *s_center : NotificationCenter::defaultCenter();
-}
 
 const void* StudyPaneBookmarksViewController::classObject()
 {
@@ -203,8 +197,8 @@ void StudyPaneBookmarksViewController::populateCategoryMenuFromBlock(
         onChosen);
 }
 
-bool StudyPaneBookmarksViewController::addOrRenameCategory(
-    const QString& newNameIn, const std::optional<QString>& oldNameIn, StudyPaneError* error)
+bool StudyPaneBookmarksViewController::addOrRenameCategory(const StudyPaneEnvironment& env, const QString& newNameIn,
+    const std::optional<QString>& oldNameIn, StudyPaneError* error)
 {
     const QString newName = newNameIn.trimmed();
     const QString oldName = oldNameIn.value_or(QString());
@@ -287,7 +281,7 @@ bool StudyPaneBookmarksViewController::addOrRenameCategory(
             }
             bookmarks.close();
         }
-        notificationCenter().postNotificationName(CategoriesHaveChanged, classObject());
+        post(env, CategoriesHaveChanged);
         return true;
     }
     // A change of letter case only: the row keeps its id.
@@ -302,22 +296,23 @@ bool StudyPaneBookmarksViewController::addOrRenameCategory(
     } else {
         notFound();
     }
-    notificationCenter().postNotificationName(CategoriesHaveChanged, classObject());
+    post(env, CategoriesHaveChanged);
     return ok;
 }
 
-bool StudyPaneBookmarksViewController::bookmarkThisVerse(quint32 key, const QString& categoryName, quint16 categoryId)
+bool StudyPaneBookmarksViewController::bookmarkThisVerse(
+    const StudyPaneEnvironment& env, quint32 key, const QString& categoryName, quint16 categoryId)
 {
     const std::optional<quint16> category = resolveForAdding(categoryName, categoryId);
     if (!category)
         return false;
     cBookmark bookmark;
     bookmark.setBibleVerse(key, *category);
-    return addBookmark(bookmark);
+    return addBookmark(env, bookmark);
 }
 
-bool StudyPaneBookmarksViewController::bookmarkThisBlock(
-    quint32 block, const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId)
+bool StudyPaneBookmarksViewController::bookmarkThisBlock(const StudyPaneEnvironment& env, quint32 block,
+    const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId)
 {
     const quint32 section = sectionOfBlock(block, book);
     if (section == 0)
@@ -328,11 +323,11 @@ bool StudyPaneBookmarksViewController::bookmarkThisBlock(
     cBookmark bookmark;
     bookmark.setBookSection(quint16(book->pubID()), quint16(book->bookID()), quint8(book->editionNumber() & 0xFF),
         std::int32_t(section), *category);
-    return addBookmark(bookmark);
+    return addBookmark(env, bookmark);
 }
 
 bool StudyPaneBookmarksViewController::deleteBookmarkOnThisVerse(
-    quint32 key, const QString& categoryName, quint16 categoryId)
+    const StudyPaneEnvironment& env, quint32 key, const QString& categoryName, quint16 categoryId)
 {
     const std::optional<int> category = resolveForDeleting(categoryName, categoryId);
     if (!category)
@@ -343,12 +338,12 @@ bool StudyPaneBookmarksViewController::deleteBookmarkOnThisVerse(
         ok = deleteListed(store, store.bibleBookmarksInRange(key), *category);
         store.close();
     }
-    notificationCenter().postNotificationName(BookmarksHaveChanged, classObject());
+    post(env, BookmarksHaveChanged);
     return ok;
 }
 
-bool StudyPaneBookmarksViewController::deleteBookmarkOnThisBlock(
-    quint32 block, const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId)
+bool StudyPaneBookmarksViewController::deleteBookmarkOnThisBlock(const StudyPaneEnvironment& env, quint32 block,
+    const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId)
 {
     const quint32 section = sectionOfBlock(block, book);
     if (section == 0)
@@ -364,7 +359,7 @@ bool StudyPaneBookmarksViewController::deleteBookmarkOnThisBlock(
             *category);
         store.close();
     }
-    notificationCenter().postNotificationName(BookmarksHaveChanged, classObject());
+    post(env, BookmarksHaveChanged);
     return ok;
 }
 
@@ -412,7 +407,7 @@ bool StudyPaneBookmarksViewController::blockHasBookmarks(quint32 block, const So
     return store.hasBookBookmark(quint16(book->pubID()), quint16(book->bookID()), std::int32_t(section));
 }
 
-void StudyPaneBookmarksViewController::alertWithError(const StudyPaneError& error)
+void StudyPaneBookmarksViewController::alertWithError(const StudyPaneEnvironment& env, const StudyPaneError& error)
 {
     Alert alert;
     alert.messageText = error.description;
@@ -423,7 +418,7 @@ void StudyPaneBookmarksViewController::alertWithError(const StudyPaneError& erro
         informative << error.suggestion;
     alert.informativeText = informative.join(QStringLiteral("\n\n"));
     alert.style = AlertStyle::Warning;
-    Alerts::shared().runModal(alert);
+    env.ask(alert);
 }
 
 // --- the sub-pane ---
@@ -683,17 +678,17 @@ void StudyPaneBookmarksViewController::askAndRename(bool isNew)
                 QStringLiteral("The program will not allow you to enter an existing category name. Category names are "
                                "not case-sensitive, so 'faith' and 'Faith' are the same category.")}};
     }
-    const std::optional<QString> answer = StudyPaneSubpanes::runTextPrompt(options);
+    const std::optional<QString> answer = m_env.promptForText(options);
     if (!answer || answer->isEmpty())
         return;
     StudyPaneError error;
-    if (!addOrRenameCategory(*answer, oldName, &error)) {
-        alertWithError(error);
+    if (!addOrRenameCategory(m_env, *answer, oldName, &error)) {
+        alertWithError(m_env, error);
         return;
     }
     const quint16 id = categoryIdForCategoryNamed(answer->trimmed(), &error);
     if (id == kAllCategories) {
-        alertWithError(error);
+        alertWithError(m_env, error);
         return;
     }
     if (StudyPaneRegionContentItemState* s = paneState())
@@ -712,7 +707,7 @@ void StudyPaneBookmarksViewController::onDeleteCategory()
         alert.informativeText =
             QStringLiteral("For some reason, Quillstead cannot find the name of the current category.");
         alert.style = AlertStyle::Critical;
-        Alerts::shared().runModal(alert);
+        m_env.ask(alert);
         return;
     }
     Alert alert;
@@ -734,10 +729,10 @@ void StudyPaneBookmarksViewController::onDeleteCategory()
                                                "called '%1'. This operation cannot be undone.")
                                     .arg(*name);
     }
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     alert.messageText = QStringLiteral("LAST CHANCE: %1").arg(alert.messageText);
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     // The bookmark tables are opened before any category goes, so a failure leaves no bookmark in a
     // deleted category.
@@ -769,6 +764,6 @@ void StudyPaneBookmarksViewController::onDeleteCategory()
             QStringLiteral("This is an unusual error. There appears to be a problem accessing the database.");
         problem.buttons = {QStringLiteral("OK")};
         problem.style = AlertStyle::Warning;
-        Alerts::shared().runModal(problem);
+        m_env.ask(problem);
     }
 }

@@ -61,10 +61,7 @@ public:
     static inline const QString BookmarksHaveChanged = QStringLiteral("qsBookmarksHaveChangedNotification");
     static inline const QString CategoriesHaveChanged = QStringLiteral("qsCategoriesHaveChangedNotification");
 
-    // --- services ---
-    // The centre the services post on (the application's shared centre unless set).
-    static void setNotificationCenter(NotificationCenter* center);
-    static NotificationCenter& notificationCenter();
+    // --- services (they post on the environment's centre and ask through its alerts) ---
     // The sender of the services' notifications.
     static const void* classObject();
 
@@ -76,18 +73,20 @@ public:
         QMenu* menu, quint32 block, const SourceTuple::Ptr& book, int options, const MenuHandler& onChosen);
 
     // Creates a category (old name empty or null) or renames one, moving its bookmarks.
-    static bool addOrRenameCategory(
-        const QString& newName, const std::optional<QString>& oldName, StudyPaneError* error = nullptr);
+    static bool addOrRenameCategory(const StudyPaneEnvironment& env, const QString& newName,
+        const std::optional<QString>& oldName, StudyPaneError* error = nullptr);
     // Bookmarks a verse or the section of a block in a category (id 65535: looked up by name). False
     // when nothing was written.
-    static bool bookmarkThisVerse(quint32 key, const QString& categoryName, quint16 categoryId);
-    static bool bookmarkThisBlock(
-        quint32 block, const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId);
+    static bool bookmarkThisVerse(
+        const StudyPaneEnvironment& env, quint32 key, const QString& categoryName, quint16 categoryId);
+    static bool bookmarkThisBlock(const StudyPaneEnvironment& env, quint32 block, const SourceTuple::Ptr& book,
+        const QString& categoryName, quint16 categoryId);
     // Removes the bookmarks of one category (or all: id 65535 with name "*"). False when a deletion
     // failed or the category is not known.
-    static bool deleteBookmarkOnThisVerse(quint32 key, const QString& categoryName, quint16 categoryId);
-    static bool deleteBookmarkOnThisBlock(
-        quint32 block, const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId);
+    static bool deleteBookmarkOnThisVerse(
+        const StudyPaneEnvironment& env, quint32 key, const QString& categoryName, quint16 categoryId);
+    static bool deleteBookmarkOnThisBlock(const StudyPaneEnvironment& env, quint32 block, const SourceTuple::Ptr& book,
+        const QString& categoryName, quint16 categoryId);
     // 65535 and an error when no live category has the name.
     static quint16 categoryIdForCategoryNamed(const QString& name, StudyPaneError* error = nullptr);
     // 0 "No Category", 65535 or more "All Categories" (no look-up); nothing and an error when unknown.
@@ -96,7 +95,7 @@ public:
     static bool blockHasBookmarks(quint32 block, const SourceTuple::Ptr& book);
 
     // Shows an error in a modal alert.
-    static void alertWithError(const StudyPaneError& error);
+    static void alertWithError(const StudyPaneEnvironment& env, const StudyPaneError& error);
 
     // --- the sub-pane ---
     explicit StudyPaneBookmarksViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);

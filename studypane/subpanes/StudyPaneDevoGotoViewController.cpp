@@ -118,7 +118,6 @@ DevotionalStartOverWindowController::DevotionalStartOverWindowController(QWidget
 StudyPaneDevoGotoViewController::StudyPaneDevoGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host)
 {
-    runModal = [](QDialog& dialog) { return dialog.exec(); };
     if (m_env.center == nullptr)
         return;
     observe(
@@ -350,7 +349,7 @@ void StudyPaneDevoGotoViewController::onStartOver()
     if (!m_sourceTuple)
         return;
     DevotionalStartOverWindowController dialog(loadedView());
-    if (runModal(dialog) == 0)
+    if (m_env.runModal(dialog) == 0)
         return;
     const QDate picked = dialog.startDateDatePicker()->date();
     SimpleDate start;
@@ -371,7 +370,7 @@ void StudyPaneDevoGotoViewController::onCatchUp()
     if (!m_sourceTuple)
         return;
     DevotionalCatchUpWindowController dialog(loadedView());
-    const int result = runModal(dialog);
+    const int result = m_env.runModal(dialog);
     const int endPoint = result & 7;
     const quint32 firstUnread = m_sourceTuple->firstUnreadReadingNumber();
     if (result < 8 || endPoint == 0 || firstUnread == 0)
@@ -390,7 +389,7 @@ void StudyPaneDevoGotoViewController::onCatchUp()
                     .arg(endPoint == DevotionalCatchUpWindowController::kThroughToday ? QStringLiteral("today")
                                                                                       : QStringLiteral("yesterday"));
             alert.informativeText = QStringLiteral("Nothing will be changed.");
-            Alerts::shared().runModal(alert);
+            m_env.ask(alert);
             return;
         }
         for (quint32 reading = firstUnread; reading <= last; ++reading) {

@@ -7,7 +7,7 @@
 // The schedule belongs to the book: the reading of a date is 1 + the days from the start date,
 // wrapped into 1..numReadings; the start date and read marks are user data.
 //
-// The dialogs run through `runModal` (QDialog::exec unless a test answers them). Owned by the study
+// The dialogs run through the environment's `runModal` (QDialog::exec unless a test answers them). Owned by the study
 // pane controller; owns its view. Main thread only.
 #pragma once
 
@@ -101,9 +101,6 @@ public:
     void activateRow(int row);
     // The row scrolled to last (for tests: the table's own scrolling depends on its size).
     int lastScrolledRow() const { return m_lastScrolledRow; }
-
-    // Runs a dialog modally and answers its result code.
-    std::function<int(QDialog&)> runModal;
 
 private:
     void loadView() override;

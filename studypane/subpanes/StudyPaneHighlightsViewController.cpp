@@ -33,9 +33,10 @@ const QString kColorID = QStringLiteral("colorID");
 const QString kBgColor = QStringLiteral("bgColor");
 const QString kUnderline = QStringLiteral("underlineStyle");
 
-NotificationCenter& center()
+void post(const StudyPaneEnvironment& env, const QString& name, const void* sender)
 {
-    return StudyPaneBookmarksViewController::notificationCenter();
+    if (env.center != nullptr)
+        env.center->postNotificationName(name, sender);
 }
 
 QVariantMap clearPayload(const QString& title)
@@ -126,7 +127,8 @@ void StudyPaneHighlightsViewController::populateColorMenu(QMenu* menu, int optio
         addItem(menu, clearPayload(QStringLiteral("Remove Highlight")), onChosen);
 }
 
-void StudyPaneHighlightsViewController::highlightTheseVerses(const QList<quint32>& keys, quint16 color)
+void StudyPaneHighlightsViewController::highlightTheseVerses(
+    const StudyPaneEnvironment& env, const QList<quint32>& keys, quint16 color)
 {
     cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
     if (doc == nullptr || keys.isEmpty())
@@ -138,7 +140,7 @@ void StudyPaneHighlightsViewController::highlightTheseVerses(const QList<quint32
         else
             doc->removeHighlight(reference);
     }
-    center().postNotificationName(HighlightsHaveChanged, nullptr);
+    post(env, HighlightsHaveChanged, nullptr);
 }
 
 QString StudyPaneHighlightsViewController::defaultNameForStyle(quint32 value)
@@ -177,7 +179,7 @@ QString StudyPaneHighlightsViewController::nameForColorValue(quint16 value, bool
 }
 
 void StudyPaneHighlightsViewController::renameHighlightColor(
-    quint16 value, const QString& currentName, const QString& newName)
+    const StudyPaneEnvironment& env, quint16 value, const QString& currentName, const QString& newName)
 {
     cHighlightColorNameStg store;
     cHighlightColorNameRecord record;
@@ -207,16 +209,16 @@ void StudyPaneHighlightsViewController::renameHighlightColor(
         record.name = EngineStrings::utf16(trimmed);
         store.addColorName(record, false, false, false);
     }
-    center().postNotificationName(HighlightColorNamesHaveChanged, classObject());
+    post(env, HighlightColorNamesHaveChanged, classObject());
 }
 
-void StudyPaneHighlightsViewController::deleteHighlightColorNameFor(quint16 value)
+void StudyPaneHighlightsViewController::deleteHighlightColorNameFor(const StudyPaneEnvironment& env, quint16 value)
 {
     cHighlightColorNameStg store;
     cHighlightColorNameRecord record;
     if (store.findColorName(value, false, record))
         store.markColorNameDeleted(record, false, false, false);
-    center().postNotificationName(HighlightColorNamesHaveChanged, classObject());
+    post(env, HighlightColorNamesHaveChanged, classObject());
 }
 
 // --- the sub-pane ---
@@ -426,7 +428,7 @@ void StudyPaneHighlightsViewController::onRenameHighlightColorButton()
     const quint16 value = paneState() != nullptr ? paneState()->highlightPaneSelectedColorEnum : 0;
     const QString shown = nameForColorValue(value, false);
     const std::optional<QString> answer =
-        StudyPaneSubpanes::runTextPrompt({{QStringLiteral("title"), QStringLiteral("Rename Highlight Color")},
+        m_env.promptForText({{QStringLiteral("title"), QStringLiteral("Rename Highlight Color")},
             {QStringLiteral("prompt"),
                 QStringLiteral("Enter a new name for this color below. To reset the color to its default name, clear "
                                "the field and select OK.")},
@@ -439,9 +441,9 @@ void StudyPaneHighlightsViewController::onRenameHighlightColorButton()
     if (!answer)
         return;
     if (answer->trimmed().isEmpty())
-        deleteHighlightColorNameFor(value);
+        deleteHighlightColorNameFor(m_env, value);
     else
-        renameHighlightColor(value, shown, *answer);
+        renameHighlightColor(m_env, value, shown, *answer);
 }
 
 void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
@@ -460,10 +462,10 @@ void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
         alert.informativeText = QStringLiteral(
             "If you answer 'Yes', you will remove ALL HIGHLIGHTS in ALL COLORS. This operation cannot be undone.");
     }
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     alert.messageText = QStringLiteral("LAST CHANCE: %1").arg(alert.messageText);
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
     const bool ok = doc != nullptr && doc->deleteHighlightsWithColor(value != 0 ? std::int32_t(value) : -1, false);
@@ -475,6 +477,6 @@ void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
         problem.informativeText =
             QStringLiteral("This is an unusual error. There appears to be a problem accessing the database.");
         problem.buttons = {QStringLiteral("OK")};
-        Alerts::shared().runModal(problem);
+        m_env.ask(problem);
     }
 }

@@ -53,7 +53,7 @@ public:
     // The 19 values the colour menu offers, in menu order.
     static const std::array<quint16, 19>& menuColorValues();
 
-    // --- services (post on StudyPaneBookmarksViewController::notificationCenter()) ---
+    // --- services (they post on the environment's centre) ---
     static const void* classObject();
     // Empties the menu and fills it: "Any Color" (option 1), the 19 values, "Remove Highlight" (option 2).
     static void populateColorMenu(QMenu* menu, int options, const MenuHandler& onChosen);
@@ -61,14 +61,15 @@ public:
     static QVariantMap colorMenuPayload(quint16 value);
     // Colours every verse (packed keys) with the value, or removes their highlights with 0; posts
     // one "qsHighlightsHaveChangedNotification" (nothing for an empty list).
-    static void highlightTheseVerses(const QList<quint32>& keys, quint16 color);
+    static void highlightTheseVerses(const StudyPaneEnvironment& env, const QList<quint32>& keys, quint16 color);
     // The user's name for the value unless noCustomNames, else the default name.
     static QString nameForColorValue(quint16 value, bool noCustomNames);
     static QString defaultNameForStyle(quint32 value);
     // Stores the user's name for a colour (nothing when it is the name it has).
-    static void renameHighlightColor(quint16 value, const QString& currentName, const QString& newName);
+    static void renameHighlightColor(
+        const StudyPaneEnvironment& env, quint16 value, const QString& currentName, const QString& newName);
     // Back to the default name.
-    static void deleteHighlightColorNameFor(quint16 value);
+    static void deleteHighlightColorNameFor(const StudyPaneEnvironment& env, quint16 value);
 
     // --- the sub-pane ---
     explicit StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);

@@ -13,26 +13,7 @@
 #include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 
-#include <QDebug>
-#include <QInputDialog>
-
 namespace StudyPaneSubpanes {
-
-namespace {
-
-TextPrompt& promptSlot()
-{
-    static TextPrompt prompt;
-    return prompt;
-}
-
-Toast& toastSlot()
-{
-    static Toast toast;
-    return toast;
-}
-
-}  // namespace
 
 void registerAll()
 {
@@ -76,38 +57,6 @@ SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<
         return nullptr;
     const SourceTupleArray::Ptr all = env.library->allSources();
     return all ? all->tupleForSourceTupleID(*id) : nullptr;
-}
-
-void setTextPrompt(TextPrompt prompt)
-{
-    promptSlot() = std::move(prompt);
-}
-
-std::optional<QString> runTextPrompt(const QVariantMap& options)
-{
-    if (promptSlot())
-        return promptSlot()(options);
-    QString label = options.value(QStringLiteral("prompt")).toString();
-    const QString detail = options.value(QStringLiteral("detailPrompt")).toString();
-    if (!detail.isEmpty())
-        label += QStringLiteral("\n\n") + detail;
-    bool ok = false;
-    const QString text = QInputDialog::getText(nullptr, options.value(QStringLiteral("title")).toString(), label,
-        QLineEdit::Normal, options.value(QStringLiteral("default")).toString(), &ok);
-    return ok ? std::optional<QString>(text) : std::nullopt;
-}
-
-void setToast(Toast toast)
-{
-    toastSlot() = std::move(toast);
-}
-
-void showToast(const QString& message)
-{
-    if (toastSlot())
-        toastSlot()(message);
-    else
-        qInfo().noquote() << message;
 }
 
 }  // namespace StudyPaneSubpanes

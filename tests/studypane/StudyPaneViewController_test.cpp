@@ -10,12 +10,15 @@
 #include "panes/layout/LayoutRegion.h"
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layoutview/LayoutView.h"
+#include "platform/RecordingAlerts.h"
+#include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneView.h"
 
+#include <QDialog>
 #include <QFrame>
 #include <QPointer>
 #include <QTest>
@@ -589,4 +592,78 @@ TEST(StudyPaneViewController, InALayoutViewItsWidthIsTheStudyRegionsAndItsBoxAnd
     view->setParent(nullptr);
     EXPECT_EQ(pane->layoutHost(), nullptr);
     view->setParent(&layoutView);
+}
+
+TEST(StudyPaneEnvironment, AskingPromptingAndDialogsGoThroughTheEnvironmentAndDeclineWithoutIt)
+{
+    ensureApplication();
+    Alert question;
+    question.messageText = QStringLiteral("Delete?");
+    question.buttons = {QStringLiteral("Delete"), QStringLiteral("Cancel")};
+
+    // Without alerts nothing is shown and no button is chosen, so nothing is confirmed.
+    StudyPaneEnvironment bare;
+    EXPECT_EQ(bare.ask(question), 0);
+    EXPECT_NE(bare.ask(question), AlertFirstButtonReturn);
+
+    RecordingAlerts alerts;
+    alerts.queueAnswer(AlertSecondButtonReturn);
+    StudyPaneEnvironment env;
+    env.alerts = &alerts;
+    EXPECT_EQ(env.ask(question), AlertSecondButtonReturn);
+    ASSERT_EQ(alerts.shown().size(), 1);
+    EXPECT_EQ(alerts.shown().first().messageText, QStringLiteral("Delete?"));
+
+    QStringList toasts;
+    QList<QVariantMap> asked;
+    env.toast = [&toasts](const QString& m) { toasts << m; };
+    env.textPrompt = [&asked](const QVariantMap& options) -> std::optional<QString> {
+        asked << options;
+        return QStringLiteral("Faith");
+    };
+    env.showToast(QStringLiteral("Verse not found (x)."));
+    EXPECT_EQ(toasts, QStringList {QStringLiteral("Verse not found (x).")});
+    EXPECT_EQ(env.promptForText({{QStringLiteral("title"), QStringLiteral("New")}}), QStringLiteral("Faith"));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked.first().value(QStringLiteral("title")).toString(), QStringLiteral("New"));
+
+    QDialog dialog;
+    env.runDialog = [](QDialog& d) {
+        d.setResult(QDialog::Accepted);
+        return d.result();
+    };
+    EXPECT_EQ(env.runModal(dialog), int(QDialog::Accepted));
+}
+
+TEST(EditFormatRegistry, OnlyTheRegisteredDelegateCanUnregisterItself)
+{
+    struct Delegate : EditFormatDelegate {
+        bool canBold() const override { return true; }
+        bool canItalic() const override { return true; }
+        bool canUnderline() const override { return true; }
+        bool canOrderedList() const override { return true; }
+        bool canUnorderedList() const override { return true; }
+        bool canParagraph() const override { return true; }
+        bool canHeading1() const override { return true; }
+        bool canHeading2() const override { return true; }
+        bool canHeading3() const override { return true; }
+        void applyBold() override { }
+        void applyItalic() override { }
+        void applyUnderline() override { }
+        void applyOrderedList() override { }
+        void applyUnorderedList() override { }
+        void applyParagraph() override { }
+        void applyHeading1() override { }
+        void applyHeading2() override { }
+        void applyHeading3() override { }
+    } first, second;
+    EditFormatRegistry window, other;
+    EXPECT_EQ(window.current(), nullptr);
+    window.setCurrent(&first);
+    other.setCurrent(&second);
+    window.clear(&second);  // not the registered one: nothing changes
+    EXPECT_EQ(window.current(), &first);
+    EXPECT_EQ(other.current(), &second);  // each window has its own
+    window.clear(&first);
+    EXPECT_EQ(window.current(), nullptr);
 }
