@@ -16,7 +16,26 @@
 #include <QRegularExpression>
 #include <QUrl>
 
-ApplicationBookPaneHooks::ApplicationBookPaneHooks(QuillsteadAppController* app) : m_app(app)
+namespace {
+
+// The study services' environment: the shared objects, and the prompt and toast of the main window
+// once there is one.
+StudyPaneEnvironment studyEnvironment(QuillsteadAppController* app)
+{
+    StudyPaneEnvironment env = StudyPaneEnvironment::application();
+    env.textPrompt = [app](const QVariantMap& options) {
+        const QuillsteadWindowController* window = app->mainWindowController();
+        return window != nullptr ? window->studyPaneEnvironment().promptForText(options)
+                                 : StudyPaneEnvironment().promptForText(options);
+    };
+    env.toast = [app](const QString& message) { app->showToast(message); };
+    return env;
+}
+
+}  // namespace
+
+ApplicationBookPaneHooks::ApplicationBookPaneHooks(QuillsteadAppController* app)
+    : StudyPaneBookPaneHooks(studyEnvironment(app)), m_app(app)
 {
 }
 

@@ -56,24 +56,24 @@ const Group kGroups[] = {
         {&CommandNames::Paragraph, &CommandNames::Heading1, &CommandNames::Heading2, &CommandNames::Heading3}},
 };
 
-bool can(const Format& format)
+bool can(const EditFormatDelegate* delegate, const Format& format)
 {
-    const EditFormatDelegate* delegate = EditFormatDelegate::current();
     return delegate != nullptr && (delegate->*format.can)();
 }
 
 }  // namespace
 
-EditFormatCommands::EditFormatCommands(ActionRegistry& actions) : m_actions(actions)
+EditFormatCommands::EditFormatCommands(ActionRegistry& actions, const EditFormatRegistry& delegates)
+    : m_actions(actions), m_delegates(delegates)
 {
     for (const Group& group : kGroups)
         actions.add(group.id, ActionRegistry::Look {tr(group.text)});
     for (const Format& format : kFormats)
-        actions.add(
-            format.id, ActionRegistry::Look {tr(format.text), {}, QKeySequence(format.shortcut)}, this, [&format] {
+        actions.add(format.id, ActionRegistry::Look {tr(format.text), {}, QKeySequence(format.shortcut)}, this,
+            [this, &format] {
                 // The editor may have stopped since the menu was shown.
-                if (can(format))
-                    (EditFormatDelegate::current()->*format.apply)();
+                if (EditFormatDelegate* delegate = m_delegates.current(); can(delegate, format))
+                    (delegate->*format.apply)();
             });
     connect(&actions, &ActionRegistry::statesNeeded, this, &EditFormatCommands::updateActionStates);
 }
@@ -82,7 +82,7 @@ void EditFormatCommands::updateActionStates()
 {
     QHash<const CommandId*, bool> enabled;
     for (const Format& format : kFormats) {
-        enabled.insert(&format.id, can(format));
+        enabled.insert(&format.id, can(m_delegates.current(), format));
         m_actions.action(format.id)->setEnabled(enabled.value(&format.id));
     }
     for (const Group& group : kGroups) {

@@ -10,14 +10,16 @@
 #include <QObject>
 
 class ActionRegistry;
+class EditFormatRegistry;
 
 class EditFormatCommands : public QObject {
     Q_OBJECT
 public:
-    explicit EditFormatCommands(ActionRegistry& actions);
+    EditFormatCommands(ActionRegistry& actions, const EditFormatRegistry& delegates);
 
 private:
     void updateActionStates();
 
     ActionRegistry& m_actions;
+    const EditFormatRegistry& m_delegates;
 };

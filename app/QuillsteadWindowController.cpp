@@ -51,8 +51,8 @@ namespace {
 // The study region of a layout gets the study pane, which reads the current book pane's book.
 class StudyPaneFactory final : public LayoutPaneFactory {
 public:
-    explicit StudyPaneFactory(LayoutViewController* panes, std::function<void()> saveState)
-        : m_panes(panes), m_saveState(std::move(saveState))
+    StudyPaneFactory(LayoutViewController* panes, StudyPaneEnvironment environment)
+        : m_panes(panes), m_environment(std::move(environment))
     {
     }
     std::unique_ptr<LayoutRegionContentsViewControllerProtocol> makeBookPane(LayoutRegionContents&) override
@@ -61,10 +61,9 @@ public:
     }
     std::unique_ptr<LayoutRegionContentsViewControllerProtocol> makeStudyPane(LayoutRegionContents&) override
     {
-        StudyPaneEnvironment environment = StudyPaneEnvironment::application();
+        StudyPaneEnvironment environment = m_environment;
         LayoutViewController* panes = m_panes;
         environment.activeBook = [panes] { return panes->activeSourceTuple(); };
-        environment.saveState = m_saveState;
         environment.navigatorElements = &navigatorElements;
         // Over the main window (the active window may be none, or another).
         environment.runNavigatorSettings = [panes] {
@@ -92,7 +91,7 @@ public:
 
 private:
     LayoutViewController* m_panes;
-    std::function<void()> m_saveState;
+    StudyPaneEnvironment m_environment;
 };
 
 UserDefaults& defaults()
@@ -199,7 +198,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     m_actions = new ActionRegistry(this);
     setupActions();
     m_app->setupActions(*m_actions);
-    m_formatCommands = std::make_unique<EditFormatCommands>(*m_actions);
+    m_formatCommands = std::make_unique<EditFormatCommands>(*m_actions, m_formatRegistry);
     buildMenus();
     buildToolbar();
 
@@ -253,15 +252,19 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     environment.layouts = &LayoutManager::sharedLayoutManager();
     environment.actions = m_actions;
     StudyPaneRegionContentItemDescriptor::registerArchiveReaders();
-    // The study pane's bookmark, highlight and go-to tools ask and tell through the application's
-    // prompt and toast; the book panes' bookmark and highlight commands go through their services.
+    // The study pane's bookmark, highlight and go-to tools ask and tell through this window's prompt
+    // and toast; the book panes' bookmark and highlight commands go through their services.
     StudyPaneSubpanes::registerAll();
-    StudyPaneSubpanes::setTextPrompt(
-        [this](const QVariantMap& options) { return ModalTextFieldWindowController::run(options, m_window.get()); });
-    StudyPaneSubpanes::setToast([this](const QString& message) { m_app->showToast(message); });
-    BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>());
-    m_paneFactory = std::make_unique<BookPaneFactory>(environment,
-        std::make_shared<StudyPaneFactory>(m_layoutViewController.get(), [this] { m_app->preemptiveSaveState(); }));
+    m_studyPaneEnvironment = StudyPaneEnvironment::application();
+    m_studyPaneEnvironment.formatRegistry = &m_formatRegistry;
+    m_studyPaneEnvironment.saveState = [this] { m_app->preemptiveSaveState(); };
+    m_studyPaneEnvironment.textPrompt = [this](const QVariantMap& options) {
+        return ModalTextFieldWindowController::run(options, m_window.get());
+    };
+    m_studyPaneEnvironment.toast = [this](const QString& message) { m_app->showToast(message); };
+    BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>(m_studyPaneEnvironment));
+    m_paneFactory = std::make_unique<BookPaneFactory>(
+        environment, std::make_shared<StudyPaneFactory>(m_layoutViewController.get(), m_studyPaneEnvironment));
     m_layoutViewController->setPaneFactory(m_paneFactory.get());
     areaLayout->addWidget(m_layoutViewController->view());
     m_window->setCentralWidget(central);
@@ -293,8 +296,6 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
 QuillsteadWindowController::~QuillsteadWindowController()
 {
     NotificationCenter::defaultCenter().removeObserver(this);
-    StudyPaneSubpanes::setTextPrompt({});
-    StudyPaneSubpanes::setToast({});
     m_layoutViewController.reset();
     m_paneFactory.reset();
 }

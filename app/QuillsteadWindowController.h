@@ -11,6 +11,8 @@
 #pragma once
 
 #include "panes/layout/LayoutRect.h"
+#include "studypane/EditFormatDelegate.h"
+#include "studypane/StudyPaneEnvironment.h"
 
 #include <QMainWindow>
 #include <QObject>
@@ -96,6 +98,10 @@ public:
     void goBackInHistory();
     void goForwardInHistory();
 
+    // What this window's study panes, their sub-panes and the book panes' study services are made
+    // with: the shared objects, this window's prompt, toast and format-command registry.
+    const StudyPaneEnvironment& studyPaneEnvironment() const { return m_studyPaneEnvironment; }
+
     // Windows the commands open.
     QString runTextPrompt(const QVariantMap& options);
     QString runNewLayoutSheet();
@@ -119,7 +125,9 @@ private:
     QToolBar* m_toolbar = nullptr;
     QWidget* m_layoutArea = nullptr;
     ActionRegistry* m_actions = nullptr;
+    EditFormatRegistry m_formatRegistry;  // outlives the panes, whose note editors register in it
     std::unique_ptr<EditFormatCommands> m_formatCommands;
+    StudyPaneEnvironment m_studyPaneEnvironment;
     std::unique_ptr<LayoutPaneFactory> m_paneFactory;
     std::unique_ptr<LayoutViewController> m_layoutViewController;
     bool m_ignoreTabViewDelegateMessages = false;

@@ -1,6 +1,7 @@
 // EditFormatDelegate: what the application's format commands (Bold, Italic, Underline, the two lists,
-// Paragraph and the three headings) act on. The note editor registers itself while its view exists;
-// the main window enables the commands by the can-tests and sends them to the registered delegate.
+// Paragraph and the three headings) act on. The note editor registers itself in its window's
+// EditFormatRegistry (handed to it in the study pane's environment) while its view exists; the main
+// window enables the commands by the can-tests and sends them to the registered delegate.
 // Main thread only.
 #pragma once
 
@@ -27,17 +28,21 @@ public:
     virtual void applyHeading1() = 0;
     virtual void applyHeading2() = 0;
     virtual void applyHeading3() = 0;
+};
 
+// The one delegate a main window's format commands act on; owned by the window.
+class EditFormatRegistry {
+public:
     // The registered delegate; null when none.
-    static EditFormatDelegate* current() { return s_current; }
-    static void setCurrent(EditFormatDelegate* delegate) { s_current = delegate; }
+    EditFormatDelegate* current() const { return m_current; }
+    void setCurrent(EditFormatDelegate* delegate) { m_current = delegate; }
     // Unregisters the delegate when it is the registered one.
-    static void clear(EditFormatDelegate* delegate)
+    void clear(const EditFormatDelegate* delegate)
     {
-        if (s_current == delegate)
-            s_current = nullptr;
+        if (m_current == delegate)
+            m_current = nullptr;
     }
 
 private:
-    static inline EditFormatDelegate* s_current = nullptr;
+    EditFormatDelegate* m_current = nullptr;
 };

@@ -2,8 +2,13 @@
 
 #include "library/SourceManager.h"
 #include "panes/layout/LayoutManager.h"
+#include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+
+#include <QDebug>
+#include <QDialog>
+#include <QInputDialog>
 
 StudyPaneEnvironment StudyPaneEnvironment::application()
 {
@@ -12,5 +17,38 @@ StudyPaneEnvironment StudyPaneEnvironment::application()
     env.defaults = &UserDefaults::standardUserDefaults();
     env.layoutManager = &LayoutManager::sharedLayoutManager();
     env.library = &SourceManager::singleton();
+    env.alerts = &Alerts::shared();
     return env;
+}
+
+int StudyPaneEnvironment::ask(const Alert& alert) const
+{
+    return alerts != nullptr ? alerts->runModal(alert) : 0;
+}
+
+std::optional<QString> StudyPaneEnvironment::promptForText(const QVariantMap& options) const
+{
+    if (textPrompt)
+        return textPrompt(options);
+    QString label = options.value(QStringLiteral("prompt")).toString();
+    const QString detail = options.value(QStringLiteral("detailPrompt")).toString();
+    if (!detail.isEmpty())
+        label += QStringLiteral("\n\n") + detail;
+    bool ok = false;
+    const QString text = QInputDialog::getText(nullptr, options.value(QStringLiteral("title")).toString(), label,
+        QLineEdit::Normal, options.value(QStringLiteral("default")).toString(), &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
+}
+
+void StudyPaneEnvironment::showToast(const QString& message) const
+{
+    if (toast)
+        toast(message);
+    else
+        qInfo().noquote() << message;
+}
+
+int StudyPaneEnvironment::runModal(QDialog& dialog) const
+{
+    return runDialog ? runDialog(dialog) : dialog.exec();
 }

@@ -1,18 +1,29 @@
-// What the study pane and its sub-panes use of the rest of the program, gathered in one value so a
-// test can hand in its own: the notification centre, the user defaults, the layout manager, the
-// library, the active book, the layout view that holds the pane, and the application's state save.
-// `application()` gives the program's shared objects; the application fills in `activeBook`,
-// `saveState` and the navigator's books and settings where it installs the study pane's factory (the
-// layout view is found from the pane's view when `layoutHost` is left null). Main thread only.
+// What the study pane and its sub-panes use of the rest of the program, gathered in one value that
+// is handed to the pane and to each sub-pane when it is made, so a test can hand in its own: the
+// notification centre, the user defaults, the layout manager, the library, the alerts, the active
+// book, the layout view that holds the pane, the application's state save, its prompt, toast and
+// dialogs, and the registry of the format commands' target. Nothing in the study pane reaches a
+// process-wide object except through this value.
+// `application()` gives the program's shared objects; the application fills in the rest where it
+// installs the study pane's factory (the layout view is found from the pane's view when `layoutHost`
+// is left null). Main thread only.
 #pragma once
 
 #include "library/SourceTuple.h"
 #include "library/SourceTupleID.h"
 
+#include <QString>
+#include <QVariantMap>
+
 #include <functional>
+#include <optional>
 #include <vector>
 
+class Alerts;
+class EditFormatRegistry;
 class LayoutManager;
+class QDialog;
+struct Alert;
 class NotificationCenter;
 class SourceManager;
 class UserDefaults;
@@ -52,6 +63,10 @@ struct StudyPaneEnvironment {
     UserDefaults* defaults = nullptr;
     LayoutManager* layoutManager = nullptr;
     SourceManager* library = nullptr;
+    // Asks the user; null: nothing is shown and `ask` answers with no button (so nothing is confirmed).
+    Alerts* alerts = nullptr;
+    // Where the note editor registers itself as the target of the window's format commands; may be null.
+    EditFormatRegistry* formatRegistry = nullptr;
     // The book of the book pane that is current in the current layout; null when the current pane
     // is no book pane or shows no book.
     std::function<SourceTuple::Ptr()> activeBook;
@@ -65,7 +80,28 @@ struct StudyPaneEnvironment {
     // Runs the navigator settings modally; false when the user cancelled. Empty: the navigator's
     // settings button is disabled.
     std::function<bool()> runNavigatorSettings;
+    // The modal one-field prompt: options "title", "prompt", "default", "detailPrompt"; the entered
+    // text, or nothing when cancelled. Empty: a plain input dialog asks.
+    std::function<std::optional<QString>(const QVariantMap& options)> textPrompt;
+    // A short message that fades away. Empty: it is written to the log.
+    std::function<void(const QString& message)> toast;
+    // Runs a dialog of a sub-pane modally and gives its result. Empty: QDialog::exec.
+    std::function<int(QDialog& dialog)> runDialog;
+    // Asks for Find's custom search limits (the current ones given); nothing when cancelled. Empty: a
+    // plain input dialog asks.
+    std::function<std::optional<QString>(const QString& current)> customLimitPrompt;
+    // Whether the sync runs by itself (the note editor's cloud status line); empty: it does not.
+    std::function<bool()> syncAutomatically;
 
-    // The shared centre, defaults, layout manager and library.
+    // Shows the alert through `alerts`; the button chosen, or 0 without alerts.
+    int ask(const Alert& alert) const;
+    // Runs `textPrompt`, or the plain input dialog.
+    std::optional<QString> promptForText(const QVariantMap& options) const;
+    // Shows the message through `toast`, or logs it.
+    void showToast(const QString& message) const;
+    // Runs the dialog through `runDialog`, or QDialog::exec.
+    int runModal(QDialog& dialog) const;
+
+    // The shared centre, defaults, layout manager, library and alerts.
     static StudyPaneEnvironment application();
 };

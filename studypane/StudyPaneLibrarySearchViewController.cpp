@@ -7,7 +7,6 @@
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
-#include "studypane/StudyPaneViewController.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -61,9 +60,11 @@ public:
         const int half = r.width() / 2;
         const QRect counts(r.x(), r.bottom() - line, half, line);
         painter->drawText(counts, Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("Exact Match: %1").arg(index.data(StudyPaneLibrarySearchModel::ExactCountRole).toUInt()));
+            QStringLiteral("Exact Match: %1")
+                .arg(index.data(StudyPaneLibrarySearchViewController::ExactCountRole).toUInt()));
         painter->drawText(counts.translated(half, 0), Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("All Words: %1").arg(index.data(StudyPaneLibrarySearchModel::AllWordsCountRole).toUInt()));
+            QStringLiteral("All Words: %1")
+                .arg(index.data(StudyPaneLibrarySearchViewController::AllWordsCountRole).toUInt()));
         painter->setPen(option.palette.mid().color());
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->restore();
@@ -77,8 +78,9 @@ SearchResultsAggregator& StudyPaneLibrarySearchViewController::Row::aggregator()
     return session->aggregator();
 }
 
-StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(StudyPaneEnvironment env)
-    : m_env(std::move(env)), m_recents(m_env.defaults, QStringLiteral("librarySearchRecentSearches"))
+StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(
+    StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host), m_recents(m_env.defaults, QStringLiteral("librarySearchRecentSearches"))
 {
     m_hideProgressTimer.setSingleShot(true);
     m_hideProgressTimer.setInterval(1000);
@@ -88,28 +90,17 @@ StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(Study
     });
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("DisplayPreferencesChangedNotification"), reload));
+        observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload);
+        observe(QStringLiteral("DisplayPreferencesChangedNotification"), reload);
     }
 }
 
 StudyPaneLibrarySearchViewController::~StudyPaneLibrarySearchViewController()
 {
-    m_observations.clear();
+    stopObserving();
     for (const auto& s : m_sessions)
         s->cancel();
-    delete m_view.data();
     delete m_menu;
-}
-
-std::unique_ptr<StudyPaneLibrarySearchViewController> StudyPaneLibrarySearchViewController::factory(
-    StudyPaneViewController* studyPane)
-{
-    auto c = std::make_unique<StudyPaneLibrarySearchViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
 }
 
 std::vector<SearchRunRequest> StudyPaneLibrarySearchViewController::searchRequests(bool isReference)
@@ -132,13 +123,9 @@ bool StudyPaneLibrarySearchViewController::isVerseReference(const QString& text)
     return ref.parse(text) && !ref.isBookOnly();
 }
 
-QWidget* StudyPaneLibrarySearchViewController::view()
+void StudyPaneLibrarySearchViewController::loadView()
 {
-    if (m_view)
-        return m_view;
-    auto* v = new QWidget;
-    v->setObjectName(QStringLiteral("StudyPaneLibrarySearchView"));
-    m_view = v;
+    auto* v = createView(QStringLiteral("StudyPaneLibrarySearchView"));
     m_searchField = new QLineEdit(v);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Search Library"));
@@ -159,7 +146,9 @@ QWidget* StudyPaneLibrarySearchViewController::view()
     m_progress->setMaximumHeight(6);
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
-    m_model = new StudyPaneLibrarySearchModel(this);
+    m_model = new StudyPaneResultListModel(*this, {}, this);
+    if (!m_tableViewHeaderString)
+        updateHeader();
     m_table->setModel(m_model);
     m_table->setItemDelegate(new LibrarySearchTableCellDelegate(m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -202,7 +191,6 @@ QWidget* StudyPaneLibrarySearchViewController::view()
         [this] { m_menu->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height()))); });
     m_progressCount = 0;
     m_progress->hide();
-    return v;
 }
 
 void StudyPaneLibrarySearchViewController::studyPaneDidActivateSubview()
@@ -213,7 +201,7 @@ void StudyPaneLibrarySearchViewController::studyPaneDidActivateSubview()
 
 void StudyPaneLibrarySearchViewController::exitIsImminent()
 {
-    m_observations.clear();
+    stopObserving();
     for (const auto& s : m_sessions)
         s->cancel();
 }
@@ -330,13 +318,16 @@ void StudyPaneLibrarySearchViewController::updateHeader()
     else
         m_tableViewHeaderString = QStringLiteral("%1 Books in Library").arg(installedBookCount());
     if (m_model != nullptr)
-        m_model->headerDataChanged(Qt::Horizontal, 0, 0);
+        m_model->columnTitleChanged();
 }
 
 void StudyPaneLibrarySearchViewController::reloadTable()
 {
-    if (m_model != nullptr)
-        m_model->reload();
+    if (m_model == nullptr)
+        return;
+    if (!m_tableViewHeaderString)
+        updateHeader();
+    m_model->reload();
 }
 
 void StudyPaneLibrarySearchViewController::activateRow(int row)
@@ -352,16 +343,15 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
                 break;
             }
         }
-        if (r.book->docSupports(SourceTuple::kDocSupportsIsBible()) && section != 0 &&
-            studyPaneViewController != nullptr)
-            studyPaneViewController->pushKeyOnRecentStack(r.book->keyForSection(section), r.book->abbr());
+        if (r.book->docSupports(SourceTuple::kDocSupportsIsBible()) && section != 0)
+            emit recentVerseVisited(r.book->keyForSection(section), r.book->abbr());
         if (m_env.center != nullptr) {
             GoToRequest go;
             go.sourceTupleID = r.book->sourceTupleID();
             go.sync = true;
             go.activate = true;
             go.activatePane = true;
-            go.layoutUuid = studyPaneViewController != nullptr ? studyPaneViewController->layoutUuid() : QString();
+            go.layoutUuid = layoutUuid();
             if (section != 0)
                 go.section = section;
             m_env.center->postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
@@ -379,55 +369,31 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
 
 // --- model ---
 
-StudyPaneLibrarySearchModel::StudyPaneLibrarySearchModel(StudyPaneLibrarySearchViewController* owner)
-    : QAbstractTableModel(owner), m_owner(owner)
+// --- rows ---
+
+int StudyPaneLibrarySearchViewController::resultRowCount() const
 {
+    return int(std::min<std::size_t>(m_results.size(), std::numeric_limits<int>::max()));
 }
 
-void StudyPaneLibrarySearchModel::reload()
+QString StudyPaneLibrarySearchViewController::resultColumnTitle() const
 {
-    beginResetModel();
-    endResetModel();
+    return m_tableViewHeaderString.value_or(QString());
 }
 
-int StudyPaneLibrarySearchModel::rowCount(const QModelIndex& parent) const
+QVariant StudyPaneLibrarySearchViewController::resultData(int row, int role) const
 {
-    if (parent.isValid())
-        return 0;
-    if (!m_owner->m_tableViewHeaderString) {
-        m_owner->m_tableViewHeaderString = QStringLiteral("%1 Books in Library").arg(m_owner->installedBookCount());
-        const_cast<StudyPaneLibrarySearchModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
-    }
-    return int(m_owner->m_results.size());
-}
-
-int StudyPaneLibrarySearchModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1;
-}
-
-QVariant StudyPaneLibrarySearchModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section != 0)
+    if (row < 0 || static_cast<std::size_t>(row) >= m_results.size())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->m_tableViewHeaderString.value_or(QString());
-    return {};
-}
-
-QVariant StudyPaneLibrarySearchModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || index.row() < 0 || static_cast<std::size_t>(index.row()) >= m_owner->m_results.size())
-        return {};
-    const auto& row = m_owner->m_results[static_cast<std::size_t>(index.row())];
+    const Row& r = m_results[static_cast<std::size_t>(row)];
     switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
-        return row.book->name();
+        return r.book->name();
     case ExactCountRole:
-        return row.exactCount;
+        return r.exactCount;
     case AllWordsCountRole:
-        return row.allWordsCount;
+        return r.allWordsCount;
     default:
         return {};
     }

@@ -15,7 +15,8 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneRecentSearches.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneResultListModel.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -33,13 +34,14 @@ class QTableView;
 class QToolButton;
 class SearchResultsAggregator;
 class SearchSession;
-class StudyPaneLibrarySearchModel;
 struct SearchRunRequest;
 
-class StudyPaneLibrarySearchViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneLibrarySearchViewController : public StudyPaneSubpane, public StudyPaneResultList {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 57;
+    // A row's two counts, as roles of the table's model.
+    enum Role { ExactCountRole = Qt::UserRole + 1, AllWordsCountRole };
     // Rows are ordered by their counts, larger first.
     static constexpr quint64 kSortByCounts = 9;
 
@@ -52,16 +54,14 @@ public:
         SearchResultsAggregator& aggregator() const;
     };
 
-    explicit StudyPaneLibrarySearchViewController(StudyPaneEnvironment env);
+    explicit StudyPaneLibrarySearchViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneLibrarySearchViewController() override;
-    static std::unique_ptr<StudyPaneLibrarySearchViewController> factory(StudyPaneViewController* studyPane);
 
     // The runs of one book: four, or the first two when the query is a verse reference.
     static std::vector<SearchRunRequest> searchRequests(bool isReference);
     // Whether the text reads as a verse reference (not a book name alone).
     static bool isVerseReference(const QString& text);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
     void exitIsImminent() override;
 
@@ -84,8 +84,13 @@ public:
     // Opens the row's book at its first hit and hands its results to Find.
     void activateRow(int row);
 
+    // --- the table's rows: one per book (StudyPaneResultList) ---
+    int resultRowCount() const override;
+    QVariant resultData(int row, int role) const override;
+    QString resultColumnTitle() const override;
+
 private:
-    friend class StudyPaneLibrarySearchModel;
+    void loadView() override;
     void addItemToResults(quint64 searchID, const SourceTuple::Ptr& book, const std::shared_ptr<SearchSession>& s);
     void bookFinished(quint64 searchID);
     void searchProgressUpdate(double add, double increment, quint64 searchID);
@@ -93,15 +98,13 @@ private:
     qint64 installedBookCount() const;
     void reloadTable();
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
     QMenu* m_menu = nullptr;
     QProgressBar* m_progress = nullptr;
     QTableView* m_table = nullptr;
-    StudyPaneLibrarySearchModel* m_model = nullptr;
+    StudyPaneResultListModel* m_model = nullptr;
     QTimer m_hideProgressTimer;
     quint64 m_searchID = 0;
     quint64 m_sortBy = kSortByCounts;
@@ -111,20 +114,4 @@ private:
     double m_progressCount = 0;
     double m_progressCompleted = 0;
     StudyPaneRecentSearches m_recents;
-    std::vector<Observation> m_observations;
-};
-
-class StudyPaneLibrarySearchModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    enum Role { ExactCountRole = Qt::UserRole + 1, AllWordsCountRole };
-    explicit StudyPaneLibrarySearchModel(StudyPaneLibrarySearchViewController* owner);
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void reload();
-
-private:
-    StudyPaneLibrarySearchViewController* m_owner;
 };

@@ -8,7 +8,6 @@
 #include "platform/UserDefaults.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SourceTupleSearchBook.h"
-#include "studypane/StudyPaneViewController.h"
 
 #include <QCheckBox>
 #include <QFont>
@@ -42,52 +41,34 @@ std::vector<uint32_t> setBits(const BitVector* v)
 const QString StudyPaneNavigatorViewController::NavigatorSettingsChangedNotification =
     QStringLiteral("NavigatorSettingsChangedNotification");
 
-StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host)
 {
-    elementsProvider = m_env.navigatorElements;
-    settingsRunner = m_env.runNavigatorSettings;
     if (m_env.defaults != nullptr)
         m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
     if (m_env.center != nullptr) {
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, GoToNames::EverybodySyncToMeNotification,
-                [this](Notification& n) { everybodySyncToMe(n.userInfo); }));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("ThisSourceIsNowActiveNotification"),
-                [this](Notification& n) { thisSourceIsNowActive(n); }));
+        observe(GoToNames::EverybodySyncToMeNotification, [this](Notification& n) { everybodySyncToMe(n.userInfo); });
+        observe(
+            QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(n); });
         // The navigator settings changed (the window may still be open): read them and search again.
-        m_observations.emplace_back(
-            *m_env.center, m_env.center->addObserver(this, NavigatorSettingsChangedNotification, [this](Notification&) {
-                if (m_env.defaults != nullptr)
-                    setMaxResultsPerBook(m_env.defaults->integerForKey(kMaxNavRowsPerBook));
-                onRefreshButton();
-            }));
+        observe(NavigatorSettingsChangedNotification, [this](Notification&) {
+            if (m_env.defaults != nullptr)
+                setMaxResultsPerBook(m_env.defaults->integerForKey(kMaxNavRowsPerBook));
+            onRefreshButton();
+        });
     }
 }
 
 StudyPaneNavigatorViewController::~StudyPaneNavigatorViewController()
 {
-    m_observations.clear();
+    stopObserving();
     for (const auto& s : m_sessions)
         s->cancel();
-    delete m_view.data();
 }
 
-std::unique_ptr<StudyPaneNavigatorViewController> StudyPaneNavigatorViewController::factory(
-    StudyPaneViewController* studyPane)
+void StudyPaneNavigatorViewController::loadView()
 {
-    auto c = std::make_unique<StudyPaneNavigatorViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-QWidget* StudyPaneNavigatorViewController::view()
-{
-    if (m_view)
-        return m_view;
-    auto* v = new QWidget;
-    v->setObjectName(QStringLiteral("StudyPaneNavigatorView"));
-    m_view = v;
+    auto* v = createView(QStringLiteral("StudyPaneNavigatorView"));
     m_autoCheckBox = new QCheckBox(QStringLiteral("Auto-update"), v);
     m_autoCheckBox->setObjectName(QStringLiteral("autoCheckBox"));
     m_autoCheckBox->setToolTip(QStringLiteral("Follow the verse shown in the Bible panes"));
@@ -104,7 +85,7 @@ QWidget* StudyPaneNavigatorViewController::view()
     m_progress->hide();
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
-    m_model = new StudyPaneNavigatorModel(this);
+    m_model = new StudyPaneResultListModel(*this, {}, this);
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -132,7 +113,7 @@ QWidget* StudyPaneNavigatorViewController::view()
     const bool on = m_env.defaults != nullptr && m_env.defaults->boolForKey(kAutoUpdateNavigator);
     m_autoCheckBox->setChecked(on);
     m_refreshButton->setEnabled(!on);
-    m_settingsButton->setEnabled(static_cast<bool>(settingsRunner));
+    m_settingsButton->setEnabled(static_cast<bool>(m_env.runNavigatorSettings));
     connect(m_autoCheckBox, &QCheckBox::toggled, this, [this](bool checked) { onAutoCheckBox(checked); });
     connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
     connect(m_settingsButton, &QToolButton::clicked, this, [this] { onSettingsButton(); });
@@ -141,7 +122,6 @@ QWidget* StudyPaneNavigatorViewController::view()
         if (!rows.isEmpty())
             activateRow(rows.first().row());
     });
-    return v;
 }
 
 void StudyPaneNavigatorViewController::setMaxResultsPerBook(qint64 value)
@@ -150,8 +130,10 @@ void StudyPaneNavigatorViewController::setMaxResultsPerBook(qint64 value)
     if (value != m_maxResultsPerBook && m_env.defaults != nullptr)
         m_env.defaults->setInteger(value, kMaxNavRowsPerBook);
     m_maxResultsPerBook = value;
-    if (m_model != nullptr)
+    if (m_model != nullptr) {
         m_model->reload();
+        m_model->columnTitleChanged();
+    }
 }
 
 void StudyPaneNavigatorViewController::onAutoCheckBox(bool on)
@@ -170,9 +152,9 @@ void StudyPaneNavigatorViewController::onAutoCheckBox(bool on)
 
 void StudyPaneNavigatorViewController::onSettingsButton()
 {
-    if (!settingsRunner)
+    if (!m_env.runNavigatorSettings)
         return;
-    settingsRunner();
+    m_env.runNavigatorSettings();
     if (m_env.defaults != nullptr)
         m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
     onRefreshButton();
@@ -180,9 +162,7 @@ void StudyPaneNavigatorViewController::onSettingsButton()
 
 void StudyPaneNavigatorViewController::everybodySyncToMe(const QVariantMap& userInfo)
 {
-    if (studyPaneViewController == nullptr)
-        return;
-    const QString mine = studyPaneViewController->layoutUuid();
+    const QString mine = layoutUuid();
     if (mine.isEmpty() || userInfo.value(QStringLiteral("layoutUuid")).toString() != mine ||
         !userInfo.contains(QStringLiteral("bibleKey")))
         return;
@@ -201,10 +181,7 @@ void StudyPaneNavigatorViewController::everybodySyncToMe(const QVariantMap& user
 void StudyPaneNavigatorViewController::thisSourceIsNowActive(const Notification& n)
 {
     // A Bible pane that becomes active in this layout is followed like a location sync of its verse.
-    if (studyPaneViewController == nullptr || m_env.layoutManager == nullptr)
-        return;
-    const Layout* mine = studyPaneViewController->layout();
-    if (mine == nullptr || mine != m_env.layoutManager->currentLayout())
+    if (!isLayoutCurrent())
         return;
     const SourceTuple::Ptr book = n.userInfo.value(QStringLiteral("sourceTuple")).value<SourceTuple::Ptr>();
     if (book == nullptr || !book->docSupports(SourceTuple::kDocSupportsIsBible()))
@@ -212,8 +189,7 @@ void StudyPaneNavigatorViewController::thisSourceIsNowActive(const Notification&
     const quint32 key = book->keyForSection(n.userInfo.value(QStringLiteral("section")).toUInt());
     if (key == 0)
         return;
-    everybodySyncToMe(
-        {{QStringLiteral("layoutUuid"), studyPaneViewController->layoutUuid()}, {QStringLiteral("bibleKey"), key}});
+    everybodySyncToMe({{QStringLiteral("layoutUuid"), layoutUuid()}, {QStringLiteral("bibleKey"), key}});
 }
 
 std::vector<StudyPaneNavigatorViewController::Element> StudyPaneNavigatorViewController::defaultElements() const
@@ -249,7 +225,7 @@ void StudyPaneNavigatorViewController::searchForBibleRef(const BibleRef* refIn)
     m_sessions.clear();
     m_results.clear();
 
-    const std::vector<Element> elements = elementsProvider ? elementsProvider() : defaultElements();
+    const std::vector<Element> elements = m_env.navigatorElements ? m_env.navigatorElements() : defaultElements();
     std::vector<SearchRunRequest> requests(2);
     requests[0].title = "Did You Mean 'Go To'?";
     requests[0].options.interpretation = "goto";
@@ -283,8 +259,10 @@ void StudyPaneNavigatorViewController::searchForBibleRef(const BibleRef* refIn)
                 {}});
         m_sessions.push_back(std::move(session));
     }
-    if (m_model != nullptr)
+    if (m_model != nullptr) {
         m_model->reload();
+        m_model->columnTitleChanged();
+    }
     if (m_progress != nullptr)
         m_progress->setVisible(!isComplete());
 }
@@ -316,8 +294,10 @@ void StudyPaneNavigatorViewController::addItemToResults(
         r.xrefHits = std::move(rest);
     }
     if (isComplete()) {
-        if (m_model != nullptr)
+        if (m_model != nullptr) {
             m_model->reload();
+            m_model->columnTitleChanged();
+        }
         if (m_progress != nullptr)
             m_progress->hide();
     }
@@ -402,11 +382,10 @@ void StudyPaneNavigatorViewController::activateRow(int row)
     if (row >= 0 && row < numberOfRows() && p.book < m_results.size()) {
         const BookResults& r = m_results[p.book];
         const uint32_t section = sectionForPath(p);
-        if (section != 0 && r.book && r.book->docSupports(SourceTuple::kDocSupportsIsBible()) &&
-            studyPaneViewController != nullptr)
-            studyPaneViewController->pushKeyOnRecentStack(r.book->keyForSection(section), r.book->abbr());
+        if (section != 0 && r.book && r.book->docSupports(SourceTuple::kDocSupportsIsBible()))
+            emit recentVerseVisited(r.book->keyForSection(section), r.book->abbr());
         GoToRequest g;
-        g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+        g.layoutUuid = layoutUuid();
         g.sourceTupleID = r.id;
         g.sync = true;
         g.activate = true;
@@ -430,46 +409,27 @@ void StudyPaneNavigatorViewController::activateRow(int row)
 
 // --- model ---
 
-StudyPaneNavigatorModel::StudyPaneNavigatorModel(StudyPaneNavigatorViewController* owner)
-    : QAbstractTableModel(owner), m_owner(owner)
+// --- rows ---
+
+int StudyPaneNavigatorViewController::resultRowCount() const
 {
+    return numberOfRows();
 }
 
-void StudyPaneNavigatorModel::reload()
+QString StudyPaneNavigatorViewController::resultColumnTitle() const
 {
-    beginResetModel();
-    endResetModel();
-    headerDataChanged(Qt::Horizontal, 0, 0);
+    return m_tableViewHeaderString;
 }
 
-int StudyPaneNavigatorModel::rowCount(const QModelIndex& parent) const
+QVariant StudyPaneNavigatorViewController::resultData(int row, int role) const
 {
-    return parent.isValid() ? 0 : m_owner->numberOfRows();
-}
-
-int StudyPaneNavigatorModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1;
-}
-
-QVariant StudyPaneNavigatorModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation == Qt::Horizontal && section == 0 && (role == Qt::DisplayRole || role == Qt::ToolTipRole))
-        return m_owner->tableViewHeaderString();
-    return {};
-}
-
-QVariant StudyPaneNavigatorModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
     switch (role) {
     case Qt::DisplayRole:
-        return m_owner->textForRow(index.row());
+        return textForRow(row);
     case Qt::ToolTipRole:
-        return m_owner->isGroupRow(index.row()) ? QVariant() : QVariant(m_owner->textForRow(index.row()));
+        return isGroupRow(row) ? QVariant() : QVariant(textForRow(row));
     case Qt::FontRole:
-        if (m_owner->isGroupRow(index.row())) {
+        if (isGroupRow(row)) {
             QFont f;
             f.setBold(true);
             return f;

@@ -7,9 +7,9 @@
 // opens that book at the place; a heading or "more" row also hands the verse to the Find sub-pane.
 //
 // The books come from the navigator's element list: kinds of books, each with its books, each kind
-// and book chosen or not. `elementsProvider` supplies it (by default the environment's
-// `navigatorElements`); without either the navigator searches the library's commentaries,
-// dictionaries and other books.
+// and book chosen or not. The environment's `navigatorElements` supplies it; without it the
+// navigator searches the library's commentaries, dictionaries and other books. The settings button
+// runs the environment's `runNavigatorSettings` (disabled without it).
 //
 // One search pool task per chosen element kind walks its books in turn and stops before the next
 // book once a newer search started; the list is shown when every book's two results are in.
@@ -19,7 +19,8 @@
 #include "library/SourceTupleID.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneResultListModel.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -36,7 +37,6 @@ class QProgressBar;
 class QTableView;
 class QToolButton;
 class SearchSession;
-class StudyPaneNavigatorModel;
 struct SearchResultsItem;
 
 struct NavigatorResultsPath {
@@ -47,7 +47,7 @@ struct NavigatorResultsPath {
     bool operator==(const NavigatorResultsPath&) const = default;
 };
 
-class StudyPaneNavigatorViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneNavigatorViewController : public StudyPaneSubpane, public StudyPaneResultList {
     Q_OBJECT
 public:
     static constexpr int kRowHeight = 17;
@@ -67,17 +67,8 @@ public:
         quint64 total() const { return gotoHits.size() + xrefHits.size(); }
     };
 
-    explicit StudyPaneNavigatorViewController(StudyPaneEnvironment env);
+    explicit StudyPaneNavigatorViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneNavigatorViewController() override;
-    static std::unique_ptr<StudyPaneNavigatorViewController> factory(StudyPaneViewController* studyPane);
-
-    QWidget* view() override;
-
-    // The element kinds with their books, in the navigator's order.
-    std::function<std::vector<Element>()> elementsProvider;
-    // Runs the navigator settings (modal); false when the user cancelled. Empty: the settings
-    // button is disabled. By default the environment's `runNavigatorSettings`.
-    std::function<bool()> settingsRunner;
 
     QTableView* searchResultsTableView() const { return m_table; }
     QCheckBox* autoCheckBox() const { return m_autoCheckBox; }
@@ -110,16 +101,20 @@ public:
     // Activates a row as a click does (go-to request, and for headings the Find sub-pane's search).
     void activateRow(int row);
 
+    // --- the table's rows (StudyPaneResultList) ---
+    int resultRowCount() const override;
+    QVariant resultData(int row, int role) const override;
+    QString resultColumnTitle() const override;
+
 private:
+    void loadView() override;
     std::vector<Element> defaultElements() const;
     void addItemToResults(size_t firstBook, const std::shared_ptr<SearchResultsItem>& item, quint64 searchID);
     uint32_t sectionForPath(const NavigatorResultsPath& path) const;
     void thisSourceIsNowActive(const Notification& n);
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QTableView* m_table = nullptr;
-    StudyPaneNavigatorModel* m_model = nullptr;
+    StudyPaneResultListModel* m_model = nullptr;
     QCheckBox* m_autoCheckBox = nullptr;
     QToolButton* m_refreshButton = nullptr;
     QToolButton* m_settingsButton = nullptr;
@@ -130,19 +125,4 @@ private:
     quint64 m_searchID = 0;
     std::vector<BookResults> m_results;
     std::vector<std::shared_ptr<SearchSession>> m_sessions;
-    std::vector<Observation> m_observations;
-};
-
-class StudyPaneNavigatorModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit StudyPaneNavigatorModel(StudyPaneNavigatorViewController* owner);
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void reload();
-
-private:
-    StudyPaneNavigatorViewController* m_owner;
 };

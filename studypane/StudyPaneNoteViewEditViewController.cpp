@@ -16,7 +16,7 @@
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneNotesListViewController.h"
-#include "studypane/StudyPaneViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -159,8 +159,8 @@ QJsonValue NoteWebView::bridgeCall(const QString& name, const QJsonArray& argume
 
 // --- the controller ---
 
-StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env)
-    : m_env(std::move(env))
+StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host)
 {
     m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
     QFile script(QStringLiteral(":/notes/NoteEditor.js"));
@@ -172,60 +172,33 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
     m_tooltipTimer.setSingleShot(true);
     m_tooltipTimer.setInterval(kLinkPreviewDelayMs);
     connect(&m_tooltipTimer, &QTimer::timeout, this, [this] { doShowHrefTargetInTooltip(); });
-    if (m_env.center != nullptr) {
-        auto on = [this](const QString& name, std::function<void(Notification&)> fn) {
-            m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(fn)));
-        };
-        on(QStringLiteral("DisplayPreferencesChangedNotification"),
-            [this](Notification&) { displayPreferencesChanged(); });
-        on(GoToNames::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
-        on(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
-    }
+    observe(QStringLiteral("DisplayPreferencesChangedNotification"),
+        [this](Notification&) { displayPreferencesChanged(); });
+    observe(GoToNames::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
+    observe(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
 }
 
 StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
 {
-    removeObservers();
-    EditFormatDelegate::clear(this);
+    stopObserving();
+    if (m_env.formatRegistry != nullptr)
+        m_env.formatRegistry->clear(this);
     m_autosaveTimer.stop();
     m_tooltipTimer.stop();
     delete m_popover.data();
     // The web views are children of the view: alive exactly while it is.
-    if (m_view) {
+    if (loadedView()) {
         for (NoteWebView* v : m_webViews)
             if (v != nullptr)
                 v->disconnect(this);
     }
-    delete m_view.data();
-}
-
-std::unique_ptr<StudyPaneNoteViewEditViewController> StudyPaneNoteViewEditViewController::factory(
-    StudyPaneViewController* studyPane)
-{
-    auto c = std::make_unique<StudyPaneNoteViewEditViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-void StudyPaneNoteViewEditViewController::removeObservers()
-{
-    m_observations.clear();
-}
-
-QString StudyPaneNoteViewEditViewController::layoutUuid() const
-{
-    return studyPaneViewController != nullptr ? studyPaneViewController->layoutUuid() : QString();
 }
 
 // --- view ---
 
-QWidget* StudyPaneNoteViewEditViewController::view()
+void StudyPaneNoteViewEditViewController::loadView()
 {
-    if (m_view)
-        return m_view;
-    auto* v = new QWidget;
-    v->setObjectName(QStringLiteral("StudyPaneNoteViewEditView"));
-    m_view = v;
+    auto* v = createView(QStringLiteral("StudyPaneNoteViewEditView"));
 
     m_bookTitle = new QLabel(v);
     m_bookTitle->setObjectName(QStringLiteral("bookTitleTextField"));
@@ -344,9 +317,8 @@ QWidget* StudyPaneNoteViewEditViewController::view()
         showTab(ViewTab);
     }
     updateStatusPane();
-    EditFormatDelegate::setCurrent(this);
-    m_registeredAsFormatDelegate = true;
-    return v;
+    if (m_env.formatRegistry != nullptr)
+        m_env.formatRegistry->setCurrent(this);
 }
 
 // --- the note's place ---
@@ -354,27 +326,28 @@ QWidget* StudyPaneNoteViewEditViewController::view()
 NoteLocation StudyPaneNoteViewEditViewController::location() const
 {
     NoteLocation l;
-    if (studyPaneViewController == nullptr)
+    const StudyPaneRegionContentItemState* s = paneState();
+    if (s == nullptr)
         return l;
-    l.source = studyPaneViewController->noteViewPaneSourceTupleID();
-    l.section = studyPaneViewController->noteViewPaneSection();
-    l.key = studyPaneViewController->noteViewPaneBibleKey();
-    const QString title = studyPaneViewController->noteViewPaneJournalTitle();
-    if (!title.isNull())
-        l.journalTitle = title;
+    l.source = s->noteViewPaneSourceTupleID;
+    l.section = s->noteViewPaneSection;
+    l.key = s->noteViewPaneBibleKey;
+    if (!s->noteViewPaneJournalTitle.isNull())
+        l.journalTitle = s->noteViewPaneJournalTitle;
     return l;
 }
 
 void StudyPaneNoteViewEditViewController::setLocation(const NoteLocation& l)
 {
-    if (studyPaneViewController == nullptr)
+    StudyPaneRegionContentItemState* s = paneState();
+    if (s == nullptr)
         return;
-    studyPaneViewController->setNoteViewPaneSourceTupleID(l.source);
-    studyPaneViewController->setNoteViewPaneSection(l.section);
-    studyPaneViewController->setNoteViewPaneBibleKey(l.key);
+    s->noteViewPaneSourceTupleID = l.source;
+    s->noteViewPaneSection = l.section;
+    s->noteViewPaneBibleKey = l.key;
     // An empty title is kept apart from none.
-    studyPaneViewController->setNoteViewPaneJournalTitle(
-        l.journalTitle ? (l.journalTitle->isEmpty() ? QStringLiteral("") : *l.journalTitle) : QString());
+    s->noteViewPaneJournalTitle =
+        l.journalTitle ? (l.journalTitle->isEmpty() ? QStringLiteral("") : *l.journalTitle) : QString();
 }
 
 void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested)
@@ -422,8 +395,7 @@ void StudyPaneNoteViewEditViewController::setTitleFields()
 
 void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notification& n)
 {
-    if (studyPaneViewController != nullptr && m_env.layoutManager != nullptr &&
-        studyPaneViewController->layout() != m_env.layoutManager->currentLayout())
+    if (host() != nullptr && m_env.layoutManager != nullptr && layout() != m_env.layoutManager->currentLayout())
         return;
     const QVariantMap& info = n.userInfo;
     SourceTuple::Ptr book = bookOf(info.value(QStringLiteral("source")));
@@ -452,8 +424,7 @@ void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notificatio
     saveEditedText(false);
     retireLivePages();
     clearState();
-    if (studyPaneViewController != nullptr)
-        studyPaneViewController->makeNoteViewEditPaneCurrent();
+    emit showRequested();
     loadNote(l);
     const bool edit = info.value(QStringLiteral("edit")).toBool() ||
         (info.value(QStringLiteral("editIfEmpty")).toBool() && m_webViewString.isEmpty());
@@ -537,7 +508,7 @@ void StudyPaneNoteViewEditViewController::tabDidSelect()
     }
     if (m_selectedTab == RichEditTab)
         focusOnRichEditor();
-    else if (m_webViews[m_selectedTab] != nullptr && m_view && m_view->isVisible())
+    else if (m_webViews[m_selectedTab] != nullptr && loadedView() && loadedView()->isVisible())
         m_webViews[m_selectedTab]->setFocus(Qt::OtherFocusReason);
 }
 
@@ -563,7 +534,7 @@ void StudyPaneNoteViewEditViewController::focusOnRichEditor()
         if (!self || self->m_selectedTab != RichEditTab || self->m_webViews[RichEditTab] == nullptr)
             return;
         self->hideHrefTargetTooltip();
-        if (self->m_view && self->m_view->isVisible())
+        if (self->loadedView() && self->loadedView()->isVisible())
             self->m_webViews[RichEditTab]->setFocus(Qt::OtherFocusReason);
         if (self->m_webViews[RichEditTab]->isPageReady())
             self->m_webViews[RichEditTab]->page()->runJavaScript(QStringLiteral("qsFocusEditor()"));
@@ -613,9 +584,9 @@ QList<NoteHtml::SearchItem> StudyPaneNoteViewEditViewController::searchWordsForS
 {
     QList<NoteHtml::SearchItem> out;
     const NoteLocation l = location();
-    if (studyPaneViewController == nullptr || !l.source)
+    if (host() == nullptr || !l.source)
         return out;
-    const SearchResultsAggregator* agg = studyPaneViewController->notesSearchResultsAggregatorForTupleID(*l.source);
+    const SearchResultsAggregator* agg = host()->notesSearchResultsAggregatorForTupleID(*l.source);
     const SearchWordListRef* words = agg != nullptr ? searchResultsSearchWordsForSection(agg, l.section) : nullptr;
     if (words == nullptr)
         return out;
@@ -874,7 +845,7 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
         return;
     }
     if (!m_webViewString.isEmpty()) {
-        if (m_view) {
+        if (loadedView()) {
             populateTab(m_selectedTab, false);
             if (location().hasJournalNote()) {
                 m_noteTitleText = location().journalTitle.value_or(QString());
@@ -884,7 +855,7 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
     } else {
         retireLivePages();
         clearState();
-        if (m_view) {
+        if (loadedView()) {
             populateViewWebView();
             showTab(ViewTab);
         }
@@ -896,7 +867,7 @@ void StudyPaneNoteViewEditViewController::displayPreferencesChanged()
 {
     saveEditedText(false);
     m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
-    if (m_view) {
+    if (loadedView()) {
         retireLivePages();
         populateTab(m_selectedTab, true);
     }
@@ -940,7 +911,7 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
         m_localStatus->setText(QStringLiteral("Local Storage: Note is empty"));
         m_localStatus->setToolTip(QStringLiteral("Note will not be created/saved until you type something."));
     }
-    if (syncAutomatically && syncAutomatically()) {
+    if (m_env.syncAutomatically && m_env.syncAutomatically()) {
         if (!m_webViewHasBeenEdited && m_webViewString.isEmpty()) {
             m_cloudStatus->setText(QStringLiteral("Cloud Sync: Note is empty"));
             m_cloudStatus->setToolTip(QStringLiteral("Note will not be sync'ed to the cloud until you type soemthing"));
@@ -971,13 +942,13 @@ void StudyPaneNoteViewEditViewController::onDeleteNoteButton()
         QStringLiteral("If you answer 'Yes', you will permanently delete the note. This operation cannot be undone.");
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
     alert.style = AlertStyle::Warning;
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     saveEditedText(false);
     const NoteLocation now = location();  // a journal note may have been renamed by the save
     // The deleted note's editor pages take no more pushes.
     std::erase_if(m_pages, [&now](const auto& entry) { return entry.second.location == now; });
-    NotificationCenter& center = m_env.center != nullptr ? *m_env.center : NotificationCenter::defaultCenter();
+    NotificationCenter* center = m_env.center;
     switch (now.kind()) {
     case NoteLocation::Kind::Bible:
         StudyPaneNotesListViewController::deleteNoteForKey(now.key, center);
@@ -999,8 +970,9 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
         return;
     m_exiting = true;
     hideHrefTargetTooltip();
-    removeObservers();
-    EditFormatDelegate::clear(this);
+    stopObserving();
+    if (m_env.formatRegistry != nullptr)
+        m_env.formatRegistry->clear(this);
     // Keys typed just before may still wait in the web engine's input queue: a flush key sent behind
     // them makes the page push its content once it has taken every one of them.
     EditorPage* page = livePage();
@@ -1112,15 +1084,14 @@ void StudyPaneNoteViewEditViewController::doShowHrefTargetInTooltip()
 {
     const QVariantMap p = m_tooltipParams;
     m_tooltipParams.clear();
-    if (p.isEmpty() || !m_view || m_stack == nullptr)
+    if (p.isEmpty() || !loadedView() || m_stack == nullptr || m_env.defaults == nullptr)
         return;
     const QString href = NoteHtml::unescapeHref(p.value(QStringLiteral("href")).toString());
     const QString text = LinkPreview::stringForPopupFromHref(href);
     if (text.isEmpty())
         return;
     delete m_popover.data();
-    QLabel* label = XrefPopupViewController::makeView(
-        m_env.defaults != nullptr ? *m_env.defaults : UserDefaults::standardUserDefaults(), m_view);
+    QLabel* label = XrefPopupViewController::makeView(*m_env.defaults, loadedView());
     label->setWindowFlags(Qt::ToolTip);
     label->setText(text);
     label->setMaximumWidth(360);
@@ -1208,8 +1179,11 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
             // Shown after the page's call returns: the page waits for no answer.
             QPointer<StudyPaneNoteViewEditViewController> self(this);
             QTimer::singleShot(0, this, [self, alert] {
-                if (Alerts::shared().runModal(alert) == AlertSecondButtonReturn && self &&
-                    self->m_env.defaults != nullptr)
+                if (!self)
+                    return;
+                const int answer = self->m_env.ask(alert);
+                // The editor may have gone while the alert was up.
+                if (answer == AlertSecondButtonReturn && self && self->m_env.defaults != nullptr)
                     self->m_env.defaults->setBool(false, kShowLinksDisabledMessage);
             });
         }

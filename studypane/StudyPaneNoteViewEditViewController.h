@@ -23,7 +23,7 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 #include "studypane/notes/NoteHtml.h"
 #include "studypane/notes/NoteStore.h"
 
@@ -76,9 +76,7 @@ private:
     bool m_ready = false;
 };
 
-class StudyPaneNoteViewEditViewController : public QObject,
-                                            public StudyPaneViewControllerProtocol,
-                                            public EditFormatDelegate {
+class StudyPaneNoteViewEditViewController : public StudyPaneSubpane, public EditFormatDelegate {
     Q_OBJECT
 public:
     enum Tab { ViewTab = 0, RichEditTab = 1, TextEditTab = 2 };
@@ -99,12 +97,10 @@ public:
     // The longest wait for the editor's last content when the program quits.
     static constexpr int kExitWaitMs = 3000;
 
-    explicit StudyPaneNoteViewEditViewController(StudyPaneEnvironment env);
+    explicit StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneNoteViewEditViewController() override;
-    static std::unique_ptr<StudyPaneNoteViewEditViewController> factory(StudyPaneViewController* studyPane);
 
     // --- StudyPaneViewControllerProtocol ---
-    QWidget* view() override;
     void studyPaneWillChangeSubview() override;
     void studyPaneDidActivateSubview() override;
     void exitIsImminent() override;
@@ -129,8 +125,6 @@ public:
     void updateStatusPane();
     // Asks, then deletes the shown note.
     void onDeleteNoteButton();
-    // Whether the sync runs by itself (the status line's cloud text); set by the application.
-    std::function<bool()> syncAutomatically;
 
     // --- tabs ---
     Tab selectedTab() const { return m_selectedTab; }
@@ -192,6 +186,7 @@ private:
         QStringList pieces;
     };
 
+    void loadView() override;
     void applyIf(int tag);
     void runInRichEditor(const QString& script);
     void setLocation(const NoteLocation& location);
@@ -219,11 +214,7 @@ private:
     void updateTagButtonState(const QJsonArray& flags);
     QList<NoteHtml::SearchItem> searchWordsForShownNote() const;
     QString pageWithScript(const QString& page, quint64 serial, NoteWebView& view) const;
-    QString layoutUuid() const;
-    void removeObservers();
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     std::array<QPointer<NoteWebView>, 3> m_webViews {};  // children of the view
     QTabBar* m_tabBar = nullptr;
     QStackedWidget* m_stack = nullptr;
@@ -251,8 +242,6 @@ private:
     std::map<quint64, EditorPage> m_pages;  // editor pages by serial (the newest few)
     quint64 m_nextSerial = 0;
     QString m_pastedHtml;  // pieces of a paste being put together
-    bool m_registeredAsFormatDelegate = false;
     bool m_exiting = false;
     quint64 m_flushedSerial = 0;  // the page that answered the flush key
-    std::vector<Observation> m_observations;
 };

@@ -14,7 +14,6 @@
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/StudyPaneRecentSearches.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
-#include "studypane/StudyPaneViewController.h"
 #include "studypane/notes/NoteHtml.h"
 #include "studypane/notes/NoteStore.h"
 #include "userdata/cNoteDoc.h"
@@ -74,8 +73,8 @@ private:
     QPointer<StudyPaneNotesListViewController> m_owner;
 };
 
-StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvironment env)
-    : m_env(std::move(env)), m_session(SearchSession::create())
+StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host), m_session(SearchSession::create())
 {
     m_progressDelegate = std::make_shared<NotesListProgressForwarder>(this);
     m_hideProgressTimer.setSingleShot(true);
@@ -87,42 +86,28 @@ StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvi
     m_rerunTimer.setSingleShot(true);
     m_rerunTimer.setInterval(kRerunDelayMs);
     connect(&m_rerunTimer, &QTimer::timeout, this, [this] { rerunLastSearch(); });
-    if (m_env.center != nullptr) {
-        auto on = [this](const QString& name, std::function<void(Notification&)> fn) {
-            m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(fn)));
-        };
-        on(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
-            const SourceTuple::Ptr book = searchedBook();
-            if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
-                reloadTable();
-        });
-        on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
-        on(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
-        on(GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification,
-            [this](Notification&) { cleanSavedJournalResults(); });
-    }
+    observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
+        const SourceTuple::Ptr book = searchedBook();
+        if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
+            reloadTable();
+    });
+    observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
+    observe(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
+    observe(GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+        [this](Notification&) { cleanSavedJournalResults(); });
 }
 
 StudyPaneNotesListViewController::~StudyPaneNotesListViewController()
 {
-    m_observations.clear();
+    stopObserving();
     m_session->cancel();
-    delete m_view.data();
     delete m_menu;
 }
 
-std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::factory(
-    StudyPaneViewController* studyPane)
+std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::journalList(
+    const StudyPaneEnvironment& env, StudyPaneHost* host)
 {
-    auto c = std::make_unique<StudyPaneNotesListViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewController::factoryForJournalList(
-    StudyPaneViewController* studyPane)
-{
-    auto c = factory(studyPane);
+    auto c = std::make_unique<StudyPaneNotesListViewController>(env, host);
     c->setConstantSourceTuple(JournalSourceTuple::journalSourceTuple());
     return c;
 }
@@ -142,28 +127,32 @@ bool StudyPaneNotesListViewController::verseHasNote(quint32 key)
 }
 
 void StudyPaneNotesListViewController::deleteNoteForSection(
-    quint32 section, const SourceTupleID& book, NotificationCenter& center)
+    quint32 section, const SourceTupleID& book, NotificationCenter* center)
 {
     NoteStore::remove(NoteLocation::book(book, section));
-    center.postNotificationName(kNotesChanged, nullptr,
-        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("section"), section},
-            {QStringLiteral("sourceTupleID"), QVariant::fromValue(book)}});
+    if (center != nullptr)
+        center->postNotificationName(kNotesChanged, nullptr,
+            {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
+                {QStringLiteral("section"), section}, {QStringLiteral("sourceTupleID"), QVariant::fromValue(book)}});
 }
 
-void StudyPaneNotesListViewController::deleteNoteForKey(quint32 key, NotificationCenter& center)
+void StudyPaneNotesListViewController::deleteNoteForKey(quint32 key, NotificationCenter* center)
 {
     NoteStore::remove(NoteLocation::bible(key));
-    center.postNotificationName(kNotesChanged, nullptr,
-        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("key"), key}});
+    if (center != nullptr)
+        center->postNotificationName(kNotesChanged, nullptr,
+            {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("key"), key}});
 }
 
-void StudyPaneNotesListViewController::deleteJournalNoteWithTitle(const QString& title, NotificationCenter& center)
+void StudyPaneNotesListViewController::deleteJournalNoteWithTitle(const QString& title, NotificationCenter* center)
 {
     NoteStore::remove(NoteLocation::journal(title));
-    center.postNotificationName(kNotesChanged, nullptr,
-        {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
-            {QStringLiteral("journalTitle"), title},
-            {QStringLiteral("sourceTupleID"), QVariant::fromValue(SourceTupleID::sourceTupleIDForFakeJournalDoc())}});
+    if (center != nullptr)
+        center->postNotificationName(kNotesChanged, nullptr,
+            {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
+                {QStringLiteral("journalTitle"), title},
+                {QStringLiteral("sourceTupleID"),
+                    QVariant::fromValue(SourceTupleID::sourceTupleIDForFakeJournalDoc())}});
 }
 
 std::vector<SearchRunRequest> StudyPaneNotesListViewController::searchRequests(const QString& query, bool enhanced)
@@ -193,14 +182,10 @@ std::vector<SearchRunRequest> StudyPaneNotesListViewController::searchRequests(c
 
 // --- view ---
 
-QWidget* StudyPaneNotesListViewController::view()
+void StudyPaneNotesListViewController::loadView()
 {
-    if (m_view)
-        return m_view;
-    auto* v = new QWidget;
-    v->setObjectName(
+    auto* v = createView(
         m_constantSourceTuple ? QStringLiteral("StudyPaneJournalListView") : QStringLiteral("StudyPaneNotesListView"));
-    m_view = v;
     m_searchField = new QLineEdit(v);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Search Notes"));
@@ -228,7 +213,10 @@ QWidget* StudyPaneNotesListViewController::view()
     m_progress->setMaximumHeight(6);
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
-    m_model = new StudyPaneNotesListModel(this);
+    m_model = new StudyPaneResultListModel(*this,
+        {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
+        this);
+    labelTableColumn();
     m_table->setModel(m_model);
     m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -282,7 +270,6 @@ QWidget* StudyPaneNotesListViewController::view()
     m_progressCount = 0;
     m_progress->hide();
     searchFor(kAllQuery, chosenBook());
-    return v;
 }
 
 void StudyPaneNotesListViewController::studyPaneDidActivateSubview()
@@ -294,12 +281,7 @@ void StudyPaneNotesListViewController::studyPaneDidActivateSubview()
 void StudyPaneNotesListViewController::exitIsImminent()
 {
     m_rerunTimer.stop();
-    m_observations.clear();
-}
-
-QString StudyPaneNotesListViewController::layoutUuid() const
-{
-    return studyPaneViewController != nullptr ? studyPaneViewController->layoutUuid() : QString();
+    stopObserving();
 }
 
 SearchResultsAggregator& StudyPaneNotesListViewController::searchResultsAggregator()
@@ -529,8 +511,21 @@ void StudyPaneNotesListViewController::cleanSavedJournalResults()
 
 void StudyPaneNotesListViewController::reloadTable()
 {
-    if (m_model != nullptr)
-        m_model->reload();
+    if (m_model == nullptr)
+        return;
+    labelTableColumn();
+    m_model->reload();
+}
+
+void StudyPaneNotesListViewController::labelTableColumn()
+{
+    // The column is named after the searched book once there is one.
+    if (m_model == nullptr || m_tableViewHeaderString)
+        return;
+    if (const SourceTuple::Ptr book = searchedBook()) {
+        m_tableViewHeaderString = book->name();
+        m_model->columnTitleChanged();
+    }
 }
 
 QString StudyPaneNotesListViewController::noteTextForPosition(quint32 position) const
@@ -556,8 +551,8 @@ void StudyPaneNotesListViewController::activateRow(int row)
         quint32 key = 0;
         if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
             key = book->keyForSection(position);
-            if (key != 0 && studyPaneViewController != nullptr)
-                studyPaneViewController->pushKeyOnRecentStack(key, book->abbr());
+            if (key != 0)
+                emit recentVerseVisited(key, book->abbr());
         }
         if (!book->isFakeJournalDoc()) {
             GoToRequest r;
@@ -584,97 +579,46 @@ void StudyPaneNotesListViewController::activateRow(int row)
 
 // --- model ---
 
-StudyPaneNotesListModel::StudyPaneNotesListModel(StudyPaneNotesListViewController* owner)
-    : QAbstractTableModel(owner), m_owner(owner)
+// --- rows ---
+
+int StudyPaneNotesListViewController::resultRowCount() const
 {
+    return StudyPaneResultListModel::hitRowCount(m_session->aggregator());
 }
 
-void StudyPaneNotesListModel::reload()
+QString StudyPaneNotesListViewController::resultColumnTitle() const
 {
-    beginResetModel();
-    m_htmlCache.clear();
-    m_titleCache.clear();
-    endResetModel();
+    return m_tableViewHeaderString.value_or(QString());
 }
 
-int StudyPaneNotesListModel::rowCount(const QModelIndex& parent) const
+QVariant StudyPaneNotesListViewController::resultData(int row, int role) const
 {
-    if (parent.isValid())
-        return 0;
-    SearchResultsAggregator& agg = m_owner->searchResultsAggregator();
-    if (!m_owner->m_tableViewHeaderString) {
-        if (const SourceTuple::Ptr book = m_owner->searchedBook()) {
-            m_owner->m_tableViewHeaderString = book->name();
-            const_cast<StudyPaneNotesListModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
-        }
-    }
-    return int(std::min<int64_t>(agg.numRows(), std::numeric_limits<int>::max()));
-}
-
-int StudyPaneNotesListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1;
-}
-
-QVariant StudyPaneNotesListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section != 0)
-        return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->m_tableViewHeaderString.value_or(QString());
-    return {};
-}
-
-QVariant StudyPaneNotesListModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
-    using Model = StudyPaneSearchResultsModel;
-    SearchResultsAggregator& agg = m_owner->searchResultsAggregator();
-    const SRTablePath path = agg.tablePathForRow(index.row());
-    if (path.tableRowNum < 0) {
-        if (role == Model::KindRole)
-            return Model::Header;
-        if (role == Qt::DisplayRole) {
-            const auto s = static_cast<std::size_t>(path.tableSectionNum);
-            return QStringLiteral("%1 (%2)")
-                .arg(QString::fromStdString(agg.sectionHeader(s)))
-                .arg(agg.countResultsInTableSection(s));
-        }
-        return {};
-    }
+    using Model = StudyPaneResultListModel;
+    const SearchResultsAggregator& agg = m_session->aggregator();
+    if (std::optional<QVariant> header = Model::hitHeaderData(agg, row, role))
+        return *header;
     if (role == Model::KindRole)
         return Model::LargeHit;
-    const quint32 position = agg.positionValueForTablePath(path);
-    const SourceTuple::Ptr book = m_owner->searchedBook();
+    const quint32 position = agg.positionValueForTablePath(agg.tablePathForRow(row));
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole || role == Model::TitleRole) {
-        auto it = m_titleCache.find(index.row());
-        if (it == m_titleCache.end()) {
-            const QString title = book != nullptr && position != SearchResultsAggregator::kNoPosition
-                ? book->plainTextSearchResultTitleForSection(position)
-                : QString();
-            it = m_titleCache.insert(index.row(), title);
-        }
-        return *it;
+        const SourceTuple::Ptr book = searchedBook();
+        return book != nullptr && position != SearchResultsAggregator::kNoPosition
+            ? book->plainTextSearchResultTitleForSection(position)
+            : QString();
     }
     if (role != Model::HtmlRole)
         return {};
-    auto it = m_htmlCache.find(index.row());
-    if (it == m_htmlCache.end()) {
-        // Stored notes are filtered on the way in; the cell filters again, since notes also come by
-        // sync, and shows no remote pictures.
-        QString text = position != SearchResultsAggregator::kNoPosition
-            ? NoteHtml::richEditorContent(m_owner->noteTextForPosition(position))
-            : QString();
-        if (text.isEmpty())
-            text = QStringLiteral("Can't get the note text for some reason.");
-        const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
-        // The cell draws with a text document, which runs no script and loads nothing remote.
-        it = m_htmlCache.insert(index.row(),
-            QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
-                           "type=\"text/css\">%1</style></head><body>")
-                    .arg(css) +
-                text + QStringLiteral("</body></html>"));
-    }
-    return *it;
+    // Stored notes are filtered on the way in; the cell filters again, since notes also come by
+    // sync, and shows no remote pictures.
+    QString text = position != SearchResultsAggregator::kNoPosition
+        ? NoteHtml::richEditorContent(noteTextForPosition(position))
+        : QString();
+    if (text.isEmpty())
+        text = QStringLiteral("Can't get the note text for some reason.");
+    const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
+    // The cell draws with a text document, which runs no script and loads nothing remote.
+    return QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
+                          "type=\"text/css\">%1</style></head><body>")
+               .arg(css) +
+        text + QStringLiteral("</body></html>");
 }

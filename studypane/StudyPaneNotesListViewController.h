@@ -21,7 +21,8 @@
 #include "platform/NotificationCenter.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneResultListModel.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -39,10 +40,9 @@ class QTableView;
 class QToolButton;
 class SearchResultsAggregator;
 class SourceTupleID;
-class StudyPaneNotesListModel;
 class StudyPaneRecentSearches;
 
-class StudyPaneNotesListViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneNotesListViewController : public StudyPaneSubpane, public StudyPaneResultList {
     Q_OBJECT
 public:
     static constexpr int kHeaderRowHeight = 17;
@@ -51,24 +51,23 @@ public:
     // The longest wait between a note change and the search it makes run again.
     static constexpr int kRerunDelayMs = 1000;
 
-    explicit StudyPaneNotesListViewController(StudyPaneEnvironment env);
+    explicit StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneNotesListViewController() override;
-    static std::unique_ptr<StudyPaneNotesListViewController> factory(StudyPaneViewController* studyPane);
-    static std::unique_ptr<StudyPaneNotesListViewController> factoryForJournalList(StudyPaneViewController* studyPane);
+    // The journal list: fixed to the journal pseudo-book.
+    static std::unique_ptr<StudyPaneNotesListViewController> journalList(
+        const StudyPaneEnvironment& env, StudyPaneHost* host = nullptr);
 
     // --- class operations ---
     static bool blockHasNote(quint32 block, SourceTuple& book);
     static bool verseHasNote(quint32 key);
-    static void deleteNoteForSection(
-        quint32 section, const SourceTupleID& book, NotificationCenter& center = NotificationCenter::defaultCenter());
-    static void deleteNoteForKey(quint32 key, NotificationCenter& center = NotificationCenter::defaultCenter());
-    static void deleteJournalNoteWithTitle(
-        const QString& title, NotificationCenter& center = NotificationCenter::defaultCenter());
+    // The deletions post on the centre (nothing is posted without one).
+    static void deleteNoteForSection(quint32 section, const SourceTupleID& book, NotificationCenter* center);
+    static void deleteNoteForKey(quint32 key, NotificationCenter* center);
+    static void deleteJournalNoteWithTitle(const QString& title, NotificationCenter* center);
 
     // The runs of a query: one ("*" or exact), or six with the enhanced search.
     static std::vector<SearchRunRequest> searchRequests(const QString& query, bool enhanced);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
     void exitIsImminent() override;
 
@@ -107,12 +106,17 @@ public:
     double searchProgressCount() const { return m_progressCount; }
     double searchProgressCompleted() const { return m_progressCompleted; }
 
+    // --- the table's rows: section headers and notes (StudyPaneResultList) ---
+    int resultRowCount() const override;
+    QVariant resultData(int row, int role) const override;
+    QString resultColumnTitle() const override;
+
     // The note text a result row shows.
     QString noteTextForPosition(quint32 position) const;
     SourceTuple::Ptr searchedBook() const;
 
 private:
-    friend class StudyPaneNotesListModel;
+    void loadView() override;
     SourceTuple::Ptr chosenBook() const;
     void notesHaveChanged(const Notification& n);
     bool applyChangeOfOneNote(const Notification& n);
@@ -120,17 +124,15 @@ private:
     void searchProgressUpdate(double add, double increment, quint64 searchID);
     void cleanSavedJournalResults();
     void reloadTable();
-    QString layoutUuid() const;
+    void labelTableColumn();
 
-    StudyPaneEnvironment m_env;
     SourceTuple::Ptr m_constantSourceTuple;
-    QPointer<QWidget> m_view;
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
     QProgressBar* m_progress = nullptr;
     QTableView* m_table = nullptr;
-    StudyPaneNotesListModel* m_model = nullptr;
+    StudyPaneResultListModel* m_model = nullptr;
     QMenu* m_menu = nullptr;
     std::unique_ptr<StudyPaneRecentSearches> m_recents;
     QTimer m_hideProgressTimer;
@@ -144,23 +146,4 @@ private:
     double m_progressCompleted = 0;
     int m_searchesStarted = 0;
     bool m_searchComplete = false;
-    std::vector<Observation> m_observations;
-};
-
-// The rows of the notes table: section headers and notes, from the aggregator.
-class StudyPaneNotesListModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    // The roles and kinds of the Find table's model, so that its delegate paints these rows too.
-    explicit StudyPaneNotesListModel(StudyPaneNotesListViewController* owner);
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void reload();
-
-private:
-    StudyPaneNotesListViewController* m_owner;
-    mutable QHash<int, QString> m_htmlCache;
-    mutable QHash<int, QString> m_titleCache;
 };

@@ -1,8 +1,8 @@
 // The archived settings of the study pane: the selected tab and the tab order, the width the user
 // dragged it to, the recently visited verses, and the remembered selections of the sub-panes
 // (highlights, bookmarks, note viewer). One per study region, held by its one tab and written with
-// the layout into the layout archive. The study pane controller and its sub-panes read and write it
-// through the controller's pass-through properties.
+// the layout into the layout archive. The study pane controller reads and writes it through its
+// pass-through properties, its sub-panes through their host (`StudyPaneHost::state`).
 //
 // Archive versions 5 to 8 are read (older versions lack the later fields, which get defaults);
 // version 8 is written. An unknown version logs a line and reads as an empty state with no tab

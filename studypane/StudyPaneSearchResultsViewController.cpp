@@ -11,7 +11,6 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/SearchResultPage.h"
-#include "studypane/StudyPaneViewController.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -36,10 +35,6 @@ namespace {
 const QString kCustomSearchLimits = QStringLiteral("customSearchLimits");
 const QString kRecentSearches = QStringLiteral("findRecentSearches");
 // The tags of the recent-search items of the search menus.
-constexpr int kRecentsTitleTag = 1000;
-constexpr int kRecentsItemTag = 1001;
-constexpr int kRecentsClearTag = 1002;
-constexpr int kRecentsNoneTag = 1003;
 const QString kSearchHasCompleted = QStringLiteral("qsSearchHasCompletedNotification");
 
 struct Limit {
@@ -92,8 +87,11 @@ private:
     QPointer<StudyPaneSearchResultsViewController> m_owner;
 };
 
-StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(StudyPaneEnvironment env)
-    : m_env(std::move(env)), m_session(SearchSession::create())
+StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
+    StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host),
+      m_session(SearchSession::create()),
+      m_recents(m_env.defaults, kRecentSearches)
 {
     m_progressDelegate = std::make_shared<StudyPaneProgressForwarder>(this);
     m_hideProgressTimer.setSingleShot(true);
@@ -102,46 +100,23 @@ StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(Study
         if (m_progress)
             m_progress->hide();
     });
-    customLimitPrompt = [this](const QString& current) -> std::optional<QString> {
-        bool ok = false;
-        const QString text = QInputDialog::getText(m_view, QStringLiteral("Custom Search Limit"),
-            QStringLiteral("Enter the Bible passage you want to search.\n\nYou can search as few as one verse (\"John "
-                           "3:16\"), a range of verses or chapters (\"Gen 1:1-2:3\" or \"Psalm 1-41\"), entire books "
-                           "(\"Isaiah\" or \"Isaiah-Daniel\"), or combinations of these (\"Gen 1:1-2:3; John 1\" or "
-                           "\"Ps 119:1,9,17,25,33,41,49,57\")."),
-            QLineEdit::Normal, current, &ok);
-        return ok ? std::optional<QString>(text) : std::nullopt;
-    };
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("DisplayPreferencesChangedNotification"), reload));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("ThisSourceIsNowActiveNotification"),
-                [this](Notification& n) { thisSourceIsNowActive(n); }));
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("StartSearchWithLibrarySearchResultsNotification"),
-                [this](Notification& n) { startSearchWithLibrarySearchResults(n); }));
+        observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload);
+        observe(QStringLiteral("DisplayPreferencesChangedNotification"), reload);
+        observe(
+            QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(n); });
+        observe(QStringLiteral("StartSearchWithLibrarySearchResultsNotification"),
+            [this](Notification& n) { startSearchWithLibrarySearchResults(n); });
     }
 }
 
 StudyPaneSearchResultsViewController::~StudyPaneSearchResultsViewController()
 {
-    m_observations.clear();
+    stopObserving();
     m_session->cancel();
-    delete m_view.data();
     delete m_bibleMenu;
     delete m_nonBibleMenu;
-}
-
-std::unique_ptr<StudyPaneSearchResultsViewController> StudyPaneSearchResultsViewController::factory(
-    StudyPaneViewController* studyPane)
-{
-    auto c = std::make_unique<StudyPaneSearchResultsViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
 }
 
 SearchResultsAggregator& StudyPaneSearchResultsViewController::aggregator()
@@ -149,13 +124,9 @@ SearchResultsAggregator& StudyPaneSearchResultsViewController::aggregator()
     return m_session->aggregator();
 }
 
-QWidget* StudyPaneSearchResultsViewController::view()
+void StudyPaneSearchResultsViewController::loadView()
 {
-    if (m_view)
-        return m_view;
-    auto* v = new SearchResultsView;
-    v->setObjectName(QStringLiteral("StudyPaneSearchResultsView"));
-    m_view = v;
+    auto* v = createView<SearchResultsView>(QStringLiteral("StudyPaneSearchResultsView"));
     m_searchField = new QLineEdit(v);
     m_searchField->setObjectName(QStringLiteral("searchField"));
     m_searchField->setPlaceholderText(QStringLiteral("Search"));
@@ -180,7 +151,10 @@ QWidget* StudyPaneSearchResultsViewController::view()
     m_progress->setMaximumHeight(6);
     m_table = new QTableView(v);
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
-    m_model = new StudyPaneSearchResultsModel(this);
+    m_model = new StudyPaneResultListModel(*this,
+        {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
+        this);
+    labelTableColumn();
     m_table->setModel(m_model);
     m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -224,7 +198,6 @@ QWidget* StudyPaneSearchResultsViewController::view()
     m_progressCount = 0;
     m_progress->hide();
     m_limitLabel->hide();
-    return v;
 }
 
 void StudyPaneSearchResultsViewController::buildMenus()
@@ -242,7 +215,7 @@ void StudyPaneSearchResultsViewController::buildMenus()
         a->setChecked(tag == m_limitTag);
         connect(a, &QAction::triggered, this, [this, tag] { onSearchLimitSelected(tag); });
     }
-    m_bibleMenu->addSeparator()->setData(kRecentsTitleTag - 1);
+    m_bibleMenu->addSeparator()->setData(StudyPaneRecentSearches::kTitleTag - 1);
     fillRecentSearches(m_bibleMenu);
     for (QMenu* menu : {m_bibleMenu, m_nonBibleMenu})
         connect(menu, &QMenu::aboutToShow, this, [this, menu] { fillRecentSearches(menu); });
@@ -251,75 +224,21 @@ void StudyPaneSearchResultsViewController::buildMenus()
 void StudyPaneSearchResultsViewController::fillRecentSearches(QMenu* menu)
 {
     // The recent-search part of a menu is everything after its limits: rebuilt from the defaults.
-    for (QAction* a : menu->actions()) {
-        const int tag = a->data().toInt();
-        if (tag >= kRecentsTitleTag && tag <= kRecentsNoneTag)
-            delete a;
-    }
-    const QStringList recents = recentSearches();
-    if (recents.isEmpty()) {
-        QAction* none = menu->addAction(QStringLiteral("No Recent Searches"));
-        none->setData(kRecentsNoneTag);
-        none->setEnabled(false);
-        return;
-    }
-    QAction* title = menu->addAction(QStringLiteral("Recent Searches"));
-    title->setData(kRecentsTitleTag);
-    title->setEnabled(false);
-    for (const QString& text : recents) {
-        QAction* a = menu->addAction(text);
-        a->setData(kRecentsItemTag);
-        connect(a, &QAction::triggered, this, [this, text] {
-            view();
-            m_searchField->setText(text);
-            searchStringEntered();
-        });
-    }
-    QAction* line = menu->addSeparator();
-    line->setData(kRecentsClearTag);
-    QAction* clear = menu->addAction(QStringLiteral("Clear Recent Searches"));
-    clear->setData(kRecentsClearTag);
-    connect(clear, &QAction::triggered, this, [this] { clearRecentSearches(); });
+    m_recents.fill(menu, [this](const QString& text) {
+        view();
+        m_searchField->setText(text);
+        searchStringEntered();
+    });
 }
 
 QStringList StudyPaneSearchResultsViewController::recentSearches() const
 {
-    QStringList out;
-    if (m_env.defaults == nullptr)
-        return out;
-    // The defaults file is the user's to edit: only texts count, each once, at most the maximum.
-    for (const QVariant& v : m_env.defaults->arrayForKey(kRecentSearches)) {
-        if (out.size() >= kMaxRecentSearches)
-            break;
-        if (v.typeId() != QMetaType::QString)
-            continue;
-        const QString text = v.toString().trimmed();
-        if (!text.isEmpty() && !out.contains(text))
-            out.append(text.left(1000));
-    }
-    return out;
-}
-
-void StudyPaneSearchResultsViewController::rememberRecentSearch(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    if (m_env.defaults == nullptr || trimmed.isEmpty())
-        return;
-    QStringList recents = recentSearches();
-    recents.removeAll(trimmed);
-    recents.prepend(trimmed);
-    while (recents.size() > kMaxRecentSearches)
-        recents.removeLast();
-    QVariantList list;
-    for (const QString& r : recents)
-        list.append(r);
-    m_env.defaults->setObject(list, kRecentSearches);
+    return m_recents.list();
 }
 
 void StudyPaneSearchResultsViewController::clearRecentSearches()
 {
-    if (m_env.defaults != nullptr)
-        m_env.defaults->removeObjectForKey(kRecentSearches);
+    m_recents.clear();
     if (m_bibleMenu != nullptr)
         fillRecentSearches(m_bibleMenu);
     if (m_nonBibleMenu != nullptr)
@@ -361,7 +280,7 @@ void StudyPaneSearchResultsViewController::onSearchLimitSelected(int tag)
     const QString oldCustom = limitString(1);
     QString custom = oldCustom;
     if (tag == 1) {
-        if (std::optional<QString> entered = customLimitPrompt ? customLimitPrompt(oldCustom) : std::nullopt) {
+        if (std::optional<QString> entered = askForCustomLimit(oldCustom)) {
             custom = *entered;
             if (m_env.defaults != nullptr)
                 m_env.defaults->setString(custom, kCustomSearchLimits);
@@ -386,7 +305,7 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     if (book == nullptr)
         return;
     const QString text = m_searchField->text();
-    rememberRecentSearch(text);
+    m_recents.remember(text);
     m_searchingABible = book->docSupports(SourceTuple::kDocSupportsIsBible());
     m_tableViewHeaderString.reset();
     m_progressCount = 0;
@@ -402,11 +321,11 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     std::vector<SearchRunRequest> requests = SearchSession::standardRequests();
     if (isReference)
         requests.resize(2);
-    const QString layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+    const QString uuid = layoutUuid();
     for (size_t i = 0; i < requests.size(); ++i) {
         requests[i].options.progressDelegate = m_progressDelegate;
-        if (!layoutUuid.isEmpty())
-            requests[i].options.layoutUuid = layoutUuid.toStdString();
+        if (!uuid.isEmpty())
+            requests[i].options.layoutUuid = uuid.toStdString();
         if (i >= 2)
             requests[i].options.searchlimits = limit.toStdU16String();
     }
@@ -438,14 +357,14 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
         const uint32_t section = item->searchResultsBitVector->first(true);
         const SourceTupleID id = aggregator().searchedSourceTupleID;
         GoToRequest r;
-        r.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+        r.layoutUuid = layoutUuid();
         r.section = section;
         r.sourceTupleID = id;
         r.wordSync = m_searchField->text();
         r.sync = true;
-        if (m_searchingABible && m_env.library != nullptr && studyPaneViewController != nullptr) {
+        if (m_searchingABible && m_env.library != nullptr) {
             if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(id))
-                studyPaneViewController->pushKeyOnRecentStack(book->keyForSection(section), book->abbr());
+                emit recentVerseVisited(book->keyForSection(section), book->abbr());
         }
         if (m_env.center != nullptr)
             m_env.center->postNotificationName(GoToNames::GoToNotification, this, r.toUserInfo());
@@ -533,10 +452,7 @@ void StudyPaneSearchResultsViewController::studyPaneDidActivateSubview()
 
 void StudyPaneSearchResultsViewController::thisSourceIsNowActive(const Notification& n)
 {
-    if (studyPaneViewController == nullptr || m_env.layoutManager == nullptr)
-        return;
-    const Layout* mine = studyPaneViewController->layout();
-    if (mine == nullptr || mine != m_env.layoutManager->currentLayout())
+    if (!isLayoutCurrent())
         return;
     SourceTuple::Ptr book = n.userInfo.value(QStringLiteral("sourceTuple")).value<SourceTuple::Ptr>();
     if (book == nullptr && m_env.activeBook)
@@ -551,21 +467,47 @@ void StudyPaneSearchResultsViewController::thisSourceIsNowActive(const Notificat
 
 void StudyPaneSearchResultsViewController::startSearchWithLibrarySearchResults(const Notification& n)
 {
-    if (studyPaneViewController == nullptr || m_env.layoutManager == nullptr)
+    if (!isLayoutCurrent())
         return;
-    const Layout* mine = studyPaneViewController->layout();
-    if (mine == nullptr || mine != m_env.layoutManager->currentLayout())
-        return;
-    studyPaneViewController->makeFindPaneCurrent();
+    emit showRequested();
     view();
     m_searchField->setText(n.userInfo.value(QStringLiteral("searchSpec")).toString());
     searchStringEntered();
 }
 
+std::optional<QString> StudyPaneSearchResultsViewController::askForCustomLimit(const QString& current) const
+{
+    if (m_env.customLimitPrompt)
+        return m_env.customLimitPrompt(current);
+    bool ok = false;
+    const QString text = QInputDialog::getText(loadedView(), QStringLiteral("Custom Search Limit"),
+        QStringLiteral("Enter the Bible passage you want to search.\n\nYou can search as few as one verse (\"John "
+                       "3:16\"), a range of verses or chapters (\"Gen 1:1-2:3\" or \"Psalm 1-41\"), entire books "
+                       "(\"Isaiah\" or \"Isaiah-Daniel\"), or combinations of these (\"Gen 1:1-2:3; John 1\" or "
+                       "\"Ps 119:1,9,17,25,33,41,49,57\")."),
+        QLineEdit::Normal, current, &ok);
+    return ok ? std::optional<QString>(text) : std::nullopt;
+}
+
 void StudyPaneSearchResultsViewController::reloadTable()
 {
-    if (m_model != nullptr)
-        m_model->reload();
+    if (m_model == nullptr)
+        return;
+    labelTableColumn();
+    m_model->reload();
+}
+
+void StudyPaneSearchResultsViewController::labelTableColumn()
+{
+    // The column is named after the searched book once the results say which book that is.
+    const SearchResultsAggregator& agg = aggregator();
+    if (m_model == nullptr || m_tableViewHeaderString || !agg.searchedSourceTupleID.isValid() ||
+        m_env.library == nullptr)
+        return;
+    if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)) {
+        m_tableViewHeaderString = book->name();
+        m_model->columnTitleChanged();
+    }
 }
 
 void StudyPaneSearchResultsViewController::activateRow(int row)
@@ -579,7 +521,7 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
             : nullptr;
         if (section != 0 && section != SearchResultsAggregator::kNoPosition && book != nullptr) {
             GoToRequest r;
-            r.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+            r.layoutUuid = layoutUuid();
             r.section = section;
             r.sourceTuple = book;
             r.activate = true;
@@ -588,8 +530,7 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
                 const quint32 key = book->keyForSection(section);
                 if (key != 0) {
                     r.bibleKey = key;
-                    if (studyPaneViewController != nullptr)
-                        studyPaneViewController->pushKeyOnRecentStack(key, book->abbr());
+                    emit recentVerseVisited(key, book->abbr());
                 }
             }
             if (m_env.center != nullptr)
@@ -603,124 +544,72 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
     }
 }
 
-// --- model ---
+// --- rows ---
 
-StudyPaneSearchResultsModel::StudyPaneSearchResultsModel(StudyPaneSearchResultsViewController* owner)
-    : QAbstractTableModel(owner), m_owner(owner)
+int StudyPaneSearchResultsViewController::resultRowCount() const
 {
+    return StudyPaneResultListModel::hitRowCount(m_session->aggregator());
 }
 
-void StudyPaneSearchResultsModel::reload()
+QString StudyPaneSearchResultsViewController::resultColumnTitle() const
 {
-    beginResetModel();
-    m_htmlCache.clear();
-    m_titleCache.clear();
-    endResetModel();
+    return m_tableViewHeaderString.value_or(QString());
 }
 
-int StudyPaneSearchResultsModel::rowCount(const QModelIndex& parent) const
+QVariant StudyPaneSearchResultsViewController::resultData(int row, int role) const
 {
-    if (parent.isValid())
-        return 0;
-    SearchResultsAggregator& agg = m_owner->aggregator();
-    if (!m_owner->m_tableViewHeaderString && agg.searchedSourceTupleID.isValid() && m_owner->m_env.library != nullptr) {
-        if (SourceTuple::Ptr book =
-                m_owner->m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)) {
-            m_owner->m_tableViewHeaderString = book->name();
-            const_cast<StudyPaneSearchResultsModel*>(this)->headerDataChanged(Qt::Horizontal, 0, 0);
-        }
-    }
-    return int(std::min<int64_t>(agg.numRows(), std::numeric_limits<int>::max()));
-}
-
-int StudyPaneSearchResultsModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 1;
-}
-
-QVariant StudyPaneSearchResultsModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || section != 0)
+    using Model = StudyPaneResultListModel;
+    const SearchResultsAggregator& agg = m_session->aggregator();
+    if (std::optional<QVariant> header = Model::hitHeaderData(agg, row, role))
+        return *header;
+    const bool large = m_searchingABible;
+    if (role == Model::KindRole)
+        return large ? Model::LargeHit : Model::SmallHit;
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Model::TitleRole && role != Model::HtmlRole)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_owner->m_tableViewHeaderString.value_or(QString());
-    return {};
-}
-
-QVariant StudyPaneSearchResultsModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid())
-        return {};
-    SearchResultsAggregator& agg = m_owner->aggregator();
-    const SRTablePath path = agg.tablePathForRow(index.row());
-    if (path.tableRowNum < 0) {
-        if (role == KindRole)
-            return Header;
-        if (role == Qt::DisplayRole) {
-            const auto s = static_cast<std::size_t>(path.tableSectionNum);
-            return QStringLiteral("%1 (%2)")
-                .arg(QString::fromStdString(agg.sectionHeader(s)))
-                .arg(agg.countResultsInTableSection(s));
-        }
-        return {};
-    }
-    const bool large = m_owner->m_searchingABible;
-    if (role == KindRole)
-        return large ? LargeHit : SmallHit;
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != TitleRole && role != HtmlRole)
-        return {};
-    const uint32_t section = agg.positionValueForTablePath(path);
-    SourceTuple::Ptr book = m_owner->m_env.library != nullptr
-        ? m_owner->m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)
+    const uint32_t section = agg.positionValueForTablePath(agg.tablePathForRow(row));
+    SourceTuple::Ptr book = m_env.library != nullptr
+        ? m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)
         : nullptr;
-    if (role != HtmlRole) {
-        auto it = m_titleCache.find(index.row());
-        if (it == m_titleCache.end()) {
-            const QString title = (book != nullptr && section != SearchResultsAggregator::kNoPosition)
-                ? book->plainTextSearchResultTitleForSection(section)
-                : QString();
-            it = m_titleCache.insert(index.row(), title);
-        }
-        return *it;
+    if (role != Model::HtmlRole) {
+        return (book != nullptr && section != SearchResultsAggregator::kNoPosition)
+            ? book->plainTextSearchResultTitleForSection(section)
+            : QString();
     }
     if (!large)
         return {};
-    auto it = m_htmlCache.find(index.row());
-    if (it == m_htmlCache.end()) {
-        QString body;
-        if (book != nullptr && section != SearchResultsAggregator::kNoPosition) {
-            const SearchWordListRef* words = agg.searchWordsForSection(section);
-            // The Bible's excerpt style that marks the found words (the other renders the same verse
-            // without them).
-            body = book->htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 1);
-        } else {
-            body = QStringLiteral("<p>No Current Source Document</p>");
-        }
-        // The cells draw their HTML with a text document, which does not apply "display:none": the
-        // page leaves out the elements the style sheet hides (Strong's numbers, footnotes, ...).
-        it = m_htmlCache.insert(index.row(), SearchResultPage::page(body));
+    QString body;
+    if (book != nullptr && section != SearchResultsAggregator::kNoPosition) {
+        const SearchWordListRef* words = agg.searchWordsForSection(section);
+        // The Bible's excerpt style that marks the found words (the other renders the same verse
+        // without them).
+        body = book->htmlSearchResultTextForSection(section, words != nullptr ? &words->list : nullptr, 1);
+    } else {
+        body = QStringLiteral("<p>No Current Source Document</p>");
     }
-    return *it;
+    // The cells draw their HTML with a text document, which does not apply "display:none": the
+    // page leaves out the elements the style sheet hides (Strong's numbers, footnotes, ...).
+    return SearchResultPage::page(body);
 }
 
 // --- delegate ---
 
 QSize StudyPaneSearchResultsDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const int kind = index.data(StudyPaneSearchResultsModel::KindRole).toInt();
-    const int h = kind == StudyPaneSearchResultsModel::LargeHit ? StudyPaneSearchResultsViewController::kLargeRowHeight
-                                                                : StudyPaneSearchResultsViewController::kSmallRowHeight;
+    const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
+    const int h = kind == StudyPaneResultListModel::LargeHit ? StudyPaneSearchResultsViewController::kLargeRowHeight
+                                                             : StudyPaneSearchResultsViewController::kSmallRowHeight;
     return QSize(option.rect.width(), std::max(h, option.fontMetrics.height() + 2));
 }
 
 void StudyPaneSearchResultsDelegate::paint(
     QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const int kind = index.data(StudyPaneSearchResultsModel::KindRole).toInt();
+    const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
     painter->save();
     painter->setClipRect(option.rect);
     const QRect r = option.rect.adjusted(4, 0, -4, 0);
-    if (kind == StudyPaneSearchResultsModel::Header) {
+    if (kind == StudyPaneResultListModel::Header) {
         painter->fillRect(option.rect, option.palette.alternateBase());
         QFont bold = option.font;
         bold.setBold(true);
@@ -731,9 +620,9 @@ void StudyPaneSearchResultsDelegate::paint(
     } else {
         if (option.state & QStyle::State_Selected)
             painter->fillRect(option.rect, option.palette.highlight());
-        const QString title = index.data(StudyPaneSearchResultsModel::TitleRole).toString();
+        const QString title = index.data(StudyPaneResultListModel::TitleRole).toString();
         painter->setPen(option.palette.text().color());
-        if (kind == StudyPaneSearchResultsModel::SmallHit) {
+        if (kind == StudyPaneResultListModel::SmallHit) {
             painter->drawText(
                 r, Qt::AlignVCenter | Qt::AlignLeft, option.fontMetrics.elidedText(title, Qt::ElideRight, r.width()));
         } else {
@@ -745,7 +634,7 @@ void StudyPaneSearchResultsDelegate::paint(
                 QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
             ContentTextDocument doc;
             doc.setDefaultFont(option.font);
-            doc.setHtml(index.data(StudyPaneSearchResultsModel::HtmlRole).toString());
+            doc.setHtml(index.data(StudyPaneResultListModel::HtmlRole).toString());
             doc.setTextWidth(r.width());
             painter->translate(r.x(), r.y() + line + 1);
             const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);

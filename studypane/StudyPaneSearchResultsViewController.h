@@ -13,7 +13,9 @@
 
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneRecentSearches.h"
+#include "studypane/StudyPaneResultListModel.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
 #include <QObject>
@@ -34,10 +36,9 @@ class QToolButton;
 class SearchResultsAggregator;
 class SearchSession;
 class SourceTupleID;
-class StudyPaneSearchResultsModel;
 struct SearchResultsItem;
 
-class StudyPaneSearchResultsViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneSearchResultsViewController : public StudyPaneSubpane, public StudyPaneResultList {
     Q_OBJECT
 public:
     static constexpr int kLimitCount = 15;
@@ -45,11 +46,9 @@ public:
     static constexpr int kSmallRowHeight = 17;
     static constexpr int kLargeRowHeight = 102;
 
-    explicit StudyPaneSearchResultsViewController(StudyPaneEnvironment env);
+    explicit StudyPaneSearchResultsViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneSearchResultsViewController() override;
-    static std::unique_ptr<StudyPaneSearchResultsViewController> factory(StudyPaneViewController* studyPane);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
 
     QLineEdit* searchField() const { return m_searchField; }
@@ -73,7 +72,7 @@ public:
     void stopSearching();
 
     // --- recent searches (newest first, at most kMaxRecentSearches, kept in the user defaults) ---
-    static constexpr int kMaxRecentSearches = 10;
+    static constexpr int kMaxRecentSearches = StudyPaneRecentSearches::kMaxRecentSearches;
     QStringList recentSearches() const;
     void clearRecentSearches();
 
@@ -89,11 +88,9 @@ public:
     static QString limitTitle(int tag);
     // The limit string of a tag (tag 1: the user's custom limits).
     QString limitString(int tag) const;
-    // Chooses a limit as its menu item does; tag 1 asks for the custom limits through `customLimitPrompt`.
+    // Chooses a limit as its menu item does; tag 1 asks for the custom limits (the environment's
+    // `customLimitPrompt`, else an input dialog).
     void onSearchLimitSelected(int tag);
-    // Asks for the custom limit text (default given); nullopt when the user cancels. Defaults to
-    // the application's text prompt.
-    std::function<std::optional<QString>(const QString& current)> customLimitPrompt;
 
     // --- progress (main thread) ---
     void searchProgressAddToCount(double count, quint64 searchID);
@@ -104,8 +101,13 @@ public:
     // Activates a row as a click does: a hit row posts a go-to request; every row is deselected.
     void activateRow(int row);
 
+    // --- the table's rows: section headers and hits (StudyPaneResultList) ---
+    int resultRowCount() const override;
+    QVariant resultData(int row, int role) const override;
+    QString resultColumnTitle() const override;
+
 private:
-    friend class StudyPaneSearchResultsModel;
+    void loadView() override;
     void buildMenus();
     void addItemToResults(const std::shared_ptr<SearchResultsItem>& item);
     void searchCompleted();
@@ -113,21 +115,20 @@ private:
     void thisSourceIsNowActive(const Notification& n);
     void startSearchWithLibrarySearchResults(const Notification& n);
     void updateLimitChecks(QMenu* menu);
+    std::optional<QString> askForCustomLimit(const QString& current) const;
     void reloadTable();
+    void labelTableColumn();
     void setSearching(bool searching);
-    void rememberRecentSearch(const QString& text);
     // Puts the recent searches at the end of the menu (the template items of both menus).
     void fillRecentSearches(QMenu* menu);
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QLineEdit* m_searchField = nullptr;
     QToolButton* m_menuButton = nullptr;
     QToolButton* m_refreshButton = nullptr;
     QLabel* m_limitLabel = nullptr;
     QProgressBar* m_progress = nullptr;
     QTableView* m_table = nullptr;
-    StudyPaneSearchResultsModel* m_model = nullptr;
+    StudyPaneResultListModel* m_model = nullptr;
     QMenu* m_bibleMenu = nullptr;
     QMenu* m_nonBibleMenu = nullptr;
     QMenu* m_template = nullptr;
@@ -140,27 +141,7 @@ private:
     qint64 m_limitTag = 0;
     double m_progressCount = 0;
     double m_progressCompleted = 0;
-    std::vector<Observation> m_observations;
-};
-
-// The rows of the results table: section headers and hits, from the aggregator.
-class StudyPaneSearchResultsModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    enum Role { KindRole = Qt::UserRole + 1, HtmlRole, TitleRole };
-    enum Kind { Header, SmallHit, LargeHit };
-
-    explicit StudyPaneSearchResultsModel(StudyPaneSearchResultsViewController* owner);
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-    void reload();
-
-private:
-    StudyPaneSearchResultsViewController* m_owner;
-    mutable QHash<int, QString> m_htmlCache;
-    mutable QHash<int, QString> m_titleCache;
+    StudyPaneRecentSearches m_recents;
 };
 
 // Paints the three kinds of rows: headers, one-line hits and Bible hits with their HTML text.

@@ -47,11 +47,8 @@ StudyPaneViewController::~StudyPaneViewController()
     if (m_viewGuard)
         m_view->setPaneContents(nullptr);
     m_subpane = nullptr;
-    for (auto& subpane : m_subpanes) {
-        if (subpane)
-            subpane->studyPaneViewController = nullptr;
+    for (auto& subpane : m_subpanes)
         subpane.reset();
-    }
     if (m_viewGuard)
         delete m_view;
 }
@@ -68,31 +65,46 @@ StudyPaneViewController::SubpaneFactory builtInFactory(StudyPaneViewController::
 {
     switch (slot) {
     case StudyPaneViewController::kSearchSubpane:
-        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return StudyPaneSearchResultsViewController::factory(&pane);
-        };
+        return StudyPaneSubpane::factoryFor<StudyPaneSearchResultsViewController>();
     case StudyPaneViewController::kNavigatorSubpane:
-        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return StudyPaneNavigatorViewController::factory(&pane);
-        };
+        return StudyPaneSubpane::factoryFor<StudyPaneNavigatorViewController>();
     case StudyPaneViewController::kNoteViewEditSubpane:
-        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return StudyPaneNoteViewEditViewController::factory(&pane);
-        };
+        return StudyPaneSubpane::factoryFor<StudyPaneNoteViewEditViewController>();
     case StudyPaneViewController::kNotesListSubpane:
-        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return StudyPaneNotesListViewController::factory(&pane);
-        };
+        return StudyPaneSubpane::factoryFor<StudyPaneNotesListViewController>();
     case StudyPaneViewController::kJournalListSubpane:
-        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return StudyPaneNotesListViewController::factoryForJournalList(&pane);
+        return [](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            return StudyPaneNotesListViewController::journalList(env, host);
         };
     case StudyPaneViewController::kLibrarySearchSubpane:
-        return [](StudyPaneViewController& pane) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return StudyPaneLibrarySearchViewController::factory(&pane);
-        };
+        return StudyPaneSubpane::factoryFor<StudyPaneLibrarySearchViewController>();
     default:
         return {};
+    }
+}
+
+// The tab that shows a sub-pane slot (the four go-to slots share the GoTo tab).
+qint64 tabForSubpane(StudyPaneViewController::Subpane slot)
+{
+    switch (slot) {
+    case StudyPaneViewController::kSearchSubpane:
+        return StudyPaneViewController::kFindTab;
+    case StudyPaneViewController::kHighlightsSubpane:
+        return StudyPaneViewController::kHighlightsTab;
+    case StudyPaneViewController::kBookmarksSubpane:
+        return StudyPaneViewController::kBookmarksTab;
+    case StudyPaneViewController::kNotesListSubpane:
+        return StudyPaneViewController::kNotesListTab;
+    case StudyPaneViewController::kNoteViewEditSubpane:
+        return StudyPaneViewController::kNoteViewEditTab;
+    case StudyPaneViewController::kJournalListSubpane:
+        return StudyPaneViewController::kJournalTab;
+    case StudyPaneViewController::kLibrarySearchSubpane:
+        return StudyPaneViewController::kLibraryTab;
+    case StudyPaneViewController::kNavigatorSubpane:
+        return StudyPaneViewController::kNavigatorTab;
+    default:
+        return StudyPaneViewController::kGotoTab;
     }
 }
 
@@ -106,7 +118,7 @@ void StudyPaneViewController::registerSubpaneFactory(Subpane slot, SubpaneFactor
     subpaneFactories()[size_t(slot)] = std::move(factory);
 }
 
-StudyPaneViewControllerProtocol* StudyPaneViewController::subpane(Subpane slot) const
+StudyPaneSubpane* StudyPaneViewController::subpane(Subpane slot) const
 {
     return slot >= 0 && slot < kSubpaneCount ? m_subpanes[size_t(slot)].get() : nullptr;
 }
@@ -212,7 +224,7 @@ bool StudyPaneViewController::isTabAvailable(qint64 id) const
     }
 }
 
-StudyPaneViewControllerProtocol* StudyPaneViewController::subpaneForTab(qint64 id) const
+StudyPaneSubpane* StudyPaneViewController::subpaneForTab(qint64 id) const
 {
     switch (id) {
     case kFindTab:
@@ -227,7 +239,7 @@ StudyPaneViewControllerProtocol* StudyPaneViewController::subpaneForTab(qint64 i
         return subpane(kNotesListSubpane);
     case kGotoTab: {
         bool unchanged = false;
-        StudyPaneViewControllerProtocol* chosen = gotoSubpaneForActiveBook(&unchanged);
+        StudyPaneSubpane* chosen = gotoSubpaneForActiveBook(&unchanged);
         return unchanged ? nullptr : chosen;
     }
     case kJournalTab:
@@ -241,7 +253,7 @@ StudyPaneViewControllerProtocol* StudyPaneViewController::subpaneForTab(qint64 i
     }
 }
 
-StudyPaneViewControllerProtocol* StudyPaneViewController::gotoSubpaneForActiveBook(bool* unchanged) const
+StudyPaneSubpane* StudyPaneViewController::gotoSubpaneForActiveBook(bool* unchanged) const
 {
     // The active book is the current book pane's; its kind picks the go-to sub-pane.
     *unchanged = false;
@@ -314,16 +326,7 @@ void StudyPaneViewController::initialConfiguration()
         }
         contents->setCurrentItemIndex(0);
     }
-    for (int slot = 0; slot < kSubpaneCount; ++slot) {
-        SubpaneFactory make = subpaneFactories()[size_t(slot)];
-        if (!make)
-            make = builtInFactory(Subpane(slot));
-        if (!make)
-            continue;
-        m_subpanes[size_t(slot)] = make(*this);
-        if (m_subpanes[size_t(slot)])
-            m_subpanes[size_t(slot)]->studyPaneViewController = this;
-    }
+    makeSubpanes();
 
     // Only the tabs with a sub-pane can be chosen.
     for (const Tab& tab : tabs()) {
@@ -354,6 +357,25 @@ void StudyPaneViewController::initialConfiguration()
                     if (m_view != nullptr)
                         m_view->update();
                 }));
+    }
+}
+
+void StudyPaneViewController::makeSubpanes()
+{
+    for (int slot = 0; slot < kSubpaneCount; ++slot) {
+        SubpaneFactory make = subpaneFactories()[size_t(slot)];
+        if (!make)
+            make = builtInFactory(Subpane(slot));
+        if (!make)
+            continue;
+        std::unique_ptr<StudyPaneSubpane>& subpane = m_subpanes[size_t(slot)];
+        subpane = make(m_env, this);
+        if (!subpane)
+            continue;
+        connect(subpane.get(), &StudyPaneSubpane::recentVerseVisited, this,
+            [this](quint32 key, const QString& translation) { pushKeyOnRecentStack(key, translation); });
+        const qint64 tab = tabForSubpane(Subpane(slot));
+        connect(subpane.get(), &StudyPaneSubpane::showRequested, this, [this, tab] { makeTabCurrent(tab); });
     }
 }
 
@@ -426,18 +448,18 @@ void StudyPaneViewController::showPaneContentsForSelectedTab()
 {
     const StudyPaneRegionContentItemState* s = state();
     const qint64 selected = s != nullptr ? s->selectedTabID : 0;
-    if (StudyPaneViewControllerProtocol* subpane = subpaneForTab(selected))
+    if (StudyPaneSubpane* subpane = subpaneForTab(selected))
         showSubpane(subpane);
 }
 
-void StudyPaneViewController::showSubpane(StudyPaneViewControllerProtocol* subpane)
+void StudyPaneViewController::showSubpane(StudyPaneSubpane* subpane)
 {
     if (m_view != nullptr)
         m_view->setPaneContents(subpane->view());
     setSubpaneViewController(subpane);
 }
 
-void StudyPaneViewController::setSubpaneViewController(StudyPaneViewControllerProtocol* subpane)
+void StudyPaneViewController::setSubpaneViewController(StudyPaneSubpane* subpane)
 {
     if (m_subpane != nullptr && m_subpane != subpane)
         m_subpane->studyPaneWillChangeSubview();
@@ -525,13 +547,13 @@ void StudyPaneViewController::pushKeyOnRecentStack(quint32 key, const QString& t
 
 SearchResultsAggregator* StudyPaneViewController::searchResultsAggregatorForTuple(const SourceTupleID& id)
 {
-    StudyPaneViewControllerProtocol* find = subpane(kSearchSubpane);
+    StudyPaneSubpane* find = subpane(kSearchSubpane);
     return find != nullptr ? find->searchResultsAggregatorForTuple(id) : nullptr;
 }
 
 SearchResultsAggregator* StudyPaneViewController::notesSearchResultsAggregatorForTupleID(const SourceTupleID& id)
 {
-    StudyPaneViewControllerProtocol* list = subpane(id.isFakeJournalDoc() ? kJournalListSubpane : kNotesListSubpane);
+    StudyPaneSubpane* list = subpane(id.isFakeJournalDoc() ? kJournalListSubpane : kNotesListSubpane);
     return list != nullptr ? list->searchResultsAggregatorForTuple(id) : nullptr;
 }
 

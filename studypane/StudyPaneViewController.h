@@ -23,6 +23,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneSubpane.h"
 #include "studypane/StudyPaneView.h"
 
 #include <QList>
@@ -47,11 +48,11 @@ class StudyPaneNoteViewEditViewController;
 class StudyPaneNotesListViewController;
 class StudyPaneRegionContentItemState;
 class StudyPaneSearchResultsViewController;
-class StudyPaneViewControllerProtocol;
 
 class StudyPaneViewController : public QObject,
                                 public LayoutRegionContentsViewControllerProtocol,
-                                public LayoutStudyPane {
+                                public LayoutStudyPane,
+                                public StudyPaneHost {
     Q_OBJECT
 public:
     enum TabID : qint64 {
@@ -89,18 +90,17 @@ public:
         kNavigatorSubpane,
         kSubpaneCount
     };
-    // Makes a sub-pane for a study pane; the study pane sets its back reference afterwards.
-    using SubpaneFactory = std::function<std::unique_ptr<StudyPaneViewControllerProtocol>(StudyPaneViewController&)>;
+    // Makes a sub-pane for a study pane, with the pane's environment and the pane as its host.
+    using SubpaneFactory = StudyPaneSubpane::Factory;
     // Installs the factory of a sub-pane slot for the study panes made from now on (an empty factory
-    // restores the built-in one: Find, the notes and journal lists, the library search and the
-    // Navigator have one, the other slots none). Main thread.
+    // restores the built-in one: Find, the note viewer and editor, the notes and journal lists, the
+    // library search and the Navigator have one, the other slots none). Main thread.
     static void registerSubpaneFactory(Subpane slot, SubpaneFactory factory);
 
     explicit StudyPaneViewController(StudyPaneEnvironment env);
     ~StudyPaneViewController() override;
 
-    static std::unique_ptr<StudyPaneViewController> factory(
-        StudyPaneEnvironment env = StudyPaneEnvironment::application());
+    static std::unique_ptr<StudyPaneViewController> factory(StudyPaneEnvironment env);
 
     const StudyPaneEnvironment& environment() const { return m_env; }
     void setLayoutHost(StudyPaneLayoutHost* host) { m_env.layoutHost = host; }
@@ -139,10 +139,10 @@ public:
     qint64 selectedTabViewItem() const { return m_tabViewSelected; }
 
     // The shown sub-pane (not owned); null when none is shown.
-    StudyPaneViewControllerProtocol* subpaneViewController() const { return m_subpane; }
-    void setSubpaneViewController(StudyPaneViewControllerProtocol* subpane);
+    StudyPaneSubpane* subpaneViewController() const { return m_subpane; }
+    void setSubpaneViewController(StudyPaneSubpane* subpane);
     // A sub-pane controller by slot; null when its slot has no factory (or before the view loaded).
-    StudyPaneViewControllerProtocol* subpane(Subpane slot) const;
+    StudyPaneSubpane* subpane(Subpane slot) const;
     StudyPaneSearchResultsViewController* studyPaneSearchResultsViewController() const;
     StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const;
     StudyPaneNoteViewEditViewController* studyPaneNoteViewEditViewController() const;
@@ -163,14 +163,14 @@ public:
     // The Find sub-pane's results for the book, when it holds some.
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
     // The notes search results for the book: the journal list's for the journal, else the notes list's.
-    SearchResultsAggregator* notesSearchResultsAggregatorForTupleID(const SourceTupleID& id);
+    SearchResultsAggregator* notesSearchResultsAggregatorForTupleID(const SourceTupleID& id) override;
 
     // --- state ---
     // The state of the region's current item; null without a region, an item or a study state.
-    StudyPaneRegionContentItemState* state() const;
+    StudyPaneRegionContentItemState* state() const override;
     // The layout that holds this pane; null when none does.
-    Layout* layout() const;
-    QString layoutUuid() const;
+    Layout* layout() const override;
+    QString layoutUuid() const override;
     // Pass-through properties of the state (reads give zero or none without a state, writes are
     // dropped).
     double manualStudyPaneWidth() const;
@@ -211,18 +211,19 @@ private:
     void showPaneForSelectedTab();
     void highlightButtonForSelectedTab();
     void updateTabIDOrder();
-    void showSubpane(StudyPaneViewControllerProtocol* subpane);
-    StudyPaneViewControllerProtocol* subpaneForTab(qint64 id) const;
-    StudyPaneViewControllerProtocol* gotoSubpaneForActiveBook(bool* unchanged) const;
+    void showSubpane(StudyPaneSubpane* subpane);
+    StudyPaneSubpane* subpaneForTab(qint64 id) const;
+    StudyPaneSubpane* gotoSubpaneForActiveBook(bool* unchanged) const;
     QToolButton* buttonForTab(qint64 id) const;
     void thisSourceIsNowActive();
+    void makeSubpanes();
 
     StudyPaneEnvironment m_env;
     StudyPaneView* m_view = nullptr;  // owned (deleted in the destructor unless Qt deleted it)
     QPointer<StudyPaneView> m_viewGuard;
-    std::array<std::unique_ptr<StudyPaneViewControllerProtocol>, kSubpaneCount> m_subpanes;
+    std::array<std::unique_ptr<StudyPaneSubpane>, kSubpaneCount> m_subpanes;
     std::unique_ptr<StudyPaneLayoutViewHost> m_layoutViewHost;  // over the layout view holding the view
-    StudyPaneViewControllerProtocol* m_subpane = nullptr;
+    StudyPaneSubpane* m_subpane = nullptr;
     QList<qint64> m_tabOrder;
     qint64 m_tabViewSelected = 0;
     bool m_ignoreTabViewDelegateMessages = false;

@@ -4,7 +4,7 @@
 #include "library/GoToRequest.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/SearchResultPage.h"
-#include "studypane/StudyPaneViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -40,75 +40,58 @@ int selectedTag(const QComboBox* popup)
 
 void StudyPanePopUpButton::showPopup()
 {
-    if (menuNeedsUpdate)
-        menuNeedsUpdate();
+    emit popupAboutToShow();
     QComboBox::showPopup();
 }
 
-StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host)
 {
 }
 
 StudyPaneBibleGotoViewController::~StudyPaneBibleGotoViewController()
 {
-    m_observations.clear();
-    delete m_view.data();
+    stopObserving();
 }
 
-std::unique_ptr<StudyPaneBibleGotoViewController> StudyPaneBibleGotoViewController::factory(
-    StudyPaneViewController* studyPane)
+void StudyPaneBibleGotoViewController::viewDidLoad()
 {
-    auto c = std::make_unique<StudyPaneBibleGotoViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-QWidget* StudyPaneBibleGotoViewController::view()
-{
-    if (m_view == nullptr) {
-        loadView();
-        thisSourceIsNowActive(nullptr);
-        if (m_env.center != nullptr) {
-            auto on = [this](const QString& name, NotificationCenter::Handler handler) {
-                m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(handler)));
-            };
-            on(QStringLiteral("ThisSourceIsNowActiveNotification"),
-                [this](Notification& n) { thisSourceIsNowActive(&n); });
-            on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadRecentList(); });
-            on(GoToNames::EverybodySyncToMeNotification,
-                [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
-        }
+    thisSourceIsNowActive(nullptr);
+    if (m_env.center != nullptr) {
+        observe(QStringLiteral("ThisSourceIsNowActiveNotification"),
+            [this](Notification& n) { thisSourceIsNowActive(&n); });
+        observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadRecentList(); });
+        observe(GoToNames::EverybodySyncToMeNotification,
+            [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
     }
-    return m_view;
 }
 
 void StudyPaneBibleGotoViewController::loadView()
 {
-    m_view = new QWidget;
-    m_view->setObjectName(QStringLiteral("StudyPaneBibleGotoView"));
-    auto* column = new QVBoxLayout(m_view);
+    createView(QStringLiteral("StudyPaneBibleGotoView"));
+    auto* column = new QVBoxLayout(loadedView());
     column->setContentsMargins(4, 4, 4, 4);
     auto* grid = new QGridLayout;
-    m_bookPopup = new StudyPanePopUpButton(m_view);
-    m_chapterPopup = new StudyPanePopUpButton(m_view);
-    m_versePopup = new StudyPanePopUpButton(m_view);
+    m_bookPopup = new StudyPanePopUpButton(loadedView());
+    m_chapterPopup = new StudyPanePopUpButton(loadedView());
+    m_versePopup = new StudyPanePopUpButton(loadedView());
     m_bookPopup->setToolTip(tr("Book"));
     m_chapterPopup->setToolTip(tr("Chapter"));
     m_versePopup->setToolTip(tr("Verse"));
     m_bookPopup->setMinimumContentsLength(10);
     m_bookPopup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     for (StudyPanePopUpButton* p : {m_bookPopup, m_chapterPopup, m_versePopup})
-        p->menuNeedsUpdate = [this, p] { menuNeedsUpdate(p); };
+        connect(p, &StudyPanePopUpButton::popupAboutToShow, this, [this, p] { menuNeedsUpdate(p); });
     grid->addWidget(m_bookPopup, 0, 0, 1, 3);
-    auto* go = new QPushButton(tr("Go"), m_view);
+    auto* go = new QPushButton(tr("Go"), loadedView());
     go->setToolTip(tr("Go to the chosen book, chapter and verse"));
     go->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     grid->addWidget(m_chapterPopup, 1, 0);
     grid->addWidget(m_versePopup, 1, 1);
     grid->addWidget(go, 1, 2);
-    auto* combo = new StudyPanePopUpButton(m_view);
+    auto* combo = new StudyPanePopUpButton(loadedView());
     // The list opened before anything was typed is the book names.
-    combo->menuNeedsUpdate = [this] { numberOfItemsInComboBox(); };
+    connect(combo, &StudyPanePopUpButton::popupAboutToShow, this, [this] { numberOfItemsInComboBox(); });
     m_combo = combo;
     m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
@@ -119,7 +102,7 @@ void StudyPaneBibleGotoViewController::loadView()
     m_combo->setToolTip(tr("Type a reference, e.g. \"John 3:16\", and press Return"));
     grid->addWidget(m_combo, 2, 0, 1, 3);
     column->addLayout(grid);
-    m_recent = new QTableWidget(0, 1, m_view);
+    m_recent = new QTableWidget(0, 1, loadedView());
     m_recent->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_recent->setSelectionMode(QAbstractItemView::SingleSelection);
     m_recent->verticalHeader()->hide();
@@ -155,7 +138,7 @@ void StudyPaneBibleGotoViewController::studyPaneDidActivateSubview()
 
 void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification* n)
 {
-    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+    if (!isLayoutCurrent())
         return;
     SourceTuple::Ptr book = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
     quint64 section = 0;
@@ -186,7 +169,7 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
     m_verseSections.clear();
     everybodySyncToMeNotification({{QStringLiteral("sourceTuple"), bookVariant(book)},
         {QStringLiteral("bibleKey"), book->keyForSection(quint32(section))},
-        {QStringLiteral("layoutUuid"), studyPaneViewController->layoutUuid()}});
+        {QStringLiteral("layoutUuid"), layoutUuid()}});
 }
 
 int StudyPaneBibleGotoViewController::itemForTarget(
@@ -206,8 +189,8 @@ int StudyPaneBibleGotoViewController::itemForTarget(
 
 void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const QVariantMap& userInfo)
 {
-    if (m_view == nullptr || studyPaneViewController == nullptr || !m_sourceTuple ||
-        userInfo.value(QStringLiteral("layoutUuid")).toString() != studyPaneViewController->layoutUuid())
+    if (loadedView() == nullptr || host() == nullptr || !m_sourceTuple ||
+        userInfo.value(QStringLiteral("layoutUuid")).toString() != layoutUuid())
         return;
     const SourceTuple::Ptr book = bookFromVariant(userInfo.value(QStringLiteral("sourceTuple")));
     if (!book || !book->isEqual(*m_sourceTuple) || !userInfo.contains(QStringLiteral("bibleKey")))
@@ -374,11 +357,10 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
         }
     }
     if (section == 0 || section == 0xFFFFFFFF) {
-        StudyPaneSubpanes::showToast(QStringLiteral("Verse not found (%1).").arg(text));
+        m_env.showToast(QStringLiteral("Verse not found (%1).").arg(text));
         return;
     }
-    if (studyPaneViewController)
-        studyPaneViewController->pushKeyOnRecentStack(ref.bibleKey(), m_sourceTuple->abbr());
+    emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->abbr());
     reloadRecentList();
     postGoTo(section, ref.bibleKey());
 }
@@ -390,7 +372,7 @@ void StudyPaneBibleGotoViewController::postGoTo(quint32 section, quint32 key)
     g.sourceTuple = m_sourceTuple;
     g.bibleKey = key;
     g.sync = true;
-    g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+    g.layoutUuid = layoutUuid();
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
 }
@@ -522,15 +504,14 @@ int StudyPaneBibleGotoViewController::comboBoxIndexOfItemWithStringValue(const Q
 
 int StudyPaneBibleGotoViewController::numberOfRecentRows() const
 {
-    return studyPaneViewController ? int(studyPaneViewController->recentGoToVerseKeys().size()) : 0;
+    return paneState() != nullptr ? int(paneState()->recentGoToVerseKeys.size()) : 0;
 }
 
 void StudyPaneBibleGotoViewController::reloadRecentList()
 {
     if (m_recent == nullptr)
         return;
-    const QList<quint32> keys =
-        studyPaneViewController ? studyPaneViewController->recentGoToVerseKeys() : QList<quint32>();
+    const QList<quint32> keys = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
     if (!m_header)
         m_header = QStringLiteral("Recent Verses - %1").arg(m_sourceTuple ? m_sourceTuple->name() : QString());
     auto* header = new QTableWidgetItem(*m_header);
@@ -559,8 +540,7 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
         const QSignalBlocker block(m_recent->selectionModel());
         m_recent->clearSelection();
     }
-    const QList<quint32> keys =
-        studyPaneViewController ? studyPaneViewController->recentGoToVerseKeys() : QList<quint32>();
+    const QList<quint32> keys = paneState() != nullptr ? paneState()->recentGoToVerseKeys : QList<quint32>();
     if (!m_sourceTuple || row < 0 || row >= keys.size())
         return;
     BibleRef ref;
@@ -571,7 +551,7 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
     const quint32 section = m_sourceTuple->sectionForBibleKey(ref.bibleKey());
     if (section == 0 || section == 0xFFFFFFFF)
         return;
-    studyPaneViewController->pushKeyOnRecentStack(ref.bibleKey(), m_sourceTuple->abbr());
+    emit recentVerseVisited(ref.bibleKey(), m_sourceTuple->abbr());
     reloadRecentList();
     postGoTo(section, ref.bibleKey());
 }

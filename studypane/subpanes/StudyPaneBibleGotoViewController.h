@@ -12,7 +12,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QComboBox>
 #include <QList>
@@ -34,18 +34,19 @@ class StudyPanePopUpButton : public QComboBox {
     Q_OBJECT
 public:
     using QComboBox::QComboBox;
-    std::function<void()> menuNeedsUpdate;
     void showPopup() override;
+
+signals:
+    // The list is about to open: its owner fills it now.
+    void popupAboutToShow();
 };
 
-class StudyPaneBibleGotoViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneBibleGotoViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
-    explicit StudyPaneBibleGotoViewController(StudyPaneEnvironment env);
+    explicit StudyPaneBibleGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneBibleGotoViewController() override;
-    static std::unique_ptr<StudyPaneBibleGotoViewController> factory(StudyPaneViewController* studyPane);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
 
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
@@ -85,7 +86,8 @@ public:
     void reloadRecentList();
 
 private:
-    void loadView();
+    void loadView() override;
+    void viewDidLoad() override;
     void postGoTo(quint32 section, quint32 key);
     void loadChaptersAndVerses(int bookIndex);
     void loadVerses(const QString& chapterText, quint32 startSection);
@@ -95,9 +97,7 @@ private:
     void setComboList(const QStringList& list);
     void textEdited(const QString& text);
 
-    StudyPaneEnvironment m_env;
     SourceTuple::Ptr m_sourceTuple;
-    QPointer<QWidget> m_view;
     StudyPanePopUpButton* m_bookPopup = nullptr;
     StudyPanePopUpButton* m_chapterPopup = nullptr;
     StudyPanePopUpButton* m_versePopup = nullptr;
@@ -110,7 +110,6 @@ private:
     std::optional<QString> m_comboLoadedFrom;
     std::optional<QString> m_header;
     bool m_updatingCombo = false;
-    std::vector<Observation> m_observations;
 };
 
 // Paints a recent verse: its reference in bold above its text (HTML).

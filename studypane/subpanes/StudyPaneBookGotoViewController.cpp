@@ -2,7 +2,6 @@
 
 #include "library/GoToRequest.h"
 #include "platform/ui/ContentTextDocument.h"
-#include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QComboBox>
@@ -111,59 +110,37 @@ void StudyPaneLookupWordModel::reload()
 
 // --- the controller ---
 
-StudyPaneBookGotoViewController::StudyPaneBookGotoViewController(StudyPaneEnvironment env, bool commentaryOrDictionary)
-    : m_env(std::move(env)), m_lookupForm(commentaryOrDictionary)
+StudyPaneBookGotoViewController::StudyPaneBookGotoViewController(
+    StudyPaneEnvironment env, StudyPaneHost* host, bool commentaryOrDictionary)
+    : StudyPaneSubpane(std::move(env), host), m_lookupForm(commentaryOrDictionary)
 {
     m_model = new StudyPaneTOCModel(this);
     if (m_lookupForm)
         m_words = new StudyPaneLookupWordModel(this);
-    if (m_env.center != nullptr) {
-        m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("ThisSourceIsNowActiveNotification"),
-                [this](Notification& n) { thisSourceIsNowActive(&n); }));
-    }
+    observe(
+        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+    thisSourceIsNowActive(nullptr);
 }
 
 StudyPaneBookGotoViewController::~StudyPaneBookGotoViewController()
 {
-    m_observations.clear();
-    delete m_view.data();
+    stopObserving();
 }
 
-std::unique_ptr<StudyPaneBookGotoViewController> StudyPaneBookGotoViewController::factoryForCommentaryOrDictionary(
-    StudyPaneViewController* studyPane)
+StudyPaneSubpane::Factory StudyPaneBookGotoViewController::factory(bool commentaryOrDictionary)
 {
-    auto c = std::make_unique<StudyPaneBookGotoViewController>(studyPane->environment(), true);
-    c->studyPaneViewController = studyPane;
-    c->thisSourceIsNowActive(nullptr);
-    return c;
-}
-
-std::unique_ptr<StudyPaneBookGotoViewController> StudyPaneBookGotoViewController::factoryForOther(
-    StudyPaneViewController* studyPane)
-{
-    auto c = std::make_unique<StudyPaneBookGotoViewController>(studyPane->environment(), false);
-    c->studyPaneViewController = studyPane;
-    c->thisSourceIsNowActive(nullptr);
-    return c;
-}
-
-QWidget* StudyPaneBookGotoViewController::view()
-{
-    if (m_view == nullptr)
-        loadView();
-    return m_view;
+    return [commentaryOrDictionary](const StudyPaneEnvironment& env, StudyPaneHost* host) {
+        return std::make_unique<StudyPaneBookGotoViewController>(env, host, commentaryOrDictionary);
+    };
 }
 
 void StudyPaneBookGotoViewController::loadView()
 {
-    m_view = new QWidget;
-    m_view->setObjectName(
-        m_lookupForm ? QStringLiteral("StudyPaneBookGotoView") : QStringLiteral("StudyPaneOtherGotoView"));
-    auto* column = new QVBoxLayout(m_view);
+    createView(m_lookupForm ? QStringLiteral("StudyPaneBookGotoView") : QStringLiteral("StudyPaneOtherGotoView"));
+    auto* column = new QVBoxLayout(loadedView());
     column->setContentsMargins(4, 4, 4, 4);
     if (m_lookupForm) {
-        m_combo = new QComboBox(m_view);
+        m_combo = new QComboBox(loadedView());
         m_combo->setEditable(true);
         m_combo->setInsertPolicy(QComboBox::NoInsert);
         m_combo->setCompleter(nullptr);
@@ -176,13 +153,13 @@ void StudyPaneBookGotoViewController::loadView()
         connect(m_combo->lineEdit(), &QLineEdit::returnPressed, this, [this] { comboBoxEnterKey(); });
         connect(m_combo, &QComboBox::activated, this, [this](int) { comboBoxEnterKey(); });
     }
-    m_progress = new QProgressBar(m_view);
+    m_progress = new QProgressBar(loadedView());
     m_progress->setRange(0, 0);
     m_progress->setMaximumHeight(6);
     m_progress->setTextVisible(false);
     m_progress->hide();
     column->addWidget(m_progress);
-    m_outline = new QTreeView(m_view);
+    m_outline = new QTreeView(loadedView());
     m_outline->setUniformRowHeights(true);
     m_outline->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_outline->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -208,7 +185,7 @@ void StudyPaneBookGotoViewController::studyPaneDidActivateSubview()
 
 void StudyPaneBookGotoViewController::thisSourceIsNowActive(const Notification* n)
 {
-    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+    if (!isLayoutCurrent())
         return;
     SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
     if (!candidate)
@@ -365,7 +342,7 @@ void StudyPaneBookGotoViewController::outlineViewSelectionDidChange(TOCItem* ite
     GoToRequest g;
     g.section = item->section;
     g.sourceTuple = m_sourceTuple;
-    g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+    g.layoutUuid = layoutUuid();
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
 }
@@ -471,7 +448,7 @@ void StudyPaneBookGotoViewController::comboBoxEnterKey()
     g.sourceTuple = m_sourceTuple;
     g.wordSync = text;
     g.sync = true;
-    g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+    g.layoutUuid = layoutUuid();
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
 }

@@ -12,7 +12,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractItemModel>
 #include <QAbstractListModel>
@@ -81,19 +81,17 @@ private:
     StudyPaneBookGotoViewController* m_owner;
 };
 
-class StudyPaneBookGotoViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneBookGotoViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static constexpr qint64 kMaxRowsPerLevel = 125;
     static constexpr quint32 kNotFound = 0xFFFFFFFF;
 
-    StudyPaneBookGotoViewController(StudyPaneEnvironment env, bool commentaryOrDictionary);
+    StudyPaneBookGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host, bool commentaryOrDictionary);
     ~StudyPaneBookGotoViewController() override;
-    static std::unique_ptr<StudyPaneBookGotoViewController> factoryForCommentaryOrDictionary(
-        StudyPaneViewController* studyPane);
-    static std::unique_ptr<StudyPaneBookGotoViewController> factoryForOther(StudyPaneViewController* studyPane);
+    // The factory of the commentary and dictionary form (true) or of the outline-only form.
+    static StudyPaneSubpane::Factory factory(bool commentaryOrDictionary);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
 
     bool isCommentaryOrDictionaryForm() const { return m_lookupForm; }
@@ -127,7 +125,7 @@ public:
     void comboBoxEnterKey();
 
 private:
-    void loadView();
+    void loadView() override;
     quint64 lookupKind() const;  // 1 commentary, 2 dictionary, 0 neither
     void textEdited(const QString& text);
     void setAnimating(bool on);
@@ -135,11 +133,9 @@ private:
     qint64 displayedChildCount(quint32 section);
     const QList<quint32>& entriesOf(TOCItem* item);
 
-    StudyPaneEnvironment m_env;
     bool m_lookupForm;
     SourceTuple::Ptr m_sourceTuple;
     std::unique_ptr<TOCItem> m_root;
-    QPointer<QWidget> m_view;
     QComboBox* m_combo = nullptr;
     StudyPaneLookupWordModel* m_words = nullptr;
     QTreeView* m_outline = nullptr;
@@ -147,5 +143,4 @@ private:
     QProgressBar* m_progress = nullptr;
     QString m_lastTyped;
     bool m_editing = false;
-    std::vector<Observation> m_observations;
 };

@@ -3,7 +3,6 @@
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
-#include "studypane/subpanes/StudyPaneSubpanes.h"
 
 using Bookmarks = StudyPaneBookmarksViewController;
 
@@ -34,7 +33,7 @@ bool StudyPaneBookPaneHooks::hasBookmarks(const SourceTuple::Ptr& book, quint32 
 
 void StudyPaneBookPaneHooks::highlight(const QList<quint32>& keys, quint16 colorID)
 {
-    StudyPaneHighlightsViewController::highlightTheseVerses(keys, colorID);
+    StudyPaneHighlightsViewController::highlightTheseVerses(m_env, keys, colorID);
 }
 
 void StudyPaneBookPaneHooks::bookmark(
@@ -44,7 +43,7 @@ void StudyPaneBookPaneHooks::bookmark(
     quint16 id = quint16(payload.value(QStringLiteral("categoryID")).toUInt());
     if (payload.value(QStringLiteral("isCreateNewCategory")).toBool()) {
         const std::optional<QString> answer =
-            StudyPaneSubpanes::runTextPrompt({{QStringLiteral("title"), QStringLiteral("New Bookmark Category")},
+            m_env.promptForText({{QStringLiteral("title"), QStringLiteral("New Bookmark Category")},
                 {QStringLiteral("prompt"), QStringLiteral("Enter a new category name below.")},
                 {QStringLiteral("default"), QString()},
                 {QStringLiteral("detailPrompt"),
@@ -58,21 +57,21 @@ void StudyPaneBookPaneHooks::bookmark(
         // An existing category of that name is used as it is.
         id = Bookmarks::categoryIdForCategoryNamed(name);
         if (id == Bookmarks::kAllCategories) {
-            if (!Bookmarks::addOrRenameCategory(name, std::nullopt, &error)) {
-                Bookmarks::alertWithError(error);
+            if (!Bookmarks::addOrRenameCategory(m_env, name, std::nullopt, &error)) {
+                Bookmarks::alertWithError(m_env, error);
                 return;
             }
             id = Bookmarks::categoryIdForCategoryNamed(name, &error);
             if (id == Bookmarks::kAllCategories) {
-                Bookmarks::alertWithError(error);
+                Bookmarks::alertWithError(m_env, error);
                 return;
             }
         }
     }
     if (isBible)
-        Bookmarks::bookmarkThisVerse(keyOrBlock, name, id);
+        Bookmarks::bookmarkThisVerse(m_env, keyOrBlock, name, id);
     else
-        Bookmarks::bookmarkThisBlock(keyOrBlock, book, name, id);
+        Bookmarks::bookmarkThisBlock(m_env, keyOrBlock, book, name, id);
 }
 
 void StudyPaneBookPaneHooks::removeBookmark(
@@ -81,9 +80,9 @@ void StudyPaneBookPaneHooks::removeBookmark(
     const QString name = payload.value(QStringLiteral("searchTitle")).toString();
     const quint16 id = quint16(payload.value(QStringLiteral("categoryID")).toUInt());
     if (isBible)
-        Bookmarks::deleteBookmarkOnThisVerse(keyOrBlock, name, id);
+        Bookmarks::deleteBookmarkOnThisVerse(m_env, keyOrBlock, name, id);
     else
-        Bookmarks::deleteBookmarkOnThisBlock(keyOrBlock, book, name, id);
+        Bookmarks::deleteBookmarkOnThisBlock(m_env, keyOrBlock, book, name, id);
 }
 
 bool StudyPaneBookPaneHooks::hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible)
@@ -96,7 +95,7 @@ bool StudyPaneBookPaneHooks::hasNote(const SourceTuple::Ptr& book, quint32 keyOr
 void StudyPaneBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible)
 {
     if (isBible && key != 0)
-        StudyPaneNotesListViewController::deleteNoteForKey(key);
+        StudyPaneNotesListViewController::deleteNoteForKey(key, m_env.center);
     else if (!isBible && book != nullptr && section != 0)
-        StudyPaneNotesListViewController::deleteNoteForSection(section, book->sourceTupleID());
+        StudyPaneNotesListViewController::deleteNoteForSection(section, book->sourceTupleID(), m_env.center);
 }

@@ -2,15 +2,19 @@
 // and category menus of a pane's context menu, whether a verse or section carries a bookmark, and
 // highlighting, bookmarking (also into a category created on the spot) and un-bookmarking. The
 // application installs one at start-up (BookPaneHooks::install); the other commands of the hook keep
-// their defaults here, so a program part that answers them derives from this class.
+// their defaults here, so a program part that answers them derives from this class. The services
+// post on the centre of the environment it is made with, and ask through its alerts and prompt.
 //
 // Main thread only.
 #pragma once
 
 #include "panes/bookpane/BookPaneHooks.h"
+#include "studypane/StudyPaneEnvironment.h"
 
 class StudyPaneBookPaneHooks : public BookPaneHooks {
 public:
+    explicit StudyPaneBookPaneHooks(StudyPaneEnvironment env) : m_env(std::move(env)) { }
+
     void populateColorMenu(QMenu* menu, int options, std::function<void(QVariantMap)> onChosen) override;
     void populateCategoryMenu(QMenu* menu, int options, const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible,
         std::function<void(QVariantMap)> onChosen) override;
@@ -22,4 +26,10 @@ public:
     // Notes: whether a verse or a block's section carries one, and its deletion (the pane asked).
     bool hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible) override;
     void deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible) override;
+
+protected:
+    const StudyPaneEnvironment& environment() const { return m_env; }
+
+private:
+    StudyPaneEnvironment m_env;
 };

@@ -6,7 +6,7 @@
 #include "platform/Alerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/core/BitVector.h"
-#include "studypane/StudyPaneViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategoryStg.h"
@@ -24,8 +24,6 @@
 namespace {
 
 using Controller = StudyPaneBookmarksViewController;
-
-NotificationCenter* s_center = nullptr;
 
 const QString kTitle = QStringLiteral("title");
 const QString kSearchTitle = QStringLiteral("searchTitle");
@@ -84,7 +82,13 @@ std::optional<int> resolveForDeleting(const QString& name, quint16 id)
     return category.catid;
 }
 
-bool addBookmark(cBookmark& bookmark)
+void post(const StudyPaneEnvironment& env, const QString& name)
+{
+    if (env.center != nullptr)
+        env.center->postNotificationName(name, Controller::classObject());
+}
+
+bool addBookmark(const StudyPaneEnvironment& env, cBookmark& bookmark)
 {
     cBookmarkMgr store;
     bool ok = false;
@@ -92,7 +96,7 @@ bool addBookmark(cBookmark& bookmark)
         ok = store.addBookmark(bookmark, false, false, false);
         store.close();
     }
-    Controller::notificationCenter().postNotificationName(Controller::BookmarksHaveChanged, Controller::classObject());
+    post(env, Controller::BookmarksHaveChanged);
     return ok;
 }
 
@@ -138,16 +142,6 @@ quint32 sectionOfBlock(quint32 block, const SourceTuple::Ptr& book)
 }  // namespace
 
 // --- services ---
-
-void StudyPaneBookmarksViewController::setNotificationCenter(NotificationCenter* center)
-{
-    s_center = center;
-}
-
-NotificationCenter& StudyPaneBookmarksViewController::notificationCenter()
-{
-    return s_center != nullptr ? *s_center : NotificationCenter::defaultCenter();
-}
 
 const void* StudyPaneBookmarksViewController::classObject()
 {
@@ -203,8 +197,8 @@ void StudyPaneBookmarksViewController::populateCategoryMenuFromBlock(
         onChosen);
 }
 
-bool StudyPaneBookmarksViewController::addOrRenameCategory(
-    const QString& newNameIn, const std::optional<QString>& oldNameIn, StudyPaneError* error)
+bool StudyPaneBookmarksViewController::addOrRenameCategory(const StudyPaneEnvironment& env, const QString& newNameIn,
+    const std::optional<QString>& oldNameIn, StudyPaneError* error)
 {
     const QString newName = newNameIn.trimmed();
     const QString oldName = oldNameIn.value_or(QString());
@@ -287,7 +281,7 @@ bool StudyPaneBookmarksViewController::addOrRenameCategory(
             }
             bookmarks.close();
         }
-        notificationCenter().postNotificationName(CategoriesHaveChanged, classObject());
+        post(env, CategoriesHaveChanged);
         return true;
     }
     // A change of letter case only: the row keeps its id.
@@ -302,22 +296,23 @@ bool StudyPaneBookmarksViewController::addOrRenameCategory(
     } else {
         notFound();
     }
-    notificationCenter().postNotificationName(CategoriesHaveChanged, classObject());
+    post(env, CategoriesHaveChanged);
     return ok;
 }
 
-bool StudyPaneBookmarksViewController::bookmarkThisVerse(quint32 key, const QString& categoryName, quint16 categoryId)
+bool StudyPaneBookmarksViewController::bookmarkThisVerse(
+    const StudyPaneEnvironment& env, quint32 key, const QString& categoryName, quint16 categoryId)
 {
     const std::optional<quint16> category = resolveForAdding(categoryName, categoryId);
     if (!category)
         return false;
     cBookmark bookmark;
     bookmark.setBibleVerse(key, *category);
-    return addBookmark(bookmark);
+    return addBookmark(env, bookmark);
 }
 
-bool StudyPaneBookmarksViewController::bookmarkThisBlock(
-    quint32 block, const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId)
+bool StudyPaneBookmarksViewController::bookmarkThisBlock(const StudyPaneEnvironment& env, quint32 block,
+    const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId)
 {
     const quint32 section = sectionOfBlock(block, book);
     if (section == 0)
@@ -328,11 +323,11 @@ bool StudyPaneBookmarksViewController::bookmarkThisBlock(
     cBookmark bookmark;
     bookmark.setBookSection(quint16(book->pubID()), quint16(book->bookID()), quint8(book->editionNumber() & 0xFF),
         std::int32_t(section), *category);
-    return addBookmark(bookmark);
+    return addBookmark(env, bookmark);
 }
 
 bool StudyPaneBookmarksViewController::deleteBookmarkOnThisVerse(
-    quint32 key, const QString& categoryName, quint16 categoryId)
+    const StudyPaneEnvironment& env, quint32 key, const QString& categoryName, quint16 categoryId)
 {
     const std::optional<int> category = resolveForDeleting(categoryName, categoryId);
     if (!category)
@@ -343,12 +338,12 @@ bool StudyPaneBookmarksViewController::deleteBookmarkOnThisVerse(
         ok = deleteListed(store, store.bibleBookmarksInRange(key), *category);
         store.close();
     }
-    notificationCenter().postNotificationName(BookmarksHaveChanged, classObject());
+    post(env, BookmarksHaveChanged);
     return ok;
 }
 
-bool StudyPaneBookmarksViewController::deleteBookmarkOnThisBlock(
-    quint32 block, const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId)
+bool StudyPaneBookmarksViewController::deleteBookmarkOnThisBlock(const StudyPaneEnvironment& env, quint32 block,
+    const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId)
 {
     const quint32 section = sectionOfBlock(block, book);
     if (section == 0)
@@ -364,7 +359,7 @@ bool StudyPaneBookmarksViewController::deleteBookmarkOnThisBlock(
             *category);
         store.close();
     }
-    notificationCenter().postNotificationName(BookmarksHaveChanged, classObject());
+    post(env, BookmarksHaveChanged);
     return ok;
 }
 
@@ -412,7 +407,7 @@ bool StudyPaneBookmarksViewController::blockHasBookmarks(quint32 block, const So
     return store.hasBookBookmark(quint16(book->pubID()), quint16(book->bookID()), std::int32_t(section));
 }
 
-void StudyPaneBookmarksViewController::alertWithError(const StudyPaneError& error)
+void StudyPaneBookmarksViewController::alertWithError(const StudyPaneEnvironment& env, const StudyPaneError& error)
 {
     Alert alert;
     alert.messageText = error.description;
@@ -423,23 +418,22 @@ void StudyPaneBookmarksViewController::alertWithError(const StudyPaneError& erro
         informative << error.suggestion;
     alert.informativeText = informative.join(QStringLiteral("\n\n"));
     alert.style = AlertStyle::Warning;
-    Alerts::shared().runModal(alert);
+    env.ask(alert);
 }
 
 // --- the sub-pane ---
 
-StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host)
 {
     if (m_env.center == nullptr)
         return;
-    auto on = [this](const QString& name, NotificationCenter::Handler handler) {
-        m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(handler)));
-    };
-    on(QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
-    on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
-    on(BookmarksHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
-    on(CategoriesHaveChanged, [this](Notification&) { populateCategoryMenu(); });
-    on(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
+    observe(
+        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+    observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
+    observe(BookmarksHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
+    observe(CategoriesHaveChanged, [this](Notification&) { populateCategoryMenu(); });
+    observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
         const SourceTuple::Ptr book = listedBook();
         if (book && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
             reloadTable();
@@ -448,40 +442,21 @@ StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvi
 
 StudyPaneBookmarksViewController::~StudyPaneBookmarksViewController()
 {
-    m_observations.clear();
-    delete m_view.data();
-}
-
-std::unique_ptr<StudyPaneBookmarksViewController> StudyPaneBookmarksViewController::factory(
-    StudyPaneViewController* studyPane)
-{
-    auto c = std::make_unique<StudyPaneBookmarksViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-QWidget* StudyPaneBookmarksViewController::view()
-{
-    if (m_view == nullptr) {
-        loadView();
-        viewDidLoad();
-    }
-    return m_view;
+    stopObserving();
 }
 
 void StudyPaneBookmarksViewController::loadView()
 {
-    m_view = new QWidget;
-    m_view->setObjectName(QStringLiteral("StudyPaneBookmarksView"));
-    auto* column = new QVBoxLayout(m_view);
+    createView(QStringLiteral("StudyPaneBookmarksView"));
+    auto* column = new QVBoxLayout(loadedView());
     column->setContentsMargins(4, 4, 4, 4);
     auto* row = new QHBoxLayout;
-    m_popup = new QComboBox(m_view);
+    m_popup = new QComboBox(loadedView());
     m_popup->setToolTip(tr("Bookmark category to list"));
     m_popup->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_popup->setMinimumContentsLength(8);
     auto button = [this](const QString& text, const QString& tip) {
-        auto* b = new QToolButton(m_view);
+        auto* b = new QToolButton(loadedView());
         b->setText(text);
         b->setToolTip(tip);
         return b;
@@ -494,7 +469,7 @@ void StudyPaneBookmarksViewController::loadView()
     row->addWidget(m_renameButton);
     row->addWidget(m_deleteButton);
     column->addLayout(row);
-    m_table = new QTableWidget(0, 1, m_view);
+    m_table = new QTableWidget(0, 1, loadedView());
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
@@ -515,7 +490,7 @@ void StudyPaneBookmarksViewController::viewDidLoad()
 {
     populateCategoryMenu();
     thisSourceIsNowActive(nullptr);
-    const quint16 id = studyPaneViewController ? studyPaneViewController->bookmarkPaneSelectedCatID() : 0;
+    const quint16 id = paneState() != nullptr ? paneState()->bookmarkPaneSelectedCatID : 0;
     if (id == kNoCategory) {
         m_deleteButton->setEnabled(m_popup->currentIndex() >= 0);
         m_renameButton->setEnabled(false);
@@ -533,9 +508,8 @@ void StudyPaneBookmarksViewController::studyPaneDidActivateSubview()
 
 SourceTuple::Ptr StudyPaneBookmarksViewController::listedBook() const
 {
-    return studyPaneViewController
-        ? StudyPaneSubpanes::bookForID(m_env, studyPaneViewController->bookmarkPaneSourceTupleID())
-        : nullptr;
+    const StudyPaneRegionContentItemState* s = paneState();
+    return s != nullptr ? StudyPaneSubpanes::bookForID(m_env, s->bookmarkPaneSourceTupleID) : nullptr;
 }
 
 void StudyPaneBookmarksViewController::populateCategoryMenu()
@@ -552,7 +526,7 @@ void StudyPaneBookmarksViewController::populateCategoryMenu()
     }
     m_renameButton->setEnabled(false);
     m_deleteButton->setEnabled(false);
-    const quint16 wanted = studyPaneViewController ? studyPaneViewController->bookmarkPaneSelectedCatID() : 0;
+    const quint16 wanted = paneState() != nullptr ? paneState()->bookmarkPaneSelectedCatID : 0;
     int chosen = -1;
     int lastAll = -1;
     for (int i = 0; i < m_popup->count(); ++i) {
@@ -566,30 +540,32 @@ void StudyPaneBookmarksViewController::populateCategoryMenu()
         chosen = lastAll;
     m_popup->setCurrentIndex(chosen);
     const quint16 id = chosen >= 0 ? quint16(m_popup->itemData(chosen).toMap().value(kCategoryID).toUInt()) : wanted;
-    if (studyPaneViewController)
-        studyPaneViewController->setBookmarkPaneSelectedCatID(id);
+    if (StudyPaneRegionContentItemState* s = paneState())
+        s->bookmarkPaneSelectedCatID = id;
     m_deleteButton->setEnabled(true);
     m_renameButton->setEnabled(id != kNoCategory && id != kAllCategories);
 }
 
 void StudyPaneBookmarksViewController::thisSourceIsNowActive(const Notification* n)
 {
-    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+    if (!isLayoutCurrent())
         return;
     SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
     if (!candidate)
         candidate = StudyPaneSubpanes::activeBook(m_env).book;
     if (!candidate && n == nullptr)
         candidate = listedBook();
-    const std::optional<SourceTupleID> stored = studyPaneViewController->bookmarkPaneSourceTupleID();
+    StudyPaneRegionContentItemState* s = paneState();
+    const std::optional<SourceTupleID> stored = s != nullptr ? s->bookmarkPaneSourceTupleID : std::nullopt;
     const bool same = candidate && stored && candidate->isEqual(*stored);
     if (candidate && !same) {
-        studyPaneViewController->setBookmarkPaneSourceTupleID(candidate->sourceTupleID());
+        if (s != nullptr)
+            s->bookmarkPaneSourceTupleID = candidate->sourceTupleID();
         m_header.reset();
     } else if (same && n != nullptr) {
         return;
     }
-    searchCurrentSourceForCategoryId(studyPaneViewController->bookmarkPaneSelectedCatID());
+    searchCurrentSourceForCategoryId(s != nullptr ? s->bookmarkPaneSelectedCatID : 0);
 }
 
 void StudyPaneBookmarksViewController::onCategorySelected(int index)
@@ -598,8 +574,9 @@ void StudyPaneBookmarksViewController::onCategorySelected(int index)
         return;
     const quint16 id = quint16(m_popup->itemData(index).toMap().value(kCategoryID).toUInt());
     SourceTuple::Ptr book = StudyPaneSubpanes::activeBook(m_env).book;
-    if (book && studyPaneViewController) {
-        studyPaneViewController->setBookmarkPaneSourceTupleID(book->sourceTupleID());
+    StudyPaneRegionContentItemState* s = paneState();
+    if (book && s != nullptr) {
+        s->bookmarkPaneSourceTupleID = book->sourceTupleID();
     } else {
         book = listedBook();
     }
@@ -612,8 +589,8 @@ void StudyPaneBookmarksViewController::onCategorySelected(int index)
 void StudyPaneBookmarksViewController::searchCurrentSourceForCategoryId(quint16 id)
 {
     m_header.reset();
-    if (studyPaneViewController)
-        studyPaneViewController->setBookmarkPaneSelectedCatID(id);
+    if (StudyPaneRegionContentItemState* s = paneState())
+        s->bookmarkPaneSelectedCatID = id;
     m_sections.clear();
     if (const SourceTuple::Ptr book = listedBook()) {
         BitVector found(1);
@@ -649,15 +626,14 @@ void StudyPaneBookmarksViewController::activateRow(int row)
         if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
             if (const quint32 key = book->keyForSection(section)) {
                 g.bibleKey = key;
-                if (studyPaneViewController)
-                    studyPaneViewController->pushKeyOnRecentStack(key, book->abbr());
+                emit recentVerseVisited(key, book->abbr());
             }
         }
         g.section = section;
         g.sourceTuple = book;
         g.activate = true;
         g.sync = true;
-        g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+        g.layoutUuid = layoutUuid();
         if (m_env.center != nullptr)
             m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
     }
@@ -691,7 +667,7 @@ void StudyPaneBookmarksViewController::askAndRename(bool isNew)
                 QStringLiteral("If you enter the name of an existing category, that category will be shown. Category "
                                "names are not case-sensitive, so 'faith' and 'Faith' are the same category.")}};
     } else {
-        const quint16 id = studyPaneViewController ? studyPaneViewController->bookmarkPaneSelectedCatID() : 0;
+        const quint16 id = paneState() != nullptr ? paneState()->bookmarkPaneSelectedCatID : 0;
         oldName = categoryNameForId(id).value_or(QString());
         options = {{QStringLiteral("title"), QStringLiteral("Rename Bookmark Category")},
             {QStringLiteral("prompt"),
@@ -702,28 +678,28 @@ void StudyPaneBookmarksViewController::askAndRename(bool isNew)
                 QStringLiteral("The program will not allow you to enter an existing category name. Category names are "
                                "not case-sensitive, so 'faith' and 'Faith' are the same category.")}};
     }
-    const std::optional<QString> answer = StudyPaneSubpanes::runTextPrompt(options);
+    const std::optional<QString> answer = m_env.promptForText(options);
     if (!answer || answer->isEmpty())
         return;
     StudyPaneError error;
-    if (!addOrRenameCategory(*answer, oldName, &error)) {
-        alertWithError(error);
+    if (!addOrRenameCategory(m_env, *answer, oldName, &error)) {
+        alertWithError(m_env, error);
         return;
     }
     const quint16 id = categoryIdForCategoryNamed(answer->trimmed(), &error);
     if (id == kAllCategories) {
-        alertWithError(error);
+        alertWithError(m_env, error);
         return;
     }
-    if (studyPaneViewController)
-        studyPaneViewController->setBookmarkPaneSelectedCatID(id);
+    if (StudyPaneRegionContentItemState* s = paneState())
+        s->bookmarkPaneSelectedCatID = id;
     populateCategoryMenu();
     thisSourceIsNowActive(nullptr);
 }
 
 void StudyPaneBookmarksViewController::onDeleteCategory()
 {
-    const quint16 id = studyPaneViewController ? studyPaneViewController->bookmarkPaneSelectedCatID() : 0;
+    const quint16 id = paneState() != nullptr ? paneState()->bookmarkPaneSelectedCatID : 0;
     const std::optional<QString> name = categoryNameForId(id);
     if (!name) {
         Alert alert;
@@ -731,7 +707,7 @@ void StudyPaneBookmarksViewController::onDeleteCategory()
         alert.informativeText =
             QStringLiteral("For some reason, Quillstead cannot find the name of the current category.");
         alert.style = AlertStyle::Critical;
-        Alerts::shared().runModal(alert);
+        m_env.ask(alert);
         return;
     }
     Alert alert;
@@ -753,10 +729,10 @@ void StudyPaneBookmarksViewController::onDeleteCategory()
                                                "called '%1'. This operation cannot be undone.")
                                     .arg(*name);
     }
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     alert.messageText = QStringLiteral("LAST CHANCE: %1").arg(alert.messageText);
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     // The bookmark tables are opened before any category goes, so a failure leaves no bookmark in a
     // deleted category.
@@ -788,6 +764,6 @@ void StudyPaneBookmarksViewController::onDeleteCategory()
             QStringLiteral("This is an unusual error. There appears to be a problem accessing the database.");
         problem.buttons = {QStringLiteral("OK")};
         problem.style = AlertStyle::Warning;
-        Alerts::shared().runModal(problem);
+        m_env.ask(problem);
     }
 }

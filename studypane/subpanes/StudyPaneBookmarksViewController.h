@@ -17,7 +17,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QList>
 #include <QObject>
@@ -44,7 +44,7 @@ struct StudyPaneError {
     QString suggestion;
 };
 
-class StudyPaneBookmarksViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneBookmarksViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static constexpr quint16 kNoCategory = 0;
@@ -61,10 +61,7 @@ public:
     static inline const QString BookmarksHaveChanged = QStringLiteral("qsBookmarksHaveChangedNotification");
     static inline const QString CategoriesHaveChanged = QStringLiteral("qsCategoriesHaveChangedNotification");
 
-    // --- services ---
-    // The centre the services post on (the application's shared centre unless set).
-    static void setNotificationCenter(NotificationCenter* center);
-    static NotificationCenter& notificationCenter();
+    // --- services (they post on the environment's centre and ask through its alerts) ---
     // The sender of the services' notifications.
     static const void* classObject();
 
@@ -76,18 +73,20 @@ public:
         QMenu* menu, quint32 block, const SourceTuple::Ptr& book, int options, const MenuHandler& onChosen);
 
     // Creates a category (old name empty or null) or renames one, moving its bookmarks.
-    static bool addOrRenameCategory(
-        const QString& newName, const std::optional<QString>& oldName, StudyPaneError* error = nullptr);
+    static bool addOrRenameCategory(const StudyPaneEnvironment& env, const QString& newName,
+        const std::optional<QString>& oldName, StudyPaneError* error = nullptr);
     // Bookmarks a verse or the section of a block in a category (id 65535: looked up by name). False
     // when nothing was written.
-    static bool bookmarkThisVerse(quint32 key, const QString& categoryName, quint16 categoryId);
-    static bool bookmarkThisBlock(
-        quint32 block, const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId);
+    static bool bookmarkThisVerse(
+        const StudyPaneEnvironment& env, quint32 key, const QString& categoryName, quint16 categoryId);
+    static bool bookmarkThisBlock(const StudyPaneEnvironment& env, quint32 block, const SourceTuple::Ptr& book,
+        const QString& categoryName, quint16 categoryId);
     // Removes the bookmarks of one category (or all: id 65535 with name "*"). False when a deletion
     // failed or the category is not known.
-    static bool deleteBookmarkOnThisVerse(quint32 key, const QString& categoryName, quint16 categoryId);
-    static bool deleteBookmarkOnThisBlock(
-        quint32 block, const SourceTuple::Ptr& book, const QString& categoryName, quint16 categoryId);
+    static bool deleteBookmarkOnThisVerse(
+        const StudyPaneEnvironment& env, quint32 key, const QString& categoryName, quint16 categoryId);
+    static bool deleteBookmarkOnThisBlock(const StudyPaneEnvironment& env, quint32 block, const SourceTuple::Ptr& book,
+        const QString& categoryName, quint16 categoryId);
     // 65535 and an error when no live category has the name.
     static quint16 categoryIdForCategoryNamed(const QString& name, StudyPaneError* error = nullptr);
     // 0 "No Category", 65535 or more "All Categories" (no look-up); nothing and an error when unknown.
@@ -96,14 +95,12 @@ public:
     static bool blockHasBookmarks(quint32 block, const SourceTuple::Ptr& book);
 
     // Shows an error in a modal alert.
-    static void alertWithError(const StudyPaneError& error);
+    static void alertWithError(const StudyPaneEnvironment& env, const StudyPaneError& error);
 
     // --- the sub-pane ---
-    explicit StudyPaneBookmarksViewController(StudyPaneEnvironment env);
+    explicit StudyPaneBookmarksViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneBookmarksViewController() override;
-    static std::unique_ptr<StudyPaneBookmarksViewController> factory(StudyPaneViewController* studyPane);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
 
     QComboBox* categoryPopUpButton() const { return m_popup; }
@@ -129,13 +126,11 @@ public:
     void activateRow(int row);
 
 private:
-    void loadView();
-    void viewDidLoad();
+    void loadView() override;
+    void viewDidLoad() override;
     void reloadTable();
     void askAndRename(bool isNew);
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QComboBox* m_popup = nullptr;
     QToolButton* m_newButton = nullptr;
     QToolButton* m_renameButton = nullptr;
@@ -143,5 +138,4 @@ private:
     QTableWidget* m_table = nullptr;
     std::optional<QString> m_header;
     QList<quint32> m_sections;
-    std::vector<Observation> m_observations;
 };

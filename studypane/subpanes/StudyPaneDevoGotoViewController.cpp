@@ -6,7 +6,6 @@
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
-#include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QCheckBox>
@@ -116,55 +115,39 @@ DevotionalStartOverWindowController::DevotionalStartOverWindowController(QWidget
 
 // --- the sub-pane ---
 
-StudyPaneDevoGotoViewController::StudyPaneDevoGotoViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+StudyPaneDevoGotoViewController::StudyPaneDevoGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host)
 {
-    runModal = [](QDialog& dialog) { return dialog.exec(); };
     if (m_env.center == nullptr)
         return;
-    auto on = [this](const QString& name, NotificationCenter::Handler handler) {
-        m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(handler)));
-    };
-    on(QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+    observe(
+        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
     for (const QString& name : {QStringLiteral("DisplayPreferencesChangedNotification"),
              SourceTuple::DevotionalProgressHasChangedNotification, StartDateHasChanged})
-        on(name, [this](Notification&) { displayPreferencesChanged(); });
-    on(GoToNames::EverybodySyncToMeNotification,
+        observe(name, [this](Notification&) { displayPreferencesChanged(); });
+    observe(GoToNames::EverybodySyncToMeNotification,
         [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
 }
 
 StudyPaneDevoGotoViewController::~StudyPaneDevoGotoViewController()
 {
-    m_observations.clear();
-    delete m_view.data();
+    stopObserving();
 }
 
-std::unique_ptr<StudyPaneDevoGotoViewController> StudyPaneDevoGotoViewController::factory(
-    StudyPaneViewController* studyPane)
+void StudyPaneDevoGotoViewController::viewDidLoad()
 {
-    auto c = std::make_unique<StudyPaneDevoGotoViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-QWidget* StudyPaneDevoGotoViewController::view()
-{
-    if (m_view == nullptr) {
-        loadView();
-        thisSourceIsNowActive(nullptr);
-        updateButtons();
-    }
-    return m_view;
+    thisSourceIsNowActive(nullptr);
+    updateButtons();
 }
 
 void StudyPaneDevoGotoViewController::loadView()
 {
-    m_view = new QWidget;
-    m_view->setObjectName(QStringLiteral("StudyPaneDevoGotoView"));
-    auto* column = new QVBoxLayout(m_view);
+    createView(QStringLiteral("StudyPaneDevoGotoView"));
+    auto* column = new QVBoxLayout(loadedView());
     column->setContentsMargins(4, 4, 4, 4);
     auto* grid = new QGridLayout;
     auto button = [this](const QString& text, const QString& tip) {
-        auto* b = new QToolButton(m_view);
+        auto* b = new QToolButton(loadedView());
         b->setText(text);
         b->setToolTip(tip);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
@@ -183,7 +166,7 @@ void StudyPaneDevoGotoViewController::loadView()
     grid->addWidget(m_startOver, 2, 0);
     grid->addWidget(m_catchUp, 2, 1);
     column->addLayout(grid);
-    m_table = new QTableWidget(0, 1, m_view);
+    m_table = new QTableWidget(0, 1, loadedView());
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
@@ -206,7 +189,7 @@ void StudyPaneDevoGotoViewController::loadView()
 
 void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* n)
 {
-    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+    if (!isLayoutCurrent())
         return;
     SourceTuple::Ptr book;
     quint64 section = 0;
@@ -250,8 +233,7 @@ void StudyPaneDevoGotoViewController::scrollToReading(qint64 reading)
 
 void StudyPaneDevoGotoViewController::everybodySyncToMeNotification(const QVariantMap& info)
 {
-    if (studyPaneViewController == nullptr || !m_sourceTuple ||
-        info.value(QStringLiteral("layoutUuid")).toString() != studyPaneViewController->layoutUuid())
+    if (host() == nullptr || !m_sourceTuple || info.value(QStringLiteral("layoutUuid")).toString() != layoutUuid())
         return;
     const SourceTuple::Ptr book = bookFromVariant(info.value(QStringLiteral("sourceTuple")));
     if (!book || !book->isEqual(*m_sourceTuple))
@@ -317,7 +299,7 @@ void StudyPaneDevoGotoViewController::postReadingRequest(const QString& key)
     if (!m_sourceTuple)
         return;
     QVariantMap info {{key, true}, {GoToKeys::sourceTuple, bookVariant(m_sourceTuple)}, {GoToKeys::sync, true},
-        {GoToKeys::layoutUuid, studyPaneViewController ? studyPaneViewController->layoutUuid() : QString()}};
+        {GoToKeys::layoutUuid, layoutUuid()}};
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(GoToNames::GoToNotification, this, info);
 }
@@ -351,7 +333,7 @@ void StudyPaneDevoGotoViewController::activateRow(int row)
             g.section = section;
             g.sourceTuple = m_sourceTuple;
             g.sync = true;
-            g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+            g.layoutUuid = layoutUuid();
             if (m_env.center != nullptr)
                 m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
         }
@@ -366,8 +348,8 @@ void StudyPaneDevoGotoViewController::onStartOver()
 {
     if (!m_sourceTuple)
         return;
-    DevotionalStartOverWindowController dialog(m_view);
-    if (runModal(dialog) == 0)
+    DevotionalStartOverWindowController dialog(loadedView());
+    if (m_env.runModal(dialog) == 0)
         return;
     const QDate picked = dialog.startDateDatePicker()->date();
     SimpleDate start;
@@ -387,8 +369,8 @@ void StudyPaneDevoGotoViewController::onCatchUp()
 {
     if (!m_sourceTuple)
         return;
-    DevotionalCatchUpWindowController dialog(m_view);
-    const int result = runModal(dialog);
+    DevotionalCatchUpWindowController dialog(loadedView());
+    const int result = m_env.runModal(dialog);
     const int endPoint = result & 7;
     const quint32 firstUnread = m_sourceTuple->firstUnreadReadingNumber();
     if (result < 8 || endPoint == 0 || firstUnread == 0)
@@ -407,7 +389,7 @@ void StudyPaneDevoGotoViewController::onCatchUp()
                     .arg(endPoint == DevotionalCatchUpWindowController::kThroughToday ? QStringLiteral("today")
                                                                                       : QStringLiteral("yesterday"));
             alert.informativeText = QStringLiteral("Nothing will be changed.");
-            Alerts::shared().runModal(alert);
+            m_env.ask(alert);
             return;
         }
         for (quint32 reading = firstUnread; reading <= last; ++reading) {

@@ -7,14 +7,14 @@
 // The schedule belongs to the book: the reading of a date is 1 + the days from the start date,
 // wrapped into 1..numReadings; the start date and read marks are user data.
 //
-// The dialogs run through `runModal` (QDialog::exec unless a test answers them). Owned by the study
+// The dialogs run through the environment's `runModal` (QDialog::exec unless a test answers them). Owned by the study
 // pane controller; owns its view. Main thread only.
 #pragma once
 
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QDialog>
 #include <QObject>
@@ -73,16 +73,13 @@ private:
     QCheckBox* m_clear = nullptr;
 };
 
-class StudyPaneDevoGotoViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneDevoGotoViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static inline const QString StartDateHasChanged = QStringLiteral("qsDevotionalStartDateHasChangedNotification");
 
-    explicit StudyPaneDevoGotoViewController(StudyPaneEnvironment env);
+    explicit StudyPaneDevoGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneDevoGotoViewController() override;
-    static std::unique_ptr<StudyPaneDevoGotoViewController> factory(StudyPaneViewController* studyPane);
-
-    QWidget* view() override;
 
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
     QTableWidget* readingProgressTableView() const { return m_table; }
@@ -105,24 +102,19 @@ public:
     // The row scrolled to last (for tests: the table's own scrolling depends on its size).
     int lastScrolledRow() const { return m_lastScrolledRow; }
 
-    // Runs a dialog modally and answers its result code.
-    std::function<int(QDialog&)> runModal;
-
 private:
-    void loadView();
+    void loadView() override;
+    void viewDidLoad() override;
     void reloadTable();
     void scrollToReading(qint64 reading);
     void postReadingRequest(const QString& key);
 
-    StudyPaneEnvironment m_env;
     SourceTuple::Ptr m_sourceTuple;
-    QPointer<QWidget> m_view;
     QTableWidget* m_table = nullptr;
     QToolButton* m_startOver = nullptr;
     QToolButton* m_catchUp = nullptr;
     std::optional<QString> m_header;
     int m_lastScrolledRow = -1;
-    std::vector<Observation> m_observations;
 };
 
 // Paints a reading: its date above "Reading n of N", on the read or unread colour.

@@ -7,7 +7,7 @@
 #include "platform/ui/ContentTextDocument.h"
 #include "render/cHTMLColor.h"
 #include "search/core/BitVector.h"
-#include "studypane/StudyPaneViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 #include "userdata/cHighlightColorNameStg.h"
@@ -33,9 +33,10 @@ const QString kColorID = QStringLiteral("colorID");
 const QString kBgColor = QStringLiteral("bgColor");
 const QString kUnderline = QStringLiteral("underlineStyle");
 
-NotificationCenter& center()
+void post(const StudyPaneEnvironment& env, const QString& name, const void* sender)
 {
-    return StudyPaneBookmarksViewController::notificationCenter();
+    if (env.center != nullptr)
+        env.center->postNotificationName(name, sender);
 }
 
 QVariantMap clearPayload(const QString& title)
@@ -126,7 +127,8 @@ void StudyPaneHighlightsViewController::populateColorMenu(QMenu* menu, int optio
         addItem(menu, clearPayload(QStringLiteral("Remove Highlight")), onChosen);
 }
 
-void StudyPaneHighlightsViewController::highlightTheseVerses(const QList<quint32>& keys, quint16 color)
+void StudyPaneHighlightsViewController::highlightTheseVerses(
+    const StudyPaneEnvironment& env, const QList<quint32>& keys, quint16 color)
 {
     cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
     if (doc == nullptr || keys.isEmpty())
@@ -138,7 +140,7 @@ void StudyPaneHighlightsViewController::highlightTheseVerses(const QList<quint32
         else
             doc->removeHighlight(reference);
     }
-    center().postNotificationName(HighlightsHaveChanged, nullptr);
+    post(env, HighlightsHaveChanged, nullptr);
 }
 
 QString StudyPaneHighlightsViewController::defaultNameForStyle(quint32 value)
@@ -177,7 +179,7 @@ QString StudyPaneHighlightsViewController::nameForColorValue(quint16 value, bool
 }
 
 void StudyPaneHighlightsViewController::renameHighlightColor(
-    quint16 value, const QString& currentName, const QString& newName)
+    const StudyPaneEnvironment& env, quint16 value, const QString& currentName, const QString& newName)
 {
     cHighlightColorNameStg store;
     cHighlightColorNameRecord record;
@@ -207,79 +209,64 @@ void StudyPaneHighlightsViewController::renameHighlightColor(
         record.name = EngineStrings::utf16(trimmed);
         store.addColorName(record, false, false, false);
     }
-    center().postNotificationName(HighlightColorNamesHaveChanged, classObject());
+    post(env, HighlightColorNamesHaveChanged, classObject());
 }
 
-void StudyPaneHighlightsViewController::deleteHighlightColorNameFor(quint16 value)
+void StudyPaneHighlightsViewController::deleteHighlightColorNameFor(const StudyPaneEnvironment& env, quint16 value)
 {
     cHighlightColorNameStg store;
     cHighlightColorNameRecord record;
     if (store.findColorName(value, false, record))
         store.markColorNameDeleted(record, false, false, false);
-    center().postNotificationName(HighlightColorNamesHaveChanged, classObject());
+    post(env, HighlightColorNamesHaveChanged, classObject());
 }
 
 // --- the sub-pane ---
 
-StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneHost* host)
+    : StudyPaneSubpane(std::move(env), host)
 {
     if (m_env.center == nullptr)
         return;
-    auto on = [this](const QString& name, NotificationCenter::Handler handler) {
-        m_observations.emplace_back(*m_env.center, m_env.center->addObserver(this, name, std::move(handler)));
-    };
-    on(QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
-    on(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
-    on(HighlightsHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
-    on(HighlightColorNamesHaveChanged, [this](Notification&) { populateColorMenu(); });
+    observe(
+        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+    observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
+    observe(HighlightsHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
+    observe(HighlightColorNamesHaveChanged, [this](Notification&) { populateColorMenu(); });
 }
 
 StudyPaneHighlightsViewController::~StudyPaneHighlightsViewController()
 {
-    m_observations.clear();
-    delete m_view.data();
+    stopObserving();
 }
 
-std::unique_ptr<StudyPaneHighlightsViewController> StudyPaneHighlightsViewController::factory(
-    StudyPaneViewController* studyPane)
+void StudyPaneHighlightsViewController::viewDidLoad()
 {
-    auto c = std::make_unique<StudyPaneHighlightsViewController>(studyPane->environment());
-    c->studyPaneViewController = studyPane;
-    return c;
-}
-
-QWidget* StudyPaneHighlightsViewController::view()
-{
-    if (m_view == nullptr) {
-        loadView();
-        populateColorMenu();
-        thisSourceIsNowActive(nullptr);
-        updateButtons();
-    }
-    return m_view;
+    populateColorMenu();
+    thisSourceIsNowActive(nullptr);
+    updateButtons();
 }
 
 void StudyPaneHighlightsViewController::loadView()
 {
-    m_view = new QWidget;
-    m_view->setObjectName(QStringLiteral("StudyPaneHighlightsView"));
-    auto* column = new QVBoxLayout(m_view);
+    createView(QStringLiteral("StudyPaneHighlightsView"));
+    auto* column = new QVBoxLayout(loadedView());
     column->setContentsMargins(4, 4, 4, 4);
     auto* row = new QHBoxLayout;
-    m_popup = new QComboBox(m_view);
+    m_popup = new QComboBox(loadedView());
     m_popup->setToolTip(tr("Highlight colour to list"));
     m_popup->setIconSize(QSize(28, 14));
-    m_renameButton = new QToolButton(m_view);
+    m_renameButton = new QToolButton(loadedView());
     m_renameButton->setText(tr("Rename"));
     m_renameButton->setToolTip(tr("Rename the selected colour"));
-    m_removeButton = new QToolButton(m_view);
+    m_removeButton = new QToolButton(loadedView());
     m_removeButton->setText(tr("Remove"));
     m_removeButton->setToolTip(tr("Remove the highlights of the selected colour"));
     row->addWidget(m_popup, 1);
     row->addWidget(m_renameButton);
     row->addWidget(m_removeButton);
     column->addLayout(row);
-    m_table = new QTableWidget(0, 1, m_view);
+    m_table = new QTableWidget(0, 1, loadedView());
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
@@ -303,9 +290,8 @@ void StudyPaneHighlightsViewController::studyPaneDidActivateSubview()
 
 SourceTuple::Ptr StudyPaneHighlightsViewController::listedBible() const
 {
-    return studyPaneViewController
-        ? StudyPaneSubpanes::bookForID(m_env, studyPaneViewController->highlightPaneSourceTupleID())
-        : nullptr;
+    const StudyPaneRegionContentItemState* s = paneState();
+    return s != nullptr ? StudyPaneSubpanes::bookForID(m_env, s->highlightPaneSourceTupleID) : nullptr;
 }
 
 void StudyPaneHighlightsViewController::populateColorMenu()
@@ -318,7 +304,7 @@ void StudyPaneHighlightsViewController::populateColorMenu()
     m_popup->clear();
     for (QAction* a : scratch.actions())
         m_popup->addItem(a->icon(), a->text(), a->data());
-    const quint16 wanted = studyPaneViewController ? studyPaneViewController->highlightPaneSelectedColorEnum() : 0;
+    const quint16 wanted = paneState() != nullptr ? paneState()->highlightPaneSelectedColorEnum : 0;
     int chosen = -1;
     for (int i = 0; i < m_popup->count(); ++i) {
         if (m_popup->itemData(i).toMap().value(kColorID).toUInt() == wanted)
@@ -332,14 +318,14 @@ void StudyPaneHighlightsViewController::updateButtons()
 {
     if (m_renameButton == nullptr)
         return;
-    const quint16 value = studyPaneViewController ? studyPaneViewController->highlightPaneSelectedColorEnum() : 0;
+    const quint16 value = paneState() != nullptr ? paneState()->highlightPaneSelectedColorEnum : 0;
     m_renameButton->show();
     m_renameButton->setEnabled(value != 0);
 }
 
 void StudyPaneHighlightsViewController::thisSourceIsNowActive(const Notification* n)
 {
-    if (studyPaneViewController == nullptr || !StudyPaneSubpanes::isLayoutCurrent(studyPaneViewController, m_env))
+    if (!isLayoutCurrent())
         return;
     SourceTuple::Ptr candidate = n ? bookFromVariant(n->userInfo.value(QStringLiteral("sourceTuple"))) : nullptr;
     if (!candidate) {
@@ -351,16 +337,18 @@ void StudyPaneHighlightsViewController::thisSourceIsNowActive(const Notification
         candidate = listedBible();
     if (candidate && !candidate->docSupports(SourceTuple::kDocSupportsIsBible()))
         return;
-    const std::optional<SourceTupleID> stored = studyPaneViewController->highlightPaneSourceTupleID();
+    StudyPaneRegionContentItemState* s = paneState();
+    const std::optional<SourceTupleID> stored = s != nullptr ? s->highlightPaneSourceTupleID : std::nullopt;
     const bool same = candidate ? (stored && candidate->isEqual(*stored)) : !stored.has_value();
     if (!same) {
-        studyPaneViewController->setHighlightPaneSourceTupleID(
-            candidate ? std::optional<SourceTupleID>(candidate->sourceTupleID()) : std::nullopt);
+        if (s != nullptr)
+            s->highlightPaneSourceTupleID =
+                candidate ? std::optional<SourceTupleID>(candidate->sourceTupleID()) : std::nullopt;
         m_header.reset();
     } else if (n != nullptr) {
         return;
     }
-    searchCurrentSourceForColor(studyPaneViewController->highlightPaneSelectedColorEnum());
+    searchCurrentSourceForColor(s != nullptr ? s->highlightPaneSelectedColorEnum : 0);
 }
 
 void StudyPaneHighlightsViewController::onColorSelected(int index)
@@ -369,8 +357,9 @@ void StudyPaneHighlightsViewController::onColorSelected(int index)
         return;
     const quint16 value = quint16(m_popup->itemData(index).toMap().value(kColorID).toUInt());
     SourceTuple::Ptr book = StudyPaneSubpanes::activeBook(m_env).book;
-    if (book && book->docSupports(SourceTuple::kDocSupportsIsBible()) && studyPaneViewController)
-        studyPaneViewController->setHighlightPaneSourceTupleID(book->sourceTupleID());
+    StudyPaneRegionContentItemState* s = paneState();
+    if (book && book->docSupports(SourceTuple::kDocSupportsIsBible()) && s != nullptr)
+        s->highlightPaneSourceTupleID = book->sourceTupleID();
     else
         book = listedBible();
     if (book)
@@ -381,8 +370,8 @@ void StudyPaneHighlightsViewController::onColorSelected(int index)
 void StudyPaneHighlightsViewController::searchCurrentSourceForColor(quint16 value)
 {
     m_header.reset();
-    if (studyPaneViewController)
-        studyPaneViewController->setHighlightPaneSelectedColorEnum(value);
+    if (StudyPaneRegionContentItemState* s = paneState())
+        s->highlightPaneSelectedColorEnum = value;
     const QString name = nameForColorValue(value, true);
     m_sections.clear();
     if (const SourceTuple::Ptr bible = listedBible()) {
@@ -418,14 +407,13 @@ void StudyPaneHighlightsViewController::activateRow(int row)
         GoToRequest g;
         if (const quint32 key = bible->keyForSection(section)) {
             g.bibleKey = key;
-            if (studyPaneViewController)
-                studyPaneViewController->pushKeyOnRecentStack(key, bible->abbr());
+            emit recentVerseVisited(key, bible->abbr());
         }
         g.section = section;
         g.sourceTuple = bible;
         g.activate = true;
         g.sync = true;
-        g.layoutUuid = studyPaneViewController ? studyPaneViewController->layoutUuid() : QString();
+        g.layoutUuid = layoutUuid();
         if (m_env.center != nullptr)
             m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
     }
@@ -437,10 +425,10 @@ void StudyPaneHighlightsViewController::activateRow(int row)
 
 void StudyPaneHighlightsViewController::onRenameHighlightColorButton()
 {
-    const quint16 value = studyPaneViewController ? studyPaneViewController->highlightPaneSelectedColorEnum() : 0;
+    const quint16 value = paneState() != nullptr ? paneState()->highlightPaneSelectedColorEnum : 0;
     const QString shown = nameForColorValue(value, false);
     const std::optional<QString> answer =
-        StudyPaneSubpanes::runTextPrompt({{QStringLiteral("title"), QStringLiteral("Rename Highlight Color")},
+        m_env.promptForText({{QStringLiteral("title"), QStringLiteral("Rename Highlight Color")},
             {QStringLiteral("prompt"),
                 QStringLiteral("Enter a new name for this color below. To reset the color to its default name, clear "
                                "the field and select OK.")},
@@ -453,14 +441,14 @@ void StudyPaneHighlightsViewController::onRenameHighlightColorButton()
     if (!answer)
         return;
     if (answer->trimmed().isEmpty())
-        deleteHighlightColorNameFor(value);
+        deleteHighlightColorNameFor(m_env, value);
     else
-        renameHighlightColor(value, shown, *answer);
+        renameHighlightColor(m_env, value, shown, *answer);
 }
 
 void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
 {
-    const quint16 value = studyPaneViewController ? studyPaneViewController->highlightPaneSelectedColorEnum() : 0;
+    const quint16 value = paneState() != nullptr ? paneState()->highlightPaneSelectedColorEnum : 0;
     Alert alert;
     alert.style = AlertStyle::Warning;
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
@@ -474,10 +462,10 @@ void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
         alert.informativeText = QStringLiteral(
             "If you answer 'Yes', you will remove ALL HIGHLIGHTS in ALL COLORS. This operation cannot be undone.");
     }
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     alert.messageText = QStringLiteral("LAST CHANCE: %1").arg(alert.messageText);
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
     cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
     const bool ok = doc != nullptr && doc->deleteHighlightsWithColor(value != 0 ? std::int32_t(value) : -1, false);
@@ -489,6 +477,6 @@ void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
         problem.informativeText =
             QStringLiteral("This is an unusual error. There appears to be a problem accessing the database.");
         problem.buttons = {QStringLiteral("OK")};
-        Alerts::shared().runModal(problem);
+        m_env.ask(problem);
     }
 }

@@ -16,7 +16,7 @@
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
+#include "studypane/StudyPaneSubpane.h"
 
 #include <QList>
 #include <QObject>
@@ -35,7 +35,7 @@ class QMenu;
 class QTableWidget;
 class QToolButton;
 
-class StudyPaneHighlightsViewController : public QObject, public StudyPaneViewControllerProtocol {
+class StudyPaneHighlightsViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     enum MenuOption {
@@ -53,7 +53,7 @@ public:
     // The 19 values the colour menu offers, in menu order.
     static const std::array<quint16, 19>& menuColorValues();
 
-    // --- services (post on StudyPaneBookmarksViewController::notificationCenter()) ---
+    // --- services (they post on the environment's centre) ---
     static const void* classObject();
     // Empties the menu and fills it: "Any Color" (option 1), the 19 values, "Remove Highlight" (option 2).
     static void populateColorMenu(QMenu* menu, int options, const MenuHandler& onChosen);
@@ -61,21 +61,20 @@ public:
     static QVariantMap colorMenuPayload(quint16 value);
     // Colours every verse (packed keys) with the value, or removes their highlights with 0; posts
     // one "qsHighlightsHaveChangedNotification" (nothing for an empty list).
-    static void highlightTheseVerses(const QList<quint32>& keys, quint16 color);
+    static void highlightTheseVerses(const StudyPaneEnvironment& env, const QList<quint32>& keys, quint16 color);
     // The user's name for the value unless noCustomNames, else the default name.
     static QString nameForColorValue(quint16 value, bool noCustomNames);
     static QString defaultNameForStyle(quint32 value);
     // Stores the user's name for a colour (nothing when it is the name it has).
-    static void renameHighlightColor(quint16 value, const QString& currentName, const QString& newName);
+    static void renameHighlightColor(
+        const StudyPaneEnvironment& env, quint16 value, const QString& currentName, const QString& newName);
     // Back to the default name.
-    static void deleteHighlightColorNameFor(quint16 value);
+    static void deleteHighlightColorNameFor(const StudyPaneEnvironment& env, quint16 value);
 
     // --- the sub-pane ---
-    explicit StudyPaneHighlightsViewController(StudyPaneEnvironment env);
+    explicit StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneHighlightsViewController() override;
-    static std::unique_ptr<StudyPaneHighlightsViewController> factory(StudyPaneViewController* studyPane);
 
-    QWidget* view() override;
     void studyPaneDidActivateSubview() override;
 
     QComboBox* highlightColorPopUpButton() const { return m_popup; }
@@ -96,16 +95,14 @@ public:
     void activateRow(int row);
 
 private:
-    void loadView();
+    void loadView() override;
+    void viewDidLoad() override;
     void reloadTable();
 
-    StudyPaneEnvironment m_env;
-    QPointer<QWidget> m_view;
     QComboBox* m_popup = nullptr;
     QToolButton* m_renameButton = nullptr;
     QToolButton* m_removeButton = nullptr;
     QTableWidget* m_table = nullptr;
     std::optional<QString> m_header;
     QList<quint32> m_sections;
-    std::vector<Observation> m_observations;
 };

@@ -13,42 +13,21 @@
 #include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 
-#include <QDebug>
-#include <QInputDialog>
-
 namespace StudyPaneSubpanes {
-
-namespace {
-
-TextPrompt& promptSlot()
-{
-    static TextPrompt prompt;
-    return prompt;
-}
-
-Toast& toastSlot()
-{
-    static Toast toast;
-    return toast;
-}
-
-}  // namespace
 
 void registerAll()
 {
     using Pane = StudyPaneViewController;
     Pane::registerSubpaneFactory(
-        Pane::kBookmarksSubpane, [](Pane& pane) { return StudyPaneBookmarksViewController::factory(&pane); });
+        Pane::kBookmarksSubpane, StudyPaneSubpane::factoryFor<StudyPaneBookmarksViewController>());
     Pane::registerSubpaneFactory(
-        Pane::kHighlightsSubpane, [](Pane& pane) { return StudyPaneHighlightsViewController::factory(&pane); });
+        Pane::kHighlightsSubpane, StudyPaneSubpane::factoryFor<StudyPaneHighlightsViewController>());
     Pane::registerSubpaneFactory(
-        Pane::kBibleGotoSubpane, [](Pane& pane) { return StudyPaneBibleGotoViewController::factory(&pane); });
-    Pane::registerSubpaneFactory(Pane::kBookGotoSubpane,
-        [](Pane& pane) { return StudyPaneBookGotoViewController::factoryForCommentaryOrDictionary(&pane); });
+        Pane::kBibleGotoSubpane, StudyPaneSubpane::factoryFor<StudyPaneBibleGotoViewController>());
+    Pane::registerSubpaneFactory(Pane::kBookGotoSubpane, StudyPaneBookGotoViewController::factory(true));
     Pane::registerSubpaneFactory(
-        Pane::kDevoGotoSubpane, [](Pane& pane) { return StudyPaneDevoGotoViewController::factory(&pane); });
-    Pane::registerSubpaneFactory(
-        Pane::kOtherGotoSubpane, [](Pane& pane) { return StudyPaneBookGotoViewController::factoryForOther(&pane); });
+        Pane::kDevoGotoSubpane, StudyPaneSubpane::factoryFor<StudyPaneDevoGotoViewController>());
+    Pane::registerSubpaneFactory(Pane::kOtherGotoSubpane, StudyPaneBookGotoViewController::factory(false));
 }
 
 ActiveBook activeBook(const StudyPaneEnvironment& env)
@@ -72,52 +51,12 @@ ActiveBook activeBook(const StudyPaneEnvironment& env)
     return out;
 }
 
-bool isLayoutCurrent(const StudyPaneViewController* pane, const StudyPaneEnvironment& env)
-{
-    if (pane == nullptr || env.layoutManager == nullptr)
-        return false;
-    const Layout* mine = pane->layout();
-    return mine != nullptr && mine == env.layoutManager->currentLayout();
-}
-
 SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id)
 {
     if (!id || !id->isValid() || env.library == nullptr)
         return nullptr;
     const SourceTupleArray::Ptr all = env.library->allSources();
     return all ? all->tupleForSourceTupleID(*id) : nullptr;
-}
-
-void setTextPrompt(TextPrompt prompt)
-{
-    promptSlot() = std::move(prompt);
-}
-
-std::optional<QString> runTextPrompt(const QVariantMap& options)
-{
-    if (promptSlot())
-        return promptSlot()(options);
-    QString label = options.value(QStringLiteral("prompt")).toString();
-    const QString detail = options.value(QStringLiteral("detailPrompt")).toString();
-    if (!detail.isEmpty())
-        label += QStringLiteral("\n\n") + detail;
-    bool ok = false;
-    const QString text = QInputDialog::getText(nullptr, options.value(QStringLiteral("title")).toString(), label,
-        QLineEdit::Normal, options.value(QStringLiteral("default")).toString(), &ok);
-    return ok ? std::optional<QString>(text) : std::nullopt;
-}
-
-void setToast(Toast toast)
-{
-    toastSlot() = std::move(toast);
-}
-
-void showToast(const QString& message)
-{
-    if (toastSlot())
-        toastSlot()(message);
-    else
-        qInfo().noquote() << message;
 }
 
 }  // namespace StudyPaneSubpanes

@@ -1,7 +1,5 @@
 // What the bookmark, highlight and go-to sub-panes share: their registration with the study pane,
-// the book pane that is current in the current layout, the layout check every sub-pane makes before
-// it follows the active book, and the prompt and toast the application supplies (a modal one-field
-// prompt and a short message that fades away; tests install their own answers).
+// the book pane that is current in the current layout, and the look-up of a remembered book.
 //
 // `registerAll()` runs once at start-up, before any study pane loads its view. Main thread only.
 #pragma once
@@ -10,12 +8,8 @@
 #include "studypane/StudyPaneEnvironment.h"
 
 #include <QString>
-#include <QVariantMap>
 
-#include <functional>
 #include <optional>
-
-class StudyPaneViewController;
 
 namespace StudyPaneSubpanes {
 
@@ -31,21 +25,7 @@ struct ActiveBook {
 };
 ActiveBook activeBook(const StudyPaneEnvironment& env);
 
-// Whether the layout holding the study pane is the current layout.
-bool isLayoutCurrent(const StudyPaneViewController* pane, const StudyPaneEnvironment& env);
-
 // The book of a library identity; null when the library does not hold it.
 SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id);
-
-// The modal one-field prompt: options "title", "prompt", "default", "detailPrompt"; the entered
-// text or nothing when cancelled. The default asks with a plain input dialog.
-using TextPrompt = std::function<std::optional<QString>(const QVariantMap& options)>;
-void setTextPrompt(TextPrompt prompt);
-std::optional<QString> runTextPrompt(const QVariantMap& options);
-
-// A short message for the user. The default writes it to the log.
-using Toast = std::function<void(const QString& message)>;
-void setToast(Toast toast);
-void showToast(const QString& message);
 
 }  // namespace StudyPaneSubpanes

@@ -130,7 +130,6 @@ protected:
             GTEST_SKIP() << "the sample library is not built";
         deleteAllNotes();
         m_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(m_alerts);
         m_screen = std::make_unique<Screen>();
         kjv = s_library->allSources()->tupleForPubID(1, 101);
         scofield = s_library->allSources()->tupleForPubID(1, 110);
@@ -138,6 +137,8 @@ protected:
         StudyPaneEnvironment env = m_screen->environment();
         env.library = s_library;
         env.activeBook = [this] { return kjv; };
+        env.alerts = m_alerts.get();
+        env.formatRegistry = &m_formats;
         pane = m_screen->install(env);
         editor = pane->studyPaneNoteViewEditViewController();
         ASSERT_NE(editor, nullptr);
@@ -150,7 +151,6 @@ protected:
         if (m_screen)
             pane->exitIsImminent();
         m_screen.reset();
-        Alerts::setShared(nullptr);
         QCoreApplication::processEvents();
     }
 
@@ -194,6 +194,7 @@ protected:
 
     static inline SourceManager* s_library = nullptr;
     std::shared_ptr<RecordingAlerts> m_alerts;
+    EditFormatRegistry m_formats;
     std::unique_ptr<Screen> m_screen;
     SourceTuple::Ptr kjv, scofield;
     StudyPaneViewController* pane = nullptr;
@@ -398,7 +399,7 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
 {
     openBible(kJohn316, false);
     ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
-    EXPECT_EQ(EditFormatDelegate::current(), editor);
+    EXPECT_EQ(m_formats.current(), editor);
     EXPECT_FALSE(editor->canBold());
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));

@@ -20,6 +20,7 @@
 #include "search/execution/SearchRun.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneResultListModel.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/notes/NoteStore.h"
 #include "tools/tvkbuild/import/TvkModuleImport.h"
@@ -249,10 +250,11 @@ TEST_F(StudyPaneNotesList, NotesAreStoredReadAndDeletedByKind)
     EXPECT_FALSE(NoteStore::exists(NoteLocation::journal(QStringLiteral("Prayer"))));
 
     // The class deletions tell everyone, with "deletedNote".
-    Recorder changes(NotificationCenter::defaultCenter(), kNotesChanged);
-    StudyPaneNotesListViewController::deleteNoteForKey(kJohn316);
-    StudyPaneNotesListViewController::deleteNoteForSection(12, scofield->sourceTupleID());
-    StudyPaneNotesListViewController::deleteJournalNoteWithTitle(QStringLiteral("Gone"));
+    NotificationCenter center;
+    Recorder changes(center, kNotesChanged);
+    StudyPaneNotesListViewController::deleteNoteForKey(kJohn316, &center);
+    StudyPaneNotesListViewController::deleteNoteForSection(12, scofield->sourceTupleID(), &center);
+    StudyPaneNotesListViewController::deleteJournalNoteWithTitle(QStringLiteral("Gone"), &center);
     EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
     EXPECT_FALSE(NoteStore::exists(book));
     ASSERT_EQ(changes.posts.size(), 3);
@@ -304,7 +306,7 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
     EXPECT_EQ(table->model()->rowCount(), 5);
     EXPECT_EQ(table->model()->index(0, 0).data().toString(), QStringLiteral("All Notes in this Book (4)"));
     EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
-    const QString cell = table->model()->index(1, 0).data(StudyPaneSearchResultsModel::HtmlRole).toString();
+    const QString cell = table->model()->index(1, 0).data(StudyPaneResultListModel::HtmlRole).toString();
     EXPECT_TRUE(cell.contains(QStringLiteral("In the beginning God created"))) << cell.toStdString();
 
     // Without the enhanced search a word gives the exact matches only.
@@ -390,7 +392,7 @@ TEST_F(StudyPaneNotesList, AHostileNoteInTheListOpensNoFileItNames)
     ASSERT_TRUE(search(list, QStringLiteral("  ")));
     QTableView* table = list->searchResultsTableView();
     ASSERT_EQ(table->model()->rowCount(), 2);
-    const QString cell = table->model()->index(1, 0).data(StudyPaneSearchResultsModel::HtmlRole).toString();
+    const QString cell = table->model()->index(1, 0).data(StudyPaneResultListModel::HtmlRole).toString();
     ASSERT_TRUE(cell.contains(path)) << cell.toStdString();
     // The list draws the note's cell.
     table->resize(400, 600);
@@ -421,7 +423,7 @@ TEST_F(StudyPaneNotesList, AChangeOfOneNoteIsAppliedWithoutANewSearchOthersRunOn
     bibleNote(kGen11, QStringLiteral("in the beginning"));
     m_screen->center.postNotificationName(kNotesChanged, nullptr, {{QStringLiteral("key"), kGen11}});
     EXPECT_EQ(keysIn(0), std::set<quint32> {kJohn316});
-    StudyPaneNotesListViewController::deleteNoteForKey(kJohn316, m_screen->center);
+    StudyPaneNotesListViewController::deleteNoteForKey(kJohn316, &m_screen->center);
     EXPECT_TRUE(keysIn(0).empty());
     EXPECT_EQ(list->searchesStarted(), searches);
     // The result agrees with a fresh search.
@@ -509,7 +511,7 @@ TEST_F(StudyPaneNotesList, LibrarySearchListsTheBooksHoldingAWordWithTheirCounts
         QStringLiteral("%1 Books in Library").arg(s_library->allSources()->count()));
     const int kjvIndex = int(kjvRow - rows.begin());
     EXPECT_EQ(table->model()->index(kjvIndex, 0).data().toString(), kjv->name());
-    EXPECT_EQ(table->model()->index(kjvIndex, 0).data(StudyPaneLibrarySearchModel::ExactCountRole).toUInt(),
+    EXPECT_EQ(table->model()->index(kjvIndex, 0).data(StudyPaneLibrarySearchViewController::ExactCountRole).toUInt(),
         kjvRow->exactCount);
 
     // Choosing the KJV goes to its first hit and hands the query to Find.

@@ -125,6 +125,12 @@ protected:
         StudyPaneEnvironment env = m_screen->environment();
         env.library = s_library;
         env.activeBook = [this] { return activeBook; };
+        env.customLimitPrompt = [this](const QString& current) -> std::optional<QString> {
+            return limitAnswer ? limitAnswer(current) : std::nullopt;
+        };
+        env.navigatorElements = [this] {
+            return navigatorElements ? navigatorElements() : std::vector<StudyPaneNavigatorViewController::Element> {};
+        };
         activeBook = kjv;
         pane = m_screen->install(env);
         find = pane->studyPaneSearchResultsViewController();
@@ -146,6 +152,9 @@ protected:
     StudyPaneViewController* pane = nullptr;
     StudyPaneSearchResultsViewController* find = nullptr;
     StudyPaneNavigatorViewController* navigator = nullptr;
+    // The answer to Find's custom-limit prompt, and the navigator's books.
+    std::function<std::optional<QString>(const QString&)> limitAnswer;
+    std::function<std::vector<StudyPaneNavigatorViewController::Element>()> navigatorElements;
 };
 
 }  // namespace
@@ -203,8 +212,8 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
     while (agg.tablePathForRow(firstHit).tableRowNum < 0)
         ++firstHit;
     const QModelIndex hit = table->model()->index(firstHit, 0);
-    EXPECT_EQ(hit.data(StudyPaneSearchResultsModel::KindRole).toInt(), StudyPaneSearchResultsModel::LargeHit);
-    const QString html = hit.data(StudyPaneSearchResultsModel::HtmlRole).toString();
+    EXPECT_EQ(hit.data(StudyPaneResultListModel::KindRole).toInt(), StudyPaneResultListModel::LargeHit);
+    const QString html = hit.data(StudyPaneResultListModel::HtmlRole).toString();
     EXPECT_TRUE(html.contains(QStringLiteral("<html><head><meta charset=\"UTF-8\">")));
     EXPECT_TRUE(html.contains(QStringLiteral("faith"), Qt::CaseInsensitive));
     // What the style sheet hides (the Strong's numbers of the KJV) is left out of the cell.
@@ -302,7 +311,7 @@ TEST_F(StudyPaneSearch, ANewSearchDropsTheOldOne)
 
 TEST_F(StudyPaneSearch, LimitsKeepWordHitsInsideTheirBooks)
 {
-    find->customLimitPrompt = [](const QString&) -> std::optional<QString> { return QStringLiteral("John"); };
+    limitAnswer = [](const QString&) -> std::optional<QString> { return QStringLiteral("John"); };
     find->searchField()->setText(QStringLiteral("love"));
     find->onSearchLimitSelected(5);  // Pentateuch: searches again
     ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
@@ -340,8 +349,8 @@ TEST_F(StudyPaneSearch, LimitsKeepWordHitsInsideTheirBooks)
     EXPECT_TRUE(find->searchLimitTextField()->isHidden());
     const int rows = find->searchResultsTableView()->model()->rowCount();
     ASSERT_GT(rows, 1);
-    EXPECT_EQ(find->searchResultsTableView()->model()->index(1, 0).data(StudyPaneSearchResultsModel::KindRole).toInt(),
-        StudyPaneSearchResultsModel::SmallHit);
+    EXPECT_EQ(find->searchResultsTableView()->model()->index(1, 0).data(StudyPaneResultListModel::KindRole).toInt(),
+        StudyPaneResultListModel::SmallHit);
 }
 
 TEST_F(StudyPaneSearch, WithoutAnActiveBookNothingHappens)
@@ -357,7 +366,7 @@ TEST_F(StudyPaneSearch, WithoutAnActiveBookNothingHappens)
 TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
 {
     navigator->view();
-    navigator->elementsProvider = [this] {
+    navigatorElements = [this] {
         StudyPaneNavigatorViewController::Element e;
         e.name = QStringLiteral("Commentaries");
         e.books.push_back({SourceTupleID::sourceTupleIDForTuple(*scofield), true});
@@ -439,7 +448,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
 TEST_F(StudyPaneSearch, TwoQuickSyncsShowOnlyTheSecondVerse)
 {
     navigator->view();
-    navigator->elementsProvider = [this] {
+    navigatorElements = [this] {
         StudyPaneNavigatorViewController::Element e;
         for (int i = 0; i < 5; ++i)
             e.books.push_back({SourceTupleID::sourceTupleIDForTuple(*scofield), true});

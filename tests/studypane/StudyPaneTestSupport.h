@@ -9,8 +9,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "studypane/StudyPaneSubpane.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/StudyPaneViewControllerProtocol.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -125,27 +125,23 @@ struct Screen {
 namespace StudyPaneTest {
 
 // A sub-pane that records what the study pane tells it, in one log shared by all fakes.
-class FakeSubpane : public StudyPaneViewControllerProtocol {
+class FakeSubpane : public StudyPaneSubpane {
 public:
-    FakeSubpane(QString name, QStringList* log) : m_name(std::move(name)), m_log(log) { }
-    ~FakeSubpane() override { delete m_view; }
-    QWidget* view() override
+    FakeSubpane(const StudyPaneEnvironment& env, StudyPaneHost* host, QString name, QStringList* log)
+        : StudyPaneSubpane(env, host), m_name(std::move(name)), m_log(log)
     {
-        if (m_view == nullptr) {
-            m_view = new QWidget;
-            m_view->setObjectName(m_name);
-        }
-        return m_view;
     }
     void studyPaneWillChangeSubview() override { m_log->append(m_name + QStringLiteral(" will change")); }
     void studyPaneDidActivateSubview() override { m_log->append(m_name + QStringLiteral(" did activate")); }
     void exitIsImminent() override { m_log->append(m_name + QStringLiteral(" exit")); }
     const QString& name() const { return m_name; }
 
+protected:
+    void loadView() override { createView(m_name); }
+
 private:
     QString m_name;
     QStringList* m_log;
-    QWidget* m_view = nullptr;
 };
 
 // Registers fakes for the slots while it lives and restores the built-in factories after.
@@ -157,9 +153,9 @@ public:
         for (const auto& [slot, name] : entries) {
             m_slots.push_back(slot);
             const QString n = name;
-            StudyPaneViewController::registerSubpaneFactory(
-                slot, [this, n](StudyPaneViewController&) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-                    return std::make_unique<FakeSubpane>(n, &log);
+            StudyPaneViewController::registerSubpaneFactory(slot,
+                [this, n](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+                    return std::make_unique<FakeSubpane>(env, host, n, &log);
                 });
         }
     }

@@ -10,13 +10,17 @@
 #include "panes/layout/LayoutRegion.h"
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layoutview/LayoutView.h"
+#include "platform/RecordingAlerts.h"
+#include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneView.h"
 
+#include <QDialog>
 #include <QFrame>
+#include <QPointer>
 #include <QTest>
 #include <QToolButton>
 
@@ -412,7 +416,7 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
 
     auto* bookmarks = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));
     ASSERT_NE(bookmarks, nullptr);
-    EXPECT_EQ(bookmarks->studyPaneViewController, pane);
+    EXPECT_EQ(bookmarks->host(), static_cast<StudyPaneHost*>(pane));
     fakes.log.clear();
     QTest::mouseClick(view->button(StudyPaneView::Bookmark), Qt::LeftButton);
     EXPECT_EQ(pane->state()->selectedTabID, 2);
@@ -431,6 +435,59 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
             QStringLiteral("highlights exit"), QStringLiteral("bookmarks exit"), QStringLiteral("journal exit")}));
 }
 
+TEST(StudyPaneViewController, ASubpaneReachesThePaneThroughItsHostAndItsSignals)
+{
+    FakeSubpanes fakes {{StudyPaneViewController::kBookmarksSubpane, QStringLiteral("bookmarks")},
+        {StudyPaneViewController::kHighlightsSubpane, QStringLiteral("highlights")}};
+    Screen screen;
+    StudyPaneViewController* pane = screen.install(screen.environment());
+    StudyPaneView* view = pane->paneView();
+    auto* highlights = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
+    ASSERT_NE(highlights, nullptr);
+    StudyPaneHost* host = highlights->host();
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(host->state(), pane->state());
+    EXPECT_EQ(host->layoutUuid(), pane->layoutUuid());
+
+    // Asking to be shown selects the sub-pane's own tab and shows its view.
+    EXPECT_EQ(pane->state()->selectedTabID, 1);
+    emit highlights->showRequested();
+    EXPECT_EQ(pane->state()->selectedTabID, 3);
+    EXPECT_EQ(view->paneContents(), highlights->view());
+    EXPECT_EQ(view->paneContents()->objectName(), QStringLiteral("highlights"));
+
+    // A visited verse goes on the pane's recent stack, newest first.
+    emit highlights->recentVerseVisited(0x01010100, QString());
+    emit highlights->recentVerseVisited(0x02010100, QString());
+    EXPECT_EQ(pane->recentGoToVerseKeys(), (QList<quint32> {0x02010100, 0x01010100}));
+}
+
+TEST(StudyPaneSubpane, TheViewIsMadeOnceAndGoesWithItsSubpaneUnlessQtDeletedItFirst)
+{
+    ensureApplication();
+    QStringList log;
+    QPointer<QWidget> first;
+    {
+        FakeSubpane alone(StudyPaneEnvironment {}, nullptr, QStringLiteral("alone"), &log);
+        EXPECT_FALSE(alone.isViewLoaded());
+        first = alone.view();
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(alone.view(), first.data());
+        EXPECT_EQ(alone.host(), nullptr);
+    }
+    EXPECT_TRUE(first.isNull());
+
+    // A view that its parent widget deleted is made again on the next call, and the sub-pane's end
+    // does not delete it twice.
+    FakeSubpane held(StudyPaneEnvironment {}, nullptr, QStringLiteral("held"), &log);
+    {
+        QWidget parent;
+        held.view()->setParent(&parent);
+    }
+    EXPECT_FALSE(held.isViewLoaded());
+    EXPECT_NE(held.view(), nullptr);
+}
+
 TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournalOnly)
 {
     class Lists : public FakeSubpane {
@@ -443,12 +500,12 @@ TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournal
     };
     QStringList log;
     StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kNotesListSubpane,
-        [&log](StudyPaneViewController&) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return std::make_unique<Lists>(QStringLiteral("notes"), &log);
+        [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            return std::make_unique<Lists>(env, host, QStringLiteral("notes"), &log);
         });
     StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kJournalListSubpane,
-        [&log](StudyPaneViewController&) -> std::unique_ptr<StudyPaneViewControllerProtocol> {
-            return std::make_unique<Lists>(QStringLiteral("journal"), &log);
+        [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            return std::make_unique<Lists>(env, host, QStringLiteral("journal"), &log);
         });
     {
         Screen screen;
@@ -535,4 +592,78 @@ TEST(StudyPaneViewController, InALayoutViewItsWidthIsTheStudyRegionsAndItsBoxAnd
     view->setParent(nullptr);
     EXPECT_EQ(pane->layoutHost(), nullptr);
     view->setParent(&layoutView);
+}
+
+TEST(StudyPaneEnvironment, AskingPromptingAndDialogsGoThroughTheEnvironmentAndDeclineWithoutIt)
+{
+    ensureApplication();
+    Alert question;
+    question.messageText = QStringLiteral("Delete?");
+    question.buttons = {QStringLiteral("Delete"), QStringLiteral("Cancel")};
+
+    // Without alerts nothing is shown and no button is chosen, so nothing is confirmed.
+    StudyPaneEnvironment bare;
+    EXPECT_EQ(bare.ask(question), 0);
+    EXPECT_NE(bare.ask(question), AlertFirstButtonReturn);
+
+    RecordingAlerts alerts;
+    alerts.queueAnswer(AlertSecondButtonReturn);
+    StudyPaneEnvironment env;
+    env.alerts = &alerts;
+    EXPECT_EQ(env.ask(question), AlertSecondButtonReturn);
+    ASSERT_EQ(alerts.shown().size(), 1);
+    EXPECT_EQ(alerts.shown().first().messageText, QStringLiteral("Delete?"));
+
+    QStringList toasts;
+    QList<QVariantMap> asked;
+    env.toast = [&toasts](const QString& m) { toasts << m; };
+    env.textPrompt = [&asked](const QVariantMap& options) -> std::optional<QString> {
+        asked << options;
+        return QStringLiteral("Faith");
+    };
+    env.showToast(QStringLiteral("Verse not found (x)."));
+    EXPECT_EQ(toasts, QStringList {QStringLiteral("Verse not found (x).")});
+    EXPECT_EQ(env.promptForText({{QStringLiteral("title"), QStringLiteral("New")}}), QStringLiteral("Faith"));
+    ASSERT_EQ(asked.size(), 1);
+    EXPECT_EQ(asked.first().value(QStringLiteral("title")).toString(), QStringLiteral("New"));
+
+    QDialog dialog;
+    env.runDialog = [](QDialog& d) {
+        d.setResult(QDialog::Accepted);
+        return d.result();
+    };
+    EXPECT_EQ(env.runModal(dialog), int(QDialog::Accepted));
+}
+
+TEST(EditFormatRegistry, OnlyTheRegisteredDelegateCanUnregisterItself)
+{
+    struct Delegate : EditFormatDelegate {
+        bool canBold() const override { return true; }
+        bool canItalic() const override { return true; }
+        bool canUnderline() const override { return true; }
+        bool canOrderedList() const override { return true; }
+        bool canUnorderedList() const override { return true; }
+        bool canParagraph() const override { return true; }
+        bool canHeading1() const override { return true; }
+        bool canHeading2() const override { return true; }
+        bool canHeading3() const override { return true; }
+        void applyBold() override { }
+        void applyItalic() override { }
+        void applyUnderline() override { }
+        void applyOrderedList() override { }
+        void applyUnorderedList() override { }
+        void applyParagraph() override { }
+        void applyHeading1() override { }
+        void applyHeading2() override { }
+        void applyHeading3() override { }
+    } first, second;
+    EditFormatRegistry window, other;
+    EXPECT_EQ(window.current(), nullptr);
+    window.setCurrent(&first);
+    other.setCurrent(&second);
+    window.clear(&second);  // not the registered one: nothing changes
+    EXPECT_EQ(window.current(), &first);
+    EXPECT_EQ(other.current(), &second);  // each window has its own
+    window.clear(&first);
+    EXPECT_EQ(window.current(), nullptr);
 }

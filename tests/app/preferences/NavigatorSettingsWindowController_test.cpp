@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 #include <memory>
 
@@ -231,7 +232,10 @@ TEST_F(NavigatorSettings, OpenNavigatorsFollowTheWindowAtOnce)
     env.runNavigatorSettings = [this] { return NavigatorSettingsWindowController::runModal(nullptr, &m_elements); };
     StudyPaneNavigatorViewController navigator(env);
     StudyPaneNavigatorViewController other(env);
-    ASSERT_TRUE(navigator.settingsRunner);
+    // The environment's settings runner enables the navigator's settings button.
+    auto* settings = navigator.view()->findChild<QToolButton*>(QStringLiteral("settingsButton"));
+    ASSERT_NE(settings, nullptr);
+    ASSERT_TRUE(settings->isEnabled());
 
     qint64 seenWhileOpen = -1, otherWhileOpen = -1;
     QTimer::singleShot(100, [&] {

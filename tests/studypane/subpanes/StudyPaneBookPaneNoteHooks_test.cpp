@@ -13,7 +13,10 @@ TEST(StudyPaneBookPaneNoteHooks, NotesOfVersesAndBlocksAreFoundAndDeleted)
 {
     if (world().library == nullptr || !world().kjv)
         GTEST_SKIP() << "the sample library is not built";
-    StudyPaneBookPaneHooks hooks;
+    NotificationCenter center;
+    StudyPaneEnvironment env;
+    env.center = &center;
+    StudyPaneBookPaneHooks hooks(env);
     const SourceTuple::Ptr kjv = world().kjv;
     const SourceTuple::Ptr scofield = world().scofield;
     const quint32 key = makeBibleKey(19, 23, 1);
@@ -27,7 +30,7 @@ TEST(StudyPaneBookPaneNoteHooks, NotesOfVersesAndBlocksAreFoundAndDeleted)
     EXPECT_TRUE(hooks.hasNote(scofield, block, false));
     EXPECT_FALSE(hooks.hasNote(nullptr, block, false));
 
-    Recorder changes(NotificationCenter::defaultCenter(), QStringLiteral("qsNotesHaveChangedNotification"));
+    Recorder changes(center, QStringLiteral("qsNotesHaveChangedNotification"));
     hooks.deleteNote(kjv, key, kjv->sectionForBibleKey(key), true);
     hooks.deleteNote(scofield, 0, 20, false);
     EXPECT_FALSE(hooks.hasNote(kjv, key, true));

@@ -54,14 +54,14 @@ TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
 {
     Recorder changed(screen->center, Bookmarks::CategoriesHaveChanged);
     StudyPaneError error;
-    EXPECT_FALSE(Bookmarks::addOrRenameCategory(QStringLiteral(" \t\r\n"), std::nullopt, &error));
+    EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral(" \t\r\n"), std::nullopt, &error));
     EXPECT_EQ(error.description, QStringLiteral("The new name is empty."));
     EXPECT_EQ(error.domain, QStringLiteral("QuillsteadErrorDomain"));
     EXPECT_EQ(error.code, -1);
     EXPECT_EQ(error.suggestion, QStringLiteral("Enter a non-empty name."));
 
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("  Faith \n"), std::nullopt, &error));
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Hope"), QString(), &error));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("  Faith \n"), std::nullopt, &error));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Hope"), QString(), &error));
     ASSERT_EQ(changed.posts.size(), 2);
     EXPECT_EQ(changed.posts[0].object, Bookmarks::classObject());
     EXPECT_TRUE(changed.posts[0].userInfo.isEmpty());
@@ -72,23 +72,23 @@ TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
     EXPECT_EQ(Bookmarks::categoryNameForId(faith), QStringLiteral("Faith"));
 
     // Duplicates in any letter case are refused, for new names and for renames.
-    EXPECT_FALSE(Bookmarks::addOrRenameCategory(QStringLiteral("FAITH"), std::nullopt, &error));
+    EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral("FAITH"), std::nullopt, &error));
     EXPECT_EQ(error.description, QStringLiteral("The category already exists."));
-    EXPECT_FALSE(Bookmarks::addOrRenameCategory(QStringLiteral("hope"), QStringLiteral("Faith"), &error));
+    EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral("hope"), QStringLiteral("Faith"), &error));
     EXPECT_EQ(error.description, QStringLiteral("The category already exists."));
     EXPECT_EQ(changed.posts.size(), 2);
 
     // The same name is nothing to do; a change of case keeps the row and its id.
-    EXPECT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Faith"), QStringLiteral("Faith"), &error));
+    EXPECT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Faith"), QStringLiteral("Faith"), &error));
     EXPECT_EQ(changed.posts.size(), 2);
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("FAITH"), QStringLiteral("Faith"), &error));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("FAITH"), QStringLiteral("Faith"), &error));
     EXPECT_EQ(changed.posts.size(), 3);
     EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Faith")), faith);
     EXPECT_EQ(Bookmarks::categoryNameForId(faith), QStringLiteral("FAITH"));
 
     // A rename to a new name moves the bookmarks and retires the old category.
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(43, 3, 16), QStringLiteral("FAITH"), faith));
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Trust"), QStringLiteral("FAITH"), &error));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(43, 3, 16), QStringLiteral("FAITH"), faith));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Trust"), QStringLiteral("FAITH"), &error));
     const quint16 trust = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Trust"));
     EXPECT_EQ(trust, hope + 1);
     EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("FAITH"), &error), Bookmarks::kAllCategories);
@@ -100,7 +100,7 @@ TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
     EXPECT_EQ(titles(menu), QStringList {QStringLiteral("Trust")});
 
     // Renaming a category that does not exist fails and changes nothing.
-    EXPECT_FALSE(Bookmarks::addOrRenameCategory(QStringLiteral("Joy"), QStringLiteral("Nothing"), &error));
+    EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Joy"), QStringLiteral("Nothing"), &error));
     EXPECT_EQ(error.description, QStringLiteral("The category cannot be found."));
     // Ids 0 and 65535 are named without a look-up.
     EXPECT_EQ(Bookmarks::categoryNameForId(0), QStringLiteral("No Category"));
@@ -111,16 +111,16 @@ TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
 TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
 {
     Recorder changed(screen->center, Bookmarks::BookmarksHaveChanged);
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Love"), std::nullopt));
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Grace"), std::nullopt));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Love"), std::nullopt));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Grace"), std::nullopt));
     const quint16 love = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Love"));
 
     // A name nobody has writes and posts nothing.
-    EXPECT_FALSE(Bookmarks::bookmarkThisVerse(key(62, 4, 8), QStringLiteral("Nobody"), Bookmarks::kAllCategories));
+    EXPECT_FALSE(Bookmarks::bookmarkThisVerse(env, key(62, 4, 8), QStringLiteral("Nobody"), Bookmarks::kAllCategories));
     EXPECT_TRUE(changed.posts.isEmpty());
     EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
 
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(62, 4, 8), QStringLiteral("love"), Bookmarks::kAllCategories));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(62, 4, 8), QStringLiteral("love"), Bookmarks::kAllCategories));
     ASSERT_EQ(changed.posts.size(), 1);
     EXPECT_EQ(changed.posts[0].object, Bookmarks::classObject());
     EXPECT_TRUE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
@@ -129,7 +129,7 @@ TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
     QMenu menu;
     Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), Bookmarks::kOptionAllWhenSeveral, {});
     EXPECT_EQ(titles(menu), QStringList {QStringLiteral("Love")});
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(62, 4, 8), QStringLiteral("No Category"), 0));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(62, 4, 8), QStringLiteral("No Category"), 0));
     menu.clear();
     Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), Bookmarks::kOptionAllWhenSeveral, {});
     EXPECT_EQ(titles(menu),
@@ -154,14 +154,14 @@ TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
 
     // Removing one category keeps the other; "*" with 65535 removes every category's.
     changed.posts.clear();
-    EXPECT_FALSE(Bookmarks::deleteBookmarkOnThisVerse(key(62, 4, 8), QStringLiteral("Nobody"), 65535));
+    EXPECT_FALSE(Bookmarks::deleteBookmarkOnThisVerse(env, key(62, 4, 8), QStringLiteral("Nobody"), 65535));
     EXPECT_TRUE(changed.posts.isEmpty());
-    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisVerse(key(62, 4, 8), QStringLiteral("Love"), 65535));
+    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisVerse(env, key(62, 4, 8), QStringLiteral("Love"), 65535));
     menu.clear();
     Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), 0, {});
     EXPECT_EQ(titles(menu), QStringList {QStringLiteral("No Category")});
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(62, 4, 8), QStringLiteral("Grace"), 65535));
-    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisVerse(key(62, 4, 8), QStringLiteral("*"), 65535));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(62, 4, 8), QStringLiteral("Grace"), 65535));
+    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisVerse(env, key(62, 4, 8), QStringLiteral("*"), 65535));
     EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
     EXPECT_EQ(changed.posts.size(), 3);
 
@@ -171,23 +171,23 @@ TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
     const quint32 block = nave->blockForSection(5);
     ASSERT_EQ(nave->sectionForBlock(block), 5u);
     EXPECT_FALSE(Bookmarks::blockHasBookmarks(block, nave));
-    ASSERT_TRUE(Bookmarks::bookmarkThisBlock(block, nave, QStringLiteral("Grace"), 65535));
+    ASSERT_TRUE(Bookmarks::bookmarkThisBlock(env, block, nave, QStringLiteral("Grace"), 65535));
     EXPECT_TRUE(Bookmarks::blockHasBookmarks(block, nave));
     menu.clear();
     Bookmarks::populateCategoryMenuFromBlock(&menu, block, nave, Bookmarks::kOptionAll, {});
     EXPECT_EQ(
         titles(menu), (QStringList {QStringLiteral("All Categories"), QStringLiteral("-"), QStringLiteral("Grace")}));
-    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisBlock(block, nave, QStringLiteral("*"), 65535));
+    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisBlock(env, block, nave, QStringLiteral("*"), 65535));
     EXPECT_FALSE(Bookmarks::blockHasBookmarks(block, nave));
 }
 
 TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
 {
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(QStringLiteral("Promises"), std::nullopt));
+    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Promises"), std::nullopt));
     const quint16 promises = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Promises"));
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(43, 3, 16), QStringLiteral("Promises"), promises));
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(1, 1, 1), QStringLiteral("Promises"), promises));
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(key(19, 23, 1), QString(), 0));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(43, 3, 16), QStringLiteral("Promises"), promises));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(1, 1, 1), QStringLiteral("Promises"), promises));
+    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(19, 23, 1), QString(), 0));
 
     makePane(world().kjv);
     pane->makeBookmarksPaneCurrent();
@@ -275,7 +275,7 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
 
 TEST_F(BookmarksTest, TheBookPanesCommandsGoThroughTheServices)
 {
-    StudyPaneBookPaneHooks hooks;
+    StudyPaneBookPaneHooks hooks(env);
     const SourceTuple::Ptr kjv = world().kjv;
     // The bookmark menu (options 6) offers a new category; choosing it asks for the name, creates the
     // category and bookmarks the verse in it.

@@ -382,7 +382,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     Recorder progress(screen->center, SourceTuple::DevotionalProgressHasChangedNotification);
     Recorder goTo(screen->center, GoToNames::GoToNotification);
     // Mark read through yesterday: readings 1 to 9.
-    go->runModal = [](QDialog& d) {
+    dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
         EXPECT_EQ(c.catchUpMethodPopUpButton()->currentData().toInt(), 1);
         EXPECT_EQ(c.endPointPopUpButton()->currentData().toInt(), 1);
@@ -411,7 +411,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     EXPECT_EQ(devo->firstUnreadReadingNumber(), 10u);
 
     // Move the start date through today: reading 10 is scheduled for tomorrow.
-    go->runModal = [](QDialog& d) {
+    dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
         c.endPointPopUpButton()->setCurrentIndex(1);
         c.onOK();
@@ -423,7 +423,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     EXPECT_EQ(dates.posts.size(), 2);
 
     // Cancel changes nothing.
-    go->runModal = [](QDialog& d) {
+    dialogAnswer = [](QDialog& d) {
         static_cast<DevotionalCatchUpWindowController&>(d).onCancel();
         return d.result();
     };
@@ -431,7 +431,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     EXPECT_EQ(dates.posts.size(), 2);
 
     // Start over without clearing keeps the marks and posts only the start date.
-    go->runModal = [](QDialog& d) {
+    dialogAnswer = [](QDialog& d) {
         auto& s = static_cast<DevotionalStartOverWindowController&>(d);
         EXPECT_TRUE(s.clearAllProgressCheckbox()->isChecked());
         EXPECT_EQ(s.startDateDatePicker()->minimumDate(), QDate::currentDate().addDays(-731));
@@ -447,7 +447,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     EXPECT_EQ(dates.posts.size(), 3);
     EXPECT_TRUE(progress.posts.isEmpty());
     // With clearing, every mark goes.
-    go->runModal = [](QDialog& d) {
+    dialogAnswer = [](QDialog& d) {
         static_cast<DevotionalStartOverWindowController&>(d).onOK();
         return d.result();
     };
@@ -457,7 +457,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     EXPECT_EQ(progress.posts.size(), 1);
 
     // Moving the start date with reading 1 unread through today: tomorrow.
-    go->runModal = [](QDialog& d) {
+    dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
         c.endPointPopUpButton()->setCurrentIndex(1);
         c.onOK();

@@ -35,7 +35,7 @@ protected:
             return;
         cVerseHighlightDoc::verseHighlightDocInstance()->deleteHighlightsWithColor(-1, false);
         for (quint16 v : Highlights::menuColorValues())
-            Highlights::deleteHighlightColorNameFor(v);
+            Highlights::deleteHighlightColorNameFor(env, v);
     }
 };
 
@@ -90,16 +90,16 @@ TEST_F(HighlightsTest, TheColourMenuOffersNineteenValuesWithSwatches)
 TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 {
     Recorder changed(screen->center, Highlights::HighlightsHaveChanged);
-    Highlights::highlightTheseVerses({}, 84);
+    Highlights::highlightTheseVerses(env, {}, 84);
     EXPECT_TRUE(changed.posts.isEmpty());
 
-    Highlights::highlightTheseVerses({key(43, 3, 16), key(43, 3, 17)}, 84);
+    Highlights::highlightTheseVerses(env, {key(43, 3, 16), key(43, 3, 17)}, 84);
     ASSERT_EQ(changed.posts.size(), 1);
     EXPECT_EQ(changed.posts[0].object, nullptr);
     EXPECT_EQ(backColour(key(43, 3, 16)), 84);
     EXPECT_EQ(backColour(key(43, 3, 17)), 84);
     // A new colour replaces the old one.
-    Highlights::highlightTheseVerses({key(43, 3, 17)}, 0x8008);
+    Highlights::highlightTheseVerses(env, {key(43, 3, 17)}, 0x8008);
     EXPECT_EQ(backColour(key(43, 3, 17)), 0x8008);
 
     // The rendered verse carries its colour at once (what every pane showing it draws).
@@ -112,7 +112,7 @@ TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 
     // Removing verses without highlights succeeds silently and still posts.
     changed.posts.clear();
-    Highlights::highlightTheseVerses({key(43, 3, 16), key(1, 1, 1)}, 0);
+    Highlights::highlightTheseVerses(env, {key(43, 3, 16), key(1, 1, 1)}, 0);
     EXPECT_EQ(changed.posts.size(), 1);
     EXPECT_EQ(backColour(key(43, 3, 16)), 0);
     EXPECT_EQ(backColour(key(1, 1, 1)), 0);
@@ -122,14 +122,14 @@ TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
 {
     Recorder names(screen->center, Highlights::HighlightColorNamesHaveChanged);
-    Highlights::renameHighlightColor(84, QStringLiteral("Yellow"), QStringLiteral("Yellow"));
-    Highlights::renameHighlightColor(84, QStringLiteral("Yellow"), QStringLiteral("  Yellow \t"));
+    Highlights::renameHighlightColor(env, 84, QStringLiteral("Yellow"), QStringLiteral("Yellow"));
+    Highlights::renameHighlightColor(env, 84, QStringLiteral("Yellow"), QStringLiteral("  Yellow \t"));
     EXPECT_TRUE(names.posts.isEmpty());
     cHighlightColorNameStg store;
     cHighlightColorNameRecord record;
     EXPECT_FALSE(store.findColorName(84, true, record));
 
-    Highlights::renameHighlightColor(84, QStringLiteral("Yellow"), QStringLiteral(" Promises\n"));
+    Highlights::renameHighlightColor(env, 84, QStringLiteral("Yellow"), QStringLiteral(" Promises\n"));
     ASSERT_EQ(names.posts.size(), 1);
     EXPECT_EQ(names.posts[0].object, Highlights::classObject());
     EXPECT_EQ(Highlights::nameForColorValue(84, false), QStringLiteral("Promises"));
@@ -137,7 +137,7 @@ TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
     ASSERT_TRUE(store.findColorName(84, false, record));
     const std::int64_t recid = record.recid;
     // A second name rewrites the same row, unsynced.
-    Highlights::renameHighlightColor(84, QStringLiteral("ignored"), QStringLiteral("Covenant"));
+    Highlights::renameHighlightColor(env, 84, QStringLiteral("ignored"), QStringLiteral("Covenant"));
     ASSERT_TRUE(store.findColorName(84, false, record));
     EXPECT_EQ(record.recid, recid);
     EXPECT_EQ(record.serverid, 0);
@@ -166,8 +166,8 @@ TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
 
 TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
 {
-    Highlights::highlightTheseVerses({key(45, 8, 28), key(1, 1, 1)}, 84);
-    Highlights::highlightTheseVerses({key(19, 23, 1)}, 0x8010);
+    Highlights::highlightTheseVerses(env, {key(45, 8, 28), key(1, 1, 1)}, 84);
+    Highlights::highlightTheseVerses(env, {key(19, 23, 1)}, 0x8010);
     makePane(world().kjv);
     pane->makeHighlightsPaneCurrent();
     auto* sub = static_cast<Highlights*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
@@ -199,7 +199,7 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(45, 8, 28));
 
     // A new highlight shows in the list at once.
-    Highlights::highlightTheseVerses({key(43, 1, 1)}, 84);
+    Highlights::highlightTheseVerses(env, {key(43, 1, 1)}, 84);
     EXPECT_EQ(table->rowCount(), 3);
 
     // Removing one colour asks twice, then removes only that colour.
@@ -216,7 +216,7 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     EXPECT_EQ(backColour(key(19, 23, 1)), 0x8010);
 
     // With "Any Color", every highlight goes, also of verses only another Bible shows.
-    Highlights::highlightTheseVerses({key(43, 3, 16)}, 7);
+    Highlights::highlightTheseVerses(env, {key(43, 3, 16)}, 7);
     sub->onColorSelected(0);
     alerts->clear();
     alerts->queueAnswer(AlertFirstButtonReturn);

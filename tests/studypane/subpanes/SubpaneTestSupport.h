@@ -99,8 +99,9 @@ inline World& world()
     return *w;
 }
 
-// A study pane over the sample library, the sub-panes registered, the services posting on the
-// screen's centre, alerts recorded and prompts answered from a queue.
+// A study pane over the sample library, the sub-panes registered, an environment whose services
+// post on the screen's centre, whose alerts are recorded, whose prompts are answered from a queue
+// and whose dialogs are answered by `dialogAnswer` (rejected when it is empty).
 class SubpaneFixture : public ::testing::Test {
 protected:
     void SetUp() override
@@ -109,27 +110,19 @@ protected:
             GTEST_SKIP() << "the sample library is not built";
         StudyPaneSubpanes::registerAll();
         screen = std::make_unique<Screen>();
-        StudyPaneBookmarksViewController::setNotificationCenter(&screen->center);
         alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(alerts);
-        StudyPaneSubpanes::setTextPrompt([this](const QVariantMap& options) -> std::optional<QString> {
+        env = screen->environment();
+        env.library = world().library;
+        env.activeBook = [this] { return activeBook; };
+        env.alerts = alerts.get();
+        env.textPrompt = [this](const QVariantMap& options) -> std::optional<QString> {
             prompts.append(options);
             if (answers.isEmpty())
                 return std::nullopt;
             return answers.takeFirst();
-        });
-        StudyPaneSubpanes::setToast([this](const QString& m) { toasts.append(m); });
-        env = screen->environment();
-        env.library = world().library;
-        env.activeBook = [this] { return activeBook; };
-    }
-
-    void TearDown() override
-    {
-        StudyPaneSubpanes::setTextPrompt({});
-        StudyPaneSubpanes::setToast({});
-        Alerts::setShared(nullptr);
-        StudyPaneBookmarksViewController::setNotificationCenter(nullptr);
+        };
+        env.toast = [this](const QString& m) { toasts.append(m); };
+        env.runDialog = [this](QDialog& dialog) { return dialogAnswer ? dialogAnswer(dialog) : 0; };
     }
 
     StudyPaneViewController* makePane(const SourceTuple::Ptr& active)
@@ -156,6 +149,7 @@ protected:
     SourceTuple::Ptr activeBook;
     StudyPaneViewController* pane = nullptr;
     std::shared_ptr<RecordingAlerts> alerts;
+    std::function<int(QDialog&)> dialogAnswer;
     QList<QVariantMap> prompts;
     QStringList answers;
     QStringList toasts;

@@ -128,8 +128,9 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
     ASSERT_EQ(panes.size(), 2u);
     // The panes' bookmark and highlight commands are the study pane's services, posting where the
     // panes listen.
-    BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>());
-    StudyPaneBookmarksViewController::setNotificationCenter(&center);
+    StudyPaneEnvironment services;
+    services.center = &center;
+    BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>(services));
 
     const quint32 verse = key(43, 3, 16);
     for (BookPaneViewController* pane : panes) {
@@ -167,7 +168,6 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
     remove->trigger();
     EXPECT_TRUE(waitFor([&] { return countOnPage(panes[1], QStringLiteral("yellow")) == 0; }));
     BookPaneHooks::install(nullptr);
-    StudyPaneBookmarksViewController::setNotificationCenter(nullptr);
 }
 
 int main(int argc, char** argv)

@@ -1,0 +1,78 @@
+#include "studypane/StudyPaneResultListModel.h"
+
+#include "search/execution/SearchResultsAggregator.h"
+
+#include <algorithm>
+#include <limits>
+
+StudyPaneResultListModel::StudyPaneResultListModel(
+    const StudyPaneResultList& list, QList<int> cachedRoles, QObject* parent)
+    : QAbstractTableModel(parent), m_list(list), m_cachedRoles(std::move(cachedRoles))
+{
+}
+
+int StudyPaneResultListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : std::max(0, m_list.resultRowCount());
+}
+
+int StudyPaneResultListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant StudyPaneResultListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
+        return {};
+    if (!m_cachedRoles.contains(role))
+        return m_list.resultData(index.row(), role);
+    const QPair<int, int> key(index.row(), role);
+    auto it = m_cache.constFind(key);
+    if (it == m_cache.constEnd())
+        it = m_cache.insert(key, m_list.resultData(index.row(), role));
+    return *it;
+}
+
+QVariant StudyPaneResultListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section != 0)
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return m_list.resultColumnTitle();
+    return {};
+}
+
+void StudyPaneResultListModel::reload()
+{
+    beginResetModel();
+    m_cache.clear();
+    endResetModel();
+}
+
+void StudyPaneResultListModel::columnTitleChanged()
+{
+    headerDataChanged(Qt::Horizontal, 0, 0);
+}
+
+int StudyPaneResultListModel::hitRowCount(const SearchResultsAggregator& results)
+{
+    return int(std::min<int64_t>(results.numRows(), std::numeric_limits<int>::max()));
+}
+
+std::optional<QVariant> StudyPaneResultListModel::hitHeaderData(
+    const SearchResultsAggregator& results, int row, int role)
+{
+    const SRTablePath path = results.tablePathForRow(row);
+    if (path.tableRowNum >= 0)
+        return std::nullopt;
+    if (role == KindRole)
+        return QVariant(Header);
+    if (role == Qt::DisplayRole) {
+        const auto s = static_cast<std::size_t>(path.tableSectionNum);
+        return QVariant(QStringLiteral("%1 (%2)")
+                            .arg(QString::fromStdString(results.sectionHeader(s)))
+                            .arg(results.countResultsInTableSection(s)));
+    }
+    return QVariant();
+}
