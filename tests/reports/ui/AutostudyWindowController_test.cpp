@@ -324,6 +324,9 @@ TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
     EXPECT_EQ(dialog->sourceTuple(), web);
     EXPECT_EQ(dialog->biblePopUpButton()->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
     dialog->show();
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(
+        dialog->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/autostudy-verse-dialog-from-commentary.png")));
     dialog->onPerformAutostudy();
     EXPECT_TRUE(s_alerts->shown().isEmpty());
     ASSERT_EQ(s_presented.size(), 1);
