@@ -1,5 +1,6 @@
 #include "studypane/StudyPaneResultListModel.h"
 
+#include "platform/ui/ContentTextDocument.h"
 #include "search/execution/SearchResultsAggregator.h"
 
 #include <algorithm>
@@ -25,21 +26,30 @@ QVariant StudyPaneResultListModel::data(const QModelIndex& index, int role) cons
 {
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
         return {};
-    if (!m_cachedRoles.contains(role))
-        return m_list.resultData(index.row(), role);
-    const QPair<int, int> key(index.row(), role);
-    auto it = m_cache.constFind(key);
-    if (it == m_cache.constEnd())
-        it = m_cache.insert(key, m_list.resultData(index.row(), role));
-    return *it;
+    QVariant value;
+    if (!m_cachedRoles.contains(role)) {
+        value = m_list.resultData(index.row(), role);
+    } else {
+        const QPair<int, int> key(index.row(), role);
+        auto it = m_cache.constFind(key);
+        if (it == m_cache.constEnd())
+            it = m_cache.insert(key, m_list.resultData(index.row(), role));
+        value = *it;
+    }
+    // Titles come from books and notes: a tool tip shows them as written.
+    if (role == Qt::ToolTipRole && value.typeId() == QMetaType::QString)
+        return ContentTextDocument::plainToolTip(value.toString());
+    return value;
 }
 
 QVariant StudyPaneResultListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || section != 0)
         return {};
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+    if (role == Qt::DisplayRole)
         return m_list.resultColumnTitle();
+    if (role == Qt::ToolTipRole)
+        return ContentTextDocument::plainToolTip(m_list.resultColumnTitle());
     return {};
 }
 

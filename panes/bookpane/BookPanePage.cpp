@@ -9,6 +9,7 @@
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include <QLabel>
 
@@ -102,7 +103,7 @@ void BookPanePage::updateTitleBar()
     if (!m_additionalTitleBarText.isEmpty())
         text = QStringLiteral("%1 - %2").arg(text, m_additionalTitleBarText);
     m_pane.titleBar()->setText(text);
-    m_pane.titleBar()->setToolTip(text);
+    m_pane.titleBar()->setToolTip(ContentTextDocument::plainToolTip(text));
 }
 
 void BookPanePage::addToTitleBar(const QString& text)

@@ -1,4 +1,5 @@
 #include "panes/bookpane/PaneTabBar.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include <QApplication>
 #include <QDrag>
@@ -46,7 +47,7 @@ int PaneTabBar::addTabForItem(const QString& uuid, const QString& label, const Q
     const QSignalBlocker blocker(this);
     const int index = addTab(label);
     setTabData(index, uuid);
-    setTabToolTip(index, tooltip);
+    setTabToolTip(index, ContentTextDocument::plainToolTip(tooltip));
     return index;
 }
 

@@ -35,6 +35,7 @@
 #include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QUrl>
 
 #include <fstream>
@@ -400,6 +401,12 @@ TEST_F(StudyPaneNotesList, AHostileNoteInTheListOpensNoFileItNames)
     const QImage shown = table->viewport()->grab().toImage();
     EXPECT_FALSE(shown.isNull());
     EXPECT_FALSE(watch.touched()) << "the notes list opened a file the note names";
+    // Tool tips of the list show the book's title and the rows' titles as written.
+    QTextDocument tip;
+    tip.setHtml(table->model()->headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString());
+    EXPECT_EQ(tip.toPlainText(), kjv->name());
+    tip.setHtml(table->model()->index(1, 0).data(Qt::ToolTipRole).toString());
+    EXPECT_EQ(tip.toPlainText(), table->model()->index(1, 0).data(Qt::DisplayRole).toString());
 }
 
 TEST_F(StudyPaneNotesList, AChangeOfOneNoteIsAppliedWithoutANewSearchOthersRunOneSearch)
