@@ -1,6 +1,6 @@
 #include "panes/bookpane/BookPaneHooks.h"
 
-#include <QTextDocumentFragment>
+#include "platform/ui/ContentTextDocument.h"
 
 QString BookPaneHooks::passagePlainText(
     const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const QVariantMap& options)
@@ -22,7 +22,7 @@ QString BookPaneHooks::passagePlainText(
     QString text;
     // A passage is never read beyond a few hundred blocks at once.
     for (quint32 b = firstBlock; b <= lastBlock && b - firstBlock < 500; ++b) {
-        const QString plain = QTextDocumentFragment::fromHtml(book->htmlTextForBlock(b, options)).toPlainText();
+        const QString plain = ContentTextDocument::plainText(book->htmlTextForBlock(b, options));
         if (!plain.trimmed().isEmpty()) {
             if (!text.isEmpty())
                 text += QLatin1Char('\n');

@@ -4,9 +4,9 @@
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include <QRegularExpression>
-#include <QTextDocumentFragment>
 
 namespace {
 
@@ -105,7 +105,7 @@ QString LinkPreview::plainTextOfSections(BookPageSource& book, quint32 start, qu
     // Notes and their markers are no part of the passage.
     html.remove(QRegularExpression(QStringLiteral("<a [^>]*class='footnotetoggle'[^>]*>.*?</a>|<span id='_fn\\d+' "
                                                   "class='footnote'>.*?</span>")));
-    return QTextDocumentFragment::fromHtml(html).toPlainText().left(kMaxFallbackText);
+    return ContentTextDocument::plainText(html).left(kMaxFallbackText);
 }
 
 QString LinkPreview::stringForPopupFromHref(const QString& href)

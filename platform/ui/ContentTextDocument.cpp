@@ -1,6 +1,7 @@
 #include "platform/ui/ContentTextDocument.h"
 
 #include <QImage>
+#include <QTextDocumentFragment>
 #include <QUrl>
 
 ContentTextDocument::ContentTextDocument(QObject* parent) : QTextDocument(parent)
@@ -11,6 +12,12 @@ bool ContentTextDocument::isLoadableResource(const QUrl& name)
 {
     const QString scheme = name.scheme().toLower();
     return scheme == QLatin1String("data") || scheme == QLatin1String("qrc");
+}
+
+QString ContentTextDocument::plainText(const QString& html)
+{
+    const ContentTextDocument resources;
+    return QTextDocumentFragment::fromHtml(html, &resources).toPlainText();
 }
 
 QString ContentTextDocument::plainToolTip(const QString& text)

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextDocumentFragment>
 #include <QTimer>
 #include <QUrl>
 
@@ -98,6 +99,30 @@ TEST(ContentTextDocument, NamedLocalFilesAreNeverOpenedDataImagesLoad)
     EXPECT_FALSE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral("/etc/passwd"))));
     EXPECT_FALSE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral(":/page/x.png"))));
     EXPECT_FALSE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral("http://127.0.0.1/x.png"))));
+}
+
+TEST(ContentTextDocument, PlainTextOfHtmlOpensNoFileItNames)
+{
+    app();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("watched.png"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(png(4, 4));
+    file.close();
+    ResourceWatch watch(path);
+    ASSERT_TRUE(watch.valid());
+    const QString html = QStringLiteral("<p>In the beginning</p><table background=\"%1\"><tr><td>God created</td></tr>"
+                                        "</table><p style=\"background-image:url('%1')\">the heaven</p>")
+                             .arg(path);
+    // Qt's own reading of it opens the file (the watch works).
+    QTextDocumentFragment::fromHtml(html).toPlainText();
+    ASSERT_TRUE(watch.touched());
+    const QString text = ContentTextDocument::plainText(html);
+    EXPECT_FALSE(watch.touched());
+    EXPECT_TRUE(text.contains(QStringLiteral("In the beginning")));
+    EXPECT_TRUE(text.contains(QStringLiteral("God created")));
+    EXPECT_TRUE(text.contains(QStringLiteral("the heaven")));
 }
 
 TEST(ContentTextDocument, ToolTipsShowTheTextAsWritten)
