@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <optional>
+
 namespace {
 
 QApplication& app()
@@ -43,6 +45,29 @@ QByteArray png(int w, int h)
     return bytes;
 }
 
+// A picture of 40 by 30 pixels for documents to name, and a watch on it.
+class WatchedPicture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        app();
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(png(40, 30));
+        file.close();
+        m_watch.emplace(path);
+        ASSERT_TRUE(m_watch->valid());
+    }
+    // Whether the picture was opened or read since the last call.
+    bool touched() { return m_watch->touched(); }
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("watched.png"));
+
+private:
+    std::optional<ResourceWatch> m_watch;
+};
+
 // Lays the document out and draws it, as a list cell does.
 void draw(QTextDocument& doc)
 {
@@ -52,17 +77,8 @@ void draw(QTextDocument& doc)
     doc.drawContents(&painter);
 }
 
-TEST(ContentTextDocument, NamedLocalFilesAreNeverOpenedDataImagesLoad)
+TEST_F(WatchedPicture, NamedLocalFilesAreNeverOpenedDataImagesLoad)
 {
-    app();
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("watched.png"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(png(40, 30));
-    file.close();
-    ResourceWatch watch(path);
-    ASSERT_TRUE(watch.valid());
     const QString url = QUrl::fromLocalFile(path).toString();
     const QStringList hostile = {
         QStringLiteral("<img src=\"%1\">").arg(path),
@@ -77,14 +93,14 @@ TEST(ContentTextDocument, NamedLocalFilesAreNeverOpenedDataImagesLoad)
         QTextDocument plain;
         plain.setHtml(hostile[0]);
         draw(plain);
-        ASSERT_TRUE(watch.touched()) << "the watch saw no open of the file";
+        ASSERT_TRUE(touched()) << "the watch saw no open of the file";
     }
     for (const QString& html : hostile) {
         ContentTextDocument doc;
         doc.setBaseUrl(QUrl::fromLocalFile(dir.path() + QLatin1Char('/')));
         doc.setHtml(html);
         draw(doc);
-        EXPECT_FALSE(watch.touched()) << html.toStdString();
+        EXPECT_FALSE(touched()) << html.toStdString();
     }
     // A data: image is drawn at its size; a qrc: address is allowed too.
     ContentTextDocument doc;
@@ -101,25 +117,16 @@ TEST(ContentTextDocument, NamedLocalFilesAreNeverOpenedDataImagesLoad)
     EXPECT_FALSE(ContentTextDocument::isLoadableResource(QUrl(QStringLiteral("http://127.0.0.1/x.png"))));
 }
 
-TEST(ContentTextDocument, PlainTextOfHtmlOpensNoFileItNames)
+TEST_F(WatchedPicture, PlainTextOfHtmlOpensNoFileItNames)
 {
-    app();
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("watched.png"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(png(4, 4));
-    file.close();
-    ResourceWatch watch(path);
-    ASSERT_TRUE(watch.valid());
     const QString html = QStringLiteral("<p>In the beginning</p><table background=\"%1\"><tr><td>God created</td></tr>"
                                         "</table><p style=\"background-image:url('%1')\">the heaven</p>")
                              .arg(path);
     // Qt's own reading of it opens the file (the watch works).
     QTextDocumentFragment::fromHtml(html).toPlainText();
-    ASSERT_TRUE(watch.touched());
+    ASSERT_TRUE(touched());
     const QString text = ContentTextDocument::plainText(html);
-    EXPECT_FALSE(watch.touched());
+    EXPECT_FALSE(touched());
     EXPECT_TRUE(text.contains(QStringLiteral("In the beginning")));
     EXPECT_TRUE(text.contains(QStringLiteral("God created")));
     EXPECT_TRUE(text.contains(QStringLiteral("the heaven")));
