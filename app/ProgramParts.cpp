@@ -1,6 +1,7 @@
 #include "app/ProgramParts.h"
 
 #include "app/ApplicationBookPaneHooks.h"
+#include "app/DatabaseErrorAlerts.h"
 
 #include "documents/StartupHooks.h"
 #include "documents/cBookUserData.h"
@@ -79,6 +80,7 @@ void installProgramParts(const QString& dataFolder)
     hooks.referenceEntities = std::make_shared<ReferenceEntities>();
     hooks.bookInfoEntities = std::make_shared<BookInfoEntities>();
     hooks.referenceFormatter = std::make_shared<ReferenceFormatter>();
+    hooks.databaseErrors = std::make_shared<DatabaseErrorAlerts>();
     installStartupHooks(hooks);
     // Highlights and note links in rendered verses, and the note document of the documents.
     cBookUserData::install();

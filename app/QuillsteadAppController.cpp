@@ -15,6 +15,7 @@
 #include "cloud/sync/SyncEntryPoints.h"
 #include "cloud/sync/SyncManager.h"
 #include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
+#include "library/BookFileInstall.h"
 #include "library/GoToRequest.h"
 #include "library/JavaScript.h"
 #include "library/SourceManager.h"
@@ -35,6 +36,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -191,6 +193,9 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     const bool newBuild = appVersion() != defaults().integerForKey(QStringLiteral("prevAppVersion"));
     if (newBuild)
         SourceManager::removeArchiveFiles();
+    // Book files a crash left half written are never finished: they go before the library looks.
+    for (const QString& partial : BookFileInstall::sweepPartialFiles(AppFolders::booksDirectory()))
+        qInfo().noquote() << "removed an unfinished book file:" << partial;
     installBundledBooks(reinstallAll || newBuild, reinstallAll);
 
     m_mainWindowController = std::make_unique<QuillsteadWindowController>(this);
@@ -261,12 +266,14 @@ void QuillsteadAppController::installBundledBooks(bool force, bool forceAll)
         const bool install = forceAll || (force && always) || !present;
         if (!install)
             continue;
-        QFile::remove(destination);
+        // The installed copy is replaced only by a complete one.
+        QString error;
+        if (!BookFileInstall::installCopy(QDir(source).filePath(name), destination, &error)) {
+            qWarning().noquote() << "could not install" << name << error;
+            continue;
+        }
         if (const QString legacy = legacyNameFor(name); !legacy.isEmpty())
             QFile::remove(QDir(books).filePath(legacy));
-        if (!QFile::copy(QDir(source).filePath(name), destination))
-            continue;
-        QFile(destination).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         defaults().setBool(true, flag);
         m_center.postNotificationName(
             SourceManager::qsBookFileCopiedToBooksFolder, this, {{QStringLiteral("path"), destination}});
@@ -406,22 +413,32 @@ bool QuillsteadAppController::handOverToRunningInstance(const QString& fileName)
 void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
 {
     const QFileInfo info(fileName);
-    if (!info.isFile())
+    if (!BookFileInstall::isRegularFile(fileName))
         return;
     SourceManager& library = SourceManager::singleton();
-    library.removeSourceNamed(info.fileName());
-    const QString destination = QDir(AppFolders::booksDirectory()).filePath(info.fileName());
-    QDir().mkpath(AppFolders::booksDirectory());
-    if (!QFile::copy(info.absoluteFilePath(), destination)) {
-        Alert alert;
-        alert.messageText = QStringLiteral("The book file could not be copied into the books folder.");
-        alert.informativeText = destination;
-        Alerts::shared().runModal(alert);
-        return;
+    const QString books = AppFolders::booksDirectory();
+    QString installed;
+    if (BookFileInstall::isInsideFolder(fileName, books)) {
+        // A file of the books folder is already installed: it is opened where it is (copying it
+        // over itself would lose it). The library knows it under the books folder's own path.
+        const QString canonicalBooks = QFileInfo(books).canonicalFilePath();
+        installed = QDir(books).filePath(QDir(canonicalBooks).relativeFilePath(info.canonicalFilePath()));
+    } else {
+        // The copy replaces a book of the same name only once it is complete and opens as a book.
+        installed = QDir(books).filePath(info.fileName());
+        QString error;
+        if (!BookFileInstall::installCopy(info.absoluteFilePath(), installed, &error)) {
+            Alert alert;
+            alert.messageText = QStringLiteral("The book file could not be copied into the books folder.");
+            alert.informativeText = error;
+            Alerts::shared().runModal(alert);
+            return;
+        }
+        library.forgetSourceAtPath(installed);
     }
     m_center.postNotificationName(
-        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), destination}});
-    const SourceTuple::Ptr book = library.allSources()->tupleForFile(destination);
+        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), installed}});
+    const SourceTuple::Ptr book = library.allSources()->tupleForFile(installed);
     if (!book) {
         Alert alert;
         alert.messageText = QStringLiteral("Unable to open the book after it was installed.");

@@ -97,12 +97,14 @@ void QuillsteadSyncDelegate::syncProgressPercent(float progress, const QString& 
         {{QStringLiteral("progress"), double(progress)}, {QStringLiteral("statusMessage"), statusMessage}});
 }
 
-void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message)
+void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message, bool userAsked)
 {
     post(QStringLiteral("qsSyncErrorOccurredNotification"), {{QStringLiteral("message"), message}});
     recordSyncError(message);
+    // Automatic syncs fail quietly (the sync log and the settings page show it); a sync the user
+    // started always says how it failed.
     const bool settingsShowSync = m_environment.syncSettingsVisible && m_environment.syncSettingsVisible();
-    if (syncAutomatically() && !settingsShowSync)
+    if (syncAutomatically() && !settingsShowSync && !userAsked)
         return;
     // The engine reports from inside its socket handlers: the alert's own event loop runs after
     // the handler has returned, never inside it.

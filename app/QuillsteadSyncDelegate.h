@@ -48,7 +48,7 @@ public:
     void syncCommFinished() override;
     void syncLoginComplete(bool valid) override;
     void syncProgressPercent(float progress, const QString& statusMessage) override;
-    void syncErrorOccurred(const QString& message) override;
+    void syncErrorOccurred(const QString& message, bool userAsked) override;
     void syncRecordTypeWillStart(const QString& noun) override;
     void syncRecordTypeComplete(const QString& noun, bool changed) override;
     bool syncAutomatically() override;

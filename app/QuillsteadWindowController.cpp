@@ -46,6 +46,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 // The study region of a layout gets the study pane, which reads the current book pane's book.
@@ -448,16 +451,34 @@ void QuillsteadWindowController::buildToolbar()
     }
 }
 
+QRect QuillsteadWindowController::frameOnScreen(double x, double y, double width, double height, const QRect& screen)
+{
+    if (!std::isfinite(x) || !std::isfinite(y) || !std::isfinite(width) || !std::isfinite(height) || width <= 0 ||
+        height <= 0 || screen.isEmpty())
+        return screen;
+    const int w = static_cast<int>(std::clamp(width, 1.0, double(screen.width())));
+    const int h = static_cast<int>(std::clamp(height, 1.0, double(screen.height())));
+    const int left = static_cast<int>(std::clamp(x, double(screen.left()), double(screen.left() + screen.width() - w)));
+    const int top = static_cast<int>(std::clamp(y, double(screen.top()), double(screen.top() + screen.height() - h)));
+    return QRect(left, top, w, h);
+}
+
 void QuillsteadWindowController::showWindow()
 {
-    const float width = static_cast<float>(defaults().floatForKey(QStringLiteral("mainWindowWidth")));
-    const float height = static_cast<float>(defaults().floatForKey(QStringLiteral("mainWindowHeight")));
-    if (width > 0 && height > 0) {
-        m_window->setGeometry(static_cast<int>(defaults().floatForKey(QStringLiteral("mainWindowOriginX"))),
-            static_cast<int>(defaults().floatForKey(QStringLiteral("mainWindowOriginY"))), static_cast<int>(width),
-            static_cast<int>(height));
-    } else if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        m_window->setGeometry(screen->availableGeometry());
+    // The saved frame is only a wish: a settings file may hold any number, and a window as large as
+    // it says would take all memory. It is fitted to the screen the frame starts on.
+    const double x = defaults().floatForKey(QStringLiteral("mainWindowOriginX"));
+    const double y = defaults().floatForKey(QStringLiteral("mainWindowOriginY"));
+    const double width = defaults().floatForKey(QStringLiteral("mainWindowWidth"));
+    const double height = defaults().floatForKey(QStringLiteral("mainWindowHeight"));
+    const QScreen* screen = nullptr;
+    if (std::isfinite(x) && std::isfinite(y) && std::abs(x) < 1e6 && std::abs(y) < 1e6)
+        screen = QGuiApplication::screenAt(QPoint(static_cast<int>(x), static_cast<int>(y)));
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen != nullptr) {
+        const QRect area = screen->availableGeometry();
+        m_window->setGeometry(width > 0 && height > 0 ? frameOnScreen(x, y, width, height, area) : area);
     }
     m_window->setWindowOpacity(0.0);
     // The layouts come back (or the first is made) before the window first shows, so the layout view

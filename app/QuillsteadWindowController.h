@@ -17,6 +17,7 @@
 #include <QMainWindow>
 #include <QObject>
 #include <QPointer>
+#include <QRect>
 #include <QVariantMap>
 
 #include <memory>
@@ -69,6 +70,9 @@ public:
 
     // Shows the window at the saved frame (or the screen's available area) and restores the layouts.
     void showWindow();
+    // The saved frame made to fit `screen` (an available area): no larger than it and inside it. A
+    // frame that is not a number, empty or negative gives the whole area.
+    static QRect frameOnScreen(double x, double y, double width, double height, const QRect& screen);
     void exitIsImminent();
     void preemptiveSaveState();
 

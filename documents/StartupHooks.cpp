@@ -23,6 +23,7 @@ void installStartupHooks(const StartupHooks& hooks)
     installIfSet(hooks.findProximity);
     installIfSet(hooks.syncRequests);
     installIfSet(hooks.searchCache);
+    installIfSet(hooks.databaseErrors);
 }
 
 void uninstallStartupHooks()
@@ -38,4 +39,5 @@ void uninstallStartupHooks()
     cFindProximitySetting::install(nullptr);
     qs::userdata::SyncRequestHandler::install(nullptr);
     qs::userdata::SearchCacheHandler::install(nullptr);
+    cDatabaseErrorReporter::install(nullptr);
 }

@@ -21,6 +21,7 @@
 #include "engine/bookfile/cBkSearchHitHooks.h"
 #include "engine/bookfile/cBkVerseSyncStg.h"
 #include "engine/docbase/cSourceDoc.h"
+#include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRefText.h"
 #include "render/cBlockRenderUserData.h"
 #include "userdata/UserDataHooks.h"
@@ -48,6 +49,8 @@ struct StartupHooks {
     std::shared_ptr<qs::userdata::SyncRequestHandler> syncRequests;
     // Search execution: the user-data search caches to drop after a change.
     std::shared_ptr<qs::userdata::SearchCacheHandler> searchCache;
+    // Application: telling the user that the database could not be opened or written.
+    std::shared_ptr<cDatabaseErrorReporter> databaseErrors;
 };
 
 // Installs every entry that is set; null entries leave their hook as it is.

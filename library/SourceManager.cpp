@@ -1,5 +1,6 @@
 #include "library/SourceManager.h"
 
+#include "library/BookFileInstall.h"
 #include "library/SourceManagerOperation.h"
 #include "platform/AppFolders.h"
 
@@ -220,6 +221,11 @@ void SourceManager::addInstalledSourcesWithExtension(const QString& extension)
     }
     paths.sort();
     for (const QString& path : paths) {
+        // A FIFO, socket or device with a book's name is no book and is left where it is.
+        if (!BookFileInstall::isRegularFile(path)) {
+            skip(path, QStringLiteral("not a regular file"));
+            continue;
+        }
         if (addNewSource(path) == nullptr)
             dispose(path, FileFate::SetAside, m_lastRefusal);
     }
@@ -459,6 +465,13 @@ void SourceManager::removeSourceNamed(const QString& fileName)
     const qint64 index = allSources()->indexForFileName(fileName);
     if (index != SourceTupleArray::kNotFound)
         removeSourceAtIndex(index);
+}
+
+void SourceManager::forgetSourceAtPath(const QString& path)
+{
+    Operation op(*this);
+    if (const SourceTuple::Ptr tuple = allSources()->tupleForFile(path))
+        removeTuple(tuple, FileFate::Keep, QString());
 }
 
 void SourceManager::removeAllSources()

@@ -100,6 +100,9 @@ public:
     void removeSourceAtIndex(qint64 index);
     void removeSourceForPubID(qint64 pubID, qint64 bookID);
     void removeSourceNamed(const QString& fileName);
+    // Drops the record of the book listed at `path` but leaves its file, whose new contents are
+    // then added as a new book (a file replaced in place).
+    void forgetSourceAtPath(const QString& path);
     void removeAllSources();
     bool isSourceInstalledWithPubID(qint64 pubID, qint64 bookID);
     bool containsOnlyBundledSources();

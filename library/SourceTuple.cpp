@@ -133,6 +133,12 @@ std::shared_ptr<cSourceDoc> SourceTuple::allocateSourceForFile(const QString& pa
             *reason = QStringLiteral("no path");
         return nullptr;
     }
+    // Only regular files are opened: reading a FIFO or a device would wait or never end.
+    if (!QFileInfo(path).isFile()) {
+        if (reason != nullptr)
+            *reason = QStringLiteral("not a regular file");
+        return nullptr;
+    }
     const cLString16 widePath = EngineStrings::utf16(path);
     // Probe the header through the shared open-book-file cache; the document opened below shares
     // the same book file, so the probe costs one open.

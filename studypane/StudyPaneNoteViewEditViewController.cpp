@@ -1,6 +1,8 @@
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 
+#include "engine/foundation/cMsgBox.h"
 #include "engine/references/BibleRef.h"
+#include "library/EngineStrings.h"
 #include "library/GoToRequest.h"
 #include "library/JournalSourceTuple.h"
 #include "library/SourceManager.h"
@@ -421,7 +423,9 @@ void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notificatio
         l.journalTitle = info.value(QStringLiteral("journalTitle")).toString();
 
     view();
-    saveEditedText(false);
+    // A note that could not be saved stays in the editor rather than being replaced.
+    if (!saveEditedText(false))
+        return;
     retireLivePages();
     clearState();
     emit showRequested();
@@ -473,7 +477,11 @@ void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
         showTab(m_selectedTab);
         return;
     }
-    saveEditedText(false);
+    // A note that could not be saved keeps its editor, and the text in it.
+    if (!saveEditedText(false)) {
+        showTab(m_selectedTab);
+        return;
+    }
     retireLivePages();
     m_selectedTab = tab;
     populateTab(tab, true);
@@ -731,8 +739,11 @@ void StudyPaneNoteViewEditViewController::saveLatePush(EditorPage& page)
 {
     if (page.latestChange <= page.savedChange || !page.location.hasSomethingToDisplay())
         return;
+    const quint64 saved = page.savedChange;
     page.savedChange = page.latestChange;
-    storeText(page.location, NoteHtml::savedText(page.latest, page.source, NoteHtml::SaveKind::Final), true, nullptr);
+    if (!storeText(
+            page.location, NoteHtml::savedText(page.latest, page.source, NoteHtml::SaveKind::Final), true, nullptr))
+        page.savedChange = saved;
 }
 
 void StudyPaneNoteViewEditViewController::webViewDidChange()
@@ -744,13 +755,30 @@ void StudyPaneNoteViewEditViewController::webViewDidChange()
     updateStatusPane();
 }
 
-// Writes a converted text at the location and tells everyone.
-void StudyPaneNoteViewEditViewController::storeText(
-    const NoteLocation& l, const QString& text, bool, QString* journalTitleOut)
+// Writes a converted text at the location and tells everyone; a failure is told to the user.
+bool StudyPaneNoteViewEditViewController::storeText(
+    const NoteLocation& l, const QString& text, bool, QString* journalTitleOut, const NoteLocation& replaced)
 {
     bool created = false;
-    if (!NoteStore::save(l, text, &created))
-        qCWarning(lcNoteEditor) << "the note could not be stored";
+    bool saved = false;
+    QString reason;
+    {
+        // The user hears of this failure from the editor, with the database's reason: one message.
+        cDatabaseErrorCapture capture;
+        saved = NoteStore::save(l, text, &created);
+        if (capture.captured())
+            reason = EngineStrings::fromUtf16(capture.text());
+    }
+    if (!saved) {
+        qCWarning(lcNoteEditor) << "the note could not be stored" << reason;
+        noteSaveFailed(reason);
+        return false;
+    }
+    m_saveFailed = false;
+    m_saveFailureReason.clear();
+    // The note under its former title goes only now that it is saved under the new one.
+    if (replaced.hasSomethingToDisplay())
+        NoteStore::remove(replaced);
     QVariantMap info {{QStringLiteral("newNote"), created}, {QStringLiteral("changed"), true}};
     switch (l.kind()) {
     case NoteLocation::Kind::Bible:
@@ -767,20 +795,40 @@ void StudyPaneNoteViewEditViewController::storeText(
             *journalTitleOut = l.journalTitle.value_or(QString());
         break;
     case NoteLocation::Kind::None:
-        return;
+        return true;
     }
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(kNotesChanged, this, info);
+    return true;
 }
 
-void StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
+void StudyPaneNoteViewEditViewController::noteSaveFailed(const QString& reason)
+{
+    const bool firstFailure = !m_saveFailed;
+    m_saveFailed = true;
+    m_saveFailureReason = reason.isEmpty() ? QStringLiteral("The notes database could not be written.") : reason;
+    updateStatusPane();
+    // Said once until a save succeeds again: the autosave's retries do not repeat it.
+    if (!firstFailure)
+        return;
+    Alert alert;
+    alert.messageText = QStringLiteral("This note could not be saved.");
+    alert.informativeText = QStringLiteral("Your text stays in the editor. It is saved as soon as the notes database "
+                                           "can be written again: switch tabs or keep typing to try again.\n\n") +
+        m_saveFailureReason;
+    alert.style = AlertStyle::Critical;
+    Alerts::shared().runModal(alert);
+}
+
+bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
 {
     m_autosaveTimer.stop();
     NoteLocation l = location();
     if (!l.hasSomethingToDisplay() || m_selectedTab == ViewTab)
-        return;
+        return true;
     EditorPage* page = livePage();
     const bool owedFinal = !intermediate && m_webViewNeedsFinalSave;
+    NoteLocation replaced;
     if (l.hasJournalNote()) {
         const QString current = l.journalTitle.value_or(QString());
         QString typed = NoteStore::cleanJournalTitle(m_noteTitle != nullptr ? m_noteTitle->text() : m_noteTitleText);
@@ -789,7 +837,7 @@ void StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
         QString title;
         if (typed == current) {
             if (!m_webViewHasBeenEdited && !owedFinal)
-                return;
+                return true;
             title = typed;
         } else if (typed.compare(current, Qt::CaseInsensitive) == 0) {
             NoteStore::remove(NoteLocation::journal(current));
@@ -797,7 +845,7 @@ void StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
         } else {
             title = NoteStore::uniqueJournalTitleFrom(typed);
             if (!current.isEmpty())
-                NoteStore::remove(NoteLocation::journal(current));
+                replaced = NoteLocation::journal(current);
         }
         l.journalTitle = title;
         m_noteTitleText = title;
@@ -808,10 +856,11 @@ void StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
             if (p.location.hasJournalNote() && p.location.journalTitle == std::optional<QString>(current))
                 p.location.journalTitle = title;
     } else if (!m_webViewHasBeenEdited && !owedFinal) {
-        return;
+        return true;
     }
     m_webViewHasBeenEdited = false;
     m_webViewNeedsFinalSave = intermediate;
+    const quint64 savedBefore = page != nullptr ? page->savedChange : 0;
     if (page != nullptr && page->latestChange > 0) {
         m_webViewString = page->latest;
         page->savedChange = page->latestChange;
@@ -820,8 +869,24 @@ void StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
         m_selectedTab == RichEditTab ? NoteHtml::Source::RichEdit : NoteHtml::Source::TextEdit;
     const QString stored = NoteHtml::savedText(
         m_webViewString, source, intermediate ? NoteHtml::SaveKind::Intermediate : NoteHtml::SaveKind::Final);
+    // A rename whose save failed still owes the removal of the former title.
+    if (!replaced.hasSomethingToDisplay() && m_owedJournalRemoval.hasSomethingToDisplay() &&
+        !(m_owedJournalRemoval == l))
+        replaced = m_owedJournalRemoval;
+    m_owedJournalRemoval = NoteLocation();
+    const qint64 serverID = m_currentServerID;
     m_currentServerID = 0;
-    storeText(l, stored, !intermediate, nullptr);
+    if (storeText(l, stored, !intermediate, nullptr, replaced))
+        return true;
+    m_owedJournalRemoval = replaced;
+    // Nothing was written: the text is still owed, whole, and the editor keeps it.
+    m_webViewHasBeenEdited = true;
+    m_webViewNeedsFinalSave = true;
+    m_currentServerID = serverID;
+    if (page != nullptr)
+        page->savedChange = savedBefore;
+    updateStatusPane();
+    return false;
 }
 
 void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
@@ -883,6 +948,9 @@ void StudyPaneNoteViewEditViewController::clearState()
     m_webViewHasBeenEdited = false;
     m_webViewNeedsFinalSave = false;
     m_currentServerID = 0;
+    m_saveFailed = false;
+    m_saveFailureReason.clear();
+    m_owedJournalRemoval = NoteLocation();
     m_autosaveTimer.stop();
     updateStatusPane();
 }
@@ -900,7 +968,11 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
         return;
     }
     m_deleteButton->setVisible(!(m_webViewString.isEmpty() && !m_webViewHasBeenEdited));
-    if (m_autosaveTimer.isActive()) {
+    if (m_saveFailed) {
+        m_localStatus->setText(QStringLiteral("Local Storage: Not saved"));
+        m_localStatus->setToolTip(
+            QStringLiteral("The last save failed; your text is kept in the editor. ") + m_saveFailureReason);
+    } else if (m_autosaveTimer.isActive()) {
         m_localStatus->setText(QStringLiteral("Local Storage: Will auto-save..."));
         m_localStatus->setToolTip(QStringLiteral(
             "Changes to this note will be automatically saved every few seconds or when you switch to 'View'."));

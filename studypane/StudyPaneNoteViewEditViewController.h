@@ -9,7 +9,9 @@
 // a page is pushed to this controller at once, with a change number, and the saves use that copy.
 // A push that arrives after its page's note was left or its tab switched away is saved to the note it
 // belongs to; quitting asks the editor for its content and waits for the answer a bounded time. So
-// no keystroke that reached a page is lost.
+// no keystroke that reached a page is lost. A save the database refuses (read-only, disk full) keeps
+// the text in the editor, which then stays on its note and tab; the user is told once, with the
+// database's reason, and the status line says "Not saved" until a later save succeeds.
 //
 // All note HTML passes NoteHtml's filters on its way into a page and into the store: the pages run
 // only their own script (by its nonce), load nothing from outside the reader, and pasted HTML is
@@ -119,8 +121,11 @@ public:
     void userNoteLinkSelected(const Notification& n);
     // Loads the note at the location into webViewString and the study pane's properties.
     void loadNote(const NoteLocation& location);
-    // intermediate: the autosave's save, which leaves the final save owed.
-    void saveEditedText(bool intermediate);
+    // intermediate: the autosave's save, which leaves the final save owed. False when the note
+    // could not be written: the text stays owed and in the editor, and the user has been told.
+    bool saveEditedText(bool intermediate);
+    // The last save failed (the status line says so until a save succeeds).
+    bool saveFailed() const { return m_saveFailed; }
     void clearState();
     void updateStatusPane();
     // Asks, then deletes the shown note.
@@ -203,7 +208,10 @@ private:
     EditorPage* livePage();
     void contentChanged(NoteWebView* view, const QJsonArray& args);
     void saveLatePush(EditorPage& page);
-    void storeText(const NoteLocation& location, const QString& text, bool final, QString* journalTitleOut);
+    // `replaced` (a journal note's former title) is removed once the text is stored.
+    bool storeText(const NoteLocation& location, const QString& text, bool final, QString* journalTitleOut,
+        const NoteLocation& replaced = NoteLocation());
+    void noteSaveFailed(const QString& reason);
     void notesHaveChanged(const Notification& n);
     void displayPreferencesChanged();
     void focusOnRichEditor();
@@ -235,6 +243,9 @@ private:
     bool m_webViewHasBeenEdited = false;
     bool m_webViewNeedsFinalSave = false;
     qint64 m_currentServerID = 0;
+    bool m_saveFailed = false;
+    QString m_saveFailureReason;
+    NoteLocation m_owedJournalRemoval;  // a renamed journal note's former title, removed after a save
     QTimer m_autosaveTimer;
     QTimer m_tooltipTimer;
     QVariantMap m_tooltipParams;

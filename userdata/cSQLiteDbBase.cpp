@@ -420,7 +420,9 @@ bool cSQLiteDbBase::writeRecord(cDBRecord& record, const char* updateSql, const 
             record.recid = rowid;
             return true;
         },
-        reportTransaction);
+        // A database that cannot be written fails at the transaction's start or commit (read-only,
+        // locked, disk full): that is reported like a failed statement.
+        report || reportTransaction);
     if (!ok)
         record.recid = originalRecid;
     return ok;

@@ -145,8 +145,8 @@ public:
     bool requireStored(const cDBRecord& record, bool report);
     // Writes one record in one transaction: a stored record (recid set) through `updateSql`; a new one
     // by `clearPlace`, which removes whatever rows stand where it goes, then `insertSql`, whose row id
-    // becomes its recid. On failure the record keeps the recid it had. `reportTransaction` is handed to
-    // runInTransaction, the statements get `report`.
+    // becomes its recid. On failure the record keeps the recid it had. The statements get `report`;
+    // the transaction's own start and commit report with `report` or `reportTransaction`.
     bool writeRecord(cDBRecord& record, const char* updateSql, const cSQLValues& updateValues,
         const std::function<bool()>& clearPlace, const char* insertSql, const cSQLValues& insertValues, bool report,
         bool reportTransaction = false);

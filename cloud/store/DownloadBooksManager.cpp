@@ -1,5 +1,6 @@
 #include "cloud/store/DownloadBooksManager.h"
 
+#include "library/BookFileInstall.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "platform/AppFolders.h"
@@ -12,7 +13,6 @@
 #include <QStringDecoder>
 #include <QTimer>
 
-#include <cstdio>
 #include <mutex>
 
 namespace qs::cloud {
@@ -197,8 +197,15 @@ void DownloadBooksManager::startNextDownload()
         fail(problem(tr("The books folder could not be created.")));
         return;
     }
-    m_targetFileName = freeFinalPath(target.absoluteFilePath());
-    m_tempFileName = m_targetFileName + QStringLiteral(".tmp");
+    // An update takes the installed file's own name, so the installed book stays until the new
+    // file has arrived whole and been checked (a failed or cancelled update leaves it as it was).
+    const QString replaced = str(r, "replacefile");
+    if (!replaced.isEmpty() && QFileInfo(replaced).suffix() == QLatin1String("tvk") &&
+        BookFileInstall::isRegularFile(replaced) && BookFileInstall::isInsideFolder(replaced, m_booksFolder))
+        m_targetFileName = QFileInfo(replaced).absoluteFilePath();
+    else
+        m_targetFileName = freeFinalPath(target.absoluteFilePath());
+    m_tempFileName = BookFileInstall::partialPathFor(m_targetFileName);
     m_file = std::make_unique<QFile>(m_tempFileName);
     if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         fail(problem(tr("The book file could not be written: %1").arg(m_file->errorString())));
@@ -366,8 +373,7 @@ std::optional<StoreError> DownloadBooksManager::checkFile()
 void DownloadBooksManager::succeed()
 {
     // Same folder, so the rename is atomic: the final name holds the whole checked file or nothing.
-    if (std::rename(QFile::encodeName(m_tempFileName).constData(), QFile::encodeName(m_targetFileName).constData()) !=
-        0) {
+    if (!BookFileInstall::replaceWith(m_tempFileName, m_targetFileName)) {
         fail(problem(tr("The book file could not be moved into the books folder.")));
         return;
     }

@@ -7,8 +7,10 @@
 // before it takes its final name: its size against the announced Content-Length and the list's file
 // size, its digest against the list's and the reply's, and that it opens as a book. Only then is it
 // renamed (atomically, in the same folder) and announced with qsBookFileCopiedToBooksFolder, which
-// the library observes. A refused or failed download removes its temporary file, so the library and
-// the books folder stay as they were. File names with "/", "\" or ".." are refused: nothing is
+// the library observes. An update ("replacefile": the installed book file) is written beside that
+// file and takes its name only then, so the installed book stays until its successor is known
+// good. A refused or failed download removes its temporary file, so the library and the books
+// folder stay as they were. File names with "/", "\" or ".." are refused: nothing is
 // written outside the books folder.
 //
 // Notifications (default centre): DownloadBooksStartedDownloading (object the request's manager),
@@ -63,7 +65,7 @@ public:
     // The request the download sheet makes for an owned book: pubid, bookid, productid, filename,
     // filesize, filesha256 (when the list names one), customerid, clearpassword, version, targetfile
     // (books folder + productid + ".tvk", or "%04x%04x.tvk" of publisher and book), platform, deviceid,
-    // fileactionstring "file2", webscript (when `script` is given).
+    // fileactionstring "file2", webscript (when `script` is given). An update adds "replacefile".
     static QVariantMap requestForBook(
         const OwnedBook& book, const WebScriptCaller& caller, const QString& booksFolder, const QUrl& script = QUrl());
 

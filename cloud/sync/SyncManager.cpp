@@ -184,6 +184,9 @@ void SyncManager::setAutoSyncFreq(qint64 ms)
 
 void SyncManager::syncAll(bool userAsked)
 {
+    // The run that serves this request reports its failure to the user whatever the settings.
+    if (userAsked && !m_disabled)
+        m_userAsked = true;
     for (qint64 noun : syncAllOrder())
         syncRecordType(noun, userAsked);
     conditionallyStartSync(userAsked);
@@ -233,13 +236,16 @@ void SyncManager::conditionallyStartSync(bool force)
         endConnection();
         m_goal = Idle;
     }
-    if (m_disabled)
+    if (m_disabled) {
+        m_userAsked = false;
         return;
+    }
     // After failures only a sync the user asked for opens a connection before the back-off ends.
     if (!force && m_backoffUntil != 0 && QDateTime::currentMSecsSinceEpoch() < m_backoffUntil)
         return;
     if (!m_local.open()) {
         reportError(QStringLiteral("Error opening the Bible bookmarks database."));
+        m_userAsked = false;
         return;
     }
     if (!hasConnection()) {
@@ -567,6 +573,7 @@ void SyncManager::disconnect()
     m_bibleNoteBeingEditedId = 0;
     m_bookNoteBeingEditedId = 0;
     m_sent.reset();
+    m_userAsked = false;
     if (m_runFailed) {
         ++m_failures;
         const qint64 backoff = std::min(kMaxBackoffMs, kFirstBackoffMs << std::min(m_failures - 1, 10));
@@ -600,7 +607,7 @@ void SyncManager::reportError(const QString& message)
     if (m_goal == Syncing)
         m_runFailed = true;
     if (m_delegate)
-        m_delegate->syncErrorOccurred(message);
+        m_delegate->syncErrorOccurred(message, m_userAsked);
 }
 
 void SyncManager::reportProgress(const QString* message)
@@ -911,8 +918,15 @@ void SyncManager::receivedRecord(const SyncCommand& command)
             disconnect();
             return;
         }
-        ok = m_local.updateRow(noun, row->recid, *columns, timestamp, *serverId, row->deleted);
-        modified = true;
+        if (row->timestamp > timestamp) {
+            // The local row changed after the server's version: the newer edit wins, as for a
+            // received record. The row keeps its text and goes up in this run's upload phase.
+            if (row->serverid != 0)
+                ok = m_local.setServerId(noun, row->recid, 0);
+        } else {
+            ok = m_local.updateRow(noun, row->recid, *columns, timestamp, *serverId, row->deleted);
+            modified = true;
+        }
     } else {
         // The record's own match key finds the local row; an echoed record id is not trusted on its
         // own (record ids are per device), so it never removes a row that is not this record.
@@ -1022,8 +1036,9 @@ void SyncManager::timedOut()
 void SyncManager::connectionClosed()
 {
     const bool wasSyncing = m_goal == Syncing;
-    // A run cut off in the middle did not finish; the user hears of it like of any other failure.
-    if (wasSyncing)
+    // A run cut off in the middle did not finish; the user hears of it like of any other failure,
+    // once: a run whose failure was reported already (a refused connection) says nothing more.
+    if (wasSyncing && !m_runFailed)
         reportError(QStringLiteral("The connection to the Cloud server was lost. Try again later."));
     m_isConnected = false;
     m_sent.reset();
@@ -1045,6 +1060,7 @@ void SyncManager::connectionClosed()
         m_backoffUntil = QDateTime::currentMSecsSinceEpoch() + backoff;
         m_runFailed = false;
         m_recordType = -1;
+        m_userAsked = false;
     }
 }
 

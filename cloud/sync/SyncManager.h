@@ -7,8 +7,9 @@
 // Nothing is lost on a failure: a record is applied by one statement, a row stays unsynced until
 // the server acknowledges exactly the state that was sent, and a type that fails writes no history
 // row, so it is due again. Every failure ends the run (the connection is closed and the engine is
-// idle again); after a failed run automatic requests wait out a growing back-off, while a sync the
-// user asks for (syncAll) starts at once.
+// idle again) and is reported once; after a failed run automatic requests wait out a growing
+// back-off, while a sync the user asks for (syncAll) starts at once and its failure is reported as
+// one the user asked for.
 //
 // Threads: main thread. The request entry points may be called from any thread; they forward
 // themselves to the main thread (installSyncEngine, SyncEntryPoints.h).
@@ -151,6 +152,8 @@ private:
 
     std::optional<SyncLocalRow> m_sent;  // the upload waiting for its acknowledgement
     bool m_runFailed = false;
+    // A sync the user asked for (syncAll(true)) is queued or running; cleared when its run ends.
+    bool m_userAsked = false;
     int m_failures = 0;
     qint64 m_backoffUntil = 0;
 };

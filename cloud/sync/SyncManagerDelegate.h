@@ -32,7 +32,9 @@ public:
     // true on a successful log-in; false when the server refused the credentials.
     virtual void syncLoginComplete(bool /*valid*/) { }
     virtual void syncProgressPercent(float /*progress*/, const QString& /*statusMessage*/) { }
-    virtual void syncErrorOccurred(const QString& /*message*/) { }
+    // One report per failure; `userAsked` when the failing run serves a sync the user asked for
+    // (Sync Now), which the user hears of even when syncs otherwise run quietly.
+    virtual void syncErrorOccurred(const QString& /*message*/, bool /*userAsked*/) { }
     // A record type starts (noun such as "BIBLENOTES"; the delegate names it with
     // SyncManager::lastSyncTableNames) and ends; `changed` tells whether received records changed
     // local data. The note types' start is where a note editor must save first.

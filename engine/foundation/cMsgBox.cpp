@@ -11,7 +11,20 @@ std::atomic<std::int32_t> gLastShownId {0};
 // The id a database error report is recorded under.
 constexpr std::int32_t kDatabaseErrorId = -1;
 
+// The innermost capture of this thread.
+thread_local cDatabaseErrorCapture* tCapture = nullptr;
+
 }  // namespace
+
+cDatabaseErrorCapture::cDatabaseErrorCapture() : m_outer(tCapture)
+{
+    tCapture = this;
+}
+
+cDatabaseErrorCapture::~cDatabaseErrorCapture()
+{
+    tCapture = m_outer;
+}
 
 int cMsgBox::show(std::int32_t id, std::uint32_t style)
 {
@@ -27,6 +40,12 @@ int cMsgBox::showDatabaseError(const cLString16& text)
     std::fprintf(stderr, "engine database error: %s\n", utf8.chars());
     gLastShownId.store(kDatabaseErrorId);
     gShownCount.fetch_add(1);
+    if (cDatabaseErrorCapture* capture = tCapture) {
+        if (capture->m_count++ == 0)
+            capture->m_first = text;
+        return 1;
+    }
+    cDatabaseErrorReporter::current().databaseError(text);
     return 1;
 }
 

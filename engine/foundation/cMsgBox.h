@@ -1,15 +1,50 @@
 // cMsgBox: the engine's message box. An error path creates one on the stack, asks
-// it to show a message and destroys it. Nothing is shown on this platform: each
-// call logs one line to standard error, is counted, and answers 1. Message texts
-// are not part of the engine; the id says which error path was taken (201 search
-// evaluation, 204 section text output, 205 Bible document, 206 dated document,
-// 207-213 opening a book, or a book-file or search result code passed on).
+// it to show a message and destroys it. Each call logs one line to standard error,
+// is counted, and answers 1. Message texts are not part of the engine; the id says
+// which error path was taken (201 search evaluation, 204 section text output, 205
+// Bible document, 206 dated document, 207-213 opening a book, or a book-file or
+// search result code passed on).
+//
+// A database error report (the user's data could not be read or written) also goes
+// to the cDatabaseErrorReporter hook, which the application installs to tell the
+// user; a caller that tells the user itself holds a cDatabaseErrorCapture around
+// the work, so that one failure is reported once.
 // Safe on any thread.
 #pragma once
 
 #include "engine/foundation/cLStringTmpl.h"
+#include "engine/foundation/cStartupHook.h"
 
 #include <cstdint>
+
+// Where database error reports go after the log line (the application shows them). Called on the
+// thread that met the error, with no engine lock held by cMsgBox. The default does nothing more.
+class cDatabaseErrorReporter : public cStartupHook<cDatabaseErrorReporter> {
+public:
+    virtual ~cDatabaseErrorReporter() = default;
+    virtual void databaseError(const cLString16& text) { (void)text; }
+};
+
+// While one lives on a thread, the database error reports made on that thread are kept in it (still
+// logged and counted) instead of going to the reporter: its owner tells the user about the failure,
+// reason included. Captures nest; the innermost one takes the reports. Not shared between threads.
+class cDatabaseErrorCapture {
+public:
+    cDatabaseErrorCapture();
+    ~cDatabaseErrorCapture();
+    cDatabaseErrorCapture(const cDatabaseErrorCapture&) = delete;
+    cDatabaseErrorCapture& operator=(const cDatabaseErrorCapture&) = delete;
+
+    bool captured() const { return m_count > 0; }
+    // The first report taken (empty when none).
+    const cLString16& text() const { return m_first; }
+
+private:
+    friend class cMsgBox;
+    cDatabaseErrorCapture* m_outer = nullptr;
+    cLString16 m_first;
+    int m_count = 0;
+};
 
 class cMsgBox {
 public:
@@ -24,7 +59,8 @@ public:
         return show(id, style);
     }
 
-    // A database error report (UTF-16 text).
+    // A database error report (UTF-16 text): logged, then taken by the thread's capture or
+    // handed to the reporter hook.
     int showDatabaseError(const cLString16& text);
 
     // Process-wide record of the messages shown, for diagnostics and tests.

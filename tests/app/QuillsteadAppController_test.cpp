@@ -984,3 +984,229 @@ TEST_F(Shell, ABookPanesContextMenuOffersTheWindowsPaneCommands)
     QCoreApplication::processEvents();
     quit();
 }
+
+#include "app/DatabaseErrorAlerts.h"
+#include "engine/foundation/cMsgBox.h"
+#include "studypane/notes/NoteStore.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <QDirIterator>
+#include <QScreen>
+#include <QTcpServer>
+
+#include <limits>
+
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList partialBookFiles()
+{
+    QStringList out;
+    QDirIterator it(AppFolders::booksDirectory(), {QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden,
+        QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << it.next();
+    return out;
+}
+
+}  // namespace
+
+// Opening a book file asks the library to install it; the installed file itself is opened where it
+// is, and a file from elsewhere replaces the installed one only once it is a whole, readable book.
+TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
+{
+    QuillsteadAppController& app = launch();
+    QStringList opened;
+    NotificationCenter::defaultCenter().addObserver(&opened, QStringLiteral("UserWantsToOpenThisBookNotification"),
+        [&opened](Notification& n) { opened.append(n.userInfo.value(QStringLiteral("bookid")).toString()); });
+    const QString installed = book(QStringLiteral("KJV.tvk"));
+    const QByteArray original = fileBytes(installed);
+    ASSERT_FALSE(original.isEmpty());
+    const auto stillInstalled = [&](const char* step) {
+        EXPECT_EQ(fileBytes(installed), original) << step;
+        const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForFile(installed);
+        ASSERT_TRUE(kjv) << step;
+        EXPECT_EQ(kjv->bookID(), 101) << step;
+        EXPECT_TRUE(partialBookFiles().isEmpty()) << partialBookFiles().join(' ').toStdString();
+    };
+
+    // The installed file, by its own path, through "..", and through a link from elsewhere.
+    app.loadAndOpenBook(installed);
+    stillInstalled("its own path");
+    const QString books = AppFolders::booksDirectory();
+    app.loadAndOpenBook(books + QStringLiteral("/../") + QFileInfo(books).fileName() + QStringLiteral("/KJV.tvk"));
+    stillInstalled("a path through ..");
+    QTemporaryDir elsewhere;
+    const QString link = elsewhere.filePath(QStringLiteral("KJV.tvk"));
+    ASSERT_TRUE(QFile::link(installed, link));
+    app.loadAndOpenBook(link);
+    stillInstalled("a link");
+    EXPECT_EQ(opened, (QStringList {"101", "101", "101"}));
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+
+    // A file of that name that is no book: said so, and the installed book stays.
+    const QString damaged = elsewhere.filePath(QStringLiteral("damaged/KJV.tvk"));
+    QDir().mkpath(QFileInfo(damaged).path());
+    {
+        QFile f(damaged);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(original.left(original.size() / 2));
+    }
+    app.loadAndOpenBook(damaged);
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(
+        s_alerts->shown()[0].messageText, QStringLiteral("The book file could not be copied into the books folder."));
+    EXPECT_TRUE(s_alerts->shown()[0].informativeText.contains(QStringLiteral("does not open as a book")))
+        << s_alerts->shown()[0].informativeText.toStdString();
+    stillInstalled("a damaged copy");
+    EXPECT_EQ(opened.size(), 3);
+
+    // Another whole book under that name replaces it, and the book that comes with the reader puts
+    // it back.
+    const QString other = elsewhere.filePath(QStringLiteral("other/KJV.tvk"));
+    QDir().mkpath(QFileInfo(other).path());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Nave.tvk"), other));
+    app.loadAndOpenBook(other);
+    EXPECT_EQ(fileBytes(installed), fileBytes(other));
+    const SourceTuple::Ptr replacement = SourceManager::singleton().allSources()->tupleForFile(installed);
+    ASSERT_TRUE(replacement);
+    EXPECT_NE(replacement->bookID(), 101);
+    EXPECT_EQ(SourceManager::singleton().allSources()->tupleForPubID(1, 101), nullptr);
+    app.loadAndOpenBook(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk"));
+    stillInstalled("put back");
+    EXPECT_EQ(opened, (QStringList {"101", "101", "101", QString::number(replacement->bookID()), "101"}));
+    EXPECT_EQ(s_alerts->shown().size(), 1);
+    NotificationCenter::defaultCenter().removeObserver(&opened);
+    quit();
+}
+
+// Book files a crash left half written are removed at start; a FIFO named like a book is left alone
+// and start-up does not wait on it; a window size no screen has is fitted to the screen.
+TEST_F(Shell, StartUpSweepsPartialBooksSkipsFifosAndFitsTheWindowToTheScreen)
+{
+    const QString books = AppFolders::booksDirectory();
+    QDir().mkpath(books + QStringLiteral("/sub"));
+    for (const char* name : {"WEB.tvk.tmp", "sub/.KJV.a1B2c3.tvk.tmp", "keep.tmp"}) {
+        QFile f(QDir(books).filePath(QLatin1String(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("partial");
+    }
+    const QString fifo = book(QStringLiteral("Hang.tvk"));
+    QFile::remove(fifo);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setFloat(2e9f, QStringLiteral("mainWindowWidth"));
+    defaults.setFloat(2e9f, QStringLiteral("mainWindowHeight"));
+    defaults.setFloat(-3e9f, QStringLiteral("mainWindowOriginX"));
+    defaults.setFloat(5e9f, QStringLiteral("mainWindowOriginY"));
+
+    QuillsteadAppController& app = launch();
+    EXPECT_FALSE(QFile::exists(QDir(books).filePath(QStringLiteral("WEB.tvk.tmp"))));
+    EXPECT_FALSE(QFile::exists(QDir(books).filePath(QStringLiteral("sub/.KJV.a1B2c3.tvk.tmp"))));
+    EXPECT_TRUE(QFile::exists(QDir(books).filePath(QStringLiteral("keep.tmp"))));
+    EXPECT_TRUE(QFileInfo(fifo).exists()) << "left where it is";
+    EXPECT_EQ(SourceManager::singleton().allSources()->tupleForFile(fifo), nullptr);
+    bool skipped = false;
+    for (const SourceManager::SkippedFile& s : SourceManager::singleton().skippedFiles())
+        skipped = skipped || (s.path == fifo && s.reason == QLatin1String("not a regular file"));
+    EXPECT_TRUE(skipped);
+    EXPECT_TRUE(SourceManager::singleton().allSources()->tupleForPubID(1, 101)) << "the books are there";
+
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = app.mainWindowController()->window()->geometry();
+    // (The window system may add its frame around the asked geometry.)
+    EXPECT_TRUE(frame.width() <= area.width() && frame.height() <= area.height() && area.intersects(frame))
+        << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height() << " in " << area.x() << ","
+        << area.y() << " " << area.width() << "x" << area.height();
+    quit();
+    EXPECT_LE(defaults.floatForKey(QStringLiteral("mainWindowWidth")), float(area.width()));
+    QFile::remove(fifo);
+    QFile::remove(QDir(books).filePath(QStringLiteral("keep.tmp")));
+}
+
+TEST(WindowFrame, SavedFramesAreFittedToTheScreen)
+{
+    const QRect screen(0, 25, 1280, 775);
+    EXPECT_EQ(QuillsteadWindowController::frameOnScreen(100, 100, 800, 600, screen), QRect(100, 100, 800, 600));
+    EXPECT_EQ(QuillsteadWindowController::frameOnScreen(0, 0, 2e9, 2e9, screen), screen);
+    EXPECT_EQ(QuillsteadWindowController::frameOnScreen(1200, 700, 400, 300, screen), QRect(880, 500, 400, 300));
+    EXPECT_EQ(QuillsteadWindowController::frameOnScreen(-5e9, 5e9, 300, 200, screen), QRect(0, 600, 300, 200));
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(QuillsteadWindowController::frameOnScreen(nan, 0, 300, 200, screen), screen);
+    EXPECT_EQ(QuillsteadWindowController::frameOnScreen(0, 0, inf, 200, screen), screen);
+    EXPECT_EQ(QuillsteadWindowController::frameOnScreen(0, 0, -300, 200, screen), screen);
+}
+
+// With automatic sync on, automatic runs fail quietly, but Sync Now says how it failed, once.
+TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
+{
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    QuillsteadAppController& app = launch();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
+    defaults.setInteger(10001, QStringLiteral("customerIDNum"));
+    defaults.setBool(true, QStringLiteral("credentialsValid"));
+    defaults.setBool(true, QStringLiteral("autoSyncEnabled"));
+    ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("demo")));
+    qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
+    engine.setServer(QStringLiteral("127.0.0.1"), port);
+    ASSERT_TRUE(engine.delegate() && engine.delegate()->syncAutomatically());
+    QStringList errors;
+    NotificationCenter::defaultCenter().addObserver(&errors, QStringLiteral("qsSyncErrorOccurredNotification"),
+        [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
+    s_alerts->clear();
+
+    app.mainWindowController()->updateActionStates();
+    app.mainWindowController()->toolbarItemSelected(602);
+    EXPECT_TRUE(waitFor([&] {
+        return !errors.isEmpty() && engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection() &&
+            !s_alerts->shown().isEmpty();
+    }));
+    // Alerts wait for the engine's handler to return: let any queued one through.
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(errors.size(), 1) << errors.join('\n').toStdString();
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, errors.value(0));
+
+    NotificationCenter::defaultCenter().removeObserver(&errors);
+    defaults.setBool(false, QStringLiteral("autoSyncEnabled"));
+    defaults.setBool(false, QStringLiteral("credentialsValid"));
+    qs::cloud::CustomerPassword::clear();
+    quit();
+}
+
+// A database that cannot be written is reported once per run, wherever the failure happens.
+TEST_F(Shell, ADatabaseThatCannotBeWrittenIsReportedOncePerRun)
+{
+    launch();
+    ASSERT_NE(dynamic_cast<DatabaseErrorAlerts*>(&cDatabaseErrorReporter::current()), nullptr) << "installed at start";
+    sqlite3* db = cSQLiteDbBase::connectionHandle();
+    ASSERT_NE(db, nullptr);
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA query_only = ON", nullptr, nullptr, nullptr), SQLITE_OK);
+    const quint32 key = (43u << 16) | (3u << 8) | 16u;
+    EXPECT_FALSE(NoteStore::save(NoteLocation::bible(key), QStringLiteral("lost?")));
+    EXPECT_FALSE(NoteStore::save(NoteLocation::bible(key), QStringLiteral("again")));
+    std::thread([] { cMsgBox().showDatabaseError(cLString16("Error 8 from a worker")); }).join();
+    EXPECT_TRUE(waitFor([] { return !s_alerts->shown().isEmpty(); }));
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(sqlite3_exec(db, "PRAGMA query_only = OFF", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, DatabaseErrorAlerts::messageText());
+    EXPECT_TRUE(s_alerts->shown()[0].informativeText.contains(QStringLiteral("readonly")))
+        << s_alerts->shown()[0].informativeText.toStdString();
+    EXPECT_EQ(s_alerts->shown()[0].style, AlertStyle::Critical);
+    quit();
+}

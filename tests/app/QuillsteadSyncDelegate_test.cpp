@@ -235,7 +235,7 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
 {
     // Automatic, settings closed: recorded and posted, no alert.
     m_delegate.syncRecordTypeWillStart(QStringLiteral("BIBLEHIGHLIGHTS"));
-    m_delegate.syncErrorOccurred(QStringLiteral("The server closed the connection <early>."));
+    m_delegate.syncErrorOccurred(QStringLiteral("The server closed the connection <early>."), false);
     QApplication::processEvents();
     EXPECT_TRUE(s_alerts->shown().isEmpty());
     ASSERT_EQ(m_posted.size(), 1);
@@ -247,7 +247,7 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
 
     // The same with the sync settings page showing: an alert.
     m_syncPaneShown = true;
-    m_delegate.syncErrorOccurred(QStringLiteral("Stalled."));
+    m_delegate.syncErrorOccurred(QStringLiteral("Stalled."), false);
     EXPECT_TRUE(s_alerts->shown().isEmpty()) << "the alert waits until the engine's handler has returned";
     QApplication::processEvents();
     ASSERT_EQ(s_alerts->shown().size(), 1);
@@ -257,10 +257,18 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
     // A sync that was not automatic (automatic sync off) always shows its error.
     m_syncPaneShown = false;
     m_defaults.setBool(false, QStringLiteral("autoSyncEnabled"));
-    m_delegate.syncErrorOccurred(QStringLiteral("Login refused."));
+    m_delegate.syncErrorOccurred(QStringLiteral("Login refused."), false);
     QApplication::processEvents();
     ASSERT_EQ(s_alerts->shown().size(), 2);
     EXPECT_EQ(s_alerts->shown()[1].messageText, QStringLiteral("Login refused."));
+
+    // Automatic sync on, settings closed: a sync the user asked for still says how it failed.
+    m_defaults.setBool(true, QStringLiteral("autoSyncEnabled"));
+    ASSERT_TRUE(m_delegate.syncAutomatically());
+    m_delegate.syncErrorOccurred(QStringLiteral("Connection refused"), true);
+    QApplication::processEvents();
+    ASSERT_EQ(s_alerts->shown().size(), 3);
+    EXPECT_EQ(s_alerts->shown()[2].messageText, QStringLiteral("Connection refused"));
 }
 
 TEST_F(SyncDelegate, LogInValuesComeFreshFromTheAccount)

@@ -16,6 +16,11 @@ struct Entities : cBkInfoEntityLookup {
     uint32_t entity(const std::string& name) const override { return name == "alpha" ? 0x3B1 : 0; }
 };
 
+struct DatabaseErrors : cDatabaseErrorReporter {
+    void databaseError(const cLString16&) override { ++calls; }
+    int calls = 0;
+};
+
 struct Sync : qs::userdata::SyncRequestHandler {
     void requestSync(qs::userdata::SyncRecordType, bool, std::int64_t) override { ++calls; }
     int calls = 0;
@@ -47,7 +52,11 @@ TEST_F(StartupHooksTest, InstallsWhatIsSetAndLeavesTheRest)
     hooks.bookInfoEntities = std::make_shared<Entities>();
     auto sync = std::make_shared<Sync>();
     hooks.syncRequests = sync;
+    auto databaseErrors = std::make_shared<DatabaseErrors>();
+    hooks.databaseErrors = databaseErrors;
     installStartupHooks(hooks);
+    cMsgBox().showDatabaseError(cLString16("Error 8"));
+    EXPECT_EQ(1, databaseErrors->calls);
 
     EXPECT_EQ(7u, cFindProximitySetting::current().findProximity());
     EXPECT_EQ("\xCE\xB1 &amp;", cBkGenInfoStg::decodeEntities("&alpha; &amp;"));
@@ -75,7 +84,11 @@ TEST_F(StartupHooksTest, ReplacingReleasesTheOldHookAndNullRestoresTheDefault)
 
     auto sync = std::make_shared<Sync>();
     qs::userdata::SyncRequestHandler::install(sync);
+    auto databaseErrors = std::make_shared<DatabaseErrors>();
+    cDatabaseErrorReporter::install(databaseErrors);
     uninstallStartupHooks();
+    cMsgBox().showDatabaseError(cLString16("Error 8"));
+    EXPECT_EQ(0, databaseErrors->calls);
     qs::userdata::CallRecorder::shared().clear();
     requestSyncBookNotes(0);
     EXPECT_EQ(0, sync->calls);

@@ -536,6 +536,69 @@ TEST_F(NoteEditor, AChangeFromElsewhereDoesNotThrowAwayUnsavedTyping)
     EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>from elsewhere</p>"));
 }
 
+// The shared database connection refuses every write while one lives, as a read-only file does.
+struct ReadOnlyDatabase {
+    ReadOnlyDatabase()
+    {
+        EXPECT_EQ(sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = ON", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+    }
+    ~ReadOnlyDatabase()
+    {
+        sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = OFF", nullptr, nullptr, nullptr);
+    }
+};
+
+TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
+{
+    openBible(kJohn316, true);
+    ASSERT_EQ(editor->selectedTab(), Editor::RichEditTab);
+    Recorder changes(m_screen->center, QStringLiteral("qsNotesHaveChangedNotification"));
+    const auto clickTab = [this](Editor::Tab tab) {
+        QTabBar* bar = editor->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(tab).center());
+    };
+    {
+        ReadOnlyDatabase readOnly;
+        type(QStringLiteral("typed while the disk was full"));
+        ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
+        // View: the save fails, the user is told why, and the editor stays with the text.
+        clickTab(Editor::ViewTab);
+        ASSERT_EQ(m_alerts->shown().size(), 1);
+        EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
+        EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("readonly")))
+            << m_alerts->shown()[0].informativeText.toStdString();
+        EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
+        EXPECT_EQ(editor->tabBar()->currentIndex(), int(Editor::RichEditTab));
+        EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
+        EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("John 3:16"));
+        EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Not saved"));
+        EXPECT_TRUE(editor->webViewHasBeenEdited());
+        EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+        EXPECT_TRUE(changes.posts.isEmpty());
+
+        // The autosave and another note's request fail alike, without a second alert; the note stays.
+        EXPECT_FALSE(editor->saveEditedText(true));
+        openBible(kGen11, true);
+        EXPECT_EQ(editor->location().key, kJohn316);
+        EXPECT_EQ(m_alerts->shown().size(), 1);
+        EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
+    }
+    // Writable again: the next View saves the whole text and the status line says so.
+    clickTab(Editor::ViewTab);
+    EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed while the disk was full"));
+    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_EQ(changes.posts.size(), 1);
+    EXPECT_EQ(m_alerts->shown().size(), 1);
+    ASSERT_TRUE(waitFor([this] {
+        return js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
+            .toString()
+            .contains(QStringLiteral("typed while the disk was full"));
+    }));
+}
+
 TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
 {
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>God so loved the world</p>")));

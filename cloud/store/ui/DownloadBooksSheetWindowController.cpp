@@ -431,18 +431,25 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
         const int answer = older
             ? askYesNo(QStringLiteral("A newer version of this book is available. Do you want to update it?"),
                   QStringLiteral(
-                      "If you answer yes, the book will be removed from local storage, then the latest "
-                      "version will be downloaded. If it is open in any panes, you will need to re-open it."))
+                      "If you answer yes, the latest version will be downloaded and then replace the book in local "
+                      "storage. If it is open in any panes, you will need to re-open it."))
             : askYesNo(
                   QStringLiteral("This book has been downloaded and is installed locally. Do you want to remove it?"),
                   QStringLiteral("If you answer yes, the book will be removed from local storage. You can re-download "
                                  "it from your Cloud Library later if you want."));
         if (answer != AlertFirstButtonReturn)
             return;
-        m_context.library->removeSourceForPubID(book.publisherId, book.bookId);
-        if (older)
-            m_context.downloads->enqueue(DownloadBooksManager::requestForBook(
-                book, m_context.caller(), m_context.downloads->booksFolder(), m_context.script));
+        if (older) {
+            // The installed book stays until the new one has arrived and been checked.
+            QVariantMap request = DownloadBooksManager::requestForBook(
+                book, m_context.caller(), m_context.downloads->booksFolder(), m_context.script);
+            if (const SourceTuple::Ptr installed =
+                    m_context.library->allSources()->tupleForPubID(book.publisherId, book.bookId))
+                request.insert(QStringLiteral("replacefile"), installed->filepath());
+            m_context.downloads->enqueue(request);
+        } else {
+            m_context.library->removeSourceForPubID(book.publisherId, book.bookId);
+        }
         loadBookList();
         reloadBooksTable();
         return;

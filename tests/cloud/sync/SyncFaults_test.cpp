@@ -65,6 +65,16 @@ void runFaultAtEveryLine(const QString& fault, const QString& extra, int firstLi
     EXPECT_GE(brokenRuns, runs - 1) << brokenRuns << " of " << runs;
 }
 
+// A port nobody listens on.
+quint16 unusedPort()
+{
+    QTcpServer probe;
+    EXPECT_TRUE(probe.listen(QHostAddress::LocalHost));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
 }  // namespace
 
 TEST(SyncFaults, DroppedConnectionAtEveryStep)
@@ -125,16 +135,13 @@ TEST(SyncFaults, NoServerEndsTheRunAndBacksOff)
     RecordingDelegate delegate;
     {
         SyncManager engine;
-        // A port nobody listens on.
-        QTcpServer probe;
-        ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
-        const quint16 port = probe.serverPort();
-        probe.close();
-        engine.setServer(QStringLiteral("127.0.0.1"), port);
+        engine.setServer(QStringLiteral("127.0.0.1"), unusedPort());
         engine.setDelegate(&delegate);
         engine.syncAll(true);
         Reader::waitIdle(engine, 10000);
-        EXPECT_FALSE(delegate.errors.isEmpty());
+        // One failure, one report (not the refusal and then a lost connection), as the user's.
+        ASSERT_EQ(delegate.errors.size(), 1) << delegate.errors.join('\n').toStdString();
+        EXPECT_EQ(delegate.errorsUserAsked, QList<bool> {true});
         EXPECT_GT(engine.backoffUntil(), 0);
         // An automatic request during the back-off opens no connection; the user's sync does.
         engine.syncRecordTypeRequest(C::BibleNotes, true);
@@ -142,6 +149,17 @@ TEST(SyncFaults, NoServerEndsTheRunAndBacksOff)
         engine.syncAll(true);
         EXPECT_TRUE(engine.hasConnection());
         Reader::waitIdle(engine, 10000);
+        EXPECT_EQ(delegate.errorsUserAsked, (QList<bool> {true, true}));
+    }
+    {
+        // An automatic run fails alike, reported as automatic.
+        SyncManager engine;
+        engine.setServer(QStringLiteral("127.0.0.1"), unusedPort());
+        engine.setDelegate(&delegate);
+        engine.syncRecordTypeRequest(C::BibleNotes, true);
+        EXPECT_TRUE(engine.hasConnection());
+        Reader::waitIdle(engine, 10000);
+        EXPECT_EQ(delegate.errorsUserAsked, (QList<bool> {true, true, false}));
     }
     EXPECT_EQ(a.unsynced(), 1);
 }

@@ -34,6 +34,7 @@ public:
     Account account;
     QString device;
     QStringList errors;
+    QList<bool> errorsUserAsked;  // beside each error: whether a sync the user asked for failed
     QStringList started;
     std::map<QString, bool> completed;
     int commStarted = 0;
@@ -46,7 +47,11 @@ public:
     void syncCommFinished() override { ++commFinished; }
     void syncLoginComplete(bool valid) override { loginValid = valid; }
     void syncProgressPercent(float p, const QString&) override { progress.push_back(p); }
-    void syncErrorOccurred(const QString& message) override { errors.append(message); }
+    void syncErrorOccurred(const QString& message, bool userAsked) override
+    {
+        errors.append(message);
+        errorsUserAsked.append(userAsked);
+    }
     void syncRecordTypeWillStart(const QString& noun) override { started.append(noun); }
     void syncRecordTypeComplete(const QString& noun, bool changed) override { completed[noun] = changed; }
     bool syncAutomatically() override { return automatic; }

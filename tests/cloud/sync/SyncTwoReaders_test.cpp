@@ -3,6 +3,9 @@
 // second account sees none of it.
 #include "SyncHarness.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+
 using namespace sync_test;
 using C = qs::cloud::SyncCommand;
 
@@ -168,4 +171,74 @@ TEST(SyncTwoReaders, ForgettingTheHistoryResendsEverythingAndRemovingTheDataRefi
     Dump expected = before;
     expected["BibleNotes"].erase("9|9|9|gone deleted");
     EXPECT_EQ(a.dump(false), expected);
+}
+
+namespace {
+
+// One scripted run of the note type against the stand-in; the delegate's record of it.
+RecordingDelegate runScripted(Reader& r, const standin_test::Server& server, const QJsonArray& script)
+{
+    QJsonDocument doc(script);
+    EXPECT_EQ(server.post(QStringLiteral("/_control/script"), doc.toJson(QJsonDocument::Compact)).status, 200);
+    r.activate();
+    RecordingDelegate delegate;
+    {
+        SyncManager engine;
+        engine.setServer(QStringLiteral("127.0.0.1"), server.syncPort());
+        engine.setDelegate(&delegate);
+        engine.syncRecordType(C::BibleNotes, true);
+        engine.conditionallyStartSync(true);
+        Reader::waitIdle(engine, 30000);
+    }
+    return delegate;
+}
+
+QJsonArray line(std::initializer_list<QString> parts)
+{
+    QJsonArray out;
+    for (const QString& p : parts)
+        out.append(p);
+    return out;
+}
+
+}  // namespace
+
+// The server asks to modify a record this reader edited since its last sync: the newer edit wins
+// (the local one here, which then goes up in the same run); an older local edit gives way.
+TEST(SyncTwoReaders, AServerModificationKeepsANewerUnsyncedLocalEdit)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    const qint64 recid = a.edit(C::BibleNotes, {"1", "1", "1", "synced text"});
+    ASSERT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    ASSERT_EQ(a.unsynced(), 0);
+
+    // Edited here after that sync; the server's modification is half a minute older.
+    a.edit(C::BibleNotes, {"1", "1", "1", "my newer edit"});
+    const QString older = SyncLocalData::wireTime(SyncLocalData::nowMs() - 30000);
+    const QJsonArray keepLocal {QJsonArray {line({"CONNECTED", "SUCCESS"})},  // CONNECT
+        QJsonArray {line({"GOT", "TIME", "$p0", "$now"})},                    // GET TIME
+        QJsonArray {line({"GOT", "SERVERID", "$p0", "$p2", "1"})},            // GET SERVERID
+        QJsonArray {line({"MODIFY", "BIBLENOTES", QString::number(recid), "777", older, "1", "1", "1", "server text"}),
+            line({"SYNC", "COMPLETE"})},                                      // SYNC BIBLENOTES
+        QJsonArray {line({"ADDED", "SUCCESS", "BIBLENOTES", "$p0", "777"})},  // the upload of the edit
+        QJsonArray {}, QJsonArray {}};                                        // SYNC COMPLETE, DISCONNECT
+    RecordingDelegate kept = runScripted(a, server, keepLocal);
+    EXPECT_TRUE(kept.errors.isEmpty()) << kept.errors.join('\n').toStdString();
+    EXPECT_EQ(a.dump(false).at("BibleNotes"), std::set<std::string>({"1|1|1|my newer edit"}));
+    EXPECT_EQ(a.unsynced(), 0) << "the edit went up and was acknowledged";
+
+    // An edit older than the server's modification gives way to it.
+    a.edit(C::BibleNotes, {"1", "1", "1", "an old edit"}, false, 60000);
+    const QString newer = SyncLocalData::wireTime(SyncLocalData::nowMs() - 1000);
+    const QJsonArray takeServer {QJsonArray {line({"CONNECTED", "SUCCESS"})},
+        QJsonArray {line({"GOT", "TIME", "$p0", "$now"})}, QJsonArray {line({"GOT", "SERVERID", "$p0", "$p2", "1"})},
+        QJsonArray {line({"MODIFY", "BIBLENOTES", QString::number(recid), "778", newer, "1", "1", "1", "server text"}),
+            line({"SYNC", "COMPLETE"})},
+        QJsonArray {}, QJsonArray {}};
+    RecordingDelegate replaced = runScripted(a, server, takeServer);
+    EXPECT_TRUE(replaced.errors.isEmpty()) << replaced.errors.join('\n').toStdString();
+    EXPECT_EQ(a.dump(false).at("BibleNotes"), std::set<std::string>({"1|1|1|server text"}));
+    EXPECT_EQ(a.unsynced(), 0);
 }

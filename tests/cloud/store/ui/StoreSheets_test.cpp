@@ -25,6 +25,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QTimeZone>
 
 using namespace qs::cloud;
 using namespace store_test;
@@ -378,6 +379,80 @@ TEST_F(Sheets, RefusedDownloadsAreShownAndLeaveTheLibraryAsItWas)
     EXPECT_TRUE(QDir(store.books).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
     EXPECT_EQ(store.installed(), 0);
     EXPECT_FALSE(sheet.bookList()[rowOf(sheet, "WEB")].installed);
+}
+
+// An update downloads and checks the new file before it takes the installed file's place: a failed
+// or cancelled update leaves the installed book, file and record, as they were.
+TEST_F(Sheets, AnUpdateKeepsTheInstalledBookUntilTheNewOneHasArrivedWhole)
+{
+    Store store;
+    const QString installedPath = QDir(store.books).filePath(QStringLiteral("KJV.tvk"));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk"), installedPath));
+    {
+        QFile installedFile(installedPath);
+        ASSERT_TRUE(installedFile.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(installedFile.setFileTime(
+            QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6), QTimeZone::utc()), QFileDevice::FileModificationTime));
+    }
+    const auto installedBytes = [&] {
+        QFile f(installedPath);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray oldBytes = installedBytes();
+    ASSERT_FALSE(oldBytes.isEmpty());
+    DownloadBooksSheetWindowController sheet(store.context(server.get(), false));
+    open(store, sheet);
+    ASSERT_EQ(store.installed(), 1);
+    const SourceTuple::Ptr before = store.library->allSources()->tupleAtIndex(0);
+    ASSERT_TRUE(sheet.bookList()[rowOf(sheet, "KJV")].installed);
+    ASSERT_TRUE(sheet.cellForRow(rowOf(sheet, "KJV"))->messageField()->isVisible());  // a newer version
+
+    Recorder rec({kDone, kFailed});
+    const auto keptAsItWas = [&](const char* step) {
+        // While the new file arrives it is written beside the installed one, never over it.
+        EXPECT_TRUE(store.bookFiles().contains(QStringLiteral("KJV.tvk"))) << step;
+        if (store.downloads->count() == 0) {
+            EXPECT_EQ(store.bookFiles(), QStringList {"KJV.tvk"}) << step;
+        }
+        EXPECT_EQ(installedBytes(), oldBytes) << step;
+        EXPECT_EQ(store.installed(), 1) << step;
+        EXPECT_EQ(store.library->allSources()->tupleForFile(installedPath), before) << step;
+        EXPECT_TRUE(sheet.bookList()[rowOf(sheet, "KJV")].installed) << step;
+    };
+
+    // The download breaks off: the question, then the failure, and the installed book stays.
+    ASSERT_TRUE(server->fault(QStringLiteral("http.truncate=5000&http.path=booklist")));
+    store.alerts->queueAnswer(AlertFirstButtonReturn);
+    sheet.chooseBookRow(rowOf(sheet, "KJV"));
+    ASSERT_FALSE(store.alerts->shown().isEmpty());
+    EXPECT_EQ(store.alerts->shown()[0].messageText,
+        QStringLiteral("A newer version of this book is available. Do you want to update it?"));
+    keptAsItWas("while downloading");
+    ASSERT_TRUE(waitFor([&] { return rec.count(kFailed) == 1; }, 30000));
+    keptAsItWas("after a broken download");
+
+    // Cancelled half-way: the same.
+    ASSERT_TRUE(server->fault(QStringLiteral("http.stallMs=4000&http.path=booklist")));
+    store.alerts->queueAnswer(AlertFirstButtonReturn);
+    sheet.chooseBookRow(rowOf(sheet, "KJV"));
+    ASSERT_EQ(store.downloads->count(), 1);
+    store.alerts->queueAnswer(AlertFirstButtonReturn);
+    sheet.chooseBookRow(rowOf(sheet, "KJV"));
+    ASSERT_TRUE(waitFor([&] { return rec.count(kFailed) == 2; }, 30000));
+    keptAsItWas("after a cancelled download");
+
+    // A whole file replaces the installed one under its own name.
+    store.alerts->queueAnswer(AlertFirstButtonReturn);
+    sheet.chooseBookRow(rowOf(sheet, "KJV"));
+    ASSERT_TRUE(waitFor([&] { return rec.count(kDone) + rec.count(kFailed) == 3; }, 60000));
+    ASSERT_EQ(rec.count(kDone), 1) << store.alertTexts().join("\n").toStdString();
+    EXPECT_EQ(store.bookFiles(), QStringList {"KJV.tvk"});
+    EXPECT_EQ(store.installed(), 1);
+    const SourceTuple::Ptr after = store.library->allSources()->tupleForFile(installedPath);
+    ASSERT_NE(after, nullptr);
+    EXPECT_GT(after->modificationTime(), before->modificationTime());
+    EXPECT_FALSE(sheet.cellForRow(rowOf(sheet, "KJV"))->messageField()->isVisible());
+    EXPECT_TRUE(QDir(store.dir.filePath(QStringLiteral("refused"))).isEmpty());
 }
 
 // The list the server sent last is kept when a refresh fails; what it names is still checked.

@@ -1,0 +1,33 @@
+#include "app/DatabaseErrorAlerts.h"
+
+#include "library/EngineStrings.h"
+#include "platform/Alerts.h"
+#include "platform/MainThread.h"
+
+void DatabaseErrorAlerts::databaseError(const cLString16& text)
+{
+    if (m_reported.exchange(true))
+        return;
+    Alert alert;
+    alert.messageText = messageText();
+    alert.informativeText = informativeText(EngineStrings::fromUtf16(text));
+    alert.style = AlertStyle::Critical;
+    // Never inline: the report may come from inside a database call holding its locks.
+    runOnMainThread([alert] { Alerts::shared().runModal(alert); });
+}
+
+QString DatabaseErrorAlerts::messageText()
+{
+    return QStringLiteral("Quillstead could not read or save your notes, highlights and other data.");
+}
+
+QString DatabaseErrorAlerts::informativeText(const QString& report)
+{
+    QString details = report;
+    details.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).remove(QLatin1Char('\r'));
+    details = details.trimmed();
+    const QString advice = QStringLiteral(
+        "Changes may not be kept until this is fixed: check that the disk has free space and that the data folder "
+        "can be written. Further database errors in this session are written to the log only.");
+    return details.isEmpty() ? advice : details + QStringLiteral("\n\n") + advice;
+}

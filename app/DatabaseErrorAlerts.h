@@ -1,0 +1,29 @@
+// The application's answer to the engine's database error reports: the first report of the run is
+// shown to the user as an alert (the database could not be opened or written, with the engine's
+// text); later reports only reach the log, so that a database that keeps failing does not bury the
+// reader in alerts. Callers that tell the user about their own failure (a note that could not be
+// saved) capture their reports (cDatabaseErrorCapture) and do not reach this.
+//
+// Installed at start-up through the StartupHooks list. Any thread may report; the alert is shown on
+// the main thread.
+#pragma once
+
+#include "engine/foundation/cMsgBox.h"
+
+#include <QString>
+
+#include <atomic>
+
+class DatabaseErrorAlerts final : public cDatabaseErrorReporter {
+public:
+    void databaseError(const cLString16& text) override;
+
+    // The alert's texts for one report.
+    static QString messageText();
+    static QString informativeText(const QString& report);
+
+    bool hasReported() const { return m_reported.load(); }
+
+private:
+    std::atomic<bool> m_reported {false};
+};

@@ -1,0 +1,135 @@
+#include "library/BookFileInstall.h"
+
+#include "library/SourceTuple.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <cstdio>
+
+namespace BookFileInstall {
+
+namespace {
+
+constexpr qint64 kCopyChunk = qint64(1) << 20;
+
+bool copyContents(QFile& from, QFile& to, QString* error)
+{
+    QByteArray chunk;
+    while (true) {
+        chunk = from.read(kCopyChunk);
+        if (chunk.isEmpty()) {
+            if (from.error() != QFileDevice::NoError) {
+                *error = QStringLiteral("The book file could not be read: %1").arg(from.errorString());
+                return false;
+            }
+            break;
+        }
+        if (to.write(chunk) != chunk.size()) {
+            *error = QStringLiteral("The copy could not be written: %1").arg(to.errorString());
+            return false;
+        }
+    }
+    if (!to.flush()) {
+        *error = QStringLiteral("The copy could not be written: %1").arg(to.errorString());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QString partialPathFor(const QString& finalPath)
+{
+    return finalPath + QStringLiteral(".tmp");
+}
+
+bool isSameFile(const QString& a, const QString& b)
+{
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
+bool isInsideFolder(const QString& path, const QString& folder)
+{
+    const QString file = QFileInfo(path).canonicalFilePath();
+    const QString dir = QFileInfo(folder).canonicalFilePath();
+    return !file.isEmpty() && !dir.isEmpty() && file.startsWith(dir + QLatin1Char('/'));
+}
+
+bool isRegularFile(const QString& path)
+{
+    // QFileInfo calls FIFOs, sockets and devices neither files nor folders.
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+bool replaceWith(const QString& partial, const QString& destination)
+{
+    // rename(2) replaces the destination atomically when both are in the same file system.
+    return std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(destination).constData()) == 0;
+}
+
+bool installCopy(const QString& source, const QString& destination, QString* error)
+{
+    QString ignored;
+    QString& why = error != nullptr ? *error : ignored;
+    if (!isRegularFile(source)) {
+        why = QStringLiteral("%1 is not a book file.").arg(source);
+        return false;
+    }
+    if (isSameFile(source, destination))
+        return true;
+    const QFileInfo target(destination);
+    if (!QDir().mkpath(target.absolutePath())) {
+        why = QStringLiteral("The books folder could not be created.");
+        return false;
+    }
+    QFile from(source);
+    if (!from.open(QIODevice::ReadOnly)) {
+        why = QStringLiteral("The book file could not be read: %1").arg(from.errorString());
+        return false;
+    }
+    QTemporaryFile partial(
+        target.dir().filePath(target.completeBaseName() + QStringLiteral(".XXXXXX") + QLatin1String(kPartialSuffix)));
+    if (!partial.open()) {
+        why = QStringLiteral("The copy could not be written: %1").arg(partial.errorString());
+        return false;
+    }
+    if (!copyContents(from, partial, &why))
+        return false;
+    partial.close();
+    {
+        QString reason;
+        if (SourceTuple::allocateSourceForFile(partial.fileName(), &reason) == nullptr) {
+            why = QStringLiteral("%1 does not open as a book: %2.").arg(source, reason);
+            return false;
+        }
+    }
+    partial.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    if (!replaceWith(partial.fileName(), destination)) {
+        why = QStringLiteral("The copy could not take the name %1.").arg(destination);
+        return false;
+    }
+    partial.setAutoRemove(false);
+    return true;
+}
+
+QStringList sweepPartialFiles(const QString& folder)
+{
+    QStringList removed;
+    if (folder.isEmpty())
+        return removed;
+    QDirIterator it(folder, {QStringLiteral("*") + QLatin1String(kPartialSuffix)}, QDir::Files | QDir::Hidden,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (QFile::remove(path))
+            removed.append(path);
+    }
+    return removed;
+}
+
+}  // namespace BookFileInstall

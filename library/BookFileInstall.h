@@ -1,0 +1,43 @@
+// Putting a book file into the books folder without ever losing the one already there.
+//
+// A new copy is written beside its final name as a partial file ("<name>.tvk.tmp", or a unique
+// "<name>.XXXXXX.tvk.tmp"), checked to open as a book, and only then renamed over the final name in
+// one step: the final name holds either the old book or the whole new one. Partial files left by a
+// crash are swept from the books folder at start (sweepPartialFiles). The library never lists
+// partial files (their extension is not "tvk").
+//
+// Pure file operations on the calling thread; any thread, but two installs to the same final name
+// must not run at once.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace BookFileInstall {
+
+// The suffix every partial book file ends with.
+inline constexpr char kPartialSuffix[] = ".tvk.tmp";
+
+// "<final path>.tmp": the partial file of one writer that owns the final name (a download).
+QString partialPathFor(const QString& finalPath);
+
+// The canonical form of both paths names the same file (false when either does not exist).
+bool isSameFile(const QString& a, const QString& b);
+// `path` exists and lies inside `folder` at any depth (canonical paths, so links and ".." count).
+bool isInsideFolder(const QString& path, const QString& folder);
+// `path` is a regular file (after following links): not a folder, FIFO, socket or device.
+bool isRegularFile(const QString& path);
+
+// Renames `partial` over `destination` in one step (same folder). False, with both files as they
+// were, when the system refuses.
+bool replaceWith(const QString& partial, const QString& destination);
+
+// Copies the regular file `source` to `destination` through a unique partial file beside it, checks
+// that the copy opens as a book and then replaces `destination`. On any failure `destination` is
+// untouched, the partial file is gone and `error` says why.
+bool installCopy(const QString& source, const QString& destination, QString* error);
+
+// Removes every partial book file under `folder` (at any depth); the paths removed.
+QStringList sweepPartialFiles(const QString& folder);
+
+}  // namespace BookFileInstall
