@@ -78,6 +78,21 @@ protected:
                 QFile::copy(from, to);
         }
     }
+
+    // Sends the book to a verse through the go-to routing, as the Bible go-to does (into the current
+    // pane, or a pane of its own with activatePane).
+    static void goToVerse(const SourceTuple::Ptr& book, quint32 key, bool activatePane = false)
+    {
+        GoToRequest go;
+        go.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
+        go.sourceTuple = book;
+        go.bibleKey = key;
+        go.section = book->sectionForBibleKey(key);
+        go.sync = true;
+        go.activate = true;
+        go.activatePane = activatePane;
+        NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
+    }
 };
 
 }  // namespace
@@ -171,15 +186,7 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     navigator->onAutoCheckBox(true);
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
-    const quint32 key = makeBibleKey(45, 8, 28);
-    GoToRequest go;
-    go.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
-    go.sourceTuple = kjv;
-    go.bibleKey = key;
-    go.section = kjv->sectionForBibleKey(key);
-    go.sync = true;
-    go.activate = true;
-    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
+    goToVerse(kjv, makeBibleKey(45, 8, 28));
     EXPECT_TRUE(waitFor([navigator] { return navigator->tableViewHeaderString() == QStringLiteral("Romans 8:28"); }))
         << navigator->tableViewHeaderString().toStdString();
     EXPECT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
@@ -323,16 +330,9 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
         GTEST_SKIP() << "the sample library is not built";
     QuillsteadAppController& app = launch();
     QuillsteadWindowController* window = app.mainWindowController();
-    if (kjvRegion() < 0) {
-        // An earlier test left another book in the pane: the King James book goes back into it.
-        GoToRequest back;
-        back.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
-        back.sourceTuple = SourceManager::singleton().allSources()->tupleForPubID(1, 101);
-        back.activate = true;
-        back.activatePane = true;
-        NotificationCenter::defaultCenter().postNotificationName(
-            GoToNames::GoToNotification, nullptr, back.toUserInfo());
-    }
+    const quint32 romans828 = makeBibleKey(45, 8, 28);
+    if (kjvRegion() < 0)  // an earlier test left another book in the pane: the King James book goes back
+        goToVerse(SourceManager::singleton().allSources()->tupleForPubID(1, 101), romans828, true);
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
     StudyPaneViewController* study = studyPane();
@@ -354,15 +354,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     StudyPaneNavigatorViewController* navigator = study->studyPaneNavigatorViewController();
     ASSERT_EQ(study->subpaneViewController(), navigator);
     navigator->onAutoCheckBox(true);
-    const quint32 key = makeBibleKey(45, 8, 28);
-    GoToRequest go;
-    go.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
-    go.sourceTuple = kjv;
-    go.bibleKey = key;
-    go.section = kjv->sectionForBibleKey(key);
-    go.sync = true;
-    go.activate = true;
-    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
+    goToVerse(kjv, romans828);
     ASSERT_TRUE(waitFor([navigator] { return navigator->tableViewHeaderString() == QStringLiteral("Romans 8:28"); }));
     ASSERT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
     int heading = -1;
@@ -398,8 +390,6 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-after-navigator.png")));
 
     // The King James book back in its pane for the tests that follow (the layout outlives the run).
-    go.activatePane = true;
-    go.sync = false;
-    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
+    goToVerse(kjv, romans828, true);
     EXPECT_TRUE(waitFor([this] { return kjvRegion() >= 0; }));
 }
