@@ -309,7 +309,9 @@ public:
     QString humanReadableNameForAttribute(qint64 index);
     quint32 resultsForAllVerses(BitVector& results, const QString& thatMightMatchWordAttribute);
 
-    quint32 results(BitVector& results, const QString& forLimitString);
+    // The sections a limit expression admits; `understood` (when given) says whether it parsed
+    // (an expression that does not parse admits nothing).
+    quint32 results(BitVector& results, const QString& forLimitString, bool* understood = nullptr);
     quint32 results(BitVector& results, quint16 forCategoryId);
     quint32 resultsForColorNamed(BitVector& results, const QString& colorName);
     quint32 resultsForAllOTVerses(BitVector& results);
@@ -351,7 +353,7 @@ protected:
 
 private:
     friend class JournalSourceTuple;
-    quint32 evaluateLimit(BitVector& results, const QString& expression);
+    quint32 evaluateLimit(BitVector& results, const QString& expression, bool* understood = nullptr);
     quint32 testamentSet(BitVector& results, bool oldTestament);
     QString citation(bool escapeName) const;
 

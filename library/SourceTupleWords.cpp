@@ -530,8 +530,10 @@ quint32 SourceTuple::resultsForAllVerses(BitVector& results, const QString& that
 
 // --- limits ------------------------------------------------------------------------------------
 
-quint32 SourceTuple::evaluateLimit(BitVector& results, const QString& expression)
+quint32 SourceTuple::evaluateLimit(BitVector& results, const QString& expression, bool* understood)
 {
+    if (understood != nullptr)
+        *understood = true;
     const auto doc = sourceDoc();
     if (doc == nullptr) {
         results.clearAll();
@@ -541,6 +543,8 @@ quint32 SourceTuple::evaluateLimit(BitVector& results, const QString& expression
     cLIntArray colours;
     const std::uint32_t r =
         doc->ApplyLimitExpression(EngineStrings::utf16(expression), holder, colours, 0, kNone, false);
+    if (r != 0 && r != cBookDoc::kNotOpen && understood != nullptr)
+        *understood = false;
     if (r != 0 || holder == nullptr) {
         delete holder;
         results.clearAll();
@@ -551,9 +555,9 @@ quint32 SourceTuple::evaluateLimit(BitVector& results, const QString& expression
     return count;
 }
 
-quint32 SourceTuple::results(BitVector& results, const QString& forLimitString)
+quint32 SourceTuple::results(BitVector& results, const QString& forLimitString, bool* understood)
 {
-    return evaluateLimit(results, forLimitString);
+    return evaluateLimit(results, forLimitString, understood);
 }
 
 quint32 SourceTuple::results(BitVector& results, quint16 forCategoryId)

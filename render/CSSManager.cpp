@@ -113,6 +113,10 @@ static constexpr const char kHighlightTemplate[] =
     "@keyframes marching-ants-3{0%{background-position:0 0,0 100%,0 0,100% 0;}100% {background-position:40px 0,-40px 100%,0 -40px,100% 40px;}}";
 // clang-format on
 
+// The found words of a notes search, marked in the note viewer: the note sheet lacks the highlight
+// template, so it takes this one rule of it.
+constexpr const char kSearchWordRule[] = "span._search {color:%@!SEARCHCOLOR!@%; font-weight:%@!SEARCHBOLD!@%;}";
+
 // The highlight styles Bold and Italic give these class names to highlighted text.
 constexpr const char kHighlightStyleRules[] = ".bold{text-decoration:none;font-weight:bold;}"
                                               ".italic{text-decoration:none;font-style:italic;}";
@@ -205,6 +209,8 @@ QString CSSManager::buildSheet(Sheet sheet, const UserDefaults& d) const
     QString css = baseTemplate();
     if (sheet != Sheet::NoteView)
         css += highlightTemplate() + highlightStyleRules();
+    else
+        css += QString::fromLatin1(kSearchWordRule);
 
     const bool results = sheet == Sheet::SearchResults;
     const bool notes = sheet == Sheet::NoteView;

@@ -27,7 +27,7 @@ public:
     QString cssForBookView() const;
     // Result-list cells: the same templates, filled for small cells.
     QString cssForSearchResultsView() const;
-    // Note viewer and editor: the base template only.
+    // Note viewer and editor: the base template and the rule for found words (span._search).
     QString cssForNoteViewEdit() const;
 
     // `base` moved along the font-size ladder by (relativeSize - 3) steps (relative sizes below 2

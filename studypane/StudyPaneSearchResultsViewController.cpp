@@ -145,6 +145,7 @@ void StudyPaneSearchResultsViewController::loadView()
     m_limitLabel = new QLabel(v);
     m_limitLabel->setObjectName(QStringLiteral("searchLimitTextField"));
     m_limitLabel->setTextFormat(Qt::PlainText);
+    m_limitLabel->setWordWrap(true);
     m_progress = new QProgressBar(v);
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(false);
@@ -286,16 +287,23 @@ void StudyPaneSearchResultsViewController::onSearchLimitSelected(int tag)
                 m_env.defaults->setString(custom, kCustomSearchLimits);
         }
     }
-    if (tag == 1)
-        m_limitLabel->setText(QStringLiteral("Custom Limit: %1").arg(custom));
-    else if (tag >= 2)
-        m_limitLabel->setText(QStringLiteral("Limit: %1").arg(limitTitle(tag)));
-    else
-        m_limitLabel->setText(QString());
+    showLimitLabel();
     const SourceTuple::Ptr book = m_env.activeBook ? m_env.activeBook() : nullptr;
     if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsIsBible()) &&
         (tag != oldTag || (tag == 1 && custom != oldCustom)))
         searchStringEntered();
+}
+
+void StudyPaneSearchResultsViewController::showLimitLabel()
+{
+    const int tag = int(m_limitTag);
+    if (tag == 1)
+        m_limitLabel->setText(QStringLiteral("Custom Limit: %1").arg(limitString(1)));
+    else if (tag >= 2)
+        m_limitLabel->setText(QStringLiteral("Limit: %1").arg(limitTitle(tag)));
+    else
+        m_limitLabel->setText(QString());
+    m_limitLabel->setStyleSheet(QString());
 }
 
 void StudyPaneSearchResultsViewController::searchStringEntered()
@@ -307,7 +315,10 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     const QString text = m_searchField->text();
     m_recents.remember(text);
     m_searchingABible = book->docSupports(SourceTuple::kDocSupportsIsBible());
-    m_tableViewHeaderString.reset();
+    // The column names the book searched from the start (results of the previous book may still be
+    // drawn until the first item of this search arrives).
+    m_tableViewHeaderString = book->name();
+    m_model->columnTitleChanged();
     m_progressCount = 0;
     m_progressCompleted = 0;
     m_hideProgressTimer.stop();
@@ -317,6 +328,7 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     BibleRef ref;
     const bool isReference = ref.parse(text) && !ref.isBookOnly();
     const QString limit = m_searchingABible ? limitString(int(m_limitTag)) : QString();
+    showLimitLabel();
 
     std::vector<SearchRunRequest> requests = SearchSession::standardRequests();
     if (isReference)
@@ -353,6 +365,13 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
     // The session has taken the item into the aggregator (items of older searches never get here).
     reloadTable();
     searchProgressIncrementBy(1, item->searchID);
+    if (item->limitNotUnderstood && m_limitLabel != nullptr) {
+        // Nothing was searched: say why rather than show empty results.
+        m_limitLabel->setText(QStringLiteral("The search limit \"%1\" was not understood; nothing was searched.")
+                                  .arg(limitString(int(m_limitTag))));
+        m_limitLabel->setStyleSheet(QStringLiteral("color: #C00000;"));
+        m_limitLabel->show();
+    }
     if (item->interpretation == "goto" && item->hitCount() == 1) {
         const uint32_t section = item->searchResultsBitVector->first(true);
         const SourceTupleID id = aggregator().searchedSourceTupleID;

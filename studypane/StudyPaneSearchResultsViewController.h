@@ -5,7 +5,8 @@
 // "Referenced Here", "Exact Match", ...), hit rows of a Bible with the verse's text and the found
 // words marked. A progress bar follows the work; activating a hit posts a go-to request for it; a
 // search that finds exactly one place to go to goes there at once. A new search drops the results
-// and progress of the one before (search ids). Bibles can be searched within one of fifteen limits.
+// and progress of the one before (search ids). Bibles can be searched within one of fifteen limits; a
+// custom limit that does not parse is named in the limit label, in place of empty results.
 //
 // Owned by the study pane controller; owns its view, its search session and its menus. Main thread
 // only (the runs themselves execute on the search pool).
@@ -80,7 +81,8 @@ public:
     // The results when they are of that book, else null.
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
     bool searchingABible() const { return m_searchingABible; }
-    // The title of the table's column: the searched book's name (null until the table asked).
+    // The title of the table's column: the searched book's name, set when a search starts (null
+    // before the first).
     std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
 
     // --- limits ---
@@ -116,6 +118,8 @@ private:
     void startSearchWithLibrarySearchResults(const Notification& n);
     void updateLimitChecks(QMenu* menu);
     std::optional<QString> askForCustomLimit(const QString& current) const;
+    // The limit label as the chosen limit names it.
+    void showLimitLabel();
     void reloadTable();
     void labelTableColumn();
     void setSearching(bool searching);

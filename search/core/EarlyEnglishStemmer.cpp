@@ -189,9 +189,11 @@ struct Stemming {
 
     void step1b()
     {
-        static constexpr std::array<Suffix, 8> kSuffixes {
-            U"eed", U"eedly", U"ed", U"edly", U"ing", U"ingly", U"eth", U"est"};
-        const std::size_t usable = archaic ? 8 : 6;
+        // The archaic endings follow the six of Porter2: "eth" and "est" (loveth, lovest) and the
+        // past second person "edst" (lovedst, walkedst), each acting as "ed" does.
+        static constexpr std::array<Suffix, 9> kSuffixes {
+            U"eed", U"eedly", U"ed", U"edly", U"ing", U"ingly", U"eth", U"est", U"edst"};
+        const std::size_t usable = archaic ? kSuffixes.size() : 6;
         std::size_t best = Suffix::npos;
         for (std::size_t k = 0; k < usable; ++k)
             if (endsWith(w, kSuffixes[k]) && (best == Suffix::npos || kSuffixes[k].size() > kSuffixes[best].size()))

@@ -2,8 +2,8 @@
 // EarlyEnglishStemmer: our "earlyenglish" stemmer. It is the Snowball English
 // (Porter2) algorithm - the revision whose region exceptions are the prefixes
 // "gener", "commun" and "arsen" - taught the archaic verb endings of older English
-// Bibles: Step 1b also strips "eth" and "est" as it strips "ed" and "ing", so
-// "loveth" and "lovest" stem as "loved" does.
+// Bibles: Step 1b also strips "eth", "est" and "edst" as it strips "ed" and "ing",
+// so "loveth", "lovest" and "lovedst" stem as "loved" does.
 //
 // Book files carry stem lists made with this very algorithm, so any change to it
 // changes the file format.

@@ -43,6 +43,14 @@ bool endsTermOutsideClass(char16_t c)
     return c == u'"' || c == u'|';
 }
 
+// Punctuation at the end of a term that is neither a wildcard ("*", "?", "_", the "]" of a class)
+// nor the ":" that joins a word and its attribute.
+bool isTrailingPunctuation(char16_t c)
+{
+    static constexpr std::u16string_view kKept = u"*?_[]:";
+    return SearchSpecification::isInPunctuationSet(c) && kKept.find(c) == std::u16string_view::npos;
+}
+
 }  // namespace
 
 void SearchSpecification::setSearchSpec(std::u16string text)
@@ -79,7 +87,7 @@ bool SearchSpecification::isStopWord(const std::u16string& word)
     std::string lower;
     lower.reserve(word.size());
     for (char16_t c : word) {
-        const char16_t l = TextFolding::toLower(c);
+        const char16_t l = TextFolding::isApostrophe(c) ? TextFolding::kStraightApostrophe : TextFolding::toLower(c);
         if (l >= 0x80)
             return false;  // every stop word is plain ASCII
         lower.push_back(static_cast<char>(l));
@@ -152,7 +160,12 @@ std::unique_ptr<std::u16string> SearchSpecification::parseTerm()
         }
         ++m_position;
     }
-    return std::make_unique<std::u16string>(m_searchSpec.substr(start, static_cast<std::size_t>(m_position) - start));
+    // Punctuation that ends the word as typed ("love," "love." "(love)") is not part of it; the
+    // pattern characters are kept. The leading side was skipped above.
+    std::size_t end = static_cast<std::size_t>(m_position);
+    while (end > start + 1 && isTrailingPunctuation(m_searchSpec[end - 1]))
+        --end;
+    return std::make_unique<std::u16string>(m_searchSpec.substr(start, end - start));
 }
 
 PhrasePtr SearchSpecification::parsePhrase()

@@ -10,7 +10,8 @@
 //   OR         := "|" | "OR" followed by white space (upper case only)
 //
 // Consecutive words form one phrase of several positions; quotes delimit phrases; an
-// unclosed quote drops its phrase. The parser never fails: a query whose included
+// unclosed quote drops its phrase. Punctuation around a term is not part of it ("(love)," is
+// the term love); inside it stays (well-known, it's), and wildcards are never cut. The parser never fails: a query whose included
 // list is empty finds nothing.
 //
 // Made by its caller, given its text once, then only read: several searches may run
@@ -45,7 +46,7 @@ public:
     static bool isInWhitespaceSet(char16_t c);
     static bool isInPunctuationSet(char16_t c);
 
-    // True when the lower-cased word is one of the 220 stop words.
+    // True when the lower-cased word is one of the 220 stop words (any apostrophe counts as "'").
     static bool isStopWord(const std::u16string& word);
 
     // Grammar procedures; each reads and advances position().

@@ -37,6 +37,34 @@ bool isPunctuation(char16_t c)
     return inRanges(UnicodeTables::kPunctuation, UnicodeTables::kPunctuationCount, c);
 }
 
+bool isApostrophe(char16_t c)
+{
+    switch (c) {
+    case u'\'':
+    case u'`':
+    case u'\u00B4':
+    case u'\u02B9':
+    case u'\u02BC':
+    case u'\u2018':
+    case u'\u2019':
+    case u'\u201B':
+    case u'\u2032':
+    case u'\uFF07':
+        return true;
+    default:
+        return false;
+    }
+}
+
+std::u16string withApostrophe(std::u16string_view text, char16_t apostrophe)
+{
+    std::u16string out(text);
+    for (char16_t& c : out)
+        if (isApostrophe(c))
+            c = apostrophe;
+    return out;
+}
+
 char16_t toLower(char16_t c)
 {
     if (c < 0x80)

@@ -18,6 +18,16 @@ bool isWhitespaceOrNewline(char16_t c);
 // Unicode punctuation (general categories Pc, Pd, Ps, Pe, Pi, Pf, Po).
 bool isPunctuation(char16_t c);
 
+// The straight apostrophe and the other marks a keyboard or a paste puts in its place: the
+// typographic apostrophe U+2019 (which book word lists hold), the single quotation marks U+2018 and
+// U+201B, the modifier letters U+02BC and U+02B9, the grave and acute accents, the prime and the
+// full-width apostrophe. Searches treat them all as one character.
+bool isApostrophe(char16_t c);
+inline constexpr char16_t kStraightApostrophe = u'\'';
+inline constexpr char16_t kTypographicApostrophe = u'\u2019';
+// The text with every apostrophe form replaced by `apostrophe`.
+std::u16string withApostrophe(std::u16string_view text, char16_t apostrophe);
+
 // Simple (one-to-one) lower-case mapping of the Unicode database.
 char16_t toLower(char16_t c);
 // Lower case by the Latin-1 tables only: A-Z and U+00C0..U+00DE except U+00D7.

@@ -381,7 +381,8 @@ uint32_t DocumentSearchBook::resultsForLimitString(BitVector& results, const std
     }
     if (made != nullptr)
         made->clear(0);
-    return adopt(made, results);
+    const uint32_t n = adopt(made, results);
+    return r != 0 && r != cBookDoc::kNotOpen ? kSearchLimitNotUnderstood : n;
 }
 
 uint32_t DocumentSearchBook::countOfBookmarksForCategory(const std::u16string& category) const

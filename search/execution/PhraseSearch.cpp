@@ -1,5 +1,7 @@
 #include "search/execution/PhraseSearch.h"
 
+#include <algorithm>
+
 #include "search/core/Metaphone.h"
 #include "search/core/TextFolding.h"
 #include "search/core/WildcardPattern.h"
@@ -82,6 +84,56 @@ std::u16string stemOf(const std::u16string& word, uint16_t language)
     return lower(TextFolding::utf8ToUtf16(stemWordForLanguage(TextFolding::utf16ToUtf8(word), language)));
 }
 
+// The forms of a typed word to look up. A book's word list holds its apostrophes in one form (the
+// typographic one, as a rule) while a reader types or pastes any: a word with an apostrophe is looked
+// up as typed, with the typographic and with the straight apostrophe. A note's text has every
+// apostrophe made straight (cleanUpNoteForSearch), so in notes mode the one form is the straight one.
+std::vector<std::u16string> lookupForms(const std::u16string& word, bool notes)
+{
+    if (std::none_of(word.begin(), word.end(), TextFolding::isApostrophe))
+        return {word};
+    if (notes)
+        return {TextFolding::withApostrophe(word, TextFolding::kStraightApostrophe)};
+    std::vector<std::u16string> forms {word};
+    for (const char16_t a : {TextFolding::kTypographicApostrophe, TextFolding::kStraightApostrophe}) {
+        std::u16string form = TextFolding::withApostrophe(word, a);
+        if (std::find(forms.begin(), forms.end(), form) == forms.end())
+            forms.push_back(std::move(form));
+    }
+    return forms;
+}
+
+// The distinct stems of the forms of a word; empty stems are left out.
+std::vector<std::u16string> stemsOf(const std::vector<std::u16string>& forms, uint16_t language)
+{
+    std::vector<std::u16string> stems;
+    for (const std::u16string& form : forms) {
+        std::u16string s = stemOf(form, language);
+        if (!s.empty() && std::find(stems.begin(), stems.end(), s) == stems.end())
+            stems.push_back(std::move(s));
+    }
+    return stems;
+}
+
+struct WordNumber {
+    uint32_t number = kSearchNoWord;
+    bool canonical = false;
+};
+
+// The number of a word in the book's main word list: its canonical (base-letter) entry, else the
+// word itself, else (with baseLetters) the word reduced to base letters.
+WordNumber exactWordNumber(const SearchBook& book, const std::u16string& word, bool baseLetters)
+{
+    WordNumber n;
+    n.number = book.canonicalWordNumberForString(word);
+    n.canonical = n.number != kSearchNoWord;
+    if (n.number == kSearchNoWord)
+        n.number = book.wordNumberForString(word, false);
+    if (n.number == kSearchNoWord && baseLetters)
+        n.number = book.wordNumberForString(TextFolding::foldToBaseLetters(word), false);
+    return n;
+}
+
 // "G0025" and "G25" name the same number; the concordances list numbers without leading zeros.
 std::u16string strongsKey(const std::u16string& number)
 {
@@ -136,19 +188,20 @@ std::unique_ptr<BitVector> plainWordHits(
 {
     const bool notes = notesMode(options);
     const std::string form = wordFormOf(options);
+    const std::vector<std::u16string> forms = lookupForms(word, notes);
     if (form == kWordFormExact) {
         if (notes)
-            return noteHit(wordOccursInString(word, theNote(options), 0));
-        uint32_t n = book.canonicalWordNumberForString(word);
-        if (n == kSearchNoWord)
-            n = book.wordNumberForString(word, false);
-        if (n == kSearchNoWord)
-            n = book.wordNumberForString(TextFolding::foldToBaseLetters(word), false);
-        if (n == kSearchNoWord)
-            return nullptr;
-        auto v = std::make_unique<BitVector>(size);
-        book.resultsFromMainConcordanceForWordNum(n, *v);
-        return orNull(std::move(v));
+            return noteHit(wordOccursInString(forms.front(), theNote(options), 0));
+        std::unique_ptr<BitVector> hits;
+        for (const std::u16string& w : forms) {
+            const WordNumber n = exactWordNumber(book, w, true);
+            if (n.number == kSearchNoWord)
+                continue;
+            auto v = std::make_unique<BitVector>(size);
+            book.resultsFromMainConcordanceForWordNum(n.number, *v);
+            unite(hits, orNull(std::move(v)));
+        }
+        return orNull(std::move(hits));
     }
     const bool meta = form == kWordFormMetaphone || form == kWordFormStemOrMeta;
     const bool stem = form == kWordFormStem || form == kWordFormStemOrMeta;
@@ -171,9 +224,7 @@ std::unique_ptr<BitVector> plainWordHits(
         }
     }
     if (stem) {
-        const uint16_t language = book.bookLanguage();
-        const std::u16string s = stemOf(word, language);
-        if (!s.empty()) {
+        for (const std::u16string& s : stemsOf(forms, book.bookLanguage())) {
             if (notes) {
                 unite(hits, noteHit(wordOccursInString(s, theNote(options), 0)));
             } else {
@@ -210,9 +261,11 @@ std::unique_ptr<BitVector> termHits(
         if (notes) {
             hits = noteHit(wordOccursInString(word, theNote(options), 1));
         } else {
-            auto v = std::make_unique<BitVector>(size);
-            book.resultsFromMainConcordanceForWord(word, *v);
-            hits = std::move(v);
+            for (const std::u16string& w : lookupForms(word, false)) {
+                auto v = std::make_unique<BitVector>(size);
+                book.resultsFromMainConcordanceForWord(w, *v);
+                unite(hits, orNull(std::move(v)));
+            }
         }
     } else if (!word.empty()) {
         hits = plainWordHits(word, book, options, size);
@@ -317,40 +370,11 @@ std::unique_ptr<SearchWordListRef> makeSearchWordList(
     for (const OredTermsPtr& position : phrase.terms()) {
         if (position == nullptr || position->count() == 0)
             continue;
-        bool first = true;
         const uint32_t item = ref->list.count();
-        for (const std::u16string& term : position->termList()) {
-            const std::u16string word = OredTerms::wordFromTerm(term, &book);
-            const std::u16string attribute = OredTerms::attributeFromTerm(term, &book);
-            if (!attribute.empty() && word != u"*")
-                ref->hasAttributes = 1;
-            const char16_t* attr = attribute.empty() ? nullptr : attribute.c_str();
-            std::u16string text;
-            uint32_t number = kSearchNoWord;
-            bool canonical = false;
-            const bool pattern = hasWildcard(word);
-            if (pattern) {
-                text = word;
-            } else if (form == kWordFormExact) {
-                if (notes) {
-                    text = word;
-                } else {
-                    number = book.canonicalWordNumberForString(word);
-                    canonical = number != kSearchNoWord;
-                    if (number == kSearchNoWord)
-                        number = book.wordNumberForString(word, false);
-                    if (number == kSearchNoWord)
-                        text = word;
-                }
-            } else if (form == kWordFormMetaphone) {
-                text = u"$" + soundKey(word);
-                ref->hasDerivedForms = 1;
-            } else if (form == kWordFormStem || form == kWordFormStemOrMeta) {
-                text = u"@" + stemOf(word, book.bookLanguage());
-                ref->hasDerivedForms = 1;
-            } else {
-                text = word;
-            }
+        bool first = true;
+        // The first form of the position is its item; every further form, of this term or the next,
+        // is a variant of it.
+        auto add = [&](const std::u16string& text, uint32_t number, bool canonical, const char16_t* attr) {
             const char16_t* textPtr = number == kSearchNoWord ? text.c_str() : nullptr;
             if (first) {
                 ref->list.appendItem(textPtr, number, canonical, attr);
@@ -358,10 +382,46 @@ std::unique_ptr<SearchWordListRef> makeSearchWordList(
             } else if (item < ref->list.count()) {
                 ref->list.addVariant(item, textPtr, number, canonical, attr);
             }
-            if (form == kWordFormStemOrMeta && !pattern && item < ref->list.count()) {
-                const std::u16string key = u"$" + soundKey(word);
-                ref->list.addVariant(item, key.c_str(), kSearchNoWord, false, attr);
+        };
+        for (const std::u16string& term : position->termList()) {
+            const std::u16string word = OredTerms::wordFromTerm(term, &book);
+            const std::u16string attribute = OredTerms::attributeFromTerm(term, &book);
+            if (!attribute.empty() && word != u"*")
+                ref->hasAttributes = 1;
+            const char16_t* attr = attribute.empty() ? nullptr : attribute.c_str();
+            const bool pattern = hasWildcard(word);
+            if (pattern) {
+                add(word, kSearchNoWord, false, attr);
+            } else if (form == kWordFormExact) {
+                const std::vector<std::u16string> forms = lookupForms(word, notes);
+                if (notes) {
+                    add(forms.front(), kSearchNoWord, false, attr);
+                } else {
+                    // The word as typed, then the other apostrophe forms the book holds.
+                    bool added = false;
+                    for (const std::u16string& w : forms) {
+                        const WordNumber n = exactWordNumber(book, w, false);
+                        if (n.number == kSearchNoWord && added)
+                            continue;
+                        add(w, n.number, n.canonical, attr);
+                        added = true;
+                    }
+                }
+            } else if (form == kWordFormMetaphone) {
+                add(u"$" + soundKey(word), kSearchNoWord, false, attr);
+                ref->hasDerivedForms = 1;
+            } else if (form == kWordFormStem || form == kWordFormStemOrMeta) {
+                std::vector<std::u16string> stems = stemsOf(lookupForms(word, notes), book.bookLanguage());
+                if (stems.empty())
+                    stems.emplace_back();
+                for (const std::u16string& stem : stems)
+                    add(u"@" + stem, kSearchNoWord, false, attr);
+                ref->hasDerivedForms = 1;
+            } else {
+                add(word, kSearchNoWord, false, attr);
             }
+            if (form == kWordFormStemOrMeta && !pattern)
+                add(u"$" + soundKey(word), kSearchNoWord, false, attr);
         }
     }
     return ref;
@@ -444,18 +504,30 @@ std::vector<std::u16string> tokens(const std::u16string& text)
     return out;
 }
 
-std::u16string foldedLower(const std::u16string& s)
+// Apostrophes compare alike in notes: every form is made straight.
+std::u16string straight(const std::u16string& s)
 {
-    return lower(TextFolding::foldToBaseLetters(s));
+    return TextFolding::withApostrophe(s, TextFolding::kStraightApostrophe);
 }
 
+std::u16string foldedLower(const std::u16string& s)
+{
+    return lower(straight(TextFolding::foldToBaseLetters(s)));
+}
+
+// A form of a word list against one token of a note. The notes run has put the note's text into the
+// word form of the search (its words replaced by their stems, or by their sound keys), so a derived
+// form ("@" and a stem, "$" and a sound key) is compared without its prefix.
 bool formMatchesToken(const AnItem& form, const std::u16string& token)
 {
-    if (!form.hasWord)
+    if (!form.hasWord || form.word.empty())
         return false;
     if (hasWildcard(form.word))
-        return wildcardMatch(form.word, token, false);
-    return lower(form.word) == lower(token);
+        return wildcardMatch(straight(form.word), straight(token), false);
+    const std::u16string t = lower(straight(token));
+    if ((form.word[0] == u'@' || form.word[0] == u'$') && form.word.size() > 1 && lower(form.word.substr(1)) == t)
+        return true;
+    return lower(straight(form.word)) == t;
 }
 
 }  // namespace
@@ -500,13 +572,14 @@ bool wordOccursInString(const std::u16string& word, const std::u16string& text, 
         const std::u16string needle = u" " + foldedLower(word) + u" ";
         return hay.find(needle) != std::u16string::npos;
     }
+    const std::u16string pattern = straight(word);
     for (std::u16string token : tokens(text)) {
         if ((options & 2) && !token.empty() && token[0] == u'<') {
             const std::size_t close = token.find(u'>');
             if (close != std::u16string::npos)
                 token.erase(0, close + 1);
         }
-        if (!token.empty() && wildcardMatch(word, token, false))
+        if (!token.empty() && wildcardMatch(pattern, straight(token), false))
             return true;
     }
     return false;

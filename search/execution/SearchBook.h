@@ -20,6 +20,8 @@ class cSearchWordList;
 class cSourceDoc;
 
 inline constexpr uint32_t kSearchNoWord = 0xFFFFFFFFu;
+// What resultsForLimitString answers for a limit expression that does not parse.
+inline constexpr uint32_t kSearchLimitNotUnderstood = 0xFFFFFFFFu;
 
 class SearchBook : public SearchSource {
 public:
@@ -80,7 +82,8 @@ public:
 
     // Whether the section holds the list's words as a phrase (forms, attributes and order).
     virtual bool isPhrasePresent(const cSearchWordList& phrase, uint32_t section) const = 0;
-    // Replaces `results` by the hits of a limit expression over the whole book; the number of hits.
+    // Replaces `results` by the hits of a limit expression over the whole book; the number of hits, or
+    // kSearchLimitNotUnderstood (and no hits) when the expression does not parse.
     virtual uint32_t resultsForLimitString(BitVector& results, const std::u16string& limit) const = 0;
     // The number of this book's bookmarks in the named category.
     virtual uint32_t countOfBookmarksForCategory(const std::u16string& category) const = 0;

@@ -124,7 +124,9 @@ SearchResultsItemPtr runOne(const SearchSpecification& query, const SearchBook& 
     SearchOptions options = request.options;
     options.searchID = static_cast<int64_t>(id);
     auto item = std::make_shared<SearchResultsItem>();
-    item->searchResultsBitVector = searchrun::searchResults(query, book, options, id);
+    searchrun::RunError error = searchrun::RunError::None;
+    item->searchResultsBitVector = searchrun::searchResults(query, book, options, id, &error);
+    item->limitNotUnderstood = error == searchrun::RunError::LimitNotUnderstood;
     phrasesearch::createAggregateSearchWordList(item->pSearchWordListRef, query, book, &options);
     item->removePreviousResults = request.removePreviousResults;
     item->searchDescription = request.title;

@@ -41,6 +41,8 @@ public:
     std::u16string searchString;
     std::shared_ptr<const SearchBook> sourceTuple;
     SourceTupleID sourceTupleID;
+    // The run's "searchlimits" did not parse: it searched nothing (the pane says so).
+    bool limitNotUnderstood = false;
 
     uint32_t hitCount() const { return searchResultsBitVector ? searchResultsBitVector->count(true) : 0; }
 };

@@ -206,12 +206,24 @@ std::unique_ptr<BitVector> bookmarkCount(const SearchBook& book, const SearchOpt
     return v;
 }
 
-std::unique_ptr<BitVector> phraseSearch(
-    const SearchSpecification& query, const SearchBook& book, const SearchOptions& options, uint64_t searchID)
+std::unique_ptr<BitVector> phraseSearch(const SearchSpecification& query, const SearchBook& book,
+    const SearchOptions& options, uint64_t searchID, RunError& error)
 {
     const bool exclusions = query.exclPhraseList() != nullptr;
     const bool limits = options.searchlimits && !options.searchlimits->empty();
-    announce(options, 1 + (exclusions ? 1 : 0) + (limits ? 1 : 0), searchID);
+    const uint64_t steps = 1 + (exclusions ? 1 : 0) + (limits ? 1 : 0);
+    announce(options, steps, searchID);
+    // The limits first: one that does not parse is said so, rather than searched as "no sections".
+    std::unique_ptr<BitVector> allowed;
+    if (limits) {
+        allowed = std::make_unique<BitVector>(book.numSections());
+        if (book.resultsForLimitString(*allowed, *options.searchlimits) == kSearchLimitNotUnderstood) {
+            error = RunError::LimitNotUnderstood;
+            for (uint64_t i = 0; i < steps; ++i)
+                step(options, searchID);
+            return nullptr;
+        }
+    }
     std::unique_ptr<BitVector> result = phrasesearch::searchResults(*query.phraseList(), book, &options);
     step(options, searchID);
     if (exclusions) {
@@ -226,11 +238,8 @@ std::unique_ptr<BitVector> phraseSearch(
         step(options, searchID);
     }
     if (limits) {
-        if (result != nullptr) {
-            BitVector allowed(book.numSections());
-            book.resultsForLimitString(allowed, *options.searchlimits);
-            result->andVector(allowed);
-        }
+        if (result != nullptr)
+            result->andVector(*allowed);
         step(options, searchID);
     }
     return result;
@@ -243,9 +252,12 @@ std::span<const StandardRun> standardRuns()
     return kStandardRuns;
 }
 
-std::unique_ptr<BitVector> searchResults(
-    const SearchSpecification& query, const SearchBook& book, const SearchOptions& options, uint64_t searchID)
+std::unique_ptr<BitVector> searchResults(const SearchSpecification& query, const SearchBook& book,
+    const SearchOptions& options, uint64_t searchID, RunError* error)
 {
+    RunError ignored = RunError::None;
+    RunError& outcome = error != nullptr ? *error : ignored;
+    outcome = RunError::None;
     if (!hasIncludedList(query))
         return nullptr;
     if (options.searchnotes)
@@ -261,7 +273,7 @@ std::unique_ptr<BitVector> searchResults(
         step(options, searchID);
         return r;
     }
-    return phraseSearch(query, book, options, searchID);
+    return phraseSearch(query, book, options, searchID, outcome);
 }
 
 std::unique_ptr<BitVector> searchResultsForGoTo(
@@ -335,11 +347,18 @@ void cleanUpNoteForSearch(std::u16string& note)
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t c = text[i];
+        if (TextFolding::isApostrophe(c)) {
+            // Every form of the apostrophe is one: kept straight inside a word (it's), a blank elsewhere.
+            const bool inside =
+                i > 0 && i + 1 < n && isLetterOrMarkChar16(text[i - 1]) && isLetterOrMarkChar16(text[i + 1]);
+            text[i] = inside ? TextFolding::kStraightApostrophe : u' ';
+            continue;
+        }
         if (!isPunctuationChar16(c) && !isControlChar16(c))
             continue;
         if (i > 0 && i + 1 < n) {
             const char16_t before = text[i - 1], after = text[i + 1];
-            if ((c == u'-' || c == u'\'') && isLetterOrMarkChar16(before) && isLetterOrMarkChar16(after))
+            if (c == u'-' && isLetterOrMarkChar16(before) && isLetterOrMarkChar16(after))
                 continue;
             if (c == u',' && isDigitChar16(before) && isDigitChar16(after))
                 continue;

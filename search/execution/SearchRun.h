@@ -34,8 +34,15 @@ struct StandardRun {
 std::span<const StandardRun> standardRuns();
 inline constexpr const char* kAllNotesTitle = "All Notes in this Book";
 
-std::unique_ptr<BitVector> searchResults(
-    const SearchSpecification& query, const SearchBook& book, const SearchOptions& options, uint64_t searchID);
+// Why a run gave nothing although its query parsed.
+enum class RunError {
+    None,
+    LimitNotUnderstood,  // "searchlimits" does not parse: nothing is searched and the run gives null
+};
+
+// The run; `error` (when given) is set to what went wrong, or to None.
+std::unique_ptr<BitVector> searchResults(const SearchSpecification& query, const SearchBook& book,
+    const SearchOptions& options, uint64_t searchID, RunError* error = nullptr);
 std::unique_ptr<BitVector> searchResultsForGoTo(
     const SearchSpecification& query, const SearchBook& book, const SearchOptions& options);
 std::unique_ptr<BitVector> searchResultsForXref(
@@ -45,7 +52,8 @@ std::unique_ptr<BitVector> searchResultsForPhraseListInNotes(
     const SearchSpecification& query, const PhraseList& list, const SearchBook& book, const SearchOptions& options);
 
 // A note's text made ready for searching: markup removed, punctuation and control characters
-// blanked except inside words (well-known, it's) and numbers (1,000).
+// blanked except inside words (well-known, it's) and numbers (1,000). An apostrophe inside a word, in
+// any of its forms (TextFolding::isApostrophe), becomes the straight one.
 void cleanUpNoteForSearch(std::u16string& note);
 // The text with every word replaced by its stem in `language`, or by its lower-case sound key (the
 // placeholder word for keys shorter than two), each followed by a blank, with one blank in front.

@@ -193,7 +193,9 @@ bool SourceTupleSearchBook::isPhrasePresent(const cSearchWordList& phrase, uint3
 uint32_t SourceTupleSearchBook::resultsForLimitString(BitVector& results, const std::u16string& limit) const
 {
     prepare(results);
-    return m_tuple->results(results, q(limit));
+    bool understood = true;
+    const uint32_t n = m_tuple->results(results, q(limit), &understood);
+    return understood ? n : kSearchLimitNotUnderstood;
 }
 
 uint32_t SourceTupleSearchBook::countOfBookmarksForCategory(const std::u16string& category) const

@@ -4,6 +4,7 @@
 #include "render/HTMLEntities.h"
 #include "render/HTMLFilter.h"
 #include "search/core/Metaphone.h"
+#include "search/core/TextFolding.h"
 #include "search/core/WildcardPattern.h"
 #include "search/core/WordStemming.h"
 
@@ -97,8 +98,25 @@ bool isLetterUnit(QChar c)
     return c.isLetter() || c.toLower() != c || c.toUpper() != c || c.combiningClass() != 0;
 }
 
-bool formMatches(const QString& form, const QString& word)
+// Every form of the apostrophe counts as the straight one, in the note's words and in the searched forms.
+bool isApostrophe(QChar c)
 {
+    return TextFolding::isApostrophe(c.unicode());
+}
+
+QString straightApostrophes(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out)
+        if (isApostrophe(c))
+            c = QLatin1Char('\'');
+    return out;
+}
+
+bool formMatches(const QString& searched, const QString& found)
+{
+    const QString form = straightApostrophes(searched);
+    const QString word = straightApostrophes(found);
     if (form.startsWith(QLatin1Char('@'))) {
         std::string stem = stemWordForLanguage(word.toStdString(), kStemLanguageEnglish);
         return QString::fromStdString(stem).compare(form.mid(1), Qt::CaseInsensitive) == 0;
@@ -404,7 +422,7 @@ void NoteHtml::markSearchWords(const QList<SearchItem>& words, QString& html)
             while (end < html.size()) {
                 if (isLetterUnit(html[end])) {
                     ++end;
-                } else if ((html[end] == u'-' || html[end] == u'\'') && end + 1 < html.size() &&
+                } else if ((html[end] == u'-' || isApostrophe(html[end])) && end + 1 < html.size() &&
                     isLetterUnit(html[end + 1]) && html.size() - end >= 2) {
                     ++end;
                 } else {

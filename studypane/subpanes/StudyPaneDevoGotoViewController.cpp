@@ -136,6 +136,9 @@ StudyPaneDevoGotoViewController::~StudyPaneDevoGotoViewController()
 
 void StudyPaneDevoGotoViewController::viewDidLoad()
 {
+    // A devotional noticed before the table existed (its first activation comes before the tab is
+    // ever shown) is listed now; a newly active one replaces it.
+    reloadTable();
     thisSourceIsNowActive(nullptr);
     updateButtons();
 }

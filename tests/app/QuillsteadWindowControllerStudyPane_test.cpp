@@ -2,7 +2,7 @@
 // "faith AND love" and a click on a hit sends the book pane there (the screenshot is saved), the
 // Study Pane command hides and shows the pane, the navigator follows the Bible pane, and the pane's
 // width and tab come back after a restart; the note commands reach their sub-panes and the format
-// commands the note editor.
+// commands the note editor; a navigator heading hands its verse to Find, whose column names that book.
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -40,6 +40,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
@@ -76,6 +77,21 @@ protected:
             if (QFile::exists(from) && !QFile::exists(to))
                 QFile::copy(from, to);
         }
+    }
+
+    // Sends the book to a verse through the go-to routing, as the Bible go-to does (into the current
+    // pane, or a pane of its own with activatePane).
+    static void goToVerse(const SourceTuple::Ptr& book, quint32 key, bool activatePane = false)
+    {
+        GoToRequest go;
+        go.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
+        go.sourceTuple = book;
+        go.bibleKey = key;
+        go.section = book->sectionForBibleKey(key);
+        go.sync = true;
+        go.activate = true;
+        go.activatePane = activatePane;
+        NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
     }
 };
 
@@ -170,15 +186,7 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     navigator->onAutoCheckBox(true);
     const SourceTuple::Ptr kjv = activateKjv();
     ASSERT_TRUE(kjv);
-    const quint32 key = makeBibleKey(45, 8, 28);
-    GoToRequest go;
-    go.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
-    go.sourceTuple = kjv;
-    go.bibleKey = key;
-    go.section = kjv->sectionForBibleKey(key);
-    go.sync = true;
-    go.activate = true;
-    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
+    goToVerse(kjv, makeBibleKey(45, 8, 28));
     EXPECT_TRUE(waitFor([navigator] { return navigator->tableViewHeaderString() == QStringLiteral("Romans 8:28"); }))
         << navigator->tableViewHeaderString().toStdString();
     EXPECT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
@@ -314,4 +322,74 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
     EXPECT_EQ(find->aggregator().searchedSourceTupleID, chosen->sourceTupleID());
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("help"));
+}
+
+TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
+{
+    if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/library/Scofield.tvk")))
+        GTEST_SKIP() << "the sample library is not built";
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    const quint32 romans828 = makeBibleKey(45, 8, 28);
+    if (kjvRegion() < 0)  // an earlier test left another book in the pane: the King James book goes back
+        goToVerse(SourceManager::singleton().allSources()->tupleForPubID(1, 101), romans828, true);
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+
+    // Find searches the King James book first.
+    window->toolbarItemSelected(501);
+    StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
+    find->searchField()->setText(QStringLiteral("love"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(find->searchField(), &enter);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    QTableView* results = find->searchResultsTableView();
+    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+
+    // The navigator lists the places of Romans 8:28; a click on Scofield's heading hands it to Find.
+    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
+    window->toolbarItemSelected(611);
+    StudyPaneNavigatorViewController* navigator = study->studyPaneNavigatorViewController();
+    ASSERT_EQ(study->subpaneViewController(), navigator);
+    navigator->onAutoCheckBox(true);
+    goToVerse(kjv, romans828);
+    ASSERT_TRUE(waitFor([navigator] { return navigator->tableViewHeaderString() == QStringLiteral("Romans 8:28"); }));
+    ASSERT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
+    int heading = -1;
+    SourceTuple::Ptr scofield;
+    for (int row = 0; row < navigator->numberOfRows() && heading < 0; ++row) {
+        const NavigatorResultsPath p = navigator->resultsPathForTableRow(row);
+        const auto& book = navigator->results()[p.book];
+        if (p.item == -1 && !p.more && book.book != nullptr && book.book->bookID() == 110 && book.total() > 0) {
+            heading = row;
+            scofield = book.book;
+        }
+    }
+    ASSERT_GE(heading, 0) << "Scofield treats Romans 8:28";
+    QTableView* places = navigator->searchResultsTableView();
+    places->scrollTo(places->model()->index(heading, 0));
+    const QRect cell = places->visualRect(places->model()->index(heading, 0));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(cell.center()), places->viewport()->mapToGlobal(QPointF(cell.center())),
+            Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(places->viewport(), &click);
+    }
+    ASSERT_TRUE(waitFor([study, find] { return study->subpaneViewController() == find; }));
+    EXPECT_EQ(find->searchField()->text(), QStringLiteral("Romans 8:28"));
+    // The column names the book searched as soon as the search starts, and when its results are in.
+    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    EXPECT_EQ(find->aggregator().searchedSourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
+    EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    EXPECT_EQ(results->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    ASSERT_GT(results->model()->rowCount(), 1);
+    waitFor([] { return false; }, 300);  // the pages settle
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-after-navigator.png")));
+
+    // The King James book back in its pane for the tests that follow (the layout outlives the run).
+    goToVerse(kjv, romans828, true);
+    EXPECT_TRUE(waitFor([this] { return kjvRegion() >= 0; }));
 }

@@ -1,10 +1,12 @@
 // The bookmark, highlight and go-to sub-panes in the main window of a running reader: Go To, Highlights
 // and Bookmarks are enabled and open their sub-panes; a reference typed into the Bible go-to sends the
 // King James pane there through the routing; a highlight and a bookmark made through the book panes'
-// services show in their sub-panes.
+// services show in their sub-panes; the devotional's go-to lists its readings, also after a restart.
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "engine/foundation/SimpleDate.h"
+#include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneHooks.h"
@@ -16,12 +18,14 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 
 #include "ReaderTestProgram.h"
@@ -50,6 +54,19 @@ protected:
     {
         reader_test::startReaderTestProgram("subpane-window-test");
         Alerts::setShared(std::make_shared<RecordingAlerts>());
+    }
+
+    void SetUp() override
+    {
+        ReaderWindow::SetUp();
+        if (IsSkipped())
+            return;
+        // The sample library's devotional beside the books that come with the application.
+        QDir().mkpath(AppFolders::booksDirectory());
+        const QString from = QStringLiteral(QS_BINARY_DIR "/library/DailyReadings.tvk");
+        const QString to = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("DailyReadings.tvk"));
+        if (QFile::exists(from) && !QFile::exists(to))
+            QFile::copy(from, to);
     }
 };
 
@@ -106,4 +123,65 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     BookPaneHooks::current().highlight({(19u << 16) | (23u << 8) | 1u}, 0);
     BookPaneHooks::current().removeBookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
+}
+
+TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
+{
+    const QString to = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("DailyReadings.tvk"));
+    if (!QFile::exists(to))
+        GTEST_SKIP() << "the sample library is not built";
+
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    ASSERT_TRUE(activateKjv());
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+    window->toolbarItemSelected(501);  // Find: the go-to sub-panes have shown nothing yet
+    const SourceTuple::Ptr devo = SourceManager::singleton().allSources()->tupleForFile(to);
+    ASSERT_TRUE(devo);
+    ASSERT_GT(devo->numReadings(), 20u);
+
+    // The reader opens the devotional, then Go To.
+    GoToRequest open;
+    open.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
+    open.sourceTuple = devo;
+    open.section = devo->sectionForReadingNumber(3);
+    open.activate = true;
+    open.activatePane = true;
+    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, open.toUserInfo());
+    ASSERT_TRUE(waitFor([&] {
+        const SourceTuple::Ptr active = panes()->activeSourceTuple();
+        return active && active->isEqual(*devo);
+    }));
+    auto shown = [&](StudyPaneViewController* pane) {
+        return dynamic_cast<StudyPaneDevoGotoViewController*>(pane->subpaneViewController());
+    };
+    auto expectReadings = [&](StudyPaneDevoGotoViewController* go) {
+        ASSERT_NE(go, nullptr);
+        QTableWidget* table = go->readingProgressTableView();
+        ASSERT_TRUE(table->isVisible());
+        ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
+        ASSERT_NE(table->horizontalHeaderItem(0), nullptr);
+        EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
+        EXPECT_EQ(
+            table->item(2, 0)->text(), devo->dateForReadingNumber(3).stringWithStyle(SimpleDate::kStyleWithWeekday));
+        EXPECT_EQ(table->item(2, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
+            QStringLiteral("Reading 3 of %1").arg(devo->numReadings()));
+    };
+    window->toolbarItemSelected(503);
+    expectReadings(shown(study));
+    waitFor([] { return false; }, 300);  // the pages settle
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/devotional-goto-in-window.png"));
+
+    // After a restart the devotional comes back active with its go-to shown.
+    quit();
+    launch();
+    StudyPaneViewController* again = studyPane();
+    ASSERT_NE(again, nullptr);
+    ASSERT_TRUE(waitFor([&] {
+        const SourceTuple::Ptr active = panes()->activeSourceTuple();
+        return active && active->isEqual(*devo) && shown(again) != nullptr;
+    }));
+    expectReadings(shown(again));
 }

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -523,19 +524,53 @@ TEST_F(SampleLibrary, RenderingAndReferenceTables)
     EXPECT_GE(files, 2u);
 }
 
-// The tool end to end: the line the run script shows.
-TEST_F(SampleLibrary, ToolPrintsJohn316)
+// Runs tvktool with the arguments (quoted for the shell); its output and exit code.
+std::pair<std::string, int> tool(const std::string& arguments)
 {
-    const std::string command = kBuild + "/tools/tvktool/tvktool verse " + kKjv + " 'John 3:16' 2>&1";
+    const std::string command = kBuild + "/tools/tvktool/tvktool " + arguments + " 2>&1";
     std::FILE* p = popen(command.c_str(), "r");
-    ASSERT_NE(nullptr, p);
+    if (p == nullptr)
+        return {"", -1};
     std::string out;
     std::array<char, 4096> buf;
     for (size_t n; (n = std::fread(buf.data(), 1, buf.size(), p)) > 0;)
         out.append(buf.data(), n);
     const int status = pclose(p);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+    return {out, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+// The tool end to end: the line the run script shows.
+TEST_F(SampleLibrary, ToolPrintsJohn316)
+{
+    const auto [out, status] = tool("verse " + kKjv + " 'John 3:16'");
+    EXPECT_EQ(status, 0) << out;
     EXPECT_EQ("John 3:16\t" + s_source->byKey.at("John 3:16")->text + "\n", out);
+}
+
+// A search as a reader types it: the keyboard's apostrophe and punctuation stuck to the word find what
+// the bare word finds; a limit that does not parse is an error.
+TEST_F(SampleLibrary, ToolSearchesAsAReaderTypes)
+{
+    auto count = [](const std::string& query, const std::string& rest = "") {
+        const auto [out, status] = tool("search " + kKjv + " " + query + rest);
+        EXPECT_EQ(status, 0) << query << ": " << out;
+        return std::atoi(out.c_str());
+    };
+    EXPECT_EQ(count("\"God's\""), 25);
+    EXPECT_EQ(count("\"God\u2019s\""), 25);
+    EXPECT_EQ(count("\"lord's\""), 131);
+    for (const char* q : {"love", "'love,'", "'love.'", "'(love)'"})
+        EXPECT_EQ(count(q), 280) << q;
+    int genesis1 = 0;
+    for (int verse = 1; verse <= 31; ++verse)
+        genesis1 +=
+            std::regex_search(s_source->byKey.at("Genesis 1:" + std::to_string(verse))->text, std::regex("\\bGod\\b"));
+    EXPECT_GT(genesis1, 20);
+    EXPECT_EQ(count("God", " all exact 'Genesis 1'"), genesis1);
+    const auto [out, status] = tool("search " + kKjv + " God all exact 'Genesis 1; BOOKMARK(\"creation\")'");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(out.find("error 226"), std::string::npos) << out;
+    EXPECT_NE(out.find("limit was not understood"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -89,9 +89,15 @@ TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden)
 TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates)
 {
     const QString base = css().cssForNoteViewEdit();
-    EXPECT_EQ(countRules(base), 29);
+    // The note sheet: the base template and the one rule that shows a notes search's found words.
+    EXPECT_EQ(countRules(base), 29 + 1);
     EXPECT_FALSE(base.contains(QStringLiteral("._stheb")));
     EXPECT_TRUE(base.startsWith(QStringLiteral("body {padding:0; margin:0 6px 0 6px;")));
+    EXPECT_TRUE(base.endsWith(QStringLiteral("span._search {color:#008000; font-weight:normal;}")));
+    m_defaults->setString(QStringLiteral("#ff00ff"), QStringLiteral("searchColor"));
+    m_defaults->setBool(true, QStringLiteral("searchBold"));
+    EXPECT_EQ(ruleBody(css().cssForNoteViewEdit(), QStringLiteral("span._search")),
+        QStringLiteral("color:#ff00ff; font-weight:bold;"));
     const QString results = css().cssForSearchResultsView();
     EXPECT_EQ(countRules(results), 29 + 68 + 2);
     EXPECT_FALSE(results.contains(QStringLiteral("%@!")));

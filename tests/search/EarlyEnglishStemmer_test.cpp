@@ -35,7 +35,7 @@ bool hasArchaicEnding(const std::string& w)
     std::string_view v(w);
     if (v.ends_with("s"))
         v.remove_suffix(1);
-    return v.ends_with("eth") || v.ends_with("est");
+    return v.ends_with("eth") || v.ends_with("est") || v.ends_with("edst");
 }
 
 std::vector<std::string> dictionaryWords()
@@ -173,6 +173,13 @@ TEST(EarlyEnglishStemmer, ArchaicEndingsStemLikeThePast)
     EXPECT_EQ(s.stem("sayest"), "say");
     EXPECT_EQ(s.stem("hopeth"), "hope");      // short word gets its e back
     EXPECT_EQ(s.stem("begetteth"), "beget");  // double consonant undone
+    // The past second person: "-edst" as "-ed".
+    EXPECT_EQ(s.stem("lovedst"), "love");
+    EXPECT_EQ(s.stem("walkedst"), "walk");
+    EXPECT_EQ(s.stem("hatedst"), "hate");
+    EXPECT_EQ(s.stem("lovedst"), s.stem("loved"));
+    // Plain Porter2 leaves it alone.
+    EXPECT_EQ(EarlyEnglishStemmer(false).stem("lovedst"), "lovedst");
 }
 
 TEST(EarlyEnglishStemmer, PlainModeIsSnowballEnglishOnCoverageWords)

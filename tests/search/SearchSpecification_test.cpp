@@ -124,14 +124,37 @@ TEST(SearchSpecification, Exclusions)
 TEST(SearchSpecification, TermBoundaries)
 {
     EXPECT_EQ(parse(u"well-known").included, "well-known");
-    EXPECT_EQ(parse(u"word, next").included, "word, next");
+    EXPECT_EQ(parse(u"word, next").included, "word next");
     EXPECT_EQ(parse(u"[a|b]c").included, "[a|b]c");
     EXPECT_EQ(parse(u"[\"x y\"]").included, "[\"x y");  // white space still ends a term
-    EXPECT_EQ(parse(u"(love)").included, "love)");
+    EXPECT_EQ(parse(u"(love)").included, "love");
     EXPECT_EQ(parse(u"... *ove ?ove _ove").included, "*ove ?ove _ove");
     EXPECT_EQ(parse(u"G25:love love:G25").included, "G25:love love:G25");
     EXPECT_EQ(parse(u"a\"b\"").included, "a & \"b\"");
     EXPECT_EQ(parse(u"\u3000love\u00A0one").included, "love one");  // Unicode white space
+}
+
+TEST(SearchSpecification, PunctuationAroundATermIsNotPartOfIt)
+{
+    // Stuck to a word as typed or pasted from a text.
+    const char16_t* const stuck[] = {u"love,", u"love.", u"(love)", u"love!", u"love;", u"'love'", u"\u2018love\u2019",
+        u"\u201Clove\u201D", u"love...", u"love--", u"love\u2014"};
+    for (std::size_t i = 0; i < std::size(stuck); ++i)
+        EXPECT_EQ(parse(stuck[i]).included, "love") << "case " << i;
+    EXPECT_EQ(parse(u"\"love.\"").included, "\"love\"");
+    EXPECT_EQ(parse(u"love!?").included, "love!?");  // a trailing "?" is a wildcard
+    EXPECT_EQ(parse(u"(love), [joy]. peace;").included, "love [joy] peace");
+    // Inside a word it stays; wildcards and the attribute colon are never cut.
+    EXPECT_EQ(parse(u"it's, well-known.").included, "it's well-known");
+    EXPECT_EQ(parse(u"lov*, ?ove? _ove_. [lh]ove) G2[0-9]]").included, "lov* ?ove? _ove_ [lh]ove G2[0-9]]");
+    EXPECT_EQ(parse(u"love:G26. G26:").included, "love:G26 G26:");
+    // Syntax still ends and splits terms: OR, quotes and the exclusion.
+    EXPECT_EQ(parse(u"love, OR charity.").included, "love|charity");
+    Parsed p = parse(u"\"son of man,\" -hate.");
+    EXPECT_EQ(p.included, "\"son of man\"");
+    EXPECT_EQ(p.excluded, "hate");
+    // A term of punctuation only is no term.
+    EXPECT_EQ(parse(u"... ,;").included, "nil");
 }
 
 TEST(SearchSpecification, MalformedQueriesNeverFailOrHang)
@@ -190,6 +213,8 @@ TEST(SearchSpecification, CharacterSetsAndStopWords)
     EXPECT_TRUE(SearchSpecification::isStopWord(u"The"));
     EXPECT_TRUE(SearchSpecification::isStopWord(u"SHALT"));
     EXPECT_TRUE(SearchSpecification::isStopWord(u"should've"));
+    EXPECT_TRUE(SearchSpecification::isStopWord(u"Should\u2019ve"));
+    EXPECT_TRUE(SearchSpecification::isStopWord(u"it`s"));
     EXPECT_TRUE(SearchSpecification::isStopWord(u"a"));
     EXPECT_TRUE(SearchSpecification::isStopWord(u"yourselves"));
     EXPECT_FALSE(SearchSpecification::isStopWord(u"love"));

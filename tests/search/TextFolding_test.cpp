@@ -39,3 +39,15 @@ TEST(TextFolding, Utf8Conversion)
     EXPECT_EQ(utf8ToUtf16("\xED\xA0\x80"), std::u16string(1, char16_t(0xD800)));
     EXPECT_EQ(utf16ToUtf8(std::u16string(1, char16_t(0xD800))), "\xED\xA0\x80");
 }
+
+TEST(TextFolding, ApostropheForms)
+{
+    for (char16_t c :
+        {u'\'', u'`', u'\u00B4', u'\u02B9', u'\u02BC', u'\u2018', u'\u2019', u'\u201B', u'\u2032', u'\uFF07'})
+        EXPECT_TRUE(isApostrophe(c)) << int(c);
+    for (char16_t c : {u'"', u'\u201C', u'\u201D', u'-', u's', u'\u2033'})
+        EXPECT_FALSE(isApostrophe(c)) << int(c);
+    EXPECT_EQ(withApostrophe(u"God`s Lord\u2019s \u2018x\u2019", kStraightApostrophe), u"God's Lord's 'x'");
+    EXPECT_EQ(withApostrophe(u"it's", kTypographicApostrophe), u"it\u2019s");
+    EXPECT_EQ(withApostrophe(u"", kTypographicApostrophe), u"");
+}

@@ -611,11 +611,42 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
     openBible(kJohn316, false);
     NoteWebView* v = editor->webView(Editor::ViewTab);
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
-    EXPECT_EQ(js(v,
-                  QStringLiteral("Array.from(document.querySelectorAll('span._search')).map(e => "
-                                 "e.textContent).join(',')"))
-                  .toString(),
-        QStringLiteral("world"));
+    const QString marked =
+        QStringLiteral("Array.from(document.querySelectorAll('span._search')).map(e => e.textContent).join(',')");
+    EXPECT_EQ(js(v, marked).toString(), QStringLiteral("world"));
+    // The marked words show in the search colour of the settings, apart from the text around them.
+    EXPECT_EQ(js(v, QStringLiteral("getComputedStyle(document.querySelector('span._search')).color")).toString(),
+        QStringLiteral("rgb(0, 128, 0)"));
+    EXPECT_NE(
+        js(v, QStringLiteral("getComputedStyle(document.body).color")).toString(), QStringLiteral("rgb(0, 128, 0)"));
+
+    // A keyboard apostrophe finds and marks the typographic one.
+    ASSERT_TRUE(NoteStore::save(
+        NoteLocation::bible(kJohn316), QStringLiteral("<p>God\u2019s <i>loving kindness</i>, for the world</p>")));
+    m_screen->center.postNotificationName(QStringLiteral("qsNotesHaveChangedNotification"));
+    list->searchField()->setText(QStringLiteral("god's"));
+    list->searchStringEntered();
+    ASSERT_TRUE(waitFor([list] { return list->searchResultsAggregator().isComplete(); }));
+    EXPECT_EQ(list->searchResultsAggregator().countResultsInTableSection(0), 1u);
+    openBible(kGen11, false);
+    openBible(kJohn316, false);
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_EQ(js(v, marked).toString(), QStringLiteral("God\u2019s"));
+
+    // The enhanced search finds a phrase by its root and marks its words.
+    m_screen->defaults->setBool(true, QStringLiteral("enhancedNotesSearch"));
+    list->searchField()->setText(QStringLiteral("loved kindness"));
+    list->searchStringEntered();
+    ASSERT_TRUE(waitFor([list] { return list->searchResultsAggregator().isComplete(); }));
+    SearchResultsAggregator& agg = list->searchResultsAggregator();
+    ASSERT_EQ(agg.numSearchResultsItems(), 6u);
+    EXPECT_EQ(agg.sectionHeader(2), "Exact Match, Same Root Word");
+    EXPECT_EQ(agg.countResultsInTableSection(2), 1u);
+    openBible(kGen11, false);
+    openBible(kJohn316, false);
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_EQ(js(v, marked).toString(), QStringLiteral("loving,kindness"));
+    m_screen->defaults->setBool(false, QStringLiteral("enhancedNotesSearch"));
 }
 
 int main(int argc, char** argv)

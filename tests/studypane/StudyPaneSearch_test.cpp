@@ -353,6 +353,36 @@ TEST_F(StudyPaneSearch, LimitsKeepWordHitsInsideTheirBooks)
         StudyPaneResultListModel::SmallHit);
 }
 
+TEST_F(StudyPaneSearch, ACustomLimitThatDoesNotParseIsSaidSo)
+{
+    QString custom = QStringLiteral("Genesis 1; BOOKMARK(\"creation\")");
+    find->customLimitPrompt = [&custom](const QString&) -> std::optional<QString> { return custom; };
+    pane->paneView()->show();
+    find->searchField()->setText(QStringLiteral("God"));
+    find->onSearchLimitSelected(1);
+    ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
+    QLabel* label = find->searchLimitTextField();
+    EXPECT_TRUE(label->isVisible());
+    EXPECT_EQ(label->text(),
+        QStringLiteral(
+            "The search limit \"Genesis 1; BOOKMARK(\"creation\")\" was not understood; nothing was searched."));
+    EXPECT_EQ(find->searchResultsTableView()->model()->rowCount(), 0);
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-limit-not-understood.png"));
+
+    // Corrected, it searches within it and the label names the limit again.
+    custom = QStringLiteral("Genesis 1");
+    find->onSearchLimitSelected(1);
+    ASSERT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
+    EXPECT_EQ(label->text(), QStringLiteral("Custom Limit: Genesis 1"));
+    const auto& exact = find->aggregator().searchResultsAtIndex(2)->searchResultsBitVector;
+    ASSERT_TRUE(exact && exact->count(true) > 20);
+    for (uint32_t s = exact->first(true); s != cBitVector::kNone; s = exact->nextAfter(s, true))
+        EXPECT_EQ(kjv->keyForSection(s) >> 8, (1u << 8) | 1u);
+    EXPECT_GT(find->searchResultsTableView()->model()->rowCount(), 20);
+    pane->paneView()->hide();
+}
+
 TEST_F(StudyPaneSearch, WithoutAnActiveBookNothingHappens)
 {
     activeBook = nullptr;
@@ -412,12 +442,21 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_TRUE(navigator->isGroupRow(3));
     EXPECT_EQ(navigator->resultsPathForTableRow(99), NavigatorResultsPath {});
 
+    // Find last searched the Bible.
+    ASSERT_TRUE(search(QStringLiteral("love")));
+    EXPECT_EQ(find->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
+
     // A heading opens the book at its first place and hands the verse to Find.
     Recorder goTos(m_screen->center, GoToNames::GoToNotification);
     Recorder handed(m_screen->center, QStringLiteral("StartSearchWithLibrarySearchResultsNotification"));
     pane->makeNavigatorPaneCurrent();
+    pane->paneView()->show();
     activeBook = scofield;
     navigator->activateRow(0);
+    // The column names the book searched from the moment the search starts.
+    EXPECT_EQ(find->tableViewHeaderString(), scofield->name());
+    QTableView* table = find->searchResultsTableView();
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
     ASSERT_GE(goTos.posts.size(), 1);
     const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts.first().userInfo);
     EXPECT_EQ(r.sourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
@@ -431,6 +470,13 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("John 3:16"));
     EXPECT_TRUE(waitFor([this] { return find->aggregator().isComplete(); }));
     EXPECT_EQ(find->aggregator().searchedSourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    EXPECT_EQ(table->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
+    ASSERT_GT(table->model()->rowCount(), 1);
+    EXPECT_EQ(table->model()->index(1, 0).data().toString(),
+        scofield->plainTextSearchResultTitleForSection(
+            find->aggregator().positionValueForTablePath(find->aggregator().tablePathForRow(1))));
+    pane->paneView()->hide();
 
     // With auto-update off a sync only remembers the verse; refresh searches it.
     navigator->onAutoCheckBox(false);

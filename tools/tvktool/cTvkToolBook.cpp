@@ -357,7 +357,7 @@ std::string cTvkToolBook::sectionName(std::uint32_t section)
 }
 
 std::uint32_t cTvkToolBook::search(const std::string& query, const std::string& interpretation,
-    const std::string& wordform, std::vector<std::uint32_t>& sections)
+    const std::string& wordform, std::vector<std::uint32_t>& sections, const std::string& limit)
 {
     sections.clear();
     if (m_doc == nullptr)
@@ -381,7 +381,12 @@ std::uint32_t cTvkToolBook::search(const std::string& query, const std::string& 
     SearchOptions options;
     options.interpretation = interpretation;
     options.wordform = wordform;
-    const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, book, options, 0);
+    if (!limit.empty())
+        options.searchlimits = TextFolding::utf8ToUtf16(limit);
+    searchrun::RunError error = searchrun::RunError::None;
+    const std::unique_ptr<BitVector> hits = searchrun::searchResults(spec, book, options, 0, &error);
+    if (error == searchrun::RunError::LimitNotUnderstood)
+        return cBookDoc::kVerseNotFound;
     if (hits == nullptr)
         return 0;
     for (std::uint32_t s = hits->first(true); s != cBitVector::kNone; s = hits->nextAfter(s, true))

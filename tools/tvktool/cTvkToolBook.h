@@ -59,10 +59,10 @@ public:
     std::string sectionName(std::uint32_t section);
     // A query of the search language, run as one standard search run (interpretation and word form as
     // the search options name them: "all", "any", "exact", "goto", "xref"; "exact", "stem",
-    // "metaphone", "stemormeta"): the sections found, ascending. 221 for an unknown interpretation
-    // or word form.
+    // "metaphone", "stemormeta"), within a limit expression when one is given: the sections found,
+    // ascending. 221 for an unknown interpretation or word form, 226 for a limit that does not parse.
     std::uint32_t search(const std::string& query, const std::string& interpretation, const std::string& wordform,
-        std::vector<std::uint32_t>& sections);
+        std::vector<std::uint32_t>& sections, const std::string& limit = std::string());
 
     // The sections that hold the phrase (the phrase count's sections).
     std::uint32_t phraseSections(const std::string& words, std::vector<std::uint32_t>& sections);

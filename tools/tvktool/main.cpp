@@ -9,9 +9,10 @@
 //                                  the display HTML of the section's blocks, with the highlights and
 //                                  note links of the user-data database FILE when one is given
 //   tvktool library FOLDER         the books the library finds in a folder, then the files skipped and why
-//   tvktool search BOOK QUERY [INTERPRETATION [WORDFORM]]
-//                                  one search run of a query ("all" and "exact" by default): the number
-//                                  of sections found, then the name of each in book order
+//   tvktool search BOOK QUERY [INTERPRETATION [WORDFORM [LIMIT]]]
+//                                  one search run of a query ("all" and "exact" by default), within a
+//                                  limit expression when one is given: the number of sections found,
+//                                  then the name of each in book order
 //   tvktool contents BOOK          every contents entry: number, level and its place as the title bar
 //                                  names it ("Genesis | Genesis 1 | 1")
 //   tvktool copy BOOK REFERENCE [KEY=VALUE ...]
@@ -199,17 +200,19 @@ int query(const std::string& command, const char* path, const std::string& argum
     return 0;
 }
 
-// tvktool search BOOK QUERY [INTERPRETATION [WORDFORM]]: the number of sections found, then each
-// section's name in book order.
-int searchCommand(
-    const char* path, const std::string& query, const std::string& interpretation, const std::string& wordform)
+// tvktool search BOOK QUERY [INTERPRETATION [WORDFORM [LIMIT]]]: the number of sections found, then
+// each section's name in book order.
+int searchCommand(const char* path, const std::string& query, const std::string& interpretation,
+    const std::string& wordform, const std::string& limit)
 {
     cTvkToolBook book;
     std::uint32_t r = book.open(path);
     if (r != 0)
         return fail(r);
     std::vector<std::uint32_t> sections;
-    r = book.search(query, interpretation, wordform, sections);
+    r = book.search(query, interpretation, wordform, sections, limit);
+    if (r == cBookDoc::kVerseNotFound)
+        return fail(r, "the limit was not understood: \"" + limit + "\"");
     if (r != 0)
         return fail(
             r, "interpretation: all, any, exact, goto or xref; word form: exact, stem, metaphone or stemormeta");
@@ -247,8 +250,9 @@ int contentsCommand(const char* path)
 
 int main(int argc, char** argv)
 {
-    if (argc >= 4 && argc <= 6 && std::strcmp(argv[1], "search") == 0)
-        return searchCommand(argv[2], argv[3], argc >= 5 ? argv[4] : "all", argc >= 6 ? argv[5] : "exact");
+    if (argc >= 4 && argc <= 7 && std::strcmp(argv[1], "search") == 0)
+        return searchCommand(
+            argv[2], argv[3], argc >= 5 ? argv[4] : "all", argc >= 6 ? argv[5] : "exact", argc >= 7 ? argv[6] : "");
     std::vector<std::string> args(argv + 1, argv + argc);
     std::string database;
     for (size_t i = 0; i + 1 < args.size(); ++i)
@@ -290,7 +294,7 @@ int main(int argc, char** argv)
         "usage: tvktool streams FILE | info BOOK | verse BOOK REFERENCE | count BOOK WORD |\n"
         "               strongs BOOK NUMBER | phrase BOOK \"WORDS\" |\n"
         "               render BOOK SECTION [--database FILE] | library FOLDER |\n"
-        "               search BOOK QUERY [INTERPRETATION [WORDFORM]] | contents BOOK |\n"
+        "               search BOOK QUERY [INTERPRETATION [WORDFORM [LIMIT]]] | contents BOOK |\n"
         "               copy BOOK REFERENCE [OPTION=VALUE ...]\n");
     return 2;
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QString>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -363,6 +364,56 @@ TEST_F(KjvSearch, DerivedFormsReachEveryFormOfTheWord)
     }
 }
 
+TEST_F(KjvSearch, ApostrophesAndPunctuationAsReadersTypeThem)
+{
+    auto either = [](const std::string& word) {
+        std::string straight = word;
+        for (std::size_t at; (at = straight.find("\u2019")) != std::string::npos;)
+            straight.replace(at, std::strlen("\u2019"), "'");
+        return expected([&](const Verse& v) { return has(v, word) || has(v, straight); });
+    };
+    // The book writes the typographic apostrophe; the keyboard's straight one, the typographic one and
+    // the other quote marks find the same verses.
+    const auto gods = either("god\u2019s");
+    EXPECT_EQ(gods.size(), 25u);
+    for (const char* q : {"God's", "God\u2019s", "god`s", "GOD\u2018S", "God\u02BCs"})
+        EXPECT_SAME(found(q), gods);
+    const auto lords = either("lord\u2019s");
+    EXPECT_EQ(lords.size(), 131u);
+    EXPECT_SAME(found("lord's"), lords);
+    EXPECT_SAME(found("Lord\u2019s"), lords);
+    // In phrases, with wildcards and under the other word forms too.
+    EXPECT_SAME(found("\"the lord's house\""), expected([](const Verse& v) {
+        return hasPhrase(v, {"the", "lord\u2019s", "house"});
+    }));
+    EXPECT_SAME(found("lord's*"), found("lord\u2019s*"));
+    const auto stem = found("God's", "all", "stem");
+    EXPECT_TRUE(std::includes(stem.begin(), stem.end(), gods.begin(), gods.end()));
+    EXPECT_EQ(stem, found("God\u2019s", "all", "stem"));
+
+    // Punctuation stuck to a word is not part of it.
+    const auto love = expected([](const Verse& v) { return has(v, "love"); });
+    EXPECT_EQ(love.size(), 280u);
+    for (const char* q : {"love,", "love.", "(love)", "love;", "\u201Clove\u201D", "love!", "love:"})
+        EXPECT_SAME(found(q), love);
+    EXPECT_SAME(found("(God's),"), gods);
+    EXPECT_SAME(found("love, -hate."), found("love -hate"));
+}
+
+TEST_F(KjvSearch, RootWordsReachTheArchaicPastSecondPerson)
+{
+    // "lovedst" (Isaiah 57:8, John 17:24) and "walkedst" share the roots of "love" and "walk".
+    const auto love = found("love", "all", "stem");
+    for (uint32_t key : {(23u << 16) | (57 << 8) | 8, (43u << 16) | (17 << 8) | 24})
+        EXPECT_TRUE(love.count(key)) << std::hex << key;
+    const auto lovedst = expected([](const Verse& v) { return has(v, "lovedst"); });
+    EXPECT_TRUE(std::includes(love.begin(), love.end(), lovedst.begin(), lovedst.end()));
+    const auto walk = found("walk", "all", "stem");
+    const auto walkedst = expected([](const Verse& v) { return has(v, "walkedst"); });
+    EXPECT_TRUE(std::includes(walk.begin(), walk.end(), walkedst.begin(), walkedst.end()));
+    EXPECT_EQ(found("lovedst", "all", "stem"), love);
+}
+
 TEST_F(KjvSearch, GoToAndLimits)
 {
     EXPECT_EQ(found("John 3:16", "goto"), (std::set<uint32_t> {(43u << 16) | (3 << 8) | 16}));
@@ -381,6 +432,27 @@ TEST_F(KjvSearch, GoToAndLimits)
         if ((k >> 16) >= 40 && (k >> 16) <= 43)
             gospels.insert(k);
     EXPECT_SAME(keys, gospels);
+
+    // A limit that does not parse is an error, not an empty result; without the separator it works.
+    searchrun::RunError error = searchrun::RunError::None;
+    options.searchlimits = u"Genesis 1; BOOKMARK(\"creation\")";
+    EXPECT_EQ(searchrun::searchResults(SearchSpecification(u"God"), *s_book, options, 1, &error), nullptr);
+    EXPECT_EQ(error, searchrun::RunError::LimitNotUnderstood);
+    // Passages joined by ";" are one limit.
+    options.searchlimits = u"Genesis 1:1-2:3; John 1";
+    const std::unique_ptr<BitVector> both =
+        searchrun::searchResults(SearchSpecification(u"God"), *s_book, options, 1, &error);
+    EXPECT_EQ(error, searchrun::RunError::None);
+    ASSERT_NE(both, nullptr);
+    std::set<uint32_t> inBoth, wanted;
+    for (uint32_t s = both->first(true); s != cBitVector::kNone; s = both->nextAfter(s, true))
+        inBoth.insert(s_keyOf.at(s));
+    for (uint32_t k : expected([](const Verse& v) { return has(v, "god"); })) {
+        const uint32_t book = k >> 16, chapter = (k >> 8) & 0xFF, verse = k & 0xFF;
+        if ((book == 1 && (chapter == 1 || (chapter == 2 && verse <= 3))) || (book == 43 && chapter == 1))
+            wanted.insert(k);
+    }
+    EXPECT_SAME(inBoth, wanted);
 }
 
 TEST_F(KjvSearch, TheLibrarysBookHandleFindsTheSame)

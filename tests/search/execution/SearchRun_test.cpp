@@ -130,6 +130,44 @@ TEST_F(SearchRunTest, GoToAndExclusionsAndLimits)
     EXPECT_TRUE(run(u"love", limited).empty());
 }
 
+TEST_F(SearchRunTest, ALimitThatDoesNotParseIsAnErrorNotAnEmptyResult)
+{
+    auto delegate = std::make_shared<CountingDelegate>();
+    SearchOptions o;
+    o.progressDelegate = delegate;
+    const SearchSpecification love(u"love");
+    searchrun::RunError error = searchrun::RunError::LimitNotUnderstood;
+    o.searchlimits = u"1 John 4:7-8";
+    std::unique_ptr<BitVector> hits = searchrun::searchResults(love, *s_book, o, 1, &error);
+    EXPECT_EQ(error, searchrun::RunError::None);
+    ASSERT_NE(hits, nullptr);
+    EXPECT_EQ(hits->count(true), 2u);
+    // A passage list cut short by a separator, a book this Bible lacks, words: not understood.
+    for (const char16_t* limit :
+        {u"1 John 4:7-8; BOOKMARK(\"creation\")", u"Nowhere 99", u"love and peace", u"John 3:16;", u"BOOKMARK"}) {
+        o.searchlimits = limit;
+        error = searchrun::RunError::None;
+        hits = searchrun::searchResults(love, *s_book, o, 1, &error);
+        EXPECT_EQ(error, searchrun::RunError::LimitNotUnderstood) << TextFolding::utf16ToUtf8(limit);
+        EXPECT_EQ(hits, nullptr);
+    }
+    // Every announced step is reported, also for an exclusion the run never reached.
+    const uint64_t announced = delegate->announced;
+    EXPECT_EQ(delegate->done, announced);
+    o.searchlimits = u"Nowhere 99";
+    searchrun::searchResults(SearchSpecification(u"love -hate"), *s_book, o, 1, &error);
+    EXPECT_EQ(delegate->announced, announced + 3);
+    EXPECT_EQ(delegate->done, announced + 3);
+    // Limits do not apply to the go-to run nor to a query that parses to nothing.
+    o.interpretation = "goto";
+    hits = searchrun::searchResults(SearchSpecification(u"John 3:16"), *s_book, o, 1, &error);
+    EXPECT_EQ(error, searchrun::RunError::None);
+    EXPECT_NE(hits, nullptr);
+    o.interpretation = "all";
+    EXPECT_EQ(searchrun::searchResults(SearchSpecification(u"-love"), *s_book, o, 1, &error), nullptr);
+    EXPECT_EQ(error, searchrun::RunError::None);
+}
+
 TEST_F(SearchRunTest, ProgressIsAnnouncedAndReportedOnce)
 {
     auto delegate = std::make_shared<CountingDelegate>();
@@ -186,6 +224,38 @@ TEST_F(SearchRunTest, NotesOfTheUserAreSearchedLikeText)
     EXPECT_TRUE(run(u"god", limited).empty());
 }
 
+TEST_F(SearchRunTest, NotesMatchApostrophesAlikeAndDerivedPhrases)
+{
+    auto noteSearch = [](const std::u16string& query, const std::u16string& note, const char* interpretation,
+                          const char* wordform) {
+        SearchOptions o;
+        o.searchnotes = true;
+        o.thenote = note;
+        o.interpretation = interpretation;
+        o.wordform = wordform;
+        const std::unique_ptr<BitVector> hit = searchrun::searchResults(SearchSpecification(query), *s_book, o, 1);
+        return hit != nullptr && hit->count(true) == 1;
+    };
+    // Any apostrophe typed finds any apostrophe written, as a word and inside a phrase.
+    for (const char16_t* note : {u"<p>God\u2019s love</p>", u"<p>God's love</p>", u"<p>God\u02BCs love</p>"}) {
+        for (const char16_t* query : {u"God's", u"god\u2019s", u"GOD`S", u"\"god\u2018s love\"", u"(God's),"}) {
+            EXPECT_TRUE(noteSearch(query, note, "exact", "exact"))
+                << TextFolding::utf16ToUtf8(query) << " in " << TextFolding::utf16ToUtf8(note);
+        }
+        EXPECT_TRUE(noteSearch(u"god\u2019s", note, "all", "stem"));
+        EXPECT_FALSE(noteSearch(u"gods", note, "exact", "exact"));
+    }
+    // A phrase by root or by sound: the note's words are compared in the same form.
+    const std::u16string note = u"<p>His <i>Loving kindness</i> endureth.</p>";
+    EXPECT_TRUE(noteSearch(u"loved kindness", note, "exact", "stem"));
+    EXPECT_TRUE(noteSearch(u"\"loveth kindnesses\"", note, "all", "stem"));
+    EXPECT_FALSE(noteSearch(u"kindness loved", note, "exact", "stem"));
+    EXPECT_TRUE(noteSearch(u"luving kindness", note, "exact", "metaphone"));
+    EXPECT_FALSE(noteSearch(u"kindness luving", note, "exact", "metaphone"));
+    EXPECT_FALSE(noteSearch(u"loved kindness", note, "exact", "exact"));
+    EXPECT_TRUE(noteSearch(u"loving kindness,", note, "exact", "exact"));
+}
+
 TEST_F(SearchRunTest, BookmarkCountOfACategory)
 {
     cCategoryStg categories;
@@ -227,6 +297,10 @@ TEST_F(SearchRunTest, NoteTextsAreCleanedAndReplacedWordByWord)
     std::u16string t = u"<p>It's a well-known fact: 1,000 men end,start; -x- 'quoted'</p>";
     searchrun::cleanUpNoteForSearch(t);
     EXPECT_EQ(TextFolding::utf16ToUtf8(t), "It's a well-known fact  1,000 men end start   x   quoted  ");
+    // Every apostrophe inside a word becomes the straight one; quotation marks around words go.
+    t = u"God\u2019s Lord`s men\u02BCs \u2018quoted\u2019 s\u2032 \u2019tis";
+    searchrun::cleanUpNoteForSearch(t);
+    EXPECT_EQ(TextFolding::utf16ToUtf8(t), "God's Lord's men's  quoted  s   tis");
     EXPECT_EQ(searchrun::metaphonedString(u"a knight"), u" Ploxa nt  ");
     EXPECT_EQ(searchrun::stemmedString(u"loveth lovest"), u" love love  ");
     EXPECT_TRUE(phrasesearch::isPhrasePresentInString(

@@ -8,6 +8,7 @@
 #include "SubpaneTestSupport.h"
 #include "engine/foundation/SimpleDate.h"
 #include "engine/references/BibleRef.h"
+#include "studypane/StudyPaneView.h"
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 #include "studypane/subpanes/StudyPaneBookGotoViewController.h"
 #include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
@@ -355,6 +356,43 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     EXPECT_EQ(book->sourceTuple(), world().treasury);
     EXPECT_EQ(otherPane()->lookupComboBox(), nullptr);
     EXPECT_GT(otherPane()->getOrMakeRootTOCItem()->numChildren, 0);
+}
+
+TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasShown)
+{
+    const SourceTuple::Ptr devo = world().devotional;
+    ASSERT_TRUE(devo);
+    devo->setStartDate(daysFromToday(-4));  // today is reading 5
+    // The reader starts on a Bible with Find shown, then opens the devotional: the go-to sub-pane hears
+    // of it before its view exists.
+    makePane(world().kjv);
+    pane->makeFindPaneCurrent();
+    activate(world().devotional);
+    StudyPaneDevoGotoViewController* go = devoPane();
+    ASSERT_EQ(go->sourceTuple(), devo);
+    // Then clicks GoTo.
+    pane->paneView()->show();
+    QTest::mouseClick(pane->paneView()->button(StudyPaneView::GoTo), Qt::LeftButton);
+    ASSERT_EQ(pane->subpaneViewController(), go);
+    QTableWidget* table = go->readingProgressTableView();
+    ASSERT_NE(table, nullptr);
+    EXPECT_TRUE(table->isVisible());
+    ASSERT_EQ(quint64(table->rowCount()), devo->numReadings());
+    ASSERT_NE(table->horizontalHeaderItem(0), nullptr);
+    EXPECT_EQ(table->horizontalHeaderItem(0)->text(), devo->name());
+    EXPECT_EQ(table->item(0, 0)->text(), devo->dateForReadingNumber(1).stringWithStyle(SimpleDate::kStyleWithWeekday));
+    EXPECT_EQ(table->item(4, 0)->text(), SimpleDate().stringWithStyle(SimpleDate::kStyleWithWeekday));
+    EXPECT_EQ(table->item(4, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
+        QStringLiteral("Reading 5 of %1").arg(devo->numReadings()));
+    // What the reader sees: the rows are drawn with their dates.
+    EXPECT_FALSE(table->visualItemRect(table->item(0, 0)).isEmpty());
+    screenshot(QStringLiteral("devotional-goto.png"));
+    // A row goes to its reading.
+    Recorder goTos(screen->center, GoToNames::GoToNotification);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(1, 0)).center());
+    ASSERT_EQ(goTos.posts.size(), 1);
+    EXPECT_EQ(
+        GoToRequest::fromUserInfo(goTos.posts.first().userInfo).section.value_or(0), devo->sectionForReadingNumber(2));
 }
 
 TEST_F(GotoTest, DevotionalCatchUpAndStartOver)

@@ -296,6 +296,15 @@ TEST(Tvktool, SearchPrintsTheCountAndEachSectionInBookOrder)
     ToolRun bad = run(kTool + " search " + q.bible + " earth sideways");
     EXPECT_EQ(1, bad.status);
     EXPECT_NE(std::string::npos, bad.out.find("error 221")) << bad.out;
+    // Within a limit; a limit that does not parse is an error, not an empty result.
+    EXPECT_EQ("1\nGenesis 1:2\n", run(kTool + " search " + q.bible + " earth all exact 'Genesis 1:2'").out);
+    EXPECT_EQ("0\n", run(kTool + " search " + q.bible + " earth all exact 'John 3:16'").out);
+    for (const char* limit : {"'Genesis 1;'", "'no such book 9'", "'earth'"}) {
+        ToolRun unclear = run(kTool + " search " + q.bible + " earth all exact " + limit);
+        EXPECT_EQ(1, unclear.status) << limit;
+        EXPECT_NE(std::string::npos, unclear.out.find("error 226")) << unclear.out;
+        EXPECT_NE(std::string::npos, unclear.out.find("limit was not understood")) << unclear.out;
+    }
 }
 
 TEST(Tvktool, LibraryListsTheBooksOfAFolderAndWhatItSkipped)
