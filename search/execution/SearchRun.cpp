@@ -214,8 +214,10 @@ std::unique_ptr<BitVector> phraseSearch(
     announce(options, 1 + (exclusions ? 1 : 0) + (limits ? 1 : 0), searchID);
     std::unique_ptr<BitVector> result = phrasesearch::searchResults(*query.phraseList(), book, &options);
     step(options, searchID);
+    // Neither an exclusion nor a limit can add a hit, so an empty result skips both.
+    const bool found = result != nullptr && result->first(true) != cBitVector::kNone;
     if (exclusions) {
-        if (result != nullptr) {
+        if (found) {
             SearchOptions any;
             any.interpretation = kInterpretationAny;
             any.wordform = kWordFormExact;
@@ -226,7 +228,7 @@ std::unique_ptr<BitVector> phraseSearch(
         step(options, searchID);
     }
     if (limits) {
-        if (result != nullptr) {
+        if (found) {
             BitVector allowed(book.numSections());
             book.resultsForLimitString(allowed, *options.searchlimits);
             result->andVector(allowed);
