@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -199,57 +200,54 @@ private:
     bool m_failed = false;
 };
 
-QString fromPlistText(char* text)
-{
-    QString s = QString::fromUtf8(text ? text : "");
-    std::free(text);
-    return s;
-}
-
-// The XML reader of libplist accepts some malformed values silently (an integer too large for
-// 64 bits, a date it cannot read, broken base64 all become some other value) and frees nested
-// nodes recursively. Input is therefore checked first: structure, nesting depth and the text of
-// every scalar, so that what reaches libplist is a well-formed property list it reads exactly.
-class Validator {
+// Reads the XML form in one pass, checking as it goes: structure, nesting depth and the text of
+// every scalar, so that malformed values (an integer too large for 64 bits, a date that cannot be
+// read, broken base64, a string holding NUL) are errors rather than some other value. Integers come
+// back as qint64 (an unsigned value above its range keeps its 64 bits), reals as double, dates as UTC
+// QDateTime of whole seconds, data as QByteArray.
+class Reader {
 public:
-    explicit Validator(const QByteArray& xml) : m_reader(xml) { }
+    explicit Reader(const QByteArray& xml) : m_reader(xml) { }
 
-    // Returns the status and fills `message` on failure.
-    PropertyList::Status run(QString* message)
+    // The root value, or an invalid QVariant with the status and `message` filled.
+    QVariant run(PropertyList::Status* status, QString* message)
     {
+        *status = PropertyList::Status::Ok;
         if (!nextElement() || m_reader.name() != QLatin1String("plist"))
-            return fail(message, QStringLiteral("no <plist> element"));
+            return fail(status, message, m_problem.isEmpty() ? QStringLiteral("no <plist> element") : m_problem);
         if (!nextElement())
-            return fail(message, QStringLiteral("<plist> holds no value"));
-        if (!value(1))
-            return fail(message, m_problem);
+            return fail(status, message, m_problem.isEmpty() ? QStringLiteral("<plist> holds no value") : m_problem);
+        QVariant root = value(1);
+        if (!root.isValid())
+            return fail(status, message, m_problem);
         // Only </plist> and the end of the document may follow.
         while (!m_reader.atEnd()) {
             const auto token = m_reader.readNext();
             if (token == QXmlStreamReader::StartElement)
-                return fail(message, QStringLiteral("<plist> holds more than one value"));
+                return fail(status, message, QStringLiteral("<plist> holds more than one value"));
             if (token == QXmlStreamReader::Characters && !m_reader.isWhitespace())
-                return fail(message, QStringLiteral("text outside a value"));
+                return fail(status, message, QStringLiteral("text outside a value"));
         }
         if (m_reader.hasError())
-            return fail(message, m_reader.errorString());
-        return m_tooDeep ? PropertyList::Status::TooDeep : PropertyList::Status::Ok;
+            return fail(status, message, m_reader.errorString());
+        return root;
     }
 
 private:
-    PropertyList::Status fail(QString* message, const QString& problem)
+    QVariant fail(PropertyList::Status* status, QString* message, const QString& problem)
     {
         *message = QStringLiteral("line %1: %2")
                        .arg(m_reader.lineNumber())
                        .arg(m_reader.hasError() ? m_reader.errorString() : problem);
-        return m_tooDeep ? PropertyList::Status::TooDeep : PropertyList::Status::Malformed;
+        *status = m_tooDeep ? PropertyList::Status::TooDeep : PropertyList::Status::Malformed;
+        return {};
     }
 
-    bool problem(const QString& text)
+    QVariant problem(const QString& text)
     {
         if (m_problem.isEmpty())
             m_problem = text;
-        return false;
+        return {};
     }
 
     // Advances to the next start element; false at an end element or the end of input. Text
@@ -262,9 +260,21 @@ private:
                 return true;
             case QXmlStreamReader::EndElement:
                 return false;
+            case QXmlStreamReader::StartDocument: {
+                // Property lists are UTF-8; text declared in another encoding is not read as some
+                // other text.
+                const QString encoding = m_reader.documentEncoding().toString().toLower();
+                if (!encoding.isEmpty() && encoding != QLatin1String("utf-8") && encoding != QLatin1String("utf8")) {
+                    problem(QStringLiteral("text in the encoding %1, not UTF-8").arg(encoding));
+                    return false;
+                }
+                break;
+            }
             case QXmlStreamReader::Characters:
-                if (!m_reader.isWhitespace())
-                    return problem(QStringLiteral("text where an element belongs"));
+                if (!m_reader.isWhitespace()) {
+                    problem(QStringLiteral("text where an element belongs"));
+                    return false;
+                }
                 break;
             default:
                 break;
@@ -273,89 +283,154 @@ private:
         return false;
     }
 
+    // The element's text; false on an XML error or a NUL character, which no property-list text
+    // may hold.
     bool text(QString* out)
     {
         *out = m_reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-        return !m_reader.hasError();
+        if (m_reader.hasError())
+            return false;
+        // An empty string is a string, not nothing.
+        if (out->isNull())
+            *out = QStringLiteral("");
+        if (out->contains(QChar(0))) {
+            problem(QStringLiteral("text holding NUL"));
+            return false;
+        }
+        return true;
     }
 
-    bool value(int depth)
+    bool failed() const { return !m_problem.isEmpty() || m_reader.hasError(); }
+
+    QVariant value(int depth)
     {
-        const QString name = m_reader.name().toString();
-        if (name == QLatin1String("dict") || name == QLatin1String("array")) {
-            if (depth > PropertyList::kMaxDepth) {
-                m_tooDeep = true;
-                return problem(QStringLiteral("containers nested deeper than %1").arg(PropertyList::kMaxDepth));
-            }
-            const bool isDict = name == QLatin1String("dict");
+        const QStringView name = m_reader.name();
+        if (name == QLatin1String("dict")) {
+            if (depth > PropertyList::kMaxDepth)
+                return tooDeep();
+            QVariantMap map;
             while (nextElement()) {
-                if (isDict) {
-                    QString key;
-                    if (m_reader.name() != QLatin1String("key"))
-                        return problem(QStringLiteral("<dict> entry without <key>"));
-                    if (!text(&key))
-                        return false;
-                    if (!nextElement())
-                        return problem(QStringLiteral("<key>%1</key> without a value").arg(key));
-                }
-                if (!value(depth + 1))
-                    return false;
+                QString key;
+                if (m_reader.name() != QLatin1String("key"))
+                    return problem(QStringLiteral("<dict> entry without <key>"));
+                if (!text(&key))
+                    return {};
+                if (!nextElement())
+                    return problem(QStringLiteral("<key>%1</key> without a value").arg(key));
+                QVariant v = value(depth + 1);
+                if (!v.isValid())
+                    return {};
+                map.insert(key, std::move(v));
             }
-            return m_problem.isEmpty() && !m_reader.hasError();
+            return failed() ? QVariant() : QVariant(std::move(map));
         }
+        if (name == QLatin1String("array")) {
+            if (depth > PropertyList::kMaxDepth)
+                return tooDeep();
+            QVariantList list;
+            while (nextElement()) {
+                QVariant v = value(depth + 1);
+                if (!v.isValid())
+                    return {};
+                list.append(std::move(v));
+            }
+            return failed() ? QVariant() : QVariant(std::move(list));
+        }
+        const QString element = name.toString();
         QString t;
         if (!text(&t))
-            return false;
-        if (name == QLatin1String("string"))
-            return true;
-        if (name == QLatin1String("true") || name == QLatin1String("false"))
-            return t.trimmed().isEmpty() || problem(QStringLiteral("<%1> with content").arg(name));
-        if (name == QLatin1String("integer"))
-            return integerText(t.trimmed()) || problem(QStringLiteral("bad integer \"%1\"").arg(t.left(40)));
-        if (name == QLatin1String("real"))
-            return realText(t.trimmed()) || problem(QStringLiteral("bad real \"%1\"").arg(t.left(40)));
-        if (name == QLatin1String("date"))
-            return dateText(t.trimmed()) || problem(QStringLiteral("bad date \"%1\"").arg(t.left(40)));
-        if (name == QLatin1String("data"))
-            return dataText(t) || problem(QStringLiteral("bad base64 data"));
-        return problem(QStringLiteral("unknown element <%1>").arg(name));
+            return {};
+        if (element == QLatin1String("string"))
+            return t;
+        if (element == QLatin1String("true") || element == QLatin1String("false")) {
+            if (!t.trimmed().isEmpty())
+                return problem(QStringLiteral("<%1> with content").arg(element));
+            return element == QLatin1String("true");
+        }
+        if (element == QLatin1String("integer")) {
+            const std::optional<qint64> v = integerText(t.trimmed());
+            return v ? QVariant(*v) : problem(QStringLiteral("bad integer \"%1\"").arg(t.left(40)));
+        }
+        if (element == QLatin1String("real")) {
+            const std::optional<double> v = realText(t.trimmed());
+            return v ? QVariant(*v) : problem(QStringLiteral("bad real \"%1\"").arg(t.left(40)));
+        }
+        if (element == QLatin1String("date")) {
+            const std::optional<QDateTime> v = dateText(t.trimmed());
+            return v ? QVariant(*v) : problem(QStringLiteral("bad date \"%1\"").arg(t.left(40)));
+        }
+        if (element == QLatin1String("data")) {
+            const std::optional<QByteArray> v = dataText(t);
+            return v ? QVariant(*v) : problem(QStringLiteral("bad base64 data"));
+        }
+        return problem(QStringLiteral("unknown element <%1>").arg(element));
     }
 
-    // Decimal, optional sign; within 64 bits (signed when negative, else up to 2^64-1).
-    static bool integerText(const QString& t)
+    QVariant tooDeep()
     {
-        static const QRegularExpression re(QStringLiteral("^[+-]?[0-9]+$"));
-        if (!re.match(t).hasMatch())
-            return false;
-        bool ok = false;
-        if (t.startsWith(QLatin1Char('-')))
-            t.toLongLong(&ok);
-        else
-            QString(t).remove(QLatin1Char('+')).toULongLong(&ok);
-        return ok;
+        m_tooDeep = true;
+        return problem(QStringLiteral("containers nested deeper than %1").arg(PropertyList::kMaxDepth));
     }
 
-    static bool realText(const QString& t)
+    // Decimal, optional sign; within 64 bits (signed when negative, else up to 2^64-1, kept as its
+    // 64 bits).
+    static std::optional<qint64> integerText(const QString& t)
+    {
+        qsizetype i = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
+        if (i == t.size())
+            return std::nullopt;
+        for (qsizetype k = i; k < t.size(); ++k)
+            if (t[k] < QLatin1Char('0') || t[k] > QLatin1Char('9'))
+                return std::nullopt;
+        bool ok = false;
+        if (t.startsWith(QLatin1Char('-'))) {
+            const qint64 v = t.toLongLong(&ok);
+            return ok ? std::optional<qint64>(v) : std::nullopt;
+        }
+        const quint64 v = QStringView(t).mid(i).toULongLong(&ok);
+        return ok ? std::optional<qint64>(static_cast<qint64>(v)) : std::nullopt;
+    }
+
+    static std::optional<double> realText(const QString& t)
     {
         static const QRegularExpression re(
             QStringLiteral("^[+-]?(([0-9]+\\.?[0-9]*)|(\\.[0-9]+))([eE][+-]?[0-9]+)?$|^[+-]?(nan|inf|infinity)$"),
             QRegularExpression::CaseInsensitiveOption);
-        return re.match(t).hasMatch();
+        if (!re.match(t).hasMatch())
+            return std::nullopt;
+        const bool negative = t.startsWith(QLatin1Char('-'));
+        const QString word = t.mid(t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0).toLower();
+        if (word == QLatin1String("nan"))
+            return std::numeric_limits<double>::quiet_NaN();
+        if (word == QLatin1String("inf") || word == QLatin1String("infinity"))
+            return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+        // Locale-free and correctly rounded. A value beyond the range of double is infinite, one
+        // below it zero, each with its sign.
+        bool ok = false;
+        const double v = t.toLatin1().toDouble(&ok);
+        if (ok)
+            return v;
+        const qsizetype e = t.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+        const double magnitude =
+            e >= 0 && t.mid(e + 1).startsWith(QLatin1Char('-')) ? 0.0 : std::numeric_limits<double>::infinity();
+        return negative ? -magnitude : magnitude;
     }
 
-    static bool dateText(const QString& t)
+    static std::optional<QDateTime> dateText(const QString& t)
     {
         static const QRegularExpression re(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z$"));
         if (!re.match(t).hasMatch())
-            return false;
+            return std::nullopt;
         const QDateTime dt = QDateTime::fromString(t, Qt::ISODate);
         if (!dt.isValid())
-            return false;
+            return std::nullopt;
         const qint64 secs = dt.toSecsSinceEpoch() - kPlistEpochOffset;
-        return secs >= std::numeric_limits<int32_t>::min() && secs <= std::numeric_limits<int32_t>::max();
+        if (secs < std::numeric_limits<int32_t>::min() || secs > std::numeric_limits<int32_t>::max())
+            return std::nullopt;
+        return QDateTime::fromSecsSinceEpoch(secs + kPlistEpochOffset, QTimeZone::utc());
     }
 
-    static bool dataText(const QString& t)
+    static std::optional<QByteArray> dataText(const QString& t)
     {
         QByteArray compact;
         compact.reserve(t.size());
@@ -363,97 +438,16 @@ private:
             if (!c.isSpace())
                 compact += c.toLatin1();
         }
-        return bool(QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors));
+        auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            return std::nullopt;
+        return std::move(*decoded);
     }
 
     QXmlStreamReader m_reader;
     QString m_problem;
     bool m_tooDeep = false;
 };
-
-QVariant toVariant(plist_t node, int depth)
-{
-    if (depth > PropertyList::kMaxDepth)
-        return {};
-    switch (plist_get_node_type(node)) {
-    case PLIST_DICT: {
-        QVariantMap map;
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        for (;;) {
-            char* key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, it, &key, &value);
-            if (!value) {
-                std::free(key);
-                break;
-            }
-            const QString k = fromPlistText(key);
-            QVariant v = toVariant(value, depth + 1);
-            if (!v.isValid()) {
-                std::free(it);
-                return {};
-            }
-            map.insert(k, v);
-        }
-        std::free(it);
-        return map;
-    }
-    case PLIST_ARRAY: {
-        QVariantList list;
-        const uint32_t n = plist_array_get_size(node);
-        list.reserve(n);
-        for (uint32_t i = 0; i < n; ++i) {
-            QVariant v = toVariant(plist_array_get_item(node, i), depth + 1);
-            if (!v.isValid())
-                return {};
-            list.append(v);
-        }
-        return list;
-    }
-    case PLIST_STRING: {
-        // Read by length: libplist asserts (and aborts the process) when its string getter meets a
-        // NUL inside the text. A property-list string cannot hold NUL, so such a file is malformed.
-        uint64_t length = 0;
-        const char* text = plist_get_string_ptr(node, &length);
-        if (text == nullptr || length > std::uint64_t(std::numeric_limits<int>::max()) ||
-            std::memchr(text, 0, static_cast<std::size_t>(length)) != nullptr)
-            return {};
-        return QString::fromUtf8(text, static_cast<qsizetype>(length));
-    }
-    case PLIST_BOOLEAN: {
-        uint8_t b = 0;
-        plist_get_bool_val(node, &b);
-        return bool(b);
-    }
-    case PLIST_UINT: {
-        uint64_t u = 0;
-        plist_get_uint_val(node, &u);
-        return static_cast<qint64>(u);
-    }
-    case PLIST_REAL: {
-        double d = 0;
-        plist_get_real_val(node, &d);
-        return d;
-    }
-    case PLIST_DATA: {
-        char* data = nullptr;
-        uint64_t len = 0;
-        plist_get_data_val(node, &data, &len);
-        QByteArray b(data ? data : "", data ? qsizetype(len) : 0);
-        std::free(data);
-        return b;
-    }
-    case PLIST_DATE: {
-        int32_t sec = 0;
-        int32_t usec = 0;
-        plist_get_date_val(node, &sec, &usec);
-        return QDateTime::fromSecsSinceEpoch(qint64(sec) + kPlistEpochOffset, QTimeZone::utc());
-    }
-    default:
-        return {};
-    }
-}
 
 }  // namespace
 
@@ -464,23 +458,16 @@ QVariant PropertyList::fromXml(const QByteArray& xml, Error* error)
         setError(error, Status::TooLarge, QStringLiteral("property list of %1 bytes").arg(xml.size()));
         return {};
     }
+    // XML holds no NUL character, and a reader that met one would have to guess what it stood for.
+    if (xml.contains('\0')) {
+        setError(error, Status::Malformed, QStringLiteral("a NUL byte in the text"));
+        return {};
+    }
+    Status status = Status::Ok;
     QString problem;
-    const Status checked = Validator(xml).run(&problem);
-    if (checked != Status::Ok) {
-        setError(error, checked, problem);
-        return {};
-    }
-    plist_t root = nullptr;
-    if (!xml.isEmpty())
-        plist_from_xml(xml.constData(), static_cast<uint32_t>(xml.size()), &root);
-    PlistPtr owner(root);
-    if (!root) {
-        setError(error, Status::Malformed, QStringLiteral("not a well-formed XML property list"));
-        return {};
-    }
-    QVariant v = toVariant(root, 1);
+    QVariant v = Reader(xml).run(&status, &problem);
     if (!v.isValid())
-        setError(error, Status::Malformed, QStringLiteral("property list holds an unknown value kind"));
+        setError(error, status, problem);
     return v;
 }
 

@@ -148,6 +148,9 @@ TEST(PropertyListTest, RejectsMalformedInputWithoutCrashing)
         QByteArray("<dict><key></key><string>\0</string></dict>", 42),
         wrap(QByteArray("<string>a\0b</string>", 20)),
         wrap(QByteArray("<dict><key>a\0</key><string>b</string></dict>", 44)),
+        // Property lists are UTF-8: text declared in another encoding is not guessed at.
+        "<?xml version=\"1.0\" encoding=\"UTF-7\"?><plist><string>+AGE-</string></plist>",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plist><string>\xE9</string></plist>",
     };
     for (const QByteArray& b : bad) {
         PropertyList::Error error;
@@ -178,6 +181,17 @@ TEST(PropertyListTest, ReadsWhatOtherWritersProduce)
     EXPECT_EQ(m.value("t").toDateTime(), QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc()));
     EXPECT_EQ(m.value("e"), QVariant(QString("")));
     EXPECT_EQ(m.value("f"), QVariant(false));
+}
+
+TEST(PropertyListTest, ReadsUtf8TextWithOrWithoutADeclaration)
+{
+    for (const QByteArray& xml : {QByteArray("<plist><string>\xC3\xA9</string></plist>"),
+             QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?><plist><string>\xC3\xA9</string></plist>"),
+             QByteArray("<?xml version=\"1.0\"?><plist><string>\xC3\xA9</string></plist>")}) {
+        PropertyList::Error error;
+        EXPECT_EQ(PropertyList::fromXml(xml, &error), QVariant(QString::fromUtf8("\xC3\xA9"))) << xml.constData();
+        EXPECT_EQ(error.status, PropertyList::Status::Ok);
+    }
 }
 
 TEST(PropertyListTest, BoundsNestingAndSize)
