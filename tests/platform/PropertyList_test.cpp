@@ -194,6 +194,43 @@ TEST(PropertyListTest, ReadsUtf8TextWithOrWithoutADeclaration)
     }
 }
 
+TEST(PropertyListTest, ReadsTheXmlThatPropertyListsUse)
+{
+    const QByteArray xml = "\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8' standalone=\"yes\"?>\r\n"
+                           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x>y.dtd\">\n"
+                           "<?note ignored?><plist version=\"1>0\"><!-- a comment --><dict>\n"
+                           "<key>a&#x41;&#66;&lt;&gt;&amp;&quot;&apos;</key><string>one\r\ntwo\rthree&#13;</string>\n"
+                           "<key>c</key><string>x<!-- inside -->y<![CDATA[<&>]]>z</string>\n"
+                           "<key>e</key><array/><key>f</key><dict/><key>g</key><string/>\n"
+                           "</dict ></plist >\n<!-- after -->\n";
+    PropertyList::Error error;
+    const QVariantMap m = PropertyList::fromXml(xml, &error).toMap();
+    ASSERT_EQ(error.status, PropertyList::Status::Ok) << error.message.toStdString();
+    EXPECT_EQ(m.value("aAB<>&\"'"), QVariant(QStringLiteral("one\ntwo\nthree\r")));
+    EXPECT_EQ(m.value("c"), QVariant(QStringLiteral("xy<&>z")));
+    EXPECT_EQ(m.value("e"), QVariant(QVariantList()));
+    EXPECT_EQ(m.value("f"), QVariant(QVariantMap()));
+    EXPECT_FALSE(m.value("g").toString().isNull());
+    // Every shorter prefix is refused, and so is every byte changed to "<", without a crash.
+    for (qsizetype n = 0; n < xml.indexOf("</plist") + 8; ++n)
+        EXPECT_FALSE(PropertyList::fromXml(xml.left(n), &error).isValid()) << n;
+    for (qsizetype i = 0; i < xml.size(); ++i) {
+        QByteArray changed = xml;
+        changed[i] = '<';
+        PropertyList::fromXml(changed, &error);
+    }
+    for (const QByteArray& bad :
+        {QByteArray("<plist><string>a</strin></plist>"), QByteArray("<plist><string>&#xD800;</string></plist>"),
+            QByteArray("<plist><string>&#1114112;</string></plist>"),
+            QByteArray("<plist><string>&#x;</string></plist>"), QByteArray("<plist><string>\x01</string></plist>"),
+            QByteArray("<plist a=b><true/></plist>"), QByteArray("<plist><true/></plist>junk"),
+            QByteArray("<plist><key>a</key></plist>"), QByteArray("<plist><dict><key>a</key><true/></array></plist>"),
+            QByteArray("<?xml version=\"1.0\"?><?xml version=\"1.0\"?><plist><true/></plist>")}) {
+        EXPECT_FALSE(PropertyList::fromXml(bad, &error).isValid()) << bad.constData();
+        EXPECT_EQ(error.status, PropertyList::Status::Malformed) << bad.constData();
+    }
+}
+
 TEST(PropertyListTest, BoundsNestingAndSize)
 {
     QByteArray deep;
