@@ -266,7 +266,7 @@ std::unique_ptr<BitVector> searchResults(const Phrase& phrase, const SearchBook&
             result->andVector(*hits);
             // No section holds every position so far, so none can hold the phrase: the later
             // positions are not looked up, and there is nothing to check the phrase in.
-            if (result->first(true) == cBitVector::kNone)
+            if (result->count(true) == 0)
                 return result;
         }
     }
@@ -310,7 +310,7 @@ std::unique_ptr<BitVector> searchResults(const PhraseList& list, const SearchBoo
         else
             result->andVector(*hits);
         // An empty intersection stays empty, whatever the later members find.
-        if (!any && result->first(true) == cBitVector::kNone)
+        if (!any && result->count(true) == 0)
             break;
     }
     return result;

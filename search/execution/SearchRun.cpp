@@ -215,7 +215,7 @@ std::unique_ptr<BitVector> phraseSearch(
     std::unique_ptr<BitVector> result = phrasesearch::searchResults(*query.phraseList(), book, &options);
     step(options, searchID);
     // Neither an exclusion nor a limit can add a hit, so an empty result skips both.
-    const bool found = result != nullptr && result->first(true) != cBitVector::kNone;
+    const bool found = result != nullptr && result->count(true) != 0;
     if (exclusions) {
         if (found) {
             SearchOptions any;
