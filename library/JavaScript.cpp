@@ -5,7 +5,6 @@
 #include "render/HTMLFilter.h"
 
 #include <QCryptographicHash>
-#include <QNetworkInterface>
 
 #include <algorithm>
 
@@ -238,32 +237,6 @@ QString JavaScript::deviceIDForHardwareAddress(const QByteArray& address)
     return stringFromMD5(text);
 }
 
-QByteArray JavaScript::primaryHardwareAddress()
-{
-    // The wired or wireless interface with the lowest index that has a six-byte address; the
-    // choice does not depend on whether the interface is up, so it stays the same across runs.
-    QList<QNetworkInterface> candidates;
-    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
-        if (i.flags() & QNetworkInterface::IsLoopBack)
-            continue;
-        if (i.type() != QNetworkInterface::Ethernet && i.type() != QNetworkInterface::Wifi)
-            continue;
-        const QByteArray mac = QByteArray::fromHex(i.hardwareAddress().remove(QLatin1Char(':')).toLatin1());
-        if (mac.size() == 6 && mac != QByteArray(6, '\0'))
-            candidates.append(i);
-    }
-    std::sort(candidates.begin(), candidates.end(),
-        [](const QNetworkInterface& a, const QNetworkInterface& b) { return a.index() < b.index(); });
-    if (candidates.isEmpty())
-        return QByteArray(6, '\0');
-    return QByteArray::fromHex(candidates.front().hardwareAddress().remove(QLatin1Char(':')).toLatin1());
-}
-
-QString JavaScript::stringWithUniqueDeviceID()
-{
-    return deviceIDForHardwareAddress(primaryHardwareAddress());
-}
-
 // --- tags ----------------------------------------------------------------------------------------
 
 StringRange JavaScript::rangeOfHtmlTagInRange(const QString& s, StringRange range)
@@ -444,10 +417,4 @@ QString JavaScript::HTMLColorStringFromColor(double red, double green, double bl
         .arg(channel(red), 2, 16, QLatin1Char('0'))
         .arg(channel(green), 2, 16, QLatin1Char('0'))
         .arg(channel(blue), 2, 16, QLatin1Char('0'));
-}
-
-QString JavaScript::HTMLColorStringFromColor(const QColor& color)
-{
-    const QColor rgb = color.toRgb();
-    return HTMLColorStringFromColor(rgb.redF(), rgb.greenF(), rgb.blueF());
 }

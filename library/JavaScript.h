@@ -4,16 +4,18 @@
 // character-span search, and a few operations that look into and rewrite one HTML tag.
 //
 // Each operation takes the string it works on as its first argument. All are stateless and may run
-// on any thread. Ranges use StringRange; "not found" is a location of StringRange::kNotFound.
+// on any thread. The device identifier and the QColor form of HTMLColorStringFromColor are built into
+// qs_library (JavaScriptPlatform.cpp, on QtNetwork and QtGui); the rest is in qs_library_core. Ranges use StringRange; "not found" is a location of StringRange::kNotFound.
 #pragma once
 
 #include <QByteArray>
-#include <QColor>
 #include <QString>
 #include <QVariantMap>
 
 #include <functional>
 #include <optional>
+
+class QColor;
 
 struct StringRange {
     static constexpr qsizetype kNotFound = 9223372036854775807LL;

@@ -9,6 +9,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 
 #include <algorithm>
 #include <atomic>
@@ -220,12 +221,31 @@ void SourceManager::addInstalledSourcesWithExtension(const QString& extension)
             paths.append(path);
     }
     paths.sort();
+    // A file listed already and unchanged since is confirmed by one look-up (what addNewSource does
+    // first, without its scan of the list); any other goes through addNewSource, after which the
+    // look-up is made again, since the list may have changed.
+    QHash<QString, SourceTuple::Ptr> listed;
+    bool listedStale = true;
     for (const QString& path : paths) {
         // A FIFO, socket or device with a book's name is no book and is left where it is.
         if (!BookFileInstall::isRegularFile(path)) {
             skip(path, QStringLiteral("not a regular file"));
             continue;
         }
+        if (listedStale) {
+            listed.clear();
+            for (const auto& t : allSources()->array())
+                listed.insert(t->filepath(), t);
+            listedStale = false;
+        }
+        if (const SourceTuple::Ptr known = listed.value(path)) {
+            const QDateTime now = modificationTimeOf(path);
+            if (now.isValid() && now == known->modificationTime()) {
+                known->setConfirmedPresent(true);
+                continue;
+            }
+        }
+        listedStale = true;
         if (addNewSource(path) == nullptr)
             dispose(path, FileFate::SetAside, m_lastRefusal);
     }

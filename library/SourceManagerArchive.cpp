@@ -66,7 +66,8 @@ bool SourceManager::writeArchives()
     for (const auto& list : lists)
         list->setUuid(uuid);
     for (int i = 0; i < 7; ++i) {
-        QVariant archived = lists[i]->encode(m_folders.books);
+        // allSources holds the records; the other lists name them by identity and file.
+        QVariant archived = i == 0 ? lists[i]->encode(m_folders.books) : lists[i]->encodeReferences(m_folders.books);
         if (i == 0) {
             QVariantMap map = archived.toMap();
             map.insert(kBuildKey, archiveBuild());
@@ -93,31 +94,18 @@ bool SourceManager::dearchiveState()
     static const ListMember members[7] = {&SourceManager::m_allSources, &SourceManager::m_bibleSources,
         &SourceManager::m_commentarySources, &SourceManager::m_dictionarySources, &SourceManager::m_devotionalSources,
         &SourceManager::m_otherSources, &SourceManager::m_customBibles};
+    // Every listed book must stand in allSources once, with the same identity and file; the other
+    // lists share allSources' records (one book has one record and one document), so only the
+    // identity and file of each of their elements is read.
     SourceTupleArray::Ptr lists[7];
-    QString build;
-    for (int i = 0; i < 7; ++i) {
-        const QVariant archived = KeyedArchive::readFile(m_folders.cache + QLatin1Char('/') + archiveFileNames().at(i));
-        if (i == 0)
-            build = archived.toMap().value(kBuildKey).toString();
-        lists[i] = SourceTupleArray::decode(archived, m_folders.books);
-        set(members[i], lists[i]);
-    }
-
-    bool allRead = true, sameWriting = true;
-    for (const auto& list : lists)
-        allRead = allRead && list != nullptr;
-    if (allRead) {
-        const QString uuid = lists[0]->uuid();
-        sameWriting = !uuid.isEmpty();
-        for (int i = 1; i < 7 && sameWriting; ++i)
-            sameWriting = lists[i]->uuid() == uuid;
-    }
-    bool consistent = allRead && sameWriting && build == archiveBuild();
+    const QVariant all = KeyedArchive::readFile(m_folders.cache + QLatin1Char('/') + archiveFileNames().at(0));
+    const QString build = all.toMap().value(kBuildKey).toString();
+    lists[0] = SourceTupleArray::decode(all, m_folders.books);
+    QHash<QString, SourceTuple::Ptr> byFile;
+    bool consistent = lists[0] != nullptr && build == archiveBuild();
     if (consistent) {
-        // Every listed book must stand in allSources once, with the same identity and file; the
-        // other lists then share allSources' records, so one book has one record and one document.
-        QHash<QString, SourceTuple::Ptr> byFile;
         QSet<QPair<qint64, qint64>> books;
+        byFile.reserve(static_cast<qsizetype>(lists[0]->array().size()));
         for (const auto& t : lists[0]->array()) {
             const QPair<qint64, qint64> book(t->pubID(), t->bookID());
             if (t->pubID() < 1 || t->bookID() < 1 || t->filepath().isEmpty() || byFile.contains(t->filepath()) ||
@@ -128,18 +116,24 @@ bool SourceManager::dearchiveState()
             byFile.insert(t->filepath(), t);
             books.insert(book);
         }
-        for (int i = 1; i < 7 && consistent; ++i) {
-            const auto items = lists[i]->array();
-            for (qint64 k = 0; k < static_cast<qint64>(items.size()); ++k) {
-                const SourceTuple::Ptr shared = byFile.value(items[k]->filepath());
-                if (shared == nullptr || shared->sourceTupleID() != items[k]->sourceTupleID()) {
-                    consistent = false;
-                    break;
-                }
-                lists[i]->replaceTupleAtIndex(k, shared);
-            }
-        }
     }
+    for (int i = 1; i < 7 && consistent; ++i) {
+        const QVariant archived = KeyedArchive::readFile(m_folders.cache + QLatin1Char('/') + archiveFileNames().at(i));
+        lists[i] = SourceTupleArray::decodeSharing(archived, m_folders.books, byFile);
+    }
+    for (int i = 0; i < 7; ++i)
+        set(members[i], lists[i]);
+
+    bool allRead = true, sameWriting = true;
+    for (const auto& list : lists)
+        allRead = allRead && list != nullptr;
+    if (allRead) {
+        const QString uuid = lists[0]->uuid();
+        sameWriting = !uuid.isEmpty();
+        for (int i = 1; i < 7 && sameWriting; ++i)
+            sameWriting = lists[i]->uuid() == uuid;
+    }
+    consistent = consistent && allRead && sameWriting;
     const bool versionsOK = allRead && lists[0]->archiveVersion() >= 2 && lists[1]->archiveVersion() >= 2 &&
         lists[6]->archiveVersion() >= 2;
     if (consistent && versionsOK) {

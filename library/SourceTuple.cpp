@@ -585,6 +585,48 @@ QVariant SourceTuple::encode(const QString& booksFolder) const
     return a.archivedObject();
 }
 
+QVariant SourceTuple::encodeReference(const QString& booksFolder) const
+{
+    KeyedArchiver a(kArchiveClassName);
+    a.encodeInt32(QStringLiteral("archiveVersionNumber"), kArchiveVersion);
+    a.encodeInt64(QStringLiteral("pubID"), m_pubID);
+    a.encodeInt64(QStringLiteral("bookID"), m_bookID);
+    a.encodeInt64(QStringLiteral("editionNumber"), m_editionNumber);
+    a.encodeInt64(QStringLiteral("revisionNumber"), m_revisionNumber);
+    QString folder, rest;
+    splitPath(m_filepath, booksFolder, folder, rest);
+    a.encodeString(QStringLiteral("standardFileFolder"), folder);
+    a.encodeString(QStringLiteral("filepath"), rest);
+    return a.archivedObject();
+}
+
+namespace {
+
+QString decodedFilepath(const KeyedUnarchiver& u, const QString& booksFolder)
+{
+    const QString folder = u.decodeString(QStringLiteral("standardFileFolder"));
+    const QString stored = u.decodeString(QStringLiteral("filepath"));
+    if (folder == QLatin1String("booksfolder"))
+        return (booksFolder.isEmpty() ? AppFolders::booksDirectory() : booksFolder) + stored;
+    if (folder == QLatin1String("publicdatafolder"))
+        return AppFolders::publicDataDirectory() + stored;
+    return stored;
+}
+
+}  // namespace
+
+bool SourceTuple::decodeReference(
+    const QVariant& archived, const QString& booksFolder, SourceTupleID& identity, QString& filepath)
+{
+    const KeyedUnarchiver u(archived);
+    if (!u.isValid() || u.className() != kArchiveClassName)
+        return false;
+    identity = SourceTupleID(u.decodeInt64(QStringLiteral("pubID")), u.decodeInt64(QStringLiteral("bookID")),
+        u.decodeInt64(QStringLiteral("editionNumber")), u.decodeInt64(QStringLiteral("revisionNumber")));
+    filepath = decodedFilepath(u, booksFolder);
+    return !u.typeMismatch();
+}
+
 SourceTuple::Ptr SourceTuple::decode(const QVariant& archived, const QString& booksFolder)
 {
     const KeyedUnarchiver u(archived);
@@ -632,14 +674,7 @@ SourceTuple::Ptr SourceTuple::decode(const QVariant& archived, const QString& bo
         for (int i = kFirstVersion3Table; i < 12; ++i)
             t->m_tableVersions[i] = u.decodeInt64(QLatin1String(kTableVersionKeys[i]));
     }
-    const QString folder = u.decodeString(QStringLiteral("standardFileFolder"));
-    const QString stored = u.decodeString(QStringLiteral("filepath"));
-    if (folder == QLatin1String("booksfolder"))
-        t->m_filepath = (booksFolder.isEmpty() ? AppFolders::booksDirectory() : booksFolder) + stored;
-    else if (folder == QLatin1String("publicdatafolder"))
-        t->m_filepath = AppFolders::publicDataDirectory() + stored;
-    else
-        t->m_filepath = stored;
+    t->m_filepath = decodedFilepath(u, booksFolder);
     // A value of the wrong kind anywhere means the archive is not one of ours: refuse the tuple
     // rather than list a book with made-up fields.
     if (u.typeMismatch())

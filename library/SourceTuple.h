@@ -200,6 +200,13 @@ public:
     // A tuple read back (no document, confirmedPresent NO); null when the value is not an
     // archived tuple or holds a field of the wrong kind.
     static Ptr decode(const QVariant& archived, const QString& booksFolder = QString());
+    // Only the identity and the file, for a list whose records another list holds (the rest reads
+    // back as missing).
+    QVariant encodeReference(const QString& booksFolder = QString()) const;
+    // Only the identity and the file of an archived tuple (either form), without making one; false
+    // when the value is not an archived tuple or either is of the wrong kind.
+    static bool decodeReference(
+        const QVariant& archived, const QString& booksFolder, SourceTupleID& identity, QString& filepath);
 
     // --- capabilities ------------------------------------------------------------------------
     bool docSupports(quint64 mask) const { return (m_docSupportsFlags & mask) == mask; }

@@ -7,6 +7,9 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <functional>
+#include <optional>
+
 SourceTupleArray::SourceTupleArray()
 {
     m_array.reserve(5);
@@ -288,40 +291,97 @@ void SourceTupleArray::log(const QString& heading) const
     qInfo().noquote() << "--- End SourceTupleArray Log ---";
 }
 
-QVariant SourceTupleArray::encode(const QString& booksFolder) const
+namespace {
+
+QVariant encodeList(const std::vector<SourceTuple::Ptr>& items, const QString& uuid, qint64 version,
+    const std::function<QVariant(const SourceTuple&)>& element)
 {
-    const auto items = array();
-    KeyedArchiver a(kArchiveClassName);
-    a.encodeInteger(QStringLiteral("ArchiveVersionKey"), kArchiveVersion);
-    const QString id = uuid();
-    if (!id.isNull())
-        a.encodeString(QStringLiteral("uuid"), id);
+    KeyedArchiver a(SourceTupleArray::kArchiveClassName);
+    a.encodeInteger(QStringLiteral("ArchiveVersionKey"), version);
+    if (!uuid.isNull())
+        a.encodeString(QStringLiteral("uuid"), uuid);
     QVariantList elements;
     elements.reserve(static_cast<qsizetype>(items.size()));
     for (const auto& t : items)
-        elements.append(t->encode(booksFolder));
+        elements.append(element(*t));
     a.encodeArray(QStringLiteral("ArchiveArrayKey"), elements);
     return a.archivedObject();
 }
 
-SourceTupleArray::Ptr SourceTupleArray::decode(const QVariant& archived, const QString& booksFolder)
+}  // namespace
+
+QVariant SourceTupleArray::encode(const QString& booksFolder) const
+{
+    return encodeList(array(), uuid(), kArchiveVersion, [&](const SourceTuple& t) { return t.encode(booksFolder); });
+}
+
+QVariant SourceTupleArray::encodeReferences(const QString& booksFolder) const
+{
+    return encodeList(
+        array(), uuid(), kArchiveVersion, [&](const SourceTuple& t) { return t.encodeReference(booksFolder); });
+}
+
+namespace {
+
+// What an archived list holds besides its records; nothing when the value is no archived list or a
+// field is of the wrong kind.
+struct ListFields {
+    qint64 version = 0;
+    QString uuid;
+    QVariantList elements;
+};
+
+std::optional<ListFields> listFields(const QVariant& archived)
 {
     const KeyedUnarchiver u(archived);
-    if (!u.isValid() || u.className() != kArchiveClassName)
+    if (!u.isValid() || u.className() != SourceTupleArray::kArchiveClassName)
+        return std::nullopt;
+    ListFields fields {
+        u.decodeInteger(QStringLiteral("ArchiveVersionKey")), u.decodeString(QStringLiteral("uuid")), {}};
+    const QVariant raw = u.decodeValue(QStringLiteral("ArchiveArrayKey"));
+    if (u.typeMismatch() || (raw.isValid() && raw.metaType().id() != QMetaType::QVariantList))
+        return std::nullopt;
+    fields.elements = raw.toList();
+    return fields;
+}
+
+}  // namespace
+
+SourceTupleArray::Ptr SourceTupleArray::decode(const QVariant& archived, const QString& booksFolder)
+{
+    const std::optional<ListFields> fields = listFields(archived);
+    if (!fields)
         return nullptr;
     auto list = std::make_shared<SourceTupleArray>();
-    list->m_archiveVersion = u.decodeInteger(QStringLiteral("ArchiveVersionKey"));
-    list->m_uuid = u.decodeString(QStringLiteral("uuid"));
-    const QVariant raw = u.decodeValue(QStringLiteral("ArchiveArrayKey"));
-    if (raw.isValid() && raw.metaType().id() != QMetaType::QVariantList)
-        return nullptr;
-    for (const QVariant& element : u.decodeArray(QStringLiteral("ArchiveArrayKey"))) {
+    list->m_archiveVersion = fields->version;
+    list->m_uuid = fields->uuid;
+    for (const QVariant& element : fields->elements) {
         SourceTuple::Ptr t = SourceTuple::decode(element, booksFolder);
         if (t == nullptr)
             return nullptr;
         list->m_array.push_back(std::move(t));
     }
-    if (u.typeMismatch())
+    return list;
+}
+
+SourceTupleArray::Ptr SourceTupleArray::decodeSharing(
+    const QVariant& archived, const QString& booksFolder, const QHash<QString, SourceTuple::Ptr>& shared)
+{
+    const std::optional<ListFields> fields = listFields(archived);
+    if (!fields)
         return nullptr;
+    auto list = std::make_shared<SourceTupleArray>();
+    list->m_archiveVersion = fields->version;
+    list->m_uuid = fields->uuid;
+    for (const QVariant& element : fields->elements) {
+        SourceTupleID identity;
+        QString filepath;
+        if (!SourceTuple::decodeReference(element, booksFolder, identity, filepath))
+            return nullptr;
+        SourceTuple::Ptr t = shared.value(filepath);
+        if (t == nullptr || t->sourceTupleID() != identity)
+            return nullptr;
+        list->m_array.push_back(std::move(t));
+    }
     return list;
 }

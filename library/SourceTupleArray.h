@@ -12,6 +12,8 @@
 
 #include "library/SourceTuple.h"
 
+#include <QHash>
+
 #include <QString>
 #include <QVariant>
 
@@ -82,9 +84,17 @@ public:
 
     // Tuple paths are stored relative to `booksFolder` (see SourceTuple::encode).
     QVariant encode(const QString& booksFolder = QString()) const;
+    // The same with each tuple's identity and file only (SourceTuple::encodeReference), for a list
+    // whose records another list holds; read back with decodeSharing.
+    QVariant encodeReferences(const QString& booksFolder = QString()) const;
     // The list read back; null when the value is not an archived list or one of its elements is
     // not an archived tuple.
     static Ptr decode(const QVariant& archived, const QString& booksFolder = QString());
+    // The same for a list whose records another list holds: each element is only looked up (by
+    // its identity and file) in `shared`, keyed by file; null as above, or when an element is not
+    // there under the same identity.
+    static Ptr decodeSharing(
+        const QVariant& archived, const QString& booksFolder, const QHash<QString, SourceTuple::Ptr>& shared);
 
 private:
     template <class Match> qint64 find(Match&& match) const;

@@ -9,14 +9,16 @@
 #include <QSaveFile>
 #include <QStringList>
 #include <QTimeZone>
-#include <QXmlStreamReader>
 
 #include <cstring>
 #include <plist/plist.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <limits>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -199,163 +201,555 @@ private:
     bool m_failed = false;
 };
 
-QString fromPlistText(char* text)
-{
-    QString s = QString::fromUtf8(text ? text : "");
-    std::free(text);
-    return s;
-}
-
-// The XML reader of libplist accepts some malformed values silently (an integer too large for
-// 64 bits, a date it cannot read, broken base64 all become some other value) and frees nested
-// nodes recursively. Input is therefore checked first: structure, nesting depth and the text of
-// every scalar, so that what reaches libplist is a well-formed property list it reads exactly.
-class Validator {
+// Reads the XML form in one pass over its bytes, checking as it goes: the XML that property lists
+// use (a declaration, comments, processing instructions, a document type without declarations,
+// elements with attributes, character and the five named entity references, CDATA sections), the
+// structure, the nesting depth and the text of every scalar, so that malformed values (an integer too
+// large for 64 bits, a date that cannot be read, broken base64) are errors rather than some other
+// value. Integers come back as qint64 (an unsigned value above its range keeps its 64 bits), reals as
+// double, dates as UTC QDateTime of whole seconds, data as QByteArray. Text is UTF-8 (a byte that
+// starts no sequence reads as U+FFFD); line ends read as line feeds.
+class Reader {
 public:
-    explicit Validator(const QByteArray& xml) : m_reader(xml) { }
-
-    // Returns the status and fills `message` on failure.
-    PropertyList::Status run(QString* message)
+    explicit Reader(const QByteArray& xml)
+        : m_begin(xml.constData()), m_p(xml.constData()), m_end(xml.constData() + xml.size())
     {
-        if (!nextElement() || m_reader.name() != QLatin1String("plist"))
-            return fail(message, QStringLiteral("no <plist> element"));
-        if (!nextElement())
-            return fail(message, QStringLiteral("<plist> holds no value"));
-        if (!value(1))
-            return fail(message, m_problem);
-        // Only </plist> and the end of the document may follow.
-        while (!m_reader.atEnd()) {
-            const auto token = m_reader.readNext();
-            if (token == QXmlStreamReader::StartElement)
-                return fail(message, QStringLiteral("<plist> holds more than one value"));
-            if (token == QXmlStreamReader::Characters && !m_reader.isWhitespace())
-                return fail(message, QStringLiteral("text outside a value"));
+    }
+
+    // The root value, or an invalid QVariant with the status and `message` filled.
+    QVariant run(PropertyList::Status* status, QString* message)
+    {
+        QVariant root = document();
+        if (!root.isValid()) {
+            *status = m_tooDeep ? PropertyList::Status::TooDeep : PropertyList::Status::Malformed;
+            *message = QStringLiteral("line %1: %2").arg(lineNumber()).arg(m_problem);
+            return {};
         }
-        if (m_reader.hasError())
-            return fail(message, m_reader.errorString());
-        return m_tooDeep ? PropertyList::Status::TooDeep : PropertyList::Status::Ok;
+        *status = PropertyList::Status::Ok;
+        return root;
     }
 
 private:
-    PropertyList::Status fail(QString* message, const QString& problem)
-    {
-        *message = QStringLiteral("line %1: %2")
-                       .arg(m_reader.lineNumber())
-                       .arg(m_reader.hasError() ? m_reader.errorString() : problem);
-        return m_tooDeep ? PropertyList::Status::TooDeep : PropertyList::Status::Malformed;
-    }
+    struct Tag {
+        QByteArray name;
+        bool closing = false;
+        bool empty = false;  // <name/>
+    };
 
-    bool problem(const QString& text)
+    QVariant problem(const QString& text)
     {
         if (m_problem.isEmpty())
             m_problem = text;
+        return {};
+    }
+    bool failed(const QString& text)
+    {
+        problem(text);
         return false;
     }
 
-    // Advances to the next start element; false at an end element or the end of input. Text
-    // between elements must be white space.
-    bool nextElement()
+    qsizetype lineNumber() const { return 1 + std::count(m_begin, m_p, '\n'); }
+
+    bool at(const char* text) const
     {
-        while (!m_reader.atEnd()) {
-            switch (m_reader.readNext()) {
-            case QXmlStreamReader::StartElement:
+        const std::size_t n = std::strlen(text);
+        return static_cast<std::size_t>(m_end - m_p) >= n && std::memcmp(m_p, text, n) == 0;
+    }
+    static bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    void skipSpace()
+    {
+        while (m_p < m_end && isSpace(*m_p))
+            ++m_p;
+    }
+    static bool isNameChar(char c)
+    {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == ':' ||
+            c == '-' || c == '.' || static_cast<unsigned char>(c) >= 0x80;
+    }
+    bool skipPast(const char* end)
+    {
+        const std::size_t n = std::strlen(end);
+        for (; m_p < m_end; ++m_p) {
+            if (static_cast<std::size_t>(m_end - m_p) >= n && std::memcmp(m_p, end, n) == 0) {
+                m_p += n;
                 return true;
-            case QXmlStreamReader::EndElement:
-                return false;
-            case QXmlStreamReader::Characters:
-                if (!m_reader.isWhitespace())
-                    return problem(QStringLiteral("text where an element belongs"));
-                break;
-            default:
-                break;
             }
         }
         return false;
     }
 
-    bool text(QString* out)
+    // Comments and processing instructions (not the XML declaration); false on a broken one.
+    bool skipMisc(bool* skipped)
     {
-        *out = m_reader.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-        return !m_reader.hasError();
+        *skipped = false;
+        if (at("<!--")) {
+            m_p += 4;
+            if (!skipPast("-->"))
+                return failed(QStringLiteral("unclosed comment"));
+            *skipped = true;
+        } else if (at("<?")) {
+            m_p += 2;
+            const char* name = m_p;
+            while (m_p < m_end && isNameChar(*m_p))
+                ++m_p;
+            if (m_p - name == 3 && QByteArray(name, 3).toLower() == "xml")
+                return failed(QStringLiteral("an XML declaration after the start"));
+            if (!skipPast("?>"))
+                return failed(QStringLiteral("unclosed processing instruction"));
+            *skipped = true;
+        }
+        return true;
     }
 
-    bool value(int depth)
+    // White space, comments and processing instructions.
+    bool skipInsignificant()
     {
-        const QString name = m_reader.name().toString();
-        if (name == QLatin1String("dict") || name == QLatin1String("array")) {
+        for (;;) {
+            skipSpace();
+            bool skipped = false;
+            if (!skipMisc(&skipped))
+                return false;
+            if (!skipped)
+                return true;
+        }
+    }
+
+    // A quoted attribute value; the cursor stands on the quote.
+    bool quoted(QByteArray* value)
+    {
+        if (m_p >= m_end || (*m_p != '"' && *m_p != '\''))
+            return failed(QStringLiteral("an attribute value without quotes"));
+        const char quote = *m_p++;
+        const char* start = m_p;
+        while (m_p < m_end && *m_p != quote) {
+            if (*m_p == '<')
+                return failed(QStringLiteral("\"<\" in an attribute value"));
+            ++m_p;
+        }
+        if (m_p >= m_end)
+            return failed(QStringLiteral("an unclosed attribute value"));
+        if (value)
+            *value = QByteArray(start, m_p - start);
+        ++m_p;
+        return true;
+    }
+
+    // The tag at the cursor ("<" seen there); its attributes are checked and passed over.
+    bool tag(Tag* t)
+    {
+        ++m_p;
+        t->closing = m_p < m_end && *m_p == '/';
+        if (t->closing)
+            ++m_p;
+        const char* name = m_p;
+        while (m_p < m_end && isNameChar(*m_p))
+            ++m_p;
+        if (m_p == name)
+            return failed(QStringLiteral("a tag without a name"));
+        t->name = QByteArray(name, m_p - name);
+        for (;;) {
+            const char* beforeSpace = m_p;
+            skipSpace();
+            if (m_p >= m_end)
+                return failed(QStringLiteral("an unclosed tag"));
+            if (*m_p == '>') {
+                ++m_p;
+                return true;
+            }
+            if (!t->closing && at("/>")) {
+                m_p += 2;
+                t->empty = true;
+                return true;
+            }
+            if (t->closing || m_p == beforeSpace)
+                return failed(QStringLiteral("a malformed tag <%1>").arg(QString::fromUtf8(t->name)));
+            const char* attribute = m_p;
+            while (m_p < m_end && isNameChar(*m_p))
+                ++m_p;
+            if (m_p == attribute)
+                return failed(QStringLiteral("a malformed attribute in <%1>").arg(QString::fromUtf8(t->name)));
+            skipSpace();
+            if (m_p >= m_end || *m_p != '=')
+                return failed(QStringLiteral("an attribute without a value"));
+            ++m_p;
+            skipSpace();
+            if (!quoted(nullptr))
+                return false;
+        }
+    }
+
+    // The start of the document up to the root element's tag, which `root` receives.
+    bool prolog(Tag* root)
+    {
+        if (at("\xEF\xBB\xBF"))
+            m_p += 3;
+        if (at("<?xml") && m_p + 5 < m_end && isSpace(m_p[5])) {
+            QByteArray encoding;
+            if (!declarationTag(&encoding))
+                return false;
+            // Property lists are UTF-8; text declared in another encoding is not read as some other text.
+            const QByteArray e = encoding.toLower();
+            if (!e.isEmpty() && e != "utf-8" && e != "utf8")
+                return failed(QStringLiteral("text in the encoding %1, not UTF-8").arg(QString::fromLatin1(encoding)));
+        }
+        bool doctype = false;
+        for (;;) {
+            if (!skipInsignificant())
+                return false;
+            if (at("<!DOCTYPE")) {
+                if (doctype)
+                    return failed(QStringLiteral("a second document type"));
+                doctype = true;
+                m_p += 9;
+                while (m_p < m_end && *m_p != '>') {
+                    if (*m_p == '[')
+                        return failed(QStringLiteral("a document type with declarations"));
+                    if (*m_p == '"' || *m_p == '\'') {
+                        if (!quoted(nullptr))
+                            return false;
+                        continue;
+                    }
+                    ++m_p;
+                }
+                if (m_p >= m_end)
+                    return failed(QStringLiteral("an unclosed document type"));
+                ++m_p;
+                continue;
+            }
+            if (m_p >= m_end || *m_p != '<')
+                return failed(
+                    m_p >= m_end ? QStringLiteral("no <plist> element") : QStringLiteral("text outside a value"));
+            return tag(root);
+        }
+    }
+
+    // "<?xml ... ?>", the cursor on "<".
+    bool declarationTag(QByteArray* encoding)
+    {
+        m_p += 5;
+        for (;;) {
+            skipSpace();
+            if (at("?>")) {
+                m_p += 2;
+                return true;
+            }
+            const char* attribute = m_p;
+            while (m_p < m_end && isNameChar(*m_p))
+                ++m_p;
+            if (m_p == attribute)
+                return failed(QStringLiteral("a malformed XML declaration"));
+            const QByteArray key(attribute, m_p - attribute);
+            skipSpace();
+            if (m_p >= m_end || *m_p != '=')
+                return failed(QStringLiteral("a malformed XML declaration"));
+            ++m_p;
+            skipSpace();
+            QByteArray value;
+            if (!quoted(&value))
+                return false;
+            if (key == "encoding")
+                *encoding = value;
+        }
+    }
+
+    QVariant document()
+    {
+        Tag root;
+        if (!prolog(&root))
+            return {};
+        if (root.closing || root.name != "plist")
+            return problem(QStringLiteral("no <plist> element"));
+        if (root.empty)
+            return problem(QStringLiteral("<plist> holds no value"));
+        if (!skipInsignificant())
+            return {};
+        if (m_p >= m_end || *m_p != '<')
+            return problem(m_p >= m_end ? QStringLiteral("<plist> holds no value")
+                                        : QStringLiteral("text where an element belongs"));
+        Tag first;
+        if (!tag(&first))
+            return {};
+        if (first.closing)
+            return problem(QStringLiteral("<plist> holds no value"));
+        QVariant v = value(first, 1);
+        if (!v.isValid())
+            return {};
+        if (!skipInsignificant())
+            return {};
+        Tag end;
+        if (m_p >= m_end || *m_p != '<' || !tag(&end))
+            return problem(QStringLiteral("<plist> is not closed"));
+        if (!end.closing)
+            return problem(QStringLiteral("<plist> holds more than one value"));
+        if (end.name != "plist")
+            return problem(QStringLiteral("</%1> closes <plist>").arg(QString::fromUtf8(end.name)));
+        // Only comments, processing instructions and white space may follow.
+        if (!skipInsignificant())
+            return {};
+        if (m_p < m_end)
+            return problem(QStringLiteral("text after </plist>"));
+        return v;
+    }
+
+    // The next child element's start tag inside a container; false at its end tag (which must close
+    // `container`) or on a fault (m_problem set).
+    bool nextChild(const QByteArray& container, Tag* child)
+    {
+        if (!skipInsignificant())
+            return false;
+        if (m_p >= m_end)
+            return failed(QStringLiteral("<%1> is not closed").arg(QString::fromUtf8(container)));
+        if (*m_p != '<')
+            return failed(QStringLiteral("text where an element belongs"));
+        if (at("<![CDATA["))
+            return failed(QStringLiteral("text where an element belongs"));
+        if (!tag(child))
+            return false;
+        if (child->closing) {
+            if (child->name != container)
+                return failed(QStringLiteral("</%1> closes <%2>")
+                                  .arg(QString::fromUtf8(child->name), QString::fromUtf8(container)));
+            return false;
+        }
+        return true;
+    }
+
+    // Appends one code point given by a character reference; false for one XML does not allow.
+    static bool appendCodePoint(QString& out, char32_t c)
+    {
+        const bool allowed = c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+            (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+        if (!allowed)
+            return false;
+        out += QString::fromUcs4(&c, 1);
+        return true;
+    }
+
+    // The text of a scalar element after its start tag, up to and including its end tag.
+    // `out` is appended to.
+    bool elementText(const QByteArray& element, QString* out)
+    {
+        const char* run = m_p;
+        auto flush = [&] {
+            if (m_p > run)
+                out->append(QString::fromUtf8(run, m_p - run));
+        };
+        while (m_p < m_end) {
+            const unsigned char c = static_cast<unsigned char>(*m_p);
+            if (c == '<') {
+                flush();
+                if (at("<![CDATA[")) {
+                    m_p += 9;
+                    const char* data = m_p;
+                    if (!skipPast("]]>"))
+                        return failed(QStringLiteral("an unclosed CDATA section"));
+                    out->append(QString::fromUtf8(data, m_p - 3 - data));
+                    run = m_p;
+                    continue;
+                }
+                bool skipped = false;
+                if (!skipMisc(&skipped))
+                    return false;
+                if (skipped) {
+                    run = m_p;
+                    continue;
+                }
+                Tag end;
+                if (!tag(&end))
+                    return false;
+                if (!end.closing)
+                    return failed(QStringLiteral("an element inside <%1>").arg(QString::fromUtf8(element)));
+                if (end.name != element)
+                    return failed(QStringLiteral("</%1> closes <%2>")
+                                      .arg(QString::fromUtf8(end.name), QString::fromUtf8(element)));
+                return true;
+            }
+            if (c == '&') {
+                flush();
+                const char* semicolon =
+                    static_cast<const char*>(std::memchr(m_p, ';', std::min<std::ptrdiff_t>(m_end - m_p, 12)));
+                if (semicolon == nullptr)
+                    return failed(QStringLiteral("a malformed entity reference"));
+                const QByteArray name(m_p + 1, semicolon - m_p - 1);
+                if (name == "lt")
+                    out->append(QLatin1Char('<'));
+                else if (name == "gt")
+                    out->append(QLatin1Char('>'));
+                else if (name == "amp")
+                    out->append(QLatin1Char('&'));
+                else if (name == "quot")
+                    out->append(QLatin1Char('"'));
+                else if (name == "apos")
+                    out->append(QLatin1Char('\''));
+                else if (name.startsWith('#')) {
+                    bool ok = false;
+                    const uint code = name.startsWith("#x") ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
+                    const bool digits = name.size() > (name.startsWith("#x") ? 2 : 1) &&
+                        std::all_of(name.begin() + (name.startsWith("#x") ? 2 : 1), name.end(), [&](char d) {
+                            return name.startsWith("#x") ? std::isxdigit(static_cast<unsigned char>(d))
+                                                         : std::isdigit(static_cast<unsigned char>(d));
+                        });
+                    if (!ok || !digits || !appendCodePoint(*out, code))
+                        return failed(QStringLiteral("a character reference to no allowed character"));
+                } else {
+                    return failed(QStringLiteral("an unknown entity &%1;").arg(QString::fromUtf8(name)));
+                }
+                m_p = semicolon + 1;
+                run = m_p;
+                continue;
+            }
+            if (c == '\r') {
+                // Line ends read as line feeds.
+                flush();
+                out->append(QLatin1Char('\n'));
+                ++m_p;
+                if (m_p < m_end && *m_p == '\n')
+                    ++m_p;
+                run = m_p;
+                continue;
+            }
+            if (c < 0x20 && c != '\t' && c != '\n')
+                return failed(QStringLiteral("a control character in the text"));
+            ++m_p;
+        }
+        return failed(QStringLiteral("<%1> is not closed").arg(QString::fromUtf8(element)));
+    }
+
+    QVariant value(const Tag& start, int depth)
+    {
+        if (start.name == "dict" || start.name == "array") {
             if (depth > PropertyList::kMaxDepth) {
                 m_tooDeep = true;
                 return problem(QStringLiteral("containers nested deeper than %1").arg(PropertyList::kMaxDepth));
             }
-            const bool isDict = name == QLatin1String("dict");
-            while (nextElement()) {
+            const bool isDict = start.name == "dict";
+            QVariantMap map;
+            QVariantList list;
+            Tag child;
+            while (!start.empty && nextChild(start.name, &child)) {
                 if (isDict) {
-                    QString key;
-                    if (m_reader.name() != QLatin1String("key"))
+                    if (child.name != "key")
                         return problem(QStringLiteral("<dict> entry without <key>"));
-                    if (!text(&key))
-                        return false;
-                    if (!nextElement())
+                    QString key = QStringLiteral("");
+                    if (!child.empty && !elementText(child.name, &key))
+                        return {};
+                    if (!nextChild(start.name, &child))
                         return problem(QStringLiteral("<key>%1</key> without a value").arg(key));
+                    QVariant v = value(child, depth + 1);
+                    if (!v.isValid())
+                        return {};
+                    // Written dictionaries list their keys in order, so the end is where each goes.
+                    map.insert(map.cend(), key, std::move(v));
+                } else {
+                    QVariant v = value(child, depth + 1);
+                    if (!v.isValid())
+                        return {};
+                    list.append(std::move(v));
                 }
-                if (!value(depth + 1))
-                    return false;
+                child = Tag();
             }
-            return m_problem.isEmpty() && !m_reader.hasError();
+            if (!m_problem.isEmpty())
+                return {};
+            return isDict ? QVariant(std::move(map)) : QVariant(std::move(list));
         }
-        QString t;
-        if (!text(&t))
-            return false;
-        if (name == QLatin1String("string"))
-            return true;
-        if (name == QLatin1String("true") || name == QLatin1String("false"))
-            return t.trimmed().isEmpty() || problem(QStringLiteral("<%1> with content").arg(name));
-        if (name == QLatin1String("integer"))
-            return integerText(t.trimmed()) || problem(QStringLiteral("bad integer \"%1\"").arg(t.left(40)));
-        if (name == QLatin1String("real"))
-            return realText(t.trimmed()) || problem(QStringLiteral("bad real \"%1\"").arg(t.left(40)));
-        if (name == QLatin1String("date"))
-            return dateText(t.trimmed()) || problem(QStringLiteral("bad date \"%1\"").arg(t.left(40)));
-        if (name == QLatin1String("data"))
-            return dataText(t) || problem(QStringLiteral("bad base64 data"));
-        return problem(QStringLiteral("unknown element <%1>").arg(name));
+        enum class Kind { String, True, False, Integer, Real, Date, Data, Unknown };
+        const QByteArray& name = start.name;
+        const Kind kind = name == "string" ? Kind::String
+            : name == "integer"            ? Kind::Integer
+            : name == "true"               ? Kind::True
+            : name == "false"              ? Kind::False
+            : name == "real"               ? Kind::Real
+            : name == "date"               ? Kind::Date
+            : name == "data"               ? Kind::Data
+                                           : Kind::Unknown;
+        if (kind == Kind::Unknown)
+            return problem(QStringLiteral("unknown element <%1>").arg(QString::fromUtf8(name)));
+        // An empty string is a string, not nothing.
+        QString t = QStringLiteral("");
+        if (!start.empty && !elementText(name, &t))
+            return {};
+        if (kind == Kind::String)
+            return t;
+        if (kind == Kind::True || kind == Kind::False) {
+            if (!t.trimmed().isEmpty())
+                return problem(QStringLiteral("<%1> with content").arg(QString::fromUtf8(name)));
+            return kind == Kind::True;
+        }
+        if (kind == Kind::Integer) {
+            const std::optional<qint64> v = integerText(t.trimmed());
+            return v ? QVariant(*v) : problem(QStringLiteral("bad integer \"%1\"").arg(t.left(40)));
+        }
+        if (kind == Kind::Real) {
+            const std::optional<double> v = realText(t.trimmed());
+            return v ? QVariant(*v) : problem(QStringLiteral("bad real \"%1\"").arg(t.left(40)));
+        }
+        if (kind == Kind::Date) {
+            const std::optional<QDateTime> v = dateText(t.trimmed());
+            return v ? QVariant(*v) : problem(QStringLiteral("bad date \"%1\"").arg(t.left(40)));
+        }
+        const std::optional<QByteArray> v = dataText(t);
+        return v ? QVariant(*v) : problem(QStringLiteral("bad base64 data"));
     }
 
-    // Decimal, optional sign; within 64 bits (signed when negative, else up to 2^64-1).
-    static bool integerText(const QString& t)
+    // Decimal, optional sign; within 64 bits (signed when negative, else up to 2^64-1, kept as its
+    // 64 bits).
+    static std::optional<qint64> integerText(const QString& t)
     {
-        static const QRegularExpression re(QStringLiteral("^[+-]?[0-9]+$"));
-        if (!re.match(t).hasMatch())
-            return false;
+        qsizetype i = t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0;
+        if (i == t.size())
+            return std::nullopt;
+        for (qsizetype k = i; k < t.size(); ++k)
+            if (t[k] < QLatin1Char('0') || t[k] > QLatin1Char('9'))
+                return std::nullopt;
         bool ok = false;
-        if (t.startsWith(QLatin1Char('-')))
-            t.toLongLong(&ok);
-        else
-            QString(t).remove(QLatin1Char('+')).toULongLong(&ok);
-        return ok;
+        if (t.startsWith(QLatin1Char('-'))) {
+            const qint64 v = t.toLongLong(&ok);
+            return ok ? std::optional<qint64>(v) : std::nullopt;
+        }
+        const quint64 v = QStringView(t).mid(i).toULongLong(&ok);
+        return ok ? std::optional<qint64>(static_cast<qint64>(v)) : std::nullopt;
     }
 
-    static bool realText(const QString& t)
+    static std::optional<double> realText(const QString& t)
     {
         static const QRegularExpression re(
             QStringLiteral("^[+-]?(([0-9]+\\.?[0-9]*)|(\\.[0-9]+))([eE][+-]?[0-9]+)?$|^[+-]?(nan|inf|infinity)$"),
             QRegularExpression::CaseInsensitiveOption);
-        return re.match(t).hasMatch();
+        if (!re.match(t).hasMatch())
+            return std::nullopt;
+        const bool negative = t.startsWith(QLatin1Char('-'));
+        const QString word = t.mid(t.startsWith(QLatin1Char('-')) || t.startsWith(QLatin1Char('+')) ? 1 : 0).toLower();
+        if (word == QLatin1String("nan"))
+            return std::numeric_limits<double>::quiet_NaN();
+        if (word == QLatin1String("inf") || word == QLatin1String("infinity"))
+            return negative ? -std::numeric_limits<double>::infinity() : std::numeric_limits<double>::infinity();
+        // Locale-free and correctly rounded. A value beyond the range of double is infinite, one
+        // below it zero, each with its sign.
+        bool ok = false;
+        const double v = t.toLatin1().toDouble(&ok);
+        if (ok)
+            return v;
+        const qsizetype e = t.indexOf(QLatin1Char('e'), 0, Qt::CaseInsensitive);
+        const double magnitude =
+            e >= 0 && t.mid(e + 1).startsWith(QLatin1Char('-')) ? 0.0 : std::numeric_limits<double>::infinity();
+        return negative ? -magnitude : magnitude;
     }
 
-    static bool dateText(const QString& t)
+    static std::optional<QDateTime> dateText(const QString& t)
     {
         static const QRegularExpression re(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z$"));
         if (!re.match(t).hasMatch())
-            return false;
+            return std::nullopt;
         const QDateTime dt = QDateTime::fromString(t, Qt::ISODate);
         if (!dt.isValid())
-            return false;
+            return std::nullopt;
         const qint64 secs = dt.toSecsSinceEpoch() - kPlistEpochOffset;
-        return secs >= std::numeric_limits<int32_t>::min() && secs <= std::numeric_limits<int32_t>::max();
+        if (secs < std::numeric_limits<int32_t>::min() || secs > std::numeric_limits<int32_t>::max())
+            return std::nullopt;
+        return QDateTime::fromSecsSinceEpoch(secs + kPlistEpochOffset, QTimeZone::utc());
     }
 
-    static bool dataText(const QString& t)
+    static std::optional<QByteArray> dataText(const QString& t)
     {
         QByteArray compact;
         compact.reserve(t.size());
@@ -363,97 +757,18 @@ private:
             if (!c.isSpace())
                 compact += c.toLatin1();
         }
-        return bool(QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors));
+        auto decoded = QByteArray::fromBase64Encoding(compact, QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            return std::nullopt;
+        return std::move(*decoded);
     }
 
-    QXmlStreamReader m_reader;
+    const char* m_begin;
+    const char* m_p;
+    const char* m_end;
     QString m_problem;
     bool m_tooDeep = false;
 };
-
-QVariant toVariant(plist_t node, int depth)
-{
-    if (depth > PropertyList::kMaxDepth)
-        return {};
-    switch (plist_get_node_type(node)) {
-    case PLIST_DICT: {
-        QVariantMap map;
-        plist_dict_iter it = nullptr;
-        plist_dict_new_iter(node, &it);
-        for (;;) {
-            char* key = nullptr;
-            plist_t value = nullptr;
-            plist_dict_next_item(node, it, &key, &value);
-            if (!value) {
-                std::free(key);
-                break;
-            }
-            const QString k = fromPlistText(key);
-            QVariant v = toVariant(value, depth + 1);
-            if (!v.isValid()) {
-                std::free(it);
-                return {};
-            }
-            map.insert(k, v);
-        }
-        std::free(it);
-        return map;
-    }
-    case PLIST_ARRAY: {
-        QVariantList list;
-        const uint32_t n = plist_array_get_size(node);
-        list.reserve(n);
-        for (uint32_t i = 0; i < n; ++i) {
-            QVariant v = toVariant(plist_array_get_item(node, i), depth + 1);
-            if (!v.isValid())
-                return {};
-            list.append(v);
-        }
-        return list;
-    }
-    case PLIST_STRING: {
-        // Read by length: libplist asserts (and aborts the process) when its string getter meets a
-        // NUL inside the text. A property-list string cannot hold NUL, so such a file is malformed.
-        uint64_t length = 0;
-        const char* text = plist_get_string_ptr(node, &length);
-        if (text == nullptr || length > std::uint64_t(std::numeric_limits<int>::max()) ||
-            std::memchr(text, 0, static_cast<std::size_t>(length)) != nullptr)
-            return {};
-        return QString::fromUtf8(text, static_cast<qsizetype>(length));
-    }
-    case PLIST_BOOLEAN: {
-        uint8_t b = 0;
-        plist_get_bool_val(node, &b);
-        return bool(b);
-    }
-    case PLIST_UINT: {
-        uint64_t u = 0;
-        plist_get_uint_val(node, &u);
-        return static_cast<qint64>(u);
-    }
-    case PLIST_REAL: {
-        double d = 0;
-        plist_get_real_val(node, &d);
-        return d;
-    }
-    case PLIST_DATA: {
-        char* data = nullptr;
-        uint64_t len = 0;
-        plist_get_data_val(node, &data, &len);
-        QByteArray b(data ? data : "", data ? qsizetype(len) : 0);
-        std::free(data);
-        return b;
-    }
-    case PLIST_DATE: {
-        int32_t sec = 0;
-        int32_t usec = 0;
-        plist_get_date_val(node, &sec, &usec);
-        return QDateTime::fromSecsSinceEpoch(qint64(sec) + kPlistEpochOffset, QTimeZone::utc());
-    }
-    default:
-        return {};
-    }
-}
 
 }  // namespace
 
@@ -464,23 +779,16 @@ QVariant PropertyList::fromXml(const QByteArray& xml, Error* error)
         setError(error, Status::TooLarge, QStringLiteral("property list of %1 bytes").arg(xml.size()));
         return {};
     }
+    // XML holds no NUL character, and a reader that met one would have to guess what it stood for.
+    if (xml.contains('\0')) {
+        setError(error, Status::Malformed, QStringLiteral("a NUL byte in the text"));
+        return {};
+    }
+    Status status = Status::Ok;
     QString problem;
-    const Status checked = Validator(xml).run(&problem);
-    if (checked != Status::Ok) {
-        setError(error, checked, problem);
-        return {};
-    }
-    plist_t root = nullptr;
-    if (!xml.isEmpty())
-        plist_from_xml(xml.constData(), static_cast<uint32_t>(xml.size()), &root);
-    PlistPtr owner(root);
-    if (!root) {
-        setError(error, Status::Malformed, QStringLiteral("not a well-formed XML property list"));
-        return {};
-    }
-    QVariant v = toVariant(root, 1);
+    QVariant v = Reader(xml).run(&status, &problem);
     if (!v.isValid())
-        setError(error, Status::Malformed, QStringLiteral("property list holds an unknown value kind"));
+        setError(error, status, problem);
     return v;
 }
 

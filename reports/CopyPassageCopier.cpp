@@ -8,12 +8,9 @@
 #include "platform/UserDefaults.h"
 #include "render/cHTMLColor.h"
 
-#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QMimeData>
 #include <QSet>
 #include <QUrl>
 
@@ -934,33 +931,5 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
             result.plain += QLatin1Char(' ') + plainReference;
         }
     }
-    return true;
-}
-
-void CopyPassageCopier::placeOnClipboard(const CopyPassageText& text)
-{
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (clipboard == nullptr)
-        return;
-    auto* data = new QMimeData;
-    if (text.clipboardFormat != 3)
-        data->setHtml(text.html);
-    if (text.clipboardFormat != 2) {
-        // Line breaks are carriage returns while the copy is built; text on this desktop breaks lines
-        // with line feeds.
-        QString plain = text.plain;
-        plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        data->setText(plain);
-    }
-    clipboard->setMimeData(data);
-}
-
-bool CopyPassageCopier::copyVerse(const QString& reference, const SourceTupleID& bible, CopyPassageError* error)
-{
-    const std::shared_ptr<SourceTuple> tuple = SourceManager::singleton().bibleSources()->tupleForSourceTupleID(bible);
-    CopyPassageText text;
-    if (!composeVerse(reference, tuple, UserDefaults::standardUserDefaults(), text, error))
-        return false;
-    placeOnClipboard(text);
     return true;
 }

@@ -242,30 +242,72 @@ bool cSQLiteDbBase::exec(
     return rc == SQLITE_OK;
 }
 
+namespace {
+
+// The depth of transactions this thread runs (a held transaction counts as one): an inner one becomes
+// a savepoint of the outer.
+thread_local int t_transactionDepth = 0;
+// Whether this thread holds a transaction open across calls (beginHeldTransaction).
+thread_local bool t_holdsTransaction = false;
+
+}  // namespace
+
 bool cSQLiteDbBase::runInTransaction(const std::function<bool()>& work, bool report)
 {
-    // The depth of transactions this thread runs: an inner one joins the outer, whose end decides.
-    thread_local int depth = 0;
     Connection& c = connection();
     std::lock_guard<std::recursive_mutex> guard(c.statementLock);
-    if (depth > 0)
-        return work();
-    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report))
+    const bool nested = t_transactionDepth > 0;
+    // A nested one is a savepoint: when it fails, its own changes are undone and the outer
+    // transaction goes on without them.
+    if (!exec(nested ? "SAVEPOINT nested" : "BEGIN IMMEDIATE", {}, nullptr, report))
         return false;
-    ++depth;
+    ++t_transactionDepth;
     bool ok = false;
     try {
         ok = work();
     } catch (...) {
-        --depth;
-        exec("ROLLBACK");
+        --t_transactionDepth;
+        exec(nested ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK");
         throw;
     }
-    --depth;
-    if (ok && exec("COMMIT", {}, nullptr, report))
+    --t_transactionDepth;
+    if (ok && exec(nested ? "RELEASE nested" : "COMMIT", {}, nullptr, report))
         return true;
-    exec("ROLLBACK");
+    exec(nested ? "ROLLBACK TO nested; RELEASE nested" : "ROLLBACK");
     return false;
+}
+
+bool cSQLiteDbBase::beginHeldTransaction(bool report)
+{
+    Connection& c = connection();
+    if (t_holdsTransaction || t_transactionDepth > 0)
+        return false;
+    c.statementLock.lock();
+    if (!exec("BEGIN IMMEDIATE", {}, nullptr, report)) {
+        c.statementLock.unlock();
+        return false;
+    }
+    t_holdsTransaction = true;
+    ++t_transactionDepth;
+    return true;
+}
+
+bool cSQLiteDbBase::commitHeldTransaction(bool report)
+{
+    if (!t_holdsTransaction)
+        return true;
+    const bool ok = exec("COMMIT", {}, nullptr, report);
+    if (!ok)
+        exec("ROLLBACK");
+    t_holdsTransaction = false;
+    --t_transactionDepth;
+    connection().statementLock.unlock();
+    return ok;
+}
+
+bool cSQLiteDbBase::holdsTransaction()
+{
+    return t_holdsTransaction;
 }
 
 cLString8 cSQLiteDbBase::escapeSql(const cLString8& text)

@@ -99,8 +99,19 @@ public:
 
     // Runs `work` inside one transaction: committed when it answers true, rolled back otherwise (or
     // when the commit fails). No other thread's statement runs on the connection meanwhile. Called
-    // inside a transaction this thread already runs, `work` joins it and the outer one decides.
+    // inside a transaction this thread already runs, `work` runs in a savepoint of it: its changes
+    // are undone when it fails, and the outer transaction decides about the rest.
     bool runInTransaction(const std::function<bool()>& work, bool report = false);
+
+    // A transaction held open across calls on this thread, for a batch of writes that arrive one by
+    // one (the sync engine's received records): begin opens it, commit ends it. This thread holds the
+    // statement lock meanwhile, so other threads' statements wait; this thread's statements and
+    // runInTransaction calls in between join it. begin answers false when this thread already runs a
+    // transaction or BEGIN fails; commit answers false (everything rolled back) when the commit
+    // fails, and true when none is held.
+    bool beginHeldTransaction(bool report = false);
+    bool commitHeldTransaction(bool report = false);
+    static bool holdsTransaction();
 
     // The parts of one statement text, joined.
     static cLString8 sqlOf(std::initializer_list<const char*> parts);

@@ -2,9 +2,13 @@
 // Each compiled sample book is copied twelve times; copy k gets publisher + k and book - k as its
 // identity (the header's checksum adds the two, so it still holds), which makes every copy a book of
 // its own for the library. Made once per program in a temporary folder and removed at exit.
+//
+// A second folder holds a thousand books: the same copies (linked, not copied again) and small books
+// compiled for it, one Bible of 66 one-verse books in every eight, the rest books of a few sections.
 #pragma once
 
 #include "engine/bookfile/cBkStreamFile.h"
+#include "tools/tvkbuild/cTvkBookBuilder.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -12,8 +16,12 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <string>
+
+#include <unistd.h>
 
 #ifndef QS_LIBRARY_DIR
 #define QS_LIBRARY_DIR ""
@@ -87,6 +95,65 @@ inline QString booksFolder()
                     return;
             }
         }
+        made = books;
+    });
+    return made;
+}
+
+constexpr int kThousand = 1000;
+
+// A small book of its own identity: a Bible of 66 one-verse books, or a book of a few sections.
+inline bool writeSmallBook(const QString& path, int n)
+{
+    cTvkBookBuilder b;
+    const bool bible = n % 8 == 0;
+    b.kind = bible ? cTvkBookBuilder::Kind::Bible : cTvkBookBuilder::Kind::Book;
+    b.info.publisherId = 60000;
+    b.info.bookId = static_cast<uint16_t>(1000 + n);
+    b.info.bookName = (bible ? "Small Bible " : "Small Book ") + std::to_string(n);
+    b.info.abbreviatedTitle = (bible ? "SB" : "BK") + std::to_string(n);
+    b.info.author = "Benchmark";
+    if (bible) {
+        for (uint32_t book = 1; book <= 66; ++book) {
+            b.addSection({"Book " + std::to_string(book), 1, "Book " + std::to_string(book), book << 16});
+            b.addSection({"Chapter 1", 2, "Chapter 1", (book << 16) | (1 << 8)});
+            b.addSection({"1", 3, "In the beginning was the word.", (book << 16) | (1 << 8) | 1});
+        }
+    } else {
+        for (int s = 1; s <= 6; ++s)
+            b.addSection({"Part " + std::to_string(s), 1, "Grace and peace be multiplied unto you.", 0});
+    }
+    std::string error;
+    if (b.writeFile(QFile::encodeName(path).toStdString(), &error))
+        return true;
+    std::fprintf(stderr, "%s: %s\n", qPrintable(path), error.c_str());
+    return false;
+}
+
+// The folder of a thousand books; empty when the sample library is missing.
+inline QString thousandBooksFolder()
+{
+    static QTemporaryDir dir;
+    static QString made;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const QString copies = booksFolder();
+        if (copies.isEmpty())
+            return;
+        const QString books = dir.path() + "/books";
+        QDir().mkpath(books);
+        int count = 0;
+        for (const QString& name : QDir(copies).entryList(QDir::Files)) {
+            if (::link(QFile::encodeName(copies + "/" + name).constData(),
+                    QFile::encodeName(books + "/" + name).constData()) != 0) {
+                std::perror("link");
+                return;
+            }
+            ++count;
+        }
+        for (int n = 1; count < kThousand; ++n, ++count)
+            if (!writeSmallBook(books + QStringLiteral("/small-%1.tvk").arg(n), n))
+                return;
         made = books;
     });
     return made;

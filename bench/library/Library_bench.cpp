@@ -1,6 +1,7 @@
 // The library over a folder of 108 books: the first scan (every book opened and classified, the
 // archives written), the restore of a later start (the archives read, the files' dates checked, no
-// book opened), and opening a book's document through its record the first time it is asked for.
+// book opened) over the same folder and over a folder of a thousand books, and opening a book's
+// document through its record the first time it is asked for.
 
 #include "bench/library/LibraryFolder.h"
 #include "library/SourceManager.h"
@@ -11,10 +12,10 @@
 
 namespace {
 
-SourceManager::Folders folders(const QString& cache)
+SourceManager::Folders folders(const QString& cache, const QString& books = libraryBench::booksFolder())
 {
     SourceManager::Folders f;
-    f.books = libraryBench::booksFolder();
+    f.books = books;
     f.cache = cache;
     f.refused = libraryBench::scratch("refused");
     return f;
@@ -42,18 +43,20 @@ void BM_ScanFolder(benchmark::State& state)
 }
 BENCHMARK(BM_ScanFolder)->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// range(0): 0 the folder of 108 books, 1 the folder of a thousand.
 void BM_RestoreFromArchives(benchmark::State& state)
 {
-    if (libraryBench::booksFolder().isEmpty()) {
+    const QString folder = state.range(0) == 0 ? libraryBench::booksFolder() : libraryBench::thousandBooksFolder();
+    if (folder.isEmpty()) {
         state.SkipWithError("the sample library is not built");
         return;
     }
-    const QString cache = libraryBench::scratch("restore-cache");
+    const QString cache = libraryBench::scratch(QStringLiteral("restore-cache-%1").arg(state.range(0)));
     SourceManager::removeArchiveFiles(cache);
-    SourceManager(folders(cache)).allSources();
+    SourceManager(folders(cache, folder)).allSources();
     qint64 books = 0, opened = 0;
     for (auto _ : state) {
-        auto library = std::make_unique<SourceManager>(folders(cache));
+        auto library = std::make_unique<SourceManager>(folders(cache, folder));
         books = library->allSources()->count();
         state.PauseTiming();
         opened = 0;
@@ -65,7 +68,7 @@ void BM_RestoreFromArchives(benchmark::State& state)
     state.counters["books"] = static_cast<double>(books);
     state.counters["opened"] = static_cast<double>(opened);
 }
-BENCHMARK(BM_RestoreFromArchives)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RestoreFromArchives)->Arg(0)->Arg(1)->ArgName("thousand")->Unit(benchmark::kMillisecond);
 
 void BM_FirstDocumentOpen(benchmark::State& state)
 {

@@ -1,5 +1,7 @@
 #include "cloud/sync/SyncConnection.h"
 
+#include <QScopeGuard>
+
 namespace qs::cloud {
 
 SyncConnection::SyncConnection() : m_buffer(true)
@@ -94,6 +96,10 @@ void SyncConnection::readLines()
         return;
     QPointer<QTcpSocket> socket = m_socket;
     m_buffer.append(socket->readAll());
+    const auto handled = qScopeGuard([this] {
+        if (onLinesHandled)
+            onLinesHandled();
+    });
     for (;;) {
         QByteArray line;
         const SyncLineBuffer::Result r = m_buffer.nextLine(line);

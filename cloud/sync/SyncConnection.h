@@ -31,6 +31,9 @@ public:
 
     std::function<void()> onOpened;
     std::function<void(const SyncCommand&)> onCommand;
+    // The lines that arrived together have been handed on (or the rest dropped because the connection
+    // ended): the engine ends the batch it applied them in.
+    std::function<void()> onLinesHandled;
     std::function<void()> onTimeout;
     std::function<void(const QString& error)> onError;
     // The connection is gone (after onError when there was one).

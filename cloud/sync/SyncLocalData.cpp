@@ -210,7 +210,7 @@ qint64 SyncLocalData::highestServerId(qint64 noun)
     return rows.front().at(1).toInt64();
 }
 
-std::optional<SyncLocalRow> SyncLocalData::firstUnsynced(qint64 noun, bool* failed)
+std::optional<SyncLocalRow> SyncLocalData::firstUnsynced(qint64 noun, bool* failed, qint64 afterRecid)
 {
     const TableInfo* t = info(noun);
     if (failed)
@@ -220,10 +220,10 @@ std::optional<SyncLocalRow> SyncLocalData::firstUnsynced(qint64 noun, bool* fail
             *failed = true;
         return std::nullopt;
     }
-    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE serverid = 0 ORDER BY recid LIMIT 1")
+    const QString sql = QStringLiteral("SELECT %1 FROM %2 WHERE serverid = 0 AND recid > ? ORDER BY recid LIMIT 1")
                             .arg(selectList(*t), QString::fromLatin1(t->table));
     cSQLRows rows;
-    if (!m_db.exec(sql.toUtf8().constData(), {}, &rows)) {
+    if (!m_db.exec(sql.toUtf8().constData(), {static_cast<std::int64_t>(afterRecid)}, &rows)) {
         if (failed)
             *failed = true;
         return std::nullopt;
@@ -490,6 +490,37 @@ bool SyncLocalData::markSynced(qint64 noun, const SyncLocalRow& sent, qint64 ser
     const QString sql = QStringLiteral("UPDATE %1 SET serverid = ? WHERE %2")
                             .arg(QString::fromLatin1(t->table), where.join(QStringLiteral(" AND ")));
     return m_db.exec(sql.toUtf8().constData(), values);
+}
+
+bool SyncLocalData::storeAcknowledgements(qint64 noun, const std::vector<Acknowledgement>& acknowledgements)
+{
+    if (!info(noun) || !m_open)
+        return false;
+    if (acknowledgements.empty())
+        return true;
+    return m_db.runInTransaction([&] {
+        for (const Acknowledgement& a : acknowledgements) {
+            if (!markSynced(noun, a.sent, a.serverid))
+                return false;
+            // A row whose stored values read back as sent but did not compare equal in SQL (a number
+            // stored as text) gets its server id by recid.
+            const std::optional<SyncLocalRow> now = readByRecid(noun, a.sent.recid);
+            if (now && now->serverid == 0 && now->deleted == a.sent.deleted && now->timestamp == a.sent.timestamp &&
+                now->columns == a.sent.columns && !setServerId(noun, a.sent.recid, a.serverid))
+                return false;
+        }
+        return true;
+    });
+}
+
+bool SyncLocalData::beginReceivedBatch()
+{
+    return m_open && m_db.beginHeldTransaction();
+}
+
+bool SyncLocalData::commitReceivedBatch()
+{
+    return m_db.commitHeldTransaction();
 }
 
 bool SyncLocalData::assignServerIdUpTo(qint64 noun, const QString& colonTime, qint64 serverid)

@@ -10,7 +10,10 @@
 // stores create and upgrade the tables (open), so the schemas stay theirs.
 //
 // Writes made here never ask for a sync (the engine is the one writing), and each is one statement
-// or one transaction, so a broken connection never leaves a row half-written.
+// or one transaction, so a broken connection never leaves a row half-written. The engine applies
+// records that arrive together inside one transaction (beginReceivedBatch) and stores acknowledged
+// uploads several at a time (storeAcknowledgements), so that a sync costs a commit per batch rather
+// than per record.
 //
 // Threads: the sync engine's thread (main).
 #pragma once
@@ -53,8 +56,9 @@ public:
 
     // -1 for an empty table, 0 when the statement fails.
     qint64 highestServerId(qint64 noun);
-    // The first row with serverid 0 by lowest recid. `failed` is set when the statement failed.
-    std::optional<SyncLocalRow> firstUnsynced(qint64 noun, bool* failed = nullptr);
+    // The first row with serverid 0 and a recid above `afterRecid`, by lowest recid. `failed` is set
+    // when the statement failed.
+    std::optional<SyncLocalRow> firstUnsynced(qint64 noun, bool* failed = nullptr, qint64 afterRecid = 0);
     qint64 countUnsynced(qint64 noun);
     bool hasRows(qint64 noun);
     std::optional<SyncLocalRow> readByRecid(qint64 noun, qint64 recid);
@@ -82,6 +86,21 @@ public:
     // whether the row changed meanwhile is irrelevant to callers: a changed row keeps serverid 0 and
     // goes up again.
     bool markSynced(qint64 noun, const SyncLocalRow& sent, qint64 serverid);
+    // An upload the server acknowledged: the row as it was sent and the server id it got.
+    struct Acknowledgement {
+        SyncLocalRow sent;
+        qint64 serverid = 0;
+    };
+    // markSynced for each, in one transaction (all or none stored); a row the server id sticks to by
+    // its recid only (its values compare unequal in SQL but read back as sent) gets it by recid.
+    bool storeAcknowledgements(qint64 noun, const std::vector<Acknowledgement>& acknowledgements);
+
+    // One transaction held open over received records until commitReceivedBatch (this thread's
+    // statements join it; other threads' wait). begin answers false when none could be opened (the
+    // records are then written one statement each); commit answers false when the batch was lost.
+    bool beginReceivedBatch();
+    bool commitReceivedBatch();
+
     // Every row with serverid 0 stamped at or before the colon-form time gets the server id.
     bool assignServerIdUpTo(qint64 noun, const QString& colonTime, qint64 serverid);
 

@@ -52,6 +52,13 @@ const Messages* messagesOf(qint64 noun)
     return &m[noun - C::BibleBookmarks];
 }
 
+// The message of a failed write of the type's records.
+QString storeErrorOf(qint64 noun)
+{
+    const Messages* m = messagesOf(noun);
+    return QString::fromLatin1(m ? m->openError : messagesOf(C::BibleBookmarks)->openError);
+}
+
 bool isDataNoun(qint64 noun)
 {
     return noun >= C::BibleBookmarks && noun <= C::HighlightColorNames;
@@ -81,6 +88,9 @@ SyncManager::SyncManager() = default;
 
 SyncManager::~SyncManager()
 {
+    // What was received and acknowledged so far is kept.
+    commitReceivedRecords();
+    storeAcknowledgements();
     if (m_connection) {
         m_connection->onClosed = nullptr;
         m_connection->close();
@@ -263,6 +273,7 @@ void SyncManager::conditionallyStartSync(bool force)
                     m_delegate->syncCommStarted();
             };
             m_connection->onCommand = [this](const SyncCommand& c) { commandReceived(c); };
+            m_connection->onLinesHandled = [this] { endReceivedBatch(); };
             m_connection->onTimeout = [this] { timedOut(); };
             m_connection->onError = [this](const QString& e) { reportError(e); };
             m_connection->onClosed = [this] { connectionClosed(); };
@@ -322,6 +333,7 @@ bool SyncManager::removeAllUserSyncHistory()
 {
     if (!m_local.open())
         return false;
+    storeAcknowledgements();
     const bool ok = m_local.removeAllSyncHistory();
     // Every type is due again.
     m_due.clear();
@@ -333,6 +345,7 @@ bool SyncManager::removeAllUserData()
 {
     if (!m_local.open())
         return false;
+    storeAcknowledgements();
     QList<qint64> hadRows;
     for (qint64 noun : syncAllOrder()) {
         if (m_local.hasRows(noun))
@@ -355,6 +368,54 @@ bool SyncManager::removeAllUserData()
 bool SyncManager::write(const SyncCommand& command)
 {
     return m_connection && m_connection->writeCommand(command);
+}
+
+// Commits the received records' transaction and runs what waited for it; false when the commit
+// failed and the batch is lost.
+bool SyncManager::commitReceivedRecords()
+{
+    if (!m_batchOpen)
+        return true;
+    m_batchOpen = false;
+    m_batchRecords = 0;
+    const bool ok = m_local.commitReceivedBatch();
+    std::vector<std::function<void()>> after;
+    after.swap(m_afterBatch);
+    for (const auto& work : after)
+        work();
+    return ok;
+}
+
+// The same in the middle of a run. A lost batch fails the run; its records come again next time (the
+// watermark is read from the table).
+bool SyncManager::endReceivedBatch()
+{
+    if (commitReceivedRecords())
+        return true;
+    reportError(storeErrorOf(m_recordType));
+    failRun();
+    if (m_goal == Syncing)
+        disconnect();
+    return false;
+}
+
+void SyncManager::afterReceivedBatch(std::function<void()> work)
+{
+    if (m_batchOpen)
+        m_afterBatch.push_back(std::move(work));
+    else
+        work();
+}
+
+// Stores the acknowledgements not stored yet, in one transaction. On failure they are dropped: their
+// rows stay unsynced and go up again.
+bool SyncManager::storeAcknowledgements()
+{
+    if (m_acknowledged.empty())
+        return true;
+    std::vector<SyncLocalData::Acknowledgement> acknowledged;
+    acknowledged.swap(m_acknowledged);
+    return m_local.storeAcknowledgements(m_acknowledgedNoun, acknowledged);
 }
 
 void SyncManager::connectLogin()
@@ -415,6 +476,7 @@ void SyncManager::syncTable(qint64 noun, bool getServerId)
     m_progressRecordsToSend = 0;
     m_progressRecordCount = 0;
     m_sent.reset();
+    m_sentUpTo = 0;
     if (noun == C::ProgramSettings) {
         if (!write(SyncCommand(
                 QStringLiteral("SYNC"), nounWord(noun), {QString::number(std::numeric_limits<qint64>::max())})))
@@ -480,7 +542,19 @@ void SyncManager::sendNextAddOrDelete()
     if (isDataNoun(noun)) {
         const Messages* m = messagesOf(noun);
         bool failed = false;
-        const std::optional<SyncLocalRow> row = m_local.firstUnsynced(noun, &failed);
+        std::optional<SyncLocalRow> row = m_local.firstUnsynced(noun, &failed, m_sentUpTo);
+        if (!failed && !row && m_sentUpTo > 0) {
+            // The pass is over: its acknowledgements are stored, and a row edited while it ran goes
+            // up in another pass.
+            if (!storeAcknowledgements()) {
+                reportError(QString::fromLatin1(m->openError));
+                failRun();
+                finishType(false);
+                return;
+            }
+            m_sentUpTo = 0;
+            row = m_local.firstUnsynced(noun, &failed);
+        }
         if (failed) {
             reportError(QString::fromLatin1(m->openError));
             failRun();
@@ -512,6 +586,7 @@ void SyncManager::sendNextAddOrDelete()
             QStringList params = {QString::number(row->recid), wire};
             params += *fields;
             m_sent = row;
+            m_sentUpTo = row->recid;
             if (!write(SyncCommand(
                     row->deleted ? QStringLiteral("DELETE") : QStringLiteral("ADD"), nounWord(noun), params))) {
                 reportError(QStringLiteral("Programming error: Couldn't write SYNC %1 command.").arg(nounWord(noun)));
@@ -531,6 +606,12 @@ void SyncManager::finishType(bool recordHistory)
 {
     const qint64 noun = m_recordType;
     m_sent.reset();
+    m_sentUpTo = 0;
+    if (!storeAcknowledgements()) {
+        reportError(storeErrorOf(noun));
+        failRun();
+        recordHistory = false;
+    }
     if (recordHistory) {
         if (m_someRecordsWereModified) {
             if (noun == C::BibleHighlights) {
@@ -568,6 +649,10 @@ void SyncManager::conditionallyContinueOrDisconnect()
 
 void SyncManager::disconnect()
 {
+    // What was applied and acknowledged so far stays.
+    const bool kept = commitReceivedRecords();
+    if (!(storeAcknowledgements() && kept))
+        reportError(storeErrorOf(m_recordType));
     m_queue.clear();
     m_isConnected = false;
     m_bibleNoteBeingEditedId = 0;
@@ -632,6 +717,10 @@ void SyncManager::commandReceived(const SyncCommand& command)
 {
     if (m_connection)
         m_connection->stopReplyTimer();
+    // Any other line than a record is handled with the records before it stored.
+    const qint64 verb = command.verbNumber();
+    if (verb != C::Add && verb != C::Modify && verb != C::Delete && !endReceivedBatch())
+        return;
     if (m_goal == Disconnecting)
         return;  // whatever comes after DISCONNECT does not matter
     switch (command.verbNumber()) {
@@ -899,6 +988,9 @@ void SyncManager::receivedRecord(const SyncCommand& command)
             bad(*fault);
         return;
     }
+    // Records that arrive together are applied in one transaction (categories a record adds join it).
+    if (!m_batchOpen)
+        m_batchOpen = m_local.beginReceivedBatch();
     QString error;
     const std::optional<QStringList> columns = m_local.columnsFromWire(noun, fields, &error);
     if (!columns) {
@@ -956,14 +1048,19 @@ void SyncManager::receivedRecord(const SyncCommand& command)
     }
     if (modified) {
         m_someRecordsWereModified = true;
-        if (noun == C::BookNotes)
-            ::invalidateNoteSearchCache(kUserDataCacheNote, columns->value(3).toInt(),
-                static_cast<std::uint16_t>(columns->value(0).toUInt()),
-                static_cast<std::uint16_t>(columns->value(1).toUInt()),
-                static_cast<std::uint8_t>(columns->value(2).toUInt()));
-        else if (noun == C::BibleHighlights)
-            cVerseHighlightStg::clearLastLookup();
+        if (noun == C::BookNotes) {
+            const int section = columns->value(3).toInt();
+            const auto pubid = static_cast<std::uint16_t>(columns->value(0).toUInt());
+            const auto bookid = static_cast<std::uint16_t>(columns->value(1).toUInt());
+            const auto edition = static_cast<std::uint8_t>(columns->value(2).toUInt());
+            afterReceivedBatch(
+                [=] { ::invalidateNoteSearchCache(kUserDataCacheNote, section, pubid, bookid, edition); });
+        } else if (noun == C::BibleHighlights) {
+            afterReceivedBatch([] { cVerseHighlightStg::clearLastLookup(); });
+        }
     }
+    if (m_batchOpen && ++m_batchRecords >= kRecordsPerTransaction && !endReceivedBatch())
+        return;
     m_connection->startReplyTimer();
 }
 
@@ -1011,12 +1108,16 @@ void SyncManager::acknowledged(const SyncCommand& command)
         return;
     }
     if (isDataNoun(noun) && *serverId > 0) {
-        // Only the state that went up is acknowledged; an edit made meanwhile stays unsynced.
-        m_local.markSynced(noun, *m_sent, *serverId);
-        const std::optional<SyncLocalRow> now = m_local.readByRecid(noun, *recid);
-        if (now && now->serverid == 0 && now->deleted == m_sent->deleted && now->timestamp == m_sent->timestamp &&
-            now->columns == m_sent->columns)
-            m_local.setServerId(noun, *recid, *serverId);
+        // Only the state that went up is acknowledged (an edit made meanwhile stays unsynced); the
+        // acknowledgements are stored together.
+        m_acknowledgedNoun = noun;
+        m_acknowledged.push_back({*m_sent, *serverId});
+        if (static_cast<int>(m_acknowledged.size()) >= kRecordsPerTransaction && !storeAcknowledgements()) {
+            reportError(storeErrorOf(noun));
+            failRun();
+            finishType(false);
+            return;
+        }
     }
     sendNextAddOrDelete();
 }
@@ -1036,6 +1137,10 @@ void SyncManager::timedOut()
 void SyncManager::connectionClosed()
 {
     const bool wasSyncing = m_goal == Syncing;
+    // Whatever was applied or acknowledged before the line broke stays.
+    const bool kept = commitReceivedRecords();
+    if (!(storeAcknowledgements() && kept) && wasSyncing && !m_runFailed)
+        reportError(storeErrorOf(m_recordType));
     // A run cut off in the middle did not finish; the user hears of it like of any other failure,
     // once: a run whose failure was reported already (a refused connection) says nothing more.
     if (wasSyncing && !m_runFailed)

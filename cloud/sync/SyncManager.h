@@ -6,10 +6,13 @@
 //
 // Nothing is lost on a failure: a record is applied by one statement, a row stays unsynced until
 // the server acknowledges exactly the state that was sent, and a type that fails writes no history
-// row, so it is due again. Every failure ends the run (the connection is closed and the engine is
-// idle again) and is reported once; after a failed run automatic requests wait out a growing
-// back-off, while a sync the user asks for (syncAll) starts at once and its failure is reported as
-// one the user asked for.
+// row, so it is due again. Writes are batched: the records that arrive together are applied in one
+// transaction (at most kRecordsPerTransaction), committed before the next other line is handled;
+// acknowledgements are stored kRecordsPerTransaction at a time, when the upload of a type ends and
+// whenever a run ends. An acknowledgement lost with the process only sends its row again. Every
+// failure ends the run (the connection is closed and the engine is idle again) and is reported
+// once; after a failed run automatic requests wait out a growing back-off, while a sync the user
+// asks for (syncAll) starts at once and its failure is reported as one the user asked for.
 //
 // Threads: main thread. The request entry points may be called from any thread; they forward
 // themselves to the main thread (installSyncEngine, SyncEntryPoints.h).
@@ -19,8 +22,10 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "cloud/protocol/SyncCommand.h"
 #include "cloud/sync/SyncLocalData.h"
@@ -37,6 +42,7 @@ public:
     static constexpr qint64 kMaxClockDifferenceMs = 60000;
     static constexpr qint64 kFirstBackoffMs = 5000;
     static constexpr qint64 kMaxBackoffMs = 15 * 60 * 1000;
+    static constexpr int kRecordsPerTransaction = 256;
 
     enum Goal : int { Idle = 0, Syncing = 1, Disconnecting = 2 };
 
@@ -108,6 +114,10 @@ private:
     void reportProgress(const QString* message);
     bool iHaveRecordsToSend();
     bool write(const SyncCommand& command);
+    bool commitReceivedRecords();
+    bool endReceivedBatch();
+    bool storeAcknowledgements();
+    void afterReceivedBatch(std::function<void()> work);
 
     void commandReceived(const SyncCommand& command);
     void connected(const SyncCommand& command);
@@ -151,6 +161,16 @@ private:
     qint64 m_autoSyncFreq = kDefaultAutoSyncFreqMs;
 
     std::optional<SyncLocalRow> m_sent;  // the upload waiting for its acknowledgement
+    // The upload pass sends rows in recid order: rows up to this recid went up in this pass.
+    qint64 m_sentUpTo = 0;
+    // Acknowledged uploads of m_acknowledgedNoun not stored yet.
+    std::vector<SyncLocalData::Acknowledgement> m_acknowledged;
+    qint64 m_acknowledgedNoun = -1;
+    // The transaction of received records: open, the records in it, and what runs once it is stored
+    // (cache invalidations, which must not see the old rows again).
+    bool m_batchOpen = false;
+    int m_batchRecords = 0;
+    std::vector<std::function<void()>> m_afterBatch;
     bool m_runFailed = false;
     // A sync the user asked for (syncAll(true)) is queued or running; cleared when its run ends.
     bool m_userAsked = false;

@@ -313,10 +313,15 @@ std::unique_ptr<BitVector> searchResults(const Phrase& phrase, const SearchBook&
             missing = true;
             break;
         }
-        if (result == nullptr)
+        if (result == nullptr) {
             result = std::move(hits);
-        else
+        } else {
             result->andVector(*hits);
+            // No section holds every position so far, so none can hold the phrase: the later
+            // positions are not looked up, and there is nothing to check the phrase in.
+            if (result->count(true) == 0)
+                return result;
+        }
     }
     if (missing)
         return nullptr;
@@ -357,6 +362,9 @@ std::unique_ptr<BitVector> searchResults(const PhraseList& list, const SearchBoo
             result->orVector(*hits);
         else
             result->andVector(*hits);
+        // An empty intersection stays empty, whatever the later members find.
+        if (!any && result->count(true) == 0)
+            break;
     }
     return result;
 }

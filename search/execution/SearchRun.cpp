@@ -226,8 +226,10 @@ std::unique_ptr<BitVector> phraseSearch(const SearchSpecification& query, const 
     }
     std::unique_ptr<BitVector> result = phrasesearch::searchResults(*query.phraseList(), book, &options);
     step(options, searchID);
+    // Neither an exclusion nor a limit can add a hit, so an empty result skips both.
+    const bool found = result != nullptr && result->count(true) != 0;
     if (exclusions) {
-        if (result != nullptr) {
+        if (found) {
             SearchOptions any;
             any.interpretation = kInterpretationAny;
             any.wordform = kWordFormExact;
@@ -238,7 +240,7 @@ std::unique_ptr<BitVector> phraseSearch(const SearchSpecification& query, const 
         step(options, searchID);
     }
     if (limits) {
-        if (result != nullptr)
+        if (found)
             result->andVector(*allowed);
         step(options, searchID);
     }

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QColor>
+
 TEST(JavaScript, UnescapingReadsEachPairOnce)
 {
     EXPECT_EQ(QStringLiteral("a\tb"), JavaScript::stringByUnescapingJavaScript(QStringLiteral("a\\tb")));

@@ -137,6 +137,17 @@ TEST(SourceManager, RestoredLibraryOpensNoBookAndRescansWhenArchivesAreDamaged)
     }
     const QString allFile = p.cache + "/" + SourceManager::archiveFileNames().at(0);
     const QByteArray good = readBytes(allFile);
+    // The Bibles' list only names allSources' records by identity and file.
+    auto setInFirstBible = [&](const char* key, const QVariant& value) {
+        const QString file = p.cache + "/" + SourceManager::archiveFileNames().at(1);
+        QVariantMap root = KeyedArchive::readFile(file).toMap();
+        QVariantList items = root.value("ArchiveArrayKey").toList();
+        QVariantMap first = items.at(0).toMap();
+        first.insert(QString::fromLatin1(key), value);
+        items[0] = first;
+        root.insert("ArchiveArrayKey", items);
+        KeyedArchive::writeFile(file, root);
+    };
     struct Damage {
         const char* what;
         std::function<void()> apply;
@@ -165,6 +176,8 @@ TEST(SourceManager, RestoredLibraryOpensNoBookAndRescansWhenArchivesAreDamaged)
             }},
         {"wrong class",
             [&] { KeyedArchive::writeFile(allFile, KeyedArchiver(QStringLiteral("LayoutDivider")).archivedObject()); }},
+        {"Bible of another identity", [&] { setInFirstBible("editionNumber", 99); }},
+        {"Bible of an unlisted file", [&] { setInFirstBible("filepath", "Unlisted.tvk"); }},
         {"tuple pointing elsewhere",
             [&] {
                 QVariantMap root = KeyedArchive::readFile(allFile).toMap();

@@ -148,6 +148,9 @@ TEST(PropertyListTest, RejectsMalformedInputWithoutCrashing)
         QByteArray("<dict><key></key><string>\0</string></dict>", 42),
         wrap(QByteArray("<string>a\0b</string>", 20)),
         wrap(QByteArray("<dict><key>a\0</key><string>b</string></dict>", 44)),
+        // Property lists are UTF-8: text declared in another encoding is not guessed at.
+        "<?xml version=\"1.0\" encoding=\"UTF-7\"?><plist><string>+AGE-</string></plist>",
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><plist><string>\xE9</string></plist>",
     };
     for (const QByteArray& b : bad) {
         PropertyList::Error error;
@@ -178,6 +181,54 @@ TEST(PropertyListTest, ReadsWhatOtherWritersProduce)
     EXPECT_EQ(m.value("t").toDateTime(), QDateTime(QDate(2001, 1, 1), QTime(0, 0), QTimeZone::utc()));
     EXPECT_EQ(m.value("e"), QVariant(QString("")));
     EXPECT_EQ(m.value("f"), QVariant(false));
+}
+
+TEST(PropertyListTest, ReadsUtf8TextWithOrWithoutADeclaration)
+{
+    for (const QByteArray& xml : {QByteArray("<plist><string>\xC3\xA9</string></plist>"),
+             QByteArray("<?xml version=\"1.0\" encoding=\"utf-8\"?><plist><string>\xC3\xA9</string></plist>"),
+             QByteArray("<?xml version=\"1.0\"?><plist><string>\xC3\xA9</string></plist>")}) {
+        PropertyList::Error error;
+        EXPECT_EQ(PropertyList::fromXml(xml, &error), QVariant(QString::fromUtf8("\xC3\xA9"))) << xml.constData();
+        EXPECT_EQ(error.status, PropertyList::Status::Ok);
+    }
+}
+
+TEST(PropertyListTest, ReadsTheXmlThatPropertyListsUse)
+{
+    const QByteArray xml = "\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8' standalone=\"yes\"?>\r\n"
+                           "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" \"x>y.dtd\">\n"
+                           "<?note ignored?><plist version=\"1>0\"><!-- a comment --><dict>\n"
+                           "<key>a&#x41;&#66;&lt;&gt;&amp;&quot;&apos;</key><string>one\r\ntwo\rthree&#13;</string>\n"
+                           "<key>c</key><string>x<!-- inside -->y<![CDATA[<&>]]>z</string>\n"
+                           "<key>e</key><array/><key>f</key><dict/><key>g</key><string/>\n"
+                           "</dict ></plist >\n<!-- after -->\n";
+    PropertyList::Error error;
+    const QVariantMap m = PropertyList::fromXml(xml, &error).toMap();
+    ASSERT_EQ(error.status, PropertyList::Status::Ok) << error.message.toStdString();
+    EXPECT_EQ(m.value("aAB<>&\"'"), QVariant(QStringLiteral("one\ntwo\nthree\r")));
+    EXPECT_EQ(m.value("c"), QVariant(QStringLiteral("xy<&>z")));
+    EXPECT_EQ(m.value("e"), QVariant(QVariantList()));
+    EXPECT_EQ(m.value("f"), QVariant(QVariantMap()));
+    EXPECT_FALSE(m.value("g").toString().isNull());
+    // Every shorter prefix is refused, and so is every byte changed to "<", without a crash.
+    for (qsizetype n = 0; n < xml.indexOf("</plist") + 8; ++n)
+        EXPECT_FALSE(PropertyList::fromXml(xml.left(n), &error).isValid()) << n;
+    for (qsizetype i = 0; i < xml.size(); ++i) {
+        QByteArray changed = xml;
+        changed[i] = '<';
+        PropertyList::fromXml(changed, &error);
+    }
+    for (const QByteArray& bad :
+        {QByteArray("<plist><string>a</strin></plist>"), QByteArray("<plist><string>&#xD800;</string></plist>"),
+            QByteArray("<plist><string>&#1114112;</string></plist>"),
+            QByteArray("<plist><string>&#x;</string></plist>"), QByteArray("<plist><string>\x01</string></plist>"),
+            QByteArray("<plist a=b><true/></plist>"), QByteArray("<plist><true/></plist>junk"),
+            QByteArray("<plist><key>a</key></plist>"), QByteArray("<plist><dict><key>a</key><true/></array></plist>"),
+            QByteArray("<?xml version=\"1.0\"?><?xml version=\"1.0\"?><plist><true/></plist>")}) {
+        EXPECT_FALSE(PropertyList::fromXml(bad, &error).isValid()) << bad.constData();
+        EXPECT_EQ(error.status, PropertyList::Status::Malformed) << bad.constData();
+    }
 }
 
 TEST(PropertyListTest, BoundsNestingAndSize)

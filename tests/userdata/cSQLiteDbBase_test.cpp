@@ -1,5 +1,7 @@
 #include "userdata/cSQLiteDbBase.h"
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "engine/foundation/cMsgBox.h"
@@ -241,6 +243,66 @@ TEST_F(SQLiteDbBaseTest, TransactionsCommitOrRollBack)
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(text(rows[0][0]), "1");
     EXPECT_EQ(text(rows[1][0]), "4");
+    db.close();
+}
+
+TEST_F(SQLiteDbBaseTest, AFailedInnerTransactionUndoesOnlyItsOwnWork)
+{
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.open(db.databasePath()));
+    ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER)"));
+    EXPECT_TRUE(db.runInTransaction([&] {
+        EXPECT_TRUE(db.exec("INSERT INTO T VALUES (1)"));
+        EXPECT_FALSE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (2)") && db.exec("BAD SQL"); }));
+        EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)"); }));
+        return true;
+    }));
+    cSQLRows rows;
+    ASSERT_TRUE(db.exec("SELECT x FROM T ORDER BY x", {}, &rows));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(text(rows[0][0]), "1");
+    EXPECT_EQ(text(rows[1][0]), "3");
+    db.close();
+}
+
+TEST_F(SQLiteDbBaseTest, AHeldTransactionSpansCallsAndHoldsOtherThreadsBack)
+{
+    cSQLiteDbBase db;
+    ASSERT_TRUE(db.open(db.databasePath()));
+    ASSERT_TRUE(db.exec("CREATE TABLE T (x INTEGER)"));
+    EXPECT_TRUE(db.commitHeldTransaction());  // none held: nothing to do
+    ASSERT_TRUE(db.beginHeldTransaction());
+    EXPECT_TRUE(cSQLiteDbBase::holdsTransaction());
+    EXPECT_FALSE(db.beginHeldTransaction());  // one at a time
+    EXPECT_TRUE(db.exec("INSERT INTO T VALUES (1)"));
+    EXPECT_TRUE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (2)"); }));
+    EXPECT_FALSE(db.runInTransaction([&] { return db.exec("INSERT INTO T VALUES (3)") && false; }));
+    // Another thread's statement waits until the held transaction ends, then sees all of it.
+    std::atomic<bool> counted {false};
+    cSQLRows seen;
+    std::thread other([&] {
+        cSQLiteDbBase store;
+        EXPECT_TRUE(store.open(store.databasePath()));
+        EXPECT_TRUE(store.exec("SELECT COUNT(*) FROM T", {}, &seen));
+        counted = true;
+        store.close();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(counted.load());
+    EXPECT_TRUE(db.exec("INSERT INTO T VALUES (4)"));
+    EXPECT_TRUE(db.commitHeldTransaction());
+    EXPECT_FALSE(cSQLiteDbBase::holdsTransaction());
+    other.join();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(text(seen[0][0]), "3");
+    // A held transaction that cannot commit loses its work and releases the connection.
+    ASSERT_TRUE(db.beginHeldTransaction());
+    EXPECT_TRUE(db.exec("INSERT INTO T VALUES (5)"));
+    EXPECT_TRUE(db.exec("ROLLBACK"));
+    EXPECT_FALSE(db.commitHeldTransaction());
+    cSQLRows rows;
+    ASSERT_TRUE(db.exec("SELECT COUNT(*) FROM T", {}, &rows));
+    EXPECT_EQ(text(rows[0][0]), "3");
     db.close();
 }
 

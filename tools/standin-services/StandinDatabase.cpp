@@ -101,6 +101,7 @@ bool StandinDatabase::open(const QString& path, QString* error)
     sqlite3_busy_timeout(m_db, 2000);
     const char* schema = R"(
         PRAGMA journal_mode = WAL;
+        PRAGMA synchronous = NORMAL;
         CREATE TABLE IF NOT EXISTS accounts (
             customer_id INTEGER PRIMARY KEY, email TEXT NOT NULL UNIQUE COLLATE NOCASE, salt TEXT NOT NULL,
             password TEXT NOT NULL, first_name TEXT NOT NULL, last_name TEXT NOT NULL, created_ms INTEGER NOT NULL);

@@ -5,7 +5,10 @@
 // kept per account and record type, one current record per match key, each with a server id that
 // rises with every change of that account and type, so a client's highest server id is its
 // watermark. Every write is one statement or one transaction, so a record is either stored whole or
-// not at all.
+// not at all. The write-ahead log is synced at checkpoints, not at every commit (SQLite's "NORMAL"):
+// a crash of the stand-in keeps the database whole, and a power cut may lose its last commits, which
+// a local stand-in of the services can afford; one disk flush per uploaded record would make it, not
+// the client, the cost of every sync measured against it.
 //
 // Threads: one object per thread (the server uses it from its main thread only).
 #pragma once

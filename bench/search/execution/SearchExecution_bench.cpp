@@ -68,6 +68,13 @@ const Query kQueries[] = {
     {"strongs_word", u"love:G26", "all", "exact", nullptr},
     {"limited_range", u"love", "all", "exact", u"Matthew-John"},
     {"goto", u"John 3:16", "goto", nullptr, nullptr},
+    // Four words that no verse holds together, then the same four followed by 28 more words of the
+    // book: the words after the empty intersection cost nothing.
+    {"and_4_none", u"Methuselah love faith mercy", "all", "exact", nullptr},
+    {"and_32_none",
+        u"Methuselah love faith mercy grace peace truth light life death heaven earth water fire bread wine "
+        u"blood king priest temple city house land people servant word spirit power glory kingdom mountain sea",
+        "all", "exact", nullptr},
 };
 
 void BM_KjvQuery(benchmark::State& state, const Query& q)

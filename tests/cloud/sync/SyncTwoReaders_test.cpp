@@ -201,6 +201,19 @@ QJsonArray line(std::initializer_list<QString> parts)
     return out;
 }
 
+// Counts the commits of the user-data connection while the engine's share keeps it open.
+void countCommits(SyncManager& engine, int* commits)
+{
+    ASSERT_TRUE(engine.localData().open());
+    sqlite3_commit_hook(
+        cSQLiteDbBase::connectionHandle(),
+        [](void* counter) {
+            ++*static_cast<int*>(counter);
+            return 0;
+        },
+        commits);
+}
+
 }  // namespace
 
 // The server asks to modify a record this reader edited since its last sync: the newer edit wins
@@ -241,4 +254,60 @@ TEST(SyncTwoReaders, AServerModificationKeepsANewerUnsyncedLocalEdit)
     EXPECT_TRUE(replaced.errors.isEmpty()) << replaced.errors.join('\n').toStdString();
     EXPECT_EQ(a.dump(false).at("BibleNotes"), std::set<std::string>({"1|1|1|server text"}));
     EXPECT_EQ(a.unsynced(), 0);
+}
+
+TEST(SyncTwoReaders, ManyRecordsAreStoredAFewTransactionsAtATime)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    const int n = 600;
+    for (int i = 0; i < n; ++i)
+        a.edit(C::BibleNotes,
+            {"1", QString::number(1 + i / 100), QString::number(1 + i % 100), QStringLiteral("note %1").arg(i)});
+
+    // Up: the acknowledgements are stored a batch at a time, not one commit each.
+    int upCommits = 0;
+    const RecordingDelegate up = a.sync(server.syncPort(), [&](SyncManager& e) { countCommits(e, &upCommits); });
+    EXPECT_TRUE(up.errors.isEmpty()) << up.errors.join('\n').toStdString();
+    EXPECT_EQ(a.unsynced(), 0);
+    EXPECT_LT(upCommits, n / 10);
+
+    // Down: the records that arrive together are applied in one transaction.
+    int downCommits = 0;
+    RecordingDelegate down = b.sync(server.syncPort(), [&](SyncManager& e) { countCommits(e, &downCommits); });
+    EXPECT_TRUE(down.errors.isEmpty()) << down.errors.join('\n').toStdString();
+    EXPECT_TRUE(down.completed[QStringLiteral("BIBLENOTES")]);
+    EXPECT_LT(downCommits, n / 4);
+    const Dump da = a.dump();
+    EXPECT_EQ(da, b.dump());
+    EXPECT_EQ(da.at("BibleNotes").size(), static_cast<size_t>(n));
+}
+
+TEST(SyncTwoReaders, AcknowledgementsBeforeADroppedConnectionAreKept)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    const int n = 400;
+    for (int i = 0; i < n; ++i)
+        a.edit(C::BookNotes, {"7", "9", "1", QString::number(i), "", "", QStringLiteral("book note %1").arg(i)});
+    // The server hangs up in the middle of the upload, before a batch of acknowledgements is full.
+    ASSERT_TRUE(server.fault(QStringLiteral("sync.closeAtLine=200")));
+    const RecordingDelegate broken = a.sync(server.syncPort(), [](SyncManager& e) { e.setReplyTimeoutMs(2000); });
+    EXPECT_FALSE(broken.errors.isEmpty());
+    const qint64 left = a.unsynced();
+    EXPECT_GT(left, 0);
+    EXPECT_LT(left, n - 150) << "the rows the server acknowledged keep their server ids";
+    server.post(QStringLiteral("/_control/reset"));
+
+    // The rest goes up; nothing is doubled on the other reader.
+    EXPECT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(a.unsynced(), 0);
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    const Dump da = a.dump();
+    EXPECT_EQ(da, b.dump());
+    EXPECT_EQ(da.at("BookNotes").size(), static_cast<size_t>(n));
 }

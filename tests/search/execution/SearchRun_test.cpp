@@ -318,6 +318,75 @@ TEST_F(SearchRunTest, NoteTextsAreCleanedAndReplacedWordByWord)
     EXPECT_FALSE(phrasesearch::wordOccursInString(u"elo*", u"the élohim of old", 1));
 }
 
+namespace {
+
+// The mini Bible, counting the concordance look-ups, phrase checks and limit evaluations it answers.
+class CountingBook : public DocumentSearchBook {
+public:
+    using DocumentSearchBook::DocumentSearchBook;
+    uint32_t resultsFromMainConcordanceForWordNum(uint32_t word, BitVector& results) const override
+    {
+        ++lookups;
+        return DocumentSearchBook::resultsFromMainConcordanceForWordNum(word, results);
+    }
+    bool isPhrasePresent(const cSearchWordList& phrase, uint32_t section) const override
+    {
+        ++phraseChecks;
+        return DocumentSearchBook::isPhrasePresent(phrase, section);
+    }
+    uint32_t resultsForLimitString(BitVector& results, const std::u16string& limit) const override
+    {
+        ++limitRuns;
+        return DocumentSearchBook::resultsForLimitString(results, limit);
+    }
+    mutable int lookups = 0, phraseChecks = 0, limitRuns = 0;
+};
+
+}  // namespace
+
+TEST_F(SearchRunTest, AnEmptyIntersectionEndsTheRun)
+{
+    // "created" (Genesis 1:1) and "love" (John and 1 John) share no verse, so nothing after them is
+    // looked up; the words that follow are all in the book.
+    CountingBook book(std::shared_ptr<cSourceDoc>(s_book->document(), [](cSourceDoc*) {}));
+    auto hits = [&](const std::u16string& query, const SearchOptions& options) {
+        book.lookups = book.phraseChecks = book.limitRuns = 0;
+        const std::unique_ptr<BitVector> found = searchrun::searchResults(SearchSpecification(query), book, options, 1);
+        return found == nullptr ? 0u : found->count(true);
+    };
+    SearchOptions all;
+    all.interpretation = "all";
+    EXPECT_EQ(hits(u"created love God one another world gave", all), 0u);
+    EXPECT_EQ(book.lookups, 2);
+    // Quoted, or read exactly: no section is left to check the phrase in.
+    EXPECT_EQ(hits(u"\"created love God one\"", all), 0u);
+    EXPECT_EQ(book.lookups, 2);
+    EXPECT_EQ(book.phraseChecks, 0);
+    SearchOptions exact;
+    exact.interpretation = "exact";
+    EXPECT_EQ(hits(u"created love God one", exact), 0u);
+    EXPECT_EQ(book.phraseChecks, 0);
+    // Quoted phrases are intersected one after another in the same way.
+    EXPECT_EQ(hits(u"\"created\" \"love\" \"God\" \"one\"", all), 0u);
+    EXPECT_EQ(book.lookups, 2);
+    // Neither the exclusion nor the limit is evaluated for an empty result.
+    SearchOptions limited = all;
+    limited.searchlimits = u"Genesis";
+    EXPECT_EQ(hits(u"created love -God", limited), 0u);
+    EXPECT_EQ(book.lookups, 2);
+    EXPECT_EQ(book.limitRuns, 0);
+    // A run that keeps hits looks every word up and answers as before.
+    EXPECT_EQ(hits(u"love one another", all), 2u);
+    EXPECT_EQ(book.lookups, 3);
+    EXPECT_EQ(hits(u"love -beloved", limited), 0u);
+    EXPECT_EQ(book.limitRuns, 1);
+    // "any" unites: nothing is cut short.
+    SearchOptions any;
+    any.interpretation = "any";
+    EXPECT_EQ(hits(u"created love", any), 4u);
+    EXPECT_EQ(book.lookups, 2);
+}
+
 TEST_F(SearchRunTest, QueriesTypedByMistakeGetAnAnswer)
 {
     std::u16string many;

@@ -334,3 +334,14 @@ TEST(Tvktool, LibraryListsTheBooksOfAFolderAndWhatItSkipped)
     EXPECT_EQ(0, run("test -f '" + books + "/broken.tvk'").status);
     EXPECT_EQ(1, run(kTool + " library '" + dir.path + "/missing'").status);
 }
+
+TEST(Tvktool, LoadsNoGraphicsOrNetworkLibraries)
+{
+    // The reader's graphics and network libraries cost a tool run most of its time; it needs none.
+    const ToolRun r = run("ldd " + kTool);
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("libQt6Core"), std::string::npos) << r.out;
+    for (const char* library : {"libQt6Gui", "libQt6Network", "libQt6Widgets", "libQt6OpenGL", "libGL", "libEGL",
+             "libOpenGL", "libxcb", "libX11"})
+        EXPECT_EQ(r.out.find(library), std::string::npos) << library << " in\n" << r.out;
+}
