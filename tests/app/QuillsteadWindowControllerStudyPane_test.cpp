@@ -21,6 +21,7 @@
 #include "platform/AppFolders.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
@@ -339,7 +340,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     ASSERT_NE(study, nullptr);
 
     // Find searches the King James book first.
-    window->toolbarItemSelected(501);
+    ASSERT_TRUE(window->actions().trigger(CommandNames::Find));
     StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
     find->searchField()->setText(QStringLiteral("love"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -350,7 +351,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
 
     // The navigator lists the places of Romans 8:28; a click on Scofield's heading hands it to Find.
     UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
-    window->toolbarItemSelected(611);
+    ASSERT_TRUE(window->actions().trigger(CommandNames::LibraryNavigator));
     StudyPaneNavigatorViewController* navigator = study->studyPaneNavigatorViewController();
     ASSERT_EQ(study->subpaneViewController(), navigator);
     navigator->onAutoCheckBox(true);

@@ -21,6 +21,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
@@ -136,7 +137,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     ASSERT_TRUE(activateKjv());
     StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
-    window->toolbarItemSelected(501);  // Find: the go-to sub-panes have shown nothing yet
+    ASSERT_TRUE(window->actions().trigger(CommandNames::Find));  // Find: the go-to sub-panes have shown nothing yet
     const SourceTuple::Ptr devo = SourceManager::singleton().allSources()->tupleForFile(to);
     ASSERT_TRUE(devo);
     ASSERT_GT(devo->numReadings(), 20u);
@@ -168,7 +169,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
         EXPECT_EQ(table->item(2, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
             QStringLiteral("Reading 3 of %1").arg(devo->numReadings()));
     };
-    window->toolbarItemSelected(503);
+    ASSERT_TRUE(window->actions().trigger(CommandNames::GoTo));
     expectReadings(shown(study));
     waitFor([] { return false; }, 300);  // the pages settle
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
