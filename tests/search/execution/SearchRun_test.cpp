@@ -369,12 +369,13 @@ TEST_F(SearchRunTest, AnEmptyIntersectionEndsTheRun)
     // Quoted phrases are intersected one after another in the same way.
     EXPECT_EQ(hits(u"\"created\" \"love\" \"God\" \"one\"", all), 0u);
     EXPECT_EQ(book.lookups, 2);
-    // Neither the exclusion nor the limit is evaluated for an empty result.
+    // The exclusion is not looked up for an empty result; the limit is read once, first (so that one
+    // that does not parse is said so), and not applied.
     SearchOptions limited = all;
     limited.searchlimits = u"Genesis";
     EXPECT_EQ(hits(u"created love -God", limited), 0u);
     EXPECT_EQ(book.lookups, 2);
-    EXPECT_EQ(book.limitRuns, 0);
+    EXPECT_EQ(book.limitRuns, 1);
     // A run that keeps hits looks every word up and answers as before.
     EXPECT_EQ(hits(u"love one another", all), 2u);
     EXPECT_EQ(book.lookups, 3);
