@@ -1167,8 +1167,7 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
         [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
     s_alerts->clear();
 
-    app.mainWindowController()->updateActionStates();
-    app.mainWindowController()->toolbarItemSelected(602);
+    ASSERT_TRUE(app.mainWindowController()->actions().trigger(CommandNames::SyncNow));
     EXPECT_TRUE(waitFor([&] {
         return !errors.isEmpty() && engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection() &&
             !s_alerts->shown().isEmpty();
