@@ -49,6 +49,9 @@ QAction* makeProgressItem(QToolBar* toolbar, const QString& identifier)
     return action;
 }
 
+// The busy item's property that holds the button it stands in for.
+constexpr char kHiddenButtonProperty[] = "hiddenButton";
+
 qsizetype indexOfItem(const QList<QAction*>& items, const QString& identifier)
 {
     for (qsizetype i = 0; i < items.size(); ++i)
@@ -202,8 +205,11 @@ void QuillsteadSyncDelegate::addSyncProgressToToolbar(QToolBar* toolbar)
         return;
     if (const qsizetype at = indexOfItem(items, kCloudSyncItem); at >= 0) {
         QAction* before = at + 1 < items.size() ? items[at + 1] : nullptr;
+        QAction* progress = makeProgressItem(toolbar, kProgressItem);
+        // The button is the window's Sync Now command: the busy item keeps it to put it back.
+        progress->setProperty(kHiddenButtonProperty, QVariant::fromValue(QPointer<QAction>(items[at])));
         toolbar->removeAction(items[at]);
-        toolbar->insertAction(before, makeProgressItem(toolbar, kProgressItem));
+        toolbar->insertAction(before, progress);
         return;
     }
     if (indexOfItem(items, kFlexibleSpaceItem) < 0) {
@@ -225,9 +231,9 @@ void QuillsteadSyncDelegate::removeSyncProgressFromToolbar(QToolBar* toolbar)
         if (item->objectName() == kProgressItem) {
             if (!replaced) {
                 // The Cloud Sync button comes back where it was (the window keeps it while it is out).
-                QAction* button = nullptr;
+                QAction* button = item->property(kHiddenButtonProperty).value<QPointer<QAction>>();
                 for (QAction* candidate : toolbar->findChildren<QAction*>(kCloudSyncItem))
-                    if (!toolbar->actions().contains(candidate))
+                    if (button == nullptr && !toolbar->actions().contains(candidate))
                         button = candidate;
                 if (button == nullptr) {
                     button = new QAction(kCloudSyncItem, toolbar);

@@ -298,6 +298,8 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
 
 QuillsteadWindowController::~QuillsteadWindowController()
 {
+    // No owner is asked for its commands' states while the window goes.
+    m_actions->disconnect();
     NotificationCenter::defaultCenter().removeObserver(this);
     m_layoutViewController.reset();
     m_paneFactory.reset();

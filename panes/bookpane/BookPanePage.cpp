@@ -21,6 +21,13 @@ namespace {
 const QString kEverybodySyncToMe = QStringLiteral("EverybodySyncToMeNotification");
 constexpr quint64 kNone = BookPaneViewController::kNone;
 
+// The pane's own layout record (its location-sync flags); null for a pane without one.
+LayoutRegionContentsState* paneState(const BookPaneViewController& pane)
+{
+    LayoutRegionContents* contents = pane.regionContents();
+    return contents ? contents->state() : nullptr;
+}
+
 }  // namespace
 
 BookPanePage::BookPanePage(BookPaneViewController& pane) : m_pane(pane)
@@ -122,26 +129,26 @@ void BookPanePage::displayCurrentSource(bool refresh)
 
 bool BookPanePage::paneDoesNotSendLocationSync() const
 {
-    return m_pane.regionContents() && m_pane.regionContents()->state() &&
-        m_pane.regionContents()->state()->paneDoesNotSendLocationSync();
+    const LayoutRegionContentsState* state = paneState(m_pane);
+    return state && state->paneDoesNotSendLocationSync();
 }
 
 void BookPanePage::setPaneDoesNotSendLocationSync(bool v)
 {
-    if (m_pane.regionContents() && m_pane.regionContents()->state())
-        m_pane.regionContents()->state()->setPaneDoesNotSendLocationSync(v);
+    if (LayoutRegionContentsState* state = paneState(m_pane))
+        state->setPaneDoesNotSendLocationSync(v);
 }
 
 bool BookPanePage::paneDoesNotReceiveLocationSync() const
 {
-    return m_pane.regionContents() && m_pane.regionContents()->state() &&
-        m_pane.regionContents()->state()->paneDoesNotReceiveLocationSync();
+    const LayoutRegionContentsState* state = paneState(m_pane);
+    return state && state->paneDoesNotReceiveLocationSync();
 }
 
 void BookPanePage::setPaneDoesNotReceiveLocationSync(bool v)
 {
-    if (m_pane.regionContents() && m_pane.regionContents()->state())
-        m_pane.regionContents()->state()->setPaneDoesNotReceiveLocationSync(v);
+    if (LayoutRegionContentsState* state = paneState(m_pane))
+        state->setPaneDoesNotReceiveLocationSync(v);
 }
 
 void BookPanePage::conditionallySyncToMe()

@@ -558,6 +558,32 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
     };
     for (QAction* top : window->window()->menuBar()->actions())
         checkMenu(top->menu());
+    // The menus keep their titles and order.
+    auto titles = [](QMenu* menu) {
+        QStringList out;
+        for (QAction* item : menu->actions())
+            out << (item->isSeparator() ? QStringLiteral("-") : item->text());
+        return out;
+    };
+    const QList<QAction*> menus = window->window()->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 7);
+    EXPECT_EQ(titles(menus[0]->menu()),
+        (QStringList {"Open Book...", "Close Book", "About This Book", "-", "Cloud Library...", "My Special Offers...",
+            "Sync Now", "-", "Settings...", "Quit"}));
+    EXPECT_EQ(titles(menus[3]->menu()),
+        (QStringList {"Split Pane Horizontally", "Split Pane Vertically", "Close Pane", "-", "Next Book Pane",
+            "Previous Book Pane", "-", "Bible / Commentary Sync", "Sync to Active Bible", "-", "New Layout...",
+            "Rename Layout...", "Delete Layout"}));
+    QMenu* format = menus[1]->menu()->actions().last()->menu();
+    ASSERT_NE(format, nullptr);
+    EXPECT_EQ(menus[1]->menu()->actions().last()->data().toInt(), 211);
+    EXPECT_EQ(titles(format), (QStringList {"Font", "Lists", "Paragraph Style"}));
+    EXPECT_EQ(titles(format->actions()[2]->menu()), (QStringList {"Paragraph", "Heading 1", "Heading 2", "Heading 3"}));
+    EXPECT_EQ(menus[6]->menu()->actions()[1]->objectName(), QStringLiteral("checkForUpdates"));
+    QAction* gotoButton = actions.action(CommandNames::GoTo);
+    EXPECT_TRUE(window->toolbar()->actions().contains(gotoButton));
+    EXPECT_EQ(gotoButton->iconText(), QStringLiteral("Go To")) << "the toolbar's label";
+    EXPECT_EQ(gotoButton->text(), QStringLiteral("Go To..."));
     // The commands that close things run last, so the others find the first screen.
     for (int last : {413, 414, 103, 105})
         if (tags.removeOne(last))
@@ -856,6 +882,8 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     EXPECT_EQ(posted, (QStringList {"qsSyncCommStartedNotification", "qsSyncCommFinishedNotification"}));
     EXPECT_EQ(progressAt, button) << "the busy item stood where the button was";
     EXPECT_EQ(indexOf(QStringLiteral("Cloud Sync")), button);
+    EXPECT_EQ(toolbar->actions().value(button), app.mainWindowController()->actions().action(CommandNames::SyncNow))
+        << "the button that comes back is the Sync Now command";
     EXPECT_EQ(indexOf(QStringLiteral("progress")), -1);
     EXPECT_TRUE(defaults.boolForKey(QStringLiteral("credentialsValid")));
     EXPECT_EQ(QuillsteadSyncDelegate::syncedToCustomerID(), 10001);
