@@ -17,6 +17,7 @@
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 
@@ -47,11 +48,6 @@ const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
 const QString kVersePopovers = QStringLiteral("versePopovers");
 const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
 const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
-// Pieces of one push or paste the page may send (at 60,000 characters each).
-constexpr int kMaxPieces = 256;
-constexpr qsizetype kMaxPasteChars = 16 * 1024 * 1024;
-// Editor pages whose late pushes are still taken.
-constexpr std::size_t kKeptPages = 8;
 
 // The note pages load from the reader's scheme only; links are followed by the page script.
 class NoteWebPage : public QWebEnginePage {
@@ -85,15 +81,6 @@ protected:
 private:
     bool m_viewPage;
 };
-
-QString scriptString(const QString& text)
-{
-    // A JSON string is a script string literal; "</" stays out of it as well.
-    QString s = QString::fromUtf8(QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact));
-    s = s.mid(1, s.size() - 2);
-    s.replace(QStringLiteral("</"), QStringLiteral("<\\/"));
-    return s;
-}
 
 bool isWhole(const QJsonValue& v, double max = 9007199254740991.0)
 {
@@ -162,8 +149,17 @@ QJsonValue NoteWebView::bridgeCall(const QString& name, const QJsonArray& argume
 // --- the controller ---
 
 StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host)
-    : StudyPaneSubpane(std::move(env), host)
+    : StudyPaneSubpane(std::move(env), host), m_editor(new StudyPaneNoteEditor(m_env, this, this))
 {
+    connect(m_editor, &StudyPaneNoteEditor::liveContentChanged, this, [this] { webViewDidChange(); });
+    connect(m_editor, &StudyPaneNoteEditor::storeFinished, this, [this](bool stored, const QString& reason) {
+        if (!stored) {
+            noteSaveFailed(reason);
+            return;
+        }
+        m_saveFailed = false;
+        m_saveFailureReason.clear();
+    });
     m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
     QFile script(QStringLiteral(":/notes/NoteEditor.js"));
     if (script.open(QIODevice::ReadOnly))
@@ -183,8 +179,7 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
 StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
 {
     stopObserving();
-    if (m_env.formatRegistry != nullptr)
-        m_env.formatRegistry->clear(this);
+    m_editor->registerAsFormatTarget(false);
     m_autosaveTimer.stop();
     m_tooltipTimer.stop();
     delete m_popover.data();
@@ -234,18 +229,18 @@ void StudyPaneNoteViewEditViewController::loadView()
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
         QFont f = b->font();
-        f.setBold(tag == kBold);
-        f.setItalic(tag == kItalic);
-        f.setUnderline(tag == kUnderline);
+        f.setBold(tag == StudyPaneNoteEditor::kBold);
+        f.setItalic(tag == StudyPaneNoteEditor::kItalic);
+        f.setUnderline(tag == StudyPaneNoteEditor::kUnderline);
         b->setFont(f);
-        connect(b, &QToolButton::clicked, this, [this, tag] {
+        connect(b, &QToolButton::clicked, this, [this, b, tag] {
             // The buttons show the selection's styles; a click applies, the page then reports back.
-            m_styleButtons[tag]->setChecked(!m_styleButtons[tag]->isChecked());
-            onTagBar(tag);
+            b->setChecked(!b->isChecked());
+            m_editor->onTagBar(tag);
         });
-        m_styleButtons[tag] = b;
+        m_styleButtons[size_t(tag)] = b;
         styleRow->addWidget(b);
-        if (tag == kUnderline || tag == kUnorderedList)
+        if (tag == StudyPaneNoteEditor::kUnderline || tag == StudyPaneNoteEditor::kUnorderedList)
             styleRow->addSpacing(6);
     }
     styleRow->addStretch(1);
@@ -257,6 +252,8 @@ void StudyPaneNoteViewEditViewController::loadView()
         m_stack->addWidget(w);
         connect(w, &QWebEngineView::loadFinished, this, [this, t](bool ok) { emit pageLoaded(t, ok); });
     }
+    m_editor->setViews(m_webViews[RichEditTab], m_webViews[TextEditTab]);
+    m_editor->setStyleButtons(m_styleButtons);
 
     m_localStatus = new QLabel(v);
     m_localStatus->setObjectName(QStringLiteral("localStorageStatusTextField"));
@@ -319,8 +316,7 @@ void StudyPaneNoteViewEditViewController::loadView()
         showTab(ViewTab);
     }
     updateStatusPane();
-    if (m_env.formatRegistry != nullptr)
-        m_env.formatRegistry->setCurrent(this);
+    m_editor->registerAsFormatTarget(true);
 }
 
 // --- the note's place ---
@@ -426,7 +422,7 @@ void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notificatio
     // A note that could not be saved stays in the editor rather than being replaced.
     if (!saveEditedText(false))
         return;
-    retireLivePages();
+    m_editor->retireLivePages();
     clearState();
     emit showRequested();
     loadNote(l);
@@ -482,7 +478,7 @@ void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
         showTab(m_selectedTab);
         return;
     }
-    retireLivePages();
+    m_editor->retireLivePages();
     m_selectedTab = tab;
     populateTab(tab, true);
     showTab(tab);
@@ -492,6 +488,7 @@ void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
 void StudyPaneNoteViewEditViewController::showTab(Tab tab)
 {
     m_selectedTab = tab;
+    m_editor->setRichEditorShown(tab == RichEditTab);
     if (m_tabBar != nullptr && m_tabBar->currentIndex() != tab) {
         m_ignoreTabSignals = true;
         m_tabBar->setCurrentIndex(tab);
@@ -576,7 +573,7 @@ QString StudyPaneNoteViewEditViewController::pageWithScript(
                        "nonce=\"%1\">var qsPageSerial = %2;\nvar qsBridgeBase = %3;\n")
             .arg(nonce)
             .arg(serial)
-            .arg(scriptString(view.bridgeBase())) +
+            .arg(StudyPaneNoteEditor::scriptString(view.bridgeBase())) +
         m_script + QStringLiteral("</script>");
     QString out = page;
     out.remove(QStringLiteral("<script language=\"javascript\"></script>"));
@@ -627,12 +624,7 @@ void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
         return;
     if (reload) {
         const quint64 serial = ++m_nextSerial;
-        EditorPage page;
-        page.location = location();
-        page.source = NoteHtml::Source::RichEdit;
-        page.live = m_selectedTab == RichEditTab;
-        m_pages[serial] = page;
-        prunePages();
+        m_editor->addPage(serial, location(), NoteHtml::Source::RichEdit, m_selectedTab == RichEditTab);
         v->loadPage(serial, pageWithScript(NoteHtml::richEditorPage(m_webViewString, m_cssString), serial, *v));
     } else if (!v->isPageReady()) {
         populateRichEditWebView(true);
@@ -640,11 +632,12 @@ void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
     } else {
         // The stored form replaces the editor's content, keeping the caret, unless the user typed
         // since the copy that was stored.
-        auto it = m_pages.find(v->serial());
-        const quint64 expected = it != m_pages.end() ? it->second.latestChange : 0;
+        const StudyPaneNoteEditor::Page* shown = m_editor->pageShownBy(v);
+        const quint64 expected = shown != nullptr ? shown->latestChange : 0;
         const QString content = NoteHtml::richEditorContent(m_webViewString);
-        v->page()->runJavaScript(
-            QStringLiteral("qsReplaceEditorContent(%1, %2)").arg(scriptString(content)).arg(expected));
+        v->page()->runJavaScript(QStringLiteral("qsReplaceEditorContent(%1, %2)")
+                                     .arg(StudyPaneNoteEditor::scriptString(content))
+                                     .arg(expected));
     }
     m_webViewHasBeenEdited = false;
 }
@@ -655,96 +648,12 @@ void StudyPaneNoteViewEditViewController::populateTextEditWebView()
     if (v == nullptr)
         return;
     const quint64 serial = ++m_nextSerial;
-    EditorPage page;
-    page.location = location();
-    page.source = NoteHtml::Source::TextEdit;
-    page.live = m_selectedTab == TextEditTab;
-    m_pages[serial] = page;
-    prunePages();
+    m_editor->addPage(serial, location(), NoteHtml::Source::TextEdit, m_selectedTab == TextEditTab);
     v->loadPage(serial, pageWithScript(NoteHtml::textEditorPage(m_webViewString), serial, *v));
     m_webViewHasBeenEdited = false;
 }
 
 // --- edits and saves ---
-
-// Forgets the oldest editor pages beyond the few kept, never a page an editor still shows: its
-// pushes may still come.
-void StudyPaneNoteViewEditViewController::prunePages()
-{
-    auto shown = [this](quint64 serial) {
-        return std::any_of(m_webViews.begin(), m_webViews.end(),
-            [serial](const NoteWebView* v) { return v != nullptr && v->serial() == serial; });
-    };
-    for (auto it = m_pages.begin(); m_pages.size() > kKeptPages && it != m_pages.end();) {
-        if (shown(it->first))
-            ++it;
-        else
-            it = m_pages.erase(it);
-    }
-}
-
-StudyPaneNoteViewEditViewController::EditorPage* StudyPaneNoteViewEditViewController::livePage()
-{
-    if (m_selectedTab == ViewTab || m_webViews[m_selectedTab] == nullptr)
-        return nullptr;
-    auto it = m_pages.find(m_webViews[m_selectedTab]->serial());
-    return it != m_pages.end() && it->second.live ? &it->second : nullptr;
-}
-
-void StudyPaneNoteViewEditViewController::retireLivePages()
-{
-    for (auto& [serial, page] : m_pages) {
-        if (page.live) {
-            page.live = false;
-            page.savedChange = std::max(page.savedChange, page.latestChange);
-        }
-    }
-}
-
-void StudyPaneNoteViewEditViewController::contentChanged(NoteWebView* view, const QJsonArray& args)
-{
-    if (args.size() != 5 || !isWhole(args[0]) || !isWhole(args[1]) || !isWhole(args[2], kMaxPieces) ||
-        !isWhole(args[3], kMaxPieces) || !args[4].isString())
-        return;
-    const quint64 serial = quint64(args[0].toDouble());
-    const quint64 change = quint64(args[1].toDouble());
-    const int index = int(args[2].toDouble());
-    const int count = int(args[3].toDouble());
-    auto it = m_pages.find(serial);
-    if (it == m_pages.end() || count < 1 || index >= count ||
-        view != m_webViews[it->second.source == NoteHtml::Source::RichEdit ? RichEditTab : TextEditTab])
-        return;
-    EditorPage& page = it->second;
-    if (change <= page.latestChange)
-        return;  // an older push
-    if (page.pendingChange != change || page.pieces.size() != count) {
-        page.pendingChange = change;
-        page.pieces = QStringList();
-        page.pieces.resize(count);
-    }
-    page.pieces[index] = args[4].toString();
-    if (index != count - 1)
-        return;
-    page.latest = page.pieces.join(QString());
-    page.latestChange = change;
-    page.pieces.clear();
-    page.pendingChange = 0;
-    if (page.live)
-        webViewDidChange();
-    else
-        saveLatePush(page);
-}
-
-void StudyPaneNoteViewEditViewController::saveLatePush(EditorPage& page)
-{
-    if (page.latestChange <= page.savedChange || !page.location.hasSomethingToDisplay())
-        return;
-    const quint64 saved = page.savedChange;
-    page.savedChange = page.latestChange;
-    if (!storeText(
-            page.location, NoteHtml::savedText(page.latest, page.source, NoteHtml::SaveKind::Final), true, nullptr))
-        page.savedChange = saved;
-}
 
 void StudyPaneNoteViewEditViewController::webViewDidChange()
 {
@@ -753,53 +662,6 @@ void StudyPaneNoteViewEditViewController::webViewDidChange()
     if (!m_autosaveTimer.isActive())
         m_autosaveTimer.start();
     updateStatusPane();
-}
-
-// Writes a converted text at the location and tells everyone; a failure is told to the user.
-bool StudyPaneNoteViewEditViewController::storeText(
-    const NoteLocation& l, const QString& text, bool, QString* journalTitleOut, const NoteLocation& replaced)
-{
-    bool created = false;
-    bool saved = false;
-    QString reason;
-    {
-        // The user hears of this failure from the editor, with the database's reason: one message.
-        cDatabaseErrorCapture capture;
-        saved = NoteStore::save(l, text, &created);
-        if (capture.captured())
-            reason = EngineStrings::fromUtf16(capture.text());
-    }
-    if (!saved) {
-        qCWarning(lcNoteEditor) << "the note could not be stored" << reason;
-        noteSaveFailed(reason);
-        return false;
-    }
-    m_saveFailed = false;
-    m_saveFailureReason.clear();
-    // The note under its former title goes only now that it is saved under the new one.
-    if (replaced.hasSomethingToDisplay())
-        NoteStore::remove(replaced);
-    QVariantMap info {{QStringLiteral("newNote"), created}, {QStringLiteral("changed"), true}};
-    switch (l.kind()) {
-    case NoteLocation::Kind::Bible:
-        info.insert(QStringLiteral("key"), l.key);
-        break;
-    case NoteLocation::Kind::Book:
-        info.insert(QStringLiteral("section"), l.section);
-        info.insert(QStringLiteral("sourceTupleID"), QVariant::fromValue(*l.source));
-        break;
-    case NoteLocation::Kind::Journal:
-        info.insert(QStringLiteral("journalTitle"), l.journalTitle.value_or(QString()));
-        info.insert(QStringLiteral("sourceTupleID"), QVariant::fromValue(*l.source));
-        if (journalTitleOut != nullptr)
-            *journalTitleOut = l.journalTitle.value_or(QString());
-        break;
-    case NoteLocation::Kind::None:
-        return true;
-    }
-    if (m_env.center != nullptr)
-        m_env.center->postNotificationName(kNotesChanged, this, info);
-    return true;
 }
 
 void StudyPaneNoteViewEditViewController::noteSaveFailed(const QString& reason)
@@ -817,7 +679,7 @@ void StudyPaneNoteViewEditViewController::noteSaveFailed(const QString& reason)
                                            "can be written again: switch tabs or keep typing to try again.\n\n") +
         m_saveFailureReason;
     alert.style = AlertStyle::Critical;
-    Alerts::shared().runModal(alert);
+    m_env.ask(alert);
 }
 
 bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
@@ -826,7 +688,8 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
     NoteLocation l = location();
     if (!l.hasSomethingToDisplay() || m_selectedTab == ViewTab)
         return true;
-    EditorPage* page = livePage();
+    StudyPaneNoteEditor::Page* page =
+        m_editor->livePage(m_selectedTab == ViewTab ? nullptr : m_webViews[m_selectedTab].data());
     const bool owedFinal = !intermediate && m_webViewNeedsFinalSave;
     NoteLocation replaced;
     if (l.hasJournalNote()) {
@@ -852,9 +715,7 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
         setLocation(l);
         setTitleFields();
         // Late pushes of the editor go to the note's new title.
-        for (auto& [serial, p] : m_pages)
-            if (p.location.hasJournalNote() && p.location.journalTitle == std::optional<QString>(current))
-                p.location.journalTitle = title;
+        m_editor->renameJournalPages(current, title);
     } else if (!m_webViewHasBeenEdited && !owedFinal) {
         return true;
     }
@@ -876,7 +737,7 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
     m_owedJournalRemoval = NoteLocation();
     const qint64 serverID = m_currentServerID;
     m_currentServerID = 0;
-    if (storeText(l, stored, !intermediate, nullptr, replaced))
+    if (m_editor->store(l, stored, nullptr, replaced))
         return true;
     m_owedJournalRemoval = replaced;
     // Nothing was written: the text is still owed, whole, and the editor keeps it.
@@ -918,7 +779,7 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
             }
         }
     } else {
-        retireLivePages();
+        m_editor->retireLivePages();
         clearState();
         if (loadedView()) {
             populateViewWebView();
@@ -933,7 +794,7 @@ void StudyPaneNoteViewEditViewController::displayPreferencesChanged()
     saveEditedText(false);
     m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
     if (loadedView()) {
-        retireLivePages();
+        m_editor->retireLivePages();
         populateTab(m_selectedTab, true);
     }
 }
@@ -1019,7 +880,7 @@ void StudyPaneNoteViewEditViewController::onDeleteNoteButton()
     saveEditedText(false);
     const NoteLocation now = location();  // a journal note may have been renamed by the save
     // The deleted note's editor pages take no more pushes.
-    std::erase_if(m_pages, [&now](const auto& entry) { return entry.second.location == now; });
+    m_editor->forgetPagesOf(now);
     NotificationCenter* center = m_env.center;
     switch (now.kind()) {
     case NoteLocation::Kind::Bible:
@@ -1043,11 +904,11 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
     m_exiting = true;
     hideHrefTargetTooltip();
     stopObserving();
-    if (m_env.formatRegistry != nullptr)
-        m_env.formatRegistry->clear(this);
+    m_editor->registerAsFormatTarget(false);
     // Keys typed just before may still wait in the web engine's input queue: a flush key sent behind
     // them makes the page push its content once it has taken every one of them.
-    EditorPage* page = livePage();
+    StudyPaneNoteEditor::Page* page =
+        m_editor->livePage(m_selectedTab == ViewTab ? nullptr : m_webViews[m_selectedTab].data());
     NoteWebView* v = m_selectedTab != ViewTab ? m_webViews[m_selectedTab] : nullptr;
     if (page != nullptr && v != nullptr && v->isPageReady()) {
         m_flushedSerial = 0;
@@ -1072,7 +933,7 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
                     return;
                 const QJsonArray a = QJsonArray::fromVariantList(result.toList());
                 if (a.size() == 3 && a[2].isString())
-                    self->contentChanged(view, {a[0], a[1], 0, 1, a[2]});
+                    self->m_editor->contentChanged(view, {a[0], a[1], 0, 1, a[2]});
             });
             while (!answered && t.elapsed() < 2 * kExitWaitMs)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -1081,53 +942,10 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
         }
     }
     saveEditedText(false);
-    retireLivePages();
+    m_editor->retireLivePages();
     for (NoteWebView* w : m_webViews)
         if (w != nullptr)
             w->hide();
-}
-
-// --- formatting ---
-
-void StudyPaneNoteViewEditViewController::applyIf(int tag)
-{
-    if (canBold())
-        onTagBar(tag);
-}
-
-void StudyPaneNoteViewEditViewController::runInRichEditor(const QString& script)
-{
-    if (m_webViews[RichEditTab] != nullptr)
-        m_webViews[RichEditTab]->page()->runJavaScript(script);
-}
-
-void StudyPaneNoteViewEditViewController::onTagBar(int tag)
-{
-    static const char* const kCommands[][2] = {{"bold", nullptr}, {"italic", nullptr}, {"underline", nullptr},
-        {"insertOrderedList", nullptr}, {"insertUnorderedList", nullptr}, {"formatBlock", "H1"}, {"formatBlock", "H2"},
-        {"formatBlock", "H3"}, {"formatBlock", "P"}};
-    if (tag < 0 || tag > kParagraph)
-        return;
-    const QString value =
-        kCommands[tag][1] != nullptr ? scriptString(QString::fromLatin1(kCommands[tag][1])) : QStringLiteral("null");
-    runInRichEditor(QStringLiteral("qsFormat('%1', %2)").arg(QLatin1String(kCommands[tag][0]), value));
-}
-
-std::array<bool, 9> StudyPaneNoteViewEditViewController::styleButtonStates() const
-{
-    std::array<bool, 9> out {};
-    for (int i = 0; i < 9; ++i)
-        out[i] = m_styleButtons[i] != nullptr && m_styleButtons[i]->isChecked();
-    return out;
-}
-
-void StudyPaneNoteViewEditViewController::updateTagButtonState(const QJsonArray& flags)
-{
-    if (flags.size() != 9)
-        return;
-    for (int i = 0; i < 9; ++i)
-        if (m_styleButtons[i] != nullptr)
-            m_styleButtons[i]->setChecked(flags[i].toBool());
 }
 
 // --- links ---
@@ -1193,7 +1011,7 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     const bool fromRich = view == m_webViews[RichEditTab];
     if (name == QLatin1String("contentChanged")) {
         if (!fromView)
-            contentChanged(view, args);
+            m_editor->contentChanged(view, args);
         return {};
     }
     if (name == QLatin1String("flushed")) {
@@ -1223,23 +1041,11 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     }
     if (name == QLatin1String("stylesChanged")) {
         if (fromRich && m_selectedTab == RichEditTab && args.size() == 1 && args[0].isArray())
-            updateTagButtonState(args[0].toArray());
+            m_editor->updateTagButtonState(args[0].toArray());
         return {};
     }
-    if (name == QLatin1String("pastedHtml")) {
-        if (!fromRich || args.size() != 2 || !args[0].isString() || !args[1].isBool())
-            return {};
-        if (m_pastedHtml.size() + args[0].toString().size() > kMaxPasteChars) {
-            m_pastedHtml.clear();
-            return QString();
-        }
-        m_pastedHtml += args[0].toString();
-        if (!args[1].toBool())
-            return {};
-        const QString pasted = m_pastedHtml;
-        m_pastedHtml.clear();
-        return NoteHtml::pastedContent(pasted);
-    }
+    if (name == QLatin1String("pastedHtml"))
+        return fromRich ? m_editor->pastedHtml(args) : QJsonValue();
     if (name == QLatin1String("linkClickedInEditor")) {
         if (m_env.defaults == nullptr || m_env.defaults->boolForKey(kShowLinksDisabledMessage)) {
             Alert alert;

@@ -23,7 +23,6 @@
 
 #include "panes/page/BookPageScheme.h"
 #include "platform/NotificationCenter.h"
-#include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneSubpane.h"
 #include "studypane/notes/NoteHtml.h"
@@ -49,6 +48,7 @@ class QPushButton;
 class QStackedWidget;
 class QTabBar;
 class QToolButton;
+class StudyPaneNoteEditor;
 class StudyPaneNoteViewEditViewController;
 
 // One of the three note pages: a web view of the book-page profile (nothing outside the reader is
@@ -78,22 +78,10 @@ private:
     bool m_ready = false;
 };
 
-class StudyPaneNoteViewEditViewController : public StudyPaneSubpane, public EditFormatDelegate {
+class StudyPaneNoteViewEditViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     enum Tab { ViewTab = 0, RichEditTab = 1, TextEditTab = 2 };
-    // The format commands by tag: bold, italic, underline, ordered and unordered list, H1, H2, H3, P.
-    enum FormatTag {
-        kBold = 0,
-        kItalic,
-        kUnderline,
-        kOrderedList,
-        kUnorderedList,
-        kHeading1,
-        kHeading2,
-        kHeading3,
-        kParagraph
-    };
     static constexpr int kAutosaveSeconds = 10;
     static constexpr int kLinkPreviewDelayMs = 500;
     // The longest wait for the editor's last content when the program quits.
@@ -138,28 +126,8 @@ public:
     void selectTab(Tab tab);
     NoteWebView* webView(Tab tab) const { return m_webViews[tab].data(); }
 
-    // --- formatting ---
-    void onTagBar(int tag);
-    bool canBold() const override { return m_selectedTab == RichEditTab; }
-    bool canItalic() const override { return canBold(); }
-    bool canUnderline() const override { return canBold(); }
-    bool canOrderedList() const override { return canBold(); }
-    bool canUnorderedList() const override { return canBold(); }
-    bool canParagraph() const override { return canBold(); }
-    bool canHeading1() const override { return canBold(); }
-    bool canHeading2() const override { return canBold(); }
-    bool canHeading3() const override { return canBold(); }
-    void applyBold() override { applyIf(kBold); }
-    void applyItalic() override { applyIf(kItalic); }
-    void applyUnderline() override { applyIf(kUnderline); }
-    void applyOrderedList() override { applyIf(kOrderedList); }
-    void applyUnorderedList() override { applyIf(kUnorderedList); }
-    void applyParagraph() override { applyIf(kParagraph); }
-    void applyHeading1() override { applyIf(kHeading1); }
-    void applyHeading2() override { applyIf(kHeading2); }
-    void applyHeading3() override { applyIf(kHeading3); }
-    // The style buttons' states, in FormatTag order.
-    std::array<bool, 9> styleButtonStates() const;
+    // The editor: the editor pages' pushes, the format commands and the style buttons.
+    StudyPaneNoteEditor* noteEditor() const { return m_editor; }
 
     // --- widgets (for the window and tests) ---
     QLabel* bookTitleTextField() const { return m_bookTitle; }
@@ -179,21 +147,7 @@ signals:
     void pageLoaded(int tab, bool ok);
 
 private:
-    struct EditorPage {
-        NoteLocation location;
-        NoteHtml::Source source = NoteHtml::Source::RichEdit;
-        quint64 savedChange = 0;   // the change number of the content last stored
-        quint64 latestChange = 0;  // the newest change pushed
-        QString latest;            // its content
-        bool live = false;         // the page's tab is selected and its note shown
-        // Pieces of a push being put together.
-        quint64 pendingChange = 0;
-        QStringList pieces;
-    };
-
     void loadView() override;
-    void applyIf(int tag);
-    void runInRichEditor(const QString& script);
     void setLocation(const NoteLocation& location);
     void populateViewWebView();
     void populateRichEditWebView(bool reload);
@@ -203,14 +157,6 @@ private:
     void tabDidSelect();
     void setTitleFields();
     void webViewDidChange();
-    void retireLivePages();
-    void prunePages();
-    EditorPage* livePage();
-    void contentChanged(NoteWebView* view, const QJsonArray& args);
-    void saveLatePush(EditorPage& page);
-    // `replaced` (a journal note's former title) is removed once the text is stored.
-    bool storeText(const NoteLocation& location, const QString& text, bool final, QString* journalTitleOut,
-        const NoteLocation& replaced = NoteLocation());
     void noteSaveFailed(const QString& reason);
     void notesHaveChanged(const Notification& n);
     void displayPreferencesChanged();
@@ -219,7 +165,6 @@ private:
     void doShowHrefTargetInTooltip();
     void hideHrefTargetTooltip();
     void followHref(const QString& escaped);
-    void updateTagButtonState(const QJsonArray& flags);
     QList<NoteHtml::SearchItem> searchWordsForShownNote() const;
     QString pageWithScript(const QString& page, quint64 serial, NoteWebView& view) const;
 
@@ -232,6 +177,7 @@ private:
     QLabel* m_cloudStatus = nullptr;
     QPushButton* m_deleteButton = nullptr;
     std::array<QToolButton*, 9> m_styleButtons {};
+    StudyPaneNoteEditor* m_editor;  // a child
     Tab m_selectedTab = ViewTab;
     bool m_ignoreTabSignals = false;
 
@@ -250,9 +196,7 @@ private:
     QTimer m_tooltipTimer;
     QVariantMap m_tooltipParams;
     QPointer<QWidget> m_popover;
-    std::map<quint64, EditorPage> m_pages;  // editor pages by serial (the newest few)
     quint64 m_nextSerial = 0;
-    QString m_pastedHtml;  // pieces of a paste being put together
     bool m_exiting = false;
     quint64 m_flushedSerial = 0;  // the page that answered the flush key
 };

@@ -18,6 +18,7 @@
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/EditFormatDelegate.h"
+#include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/notes/NoteStore.h"
@@ -399,19 +400,22 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
 {
     openBible(kJohn316, false);
     ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
-    EXPECT_EQ(m_formats.current(), editor);
-    EXPECT_FALSE(editor->canBold());
+    // The window's format commands reach the note editor through the window's registry.
+    EditFormatDelegate* format = m_formats.current();
+    ASSERT_NE(format, nullptr);
+    EXPECT_EQ(format, editor->noteEditor());
+    EXPECT_FALSE(format->canBold());
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
-    EXPECT_TRUE(editor->canBold() && editor->canHeading3() && editor->canUnorderedList());
+    EXPECT_TRUE(format->canBold() && format->canHeading3() && format->canUnorderedList());
     type(QStringLiteral("plain"));
     NoteWebView* v = editor->webView(Editor::RichEditTab);
     ASSERT_TRUE(waitFor([this] { return editorText() == QStringLiteral("plain"); }));
     js(v,
         QStringLiteral("var r = document.createRange(); r.selectNodeContents(document.getElementById('editor')); "
                        "getSelection().removeAllRanges(); getSelection().addRange(r);"));
-    editor->applyBold();
-    editor->applyHeading2();
+    format->applyBold();
+    format->applyHeading2();
     ASSERT_TRUE(waitFor([v] {
         return js(v, QStringLiteral("document.querySelector('#editor h2 b, #editor h2 strong') !== null")).toBool();
     }));
@@ -420,17 +424,17 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
         QStringLiteral("var t = document.querySelector('#editor h2 b, #editor h2 strong').firstChild; var r = "
                        "document.createRange(); r.setStart(t, 2); r.collapse(true); "
                        "getSelection().removeAllRanges(); getSelection().addRange(r);"));
-    ASSERT_TRUE(waitFor([this] { return editor->styleButtonStates()[Editor::kBold]; }));
-    EXPECT_TRUE(waitFor([this] { return editor->styleButtonStates()[Editor::kHeading2]; }));
-    EXPECT_FALSE(editor->styleButtonStates()[Editor::kItalic]);
-    EXPECT_FALSE(editor->styleButtonStates()[Editor::kParagraph]);
+    ASSERT_TRUE(waitFor([this] { return editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kBold]; }));
+    EXPECT_TRUE(waitFor([this] { return editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kHeading2]; }));
+    EXPECT_FALSE(editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kItalic]);
+    EXPECT_FALSE(editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kParagraph]);
     editor->selectTab(Editor::ViewTab);
     const QString saved = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(saved.contains(QStringLiteral("<h2>"), Qt::CaseInsensitive)) << saved.toStdString();
     EXPECT_TRUE(saved.contains(QStringLiteral("<b>"), Qt::CaseInsensitive) ||
         saved.contains(QStringLiteral("<strong>"), Qt::CaseInsensitive))
         << saved.toStdString();
-    EXPECT_FALSE(editor->canBold());
+    EXPECT_FALSE(format->canBold());
 }
 
 TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
