@@ -7,17 +7,16 @@
 #include "library/JournalSourceTuple.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
-#include "panes/bookpane/XrefPopupViewController.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/page/BookPageHtml.h"
-#include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 
@@ -45,7 +44,6 @@ Q_LOGGING_CATEGORY(lcNoteEditor, "qs.studypane.notes")
 namespace {
 
 const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
-const QString kVersePopovers = QStringLiteral("versePopovers");
 const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
 const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
 
@@ -114,8 +112,27 @@ NoteWebView::~NoteWebView()
     BookPageScheme::unregisterEndpoint(m_token);
 }
 
-void NoteWebView::loadPage(quint64 serial, const QString& html)
+void NoteWebView::loadPage(quint64 serial, const QString& page, const QString& script)
 {
+    // The page runs the note script only, by its nonce, and calls the reader only at the view's
+    // bridge address.
+    const QString nonce = QString::number(QRandomGenerator::global()->generate64(), 16);
+    const QString head =
+        QStringLiteral("<meta charset=\"UTF-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
+                       "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; "
+                       "connect-src qsbook://bridge; form-action 'none'; base-uri 'none'\"><script "
+                       "nonce=\"%1\">var qsPageSerial = %2;\nvar qsBridgeBase = %3;\n")
+            .arg(nonce)
+            .arg(serial)
+            .arg(StudyPaneNoteEditor::scriptString(bridgeBase())) +
+        script + QStringLiteral("</script>");
+    QString html = page;
+    html.remove(QStringLiteral("<script language=\"javascript\"></script>"));
+    const qsizetype at = html.indexOf(QStringLiteral("<head>"));
+    if (at >= 0)
+        html.insert(at + 6, head);
+    else
+        html.replace(QStringLiteral("<html>"), QStringLiteral("<html><head>") + head + QStringLiteral("</head>"));
     m_serial = serial;
     m_html = html.toUtf8();
     m_ready = false;
@@ -149,7 +166,9 @@ QJsonValue NoteWebView::bridgeCall(const QString& name, const QJsonArray& argume
 // --- the controller ---
 
 StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host)
-    : StudyPaneSubpane(std::move(env), host), m_editor(new StudyPaneNoteEditor(m_env, this, this))
+    : StudyPaneSubpane(std::move(env), host),
+      m_editor(new StudyPaneNoteEditor(m_env, this, this)),
+      m_links(new StudyPaneNoteLinks(m_env, this, this))
 {
     connect(m_editor, &StudyPaneNoteEditor::liveContentChanged, this, [this] { webViewDidChange(); });
     connect(m_editor, &StudyPaneNoteEditor::storeFinished, this, [this](bool stored, const QString& reason) {
@@ -167,9 +186,6 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
     m_autosaveTimer.setSingleShot(true);
     m_autosaveTimer.setInterval(kAutosaveSeconds * 1000);
     connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { saveEditedText(true); });
-    m_tooltipTimer.setSingleShot(true);
-    m_tooltipTimer.setInterval(kLinkPreviewDelayMs);
-    connect(&m_tooltipTimer, &QTimer::timeout, this, [this] { doShowHrefTargetInTooltip(); });
     observe(QStringLiteral("DisplayPreferencesChangedNotification"),
         [this](Notification&) { displayPreferencesChanged(); });
     observe(GoToNames::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
@@ -181,8 +197,7 @@ StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
     stopObserving();
     m_editor->registerAsFormatTarget(false);
     m_autosaveTimer.stop();
-    m_tooltipTimer.stop();
-    delete m_popover.data();
+    m_links->hidePreview();
     // The web views are children of the view: alive exactly while it is.
     if (loadedView()) {
         for (NoteWebView* v : m_webViews)
@@ -246,6 +261,7 @@ void StudyPaneNoteViewEditViewController::loadView()
     styleRow->addStretch(1);
 
     m_stack = new QStackedWidget(v);
+    m_links->setPlace(v, m_stack);
     for (int t = 0; t < 3; ++t) {
         auto* w = new NoteWebView(this, t == ViewTab, m_stack);
         m_webViews[t] = w;
@@ -371,16 +387,6 @@ void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested
         m_currentServerID = note.serverID;
     }
     setLocation(l);
-}
-
-QString StudyPaneNoteViewEditViewController::bookTitle() const
-{
-    return m_bookTitleText;
-}
-
-QString StudyPaneNoteViewEditViewController::noteTitle() const
-{
-    return m_noteTitleText;
 }
 
 void StudyPaneNoteViewEditViewController::setTitleFields()
@@ -538,7 +544,7 @@ void StudyPaneNoteViewEditViewController::focusOnRichEditor()
     QTimer::singleShot(200, this, [self] {
         if (!self || self->m_selectedTab != RichEditTab || self->m_webViews[RichEditTab] == nullptr)
             return;
-        self->hideHrefTargetTooltip();
+        self->m_links->hidePreview();
         if (self->loadedView() && self->loadedView()->isVisible())
             self->m_webViews[RichEditTab]->setFocus(Qt::OtherFocusReason);
         if (self->m_webViews[RichEditTab]->isPageReady())
@@ -548,7 +554,7 @@ void StudyPaneNoteViewEditViewController::focusOnRichEditor()
 
 void StudyPaneNoteViewEditViewController::studyPaneWillChangeSubview()
 {
-    hideHrefTargetTooltip();
+    m_links->hidePreview();
     saveEditedText(true);
 }
 
@@ -561,29 +567,6 @@ void StudyPaneNoteViewEditViewController::studyPaneDidActivateSubview()
 }
 
 // --- pages ---
-
-QString StudyPaneNoteViewEditViewController::pageWithScript(
-    const QString& page, quint64 serial, NoteWebView& view) const
-{
-    const QString nonce = QString::number(QRandomGenerator::global()->generate64(), 16);
-    const QString head =
-        QStringLiteral("<meta charset=\"UTF-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
-                       "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; "
-                       "connect-src qsbook://bridge; form-action 'none'; base-uri 'none'\"><script "
-                       "nonce=\"%1\">var qsPageSerial = %2;\nvar qsBridgeBase = %3;\n")
-            .arg(nonce)
-            .arg(serial)
-            .arg(StudyPaneNoteEditor::scriptString(view.bridgeBase())) +
-        m_script + QStringLiteral("</script>");
-    QString out = page;
-    out.remove(QStringLiteral("<script language=\"javascript\"></script>"));
-    const qsizetype at = out.indexOf(QStringLiteral("<head>"));
-    if (at >= 0)
-        out.insert(at + 6, head);
-    else
-        out.replace(QStringLiteral("<html>"), QStringLiteral("<html><head>") + head + QStringLiteral("</head>"));
-    return out;
-}
 
 QList<NoteHtml::SearchItem> StudyPaneNoteViewEditViewController::searchWordsForShownNote() const
 {
@@ -614,7 +597,7 @@ void StudyPaneNoteViewEditViewController::populateViewWebView()
         return;
     const quint64 serial = ++m_nextSerial;
     const QString page = NoteHtml::viewPage(m_webViewString, m_cssString, QString(), searchWordsForShownNote());
-    m_webViews[ViewTab]->loadPage(serial, pageWithScript(page, serial, *m_webViews[ViewTab]));
+    m_webViews[ViewTab]->loadPage(serial, page, m_script);
 }
 
 void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
@@ -625,7 +608,7 @@ void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
     if (reload) {
         const quint64 serial = ++m_nextSerial;
         m_editor->addPage(serial, location(), NoteHtml::Source::RichEdit, m_selectedTab == RichEditTab);
-        v->loadPage(serial, pageWithScript(NoteHtml::richEditorPage(m_webViewString, m_cssString), serial, *v));
+        v->loadPage(serial, NoteHtml::richEditorPage(m_webViewString, m_cssString), m_script);
     } else if (!v->isPageReady()) {
         populateRichEditWebView(true);
         return;
@@ -649,7 +632,7 @@ void StudyPaneNoteViewEditViewController::populateTextEditWebView()
         return;
     const quint64 serial = ++m_nextSerial;
     m_editor->addPage(serial, location(), NoteHtml::Source::TextEdit, m_selectedTab == TextEditTab);
-    v->loadPage(serial, pageWithScript(NoteHtml::textEditorPage(m_webViewString), serial, *v));
+    v->loadPage(serial, NoteHtml::textEditorPage(m_webViewString), m_script);
     m_webViewHasBeenEdited = false;
 }
 
@@ -902,7 +885,7 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
     if (m_exiting)
         return;
     m_exiting = true;
-    hideHrefTargetTooltip();
+    m_links->hidePreview();
     stopObserving();
     m_editor->registerAsFormatTarget(false);
     // Keys typed just before may still wait in the web engine's input queue: a flush key sent behind
@@ -948,59 +931,6 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
             w->hide();
 }
 
-// --- links ---
-
-void StudyPaneNoteViewEditViewController::followHref(const QString& escaped)
-{
-    if (m_env.center == nullptr)
-        return;
-    m_env.center->postNotificationName(GoToNames::GoToNotification, this,
-        {{GoToKeys::href, NoteHtml::unescapeHref(escaped)}, {GoToKeys::wasHyperlink, true}, {GoToKeys::activate, true},
-            {GoToKeys::sync, true}, {GoToKeys::layoutUuid, layoutUuid()}});
-}
-
-void StudyPaneNoteViewEditViewController::showHrefTargetInTooltip(
-    const QString& href, int left, int top, int width, int height)
-{
-    if (m_env.defaults != nullptr && !m_env.defaults->boolForKey(kVersePopovers))
-        return;
-    m_tooltipTimer.stop();
-    m_tooltipParams = {{QStringLiteral("href"), href}, {QStringLiteral("left"), left}, {QStringLiteral("top"), top},
-        {QStringLiteral("width"), width}, {QStringLiteral("height"), height}};
-    m_tooltipTimer.start();
-}
-
-void StudyPaneNoteViewEditViewController::doShowHrefTargetInTooltip()
-{
-    const QVariantMap p = m_tooltipParams;
-    m_tooltipParams.clear();
-    if (p.isEmpty() || !loadedView() || m_stack == nullptr || m_env.defaults == nullptr)
-        return;
-    const QString href = NoteHtml::unescapeHref(p.value(QStringLiteral("href")).toString());
-    const QString text = LinkPreview::stringForPopupFromHref(href);
-    if (text.isEmpty())
-        return;
-    delete m_popover.data();
-    QLabel* label = XrefPopupViewController::makeView(*m_env.defaults, loadedView());
-    label->setWindowFlags(Qt::ToolTip);
-    label->setText(text);
-    label->setMaximumWidth(360);
-    label->adjustSize();
-    const QRect link(p.value(QStringLiteral("left")).toInt(), p.value(QStringLiteral("top")).toInt(),
-        p.value(QStringLiteral("width")).toInt(), p.value(QStringLiteral("height")).toInt());
-    const QPoint below = m_stack->mapToGlobal(m_stack->contentsRect().topLeft() + link.bottomLeft() + QPoint(0, 4));
-    label->move(below);
-    label->show();
-    m_popover = label;
-}
-
-void StudyPaneNoteViewEditViewController::hideHrefTargetTooltip()
-{
-    m_tooltipTimer.stop();
-    m_tooltipParams.clear();
-    delete m_popover.data();
-}
-
 // --- bridge ---
 
 QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
@@ -1021,17 +951,17 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     }
     if (name == QLatin1String("href")) {
         if (fromView && args.size() == 1 && args[0].isString())
-            followHref(args[0].toString());
+            m_links->follow(args[0].toString(), layoutUuid());
         return {};
     }
     if (name == QLatin1String("showHrefTargetInTooltip")) {
         if (fromView && args.size() == 5 && args[0].isString())
-            showHrefTargetInTooltip(
+            m_links->showPreview(
                 args[0].toString(), args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt());
         return {};
     }
     if (name == QLatin1String("hideHrefTargetTooltip")) {
-        hideHrefTargetTooltip();
+        m_links->hidePreview();
         return {};
     }
     if (name == QLatin1String("writeToLog")) {

@@ -19,6 +19,7 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/notes/NoteStore.h"
@@ -166,6 +167,13 @@ protected:
         open({{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), key},
             {QStringLiteral("section"), kjv->sectionForBibleKey(key)}, {QStringLiteral("edit"), edit}});
     }
+    // A widget of the note sub-pane's view, found by its name as a user would find it by its place.
+    template <class W> W* shown(const QString& name) const
+    {
+        W* w = editor->view()->findChild<W*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
     bool waitForPage(int tab)
     {
         NoteWebView* v = editor->webView(Editor::Tab(tab));
@@ -208,8 +216,9 @@ TEST_F(NoteEditor, TypingThenSwitchingTabKeepsEveryCharacter)
 {
     openBible(kJohn316, true);
     ASSERT_EQ(editor->selectedTab(), Editor::RichEditTab);
-    EXPECT_EQ(editor->bookTitle(), QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
-    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("John 3:16"));
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(),
+        QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("John 3:16"));
     type(QStringLiteral("For God so loved the world"));
     // No wait: the tab changes while the last keys may still be on their way to the page.
     editor->selectTab(Editor::ViewTab);
@@ -260,13 +269,16 @@ TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterRightAway)
 TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
 {
     openBible(kJohn316, true);
-    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Note is empty"));
-    EXPECT_TRUE(editor->deleteNoteButton()->isHidden());
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+        QStringLiteral("Local Storage: Note is empty"));
+    EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     type(QStringLiteral("autosaved"));
     ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
     EXPECT_TRUE(editor->isAutosavePending());
-    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Will auto-save..."));
-    EXPECT_EQ(editor->cloudStorageStatusTextField()->text(), QStringLiteral("Cloud Sync: Manual"));
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+        QStringLiteral("Local Storage: Will auto-save..."));
+    EXPECT_EQ(
+        shown<QLabel>(QStringLiteral("cloudStorageStatusTextField"))->text(), QStringLiteral("Cloud Sync: Manual"));
     js(editor->webView(Editor::RichEditTab),
         QStringLiteral("document.getElementById('editor').innerHTML += '<br><br>&nbsp; '; qsOnInput();"));
     ASSERT_TRUE(waitFor([this] { return editor->webViewString().isEmpty() || true; }));
@@ -278,8 +290,9 @@ TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
     const QString intermediate = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(intermediate.startsWith(QStringLiteral("autosaved"))) << intermediate.toStdString();
     EXPECT_TRUE(intermediate.contains(QStringLiteral("<br>"))) << intermediate.toStdString();
-    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Saved"));
-    EXPECT_FALSE(editor->deleteNoteButton()->isHidden());
+    EXPECT_EQ(
+        shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     // No more typing: the tab change still makes the final save, which trims the trailing breaks.
     editor->selectTab(Editor::ViewTab);
     EXPECT_FALSE(editor->webViewNeedsFinalSave());
@@ -359,7 +372,7 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
         pane->studyPaneJournalListViewController()->onAddButton();
         waitForPage(Editor::RichEditTab);
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
-        EXPECT_FALSE(editor->noteTitleTextField()->isReadOnly());
+        EXPECT_FALSE(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->isReadOnly());
         type(text);
         EXPECT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
         editor->selectTab(Editor::ViewTab);
@@ -368,22 +381,23 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
     };
     newJournalNote(QStringLiteral("first entry"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled"))), QStringLiteral("first entry"));
-    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("Untitled"));
-    EXPECT_EQ(editor->bookTitle(), JournalSourceTuple::journalSourceTuple()->name());
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("Untitled"));
+    EXPECT_EQ(
+        shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), JournalSourceTuple::journalSourceTuple()->name());
     newJournalNote(QStringLiteral("second entry"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled-1"))), QStringLiteral("second entry"));
 
     // A rename to a used title takes the first free form; a change of case keeps the typed title.
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
-    editor->noteTitleTextField()->setText(QStringLiteral("untitled"));
+    shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->setText(QStringLiteral("untitled"));
     editor->selectTab(Editor::ViewTab);
-    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("untitled-2"));
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("untitled-2"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("untitled-2"))), QStringLiteral("second entry"));
     EXPECT_FALSE(NoteStore::exists(NoteLocation::journal(QStringLiteral("Untitled-1"))));
     editor->selectTab(Editor::TextEditTab);
     ASSERT_TRUE(waitForPage(Editor::TextEditTab));
-    editor->noteTitleTextField()->setText(QStringLiteral("UNTITLED-2"));
+    shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->setText(QStringLiteral("UNTITLED-2"));
     editor->selectTab(Editor::ViewTab);
     EXPECT_EQ(
         NoteStore::read(NoteLocation::journal(QStringLiteral("untitled-2"))).text, QStringLiteral("second entry"));
@@ -391,7 +405,7 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
     // A long title is cut to 128 characters.
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
-    editor->noteTitleTextField()->setText(QString(200, QLatin1Char('t')));
+    shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->setText(QString(200, QLatin1Char('t')));
     editor->selectTab(Editor::ViewTab);
     EXPECT_TRUE(NoteStore::exists(NoteLocation::journal(QString(128, QLatin1Char('t')))));
 }
@@ -456,9 +470,9 @@ TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
     EXPECT_EQ(info.value(GoToKeys::layoutUuid).toString(), m_screen->layout->uuidString());
     // A hover asks for a preview, shown after half a second unless the pointer leaves.
     js(v, QStringLiteral("document.querySelector('a').dispatchEvent(new MouseEvent('mouseover', {bubbles: true}))"));
-    ASSERT_TRUE(waitFor([this] { return editor->isLinkPreviewPending(); }));
+    ASSERT_TRUE(waitFor([this] { return editor->links()->isPreviewPending(); }));
     js(v, QStringLiteral("document.querySelector('a').dispatchEvent(new MouseEvent('mouseout', {bubbles: true}))"));
-    ASSERT_TRUE(waitFor([this] { return !editor->isLinkPreviewPending(); }));
+    ASSERT_TRUE(waitFor([this] { return !editor->links()->isPreviewPending(); }));
     // A link clicked in the editor is not followed: the user is told once, unless they say no more.
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
@@ -476,7 +490,7 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be deleted</p>")));
     openBible(kJohn316, false);
     EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>to be deleted</p>"));
-    EXPECT_FALSE(editor->deleteNoteButton()->isHidden());
+    EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     m_alerts->queueAnswer(AlertSecondButtonReturn);  // "No"
     editor->onDeleteNoteButton();
     EXPECT_TRUE(NoteStore::exists(NoteLocation::bible(kJohn316)));
@@ -484,13 +498,13 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
     editor->onDeleteNoteButton();
     EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
     EXPECT_FALSE(editor->hasSomethingToDisplay());
-    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("No Note to View"));
-    EXPECT_EQ(editor->bookTitleTextField()->text(), QStringLiteral("---"));
-    EXPECT_TRUE(editor->localStorageStatusTextField()->text().isEmpty());
-    EXPECT_TRUE(editor->deleteNoteButton()->isHidden());
-    editor->tabBar()->setCurrentIndex(Editor::RichEditTab);
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), QStringLiteral("---"));
+    EXPECT_TRUE(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text().isEmpty());
+    EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
+    shown<QTabBar>(QStringLiteral("tabView"))->setCurrentIndex(Editor::RichEditTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
-    EXPECT_EQ(editor->tabBar()->currentIndex(), int(Editor::ViewTab));
+    EXPECT_EQ(shown<QTabBar>(QStringLiteral("tabView"))->currentIndex(), int(Editor::ViewTab));
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
     EXPECT_TRUE(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
                     .toString()
@@ -512,7 +526,8 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
     open({{QStringLiteral("sourceID"), QVariant::fromValue(scofield->sourceTupleID())},
         {QStringLiteral("section"), 12u}});
     EXPECT_EQ(editor->location().kind(), NoteLocation::Kind::Book);
-    EXPECT_EQ(editor->noteTitleTextField()->text(), scofield->plainTextSearchResultTitleForSection(12));
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(),
+        scofield->plainTextSearchResultTitleForSection(12));
     EXPECT_EQ(pane->noteViewPaneSection(), 12u);
     EXPECT_EQ(pane->noteViewPaneSourceTupleID(), std::optional<SourceTupleID>(scofield->sourceTupleID()));
 
