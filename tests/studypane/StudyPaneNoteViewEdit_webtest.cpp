@@ -22,6 +22,7 @@
 #include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/notes/NoteStore.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -528,8 +529,8 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
     EXPECT_EQ(editor->location().kind(), NoteLocation::Kind::Book);
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(),
         scofield->plainTextSearchResultTitleForSection(12));
-    EXPECT_EQ(pane->noteViewPaneSection(), 12u);
-    EXPECT_EQ(pane->noteViewPaneSourceTupleID(), std::optional<SourceTupleID>(scofield->sourceTupleID()));
+    EXPECT_EQ(pane->state()->noteViewPaneSection, 12u);
+    EXPECT_EQ(pane->state()->noteViewPaneSourceTupleID, std::optional<SourceTupleID>(scofield->sourceTupleID()));
 
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
