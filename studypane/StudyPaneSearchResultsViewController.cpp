@@ -11,6 +11,7 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/SearchResultPage.h"
+#include "studypane/StudyPaneProgressForwarder.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -68,32 +69,13 @@ public:
 
 }  // namespace
 
-// Progress of the runs, reported by the engine on the main thread, handed to the sub-pane while it lives.
-class StudyPaneProgressForwarder : public SearchProgressDelegate {
-public:
-    explicit StudyPaneProgressForwarder(StudyPaneSearchResultsViewController* owner) : m_owner(owner) { }
-    void searchProgressAddToCount(uint64_t addToCount, int64_t searchID) override
-    {
-        if (m_owner)
-            m_owner->searchProgressAddToCount(double(addToCount), quint64(searchID));
-    }
-    void searchProgressIncrementBy(uint64_t incrementBy, int64_t searchID) override
-    {
-        if (m_owner)
-            m_owner->searchProgressIncrementBy(double(incrementBy), quint64(searchID));
-    }
-
-private:
-    QPointer<StudyPaneSearchResultsViewController> m_owner;
-};
-
 StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
     StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host),
       m_session(SearchSession::create()),
       m_recents(m_env.defaults, kRecentSearches)
 {
-    m_progressDelegate = std::make_shared<StudyPaneProgressForwarder>(this);
+    m_progressDelegate = std::make_shared<StudyPaneProgressForwarder<StudyPaneSearchResultsViewController>>(this);
     m_hideProgressTimer.setSingleShot(true);
     m_hideProgressTimer.setInterval(1000);
     connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {

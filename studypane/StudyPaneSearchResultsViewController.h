@@ -34,6 +34,7 @@ class QMenu;
 class QProgressBar;
 class QTableView;
 class QToolButton;
+class SearchProgressDelegate;
 class SearchResultsAggregator;
 class SearchSession;
 class SourceTupleID;
@@ -138,7 +139,7 @@ private:
     QMenu* m_template = nullptr;
     QTimer m_hideProgressTimer;
     std::shared_ptr<SearchSession> m_session;
-    std::shared_ptr<class StudyPaneProgressForwarder> m_progressDelegate;
+    std::shared_ptr<SearchProgressDelegate> m_progressDelegate;
     bool m_searchingABible = false;
     bool m_searching = false;
     std::optional<QString> m_tableViewHeaderString;

@@ -29,6 +29,7 @@
 
 class Layout;
 class SearchResultsAggregator;
+class SourceTuple;
 class SourceTupleID;
 class StudyPaneRegionContentItemState;
 
@@ -112,6 +113,9 @@ protected:
     bool isLayoutCurrent() const;
     // The host's archived state; null without a host or a state.
     StudyPaneRegionContentItemState* paneState() const;
+    // Goes to the section of the book in this pane's layout (activating and syncing) as a click on a
+    // listed place does; a Bible's verse goes on the recent-verses stack too.
+    void goToSection(const std::shared_ptr<SourceTuple>& book, quint32 section);
 
     StudyPaneEnvironment m_env;
 
