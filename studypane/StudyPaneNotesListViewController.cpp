@@ -194,23 +194,11 @@ void StudyPaneNotesListViewController::loadView()
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(6);
-    m_table = new QTableView(v);
-    m_table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneResultListModel(*this,
         {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
         this);
     labelTableColumn();
-    m_table->setModel(m_model);
-    m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setShowGrid(false);
-    m_table->setWordWrap(true);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table = StudyPaneSearchResultsDelegate::makeHitTable(v, m_model);
 
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);

@@ -132,23 +132,11 @@ void StudyPaneSearchResultsViewController::loadView()
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(6);
-    m_table = new QTableView(v);
-    m_table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneResultListModel(*this,
         {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
         this);
     labelTableColumn();
-    m_table->setModel(m_model);
-    m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setShowGrid(false);
-    m_table->setWordWrap(true);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table = StudyPaneSearchResultsDelegate::makeHitTable(v, m_model);
 
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
@@ -594,6 +582,24 @@ QVariant StudyPaneSearchResultsViewController::resultData(int row, int role) con
 }
 
 // --- delegate ---
+
+QTableView* StudyPaneSearchResultsDelegate::makeHitTable(QWidget* parent, StudyPaneResultListModel* model)
+{
+    auto* table = new QTableView(parent);
+    table->setObjectName(QStringLiteral("searchResultsTableView"));
+    table->setModel(model);
+    table->setItemDelegate(new StudyPaneSearchResultsDelegate(table));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setShowGrid(false);
+    table->setWordWrap(true);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return table;
+}
 
 QSize StudyPaneSearchResultsDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {

@@ -154,6 +154,9 @@ class StudyPaneSearchResultsDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    // A table of a search's hits under the parent (Find and the notes lists): one column of rows of
+    // their own heights painted by this delegate, chosen whole and one at a time, never edited.
+    static QTableView* makeHitTable(QWidget* parent, StudyPaneResultListModel* model);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };
