@@ -2,6 +2,7 @@
 
 #include "engine/foundation/cMsgBox.h"
 #include "library/EngineStrings.h"
+#include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
@@ -201,10 +202,11 @@ bool StudyPaneNoteEditor::store(
     }
     if (!saved) {
         qCWarning(lcNoteStore) << "the note could not be stored" << reason;
-        emit storeFinished(false, reason);
+        storeFailed(reason);
         return false;
     }
-    emit storeFinished(true, QString());
+    clearSaveFailure();
+    emit storeFinished(true);
     // The note under its former title goes only now that it is saved under the new one.
     if (replaced.hasSomethingToDisplay())
         NoteStore::remove(replaced);
@@ -229,6 +231,30 @@ bool StudyPaneNoteEditor::store(
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(kNotesChanged, m_sender, info);
     return true;
+}
+
+void StudyPaneNoteEditor::storeFailed(const QString& reason)
+{
+    const bool firstFailure = !m_saveFailed;
+    m_saveFailed = true;
+    m_saveFailureReason = reason.isEmpty() ? QStringLiteral("The notes database could not be written.") : reason;
+    emit storeFinished(false);
+    // Said once until a save succeeds again: the autosave's retries do not repeat it.
+    if (!firstFailure)
+        return;
+    Alert alert;
+    alert.messageText = QStringLiteral("This note could not be saved.");
+    alert.informativeText = QStringLiteral("Your text stays in the editor. It is saved as soon as the notes database "
+                                           "can be written again: switch tabs or keep typing to try again.\n\n") +
+        m_saveFailureReason;
+    alert.style = AlertStyle::Critical;
+    m_env.ask(alert);
+}
+
+void StudyPaneNoteEditor::clearSaveFailure()
+{
+    m_saveFailed = false;
+    m_saveFailureReason.clear();
 }
 
 QJsonValue StudyPaneNoteEditor::pastedHtml(const QJsonArray& args)

@@ -94,6 +94,12 @@ public:
     bool store(const NoteLocation& location, const QString& text, QString* journalTitleOut = nullptr,
         const NoteLocation& replaced = NoteLocation());
 
+    // The last store failed, and why; the user is told once until a store succeeds again.
+    bool saveFailed() const { return m_saveFailed; }
+    const QString& saveFailureReason() const { return m_saveFailureReason; }
+    // Forgets a failure (another note is shown).
+    void clearSaveFailure();
+
     // --- formatting ---
     void onTagBar(int tag);
     bool canBold() const override { return m_richEditorShown; }
@@ -124,13 +130,14 @@ public:
 signals:
     // The live page pushed a new content.
     void liveContentChanged();
-    // A text was stored, or the database refused it (with its reason, which may be empty).
-    void storeFinished(bool stored, const QString& reason);
+    // A text was stored, or the database refused it (`saveFailed`).
+    void storeFinished(bool stored);
 
 private:
     void applyIf(int tag);
     void prunePages();
     void saveLatePush(Page& page);
+    void storeFailed(const QString& reason);
 
     StudyPaneEnvironment m_env;
     const void* m_sender;
@@ -140,5 +147,7 @@ private:
     std::map<quint64, Page> m_pages;  // editor pages by serial (the newest few)
     QString m_pastedHtml;             // pieces of a paste being put together
     bool m_richEditorShown = false;
+    bool m_saveFailed = false;
+    QString m_saveFailureReason;
     bool m_registered = false;
 };

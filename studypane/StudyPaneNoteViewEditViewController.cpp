@@ -171,14 +171,7 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
       m_links(new StudyPaneNoteLinks(m_env, this, this))
 {
     connect(m_editor, &StudyPaneNoteEditor::liveContentChanged, this, [this] { webViewDidChange(); });
-    connect(m_editor, &StudyPaneNoteEditor::storeFinished, this, [this](bool stored, const QString& reason) {
-        if (!stored) {
-            noteSaveFailed(reason);
-            return;
-        }
-        m_saveFailed = false;
-        m_saveFailureReason.clear();
-    });
+    connect(m_editor, &StudyPaneNoteEditor::storeFinished, this, [this] { updateStatusPane(); });
     m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
     QFile script(QStringLiteral(":/notes/NoteEditor.js"));
     if (script.open(QIODevice::ReadOnly))
@@ -647,24 +640,6 @@ void StudyPaneNoteViewEditViewController::webViewDidChange()
     updateStatusPane();
 }
 
-void StudyPaneNoteViewEditViewController::noteSaveFailed(const QString& reason)
-{
-    const bool firstFailure = !m_saveFailed;
-    m_saveFailed = true;
-    m_saveFailureReason = reason.isEmpty() ? QStringLiteral("The notes database could not be written.") : reason;
-    updateStatusPane();
-    // Said once until a save succeeds again: the autosave's retries do not repeat it.
-    if (!firstFailure)
-        return;
-    Alert alert;
-    alert.messageText = QStringLiteral("This note could not be saved.");
-    alert.informativeText = QStringLiteral("Your text stays in the editor. It is saved as soon as the notes database "
-                                           "can be written again: switch tabs or keep typing to try again.\n\n") +
-        m_saveFailureReason;
-    alert.style = AlertStyle::Critical;
-    m_env.ask(alert);
-}
-
 bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
 {
     m_autosaveTimer.stop();
@@ -792,8 +767,7 @@ void StudyPaneNoteViewEditViewController::clearState()
     m_webViewHasBeenEdited = false;
     m_webViewNeedsFinalSave = false;
     m_currentServerID = 0;
-    m_saveFailed = false;
-    m_saveFailureReason.clear();
+    m_editor->clearSaveFailure();
     m_owedJournalRemoval = NoteLocation();
     m_autosaveTimer.stop();
     updateStatusPane();
@@ -812,10 +786,10 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
         return;
     }
     m_deleteButton->setVisible(!(m_webViewString.isEmpty() && !m_webViewHasBeenEdited));
-    if (m_saveFailed) {
+    if (m_editor->saveFailed()) {
         m_localStatus->setText(QStringLiteral("Local Storage: Not saved"));
         m_localStatus->setToolTip(
-            QStringLiteral("The last save failed; your text is kept in the editor. ") + m_saveFailureReason);
+            QStringLiteral("The last save failed; your text is kept in the editor. ") + m_editor->saveFailureReason());
     } else if (m_autosaveTimer.isActive()) {
         m_localStatus->setText(QStringLiteral("Local Storage: Will auto-save..."));
         m_localStatus->setToolTip(QStringLiteral(

@@ -111,8 +111,6 @@ public:
     // intermediate: the autosave's save, which leaves the final save owed. False when the note
     // could not be written: the text stays owed and in the editor, and the user has been told.
     bool saveEditedText(bool intermediate);
-    // The last save failed (the status line says so until a save succeeds).
-    bool saveFailed() const { return m_saveFailed; }
     void clearState();
     void updateStatusPane();
     // Asks, then deletes the shown note.
@@ -149,7 +147,6 @@ private:
     void tabDidSelect();
     void setTitleFields();
     void webViewDidChange();
-    void noteSaveFailed(const QString& reason);
     void notesHaveChanged(const Notification& n);
     void displayPreferencesChanged();
     void focusOnRichEditor();
@@ -177,8 +174,6 @@ private:
     bool m_webViewHasBeenEdited = false;
     bool m_webViewNeedsFinalSave = false;
     qint64 m_currentServerID = 0;
-    bool m_saveFailed = false;
-    QString m_saveFailureReason;
     NoteLocation m_owedJournalRemoval;  // a renamed journal note's former title, removed after a save
     QTimer m_autosaveTimer;
     quint64 m_nextSerial = 0;

@@ -69,7 +69,12 @@ void StudyPaneSubpane::goToSection(const std::shared_ptr<SourceTuple>& book, qui
     g.sourceTuple = book;
     g.activate = true;
     g.sync = true;
-    g.layoutUuid = layoutUuid();
+    requestGoTo(std::move(g));
+}
+
+void StudyPaneSubpane::requestGoTo(GoToRequest request)
+{
+    request.layoutUuid = layoutUuid();
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+        m_env.center->postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
 }

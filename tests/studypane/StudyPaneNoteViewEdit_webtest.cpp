@@ -575,7 +575,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
     ASSERT_EQ(editor->selectedTab(), Editor::RichEditTab);
     Recorder changes(m_screen->center, QStringLiteral("qsNotesHaveChangedNotification"));
     const auto clickTab = [this](Editor::Tab tab) {
-        QTabBar* bar = editor->tabBar();
+        QTabBar* bar = shown<QTabBar>(QStringLiteral("tabView"));
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(tab).center());
     };
     {
@@ -589,10 +589,11 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("readonly")))
             << m_alerts->shown()[0].informativeText.toStdString();
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
-        EXPECT_EQ(editor->tabBar()->currentIndex(), int(Editor::RichEditTab));
+        EXPECT_EQ(shown<QTabBar>(QStringLiteral("tabView"))->currentIndex(), int(Editor::RichEditTab));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
-        EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("John 3:16"));
-        EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("John 3:16"));
+        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+            QStringLiteral("Local Storage: Not saved"));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
         EXPECT_TRUE(changes.posts.isEmpty());
@@ -602,14 +603,16 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         openBible(kGen11, true);
         EXPECT_EQ(editor->location().key, kJohn316);
         EXPECT_EQ(m_alerts->shown().size(), 1);
-        EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+            QStringLiteral("Local Storage: Not saved"));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
     }
     // Writable again: the next View saves the whole text and the status line says so.
     clickTab(Editor::ViewTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed while the disk was full"));
-    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_EQ(
+        shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(), QStringLiteral("Local Storage: Saved"));
     EXPECT_EQ(changes.posts.size(), 1);
     EXPECT_EQ(m_alerts->shown().size(), 1);
     ASSERT_TRUE(waitFor([this] {

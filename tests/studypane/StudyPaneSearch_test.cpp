@@ -356,7 +356,7 @@ TEST_F(StudyPaneSearch, LimitsKeepWordHitsInsideTheirBooks)
 TEST_F(StudyPaneSearch, ACustomLimitThatDoesNotParseIsSaidSo)
 {
     QString custom = QStringLiteral("Genesis 1; BOOKMARK(\"creation\")");
-    find->customLimitPrompt = [&custom](const QString&) -> std::optional<QString> { return custom; };
+    limitAnswer = [&custom](const QString&) -> std::optional<QString> { return custom; };
     pane->paneView()->show();
     find->searchField()->setText(QStringLiteral("God"));
     find->onSearchLimitSelected(1);
