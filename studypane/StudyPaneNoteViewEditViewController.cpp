@@ -7,16 +7,16 @@
 #include "library/JournalSourceTuple.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
-#include "panes/bookpane/XrefPopupViewController.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/page/BookPageHtml.h"
-#include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 
@@ -44,14 +44,8 @@ Q_LOGGING_CATEGORY(lcNoteEditor, "qs.studypane.notes")
 namespace {
 
 const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
-const QString kVersePopovers = QStringLiteral("versePopovers");
 const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
 const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
-// Pieces of one push or paste the page may send (at 60,000 characters each).
-constexpr int kMaxPieces = 256;
-constexpr qsizetype kMaxPasteChars = 16 * 1024 * 1024;
-// Editor pages whose late pushes are still taken.
-constexpr std::size_t kKeptPages = 8;
 
 // The note pages load from the reader's scheme only; links are followed by the page script.
 class NoteWebPage : public QWebEnginePage {
@@ -86,15 +80,6 @@ private:
     bool m_viewPage;
 };
 
-QString scriptString(const QString& text)
-{
-    // A JSON string is a script string literal; "</" stays out of it as well.
-    QString s = QString::fromUtf8(QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact));
-    s = s.mid(1, s.size() - 2);
-    s.replace(QStringLiteral("</"), QStringLiteral("<\\/"));
-    return s;
-}
-
 bool isWhole(const QJsonValue& v, double max = 9007199254740991.0)
 {
     if (!v.isDouble())
@@ -127,8 +112,27 @@ NoteWebView::~NoteWebView()
     BookPageScheme::unregisterEndpoint(m_token);
 }
 
-void NoteWebView::loadPage(quint64 serial, const QString& html)
+void NoteWebView::loadPage(quint64 serial, const QString& page, const QString& script)
 {
+    // The page runs the note script only, by its nonce, and calls the reader only at the view's
+    // bridge address.
+    const QString nonce = QString::number(QRandomGenerator::global()->generate64(), 16);
+    const QString head =
+        QStringLiteral("<meta charset=\"UTF-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
+                       "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; "
+                       "connect-src qsbook://bridge; form-action 'none'; base-uri 'none'\"><script "
+                       "nonce=\"%1\">var qsPageSerial = %2;\nvar qsBridgeBase = %3;\n")
+            .arg(nonce)
+            .arg(serial)
+            .arg(StudyPaneNoteEditor::scriptString(bridgeBase())) +
+        script + QStringLiteral("</script>");
+    QString html = page;
+    html.remove(QStringLiteral("<script language=\"javascript\"></script>"));
+    const qsizetype at = html.indexOf(QStringLiteral("<head>"));
+    if (at >= 0)
+        html.insert(at + 6, head);
+    else
+        html.replace(QStringLiteral("<html>"), QStringLiteral("<html><head>") + head + QStringLiteral("</head>"));
     m_serial = serial;
     m_html = html.toUtf8();
     m_ready = false;
@@ -162,8 +166,12 @@ QJsonValue NoteWebView::bridgeCall(const QString& name, const QJsonArray& argume
 // --- the controller ---
 
 StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host)
-    : StudyPaneSubpane(std::move(env), host)
+    : StudyPaneSubpane(std::move(env), host),
+      m_editor(new StudyPaneNoteEditor(m_env, this, this)),
+      m_links(new StudyPaneNoteLinks(m_env, this, this))
 {
+    connect(m_editor, &StudyPaneNoteEditor::liveContentChanged, this, [this] { webViewDidChange(); });
+    connect(m_editor, &StudyPaneNoteEditor::storeFinished, this, [this] { updateStatusPane(); });
     m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
     QFile script(QStringLiteral(":/notes/NoteEditor.js"));
     if (script.open(QIODevice::ReadOnly))
@@ -171,9 +179,6 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
     m_autosaveTimer.setSingleShot(true);
     m_autosaveTimer.setInterval(kAutosaveSeconds * 1000);
     connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { saveEditedText(true); });
-    m_tooltipTimer.setSingleShot(true);
-    m_tooltipTimer.setInterval(kLinkPreviewDelayMs);
-    connect(&m_tooltipTimer, &QTimer::timeout, this, [this] { doShowHrefTargetInTooltip(); });
     observe(QStringLiteral("DisplayPreferencesChangedNotification"),
         [this](Notification&) { displayPreferencesChanged(); });
     observe(GoToNames::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
@@ -183,11 +188,9 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
 StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
 {
     stopObserving();
-    if (m_env.formatRegistry != nullptr)
-        m_env.formatRegistry->clear(this);
+    m_editor->registerAsFormatTarget(false);
     m_autosaveTimer.stop();
-    m_tooltipTimer.stop();
-    delete m_popover.data();
+    m_links->hidePreview();
     // The web views are children of the view: alive exactly while it is.
     if (loadedView()) {
         for (NoteWebView* v : m_webViews)
@@ -234,29 +237,32 @@ void StudyPaneNoteViewEditViewController::loadView()
         b->setAutoRaise(true);
         b->setFocusPolicy(Qt::NoFocus);
         QFont f = b->font();
-        f.setBold(tag == kBold);
-        f.setItalic(tag == kItalic);
-        f.setUnderline(tag == kUnderline);
+        f.setBold(tag == StudyPaneNoteEditor::kBold);
+        f.setItalic(tag == StudyPaneNoteEditor::kItalic);
+        f.setUnderline(tag == StudyPaneNoteEditor::kUnderline);
         b->setFont(f);
-        connect(b, &QToolButton::clicked, this, [this, tag] {
+        connect(b, &QToolButton::clicked, this, [this, b, tag] {
             // The buttons show the selection's styles; a click applies, the page then reports back.
-            m_styleButtons[tag]->setChecked(!m_styleButtons[tag]->isChecked());
-            onTagBar(tag);
+            b->setChecked(!b->isChecked());
+            m_editor->onTagBar(tag);
         });
-        m_styleButtons[tag] = b;
+        m_styleButtons[size_t(tag)] = b;
         styleRow->addWidget(b);
-        if (tag == kUnderline || tag == kUnorderedList)
+        if (tag == StudyPaneNoteEditor::kUnderline || tag == StudyPaneNoteEditor::kUnorderedList)
             styleRow->addSpacing(6);
     }
     styleRow->addStretch(1);
 
     m_stack = new QStackedWidget(v);
+    m_links->setPlace(v, m_stack);
     for (int t = 0; t < 3; ++t) {
         auto* w = new NoteWebView(this, t == ViewTab, m_stack);
         m_webViews[t] = w;
         m_stack->addWidget(w);
         connect(w, &QWebEngineView::loadFinished, this, [this, t](bool ok) { emit pageLoaded(t, ok); });
     }
+    m_editor->setViews(m_webViews[RichEditTab], m_webViews[TextEditTab]);
+    m_editor->setStyleButtons(m_styleButtons);
 
     m_localStatus = new QLabel(v);
     m_localStatus->setObjectName(QStringLiteral("localStorageStatusTextField"));
@@ -319,8 +325,7 @@ void StudyPaneNoteViewEditViewController::loadView()
         showTab(ViewTab);
     }
     updateStatusPane();
-    if (m_env.formatRegistry != nullptr)
-        m_env.formatRegistry->setCurrent(this);
+    m_editor->registerAsFormatTarget(true);
 }
 
 // --- the note's place ---
@@ -377,16 +382,6 @@ void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested
     setLocation(l);
 }
 
-QString StudyPaneNoteViewEditViewController::bookTitle() const
-{
-    return m_bookTitleText;
-}
-
-QString StudyPaneNoteViewEditViewController::noteTitle() const
-{
-    return m_noteTitleText;
-}
-
 void StudyPaneNoteViewEditViewController::setTitleFields()
 {
     if (m_bookTitle != nullptr)
@@ -426,7 +421,7 @@ void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notificatio
     // A note that could not be saved stays in the editor rather than being replaced.
     if (!saveEditedText(false))
         return;
-    retireLivePages();
+    m_editor->retireLivePages();
     clearState();
     emit showRequested();
     loadNote(l);
@@ -482,7 +477,7 @@ void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
         showTab(m_selectedTab);
         return;
     }
-    retireLivePages();
+    m_editor->retireLivePages();
     m_selectedTab = tab;
     populateTab(tab, true);
     showTab(tab);
@@ -492,6 +487,7 @@ void StudyPaneNoteViewEditViewController::selectTab(Tab tab)
 void StudyPaneNoteViewEditViewController::showTab(Tab tab)
 {
     m_selectedTab = tab;
+    m_editor->setRichEditorShown(tab == RichEditTab);
     if (m_tabBar != nullptr && m_tabBar->currentIndex() != tab) {
         m_ignoreTabSignals = true;
         m_tabBar->setCurrentIndex(tab);
@@ -541,7 +537,7 @@ void StudyPaneNoteViewEditViewController::focusOnRichEditor()
     QTimer::singleShot(200, this, [self] {
         if (!self || self->m_selectedTab != RichEditTab || self->m_webViews[RichEditTab] == nullptr)
             return;
-        self->hideHrefTargetTooltip();
+        self->m_links->hidePreview();
         if (self->loadedView() && self->loadedView()->isVisible())
             self->m_webViews[RichEditTab]->setFocus(Qt::OtherFocusReason);
         if (self->m_webViews[RichEditTab]->isPageReady())
@@ -551,7 +547,7 @@ void StudyPaneNoteViewEditViewController::focusOnRichEditor()
 
 void StudyPaneNoteViewEditViewController::studyPaneWillChangeSubview()
 {
-    hideHrefTargetTooltip();
+    m_links->hidePreview();
     saveEditedText(true);
 }
 
@@ -564,29 +560,6 @@ void StudyPaneNoteViewEditViewController::studyPaneDidActivateSubview()
 }
 
 // --- pages ---
-
-QString StudyPaneNoteViewEditViewController::pageWithScript(
-    const QString& page, quint64 serial, NoteWebView& view) const
-{
-    const QString nonce = QString::number(QRandomGenerator::global()->generate64(), 16);
-    const QString head =
-        QStringLiteral("<meta charset=\"UTF-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
-                       "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; "
-                       "connect-src qsbook://bridge; form-action 'none'; base-uri 'none'\"><script "
-                       "nonce=\"%1\">var qsPageSerial = %2;\nvar qsBridgeBase = %3;\n")
-            .arg(nonce)
-            .arg(serial)
-            .arg(scriptString(view.bridgeBase())) +
-        m_script + QStringLiteral("</script>");
-    QString out = page;
-    out.remove(QStringLiteral("<script language=\"javascript\"></script>"));
-    const qsizetype at = out.indexOf(QStringLiteral("<head>"));
-    if (at >= 0)
-        out.insert(at + 6, head);
-    else
-        out.replace(QStringLiteral("<html>"), QStringLiteral("<html><head>") + head + QStringLiteral("</head>"));
-    return out;
-}
 
 QList<NoteHtml::SearchItem> StudyPaneNoteViewEditViewController::searchWordsForShownNote() const
 {
@@ -617,7 +590,7 @@ void StudyPaneNoteViewEditViewController::populateViewWebView()
         return;
     const quint64 serial = ++m_nextSerial;
     const QString page = NoteHtml::viewPage(m_webViewString, m_cssString, QString(), searchWordsForShownNote());
-    m_webViews[ViewTab]->loadPage(serial, pageWithScript(page, serial, *m_webViews[ViewTab]));
+    m_webViews[ViewTab]->loadPage(serial, page, m_script);
 }
 
 void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
@@ -627,24 +600,20 @@ void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
         return;
     if (reload) {
         const quint64 serial = ++m_nextSerial;
-        EditorPage page;
-        page.location = location();
-        page.source = NoteHtml::Source::RichEdit;
-        page.live = m_selectedTab == RichEditTab;
-        m_pages[serial] = page;
-        prunePages();
-        v->loadPage(serial, pageWithScript(NoteHtml::richEditorPage(m_webViewString, m_cssString), serial, *v));
+        m_editor->addPage(serial, location(), NoteHtml::Source::RichEdit, m_selectedTab == RichEditTab);
+        v->loadPage(serial, NoteHtml::richEditorPage(m_webViewString, m_cssString), m_script);
     } else if (!v->isPageReady()) {
         populateRichEditWebView(true);
         return;
     } else {
         // The stored form replaces the editor's content, keeping the caret, unless the user typed
         // since the copy that was stored.
-        auto it = m_pages.find(v->serial());
-        const quint64 expected = it != m_pages.end() ? it->second.latestChange : 0;
+        const StudyPaneNoteEditor::Page* shown = m_editor->pageShownBy(v);
+        const quint64 expected = shown != nullptr ? shown->latestChange : 0;
         const QString content = NoteHtml::richEditorContent(m_webViewString);
-        v->page()->runJavaScript(
-            QStringLiteral("qsReplaceEditorContent(%1, %2)").arg(scriptString(content)).arg(expected));
+        v->page()->runJavaScript(QStringLiteral("qsReplaceEditorContent(%1, %2)")
+                                     .arg(StudyPaneNoteEditor::scriptString(content))
+                                     .arg(expected));
     }
     m_webViewHasBeenEdited = false;
 }
@@ -655,96 +624,12 @@ void StudyPaneNoteViewEditViewController::populateTextEditWebView()
     if (v == nullptr)
         return;
     const quint64 serial = ++m_nextSerial;
-    EditorPage page;
-    page.location = location();
-    page.source = NoteHtml::Source::TextEdit;
-    page.live = m_selectedTab == TextEditTab;
-    m_pages[serial] = page;
-    prunePages();
-    v->loadPage(serial, pageWithScript(NoteHtml::textEditorPage(m_webViewString), serial, *v));
+    m_editor->addPage(serial, location(), NoteHtml::Source::TextEdit, m_selectedTab == TextEditTab);
+    v->loadPage(serial, NoteHtml::textEditorPage(m_webViewString), m_script);
     m_webViewHasBeenEdited = false;
 }
 
 // --- edits and saves ---
-
-// Forgets the oldest editor pages beyond the few kept, never a page an editor still shows: its
-// pushes may still come.
-void StudyPaneNoteViewEditViewController::prunePages()
-{
-    auto shown = [this](quint64 serial) {
-        return std::any_of(m_webViews.begin(), m_webViews.end(),
-            [serial](const NoteWebView* v) { return v != nullptr && v->serial() == serial; });
-    };
-    for (auto it = m_pages.begin(); m_pages.size() > kKeptPages && it != m_pages.end();) {
-        if (shown(it->first))
-            ++it;
-        else
-            it = m_pages.erase(it);
-    }
-}
-
-StudyPaneNoteViewEditViewController::EditorPage* StudyPaneNoteViewEditViewController::livePage()
-{
-    if (m_selectedTab == ViewTab || m_webViews[m_selectedTab] == nullptr)
-        return nullptr;
-    auto it = m_pages.find(m_webViews[m_selectedTab]->serial());
-    return it != m_pages.end() && it->second.live ? &it->second : nullptr;
-}
-
-void StudyPaneNoteViewEditViewController::retireLivePages()
-{
-    for (auto& [serial, page] : m_pages) {
-        if (page.live) {
-            page.live = false;
-            page.savedChange = std::max(page.savedChange, page.latestChange);
-        }
-    }
-}
-
-void StudyPaneNoteViewEditViewController::contentChanged(NoteWebView* view, const QJsonArray& args)
-{
-    if (args.size() != 5 || !isWhole(args[0]) || !isWhole(args[1]) || !isWhole(args[2], kMaxPieces) ||
-        !isWhole(args[3], kMaxPieces) || !args[4].isString())
-        return;
-    const quint64 serial = quint64(args[0].toDouble());
-    const quint64 change = quint64(args[1].toDouble());
-    const int index = int(args[2].toDouble());
-    const int count = int(args[3].toDouble());
-    auto it = m_pages.find(serial);
-    if (it == m_pages.end() || count < 1 || index >= count ||
-        view != m_webViews[it->second.source == NoteHtml::Source::RichEdit ? RichEditTab : TextEditTab])
-        return;
-    EditorPage& page = it->second;
-    if (change <= page.latestChange)
-        return;  // an older push
-    if (page.pendingChange != change || page.pieces.size() != count) {
-        page.pendingChange = change;
-        page.pieces = QStringList();
-        page.pieces.resize(count);
-    }
-    page.pieces[index] = args[4].toString();
-    if (index != count - 1)
-        return;
-    page.latest = page.pieces.join(QString());
-    page.latestChange = change;
-    page.pieces.clear();
-    page.pendingChange = 0;
-    if (page.live)
-        webViewDidChange();
-    else
-        saveLatePush(page);
-}
-
-void StudyPaneNoteViewEditViewController::saveLatePush(EditorPage& page)
-{
-    if (page.latestChange <= page.savedChange || !page.location.hasSomethingToDisplay())
-        return;
-    const quint64 saved = page.savedChange;
-    page.savedChange = page.latestChange;
-    if (!storeText(
-            page.location, NoteHtml::savedText(page.latest, page.source, NoteHtml::SaveKind::Final), true, nullptr))
-        page.savedChange = saved;
-}
 
 void StudyPaneNoteViewEditViewController::webViewDidChange()
 {
@@ -755,78 +640,14 @@ void StudyPaneNoteViewEditViewController::webViewDidChange()
     updateStatusPane();
 }
 
-// Writes a converted text at the location and tells everyone; a failure is told to the user.
-bool StudyPaneNoteViewEditViewController::storeText(
-    const NoteLocation& l, const QString& text, bool, QString* journalTitleOut, const NoteLocation& replaced)
-{
-    bool created = false;
-    bool saved = false;
-    QString reason;
-    {
-        // The user hears of this failure from the editor, with the database's reason: one message.
-        cDatabaseErrorCapture capture;
-        saved = NoteStore::save(l, text, &created);
-        if (capture.captured())
-            reason = EngineStrings::fromUtf16(capture.text());
-    }
-    if (!saved) {
-        qCWarning(lcNoteEditor) << "the note could not be stored" << reason;
-        noteSaveFailed(reason);
-        return false;
-    }
-    m_saveFailed = false;
-    m_saveFailureReason.clear();
-    // The note under its former title goes only now that it is saved under the new one.
-    if (replaced.hasSomethingToDisplay())
-        NoteStore::remove(replaced);
-    QVariantMap info {{QStringLiteral("newNote"), created}, {QStringLiteral("changed"), true}};
-    switch (l.kind()) {
-    case NoteLocation::Kind::Bible:
-        info.insert(QStringLiteral("key"), l.key);
-        break;
-    case NoteLocation::Kind::Book:
-        info.insert(QStringLiteral("section"), l.section);
-        info.insert(QStringLiteral("sourceTupleID"), QVariant::fromValue(*l.source));
-        break;
-    case NoteLocation::Kind::Journal:
-        info.insert(QStringLiteral("journalTitle"), l.journalTitle.value_or(QString()));
-        info.insert(QStringLiteral("sourceTupleID"), QVariant::fromValue(*l.source));
-        if (journalTitleOut != nullptr)
-            *journalTitleOut = l.journalTitle.value_or(QString());
-        break;
-    case NoteLocation::Kind::None:
-        return true;
-    }
-    if (m_env.center != nullptr)
-        m_env.center->postNotificationName(kNotesChanged, this, info);
-    return true;
-}
-
-void StudyPaneNoteViewEditViewController::noteSaveFailed(const QString& reason)
-{
-    const bool firstFailure = !m_saveFailed;
-    m_saveFailed = true;
-    m_saveFailureReason = reason.isEmpty() ? QStringLiteral("The notes database could not be written.") : reason;
-    updateStatusPane();
-    // Said once until a save succeeds again: the autosave's retries do not repeat it.
-    if (!firstFailure)
-        return;
-    Alert alert;
-    alert.messageText = QStringLiteral("This note could not be saved.");
-    alert.informativeText = QStringLiteral("Your text stays in the editor. It is saved as soon as the notes database "
-                                           "can be written again: switch tabs or keep typing to try again.\n\n") +
-        m_saveFailureReason;
-    alert.style = AlertStyle::Critical;
-    Alerts::shared().runModal(alert);
-}
-
 bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
 {
     m_autosaveTimer.stop();
     NoteLocation l = location();
     if (!l.hasSomethingToDisplay() || m_selectedTab == ViewTab)
         return true;
-    EditorPage* page = livePage();
+    StudyPaneNoteEditor::Page* page =
+        m_editor->livePage(m_selectedTab == ViewTab ? nullptr : m_webViews[m_selectedTab].data());
     const bool owedFinal = !intermediate && m_webViewNeedsFinalSave;
     NoteLocation replaced;
     if (l.hasJournalNote()) {
@@ -852,9 +673,7 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
         setLocation(l);
         setTitleFields();
         // Late pushes of the editor go to the note's new title.
-        for (auto& [serial, p] : m_pages)
-            if (p.location.hasJournalNote() && p.location.journalTitle == std::optional<QString>(current))
-                p.location.journalTitle = title;
+        m_editor->renameJournalPages(current, title);
     } else if (!m_webViewHasBeenEdited && !owedFinal) {
         return true;
     }
@@ -876,7 +695,7 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
     m_owedJournalRemoval = NoteLocation();
     const qint64 serverID = m_currentServerID;
     m_currentServerID = 0;
-    if (storeText(l, stored, !intermediate, nullptr, replaced))
+    if (m_editor->store(l, stored, nullptr, replaced))
         return true;
     m_owedJournalRemoval = replaced;
     // Nothing was written: the text is still owed, whole, and the editor keeps it.
@@ -918,7 +737,7 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
             }
         }
     } else {
-        retireLivePages();
+        m_editor->retireLivePages();
         clearState();
         if (loadedView()) {
             populateViewWebView();
@@ -933,7 +752,7 @@ void StudyPaneNoteViewEditViewController::displayPreferencesChanged()
     saveEditedText(false);
     m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
     if (loadedView()) {
-        retireLivePages();
+        m_editor->retireLivePages();
         populateTab(m_selectedTab, true);
     }
 }
@@ -948,8 +767,7 @@ void StudyPaneNoteViewEditViewController::clearState()
     m_webViewHasBeenEdited = false;
     m_webViewNeedsFinalSave = false;
     m_currentServerID = 0;
-    m_saveFailed = false;
-    m_saveFailureReason.clear();
+    m_editor->clearSaveFailure();
     m_owedJournalRemoval = NoteLocation();
     m_autosaveTimer.stop();
     updateStatusPane();
@@ -968,10 +786,10 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
         return;
     }
     m_deleteButton->setVisible(!(m_webViewString.isEmpty() && !m_webViewHasBeenEdited));
-    if (m_saveFailed) {
+    if (m_editor->saveFailed()) {
         m_localStatus->setText(QStringLiteral("Local Storage: Not saved"));
         m_localStatus->setToolTip(
-            QStringLiteral("The last save failed; your text is kept in the editor. ") + m_saveFailureReason);
+            QStringLiteral("The last save failed; your text is kept in the editor. ") + m_editor->saveFailureReason());
     } else if (m_autosaveTimer.isActive()) {
         m_localStatus->setText(QStringLiteral("Local Storage: Will auto-save..."));
         m_localStatus->setToolTip(QStringLiteral(
@@ -1019,7 +837,7 @@ void StudyPaneNoteViewEditViewController::onDeleteNoteButton()
     saveEditedText(false);
     const NoteLocation now = location();  // a journal note may have been renamed by the save
     // The deleted note's editor pages take no more pushes.
-    std::erase_if(m_pages, [&now](const auto& entry) { return entry.second.location == now; });
+    m_editor->forgetPagesOf(now);
     NotificationCenter* center = m_env.center;
     switch (now.kind()) {
     case NoteLocation::Kind::Bible:
@@ -1041,13 +859,13 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
     if (m_exiting)
         return;
     m_exiting = true;
-    hideHrefTargetTooltip();
+    m_links->hidePreview();
     stopObserving();
-    if (m_env.formatRegistry != nullptr)
-        m_env.formatRegistry->clear(this);
+    m_editor->registerAsFormatTarget(false);
     // Keys typed just before may still wait in the web engine's input queue: a flush key sent behind
     // them makes the page push its content once it has taken every one of them.
-    EditorPage* page = livePage();
+    StudyPaneNoteEditor::Page* page =
+        m_editor->livePage(m_selectedTab == ViewTab ? nullptr : m_webViews[m_selectedTab].data());
     NoteWebView* v = m_selectedTab != ViewTab ? m_webViews[m_selectedTab] : nullptr;
     if (page != nullptr && v != nullptr && v->isPageReady()) {
         m_flushedSerial = 0;
@@ -1072,7 +890,7 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
                     return;
                 const QJsonArray a = QJsonArray::fromVariantList(result.toList());
                 if (a.size() == 3 && a[2].isString())
-                    self->contentChanged(view, {a[0], a[1], 0, 1, a[2]});
+                    self->m_editor->contentChanged(view, {a[0], a[1], 0, 1, a[2]});
             });
             while (!answered && t.elapsed() < 2 * kExitWaitMs)
                 QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -1081,106 +899,10 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
         }
     }
     saveEditedText(false);
-    retireLivePages();
+    m_editor->retireLivePages();
     for (NoteWebView* w : m_webViews)
         if (w != nullptr)
             w->hide();
-}
-
-// --- formatting ---
-
-void StudyPaneNoteViewEditViewController::applyIf(int tag)
-{
-    if (canBold())
-        onTagBar(tag);
-}
-
-void StudyPaneNoteViewEditViewController::runInRichEditor(const QString& script)
-{
-    if (m_webViews[RichEditTab] != nullptr)
-        m_webViews[RichEditTab]->page()->runJavaScript(script);
-}
-
-void StudyPaneNoteViewEditViewController::onTagBar(int tag)
-{
-    static const char* const kCommands[][2] = {{"bold", nullptr}, {"italic", nullptr}, {"underline", nullptr},
-        {"insertOrderedList", nullptr}, {"insertUnorderedList", nullptr}, {"formatBlock", "H1"}, {"formatBlock", "H2"},
-        {"formatBlock", "H3"}, {"formatBlock", "P"}};
-    if (tag < 0 || tag > kParagraph)
-        return;
-    const QString value =
-        kCommands[tag][1] != nullptr ? scriptString(QString::fromLatin1(kCommands[tag][1])) : QStringLiteral("null");
-    runInRichEditor(QStringLiteral("qsFormat('%1', %2)").arg(QLatin1String(kCommands[tag][0]), value));
-}
-
-std::array<bool, 9> StudyPaneNoteViewEditViewController::styleButtonStates() const
-{
-    std::array<bool, 9> out {};
-    for (int i = 0; i < 9; ++i)
-        out[i] = m_styleButtons[i] != nullptr && m_styleButtons[i]->isChecked();
-    return out;
-}
-
-void StudyPaneNoteViewEditViewController::updateTagButtonState(const QJsonArray& flags)
-{
-    if (flags.size() != 9)
-        return;
-    for (int i = 0; i < 9; ++i)
-        if (m_styleButtons[i] != nullptr)
-            m_styleButtons[i]->setChecked(flags[i].toBool());
-}
-
-// --- links ---
-
-void StudyPaneNoteViewEditViewController::followHref(const QString& escaped)
-{
-    if (m_env.center == nullptr)
-        return;
-    m_env.center->postNotificationName(GoToNames::GoToNotification, this,
-        {{GoToKeys::href, NoteHtml::unescapeHref(escaped)}, {GoToKeys::wasHyperlink, true}, {GoToKeys::activate, true},
-            {GoToKeys::sync, true}, {GoToKeys::layoutUuid, layoutUuid()}});
-}
-
-void StudyPaneNoteViewEditViewController::showHrefTargetInTooltip(
-    const QString& href, int left, int top, int width, int height)
-{
-    if (m_env.defaults != nullptr && !m_env.defaults->boolForKey(kVersePopovers))
-        return;
-    m_tooltipTimer.stop();
-    m_tooltipParams = {{QStringLiteral("href"), href}, {QStringLiteral("left"), left}, {QStringLiteral("top"), top},
-        {QStringLiteral("width"), width}, {QStringLiteral("height"), height}};
-    m_tooltipTimer.start();
-}
-
-void StudyPaneNoteViewEditViewController::doShowHrefTargetInTooltip()
-{
-    const QVariantMap p = m_tooltipParams;
-    m_tooltipParams.clear();
-    if (p.isEmpty() || !loadedView() || m_stack == nullptr || m_env.defaults == nullptr)
-        return;
-    const QString href = NoteHtml::unescapeHref(p.value(QStringLiteral("href")).toString());
-    const QString text = LinkPreview::stringForPopupFromHref(href);
-    if (text.isEmpty())
-        return;
-    delete m_popover.data();
-    QLabel* label = XrefPopupViewController::makeView(*m_env.defaults, loadedView());
-    label->setWindowFlags(Qt::ToolTip);
-    label->setText(text);
-    label->setMaximumWidth(360);
-    label->adjustSize();
-    const QRect link(p.value(QStringLiteral("left")).toInt(), p.value(QStringLiteral("top")).toInt(),
-        p.value(QStringLiteral("width")).toInt(), p.value(QStringLiteral("height")).toInt());
-    const QPoint below = m_stack->mapToGlobal(m_stack->contentsRect().topLeft() + link.bottomLeft() + QPoint(0, 4));
-    label->move(below);
-    label->show();
-    m_popover = label;
-}
-
-void StudyPaneNoteViewEditViewController::hideHrefTargetTooltip()
-{
-    m_tooltipTimer.stop();
-    m_tooltipParams.clear();
-    delete m_popover.data();
 }
 
 // --- bridge ---
@@ -1193,7 +915,7 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     const bool fromRich = view == m_webViews[RichEditTab];
     if (name == QLatin1String("contentChanged")) {
         if (!fromView)
-            contentChanged(view, args);
+            m_editor->contentChanged(view, args);
         return {};
     }
     if (name == QLatin1String("flushed")) {
@@ -1203,17 +925,17 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     }
     if (name == QLatin1String("href")) {
         if (fromView && args.size() == 1 && args[0].isString())
-            followHref(args[0].toString());
+            m_links->follow(args[0].toString(), layoutUuid());
         return {};
     }
     if (name == QLatin1String("showHrefTargetInTooltip")) {
         if (fromView && args.size() == 5 && args[0].isString())
-            showHrefTargetInTooltip(
+            m_links->showPreview(
                 args[0].toString(), args[1].toInt(), args[2].toInt(), args[3].toInt(), args[4].toInt());
         return {};
     }
     if (name == QLatin1String("hideHrefTargetTooltip")) {
-        hideHrefTargetTooltip();
+        m_links->hidePreview();
         return {};
     }
     if (name == QLatin1String("writeToLog")) {
@@ -1223,23 +945,11 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     }
     if (name == QLatin1String("stylesChanged")) {
         if (fromRich && m_selectedTab == RichEditTab && args.size() == 1 && args[0].isArray())
-            updateTagButtonState(args[0].toArray());
+            m_editor->updateTagButtonState(args[0].toArray());
         return {};
     }
-    if (name == QLatin1String("pastedHtml")) {
-        if (!fromRich || args.size() != 2 || !args[0].isString() || !args[1].isBool())
-            return {};
-        if (m_pastedHtml.size() + args[0].toString().size() > kMaxPasteChars) {
-            m_pastedHtml.clear();
-            return QString();
-        }
-        m_pastedHtml += args[0].toString();
-        if (!args[1].toBool())
-            return {};
-        const QString pasted = m_pastedHtml;
-        m_pastedHtml.clear();
-        return NoteHtml::pastedContent(pasted);
-    }
+    if (name == QLatin1String("pastedHtml"))
+        return fromRich ? m_editor->pastedHtml(args) : QJsonValue();
     if (name == QLatin1String("linkClickedInEditor")) {
         if (m_env.defaults == nullptr || m_env.defaults->boolForKey(kShowLinksDisabledMessage)) {
             Alert alert;

@@ -6,24 +6,24 @@
 // Saving: an edit schedules an autosave 10 seconds after the first unsaved change (an intermediate
 // save, which stores the text without its final normalisation); switching tabs, notes or sub-panes,
 // a display change, a deletion and quitting save at once. The pages are asynchronous, so every edit in
-// a page is pushed to this controller at once, with a change number, and the saves use that copy.
-// A push that arrives after its page's note was left or its tab switched away is saved to the note it
-// belongs to; quitting asks the editor for its content and waits for the answer a bounded time. So
-// no keystroke that reached a page is lost. A save the database refuses (read-only, disk full) keeps
-// the text in the editor, which then stays on its note and tab; the user is told once, with the
-// database's reason, and the status line says "Not saved" until a later save succeeds.
+// a page is pushed at once, with a change number, to the note editor (StudyPaneNoteEditor), and the
+// saves use that copy. A push that arrives after its page's note was left or its tab switched away is
+// saved to the note it belongs to; quitting asks the editor page for its content and waits for the
+// answer a bounded time. So no keystroke that reached a page is lost. A save the database refuses
+// (read-only, disk full) keeps the text in the editor, which then stays on its note and tab; the user
+// is told once, with the database's reason, and the status line says "Not saved" until a later save
+// succeeds. The view page's links and their previews are StudyPaneNoteLinks'.
 //
 // All note HTML passes NoteHtml's filters on its way into a page and into the store: the pages run
 // only their own script (by its nonce), load nothing from outside the reader, and pasted HTML is
 // filtered with its links made inert until the final save.
 //
-// Owned by the study pane controller; owns its view, web views, timers and the link preview. Main
-// thread only.
+// Owned by the study pane controller; owns its view, web views, timers, the note editor and the
+// links. Main thread only.
 #pragma once
 
 #include "panes/page/BookPageScheme.h"
 #include "platform/NotificationCenter.h"
-#include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneSubpane.h"
 #include "studypane/notes/NoteHtml.h"
@@ -49,6 +49,8 @@ class QPushButton;
 class QStackedWidget;
 class QTabBar;
 class QToolButton;
+class StudyPaneNoteEditor;
+class StudyPaneNoteLinks;
 class StudyPaneNoteViewEditViewController;
 
 // One of the three note pages: a web view of the book-page profile (nothing outside the reader is
@@ -57,8 +59,8 @@ class NoteWebView : public QWebEngineView, private BookPageEndpoint {
 public:
     NoteWebView(StudyPaneNoteViewEditViewController* owner, bool viewPage, QWidget* parent);
     ~NoteWebView() override;
-    // Loads a page; its serial must be new.
-    void loadPage(quint64 serial, const QString& html);
+    // Loads a page with the note script put into its head; its serial must be new.
+    void loadPage(quint64 serial, const QString& page, const QString& script);
     // The address the view's page scripts call the reader at, with the view's secret.
     QString bridgeBase();
     quint64 serial() const { return m_serial; }
@@ -78,24 +80,11 @@ private:
     bool m_ready = false;
 };
 
-class StudyPaneNoteViewEditViewController : public StudyPaneSubpane, public EditFormatDelegate {
+class StudyPaneNoteViewEditViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     enum Tab { ViewTab = 0, RichEditTab = 1, TextEditTab = 2 };
-    // The format commands by tag: bold, italic, underline, ordered and unordered list, H1, H2, H3, P.
-    enum FormatTag {
-        kBold = 0,
-        kItalic,
-        kUnderline,
-        kOrderedList,
-        kUnorderedList,
-        kHeading1,
-        kHeading2,
-        kHeading3,
-        kParagraph
-    };
     static constexpr int kAutosaveSeconds = 10;
-    static constexpr int kLinkPreviewDelayMs = 500;
     // The longest wait for the editor's last content when the program quits.
     static constexpr int kExitWaitMs = 3000;
 
@@ -115,8 +104,6 @@ public:
     bool webViewNeedsFinalSave() const { return m_webViewNeedsFinalSave; }
     bool isAutosavePending() const { return m_autosaveTimer.isActive(); }
     qint64 currentServerID() const { return m_currentServerID; }
-    QString bookTitle() const;
-    QString noteTitle() const;
     // Shows the note a "qsUserNoteLinkSelected" user-info map asks for.
     void userNoteLinkSelected(const Notification& n);
     // Loads the note at the location into webViewString and the study pane's properties.
@@ -124,8 +111,6 @@ public:
     // intermediate: the autosave's save, which leaves the final save owed. False when the note
     // could not be written: the text stays owed and in the editor, and the user has been told.
     bool saveEditedText(bool intermediate);
-    // The last save failed (the status line says so until a save succeeds).
-    bool saveFailed() const { return m_saveFailed; }
     void clearState();
     void updateStatusPane();
     // Asks, then deletes the shown note.
@@ -138,38 +123,11 @@ public:
     void selectTab(Tab tab);
     NoteWebView* webView(Tab tab) const { return m_webViews[tab].data(); }
 
-    // --- formatting ---
-    void onTagBar(int tag);
-    bool canBold() const override { return m_selectedTab == RichEditTab; }
-    bool canItalic() const override { return canBold(); }
-    bool canUnderline() const override { return canBold(); }
-    bool canOrderedList() const override { return canBold(); }
-    bool canUnorderedList() const override { return canBold(); }
-    bool canParagraph() const override { return canBold(); }
-    bool canHeading1() const override { return canBold(); }
-    bool canHeading2() const override { return canBold(); }
-    bool canHeading3() const override { return canBold(); }
-    void applyBold() override { applyIf(kBold); }
-    void applyItalic() override { applyIf(kItalic); }
-    void applyUnderline() override { applyIf(kUnderline); }
-    void applyOrderedList() override { applyIf(kOrderedList); }
-    void applyUnorderedList() override { applyIf(kUnorderedList); }
-    void applyParagraph() override { applyIf(kParagraph); }
-    void applyHeading1() override { applyIf(kHeading1); }
-    void applyHeading2() override { applyIf(kHeading2); }
-    void applyHeading3() override { applyIf(kHeading3); }
-    // The style buttons' states, in FormatTag order.
-    std::array<bool, 9> styleButtonStates() const;
+    // The editor: the editor pages' pushes, the format commands and the style buttons.
+    StudyPaneNoteEditor* noteEditor() const { return m_editor; }
 
-    // --- widgets (for the window and tests) ---
-    QLabel* bookTitleTextField() const { return m_bookTitle; }
-    QLineEdit* noteTitleTextField() const { return m_noteTitle; }
-    QLabel* localStorageStatusTextField() const { return m_localStatus; }
-    QLabel* cloudStorageStatusTextField() const { return m_cloudStatus; }
-    QPushButton* deleteNoteButton() const { return m_deleteButton; }
-    QTabBar* tabBar() const { return m_tabBar; }
-    bool isLinkPreviewPending() const { return m_tooltipTimer.isActive(); }
-    QWidget* linkPreview() const { return m_popover; }
+    // The view page's links and their previews.
+    StudyPaneNoteLinks* links() const { return m_links; }
 
     // The page bridge: a call from the page of a view.
     QJsonValue bridgeCall(NoteWebView* view, const QString& name, const QJsonArray& arguments);
@@ -179,21 +137,7 @@ signals:
     void pageLoaded(int tab, bool ok);
 
 private:
-    struct EditorPage {
-        NoteLocation location;
-        NoteHtml::Source source = NoteHtml::Source::RichEdit;
-        quint64 savedChange = 0;   // the change number of the content last stored
-        quint64 latestChange = 0;  // the newest change pushed
-        QString latest;            // its content
-        bool live = false;         // the page's tab is selected and its note shown
-        // Pieces of a push being put together.
-        quint64 pendingChange = 0;
-        QStringList pieces;
-    };
-
     void loadView() override;
-    void applyIf(int tag);
-    void runInRichEditor(const QString& script);
     void setLocation(const NoteLocation& location);
     void populateViewWebView();
     void populateRichEditWebView(bool reload);
@@ -203,25 +147,10 @@ private:
     void tabDidSelect();
     void setTitleFields();
     void webViewDidChange();
-    void retireLivePages();
-    void prunePages();
-    EditorPage* livePage();
-    void contentChanged(NoteWebView* view, const QJsonArray& args);
-    void saveLatePush(EditorPage& page);
-    // `replaced` (a journal note's former title) is removed once the text is stored.
-    bool storeText(const NoteLocation& location, const QString& text, bool final, QString* journalTitleOut,
-        const NoteLocation& replaced = NoteLocation());
-    void noteSaveFailed(const QString& reason);
     void notesHaveChanged(const Notification& n);
     void displayPreferencesChanged();
     void focusOnRichEditor();
-    void showHrefTargetInTooltip(const QString& href, int left, int top, int width, int height);
-    void doShowHrefTargetInTooltip();
-    void hideHrefTargetTooltip();
-    void followHref(const QString& escaped);
-    void updateTagButtonState(const QJsonArray& flags);
     QList<NoteHtml::SearchItem> searchWordsForShownNote() const;
-    QString pageWithScript(const QString& page, quint64 serial, NoteWebView& view) const;
 
     std::array<QPointer<NoteWebView>, 3> m_webViews {};  // children of the view
     QTabBar* m_tabBar = nullptr;
@@ -232,6 +161,8 @@ private:
     QLabel* m_cloudStatus = nullptr;
     QPushButton* m_deleteButton = nullptr;
     std::array<QToolButton*, 9> m_styleButtons {};
+    StudyPaneNoteEditor* m_editor;  // a child
+    StudyPaneNoteLinks* m_links;    // a child
     Tab m_selectedTab = ViewTab;
     bool m_ignoreTabSignals = false;
 
@@ -243,16 +174,9 @@ private:
     bool m_webViewHasBeenEdited = false;
     bool m_webViewNeedsFinalSave = false;
     qint64 m_currentServerID = 0;
-    bool m_saveFailed = false;
-    QString m_saveFailureReason;
     NoteLocation m_owedJournalRemoval;  // a renamed journal note's former title, removed after a save
     QTimer m_autosaveTimer;
-    QTimer m_tooltipTimer;
-    QVariantMap m_tooltipParams;
-    QPointer<QWidget> m_popover;
-    std::map<quint64, EditorPage> m_pages;  // editor pages by serial (the newest few)
     quint64 m_nextSerial = 0;
-    QString m_pastedHtml;  // pieces of a paste being put together
     bool m_exiting = false;
     quint64 m_flushedSerial = 0;  // the page that answered the flush key
 };

@@ -12,6 +12,7 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SearchRun.h"
 #include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/StudyPaneProgressForwarder.h"
 #include "studypane/StudyPaneRecentSearches.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/notes/NoteHtml.h"
@@ -55,28 +56,10 @@ QString trimmedQuery(const QString& text)
 
 }  // namespace
 
-class NotesListProgressForwarder : public SearchProgressDelegate {
-public:
-    explicit NotesListProgressForwarder(StudyPaneNotesListViewController* owner) : m_owner(owner) { }
-    void searchProgressAddToCount(uint64_t addToCount, int64_t searchID) override
-    {
-        if (m_owner)
-            m_owner->searchProgressAddToCount(double(addToCount), quint64(searchID));
-    }
-    void searchProgressIncrementBy(uint64_t incrementBy, int64_t searchID) override
-    {
-        if (m_owner)
-            m_owner->searchProgressIncrementBy(double(incrementBy), quint64(searchID));
-    }
-
-private:
-    QPointer<StudyPaneNotesListViewController> m_owner;
-};
-
 StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host), m_session(SearchSession::create())
 {
-    m_progressDelegate = std::make_shared<NotesListProgressForwarder>(this);
+    m_progressDelegate = std::make_shared<StudyPaneProgressForwarder<StudyPaneNotesListViewController>>(this);
     m_hideProgressTimer.setSingleShot(true);
     m_hideProgressTimer.setInterval(1000);
     connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {
@@ -211,23 +194,11 @@ void StudyPaneNotesListViewController::loadView()
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(6);
-    m_table = new QTableView(v);
-    m_table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneResultListModel(*this,
         {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
         this);
     labelTableColumn();
-    m_table->setModel(m_model);
-    m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setShowGrid(false);
-    m_table->setWordWrap(true);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table = StudyPaneSearchResultsDelegate::makeHitTable(v, m_model);
 
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);

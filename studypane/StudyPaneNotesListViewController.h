@@ -38,6 +38,7 @@ class QMenu;
 class QProgressBar;
 class QTableView;
 class QToolButton;
+class SearchProgressDelegate;
 class SearchResultsAggregator;
 class SourceTupleID;
 class StudyPaneRecentSearches;
@@ -138,7 +139,7 @@ private:
     QTimer m_hideProgressTimer;
     QTimer m_rerunTimer;
     std::shared_ptr<SearchSession> m_session;
-    std::shared_ptr<class NotesListProgressForwarder> m_progressDelegate;
+    std::shared_ptr<SearchProgressDelegate> m_progressDelegate;
     std::vector<SearchRunRequest> m_requests;  // the runs of the last search, by order
     SourceTuple::Ptr m_searchedBook;
     std::optional<QString> m_tableViewHeaderString;

@@ -11,6 +11,7 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/SearchResultPage.h"
+#include "studypane/StudyPaneProgressForwarder.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
@@ -68,32 +69,13 @@ public:
 
 }  // namespace
 
-// Progress of the runs, reported by the engine on the main thread, handed to the sub-pane while it lives.
-class StudyPaneProgressForwarder : public SearchProgressDelegate {
-public:
-    explicit StudyPaneProgressForwarder(StudyPaneSearchResultsViewController* owner) : m_owner(owner) { }
-    void searchProgressAddToCount(uint64_t addToCount, int64_t searchID) override
-    {
-        if (m_owner)
-            m_owner->searchProgressAddToCount(double(addToCount), quint64(searchID));
-    }
-    void searchProgressIncrementBy(uint64_t incrementBy, int64_t searchID) override
-    {
-        if (m_owner)
-            m_owner->searchProgressIncrementBy(double(incrementBy), quint64(searchID));
-    }
-
-private:
-    QPointer<StudyPaneSearchResultsViewController> m_owner;
-};
-
 StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
     StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host),
       m_session(SearchSession::create()),
       m_recents(m_env.defaults, kRecentSearches)
 {
-    m_progressDelegate = std::make_shared<StudyPaneProgressForwarder>(this);
+    m_progressDelegate = std::make_shared<StudyPaneProgressForwarder<StudyPaneSearchResultsViewController>>(this);
     m_hideProgressTimer.setSingleShot(true);
     m_hideProgressTimer.setInterval(1000);
     connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {
@@ -150,23 +132,11 @@ void StudyPaneSearchResultsViewController::loadView()
     m_progress->setRange(0, 1000);
     m_progress->setTextVisible(false);
     m_progress->setMaximumHeight(6);
-    m_table = new QTableView(v);
-    m_table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneResultListModel(*this,
         {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
         this);
     labelTableColumn();
-    m_table->setModel(m_model);
-    m_table->setItemDelegate(new StudyPaneSearchResultsDelegate(m_table));
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setShowGrid(false);
-    m_table->setWordWrap(true);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table = StudyPaneSearchResultsDelegate::makeHitTable(v, m_model);
 
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);
@@ -612,6 +582,24 @@ QVariant StudyPaneSearchResultsViewController::resultData(int row, int role) con
 }
 
 // --- delegate ---
+
+QTableView* StudyPaneSearchResultsDelegate::makeHitTable(QWidget* parent, StudyPaneResultListModel* model)
+{
+    auto* table = new QTableView(parent);
+    table->setObjectName(QStringLiteral("searchResultsTableView"));
+    table->setModel(model);
+    table->setItemDelegate(new StudyPaneSearchResultsDelegate(table));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setShowGrid(false);
+    table->setWordWrap(true);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    return table;
+}
 
 QSize StudyPaneSearchResultsDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {

@@ -34,6 +34,7 @@ class QMenu;
 class QProgressBar;
 class QTableView;
 class QToolButton;
+class SearchProgressDelegate;
 class SearchResultsAggregator;
 class SearchSession;
 class SourceTupleID;
@@ -138,7 +139,7 @@ private:
     QMenu* m_template = nullptr;
     QTimer m_hideProgressTimer;
     std::shared_ptr<SearchSession> m_session;
-    std::shared_ptr<class StudyPaneProgressForwarder> m_progressDelegate;
+    std::shared_ptr<SearchProgressDelegate> m_progressDelegate;
     bool m_searchingABible = false;
     bool m_searching = false;
     std::optional<QString> m_tableViewHeaderString;
@@ -153,6 +154,9 @@ class StudyPaneSearchResultsDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+    // A table of a search's hits under the parent (Find and the notes lists): one column of rows of
+    // their own heights painted by this delegate, chosen whole and one at a time, never edited.
+    static QTableView* makeHitTable(QWidget* parent, StudyPaneResultListModel* model);
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };

@@ -1,5 +1,7 @@
 #include "studypane/StudyPaneSubpane.h"
 
+#include "library/GoToRequest.h"
+#include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 
@@ -50,4 +52,29 @@ bool StudyPaneSubpane::isLayoutCurrent() const
 StudyPaneRegionContentItemState* StudyPaneSubpane::paneState() const
 {
     return m_host != nullptr ? m_host->state() : nullptr;
+}
+
+void StudyPaneSubpane::goToSection(const std::shared_ptr<SourceTuple>& book, quint32 section)
+{
+    if (book == nullptr)
+        return;
+    GoToRequest g;
+    if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
+        if (const quint32 key = book->keyForSection(section)) {
+            g.bibleKey = key;
+            emit recentVerseVisited(key, book->abbr());
+        }
+    }
+    g.section = section;
+    g.sourceTuple = book;
+    g.activate = true;
+    g.sync = true;
+    requestGoTo(std::move(g));
+}
+
+void StudyPaneSubpane::requestGoTo(GoToRequest request)
+{
+    request.layoutUuid = layoutUuid();
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
 }

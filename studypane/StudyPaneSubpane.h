@@ -27,8 +27,10 @@
 #include <memory>
 #include <vector>
 
+struct GoToRequest;
 class Layout;
 class SearchResultsAggregator;
+class SourceTuple;
 class SourceTupleID;
 class StudyPaneRegionContentItemState;
 
@@ -112,6 +114,11 @@ protected:
     bool isLayoutCurrent() const;
     // The host's archived state; null without a host or a state.
     StudyPaneRegionContentItemState* paneState() const;
+    // Posts the go-to request for this pane's layout.
+    void requestGoTo(GoToRequest request);
+    // Goes to the section of the book in this pane's layout (activating and syncing) as a click on a
+    // listed place does; a Bible's verse goes on the recent-verses stack too.
+    void goToSection(const std::shared_ptr<SourceTuple>& book, quint32 section);
 
     StudyPaneEnvironment m_env;
 

@@ -583,18 +583,6 @@ QString StudyPaneViewController::layoutUuid() const
 
 // --- pass-through properties ---
 
-#define QS_STUDY_STATE_PROPERTY(type, getter, setter, field, none)                                                     \
-    type StudyPaneViewController::getter() const                                                                       \
-    {                                                                                                                  \
-        const StudyPaneRegionContentItemState* s = state();                                                            \
-        return s != nullptr ? s->field : none;                                                                         \
-    }                                                                                                                  \
-    void StudyPaneViewController::setter(const type& v)                                                                \
-    {                                                                                                                  \
-        if (StudyPaneRegionContentItemState* s = state())                                                              \
-            s->field = v;                                                                                              \
-    }
-
 double StudyPaneViewController::manualStudyPaneWidth() const
 {
     const StudyPaneRegionContentItemState* s = state();
@@ -612,34 +600,6 @@ QList<quint32> StudyPaneViewController::recentGoToVerseKeys() const
     const StudyPaneRegionContentItemState* s = state();
     return s != nullptr ? s->recentGoToVerseKeys : QList<quint32>();
 }
-
-QS_STUDY_STATE_PROPERTY(std::optional<SourceTupleID>, highlightPaneSourceTupleID, setHighlightPaneSourceTupleID,
-    highlightPaneSourceTupleID, std::nullopt)
-QS_STUDY_STATE_PROPERTY(std::optional<SourceTupleID>, bookmarkPaneSourceTupleID, setBookmarkPaneSourceTupleID,
-    bookmarkPaneSourceTupleID, std::nullopt)
-QS_STUDY_STATE_PROPERTY(std::optional<SourceTupleID>, noteViewPaneSourceTupleID, setNoteViewPaneSourceTupleID,
-    noteViewPaneSourceTupleID, std::nullopt)
-QS_STUDY_STATE_PROPERTY(
-    QString, noteViewPaneJournalTitle, setNoteViewPaneJournalTitle, noteViewPaneJournalTitle, QString())
-#undef QS_STUDY_STATE_PROPERTY
-
-#define QS_STUDY_STATE_NUMBER(type, getter, setter, field)                                                             \
-    type StudyPaneViewController::getter() const                                                                       \
-    {                                                                                                                  \
-        const StudyPaneRegionContentItemState* s = state();                                                            \
-        return s != nullptr ? s->field : type(0);                                                                      \
-    }                                                                                                                  \
-    void StudyPaneViewController::setter(type v)                                                                       \
-    {                                                                                                                  \
-        if (StudyPaneRegionContentItemState* s = state())                                                              \
-            s->field = v;                                                                                              \
-    }
-QS_STUDY_STATE_NUMBER(
-    quint16, highlightPaneSelectedColorEnum, setHighlightPaneSelectedColorEnum, highlightPaneSelectedColorEnum)
-QS_STUDY_STATE_NUMBER(quint16, bookmarkPaneSelectedCatID, setBookmarkPaneSelectedCatID, bookmarkPaneSelectedCatID)
-QS_STUDY_STATE_NUMBER(quint32, noteViewPaneSection, setNoteViewPaneSection, noteViewPaneSection)
-QS_STUDY_STATE_NUMBER(quint32, noteViewPaneBibleKey, setNoteViewPaneBibleKey, noteViewPaneBibleKey)
-#undef QS_STUDY_STATE_NUMBER
 
 // --- overflow menu and shutdown ---
 

@@ -172,26 +172,10 @@ public:
     Layout* layout() const override;
     QString layoutUuid() const override;
     // Pass-through properties of the state (reads give zero or none without a state, writes are
-    // dropped).
+    // dropped); the sub-panes keep their own choices in the state through their host.
     double manualStudyPaneWidth() const;
     void setManualStudyPaneWidth(double width);
     QList<quint32> recentGoToVerseKeys() const;
-    std::optional<SourceTupleID> highlightPaneSourceTupleID() const;
-    void setHighlightPaneSourceTupleID(const std::optional<SourceTupleID>& id);
-    quint16 highlightPaneSelectedColorEnum() const;
-    void setHighlightPaneSelectedColorEnum(quint16 v);
-    std::optional<SourceTupleID> bookmarkPaneSourceTupleID() const;
-    void setBookmarkPaneSourceTupleID(const std::optional<SourceTupleID>& id);
-    quint16 bookmarkPaneSelectedCatID() const;
-    void setBookmarkPaneSelectedCatID(quint16 v);
-    std::optional<SourceTupleID> noteViewPaneSourceTupleID() const;
-    void setNoteViewPaneSourceTupleID(const std::optional<SourceTupleID>& id);
-    quint32 noteViewPaneSection() const;
-    void setNoteViewPaneSection(quint32 v);
-    quint32 noteViewPaneBibleKey() const;
-    void setNoteViewPaneBibleKey(quint32 v);
-    QString noteViewPaneJournalTitle() const;
-    void setNoteViewPaneJournalTitle(const QString& v);
 
     // The overflow menu's entries for the hidden buttons: (title, tab id), in menu order.
     QList<QPair<QString, qint64>> moreMenuEntries() const;

@@ -372,9 +372,7 @@ void StudyPaneBibleGotoViewController::postGoTo(quint32 section, quint32 key)
     g.sourceTuple = m_sourceTuple;
     g.bibleKey = key;
     g.sync = true;
-    g.layoutUuid = layoutUuid();
-    if (m_env.center != nullptr)
-        m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+    requestGoTo(std::move(g));
 }
 
 // --- the reference field ---

@@ -342,9 +342,7 @@ void StudyPaneBookGotoViewController::outlineViewSelectionDidChange(TOCItem* ite
     GoToRequest g;
     g.section = item->section;
     g.sourceTuple = m_sourceTuple;
-    g.layoutUuid = layoutUuid();
-    if (m_env.center != nullptr)
-        m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+    requestGoTo(std::move(g));
 }
 
 // --- the look-up field ---
@@ -448,9 +446,7 @@ void StudyPaneBookGotoViewController::comboBoxEnterKey()
     g.sourceTuple = m_sourceTuple;
     g.wordSync = text;
     g.sync = true;
-    g.layoutUuid = layoutUuid();
-    if (m_env.center != nullptr)
-        m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+    requestGoTo(std::move(g));
 }
 
 void StudyPaneBookGotoViewController::textEdited(const QString& text)

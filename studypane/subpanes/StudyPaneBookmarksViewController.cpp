@@ -603,40 +603,14 @@ void StudyPaneBookmarksViewController::searchCurrentSourceForCategoryId(quint16 
 
 void StudyPaneBookmarksViewController::reloadTable()
 {
-    if (m_table == nullptr)
-        return;
-    const SourceTuple::Ptr book = listedBook();
-    if (!m_header)
-        m_header = book ? book->name() : QString();
-    auto* header = new QTableWidgetItem(*m_header);
-    header->setToolTip(ContentTextDocument::plainToolTip(*m_header));
-    m_table->setHorizontalHeaderItem(0, header);
-    m_table->clearContents();
-    m_table->setRowCount(book ? int(m_sections.size()) : 0);
-    for (int r = 0; r < m_table->rowCount(); ++r)
-        m_table->setItem(r, 0, new QTableWidgetItem(book->plainTextSearchResultTitleForSection(m_sections[r])));
+    StudyPaneSubpanes::showSections(m_table, listedBook(), m_sections, m_header);
 }
 
 void StudyPaneBookmarksViewController::activateRow(int row)
 {
     const SourceTuple::Ptr book = listedBook();
-    if (row >= 0 && row < m_sections.size() && m_sections[row] != 0 && book) {
-        const quint32 section = m_sections[row];
-        GoToRequest g;
-        if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
-            if (const quint32 key = book->keyForSection(section)) {
-                g.bibleKey = key;
-                emit recentVerseVisited(key, book->abbr());
-            }
-        }
-        g.section = section;
-        g.sourceTuple = book;
-        g.activate = true;
-        g.sync = true;
-        g.layoutUuid = layoutUuid();
-        if (m_env.center != nullptr)
-            m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
-    }
+    if (row >= 0 && row < m_sections.size() && m_sections[row] != 0 && book)
+        goToSection(book, m_sections[row]);
     if (m_table != nullptr) {
         const QSignalBlocker block(m_table->selectionModel());
         m_table->clearSelection();

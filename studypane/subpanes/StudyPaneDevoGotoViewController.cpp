@@ -336,9 +336,7 @@ void StudyPaneDevoGotoViewController::activateRow(int row)
             g.section = section;
             g.sourceTuple = m_sourceTuple;
             g.sync = true;
-            g.layoutUuid = layoutUuid();
-            if (m_env.center != nullptr)
-                m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+            requestGoTo(std::move(g));
         }
     }
     if (m_table != nullptr) {

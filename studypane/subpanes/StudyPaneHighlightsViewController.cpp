@@ -385,38 +385,14 @@ void StudyPaneHighlightsViewController::searchCurrentSourceForColor(quint16 valu
 
 void StudyPaneHighlightsViewController::reloadTable()
 {
-    if (m_table == nullptr)
-        return;
-    const SourceTuple::Ptr bible = listedBible();
-    if (!m_header)
-        m_header = bible ? bible->name() : QString();
-    auto* header = new QTableWidgetItem(*m_header);
-    header->setToolTip(ContentTextDocument::plainToolTip(*m_header));
-    m_table->setHorizontalHeaderItem(0, header);
-    m_table->clearContents();
-    m_table->setRowCount(bible ? int(m_sections.size()) : 0);
-    for (int r = 0; r < m_table->rowCount(); ++r)
-        m_table->setItem(r, 0, new QTableWidgetItem(bible->plainTextSearchResultTitleForSection(m_sections[r])));
+    StudyPaneSubpanes::showSections(m_table, listedBible(), m_sections, m_header);
 }
 
 void StudyPaneHighlightsViewController::activateRow(int row)
 {
     const SourceTuple::Ptr bible = listedBible();
-    if (row >= 0 && row < m_sections.size() && m_sections[row] != 0 && bible) {
-        const quint32 section = m_sections[row];
-        GoToRequest g;
-        if (const quint32 key = bible->keyForSection(section)) {
-            g.bibleKey = key;
-            emit recentVerseVisited(key, bible->abbr());
-        }
-        g.section = section;
-        g.sourceTuple = bible;
-        g.activate = true;
-        g.sync = true;
-        g.layoutUuid = layoutUuid();
-        if (m_env.center != nullptr)
-            m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
-    }
+    if (row >= 0 && row < m_sections.size() && m_sections[row] != 0 && bible)
+        goToSection(bible, m_sections[row]);
     if (m_table != nullptr) {
         const QSignalBlocker block(m_table->selectionModel());
         m_table->clearSelection();

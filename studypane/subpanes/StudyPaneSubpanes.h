@@ -7,9 +7,12 @@
 #include "library/SourceTuple.h"
 #include "studypane/StudyPaneEnvironment.h"
 
+#include <QList>
 #include <QString>
 
 #include <optional>
+
+class QTableWidget;
 
 namespace StudyPaneSubpanes {
 
@@ -24,6 +27,11 @@ struct ActiveBook {
     quint32 block = SourceTuple::kNoBlock;
 };
 ActiveBook activeBook(const StudyPaneEnvironment& env);
+
+// Lists the sections of the book in the one-column table by their titles, under the book's name (the
+// header is named once, on the first call after it was reset); no rows without a book.
+void showSections(
+    QTableWidget* table, const SourceTuple::Ptr& book, const QList<quint32>& sections, std::optional<QString>& header);
 
 // The book of a library identity; null when the library does not hold it.
 SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id);

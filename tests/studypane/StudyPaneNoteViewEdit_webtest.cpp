@@ -18,8 +18,11 @@
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/EditFormatDelegate.h"
+#include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/notes/NoteStore.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -165,6 +168,13 @@ protected:
         open({{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), key},
             {QStringLiteral("section"), kjv->sectionForBibleKey(key)}, {QStringLiteral("edit"), edit}});
     }
+    // A widget of the note sub-pane's view, found by its name as a user would find it by its place.
+    template <class W> W* shown(const QString& name) const
+    {
+        W* w = editor->view()->findChild<W*>(name);
+        EXPECT_NE(w, nullptr) << name.toStdString();
+        return w;
+    }
     bool waitForPage(int tab)
     {
         NoteWebView* v = editor->webView(Editor::Tab(tab));
@@ -207,8 +217,9 @@ TEST_F(NoteEditor, TypingThenSwitchingTabKeepsEveryCharacter)
 {
     openBible(kJohn316, true);
     ASSERT_EQ(editor->selectedTab(), Editor::RichEditTab);
-    EXPECT_EQ(editor->bookTitle(), QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
-    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("John 3:16"));
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(),
+        QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("John 3:16"));
     type(QStringLiteral("For God so loved the world"));
     // No wait: the tab changes while the last keys may still be on their way to the page.
     editor->selectTab(Editor::ViewTab);
@@ -259,13 +270,16 @@ TEST_F(NoteEditor, TypingThenQuittingKeepsEveryCharacterRightAway)
 TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
 {
     openBible(kJohn316, true);
-    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Note is empty"));
-    EXPECT_TRUE(editor->deleteNoteButton()->isHidden());
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+        QStringLiteral("Local Storage: Note is empty"));
+    EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     type(QStringLiteral("autosaved"));
     ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
     EXPECT_TRUE(editor->isAutosavePending());
-    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Will auto-save..."));
-    EXPECT_EQ(editor->cloudStorageStatusTextField()->text(), QStringLiteral("Cloud Sync: Manual"));
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+        QStringLiteral("Local Storage: Will auto-save..."));
+    EXPECT_EQ(
+        shown<QLabel>(QStringLiteral("cloudStorageStatusTextField"))->text(), QStringLiteral("Cloud Sync: Manual"));
     js(editor->webView(Editor::RichEditTab),
         QStringLiteral("document.getElementById('editor').innerHTML += '<br><br>&nbsp; '; qsOnInput();"));
     ASSERT_TRUE(waitFor([this] { return editor->webViewString().isEmpty() || true; }));
@@ -277,8 +291,9 @@ TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
     const QString intermediate = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(intermediate.startsWith(QStringLiteral("autosaved"))) << intermediate.toStdString();
     EXPECT_TRUE(intermediate.contains(QStringLiteral("<br>"))) << intermediate.toStdString();
-    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Saved"));
-    EXPECT_FALSE(editor->deleteNoteButton()->isHidden());
+    EXPECT_EQ(
+        shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     // No more typing: the tab change still makes the final save, which trims the trailing breaks.
     editor->selectTab(Editor::ViewTab);
     EXPECT_FALSE(editor->webViewNeedsFinalSave());
@@ -358,7 +373,7 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
         pane->studyPaneJournalListViewController()->onAddButton();
         waitForPage(Editor::RichEditTab);
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
-        EXPECT_FALSE(editor->noteTitleTextField()->isReadOnly());
+        EXPECT_FALSE(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->isReadOnly());
         type(text);
         EXPECT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
         editor->selectTab(Editor::ViewTab);
@@ -367,22 +382,23 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
     };
     newJournalNote(QStringLiteral("first entry"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled"))), QStringLiteral("first entry"));
-    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("Untitled"));
-    EXPECT_EQ(editor->bookTitle(), JournalSourceTuple::journalSourceTuple()->name());
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("Untitled"));
+    EXPECT_EQ(
+        shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), JournalSourceTuple::journalSourceTuple()->name());
     newJournalNote(QStringLiteral("second entry"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled-1"))), QStringLiteral("second entry"));
 
     // A rename to a used title takes the first free form; a change of case keeps the typed title.
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
-    editor->noteTitleTextField()->setText(QStringLiteral("untitled"));
+    shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->setText(QStringLiteral("untitled"));
     editor->selectTab(Editor::ViewTab);
-    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("untitled-2"));
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("untitled-2"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("untitled-2"))), QStringLiteral("second entry"));
     EXPECT_FALSE(NoteStore::exists(NoteLocation::journal(QStringLiteral("Untitled-1"))));
     editor->selectTab(Editor::TextEditTab);
     ASSERT_TRUE(waitForPage(Editor::TextEditTab));
-    editor->noteTitleTextField()->setText(QStringLiteral("UNTITLED-2"));
+    shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->setText(QStringLiteral("UNTITLED-2"));
     editor->selectTab(Editor::ViewTab);
     EXPECT_EQ(
         NoteStore::read(NoteLocation::journal(QStringLiteral("untitled-2"))).text, QStringLiteral("second entry"));
@@ -390,7 +406,7 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
     // A long title is cut to 128 characters.
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
-    editor->noteTitleTextField()->setText(QString(200, QLatin1Char('t')));
+    shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->setText(QString(200, QLatin1Char('t')));
     editor->selectTab(Editor::ViewTab);
     EXPECT_TRUE(NoteStore::exists(NoteLocation::journal(QString(128, QLatin1Char('t')))));
 }
@@ -399,19 +415,22 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
 {
     openBible(kJohn316, false);
     ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
-    EXPECT_EQ(m_formats.current(), editor);
-    EXPECT_FALSE(editor->canBold());
+    // The window's format commands reach the note editor through the window's registry.
+    EditFormatDelegate* format = m_formats.current();
+    ASSERT_NE(format, nullptr);
+    EXPECT_EQ(format, editor->noteEditor());
+    EXPECT_FALSE(format->canBold());
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
-    EXPECT_TRUE(editor->canBold() && editor->canHeading3() && editor->canUnorderedList());
+    EXPECT_TRUE(format->canBold() && format->canHeading3() && format->canUnorderedList());
     type(QStringLiteral("plain"));
     NoteWebView* v = editor->webView(Editor::RichEditTab);
     ASSERT_TRUE(waitFor([this] { return editorText() == QStringLiteral("plain"); }));
     js(v,
         QStringLiteral("var r = document.createRange(); r.selectNodeContents(document.getElementById('editor')); "
                        "getSelection().removeAllRanges(); getSelection().addRange(r);"));
-    editor->applyBold();
-    editor->applyHeading2();
+    format->applyBold();
+    format->applyHeading2();
     ASSERT_TRUE(waitFor([v] {
         return js(v, QStringLiteral("document.querySelector('#editor h2 b, #editor h2 strong') !== null")).toBool();
     }));
@@ -420,17 +439,17 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
         QStringLiteral("var t = document.querySelector('#editor h2 b, #editor h2 strong').firstChild; var r = "
                        "document.createRange(); r.setStart(t, 2); r.collapse(true); "
                        "getSelection().removeAllRanges(); getSelection().addRange(r);"));
-    ASSERT_TRUE(waitFor([this] { return editor->styleButtonStates()[Editor::kBold]; }));
-    EXPECT_TRUE(waitFor([this] { return editor->styleButtonStates()[Editor::kHeading2]; }));
-    EXPECT_FALSE(editor->styleButtonStates()[Editor::kItalic]);
-    EXPECT_FALSE(editor->styleButtonStates()[Editor::kParagraph]);
+    ASSERT_TRUE(waitFor([this] { return editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kBold]; }));
+    EXPECT_TRUE(waitFor([this] { return editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kHeading2]; }));
+    EXPECT_FALSE(editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kItalic]);
+    EXPECT_FALSE(editor->noteEditor()->styleButtonStates()[StudyPaneNoteEditor::kParagraph]);
     editor->selectTab(Editor::ViewTab);
     const QString saved = stored(NoteLocation::bible(kJohn316));
     EXPECT_TRUE(saved.contains(QStringLiteral("<h2>"), Qt::CaseInsensitive)) << saved.toStdString();
     EXPECT_TRUE(saved.contains(QStringLiteral("<b>"), Qt::CaseInsensitive) ||
         saved.contains(QStringLiteral("<strong>"), Qt::CaseInsensitive))
         << saved.toStdString();
-    EXPECT_FALSE(editor->canBold());
+    EXPECT_FALSE(format->canBold());
 }
 
 TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
@@ -452,9 +471,9 @@ TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
     EXPECT_EQ(info.value(GoToKeys::layoutUuid).toString(), m_screen->layout->uuidString());
     // A hover asks for a preview, shown after half a second unless the pointer leaves.
     js(v, QStringLiteral("document.querySelector('a').dispatchEvent(new MouseEvent('mouseover', {bubbles: true}))"));
-    ASSERT_TRUE(waitFor([this] { return editor->isLinkPreviewPending(); }));
+    ASSERT_TRUE(waitFor([this] { return editor->links()->isPreviewPending(); }));
     js(v, QStringLiteral("document.querySelector('a').dispatchEvent(new MouseEvent('mouseout', {bubbles: true}))"));
-    ASSERT_TRUE(waitFor([this] { return !editor->isLinkPreviewPending(); }));
+    ASSERT_TRUE(waitFor([this] { return !editor->links()->isPreviewPending(); }));
     // A link clicked in the editor is not followed: the user is told once, unless they say no more.
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
@@ -472,7 +491,7 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be deleted</p>")));
     openBible(kJohn316, false);
     EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>to be deleted</p>"));
-    EXPECT_FALSE(editor->deleteNoteButton()->isHidden());
+    EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     m_alerts->queueAnswer(AlertSecondButtonReturn);  // "No"
     editor->onDeleteNoteButton();
     EXPECT_TRUE(NoteStore::exists(NoteLocation::bible(kJohn316)));
@@ -480,13 +499,13 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
     editor->onDeleteNoteButton();
     EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
     EXPECT_FALSE(editor->hasSomethingToDisplay());
-    EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("No Note to View"));
-    EXPECT_EQ(editor->bookTitleTextField()->text(), QStringLiteral("---"));
-    EXPECT_TRUE(editor->localStorageStatusTextField()->text().isEmpty());
-    EXPECT_TRUE(editor->deleteNoteButton()->isHidden());
-    editor->tabBar()->setCurrentIndex(Editor::RichEditTab);
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
+    EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), QStringLiteral("---"));
+    EXPECT_TRUE(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text().isEmpty());
+    EXPECT_TRUE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
+    shown<QTabBar>(QStringLiteral("tabView"))->setCurrentIndex(Editor::RichEditTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
-    EXPECT_EQ(editor->tabBar()->currentIndex(), int(Editor::ViewTab));
+    EXPECT_EQ(shown<QTabBar>(QStringLiteral("tabView"))->currentIndex(), int(Editor::ViewTab));
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
     EXPECT_TRUE(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
                     .toString()
@@ -508,9 +527,10 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
     open({{QStringLiteral("sourceID"), QVariant::fromValue(scofield->sourceTupleID())},
         {QStringLiteral("section"), 12u}});
     EXPECT_EQ(editor->location().kind(), NoteLocation::Kind::Book);
-    EXPECT_EQ(editor->noteTitleTextField()->text(), scofield->plainTextSearchResultTitleForSection(12));
-    EXPECT_EQ(pane->noteViewPaneSection(), 12u);
-    EXPECT_EQ(pane->noteViewPaneSourceTupleID(), std::optional<SourceTupleID>(scofield->sourceTupleID()));
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(),
+        scofield->plainTextSearchResultTitleForSection(12));
+    EXPECT_EQ(pane->state()->noteViewPaneSection, 12u);
+    EXPECT_EQ(pane->state()->noteViewPaneSourceTupleID, std::optional<SourceTupleID>(scofield->sourceTupleID()));
 
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
@@ -555,7 +575,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
     ASSERT_EQ(editor->selectedTab(), Editor::RichEditTab);
     Recorder changes(m_screen->center, QStringLiteral("qsNotesHaveChangedNotification"));
     const auto clickTab = [this](Editor::Tab tab) {
-        QTabBar* bar = editor->tabBar();
+        QTabBar* bar = shown<QTabBar>(QStringLiteral("tabView"));
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(tab).center());
     };
     {
@@ -569,10 +589,11 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("readonly")))
             << m_alerts->shown()[0].informativeText.toStdString();
         EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
-        EXPECT_EQ(editor->tabBar()->currentIndex(), int(Editor::RichEditTab));
+        EXPECT_EQ(shown<QTabBar>(QStringLiteral("tabView"))->currentIndex(), int(Editor::RichEditTab));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
-        EXPECT_EQ(editor->noteTitleTextField()->text(), QStringLiteral("John 3:16"));
-        EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("John 3:16"));
+        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+            QStringLiteral("Local Storage: Not saved"));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
         EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
         EXPECT_TRUE(changes.posts.isEmpty());
@@ -582,14 +603,16 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         openBible(kGen11, true);
         EXPECT_EQ(editor->location().key, kJohn316);
         EXPECT_EQ(m_alerts->shown().size(), 1);
-        EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Not saved"));
+        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+            QStringLiteral("Local Storage: Not saved"));
         EXPECT_EQ(editorText(), QStringLiteral("typed while the disk was full"));
     }
     // Writable again: the next View saves the whole text and the status line says so.
     clickTab(Editor::ViewTab);
     EXPECT_EQ(editor->selectedTab(), Editor::ViewTab);
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed while the disk was full"));
-    EXPECT_EQ(editor->localStorageStatusTextField()->text(), QStringLiteral("Local Storage: Saved"));
+    EXPECT_EQ(
+        shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(), QStringLiteral("Local Storage: Saved"));
     EXPECT_EQ(changes.posts.size(), 1);
     EXPECT_EQ(m_alerts->shown().size(), 1);
     ASSERT_TRUE(waitFor([this] {

@@ -230,10 +230,8 @@ TEST(StudyPaneViewController, WithoutARegionThePassThroughPropertiesReadNothing)
     pane->paneView();
     EXPECT_EQ(pane->state(), nullptr);
     pane->setManualStudyPaneWidth(400);
-    pane->setBookmarkPaneSelectedCatID(3);
     pane->pushKeyOnRecentStack(0x01010100u, QString());
     EXPECT_EQ(pane->manualStudyPaneWidth(), 0);
-    EXPECT_EQ(pane->bookmarkPaneSelectedCatID(), 0);
     EXPECT_TRUE(pane->recentGoToVerseKeys().isEmpty());
     EXPECT_EQ(pane->subpaneViewController(), nullptr);  // no state, no tab shown
 }
@@ -248,8 +246,8 @@ TEST(StudyPaneViewController, TheStateSurvivesARestartThroughTheLayoutArchive)
         pane->moveTab(9, 0);
         pane->setManualStudyPaneWidth(312.5);
         pane->pushKeyOnRecentStack(0x2B031000u, QString());
-        pane->setBookmarkPaneSourceTupleID(SourceTupleID(1, 101, 1, 1));
-        pane->setNoteViewPaneJournalTitle(QStringLiteral("Sermon notes"));
+        pane->state()->bookmarkPaneSourceTupleID = SourceTupleID(1, 101, 1, 1);
+        pane->state()->noteViewPaneJournalTitle = QStringLiteral("Sermon notes");
         ASSERT_TRUE(screen.manager.writeArchive(path));
     }
     Screen restarted;
@@ -271,8 +269,8 @@ TEST(StudyPaneViewController, TheStateSurvivesARestartThroughTheLayoutArchive)
     EXPECT_EQ(pane->paneView()->rowOrder(), pane->tabOrder());
     EXPECT_EQ(pane->manualStudyPaneWidth(), 312.5);
     EXPECT_EQ(pane->recentGoToVerseKeys(), QList<quint32> {0x2B031000u});
-    EXPECT_EQ(pane->bookmarkPaneSourceTupleID(), SourceTupleID(1, 101, 1, 1));
-    EXPECT_EQ(pane->noteViewPaneJournalTitle(), QStringLiteral("Sermon notes"));
+    EXPECT_EQ(pane->state()->bookmarkPaneSourceTupleID, SourceTupleID(1, 101, 1, 1));
+    EXPECT_EQ(pane->state()->noteViewPaneJournalTitle, QStringLiteral("Sermon notes"));
 }
 
 TEST(StudyPaneView, NarrowPanesKeepTheLeftButtonsAndAMoreButton)

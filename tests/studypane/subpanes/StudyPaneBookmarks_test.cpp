@@ -193,18 +193,18 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     pane->makeBookmarksPaneCurrent();
     auto* bookmarks = static_cast<Bookmarks*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));
     ASSERT_EQ(pane->subpaneViewController(), bookmarks);
-    EXPECT_TRUE(world().kjv->isEqual(*pane->bookmarkPaneSourceTupleID()));
+    EXPECT_TRUE(world().kjv->isEqual(*pane->state()->bookmarkPaneSourceTupleID));
 
     // A new pane lists the uncategorised bookmarks; "All Bookmarks" lists every one, in book order.
     QComboBox* popup = bookmarks->categoryPopUpButton();
     EXPECT_EQ(popup->currentText(), QStringLiteral("No Category"));
-    EXPECT_EQ(pane->bookmarkPaneSelectedCatID(), 0);
+    EXPECT_EQ(pane->state()->bookmarkPaneSelectedCatID, 0);
     QTableWidget* table = bookmarks->resultsTableView();
     EXPECT_EQ(table->rowCount(), 1);
     EXPECT_TRUE(bookmarks->deleteCategoryButton()->isEnabled());
     EXPECT_FALSE(bookmarks->renameCategoryButton()->isEnabled());
     bookmarks->onCategorySelected(0);
-    EXPECT_EQ(pane->bookmarkPaneSelectedCatID(), 65535);
+    EXPECT_EQ(pane->state()->bookmarkPaneSelectedCatID, 65535);
     ASSERT_EQ(table->rowCount(), 3);
     EXPECT_EQ(table->item(0, 0)->text(),
         world().kjv->plainTextSearchResultTitleForSection(world().kjv->sectionForBibleKey(key(1, 1, 1))));
@@ -216,7 +216,7 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     ASSERT_GE(index, 0);
     popup->setCurrentIndex(index);
     bookmarks->onCategorySelected(index);
-    EXPECT_EQ(pane->bookmarkPaneSelectedCatID(), promises);
+    EXPECT_EQ(pane->state()->bookmarkPaneSelectedCatID, promises);
     ASSERT_EQ(table->rowCount(), 2);
     EXPECT_TRUE(bookmarks->renameCategoryButton()->isEnabled());
     screenshot(QStringLiteral("bookmarks-subpane.png"));

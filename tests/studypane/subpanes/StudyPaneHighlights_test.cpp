@@ -5,6 +5,7 @@
 
 #include "SubpaneTestSupport.h"
 #include "engine/references/cBibleRef.h"
+#include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 #include "userdata/cHighlightColorNameStg.h"
 #include "userdata/cVerseHighlightDoc.h"
@@ -149,7 +150,7 @@ TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
     makePane(world().kjv);
     pane->makeHighlightsPaneCurrent();
     auto* sub = static_cast<Highlights*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
-    pane->setHighlightPaneSelectedColorEnum(84);
+    pane->state()->highlightPaneSelectedColorEnum = 84;
     sub->populateColorMenu();
     EXPECT_EQ(sub->highlightColorPopUpButton()->currentText(), QStringLiteral("Covenant"));
     answers = {QStringLiteral("   ")};
@@ -182,7 +183,7 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
 
     popup->setCurrentIndex(1);
     sub->onColorSelected(1);
-    EXPECT_EQ(pane->highlightPaneSelectedColorEnum(), 84);
+    EXPECT_EQ(pane->state()->highlightPaneSelectedColorEnum, 84);
     EXPECT_TRUE(sub->renameHighlightColorButton()->isEnabled());
     ASSERT_EQ(table->rowCount(), 2);
     EXPECT_EQ(sub->highlightedVerses()[1], world().kjv->sectionForBibleKey(key(45, 8, 28)));

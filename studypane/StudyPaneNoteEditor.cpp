@@ -1,0 +1,313 @@
+#include "studypane/StudyPaneNoteEditor.h"
+
+#include "engine/foundation/cMsgBox.h"
+#include "library/EngineStrings.h"
+#include "platform/Alerts.h"
+#include "platform/MainThread.h"
+#include "platform/NotificationCenter.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
+
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QToolButton>
+#include <QWebEnginePage>
+
+#include <algorithm>
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcNoteStore, "qs.studypane.notes")
+
+namespace {
+
+const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
+// Pieces of one push or paste the page may send (at 60,000 characters each).
+constexpr int kMaxPieces = 256;
+constexpr qsizetype kMaxPasteChars = 16 * 1024 * 1024;
+// Editor pages whose late pushes are still taken.
+constexpr std::size_t kKeptPages = 8;
+
+bool isWhole(const QJsonValue& v, double max = 9007199254740991.0)
+{
+    if (!v.isDouble())
+        return false;
+    const double d = v.toDouble();
+    return d >= 0 && d <= max && std::floor(d) == d;
+}
+
+}  // namespace
+
+StudyPaneNoteEditor::StudyPaneNoteEditor(StudyPaneEnvironment env, const void* sender, QObject* parent)
+    : QObject(parent), m_env(std::move(env)), m_sender(sender)
+{
+}
+
+StudyPaneNoteEditor::~StudyPaneNoteEditor()
+{
+    registerAsFormatTarget(false);
+}
+
+QString StudyPaneNoteEditor::scriptString(const QString& text)
+{
+    // A JSON string is a script string literal; "</" stays out of it as well.
+    QString s = QString::fromUtf8(QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact));
+    s = s.mid(1, s.size() - 2);
+    s.replace(QStringLiteral("</"), QStringLiteral("<\\/"));
+    return s;
+}
+
+void StudyPaneNoteEditor::setViews(NoteWebView* richEditor, NoteWebView* textEditor)
+{
+    m_richEditor = richEditor;
+    m_textEditor = textEditor;
+}
+
+void StudyPaneNoteEditor::setStyleButtons(const std::array<QToolButton*, 9>& buttons)
+{
+    for (std::size_t i = 0; i < buttons.size(); ++i)
+        m_styleButtons[i] = buttons[i];
+}
+
+void StudyPaneNoteEditor::registerAsFormatTarget(bool on)
+{
+    if (m_env.formatRegistry == nullptr)
+        return;
+    if (on)
+        m_env.formatRegistry->setCurrent(this);
+    else
+        m_env.formatRegistry->clear(this);
+    m_registered = on;
+}
+
+// --- pages and pushes ---
+
+void StudyPaneNoteEditor::addPage(quint64 serial, const NoteLocation& location, NoteHtml::Source source, bool live)
+{
+    Page page;
+    page.location = location;
+    page.source = source;
+    page.live = live;
+    m_pages[serial] = page;
+    prunePages();
+}
+
+// Forgets the oldest editor pages beyond the few kept, never a page an editor still shows: its
+// pushes may still come.
+void StudyPaneNoteEditor::prunePages()
+{
+    auto shown = [this](quint64 serial) {
+        return (m_richEditor != nullptr && m_richEditor->serial() == serial) ||
+            (m_textEditor != nullptr && m_textEditor->serial() == serial);
+    };
+    for (auto it = m_pages.begin(); m_pages.size() > kKeptPages && it != m_pages.end();) {
+        if (shown(it->first))
+            ++it;
+        else
+            it = m_pages.erase(it);
+    }
+}
+
+StudyPaneNoteEditor::Page* StudyPaneNoteEditor::pageShownBy(const NoteWebView* view)
+{
+    if (view == nullptr)
+        return nullptr;
+    auto it = m_pages.find(view->serial());
+    return it != m_pages.end() ? &it->second : nullptr;
+}
+
+StudyPaneNoteEditor::Page* StudyPaneNoteEditor::livePage(const NoteWebView* view)
+{
+    Page* page = pageShownBy(view);
+    return page != nullptr && page->live ? page : nullptr;
+}
+
+void StudyPaneNoteEditor::retireLivePages()
+{
+    for (auto& [serial, page] : m_pages) {
+        if (page.live) {
+            page.live = false;
+            page.savedChange = std::max(page.savedChange, page.latestChange);
+        }
+    }
+}
+
+void StudyPaneNoteEditor::renameJournalPages(const QString& from, const QString& to)
+{
+    for (auto& [serial, p] : m_pages)
+        if (p.location.hasJournalNote() && p.location.journalTitle == std::optional<QString>(from))
+            p.location.journalTitle = to;
+}
+
+void StudyPaneNoteEditor::forgetPagesOf(const NoteLocation& location)
+{
+    std::erase_if(m_pages, [&location](const auto& entry) { return entry.second.location == location; });
+}
+
+void StudyPaneNoteEditor::contentChanged(NoteWebView* view, const QJsonArray& args)
+{
+    QS_ASSERT_MAIN_THREAD();
+    if (args.size() != 5 || !isWhole(args[0]) || !isWhole(args[1]) || !isWhole(args[2], kMaxPieces) ||
+        !isWhole(args[3], kMaxPieces) || !args[4].isString())
+        return;
+    const quint64 serial = quint64(args[0].toDouble());
+    const quint64 change = quint64(args[1].toDouble());
+    const int index = int(args[2].toDouble());
+    const int count = int(args[3].toDouble());
+    auto it = m_pages.find(serial);
+    if (it == m_pages.end() || count < 1 || index >= count ||
+        view != (it->second.source == NoteHtml::Source::RichEdit ? m_richEditor.data() : m_textEditor.data()))
+        return;
+    Page& page = it->second;
+    if (change <= page.latestChange)
+        return;  // an older push
+    if (page.pendingChange != change || page.pieces.size() != count) {
+        page.pendingChange = change;
+        page.pieces = QStringList();
+        page.pieces.resize(count);
+    }
+    page.pieces[index] = args[4].toString();
+    if (index != count - 1)
+        return;
+    page.latest = page.pieces.join(QString());
+    page.latestChange = change;
+    page.pieces.clear();
+    page.pendingChange = 0;
+    if (page.live)
+        emit liveContentChanged();
+    else
+        saveLatePush(page);
+}
+
+void StudyPaneNoteEditor::saveLatePush(Page& page)
+{
+    if (page.latestChange <= page.savedChange || !page.location.hasSomethingToDisplay())
+        return;
+    const quint64 saved = page.savedChange;
+    page.savedChange = page.latestChange;
+    if (!store(page.location, NoteHtml::savedText(page.latest, page.source, NoteHtml::SaveKind::Final)))
+        page.savedChange = saved;
+}
+
+bool StudyPaneNoteEditor::store(
+    const NoteLocation& l, const QString& text, QString* journalTitleOut, const NoteLocation& replaced)
+{
+    bool created = false;
+    bool saved = false;
+    QString reason;
+    {
+        // The user hears of this failure from the note sub-pane, with the database's reason: one message.
+        cDatabaseErrorCapture capture;
+        saved = NoteStore::save(l, text, &created);
+        if (capture.captured())
+            reason = EngineStrings::fromUtf16(capture.text());
+    }
+    if (!saved) {
+        qCWarning(lcNoteStore) << "the note could not be stored" << reason;
+        storeFailed(reason);
+        return false;
+    }
+    clearSaveFailure();
+    emit storeFinished(true);
+    // The note under its former title goes only now that it is saved under the new one.
+    if (replaced.hasSomethingToDisplay())
+        NoteStore::remove(replaced);
+    QVariantMap info {{QStringLiteral("newNote"), created}, {QStringLiteral("changed"), true}};
+    switch (l.kind()) {
+    case NoteLocation::Kind::Bible:
+        info.insert(QStringLiteral("key"), l.key);
+        break;
+    case NoteLocation::Kind::Book:
+        info.insert(QStringLiteral("section"), l.section);
+        info.insert(QStringLiteral("sourceTupleID"), QVariant::fromValue(*l.source));
+        break;
+    case NoteLocation::Kind::Journal:
+        info.insert(QStringLiteral("journalTitle"), l.journalTitle.value_or(QString()));
+        info.insert(QStringLiteral("sourceTupleID"), QVariant::fromValue(*l.source));
+        if (journalTitleOut != nullptr)
+            *journalTitleOut = l.journalTitle.value_or(QString());
+        break;
+    case NoteLocation::Kind::None:
+        return true;
+    }
+    if (m_env.center != nullptr)
+        m_env.center->postNotificationName(kNotesChanged, m_sender, info);
+    return true;
+}
+
+void StudyPaneNoteEditor::storeFailed(const QString& reason)
+{
+    const bool firstFailure = !m_saveFailed;
+    m_saveFailed = true;
+    m_saveFailureReason = reason.isEmpty() ? QStringLiteral("The notes database could not be written.") : reason;
+    emit storeFinished(false);
+    // Said once until a save succeeds again: the autosave's retries do not repeat it.
+    if (!firstFailure)
+        return;
+    Alert alert;
+    alert.messageText = QStringLiteral("This note could not be saved.");
+    alert.informativeText = QStringLiteral("Your text stays in the editor. It is saved as soon as the notes database "
+                                           "can be written again: switch tabs or keep typing to try again.\n\n") +
+        m_saveFailureReason;
+    alert.style = AlertStyle::Critical;
+    m_env.ask(alert);
+}
+
+void StudyPaneNoteEditor::clearSaveFailure()
+{
+    m_saveFailed = false;
+    m_saveFailureReason.clear();
+}
+
+QJsonValue StudyPaneNoteEditor::pastedHtml(const QJsonArray& args)
+{
+    if (args.size() != 2 || !args[0].isString() || !args[1].isBool())
+        return {};
+    if (m_pastedHtml.size() + args[0].toString().size() > kMaxPasteChars) {
+        m_pastedHtml.clear();
+        return QString();
+    }
+    m_pastedHtml += args[0].toString();
+    if (!args[1].toBool())
+        return {};
+    const QString pasted = m_pastedHtml;
+    m_pastedHtml.clear();
+    return NoteHtml::pastedContent(pasted);
+}
+
+// --- formatting ---
+
+void StudyPaneNoteEditor::applyIf(int tag)
+{
+    if (canBold())
+        onTagBar(tag);
+}
+
+void StudyPaneNoteEditor::onTagBar(int tag)
+{
+    static const char* const kCommands[][2] = {{"bold", nullptr}, {"italic", nullptr}, {"underline", nullptr},
+        {"insertOrderedList", nullptr}, {"insertUnorderedList", nullptr}, {"formatBlock", "H1"}, {"formatBlock", "H2"},
+        {"formatBlock", "H3"}, {"formatBlock", "P"}};
+    if (tag < 0 || tag > kParagraph)
+        return;
+    const QString value =
+        kCommands[tag][1] != nullptr ? scriptString(QString::fromLatin1(kCommands[tag][1])) : QStringLiteral("null");
+    if (m_richEditor != nullptr)
+        m_richEditor->page()->runJavaScript(
+            QStringLiteral("qsFormat('%1', %2)").arg(QLatin1String(kCommands[tag][0]), value));
+}
+
+std::array<bool, 9> StudyPaneNoteEditor::styleButtonStates() const
+{
+    std::array<bool, 9> out {};
+    for (int i = 0; i < 9; ++i)
+        out[i] = m_styleButtons[i] != nullptr && m_styleButtons[i]->isChecked();
+    return out;
+}
+
+void StudyPaneNoteEditor::updateTagButtonState(const QJsonArray& flags)
+{
+    if (flags.size() != 9)
+        return;
+    for (int i = 0; i < 9; ++i)
+        if (m_styleButtons[i] != nullptr)
+            m_styleButtons[i]->setChecked(flags[i].toBool());
+}

@@ -1,0 +1,87 @@
+#include "studypane/StudyPaneNoteLinks.h"
+
+#include "library/GoToRequest.h"
+#include "panes/bookpane/XrefPopupViewController.h"
+#include "panes/page/LinkPreview.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "studypane/notes/NoteHtml.h"
+
+#include <QLabel>
+#include <QWidget>
+
+namespace {
+
+const QString kVersePopovers = QStringLiteral("versePopovers");
+
+}  // namespace
+
+StudyPaneNoteLinks::StudyPaneNoteLinks(StudyPaneEnvironment env, const void* sender, QObject* parent)
+    : QObject(parent), m_env(std::move(env)), m_sender(sender)
+{
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(kLinkPreviewDelayMs);
+    connect(&m_timer, &QTimer::timeout, this, [this] { showPreviewNow(); });
+}
+
+StudyPaneNoteLinks::~StudyPaneNoteLinks()
+{
+    m_timer.stop();
+    delete m_preview.data();
+}
+
+void StudyPaneNoteLinks::setPlace(QWidget* owner, QWidget* pages)
+{
+    m_owner = owner;
+    m_pages = pages;
+}
+
+void StudyPaneNoteLinks::follow(const QString& escapedHref, const QString& layoutUuid)
+{
+    if (m_env.center == nullptr)
+        return;
+    m_env.center->postNotificationName(GoToNames::GoToNotification, m_sender,
+        {{GoToKeys::href, NoteHtml::unescapeHref(escapedHref)}, {GoToKeys::wasHyperlink, true},
+            {GoToKeys::activate, true}, {GoToKeys::sync, true}, {GoToKeys::layoutUuid, layoutUuid}});
+}
+
+void StudyPaneNoteLinks::showPreview(const QString& escapedHref, int left, int top, int width, int height)
+{
+    if (m_env.defaults != nullptr && !m_env.defaults->boolForKey(kVersePopovers))
+        return;
+    m_timer.stop();
+    m_pending = {{QStringLiteral("href"), escapedHref}, {QStringLiteral("left"), left}, {QStringLiteral("top"), top},
+        {QStringLiteral("width"), width}, {QStringLiteral("height"), height}};
+    m_timer.start();
+}
+
+void StudyPaneNoteLinks::showPreviewNow()
+{
+    const QVariantMap p = m_pending;
+    m_pending.clear();
+    if (p.isEmpty() || m_owner == nullptr || m_pages == nullptr || m_env.defaults == nullptr)
+        return;
+    const QString href = NoteHtml::unescapeHref(p.value(QStringLiteral("href")).toString());
+    const QString text = LinkPreview::stringForPopupFromHref(href);
+    if (text.isEmpty())
+        return;
+    delete m_preview.data();
+    QLabel* label = XrefPopupViewController::makeView(*m_env.defaults, m_owner);
+    label->setWindowFlags(Qt::ToolTip);
+    label->setText(text);
+    label->setMaximumWidth(360);
+    label->adjustSize();
+    const QRect link(p.value(QStringLiteral("left")).toInt(), p.value(QStringLiteral("top")).toInt(),
+        p.value(QStringLiteral("width")).toInt(), p.value(QStringLiteral("height")).toInt());
+    const QPoint below = m_pages->mapToGlobal(m_pages->contentsRect().topLeft() + link.bottomLeft() + QPoint(0, 4));
+    label->move(below);
+    label->show();
+    m_preview = label;
+}
+
+void StudyPaneNoteLinks::hidePreview()
+{
+    m_timer.stop();
+    m_pending.clear();
+    delete m_preview.data();
+}
