@@ -5,11 +5,13 @@
 #include "library/EngineStrings.h"
 #include "library/GoToRequest.h"
 #include "library/JournalSourceTuple.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/XrefPopupViewController.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
@@ -43,7 +45,6 @@ Q_LOGGING_CATEGORY(lcNoteEditor, "qs.studypane.notes")
 
 namespace {
 
-const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
 const QString kVersePopovers = QStringLiteral("versePopovers");
 const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
 const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
@@ -174,10 +175,10 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
     m_tooltipTimer.setSingleShot(true);
     m_tooltipTimer.setInterval(kLinkPreviewDelayMs);
     connect(&m_tooltipTimer, &QTimer::timeout, this, [this] { doShowHrefTargetInTooltip(); });
-    observe(QStringLiteral("DisplayPreferencesChangedNotification"),
+    observe(PaneNotifications::DisplayPreferencesChangedNotification,
         [this](Notification&) { displayPreferencesChanged(); });
-    observe(GoToNames::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
-    observe(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
+    observe(LibraryNotifications::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
+    observe(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { notesHaveChanged(n); });
 }
 
 StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
@@ -798,7 +799,7 @@ bool StudyPaneNoteViewEditViewController::storeText(
         return true;
     }
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(kNotesChanged, this, info);
+        m_env.center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, this, info);
     return true;
 }
 
@@ -1136,9 +1137,13 @@ void StudyPaneNoteViewEditViewController::followHref(const QString& escaped)
 {
     if (m_env.center == nullptr)
         return;
-    m_env.center->postNotificationName(GoToNames::GoToNotification, this,
-        {{GoToKeys::href, NoteHtml::unescapeHref(escaped)}, {GoToKeys::wasHyperlink, true}, {GoToKeys::activate, true},
-            {GoToKeys::sync, true}, {GoToKeys::layoutUuid, layoutUuid()}});
+    GoToRequest request;
+    request.href = NoteHtml::unescapeHref(escaped);
+    request.wasHyperlink = true;
+    request.activate = true;
+    request.sync = true;
+    request.layoutUuid = layoutUuid();
+    request.post(*m_env.center, this);
 }
 
 void StudyPaneNoteViewEditViewController::showHrefTargetInTooltip(

@@ -1,6 +1,8 @@
 #include "studypane/subpanes/StudyPaneBookGotoViewController.h"
 
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
@@ -118,7 +120,7 @@ StudyPaneBookGotoViewController::StudyPaneBookGotoViewController(
     if (m_lookupForm)
         m_words = new StudyPaneLookupWordModel(this);
     observe(
-        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+        PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { thisSourceIsNowActive(&n); });
     thisSourceIsNowActive(nullptr);
 }
 
@@ -344,7 +346,7 @@ void StudyPaneBookGotoViewController::outlineViewSelectionDidChange(TOCItem* ite
     g.sourceTuple = m_sourceTuple;
     g.layoutUuid = layoutUuid();
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+        g.post(*m_env.center, this);
 }
 
 // --- the look-up field ---
@@ -450,7 +452,7 @@ void StudyPaneBookGotoViewController::comboBoxEnterKey()
     g.sync = true;
     g.layoutUuid = layoutUuid();
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(GoToNames::GoToNotification, this, g.toUserInfo());
+        g.post(*m_env.center, this);
 }
 
 void StudyPaneBookGotoViewController::textEdited(const QString& text)
