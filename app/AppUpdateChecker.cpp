@@ -2,6 +2,7 @@
 
 #include "app/QuillsteadAppController.h"
 #include "app/UpdateAvailableWindowController.h"
+#include "app/preferences/AppNotifications.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "platform/AppFolders.h"
 #include "platform/AppVersion.h"
@@ -24,9 +25,6 @@
 #include <QXmlStreamReader>
 
 #include <climits>
-
-const QString AppUpdateChecker::UserWantsToDownloadAppUpdateNotification =
-    QStringLiteral("userWantsToDownloadAppUpdate");
 
 namespace {
 
@@ -158,7 +156,7 @@ AppUpdateChecker::AppUpdateChecker(QObject* parent) : QObject(parent), m_network
         UpdateAvailableWindowController::runWithParams(params, QApplication::activeWindow());
     };
     NotificationCenter::defaultCenter().addObserver(
-        this, UserWantsToDownloadAppUpdateNotification, [this](Notification& n) {
+        this, AppNotifications::UserWantsToDownloadAppUpdateNotification, [this](Notification& n) {
             userWantsToDownloadAppUpdate(n.userInfo.value(QStringLiteral("url")).toUrl(),
                 n.userInfo.value(QStringLiteral("downloadSize"), -1).toLongLong(),
                 n.userInfo.value(QStringLiteral("downloadSha256")).toByteArray());
@@ -186,7 +184,7 @@ AppUpdateChecker& AppUpdateChecker::shared()
 
 QUrl AppUpdateChecker::feedUrl() const
 {
-    return m_feedUrl.isValid() ? m_feedUrl : qs::cloud::ServiceHost::fromDefaults(defaults()).updateFeedUrl();
+    return qs::cloud::ServiceHost::fromDefaults(defaults()).updateFeedUrl();
 }
 
 QString AppUpdateChecker::downloadsFolder() const

@@ -34,7 +34,6 @@ public:
     static constexpr qint64 kMaxFeedBytes = 1 << 20;
     static constexpr qint64 kMaxDownloadBytes = qint64(1) << 30;
     static constexpr int kTimeoutMs = 30000;
-    static const QString UserWantsToDownloadAppUpdateNotification;
 
     struct Presenter {
         // An alert dictionary as QuillsteadAppController::showAlertOnMainThread reads it; not waited for.
@@ -60,8 +59,7 @@ public:
 
     Presenter& presenter() { return m_presenter; }
     RunningProgram& runningProgram() { return m_running; }
-    // The feed's address; by default the one the "serviceHost" setting names.
-    void setFeedUrl(const QUrl& url) { m_feedUrl = url; }
+    // The feed's address: the one the "serviceHost" setting names.
     QUrl feedUrl() const;
     // Where downloads go (by default the user's Downloads folder).
     void setDownloadsFolder(const QString& folder) { m_downloads = folder; }
@@ -122,6 +120,5 @@ private:
     QPointer<QProgressDialog> m_progress;
     Presenter m_presenter;
     RunningProgram m_running;
-    QUrl m_feedUrl;
     QString m_downloads;
 };

@@ -3,6 +3,7 @@
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "engine/references/cBibleRef.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ui/ActionRegistry.h"
@@ -63,7 +64,7 @@ void ApplicationBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 
                                        quint8(book->editionNumber()), qint32(section));
     if (deleted)
         NotificationCenter::defaultCenter().postNotificationName(
-            QStringLiteral("qsNotesHaveChangedNotification"), nullptr, {{QStringLiteral("changed"), true}});
+            PaneNotifications::qsNotesHaveChangedNotification, nullptr, {{QStringLiteral("changed"), true}});
 }
 
 // ---- The passage copier and book images ----

@@ -1,5 +1,6 @@
 #include "app/AutostudyRequests.h"
 
+#include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
 #include "reports/ui/AutostudyVerseWindowController.h"
@@ -18,9 +19,9 @@ void listenForAutostudyRequests(QObject* owner, NotificationCenter& center, std:
         });
     using Runner = void (*)(const QVariantMap&, QWidget*);
     const QList<QPair<QString, Runner>> requests {
-        {AutostudyVerseWindowController::notificationName, &AutostudyVerseWindowController::run},
-        {AutostudyWordWindowController::notificationName, &AutostudyWordWindowController::run},
-        {AutostudyTodayWindowController::notificationName, &AutostudyTodayWindowController::run}};
+        {PaneNotifications::UserWantsToDoVerseAutostudy, &AutostudyVerseWindowController::run},
+        {PaneNotifications::UserWantsToDoWordAutostudy, &AutostudyWordWindowController::run},
+        {PaneNotifications::UserWantsToDoTodayAutostudy, &AutostudyTodayWindowController::run}};
     for (const auto& [name, run] : requests)
         center.addObserver(owner, name, [owner, run, window](Notification& n) {
             // Queued: the poster (a pane's command, a closing results window) finishes first.

@@ -88,19 +88,18 @@ void installProgramParts(const QString& dataFolder)
     installSearchHooks();
     // Link previews read passages through the passage copier: a Bible with the copy dialog's options,
     // any other book by its blocks.
-    LinkPreview::setPassageFormatter([](const BookPageSourcePtr&, const QVariant& answerBook, quint32 start,
-                                         quint32 end, const QVariantMap& options) {
-        const auto book = answerBook.value<std::shared_ptr<SourceTuple>>();
-        QString plain;
-        if (!book)
-            return plain;
-        if (book->isABible())
-            CopyPassageCopier::clipboardTextForStartSectionFromBible(
-                start, end, book, &plain, nullptr, options, CopyPassageProfile::dialog());
-        else
-            CopyPassageCopier::clipboardTextForStartSection(start, end, book, &plain, nullptr, options);
-        return plain.trimmed();
-    });
+    LinkPreview::setPassageFormatter(
+        [](const SourceTuple::Ptr& book, quint32 start, quint32 end, const QVariantMap& options) {
+            QString plain;
+            if (!book)
+                return plain;
+            if (book->isABible())
+                CopyPassageCopier::clipboardTextForStartSectionFromBible(
+                    start, end, book, &plain, nullptr, options, CopyPassageProfile::dialog());
+            else
+                CopyPassageCopier::clipboardTextForStartSection(start, end, book, &plain, nullptr, options);
+            return plain.trimmed();
+        });
 }
 
 void installPaneHooks(QuillsteadAppController* app)

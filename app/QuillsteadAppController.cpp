@@ -6,24 +6,28 @@
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
+#include "app/preferences/AppNotifications.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/protocol/ScrambledText.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/store/MyOffersManager.h"
 #include "cloud/store/StoreCredentials.h"
+#include "cloud/store/StoreNotifications.h"
 #include "cloud/sync/SyncEntryPoints.h"
 #include "cloud/sync/SyncManager.h"
 #include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
 #include "library/BookFileInstall.h"
 #include "library/GoToRequest.h"
 #include "library/JavaScript.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegion.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
@@ -69,7 +73,6 @@ const QString kStrongs = QStringLiteral("strongsNumbers");
 const QString kSyncBiblesComm = QStringLiteral("syncBiblesComm");
 const QString kVersePopovers = QStringLiteral("versePopovers");
 const QString kFootnoteStyle = QStringLiteral("footnoteStyle");
-const QString kDisplayPreferencesChanged = QStringLiteral("DisplayPreferencesChangedNotification");
 
 // Legacy names of the books that come with the application, removed when the book is installed.
 QString legacyNameFor(const QString& name)
@@ -216,10 +219,10 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     if (defaults().integerForKey(QStringLiteral("prevAppVersion")) != appVersion())
         defaults().setInteger(appVersion(), QStringLiteral("prevAppVersion"));
 
-    m_center.addObserver(this, QStringLiteral("qsLayoutManagerLayoutNameChangedNotification"), [](Notification&) {});
+    m_center.addObserver(this, PaneNotifications::qsLayoutManagerLayoutNameChangedNotification, [](Notification&) {});
     // New special offers are announced once the notification has been delivered; the offers are
     // fetched again, when their interval has passed, each time the reader becomes active.
-    m_center.addObserver(this, qs::cloud::MyOffersManager::MyOffersManagerHasNewOffers, [this](Notification&) {
+    m_center.addObserver(this, StoreNotifications::MyOffersManagerHasNewOffers, [this](Notification&) {
         QMetaObject::invokeMethod(
             this, [this] { myOffersManagerHasNewOffers(); }, Qt::QueuedConnection);
     });
@@ -276,7 +279,7 @@ void QuillsteadAppController::installBundledBooks(bool force, bool forceAll)
             QFile::remove(QDir(books).filePath(legacy));
         defaults().setBool(true, flag);
         m_center.postNotificationName(
-            SourceManager::qsBookFileCopiedToBooksFolder, this, {{QStringLiteral("path"), destination}});
+            LibraryNotifications::qsBookFileCopiedToBooksFolder, this, {{QStringLiteral("path"), destination}});
     }
 }
 
@@ -322,7 +325,7 @@ void QuillsteadAppController::restoreLayouts()
         request.paneRegion = region;
         request.forcePane = true;
         request.layoutUuid = layout->uuidString();
-        m_center.postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+        request.post(m_center, this);
     }
 }
 
@@ -437,7 +440,7 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
         library.forgetSourceAtPath(installed);
     }
     m_center.postNotificationName(
-        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), installed}});
+        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), installed}});
     const SourceTuple::Ptr book = library.allSources()->tupleForFile(installed);
     if (!book) {
         Alert alert;
@@ -446,7 +449,7 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
         Alerts::shared().runModal(alert);
         return;
     }
-    m_center.postNotificationName(QStringLiteral("UserWantsToOpenThisBookNotification"), this,
+    m_center.postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification, this,
         {{QStringLiteral("pubid"), book->pubID()}, {QStringLiteral("bookid"), book->bookID()},
             {QStringLiteral("edition"), book->editionNumber()}, {QStringLiteral("revision"), book->revisionNumber()}});
 }
@@ -510,59 +513,59 @@ void QuillsteadAppController::postFromController(const QString& name, const QVar
 
 void QuillsteadAppController::onCloseBook()
 {
-    postFromController(QStringLiteral("UserWantsToCloseActiveBookNotification"));
+    postFromController(PaneNotifications::UserWantsToCloseActiveBookNotification);
 }
 
 void QuillsteadAppController::onNewPane(int senderTag)
 {
-    postFromController(QStringLiteral("UserWantsToSplitActivePaneNotification"),
+    postFromController(PaneNotifications::UserWantsToSplitActivePaneNotification,
         {{QStringLiteral("vertical"), senderTag == 1002 ? 1 : 0}});
 }
 
 void QuillsteadAppController::onClosePane()
 {
-    postFromController(QStringLiteral("UserWantsToCloseActivePaneNotification"));
+    postFromController(PaneNotifications::UserWantsToCloseActivePaneNotification);
 }
 
 void QuillsteadAppController::onMaximizeBook()
 {
-    postFromController(QStringLiteral("UserWantsToMaximizeCurrentBookNotification"));
+    postFromController(PaneNotifications::UserWantsToMaximizeCurrentBookNotification);
 }
 
 void QuillsteadAppController::onMaximizePane()
 {
-    postFromController(QStringLiteral("UserWantsToMaximizeCurrentPaneNotification"));
+    postFromController(PaneNotifications::UserWantsToMaximizeCurrentPaneNotification);
 }
 
 void QuillsteadAppController::onScrollPageUp()
 {
-    postFromController(QStringLiteral("UserWantsToScrollUpOnePage"));
+    postFromController(PaneNotifications::UserWantsToScrollUpOnePage);
 }
 
 void QuillsteadAppController::onScrollLineUp()
 {
-    postFromController(QStringLiteral("UserWantsToScrollUpOneLine"));
+    postFromController(PaneNotifications::UserWantsToScrollUpOneLine);
 }
 
 void QuillsteadAppController::onScrollLineDown()
 {
-    postFromController(QStringLiteral("UserWantsToScrollDownOneLine"));
+    postFromController(PaneNotifications::UserWantsToScrollDownOneLine);
 }
 
 void QuillsteadAppController::onScrollPageDown()
 {
-    postFromController(QStringLiteral("UserWantsToScrollDownOnePage"));
+    postFromController(PaneNotifications::UserWantsToScrollDownOnePage);
 }
 
 void QuillsteadAppController::onStartSpeaking()
 {
     postFromController(
-        QStringLiteral("UserWantsToStartSpeakingNotification"), {{GoToKeys::layoutUuid, currentLayoutUuid()}});
+        PaneNotifications::UserWantsToStartSpeakingNotification, {{GoToKeys::layoutUuid, currentLayoutUuid()}});
 }
 
 void QuillsteadAppController::onStopSpeaking()
 {
-    postFromController(QStringLiteral("UserWantsToStopSpeakingNotification"));
+    postFromController(PaneNotifications::UserWantsToStopSpeakingNotification);
     if (const auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->isSpeaking()) {
         synthesizer->clearFinishedHandler();
         synthesizer->stop();
@@ -571,7 +574,7 @@ void QuillsteadAppController::onStopSpeaking()
 
 void QuillsteadAppController::onAboutThisBook()
 {
-    postFromController(QStringLiteral("UserWantsToSeeCurrentBookProperties"));
+    postFromController(PaneNotifications::UserWantsToSeeCurrentBookProperties);
 }
 
 void QuillsteadAppController::onRenameLayout()
@@ -589,7 +592,7 @@ void QuillsteadAppController::onRenameLayout()
     if (name.isEmpty())
         return;
     layout->setName(name);
-    m_center.postNotificationName(LayoutManager::qsLayoutManagerLayoutNameChangedNotification, nullptr);
+    m_center.postNotificationName(PaneNotifications::qsLayoutManagerLayoutNameChangedNotification, nullptr);
 }
 
 void QuillsteadAppController::onDeleteLayout()
@@ -622,7 +625,7 @@ void QuillsteadAppController::onSyncToActiveBible()
     if (!current.book)
         return;
     const quint32 key = current.book->keyForSection(current.section);
-    postFromController(GoToNames::EverybodySyncToMeNotification,
+    postFromController(LibraryNotifications::EverybodySyncToMeNotification,
         {{GoToKeys::layoutUuid, currentLayoutUuid()}, {GoToKeys::sourceTuple, QVariant::fromValue(current.book)},
             {QStringLiteral("bibleKey"), static_cast<quint32>(key)}, {GoToKeys::paneRegion, current.region},
             {QStringLiteral("syncAnyway"), true}});
@@ -644,7 +647,7 @@ void QuillsteadAppController::onGoToToday()
     if (defaults().hasStoredValue(QStringLiteral("preferredDevotionalPubId")) &&
         defaults().hasStoredValue(QStringLiteral("preferredDevotionalBookId")) && pub != 0 && book != 0)
         request.sourceTuple = SourceManager::singleton().devotionalSources()->tupleForPubID(pub, book);
-    m_center.postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+    request.post(m_center, this);
 }
 
 void QuillsteadAppController::onHelp()
@@ -656,7 +659,7 @@ void QuillsteadAppController::onHelp()
     request.sourceTuple = help;
     request.activate = true;
     request.layoutUuid = currentLayoutUuid();
-    m_center.postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+    request.post(m_center, this);
 }
 
 void QuillsteadAppController::toggle(
@@ -665,7 +668,7 @@ void QuillsteadAppController::toggle(
     const bool on = !defaults().boolForKey(key);
     defaults().setBool(on, key);
     if (postDisplayChange)
-        postFromController(kDisplayPreferencesChanged);
+        postFromController(PaneNotifications::DisplayPreferencesChangedNotification);
     showToast(on ? onText : offText);
 }
 
@@ -694,7 +697,7 @@ void QuillsteadAppController::onCycleFootnoteMarkers()
         : now == QLatin1String("Expand")                  ? QStringLiteral("Hide")
                                                           : QStringLiteral("Collapse");
     defaults().setString(next, kFootnoteStyle);
-    postFromController(kDisplayPreferencesChanged);
+    postFromController(PaneNotifications::DisplayPreferencesChangedNotification);
     showToast(QStringLiteral("Footnote markers now set to '%1'").arg(next));
 }
 
@@ -871,12 +874,14 @@ MASPreferencesWindowController* QuillsteadAppController::preferencesWindowContro
         for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
             panes.append(PreferencesViewController::factoryForPane(i));
         m_preferences = std::make_unique<MASPreferencesWindowController>(panes, tr("Settings"));
-        m_center.addObserver(this, MASPreferencesWindowController::WillCloseNotification, [this](Notification&) {
-            m_center.removeObserver(this, MASPreferencesWindowController::WillCloseNotification);
-            // Dropped once the close has finished; the next use builds a new window on the last pane.
-            if (MASPreferencesWindowController* closing = m_preferences.release())
-                closing->deleteLater();
-        });
+        m_center.addObserver(
+            this, AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification, [this](Notification&) {
+                m_center.removeObserver(
+                    this, AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification);
+                // Dropped once the close has finished; the next use builds a new window on the last pane.
+                if (MASPreferencesWindowController* closing = m_preferences.release())
+                    closing->deleteLater();
+            });
     }
     return m_preferences.get();
 }

@@ -1,15 +1,19 @@
 #include "app/QuillsteadSyncDelegate.h"
 
+#include "app/preferences/AppNotifications.h"
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/sync/SyncLocalData.h"
 #include "cloud/sync/SyncManager.h"
 #include "library/JavaScript.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
 #include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "search/execution/UserDataSearchCache.h"
+#include "studypane/StudyPaneNotifications.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>
@@ -76,7 +80,7 @@ void QuillsteadSyncDelegate::post(const QString& name, const QVariantMap& userIn
 
 void QuillsteadSyncDelegate::syncCommStarted()
 {
-    post(QStringLiteral("qsSyncCommStartedNotification"));
+    post(AppNotifications::qsSyncCommStartedNotification);
     m_tableBeingSynced.clear();
     if (m_environment.toolbar)
         addSyncProgressToToolbar(m_environment.toolbar());
@@ -84,7 +88,7 @@ void QuillsteadSyncDelegate::syncCommStarted()
 
 void QuillsteadSyncDelegate::syncCommFinished()
 {
-    post(QStringLiteral("qsSyncCommFinishedNotification"));
+    post(AppNotifications::qsSyncCommFinishedNotification);
     if (m_environment.toolbar)
         removeSyncProgressFromToolbar(m_environment.toolbar());
 }
@@ -96,13 +100,13 @@ void QuillsteadSyncDelegate::syncLoginComplete(bool valid)
 
 void QuillsteadSyncDelegate::syncProgressPercent(float progress, const QString& statusMessage)
 {
-    post(QStringLiteral("qsSyncProgressPercentNotification"),
+    post(AppNotifications::qsSyncProgressPercentNotification,
         {{QStringLiteral("progress"), double(progress)}, {QStringLiteral("statusMessage"), statusMessage}});
 }
 
 void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message, bool userAsked)
 {
-    post(QStringLiteral("qsSyncErrorOccurredNotification"), {{QStringLiteral("message"), message}});
+    post(AppNotifications::qsSyncErrorOccurredNotification, {{QStringLiteral("message"), message}});
     recordSyncError(message);
     // Automatic syncs fail quietly (the sync log and the settings page show it); a sync the user
     // started always says how it failed.
@@ -128,9 +132,9 @@ void QuillsteadSyncDelegate::syncRecordTypeWillStart(const QString& noun)
     m_tableBeingSynced = qs::cloud::SyncManager::lastSyncTableNames().value(noun);
     // A note being edited is saved before its type is synced.
     if (noun == QLatin1String("BIBLENOTES"))
-        post(QStringLiteral("qsBibleNoteSynchronizationWillStartNotification"), {}, true);
+        post(AppNotifications::qsBibleNoteSynchronizationWillStartNotification, {}, true);
     else if (noun == QLatin1String("BOOKNOTES"))
-        post(QStringLiteral("qsBookNoteSynchronizationWillStartNotification"), {}, true);
+        post(AppNotifications::qsBookNoteSynchronizationWillStartNotification, {}, true);
 }
 
 void QuillsteadSyncDelegate::syncRecordTypeComplete(const QString& noun, bool changed)
@@ -140,26 +144,26 @@ void QuillsteadSyncDelegate::syncRecordTypeComplete(const QString& noun, bool ch
         // Received notes are written straight into the tables: the kept note results are stale.
         if (changed)
             userdatasearch::clearNoteSearchCache();
-        post(QStringLiteral("qsNotesHaveChangedNotification"), {{QStringLiteral("changed"), changed}}, true);
+        post(PaneNotifications::qsNotesHaveChangedNotification, {{QStringLiteral("changed"), changed}}, true);
         return;
     }
     if (!changed)
         return;
     if (noun == QLatin1String("BIBLEBOOKMARKS") || noun == QLatin1String("BOOKBOOKMARKS")) {
         userdatasearch::clearCategorySearchCache();
-        post(QStringLiteral("qsCategoriesHaveChangedNotification"), {}, true);
-        post(QStringLiteral("qsBookmarksHaveChangedNotification"), {}, true);
+        post(StudyPaneNotifications::qsCategoriesHaveChangedNotification, {}, true);
+        post(StudyPaneNotifications::qsBookmarksHaveChangedNotification, {}, true);
     } else if (noun == QLatin1String("BIBLEHIGHLIGHTS")) {
         userdatasearch::clearColorSearchCache();
-        post(QStringLiteral("qsHighlightsHaveChangedNotification"), {}, true);
+        post(PaneNotifications::qsHighlightsHaveChangedNotification, {}, true);
     } else if (noun == QLatin1String("DEVOTIONALPROGRESS")) {
-        post(QStringLiteral("DevotionalProgressHasChangedNotification"), {}, true);
+        post(LibraryNotifications::DevotionalProgressHasChangedNotification, {}, true);
     } else if (noun == QLatin1String("DEVOTIONALSTARTDATE")) {
-        post(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), {}, true);
+        post(PaneNotifications::qsDevotionalStartDateHasChangedNotification, {}, true);
     } else if (noun == QLatin1String("HIGHLIGHTCOLORNAMES")) {
         // Colour names are part of what COLOR("name") searches match.
         userdatasearch::clearColorSearchCache();
-        post(QStringLiteral("qsHighlightColorNamesHaveChangedNotification"), {}, true);
+        post(StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification, {}, true);
     }
 }
 

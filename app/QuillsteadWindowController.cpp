@@ -6,12 +6,14 @@
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
+#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "panes/BookPaneFactory.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -287,8 +289,8 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     connect(m_window.get(), &QuillsteadWindow::closing, this, [this] { m_app->applicationWillTerminate(); });
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    for (const QString& name : {LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification,
-             LayoutManager::qsLayoutManagerLayoutNameChangedNotification})
+    for (const QString& name : {LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+             PaneNotifications::qsLayoutManagerLayoutNameChangedNotification})
         center.addObserver(this, name, [this](Notification&) {
             if (m_observingLayouts)
                 makeTabsForLayoutManagerLayouts();
@@ -337,7 +339,7 @@ void QuillsteadWindowController::setupActions()
         &QuillsteadWindowController::makeGoToPaneCurrent);
     actions.add(ReadingComplete, Look {tr("Mark Reading Complete"), tr("Read")}, this, [this] {
         const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
-        NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToToggleCurrentReading"),
+        NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::UserWantsToToggleCurrentReading,
             this, {{QStringLiteral("layoutUuid"), layout != nullptr ? layout->uuidString() : QString()}});
     });
     // The study pane's sub-panes.
@@ -735,8 +737,4 @@ QString QuillsteadWindowController::runNewLayoutSheet()
     if (sheet.exec() != QDialog::Accepted || list->currentItem() == nullptr)
         return {};
     return list->currentItem()->data(Qt::UserRole).toString();
-}
-
-void QuillsteadWindowController::runOpenBookDialog()
-{
 }

@@ -60,7 +60,6 @@ public:
     QuillsteadWindow* window() const { return m_window.get(); }
     QTabBar* tabBar() const { return m_tabBar; }
     QToolBar* toolbar() const { return m_toolbar; }
-    QWidget* layoutArea() const { return m_layoutArea; }
     // The pane manager, which owns the layout view shown in the layout area.
     LayoutViewController* layoutViewController() const { return m_layoutViewController.get(); }
     // The panes the layout view makes for its regions (not owned; must outlive the window).
@@ -109,7 +108,6 @@ public:
     // Windows the commands open.
     QString runTextPrompt(const QVariantMap& options);
     QString runNewLayoutSheet();
-    void runOpenBookDialog();
     void onCopyPassage(bool now);
     bool canCopyPassageNow() const;
 

@@ -1,6 +1,7 @@
 #include "app/UpdateAvailableWindowController.h"
 
 #include "app/AppUpdateChecker.h"
+#include "app/preferences/AppNotifications.h"
 #include "platform/NotificationCenter.h"
 
 #include <QDesktopServices>
@@ -108,7 +109,7 @@ void UpdateAvailableWindowController::onDownload()
         if (m_params.contains(QString::fromLatin1(key)))
             info.insert(QString::fromLatin1(key), m_params.value(QString::fromLatin1(key)));
     NotificationCenter::defaultCenter().postNotificationName(
-        AppUpdateChecker::UserWantsToDownloadAppUpdateNotification, nullptr, info);
+        AppNotifications::UserWantsToDownloadAppUpdateNotification, nullptr, info);
     onClose();
 }
 

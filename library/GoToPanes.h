@@ -22,6 +22,16 @@
 class SourceTuple;
 struct GoToRequest;
 
+// A book pane as the routing drives it: the book pane controller (BookPaneViewController) is one.
+class GoToPane {
+public:
+    virtual ~GoToPane() = default;
+    // Shows the place the request names: the request's book (or the book of its sourceTupleID, or
+    // the pane's current book) becomes the current tab and the pane's page moves there. The pane
+    // writes its answers into the request ("section" and "readingNumber" after a move by reading).
+    virtual void goTo(GoToRequest& request) = 0;
+};
+
 class GoToPanes {
 public:
     using Book = std::shared_ptr<SourceTuple>;
@@ -45,8 +55,8 @@ public:
     // The pane's contents state says it sends no location sync, or its current book's tab
     // state does.
     virtual bool paneDoesNotSendLocationSync(int region) const = 0;
-    // The pane's goTo with the request; the pane may write into it ("readingNumber", ...).
-    virtual void goTo(int region, GoToRequest& request) = 0;
+    // The region's book pane; null for a region that is not a book pane (isBookPane false).
+    virtual GoToPane* bookPane(int region) = 0;
     // Make the region's pane the current pane (the layout view's makePaneCurrentWithView).
     virtual void makePaneCurrent(int region) = 0;
     // Start (true) or stop (false) the layout view's busy indicator.

@@ -1,5 +1,6 @@
 #include "library/GoToRequest.h"
 
+#include "library/LibraryNotifications.h"
 #include "platform/NotificationCenter.h"
 
 #include <QMetaType>
@@ -166,7 +167,8 @@ QVariantMap GoToRequest::toUserInfo() const
     if (gotoAnchor)
         m.insert(GoToKeys::gotoAnchor, *gotoAnchor);
     flag(GoToKeys::forceRefresh, forceRefresh);
-    flag(GoToKeys::clearTempHighlight, clearTempHighlight);
+    if (clearTempHighlight)
+        m.insert(GoToKeys::clearTempHighlight, *clearTempHighlight);
     if (readingNumber)
         m.insert(GoToKeys::readingNumber, QVariant::fromValue<qlonglong>(*readingNumber));
     return m;
@@ -215,11 +217,23 @@ GoToRequest GoToRequest::fromUserInfo(const QVariantMap& m)
     r.speakPassage = readBool(m, GoToKeys::speakPassage);
     r.gotoAnchor = readString(m, GoToKeys::gotoAnchor);
     r.forceRefresh = readBool(m, GoToKeys::forceRefresh);
-    r.clearTempHighlight = readBool(m, GoToKeys::clearTempHighlight);
+    r.clearTempHighlight = readOptionalBool(m, GoToKeys::clearTempHighlight);
     r.readingNumber = readInteger(m.value(GoToKeys::readingNumber), kMin, kMax);
     for (auto it = m.cbegin(); it != m.cend(); ++it) {
         if (!knownKeys().contains(it.key()))
             r.extra.insert(it.key(), it.value());
     }
     return r;
+}
+
+void GoToRequest::post(NotificationCenter& center, const void* sender) const
+{
+    Notification n {LibraryNotifications::GoToNotification, sender, {}, *this};
+    center.post(n);
+}
+
+GoToRequest GoToRequest::of(const Notification& notification)
+{
+    const GoToRequest* request = notification.valueAs<GoToRequest>();
+    return request ? *request : GoToRequest();
 }

@@ -1,17 +1,21 @@
 // A go-to request: everything a poster knows about a place to show (a link, a book, a section, a
 // block) and how to show it (which pane, whether to activate it, sync the other panes, record
 // history), plus the answers the routing writes back (the book, the pane, the Bible key, an
-// alert text). Every move in the reader is one request, posted as GoToNotification.
+// alert text). Every move in the reader is one request: `post` sends it as GoToNotification, which
+// carries the request itself (typed, not as a map), and the router reads it back with `of`; the
+// router hands the same request on to the pane and the page, which write their answers into it.
 //
-// Requests travel in notifications as a QVariantMap (`toUserInfo`/`fromUserInfo`); the key
-// names below are those maps' keys. Keys this type does not know are kept in `extra` and come
-// back out of `toUserInfo`, so a request survives the round trip whole. Optional fields are
-// absent keys; an absent boolean is NO. Books travel as std::shared_ptr<SourceTuple>, identities
-// as SourceTupleID values, and the pane as the index of its region in the request's layout.
+// The map form (`toUserInfo`/`fromUserInfo`) is kept for the notifications that pass a request's
+// keys on as a dictionary (location sync); the key names below are those maps' keys. Keys this type
+// does not know are kept in `extra` and come back out of `toUserInfo`, so a request survives the
+// round trip whole. Optional fields are absent keys; an absent boolean is NO. Books travel as
+// std::shared_ptr<SourceTuple>, identities as SourceTupleID values, and the pane as the index of
+// its region in the request's layout.
 //
 // A value type; main thread (like every go-to).
 #pragma once
 
+#include "library/LibraryNotifications.h"
 #include "library/SourceTupleID.h"
 
 #include <QString>
@@ -22,20 +26,9 @@
 #include <memory>
 #include <optional>
 
+class NotificationCenter;
 class SourceTuple;
-
-// Notification names of the go-to routing, the resolution and the history.
-namespace GoToNames {
-inline const QString GoToNotification = QStringLiteral("GoToNotification");
-inline const QString CallerNeedsSourceForGoToInfo = QStringLiteral("CallerNeedsSourceForGoToInfo");
-inline const QString PushKeyOnRecentStackNotification = QStringLiteral("PushKeyOnRecentStackNotification");
-inline const QString EverybodySyncToMeNotification = QStringLiteral("EverybodySyncToMeNotification");
-inline const QString qsUserNoteLinkSelected = QStringLiteral("qsUserNoteLinkSelected");
-inline const QString AddStateToHistoryNotification = QStringLiteral("AddStateToHistoryNotification");
-// Posted by the layout manager; the history drops the stacks of deleted layouts on it.
-inline const QString qsLayoutManagerAddedOrRemovedLayoutsNotification =
-    QStringLiteral("qsLayoutManagerAddedOrRemovedLayoutsNotification");
-}  // namespace GoToNames
+struct Notification;
 
 // Keys of a request's map form.
 namespace GoToKeys {
@@ -114,7 +107,7 @@ struct GoToRequest {
     bool speakPassage = false;
     std::optional<QString> gotoAnchor;
     bool forceRefresh = false;
-    bool clearTempHighlight = false;
+    std::optional<bool> clearTempHighlight;  // absent: YES (a Bible's temporary highlight goes)
     std::optional<qint64> readingNumber;
 
     QVariantMap extra;  // keys of the map form this type does not know
@@ -126,6 +119,12 @@ struct GoToRequest {
     // Reads a map leniently: a value of the wrong kind reads as absent (booleans as NO);
     // numbers may come as any numeric kind or as decimal text.
     static GoToRequest fromUserInfo(const QVariantMap& userInfo);
+
+    // Posts this request as GoToNotification (object: the sender).
+    void post(NotificationCenter& center, const void* sender) const;
+    // The request a GoToNotification carries; a request for no layout (ignored by the router)
+    // when the notification carries none.
+    static GoToRequest of(const Notification& notification);
 };
 
 // The shared book type in maps: std::shared_ptr<SourceTuple> in a QVariant.

@@ -2,6 +2,7 @@
 
 #include "library/GoToLink.h"
 #include "library/GoToPanes.h"
+#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -57,19 +58,16 @@ GoToRouter::GoToRouter(GoToPanes& panes, SourceManager& library, NavigationHisto
             m_panes.showBusyIndicator(true);
         }
     });
-    m_observations.emplace_back(
-        center, center.addObserver(this, GoToNames::GoToNotification, [this](Notification& n) { goToHandler(n); }));
     m_observations.emplace_back(center,
-        center.addObserver(this, GoToNames::CallerNeedsSourceForGoToInfo,
-            [this](Notification& n) { callerNeedsSourceForGoToInfoHandler(n); }));
+        center.addObserver(this, LibraryNotifications::GoToNotification, [this](Notification& n) { goToHandler(n); }));
     m_observations.emplace_back(
-        center, center.addObserver(this, GoToNames::AddStateToHistoryNotification, [this](Notification& n) {
+        center, center.addObserver(this, LibraryNotifications::AddStateToHistoryNotification, [this](Notification& n) {
             const GoToRequest r = GoToRequest::fromUserInfo(n.userInfo);
             const bool alwaysAdd = UserDefaults::boolFromValue(n.userInfo.value(GoToKeys::alwaysAdd));
             m_history.addStateToHistory(alwaysAdd, r.layoutUuid);
         }));
     m_observations.emplace_back(center,
-        center.addObserver(this, GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+        center.addObserver(this, LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
             [this](Notification&) { m_history.addOrRemoveLayoutsFromHistory(); }));
 }
 
@@ -107,12 +105,11 @@ void GoToRouter::stopBusyIndicator()
 void GoToRouter::goToHandler(const Notification& notification)
 {
     QS_ASSERT_MAIN_THREAD();
-    goTo(GoToRequest::fromUserInfo(notification.userInfo));
+    goTo(GoToRequest::of(notification));
 }
 
 void GoToRouter::goTo(GoToRequest request)
 {
-    QS_ASSERT_MAIN_THREAD();
     QS_ASSERT_MAIN_THREAD();
     const QString layoutUuid = m_panes.currentLayoutUuid();
     if (request.layoutUuid.isEmpty() || request.layoutUuid != layoutUuid)
@@ -170,10 +167,11 @@ void GoToRouter::goTo(GoToRequest request)
     const bool regionExists = region >= 0 && region < m_panes.regionCount();
     // Only a book pane shows a book: with the study pane current and the book in no pane,
     // nothing moves (the follow-ups still run).
-    const bool bookPane = regionExists && m_panes.isBookPane(region);
+    GoToPane* pane = regionExists ? m_panes.bookPane(region) : nullptr;
+    const bool bookPane = pane != nullptr;
 
-    if (bookPane)
-        m_panes.goTo(region, request);
+    if (pane)
+        pane->goTo(request);
 
     if ((request.activate || request.activatePane) && bookPane)
         m_panes.makePaneCurrent(region);
@@ -195,14 +193,14 @@ void GoToRouter::goTo(GoToRequest request)
             info.insert(GoToKeys::key, QVariant::fromValue<uint>(request.bibleKey.value_or(0)));
             info.insert(GoToKeys::abbr, book->abbr());
             info.insert(GoToKeys::layoutUuid, request.layoutUuid);
-            m_center.postNotificationName(GoToNames::PushKeyOnRecentStackNotification, nullptr, info);
+            m_center.postNotificationName(LibraryNotifications::PushKeyOnRecentStackNotification, nullptr, info);
         }
     }
 
     if (request.sync) {
         request.layoutUuid = layoutUuid;
         request.doesNotSendLocationSync = regionExists && m_panes.paneDoesNotSendLocationSync(region);
-        m_center.postNotificationName(GoToNames::EverybodySyncToMeNotification, this, request.toUserInfo());
+        m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, this, request.toUserInfo());
     }
 
     if (!request.noHistory || request.postHistory)
@@ -223,17 +221,14 @@ void GoToRouter::requestUserDataSync()
     requestSyncDevotionalStartDate(0);
 }
 
-void GoToRouter::callerNeedsSourceForGoToInfoHandler(Notification& notification)
+void GoToRouter::callerNeedsSourceForGoToInfo(GoToRequest& request)
 {
     QS_ASSERT_MAIN_THREAD();
-    QS_ASSERT_MAIN_THREAD();
-    GoToRequest request = GoToRequest::fromUserInfo(notification.userInfo);
     if ((request.href && request.href->size() > GoToLink::kMaxLinkLength) ||
         (request.wordSync && request.wordSync->size() > GoToLink::kMaxLinkLength))
         return;
     if (const Book book = sourceForGoTo(request))
         request.sourceTuple = book;
-    notification.userInfo = request.toUserInfo();
 }
 
 std::optional<int> GoToRouter::paneForGoTo(GoToRequest& request, const Book& book)
@@ -580,7 +575,7 @@ void GoToRouter::handleNoteLink(const QString& text, const Context& context)
     }
     if (context.currentBook)
         info.insert(QStringLiteral("source"), bookVariant(context.currentBook));
-    m_center.postNotificationName(GoToNames::qsUserNoteLinkSelected, this, info);
+    m_center.postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, this, info);
 }
 
 GoToRouter::Book GoToRouter::resolveReadingRequest(GoToRequest& request, const Context& context)

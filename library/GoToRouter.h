@@ -2,8 +2,9 @@
 // its book found (given, by identity, or by resolving its link), its pane chosen, the pane told
 // to go there, and the follow-ups run: activation, the recent-references stack, location sync
 // to the other panes, the navigation history and the due-only sync of the user data. Web links
-// leave the reader through the browser or the in-app web window. CallerNeedsSourceForGoToInfo
-// asks the same resolution synchronously: the answer is written into the posted user info.
+// leave the reader through the browser or the in-app web window. callerNeedsSourceForGoToInfo
+// answers the same resolution synchronously (for link previews): the answer is written into the
+// request.
 //
 // Link resolution prefers what the reader is looking at, then the books chosen in the
 // preferences, then books open in tabs, then any installed book of the right kind. Failures
@@ -13,8 +14,8 @@
 // start dates.
 //
 // The pane manager makes one router for its life (after loading the history from its file) and
-// reaches it through notifications; the router observes GoToNotification,
-// CallerNeedsSourceForGoToInfo, AddStateToHistoryNotification and the layout manager's
+// reaches it through notifications; the router observes GoToNotification (whose request it hands,
+// typed, to the chosen pane's goTo), AddStateToHistoryNotification and the layout manager's
 // added-or-removed notification on the given centre. The panes, the library, the history and the
 // centre must outlive it. The pane manager saves the history at shut-down.
 //
@@ -61,9 +62,12 @@ public:
     GoToRouter(const GoToRouter&) = delete;
     GoToRouter& operator=(const GoToRouter&) = delete;
 
-    // The handlers of GoToNotification and CallerNeedsSourceForGoToInfo.
+    // The handler of GoToNotification.
     void goToHandler(const Notification& notification);
-    void callerNeedsSourceForGoToInfoHandler(Notification& notification);
+    // The resolution alone, without moving anything: the book is written into the request with
+    // what sourceForGoTo writes ("section", "endSectionNumber", "alertText", ...). Overlong links
+    // get no answer.
+    void callerNeedsSourceForGoToInfo(GoToRequest& request);
     void goTo(GoToRequest request);
 
     // The book a request that names no book means, with "section", "endSectionNumber",

@@ -88,7 +88,6 @@ void NavigationHistory::dropEntry(Stack& stack, qsizetype index)
 void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
 {
     QS_ASSERT_MAIN_THREAD();
-    QS_ASSERT_MAIN_THREAD();
     if (!isUsableLayoutUuid(layoutUuid) || !m_panes.hasLayout(layoutUuid))
         return;
 
@@ -182,7 +181,6 @@ bool NavigationHistory::goToItem(quint64 target, Stack& stack, const QString& la
 void NavigationHistory::goBackInHistory()
 {
     QS_ASSERT_MAIN_THREAD();
-    QS_ASSERT_MAIN_THREAD();
     const QString uuid = m_panes.currentLayoutUuid();
     if (!m_stacks || !m_stacks->contains(uuid))
         return;
@@ -204,7 +202,6 @@ void NavigationHistory::goBackInHistory()
 void NavigationHistory::goForwardInHistory()
 {
     QS_ASSERT_MAIN_THREAD();
-    QS_ASSERT_MAIN_THREAD();
     const QString uuid = m_panes.currentLayoutUuid();
     if (!m_stacks || !m_stacks->contains(uuid))
         return;
@@ -220,7 +217,6 @@ void NavigationHistory::goForwardInHistory()
 
 bool NavigationHistory::saveHistoryToFile()
 {
-    QS_ASSERT_MAIN_THREAD();
     QS_ASSERT_MAIN_THREAD();
     QDir().mkpath(m_historyFolder);
     if (!m_stacks) {
@@ -272,7 +268,6 @@ void NavigationHistory::repairStack(const QString& layoutUuid, Stack& stack) con
 
 void NavigationHistory::loadHistoryFromFile()
 {
-    QS_ASSERT_MAIN_THREAD();
     QS_ASSERT_MAIN_THREAD();
     m_stacks.reset();
     const QFileInfo file(historyFilePath());
@@ -351,7 +346,6 @@ void NavigationHistory::cleanFolder()
 
 void NavigationHistory::addOrRemoveLayoutsFromHistory()
 {
-    QS_ASSERT_MAIN_THREAD();
     QS_ASSERT_MAIN_THREAD();
     if (!m_stacks)
         return;

@@ -1,6 +1,7 @@
 #include "library/SourceManager.h"
 
 #include "library/BookFileInstall.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManagerOperation.h"
 #include "platform/AppFolders.h"
 
@@ -38,7 +39,7 @@ SourceManager::SourceManager(Folders folders) : m_folders(std::move(folders))
 {
     NotificationCenter& center = NotificationCenter::defaultCenter();
     m_copiedObservation = Observation(center,
-        center.addObserver(this, qsBookFileCopiedToBooksFolder,
+        center.addObserver(this, LibraryNotifications::qsBookFileCopiedToBooksFolder,
             [this](Notification& n) { bookFileCopiedToBooksFolderNotification(n); }));
 }
 
@@ -339,7 +340,7 @@ SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemova
         (tuple->docSupports(::kDocSupportsWordAttributes) || tuple->docSupports(::kDocSupportsWordLookup)))
         addDictionarySubcategories();
     archiveState();
-    post(qsSourceManagerAddedBookNotification,
+    post(LibraryNotifications::qsSourceManagerAddedBookNotification,
         {{QStringLiteral("tuple"), sharedObjectVariant(tuple)}, {QStringLiteral("modified"), modified}});
     updateStaticBibleRefDataFromTuple(tuple);
     return tuple;
@@ -430,7 +431,8 @@ void SourceManager::addDictionarySubcategories()
                     kind = SourceTuple::kKindStrongsDictionary;
                 }
                 d->setKind(kind);
-                post(SourceManagerReclassifiedBookNotification, {{QStringLiteral("tuple"), sharedObjectVariant(d)}});
+                post(LibraryNotifications::SourceManagerReclassifiedBookNotification,
+                    {{QStringLiteral("tuple"), sharedObjectVariant(d)}});
             }
         }
     }
@@ -453,7 +455,8 @@ void SourceManager::removeTuple(const SourceTuple::Ptr& tuple, FileFate fate, co
     Operation op(*this);
     const QString path = tuple->filepath();
     removeFromOtherLists(*tuple);
-    post(qsSourceManagerRemovedBookNotification, {{QStringLiteral("tuple"), sharedObjectVariant(tuple)}});
+    post(LibraryNotifications::qsSourceManagerRemovedBookNotification,
+        {{QStringLiteral("tuple"), sharedObjectVariant(tuple)}});
     // The tuple lets go of its document; a search still using it keeps it open until it is done.
     tuple->releaseSourceDoc();
     if (const auto all = get(&SourceManager::m_allSources))
@@ -503,7 +506,8 @@ void SourceManager::removeAllSources()
     while (SourceTuple::Ptr t = all->tupleAtIndex(0)) {
         dispose(t->filepath(), FileFate::Delete, QString());
         removeFromOtherLists(*t);
-        post(qsSourceManagerRemovedBookNotification, {{QStringLiteral("tuple"), sharedObjectVariant(t)}});
+        post(LibraryNotifications::qsSourceManagerRemovedBookNotification,
+            {{QStringLiteral("tuple"), sharedObjectVariant(t)}});
         all->removeAtIndex(0);
         t->releaseSourceDoc();
     }
@@ -537,9 +541,9 @@ void SourceManager::validate()
     if (!removed && !added)
         return;
     if (all->count() == 0)
-        post(qsSourceManagerIsEmptyNotification);
+        post(LibraryNotifications::qsSourceManagerIsEmptyNotification);
     else
-        post(qsSourceManagerDidChangeNotification,
+        post(LibraryNotifications::qsSourceManagerDidChangeNotification,
             {{QStringLiteral("removed"), removed}, {QStringLiteral("added"), added},
                 {QStringLiteral("removedBooks"), removed}, {QStringLiteral("suppressFeedback"), false}});
 }
@@ -556,7 +560,8 @@ void SourceManager::removeMissingSources()
         if (QFileInfo::exists(t->filepath()) && !t->hasModificationTimeChanged())
             continue;
         removeFromOtherLists(*t);
-        post(qsSourceManagerRemovedBookNotification, {{QStringLiteral("tuple"), sharedObjectVariant(t)}});
+        post(LibraryNotifications::qsSourceManagerRemovedBookNotification,
+            {{QStringLiteral("tuple"), sharedObjectVariant(t)}});
         all->remove(*t);
         t->releaseSourceDoc();
         archiveState();

@@ -48,18 +48,6 @@ public:
         QString reason;
     };
 
-    static inline const QString qsSourceManagerAddedBookNotification =
-        QStringLiteral("qsSourceManagerAddedBookNotification");
-    static inline const QString qsSourceManagerRemovedBookNotification =
-        QStringLiteral("qsSourceManagerRemovedBookNotification");
-    static inline const QString SourceManagerReclassifiedBookNotification =
-        QStringLiteral("SourceManagerReclassifiedBookNotification");
-    static inline const QString qsSourceManagerDidChangeNotification =
-        QStringLiteral("qsSourceManagerDidChangeNotification");
-    static inline const QString qsSourceManagerIsEmptyNotification =
-        QStringLiteral("qsSourceManagerIsEmptyNotification");
-    static inline const QString qsBookFileCopiedToBooksFolder = QStringLiteral("qsBookFileCopiedToBooksFolder");
-
     // The seven archive files, in writing order.
     static const QStringList& archiveFileNames();
     // The build that writes the archives; archives of another build are not read.

@@ -349,9 +349,6 @@ public:
     QString bibliographicCitation() const;
     QString aboutThisBookContents();
 
-    static inline const QString DevotionalProgressHasChangedNotification =
-        QStringLiteral("DevotionalProgressHasChangedNotification");
-
 protected:
     // Clears the record (the journal and placeholder constructors fill it themselves).
     void clearRecord();

@@ -1,6 +1,7 @@
 // The book facade's daily readings and the texts that describe a book.
 
 #include "documents/cDateDoc.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 
@@ -51,7 +52,8 @@ void SourceTuple::toggleReadingNumber(quint32 number, bool notify)
         return;
     doc->ToggleReadingNumber(number);
     if (notify)
-        NotificationCenter::defaultCenter().postNotificationName(DevotionalProgressHasChangedNotification, this);
+        NotificationCenter::defaultCenter().postNotificationName(
+            LibraryNotifications::DevotionalProgressHasChangedNotification, this);
 }
 
 void SourceTuple::setStartDate(const SimpleDate& date)

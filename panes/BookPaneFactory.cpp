@@ -1,8 +1,5 @@
 #include "panes/BookPaneFactory.h"
 
-#include "library/GoToRequest.h"
-#include "library/SourceManager.h"
-#include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneCommands.h"
 #include "panes/bookpane/BookPaneHooks.h"
 #include "panes/bookpane/BookPanePage.h"
@@ -39,22 +36,9 @@ QWidget* BookPane::paneView()
     return view();
 }
 
-void BookPane::goTo(GoToRequest& request)
+GoToPane* BookPane::goToPane()
 {
-    SourceTuple::Ptr book = request.sourceTuple;
-    if (!book && request.sourceTupleID) {
-        if (auto all = library().allSources())
-            book = all->tupleForSourceTupleID(*request.sourceTupleID);
-    }
-    if (!book)
-        book = BookPaneViewController::currentSourceTuple();
-    if (!book)
-        return;
-    // A book the pane does not show yet opens as a tab (or its tab is selected) before the page moves.
-    const SourceTuple::Ptr current = BookPaneViewController::currentSourceTuple();
-    if (!current || current->sourceTupleID() != book->sourceTupleID())
-        tabs().openBookFromSourceTuple(book, true);
-    pageHost().goTo(book, request.toUserInfo());
+    return &pageHost();
 }
 
 std::shared_ptr<SourceTuple> BookPane::currentSourceTuple() const

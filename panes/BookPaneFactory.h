@@ -1,8 +1,8 @@
 // The book pane as the layout view sees it, and the factory the application installs in the layout
 // view so that every region of kind "" gets one.
 //
-// BookPane is a BookPaneViewController that also answers the layout view's LayoutBookPane: go-to
-// requests of the routing, the commands of the menus (close, scroll, copy, next and previous book,
+// BookPane is a BookPaneViewController that also answers the layout view's LayoutBookPane: its
+// part that the go-to routing drives (the page part), the commands of the menus (close, scroll, copy, next and previous book,
 // autostudy) and the pane's location-sync flags. A click on a pane that is not current makes it
 // current through the LayoutView that holds it; its Location Sync... item opens the location-sync
 // options window for it.
@@ -25,7 +25,8 @@ public:
     BookPane(LayoutRegionContents* contents, Environment environment);
 
     QWidget* paneView() override;
-    void goTo(GoToRequest& request) override;
+    // The routing's go-tos are the page part's.
+    GoToPane* goToPane() override;
     std::shared_ptr<SourceTuple> currentSourceTuple() const override;
     quint64 currentSourceSection() const override;
     qint64 currentSourceBlock() const override;

@@ -8,8 +8,11 @@
 // During a post, handlers may post again (delivered at once, nested), add observations (they
 // take part from the next post on) and remove observations (a removed observation that has not
 // been called yet in a running post is not called any more). Handlers receive the notification
-// by reference and may write into its userInfo: the poster reads the answers back after post
-// returns (synchronous questions such as "which book serves this link").
+// by reference.
+//
+// A notification carries its data either as a user-info map or, where its name says so, as one
+// typed value (a go-to request is a GoToRequest); the header that names such a notification says
+// which type it carries and how to read it.
 //
 // Registration and removal are thread-safe. A notification is delivered on the thread that
 // posts it; handlers that touch the user interface expect to be posted on the main thread.
@@ -22,6 +25,7 @@
 #include <QVariant>
 #include <QVariantMap>
 
+#include <any>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -31,6 +35,10 @@ struct Notification {
     QString name;
     const void* object = nullptr;  // the sender
     QVariantMap userInfo;
+    std::any value {};  // the typed value of a notification that carries one
+
+    // The typed value when it is a T; null otherwise.
+    template <class T> const T* valueAs() const { return std::any_cast<T>(&value); }
 };
 
 class NotificationCenter {

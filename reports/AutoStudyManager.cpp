@@ -1,5 +1,6 @@
 #include "reports/AutoStudyManager.h"
 
+#include "library/LibraryNotifications.h"
 #include "reports/CopyPassageCopier.h"
 #include "reports/OutputFile.h"
 
@@ -118,10 +119,10 @@ void AutoStudyManager::start()
     }
     auto& center = NotificationCenter::defaultCenter();
     center.addObserver(
-        this, SourceManager::qsSourceManagerAddedBookNotification, [this](Notification& n) { onBookAdded(n); });
-    center.addObserver(
-        this, SourceManager::qsSourceManagerRemovedBookNotification, [this](Notification& n) { onBookRemoved(n); });
-    center.addObserver(this, SourceManager::SourceManagerReclassifiedBookNotification,
+        this, LibraryNotifications::qsSourceManagerAddedBookNotification, [this](Notification& n) { onBookAdded(n); });
+    center.addObserver(this, LibraryNotifications::qsSourceManagerRemovedBookNotification,
+        [this](Notification& n) { onBookRemoved(n); });
+    center.addObserver(this, LibraryNotifications::SourceManagerReclassifiedBookNotification,
         [this](Notification& n) { onBookReclassified(n); });
 }
 

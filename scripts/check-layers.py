@@ -11,7 +11,7 @@ layers below; each folder's entry lists which folders of its own layer it may us
   4. documents
   5. library
   6. search/execution
-  7. panes/layout, panes/page, panes/pagebridge, panes/bookpane, panes/layoutview, panes
+  7. panes/layout, panes/page, panes/bookpane, panes/layoutview, panes
   8. studypane/notes, studypane, studypane/subpanes, cloud, cloud/store, cloud/store/ui, cloud/ui, reports, reports/ui
   9. app
 
@@ -57,10 +57,9 @@ LAYERS = [
     [
         ("panes/layout", []),
         ("panes/page", ["panes/layout"]),
-        ("panes/pagebridge", ["panes/layout", "panes/page"]),
-        ("panes/bookpane", ["panes/layout", "panes/page", "panes/pagebridge"]),
-        ("panes/layoutview", ["panes/layout", "panes/page", "panes/pagebridge", "panes/bookpane"]),
-        ("panes", ["panes/layout", "panes/page", "panes/pagebridge", "panes/bookpane", "panes/layoutview"]),
+        ("panes/bookpane", ["panes/layout", "panes/page"]),
+        ("panes/layoutview", ["panes/layout", "panes/page", "panes/bookpane"]),
+        ("panes", ["panes/layout", "panes/page", "panes/bookpane", "panes/layoutview"]),
     ],
     [
         ("studypane/notes", []),
@@ -85,7 +84,6 @@ UNRESTRICTED = ("tools", "tools/standin-services", "tests", "bench", "fuzz")
 UI_FOLDERS = (
     "panes",
     "panes/page",
-    "panes/pagebridge",
     "panes/bookpane",
     "panes/layoutview",
     "studypane",

@@ -2,11 +2,14 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/layout/PaneNotifications.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/StudyPaneNotifications.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,8 +23,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString kStartSearchWithLibraryResults = QStringLiteral("StartSearchWithLibrarySearchResultsNotification");
 
 struct LibraryRun {
     const char* title;
@@ -90,8 +91,8 @@ StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(
     });
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
-        observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload);
-        observe(QStringLiteral("DisplayPreferencesChangedNotification"), reload);
+        observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, reload);
+        observe(PaneNotifications::DisplayPreferencesChangedNotification, reload);
     }
 }
 
@@ -354,8 +355,9 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
             go.layoutUuid = layoutUuid();
             if (section != 0)
                 go.section = section;
-            m_env.center->postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
-            m_env.center->postNotificationName(kStartSearchWithLibraryResults, nullptr,
+            go.post(*m_env.center, nullptr);
+            m_env.center->postNotificationName(StudyPaneNotifications::StartSearchWithLibrarySearchResultsNotification,
+                nullptr,
                 {{QStringLiteral("searchSpec"), m_searchField->text()},
                     {QStringLiteral("sourceTupleID"), QVariant::fromValue(r.book->sourceTupleID())}});
         }

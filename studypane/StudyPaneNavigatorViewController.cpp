@@ -2,12 +2,15 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/UserDefaults.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SourceTupleSearchBook.h"
+#include "studypane/StudyPaneNotifications.h"
 
 #include <QCheckBox>
 #include <QFont>
@@ -38,20 +41,18 @@ std::vector<uint32_t> setBits(const BitVector* v)
 
 }  // namespace
 
-const QString StudyPaneNavigatorViewController::NavigatorSettingsChangedNotification =
-    QStringLiteral("NavigatorSettingsChangedNotification");
-
 StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host)
 {
     if (m_env.defaults != nullptr)
         m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
     if (m_env.center != nullptr) {
-        observe(GoToNames::EverybodySyncToMeNotification, [this](Notification& n) { everybodySyncToMe(n.userInfo); });
-        observe(
-            QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(n); });
+        observe(LibraryNotifications::EverybodySyncToMeNotification,
+            [this](Notification& n) { everybodySyncToMe(n.userInfo); });
+        observe(PaneNotifications::ThisSourceIsNowActiveNotification,
+            [this](Notification& n) { thisSourceIsNowActive(n); });
         // The navigator settings changed (the window may still be open): read them and search again.
-        observe(NavigatorSettingsChangedNotification, [this](Notification&) {
+        observe(StudyPaneNotifications::NavigatorSettingsChangedNotification, [this](Notification&) {
             if (m_env.defaults != nullptr)
                 setMaxResultsPerBook(m_env.defaults->integerForKey(kMaxNavRowsPerBook));
             onRefreshButton();
@@ -393,10 +394,10 @@ void StudyPaneNavigatorViewController::activateRow(int row)
         if (section != 0)
             g.section = section;
         if (m_env.center != nullptr) {
-            m_env.center->postNotificationName(GoToNames::GoToNotification, nullptr, g.toUserInfo());
+            g.post(*m_env.center, nullptr);
             if (p.item == -1)
-                m_env.center->postNotificationName(QStringLiteral("StartSearchWithLibrarySearchResultsNotification"),
-                    nullptr,
+                m_env.center->postNotificationName(
+                    StudyPaneNotifications::StartSearchWithLibrarySearchResultsNotification, nullptr,
                     {{QStringLiteral("searchSpec"), m_tableViewHeaderString},
                         {QStringLiteral("sourceTupleID"), QVariant::fromValue(r.id)}});
         }

@@ -53,7 +53,6 @@ public:
     static constexpr int kRowHeight = 17;
     // Posted by the navigator settings after each change; every navigator reads "maxNavRowsPerBook"
     // again and searches its verse again.
-    static const QString NavigatorSettingsChangedNotification;
 
     using Book = NavigatorBookChoice;
     using Element = NavigatorElementChoice;

@@ -2,6 +2,7 @@
 
 #include "engine/foundation/cMsgBox.h"
 #include "library/EngineStrings.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -19,7 +20,6 @@ Q_LOGGING_CATEGORY(lcNoteStore, "qs.studypane.notes")
 
 namespace {
 
-const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
 // Pieces of one push or paste the page may send (at 60,000 characters each).
 constexpr int kMaxPieces = 256;
 constexpr qsizetype kMaxPasteChars = 16 * 1024 * 1024;
@@ -229,7 +229,7 @@ bool StudyPaneNoteEditor::store(
         return true;
     }
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(kNotesChanged, m_sender, info);
+        m_env.center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, m_sender, info);
     return true;
 }
 

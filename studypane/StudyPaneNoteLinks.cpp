@@ -40,9 +40,13 @@ void StudyPaneNoteLinks::follow(const QString& escapedHref, const QString& layou
 {
     if (m_env.center == nullptr)
         return;
-    m_env.center->postNotificationName(GoToNames::GoToNotification, m_sender,
-        {{GoToKeys::href, NoteHtml::unescapeHref(escapedHref)}, {GoToKeys::wasHyperlink, true},
-            {GoToKeys::activate, true}, {GoToKeys::sync, true}, {GoToKeys::layoutUuid, layoutUuid}});
+    GoToRequest request;
+    request.href = NoteHtml::unescapeHref(escapedHref);
+    request.wasHyperlink = true;
+    request.activate = true;
+    request.sync = true;
+    request.layoutUuid = layoutUuid;
+    request.post(*m_env.center, m_sender);
 }
 
 void StudyPaneNoteLinks::showPreview(const QString& escapedHref, int left, int top, int width, int height)

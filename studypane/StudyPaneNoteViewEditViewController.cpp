@@ -5,10 +5,12 @@
 #include "library/EngineStrings.h"
 #include "library/GoToRequest.h"
 #include "library/JournalSourceTuple.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageHtml.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
@@ -43,7 +45,6 @@ Q_LOGGING_CATEGORY(lcNoteEditor, "qs.studypane.notes")
 
 namespace {
 
-const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
 const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
 const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
 
@@ -179,10 +180,10 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
     m_autosaveTimer.setSingleShot(true);
     m_autosaveTimer.setInterval(kAutosaveSeconds * 1000);
     connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { saveEditedText(true); });
-    observe(QStringLiteral("DisplayPreferencesChangedNotification"),
+    observe(PaneNotifications::DisplayPreferencesChangedNotification,
         [this](Notification&) { displayPreferencesChanged(); });
-    observe(GoToNames::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
-    observe(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
+    observe(LibraryNotifications::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
+    observe(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { notesHaveChanged(n); });
 }
 
 StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()

@@ -4,9 +4,11 @@
 #include "engine/references/cBibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/JournalSourceTuple.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
@@ -30,7 +32,6 @@
 
 namespace {
 
-const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
 const QString kEnhancedNotesSearch = QStringLiteral("enhancedNotesSearch");
 const QString kAllQuery = QStringLiteral("*");
 
@@ -69,14 +70,14 @@ StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvi
     m_rerunTimer.setSingleShot(true);
     m_rerunTimer.setInterval(kRerunDelayMs);
     connect(&m_rerunTimer, &QTimer::timeout, this, [this] { rerunLastSearch(); });
-    observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
+    observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {
         const SourceTuple::Ptr book = searchedBook();
         if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
             reloadTable();
     });
-    observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
-    observe(kNotesChanged, [this](Notification& n) { notesHaveChanged(n); });
-    observe(GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+    observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadTable(); });
+    observe(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { notesHaveChanged(n); });
+    observe(LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
         [this](Notification&) { cleanSavedJournalResults(); });
 }
 
@@ -114,7 +115,7 @@ void StudyPaneNotesListViewController::deleteNoteForSection(
 {
     NoteStore::remove(NoteLocation::book(book, section));
     if (center != nullptr)
-        center->postNotificationName(kNotesChanged, nullptr,
+        center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, nullptr,
             {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
                 {QStringLiteral("section"), section}, {QStringLiteral("sourceTupleID"), QVariant::fromValue(book)}});
 }
@@ -123,7 +124,7 @@ void StudyPaneNotesListViewController::deleteNoteForKey(quint32 key, Notificatio
 {
     NoteStore::remove(NoteLocation::bible(key));
     if (center != nullptr)
-        center->postNotificationName(kNotesChanged, nullptr,
+        center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, nullptr,
             {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("key"), key}});
 }
 
@@ -131,7 +132,7 @@ void StudyPaneNotesListViewController::deleteJournalNoteWithTitle(const QString&
 {
     NoteStore::remove(NoteLocation::journal(title));
     if (center != nullptr)
-        center->postNotificationName(kNotesChanged, nullptr,
+        center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, nullptr,
             {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
                 {QStringLiteral("journalTitle"), title},
                 {QStringLiteral("sourceTupleID"),
@@ -460,7 +461,7 @@ void StudyPaneNotesListViewController::onAddButton()
 {
     if (m_env.center == nullptr || !m_constantSourceTuple)
         return;
-    m_env.center->postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
+    m_env.center->postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
         {{QStringLiteral("source"), bookVariant(m_constantSourceTuple)}, {QStringLiteral("edit"), true},
             {QStringLiteral("journalTitle"), QStringLiteral("")}});
 }
@@ -534,9 +535,9 @@ void StudyPaneNotesListViewController::activateRow(int row)
             r.activate = true;
             r.sync = true;
             r.layoutUuid = layoutUuid();
-            m_env.center->postNotificationName(GoToNames::GoToNotification, this, r.toUserInfo());
+            r.post(*m_env.center, this);
         }
-        m_env.center->postNotificationName(GoToNames::qsUserNoteLinkSelected, this,
+        m_env.center->postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, this,
             {{QStringLiteral("source"), bookVariant(book)}, {QStringLiteral("section"), position},
                 {QStringLiteral("key"), key},
                 {QStringLiteral("journalTitle"), book->plainTextSearchResultTitleForSection(position)}});

@@ -2,15 +2,18 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/SearchResultPage.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneProgressForwarder.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -36,7 +39,6 @@ namespace {
 const QString kCustomSearchLimits = QStringLiteral("customSearchLimits");
 const QString kRecentSearches = QStringLiteral("findRecentSearches");
 // The tags of the recent-search items of the search menus.
-const QString kSearchHasCompleted = QStringLiteral("qsSearchHasCompletedNotification");
 
 struct Limit {
     const char* title;
@@ -84,11 +86,11 @@ StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
     });
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
-        observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), reload);
-        observe(QStringLiteral("DisplayPreferencesChangedNotification"), reload);
-        observe(
-            QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(n); });
-        observe(QStringLiteral("StartSearchWithLibrarySearchResultsNotification"),
+        observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, reload);
+        observe(PaneNotifications::DisplayPreferencesChangedNotification, reload);
+        observe(PaneNotifications::ThisSourceIsNowActiveNotification,
+            [this](Notification& n) { thisSourceIsNowActive(n); });
+        observe(StudyPaneNotifications::StartSearchWithLibrarySearchResultsNotification,
             [this](Notification& n) { startSearchWithLibrarySearchResults(n); });
     }
 }
@@ -356,7 +358,7 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
                 emit recentVerseVisited(book->keyForSection(section), book->abbr());
         }
         if (m_env.center != nullptr)
-            m_env.center->postNotificationName(GoToNames::GoToNotification, this, r.toUserInfo());
+            r.post(*m_env.center, this);
     }
 }
 
@@ -380,7 +382,7 @@ void StudyPaneSearchResultsViewController::stopSearching()
     reloadTable();
     // What was found stands as the result: the book panes mark it.
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(kSearchHasCompleted);
+        m_env.center->postNotificationName(PaneNotifications::qsSearchHasCompletedNotification);
 }
 
 void StudyPaneSearchResultsViewController::setSearching(bool searching)
@@ -396,7 +398,7 @@ void StudyPaneSearchResultsViewController::searchCompleted()
 {
     setSearching(false);
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(kSearchHasCompleted);
+        m_env.center->postNotificationName(PaneNotifications::qsSearchHasCompletedNotification);
 }
 
 void StudyPaneSearchResultsViewController::searchProgressAddToCount(double count, quint64 searchID)
@@ -523,7 +525,7 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
                 }
             }
             if (m_env.center != nullptr)
-                m_env.center->postNotificationName(GoToNames::GoToNotification, this, r.toUserInfo());
+                r.post(*m_env.center, this);
         }
     }
     if (m_table != nullptr) {

@@ -60,8 +60,6 @@ public:
     QToolButton* searchMenuButton() const { return m_menuButton; }
     QMenu* bibleSearchMenu() const { return m_bibleMenu; }
     QMenu* nonBibleSearchMenu() const { return m_nonBibleMenu; }
-    // The menu the search field offers now (by the kind of the active book).
-    QMenu* searchMenuTemplate() const { return m_template; }
 
     // Starts a search of the field's text in the active book (nothing without one).
     void searchStringEntered();

@@ -76,5 +76,5 @@ void StudyPaneSubpane::requestGoTo(GoToRequest request)
 {
     request.layoutUuid = layoutUuid();
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+        request.post(*m_env.center, this);
 }

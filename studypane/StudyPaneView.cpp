@@ -3,6 +3,7 @@
 #include "library/QSHTMLColors.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "studypane/StudyPaneViewController.h"
@@ -328,7 +329,7 @@ void StudyPaneView::boxPressed(const QPoint& at)
 {
     if (!m_box->geometry().contains(at))
         return;
-    postResize(m_controller, QStringLiteral("LayoutWillResizePanesNotification"));
+    postResize(m_controller, PaneNotifications::LayoutWillResizePanesNotification);
     m_draggingDistanceToRightEdge = double(m_box->geometry().x() + m_box->geometry().width() - at.x());
     m_dragging = 1;
 }
@@ -370,5 +371,5 @@ void StudyPaneView::boxReleased()
         host->setStudyPaneWidth(next);
     }
     m_dragging = 0;
-    postResize(m_controller, QStringLiteral("LayoutDidResizePanesNotification"));
+    postResize(m_controller, PaneNotifications::LayoutDidResizePanesNotification);
 }

@@ -2,10 +2,12 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/MainThread.h"
 #include "studypane/StudyPaneLayoutViewHost.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
@@ -173,13 +175,14 @@ StudyPaneView* StudyPaneViewController::paneView()
         connect(m_view->moreMenuButton(), &QToolButton::clicked, this, [this] { onMoreMenuButton(); });
         if (m_env.center != nullptr) {
             m_observations.emplace_back(*m_env.center,
-                m_env.center->addObserver(this, GoToNames::PushKeyOnRecentStackNotification, [this](Notification& n) {
-                    if (n.userInfo.value(QStringLiteral("layoutUuid")).toString() != layoutUuid() ||
-                        layout() == nullptr)
-                        return;
-                    pushKeyOnRecentStack(n.userInfo.value(QStringLiteral("key")).toUInt(),
-                        n.userInfo.value(QStringLiteral("abbr")).toString());
-                }));
+                m_env.center->addObserver(
+                    this, LibraryNotifications::PushKeyOnRecentStackNotification, [this](Notification& n) {
+                        if (n.userInfo.value(QStringLiteral("layoutUuid")).toString() != layoutUuid() ||
+                            layout() == nullptr)
+                            return;
+                        pushKeyOnRecentStack(n.userInfo.value(QStringLiteral("key")).toUInt(),
+                            n.userInfo.value(QStringLiteral("abbr")).toString());
+                    }));
         }
         initialConfiguration();
     }
@@ -349,11 +352,11 @@ void StudyPaneViewController::initialConfiguration()
     showPaneContentsForSelectedTab();
     if (m_env.center != nullptr) {
         m_observations.emplace_back(*m_env.center,
-            m_env.center->addObserver(this, QStringLiteral("ThisSourceIsNowActiveNotification"),
+            m_env.center->addObserver(this, PaneNotifications::ThisSourceIsNowActiveNotification,
                 [this](Notification&) { thisSourceIsNowActive(); }));
         m_observations.emplace_back(*m_env.center,
             m_env.center->addObserver(
-                this, QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) {
+                this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
                     if (m_view != nullptr)
                         m_view->update();
                 }));

@@ -103,14 +103,12 @@ public:
     static std::unique_ptr<StudyPaneViewController> factory(StudyPaneEnvironment env);
 
     const StudyPaneEnvironment& environment() const { return m_env; }
-    void setLayoutHost(StudyPaneLayoutHost* host) { m_env.layoutHost = host; }
     // The layout view's width operations: the environment's host, else the layout view that holds
     // this pane's view; null when neither is there.
     StudyPaneLayoutHost* layoutHost() const;
 
     // The pane's view, loaded (and the pane configured) on the first call.
     StudyPaneView* paneView() override;
-    bool isViewLoaded() const { return m_view != nullptr; }
 
     // --- tabs ---
     void makeFindPaneCurrent() override { makeTabCurrent(kFindTab); }

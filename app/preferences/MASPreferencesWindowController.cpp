@@ -1,5 +1,6 @@
 #include "app/preferences/MASPreferencesWindowController.h"
 
+#include "app/preferences/AppNotifications.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -11,11 +12,6 @@
 #include <QToolBar>
 #include <algorithm>
 #include <limits>
-
-const QString MASPreferencesWindowController::DidChangeViewNotification =
-    QStringLiteral("MASPreferencesWindowControllerDidChangeViewNotification");
-const QString MASPreferencesWindowController::WillCloseNotification =
-    QStringLiteral("MASPreferencesWindowControllerWindowWillCloseNotification");
 
 namespace {
 const QString kSelectedKey = QStringLiteral("MASPreferences Selected Identifier View");
@@ -238,7 +234,8 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     m_restoring = false;
     if (QWidget* key = p->initialKeyView())
         key->setFocus();
-    NotificationCenter::defaultCenter().postNotificationName(DidChangeViewNotification, this);
+    NotificationCenter::defaultCenter().postNotificationName(
+        AppNotifications::MASPreferencesWindowControllerDidChangeViewNotification, this);
 }
 
 void MASPreferencesWindowController::closeEvent(QCloseEvent* event)
@@ -247,7 +244,8 @@ void MASPreferencesWindowController::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    NotificationCenter::defaultCenter().postNotificationName(WillCloseNotification, nullptr,
+    NotificationCenter::defaultCenter().postNotificationName(
+        AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification, nullptr,
         {{QStringLiteral("MASPreferencesWindowController"), QVariant::fromValue(static_cast<QObject*>(this))}});
     QMainWindow::closeEvent(event);
 }

@@ -25,9 +25,6 @@ public:
         const QVector<PreferencesViewController*>& panes, const QString& title = {}, QWidget* parent = nullptr);
     ~MASPreferencesWindowController() override;
 
-    static const QString DidChangeViewNotification;
-    static const QString WillCloseNotification;
-
     void addViewController(PreferencesViewController* pane);
     void selectControllerAtIndex(int index);
     void goNextTab();

@@ -4,6 +4,7 @@
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyManager.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNotifications.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -442,7 +443,7 @@ void NavigatorSettingsWindowController::announceChange()
 {
     emit settingsChanged();
     NotificationCenter::defaultCenter().postNotificationName(
-        StudyPaneNavigatorViewController::NavigatorSettingsChangedNotification, this);
+        StudyPaneNotifications::NavigatorSettingsChangedNotification, this);
 }
 
 int NavigatorSettingsWindowController::selectedElementRow() const

@@ -27,7 +27,6 @@ public:
     enum Column { CheckboxColumn = 0, NameColumn = 1 };
 
     NavigatorSettingsTableModel(NavigatorSettingsWindowController* owner, bool elements);
-    bool isElementTable() const { return m_elements; }
     QString rowMimeType() const { return m_elements ? ElementRowMimeType : BookRowMimeType; }
     void reload();
 

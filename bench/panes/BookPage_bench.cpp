@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "library/GoToRequest.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
 #include "panes/page/SourceTupleBookPageSource.h"
@@ -73,9 +74,10 @@ struct Fixture {
             loop.quit();
         });
         QTimer::singleShot(20000, &loop, &QEventLoop::quit);
-        view->goTo(book,
-            QVariantMap {{QStringLiteral("section"), book->sectionForBibleKey(verse)},
-                {QStringLiteral("forceRefresh"), forceRefresh}});
+        GoToRequest request;
+        request.section = book->sectionForBibleKey(verse);
+        request.forceRefresh = forceRefresh;
+        view->goTo(book, request);
         if (!done)
             loop.exec();
         QObject::disconnect(c);

@@ -1,6 +1,7 @@
 #include "cloud/store/CoverArtManager.h"
 
 #include "cloud/protocol/WebScriptQuery.h"
+#include "cloud/store/StoreNotifications.h"
 #include "cloud/store/WebScriptService.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
@@ -170,7 +171,7 @@ void CoverArtManager::onFinished()
             if (out.open(QIODevice::WriteOnly) && out.write(data) == data.size() && out.commit()) {
                 cleanUp();
                 NotificationCenter::defaultCenter().postNotificationName(
-                    qsCoverArtFinishedDownloading, nullptr, request);
+                    StoreNotifications::qsCoverArtFinishedDownloading, nullptr, request);
                 startNext();
                 return;
             }

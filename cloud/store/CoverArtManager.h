@@ -27,7 +27,6 @@ namespace qs::cloud {
 class CoverArtManager : public QObject {
     Q_OBJECT
 public:
-    static inline const QString qsCoverArtFinishedDownloading = QStringLiteral("qsCoverArtFinishedDownloading");
     static constexpr qint64 kMaxCoverBytes = 8 * 1024 * 1024;
 
     // A manager over this cache folder (the "Cover Art" folder itself).

@@ -1,6 +1,8 @@
 #include "cloud/store/DownloadBooksManager.h"
 
+#include "cloud/store/StoreNotifications.h"
 #include "library/BookFileInstall.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "platform/AppFolders.h"
@@ -224,7 +226,8 @@ void DownloadBooksManager::startNextDownload()
     m_sha256.reset();
     m_md5.reset();
 
-    NotificationCenter::defaultCenter().postNotificationName(DownloadBooksStartedDownloading, this, *m_current);
+    NotificationCenter::defaultCenter().postNotificationName(
+        StoreNotifications::DownloadBooksStartedDownloading, this, *m_current);
     if (!m_current)
         return;  // an observer cancelled it
     m_reply = m_network.get(WebScriptService::request(base, query, plain));
@@ -285,7 +288,8 @@ void DownloadBooksManager::onReadyRead()
     m_md5.addData(chunk);
     const double progress = m_expectedLength >= 1 ? double(float(m_written) / float(m_expectedLength)) : 1.0;
     m_current->insert(QStringLiteral("progress"), std::min(progress, 1.0));
-    NotificationCenter::defaultCenter().postNotificationName(qsDownloadBooksProgressNotification, this, *m_current);
+    NotificationCenter::defaultCenter().postNotificationName(
+        StoreNotifications::qsDownloadBooksProgressNotification, this, *m_current);
 }
 
 void DownloadBooksManager::onFinished()
@@ -378,7 +382,7 @@ void DownloadBooksManager::succeed()
         return;
     }
     NotificationCenter::defaultCenter().postNotificationName(
-        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), m_targetFileName}});
+        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), m_targetFileName}});
     if (!m_current)
         return;
     m_current->insert(QStringLiteral("progress"), 1.0);
@@ -389,7 +393,8 @@ void DownloadBooksManager::succeed()
     }
     const QVariantMap done = *m_current;
     cleanUp();
-    NotificationCenter::defaultCenter().postNotificationName(qsDownloadBooksFinishedDownloading, nullptr, done);
+    NotificationCenter::defaultCenter().postNotificationName(
+        StoreNotifications::qsDownloadBooksFinishedDownloading, nullptr, done);
     startNextDownload();
 }
 
@@ -404,7 +409,7 @@ void DownloadBooksManager::fail(const StoreError& error)
         QFile::remove(m_tempFileName);
     cleanUp();
     NotificationCenter::defaultCenter().postNotificationName(
-        qsDownloadBooksFinishedDownloadingWithError, this, request);
+        StoreNotifications::qsDownloadBooksFinishedDownloadingWithError, this, request);
     QTimer::singleShot(kRetryDelayMs, this, &DownloadBooksManager::startNextDownload);
 }
 

@@ -42,14 +42,6 @@ namespace qs::cloud {
 class DownloadBooksManager : public QObject {
     Q_OBJECT
 public:
-    static inline const QString DownloadBooksStartedDownloading = QStringLiteral("DownloadBooksStartedDownloading");
-    static inline const QString qsDownloadBooksProgressNotification =
-        QStringLiteral("qsDownloadBooksProgressNotification");
-    static inline const QString qsDownloadBooksFinishedDownloading =
-        QStringLiteral("qsDownloadBooksFinishedDownloading");
-    static inline const QString qsDownloadBooksFinishedDownloadingWithError =
-        QStringLiteral("qsDownloadBooksFinishedDownloadingWithError");
-
     // A book file larger than this is refused.
     static constexpr qint64 kMaxBookBytes = qint64(2) * 1024 * 1024 * 1024;
     // Time before the next download after a failure.

@@ -2,6 +2,7 @@
 
 #include "cloud/protocol/WebScriptQuery.h"
 #include "cloud/store/StoreCredentials.h"
+#include "cloud/store/StoreNotifications.h"
 #include "cloud/store/WebScriptService.h"
 #include "library/XMLParser.h"
 #include "platform/AppVersion.h"
@@ -167,7 +168,7 @@ void MyOffersManager::onFinished()
         m_defaults.removeObjectForKey(kDictionary);
     m_defaults.setObject(QDateTime::currentDateTimeUtc(), kLastChecked);
     if (isNew)
-        NotificationCenter::defaultCenter().postNotificationName(MyOffersManagerHasNewOffers);
+        NotificationCenter::defaultCenter().postNotificationName(StoreNotifications::MyOffersManagerHasNewOffers);
 }
 
 bool MyOffersManager::containsNewOffers(const QVariantMap& reply, const QVariantMap& stored)

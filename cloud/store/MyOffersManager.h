@@ -23,7 +23,6 @@ namespace qs::cloud {
 class MyOffersManager : public QObject {
     Q_OBJECT
 public:
-    static inline const QString MyOffersManagerHasNewOffers = QStringLiteral("MyOffersManagerHasNewOffers");
     static constexpr qsizetype kMaxReplyChars = 4 * 1024 * 1024;
 
     // A manager over these defaults; `script` empty: the configured web script. `version`: the

@@ -1,5 +1,6 @@
 #include "cloud/store/OwnedBooksManager.h"
 
+#include "cloud/store/StoreNotifications.h"
 #include "library/XMLParser.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
@@ -148,7 +149,8 @@ void OwnedBooksManager::refresh(const WebScriptCaller& caller, const QString& ap
     m_inputBuffer.reserve(1000);
     m_httpResponseStatus = 0;
     m_overflow = false;
-    NotificationCenter::defaultCenter().postNotificationName(qsOwnedBooksListStartedDownloading, this);
+    NotificationCenter::defaultCenter().postNotificationName(
+        StoreNotifications::qsOwnedBooksListStartedDownloading, this);
     m_reply = m_network.get(WebScriptService::request(base, query));
     connect(m_reply, &QNetworkReply::readyRead, this, &OwnedBooksManager::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &OwnedBooksManager::onFinished);
@@ -285,7 +287,7 @@ void OwnedBooksManager::onFinished()
         QVariantMap info = e.toUserInfo();
         info.insert(QStringLiteral("unprocessed"), unprocessed);
         NotificationCenter::defaultCenter().postNotificationName(
-            qsOwnedBooksListFinishedDownloadingWithError, this, info);
+            StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError, this, info);
         return;
     }
     if (!m_inputBuffer.trimmed().isEmpty()) {
@@ -300,7 +302,8 @@ void OwnedBooksManager::onFinished()
     QVariantMap info;
     if (!m_successMessage.isNull())
         info.insert(QStringLiteral("message"), m_successMessage);
-    NotificationCenter::defaultCenter().postNotificationName(qsOwnedBooksListFinishedDownloading, this, info);
+    NotificationCenter::defaultCenter().postNotificationName(
+        StoreNotifications::qsOwnedBooksListFinishedDownloading, this, info);
 }
 
 void OwnedBooksManager::fail(const StoreError& error)
@@ -309,7 +312,8 @@ void OwnedBooksManager::fail(const StoreError& error)
                          << "unprocessed text:" << m_inputBuffer.left(2000);
     QVariantMap info = error.toUserInfo();
     info.insert(QStringLiteral("unprocessed"), m_inputBuffer);
-    NotificationCenter::defaultCenter().postNotificationName(qsOwnedBooksListFinishedDownloadingWithError, this, info);
+    NotificationCenter::defaultCenter().postNotificationName(
+        StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError, this, info);
 }
 
 QList<OwnedBook> OwnedBooksManager::ownedBooksArraySortedBy(int sortKey, int include) const

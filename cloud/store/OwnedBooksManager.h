@@ -51,13 +51,6 @@ struct OwnedBook {
 class OwnedBooksManager : public QObject {
     Q_OBJECT
 public:
-    static inline const QString qsOwnedBooksListStartedDownloading =
-        QStringLiteral("qsOwnedBooksListStartedDownloading");
-    static inline const QString qsOwnedBooksListFinishedDownloading =
-        QStringLiteral("qsOwnedBooksListFinishedDownloading");
-    static inline const QString qsOwnedBooksListFinishedDownloadingWithError =
-        QStringLiteral("qsOwnedBooksListFinishedDownloadingWithError");
-
     // Type mask bits: BIBLES, COMMENTARIES, DEVOTIONALS, DICTIONARIES, OTHER, KESTRA.
     static constexpr int kAllTypes = 63;
     // A reply larger than this is refused (the reply is untrusted).

@@ -1,6 +1,8 @@
 #include "panes/bookpane/BookPaneCommands.h"
 
 #include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "panes/bookpane/BookPaneHooks.h"
 #include "panes/bookpane/BookPanePage.h"
 #include "panes/bookpane/BookPaneSpeech.h"
@@ -8,6 +10,7 @@
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageView.h"
 #include "platform/ui/ActionRegistry.h"
 
@@ -161,7 +164,7 @@ void BookPaneCommands::onSyncToSelectedVerse()
         {"sourceTuple", sharedObjectVariant(m_pane.currentSourceTuple())}, {"bibleKey", m_selectedBlocksOrKeys[0]},
         {"syncAnyway", true}};
     request.insert("paneRegion", m_pane.pageHost().paneRegionKey());
-    m_pane.center().postNotificationName(QStringLiteral("EverybodySyncToMeNotification"), &m_pane, request);
+    m_pane.center().postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, &m_pane, request);
 }
 
 void BookPaneCommands::onAutostudyVerse()
@@ -176,7 +179,7 @@ void BookPaneCommands::onAutostudyThisVerse(const QString& refString)
         request.insert("refString", refString);
     if (m_pane.isABible())
         request.insert("sourceTuple", sharedObjectVariant(m_pane.currentSourceTuple()));
-    m_pane.center().postNotificationName(QStringLiteral("UserWantsToDoVerseAutostudy"), nullptr, request);
+    m_pane.center().postNotificationName(PaneNotifications::UserWantsToDoVerseAutostudy, nullptr, request);
 }
 
 QString BookPaneCommands::selectedHtml() const
@@ -192,7 +195,7 @@ void BookPaneCommands::onAutostudyWord()
     QVariantMap request {{"word", word}};
     if (SourceTuple::Ptr t = m_pane.currentSourceTuple())
         request.insert("sourceTuple", sharedObjectVariant(t));
-    m_pane.center().postNotificationName(QStringLiteral("UserWantsToDoWordAutostudy"), nullptr, request);
+    m_pane.center().postNotificationName(PaneNotifications::UserWantsToDoWordAutostudy, nullptr, request);
 }
 
 void BookPaneCommands::onAutostudyToday()
@@ -207,13 +210,17 @@ void BookPaneCommands::onAutostudyToday()
     QVariantMap request {{"date", QDate::currentDate()}};
     if (n > 0)
         request.insert("readingNumber", n);
-    m_pane.center().postNotificationName(QStringLiteral("UserWantsToDoTodayAutostudy"), nullptr, request);
+    m_pane.center().postNotificationName(PaneNotifications::UserWantsToDoTodayAutostudy, nullptr, request);
 }
 
 void BookPaneCommands::onLookup()
 {
-    m_pane.center().postNotificationName(QStringLiteral("GoToNotification"), &m_pane,
-        {{"wordSync", selectedText()}, {"sync", true}, {"activatePane", true}, {"layoutUuid", m_pane.layoutUuid()}});
+    GoToRequest request;
+    request.wordSync = selectedText();
+    request.sync = true;
+    request.activatePane = true;
+    request.layoutUuid = m_pane.layoutUuid();
+    request.post(m_pane.center(), &m_pane);
 }
 
 void BookPaneCommands::onAddViewNoteSelected()
@@ -224,7 +231,7 @@ void BookPaneCommands::onAddViewNoteSelected()
     const quint32 first = m_selectedBlocksOrKeys[0];
     const quint32 key = m_pane.isABible() ? first : 0;
     const quint32 section = m_pane.isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
-    m_pane.center().postNotificationName(QStringLiteral("qsUserNoteLinkSelected"), &m_pane,
+    m_pane.center().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, &m_pane,
         {{"source", sharedObjectVariant(book)}, {"section", section}, {"key", key}, {"editIfEmpty", true}});
 }
 

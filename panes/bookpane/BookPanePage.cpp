@@ -1,5 +1,9 @@
 #include "panes/bookpane/BookPanePage.h"
 
+#include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneSpeech.h"
 #include "panes/bookpane/BookPaneTabs.h"
 #include "panes/bookpane/BookPaneViewController.h"
@@ -18,7 +22,6 @@ using BookSupport::supports;
 
 namespace {
 
-const QString kEverybodySyncToMe = QStringLiteral("EverybodySyncToMeNotification");
 constexpr quint64 kNone = BookPaneViewController::kNone;
 
 // The pane's own layout record (its location-sync flags); null for a pane without one.
@@ -167,10 +170,28 @@ void BookPanePage::conditionallySyncToMe()
         request.insert("bibleKey", tuple->keyForSection(section));
     else
         request.insert("readingNumber", tuple->readingNumberForSection(section));
-    m_pane.center().postNotificationName(kEverybodySyncToMe, &m_pane, request);
+    m_pane.center().postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, &m_pane, request);
 }
 
-bool BookPanePage::goTo(const SourceTuple::Ptr& book, const QVariantMap& request)
+void BookPanePage::goTo(GoToRequest& request)
+{
+    SourceTuple::Ptr book = request.sourceTuple;
+    if (!book && request.sourceTupleID) {
+        if (auto all = m_pane.library().allSources())
+            book = all->tupleForSourceTupleID(*request.sourceTupleID);
+    }
+    const SourceTuple::Ptr current = m_pane.currentSourceTuple();
+    if (!book)
+        book = current;
+    if (!book)
+        return;
+    // A book the pane does not show yet opens as a tab (or its tab is selected) before the page moves.
+    if (!current || current->sourceTupleID() != book->sourceTupleID())
+        m_pane.tabs().openBookFromSourceTuple(book, true);
+    goTo(book, request);
+}
+
+bool BookPanePage::goTo(const SourceTuple::Ptr& book, GoToRequest& request)
 {
     auto source = pageSourceFor(book);
     return source && m_pane.page()->goTo(source, request);
@@ -210,15 +231,17 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
         if (section == 0 && supports(book, SourceTuple::kDocSupportsWordLookup()) && dictionaries &&
             r.contains("wordSync"))
             section = book->sectionForSyncString(r.value("wordSync").toString());
+        GoToRequest follow;
         if (section != 0) {
-            goTo(book, {{"section", section}});
+            follow.section = section;
+            goTo(book, follow);
             continue;
         }
         if (supports(book, SourceTuple::kDocSupportsDailyReadings()) && devotionals) {
-            if (r.value("todaysReading").toBool())
-                goTo(book, {{"todaysReading", true}});
-            else if (r.value("firstUnread").toBool())
-                goTo(book, {{"firstUnread", true}});
+            follow.todaysReading = r.value("todaysReading").toBool();
+            follow.firstUnread = !follow.todaysReading && r.value("firstUnread").toBool();
+            if (follow.todaysReading || follow.firstUnread)
+                goTo(book, follow);
         }
     }
 }

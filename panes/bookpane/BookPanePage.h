@@ -1,5 +1,5 @@
 // BookPanePage: what the book page asks of its pane (BookPageHost) and what the pane asks of its
-// page: the page source of each book of the tabs (kept while the book is shown), the state of a
+// page: the go-to routing's requests (GoToPane: the book's tab, then the page moves), the page source of each book of the tabs (kept while the book is shown), the state of a
 // book's tab for a go-to, the title bar, and location sync between the panes of the pane's layout
 // ("EverybodySyncToMeNotification"): sending the current place when the reader moves in the current
 // pane, following the places other panes send, and the pane's two sync flags; and what the pane
@@ -8,6 +8,7 @@
 // Part of its BookPaneViewController, which owns it and the page. Main thread only.
 #pragma once
 
+#include "library/GoToPanes.h"
 #include "library/SourceTuple.h"
 #include "panes/page/BookPageHost.h"
 
@@ -21,7 +22,9 @@ class BookPaneViewController;
 class SourceTupleBookPageSource;
 struct Notification;
 
-class BookPanePage : public BookPageHost {
+struct GoToRequest;
+
+class BookPanePage : public BookPageHost, public GoToPane {
 public:
     explicit BookPanePage(BookPaneViewController& pane);
 
@@ -41,8 +44,12 @@ public:
     void displayCurrentSource(bool refresh);
     // Text shown after the place in the title bar ("" for none).
     void addToTitleBar(const QString& text);
-    // A go-to of one of the pane's books (the request keys of BookPageView::goTo).
-    bool goTo(const SourceTuple::Ptr& book, const QVariantMap& request);
+    // --- go-to ---
+    // The routing's go-to: the request's book (by pointer, by identity, or else the current book)
+    // opens as a tab or has its tab selected, then the page moves.
+    void goTo(GoToRequest& request) override;
+    // A go-to of one of the pane's books; the page writes its answers into the request.
+    bool goTo(const SourceTuple::Ptr& book, GoToRequest& request);
 
     // --- location sync ---
     bool paneDoesNotSendLocationSync() const;

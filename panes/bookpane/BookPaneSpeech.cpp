@@ -1,5 +1,6 @@
 #include "panes/bookpane/BookPaneSpeech.h"
 
+#include "library/GoToRequest.h"
 #include "panes/bookpane/BookPaneCommands.h"
 #include "panes/bookpane/BookPaneHooks.h"
 #include "panes/bookpane/BookPanePage.h"
@@ -178,9 +179,14 @@ void BookPaneSpeech::onSpeakLinkedToText(const QString& payload)
     }
     if (!href.startsWith(QLatin1String("bible:")))
         return;
-    m_pane.center().postNotificationName(QStringLiteral("GoToNotification"), &m_pane,
-        {{"href", href}, {"wasHyperlink", true}, {"activate", true}, {"sync", true}, {"speakPassage", true},
-            {"layoutUuid", m_pane.layoutUuid()}});
+    GoToRequest request;
+    request.href = href;
+    request.wasHyperlink = true;
+    request.activate = true;
+    request.sync = true;
+    request.speakPassage = true;
+    request.layoutUuid = m_pane.layoutUuid();
+    request.post(m_pane.center(), &m_pane);
 }
 
 void BookPaneSpeech::onSpeakStopSpeaking()
@@ -195,7 +201,7 @@ void BookPaneSpeech::onSpeakStopSpeaking()
 void BookPaneSpeech::speakNext()
 {
     QString text;
-    QVariantMap request;
+    GoToRequest request;
     SourceTuple::Ptr book = m_speakingSourceTuple;
     const bool bible = book && book->docSupports(SourceTuple::kDocSupportsIsBible());
     while (book && text.isEmpty()) {
@@ -204,12 +210,15 @@ void BookPaneSpeech::speakNext()
             if (book->numSections() <= n || n > m_speakingStopAfterSection)
                 break;
             text = BookPaneHooks::current().passagePlainText(book, true, n, n, speechTextOptions());
-            request = {{"section", n}, {"clearTempHighlight", false}};
+            request = GoToRequest();
+            request.section = n;
+            request.clearTempHighlight = false;
         } else {
             if (book->numBlocks() <= n)
                 break;
             text = BookPaneHooks::current().passagePlainText(book, false, n, n, speechTextOptions());
-            request = {{"block", n}};
+            request = GoToRequest();
+            request.block = n;
         }
         m_speakingNextBlockOrSection = n + 1;
     }

@@ -1,5 +1,6 @@
 #include "panes/bookpane/BookPaneViewController.h"
 
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "panes/bookpane/BookPaneCommands.h"
 #include "panes/bookpane/BookPanePage.h"
@@ -8,6 +9,7 @@
 #include "panes/bookpane/BookSupport.h"
 #include "panes/bookpane/PaneTabBar.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageView.h"
 #include "platform/UserDefaults.h"
 
@@ -18,9 +20,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString kAddStateToHistory = QStringLiteral("AddStateToHistoryNotification");
-const QString kSourceIsActive = QStringLiteral("ThisSourceIsNowActiveNotification");
 
 bool hasDailyReadings(const SourceTuple::Ptr& t)
 {
@@ -119,26 +118,28 @@ void BookPaneViewController::observe()
         m_observations.emplace_back(center, center.addObserver(this, name, std::move(handler)));
     };
     auto redisplay = [this](Notification&) { m_pageHost->displayCurrentSource(true); };
-    on(QStringLiteral("DisplayPreferencesChangedNotification"), redisplay);
-    on(QStringLiteral("qsHighlightsHaveChangedNotification"), redisplay);
-    on(QStringLiteral("qsSearchHasCompletedNotification"), redisplay);
-    on(QStringLiteral("qsNotesHaveChangedNotification"), [this](Notification& n) { m_pageHost->notesChanged(n); });
-    on(QStringLiteral("DevotionalProgressHasChangedNotification"), [this](Notification&) {
+    on(PaneNotifications::DisplayPreferencesChangedNotification, redisplay);
+    on(PaneNotifications::qsHighlightsHaveChangedNotification, redisplay);
+    on(PaneNotifications::qsSearchHasCompletedNotification, redisplay);
+    on(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { m_pageHost->notesChanged(n); });
+    on(LibraryNotifications::DevotionalProgressHasChangedNotification, [this](Notification&) {
         if (hasDailyReadings(currentSourceTuple()))
             m_page->updateDevotionalReadingStatus();
     });
-    on(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
+    on(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {
         if (hasDailyReadings(currentSourceTuple()))
             QTimer::singleShot(500, this, [this] { m_pageHost->displayCurrentSource(true); });
     });
-    on(QStringLiteral("EverybodySyncToMeNotification"), [this](Notification& n) { m_pageHost->everybodySyncToMe(n); });
-    on(QStringLiteral("UserWantsToToggleCurrentReading"),
+    on(LibraryNotifications::EverybodySyncToMeNotification,
+        [this](Notification& n) { m_pageHost->everybodySyncToMe(n); });
+    on(PaneNotifications::UserWantsToToggleCurrentReading,
         [this](Notification& n) { m_pageHost->userWantsToToggleCurrentReading(n); });
-    on(SourceManager::qsSourceManagerRemovedBookNotification, [this](Notification& n) { m_tabs->sourceRemoved(n); });
-    on(QStringLiteral("LayoutWillResizePanesNotification"),
+    on(LibraryNotifications::qsSourceManagerRemovedBookNotification,
+        [this](Notification& n) { m_tabs->sourceRemoved(n); });
+    on(PaneNotifications::LayoutWillResizePanesNotification,
         [this](Notification& n) { m_pageHost->panesWillResize(n); });
-    on(QStringLiteral("LayoutDidResizePanesNotification"), [this](Notification& n) { m_pageHost->panesDidResize(n); });
-    on(QStringLiteral("UserWantsToStartSpeakingNotification"),
+    on(PaneNotifications::LayoutDidResizePanesNotification, [this](Notification& n) { m_pageHost->panesDidResize(n); });
+    on(PaneNotifications::UserWantsToStartSpeakingNotification,
         [this](Notification& n) { m_speech->userWantsToStartSpeaking(n); });
 }
 
@@ -219,19 +220,19 @@ QString BookPaneViewController::layoutUuid() const
 {
     if (Layout* l = layout())
         return l->uuidString();
-    return m_layoutUuidOverride;
+    return QString();
 }
 
 void BookPaneViewController::postHistory(bool alwaysAdd)
 {
-    m_env.center->postNotificationName(
-        kAddStateToHistory, nullptr, {{"alwaysAdd", alwaysAdd}, {"layoutUuid", layoutUuid()}});
+    m_env.center->postNotificationName(LibraryNotifications::AddStateToHistoryNotification, nullptr,
+        {{"alwaysAdd", alwaysAdd}, {"layoutUuid", layoutUuid()}});
 }
 
 void BookPaneViewController::postSourceIsActive()
 {
     LayoutRegionContentItemState* state = currentSourceState();
-    m_env.center->postNotificationName(kSourceIsActive, this,
+    m_env.center->postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, this,
         {{"sourceTuple", sharedObjectVariant(currentSourceTuple())}, {"section", state ? state->section() : 0},
             {"block", state ? state->block() : qint64(kNoBlock)}});
 }

@@ -18,8 +18,8 @@
 // Ownership: the region contents own the controller (LayoutRegionContents::setViewController); the
 // controller owns its view (view()) until a parent widget takes it, and deletes it when it goes if
 // the view is still alive. The layout manager is used to find the layout, the region and the other
-// panes; without one (a pane made alone) the pane works on its contents only and the layout uuid
-// is the one given with setLayoutUuid. Main thread only.
+// panes; without one (a pane made alone) the pane works on its contents only and has no layout
+// uuid. Main thread only.
 #pragma once
 
 #include "library/SourceTuple.h"
@@ -118,7 +118,6 @@ public:
     Layout* layout() const;
     LayoutRegion* region() const;
     QString layoutUuid() const;
-    void setLayoutUuid(const QString& uuid) { m_layoutUuidOverride = uuid; }
     bool isPaneCurrent() const;
     // How the pane asks to become the current pane of its layout (a click on its overlay, its add
     // button while not current). The layout view's adapter installs the layout view's way; alone,
@@ -170,6 +169,5 @@ private:
     BookPageView* m_page = nullptr;
     OverlayView* m_overlay = nullptr;
     bool m_dirty = false;
-    QString m_layoutUuidOverride;
     std::function<void()> m_makeCurrentHandler;
 };

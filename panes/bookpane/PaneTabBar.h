@@ -25,7 +25,6 @@ public:
     int indexOfUuid(const QString& uuid) const;
 
     QToolButton* addButton() const { return m_addButton; }
-    QToolButton* overflowButton() const { return m_overflowButton; }
     // The overflow menu as it would open now: one checkable entry per tab.
     QMenu* overflowMenu();
 

@@ -22,7 +22,6 @@ public:
     void setVoice(const QString& voice) override;
     double rate() const override { return m_rate; }
     void setRate(double wordsPerMinute) override;
-    QString engineName() const { return m_engine; }
 
 private:
     std::unique_ptr<QTextToSpeech> m_speech;

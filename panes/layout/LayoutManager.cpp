@@ -1,5 +1,6 @@
 #include "panes/layout/LayoutManager.h"
 
+#include "library/LibraryNotifications.h"
 #include "platform/KeyedArchive.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -180,7 +181,7 @@ bool LayoutManager::setCurrentLayout(Layout* layout)
 
 void LayoutManager::postAddedOrRemoved()
 {
-    m_center.postNotificationName(qsLayoutManagerAddedOrRemovedLayoutsNotification, this);
+    m_center.postNotificationName(LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification, this);
 }
 
 QVariant LayoutManager::encode() const

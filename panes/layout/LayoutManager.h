@@ -22,12 +22,6 @@ class LayoutManager {
 public:
     static constexpr int kArchiveVersion = 1;
     static inline const QString kArchiveFileName = QStringLiteral("layout archive.plist");
-    // Posted (object: the manager) after a layout was added, deleted or the archive was read.
-    static inline const QString qsLayoutManagerAddedOrRemovedLayoutsNotification =
-        QStringLiteral("qsLayoutManagerAddedOrRemovedLayoutsNotification");
-    // Posted by whoever renames a layout (object: the manager).
-    static inline const QString qsLayoutManagerLayoutNameChangedNotification =
-        QStringLiteral("qsLayoutManagerLayoutNameChangedNotification");
 
     explicit LayoutManager(NotificationCenter& center);
     ~LayoutManager();

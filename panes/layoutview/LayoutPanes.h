@@ -2,38 +2,39 @@
 // which the application decides which pane controller a region gets.
 //
 // A region's contents own their pane controller (a LayoutRegionContentsViewControllerProtocol).
-// A controller that shows a book pane also derives from LayoutBookPane, the study pane's from
-// LayoutStudyPane; the layout view finds these by dynamic_cast on the controller, so the pane object
+// A controller that shows a book pane also derives from LayoutBookPane (whose goToPane is what the
+// go-to routing drives), the study pane's from LayoutStudyPane; the layout view finds these by
+// dynamic_cast on the controller, so the pane object
 // itself is what the contents hold and what LayoutManager::regionContentsForViewController finds.
 // The controller owns its widget (paneView); the layout view only parents, places and shows it,
 // and lets go of it before it is destroyed itself.
 //
-// The notification names the pane manager and the layout view post or observe are here too.
 // Main thread only.
 #pragma once
 
 #include "panes/layout/LayoutRegionContentsViewControllerProtocol.h"
+#include "panes/layout/PaneNotifications.h"
 
 #include <QString>
 #include <QVariantMap>
 
 #include <memory>
 
+class GoToPane;
 class LayoutRegionContentItemState;
 class LayoutRegionContents;
 class QWidget;
 class SearchResultsAggregator;
 class SourceTuple;
 class SourceTupleID;
-struct GoToRequest;
 
 class LayoutBookPane {
 public:
     virtual ~LayoutBookPane() = default;
 
     virtual QWidget* paneView() = 0;
-    // Show the place the request names (the routing has chosen this pane).
-    virtual void goTo(GoToRequest& request) = 0;
+    // What the go-to routing drives to show a place in the pane.
+    virtual GoToPane* goToPane() = 0;
     // The book of the current tab and where it is; null, 0 when the pane has no book.
     virtual std::shared_ptr<SourceTuple> currentSourceTuple() const = 0;
     virtual quint64 currentSourceSection() const = 0;
@@ -105,26 +106,3 @@ inline LayoutStudyPane* asStudyPane(LayoutRegionContentsViewControllerProtocol* 
 {
     return dynamic_cast<LayoutStudyPane*>(controller);
 }
-
-namespace PaneNotifications {
-// Posted by the layout view around every change of pane sizes; user info {"layoutUuid"}.
-inline const QString LayoutWillResizePanesNotification = QStringLiteral("LayoutWillResizePanesNotification");
-inline const QString LayoutDidResizePanesNotification = QStringLiteral("LayoutDidResizePanesNotification");
-// Requests the pane manager answers (posted by menus, the toolbar and panes).
-inline const QString UserWantsToOpenThisBookNotification = QStringLiteral("UserWantsToOpenThisBookNotification");
-inline const QString UserWantsToCloseActiveBookNotification = QStringLiteral("UserWantsToCloseActiveBookNotification");
-inline const QString UserWantsToSeeCurrentBookProperties = QStringLiteral("UserWantsToSeeCurrentBookProperties");
-inline const QString UserWantsToSplitActivePaneNotification = QStringLiteral("UserWantsToSplitActivePaneNotification");
-inline const QString UserWantsToCloseActivePaneNotification = QStringLiteral("UserWantsToCloseActivePaneNotification");
-inline const QString DisplayPreferencesChangedNotification = QStringLiteral("DisplayPreferencesChangedNotification");
-inline const QString UserWantsToScrollUpOneLine = QStringLiteral("UserWantsToScrollUpOneLine");
-inline const QString UserWantsToScrollUpOnePage = QStringLiteral("UserWantsToScrollUpOnePage");
-inline const QString UserWantsToScrollDownOneLine = QStringLiteral("UserWantsToScrollDownOneLine");
-inline const QString UserWantsToScrollDownOnePage = QStringLiteral("UserWantsToScrollDownOnePage");
-inline const QString UserWantsToMaximizeCurrentPaneNotification =
-    QStringLiteral("UserWantsToMaximizeCurrentPaneNotification");
-inline const QString UserWantsToMaximizeCurrentBookNotification =
-    QStringLiteral("UserWantsToMaximizeCurrentBookNotification");
-inline const QString resetLocationSyncToDefaultsNotification =
-    QStringLiteral("resetLocationSyncToDefaultsNotification");
-}  // namespace PaneNotifications

@@ -3,6 +3,7 @@
 #include "library/QSHTMLColors.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "platform/NotificationCenter.h"

@@ -2,6 +2,7 @@
 
 #include "library/GoToRequest.h"
 #include "library/GoToRouter.h"
+#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -11,8 +12,10 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
+#include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 
@@ -29,6 +32,9 @@ LayoutViewController::LayoutViewController(LayoutManager& manager, SourceManager
     m_history = std::make_unique<NavigationHistory>(*this, cacheDirectory);
     m_history->loadHistoryFromFile();
     m_router = std::make_unique<GoToRouter>(*this, library, *m_history, center, defaults);
+    // Link previews of the pages ask this router where their links lead.
+    LinkPreview::setLinkResolver(
+        this, [this](GoToRequest& request) { m_router->callerNeedsSourceForGoToInfo(request); });
 
     observe(N::UserWantsToOpenThisBookNotification, [this](Notification& n) {
         if (LayoutBookPane* pane = currentBookPane())
@@ -51,7 +57,7 @@ LayoutViewController::LayoutViewController(LayoutManager& manager, SourceManager
         if (m_view)
             m_view->update();
     });
-    observe(GoToNames::EverybodySyncToMeNotification, [this](Notification& n) { everybodySyncToMe(n); });
+    observe(LibraryNotifications::EverybodySyncToMeNotification, [this](Notification& n) { everybodySyncToMe(n); });
     for (const QString& name : {N::UserWantsToScrollUpOneLine, N::UserWantsToScrollUpOnePage,
              N::UserWantsToScrollDownOneLine, N::UserWantsToScrollDownOnePage}) {
         observe(name, [this](Notification& n) {
@@ -64,7 +70,7 @@ LayoutViewController::LayoutViewController(LayoutManager& manager, SourceManager
     observe(N::resetLocationSyncToDefaultsNotification, [this](Notification&) { resetLocationSyncToDefaults(); });
     // A layout deleted or an archive read may change the current layout under the view: show
     // what is current now, so the view never keeps pointers into a layout that is gone.
-    observe(LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification, [this](Notification&) {
+    observe(LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification, [this](Notification&) {
         if (m_view && m_view->shownLayout() != m_manager.currentLayout())
             showCurrentLayout();
     });
@@ -73,6 +79,7 @@ LayoutViewController::LayoutViewController(LayoutManager& manager, SourceManager
 LayoutViewController::~LayoutViewController()
 {
     m_observations.clear();
+    LinkPreview::clearLinkResolver(this);
     m_router.reset();
     m_history.reset();
     delete m_view.data();
@@ -262,7 +269,7 @@ void LayoutViewController::maximizeCurrentBook()
 
 void LayoutViewController::postLayoutNameChanged()
 {
-    m_center.postNotificationName(LayoutManager::qsLayoutManagerLayoutNameChangedNotification);
+    m_center.postNotificationName(PaneNotifications::qsLayoutManagerLayoutNameChangedNotification);
 }
 
 void LayoutViewController::doNewLayoutWithBooks(const std::vector<GoToRequest>& requests)
@@ -278,7 +285,7 @@ void LayoutViewController::doNewLayoutWithBooks(const std::vector<GoToRequest>& 
         request.paneRegion = 0;
         request.forcePane = true;
         request.layoutUuid = uuid;
-        m_center.postNotificationName(GoToNames::GoToNotification, this, request.toUserInfo());
+        request.post(m_center, this);
     }
     if (requests.size() == 1 && requests.front().sourceTuple) {
         layout->setName(requests.front().sourceTuple->abbr());
@@ -550,10 +557,10 @@ bool LayoutViewController::paneDoesNotSendLocationSync(int region) const
     return state && state->doesNotSendLocationSync();
 }
 
-void LayoutViewController::goTo(int region, GoToRequest& request)
+GoToPane* LayoutViewController::bookPane(int region)
 {
-    if (LayoutBookPane* pane = bookPaneAt(region))
-        pane->goTo(request);
+    LayoutBookPane* pane = bookPaneAt(region);
+    return pane ? pane->goToPane() : nullptr;
 }
 
 void LayoutViewController::makePaneCurrent(int region)

@@ -2,6 +2,7 @@
 
 #include "library/SourceTuple.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"

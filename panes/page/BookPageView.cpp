@@ -2,6 +2,8 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageHtml.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -26,10 +28,6 @@ constexpr qint64 kNoBlock = LayoutRegionContentItemState::kNoBlock;
 constexpr qint64 kMaxBlocksPerFetch = 32;
 // Largest integer a page number may carry exactly.
 constexpr double kMaxExact = 9007199254740991.0;
-
-const QString kSection = QStringLiteral("section");
-const QString kBlock = QStringLiteral("block");
-const QString kYOffset = QStringLiteral("yoffset");
 
 // A page of the book-page profile: loads only the reader's own pages and opens nothing else.
 class BookWebPage : public QWebEnginePage {
@@ -87,10 +85,9 @@ BookPageView::~BookPageView()
 // --- go-to --------------------------------------------------------------------------------------
 
 bool BookPageView::applyPositionRequest(
-    BookPageSource& book, LayoutRegionContentItemState& state, QVariantMap& request, bool isCurrent)
+    BookPageSource& book, LayoutRegionContentItemState& state, GoToRequest& request, bool isCurrent)
 {
     const auto markDirty = [&] { state.setDirty(state.dirty() || isCurrent); };
-    const auto flag = [&](const QString& key) { return request.value(key).toBool(); };
     const auto startAt = [&](quint64 section) {
         state.setSection(section);
         state.setSectionString(QString());
@@ -100,11 +97,11 @@ bool BookPageView::applyPositionRequest(
         markDirty();
     };
 
-    const quint64 requestedSection = request.value(kSection).toULongLong();
+    const quint64 requestedSection = request.section.value_or(0);
     if (book.syncType() != 3 || requestedSection != 0) {
-        if (request.contains(kBlock)) {
-            const qint64 block = request.value(kBlock).toLongLong();
-            const qint64 yOffset = request.value(kYOffset).toLongLong();
+        if (request.block) {
+            const qint64 block = *request.block;
+            const qint64 yOffset = request.yoffset.value_or(0);
             if (block != state.block() || yOffset != state.yOffset()) {
                 state.setSection(requestedSection);
                 state.setBlock(block);
@@ -113,7 +110,7 @@ bool BookPageView::applyPositionRequest(
                 state.setGotoAnchor(QString());
                 markDirty();
             }
-        } else if (request.contains(kSection)) {
+        } else if (request.section) {
             startAt(requestedSection);
         }
     } else {
@@ -121,15 +118,15 @@ bool BookPageView::applyPositionRequest(
         const quint64 count = book.numReadings();
         const quint32 current = book.readingNumberForSection(static_cast<quint32>(state.section()));
         qint64 n = 0;
-        if (flag(QStringLiteral("todaysReading"))) {
+        if (request.todaysReading) {
             n = book.readingNumberForToday();
-        } else if (flag(QStringLiteral("nextReading"))) {
+        } else if (request.nextReading) {
             n = static_cast<qint64>(current) + 1;
             if (static_cast<quint64>(n) > count)
                 n = 1;
-        } else if (flag(QStringLiteral("prevReading"))) {
+        } else if (request.prevReading) {
             n = current > 1 ? static_cast<qint64>(current) - 1 : static_cast<qint64>(count);
-        } else if (flag(QStringLiteral("firstUnread"))) {
+        } else if (request.firstUnread) {
             n = book.firstUnreadReadingNumber();
         }
         if (n >= 1 && static_cast<quint64>(n) <= count) {
@@ -139,14 +136,14 @@ bool BookPageView::applyPositionRequest(
             state.setSection(section);
             if (section != 0) {
                 startAt(section);
-                request.insert(kSection, section);
-                request.insert(QStringLiteral("readingNumber"), n);
+                request.section = section;
+                request.readingNumber = n;
             }
         }
     }
 
-    if (request.contains(QStringLiteral("gotoAnchor"))) {
-        state.setGotoAnchor(request.value(QStringLiteral("gotoAnchor")).toString());
+    if (request.gotoAnchor) {
+        state.setGotoAnchor(*request.gotoAnchor);
         markDirty();
     }
     if (state.block() == kNoBlock && state.section() != 0)
@@ -159,17 +156,15 @@ bool BookPageView::applyPositionRequest(
             state.setGotoAnchor(BookPageHtml::verseAnchor(key));
     }
 
-    bool refresh = flag(QStringLiteral("forceRefresh"));
-    const QString clearKey = QStringLiteral("clearTempHighlight");
-    if (bible && !(request.contains(clearKey) && !request.value(clearKey).toBool())) {
+    bool refresh = request.forceRefresh;
+    if (bible && request.clearTempHighlight.value_or(true)) {
         if (state.tempHighlightStartSection() != 0 || state.tempHighlightEndSection() != 0) {
             state.setTempHighlightStartSection(0);
             state.setTempHighlightEndSection(0);
             refresh = true;
         }
         quint32 startKey = 0, endKey = 0;
-        if (flag(QStringLiteral("wasHyperlink")) && request.contains(QStringLiteral("href")) &&
-            book.passageKeysForReference(request.value(QStringLiteral("href")).toString(), startKey, endKey)) {
+        if (request.wasHyperlink && request.href && book.passageKeysForReference(*request.href, startKey, endKey)) {
             const quint32 start = book.sectionForBibleKey(startKey);
             const quint32 end = book.lastSectionForAmbiguousKey(endKey);
             if (start != 0 && end != 0) {
@@ -182,7 +177,7 @@ bool BookPageView::applyPositionRequest(
     return refresh;
 }
 
-bool BookPageView::goTo(const BookPageSourcePtr& book, QVariantMap& request)
+bool BookPageView::goTo(const BookPageSourcePtr& book, GoToRequest& request)
 {
     QS_ASSERT_MAIN_THREAD();
     if (!book) {
@@ -191,8 +186,7 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, QVariantMap& request)
     }
     const bool samePage = m_webViewSourceTupleID == book->identityString();
     bool isCurrent = false;
-    LayoutRegionContentItemState* state =
-        m_host->stateForGoTo(book, request.value(QStringLiteral("activate")).toBool(), isCurrent);
+    LayoutRegionContentItemState* state = m_host->stateForGoTo(book, request.activate, isCurrent);
     if (state == nullptr) {
         qCWarning(lcBookPage) << "tried to open the source but failed";
         return false;
@@ -207,10 +201,11 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, QVariantMap& request)
     m_webViewSourceTupleID = book->identityString();
     m_source = book;
     QString description;
-    for (auto it = request.cbegin(); it != request.cend(); ++it)
+    const QVariantMap described = request.toUserInfo();
+    for (auto it = described.cbegin(); it != described.cend(); ++it)
         description += QStringLiteral("%1 = %2; ").arg(it.key(), it.value().toString());
     showPosition(book, *state, samePage, refresh, description);
-    if (request.value(QStringLiteral("speakPassage")).toBool())
+    if (request.speakPassage)
         m_host->startSpeakingLinkedToPassage();
     return true;
 }
@@ -290,16 +285,16 @@ void BookPageView::displayCurrentSource(bool refresh)
     const BookPageSourcePtr book = m_host->currentSource();
     LayoutRegionContentItemState* state = m_host->currentState();
     if (book && state != nullptr) {
-        QVariantMap request;
+        GoToRequest request;
         if (state->block() != kNoBlock)
-            request.insert(kBlock, state->block());
+            request.block = state->block();
         if (state->section() != 0)
-            request.insert(kSection, state->section());
+            request.section = state->section();
         else if (state->block() != kNoBlock)
             state->setSection(book->sectionForBlock(static_cast<quint32>(state->block())));
         if (state->yOffset() != 0)
-            request.insert(kYOffset, state->yOffset());
-        request.insert(QStringLiteral("forceRefresh"), refresh);
+            request.yoffset = state->yOffset();
+        request.forceRefresh = refresh;
         goTo(book, request);
         return;
     }
@@ -356,13 +351,13 @@ void BookPageView::scrollActiveBookUp(bool up, bool byLine)
 
 void BookPageView::scrollActiveBook(const QString& name)
 {
-    if (name == QLatin1String("UserWantsToScrollDownOneLine"))
+    if (name == PaneNotifications::UserWantsToScrollDownOneLine)
         scrollActiveBookUp(false, true);
-    else if (name == QLatin1String("UserWantsToScrollDownOnePage"))
+    else if (name == PaneNotifications::UserWantsToScrollDownOnePage)
         scrollActiveBookUp(false, false);
-    else if (name == QLatin1String("UserWantsToScrollUpOneLine"))
+    else if (name == PaneNotifications::UserWantsToScrollUpOneLine)
         scrollActiveBookUp(true, true);
-    else if (name == QLatin1String("UserWantsToScrollUpOnePage"))
+    else if (name == PaneNotifications::UserWantsToScrollUpOnePage)
         scrollActiveBookUp(true, false);
 }
 
@@ -615,9 +610,13 @@ QString BookPageView::filterHtml(const QString& text, int strength, bool convert
 
 void BookPageView::followLink(const QString& href)
 {
-    const QVariantMap info {{GoToKeys::href, href}, {GoToKeys::wasHyperlink, true}, {GoToKeys::activate, true},
-        {GoToKeys::sync, true}, {GoToKeys::layoutUuid, m_host->layoutUuid()}};
-    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, this, info);
+    GoToRequest request;
+    request.href = href;
+    request.wasHyperlink = true;
+    request.activate = true;
+    request.sync = true;
+    request.layoutUuid = m_host->layoutUuid();
+    request.post(NotificationCenter::defaultCenter(), this);
 }
 
 // --- link previews --------------------------------------------------------------------------------

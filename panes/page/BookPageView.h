@@ -27,30 +27,26 @@
 #include <functional>
 #include <memory>
 
+struct GoToRequest;
+
 class BookPageView : public QWebEngineView, private BookPageEndpoint {
     Q_OBJECT
 public:
     explicit BookPageView(BookPageHost* host, QWidget* parent = nullptr);
     ~BookPageView() override;
 
-    // Moves to the place a go-to request names in `book` (a GoToRequest's user-info map; keys read:
-    // "activate", "section", "block", "yoffset", "todaysReading", "nextReading", "prevReading",
-    // "firstUnread", "gotoAnchor", "forceRefresh", "clearTempHighlight", "wasHyperlink", "href",
-    // "speakPassage").
-    // After a move by reading, "section" and "readingNumber" are written back into the request.
+    // Moves to the place a go-to request names in `book` (fields read: activate, section, block,
+    // yoffset, todaysReading, nextReading, prevReading, firstUnread, gotoAnchor, forceRefresh,
+    // clearTempHighlight, wasHyperlink, href, speakPassage).
+    // After a move by reading, section and readingNumber are written back into the request.
     // False when the book is missing or the pane cannot show it.
-    bool goTo(const BookPageSourcePtr& book, QVariantMap& request);
-    bool goTo(const BookPageSourcePtr& book, const QVariantMap& request)
-    {
-        QVariantMap copy = request;
-        return goTo(book, copy);
-    }
+    bool goTo(const BookPageSourcePtr& book, GoToRequest& request);
     // Shows the current tab again; refresh builds a new page even when the book's page is loaded.
     void displayCurrentSource(bool refresh);
     // The position rules of a go-to applied to a tab state (no page work); true when the page must
     // be built anew (a temporary highlight came or went).
     static bool applyPositionRequest(
-        BookPageSource& book, LayoutRegionContentItemState& state, QVariantMap& request, bool isCurrent);
+        BookPageSource& book, LayoutRegionContentItemState& state, GoToRequest& request, bool isCurrent);
 
     // Scrolls the loaded page by a line (20 points) or a page (95 % of the view's height).
     void scrollActiveBookUp(bool up, bool byLine);
@@ -75,8 +71,6 @@ public:
     void clearWebViewSourceTupleID() { m_webViewSourceTupleID.clear(); }
     quint64 webViewSerialNumber() const { return m_serial; }
     double lastPaneWidth() const { return m_lastPaneWidth; }
-    // A block of the loaded page holds an image (its layout depends on the text width).
-    bool pageHasImages() const { return m_pageHasImages; }
     // Text width: the view's width less the margins and the pane's scroller.
     double textWidth() const;
     // The render request of a block of the current book.
@@ -87,7 +81,6 @@ public:
         const QString& href, const QString& footnote, int left, int top, int width, int height);
     void doShowHrefTargetInTooltip();
     void hideHrefTargetTooltip();
-    bool hasPendingLinkPreview() const { return m_tooltipTimer.isActive(); }
 
     // Page HTML filtered for copying through the renderer's HTML filter: strength 0 to 6 (outside
     // that range the nearest), character entities converted when asked.

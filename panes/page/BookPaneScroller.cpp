@@ -1,5 +1,7 @@
 #include "panes/page/BookPaneScroller.h"
 
+#include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "panes/page/BookPageHost.h"
 #include "panes/page/BookPageView.h"
 #include "platform/MainThread.h"
@@ -156,14 +158,16 @@ void BookPaneScroller::onScrollerIncrementPage()
 
 void BookPaneScroller::postHistory(bool alwaysAdd)
 {
-    NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("AddStateToHistoryNotification"), nullptr,
-        {{QStringLiteral("alwaysAdd"), alwaysAdd}, {QStringLiteral("layoutUuid"), m_host->layoutUuid()}});
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::AddStateToHistoryNotification,
+        nullptr, {{QStringLiteral("alwaysAdd"), alwaysAdd}, {QStringLiteral("layoutUuid"), m_host->layoutUuid()}});
 }
 
 void BookPaneScroller::moveToSection(const BookPageSourcePtr& book, quint32 section)
 {
     postHistory(false);
-    m_view->goTo(book, QVariantMap {{QStringLiteral("section"), section}});
+    GoToRequest request;
+    request.section = section;
+    m_view->goTo(book, request);
     m_host->conditionallySyncToMe();
     postHistory(true);
 }

@@ -3,21 +3,22 @@
 #include "library/GoToRequest.h"
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/MainThread.h"
-#include "platform/NotificationCenter.h"
 #include "platform/ui/ContentTextDocument.h"
 
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace {
 
-LinkPreview::SourceResolver& resolver()
+struct Resolver {
+    const void* owner = nullptr;
+    LinkPreview::LinkResolver resolve;
+};
+
+Resolver& resolver()
 {
-    // The routing answers with the library's book; tests may answer with a page source.
-    static LinkPreview::SourceResolver r = [](const QVariant& v) -> BookPageSourcePtr {
-        if (const auto tuple = v.value<SourceTuple::Ptr>())
-            return std::make_shared<SourceTupleBookPageSource>(tuple);
-        return v.value<BookPageSourcePtr>();
-    };
+    static Resolver r;
     return r;
 }
 
@@ -32,9 +33,15 @@ constexpr qsizetype kMaxFallbackText = 20000;
 
 }  // namespace
 
-void LinkPreview::setSourceResolver(SourceResolver r)
+void LinkPreview::setLinkResolver(const void* owner, LinkResolver r)
 {
-    resolver() = std::move(r);
+    resolver() = Resolver {owner, std::move(r)};
+}
+
+void LinkPreview::clearLinkResolver(const void* owner)
+{
+    if (resolver().owner == owner)
+        resolver() = Resolver {};
 }
 
 void LinkPreview::setPassageFormatter(PassageFormatter f)
@@ -114,26 +121,29 @@ QString LinkPreview::stringForPopupFromHref(const QString& href)
     const QString s = unwrapLink(href);
     if (s.startsWith(QLatin1String("note:")))
         return QString();  // user notes have no preview
-    Notification n;
-    n.name = GoToNames::CallerNeedsSourceForGoToInfo;
-    n.userInfo = {{GoToKeys::href, s}, {GoToKeys::preferPreferredBible, true}, {GoToKeys::noAlerts, true}};
-    NotificationCenter::defaultCenter().post(n);
-    const QVariantMap& info = n.userInfo;
-    const QString alert = info.value(GoToKeys::alertText).toString();
-    if (!alert.isEmpty())
-        return alert;
-    const QVariant answerBook = info.value(GoToKeys::sourceTuple);
-    const BookPageSourcePtr book = answerBook.isValid() && resolver() ? resolver()(answerBook) : nullptr;
-    if (!book)
+    if (!resolver().resolve)
         return QString();
-    const quint32 start = info.value(GoToKeys::section).toUInt();
-    const quint32 endNumber = info.value(GoToKeys::endSectionNumber).toUInt();
+    GoToRequest request;
+    request.href = s;
+    request.preferPreferredBible = true;
+    request.noAlerts = true;
+    resolver().resolve(request);
+    if (request.alertText && !request.alertText->isEmpty())
+        return *request.alertText;
+    if (!request.sourceTuple)
+        return QString();
+    const auto toSection = [](const std::optional<quint64>& n) {
+        return n && *n <= std::numeric_limits<quint32>::max() ? static_cast<quint32>(*n) : 0u;
+    };
+    const quint32 start = toSection(request.section);
+    const quint32 endNumber = toSection(request.endSectionNumber);
     quint32 end = endNumber != 0 ? endNumber : start;
     if (start == 0)
         return QString();
-    if (!book->isABible())
-        end = sectionPreviewEnd(*book, start);
-    const QString text = formatter() ? formatter()(book, answerBook, start, end, previewTextOptions())
-                                     : plainTextOfSections(*book, start, end);
+    SourceTupleBookPageSource book(request.sourceTuple);
+    if (!book.isABible())
+        end = sectionPreviewEnd(book, start);
+    const QString text = formatter() ? formatter()(request.sourceTuple, start, end, previewTextOptions())
+                                     : plainTextOfSections(book, start, end);
     return text.trimmed();
 }

@@ -1,15 +1,17 @@
 // LinkPreview: the text of a link preview, the passage or section a link in a book page leads to
 // as plain text (or a footnote's text, which the page hands over itself).
 //
-// The go-to routing resolves the link without moving anything: the preview posts
-// "CallerNeedsSourceForGoToInfo" and reads the routing's answer ("alertText", "sourceTuple",
-// "section", "endSectionNumber") from the notification right after posting. The text itself comes
-// from the passage formatter of the passage copier, which the application installs; without one,
-// the preview reads the sections' blocks as plain text.
+// The go-to routing resolves the link without moving anything: the preview calls the link resolver
+// that the pane manager installs (its router's callerNeedsSourceForGoToInfo) with a request, and
+// reads the answer from it ("alertText", "sourceTuple", "section", "endSectionNumber"). Without a
+// resolver no link has a preview. The text itself comes from the passage formatter of the passage
+// copier, which the application installs; without one, the preview reads the sections' blocks as
+// plain text.
 //
 // Main thread only.
 #pragma once
 
+#include "library/SourceTuple.h"
 #include "panes/page/BookPageSource.h"
 
 #include <QString>
@@ -18,15 +20,20 @@
 
 #include <functional>
 
+struct GoToRequest;
+
 class LinkPreview {
 public:
-    // The book of the routing's answer ("sourceTuple") as a page source; null when none.
-    using SourceResolver = std::function<BookPageSourcePtr(const QVariant& answerBook)>;
+    // Resolves the request's link as the go-to routing does, writing the answer into the request.
+    using LinkResolver = std::function<void(GoToRequest& request)>;
     // The plain text of sections start..end of a book with the preview options.
-    using PassageFormatter = std::function<QString(const BookPageSourcePtr& book, const QVariant& answerBook,
-        quint32 start, quint32 end, const QVariantMap& options)>;
+    using PassageFormatter =
+        std::function<QString(const SourceTuple::Ptr& book, quint32 start, quint32 end, const QVariantMap& options)>;
 
-    static void setSourceResolver(SourceResolver resolver);
+    // The resolver of `owner` (the pane manager) answers from now on; clearing it takes it away
+    // only while it is still that owner's.
+    static void setLinkResolver(const void* owner, LinkResolver resolver);
+    static void clearLinkResolver(const void* owner);
     static void setPassageFormatter(PassageFormatter formatter);
 
     // The eleven options of preview texts.

@@ -2,6 +2,7 @@
 
 #include "engine/foundation/SimpleDate.h"
 #include "library/SourceManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "reports/AutoStudyManager.h"
@@ -84,6 +85,6 @@ void AutostudyTodayWindowController::onPerformAutostudy()
         Alerts::shared().runModal(a);
         return;
     }
-    presentResults(file, notificationName,
+    presentResults(file, PaneNotifications::UserWantsToDoTodayAutostudy,
         {{QStringLiteral("date"), day}, {QStringLiteral("saveAsHint"), title}, {QStringLiteral("windowTitle"), title}});
 }

@@ -15,7 +15,6 @@ class QDateEdit;
 class AutostudyTodayWindowController : public AutostudyWindowController {
     Q_OBJECT
 public:
-    static inline const QString notificationName = QStringLiteral("UserWantsToDoTodayAutostudy");
     static constexpr int pickerRangeDays = 731;
 
     // An invalid date means today.

@@ -2,6 +2,7 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/SourceManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -146,7 +147,7 @@ void AutostudyVerseWindowController::onPerformAutostudy()
             tr("The reference may be invalid or no suitable elements/books were selected."));
         return;
     }
-    presentResults(file, notificationName,
+    presentResults(file, PaneNotifications::UserWantsToDoVerseAutostudy,
         {{QStringLiteral("refString"), text}, {QStringLiteral("sourceTuple"), sharedObjectVariant(bible)},
             {QStringLiteral("saveAsHint"), text}, {QStringLiteral("windowTitle"), text}});
 }

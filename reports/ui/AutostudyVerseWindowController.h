@@ -16,7 +16,6 @@ class QLineEdit;
 class AutostudyVerseWindowController : public AutostudyWindowController {
     Q_OBJECT
 public:
-    static inline const QString notificationName = QStringLiteral("UserWantsToDoVerseAutostudy");
     // Passages longer than this many sections past their first are refused.
     static constexpr quint32 maxSectionSpan = 175;
 

@@ -1,5 +1,6 @@
 #include "reports/ui/AutostudyWordWindowController.h"
 
+#include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
@@ -83,7 +84,7 @@ void AutostudyWordWindowController::onPerformAutostudy()
         Alerts::shared().runModal(a);
         return;
     }
-    presentResults(file, notificationName,
+    presentResults(file, PaneNotifications::UserWantsToDoWordAutostudy,
         {{QStringLiteral("word"), w}, {QStringLiteral("sourceTuple"), sharedObjectVariant(m_sourceTuple)},
             {QStringLiteral("saveAsHint"), w}, {QStringLiteral("windowTitle"), w}});
 }

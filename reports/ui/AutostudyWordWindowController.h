@@ -13,8 +13,6 @@ class QLineEdit;
 class AutostudyWordWindowController : public AutostudyWindowController {
     Q_OBJECT
 public:
-    static inline const QString notificationName = QStringLiteral("UserWantsToDoWordAutostudy");
-
     // `sourceTuple`: the book the word was taken from (its language chooses the dictionaries).
     static AutostudyWordWindowController* factoryWithWord(
         const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);

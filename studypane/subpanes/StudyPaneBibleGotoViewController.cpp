@@ -2,6 +2,8 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/SearchResultPage.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
@@ -58,10 +60,11 @@ void StudyPaneBibleGotoViewController::viewDidLoad()
 {
     thisSourceIsNowActive(nullptr);
     if (m_env.center != nullptr) {
-        observe(QStringLiteral("ThisSourceIsNowActiveNotification"),
+        observe(PaneNotifications::ThisSourceIsNowActiveNotification,
             [this](Notification& n) { thisSourceIsNowActive(&n); });
-        observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadRecentList(); });
-        observe(GoToNames::EverybodySyncToMeNotification,
+        observe(
+            PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadRecentList(); });
+        observe(LibraryNotifications::EverybodySyncToMeNotification,
             [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
     }
 }
@@ -499,11 +502,6 @@ int StudyPaneBibleGotoViewController::comboBoxIndexOfItemWithStringValue(const Q
 }
 
 // --- recent verses ---
-
-int StudyPaneBibleGotoViewController::numberOfRecentRows() const
-{
-    return paneState() != nullptr ? int(paneState()->recentGoToVerseKeys.size()) : 0;
-}
 
 void StudyPaneBibleGotoViewController::reloadRecentList()
 {

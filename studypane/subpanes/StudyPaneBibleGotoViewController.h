@@ -80,8 +80,7 @@ public:
     QString comboBoxCompletedString(const QString& typed) const;
     int comboBoxIndexOfItemWithStringValue(const QString& text) const;
 
-    // Recent verses: the row count, and choosing a row.
-    int numberOfRecentRows() const;
+    // Recent verses: choosing a row.
     void activateRecentRow(int row);
     void reloadRecentList();
 

@@ -1,6 +1,8 @@
 #include "studypane/subpanes/StudyPaneBookGotoViewController.h"
 
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
@@ -118,7 +120,7 @@ StudyPaneBookGotoViewController::StudyPaneBookGotoViewController(
     if (m_lookupForm)
         m_words = new StudyPaneLookupWordModel(this);
     observe(
-        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
+        PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { thisSourceIsNowActive(&n); });
     thisSourceIsNowActive(nullptr);
 }
 

@@ -93,8 +93,6 @@ public:
     static StudyPaneSubpane::Factory factory(bool commentaryOrDictionary);
 
     void studyPaneDidActivateSubview() override;
-
-    bool isCommentaryOrDictionaryForm() const { return m_lookupForm; }
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
     QComboBox* lookupComboBox() const { return m_combo; }
     QTreeView* tocOutlineView() const { return m_outline; }

@@ -2,10 +2,13 @@
 
 #include "library/EngineStrings.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/core/BitVector.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 #include "userdata/cBookmarkMgr.h"
@@ -96,7 +99,7 @@ bool addBookmark(const StudyPaneEnvironment& env, cBookmark& bookmark)
         ok = store.addBookmark(bookmark, false, false, false);
         store.close();
     }
-    post(env, Controller::BookmarksHaveChanged);
+    post(env, StudyPaneNotifications::qsBookmarksHaveChangedNotification);
     return ok;
 }
 
@@ -281,7 +284,7 @@ bool StudyPaneBookmarksViewController::addOrRenameCategory(const StudyPaneEnviro
             }
             bookmarks.close();
         }
-        post(env, CategoriesHaveChanged);
+        post(env, StudyPaneNotifications::qsCategoriesHaveChangedNotification);
         return true;
     }
     // A change of letter case only: the row keeps its id.
@@ -296,7 +299,7 @@ bool StudyPaneBookmarksViewController::addOrRenameCategory(const StudyPaneEnviro
     } else {
         notFound();
     }
-    post(env, CategoriesHaveChanged);
+    post(env, StudyPaneNotifications::qsCategoriesHaveChangedNotification);
     return ok;
 }
 
@@ -338,7 +341,7 @@ bool StudyPaneBookmarksViewController::deleteBookmarkOnThisVerse(
         ok = deleteListed(store, store.bibleBookmarksInRange(key), *category);
         store.close();
     }
-    post(env, BookmarksHaveChanged);
+    post(env, StudyPaneNotifications::qsBookmarksHaveChangedNotification);
     return ok;
 }
 
@@ -359,7 +362,7 @@ bool StudyPaneBookmarksViewController::deleteBookmarkOnThisBlock(const StudyPane
             *category);
         store.close();
     }
-    post(env, BookmarksHaveChanged);
+    post(env, StudyPaneNotifications::qsBookmarksHaveChangedNotification);
     return ok;
 }
 
@@ -429,11 +432,13 @@ StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvi
     if (m_env.center == nullptr)
         return;
     observe(
-        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
-    observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
-    observe(BookmarksHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
-    observe(CategoriesHaveChanged, [this](Notification&) { populateCategoryMenu(); });
-    observe(QStringLiteral("qsDevotionalStartDateHasChangedNotification"), [this](Notification&) {
+        PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { thisSourceIsNowActive(&n); });
+    observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadTable(); });
+    observe(StudyPaneNotifications::qsBookmarksHaveChangedNotification,
+        [this](Notification&) { thisSourceIsNowActive(nullptr); });
+    observe(
+        StudyPaneNotifications::qsCategoriesHaveChangedNotification, [this](Notification&) { populateCategoryMenu(); });
+    observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {
         const SourceTuple::Ptr book = listedBook();
         if (book && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
             reloadTable();
@@ -728,8 +733,8 @@ void StudyPaneBookmarksViewController::onDeleteCategory()
         bookmarks.close();
     }
     if (m_env.center != nullptr) {
-        m_env.center->postNotificationName(CategoriesHaveChanged, this);
-        m_env.center->postNotificationName(BookmarksHaveChanged, this);
+        m_env.center->postNotificationName(StudyPaneNotifications::qsCategoriesHaveChangedNotification, this);
+        m_env.center->postNotificationName(StudyPaneNotifications::qsBookmarksHaveChangedNotification, this);
     }
     if (!ok) {
         Alert problem;

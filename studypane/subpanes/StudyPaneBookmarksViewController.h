@@ -58,9 +58,6 @@ public:
     };
     using MenuHandler = std::function<void(const QVariantMap& payload)>;
 
-    static inline const QString BookmarksHaveChanged = QStringLiteral("qsBookmarksHaveChangedNotification");
-    static inline const QString CategoriesHaveChanged = QStringLiteral("qsCategoriesHaveChangedNotification");
-
     // --- services (they post on the environment's centre and ask through its alerts) ---
     // The sender of the services' notifications.
     static const void* classObject();

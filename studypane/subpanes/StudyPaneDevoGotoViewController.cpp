@@ -2,7 +2,9 @@
 
 #include "engine/foundation/SimpleDate.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/QSHTMLColors.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
@@ -121,11 +123,12 @@ StudyPaneDevoGotoViewController::StudyPaneDevoGotoViewController(StudyPaneEnviro
     if (m_env.center == nullptr)
         return;
     observe(
-        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
-    for (const QString& name : {QStringLiteral("DisplayPreferencesChangedNotification"),
-             SourceTuple::DevotionalProgressHasChangedNotification, StartDateHasChanged})
+        PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { thisSourceIsNowActive(&n); });
+    for (const QString& name : {PaneNotifications::DisplayPreferencesChangedNotification,
+             LibraryNotifications::DevotionalProgressHasChangedNotification,
+             PaneNotifications::qsDevotionalStartDateHasChangedNotification})
         observe(name, [this](Notification&) { displayPreferencesChanged(); });
-    observe(GoToNames::EverybodySyncToMeNotification,
+    observe(LibraryNotifications::EverybodySyncToMeNotification,
         [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
 }
 
@@ -297,34 +300,36 @@ void StudyPaneDevoGotoViewController::updateButtons()
         m_catchUp->setEnabled(m_sourceTuple && m_sourceTuple->firstUnreadReadingNumber() != 0);
 }
 
-void StudyPaneDevoGotoViewController::postReadingRequest(const QString& key)
+void StudyPaneDevoGotoViewController::postReadingRequest(bool GoToRequest::*reading)
 {
-    if (!m_sourceTuple)
+    if (!m_sourceTuple || m_env.center == nullptr)
         return;
-    QVariantMap info {{key, true}, {GoToKeys::sourceTuple, bookVariant(m_sourceTuple)}, {GoToKeys::sync, true},
-        {GoToKeys::layoutUuid, layoutUuid()}};
-    if (m_env.center != nullptr)
-        m_env.center->postNotificationName(GoToNames::GoToNotification, this, info);
+    GoToRequest g;
+    g.*reading = true;
+    g.sourceTuple = m_sourceTuple;
+    g.sync = true;
+    g.layoutUuid = layoutUuid();
+    g.post(*m_env.center, this);
 }
 
 void StudyPaneDevoGotoViewController::onTodaysReadingButton()
 {
-    postReadingRequest(GoToKeys::todaysReading);
+    postReadingRequest(&GoToRequest::todaysReading);
 }
 
 void StudyPaneDevoGotoViewController::onFirstUnreadReadingButton()
 {
-    postReadingRequest(GoToKeys::firstUnread);
+    postReadingRequest(&GoToRequest::firstUnread);
 }
 
 void StudyPaneDevoGotoViewController::onPreviousReadingButton()
 {
-    postReadingRequest(GoToKeys::prevReading);
+    postReadingRequest(&GoToRequest::prevReading);
 }
 
 void StudyPaneDevoGotoViewController::onNextReadingButton()
 {
-    postReadingRequest(GoToKeys::nextReading);
+    postReadingRequest(&GoToRequest::nextReading);
 }
 
 void StudyPaneDevoGotoViewController::activateRow(int row)
@@ -359,10 +364,10 @@ void StudyPaneDevoGotoViewController::onStartOver()
     if (dialog.clearAllProgressCheckbox()->isChecked()) {
         m_sourceTuple->resetProgress();
         if (m_env.center != nullptr)
-            m_env.center->postNotificationName(SourceTuple::DevotionalProgressHasChangedNotification, nullptr);
+            m_env.center->postNotificationName(LibraryNotifications::DevotionalProgressHasChangedNotification, nullptr);
     }
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(StartDateHasChanged, nullptr);
+        m_env.center->postNotificationName(PaneNotifications::qsDevotionalStartDateHasChangedNotification, nullptr);
     onTodaysReadingButton();
 }
 
@@ -404,7 +409,7 @@ void StudyPaneDevoGotoViewController::onCatchUp()
         m_sourceTuple->setStartDate(start);
     }
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(StartDateHasChanged, nullptr);
+        m_env.center->postNotificationName(PaneNotifications::qsDevotionalStartDateHasChangedNotification, nullptr);
     onTodaysReadingButton();
 }
 

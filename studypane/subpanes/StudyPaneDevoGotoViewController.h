@@ -11,6 +11,7 @@
 // pane controller; owns its view. Main thread only.
 #pragma once
 
+#include "library/GoToRequest.h"
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
@@ -76,8 +77,6 @@ private:
 class StudyPaneDevoGotoViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
-    static inline const QString StartDateHasChanged = QStringLiteral("qsDevotionalStartDateHasChangedNotification");
-
     explicit StudyPaneDevoGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneDevoGotoViewController() override;
 
@@ -107,7 +106,8 @@ private:
     void viewDidLoad() override;
     void reloadTable();
     void scrollToReading(qint64 reading);
-    void postReadingRequest(const QString& key);
+    // One of the four reading requests (todaysReading, firstUnread, prevReading, nextReading).
+    void postReadingRequest(bool GoToRequest::*reading);
 
     SourceTuple::Ptr m_sourceTuple;
     QTableWidget* m_table = nullptr;

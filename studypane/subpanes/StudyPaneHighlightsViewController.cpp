@@ -3,10 +3,13 @@
 #include "engine/references/cBibleRef.h"
 #include "library/EngineStrings.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "render/cHTMLColor.h"
 #include "search/core/BitVector.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
@@ -140,7 +143,7 @@ void StudyPaneHighlightsViewController::highlightTheseVerses(
         else
             doc->removeHighlight(reference);
     }
-    post(env, HighlightsHaveChanged, nullptr);
+    post(env, PaneNotifications::qsHighlightsHaveChangedNotification, nullptr);
 }
 
 QString StudyPaneHighlightsViewController::defaultNameForStyle(quint32 value)
@@ -209,7 +212,7 @@ void StudyPaneHighlightsViewController::renameHighlightColor(
         record.name = EngineStrings::utf16(trimmed);
         store.addColorName(record, false, false, false);
     }
-    post(env, HighlightColorNamesHaveChanged, classObject());
+    post(env, StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification, classObject());
 }
 
 void StudyPaneHighlightsViewController::deleteHighlightColorNameFor(const StudyPaneEnvironment& env, quint16 value)
@@ -218,7 +221,7 @@ void StudyPaneHighlightsViewController::deleteHighlightColorNameFor(const StudyP
     cHighlightColorNameRecord record;
     if (store.findColorName(value, false, record))
         store.markColorNameDeleted(record, false, false, false);
-    post(env, HighlightColorNamesHaveChanged, classObject());
+    post(env, StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification, classObject());
 }
 
 // --- the sub-pane ---
@@ -229,10 +232,12 @@ StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(StudyPaneEn
     if (m_env.center == nullptr)
         return;
     observe(
-        QStringLiteral("ThisSourceIsNowActiveNotification"), [this](Notification& n) { thisSourceIsNowActive(&n); });
-    observe(QStringLiteral("DisplayPreferencesChangedNotification"), [this](Notification&) { reloadTable(); });
-    observe(HighlightsHaveChanged, [this](Notification&) { thisSourceIsNowActive(nullptr); });
-    observe(HighlightColorNamesHaveChanged, [this](Notification&) { populateColorMenu(); });
+        PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { thisSourceIsNowActive(&n); });
+    observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadTable(); });
+    observe(PaneNotifications::qsHighlightsHaveChangedNotification,
+        [this](Notification&) { thisSourceIsNowActive(nullptr); });
+    observe(StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification,
+        [this](Notification&) { populateColorMenu(); });
 }
 
 StudyPaneHighlightsViewController::~StudyPaneHighlightsViewController()
@@ -446,7 +451,7 @@ void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
     cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
     const bool ok = doc != nullptr && doc->deleteHighlightsWithColor(value != 0 ? std::int32_t(value) : -1, false);
     if (m_env.center != nullptr)
-        m_env.center->postNotificationName(HighlightsHaveChanged, this);
+        m_env.center->postNotificationName(PaneNotifications::qsHighlightsHaveChangedNotification, this);
     if (!ok) {
         Alert problem;
         problem.messageText = QStringLiteral("There was a problem removing highlights.");

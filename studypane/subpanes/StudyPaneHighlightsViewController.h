@@ -46,10 +46,6 @@ public:
     enum UnderlineStyle { kUnderlineNone = 0, kUnderlineSingle = 1, kUnderlineDotted = 257, kUnderlineDashed = 513 };
     using MenuHandler = std::function<void(const QVariantMap& payload)>;
 
-    static inline const QString HighlightsHaveChanged = QStringLiteral("qsHighlightsHaveChangedNotification");
-    static inline const QString HighlightColorNamesHaveChanged =
-        QStringLiteral("qsHighlightColorNamesHaveChangedNotification");
-
     // The 19 values the colour menu offers, in menu order.
     static const std::array<quint16, 19>& menuColorValues();
 

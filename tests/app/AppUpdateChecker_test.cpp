@@ -1,6 +1,7 @@
 #include "app/AppUpdateChecker.h"
 
 #include "app/UpdateAvailableWindowController.h"
+#include "app/preferences/AppNotifications.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
@@ -422,7 +423,7 @@ TEST_F(UpdateCheck, UpdateWindowOffersTheDownload)
 
     QList<QVariantMap> posted;
     auto id = NotificationCenter::defaultCenter().addObserver(this,
-        AppUpdateChecker::UserWantsToDownloadAppUpdateNotification,
+        AppNotifications::UserWantsToDownloadAppUpdateNotification,
         [&posted](Notification& n) { posted << n.userInfo; });
     window.onDownload();
     NotificationCenter::defaultCenter().removeObservation(id);

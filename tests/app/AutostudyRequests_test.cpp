@@ -7,6 +7,7 @@
 #include "app/QuillsteadWindowController.h"
 #include "library/SourceManager.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
@@ -117,7 +118,7 @@ TEST_F(AutostudyCommands, TheThreeCommandsAreEnabledAndOpenTheirDialogs)
     ASSERT_EQ(results.size(), 1);
     QPointer<AutostudyResultsWindowController> shown = results.first();
     EXPECT_TRUE(shown->windowTitle().startsWith(QLatin1String("Autostudy ")));
-    EXPECT_EQ(shown->notificationName(), QStringLiteral("UserWantsToDoTodayAutostudy"));
+    EXPECT_EQ(shown->notificationName(), PaneNotifications::UserWantsToDoTodayAutostudy);
     const QString file = shown->filename();
     EXPECT_TRUE(QFile::exists(file));
 
@@ -151,7 +152,7 @@ TEST_F(AutostudyCommands, ARequestOpensTheDialogWithItsInput)
     ASSERT_TRUE(kjv);
     const bool verse = whenShown<AutostudyVerseWindowController>(
         [&] {
-            NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToDoVerseAutostudy"),
+            NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::UserWantsToDoVerseAutostudy,
                 nullptr,
                 {{QStringLiteral("refString"), QStringLiteral("John 3:16")},
                     {QStringLiteral("sourceTuple"), sharedObjectVariant(kjv)}});
@@ -173,7 +174,7 @@ TEST_F(AutostudyCommands, ARequestOpensTheDialogWithItsInput)
 
     const bool word = whenShown<AutostudyWordWindowController>(
         [] {
-            NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToDoWordAutostudy"),
+            NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::UserWantsToDoWordAutostudy,
                 nullptr, {{QStringLiteral("word"), QStringLiteral(" mercy; ")}});
         },
         [](AutostudyWordWindowController* d) {
@@ -187,7 +188,7 @@ TEST_F(AutostudyCommands, ARequestPendingWhenTheReaderClosesOpensNothing)
 {
     const bool shown = whenShown<AutostudyWordWindowController>(
         [this] {
-            NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("UserWantsToDoWordAutostudy"),
+            NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::UserWantsToDoWordAutostudy,
                 nullptr, {{QStringLiteral("word"), QStringLiteral("grace")}});
             m_controller->applicationWillTerminate();
             m_controller.reset();

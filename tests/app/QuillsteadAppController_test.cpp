@@ -1,5 +1,9 @@
 #include "app/QuillsteadAppController.h"
 
+#include "app/preferences/AppNotifications.h"
+#include "cloud/store/StoreNotifications.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "tools/standin-services/StandinTestServer.h"
 
 #include "app/AboutThisBookWindowController.h"
@@ -84,8 +88,8 @@ protected:
             GTEST_SKIP() << "the books that come with the application are not built";
         LayoutManager::sharedLayoutManager().setLayouts({});
         s_alerts->clear();
-        NotificationCenter::defaultCenter().addObserver(this, GoToNames::GoToNotification,
-            [this](Notification& n) { m_goTos.append(GoToRequest::fromUserInfo(n.userInfo)); });
+        NotificationCenter::defaultCenter().addObserver(this, LibraryNotifications::GoToNotification,
+            [this](Notification& n) { m_goTos.append(GoToRequest::of(n)); });
     }
 
     void TearDown() override
@@ -276,8 +280,8 @@ TEST_F(Shell, CommandsByNameToggleSettingsAndPostTheirNotifications)
             QStringLiteral("Footnote markers now set to 'Hide'"),
             QStringLiteral("Footnote markers now set to 'Collapse'")}));
     EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToSplitActivePaneNotification1")));
-    EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToCloseActiveBookNotification")));
-    EXPECT_EQ(posted.count(QStringLiteral("DisplayPreferencesChangedNotification")), 4);
+    EXPECT_TRUE(posted.contains(PaneNotifications::UserWantsToCloseActiveBookNotification));
+    EXPECT_EQ(posted.count(PaneNotifications::DisplayPreferencesChangedNotification), 4);
 
     // With one layout, Delete Layout is disabled and does nothing.
     EXPECT_FALSE(actions.trigger(CommandNames::DeleteLayout));
@@ -321,7 +325,7 @@ TEST_F(Shell, LayoutTabsFollowTheLayoutManagerBothWays)
     app.newLayoutFromDescriptor(QStringLiteral("1"));
     layouts.layoutAtIndex(2)->setName(QStringLiteral("Maximized Pane"));
     NotificationCenter::defaultCenter().postNotificationName(
-        LayoutManager::qsLayoutManagerLayoutNameChangedNotification);
+        PaneNotifications::qsLayoutManagerLayoutNameChangedNotification);
     ASSERT_EQ(window->tabBar()->count(), 3);
     EXPECT_EQ(window->tabBar()->tabText(2), QStringLiteral("Maximized Pane"));
 
@@ -355,7 +359,7 @@ TEST_F(Shell, ASecondStartHandsItsBookToTheRunningReader)
 {
     QuillsteadAppController& app = launch();
     QStringList opened;
-    NotificationCenter::defaultCenter().addObserver(&opened, QStringLiteral("UserWantsToOpenThisBookNotification"),
+    NotificationCenter::defaultCenter().addObserver(&opened, PaneNotifications::UserWantsToOpenThisBookNotification,
         [&opened](Notification& n) { opened.append(n.userInfo.value(QStringLiteral("bookid")).toString()); });
     ASSERT_TRUE(app.listenForOtherInstances());
 
@@ -389,7 +393,7 @@ TEST_F(Shell, NewSpecialOffersAreAnnouncedUntilTheUserTurnsThatOff)
     defaults.setBool(true, QStringLiteral("myOffersNotifications"));
     defaults.setInteger(2, QStringLiteral("myOffersIgnored"));
     const auto announce = [] {
-        NotificationCenter::defaultCenter().postNotificationName(QStringLiteral("MyOffersManagerHasNewOffers"));
+        NotificationCenter::defaultCenter().postNotificationName(StoreNotifications::MyOffersManagerHasNewOffers);
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
     };
@@ -604,8 +608,8 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
              "UserWantsToMaximizeCurrentBookNotification"})
         NotificationCenter::defaultCenter().addObserver(
             &posted, QString::fromLatin1(name), [&posted](Notification& n) { posted.append(n.name); });
-    NotificationCenter::defaultCenter().addObserver(&goTos, GoToNames::GoToNotification,
-        [&goTos](Notification& n) { goTos.append(GoToRequest::fromUserInfo(n.userInfo)); });
+    NotificationCenter::defaultCenter().addObserver(&goTos, LibraryNotifications::GoToNotification,
+        [&goTos](Notification& n) { goTos.append(GoToRequest::of(n)); });
     QStringList toasts;
     QObject::connect(&app, &QuillsteadAppController::toastShown, [&toasts](const QString& t) { toasts.append(t); });
 
@@ -646,15 +650,15 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
         const QString modal = closer.seen.join(QLatin1Char('|'));
         switch (tag) {
         case 103:
-            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToCloseActiveBookNotification")));
+            EXPECT_TRUE(posted.contains(PaneNotifications::UserWantsToCloseActiveBookNotification));
             break;
         case 104:
         case 1001:
         case 1002:
-            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToSplitActivePaneNotification"))) << tag;
+            EXPECT_TRUE(posted.contains(PaneNotifications::UserWantsToSplitActivePaneNotification)) << tag;
             break;
         case 105:
-            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToCloseActivePaneNotification")));
+            EXPECT_TRUE(posted.contains(PaneNotifications::UserWantsToCloseActivePaneNotification));
             break;
         case 106:
             EXPECT_TRUE(modal.contains(QStringLiteral("New Layout"))) << modal.toStdString();
@@ -692,13 +696,13 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
             EXPECT_NE(LayoutManager::sharedLayoutManager().currentLayout()->currentRegion(), region) << tag;
             break;
         case 416:
-            EXPECT_TRUE(posted.contains(QStringLiteral("EverybodySyncToMeNotification")));
+            EXPECT_TRUE(posted.contains(LibraryNotifications::EverybodySyncToMeNotification));
             break;
         case 413:
-            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToMaximizeCurrentBookNotification")));
+            EXPECT_TRUE(posted.contains(PaneNotifications::UserWantsToMaximizeCurrentBookNotification));
             break;
         case 414:
-            EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToMaximizeCurrentPaneNotification")));
+            EXPECT_TRUE(posted.contains(PaneNotifications::UserWantsToMaximizeCurrentPaneNotification));
             break;
         case 501:
         case 611: {
@@ -861,9 +865,9 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
     QStringList posted;
     bool notesChanged = false;
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    center.addObserver(&posted, QStringLiteral("qsSyncCommStartedNotification"),
+    center.addObserver(&posted, AppNotifications::qsSyncCommStartedNotification,
         [&posted](Notification& n) { posted.append(n.name); });
-    center.addObserver(&posted, QStringLiteral("qsSyncProgressPercentNotification"), [&](Notification&) {
+    center.addObserver(&posted, AppNotifications::qsSyncProgressPercentNotification, [&](Notification&) {
         if (progressAt < 0)
             progressAt = indexOf(QStringLiteral("progress"));
     });
@@ -871,11 +875,11 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
         center.addObserver(&posted, QString::fromLatin1(name), [&posted](Notification& n) {
             posted.append(n.name + n.userInfo.value(QStringLiteral("message")).toString());
         });
-    center.addObserver(&posted, QStringLiteral("qsNotesHaveChangedNotification"),
+    center.addObserver(&posted, PaneNotifications::qsNotesHaveChangedNotification,
         [&](Notification& n) { notesChanged = notesChanged || n.userInfo.value(QStringLiteral("changed")).toBool(); });
 
     ASSERT_TRUE(app.mainWindowController()->actions().trigger(CommandNames::SyncNow));
-    EXPECT_TRUE(waitFor([&posted] { return posted.contains(QStringLiteral("qsSyncCommFinishedNotification")); }));
+    EXPECT_TRUE(waitFor([&posted] { return posted.contains(AppNotifications::qsSyncCommFinishedNotification); }));
     waitFor([&engine] { return engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); });
     center.removeObserver(&posted);
 
@@ -916,7 +920,7 @@ TEST_F(Shell, BookPanesReachTheStoresAndTheCopierThroughTheirHooks)
     ASSERT_TRUE(noteDocInstance()->saveBibleNote(note, false));
     EXPECT_TRUE(hooks.hasNote(kjv, john316, true));
     bool notesChanged = false;
-    NotificationCenter::defaultCenter().addObserver(&notesChanged, QStringLiteral("qsNotesHaveChangedNotification"),
+    NotificationCenter::defaultCenter().addObserver(&notesChanged, PaneNotifications::qsNotesHaveChangedNotification,
         [&notesChanged](Notification&) { notesChanged = true; });
     hooks.deleteNote(kjv, john316, kjv->sectionForBibleKey(john316), true);
     EXPECT_FALSE(hooks.hasNote(kjv, john316, true));
@@ -1001,7 +1005,7 @@ TEST_F(Shell, ABookPanesContextMenuOffersTheWindowsPaneCommands)
         EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToSplitActivePaneNotification1")));
     }
     maximizeBook->trigger();
-    EXPECT_TRUE(posted.contains(QStringLiteral("UserWantsToMaximizeCurrentBookNotification")));
+    EXPECT_TRUE(posted.contains(PaneNotifications::UserWantsToMaximizeCurrentBookNotification));
     NotificationCenter::defaultCenter().removeObserver(&posted);
 
     // The "+" of the pane's tab bar runs the window's Open Book command.
@@ -1052,7 +1056,7 @@ TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
 {
     QuillsteadAppController& app = launch();
     QStringList opened;
-    NotificationCenter::defaultCenter().addObserver(&opened, QStringLiteral("UserWantsToOpenThisBookNotification"),
+    NotificationCenter::defaultCenter().addObserver(&opened, PaneNotifications::UserWantsToOpenThisBookNotification,
         [&opened](Notification& n) { opened.append(n.userInfo.value(QStringLiteral("bookid")).toString()); });
     const QString installed = book(QStringLiteral("KJV.tvk"));
     const QByteArray original = fileBytes(installed);
@@ -1191,7 +1195,7 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
     engine.setServer(QStringLiteral("127.0.0.1"), port);
     ASSERT_TRUE(engine.delegate() && engine.delegate()->syncAutomatically());
     QStringList errors;
-    NotificationCenter::defaultCenter().addObserver(&errors, QStringLiteral("qsSyncErrorOccurredNotification"),
+    NotificationCenter::defaultCenter().addObserver(&errors, AppNotifications::qsSyncErrorOccurredNotification,
         [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
     s_alerts->clear();
 

@@ -2,6 +2,7 @@
 // the notifications of each record type, the permission to sync automatically, errors in the sync
 // history and alerts, the log-in values, and the search results dropped after received records.
 #include "app/QuillsteadSyncDelegate.h"
+#include "app/preferences/AppNotifications.h"
 
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/sync/SyncLocalData.h"
@@ -239,7 +240,7 @@ TEST_F(SyncDelegate, ErrorsAreRecordedAndShownUnlessTheSyncWasAutomatic)
     QApplication::processEvents();
     EXPECT_TRUE(s_alerts->shown().isEmpty());
     ASSERT_EQ(m_posted.size(), 1);
-    EXPECT_EQ(m_posted[0].name, QStringLiteral("qsSyncErrorOccurredNotification"));
+    EXPECT_EQ(m_posted[0].name, AppNotifications::qsSyncErrorOccurredNotification);
     EXPECT_EQ(m_posted[0].userInfo.value(QStringLiteral("message")).toString(),
         QStringLiteral("The server closed the connection <early>."));
     const QString log = errorLog("BibleHighlights");

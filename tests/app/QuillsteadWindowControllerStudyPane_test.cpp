@@ -9,6 +9,7 @@
 #include "engine/references/BibleRef.h"
 #include "engine/references/cBibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/Layout.h"
@@ -92,7 +93,7 @@ protected:
         go.sync = true;
         go.activate = true;
         go.activatePane = activatePane;
-        NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, go.toUserInfo());
+        go.post(NotificationCenter::defaultCenter(), nullptr);
     }
 };
 
@@ -270,7 +271,7 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
     for (const CommandId& id : formats)
         EXPECT_FALSE(window->actions().action(id)->isEnabled()) << id.name;
     EXPECT_FALSE(reader_test::choose(window, CommandNames::Bold));
-    NotificationCenter::defaultCenter().postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
         {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), makeBibleKey(43, 3, 16)},
             {QStringLiteral("edit"), true}});
     ASSERT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::RichEditTab);

@@ -7,6 +7,7 @@
 #include "app/QuillsteadWindowController.h"
 #include "engine/foundation/SimpleDate.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneHooks.h"
@@ -149,7 +150,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     open.section = devo->sectionForReadingNumber(3);
     open.activate = true;
     open.activatePane = true;
-    NotificationCenter::defaultCenter().postNotificationName(GoToNames::GoToNotification, nullptr, open.toUserInfo());
+    open.post(NotificationCenter::defaultCenter(), nullptr);
     ASSERT_TRUE(waitFor([&] {
         const SourceTuple::Ptr active = panes()->activeSourceTuple();
         return active && active->isEqual(*devo);

@@ -5,6 +5,7 @@
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/preferences/AppNotifications.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
@@ -12,6 +13,7 @@
 #include "cloud/sync/SyncManager.h"
 #include "engine/references/cBibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -22,6 +24,7 @@
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -201,8 +204,7 @@ protected:
         request.section = section;
         request.sync = sync;
         request.activate = true;
-        NotificationCenter::defaultCenter().postNotificationName(
-            GoToNames::GoToNotification, nullptr, request.toUserInfo());
+        request.post(NotificationCenter::defaultCenter(), nullptr);
     }
 
     StudyPaneViewController* studyPane() const
@@ -235,9 +237,9 @@ protected:
         std::unique_ptr<PreferencesViewController> account(PreferencesViewController::factoryForPane(3));
         account->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
         account->textField(QStringLiteral("password"))->setText(QStringLiteral("demo"));
-        account->onLogIn();
         QPushButton* button = account->findChild<QPushButton*>(QStringLiteral("loginButton"));
         ASSERT_NE(button, nullptr);
+        button->click();
         waitUntil([&] { return button->isEnabled(); }, 20000);
         ASSERT_TRUE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("credentialsValid")))
             << "the log-in was refused";
@@ -251,8 +253,8 @@ protected:
         QStringList errors;
         NotificationCenter& center = NotificationCenter::defaultCenter();
         center.addObserver(
-            &finished, QStringLiteral("qsSyncCommFinishedNotification"), [&finished](Notification&) { ++finished; });
-        center.addObserver(&errors, QStringLiteral("qsSyncErrorOccurredNotification"),
+            &finished, AppNotifications::qsSyncCommFinishedNotification, [&finished](Notification&) { ++finished; });
+        center.addObserver(&errors, AppNotifications::qsSyncErrorOccurredNotification,
             [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
         EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::SyncNow));
         qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
@@ -301,8 +303,8 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     quint64 topSection = 0;
     QObject::connect(page, &BookPageView::positionReported,
         [&](qint64, quint64 section, const QString&, qint64) { topSection = section; });
-    page->scrollActiveBook(QStringLiteral("UserWantsToScrollDownOneLine"));
-    page->scrollActiveBook(QStringLiteral("UserWantsToScrollUpOneLine"));
+    page->scrollActiveBook(PaneNotifications::UserWantsToScrollDownOneLine);
+    page->scrollActiveBook(PaneNotifications::UserWantsToScrollUpOneLine);
     EXPECT_TRUE(waitUntil([&] { return topSection == john316; })) << "the page's top is section " << topSection;
 
     app.mainWindowController()->window()->show();
@@ -367,7 +369,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
             prompt->accept();
         });
     ASSERT_TRUE(named) << "the new category was not asked for";
-    NotificationCenter::defaultCenter().postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
         {{QStringLiteral("source"), QVariant::fromValue(kjv)}, {QStringLiteral("key"), key},
             {QStringLiteral("section"), section}, {QStringLiteral("edit"), true}});
     StudyPaneNoteViewEditViewController* editor = nullptr;

@@ -10,6 +10,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <map>
 #include <ostream>
 #include <vector>
 
@@ -78,7 +79,14 @@ public:
     {
         return pane(region) && pane(region)->doesNotSendLocationSync;
     }
-    void goTo(int region, GoToRequest& request) override
+    GoToPane* bookPane(int region) override
+    {
+        if (!isBookPane(region))
+            return nullptr;
+        m_bookPanes.try_emplace(region, *this, region);
+        return &m_bookPanes.at(region);
+    }
+    void goTo(int region, GoToRequest& request)
     {
         log << QStringLiteral("goTo %1").arg(region);
         if (PaneDouble* p = pane(region)) {
@@ -146,4 +154,14 @@ public:
         log << QStringLiteral("restore %1").arg(l->state);
         return true;
     }
+
+private:
+    // The book pane of a region as the routing sees it: its goTo is the double's.
+    struct RegionPane : GoToPane {
+        RegionPane(GoToPanesDouble& panes, int region) : panes(panes), region(region) { }
+        void goTo(GoToRequest& request) override { panes.goTo(region, request); }
+        GoToPanesDouble& panes;
+        int region;
+    };
+    std::map<int, RegionPane> m_bookPanes;
 };

@@ -5,6 +5,7 @@
 
 #include "GoToPanesDouble.h"
 #include "library/GoToRouter.h"
+#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -110,8 +111,8 @@ protected:
         m_history = std::make_unique<NavigationHistory>(m_panes, m_temp.filePath(QStringLiteral("cache")));
         m_router = std::make_unique<GoToRouter>(m_panes, *m_library, *m_history, m_center, *m_defaults);
         qs::userdata::SyncRequestHandler::install(std::make_shared<LoggingSyncRequests>(m_panes.log));
-        for (const QString& name : {GoToNames::PushKeyOnRecentStackNotification,
-                 GoToNames::EverybodySyncToMeNotification, GoToNames::qsUserNoteLinkSelected}) {
+        for (const QString& name : {LibraryNotifications::PushKeyOnRecentStackNotification,
+                 LibraryNotifications::EverybodySyncToMeNotification, LibraryNotifications::qsUserNoteLinkSelected}) {
             m_center.addObserver(this, name, [this](Notification& n) {
                 m_posted.append(n);
                 m_panes.log << QStringLiteral("post ") + n.name;
@@ -154,19 +155,15 @@ protected:
         return r;
     }
 
-    // The resolution alone, as link previews ask it (no alerts).
+    // The resolution alone, as link previews ask it (no alerts); the answered request as a map.
     QVariantMap ask(GoToRequest request)
     {
         request.noAlerts = true;
-        Notification n {GoToNames::CallerNeedsSourceForGoToInfo, nullptr, request.toUserInfo()};
-        m_center.post(n);
-        return n.userInfo;
+        m_router->callerNeedsSourceForGoToInfo(request);
+        return request.toUserInfo();
     }
 
-    void post(const GoToRequest& request)
-    {
-        m_center.postNotificationName(GoToNames::GoToNotification, nullptr, request.toUserInfo());
-    }
+    void post(const GoToRequest& request) { request.post(m_center, nullptr); }
 
     QTemporaryDir m_temp;
     NotificationCenter m_center;

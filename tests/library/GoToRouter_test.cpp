@@ -1,6 +1,7 @@
 #include "GoToRouterFixture.h"
 
 #include "library/GoToLink.h"
+#include "library/LibraryNotifications.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -62,14 +63,14 @@ TEST_F(GoToRouterTest, ReentrantRequestFromAPaneCompletesInsideTheOuterOne)
             return;
         once = false;
         QVariantMap history {{GoToKeys::alwaysAdd, false}, {GoToKeys::layoutUuid, kLayout}};
-        m_center.postNotificationName(GoToNames::AddStateToHistoryNotification, nullptr, history);
+        m_center.postNotificationName(LibraryNotifications::AddStateToHistoryNotification, nullptr, history);
         GoToRequest follow;
         follow.layoutUuid = kLayout;
         follow.sourceTuple = book(kKJV);
         follow.section = 3;
         follow.sync = true;
         follow.noHistory = true;
-        m_center.postNotificationName(GoToNames::GoToNotification, nullptr, follow.toUserInfo());
+        follow.post(m_center, nullptr);
     };
     GoToRequest r;
     r.layoutUuid = kLayout;
@@ -244,7 +245,7 @@ TEST_F(GoToRouterTest, HyperlinkToABibleWithoutAPlacePushesKeyZero)
     r.noHistory = true;
     post(r);
     ASSERT_EQ(m_posted.size(), 1);
-    EXPECT_EQ(m_posted[0].name, GoToNames::PushKeyOnRecentStackNotification);
+    EXPECT_EQ(m_posted[0].name, LibraryNotifications::PushKeyOnRecentStackNotification);
     EXPECT_EQ(m_posted[0].userInfo.value(GoToKeys::key).toUInt(), 0u);
     // A block gives the section and so the key; a non-Bible pushes nothing.
     m_posted.clear();
@@ -414,7 +415,7 @@ TEST_F(GoToRouterTest, NoteLinksPostTheNoteAndMoveNothing)
     post(link(QStringLiteral("note:_0010020")));
     post(link(QStringLiteral("note:_999003016000")));
     ASSERT_EQ(m_posted.size(), 2);
-    EXPECT_EQ(m_posted[0].name, GoToNames::qsUserNoteLinkSelected);
+    EXPECT_EQ(m_posted[0].name, LibraryNotifications::qsUserNoteLinkSelected);
     EXPECT_EQ(m_posted[0].object, m_router.get());
     EXPECT_EQ(m_posted[0].userInfo.value(QStringLiteral("pubid")).toLongLong(), 24);
     EXPECT_EQ(m_posted[0].userInfo.value(QStringLiteral("bookid")).toLongLong(), 101);

@@ -1,6 +1,7 @@
 // The library's archives under failure, the reference-table refresh, the dictionary reclassification
 // and books the reader is too old for. A program of its own: the refresh changes process-wide
 // reference state.
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 
 #include "LibraryTestSupport.h"
@@ -275,8 +276,8 @@ TEST(SourceManagerArchive, DictionariesOfAnotherBooksAttributesAreReclassifiedOn
     const auto added = m.addNewSource(p.books + "/g2.tvk");
     ASSERT_NE(nullptr, added);
     EXPECT_EQ(SourceTuple::kKindStrongsDictionary, added->kind());
-    EXPECT_EQ(1, names.count(SourceManager::SourceManagerReclassifiedBookNotification));
-    EXPECT_EQ(1, names.count(SourceManager::qsSourceManagerAddedBookNotification));
+    EXPECT_EQ(1, names.count(LibraryNotifications::SourceManagerReclassifiedBookNotification));
+    EXPECT_EQ(1, names.count(LibraryNotifications::qsSourceManagerAddedBookNotification));
 }
 
 TEST(SourceManagerArchive, AListedFileNowHoldingAnotherBookReplacesItsRecord)

@@ -1,6 +1,7 @@
 #include "library/SourceManager.h"
 
 #include "LibraryTestSupport.h"
+#include "library/LibraryNotifications.h"
 #include "platform/KeyedArchive.h"
 #include "platform/RecordingAlerts.h"
 #include "search/core/BitVector.h"
@@ -109,7 +110,7 @@ TEST(SourceManager, FirstRunScansTheSampleLibraryIntoItsLists)
     for (const QString& name : SourceManager::archiveFileNames())
         EXPECT_TRUE(QFile::exists(p.cache + "/" + name)) << name.toStdString();
     // A first scan adds nothing anybody was told about: it only fills the lists.
-    EXPECT_EQ(0, r.seen.size() - r.names().count(SourceManager::qsSourceManagerAddedBookNotification));
+    EXPECT_EQ(0, r.seen.size() - r.names().count(LibraryNotifications::qsSourceManagerAddedBookNotification));
 }
 
 TEST(SourceManager, RestoredLibraryOpensNoBookAndRescansWhenArchivesAreDamaged)
@@ -302,9 +303,9 @@ TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
     // A new book copied into the folder.
     ASSERT_TRUE(writeSmallBook(p.books + "/two.tvk", 70, 2, 1, 1, "Two"));
     NotificationCenter::defaultCenter().postNotificationName(
-        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/two.tvk"}});
+        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/two.tvk"}});
     ASSERT_EQ(2, m.allSources()->count());
-    ASSERT_EQ((QStringList {SourceManager::qsSourceManagerAddedBookNotification}), r.names());
+    ASSERT_EQ((QStringList {LibraryNotifications::qsSourceManagerAddedBookNotification}), r.names());
     EXPECT_FALSE(r.seen.at(0).userInfo.value("modified").toBool());
     EXPECT_EQ(QStringLiteral("Two"), r.tuple(0)->name());
 
@@ -314,8 +315,8 @@ TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
     auto added = m.addNewSource(p.books + "/two-b.tvk");
     ASSERT_NE(nullptr, added);
     EXPECT_EQ(2, added->editionNumber());
-    EXPECT_EQ((QStringList {SourceManager::qsSourceManagerRemovedBookNotification,
-                  SourceManager::qsSourceManagerAddedBookNotification}),
+    EXPECT_EQ((QStringList {LibraryNotifications::qsSourceManagerRemovedBookNotification,
+                  LibraryNotifications::qsSourceManagerAddedBookNotification}),
         r.names());
     EXPECT_TRUE(r.seen.at(1).userInfo.value("modified").toBool());
     EXPECT_EQ(2, m.allSources()->count());
@@ -326,7 +327,7 @@ TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
     r.seen.clear();
     ASSERT_TRUE(writeBytes(p.books + "/junk.tvk", QByteArray(100, 'j')));
     NotificationCenter::defaultCenter().postNotificationName(
-        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/junk.tvk"}});
+        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/junk.tvk"}});
     EXPECT_TRUE(r.seen.isEmpty());
     EXPECT_FALSE(QFile::exists(p.books + "/junk.tvk"));
     EXPECT_TRUE(p.refusedFiles().contains("junk.tvk"));
@@ -334,7 +335,7 @@ TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
     // Removing deletes the file.
     r.seen.clear();
     m.removeSourceForPubID(70, 1);
-    EXPECT_EQ((QStringList {SourceManager::qsSourceManagerRemovedBookNotification}), r.names());
+    EXPECT_EQ((QStringList {LibraryNotifications::qsSourceManagerRemovedBookNotification}), r.names());
     EXPECT_FALSE(QFile::exists(p.books + "/one.tvk"));
     m.removeSourceForPubID(70, 1);
     m.removeSourceNamed("nothing.tvk");
@@ -364,8 +365,8 @@ TEST(SourceManager, ValidateDropsOnlyRemovableBooksThatChanged)
     QFile::remove(p.books + "/kept.tvk");
     QFile::remove(p.books + "/removable.tvk");
     m.validate();
-    EXPECT_EQ((QStringList {SourceManager::qsSourceManagerRemovedBookNotification,
-                  SourceManager::qsSourceManagerDidChangeNotification}),
+    EXPECT_EQ((QStringList {LibraryNotifications::qsSourceManagerRemovedBookNotification,
+                  LibraryNotifications::qsSourceManagerDidChangeNotification}),
         r.names());
     EXPECT_TRUE(r.seen.at(1).userInfo.value("removed").toBool());
     EXPECT_FALSE(r.seen.at(1).userInfo.value("added").toBool());
@@ -374,8 +375,8 @@ TEST(SourceManager, ValidateDropsOnlyRemovableBooksThatChanged)
     r.seen.clear();
     m.allSources()->tupleAtIndex(0)->setRemovable(true);
     m.validate();
-    EXPECT_EQ((QStringList {SourceManager::qsSourceManagerRemovedBookNotification,
-                  SourceManager::qsSourceManagerIsEmptyNotification}),
+    EXPECT_EQ((QStringList {LibraryNotifications::qsSourceManagerRemovedBookNotification,
+                  LibraryNotifications::qsSourceManagerIsEmptyNotification}),
         r.names());
 }
 
@@ -510,7 +511,7 @@ TEST(SourceManager, TheProgramsLibraryServesTheSearchCache)
     // A file copied in by anyone reaches the program's library.
     ASSERT_TRUE(writeSmallBook(p.books + "/t.tvk", 71, 6, 1, 1, "Copied"));
     NotificationCenter::defaultCenter().postNotificationName(
-        SourceManager::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/t.tvk"}});
+        LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{"path", p.books + "/t.tvk"}});
     EXPECT_TRUE(library.isSourceInstalledWithPubID(71, 6));
     EXPECT_FALSE(library.containsOnlyBundledSources());
 }

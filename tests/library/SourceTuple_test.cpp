@@ -6,6 +6,7 @@
 #include "documents/cTOCDoc.h"
 #include "engine/references/BibleRef.h"
 #include "library/JournalSourceTuple.h"
+#include "library/LibraryNotifications.h"
 #include "platform/AppFolders.h"
 #include "platform/KeyedArchive.h"
 #include "search/core/BitVector.h"
@@ -604,8 +605,8 @@ TEST_F(SourceTupleUserData, ReadingProgressOfADevotional)
     NotificationCenter& c = NotificationCenter::defaultCenter();
     Observation o(c,
         c.addObserver(
-            &posted, SourceTuple::DevotionalProgressHasChangedNotification, [&](Notification& n) { posted << n.name; },
-            daily.get()));
+            &posted, LibraryNotifications::DevotionalProgressHasChangedNotification,
+            [&](Notification& n) { posted << n.name; }, daily.get()));
     EXPECT_EQ(1u, daily->firstUnreadReadingNumber());
     daily->toggleReadingNumber(1, true);
     EXPECT_EQ(1, posted.size());

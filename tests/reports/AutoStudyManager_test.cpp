@@ -1,6 +1,7 @@
 #include "reports/AutoStudyManager.h"
 
 #include "engine/references/BibleRef.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
@@ -141,7 +142,7 @@ TEST_F(AutoStudyManagerTest, FirstStartFillsTheElementsFromTheLibrary)
     AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.first().checked = false;
     m_manager->makeSureBookIsNotUsed(*web);
     EXPECT_FALSE(abbrs(AutoStudyElements::elementDictionaryForID(1, verse)).contains(QStringLiteral("WEB")));
-    Notification added {SourceManager::qsSourceManagerAddedBookNotification, nullptr,
+    Notification added {LibraryNotifications::qsSourceManagerAddedBookNotification, nullptr,
         {{QStringLiteral("tuple"), sharedObjectVariant(web)}}};
     NotificationCenter::defaultCenter().post(added);
     EXPECT_EQ(abbrs(AutoStudyElements::elementDictionaryForID(1, verse)).last(), QStringLiteral("WEB"));
@@ -153,7 +154,7 @@ TEST_F(AutoStudyManagerTest, FirstStartFillsTheElementsFromTheLibrary)
     EXPECT_EQ(AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.size(), count);
     EXPECT_EQ(AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.last().editionNum, web->editionNumber());
     // A notification without a book changes nothing.
-    Notification bare {SourceManager::qsSourceManagerRemovedBookNotification, nullptr, {}};
+    Notification bare {LibraryNotifications::qsSourceManagerRemovedBookNotification, nullptr, {}};
     NotificationCenter::defaultCenter().post(bare);
     EXPECT_EQ(AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.size(), count);
 

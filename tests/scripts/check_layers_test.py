@@ -62,6 +62,11 @@ class CheckLayersTest(unittest.TestCase):
     def test_the_checkout_passes(self):
         self.assertEqual(layers.check(ROOT, layers.widget_headers()), [])
 
+    def test_the_table_names_only_folders_of_the_checkout(self):
+        named = {folder for layer in layers.LAYERS for folder, same_layer in layer for folder in [folder, *same_layer]}
+        named |= set(layers.UI_FOLDERS)
+        self.assertEqual(sorted(f for f in named if not os.path.isdir(os.path.join(ROOT, f))), [])
+
     def test_the_sound_tree_passes(self):
         self.assertEqual(self.run_on({}), [])
 

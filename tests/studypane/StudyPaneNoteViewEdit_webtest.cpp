@@ -11,8 +11,10 @@
 #include "engine/docbase/cSourceDoc.h"
 #include "library/GoToRequest.h"
 #include "library/JournalSourceTuple.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/RecordingAlerts.h"
 #include "search/execution/SearchExecutor.h"
@@ -160,7 +162,7 @@ protected:
     // Asks for a note as the notes list or the book pane does and waits for its page.
     void open(const QVariantMap& info)
     {
-        m_screen->center.postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr, info);
+        m_screen->center.postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr, info);
         waitForPage(editor->selectedTab());
     }
     void openBible(quint32 key, bool edit)
@@ -462,10 +464,10 @@ TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
     const QString href = js(v, QStringLiteral("document.querySelectorAll('a')[1].getAttribute('href')")).toString();
     EXPECT_TRUE(href.startsWith(QStringLiteral("javascript:href('"))) << href.toStdString();
     EXPECT_TRUE(href.contains(QStringLiteral("@@apos@@")) && href.contains(QStringLiteral("@@bs@@")));
-    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
     js(v, QStringLiteral("document.querySelectorAll('a')[1].click()"));
     ASSERT_TRUE(waitFor([&goTos] { return !goTos.posts.isEmpty(); }));
-    const QVariantMap& info = goTos.posts.first().userInfo;
+    const QVariantMap info = GoToRequest::of(goTos.posts.first()).toUserInfo();
     EXPECT_EQ(info.value(GoToKeys::href).toString(), QStringLiteral("Tom's \\ note"));
     EXPECT_TRUE(info.value(GoToKeys::wasHyperlink).toBool());
     EXPECT_EQ(info.value(GoToKeys::layoutUuid).toString(), m_screen->layout->uuidString());
@@ -516,7 +518,7 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
 {
     Layout* other = m_screen->manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
     m_screen->manager.setCurrentLayout(other);
-    m_screen->center.postNotificationName(GoToNames::qsUserNoteLinkSelected, nullptr,
+    m_screen->center.postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
         {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), kGen11}});
     EXPECT_FALSE(editor->hasSomethingToDisplay());
     m_screen->manager.setCurrentLayout(m_screen->layout);
@@ -546,13 +548,13 @@ TEST_F(NoteEditor, AChangeFromElsewhereDoesNotThrowAwayUnsavedTyping)
     ASSERT_TRUE(editor->webViewHasBeenEdited());
     // Another device's copy arrives (a sync, say) while the typing is not saved yet.
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), QStringLiteral("from elsewhere")));
-    m_screen->center.postNotificationName(QStringLiteral("qsNotesHaveChangedNotification"));
+    m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
     EXPECT_EQ(editorText(), QStringLiteral("my own words"));
     editor->selectTab(Editor::ViewTab);
     EXPECT_EQ(stored(NoteLocation::bible(kGen11)), QStringLiteral("my own words"));
     // Without unsaved typing the stored copy is shown.
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), QStringLiteral("<p>from elsewhere</p>")));
-    m_screen->center.postNotificationName(QStringLiteral("qsNotesHaveChangedNotification"));
+    m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
     EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>from elsewhere</p>"));
 }
 
@@ -573,7 +575,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
 {
     openBible(kJohn316, true);
     ASSERT_EQ(editor->selectedTab(), Editor::RichEditTab);
-    Recorder changes(m_screen->center, QStringLiteral("qsNotesHaveChangedNotification"));
+    Recorder changes(m_screen->center, PaneNotifications::qsNotesHaveChangedNotification);
     const auto clickTab = [this](Editor::Tab tab) {
         QTabBar* bar = shown<QTabBar>(QStringLiteral("tabView"));
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(tab).center());
@@ -646,7 +648,7 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
     // A keyboard apostrophe finds and marks the typographic one.
     ASSERT_TRUE(NoteStore::save(
         NoteLocation::bible(kJohn316), QStringLiteral("<p>God\u2019s <i>loving kindness</i>, for the world</p>")));
-    m_screen->center.postNotificationName(QStringLiteral("qsNotesHaveChangedNotification"));
+    m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
     list->searchField()->setText(QStringLiteral("god's"));
     list->searchStringEntered();
     ASSERT_TRUE(waitFor([list] { return list->searchResultsAggregator().isComplete(); }));

@@ -11,8 +11,10 @@
 #include "engine/references/cBibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/JournalSourceTuple.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/ui/ResourceWatch.h"
 #include "search/core/cBitVector.h"
 #include "search/execution/SearchExecutor.h"
@@ -20,6 +22,7 @@
 #include "search/execution/SearchRun.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneResultListModel.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/notes/NoteStore.h"
@@ -46,7 +49,7 @@ using namespace StudyPaneTest;
 namespace {
 
 const QString kLib = QStringLiteral(QS_BINARY_DIR "/library/");
-const QString kNotesChanged = QStringLiteral("qsNotesHaveChangedNotification");
+const QString kNotesChanged = PaneNotifications::qsNotesHaveChangedNotification;
 
 struct Recorder {
     QList<Notification> posts;
@@ -340,13 +343,13 @@ TEST_F(StudyPaneNotesList, FindsNotesByWordStemAndPhrase)
     EXPECT_FALSE(m_screen->defaults->boolForKey(QStringLiteral("enhancedNotesSearch")));
 
     // A Bible row goes to the verse and shows its note.
-    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
-    Recorder shows(m_screen->center, GoToNames::qsUserNoteLinkSelected);
+    Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
+    Recorder shows(m_screen->center, LibraryNotifications::qsUserNoteLinkSelected);
     ASSERT_TRUE(search(list, QStringLiteral("beginning")));
     keepNoteViewerOut();
     list->activateRow(1);
     ASSERT_EQ(goTos.posts.size(), 1);
-    EXPECT_EQ(GoToRequest::fromUserInfo(goTos.posts[0].userInfo).bibleKey, kGen11);
+    EXPECT_EQ(GoToRequest::of(goTos.posts[0]).bibleKey, kGen11);
     ASSERT_EQ(shows.posts.size(), 1);
     EXPECT_EQ(shows.posts[0].userInfo.value(QStringLiteral("key")).toUInt(), kGen11);
     EXPECT_EQ(bookFromVariant(shows.posts[0].userInfo.value(QStringLiteral("source"))), kjv);
@@ -466,8 +469,8 @@ TEST_F(StudyPaneNotesList, JournalListSearchesTitledNotesAndKeepsNoRowsOfDeleted
     EXPECT_EQ(pane->notesSearchResultsAggregatorForTupleID(kjv->sourceTupleID()), nullptr);
 
     // A journal row opens the note and goes nowhere.
-    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
-    Recorder shows(m_screen->center, GoToNames::qsUserNoteLinkSelected);
+    Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
+    Recorder shows(m_screen->center, LibraryNotifications::qsUserNoteLinkSelected);
     keepNoteViewerOut();
     journal->activateRow(1);
     EXPECT_TRUE(goTos.posts.isEmpty());
@@ -487,7 +490,7 @@ TEST_F(StudyPaneNotesList, JournalListSearchesTitledNotesAndKeepsNoRowsOfDeleted
     std::vector<cLString8> uuids;
     ASSERT_TRUE(noteDocInstance()->journalSearchLayoutIds(uuids));
     ASSERT_EQ(uuids.size(), 2u);
-    m_screen->center.postNotificationName(GoToNames::qsLayoutManagerAddedOrRemovedLayoutsNotification);
+    m_screen->center.postNotificationName(LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification);
     uuids.clear();
     ASSERT_TRUE(noteDocInstance()->journalSearchLayoutIds(uuids));
     ASSERT_EQ(uuids.size(), 1u);
@@ -522,11 +525,11 @@ TEST_F(StudyPaneNotesList, LibrarySearchListsTheBooksHoldingAWordWithTheirCounts
         kjvRow->exactCount);
 
     // Choosing the KJV goes to its first hit and hands the query to Find.
-    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
-    Recorder handOver(m_screen->center, QStringLiteral("StartSearchWithLibrarySearchResultsNotification"));
+    Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
+    Recorder handOver(m_screen->center, StudyPaneNotifications::StartSearchWithLibrarySearchResultsNotification);
     library->activateRow(kjvIndex);
     ASSERT_EQ(goTos.posts.size(), 1);
-    const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts[0].userInfo);
+    const GoToRequest r = GoToRequest::of(goTos.posts[0]);
     EXPECT_EQ(r.sourceTupleID, kjv->sourceTupleID());
     EXPECT_EQ(kjv->keyForSection(quint32(r.section.value_or(0))), *versesWithWord(QStringLiteral("faith")).begin());
     EXPECT_TRUE(r.activatePane);

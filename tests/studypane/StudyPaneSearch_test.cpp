@@ -9,11 +9,14 @@
 #include "StudyPaneTestSupport.h"
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/layout/PaneNotifications.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneView.h"
@@ -161,7 +164,7 @@ protected:
 
 TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
 {
-    Recorder completed(m_screen->center, QStringLiteral("qsSearchHasCompletedNotification"));
+    Recorder completed(m_screen->center, PaneNotifications::qsSearchHasCompletedNotification);
     ASSERT_TRUE(search(QStringLiteral("faith AND love")));
     SearchResultsAggregator& agg = find->aggregator();
     ASSERT_EQ(agg.numSearchResultsItems(), 10u);
@@ -235,13 +238,13 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
     EXPECT_EQ(hit.data(Qt::DisplayRole).toString(), kjv->plainTextSearchResultTitleForSection(hitSection));
 
     // A click on the row posts the go-to request and pushes the verse.
-    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
     pane->paneView()->resize(340, 800);
     pane->paneView()->show();
     table->scrollTo(hit);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(hit).center());
     ASSERT_EQ(goTos.posts.size(), 1);
-    const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts.first().userInfo);
+    const GoToRequest r = GoToRequest::of(goTos.posts.first());
     EXPECT_EQ(goTos.posts.first().object, find);
     EXPECT_EQ(r.section, hitSection);
     EXPECT_EQ(r.sourceTuple, kjv);
@@ -267,12 +270,12 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
 
 TEST_F(StudyPaneSearch, AVerseReferenceRunsTwoSearchesAndGoesThereAtOnce)
 {
-    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
+    Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
     ASSERT_TRUE(search(QStringLiteral("John 3:16")));
     EXPECT_EQ(find->aggregator().numSearchResultsItems(), 2u);
     EXPECT_EQ(find->aggregator().expectedNumItems, 2);
     ASSERT_EQ(goTos.posts.size(), 1);
-    const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts.first().userInfo);
+    const GoToRequest r = GoToRequest::of(goTos.posts.first());
     const quint32 key = makeBibleKey(43, 3, 16);
     ASSERT_TRUE(r.section.has_value());
     EXPECT_EQ(kjv->keyForSection(quint32(*r.section)), key);
@@ -288,7 +291,7 @@ TEST_F(StudyPaneSearch, AVerseReferenceRunsTwoSearchesAndGoesThereAtOnce)
 
 TEST_F(StudyPaneSearch, ANewSearchDropsTheOldOne)
 {
-    Recorder completed(m_screen->center, QStringLiteral("qsSearchHasCompletedNotification"));
+    Recorder completed(m_screen->center, PaneNotifications::qsSearchHasCompletedNotification);
     find->searchField()->setText(QStringLiteral("love"));
     find->searchStringEntered();
     const quint64 first = find->aggregator().searchID();
@@ -411,7 +414,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
 
     const quint32 key = makeBibleKey(43, 3, 16);
     auto sync = [&](const QString& layout) {
-        m_screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+        m_screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
             {{QStringLiteral("layoutUuid"), layout}, {QStringLiteral("bibleKey"), key}});
     };
     sync(QStringLiteral("another layout"));
@@ -447,8 +450,8 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     EXPECT_EQ(find->searchResultsTableView()->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
 
     // A heading opens the book at its first place and hands the verse to Find.
-    Recorder goTos(m_screen->center, GoToNames::GoToNotification);
-    Recorder handed(m_screen->center, QStringLiteral("StartSearchWithLibrarySearchResultsNotification"));
+    Recorder goTos(m_screen->center, LibraryNotifications::GoToNotification);
+    Recorder handed(m_screen->center, StudyPaneNotifications::StartSearchWithLibrarySearchResultsNotification);
     pane->makeNavigatorPaneCurrent();
     pane->paneView()->show();
     activeBook = scofield;
@@ -458,7 +461,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     QTableView* table = find->searchResultsTableView();
     EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
     ASSERT_GE(goTos.posts.size(), 1);
-    const GoToRequest r = GoToRequest::fromUserInfo(goTos.posts.first().userInfo);
+    const GoToRequest r = GoToRequest::of(goTos.posts.first());
     EXPECT_EQ(r.sourceTupleID, SourceTupleID::sourceTupleIDForTuple(*scofield));
     EXPECT_EQ(r.section, first);
     EXPECT_TRUE(r.activate && r.activatePane && r.sync);
@@ -481,7 +484,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     // With auto-update off a sync only remembers the verse; refresh searches it.
     navigator->onAutoCheckBox(false);
     EXPECT_TRUE(navigator->refreshButton()->isEnabled());
-    m_screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+    m_screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
         {{QStringLiteral("layoutUuid"), m_screen->layout->uuidString()},
             {QStringLiteral("bibleKey"), makeBibleKey(1, 1, 1)}});
     EXPECT_EQ(navigator->searchID(), 1u);
@@ -502,7 +505,7 @@ TEST_F(StudyPaneSearch, TwoQuickSyncsShowOnlyTheSecondVerse)
     };
     navigator->onAutoCheckBox(true);
     for (quint32 key : {makeBibleKey(1, 1, 1), makeBibleKey(43, 3, 16)})
-        m_screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+        m_screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
             {{QStringLiteral("layoutUuid"), m_screen->layout->uuidString()}, {QStringLiteral("bibleKey"), key}});
     ASSERT_TRUE(waitFor([this] { return navigator->isComplete(); }));
     SearchExecutor::shared().waitForDone();
@@ -519,7 +522,7 @@ TEST_F(StudyPaneSearch, TwoQuickSyncsShowOnlyTheSecondVerse)
 
 TEST_F(StudyPaneSearch, TheRefreshButtonStopsARunningSearchAndKeepsWhatArrived)
 {
-    Recorder completed(m_screen->center, QStringLiteral("qsSearchHasCompletedNotification"));
+    Recorder completed(m_screen->center, PaneNotifications::qsSearchHasCompletedNotification);
     // Hold the pool's threads so that nothing can arrive before the stop.
     std::mutex gate;
     std::unique_lock<std::mutex> held(gate);
@@ -629,14 +632,14 @@ TEST_F(StudyPaneSearch, TheGoToTabShowsTheGoToOfTheActiveBooksKind)
     EXPECT_EQ(shown(), QStringLiteral("bible"));
     // A commentary made active in this (current) layout switches the sub-pane.
     active = scofield;
-    screen.center.postNotificationName(QStringLiteral("ThisSourceIsNowActiveNotification"), nullptr,
+    screen.center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, nullptr,
         {{QStringLiteral("sourceTuple"), QVariant::fromValue(scofield)}});
     EXPECT_EQ(shown(), QStringLiteral("book"));
     // Not when the study pane's layout is not the current one.
     Layout* other = screen.manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
     screen.manager.setCurrentLayout(other);
     active = kjv;
-    screen.center.postNotificationName(QStringLiteral("ThisSourceIsNowActiveNotification"));
+    screen.center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification);
     EXPECT_EQ(shown(), QStringLiteral("book"));
     screen.manager.setCurrentLayout(screen.layout);
     // No book: the other books' go-to.

@@ -7,8 +7,10 @@
 
 #include "StudyPaneTestSupport.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "panes/layout/LayoutRegion.h"
 #include "panes/layout/LayoutRegionContentItem.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutView.h"
 #include "platform/RecordingAlerts.h"
 #include "studypane/EditFormatDelegate.h"
@@ -213,11 +215,11 @@ TEST(StudyPaneViewController, RecentVersesKeepThirtyNewestFirstEachOnce)
     EXPECT_EQ(keys.count(0x01010100u + (5u << 8)), 1);
 
     // Through the go-to handler's notification: only for this pane's layout.
-    screen.center.postNotificationName(GoToNames::PushKeyOnRecentStackNotification, nullptr,
+    screen.center.postNotificationName(LibraryNotifications::PushKeyOnRecentStackNotification, nullptr,
         {{QStringLiteral("layoutUuid"), QStringLiteral("another layout")}, {QStringLiteral("key"), 0x2B031000u},
             {QStringLiteral("abbr"), QString()}});
     EXPECT_NE(pane->recentGoToVerseKeys().front(), 0x2B031000u);
-    screen.center.postNotificationName(GoToNames::PushKeyOnRecentStackNotification, nullptr,
+    screen.center.postNotificationName(LibraryNotifications::PushKeyOnRecentStackNotification, nullptr,
         {{QStringLiteral("layoutUuid"), screen.layout->uuidString()}, {QStringLiteral("key"), 0x2B031000u},
             {QStringLiteral("abbr"), QString()}});
     EXPECT_EQ(pane->recentGoToVerseKeys().front(), 0x2B031000u);
@@ -323,11 +325,11 @@ TEST(StudyPaneView, ClicksOnTheBoxCycleWidthsAndDragsResize)
     view->show();
     view->resize(290, 600);
     int will = 0, did = 0;
-    screen.center.addObserver(&will, QStringLiteral("LayoutWillResizePanesNotification"), [&](Notification& n) {
+    screen.center.addObserver(&will, PaneNotifications::LayoutWillResizePanesNotification, [&](Notification& n) {
         ++will;
         EXPECT_EQ(n.userInfo.value(QStringLiteral("layoutUuid")).toString(), screen.layout->uuidString());
     });
-    screen.center.addObserver(&did, QStringLiteral("LayoutDidResizePanesNotification"), [&](Notification&) { ++did; });
+    screen.center.addObserver(&did, PaneNotifications::LayoutDidResizePanesNotification, [&](Notification&) { ++did; });
     QFrame* box = view->expandContractBox();
     auto click = [&] { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(3, 300)); };
 

@@ -2,6 +2,7 @@
 
 #include "cloud/store/CoverArtManager.h"
 #include "cloud/store/DownloadBooksManager.h"
+#include "cloud/store/StoreNotifications.h"
 #include "library/SourceManager.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
@@ -152,37 +153,35 @@ void DownloadBooksSheetWindowController::windowDidLoad()
 {
     NotificationCenter& center = NotificationCenter::defaultCenter();
     center.removeObserver(this);
-    center.addObserver(this, CoverArtManager::qsCoverArtFinishedDownloading, [this](Notification&) {
+    center.addObserver(this, StoreNotifications::qsCoverArtFinishedDownloading, [this](Notification&) {
         reloadKindsTable();
         reloadBooksTable();
     });
     center.addObserver(
-        this, OwnedBooksManager::qsOwnedBooksListStartedDownloading, [this](Notification&) { setRefreshing(true); });
-    center.addObserver(this, OwnedBooksManager::qsOwnedBooksListFinishedDownloading,
+        this, StoreNotifications::qsOwnedBooksListStartedDownloading, [this](Notification&) { setRefreshing(true); });
+    center.addObserver(this, StoreNotifications::qsOwnedBooksListFinishedDownloading,
         [this](Notification& n) { ownedListFinished(false, n); });
-    center.addObserver(this, OwnedBooksManager::qsOwnedBooksListFinishedDownloadingWithError,
+    center.addObserver(this, StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError,
         [this](Notification& n) { ownedListFinished(true, n); });
-    center.addObserver(this, DownloadBooksManager::qsDownloadBooksFinishedDownloading, [this](Notification& n) {
+    center.addObserver(this, StoreNotifications::qsDownloadBooksFinishedDownloading, [this](Notification& n) {
         m_progress.remove(progressKey(n.userInfo));
         loadBookList();
         reloadBooksTable();
     });
-    center.addObserver(this, DownloadBooksManager::qsDownloadBooksProgressNotification,
+    center.addObserver(this, StoreNotifications::qsDownloadBooksProgressNotification,
         [this](Notification& n) { downloadProgress(n.userInfo); });
-    center.addObserver(
-        this, DownloadBooksManager::qsDownloadBooksFinishedDownloadingWithError, [this](Notification& n) {
-            m_progress.remove(progressKey(n.userInfo));
-            loadBookList();
-            reloadBooksTable();
-            // Shown once the manager has finished with the failure, not from inside its notification.
-            if (n.userInfo.contains(QStringLiteral("error"))) {
-                const QVariantMap error = n.userInfo.value(QStringLiteral("error")).toMap();
-                QMetaObject::invokeMethod(
-                    this,
-                    [error] { showErrorAlert(error, QStringLiteral("There was a problem downloading this book.")); },
-                    Qt::QueuedConnection);
-            }
-        });
+    center.addObserver(this, StoreNotifications::qsDownloadBooksFinishedDownloadingWithError, [this](Notification& n) {
+        m_progress.remove(progressKey(n.userInfo));
+        loadBookList();
+        reloadBooksTable();
+        // Shown once the manager has finished with the failure, not from inside its notification.
+        if (n.userInfo.contains(QStringLiteral("error"))) {
+            const QVariantMap error = n.userInfo.value(QStringLiteral("error")).toMap();
+            QMetaObject::invokeMethod(
+                this, [error] { showErrorAlert(error, QStringLiteral("There was a problem downloading this book.")); },
+                Qt::QueuedConnection);
+        }
+    });
 
     // A stored row outside the six kinds shows the first.
     m_selectedBookKindRow = BookKinds::clampRow(m_context.defaults->integerForKey(kSelectedKindRow));

@@ -1,7 +1,10 @@
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
 
 #include "cloud/store/CoverArtManager.h"
+#include "cloud/store/StoreNotifications.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -67,9 +70,10 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
         [this](QListWidgetItem* item) { chooseBookRow(m_booksTable->row(item)); });
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
-    center.addObserver(this, CoverArtManager::qsCoverArtFinishedDownloading, [this](Notification&) { reloadTables(); });
+    center.addObserver(
+        this, StoreNotifications::qsCoverArtFinishedDownloading, [this](Notification&) { reloadTables(); });
     // A book of a kind that had none makes that kind choosable.
-    center.addObserver(this, SourceManager::qsSourceManagerAddedBookNotification, [this](Notification&) {
+    center.addObserver(this, LibraryNotifications::qsSourceManagerAddedBookNotification, [this](Notification&) {
         m_kinds.clear();
         reloadTables();
     });
@@ -189,7 +193,8 @@ void OpenBookSheetWindowController::chooseBookRow(int row)
     const SourceTupleArray::Ptr list = sourcesOfSelectedKind();
     const SourceTuple::Ptr tuple = list ? list->tupleAtIndex(row) : nullptr;
     if (row >= 0 && tuple) {
-        NotificationCenter::defaultCenter().postNotificationName(UserWantsToOpenThisBookNotification, nullptr,
+        NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification,
+            nullptr,
             {{QStringLiteral("pubid"), tuple->pubID()}, {QStringLiteral("bookid"), tuple->bookID()},
                 {QStringLiteral("edition"), tuple->editionNumber()},
                 {QStringLiteral("revision"), tuple->revisionNumber()}});

@@ -22,9 +22,6 @@ namespace qs::cloud {
 class OpenBookSheetWindowController : public QDialog {
     Q_OBJECT
 public:
-    static inline const QString UserWantsToOpenThisBookNotification =
-        QStringLiteral("UserWantsToOpenThisBookNotification");
-
     OpenBookSheetWindowController(const StoreContext& context, QWidget* parent = nullptr);
     ~OpenBookSheetWindowController() override;
 

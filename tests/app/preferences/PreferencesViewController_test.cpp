@@ -1,7 +1,17 @@
+#include "app/preferences/ColorPreferencesViewController.h"
+#include "app/preferences/DisplayPreferencesViewController.h"
+#include "app/preferences/GeneralPreferencesViewController.h"
+#include "app/preferences/LoginPreferencesViewController.h"
 #include "app/preferences/PreferencesViewController.h"
+#include "app/preferences/PreferredBooksViewController.h"
+#include "app/preferences/SyncPreferencesViewController.h"
+#include "app/preferences/UpdatePreferencesViewController.h"
+#include "app/preferences/VoicesPreferencesViewController.h"
 
+#include "app/preferences/AppNotifications.h"
 #include "app/preferences/ColorWell.h"
 #include "app/preferences/MASPreferencesWindowController.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -26,6 +36,14 @@
 
 namespace {
 
+// The page of an index as its own class.
+template <class Page> std::unique_ptr<Page> makePage(unsigned index)
+{
+    auto* page = dynamic_cast<Page*>(PreferencesViewController::factoryForPane(index));
+    EXPECT_NE(page, nullptr) << index;
+    return std::unique_ptr<Page>(page);
+}
+
 class Preferences : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -39,7 +57,7 @@ protected:
         static QApplication* app = new QApplication(argc, argv);
         (void)app;
         // The system's speech service is not asked: its plug-in outlives the application object.
-        PreferencesViewController::voiceLister() = [] {
+        VoicesPreferencesViewController::voiceLister() = [] {
             return QList<SpeechVoice> {{"Alex", "en_US"}, {"Kate", "en_GB"}, {"Jorge", "es_ES"}, {"Melina", "el_GR"}};
         };
     }
@@ -55,8 +73,8 @@ protected:
         sync.isSyncing = sync.hasUnsyncedData = sync.hasSomeData = [] { return false; };
         sync.setAutoSyncFreq = [](qint64) {};
         sync.openUrl = [](const QUrl&) {};
-        m_obs = NotificationCenter::defaultCenter().addObserver(this,
-            PreferencesViewController::DisplayPreferencesChangedNotification, [this](Notification&) { ++m_posted; });
+        m_obs = NotificationCenter::defaultCenter().addObserver(
+            this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { ++m_posted; });
     }
     void TearDown() override { NotificationCenter::defaultCenter().removeObservation(m_obs); }
     static UserDefaults& d() { return UserDefaults::standardUserDefaults(); }
@@ -82,13 +100,15 @@ TEST_F(Preferences, FactoryMakesEightPanesWithTheirIdentifiers)
         ASSERT_TRUE(p);
         EXPECT_EQ(p->identifier(), ids[int(i)]);
         EXPECT_EQ(p->paneIndex(), int(i));
+        // One class per page, named after the page.
+        EXPECT_EQ(QString::fromLatin1(p->metaObject()->className()), ids[int(i)] + QStringLiteral("ViewController"));
     }
 }
 
 TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
 {
-    std::unique_ptr<PreferencesViewController> display(PreferencesViewController::factoryForPane(1));
-    std::unique_ptr<PreferencesViewController> other(PreferencesViewController::factoryForPane(1));
+    auto display = makePage<DisplayPreferencesViewController>(1);
+    auto other = makePage<DisplayPreferencesViewController>(1);
     const QString cssBefore = CSSManager::sharedCSSManager().cssForBookView();
     const std::pair<const char*, const char*> edits[] = {{"baseFontSize", "23"}, {"leftMargin", "31"},
         {"rightMargin", "17"}, {"lineHeight", "1.75"}, {"poetryLeft", "41"}, {"poetryRight", "12"}};
@@ -112,7 +132,7 @@ TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
 
 TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)
 {
-    std::unique_ptr<PreferencesViewController> display(PreferencesViewController::factoryForPane(1));
+    auto display = makePage<DisplayPreferencesViewController>(1);
     const QStringList keys = {"indentPoetry", "strongsNumbers", "wocInRed", "oneVersePerParagraph", "hideVerseNumbers",
         "showMsgVerses", "versePopovers", "hideNoteLinks", "highlightLinkedPassage"};
     for (const QString& key : keys) {
@@ -137,7 +157,7 @@ TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)
     EXPECT_EQ(d().stringForKey(QStringLiteral("highlightStyle")), QStringLiteral("Verse"));
 
     QComboBox* font = display->popUp(QStringLiteral("fontPopUpButton"));
-    const QStringList families = PreferencesViewController::fontFamiliesWithAllFaces();
+    const QStringList families = DisplayPreferencesViewController::fontFamiliesWithAllFaces();
     ASSERT_EQ(font->count(), families.size());
     if (!families.isEmpty()) {
         font->setCurrentIndex(font->count() - 1);
@@ -152,8 +172,8 @@ TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)
 
 TEST_F(Preferences, PosterDoesNotRefreshItselfButOthersDo)
 {
-    std::unique_ptr<PreferencesViewController> a(PreferencesViewController::factoryForPane(1));
-    std::unique_ptr<PreferencesViewController> b(PreferencesViewController::factoryForPane(1));
+    auto a = makePage<DisplayPreferencesViewController>(1);
+    auto b = makePage<DisplayPreferencesViewController>(1);
     // An edit typed but not finished in a stays as typed while b's own change is announced.
     a->textField(QStringLiteral("leftMargin"))->setText(QStringLiteral("99"));
     QLineEdit* bf = b->textField(QStringLiteral("rightMargin"));
@@ -171,7 +191,7 @@ TEST_F(Preferences, PosterDoesNotRefreshItselfButOthersDo)
 
 TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
 {
-    std::unique_ptr<PreferencesViewController> colors(PreferencesViewController::factoryForPane(2));
+    auto colors = makePage<ColorPreferencesViewController>(2);
     QComboBox* schemes = colors->popUp(QStringLiteral("colorSchemePopUpButton"));
     schemes->setCurrentIndex(schemes->findData(1));
     emit schemes->activated(schemes->currentIndex());
@@ -212,7 +232,7 @@ TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
 
 TEST_F(Preferences, StyleBoxesKeepTheSchemeAndTheCustomKeys)
 {
-    std::unique_ptr<PreferencesViewController> colors(PreferencesViewController::factoryForPane(2));
+    auto colors = makePage<ColorPreferencesViewController>(2);
     colors->chooseColorScheme(2);
     QCheckBox* underline = colors->checkBox(QStringLiteral("strongsDecoration"));
     underline->click();
@@ -229,7 +249,7 @@ TEST_F(Preferences, StyleBoxesKeepTheSchemeAndTheCustomKeys)
 
 TEST_F(Preferences, GeneralAndUpdateSettings)
 {
-    std::unique_ptr<PreferencesViewController> general(PreferencesViewController::factoryForPane(0));
+    auto general = makePage<GeneralPreferencesViewController>(0);
     for (const char* key : {"syncBiblesComm", "syncDevotionals", "syncDictionaries"}) {
         const QString k = QString::fromLatin1(key);
         const bool was = d().boolForKey(k);
@@ -254,7 +274,7 @@ TEST_F(Preferences, GeneralAndUpdateSettings)
     EXPECT_EQ(d().integerForKey(QStringLiteral("myOffersIgnored")), 0);
     EXPECT_EQ(m_posted, 0);
 
-    std::unique_ptr<PreferencesViewController> updates(PreferencesViewController::factoryForPane(6));
+    auto updates = makePage<UpdatePreferencesViewController>(6);
     QCheckBox* automatic = updates->checkBox(QStringLiteral("appUpdateAutomatic"));
     QComboBox* freq = updates->popUp(QStringLiteral("checkForUpdatesFrequencyButton"));
     const bool was = d().boolForKey(QStringLiteral("appUpdateAutomatic"));
@@ -273,15 +293,15 @@ TEST_F(Preferences, GeneralAndUpdateSettings)
 
 TEST_F(Preferences, VoicesFillFromTheInstalledVoices)
 {
-    auto saved = PreferencesViewController::voiceLister();
-    PreferencesViewController::voiceLister() = [] {
+    auto saved = VoicesPreferencesViewController::voiceLister();
+    VoicesPreferencesViewController::voiceLister() = [] {
         return QList<SpeechVoice> {{"Kate", "en_GB"}, {"Alex", "en_US"}, {"Jorge", "es_ES"}};
     };
     d().setString(QString(), QStringLiteral("voiceEN"));
     d().setString(QStringLiteral("Jorge"), QStringLiteral("voiceES"));
     d().setString(QString(), QStringLiteral("voiceEL"));
     {
-        std::unique_ptr<PreferencesViewController> voices(PreferencesViewController::factoryForPane(7));
+        auto voices = makePage<VoicesPreferencesViewController>(7);
         // The first English voice becomes the setting; Greek has none and stays unset.
         EXPECT_EQ(d().stringForKey(QStringLiteral("voiceEN")), QStringLiteral("Kate"));
         EXPECT_EQ(d().stringForKey(QStringLiteral("voiceEL")), QString());
@@ -302,12 +322,12 @@ TEST_F(Preferences, VoicesFillFromTheInstalledVoices)
         voices->checkBox(QStringLiteral("voiceScrollText"))->click();
         EXPECT_EQ(d().boolForKey(QStringLiteral("voiceScrollText")), !scroll);
     }
-    PreferencesViewController::voiceLister() = saved;
+    VoicesPreferencesViewController::voiceLister() = saved;
 }
 
 TEST_F(Preferences, PreferredBooksOfferThePlaceholderWhenNothingIsChosen)
 {
-    std::unique_ptr<PreferencesViewController> books(PreferencesViewController::factoryForPane(5));
+    auto books = makePage<PreferredBooksViewController>(5);
     QComboBox* bible = books->popUp(QStringLiteral("prefBiblePopUpButton"));
     ASSERT_TRUE(bible);
     EXPECT_EQ(bible->itemText(0), QStringLiteral("--- Select a Bible ---"));
@@ -395,7 +415,7 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     Alerts::setShared(alerts);
-    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(3));
+    auto pane = makePage<LoginPreferencesViewController>(3);
     EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
     auto waitForAnswer = [&pane] {
         QElapsedTimer t;
@@ -541,7 +561,7 @@ TEST_F(Preferences, CloudSyncIntervalsAndAutomaticSync)
     fake.install();
     d().setBool(false, QStringLiteral("autoSyncEnabled"));
     d().setInteger(5000, QStringLiteral("autoSyncFreq"));
-    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(4));
+    auto pane = makePage<SyncPreferencesViewController>(4);
     auto* box = pane->findChild<QCheckBox*>(QStringLiteral("autoSyncCheckbox"));
     auto* freq = pane->findChild<QComboBox*>(QStringLiteral("autoSyncFrequencyPopUpButton"));
     ASSERT_TRUE(box && freq);
@@ -587,29 +607,29 @@ TEST_F(Preferences, CloudSyncShowsTheProgressOfARunningSync)
 {
     FakeSync fake;
     fake.install();
-    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(4));
+    auto pane = makePage<SyncPreferencesViewController>(4);
     pane->show();
     QLabel* status = pane->syncStatusTextField();
     QProgressBar* progress = pane->syncStatusProgressIndicator();
     EXPECT_FALSE(status->isVisible());
     EXPECT_FALSE(progress->isVisible());
     NotificationCenter& nc = NotificationCenter::defaultCenter();
-    nc.postNotificationName(PreferencesViewController::SyncCommStartedNotification);
+    nc.postNotificationName(AppNotifications::qsSyncCommStartedNotification);
     EXPECT_TRUE(status->isVisible());
     EXPECT_TRUE(progress->isVisible());
     EXPECT_EQ(progress->value(), 0);
-    nc.postNotificationName(PreferencesViewController::SyncProgressPercentNotification, nullptr,
+    nc.postNotificationName(AppNotifications::qsSyncProgressPercentNotification, nullptr,
         {{"progress", 0.427}, {"statusMessage", QStringLiteral("Receiving notes")}});
     EXPECT_EQ(progress->value(), 43);
     EXPECT_EQ(status->text(), QStringLiteral("Receiving notes"));
     // Out-of-range figures from the engine stay inside the bar.
-    nc.postNotificationName(PreferencesViewController::SyncProgressPercentNotification, nullptr, {{"progress", 2.5}});
+    nc.postNotificationName(AppNotifications::qsSyncProgressPercentNotification, nullptr, {{"progress", 2.5}});
     EXPECT_EQ(progress->value(), 100);
-    nc.postNotificationName(PreferencesViewController::SyncProgressPercentNotification, nullptr, {{"progress", -1.0}});
+    nc.postNotificationName(AppNotifications::qsSyncProgressPercentNotification, nullptr, {{"progress", -1.0}});
     EXPECT_EQ(progress->value(), 0);
-    nc.postNotificationName(PreferencesViewController::SyncErrorOccurredNotification);
+    nc.postNotificationName(AppNotifications::qsSyncErrorOccurredNotification);
     EXPECT_TRUE(progress->isVisible());
-    nc.postNotificationName(PreferencesViewController::SyncCommFinishedNotification);
+    nc.postNotificationName(AppNotifications::qsSyncCommFinishedNotification);
     EXPECT_FALSE(status->isVisible());
     EXPECT_FALSE(progress->isVisible());
     EXPECT_EQ(status->text(), QString());
@@ -620,7 +640,7 @@ TEST_F(Preferences, CloudSyncShowsTheProgressOfARunningSync)
     EXPECT_EQ(progress->value(), 0);
     // Every refresh leaves one observer per notification.
     pane->refresh();
-    nc.postNotificationName(PreferencesViewController::SyncProgressPercentNotification, nullptr, {{"progress", 0.05}});
+    nc.postNotificationName(AppNotifications::qsSyncProgressPercentNotification, nullptr, {{"progress", 0.05}});
     EXPECT_EQ(progress->value(), 5);
 }
 
@@ -643,11 +663,11 @@ TEST_F(Preferences, SyncLogIsWrittenAfreshOrNotShownAtAll)
     }
     auto alerts = std::make_shared<RecordingAlerts>();
     Alerts::setShared(alerts);
-    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(4));
+    auto pane = makePage<SyncPreferencesViewController>(4);
     // The application's writer: every recorded sync, errors and all.
     auto& s = PreferencesViewController::syncServices();
     pane->findChild<QPushButton*>(QStringLiteral("viewLogButton"))->click();
-    const QString path = PreferencesViewController::syncLogPath();
+    const QString path = SyncPreferencesViewController::syncLogPath();
     EXPECT_TRUE(path.startsWith(home.path()));
     ASSERT_EQ(fake.opened.size(), 1);
     EXPECT_EQ(fake.opened[0], QUrl::fromLocalFile(path));
@@ -682,7 +702,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     Alerts::setShared(alerts);
-    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(3));
+    auto pane = makePage<LoginPreferencesViewController>(3);
     auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
     auto* privacy = pane->findChild<QPushButton*>(QStringLiteral("privacyPolicyButton"));
     QProgressBar* loginBusy = pane->progressIndicator(QStringLiteral("loginProgressIndicator"));
@@ -814,7 +834,7 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
     d().setString(qs::cloud::ServiceHost::loopback(port, 1).toSetting(), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     Alerts::setShared(alerts);
-    std::unique_ptr<PreferencesViewController> pane(PreferencesViewController::factoryForPane(3));
+    auto pane = makePage<LoginPreferencesViewController>(3);
     pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
     pane->onResetPassword();
     auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));

@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 
 #include "cloud/store/CoverArtManager.h"
+#include "cloud/store/StoreNotifications.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ using namespace store_test;
 
 namespace {
 
-const QString kDone = CoverArtManager::qsCoverArtFinishedDownloading;
+const QString kDone = StoreNotifications::qsCoverArtFinishedDownloading;
 
 QVariantMap coverOf(const QString& productId, const standin_test::Server& server, const QString& size = "144x144")
 {

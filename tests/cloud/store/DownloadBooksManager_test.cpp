@@ -2,6 +2,7 @@
 
 #include "cloud/store/DownloadBooksManager.h"
 #include "cloud/store/OwnedBooksManager.h"
+#include "cloud/store/StoreNotifications.h"
 #include "library/SourceManager.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,10 @@ using namespace store_test;
 
 namespace {
 
-const QString kStarted = DownloadBooksManager::DownloadBooksStartedDownloading;
-const QString kProgress = DownloadBooksManager::qsDownloadBooksProgressNotification;
-const QString kDone = DownloadBooksManager::qsDownloadBooksFinishedDownloading;
-const QString kFailed = DownloadBooksManager::qsDownloadBooksFinishedDownloadingWithError;
+const QString kStarted = StoreNotifications::DownloadBooksStartedDownloading;
+const QString kProgress = StoreNotifications::qsDownloadBooksProgressNotification;
+const QString kDone = StoreNotifications::qsDownloadBooksFinishedDownloading;
+const QString kFailed = StoreNotifications::qsDownloadBooksFinishedDownloadingWithError;
 
 // A stand-in, the demo account's list, and an empty library over a fresh books folder.
 class DownloadFixture : public ::testing::Test {
@@ -37,9 +38,9 @@ protected:
         folders.refused = dir.filePath(QStringLiteral("refused"));
         library = std::make_unique<SourceManager>(folders);
         owned = std::make_unique<OwnedBooksManager>(dir.filePath(QStringLiteral("ownedbooks.xml")));
-        Recorder rec({OwnedBooksManager::qsOwnedBooksListFinishedDownloading});
+        Recorder rec({StoreNotifications::qsOwnedBooksListFinishedDownloading});
         owned->refresh(demoCaller(), {}, scriptUrl(*server));
-        ASSERT_TRUE(waitFor([&] { return rec.count(OwnedBooksManager::qsOwnedBooksListFinishedDownloading) == 1; }));
+        ASSERT_TRUE(waitFor([&] { return rec.count(StoreNotifications::qsOwnedBooksListFinishedDownloading) == 1; }));
         manager = std::make_unique<DownloadBooksManager>(books);
     }
 

@@ -2,6 +2,7 @@
 
 #include "cloud/protocol/ScrambledText.h"
 #include "cloud/store/MyOffersManager.h"
+#include "cloud/store/StoreNotifications.h"
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +40,7 @@ TEST(MyOffersManager, FirstLookStartsTheClockThenFetchesStoresAndAnnouncesOnce)
     UserDefaults defaults(dir.filePath("defaults.conf"));
     signIn(defaults);
     MyOffersManager m(defaults, scriptUrl(server), "1.0");
-    Recorder rec({MyOffersManager::MyOffersManagerHasNewOffers});
+    Recorder rec({StoreNotifications::MyOffersManagerHasNewOffers});
 
     m.refresh(true);  // the first look only starts the clock
     EXPECT_FALSE(m.isRefreshing());
@@ -50,7 +51,7 @@ TEST(MyOffersManager, FirstLookStartsTheClockThenFetchesStoresAndAnnouncesOnce)
     m.refresh(true);
     ASSERT_TRUE(m.isRefreshing());
     ASSERT_TRUE(waitFor([&] { return !m.isRefreshing(); }));
-    EXPECT_EQ(rec.count(MyOffersManager::MyOffersManagerHasNewOffers), 1);
+    EXPECT_EQ(rec.count(StoreNotifications::MyOffersManagerHasNewOffers), 1);
     const QVariantList offers = defaults.dictionaryForKey("myOffersDictionary").value("offer").toList();
     ASSERT_EQ(offers.size(), 2);
     EXPECT_EQ(offers[0].toMap().value("priority_code").toString(), QStringLiteral("QS-WELCOME"));
@@ -59,7 +60,7 @@ TEST(MyOffersManager, FirstLookStartsTheClockThenFetchesStoresAndAnnouncesOnce)
     // The same offers again: stored, nothing announced.
     m.refresh(true);
     ASSERT_TRUE(waitFor([&] { return !m.isRefreshing(); }));
-    EXPECT_EQ(rec.count(MyOffersManager::MyOffersManagerHasNewOffers), 1);
+    EXPECT_EQ(rec.count(StoreNotifications::MyOffersManagerHasNewOffers), 1);
 
     // A failing server keeps what is stored.
     ASSERT_TRUE(server.fault("http.status=500"));

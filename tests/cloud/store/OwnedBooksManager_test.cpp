@@ -1,6 +1,7 @@
 #include "StoreTestSupport.h"
 
 #include "cloud/store/OwnedBooksManager.h"
+#include "cloud/store/StoreNotifications.h"
 
 #include <gtest/gtest.h>
 
@@ -13,9 +14,9 @@ using namespace store_test;
 
 namespace {
 
-const QString kStarted = OwnedBooksManager::qsOwnedBooksListStartedDownloading;
-const QString kDone = OwnedBooksManager::qsOwnedBooksListFinishedDownloading;
-const QString kFailed = OwnedBooksManager::qsOwnedBooksListFinishedDownloadingWithError;
+const QString kStarted = StoreNotifications::qsOwnedBooksListStartedDownloading;
+const QString kDone = StoreNotifications::qsOwnedBooksListFinishedDownloading;
+const QString kFailed = StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError;
 
 bool refreshAndWait(OwnedBooksManager& m, const standin_test::Server& server, Recorder& rec,
     const WebScriptCaller& caller = demoCaller())

@@ -6,6 +6,7 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/BookPaneFactory.h"
@@ -173,6 +174,14 @@ struct Screen {
     }
 };
 
+// A go-to of the pane's page part to a section of one of its books.
+void goToSection(BookPaneViewController* pane, const SourceTuple::Ptr& book, quint64 section)
+{
+    GoToRequest request;
+    request.section = section;
+    pane->pageHost().goTo(book, request);
+}
+
 QStringList tabUuids(BookPaneViewController* pane)
 {
     QStringList l;
@@ -259,8 +268,8 @@ TEST(BookPane, TabsAndLocationsSurviveARestart)
         auto* a = screen.panes[0];
         a->tabs().openBookFromSourceTuple(library().kjv, true);
         a->tabs().openBookFromSourceTuple(library().scofield, true);
-        a->pageHost().goTo(library().scofield, {{"section", 40}});
-        a->pageHost().goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+        goToSection(a, library().scofield, 40);
+        goToSection(a, library().kjv, library().kjv->sectionForBibleKey(key(45, 8, 1)));
         EXPECT_EQ(a->regionContents()->currentItemIndex(), 1u);
         ASSERT_TRUE(screen.manager.writeArchive(path));
     }
@@ -307,7 +316,7 @@ TEST(BookPane, CommentaryFollowsTheBible)
     UserDefaults::standardUserDefaults().setObject(true, QStringLiteral("syncBiblesComm"));
     const quint64 aloneBefore = alone->currentSourceSection();
 
-    bible->pageHost().goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+    goToSection(bible, library().kjv, library().kjv->sectionForBibleKey(key(45, 8, 1)));
     bible->pageHost().conditionallySyncToMe();
     const quint32 expected = library().scofield->sectionForBibleKey(key(45, 8, 1));
     ASSERT_NE(expected, 0u);
@@ -315,11 +324,11 @@ TEST(BookPane, CommentaryFollowsTheBible)
     EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
 
     // A request of another layout changes nothing; with Bible sync off only "syncAnyway" moves panes.
-    screen.center.postNotificationName(QStringLiteral("EverybodySyncToMeNotification"), nullptr,
+    screen.center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
         {{"layoutUuid", QStringLiteral("another")}, {"bibleKey", key(43, 3, 16)}, {"syncAnyway", true}});
     EXPECT_EQ(notes->currentSourceSection(), expected);
     UserDefaults::standardUserDefaults().setObject(false, QStringLiteral("syncBiblesComm"));
-    screen.center.postNotificationName(QStringLiteral("EverybodySyncToMeNotification"), nullptr,
+    screen.center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
         {{"layoutUuid", screen.layout->uuidString()}, {"bibleKey", key(43, 3, 16)}});
     EXPECT_EQ(notes->currentSourceSection(), expected);
     bible->commands().setSelectedBlocksOrKeys({key(43, 3, 16)});
@@ -500,7 +509,7 @@ TEST(BookPane, ScreenshotOfAPaneWithTwoTabs)
     pane->tabs().openBookFromSourceTuple(library().kjv, true);
     pane->tabs().openBookFromSourceTuple(library().scofield, false);
     pane->makeYourselfCurrent(true);
-    pane->pageHost().goTo(library().kjv, {{"section", library().kjv->sectionForBibleKey(key(45, 8, 1))}});
+    goToSection(pane, library().kjv, library().kjv->sectionForBibleKey(key(45, 8, 1)));
     pane->view()->resize(700, 500);
     pane->view()->show();
     pause(3000);
@@ -541,7 +550,8 @@ TEST(BookPane, FactoryMakesPanesTheLayoutViewCanDrive)
     request.layoutUuid = layout->uuidString();
     request.sourceTuple = library().kjv;
     request.section = library().kjv->sectionForBibleKey(key(19, 23, 1));
-    pane->goTo(request);
+    ASSERT_NE(pane->goToPane(), nullptr);  // what the go-to routing drives
+    pane->goToPane()->goTo(request);
     EXPECT_EQ(pane->currentSourceSection(), library().kjv->sectionForBibleKey(key(19, 23, 1)));
     EXPECT_FALSE(pane->tryCopyFromBook());
     pane->setPaneDoesNotReceiveLocationSync(true);
@@ -550,7 +560,8 @@ TEST(BookPane, FactoryMakesPanesTheLayoutViewCanDrive)
     // A click on the overlay of a pane that is not current makes it current, with history around it.
     controller->makeYourselfCurrent(false);
     int history = 0;
-    center.addObserver(&history, QStringLiteral("AddStateToHistoryNotification"), [&](Notification&) { ++history; });
+    center.addObserver(
+        &history, LibraryNotifications::AddStateToHistoryNotification, [&](Notification&) { ++history; });
     QMouseEvent release(
         QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(controller->overlay(), &release);

@@ -1,5 +1,6 @@
 #include "panes/layout/LayoutManager.h"
 
+#include "library/LibraryNotifications.h"
 #include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/layout/LayoutTestSupport.h"
 #include "platform/KeyedArchive.h"
@@ -35,7 +36,7 @@ protected:
     LayoutManagerTest()
     {
         center.addObserver(
-            this, LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+            this, LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
             [this](Notification& n) {
                 EXPECT_EQ(n.object, &manager);
                 ++posts;
@@ -185,7 +186,7 @@ TEST_F(LayoutManagerTest, ArchiveFileRoundTrip)
 
     NotificationCenter otherCenter;
     int otherPosts = 0;
-    otherCenter.addObserver(this, LayoutManager::qsLayoutManagerAddedOrRemovedLayoutsNotification,
+    otherCenter.addObserver(this, LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
         [&otherPosts](Notification&) { ++otherPosts; });
     LayoutManager restored(otherCenter);
     ASSERT_TRUE(restored.readArchive(path));

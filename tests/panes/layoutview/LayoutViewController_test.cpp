@@ -1,7 +1,10 @@
 #include "LayoutViewTestSupport.h"
 
+#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LocationSyncOptionsWindowController.h"
+#include "panes/page/LinkPreview.h"
 #include "platform/SettingsRegistry.h"
 
 #include <QCheckBox>
@@ -85,7 +88,7 @@ protected:
         r.section = section;
         r.paneRegion = region;
         r.forcePane = true;
-        m_center.postNotificationName(GoToNames::GoToNotification, nullptr, r.toUserInfo());
+        r.post(m_center, nullptr);
     }
 
     // Every region has a pane controller whose widget sits in the view, and nothing else does.
@@ -114,6 +117,20 @@ protected:
     std::unique_ptr<LayoutViewController> m_controller;
     int m_saves = 0;
 };
+
+TEST_F(LayoutViewControllerTest, LinkPreviewsAskThisControllersRouter)
+{
+    showLayout(QStringLiteral("V1"));
+    const QString text = LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href('bible:John 3:16');"));
+    EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.toStdString();
+    EXPECT_TRUE(m_alerts->shown().isEmpty());  // a preview never alerts
+    const QString missing = LinkPreview::stringForPopupFromHref(QStringLiteral("bible:Hezekiah 99:99"));
+    EXPECT_TRUE(missing.startsWith(QLatin1String("Verse not found"))) << missing.toStdString();  // not an alert
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+    // Gone with the controller: no router answers any more.
+    m_controller.reset();
+    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16")).isNull());
+}
 
 TEST_F(LayoutViewControllerTest, SplittingAndClosingKeepModelWidgetsAndArchiveInStep)
 {
@@ -305,7 +322,7 @@ TEST_F(LayoutViewControllerTest, LocationSyncMemoryAndReset)
     const QString uuid = layout()->uuidString();
     auto sync = [&](QVariantMap info) {
         info.insert(QStringLiteral("layoutUuid"), uuid);
-        m_center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr, info);
+        m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr, info);
     };
     sync({{QStringLiteral("bibleKey"), 0x01020300u}, {QStringLiteral("wordSync"), QStringLiteral("grace")}});
     EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
@@ -344,7 +361,7 @@ TEST_F(LayoutViewControllerTest, MaximizingAPaneAndABook)
     const size_t tabs = pane(0)->contents().items().size();
     ASSERT_EQ(tabs, 2u);
     QStringList names;
-    m_center.addObserver(this, LayoutManager::qsLayoutManagerLayoutNameChangedNotification,
+    m_center.addObserver(this, PaneNotifications::qsLayoutManagerLayoutNameChangedNotification,
         [&](Notification&) { names << layout()->name(); });
     const quint64 count = m_manager.count();
     m_center.postNotificationName(PaneNotifications::UserWantsToMaximizeCurrentPaneNotification);

@@ -4,6 +4,7 @@
 // application and a fixture holding a layout manager, defaults and a library in a temporary folder.
 #pragma once
 
+#include "library/GoToPanes.h"
 #include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -45,7 +46,7 @@ inline void ensureTestApplication()
     }
 }
 
-class BookPaneDouble : public LayoutRegionContentsViewControllerProtocol, public LayoutBookPane {
+class BookPaneDouble : public LayoutRegionContentsViewControllerProtocol, public LayoutBookPane, public GoToPane {
 public:
     BookPaneDouble(LayoutRegionContents& contents, QStringList& log, int serial)
         : m_contents(contents), m_log(log), m_serial(serial)
@@ -82,6 +83,7 @@ public:
 
     // --- book pane ---
     QWidget* paneView() override { return m_widget; }
+    GoToPane* goToPane() override { return this; }
     void goTo(GoToRequest& request) override
     {
         note(QStringLiteral("goTo"));

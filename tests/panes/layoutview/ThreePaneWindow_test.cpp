@@ -2,6 +2,8 @@
 // dictionary; resized, split, written to the layout archive and read back into a new pane manager.
 #include "LayoutViewTestSupport.h"
 
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/SettingsRegistry.h"
 
 namespace {
@@ -74,7 +76,7 @@ protected:
         r.paneRegion = region;
         r.forcePane = true;
         r.activate = true;
-        w.center.postNotificationName(GoToNames::GoToNotification, nullptr, r.toUserInfo());
+        r.post(w.center, nullptr);
     }
 
     static QString paneTitle(QWidget* pane)

@@ -6,10 +6,13 @@
 #include <gtest/gtest.h>
 
 #include "library/GoToPanesDouble.h"
+#include "library/GoToRequest.h"
 #include "library/GoToRouter.h"
+#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
@@ -106,13 +109,13 @@ public:
     void closeLinkPreview() override { ++previewsClosed; }
 };
 
-// Observes GoToNotification.
+// Observes GoToNotification; each request in its map form.
 class GoToRecorder {
 public:
     GoToRecorder()
     {
-        m_id = NotificationCenter::defaultCenter().addObserver(
-            this, QStringLiteral("GoToNotification"), [this](Notification& n) { requests << n.userInfo; });
+        m_id = NotificationCenter::defaultCenter().addObserver(this, LibraryNotifications::GoToNotification,
+            [this](Notification& n) { requests << GoToRequest::of(n).toUserInfo(); });
     }
     ~GoToRecorder() { NotificationCenter::defaultCenter().removeObservation(m_id); }
     QList<QVariantMap> requests;
@@ -158,7 +161,9 @@ public:
     void goToSection(quint32 section)
     {
         QSignalSpy reports(&view, &BookPageView::positionReported);
-        view.goTo(source, QVariantMap {{QStringLiteral("section"), section}});
+        GoToRequest request;
+        request.section = section;
+        view.goTo(source, request);
         ASSERT_TRUE(waitUntil([&] { return reports.count() > 0; })) << "no position report";
         settle();
     }
@@ -321,10 +326,11 @@ TEST(BookPageView, ANewerGoToDropsTheContinuationOfAnOlderOne)
     page.goToKey(key(43, 3, 16));
     const quint64 serial = page.view.webViewSerialNumber();
     // The first target is not on the page (its continuation would load a page); the second is.
-    page.view.goTo(
-        page.source, QVariantMap {{QStringLiteral("section"), page.source->sectionForBibleKey(key(1, 1, 1))}});
-    page.view.goTo(
-        page.source, QVariantMap {{QStringLiteral("section"), page.source->sectionForBibleKey(key(43, 3, 18))}});
+    GoToRequest first, second;
+    first.section = page.source->sectionForBibleKey(key(1, 1, 1));
+    second.section = page.source->sectionForBibleKey(key(43, 3, 18));
+    page.view.goTo(page.source, first);
+    page.view.goTo(page.source, second);
     page.settle();
     EXPECT_EQ(page.view.webViewSerialNumber(), serial);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.18")), 0.0, 8.0);
@@ -488,10 +494,7 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
     screen.panes[0].tabs = {scofieldTuple};
     screen.panes[1].current = kjvTuple;
     screen.panes[1].tabs = {kjvTuple};
-    screen.panes[1].onGoTo = [&](GoToRequest& request) {
-        QVariantMap info = request.toUserInfo();
-        bible.view.goTo(bibleSource, info);
-    };
+    screen.panes[1].onGoTo = [&](GoToRequest& request) { bible.view.goTo(bibleSource, request); };
     panes.layouts = {screen};
     NavigationHistory history(panes, folders.cache);
     GoToRouter router(
@@ -991,7 +994,9 @@ TEST(BookPageView, TheReadingHeaderTogglesTheReadMark)
     auto book = openBook(QStringLiteral("DailyReadings.tvk"));
     Page page(book);
     QSignalSpy reports(&page.view, &BookPageView::positionReported);
-    page.view.goTo(book, QVariantMap {{QStringLiteral("todaysReading"), true}});
+    GoToRequest today;
+    today.todaysReading = true;
+    page.view.goTo(book, today);
     ASSERT_TRUE(waitUntil([&] { return reports.count() > 0; }));
     page.settle();
     const quint32 reading = book->readingNumberForSection(static_cast<quint32>(page.host.state().section()));
@@ -1077,21 +1082,18 @@ TEST(BookPageView, AFootnoteMarkerPreviewCarriesTheNote)
     EXPECT_FALSE(shown.startsWith(QLatin1Char('[')));
 }
 
+// Answers the link previews' questions as the go-to router would, recording each question.
 class RouterStandIn {
 public:
-    explicit RouterStandIn(std::function<void(QVariantMap&)> answer)
+    explicit RouterStandIn(std::function<void(GoToRequest&)> answer)
     {
-        m_id = NotificationCenter::defaultCenter().addObserver(
-            this, QStringLiteral("CallerNeedsSourceForGoToInfo"), [this, answer](Notification& n) {
-                asked << n.userInfo;
-                answer(n.userInfo);
-            });
+        LinkPreview::setLinkResolver(this, [this, answer](GoToRequest& request) {
+            asked << request;
+            answer(request);
+        });
     }
-    ~RouterStandIn() { NotificationCenter::defaultCenter().removeObservation(m_id); }
-    QList<QVariantMap> asked;
-
-private:
-    NotificationCenter::ObservationId m_id = 0;
+    ~RouterStandIn() { LinkPreview::clearLinkResolver(this); }
+    QList<GoToRequest> asked;
 };
 
 TEST(LinkPreview, PreviewTextOfABiblePassage)
@@ -1099,20 +1101,20 @@ TEST(LinkPreview, PreviewTextOfABiblePassage)
     REQUIRE_LIBRARY();
     auto book = kjv();
     const quint32 s16 = book->sectionForBibleKey(key(43, 3, 16));
-    RouterStandIn router([&](QVariantMap& info) {
-        if (info.value(QStringLiteral("href")) == QLatin1String("bible:John 3:16-17")) {
-            info.insert(QStringLiteral("sourceTuple"), QVariant::fromValue(BookPageSourcePtr(book)));
-            info.insert(QStringLiteral("section"), s16);
-            info.insert(QStringLiteral("endSectionNumber"), s16 + 1);
-        } else if (info.value(QStringLiteral("href")) == QLatin1String("bible:Nowhere 9")) {
-            info.insert(QStringLiteral("alertText"), QStringLiteral("No such passage"));
+    RouterStandIn router([&](GoToRequest& request) {
+        if (request.href == QLatin1String("bible:John 3:16-17")) {
+            request.sourceTuple = book->tuple();
+            request.section = s16;
+            request.endSectionNumber = s16 + 1;
+        } else if (request.href == QLatin1String("bible:Nowhere 9")) {
+            request.alertText = QStringLiteral("No such passage");
         }
     });
     const QString text = LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href('bible:John 3:16-17');"));
     ASSERT_EQ(router.asked.size(), 1);
-    EXPECT_EQ(router.asked[0].value(QStringLiteral("href")).toString(), QStringLiteral("bible:John 3:16-17"));
-    EXPECT_TRUE(router.asked[0].value(QStringLiteral("preferPreferredBible")).toBool());
-    EXPECT_TRUE(router.asked[0].value(QStringLiteral("noAlerts")).toBool());
+    EXPECT_EQ(router.asked[0].href, QStringLiteral("bible:John 3:16-17"));
+    EXPECT_TRUE(router.asked[0].preferPreferredBible);
+    EXPECT_TRUE(router.asked[0].noAlerts);
     EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("to condemn the world"))) << text.toStdString();
     EXPECT_EQ(text, text.trimmed());
@@ -1127,7 +1129,7 @@ TEST(LinkPreview, PreviewTextOfABiblePassage)
     // An installed passage formatter gets the range and the preview options.
     QVariantMap seen;
     LinkPreview::setPassageFormatter(
-        [&](const BookPageSourcePtr&, const QVariant&, quint32 start, quint32 end, const QVariantMap& options) {
+        [&](const SourceTuple::Ptr&, quint32 start, quint32 end, const QVariantMap& options) {
             seen = options;
             seen.insert(QStringLiteral("range"), QStringLiteral("%1-%2").arg(start).arg(end));
             return QStringLiteral("  formatted \n");
@@ -1138,6 +1140,28 @@ TEST(LinkPreview, PreviewTextOfABiblePassage)
     EXPECT_EQ(seen.size(), 12);
     EXPECT_EQ(seen.value(QStringLiteral("CopyPassageVerseDelimitersPlainKey")).toInt(), 3);
     EXPECT_EQ(seen.value(QStringLiteral("referenceLocation")).toInt(), 5);
+}
+
+TEST(LinkPreview, OnlyTheResolversOwnerTakesItAway)
+{
+    // Without a resolver no link has a preview.
+    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16")).isNull());
+    int first = 0, second = 0;
+    const int ownerA = 0, ownerB = 0;
+    LinkPreview::setLinkResolver(&ownerA, [&](GoToRequest& request) {
+        ++first;
+        request.alertText = QStringLiteral("A");
+    });
+    LinkPreview::setLinkResolver(&ownerB, [&](GoToRequest& request) {
+        ++second;
+        request.alertText = QStringLiteral("B");
+    });
+    LinkPreview::clearLinkResolver(&ownerA);  // no longer its resolver: B's stays
+    EXPECT_EQ(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16")), QStringLiteral("B"));
+    LinkPreview::clearLinkResolver(&ownerB);
+    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16")).isNull());
+    EXPECT_EQ(first, 0);
+    EXPECT_EQ(second, 1);
 }
 
 TEST(LinkPreview, ASectionPreviewTakesItsSubsectionsUpTo26Sections)
@@ -1168,8 +1192,9 @@ class HistoryRecorder {
 public:
     HistoryRecorder()
     {
-        m_id = NotificationCenter::defaultCenter().addObserver(this, QStringLiteral("AddStateToHistoryNotification"),
-            [this](Notification& n) { adds << n.userInfo.value(QStringLiteral("alwaysAdd")).toBool(); });
+        m_id =
+            NotificationCenter::defaultCenter().addObserver(this, LibraryNotifications::AddStateToHistoryNotification,
+                [this](Notification& n) { adds << n.userInfo.value(QStringLiteral("alwaysAdd")).toBool(); });
     }
     ~HistoryRecorder() { NotificationCenter::defaultCenter().removeObservation(m_id); }
     QList<bool> adds;
@@ -1265,7 +1290,7 @@ TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
                 before + qint64(page.view.height() * 0.95);
         },
         3000));
-    page.view.scrollActiveBook(QStringLiteral("UserWantsToScrollUpOneLine"));
+    page.view.scrollActiveBook(PaneNotifications::UserWantsToScrollUpOneLine);
     EXPECT_TRUE(waitUntil(
         [&] {
             return js(page.view, QStringLiteral("getPageYOffset()")).toLongLong() ==
@@ -1295,7 +1320,7 @@ TEST(BookPagePositionRules, BlockSectionAndAnchor)
 {
     FakeBookPageSource book;
     LayoutRegionContentItemState state;
-    QVariantMap request {{QStringLiteral("section"), 7}};
+    GoToRequest request = GoToRequest::fromUserInfo({{QStringLiteral("section"), 7}});
     EXPECT_FALSE(BookPageView::applyPositionRequest(book, state, request, true));
     EXPECT_EQ(state.section(), 7u);
     EXPECT_EQ(state.block(), 14);  // the section's block
@@ -1304,22 +1329,23 @@ TEST(BookPagePositionRules, BlockSectionAndAnchor)
     // The same block and offset leave the position and the dirty flag alone.
     state.setDirty(false);
     state.setSectionString(QStringLiteral("kept"));
-    request = {{QStringLiteral("block"), 14}, {QStringLiteral("section"), 9}};
+    request = GoToRequest::fromUserInfo({{QStringLiteral("block"), 14}, {QStringLiteral("section"), 9}});
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.section(), 7u);
     EXPECT_EQ(state.sectionString(), QStringLiteral("kept"));
     EXPECT_FALSE(state.dirty());
-    request = {{QStringLiteral("block"), 15}, {QStringLiteral("yoffset"), 30}, {QStringLiteral("section"), 7}};
+    request = GoToRequest::fromUserInfo(
+        {{QStringLiteral("block"), 15}, {QStringLiteral("yoffset"), 30}, {QStringLiteral("section"), 7}});
     BookPageView::applyPositionRequest(book, state, request, false);
     EXPECT_EQ(state.block(), 15);
     EXPECT_EQ(state.yOffset(), 30);
     EXPECT_FALSE(state.dirty());  // a background tab's move does not dirty it
-    request = {{QStringLiteral("gotoAnchor"), QStringLiteral("here")}};
+    request = GoToRequest::fromUserInfo({{QStringLiteral("gotoAnchor"), QStringLiteral("here")}});
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.gotoAnchor(), QStringLiteral("here"));
     EXPECT_EQ(state.block(), 15);
-    EXPECT_TRUE(
-        BookPageView::applyPositionRequest(book, state, request = {{QStringLiteral("forceRefresh"), true}}, true));
+    EXPECT_TRUE(BookPageView::applyPositionRequest(
+        book, state, request = GoToRequest::fromUserInfo({{QStringLiteral("forceRefresh"), true}}), true));
 }
 
 TEST(BookPagePositionRules, ABibleSectionAtItsFirstBlockScrollsToTheVerseAnchor)
@@ -1327,10 +1353,12 @@ TEST(BookPagePositionRules, ABibleSectionAtItsFirstBlockScrollsToTheVerseAnchor)
     FakeBookPageSource book;
     book.bible = true;
     LayoutRegionContentItemState state;
-    QVariantMap request {{QStringLiteral("section"), 3}, {QStringLiteral("gotoAnchor"), QStringLiteral("other")}};
+    GoToRequest request = GoToRequest::fromUserInfo(
+        {{QStringLiteral("section"), 3}, {QStringLiteral("gotoAnchor"), QStringLiteral("other")}});
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.gotoAnchor(), QStringLiteral("_s1.1.3"));
-    request = {{QStringLiteral("block"), 7}, {QStringLiteral("section"), 3}};  // inside the section
+    request = GoToRequest::fromUserInfo(
+        {{QStringLiteral("block"), 7}, {QStringLiteral("section"), 3}});  // inside the section
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.gotoAnchor(), QString());
 }
@@ -1341,18 +1369,19 @@ TEST(BookPagePositionRules, TemporaryHighlightFromALink)
     book.bible = true;
     book.references.insert(QStringLiteral("bible:Gen 1:4-6"), {0x010104, 0x010106});
     LayoutRegionContentItemState state;
-    QVariantMap request {{QStringLiteral("section"), 4}, {QStringLiteral("wasHyperlink"), true},
-        {QStringLiteral("href"), QStringLiteral("bible:Gen 1:4-6")}};
+    GoToRequest request = GoToRequest::fromUserInfo({{QStringLiteral("section"), 4},
+        {QStringLiteral("wasHyperlink"), true}, {QStringLiteral("href"), QStringLiteral("bible:Gen 1:4-6")}});
     EXPECT_TRUE(BookPageView::applyPositionRequest(book, state, request, true));
     EXPECT_EQ(state.tempHighlightStartSection(), 4u);
     EXPECT_EQ(state.tempHighlightEndSection(), 6u);
     // clearTempHighlight NO keeps it, whatever the request says.
-    request = {{QStringLiteral("section"), 9}, {QStringLiteral("clearTempHighlight"), false}};
+    request =
+        GoToRequest::fromUserInfo({{QStringLiteral("section"), 9}, {QStringLiteral("clearTempHighlight"), false}});
     EXPECT_FALSE(BookPageView::applyPositionRequest(book, state, request, true));
     EXPECT_EQ(state.tempHighlightStartSection(), 4u);
     // An unmappable link clears the old one and sets none.
-    request = {{QStringLiteral("section"), 9}, {QStringLiteral("wasHyperlink"), true},
-        {QStringLiteral("href"), QStringLiteral("bible:nowhere")}};
+    request = GoToRequest::fromUserInfo({{QStringLiteral("section"), 9}, {QStringLiteral("wasHyperlink"), true},
+        {QStringLiteral("href"), QStringLiteral("bible:nowhere")}});
     EXPECT_TRUE(BookPageView::applyPositionRequest(book, state, request, true));
     EXPECT_EQ(state.tempHighlightStartSection(), 0u);
     EXPECT_EQ(state.tempHighlightEndSection(), 0u);
@@ -1366,24 +1395,25 @@ TEST(BookPagePositionRules, DailyReadingsWrapAround)
     book.sections = 40;
     LayoutRegionContentItemState state;
     state.setSection(30);
-    QVariantMap request {{QStringLiteral("nextReading"), true}};
+    GoToRequest request = GoToRequest::fromUserInfo({{QStringLiteral("nextReading"), true}});
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.section(), 1u);
-    EXPECT_EQ(request.value(QStringLiteral("readingNumber")).toInt(), 1);
-    EXPECT_EQ(request.value(QStringLiteral("section")).toInt(), 1);
-    request = {{QStringLiteral("prevReading"), true}};
+    EXPECT_EQ(request.readingNumber, 1);
+    EXPECT_EQ(request.section, 1u);
+    request = GoToRequest::fromUserInfo({{QStringLiteral("prevReading"), true}});
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.section(), 30u);
     book.today = 12;
-    request = {{QStringLiteral("todaysReading"), true}, {QStringLiteral("firstUnread"), true}};
+    request =
+        GoToRequest::fromUserInfo({{QStringLiteral("todaysReading"), true}, {QStringLiteral("firstUnread"), true}});
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.section(), 12u);
     book.unread = 0;  // nothing unread: the position stays
-    request = {{QStringLiteral("firstUnread"), true}};
+    request = GoToRequest::fromUserInfo({{QStringLiteral("firstUnread"), true}});
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.section(), 12u);
     // A section in the request wins over the reading rules.
-    request = {{QStringLiteral("section"), 5}, {QStringLiteral("nextReading"), true}};
+    request = GoToRequest::fromUserInfo({{QStringLiteral("section"), 5}, {QStringLiteral("nextReading"), true}});
     BookPageView::applyPositionRequest(book, state, request, true);
     EXPECT_EQ(state.section(), 5u);
 }
@@ -1396,14 +1426,18 @@ TEST(BookPageView, ABackgroundTabOnlyChangesItsStateAndARequestWithoutBookFails)
     page.goToSection(4);
     const quint64 serial = page.view.webViewSerialNumber();
     auto other = std::make_shared<FakeBookPageSource>();  // the host has no tab for it
-    EXPECT_FALSE(page.view.goTo(other, QVariantMap {{QStringLiteral("section"), 8}}));
-    EXPECT_FALSE(page.view.goTo(BookPageSourcePtr(), QVariantMap {{QStringLiteral("section"), 8}}));
+    GoToRequest eight;
+    eight.section = 8;
+    EXPECT_FALSE(page.view.goTo(other, eight));
+    EXPECT_FALSE(page.view.goTo(BookPageSourcePtr(), eight));
     EXPECT_EQ(page.view.webViewSerialNumber(), serial);
     // A request that ends without a block shows the invalid-location page.
     QSignalSpy loaded(&page.view, &BookPageView::pageLoaded);
     page.host.state().setBlock(LayoutRegionContentItemState::kNoBlock);
     page.host.state().setSection(0);
-    page.view.goTo(shown, QVariantMap {{QStringLiteral("gotoAnchor"), QStringLiteral("x")}});
+    GoToRequest anchor;
+    anchor.gotoAnchor = QStringLiteral("x");
+    page.view.goTo(shown, anchor);
     ASSERT_TRUE(waitUntil([&] { return loaded.count() > 0; }));
     EXPECT_TRUE(js(page.view, QStringLiteral("document.body.textContent"))
                     .toString()

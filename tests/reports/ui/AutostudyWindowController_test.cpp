@@ -1,6 +1,7 @@
 // The three autostudy dialogs (verse, word, today's reading) and their element and book tables, run
 // offscreen on the sample library: choices are written to the element file and read back, and each
 // dialog's report reaches the results presenter.
+#include "panes/layout/PaneNotifications.h"
 #include "reports/ui/AutostudyCSSEditorWindowController.h"
 #include "reports/ui/AutostudyTableModel.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
@@ -282,7 +283,7 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     again->onPerformAutostudy();
     ASSERT_EQ(s_presented.size(), 2);
     const Presented& p = s_presented[1];
-    EXPECT_EQ(p.name, QStringLiteral("UserWantsToDoVerseAutostudy"));
+    EXPECT_EQ(p.name, PaneNotifications::UserWantsToDoVerseAutostudy);
     EXPECT_EQ(p.info.value(QStringLiteral("refString")).toString(), QStringLiteral("John 3:16"));
     EXPECT_EQ(p.info.value(QStringLiteral("saveAsHint")).toString(), QStringLiteral("John 3:16"));
     EXPECT_EQ(p.info.value(QStringLiteral("windowTitle")).toString(), QStringLiteral("John 3:16"));
@@ -395,7 +396,7 @@ TEST_F(AutostudyDialogs, WordStudyCleansTheWordAndRefusesCommonWords)
     EXPECT_EQ(dialog->word(), QStringLiteral("Grace"));
     dialog->onPerformAutostudy();
     ASSERT_EQ(s_presented.size(), 1);
-    EXPECT_EQ(s_presented[0].name, QStringLiteral("UserWantsToDoWordAutostudy"));
+    EXPECT_EQ(s_presented[0].name, PaneNotifications::UserWantsToDoWordAutostudy);
     EXPECT_EQ(s_presented[0].info.value(QStringLiteral("word")).toString(), QStringLiteral("Grace"));
     EXPECT_EQ(s_presented[0].info.value(QStringLiteral("windowTitle")).toString(), QStringLiteral("Grace"));
     const QString html = contents(s_presented[0].file);
@@ -422,7 +423,7 @@ TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndClosesOnItsRepo
     fixed->onPerformAutostudy();
     EXPECT_FALSE(fixed->isVisible());
     ASSERT_EQ(s_presented.size(), 1);
-    EXPECT_EQ(s_presented[0].name, QStringLiteral("UserWantsToDoTodayAutostudy"));
+    EXPECT_EQ(s_presented[0].name, PaneNotifications::UserWantsToDoTodayAutostudy);
     EXPECT_EQ(s_presented[0].info.value(QStringLiteral("date")).toDate(), today.addDays(-20));
     const QString title = s_presented[0].info.value(QStringLiteral("windowTitle")).toString();
     EXPECT_FALSE(title.isEmpty());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "SubpaneTestSupport.h"
+#include "panes/layout/PaneNotifications.h"
 #include "studypane/notes/NoteStore.h"
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 
@@ -30,7 +31,7 @@ TEST(StudyPaneBookPaneNoteHooks, NotesOfVersesAndBlocksAreFoundAndDeleted)
     EXPECT_TRUE(hooks.hasNote(scofield, block, false));
     EXPECT_FALSE(hooks.hasNote(nullptr, block, false));
 
-    Recorder changes(center, QStringLiteral("qsNotesHaveChangedNotification"));
+    Recorder changes(center, PaneNotifications::qsNotesHaveChangedNotification);
     hooks.deleteNote(kjv, key, kjv->sectionForBibleKey(key), true);
     hooks.deleteNote(scofield, 0, 20, false);
     EXPECT_FALSE(hooks.hasNote(kjv, key, true));

@@ -5,6 +5,8 @@
 // category after two confirmations.
 
 #include "SubpaneTestSupport.h"
+#include "library/LibraryNotifications.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 #include "userdata/cBookmarkMgr.h"
@@ -52,7 +54,7 @@ protected:
 
 TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
 {
-    Recorder changed(screen->center, Bookmarks::CategoriesHaveChanged);
+    Recorder changed(screen->center, StudyPaneNotifications::qsCategoriesHaveChangedNotification);
     StudyPaneError error;
     EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral(" \t\r\n"), std::nullopt, &error));
     EXPECT_EQ(error.description, QStringLiteral("The new name is empty."));
@@ -110,7 +112,7 @@ TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
 
 TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
 {
-    Recorder changed(screen->center, Bookmarks::BookmarksHaveChanged);
+    Recorder changed(screen->center, StudyPaneNotifications::qsBookmarksHaveChangedNotification);
     ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Love"), std::nullopt));
     ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Grace"), std::nullopt));
     const quint16 love = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Love"));
@@ -222,10 +224,10 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     screenshot(QStringLiteral("bookmarks-subpane.png"));
 
     // A row goes there and becomes a recent verse.
-    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     bookmarks->activateRow(1);
     ASSERT_EQ(goTo.posts.size(), 1);
-    const GoToRequest g = GoToRequest::fromUserInfo(goTo.posts[0].userInfo);
+    const GoToRequest g = GoToRequest::of(goTo.posts[0]);
     EXPECT_EQ(g.bibleKey, key(43, 3, 16));
     EXPECT_EQ(g.section, world().kjv->sectionForBibleKey(key(43, 3, 16)));
     EXPECT_TRUE(g.activate && g.sync);

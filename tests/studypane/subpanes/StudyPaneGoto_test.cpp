@@ -8,6 +8,8 @@
 #include "SubpaneTestSupport.h"
 #include "engine/foundation/SimpleDate.h"
 #include "engine/references/BibleRef.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
 #include "studypane/StudyPaneView.h"
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 #include "studypane/subpanes/StudyPaneBookGotoViewController.h"
@@ -63,12 +65,12 @@ protected:
     void activate(const SourceTuple::Ptr& book, quint64 section = 0)
     {
         activeBook = book;
-        screen->center.postNotificationName(QStringLiteral("ThisSourceIsNowActiveNotification"), nullptr,
+        screen->center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, nullptr,
             {{"sourceTuple", bookVariant(book)}, {"section", section}, {"block", qint64(0xFFFFFFFF)}});
     }
     void sync(quint32 bibleKey)
     {
-        screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+        screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
             {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(world().kjv)},
                 {"bibleKey", bibleKey}});
     }
@@ -147,13 +149,13 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     EXPECT_EQ(go->bookNamePopUpButton()->currentIndex(), go->bookNamePopUpButton()->count() - 1);
     EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("22"));
     // Another layout's sync changes nothing.
-    screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+    screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
         {{"layoutUuid", QStringLiteral("elsewhere")}, {"sourceTuple", bookVariant(world().kjv)},
             {"bibleKey", key(1, 1, 1)}});
     EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("22"));
 
     // Choosing a book, a chapter and a verse goes there.
-    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     QComboBox* books = go->bookNamePopUpButton();
     const int john = books->findText(QStringLiteral("John"));
     ASSERT_GT(john, 0);
@@ -167,7 +169,7 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     go->versePopUpButton()->setCurrentIndex(15);
     go->onVerseSelected(15);
     ASSERT_EQ(goTo.posts.size(), 1);
-    const GoToRequest g = GoToRequest::fromUserInfo(goTo.posts[0].userInfo);
+    const GoToRequest g = GoToRequest::of(goTo.posts[0]);
     EXPECT_EQ(g.bibleKey, key(43, 3, 16));
     EXPECT_EQ(g.section, world().kjv->sectionForBibleKey(key(43, 3, 16)));
     EXPECT_TRUE(g.sync);
@@ -228,13 +230,13 @@ TEST_F(GotoTest, TypedReferencesGoThereOrShowAToast)
     makePane(world().kjv);
     pane->makeGotoPaneCurrent();
     StudyPaneBibleGotoViewController* go = biblePane();
-    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     for (const QString& text : {QStringLiteral("Jn 3:16"), QStringLiteral("john 3.16"), QStringLiteral("Joh 3:16"),
              QStringLiteral("John 3 16")}) {
         goTo.posts.clear();
         go->doGoToRefInString(text);
         ASSERT_EQ(goTo.posts.size(), 1) << text.toStdString();
-        EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).bibleKey, key(43, 3, 16)) << text.toStdString();
+        EXPECT_EQ(GoToRequest::of(goTo.posts[0]).bibleKey, key(43, 3, 16)) << text.toStdString();
     }
     EXPECT_EQ(pane->recentGoToVerseKeys(), QList<quint32> {key(43, 3, 16)});
     EXPECT_TRUE(toasts.isEmpty());
@@ -289,7 +291,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     const qint64 n = qint64(world().nave->numChildrenOfSection(0));
     ASSERT_GT(n, 0);
     EXPECT_EQ(root->numChildren, StudyPaneBookGotoViewController::displayedRows(n));
-    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     TOCItem* first = book->child(0, root);
     ASSERT_NE(first, nullptr);
     if (n > 125) {
@@ -310,7 +312,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     // Choosing a row in the outline posts its section.
     book->tocOutlineView()->setCurrentIndex(book->outlineModel()->index(0, 0));
     ASSERT_EQ(goTo.posts.size(), 1);
-    GoToRequest g = GoToRequest::fromUserInfo(goTo.posts[0].userInfo);
+    GoToRequest g = GoToRequest::of(goTo.posts[0]);
     EXPECT_EQ(g.section, first->section);
     EXPECT_EQ(g.sourceTuple, world().nave);
     EXPECT_FALSE(g.sync);
@@ -327,7 +329,7 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     book->lookupComboBox()->setEditText(word);
     book->comboBoxEnterKey();
     ASSERT_EQ(goTo.posts.size(), 1);
-    g = GoToRequest::fromUserInfo(goTo.posts[0].userInfo);
+    g = GoToRequest::of(goTo.posts[0]);
     EXPECT_EQ(g.wordSync, word);
     EXPECT_TRUE(g.sync);
     EXPECT_EQ(g.section, world().nave->sectionForSyncString(word));
@@ -345,8 +347,8 @@ TEST_F(GotoTest, OutlinesAndLookUpsOpenTheChosenEntry)
     goTo.posts.clear();
     book->outlineViewSelectionDidChange(psalm);
     ASSERT_EQ(goTo.posts.size(), 1);
-    EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).section, psalm->section);
-    EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).sourceTuple, world().treasury);
+    EXPECT_EQ(GoToRequest::of(goTo.posts[0]).section, psalm->section);
+    EXPECT_EQ(GoToRequest::of(goTo.posts[0]).sourceTuple, world().treasury);
     // A Bible leaves the form on its book.
     activate(world().kjv);
     EXPECT_EQ(book->sourceTuple(), world().treasury);
@@ -388,11 +390,10 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
     EXPECT_FALSE(table->visualItemRect(table->item(0, 0)).isEmpty());
     screenshot(QStringLiteral("devotional-goto.png"));
     // A row goes to its reading.
-    Recorder goTos(screen->center, GoToNames::GoToNotification);
+    Recorder goTos(screen->center, LibraryNotifications::GoToNotification);
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualItemRect(table->item(1, 0)).center());
     ASSERT_EQ(goTos.posts.size(), 1);
-    EXPECT_EQ(
-        GoToRequest::fromUserInfo(goTos.posts.first().userInfo).section.value_or(0), devo->sectionForReadingNumber(2));
+    EXPECT_EQ(GoToRequest::of(goTos.posts.first()).section.value_or(0), devo->sectionForReadingNumber(2));
 }
 
 TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
@@ -416,9 +417,9 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     EXPECT_TRUE(go->catchUpButton()->isEnabled());
     EXPECT_EQ(devo->firstUnreadReadingNumber(), 1u);
 
-    Recorder dates(screen->center, StudyPaneDevoGotoViewController::StartDateHasChanged);
-    Recorder progress(screen->center, SourceTuple::DevotionalProgressHasChangedNotification);
-    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    Recorder dates(screen->center, PaneNotifications::qsDevotionalStartDateHasChangedNotification);
+    Recorder progress(screen->center, LibraryNotifications::DevotionalProgressHasChangedNotification);
+    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     // Mark read through yesterday: readings 1 to 9.
     dialogAnswer = [](QDialog& d) {
         auto& c = static_cast<DevotionalCatchUpWindowController&>(d);
@@ -436,7 +437,7 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     EXPECT_EQ(devo->firstUnreadReadingNumber(), 10u);
     EXPECT_EQ(dates.posts.size(), 1);
     ASSERT_EQ(goTo.posts.size(), 1);
-    EXPECT_TRUE(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).todaysReading);
+    EXPECT_TRUE(GoToRequest::of(goTo.posts[0]).todaysReading);
     EXPECT_NE(table->item(0, 0)->background().color(), table->item(9, 0)->background().color());
 
     // Again through yesterday: nothing is left to mark.
@@ -508,11 +509,11 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     goTo.posts.clear();
     go->activateRow(4);
     ASSERT_EQ(goTo.posts.size(), 1);
-    EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).section, devo->sectionForReadingNumber(5));
-    screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+    EXPECT_EQ(GoToRequest::of(goTo.posts[0]).section, devo->sectionForReadingNumber(5));
+    screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
         {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(devo)}, {"readingNumber", 30}});
     EXPECT_EQ(go->lastScrolledRow(), 29);
-    screen->center.postNotificationName(GoToNames::EverybodySyncToMeNotification, nullptr,
+    screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
         {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(devo)}, {"readingNumber", -3}});
     EXPECT_EQ(go->lastScrolledRow(), 0);
     screenshot(QStringLiteral("devotional-goto-subpane.png"));

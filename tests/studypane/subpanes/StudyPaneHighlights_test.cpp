@@ -5,6 +5,9 @@
 
 #include "SubpaneTestSupport.h"
 #include "engine/references/cBibleRef.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 #include "userdata/cHighlightColorNameStg.h"
@@ -90,7 +93,7 @@ TEST_F(HighlightsTest, TheColourMenuOffersNineteenValuesWithSwatches)
 
 TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 {
-    Recorder changed(screen->center, Highlights::HighlightsHaveChanged);
+    Recorder changed(screen->center, PaneNotifications::qsHighlightsHaveChangedNotification);
     Highlights::highlightTheseVerses(env, {}, 84);
     EXPECT_TRUE(changed.posts.isEmpty());
 
@@ -122,7 +125,7 @@ TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 
 TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
 {
-    Recorder names(screen->center, Highlights::HighlightColorNamesHaveChanged);
+    Recorder names(screen->center, StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification);
     Highlights::renameHighlightColor(env, 84, QStringLiteral("Yellow"), QStringLiteral("Yellow"));
     Highlights::renameHighlightColor(env, 84, QStringLiteral("Yellow"), QStringLiteral("  Yellow \t"));
     EXPECT_TRUE(names.posts.isEmpty());
@@ -193,10 +196,10 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     sub->onColorSelected(1);
     screenshot(QStringLiteral("highlights-subpane.png"));
 
-    Recorder goTo(screen->center, GoToNames::GoToNotification);
+    Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     sub->activateRow(1);
     ASSERT_EQ(goTo.posts.size(), 1);
-    EXPECT_EQ(GoToRequest::fromUserInfo(goTo.posts[0].userInfo).bibleKey, key(45, 8, 28));
+    EXPECT_EQ(GoToRequest::of(goTo.posts[0]).bibleKey, key(45, 8, 28));
     EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(45, 8, 28));
 
     // A new highlight shows in the list at once.

@@ -1,6 +1,7 @@
 // The Cloud Library and Open Book sheets: the owned list from the stand-in, downloads with their
 // progress bars, cancelling, removing, refused downloads shown with their reason and the library left
 // as it was, the kinds and their pictures, and opening installed books.
+#include "cloud/store/StoreNotifications.h"
 #include "cloud/store/ui/BookKinds.h"
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
@@ -11,6 +12,7 @@
 #include "cloud/store/CoverArtManager.h"
 #include "cloud/store/DownloadBooksManager.h"
 #include "library/SourceManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 
@@ -32,11 +34,11 @@ using namespace store_test;
 
 namespace {
 
-const QString kDone = DownloadBooksManager::qsDownloadBooksFinishedDownloading;
-const QString kFailed = DownloadBooksManager::qsDownloadBooksFinishedDownloadingWithError;
-const QString kProgress = DownloadBooksManager::qsDownloadBooksProgressNotification;
-const QString kListDone = OwnedBooksManager::qsOwnedBooksListFinishedDownloading;
-const QString kListFailed = OwnedBooksManager::qsOwnedBooksListFinishedDownloadingWithError;
+const QString kDone = StoreNotifications::qsDownloadBooksFinishedDownloading;
+const QString kFailed = StoreNotifications::qsDownloadBooksFinishedDownloadingWithError;
+const QString kProgress = StoreNotifications::qsDownloadBooksProgressNotification;
+const QString kListDone = StoreNotifications::qsOwnedBooksListFinishedDownloading;
+const QString kListFailed = StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError;
 
 void ensureWidgetApplication()
 {
@@ -531,14 +533,14 @@ TEST_F(Sheets, SignedOutAsksForTheSignInAndSendsNothing)
 {
     Store store;
     store.defaults->setBool(false, QStringLiteral("credentialsValid"));
-    Recorder rec({OwnedBooksManager::qsOwnedBooksListStartedDownloading});
+    Recorder rec({StoreNotifications::qsOwnedBooksListStartedDownloading});
     DownloadBooksSheetWindowController sheet(store.context(server.get()));
     sheet.windowDidLoad();
     ASSERT_EQ(store.alerts->shown().size(), 1);
     EXPECT_EQ(store.alerts->shown()[0].messageText,
         QStringLiteral("You must be logged into your Tavrosen account to download books from your account on the "
                        "Tavrosen Cloud."));
-    EXPECT_EQ(rec.count(OwnedBooksManager::qsOwnedBooksListStartedDownloading), 0);
+    EXPECT_EQ(rec.count(StoreNotifications::qsOwnedBooksListStartedDownloading), 0);
     sheet.onDownloadAllBooks();
     EXPECT_EQ(store.alerts->shown().size(), 2);
     EXPECT_EQ(store.downloads->count(), 0);
@@ -576,7 +578,7 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
     sheet.chooseKindRow(0);
 
     // With the check box off, each chosen book opens and the sheet stays.
-    Recorder rec({OpenBookSheetWindowController::UserWantsToOpenThisBookNotification});
+    Recorder rec({PaneNotifications::UserWantsToOpenThisBookNotification});
     sheet.chooseBookRow(0);
     sheet.chooseBookRow(1);
     ASSERT_EQ(rec.received.size(), 2);

@@ -2,6 +2,7 @@
 
 #include "engine/references/BibleRef.h"
 #include "library/SourceManager.h"
+#include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
@@ -114,7 +115,7 @@ TEST_F(ResultsWindow, ShowsTheJohn316ReportAndSavesItsPicture)
     const QString path = verseReport(QStringLiteral("John 3:16"));
     ASSERT_FALSE(path.isEmpty());
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
-        path, QStringLiteral("UserWantsToDoVerseAutostudy"), verseInfo(QStringLiteral("John 3:16")));
+        path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Autostudy John 3:16"));
     ASSERT_TRUE(waitForLoad(window->webView()));
     const QString text = pageText(window->webView());
@@ -140,7 +141,7 @@ TEST_F(ResultsWindow, SavesCopiesReplacingAnExistingFileAndReportsFailures)
     QVariantMap info = verseInfo(QStringLiteral("Psalm 23:1"));
     info.insert(QStringLiteral("saveAsHint"), QStringLiteral("Ps 23:1/2"));
     QPointer<AutostudyResultsWindowController> window =
-        AutostudyResultsWindowController::runWithFile(path, QStringLiteral("UserWantsToDoVerseAutostudy"), info);
+        AutostudyResultsWindowController::runWithFile(path, PaneNotifications::UserWantsToDoVerseAutostudy, info);
     EXPECT_EQ(window->suggestedSaveName(), QStringLiteral("Quillstead Autostudy Ps 23_1_2.htm"));
 
     const QByteArray report = contents(path);
@@ -180,9 +181,9 @@ TEST_F(ResultsWindow, ChangeOptionsDeletesTheReportAndAsksForTheDialogAgain)
     ASSERT_NE(first, second);
     // Two windows, each owning its file.
     QPointer<AutostudyResultsWindowController> a = AutostudyResultsWindowController::runWithFile(
-        first, QStringLiteral("UserWantsToDoVerseAutostudy"), verseInfo(QStringLiteral("John 3:16")));
+        first, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
     QPointer<AutostudyResultsWindowController> b = AutostudyResultsWindowController::runWithFile(
-        second, QStringLiteral("UserWantsToDoWordAutostudy"), {{QStringLiteral("word"), QStringLiteral("grace")}});
+        second, PaneNotifications::UserWantsToDoWordAutostudy, {{QStringLiteral("word"), QStringLiteral("grace")}});
 
     QList<QPair<QString, QVariantMap>> posted;
     int observer = 0;
@@ -194,7 +195,7 @@ TEST_F(ResultsWindow, ChangeOptionsDeletesTheReportAndAsksForTheDialogAgain)
     EXPECT_FALSE(QFile::exists(first));
     EXPECT_TRUE(QFile::exists(second));
     ASSERT_EQ(posted.size(), 1);
-    EXPECT_EQ(posted[0].first, QStringLiteral("UserWantsToDoVerseAutostudy"));
+    EXPECT_EQ(posted[0].first, PaneNotifications::UserWantsToDoVerseAutostudy);
     EXPECT_EQ(posted[0].second.value(QStringLiteral("refString")).toString(), QStringLiteral("John 3:16"));
 
     b->close();  // the window's own close button
@@ -211,7 +212,7 @@ TEST_F(ResultsWindow, AReportFileThatIsGoneShowsAnEmptyWindowAndClosesCleanly)
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("gone.htm"));
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
-        missing, QStringLiteral("UserWantsToDoVerseAutostudy"), verseInfo(QStringLiteral("Jude 1")));
+        missing, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("Jude 1")));
     waitForLoad(window->webView());
     window->onClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

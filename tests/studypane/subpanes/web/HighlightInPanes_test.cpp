@@ -7,6 +7,7 @@
 #include "documents/cBookUserData.h"
 #include "engine/references/cBibleRef.h"
 #include "library/EngineStrings.h"
+#include "library/GoToRequest.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneCommands.h"
@@ -135,7 +136,9 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
     const quint32 verse = key(43, 3, 16);
     for (BookPaneViewController* pane : panes) {
         pane->tabs().openBookFromSourceTuple(kjv, true);
-        pane->pageHost().goTo(kjv, {{"section", kjv->sectionForBibleKey(verse)}});
+        GoToRequest request;
+        request.section = kjv->sectionForBibleKey(verse);
+        pane->pageHost().goTo(kjv, request);
     }
     for (BookPaneViewController* pane : panes)
         ASSERT_TRUE(waitFor([pane] { return showsVerse(pane, QStringLiteral("_s43.3.16")); }));

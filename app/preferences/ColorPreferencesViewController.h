@@ -1,0 +1,40 @@
+// The Color page of the settings window: the colour schemes, a colour well for each of the ten
+// page colours and the bold and underline styles. A well commits half a second after its last
+// change (a drag through the colour chooser writes once), and any change makes the scheme the
+// custom one with every scheme colour kept under its custom key. Main thread only; the wells commit
+// through one-shot timers on the main event loop.
+#pragma once
+
+#include "app/preferences/PreferencesViewController.h"
+
+#include <array>
+
+class ColorWell;
+class QTimer;
+
+class ColorPreferencesViewController : public PreferencesViewController {
+    Q_OBJECT
+public:
+    static constexpr int kColorDebounceMs = 500;
+
+    explicit ColorPreferencesViewController(QWidget* parent = nullptr);
+    ~ColorPreferencesViewController() override;
+
+    QWidget* initialKeyView() const override;
+    ColorWell* colorWell(const QString& key) const;
+    // Writes a colour scheme by its tag (unknown tags are the default scheme).
+    void chooseColorScheme(int tag);
+    // Copies the thirteen scheme values to their custom keys.
+    static void moveCurrentColorsToCustom();
+
+private:
+    void refreshPage() override;
+    void colorWellChanged(int index);
+    void commitColor(int index);
+    void rebuildColorSchemeMenu();
+    void initializeColorWells();
+
+    QComboBox* m_schemes = nullptr;
+    std::array<ColorWell*, 10> m_wells {};
+    std::array<QTimer*, 10> m_colorTimers {};
+};

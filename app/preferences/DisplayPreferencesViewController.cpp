@@ -1,0 +1,131 @@
+#include "app/preferences/DisplayPreferencesViewController.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace {
+
+QString firstWord(const QString& title)
+{
+    return title.section(QLatin1Char(' '), 0, 0);
+}
+
+// The pop-ups that store the first word of their choice, with their keys.
+const std::pair<const char*, const char*> kWordPopUps[2] = {
+    {"footnotePopUpButton", "footnoteStyle"},
+    {"highlightStylePopUpButton", "highlightStyle"},
+};
+
+}  // namespace
+
+DisplayPreferencesViewController::DisplayPreferencesViewController(QWidget* parent)
+    : PreferencesViewController(1, parent)
+{
+    auto* top = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    auto* form = new QFormLayout;
+    m_font = addPopUp(form, tr("Font:"), QStringLiteral("fontPopUpButton"));
+    m_font->setMinimumWidth(220);
+    connect(m_font, &QComboBox::activated, this, [this] {
+        if (m_font->currentIndex() < 0)
+            return;
+        defaults().setString(m_font->currentText(), QStringLiteral("bodyFont"));
+        notifyOthersDisplaySettingsChanged();
+    });
+    addField(form, tr("Text size:"), QStringLiteral("baseFontSize"));
+    addField(form, tr("Left margin:"), QStringLiteral("leftMargin"));
+    addField(form, tr("Right margin:"), QStringLiteral("rightMargin"));
+    addField(form, tr("Line height:"), QStringLiteral("lineHeight"));
+    addField(form, tr("Poetry indent, left:"), QStringLiteral("poetryLeft"));
+    addField(form, tr("Poetry indent, right:"), QStringLiteral("poetryRight"));
+    QComboBox* footnotes = addPopUp(form, tr("Footnotes:"), QStringLiteral("footnotePopUpButton"));
+    footnotes->addItems({tr("Collapse footnotes"), tr("Expand footnotes"), tr("Hide footnotes")});
+    QComboBox* highlights = addPopUp(form, tr("Highlights:"), QStringLiteral("highlightStylePopUpButton"));
+    highlights->addItems({tr("Show highlights"), tr("Verse highlights (whole verses)"), tr("Hide highlights")});
+    for (auto [name, key] : kWordPopUps) {
+        QComboBox* combo = popUp(QString::fromLatin1(name));
+        connect(combo, &QComboBox::activated, this, [this, combo, key = key] {
+            defaults().setString(firstWord(combo->currentText()), QString::fromLatin1(key));
+            notifyOthersDisplaySettingsChanged();
+        });
+    }
+    left->addLayout(form);
+    left->addStretch(1);
+    top->addLayout(left);
+    auto* right = new QVBoxLayout;
+    addBox(right, tr("Indent poetry"), QStringLiteral("indentPoetry"));
+    addBox(right, tr("Show Strong's numbers"), QStringLiteral("strongsNumbers"));
+    addBox(right, tr("Words of Christ in red"), QStringLiteral("wocInRed"));
+    addBox(right, tr("One verse per paragraph"), QStringLiteral("oneVersePerParagraph"));
+    addBox(right, tr("Hide verse numbers"), QStringLiteral("hideVerseNumbers"));
+    addBox(right, tr("Show verse numbers in paraphrases"), QStringLiteral("showMsgVerses"));
+    addBox(right, tr("Show verse previews in pop-overs"), QStringLiteral("versePopovers"));
+    addBox(right, tr("Hide links to my notes"), QStringLiteral("hideNoteLinks"));
+    addBox(right, tr("Highlight the linked passage"), QStringLiteral("highlightLinkedPassage"));
+    right->addStretch(1);
+    top->addLayout(right);
+    finishConstruction();
+}
+
+QWidget* DisplayPreferencesViewController::initialKeyView() const
+{
+    return m_font;
+}
+
+QStringList DisplayPreferencesViewController::fontFamiliesWithAllFaces()
+{
+    QStringList out;
+    for (const QString& family : QFontDatabase::families()) {
+        bool regular = false, italic = false, bold = false, boldItalic = false;
+        for (const QString& style : QFontDatabase::styles(family)) {
+            const int weight = QFontDatabase::weight(family, style);
+            const bool it = QFontDatabase::italic(family, style);
+            const bool isBold = QFontDatabase::bold(family, style) || weight >= QFont::Bold;
+            if (!it && weight == QFont::Normal)
+                regular = true;
+            else if (it && !isBold)
+                italic = true;
+            else if (!it && isBold)
+                bold = true;
+            else if (it && isBold)
+                boldItalic = true;
+        }
+        if (regular && italic && bold && boldItalic)
+            out << family;
+    }
+    return out;
+}
+
+void DisplayPreferencesViewController::refreshPage()
+{
+    UserDefaults& d = defaults();
+    for (auto [name, key] : kWordPopUps) {
+        QComboBox* combo = popUp(QString::fromLatin1(name));
+        const QString word = d.stringForKey(QString::fromLatin1(key));
+        for (int i = 0; i < combo->count(); ++i)
+            if (!word.isEmpty() && combo->itemText(i).startsWith(word))
+                combo->setCurrentIndex(i);
+    }
+    rebuildFontMenu();
+}
+
+void DisplayPreferencesViewController::rebuildFontMenu()
+{
+    const QString current = defaults().stringForKey(QStringLiteral("bodyFont"));
+    m_font->clear();
+    for (const QString& family : fontFamiliesWithAllFaces()) {
+        m_font->addItem(family);
+        QFont face(family);
+        face.setPointSize(11);
+        m_font->setItemData(m_font->count() - 1, face, Qt::FontRole);
+    }
+    m_font->setCurrentIndex(m_font->findText(current));
+    // A family that is not installed (or lacks a face) selects nothing; say so rather than show a blank.
+    m_font->setPlaceholderText(tr("%1 (not available)").arg(current));
+}

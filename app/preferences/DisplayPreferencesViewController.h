@@ -1,0 +1,24 @@
+// The Display page of the settings window: the body font, text size, margins, line height and
+// poetry indents, how footnotes and highlights show, and the display check boxes. Every change
+// restyles the open book pages. Main thread only.
+#pragma once
+
+#include "app/preferences/PreferencesViewController.h"
+
+#include <QStringList>
+
+class DisplayPreferencesViewController : public PreferencesViewController {
+    Q_OBJECT
+public:
+    explicit DisplayPreferencesViewController(QWidget* parent = nullptr);
+
+    QWidget* initialKeyView() const override;
+    // The family names the font list offers: families with regular, italic, bold and bold italic faces.
+    static QStringList fontFamiliesWithAllFaces();
+
+private:
+    void refreshPage() override;
+    void rebuildFontMenu();
+
+    QComboBox* m_font = nullptr;
+};

@@ -1,0 +1,53 @@
+#include "app/preferences/GeneralPreferencesViewController.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QVBoxLayout>
+
+GeneralPreferencesViewController::GeneralPreferencesViewController(QWidget* parent)
+    : PreferencesViewController(0, parent)
+{
+    auto* top = new QVBoxLayout(this);
+    auto* sync = new QGroupBox(tr("When a pane moves to a new passage, move along"), this);
+    auto* syncLayout = new QVBoxLayout(sync);
+    addBox(syncLayout, tr("Bibles and commentaries"), QStringLiteral("syncBiblesComm"));
+    addBox(syncLayout, tr("Devotionals (to today's reading)"), QStringLiteral("syncDevotionals"));
+    addBox(syncLayout, tr("Dictionaries"), QStringLiteral("syncDictionaries"));
+    top->addWidget(sync);
+    auto* form = new QFormLayout;
+    QComboBox* scroll = addPopUp(form, tr("Scroll tracking:"), QStringLiteral("scrollTrackIntervalPopUpButton"));
+    scroll->addItem(tr("Remember the place on each page"), 1);
+    scroll->addItem(tr("Remember the place in each book"), 2);
+    connect(scroll, &QComboBox::activated, this, [scroll] {
+        const int tag = scroll->currentData().toInt();
+        if (tag == 1 || tag == 2)
+            defaults().setString(
+                tag == 2 ? QStringLiteral("perbook") : QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
+    });
+    QComboBox* toolbar = addPopUp(form, tr("Toolbar style:"), QStringLiteral("toolbarStylePopUpButton"));
+    toolbar->addItem(tr("Icons and labels"), 1);
+    toolbar->addItem(tr("Compact"), 2);
+    connect(toolbar, &QComboBox::activated, this, [toolbar] {
+        const int tag = toolbar->currentData().toInt();
+        if (tag == 1 || tag == 2)
+            defaults().setInteger(tag == 2 ? 3 : 1, QStringLiteral("mainWindowToolbarStyle"));
+    });
+    top->addLayout(form);
+    addBox(top, tr("Tell me about special offers"), QStringLiteral("myOffersNotifications"));
+    top->addStretch(1);
+    finishConstruction();
+}
+
+void GeneralPreferencesViewController::refreshPage()
+{
+    UserDefaults& d = defaults();
+    if (QComboBox* scroll = popUp(QStringLiteral("scrollTrackIntervalPopUpButton")))
+        scroll->setCurrentIndex(scroll->findData(
+            d.stringForKey(QStringLiteral("scrollTrackInterval")) == QLatin1String("perbook") ? 2 : 1));
+    if (QComboBox* toolbar = popUp(QStringLiteral("toolbarStylePopUpButton")))
+        toolbar->setCurrentIndex(
+            toolbar->findData(d.integerForKey(QStringLiteral("mainWindowToolbarStyle")) == 3 ? 2 : 1));
+}

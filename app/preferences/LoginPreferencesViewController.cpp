@@ -1,0 +1,331 @@
+#include "app/preferences/LoginPreferencesViewController.h"
+
+#include "cloud/account/CustomerAccount.h"
+#include "cloud/account/CustomerPassword.h"
+#include "cloud/protocol/ServiceHost.h"
+#include "platform/UserDefaults.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QProgressBar* busyIndicator(QWidget* parent, const QString& name)
+{
+    auto* p = new QProgressBar(parent);
+    p->setObjectName(name);
+    p->setRange(0, 0);
+    p->setTextVisible(false);
+    p->setMaximumWidth(80);
+    p->hide();
+    return p;
+}
+
+}  // namespace
+
+LoginPreferencesViewController::LoginPreferencesViewController(QWidget* parent) : PreferencesViewController(3, parent)
+{
+    auto* top = new QVBoxLayout(this);
+    m_credentials = new QStackedWidget(this);
+    top->addWidget(m_credentials);
+
+    auto* login = new QWidget(m_credentials);
+    login->setObjectName(QStringLiteral("LoginView"));
+    auto* loginLayout = new QVBoxLayout(login);
+    auto* have = new QGroupBox(tr("I have a Tavrosen account"), login);
+    auto* haveForm = new QFormLayout(have);
+    accountField(haveForm, tr("Customer ID or e-mail:"), QStringLiteral("customerID"), false);
+    accountField(haveForm, tr("Password:"), QStringLiteral("password"), true);
+    auto* loginButtons = new QHBoxLayout;
+    auto* logIn = new QPushButton(tr("Log In"), have);
+    logIn->setObjectName(QStringLiteral("loginButton"));
+    logIn->setDefault(true);
+    auto* reset = new QPushButton(tr("Reset Password"), have);
+    reset->setObjectName(QStringLiteral("resetPasswordButton"));
+    m_loginProgress = busyIndicator(have, QStringLiteral("loginProgressIndicator"));
+    m_resetProgress = busyIndicator(have, QStringLiteral("resetPasswordProgressIndicator"));
+    loginButtons->addWidget(logIn);
+    loginButtons->addWidget(reset);
+    loginButtons->addWidget(m_loginProgress);
+    loginButtons->addWidget(m_resetProgress);
+    loginButtons->addStretch(1);
+    haveForm->addRow(loginButtons);
+    loginLayout->addWidget(have);
+    auto* create = new QGroupBox(tr("Create an account"), login);
+    auto* createForm = new QFormLayout(create);
+    accountField(createForm, tr("First name:"), QStringLiteral("firstName"), false);
+    accountField(createForm, tr("Last name:"), QStringLiteral("lastName"), false);
+    accountField(createForm, tr("E-mail:"), QStringLiteral("email"), false);
+    accountField(createForm, tr("E-mail again:"), QStringLiteral("emailAgain"), false);
+    accountField(createForm, tr("Password:"), QStringLiteral("newPassword"), true);
+    accountField(createForm, tr("Password again:"), QStringLiteral("newPasswordAgain"), true);
+    auto* createButtons = new QHBoxLayout;
+    auto* createButton = new QPushButton(tr("Create Account"), create);
+    createButton->setObjectName(QStringLiteral("createAccountButton"));
+    m_createProgress = busyIndicator(create, QStringLiteral("createAccountProgressIndicator"));
+    createButtons->addWidget(createButton);
+    createButtons->addWidget(m_createProgress);
+    createButtons->addStretch(1);
+    createForm->addRow(QString(), createButtons);
+    loginLayout->addWidget(create);
+    auto* privacy = new QPushButton(tr("Privacy Policy"), login);
+    privacy->setObjectName(QStringLiteral("privacyPolicyButton"));
+    loginLayout->addWidget(privacy, 0, Qt::AlignLeft);
+    loginLayout->addStretch(1);
+    m_credentials->addWidget(login);
+
+    auto* logout = new QWidget(m_credentials);
+    logout->setObjectName(QStringLiteral("LogoutView"));
+    auto* logoutLayout = new QVBoxLayout(logout);
+    m_loggedInMessage = new QLabel(logout);
+    m_loggedInMessage->setObjectName(QStringLiteral("loggedInCustomerMessage"));
+    m_loggedInMessage->setWordWrap(true);
+    logoutLayout->addWidget(m_loggedInMessage);
+    m_userDataMessage = new QLabel(logout);
+    m_userDataMessage->setObjectName(QStringLiteral("userCreatedDataStatusMessage"));
+    m_userDataMessage->setWordWrap(true);
+    logoutLayout->addWidget(m_userDataMessage);
+    auto* logOut = new QPushButton(tr("Log Out"), logout);
+    logOut->setObjectName(QStringLiteral("logoutButton"));
+    logoutLayout->addWidget(logOut, 0, Qt::AlignLeft);
+    logoutLayout->addStretch(1);
+    m_credentials->addWidget(logout);
+
+    connect(logIn, &QPushButton::clicked, this, &LoginPreferencesViewController::onLogIn);
+    connect(reset, &QPushButton::clicked, this, &LoginPreferencesViewController::onResetPassword);
+    connect(createButton, &QPushButton::clicked, this, &LoginPreferencesViewController::onCreateAccount);
+    connect(logOut, &QPushButton::clicked, this, &LoginPreferencesViewController::onLogOut);
+    connect(privacy, &QPushButton::clicked, this, &LoginPreferencesViewController::onPrivacyPolicy);
+    finishConstruction();
+}
+
+QLineEdit* LoginPreferencesViewController::accountField(
+    QFormLayout* form, const QString& label, const QString& key, bool secret)
+{
+    auto* f = new QLineEdit(this);
+    f->setObjectName(key);
+    f->setMinimumWidth(220);
+    if (secret)
+        f->setEchoMode(QLineEdit::Password);
+    form->addRow(label, f);
+    return f;
+}
+
+QWidget* LoginPreferencesViewController::initialKeyView() const
+{
+    return textField(QStringLiteral("customerID"));
+}
+
+QUrl LoginPreferencesViewController::privacyPolicyUrl()
+{
+    return qs::cloud::ServiceHost::fromDefaults(defaults()).url(QStringLiteral("privacy.html"));
+}
+
+QProgressBar* LoginPreferencesViewController::progressIndicator(const QString& name) const
+{
+    return findChild<QProgressBar*>(name);
+}
+
+void LoginPreferencesViewController::refreshPage()
+{
+    UserDefaults& d = defaults();
+    textField(QStringLiteral("customerID"))->setText(d.stringForKey(QStringLiteral("customerID")));
+    textField(QStringLiteral("password"))->setText(qs::cloud::CustomerPassword::load());
+    for (const char* key : {"firstName", "lastName", "email", "emailAgain", "newPassword", "newPasswordAgain"})
+        textField(QString::fromLatin1(key))->clear();
+    initializeLoggedInCustomerMessage();
+    initializeUserCreatedDataStatusMessage();
+    if (d.boolForKey(QStringLiteral("credentialsValid")))
+        swapInCredentialsView(QStringLiteral("LogoutView"));
+}
+
+QString LoginPreferencesViewController::shownCredentialsView() const
+{
+    return m_credentials->currentWidget() ? m_credentials->currentWidget()->objectName() : QString();
+}
+
+qs::cloud::CustomerAccount* LoginPreferencesViewController::account()
+{
+    if (!m_account) {
+        m_account = new qs::cloud::CustomerAccount(this);
+        connect(m_account, &qs::cloud::CustomerAccount::finished, this, [this](const qs::cloud::AccountResult& r) {
+            if (m_resetting)
+                finishPasswordReminder(r);
+            else
+                finishLogin(r);
+        });
+    }
+    return m_account;
+}
+
+void LoginPreferencesViewController::swapInCredentialsView(const QString& identifier)
+{
+    if (shownCredentialsView() == identifier || !commitEditing())
+        return;
+    for (int i = 0; i < m_credentials->count(); ++i) {
+        if (m_credentials->widget(i)->objectName() != identifier)
+            continue;
+        m_credentials->setCurrentIndex(i);
+        if (QWidget* key = initialKeyView(); key && key->isVisibleTo(this) && key->focusPolicy() != Qt::NoFocus)
+            key->setFocus();
+    }
+    if (shownCredentialsView() == QLatin1String("LogoutView")) {
+        initializeLoggedInCustomerMessage();
+        initializeUserCreatedDataStatusMessage();
+    }
+}
+
+void LoginPreferencesViewController::initializeLoggedInCustomerMessage()
+{
+    UserDefaults& d = defaults();
+    m_loggedInMessage->setText(d.boolForKey(QStringLiteral("credentialsValid"))
+            ? tr("Welcome, %1! You are logged in as customer %2")
+                  .arg(d.stringForKey(QStringLiteral("customerFirstName")))
+                  .arg(d.integerForKey(QStringLiteral("customerIDNum")))
+            : tr("You are not logged in. Press Log Out below and enter your customer ID and password"));
+}
+
+void LoginPreferencesViewController::initializeUserCreatedDataStatusMessage()
+{
+    SyncServices& sync = syncServices();
+    if (sync.hasUnsyncedData && sync.hasUnsyncedData())
+        m_userDataMessage->setText(
+            tr("You have user-created data (notes, highlights, bookmarks, etc.) that have not been synced to the "
+               "Tavrosen Cloud. You might want to perform a Cloud Sync before logging out."));
+    else if (sync.hasSomeData && sync.hasSomeData())
+        m_userDataMessage->setText(tr("All changes to your user-created data (notes, highlights, bookmarks, etc.) "
+                                      "have been synced to the Tavrosen Cloud."));
+    else
+        m_userDataMessage->clear();
+}
+
+void LoginPreferencesViewController::enableLoginControls(bool enabled)
+{
+    for (const char* key :
+        {"customerID", "password", "firstName", "lastName", "email", "emailAgain", "newPassword", "newPasswordAgain"})
+        if (QLineEdit* f = textField(QString::fromLatin1(key)))
+            f->setEnabled(enabled);
+    for (const char* name : {"loginButton", "resetPasswordButton", "createAccountButton", "privacyPolicyButton"})
+        if (QPushButton* b = findChild<QPushButton*>(QString::fromLatin1(name)))
+            b->setEnabled(enabled);
+}
+
+bool LoginPreferencesViewController::refuseWhileSyncing()
+{
+    SyncServices& sync = syncServices();
+    if (!sync.isSyncing || !sync.isSyncing())
+        return false;
+    informational(tr("Can't log in while Cloud Sync is running."),
+        tr("Not sure how that can be happening, since you haven't logged in yet."));
+    return true;
+}
+
+void LoginPreferencesViewController::onLogIn()
+{
+    if (refuseWhileSyncing())
+        return;
+    m_resetting = false;
+    m_loginProgress->show();
+    enableLoginControls(false);
+    account()->logIn(textField(QStringLiteral("customerID"))->text(), textField(QStringLiteral("password"))->text());
+}
+
+void LoginPreferencesViewController::onCreateAccount()
+{
+    if (textField(QStringLiteral("email"))->text() != textField(QStringLiteral("emailAgain"))->text()) {
+        informational(tr("Check your email address. Both email fields must match."));
+        return;
+    }
+    if (textField(QStringLiteral("newPassword"))->text() != textField(QStringLiteral("newPasswordAgain"))->text()) {
+        informational(tr("Check your password. Both password fields must match."));
+        return;
+    }
+    if (refuseWhileSyncing())
+        return;
+    m_resetting = false;
+    m_createProgress->show();
+    enableLoginControls(false);
+    account()->createAccount(textField(QStringLiteral("firstName"))->text(),
+        textField(QStringLiteral("lastName"))->text(), textField(QStringLiteral("email"))->text(),
+        textField(QStringLiteral("newPassword"))->text());
+}
+
+void LoginPreferencesViewController::onResetPassword()
+{
+    const QString id = textField(QStringLiteral("customerID"))->text();
+    if (id.isEmpty()) {
+        informational(
+            tr("Enter your email address above, then press Reset Password and we will email you the reset link."));
+        return;
+    }
+    m_resetting = true;
+    m_resetProgress->show();
+    enableLoginControls(false);
+    account()->resetPassword(id);
+}
+
+void LoginPreferencesViewController::onLogOut()
+{
+    UserDefaults& d = defaults();
+    d.setInteger(0, QStringLiteral("customerIDNum"));
+    for (const char* key : {"customerID", "optionsbitfield", "customerFirstName", "customerLastName"})
+        d.setString(QStringLiteral(""), QString::fromLatin1(key));
+    d.setBool(false, QStringLiteral("customerHasRegistered"));
+    d.setBool(false, QStringLiteral("credentialsValid"));
+    qs::cloud::CustomerPassword::clear();
+    if (QLineEdit* f = textField(QStringLiteral("password")))
+        f->clear();
+    if (QLineEdit* f = textField(QStringLiteral("customerID")))
+        f->clear();
+    swapInCredentialsView(QStringLiteral("LoginView"));
+}
+
+void LoginPreferencesViewController::onPrivacyPolicy()
+{
+    if (SyncServices& sync = syncServices(); sync.openUrl)
+        sync.openUrl(privacyPolicyUrl());
+}
+
+void LoginPreferencesViewController::finishLogin(const qs::cloud::AccountResult& r)
+{
+    if (r.ok()) {
+        UserDefaults& d = defaults();
+        d.setString(r.customerIDNum, QStringLiteral("customerIDNum"));
+        d.setString(r.customerID, QStringLiteral("customerID"));
+        // The password stays out of the settings file.
+        qs::cloud::CustomerPassword::store(r.password);
+        d.setString(QStringLiteral(""), QStringLiteral("optionsbitfield"));
+        d.setString(r.firstName, QStringLiteral("customerFirstName"));
+        d.setString(r.lastName, QStringLiteral("customerLastName"));
+        d.setBool(true, QStringLiteral("customerHasRegistered"));
+        d.setBool(true, QStringLiteral("credentialsValid"));
+    }
+    enableLoginControls(true);
+    m_loginProgress->hide();
+    m_createProgress->hide();
+    if (!r.ok()) {
+        informational(r.error, tr("While trying to log into your Tavrosen account."));
+        return;
+    }
+    if (QLineEdit* f = textField(QStringLiteral("customerID")))
+        f->setText(r.customerID);
+    swapInCredentialsView(QStringLiteral("LogoutView"));
+}
+
+void LoginPreferencesViewController::finishPasswordReminder(const qs::cloud::AccountResult& r)
+{
+    m_resetting = false;
+    m_resetProgress->hide();
+    if (!r.ok())
+        informational(r.error, tr("While asking the server to send your password reset code."));
+    else if (!r.message.isEmpty())
+        informational(r.message);
+    enableLoginControls(true);
+}

@@ -1,0 +1,130 @@
+#include "app/preferences/PreferredBooksViewController.h"
+
+#include "library/LibraryNotifications.h"
+#include "library/SourceManager.h"
+#include "library/SourceTuple.h"
+#include "library/SourceTupleArray.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace {
+
+struct PreferredRow {
+    const char* name;
+    const char* label;
+    const char* pubKey;
+    const char* bookKey;
+    const char* placeholder;
+    int list;  // 0 Bibles, 1 devotionals, 2 dictionaries
+    bool strongsFirst;
+};
+const PreferredRow kPreferred[5] = {
+    {"prefBiblePopUpButton", "Bible:", "preferredBiblePubId", "preferredBibleBookId", "--- Select a Bible ---", 0,
+        false},
+    {"prefDevotionalPopUpButton", "Devotional:", "preferredDevotionalPubId", "preferredDevotionalBookId",
+        "--- Select a Devotional ---", 1, false},
+    {"prefGreekDictionaryPopUpButton", "Greek dictionary:", "preferredGreekDictionaryPubId",
+        "preferredGreekDictionaryBookId", "--- Select a Dictionary ---", 2, true},
+    {"prefHebrewDictionaryPopUpButton", "Hebrew dictionary:", "preferredHebrewDictionaryPubId",
+        "preferredHebrewDictionaryBookId", "--- Select a Dictionary ---", 2, true},
+    {"prefDictionaryPopUpButton", "Dictionary:", "preferredDictionaryPubId", "preferredDictionaryBookId",
+        "--- Select a Dictionary ---", 2, false},
+};
+const PreferredRow* preferredRow(const QString& name)
+{
+    for (const PreferredRow& r : kPreferred)
+        if (name == QLatin1String(r.name))
+            return &r;
+    return nullptr;
+}
+SourceTupleArray::Ptr listFor(int list)
+{
+    SourceManager& sm = SourceManager::singleton();
+    return list == 0 ? sm.bibleSources() : list == 1 ? sm.devotionalSources() : sm.dictionarySources();
+}
+}  // namespace
+
+PreferredBooksViewController::PreferredBooksViewController(QWidget* parent) : PreferencesViewController(5, parent)
+{
+    auto* top = new QVBoxLayout(this);
+    top->addWidget(new QLabel(tr("Links and look-ups that name no book open these:"), this));
+    auto* form = new QFormLayout;
+    for (const PreferredRow& row : kPreferred) {
+        QComboBox* popUp = addPopUp(form, tr(row.label), QString::fromLatin1(row.name));
+        popUp->setMinimumWidth(320);
+        connect(popUp, &QComboBox::activated, this, [popUp, &row] {
+            const QVariant data = popUp->currentData();
+            if (!data.isValid())
+                return;  // the placeholder stores nothing
+            const QVariantList ids = data.toList();
+            defaults().setInteger(ids.value(0).toLongLong(), QString::fromLatin1(row.pubKey));
+            defaults().setInteger(ids.value(1).toLongLong(), QString::fromLatin1(row.bookKey));
+        });
+    }
+    top->addLayout(form);
+    top->addStretch(1);
+    auto changed = [this](Notification& n) {
+        const auto tuple = n.userInfo.value(QStringLiteral("tuple")).value<std::shared_ptr<SourceTuple>>();
+        rebuildPreferredBookMenus(tuple ? tuple->classification() : 0);
+    };
+    NotificationCenter& nc = NotificationCenter::defaultCenter();
+    nc.addObserver(this, LibraryNotifications::qsSourceManagerAddedBookNotification, changed);
+    nc.addObserver(this, LibraryNotifications::qsSourceManagerRemovedBookNotification, changed);
+    finishConstruction();
+}
+
+void PreferredBooksViewController::refreshPage()
+{
+    rebuildPreferredBookMenus(0);
+}
+
+void PreferredBooksViewController::rebuildPreferredBookMenu(QComboBox* popUp)
+{
+    const PreferredRow* row = preferredRow(popUp->objectName());
+    if (!row)
+        return;
+    SourceTupleArray::Ptr list = listFor(row->list);
+    qint64 pub = defaults().integerForKey(QString::fromLatin1(row->pubKey));
+    qint64 book = defaults().integerForKey(QString::fromLatin1(row->bookKey));
+    if (!list || !list->tupleForPubID(pub, book))
+        pub = book = 0;
+    popUp->clear();
+    if (pub == 0 || book == 0)
+        popUp->addItem(QString::fromLatin1(row->placeholder));
+    if (!list)
+        return;
+    QList<SourceTuple::Ptr> first, rest;
+    for (const SourceTuple::Ptr& t : list->array()) {
+        if (!t)
+            continue;
+        (row->strongsFirst && t->kind() == 6 ? first : rest).append(t);
+    }
+    auto add = [&](const SourceTuple::Ptr& t) {
+        popUp->addItem(QStringLiteral("%1 (%2)").arg(t->name(), t->abbr()), QVariantList {t->pubID(), t->bookID()});
+        if (t->pubID() == pub && t->bookID() == book)
+            popUp->setCurrentIndex(popUp->count() - 1);
+    };
+    for (const SourceTuple::Ptr& t : first)
+        add(t);
+    if (!first.isEmpty() && !rest.isEmpty())
+        popUp->insertSeparator(popUp->count());
+    for (const SourceTuple::Ptr& t : rest)
+        add(t);
+    if (pub == 0 || book == 0)
+        popUp->setCurrentIndex(0);
+}
+
+void PreferredBooksViewController::rebuildPreferredBookMenus(qint64 c)
+{
+    for (const PreferredRow& row : kPreferred) {
+        QComboBox* popUp = this->popUp(QString::fromLatin1(row.name));
+        const bool affected = row.list == 0 ? c < 2 : row.list == 1 ? (c == 0 || c == 4) : (c == 0 || c == 5);
+        if (affected)
+            rebuildPreferredBookMenu(popUp);
+    }
+}

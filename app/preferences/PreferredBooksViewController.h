@@ -1,0 +1,21 @@
+// The Preferred Books page of the settings window: the Bible, devotional and dictionaries that
+// links and look-ups naming no book open. The pop-ups list the installed books of each kind (Strong's
+// dictionaries first for the Greek and Hebrew ones) and are rebuilt as books come and go. Main
+// thread only.
+#pragma once
+
+#include "app/preferences/PreferencesViewController.h"
+
+class PreferredBooksViewController : public PreferencesViewController {
+    Q_OBJECT
+public:
+    explicit PreferredBooksViewController(QWidget* parent = nullptr);
+
+    // The pop-ups whose list a change of books of that classification touches (0: all) rebuild
+    // from the library.
+    void rebuildPreferredBookMenus(qint64 classification = 0);
+
+private:
+    void refreshPage() override;
+    void rebuildPreferredBookMenu(QComboBox* popUp);
+};

@@ -1,0 +1,46 @@
+// The Cloud Sync page of the settings window: automatic sync and its interval (the sync engine is
+// told only of a new interval), the progress of a running sync from the application's sync
+// notifications, Sync Now, and the sync log, written afresh each time it is opened. Main thread
+// only.
+#pragma once
+
+#include "app/preferences/PreferencesViewController.h"
+
+class QCheckBox;
+class QLabel;
+class QProgressBar;
+
+class SyncPreferencesViewController : public PreferencesViewController {
+    Q_OBJECT
+public:
+    static constexpr qint64 kAutoSyncHourMs = 3600000;
+    static constexpr qint64 kAutoSyncMinutesMs = 300000;
+    static constexpr qint64 kAutoSyncSecondsMs = 5000;
+
+    explicit SyncPreferencesViewController(QWidget* parent = nullptr);
+
+    // The interval stored for a frequency pop-up tag, the tag shown for a stored interval, and the
+    // description of a stored interval.
+    static qint64 autoSyncIntervalForTag(int tag);
+    static int autoSyncTagForInterval(qint64 ms);
+    static QString autoSyncDescription(qint64 ms);
+    static QString syncLogPath();
+
+    // `fromControl` is false when the refresh calls them.
+    void onAutoSyncChange(bool fromControl);
+    void onAutoSyncFrequencyChange(bool fromControl);
+    void onSyncNow();
+    void onViewLogButton();
+    QLabel* syncStatusTextField() const { return m_syncStatus; }
+    QProgressBar* syncStatusProgressIndicator() const { return m_syncProgress; }
+    QLabel* autoSyncFrequencyDescription() const { return m_syncDescription; }
+
+private:
+    void refreshPage() override;
+
+    QCheckBox* m_autoSync = nullptr;
+    QComboBox* m_autoSyncFreq = nullptr;
+    QLabel* m_syncDescription = nullptr;
+    QLabel* m_syncStatus = nullptr;
+    QProgressBar* m_syncProgress = nullptr;
+};

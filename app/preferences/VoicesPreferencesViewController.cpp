@@ -1,0 +1,174 @@
+#include "app/preferences/VoicesPreferencesViewController.h"
+
+#include "platform/UserDefaults.h"
+
+#include <QComboBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTextToSpeech>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace {
+
+struct VoiceRow {
+    const char* prefix;
+    const char* language;
+    const char* voiceKey;
+    const char* rateKey;
+};
+const VoiceRow kVoiceRows[3] = {
+    {"en", "English", "voiceEN", "voiceENRate"},
+    {"es", "Spanish", "voiceES", "voiceESRate"},
+    {"el", "Greek", "voiceEL", "voiceELRate"},
+};
+const VoiceRow* rowFor(const QString& prefix)
+{
+    for (const VoiceRow& r : kVoiceRows)
+        if (prefix == QLatin1String(r.prefix))
+            return &r;
+    return nullptr;
+}
+}  // namespace
+
+VoicesPreferencesViewController::VoicesPreferencesViewController(QWidget* parent) : PreferencesViewController(7, parent)
+{
+    auto* top = new QVBoxLayout(this);
+    for (const VoiceRow& row : kVoiceRows) {
+        const QString prefix = QString::fromLatin1(row.prefix);
+        auto* box = new QGroupBox(tr(row.language), this);
+        auto* form = new QFormLayout(box);
+        auto* voice = new QComboBox(box);
+        voice->setObjectName(prefix + QStringLiteral("VoicePopUp"));
+        voice->setMinimumWidth(260);
+        addPopUpControl(voice);
+        auto* props = new QLabel(box);
+        props->setObjectName(prefix + QStringLiteral("VoiceProperties"));
+        auto* rate = new QSlider(Qt::Horizontal, box);
+        rate->setObjectName(prefix + QStringLiteral("RateSlider"));
+        rate->setRange(100, 300);
+        auto* test = new QPushButton(tr("Test"), box);
+        test->setObjectName(prefix + QStringLiteral("VoiceTestButton"));
+        auto* voiceLine = new QHBoxLayout;
+        voiceLine->addWidget(voice, 1);
+        voiceLine->addWidget(test);
+        form->addRow(tr("Voice:"), voiceLine);
+        form->addRow(QString(), props);
+        form->addRow(tr("Words per minute:"), rate);
+        top->addWidget(box);
+        const QString voiceKey = QString::fromLatin1(row.voiceKey);
+        const QString rateKey = QString::fromLatin1(row.rateKey);
+        connect(voice, &QComboBox::activated, this, [voice, voiceKey] {
+            const QVariant id = voice->currentData();
+            if (id.isValid())
+                defaults().setString(id.toString(), voiceKey);
+        });
+        connect(rate, &QSlider::valueChanged, this, [this, rate, rateKey] {
+            if (!isRefreshing())
+                defaults().setDouble(double(rate->value()), rateKey);
+        });
+        connect(test, &QPushButton::clicked, this, [this, prefix] { testVoice(prefix); });
+    }
+    addBox(top, tr("Scroll the text along as it is read"), QStringLiteral("voiceScrollText"));
+    top->addStretch(1);
+    finishConstruction();
+}
+
+std::function<QList<SpeechVoice>()>& VoicesPreferencesViewController::voiceLister()
+{
+    static std::function<QList<SpeechVoice>()> lister = [] {
+        QList<SpeechVoice> out;
+        QTextToSpeech speech;
+        for (const QLocale& locale : speech.availableLocales()) {
+            speech.setLocale(locale);
+            for (const QVoice& voice : speech.availableVoices())
+                out.append({voice.name(), locale.name()});
+        }
+        return out;
+    };
+    return lister;
+}
+
+QString VoicesPreferencesViewController::testSentence(const QString& prefix)
+{
+    if (prefix == QLatin1String("es"))
+        return QStringLiteral("Porque de tal manera amó Dios al mundo, que dio a su Hijo unigénito, para que todo "
+                              "aquel que cree en El, no se pierda, mas tenga vida eterna.");
+    if (prefix == QLatin1String("el"))
+        return QStringLiteral("Οὕτως γὰρ ἠγάπησεν ὁ θεὸς τὸν κόσμον ὥστε τὸν  υἱὸν τὸν μονογενῆ ἔδωκεν, ἵνα πᾶς ὁ "
+                              "πιστεύων εἰς αὐτὸν μὴ ἀπόληται ἀλλὰ ἔχῃ ζωὴν αἰώνιον.");
+    return QStringLiteral("For God so loved the world, that he gave his only begotten Son, that whosoever believeth "
+                          "in him should not perish, but have everlasting life.");
+}
+
+QSlider* VoicesPreferencesViewController::rateSlider(const QString& prefix) const
+{
+    return findChild<QSlider*>(prefix + QStringLiteral("RateSlider"));
+}
+QPushButton* VoicesPreferencesViewController::voiceTestButton(const QString& prefix) const
+{
+    return findChild<QPushButton*>(prefix + QStringLiteral("VoiceTestButton"));
+}
+
+void VoicesPreferencesViewController::refreshPage()
+{
+    UserDefaults& d = defaults();
+    for (const VoiceRow& row : kVoiceRows) {
+        const QString prefix = QString::fromLatin1(row.prefix);
+        QComboBox* voice = popUp(prefix + QStringLiteral("VoicePopUp"));
+        populateVoiceMenu(voice, QString::fromLatin1(row.voiceKey), prefix);
+        voiceTestButton(prefix)->setEnabled(voice->count() > 0);
+        rateSlider(prefix)->setValue(int(d.doubleForKey(QString::fromLatin1(row.rateKey))));
+    }
+}
+
+void VoicesPreferencesViewController::populateVoiceMenu(QComboBox* popUp, const QString& key, const QString& prefix)
+{
+    popUp->clear();
+    QString current = defaults().stringForKey(key);
+    for (const SpeechVoice& v : voiceLister()()) {
+        if (!v.localeIdentifier.startsWith(prefix))
+            continue;
+        if (current.isEmpty()) {
+            defaults().setString(v.identifier, key);
+            current = v.identifier;
+        }
+        const QString language = QLocale(v.localeIdentifier).nativeLanguageName();
+        popUp->addItem(QStringLiteral("%1 - %2").arg(v.identifier, language), v.identifier);
+        if (v.identifier == current)
+            popUp->setCurrentIndex(popUp->count() - 1);
+    }
+}
+
+void VoicesPreferencesViewController::testVoice(const QString& prefix)
+{
+    const VoiceRow* row = rowFor(prefix);
+    if (!row)
+        return;
+    if (!m_speech)
+        m_speech = new QTextToSpeech(this);
+    if (m_speech->state() == QTextToSpeech::Speaking) {
+        // Stop the sentence being read and start the new one a moment later.
+        m_speech->stop();
+        QTimer::singleShot(300, this, [this, prefix] { testVoice(prefix); });
+        return;
+    }
+    const QString id = defaults().stringForKey(QString::fromLatin1(row->voiceKey));
+    for (const QLocale& locale : m_speech->availableLocales()) {
+        if (!locale.name().startsWith(prefix))
+            continue;
+        m_speech->setLocale(locale);
+        for (const QVoice& v : m_speech->availableVoices())
+            if (v.name() == id)
+                m_speech->setVoice(v);
+    }
+    // Words per minute 100..300 around a normal 200 map onto the engine's -1..1.
+    const double wpm = defaults().doubleForKey(QString::fromLatin1(row->rateKey));
+    m_speech->setRate(std::clamp((wpm - 200.0) / 100.0, -1.0, 1.0));
+    m_speech->say(testSentence(prefix));
+}

@@ -1,0 +1,32 @@
+// The Voices page of the settings window: for English, Spanish and Greek, the voice that reads
+// aloud and its rate in words per minute, with a Test button that reads a sentence in that voice,
+// and whether the text scrolls along as it is read. Main thread only.
+#pragma once
+
+#include "app/preferences/PreferencesViewController.h"
+#include "platform/SettingsRegistry.h"
+
+#include <functional>
+
+class QPushButton;
+class QSlider;
+class QTextToSpeech;
+
+class VoicesPreferencesViewController : public PreferencesViewController {
+    Q_OBJECT
+public:
+    explicit VoicesPreferencesViewController(QWidget* parent = nullptr);
+
+    // The installed speech voices (identifier = the voice's name); tests replace the lister.
+    static std::function<QList<SpeechVoice>()>& voiceLister();
+    static QString testSentence(const QString& prefix);
+    QSlider* rateSlider(const QString& prefix) const;
+    QPushButton* voiceTestButton(const QString& prefix) const;
+
+private:
+    void refreshPage() override;
+    void populateVoiceMenu(QComboBox* popUp, const QString& key, const QString& prefix);
+    void testVoice(const QString& prefix);
+
+    QTextToSpeech* m_speech = nullptr;
+};
