@@ -53,7 +53,8 @@ const CommandId kGroups[] = {
 TEST(EditFormatCommands, EachFormatAndGroupFollowsWhatTheEditorCanDo)
 {
     ActionRegistry actions;
-    EditFormatCommands formats(actions);
+    EditFormatRegistry editors;
+    EditFormatCommands formats(actions, editors);
     for (const CommandId& id : kFormats)
         ASSERT_NE(actions.action(id), nullptr) << id.name;
     EXPECT_EQ(actions.action(CommandNames::Bold)->data().toInt(), 212);
@@ -62,7 +63,7 @@ TEST(EditFormatCommands, EachFormatAndGroupFollowsWhatTheEditorCanDo)
     EXPECT_EQ(actions.action(CommandNames::ParagraphStyleMenu)->data().toInt(), 218);
 
     // No editor: everything is disabled and nothing is sent.
-    EditFormatDelegate::setCurrent(nullptr);
+    editors.setCurrent(nullptr);
     actions.updateStates();
     for (const CommandId& id : kFormats)
         EXPECT_FALSE(actions.action(id)->isEnabled()) << id.name;
@@ -72,7 +73,7 @@ TEST(EditFormatCommands, EachFormatAndGroupFollowsWhatTheEditorCanDo)
     // An editor that can only make lists: the Lists group and Format are enabled, Font and
     // Paragraph Style are not.
     FakeEditor lists({QStringLiteral("OrderedList"), QStringLiteral("UnorderedList")});
-    EditFormatDelegate::setCurrent(&lists);
+    editors.setCurrent(&lists);
     actions.updateStates();
     EXPECT_TRUE(actions.action(CommandNames::ListsMenu)->isEnabled());
     EXPECT_TRUE(actions.action(CommandNames::FormatMenu)->isEnabled());
@@ -84,7 +85,7 @@ TEST(EditFormatCommands, EachFormatAndGroupFollowsWhatTheEditorCanDo)
 
     // Only a heading: Paragraph Style and Format.
     FakeEditor heading({QStringLiteral("Heading2")});
-    EditFormatDelegate::setCurrent(&heading);
+    editors.setCurrent(&heading);
     actions.updateStates();
     EXPECT_TRUE(actions.action(CommandNames::ParagraphStyleMenu)->isEnabled());
     EXPECT_FALSE(actions.action(CommandNames::ListsMenu)->isEnabled());
@@ -93,7 +94,7 @@ TEST(EditFormatCommands, EachFormatAndGroupFollowsWhatTheEditorCanDo)
 
     // The editor stopped after the menu was shown: the stale enabled item sends nothing.
     actions.action(CommandNames::Bold)->setEnabled(true);
-    EditFormatDelegate::setCurrent(nullptr);
+    editors.setCurrent(nullptr);
     actions.action(CommandNames::Bold)->trigger();
     EXPECT_EQ(heading.applied.size(), 1);
 }
