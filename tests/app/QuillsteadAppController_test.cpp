@@ -1199,7 +1199,7 @@ TEST_F(Shell, SyncNowAgainstAStoppedServerShowsOneAlertWithAutomaticSyncOn)
         [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
     s_alerts->clear();
 
-    ASSERT_TRUE(app.mainWindowController()->actions().trigger(CommandNames::SyncNow));
+    ASSERT_TRUE(reader_test::choose(app.mainWindowController(), CommandNames::SyncNow));
     EXPECT_TRUE(waitFor([&] {
         return !errors.isEmpty() && engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection() &&
             !s_alerts->shown().isEmpty();

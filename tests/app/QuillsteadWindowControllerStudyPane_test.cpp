@@ -341,7 +341,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     ASSERT_NE(study, nullptr);
 
     // Find searches the King James book first.
-    ASSERT_TRUE(window->actions().trigger(CommandNames::Find));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
     StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
     find->searchField()->setText(QStringLiteral("love"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -352,7 +352,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
 
     // The navigator lists the places of Romans 8:28; a click on Scofield's heading hands it to Find.
     UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
-    ASSERT_TRUE(window->actions().trigger(CommandNames::LibraryNavigator));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
     StudyPaneNavigatorViewController* navigator = study->studyPaneNavigatorViewController();
     ASSERT_EQ(study->subpaneViewController(), navigator);
     navigator->onAutoCheckBox(true);

@@ -138,7 +138,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     ASSERT_TRUE(activateKjv());
     StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
-    ASSERT_TRUE(window->actions().trigger(CommandNames::Find));  // Find: the go-to sub-panes have shown nothing yet
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));  // Find: the go-to sub-panes have shown nothing yet
     const SourceTuple::Ptr devo = SourceManager::singleton().allSources()->tupleForFile(to);
     ASSERT_TRUE(devo);
     ASSERT_GT(devo->numReadings(), 20u);
@@ -170,7 +170,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
         EXPECT_EQ(table->item(2, 0)->data(ReadingProgressCellView::ReadingNumberRole).toString(),
             QStringLiteral("Reading 3 of %1").arg(devo->numReadings()));
     };
-    ASSERT_TRUE(window->actions().trigger(CommandNames::GoTo));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     expectReadings(shown(study));
     waitFor([] { return false; }, 300);  // the pages settle
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
