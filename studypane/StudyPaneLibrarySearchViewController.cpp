@@ -367,8 +367,6 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
     }
 }
 
-// --- model ---
-
 // --- rows ---
 
 int StudyPaneLibrarySearchViewController::resultRowCount() const

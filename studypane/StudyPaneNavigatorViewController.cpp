@@ -407,8 +407,6 @@ void StudyPaneNavigatorViewController::activateRow(int row)
     }
 }
 
-// --- model ---
-
 // --- rows ---
 
 int StudyPaneNavigatorViewController::resultRowCount() const

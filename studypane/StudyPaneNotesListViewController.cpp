@@ -548,8 +548,6 @@ void StudyPaneNotesListViewController::activateRow(int row)
     }
 }
 
-// --- model ---
-
 // --- rows ---
 
 int StudyPaneNotesListViewController::resultRowCount() const
