@@ -369,8 +369,6 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
     }
 }
 
-// --- model ---
-
 // --- rows ---
 
 int StudyPaneLibrarySearchViewController::resultRowCount() const

@@ -408,8 +408,6 @@ void StudyPaneNavigatorViewController::activateRow(int row)
     }
 }
 
-// --- model ---
-
 // --- rows ---
 
 int StudyPaneNavigatorViewController::resultRowCount() const

@@ -549,8 +549,6 @@ void StudyPaneNotesListViewController::activateRow(int row)
     }
 }
 
-// --- model ---
-
 // --- rows ---
 
 int StudyPaneNotesListViewController::resultRowCount() const
