@@ -61,6 +61,49 @@ function(qs_add_tests_glob)
   endforeach()
 endfunction()
 
+# qs_add_webview_test(<name> SOURCES ... LIBS ... [LABELS ...] [DEPENDS target...] [SHARDS n [ALONE test...]])
+# A program whose tests hold live web views, with a main() of its own: the web engine starts once per
+# process, so its tests share one process, or with SHARDS n processes that CTest runs side by side,
+# the i-th running every n-th test (GoogleTest's sharding); each test named in ALONE (Suite.Name) has
+# a process of its own beside them. Targets in DEPENDS that exist are built first.
+function(qs_add_webview_test name)
+  cmake_parse_arguments(T "" "SHARDS" "SOURCES;LIBS;LABELS;DEPENDS;ALONE" ${ARGN})
+  _qs_test_label(label)
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} qs_test_support GTest::gtest)
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/tests)
+  target_compile_definitions(${name} PRIVATE QS_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                             QS_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  foreach(d ${T_DEPENDS})
+    if(TARGET ${d})
+      add_dependencies(${name} ${d})
+    endif()
+  endforeach()
+  set(env "QT_QPA_PLATFORM=offscreen;QTWEBENGINE_CHROMIUM_FLAGS=--no-sandbox --disable-gpu")
+  if(NOT T_SHARDS)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES LABELS "${label};webview;${T_LABELS}" TIMEOUT 600 ENVIRONMENT "${env}")
+    return()
+  endif()
+  set(rest "*")
+  foreach(alone ${T_ALONE})
+    string(REPLACE "." "_" suffix "${alone}")
+    add_test(NAME ${name}_${suffix} COMMAND ${name} --gtest_filter=${alone})
+    set_tests_properties(${name}_${suffix} PROPERTIES LABELS "${label};webview;${T_LABELS}" TIMEOUT 600
+                         ENVIRONMENT "${env}")
+  endforeach()
+  if(T_ALONE)
+    list(JOIN T_ALONE ":" others)
+    set(rest "*-${others}")
+  endif()
+  math(EXPR last "${T_SHARDS} - 1")
+  foreach(i RANGE ${last})
+    add_test(NAME ${name}_${i} COMMAND ${name} --gtest_filter=${rest})
+    set_tests_properties(${name}_${i} PROPERTIES LABELS "${label};webview;${T_LABELS}" TIMEOUT 600
+                         ENVIRONMENT "${env};GTEST_TOTAL_SHARDS=${T_SHARDS};GTEST_SHARD_INDEX=${i}")
+  endforeach()
+endfunction()
+
 # Adds every sub-folder of the current folder that has a CMakeLists.txt.
 function(qs_add_subfolders)
   file(GLOB children LIST_DIRECTORIES true ${CMAKE_CURRENT_SOURCE_DIR}/*)

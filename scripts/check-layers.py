@@ -129,13 +129,19 @@ def folder_of(rel):
     return None
 
 
+# The support shared by the tests of the running reader and of live web views draws as those tests do.
+DRAWING_TEST_SUPPORT = "tests/support"
+
+
 def is_ui(folder):
-    return folder in UI_FOLDERS
+    return folder in UI_FOLDERS or folder == DRAWING_TEST_SUPPORT
 
 
 def drawing_folder(rel, src):
     """The folder whose widget rule holds for rel: a test or a benchmark follows the folder it
     measures (tests/panes/bookpane/x_test.cpp and bench/panes/x_bench.cpp draw as their folders do)."""
+    if rel.startswith(DRAWING_TEST_SUPPORT + "/"):
+        return DRAWING_TEST_SUPPORT
     if src in ("tests", "bench"):
         return folder_of(rel[len(src) + 1 :]) or src
     return src

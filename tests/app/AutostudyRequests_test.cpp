@@ -23,13 +23,14 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
 
 namespace {
+
+using TestSupport::whenShown;
 
 class AutostudyCommands : public ::testing::Test {
 protected:
@@ -55,33 +56,6 @@ protected:
             m_controller.reset();
         }
         LayoutManager::sharedLayoutManager().setLayouts({});
-    }
-
-    // Runs `trigger` and waits (at most `ms`) for a dialog of type D to show; `act` gets it and must
-    // close it. True when it showed.
-    template <class D>
-    static bool whenShown(const std::function<void()>& trigger, const std::function<void(D*)>& act, qint64 ms = 20000)
-    {
-        bool seen = false;
-        QTimer poll;
-        poll.setInterval(20);
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            if (seen)
-                return;
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<D*>(w); d && d->isVisible()) {
-                    seen = true;
-                    act(d);
-                    return;
-                }
-        });
-        poll.start();
-        trigger();
-        QElapsedTimer clock;
-        clock.start();
-        while (!seen && clock.elapsed() < ms)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        return seen;
     }
 
     static QList<AutostudyResultsWindowController*> resultsWindows()

@@ -53,7 +53,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,6 +61,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
@@ -374,10 +374,7 @@ TEST_F(Shell, ASecondStartHandsItsBookToTheRunningReader)
         handed = QuillsteadAppController::handOverToRunningInstance(file);
         done = true;
     });
-    QElapsedTimer waited;
-    waited.start();
-    while (!done && waited.elapsed() < 30000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(TestSupport::waitFor([&done] { return done.load(); })) << "the running reader did not answer";
     client.join();
     EXPECT_TRUE(handed);
     ASSERT_EQ(opened.size(), 1);
@@ -454,6 +451,8 @@ TEST_F(Shell, PromptDefaultsAndToastSizes)
 
 namespace {
 
+using TestSupport::waitFor;
+
 // Closes every modal window that opens while it lives, and remembers each one's class and title.
 class ModalCloser {
 public:
@@ -477,15 +476,6 @@ public:
 private:
     QTimer m_timer;
 };
-
-bool waitFor(const std::function<bool()>& condition, int ms = 30000)
-{
-    QElapsedTimer waited;
-    waited.start();
-    while (!condition() && waited.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return condition();
-}
 
 // A command looked up under a name nobody registered, or registered twice.
 QString g_unknownCommand;
@@ -765,7 +755,7 @@ TEST_F(Shell, AboutThisBookShowsTheDescriptionInTheBodyFontAndCopiesTheCitation)
         EXPECT_NE(dynamic_cast<ContentTextDocument*>(about.webView()->document()), nullptr);
         about.show();
         QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
-        waitFor([] { return false; }, 200);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&about));
         about.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/about-this-book.png"));
     }
     // A font name cannot end the style attribute or its declaration.
@@ -880,7 +870,8 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
 
     ASSERT_TRUE(app.mainWindowController()->actions().trigger(CommandNames::SyncNow));
     EXPECT_TRUE(waitFor([&posted] { return posted.contains(AppNotifications::qsSyncCommFinishedNotification); }));
-    waitFor([&engine] { return engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); });
+    EXPECT_TRUE(
+        waitFor([&engine] { return engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); }));
     center.removeObserver(&posted);
 
     EXPECT_EQ(posted, (QStringList {"qsSyncCommStartedNotification", "qsSyncCommFinishedNotification"}));

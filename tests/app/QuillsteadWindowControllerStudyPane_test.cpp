@@ -40,7 +40,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -153,10 +152,7 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
 
     table->scrollToTop();
     EXPECT_TRUE(waitFor([find] { return find->searchProgressIndicator()->isHidden(); }));
-    QElapsedTimer paint;  // let the pages paint
-    paint.start();
-    while (paint.elapsed() < 300)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-results.png")));
 }
@@ -218,10 +214,7 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     EXPECT_GT(navigator->searchID(), searches);
     EXPECT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
 
-    QElapsedTimer paint;  // let the pages paint
-    paint.start();
-    while (paint.elapsed() < 500)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/navigator.png")));
 

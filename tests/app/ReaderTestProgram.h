@@ -1,13 +1,10 @@
-// The setting of a test program that runs the reader itself: a private home (HOME and the XDG
-// folders in a temporary folder kept for the whole program, a runtime folder only the user may
-// enter), offscreen windows, the web engine without sandbox or GPU, the book page scheme registered
-// before the application object, and the books that come with the application taken from the build.
-//
-// The application object is made once and never deleted: one destroyed during exit crashes in the
-// web engine's clean-up of its shared OpenGL context. Call from SetUpTestSuite, once per program.
+// The setting of a test program that runs the reader itself: the private home and the application
+// object of the shared test support, and the books that come with the application taken from the
+// build. Call startReaderTestProgram from SetUpTestSuite, once per program.
 //
 // ReaderWindow is the fixture of tests that drive the main window: it launches and quits the reader
-// and finds the King James pane of the first screen. choose() runs a command as the user does.
+// and finds the King James pane of the first screen. choose(), chooseMenuItem() and pressKeys() run
+// a command as the user does.
 #pragma once
 
 #include "app/QuillsteadAppController.h"
@@ -19,66 +16,39 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
-#include "panes/page/BookPageScheme.h"
 #include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneViewController.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QByteArray>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QString>
-#include <QTemporaryDir>
+#include <QTest>
 #include <QToolBar>
 
-#include <cstdlib>
 #include <functional>
 #include <memory>
 
 namespace reader_test {
 
-// Returns the private home's path.
+// Starts the program's application in a private home (TestSupport.h) with the books that come with
+// the application taken from the build; returns the home's path.
 inline QString startReaderTestProgram(const char* programName)
 {
-    static QTemporaryDir home;
-    const QByteArray path = home.path().toUtf8();
-    setenv("HOME", path.constData(), 1);
-    setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-    setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-    setenv("XDG_RUNTIME_DIR", (path + "/run").constData(), 1);
-    QDir().mkpath(home.path() + QStringLiteral("/run"));
-    QFile::setPermissions(home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu", 1);
-    static int argc = 1;
-    static QByteArray name(programName);
-    static char* argv[] = {name.data(), nullptr};
-    BookPageScheme::registerScheme();
-    new QApplication(argc, argv);
-    QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
-    return home.path();
+    const QString home = TestSupport::startApplication(programName);
+    QuillsteadAppController::setBundledBooksFolder(TestSupport::bundledBooksFolder());
+    return home;
 }
 
-// Runs the event loop until the condition holds; false when it did not within the time.
-inline bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > msecs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using TestSupport::waitFor;
 
 // Chooses a command as the user does: from the menu that holds it, once the menu has asked for the
 // commands' states (or from the toolbar). False when no menu or toolbar shows it or it is disabled.
@@ -103,11 +73,55 @@ inline bool choose(QuillsteadWindowController* window, const CommandId& id)
     return true;
 }
 
+// A menu's or an item's text as the user reads it: without the mnemonic's & and a closing ellipsis.
+inline QString readText(QString text)
+{
+    text.remove(QLatin1Char('&'));
+    if (text.endsWith(QLatin1String("...")))
+        text.chop(3);
+    return text;
+}
+
+// Chooses an item of a menu of the menu bar by the texts the user reads ("Study", "Find"), once the
+// menu has asked for its commands' states. False when there is no such menu or item, or it is
+// disabled or hidden.
+inline bool chooseMenuItem(QuillsteadWindowController* window, const QString& menuTitle, const QString& itemText)
+{
+    for (QAction* top : window->window()->menuBar()->actions()) {
+        QMenu* menu = top->menu();
+        if (menu == nullptr || readText(top->text()) != menuTitle)
+            continue;
+        emit menu->aboutToShow();
+        for (QAction* item : menu->actions()) {
+            if (item->isSeparator() || readText(item->text()) != readText(itemText))
+                continue;
+            if (!item->isEnabled() || !item->isVisible())
+                return false;
+            item->trigger();
+            return true;
+        }
+    }
+    return false;
+}
+
+// Presses keys in the main window as the user does, the window made active first (a window's
+// shortcuts reach only the active window). False when it could not be made active.
+inline bool pressKeys(QuillsteadWindowController* window, const QKeySequence& keys)
+{
+    QMainWindow* main = window->window();
+    main->show();
+    main->activateWindow();
+    if (!QTest::qWaitForWindowActive(main))
+        return false;
+    QTest::keySequence(main, keys);
+    return true;
+}
+
 class ReaderWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
+        if (!QFile::exists(TestSupport::bundledBooksFolder() + QStringLiteral("/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
         LayoutManager::sharedLayoutManager().setLayouts({});
     }

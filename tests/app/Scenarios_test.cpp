@@ -56,19 +56,21 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWebEngineView>
 
 #include <functional>
+#include <optional>
 
 using qs::cloud::DownloadBooksSheetWindowController;
 using qs::cloud::OpenBookSheetWindowController;
@@ -77,47 +79,9 @@ namespace {
 
 const QString kBuild = QStringLiteral(QS_BINARY_DIR);
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-void pause(int ms)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-}
-
-// Runs `trigger` and waits for a top-level window of type W to show; `act` gets it and closes it.
-template <class W> bool whenShown(const std::function<void()>& trigger, const std::function<void(W*)>& act)
-{
-    bool seen = false;
-    QTimer poll;
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (seen)
-            return;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* found = qobject_cast<W*>(w); found && found->isVisible()) {
-                seen = true;
-                act(found);
-                return;
-            }
-    });
-    poll.start();
-    trigger();
-    waitUntil([&] { return seen; }, 20000);
-    return seen;
-}
+using TestSupport::shownWindow;
+using TestSupport::waitFor;
+using TestSupport::whenShown;
 
 class Scenario : public ::testing::Test {
 protected:
@@ -207,25 +171,54 @@ protected:
         request.post(NotificationCenter::defaultCenter(), nullptr);
     }
 
+    // The page of the region's book pane: what the reader sees there (null when none).
+    BookPageView* pageOf(int region) const
+    {
+        const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
+        LayoutBookPane* pane = contents ? asBookPane(contents->viewController()) : nullptr;
+        return pane ? pane->paneView()->findChild<BookPageView*>() : nullptr;
+    }
+
+    // The text the region's page shows, without the Strong's numbers it shows beside the words.
+    QString pageTextOf(int region) const
+    {
+        BookPageView* page = pageOf(region);
+        static const QRegularExpression strongs(QStringLiteral("[GH]\\d+"));
+        return page != nullptr ? TestSupport::pageText(page->page(), 5000).remove(strongs) : QString();
+    }
+
+    // Waits until the region's page shows the text.
+    ::testing::AssertionResult waitForPageText(int region, const QString& text)
+    {
+        if (waitFor([&] { return pageTextOf(region).contains(text); }))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the page shows: " << pageTextOf(region).left(600).toStdString();
+    }
+
     StudyPaneViewController* studyPane() const
     {
         return dynamic_cast<StudyPaneViewController*>(panes().view()->studyPane());
     }
 
-    static void pressReturn(QWidget* widget)
+    // Types into a field and presses Return, as a reader does.
+    static void typeAndReturn(QLineEdit* field, const QString& text)
     {
-        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-        QCoreApplication::sendEvent(widget, &enter);
+        field->selectAll();
+        QTest::keyClicks(field, text);
+        QTest::keyClick(field, Qt::Key_Return);
     }
 
-    // Types a reference into the Bible go-to of the study pane, as a reader does.
+    // Opens the Bible go-to with its shortcut and types a reference into it, as a reader does.
     void typeIntoBibleGoTo(const QString& reference)
     {
-        EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::GoTo));
-        auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
-        ASSERT_NE(go, nullptr) << "Go To did not show the Bible go-to";
-        go->verseComboBox()->setEditText(reference);
-        pressReturn(go->verseComboBox()->lineEdit());
+        EXPECT_TRUE(reader_test::pressKeys(m_app->mainWindowController(), QKeySequence(QStringLiteral("Ctrl+L"))));
+        StudyPaneBibleGotoViewController* go = nullptr;
+        ASSERT_TRUE(waitFor([&] {
+            return (go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController())) !=
+                nullptr;
+        })) << "Go To did not show the Bible go-to";
+        typeAndReturn(go->verseComboBox()->lineEdit(), reference);
     }
 
     // Logs in to the stand-in's account as a reader does on the account settings page.
@@ -240,7 +233,7 @@ protected:
         QPushButton* button = account->findChild<QPushButton*>(QStringLiteral("loginButton"));
         ASSERT_NE(button, nullptr);
         button->click();
-        waitUntil([&] { return button->isEnabled(); }, 20000);
+        ASSERT_TRUE(waitFor([&] { return button->isEnabled(); }, 20000)) << "no answer to the log-in";
         ASSERT_TRUE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("credentialsValid")))
             << "the log-in was refused";
     }
@@ -258,7 +251,7 @@ protected:
             [&errors](Notification& n) { errors.append(n.userInfo.value(QStringLiteral("message")).toString()); });
         EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::SyncNow));
         qs::cloud::SyncManager& engine = qs::cloud::SyncManager::instance();
-        const bool done = waitUntil(
+        const bool done = waitFor(
             [&] { return finished > 0 && engine.goal() == qs::cloud::SyncManager::Idle && !engine.hasConnection(); },
             90000);
         center.removeObserver(&finished);
@@ -266,14 +259,6 @@ protected:
         for (const QString& error : errors)
             ADD_FAILURE() << "sync error: " << error.toStdString();
         return done && errors.isEmpty();
-    }
-
-    template <class W> static W* shownWindow()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* found = qobject_cast<W*>(w); found && found->isVisible())
-                return found;
-        return nullptr;
     }
 
     static inline QString s_home;
@@ -286,7 +271,7 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     QuillsteadAppController& app = launch();
     // Help, welcome and the KJV, each in a pane of the first layout.
     for (const qint64 book : {23, 24, 101})
-        EXPECT_TRUE(waitUntil([&] { return regionShowing(1, book) >= 0; })) << "book 1/" << book << " is not open";
+        EXPECT_TRUE(waitFor([&] { return regionShowing(1, book) >= 0; })) << "book 1/" << book << " is not open";
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
@@ -296,19 +281,20 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     ASSERT_NE(john316, 0u);
     panes().makePaneCurrent(bible);
     typeIntoBibleGoTo(QStringLiteral("jn 3.16"));
-    EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == john316; })) << "the Bible pane is at " << sectionOf(bible);
-    // The page itself reports the verse at its top.
-    auto* page = panes().currentBookPane()->paneView()->findChild<BookPageView*>();
+    EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == john316; })) << "the Bible pane is at " << sectionOf(bible);
+    // The page shows the verse, at its top.
+    EXPECT_TRUE(waitForPageText(bible, QStringLiteral("For God so loved the world")));
+    BookPageView* page = pageOf(bible);
     ASSERT_NE(page, nullptr);
-    quint64 topSection = 0;
-    QObject::connect(page, &BookPageView::positionReported,
-        [&](qint64, quint64 section, const QString&, qint64) { topSection = section; });
-    page->scrollActiveBook(PaneNotifications::UserWantsToScrollDownOneLine);
-    page->scrollActiveBook(PaneNotifications::UserWantsToScrollUpOneLine);
-    EXPECT_TRUE(waitUntil([&] { return topSection == john316; })) << "the page's top is section " << topSection;
+    const std::optional<QVariant> top = TestSupport::runScript(page->page(),
+        QStringLiteral("(function(){var e=document.getElementById('_s43.3.16');"
+                       "return e?Math.round(e.getBoundingClientRect().top):-99999;})()"));
+    ASSERT_TRUE(top.has_value());
+    EXPECT_GE(top->toInt(), -5) << "the verse is above the page's top";
+    EXPECT_LT(top->toInt(), page->height() / 3) << "the verse is not at the page's top";
 
     app.mainWindowController()->window()->show();
-    pause(300);
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(app.mainWindowController()->window()));
     QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
     app.mainWindowController()->window()->grab().save(kBuild + QStringLiteral("/screenshots/main-window.png"));
     quit();
@@ -316,7 +302,7 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     // The place is remembered in the layout archive and comes back on the next start.
     EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
     launch();
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(waitFor([&] {
         const int region = regionShowing(kjv->pubID(), kjv->bookID());
         return region >= 0 && sectionOf(region) == john316;
     }));
@@ -328,17 +314,16 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     QuillsteadWindowController& window = *app.mainWindowController();
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitUntil([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     panes().makePaneCurrent(bible);
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
-    EXPECT_TRUE(reader_test::choose(&window, CommandNames::Find));
+    EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Study"), QStringLiteral("Find")));
     StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
     ASSERT_NE(find, nullptr);
-    find->searchField()->setText(QStringLiteral("faith AND love"));
-    pressReturn(find->searchField());
-    ASSERT_TRUE(waitUntil([find] { return find->aggregator().isComplete(); }));
+    typeAndReturn(find->searchField(), QStringLiteral("faith AND love"));
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
     SearchResultsAggregator& found = find->aggregator();
     QList<int> hits;
     for (int row = 0; row < found.numRows(); ++row)
@@ -354,9 +339,11 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
         QCoreApplication::sendEvent(table->viewport(), &click);
     }
     const quint32 section = found.positionValueForTablePath(found.tablePathForRow(hits[2]));
-    ASSERT_TRUE(waitUntil([&] { return sectionOf(bible) == section; })) << sectionOf(bible) << " " << section;
+    ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << sectionOf(bible) << " " << section;
     const quint32 key = kjv->keyForSection(section);
     ASSERT_NE(key, 0u);
+    // The page shows the found verse's words.
+    EXPECT_TRUE(waitForPageText(bible, QStringLiteral("faith"))) << "the Bible page does not show the found verse";
 
     // Highlight it, bookmark it in a new category, and write a note on it.
     BookPaneHooks::current().highlight({key}, 84);
@@ -373,16 +360,23 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
         {{QStringLiteral("source"), QVariant::fromValue(kjv)}, {QStringLiteral("key"), key},
             {QStringLiteral("section"), section}, {QStringLiteral("edit"), true}});
     StudyPaneNoteViewEditViewController* editor = nullptr;
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(waitFor([&] {
         editor = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
         return editor != nullptr && editor->webView(editor->selectedTab()) != nullptr &&
             editor->webView(editor->selectedTab())->isPageReady();
     })) << "the note editor did not open";
-    pause(300);
     NoteWebView* page = editor->webView(editor->selectedTab());
     page->setFocus();
+    TestSupport::runScript(page->page(), QStringLiteral("qsFocusEditor()"));
+    ASSERT_TRUE(
+        TestSupport::waitForScript(page->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true))
+        << "the note's editor did not take the focus";
     QTest::keyClicks(page->focusProxy() != nullptr ? page->focusProxy() : page, QStringLiteral("Faith works by love"));
-    pause(200);
+    // What was typed is on the editor's page, and the reader has it.
+    EXPECT_TRUE(waitFor([&] {
+        return TestSupport::pageText(page->page(), 5000).contains(QStringLiteral("Faith works by love")) &&
+            editor->webViewHasBeenEdited();
+    })) << TestSupport::pageText(page->page()).toStdString();
     const QString uuid = panes().currentLayoutUuid();
     quit();
 
@@ -391,7 +385,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
         << NoteStore::read(NoteLocation::bible(key)).text.toStdString();
     launch();
     EXPECT_EQ(panes().currentLayoutUuid(), uuid);
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(waitFor([&] {
         const int region = regionShowing(kjv->pubID(), kjv->bookID());
         return region >= 0 && sectionOf(region) == section;
     })) << "the Bible pane did not come back to the found verse";
@@ -420,13 +414,13 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     // The Cloud Library lists the owned books; the Reina-Valera is downloaded.
     EXPECT_TRUE(reader_test::choose(&window, CommandNames::CloudLibrary));
     DownloadBooksSheetWindowController* library = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (library = shownWindow<DownloadBooksSheetWindowController>()) != nullptr; }))
+    ASSERT_TRUE(waitFor([&] { return (library = shownWindow<DownloadBooksSheetWindowController>()) != nullptr; }))
         << "Cloud Library did not open";
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(waitFor([&] {
         return library->rowForBook({{QStringLiteral("productid"), "RV1909"}}) >= 0;
     })) << "the owned list did not arrive";
     library->chooseBookRow(library->rowForBook({{QStringLiteral("productid"), "RV1909"}}));
-    ASSERT_TRUE(waitUntil([&] { return bookNamed(QStringLiteral("RV1909")) != nullptr; }, 60000))
+    ASSERT_TRUE(waitFor([&] { return bookNamed(QStringLiteral("RV1909")) != nullptr; }, 60000))
         << "the download did not reach the library";
     EXPECT_TRUE(QFile::exists(file));
     for (const Alert& alert : s_alerts->shown())
@@ -440,7 +434,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     const size_t tabsBefore = panes().paneTabBooks(region).size();
     EXPECT_TRUE(reader_test::choose(&window, CommandNames::OpenBook));
     OpenBookSheetWindowController* open = nullptr;
-    ASSERT_TRUE(waitUntil([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
+    ASSERT_TRUE(waitFor([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
         << "Open Book did not open";
     int row = -1;
     for (qsizetype i = 0; i < open->sourcesOfSelectedKind()->count(); ++i)
@@ -448,7 +442,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
             row = int(i);
     ASSERT_GE(row, 0) << "the downloaded book is not listed";
     open->chooseBookRow(row);
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(waitFor([&] {
         const auto shown = panes().paneCurrentBook(region);
         return shown && shown->isEqual(*rv) && panes().paneTabBooks(region).size() == tabsBefore + 1;
     })) << "the book did not open in a new tab";
@@ -456,7 +450,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
         open->close();
     // Close Book takes the tab away again.
     EXPECT_TRUE(reader_test::choose(&window, CommandNames::CloseBook));
-    EXPECT_TRUE(waitUntil([&] { return panes().paneTabBooks(region).size() == tabsBefore; }));
+    EXPECT_TRUE(waitFor([&] { return panes().paneTabBooks(region).size() == tabsBefore; }));
 }
 
 bool highlighted(quint32 key)
@@ -536,7 +530,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     const auto scofield = bookNamed(QStringLiteral("Scofield"));
     ASSERT_TRUE(kjv && scofield);
-    ASSERT_TRUE(waitUntil([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     // The commentary opens in another book pane, which receives location sync by default.
     int other = -1;
@@ -550,7 +544,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
             {QStringLiteral("edition"), scofield->editionNumber()},
             {QStringLiteral("revision"), scofield->revisionNumber()}},
         true);
-    ASSERT_TRUE(waitUntil([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
+    ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
 
     const QStringList places {
         QStringLiteral("Genesis 1:1"), QStringLiteral("John 3:16"), QStringLiteral("Romans 8:28")};
@@ -562,22 +556,25 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         sections.append(section);
         panes().makePaneCurrent(bible);
         goTo(kjv, section);
-        ASSERT_TRUE(waitUntil([&] { return sectionOf(bible) == section; })) << place.toStdString();
+        ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << place.toStdString();
         // The commentary shows its note on the same passage.
         const quint32 note = scofield->sectionForBibleKey(kjv->keyForSection(section));
         ASSERT_NE(note, 0u) << place.toStdString();
-        EXPECT_TRUE(waitUntil([&] { return sectionOf(other) == note; }))
+        EXPECT_TRUE(waitFor([&] { return sectionOf(other) == note; }))
             << place.toStdString() << ": the commentary is at " << sectionOf(other) << ", not " << note;
     }
+    // The Bible page shows the last place's words.
+    EXPECT_TRUE(waitForPageText(bible, QStringLiteral("all things work together for good")));
 
     // Back twice and Forward once step through the last three places.
     EXPECT_TRUE(panes().history().canGoBackInHistory());
-    EXPECT_TRUE(reader_test::choose(&window, CommandNames::Back));
-    EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[1]; })) << "after Back: " << sectionOf(bible);
-    EXPECT_TRUE(reader_test::choose(&window, CommandNames::Back));
-    EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[0]; })) << "after Back: " << sectionOf(bible);
-    EXPECT_TRUE(reader_test::choose(&window, CommandNames::Forward));
-    EXPECT_TRUE(waitUntil([&] { return sectionOf(bible) == sections[1]; })) << "after Forward: " << sectionOf(bible);
+    EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Go"), QStringLiteral("Back")));
+    EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == sections[1]; })) << "after Back: " << sectionOf(bible);
+    EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Go"), QStringLiteral("Back")));
+    EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == sections[0]; })) << "after Back: " << sectionOf(bible);
+    EXPECT_TRUE(reader_test::pressKeys(&window, QKeySequence::Forward));
+    EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == sections[1]; })) << "after Forward: " << sectionOf(bible);
+    EXPECT_TRUE(waitForPageText(bible, QStringLiteral("For God so loved the world")));
 }
 
 TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
@@ -585,9 +582,10 @@ TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
     launch();
     QuillsteadWindowController& window = *m_app->mainWindowController();
     const bool shown = whenShown<CopyPassageWindowController>(
-        [&] { EXPECT_TRUE(reader_test::choose(&window, CommandNames::CopyPassage)); },
+        [&] { EXPECT_TRUE(reader_test::pressKeys(&window, QKeySequence(QStringLiteral("Ctrl+Shift+C")))); },
         [](CopyPassageWindowController* dialog) {
-            dialog->passageField()->setText(QStringLiteral("Romans 8:28-30"));
+            dialog->passageField()->selectAll();
+            QTest::keyClicks(dialog->passageField(), QStringLiteral("Romans 8:28-30"));
             dialog->onCopyPassage();
             if (dialog->isVisible())  // refused: the dialog stays open with an alert
                 dialog->onCancel();
@@ -610,16 +608,19 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     launch();
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
-    ASSERT_TRUE(waitUntil([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
     panes().makePaneCurrent(bible);
     typeIntoBibleGoTo(QStringLiteral("John 3:16"));
-    ASSERT_TRUE(waitUntil([&] { return sectionOf(bible) == john316; }));
+    ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john316; }));
 
     QString reference;
     const bool shown = whenShown<AutostudyVerseWindowController>(
-        [&] { EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::AutostudyVerse)); },
+        [&] {
+            EXPECT_TRUE(reader_test::chooseMenuItem(
+                m_app->mainWindowController(), QStringLiteral("Study"), QStringLiteral("Verse Study")));
+        },
         [&](AutostudyVerseWindowController* dialog) {
             dialog->setRefString(QStringLiteral("John 3:16"));
             reference = dialog->refString();
@@ -630,7 +631,7 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     ASSERT_TRUE(shown) << "Verse Study did not open its dialog";
     EXPECT_EQ(reference, QStringLiteral("John 3:16"));
     AutostudyResultsWindowController* results = nullptr;
-    ASSERT_TRUE(waitUntil([&] {
+    ASSERT_TRUE(waitFor([&] {
         for (QWidget* w : QApplication::topLevelWidgets())
             if (auto* r = qobject_cast<AutostudyResultsWindowController*>(w); r && r->isVisible())
                 results = r;
@@ -643,7 +644,13 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     EXPECT_TRUE(html.contains(QStringLiteral("For God so loved the world"))) << html.left(400).toStdString();
     EXPECT_TRUE(html.contains(QStringLiteral("Scofield")) || html.contains(QStringLiteral("SCOFIELD")));
     results->resize(1000, 760);
-    pause(800);
+    // The window shows the report.
+    QWebEngineView* reportView = results->findChild<QWebEngineView*>();
+    ASSERT_NE(reportView, nullptr);
+    EXPECT_TRUE(waitFor([&] {
+        return TestSupport::pageText(reportView->page(), 5000).contains(QStringLiteral("For God so loved the world"));
+    })) << TestSupport::pageText(reportView->page()).left(400).toStdString();
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(results));
     QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
     results->grab().save(kBuild + QStringLiteral("/screenshots/verse-report-in-reader.png"));
     results->onClose();

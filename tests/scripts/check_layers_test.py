@@ -95,6 +95,10 @@ class CheckLayersTest(unittest.TestCase):
     def test_widgets_in_the_tests_of_a_lower_folder_fail(self):
         self.assertFails({"tests/engine/Base_test.cpp": "#include <QWidget>\n"}, "tests/engine/Base_test.cpp:1")
 
+    def test_the_shared_support_of_the_drawing_tests_may_draw(self):
+        self.assertEqual(self.run_on({"tests/support/TestPage.cpp": "#include <QWebEngineView>\n"}), [])
+        self.assertFails({"tests/supporting/X.cpp": "#include <QWidget>\n"}, "tests/supporting/X.cpp:1")
+
     def test_widgets_in_a_benchmark_follow_the_folder_it_measures(self):
         self.assertEqual(self.run_on({"bench/panes/Page_bench.cpp": "#include <QApplication>\n"}), [])
         self.assertFails({"bench/engine/Open_bench.cpp": "#include <QWidget>\n"}, "bench/engine/Open_bench.cpp:1")

@@ -26,6 +26,7 @@
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/notes/NoteStore.h"
+#include "support/TestSupport.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -69,14 +70,7 @@ struct Recorder {
 
 QVariant js(QWebEngineView* view, const QString& script)
 {
-    QVariant out;
-    bool done = false;
-    view->page()->runJavaScript(script, [&](const QVariant& v) {
-        out = v;
-        done = true;
-    });
-    waitFor([&] { return done; }, 10000);
-    return out;
+    return TestSupport::runScript(view->page(), script, 10000).value_or(QVariant());
 }
 
 // Marks every live note deleted, so each test starts with none.
@@ -284,10 +278,12 @@ TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
         shown<QLabel>(QStringLiteral("cloudStorageStatusTextField"))->text(), QStringLiteral("Cloud Sync: Manual"));
     js(editor->webView(Editor::RichEditTab),
         QStringLiteral("document.getElementById('editor').innerHTML += '<br><br>&nbsp; '; qsOnInput();"));
-    ASSERT_TRUE(waitFor([this] { return editor->webViewString().isEmpty() || true; }));
-    // The timer's save: the text is stored as it stands, the final form is still owed.
-    QTest::qWait(100);
-    editor->saveEditedText(true);
+    // The timer's save: the text is stored as it stands (once the page has pushed the change), the
+    // final form is still owed.
+    ASSERT_TRUE(waitFor([this] {
+        editor->saveEditedText(true);
+        return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("<br>"));
+    }));
     EXPECT_FALSE(editor->isAutosavePending());
     EXPECT_TRUE(editor->webViewNeedsFinalSave());
     const QString intermediate = stored(NoteLocation::bible(kJohn316));
@@ -536,7 +532,8 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
 
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
-    QTest::qWait(300);
+    NoteWebView* shown = editor->webView(Editor::ViewTab);
+    EXPECT_TRUE(TestSupport::waitForPainted(shown->page(), shown));
     EXPECT_TRUE(pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/study-pane-notes.png")));
 }
 
@@ -676,14 +673,9 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     ::testing::InitGoogleTest(&argc, argv);
-    BookPageScheme::registerScheme();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    ensureApplication();  // made with new and kept to the end of the process
-    static QTemporaryDir data;
-    cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
+    TestSupport::startApplication("note-view-edit-test");
+    TestSupport::usePrivateEngineData();
     cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
     return RUN_ALL_TESTS();
 }

@@ -11,56 +11,31 @@
 #include "platform/UserDefaults.h"
 #include "studypane/StudyPaneSubpane.h"
 #include "studypane/StudyPaneViewController.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QDir>
 #include <QTemporaryDir>
 
-#include <cstdlib>
 #include <functional>
 #include <memory>
 
 namespace StudyPaneTest {
 
-inline QTemporaryDir& home()
+// The private home of the shared test support.
+inline QDir home()
 {
-    static QTemporaryDir dir;
-    return dir;
+    return QDir(TestSupport::home());
 }
 
+// The program's application object, made on first call in the private home.
 inline void ensureApplication()
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    const QByteArray path = home().path().toUtf8();
-    setenv("HOME", path.constData(), 1);
-    setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-    setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-    setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    static int argc = 1;
-    static char name[] = "studypane-test";
-    static char* argv[] = {name, nullptr};
-    // Kept to the end of the process: destroying it among the other statics at exit crashes.
-    static QApplication* app = new QApplication(argc, argv);
-    (void)app;
+    TestSupport::startApplication("studypane-test", TestSupport::Web::None);
 }
 
-// Runs the event loop until the condition holds or the time is up; the condition's last answer.
-inline bool waitFor(const std::function<bool()>& condition, int msecs = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > msecs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using TestSupport::waitFor;
 
 class HostDouble : public StudyPaneLayoutHost {
 public:

@@ -16,6 +16,7 @@
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -208,7 +209,7 @@ TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
     }
     EXPECT_EQ(m_posted, before);
     EXPECT_EQ(d().stringForKey(QStringLiteral("linkColor")), QStringLiteral("#0000c0"));
-    spin(700);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return m_posted > before; }));
     EXPECT_EQ(m_posted, before + 1);
     EXPECT_EQ(d().stringForKey(QStringLiteral("linkColor")), QStringLiteral("#be00c8"));
     EXPECT_EQ(d().stringForKey(QStringLiteral("customLinkColor")), QStringLiteral("#be00c8"));
@@ -418,12 +419,8 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     auto pane = makePage<LoginPreferencesViewController>(3);
     EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
     auto waitForAnswer = [&pane] {
-        QElapsedTimer t;
-        t.start();
         QPushButton* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
-        do
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        while (!login->isEnabled() && t.elapsed() < 20000);
+        EXPECT_TRUE(TestSupport::waitFor([login] { return login->isEnabled(); }, 20000)) << "no answer";
     };
 
     // A wrong password: the server's message, nothing stored.
@@ -715,11 +712,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
         EXPECT_FALSE(login->isEnabled());
         EXPECT_FALSE(privacy->isEnabled());
         EXPECT_FALSE(loginBusy->isHidden());
-        QElapsedTimer t;
-        t.start();
-        while (!login->isEnabled() && t.elapsed() < 20000)
-            QApplication::processEvents(QEventLoop::AllEvents, 20);
-        EXPECT_TRUE(login->isEnabled());
+        EXPECT_TRUE(TestSupport::waitFor([login] { return login->isEnabled(); }, 20000));
         EXPECT_TRUE(loginBusy->isHidden());
     };
 
@@ -755,10 +748,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
     pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
     pane->onResetPassword();
     EXPECT_FALSE(resetBusy->isHidden());
-    QElapsedTimer t;
-    t.start();
-    while (!login->isEnabled() && t.elapsed() < 20000)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(TestSupport::waitFor([login] { return login->isEnabled(); }, 20000));
     EXPECT_TRUE(resetBusy->isHidden());
     ASSERT_EQ(alerts->shown().size(), 5);
     EXPECT_EQ(alerts->shown()[4].informativeText, QString());
@@ -781,9 +771,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
              std::pair {"newPassword", "s3cret+word"}, std::pair {"newPasswordAgain", "s3cret+word"}})
         pane->textField(QString::fromLatin1(key))->setText(QString::fromLatin1(value));
     pane->onCreateAccount();
-    t.restart();
-    while (!login->isEnabled() && t.elapsed() < 20000)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_TRUE(TestSupport::waitFor([login] { return login->isEnabled(); }, 20000));
     EXPECT_EQ(alerts->shown().size(), 7);
     EXPECT_TRUE(d().boolForKey(QStringLiteral("credentialsValid")));
     EXPECT_EQ(d().stringForKey(QStringLiteral("customerID")), QStringLiteral("ann@quillstead.test"));
@@ -838,10 +826,7 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
     pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
     pane->onResetPassword();
     auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
-    QElapsedTimer t;
-    t.start();
-    while (!login->isEnabled() && t.elapsed() < 20000)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_TRUE(TestSupport::waitFor([login] { return login->isEnabled(); }, 20000));
     ASSERT_EQ(alerts->shown().size(), 1);
     EXPECT_TRUE(alerts->shown()[0].messageText.startsWith(QStringLiteral("System reported error: ")));
     EXPECT_EQ(alerts->shown()[0].informativeText,

@@ -30,7 +30,7 @@ Result perform(RCHTTPClient& client, const QString& method, const QString& path,
             r.json = std::move(json);
             r.error = std::move(error);
         });
-    waitFor([&] { return r.called; });
+    EXPECT_TRUE(waitFor([&] { return r.called; })) << "no answer to " << path.toStdString();
     return r;
 }
 

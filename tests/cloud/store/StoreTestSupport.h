@@ -6,9 +6,9 @@
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/protocol/WebScriptQuery.h"
 #include "platform/NotificationCenter.h"
+#include "support/TestSupport.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QList>
 
 #include <functional>
@@ -56,17 +56,6 @@ public:
     QList<Notification> received;
 };
 
-// Runs the event loop until `done` or the time is up; false on time-out.
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
+using TestSupport::waitFor;
 
 }  // namespace store_test

@@ -27,12 +27,12 @@
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
+#include "support/TestSupport.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
@@ -49,14 +49,6 @@ const QString kBuild = QStringLiteral(QS_BINARY_DIR);
 constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
 {
     return (book << 16) | (chapter << 8) | verse;
-}
-
-void pause(int ms)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 class RecordingSynthesizer : public SpeechSynthesizer {
@@ -490,13 +482,12 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     pane->speech().onSpeakStartSpeaking();
     ASSERT_EQ(synthesizer->spoken.size(), 2);
     synthesizer->finish();
-    pause(50);
-    ASSERT_EQ(synthesizer->spoken.size(), 3);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return synthesizer->spoken.size() == 3; }));
     EXPECT_TRUE(synthesizer->spoken[2].contains(QStringLiteral("condemn")));
     pane->speech().onSpeakStopSpeaking();
     EXPECT_FALSE(synthesizer->isSpeaking());
     synthesizer->finish();
-    pause(50);
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
     EXPECT_EQ(synthesizer->spoken.size(), 3);
     SpeechSynthesizer::setShared(nullptr);
 }
@@ -512,7 +503,7 @@ TEST(BookPane, ScreenshotOfAPaneWithTwoTabs)
     goToSection(pane, library().kjv, library().kjv->sectionForBibleKey(key(45, 8, 1)));
     pane->view()->resize(700, 500);
     pane->view()->show();
-    pause(3000);
+    EXPECT_TRUE(TestSupport::waitForPainted(pane->page()->page(), pane->page()));
     QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
     const QString file = kBuild + QStringLiteral("/screenshots/bookpane-two-tabs.png");
     ASSERT_TRUE(pane->view()->grab().save(file));
@@ -579,15 +570,11 @@ TEST(BookPane, WebWindowUsesItsOwnProfileAndTakesThePageTitle)
     EXPECT_NE(window->webView()->page()->profile(), QWebEngineProfile::defaultProfile());
     EXPECT_EQ(window->webView()->contextMenuPolicy(), Qt::NoContextMenu);
     window->webView()->setHtml(QStringLiteral("<html><head><title>Named Page</title></head><body>x</body></html>"));
-    QElapsedTimer t;
-    t.start();
-    while (window->window()->windowTitle() != QStringLiteral("Named Page") && t.elapsed() < 15000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(window->window()->windowTitle(), QStringLiteral("Named Page"));
+    EXPECT_TRUE(TestSupport::waitFor([&] { return window->window()->windowTitle() == QStringLiteral("Named Page"); }))
+        << window->window()->windowTitle().toStdString();
     // The close button disposes of the window and its controller.
     window->window()->close();
-    pause(100);
-    EXPECT_TRUE(window.isNull());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return window.isNull(); }));
 
     std::unique_ptr<QLabel> popup(XrefPopupViewController::makeView(UserDefaults::standardUserDefaults()));
     EXPECT_EQ(popup->text(), QStringLiteral("Hello, World!"));
@@ -599,21 +586,9 @@ TEST(BookPane, WebWindowUsesItsOwnProfileAndTakesThePageTitle)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     ::testing::InitGoogleTest(&argc, argv);
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", (data.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (data.path() + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (data.path() + QStringLiteral("/cache")).toUtf8());
-    BookPageScheme::registerScheme();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
-    auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
-    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-    UserDefaults::setStandardUserDefaults(defaults);
+    TestSupport::startApplication("book-pane-test");
+    TestSupport::usePrivateEngineData();
+    TestSupport::usePrivateDefaults();
     return RUN_ALL_TESTS();
 }

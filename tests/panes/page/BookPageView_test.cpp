@@ -25,6 +25,7 @@
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "render/HTMLTagCode.h"
+#include "support/TestSupport.h"
 #include "tools/tvkbuild/import/cTvkRichBook.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -46,23 +47,13 @@
 
 namespace {
 
+using TestSupport::waitFor;
+
 const QString kBuild = QStringLiteral(QS_BINARY_DIR);
 
 constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
 {
     return (book << 16) | (chapter << 8) | verse;
-}
-
-bool waitUntil(const std::function<bool()>& done, int ms = 15000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
 }
 
 void pause(int ms)
@@ -75,14 +66,9 @@ void pause(int ms)
 
 QVariant js(BookPageView& view, const QString& script)
 {
-    QVariant result;
-    bool done = false;
-    view.page()->runJavaScript(script, [&](const QVariant& v) {
-        result = v;
-        done = true;
-    });
-    EXPECT_TRUE(waitUntil([&] { return done; })) << script.toStdString();
-    return result;
+    const std::optional<QVariant> answer = TestSupport::runScript(view.page(), script);
+    EXPECT_TRUE(answer.has_value()) << script.toStdString();
+    return answer.value_or(QVariant());
 }
 
 // A host that records what the page tells it.
@@ -164,7 +150,7 @@ public:
         GoToRequest request;
         request.section = section;
         view.goTo(source, request);
-        ASSERT_TRUE(waitUntil([&] { return reports.count() > 0; })) << "no position report";
+        ASSERT_TRUE(waitFor([&] { return reports.count() > 0; })) << "no position report";
         settle();
     }
 
@@ -180,7 +166,7 @@ public:
     {
         QSignalSpy reports(&view, &BookPageView::positionReported);
         int quiet = 0;
-        waitUntil([&] {
+        waitFor([&] {
             const int before = reports.count();
             pause(150);
             quiet = reports.count() == before ? quiet + 1 : 0;
@@ -289,7 +275,7 @@ TEST(BookPageView, ScreenshotOfJohn3)
                        "if(!b.querySelector('h1,h2,h3,h4'))b=b.previousElementSibling;"
                        "scrollToElement(b.id,0);})()"));
     page.settle();
-    pause(300);
+    ASSERT_TRUE(TestSupport::waitForPainted(page.view.page(), &page.view));
     const QImage shot = page.view.grab().toImage();
     const QString file = kBuild + QStringLiteral("/BookPage_John3.png");
     ASSERT_TRUE(shot.save(file));
@@ -357,9 +343,12 @@ TEST(BookPageView, ScrollingDownAndUpFillsBlocksWithoutGapsOrRepeats)
     page.goToKey(key(43, 3, 16));
     QSignalSpy reports(&page.view, &BookPageView::positionReported);
     const qint64 startBlock = page.host.state().block();
+    // Each step is checked once the page has reported the place it scrolled to, while it may still
+    // be filling.
     for (int i = 0; i < 25; ++i) {
+        const qsizetype before = reports.count();
         js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() + 1500)"));
-        pause(150);
+        ASSERT_TRUE(waitFor([&] { return reports.count() > before; })) << "no report after step " << i;
         expectConsecutive(page.blocksOnPage());
     }
     page.settle();
@@ -368,8 +357,9 @@ TEST(BookPageView, ScrollingDownAndUpFillsBlocksWithoutGapsOrRepeats)
     // Blocks far above were dropped: the page stays a window.
     EXPECT_GT(page.blocksOnPage().first(), startBlock);
     for (int i = 0; i < 50; ++i) {
+        const qsizetype before = reports.count();
         js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() - 1500)"));
-        pause(60);
+        ASSERT_TRUE(waitFor([&] { return reports.count() > before; })) << "no report after step " << i;
         expectConsecutive(page.blocksOnPage());
     }
     page.settle();
@@ -424,7 +414,7 @@ TEST(BookPageView, StaleReportsAreIgnored)
     // The same report from this page and book is taken; an empty verse id takes the block's section.
     js(page.view,
         QStringLiteral("jsInterface.updatePosition(sourceTupleString, webViewSerialNumber, '_b5', '', 3, 7)"));
-    ASSERT_TRUE(waitUntil([&] { return reports.count() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return reports.count() == 1; }));
     EXPECT_EQ(page.host.state().block(), 5);
     EXPECT_EQ(page.host.state().yOffset(), 3);
     EXPECT_EQ(page.host.state().section(), page.source->sectionForBlock(5));
@@ -445,7 +435,7 @@ TEST(BookPageView, AClickedBibleLinkReachesTheRouting)
             .toString();
     ASSERT_TRUE(link.startsWith(QLatin1String("javascript:href('bible:"))) << link.toStdString();
     ASSERT_TRUE(page.click(QStringLiteral("a[href^=\"javascript:href\"]")));
-    ASSERT_TRUE(waitUntil([&] { return !recorder.requests.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !recorder.requests.isEmpty(); }));
     const QVariantMap request = recorder.requests.first();
     EXPECT_EQ(request.value(QStringLiteral("href")).toString(), link.mid(17, link.size() - 20));
     EXPECT_TRUE(request.value(QStringLiteral("wasHyperlink")).toBool());
@@ -513,7 +503,7 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
                                .arg(hex.mid(4, 2).toInt(nullptr, 16))
                                .arg(hex.mid(6, 2).toInt(nullptr, 16));
     ASSERT_TRUE(notes.click(QStringLiteral("#_b%1 a[href^=\"javascript:href\"]").arg(notes.host.state().block())));
-    ASSERT_TRUE(waitUntil([&] { return bible.host.state().sectionString() == anchor; }))
+    ASSERT_TRUE(waitFor([&] { return bible.host.state().sectionString() == anchor; }))
         << anchor.toStdString() << " " << panes.log.join(QStringLiteral("; ")).toStdString();
     bible.settle();
     EXPECT_NEAR(bible.topOf(anchor), 0.0, 8.0);
@@ -529,7 +519,7 @@ TEST(BookPageView, EscapedLinkTextReachesTheRoutingUnescaped)
     GoToRecorder recorder;
     page.goToKey(key(43, 3, 16));
     js(page.view, QStringLiteral("qsFollowLink(\"javascript:href('bible:John 3@@apos@@s@@bs@@x');\")"));
-    ASSERT_TRUE(waitUntil([&] { return !recorder.requests.isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !recorder.requests.isEmpty(); }));
     EXPECT_EQ(recorder.requests.first().value(QStringLiteral("href")).toString(), QStringLiteral("bible:John 3's\\x"));
 }
 
@@ -546,11 +536,11 @@ TEST(BookPageView, AFootnoteExpands)
     const QString display = QStringLiteral("getComputedStyle(document.querySelector('%1')).display").arg(note);
     EXPECT_EQ(js(page.view, display).toString(), QStringLiteral("none"));  // collapsed by the setting
     ASSERT_TRUE(page.click(QStringLiteral("#_b%1 a.footnotetoggle").arg(noted)));
-    ASSERT_TRUE(waitUntil([&] { return js(page.view, display).toString() == QLatin1String("inline"); }));
-    pause(200);
+    ASSERT_TRUE(waitFor([&] { return js(page.view, display).toString() == QLatin1String("inline"); }));
+    EXPECT_TRUE(TestSupport::waitForPainted(page.view.page(), &page.view));
     EXPECT_TRUE(page.view.grab().save(kBuild + QStringLiteral("/BookPage_Footnote.png")));
     ASSERT_TRUE(page.click(QStringLiteral("#_b%1 a.footnotetoggle").arg(noted)));
-    ASSERT_TRUE(waitUntil([&] { return js(page.view, display).toString() == QLatin1String("none"); }));
+    ASSERT_TRUE(waitFor([&] { return js(page.view, display).toString() == QLatin1String("none"); }));
 }
 
 TEST(BookPageView, SelectionMapsToTheVerseKeys)
@@ -575,12 +565,12 @@ TEST(BookPageView, SelectionMapsToTheVerseKeys)
         getSelection().addRange(r);
         return true;
     })())"));
-    ASSERT_TRUE(waitUntil([&] { return !page.view.selectedBlocksOrKeys().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !page.view.selectedBlocksOrKeys().isEmpty(); }));
     EXPECT_EQ(page.view.selectedBlocksOrKeys(), (QList<quint32> {key(43, 3, 16), key(43, 3, 18), key(43, 3, 17)}));
     EXPECT_FALSE(page.view.selectedText().isEmpty());
     EXPECT_EQ(page.view.selectedBibleRefString(), QStringLiteral("John 3:16-18"));
     page.view.clearSelection();
-    ASSERT_TRUE(waitUntil([&] { return page.view.selectedBlocksOrKeys().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return page.view.selectedBlocksOrKeys().isEmpty(); }));
 }
 
 TEST(BookPageView, SelectionInABookGivesBlocks)
@@ -598,7 +588,7 @@ TEST(BookPageView, SelectionInABookGivesBlocks)
                        "getSelection().addRange(r);})()")
             .arg(a)
             .arg(a + 2));
-    ASSERT_TRUE(waitUntil([&] { return !page.view.selectedBlocksOrKeys().isEmpty(); }));
+    ASSERT_TRUE(waitFor([&] { return !page.view.selectedBlocksOrKeys().isEmpty(); }));
     const QList<quint32> got = page.view.selectedBlocksOrKeys();
     ASSERT_GE(got.size(), 2);
     EXPECT_EQ(got[0], static_cast<quint32>(a));
@@ -668,7 +658,7 @@ TEST(BookPageView, AHostileBlockRendersInert)
     // The page still works.
     QSignalSpy reports(&page.view, &BookPageView::positionReported);
     js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() + 400)"));
-    EXPECT_TRUE(waitUntil([&] { return reports.count() > 0; }));
+    EXPECT_TRUE(waitFor([&] { return reports.count() > 0; }));
 }
 
 // Every bridge call the reader answers, as its log records it.
@@ -744,7 +734,7 @@ TEST(BookPageView, BookContentCannotCallTheBridgeOrPassForTheFrame)
     GoToRecorder recorder;
     page.goToSection(4);  // block 8, reading 4: a hostile block in the page as loaded, more fetched
     // The page fills on both sides: the content's markers did not stop it.
-    ASSERT_TRUE(waitUntil([&] { return page.blocksOnPage().size() > 8; }));
+    ASSERT_TRUE(waitFor([&] { return page.blocksOnPage().size() > 8; }));
     const QList<int> blocks = page.blocksOnPage();
     expectConsecutive(blocks);
     EXPECT_TRUE(blocks.contains(8) && blocks.contains(13));
@@ -767,7 +757,7 @@ TEST(BookPageView, BookContentCannotCallTheBridgeOrPassForTheFrame)
     // Scrolling on keeps filling.
     QSignalSpy reports(&page.view, &BookPageView::positionReported);
     js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() + 600)"));
-    EXPECT_TRUE(waitUntil([&] { return reports.count() > 0; }));
+    EXPECT_TRUE(waitFor([&] { return reports.count() > 0; }));
     page.settle();
     // Even content that knew the bridge address could not call it with an image.
     js(page.view,
@@ -781,7 +771,7 @@ TEST(BookPageView, BookContentCannotCallTheBridgeOrPassForTheFrame)
         EXPECT_FALSE(log.loggedFromPage(QLatin1String(mark))) << mark;
     // (The log itself works: the page script's own call arrives.)
     js(page.view, QStringLiteral("jsInterface.writeToLog('script-call')"));
-    EXPECT_TRUE(waitUntil([&] { return log.loggedFromPage(QStringLiteral("script-call")); }));
+    EXPECT_TRUE(waitFor([&] { return log.loggedFromPage(QStringLiteral("script-call")); }));
     // The page script still reaches the reader, only with the page's secret.
     EXPECT_EQ(js(page.view, QStringLiteral("jsInterface.isReadingComplete(4) === false")).toBool(), true);
     const QVariant answers = js(page.view, QStringLiteral(R"((function () {
@@ -801,7 +791,7 @@ TEST(BookPageView, BookContentCannotCallTheBridgeOrPassForTheFrame)
     // The reader's own header still toggles its reading.
     const QString header = QStringLiteral("#_reading4_%1").arg(js(page.view, QStringLiteral("qsFrameKey")).toString());
     ASSERT_TRUE(page.click(header));
-    EXPECT_TRUE(waitUntil([&] { return book->complete.value(4); }));
+    EXPECT_TRUE(waitFor([&] { return book->complete.value(4); }));
     page.view.grab().save(kBuild + QStringLiteral("/hostile-book-page.png"));
 }
 
@@ -888,7 +878,7 @@ TEST(BookPageView, AHostileCompiledBookNeitherCallsTheBridgeNorStopsThePage)
     BridgeLog log;
     GoToRecorder recorder;
     page.goToSection(first);
-    ASSERT_TRUE(waitUntil([&] { return page.blocksOnPage().size() > 6; })) << "the page did not fill";
+    ASSERT_TRUE(waitFor([&] { return page.blocksOnPage().size() > 6; })) << "the page did not fill";
     expectConsecutive(page.blocksOnPage());
     js(page.view, QStringLiteral("scrollToYOffset(getPageYOffset() + 1500)"));
     page.settle();
@@ -924,7 +914,7 @@ TEST(BookPageView, ImagesComeFromTheBookAndTheLogoFromTheReader)
     page.goToSection(4);
     const QString size = QStringLiteral("(function(){var i=document.getElementById('%1');return i.complete?"
                                         "i.naturalWidth+'x'+i.naturalHeight:'loading';})()");
-    ASSERT_TRUE(waitUntil([&] { return js(page.view, size.arg(QStringLiteral("pic"))).toString() != "loading"; }));
+    ASSERT_TRUE(waitFor([&] { return js(page.view, size.arg(QStringLiteral("pic"))).toString() != "loading"; }));
     EXPECT_EQ(js(page.view, size.arg(QStringLiteral("pic"))).toString(), QStringLiteral("30x60"));
     EXPECT_EQ(js(page.view, size.arg(QStringLiteral("logo"))).toString(), QStringLiteral("100x24"));
     EXPECT_EQ(js(page.view, size.arg(QStringLiteral("bmp"))).toString(), QStringLiteral("100x24"));
@@ -945,7 +935,7 @@ TEST(BookPageView, APageWithImagesIsRenderedAgainWhenTheWidthChangedBeforeItLoad
         QSignalSpy loaded(&page.view, &BookPageView::pageLoaded);
         page.view.displayCurrentSource(true);
         page.view.resize(500, 600);  // before the page has loaded
-        ASSERT_TRUE(waitUntil([&] { return loaded.count() > 0; }));
+        ASSERT_TRUE(waitFor([&] { return loaded.count() > 0; }));
         page.settle();
         EXPECT_EQ(page.view.webViewSerialNumber(), serial + (images ? 2 : 1)) << images;
         if (images) {
@@ -997,7 +987,7 @@ TEST(BookPageView, TheReadingHeaderTogglesTheReadMark)
     GoToRequest today;
     today.todaysReading = true;
     page.view.goTo(book, today);
-    ASSERT_TRUE(waitUntil([&] { return reports.count() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return reports.count() > 0; }));
     page.settle();
     const quint32 reading = book->readingNumberForSection(static_cast<quint32>(page.host.state().section()));
     ASSERT_NE(reading, 0u);
@@ -1009,11 +999,11 @@ TEST(BookPageView, TheReadingHeaderTogglesTheReadMark)
     const bool before = book->isReadingComplete(reading);
     EXPECT_EQ(js(page.view, cls).toString(), before ? QStringLiteral("devoread") : QStringLiteral("devounread"));
     ASSERT_TRUE(page.click(QLatin1Char('#') + header));
-    ASSERT_TRUE(waitUntil([&] { return book->isReadingComplete(reading) != before; }));
+    ASSERT_TRUE(waitFor([&] { return book->isReadingComplete(reading) != before; }));
     EXPECT_EQ(js(page.view, cls).toString(), before ? QStringLiteral("devounread") : QStringLiteral("devoread"));
     book->toggleReadingNumber(reading);
     page.view.updateDevotionalReadingStatus();
-    EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(waitFor([&] {
         return js(page.view, cls).toString() == (before ? QLatin1String("devoread") : QLatin1String("devounread"));
     }));
 }
@@ -1038,7 +1028,7 @@ TEST(BookPageView, HoveringALinkSchedulesOnePreview)
     js(page.view, hover.arg(0));
     pause(100);
     const QString second = js(page.view, hover.arg(1)).toString();  // within 0.5 s: only this one shows
-    ASSERT_TRUE(waitUntil([&] { return !page.host.previews.isEmpty(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !page.host.previews.isEmpty(); }, 3000));
     pause(700);
     ASSERT_EQ(page.host.previews.size(), 1);
     EXPECT_EQ(page.host.previews.first(), second + QLatin1Char('|'));
@@ -1075,7 +1065,7 @@ TEST(BookPageView, AFootnoteMarkerPreviewCarriesTheNote)
                        "return document.querySelector('#_b%1 .footnote').textContent;})()")
             .arg(noted))
                              .toString();
-    ASSERT_TRUE(waitUntil([&] { return !page.host.previews.isEmpty(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !page.host.previews.isEmpty(); }, 3000));
     const QString shown = page.host.previews.first().section(QLatin1Char('|'), 1);
     EXPECT_FALSE(shown.isEmpty());
     EXPECT_TRUE(note.contains(shown)) << shown.toStdString();
@@ -1224,7 +1214,7 @@ TEST(BookPaneScroller, KnobDragMovesThePositionAtOnceAndThePageOnceAfterwards)
     EXPECT_EQ(page.host.titleUpdates, titles + 2);
     EXPECT_TRUE(scroller.hasPendingRedisplay());
     EXPECT_EQ(page.view.webViewSerialNumber(), serial);  // not yet
-    ASSERT_TRUE(waitUntil([&] { return page.view.webViewSerialNumber() > serial; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return page.view.webViewSerialNumber() > serial; }, 2000));
     EXPECT_EQ(page.view.webViewSerialNumber(), serial + 1);  // one rebuild for the two changes
     EXPECT_GT(page.host.syncs, 0);
     scroller.updateScroller();
@@ -1284,14 +1274,14 @@ TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
     BookPaneScroller scroller(&page.view, &page.host);
     const qint64 before = js(page.view, QStringLiteral("getPageYOffset()")).toLongLong();
     scroller.onScrollerChange(BookPaneScroller::kIncrementPage);
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(waitFor(
         [&] {
             return js(page.view, QStringLiteral("getPageYOffset()")).toLongLong() ==
                 before + qint64(page.view.height() * 0.95);
         },
         3000));
     page.view.scrollActiveBook(PaneNotifications::UserWantsToScrollUpOneLine);
-    EXPECT_TRUE(waitUntil(
+    EXPECT_TRUE(waitFor(
         [&] {
             return js(page.view, QStringLiteral("getPageYOffset()")).toLongLong() ==
                 before + qint64(page.view.height() * 0.95) - 20;
@@ -1438,7 +1428,7 @@ TEST(BookPageView, ABackgroundTabOnlyChangesItsStateAndARequestWithoutBookFails)
     GoToRequest anchor;
     anchor.gotoAnchor = QStringLiteral("x");
     page.view.goTo(shown, anchor);
-    ASSERT_TRUE(waitUntil([&] { return loaded.count() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return loaded.count() > 0; }));
     EXPECT_TRUE(js(page.view, QStringLiteral("document.body.textContent"))
                     .toString()
                     .startsWith(QLatin1String("Invalid Location:")));
@@ -1448,21 +1438,9 @@ TEST(BookPageView, ABackgroundTabOnlyChangesItsStateAndARequestWithoutBookFails)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     ::testing::InitGoogleTest(&argc, argv);
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", (data.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (data.path() + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (data.path() + QStringLiteral("/cache")).toUtf8());
-    BookPageScheme::registerScheme();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    cSQLiteDbBase::setEngineDataFolder(cLString16(data.path().toUtf8().constData()));
-    auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
-    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-    UserDefaults::setStandardUserDefaults(defaults);
+    TestSupport::startApplication("book-page-view-test");
+    TestSupport::usePrivateEngineData();
+    TestSupport::usePrivateDefaults();
     return RUN_ALL_TESTS();
 }

@@ -20,6 +20,7 @@
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -340,23 +341,7 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     ::testing::InitGoogleTest(&argc, argv);
-    // A private home for the reader the last test starts.
-    static QTemporaryDir home;
-    const QByteArray path = home.path().toUtf8();
-    qputenv("HOME", path);
-    qputenv("XDG_DATA_HOME", path + "/data");
-    qputenv("XDG_CACHE_HOME", path + "/cache");
-    qputenv("XDG_CONFIG_HOME", path + "/config");
-    qputenv("XDG_RUNTIME_DIR", path + "/run");
-    QDir().mkpath(home.path() + QStringLiteral("/run"));
-    QFile::setPermissions(home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    BookPageScheme::registerScheme();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    new QApplication(argc, argv);  // never deleted: its teardown races the web engine's
+    TestSupport::startApplication("store-window-test");
     return RUN_ALL_TESTS();
 }

@@ -10,6 +10,7 @@
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyManager.h"
+#include "support/TestSupport.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <gtest/gtest.h>
@@ -223,37 +224,16 @@ TEST_F(ResultsWindow, AReportFileThatIsGoneShowsAnEmptyWindowAndClosesCleanly)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     ::testing::InitGoogleTest(&argc, argv);
-    QTemporaryDir home;
-    const QByteArray path = home.path().toUtf8();
-    qputenv("HOME", path);
-    qputenv("XDG_DATA_HOME", path + "/data");
-    qputenv("XDG_CACHE_HOME", path + "/cache");
-    qputenv("XDG_CONFIG_HOME", path + "/config");
-    BookPageScheme::registerScheme();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // With the web engine linked in, making the application object also makes a shared OpenGL context,
-    // and destroying it deletes that context. An application object destroyed during exit (a static)
-    // crashes there, Qt's thread storage being gone already; so it is made once and never deleted.
-    new QApplication(argc, argv);
-    cSQLiteDbBase::setEngineDataFolder(cLString16(path.constData()));
+    TestSupport::startApplication("autostudy-results-test");
+    TestSupport::usePrivateEngineData();
     QCoreApplication::setApplicationName(QStringLiteral("Quillstead"));
     QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
 
     const QString books = AppFolders::booksDirectory();
-    QDir().mkpath(books);
-    g_haveBooks = true;
-    for (const char* n : {"KJV.tvk", "WEB.tvk", "Scofield.tvk", "StrongsGreek.tvk", "StrongsHebrew.tvk"})
-        g_haveBooks = g_haveBooks &&
-            QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/") + QLatin1String(n),
-                books + QLatin1Char('/') + QLatin1String(n));
-    auto defaults = std::make_shared<UserDefaults>(home.filePath(QStringLiteral("defaults.ini")));
-    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-    UserDefaults::setStandardUserDefaults(defaults);
+    g_haveBooks = TestSupport::linkSampleBooks(
+        books, {"KJV.tvk", "WEB.tvk", "Scofield.tvk", "StrongsGreek.tvk", "StrongsHebrew.tvk"});
+    TestSupport::usePrivateDefaults();
     g_alerts = std::make_shared<RecordingAlerts>();
     Alerts::setShared(g_alerts);
     const int result = RUN_ALL_TESTS();

@@ -22,6 +22,7 @@
 #include "platform/UserDefaults.h"
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "support/TestSupport.h"
 #include "userdata/cSQLiteDbBase.h"
 #include "userdata/cVerseHighlightDoc.h"
 
@@ -35,6 +36,8 @@
 
 namespace {
 
+using TestSupport::waitFor;
+
 const QString kBuild = QStringLiteral(QS_BINARY_DIR);
 
 constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
@@ -42,26 +45,11 @@ constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
     return (book << 16) | (chapter << 8) | verse;
 }
 
-bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > msecs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
 // The pane's page's answer to a script giving a number (-1 when the page did not answer).
 int evaluate(BookPaneViewController* pane, const QString& script)
 {
-    int answer = -2;
-    pane->page()->page()->runJavaScript(
-        script, [&answer](const QVariant& v) { answer = v.isValid() ? v.toInt() : -1; });
-    waitFor([&answer] { return answer != -2; }, 10000);
-    return answer;
+    const std::optional<QVariant> answer = TestSupport::runScript(pane->page()->page(), script, 10000);
+    return answer.has_value() && answer->isValid() ? answer->toInt() : -1;
 }
 
 // The number of elements of the class on the pane's page.
@@ -175,24 +163,10 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     ::testing::InitGoogleTest(&argc, argv);
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", (data.path() + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CONFIG_HOME", (data.path() + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (data.path() + QStringLiteral("/cache")).toUtf8());
-    BookPageScheme::registerScheme();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    // Kept to the end of the process, as the web engine wants.
-    auto* app = new QApplication(argc, argv);
-    (void)app;
-    cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(data.path() + QStringLiteral("/")));
+    TestSupport::startApplication("highlight-in-panes-test");
+    TestSupport::usePrivateEngineData();
     cBookUserData::install();
-    auto defaults = std::make_shared<UserDefaults>(data.path() + QStringLiteral("/defaults.ini"));
-    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-    UserDefaults::setStandardUserDefaults(defaults);
+    TestSupport::usePrivateDefaults();
     return RUN_ALL_TESTS();
 }

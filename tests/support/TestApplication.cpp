@@ -1,0 +1,76 @@
+// The private home and the one application object (TestSupport.h).
+#include "TestSupport.h"
+
+#include "panes/page/BookPageScheme.h"
+#include "platform/SettingsRegistry.h"
+#include "platform/UserDefaults.h"
+#include "userdata/cSQLiteDbBase.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace TestSupport {
+
+namespace {
+
+QString& homePath()
+{
+    static QString path;
+    return path;
+}
+
+void setFolder(const char* variable, const QString& path)
+{
+    QDir().mkpath(path);
+    qputenv(variable, path.toUtf8());
+}
+
+}  // namespace
+
+QString startApplication(const char* programName, Web web)
+{
+    if (QCoreApplication::instance() != nullptr)
+        return homePath();
+    static QTemporaryDir dir;
+    homePath() = dir.path();
+    const QString root = dir.path();
+    qputenv("HOME", root.toUtf8());
+    setFolder("XDG_DATA_HOME", root + QStringLiteral("/data"));
+    setFolder("XDG_CACHE_HOME", root + QStringLiteral("/cache"));
+    setFolder("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
+    setFolder("XDG_RUNTIME_DIR", root + QStringLiteral("/run"));
+    QFile::setPermissions(root + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (web == Web::Engine) {
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+        BookPageScheme::registerScheme();
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    }
+    static int argc = 1;
+    static QByteArray name(programName);
+    static char* argv[] = {name.data(), nullptr};
+    new QApplication(argc, argv);  // never deleted (see the header)
+    return homePath();
+}
+
+QString home() { return homePath(); }
+
+void usePrivateDefaults()
+{
+    auto defaults = std::make_shared<UserDefaults>(homePath() + QStringLiteral("/defaults.ini"));
+    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
+    UserDefaults::setStandardUserDefaults(defaults);
+}
+
+void usePrivateEngineData()
+{
+    const QString folder = homePath() + QStringLiteral("/engine/");
+    QDir().mkpath(folder);
+    cSQLiteDbBase::setEngineDataFolder(cLString16(folder.toUtf8().constData()));
+}
+
+}  // namespace TestSupport

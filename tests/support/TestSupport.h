@@ -1,0 +1,111 @@
+// What every test of the running reader and of live web views needs, in one place: a private home,
+// the one application object, the waits on conditions, the page's answers to scripts, and the books
+// of the build.
+//
+// The private home holds HOME and the XDG folders (data, cache, config and a runtime folder only the
+// user may enter) in a temporary folder kept for the whole program, so no test touches the user's
+// real folders. The application object is made once and never deleted: with the web engine linked
+// in, destroying it during exit deletes a shared OpenGL context after Qt's thread storage is gone.
+//
+// Every wait here runs the event loop until a condition holds and returns false when it did not
+// within its time; none sleeps for a fixed time. Main thread only.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <QVariant>
+#include <QWidget>
+
+#include <functional>
+#include <initializer_list>
+#include <optional>
+
+class QWebEnginePage;
+
+namespace TestSupport {
+
+// How long a wait lasts when its caller names no time: long enough for a loaded machine.
+inline constexpr int kWaitMs = 30000;
+
+enum class Web {
+    None,  // widgets only
+    Engine,  // live web views: the book page scheme registered first, the web engine without sandbox or GPU
+};
+
+// Sets up the private home and the offscreen platform and makes the application object, once per
+// program (later calls return the same home). Call before anything reads a folder or a setting.
+QString startApplication(const char* programName, Web web = Web::Engine);
+// The private home's path (empty before startApplication).
+QString home();
+// The standard defaults become a file of the private home holding every preference's default.
+void usePrivateDefaults();
+// The engine's databases (notes, highlights, bookmarks) are kept in the private home.
+void usePrivateEngineData();
+
+// Runs the event loop until the condition holds; false when it did not within the time.
+bool waitFor(const std::function<bool()>& condition, int msecs = kWaitMs);
+
+// Runs the event loop until every event already posted and every timer already started without a
+// delay has run (they run in order, before a zero timer started now): what a check that something
+// did not happen waits for. False when that did not come about within the time.
+bool waitForQueuedWork(int msecs = kWaitMs);
+
+// The visible top-level window of type W, or null.
+template <class W> W* shownWindow()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<W*>(w); found != nullptr && found->isVisible())
+            return found;
+    return nullptr;
+}
+
+// Waits for a top-level window of type W to show; null when none did within the time.
+template <class W> W* waitForWindow(int msecs = kWaitMs)
+{
+    W* found = nullptr;
+    waitFor([&found] { return (found = shownWindow<W>()) != nullptr; }, msecs);
+    return found;
+}
+
+// Runs `trigger` and, as soon as a window of type W shows (even one whose own event loop runs inside
+// the trigger, as a modal dialog's does), hands it to `act`, which must close it. True when it showed.
+bool whenShownImpl(const std::function<void()>& trigger, const std::function<bool()>& actIfShown, int msecs);
+template <class W>
+bool whenShown(const std::function<void()>& trigger, const std::function<void(W*)>& act, int msecs = kWaitMs)
+{
+    return whenShownImpl(
+        trigger,
+        [&act] {
+            W* found = shownWindow<W>();
+            if (found != nullptr)
+                act(found);
+            return found != nullptr;
+        },
+        msecs);
+}
+
+// The page's answer to a script; nothing when the page did not answer within the time.
+std::optional<QVariant> runScript(QWebEnginePage* page, const QString& script, int msecs = kWaitMs);
+// The text the page shows, as plain text; empty when the page did not answer.
+QString pageText(QWebEnginePage* page, int msecs = kWaitMs);
+// Waits until the page's answer to a script, read again until it holds, equals `expected`.
+bool waitForScript(QWebEnginePage* page, const QString& script, const QVariant& expected, int msecs = kWaitMs);
+// Waits until the page has loaded and its view has painted something besides its background: the
+// moment a screenshot of it shows what the reader sees.
+bool waitForPainted(QWebEnginePage* page, QWidget* view, int msecs = kWaitMs);
+
+// The same for every visible web view inside a window whose page shows any text: the moment a
+// screenshot of the window shows what the reader sees.
+bool waitForViewsPainted(QWidget* window, int msecs = kWaitMs);
+
+// The books that come with the application, as the build made them.
+QString bundledBooksFolder();
+// The sample library the build compiles (left out of sanitizer builds).
+QString sampleLibraryFolder();
+// True when the sample library holds every one of the books (all of KJV and WEB when none is named).
+bool haveSampleLibrary(std::initializer_list<const char*> books = {});
+// Links the named books of the sample library into a folder (made if missing), leaving books
+// already there alone; false when one is missing from the library or cannot be linked.
+bool linkSampleBooks(const QString& folder, std::initializer_list<const char*> books);
+
+}  // namespace TestSupport
