@@ -57,7 +57,10 @@ QString startApplication(const char* programName, Web web)
     return homePath();
 }
 
-QString home() { return homePath(); }
+QString home()
+{
+    return homePath();
+}
 
 void usePrivateDefaults()
 {

@@ -47,9 +47,15 @@ bool whenShownImpl(const std::function<void()>& trigger, const std::function<boo
     return seen;
 }
 
-QString bundledBooksFolder() { return QStringLiteral(QS_BINARY_DIR "/books"); }
+QString bundledBooksFolder()
+{
+    return QStringLiteral(QS_BINARY_DIR "/books");
+}
 
-QString sampleLibraryFolder() { return QStringLiteral(QS_BINARY_DIR "/library"); }
+QString sampleLibraryFolder()
+{
+    return QStringLiteral(QS_BINARY_DIR "/library");
+}
 
 bool haveSampleLibrary(std::initializer_list<const char*> books)
 {

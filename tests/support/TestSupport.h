@@ -28,7 +28,7 @@ namespace TestSupport {
 inline constexpr int kWaitMs = 30000;
 
 enum class Web {
-    None,  // widgets only
+    None,    // widgets only
     Engine,  // live web views: the book page scheme registered first, the web engine without sandbox or GPU
 };
 

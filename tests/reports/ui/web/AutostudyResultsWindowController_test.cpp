@@ -71,13 +71,6 @@ protected:
             {QStringLiteral("windowTitle"), text}};
     }
 
-    static void spin(int ms)
-    {
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-
     static bool waitForLoad(QWebEngineView* view)
     {
         QEventLoop loop;
@@ -124,7 +117,7 @@ TEST_F(ResultsWindow, ShowsTheJohn316ReportAndSavesItsPicture)
     EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << qPrintable(text.left(600));
     EXPECT_TRUE(text.contains(QLatin1String("Bibliography")));
     EXPECT_FALSE(text.contains(QLatin1String("<div"))) << "the report's markup must be read as HTML";
-    spin(700);  // let the page paint before the picture is taken
+    EXPECT_TRUE(TestSupport::waitForPainted(window->webView()->page(), window->webView()));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/verse-report.png")));
 
