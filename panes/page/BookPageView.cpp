@@ -252,8 +252,29 @@ void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegio
     m_webViewSourceTupleID = book->identityString();
     m_pageHasImages = false;
     const BookPageHtml::Frame frame = nextFrame(book->identityString());
-    const QJsonValue first = getHTMLTextForBlock(state.block());
-    loadPage(BookPageHtml::bookPage(frame, state.block(), first.toString()));
+    // The target block and as many after it as a screen shows go with the page, so that its first
+    // paint shows the target's screen whole without waiting for the bridge (the page script fetches
+    // whatever is still missing). A Bible's screen of 800 x 600 holds about 25 KB of block markup.
+    const qsizetype budget = std::max<qsizetype>(8192, qsizetype(width()) * height() / 16);
+    QStringList blocks;
+    qsizetype size = 0;
+    for (qint64 b = state.block(); blocks.size() < kMaxBlocksPerFetch && size < budget; ++b) {
+        const QJsonValue html = getHTMLTextForBlock(b);
+        if (!html.isString())
+            break;  // past the book's end
+        blocks.append(html.toString());
+        size += blocks.last().size();
+    }
+    m_pageTextWidth = m_lastPaneWidth;
+    QString target;
+    qint64 offset = 0;
+    if (!state.gotoAnchor().isEmpty())
+        target = state.gotoAnchor();
+    else {
+        target = QStringLiteral("_b%1").arg(state.block());
+        offset = state.yOffset();
+    }
+    loadPage(BookPageHtml::bookPage(frame, state.block(), blocks, target, offset));
 }
 
 BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
@@ -313,8 +334,9 @@ void BookPageView::onLoadFinished(bool ok)
     LayoutRegionContentItemState* state = m_host->currentState();
     if (!ok || !m_source || state == nullptr)
         return;
+    // The first blocks came with the page; blocks fetched while it loaded may have another width.
     const double width = textWidth();
-    if ((std::isnan(m_lastPaneWidth) || width != m_lastPaneWidth) && m_pageHasImages) {
+    if ((std::isnan(m_pageTextWidth) || width != m_pageTextWidth) && m_pageHasImages) {
         displayCurrentSource(true);  // images are sized for the text width: render again
         return;
     }

@@ -132,6 +132,7 @@ private:
     bool m_pageHasImages = false;    // a block of the page holds an image
     quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
     double m_lastPaneWidth = qQNaN();
+    double m_pageTextWidth = qQNaN();  // the text width the loaded page's first blocks were rendered for
     QList<quint32> m_selectedBlocksOrKeys;
     QVariantMap m_tooltipParams;
     QTimer m_tooltipTimer;

@@ -501,9 +501,13 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
         panes, library, history, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
 
     notes.goToSection(100);  // notes on Genesis, full of links to it
+    // The first link at or below the top block (which may be a heading alone).
+    const QString firstLink =
+        QStringLiteral("#_b%1 a[href^=\"javascript:href\"], #_b%1 ~ div a[href^=\"javascript:href\"]")
+            .arg(notes.host.state().block());
     const QString link = js(notes.view,
-        QStringLiteral("document.querySelector('#_b%1 a[href^=\"javascript:href\"]').getAttribute('href')")
-            .arg(notes.host.state().block()))
+        QStringLiteral("document.querySelector('%1').getAttribute('href')")
+            .arg(QString(firstLink).replace('\'', "\\'")))
                              .toString();
     // "bible:#" translation, book, chapter, verse as two hex digits each.
     ASSERT_TRUE(link.startsWith(QLatin1String("javascript:href('bible:#"))) << link.toStdString();
@@ -512,7 +516,7 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
                                .arg(hex.mid(2, 2).toInt(nullptr, 16))
                                .arg(hex.mid(4, 2).toInt(nullptr, 16))
                                .arg(hex.mid(6, 2).toInt(nullptr, 16));
-    ASSERT_TRUE(notes.click(QStringLiteral("#_b%1 a[href^=\"javascript:href\"]").arg(notes.host.state().block())));
+    ASSERT_TRUE(notes.click(firstLink));
     ASSERT_TRUE(waitUntil([&] { return bible.host.state().sectionString() == anchor; }))
         << anchor.toStdString() << " " << panes.log.join(QStringLiteral("; ")).toStdString();
     bible.settle();
@@ -1026,7 +1030,12 @@ TEST(BookPageView, HoveringALinkSchedulesOnePreview)
     REQUIRE_LIBRARY();
     Page page(openBook(QStringLiteral("Scofield.tvk")));
     page.goToSection(100);
-    const qint64 linkBlock = page.host.state().block();
+    // The first block at or below the top (which may be a heading alone) with two links.
+    const qint64 linkBlock = js(page.view,
+        QStringLiteral("qsBlockNumberFromId(qsBlocks().filter(function(d){return qsBlockNumberFromId(d.id)>=%1"
+                       "&&d.querySelectorAll('a[href^=\"javascript:href\"]').length>1;})[0].id)")
+            .arg(page.host.state().block()))
+                                 .toLongLong();
     js(page.view,
         QStringLiteral("document.querySelector('#_b%1 a[href^=\"javascript:href\"]').scrollIntoView({block:'center'})")
             .arg(linkBlock));
