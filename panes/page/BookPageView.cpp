@@ -20,6 +20,8 @@
 #include <cmath>
 
 Q_LOGGING_CATEGORY(lcBookPage, "qs.panes.page")
+// Where a go-to's time goes: its steps with the milliseconds since it began (debug messages).
+Q_LOGGING_CATEGORY(lcBookPageTrace, "qs.panes.page.trace", QtWarningMsg)
 
 namespace {
 
@@ -195,6 +197,8 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, GoToRequest& request)
     if (!isCurrent)
         return true;  // a background tab keeps its new position for when it is shown
 
+    m_goToClock.start();
+    trace("go-to", book->identityString());
     hideHrefTargetTooltip();
     m_host->updateTitleBar();
     m_host->updateScroller();
@@ -228,10 +232,12 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     const quint64 generation = ++m_generation;
     const QString script = QLatin1Char('[') +
         BookPageHtml::scriptCall(QStringLiteral("scrollToElement"), {id, static_cast<double>(offset)}) +
-        QStringLiteral(", getPageYOffset()]");
+        QStringLiteral(", getPageYOffset(), qsReportPlacePainted()]");
+    trace("scroll within the page", id);
     page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
+        trace("scrolled within the page", result.toList().value(0).toString());
         LayoutRegionContentItemState* current = m_host->currentState();
         const BookPageSourcePtr source = m_host->currentSource();
         const QVariantList answer = result.toList();
@@ -274,7 +280,17 @@ void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegio
         target = QStringLiteral("_b%1").arg(state.block());
         offset = state.yOffset();
     }
+    trace("page built", QStringLiteral("%1 blocks, %2 characters").arg(blocks.size()).arg(size));
     loadPage(BookPageHtml::bookPage(frame, state.block(), blocks, target, offset));
+}
+
+void BookPageView::trace(const char* step, const QString& detail) const
+{
+    if (lcBookPageTrace().isDebugEnabled())
+        qCDebug(lcBookPageTrace).noquote()
+            << QStringLiteral("%1 ms %2 %3")
+                   .arg(double(m_goToClock.isValid() ? m_goToClock.nsecsElapsed() : 0) / 1e6, 7, 'f', 2)
+                   .arg(QLatin1String(step), detail);
 }
 
 BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
@@ -292,6 +308,7 @@ void BookPageView::loadPage(const QString& html)
     m_pageReady = false;
     m_pageHtml = html.toUtf8();
     m_selectedBlocksOrKeys.clear();
+    trace("load", QString::number(m_serial));
     load(BookPageScheme::pageUrl(m_token, m_serial));
 }
 
@@ -329,6 +346,7 @@ void BookPageView::onLoadFinished(bool ok)
 {
     if (page()->url() != BookPageScheme::pageUrl(m_token, m_serial))
         return;  // a page that was replaced meanwhile
+    trace("page loaded", ok ? QStringLiteral("ok") : QStringLiteral("failed"));
     m_pageReady = ok;
     emit pageLoaded(m_serial, ok);
     LayoutRegionContentItemState* state = m_host->currentState();
@@ -428,6 +446,7 @@ QString BookPageView::selectedText() const
 
 QByteArray BookPageView::pageHtml(quint64 serial)
 {
+    trace("page served", QString::number(serial));
     return serial == m_serial ? m_pageHtml : QByteArray();
 }
 
@@ -451,6 +470,7 @@ QByteArray BookPageView::bookFile(const QString& name)
 QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
 {
     QS_ASSERT_MAIN_THREAD();
+    trace("bridge", name.left(64));
     const auto text = [&](int i) { return a.at(i).toString(); };
     const auto integer = [&](int i) { return static_cast<qint64>(a.at(i).toDouble()); };
     const auto integers = [&](int from, int to) {
@@ -512,8 +532,15 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
         return QJsonValue();
     }
     if (name == QLatin1String("pagePainted") && a.size() == 1 && isIntegral(a.at(0))) {
-        if (static_cast<quint64>(a.at(0).toDouble()) == m_serial)
+        if (static_cast<quint64>(a.at(0).toDouble()) == m_serial) {
             emit pagePainted(m_serial);
+            emit goToPainted(m_serial);
+        }
+        return QJsonValue();
+    }
+    if (name == QLatin1String("placePainted") && a.size() == 1 && isIntegral(a.at(0))) {
+        if (static_cast<quint64>(a.at(0).toDouble()) == m_serial)
+            emit goToPainted(m_serial);
         return QJsonValue();
     }
     qCInfo(lcBookPage) << "refused bridge call" << name.left(64);

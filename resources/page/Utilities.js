@@ -5,7 +5,7 @@
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
 // out of sight, and reports where the reader is. The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// updateDevotionalReadingStatus and resizeDocument.
+// updateDevotionalReadingStatus, resizeDocument and qsReportPlacePainted.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
 // this page's secret) and `qsFrameKey` (the mark of the reader's own elements among the blocks)
@@ -68,7 +68,9 @@ var jsInterface = {
     // The blocks or verse keys the selection touches, pushed whenever the selection changes.
     selectionChanged: function (list) { qsSend('selectionChanged', [list], false); },
     // The first paint of a page after the reader placed it.
-    pagePainted: function (serial) { qsSend('pagePainted', [serial], false); }
+    pagePainted: function (serial) { qsSend('pagePainted', [serial], false); },
+    // The first paint after the reader moved the page to a place.
+    placePainted: function (serial) { qsSend('placePainted', [serial], false); }
 };
 
 // The link handler of the renderer's link form javascript:href('...'). Book content cannot call it
@@ -468,6 +470,15 @@ function qsReportFirstPaint() {
                 scrollToElement('', 0);
         }, 0);
     });
+}
+
+// Tells the reader once the frame that shows the place it just moved the page to has painted.
+function qsReportPlacePainted() {
+    var serial = webViewSerialNumber;
+    requestAnimationFrame(function () {
+        setTimeout(function () { jsInterface.placePainted(serial); }, 0);
+    });
+    return true;
 }
 
 // A window resize reflows the text: keep the verse (or the block and offset) that was at the top.
