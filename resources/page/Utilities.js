@@ -455,6 +455,18 @@ function resizeDocument(id, offset) {
     qsReportFirstPaint();
 }
 
+// What the page's first paint showed: the top of the element it was placed at (null without it)
+// and whether blocks covered the view down to its bottom (or the book's end).
+var qsFirstPaint = null;
+function qsShownPlace(id) {
+    var el = id ? document.getElementById(String(id)) : null;
+    var end = qsFrame.end;
+    return {
+        top: el ? el.getBoundingClientRect().top : null,
+        covered: !end || qsAtEnd || end.getBoundingClientRect().top >= (window.innerHeight || 600)
+    };
+}
+
 // Holds the filling until the page's first paint, then tells the reader, and places and fills the
 // page again; once a page.
 function qsReportFirstPaint() {
@@ -465,6 +477,7 @@ function qsReportFirstPaint() {
     requestAnimationFrame(function () {
         setTimeout(function () {
             qsHold = false;
+            qsFirstPaint = qsShownPlace(qsPlace.id);
             jsInterface.pagePainted(webViewSerialNumber);
             if (!scrollToElement(qsPlace.id, qsPlace.offset))
                 scrollToElement('', 0);

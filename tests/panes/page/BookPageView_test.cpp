@@ -318,6 +318,29 @@ TEST(BookPageView, InPageGoToScrollsWithoutANewPage)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s66.22.21")), 0.0, 8.0);
 }
 
+TEST(BookPageView, ANewPageFirstPaintsWithTheVerseAtTheTopAndTheViewCovered)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    // A psalm's first verse follows its title; John 3:16 is mid-chapter; the last verse of the Bible
+    // leaves the view to the book's end.
+    for (const quint32 verse : {key(19, 23, 1), key(43, 3, 16), key(66, 22, 21)}) {
+        Page page(kjv());
+        QSignalSpy painted(&page.view, &BookPageView::pagePainted);
+        GoToRequest request;
+        request.section = page.source->sectionForBibleKey(verse);
+        page.view.goTo(page.source, request);
+        ASSERT_TRUE(waitUntil([&] { return painted.count() > 0; })) << verse;
+        const QVariantMap first = js(page.view, QStringLiteral("qsFirstPaint")).toMap();
+        EXPECT_TRUE(first.value(QStringLiteral("covered")).toBool()) << verse;
+        if (verse != key(66, 22, 21))
+            EXPECT_NEAR(first.value(QStringLiteral("top")).toDouble(), 0.0, 8.0) << verse;
+        else
+            EXPECT_GE(first.value(QStringLiteral("top")).toDouble(), 0.0);
+        EXPECT_EQ(painted.count(), 1);
+    }
+}
+
 TEST(BookPageView, ANewerGoToDropsTheContinuationOfAnOlderOne)
 {
     REQUIRE_WEB_VIEW();
