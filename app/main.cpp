@@ -4,22 +4,28 @@
 //   --reinstall-books    ask to install the books that come with the application again
 //   --screenshot FILE    start, save a picture of the main window once its first page has painted,
 //                        and quit (for machines without a display: run with QT_QPA_PLATFORM=offscreen)
-//   --measure-startup    start, print "first-page-painted ms=<since the program began> rss_kb=<resident
-//                        memory>" once the first page of the first layout has painted, and quit
+//   --measure-startup    start, print "first-verses-painted ms=<since the program began> rss_kb=<resident
+//                        memory> panes=<book panes> renderers=<renderer processes> processes=<the reader's
+//                        and its children> tree_rss_kb=<theirs> tree_pss_kb=<their proportional
+//                        memory>" once the first Bible pane's page has painted its verses, and quit
 //   FILE.tvk             a book to install and open; handed to the reader already running, if any
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "library/SourceTuple.h"
+#include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
 #include "platform/AppVersion.h"
+#include "platform/ProcessTree.h"
 #include "platform/ui/WidgetAlerts.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSet>
@@ -45,21 +51,34 @@ QString findBundledBooks()
 #endif
 }
 
-// The resident memory of this process in kilobytes (0 when it cannot be read).
-qint64 residentKilobytes()
+// The region of the current layout whose pane is the first to show a Bible; null when none does.
+LayoutBookPane* firstBiblePane()
 {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return 0;
+    const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
+        LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
+        const auto book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
+        if (book != nullptr && book->isABible())
+            return pane;
+    }
+    return nullptr;
 }
 
-// Calls `then` once, when the first book page of the main window has painted (or after `limitMs`
-// with false). Pages are made as the panes fill, so new ones are looked for until one paints.
-void whenFirstPagePainted(QWidget* window, int limitMs, std::function<void(bool)> then)
+// The book panes of the current layout.
+int bookPaneCount()
+{
+    const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    int count = 0;
+    for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i)
+        count += asBookPane(layout->contentsAt(i)->viewController()) != nullptr ? 1 : 0;
+    return count;
+}
+
+// Calls `then` once, when the page of the first Bible pane of the main window has painted its first
+// screen of verses (the page paints once its view is filled around the place it shows); with no
+// Bible pane, when the first book page has painted; after `limitMs`, with false. Pages are made as
+// the panes fill, so new ones are looked for until that one paints.
+void whenFirstVersesPainted(QWidget* window, int limitMs, std::function<void(bool)> then)
 {
     auto* watcher = new QTimer(window);
     auto done = std::make_shared<bool>(false);
@@ -77,7 +96,13 @@ void whenFirstPagePainted(QWidget* window, int limitMs, std::function<void(bool)
             if (watched->contains(page))
                 continue;
             watched->insert(page);
-            QObject::connect(page, &BookPageView::pagePainted, window, [finish](quint64) { finish(true); });
+            QObject::connect(page, &BookPageView::pagePainted, window, [page, finish](quint64 serial) {
+                if (serial != page->webViewSerialNumber())
+                    return;
+                LayoutBookPane* bible = firstBiblePane();
+                if (bible == nullptr || bible->paneView()->isAncestorOf(page))
+                    finish(true);
+            });
         }
     });
     watcher->start(5);
@@ -128,21 +153,25 @@ int main(int argc, char** argv)
 
     QWidget* window = controller.mainWindowController()->window();
     if (parser.isSet(measure)) {
-        whenFirstPagePainted(window, 60000, [&controller, &sinceStart](bool painted) {
+        whenFirstVersesPainted(window, 60000, [&controller, &sinceStart](bool painted) {
             const qint64 ms = sinceStart.elapsed();
-            if (painted)
-                std::printf("first-page-painted ms=%lld rss_kb=%lld\n", static_cast<long long>(ms),
-                    static_cast<long long>(residentKilobytes()));
-            else
-                std::printf("no page painted within %lld ms\n", static_cast<long long>(ms));
+            if (painted) {
+                const ProcessTree::Summary tree = ProcessTree::summarize();
+                std::printf("first-verses-painted ms=%lld rss_kb=%lld panes=%d renderers=%d processes=%d "
+                            "tree_rss_kb=%lld tree_pss_kb=%lld\n",
+                    static_cast<long long>(ms), static_cast<long long>(tree.ownRssKiB), bookPaneCount(), tree.renderers,
+                    tree.processes, static_cast<long long>(tree.rssKiB), static_cast<long long>(tree.pssKiB));
+            } else {
+                std::printf("no verses painted within %lld ms\n", static_cast<long long>(ms));
+            }
             std::fflush(stdout);
             controller.applicationWillTerminate();
             QCoreApplication::exit(painted ? 0 : 1);
         });
     } else if (parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
-        // The picture is taken once the first page has painted (and its neighbours had a moment).
-        whenFirstPagePainted(window, 60000, [&controller, file](bool) {
+        // The picture is taken once the first verses have painted (and the other panes had a moment).
+        whenFirstVersesPainted(window, 60000, [&controller, file](bool) {
             QTimer::singleShot(1500, &controller, [&controller, file] {
                 const bool saved = controller.mainWindowController()->window()->grab().save(file);
                 controller.applicationWillTerminate();

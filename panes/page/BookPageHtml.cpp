@@ -75,17 +75,24 @@ QString BookPageHtml::htmlFooter()
         nonScrollingHtmlFooter();
 }
 
-QString BookPageHtml::bookPage(const Frame& frame, qint64 block, const QString& blockHtml)
+QString BookPageHtml::bookPage(
+    const Frame& frame, qint64 first, const QStringList& blocksHtml, const QString& target, qint64 offset)
 {
     QString s = htmlHeader(frame);
-    s.reserve(8192 + s.size() + blockHtml.size());
+    qsizetype size = 0;
+    for (const QString& html : blocksHtml)
+        size += html.size() + 8;
+    s.reserve(8192 + s.size() + size);
     s += QStringLiteral("<div style='clear:both' id='endofpage'>Loading...</div>"
                         "<div style='clear:both' id='bottomwhitespace'></div>");
-    // The block joins the page through the script, after the script holds the frame's elements.
-    s += QStringLiteral("<script nonce=\"%1\">qsStartPage(%2, %3);</script>")
-             .arg(frame.nonce)
-             .arg(block)
-             .arg(scriptString(blockHtml));
+    // The blocks join the page through the script, after the script holds the frame's elements.
+    s += QStringLiteral("<script nonce=\"%1\">qsStartPage(%2, [").arg(frame.nonce).arg(first);
+    for (qsizetype i = 0; i < blocksHtml.size(); ++i) {
+        if (i > 0)
+            s += QLatin1Char(',');
+        s += scriptString(blocksHtml[i]);
+    }
+    s += QStringLiteral("], %1, %2);</script>").arg(scriptString(target)).arg(offset);
     s += nonScrollingHtmlFooter();
     return s;
 }

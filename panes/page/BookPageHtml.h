@@ -16,6 +16,7 @@
 
 #include <QJsonArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -36,8 +37,11 @@ public:
     static QString nonScrollingHtmlFooter();
     static QString htmlHeader(const Frame& frame);
     static QString htmlFooter();
-    // A page of one block: header, the block's division with its HTML, footer.
-    static QString bookPage(const Frame& frame, qint64 block, const QString& blockHtml);
+    // A book page: header, markers, footer, and the script call that puts the blocks from `first` on
+    // (their HTML in order) between the markers and brings the element `target` (offset pixels into
+    // it; empty: the page's top) to the top of the view before the page first paints.
+    static QString bookPage(
+        const Frame& frame, qint64 first, const QStringList& blocksHtml, const QString& target, qint64 offset);
     static QString invalidLocationPage(const Frame& frame, const QString& description);
     static QString emptyPanePage(const Frame& frame);
     // The header of a daily reading, put before its first block; its id carries the page's frame key

@@ -14,6 +14,9 @@
 // that needs an answer at once asks with a synchronous request: the handler answers on the main
 // thread while the page's renderer waits.
 //
+// Book pages share renderer processes: the web engine runs one renderer per site, and every book
+// page is of the one site qsbook://page.
+//
 // The profile keeps nothing on disk, runs no plug-ins, opens no windows, and its request
 // interceptor refuses every URL outside the reader (anything but qsbook:, data: and about:), so
 // book content cannot reach the network or local files.
@@ -52,7 +55,12 @@ public:
     // Longest bridge request the handler reads.
     static constexpr int kMaxCallBytes = 1 << 20;
 
-    // Registers the scheme with the web engine; once, before the application object exists.
+    // The web engine's process model: one renderer process per site, so book pages share one.
+    static constexpr const char* kProcessModelFlag = "--process-per-site";
+
+    // Registers the scheme with the web engine and sets its process model (kProcessModelFlag joins
+    // QTWEBENGINE_CHROMIUM_FLAGS unless they name one already: --single-process, --site-per-process,
+    // which keeps the engine's own model); once, before the application object exists.
     static void registerScheme();
     // The shared profile of book pages, made on first use.
     static QWebEngineProfile* profile();

@@ -20,6 +20,8 @@
 #include <cmath>
 
 Q_LOGGING_CATEGORY(lcBookPage, "qs.panes.page")
+// Where a go-to's time goes: its steps with the milliseconds since it began (debug messages).
+Q_LOGGING_CATEGORY(lcBookPageTrace, "qs.panes.page.trace", QtWarningMsg)
 
 namespace {
 
@@ -195,6 +197,8 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, GoToRequest& request)
     if (!isCurrent)
         return true;  // a background tab keeps its new position for when it is shown
 
+    m_goToClock.start();
+    trace("go-to", book->identityString());
     hideHrefTargetTooltip();
     m_host->updateTitleBar();
     m_host->updateScroller();
@@ -228,10 +232,12 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     const quint64 generation = ++m_generation;
     const QString script = QLatin1Char('[') +
         BookPageHtml::scriptCall(QStringLiteral("scrollToElement"), {id, static_cast<double>(offset)}) +
-        QStringLiteral(", getPageYOffset()]");
+        QStringLiteral(", getPageYOffset(), qsReportPlacePainted()]");
+    trace("scroll within the page", id);
     page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
+        trace("scrolled within the page", result.toList().value(0).toString());
         LayoutRegionContentItemState* current = m_host->currentState();
         const BookPageSourcePtr source = m_host->currentSource();
         const QVariantList answer = result.toList();
@@ -252,8 +258,39 @@ void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegio
     m_webViewSourceTupleID = book->identityString();
     m_pageHasImages = false;
     const BookPageHtml::Frame frame = nextFrame(book->identityString());
-    const QJsonValue first = getHTMLTextForBlock(state.block());
-    loadPage(BookPageHtml::bookPage(frame, state.block(), first.toString()));
+    // The target block and as many after it as a screen shows go with the page, so that its first
+    // paint shows the target's screen whole without waiting for the bridge (the page script fetches
+    // whatever is still missing). A Bible's screen of 800 x 600 holds about 25 KB of block markup.
+    const qsizetype budget = std::max<qsizetype>(8192, qsizetype(width()) * height() / 16);
+    QStringList blocks;
+    qsizetype size = 0;
+    for (qint64 b = state.block(); blocks.size() < kMaxBlocksPerFetch && size < budget; ++b) {
+        const QJsonValue html = getHTMLTextForBlock(b);
+        if (!html.isString())
+            break;  // past the book's end
+        blocks.append(html.toString());
+        size += blocks.last().size();
+    }
+    m_pageTextWidth = m_lastPaneWidth;
+    QString target;
+    qint64 offset = 0;
+    if (!state.gotoAnchor().isEmpty())
+        target = state.gotoAnchor();
+    else {
+        target = QStringLiteral("_b%1").arg(state.block());
+        offset = state.yOffset();
+    }
+    trace("page built", QStringLiteral("%1 blocks, %2 characters").arg(blocks.size()).arg(size));
+    loadPage(BookPageHtml::bookPage(frame, state.block(), blocks, target, offset));
+}
+
+void BookPageView::trace(const char* step, const QString& detail) const
+{
+    if (lcBookPageTrace().isDebugEnabled())
+        qCDebug(lcBookPageTrace).noquote()
+            << QStringLiteral("%1 ms %2 %3")
+                   .arg(double(m_goToClock.isValid() ? m_goToClock.nsecsElapsed() : 0) / 1e6, 7, 'f', 2)
+                   .arg(QLatin1String(step), detail);
 }
 
 BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
@@ -271,6 +308,7 @@ void BookPageView::loadPage(const QString& html)
     m_pageReady = false;
     m_pageHtml = html.toUtf8();
     m_selectedBlocksOrKeys.clear();
+    trace("load", QString::number(m_serial));
     load(BookPageScheme::pageUrl(m_token, m_serial));
 }
 
@@ -308,13 +346,15 @@ void BookPageView::onLoadFinished(bool ok)
 {
     if (page()->url() != BookPageScheme::pageUrl(m_token, m_serial))
         return;  // a page that was replaced meanwhile
+    trace("page loaded", ok ? QStringLiteral("ok") : QStringLiteral("failed"));
     m_pageReady = ok;
     emit pageLoaded(m_serial, ok);
     LayoutRegionContentItemState* state = m_host->currentState();
     if (!ok || !m_source || state == nullptr)
         return;
+    // The first blocks came with the page; blocks fetched while it loaded may have another width.
     const double width = textWidth();
-    if ((std::isnan(m_lastPaneWidth) || width != m_lastPaneWidth) && m_pageHasImages) {
+    if ((std::isnan(m_pageTextWidth) || width != m_pageTextWidth) && m_pageHasImages) {
         displayCurrentSource(true);  // images are sized for the text width: render again
         return;
     }
@@ -406,6 +446,7 @@ QString BookPageView::selectedText() const
 
 QByteArray BookPageView::pageHtml(quint64 serial)
 {
+    trace("page served", QString::number(serial));
     return serial == m_serial ? m_pageHtml : QByteArray();
 }
 
@@ -429,6 +470,7 @@ QByteArray BookPageView::bookFile(const QString& name)
 QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
 {
     QS_ASSERT_MAIN_THREAD();
+    trace("bridge", name.left(64));
     const auto text = [&](int i) { return a.at(i).toString(); };
     const auto integer = [&](int i) { return static_cast<qint64>(a.at(i).toDouble()); };
     const auto integers = [&](int from, int to) {
@@ -490,8 +532,15 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
         return QJsonValue();
     }
     if (name == QLatin1String("pagePainted") && a.size() == 1 && isIntegral(a.at(0))) {
-        if (static_cast<quint64>(a.at(0).toDouble()) == m_serial)
+        if (static_cast<quint64>(a.at(0).toDouble()) == m_serial) {
             emit pagePainted(m_serial);
+            emit goToPainted(m_serial);
+        }
+        return QJsonValue();
+    }
+    if (name == QLatin1String("placePainted") && a.size() == 1 && isIntegral(a.at(0))) {
+        if (static_cast<quint64>(a.at(0).toDouble()) == m_serial)
+            emit goToPainted(m_serial);
         return QJsonValue();
     }
     qCInfo(lcBookPage) << "refused bridge call" << name.left(64);

@@ -19,6 +19,7 @@
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageScheme.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QTimer>
 #include <QVariantMap>
@@ -97,6 +98,9 @@ signals:
     void selectedBlocksOrKeysChanged();
     // A go-to found its target on the loaded page and scrolled there.
     void movedWithinPage(quint64 serial);
+    // The place a go-to asked for is painted: a new page's first paint, or the first paint after a
+    // move within the loaded page.
+    void goToPainted(quint64 serial);
     // A page finished loading (ok false: it failed).
     void pageLoaded(quint64 serial, bool ok);
 
@@ -119,6 +123,8 @@ private:
     void loadPage(const QString& html);
     void onLoadFinished(bool ok);
     QString frameHeaderCss() const;
+    // A step of the latest go-to, logged under qs.panes.page.trace with the time since it began.
+    void trace(const char* step, const QString& detail = QString()) const;
 
     BookPageHost* m_host;
     QString m_token;
@@ -132,6 +138,8 @@ private:
     bool m_pageHasImages = false;    // a block of the page holds an image
     quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
     double m_lastPaneWidth = qQNaN();
+    QElapsedTimer m_goToClock;         // since the latest go-to, for the trace
+    double m_pageTextWidth = qQNaN();  // the text width the loaded page's first blocks were rendered for
     QList<quint32> m_selectedBlocksOrKeys;
     QVariantMap m_tooltipParams;
     QTimer m_tooltipTimer;

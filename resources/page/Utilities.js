@@ -5,13 +5,13 @@
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
 // out of sight, and reports where the reader is. The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// updateDevotionalReadingStatus and resizeDocument.
+// updateDevotionalReadingStatus, resizeDocument and qsReportPlacePainted.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
 // this page's secret) and `qsFrameKey` (the mark of the reader's own elements among the blocks)
 // before this script runs. Book content is untrusted: the page's security policy lets only this
 // script run, and links are followed here, never by the browser, so a script URL in a book does
-// nothing. No content stands in the page's markup: the first block comes through qsStartPage, after
+// nothing. No content stands in the page's markup: the first blocks come through qsStartPage, after
 // the script holds the frame's elements, and every block is made inert (active elements, handlers,
 // script URLs, ids that would pass for the reader's own, names that would cover the document's
 // members) before it joins the page.
@@ -68,7 +68,9 @@ var jsInterface = {
     // The blocks or verse keys the selection touches, pushed whenever the selection changes.
     selectionChanged: function (list) { qsSend('selectionChanged', [list], false); },
     // The first paint of a page after the reader placed it.
-    pagePainted: function (serial) { qsSend('pagePainted', [serial], false); }
+    pagePainted: function (serial) { qsSend('pagePainted', [serial], false); },
+    // The first paint after the reader moved the page to a place.
+    placePainted: function (serial) { qsSend('placePainted', [serial], false); }
 };
 
 // The link handler of the renderer's link form javascript:href('...'). Book content cannot call it
@@ -442,28 +444,54 @@ function scrollToYOffset(y) {
 }
 
 // After a page load (and when the reader asks): size the white space, go to the element, fill.
-// The first time, the page is shown with its one block first and filled right after that paint.
+// The first time, the page is shown as placed and filled around it only after that paint.
 var qsPainted = false;
+var qsPlace = { id: '', offset: 0 }; // where the page is placed until its first paint
 function resizeDocument(id, offset) {
     qsUpdateMarkers();
-    if (qsPainted) {
-        if (!scrollToElement(id, offset))
-            scrollToElement('', 0);
+    qsPlace = { id: id, offset: offset };
+    if (!scrollToElement(id, offset))
+        scrollToElement('', 0);
+    qsReportFirstPaint();
+}
+
+// What the page's first paint showed: the top of the element it was placed at (null without it)
+// and whether blocks covered the view down to its bottom (or the book's end).
+var qsFirstPaint = null;
+function qsShownPlace(id) {
+    var el = id ? document.getElementById(String(id)) : null;
+    var end = qsFrame.end;
+    return {
+        top: el ? el.getBoundingClientRect().top : null,
+        covered: !end || qsAtEnd || end.getBoundingClientRect().top >= (window.innerHeight || 600)
+    };
+}
+
+// Holds the filling until the page's first paint, then tells the reader, and places and fills the
+// page again; once a page.
+function qsReportFirstPaint() {
+    if (qsPainted)
         return;
-    }
     qsPainted = true;
     qsHold = true;
-    var found = scrollToElement(id, offset);
     requestAnimationFrame(function () {
         setTimeout(function () {
             qsHold = false;
+            qsFirstPaint = qsShownPlace(qsPlace.id);
             jsInterface.pagePainted(webViewSerialNumber);
-            if (!found)
+            if (!scrollToElement(qsPlace.id, qsPlace.offset))
                 scrollToElement('', 0);
-            else
-                scrollToElement(id, offset);
         }, 0);
     });
+}
+
+// Tells the reader once the frame that shows the place it just moved the page to has painted.
+function qsReportPlacePainted() {
+    var serial = webViewSerialNumber;
+    requestAnimationFrame(function () {
+        setTimeout(function () { jsInterface.placePainted(serial); }, 0);
+    });
+    return true;
 }
 
 // A window resize reflows the text: keep the verse (or the block and offset) that was at the top.
@@ -693,15 +721,40 @@ function toggleReadingNumber(n) {
 // Start-up.
 
 // Called by the page's markup right after the frame's elements and before anything else: holds the
-// frame's elements and puts the first block, made inert, between the markers.
-function qsStartPage(block, html) {
+// frame's elements, puts the first blocks (block `first` onwards), made inert, between the markers,
+// brings the target element (moved down by offset pixels) to the top of the view and fills the rest
+// of the view from the bridge, so that the page's first paint already shows the target's screen
+// whole. The blocks above the target follow once that paint is done (resizeDocument).
+function qsStartPage(first, list, target, offset) {
     qsFrame.body = document.body;
     qsFrame.top = document.getElementById('topwhitespace');
     qsFrame.start = document.getElementById('startofpage');
     qsFrame.end = document.getElementById('endofpage');
     qsFrame.bottom = document.getElementById('bottomwhitespace');
-    if (qsFrame.end)
-        qsFrame.end.parentNode.insertBefore(qsMakeBlock(block, html), qsFrame.end);
+    if (!qsFrame.end)
+        return;
+    // Set before the first layout, so that the first paint has the width of every later one.
+    document.documentElement.style.overflowAnchor = 'none';
+    document.documentElement.style.overflowY = 'scroll';
+    if (typeof list === 'string')
+        list = [list];
+    for (var i = 0; i < list.length; i++)
+        qsFrame.end.parentNode.insertBefore(qsMakeBlock(first + i, String(list[i])), qsFrame.end);
+    qsScanBlocks();
+    qsAtStart = qsAtEnd = false;
+    qsUpdateMarkers();
+    qsPlace = { id: target, offset: offset };
+    var el = target ? document.getElementById(String(target)) : null;
+    var y = el ? el.getBoundingClientRect().top + window.pageYOffset + (parseInt(offset, 10) || 0) : 0;
+    window.scrollTo(0, Math.max(0, Math.round(y)));
+    var h = window.innerHeight || 600;
+    var budget = qsFillBudget;
+    while (budget > 0 && !qsAtEnd && qsFrame.end.getBoundingClientRect().top < h) {
+        qsAppendNext();
+        budget--;
+    }
+    qsUpdateMarkers();
+    qsReportFirstPaint();
 }
 
 // Listeners go on while the page holds no content yet, so no element of a book can stand in for

@@ -221,10 +221,7 @@ void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const QVari
     const QString chapterText = ref.isOneChapterBook()
         ? ref.bookSpelling()
         : QStringLiteral("%1 %2").arg(ref.bookSpelling(), ref.chapterSpelling());
-    m_verseSections.clear();
-    m_verseNames = m_sourceTuple->bibleVerseNameSpellingsForChapter(
-        chapterText, quint32(std::max(0, selectedTag(m_chapterPopup))), true, &m_verseSections);
-    fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
+    loadVerses(chapterText, quint32(std::max(0, selectedTag(m_chapterPopup))));
     m_versePopup->setCurrentIndex(std::max(0, m_versePopup->findText(ref.verseSpelling())));
 }
 
@@ -301,9 +298,16 @@ void StudyPaneBibleGotoViewController::loadChaptersAndVerses(int bookIndex)
 
 void StudyPaneBibleGotoViewController::loadVerses(const QString& chapterText, quint32 startSection)
 {
-    m_verseSections.clear();
-    m_verseNames = m_sourceTuple->bibleVerseNameSpellingsForChapter(chapterText, startSection, true, &m_verseSections);
-    fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
+    // A go-to within the chapter shown keeps its list: spelling every verse of a chapter costs more
+    // than the rest of a go-to together.
+    const QString loadedFor = QStringLiteral("%1\n%2").arg(chapterText).arg(startSection);
+    if (!m_verseNames || loadedFor != m_versesLoadedFor) {
+        m_verseSections.clear();
+        m_verseNames =
+            m_sourceTuple->bibleVerseNameSpellingsForChapter(chapterText, startSection, true, &m_verseSections);
+        m_versesLoadedFor = loadedFor;
+        fillPopup(m_versePopup, m_verseNames, m_verseSections, QStringLiteral("Vs"), false);
+    }
     m_versePopup->setCurrentIndex(0);
 }
 

@@ -104,6 +104,7 @@ private:
     QStringListModel* m_comboModel = nullptr;
     QTableWidget* m_recent = nullptr;
     std::optional<QStringList> m_bookNames, m_chapterNames, m_verseNames;
+    QString m_versesLoadedFor;  // the chapter and first section m_verseNames were spelled for
     QList<quint32> m_bookSections, m_chapterSections, m_verseSections;
     std::optional<QStringList> m_comboStrings;
     std::optional<QString> m_comboLoadedFrom;

@@ -16,7 +16,8 @@ BookPageHtml::Frame frame()
 
 TEST(BookPageHtml, BookPageHoldsGlobalsScriptMarkersAndTheBlock)
 {
-    const QString page = BookPageHtml::bookPage(frame(), 42, QStringLiteral("<p>text</p>"));
+    const QString page = BookPageHtml::bookPage(
+        frame(), 42, {QStringLiteral("<p>text</p>"), QStringLiteral("<p>more</p>")}, QStringLiteral("_s43.3.16"), 0);
 
     EXPECT_TRUE(page.startsWith(QLatin1String("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
                                               "\"http://www.w3.org/TR/html4/loose.dtd\"><html><head>")));
@@ -31,11 +32,11 @@ TEST(BookPageHtml, BookPageHoldsGlobalsScriptMarkersAndTheBlock)
     EXPECT_TRUE(page.contains(QLatin1String("connect-src qsbook://bridge;")));
     EXPECT_FALSE(page.contains(QLatin1String("qsbook:;")));
     // The block is no markup of the page: the script puts it between the markers.
-    EXPECT_TRUE(page.contains(
-        QLatin1String("</head><body id='body'><div style='clear:both' id='topwhitespace'></div><div style='clear:both' "
-                      "id='startofpage'>Loading...</div><div style='clear:both' id='endofpage'>Loading...</div><div "
-                      "style='clear:both' id='bottomwhitespace'></div><script nonce=\"N0NCE\">qsStartPage(42, "
-                      "\"\\u003cp>text\\u003c/p>\");</script></body></html>")));
+    EXPECT_TRUE(page.contains(QLatin1String(
+        "</head><body id='body'><div style='clear:both' id='topwhitespace'></div><div style='clear:both' "
+        "id='startofpage'>Loading...</div><div style='clear:both' id='endofpage'>Loading...</div><div "
+        "style='clear:both' id='bottomwhitespace'></div><script nonce=\"N0NCE\">qsStartPage(42, "
+        "[\"\\u003cp>text\\u003c/p>\",\"\\u003cp>more\\u003c/p>\"], \"_s43.3.16\", 0);</script></body></html>")));
     EXPECT_EQ(page.count(QLatin1String("<script")), 2);
 }
 
@@ -43,9 +44,11 @@ TEST(BookPageHtml, BlockTextCannotLeaveItsScriptString)
 {
     const QString hostile =
         QStringLiteral("</script><script>alert(1)</script><!-- \"'\\\n\u2028 <img src=x onerror=y>");
-    const QString page = BookPageHtml::bookPage(frame(), 1, hostile);
+    const QString page = BookPageHtml::bookPage(frame(), 1, {hostile, hostile}, hostile, -5);
     EXPECT_EQ(page.count(QLatin1String("<script")), 2);
     EXPECT_EQ(page.count(QLatin1String("</script")), 2);
+    EXPECT_TRUE(
+        page.contains(QLatin1String("], ") + BookPageHtml::scriptString(hostile) + QLatin1String(", -5);</script>")));
     EXPECT_FALSE(page.contains(QLatin1String("<img")));
     EXPECT_FALSE(page.contains(QLatin1String("<!--")));
     const QString literal = BookPageHtml::scriptString(hostile);

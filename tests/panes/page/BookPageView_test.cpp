@@ -304,6 +304,29 @@ TEST(BookPageView, InPageGoToScrollsWithoutANewPage)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s66.22.21")), 0.0, 8.0);
 }
 
+TEST(BookPageView, ANewPageFirstPaintsWithTheVerseAtTheTopAndTheViewCovered)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    // A psalm's first verse follows its title; John 3:16 is mid-chapter; the last verse of the Bible
+    // leaves the view to the book's end.
+    for (const quint32 verse : {key(19, 23, 1), key(43, 3, 16), key(66, 22, 21)}) {
+        Page page(kjv());
+        QSignalSpy painted(&page.view, &BookPageView::pagePainted);
+        GoToRequest request;
+        request.section = page.source->sectionForBibleKey(verse);
+        page.view.goTo(page.source, request);
+        ASSERT_TRUE(waitFor([&] { return painted.count() > 0; })) << verse;
+        const QVariantMap first = js(page.view, QStringLiteral("qsFirstPaint")).toMap();
+        EXPECT_TRUE(first.value(QStringLiteral("covered")).toBool()) << verse;
+        if (verse != key(66, 22, 21))
+            EXPECT_NEAR(first.value(QStringLiteral("top")).toDouble(), 0.0, 8.0) << verse;
+        else
+            EXPECT_GE(first.value(QStringLiteral("top")).toDouble(), 0.0);
+        EXPECT_EQ(painted.count(), 1);
+    }
+}
+
 TEST(BookPageView, ANewerGoToDropsTheContinuationOfAnOlderOne)
 {
     REQUIRE_WEB_VIEW();
@@ -492,9 +515,13 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
         panes, library, history, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
 
     notes.goToSection(100);  // notes on Genesis, full of links to it
+    // The first link at or below the top block (which may be a heading alone).
+    const QString firstLink =
+        QStringLiteral("#_b%1 a[href^=\"javascript:href\"], #_b%1 ~ div a[href^=\"javascript:href\"]")
+            .arg(notes.host.state().block());
     const QString link = js(notes.view,
-        QStringLiteral("document.querySelector('#_b%1 a[href^=\"javascript:href\"]').getAttribute('href')")
-            .arg(notes.host.state().block()))
+        QStringLiteral("document.querySelector('%1').getAttribute('href')")
+            .arg(QString(firstLink).replace('\'', "\\'")))
                              .toString();
     // "bible:#" translation, book, chapter, verse as two hex digits each.
     ASSERT_TRUE(link.startsWith(QLatin1String("javascript:href('bible:#"))) << link.toStdString();
@@ -503,7 +530,7 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
                                .arg(hex.mid(2, 2).toInt(nullptr, 16))
                                .arg(hex.mid(4, 2).toInt(nullptr, 16))
                                .arg(hex.mid(6, 2).toInt(nullptr, 16));
-    ASSERT_TRUE(notes.click(QStringLiteral("#_b%1 a[href^=\"javascript:href\"]").arg(notes.host.state().block())));
+    ASSERT_TRUE(notes.click(firstLink));
     ASSERT_TRUE(waitFor([&] { return bible.host.state().sectionString() == anchor; }))
         << anchor.toStdString() << " " << panes.log.join(QStringLiteral("; ")).toStdString();
     bible.settle();
@@ -1017,7 +1044,12 @@ TEST(BookPageView, HoveringALinkSchedulesOnePreview)
     REQUIRE_LIBRARY();
     Page page(openBook(QStringLiteral("Scofield.tvk")));
     page.goToSection(100);
-    const qint64 linkBlock = page.host.state().block();
+    // The first block at or below the top (which may be a heading alone) with two links.
+    const qint64 linkBlock = js(page.view,
+        QStringLiteral("qsBlockNumberFromId(qsBlocks().filter(function(d){return qsBlockNumberFromId(d.id)>=%1"
+                       "&&d.querySelectorAll('a[href^=\"javascript:href\"]').length>1;})[0].id)")
+            .arg(page.host.state().block()))
+                                 .toLongLong();
     js(page.view,
         QStringLiteral("document.querySelector('#_b%1 a[href^=\"javascript:href\"]').scrollIntoView({block:'center'})")
             .arg(linkBlock));

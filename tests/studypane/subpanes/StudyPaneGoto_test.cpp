@@ -181,6 +181,20 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     EXPECT_EQ(go->versePopUpButton()->currentText(), QStringLiteral("Vs"));
     go->onGoToBCVButton();
     EXPECT_EQ(goTo.posts.size(), 1);
+
+    // Syncs within one chapter and on to the next: the verse list is the chapter's each time, also
+    // after the placeholder emptied it.
+    const auto expectVerse = [&](quint32 verseKey, const QString& verse, int verses) {
+        sync(verseKey);
+        EXPECT_EQ(go->versePopUpButton()->currentText(), verse);
+        EXPECT_EQ(go->versePopUpButton()->count(), verses);
+        EXPECT_EQ(quint32(go->versePopUpButton()->currentData().toInt()), world().kjv->sectionForBibleKey(verseKey));
+    };
+    expectVerse(key(43, 3, 16), QStringLiteral("16"), 36);
+    expectVerse(key(43, 3, 20), QStringLiteral("20"), 36);
+    expectVerse(key(43, 4, 1), QStringLiteral("1"), 54);
+    go->onBookSelected(0);
+    expectVerse(key(43, 4, 2), QStringLiteral("2"), 54);
 }
 
 TEST_F(GotoTest, TheCompletionListFollowsWhatIsTyped)

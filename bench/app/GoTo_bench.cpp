@@ -1,0 +1,234 @@
+// A go-to as a reader makes it, in the real main window (offscreen): the reference typed into the
+// study pane's Bible go-to and Return pressed, until the King James pane has painted the verse at
+// the top of its view (its page reports the first paint after the move). Three cases, each
+// alternating between two places so that every go-to moves:
+//   in_page        John 3:10 and John 3:20, both on the page that John 3:16 loaded;
+//   other_chapter  John 5:1 and John 9:1, never on the page the other one left;
+//   other_book     Psalm 23:1 and Romans 8:28.
+// Counters: `new_pages` (go-tos that loaded a new page; 0 expected for in_page).
+//
+// Run with QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
+// (set here when absent); the books that come with the application are taken from the build.
+// QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes.
+#include <benchmark/benchmark.h>
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "library/SourceTuple.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutView.h"
+#include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/BookPageScheme.h"
+#include "panes/page/BookPageView.h"
+#include "platform/ui/ActionRegistry.h"
+#include "platform/ui/CommandNames.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!condition()) {
+        if (t.elapsed() > msecs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+class Reader {
+public:
+    bool start()
+    {
+        if (m_app)
+            return m_page != nullptr;
+        m_app = std::make_unique<QuillsteadAppController>();
+        m_app->applicationDidFinishLaunching({});
+        QMainWindow* window = m_app->mainWindowController()->window();
+        window->resize(1280, 800);
+        window->show();
+        LayoutBookPane* kjv = nullptr;
+        size_t region = 0;
+        waitFor([&] {
+            Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+            for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
+                LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
+                const auto book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
+                if (book != nullptr && book->pubID() == 1 && book->bookID() == 101) {
+                    kjv = pane;
+                    region = i;
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (kjv == nullptr)
+            return false;
+        panes()->view()->makePaneCurrentWithRegion(
+            LayoutManager::sharedLayoutManager().currentLayout()->regionAt(region));
+        m_page = kjv->paneView()->findChild<BookPageView*>();
+        return m_page != nullptr && waitFor([&] { return m_page->webViewSerialNumber() > 0; });
+    }
+
+    void stop()
+    {
+        if (!m_app)
+            return;
+        m_app->applicationWillTerminate();
+        m_app.reset();
+        LayoutManager::sharedLayoutManager().setLayouts({});
+    }
+
+    // Opens the Bible go-to and types the reference (not timed).
+    QLineEdit* prepare(const QString& reference)
+    {
+        QuillsteadWindowController* window = m_app->mainWindowController();
+        QAction* command = window->actions().action(CommandNames::GoTo);
+        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
+            if (menu->actions().contains(command))
+                emit menu->aboutToShow();
+        if (command == nullptr || !command->isEnabled())
+            return nullptr;
+        command->trigger();
+        auto* study = dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
+        auto* go = study != nullptr ? dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController())
+                                    : nullptr;
+        if (go == nullptr)
+            return nullptr;
+        go->verseComboBox()->setEditText(reference);
+        return go->verseComboBox()->lineEdit();
+    }
+
+    // Presses Return in the go-to field and waits until the Bible pane has painted the place;
+    // the time in seconds, or a negative number when nothing was painted.
+    double goTo(QLineEdit* field, bool& newPage)
+    {
+        bool painted = false;
+        const quint64 serial = m_page->webViewSerialNumber();
+        const auto c = QObject::connect(m_page, &BookPageView::goToPainted, [&](quint64) { painted = true; });
+        QElapsedTimer t;
+        t.start();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &enter);
+        const bool ok = waitFor([&] { return painted; }, 20000);
+        const double seconds = double(t.nsecsElapsed()) / 1e9;
+        QObject::disconnect(c);
+        newPage = m_page->webViewSerialNumber() != serial;
+        return ok ? seconds : -1;
+    }
+
+    BookPageView* page() const { return m_page; }
+
+private:
+    LayoutViewController* panes() const { return m_app->mainWindowController()->layoutViewController(); }
+
+    std::unique_ptr<QuillsteadAppController> m_app;
+    BookPageView* m_page = nullptr;
+};
+
+Reader& reader()
+{
+    static Reader r;
+    return r;
+}
+
+void run(benchmark::State& state, const QString& start, const QString& a, const QString& b)
+{
+    Reader& r = reader();
+    if (!r.start()) {
+        state.SkipWithError("the reader did not show the King James pane");
+        return;
+    }
+    bool newPage = false;
+    QLineEdit* field = r.prepare(start);
+    if (field == nullptr || r.goTo(field, newPage) < 0) {
+        state.SkipWithError("the first go-to did not paint");
+        return;
+    }
+    waitFor([] { return false; }, 300);  // the page fills around the place
+    int newPages = 0;
+    size_t i = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        field = r.prepare(i++ % 2 == 0 ? a : b);
+        waitFor([] { return false; }, 150);  // the previous page settles
+        state.ResumeTiming();
+        if (field == nullptr) {
+            state.SkipWithError("no Bible go-to");
+            return;
+        }
+        const double seconds = r.goTo(field, newPage);
+        if (seconds < 0) {
+            state.SkipWithError("the go-to did not paint");
+            return;
+        }
+        state.SetIterationTime(seconds);
+        newPages += newPage ? 1 : 0;
+    }
+    state.counters["new_pages"] = newPages;
+}
+
+void GoTo_in_page(benchmark::State& state)
+{
+    run(state, QStringLiteral("John 3:16"), QStringLiteral("John 3:10"), QStringLiteral("John 3:20"));
+}
+void GoTo_other_chapter(benchmark::State& state)
+{
+    run(state, QStringLiteral("John 9:1"), QStringLiteral("John 5:1"), QStringLiteral("John 9:1"));
+}
+void GoTo_other_book(benchmark::State& state)
+{
+    run(state, QStringLiteral("Romans 8:28"), QStringLiteral("Psalm 23:1"), QStringLiteral("Romans 8:28"));
+}
+BENCHMARK(GoTo_in_page)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
+BENCHMARK(GoTo_other_chapter)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
+BENCHMARK(GoTo_other_book)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir home;
+    const QByteArray path = home.path().toUtf8();
+    qputenv("HOME", path);
+    qputenv("XDG_DATA_HOME", path + "/data");
+    qputenv("XDG_CACHE_HOME", path + "/cache");
+    qputenv("XDG_CONFIG_HOME", path + "/config");
+    qputenv("XDG_RUNTIME_DIR", path + "/run");
+    QDir().mkpath(home.path() + QStringLiteral("/run"));
+    QFile::setPermissions(home.path() + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+    BookPageScheme::registerScheme();
+    // Never deleted: the web engine's clean-up at exit outlives it otherwise.
+    new QApplication(argc, argv);
+    QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    reader().stop();
+    benchmark::Shutdown();
+    return 0;
+}
