@@ -10,7 +10,14 @@ bash scripts/install-deps.sh
 # The same configuration as the test command, so the two commands share one build in either order.
 cmake -S . -B build -G Ninja -DQS_WERROR=ON -DQS_BUILD_TESTS=ON -DQS_BUILD_BENCH=ON
 cmake --build build -j"$(nproc)" --target quillstead qs-standin
-bash scripts/standin.sh start || echo "the local stand-in services did not start; the reader runs without them"
+if bash scripts/standin.sh start; then
+  # How to reach the sample library the stand-in serves (the reader's default service host is it).
+  echo "The local stand-in of the online services runs: sign in with the demo account demo@quillstead.test"
+  echo "(password: demo) under Settings > Customer ID (Ctrl+,), then choose File > Cloud Library... to"
+  echo "download more books (commentaries, dictionaries, devotionals)."
+else
+  echo "the local stand-in services did not start; the reader runs without them"
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   shot="$PWD/build/screenshots/quillstead.png"
