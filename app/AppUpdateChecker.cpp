@@ -649,8 +649,8 @@ void AppUpdateChecker::downloadFinishedReply()
     const QString name = QFileInfo(m_destination).fileName();
     alert(kInformational, QStringLiteral("Successfully downloaded %1 to your Downloads folder.").arg(name),
         QStringLiteral("Exit Quillstead, launch %1, and follow instructions to install the update.").arg(name),
-        {{QStringLiteral("firstButtonTitle"), QStringLiteral("Open in Finder")},
-            {QStringLiteral("firstButtonSelector"), QStringLiteral("showFileInFinder:")},
+        {{QStringLiteral("firstButtonTitle"), QStringLiteral("Show in Folder")},
+            {QStringLiteral("firstButtonSelector"), QStringLiteral("showInFolder:")},
             {QStringLiteral("firstButtonParam"), m_destination},
             {QStringLiteral("secondButtonTitle"), QStringLiteral("Cancel")}});
     emit downloadFinished(m_destination);

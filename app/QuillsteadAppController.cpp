@@ -49,7 +49,11 @@
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <QPainter>
+#include <QPixmap>
 #include <QStandardPaths>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTextToSpeech>
 #include <QThread>
 #include <QUrl>
@@ -73,6 +77,27 @@ const QString kStrongs = QStringLiteral("strongsNumbers");
 const QString kSyncBiblesComm = QStringLiteral("syncBiblesComm");
 const QString kVersePopovers = QStringLiteral("versePopovers");
 const QString kFootnoteStyle = QStringLiteral("footnoteStyle");
+
+// The footnote item's mixed state (a bool property of the action) and the icon it had before.
+constexpr char kMixedStateProperty[] = "mixedState";
+constexpr char kPlainIconProperty[] = "plainIcon";
+
+// The style's partly-checked box, as an icon.
+QIcon mixedStateIcon()
+{
+    QStyle* style = QApplication::style();
+    const int size = style->pixelMetric(QStyle::PM_IndicatorWidth);
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QStyleOptionButton option;
+    option.rect = QRect(0, 0, size, size);
+    option.state = QStyle::State_Enabled | QStyle::State_NoChange;
+    option.palette = QApplication::palette();
+    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter);
+    painter.end();
+    return QIcon(pixmap);
+}
 
 // Legacy names of the books that come with the application, removed when the book is installed.
 QString legacyNameFor(const QString& name)
@@ -493,7 +518,7 @@ void QuillsteadAppController::showAlertOnMainThread(const QVariantMap& dictionar
         QMetaObject::invokeMethod(this, method.constData());
 }
 
-void QuillsteadAppController::showFileInFinder(const QString& path)
+void QuillsteadAppController::showInFolder(const QString& path)
 {
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
@@ -707,14 +732,26 @@ void QuillsteadAppController::onOpenBook()
     showOpenBookSheet();
 }
 
+QString QuillsteadAppController::aboutText()
+{
+    return QStringLiteral("<p align='center'><b>Quillstead</b></p>"
+                          "<p align='center'>Version %1 (build %2)</p>"
+                          "<p align='center'>A Bible-study reader.</p>"
+                          "<p>&nbsp;</p><p align='center'><b><u>Credits and Acknowledgments</u></b></p>"
+                          "<p align='center'>Built with Qt %3 and Qt WebEngine (Chromium), under the GNU LGPL "
+                          "version 3.<br/>SQLite (public domain).<br/>libplist, under the GNU LGPL version 2.1.</p>"
+                          "<p align='center'>The King James Version and Strong's Hebrew and Greek dictionaries "
+                          "that come with the application are in the public domain.</p>"
+                          "<p>&nbsp;</p><p align='center'><b><u>System Information</u></b></p>"
+                          "<p align='center'>Tavrosen Device ID<br/>%4</p><p align='center'>Release Build</p>")
+        .arg(AppVersion::version().toHtmlEscaped(), QString::number(AppVersion::buildNumber()),
+            QString::fromLatin1(qVersion()).toHtmlEscaped(), JavaScript::stringWithUniqueDeviceID().toHtmlEscaped());
+}
+
 void QuillsteadAppController::onAboutQuillstead()
 {
     QMessageBox::about(m_mainWindowController ? m_mainWindowController->window() : nullptr,
-        QStringLiteral("About Quillstead"),
-        QStringLiteral("<p align='center'><b>Quillstead</b></p><p align='center'>A Bible-study reader.</p>"
-                       "<p align='center'><b><u>System Information</u></b></p>"
-                       "<p align='center'>Qt %1<br/>Tavrosen Device ID<br/>%2</p><p align='center'>Release Build</p>")
-            .arg(QString::fromLatin1(qVersion()), JavaScript::stringWithUniqueDeviceID()));
+        QStringLiteral("About Quillstead"), aboutText());
 }
 
 void QuillsteadAppController::onSyncNow()
@@ -783,8 +820,9 @@ void QuillsteadAppController::setupActions(ActionRegistry& actions)
     actions.add(CloudLibrary, Look {tr("Cloud Library...")}, this, &QuillsteadAppController::onLibrary);
     actions.add(MyOffers, Look {tr("My Special Offers...")}, this, &QuillsteadAppController::onMyOffers);
     actions.add(SyncNow, Look {tr("Sync Now"), tr("Cloud Sync")}, this, &QuillsteadAppController::onSyncNow);
-    QAction* settings = actions.add(Settings, Look {tr("Settings..."), {}, QKeySequence::Preferences}, this,
-        &QuillsteadAppController::onPreferences);
+    // The platform's Preferences key is empty under X11 and Wayland: Ctrl+, is the common one there.
+    QAction* settings = actions.add(Settings, Look {tr("Settings..."), {}, QKeySequence(QStringLiteral("Ctrl+,"))},
+        this, &QuillsteadAppController::onPreferences);
     settings->setMenuRole(QAction::PreferencesRole);
 
     actions.add(ToggleStrongs, Look {tr("Strong's Numbers and Word Attributes"), tr("Strong's"), {}, true}, this,
@@ -804,6 +842,14 @@ void QuillsteadAppController::setupActions(ActionRegistry& actions)
     actions.add(ClosePane, Look {tr("Close Pane")}, this, &QuillsteadAppController::onClosePane);
     actions.add(MaximizePane, Look {tr("Maximize Pane")}, this, &QuillsteadAppController::onMaximizePane);
     actions.add(MaximizeBook, Look {tr("Maximize Book")}, this, &QuillsteadAppController::onMaximizeBook);
+    actions.add(ScrollLineUp, Look {tr("Scroll Up One Line"), {}, QKeySequence(QStringLiteral("Alt+Up"))}, this,
+        &QuillsteadAppController::onScrollLineUp);
+    actions.add(ScrollLineDown, Look {tr("Scroll Down One Line"), {}, QKeySequence(QStringLiteral("Alt+Down"))}, this,
+        &QuillsteadAppController::onScrollLineDown);
+    actions.add(ScrollPageUp, Look {tr("Scroll Up One Page"), {}, QKeySequence(QStringLiteral("Alt+PgUp"))}, this,
+        &QuillsteadAppController::onScrollPageUp);
+    actions.add(ScrollPageDown, Look {tr("Scroll Down One Page"), {}, QKeySequence(QStringLiteral("Alt+PgDown"))}, this,
+        &QuillsteadAppController::onScrollPageDown);
     actions.add(ToggleBibleSync, Look {tr("Bible / Commentary Sync"), tr("Bible Sync"), {}, true}, this,
         &QuillsteadAppController::onToggleSyncBiblesCommentaries);
     actions.add(SyncToActiveBible, Look {tr("Sync to Active Bible"), tr("Sync to Bible")}, this,
@@ -846,12 +892,25 @@ void QuillsteadAppController::updateActionStates()
     actions.action(StopSpeaking)->setEnabled(synthesizer && synthesizer->isSpeaking());
 
     actions.action(ToggleStrongs)->setChecked(defaults().boolForKey(kStrongs));
-    // A menu item has no mixed state here: "Collapse" shows as checked with the item's text naming
-    // the state.
+    // Three states: "Hide" unchecked, "Expand" checked, anything else (collapsed markers) mixed. A
+    // menu item draws no mixed check box of its own: the mixed state is an unchecked item showing the
+    // style's partly-checked box as its icon (the item's text names the state as well).
     const QString footnotes = defaults().stringForKey(kFootnoteStyle);
+    const bool hidden = footnotes == QLatin1String("Hide");
+    const bool expanded = footnotes == QLatin1String("Expand");
     QAction* footnoteItem = actions.action(CycleFootnoteMarker);
-    footnoteItem->setChecked(footnotes != QLatin1String("Hide"));
-    footnoteItem->setText(tr("Footnote Markers: %1").arg(footnotes.isEmpty() ? QStringLiteral("Collapse") : footnotes));
+    footnoteItem->setChecked(expanded);
+    const bool mixed = !hidden && !expanded;
+    footnoteItem->setProperty(kMixedStateProperty, mixed);
+    footnoteItem->setIconVisibleInMenu(mixed);
+    if (mixed) {
+        if (!footnoteItem->property(kPlainIconProperty).isValid())
+            footnoteItem->setProperty(kPlainIconProperty, footnoteItem->icon());
+        footnoteItem->setIcon(mixedStateIcon());
+    } else if (const QVariant plain = footnoteItem->property(kPlainIconProperty); plain.isValid()) {
+        footnoteItem->setIcon(plain.value<QIcon>());
+    }
+    footnoteItem->setText(tr("Footnote Markers: %1").arg(mixed ? QStringLiteral("Collapse") : footnotes));
     const bool biblesComm = defaults().boolForKey(kSyncBiblesComm);
     actions.action(ToggleBibleSync)->setChecked(biblesComm);
     actions.action(ToggleLinkPreview)->setChecked(defaults().boolForKey(kVersePopovers));

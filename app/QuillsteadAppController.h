@@ -72,7 +72,8 @@ public:
     // "firstButtonSelector"/"secondButtonSelector" (names of this controller's slots) and their
     // "...Param"; safe to call from any thread (the alert runs on the main thread).
     void showAlertOnMainThread(const QVariantMap& alert);
-    Q_INVOKABLE void showFileInFinder(const QString& path);
+    // Opens the folder that holds the file in the desktop's file manager.
+    Q_INVOKABLE void showInFolder(const QString& path);
 
     QuillsteadWindowController* mainWindowController() const { return m_mainWindowController.get(); }
 
@@ -104,13 +105,16 @@ public:
     void onCycleFootnoteMarkers();
     void onOpenBook();
     // The store's windows over the main window, only when signed in: the Cloud Library sheet, the
-    // store pages, and the store on the customer's special offers.
+    // store pages, and the store on the customer's special offers. Signed out, each says so and opens
+    // the Customer ID page of the settings instead.
     void onLibrary();
     void onBookstore();
     void onMyOffers();
     // "MyOffersManagerHasNewOffers": the offers alert, unless the user turned it off.
     void myOffersManagerHasNewOffers();
     void onAboutQuillstead();
+    // What About Quillstead shows: the version and build, the credits, the device id.
+    static QString aboutText();
     // A full sync the user asked for: an account is needed, and data synced for another customer is
     // resolved first.
     void onSyncNow();
@@ -132,6 +136,8 @@ private:
     void postFromController(const QString& name, const QVariantMap& userInfo = {});
     // The Open Book sheet over the main window.
     void showOpenBookSheet();
+    // Signed out: says that `what` needs an account and opens the Customer ID page; true then.
+    bool explainSignInNeeded(const QString& what);
     QString currentLayoutUuid() const;
 
     NotificationCenter& m_center;

@@ -6,6 +6,8 @@
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
 #include "cloud/store/ui/StoreContext.h"
+#include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
+#include "platform/Alerts.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -49,11 +51,24 @@ void QuillsteadAppController::showOpenBookSheet()
     sheet->open();
 }
 
+bool QuillsteadAppController::explainSignInNeeded(const QString& what)
+{
+    if (StoreContext::application().signedIn())
+        return false;
+    Alert alert;
+    alert.messageText = tr("You must be signed in to your Tavrosen account to use %1.").arg(what);
+    alert.informativeText = tr("Enter your customer ID or e-mail and your password on the Customer ID page of "
+                               "Settings, then choose the command again.");
+    Alerts::shared().runModal(alert);
+    showPreferencesPane(qs::cloud::SyncCustomerIDResolutionWindowController::kCustomerIdPreferencesPane);
+    return true;
+}
+
 void QuillsteadAppController::onLibrary()
 {
-    const StoreContext context = StoreContext::application();
-    if (!context.signedIn() || !m_mainWindowController)
+    if (explainSignInNeeded(tr("the Cloud Library")) || !m_mainWindowController)
         return;
+    const StoreContext context = StoreContext::application();
     DownloadBooksSheetWindowController* sheet =
         DownloadBooksSheetWindowController::factory(context, m_mainWindowController->window());
     connect(sheet, &DownloadBooksSheetWindowController::switchToOpenBook, this, &QuillsteadAppController::onOpenBook,
@@ -65,14 +80,14 @@ void QuillsteadAppController::onLibrary()
 
 void QuillsteadAppController::onBookstore()
 {
-    if (!StoreContext::application().signedIn() || !m_mainWindowController)
+    if (explainSignInNeeded(tr("the Bookstore")) || !m_mainWindowController)
         return;
     openStore(this, m_mainWindowController->window(), QString());
 }
 
 void QuillsteadAppController::onMyOffers()
 {
-    if (!StoreContext::application().signedIn() || !m_mainWindowController)
+    if (explainSignInNeeded(tr("your special offers")) || !m_mainWindowController)
         return;
     openStore(this, m_mainWindowController->window(), BookStoreWindowController::kMyOffersProductId);
 }

@@ -41,6 +41,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMetaObject>
 #include <QScreen>
 #include <QStyle>
 #include <QTabBar>
@@ -146,17 +147,18 @@ QList<MenuLayout> mainMenus()
             {item(OpenBook), item(CloseBook), item(AboutThisBook), kSeparator, item(CloudLibrary), item(MyOffers),
                 item(SyncNow), kSeparator, item(Settings), item(Quit)}},
         {QT_TR_NOOP("&Edit"),
-            {item(CopyPassage), item(CopyPassageNow), kSeparator, submenu(FormatMenu), submenu(FontMenu), item(Bold),
-                item(Italic), item(Underline), kEndSubmenu, submenu(ListsMenu), item(OrderedList), item(UnorderedList),
-                kEndSubmenu, submenu(ParagraphStyleMenu), item(Paragraph), item(Heading1), item(Heading2),
-                item(Heading3), kEndSubmenu, kEndSubmenu}},
+            {item(Copy), kSeparator, item(CopyPassage), item(CopyPassageNow), kSeparator, submenu(FormatMenu),
+                submenu(FontMenu), item(Bold), item(Italic), item(Underline), kEndSubmenu, submenu(ListsMenu),
+                item(OrderedList), item(UnorderedList), kEndSubmenu, submenu(ParagraphStyleMenu), item(Paragraph),
+                item(Heading1), item(Heading2), item(Heading3), kEndSubmenu, kEndSubmenu}},
         {QT_TR_NOOP("&View"),
             {item(StudyPanel), item(ShowLayoutTabs), kSeparator, item(ToggleStrongs), item(CycleFootnoteMarker),
                 item(ToggleLinkPreview), kSeparator, item(DisplaySettings), item(ColorSettings)}},
         {QT_TR_NOOP("&Panes"),
             {item(SplitPaneHorizontally), item(SplitPaneVertically), item(ClosePane), kSeparator, item(NextBookPane),
-                item(PreviousBookPane), kSeparator, item(ToggleBibleSync), item(SyncToActiveBible), kSeparator,
-                item(NewLayout), item(RenameLayout), item(DeleteLayout)}},
+                item(PreviousBookPane), item(NextBook), item(PreviousBook), kSeparator, item(ScrollLineUp),
+                item(ScrollLineDown), item(ScrollPageUp), item(ScrollPageDown), kSeparator, item(ToggleBibleSync),
+                item(SyncToActiveBible), kSeparator, item(NewLayout), item(RenameLayout), item(DeleteLayout)}},
         {QT_TR_NOOP("&Go"),
             {item(Back), item(Forward), kSeparator, item(GoTo), item(TodaysReading), item(ReadingComplete)}},
         {QT_TR_NOOP("&Study"),
@@ -286,7 +288,11 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
         m_tabBar->setCurrentIndex(index);
         m_app->onRenameLayout();
     });
-    connect(m_window.get(), &QuillsteadWindow::closing, this, [this] { m_app->applicationWillTerminate(); });
+    // Closing the main window quits, whatever other windows (Settings, a store window) are open.
+    connect(m_window.get(), &QuillsteadWindow::closing, this, [this] {
+        m_app->applicationWillTerminate();
+        QCoreApplication::quit();
+    });
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
     for (const QString& name : {LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
@@ -317,8 +323,11 @@ void QuillsteadWindowController::setupActions()
     using namespace CommandNames;
     using Look = ActionRegistry::Look;
     ActionRegistry& actions = *m_actions;
+    // Quit closes the main window, which quits; its key works from any of the application's windows.
     QAction* quit = actions.add(Quit, Look {tr("Quit"), {}, QKeySequence::Quit}, m_window.get(), &QWidget::close);
     quit->setMenuRole(QAction::QuitRole);
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    actions.add(Copy, Look {tr("Copy"), {}, QKeySequence::Copy}, this, &QuillsteadWindowController::onCopy);
     actions.add(CopyPassage, Look {tr("Copy Passage..."), {}, QKeySequence(QStringLiteral("Ctrl+Shift+C"))}, this,
         [this] { onCopyPassage(false); });
     actions.add(CopyPassageNow, Look {tr("Copy Passage Now"), {}, QKeySequence(QStringLiteral("Ctrl+Alt+C"))}, this,
@@ -331,6 +340,11 @@ void QuillsteadWindowController::setupActions()
         [this] { m_layoutViewController->nextBookPane(); });
     actions.add(PreviousBookPane, Look {tr("Previous Book Pane"), {}, QKeySequence(QStringLiteral("Ctrl+["))}, this,
         [this] { m_layoutViewController->previousBookPane(); });
+    // The book tabs of the current pane, as a browser's tabs.
+    actions.add(NextBook, Look {tr("Next Book"), {}, QKeySequence(QStringLiteral("Ctrl+PgDown"))}, this,
+        [this] { m_layoutViewController->nextBook(); });
+    actions.add(PreviousBook, Look {tr("Previous Book"), {}, QKeySequence(QStringLiteral("Ctrl+PgUp"))}, this,
+        [this] { m_layoutViewController->previousBook(); });
     actions.add(
         Back, Look {tr("Back"), tr("Back"), QKeySequence::Back}, this, &QuillsteadWindowController::goBackInHistory);
     actions.add(Forward, Look {tr("Forward"), tr("Forward"), QKeySequence::Forward}, this,
@@ -688,6 +702,21 @@ void QuillsteadWindowController::goForwardInHistory()
 bool QuillsteadWindowController::canCopyPassageNow() const
 {
     return !m_layoutViewController->selectedBibleRefString().isEmpty();
+}
+
+void QuillsteadWindowController::onCopy()
+{
+    QWidget* focus = QApplication::focusWidget();
+    // Text fields and editors have a copy slot; other widgets have none and copy nothing.
+    const auto copyFrom = [](QWidget* widget) {
+        return widget != nullptr && widget->metaObject()->indexOfMethod("copy()") >= 0 &&
+            QMetaObject::invokeMethod(widget, "copy");
+    };
+    if (focus != nullptr && focus->window() != m_window.get() && copyFrom(focus))
+        return;
+    if (m_layoutViewController->tryCopyFromBook())
+        return;
+    copyFrom(focus);
 }
 
 void QuillsteadWindowController::onCopyPassage(bool now)

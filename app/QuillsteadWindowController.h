@@ -110,6 +110,9 @@ public:
     QString runNewLayoutSheet();
     void onCopyPassage(bool now);
     bool canCopyPassageNow() const;
+    // Edit > Copy: the focused field of another window copies; in this window the selection of the
+    // current book pane, else the focused field.
+    void onCopy();
 
 private:
     void setupActions();

@@ -108,8 +108,8 @@ QString BookPageHtml::emptyPanePage(const Frame& frame)
 {
     return nonScrollingHtmlHeader(frame) +
         QStringLiteral("<p>&nbsp;</p><p align='center'>No books open in this pane</p><p align='center'>To open a "
-                       "book, choose the + button at the bottom of the pane or <b>Open Book</b> from the "
-                       "<b>Books</b> menu.") +
+                       "book, choose the + button at the top of the pane or <b>Open Book</b> from the "
+                       "<b>File</b> menu.") +
         nonScrollingHtmlFooter();
 }
 

@@ -23,6 +23,7 @@ inline constexpr CommandId Settings {"Settings", 0};
 inline constexpr CommandId Quit {"Quit", 0};
 
 // Edit, and the note editor's formats (the four menus are groups: they send nothing).
+inline constexpr CommandId Copy {"Copy", 0};
 inline constexpr CommandId CopyPassage {"CopyPassage", 209};
 inline constexpr CommandId CopyPassageNow {"CopyPassageNow", 223};
 inline constexpr CommandId FormatMenu {"FormatMenu", 211};
@@ -57,6 +58,12 @@ inline constexpr CommandId MaximizePane {"MaximizePane", 414};
 inline constexpr CommandId MaximizeBook {"MaximizeBook", 413};
 inline constexpr CommandId NextBookPane {"NextBookPane", 409};
 inline constexpr CommandId PreviousBookPane {"PreviousBookPane", 410};
+inline constexpr CommandId NextBook {"NextBook", 0};
+inline constexpr CommandId PreviousBook {"PreviousBook", 0};
+inline constexpr CommandId ScrollPageUp {"ScrollPageUp", 0};
+inline constexpr CommandId ScrollLineUp {"ScrollLineUp", 0};
+inline constexpr CommandId ScrollLineDown {"ScrollLineDown", 0};
+inline constexpr CommandId ScrollPageDown {"ScrollPageDown", 0};
 inline constexpr CommandId ToggleBibleSync {"ToggleBibleSync", 415};
 inline constexpr CommandId SyncToActiveBible {"SyncToActiveBible", 416};
 inline constexpr CommandId NewLayout {"NewLayout", 106};

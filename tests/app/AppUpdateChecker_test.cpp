@@ -333,7 +333,7 @@ TEST_F(UpdateCheck, DownloadsAreCheckedBeforeTheyAreOffered)
     EXPECT_EQ(m_alerts[0].value(QStringLiteral("informativeText")).toString(),
         QStringLiteral(
             "Exit Quillstead, launch Quillstead-0.2.0-update.txt, and follow instructions to install the update."));
-    EXPECT_EQ(m_alerts[0].value(QStringLiteral("firstButtonTitle")).toString(), QStringLiteral("Open in Finder"));
+    EXPECT_EQ(m_alerts[0].value(QStringLiteral("firstButtonTitle")).toString(), QStringLiteral("Show in Folder"));
     EXPECT_EQ(m_alerts[0].value(QStringLiteral("firstButtonParam")).toString(), path);
     EXPECT_EQ(m_alerts[0].value(QStringLiteral("secondButtonTitle")).toString(), QStringLiteral("Cancel"));
 

@@ -70,6 +70,9 @@ TEST(BookPageHtml, InvalidAndEmptyPagesHaveNoMarkers)
     EXPECT_FALSE(invalid.contains(QLatin1String("startofpage")));
     const QString empty = BookPageHtml::emptyPanePage(frame());
     EXPECT_TRUE(empty.contains(QLatin1String("<p align='center'>No books open in this pane</p>")));
+    // It says where the pane's + button and the Open Book command really are.
+    EXPECT_TRUE(empty.contains(QLatin1String("the + button at the top of the pane or <b>Open Book</b> from the "
+                                             "<b>File</b> menu.")));
     EXPECT_FALSE(empty.contains(QLatin1String("Loading...")));
 }
 
