@@ -881,7 +881,11 @@ void QuillsteadAppController::updateActionStates()
     QuillsteadWindowController* window = m_mainWindowController.get();
     const LayoutViewController* panes = window ? window->layoutViewController() : nullptr;
 
-    actions.action(AboutThisBook)->setEnabled(panes && panes->activeSourceTuple() != nullptr);
+    // The commands that act on the active book need one.
+    const bool haveBook = panes && panes->activeSourceTuple() != nullptr;
+    for (const CommandId* id :
+        {&AboutThisBook, &ScrollLineUp, &ScrollLineDown, &ScrollPageUp, &ScrollPageDown, &StartSpeaking})
+        actions.action(*id)->setEnabled(haveBook);
     const bool signedIn = qs::cloud::StoreCredentials::signedIn(defaults());
     actions.action(MyOffers)->setVisible(signedIn);
     actions.action(MyOffers)->setEnabled(signedIn && qs::cloud::MyOffersManager::shared().hasOffers());

@@ -13,6 +13,7 @@
 #include "panes/BookPaneFactory.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
@@ -38,13 +39,16 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QPlainTextEdit>
 #include <QScreen>
 #include <QStyle>
 #include <QTabBar>
+#include <QTextEdit>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -324,7 +328,9 @@ void QuillsteadWindowController::setupActions()
     using Look = ActionRegistry::Look;
     ActionRegistry& actions = *m_actions;
     // Quit closes the main window, which quits; its key works from any of the application's windows.
-    QAction* quit = actions.add(Quit, Look {tr("Quit"), {}, QKeySequence::Quit}, m_window.get(), &QWidget::close);
+    // Ctrl+Q itself: the platform's Quit key is empty where the desktop's key scheme is not known.
+    QAction* quit = actions.add(
+        Quit, Look {tr("Quit"), {}, QKeySequence(QStringLiteral("Ctrl+Q"))}, m_window.get(), &QWidget::close);
     quit->setMenuRole(QAction::QuitRole);
     quit->setShortcutContext(Qt::ApplicationShortcut);
     actions.add(Copy, Look {tr("Copy"), {}, QKeySequence::Copy}, this, &QuillsteadWindowController::onCopy);
@@ -397,6 +403,14 @@ void QuillsteadWindowController::updateActionStates()
     actions.action(Back)->setEnabled(m_layoutViewController->history().canGoBackInHistory());
     actions.action(Forward)->setEnabled(m_layoutViewController->history().canGoForwardInHistory());
     actions.action(ReadingComplete)->setEnabled(m_layoutViewController->canToggleReadingComplete());
+    actions.action(Copy)->setEnabled(canCopy());
+    // A pane with one book (or none) has no other book to turn to.
+    const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    const LayoutRegionContents* contents = layout != nullptr ? layout->currentRegionContents() : nullptr;
+    const bool severalBooks =
+        contents != nullptr && m_layoutViewController->currentBookPane() != nullptr && contents->items().size() > 1;
+    actions.action(NextBook)->setEnabled(severalBooks);
+    actions.action(PreviousBook)->setEnabled(severalBooks);
     actions.action(StudyPanel)->setChecked(isStudyPaneVisible());
     actions.action(ShowLayoutTabs)->setChecked(isTabBarVisible());
 }
@@ -702,6 +716,21 @@ void QuillsteadWindowController::goForwardInHistory()
 bool QuillsteadWindowController::canCopyPassageNow() const
 {
     return !m_layoutViewController->selectedBibleRefString().isEmpty();
+}
+
+bool QuillsteadWindowController::canCopy() const
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (const auto* line = qobject_cast<QLineEdit*>(focus))
+        return line->hasSelectedText() && line->echoMode() == QLineEdit::Normal;
+    if (const auto* text = qobject_cast<QTextEdit*>(focus))
+        return text->textCursor().hasSelection();
+    if (const auto* plain = qobject_cast<QPlainTextEdit*>(focus))
+        return plain->textCursor().hasSelection();
+    if (focus != nullptr && focus->window() != m_window.get())
+        return false;
+    const LayoutBookPane* pane = m_layoutViewController->currentBookPane();
+    return pane != nullptr && !pane->selectedText().isEmpty();
 }
 
 void QuillsteadWindowController::onCopy()

@@ -113,6 +113,8 @@ public:
     // Edit > Copy: the focused field of another window copies; in this window the selection of the
     // current book pane, else the focused field.
     void onCopy();
+    // Whether Edit > Copy has a selection to copy.
+    bool canCopy() const;
 
 private:
     void setupActions();

@@ -1,0 +1,386 @@
+// The main menus of a running, signed-out reader as a user meets them: every enabled item of every
+// menu, chosen once, changes something on screen or shows a message; the store commands say that an
+// account is needed and open the Customer ID page; Ctrl+, opens Settings; the footnote item shows its
+// three states; and Ctrl+Q, or closing the main window, ends the program even with Settings open
+// (checked on a reader started in a child process).
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "app/preferences/MASPreferencesWindowController.h"
+#include "panes/bookpane/BookPaneViewController.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/BookPageView.h"
+#include "platform/AppVersion.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
+#include "studypane/StudyPaneViewController.h"
+
+#include "ReaderTestProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+using reader_test::waitFor;
+
+constexpr char kChildMode[] = "QS_MENUS_TEST_CHILD";
+
+RecordingAlerts& alerts()
+{
+    static auto shared = std::make_shared<RecordingAlerts>();
+    return *shared;
+}
+
+class MenuWindow : public reader_test::ReaderWindow {
+protected:
+    static void SetUpTestSuite()
+    {
+        reader_test::startReaderTestProgram("menus-window-test");
+        Alerts::setShared(std::shared_ptr<Alerts>(&alerts(), [](Alerts*) {}));
+    }
+
+    void SetUp() override
+    {
+        ReaderWindow::SetUp();
+        alerts().clear();
+        UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("credentialsValid"));
+        // Every test starts from the first screen, whatever the one before left.
+        QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
+    }
+
+    QuillsteadWindowController* window() const { return m_controller->mainWindowController(); }
+
+    // The vertical scroll position of every book pane's page, read from the page.
+    QString scrollPositions() const
+    {
+        QString positions;
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
+            auto* pane = dynamic_cast<BookPaneViewController*>(layout->contentsAt(i)->viewController());
+            if (pane == nullptr || pane->page() == nullptr)
+                continue;
+            QVariant y;
+            bool answered = false;
+            pane->page()->page()->runJavaScript(QStringLiteral("getPageYOffset()"), [&](const QVariant& v) {
+                y = v;
+                answered = true;
+            });
+            waitFor([&] { return answered; }, 2000);
+            positions += QStringLiteral("%1:%2 ").arg(i).arg(y.toDouble());
+        }
+        return positions;
+    }
+
+    // What a user sees of the reader, as text: windows, layouts, panes and their books, the study
+    // pane, messages shown, the clipboard.
+    QString screen() const
+    {
+        QStringList parts;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible() && qobject_cast<QMenu*>(top) == nullptr)
+                parts << QStringLiteral("window %1 %2").arg(QString::fromLatin1(top->metaObject()->className()),
+                             top->windowTitle());
+        LayoutManager& layouts = LayoutManager::sharedLayoutManager();
+        parts << QStringLiteral("layouts %1 current %2")
+                     .arg(layouts.count())
+                     .arg(layouts.currentLayout() ? layouts.findLayoutIndex(layouts.currentLayout()) : 0);
+        for (quint64 i = 0; i < layouts.count(); ++i)
+            parts << layouts.layoutAtIndex(i)->name();
+        if (Layout* layout = layouts.currentLayout()) {
+            parts << QStringLiteral("current region %1").arg(layout->currentRegionIndex());
+            for (size_t i = 0; i < layout->contents().size(); ++i) {
+                LayoutRegionContents* contents = layout->contentsAt(i);
+                QString pane = QStringLiteral("pane %1 items %2").arg(i).arg(contents->items().size());
+                if (LayoutBookPane* book = asBookPane(contents->viewController())) {
+                    const auto tuple = book->currentSourceTuple();
+                    pane += QStringLiteral(" book %1:%2 section %3")
+                                .arg(tuple ? tuple->pubID() : 0)
+                                .arg(tuple ? tuple->bookID() : 0)
+                                .arg(book->currentSourceSection());
+                }
+                parts << pane;
+            }
+        }
+        parts << QStringLiteral("study %1").arg(window()->isStudyPaneVisible());
+        if (StudyPaneViewController* study = studyPane())
+            parts << QStringLiteral("subpane %1 %2")
+                         .arg(study->selectedTabViewItem())
+                         .arg(quintptr(study->subpaneViewController()));
+        parts << QStringLiteral("tabs %1").arg(window()->isTabBarVisible());
+        // What the menus show of their commands.
+        for (QAction* command : window()->actions().actions())
+            parts << QStringLiteral("%1 %2%3%4")
+                         .arg(command->text())
+                         .arg(command->isEnabled())
+                         .arg(command->isChecked())
+                         .arg(command->isVisible());
+        parts << QStringLiteral("alerts %1").arg(alerts().shown().size());
+        parts << QStringLiteral("clipboard %1").arg(QApplication::clipboard()->text());
+        parts << scrollPositions();
+        return parts.join(QLatin1Char('\n'));
+    }
+};
+
+// Every action of the menu bar, submenus included, in menu order.
+QList<QAction*> menuItems(QMenu* menu)
+{
+    QList<QAction*> items;
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        if (action->menu() != nullptr)
+            items += menuItems(action->menu());
+        else
+            items << action;
+    }
+    return items;
+}
+
+}  // namespace
+
+TEST_F(MenuWindow, EveryEnabledItemChangesTheScreenOrShowsAMessage)
+{
+    launch();
+    ASSERT_TRUE(activateKjv());
+    ASSERT_TRUE(waitFor([&] { return !scrollPositions().isEmpty(); }));
+    // What the screen shows holds still while nothing is done.
+    ASSERT_TRUE(waitFor([&] { return screen() == screen(); }));
+
+    // Modal windows (About, prompts, sheets) are seen and closed as a user would.
+    QStringList modals;
+    QTimer closer;
+    closer.setInterval(50);
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modals << modal->windowTitle();
+            if (auto* dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        }
+    });
+    closer.start();
+
+    int toasts = 0;
+    QObject::connect(m_controller.get(), &QuillsteadAppController::toastShown, [&] { ++toasts; });
+
+    QStringList tried;
+    QStringList silent;
+    const QList<QMenu*> menus = [&] {
+        QList<QMenu*> top;
+        for (QAction* entry : window()->window()->menuBar()->actions())
+            if (entry->menu() != nullptr)
+                top << entry->menu();
+        return top;
+    }();
+    ASSERT_FALSE(menus.isEmpty());
+    for (QMenu* menu : menus) {
+        emit menu->aboutToShow();
+        const QList<QAction*> items = menuItems(menu);
+        for (QAction* item : items) {
+            emit menu->aboutToShow();
+            // Quitting is checked on a reader of its own (below).
+            if (!item->isEnabled() || !item->isVisible() || item->menuRole() == QAction::QuitRole)
+                continue;
+            const QString name = menu->title().remove(QLatin1Char('&')) + QStringLiteral(" > ") + item->text();
+            tried << name;
+            const QString before = screen();
+            const qsizetype modalsBefore = modals.size();
+            const int toastsBefore = toasts;
+            item->trigger();
+            const bool changed = waitFor(
+                [&] { return modals.size() > modalsBefore || toasts > toastsBefore || screen() != before; }, 5000);
+            if (!changed)
+                silent << name;
+            // Windows it opened go again, so that the next item starts from the main window.
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (top != window()->window() && top->isVisible() && qobject_cast<QMenu*>(top) == nullptr)
+                    top->close();
+            QCoreApplication::processEvents();
+        }
+    }
+    closer.stop();
+    EXPECT_GT(tried.size(), 30) << tried.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(silent.isEmpty()) << "items that did nothing visible:\n"
+                                  << silent.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(MenuWindow, ScrollCommandsMoveTheActiveBook)
+{
+    launch();
+    ASSERT_TRUE(activateKjv());
+    // The King James page's scroll offset, read from the page.
+    const auto offset = [&] {
+        const QStringList panes = scrollPositions().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QString prefix = QStringLiteral("%1:").arg(kjvRegion());
+        for (const QString& pane : panes)
+            if (pane.startsWith(prefix))
+                return pane.mid(prefix.size()).toDouble();
+        return -1.0;
+    };
+    double y = -1;
+    ASSERT_TRUE(waitFor([&] { return (y = offset()) >= 0; }));
+    // Each command moves the page the way it says; the keys as a user presses them, then the items.
+    const auto moves = [&](const std::function<void()>& command, int direction) {
+        const double before = offset();
+        command();
+        return waitFor([&] { return (offset() - before) * direction > 0; }, 10000);
+    };
+    QMainWindow* main = window()->window();
+    main->activateWindow();
+    EXPECT_TRUE(moves([&] { QTest::keyClick(main, Qt::Key_PageDown, Qt::AltModifier); }, 1));
+    EXPECT_TRUE(moves([&] { QTest::keyClick(main, Qt::Key_Down, Qt::AltModifier); }, 1));
+    EXPECT_TRUE(moves([&] { reader_test::choose(window(), CommandNames::ScrollLineUp); }, -1));
+    EXPECT_TRUE(moves([&] { reader_test::choose(window(), CommandNames::ScrollPageUp); }, -1));
+    EXPECT_TRUE(moves([&] { reader_test::choose(window(), CommandNames::ScrollLineDown); }, 1));
+    EXPECT_TRUE(moves([&] { reader_test::choose(window(), CommandNames::ScrollPageDown); }, 1));
+
+    // Without a book in the current pane they are greyed out.
+    ASSERT_TRUE(reader_test::choose(window(), CommandNames::CloseBook));
+    ASSERT_TRUE(waitFor([&] { return panes()->activeSourceTuple() == nullptr; }));
+    EXPECT_FALSE(reader_test::choose(window(), CommandNames::ScrollPageDown));
+}
+
+TEST_F(MenuWindow, StoreCommandsSignedOutSaySoAndOpenTheCustomerIdPage)
+{
+    QuillsteadAppController& app = launch();
+    ASSERT_TRUE(reader_test::choose(window(), CommandNames::CloudLibrary));
+    ASSERT_EQ(alerts().shown().size(), 1);
+    EXPECT_EQ(alerts().shown()[0].messageText,
+        QStringLiteral("You must be signed in to your Tavrosen account to use the Cloud Library."));
+    ASSERT_TRUE(waitFor([&] { return app.isPreferencesPaneVisible(3); }));
+    app.preferencesWindowController()->close();
+
+    // The Open Book sheet's Bookstore button reaches the same command.
+    alerts().clear();
+    app.onBookstore();
+    ASSERT_EQ(alerts().shown().size(), 1);
+    EXPECT_EQ(alerts().shown()[0].messageText,
+        QStringLiteral("You must be signed in to your Tavrosen account to use the Bookstore."));
+    EXPECT_TRUE(waitFor([&] { return app.isPreferencesPaneVisible(3); }));
+}
+
+TEST_F(MenuWindow, CtrlCommaOpensSettings)
+{
+    QuillsteadAppController& app = launch();
+    QMainWindow* main = window()->window();
+    main->activateWindow();
+    QTest::keyClick(main, Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return app.preferencesWindowController()->isVisible(); }));
+    EXPECT_EQ(app.preferencesWindowController()->windowTitle(), QStringLiteral("Settings"));
+}
+
+TEST_F(MenuWindow, FootnoteItemShowsThreeStates)
+{
+    launch();
+    QAction* item = window()->actions().action(CommandNames::CycleFootnoteMarker);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const struct {
+        const char* stored;
+        bool checked;
+        bool mixed;
+    } states[] = {{"Hide", false, false}, {"Expand", true, false}, {"Collapse", false, true}, {"", false, true}};
+    for (const auto& state : states) {
+        defaults.setString(QString::fromLatin1(state.stored), QStringLiteral("footnoteStyle"));
+        window()->actions().updateStates();
+        EXPECT_EQ(item->isChecked(), state.checked) << state.stored;
+        EXPECT_EQ(item->property("mixedState").toBool(), state.mixed) << state.stored;
+        EXPECT_EQ(item->isIconVisibleInMenu(), state.mixed) << state.stored;
+    }
+}
+
+TEST_F(MenuWindow, AboutShowsTheVersionAndCredits)
+{
+    const QString about = QuillsteadAppController::aboutText();
+    EXPECT_TRUE(about.contains(QStringLiteral("Version %1 (build %2)")
+                                   .arg(AppVersion::version())
+                                   .arg(AppVersion::buildNumber())));
+    EXPECT_TRUE(about.contains(QLatin1String("Credits and Acknowledgments")));
+    EXPECT_TRUE(about.contains(QLatin1String("Qt WebEngine")));
+}
+
+// ---- Quitting, on a reader in a child process ----
+
+namespace {
+
+// The child: a reader with Settings open, then Ctrl+Q to the main window or a close of it, as the
+// mode says; it returns from its event loop only if that quits the program.
+int runChild(const char* mode)
+{
+    reader_test::startReaderTestProgram("menus-window-test-child");
+    QuillsteadAppController app;
+    app.applicationDidFinishLaunching({});
+    QMainWindow* main = app.mainWindowController()->window();
+    main->show();
+    app.onPreferences();
+    QTimer::singleShot(500, main, [&, mode] {
+        if (!app.preferencesWindowController()->isVisible())
+            QCoreApplication::exit(3);
+        else if (std::strcmp(mode, "key") == 0) {
+            main->activateWindow();
+            QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
+        }
+        else
+            main->close();
+    });
+    const int status = QCoreApplication::exec();
+    std::printf("reader quit with status %d\n", status);
+    std::fflush(stdout);
+    std::_Exit(status);
+}
+
+bool quitsInChild(const char* mode, QString* output)
+{
+    QProcess child;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QString::fromLatin1(kChildMode), QString::fromLatin1(mode));
+    child.setProcessEnvironment(environment);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    child.start(QFile::symLinkTarget(QStringLiteral("/proc/self/exe")), {});
+    const bool finished = child.waitForFinished(60000);
+    if (!finished) {
+        child.kill();
+        child.waitForFinished();
+    }
+    *output = QString::fromUtf8(child.readAll());
+    return finished && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0 &&
+        output->contains(QLatin1String("reader quit with status 0"));
+}
+
+}  // namespace
+
+TEST(MenuWindowQuit, CtrlQAndClosingTheMainWindowQuitWithSettingsOpen)
+{
+    if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
+        GTEST_SKIP() << "the books that come with the application are not built";
+    QString output;
+    EXPECT_TRUE(quitsInChild("key", &output)) << output.toStdString();
+    EXPECT_TRUE(quitsInChild("close", &output)) << output.toStdString();
+}
+
+int main(int argc, char** argv)
+{
+    if (const char* mode = std::getenv(kChildMode))
+        return runChild(mode);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
