@@ -35,6 +35,7 @@
 #include <QTimer>
 #include <QWebEnginePage>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
