@@ -405,17 +405,20 @@ TEST_F(Shell, NewSpecialOffersAreAnnouncedUntilTheUserTurnsThatOff)
         (QStringList {QStringLiteral("My Special Offers"), QStringLiteral("Not Now"),
             QStringLiteral("Disable These Notifications")}));
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("myOffersIgnored")), 3);
-    // "My Special Offers" starts the count again (signed out, the store itself does not open).
+    // "My Special Offers" starts the count again (signed out, the store itself does not open: the
+    // reader says an account is needed).
     s_alerts->queueAnswer(AlertFirstButtonReturn);
     announce();
-    EXPECT_EQ(s_alerts->shown().size(), 2);
+    ASSERT_EQ(s_alerts->shown().size(), 3);
+    EXPECT_EQ(s_alerts->shown()[2].messageText,
+        QStringLiteral("You must be signed in to your Tavrosen account to use your special offers."));
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("myOffersIgnored")), 0);
     // The third button turns the announcements off: the next offers pass without an alert.
     s_alerts->queueAnswer(AlertThirdButtonReturn);
     announce();
     EXPECT_FALSE(defaults.boolForKey(QStringLiteral("myOffersNotifications")));
     announce();
-    EXPECT_EQ(s_alerts->shown().size(), 3);
+    EXPECT_EQ(s_alerts->shown().size(), 4);
 
     // Signed out, My Special Offers is hidden and disabled.
     defaults.setBool(false, QStringLiteral("credentialsValid"));
@@ -566,8 +569,9 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
             "Sync Now", "-", "Settings...", "Quit"}));
     EXPECT_EQ(titles(menus[3]->menu()),
         (QStringList {"Split Pane Horizontally", "Split Pane Vertically", "Close Pane", "-", "Next Book Pane",
-            "Previous Book Pane", "-", "Bible / Commentary Sync", "Sync to Active Bible", "-", "New Layout...",
-            "Rename Layout...", "Delete Layout"}));
+            "Previous Book Pane", "Next Book", "Previous Book", "-", "Scroll Up One Line", "Scroll Down One Line",
+            "Scroll Up One Page", "Scroll Down One Page", "-", "Bible / Commentary Sync", "Sync to Active Bible", "-",
+            "New Layout...", "Rename Layout...", "Delete Layout"}));
     QMenu* format = menus[1]->menu()->actions().last()->menu();
     ASSERT_NE(format, nullptr);
     EXPECT_EQ(menus[1]->menu()->actions().last()->data().toInt(), 211);
@@ -605,7 +609,8 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
 
     // Enabled by the state of the panes, the history, speech or the note editor (the format commands).
     // 115: My Special Offers, only while signed in with offers stored.
-    QSet<int> stateDependent {108, 113, 115, 223, 226, 416, 505, 506, 701, 1001, 1002};
+    // 225: Start Speaking, only with a book in the current pane.
+    QSet<int> stateDependent {108, 113, 115, 223, 225, 226, 416, 505, 506, 701, 1001, 1002};
     for (int format = 210; format <= 222; ++format)
         stateDependent.insert(format);
     ModalCloser closer;

@@ -98,8 +98,8 @@ protected:
         QStringList parts;
         for (QWidget* top : QApplication::topLevelWidgets())
             if (top->isVisible() && qobject_cast<QMenu*>(top) == nullptr)
-                parts << QStringLiteral("window %1 %2").arg(QString::fromLatin1(top->metaObject()->className()),
-                             top->windowTitle());
+                parts << QStringLiteral("window %1 %2")
+                             .arg(QString::fromLatin1(top->metaObject()->className()), top->windowTitle());
         LayoutManager& layouts = LayoutManager::sharedLayoutManager();
         parts << QStringLiteral("layouts %1 current %2")
                      .arg(layouts.count())
@@ -312,9 +312,8 @@ TEST_F(MenuWindow, FootnoteItemShowsThreeStates)
 TEST_F(MenuWindow, AboutShowsTheVersionAndCredits)
 {
     const QString about = QuillsteadAppController::aboutText();
-    EXPECT_TRUE(about.contains(QStringLiteral("Version %1 (build %2)")
-                                   .arg(AppVersion::version())
-                                   .arg(AppVersion::buildNumber())));
+    EXPECT_TRUE(about.contains(
+        QStringLiteral("Version %1 (build %2)").arg(AppVersion::version()).arg(AppVersion::buildNumber())));
     EXPECT_TRUE(about.contains(QLatin1String("Credits and Acknowledgments")));
     EXPECT_TRUE(about.contains(QLatin1String("Qt WebEngine")));
 }
@@ -339,8 +338,7 @@ int runChild(const char* mode)
         else if (std::strcmp(mode, "key") == 0) {
             main->activateWindow();
             QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
-        }
-        else
+        } else
             main->close();
     });
     const int status = QCoreApplication::exec();
