@@ -14,6 +14,7 @@
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "bench/BenchWait.h"
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
@@ -47,14 +48,7 @@ namespace {
 
 bool waitFor(const std::function<bool()>& condition, int msecs = 30000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > msecs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    return BenchWait::until(condition, msecs);
 }
 
 class Reader {

@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/BenchWait.h"
 #include "library/GoToRequest.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
@@ -33,16 +34,9 @@ constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
     return (book << 16) | (chapter << 8) | verse;
 }
 
-bool waitUntil(const std::function<bool()>& done, int ms = 20000)
+bool waitUntil(const std::function<bool()>& condition, int msecs = 20000)
 {
-    QElapsedTimer t;
-    t.start();
-    while (!done()) {
-        if (t.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
+    return BenchWait::until(condition, msecs);
 }
 
 struct Fixture {
