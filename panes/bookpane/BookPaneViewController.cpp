@@ -11,13 +11,17 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
 #include "platform/UserDefaults.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <cmath>
 
 namespace {
 
@@ -35,6 +39,8 @@ void BookPaneView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (m_controller && m_controller->overlay())
         m_controller->overlay()->setGeometry(rect());
+    if (m_controller && event->size().width() != event->oldSize().width())
+        m_controller->paneResized();
 }
 
 OverlayView::OverlayView(BookPaneViewController* controller, QWidget* parent)
@@ -87,6 +93,9 @@ std::unique_ptr<BookPaneViewController> BookPaneViewController::factory(
 BookPaneViewController::~BookPaneViewController()
 {
     stopObserving();
+    m_pageHost->closeLinkPreview();
+    if (m_view)
+        m_view->detachController();
     delete m_view.data();
 }
 
@@ -101,14 +110,35 @@ void BookPaneViewController::buildView()
     m_titleBar->setAlignment(Qt::AlignCenter);
     m_titleBar->setContentsMargins(4, 2, 4, 2);
     m_page = new BookPageView(m_pageHost.get(), m_view);
+    m_scroller = new BookPaneScroller(m_page, m_pageHost.get(), m_view);
+    m_scroller->setObjectName(QStringLiteral("bookScroller"));
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(m_page, 1);
+    row->addWidget(m_scroller);
     column->addWidget(m_tabBar);
     column->addWidget(m_titleBar);
-    column->addWidget(m_page, 1);
+    column->addLayout(row, 1);
+    m_resizeTimer = new QTimer(m_view);
+    m_resizeTimer->setSingleShot(true);
+    m_resizeTimer->setInterval(200);
+    QObject::connect(m_resizeTimer, &QTimer::timeout, this, [this] {
+        const double width = m_page->textWidth();
+        if (m_page->pageHasImages() && (std::isnan(m_page->lastPaneWidth()) || width != m_page->lastPaneWidth()))
+            m_pageHost->displayCurrentSource(true);
+    });
     m_commands->attachToPage();
     m_overlay = new OverlayView(this, m_view);
     m_overlay->setGeometry(m_view->rect());
     m_overlay->raise();
     m_tabs->attachToTabBar();
+}
+
+void BookPaneViewController::paneResized()
+{
+    if (m_resizeTimer)
+        m_resizeTimer->start();
 }
 
 void BookPaneViewController::observe()
@@ -152,11 +182,13 @@ void BookPaneViewController::stopObserving()
 void BookPaneViewController::exitIsImminent()
 {
     stopObserving();
+    m_pageHost->closeLinkPreview();
 }
 
 void BookPaneViewController::willBeRemovedFromLayoutManager()
 {
     stopObserving();
+    m_pageHost->closeLinkPreview();
 }
 
 bool BookPaneViewController::shouldCaptureHistory()

@@ -72,6 +72,8 @@ public:
     void clearWebViewSourceTupleID() { m_webViewSourceTupleID.clear(); }
     quint64 webViewSerialNumber() const { return m_serial; }
     double lastPaneWidth() const { return m_lastPaneWidth; }
+    // A block of the loaded page holds a picture.
+    bool pageHasImages() const { return m_pageHasImages; }
     // Text width: the view's width less the margins and the pane's scroller.
     double textWidth() const;
     // The render request of a block of the current book.
