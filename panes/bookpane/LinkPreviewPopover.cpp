@@ -47,9 +47,10 @@ LinkPreviewPopover::LinkPreviewPopover(
     const double base = std::max(1.0, defaults.doubleForKey(QStringLiteral("baseFontSize")));
     const int windowWidth = anchor ? anchor->window()->width() : 800;
     const int width = std::max(1, textWidthFor(base, windowWidth));
-    const QRectF bounds = QFontMetricsF(m_label->font())
-                              .boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::AlignLeft, text);
-    const QSize size(static_cast<int>(std::ceil(bounds.width() + base)), static_cast<int>(std::ceil(bounds.height() + 1.0)));
+    const QRectF bounds =
+        QFontMetricsF(m_label->font()).boundingRect(QRectF(0, 0, width, 1e6), Qt::TextWordWrap | Qt::AlignLeft, text);
+    const QSize size(
+        static_cast<int>(std::ceil(bounds.width() + base)), static_cast<int>(std::ceil(bounds.height() + 1.0)));
     // The label's frame and margins come on top of the text's own size.
     const int frame = 2 * m_label->frameWidth() + 2 * m_label->margin();
     resize(size + QSize(frame, frame));

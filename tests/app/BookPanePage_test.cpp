@@ -115,13 +115,15 @@ protected:
                                    .arg(selector);
         QPoint last(-1, -1);
         QPoint now;
-        waitFor([&] {
-            const QVariantList r = evaluate(page, script).toList();
-            now = r.size() == 2 ? QPoint(int(r[0].toDouble()), int(r[1].toDouble())) : QPoint();
-            const bool settled = now == last;
-            last = now;
-            return settled;
-        }, 10000);
+        waitFor(
+            [&] {
+                const QVariantList r = evaluate(page, script).toList();
+                now = r.size() == 2 ? QPoint(int(r[0].toDouble()), int(r[1].toDouble())) : QPoint();
+                const bool settled = now == last;
+                last = now;
+                return settled;
+            },
+            10000);
         return now;
     }
 
@@ -131,8 +133,8 @@ protected:
     static void moveTo(BookPageView* page, const QPoint& at)
     {
         QWidget* target = input(page);
-        QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::NoButton,
-            Qt::NoButton, Qt::NoModifier);
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), QPointF(target->mapToGlobal(at)), Qt::NoButton, Qt::NoButton,
+            Qt::NoModifier);
         QCoreApplication::sendEvent(target, &move);
     }
 
@@ -213,9 +215,8 @@ TEST_F(PageWindow, RestingOnAVerseLinkShowsThatVersesWordsBesideTheBookScroller)
 
     // Moving off the link closes it; with previews turned off, resting on it shows none.
     moveTo(page, QPoint(2, 2));
-    EXPECT_TRUE(waitFor([&] {
-        return panes()->currentBookPane()->paneView()->window()->findChild<LinkPreviewPopover*>() == nullptr;
-    }));
+    EXPECT_TRUE(waitFor(
+        [&] { return panes()->currentBookPane()->paneView()->window()->findChild<LinkPreviewPopover*>() == nullptr; }));
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::ToggleLinkPreview));
     EXPECT_FALSE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("versePopovers")));
     moveTo(page, link);
@@ -246,9 +247,10 @@ TEST_F(PageWindow, AFoundWordIsMarkedOnThePageItOpens)
         page = currentPage();
         if (page == nullptr)
             return false;
-        marked = evaluate(page, QStringLiteral("Array.prototype.map.call(document.querySelectorAll("
-                                               "'[id=\"_s1.1.6\"]') .length ? document.querySelectorAll("
-                                               "'span._search') : [], function(e){return e.textContent;})"))
+        marked = evaluate(page,
+            QStringLiteral("Array.prototype.map.call(document.querySelectorAll("
+                           "'[id=\"_s1.1.6\"]') .length ? document.querySelectorAll("
+                           "'span._search') : [], function(e){return e.textContent;})"))
                      .toStringList();
         return !marked.isEmpty();
     })) << "no found word is marked on the page";
@@ -264,8 +266,7 @@ TEST_F(PageWindow, TheContextMenuHasNoNavigationItemsAndLooksUpATaggedWordAlone)
     BookPageView* page = nullptr;
     ASSERT_TRUE(waitFor([&] {
         page = currentPage();
-        return page != nullptr &&
-            evaluate(page, QStringLiteral("!!document.getElementById('_s1.1.6')")).toBool();
+        return page != nullptr && evaluate(page, QStringLiteral("!!document.getElementById('_s1.1.6')")).toBool();
     }));
     // Select "waters" with its Strong's number, as a double-click on the word does in this page.
     const QVariant selected = evaluate(page,
@@ -280,24 +281,26 @@ TEST_F(PageWindow, TheContextMenuHasNoNavigationItemsAndLooksUpATaggedWordAlone)
     // The pointer on the selected word, once the page has settled.
     QPoint at;
     QPoint last(-1, -1);
-    waitFor([&] {
-        const QVariantList r = evaluate(page, QStringLiteral("(function(){var b=getSelection().getRangeAt(0)"
-                                                             ".getClientRects()[0];return [b.left+4,b.top+b.height/2];})()"))
-                                   .toList();
-        at = r.size() == 2 ? QPoint(int(r[0].toDouble()), int(r[1].toDouble())) : QPoint();
-        const bool settled = at == last;
-        last = at;
-        return settled;
-    }, 10000);
+    waitFor(
+        [&] {
+            const QVariantList r = evaluate(page,
+                QStringLiteral("(function(){var b=getSelection().getRangeAt(0)"
+                               ".getClientRects()[0];return [b.left+4,b.top+b.height/2];})()"))
+                                       .toList();
+            at = r.size() == 2 ? QPoint(int(r[0].toDouble()), int(r[1].toDouble())) : QPoint();
+            const bool settled = at == last;
+            last = at;
+            return settled;
+        },
+        10000);
     ASSERT_FALSE(at.isNull());
 
     QStringList wordSyncs;
-    NotificationCenter::defaultCenter().addObserver(this, LibraryNotifications::GoToNotification,
-        [&](Notification& n) {
-            const GoToRequest request = GoToRequest::of(n);
-            if (request.wordSync)
-                wordSyncs << *request.wordSync;
-        });
+    NotificationCenter::defaultCenter().addObserver(this, LibraryNotifications::GoToNotification, [&](Notification& n) {
+        const GoToRequest request = GoToRequest::of(n);
+        if (request.wordSync)
+            wordSyncs << *request.wordSync;
+    });
     const QString lookUp = QStringLiteral("Look Up \u201Cwaters\u201D in Quillstead");
     const QStringList titles = contextMenuTitles(page, at, lookUp);
     NotificationCenter::defaultCenter().removeObserver(this);
