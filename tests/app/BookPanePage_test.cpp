@@ -39,7 +39,7 @@ namespace {
 
 using reader_test::waitFor;
 
-const QString kBuild = QStringLiteral(QS_BINARY_DIR);
+const QString kBuild = QStringLiteral(QS_BINARY_DIR);  // screenshots go here
 
 class PageWindow : public reader_test::ReaderWindow {
 protected:
@@ -54,16 +54,12 @@ protected:
         ReaderWindow::SetUp();
         if (IsSkipped())
             return;
-        if (!QFile::exists(kBuild + QStringLiteral("/library/Scofield.tvk")))
+        if (!TestSupport::haveSampleLibrary({"Scofield.tvk"}))
             GTEST_SKIP() << "the sample library is not built";
-        // A commentary whose notes link to verses, beside the books that come with the application.
-        QDir().mkpath(AppFolders::booksDirectory());
         // Every test starts from the first screen.
         QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
-        const QString to = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("Scofield.tvk"));
-        if (!QFile::exists(to)) {
-            ASSERT_TRUE(QFile::link(kBuild + QStringLiteral("/library/Scofield.tvk"), to));
-        }
+        // A commentary whose notes link to verses, beside the books that come with the application.
+        ASSERT_TRUE(TestSupport::linkSampleBooks(AppFolders::booksDirectory(), {"Scofield.tvk"}));
     }
 
     static SourceTuple::Ptr bookNamed(const QString& abbreviation)
@@ -94,14 +90,7 @@ protected:
     // The value of a script run in the page; invalid when it did not answer in time.
     static QVariant evaluate(BookPageView* page, const QString& script)
     {
-        QVariant answer;
-        bool done = false;
-        page->page()->runJavaScript(script, [&](const QVariant& v) {
-            answer = v;
-            done = true;
-        });
-        waitFor([&] { return done; }, 10000);
-        return answer;
+        return TestSupport::runScript(page->page(), script, 10000).value_or(QVariant());
     }
 
     // The centre of the first element the selector finds, scrolled into view, in the view's
@@ -209,6 +198,7 @@ TEST_F(PageWindow, RestingOnAVerseLinkShowsThatVersesWordsBesideTheBookScroller)
     EXPECT_TRUE(preview->label()->text().contains(QStringLiteral("And God called the light Day")))
         << preview->label()->text().toStdString();
 
+    EXPECT_TRUE(TestSupport::waitForPainted(page->page(), page));
     QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
     preview->grab().save(kBuild + QStringLiteral("/screenshots/link-preview.png"));
     panes()->currentBookPane()->paneView()->grab().save(kBuild + QStringLiteral("/screenshots/book-scroller.png"));
@@ -219,9 +209,12 @@ TEST_F(PageWindow, RestingOnAVerseLinkShowsThatVersesWordsBesideTheBookScroller)
         [&] { return panes()->currentBookPane()->paneView()->window()->findChild<LinkPreviewPopover*>() == nullptr; }));
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::ToggleLinkPreview));
     EXPECT_FALSE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("versePopovers")));
+    moveTo(page, QPoint(2, 2));
     moveTo(page, link);
-    QTest::qWait(900);  // longer than the preview's delay: nothing may show
-    EXPECT_EQ(panes()->currentBookPane()->paneView()->window()->findChild<LinkPreviewPopover*>(), nullptr);
+    // Well beyond the preview's half-second delay, nothing shows.
+    EXPECT_FALSE(waitFor(
+        [&] { return panes()->currentBookPane()->paneView()->window()->findChild<LinkPreviewPopover*>() != nullptr; },
+        1500));
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::ToggleLinkPreview));
 }
 
