@@ -93,15 +93,10 @@ protected:
         return TestSupport::runScript(page->page(), script, 10000).value_or(QVariant());
     }
 
-    // The centre of the first element the selector finds, scrolled into view, in the view's
-    // coordinates, once the page has settled around it; null when there is none.
-    static QPoint centreOf(BookPageView* page, const QString& selector)
+    // The point a script answers ([x, y] in the view's coordinates), read again until the page has
+    // settled (two answers alike); null when the script answers none.
+    static QPoint settledPoint(BookPageView* page, const QString& script)
     {
-        const QString script = QStringLiteral("(function(){var e=document.querySelector(\"%1\");if(!e)return [];"
-                                              "var r=e.getBoundingClientRect();if(r.top<0||r.bottom>innerHeight)"
-                                              "e.scrollIntoView({block:'center'});r=e.getBoundingClientRect();"
-                                              "return [r.left+r.width/2,r.top+r.height/2];})()")
-                                   .arg(selector);
         QPoint last(-1, -1);
         QPoint now;
         waitFor(
@@ -114,6 +109,17 @@ protected:
             },
             10000);
         return now;
+    }
+
+    // The centre of the first element the selector finds, scrolled into view.
+    static QPoint centreOf(BookPageView* page, const QString& selector)
+    {
+        return settledPoint(page,
+            QStringLiteral("(function(){var e=document.querySelector(\"%1\");if(!e)return [];"
+                           "var r=e.getBoundingClientRect();if(r.top<0||r.bottom>innerHeight)"
+                           "e.scrollIntoView({block:'center'});r=e.getBoundingClientRect();"
+                           "return [r.left+r.width/2,r.top+r.height/2];})()")
+                .arg(selector));
     }
 
     static QWidget* input(BookPageView* page) { return page->focusProxy() ? page->focusProxy() : page; }
@@ -272,20 +278,9 @@ TEST_F(PageWindow, TheContextMenuHasNoNavigationItemsAndLooksUpATaggedWordAlone)
                        "sel.addRange(r);return sel.toString();})()"));
     ASSERT_TRUE(selected.toString().startsWith(QStringLiteral("watersH"))) << selected.toString().toStdString();
     // The pointer on the selected word, once the page has settled.
-    QPoint at;
-    QPoint last(-1, -1);
-    waitFor(
-        [&] {
-            const QVariantList r = evaluate(page,
-                QStringLiteral("(function(){var b=getSelection().getRangeAt(0)"
-                               ".getClientRects()[0];return [b.left+4,b.top+b.height/2];})()"))
-                                       .toList();
-            at = r.size() == 2 ? QPoint(int(r[0].toDouble()), int(r[1].toDouble())) : QPoint();
-            const bool settled = at == last;
-            last = at;
-            return settled;
-        },
-        10000);
+    const QPoint at = settledPoint(page,
+        QStringLiteral("(function(){var b=getSelection().getRangeAt(0).getClientRects()[0];"
+                       "return [b.left+4,b.top+b.height/2];})()"));
     ASSERT_FALSE(at.isNull());
 
     QStringList wordSyncs;
