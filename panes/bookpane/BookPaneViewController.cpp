@@ -183,12 +183,14 @@ void BookPaneViewController::exitIsImminent()
 {
     stopObserving();
     m_pageHost->closeLinkPreview();
+    m_scroller->cancelPendingRedisplay();
 }
 
 void BookPaneViewController::willBeRemovedFromLayoutManager()
 {
     stopObserving();
     m_pageHost->closeLinkPreview();
+    m_scroller->cancelPendingRedisplay();
 }
 
 bool BookPaneViewController::shouldCaptureHistory()

@@ -508,6 +508,12 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
     const double expected = double(pane->currentSourceBlock()) / double(library().kjv->numBlocks());
     EXPECT_GT(expected, 0.3);
     EXPECT_NEAR(scroller->doubleValue(), expected, 1e-5);
+    // A knob drag waits to rebuild the page; a pane that is going drops the wait.
+    scroller->setDoubleValue(0.5);
+    scroller->onScrollerChange(BookPaneScroller::kKnob);
+    EXPECT_TRUE(scroller->hasPendingRedisplay());
+    pane->willBeRemovedFromLayoutManager();
+    EXPECT_FALSE(scroller->hasPendingRedisplay());
     // Without Find results no page marks any.
     QVariantMap params;
     host.addSearchRenderParams(host.currentSource(), params);
