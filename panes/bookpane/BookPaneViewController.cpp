@@ -21,8 +21,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <cmath>
-
 namespace {
 
 bool hasDailyReadings(const SourceTuple::Ptr& t)
@@ -39,8 +37,6 @@ void BookPaneView::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (m_controller && m_controller->overlay())
         m_controller->overlay()->setGeometry(rect());
-    if (m_controller && event->size().width() != event->oldSize().width())
-        m_controller->paneResized();
 }
 
 OverlayView::OverlayView(BookPaneViewController* controller, QWidget* parent)
@@ -94,8 +90,6 @@ BookPaneViewController::~BookPaneViewController()
 {
     stopObserving();
     m_pageHost->closeLinkPreview();
-    if (m_view)
-        m_view->detachController();
     delete m_view.data();
 }
 
@@ -120,25 +114,11 @@ void BookPaneViewController::buildView()
     column->addWidget(m_tabBar);
     column->addWidget(m_titleBar);
     column->addLayout(row, 1);
-    m_resizeTimer = new QTimer(m_view);
-    m_resizeTimer->setSingleShot(true);
-    m_resizeTimer->setInterval(200);
-    QObject::connect(m_resizeTimer, &QTimer::timeout, this, [this] {
-        const double width = m_page->textWidth();
-        if (m_page->pageHasImages() && (std::isnan(m_page->lastPaneWidth()) || width != m_page->lastPaneWidth()))
-            m_pageHost->displayCurrentSource(true);
-    });
     m_commands->attachToPage();
     m_overlay = new OverlayView(this, m_view);
     m_overlay->setGeometry(m_view->rect());
     m_overlay->raise();
     m_tabs->attachToTabBar();
-}
-
-void BookPaneViewController::paneResized()
-{
-    if (m_resizeTimer)
-        m_resizeTimer->start();
 }
 
 void BookPaneViewController::observe()

@@ -29,7 +29,6 @@
 
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 #include <memory>
 #include <vector>
@@ -56,7 +55,6 @@ class BookPaneView : public QWidget {
 public:
     explicit BookPaneView(BookPaneViewController* controller) : m_controller(controller) { }
     BookPaneViewController* viewController() const { return m_controller; }
-    void detachController() { m_controller = nullptr; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -147,10 +145,6 @@ public:
     void willCaptureHistory() override;
     void willBeRemovedFromLayoutManager() override;
 
-    // The pane's size changed: a page with pictures is rendered again for the new width once the
-    // size settles.
-    void paneResized();
-
     // --- the current book ---
     LayoutRegionContentItemState* currentSourceState() const;
     SourceTuple::Ptr currentSourceTuple() const;
@@ -180,7 +174,6 @@ private:
     QLabel* m_titleBar = nullptr;
     BookPageView* m_page = nullptr;
     BookPaneScroller* m_scroller = nullptr;
-    QTimer* m_resizeTimer = nullptr;
     OverlayView* m_overlay = nullptr;
     bool m_dirty = false;
     std::function<void()> m_makeCurrentHandler;

@@ -106,6 +106,9 @@ signals:
     // A page finished loading (ok false: it failed).
     void pageLoaded(quint64 serial, bool ok);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     // BookPageEndpoint
     QByteArray pageHtml(quint64 serial) override;
@@ -145,6 +148,9 @@ private:
     QList<quint32> m_selectedBlocksOrKeys;
     QVariantMap m_tooltipParams;
     QTimer m_tooltipTimer;
+    // Pictures are sized for the text width: a page that shows any is rendered again once a
+    // resize settles.
+    QTimer m_resizeTimer;
     // Cleared first thing in the destructor: the page calls back pending script results (invalid)
     // while it is destroyed, and those continuations must not touch the view any more.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -972,6 +972,31 @@ TEST(BookPageView, APageWithImagesIsRenderedAgainWhenTheWidthChangedBeforeItLoad
     }
 }
 
+TEST(BookPageView, APageWithImagesIsRenderedAgainAfterAResize)
+{
+    REQUIRE_WEB_VIEW();
+    for (const bool images : {false, true}) {
+        auto wrapped = std::make_shared<WrappedBookPageSource>(std::make_shared<FakeBookPageSource>());
+        if (images)
+            wrapped->replaced.insert(8, QStringLiteral("<p><img src='x.png' width='20' height='20'></p>"));
+        Page page(wrapped);
+        page.goToSection(4);
+        page.settle();
+        const quint64 serial = page.view.webViewSerialNumber();
+        const double before = page.view.lastPaneWidth();
+        page.view.resize(page.view.width() - 120, page.view.height());
+        if (images) {
+            EXPECT_TRUE(waitFor([&] { return page.view.webViewSerialNumber() > serial; }));
+            page.settle();
+            EXPECT_EQ(page.view.lastPaneWidth(), page.view.textWidth());
+            EXPECT_LT(page.view.lastPaneWidth(), before);
+        } else {
+            // Past the resize's settling time the page without pictures is still the same one.
+            EXPECT_FALSE(waitFor([&] { return page.view.webViewSerialNumber() > serial; }, 1000));
+        }
+    }
+}
+
 TEST(BookPageView, MalformedBridgeCallsAreRefused)
 {
     REQUIRE_WEB_VIEW();
