@@ -950,14 +950,20 @@ TEST(BookPageView, ImagesComeFromTheBookAndTheLogoFromTheReader)
     EXPECT_EQ(js(page.view, size.arg(QStringLiteral("far"))).toString(), QStringLiteral("0x0"));
 }
 
+// The fake book, with a picture in block 8 when asked.
+static std::shared_ptr<WrappedBookPageSource> fakeBookWithPicture(bool picture)
+{
+    auto wrapped = std::make_shared<WrappedBookPageSource>(std::make_shared<FakeBookPageSource>());
+    if (picture)
+        wrapped->replaced.insert(8, QStringLiteral("<p><img src='x.png' width='20' height='20'></p>"));
+    return wrapped;
+}
+
 TEST(BookPageView, APageWithImagesIsRenderedAgainWhenTheWidthChangedBeforeItLoaded)
 {
     REQUIRE_WEB_VIEW();
     for (const bool images : {false, true}) {
-        auto wrapped = std::make_shared<WrappedBookPageSource>(std::make_shared<FakeBookPageSource>());
-        if (images)
-            wrapped->replaced.insert(8, QStringLiteral("<p><img src='x.png' width='20' height='20'></p>"));
-        Page page(wrapped);
+        Page page(fakeBookWithPicture(images));
         page.goToSection(4);
         const quint64 serial = page.view.webViewSerialNumber();
         QSignalSpy loaded(&page.view, &BookPageView::pageLoaded);
@@ -976,10 +982,7 @@ TEST(BookPageView, APageWithImagesIsRenderedAgainAfterAResize)
 {
     REQUIRE_WEB_VIEW();
     for (const bool images : {false, true}) {
-        auto wrapped = std::make_shared<WrappedBookPageSource>(std::make_shared<FakeBookPageSource>());
-        if (images)
-            wrapped->replaced.insert(8, QStringLiteral("<p><img src='x.png' width='20' height='20'></p>"));
-        Page page(wrapped);
+        Page page(fakeBookWithPicture(images));
         page.goToSection(4);
         page.settle();
         const quint64 serial = page.view.webViewSerialNumber();
