@@ -25,6 +25,7 @@
 #include "platform/ui/ActionRegistry.h"
 #include "reports/AutoStudyManager.h"
 #include "reports/ui/CopyPassageWindowController.h"
+#include "search/execution/SearchHooks.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
@@ -262,6 +263,11 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     BookPaneViewController::Environment environment;
     environment.layouts = &LayoutManager::sharedLayoutManager();
     environment.actions = m_actions;
+    environment.searchResults = [this](const SourceTuple::Ptr& book) -> std::shared_ptr<RenderSearchResults> {
+        const SearchResultsAggregator* found =
+            book ? m_layoutViewController->searchResultsAggregatorForTuple(book->sourceTupleID()) : nullptr;
+        return found ? std::make_shared<AggregatorRenderResults>(found) : nullptr;
+    };
     StudyPaneRegionContentItemDescriptor::registerArchiveReaders();
     // The study pane's bookmark, highlight and go-to tools ask and tell through this window's prompt
     // and toast; the book panes' bookmark and highlight commands go through their services.

@@ -1,5 +1,6 @@
 #include "panes/bookpane/BookPaneCommands.h"
 
+#include "engine/foundation/SimpleDate.h"
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -20,9 +21,12 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QUrl>
 #include <QWebEngineContextMenuRequest>
+#include <QWebEngineView>
 
 namespace {
 
@@ -71,25 +75,92 @@ void BookPaneCommands::attachToPage()
     page->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(page, &QWidget::customContextMenuRequested, this, [this, page](const QPoint& pos) {
         MenuElement element;
-        QList<QAction*> defaults;
-        std::unique_ptr<QMenu> standard(page->createStandardContextMenu());
         if (const QWebEngineContextMenuRequest* request = page->lastContextMenuRequest()) {
             element.linkUrl = request->linkUrl().toString();
             element.linkLabel = request->linkText();
             if (request->mediaType() == QWebEngineContextMenuRequest::MediaTypeImage)
                 element.imageUrl = request->mediaUrl().toString();
         }
-        if (standard)
-            defaults = standard->actions();
-        std::unique_ptr<QMenu> menu(contextMenu(element, defaults, page));
-        if (menu)
-            menu->exec(page->mapToGlobal(pos));
+        // The menu names the selected words, which only the selection's markup tells from the
+        // Strong's numbers that follow them.
+        QPointer<BookPageView> guard(page);
+        page->selectionHtml([this, guard, element, pos](const QString& html) {
+            if (guard)
+                showContextMenu(element, pos, html);
+        });
     });
     auto* copy = new QAction(page);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(copy, &QAction::triggered, this, [this] { onCopy(); });
     page->addAction(copy);
+}
+
+void BookPaneCommands::showContextMenu(const MenuElement& element, const QPoint& pos, const QString& selectionHtml)
+{
+    BookPageView* page = m_pane.page();
+    std::unique_ptr<QMenu> standard(page->createStandardContextMenu());
+    const QList<QAction*> kept = standard ? keptPageItems(standard->actions(), page) : QList<QAction*>();
+    // While the menu is open (and its commands run) the selection is the one it was built for.
+    const bool hadOverride = m_hasSelectionOverride;
+    const QString oldText = m_selectionText;
+    const QString oldHtml = m_selectionHtml;
+    if (!hadOverride)
+        setSelectionOverride(page->selectedText(), selectionHtml);
+    std::unique_ptr<QMenu> menu(contextMenu(element, kept, page));
+    if (menu)
+        menu->exec(page->mapToGlobal(pos));
+    if (!hadOverride) {
+        m_hasSelectionOverride = false;
+        m_selectionText = oldText;
+        m_selectionHtml = oldHtml;
+    }
+}
+
+QString BookPaneCommands::lookUpText() const
+{
+    const QString html = selectedHtml();
+    return html.contains(QLatin1String("_st")) ? textWithoutStrongsNumbers(html) : selectedText();
+}
+
+QString BookPaneCommands::textWithoutStrongsNumbers(const QString& html)
+{
+    // A Strong's number is written as <span class='_stheb'> or '_stgrk' around its link.
+    static const QRegularExpression numbers(QStringLiteral("<span class=[\"']?_st(?:heb|grk)[\"']?[^>]*>.*?</span>"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    QString text = html;
+    text.remove(numbers);
+    text = BookPageView::filterHtml(text, 4, true);
+    text.replace(QChar(0xA0), QLatin1Char(' '));
+    return text.simplified();
+}
+
+QList<QAction*> BookPaneCommands::keptPageItems(const QList<QAction*>& standardItems, QWidget* page)
+{
+    auto* view = qobject_cast<QWebEngineView*>(page);
+    if (view == nullptr)
+        return {};
+    const std::pair<QWebEnginePage::WebAction, const char*> roles[] = {{QWebEnginePage::Copy, "copy"},
+        {QWebEnginePage::CopyImageToClipboard, "copyImage"}, {QWebEnginePage::SelectAll, "selectAll"}};
+    QList<QAction*> kept;
+    for (QAction* item : standardItems) {
+        for (const auto& [action, role] : roles) {
+            if (item == view->pageAction(action)) {
+                item->setProperty("pageItem", QString::fromLatin1(role));
+                kept << item;
+            }
+        }
+    }
+    return kept;
+}
+
+quint32 BookPaneCommands::selectedReadingNumber() const
+{
+    SourceTuple::Ptr book = m_pane.currentSourceTuple();
+    if (!book || m_selectedBlocksOrKeys.isEmpty())
+        return 0;
+    const quint32 section = book->sectionForBlock(m_selectedBlocksOrKeys[0]);
+    return section != 0 ? book->readingNumberForSection(section) : 0;
 }
 
 void BookPaneCommands::findSelectedBlocksOrKeys()
@@ -189,7 +260,7 @@ QString BookPaneCommands::selectedHtml() const
 
 void BookPaneCommands::onAutostudyWord()
 {
-    QString word = BookPageView::filterHtml(selectedHtml(), 4, true);
+    QString word = textWithoutStrongsNumbers(selectedHtml());
     if (word.isEmpty())
         word = selectedText();
     QVariantMap request {{"word", word}};
@@ -201,22 +272,22 @@ void BookPaneCommands::onAutostudyWord()
 void BookPaneCommands::onAutostudyToday()
 {
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
-    quint32 n = 0;
-    if (book && !m_selectedBlocksOrKeys.isEmpty()) {
-        const quint32 section = book->sectionForBlock(m_selectedBlocksOrKeys[0]);
-        if (section != 0)
-            n = book->readingNumberForSection(section);
+    const quint32 n = selectedReadingNumber();
+    QDate date = QDate::currentDate();
+    if (n > 0) {
+        const SimpleDate reading = book->dateForReadingNumber(n);
+        const QDate readingDate(reading.year(), reading.month(), reading.day());
+        if (readingDate.isValid())
+            date = readingDate;
     }
-    QVariantMap request {{"date", QDate::currentDate()}};
-    if (n > 0)
-        request.insert("readingNumber", n);
+    QVariantMap request {{"date", date}};
     m_pane.center().postNotificationName(PaneNotifications::UserWantsToDoTodayAutostudy, nullptr, request);
 }
 
 void BookPaneCommands::onLookup()
 {
     GoToRequest request;
-    request.wordSync = selectedText();
+    request.wordSync = lookUpText();
     request.sync = true;
     request.activatePane = true;
     request.layoutUuid = m_pane.layoutUuid();
@@ -339,7 +410,7 @@ void BookPaneCommands::addSelectionItems(QMenu* menu, QString& lastNamed)
             addItem(menu, bible ? tr("Remove Note from %1").arg(firstVerse) : tr("Remove Note from This Section"), this,
                 [this] { onRemoveNoteSelected(); });
     }
-    const QString text = selectedText();
+    const QString text = lookUpText();
     if (!text.isEmpty())
         addItem(menu, tr("Look Up \u201C%1\u201D in Quillstead").arg(snippet(text)), this, [this] { onLookup(); });
     if (bible && n >= 1 && book) {
@@ -410,14 +481,19 @@ void BookPaneCommands::addAutostudyItems(QMenu* menu, const MenuElement& element
     if (!ref.isEmpty())
         addItem(menu, tr("Autostudy %1").arg(ref), this, [this, ref] { onAutostudyThisVerse(ref); });
     if (!linkIsBibleRef) {
-        QString word = BookPageView::filterHtml(selectedHtml(), 4, true);
+        QString word = textWithoutStrongsNumbers(selectedHtml());
         if (word.isEmpty())
             word = selectedText();
         addItem(menu, word.isEmpty() ? tr("Autostudy Word") : tr("Autostudy \u201C%1\u201D").arg(snippet(word)), this,
             [this] { onAutostudyWord(); });
     }
-    if (book->docSupports(SourceTuple::kDocSupportsDateLookup()))
-        addItem(menu, tr("Autostudy Today"), this, [this] { onAutostudyToday(); });
+    if (book->docSupports(SourceTuple::kDocSupportsDateLookup())) {
+        const quint32 reading = selectedReadingNumber();
+        const QString title = reading > 0
+            ? tr("Autostudy %1").arg(book->dateForReadingNumber(reading).stringWithStyle(2))
+            : tr("Autostudy Today");
+        addItem(menu, title, this, [this] { onAutostudyToday(); });
+    }
 }
 
 void BookPaneCommands::addSpeechItems(QMenu* menu, const MenuElement& element)
@@ -441,7 +517,8 @@ void BookPaneCommands::addSpeechItems(QMenu* menu, const MenuElement& element)
         addItem(menu, tr("Stop Speaking"), speech, [speech] { speech->onSpeakStopSpeaking(); });
 }
 
-// The page's own items, filtered: no reload, image download or speech; Look Up goes to the web.
+// The page's own items that the menu keeps: copy (as the pane copies), copy image (from the book's
+// own file) and select all; the engine's navigation, saving and other items never show.
 void BookPaneCommands::addPageItems(QMenu* menu, const MenuElement& element, const QList<QAction*>& defaultItems)
 {
     bool first = true;
@@ -449,17 +526,20 @@ void BookPaneCommands::addPageItems(QMenu* menu, const MenuElement& element, con
         if (!item || item->isSeparator())
             continue;
         const QString title = item->text().remove(QLatin1Char('&'));
-        if (title == QLatin1String("Reload") || title == QLatin1String("Open Image in New Window") ||
-            title == QLatin1String("Download Image") || title == QLatin1String("Speech"))
+        QString role = item->property("pageItem").toString();
+        if (role.isEmpty())
+            role = title == QLatin1String("Copy")      ? QStringLiteral("copy")
+                : title == QLatin1String("Copy Image") ? QStringLiteral("copyImage")
+                : title == QLatin1String("Select All") ? QStringLiteral("selectAll")
+                                                       : QString();
+        if (role.isEmpty())
             continue;
         if (first && !menu->actions().isEmpty() && !menu->actions().last()->isSeparator())
             menu->addSeparator();
         first = false;
-        if (title.startsWith(QLatin1String("Look Up ")))
-            addItem(menu, tr("%1 on the Web").arg(title), this, [item] { item->trigger(); });
-        else if (title == QLatin1String("Copy"))
+        if (role == QLatin1String("copy"))
             addItem(menu, title, this, [this] { onCopy(); });
-        else if (title == QLatin1String("Copy Image"))
+        else if (role == QLatin1String("copyImage"))
             addItem(menu, title, this, [this, url = element.imageUrl] { onCopyImage(url); });
         else
             menu->addAction(item);

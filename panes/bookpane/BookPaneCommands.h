@@ -19,6 +19,7 @@
 
 class BookPaneViewController;
 class QAction;
+class QPoint;
 class QMenu;
 class QWidget;
 
@@ -37,6 +38,16 @@ public:
     // The selected text and selected HTML (filtered) the context menu and the commands read.
     QString selectedText() const;
     void setSelectionOverride(const QString& text, const QString& html);
+    // The text of selected page HTML without the Strong's numbers that follow tagged words
+    // ("waters" for a selection of "waters" and its number); empty for none.
+    static QString textWithoutStrongsNumbers(const QString& html);
+    // What Look Up looks up: the selected words without their Strong's numbers.
+    QString lookUpText() const;
+    // The page items a context menu keeps: copy, copy image and select all, each tagged with its
+    // role ("copy", "copyImage", "selectAll") in its "pageItem" property; the engine's others go.
+    static QList<QAction*> keptPageItems(const QList<QAction*>& standardItems, QWidget* page);
+    // The daily reading of the first selected block; 0 for none.
+    quint32 selectedReadingNumber() const;
 
     // --- commands ---
     // Copies the page's selection to the clipboard (HTML and text); `done` runs after.
@@ -71,6 +82,8 @@ private:
     void addAutostudyItems(QMenu* menu, const MenuElement& element, const QString& lastNamed);
     void addSpeechItems(QMenu* menu, const MenuElement& element);
     void addPageItems(QMenu* menu, const MenuElement& element, const QList<QAction*>& defaultItems);
+    // Shows the context menu at `pos` of the page for the selection's HTML.
+    void showContextMenu(const MenuElement& element, const QPoint& pos, const QString& selectionHtml);
 
     BookPaneViewController& m_pane;
     QList<quint32> m_selectedBlocksOrKeys;

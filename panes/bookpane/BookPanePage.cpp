@@ -8,12 +8,15 @@
 #include "panes/bookpane/BookPaneTabs.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/BookSupport.h"
+#include "panes/bookpane/LinkPreviewPopover.h"
 #include "panes/layout/Layout.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
 #include "panes/page/SourceTupleBookPageSource.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "userdata/UserDataHooks.h"
 
 #include <QLabel>
 
@@ -104,6 +107,64 @@ LayoutRegionContentItemState* BookPanePage::stateForGoTo(const BookPageSourcePtr
         m_pane.tabs().selectTab(int(index));
     isCurrent = index == m_pane.regionContents()->currentItemIndex();
     return m_pane.regionContents()->itemAt(index)->bookState();
+}
+
+void BookPanePage::updateScroller()
+{
+    if (BookPaneScroller* scroller = m_pane.scroller())
+        scroller->updateScroller();
+}
+
+double BookPanePage::scrollerWidth()
+{
+    BookPaneScroller* scroller = m_pane.scroller();
+    return scroller && !scroller->isHidden() ? scroller->sizeHint().width() : 0.0;
+}
+
+void BookPanePage::requestDueSyncs()
+{
+    requestSyncBibleHighlights(0);
+    requestSyncBibleNotes(0);
+    requestSyncBookNotes(0);
+    requestSyncDevotionalProgress(0);
+    requestSyncDevotionalStartDate(0);
+}
+
+void BookPanePage::addSearchRenderParams(const BookPageSourcePtr& book, QVariantMap& params)
+{
+    const auto& searchResults = m_pane.environment().searchResults;
+    if (!book || !searchResults)
+        return;
+    const SourceTuple::Ptr tuple = tupleForIdentity(book->identityString());
+    if (!tuple)
+        return;
+    if (std::shared_ptr<RenderSearchResults> results = searchResults(tuple)) {
+        params.insert(QStringLiteral("search"), QVariant::fromValue(results));
+        params.insert(QStringLiteral("highlightHits"), true);
+    }
+}
+
+void BookPanePage::showLinkPreview(const QString& href, const QString& footnote, const QRect& rect)
+{
+    closeLinkPreview();
+    if (!m_pane.defaults().boolForKey(QStringLiteral("versePopovers")))
+        return;
+    const QString text = LinkPreviewPopover::previewText(href, footnote);
+    m_popover = new LinkPreviewPopover(text, m_pane.page(), rect, m_pane.defaults());
+}
+
+LinkPreviewPopover* BookPanePage::linkPreview() const
+{
+    return m_popover.data();
+}
+
+void BookPanePage::closeLinkPreview()
+{
+    if (m_popover) {
+        m_popover->hide();
+        m_popover->deleteLater();
+    }
+    m_popover.clear();
 }
 
 void BookPanePage::updateTitleBar()
@@ -265,7 +326,8 @@ void BookPanePage::panesDidResize(const Notification& n)
         m_savedSourceState->cloneInto(m_pane.currentSourceState());
         m_savedSourceState.reset();
     }
-    displayCurrentSource(false);
+    // Pictures are sized for the text width: a page that shows any is rendered again.
+    displayCurrentSource(m_pane.page()->pageHasImages());
 }
 
 void BookPanePage::notesChanged(const Notification& n)

@@ -12,6 +12,7 @@
 #include "library/SourceTuple.h"
 #include "panes/page/BookPageHost.h"
 
+#include <QPointer>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -19,6 +20,7 @@
 #include <memory>
 
 class BookPaneViewController;
+class LinkPreviewPopover;
 class SourceTupleBookPageSource;
 struct Notification;
 
@@ -37,6 +39,14 @@ public:
     void updateTitleBar() override;
     void conditionallySyncToMe() override;
     void startSpeakingLinkedToPassage() override;
+    void updateScroller() override;
+    double scrollerWidth() override;
+    void requestDueSyncs() override;
+    void addSearchRenderParams(const BookPageSourcePtr& book, QVariantMap& params) override;
+    // The preview popover of a link or footnote, when "versePopovers" is on; one at a time.
+    void showLinkPreview(const QString& href, const QString& footnote, const QRect& rect) override;
+    void closeLinkPreview() override;
+    LinkPreviewPopover* linkPreview() const;
 
     // --- the page ---
     // The page source of a book (made on first use, kept while the same book is installed).
@@ -77,4 +87,5 @@ private:
     std::map<QString, std::shared_ptr<SourceTupleBookPageSource>> m_sources;
     QString m_additionalTitleBarText;
     std::unique_ptr<LayoutRegionContentItemState> m_savedSourceState;
+    QPointer<LinkPreviewPopover> m_popover;
 };

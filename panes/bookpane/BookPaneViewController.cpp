@@ -11,8 +11,10 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
 #include "platform/UserDefaults.h"
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -87,6 +89,7 @@ std::unique_ptr<BookPaneViewController> BookPaneViewController::factory(
 BookPaneViewController::~BookPaneViewController()
 {
     stopObserving();
+    m_pageHost->closeLinkPreview();
     delete m_view.data();
 }
 
@@ -101,9 +104,16 @@ void BookPaneViewController::buildView()
     m_titleBar->setAlignment(Qt::AlignCenter);
     m_titleBar->setContentsMargins(4, 2, 4, 2);
     m_page = new BookPageView(m_pageHost.get(), m_view);
+    m_scroller = new BookPaneScroller(m_page, m_pageHost.get(), m_view);
+    m_scroller->setObjectName(QStringLiteral("bookScroller"));
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    row->addWidget(m_page, 1);
+    row->addWidget(m_scroller);
     column->addWidget(m_tabBar);
     column->addWidget(m_titleBar);
-    column->addWidget(m_page, 1);
+    column->addLayout(row, 1);
     m_commands->attachToPage();
     m_overlay = new OverlayView(this, m_view);
     m_overlay->setGeometry(m_view->rect());
@@ -152,11 +162,15 @@ void BookPaneViewController::stopObserving()
 void BookPaneViewController::exitIsImminent()
 {
     stopObserving();
+    m_pageHost->closeLinkPreview();
+    m_scroller->cancelPendingRedisplay();
 }
 
 void BookPaneViewController::willBeRemovedFromLayoutManager()
 {
     stopObserving();
+    m_pageHost->closeLinkPreview();
+    m_scroller->cancelPendingRedisplay();
 }
 
 bool BookPaneViewController::shouldCaptureHistory()

@@ -37,6 +37,7 @@ class ActionRegistry;
 class BookPageView;
 class BookPaneCommands;
 class BookPanePage;
+class BookPaneScroller;
 class BookPaneSpeech;
 class BookPaneTabs;
 class Layout;
@@ -88,6 +89,8 @@ public:
         SourceManager* library = nullptr;      // SourceManager::singleton() when null
         UserDefaults* defaults = nullptr;      // standard defaults when null
         ActionRegistry* actions = nullptr;     // the window's commands; none: no window items
+        // The Find results of a book, to mark its found words on the page; none: nothing marked.
+        std::function<std::shared_ptr<RenderSearchResults>(const SourceTuple::Ptr&)> searchResults;
     };
 
     BookPaneViewController(LayoutRegionContents* contents, Environment environment);
@@ -106,6 +109,9 @@ public:
     BookPaneView* view() const { return m_view; }
     PaneTabBar* tabBar() const { return m_tabBar; }
     BookPageView* page() const { return m_page; }
+    // The scroller beside the page that stands for the whole book.
+    BookPaneScroller* scroller() const { return m_scroller; }
+    const Environment& environment() const { return m_env; }
     QLabel* titleBar() const { return m_titleBar; }
     OverlayView* overlay() const { return m_overlay; }
     LayoutRegionContents* regionContents() const { return m_contents; }
@@ -167,6 +173,7 @@ private:
     PaneTabBar* m_tabBar = nullptr;
     QLabel* m_titleBar = nullptr;
     BookPageView* m_page = nullptr;
+    BookPaneScroller* m_scroller = nullptr;
     OverlayView* m_overlay = nullptr;
     bool m_dirty = false;
     std::function<void()> m_makeCurrentHandler;

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QLoggingCategory>
+#include <QResizeEvent>
 #include <QWebEnginePage>
 
 #include <algorithm>
@@ -76,6 +77,20 @@ BookPageView::BookPageView(BookPageHost* host, QWidget* parent) : QWebEngineView
     m_tooltipTimer.setInterval(500);
     connect(&m_tooltipTimer, &QTimer::timeout, this, &BookPageView::doShowHrefTargetInTooltip);
     connect(this, &QWebEngineView::loadFinished, this, &BookPageView::onLoadFinished);
+    m_resizeTimer.setSingleShot(true);
+    m_resizeTimer.setInterval(200);
+    connect(&m_resizeTimer, &QTimer::timeout, this, [this] {
+        if (m_pageReady && m_source && m_pageHasImages &&
+            (std::isnan(m_lastPaneWidth) || textWidth() != m_lastPaneWidth))
+            displayCurrentSource(true);
+    });
+}
+
+void BookPageView::resizeEvent(QResizeEvent* event)
+{
+    QWebEngineView::resizeEvent(event);
+    if (event->size().width() != event->oldSize().width())
+        m_resizeTimer.start();
 }
 
 BookPageView::~BookPageView()

@@ -72,6 +72,8 @@ public:
     void clearWebViewSourceTupleID() { m_webViewSourceTupleID.clear(); }
     quint64 webViewSerialNumber() const { return m_serial; }
     double lastPaneWidth() const { return m_lastPaneWidth; }
+    // A block of the loaded page holds a picture.
+    bool pageHasImages() const { return m_pageHasImages; }
     // Text width: the view's width less the margins and the pane's scroller.
     double textWidth() const;
     // The render request of a block of the current book.
@@ -103,6 +105,9 @@ signals:
     void goToPainted(quint64 serial);
     // A page finished loading (ok false: it failed).
     void pageLoaded(quint64 serial, bool ok);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     // BookPageEndpoint
@@ -143,6 +148,9 @@ private:
     QList<quint32> m_selectedBlocksOrKeys;
     QVariantMap m_tooltipParams;
     QTimer m_tooltipTimer;
+    // Pictures are sized for the text width: a page that shows any is rendered again once a
+    // resize settles.
+    QTimer m_resizeTimer;
     // Cleared first thing in the destructor: the page calls back pending script results (invalid)
     // while it is destroyed, and those continuations must not touch the view any more.
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -36,6 +36,8 @@ public:
     void onScrollerIncrementPage();
     // A knob change waits to rebuild the page.
     bool hasPendingRedisplay() const { return m_updateTimer.isActive(); }
+    // The pane is going: a pending redisplay no longer runs.
+    void cancelPendingRedisplay() { m_updateTimer.stop(); }
     // The redisplay the timer runs: show the current tab, then sync the other panes.
     void displayCurrentSourceOnTimer();
 

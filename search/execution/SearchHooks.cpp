@@ -87,7 +87,7 @@ AggregatorRenderResults::AggregatorRenderResults(std::shared_ptr<SearchSession> 
 
 const SearchResultsAggregator* AggregatorRenderResults::aggregator() const
 {
-    return m_session != nullptr ? &m_session->aggregator() : nullptr;
+    return m_session != nullptr ? &m_session->aggregator() : m_aggregator;
 }
 
 ExpressionRenderResults::ExpressionRenderResults(std::shared_ptr<const cSearchExpressionResult> result)

@@ -29,12 +29,16 @@ class AggregatorRenderResults : public RenderSearchResults {
 public:
     // The session keeps the aggregator alive while a page renders; main thread only.
     explicit AggregatorRenderResults(std::shared_ptr<SearchSession> session);
+    // An aggregator that its owner keeps alive; only for a render that runs at once on the main
+    // thread (the request must not outlive the call).
+    explicit AggregatorRenderResults(const SearchResultsAggregator* aggregator) : m_aggregator(aggregator) { }
     const cSearchExpressionResult* searchHitsForTuple(const SourceTuple&) const override { return nullptr; }
     const cSearchWordList* wordsToMark() const override { return nullptr; }
     const SearchResultsAggregator* aggregator() const;
 
 private:
     std::shared_ptr<SearchSession> m_session;
+    const SearchResultsAggregator* m_aggregator = nullptr;
 };
 
 class ExpressionRenderResults : public RenderSearchResults {

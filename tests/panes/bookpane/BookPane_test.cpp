@@ -15,6 +15,7 @@
 #include "panes/bookpane/BookPaneSpeech.h"
 #include "panes/bookpane/BookPaneTabs.h"
 #include "panes/bookpane/BookPaneViewController.h"
+#include "panes/bookpane/LinkPreviewPopover.h"
 #include "panes/bookpane/PaneTabBar.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/bookpane/WebViewWindowController.h"
@@ -23,6 +24,7 @@
 #include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -451,6 +453,110 @@ TEST(BookPane, CopyAndContextMenu)
     EXPECT_FALSE(titles(menu.get()).contains(QStringLiteral("MaximizePane")));
     emit lone->tabBar()->addTabRequested();
     EXPECT_EQ(screen.ran.value(QStringLiteral("OpenBook")), 1);
+}
+
+TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
+{
+    REQUIRE_LIBRARY();
+    Screen screen(1);
+    auto* pane = screen.panes[0];
+    pane->view()->show();
+    pane->tabs().openBookFromSourceTuple(library().kjv, true);
+    pane->makeYourselfCurrent(true);
+
+    // The preview's text: the footnote first, then the link's target, then the fallback.
+    EXPECT_EQ(LinkPreviewPopover::previewText(QStringLiteral("javascript:href('x');"), QString()),
+        QStringLiteral("No preview available for x"));
+    EXPECT_EQ(LinkPreviewPopover::previewText(QStringLiteral("javascript:href(\"x\");"), QStringLiteral("[a note]")),
+        QStringLiteral("[a note]"));
+    // 35 x baseFontSize wide, or half a narrow window.
+    EXPECT_EQ(LinkPreviewPopover::textWidthFor(12, 1280), 420);
+    EXPECT_EQ(LinkPreviewPopover::textWidthFor(12, 600), 300);
+    EXPECT_EQ(LinkPreviewPopover::textWidthFor(12, 840), 420);
+
+    // The pane shows one preview at a time and a click elsewhere closes it.
+    BookPanePage& host = pane->pageHost();
+    host.showLinkPreview(QStringLiteral("javascript:href('x');"), QString(), QRect(10, 10, 30, 12));
+    QPointer<LinkPreviewPopover> first = host.linkPreview();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->label()->text(), QStringLiteral("No preview available for x"));
+    EXPECT_EQ(first->label()->property("tag").toInt(), XrefPopupViewController::kTextTag);
+    host.showLinkPreview(QString(), QStringLiteral("[firmament: Heb. expansion]"), QRect(10, 10, 30, 12));
+    QApplication::processEvents();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(first) << "the first preview stays open";
+    ASSERT_TRUE(host.linkPreview());
+    EXPECT_EQ(host.linkPreview()->label()->text(), QStringLiteral("[firmament: Heb. expansion]"));
+    QPointer<LinkPreviewPopover> second = host.linkPreview();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(2, 2), QPointF(pane->titleBar()->mapToGlobal(QPoint(2, 2))),
+        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(pane->titleBar(), &press);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(second) << "a click outside leaves the preview open";
+    // Previews turned off: none shows.
+    UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("versePopovers"));
+    host.showLinkPreview(QString(), QStringLiteral("[note]"), QRect(10, 10, 30, 12));
+    EXPECT_EQ(host.linkPreview(), nullptr);
+    UserDefaults::standardUserDefaults().removeObjectForKey(QStringLiteral("versePopovers"));
+
+    // The book scroller sits beside the page and follows the position.
+    BookPaneScroller* scroller = pane->scroller();
+    ASSERT_NE(scroller, nullptr);
+    EXPECT_GT(host.scrollerWidth(), 0.0);
+    goToSection(pane, library().kjv, library().kjv->sectionForSyncString(QStringLiteral("Psalm 23:1")));
+    const double expected = double(pane->currentSourceBlock()) / double(library().kjv->numBlocks());
+    EXPECT_GT(expected, 0.3);
+    EXPECT_NEAR(scroller->doubleValue(), expected, 1e-5);
+    // A knob drag waits to rebuild the page; a pane that is going drops the wait.
+    scroller->setDoubleValue(0.5);
+    scroller->onScrollerChange(BookPaneScroller::kKnob);
+    EXPECT_TRUE(scroller->hasPendingRedisplay());
+    pane->willBeRemovedFromLayoutManager();
+    EXPECT_FALSE(scroller->hasPendingRedisplay());
+    // Without Find results no page marks any.
+    QVariantMap params;
+    host.addSearchRenderParams(host.currentSource(), params);
+    EXPECT_FALSE(params.contains(QStringLiteral("search")));
+
+    // A tagged word alone, without its Strong's number.
+    const QString tagged =
+        QStringLiteral("of the waters<span class='_stheb'><a href=\"sync:@@bs@@@@bs@@H4325\">H4325</a></span>, and");
+    EXPECT_EQ(BookPaneCommands::textWithoutStrongsNumbers(tagged), QStringLiteral("of the waters, and"));
+    EXPECT_EQ(BookPaneCommands::textWithoutStrongsNumbers(
+                  QStringLiteral("waters<span class='_stgrk'><a href=\"x\">G5204</a></span>&nbsp;")),
+        QStringLiteral("waters"));
+    pane->commands().setSelectionOverride(QStringLiteral("watersH4325"),
+        QStringLiteral("waters<span class='_stheb'><a href=\"sync:@@bs@@@@bs@@H4325\">H4325</a></span>"));
+    EXPECT_EQ(pane->commands().lookUpText(), QStringLiteral("waters"));
+
+    // Of the engine's own items only copy, copy image and select all stay.
+    QList<QAction*> engine;
+    for (const char* title : {"Back", "Forward", "Reload", "Save page", "View page source", "Copy", "Copy link address",
+             "Open link in new tab", "Select All"})
+        engine << new QAction(QString::fromLatin1(title), pane->view());
+    pane->commands().setSelectedBlocksOrKeys({});
+    std::unique_ptr<QMenu> menu(pane->commands().contextMenu({}, engine, nullptr));
+    ASSERT_TRUE(menu);
+    QStringList titles;
+    for (QAction* a : menu->actions())
+        titles << a->text();
+    EXPECT_TRUE(titles.contains(QStringLiteral("Look Up \u201Cwaters\u201D in Quillstead")))
+        << titles.join('|').toStdString();
+    EXPECT_TRUE(titles.contains(QStringLiteral("Autostudy \u201Cwaters\u201D")));
+    EXPECT_TRUE(titles.contains(QStringLiteral("Copy")));
+    EXPECT_TRUE(titles.contains(QStringLiteral("Select All")));
+    for (const char* gone :
+        {"Back", "Forward", "Reload", "Save page", "View page source", "Copy link address", "Open link in new tab"})
+        EXPECT_FALSE(titles.contains(QString::fromLatin1(gone))) << gone;
+    // The engine's real items are told apart by what they do, not by their titles.
+    const QList<QAction*> kept = BookPaneCommands::keptPageItems(
+        {pane->page()->pageAction(QWebEnginePage::Back), pane->page()->pageAction(QWebEnginePage::Copy),
+            pane->page()->pageAction(QWebEnginePage::SavePage), pane->page()->pageAction(QWebEnginePage::SelectAll)},
+        pane->page());
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_EQ(kept[0]->property("pageItem").toString(), QStringLiteral("copy"));
+    EXPECT_EQ(kept[1]->property("pageItem").toString(), QStringLiteral("selectAll"));
 }
 
 TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)

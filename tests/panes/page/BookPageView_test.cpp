@@ -950,14 +950,20 @@ TEST(BookPageView, ImagesComeFromTheBookAndTheLogoFromTheReader)
     EXPECT_EQ(js(page.view, size.arg(QStringLiteral("far"))).toString(), QStringLiteral("0x0"));
 }
 
+// The fake book, with a picture in block 8 when asked.
+static std::shared_ptr<WrappedBookPageSource> fakeBookWithPicture(bool picture)
+{
+    auto wrapped = std::make_shared<WrappedBookPageSource>(std::make_shared<FakeBookPageSource>());
+    if (picture)
+        wrapped->replaced.insert(8, QStringLiteral("<p><img src='x.png' width='20' height='20'></p>"));
+    return wrapped;
+}
+
 TEST(BookPageView, APageWithImagesIsRenderedAgainWhenTheWidthChangedBeforeItLoaded)
 {
     REQUIRE_WEB_VIEW();
     for (const bool images : {false, true}) {
-        auto wrapped = std::make_shared<WrappedBookPageSource>(std::make_shared<FakeBookPageSource>());
-        if (images)
-            wrapped->replaced.insert(8, QStringLiteral("<p><img src='x.png' width='20' height='20'></p>"));
-        Page page(wrapped);
+        Page page(fakeBookWithPicture(images));
         page.goToSection(4);
         const quint64 serial = page.view.webViewSerialNumber();
         QSignalSpy loaded(&page.view, &BookPageView::pageLoaded);
@@ -968,6 +974,28 @@ TEST(BookPageView, APageWithImagesIsRenderedAgainWhenTheWidthChangedBeforeItLoad
         EXPECT_EQ(page.view.webViewSerialNumber(), serial + (images ? 2 : 1)) << images;
         if (images) {
             EXPECT_EQ(page.view.lastPaneWidth(), page.view.textWidth());
+        }
+    }
+}
+
+TEST(BookPageView, APageWithImagesIsRenderedAgainAfterAResize)
+{
+    REQUIRE_WEB_VIEW();
+    for (const bool images : {false, true}) {
+        Page page(fakeBookWithPicture(images));
+        page.goToSection(4);
+        page.settle();
+        const quint64 serial = page.view.webViewSerialNumber();
+        const double before = page.view.lastPaneWidth();
+        page.view.resize(page.view.width() - 120, page.view.height());
+        if (images) {
+            EXPECT_TRUE(waitFor([&] { return page.view.webViewSerialNumber() > serial; }));
+            page.settle();
+            EXPECT_EQ(page.view.lastPaneWidth(), page.view.textWidth());
+            EXPECT_LT(page.view.lastPaneWidth(), before);
+        } else {
+            // Past the resize's settling time the page without pictures is still the same one.
+            EXPECT_FALSE(waitFor([&] { return page.view.webViewSerialNumber() > serial; }, 1000));
         }
     }
 }
