@@ -154,7 +154,8 @@ protected:
         typeIntoBibleGoTo(reference);
         EXPECT_TRUE(waitFor([&] {
             return sectionOf(region) == section && keyAtTopOf(pageOf(region)) == kjv->keyForSection(section);
-        })) << reference.toStdString() << ": the pane is at " << sectionOf(region);
+        })) << reference.toStdString()
+            << ": the pane is at " << sectionOf(region);
         return region;
     }
 
@@ -184,8 +185,9 @@ TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
 
     // A click on "beginning" (H7225) opens the Hebrew dictionary at its entry.
     BookPageView* page = pageOf(region);
-    ASSERT_TRUE(evaluate(page, QStringLiteral("(function(){var a=document.querySelector('a[href*=\"H7225\"]');"
-                                              "if(!a)return false;a.click();return true;})()"))
+    ASSERT_TRUE(evaluate(page,
+        QStringLiteral("(function(){var a=document.querySelector('a[href*=\"H7225\"]');"
+                       "if(!a)return false;a.click();return true;})()"))
                     .toBool());
     ASSERT_TRUE(waitFor([&] {
         const SourceTuple::Ptr shown = panes()->paneCurrentBook(region);
