@@ -36,6 +36,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QWebEnginePage>
 
 namespace {
@@ -271,6 +272,9 @@ TEST_F(BookPaneHistory, TheFirstVerseUnderAPsalmsTitleIsReportedSyncedAndRestore
         << "title bar: " << titleBarOf(region)->text().toStdString();
     EXPECT_EQ(sectionOf(region), psalm24);
     EXPECT_EQ(synced, key) << "the other panes were sent " << synced;
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    m_controller->mainWindowController()->window()->grab().save(
+        QStringLiteral(QS_BINARY_DIR "/screenshots/psalm-24-at-the-top.png"));
     NotificationCenter::defaultCenter().removeObserver(&synced);
 
     quit();
