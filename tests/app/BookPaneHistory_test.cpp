@@ -198,6 +198,14 @@ TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
     EXPECT_TRUE(waitFor([&] { return titleBarOf(region)->text().contains(QStringLiteral("7225")); }))
         << "title bar: " << titleBarOf(region)->text().toStdString();
     EXPECT_EQ(historyEntries(), before + 1) << "one click, one step";
+    // The reader looks at the entry: its page reports where it landed and fills the screens around
+    // it, which is no move of the reader's.
+    EXPECT_TRUE(waitFor([&] {
+        return evaluate(pageOf(region), QStringLiteral("typeof qsLastReport === 'string' && qsLastReport !== ''"))
+            .toBool();
+    }));
+    EXPECT_FALSE(waitFor([&] { return panes()->history().somethingIsDirty(); }, 1500))
+        << "the page's own reports count as a move";
 
     // One Back shows the King James at Genesis 1:1 again, at the top of its page.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
