@@ -133,6 +133,15 @@ protected:
         return verse.isEmpty() ? 0 : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
     }
 
+    // Clicks the page's first link to the Strong's number once the page shows it.
+    static bool clickStrongsLink(BookPageView* page, const QString& number)
+    {
+        const QString script = QStringLiteral("(function(){var a=document.querySelector('a[href*=\"%1\"]');"
+                                              "if(!a)return false;a.click();return true;})()")
+                                   .arg(number);
+        return waitFor([&] { return evaluate(page, script).toBool(); });
+    }
+
     // Types a reference into the Bible go-to of the study pane and presses Return, as a reader does.
     void typeIntoBibleGoTo(const QString& reference)
     {
@@ -185,11 +194,7 @@ TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
     const qsizetype before = historyEntries();
 
     // A click on "beginning" (H7225) opens the Hebrew dictionary at its entry.
-    BookPageView* page = pageOf(region);
-    ASSERT_TRUE(evaluate(page,
-        QStringLiteral("(function(){var a=document.querySelector('a[href*=\"H7225\"]');"
-                       "if(!a)return false;a.click();return true;})()"))
-                    .toBool());
+    ASSERT_TRUE(clickStrongsLink(pageOf(region), QStringLiteral("H7225")));
     ASSERT_TRUE(waitFor([&] {
         const SourceTuple::Ptr shown = panes()->paneCurrentBook(region);
         return shown && !shown->isEqual(*kjv);
@@ -225,10 +230,7 @@ TEST_F(BookPaneHistory, MaximizePaneKeepsTheCurrentTabInFront)
     QuillsteadWindowController* window = m_controller->mainWindowController();
     const int region = goToVerse(QStringLiteral("Genesis 1:1"));
     const SourceTuple::Ptr kjv = kjvBook();
-    ASSERT_TRUE(evaluate(pageOf(region),
-        QStringLiteral("(function(){var a=document.querySelector('a[href*=\"H7225\"]');"
-                       "if(!a)return false;a.click();return true;})()"))
-                    .toBool());
+    ASSERT_TRUE(clickStrongsLink(pageOf(region), QStringLiteral("H7225")));
     PaneTabBar* tabs = tabBarOf(region);
     ASSERT_TRUE(waitFor([&] { return tabs->count() == 2; }));
     // The reader clicks the King James tab again.
