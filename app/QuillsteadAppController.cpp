@@ -349,6 +349,8 @@ void QuillsteadAppController::restoreLayouts()
         request.section = 1;
         request.paneRegion = region;
         request.forcePane = true;
+        // The first screen is where the history starts, not a move back to undo.
+        request.noHistory = true;
         request.layoutUuid = layout->uuidString();
         request.post(m_center, this);
     }

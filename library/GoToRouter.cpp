@@ -62,6 +62,10 @@ GoToRouter::GoToRouter(GoToPanes& panes, SourceManager& library, NavigationHisto
         center.addObserver(this, LibraryNotifications::GoToNotification, [this](Notification& n) { goToHandler(n); }));
     m_observations.emplace_back(
         center, center.addObserver(this, LibraryNotifications::AddStateToHistoryNotification, [this](Notification& n) {
+            // A routed go-to is one move: it records the states before and after it itself, so
+            // what the panes post while it moves them would add states the reader never saw.
+            if (m_routing > 0)
+                return;
             const GoToRequest r = GoToRequest::fromUserInfo(n.userInfo);
             const bool alwaysAdd = UserDefaults::boolFromValue(n.userInfo.value(GoToKeys::alwaysAdd));
             m_history.addStateToHistory(alwaysAdd, r.layoutUuid);
@@ -170,8 +174,11 @@ void GoToRouter::goTo(GoToRequest request)
     GoToPane* pane = regionExists ? m_panes.bookPane(region) : nullptr;
     const bool bookPane = pane != nullptr;
 
-    if (pane)
+    if (pane) {
+        ++m_routing;
         pane->goTo(request);
+        --m_routing;
+    }
 
     if ((request.activate || request.activatePane) && bookPane)
         m_panes.makePaneCurrent(region);

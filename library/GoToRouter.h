@@ -104,5 +104,6 @@ private:
     QTimer m_busyTimer;
     int m_busyDepth = 0;
     bool m_busyShown = false;
+    int m_routing = 0;  // go-tos moving their pane (nested ones included)
     std::vector<Observation> m_observations;
 };

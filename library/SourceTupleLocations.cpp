@@ -265,7 +265,7 @@ QString SourceTuple::getPositionNameForTitleBar(quint64 section, const QVariantM
             options.value(QStringLiteral("abbreviateTranslationName"), true).toBool());
     }
     cLString8 out;
-    doc->GetPositionNameForTitleBar(out, s, false, options.value(QStringLiteral("reverseTOC"), false).toBool());
+    doc->GetPositionNameForTitleBar(out, s, true, options.value(QStringLiteral("reverseTOC"), false).toBool());
     return EngineStrings::fromUtf8(out);
 }
 

@@ -246,9 +246,10 @@ void BookPanePage::goTo(GoToRequest& request)
         book = current;
     if (!book)
         return;
-    // A book the pane does not show yet opens as a tab (or its tab is selected) before the page moves.
+    // A book the pane does not show yet opens as a tab (or its tab is selected) before the page
+    // moves; without activate it opens behind the current tab, which stays in front.
     if (!current || current->sourceTupleID() != book->sourceTupleID())
-        m_pane.tabs().openBookFromSourceTuple(book, true);
+        m_pane.tabs().openBookFromSourceTuple(book, request.activate);
     goTo(book, request);
 }
 

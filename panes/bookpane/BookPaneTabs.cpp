@@ -16,6 +16,8 @@
 
 #include <QJsonDocument>
 
+#include <optional>
+
 using BookSupport::isBible;
 using BookSupport::supports;
 
@@ -147,7 +149,7 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
             selectTab(int(existing));
         return;
     }
-    m_pane.postHistory(false);
+    BookPaneViewController::HistoryStep step(m_pane);
     auto descriptor = std::make_unique<LayoutRegionContentItemDescriptor>(id, tuple->abbr(), tuple->name());
     auto state = std::make_unique<LayoutRegionContentItemState>();
     // The first section follows what the layout last synced to.
@@ -202,8 +204,10 @@ void BookPaneTabs::onTabSelected(int index)
 {
     if (index < 0 || !m_pane.regionContents())
         return;
+    // A drag records its own step, from its start to its end.
+    std::optional<BookPaneViewController::HistoryStep> step;
     if (!m_dragging)
-        m_pane.postHistory(false);
+        step.emplace(m_pane);
     const QString uuid = m_pane.tabBar()->uuidAt(index);
     if (m_pane.regionContents()->indexOfItemWithUuidString(uuid) == kNone)
         makeLayoutManagerMatchTabs();
@@ -215,8 +219,7 @@ void BookPaneTabs::onTabSelected(int index)
     m_pane.pageHost().displayCurrentSource(false);
     if (m_pane.isPaneCurrent())
         m_pane.postSourceIsActive();
-    if (!m_dragging)
-        m_pane.postHistory(true);
+    step.reset();
     emit m_pane.currentTabChanged();
 }
 
@@ -224,7 +227,7 @@ void BookPaneTabs::onTabCloseRequested(int index)
 {
     if (index < 0 || index >= m_pane.tabBar()->count())
         return;
-    m_pane.postHistory(false);
+    BookPaneViewController::HistoryStep step(m_pane);
     const QString uuid = m_pane.tabBar()->uuidAt(index);
     const QString currentUuid =
         m_pane.regionContents() && m_pane.regionContents()->itemAt(m_pane.regionContents()->currentItemIndex())
@@ -242,7 +245,6 @@ void BookPaneTabs::onTabCloseRequested(int index)
         return;
     }
     m_pane.pageHost().displayCurrentSource(false);
-    m_pane.postHistory(true);
 }
 
 void BookPaneTabs::closeActiveBook()

@@ -53,9 +53,10 @@ void OverlayView::paintEvent(QPaintEvent* event)
 
 void OverlayView::mouseReleaseEvent(QMouseEvent* event)
 {
-    m_controller->postHistory(false);
-    m_controller->requestBecomeCurrent();
-    m_controller->postHistory(true);
+    {
+        BookPaneViewController::HistoryStep step(*m_controller);
+        m_controller->requestBecomeCurrent();
+    }
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -241,6 +242,18 @@ void BookPaneViewController::postHistory(bool alwaysAdd)
 {
     m_env.center->postNotificationName(LibraryNotifications::AddStateToHistoryNotification, nullptr,
         {{"alwaysAdd", alwaysAdd}, {"layoutUuid", layoutUuid()}});
+}
+
+BookPaneViewController::HistoryStep::HistoryStep(BookPaneViewController& pane) : m_pane(pane)
+{
+    if (m_pane.m_historySteps++ == 0)
+        m_pane.postHistory(false);
+}
+
+BookPaneViewController::HistoryStep::~HistoryStep()
+{
+    if (--m_pane.m_historySteps == 0)
+        m_pane.postHistory(true);
 }
 
 void BookPaneViewController::postSourceIsActive()

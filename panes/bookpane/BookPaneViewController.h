@@ -133,6 +133,19 @@ public:
     // "AddStateToHistoryNotification" for the pane's layout, before (false) and after (true) a
     // change the user makes.
     void postHistory(bool alwaysAdd);
+    // One user move in the pane: the state before it and the state after it are recorded once,
+    // by the outermost step, however many of the pane's own steps the move passes through (a
+    // closed tab selects its neighbour, an opened book selects its tab).
+    class HistoryStep {
+    public:
+        explicit HistoryStep(BookPaneViewController& pane);
+        ~HistoryStep();
+        HistoryStep(const HistoryStep&) = delete;
+        HistoryStep& operator=(const HistoryStep&) = delete;
+
+    private:
+        BookPaneViewController& m_pane;
+    };
     // "ThisSourceIsNowActiveNotification" with the current book and place.
     void postSourceIsActive();
     // The pane changed what the history records (tabs, current tab, current pane).
@@ -176,5 +189,6 @@ private:
     BookPaneScroller* m_scroller = nullptr;
     OverlayView* m_overlay = nullptr;
     bool m_dirty = false;
+    int m_historySteps = 0;
     std::function<void()> m_makeCurrentHandler;
 };

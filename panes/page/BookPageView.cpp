@@ -19,6 +19,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <utility>
 
 Q_LOGGING_CATEGORY(lcBookPage, "qs.panes.page")
 // Where a go-to's time goes: its steps with the milliseconds since it began (debug messages).
@@ -245,6 +247,7 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     const QString id = anchor ? state.gotoAnchor() : QStringLiteral("_b%1").arg(state.block());
     const qint64 offset = anchor ? 0 : state.yOffset();
     const quint64 generation = ++m_generation;
+    m_landingReport = true;
     const QString script = QLatin1Char('[') +
         BookPageHtml::scriptCall(QStringLiteral("scrollToElement"), {id, static_cast<double>(offset)}) +
         QStringLiteral(", getPageYOffset(), qsReportPlacePainted()]");
@@ -321,6 +324,7 @@ void BookPageView::loadPage(const QString& html)
 {
     ++m_generation;
     m_pageReady = false;
+    m_landingReport = true;
     m_pageHtml = html.toUtf8();
     m_selectedBlocksOrKeys.clear();
     trace("load", QString::number(m_serial));
@@ -646,16 +650,20 @@ void BookPageView::updatePosition(const QString& identity, quint64 serial, const
     }
     if (section == 0)
         return;
-    const qint64 oldPageYOffset = state->pageYOffset();
     const quint64 oldSection = state->section();
+    const qint64 oldBlock = state->block();
+    const qint64 oldYOffset = state->yOffset();
     state->setBlock(block);
     state->setSection(section);
     state->setSectionString(sectionString);
     state->setYOffset(yOffset);
     state->setGotoAnchor(QString());
     state->setPageYOffset(pageYOffset);
-    const bool moved =
-        (pageYOffset != 0 && oldPageYOffset != 0) ? pageYOffset != oldPageYOffset : section != oldSection;
+    // Where the page landed after a go-to is no move of the reader's (the go-to was the move), and
+    // screens filled in above or below shift the page's offset without moving what the reader
+    // sees: a move is a change of section, of block or of the offset in the block.
+    const bool landing = std::exchange(m_landingReport, false);
+    const bool moved = !landing && (section != oldSection || block != oldBlock || std::abs(yOffset - oldYOffset) > 1);
     state->setDirty(state->dirty() || moved);
     m_host->updateTitleBar();
     m_host->updateScroller();

@@ -140,6 +140,7 @@ private:
     QString m_frameKey;              // marks the reader's own elements among that page's blocks
     QByteArray m_pageHtml;           // the page of that serial, served once asked
     bool m_pageReady = false;        // the page of m_serial has finished loading
+    bool m_landingReport = false;    // the next position report tells where a go-to landed
     bool m_pageHasImages = false;    // a block of the page holds an image
     quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
     double m_lastPaneWidth = qQNaN();

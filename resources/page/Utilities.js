@@ -353,13 +353,15 @@ function getPageYOffset() {
     return Math.round(window.pageYOffset || 0);
 }
 
-// The block at the top of the view, the offset of the view's top in it, and the verse there.
+// The block at the top of the view, the offset of the view's top in it, and the verse there. The
+// top block is the first one reaching more than a few pixels into the view: a sliver of the block
+// above left by rounding is not what the reader sees at the top.
 function qsCurrentPosition() {
     var blocks = qsBlocks();
     var top = null;
     var index = -1;
     for (var i = 0; i < blocks.length; i++) {
-        if (blocks[i].getBoundingClientRect().bottom > 1) {
+        if (blocks[i].getBoundingClientRect().bottom > 4) {
             top = blocks[i];
             index = i;
             break;
@@ -369,10 +371,18 @@ function qsCurrentPosition() {
         return null;
     var offset = Math.round(-top.getBoundingClientRect().top);
     // The verse: the last verse anchor starting at or above the view's top (a few pixels of slack),
-    // looked for in the top block and the one before; else the first verse of the top block, or
-    // the first one further down in view.
+    // looked for in the top block, and in the one before only when the view's top lies inside a
+    // block of verses whose text there continues a verse begun above it; else the first verse of
+    // the top block, or the first one further down in view. A heading at the top (a psalm's title)
+    // is followed by its first verse, never preceded by the last verse above it.
     var verse = '';
-    var scope = index > 0 ? [blocks[index - 1], top] : [top];
+    var topVerses = 0;
+    var topAnchors = top.querySelectorAll('span[id^="_s"]');
+    for (var t = 0; t < topAnchors.length; t++)
+        if (qsIsVerseId(topAnchors[t].id))
+            topVerses++;
+    var continues = index > 0 && topVerses > 0 && top.getBoundingClientRect().top < -4;
+    var scope = continues ? [blocks[index - 1], top] : [top];
     var firstInTop = '';
     for (var s = 0; s < scope.length; s++) {
         var anchors = scope[s].querySelectorAll('span[id^="_s"]');

@@ -792,6 +792,12 @@ TEST(SourceTuple, SearchTextsAndVerseData)
     const quint32 note = scofield->sectionForSyncString(QStringLiteral("Genesis 1:1"));
     ASSERT_NE(0u, note);
     EXPECT_FALSE(scofield->getPositionNameForTitleBar(note).isEmpty());
+    // A dictionary's title bar names the entry shown, not only the entries above it.
+    auto greek = open(QStringLiteral("StrongsGreek.tvk"));
+    const quint32 love = greek->sectionForSyncString(QStringLiteral("G26"));
+    ASSERT_NE(0u, love);
+    EXPECT_TRUE(greek->getPositionNameForTitleBar(love).contains(QStringLiteral("26")))
+        << greek->getPositionNameForTitleBar(love).toStdString();
     // A contents path leads back to its section.
     auto nave = open(QStringLiteral("Nave.tvk"));
     const quint32 first = nave->sectionForChild(0, 0);

@@ -664,6 +664,24 @@ TEST(BookPane, FactoryMakesPanesTheLayoutViewCanDrive)
     QApplication::sendEvent(controller->overlay(), &release);
     EXPECT_TRUE(controller->isPaneCurrent());
     EXPECT_EQ(history, 2);
+
+    // A book opened behind the current tab is one step (before and after); the current tab stays.
+    history = 0;
+    controller->tabs().openBookFromSourceTuple(library().web, false);
+    EXPECT_EQ(controller->tabBar()->count(), 2);
+    EXPECT_EQ(pane->currentSourceTuple(), library().kjv);
+    EXPECT_EQ(history, 2);
+    // Closing the current tab selects its neighbour within the same step.
+    history = 0;
+    controller->tabs().closeActiveBook();
+    EXPECT_EQ(pane->currentSourceTuple(), library().web);
+    EXPECT_EQ(history, 2);
+    // A tab the reader selects is one step too.
+    controller->tabs().openBookFromSourceTuple(library().kjv, false);
+    history = 0;
+    controller->tabBar()->setCurrentIndex(1);
+    EXPECT_EQ(pane->currentSourceTuple(), library().kjv);
+    EXPECT_EQ(history, 2);
     center.removeObserver(&history);
 }
 

@@ -1,0 +1,300 @@
+// The King James pane of a running reader as a reader moves in it: a fresh start offers no Back;
+// a click on a Strong's number is one step of the history, and one Back shows the verse that was at
+// the top again; Maximize Pane keeps the pane's current tab in front; a go-to to the first verse
+// under a psalm's title is reported, synced and restored as that verse; a dictionary's title bar
+// names its entry. What the page shows is read from its DOM, what the pane shows from its widgets.
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "library/LibraryNotifications.h"
+#include "library/NavigationHistory.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
+#include "panes/bookpane/PaneTabBar.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContentItem.h"
+#include "panes/layout/LayoutRegionContentItemState.h"
+#include "panes/layout/LayoutRegionContents.h"
+#include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/BookPageHtml.h"
+#include "panes/page/BookPageView.h"
+#include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
+#include "studypane/StudyPaneViewController.h"
+#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+
+#include "ReaderTestProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QWebEnginePage>
+
+namespace {
+
+using reader_test::waitFor;
+
+class BookPaneHistory : public reader_test::ReaderWindow {
+protected:
+    static void SetUpTestSuite()
+    {
+        reader_test::startReaderTestProgram("book-pane-history-test");
+        Alerts::setShared(std::make_shared<RecordingAlerts>());
+    }
+
+    void SetUp() override
+    {
+        ReaderWindow::SetUp();
+        if (IsSkipped())
+            return;
+        const QString library = QStringLiteral(QS_BINARY_DIR "/library/");
+        if (!QFile::exists(library + QStringLiteral("StrongsHebrew.tvk")))
+            GTEST_SKIP() << "the sample library is not built";
+        const QDir books(AppFolders::booksDirectory());
+        QDir().mkpath(books.path());
+        const QString hebrew = books.filePath(QStringLiteral("StrongsHebrew.tvk"));
+        if (!QFile::exists(hebrew)) {
+            ASSERT_TRUE(QFile::link(library + QStringLiteral("StrongsHebrew.tvk"), hebrew));
+        }
+    }
+
+    static SourceTuple::Ptr kjvBook()
+    {
+        const auto all = SourceManager::singleton().allSources();
+        return all ? all->tupleForPubID(1, 101) : nullptr;
+    }
+
+    LayoutBookPane* bookPane(int region) const
+    {
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        return layout && region >= 0 && size_t(region) < layout->contents().size()
+            ? asBookPane(layout->contentsAt(size_t(region))->viewController())
+            : nullptr;
+    }
+
+    BookPageView* pageOf(int region) const
+    {
+        LayoutBookPane* pane = bookPane(region);
+        return pane ? pane->paneView()->findChild<BookPageView*>() : nullptr;
+    }
+
+    QLabel* titleBarOf(int region) const
+    {
+        LayoutBookPane* pane = bookPane(region);
+        if (!pane)
+            return nullptr;
+        const auto labels = pane->paneView()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+        return labels.isEmpty() ? nullptr : labels.front();
+    }
+
+    PaneTabBar* tabBarOf(int region) const
+    {
+        LayoutBookPane* pane = bookPane(region);
+        return pane ? pane->paneView()->findChild<PaneTabBar*>() : nullptr;
+    }
+
+    // The section recorded for the region's current tab.
+    static quint64 sectionOf(int region)
+    {
+        const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
+        const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
+        const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
+        return state ? state->section() : 0;
+    }
+
+    // Runs a script in the page and waits for its answer.
+    static QVariant evaluate(BookPageView* page, const QString& script)
+    {
+        QVariant answer;
+        bool done = false;
+        page->page()->runJavaScript(script, [&](const QVariant& v) {
+            answer = v;
+            done = true;
+        });
+        waitFor([&] { return done; }, 10000);
+        return answer;
+    }
+
+    // The Bible key of the verse the page itself finds at the top of its view.
+    static quint32 keyAtTopOf(BookPageView* page)
+    {
+        const QString verse =
+            evaluate(page, QStringLiteral("(function(){var p=qsCurrentPosition();return p?p.verse:'';})()")).toString();
+        return verse.isEmpty() ? 0 : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
+    }
+
+    // Clicks the page's first link to the Strong's number once the page shows it.
+    static bool clickStrongsLink(BookPageView* page, const QString& number)
+    {
+        const QString script = QStringLiteral("(function(){var a=document.querySelector('a[href*=\"%1\"]');"
+                                              "if(!a)return false;a.click();return true;})()")
+                                   .arg(number);
+        return waitFor([&] { return evaluate(page, script).toBool(); });
+    }
+
+    // Types a reference into the Bible go-to of the study pane and presses Return, as a reader does.
+    void typeIntoBibleGoTo(const QString& reference)
+    {
+        ASSERT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::GoTo));
+        auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
+        ASSERT_NE(go, nullptr);
+        go->verseComboBox()->setEditText(reference);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(go->verseComboBox()->lineEdit(), &enter);
+    }
+
+    // The King James pane current and at the verse, which the page shows at its top.
+    int goToVerse(const QString& reference)
+    {
+        const SourceTuple::Ptr kjv = activateKjv();
+        EXPECT_TRUE(kjv);
+        const int region = kjvRegion();
+        const quint32 section = kjv ? kjv->sectionForSyncString(reference) : 0;
+        EXPECT_NE(section, 0u);
+        typeIntoBibleGoTo(reference);
+        EXPECT_TRUE(waitFor([&] {
+            return sectionOf(region) == section && keyAtTopOf(pageOf(region)) == kjv->keyForSection(section);
+        })) << reference.toStdString()
+            << ": the pane is at " << sectionOf(region);
+        return region;
+    }
+
+    qsizetype historyEntries()
+    {
+        const auto stack = panes()->history().stackForLayout(panes()->currentLayoutUuid());
+        return stack ? stack->entries.size() : 0;
+    }
+};
+
+TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
+{
+    launch();
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    ASSERT_TRUE(waitFor([&] { return kjvRegion() >= 0; }));
+    const int region = kjvRegion();
+    ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(region)) != 0 || sectionOf(region) != 0; }));
+    // The first screen is no move: Back stays disabled in the menu.
+    EXPECT_FALSE(panes()->history().canGoBackInHistory());
+    EXPECT_FALSE(reader_test::choose(window, CommandNames::Back));
+
+    const SourceTuple::Ptr kjv = kjvBook();
+    ASSERT_TRUE(kjv);
+    goToVerse(QStringLiteral("Genesis 1:1"));
+    const quint32 genesis11 = kjv->keyForSection(kjv->sectionForSyncString(QStringLiteral("Genesis 1:1")));
+    const qsizetype before = historyEntries();
+
+    // A click on "beginning" (H7225) opens the Hebrew dictionary at its entry.
+    ASSERT_TRUE(clickStrongsLink(pageOf(region), QStringLiteral("H7225")));
+    ASSERT_TRUE(waitFor([&] {
+        const SourceTuple::Ptr shown = panes()->paneCurrentBook(region);
+        return shown && !shown->isEqual(*kjv);
+    }));
+    // The dictionary's title bar names the entry.
+    EXPECT_TRUE(waitFor([&] { return titleBarOf(region)->text().contains(QStringLiteral("7225")); }))
+        << "title bar: " << titleBarOf(region)->text().toStdString();
+    EXPECT_EQ(historyEntries(), before + 1) << "one click, one step";
+    // The reader looks at the entry: its page reports where it landed and fills the screens around
+    // it, which is no move of the reader's.
+    EXPECT_TRUE(waitFor([&] {
+        return evaluate(pageOf(region), QStringLiteral("typeof qsLastReport === 'string' && qsLastReport !== ''"))
+            .toBool();
+    }));
+    EXPECT_FALSE(waitFor([&] { return panes()->history().somethingIsDirty(); }, 1500))
+        << "the page's own reports count as a move";
+
+    // One Back shows the King James at Genesis 1:1 again, at the top of its page.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    ASSERT_TRUE(waitFor([&] {
+        const SourceTuple::Ptr shown = panes()->paneCurrentBook(kjvRegion());
+        return shown && shown->isEqual(*kjv);
+    }));
+    EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == genesis11; }))
+        << "the page's top is " << keyAtTopOf(pageOf(kjvRegion()));
+    EXPECT_TRUE(titleBarOf(kjvRegion())->text().contains(QStringLiteral("Genesis 1:1")))
+        << titleBarOf(kjvRegion())->text().toStdString();
+}
+
+TEST_F(BookPaneHistory, MaximizePaneKeepsTheCurrentTabInFront)
+{
+    launch();
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    const int region = goToVerse(QStringLiteral("Genesis 1:1"));
+    const SourceTuple::Ptr kjv = kjvBook();
+    ASSERT_TRUE(clickStrongsLink(pageOf(region), QStringLiteral("H7225")));
+    PaneTabBar* tabs = tabBarOf(region);
+    ASSERT_TRUE(waitFor([&] { return tabs->count() == 2; }));
+    // The reader clicks the King James tab again.
+    const int kjvTab = tabs->tabText(0).contains(QStringLiteral("KJV")) ? 0 : 1;
+    tabs->setCurrentIndex(kjvTab);
+    ASSERT_TRUE(waitFor([&] {
+        const SourceTuple::Ptr shown = panes()->paneCurrentBook(region);
+        return shown && shown->isEqual(*kjv);
+    }));
+    Layout* before = LayoutManager::sharedLayoutManager().currentLayout();
+
+    // The pane's context menu offers the command; the reader chooses it there.
+    QAction* maximize = window->actions().action(CommandNames::MaximizePane);
+    ASSERT_NE(maximize, nullptr);
+    window->actions().updateStates();
+    ASSERT_TRUE(maximize->isEnabled());
+    maximize->trigger();
+    ASSERT_TRUE(waitFor([&] {
+        Layout* now = LayoutManager::sharedLayoutManager().currentLayout();
+        return now != before && tabBarOf(0) && tabBarOf(0)->count() == 2;
+    }));
+    EXPECT_TRUE(waitFor([&] { return tabBarOf(0)->tabText(tabBarOf(0)->currentIndex()).contains("KJV"); }))
+        << "current tab: " << tabBarOf(0)->tabText(tabBarOf(0)->currentIndex()).toStdString();
+    const SourceTuple::Ptr shown = panes()->paneCurrentBook(0);
+    ASSERT_TRUE(shown);
+    EXPECT_TRUE(shown->isEqual(*kjv));
+    EXPECT_TRUE(waitFor([&] { return titleBarOf(0)->text().contains(QStringLiteral("Genesis 1:1")); }))
+        << titleBarOf(0)->text().toStdString();
+}
+
+TEST_F(BookPaneHistory, TheFirstVerseUnderAPsalmsTitleIsReportedSyncedAndRestored)
+{
+    launch();
+    const SourceTuple::Ptr kjv = kjvBook();
+    ASSERT_TRUE(kjv);
+    const quint32 psalm24 = kjv->sectionForSyncString(QStringLiteral("Psalm 24:1"));
+    ASSERT_NE(psalm24, 0u);
+    const quint32 key = kjv->keyForSection(psalm24);
+    quint32 synced = 0;
+    NotificationCenter::defaultCenter().addObserver(
+        &synced, LibraryNotifications::EverybodySyncToMeNotification, [&](Notification& n) {
+            if (n.userInfo.contains(QStringLiteral("bibleKey")))
+                synced = n.userInfo.value(QStringLiteral("bibleKey")).toUInt();
+        });
+    const int region = goToVerse(QStringLiteral("Psalm 24:1"));
+    // A report from the page itself, as after any scroll: still 24:1.
+    evaluate(pageOf(region), QStringLiteral("qsLastReport='';qsReportPosition();"));
+    EXPECT_TRUE(waitFor([&] { return titleBarOf(region)->text().contains(QStringLiteral("24:1")); }))
+        << "title bar: " << titleBarOf(region)->text().toStdString();
+    EXPECT_EQ(sectionOf(region), psalm24);
+    EXPECT_EQ(synced, key) << "the other panes were sent " << synced;
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    m_controller->mainWindowController()->window()->grab().save(
+        QStringLiteral(QS_BINARY_DIR "/screenshots/psalm-24-at-the-top.png"));
+    NotificationCenter::defaultCenter().removeObserver(&synced);
+
+    quit();
+    launch();
+    ASSERT_TRUE(waitFor([&] { return kjvRegion() >= 0; }));
+    const int again = kjvRegion();
+    EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(again)) == key; }))
+        << "after a restart the page's top is " << keyAtTopOf(pageOf(again));
+    EXPECT_EQ(sectionOf(again), psalm24);
+    EXPECT_TRUE(titleBarOf(again)->text().contains(QStringLiteral("24:1"))) << titleBarOf(again)->text().toStdString();
+}
+
+}  // namespace
