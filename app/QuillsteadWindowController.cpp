@@ -312,6 +312,10 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
                 makeTabsForLayoutManagerLayouts();
         });
     m_observingLayouts = true;
+    center.addObserver(this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
+        if (m_toolbar != nullptr)
+            applyToolbarStyle();
+    });
 }
 
 QuillsteadWindowController::~QuillsteadWindowController()
@@ -459,7 +463,7 @@ void QuillsteadWindowController::buildToolbar()
     m_toolbar = m_window->addToolBar(tr("Toolbar"));
     m_toolbar->setObjectName(QStringLiteral("mainToolbar"));
     m_toolbar->setMovable(false);
-    m_toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    applyToolbarStyle();
     QStyle* style = m_window->style();
     const QHash<QString, QStyle::StandardPixmap> icons {
         {QStringLiteral("StudyPanel"), QStyle::SP_FileDialogDetailedView},
@@ -487,6 +491,24 @@ void QuillsteadWindowController::buildToolbar()
         action->setIcon(style->standardIcon(icons.value(identifier, QStyle::SP_FileIcon)));
         m_toolbar->addAction(action);
     }
+}
+
+void QuillsteadWindowController::applyToolbarStyle()
+{
+    // The stored style: 1 icons with labels under them, 2 icons only, 3 compact (small icons with
+    // labels beside them), 4 labels only; anything else is the first.
+    const qint64 stored = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("mainWindowToolbarStyle"));
+    const int full = m_window->style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, m_toolbar);
+    const int small = m_window->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_toolbar);
+    Qt::ToolButtonStyle buttons = Qt::ToolButtonTextUnderIcon;
+    if (stored == 2)
+        buttons = Qt::ToolButtonIconOnly;
+    else if (stored == 3)
+        buttons = Qt::ToolButtonTextBesideIcon;
+    else if (stored == 4)
+        buttons = Qt::ToolButtonTextOnly;
+    m_toolbar->setIconSize(stored == 3 ? QSize(small, small) : QSize(full, full));
+    m_toolbar->setToolButtonStyle(buttons);
 }
 
 QRect QuillsteadWindowController::frameOnScreen(double x, double y, double width, double height, const QRect& screen)
@@ -559,7 +581,7 @@ LayoutRect QuillsteadWindowController::layoutAreaRect() const
 
 double QuillsteadWindowController::defaultStudyPaneWidth()
 {
-    return 300.0;
+    return LayoutViewController::defaultStudyPaneWidth();
 }
 
 // ---- Layout tabs ----

@@ -121,6 +121,7 @@ private:
     void updateActionStates();
     void buildMenus();
     void buildToolbar();
+    void applyToolbarStyle();
     void tabMoved();
     void tabCloseRequested(int index);
     void tabSelected(int index);

@@ -189,6 +189,28 @@ int CSSManager::getFontHeightRelativeToBase(int base, int relativeSize)
     return size;
 }
 
+QString CSSManager::cssFontFamily(const QString& family)
+{
+    if (family.isEmpty())
+        return QStringLiteral("serif");
+    QString out;
+    out.reserve(family.size() + 2);
+    out += QLatin1Char('"');
+    for (char32_t c : family.toUcs4()) {
+        const bool plain = (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z') || (c >= U'0' && c <= U'9') ||
+            c == U' ' || c == U'-' || c == U'_' || c == U'.';
+        if (plain) {
+            out += QChar(static_cast<char16_t>(c));
+            continue;
+        }
+        if (c == 0 || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF)
+            c = 0xFFFD;
+        out += QString::asprintf("\\%06X", static_cast<unsigned>(c));
+    }
+    out += QLatin1Char('"');
+    return out;
+}
+
 QString CSSManager::cssForBookView() const
 {
     return buildSheet(Sheet::BookView, UserDefaults::standardUserDefaults());
@@ -221,7 +243,7 @@ QString CSSManager::buildSheet(Sheet sheet, const UserDefaults& d) const
     auto flag = [&d](const char* key) { return d.boolForKey(QLatin1String(key)); };
 
     const int baseSize = clampToInt(d.integerForKey(QStringLiteral("baseFontSize")));
-    set("%@!FONTSTYLE!@%", string("bodyFont"));
+    set("%@!FONTSTYLE!@%", cssFontFamily(string("bodyFont")));
     set("%@!BASEFONTSIZE!@%", QString::number(baseSize));
     static constexpr const char* kHeadings[] = {
         "%@!H1FONTSIZE!@%", "%@!H2FONTSIZE!@%", "%@!H3FONTSIZE!@%", "%@!H4FONTSIZE!@%", "%@!H5FONTSIZE!@%"};

@@ -34,6 +34,12 @@ public:
     // count as 1); relative size 3, or a base above 299, gives the base.
     static int getFontHeightRelativeToBase(int base, int relativeSize);
 
+    // A font family as a CSS string: quoted, with every character outside letters, digits, space,
+    // '-', '_' and '.' written as a six-digit hex escape, so no family name can end the string, the
+    // declaration or the rule, or look like a template placeholder. NUL and lone surrogates become
+    // U+FFFD. An empty family is the generic "serif".
+    static QString cssFontFamily(const QString& family);
+
     // The unfilled templates (one line of CSS each).
     static QString baseTemplate();
     static QString highlightTemplate();

@@ -7,6 +7,7 @@
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QVBoxLayout>
 
 namespace {
@@ -78,27 +79,47 @@ QWidget* DisplayPreferencesViewController::initialKeyView() const
     return m_font;
 }
 
+QString DisplayPreferencesViewController::plainFamilyName(const QString& family)
+{
+    // The font database names a family that several foundries supply "Family [foundry]"; the
+    // page's style sheet and the font matcher want the family alone.
+    if (family.endsWith(QLatin1Char(']'))) {
+        const qsizetype open = family.lastIndexOf(QStringLiteral(" ["));
+        if (open > 0)
+            return family.left(open);
+    }
+    return family;
+}
+
 QStringList DisplayPreferencesViewController::fontFamiliesWithAllFaces()
 {
-    QStringList out;
+    // Faces are pooled over every foundry's version of a family; each family is listed once.
+    enum Face { Regular = 1, Italic = 2, Bold = 4, BoldItalic = 8, All = 15 };
+    QStringList order;
+    QHash<QString, int> faces;
     for (const QString& family : QFontDatabase::families()) {
-        bool regular = false, italic = false, bold = false, boldItalic = false;
+        const QString plain = plainFamilyName(family);
+        if (!faces.contains(plain))
+            order << plain;
+        int& found = faces[plain];
         for (const QString& style : QFontDatabase::styles(family)) {
             const int weight = QFontDatabase::weight(family, style);
             const bool it = QFontDatabase::italic(family, style);
             const bool isBold = QFontDatabase::bold(family, style) || weight >= QFont::Bold;
             if (!it && weight == QFont::Normal)
-                regular = true;
+                found |= Regular;
             else if (it && !isBold)
-                italic = true;
+                found |= Italic;
             else if (!it && isBold)
-                bold = true;
+                found |= Bold;
             else if (it && isBold)
-                boldItalic = true;
+                found |= BoldItalic;
         }
-        if (regular && italic && bold && boldItalic)
-            out << family;
     }
+    QStringList out;
+    for (const QString& family : order)
+        if (faces.value(family) == All)
+            out << family;
     return out;
 }
 
@@ -117,7 +138,7 @@ void DisplayPreferencesViewController::refreshPage()
 
 void DisplayPreferencesViewController::rebuildFontMenu()
 {
-    const QString current = defaults().stringForKey(QStringLiteral("bodyFont"));
+    const QString current = plainFamilyName(defaults().stringForKey(QStringLiteral("bodyFont")));
     m_font->clear();
     for (const QString& family : fontFamiliesWithAllFaces()) {
         m_font->addItem(family);

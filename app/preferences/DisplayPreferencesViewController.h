@@ -15,6 +15,8 @@ public:
     QWidget* initialKeyView() const override;
     // The family names the font list offers: families with regular, italic, bold and bold italic faces.
     static QStringList fontFamiliesWithAllFaces();
+    // A family name without the " [foundry]" the font database adds when foundries share it.
+    static QString plainFamilyName(const QString& family);
 
 private:
     void refreshPage() override;

@@ -30,10 +30,16 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(QWidget* pare
     QComboBox* toolbar = addPopUp(form, tr("Toolbar style:"), QStringLiteral("toolbarStylePopUpButton"));
     toolbar->addItem(tr("Icons and labels"), 1);
     toolbar->addItem(tr("Compact"), 2);
-    connect(toolbar, &QComboBox::activated, this, [toolbar] {
+    toolbar->addItem(tr("Icons only"), 3);
+    toolbar->addItem(tr("Labels only"), 4);
+    connect(toolbar, &QComboBox::activated, this, [this, toolbar] {
+        // Tag -> stored style: 1 icons and labels, 3 compact, 2 icons only, 4 labels only.
+        static const int stored[] = {0, 1, 3, 2, 4};
         const int tag = toolbar->currentData().toInt();
-        if (tag == 1 || tag == 2)
-            defaults().setInteger(tag == 2 ? 3 : 1, QStringLiteral("mainWindowToolbarStyle"));
+        if (tag < 1 || tag > 4)
+            return;
+        defaults().setInteger(stored[tag], QStringLiteral("mainWindowToolbarStyle"));
+        notifyOthersDisplaySettingsChanged();
     });
     top->addLayout(form);
     addBox(top, tr("Tell me about special offers"), QStringLiteral("myOffersNotifications"));
@@ -47,7 +53,8 @@ void GeneralPreferencesViewController::refreshPage()
     if (QComboBox* scroll = popUp(QStringLiteral("scrollTrackIntervalPopUpButton")))
         scroll->setCurrentIndex(scroll->findData(
             d.stringForKey(QStringLiteral("scrollTrackInterval")) == QLatin1String("perbook") ? 2 : 1));
-    if (QComboBox* toolbar = popUp(QStringLiteral("toolbarStylePopUpButton")))
-        toolbar->setCurrentIndex(
-            toolbar->findData(d.integerForKey(QStringLiteral("mainWindowToolbarStyle")) == 3 ? 2 : 1));
+    if (QComboBox* toolbar = popUp(QStringLiteral("toolbarStylePopUpButton"))) {
+        const qint64 style = d.integerForKey(QStringLiteral("mainWindowToolbarStyle"));
+        toolbar->setCurrentIndex(toolbar->findData(style == 3 ? 2 : style == 2 ? 3 : style == 4 ? 4 : 1));
+    }
 }

@@ -1,5 +1,6 @@
 #include "app/preferences/VoicesPreferencesViewController.h"
 
+#include "panes/bookpane/SpeechSynthesizer.h"
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
@@ -63,10 +64,12 @@ VoicesPreferencesViewController::VoicesPreferencesViewController(QWidget* parent
         top->addWidget(box);
         const QString voiceKey = QString::fromLatin1(row.voiceKey);
         const QString rateKey = QString::fromLatin1(row.rateKey);
-        connect(voice, &QComboBox::activated, this, [voice, voiceKey] {
+        connect(voice, &QComboBox::activated, this, [voice, voiceKey, props] {
             const QVariant id = voice->currentData();
-            if (id.isValid())
-                defaults().setString(id.toString(), voiceKey);
+            if (!id.isValid())
+                return;
+            defaults().setString(id.toString(), voiceKey);
+            props->setText(voicePropertiesForVoiceWithKey(voiceKey));
         });
         connect(rate, &QSlider::valueChanged, this, [this, rate, rateKey] {
             if (!isRefreshing())
@@ -92,6 +95,42 @@ std::function<QList<SpeechVoice>()>& VoicesPreferencesViewController::voiceListe
         return out;
     };
     return lister;
+}
+
+std::function<std::optional<QVoice>(const QString&)>& VoicesPreferencesViewController::voiceFinder()
+{
+    static std::function<std::optional<QVoice>(const QString&)> finder =
+        [](const QString& identifier) -> std::optional<QVoice> {
+        QTextToSpeech speech;
+        for (const QLocale& locale : speech.availableLocales()) {
+            speech.setLocale(locale);
+            for (const QVoice& voice : speech.availableVoices())
+                if (voice.name() == identifier)
+                    return voice;
+        }
+        return std::nullopt;
+    };
+    return finder;
+}
+
+QString VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(const QString& key)
+{
+    const QString identifier = defaults().stringForKey(key);
+    if (identifier.isEmpty())
+        return {};
+    const std::optional<QVoice> voice = voiceFinder()(identifier);
+    if (!voice)
+        return {};
+    const QString age = QVoice::ageName(voice->age());
+    switch (voice->gender()) {
+    case QVoice::Female:
+        return tr("Female, Age %1").arg(age);
+    case QVoice::Male:
+        return tr("Male, Age %1").arg(age);
+    default:
+        // The engine cannot tell: the voice is neither (flite's voices, for one).
+        return tr("Neutral or Novelty");
+    }
 }
 
 QString VoicesPreferencesViewController::testSentence(const QString& prefix)
@@ -123,6 +162,8 @@ void VoicesPreferencesViewController::refreshPage()
         QComboBox* voice = popUp(prefix + QStringLiteral("VoicePopUp"));
         populateVoiceMenu(voice, QString::fromLatin1(row.voiceKey), prefix);
         voiceTestButton(prefix)->setEnabled(voice->count() > 0);
+        if (auto* props = findChild<QLabel*>(prefix + QStringLiteral("VoiceProperties")))
+            props->setText(voicePropertiesForVoiceWithKey(QString::fromLatin1(row.voiceKey)));
         rateSlider(prefix)->setValue(int(d.doubleForKey(QString::fromLatin1(row.rateKey))));
     }
 }
@@ -150,25 +191,31 @@ void VoicesPreferencesViewController::testVoice(const QString& prefix)
     const VoiceRow* row = rowFor(prefix);
     if (!row)
         return;
-    if (!m_speech)
-        m_speech = new QTextToSpeech(this);
-    if (m_speech->state() == QTextToSpeech::Speaking) {
-        // Stop the sentence being read and start the new one a moment later.
-        m_speech->stop();
-        QTimer::singleShot(300, this, [this, prefix] { testVoice(prefix); });
-        return;
+    // The test speaks through the application's one synthesizer, so Stop Speaking stops it too;
+    // a pane that was reading lets go of it first.
+    std::shared_ptr<SpeechSynthesizer> synthesizer = SpeechSynthesizer::shared();
+    if (synthesizer) {
+        synthesizer->clearFinishedHandler();
+        if (synthesizer->isSpeaking()) {
+            // Stop the sentence being read and start the new one a moment later.
+            synthesizer->stop();
+            QTimer::singleShot(300, this, [this, prefix] { testVoice(prefix); });
+            return;
+        }
     }
     const QString id = defaults().stringForKey(QString::fromLatin1(row->voiceKey));
-    for (const QLocale& locale : m_speech->availableLocales()) {
-        if (!locale.name().startsWith(prefix))
-            continue;
-        m_speech->setLocale(locale);
-        for (const QVoice& v : m_speech->availableVoices())
-            if (v.name() == id)
-                m_speech->setVoice(v);
-    }
-    // Words per minute 100..300 around a normal 200 map onto the engine's -1..1.
     const double wpm = defaults().doubleForKey(QString::fromLatin1(row->rateKey));
-    m_speech->setRate(std::clamp((wpm - 200.0) / 100.0, -1.0, 1.0));
-    m_speech->say(testSentence(prefix));
+    if (!synthesizer)
+        synthesizer = SpeechSynthesizer::sharedOrCreate(id);
+    if (!synthesizer)
+        return;
+    synthesizer->setVoice(id);
+    synthesizer->setRate(wpm);
+    synthesizer->setFinishedHandler(
+        [weak = std::weak_ptr<SpeechSynthesizer>(synthesizer)](bool) {
+            if (const auto s = weak.lock())
+                s->clearFinishedHandler();
+        },
+        this);
+    synthesizer->speak(testSentence(prefix));
 }

@@ -6,11 +6,12 @@
 #include "app/preferences/PreferencesViewController.h"
 #include "platform/SettingsRegistry.h"
 
+#include <QVoice>
 #include <functional>
+#include <optional>
 
 class QPushButton;
 class QSlider;
-class QTextToSpeech;
 
 class VoicesPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
@@ -19,6 +20,11 @@ public:
 
     // The installed speech voices (identifier = the voice's name); tests replace the lister.
     static std::function<QList<SpeechVoice>()>& voiceLister();
+    // The installed voice of that identifier; tests replace the finder.
+    static std::function<std::optional<QVoice>(const QString& identifier)>& voiceFinder();
+    // What the voice stored under the key is ("Female, Age Adult"); empty when none is stored or
+    // the system does not know it.
+    static QString voicePropertiesForVoiceWithKey(const QString& key);
     static QString testSentence(const QString& prefix);
     QSlider* rateSlider(const QString& prefix) const;
     QPushButton* voiceTestButton(const QString& prefix) const;
@@ -27,6 +33,4 @@ private:
     void refreshPage() override;
     void populateVoiceMenu(QComboBox* popUp, const QString& key, const QString& prefix);
     void testVoice(const QString& prefix);
-
-    QTextToSpeech* m_speech = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/preferences/DisplayPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/layout/Layout.h"
@@ -26,6 +27,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialog>
 #include <QMainWindow>
 #include <QMenu>
@@ -33,6 +35,8 @@
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
 #include <QWebEnginePage>
 
 #include <cstdio>
@@ -288,6 +292,119 @@ TEST_F(MenuWindow, CtrlCommaOpensSettings)
     QTest::keyClick(main, Qt::Key_Comma, Qt::ControlModifier);
     ASSERT_TRUE(waitFor([&] { return app.preferencesWindowController()->isVisible(); }));
     EXPECT_EQ(app.preferencesWindowController()->windowTitle(), QStringLiteral("Settings"));
+}
+
+// What the main window's toolbar buttons show: each visible button's style and icon size.
+QString toolbarLook(QToolBar* toolbar)
+{
+    QStringList looks;
+    for (QToolButton* button : toolbar->findChildren<QToolButton*>())
+        if (button->isVisible() && button->defaultAction() != nullptr && !button->defaultAction()->text().isEmpty())
+            looks << QStringLiteral("%1/%2").arg(int(button->toolButtonStyle())).arg(button->iconSize().width());
+    looks.removeDuplicates();
+    return looks.join(QLatin1Char(' '));
+}
+
+TEST_F(MenuWindow, EachToolbarStyleChangesTheToolButtons)
+{
+    QuillsteadAppController& app = launch();
+    QMainWindow* main = window()->window();
+    main->activateWindow();
+    QTest::keyClick(main, Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return app.preferencesWindowController()->isVisible(); }));
+    app.preferencesWindowController()->selectControllerAtIndex(0);
+    auto* popUp = app.preferencesWindowController()->findChild<QComboBox*>(QStringLiteral("toolbarStylePopUpButton"));
+    ASSERT_NE(popUp, nullptr);
+    QToolBar* toolbar = window()->toolbar();
+    const int full = toolbar->style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, toolbar);
+    const int small = toolbar->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, toolbar);
+    ASSERT_NE(full, small);
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    const struct {
+        const char* label;
+        Qt::ToolButtonStyle style;
+        int icon;
+    } cases[] = {
+        {"Compact", Qt::ToolButtonTextBesideIcon, small},
+        {"Icons only", Qt::ToolButtonIconOnly, full},
+        {"Labels only", Qt::ToolButtonTextOnly, full},
+        {"Icons and labels", Qt::ToolButtonTextUnderIcon, full},
+    };
+    for (const auto& c : cases) {
+        const int index = popUp->findText(QString::fromLatin1(c.label));
+        ASSERT_GE(index, 0) << c.label;
+        popUp->setCurrentIndex(index);
+        emit popUp->activated(index);
+        const QString expected = QStringLiteral("%1/%2").arg(int(c.style)).arg(c.icon);
+        EXPECT_TRUE(waitFor([&] { return toolbarLook(toolbar) == expected; }))
+            << c.label << ": " << toolbarLook(toolbar).toStdString();
+        toolbar->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/toolbar-%1.png").arg(index));
+    }
+    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("mainWindowToolbarStyle")), 1);
+}
+
+// The body text's computed font family and size, read from the first book page.
+QString computedBodyFont(BookPageView* page)
+{
+    QVariant value;
+    bool answered = false;
+    page->page()->runJavaScript(QStringLiteral("(function(){var s = getComputedStyle(document.body);"
+                                               "return s.fontFamily + '|' + s.fontSize;})()"),
+        [&](const QVariant& v) {
+            value = v;
+            answered = true;
+        });
+    waitFor([&] { return answered; }, 2000);
+    return value.toString();
+}
+
+TEST_F(MenuWindow, FontChosenFromTheListShowsOnThePageWithTheTextSize)
+{
+    QuillsteadAppController& app = launch();
+    BookPageView* page = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i)
+            if (auto* pane = dynamic_cast<BookPaneViewController*>(layout->contentsAt(i)->viewController());
+                pane != nullptr && pane->page() != nullptr)
+                page = pane->page();
+        return page != nullptr && computedBodyFont(page).contains(QLatin1Char('|'));
+    }));
+    QMainWindow* main = window()->window();
+    main->activateWindow();
+    QTest::keyClick(main, Qt::Key_Comma, Qt::ControlModifier);
+    ASSERT_TRUE(waitFor([&] { return app.preferencesWindowController()->isVisible(); }));
+    app.preferencesWindowController()->selectControllerAtIndex(1);
+    auto* list = app.preferencesWindowController()->findChild<QComboBox*>(QStringLiteral("fontPopUpButton"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_GT(list->count(), 0) << "no font family with all four faces is installed";
+    // Plain family names, each once.
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->itemText(i);
+    for (const QString& name : names) {
+        EXPECT_FALSE(name.endsWith(QLatin1Char(']'))) << name.toStdString();
+        EXPECT_EQ(names.count(name), 1) << name.toStdString();
+    }
+    // A family whose name has a space and that is not the first one tried.
+    int index = list->count() - 1;
+    for (int i = 0; i < list->count(); ++i)
+        if (list->itemText(i).contains(QLatin1Char(' ')))
+            index = i;
+    const QString family = list->itemText(index);
+    UserDefaults::standardUserDefaults().setInteger(17, QStringLiteral("baseFontSize"));
+    list->setCurrentIndex(index);
+    emit list->activated(index);
+    // 17pt is 22.6667px; the page rounds as it likes.
+    QString shown;
+    EXPECT_TRUE(waitFor([&] {
+        shown = computedBodyFont(page);
+        return shown.startsWith(QLatin1Char('"') + family + QLatin1Char('"')) ||
+            shown.startsWith(family + QLatin1Char('|'));
+    })) << shown.toStdString()
+        << " for " << family.toStdString();
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("|22.6667px"))) << shown.toStdString();
+    main->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/body-font.png"));
 }
 
 TEST_F(MenuWindow, FootnoteItemShowsThreeStates)

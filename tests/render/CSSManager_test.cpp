@@ -82,7 +82,7 @@ TEST_F(CSSManagerTest, BookSheetWithRegisteredDefaultsMatchesGolden)
     EXPECT_EQ(sheet, expected);
     EXPECT_EQ(countRules(sheet), 29 + 68 + 2);
     EXPECT_FALSE(sheet.contains(QStringLiteral("%@!")));
-    EXPECT_TRUE(sheet.startsWith(QStringLiteral("body {padding:0; margin:0 4px 0 12px; font:normal 12pt Arial;")));
+    EXPECT_TRUE(sheet.startsWith(QStringLiteral("body {padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\";")));
     EXPECT_TRUE(sheet.contains(QStringLiteral("p {margin:0em 0em 0.5em 0em;}\th1 {")));
 }
 
@@ -102,7 +102,7 @@ TEST_F(CSSManagerTest, EachSheetIsBuiltFromItsTemplates)
     EXPECT_EQ(countRules(results), 29 + 68 + 2);
     EXPECT_FALSE(results.contains(QStringLiteral("%@!")));
     EXPECT_EQ(ruleBody(results, QStringLiteral("body")),
-        QStringLiteral("padding:0; margin:0 0px 0 0px; font:normal 12pt Arial; background-color: #ffffff; "
+        QStringLiteral("padding:0; margin:0 0px 0 0px; font:normal 12pt \"Arial\"; background-color: #ffffff; "
                        "color:#000000;  line-height: 1.1;"));
     // Result lists: plain heading sizes, no footnotes, no poetry indent, no Strong's numbers.
     EXPECT_EQ(ruleBody(results, QStringLiteral("h1")), QStringLiteral("margin:0.4em 0 0.3em 0; font-size:12pt;"));
@@ -121,19 +121,19 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
     };
     const std::vector<Case> cases = {
         {"bodyFont", "Georgia", "body",
-            "padding:0; margin:0 4px 0 12px; font:normal 12pt Georgia; background-color: #ffffff; color:#000000;  "
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt \"Georgia\"; background-color: #ffffff; color:#000000;  "
             "line-height: 1.2;"},
         {"backColor", "#101010", "body",
-            "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #101010; color:#000000;  "
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\"; background-color: #101010; color:#000000;  "
             "line-height: 1.2;"},
         {"lineHeight", 1.75, "body",
-            "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\"; background-color: #ffffff; color:#000000;  "
             "line-height: 1.8;"},
         {"leftMargin", 30, "body",
-            "padding:0; margin:0 4px 0 30px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+            "padding:0; margin:0 4px 0 30px; font:normal 12pt \"Arial\"; background-color: #ffffff; color:#000000;  "
             "line-height: 1.2;"},
         {"rightMargin", 9, "body",
-            "padding:0; margin:0 9px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#000000;  "
+            "padding:0; margin:0 9px 0 12px; font:normal 12pt \"Arial\"; background-color: #ffffff; color:#000000;  "
             "line-height: 1.2;"},
         {"baseFontSize", 16, "h1", "margin:0.4em 0 0.3em 0; font-size:37pt;"},
         {"tempHLColor", "#abcdef", "._temphl", "text-decoration:none; background-color:#abcdef;"},
@@ -152,7 +152,7 @@ TEST_F(CSSManagerTest, EachDisplaySettingChangesItsRule)
         {"wocColor", "#aa0000", "span._woc", "color:#aa0000; font-weight:normal;"},
         {"wocBold", true, "span._woc", "color:#CC0000; font-weight:bold;"},
         {"textColor", "#333333", "body",
-            "padding:0; margin:0 4px 0 12px; font:normal 12pt Arial; background-color: #ffffff; color:#333333;  "
+            "padding:0; margin:0 4px 0 12px; font:normal 12pt \"Arial\"; background-color: #ffffff; color:#333333;  "
             "line-height: 1.2;"},
         {"devoReadColor", "#010101", "div.devoread", "background-color:#010101;color:#000000;"},
         {"devoUnreadColor", "#020202", "div.devounread", "background-color:#020202;color:#000000;"},
@@ -262,3 +262,30 @@ TEST_F(CSSManagerTest, OneInstanceAcrossThreads)
 }
 
 }  // namespace
+
+TEST_F(CSSManagerTest, FontFamilyIsQuotedAndEscaped)
+{
+    EXPECT_EQ(CSSManager::cssFontFamily(QStringLiteral("Nimbus Roman")), QStringLiteral("\"Nimbus Roman\""));
+    EXPECT_EQ(CSSManager::cssFontFamily(QString()), QStringLiteral("serif"));
+    EXPECT_EQ(CSSManager::cssFontFamily(QStringLiteral("Nimbus Roman [urw]")),
+        QStringLiteral("\"Nimbus Roman \\00005Burw\\00005D\""));
+    EXPECT_EQ(CSSManager::cssFontFamily(QStringLiteral("A\"B\\C")), QStringLiteral("\"A\\000022B\\00005CC\""));
+    EXPECT_EQ(CSSManager::cssFontFamily(QString(QChar(0)) + QStringLiteral("Ä") + QString::fromUcs4(U"\U0001F600", 1)),
+        QStringLiteral("\"\\00FFFD\\0000C4\\01F600\""));
+    EXPECT_EQ(CSSManager::cssFontFamily(QString(QChar(0xD800))), QStringLiteral("\"\\00FFFD\""));
+
+    // A hostile family stays inside the body's font declaration: the rule keeps its declarations,
+    // the sheet its rules, and no placeholder in the name is filled.
+    UserDefaults::standardUserDefaults().setString(
+        QStringLiteral("x\"; } body { color:red; } </style><script>%@!BASEFONTSIZE!@%\n/*"),
+        QStringLiteral("bodyFont"));
+    const QString sheet = css().cssForBookView();
+    EXPECT_EQ(countRules(sheet), 29 + 68 + 2);
+    const QString body = ruleBody(sheet, QStringLiteral("body"));
+    EXPECT_EQ(body.count(QLatin1Char(';')), 6) << body.toStdString();
+    EXPECT_EQ(body.count(QLatin1Char('"')), 2) << body.toStdString();
+    EXPECT_FALSE(sheet.contains(QStringLiteral("</style")));
+    EXPECT_FALSE(sheet.contains(QStringLiteral("color:red")));
+    EXPECT_FALSE(sheet.contains(QLatin1Char('\n')));
+    EXPECT_TRUE(body.contains(QStringLiteral("font:normal 12pt \"x\\000022\\00003B \\00007D body")));
+}

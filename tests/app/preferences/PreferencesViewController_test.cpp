@@ -266,6 +266,18 @@ TEST_F(Preferences, GeneralAndUpdateSettings)
     toolbar->setCurrentIndex(toolbar->findData(2));
     emit toolbar->activated(toolbar->currentIndex());
     EXPECT_EQ(d().integerForKey(QStringLiteral("mainWindowToolbarStyle")), 3);
+    // Each style tells the window, which restyles its toolbar; the page shows the stored style.
+    EXPECT_EQ(m_posted, 1);
+    for (auto [tag, stored] : {std::pair {3, 2}, std::pair {4, 4}, std::pair {1, 1}}) {
+        toolbar->setCurrentIndex(toolbar->findData(tag));
+        emit toolbar->activated(toolbar->currentIndex());
+        EXPECT_EQ(d().integerForKey(QStringLiteral("mainWindowToolbarStyle")), stored) << tag;
+        toolbar->setCurrentIndex(0);
+        general->refresh();
+        EXPECT_EQ(toolbar->currentData().toInt(), tag);
+    }
+    EXPECT_EQ(m_posted, 4);
+    m_posted = 0;
     d().setInteger(4, QStringLiteral("myOffersIgnored"));
     QCheckBox* offers = general->checkBox(QStringLiteral("myOffersNotifications"));
     if (offers->isChecked())
