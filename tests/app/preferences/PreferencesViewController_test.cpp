@@ -11,6 +11,7 @@
 #include "app/preferences/AppNotifications.h"
 #include "app/preferences/ColorWell.h"
 #include "app/preferences/MASPreferencesWindowController.h"
+#include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
@@ -32,6 +33,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextToSpeech>
 #include <QToolBar>
 #include <memory>
 
@@ -917,3 +919,95 @@ TEST_F(Preferences, EveryControlOfEveryPaneWritesItsDefault)
 }
 
 }  // namespace
+
+namespace {
+// The application's one synthesizer, recording what it is asked.
+class RecordingVoice : public SpeechSynthesizer {
+public:
+    void speak(const QString& text) override
+    {
+        spoken << QStringLiteral("%1@%2:%3").arg(m_voice).arg(m_rate).arg(text.left(8));
+        m_speaking = true;
+    }
+    void stop() override
+    {
+        ++stops;
+        m_speaking = false;
+        notifyFinished(false);
+    }
+    bool isSpeaking() const override { return m_speaking; }
+    QString voice() const override { return m_voice; }
+    void setVoice(const QString& voice) override { m_voice = voice; }
+    double rate() const override { return m_rate; }
+    void setRate(double wordsPerMinute) override { m_rate = wordsPerMinute; }
+    void finish()
+    {
+        m_speaking = false;
+        notifyFinished(true);
+    }
+
+    QStringList spoken;
+    int stops = 0;
+
+private:
+    QString m_voice;
+    double m_rate = 0;
+    bool m_speaking = false;
+};
+}  // namespace
+
+TEST_F(Preferences, VoicePropertiesAndTestSpeakThroughTheSharedSynthesizer)
+{
+    auto savedLister = VoicesPreferencesViewController::voiceLister();
+    VoicesPreferencesViewController::voiceLister() = [] {
+        return QList<SpeechVoice> {{"Kate", "en_GB"}, {"Alex", "en_US"}, {"Jorge", "es_ES"}, {"Odd", "el_GR"}};
+    };
+    d().setString(QStringLiteral("Kate"), QStringLiteral("voiceEN"));
+    d().setString(QStringLiteral("Nobody"), QStringLiteral("voiceES"));
+    d().setDouble(250, QStringLiteral("voiceENRate"));
+    auto recording = std::make_shared<RecordingVoice>();
+    SpeechSynthesizer::setShared(recording);
+    {
+        auto voices = makePage<VoicesPreferencesViewController>(7);
+        // A voice the system does not know has no properties.
+        EXPECT_EQ(voices->findChild<QLabel*>(QStringLiteral("esVoiceProperties"))->text(), QString());
+        // What the properties say for each kind of voice the engine has.
+        QTextToSpeech speech;
+        for (const QVoice& v : speech.availableVoices()) {
+            d().setString(v.name(), QStringLiteral("voiceEL"));
+            const QString text =
+                VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(QStringLiteral("voiceEL"));
+            if (v.gender() == QVoice::Female)
+                EXPECT_EQ(text, QStringLiteral("Female, Age ") + QVoice::ageName(v.age()));
+            else if (v.gender() == QVoice::Male)
+                EXPECT_EQ(text, QStringLiteral("Male, Age ") + QVoice::ageName(v.age()));
+            else
+                EXPECT_EQ(text, QStringLiteral("Neutral or Novelty"));
+        }
+        d().setString(QString(), QStringLiteral("voiceEL"));
+        EXPECT_EQ(
+            VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(QStringLiteral("voiceEL")), QString());
+
+        // A pane was reading: the test takes the synthesizer over, stops the reading and speaks
+        // after a moment, in the chosen voice and rate.
+        bool paneTold = false;
+        recording->setFinishedHandler([&](bool) { paneTold = true; }, &paneTold);
+        recording->speak(QStringLiteral("Genesis"));
+        voices->voiceTestButton(QStringLiteral("en"))->click();
+        EXPECT_EQ(recording->stops, 1);
+        EXPECT_FALSE(paneTold);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return recording->spoken.size() == 2; }));
+        EXPECT_EQ(recording->spoken.value(1), QStringLiteral("Kate@250:For God "));
+        // Stop Speaking, which stops the shared synthesizer, stops the test.
+        recording->stop();
+        EXPECT_FALSE(recording->isSpeaking());
+        EXPECT_EQ(recording->handlerOwner(), nullptr);
+        // A test that ends lets go of the synthesizer.
+        voices->voiceTestButton(QStringLiteral("en"))->click();
+        EXPECT_NE(recording->handlerOwner(), nullptr);
+        recording->finish();
+        EXPECT_EQ(recording->handlerOwner(), nullptr);
+    }
+    SpeechSynthesizer::setShared(nullptr);
+    VoicesPreferencesViewController::voiceLister() = savedLister;
+}
