@@ -74,6 +74,15 @@ protected:
 
     QuillsteadWindowController* window() const { return m_controller->mainWindowController(); }
 
+    // Presses Ctrl+, in the main window; true once Settings shows.
+    bool openSettingsWithCtrlComma(QuillsteadAppController& app) const
+    {
+        QMainWindow* main = window()->window();
+        main->activateWindow();
+        QTest::keyClick(main, Qt::Key_Comma, Qt::ControlModifier);
+        return waitFor([&] { return app.preferencesWindowController()->isVisible(); });
+    }
+
     // The vertical scroll position of every book pane's page, read from the page.
     QString scrollPositions() const
     {
@@ -287,10 +296,7 @@ TEST_F(MenuWindow, StoreCommandsSignedOutSaySoAndOpenTheCustomerIdPage)
 TEST_F(MenuWindow, CtrlCommaOpensSettings)
 {
     QuillsteadAppController& app = launch();
-    QMainWindow* main = window()->window();
-    main->activateWindow();
-    QTest::keyClick(main, Qt::Key_Comma, Qt::ControlModifier);
-    ASSERT_TRUE(waitFor([&] { return app.preferencesWindowController()->isVisible(); }));
+    ASSERT_TRUE(openSettingsWithCtrlComma(app));
     EXPECT_EQ(app.preferencesWindowController()->windowTitle(), QStringLiteral("Settings"));
 }
 
@@ -308,10 +314,7 @@ QString toolbarLook(QToolBar* toolbar)
 TEST_F(MenuWindow, EachToolbarStyleChangesTheToolButtons)
 {
     QuillsteadAppController& app = launch();
-    QMainWindow* main = window()->window();
-    main->activateWindow();
-    QTest::keyClick(main, Qt::Key_Comma, Qt::ControlModifier);
-    ASSERT_TRUE(waitFor([&] { return app.preferencesWindowController()->isVisible(); }));
+    ASSERT_TRUE(openSettingsWithCtrlComma(app));
     app.preferencesWindowController()->selectControllerAtIndex(0);
     auto* popUp = app.preferencesWindowController()->findChild<QComboBox*>(QStringLiteral("toolbarStylePopUpButton"));
     ASSERT_NE(popUp, nullptr);
@@ -370,10 +373,7 @@ TEST_F(MenuWindow, FontChosenFromTheListShowsOnThePageWithTheTextSize)
                 page = pane->page();
         return page != nullptr && computedBodyFont(page).contains(QLatin1Char('|'));
     }));
-    QMainWindow* main = window()->window();
-    main->activateWindow();
-    QTest::keyClick(main, Qt::Key_Comma, Qt::ControlModifier);
-    ASSERT_TRUE(waitFor([&] { return app.preferencesWindowController()->isVisible(); }));
+    ASSERT_TRUE(openSettingsWithCtrlComma(app));
     app.preferencesWindowController()->selectControllerAtIndex(1);
     auto* list = app.preferencesWindowController()->findChild<QComboBox*>(QStringLiteral("fontPopUpButton"));
     ASSERT_NE(list, nullptr);
@@ -404,7 +404,7 @@ TEST_F(MenuWindow, FontChosenFromTheListShowsOnThePageWithTheTextSize)
     })) << shown.toStdString()
         << " for " << family.toStdString();
     EXPECT_TRUE(shown.endsWith(QStringLiteral("|22.6667px"))) << shown.toStdString();
-    main->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/body-font.png"));
+    window()->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/body-font.png"));
 }
 
 TEST_F(MenuWindow, FootnoteItemShowsThreeStates)

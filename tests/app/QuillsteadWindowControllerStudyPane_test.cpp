@@ -175,6 +175,9 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     EXPECT_TRUE(window->isStudyPaneVisible());
     EXPECT_DOUBLE_EQ(view->studyPaneWidth(), LayoutViewController::defaultStudyPaneWidth());
     EXPECT_NE(study->subpaneViewController(), nullptr);
+    // The window's layouts and the pane manager give a study pane one width.
+    EXPECT_DOUBLE_EQ(QuillsteadWindowController::defaultStudyPaneWidth(), 290);
+    EXPECT_DOUBLE_EQ(LayoutViewController::defaultStudyPaneWidth(), 290);
 
     // The navigator, updating itself, follows the King James pane to Romans 8:28.
     UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("autoUpdateNavigator"));
