@@ -283,6 +283,7 @@ TEST_F(BookPaneHistory, TheFirstVerseUnderAPsalmsTitleIsReportedSyncedAndRestore
     EXPECT_EQ(sectionOf(region), psalm24);
     EXPECT_EQ(synced, key) << "the other panes were sent " << synced;
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(m_controller->mainWindowController()->window()));
     m_controller->mainWindowController()->window()->grab().save(
         QStringLiteral(QS_BINARY_DIR "/screenshots/psalm-24-at-the-top.png"));
     NotificationCenter::defaultCenter().removeObserver(&synced);
