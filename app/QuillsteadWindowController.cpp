@@ -210,7 +210,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     m_actions = new ActionRegistry(this);
     setupActions();
     m_app->setupActions(*m_actions);
-    m_formatCommands = std::make_unique<EditFormatCommands>(*m_actions, m_formatRegistry);
+    m_formatCommands = std::make_unique<EditFormatCommands>(*m_actions, *m_formatRegistry);
     buildMenus();
     buildToolbar();
 
@@ -273,7 +273,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     // and toast; the book panes' bookmark and highlight commands go through their services.
     StudyPaneSubpanes::registerAll();
     m_studyPaneEnvironment = StudyPaneEnvironment::application();
-    m_studyPaneEnvironment.formatRegistry = &m_formatRegistry;
+    m_studyPaneEnvironment.formatRegistry = m_formatRegistry;
     m_studyPaneEnvironment.saveState = [this] { m_app->preemptiveSaveState(); };
     m_studyPaneEnvironment.textPrompt = [this](const QVariantMap& options) {
         return ModalTextFieldWindowController::run(options, m_window.get());

@@ -133,7 +133,9 @@ private:
     QToolBar* m_toolbar = nullptr;
     QWidget* m_layoutArea = nullptr;
     ActionRegistry* m_actions = nullptr;
-    EditFormatRegistry m_formatRegistry;  // outlives the panes, whose note editors register in it
+    // Shared with the panes' note editors, which register in it and may outlive this window (the
+    // layouts that own them are the layout manager's).
+    std::shared_ptr<EditFormatRegistry> m_formatRegistry = std::make_shared<EditFormatRegistry>();
     std::unique_ptr<EditFormatCommands> m_formatCommands;
     StudyPaneEnvironment m_studyPaneEnvironment;
     std::unique_ptr<LayoutPaneFactory> m_paneFactory;

@@ -16,6 +16,7 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -65,8 +66,9 @@ struct StudyPaneEnvironment {
     SourceManager* library = nullptr;
     // Asks the user; null: nothing is shown and `ask` answers with no button (so nothing is confirmed).
     Alerts* alerts = nullptr;
-    // Where the note editor registers itself as the target of the window's format commands; may be null.
-    EditFormatRegistry* formatRegistry = nullptr;
+    // Where the note editor registers itself as the target of the window's format commands; may be
+    // null. Shared, since the panes (owned by the layouts) can outlive the window that made it.
+    std::shared_ptr<EditFormatRegistry> formatRegistry;
     // The book of the book pane that is current in the current layout; null when the current pane
     // is no book pane or shows no book.
     std::function<SourceTuple::Ptr()> activeBook;

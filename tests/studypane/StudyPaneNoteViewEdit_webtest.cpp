@@ -137,7 +137,7 @@ protected:
         env.library = s_library;
         env.activeBook = [this] { return kjv; };
         env.alerts = m_alerts.get();
-        env.formatRegistry = &m_formats;
+        env.formatRegistry = m_formats;
         pane = m_screen->install(env);
         editor = pane->studyPaneNoteViewEditViewController();
         ASSERT_NE(editor, nullptr);
@@ -200,7 +200,7 @@ protected:
 
     static inline SourceManager* s_library = nullptr;
     std::shared_ptr<RecordingAlerts> m_alerts;
-    EditFormatRegistry m_formats;
+    std::shared_ptr<EditFormatRegistry> m_formats = std::make_shared<EditFormatRegistry>();
     std::unique_ptr<Screen> m_screen;
     SourceTuple::Ptr kjv, scofield;
     StudyPaneViewController* pane = nullptr;
@@ -414,7 +414,7 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
     openBible(kJohn316, false);
     ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
     // The window's format commands reach the note editor through the window's registry.
-    EditFormatDelegate* format = m_formats.current();
+    EditFormatDelegate* format = m_formats->current();
     ASSERT_NE(format, nullptr);
     EXPECT_EQ(format, editor->noteEditor());
     EXPECT_FALSE(format->canBold());
