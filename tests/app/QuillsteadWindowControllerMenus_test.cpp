@@ -49,6 +49,7 @@
 
 namespace {
 
+using reader_test::evaluate;
 using reader_test::waitFor;
 
 constexpr char kChildMode[] = "QS_MENUS_TEST_CHILD";
@@ -285,19 +286,6 @@ BookPaneViewController* bookPaneAt(int region)
     if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
         return nullptr;
     return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
-}
-
-// Runs a script in a page and waits for its answer.
-QVariant evaluate(BookPageView* page, const QString& script)
-{
-    QVariant answer;
-    bool done = false;
-    page->page()->runJavaScript(script, [&](const QVariant& v) {
-        answer = v;
-        done = true;
-    });
-    waitFor([&] { return done; }, 10000);
-    return answer;
 }
 
 TEST_F(MenuWindow, NextAndPreviousBookTurnTheTabsOfAPaneWithTwoBooks)
