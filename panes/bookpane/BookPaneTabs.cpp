@@ -221,6 +221,8 @@ void BookPaneTabs::onTabSelected(int index)
         m_pane.postSourceIsActive();
     step.reset();
     emit m_pane.currentTabChanged();
+    // The commands' states follow the tabs, so that their keys act without a menu shown first.
+    BookPaneHooks::current().validateToolbar();
 }
 
 void BookPaneTabs::onTabCloseRequested(int index)
@@ -245,6 +247,7 @@ void BookPaneTabs::onTabCloseRequested(int index)
         return;
     }
     m_pane.pageHost().displayCurrentSource(false);
+    BookPaneHooks::current().validateToolbar();
 }
 
 void BookPaneTabs::closeActiveBook()

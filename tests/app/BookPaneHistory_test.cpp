@@ -41,6 +41,7 @@
 
 namespace {
 
+using reader_test::evaluate;
 using reader_test::waitFor;
 
 class BookPaneHistory : public reader_test::ReaderWindow {
@@ -110,19 +111,6 @@ protected:
         const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
         const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
         return state ? state->section() : 0;
-    }
-
-    // Runs a script in the page and waits for its answer.
-    static QVariant evaluate(BookPageView* page, const QString& script)
-    {
-        QVariant answer;
-        bool done = false;
-        page->page()->runJavaScript(script, [&](const QVariant& v) {
-            answer = v;
-            done = true;
-        });
-        waitFor([&] { return done; }, 10000);
-        return answer;
     }
 
     // The Bible key of the verse the page itself finds at the top of its view.

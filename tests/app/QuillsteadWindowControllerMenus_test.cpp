@@ -8,7 +8,10 @@
 #include "app/QuillsteadWindowController.h"
 #include "app/preferences/DisplayPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneViewController.h"
+#include "panes/bookpane/PaneTabBar.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
@@ -29,6 +32,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -45,6 +49,7 @@
 
 namespace {
 
+using reader_test::evaluate;
 using reader_test::waitFor;
 
 constexpr char kChildMode[] = "QS_MENUS_TEST_CHILD";
@@ -272,6 +277,120 @@ TEST_F(MenuWindow, ScrollCommandsMoveTheActiveBook)
     ASSERT_TRUE(reader_test::choose(window(), CommandNames::CloseBook));
     ASSERT_TRUE(waitFor([&] { return panes()->activeSourceTuple() == nullptr; }));
     EXPECT_FALSE(reader_test::choose(window(), CommandNames::ScrollPageDown));
+}
+
+// The book pane of a region of the current screen, its tab bar and its title bar.
+BookPaneViewController* bookPaneAt(int region)
+{
+    Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
+        return nullptr;
+    return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
+}
+
+TEST_F(MenuWindow, NextAndPreviousBookTurnTheTabsOfAPaneWithTwoBooks)
+{
+    launch();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    const int region = kjvRegion();
+    BookPaneViewController* pane = bookPaneAt(region);
+    ASSERT_NE(pane, nullptr);
+    const SourceTuple::Ptr help = SourceManager::singleton().allSources()->tupleForPubID(1, 24);
+    ASSERT_TRUE(help);
+    LayoutBookPane* book =
+        asBookPane(LayoutManager::sharedLayoutManager().currentLayout()->contentsAt(size_t(region))->viewController());
+    ASSERT_NE(book, nullptr);
+    book->openBookFromDictionary(
+        {{QStringLiteral("pubid"), help->pubID()}, {QStringLiteral("bookid"), help->bookID()},
+            {QStringLiteral("edition"), help->editionNumber()}, {QStringLiteral("revision"), help->revisionNumber()}},
+        true);
+    PaneTabBar* tabs = pane->tabBar();
+    const auto showing = [&](const SourceTuple::Ptr& book) {
+        const int current = tabs->currentIndex();
+        return tabs->count() == 2 && current >= 0 && tabs->tabText(current).contains(book->abbr()) &&
+            pane->currentSourceTuple() && pane->currentSourceTuple()->isEqual(*book) &&
+            !pane->titleBar()->text().isEmpty();
+    };
+    ASSERT_TRUE(waitFor([&] { return showing(help); }))
+        << "tabs " << tabs->count() << ", title " << pane->titleBar()->text().toStdString();
+    const int helpTab = tabs->currentIndex();
+    const QString helpTitle = pane->titleBar()->text();
+
+    // The keys, as a user presses them, and the Panes menu's items turn to the other tab and back.
+    ASSERT_TRUE(reader_test::pressKeys(window(), QKeySequence(QStringLiteral("Ctrl+PgDown"))));
+    EXPECT_TRUE(waitFor([&] {
+        return showing(kjv) && tabs->currentIndex() != helpTab && pane->titleBar()->text() != helpTitle;
+    })) << "title "
+        << pane->titleBar()->text().toStdString();
+    ASSERT_TRUE(reader_test::pressKeys(window(), QKeySequence(QStringLiteral("Ctrl+PgUp"))));
+    EXPECT_TRUE(waitFor([&] {
+        return showing(help) && tabs->currentIndex() == helpTab && pane->titleBar()->text() == helpTitle;
+    })) << "title "
+        << pane->titleBar()->text().toStdString();
+    ASSERT_TRUE(reader_test::chooseMenuItem(window(), QStringLiteral("Panes"), QStringLiteral("Next Book")));
+    EXPECT_TRUE(waitFor([&] { return showing(kjv); }));
+    ASSERT_TRUE(reader_test::chooseMenuItem(window(), QStringLiteral("Panes"), QStringLiteral("Previous Book")));
+    EXPECT_TRUE(waitFor([&] { return showing(help); }));
+
+    // With one book left there is no other to turn to.
+    ASSERT_TRUE(reader_test::choose(window(), CommandNames::CloseBook));
+    ASSERT_TRUE(waitFor([&] { return tabs->count() == 1; }));
+    EXPECT_FALSE(reader_test::chooseMenuItem(window(), QStringLiteral("Panes"), QStringLiteral("Next Book")));
+}
+
+TEST_F(MenuWindow, F1OpensTheHelpBook)
+{
+    launch();
+    ASSERT_TRUE(activateKjv());
+    // The King James pane is current; F1 brings the help book to the front of the current pane.
+    const auto helpShown = [&] {
+        const SourceTuple::Ptr active = panes()->activeSourceTuple();
+        return active != nullptr && active->name() == QStringLiteral("Quillstead Help");
+    };
+    ASSERT_FALSE(helpShown());
+    ASSERT_TRUE(reader_test::pressKeys(window(), QKeySequence(Qt::Key_F1)));
+    EXPECT_TRUE(waitFor(helpShown));
+}
+
+TEST_F(MenuWindow, AStrongsNumberOfTheBundledBibleOpensItsDictionaryEntryOnAFreshStart)
+{
+    launch();
+    int region = -1;
+    ASSERT_TRUE(waitFor([&] { return (region = kjvRegion()) >= 0; }));
+    BookPaneViewController* pane = bookPaneAt(region);
+    ASSERT_NE(pane, nullptr);
+    const SourceTuple::Ptr kjv = pane->currentSourceTuple();
+    ASSERT_TRUE(kjv);
+    BookPageView* page = pane->page();
+    ASSERT_NE(page, nullptr);
+    // The first Hebrew number the page shows, clicked once the page shows it.
+    const QString click = QStringLiteral(
+        "(function(){var a=document.querySelector('a[href*=\"H7225\"]');if(!a)return '';a.click();return 'H7225';})()");
+    ASSERT_TRUE(waitFor([&] { return !evaluate(page, click).toString().isEmpty(); }));
+    // A pane turns to the Hebrew dictionary at the entry: its title bar names the entry and its page
+    // gives the entry's text.
+    const auto entryPane = [&]() -> BookPaneViewController* {
+        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
+            BookPaneViewController* candidate = bookPaneAt(int(i));
+            const SourceTuple::Ptr book = candidate != nullptr ? candidate->currentSourceTuple() : nullptr;
+            if (book != nullptr && !book->isEqual(*kjv) &&
+                candidate->titleBar()->text().contains(QStringLiteral("7225")))
+                return candidate;
+        }
+        return nullptr;
+    };
+    EXPECT_TRUE(waitFor([&] { return entryPane() != nullptr; })) << screen().toStdString();
+    if (BookPaneViewController* entry = entryPane()) {
+        EXPECT_TRUE(waitFor([&] {
+            return evaluate(entry->page(), QStringLiteral("document.body ? document.body.innerText : ''"))
+                .toString()
+                .contains(QStringLiteral("beginning"));
+        }));
+    }
+    for (const auto& shown : alerts().shown())
+        ADD_FAILURE() << "alert: " << shown.messageText.toStdString();
 }
 
 TEST_F(MenuWindow, StoreCommandsSignedOutSaySoAndOpenTheCustomerIdPage)

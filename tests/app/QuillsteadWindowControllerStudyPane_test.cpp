@@ -45,6 +45,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QTableView>
@@ -287,6 +289,73 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
         const QString text = NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 16))).text;
         return text.contains(QStringLiteral("<b>bold words</b>")) || text.contains(QStringLiteral("<strong>"));
     }));
+}
+
+// The item of a menu (or of a submenu of it) the user reads as text; null when there is none.
+QAction* menuItem(QMenu* menu, const QString& text)
+{
+    for (QAction* item : menu->actions())
+        if (!item->isSeparator() && reader_test::readText(item->text()) == text)
+            return item;
+    return nullptr;
+}
+
+TEST_F(StudyPaneWindow, TheEditMenusFormatGroupActsInTheRunningNoteEditor)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    StudyPaneViewController* study = studyPane();
+    ASSERT_NE(study, nullptr);
+    QMenu* edit = nullptr;
+    for (QAction* top : window->window()->menuBar()->actions())
+        if (top->menu() != nullptr && reader_test::readText(top->text()) == QStringLiteral("Edit"))
+            edit = top->menu();
+    ASSERT_NE(edit, nullptr);
+    QAction* format = menuItem(edit, QStringLiteral("Format"));
+    ASSERT_TRUE(format != nullptr && format->menu() != nullptr);
+
+    // Without the rich editor the Edit menu greys the group out.
+    emit edit->aboutToShow();
+    EXPECT_FALSE(format->isEnabled());
+
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), makeBibleKey(43, 3, 17)},
+            {QStringLiteral("edit"), true}});
+    ASSERT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::RichEditTab);
+    QWebEngineView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }));
+
+    // With it, the group and each of its submenus are enabled, and their items act.
+    emit edit->aboutToShow();
+    ASSERT_TRUE(format->isEnabled());
+    for (const char* group : {"Font", "Lists", "Paragraph Style"}) {
+        QAction* sub = menuItem(format->menu(), QString::fromLatin1(group));
+        ASSERT_TRUE(sub != nullptr && sub->menu() != nullptr) << group;
+        emit sub->menu()->aboutToShow();
+        EXPECT_TRUE(sub->isEnabled()) << group;
+        for (QAction* item : sub->menu()->actions())
+            EXPECT_TRUE(item->isSeparator() || item->isEnabled()) << group << " > " << item->text().toStdString();
+    }
+    bool done = false;
+    editor->page()->runJavaScript(QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, "
+                                                 "'listed words'); document.execCommand('selectAll');"),
+        [&done](const QVariant&) { done = true; });
+    ASSERT_TRUE(waitFor([&done] { return done; }));
+    QAction* lists = menuItem(format->menu(), QStringLiteral("Lists"));
+    emit lists->menu()->aboutToShow();
+    QAction* numbered = menuItem(lists->menu(), QStringLiteral("Numbered List"));
+    ASSERT_TRUE(numbered != nullptr && numbered->isEnabled());
+    numbered->trigger();
+    notes->selectTab(StudyPaneNoteViewEditViewController::ViewTab);
+    EXPECT_TRUE(waitFor([] {
+        const QString text = NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 17))).text;
+        return text.contains(QStringLiteral("<ol>")) && text.contains(QStringLiteral("listed words"));
+    })) << NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 17))).text.toStdString();
 }
 
 TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResults)

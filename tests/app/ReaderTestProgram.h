@@ -16,6 +16,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/BookPageView.h"
 #include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneViewController.h"
@@ -33,6 +34,8 @@
 #include <QString>
 #include <QTest>
 #include <QToolBar>
+#include <QVariant>
+#include <QWebEnginePage>
 
 #include <functional>
 #include <memory>
@@ -49,6 +52,19 @@ inline QString startReaderTestProgram(const char* programName)
 }
 
 using TestSupport::waitFor;
+
+// Runs a script in a book page and waits for its answer; invalid when none came.
+inline QVariant evaluate(BookPageView* page, const QString& script)
+{
+    QVariant answer;
+    bool done = false;
+    page->page()->runJavaScript(script, [&](const QVariant& v) {
+        answer = v;
+        done = true;
+    });
+    waitFor([&] { return done; }, 10000);
+    return answer;
+}
 
 // Chooses a command as the user does: from the menu that holds it, once the menu has asked for the
 // commands' states (or from the toolbar). False when no menu or toolbar shows it or it is disabled.
