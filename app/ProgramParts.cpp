@@ -3,12 +3,19 @@
 #include "app/ApplicationBookPaneHooks.h"
 #include "app/DatabaseErrorAlerts.h"
 
+#include "cloud/sync/SyncManager.h"
+
 #include "documents/StartupHooks.h"
 #include "documents/cBookUserData.h"
 #include "engine/references/cBibleRef.h"
 #include "library/EngineStrings.h"
+#include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/page/LinkPreview.h"
+#include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "render/HTMLEntities.h"
 #include "reports/CopyPassageCopier.h"
@@ -105,4 +112,16 @@ void installProgramParts(const QString& dataFolder)
 void installPaneHooks(QuillsteadAppController* app)
 {
     BookPaneHooks::install(app != nullptr ? std::make_shared<ApplicationBookPaneHooks>(app) : nullptr);
+}
+
+WindowEnvironment applicationEnvironment()
+{
+    WindowEnvironment env;
+    env.center = &NotificationCenter::defaultCenter();
+    env.defaults = &UserDefaults::standardUserDefaults();
+    env.alerts = &Alerts::shared();
+    env.layouts = &LayoutManager::sharedLayoutManager();
+    env.library = &SourceManager::singleton();
+    env.sync = &qs::cloud::SyncManager::instance();
+    return env;
 }

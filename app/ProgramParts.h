@@ -13,3 +13,9 @@ void installProgramParts(const QString& dataFolder);
 class QuillsteadAppController;
 // The services the book panes ask the application for (BookPaneHooks); null takes them out again.
 void installPaneHooks(QuillsteadAppController* app);
+
+struct WindowEnvironment;
+// The environment of the main window: the program's shared centre, defaults, alerts, layout manager,
+// library and sync engine (the window adds its commands once it has made them). The one place in
+// the interface that names the process-wide objects.
+WindowEnvironment applicationEnvironment();

@@ -1,0 +1,48 @@
+// WindowEnvironment: the shared objects one main window works with, gathered in one value that the
+// window hands to each pane, sub-pane, sheet and settings page when it makes it: the notification
+// centre, the user defaults, the alerts, the layout manager, the library, the sync engine and the
+// window's commands. The interface reaches none of these through a process-wide accessor: the
+// application fills one environment from the program's shared objects at start-up, and a test
+// fills its own (a private centre, defaults in a temporary folder, a recording alerts object...).
+//
+// A value of pointers; the objects it names outlive every window made with it. The accessors assume
+// the member is set (a programming error otherwise). Main thread only.
+#pragma once
+
+#include <cassert>
+
+class ActionRegistry;
+class Alerts;
+class LayoutManager;
+class NotificationCenter;
+class SourceManager;
+class UserDefaults;
+namespace qs::cloud {
+class SyncManager;
+}
+
+struct WindowEnvironment {
+    NotificationCenter* center = nullptr;
+    UserDefaults* defaults = nullptr;
+    Alerts* alerts = nullptr;
+    LayoutManager* layouts = nullptr;
+    SourceManager* library = nullptr;
+    // Null where no sync engine runs (most tests).
+    qs::cloud::SyncManager* sync = nullptr;
+    // The window's commands; null before the window has made them, and in tests without a window.
+    ActionRegistry* actions = nullptr;
+
+    NotificationCenter& notifications() const { return deref(center); }
+    UserDefaults& settings() const { return deref(defaults); }
+    Alerts& alert() const { return deref(alerts); }
+    LayoutManager& layoutManager() const { return deref(layouts); }
+    SourceManager& books() const { return deref(library); }
+
+private:
+    template <typename T>
+    static T& deref(T* object)
+    {
+        assert(object != nullptr);
+        return *object;
+    }
+};
