@@ -39,8 +39,7 @@ struct WindowEnvironment {
     SourceManager& books() const { return deref(library); }
 
 private:
-    template <typename T>
-    static T& deref(T* object)
+    template <typename T> static T& deref(T* object)
     {
         assert(object != nullptr);
         return *object;
