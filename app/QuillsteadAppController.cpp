@@ -768,7 +768,8 @@ void QuillsteadAppController::onSyncNow()
     }
     const qint64 customer = defaults().integerForKey(QStringLiteral("customerIDNum"));
     const qint64 syncedTo = QuillsteadSyncDelegate::syncedToCustomerID();
-    if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(customer, syncedTo,
+    if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(applicationEnvironment(), customer,
+            syncedTo,
             m_mainWindowController ? m_mainWindowController->window() : nullptr,
             [this](int pane) { showPreferencesPane(pane); }))
         return;
