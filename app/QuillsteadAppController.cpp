@@ -769,8 +769,7 @@ void QuillsteadAppController::onSyncNow()
     const qint64 customer = defaults().integerForKey(QStringLiteral("customerIDNum"));
     const qint64 syncedTo = QuillsteadSyncDelegate::syncedToCustomerID();
     if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(applicationEnvironment(), customer,
-            syncedTo,
-            m_mainWindowController ? m_mainWindowController->window() : nullptr,
+            syncedTo, m_mainWindowController ? m_mainWindowController->window() : nullptr,
             [this](int pane) { showPreferencesPane(pane); }))
         return;
     // Resolving may have removed the local user data: no search result kept from it may stand.

@@ -88,9 +88,8 @@ const QStringList& SyncCustomerIDResolutionWindowController::details()
     return texts;
 }
 
-bool SyncCustomerIDResolutionWindowController::resolveBeforeSync(const WindowEnvironment& env,
-    qint64 loggedInCustomer, qint64 syncedToCustomer, QWidget* parent,
-    const std::function<void(int pane)>& showPreferencesPane)
+bool SyncCustomerIDResolutionWindowController::resolveBeforeSync(const WindowEnvironment& env, qint64 loggedInCustomer,
+    qint64 syncedToCustomer, QWidget* parent, const std::function<void(int pane)>& showPreferencesPane)
 {
     if (syncedToCustomer < 1 || syncedToCustomer == loggedInCustomer)
         return true;
