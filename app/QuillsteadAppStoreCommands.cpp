@@ -1,5 +1,6 @@
 // The application controller's store commands: the Open Book and Cloud Library sheets, the store
 // pages and the special offers, each over the main window and each handing over to the others.
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "cloud/store/ui/BookStoreWindowController.h"
