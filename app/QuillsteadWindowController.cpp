@@ -4,6 +4,7 @@
 #include "app/AutostudyRequests.h"
 #include "app/EditFormatCommands.h"
 #include "app/ModalTextFieldWindowController.h"
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
 #include "library/LibraryNotifications.h"
@@ -787,9 +788,9 @@ void QuillsteadWindowController::onCopyPassage(bool now)
         options.insert(QStringLiteral("bibleTuple"), QVariant::fromValue(book));
     }
     if (now)
-        CopyPassageWindowController::copyNow(options);
+        CopyPassageWindowController::copyNow(applicationEnvironment(), options);
     else
-        CopyPassageWindowController::run(options, m_window.get());
+        CopyPassageWindowController::run(applicationEnvironment(), options, m_window.get());
 }
 
 QString QuillsteadWindowController::runTextPrompt(const QVariantMap& options)
