@@ -934,11 +934,12 @@ void QuillsteadAppController::updateActionStates()
 MASPreferencesWindowController* QuillsteadAppController::preferencesWindowController()
 {
     if (!m_preferences) {
-        PreferencesViewController::syncServices().syncNow = [this] { onSyncNow(); };
+        auto pageEnvironment = PreferencesViewController::Environment::fromWindow(applicationEnvironment());
+        pageEnvironment.sync.syncNow = [this] { onSyncNow(); };
         QVector<PreferencesViewController*> panes;
         for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
-            panes.append(PreferencesViewController::factoryForPane(i));
-        m_preferences = std::make_unique<MASPreferencesWindowController>(panes, tr("Settings"));
+            panes.append(PreferencesViewController::factoryForPane(pageEnvironment, i));
+        m_preferences = std::make_unique<MASPreferencesWindowController>(pageEnvironment.window, panes, tr("Settings"));
         m_center.addObserver(
             this, AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification, [this](Notification&) {
                 m_center.removeObserver(

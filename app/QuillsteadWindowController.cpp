@@ -79,7 +79,8 @@ public:
         environment.navigatorElements = &navigatorElements;
         // Over the main window (the active window may be none, or another).
         environment.runNavigatorSettings = [panes] {
-            return NavigatorSettingsWindowController::runModal(panes->view() ? panes->view()->window() : nullptr);
+            return NavigatorSettingsWindowController::runModal(
+                applicationEnvironment(), panes->view() ? panes->view()->window() : nullptr);
         };
         return StudyPaneViewController::factory(environment);
     }
