@@ -1,5 +1,6 @@
 #include "app/ApplicationBookPaneHooks.h"
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "engine/references/cBibleRef.h"
@@ -72,10 +73,10 @@ void ApplicationBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 
 void ApplicationBookPaneHooks::copyPassage(const QVariantMap& request, bool now)
 {
     if (now)
-        CopyPassageWindowController::copyNow(request);
+        CopyPassageWindowController::copyNow(applicationEnvironment(), request);
     else
-        CopyPassageWindowController::run(
-            request, m_app && m_app->mainWindowController() ? m_app->mainWindowController()->window() : nullptr);
+        CopyPassageWindowController::run(applicationEnvironment(), request,
+            m_app && m_app->mainWindowController() ? m_app->mainWindowController()->window() : nullptr);
 }
 
 QString ApplicationBookPaneHooks::passagePlainText(

@@ -1,5 +1,6 @@
 #include "app/AutostudyRequests.h"
 
+#include "app/ProgramParts.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
@@ -13,24 +14,27 @@
 
 void listenForAutostudyRequests(QObject* owner, NotificationCenter& center, std::function<QWidget*()> window)
 {
-    AutostudyWindowController::setResultsPresenter(
-        [](const QString& file, const QString& notificationName, const QVariantMap& userInfo) {
-            AutostudyResultsWindowController::runWithFile(file, notificationName, userInfo);
-        });
-    using Runner = void (*)(const QVariantMap&, QWidget*);
+    AutostudyWindowController::setResultsPresenter([](const WindowEnvironment& env, const QString& file,
+                                                       const QString& notificationName, const QVariantMap& userInfo) {
+        AutostudyResultsWindowController::runWithFile(env, file, notificationName, userInfo);
+    });
+    // The dialogs work with the application's environment, and ask again on the centre observed here.
+    WindowEnvironment env = applicationEnvironment();
+    env.center = &center;
+    using Runner = void (*)(const WindowEnvironment&, const QVariantMap&, QWidget*);
     const QList<QPair<QString, Runner>> requests {
         {PaneNotifications::UserWantsToDoVerseAutostudy, &AutostudyVerseWindowController::run},
         {PaneNotifications::UserWantsToDoWordAutostudy, &AutostudyWordWindowController::run},
         {PaneNotifications::UserWantsToDoTodayAutostudy, &AutostudyTodayWindowController::run}};
     for (const auto& [name, run] : requests)
-        center.addObserver(owner, name, [owner, run, window](Notification& n) {
+        center.addObserver(owner, name, [owner, run, window, env](Notification& n) {
             // Queued: the poster (a pane's command, a closing results window) finishes first.
             QMetaObject::invokeMethod(
-                owner, [run, window, info = n.userInfo] { run(info, window()); }, Qt::QueuedConnection);
+                owner, [run, window, env, info = n.userInfo] { run(env, info, window()); }, Qt::QueuedConnection);
         });
 }
 
 void runTodayAutostudy(QWidget* parent)
 {
-    AutostudyTodayWindowController::run({}, parent);
+    AutostudyTodayWindowController::run(applicationEnvironment(), {}, parent);
 }

@@ -768,8 +768,8 @@ void QuillsteadAppController::onSyncNow()
     }
     const qint64 customer = defaults().integerForKey(QStringLiteral("customerIDNum"));
     const qint64 syncedTo = QuillsteadSyncDelegate::syncedToCustomerID();
-    if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(customer, syncedTo,
-            m_mainWindowController ? m_mainWindowController->window() : nullptr,
+    if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(applicationEnvironment(), customer,
+            syncedTo, m_mainWindowController ? m_mainWindowController->window() : nullptr,
             [this](int pane) { showPreferencesPane(pane); }))
         return;
     // Resolving may have removed the local user data: no search result kept from it may stand.
@@ -934,11 +934,12 @@ void QuillsteadAppController::updateActionStates()
 MASPreferencesWindowController* QuillsteadAppController::preferencesWindowController()
 {
     if (!m_preferences) {
-        PreferencesViewController::syncServices().syncNow = [this] { onSyncNow(); };
+        auto pageEnvironment = PreferencesViewController::Environment::fromWindow(applicationEnvironment());
+        pageEnvironment.sync.syncNow = [this] { onSyncNow(); };
         QVector<PreferencesViewController*> panes;
         for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
-            panes.append(PreferencesViewController::factoryForPane(i));
-        m_preferences = std::make_unique<MASPreferencesWindowController>(panes, tr("Settings"));
+            panes.append(PreferencesViewController::factoryForPane(pageEnvironment, i));
+        m_preferences = std::make_unique<MASPreferencesWindowController>(pageEnvironment.window, panes, tr("Settings"));
         m_center.addObserver(
             this, AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification, [this](Notification&) {
                 m_center.removeObserver(

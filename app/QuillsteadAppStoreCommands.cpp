@@ -1,5 +1,6 @@
 // The application controller's store commands: the Open Book and Cloud Library sheets, the store
 // pages and the special offers, each over the main window and each handing over to the others.
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "cloud/store/ui/BookStoreWindowController.h"
@@ -21,8 +22,8 @@ namespace {
 
 void openStore(QuillsteadAppController* app, QWidget* parent, const QString& productId)
 {
-    BookStoreWindowController* store =
-        BookStoreWindowController::factoryWithProductID(StoreContext::application(), productId, parent);
+    BookStoreWindowController* store = BookStoreWindowController::factoryWithProductID(
+        StoreContext::fromWindow(applicationEnvironment()), productId, parent);
     // At least three quarters of the screen's height.
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         const int height = std::max(store->height(), screen->availableGeometry().height() * 3 / 4);
@@ -41,8 +42,8 @@ void QuillsteadAppController::showOpenBookSheet()
 {
     if (!m_mainWindowController)
         return;
-    OpenBookSheetWindowController* sheet =
-        OpenBookSheetWindowController::factory(StoreContext::application(), m_mainWindowController->window());
+    OpenBookSheetWindowController* sheet = OpenBookSheetWindowController::factory(
+        StoreContext::fromWindow(applicationEnvironment()), m_mainWindowController->window());
     // Queued: the sheet has closed before the next window opens.
     connect(sheet, &OpenBookSheetWindowController::switchToCloudLibrary, this, &QuillsteadAppController::onLibrary,
         Qt::QueuedConnection);
@@ -53,7 +54,7 @@ void QuillsteadAppController::showOpenBookSheet()
 
 bool QuillsteadAppController::explainSignInNeeded(const QString& what)
 {
-    if (StoreContext::application().signedIn())
+    if (StoreContext::fromWindow(applicationEnvironment()).signedIn())
         return false;
     Alert alert;
     alert.messageText = tr("You must be signed in to your Tavrosen account to use %1.").arg(what);
@@ -68,7 +69,7 @@ void QuillsteadAppController::onLibrary()
 {
     if (explainSignInNeeded(tr("the Cloud Library")) || !m_mainWindowController)
         return;
-    const StoreContext context = StoreContext::application();
+    const StoreContext context = StoreContext::fromWindow(applicationEnvironment());
     DownloadBooksSheetWindowController* sheet =
         DownloadBooksSheetWindowController::factory(context, m_mainWindowController->window());
     connect(sheet, &DownloadBooksSheetWindowController::switchToOpenBook, this, &QuillsteadAppController::onOpenBook,

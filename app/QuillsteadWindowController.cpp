@@ -4,6 +4,7 @@
 #include "app/AutostudyRequests.h"
 #include "app/EditFormatCommands.h"
 #include "app/ModalTextFieldWindowController.h"
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
 #include "library/LibraryNotifications.h"
@@ -78,7 +79,8 @@ public:
         environment.navigatorElements = &navigatorElements;
         // Over the main window (the active window may be none, or another).
         environment.runNavigatorSettings = [panes] {
-            return NavigatorSettingsWindowController::runModal(panes->view() ? panes->view()->window() : nullptr);
+            return NavigatorSettingsWindowController::runModal(
+                applicationEnvironment(), panes->view() ? panes->view()->window() : nullptr);
         };
         return StudyPaneViewController::factory(environment);
     }
@@ -787,9 +789,9 @@ void QuillsteadWindowController::onCopyPassage(bool now)
         options.insert(QStringLiteral("bibleTuple"), QVariant::fromValue(book));
     }
     if (now)
-        CopyPassageWindowController::copyNow(options);
+        CopyPassageWindowController::copyNow(applicationEnvironment(), options);
     else
-        CopyPassageWindowController::run(options, m_window.get());
+        CopyPassageWindowController::run(applicationEnvironment(), options, m_window.get());
 }
 
 QString QuillsteadWindowController::runTextPrompt(const QVariantMap& options)

@@ -48,14 +48,6 @@ const char kInterlinearBlock[] =
     "._interlinearrow a {color:#333333;text-decoration:none;}\n"
     "._inlinewordattribute {font-size:80%;display:inline;}\n";
 
-void showError(const QString& message)
-{
-    Alert alert;
-    alert.messageText = QStringLiteral("The autostudy styles could not be saved.");
-    alert.informativeText = message;
-    Alerts::shared().runModal(alert);
-}
-
 }  // namespace
 
 void AutoStudyCSS::setBundledRulesPath(const QString& path)
@@ -114,7 +106,24 @@ QString AutoStudyCSS::cssString()
     return m_string;
 }
 
+QString AutoStudyCSS::saveFailedMessage()
+{
+    return QStringLiteral("The autostudy styles could not be saved.");
+}
+
 bool AutoStudyCSS::saveCSSEditorContents(const QString& text)
+{
+    QString why;
+    if (saveCSSEditorContents(text, why))
+        return true;
+    Alert alert;
+    alert.messageText = saveFailedMessage();
+    alert.informativeText = why;
+    Alerts::shared().runModal(alert);
+    return false;
+}
+
+bool AutoStudyCSS::saveCSSEditorContents(const QString& text, QString& why)
 {
     if (text == defaultCSSString()) {
         revertToDefaultCssEditorContents();
@@ -122,7 +131,7 @@ bool AutoStudyCSS::saveCSSEditorContents(const QString& text)
         m_string = text;
         // A failed write is not a save: the editor keeps its edits marked, and the sheet goes back
         // to what is on disk so that saving the same text again tries the write again.
-        if (!writeCssToFile()) {
+        if (!writeCssToFile(why)) {
             loadString();
             return false;
         }
@@ -137,16 +146,16 @@ void AutoStudyCSS::reset()
     loadString();
 }
 
-bool AutoStudyCSS::writeCssToFile()
+bool AutoStudyCSS::writeCssToFile(QString& why)
 {
     const QString folder = QFileInfo(userCopyPath()).absolutePath();
     if (!QDir().mkpath(folder)) {
-        showError(QStringLiteral("The folder \"%1\" could not be created.").arg(folder));
+        why = QStringLiteral("The folder \"%1\" could not be created.").arg(folder);
         return false;
     }
     QSaveFile file(userCopyPath());
     if (!file.open(QIODevice::WriteOnly) || file.write(m_string.toUtf8()) < 0 || !file.commit()) {
-        showError(file.errorString());
+        why = file.errorString();
         return false;
     }
     return true;

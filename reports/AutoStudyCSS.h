@@ -23,6 +23,10 @@ public:
     QString cssEditorContents() { return cssString(); }
     // False (after an alert) when the edited sheet could not be written.
     bool saveCSSEditorContents(const QString& text);
+    // The same for a caller that tells the user itself: false with what failed in `why`, no alert.
+    bool saveCSSEditorContents(const QString& text, QString& why);
+    // The message of a failed save ("why" is its informative text).
+    static QString saveFailedMessage();
     void revertToDefaultCssEditorContents() { reset(); }
     void reset();
 
@@ -33,7 +37,7 @@ public:
     static void setBundledRulesPath(const QString& path);
 
 private:
-    bool writeCssToFile();
+    bool writeCssToFile(QString& why);
 
     QVariantMap m_dictionary;
     QString m_string;

@@ -69,7 +69,8 @@ constexpr int kCustomScheme = 99;
 
 }  // namespace
 
-ColorPreferencesViewController::ColorPreferencesViewController(QWidget* parent) : PreferencesViewController(2, parent)
+ColorPreferencesViewController::ColorPreferencesViewController(const Environment& env, QWidget* parent)
+    : PreferencesViewController(env, 2, parent)
 {
     auto* top = new QVBoxLayout(this);
     auto* form = new QFormLayout;

@@ -17,7 +17,7 @@ class ColorPreferencesViewController : public PreferencesViewController {
 public:
     static constexpr int kColorDebounceMs = 500;
 
-    explicit ColorPreferencesViewController(QWidget* parent = nullptr);
+    explicit ColorPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
     ~ColorPreferencesViewController() override;
 
     QWidget* initialKeyView() const override;
@@ -25,7 +25,7 @@ public:
     // Writes a colour scheme by its tag (unknown tags are the default scheme).
     void chooseColorScheme(int tag);
     // Copies the thirteen scheme values to their custom keys.
-    static void moveCurrentColorsToCustom();
+    void moveCurrentColorsToCustom();
 
 private:
     void refreshPage() override;

@@ -25,8 +25,8 @@ const std::pair<const char*, const char*> kWordPopUps[2] = {
 
 }  // namespace
 
-DisplayPreferencesViewController::DisplayPreferencesViewController(QWidget* parent)
-    : PreferencesViewController(1, parent)
+DisplayPreferencesViewController::DisplayPreferencesViewController(const Environment& env, QWidget* parent)
+    : PreferencesViewController(env, 1, parent)
 {
     auto* top = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;

@@ -10,7 +10,7 @@
 class DisplayPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
-    explicit DisplayPreferencesViewController(QWidget* parent = nullptr);
+    explicit DisplayPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
     QWidget* initialKeyView() const override;
     // The family names the font list offers: families with regular, italic, bold and bold italic faces.

@@ -7,8 +7,8 @@
 #include <QGroupBox>
 #include <QVBoxLayout>
 
-GeneralPreferencesViewController::GeneralPreferencesViewController(QWidget* parent)
-    : PreferencesViewController(0, parent)
+GeneralPreferencesViewController::GeneralPreferencesViewController(const Environment& env, QWidget* parent)
+    : PreferencesViewController(env, 0, parent)
 {
     auto* top = new QVBoxLayout(this);
     auto* sync = new QGroupBox(tr("When a pane moves to a new passage, move along"), this);
@@ -21,7 +21,7 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(QWidget* pare
     QComboBox* scroll = addPopUp(form, tr("Scroll tracking:"), QStringLiteral("scrollTrackIntervalPopUpButton"));
     scroll->addItem(tr("Remember the place on each page"), 1);
     scroll->addItem(tr("Remember the place in each book"), 2);
-    connect(scroll, &QComboBox::activated, this, [scroll] {
+    connect(scroll, &QComboBox::activated, this, [this, scroll] {
         const int tag = scroll->currentData().toInt();
         if (tag == 1 || tag == 2)
             defaults().setString(

@@ -8,7 +8,7 @@
 class GeneralPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
-    explicit GeneralPreferencesViewController(QWidget* parent = nullptr);
+    explicit GeneralPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
 private:
     void refreshPage() override;

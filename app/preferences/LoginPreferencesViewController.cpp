@@ -30,7 +30,8 @@ QProgressBar* busyIndicator(QWidget* parent, const QString& name)
 
 }  // namespace
 
-LoginPreferencesViewController::LoginPreferencesViewController(QWidget* parent) : PreferencesViewController(3, parent)
+LoginPreferencesViewController::LoginPreferencesViewController(const Environment& env, QWidget* parent)
+    : PreferencesViewController(env, 3, parent)
 {
     auto* top = new QVBoxLayout(this);
     m_credentials = new QStackedWidget(this);
@@ -123,7 +124,7 @@ QWidget* LoginPreferencesViewController::initialKeyView() const
     return textField(QStringLiteral("customerID"));
 }
 
-QUrl LoginPreferencesViewController::privacyPolicyUrl()
+QUrl LoginPreferencesViewController::privacyPolicyUrl() const
 {
     return qs::cloud::ServiceHost::fromDefaults(defaults()).url(QStringLiteral("privacy.html"));
 }

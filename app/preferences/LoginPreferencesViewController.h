@@ -18,10 +18,10 @@ struct AccountResult;
 class LoginPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
-    explicit LoginPreferencesViewController(QWidget* parent = nullptr);
+    explicit LoginPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
     QWidget* initialKeyView() const override;
-    static QUrl privacyPolicyUrl();
+    QUrl privacyPolicyUrl() const;
     // "LoginView" or "LogoutView".
     QString shownCredentialsView() const;
     QLabel* loggedInCustomerMessage() const { return m_loggedInMessage; }

@@ -45,9 +45,9 @@ bool parseNumbers(const QString& text, int count, QVector<int>& out)
 }
 }  // namespace
 
-MASPreferencesWindowController::MASPreferencesWindowController(
+MASPreferencesWindowController::MASPreferencesWindowController(const WindowEnvironment& env,
     const QVector<PreferencesViewController*>& panes, const QString& title, QWidget* parent)
-    : QMainWindow(parent), m_title(title)
+    : QMainWindow(parent), m_env(env), m_title(title)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     m_toolbar = new QToolBar(this);
@@ -65,7 +65,7 @@ MASPreferencesWindowController::MASPreferencesWindowController(
     // Window loaded: title, the last pane, the last position.
     if (!m_title.isEmpty())
         setWindowTitle(m_title);
-    UserDefaults& d = UserDefaults::standardUserDefaults();
+    UserDefaults& d = m_env.settings();
     if (!m_panes.isEmpty()) {
         PreferencesViewController* p = viewControllerForIdentifier(d.stringForKey(kSelectedKey));
         setSelectedViewController(p ? p : firstViewController());
@@ -80,7 +80,7 @@ MASPreferencesWindowController::MASPreferencesWindowController(
 
 MASPreferencesWindowController::~MASPreferencesWindowController()
 {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_env.notifications().removeObserver(this);
 }
 
 void MASPreferencesWindowController::addViewController(PreferencesViewController* pane)
@@ -200,7 +200,7 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     for (int i = 0; i < m_actions.size(); ++i)
         if (m_actions[i])
             m_actions[i]->setChecked(m_panes[i] == p);
-    UserDefaults& d = UserDefaults::standardUserDefaults();
+    UserDefaults& d = m_env.settings();
     d.setString(p->identifier(), kSelectedKey);
 
     const QRect bounds(QPoint(0, 0), p->sizeHint().expandedTo(p->minimumSizeHint()).expandedTo(QSize(360, 120)));
@@ -234,7 +234,7 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     m_restoring = false;
     if (QWidget* key = p->initialKeyView())
         key->setFocus();
-    NotificationCenter::defaultCenter().postNotificationName(
+    m_env.notifications().postNotificationName(
         AppNotifications::MASPreferencesWindowControllerDidChangeViewNotification, this);
 }
 
@@ -244,7 +244,7 @@ void MASPreferencesWindowController::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    NotificationCenter::defaultCenter().postNotificationName(
+    m_env.notifications().postNotificationName(
         AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification, nullptr,
         {{QStringLiteral("MASPreferencesWindowController"), QVariant::fromValue(static_cast<QObject*>(this))}});
     QMainWindow::closeEvent(event);
@@ -254,14 +254,13 @@ void MASPreferencesWindowController::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
     if (!m_restoring)
-        UserDefaults::standardUserDefaults().setString(
-            QStringLiteral("{%1, %2}").arg(pos().x()).arg(pos().y()), kTopLeftKey);
+        m_env.settings().setString(QStringLiteral("{%1, %2}").arg(pos().x()).arg(pos().y()), kTopLeftKey);
 }
 
 void MASPreferencesWindowController::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     if (!m_restoring && m_selected)
-        UserDefaults::standardUserDefaults().setString(
+        m_env.settings().setString(
             rectString(QRect(QPoint(0, 0), m_selected->size())), frameKey(m_selected->identifier()));
 }

@@ -2,9 +2,12 @@
 //
 // Clicking a button swaps the window's content for that pane and resizes the window around it with
 // its top-left corner kept in place. The window remembers in the user defaults where it was, which
-// pane showed last and the size the user gave each resizable pane. The controller owns its panes
-// (they are parented to it). Main thread only.
+// pane showed last and the size the user gave each resizable pane, in the defaults of the environment
+// it is made with, and posts its changes of pane and its closing on that environment's centre. The
+// controller owns its panes (they are parented to it). Main thread only.
 #pragma once
+
+#include "panes/layout/WindowEnvironment.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -21,8 +24,8 @@ class MASPreferencesWindowController : public QMainWindow {
     Q_OBJECT
 public:
     // A null entry stands for a flexible space in the toolbar.
-    MASPreferencesWindowController(
-        const QVector<PreferencesViewController*>& panes, const QString& title = {}, QWidget* parent = nullptr);
+    MASPreferencesWindowController(const WindowEnvironment& env, const QVector<PreferencesViewController*>& panes,
+        const QString& title = {}, QWidget* parent = nullptr);
     ~MASPreferencesWindowController() override;
 
     void addViewController(PreferencesViewController* pane);
@@ -46,6 +49,7 @@ private:
     void addToolbarItem(int index);
     void step(int delta);
 
+    WindowEnvironment m_env;
     QVector<PreferencesViewController*> m_panes;
     QVector<QAction*> m_actions;
     QHash<QString, QRect> m_minimumViewRects;

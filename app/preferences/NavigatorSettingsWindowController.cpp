@@ -201,8 +201,9 @@ const QList<int>& NavigatorSettingsWindowController::rowCountChoices()
     return choices;
 }
 
-NavigatorSettingsWindowController::NavigatorSettingsWindowController(AutoStudyElements& elements, QWidget* parent)
-    : QDialog(parent), m_elements(elements)
+NavigatorSettingsWindowController::NavigatorSettingsWindowController(
+    const WindowEnvironment& env, AutoStudyElements& elements, QWidget* parent)
+    : QDialog(parent), m_env(env), m_elements(elements)
 {
     setObjectName(QStringLiteral("NavigatorSettingsWindowController"));
     setWindowTitle(tr("Navigator Settings"));
@@ -267,7 +268,7 @@ NavigatorSettingsWindowController::NavigatorSettingsWindowController(AutoStudyEl
     m_maxResults->setObjectName(QStringLiteral("maxResultsShownButton"));
     for (int n : rowCountChoices())
         m_maxResults->addItem(QString::number(n), n);
-    const qint64 stored = UserDefaults::standardUserDefaults().integerForKey(kMaxNavRowsPerBook);
+    const qint64 stored = m_env.settings().integerForKey(kMaxNavRowsPerBook);
     m_maxResults->setCurrentIndex(m_maxResults->findData(int(stored)));
     connect(m_maxResults, &QComboBox::activated, this, &NavigatorSettingsWindowController::onMaxResultsShownButton);
     auto* bottom = new QHBoxLayout;
@@ -293,9 +294,11 @@ NavigatorSettingsWindowController::NavigatorSettingsWindowController(AutoStudyEl
 
 NavigatorSettingsWindowController::~NavigatorSettingsWindowController() = default;
 
-bool NavigatorSettingsWindowController::runModal(QWidget* parent, AutoStudyElements* elements)
+bool NavigatorSettingsWindowController::runModal(
+    const WindowEnvironment& env, QWidget* parent, AutoStudyElements* elements)
 {
-    NavigatorSettingsWindowController window(elements ? *elements : AutoStudyManager::singleton().elements(), parent);
+    NavigatorSettingsWindowController window(
+        env, elements ? *elements : AutoStudyManager::singleton().elements(), parent);
     window.exec();
     return true;
 }
@@ -442,8 +445,7 @@ void NavigatorSettingsWindowController::saveChanges()
 void NavigatorSettingsWindowController::announceChange()
 {
     emit settingsChanged();
-    NotificationCenter::defaultCenter().postNotificationName(
-        StudyPaneNotifications::NavigatorSettingsChangedNotification, this);
+    m_env.notifications().postNotificationName(StudyPaneNotifications::NavigatorSettingsChangedNotification, this);
 }
 
 int NavigatorSettingsWindowController::selectedElementRow() const
@@ -466,7 +468,7 @@ void NavigatorSettingsWindowController::onMaxResultsShownButton()
     const QVariant tag = m_maxResults->currentData();
     if (!tag.isValid())
         return;
-    UserDefaults::standardUserDefaults().setInteger(tag.toInt(), kMaxNavRowsPerBook);
+    m_env.settings().setInteger(tag.toInt(), kMaxNavRowsPerBook);
     announceChange();
 }
 

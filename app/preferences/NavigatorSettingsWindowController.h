@@ -4,11 +4,14 @@
 // The lists are the navigator element list of the autostudy elements, edited in place: every check,
 // All, None and drag-reorder is saved at once, and the navigators' settings-changed notification
 // makes every open navigator search again while the window is still up. The rows-per-book pop-up
-// writes the user default "maxNavRowsPerBook". The application hands runModal to the study pane as
-// its navigator settings.
+// writes the user default "maxNavRowsPerBook" to the defaults of the environment the window is made
+// with, and the settings-changed notification goes to its centre. The application hands runModal to
+// the study pane as its navigator settings.
 //
 // Main thread only. The window does not own the element set.
 #pragma once
+
+#include "panes/layout/WindowEnvironment.h"
 
 #include <QAbstractTableModel>
 #include <QDialog>
@@ -56,12 +59,13 @@ public:
     // Row counts the rows-per-book pop-up offers.
     static const QList<int>& rowCountChoices();
 
-    explicit NavigatorSettingsWindowController(AutoStudyElements& elements, QWidget* parent = nullptr);
+    NavigatorSettingsWindowController(
+        const WindowEnvironment& env, AutoStudyElements& elements, QWidget* parent = nullptr);
     ~NavigatorSettingsWindowController() override;
 
     // Runs the window modally over the given elements (by default the autostudy manager's); true
     // once it is closed (every change is kept).
-    static bool runModal(QWidget* parent, AutoStudyElements* elements = nullptr);
+    static bool runModal(const WindowEnvironment& env, QWidget* parent, AutoStudyElements* elements = nullptr);
 
     QTableView* elementsTableView() const { return m_elementsTable; }
     QTableView* booksTableView() const { return m_booksTable; }
@@ -103,6 +107,7 @@ private:
     void booksTableShowsSelectedElement();
     int selectedElementRow() const;
 
+    WindowEnvironment m_env;
     AutoStudyElements& m_elements;
     QTableView* m_elementsTable = nullptr;
     QTableView* m_booksTable = nullptr;

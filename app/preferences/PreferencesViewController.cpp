@@ -69,44 +69,40 @@ bool notifies(const QString& key)
 
 }  // namespace
 
-UserDefaults& PreferencesViewController::defaults()
-{
-    return UserDefaults::standardUserDefaults();
-}
-
-PreferencesViewController* PreferencesViewController::factoryForPane(unsigned index, QWidget* parent)
+PreferencesViewController* PreferencesViewController::factoryForPane(
+    const Environment& env, unsigned index, QWidget* parent)
 {
     switch (index) {
     case 0:
-        return new GeneralPreferencesViewController(parent);
+        return new GeneralPreferencesViewController(env, parent);
     case 1:
-        return new DisplayPreferencesViewController(parent);
+        return new DisplayPreferencesViewController(env, parent);
     case 2:
-        return new ColorPreferencesViewController(parent);
+        return new ColorPreferencesViewController(env, parent);
     case 3:
-        return new LoginPreferencesViewController(parent);
+        return new LoginPreferencesViewController(env, parent);
     case 4:
-        return new SyncPreferencesViewController(parent);
+        return new SyncPreferencesViewController(env, parent);
     case 5:
-        return new PreferredBooksViewController(parent);
+        return new PreferredBooksViewController(env, parent);
     case 6:
-        return new UpdatePreferencesViewController(parent);
+        return new UpdatePreferencesViewController(env, parent);
     case 7:
-        return new VoicesPreferencesViewController(parent);
+        return new VoicesPreferencesViewController(env, parent);
     default:
         return nullptr;
     }
 }
 
-PreferencesViewController::PreferencesViewController(int paneIndex, QWidget* parent)
-    : QWidget(parent), m_paneIndex(paneIndex)
+PreferencesViewController::PreferencesViewController(const Environment& env, int paneIndex, QWidget* parent)
+    : QWidget(parent), m_env(env), m_paneIndex(paneIndex)
 {
     setObjectName(identifier());
 }
 
 void PreferencesViewController::finishConstruction()
 {
-    NotificationCenter& nc = NotificationCenter::defaultCenter();
+    NotificationCenter& nc = m_env.window.notifications();
     nc.addObserver(this, AppNotifications::MASPreferencesWindowControllerDidChangeViewNotification,
         [this](Notification&) { refresh(); });
     nc.addObserver(this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification& n) {
@@ -118,7 +114,7 @@ void PreferencesViewController::finishConstruction()
 
 PreferencesViewController::~PreferencesViewController()
 {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_env.window.notifications().removeObserver(this);
 }
 
 QString PreferencesViewController::identifier() const
@@ -245,8 +241,7 @@ void PreferencesViewController::checkBoxChanged(QCheckBox* box)
 
 void PreferencesViewController::notifyOthersDisplaySettingsChanged()
 {
-    NotificationCenter::defaultCenter().postNotificationName(
-        PaneNotifications::DisplayPreferencesChangedNotification, this);
+    m_env.window.notifications().postNotificationName(PaneNotifications::DisplayPreferencesChangedNotification, this);
 }
 
 // ---- refresh
@@ -277,28 +272,31 @@ void PreferencesViewController::refresh()
 
 // ---- services of the account and sync pages
 
-void PreferencesViewController::informational(const QString& message, const QString& informative)
+void PreferencesViewController::informational(const QString& message, const QString& informative) const
 {
     Alert alert;
     alert.messageText = message;
     alert.informativeText = informative;
     alert.style = AlertStyle::Informational;
-    Alerts::shared().runModal(alert);
+    m_env.window.alert().runModal(alert);
 }
 
-PreferencesViewController::SyncServices& PreferencesViewController::syncServices()
+PreferencesViewController::Environment PreferencesViewController::Environment::fromWindow(
+    const WindowEnvironment& window)
 {
-    static SyncServices services = defaultSyncServices();
-    return services;
+    return {window, syncServicesFor(window.sync)};
 }
 
-PreferencesViewController::SyncServices PreferencesViewController::defaultSyncServices()
+PreferencesViewController::SyncServices PreferencesViewController::syncServicesFor(qs::cloud::SyncManager* engine)
 {
     SyncServices s;
-    s.isSyncing = [] { return qs::cloud::SyncManager::instance().itsAllHappening(); };
-    s.hasUnsyncedData = [] { return qs::cloud::SyncManager::instance().userHasUnsyncedData(); };
-    s.hasSomeData = [] { return qs::cloud::SyncManager::instance().userHasSomeData(); };
-    s.setAutoSyncFreq = [](qint64 ms) { qs::cloud::SyncManager::instance().setAutoSyncFreq(ms); };
+    s.isSyncing = [engine] { return engine && engine->itsAllHappening(); };
+    s.hasUnsyncedData = [engine] { return engine && engine->userHasUnsyncedData(); };
+    s.hasSomeData = [engine] { return engine && engine->userHasSomeData(); };
+    s.setAutoSyncFreq = [engine](qint64 ms) {
+        if (engine)
+            engine->setAutoSyncFreq(ms);
+    };
     s.writeSyncLog = [](const QString& path) {
         cPersistentData history;
         if (!history.openOrCreate())

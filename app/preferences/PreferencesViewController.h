@@ -6,12 +6,17 @@
 // posts DisplayPreferencesChangedNotification (object: the page) so that book pages restyle and the
 // other pages refresh; the page that posted does not refresh itself.
 //
+// Every page works with the environment it is made with: the settings window's centre, user defaults
+// and alerts, the library, and the sync services of the account and sync pages.
+//
 // To add a page: derive from this class, build the controls in the constructor with the add*
 // helpers (or as plain widgets the page fills in refreshPage()), add the page's row to the table of
 // pages and its case to factoryForPane.
 //
 // The settings window owns its pages. Main thread only.
 #pragma once
+
+#include "panes/layout/WindowEnvironment.h"
 
 #include <QString>
 #include <QUrl>
@@ -31,8 +36,8 @@ class PreferencesViewController : public QWidget {
 public:
     static constexpr int kPaneCount = 8;
 
-    // What the account and sync pages ask of the sync engine and the application. The defaults use
-    // the process-wide sync engine, the sync history store and the desktop's URL handler; the
+    // What the account and sync pages ask of the sync engine and the application. syncServicesFor
+    // answers from a sync engine, the sync history store and the desktop's URL handler; the
     // application sets syncNow (its Sync Now command); tests replace any of them.
     struct SyncServices {
         std::function<bool()> isSyncing;
@@ -44,12 +49,21 @@ public:
         std::function<bool(const QString& path)> writeSyncLog;
         std::function<void(const QUrl&)> openUrl;
     };
-    static SyncServices& syncServices();
-    static SyncServices defaultSyncServices();
+    // The services of an engine; without one nothing is syncing, there is no data and a frequency
+    // goes nowhere.
+    static SyncServices syncServicesFor(qs::cloud::SyncManager* engine);
+
+    // What the pages are made with.
+    struct Environment {
+        WindowEnvironment window;
+        SyncServices sync;
+        // The window's objects and the services of its sync engine.
+        static Environment fromWindow(const WindowEnvironment& window);
+    };
 
     // The page of an index (General, Display, Color, Customer ID, Cloud Sync, Preferred Books,
     // Updates, Voices); null for an index of 8 or more. The caller owns the page.
-    static PreferencesViewController* factoryForPane(unsigned index, QWidget* parent = nullptr);
+    static PreferencesViewController* factoryForPane(const Environment& env, unsigned index, QWidget* parent = nullptr);
     ~PreferencesViewController() override;
 
     int paneIndex() const { return m_paneIndex; }
@@ -75,7 +89,7 @@ public:
     QComboBox* popUp(const QString& name) const;
 
 protected:
-    PreferencesViewController(int paneIndex, QWidget* parent);
+    PreferencesViewController(const Environment& env, int paneIndex, QWidget* parent);
     // Observes what every page follows; called by each page's constructor once its controls exist.
     void finishConstruction();
 
@@ -95,15 +109,18 @@ protected:
         (void)now;
     }
     bool isRefreshing() const { return m_refreshing; }
+    const Environment& environment() const { return m_env; }
     // The user defaults every page reads and writes.
-    static UserDefaults& defaults();
+    UserDefaults& defaults() const { return m_env.window.settings(); }
+    SyncServices& syncServices() { return m_env.sync; }
     // An informational alert (the account and sync pages' reports).
-    static void informational(const QString& message, const QString& informative = QString());
+    void informational(const QString& message, const QString& informative = QString()) const;
 
 private:
     void textFieldDidEndEditing(QLineEdit* field);
     void checkBoxChanged(QCheckBox* box);
 
+    Environment m_env;
     int m_paneIndex;
     QVector<QLineEdit*> m_fields;
     QVector<QCheckBox*> m_boxes;

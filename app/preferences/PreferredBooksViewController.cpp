@@ -42,14 +42,14 @@ const PreferredRow* preferredRow(const QString& name)
             return &r;
     return nullptr;
 }
-SourceTupleArray::Ptr listFor(int list)
+SourceTupleArray::Ptr listFor(SourceManager& sm, int list)
 {
-    SourceManager& sm = SourceManager::singleton();
     return list == 0 ? sm.bibleSources() : list == 1 ? sm.devotionalSources() : sm.dictionarySources();
 }
 }  // namespace
 
-PreferredBooksViewController::PreferredBooksViewController(QWidget* parent) : PreferencesViewController(5, parent)
+PreferredBooksViewController::PreferredBooksViewController(const Environment& env, QWidget* parent)
+    : PreferencesViewController(env, 5, parent)
 {
     auto* top = new QVBoxLayout(this);
     top->addWidget(new QLabel(tr("Links and look-ups that name no book open these:"), this));
@@ -57,7 +57,7 @@ PreferredBooksViewController::PreferredBooksViewController(QWidget* parent) : Pr
     for (const PreferredRow& row : kPreferred) {
         QComboBox* popUp = addPopUp(form, tr(row.label), QString::fromLatin1(row.name));
         popUp->setMinimumWidth(320);
-        connect(popUp, &QComboBox::activated, this, [popUp, &row] {
+        connect(popUp, &QComboBox::activated, this, [this, popUp, &row] {
             const QVariant data = popUp->currentData();
             if (!data.isValid())
                 return;  // the placeholder stores nothing
@@ -72,7 +72,7 @@ PreferredBooksViewController::PreferredBooksViewController(QWidget* parent) : Pr
         const auto tuple = n.userInfo.value(QStringLiteral("tuple")).value<std::shared_ptr<SourceTuple>>();
         rebuildPreferredBookMenus(tuple ? tuple->classification() : 0);
     };
-    NotificationCenter& nc = NotificationCenter::defaultCenter();
+    NotificationCenter& nc = environment().window.notifications();
     nc.addObserver(this, LibraryNotifications::qsSourceManagerAddedBookNotification, changed);
     nc.addObserver(this, LibraryNotifications::qsSourceManagerRemovedBookNotification, changed);
     finishConstruction();
@@ -88,7 +88,7 @@ void PreferredBooksViewController::rebuildPreferredBookMenu(QComboBox* popUp)
     const PreferredRow* row = preferredRow(popUp->objectName());
     if (!row)
         return;
-    SourceTupleArray::Ptr list = listFor(row->list);
+    SourceTupleArray::Ptr list = listFor(environment().window.books(), row->list);
     qint64 pub = defaults().integerForKey(QString::fromLatin1(row->pubKey));
     qint64 book = defaults().integerForKey(QString::fromLatin1(row->bookKey));
     if (!list || !list->tupleForPubID(pub, book))

@@ -9,7 +9,7 @@
 class PreferredBooksViewController : public PreferencesViewController {
     Q_OBJECT
 public:
-    explicit PreferredBooksViewController(QWidget* parent = nullptr);
+    explicit PreferredBooksViewController(const Environment& env, QWidget* parent = nullptr);
 
     // The pop-ups whose list a change of books of that classification touches (0: all) rebuild
     // from the library.

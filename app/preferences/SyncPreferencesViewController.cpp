@@ -18,7 +18,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-SyncPreferencesViewController::SyncPreferencesViewController(QWidget* parent) : PreferencesViewController(4, parent)
+SyncPreferencesViewController::SyncPreferencesViewController(const Environment& env, QWidget* parent)
+    : PreferencesViewController(env, 4, parent)
 {
     auto* top = new QVBoxLayout(this);
     m_autoSync = new QCheckBox(tr("Sync my notes, highlights and bookmarks automatically"), this);
@@ -60,7 +61,7 @@ SyncPreferencesViewController::SyncPreferencesViewController(QWidget* parent) : 
     connect(syncNow, &QPushButton::clicked, this, &SyncPreferencesViewController::onSyncNow);
     connect(viewLog, &QPushButton::clicked, this, &SyncPreferencesViewController::onViewLogButton);
 
-    NotificationCenter& nc = NotificationCenter::defaultCenter();
+    NotificationCenter& nc = environment().window.notifications();
     nc.addObserver(this, AppNotifications::qsSyncCommStartedNotification, [this](Notification&) {
         m_syncStatus->clear();
         m_syncStatus->show();

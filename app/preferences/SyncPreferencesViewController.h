@@ -17,7 +17,7 @@ public:
     static constexpr qint64 kAutoSyncMinutesMs = 300000;
     static constexpr qint64 kAutoSyncSecondsMs = 5000;
 
-    explicit SyncPreferencesViewController(QWidget* parent = nullptr);
+    explicit SyncPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
     // The interval stored for a frequency pop-up tag, the tag shown for a stored interval, and the
     // description of a stored interval.

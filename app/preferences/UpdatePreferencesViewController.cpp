@@ -6,7 +6,8 @@
 #include <QFormLayout>
 #include <QVBoxLayout>
 
-UpdatePreferencesViewController::UpdatePreferencesViewController(QWidget* parent) : PreferencesViewController(6, parent)
+UpdatePreferencesViewController::UpdatePreferencesViewController(const Environment& env, QWidget* parent)
+    : PreferencesViewController(env, 6, parent)
 {
     auto* top = new QVBoxLayout(this);
     addBox(top, tr("Check for updates automatically"), QStringLiteral("appUpdateAutomatic"));

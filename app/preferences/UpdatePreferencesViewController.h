@@ -7,7 +7,7 @@
 class UpdatePreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
-    explicit UpdatePreferencesViewController(QWidget* parent = nullptr);
+    explicit UpdatePreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
 private:
     void refreshPage() override;

@@ -37,7 +37,8 @@ const VoiceRow* rowFor(const QString& prefix)
 }
 }  // namespace
 
-VoicesPreferencesViewController::VoicesPreferencesViewController(QWidget* parent) : PreferencesViewController(7, parent)
+VoicesPreferencesViewController::VoicesPreferencesViewController(const Environment& env, QWidget* parent)
+    : PreferencesViewController(env, 7, parent)
 {
     auto* top = new QVBoxLayout(this);
     for (const VoiceRow& row : kVoiceRows) {
@@ -64,7 +65,7 @@ VoicesPreferencesViewController::VoicesPreferencesViewController(QWidget* parent
         top->addWidget(box);
         const QString voiceKey = QString::fromLatin1(row.voiceKey);
         const QString rateKey = QString::fromLatin1(row.rateKey);
-        connect(voice, &QComboBox::activated, this, [voice, voiceKey, props] {
+        connect(voice, &QComboBox::activated, this, [this, voice, voiceKey, props] {
             const QVariant id = voice->currentData();
             if (!id.isValid())
                 return;
@@ -113,7 +114,7 @@ std::function<std::optional<QVoice>(const QString&)>& VoicesPreferencesViewContr
     return finder;
 }
 
-QString VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(const QString& key)
+QString VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(const QString& key) const
 {
     const QString identifier = defaults().stringForKey(key);
     if (identifier.isEmpty())

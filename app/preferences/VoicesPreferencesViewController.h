@@ -16,7 +16,7 @@ class QSlider;
 class VoicesPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
-    explicit VoicesPreferencesViewController(QWidget* parent = nullptr);
+    explicit VoicesPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
     // The installed speech voices (identifier = the voice's name); tests replace the lister.
     static std::function<QList<SpeechVoice>()>& voiceLister();
@@ -24,7 +24,7 @@ public:
     static std::function<std::optional<QVoice>(const QString& identifier)>& voiceFinder();
     // What the voice stored under the key is ("Female, Age Adult"); empty when none is stored or
     // the system does not know it.
-    static QString voicePropertiesForVoiceWithKey(const QString& key);
+    QString voicePropertiesForVoiceWithKey(const QString& key) const;
     static QString testSentence(const QString& prefix);
     QSlider* rateSlider(const QString& prefix) const;
     QPushButton* voiceTestButton(const QString& prefix) const;

@@ -12,8 +12,8 @@
 namespace qs::cloud {
 
 SyncCustomerIDResolutionWindowController::SyncCustomerIDResolutionWindowController(
-    qint64 loggedInCustomer, qint64 syncedToCustomer, QWidget* parent)
-    : QDialog(parent)
+    const WindowEnvironment& env, qint64 loggedInCustomer, qint64 syncedToCustomer, QWidget* parent)
+    : QDialog(parent), m_env(env)
 {
     setWindowTitle(QStringLiteral("Cloud Sync"));
     auto* layout = new QVBoxLayout(this);
@@ -88,13 +88,15 @@ const QStringList& SyncCustomerIDResolutionWindowController::details()
     return texts;
 }
 
-bool SyncCustomerIDResolutionWindowController::resolveBeforeSync(qint64 loggedInCustomer, qint64 syncedToCustomer,
-    QWidget* parent, const std::function<void(int pane)>& showPreferencesPane)
+bool SyncCustomerIDResolutionWindowController::resolveBeforeSync(const WindowEnvironment& env, qint64 loggedInCustomer,
+    qint64 syncedToCustomer, QWidget* parent, const std::function<void(int pane)>& showPreferencesPane)
 {
     if (syncedToCustomer < 1 || syncedToCustomer == loggedInCustomer)
         return true;
-    SyncCustomerIDResolutionWindowController window(loggedInCustomer, syncedToCustomer, parent);
-    window.showPreferencesPane = showPreferencesPane;
+    SyncCustomerIDResolutionWindowController window(env, loggedInCustomer, syncedToCustomer, parent);
+    if (showPreferencesPane)
+        connect(&window, &SyncCustomerIDResolutionWindowController::preferencesPaneRequested, &window,
+            [&showPreferencesPane](int pane) { showPreferencesPane(pane); });
     return window.exec() == 1;
 }
 
@@ -107,11 +109,17 @@ bool SyncCustomerIDResolutionWindowController::confirmTwice(
     const QString& message, const QString& informative, const QString& lastChanceFormat)
 {
     Alert first {message, informative, {QStringLiteral("Yes"), QStringLiteral("No")}, AlertStyle::Warning};
-    if (Alerts::shared().runModal(first) != AlertFirstButtonReturn)
+    if (m_env.alert().runModal(first) != AlertFirstButtonReturn)
         return false;
     Alert second {QStringLiteral("LAST CHANCE: %1").arg(message), lastChanceFormat.arg(informative),
         {QStringLiteral("Yes"), QStringLiteral("No")}, AlertStyle::Warning};
-    return Alerts::shared().runModal(second) == AlertFirstButtonReturn;
+    return m_env.alert().runModal(second) == AlertFirstButtonReturn;
+}
+
+SyncManager& SyncCustomerIDResolutionWindowController::syncEngine() const
+{
+    assert(m_env.sync != nullptr);
+    return *m_env.sync;
 }
 
 void SyncCustomerIDResolutionWindowController::onOKButton()
@@ -123,7 +131,7 @@ void SyncCustomerIDResolutionWindowController::onOKButton()
                                "other user-created data on this machine."),
                 QStringLiteral("%1 THIS OPERATION CAN NOT BE UNDONE.")))
             return;
-        SyncManager::instance().removeAllUserData();
+        syncEngine().removeAllUserData();
         done(1);
         return;
     case CombineData:
@@ -133,12 +141,11 @@ void SyncCustomerIDResolutionWindowController::onOKButton()
                                "server."),
                 QStringLiteral("%1 DELETED OR OVERWRITTEN DATA ARE NOT RECOVERABLE.")))
             return;
-        SyncManager::instance().removeAllUserSyncHistory();
+        syncEngine().removeAllUserSyncHistory();
         done(1);
         return;
     case LogOut:
-        if (showPreferencesPane)
-            showPreferencesPane(kCustomerIdPreferencesPane);
+        emit preferencesPaneRequested(kCustomerIdPreferencesPane);
         done(0);
         return;
     default:

@@ -4,10 +4,13 @@
 // change data twice, and ends with code 1 when the sync may go on, 0 otherwise.
 //
 // The application's sync-now command calls resolveBeforeSync before SyncManager::syncAll(true). The
-// window acts through SyncManager::instance() and opens the preferences through the callback given.
+// window asks its confirmations through the window environment's alerts, changes the data through its
+// sync engine (which must be set), and asks for the preferences with preferencesPaneRequested.
 //
 // Threads: main thread.
 #pragma once
+
+#include "panes/layout/WindowEnvironment.h"
 
 #include <QDialog>
 
@@ -19,13 +22,14 @@ class QLabel;
 namespace qs::cloud {
 
 class SyncCustomerIDResolutionWindowController : public QDialog {
+    Q_OBJECT
 public:
     enum Choice { ReplaceLocalData = 0, CombineData = 1, LogOut = 2, DoNotSync = 3 };
     // The preferences pane of the customer id.
     static constexpr int kCustomerIdPreferencesPane = 3;
 
     SyncCustomerIDResolutionWindowController(
-        qint64 loggedInCustomer, qint64 syncedToCustomer, QWidget* parent = nullptr);
+        const WindowEnvironment& env, qint64 loggedInCustomer, qint64 syncedToCustomer, QWidget* parent = nullptr);
 
     static QString promptText(qint64 loggedInCustomer, qint64 syncedToCustomer);
     static const QStringList& menuItems();
@@ -33,11 +37,8 @@ public:
 
     // True when the sync may start: no conflict (the synced-to id below 1 or equal), or the window
     // ended with code 1.
-    static bool resolveBeforeSync(qint64 loggedInCustomer, qint64 syncedToCustomer, QWidget* parent,
-        const std::function<void(int pane)>& showPreferencesPane);
-
-    // Opens the preferences on a pane (choice 2).
-    std::function<void(int pane)> showPreferencesPane;
+    static bool resolveBeforeSync(const WindowEnvironment& env, qint64 loggedInCustomer, qint64 syncedToCustomer,
+        QWidget* parent, const std::function<void(int pane)>& showPreferencesPane);
 
     QComboBox* choices() const { return m_choices; }
     QLabel* detailLabel() const { return m_details; }
@@ -47,9 +48,15 @@ public:
     void onOKButton();
     void onCancelButton();
 
+signals:
+    // The preferences should open on a pane (choice 2).
+    void preferencesPaneRequested(int pane);
+
 private:
     bool confirmTwice(const QString& message, const QString& informative, const QString& lastChanceFormat);
+    SyncManager& syncEngine() const;
 
+    WindowEnvironment m_env;
     QLabel* m_prompt = nullptr;
     QComboBox* m_choices = nullptr;
     QLabel* m_details = nullptr;

@@ -13,8 +13,9 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
-AutostudyCSSEditorWindowController::AutostudyCSSEditorWindowController(AutoStudyCSS* delegate, QWidget* parent)
-    : QDialog(parent), m_delegate(delegate)
+AutostudyCSSEditorWindowController::AutostudyCSSEditorWindowController(
+    Alerts& alerts, AutoStudyCSS* delegate, QWidget* parent)
+    : QDialog(parent), m_alerts(alerts), m_delegate(delegate)
 {
     QS_ASSERT_MAIN_THREAD();
     setWindowTitle(tr("Autostudy Styles[*]"));
@@ -83,7 +84,14 @@ void AutostudyCSSEditorWindowController::setUnsavedChanges(bool unsaved)
 
 void AutostudyCSSEditorWindowController::onSaveChanges()
 {
-    const bool saved = m_delegate && m_delegate->saveCSSEditorContents(text());
+    QString why;
+    const bool saved = m_delegate && m_delegate->saveCSSEditorContents(text(), why);
+    if (m_delegate && !saved) {
+        Alert alert;
+        alert.messageText = AutoStudyCSS::saveFailedMessage();
+        alert.informativeText = why;
+        m_alerts.runModal(alert);
+    }
     setUnsavedChanges(!saved);
 }
 
@@ -95,7 +103,7 @@ void AutostudyCSSEditorWindowController::onRevertToDefaults()
                                "overwritten with the default styles.");
     alert.buttons = {tr("Yes"), tr("No")};
     alert.style = AlertStyle::Informational;
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_alerts.runModal(alert) != AlertFirstButtonReturn)
         return;
     if (m_delegate) {
         m_delegate->revertToDefaultCssEditorContents();
@@ -113,7 +121,7 @@ bool AutostudyCSSEditorWindowController::onCancel()
                                    "changes, or Cancel to continue editing.");
         alert.buttons = {tr("Save"), tr("Discard"), tr("Cancel")};
         alert.style = AlertStyle::Informational;
-        switch (Alerts::shared().runModal(alert)) {
+        switch (m_alerts.runModal(alert)) {
         case AlertFirstButtonReturn:
             onSaveChanges();
             if (m_unsavedChanges)

@@ -2,12 +2,13 @@
 // the edited sheet (the user's copy) through its delegate; Restore Defaults drops the user's copy after
 // asking; closing with unsaved edits asks whether to save, discard or go on editing.
 //
-// The delegate (the autostudy manager's style sheet) is borrowed, not owned. Run modally by the
-// autostudy dialogs; main thread only.
+// The delegate (the autostudy manager's style sheet) and the alerts that ask are borrowed, not owned.
+// Run modally by the autostudy dialogs; main thread only.
 #pragma once
 
 #include <QDialog>
 
+class Alerts;
 class AutoStudyCSS;
 class QTextEdit;
 class QPushButton;
@@ -15,7 +16,7 @@ class QPushButton;
 class AutostudyCSSEditorWindowController : public QDialog {
     Q_OBJECT
 public:
-    explicit AutostudyCSSEditorWindowController(AutoStudyCSS* delegate, QWidget* parent = nullptr);
+    AutostudyCSSEditorWindowController(Alerts& alerts, AutoStudyCSS* delegate, QWidget* parent = nullptr);
 
     bool unsavedChanges() const { return m_unsavedChanges; }
     void setUnsavedChanges(bool unsaved);
@@ -38,6 +39,7 @@ private:
     void finish();
     void setText(const QString& text);
 
+    Alerts& m_alerts;
     AutoStudyCSS* m_delegate;
     QTextEdit* m_textView = nullptr;
     QPushButton* m_saveChangesButton = nullptr;

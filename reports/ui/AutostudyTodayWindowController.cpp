@@ -12,19 +12,21 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 
-AutostudyTodayWindowController* AutostudyTodayWindowController::factoryWithDate(const QDate& date, QWidget* parent)
+AutostudyTodayWindowController* AutostudyTodayWindowController::factoryWithDate(
+    const WindowEnvironment& env, const QDate& date, QWidget* parent)
 {
-    return new AutostudyTodayWindowController(date, parent);
+    return new AutostudyTodayWindowController(env, date, parent);
 }
 
-void AutostudyTodayWindowController::run(const QVariantMap& userInfo, QWidget* parent)
+void AutostudyTodayWindowController::run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent)
 {
-    AutostudyTodayWindowController dialog(userInfo.value(QStringLiteral("date")).toDate(), parent);
+    AutostudyTodayWindowController dialog(env, userInfo.value(QStringLiteral("date")).toDate(), parent);
     dialog.exec();
 }
 
-AutostudyTodayWindowController::AutostudyTodayWindowController(const QDate& date, QWidget* parent)
-    : AutostudyWindowController(AutoStudyElements::TodayStudy, QStringLiteral("tqsTodayElementRowPasteboardType"),
+AutostudyTodayWindowController::AutostudyTodayWindowController(
+    const WindowEnvironment& env, const QDate& date, QWidget* parent)
+    : AutostudyWindowController(env, AutoStudyElements::TodayStudy, QStringLiteral("tqsTodayElementRowPasteboardType"),
           QStringLiteral("tqsTodayBookRowPasteboardType"), tr("Today's Reading Study"), parent)
 {
     m_datePicker = new QDateEdit(this);
@@ -74,7 +76,7 @@ void AutostudyTodayWindowController::onPerformAutostudy()
     if (file.isEmpty()) {
         // The report is made whenever there is a Bible to print the passages in and a list of
         // devotionals to read from; say which is missing, and stay open for the user to mend it.
-        const SourceTupleArray::Ptr bibles = SourceManager::singleton().bibleSources();
+        const SourceTupleArray::Ptr bibles = environment().books().bibleSources();
         Alert a;
         a.messageText = tr("No reading could be made for %1.").arg(title);
         a.informativeText = !bibles || bibles->count() == 0
@@ -82,7 +84,7 @@ void AutostudyTodayWindowController::onPerformAutostudy()
                  "no Bible.")
             : tr("The study's list has no Devotionals element to read from, or the report could not be written.");
         a.style = AlertStyle::Informational;
-        Alerts::shared().runModal(a);
+        environment().alert().runModal(a);
         return;
     }
     presentResults(file, PaneNotifications::UserWantsToDoTodayAutostudy,

@@ -18,9 +18,10 @@ public:
     static constexpr int pickerRangeDays = 731;
 
     // An invalid date means today.
-    static AutostudyTodayWindowController* factoryWithDate(const QDate& date, QWidget* parent = nullptr);
+    static AutostudyTodayWindowController* factoryWithDate(
+        const WindowEnvironment& env, const QDate& date, QWidget* parent = nullptr);
     // Makes the dialog from a request's user info ("date") and runs it modally.
-    static void run(const QVariantMap& userInfo, QWidget* parent = nullptr);
+    static void run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent = nullptr);
 
     QDate date() const;
     void setDate(const QDate& date);
@@ -31,7 +32,7 @@ public:
     QDateEdit* datePicker() const { return m_datePicker; }
 
 private:
-    AutostudyTodayWindowController(const QDate& date, QWidget* parent);
+    AutostudyTodayWindowController(const WindowEnvironment& env, const QDate& date, QWidget* parent);
 
     QDateEdit* m_datePicker = nullptr;
 };

@@ -14,21 +14,21 @@
 #include <QLineEdit>
 
 AutostudyVerseWindowController* AutostudyVerseWindowController::factoryWithBibleRef(
-    const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
+    const WindowEnvironment& env, const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
 {
-    return new AutostudyVerseWindowController(refString, sourceTuple, parent);
+    return new AutostudyVerseWindowController(env, refString, sourceTuple, parent);
 }
 
-void AutostudyVerseWindowController::run(const QVariantMap& userInfo, QWidget* parent)
+void AutostudyVerseWindowController::run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent)
 {
-    AutostudyVerseWindowController dialog(userInfo.value(QStringLiteral("refString")).toString(),
+    AutostudyVerseWindowController dialog(env, userInfo.value(QStringLiteral("refString")).toString(),
         sharedObjectFromVariant<SourceTuple>(userInfo.value(QStringLiteral("sourceTuple"))), parent);
     dialog.exec();
 }
 
 AutostudyVerseWindowController::AutostudyVerseWindowController(
-    const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
-    : AutostudyWindowController(AutoStudyElements::VerseStudy, QStringLiteral("tqsElementRowPasteboardType"),
+    const WindowEnvironment& env, const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
+    : AutostudyWindowController(env, AutoStudyElements::VerseStudy, QStringLiteral("tqsElementRowPasteboardType"),
           QStringLiteral("tqsBookRowPasteboardType"), tr("Verse Study"), parent),
       m_refString(refString)
 {
@@ -41,14 +41,14 @@ AutostudyVerseWindowController::AutostudyVerseWindowController(
     inputForm()->addRow(tr("Bible:"), m_biblePopUpButton);
 
     m_passageTextField->setText(m_refString);
-    const SourceTupleArray::Ptr bibles = SourceManager::singleton().bibleSources();
+    const SourceTupleArray::Ptr bibles = environment().books().bibleSources();
     for (qsizetype i = 0; bibles && i < bibles->count(); ++i) {
         const SourceTuple::Ptr bible = bibles->tupleAtIndex(i);
         m_biblePopUpButton->addItem(QStringLiteral("%1 (%2)").arg(bible->name(), bible->abbr()),
             QVariant::fromValue(SourceTupleID::sourceTupleIDForTuple(*bible)));
     }
     m_biblePopUpButton->setCurrentIndex(-1);
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const UserDefaults& defaults = environment().settings();
     const auto named = [&defaults, &bibles](const char* pubKey, const char* bookKey) -> SourceTuple::Ptr {
         const qint64 pub = defaults.integerForKey(QString::fromLatin1(pubKey));
         const qint64 book = defaults.integerForKey(QString::fromLatin1(bookKey));
@@ -83,7 +83,7 @@ SourceTuple::Ptr AutostudyVerseWindowController::sourceTuple() const
     if (m_biblePopUpButton->currentIndex() < 0)
         return nullptr;
     const SourceTupleID id = m_biblePopUpButton->currentData().value<SourceTupleID>();
-    const SourceTupleArray::Ptr all = SourceManager::singleton().allSources();
+    const SourceTupleArray::Ptr all = environment().books().allSources();
     return all ? all->tupleForSourceTupleID(id) : nullptr;
 }
 
@@ -110,7 +110,7 @@ void AutostudyVerseWindowController::alert(const QString& message, const QString
     a.messageText = message;
     a.informativeText = informative;
     a.style = AlertStyle::Informational;
-    Alerts::shared().runModal(a);
+    environment().alert().runModal(a);
 }
 
 void AutostudyVerseWindowController::onPerformAutostudy()

@@ -21,10 +21,10 @@ public:
 
     // `sourceTuple` may be null: the Bible last used for copying is chosen. A book that is not a Bible
     // (or none, with no Bible used for copying) starts on the preferred Bible, or the library's first.
-    static AutostudyVerseWindowController* factoryWithBibleRef(
-        const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
+    static AutostudyVerseWindowController* factoryWithBibleRef(const WindowEnvironment& env, const QString& refString,
+        const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
     // Makes the dialog from a request's user info ("refString", "sourceTuple") and runs it modally.
-    static void run(const QVariantMap& userInfo, QWidget* parent = nullptr);
+    static void run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent = nullptr);
 
     QString refString();
     void setRefString(const QString& text);
@@ -37,7 +37,8 @@ public:
     QComboBox* biblePopUpButton() const { return m_biblePopUpButton; }
 
 private:
-    AutostudyVerseWindowController(const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent);
+    AutostudyVerseWindowController(
+        const WindowEnvironment& env, const QString& refString, const SourceTuple::Ptr& sourceTuple, QWidget* parent);
     void alert(const QString& message, const QString& informative = QString());
     // Selects the pop-up's item of a Bible; false when the book is none of its Bibles.
     bool selectBible(const SourceTuple::Ptr& tuple);

@@ -60,9 +60,9 @@ void AutostudyWindowController::setResultsPresenter(ResultsPresenter p)
     presenter() = std::move(p);
 }
 
-AutostudyWindowController::AutostudyWindowController(
-    int study, const QString& elementRowType, const QString& bookRowType, const QString& title, QWidget* parent)
-    : QDialog(parent)
+AutostudyWindowController::AutostudyWindowController(const WindowEnvironment& env, int study,
+    const QString& elementRowType, const QString& bookRowType, const QString& title, QWidget* parent)
+    : QDialog(parent), m_env(env)
 {
     QS_ASSERT_MAIN_THREAD();
     setWindowTitle(title);
@@ -187,7 +187,7 @@ void AutostudyWindowController::onNoneBooksButton()
 
 void AutostudyWindowController::onEditCSS()
 {
-    AutostudyCSSEditorWindowController editor(&AutoStudyManager::singleton().css(), this);
+    AutostudyCSSEditorWindowController editor(m_env.alert(), &AutoStudyManager::singleton().css(), this);
     editor.exec();
 }
 
@@ -206,7 +206,7 @@ void AutostudyWindowController::presentResults(
     if (file.isEmpty())
         return;
     if (presenter()) {
-        presenter()(file, notificationName, userInfo);
+        presenter()(m_env, file, notificationName, userInfo);
     } else {
         qWarning() << "no results window to show the autostudy" << file;
         QFile::remove(file);

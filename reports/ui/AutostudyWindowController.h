@@ -1,13 +1,16 @@
 // AutostudyWindowController: what the three autostudy dialogs (verse, word, today's reading) share.
 // Each dialog lets the user tick and reorder the elements of its study and the books of the chosen
 // element, open the report style editor, and run the study; a finished report is handed to the
-// results presenter, which the application installs (the results window) and tests replace.
+// results presenter, which the application installs (the results window) and tests replace, together
+// with the environment of the window the dialog was made for.
 //
 // Every tick and move is written to the element set at once, also when the dialog is then closed
 // without a study. The dialog is run modally by the application and deleted by whoever made it.
 //
 // Main thread only.
 #pragma once
+
+#include "panes/layout/WindowEnvironment.h"
 
 #include <QDialog>
 #include <QVariantMap>
@@ -24,8 +27,8 @@ class AutostudyWindowController : public QDialog {
     Q_OBJECT
 public:
     // Shows a finished report file; the presenter owns the file from then on.
-    using ResultsPresenter =
-        std::function<void(const QString& file, const QString& notificationName, const QVariantMap& userInfo)>;
+    using ResultsPresenter = std::function<void(const WindowEnvironment& env, const QString& file,
+        const QString& notificationName, const QVariantMap& userInfo)>;
     static void setResultsPresenter(ResultsPresenter presenter);
 
     QTableView* elementsTableView() const { return m_elementsTableView; }
@@ -48,8 +51,11 @@ public:
     void reject() override { onClose(); }
 
 protected:
-    AutostudyWindowController(
-        int study, const QString& elementRowType, const QString& bookRowType, const QString& title, QWidget* parent);
+    AutostudyWindowController(const WindowEnvironment& env, int study, const QString& elementRowType,
+        const QString& bookRowType, const QString& title, QWidget* parent);
+
+    // The centre, defaults, alerts and library of the window the dialog was made for.
+    const WindowEnvironment& environment() const { return m_env; }
 
     // The dialog's own input rows (passage, word or date) go here.
     QFormLayout* inputForm() const { return m_inputForm; }
@@ -60,6 +66,7 @@ private:
     void elementSelectionChanged();
     void elementMoved(int from, int to);
 
+    WindowEnvironment m_env;
     QFormLayout* m_inputForm = nullptr;
     QTableView* m_elementsTableView = nullptr;
     QTableView* m_booksTableView = nullptr;

@@ -10,21 +10,21 @@
 #include <QLineEdit>
 
 AutostudyWordWindowController* AutostudyWordWindowController::factoryWithWord(
-    const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
+    const WindowEnvironment& env, const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
 {
-    return new AutostudyWordWindowController(word, sourceTuple, parent);
+    return new AutostudyWordWindowController(env, word, sourceTuple, parent);
 }
 
-void AutostudyWordWindowController::run(const QVariantMap& userInfo, QWidget* parent)
+void AutostudyWordWindowController::run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent)
 {
-    AutostudyWordWindowController dialog(userInfo.value(QStringLiteral("word")).toString(),
+    AutostudyWordWindowController dialog(env, userInfo.value(QStringLiteral("word")).toString(),
         sharedObjectFromVariant<SourceTuple>(userInfo.value(QStringLiteral("sourceTuple"))), parent);
     dialog.exec();
 }
 
 AutostudyWordWindowController::AutostudyWordWindowController(
-    const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
-    : AutostudyWindowController(AutoStudyElements::WordStudy, QStringLiteral("tqsWordElementRowPasteboardType"),
+    const WindowEnvironment& env, const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent)
+    : AutostudyWindowController(env, AutoStudyElements::WordStudy, QStringLiteral("tqsWordElementRowPasteboardType"),
           QStringLiteral("tqsWordBookRowPasteboardType"), tr("Word Study"), parent),
       m_sourceTuple(sourceTuple)
 {
@@ -81,7 +81,7 @@ void AutostudyWordWindowController::onPerformAutostudy()
         a.informativeText = tr("The word may be too common (like 'and' or 'the') or no results were found in any "
                                "selected elements/books.");
         a.style = AlertStyle::Informational;
-        Alerts::shared().runModal(a);
+        environment().alert().runModal(a);
         return;
     }
     presentResults(file, PaneNotifications::UserWantsToDoWordAutostudy,

@@ -14,10 +14,10 @@ class AutostudyWordWindowController : public AutostudyWindowController {
     Q_OBJECT
 public:
     // `sourceTuple`: the book the word was taken from (its language chooses the dictionaries).
-    static AutostudyWordWindowController* factoryWithWord(
-        const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
+    static AutostudyWordWindowController* factoryWithWord(const WindowEnvironment& env, const QString& word,
+        const SourceTuple::Ptr& sourceTuple, QWidget* parent = nullptr);
     // Makes the dialog from a request's user info ("word", "sourceTuple") and runs it modally.
-    static void run(const QVariantMap& userInfo, QWidget* parent = nullptr);
+    static void run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent = nullptr);
 
     static QString cleanedUp(const QString& text);
     QString word();
@@ -29,7 +29,8 @@ public:
     QLineEdit* wordTextField() const { return m_wordTextField; }
 
 private:
-    AutostudyWordWindowController(const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent);
+    AutostudyWordWindowController(
+        const WindowEnvironment& env, const QString& word, const SourceTuple::Ptr& sourceTuple, QWidget* parent);
 
     QString m_word;
     SourceTuple::Ptr m_sourceTuple;

@@ -35,8 +35,9 @@ void selectTag(QComboBox* box, qint64 tag)
 
 }  // namespace
 
-CopyPassageWindowController::CopyPassageWindowController(const QVariantMap& options, QWidget* parent)
-    : QDialog(parent), m_options(options)
+CopyPassageWindowController::CopyPassageWindowController(
+    const WindowEnvironment& env, const QVariantMap& options, QWidget* parent)
+    : QDialog(parent), m_env(env), m_options(options)
 {
     setWindowTitle(tr("Copy Passage"));
     setObjectName(QStringLiteral("CopyPassageWindowController"));
@@ -109,13 +110,13 @@ void CopyPassageWindowController::windowDidLoad()
     if (m_options.contains(kPassage))
         m_passageField->setText(m_options.value(kPassage).toString());
 
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    const UserDefaults& defaults = m_env.settings();
     m_biblePopUpButton->clear();
     const auto wanted = tupleOption(m_options);
     const qint64 savedPub = defaults.integerForKey(QStringLiteral("cpBiblePubID"));
     const qint64 savedBook = defaults.integerForKey(QStringLiteral("cpBibleBookID"));
     int selected = -1;
-    const SourceTupleArray::Ptr bibles = SourceManager::singleton().bibleSources();
+    const SourceTupleArray::Ptr bibles = m_env.books().bibleSources();
     for (qsizetype i = 0; i < bibles->count(); ++i) {
         const std::shared_ptr<SourceTuple> bible = bibles->tupleAtIndex(i);
         m_biblePopUpButton->addItem(QStringLiteral("%1 (%2)").arg(bible->name(), bible->abbr()),
@@ -141,7 +142,7 @@ void CopyPassageWindowController::windowDidLoad()
 
 void CopyPassageWindowController::saveChoices()
 {
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = m_env.settings();
     const SourceTupleID id = m_biblePopUpButton->currentData().value<SourceTupleID>();
     defaults.setInteger(id.pubID(), QStringLiteral("cpBiblePubID"));
     defaults.setInteger(id.bookID(), QStringLiteral("cpBibleBookID"));
@@ -166,14 +167,14 @@ void CopyPassageWindowController::onCopyPassage()
     saveChoices();
     CopyPassageError error;
     const SourceTupleID id = m_biblePopUpButton->currentData().value<SourceTupleID>();
-    if (copyVerse(m_passageField->text(), id, &error)) {
+    if (copyVerse(m_env, m_passageField->text(), id, &error)) {
         accept();
         return;
     }
     Alert alert;
     alert.messageText = error.description;
     alert.informativeText = error.failureReason + QLatin1Char(' ') + error.recoverySuggestion;
-    Alerts::shared().runModal(alert);
+    m_env.alert().runModal(alert);
 }
 
 void CopyPassageWindowController::onCancel()
@@ -181,22 +182,28 @@ void CopyPassageWindowController::onCancel()
     reject();
 }
 
-void CopyPassageWindowController::run(const QVariantMap& options, QWidget* parent)
+void CopyPassageWindowController::run(const WindowEnvironment& env, const QVariantMap& options, QWidget* parent)
 {
-    CopyPassageWindowController dialog(options, parent);
+    CopyPassageWindowController dialog(env, options, parent);
     dialog.exec();
 }
 
-void CopyPassageWindowController::copyNow(const QVariantMap& options)
+void CopyPassageWindowController::copyNow(const WindowEnvironment& env, const QVariantMap& options)
 {
     const auto tuple = tupleOption(options);
     if (!tuple)
         return;
-    copyVerse(options.value(kPassage).toString(), SourceTupleID::sourceTupleIDForTuple(*tuple), nullptr);
+    copyVerse(env, options.value(kPassage).toString(), SourceTupleID::sourceTupleIDForTuple(*tuple), nullptr);
 }
 
 bool CopyPassageWindowController::copyVerse(
-    const QString& reference, const SourceTupleID& bible, CopyPassageError* error)
+    const WindowEnvironment& env, const QString& reference, const SourceTupleID& bible, CopyPassageError* error)
 {
-    return CopyPassageCopier::copyVerse(reference, bible, error);
+    const SourceTupleArray::Ptr bibles = env.books().bibleSources();
+    const std::shared_ptr<SourceTuple> tuple = bibles ? bibles->tupleForSourceTupleID(bible) : nullptr;
+    CopyPassageText text;
+    if (!CopyPassageCopier::composeVerse(reference, tuple, env.settings(), text, error))
+        return false;
+    CopyPassageCopier::placeOnClipboard(text);
+    return true;
 }

@@ -3,11 +3,13 @@
 // defaults ("cp..." keys), so Copy Now can copy with them without showing the dialog.
 //
 // The copying itself is the passage copier's (`CopyPassageCopier::copyVerse` with the dialog's option
-// profile); this class carries the dialog flow and the class operations the commands call.
+// profile); this class carries the dialog flow and the class operations the commands call. The
+// choices, the Bibles and the alerts are those of the window environment the dialog is made with.
 //
 // Threads: main thread only.
 #pragma once
 
+#include "panes/layout/WindowEnvironment.h"
 #include "reports/CopyPassageCopier.h"
 
 #include <QDialog>
@@ -21,14 +23,16 @@ class SourceTupleID;
 class CopyPassageWindowController : public QDialog {
     Q_OBJECT
 public:
-    explicit CopyPassageWindowController(const QVariantMap& options, QWidget* parent = nullptr);
+    CopyPassageWindowController(const WindowEnvironment& env, const QVariantMap& options, QWidget* parent = nullptr);
 
     // Makes the dialog and runs it modally. Options: "passage" (text to prefill), "bibleTuple" (a
     // std::shared_ptr<SourceTuple> of the Bible to preselect, as QVariant).
-    static void run(const QVariantMap& options, QWidget* parent = nullptr);
+    static void run(const WindowEnvironment& env, const QVariantMap& options, QWidget* parent = nullptr);
     // Copies "passage" from "bibleTuple" with the saved choices; failures are silent.
-    static void copyNow(const QVariantMap& options);
-    static bool copyVerse(const QString& reference, const SourceTupleID& bible, CopyPassageError* error);
+    static void copyNow(const WindowEnvironment& env, const QVariantMap& options);
+    // A reference from a Bible of the environment's library, with the choices saved in its defaults.
+    static bool copyVerse(
+        const WindowEnvironment& env, const QString& reference, const SourceTupleID& bible, CopyPassageError* error);
 
     void windowDidLoad();
     void saveChoices();
@@ -52,6 +56,7 @@ public:
 private:
     QComboBox* popUp(const QList<QPair<QString, int>>& items);
 
+    WindowEnvironment m_env;
     QVariantMap m_options;
     QLineEdit* m_passageField = nullptr;
     QComboBox* m_biblePopUpButton = nullptr;

@@ -3,6 +3,7 @@
 // afterwards. Every scenario runs in a process of its own (the application, its library and its
 // database are one per process).
 #include "app/ModalTextFieldWindowController.h"
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/preferences/AppNotifications.h"
@@ -227,7 +228,8 @@ protected:
     {
         UserDefaults::standardUserDefaults().setString(
             qs::cloud::ServiceHost::loopback(httpPort, syncPort).toSetting(), QStringLiteral("serviceHost"));
-        std::unique_ptr<PreferencesViewController> account(PreferencesViewController::factoryForPane(3));
+        std::unique_ptr<PreferencesViewController> account(PreferencesViewController::factoryForPane(
+            PreferencesViewController::Environment::fromWindow(applicationEnvironment()), 3));
         account->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
         account->textField(QStringLiteral("password"))->setText(QStringLiteral("demo"));
         QPushButton* button = account->findChild<QPushButton*>(QStringLiteral("loginButton"));

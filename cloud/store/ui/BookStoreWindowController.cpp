@@ -174,8 +174,8 @@ StoreExitAction BookStoreWindowController::exitActionForUrl(const QUrl& url)
 StoreCustomerBlock BookStoreWindowController::customerBlock() const
 {
     StoreCustomerBlock block;
-    block.customerIdNumber = m_context.defaults->stringForKey(QStringLiteral("customerIDNum"));
-    block.clearPassword = StoreCredentials::clearPassword(*m_context.defaults, m_context.passwordFolder);
+    block.customerIdNumber = m_context.window.settings().stringForKey(QStringLiteral("customerIDNum"));
+    block.clearPassword = StoreCredentials::clearPassword(m_context.window.settings(), m_context.passwordFolder);
     block.version = AppVersion::version();
     block.applicationName = QCoreApplication::applicationName();
     block.initialProductId = m_initialProductId;
@@ -216,7 +216,7 @@ void BookStoreWindowController::requestSeen(const QUrl& url, const StoreExitActi
         Alert alert;
         alert.messageText = action.message;
         alert.style = AlertStyle::Informational;
-        Alerts::shared().runModal(alert);
+        m_context.window.alert().runModal(alert);
         closeSoon();
         return;
     }
@@ -267,7 +267,7 @@ void BookStoreWindowController::loadingChanged(const QWebEngineLoadingInfo& info
         alert.messageText = info.errorString();
         alert.informativeText = info.url().toDisplayString();
     }
-    Alerts::shared().runModal(alert);
+    m_context.window.alert().runModal(alert);
     closeSoon();
 }
 
@@ -281,7 +281,7 @@ void BookStoreWindowController::loadTimedOut()
     alert.messageText = QStringLiteral("Load Failed");
     alert.informativeText = QStringLiteral("The store did not answer in time.");
     alert.style = AlertStyle::Warning;
-    Alerts::shared().runModal(alert);
+    m_context.window.alert().runModal(alert);
     closeSoon();
 }
 

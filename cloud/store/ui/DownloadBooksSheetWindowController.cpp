@@ -24,14 +24,14 @@ const QString kHideDownloaded = QStringLiteral("hideDownloaded");
 const QString kSelectedKindRow = QStringLiteral("selectedBookKindRow");
 constexpr int kRowHeight = 60;
 
-int askYesNo(const QString& message, const QString& informative)
+int askYesNo(Alerts& alerts, const QString& message, const QString& informative)
 {
     Alert alert;
     alert.messageText = message;
     alert.informativeText = informative;
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
     alert.style = AlertStyle::Informational;
-    return Alerts::shared().runModal(alert);
+    return alerts.runModal(alert);
 }
 
 }  // namespace
@@ -137,7 +137,7 @@ DownloadBooksSheetWindowController::DownloadBooksSheetWindowController(const Sto
 
 DownloadBooksSheetWindowController::~DownloadBooksSheetWindowController()
 {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_context.window.notifications().removeObserver(this);
 }
 
 DownloadBooksSheetWindowController* DownloadBooksSheetWindowController::factory(
@@ -151,7 +151,7 @@ DownloadBooksSheetWindowController* DownloadBooksSheetWindowController::factory(
 
 void DownloadBooksSheetWindowController::windowDidLoad()
 {
-    NotificationCenter& center = NotificationCenter::defaultCenter();
+    NotificationCenter& center = m_context.window.notifications();
     center.removeObserver(this);
     center.addObserver(this, StoreNotifications::qsCoverArtFinishedDownloading, [this](Notification&) {
         reloadKindsTable();
@@ -178,14 +178,17 @@ void DownloadBooksSheetWindowController::windowDidLoad()
         if (n.userInfo.contains(QStringLiteral("error"))) {
             const QVariantMap error = n.userInfo.value(QStringLiteral("error")).toMap();
             QMetaObject::invokeMethod(
-                this, [error] { showErrorAlert(error, QStringLiteral("There was a problem downloading this book.")); },
+                this,
+                [this, error] {
+                    m_context.showErrorAlert(error, QStringLiteral("There was a problem downloading this book."));
+                },
                 Qt::QueuedConnection);
         }
     });
 
     // A stored row outside the six kinds shows the first.
-    m_selectedBookKindRow = BookKinds::clampRow(m_context.defaults->integerForKey(kSelectedKindRow));
-    m_hideDownloaded->setChecked(m_context.defaults->boolForKey(kHideDownloaded));
+    m_selectedBookKindRow = BookKinds::clampRow(m_context.window.settings().integerForKey(kSelectedKindRow));
+    m_hideDownloaded->setChecked(m_context.window.settings().boolForKey(kHideDownloaded));
     loadBookList();
     if (!m_kinds.value(m_selectedBookKindRow).active) {
         m_selectedBookKindRow = 0;
@@ -195,7 +198,7 @@ void DownloadBooksSheetWindowController::windowDidLoad()
     reloadBooksTable();
 
     if (!m_context.signedIn()) {
-        showSignInAlert();
+        m_context.showSignInAlert();
         return;
     }
     if (m_context.ownedBooks->isRefreshing())
@@ -208,7 +211,7 @@ void DownloadBooksSheetWindowController::closeDownloadBooksSheet()
     if (m_closed)
         return;
     m_closed = true;
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_context.window.notifications().removeObserver(this);
     close();
 }
 
@@ -249,12 +252,12 @@ void DownloadBooksSheetWindowController::buildKinds()
 
 bool DownloadBooksSheetWindowController::isInstalled(const OwnedBook& book) const
 {
-    return m_context.library->allSources()->tupleForPubID(book.publisherId, book.bookId) != nullptr;
+    return m_context.window.books().allSources()->tupleForPubID(book.publisherId, book.bookId) != nullptr;
 }
 
 bool DownloadBooksSheetWindowController::isOutOfDate(const OwnedBook& book) const
 {
-    const SourceTuple::Ptr tuple = m_context.library->allSources()->tupleForPubID(book.publisherId, book.bookId);
+    const SourceTuple::Ptr tuple = m_context.window.books().allSources()->tupleForPubID(book.publisherId, book.bookId);
     if (!tuple || !book.fileDate.isValid() || !tuple->modificationTime().isValid())
         return false;
     return tuple->modificationTime() < book.fileDate;
@@ -278,7 +281,7 @@ void DownloadBooksSheetWindowController::loadBookList()
 void DownloadBooksSheetWindowController::hideDownloadedBooks()
 {
     const bool hide = m_hideDownloaded->isChecked();
-    m_context.defaults->setBool(hide, kHideDownloaded);
+    m_context.window.settings().setBool(hide, kHideDownloaded);
     if (hide) {
         loadBookList();
     } else {
@@ -400,7 +403,7 @@ void DownloadBooksSheetWindowController::chooseKindRow(int row)
         return;
     }
     m_selectedBookKindRow = row;
-    m_context.defaults->setInteger(row, kSelectedKindRow);
+    m_context.window.settings().setInteger(row, kSelectedKindRow);
     m_kindsTable->setCurrentRow(row);
     loadBookList();
     reloadBooksTable();
@@ -414,11 +417,12 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
     const OwnedBook book = m_bookList[row];
     m_booksTable->clearSelection();
     if (!m_context.signedIn()) {
-        showSignInAlert();
+        m_context.showSignInAlert();
         return;
     }
     if (bookIsBeingDownloaded(book)) {
-        if (askYesNo(QStringLiteral("This book is currently being downloaded. Do you want to cancel?"),
+        if (askYesNo(m_context.window.alert(),
+                QStringLiteral("This book is currently being downloaded. Do you want to cancel?"),
                 QStringLiteral("If you answer yes, the download will be canceled. You can download this book later if "
                                "you want.")) == AlertFirstButtonReturn)
             m_context.downloads->cancel(identityRequest(book));
@@ -428,11 +432,12 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
     if (isInstalled(book)) {
         const bool older = isOutOfDate(book);
         const int answer = older
-            ? askYesNo(QStringLiteral("A newer version of this book is available. Do you want to update it?"),
+            ? askYesNo(m_context.window.alert(),
+                  QStringLiteral("A newer version of this book is available. Do you want to update it?"),
                   QStringLiteral(
                       "If you answer yes, the latest version will be downloaded and then replace the book in local "
                       "storage. If it is open in any panes, you will need to re-open it."))
-            : askYesNo(
+            : askYesNo(m_context.window.alert(),
                   QStringLiteral("This book has been downloaded and is installed locally. Do you want to remove it?"),
                   QStringLiteral("If you answer yes, the book will be removed from local storage. You can re-download "
                                  "it from your Cloud Library later if you want."));
@@ -443,11 +448,11 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
             QVariantMap request = DownloadBooksManager::requestForBook(
                 book, m_context.caller(), m_context.downloads->booksFolder(), m_context.script);
             if (const SourceTuple::Ptr installed =
-                    m_context.library->allSources()->tupleForPubID(book.publisherId, book.bookId))
+                    m_context.window.books().allSources()->tupleForPubID(book.publisherId, book.bookId))
                 request.insert(QStringLiteral("replacefile"), installed->filepath());
             m_context.downloads->enqueue(request);
         } else {
-            m_context.library->removeSourceForPubID(book.publisherId, book.bookId);
+            m_context.window.books().removeSourceForPubID(book.publisherId, book.bookId);
         }
         loadBookList();
         reloadBooksTable();
@@ -459,7 +464,7 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
 void DownloadBooksSheetWindowController::onDownloadAllBooks()
 {
     if (!m_context.signedIn()) {
-        showSignInAlert();
+        m_context.showSignInAlert();
         return;
     }
     bool any = false;
@@ -532,7 +537,7 @@ void DownloadBooksSheetWindowController::ownedListFinished(bool failed, const No
                 info.value(QStringLiteral("NSLocalizedRecoverySuggestion")).toString());
         alert.style = AlertStyle::Informational;
         QMetaObject::invokeMethod(
-            this, [alert] { Alerts::shared().runModal(alert); }, Qt::QueuedConnection);
+            this, [this, alert] { m_context.window.alert().runModal(alert); }, Qt::QueuedConnection);
     }
 }
 
@@ -564,7 +569,7 @@ void DownloadBooksSheetWindowController::automaticDownloads()
         "When you purchase a new book for Quillstead, it will be downloaded automatically. Once the download is "
         "complete, you'll see the book in the Open Books window and can open it from there.");
     alert.style = AlertStyle::Informational;
-    Alerts::shared().runModal(alert);
+    m_context.window.alert().runModal(alert);
 }
 
 }  // namespace qs::cloud

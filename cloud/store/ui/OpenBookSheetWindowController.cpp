@@ -49,7 +49,7 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
 
     auto* buttons = new QHBoxLayout;
     m_closeAutomatically = new QCheckBox(tr("Close this window when a book is opened"), this);
-    m_closeAutomatically->setChecked(m_context.defaults->boolForKey(kCloseOnOpen));
+    m_closeAutomatically->setChecked(m_context.window.settings().boolForKey(kCloseOnOpen));
     buttons->addWidget(m_closeAutomatically);
     buttons->addStretch(1);
     auto* library = new QPushButton(tr("Cloud Library..."), this);
@@ -69,7 +69,7 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
     connect(m_booksTable, &QListWidget::itemClicked, this,
         [this](QListWidgetItem* item) { chooseBookRow(m_booksTable->row(item)); });
 
-    NotificationCenter& center = NotificationCenter::defaultCenter();
+    NotificationCenter& center = m_context.window.notifications();
     center.addObserver(
         this, StoreNotifications::qsCoverArtFinishedDownloading, [this](Notification&) { reloadTables(); });
     // A book of a kind that had none makes that kind choosable.
@@ -82,7 +82,7 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
 
 OpenBookSheetWindowController::~OpenBookSheetWindowController()
 {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_context.window.notifications().removeObserver(this);
 }
 
 OpenBookSheetWindowController* OpenBookSheetWindowController::factory(const StoreContext& context, QWidget* parent)
@@ -94,7 +94,7 @@ OpenBookSheetWindowController* OpenBookSheetWindowController::factory(const Stor
 
 SourceTupleArray::Ptr OpenBookSheetWindowController::listForInclude(int includeValue) const
 {
-    SourceManager& library = *m_context.library;
+    SourceManager& library = m_context.window.books();
     switch (includeValue) {
     case 63:
         return library.allSources();
@@ -193,7 +193,7 @@ void OpenBookSheetWindowController::chooseBookRow(int row)
     const SourceTupleArray::Ptr list = sourcesOfSelectedKind();
     const SourceTuple::Ptr tuple = list ? list->tupleAtIndex(row) : nullptr;
     if (row >= 0 && tuple) {
-        NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification,
+        m_context.window.notifications().postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification,
             nullptr,
             {{QStringLiteral("pubid"), tuple->pubID()}, {QStringLiteral("bookid"), tuple->bookID()},
                 {QStringLiteral("edition"), tuple->editionNumber()},
@@ -205,7 +205,7 @@ void OpenBookSheetWindowController::chooseBookRow(int row)
 
 void OpenBookSheetWindowController::onCloseAutomaticallyCheckbox()
 {
-    m_context.defaults->setBool(m_closeAutomatically->isChecked(), kCloseOnOpen);
+    m_context.window.settings().setBool(m_closeAutomatically->isChecked(), kCloseOnOpen);
 }
 
 void OpenBookSheetWindowController::closeOpenBookSheet()
@@ -213,7 +213,7 @@ void OpenBookSheetWindowController::closeOpenBookSheet()
     if (m_closed)
         return;
     m_closed = true;
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_context.window.notifications().removeObserver(this);
     close();
 }
 

@@ -5,17 +5,15 @@
 #include "cloud/store/DownloadBooksManager.h"
 #include "cloud/store/OwnedBooksManager.h"
 #include "cloud/store/StoreCredentials.h"
-#include "library/SourceManager.h"
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 
 namespace qs::cloud {
 
-StoreContext StoreContext::application()
+StoreContext StoreContext::fromWindow(const WindowEnvironment& window)
 {
     StoreContext c;
-    c.defaults = &UserDefaults::standardUserDefaults();
-    c.library = &SourceManager::singleton();
+    c.window = window;
     c.ownedBooks = &OwnedBooksManager::shared();
     c.downloads = &DownloadBooksManager::shared();
     c.covers = &CoverArtManager::shared();
@@ -24,17 +22,17 @@ StoreContext StoreContext::application()
 
 bool StoreContext::signedIn() const
 {
-    return StoreCredentials::signedIn(*defaults);
+    return StoreCredentials::signedIn(window.settings());
 }
 
 WebScriptCaller StoreContext::caller() const
 {
-    return StoreCredentials::caller(*defaults, QString(), passwordFolder);
+    return StoreCredentials::caller(window.settings(), QString(), passwordFolder);
 }
 
 QUrl StoreContext::storePagesUrl() const
 {
-    return storePages.isEmpty() ? ServiceHost::fromDefaults(*defaults).storeUrl() : storePages;
+    return storePages.isEmpty() ? ServiceHost::fromDefaults(window.settings()).storeUrl() : storePages;
 }
 
 QVariantMap StoreContext::coverRequest(qint64 pubId, qint64 bookId) const
@@ -46,23 +44,23 @@ QVariantMap StoreContext::coverRequest(qint64 pubId, qint64 bookId) const
     return r;
 }
 
-void showSignInAlert()
+void StoreContext::showSignInAlert() const
 {
     Alert alert;
     alert.messageText = QStringLiteral(
         "You must be logged into your Tavrosen account to download books from your account on the Tavrosen Cloud.");
     alert.style = AlertStyle::Informational;
-    Alerts::shared().runModal(alert);
+    window.alert().runModal(alert);
 }
 
-void showErrorAlert(const QVariantMap& errorInfo, const QString& fallbackMessage)
+void StoreContext::showErrorAlert(const QVariantMap& errorInfo, const QString& fallbackMessage) const
 {
     const StoreError error = StoreError::fromUserInfo(errorInfo);
     Alert alert;
     alert.messageText = error.description.isEmpty() ? fallbackMessage : error.description;
     alert.informativeText = QStringLiteral("%1 %2").arg(error.reason, error.suggestion).trimmed();
     alert.style = AlertStyle::Informational;
-    Alerts::shared().runModal(alert);
+    window.alert().runModal(alert);
 }
 
 }  // namespace qs::cloud

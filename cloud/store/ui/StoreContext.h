@@ -1,16 +1,19 @@
-// StoreContext: what the store windows work with: the user defaults, the library, the owned-books,
-// download and cover-art managers, and where the web script and the store pages are. The
-// application passes application(); tests pass their own library, managers and stand-in address.
+// StoreContext: what the store windows work with: the window's environment (its centre, user
+// defaults, alerts and library), the owned-books, download and cover-art managers, and where the web
+// script and the store pages are. The application passes fromWindow(); tests pass their own
+// environment, managers and stand-in address.
+//
+// The managers post what they do on the program's notification centre, so the environment's centre
+// is that one wherever the sheets follow the managers.
 //
 // A value of pointers; the objects it names outlive the windows made with it. Main thread only.
 #pragma once
 
+#include "panes/layout/WindowEnvironment.h"
+
 #include <QString>
 #include <QUrl>
 #include <QVariantMap>
-
-class SourceManager;
-class UserDefaults;
 
 namespace qs::cloud {
 
@@ -20,8 +23,8 @@ class OwnedBooksManager;
 struct WebScriptCaller;
 
 struct StoreContext {
-    UserDefaults* defaults = nullptr;
-    SourceManager* library = nullptr;
+    // The centre, defaults, alerts and library of the window the sheets are shown over.
+    WindowEnvironment window;
     OwnedBooksManager* ownedBooks = nullptr;
     DownloadBooksManager* downloads = nullptr;
     CoverArtManager* covers = nullptr;
@@ -32,19 +35,19 @@ struct StoreContext {
     // The folder of the kept password; empty: the application's.
     QString passwordFolder;
 
-    // The program's defaults, library and managers.
-    static StoreContext application();
+    // The window's environment and the program's store managers.
+    static StoreContext fromWindow(const WindowEnvironment& window);
 
     bool signedIn() const;
     WebScriptCaller caller() const;
     QUrl storePagesUrl() const;
     // A cover request for a book at the size the sheets draw ("144x144").
     QVariantMap coverRequest(qint64 pubId, qint64 bookId) const;
-};
 
-// The alert shown when a store window needs a signed-in customer.
-void showSignInAlert();
-// A modal alert made from an error's user info (description, failure reason, recovery suggestion).
-void showErrorAlert(const QVariantMap& errorInfo, const QString& fallbackMessage);
+    // The alert shown when a store window needs a signed-in customer.
+    void showSignInAlert() const;
+    // A modal alert made from an error's user info (description, failure reason, recovery suggestion).
+    void showErrorAlert(const QVariantMap& errorInfo, const QString& fallbackMessage) const;
+};
 
 }  // namespace qs::cloud

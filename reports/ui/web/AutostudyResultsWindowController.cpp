@@ -21,16 +21,20 @@
 #include <QWebEngineView>
 
 AutostudyResultsWindowController* AutostudyResultsWindowController::runWithFile(
-    const QString& filename, const QString& notificationName, const QVariantMap& userInfo)
+    const WindowEnvironment& env, const QString& filename, const QString& notificationName, const QVariantMap& userInfo)
 {
-    auto* window = new AutostudyResultsWindowController(filename, notificationName, userInfo);
+    auto* window = new AutostudyResultsWindowController(env, filename, notificationName, userInfo);
     window->show();
     return window;
 }
 
 AutostudyResultsWindowController::AutostudyResultsWindowController(
-    const QString& filename, const QString& notificationName, const QVariantMap& userInfo)
-    : QWidget(nullptr, Qt::Tool), m_filename(filename), m_notificationName(notificationName), m_userInfo(userInfo)
+    const WindowEnvironment& env, const QString& filename, const QString& notificationName, const QVariantMap& userInfo)
+    : QWidget(nullptr, Qt::Tool),
+      m_env(env),
+      m_filename(filename),
+      m_notificationName(notificationName),
+      m_userInfo(userInfo)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Autostudy %1").arg(userInfo.value(QStringLiteral("windowTitle")).toString()));
@@ -71,7 +75,7 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     row->setLayout(buttons);
     layout->addWidget(row);
 
-    const QByteArray frame = UserDefaults::standardUserDefaults().dataForKey(frameKey);
+    const QByteArray frame = m_env.settings().dataForKey(frameKey);
     if (frame.isEmpty() || !restoreGeometry(frame))
         resize(760, 860);
     m_view->load(QUrl::fromLocalFile(m_filename));
@@ -89,7 +93,7 @@ void AutostudyResultsWindowController::closeEvent(QCloseEvent* event)
 {
     if (!m_closing) {
         m_closing = true;
-        UserDefaults::standardUserDefaults().setObject(saveGeometry(), frameKey);
+        m_env.settings().setObject(saveGeometry(), frameKey);
         if (!m_filename.isEmpty())
             QFile::remove(m_filename);  // errors ignored: the cache is the system's to clean
     }
@@ -149,7 +153,7 @@ bool AutostudyResultsWindowController::saveCopyTo(const QString& path)
     Alert alert;
     alert.messageText = QStringLiteral("The autostudy could not be saved.");
     alert.informativeText = why;
-    Alerts::shared().runModal(alert);
+    m_env.alert().runModal(alert);
     return false;
 }
 
@@ -167,6 +171,7 @@ void AutostudyResultsWindowController::onChangeOptions()
 {
     const QString name = m_notificationName;
     const QVariantMap info = m_userInfo;
+    NotificationCenter& center = m_env.notifications();
     close();  // deletes the report file; this object goes at the next event-loop turn
-    NotificationCenter::defaultCenter().postNotificationName(name, nullptr, info);
+    center.postNotificationName(name, nullptr, info);
 }

@@ -8,8 +8,12 @@
 // off-the-record profile, with no book bridge and with scripts switched off, since the passages come
 // from books and are not trusted; it may read local files only for the passage images.
 //
-// Each window owns itself (deleted on close); several may be open. Main thread only.
+// The window keeps its frame in the environment's defaults, reports failures through its alerts and
+// asks for the dialog again on its centre. Each window owns itself (deleted on close); several may be
+// open. Main thread only.
 #pragma once
+
+#include "panes/layout/WindowEnvironment.h"
 
 #include <QVariantMap>
 #include <QWidget>
@@ -24,8 +28,8 @@ public:
 
     // Opens a window on the report file. `userInfo` is the originating dialog's input, with
     // "windowTitle" and "saveAsHint".
-    static AutostudyResultsWindowController* runWithFile(
-        const QString& filename, const QString& notificationName, const QVariantMap& userInfo);
+    static AutostudyResultsWindowController* runWithFile(const WindowEnvironment& env, const QString& filename,
+        const QString& notificationName, const QVariantMap& userInfo);
 
     ~AutostudyResultsWindowController() override;
 
@@ -48,9 +52,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    AutostudyResultsWindowController(
-        const QString& filename, const QString& notificationName, const QVariantMap& userInfo);
+    AutostudyResultsWindowController(const WindowEnvironment& env, const QString& filename,
+        const QString& notificationName, const QVariantMap& userInfo);
 
+    WindowEnvironment m_env;
     QString m_filename;
     QString m_notificationName;
     QVariantMap m_userInfo;

@@ -41,6 +41,8 @@ protected:
         auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*d);
         UserDefaults::setStandardUserDefaults(d);
+        m_window.center = &NotificationCenter::defaultCenter();
+        m_window.defaults = d.get();
         m_elements = AutoStudyElements::autoStudyElements();
         m_elements.setFilename(m_dir->filePath(QStringLiteral("elements.xml")));
         m_elements.setVersion(2);
@@ -75,13 +77,15 @@ protected:
     }
     static QString text(QTableView* table, int row) { return table->model()->index(row, 1).data().toString(); }
     std::unique_ptr<QTemporaryDir> m_dir;
+    // The window the settings are shown over: the program's centre, which the navigators follow.
+    WindowEnvironment m_window;
     AutoStudyElements m_elements;
     QStringList m_names;
 };
 
 TEST_F(NavigatorSettings, TablesShowTheKindsAndTheBooksOfTheSelectedKind)
 {
-    NavigatorSettingsWindowController window(m_elements);
+    NavigatorSettingsWindowController window(m_window, m_elements);
     QTableView* kinds = window.elementsTableView();
     QTableView* books = window.booksTableView();
     EXPECT_EQ(kinds->objectName(), QStringLiteral("ElementTable"));
@@ -110,7 +114,7 @@ TEST_F(NavigatorSettings, TablesShowTheKindsAndTheBooksOfTheSelectedKind)
 
 TEST_F(NavigatorSettings, AllAndNoneChangeOnlyWhatDiffers)
 {
-    NavigatorSettingsWindowController window(m_elements);
+    NavigatorSettingsWindowController window(m_window, m_elements);
     QSignalSpy changed(&window, &NavigatorSettingsWindowController::settingsChanged);
     QSignalSpy kindsReset(window.elementsTableView()->model(), &QAbstractItemModel::modelReset);
     window.findChild<QPushButton*>(QStringLiteral("kindsAllButton"))->click();
@@ -147,7 +151,7 @@ TEST_F(NavigatorSettings, AllAndNoneChangeOnlyWhatDiffers)
 
 TEST_F(NavigatorSettings, DraggedRowsMoveAndTheSelectionFollows)
 {
-    NavigatorSettingsWindowController window(m_elements);
+    NavigatorSettingsWindowController window(m_window, m_elements);
     QTableView* kinds = window.elementsTableView();
     QTableView* books = window.booksTableView();
     QAbstractItemModel* kindModel = kinds->model();
@@ -199,7 +203,7 @@ TEST_F(NavigatorSettings, DraggedRowsMoveAndTheSelectionFollows)
 TEST_F(NavigatorSettings, RowsPerBookAndClosing)
 {
     UserDefaults::standardUserDefaults().setInteger(3, QStringLiteral("maxNavRowsPerBook"));
-    auto* window = new NavigatorSettingsWindowController(m_elements);
+    auto* window = new NavigatorSettingsWindowController(m_window, m_elements);
     QComboBox* rows = window->maxResultsShownButton();
     EXPECT_EQ(rows->currentData().toInt(), 3);
     EXPECT_TRUE(NavigatorSettingsWindowController::rowCountChoices().contains(3));
@@ -229,7 +233,9 @@ TEST_F(NavigatorSettings, OpenNavigatorsFollowTheWindowAtOnce)
     StudyPaneEnvironment env;
     env.defaults = &UserDefaults::standardUserDefaults();
     env.center = &NotificationCenter::defaultCenter();
-    env.runNavigatorSettings = [this] { return NavigatorSettingsWindowController::runModal(nullptr, &m_elements); };
+    env.runNavigatorSettings = [this] {
+        return NavigatorSettingsWindowController::runModal(m_window, nullptr, &m_elements);
+    };
     StudyPaneNavigatorViewController navigator(env);
     StudyPaneNavigatorViewController other(env);
     // The environment's settings runner enables the navigator's settings button.

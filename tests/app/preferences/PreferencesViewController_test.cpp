@@ -11,9 +11,11 @@
 #include "app/preferences/AppNotifications.h"
 #include "app/preferences/ColorWell.h"
 #include "app/preferences/MASPreferencesWindowController.h"
+#include "library/SourceManager.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
@@ -39,10 +41,18 @@
 
 namespace {
 
+// What the pages of a test are made with: the program's centre and defaults (the style sheets follow
+// them), alerts the test reads, and sync services that ask no engine.
+PreferencesViewController::Environment& pageEnv()
+{
+    static PreferencesViewController::Environment env;
+    return env;
+}
+
 // The page of an index as its own class.
 template <class Page> std::unique_ptr<Page> makePage(unsigned index)
 {
-    auto* page = dynamic_cast<Page*>(PreferencesViewController::factoryForPane(index));
+    auto* page = dynamic_cast<Page*>(PreferencesViewController::factoryForPane(pageEnv(), index));
     EXPECT_NE(page, nullptr) << index;
     return std::unique_ptr<Page>(page);
 }
@@ -70,12 +80,14 @@ protected:
         auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*d);
         UserDefaults::setStandardUserDefaults(d);
-        // No page asks the process's sync engine or opens the desktop's browser.
-        auto& sync = PreferencesViewController::syncServices();
-        sync = PreferencesViewController::defaultSyncServices();
-        sync.isSyncing = sync.hasUnsyncedData = sync.hasSomeData = [] { return false; };
-        sync.setAutoSyncFreq = [](qint64) {};
-        sync.openUrl = [](const QUrl&) {};
+        // No page asks a sync engine or opens the desktop's browser.
+        WindowEnvironment window;
+        window.center = &NotificationCenter::defaultCenter();
+        window.defaults = d.get();
+        window.alerts = &m_alerts;
+        window.library = &SourceManager::singleton();
+        pageEnv() = PreferencesViewController::Environment::fromWindow(window);
+        pageEnv().sync.openUrl = [](const QUrl&) {};
         m_obs = NotificationCenter::defaultCenter().addObserver(
             this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { ++m_posted; });
     }
@@ -89,17 +101,18 @@ protected:
             QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     std::unique_ptr<QTemporaryDir> m_dir;
+    RecordingAlerts m_alerts;
     NotificationCenter::ObservationId m_obs = 0;
     int m_posted = 0;
 };
 
 TEST_F(Preferences, FactoryMakesEightPanesWithTheirIdentifiers)
 {
-    EXPECT_EQ(PreferencesViewController::factoryForPane(8), nullptr);
+    EXPECT_EQ(PreferencesViewController::factoryForPane(pageEnv(), 8), nullptr);
     const QStringList ids = {"GeneralPreferences", "DisplayPreferences", "ColorPreferences", "LoginPreferences",
         "SyncPreferences", "PreferredBooks", "UpdatePreferences", "VoicesPreferences"};
     for (unsigned i = 0; i < 8; ++i) {
-        std::unique_ptr<PreferencesViewController> p(PreferencesViewController::factoryForPane(i));
+        std::unique_ptr<PreferencesViewController> p(PreferencesViewController::factoryForPane(pageEnv(), i));
         ASSERT_TRUE(p);
         EXPECT_EQ(p->identifier(), ids[int(i)]);
         EXPECT_EQ(p->paneIndex(), int(i));
@@ -357,9 +370,9 @@ TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
 {
     QVector<PreferencesViewController*> panes;
     for (unsigned i = 0; i < 8; ++i)
-        panes << PreferencesViewController::factoryForPane(i);
+        panes << PreferencesViewController::factoryForPane(pageEnv(), i);
     {
-        MASPreferencesWindowController window(panes, QStringLiteral("Settings"));
+        MASPreferencesWindowController window(pageEnv().window, panes, QStringLiteral("Settings"));
         window.show();
         EXPECT_EQ(window.indexOfSelectedController(), 0);
         EXPECT_EQ(window.windowTitle(), QStringLiteral("Settings"));
@@ -388,17 +401,17 @@ TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
         QStringLiteral("ColorPreferences"));
     QVector<PreferencesViewController*> again;
     for (unsigned i = 0; i < 8; ++i)
-        again << PreferencesViewController::factoryForPane(i);
-    MASPreferencesWindowController reopened(again, QStringLiteral("Settings"));
+        again << PreferencesViewController::factoryForPane(pageEnv(), i);
+    MASPreferencesWindowController reopened(pageEnv().window, again, QStringLiteral("Settings"));
     EXPECT_EQ(reopened.indexOfSelectedController(), 2);
     EXPECT_EQ(reopened.pos(), QPoint(140, 90));
     // A pane identifier no pane has any more shows the first pane.
     d().setString(QStringLiteral("Gone"), QStringLiteral("MASPreferences Selected Identifier View"));
     QVector<PreferencesViewController*> third;
     for (unsigned i = 0; i < 3; ++i)
-        third << PreferencesViewController::factoryForPane(i);
+        third << PreferencesViewController::factoryForPane(pageEnv(), i);
     third.insert(1, nullptr);
-    MASPreferencesWindowController fallback(third);
+    MASPreferencesWindowController fallback(pageEnv().window, third);
     EXPECT_EQ(fallback.indexOfSelectedController(), 0);
     EXPECT_EQ(fallback.windowTitle(), QStringLiteral("General"));
     fallback.goNextTab();
@@ -407,12 +420,67 @@ TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
     EXPECT_EQ(fallback.indexOfSelectedController(), 0);
 }
 
+// A settings window made over an environment of its own: its pages write those defaults and tell
+// that centre and those alerts, and leave the program's alone.
+TEST_F(Preferences, TheWindowAndItsPagesWorkThroughTheEnvironmentTheyAreMadeWith)
+{
+    UserDefaults mine(m_dir->filePath(QStringLiteral("window.ini")));
+    SettingsRegistry::registerDefaultsForAllPreferences(mine);
+    NotificationCenter centre;
+    RecordingAlerts alerts;
+    WindowEnvironment window;
+    window.center = &centre;
+    window.defaults = &mine;
+    window.alerts = &alerts;
+    window.library = &SourceManager::singleton();
+    auto env = PreferencesViewController::Environment::fromWindow(window);
+    env.sync.writeSyncLog = [](const QString&) { return false; };
+    env.sync.openUrl = [](const QUrl&) {};
+    int restyles = 0;
+    int pageChanges = 0;
+    int probe = 0;
+    centre.addObserver(
+        &probe, PaneNotifications::DisplayPreferencesChangedNotification, [&](Notification&) { ++restyles; });
+    centre.addObserver(&probe, AppNotifications::MASPreferencesWindowControllerDidChangeViewNotification,
+        [&](Notification&) { ++pageChanges; });
+    const QString programMargin = d().stringForKey(QStringLiteral("leftMargin"));
+    {
+        QVector<PreferencesViewController*> panes;
+        for (unsigned i = 0; i < 8; ++i)
+            panes << PreferencesViewController::factoryForPane(env, i);
+        MASPreferencesWindowController settings(window, panes, QStringLiteral("Settings"));
+        const int before = pageChanges;
+        settings.selectControllerAtIndex(1);
+        EXPECT_EQ(pageChanges, before + 1);
+        EXPECT_EQ(mine.stringForKey(QStringLiteral("MASPreferences Selected Identifier View")),
+            QStringLiteral("DisplayPreferences"));
+
+        QLineEdit* margin = settings.selectedViewController()->textField(QStringLiteral("leftMargin"));
+        ASSERT_NE(margin, nullptr);
+        margin->setText(QStringLiteral("37"));
+        emit margin->editingFinished();
+        EXPECT_EQ(mine.stringForKey(QStringLiteral("leftMargin")), QStringLiteral("37"));
+        EXPECT_EQ(d().stringForKey(QStringLiteral("leftMargin")), programMargin);
+        EXPECT_EQ(restyles, 1);
+        EXPECT_EQ(m_posted, 0) << "the program's centre heard of the change";
+
+        auto* sync =
+            dynamic_cast<SyncPreferencesViewController*>(settings.viewControllerForIdentifier("SyncPreferences"));
+        ASSERT_NE(sync, nullptr);
+        sync->onViewLogButton();
+        ASSERT_EQ(alerts.shown().size(), 1);
+        EXPECT_EQ(alerts.shown()[0].messageText, QStringLiteral("The Cloud Sync log could not be written."));
+        EXPECT_TRUE(m_alerts.shown().isEmpty());
+    }
+    centre.removeObserver(&probe);
+    EXPECT_EQ(centre.observationCount(), 0) << "a page or the window still observes the centre";
+}
+
 }  // namespace
 
 #include "cloud/account/CustomerPassword.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "platform/AppFolders.h"
-#include "platform/RecordingAlerts.h"
 #include "tests/tools/standin-services/StandinTestServer.h"
 
 #include <QPushButton>
@@ -429,7 +497,7 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(alerts);
+    pageEnv().window.alerts = alerts.get();
     auto pane = makePage<LoginPreferencesViewController>(3);
     EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
     auto waitForAnswer = [&pane] {
@@ -479,7 +547,6 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     pane->textField(QStringLiteral("customerID"))->clear();
     pane->onResetPassword();
     EXPECT_TRUE(alerts->shown().last().messageText.startsWith(QStringLiteral("Enter your email address above")));
-    Alerts::setShared(nullptr);
 }
 
 }  // namespace
@@ -500,8 +567,7 @@ struct FakeSync {
     QList<QUrl> opened;
     void install()
     {
-        auto& s = PreferencesViewController::syncServices();
-        s = PreferencesViewController::defaultSyncServices();
+        auto& s = pageEnv().sync;
         s.isSyncing = [this] { return syncing; };
         s.hasUnsyncedData = [this] { return unsynced; };
         s.hasSomeData = [this] { return someData; };
@@ -517,8 +583,8 @@ TEST_F(Preferences, AccountFieldsBeingTypedNeverReachTheSettingsFile)
     setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
     QVector<PreferencesViewController*> panes;
     for (unsigned i = 0; i < 8; ++i)
-        panes << PreferencesViewController::factoryForPane(i);
-    MASPreferencesWindowController window(panes, QStringLiteral("Settings"));
+        panes << PreferencesViewController::factoryForPane(pageEnv(), i);
+    MASPreferencesWindowController window(pageEnv().window, panes, QStringLiteral("Settings"));
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
@@ -673,10 +739,12 @@ TEST_F(Preferences, SyncLogIsWrittenAfreshOrNotShownAtAll)
         ASSERT_TRUE(history.recordSyncTime("Bookmarks", now, 7, "Server <went> away"));
     }
     auto alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(alerts);
+    pageEnv().window.alerts = alerts.get();
+    // The application's writer: every recorded sync, errors and all; later one that fails.
+    bool failing = false;
+    const auto writer = pageEnv().sync.writeSyncLog;
+    pageEnv().sync.writeSyncLog = [&failing, writer](const QString& path) { return !failing && writer(path); };
     auto pane = makePage<SyncPreferencesViewController>(4);
-    // The application's writer: every recorded sync, errors and all.
-    auto& s = PreferencesViewController::syncServices();
     pane->findChild<QPushButton*>(QStringLiteral("viewLogButton"))->click();
     const QString path = SyncPreferencesViewController::syncLogPath();
     EXPECT_TRUE(path.startsWith(home.path()));
@@ -691,13 +759,12 @@ TEST_F(Preferences, SyncLogIsWrittenAfreshOrNotShownAtAll)
     EXPECT_TRUE(alerts->shown().isEmpty());
 
     // A log that cannot be written: the old page goes, an alert says so, nothing is opened.
-    s.writeSyncLog = [](const QString&) { return false; };
+    failing = true;
     pane->onViewLogButton();
     EXPECT_EQ(fake.opened.size(), 1);
     EXPECT_FALSE(QFile::exists(path));
     ASSERT_EQ(alerts->shown().size(), 1);
     EXPECT_EQ(alerts->shown()[0].messageText, QStringLiteral("The Cloud Sync log could not be written."));
-    Alerts::setShared(nullptr);
     cSQLiteDbBase::setEngineDataFolder(cLString16());
 }
 
@@ -712,7 +779,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
     d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(alerts);
+    pageEnv().window.alerts = alerts.get();
     auto pane = makePage<LoginPreferencesViewController>(3);
     auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
     auto* privacy = pane->findChild<QPushButton*>(QStringLiteral("privacyPolicyButton"));
@@ -819,7 +886,6 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
     privacy->click();
     ASSERT_EQ(fake.opened.size(), 1);
     EXPECT_EQ(fake.opened[0].host(), QStringLiteral("127.0.0.1"));
-    Alerts::setShared(nullptr);
 }
 
 TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
@@ -835,7 +901,7 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
     ASSERT_NE(port, 0);
     d().setString(qs::cloud::ServiceHost::loopback(port, 1).toSetting(), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(alerts);
+    pageEnv().window.alerts = alerts.get();
     auto pane = makePage<LoginPreferencesViewController>(3);
     pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
     pane->onResetPassword();
@@ -845,7 +911,6 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
     EXPECT_TRUE(alerts->shown()[0].messageText.startsWith(QStringLiteral("System reported error: ")));
     EXPECT_EQ(alerts->shown()[0].informativeText,
         QStringLiteral("While asking the server to send your password reset code."));
-    Alerts::setShared(nullptr);
 }
 
 }  // namespace
@@ -879,7 +944,7 @@ TEST_F(Preferences, EveryControlOfEveryPaneWritesItsDefault)
     fake.install();
     d().setBool(true, QStringLiteral("autoSyncEnabled"));
     for (unsigned pane = 0; pane < 8; ++pane) {
-        std::unique_ptr<PreferencesViewController> p(PreferencesViewController::factoryForPane(pane));
+        std::unique_ptr<PreferencesViewController> p(PreferencesViewController::factoryForPane(pageEnv(), pane));
         p->show();
         const std::string where = p->identifier().toStdString();
         for (QCheckBox* box : p->findChildren<QCheckBox*>()) {
@@ -975,8 +1040,7 @@ TEST_F(Preferences, VoicePropertiesAndTestSpeakThroughTheSharedSynthesizer)
         QTextToSpeech speech;
         for (const QVoice& v : speech.availableVoices()) {
             d().setString(v.name(), QStringLiteral("voiceEL"));
-            const QString text =
-                VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(QStringLiteral("voiceEL"));
+            const QString text = voices->voicePropertiesForVoiceWithKey(QStringLiteral("voiceEL"));
             if (v.gender() == QVoice::Female)
                 EXPECT_EQ(text, QStringLiteral("Female, Age ") + QVoice::ageName(v.age()));
             else if (v.gender() == QVoice::Male)
@@ -985,8 +1049,7 @@ TEST_F(Preferences, VoicePropertiesAndTestSpeakThroughTheSharedSynthesizer)
                 EXPECT_EQ(text, QStringLiteral("Neutral or Novelty"));
         }
         d().setString(QString(), QStringLiteral("voiceEL"));
-        EXPECT_EQ(
-            VoicesPreferencesViewController::voicePropertiesForVoiceWithKey(QStringLiteral("voiceEL")), QString());
+        EXPECT_EQ(voices->voicePropertiesForVoiceWithKey(QStringLiteral("voiceEL")), QString());
 
         // A pane was reading: the test takes the synthesizer over, stops the reading and speaks
         // after a moment, in the chosen voice and rate.

@@ -32,27 +32,35 @@ struct AppFirst {
     AppFirst() { app(); }
 };
 
+// The window works with the test's own alerts and sync engine; the process's are never reached (an
+// alert there would be recorded by `processAlerts`).
 struct Fixture : AppFirst {
     Fixture()
     {
-        alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(alerts);
+        processAlerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(processAlerts);
         reader.edit(C::BibleNotes, {"1", "1", "1", "mine"});
         reader.activate();
+        env.alerts = &alerts;
+        env.sync = &engine;
     }
     ~Fixture()
     {
-        SyncManager::resetInstance();
+        engine.localData().close();
+        EXPECT_TRUE(processAlerts->shown().isEmpty());
         Alerts::setShared(nullptr);
     }
     qint64 notes()
     {
-        SyncManager::resetInstance();
+        engine.localData().close();
         const Dump d = reader.dump(false);
         return d.count("BibleNotes") ? static_cast<qint64>(d.at("BibleNotes").size()) : 0;
     }
-    std::shared_ptr<RecordingAlerts> alerts;
+    std::shared_ptr<RecordingAlerts> processAlerts;
+    RecordingAlerts alerts;
     Reader reader {QStringLiteral("device-a")};
+    SyncManager engine;
+    WindowEnvironment env;
 };
 
 }  // namespace
@@ -60,7 +68,7 @@ struct Fixture : AppFirst {
 TEST(SyncCustomerIDResolutionWindow, OpensOnDoNotSyncWithItsDescriptionAndNamesBothCustomers)
 {
     Fixture f;
-    SyncCustomerIDResolutionWindowController window(10002, 10001);
+    SyncCustomerIDResolutionWindowController window(f.env, 10002, 10001);
     window.show();
     EXPECT_EQ(window.choices()->count(), 4);
     EXPECT_EQ(window.choices()->currentIndex(), SyncCustomerIDResolutionWindowController::DoNotSync);
@@ -77,25 +85,25 @@ TEST(SyncCustomerIDResolutionWindow, OpensOnDoNotSyncWithItsDescriptionAndNamesB
 TEST(SyncCustomerIDResolutionWindow, ReplacingNeedsTwoYesAnswersThenEmptiesTheLocalData)
 {
     Fixture f;
-    SyncCustomerIDResolutionWindowController window(10002, 10001);
+    SyncCustomerIDResolutionWindowController window(f.env, 10002, 10001);
     window.show();
     window.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::ReplaceLocalData);
-    f.alerts->queueAnswer(AlertSecondButtonReturn);  // No
+    f.alerts.queueAnswer(AlertSecondButtonReturn);  // No
     window.onOKButton();
     EXPECT_TRUE(window.isVisible());
-    f.alerts->queueAnswer(AlertFirstButtonReturn);
-    f.alerts->queueAnswer(AlertSecondButtonReturn);  // Yes, then No at the last chance
+    f.alerts.queueAnswer(AlertFirstButtonReturn);
+    f.alerts.queueAnswer(AlertSecondButtonReturn);  // Yes, then No at the last chance
     window.onOKButton();
     EXPECT_TRUE(window.isVisible());
-    ASSERT_EQ(f.alerts->shown().size(), 3);
-    EXPECT_EQ(f.alerts->shown().at(2).messageText,
+    ASSERT_EQ(f.alerts.shown().size(), 3);
+    EXPECT_EQ(f.alerts.shown().at(2).messageText,
         QStringLiteral("LAST CHANCE: Are you sure you want to delete your local data?"));
-    EXPECT_TRUE(f.alerts->shown().at(2).informativeText.endsWith(QStringLiteral(" THIS OPERATION CAN NOT BE UNDONE.")));
+    EXPECT_TRUE(f.alerts.shown().at(2).informativeText.endsWith(QStringLiteral(" THIS OPERATION CAN NOT BE UNDONE.")));
     EXPECT_EQ(f.notes(), 1);
 
     f.reader.activate();
-    f.alerts->queueAnswer(AlertFirstButtonReturn);
-    f.alerts->queueAnswer(AlertFirstButtonReturn);
+    f.alerts.queueAnswer(AlertFirstButtonReturn);
+    f.alerts.queueAnswer(AlertFirstButtonReturn);
     window.onOKButton();
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(window.result(), 1);
@@ -105,20 +113,20 @@ TEST(SyncCustomerIDResolutionWindow, ReplacingNeedsTwoYesAnswersThenEmptiesTheLo
 TEST(SyncCustomerIDResolutionWindow, CombiningForgetsTheSyncedCustomerSoTheNextSyncNeedsNoWindow)
 {
     Fixture f;
-    SyncManager::instance().localData().open();
-    SyncManager::instance().localData().setSyncedCustomerId(10001);
-    SyncCustomerIDResolutionWindowController window(10002, 10001);
+    f.engine.localData().open();
+    f.engine.localData().setSyncedCustomerId(10001);
+    SyncCustomerIDResolutionWindowController window(f.env, 10002, 10001);
     window.show();
     window.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::CombineData);
-    f.alerts->queueAnswer(AlertFirstButtonReturn);
-    f.alerts->queueAnswer(AlertFirstButtonReturn);
+    f.alerts.queueAnswer(AlertFirstButtonReturn);
+    f.alerts.queueAnswer(AlertFirstButtonReturn);
     window.onOKButton();
     EXPECT_EQ(window.result(), 1);
-    EXPECT_TRUE(f.alerts->shown().at(1).informativeText.endsWith(
+    EXPECT_TRUE(f.alerts.shown().at(1).informativeText.endsWith(
         QStringLiteral("older data on the server. DELETED OR OVERWRITTEN DATA ARE NOT RECOVERABLE.")));
-    EXPECT_EQ(SyncManager::instance().localData().syncedCustomerId(), 0);
-    EXPECT_TRUE(SyncManager::instance().userHasUnsyncedData());
-    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(10002, 0, nullptr, {}));
+    EXPECT_EQ(f.engine.localData().syncedCustomerId(), 0);
+    EXPECT_TRUE(f.engine.userHasUnsyncedData());
+    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(f.env, 10002, 0, nullptr, {}));
     EXPECT_EQ(f.notes(), 1) << "combining keeps the local data";
 }
 
@@ -126,25 +134,26 @@ TEST(SyncCustomerIDResolutionWindow, LogOutOpensTheCustomerPaneAndCancelAndLater
 {
     Fixture f;
     int pane = -1;
-    SyncCustomerIDResolutionWindowController logOut(10002, 10001);
-    logOut.showPreferencesPane = [&pane](int p) { pane = p; };
+    SyncCustomerIDResolutionWindowController logOut(f.env, 10002, 10001);
+    QObject::connect(&logOut, &SyncCustomerIDResolutionWindowController::preferencesPaneRequested, &logOut,
+        [&pane](int p) { pane = p; });
     logOut.show();
     logOut.choices()->setCurrentIndex(SyncCustomerIDResolutionWindowController::LogOut);
     logOut.onOKButton();
     EXPECT_EQ(pane, 3);
     EXPECT_EQ(logOut.result(), 0);
 
-    SyncCustomerIDResolutionWindowController later(10002, 10001);
+    SyncCustomerIDResolutionWindowController later(f.env, 10002, 10001);
     later.show();
     later.onOKButton();
     EXPECT_EQ(later.result(), 0);
-    SyncCustomerIDResolutionWindowController cancel(10002, 10001);
+    SyncCustomerIDResolutionWindowController cancel(f.env, 10002, 10001);
     cancel.show();
     cancel.onCancelButton();
     EXPECT_EQ(cancel.result(), 0);
-    EXPECT_TRUE(f.alerts->shown().isEmpty());
+    EXPECT_TRUE(f.alerts.shown().isEmpty());
     EXPECT_EQ(f.notes(), 1);
     // Equal customers, or none recorded: no window at all.
-    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(10001, 10001, nullptr, {}));
-    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(10001, -1, nullptr, {}));
+    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(f.env, 10001, 10001, nullptr, {}));
+    EXPECT_TRUE(SyncCustomerIDResolutionWindowController::resolveBeforeSync(f.env, 10001, -1, nullptr, {}));
 }

@@ -34,7 +34,9 @@ protected:
         // takes its input devices down after the window system is gone.
         new QApplication(argc, argv);
         s_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_alerts);
+        // The process's alerts: the editor asks through the ones it is given, never these.
+        s_processAlerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_processAlerts);
     }
 
     void SetUp() override
@@ -55,13 +57,16 @@ protected:
         editor.textView()->insertPlainText(text);
     }
 
+    void TearDown() override { EXPECT_TRUE(s_processAlerts->shown().isEmpty()); }
+
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    static inline std::shared_ptr<RecordingAlerts> s_processAlerts;
 };
 
 TEST_F(CSSEditor, SaveIsOfferedOnlyForUnsavedEditsAndWritesTheUserCopy)
 {
     AutoStudyCSS css;
-    AutostudyCSSEditorWindowController editor(&css);
+    AutostudyCSSEditorWindowController editor(*s_alerts, &css);
     EXPECT_EQ(editor.textView()->toPlainText(), css.defaultCSSString());
     EXPECT_FALSE(editor.saveChangesButton()->isEnabled());
     EXPECT_FALSE(editor.isWindowModified());
@@ -99,12 +104,12 @@ TEST_F(CSSEditor, ClosingWithEditsAsksToSaveDiscardOrGoOnEditing)
     const QString saved = QStringLiteral("<style>.subtitle {font-weight:bold;}</style>");
     ASSERT_TRUE(css.saveCSSEditorContents(saved));
 
-    AutostudyCSSEditorWindowController editor(&css);
+    AutostudyCSSEditorWindowController editor(*s_alerts, &css);
     editor.show();
     EXPECT_EQ(editor.textView()->toPlainText(), saved);
     // Nothing edited: closes without asking.
     {
-        AutostudyCSSEditorWindowController quiet(&css);
+        AutostudyCSSEditorWindowController quiet(*s_alerts, &css);
         quiet.show();
         EXPECT_TRUE(quiet.onCancel());
         EXPECT_FALSE(quiet.isVisible());
@@ -127,7 +132,7 @@ TEST_F(CSSEditor, ClosingWithEditsAsksToSaveDiscardOrGoOnEditing)
     EXPECT_FALSE(editor.isVisible());
     EXPECT_EQ(userCopy(), saved);
 
-    AutostudyCSSEditorWindowController again(&css);
+    AutostudyCSSEditorWindowController again(*s_alerts, &css);
     again.show();
     edit(again, QStringLiteral("<style>.bibleref {font-style:italic;}</style>"));
     s_alerts->queueAnswer(AlertFirstButtonReturn);  // Save
@@ -140,7 +145,7 @@ TEST_F(CSSEditor, RestoringTheDefaultsAsksFirstAndDropsTheUserCopy)
 {
     AutoStudyCSS css;
     ASSERT_TRUE(css.saveCSSEditorContents(QStringLiteral("<style>p {margin:1em;}</style>")));
-    AutostudyCSSEditorWindowController editor(&css);
+    AutostudyCSSEditorWindowController editor(*s_alerts, &css);
     edit(editor, QStringLiteral("half-typed"));
 
     s_alerts->queueAnswer(AlertSecondButtonReturn);  // No
@@ -164,7 +169,7 @@ TEST_F(CSSEditor, AFailedWriteKeepsTheEditsUnsaved)
     // A folder where the user copy should be: the write fails.
     ASSERT_TRUE(QDir().mkpath(AutoStudyCSS::userCopyPath()));
     AutoStudyCSS css;
-    AutostudyCSSEditorWindowController editor(&css);
+    AutostudyCSSEditorWindowController editor(*s_alerts, &css);
     editor.show();
     edit(editor, QStringLiteral("<style>.title {}</style>"));
     editor.onSaveChanges();

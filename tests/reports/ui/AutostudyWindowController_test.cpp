@@ -72,10 +72,27 @@ protected:
         auto defaults = std::make_shared<UserDefaults>(home.filePath(QStringLiteral("defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
         UserDefaults::setStandardUserDefaults(defaults);
+        // The dialogs' window has defaults, alerts and a centre of its own, apart from the process's.
+        static UserDefaults windowDefaults(home.filePath(QStringLiteral("window-defaults.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
+        s_defaults = &windowDefaults;
         s_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_alerts);
+        s_processAlerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_processAlerts);
+        static NotificationCenter centre;
+        s_env.center = &centre;
+        s_env.defaults = &windowDefaults;
+        s_env.alerts = s_alerts.get();
+        s_env.library = &SourceManager::singleton();
+        presentHere();
+    }
+
+    static void presentHere()
+    {
         AutostudyWindowController::setResultsPresenter(
-            [](const QString& file, const QString& n, const QVariantMap& info) {
+            [](const WindowEnvironment& env, const QString& file, const QString& n, const QVariantMap& info) {
+                EXPECT_EQ(env.center, s_env.center) << "the results window gets the dialog's environment";
+                EXPECT_EQ(env.alerts, s_env.alerts);
                 s_presented.append({file, n, info});
             });
     }
@@ -92,6 +109,7 @@ protected:
     {
         for (const Presented& p : s_presented)
             QFile::remove(p.file);
+        EXPECT_TRUE(s_processAlerts->shown().isEmpty());
     }
 
     static SourceTuple::Ptr book(const char* abbreviation)
@@ -124,6 +142,9 @@ protected:
 
     static inline bool s_haveBooks = false;
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    static inline std::shared_ptr<RecordingAlerts> s_processAlerts;
+    static inline UserDefaults* s_defaults = nullptr;
+    static inline WindowEnvironment s_env;
     static inline QList<Presented> s_presented;
 };
 
@@ -152,7 +173,7 @@ TEST(AutostudyTableMoves, EntriesMoveAndTheSelectionFollowsItsElement)
 TEST_F(AutostudyDialogs, TicksMovesAndAllOrNoneAreWrittenStraightAway)
 {
     std::unique_ptr<AutostudyVerseWindowController> dialog(
-        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), book("KJV")));
+        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), book("KJV")));
     AutostudyTableModel* elements = dialog->elementsModel();
     ASSERT_EQ(elements->rowCount(), 7);
     EXPECT_EQ(elements->data(elements->index(0, AutostudyTableModel::TextColumn), Qt::DisplayRole).toString(),
@@ -239,11 +260,14 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     const SourceTuple::Ptr kjv = book("KJV");
     const SourceTuple::Ptr web = book("WEB");
     ASSERT_TRUE(kjv && web);
-    // Without a Bible given, the one last used for copying is chosen.
-    UserDefaults::standardUserDefaults().setInteger(web->pubID(), QStringLiteral("cpBiblePubID"));
-    UserDefaults::standardUserDefaults().setInteger(web->bookID(), QStringLiteral("cpBibleBookID"));
+    // Without a Bible given, the one last used for copying is chosen, as the window's defaults hold it
+    // (not the process's).
+    s_defaults->setInteger(web->pubID(), QStringLiteral("cpBiblePubID"));
+    s_defaults->setInteger(web->bookID(), QStringLiteral("cpBibleBookID"));
+    UserDefaults::standardUserDefaults().setInteger(kjv->pubID(), QStringLiteral("cpBiblePubID"));
+    UserDefaults::standardUserDefaults().setInteger(kjv->bookID(), QStringLiteral("cpBibleBookID"));
     std::unique_ptr<AutostudyVerseWindowController> dialog(
-        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("Jn 3:16-"), nullptr));
+        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("Jn 3:16-"), nullptr));
     EXPECT_EQ(dialog->sourceTuple(), web);
     EXPECT_EQ(dialog->biblePopUpButton()->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
     dialog->setSourceTuple(kjv);
@@ -278,7 +302,7 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
 
     // John 3:16: the report reaches the presenter with the request that would make it again.
     std::unique_ptr<AutostudyVerseWindowController> again(
-        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), kjv));
+        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), kjv));
     again->show();
     again->onPerformAutostudy();
     ASSERT_EQ(s_presented.size(), 2);
@@ -295,14 +319,14 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
 
     // The passage is read in the chosen Bible's translation, which has no Tobit.
     std::unique_ptr<AutostudyVerseWindowController> apocrypha(
-        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("Tobit 1:1"), kjv));
+        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("Tobit 1:1"), kjv));
     apocrypha->onPerformAutostudy();
     EXPECT_EQ(lastAlert().messageText, QStringLiteral("Tobit 1:1 is not a valid verse reference"));
     EXPECT_EQ(s_presented.size(), 2);
 
     // No Bible chosen: nothing to read the passage in.
     std::unique_ptr<AutostudyVerseWindowController> none(
-        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), kjv));
+        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), kjv));
     none->biblePopUpButton()->setCurrentIndex(-1);
     none->onPerformAutostudy();
     EXPECT_EQ(lastAlert().messageText, QStringLiteral("No results were found for John 3:16."));
@@ -314,14 +338,14 @@ TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
     const SourceTuple::Ptr scofield = book("Scofield");
     const SourceTuple::Ptr web = book("WEB");
     ASSERT_TRUE(scofield && web);
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = *s_defaults;
     // The Bible last used for copying is not the one a commentary's study is read in.
     defaults.setInteger(book("KJV")->pubID(), QStringLiteral("cpBiblePubID"));
     defaults.setInteger(book("KJV")->bookID(), QStringLiteral("cpBibleBookID"));
     defaults.setInteger(web->pubID(), QStringLiteral("preferredBiblePubId"));
     defaults.setInteger(web->bookID(), QStringLiteral("preferredBibleBookId"));
     std::unique_ptr<AutostudyVerseWindowController> dialog(
-        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), scofield));
+        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), scofield));
     EXPECT_EQ(dialog->sourceTuple(), web);
     EXPECT_EQ(dialog->biblePopUpButton()->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
     dialog->show();
@@ -337,14 +361,14 @@ TEST_F(AutostudyDialogs, AStudyAskedFromACommentaryIsReadInThePreferredBible)
     defaults.setInteger(0, QStringLiteral("preferredBiblePubId"));
     defaults.setInteger(0, QStringLiteral("preferredBibleBookId"));
     std::unique_ptr<AutostudyVerseWindowController> first(
-        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), scofield));
+        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), scofield));
     EXPECT_EQ(first->biblePopUpButton()->currentIndex(), 0);
     EXPECT_EQ(first->sourceTuple(), SourceManager::singleton().bibleSources()->tupleAtIndex(0));
     // Nor the Bible used for copying, nor a preferred one: the first again.
     defaults.setInteger(0, QStringLiteral("cpBiblePubID"));
     defaults.setInteger(0, QStringLiteral("cpBibleBookID"));
     std::unique_ptr<AutostudyVerseWindowController> none(
-        AutostudyVerseWindowController::factoryWithBibleRef(QStringLiteral("John 3:16"), nullptr));
+        AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("John 3:16"), nullptr));
     EXPECT_EQ(none->biblePopUpButton()->currentIndex(), 0);
 }
 
@@ -362,7 +386,7 @@ TEST_F(AutostudyDialogs, RunOpensTheVerseDialogWithTheRequestsInput)
                 d->onClose();
             }
     });
-    AutostudyVerseWindowController::run(request);
+    AutostudyVerseWindowController::run(s_env, request);
     EXPECT_TRUE(s_presented.isEmpty());
 }
 
@@ -376,7 +400,7 @@ TEST_F(AutostudyDialogs, WordStudyCleansTheWordAndRefusesCommonWords)
     EXPECT_EQ(W::cleanedUp(QStringLiteral(" ,;. ")), QString());
 
     const SourceTuple::Ptr kjv = book("KJV");
-    std::unique_ptr<W> dialog(W::factoryWithWord(QStringLiteral("the"), kjv));
+    std::unique_ptr<W> dialog(W::factoryWithWord(s_env, QStringLiteral("the"), kjv));
     dialog->onPerformAutostudy();
     ASSERT_EQ(s_alerts->shown().size(), 1);
     EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("No results were found for 'the'."));
@@ -408,7 +432,7 @@ TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndClosesOnItsRepo
 {
     using T = AutostudyTodayWindowController;
     const QDate today = QDate::currentDate();
-    std::unique_ptr<T> dialog(T::factoryWithDate(QDate()));
+    std::unique_ptr<T> dialog(T::factoryWithDate(s_env, QDate()));
     EXPECT_EQ(dialog->date(), today);
     EXPECT_EQ(dialog->datePicker()->minimumDate(), today.addDays(-731));
     EXPECT_EQ(dialog->datePicker()->maximumDate(), today.addDays(731));
@@ -417,7 +441,7 @@ TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndClosesOnItsRepo
     dialog->onToday();
     EXPECT_EQ(dialog->date(), today);
 
-    std::unique_ptr<T> fixed(T::factoryWithDate(today.addDays(-20)));
+    std::unique_ptr<T> fixed(T::factoryWithDate(s_env, today.addDays(-20)));
     EXPECT_EQ(fixed->date(), today.addDays(-20));
     fixed->show();
     fixed->onPerformAutostudy();
@@ -442,7 +466,7 @@ TEST_F(AutostudyDialogs, TodaysStudySaysWhyThereIsNoReport)
     today.removeIf([](const AutoStudyElement& e) { return e.elementID == AutoStudyElements::DevotionalsID; });
     ASSERT_EQ(today.size(), kept.size() - 1);
     std::unique_ptr<AutostudyTodayWindowController> dialog(
-        AutostudyTodayWindowController::factoryWithDate(QDate(2026, 3, 14)));
+        AutostudyTodayWindowController::factoryWithDate(s_env, QDate(2026, 3, 14)));
     dialog->show();
     dialog->onPerformAutostudy();
     today = kept;
@@ -464,7 +488,7 @@ TEST_F(AutostudyDialogs, TodaysStudySaysWhyThereIsNoReport)
 TEST_F(AutostudyDialogs, EditStylesOpensTheEditorOnTheReportsSheet)
 {
     std::unique_ptr<AutostudyWordWindowController> dialog(
-        AutostudyWordWindowController::factoryWithWord(QStringLiteral("grace"), book("KJV")));
+        AutostudyWordWindowController::factoryWithWord(s_env, QStringLiteral("grace"), book("KJV")));
     QString shown;
     QTimer::singleShot(0, [&shown] {
         for (QWidget* w : QApplication::topLevelWidgets())
@@ -481,13 +505,12 @@ TEST_F(AutostudyDialogs, EditStylesOpensTheEditorOnTheReportsSheet)
 TEST_F(AutostudyDialogs, WithoutAPresenterTheReportFileIsNotLeftBehind)
 {
     AutostudyWindowController::setResultsPresenter(nullptr);
-    std::unique_ptr<AutostudyTodayWindowController> dialog(AutostudyTodayWindowController::factoryWithDate(QDate()));
+    std::unique_ptr<AutostudyTodayWindowController> dialog(
+        AutostudyTodayWindowController::factoryWithDate(s_env, QDate()));
     dialog->onPerformAutostudy();
     const QDir cache(OutputFile::folder());
     EXPECT_TRUE(cache.entryList({QStringLiteral("*.htm")}, QDir::Files).isEmpty());
-    AutostudyWindowController::setResultsPresenter([](const QString& file, const QString& n, const QVariantMap& info) {
-        s_presented.append({file, n, info});
-    });
+    presentHere();
 }
 
 }  // namespace

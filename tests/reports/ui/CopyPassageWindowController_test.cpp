@@ -45,8 +45,15 @@ protected:
         auto defaults = std::make_shared<UserDefaults>(home.filePath(QStringLiteral("defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
         UserDefaults::setStandardUserDefaults(defaults);
+        // The dialog's window keeps its choices and asks through alerts of its own, not the process's.
+        static UserDefaults windowDefaults(home.filePath(QStringLiteral("window-defaults.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
         s_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_alerts);
+        s_processAlerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(s_processAlerts);
+        s_env.defaults = &windowDefaults;
+        s_env.alerts = s_alerts.get();
+        s_env.library = &SourceManager::singleton();
     }
 
     void SetUp() override
@@ -56,6 +63,8 @@ protected:
         s_alerts->clear();
         QGuiApplication::clipboard()->clear();
     }
+
+    void TearDown() override { EXPECT_TRUE(s_processAlerts->shown().isEmpty()); }
 
     static SourceTuple::Ptr bible(const char* abbreviation)
     {
@@ -68,6 +77,8 @@ protected:
 
     static inline bool s_haveBooks = false;
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    static inline std::shared_ptr<RecordingAlerts> s_processAlerts;
+    static inline WindowEnvironment s_env;
 };
 
 }  // namespace
@@ -76,12 +87,12 @@ TEST_F(CopyPassageDialog, OpensWithTheSavedChoicesAndCopiesBothTexts)
 {
     const auto kjv = bible("KJV");
     ASSERT_TRUE(kjv);
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = s_env.settings();
     defaults.setInteger(kjv->pubID(), QStringLiteral("cpBiblePubID"));
     defaults.setInteger(kjv->bookID(), QStringLiteral("cpBibleBookID"));
     defaults.setInteger(4, QStringLiteral("cpRefLocation"));
 
-    CopyPassageWindowController dialog({{QStringLiteral("passage"), QStringLiteral("John 11:35")}});
+    CopyPassageWindowController dialog(s_env, {{QStringLiteral("passage"), QStringLiteral("John 11:35")}});
     EXPECT_EQ(dialog.passageField()->text(), QStringLiteral("John 11:35"));
     EXPECT_EQ(dialog.biblePopUpButton()->currentText(), kjv->name() + QStringLiteral(" (KJV)"));
     EXPECT_EQ(dialog.referenceLocationPopUpButton()->currentData().toInt(), 4);
@@ -112,8 +123,9 @@ TEST_F(CopyPassageDialog, ARefusedReferenceKeepsTheDialogOpenWithAnAlert)
 {
     const auto kjv = bible("KJV");
     ASSERT_TRUE(kjv);
-    CopyPassageWindowController dialog({{QStringLiteral("passage"), QStringLiteral("Tobit 1:1")},
-        {QStringLiteral("bibleTuple"), QVariant::fromValue(kjv)}});
+    CopyPassageWindowController dialog(s_env,
+        {{QStringLiteral("passage"), QStringLiteral("Tobit 1:1")},
+            {QStringLiteral("bibleTuple"), QVariant::fromValue(kjv)}});
     dialog.onCopyPassage();
     EXPECT_NE(dialog.result(), QDialog::Accepted);
     ASSERT_EQ(s_alerts->shown().size(), 1);
@@ -141,12 +153,15 @@ TEST_F(CopyPassageDialog, CopyNowUsesTheSavedChoicesAndFormat)
 {
     const auto web = bible("WEB");
     ASSERT_TRUE(web);
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    UserDefaults& defaults = s_env.settings();
     defaults.setInteger(3, QStringLiteral("cpClipboardFormat"));
     defaults.setInteger(1, QStringLiteral("cpRefLocation"));
     defaults.setInteger(0, QStringLiteral("cpRefDelimPlain"));
-    CopyPassageWindowController::copyNow({{QStringLiteral("passage"), QStringLiteral("Gen 1:1")},
-        {QStringLiteral("bibleTuple"), QVariant::fromValue(web)}});
+    // The process's defaults ask for rich text only: the window's choices are the ones that count.
+    UserDefaults::standardUserDefaults().setInteger(2, QStringLiteral("cpClipboardFormat"));
+    CopyPassageWindowController::copyNow(s_env,
+        {{QStringLiteral("passage"), QStringLiteral("Gen 1:1")},
+            {QStringLiteral("bibleTuple"), QVariant::fromValue(web)}});
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
     EXPECT_FALSE(data->hasHtml());

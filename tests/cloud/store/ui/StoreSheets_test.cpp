@@ -11,6 +11,7 @@
 #include "cloud/protocol/ScrambledText.h"
 #include "cloud/store/CoverArtManager.h"
 #include "cloud/store/DownloadBooksManager.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/RecordingAlerts.h"
@@ -85,16 +86,24 @@ public:
         defaults->setString(
             scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
         alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(alerts);
+        processAlerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(processAlerts);
     }
-    ~Store() { Alerts::setShared(nullptr); }
+    ~Store()
+    {
+        EXPECT_TRUE(processAlerts->shown().isEmpty()) << "an alert went past the sheet's own alerts";
+        Alerts::setShared(nullptr);
+    }
 
-    // Without covers, no cover request takes a fault meant for a download.
+    // Without covers, no cover request takes a fault meant for a download. The centre is the
+    // program's, on which the managers and the library post.
     StoreContext context(const standin_test::Server* server, bool withCovers = true) const
     {
         StoreContext c;
-        c.defaults = defaults.get();
-        c.library = library.get();
+        c.window.center = &NotificationCenter::defaultCenter();
+        c.window.defaults = defaults.get();
+        c.window.alerts = alerts.get();
+        c.window.library = library.get();
         c.ownedBooks = owned.get();
         c.downloads = downloads.get();
         c.covers = withCovers ? covers.get() : nullptr;
@@ -122,6 +131,8 @@ public:
     std::unique_ptr<CoverArtManager> covers;
     std::unique_ptr<UserDefaults> defaults;
     std::shared_ptr<RecordingAlerts> alerts;
+    // The process's alerts, which no sheet should reach.
+    std::shared_ptr<RecordingAlerts> processAlerts;
 };
 
 int rowOf(const DownloadBooksSheetWindowController& sheet, const QString& productId)
@@ -609,4 +620,44 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
     sheet.chooseBookRow(2);
     EXPECT_EQ(rec.received.size(), 3);
     EXPECT_FALSE(sheet.isVisible());
+}
+
+// A sheet made over a window with a centre of its own asks for books there, follows the library there,
+// and leaves nothing behind in it when it goes.
+TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
+{
+    ensureWidgetApplication();
+    if (!standin_test::haveSampleLibrary())
+        GTEST_SKIP() << "the sample library is not built";
+    Store store;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk"), QDir(store.books).filePath("KJV.tvk")));
+    ASSERT_EQ(store.installed(), 1);
+    store.defaults->setBool(false, QStringLiteral("closeOpenBookOnOpen"));
+    NotificationCenter windowCentre;
+    StoreContext context = store.context(nullptr);
+    context.window.center = &windowCentre;
+    Recorder onTheProgramCentre({PaneNotifications::UserWantsToOpenThisBookNotification});
+    QList<Notification> asked;
+    int probe = 0;
+    windowCentre.addObserver(
+        &probe, PaneNotifications::UserWantsToOpenThisBookNotification, [&](Notification& n) { asked.append(n); });
+    {
+        OpenBookSheetWindowController sheet(context);
+        sheet.show();
+        ASSERT_EQ(sheet.booksTableView()->count(), 1);
+        sheet.chooseBookRow(0);
+        ASSERT_EQ(asked.size(), 1);
+        EXPECT_EQ(asked[0].userInfo.value("pubid").toLongLong(), store.library->allSources()->tupleAtIndex(0)->pubID());
+        EXPECT_TRUE(onTheProgramCentre.received.isEmpty());
+
+        // The library's news reaches the sheet through the window's centre.
+        ASSERT_TRUE(
+            QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Nave.tvk"), QDir(store.books).filePath("Nave.tvk")));
+        ASSERT_TRUE(store.library->addNewSource(QDir(store.books).filePath("Nave.tvk")));
+        EXPECT_EQ(sheet.booksTableView()->count(), 1) << "the program's centre is not the window's";
+        windowCentre.postNotificationName(LibraryNotifications::qsSourceManagerAddedBookNotification);
+        EXPECT_EQ(sheet.booksTableView()->count(), 2);
+    }
+    windowCentre.removeObserver(&probe);
+    EXPECT_EQ(windowCentre.observationCount(), 0);
 }

@@ -56,13 +56,12 @@ struct Visit {
         defaults->setString(
             scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
         alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(alerts);
     }
-    ~Visit() { Alerts::setShared(nullptr); }
     StoreContext context(const QUrl& storePages) const
     {
         StoreContext c;
-        c.defaults = defaults.get();
+        c.window.defaults = defaults.get();
+        c.window.alerts = alerts.get();
         c.storePages = storePages;
         c.passwordFolder = dir.filePath(QStringLiteral("private"));
         return c;

@@ -35,7 +35,10 @@ constexpr bool kWebEngineUsable = true;
 #endif
 
 bool g_haveBooks = false;
+// The window's own alerts, defaults and centre; the process's alerts should stay silent.
 std::shared_ptr<RecordingAlerts> g_alerts;
+std::shared_ptr<RecordingAlerts> g_processAlerts;
+WindowEnvironment g_env;
 
 class ResultsWindow : public ::testing::Test {
 protected:
@@ -47,6 +50,8 @@ protected:
             GTEST_SKIP() << "the sample library is not built";
         g_alerts->clear();
     }
+
+    void TearDown() override { EXPECT_TRUE(g_processAlerts->shown().isEmpty()); }
 
     static SourceTuple::Ptr kjv()
     {
@@ -109,7 +114,7 @@ TEST_F(ResultsWindow, ShowsTheJohn316ReportAndSavesItsPicture)
     const QString path = verseReport(QStringLiteral("John 3:16"));
     ASSERT_FALSE(path.isEmpty());
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
-        path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
+        g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Autostudy John 3:16"));
     ASSERT_TRUE(waitForLoad(window->webView()));
     const QString text = pageText(window->webView());
@@ -125,7 +130,7 @@ TEST_F(ResultsWindow, ShowsTheJohn316ReportAndSavesItsPicture)
     EXPECT_FALSE(QFile::exists(path));
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
-    EXPECT_FALSE(UserDefaults::standardUserDefaults().dataForKey(AutostudyResultsWindowController::frameKey).isEmpty());
+    EXPECT_FALSE(g_env.settings().dataForKey(AutostudyResultsWindowController::frameKey).isEmpty());
 }
 
 TEST_F(ResultsWindow, SavesCopiesReplacingAnExistingFileAndReportsFailures)
@@ -134,8 +139,8 @@ TEST_F(ResultsWindow, SavesCopiesReplacingAnExistingFileAndReportsFailures)
     ASSERT_FALSE(path.isEmpty());
     QVariantMap info = verseInfo(QStringLiteral("Psalm 23:1"));
     info.insert(QStringLiteral("saveAsHint"), QStringLiteral("Ps 23:1/2"));
-    QPointer<AutostudyResultsWindowController> window =
-        AutostudyResultsWindowController::runWithFile(path, PaneNotifications::UserWantsToDoVerseAutostudy, info);
+    QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+        g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, info);
     EXPECT_EQ(window->suggestedSaveName(), QStringLiteral("Quillstead Autostudy Ps 23_1_2.htm"));
 
     const QByteArray report = contents(path);
@@ -175,16 +180,21 @@ TEST_F(ResultsWindow, ChangeOptionsDeletesTheReportAndAsksForTheDialogAgain)
     ASSERT_NE(first, second);
     // Two windows, each owning its file.
     QPointer<AutostudyResultsWindowController> a = AutostudyResultsWindowController::runWithFile(
-        first, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
-    QPointer<AutostudyResultsWindowController> b = AutostudyResultsWindowController::runWithFile(
-        second, PaneNotifications::UserWantsToDoWordAutostudy, {{QStringLiteral("word"), QStringLiteral("grace")}});
+        g_env, first, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
+    QPointer<AutostudyResultsWindowController> b = AutostudyResultsWindowController::runWithFile(g_env, second,
+        PaneNotifications::UserWantsToDoWordAutostudy, {{QStringLiteral("word"), QStringLiteral("grace")}});
 
+    // The request goes to the window's centre, not the process's.
     QList<QPair<QString, QVariantMap>> posted;
     int observer = 0;
-    for (const char* name : {"UserWantsToDoVerseAutostudy", "UserWantsToDoWordAutostudy"})
-        NotificationCenter::defaultCenter().addObserver(&observer, QString::fromLatin1(name), [&](Notification& n) {
+    int elsewhere = 0;
+    for (const QString& name :
+        {PaneNotifications::UserWantsToDoVerseAutostudy, PaneNotifications::UserWantsToDoWordAutostudy}) {
+        g_env.notifications().addObserver(&observer, name, [&](Notification& n) {
             posted.append({n.name, n.userInfo});
         });
+        NotificationCenter::defaultCenter().addObserver(&observer, name, [&](Notification&) { ++elsewhere; });
+    }
     a->onChangeOptions();
     EXPECT_FALSE(QFile::exists(first));
     EXPECT_TRUE(QFile::exists(second));
@@ -195,6 +205,8 @@ TEST_F(ResultsWindow, ChangeOptionsDeletesTheReportAndAsksForTheDialogAgain)
     b->close();  // the window's own close button
     EXPECT_FALSE(QFile::exists(second));
     EXPECT_EQ(posted.size(), 1);
+    EXPECT_EQ(elsewhere, 0);
+    g_env.notifications().removeObserver(&observer);
     NotificationCenter::defaultCenter().removeObserver(&observer);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(a.isNull());
@@ -206,7 +218,7 @@ TEST_F(ResultsWindow, AReportFileThatIsGoneShowsAnEmptyWindowAndClosesCleanly)
     QTemporaryDir dir;
     const QString missing = dir.filePath(QStringLiteral("gone.htm"));
     QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
-        missing, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("Jude 1")));
+        g_env, missing, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("Jude 1")));
     waitForLoad(window->webView());
     window->onClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -228,7 +240,16 @@ int main(int argc, char** argv)
         books, {"KJV.tvk", "WEB.tvk", "Scofield.tvk", "StrongsGreek.tvk", "StrongsHebrew.tvk"});
     TestSupport::usePrivateDefaults();
     g_alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(g_alerts);
+    g_processAlerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(g_processAlerts);
+    QTemporaryDir windowHome;
+    UserDefaults windowDefaults(windowHome.filePath(QStringLiteral("defaults.ini")));
+    SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
+    NotificationCenter centre;
+    g_env.center = &centre;
+    g_env.defaults = &windowDefaults;
+    g_env.alerts = g_alerts.get();
+    g_env.library = &SourceManager::singleton();
     const int result = RUN_ALL_TESTS();
     Alerts::setShared(nullptr);
     return result;
