@@ -5,6 +5,7 @@
 #include "app/QuillsteadWindowController.h"
 #include "engine/references/cBibleRef.h"
 #include "panes/layout/PaneNotifications.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/ui/ActionRegistry.h"
@@ -25,6 +26,7 @@ namespace {
 StudyPaneEnvironment studyEnvironment(QuillsteadAppController* app)
 {
     StudyPaneEnvironment env = StudyPaneEnvironment::application();
+    env.layoutManager = applicationEnvironment().layouts;
     env.textPrompt = [app](const QVariantMap& options) {
         const QuillsteadWindowController* window = app->mainWindowController();
         return window != nullptr ? window->studyPaneEnvironment().promptForText(options)

@@ -120,7 +120,10 @@ WindowEnvironment applicationEnvironment()
     env.center = &NotificationCenter::defaultCenter();
     env.defaults = &UserDefaults::standardUserDefaults();
     env.alerts = &Alerts::shared();
-    env.layouts = &LayoutManager::sharedLayoutManager();
+    // The program's one layout manager, posting on the program's centre: made on first use and never
+    // destroyed, so that panes torn down at exit can still find their layouts.
+    static LayoutManager* const layouts = new LayoutManager(NotificationCenter::defaultCenter());
+    env.layouts = layouts;
     env.library = &SourceManager::singleton();
     env.sync = &qs::cloud::SyncManager::instance();
     return env;

@@ -28,6 +28,7 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegion.h"
 #include "panes/layout/PaneNotifications.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
@@ -317,12 +318,12 @@ QString QuillsteadAppController::appLayoutArchiveFile()
 
 bool QuillsteadAppController::archiveLayouts()
 {
-    return LayoutManager::sharedLayoutManager().writeArchive(appLayoutArchiveFile());
+    return applicationEnvironment().layoutManager().writeArchive(appLayoutArchiveFile());
 }
 
 void QuillsteadAppController::restoreLayouts()
 {
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     const QString archive = appLayoutArchiveFile();
     if (QFileInfo::exists(archive)) {
         if (manager.readArchive(archive) && manager.count() > 0)
@@ -358,7 +359,7 @@ void QuillsteadAppController::restoreLayouts()
 
 void QuillsteadAppController::newLayoutFromDescriptor(const QString& descriptor)
 {
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     LayoutRect rect;
     if (m_mainWindowController)
         rect = m_mainWindowController->layoutAreaRect();
@@ -529,7 +530,7 @@ void QuillsteadAppController::showInFolder(const QString& path)
 
 QString QuillsteadAppController::currentLayoutUuid() const
 {
-    const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
     return layout != nullptr ? layout->uuidString() : QString();
 }
 
@@ -606,7 +607,7 @@ void QuillsteadAppController::onAboutThisBook()
 
 void QuillsteadAppController::onRenameLayout()
 {
-    Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    Layout* layout = applicationEnvironment().layoutManager().currentLayout();
     if (layout == nullptr || !m_mainWindowController)
         return;
     const QString name =
@@ -624,7 +625,7 @@ void QuillsteadAppController::onRenameLayout()
 
 void QuillsteadAppController::onDeleteLayout()
 {
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     Layout* layout = manager.currentLayout();
     if (manager.count() < 2 || layout == nullptr)
         return;
@@ -891,7 +892,7 @@ void QuillsteadAppController::updateActionStates()
     const bool signedIn = qs::cloud::StoreCredentials::signedIn(defaults());
     actions.action(MyOffers)->setVisible(signedIn);
     actions.action(MyOffers)->setEnabled(signedIn && qs::cloud::MyOffersManager::shared().hasOffers());
-    actions.action(DeleteLayout)->setEnabled(LayoutManager::sharedLayoutManager().count() >= 2);
+    actions.action(DeleteLayout)->setEnabled(applicationEnvironment().layoutManager().count() >= 2);
     actions.action(SplitPaneHorizontally)->setEnabled(panes && panes->canCurrentPaneSplitHorizontally());
     actions.action(SplitPaneVertically)->setEnabled(panes && panes->canCurrentPaneSplitVertically());
     const auto synthesizer = SpeechSynthesizer::shared();

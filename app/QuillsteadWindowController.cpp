@@ -16,6 +16,8 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/PaneNotifications.h"
+#include "panes/layout/WindowEnvironment.h"
+#include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -250,11 +252,10 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
 
     // The pane manager: the layout view, the go-to routing and the navigation history.
     m_layoutViewController =
-        std::make_unique<LayoutViewController>(LayoutManager::sharedLayoutManager(), SourceManager::singleton(),
-            NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults(), AppFolders::cacheDirectory());
+        std::make_unique<LayoutViewController>(applicationEnvironment(), AppFolders::cacheDirectory());
     m_layoutViewController->setNewLayoutHandler([this](const QString& descriptor) -> Layout* {
         m_app->newLayoutFromDescriptor(descriptor);
-        return LayoutManager::sharedLayoutManager().currentLayout();
+        return applicationEnvironment().layoutManager().currentLayout();
     });
     m_layoutViewController->setSaveStateHandler([this] { m_app->preemptiveSaveState(); });
     m_layoutViewController->setWebLinkHandler(&BookPaneFactory::openWebLink);
@@ -263,11 +264,12 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     });
     // Every ordinary region gets a book pane, the study region the study pane.
     BookPaneViewController::Environment environment;
-    environment.layouts = &LayoutManager::sharedLayoutManager();
-    environment.actions = m_actions;
+    environment.window = applicationEnvironment();
+    environment.window.actions = m_actions;
     environment.searchResults = [this](const SourceTuple::Ptr& book) -> std::shared_ptr<RenderSearchResults> {
-        const SearchResultsAggregator* found =
-            book ? m_layoutViewController->searchResultsAggregatorForTuple(book->sourceTupleID()) : nullptr;
+        const SearchResultsAggregator* found = book && m_layoutViewController->view()
+            ? m_layoutViewController->view()->searchResultsAggregatorForTuple(book->sourceTupleID())
+            : nullptr;
         return found ? std::make_shared<AggregatorRenderResults>(found) : nullptr;
     };
     StudyPaneRegionContentItemDescriptor::registerArchiveReaders();
@@ -275,6 +277,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     // and toast; the book panes' bookmark and highlight commands go through their services.
     StudyPaneSubpanes::registerAll();
     m_studyPaneEnvironment = StudyPaneEnvironment::application();
+    m_studyPaneEnvironment.layoutManager = &applicationEnvironment().layoutManager();
     m_studyPaneEnvironment.formatRegistry = m_formatRegistry;
     m_studyPaneEnvironment.saveState = [this] { m_app->preemptiveSaveState(); };
     m_studyPaneEnvironment.textPrompt = [this](const QVariantMap& options) {
@@ -370,7 +373,7 @@ void QuillsteadWindowController::setupActions()
     actions.add(GoTo, Look {tr("Go To..."), tr("Go To"), QKeySequence(QStringLiteral("Ctrl+L"))}, this,
         &QuillsteadWindowController::makeGoToPaneCurrent);
     actions.add(ReadingComplete, Look {tr("Mark Reading Complete"), tr("Read")}, this, [this] {
-        const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::UserWantsToToggleCurrentReading,
             this, {{QStringLiteral("layoutUuid"), layout != nullptr ? layout->uuidString() : QString()}});
     });
@@ -380,24 +383,25 @@ void QuillsteadWindowController::setupActions()
         const char* text;
         const char* label;
         QKeySequence shortcut;
-        void (LayoutViewController::*show)();
-    } subpanes[] = {{Find, QT_TR_NOOP("Find..."), QT_TR_NOOP("Find"), QKeySequence::Find,
-                        &LayoutViewController::makeFindPaneCurrent},
+        void (LayoutView::*show)();
+    } subpanes[] = {
+        {Find, QT_TR_NOOP("Find..."), QT_TR_NOOP("Find"), QKeySequence::Find, &LayoutView::makeFindPaneCurrent},
         {FindInNotes, QT_TR_NOOP("Find in Notes..."), QT_TR_NOOP("Find in Notes"), {},
-            &LayoutViewController::makeFindInNotesPaneCurrent},
-        {Notes, QT_TR_NOOP("Notes"), QT_TR_NOOP("Notes"), {}, &LayoutViewController::makeNotesPaneCurrent},
-        {Bookmarks, QT_TR_NOOP("Bookmarks"), QT_TR_NOOP("Bookmarks"), {},
-            &LayoutViewController::makeBookmarksPaneCurrent},
-        {Highlights, QT_TR_NOOP("Highlights"), QT_TR_NOOP("Highlights"), {},
-            &LayoutViewController::makeHighlightsPaneCurrent},
-        {Journal, QT_TR_NOOP("Journal"), QT_TR_NOOP("Journal"), {}, &LayoutViewController::makeJournalPaneCurrent},
+            &LayoutView::makeFindInNotesPaneCurrent},
+        {Notes, QT_TR_NOOP("Notes"), QT_TR_NOOP("Notes"), {}, &LayoutView::makeNotesPaneCurrent},
+        {Bookmarks, QT_TR_NOOP("Bookmarks"), QT_TR_NOOP("Bookmarks"), {}, &LayoutView::makeBookmarksPaneCurrent},
+        {Highlights, QT_TR_NOOP("Highlights"), QT_TR_NOOP("Highlights"), {}, &LayoutView::makeHighlightsPaneCurrent},
+        {Journal, QT_TR_NOOP("Journal"), QT_TR_NOOP("Journal"), {}, &LayoutView::makeJournalPaneCurrent},
         {LibrarySearch, QT_TR_NOOP("Library Search"), QT_TR_NOOP("Library Search"), {},
-            &LayoutViewController::makeLibrarySearchPaneCurrent},
+            &LayoutView::makeLibrarySearchPaneCurrent},
         {LibraryNavigator, QT_TR_NOOP("Navigator"), QT_TR_NOOP("Navigator"), {},
-            &LayoutViewController::makeNavigatorPaneCurrent}};
+            &LayoutView::makeNavigatorPaneCurrent}};
     for (const auto& subpane : subpanes)
         actions.add(subpane.id, Look {tr(subpane.text), tr(subpane.label), subpane.shortcut}, this,
-            [this, show = subpane.show] { (m_layoutViewController.get()->*show)(); });
+            [this, show = subpane.show] {
+                if (LayoutView* view = m_layoutViewController->view())
+                    (view->*show)();
+            });
     actions.add(AutostudyVerse, Look {tr("Verse Study..."), tr("Verse Study")}, this,
         [this] { m_layoutViewController->onAutostudyVerse(); });
     actions.add(AutostudyWord, Look {tr("Word Study..."), tr("Word Study")}, this,
@@ -417,7 +421,7 @@ void QuillsteadWindowController::updateActionStates()
     actions.action(ReadingComplete)->setEnabled(m_layoutViewController->canToggleReadingComplete());
     actions.action(Copy)->setEnabled(canCopy());
     // A pane with one book (or none) has no other book to turn to.
-    const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
     const LayoutRegionContents* contents = layout != nullptr ? layout->currentRegionContents() : nullptr;
     const bool severalBooks =
         contents != nullptr && m_layoutViewController->currentBookPane() != nullptr && contents->items().size() > 1;
@@ -549,7 +553,7 @@ void QuillsteadWindowController::showWindow()
     m_app->restoreLayouts();
     m_window->show();
     makeTabsForLayoutManagerLayouts();
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     if (manager.currentLayout() != nullptr)
         selectLayoutAtIndex(manager.findLayoutIndex(manager.currentLayout()));
     m_actions->updateStates();
@@ -593,7 +597,7 @@ void QuillsteadWindowController::makeTabsForLayoutManagerLayouts()
     m_ignoreTabViewDelegateMessages = true;
     while (m_tabBar->count() > 0)
         m_tabBar->removeTab(m_tabBar->count() - 1);
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     for (const auto& layout : manager.layouts()) {
         const int index = m_tabBar->addTab(layout->name().isEmpty() ? tr("Untitled Layout") : layout->name());
         m_tabBar->setTabData(index, layout->uuidString());
@@ -611,7 +615,7 @@ void QuillsteadWindowController::makeTabsForLayoutManagerLayouts()
 void QuillsteadWindowController::makeLayoutManagerMatchTabs()
 {
     m_observingLayouts = false;
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     for (int i = 0; i < m_tabBar->count();) {
         const QString uuid = m_tabBar->tabData(i).toString();
         const Layout* at = manager.layoutAtIndex(static_cast<quint64>(i));
@@ -640,7 +644,7 @@ void QuillsteadWindowController::selectLayoutAtIndex(quint64 index)
         m_tabBar->setCurrentIndex(static_cast<int>(index));
         m_ignoreTabViewDelegateMessages = false;
     }
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     if (index < manager.count()) {
         manager.setCurrentLayout(manager.layoutAtIndex(index));
         m_layoutViewController->showCurrentLayout();
@@ -649,7 +653,7 @@ void QuillsteadWindowController::selectLayoutAtIndex(quint64 index)
 
 void QuillsteadWindowController::selectLayoutWithName(const QString& name)
 {
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     for (quint64 i = 0; i < manager.count(); ++i)
         if (manager.layoutAtIndex(i)->name().compare(name, Qt::CaseInsensitive) == 0) {
             selectLayoutAtIndex(i);
@@ -696,7 +700,7 @@ void QuillsteadWindowController::tabSelected(int index)
 {
     if (m_ignoreTabViewDelegateMessages || index < 0)
         return;
-    LayoutManager& manager = LayoutManager::sharedLayoutManager();
+    LayoutManager& manager = applicationEnvironment().layoutManager();
     const Layout* layout = manager.layoutWithUuid(m_tabBar->tabData(index).toString());
     if (layout != nullptr)
         selectLayoutAtIndex(manager.findLayoutIndex(layout));
@@ -710,23 +714,26 @@ QuillsteadWindowController::CurrentBook QuillsteadWindowController::currentBookA
         return current;
     current.book = pane->currentSourceTuple();
     current.section = static_cast<quint32>(pane->currentSourceSection());
-    current.region = m_layoutViewController->currentRegion();
+    current.region = m_layoutViewController->goToPanes().currentRegion();
     return current;
 }
 
 void QuillsteadWindowController::makeGoToPaneCurrent()
 {
-    m_layoutViewController->makeGoToPaneCurrent();
+    if (LayoutView* view = m_layoutViewController->view())
+        view->makeGoToPaneCurrent();
 }
 
 void QuillsteadWindowController::setShowStudyPane(bool show)
 {
-    m_layoutViewController->setShowStudyPane(show);
+    if (LayoutView* view = m_layoutViewController->view())
+        view->setShowStudyPane(show);
 }
 
 bool QuillsteadWindowController::isStudyPaneVisible() const
 {
-    return m_layoutViewController->isStudyPaneVisible();
+    const LayoutView* view = m_layoutViewController->view();
+    return view != nullptr && view->isStudyPaneVisible();
 }
 
 void QuillsteadWindowController::goBackInHistory()

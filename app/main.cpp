@@ -9,12 +9,14 @@
 //                        and its children> tree_rss_kb=<theirs> tree_pss_kb=<their proportional
 //                        memory>" once the first Bible pane's page has painted its verses, and quit
 //   FILE.tvk             a book to install and open; handed to the reader already running, if any
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
@@ -54,7 +56,7 @@ QString findBundledBooks()
 // The region of the current layout whose pane is the first to show a Bible; null when none does.
 LayoutBookPane* firstBiblePane()
 {
-    const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
     for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
         LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
         const auto book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
@@ -67,7 +69,7 @@ LayoutBookPane* firstBiblePane()
 // The book panes of the current layout.
 int bookPaneCount()
 {
-    const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
     int count = 0;
     for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i)
         count += asBookPane(layout->contentsAt(i)->viewController()) != nullptr ? 1 : 0;
@@ -185,7 +187,7 @@ int main(int argc, char** argv)
     // The panes and their pages go before the application object and the web engine under it: the
     // layouts (saved when the window closed) hold the panes.
     owner.reset();
-    LayoutManager::sharedLayoutManager().setLayouts({});
+    applicationEnvironment().layoutManager().setLayouts({});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return status;
 }

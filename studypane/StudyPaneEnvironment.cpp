@@ -1,7 +1,6 @@
 #include "studypane/StudyPaneEnvironment.h"
 
 #include "library/SourceManager.h"
-#include "panes/layout/LayoutManager.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -15,7 +14,6 @@ StudyPaneEnvironment StudyPaneEnvironment::application()
     StudyPaneEnvironment env;
     env.center = &NotificationCenter::defaultCenter();
     env.defaults = &UserDefaults::standardUserDefaults();
-    env.layoutManager = &LayoutManager::sharedLayoutManager();
     env.library = &SourceManager::singleton();
     env.alerts = &Alerts::shared();
     return env;

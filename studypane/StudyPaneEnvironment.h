@@ -4,7 +4,7 @@
 // book, the layout view that holds the pane, the application's state save, its prompt, toast and
 // dialogs, and the registry of the format commands' target. Nothing in the study pane reaches a
 // process-wide object except through this value.
-// `application()` gives the program's shared objects; the application fills in the rest where it
+// `application()` gives the program's shared objects but the layout manager; the application fills in the rest where it
 // installs the study pane's factory (the layout view is found from the pane's view when `layoutHost`
 // is left null). Main thread only.
 #pragma once

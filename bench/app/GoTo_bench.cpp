@@ -12,6 +12,7 @@
 // QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes.
 #include <benchmark/benchmark.h>
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "bench/BenchWait.h"
@@ -19,6 +20,7 @@
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -65,7 +67,7 @@ public:
         LayoutBookPane* kjv = nullptr;
         size_t region = 0;
         waitFor([&] {
-            Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+            Layout* layout = applicationEnvironment().layoutManager().currentLayout();
             for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
                 LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
                 const auto book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
@@ -80,7 +82,7 @@ public:
         if (kjv == nullptr)
             return false;
         panes()->view()->makePaneCurrentWithRegion(
-            LayoutManager::sharedLayoutManager().currentLayout()->regionAt(region));
+            applicationEnvironment().layoutManager().currentLayout()->regionAt(region));
         m_page = kjv->paneView()->findChild<BookPageView*>();
         return m_page != nullptr && waitFor([&] { return m_page->webViewSerialNumber() > 0; });
     }
@@ -91,7 +93,7 @@ public:
             return;
         m_app->applicationWillTerminate();
         m_app.reset();
-        LayoutManager::sharedLayoutManager().setLayouts({});
+        applicationEnvironment().layoutManager().setLayouts({});
     }
 
     // Opens the Bible go-to and types the reference (not timed).

@@ -235,7 +235,8 @@ void BookPaneCommands::onSyncToSelectedVerse()
         {"sourceTuple", sharedObjectVariant(m_pane.currentSourceTuple())}, {"bibleKey", m_selectedBlocksOrKeys[0]},
         {"syncAnyway", true}};
     request.insert("paneRegion", m_pane.pageHost().paneRegionKey());
-    m_pane.center().postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, &m_pane, request);
+    m_pane.window().notifications().postNotificationName(
+        LibraryNotifications::EverybodySyncToMeNotification, &m_pane, request);
 }
 
 void BookPaneCommands::onAutostudyVerse()
@@ -250,7 +251,8 @@ void BookPaneCommands::onAutostudyThisVerse(const QString& refString)
         request.insert("refString", refString);
     if (m_pane.isABible())
         request.insert("sourceTuple", sharedObjectVariant(m_pane.currentSourceTuple()));
-    m_pane.center().postNotificationName(PaneNotifications::UserWantsToDoVerseAutostudy, nullptr, request);
+    m_pane.window().notifications().postNotificationName(
+        PaneNotifications::UserWantsToDoVerseAutostudy, nullptr, request);
 }
 
 QString BookPaneCommands::selectedHtml() const
@@ -266,7 +268,8 @@ void BookPaneCommands::onAutostudyWord()
     QVariantMap request {{"word", word}};
     if (SourceTuple::Ptr t = m_pane.currentSourceTuple())
         request.insert("sourceTuple", sharedObjectVariant(t));
-    m_pane.center().postNotificationName(PaneNotifications::UserWantsToDoWordAutostudy, nullptr, request);
+    m_pane.window().notifications().postNotificationName(
+        PaneNotifications::UserWantsToDoWordAutostudy, nullptr, request);
 }
 
 void BookPaneCommands::onAutostudyToday()
@@ -281,7 +284,8 @@ void BookPaneCommands::onAutostudyToday()
             date = readingDate;
     }
     QVariantMap request {{"date", date}};
-    m_pane.center().postNotificationName(PaneNotifications::UserWantsToDoTodayAutostudy, nullptr, request);
+    m_pane.window().notifications().postNotificationName(
+        PaneNotifications::UserWantsToDoTodayAutostudy, nullptr, request);
 }
 
 void BookPaneCommands::onLookup()
@@ -291,7 +295,7 @@ void BookPaneCommands::onLookup()
     request.sync = true;
     request.activatePane = true;
     request.layoutUuid = m_pane.layoutUuid();
-    request.post(m_pane.center(), &m_pane);
+    request.post(m_pane.window().notifications(), &m_pane);
 }
 
 void BookPaneCommands::onAddViewNoteSelected()
@@ -302,7 +306,7 @@ void BookPaneCommands::onAddViewNoteSelected()
     const quint32 first = m_selectedBlocksOrKeys[0];
     const quint32 key = m_pane.isABible() ? first : 0;
     const quint32 section = m_pane.isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
-    m_pane.center().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, &m_pane,
+    m_pane.window().notifications().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, &m_pane,
         {{"source", sharedObjectVariant(book)}, {"section", section}, {"key", key}, {"editIfEmpty", true}});
 }
 
@@ -434,7 +438,7 @@ void BookPaneCommands::addSelectionItems(QMenu* menu, QString& lastNamed)
 // The window's pane commands, as the window's own actions (the pane has none without a window).
 void BookPaneCommands::addWindowItems(QMenu* menu)
 {
-    ActionRegistry* actions = m_pane.actions();
+    ActionRegistry* actions = m_pane.window().actions;
     if (actions == nullptr)
         return;
     actions->updateStates();

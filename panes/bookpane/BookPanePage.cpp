@@ -147,10 +147,10 @@ void BookPanePage::addSearchRenderParams(const BookPageSourcePtr& book, QVariant
 void BookPanePage::showLinkPreview(const QString& href, const QString& footnote, const QRect& rect)
 {
     closeLinkPreview();
-    if (!m_pane.defaults().boolForKey(QStringLiteral("versePopovers")))
+    if (!m_pane.window().settings().boolForKey(QStringLiteral("versePopovers")))
         return;
     const QString text = LinkPreviewPopover::previewText(href, footnote);
-    m_popover = new LinkPreviewPopover(text, m_pane.page(), rect, m_pane.defaults());
+    m_popover = new LinkPreviewPopover(text, m_pane.page(), rect, m_pane.window().settings());
 }
 
 LinkPreviewPopover* BookPanePage::linkPreview() const
@@ -231,14 +231,15 @@ void BookPanePage::conditionallySyncToMe()
         request.insert("bibleKey", tuple->keyForSection(section));
     else
         request.insert("readingNumber", tuple->readingNumberForSection(section));
-    m_pane.center().postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, &m_pane, request);
+    m_pane.window().notifications().postNotificationName(
+        LibraryNotifications::EverybodySyncToMeNotification, &m_pane, request);
 }
 
 void BookPanePage::goTo(GoToRequest& request)
 {
     SourceTuple::Ptr book = request.sourceTuple;
     if (!book && request.sourceTupleID) {
-        if (auto all = m_pane.library().allSources())
+        if (auto all = m_pane.window().books().allSources())
             book = all->tupleForSourceTupleID(*request.sourceTupleID);
     }
     const SourceTuple::Ptr current = m_pane.currentSourceTuple();
@@ -266,7 +267,7 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
         paneDoesNotReceiveLocationSync() || r.value("doesNotSendLocationSync").toBool() || !m_pane.regionContents())
         return;
     const bool anyway = r.value("syncAnyway").toBool();
-    UserDefaults& defaults = m_pane.defaults();
+    UserDefaults& defaults = m_pane.window().settings();
     const bool biblesComm = anyway || defaults.boolForKey(QStringLiteral("syncBiblesComm"));
     const bool dictionaries = anyway || defaults.boolForKey(QStringLiteral("syncDictionaries"));
     const bool devotionals = anyway || defaults.boolForKey(QStringLiteral("syncDevotionals"));

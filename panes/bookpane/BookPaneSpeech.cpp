@@ -50,7 +50,7 @@ QVariantMap BookPaneSpeech::speechTextOptions()
 
 void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
 {
-    UserDefaults& defaults = m_pane.defaults();
+    UserDefaults& defaults = m_pane.window().settings();
     QString voice;
     double rate = 200.0;
     auto read = [&](const char* voiceKey, const char* rateKey) {
@@ -186,7 +186,7 @@ void BookPaneSpeech::onSpeakLinkedToText(const QString& payload)
     request.sync = true;
     request.speakPassage = true;
     request.layoutUuid = m_pane.layoutUuid();
-    request.post(m_pane.center(), &m_pane);
+    request.post(m_pane.window().notifications(), &m_pane);
 }
 
 void BookPaneSpeech::onSpeakStopSpeaking()
@@ -237,7 +237,7 @@ void BookPaneSpeech::speakNext()
         },
         this);
     synthesizer->speak(text);
-    if (m_pane.defaults().boolForKey(QStringLiteral("voiceScrollText"))) {
+    if (m_pane.window().settings().boolForKey(QStringLiteral("voiceScrollText"))) {
         m_pane.pageHost().goTo(book, request);
         if (m_pane.currentSourceTuple() == book)
             m_pane.pageHost().conditionallySyncToMe();

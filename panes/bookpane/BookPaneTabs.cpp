@@ -93,7 +93,7 @@ void BookPaneTabs::tabDroppedIn(PaneTabBar* from)
 
 SourceTuple::Ptr BookPaneTabs::libraryTuple(const SourceTupleID& id) const
 {
-    auto all = m_pane.library().allSources();
+    auto all = m_pane.window().books().allSources();
     return all ? all->tupleForSourceTupleID(id) : nullptr;
 }
 
@@ -125,7 +125,7 @@ quint64 BookPaneTabs::indexOfSourceTupleIdInPaneContents(const SourceTupleID& id
 
 void BookPaneTabs::openBookFromDictionary(const QVariantMap& d, bool activate)
 {
-    auto all = m_pane.library().allSources();
+    auto all = m_pane.window().books().allSources();
     SourceTuple::Ptr tuple = all ? all->tupleForPubID(d.value("pubid").toLongLong(), d.value("bookid").toLongLong(),
                                        d.value("edition").toLongLong(), d.value("revision").toLongLong())
                                  : nullptr;
@@ -154,7 +154,7 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
     auto state = std::make_unique<LayoutRegionContentItemState>();
     // The first section follows what the layout last synced to.
     const QString uuid = m_pane.layoutUuid();
-    UserDefaults& defaults = m_pane.defaults();
+    UserDefaults& defaults = m_pane.window().settings();
     quint32 section = 0;
     bool chosen = false;
     const qint64 bibleKey = defaults.integerForKey(QStringLiteral("syncBibleKey:%1").arg(uuid));
@@ -277,7 +277,7 @@ void BookPaneTabs::addNewTab()
 {
     if (!m_pane.isPaneCurrent())
         m_pane.requestBecomeCurrent();
-    if (ActionRegistry* actions = m_pane.actions())
+    if (ActionRegistry* actions = m_pane.window().actions)
         actions->trigger(CommandNames::OpenBook);
 }
 

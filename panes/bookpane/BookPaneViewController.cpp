@@ -65,12 +65,6 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
 BookPaneViewController::BookPaneViewController(LayoutRegionContents* contents, Environment environment)
     : m_contents(contents), m_env(environment)
 {
-    if (!m_env.center)
-        m_env.center = &NotificationCenter::defaultCenter();
-    if (!m_env.library)
-        m_env.library = &SourceManager::singleton();
-    if (!m_env.defaults)
-        m_env.defaults = &UserDefaults::standardUserDefaults();
     m_tabs = std::make_unique<BookPaneTabs>(*this);
     m_pageHost = std::make_unique<BookPanePage>(*this);
     m_commands = std::make_unique<BookPaneCommands>(*this);
@@ -124,7 +118,7 @@ void BookPaneViewController::buildView()
 
 void BookPaneViewController::observe()
 {
-    NotificationCenter& center = *m_env.center;
+    NotificationCenter& center = m_env.window.notifications();
     auto on = [this, &center](const QString& name, std::function<void(Notification&)> handler) {
         m_observations.emplace_back(center, center.addObserver(this, name, std::move(handler)));
     };
@@ -157,7 +151,7 @@ void BookPaneViewController::observe()
 void BookPaneViewController::stopObserving()
 {
     m_observations.clear();
-    m_env.center->removeObserver(this);
+    m_env.window.notifications().removeObserver(this);
 }
 
 void BookPaneViewController::exitIsImminent()
@@ -223,12 +217,12 @@ bool BookPaneViewController::isPaneCurrent() const
 
 Layout* BookPaneViewController::layout() const
 {
-    return m_env.layouts ? m_env.layouts->layoutContainingRegionWithViewController(this) : nullptr;
+    return m_env.window.layouts ? m_env.window.layouts->layoutContainingRegionWithViewController(this) : nullptr;
 }
 
 LayoutRegion* BookPaneViewController::region() const
 {
-    return m_env.layouts ? m_env.layouts->regionForViewController(this) : nullptr;
+    return m_env.window.layouts ? m_env.window.layouts->regionForViewController(this) : nullptr;
 }
 
 QString BookPaneViewController::layoutUuid() const
@@ -240,7 +234,7 @@ QString BookPaneViewController::layoutUuid() const
 
 void BookPaneViewController::postHistory(bool alwaysAdd)
 {
-    m_env.center->postNotificationName(LibraryNotifications::AddStateToHistoryNotification, nullptr,
+    m_env.window.notifications().postNotificationName(LibraryNotifications::AddStateToHistoryNotification, nullptr,
         {{"alwaysAdd", alwaysAdd}, {"layoutUuid", layoutUuid()}});
 }
 
@@ -259,7 +253,7 @@ BookPaneViewController::HistoryStep::~HistoryStep()
 void BookPaneViewController::postSourceIsActive()
 {
     LayoutRegionContentItemState* state = currentSourceState();
-    m_env.center->postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, this,
+    m_env.window.notifications().postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification, this,
         {{"sourceTuple", sharedObjectVariant(currentSourceTuple())}, {"section", state ? state->section() : 0},
             {"block", state ? state->block() : qint64(kNoBlock)}});
 }

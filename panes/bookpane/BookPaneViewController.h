@@ -25,6 +25,7 @@
 #include "library/SourceTuple.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/LayoutRegionContentsViewControllerProtocol.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "platform/NotificationCenter.h"
 
 #include <QObject>
@@ -84,11 +85,9 @@ public:
     static constexpr quint32 kNoBlock = 4294967295U;
 
     struct Environment {
-        NotificationCenter* center = nullptr;  // default centre when null
-        LayoutManager* layouts = nullptr;      // optional
-        SourceManager* library = nullptr;      // SourceManager::singleton() when null
-        UserDefaults* defaults = nullptr;      // standard defaults when null
-        ActionRegistry* actions = nullptr;     // the window's commands; none: no window items
+        // The window's objects: its centre, defaults, alerts and library are required; its layout
+        // manager may be null (a pane made alone), and its commands too (no window items then).
+        WindowEnvironment window;
         // The Find results of a book, to mark its found words on the page; none: nothing marked.
         std::function<std::shared_ptr<RenderSearchResults>(const SourceTuple::Ptr&)> searchResults;
     };
@@ -115,10 +114,7 @@ public:
     QLabel* titleBar() const { return m_titleBar; }
     OverlayView* overlay() const { return m_overlay; }
     LayoutRegionContents* regionContents() const { return m_contents; }
-    SourceManager& library() const { return *m_env.library; }
-    UserDefaults& defaults() const { return *m_env.defaults; }
-    NotificationCenter& center() const { return *m_env.center; }
-    ActionRegistry* actions() const { return m_env.actions; }
+    const WindowEnvironment& window() const { return m_env.window; }
 
     // --- the pane in its layout ---
     Layout* layout() const;

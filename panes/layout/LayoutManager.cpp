@@ -19,14 +19,6 @@ LayoutManager::LayoutManager(NotificationCenter& center) : m_center(center)
 
 LayoutManager::~LayoutManager() = default;
 
-LayoutManager& LayoutManager::sharedLayoutManager()
-{
-    // Made once, under the static-initialisation lock; never destroyed, so panes torn down at
-    // exit can still find it.
-    static LayoutManager* shared = new LayoutManager(NotificationCenter::defaultCenter());
-    return *shared;
-}
-
 Layout* LayoutManager::layoutAtIndex(quint64 index) const
 {
     return index < m_layouts.size() ? m_layouts[index].get() : nullptr;

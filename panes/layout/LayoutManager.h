@@ -2,9 +2,9 @@
 // current layout, and the directory through which a pane finds the contents, region and layout
 // that hold its controller. Its archive is the root of the layout archive file.
 //
-// The application uses the shared instance; a manager of its own (with its own notification
-// centre) serves tests. Main thread only, except that the shared instance may be asked for
-// from any thread (it is made once).
+// The application owns one manager, made once at start-up and handed to its windows in their
+// environment (WindowEnvironment::layouts); a test makes its own, with its own notification centre.
+// Main thread only.
 #pragma once
 
 #include "panes/layout/Layout.h"
@@ -27,9 +27,6 @@ public:
     ~LayoutManager();
     LayoutManager(const LayoutManager&) = delete;
     LayoutManager& operator=(const LayoutManager&) = delete;
-
-    // The shared instance, posting on the default centre; made on first use, never destroyed.
-    static LayoutManager& sharedLayoutManager();
 
     quint64 count() const { return m_layouts.size(); }
     Layout* layoutAtIndex(quint64 index) const;

@@ -8,30 +8,34 @@
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
 #include "panes/layout/Layout.h"
-#include "panes/layout/LayoutHistorySnapshot.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/PaneNotifications.h"
+#include "panes/layout/WindowEnvironment.h"
+#include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 
-#include <QDesktopServices>
 #include <QTimer>
 
 namespace N = PaneNotifications;
 
-LayoutViewController::LayoutViewController(LayoutManager& manager, SourceManager& library, NotificationCenter& center,
-    UserDefaults& defaults, const QString& cacheDirectory)
-    : m_manager(manager), m_library(library), m_center(center), m_defaults(defaults)
+LayoutViewController::LayoutViewController(const WindowEnvironment& window, const QString& cacheDirectory)
+    : m_manager(window.layoutManager()),
+      m_library(window.books()),
+      m_center(window.notifications()),
+      m_defaults(window.settings()),
+      m_alerts(window.alert())
 {
-    m_view = new LayoutView(manager, center, defaults);
-    m_history = std::make_unique<NavigationHistory>(*this, cacheDirectory);
+    m_view = new LayoutView(m_manager, m_center, m_defaults);
+    m_goToPanes = std::make_unique<LayoutGoToPanes>(m_manager, m_library, m_view.data());
+    m_history = std::make_unique<NavigationHistory>(*m_goToPanes, cacheDirectory);
     m_history->loadHistoryFromFile();
-    m_router = std::make_unique<GoToRouter>(*this, library, *m_history, center, defaults);
+    m_router = std::make_unique<GoToRouter>(*m_goToPanes, m_library, *m_history, m_center, m_defaults);
     // Link previews of the pages ask this router where their links lead.
     LinkPreview::setLinkResolver(
         this, [this](GoToRequest& request) { m_router->callerNeedsSourceForGoToInfo(request); });
@@ -82,6 +86,7 @@ LayoutViewController::~LayoutViewController()
     LinkPreview::clearLinkResolver(this);
     m_router.reset();
     m_history.reset();
+    m_goToPanes.reset();
     delete m_view.data();
 }
 
@@ -118,7 +123,7 @@ void LayoutViewController::setSaveStateHandler(std::function<void()> handler)
 
 void LayoutViewController::setWebLinkHandler(std::function<void(const QUrl&, bool)> handler)
 {
-    m_webLinkHandler = std::move(handler);
+    m_goToPanes->setWebLinkHandler(std::move(handler));
 }
 
 void LayoutViewController::showCurrentLayout()
@@ -164,20 +169,14 @@ void LayoutViewController::preemptiveSaveState()
 
 void LayoutViewController::showBusyIndicator(bool show, int afterDelayMs)
 {
-    QTimer::singleShot(afterDelayMs, this, [this, show] { showBusyIndicator(show); });
-}
-
-void LayoutViewController::showBusyIndicator(bool show)
-{
-    if (m_view)
-        m_view->setBusyIndicatorRunning(show);
+    QTimer::singleShot(afterDelayMs, this, [this, show] { m_goToPanes->showBusyIndicator(show); });
 }
 
 // --- pane management ---
 
 void LayoutViewController::addHistory(bool force)
 {
-    m_history->addStateToHistory(force, currentLayoutUuid());
+    m_history->addStateToHistory(force, m_goToPanes->currentLayoutUuid());
 }
 
 void LayoutViewController::splitActivePane(bool vertical)
@@ -217,7 +216,7 @@ void LayoutViewController::closeActivePane()
     alert.messageText = QStringLiteral("You can't close the last book pane.");
     alert.informativeText = QStringLiteral("Sorry.");
     alert.style = AlertStyle::Informational;
-    Alerts::shared().runModal(alert);
+    m_alerts.runModal(alert);
 }
 
 void LayoutViewController::maximizeCurrentPane()
@@ -454,172 +453,4 @@ QString LayoutViewController::selectedText() const
 {
     LayoutBookPane* pane = currentBookPane();
     return pane ? pane->selectedText() : QString();
-}
-
-// --- the study pane ---
-
-void LayoutViewController::setShowStudyPane(bool show)
-{
-    if (m_view)
-        m_view->setShowStudyPane(show);
-}
-
-bool LayoutViewController::isStudyPaneVisible() const
-{
-    return m_view && m_view->isStudyPaneVisible();
-}
-
-SearchResultsAggregator* LayoutViewController::searchResultsAggregatorForTuple(const SourceTupleID& id)
-{
-    return m_view ? m_view->searchResultsAggregatorForTuple(id) : nullptr;
-}
-
-#define QS_VIEW_FORWARD(name)                                                                                          \
-    void LayoutViewController::name()                                                                                  \
-    {                                                                                                                  \
-        if (m_view)                                                                                                    \
-            m_view->name();                                                                                            \
-    }
-QS_VIEW_FORWARD(makeFindPaneCurrent)
-QS_VIEW_FORWARD(makeGoToPaneCurrent)
-QS_VIEW_FORWARD(makeFindInNotesPaneCurrent)
-QS_VIEW_FORWARD(makeNotesPaneCurrent)
-QS_VIEW_FORWARD(makeHighlightsPaneCurrent)
-QS_VIEW_FORWARD(makeBookmarksPaneCurrent)
-QS_VIEW_FORWARD(makeJournalPaneCurrent)
-QS_VIEW_FORWARD(makeLibrarySearchPaneCurrent)
-QS_VIEW_FORWARD(makeNavigatorPaneCurrent)
-#undef QS_VIEW_FORWARD
-
-// --- GoToPanes ---
-
-QString LayoutViewController::currentLayoutUuid() const
-{
-    Layout* layout = m_manager.currentLayout();
-    return layout ? layout->uuidString() : QString();
-}
-
-int LayoutViewController::regionCount() const
-{
-    Layout* layout = m_manager.currentLayout();
-    return layout ? int(layout->regions().size()) : 0;
-}
-
-int LayoutViewController::currentRegion() const
-{
-    Layout* layout = m_manager.currentLayout();
-    const quint64 index = layout ? layout->currentRegionIndex() : kLayoutNotFound;
-    return index == kLayoutNotFound ? -1 : int(index);
-}
-
-LayoutBookPane* LayoutViewController::bookPaneAt(int region) const
-{
-    Layout* layout = m_manager.currentLayout();
-    LayoutRegionContents* contents = layout && region >= 0 ? layout->contentsAt(size_t(region)) : nullptr;
-    if (!contents || !contents->kind().isEmpty())
-        return nullptr;
-    return asBookPane(contents->viewController());
-}
-
-bool LayoutViewController::isBookPane(int region) const
-{
-    return bookPaneAt(region) != nullptr;
-}
-
-GoToPanes::Book LayoutViewController::paneCurrentBook(int region) const
-{
-    LayoutBookPane* pane = bookPaneAt(region);
-    return pane ? pane->currentSourceTuple() : nullptr;
-}
-
-std::vector<GoToPanes::Book> LayoutViewController::paneTabBooks(int region) const
-{
-    std::vector<Book> books;
-    if (!bookPaneAt(region))
-        return books;
-    LayoutRegionContents* contents = m_manager.currentLayout()->contentsAt(size_t(region));
-    auto all = m_library.allSources();
-    for (const auto& item : contents->items()) {
-        const LayoutRegionContentItemDescriptor* descriptor = item->bookDescriptor();
-        books.push_back(descriptor && all ? all->tupleForSourceTupleID(descriptor->sourceTupleID()) : nullptr);
-    }
-    return books;
-}
-
-bool LayoutViewController::paneDoesNotSendLocationSync(int region) const
-{
-    LayoutBookPane* pane = bookPaneAt(region);
-    if (!pane)
-        return false;
-    if (pane->paneDoesNotSendLocationSync())
-        return true;
-    const LayoutRegionContentItemState* state = pane->currentSourceState();
-    return state && state->doesNotSendLocationSync();
-}
-
-GoToPane* LayoutViewController::bookPane(int region)
-{
-    LayoutBookPane* pane = bookPaneAt(region);
-    return pane ? pane->goToPane() : nullptr;
-}
-
-void LayoutViewController::makePaneCurrent(int region)
-{
-    LayoutBookPane* pane = bookPaneAt(region);
-    if (pane && m_view)
-        m_view->makePaneCurrentWithView(pane->paneView());
-}
-
-void LayoutViewController::openWebLink(const QUrl& url, bool inAppWindow)
-{
-    if (m_webLinkHandler)
-        m_webLinkHandler(url, inAppWindow);
-    else
-        QDesktopServices::openUrl(url);
-}
-
-bool LayoutViewController::hasLayout(const QString& layoutUuid) const
-{
-    return m_manager.layoutWithUuid(layoutUuid) != nullptr;
-}
-
-int LayoutViewController::layoutRegionCount(const QString& layoutUuid) const
-{
-    Layout* layout = m_manager.layoutWithUuid(layoutUuid);
-    return layout ? int(layout->regions().size()) : 0;
-}
-
-bool LayoutViewController::paneShouldCaptureHistory(const QString& layoutUuid, int region)
-{
-    Layout* layout = m_manager.layoutWithUuid(layoutUuid);
-    LayoutRegionContents* contents = layout && region >= 0 ? layout->contentsAt(size_t(region)) : nullptr;
-    return contents && contents->viewController() && contents->viewController()->shouldCaptureHistory();
-}
-
-void LayoutViewController::paneWillCaptureHistory(const QString& layoutUuid, int region)
-{
-    Layout* layout = m_manager.layoutWithUuid(layoutUuid);
-    LayoutRegionContents* contents = layout && region >= 0 ? layout->contentsAt(size_t(region)) : nullptr;
-    if (contents && contents->viewController())
-        contents->viewController()->willCaptureHistory();
-}
-
-QVariant LayoutViewController::archivedLayout(const QString& layoutUuid)
-{
-    Layout* layout = m_manager.layoutWithUuid(layoutUuid);
-    return layout ? layout->encode() : QVariant();
-}
-
-bool LayoutViewController::restoreLayout(const QString& layoutUuid, const QVariant& archived)
-{
-    Layout* restored = LayoutHistorySnapshot::restore(m_manager, layoutUuid, archived);
-    if (!restored)
-        return false;
-    if (restored == m_manager.currentLayout() && m_view)
-        m_view->setCurrentLayout(restored);
-    for (const auto& contents : restored->contents()) {
-        if (auto* controller = contents->viewController())
-            controller->willCaptureHistory();
-    }
-    return true;
 }

@@ -1,20 +1,19 @@
 // The pane manager of the main window. It owns the LayoutView, the navigation history and the
-// go-to routing (for which it is the GoToPanes), answers the requests that concern "the current
-// pane" (open or close a book, split, close or maximize a pane, scrolling, location sync memory)
-// and the window controller's questions about the current pane, and forwards the study sub-pane
-// commands to the layout view.
+// go-to routing (with goToPanes(), the panes as the routing and the history see them), and answers
+// the requests that concern "the current pane" (open or close a book, split, close or maximize a
+// pane, scrolling, location sync memory) and the window controller's questions about the current
+// pane. The study sub-pane commands are the layout view's (view()).
 //
 // The current pane is the current region of the layout manager's current layout; the current book
 // pane is that region's controller when its contents have the empty kind and the controller is a
 // LayoutBookPane. Every operation that needs one does nothing (false, null, "") without it.
 //
 // Made once by the main window controller, which places view() in its pane area and installs the
-// pane factory (setPaneFactory) before the first layout is shown. The layout manager, library,
-// centre and defaults must outlive it. Application services above this layer come in as optional
+// pane factory (setPaneFactory) before the first layout is shown. It works with the window's
+// layout manager, library, centre, defaults and alerts, which must outlive it. Application services above this layer come in as optional
 // handlers (see the setters). Main thread only.
 #pragma once
 
-#include "library/GoToPanes.h"
 #include "platform/NotificationCenter.h"
 
 #include <QObject>
@@ -25,19 +24,22 @@
 #include <memory>
 #include <vector>
 
+class Alerts;
 class GoToRouter;
 class Layout;
 class LayoutBookPane;
+class LayoutGoToPanes;
 class LayoutManager;
 class LayoutPaneFactory;
 class LayoutView;
 class NavigationHistory;
-class SearchResultsAggregator;
 class SourceManager;
-class SourceTupleID;
+class SourceTuple;
 class UserDefaults;
+struct GoToRequest;
+struct WindowEnvironment;
 
-class LayoutViewController : public QObject, public GoToPanes {
+class LayoutViewController : public QObject {
     Q_OBJECT
 public:
     static double defaultStudyPaneWidth() { return 290; }
@@ -53,14 +55,14 @@ public:
     static inline const QString kMaximizedPaneName = QStringLiteral("Maximized Pane");
 
     // Loads the navigation history from "<cacheDirectory>/history", then starts the routing and
-    // observes the pane requests on `center`.
-    LayoutViewController(LayoutManager& manager, SourceManager& library, NotificationCenter& center,
-        UserDefaults& defaults, const QString& cacheDirectory);
+    // observes the pane requests on the window's centre.
+    LayoutViewController(const WindowEnvironment& window, const QString& cacheDirectory);
     ~LayoutViewController() override;
 
     LayoutView* view() const;
     NavigationHistory& history() { return *m_history; }
     GoToRouter& router() { return *m_router; }
+    LayoutGoToPanes& goToPanes() { return *m_goToPanes; }
     LayoutManager& layoutManager() { return m_manager; }
     // Not owned; must outlive the view's panes.
     void setPaneFactory(LayoutPaneFactory* factory);
@@ -111,57 +113,24 @@ public:
     QString selectedBibleRefString() const;
     QString selectedText() const;
 
-    // --- the study pane, through the layout view ---
-    void setShowStudyPane(bool show);
-    bool isStudyPaneVisible() const;
-    SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id);
-    void makeFindPaneCurrent();
-    void makeGoToPaneCurrent();
-    void makeFindInNotesPaneCurrent();
-    void makeNotesPaneCurrent();
-    void makeHighlightsPaneCurrent();
-    void makeBookmarksPaneCurrent();
-    void makeJournalPaneCurrent();
-    void makeLibrarySearchPaneCurrent();
-    void makeNavigatorPaneCurrent();
-
-    // --- GoToPanes ---
-    QString currentLayoutUuid() const override;
-    int regionCount() const override;
-    int currentRegion() const override;
-    bool isBookPane(int region) const override;
-    Book paneCurrentBook(int region) const override;
-    std::vector<Book> paneTabBooks(int region) const override;
-    bool paneDoesNotSendLocationSync(int region) const override;
-    GoToPane* bookPane(int region) override;
-    void makePaneCurrent(int region) override;
-    void showBusyIndicator(bool show) override;
-    void openWebLink(const QUrl& url, bool inAppWindow) override;
-    bool hasLayout(const QString& layoutUuid) const override;
-    int layoutRegionCount(const QString& layoutUuid) const override;
-    bool paneShouldCaptureHistory(const QString& layoutUuid, int region) override;
-    void paneWillCaptureHistory(const QString& layoutUuid, int region) override;
-    QVariant archivedLayout(const QString& layoutUuid) override;
-    bool restoreLayout(const QString& layoutUuid, const QVariant& archivedLayout) override;
-
 private:
     void observe(const QString& name, std::function<void(Notification&)> handler);
     void addHistory(bool force);
     void everybodySyncToMe(const Notification& notification);
     void stepBookPane(bool forward);
-    LayoutBookPane* bookPaneAt(int region) const;
     void postLayoutNameChanged();
 
     LayoutManager& m_manager;
     SourceManager& m_library;
     NotificationCenter& m_center;
     UserDefaults& m_defaults;
+    Alerts& m_alerts;
     QPointer<LayoutView> m_view;
+    std::unique_ptr<LayoutGoToPanes> m_goToPanes;
     std::unique_ptr<NavigationHistory> m_history;
     std::unique_ptr<GoToRouter> m_router;
     std::function<Layout*(const QString&)> m_newLayoutHandler;
     std::function<void(const std::shared_ptr<SourceTuple>&)> m_bookPropertiesHandler;
     std::function<void()> m_saveStateHandler;
-    std::function<void(const QUrl&, bool)> m_webLinkHandler;
     std::vector<Observation> m_observations;
 };

@@ -3,6 +3,7 @@
 #include "library/SourceTuple.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/PaneNotifications.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
@@ -23,9 +24,14 @@ const QString kDictionaries = QStringLiteral("syncDictionaries");
 const QString kDevotionals = QStringLiteral("syncDevotionals");
 }  // namespace
 
-LocationSyncOptionsWindowController::LocationSyncOptionsWindowController(LayoutBookPane* pane, UserDefaults& defaults,
-    NotificationCenter& center, std::function<void()> saveState, QWidget* parent)
-    : QDialog(parent), m_pane(pane), m_defaults(defaults), m_center(center), m_saveState(std::move(saveState))
+LocationSyncOptionsWindowController::LocationSyncOptionsWindowController(
+    LayoutBookPane* pane, const WindowEnvironment& window, std::function<void()> saveState, QWidget* parent)
+    : QDialog(parent),
+      m_pane(pane),
+      m_defaults(window.settings()),
+      m_center(window.notifications()),
+      m_alerts(window.alert()),
+      m_saveState(std::move(saveState))
 {
     setObjectName(QStringLiteral("LocationSyncOptionsWindowController"));
     setWindowTitle(QStringLiteral("Location Sync Options"));
@@ -82,11 +88,11 @@ LocationSyncOptionsWindowController::LocationSyncOptionsWindowController(LayoutB
     updateWindowFields();
 }
 
-void LocationSyncOptionsWindowController::run(LayoutBookPane* pane, UserDefaults& defaults, NotificationCenter& center,
-    std::function<void()> saveState, QWidget* parent)
+void LocationSyncOptionsWindowController::run(
+    LayoutBookPane* pane, const WindowEnvironment& window, std::function<void()> saveState, QWidget* parent)
 {
-    LocationSyncOptionsWindowController window(pane, defaults, center, std::move(saveState), parent);
-    window.exec();
+    LocationSyncOptionsWindowController dialog(pane, window, std::move(saveState), parent);
+    dialog.exec();
 }
 
 void LocationSyncOptionsWindowController::updateWindowFields()
@@ -157,7 +163,7 @@ void LocationSyncOptionsWindowController::onResetAllButton()
     alert.informativeText = kResetInformative;
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
     alert.style = AlertStyle::Informational;
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_alerts.runModal(alert) != AlertFirstButtonReturn)
         return;
     m_center.postNotificationName(PaneNotifications::resetLocationSyncToDefaultsNotification);
     updateWindowFields();

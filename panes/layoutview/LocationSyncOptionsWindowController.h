@@ -2,7 +2,8 @@
 // application-wide settings), whether one book pane sends and receives it, whether the pane's
 // current book does, and a reset of all of it to the defaults.
 //
-// Opened modally for one pane (which must outlive the window); every change takes effect at once
+// Opened modally for one pane (which must outlive the window), with the window's defaults, centre
+// and alerts (the reset asks first); every change takes effect at once
 // in the user defaults or in the pane's layout records. Closing asks the application to save its
 // state (the pane and tab flags live in the layout archive). Main thread only.
 #pragma once
@@ -11,11 +12,13 @@
 
 #include <functional>
 
+class Alerts;
 class LayoutBookPane;
 class NotificationCenter;
 class QCheckBox;
 class QGroupBox;
 class UserDefaults;
+struct WindowEnvironment;
 
 class LocationSyncOptionsWindowController : public QDialog {
     Q_OBJECT
@@ -25,12 +28,12 @@ public:
     static inline const QString kResetInformative = QStringLiteral("Be careful: You cannot undo this action.");
 
     // `pane` may be null (only the three kind settings are shown); `saveState` may be empty.
-    LocationSyncOptionsWindowController(LayoutBookPane* pane, UserDefaults& defaults, NotificationCenter& center,
+    LocationSyncOptionsWindowController(LayoutBookPane* pane, const WindowEnvironment& window,
         std::function<void()> saveState, QWidget* parent = nullptr);
 
     // Makes the window for the pane and runs it modally; returns when it is closed.
-    static void run(LayoutBookPane* pane, UserDefaults& defaults, NotificationCenter& center,
-        std::function<void()> saveState, QWidget* parent = nullptr);
+    static void run(LayoutBookPane* pane, const WindowEnvironment& window, std::function<void()> saveState,
+        QWidget* parent = nullptr);
 
     void updateWindowFields();
 
@@ -65,6 +68,7 @@ private:
     LayoutBookPane* m_pane;
     UserDefaults& m_defaults;
     NotificationCenter& m_center;
+    Alerts& m_alerts;
     std::function<void()> m_saveState;
     bool m_closing = false;
     QCheckBox* m_bibleCommentary = nullptr;

@@ -3,11 +3,13 @@
 // the dialog with its input, and a finished report opens in a results window.
 #include "app/AutostudyRequests.h"
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "library/SourceManager.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
@@ -55,7 +57,7 @@ protected:
             m_controller->applicationWillTerminate();
             m_controller.reset();
         }
-        LayoutManager::sharedLayoutManager().setLayouts({});
+        applicationEnvironment().layoutManager().setLayouts({});
     }
 
     static QList<AutostudyResultsWindowController*> resultsWindows()

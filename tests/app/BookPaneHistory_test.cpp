@@ -4,6 +4,7 @@
 // under a psalm's title is reported, synced and restored as that verse; a dictionary's title bar
 // names its entry. What the page shows is read from its DOM, what the pane shows from its widgets.
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "library/LibraryNotifications.h"
@@ -16,6 +17,8 @@
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/WindowEnvironment.h"
+#include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageHtml.h"
@@ -76,7 +79,7 @@ protected:
 
     LayoutBookPane* bookPane(int region) const
     {
-        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         return layout && region >= 0 && size_t(region) < layout->contents().size()
             ? asBookPane(layout->contentsAt(size_t(region))->viewController())
             : nullptr;
@@ -106,7 +109,7 @@ protected:
     // The section recorded for the region's current tab.
     static quint64 sectionOf(int region)
     {
-        const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
         const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
         const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
@@ -159,7 +162,7 @@ protected:
 
     qsizetype historyEntries()
     {
-        const auto stack = panes()->history().stackForLayout(panes()->currentLayoutUuid());
+        const auto stack = panes()->history().stackForLayout(panes()->goToPanes().currentLayoutUuid());
         return stack ? stack->entries.size() : 0;
     }
 };
@@ -184,7 +187,7 @@ TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
     // A click on "beginning" (H7225) opens the Hebrew dictionary at its entry.
     ASSERT_TRUE(clickStrongsLink(pageOf(region), QStringLiteral("H7225")));
     ASSERT_TRUE(waitFor([&] {
-        const SourceTuple::Ptr shown = panes()->paneCurrentBook(region);
+        const SourceTuple::Ptr shown = panes()->goToPanes().paneCurrentBook(region);
         return shown && !shown->isEqual(*kjv);
     }));
     // The dictionary's title bar names the entry.
@@ -203,7 +206,7 @@ TEST_F(BookPaneHistory, AFreshStartOffersNoBackAndAStrongsClickIsOneStepBack)
     // One Back shows the King James at Genesis 1:1 again, at the top of its page.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
     ASSERT_TRUE(waitFor([&] {
-        const SourceTuple::Ptr shown = panes()->paneCurrentBook(kjvRegion());
+        const SourceTuple::Ptr shown = panes()->goToPanes().paneCurrentBook(kjvRegion());
         return shown && shown->isEqual(*kjv);
     }));
     EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == genesis11; }))
@@ -225,10 +228,10 @@ TEST_F(BookPaneHistory, MaximizePaneKeepsTheCurrentTabInFront)
     const int kjvTab = tabs->tabText(0).contains(QStringLiteral("KJV")) ? 0 : 1;
     tabs->setCurrentIndex(kjvTab);
     ASSERT_TRUE(waitFor([&] {
-        const SourceTuple::Ptr shown = panes()->paneCurrentBook(region);
+        const SourceTuple::Ptr shown = panes()->goToPanes().paneCurrentBook(region);
         return shown && shown->isEqual(*kjv);
     }));
-    Layout* before = LayoutManager::sharedLayoutManager().currentLayout();
+    Layout* before = applicationEnvironment().layoutManager().currentLayout();
 
     // The pane's context menu offers the command; the reader chooses it there.
     QAction* maximize = window->actions().action(CommandNames::MaximizePane);
@@ -237,12 +240,12 @@ TEST_F(BookPaneHistory, MaximizePaneKeepsTheCurrentTabInFront)
     ASSERT_TRUE(maximize->isEnabled());
     maximize->trigger();
     ASSERT_TRUE(waitFor([&] {
-        Layout* now = LayoutManager::sharedLayoutManager().currentLayout();
+        Layout* now = applicationEnvironment().layoutManager().currentLayout();
         return now != before && tabBarOf(0) && tabBarOf(0)->count() == 2;
     }));
     EXPECT_TRUE(waitFor([&] { return tabBarOf(0)->tabText(tabBarOf(0)->currentIndex()).contains("KJV"); }))
         << "current tab: " << tabBarOf(0)->tabText(tabBarOf(0)->currentIndex()).toStdString();
-    const SourceTuple::Ptr shown = panes()->paneCurrentBook(0);
+    const SourceTuple::Ptr shown = panes()->goToPanes().paneCurrentBook(0);
     ASSERT_TRUE(shown);
     EXPECT_TRUE(shown->isEqual(*kjv));
     EXPECT_TRUE(waitFor([&] { return titleBarOf(0)->text().contains(QStringLiteral("Genesis 1:1")); }))

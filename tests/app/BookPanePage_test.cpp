@@ -10,6 +10,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/LinkPreviewPopover.h"
+#include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageView.h"
@@ -80,7 +81,7 @@ protected:
     void goTo(const SourceTuple::Ptr& book, quint64 section)
     {
         GoToRequest request;
-        request.layoutUuid = panes()->currentLayoutUuid();
+        request.layoutUuid = panes()->goToPanes().currentLayoutUuid();
         request.sourceTuple = book;
         request.section = section;
         request.activate = true;

@@ -9,6 +9,7 @@
 #include "app/AboutThisBookWindowController.h"
 #include "app/ApplicationBookPaneHooks.h"
 #include "app/ModalTextFieldWindowController.h"
+#include "app/ProgramParts.h"
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
@@ -28,6 +29,7 @@
 #include "panes/bookpane/PaneTabBar.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
@@ -86,7 +88,7 @@ protected:
     {
         if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
-        LayoutManager::sharedLayoutManager().setLayouts({});
+        applicationEnvironment().layoutManager().setLayouts({});
         s_alerts->clear();
         NotificationCenter::defaultCenter().addObserver(this, LibraryNotifications::GoToNotification,
             [this](Notification& n) { m_goTos.append(GoToRequest::of(n)); });
@@ -109,7 +111,7 @@ protected:
     {
         m_controller->applicationWillTerminate();
         m_controller.reset();
-        LayoutManager::sharedLayoutManager().setLayouts({});
+        applicationEnvironment().layoutManager().setLayouts({});
     }
 
     static QString dataFile(const QString& name) { return QDir(AppFolders::privateDataDirectory()).filePath(name); }
@@ -132,7 +134,7 @@ TEST_F(Shell, FirstRunBuildsTheFirstScreenAndASecondRunRestoresIt)
     EXPECT_TRUE(QFile::exists(dataFile(AppFolders::kDatabaseFileName)));
     for (const char* name : {"MXHelp.tvk", "MXWelcome.tvk", "KJV.tvk", "StrongsHebrew.tvk", "StrongsGreek.tvk"})
         EXPECT_TRUE(QFile::exists(book(QString::fromLatin1(name)))) << name;
-    LayoutManager& layouts = LayoutManager::sharedLayoutManager();
+    LayoutManager& layouts = applicationEnvironment().layoutManager();
     ASSERT_EQ(layouts.count(), 1u);
     const Layout* first = layouts.currentLayout();
     ASSERT_NE(first, nullptr);
@@ -175,7 +177,7 @@ TEST_F(Shell, ADamagedLayoutArchiveIsKeptAsideAndTheFirstScreenBuilt)
     archive.write("<?xml version=\"1.0\"?><plist><dict><key>$top</key><string>broken");
     archive.close();
     launch();
-    EXPECT_EQ(LayoutManager::sharedLayoutManager().count(), 1u);
+    EXPECT_EQ(applicationEnvironment().layoutManager().count(), 1u);
     EXPECT_EQ(m_goTos.size(), 3);
     QFile aside(QuillsteadAppController::appLayoutArchiveFile() + QStringLiteral(".damaged"));
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
@@ -287,7 +289,7 @@ TEST_F(Shell, CommandsByNameToggleSettingsAndPostTheirNotifications)
     EXPECT_FALSE(actions.trigger(CommandNames::DeleteLayout));
     EXPECT_FALSE(actions.action(CommandNames::DeleteLayout)->isEnabled());
     app.onDeleteLayout();
-    EXPECT_EQ(LayoutManager::sharedLayoutManager().count(), 1u);
+    EXPECT_EQ(applicationEnvironment().layoutManager().count(), 1u);
     // Every enabled item reaches its action without failing.
     for (const CommandId& id :
         {CommandNames::CloseBook, CommandNames::NewPane, CommandNames::ClosePane, CommandNames::ToggleStrongs,
@@ -320,7 +322,7 @@ TEST_F(Shell, LayoutTabsFollowTheLayoutManagerBothWays)
 {
     QuillsteadAppController& app = launch();
     QuillsteadWindowController* window = app.mainWindowController();
-    LayoutManager& layouts = LayoutManager::sharedLayoutManager();
+    LayoutManager& layouts = applicationEnvironment().layoutManager();
     app.newLayoutFromDescriptor(QStringLiteral("V11"));
     app.newLayoutFromDescriptor(QStringLiteral("1"));
     layouts.layoutAtIndex(2)->setName(QStringLiteral("Maximized Pane"));
@@ -507,7 +509,7 @@ TEST_F(Shell, ADamagedSettingsFileIsKeptAsideAndTheReaderStartsWithDefaults)
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("autoSyncFreq")), 3600000);
     EXPECT_NE(defaults.integerForKey(QStringLiteral("baseFontSize")), 99);
     EXPECT_GT(defaults.integerForKey(QStringLiteral("baseFontSize")), 0);
-    EXPECT_EQ(LayoutManager::sharedLayoutManager().count(), 1u);
+    EXPECT_EQ(applicationEnvironment().layoutManager().count(), 1u);
     EXPECT_EQ(app.mainWindowController()->tabBar()->count(), 1);
     QFile aside(file + QStringLiteral(".damaged"));
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
@@ -635,7 +637,7 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
         if (tag == 501 || tag == 611)
             window->setShowStudyPane(true);
         const bool studyWasVisible = window->isStudyPaneVisible();
-        const LayoutRegion* region = LayoutManager::sharedLayoutManager().currentLayout()->currentRegion();
+        const LayoutRegion* region = applicationEnvironment().layoutManager().currentLayout()->currentRegion();
         action->trigger();
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
@@ -688,7 +690,7 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
             break;
         case 409:
         case 410:
-            EXPECT_NE(LayoutManager::sharedLayoutManager().currentLayout()->currentRegion(), region) << tag;
+            EXPECT_NE(applicationEnvironment().layoutManager().currentLayout()->currentRegion(), region) << tag;
             break;
         case 416:
             EXPECT_TRUE(posted.contains(LibraryNotifications::EverybodySyncToMeNotification));

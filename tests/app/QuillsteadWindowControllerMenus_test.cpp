@@ -4,6 +4,7 @@
 // three states; and Ctrl+Q, or closing the main window, ends the program even with Settings open
 // (checked on a reader started in a child process).
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/preferences/DisplayPreferencesViewController.h"
@@ -15,6 +16,7 @@
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageView.h"
@@ -92,7 +94,7 @@ protected:
     QString scrollPositions() const
     {
         QString positions;
-        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
             auto* pane = dynamic_cast<BookPaneViewController*>(layout->contentsAt(i)->viewController());
             if (pane == nullptr || pane->page() == nullptr)
@@ -118,7 +120,7 @@ protected:
             if (top->isVisible() && qobject_cast<QMenu*>(top) == nullptr)
                 parts << QStringLiteral("window %1 %2")
                              .arg(QString::fromLatin1(top->metaObject()->className()), top->windowTitle());
-        LayoutManager& layouts = LayoutManager::sharedLayoutManager();
+        LayoutManager& layouts = applicationEnvironment().layoutManager();
         parts << QStringLiteral("layouts %1 current %2")
                      .arg(layouts.count())
                      .arg(layouts.currentLayout() ? layouts.findLayoutIndex(layouts.currentLayout()) : 0);
@@ -282,7 +284,7 @@ TEST_F(MenuWindow, ScrollCommandsMoveTheActiveBook)
 // The book pane of a region of the current screen, its tab bar and its title bar.
 BookPaneViewController* bookPaneAt(int region)
 {
-    Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    Layout* layout = applicationEnvironment().layoutManager().currentLayout();
     if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
         return nullptr;
     return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
@@ -298,8 +300,8 @@ TEST_F(MenuWindow, NextAndPreviousBookTurnTheTabsOfAPaneWithTwoBooks)
     ASSERT_NE(pane, nullptr);
     const SourceTuple::Ptr help = SourceManager::singleton().allSources()->tupleForPubID(1, 24);
     ASSERT_TRUE(help);
-    LayoutBookPane* book =
-        asBookPane(LayoutManager::sharedLayoutManager().currentLayout()->contentsAt(size_t(region))->viewController());
+    LayoutBookPane* book = asBookPane(
+        applicationEnvironment().layoutManager().currentLayout()->contentsAt(size_t(region))->viewController());
     ASSERT_NE(book, nullptr);
     book->openBookFromDictionary(
         {{QStringLiteral("pubid"), help->pubID()}, {QStringLiteral("bookid"), help->bookID()},
@@ -371,7 +373,7 @@ TEST_F(MenuWindow, AStrongsNumberOfTheBundledBibleOpensItsDictionaryEntryOnAFres
     // A pane turns to the Hebrew dictionary at the entry: its title bar names the entry and its page
     // gives the entry's text.
     const auto entryPane = [&]() -> BookPaneViewController* {
-        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
             BookPaneViewController* candidate = bookPaneAt(int(i));
             const SourceTuple::Ptr book = candidate != nullptr ? candidate->currentSourceTuple() : nullptr;
@@ -485,7 +487,7 @@ TEST_F(MenuWindow, FontChosenFromTheListShowsOnThePageWithTheTextSize)
     QuillsteadAppController& app = launch();
     BookPageView* page = nullptr;
     ASSERT_TRUE(waitFor([&] {
-        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i)
             if (auto* pane = dynamic_cast<BookPaneViewController*>(layout->contentsAt(i)->viewController());
                 pane != nullptr && pane->page() != nullptr)

@@ -4,6 +4,7 @@
 // width and tab come back after a restart; the note commands reach their sub-panes and the format
 // commands the note editor; a navigator heading hands its verse to Find, whose column names that book.
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "engine/references/BibleRef.h"
@@ -15,6 +16,7 @@
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -87,7 +89,7 @@ protected:
     static void goToVerse(const SourceTuple::Ptr& book, quint32 key, bool activatePane = false)
     {
         GoToRequest go;
-        go.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
+        go.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
         go.sourceTuple = book;
         go.bibleKey = key;
         go.section = book->sectionForBibleKey(key);
@@ -129,7 +131,7 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
     EXPECT_EQ(table->model()->rowCount(), agg.numRows());
     EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), kjv->name());
     // The book panes mark the hits of the search they show.
-    EXPECT_EQ(panes()->searchResultsAggregatorForTuple(SourceTupleID::sourceTupleIDForTuple(*kjv)), &agg);
+    EXPECT_EQ(panes()->view()->searchResultsAggregatorForTuple(SourceTupleID::sourceTupleIDForTuple(*kjv)), &agg);
 
     // The first hit: its row is as wide as the table, and a click sends the King James pane there.
     int firstHit = 0;
@@ -145,7 +147,7 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
             Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(table->viewport(), &click);
     }
-    Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    Layout* layout = applicationEnvironment().layoutManager().currentLayout();
     LayoutBookPane* kjvPane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
     ASSERT_NE(kjvPane, nullptr);
     EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == section; }))

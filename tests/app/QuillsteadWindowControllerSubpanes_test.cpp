@@ -3,6 +3,7 @@
 // King James pane there through the routing; a highlight and a bookmark made through the book panes'
 // services show in their sub-panes; the devotional's go-to lists its readings, also after a restart.
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "engine/foundation/SimpleDate.h"
@@ -14,6 +15,7 @@
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -95,7 +97,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     go->verseComboBox()->setEditText(QStringLiteral("ps 23.1"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(go->verseComboBox()->lineEdit(), &enter);
-    Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+    Layout* layout = applicationEnvironment().layoutManager().currentLayout();
     LayoutBookPane* kjvPane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
     ASSERT_NE(kjvPane, nullptr);
     const quint32 psalm = kjv->sectionForBibleKey((19u << 16) | (23u << 8) | 1u);
@@ -145,7 +147,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
 
     // The reader opens the devotional, then Go To.
     GoToRequest open;
-    open.layoutUuid = LayoutManager::sharedLayoutManager().currentLayout()->uuidString();
+    open.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
     open.sourceTuple = devo;
     open.section = devo->sectionForReadingNumber(3);
     open.activate = true;

@@ -7,12 +7,14 @@
 // a command as the user does.
 #pragma once
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -139,7 +141,7 @@ protected:
     {
         if (!QFile::exists(TestSupport::bundledBooksFolder() + QStringLiteral("/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
-        LayoutManager::sharedLayoutManager().setLayouts({});
+        applicationEnvironment().layoutManager().setLayouts({});
     }
 
     void TearDown() override
@@ -164,7 +166,7 @@ protected:
     {
         m_controller->applicationWillTerminate();
         m_controller.reset();
-        LayoutManager::sharedLayoutManager().setLayouts({});
+        applicationEnvironment().layoutManager().setLayouts({});
     }
 
     LayoutViewController* panes() const { return m_controller->mainWindowController()->layoutViewController(); }
@@ -176,7 +178,7 @@ protected:
     // The region of the current layout whose book pane shows the King James book; -1 when none.
     int kjvRegion() const
     {
-        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
             LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
             const SourceTuple::Ptr book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
@@ -192,7 +194,7 @@ protected:
         int region = -1;
         if (!waitFor([&] { return (region = kjvRegion()) >= 0; }))
             return nullptr;
-        Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         panes()->view()->makePaneCurrentWithRegion(layout->regionAt(size_t(region)));
         return panes()->activeSourceTuple();
     }

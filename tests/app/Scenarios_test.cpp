@@ -26,6 +26,8 @@
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/PaneNotifications.h"
+#include "panes/layout/WindowEnvironment.h"
+#include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -126,7 +128,7 @@ protected:
     {
         m_app->applicationWillTerminate();
         m_app.reset();
-        LayoutManager::sharedLayoutManager().setLayouts({});
+        applicationEnvironment().layoutManager().setLayouts({});
     }
 
     LayoutViewController& panes() const { return *m_app->mainWindowController()->layoutViewController(); }
@@ -134,8 +136,8 @@ protected:
     // The region whose pane shows the book with that identity; -1 when none does.
     int regionShowing(qint64 pubID, qint64 bookID) const
     {
-        for (int region = 0; region < panes().regionCount(); ++region)
-            if (const auto book = panes().paneCurrentBook(region))
+        for (int region = 0; region < panes().goToPanes().regionCount(); ++region)
+            if (const auto book = panes().goToPanes().paneCurrentBook(region))
                 if (book->pubID() == pubID && book->bookID() == bookID)
                     return region;
         return -1;
@@ -153,7 +155,7 @@ protected:
     // without making the pane current, which would itself count as a change for the history).
     quint64 sectionOf(int region) const
     {
-        const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
         const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
         const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
@@ -164,7 +166,7 @@ protected:
     void goTo(const SourceTuple::Ptr& book, quint64 section, bool sync = true)
     {
         GoToRequest request;
-        request.layoutUuid = panes().currentLayoutUuid();
+        request.layoutUuid = panes().goToPanes().currentLayoutUuid();
         request.sourceTuple = book;
         request.section = section;
         request.sync = sync;
@@ -175,7 +177,7 @@ protected:
     // The page of the region's book pane: what the reader sees there (null when none).
     BookPageView* pageOf(int region) const
     {
-        const Layout* layout = LayoutManager::sharedLayoutManager().currentLayout();
+        const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
         const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
         LayoutBookPane* pane = contents ? asBookPane(contents->viewController()) : nullptr;
         return pane ? pane->paneView()->findChild<BookPageView*>() : nullptr;
@@ -281,7 +283,7 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
 
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
     ASSERT_NE(john316, 0u);
-    panes().makePaneCurrent(bible);
+    panes().goToPanes().makePaneCurrent(bible);
     typeIntoBibleGoTo(QStringLiteral("jn 3.16"));
     EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == john316; })) << "the Bible pane is at " << sectionOf(bible);
     // The page shows the verse, at its top.
@@ -318,7 +320,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     ASSERT_TRUE(kjv);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().makePaneCurrent(bible);
+    panes().goToPanes().makePaneCurrent(bible);
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
     EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Study"), QStringLiteral("Find")));
@@ -379,14 +381,14 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
         return TestSupport::pageText(page->page(), 5000).contains(QStringLiteral("Faith works by love")) &&
             editor->webViewHasBeenEdited();
     })) << TestSupport::pageText(page->page()).toStdString();
-    const QString uuid = panes().currentLayoutUuid();
+    const QString uuid = panes().goToPanes().currentLayoutUuid();
     quit();
 
     // The note was saved on the way out; everything comes back on the next start.
     EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")))
         << NoteStore::read(NoteLocation::bible(key)).text.toStdString();
     launch();
-    EXPECT_EQ(panes().currentLayoutUuid(), uuid);
+    EXPECT_EQ(panes().goToPanes().currentLayoutUuid(), uuid);
     EXPECT_TRUE(waitFor([&] {
         const int region = regionShowing(kjv->pubID(), kjv->bookID());
         return region >= 0 && sectionOf(region) == section;
@@ -431,9 +433,9 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
 
     // Open Book: the new book is chosen and opens as a new tab of the current pane.
     const auto rv = bookNamed(QStringLiteral("RV1909"));
-    const int region = panes().currentRegion();
+    const int region = panes().goToPanes().currentRegion();
     ASSERT_GE(region, 0);
-    const size_t tabsBefore = panes().paneTabBooks(region).size();
+    const size_t tabsBefore = panes().goToPanes().paneTabBooks(region).size();
     EXPECT_TRUE(reader_test::choose(&window, CommandNames::OpenBook));
     OpenBookSheetWindowController* open = nullptr;
     ASSERT_TRUE(waitFor([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
@@ -445,14 +447,14 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     ASSERT_GE(row, 0) << "the downloaded book is not listed";
     open->chooseBookRow(row);
     EXPECT_TRUE(waitFor([&] {
-        const auto shown = panes().paneCurrentBook(region);
-        return shown && shown->isEqual(*rv) && panes().paneTabBooks(region).size() == tabsBefore + 1;
+        const auto shown = panes().goToPanes().paneCurrentBook(region);
+        return shown && shown->isEqual(*rv) && panes().goToPanes().paneTabBooks(region).size() == tabsBefore + 1;
     })) << "the book did not open in a new tab";
     if (open->isVisible())
         open->close();
     // Close Book takes the tab away again.
     EXPECT_TRUE(reader_test::choose(&window, CommandNames::CloseBook));
-    EXPECT_TRUE(waitFor([&] { return panes().paneTabBooks(region).size() == tabsBefore; }));
+    EXPECT_TRUE(waitFor([&] { return panes().goToPanes().paneTabBooks(region).size() == tabsBefore; }));
 }
 
 bool highlighted(quint32 key)
@@ -536,11 +538,11 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     // The commentary opens in another book pane, which receives location sync by default.
     int other = -1;
-    for (int region = 0; region < panes().regionCount() && other < 0; ++region)
-        if (region != bible && panes().isBookPane(region))
+    for (int region = 0; region < panes().goToPanes().regionCount() && other < 0; ++region)
+        if (region != bible && panes().goToPanes().isBookPane(region))
             other = region;
     ASSERT_GE(other, 0);
-    panes().makePaneCurrent(other);
+    panes().goToPanes().makePaneCurrent(other);
     panes().currentBookPane()->openBookFromDictionary(
         {{QStringLiteral("pubid"), scofield->pubID()}, {QStringLiteral("bookid"), scofield->bookID()},
             {QStringLiteral("edition"), scofield->editionNumber()},
@@ -556,7 +558,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         const quint32 section = kjv->sectionForSyncString(place);
         ASSERT_NE(section, 0u) << place.toStdString();
         sections.append(section);
-        panes().makePaneCurrent(bible);
+        panes().goToPanes().makePaneCurrent(bible);
         goTo(kjv, section);
         ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << place.toStdString();
         // The commentary shows its note on the same passage.
@@ -613,7 +615,7 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
-    panes().makePaneCurrent(bible);
+    panes().goToPanes().makePaneCurrent(bible);
     typeIntoBibleGoTo(QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john316; }));
 

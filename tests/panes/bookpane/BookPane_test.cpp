@@ -26,6 +26,7 @@
 #include "panes/page/BookPageView.h"
 #include "panes/page/BookPaneScroller.h"
 #include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
@@ -129,6 +130,9 @@ Library& library()
 struct Screen {
     NotificationCenter center;
     LayoutManager manager {center};
+    QTemporaryDir home;
+    UserDefaults defaults {home.filePath(QStringLiteral("defaults.ini"))};
+    RecordingAlerts alerts;
     Layout* layout = nullptr;
     std::vector<BookPaneViewController*> panes;
     ActionRegistry actions;
@@ -136,6 +140,7 @@ struct Screen {
     bool canSplit = true;
     explicit Screen(int count = 2)
     {
+        SettingsRegistry::registerDefaultsForAllPreferences(defaults);
         for (const CommandId& id :
             {CommandNames::OpenBook, CommandNames::SplitPaneHorizontally, CommandNames::SplitPaneVertically,
                 CommandNames::ClosePane, CommandNames::MaximizePane, CommandNames::MaximizeBook})
@@ -155,10 +160,12 @@ struct Screen {
         if (!contents->state())
             contents->setState(std::make_unique<LayoutRegionContentsState>());
         BookPaneViewController::Environment env;
-        env.center = &center;
-        env.layouts = &manager;
-        env.library = library().manager.get();
-        env.actions = &actions;
+        env.window.center = &center;
+        env.window.defaults = &defaults;
+        env.window.alerts = &alerts;
+        env.window.layouts = &manager;
+        env.window.library = library().manager.get();
+        env.window.actions = &actions;
         auto pane = BookPaneViewController::factory(contents, env);
         BookPaneViewController* raw = pane.get();
         contents->setViewController(std::move(pane));
@@ -307,7 +314,7 @@ TEST(BookPane, CommentaryFollowsTheBible)
     alone->tabs().openBookFromSourceTuple(library().web, true);
     alone->pageHost().setPaneDoesNotReceiveLocationSync(true);
     bible->makeYourselfCurrent(true);
-    UserDefaults::standardUserDefaults().setObject(true, QStringLiteral("syncBiblesComm"));
+    screen.defaults.setObject(true, QStringLiteral("syncBiblesComm"));
     const quint64 aloneBefore = alone->currentSourceSection();
 
     goToSection(bible, library().kjv, library().kjv->sectionForBibleKey(key(45, 8, 1)));
@@ -321,7 +328,7 @@ TEST(BookPane, CommentaryFollowsTheBible)
     screen.center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
         {{"layoutUuid", QStringLiteral("another")}, {"bibleKey", key(43, 3, 16)}, {"syncAnyway", true}});
     EXPECT_EQ(notes->currentSourceSection(), expected);
-    UserDefaults::standardUserDefaults().setObject(false, QStringLiteral("syncBiblesComm"));
+    screen.defaults.setObject(false, QStringLiteral("syncBiblesComm"));
     screen.center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
         {{"layoutUuid", screen.layout->uuidString()}, {"bibleKey", key(43, 3, 16)}});
     EXPECT_EQ(notes->currentSourceSection(), expected);
@@ -441,8 +448,10 @@ TEST(BookPane, CopyAndContextMenu)
     EXPECT_EQ(screen.ran.value(QStringLiteral("OpenBook")), 1);
     // Without a window a pane offers none of the window's commands.
     BookPaneViewController::Environment alone;
-    alone.center = &screen.center;
-    alone.library = library().manager.get();
+    alone.window.center = &screen.center;
+    alone.window.defaults = &screen.defaults;
+    alone.window.alerts = &screen.alerts;
+    alone.window.library = library().manager.get();
     LayoutRegionContents contents;
     contents.setState(std::make_unique<LayoutRegionContentsState>());
     auto lone = BookPaneViewController::factory(&contents, alone);
@@ -495,10 +504,10 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_FALSE(second) << "a click outside leaves the preview open";
     // Previews turned off: none shows.
-    UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("versePopovers"));
+    screen.defaults.setBool(false, QStringLiteral("versePopovers"));
     host.showLinkPreview(QString(), QStringLiteral("[note]"), QRect(10, 10, 30, 12));
     EXPECT_EQ(host.linkPreview(), nullptr);
-    UserDefaults::standardUserDefaults().removeObjectForKey(QStringLiteral("versePopovers"));
+    screen.defaults.removeObjectForKey(QStringLiteral("versePopovers"));
 
     // The book scroller sits beside the page and follows the position.
     BookPaneScroller* scroller = pane->scroller();
@@ -564,8 +573,8 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     REQUIRE_LIBRARY();
     auto synthesizer = std::make_shared<RecordingSynthesizer>();
     SpeechSynthesizer::setShared(synthesizer);
-    UserDefaults::standardUserDefaults().setObject(false, QStringLiteral("voiceScrollText"));
     Screen screen(1);
+    screen.defaults.setObject(false, QStringLiteral("voiceScrollText"));
     auto* pane = screen.panes[0];
     pane->tabs().openBookFromSourceTuple(library().kjv, true);
     pane->makeYourselfCurrent(true);
@@ -621,12 +630,17 @@ TEST(BookPane, FactoryMakesPanesTheLayoutViewCanDrive)
     REQUIRE_LIBRARY();
     NotificationCenter center;
     LayoutManager manager(center);
+    QTemporaryDir home;
+    UserDefaults defaults(home.filePath(QStringLiteral("defaults.ini")));
+    RecordingAlerts alerts;
     Layout* layout = manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
     LayoutRegionContents* contents = layout->contents()[0].get();
     BookPaneViewController::Environment env;
-    env.center = &center;
-    env.layouts = &manager;
-    env.library = library().manager.get();
+    env.window.center = &center;
+    env.window.defaults = &defaults;
+    env.window.alerts = &alerts;
+    env.window.layouts = &manager;
+    env.window.library = library().manager.get();
     BookPaneFactory factory(env);
     EXPECT_EQ(factory.makeStudyPane(*contents), nullptr);
     contents->setViewController(factory.makeBookPane(*contents));

@@ -11,8 +11,6 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <thread>
-
 namespace {
 
 constexpr LayoutRect kWindow {0, 0, 1000, 700};
@@ -282,16 +280,4 @@ TEST_F(LayoutManagerTest, UnreadableFiles)
         LogCapture log;
         EXPECT_FALSE(manager.readArchive(garbage));
     }
-}
-
-TEST(LayoutManagerShared, OneInstanceForEveryThread)
-{
-    LayoutManager* seen[4] = {};
-    std::vector<std::thread> threads;
-    for (auto& s : seen)
-        threads.emplace_back([&s] { s = &LayoutManager::sharedLayoutManager(); });
-    for (auto& t : threads)
-        t.join();
-    for (auto* s : seen)
-        EXPECT_EQ(s, &LayoutManager::sharedLayoutManager());
 }

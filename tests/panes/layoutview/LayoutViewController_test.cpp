@@ -43,8 +43,12 @@ protected:
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
         m_alerts = std::make_shared<RecordingAlerts>();
         Alerts::setShared(m_alerts);
-        m_controller = std::make_unique<LayoutViewController>(
-            m_manager, *m_library, m_center, *m_defaults, m_temp.filePath(QStringLiteral("cache")));
+        m_window.center = &m_center;
+        m_window.defaults = m_defaults.get();
+        m_window.alerts = m_alerts.get();
+        m_window.layouts = &m_manager;
+        m_window.library = m_library.get();
+        m_controller = std::make_unique<LayoutViewController>(m_window, m_temp.filePath(QStringLiteral("cache")));
         m_controller->setPaneFactory(&m_factory);
         m_controller->setSaveStateHandler([this] { ++m_saves; });
         m_controller->view()->resize(1200, 800);
@@ -113,6 +117,7 @@ protected:
     std::unique_ptr<SourceManager> m_library;
     std::unique_ptr<UserDefaults> m_defaults;
     std::shared_ptr<RecordingAlerts> m_alerts;
+    WindowEnvironment m_window;
     PaneFactoryDouble m_factory;
     std::unique_ptr<LayoutViewController> m_controller;
     int m_saves = 0;
@@ -265,7 +270,7 @@ TEST_F(LayoutViewControllerTest, CommandsActOnTheCurrentPane)
     EXPECT_EQ(m_controller->activeSourceTuple(), nullptr);
     EXPECT_FALSE(m_controller->canToggleReadingComplete());
     EXPECT_TRUE(m_factory.log.isEmpty());
-    m_controller->makeFindPaneCurrent();
+    m_controller->view()->makeFindPaneCurrent();
     EXPECT_EQ(m_factory.log, QStringList({"find"}));
 }
 
@@ -276,44 +281,44 @@ TEST_F(LayoutViewControllerTest, GoToRequestsReachTheRightPaneThroughTheRouting)
     goTo(0, kjv(), 1);
     goTo(2, bookFile(QStringLiteral("Nave.tvk")), 1);
     EXPECT_TRUE(pane(0)->currentSourceTuple() != nullptr);
-    EXPECT_EQ(m_controller->regionCount(), 4);
-    EXPECT_TRUE(m_controller->isBookPane(0));
-    EXPECT_FALSE(m_controller->isBookPane(3));
-    EXPECT_FALSE(m_controller->isBookPane(7));
-    EXPECT_EQ(m_controller->paneCurrentBook(3), nullptr);
-    ASSERT_EQ(m_controller->paneTabBooks(0).size(), 1u);
-    EXPECT_TRUE(m_controller->paneTabBooks(0)[0]->isEqual(*pane(0)->currentSourceTuple()));
-    EXPECT_TRUE(m_controller->paneTabBooks(1).empty());
-    EXPECT_EQ(m_controller->currentLayoutUuid(), layout()->uuidString());
-    EXPECT_TRUE(m_controller->hasLayout(layout()->uuidString()));
-    EXPECT_EQ(m_controller->layoutRegionCount(layout()->uuidString()), 4);
-    EXPECT_EQ(m_controller->layoutRegionCount(QStringLiteral("nope")), 0);
+    EXPECT_EQ(m_controller->goToPanes().regionCount(), 4);
+    EXPECT_TRUE(m_controller->goToPanes().isBookPane(0));
+    EXPECT_FALSE(m_controller->goToPanes().isBookPane(3));
+    EXPECT_FALSE(m_controller->goToPanes().isBookPane(7));
+    EXPECT_EQ(m_controller->goToPanes().paneCurrentBook(3), nullptr);
+    ASSERT_EQ(m_controller->goToPanes().paneTabBooks(0).size(), 1u);
+    EXPECT_TRUE(m_controller->goToPanes().paneTabBooks(0)[0]->isEqual(*pane(0)->currentSourceTuple()));
+    EXPECT_TRUE(m_controller->goToPanes().paneTabBooks(1).empty());
+    EXPECT_EQ(m_controller->goToPanes().currentLayoutUuid(), layout()->uuidString());
+    EXPECT_TRUE(m_controller->goToPanes().hasLayout(layout()->uuidString()));
+    EXPECT_EQ(m_controller->goToPanes().layoutRegionCount(layout()->uuidString()), 4);
+    EXPECT_EQ(m_controller->goToPanes().layoutRegionCount(QStringLiteral("nope")), 0);
 
     // The pane-level or tab-level flag stops sending.
-    EXPECT_FALSE(m_controller->paneDoesNotSendLocationSync(0));
+    EXPECT_FALSE(m_controller->goToPanes().paneDoesNotSendLocationSync(0));
     pane(0)->currentSourceState()->setDoesNotSendLocationSync(true);
-    EXPECT_TRUE(m_controller->paneDoesNotSendLocationSync(0));
+    EXPECT_TRUE(m_controller->goToPanes().paneDoesNotSendLocationSync(0));
     pane(0)->currentSourceState()->setDoesNotSendLocationSync(false);
     pane(0)->setPaneDoesNotSendLocationSync(true);
-    EXPECT_TRUE(m_controller->paneDoesNotSendLocationSync(0));
+    EXPECT_TRUE(m_controller->goToPanes().paneDoesNotSendLocationSync(0));
 
     // makePaneCurrent goes through the layout view.
-    m_controller->makePaneCurrent(2);
-    EXPECT_EQ(m_controller->currentRegion(), 2);
-    m_controller->makePaneCurrent(3);  // the study pane is no book pane
-    EXPECT_EQ(m_controller->currentRegion(), 2);
+    m_controller->goToPanes().makePaneCurrent(2);
+    EXPECT_EQ(m_controller->goToPanes().currentRegion(), 2);
+    m_controller->goToPanes().makePaneCurrent(3);  // the study pane is no book pane
+    EXPECT_EQ(m_controller->goToPanes().currentRegion(), 2);
 
     // History: a recorded state comes back through restoreLayout with fresh panes.
     const QString uuid = layout()->uuidString();
-    const QVariant archived = m_controller->archivedLayout(uuid);
+    const QVariant archived = m_controller->goToPanes().archivedLayout(uuid);
     ASSERT_TRUE(archived.isValid());
     goTo(0, kjv(), 9);
-    EXPECT_TRUE(m_controller->restoreLayout(uuid, archived));
+    EXPECT_TRUE(m_controller->goToPanes().restoreLayout(uuid, archived));
     EXPECT_EQ(layout()->uuidString(), uuid);
     expectModelAndWidgetsInStep();
     EXPECT_EQ(pane(0)->currentSourceSection(), 1u);
-    EXPECT_FALSE(m_controller->restoreLayout(uuid, QVariant(42)));
-    EXPECT_FALSE(m_controller->archivedLayout(QStringLiteral("nope")).isValid());
+    EXPECT_FALSE(m_controller->goToPanes().restoreLayout(uuid, QVariant(42)));
+    EXPECT_FALSE(m_controller->goToPanes().archivedLayout(QStringLiteral("nope")).isValid());
 }
 
 TEST_F(LayoutViewControllerTest, LocationSyncMemoryAndReset)
@@ -395,13 +400,13 @@ TEST_F(LayoutViewControllerTest, LocationSyncOptionsWindow)
     showLayout(QStringLiteral("V11"));
     // A pane without books: only the three kind settings.
     {
-        LocationSyncOptionsWindowController window(pane(0), *m_defaults, m_center, [this] { ++m_saves; });
+        LocationSyncOptionsWindowController window(pane(0), m_window, [this] { ++m_saves; });
         EXPECT_TRUE(window.paneOptionsGroupBox()->isHidden());
         EXPECT_TRUE(window.bookOptionsGroupBox()->isHidden());
         EXPECT_TRUE(window.bibleCommentarySyncCheckBox()->isChecked());
     }
     goTo(0, kjv(), 1);
-    LocationSyncOptionsWindowController window(pane(0), *m_defaults, m_center, [this] { ++m_saves; });
+    LocationSyncOptionsWindowController window(pane(0), m_window, [this] { ++m_saves; });
     EXPECT_FALSE(window.paneOptionsGroupBox()->isHidden());
     EXPECT_EQ(window.bookSendOptionCheckBox()->isEnabled(), pane(0)->currentSourceTuple()->isABible());
     window.dictionarySyncCheckBox()->click();

@@ -33,7 +33,8 @@ protected:
         BookPaneDouble::library = m_library.get();
         m_defaults = std::make_unique<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
-        Alerts::setShared(std::make_shared<RecordingAlerts>());
+        m_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(m_alerts);
     }
     void TearDown() override
     {
@@ -54,8 +55,13 @@ protected:
     std::unique_ptr<Window> makeWindow()
     {
         auto w = std::make_unique<Window>();
-        w->controller = std::make_unique<LayoutViewController>(
-            w->manager, *m_library, w->center, *m_defaults, m_temp.filePath(QStringLiteral("cache")));
+        WindowEnvironment environment;
+        environment.center = &w->center;
+        environment.defaults = m_defaults.get();
+        environment.alerts = m_alerts.get();
+        environment.layouts = &w->manager;
+        environment.library = m_library.get();
+        w->controller = std::make_unique<LayoutViewController>(environment, m_temp.filePath(QStringLiteral("cache")));
         w->controller->setPaneFactory(&w->factory);
         w->window = std::make_unique<QWidget>();
         auto* box = new QVBoxLayout(w->window.get());
@@ -101,6 +107,7 @@ protected:
     QTemporaryDir m_temp;
     std::unique_ptr<SourceManager> m_library;
     std::unique_ptr<UserDefaults> m_defaults;
+    std::shared_ptr<RecordingAlerts> m_alerts;
 };
 
 TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
@@ -133,7 +140,7 @@ TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
     w->window->resize(1300, 820);
     QApplication::processEvents();
     expectPanesOnModel(*w);
-    w->controller->makePaneCurrent(2);
+    w->controller->goToPanes().makePaneCurrent(2);
     w->center.postNotificationName(PaneNotifications::UserWantsToSplitActivePaneNotification);
     EXPECT_EQ(layout->regions().size(), 4u);
     expectPanesOnModel(*w);

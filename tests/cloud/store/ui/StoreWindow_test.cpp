@@ -6,6 +6,7 @@
 
 #include "cloud/store/StoreTestSupport.h"  // tests/cloud/store
 
+#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "cloud/protocol/ScrambledText.h"
@@ -16,6 +17,7 @@
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/layout/LayoutRegionContents.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
@@ -305,10 +307,11 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     };
     ASSERT_TRUE(waitFor(openSheet));
     const auto tabs = [] {
-        return LayoutManager::sharedLayoutManager().currentLayout()->currentRegionContents()->items().size();
+        return applicationEnvironment().layoutManager().currentLayout()->currentRegionContents()->items().size();
     };
     const auto currentTabBook = [] {
-        LayoutRegionContents* contents = LayoutManager::sharedLayoutManager().currentLayout()->currentRegionContents();
+        LayoutRegionContents* contents =
+            applicationEnvironment().layoutManager().currentLayout()->currentRegionContents();
         auto* descriptor = dynamic_cast<LayoutRegionContentItemDescriptor*>(
             contents->itemAt(size_t(contents->currentItemIndex()))->descriptor());
         return descriptor ? descriptor->sourceTupleID() : SourceTupleID();

@@ -17,6 +17,7 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -105,9 +106,11 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
         if (!contents->state())
             contents->setState(std::make_unique<LayoutRegionContentsState>());
         BookPaneViewController::Environment env;
-        env.center = &center;
-        env.layouts = &manager;
-        env.library = &library;
+        env.window.center = &center;
+        env.window.defaults = &UserDefaults::standardUserDefaults();
+        env.window.alerts = &Alerts::shared();
+        env.window.layouts = &manager;
+        env.window.library = &library;
         auto pane = BookPaneViewController::factory(contents.get(), env);
         panes.push_back(pane.get());
         contents->setViewController(std::move(pane));
