@@ -95,7 +95,7 @@ public:
     // for a region of another layout, the only region, or a region no neighbour can grow into.
     bool removeRegion(LayoutRegion* region);
 
-    // --- fitting and limits ---
+    // --- fitting and limits (worked out by LayoutFitting) ---
     // Moves the dividers so that the layout fills the rectangle, keeping proportions, keeping a
     // side pane bounded by a treatAsOutside divider at its width, and pushing dividers back
     // where regions would fall below their minimum sizes.
@@ -119,15 +119,6 @@ private:
     LayoutDivider* appendDivider(std::unique_ptr<LayoutDivider> divider);
     void removeDivider(const LayoutDivider* divider);
     void repointDivider(const LayoutDivider* from, LayoutDivider* to);
-    double minWidth(
-        const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const;
-    double minHeight(
-        const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const;
-    void fitPass(
-        bool vertical, double newStart, double extent, double oldStart, double oldExtent, const LayoutDivider* fixed);
-    struct CutTree;
-    std::unique_ptr<CutTree> cutTree(LayoutDivider* t, LayoutDivider* r, LayoutDivider* b, LayoutDivider* l) const;
-    void enforceMinimumSizes(const CutTree& node, bool widths, bool heights);
     bool relink();
 
     std::vector<std::unique_ptr<LayoutDivider>> m_dividers;

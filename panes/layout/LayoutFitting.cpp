@@ -1,0 +1,295 @@
+#include "panes/layout/LayoutFitting.h"
+
+#include "panes/layout/Layout.h"
+
+#include <QDebug>
+
+#include <algorithm>
+
+namespace {
+
+double positionOf(const LayoutDivider* d)
+{
+    return d ? d->at() : 0.0;
+}
+
+bool strictlyBetween(double v, double a, double b)
+{
+    return v > std::min(a, b) && v < std::max(a, b);
+}
+
+// e touches X when one of them ends at the other.
+bool touches(const LayoutDivider* e, const LayoutDivider* x)
+{
+    return e->from() == x || e->to() == x || x->from() == e || x->to() == e;
+}
+
+// Of a divider's two ends, the one with the larger position (the `from` one when equal), and
+// the other one.
+std::pair<LayoutDivider*, LayoutDivider*> highAndLowEnds(const LayoutDivider* d)
+{
+    if (positionOf(d->to()) > positionOf(d->from()))
+        return {d->to(), d->from()};
+    return {d->from(), d->to()};
+}
+
+}  // namespace
+
+LayoutFitting::LayoutFitting(const Layout& layout) : m_layout(layout)
+{
+}
+
+LayoutFitting::~LayoutFitting() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Minimum sizes
+
+double LayoutFitting::minWidth(
+    const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const
+{
+    double width = 0;
+    bool found = false;
+    for (const auto& d : m_layout.dividers()) {
+        if (d->vertical() && d->connects(t, b) && strictlyBetween(d->at(), positionOf(l), positionOf(r)) &&
+            d.get() != l && d.get() != r) {
+            width = minWidth(t, d.get(), b, l) + minWidth(t, r, b, d.get());
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        for (const auto& d : m_layout.dividers()) {
+            if (d->horizontal() && d->connects(l, r) && strictlyBetween(d->at(), positionOf(b), positionOf(t)) &&
+                d.get() != t && d.get() != b) {
+                width = std::max(minWidth(t, r, d.get(), l), minWidth(d.get(), r, b, l));
+                found = true;
+                break;
+            }
+        }
+    }
+    if (!found) {
+        for (const auto& g : m_layout.regions()) {
+            if (g->top() == t && g->right() == r && g->bottom() == b && g->left() == l) {
+                const bool sidePane = r->treatAsOutside() && l == m_layout.outerDivider(LayoutRegion::Left);
+                width = sidePane ? g->bounds().width : g->minSize().width;
+                break;
+            }
+        }
+    }
+    return width > 0 ? width : 100;
+}
+
+double LayoutFitting::minHeight(
+    const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const
+{
+    double height = 0;
+    bool found = false;
+    for (const auto& d : m_layout.dividers()) {
+        if (d->horizontal() && d->connects(l, r) && strictlyBetween(d->at(), positionOf(b), positionOf(t)) &&
+            d.get() != t && d.get() != b) {
+            height = minHeight(d.get(), r, b, l) + minHeight(t, r, d.get(), l);
+            found = true;
+            break;
+        }
+    }
+    if (!found) {
+        for (const auto& d : m_layout.dividers()) {
+            if (d->vertical() && d->connects(b, t) && strictlyBetween(d->at(), positionOf(l), positionOf(r)) &&
+                d.get() != l && d.get() != r) {
+                height = std::max(minHeight(t, r, b, d.get()), minHeight(t, d.get(), b, l));
+                found = true;
+                break;
+            }
+        }
+    }
+    if (!found) {
+        for (const auto& g : m_layout.regions()) {
+            if (g->top() == t && g->right() == r && g->bottom() == b && g->left() == l) {
+                height = g->minSize().height;
+                break;
+            }
+        }
+    }
+    return height > 0 ? height : 100;
+}
+
+LayoutSize LayoutFitting::minSizeOfArea(
+    const LayoutDivider* top, const LayoutDivider* right, const LayoutDivider* bottom, const LayoutDivider* left) const
+{
+    return {minWidth(top, right, bottom, left), minHeight(top, right, bottom, left)};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fitting
+
+// The areas of a layout as the minimum-size computation cuts them, with their minimum sizes,
+// taken before a fit moves anything.
+struct LayoutFitting::CutTree {
+    LayoutDivider* t = nullptr;
+    LayoutDivider* r = nullptr;
+    LayoutDivider* b = nullptr;
+    LayoutDivider* l = nullptr;
+    LayoutDivider* cut = nullptr;  // null for a single region (or an empty area)
+    std::unique_ptr<CutTree> low;  // left of a vertical cut, below a horizontal one
+    std::unique_ptr<CutTree> high;
+    LayoutSize min;
+};
+
+std::unique_ptr<LayoutFitting::CutTree> LayoutFitting::cutTree(
+    LayoutDivider* t, LayoutDivider* r, LayoutDivider* b, LayoutDivider* l) const
+{
+    auto node = std::make_unique<CutTree>();
+    node->t = t;
+    node->r = r;
+    node->b = b;
+    node->l = l;
+    for (const auto& d : m_layout.dividers()) {
+        if (d->vertical() && d->connects(t, b) && strictlyBetween(d->at(), l->at(), r->at()) && d.get() != l &&
+            d.get() != r) {
+            node->cut = d.get();
+            node->low = cutTree(t, d.get(), b, l);
+            node->high = cutTree(t, r, b, d.get());
+            node->min = {
+                node->low->min.width + node->high->min.width, std::max(node->low->min.height, node->high->min.height)};
+            return node;
+        }
+    }
+    for (const auto& d : m_layout.dividers()) {
+        if (d->horizontal() && d->connects(l, r) && strictlyBetween(d->at(), b->at(), t->at()) && d.get() != t &&
+            d.get() != b) {
+            node->cut = d.get();
+            node->low = cutTree(d.get(), r, b, l);
+            node->high = cutTree(t, r, d.get(), l);
+            node->min = {
+                std::max(node->low->min.width, node->high->min.width), node->low->min.height + node->high->min.height};
+            return node;
+        }
+    }
+    node->min = minSizeOfArea(t, r, b, l);
+    return node;
+}
+
+// Moves each cut, from the outside in, the least distance that gives both of its sides their
+// minimum extent.
+void LayoutFitting::enforceMinimumSizes(const CutTree& node, bool widths, bool heights)
+{
+    if (!node.cut)
+        return;
+    if (node.cut->vertical() && widths) {
+        const double lo = node.l->at() + node.low->min.width;
+        const double hi = node.r->at() - node.high->min.width;
+        if (lo <= hi)
+            node.cut->setAt(std::clamp(node.cut->at(), lo, hi));
+    } else if (node.cut->horizontal() && heights) {
+        const double lo = node.b->at() + node.low->min.height;
+        const double hi = node.t->at() - node.high->min.height;
+        if (lo <= hi)
+            node.cut->setAt(std::clamp(node.cut->at(), lo, hi));
+    }
+    enforceMinimumSizes(*node.low, widths, heights);
+    enforceMinimumSizes(*node.high, widths, heights);
+}
+
+void LayoutFitting::fitIntoRect(const LayoutRect& rect)
+{
+    if (m_layout.dividers().size() < 4)
+        return;
+    const LayoutRect old = m_layout.bounds();
+    const double w = rect.width == 0 ? 10000 : rect.width;
+    const double h = rect.height == 0 ? 10000 : rect.height;
+    const auto areas = cutTree(m_layout.outerDivider(LayoutRegion::Top), m_layout.outerDivider(LayoutRegion::Right),
+        m_layout.outerDivider(LayoutRegion::Bottom), m_layout.outerDivider(LayoutRegion::Left));
+
+    const LayoutDivider* fixed = nullptr;
+    for (const auto& d : m_layout.dividers()) {
+        if (!d->treatAsOutside())
+            continue;
+        const bool inside =
+            d->vertical() ? (rect.x <= d->at() && d->at() < rect.x + w) : (rect.y <= d->at() && d->at() < rect.y + h);
+        if (inside) {
+            fixed = d.get();
+            break;
+        }
+    }
+    fitPass(true, rect.x, w, old.x, old.width, fixed && fixed->vertical() ? fixed : nullptr);
+    fitPass(false, rect.y, h, old.y, old.height, fixed && fixed->horizontal() ? fixed : nullptr);
+
+    // The passes compare a divider only with the outer edges and its outermost neighbour, so
+    // proportional shrinking can leave an inner region below its minimum (even at no width at
+    // all) although the rectangle has room for every minimum. Then, and only then, the cuts
+    // found before the passes are clamped, in the directions that have room.
+    const bool belowMinimum = std::any_of(m_layout.regions().begin(), m_layout.regions().end(), [](const auto& r) {
+        const LayoutRect b = r->bounds();
+        return b.width < r->minSize().width || b.height < r->minSize().height;
+    });
+    if (belowMinimum)
+        enforceMinimumSizes(*areas, w >= areas->min.width, h >= areas->min.height);
+}
+
+// One direction of the fit. Along x for vertical dividers (start = left, extent = width), along
+// y for horizontal ones (start = bottom, extent = height). Every change takes effect at once.
+void LayoutFitting::fitPass(
+    bool vertical, double newStart, double extent, double oldStart, double oldExtent, const LayoutDivider* fixed)
+{
+    const double newEnd = newStart + extent;
+    const double oldEnd = oldStart + oldExtent;
+    const LayoutDivider* lowOuter = m_layout.outerDivider(vertical ? LayoutRegion::Left : LayoutRegion::Bottom);
+    const LayoutDivider* highOuter = m_layout.outerDivider(vertical ? LayoutRegion::Right : LayoutRegion::Top);
+    const std::vector<LayoutDivider*> sorted = vertical ? m_layout.sortedVerticalDividers() : m_layout.sortedHorizontalDividers();
+    // A proportion of an empty old extent has no meaning; such a divider keeps its place.
+    const auto scaled = [](double start, double span, double value, double from, double fromSpan) {
+        return fromSpan == 0 ? value : layoutRound(start + span * (value - from) / fromSpan);
+    };
+
+    for (size_t k = 0; k < sorted.size(); ++k) {
+        LayoutDivider* d = sorted[k];
+        const double pos = d->at();
+        const double rounded = layoutRound(pos);
+        if (rounded == layoutRound(oldStart)) {
+            d->setAt(layoutRound(newStart));
+        } else if (rounded == layoutRound(oldEnd)) {
+            d->setAt(layoutRound(newEnd));
+        } else if (fixed && d != fixed) {
+            const double f = fixed->at();
+            if (layoutRound(f) <= rounded)
+                d->setAt(scaled(f, newEnd - f, pos, f, oldEnd - f));
+            else
+                d->setAt(scaled(newStart, f - newStart, pos, oldStart, f - oldStart));
+        } else if (d != fixed) {
+            d->setAt(scaled(newStart, extent, pos, oldStart, oldExtent));
+        }
+
+        if (d == lowOuter || d == highOuter || d == fixed)
+            continue;
+        const auto [high, low] = highAndLowEnds(d);
+        if (!high || !low)
+            continue;
+        LayoutDivider* before = nullptr;
+        LayoutDivider* after = nullptr;
+        for (size_t j = 0; j < sorted.size(); ++j) {
+            if (j == k || !touches(sorted[j], high) || !touches(sorted[j], low))
+                continue;
+            if (j < k && !before)
+                before = sorted[j];
+            if (j > k && !after)
+                after = sorted[j];
+        }
+        // Upper (right) limit first, then the lower (left) limit, which wins.
+        if (after) {
+            const double m = vertical ? minWidth(high, after, low, d) : minHeight(after, high, d, low);
+            if (d->at() + m > newEnd)
+                d->setAt(newEnd - m);
+        } else {
+            qWarning().noquote() << (vertical ? "resizeLayoutIntoRect: this should not happen(1)"
+                                              : "resizeLayoutIntoRect: this should not happen(3)");
+        }
+        if (before) {
+            const double m = vertical ? minWidth(high, d, low, before) : minHeight(d, high, before, low);
+            if (before->at() + m > d->at())
+                d->setAt(before->at() + m);
+        } else {
+            qWarning().noquote() << (vertical ? "resizeLayoutIntoRect: this should not happen(2)"
+                                              : "resizeLayoutIntoRect: this should not happen(4)");
+        }
+    }
+}
