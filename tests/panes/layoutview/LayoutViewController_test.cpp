@@ -41,8 +41,11 @@ protected:
         BookPaneDouble::library = m_library.get();
         m_defaults = std::make_unique<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
+        // The window's alerts are its own; the program's shared ones are another object, which the
+        // pane manager must never reach.
         m_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(m_alerts);
+        m_programAlerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(m_programAlerts);
         m_window.center = &m_center;
         m_window.defaults = m_defaults.get();
         m_window.alerts = m_alerts.get();
@@ -117,6 +120,7 @@ protected:
     std::unique_ptr<SourceManager> m_library;
     std::unique_ptr<UserDefaults> m_defaults;
     std::shared_ptr<RecordingAlerts> m_alerts;
+    std::shared_ptr<RecordingAlerts> m_programAlerts;
     WindowEnvironment m_window;
     PaneFactoryDouble m_factory;
     std::unique_ptr<LayoutViewController> m_controller;
@@ -129,6 +133,7 @@ TEST_F(LayoutViewControllerTest, LinkPreviewsAskThisControllersRouter)
     const QString text = LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href('bible:John 3:16');"));
     EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.toStdString();
     EXPECT_TRUE(m_alerts->shown().isEmpty());  // a preview never alerts
+    EXPECT_TRUE(m_programAlerts->shown().isEmpty());
     const QString missing = LinkPreview::stringForPopupFromHref(QStringLiteral("bible:Hezekiah 99:99"));
     EXPECT_TRUE(missing.startsWith(QLatin1String("Verse not found"))) << missing.toStdString();  // not an alert
     EXPECT_TRUE(m_alerts->shown().isEmpty());
@@ -214,6 +219,46 @@ TEST_F(LayoutViewControllerTest, TheLastBookPaneCannotBeClosed)
     m_center.postNotificationName(PaneNotifications::UserWantsToCloseActivePaneNotification);
     EXPECT_EQ(layout()->regions().size(), 2u);
     EXPECT_EQ(m_alerts->shown().size(), 2);
+    EXPECT_TRUE(m_programAlerts->shown().isEmpty());
+}
+
+// Everything the pane manager and its options window post or ask goes to the window's own centre,
+// defaults and alerts: nothing reaches the program's shared centre.
+TEST_F(LayoutViewControllerTest, TheWindowsOwnObjectsCarryEveryRequest)
+{
+    const QStringList names {PaneNotifications::qsLayoutManagerLayoutNameChangedNotification,
+        PaneNotifications::resetLocationSyncToDefaultsNotification, LibraryNotifications::GoToNotification,
+        LibraryNotifications::EverybodySyncToMeNotification};
+    QStringList onProgramCentre;
+    QStringList onWindowCentre;
+    for (const QString& name : names) {
+        NotificationCenter::defaultCenter().addObserver(
+            this, name, [&](Notification& n) { onProgramCentre << n.name; });
+        m_center.addObserver(this, name, [&](Notification& n) { onWindowCentre << n.name; });
+    }
+    showLayout(QStringLiteral("V11"));
+    goTo(0, kjv(), 1);
+    // A maximized book: a new layout, a go-to into it and its new name.
+    m_controller->maximizeCurrentBook();
+    EXPECT_TRUE(onWindowCentre.contains(LibraryNotifications::GoToNotification));
+    EXPECT_TRUE(onWindowCentre.contains(PaneNotifications::qsLayoutManagerLayoutNameChangedNotification));
+    EXPECT_EQ(pane(0)->currentSourceTuple(), kjv());
+    // The options window's reset asks the window's alerts, then posts on the window's centre, and the
+    // pane manager resets the window's defaults.
+    m_defaults->setBool(false, QStringLiteral("syncDictionaries"));
+    m_alerts->queueAnswer(AlertFirstButtonReturn);
+    LocationSyncOptionsWindowController window(pane(0), m_window, nullptr);
+    window.onResetAllButton();
+    EXPECT_TRUE(onWindowCentre.contains(PaneNotifications::resetLocationSyncToDefaultsNotification));
+    EXPECT_TRUE(m_defaults->boolForKey(QStringLiteral("syncDictionaries")));
+    EXPECT_TRUE(window.dictionarySyncCheckBox()->isChecked());
+    ASSERT_EQ(m_alerts->shown().size(), 1);
+    EXPECT_EQ(m_alerts->shown()[0].messageText, LocationSyncOptionsWindowController::kResetMessage);
+
+    EXPECT_TRUE(onProgramCentre.isEmpty()) << onProgramCentre.join(QLatin1Char(' ')).toStdString();
+    EXPECT_TRUE(m_programAlerts->shown().isEmpty());
+    NotificationCenter::defaultCenter().removeObserver(this);
+    m_center.removeObserver(this);
 }
 
 TEST_F(LayoutViewControllerTest, NextAndPreviousBookPaneSkipTheStudyPane)
@@ -422,6 +467,7 @@ TEST_F(LayoutViewControllerTest, LocationSyncOptionsWindow)
     window.onResetAllButton();
     ASSERT_EQ(m_alerts->shown().size(), 2);
     EXPECT_EQ(m_alerts->shown()[1].buttons, QStringList({"Yes", "No"}));
+    EXPECT_TRUE(m_programAlerts->shown().isEmpty());
     EXPECT_TRUE(window.dictionarySyncCheckBox()->isChecked());
     EXPECT_FALSE(window.paneReceiveOptionCheckBox()->isChecked());
     EXPECT_FALSE(window.bookReceiveOptionCheckBox()->isChecked());
