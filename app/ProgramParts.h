@@ -15,7 +15,8 @@ class QuillsteadAppController;
 void installPaneHooks(QuillsteadAppController* app);
 
 struct WindowEnvironment;
-// The environment of the main window: the program's shared centre, defaults, alerts, layout manager,
-// library and sync engine (the window adds its commands once it has made them). The one place in
-// the interface that names the process-wide objects.
+// The environment of the main window: the program's shared centre, defaults, alerts, library and
+// sync engine, and the program's one layout manager, made here on first use and never destroyed (the
+// window adds its commands once it has made them). The one place in the interface that names the
+// process-wide objects.
 WindowEnvironment applicationEnvironment();

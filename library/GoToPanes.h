@@ -1,6 +1,6 @@
 // What the go-to routing and the navigation history need of the panes of the main window.
 //
-// The pane manager (the layout view controller) implements this over the layout manager, the
+// The pane manager's LayoutGoToPanes implements this over the layout manager, the
 // layout view and its pane controllers; the routing and the history never see a widget or a
 // layout record. Regions are named by their index in their layout's region list. "Current"
 // means the layout manager's current layout and that layout's current region.

@@ -235,7 +235,8 @@ void LayoutFitting::fitPass(
     const double oldEnd = oldStart + oldExtent;
     const LayoutDivider* lowOuter = m_layout.outerDivider(vertical ? LayoutRegion::Left : LayoutRegion::Bottom);
     const LayoutDivider* highOuter = m_layout.outerDivider(vertical ? LayoutRegion::Right : LayoutRegion::Top);
-    const std::vector<LayoutDivider*> sorted = vertical ? m_layout.sortedVerticalDividers() : m_layout.sortedHorizontalDividers();
+    const std::vector<LayoutDivider*> sorted =
+        vertical ? m_layout.sortedVerticalDividers() : m_layout.sortedHorizontalDividers();
     // A proportion of an empty old extent has no meaning; such a divider keeps its place.
     const auto scaled = [](double start, double span, double value, double from, double fromSpan) {
         return fromSpan == 0 ? value : layoutRound(start + span * (value - from) / fromSpan);
