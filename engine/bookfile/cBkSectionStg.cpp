@@ -1,8 +1,23 @@
 #include "engine/bookfile/cBkSectionStg.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 using namespace BkSectionFormat;
+
+namespace {
+
+uint64_t bkLoadLE64(const uint8_t* p)
+{
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    if constexpr (std::endian::native == std::endian::big)
+        v = __builtin_bswap64(v);
+    return v;
+}
+
+}  // namespace
 
 cBkSectionStg::cBkSectionStg() : cBkSubstorageSupport(bkTag("SECT"), m_hdr, kHeaderSize)
 {
@@ -40,17 +55,31 @@ uint32_t cBkSectionStg::checkAscending()
     const uint32_t n = sectionCount();
     if (n == 0)
         return BkResult::kOK;
-    uint8_t chunk[16384];
-    const uint32_t perChunk = sizeof chunk / w;
+    // Each record is read as one little-endian 64-bit load (the chunk has room past its last record)
+    // and split by masks: the widths are 1..4 bytes, so a record is at most 8.
+    uint8_t chunk[16384 + 8] = {};
+    const uint32_t perChunk = 16384 / w;
+    const uint64_t blockMask = (uint64_t {1} << (8 * a)) - 1, offsetMask = (uint64_t {1} << (8 * b)) - 1;
     uint32_t block = 0, offset = 0;
     uint64_t at = bkGetLE32(m_hdr + kRecord0);
     for (uint32_t i = 0; i < n;) {
         const uint32_t k = std::min(perChunk, n - i);
         if (uint32_t r = m_container->seekAndRead(m_streamId, k * w, chunk, static_cast<uint32_t>(at)))
             return r;
-        for (uint32_t j = 0; j < k; ++j) {
-            const uint32_t f = bkGetLE(chunk + j * w, a), o = bkGetLE(chunk + j * w + a, b);
-            if (i + j > 0 && (f < block || o < offset))
+        const uint8_t* p = chunk;
+        uint32_t j = 0;
+        if (i == 0) {
+            const uint64_t v = bkLoadLE64(p);
+            block = static_cast<uint32_t>(v & blockMask);
+            offset = static_cast<uint32_t>((v >> (8 * a)) & offsetMask);
+            j = 1;
+            p += w;
+        }
+        for (; j < k; ++j, p += w) {
+            const uint64_t v = bkLoadLE64(p);
+            const uint32_t f = static_cast<uint32_t>(v & blockMask),
+                           o = static_cast<uint32_t>((v >> (8 * a)) & offsetMask);
+            if (f < block || o < offset)
                 return BkResult::kMalformed;
             block = f;
             offset = o;

@@ -2,6 +2,7 @@
 
 #include "engine/references/cBibleRefTables.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <map>
@@ -13,7 +14,7 @@ bool startsWith(const std::string& text, const char* prefix)
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }
 
-bool isBlankLine(const std::string& line)
+bool isBlankLine(std::string_view line)
 {
     return line.find_first_not_of(" \t") == std::string::npos;
 }
@@ -30,21 +31,38 @@ bool parseHeaderNumber(const std::string& text, std::uint32_t& value)
 
 }  // namespace
 
+bool cBibleRefTableReader::refill()
+{
+    if (!m_buffer)
+        m_buffer = std::make_unique<char[]>(kChunkSize);
+    m_begin = 0;
+    m_end = std::fread(m_buffer.get(), 1, kChunkSize, m_file);
+    return m_end > 0;
+}
+
 cBibleRefTableReader::Line cBibleRefTableReader::nextLine(std::string& line)
 {
     for (;;) {
         line.clear();
         if (!m_file)
             return Line::EndOfFile;
-        int c = 0;
         bool any = false;
-        while ((c = std::fgetc(m_file)) != EOF) {
-            any = true;
-            if (c == '\n')
+        for (;;) {
+            if (m_begin == m_end && !refill())
                 break;
-            if (line.size() >= kMaxLineLength)
+            any = true;
+            const char* start = m_buffer.get() + m_begin;
+            const std::size_t available = m_end - m_begin;
+            const char* newline = static_cast<const char*>(std::memchr(start, '\n', available));
+            const std::size_t taken = newline ? static_cast<std::size_t>(newline - start) : available;
+            if (line.size() + taken > kMaxLineLength)
                 return Line::TooLong;
-            line.push_back(static_cast<char>(c));
+            line.append(start, taken);
+            m_begin += taken;
+            if (newline) {
+                ++m_begin;
+                break;
+            }
         }
         if (!any)
             return Line::EndOfFile;
@@ -60,24 +78,43 @@ cBibleRefTableReader::Line cBibleRefTableReader::nextLine(std::string& line)
     }
 }
 
-cBibleRefTableReader::Row cBibleRefTableReader::splitRow(const std::string& line)
+void cBibleRefTableReader::splitFields(std::string_view line, Fields& fields)
 {
-    Row fields;
+    fields.clear();
     std::size_t start = 0;
     for (;;) {
         const std::size_t comma = line.find(',', start);
-        std::string field = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        const std::size_t first = field.find_first_not_of('"');
-        const std::size_t last = field.find_last_not_of('"');
-        fields.push_back(first == std::string::npos ? std::string() : field.substr(first, last - first + 1));
-        if (comma == std::string::npos)
+        std::size_t first = start, last = comma == std::string_view::npos ? line.size() : comma;
+        while (first < last && line[first] == '"')
+            ++first;
+        while (last > first && line[last - 1] == '"')
+            --last;
+        fields.push_back(line.substr(first, last - first));
+        if (comma == std::string_view::npos)
             break;
         start = comma + 1;
     }
-    return fields;
 }
 
-bool cBibleRefTableReader::parseNumber(const std::string& field, std::int64_t& value)
+cBibleRefTableReader::Row cBibleRefTableReader::splitRow(const std::string& line)
+{
+    Fields fields;
+    splitFields(line, fields);
+    return Row(fields.begin(), fields.end());
+}
+
+void cBibleRefTableReader::addRow(Result& result, std::string_view line, const RowHandler* onRow)
+{
+    ++result.rowsRead;
+    if (onRow == nullptr) {
+        result.rows.push_back(splitRow(std::string(line)));
+        return;
+    }
+    splitFields(line, m_fields);
+    (*onRow)(m_fields);
+}
+
+bool cBibleRefTableReader::parseNumber(std::string_view field, std::int64_t& value)
 {
     std::size_t i = 0;
     const std::size_t n = field.size();
@@ -105,6 +142,18 @@ bool cBibleRefTableReader::parseNumber(const std::string& field, std::int64_t& v
 }
 
 cBibleRefTableReader::Result cBibleRefTableReader::readStrict(std::uint32_t loadedVersion, bool requireVersionAndCount)
+{
+    return readStrictRows(loadedVersion, requireVersionAndCount, nullptr);
+}
+
+cBibleRefTableReader::Result cBibleRefTableReader::readStrict(
+    std::uint32_t loadedVersion, bool requireVersionAndCount, const RowHandler& onRow)
+{
+    return readStrictRows(loadedVersion, requireVersionAndCount, onRow ? &onRow : nullptr);
+}
+
+cBibleRefTableReader::Result cBibleRefTableReader::readStrictRows(
+    std::uint32_t loadedVersion, bool requireVersionAndCount, const RowHandler* onRow)
 {
     Result result;
     enum class State { Outside, Header, Data } state = State::Outside;
@@ -134,7 +183,8 @@ cBibleRefTableReader::Result cBibleRefTableReader::readStrict(std::uint32_t load
                     result.code = kBibleRefLoadMismatch;
                     return result;
                 }
-                result.rows.reserve(result.count);
+                if (onRow == nullptr)
+                    result.rows.reserve(result.count);
                 state = State::Data;
             } else if (!isBlankLine(line)) {
                 result.code = kBibleRefLoadMalformed;
@@ -174,11 +224,11 @@ cBibleRefTableReader::Result cBibleRefTableReader::readStrict(std::uint32_t load
             }
             if (isBlankLine(line))
                 break;
-            if (result.rows.size() >= kMaxRows) {
+            if (result.rowsRead >= kMaxRows) {
                 result.code = kBibleRefLoadMismatch;
                 return result;
             }
-            result.rows.push_back(splitRow(line));
+            addRow(result, line, onRow);
             break;
         }
     }
@@ -242,11 +292,11 @@ cBibleRefTableReader::Result cBibleRefTableReader::readDictionary(std::uint32_t 
         }
         if (isBlankLine(line))
             continue;
-        if (result.rows.size() >= kMaxRows) {
+        if (result.rowsRead >= kMaxRows) {
             result.code = kBibleRefLoadMismatch;
             return result;
         }
-        result.rows.push_back(splitRow(line));
+        addRow(result, line, nullptr);
     }
     result.code = kBibleRefLoadOk;
     result.newer = true;

@@ -30,9 +30,9 @@ template <typename T> std::shared_ptr<const T> share(T value)
     return std::make_shared<const T>(std::move(value));
 }
 
-// Field i of a row as a number within [low, high].
-bool numberField(
-    const cBibleRefTableReader::Row& row, std::size_t i, std::int64_t low, std::int64_t high, std::int64_t& out)
+// Field i of a row (stored or handed over) as a number within [low, high].
+template <typename RowType>
+bool numberField(const RowType& row, std::size_t i, std::int64_t low, std::int64_t high, std::int64_t& out)
 {
     return i < row.size() && cBibleRefTableReader::parseNumber(row[i], out) && out >= low && out <= high;
 }
@@ -587,30 +587,42 @@ std::int32_t cBibleRefTablesAccess::translationList(std::FILE* file)
 
 std::int32_t cBibleRefTablesAccess::bibleBooks(std::FILE* file)
 {
-    auto r = cBibleRefTableReader(file).readStrict(loadedVersion(BibleRefTable::BibleBooks), true);
-    if (r.code != kBibleRefLoadOk || !r.newer)
-        return r.code;
+    // The largest table (a row per book of each translation): its rows are checked as they are read,
+    // without keeping them. The first bad row decides the answer unless the file itself is bad.
     std::vector<BibleBookList> lists;
     int position = 0;
-    for (const auto& row : r.rows) {
-        if (row.size() < 3)
-            return kBibleRefLoadMalformed;
+    std::int32_t rowFault = kBibleRefLoadOk;
+    auto onRow = [&](const cBibleRefTableReader::Fields& row) {
+        if (rowFault != kBibleRefLoadOk)
+            return;
+        if (row.size() < 3) {
+            rowFault = kBibleRefLoadMalformed;
+            return;
+        }
         std::int64_t translation = 0, pos = 0, book = 0;
         if (!numberField(row, 0, 1, kMaxTranslations, translation) ||
-            !numberField(row, 1, 0, kMaxBooksPerTranslation - 1, pos) || !numberField(row, 2, 1, 32767, book))
-            return kBibleRefLoadMismatch;
+            !numberField(row, 1, 0, kMaxBooksPerTranslation - 1, pos) || !numberField(row, 2, 1, 32767, book)) {
+            rowFault = kBibleRefLoadMismatch;
+            return;
+        }
         if (translation == static_cast<std::int64_t>(lists.size()) + 1 && pos == 0) {
             BibleBookList list;
             list.fill(kBookListEnd);
             lists.push_back(list);
             position = 0;
         } else if (translation != static_cast<std::int64_t>(lists.size()) || pos != position + 1) {
-            return kBibleRefLoadMismatch;
+            rowFault = kBibleRefLoadMismatch;
+            return;
         } else {
             position = static_cast<int>(pos);
         }
         lists.back()[static_cast<std::size_t>(position)] = static_cast<std::int16_t>(book);
-    }
+    };
+    auto r = cBibleRefTableReader(file).readStrict(loadedVersion(BibleRefTable::BibleBooks), true, onRow);
+    if (r.code != kBibleRefLoadOk || !r.newer)
+        return r.code;
+    if (rowFault != kBibleRefLoadOk)
+        return rowFault;
     if (lists.size() != r.count)
         return kBibleRefLoadMismatch;
     install(
