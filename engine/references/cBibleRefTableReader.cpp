@@ -34,7 +34,7 @@ bool parseHeaderNumber(const std::string& text, std::uint32_t& value)
 bool cBibleRefTableReader::refill()
 {
     if (!m_buffer)
-        m_buffer = std::make_unique<char[]>(kChunkSize);
+        m_buffer = std::make_unique_for_overwrite<char[]>(kChunkSize);
     m_begin = 0;
     m_end = std::fread(m_buffer.get(), 1, kChunkSize, m_file);
     return m_end > 0;

@@ -342,7 +342,15 @@ std::string cTvkToolBook::sectionName(std::uint32_t section)
                 k |= 0xFF;
             if (bibleKeyChapter(k) == 0)
                 k |= 0xFF00;
-            cBibleRef spelled(k);
+            // The range of the key, set directly: building the reference from the key would spell
+            // it once more with the default flags.
+            cBibleRef spelled;
+            bibleRefRange* range = spelled.appendRange();
+            range->startBook = range->endBook = bibleKeyBook(k);
+            if (bibleKeyChapter(k) != 0xFF)
+                range->startChapter = range->endChapter = bibleKeyChapter(k);
+            if (bibleKeyVerse(k) != 0xFF)
+                range->startVerse = range->endVerse = bibleKeyVerse(k);
             spelled.setTranslation(m_doc->translationNumber());
             spelled.setLanguage(static_cast<int>(m_doc->GetLanguage()));
             spelled.formatSpelling(kSpellFullNames | kSpellUTF8);

@@ -179,3 +179,37 @@ TEST(BkTextStg, TextEndBeyondTheStreamIsRefused)
         EXPECT_EQ(end <= 7 ? 0u : BkResult::kMalformed, t.open(&fx.file)) << end;
     }
 }
+
+TEST(BkSectionStg, EveryFieldWidthIsReadWhole)
+{
+    // Values that fill each width, so a byte taken from the neighbouring field, or left out, shows.
+    for (uint8_t a = 1; a <= 4; ++a)
+        for (uint8_t b = 1; b <= 4; ++b) {
+            const uint32_t topA = a == 4 ? 0xFFFFFFFFu : (1u << (8 * a)) - 1;
+            const uint32_t topB = b == 4 ? 0xFFFFFFFFu : (1u << (8 * b)) - 1;
+            // More records than one read chunk of the check holds, for every record width.
+            const uint32_t n = 9000;
+            std::vector<std::pair<uint32_t, uint32_t>> records;
+            for (uint32_t i = 0; i + 1 < n; ++i)
+                records.emplace_back(
+                    static_cast<uint32_t>(uint64_t {topA} * i / n), static_cast<uint32_t>(uint64_t {topB} * i / n));
+            records.emplace_back(topA, topB);
+            Sections ordered(TvkEncode::sections(records, a, b));
+            ASSERT_EQ(0u, ordered.result) << int(a) << "," << int(b);
+            EXPECT_EQ(topB, ordered.st.lastTextOffset()) << int(a) << "," << int(b);
+
+            // One column falls in its top byte (0x0100.. then 0x00FF..) at the first record of the
+            // second chunk; the other column ascends.
+            const uint32_t second = 16384 / (a + b);
+            for (const bool blockColumn : {true, false}) {
+                std::vector<std::pair<uint32_t, uint32_t>> bad = records;
+                const uint32_t step = 1u << (8 * ((blockColumn ? a : b) - 1));
+                for (uint32_t i = 0; i < n; ++i) {
+                    uint32_t& field = blockColumn ? bad[i].first : bad[i].second;
+                    field = i < second - 1 ? 0 : i == second - 1 ? step : step - 1;
+                }
+                Sections refused(TvkEncode::sections(bad, a, b));
+                EXPECT_EQ(BkResult::kMalformed, refused.result) << int(a) << "," << int(b) << " " << blockColumn;
+            }
+        }
+}
