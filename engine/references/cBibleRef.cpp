@@ -2,6 +2,7 @@
 
 #include "engine/references/cBibleRefText.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace {
@@ -60,8 +61,8 @@ int exchangeVerse(int book, int chapter, int verse, bool forward)
 void appendDecimal(std::string& out, long value)
 {
     char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "%ld", value);
-    out += buffer;
+    const std::to_chars_result end = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, end.ptr);
 }
 
 void appendHexByte(std::string& out, std::int32_t value)

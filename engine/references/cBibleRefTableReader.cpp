@@ -80,19 +80,23 @@ cBibleRefTableReader::Line cBibleRefTableReader::nextLine(std::string& line)
 
 void cBibleRefTableReader::splitFields(std::string_view line, Fields& fields)
 {
+    // One pass over the bytes: fields are short, so a scan beats a search call per field.
     fields.clear();
+    const char* const text = line.data();
+    const std::size_t size = line.size();
     std::size_t start = 0;
-    for (;;) {
-        const std::size_t comma = line.find(',', start);
-        std::size_t first = start, last = comma == std::string_view::npos ? line.size() : comma;
-        while (first < last && line[first] == '"')
+    for (std::size_t i = 0;; ++i) {
+        if (i < size && text[i] != ',')
+            continue;
+        std::size_t first = start, last = i;
+        while (first < last && text[first] == '"')
             ++first;
-        while (last > first && line[last - 1] == '"')
+        while (last > first && text[last - 1] == '"')
             --last;
-        fields.push_back(line.substr(first, last - first));
-        if (comma == std::string_view::npos)
+        fields.emplace_back(text + first, last - first);
+        if (i == size)
             break;
-        start = comma + 1;
+        start = i + 1;
     }
 }
 

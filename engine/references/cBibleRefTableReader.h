@@ -35,7 +35,7 @@ class cBibleRefTableReader {
 public:
     static constexpr std::size_t kMaxLineLength = 64 * 1024;
     static constexpr std::size_t kMaxRows = 65536;
-    static constexpr std::size_t kChunkSize = 64 * 1024;
+    static constexpr std::size_t kChunkSize = 16 * 1024;
 
     using Row = std::vector<std::string>;
     // The fields of one data row, valid only during the call that receives them.
