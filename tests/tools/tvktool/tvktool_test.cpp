@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "engine/bookfile/BkSyncFormat.h"
@@ -305,6 +306,32 @@ TEST(Tvktool, SearchPrintsTheCountAndEachSectionInBookOrder)
         EXPECT_NE(std::string::npos, unclear.out.find("error 226")) << unclear.out;
         EXPECT_NE(std::string::npos, unclear.out.find("limit was not understood")) << unclear.out;
     }
+}
+
+TEST(Tvktool, ABookWhoseSectionsDoNotAscendIsRefused)
+{
+    QueryBooks q;
+    std::ifstream in(q.bible, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // The SECT stream's start, from the tool's own listing ("SECT  start  size  name").
+    const ToolRun listing = run(kTool + " streams " + q.bible);
+    const size_t at = listing.out.find("\nSECT");
+    ASSERT_NE(std::string::npos, at) << listing.out;
+    const size_t sect = std::stoul(listing.out.substr(at + 5));
+    const auto field = [&](size_t offset) { return static_cast<uint8_t>(bytes[sect + offset]); };
+    const size_t record0 = field(4) | field(5) << 8, width = field(8) + field(9);
+    ASSERT_GE(field(0), 5u);
+    // The third and fourth verses' records swapped: one section would span the rest of the book.
+    for (size_t i = 0; i < width; ++i)
+        std::swap(bytes[sect + record0 + 3 * width + i], bytes[sect + record0 + 4 * width + i]);
+    const std::string swapped = q.dir.write("swapped.tvk", bytes);
+    for (const char* command : {"search", "count"}) {
+        const ToolRun r = run(kTool + " " + command + " " + swapped + " earth");
+        EXPECT_EQ(1, r.status) << command;
+        EXPECT_EQ("error 220\n", r.out) << command;
+    }
+    // The book itself still answers.
+    EXPECT_EQ("2\nGenesis 1:1\nGenesis 1:2\n", q.ask("search", q.bible, "earth").out);
 }
 
 TEST(Tvktool, LibraryListsTheBooksOfAFolderAndWhatItSkipped)
