@@ -121,8 +121,9 @@ public:
     double goTo(QLineEdit* field, bool& newPage)
     {
         bool painted = false;
-        const quint64 serial = m_page->webViewSerialNumber();
+        bool loaded = false;
         const auto c = QObject::connect(m_page, &BookPageView::goToPainted, [&](quint64) { painted = true; });
+        const auto l = QObject::connect(m_page, &BookPageView::pageLoaded, [&](quint64, bool) { loaded = true; });
         QElapsedTimer t;
         t.start();
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -130,7 +131,8 @@ public:
         const bool ok = waitFor([&] { return painted; }, 20000);
         const double seconds = double(t.nsecsElapsed()) / 1e9;
         QObject::disconnect(c);
-        newPage = m_page->webViewSerialNumber() != serial;
+        QObject::disconnect(l);
+        newPage = loaded;
         return ok ? seconds : -1;
     }
 

@@ -242,64 +242,81 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
         loadBookPage(book, state);
         return;
     }
-    // Within the loaded page: scroll there; a page without the element is built anew.
+    // Within the loaded page: one script call scrolls there when the page holds the place, and
+    // otherwise replaces the page's blocks by the place's first screen, which comes with the call
+    // (the page stays: no load, no new script or style sheet). A page without the frame's markers
+    // (an invalid location) is built anew.
     const bool anchor = !state.gotoAnchor().isEmpty();
     const QString id = anchor ? state.gotoAnchor() : QStringLiteral("_b%1").arg(state.block());
     const qint64 offset = anchor ? 0 : state.yOffset();
+    const FirstScreen screen = firstScreen(state);
     const quint64 generation = ++m_generation;
+    const quint64 serial = ++m_serial;
     m_landingReport = true;
-    const QString script = QLatin1Char('[') +
-        BookPageHtml::scriptCall(QStringLiteral("scrollToElement"), {id, static_cast<double>(offset)}) +
-        QStringLiteral(", getPageYOffset(), qsReportPlacePainted()]");
-    trace("scroll within the page", id);
+    m_selectedBlocksOrKeys.clear();
+    trace("go to within the page", id);
+    QJsonArray blocks;
+    for (const QString& html : screen.blocks)
+        blocks.append(html);
+    const QString script = BookPageHtml::scriptCall(QStringLiteral("qsGoToPlace"),
+        {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()), blocks,
+            screen.target, static_cast<double>(screen.offset)});
     page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
-        trace("scrolled within the page", result.toList().value(0).toString());
+        const QVariantList answer = result.toList();
+        const bool moved = answer.value(0).toBool();
+        const bool replaced = answer.value(2).toBool();
+        trace(moved ? "scrolled within the page" : replaced ? "replaced the page's blocks" : "no blocks on the page");
         LayoutRegionContentItemState* current = m_host->currentState();
         const BookPageSourcePtr source = m_host->currentSource();
-        const QVariantList answer = result.toList();
-        if (!answer.isEmpty() && answer[0].toBool()) {
+        if (moved || replaced) {
             if (current != nullptr)
                 current->setPageYOffset(answer.value(1).toLongLong());
-            runPageFunction(QStringLiteral("fillExtraScreens"));
-            emit movedWithinPage(m_serial);
+            if (moved) {
+                runPageFunction(QStringLiteral("fillExtraScreens"));
+                emit movedWithinPage(m_serial);
+            }
         } else if (source && current != nullptr) {
             loadBookPage(source, *current);
         }
     });
 }
 
-void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state)
+BookPageView::FirstScreen BookPageView::firstScreen(const LayoutRegionContentItemState& state)
 {
-    m_source = book;
-    m_webViewSourceTupleID = book->identityString();
     m_pageHasImages = false;
-    const BookPageHtml::Frame frame = nextFrame(book->identityString());
     // The target block and as many after it as a screen shows go with the page, so that its first
     // paint shows the target's screen whole without waiting for the bridge (the page script fetches
     // whatever is still missing). A Bible's screen of 800 x 600 holds about 25 KB of block markup.
     const qsizetype budget = std::max<qsizetype>(8192, qsizetype(width()) * height() / 16);
-    QStringList blocks;
+    FirstScreen screen;
     qsizetype size = 0;
-    for (qint64 b = state.block(); blocks.size() < kMaxBlocksPerFetch && size < budget; ++b) {
+    for (qint64 b = state.block(); screen.blocks.size() < kMaxBlocksPerFetch && size < budget; ++b) {
         const QJsonValue html = getHTMLTextForBlock(b);
         if (!html.isString())
             break;  // past the book's end
-        blocks.append(html.toString());
-        size += blocks.last().size();
+        screen.blocks.append(html.toString());
+        size += screen.blocks.last().size();
     }
     m_pageTextWidth = m_lastPaneWidth;
-    QString target;
-    qint64 offset = 0;
-    if (!state.gotoAnchor().isEmpty())
-        target = state.gotoAnchor();
-    else {
-        target = QStringLiteral("_b%1").arg(state.block());
-        offset = state.yOffset();
+    if (!state.gotoAnchor().isEmpty()) {
+        screen.target = state.gotoAnchor();
+    } else {
+        screen.target = QStringLiteral("_b%1").arg(state.block());
+        screen.offset = state.yOffset();
     }
-    trace("page built", QStringLiteral("%1 blocks, %2 characters").arg(blocks.size()).arg(size));
-    loadPage(BookPageHtml::bookPage(frame, state.block(), blocks, target, offset));
+    trace("first screen", QStringLiteral("%1 blocks, %2 characters").arg(screen.blocks.size()).arg(size));
+    return screen;
+}
+
+void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state)
+{
+    m_source = book;
+    m_webViewSourceTupleID = book->identityString();
+    const BookPageHtml::Frame frame = nextFrame(book->identityString());
+    const FirstScreen screen = firstScreen(state);
+    loadPage(BookPageHtml::bookPage(frame, state.block(), screen.blocks, screen.target, screen.offset));
 }
 
 void BookPageView::trace(const char* step, const QString& detail) const

@@ -123,6 +123,14 @@ private:
     void showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage, bool refresh,
         const QString& description);
     void loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state);
+    // The blocks of a place's first screen (rendered for the view's width) and the element to bring
+    // to the top.
+    struct FirstScreen {
+        QStringList blocks;
+        QString target;
+        qint64 offset = 0;
+    };
+    FirstScreen firstScreen(const LayoutRegionContentItemState& state);
     // The frame of the next page: a new serial, bridge secret and frame key.
     BookPageHtml::Frame nextFrame(const QString& identity);
     void loadPage(const QString& html);
