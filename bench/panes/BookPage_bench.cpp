@@ -13,6 +13,7 @@
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
 #include "panes/page/SourceTupleBookPageSource.h"
+#include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -52,7 +53,8 @@ struct Fixture {
         if (!book)
             return false;
         host = std::make_unique<SingleBookPageHost>(book);
-        view = std::make_unique<BookPageView>(host.get());
+        view = std::make_unique<BookPageView>(
+            host.get(), NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
         view->resize(800, 600);
         view->show();
         return true;
@@ -174,7 +176,7 @@ void NativeBlockRender(benchmark::State& state)
     }
     quint32 block = 20000;
     for (auto _ : state)
-        benchmark::DoNotOptimize(f.book->htmlTextForBlock(block++, f.view->renderParams(f.book)));
+        benchmark::DoNotOptimize(f.book->htmlTextForBlock(block++, f.view->blocks().renderParams(f.book)));
 }
 BENCHMARK(NativeBlockRender)->Unit(benchmark::kMicrosecond)->Iterations(500);
 

@@ -137,7 +137,10 @@ std::shared_ptr<SourceTupleBookPageSource> openBook(const QString& name)
 // One view on one book, shown offscreen at a reader's size.
 class Page {
 public:
-    explicit Page(BookPageSourcePtr book) : source(std::move(book)), host(source), view(&host)
+    explicit Page(BookPageSourcePtr book)
+        : source(std::move(book)),
+          host(source),
+          view(&host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults())
     {
         view.resize(800, 600);
         view.show();
@@ -301,8 +304,8 @@ TEST(BookPageView, InPageGoToScrollsWithoutANewPage)
     // A block far away is not on the page: the page's blocks are replaced, the page stays.
     page.goToKey(key(66, 22, 21));
     EXPECT_EQ(loads.count(), 0);
-    EXPECT_FALSE(page.blocksOnPage().contains(int(page.source->blockForSection(
-        page.source->sectionForBibleKey(key(43, 3, 20))))));
+    EXPECT_FALSE(page.blocksOnPage().contains(
+        int(page.source->blockForSection(page.source->sectionForBibleKey(key(43, 3, 20))))));
     EXPECT_NEAR(page.topOf(QStringLiteral("_s66.22.21")), 0.0, 8.0);
 }
 
@@ -1263,7 +1266,8 @@ TEST(BookPaneScroller, KnobDragMovesThePositionAtOnceAndThePageOnceAfterwards)
     auto book = std::make_shared<FakeBookPageSource>();
     Page page(book);
     page.goToSection(3);
-    BookPaneScroller scroller(&page.view, &page.host);
+    BookPaneScroller scroller(
+        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     scroller.updateScroller();
     EXPECT_NEAR(scroller.doubleValue(), 6.0 / 100.0, 1e-6);
     const quint64 serial = page.view.webViewSerialNumber();
@@ -1292,7 +1296,8 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
     auto bible = std::make_shared<FakeBookPageSource>();
     bible->bible = true;
     Page page(bible);
-    BookPaneScroller scroller(&page.view, &page.host);
+    BookPaneScroller scroller(
+        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     page.goToSection(25);
     HistoryRecorder history;
     scroller.onScrollerChange(BookPaneScroller::kDecrementPage);
@@ -1307,7 +1312,8 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
 
     auto plain = std::make_shared<FakeBookPageSource>();
     Page other(plain);
-    BookPaneScroller second(&other.view, &other.host);
+    BookPaneScroller second(
+        &other.view, &other.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     other.host.state().setSection(1);
     second.onScrollerChange(BookPaneScroller::kDecrementPage);
     EXPECT_EQ(other.host.state().section(), 1u);
@@ -1319,7 +1325,8 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
     readings->readings = true;
     readings->readingCount = 20;
     Page third(readings);
-    BookPaneScroller daily(&third.view, &third.host);
+    BookPaneScroller daily(
+        &third.view, &third.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     third.host.state().setSection(20);
     daily.onScrollerChange(BookPaneScroller::kIncrementPage);
     EXPECT_EQ(third.host.state().section(), 20u);  // the last reading again
@@ -1335,7 +1342,8 @@ TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
     REQUIRE_LIBRARY();
     Page page(kjv());
     page.goToKey(key(43, 3, 1));
-    BookPaneScroller scroller(&page.view, &page.host);
+    BookPaneScroller scroller(
+        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     const qint64 before = js(page.view, QStringLiteral("getPageYOffset()")).toLongLong();
     scroller.onScrollerChange(BookPaneScroller::kIncrementPage);
     ASSERT_TRUE(waitFor(
