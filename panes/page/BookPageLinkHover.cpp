@@ -20,9 +20,8 @@ void BookPageLinkHover::show(const QString& href, const QString& footnote, int l
     if (!m_defaults.boolForKey(QStringLiteral("versePopovers")))
         return;
     m_timer.stop();
-    m_params = {{QStringLiteral("href"), href}, {QStringLiteral("footnote"), footnote},
-        {QStringLiteral("left"), left}, {QStringLiteral("top"), top}, {QStringLiteral("width"), width},
-        {QStringLiteral("height"), height}};
+    m_params = {{QStringLiteral("href"), href}, {QStringLiteral("footnote"), footnote}, {QStringLiteral("left"), left},
+        {QStringLiteral("top"), top}, {QStringLiteral("width"), width}, {QStringLiteral("height"), height}};
     m_timer.start();
 }
 
