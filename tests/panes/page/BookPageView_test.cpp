@@ -1506,6 +1506,60 @@ TEST(BookPageView, ABackgroundTabOnlyChangesItsStateAndARequestWithoutBookFails)
                     .startsWith(QLatin1String("Invalid Location:")));
 }
 
+// --- a go-to elsewhere in the loaded book --------------------------------------------------------
+
+TEST(BookPageView, AGoToElsewhereInTheBookKeepsThePageAndPaintsTheVerseAtTheTop)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    const int john = int(page.source->blockForSection(page.source->sectionForBibleKey(key(43, 3, 16))));
+    js(page.view, QStringLiteral("window.qsKept = 'kept'"));  // gone if the page were loaded again
+    const quint64 before = page.view.webViewSerialNumber();
+    QSignalSpy loads(&page.view, &BookPageView::pageLoaded);
+    QSignalSpy painted(&page.view, &BookPageView::goToPainted);
+    GoToRequest request;
+    request.section = page.source->sectionForBibleKey(key(45, 8, 28));
+    ASSERT_TRUE(page.view.goTo(page.source, request));
+    ASSERT_TRUE(waitFor([&] { return painted.count() > 0; }));
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsKept")).toString(), QStringLiteral("kept"));
+    ASSERT_TRUE(waitFor([&] { return page.host.state().sectionString() == QStringLiteral("_s45.8.28"); }));
+    page.settle();
+    EXPECT_EQ(loads.count(), 0);
+    EXPECT_EQ(painted.count(), 1);
+    EXPECT_GT(page.view.webViewSerialNumber(), before);
+    // The blocks of the place before are gone, and those above the verse came after the paint.
+    const QList<int> blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    EXPECT_FALSE(blocks.contains(john));
+    const int romans = int(page.source->blockForSection(*request.section));
+    EXPECT_LT(blocks.first(), romans);
+    EXPECT_GT(blocks.last(), romans);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
+
+    // A report about the place before (the page's serial then) moves nothing.
+    const qint64 block = page.host.state().block();
+    js(page.view,
+        QStringLiteral("jsInterface.updatePosition(sourceTupleString, %1, '_b%2', '', 0, 7); "
+                       "jsInterface.isABible()")
+            .arg(before)
+            .arg(john));
+    EXPECT_EQ(page.host.state().block(), block);
+
+    // A page without blocks (an invalid location) is loaded anew for the next go-to.
+    page.host.state().setBlock(LayoutRegionContentItemState::kNoBlock);
+    page.host.state().setSection(0);
+    GoToRequest nowhere;
+    nowhere.gotoAnchor = QStringLiteral("x");
+    page.view.goTo(page.source, nowhere);
+    ASSERT_TRUE(waitFor([&] { return loads.count() == 1; }));
+    page.goToKey(key(19, 23, 1));
+    EXPECT_EQ(loads.count(), 2);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
