@@ -59,7 +59,8 @@ TEST_F(BibleGotoReturnTest, OneReturnInTheReferenceFieldIsOneGoTo)
         goTo.posts.clear();
         box->setEditText(c.reference);
         press(c.toTheField ? static_cast<QWidget*>(box->lineEdit()) : box, c.keyCode);
-        ASSERT_EQ(goTo.posts.size(), 1) << c.reference.toStdString() << (c.toTheField ? " to the field" : " to the box");
+        ASSERT_EQ(goTo.posts.size(), 1) << c.reference.toStdString()
+                                        << (c.toTheField ? " to the field" : " to the box");
         EXPECT_EQ(GoToRequest::of(goTo.posts[0]).bibleKey, c.key) << c.reference.toStdString();
     }
     // Other keys still reach the field, whichever way they come.
