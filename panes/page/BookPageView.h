@@ -1,8 +1,12 @@
 // BookPageView: the web view that shows a book page, and the reader's half of the page bridge.
 //
 // goTo moves the reader to a place in a book: it updates the reading position of the book's tab
-// (the state the host holds) and, when the book is the pane's current one, either scrolls the page
-// that is loaded or builds a new page around the target block and loads it. The page script then
+// (the state the host holds) and, when the book is the pane's current one, shows the place: in the
+// book of the loaded page, one script call scrolls there when the page holds it and otherwise
+// replaces the page's blocks with the place's first screen (the page, its script and style sheet
+// stay); in another book, or when asked to refresh, a new page is built around the target block
+// and loaded. Every placement gives the page a new serial, so reports about the place before are
+// dropped; `goToPainted` tells when the frame that shows the place has painted. The page script then
 // fetches neighbouring blocks through the bridge (`jsInterface`), reports the reader's position as
 // they scroll, passes link clicks and hovers back, and pushes the blocks or verse keys that the
 // selection touches.
