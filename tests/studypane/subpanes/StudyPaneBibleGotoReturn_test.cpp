@@ -39,6 +39,8 @@ TEST_F(BibleGotoReturnTest, OneReturnInTheReferenceFieldIsOneGoTo)
     StudyPaneBibleGotoViewController* go = biblePane();
     QComboBox* box = go->verseComboBox();
     ASSERT_NE(box, nullptr);
+    // Keys typed go to the box: the field hands its focus to it.
+    EXPECT_EQ(box->lineEdit()->focusProxy(), box);
     Recorder goTo(screen->center, LibraryNotifications::GoToNotification);
     struct Case {
         QString reference;
