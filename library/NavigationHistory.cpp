@@ -14,6 +14,7 @@
 #include <QUuid>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -46,6 +47,38 @@ bool isSnapshotFileName(const QString& name)
 NavigationHistory::NavigationHistory(GoToPanes& panes, const QString& cacheDirectory)
     : m_panes(panes), m_historyFolder(QDir(cacheDirectory).filePath(kFolderName))
 {
+    m_writeTimer.setSingleShot(true);
+    m_writeTimer.setInterval(kWriteDelayMs);
+    m_writeTimer.callOnTimeout([this] { writeRecordedStates(); });
+}
+
+NavigationHistory::~NavigationHistory()
+{
+    writeRecordedStates();
+}
+
+bool NavigationHistory::writeRecordedStates()
+{
+    m_writeTimer.stop();
+    bool ok = true;
+    const QMap<QString, QVariant> pending = std::exchange(m_unwritten, {});
+    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
+        QDir().mkpath(QFileInfo(absolutePath(it.key())).absolutePath());
+        if (KeyedArchive::writeFile(absolutePath(it.key()), it.value()))
+            continue;
+        ok = false;
+        qWarning() << "History: could not record a state of the layout" << it.key().section(u'/', 0, 0);
+        if (!m_stacks)
+            continue;
+        Stack& stack = (*m_stacks)[it.key().section(u'/', 0, 0)];
+        const qsizetype index = stack.entries.indexOf(it.key());
+        if (index < 0)
+            continue;
+        stack.entries.removeAt(index);
+        if (static_cast<quint64>(index) < stack.cursor)
+            --stack.cursor;
+    }
+    return ok;
 }
 
 bool NavigationHistory::isUsableLayoutUuid(const QString& uuid)
@@ -81,7 +114,8 @@ void NavigationHistory::dropEntry(Stack& stack, qsizetype index)
 {
     if (index < 0 || index >= stack.entries.size())
         return;
-    QFile::remove(absolutePath(stack.entries[index]));
+    if (m_unwritten.remove(stack.entries[index]) == 0)
+        QFile::remove(absolutePath(stack.entries[index]));
     stack.entries.removeAt(index);
 }
 
@@ -105,7 +139,6 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
     if (!force && !captured && m_stacks && m_stacks->contains(layoutUuid) && m_stacks->value(layoutUuid).cursor != 0)
         return;  // the present state is recorded already
 
-    QDir().mkpath(QDir(m_historyFolder).filePath(layoutUuid));
     const QString entry =
         layoutUuid + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + kSnapshotSuffix;
 
@@ -120,11 +153,13 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
         dropEntry(stack, 0);
 
     const QVariant archived = m_panes.archivedLayout(layoutUuid);
-    if (!archived.isValid() || !KeyedArchive::writeFile(absolutePath(entry), archived)) {
+    if (!archived.isValid()) {
         qWarning() << "History: could not record the layout" << layoutUuid;
         stack.cursor = static_cast<quint64>(stack.entries.size());
         return;
     }
+    m_unwritten.insert(entry, archived);
+    m_writeTimer.start();
     stack.entries.append(entry);
     stack.cursor = static_cast<quint64>(stack.entries.size());
     m_showingRecordedState.remove(layoutUuid);
@@ -166,11 +201,12 @@ bool NavigationHistory::goToItem(quint64 target, Stack& stack, const QString& la
 {
     if (target < 1 || target > static_cast<quint64>(stack.entries.size()))
         return false;
-    const QString path = absolutePath(stack.entries[static_cast<qsizetype>(target - 1)]);
-    const QVariant archived =
-        isEntryOfLayout(stack.entries[static_cast<qsizetype>(target - 1)], layoutUuid) && QFileInfo(path).isFile()
-        ? KeyedArchive::readFile(path)
-        : QVariant();
+    const QString& entry = stack.entries[static_cast<qsizetype>(target - 1)];
+    const QString path = absolutePath(entry);
+    const QVariant archived = !isEntryOfLayout(entry, layoutUuid) ? QVariant()
+        : m_unwritten.contains(entry)                             ? m_unwritten.value(entry)
+        : QFileInfo(path).isFile()                                ? KeyedArchive::readFile(path)
+                                                                  : QVariant();
     if (!archived.isValid() || !m_panes.restoreLayout(layoutUuid, archived))
         return false;
     stack.cursor = target;
@@ -218,6 +254,7 @@ void NavigationHistory::goForwardInHistory()
 bool NavigationHistory::saveHistoryToFile()
 {
     QS_ASSERT_MAIN_THREAD();
+    writeRecordedStates();
     QDir().mkpath(m_historyFolder);
     if (!m_stacks) {
         QFile::remove(historyFilePath());
@@ -269,6 +306,9 @@ void NavigationHistory::repairStack(const QString& layoutUuid, Stack& stack) con
 void NavigationHistory::loadHistoryFromFile()
 {
     QS_ASSERT_MAIN_THREAD();
+    // The stacks read replace the ones in memory, and with them their unwritten states.
+    m_writeTimer.stop();
+    m_unwritten.clear();
     m_stacks.reset();
     const QFileInfo file(historyFilePath());
     if (file.isFile() && file.size() <= kMaxFileSize) {
@@ -354,6 +394,8 @@ void NavigationHistory::addOrRemoveLayoutsFromHistory()
             ++it;
             continue;
         }
+        for (const QString& entry : it->entries)
+            m_unwritten.remove(entry);
         if (isUsableLayoutUuid(it.key()))
             QDir(QDir(m_historyFolder).filePath(it.key())).removeRecursively();
         it = m_stacks->erase(it);

@@ -13,6 +13,11 @@
 // dropped from its stack when Back or Forward meets it (the next one in that direction is
 // tried). Files are written atomically.
 //
+// A recorded state's snapshot is kept in memory and written a moment later (kWriteDelayMs after the
+// last one recorded), so that recording costs a go-to no disk write; writing the history file,
+// and destroying the history, write every snapshot still unwritten first. A snapshot that cannot be
+// written is dropped from its stack.
+//
 // Owned by the pane manager; reaches the layouts and panes through GoToPanes, which must
 // outlive it. Main thread only.
 #pragma once
@@ -21,6 +26,8 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+#include <QVariant>
 
 #include <optional>
 
@@ -35,6 +42,8 @@ public:
     static constexpr qint64 kMaxFileSize = 4 * 1024 * 1024;
     // More stacks than this in a history file are not read.
     static constexpr int kMaxStacks = 1000;
+    // How long recorded snapshots wait to be written, so that a burst of go-tos writes once.
+    static constexpr int kWriteDelayMs = 500;
 
     struct Stack {
         quint64 cursor = 0;
@@ -44,6 +53,9 @@ public:
 
     // `cacheDirectory`: the folder that holds "history" (the application's cache folder).
     NavigationHistory(GoToPanes& panes, const QString& cacheDirectory);
+    ~NavigationHistory();
+    NavigationHistory(const NavigationHistory&) = delete;
+    NavigationHistory& operator=(const NavigationHistory&) = delete;
 
     // Record the layout's present state: always with `force`, otherwise only when some pane has
     // unrecorded changes or the layout has no recorded state yet.
@@ -57,8 +69,14 @@ public:
     // Some pane of the current layout has changes not yet recorded.
     bool somethingIsDirty();
 
-    // Writes the history file (removes it when there is no history); false when writing failed.
+    // Writes the history file (removes it when there is no history), after the snapshots not yet
+    // written; false when writing failed.
     bool saveHistoryToFile();
+    // Writes the snapshots recorded and not yet written; false when one could not be written (it is
+    // dropped from its stack).
+    bool writeRecordedStates();
+    // Snapshots recorded and not yet written.
+    qsizetype unwrittenStates() const { return m_unwritten.size(); }
     // Reads the history file, repairs the stacks against the files that exist, and deletes
     // snapshot files and folders that no stack names.
     void loadHistoryFromFile();
@@ -88,6 +106,8 @@ private:
     GoToPanes& m_panes;
     QString m_historyFolder;
     std::optional<QMap<QString, Stack>> m_stacks;
+    QMap<QString, QVariant> m_unwritten;  // entry -> the layout's archive, recorded and not yet written
+    QTimer m_writeTimer;
     // Layouts showing a recorded state since the last Back or Forward: their panes re-report
     // where the restored pages landed (a block's top a few points off, a commentary note
     // sharing a block with the one before), which marks them changed without the reader having

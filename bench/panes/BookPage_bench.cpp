@@ -13,6 +13,7 @@
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
 #include "panes/page/SourceTupleBookPageSource.h"
+#include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -52,7 +53,8 @@ struct Fixture {
         if (!book)
             return false;
         host = std::make_unique<SingleBookPageHost>(book);
-        view = std::make_unique<BookPageView>(host.get());
+        view = std::make_unique<BookPageView>(
+            host.get(), NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
         view->resize(800, 600);
         view->show();
         return true;
@@ -134,6 +136,41 @@ void InPageGoTo(benchmark::State& state)
 }
 BENCHMARK(InPageGoTo)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(100);
 
+// A go-to to another chapter of the loaded book: the page's blocks replaced in place, until the
+// frame that shows the verse has painted.
+void OtherChapterGoTo(benchmark::State& state)
+{
+    Fixture& f = fixture();
+    if (!f.open()) {
+        state.SkipWithError("KJV.tvk missing");
+        return;
+    }
+    if (!f.goTo(key(43, 9, 1), true, &BookPageView::pagePainted)) {
+        state.SkipWithError("page not painted");
+        return;
+    }
+    waitUntil([] { return false; }, 500);
+    const quint32 targets[] = {key(43, 5, 1), key(43, 9, 1)};
+    size_t i = 0;
+    int loads = 0;
+    const auto counter = QObject::connect(f.view.get(), &BookPageView::pageLoaded, [&loads] { ++loads; });
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        if (!f.goTo(targets[i++ % 2], false, &BookPageView::goToPainted)) {
+            state.SkipWithError("the place was not painted");
+            return;
+        }
+        state.SetIterationTime(static_cast<double>(t.nsecsElapsed()) / 1e9);
+        state.PauseTiming();
+        waitUntil([] { return false; }, 100);  // the page fills around the place
+        state.ResumeTiming();
+    }
+    QObject::disconnect(counter);
+    state.counters["page_loads"] = loads;
+}
+BENCHMARK(OtherChapterGoTo)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
 void BridgeBlockFetch(benchmark::State& state)
 {
     Fixture& f = fixture();
@@ -174,7 +211,7 @@ void NativeBlockRender(benchmark::State& state)
     }
     quint32 block = 20000;
     for (auto _ : state)
-        benchmark::DoNotOptimize(f.book->htmlTextForBlock(block++, f.view->renderParams(f.book)));
+        benchmark::DoNotOptimize(f.book->htmlTextForBlock(block++, f.view->blocks().renderParams(f.book)));
 }
 BENCHMARK(NativeBlockRender)->Unit(benchmark::kMicrosecond)->Iterations(500);
 

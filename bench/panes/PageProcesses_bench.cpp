@@ -15,6 +15,7 @@
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
 #include "panes/page/SourceTupleBookPageSource.h"
+#include "platform/NotificationCenter.h"
 #include "platform/ProcessTree.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -62,7 +63,8 @@ int runPages(int argc, char** argv, int count)
     const int rows = (count + columns - 1) / columns;
     for (int i = 0; i < count; ++i) {
         hosts.push_back(std::make_unique<SingleBookPageHost>(book));
-        auto* view = new BookPageView(hosts.back().get(), &window);
+        auto* view = new BookPageView(
+            hosts.back().get(), NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults(), &window);
         view->setGeometry((i % columns) * 1280 / columns, (i / columns) * 800 / rows, 1280 / columns, 800 / rows);
         QObject::connect(view, &BookPageView::pagePainted, view, [&painted] { ++painted; });
         views.push_back(view);

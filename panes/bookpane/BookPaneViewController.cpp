@@ -98,8 +98,8 @@ void BookPaneViewController::buildView()
     m_titleBar = new QLabel(m_view);
     m_titleBar->setAlignment(Qt::AlignCenter);
     m_titleBar->setContentsMargins(4, 2, 4, 2);
-    m_page = new BookPageView(m_pageHost.get(), m_view);
-    m_scroller = new BookPaneScroller(m_page, m_pageHost.get(), m_view);
+    m_page = new BookPageView(m_pageHost.get(), window().notifications(), window().settings(), m_view);
+    m_scroller = new BookPaneScroller(m_page, m_pageHost.get(), window().notifications(), window().settings(), m_view);
     m_scroller->setObjectName(QStringLiteral("bookScroller"));
     auto* row = new QHBoxLayout;
     row->setContentsMargins(0, 0, 0, 0);

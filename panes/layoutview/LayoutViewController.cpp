@@ -22,7 +22,17 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace N = PaneNotifications;
+
+namespace {
+
+// How long the location-sync memory waits to be written after a go-to: past the page's paint, and
+// long enough for a burst of go-tos to write once.
+constexpr int kSyncMemoryDelayMs = 500;
+
+}  // namespace
 
 LayoutViewController::LayoutViewController(const WindowEnvironment& window, const QString& cacheDirectory)
     : m_manager(window.layoutManager()),
@@ -82,6 +92,7 @@ LayoutViewController::LayoutViewController(const WindowEnvironment& window, cons
 
 LayoutViewController::~LayoutViewController()
 {
+    writeSyncMemory();
     m_observations.clear();
     LinkPreview::clearLinkResolver(this);
     m_router.reset();
@@ -159,11 +170,13 @@ void LayoutViewController::exitIsImminent()
                 controller->exitIsImminent();
         }
     }
+    writeSyncMemory();
     m_history->saveHistoryToFile();
 }
 
 void LayoutViewController::preemptiveSaveState()
 {
+    writeSyncMemory();
     m_history->saveHistoryToFile();
 }
 
@@ -356,13 +369,27 @@ void LayoutViewController::everybodySyncToMe(const Notification& notification)
     if (info.contains(doesNotSend) && UserDefaults::boolFromValue(info.value(doesNotSend)))
         return;
     const QString uuid = info.value(GoToKeys::layoutUuid).toString();
+    const bool idle = m_syncMemory.isEmpty();
     if (info.contains(GoToKeys::bibleKey)) {
         const auto key = static_cast<quint32>(info.value(GoToKeys::bibleKey).toULongLong());
         if (key != 0)
-            m_defaults.setInteger(qint64(key), syncBibleKeyDefault(uuid));
+            m_syncMemory.insert(syncBibleKeyDefault(uuid), qint64(key));
     }
     if (info.contains(GoToKeys::wordSync))
-        m_defaults.setObject(info.value(GoToKeys::wordSync), syncWordSyncDefault(uuid));
+        m_syncMemory.insert(syncWordSyncDefault(uuid), info.value(GoToKeys::wordSync));
+    if (idle && !m_syncMemory.isEmpty())
+        QTimer::singleShot(kSyncMemoryDelayMs, this, [this] { writeSyncMemory(); });
+}
+
+void LayoutViewController::writeSyncMemory()
+{
+    const QVariantMap memory = std::exchange(m_syncMemory, {});
+    for (auto it = memory.cbegin(); it != memory.cend(); ++it) {
+        if (it.value().typeId() == QMetaType::LongLong)
+            m_defaults.setInteger(it.value().toLongLong(), it.key());
+        else
+            m_defaults.setObject(it.value(), it.key());
+    }
 }
 
 void LayoutViewController::resetLocationSyncToDefaults()

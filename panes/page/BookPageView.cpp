@@ -7,7 +7,6 @@
 #include "panes/page/BookPageHtml.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
 #include "render/CSSManager.h"
 #include "render/HTMLFilter.h"
 
@@ -29,8 +28,6 @@ Q_LOGGING_CATEGORY(lcBookPageTrace, "qs.panes.page.trace", QtWarningMsg)
 namespace {
 
 constexpr qint64 kNoBlock = LayoutRegionContentItemState::kNoBlock;
-// Most blocks one bridge request may ask for.
-constexpr qint64 kMaxBlocksPerFetch = 32;
 // Largest integer a page number may carry exactly.
 constexpr double kMaxExact = 9007199254740991.0;
 
@@ -71,19 +68,21 @@ bool isIntegral(const QJsonValue& v)
 
 }  // namespace
 
-BookPageView::BookPageView(BookPageHost* host, QWidget* parent) : QWebEngineView(parent), m_host(host)
+BookPageView::BookPageView(BookPageHost* host, NotificationCenter& center, UserDefaults& defaults, QWidget* parent)
+    : QWebEngineView(parent),
+      m_host(host),
+      m_center(center),
+      m_blocks(*host, defaults, *this),
+      m_linkHover(*host, defaults, *this)
 {
     setPage(new BookWebPage(BookPageScheme::profile(), this));
     m_token = BookPageScheme::registerEndpoint(this);
-    m_tooltipTimer.setSingleShot(true);
-    m_tooltipTimer.setInterval(500);
-    connect(&m_tooltipTimer, &QTimer::timeout, this, &BookPageView::doShowHrefTargetInTooltip);
     connect(this, &QWebEngineView::loadFinished, this, &BookPageView::onLoadFinished);
     m_resizeTimer.setSingleShot(true);
     m_resizeTimer.setInterval(200);
     connect(&m_resizeTimer, &QTimer::timeout, this, [this] {
-        if (m_pageReady && m_source && m_pageHasImages &&
-            (std::isnan(m_lastPaneWidth) || textWidth() != m_lastPaneWidth))
+        if (m_pageReady && m_source && m_blocks.pageHasImages() &&
+            (std::isnan(m_blocks.lastPaneWidth()) || textWidth() != m_blocks.lastPaneWidth()))
             displayCurrentSource(true);
     });
 }
@@ -216,7 +215,7 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, GoToRequest& request)
 
     m_goToClock.start();
     trace("go-to", book->identityString());
-    hideHrefTargetTooltip();
+    m_linkHover.hide();
     m_host->updateTitleBar();
     m_host->updateScroller();
     m_webViewSourceTupleID = book->identityString();
@@ -242,28 +241,42 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
         loadBookPage(book, state);
         return;
     }
-    // Within the loaded page: scroll there; a page without the element is built anew.
+    // Within the loaded page: one script call scrolls there when the page holds the place, and
+    // otherwise replaces the page's blocks by the place's first screen, which comes with the call
+    // (the page stays: no load, no new script or style sheet). A page without the frame's markers
+    // (an invalid location) is built anew.
     const bool anchor = !state.gotoAnchor().isEmpty();
     const QString id = anchor ? state.gotoAnchor() : QStringLiteral("_b%1").arg(state.block());
     const qint64 offset = anchor ? 0 : state.yOffset();
+    const BookPageBlocks::FirstScreen screen = m_blocks.firstScreen(book, state, m_frameKey);
+    trace("first screen", QStringLiteral("%1 blocks, %2 characters").arg(screen.blocks.size()).arg(screen.characters));
     const quint64 generation = ++m_generation;
+    const quint64 serial = ++m_serial;
     m_landingReport = true;
-    const QString script = QLatin1Char('[') +
-        BookPageHtml::scriptCall(QStringLiteral("scrollToElement"), {id, static_cast<double>(offset)}) +
-        QStringLiteral(", getPageYOffset(), qsReportPlacePainted()]");
-    trace("scroll within the page", id);
+    m_selectedBlocksOrKeys.clear();
+    trace("go to within the page", id);
+    QJsonArray blocks;
+    for (const QString& html : screen.blocks)
+        blocks.append(html);
+    const QString script = BookPageHtml::scriptCall(QStringLiteral("qsGoToPlace"),
+        {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()), blocks,
+            screen.target, static_cast<double>(screen.offset)});
     page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
-        trace("scrolled within the page", result.toList().value(0).toString());
+        const QVariantList answer = result.toList();
+        const bool moved = answer.value(0).toBool();
+        const bool replaced = answer.value(2).toBool();
+        trace(moved ? "scrolled within the page" : replaced ? "replaced the page's blocks" : "no blocks on the page");
         LayoutRegionContentItemState* current = m_host->currentState();
         const BookPageSourcePtr source = m_host->currentSource();
-        const QVariantList answer = result.toList();
-        if (!answer.isEmpty() && answer[0].toBool()) {
+        if (moved || replaced) {
             if (current != nullptr)
                 current->setPageYOffset(answer.value(1).toLongLong());
-            runPageFunction(QStringLiteral("fillExtraScreens"));
-            emit movedWithinPage(m_serial);
+            if (moved) {
+                runPageFunction(QStringLiteral("fillExtraScreens"));
+                emit movedWithinPage(m_serial);
+            }
         } else if (source && current != nullptr) {
             loadBookPage(source, *current);
         }
@@ -274,32 +287,10 @@ void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegio
 {
     m_source = book;
     m_webViewSourceTupleID = book->identityString();
-    m_pageHasImages = false;
     const BookPageHtml::Frame frame = nextFrame(book->identityString());
-    // The target block and as many after it as a screen shows go with the page, so that its first
-    // paint shows the target's screen whole without waiting for the bridge (the page script fetches
-    // whatever is still missing). A Bible's screen of 800 x 600 holds about 25 KB of block markup.
-    const qsizetype budget = std::max<qsizetype>(8192, qsizetype(width()) * height() / 16);
-    QStringList blocks;
-    qsizetype size = 0;
-    for (qint64 b = state.block(); blocks.size() < kMaxBlocksPerFetch && size < budget; ++b) {
-        const QJsonValue html = getHTMLTextForBlock(b);
-        if (!html.isString())
-            break;  // past the book's end
-        blocks.append(html.toString());
-        size += blocks.last().size();
-    }
-    m_pageTextWidth = m_lastPaneWidth;
-    QString target;
-    qint64 offset = 0;
-    if (!state.gotoAnchor().isEmpty())
-        target = state.gotoAnchor();
-    else {
-        target = QStringLiteral("_b%1").arg(state.block());
-        offset = state.yOffset();
-    }
-    trace("page built", QStringLiteral("%1 blocks, %2 characters").arg(blocks.size()).arg(size));
-    loadPage(BookPageHtml::bookPage(frame, state.block(), blocks, target, offset));
+    const BookPageBlocks::FirstScreen screen = m_blocks.firstScreen(book, state, m_frameKey);
+    trace("page built", QStringLiteral("%1 blocks, %2 characters").arg(screen.blocks.size()).arg(screen.characters));
+    loadPage(BookPageHtml::bookPage(frame, state.block(), screen.blocks, screen.target, screen.offset));
 }
 
 void BookPageView::trace(const char* step, const QString& detail) const
@@ -316,8 +307,8 @@ BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
     ++m_serial;
     m_bridgeSecret = BookPageHtml::newKey();
     m_frameKey = BookPageHtml::newKey();
-    return {frameHeaderCss(), identity, m_serial, BookPageHtml::pageScript(), BookPageHtml::newNonce(),
-        BookPageScheme::bridgeBase(m_token, m_bridgeSecret), m_frameKey};
+    return {CSSManager::sharedCSSManager().cssForBookView(), identity, m_serial, BookPageHtml::pageScript(),
+        BookPageHtml::newNonce(), BookPageScheme::bridgeBase(m_token, m_bridgeSecret), m_frameKey};
 }
 
 void BookPageView::loadPage(const QString& html)
@@ -329,11 +320,6 @@ void BookPageView::loadPage(const QString& html)
     m_selectedBlocksOrKeys.clear();
     trace("load", QString::number(m_serial));
     load(BookPageScheme::pageUrl(m_token, m_serial));
-}
-
-QString BookPageView::frameHeaderCss() const
-{
-    return CSSManager::sharedCSSManager().cssForBookView();
 }
 
 void BookPageView::displayCurrentSource(bool refresh)
@@ -373,7 +359,8 @@ void BookPageView::onLoadFinished(bool ok)
         return;
     // The first blocks came with the page; blocks fetched while it loaded may have another width.
     const double width = textWidth();
-    if ((std::isnan(m_pageTextWidth) || width != m_pageTextWidth) && m_pageHasImages) {
+    const double rendered = m_blocks.pageTextWidth();
+    if ((std::isnan(rendered) || width != rendered) && m_blocks.pageHasImages()) {
         displayCurrentSource(true);  // images are sized for the text width: render again
         return;
     }
@@ -499,13 +486,13 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
         return true;
     };
     if (name == QLatin1String("getHTMLTextForBlock") && a.size() == 1 && integers(0, 1))
-        return getHTMLTextForBlock(integer(0));
+        return m_blocks.htmlForBlock(m_source, integer(0), m_frameKey);
     if (name == QLatin1String("getHTMLTextForBlocks") && a.size() == 2 && integers(0, 2)) {
         QJsonArray blocks;
         const qint64 first = integer(0);
-        const qint64 count = std::clamp<qint64>(integer(1), 0, kMaxBlocksPerFetch);
+        const qint64 count = std::clamp<qint64>(integer(1), 0, BookPageBlocks::kMaxBlocksPerFetch);
         for (qint64 b = first; b < first + count; ++b)
-            blocks.append(getHTMLTextForBlock(b));
+            blocks.append(m_blocks.htmlForBlock(m_source, b, m_frameKey));
         return blocks;
     }
     if (name == QLatin1String("isABible") && a.isEmpty())
@@ -533,12 +520,12 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
         return QJsonValue();
     }
     if (name == QLatin1String("showHrefTargetInTooltip") && a.size() == 6 && integers(2, 6)) {
-        showHrefTargetInTooltip(text(0), text(1), static_cast<int>(integer(2)), static_cast<int>(integer(3)),
+        m_linkHover.show(text(0), text(1), static_cast<int>(integer(2)), static_cast<int>(integer(3)),
             static_cast<int>(integer(4)), static_cast<int>(integer(5)));
         return QJsonValue();
     }
     if (name == QLatin1String("hideHrefTargetTooltip")) {
-        hideHrefTargetTooltip();
+        m_linkHover.hide();
         return QJsonValue();
     }
     if (name == QLatin1String("selectionChanged") && a.size() == 1 && a.at(0).isArray()) {
@@ -564,69 +551,6 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
     }
     qCInfo(lcBookPage) << "refused bridge call" << name.left(64);
     return QJsonValue();
-}
-
-QJsonValue BookPageView::getHTMLTextForBlock(qint64 block)
-{
-    // Null only past the book's ends, so the page knows where the book stops; a block that does not
-    // render is an empty block.
-    if (!m_source || block < 0 || static_cast<quint64>(block) >= m_source->numBlocks())
-        return QJsonValue();
-    const auto b = static_cast<quint32>(block);
-    QString header;
-    if (m_source->syncType() == 3) {
-        const quint32 section = m_source->sectionForBlock(b);
-        const quint32 reading = m_source->readingNumberForSection(section);
-        if (section != 0 && b == m_source->blockForSection(section) && reading != 0 &&
-            m_source->sectionForReadingNumber(reading) == section)
-            header = BookPageHtml::readingHeader(
-                reading, m_source->isReadingComplete(reading), m_source->readingDateText(reading), m_frameKey);
-    }
-    const QString html = m_source->htmlTextForBlock(b, renderParams(m_source));
-    if (html.contains(QLatin1String("<img"), Qt::CaseInsensitive))
-        m_pageHasImages = true;
-    return header + html;
-}
-
-double BookPageView::textWidth() const
-{
-    const UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    return std::trunc(static_cast<double>(width())) - static_cast<double>(defaults.integerForKey("leftMargin")) -
-        static_cast<double>(defaults.integerForKey("rightMargin")) - std::trunc(m_host->scrollerWidth());
-}
-
-QVariantMap BookPageView::renderParams(const BookPageSourcePtr& book)
-{
-    QVariantMap p;
-    if (!book)
-        return p;
-    const UserDefaults& d = UserDefaults::standardUserDefaults();
-    m_host->addSearchRenderParams(book, p);
-    if (book->isABible()) {
-        if (const LayoutRegionContentItemState* state = m_host->currentState()) {
-            p.insert(QStringLiteral("tempHighlightStartSection"), state->tempHighlightStartSection());
-            p.insert(QStringLiteral("tempHighlightEndSection"), state->tempHighlightEndSection());
-        }
-        const QVariant oneVerse = d.objectForKey(QStringLiteral("oneVersePerParagraph"));
-        if (oneVerse.isValid())
-            p.insert(QStringLiteral("oneVersePerParagraph"), oneVerse);
-        p.insert(QStringLiteral("hideVerseNumbers"),
-            d.boolForKey(QStringLiteral("hideVerseNumbers")) ||
-                (book->noVerseNums() && !d.boolForKey(QStringLiteral("showMsgVerses"))));
-        const qsizetype style =
-            QStringList {QStringLiteral("Show"), QStringLiteral("Verse"), QStringLiteral("Hide")}.indexOf(
-                d.stringForKey(QStringLiteral("highlightStyle")));
-        p.insert(QStringLiteral("highlightStyle"), static_cast<qint64>(style < 0 ? 0 : style));
-    }
-    if (book->supportsWordAttributes())
-        p.insert(QStringLiteral("omitStrongsNumbersInDecode"), !d.boolForKey(QStringLiteral("strongsNumbers")));
-    p.insert(QStringLiteral("omitUserNoteLinks"), d.boolForKey(QStringLiteral("hideNoteLinks")));
-    p.insert(QStringLiteral("enableTempHighlights"), d.boolForKey(QStringLiteral("highlightLinkedPassage")));
-    m_lastPaneWidth = textWidth();
-    p.insert(QStringLiteral("paneWidth"), static_cast<float>(m_lastPaneWidth));
-    p.insert(QStringLiteral("tavrosenLogoOriginalName"), QStringLiteral("logo100x24.bmp"));
-    p.insert(QStringLiteral("tavrosenLogoReplacementName"), QStringLiteral("Tavrosen Logo.png"));
-    return p;
 }
 
 void BookPageView::updatePosition(const QString& identity, quint64 serial, const QString& blockId,
@@ -688,41 +612,5 @@ void BookPageView::followLink(const QString& href)
     request.activate = true;
     request.sync = true;
     request.layoutUuid = m_host->layoutUuid();
-    request.post(NotificationCenter::defaultCenter(), this);
-}
-
-// --- link previews --------------------------------------------------------------------------------
-
-void BookPageView::showHrefTargetInTooltip(
-    const QString& href, const QString& footnote, int left, int top, int width, int height)
-{
-    if (!UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("versePopovers")))
-        return;
-    m_tooltipTimer.stop();
-    m_tooltipParams = {{QStringLiteral("href"), href}, {QStringLiteral("footnote"), footnote},
-        {QStringLiteral("left"), left}, {QStringLiteral("top"), top}, {QStringLiteral("width"), width},
-        {QStringLiteral("height"), height}};
-    m_tooltipTimer.start();
-}
-
-void BookPageView::doShowHrefTargetInTooltip()
-{
-    if (m_tooltipParams.isEmpty())
-        return;
-    const QVariantMap p = m_tooltipParams;
-    m_tooltipParams.clear();
-    const QString href = BookPageHtml::unescapeLinkText(p.value(QStringLiteral("href")).toString());
-    // The page counts from its own top-left corner; the view shows it scrolled.
-    const QPoint scroll = page()->scrollPosition().toPoint();
-    const QRect rect(p.value(QStringLiteral("left")).toInt() - scroll.x(),
-        p.value(QStringLiteral("top")).toInt() - scroll.y(), p.value(QStringLiteral("width")).toInt(),
-        p.value(QStringLiteral("height")).toInt());
-    m_host->showLinkPreview(href, p.value(QStringLiteral("footnote")).toString(), rect);
-}
-
-void BookPageView::hideHrefTargetTooltip()
-{
-    m_host->closeLinkPreview();
-    m_tooltipTimer.stop();
-    m_tooltipParams.clear();
+    request.post(m_center, this);
 }

@@ -1,8 +1,12 @@
 // BookPageView: the web view that shows a book page, and the reader's half of the page bridge.
 //
 // goTo moves the reader to a place in a book: it updates the reading position of the book's tab
-// (the state the host holds) and, when the book is the pane's current one, either scrolls the page
-// that is loaded or builds a new page around the target block and loads it. The page script then
+// (the state the host holds) and, when the book is the pane's current one, shows the place: in the
+// book of the loaded page, one script call scrolls there when the page holds it and otherwise
+// replaces the page's blocks with the place's first screen (the page, its script and style sheet
+// stay); in another book, or when asked to refresh, a new page is built around the target block
+// and loaded. Every placement gives the page a new serial, so reports about the place before are
+// dropped; `goToPainted` tells when the frame that shows the place has painted. The page script then
 // fetches neighbouring blocks through the bridge (`jsInterface`), reports the reader's position as
 // they scroll, passes link clicks and hovers back, and pushes the blocks or verse keys that the
 // selection touches.
@@ -12,11 +16,17 @@
 // take JSON-encoded arguments; work that needs a page's answer continues in a callback, and a newer
 // go-to or page load drops the continuations of older ones.
 //
-// Owned by its pane (Qt parent). The host must outlive the view. Main thread only.
+// The page's blocks are rendered by its BookPageBlocks and link previews scheduled by its
+// BookPageLinkHover. Links followed are posted to the notification centre given at construction.
+//
+// Owned by its pane (Qt parent). The host, the centre and the defaults must outlive the view. Main
+// thread only.
 #pragma once
 
+#include "panes/page/BookPageBlocks.h"
 #include "panes/page/BookPageHost.h"
 #include "panes/page/BookPageHtml.h"
+#include "panes/page/BookPageLinkHover.h"
 #include "panes/page/BookPageScheme.h"
 
 #include <QElapsedTimer>
@@ -29,11 +39,13 @@
 #include <memory>
 
 struct GoToRequest;
+class NotificationCenter;
+class UserDefaults;
 
 class BookPageView : public QWebEngineView, private BookPageEndpoint {
     Q_OBJECT
 public:
-    explicit BookPageView(BookPageHost* host, QWidget* parent = nullptr);
+    BookPageView(BookPageHost* host, NotificationCenter& center, UserDefaults& defaults, QWidget* parent = nullptr);
     ~BookPageView() override;
 
     // Moves to the place a go-to request names in `book` (fields read: activate, section, block,
@@ -71,19 +83,13 @@ public:
     const QString& webViewSourceTupleID() const { return m_webViewSourceTupleID; }
     void clearWebViewSourceTupleID() { m_webViewSourceTupleID.clear(); }
     quint64 webViewSerialNumber() const { return m_serial; }
-    double lastPaneWidth() const { return m_lastPaneWidth; }
+    double lastPaneWidth() const { return m_blocks.lastPaneWidth(); }
     // A block of the loaded page holds a picture.
-    bool pageHasImages() const { return m_pageHasImages; }
+    bool pageHasImages() const { return m_blocks.pageHasImages(); }
     // Text width: the view's width less the margins and the pane's scroller.
-    double textWidth() const;
-    // The render request of a block of the current book.
-    QVariantMap renderParams(const BookPageSourcePtr& book);
-
-    // Link preview scheduling: the page reports a hovered link, the preview shows after 0.5 s.
-    void showHrefTargetInTooltip(
-        const QString& href, const QString& footnote, int left, int top, int width, int height);
-    void doShowHrefTargetInTooltip();
-    void hideHrefTargetTooltip();
+    double textWidth() const { return m_blocks.textWidth(); }
+    // The rendering of the page's blocks.
+    BookPageBlocks& blocks() { return m_blocks; }
 
     // Page HTML filtered for copying through the renderer's HTML filter: strength 0 to 6 (outside
     // that range the nearest), character entities converted when asked.
@@ -116,7 +122,6 @@ private:
     QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) override;
     QByteArray bookFile(const QString& name) override;
 
-    QJsonValue getHTMLTextForBlock(qint64 block);
     void updatePosition(const QString& identity, quint64 serial, const QString& blockId, const QString& verseId,
         qint64 yOffset, qint64 pageYOffset);
 
@@ -127,11 +132,11 @@ private:
     BookPageHtml::Frame nextFrame(const QString& identity);
     void loadPage(const QString& html);
     void onLoadFinished(bool ok);
-    QString frameHeaderCss() const;
     // A step of the latest go-to, logged under qs.panes.page.trace with the time since it began.
     void trace(const char* step, const QString& detail = QString()) const;
 
     BookPageHost* m_host;
+    NotificationCenter& m_center;
     QString m_token;
     BookPageSourcePtr m_source;      // the book whose page is loaded
     QString m_webViewSourceTupleID;  // its identity
@@ -141,14 +146,11 @@ private:
     QByteArray m_pageHtml;           // the page of that serial, served once asked
     bool m_pageReady = false;        // the page of m_serial has finished loading
     bool m_landingReport = false;    // the next position report tells where a go-to landed
-    bool m_pageHasImages = false;    // a block of the page holds an image
     quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
-    double m_lastPaneWidth = qQNaN();
-    QElapsedTimer m_goToClock;         // since the latest go-to, for the trace
-    double m_pageTextWidth = qQNaN();  // the text width the loaded page's first blocks were rendered for
+    QElapsedTimer m_goToClock;       // since the latest go-to, for the trace
     QList<quint32> m_selectedBlocksOrKeys;
-    QVariantMap m_tooltipParams;
-    QTimer m_tooltipTimer;
+    BookPageBlocks m_blocks;
+    BookPageLinkHover m_linkHover;
     // Pictures are sized for the text width: a page that shows any is rendered again once a
     // resize settles.
     QTimer m_resizeTimer;

@@ -10,8 +10,9 @@
 
 #include <cmath>
 
-BookPaneScroller::BookPaneScroller(BookPageView* view, BookPageHost* host, QWidget* parent)
-    : QScrollBar(Qt::Vertical, parent), m_view(view), m_host(host)
+BookPaneScroller::BookPaneScroller(
+    BookPageView* view, BookPageHost* host, NotificationCenter& center, UserDefaults& defaults, QWidget* parent)
+    : QScrollBar(Qt::Vertical, parent), m_view(view), m_host(host), m_center(center), m_defaults(defaults)
 {
     setRange(0, kRange);
     setPageStep(kRange / 40);  // a knob of 2.5 % of the track
@@ -93,8 +94,7 @@ void BookPaneScroller::displayCurrentSourceOnTimer()
 
 void BookPaneScroller::onScrollerDecrementPage()
 {
-    if (UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("scrollTrackInterval")) ==
-        QLatin1String("page")) {
+    if (m_defaults.stringForKey(QStringLiteral("scrollTrackInterval")) == QLatin1String("page")) {
         m_view->scrollActiveBookUp(true, false);
         return;
     }
@@ -127,8 +127,7 @@ void BookPaneScroller::onScrollerDecrementPage()
 
 void BookPaneScroller::onScrollerIncrementPage()
 {
-    if (UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("scrollTrackInterval")) ==
-        QLatin1String("page")) {
+    if (m_defaults.stringForKey(QStringLiteral("scrollTrackInterval")) == QLatin1String("page")) {
         m_view->scrollActiveBookUp(false, false);
         return;
     }
@@ -158,8 +157,8 @@ void BookPaneScroller::onScrollerIncrementPage()
 
 void BookPaneScroller::postHistory(bool alwaysAdd)
 {
-    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::AddStateToHistoryNotification,
-        nullptr, {{QStringLiteral("alwaysAdd"), alwaysAdd}, {QStringLiteral("layoutUuid"), m_host->layoutUuid()}});
+    m_center.postNotificationName(LibraryNotifications::AddStateToHistoryNotification, nullptr,
+        {{QStringLiteral("alwaysAdd"), alwaysAdd}, {QStringLiteral("layoutUuid"), m_host->layoutUuid()}});
 }
 
 void BookPaneScroller::moveToSection(const BookPageSourcePtr& book, quint32 section)

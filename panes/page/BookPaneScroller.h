@@ -5,7 +5,11 @@
 // "page", steps to the previous or next chapter, daily reading or section, recording the history
 // before and after the step.
 //
-// Owned by its pane (Qt parent); the view and host must outlive it. Main thread only.
+// The history is recorded through the notification centre given at construction, the setting read
+// from the defaults given.
+//
+// Owned by its pane (Qt parent); the view, host, centre and defaults must outlive it. Main thread
+// only.
 #pragma once
 
 #include "panes/page/BookPageSource.h"
@@ -15,6 +19,8 @@
 
 class BookPageHost;
 class BookPageView;
+class NotificationCenter;
+class UserDefaults;
 
 class BookPaneScroller : public QScrollBar {
     Q_OBJECT
@@ -24,7 +30,8 @@ public:
     // The scroller's integer range stands for 0.0 ... 1.0.
     static constexpr int kRange = 1000000;
 
-    BookPaneScroller(BookPageView* view, BookPageHost* host, QWidget* parent = nullptr);
+    BookPaneScroller(BookPageView* view, BookPageHost* host, NotificationCenter& center, UserDefaults& defaults,
+        QWidget* parent = nullptr);
 
     double doubleValue() const { return static_cast<double>(sliderPosition()) / kRange; }
     void setDoubleValue(double value);
@@ -48,5 +55,7 @@ private:
 
     BookPageView* m_view;
     BookPageHost* m_host;
+    NotificationCenter& m_center;
+    UserDefaults& m_defaults;
     QTimer m_updateTimer;
 };

@@ -5,7 +5,7 @@
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
 // out of sight, and reports where the reader is. The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// updateDevotionalReadingStatus, resizeDocument and qsReportPlacePainted.
+// updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted and qsGoToPlace.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
 // this page's secret) and `qsFrameKey` (the mark of the reader's own elements among the blocks)
@@ -477,21 +477,35 @@ function qsShownPlace(id) {
     };
 }
 
+// Holds the filling until the next frame has painted and then runs done(current); current is false
+// when a newer placement came meanwhile (the filling stays held for that one).
+var qsPlacing = 0;
+function qsHoldUntilPainted(done) {
+    var token = ++qsPlacing;
+    qsHold = true;
+    requestAnimationFrame(function () {
+        setTimeout(function () {
+            var current = token === qsPlacing;
+            if (current)
+                qsHold = false;
+            done(current);
+        }, 0);
+    });
+}
+
 // Holds the filling until the page's first paint, then tells the reader, and places and fills the
 // page again; once a page.
 function qsReportFirstPaint() {
     if (qsPainted)
         return;
     qsPainted = true;
-    qsHold = true;
-    requestAnimationFrame(function () {
-        setTimeout(function () {
-            qsHold = false;
+    var serial = webViewSerialNumber;
+    qsHoldUntilPainted(function (current) {
+        if (current)
             qsFirstPaint = qsShownPlace(qsPlace.id);
-            jsInterface.pagePainted(webViewSerialNumber);
-            if (!scrollToElement(qsPlace.id, qsPlace.offset))
-                scrollToElement('', 0);
-        }, 0);
+        jsInterface.pagePainted(serial);
+        if (current && !scrollToElement(qsPlace.id, qsPlace.offset))
+            scrollToElement('', 0);
     });
 }
 
@@ -730,22 +744,10 @@ function toggleReadingNumber(n) {
 // ---------------------------------------------------------------------------------------------------
 // Start-up.
 
-// Called by the page's markup right after the frame's elements and before anything else: holds the
-// frame's elements, puts the first blocks (block `first` onwards), made inert, between the markers,
-// brings the target element (moved down by offset pixels) to the top of the view and fills the rest
-// of the view from the bridge, so that the page's first paint already shows the target's screen
-// whole. The blocks above the target follow once that paint is done (resizeDocument).
-function qsStartPage(first, list, target, offset) {
-    qsFrame.body = document.body;
-    qsFrame.top = document.getElementById('topwhitespace');
-    qsFrame.start = document.getElementById('startofpage');
-    qsFrame.end = document.getElementById('endofpage');
-    qsFrame.bottom = document.getElementById('bottomwhitespace');
-    if (!qsFrame.end)
-        return;
-    // Set before the first layout, so that the first paint has the width of every later one.
-    document.documentElement.style.overflowAnchor = 'none';
-    document.documentElement.style.overflowY = 'scroll';
+// Puts the blocks (block `first` onwards, made inert) between the markers, brings the target element
+// (moved down by offset pixels) to the top of the view and fills the rest of the view from the
+// bridge, so that the next paint already shows the target's screen whole.
+function qsPlaceBlocks(first, list, target, offset) {
     if (typeof list === 'string')
         list = [list];
     for (var i = 0; i < list.length; i++)
@@ -764,7 +766,63 @@ function qsStartPage(first, list, target, offset) {
         budget--;
     }
     qsUpdateMarkers();
+}
+
+// Called by the page's markup right after the frame's elements and before anything else: holds the
+// frame's elements and places the first blocks. The blocks above the target follow once the first
+// paint is done (resizeDocument).
+function qsStartPage(first, list, target, offset) {
+    qsFrame.body = document.body;
+    qsFrame.top = document.getElementById('topwhitespace');
+    qsFrame.start = document.getElementById('startofpage');
+    qsFrame.end = document.getElementById('endofpage');
+    qsFrame.bottom = document.getElementById('bottomwhitespace');
+    if (!qsFrame.end)
+        return;
+    // Set before the first layout, so that the first paint has the width of every later one.
+    document.documentElement.style.overflowAnchor = 'none';
+    document.documentElement.style.overflowY = 'scroll';
+    qsPlaceBlocks(first, list, target, offset);
     qsReportFirstPaint();
+}
+
+// A go-to in the book of the loaded page, as [moved, page offset, replaced]. When the page holds the
+// element `id` it scrolls there (moved); otherwise the page's blocks are replaced by `list` (block
+// `first` onwards) with `target` at the top, without loading a page: the script and the style sheet
+// stay, and the blocks above the target follow after the paint that shows it. Either way the page's
+// serial becomes `serial` and the reader is told once the place has painted.
+function qsGoToPlace(id, offset, serial, first, list, target, targetOffset) {
+    // Reports of the place before are no longer about this page.
+    webViewSerialNumber = serial;
+    if (scrollToElement(id, offset)) {
+        qsReportPlacePainted();
+        return [true, getPageYOffset(), false];
+    }
+    if (!qsFrame.end)
+        return [false, 0, false];
+    qsHold = true;
+    if (qsFillTimer !== null) {
+        clearTimeout(qsFillTimer);
+        qsFillTimer = null;
+    }
+    if (qsReportTimer !== null) {
+        clearTimeout(qsReportTimer);
+        qsReportTimer = null;
+    }
+    var old = qsBlocks();
+    for (var i = 0; i < old.length; i++)
+        old[i].parentNode.removeChild(old[i]);
+    qsAhead = {};
+    qsLastReport = '';
+    qsLastPosition = null;
+    qsFirst = qsLast = -1;
+    qsPlaceBlocks(first, list, target, targetOffset);
+    qsHoldUntilPainted(function (current) {
+        jsInterface.placePainted(serial);
+        if (current && !scrollToElement(qsPlace.id, qsPlace.offset))
+            scrollToElement('', 0);
+    });
+    return [false, getPageYOffset(), true];
 }
 
 // Listeners go on while the page holds no content yet, so no element of a book can stand in for

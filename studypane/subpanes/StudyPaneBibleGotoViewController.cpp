@@ -12,6 +12,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QGridLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -20,6 +21,8 @@
 #include <QTableWidget>
 #include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 
@@ -44,6 +47,33 @@ void StudyPanePopUpButton::showPopup()
 {
     emit popupAboutToShow();
     QComboBox::showPopup();
+}
+
+void StudyPanePopUpButton::setEditable(bool editable)
+{
+    QComboBox::setEditable(editable);
+    if (lineEdit() != nullptr)
+        lineEdit()->installEventFilter(this);
+}
+
+bool StudyPanePopUpButton::eventFilter(QObject* watched, QEvent* event)
+{
+    // Seen here only when the key was sent to the line edit itself; the box hands the keys it gets
+    // to the line edit directly, past the filter.
+    if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        m_returnAtLineEdit = key == Qt::Key_Return || key == Qt::Key_Enter ? event : nullptr;
+    }
+    return QComboBox::eventFilter(watched, event);
+}
+
+void StudyPanePopUpButton::keyPressEvent(QKeyEvent* event)
+{
+    if (std::exchange(m_returnAtLineEdit, nullptr) == event) {
+        event->ignore();  // the line edit has had it
+        return;
+    }
+    QComboBox::keyPressEvent(event);
 }
 
 StudyPaneBibleGotoViewController::StudyPaneBibleGotoViewController(StudyPaneEnvironment env, StudyPaneHost* host)
@@ -95,8 +125,8 @@ void StudyPaneBibleGotoViewController::loadView()
     auto* combo = new StudyPanePopUpButton(loadedView());
     // The list opened before anything was typed is the book names.
     connect(combo, &StudyPanePopUpButton::popupAboutToShow, this, [this] { numberOfItemsInComboBox(); });
+    combo->setEditable(true);
     m_combo = combo;
-    m_combo->setEditable(true);
     m_combo->setInsertPolicy(QComboBox::NoInsert);
     m_combo->setCompleter(nullptr);
     m_comboModel = new QStringListModel(m_combo);

@@ -37,6 +37,7 @@ protected:
             m_panes.layouts[0].state = i;
             h.addStateToHistory(true, kA);
         }
+        h.writeRecordedStates();
     }
 
     QStringList snapshotFiles(const QString& uuid) const
@@ -117,6 +118,7 @@ TEST_F(NavigationHistoryTest, BackForwardAndRecordingDropsForwardEntries)
     ASSERT_EQ(forward.size(), 2);
     m_panes.layouts[0].state = 9;
     h.addStateToHistory(true, kA);
+    h.writeRecordedStates();
     const auto stack = h.stackForLayout(kA);
     EXPECT_EQ(stack->entries.size(), 4);
     EXPECT_EQ(stack->cursor, 4u);

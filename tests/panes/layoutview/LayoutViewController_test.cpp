@@ -8,6 +8,7 @@
 #include "platform/SettingsRegistry.h"
 
 #include <QCheckBox>
+#include <QDeadlineTimer>
 #include <QGroupBox>
 
 namespace {
@@ -375,6 +376,11 @@ TEST_F(LayoutViewControllerTest, LocationSyncMemoryAndReset)
         m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr, info);
     };
     sync({{QStringLiteral("bibleKey"), 0x01020300u}, {QStringLiteral("wordSync"), QStringLiteral("grace")}});
+    // Written a moment after the go-to, not on its time.
+    EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0);
+    QDeadlineTimer deadline(10000);
+    while (m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)) == 0 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
     EXPECT_EQ(m_defaults->stringForKey(LayoutViewController::syncWordSyncDefault(uuid)), QStringLiteral("grace"));
     sync({{QStringLiteral("bibleKey"), 0}});  // 0 leaves the stored key
@@ -477,6 +483,23 @@ TEST_F(LayoutViewControllerTest, LocationSyncOptionsWindow)
     EXPECT_EQ(m_saves, saves + 1);
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     window.grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/location-sync-options.png"));
+}
+
+TEST_F(LayoutViewControllerTest, LocationSyncMemoryIsWrittenOnASaveAndWhenTheControllerGoes)
+{
+    showLayout(QStringLiteral("V11"));
+    const QString uuid = layout()->uuidString();
+    const QString key = LayoutViewController::syncBibleKeyDefault(uuid);
+    m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
+        {{QStringLiteral("layoutUuid"), uuid}, {QStringLiteral("bibleKey"), 0x01020300u}});
+    m_controller->preemptiveSaveState();
+    EXPECT_EQ(m_defaults->integerForKey(key), 0x01020300);
+    m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
+        {{QStringLiteral("layoutUuid"), uuid}, {QStringLiteral("bibleKey"), 0x01020400u},
+            {QStringLiteral("wordSync"), QStringLiteral("faith")}});
+    m_controller->exitIsImminent();
+    EXPECT_EQ(m_defaults->integerForKey(key), 0x01020400);
+    EXPECT_EQ(m_defaults->stringForKey(LayoutViewController::syncWordSyncDefault(uuid)), QStringLiteral("faith"));
 }
 
 }  // namespace

@@ -137,7 +137,10 @@ std::shared_ptr<SourceTupleBookPageSource> openBook(const QString& name)
 // One view on one book, shown offscreen at a reader's size.
 class Page {
 public:
-    explicit Page(BookPageSourcePtr book) : source(std::move(book)), host(source), view(&host)
+    explicit Page(BookPageSourcePtr book)
+        : source(std::move(book)),
+          host(source),
+          view(&host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults())
     {
         view.resize(800, 600);
         view.show();
@@ -293,14 +296,16 @@ TEST(BookPageView, InPageGoToScrollsWithoutANewPage)
     REQUIRE_LIBRARY();
     Page page(kjv());
     page.goToKey(key(43, 3, 16));
-    const quint64 serial = page.view.webViewSerialNumber();
+    QSignalSpy loads(&page.view, &BookPageView::pageLoaded);
     page.goToKey(key(43, 3, 20));
-    EXPECT_EQ(page.view.webViewSerialNumber(), serial);
+    EXPECT_EQ(loads.count(), 0);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.20")), 0.0, 8.0);
     EXPECT_EQ(page.host.state().sectionString(), QStringLiteral("_s43.3.20"));
-    // A block far away is not on the page: a new page is built.
+    // A block far away is not on the page: the page's blocks are replaced, the page stays.
     page.goToKey(key(66, 22, 21));
-    EXPECT_GT(page.view.webViewSerialNumber(), serial);
+    EXPECT_EQ(loads.count(), 0);
+    EXPECT_FALSE(page.blocksOnPage().contains(
+        int(page.source->blockForSection(page.source->sectionForBibleKey(key(43, 3, 20))))));
     EXPECT_NEAR(page.topOf(QStringLiteral("_s66.22.21")), 0.0, 8.0);
 }
 
@@ -333,15 +338,16 @@ TEST(BookPageView, ANewerGoToDropsTheContinuationOfAnOlderOne)
     REQUIRE_LIBRARY();
     Page page(kjv());
     page.goToKey(key(43, 3, 16));
-    const quint64 serial = page.view.webViewSerialNumber();
-    // The first target is not on the page (its continuation would load a page); the second is.
+    QSignalSpy loads(&page.view, &BookPageView::pageLoaded);
+    // The first target is not on the page (its blocks replace the page's); the second ends there.
     GoToRequest first, second;
     first.section = page.source->sectionForBibleKey(key(1, 1, 1));
     second.section = page.source->sectionForBibleKey(key(43, 3, 18));
     page.view.goTo(page.source, first);
     page.view.goTo(page.source, second);
+    EXPECT_TRUE(waitFor([&] { return page.host.state().sectionString() == QStringLiteral("_s43.3.18"); }));
     page.settle();
-    EXPECT_EQ(page.view.webViewSerialNumber(), serial);
+    EXPECT_EQ(loads.count(), 0);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s43.3.18")), 0.0, 8.0);
     EXPECT_EQ(page.host.state().sectionString(), QStringLiteral("_s43.3.18"));
 }
@@ -1260,7 +1266,8 @@ TEST(BookPaneScroller, KnobDragMovesThePositionAtOnceAndThePageOnceAfterwards)
     auto book = std::make_shared<FakeBookPageSource>();
     Page page(book);
     page.goToSection(3);
-    BookPaneScroller scroller(&page.view, &page.host);
+    BookPaneScroller scroller(
+        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     scroller.updateScroller();
     EXPECT_NEAR(scroller.doubleValue(), 6.0 / 100.0, 1e-6);
     const quint64 serial = page.view.webViewSerialNumber();
@@ -1289,7 +1296,8 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
     auto bible = std::make_shared<FakeBookPageSource>();
     bible->bible = true;
     Page page(bible);
-    BookPaneScroller scroller(&page.view, &page.host);
+    BookPaneScroller scroller(
+        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     page.goToSection(25);
     HistoryRecorder history;
     scroller.onScrollerChange(BookPaneScroller::kDecrementPage);
@@ -1304,7 +1312,8 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
 
     auto plain = std::make_shared<FakeBookPageSource>();
     Page other(plain);
-    BookPaneScroller second(&other.view, &other.host);
+    BookPaneScroller second(
+        &other.view, &other.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     other.host.state().setSection(1);
     second.onScrollerChange(BookPaneScroller::kDecrementPage);
     EXPECT_EQ(other.host.state().section(), 1u);
@@ -1316,7 +1325,8 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
     readings->readings = true;
     readings->readingCount = 20;
     Page third(readings);
-    BookPaneScroller daily(&third.view, &third.host);
+    BookPaneScroller daily(
+        &third.view, &third.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     third.host.state().setSection(20);
     daily.onScrollerChange(BookPaneScroller::kIncrementPage);
     EXPECT_EQ(third.host.state().section(), 20u);  // the last reading again
@@ -1332,7 +1342,8 @@ TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
     REQUIRE_LIBRARY();
     Page page(kjv());
     page.goToKey(key(43, 3, 1));
-    BookPaneScroller scroller(&page.view, &page.host);
+    BookPaneScroller scroller(
+        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
     const qint64 before = js(page.view, QStringLiteral("getPageYOffset()")).toLongLong();
     scroller.onScrollerChange(BookPaneScroller::kIncrementPage);
     ASSERT_TRUE(waitFor(
@@ -1493,6 +1504,60 @@ TEST(BookPageView, ABackgroundTabOnlyChangesItsStateAndARequestWithoutBookFails)
     EXPECT_TRUE(js(page.view, QStringLiteral("document.body.textContent"))
                     .toString()
                     .startsWith(QLatin1String("Invalid Location:")));
+}
+
+// --- a go-to elsewhere in the loaded book --------------------------------------------------------
+
+TEST(BookPageView, AGoToElsewhereInTheBookKeepsThePageAndPaintsTheVerseAtTheTop)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    const int john = int(page.source->blockForSection(page.source->sectionForBibleKey(key(43, 3, 16))));
+    js(page.view, QStringLiteral("window.qsKept = 'kept'"));  // gone if the page were loaded again
+    const quint64 before = page.view.webViewSerialNumber();
+    QSignalSpy loads(&page.view, &BookPageView::pageLoaded);
+    QSignalSpy painted(&page.view, &BookPageView::goToPainted);
+    GoToRequest request;
+    request.section = page.source->sectionForBibleKey(key(45, 8, 28));
+    ASSERT_TRUE(page.view.goTo(page.source, request));
+    ASSERT_TRUE(waitFor([&] { return painted.count() > 0; }));
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsKept")).toString(), QStringLiteral("kept"));
+    ASSERT_TRUE(waitFor([&] { return page.host.state().sectionString() == QStringLiteral("_s45.8.28"); }));
+    page.settle();
+    EXPECT_EQ(loads.count(), 0);
+    EXPECT_EQ(painted.count(), 1);
+    EXPECT_GT(page.view.webViewSerialNumber(), before);
+    // The blocks of the place before are gone, and those above the verse came after the paint.
+    const QList<int> blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    EXPECT_FALSE(blocks.contains(john));
+    const int romans = int(page.source->blockForSection(*request.section));
+    EXPECT_LT(blocks.first(), romans);
+    EXPECT_GT(blocks.last(), romans);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
+
+    // A report about the place before (the page's serial then) moves nothing.
+    const qint64 block = page.host.state().block();
+    js(page.view,
+        QStringLiteral("jsInterface.updatePosition(sourceTupleString, %1, '_b%2', '', 0, 7); "
+                       "jsInterface.isABible()")
+            .arg(before)
+            .arg(john));
+    EXPECT_EQ(page.host.state().block(), block);
+
+    // A page without blocks (an invalid location) is loaded anew for the next go-to.
+    page.host.state().setBlock(LayoutRegionContentItemState::kNoBlock);
+    page.host.state().setSection(0);
+    GoToRequest nowhere;
+    nowhere.gotoAnchor = QStringLiteral("x");
+    page.view.goTo(page.source, nowhere);
+    ASSERT_TRUE(waitFor([&] { return loads.count() == 1; }));
+    page.goToKey(key(19, 23, 1));
+    EXPECT_EQ(loads.count(), 2);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
 }  // namespace

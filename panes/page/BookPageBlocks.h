@@ -1,0 +1,62 @@
+// BookPageBlocks: the blocks a book page shows, as the reader renders them for it: the render
+// request of a block (the view's text width, the pane's search hits and the display settings), a
+// block's HTML (with a daily reading's header before its first block), and the first screen of a
+// place that goes with a new or replaced page. It remembers the text width the blocks were last
+// rendered for, the width the first screen of the loaded page was rendered for, and whether any
+// block of the page holds a picture (pictures are sized for the text width).
+//
+// Owned by its view; the host, the defaults and the view must outlive it. Main thread only.
+#pragma once
+
+#include "panes/page/BookPageHost.h"
+
+#include <QJsonValue>
+#include <QStringList>
+#include <QVariantMap>
+#include <QtNumeric>
+
+class QWidget;
+class UserDefaults;
+
+class BookPageBlocks {
+public:
+    // Most blocks one bridge request, or a first screen, may carry.
+    static constexpr qint64 kMaxBlocksPerFetch = 32;
+
+    BookPageBlocks(BookPageHost& host, UserDefaults& defaults, const QWidget& view)
+        : m_host(host), m_defaults(defaults), m_view(view)
+    {
+    }
+
+    // Text width: the view's width less the margins and the pane's scroller.
+    double textWidth() const;
+    // The render request of a block of the book.
+    QVariantMap renderParams(const BookPageSourcePtr& book);
+    // A block's HTML; null past the book's ends (so the page knows where the book stops), an empty
+    // string for a block that does not render. frameKey marks the reading headers.
+    QJsonValue htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey);
+
+    // The blocks of a place's first screen and the element to bring to the top.
+    struct FirstScreen {
+        QStringList blocks;
+        QString target;
+        qint64 offset = 0;
+        qsizetype characters = 0;
+    };
+    // The target block and as many after it as the view shows, so that the page's first paint shows
+    // the target's screen whole without waiting for the bridge. Starts a new page's picture record.
+    FirstScreen firstScreen(
+        const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
+
+    double lastPaneWidth() const { return m_lastPaneWidth; }
+    double pageTextWidth() const { return m_pageTextWidth; }
+    bool pageHasImages() const { return m_pageHasImages; }
+
+private:
+    BookPageHost& m_host;
+    UserDefaults& m_defaults;
+    const QWidget& m_view;
+    double m_lastPaneWidth = qQNaN();
+    double m_pageTextWidth = qQNaN();  // the text width the loaded page's first blocks were rendered for
+    bool m_pageHasImages = false;      // a block of the page holds an image
+};
