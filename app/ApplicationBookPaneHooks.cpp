@@ -25,8 +25,7 @@ namespace {
 // once there is one.
 StudyPaneEnvironment studyEnvironment(QuillsteadAppController* app)
 {
-    StudyPaneEnvironment env = StudyPaneEnvironment::application();
-    env.layoutManager = applicationEnvironment().layouts;
+    StudyPaneEnvironment env = StudyPaneEnvironment::fromWindow(applicationEnvironment());
     env.textPrompt = [app](const QVariantMap& options) {
         const QuillsteadWindowController* window = app->mainWindowController();
         return window != nullptr ? window->studyPaneEnvironment().promptForText(options)

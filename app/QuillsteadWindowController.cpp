@@ -276,8 +276,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     // The study pane's bookmark, highlight and go-to tools ask and tell through this window's prompt
     // and toast; the book panes' bookmark and highlight commands go through their services.
     StudyPaneSubpanes::registerAll();
-    m_studyPaneEnvironment = StudyPaneEnvironment::application();
-    m_studyPaneEnvironment.layoutManager = &applicationEnvironment().layoutManager();
+    m_studyPaneEnvironment = StudyPaneEnvironment::fromWindow(applicationEnvironment());
     m_studyPaneEnvironment.formatRegistry = m_formatRegistry;
     m_studyPaneEnvironment.saveState = [this] { m_app->preemptiveSaveState(); };
     m_studyPaneEnvironment.textPrompt = [this](const QVariantMap& options) {

@@ -1,21 +1,20 @@
 #include "studypane/StudyPaneEnvironment.h"
 
-#include "library/SourceManager.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "platform/Alerts.h"
-#include "platform/NotificationCenter.h"
-#include "platform/UserDefaults.h"
 
 #include <QDebug>
 #include <QDialog>
 #include <QInputDialog>
 
-StudyPaneEnvironment StudyPaneEnvironment::application()
+StudyPaneEnvironment StudyPaneEnvironment::fromWindow(const WindowEnvironment& window)
 {
     StudyPaneEnvironment env;
-    env.center = &NotificationCenter::defaultCenter();
-    env.defaults = &UserDefaults::standardUserDefaults();
-    env.library = &SourceManager::singleton();
-    env.alerts = &Alerts::shared();
+    env.center = window.center;
+    env.defaults = window.defaults;
+    env.layoutManager = window.layouts;
+    env.library = window.library;
+    env.alerts = window.alerts;
     return env;
 }
 

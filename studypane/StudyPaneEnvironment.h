@@ -4,9 +4,9 @@
 // book, the layout view that holds the pane, the application's state save, its prompt, toast and
 // dialogs, and the registry of the format commands' target. Nothing in the study pane reaches a
 // process-wide object except through this value.
-// `application()` gives the program's shared objects but the layout manager; the application fills in the rest where it
-// installs the study pane's factory (the layout view is found from the pane's view when `layoutHost`
-// is left null). Main thread only.
+// `fromWindow()` takes the shared objects of the main window's environment; the window fills in the
+// rest where it installs the study pane's factory (the layout view is found from the pane's view when
+// `layoutHost` is left null). Main thread only.
 #pragma once
 
 #include "library/SourceTuple.h"
@@ -28,6 +28,7 @@ struct Alert;
 class NotificationCenter;
 class SourceManager;
 class UserDefaults;
+struct WindowEnvironment;
 
 // What the study pane needs of the layout view that holds it.
 class StudyPaneLayoutHost {
@@ -104,6 +105,6 @@ struct StudyPaneEnvironment {
     // Runs the dialog through `runDialog`, or QDialog::exec.
     int runModal(QDialog& dialog) const;
 
-    // The shared centre, defaults, layout manager, library and alerts.
-    static StudyPaneEnvironment application();
+    // The window's centre, defaults, layout manager, library and alerts; the rest left empty.
+    static StudyPaneEnvironment fromWindow(const WindowEnvironment& window);
 };
