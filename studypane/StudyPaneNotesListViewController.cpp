@@ -16,7 +16,6 @@
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/StudyPaneProgressForwarder.h"
 #include "studypane/StudyPaneRecentSearches.h"
-#include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/notes/NoteHtml.h"
 #include "studypane/notes/NoteStore.h"
 #include "userdata/cNoteDoc.h"
@@ -58,24 +57,25 @@ QString trimmedQuery(const QString& text)
 }  // namespace
 
 StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvironment env, StudyPaneHost* host)
-    : StudyPaneSubpane(std::move(env), host), m_session(SearchSession::create())
+    : StudyPaneSubpane(std::move(env), host),
+      m_hits([this](const SearchResultsAggregator& results, int row, int role) { return hitData(results, row, role); },
+          [this]() -> std::optional<QString> {
+              // The column is named after the searched book once there is one.
+              if (const SourceTuple::Ptr book = searchedBook())
+                  return book->name();
+              return std::nullopt;
+          })
 {
     m_progressDelegate = std::make_shared<StudyPaneProgressForwarder<StudyPaneNotesListViewController>>(this);
-    m_hideProgressTimer.setSingleShot(true);
-    m_hideProgressTimer.setInterval(1000);
-    connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {
-        if (m_progress)
-            m_progress->hide();
-    });
     m_rerunTimer.setSingleShot(true);
     m_rerunTimer.setInterval(kRerunDelayMs);
     connect(&m_rerunTimer, &QTimer::timeout, this, [this] { rerunLastSearch(); });
     observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {
         const SourceTuple::Ptr book = searchedBook();
         if (book != nullptr && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
-            reloadTable();
+            m_hits.reload();
     });
-    observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadTable(); });
+    observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { m_hits.reload(); });
     observe(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { notesHaveChanged(n); });
     observe(LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
         [this](Notification&) { cleanSavedJournalResults(); });
@@ -84,7 +84,7 @@ StudyPaneNotesListViewController::StudyPaneNotesListViewController(StudyPaneEnvi
 StudyPaneNotesListViewController::~StudyPaneNotesListViewController()
 {
     stopObserving();
-    m_session->cancel();
+    m_hits.session().cancel();
     delete m_menu;
 }
 
@@ -170,49 +170,16 @@ void StudyPaneNotesListViewController::loadView()
 {
     auto* v = createView(
         m_constantSourceTuple ? QStringLiteral("StudyPaneJournalListView") : QStringLiteral("StudyPaneNotesListView"));
-    m_searchField = new QLineEdit(v);
-    m_searchField->setObjectName(QStringLiteral("searchField"));
-    m_searchField->setPlaceholderText(QStringLiteral("Search Notes"));
-    m_searchField->setClearButtonEnabled(true);
-    m_menuButton = new QToolButton(v);
-    m_menuButton->setObjectName(QStringLiteral("searchMenuButton"));
-    m_menuButton->setText(QStringLiteral("\u25BE"));
-    m_menuButton->setToolTip(QStringLiteral("Search options"));
-    m_menuButton->setAutoRaise(true);
-    m_refreshButton = new QToolButton(v);
-    m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
-    m_refreshButton->setAutoRaise(true);
+    m_panel.build(v, QStringLiteral("Search Notes"), QStringLiteral("Search options"));
+    QToolButton* button = m_panel.refreshButton();
     if (m_constantSourceTuple) {
-        m_refreshButton->setText(QStringLiteral("+"));
-        m_refreshButton->setToolTip(QStringLiteral("Add a journal note"));
-        connect(m_refreshButton, &QToolButton::clicked, this, [this] { onAddButton(); });
+        button->setText(QStringLiteral("+"));
+        button->setToolTip(QStringLiteral("Add a journal note"));
+        connect(button, &QToolButton::clicked, this, [this] { onAddButton(); });
     } else {
-        m_refreshButton->setText(QStringLiteral("\u21BB"));
-        m_refreshButton->setToolTip(QStringLiteral("Search again"));
-        connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
+        connect(button, &QToolButton::clicked, this, [this] { onRefreshButton(); });
     }
-    m_progress = new QProgressBar(v);
-    m_progress->setRange(0, 1000);
-    m_progress->setTextVisible(false);
-    m_progress->setMaximumHeight(6);
-    m_model = new StudyPaneResultListModel(*this,
-        {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
-        this);
-    labelTableColumn();
-    m_table = StudyPaneSearchResultsDelegate::makeHitTable(v, m_model);
-
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(2);
-    row->addWidget(m_menuButton);
-    row->addWidget(m_searchField, 1);
-    row->addWidget(m_refreshButton);
-    auto* column = new QVBoxLayout(v);
-    column->setContentsMargins(2, 2, 2, 2);
-    column->setSpacing(2);
-    column->addLayout(row);
-    column->addWidget(m_progress);
-    column->addWidget(m_table, 1);
+    m_panel.layOut(v, m_hits.makeTable(v, this), [this](int row) { activateRow(row); });
 
     m_menu = new QMenu(QStringLiteral("Search Menu"));
     QAction* enhanced = m_menu->addAction(QStringLiteral("Enhanced Search (Takes Longer)"));
@@ -223,48 +190,22 @@ void StudyPaneNotesListViewController::loadView()
     m_menu->addSeparator();
     m_recents = std::make_unique<StudyPaneRecentSearches>(m_env.defaults,
         m_constantSourceTuple ? QStringLiteral("journalRecentSearches") : QStringLiteral("notesRecentSearches"));
-    auto chosen = [this](const QString& text) {
-        m_searchField->setText(text);
-        searchStringEntered();
-    };
-    m_recents->fill(m_menu, chosen);
-    connect(m_menu, &QMenu::aboutToShow, this, [this, chosen] { m_recents->fill(m_menu, chosen); });
-
-    connect(m_searchField, &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
-    connect(m_menuButton, &QToolButton::clicked, this,
-        [this] { m_menu->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height()))); });
-    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
-        if (!rows.isEmpty())
-            activateRow(rows.first().row());
-    });
-
-    m_progressCount = 0;
-    m_progress->hide();
+    m_panel.showRecentSearches(m_menu, *m_recents, [this] { searchStringEntered(); });
+    m_panel.setMenu([this] { return m_menu; });
+    connect(m_panel.searchField(), &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
     searchFor(kAllQuery, chosenBook());
 }
 
 void StudyPaneNotesListViewController::studyPaneDidActivateSubview()
 {
-    if (m_searchField != nullptr)
-        m_searchField->setFocus(Qt::OtherFocusReason);
+    if (QLineEdit* field = m_panel.searchField())
+        field->setFocus(Qt::OtherFocusReason);
 }
 
 void StudyPaneNotesListViewController::exitIsImminent()
 {
     m_rerunTimer.stop();
     stopObserving();
-}
-
-SearchResultsAggregator& StudyPaneNotesListViewController::searchResultsAggregator()
-{
-    return m_session->aggregator();
-}
-
-SearchResultsAggregator* StudyPaneNotesListViewController::searchResultsAggregatorForTupleID(const SourceTupleID& id)
-{
-    SearchResultsAggregator& agg = searchResultsAggregator();
-    return agg.searchedSourceTupleID == id ? &agg : nullptr;
 }
 
 SourceTuple::Ptr StudyPaneNotesListViewController::chosenBook() const
@@ -286,9 +227,10 @@ SourceTuple::Ptr StudyPaneNotesListViewController::searchedBook() const
 void StudyPaneNotesListViewController::searchStringEntered()
 {
     view();
-    if (!m_searchField->text().trimmed().isEmpty())
-        m_recents->remember(m_searchField->text());
-    searchFor(trimmedQuery(m_searchField->text()), chosenBook());
+    const QString text = m_panel.searchField()->text();
+    if (!text.trimmed().isEmpty())
+        m_recents->remember(text);
+    searchFor(trimmedQuery(text), chosenBook());
 }
 
 void StudyPaneNotesListViewController::searchFor(const QString& query, const SourceTuple::Ptr& book)
@@ -297,7 +239,7 @@ void StudyPaneNotesListViewController::searchFor(const QString& query, const Sou
         return;
     view();
     m_rerunTimer.stop();
-    m_tableViewHeaderString.reset();
+    m_hits.setTitle(std::nullopt);
     m_searchedBook = book;
     m_searchComplete = false;
     const QString uuid = layoutUuid();
@@ -307,11 +249,7 @@ void StudyPaneNotesListViewController::searchFor(const QString& query, const Sou
         const QByteArray u = uuid.toUtf8();
         searchrun::clearJournalSearchResults(u.constData(), -1, -1);
     }
-    m_progressCount = 0;
-    m_progressCompleted = 0;
-    m_hideProgressTimer.stop();
-    m_progress->show();
-    m_progress->setValue(50);
+    m_panel.startProgress();
 
     const bool enhanced = m_env.defaults != nullptr && m_env.defaults->boolForKey(kEnhancedNotesSearch);
     m_requests = searchRequests(query, enhanced);
@@ -324,38 +262,27 @@ void StudyPaneNotesListViewController::searchFor(const QString& query, const Sou
     const size_t runs = requests.size();
     QPointer<StudyPaneNotesListViewController> self(this);
     const uint64_t id =
-        m_session->start(SourceTupleSearchBook::forTuple(book), query.toStdU16String(), std::move(requests),
+        m_hits.session().start(SourceTupleSearchBook::forTuple(book), query.toStdU16String(), std::move(requests),
             {[self](const SearchResultsItemPtr& item) {
                  if (!self)
                      return;
-                 self->reloadTable();
+                 self->m_hits.reload();
                  self->searchProgressIncrementBy(1, item->searchID);
              },
                 [self] {
                     if (self)
                         self->m_searchComplete = true;
                 }});
-    m_session->aggregator().searchedSourceTupleID = book->sourceTupleID();
+    m_hits.aggregator().searchedSourceTupleID = book->sourceTupleID();
     ++m_searchesStarted;
     searchProgressAddToCount(double(runs), id);
-    reloadTable();
+    m_hits.reload();
 }
 
 void StudyPaneNotesListViewController::searchProgressUpdate(double add, double increment, quint64 searchID)
 {
-    if (searchID != searchResultsAggregator().searchID() || m_progress == nullptr)
-        return;
-    m_progressCount += add;
-    m_progressCompleted += increment;
-    if (m_progressCount == 0) {
-        m_progress->setValue(50);
-        return;
-    }
-    const int value = int(std::min(1.0, m_progressCompleted / m_progressCount) * 1000.0);
-    if (value > m_progress->value())
-        m_progress->setValue(value);
-    if (m_progress->value() >= 1000)
-        m_hideProgressTimer.start();
+    if (searchID == searchResultsAggregator().searchID())
+        m_panel.updateProgress(add, increment);
 }
 
 void StudyPaneNotesListViewController::notesHaveChanged(const Notification& n)
@@ -366,7 +293,7 @@ void StudyPaneNotesListViewController::notesHaveChanged(const Notification& n)
     if (searchedBook() == nullptr)
         return;
     if (!m_rerunTimer.isActive() && applyChangeOfOneNote(n)) {
-        reloadTable();
+        m_hits.reload();
         return;
     }
     m_rerunTimer.start();
@@ -481,25 +408,6 @@ void StudyPaneNotesListViewController::cleanSavedJournalResults()
     }
 }
 
-void StudyPaneNotesListViewController::reloadTable()
-{
-    if (m_model == nullptr)
-        return;
-    labelTableColumn();
-    m_model->reload();
-}
-
-void StudyPaneNotesListViewController::labelTableColumn()
-{
-    // The column is named after the searched book once there is one.
-    if (m_model == nullptr || m_tableViewHeaderString)
-        return;
-    if (const SourceTuple::Ptr book = searchedBook()) {
-        m_tableViewHeaderString = book->name();
-        m_model->columnTitleChanged();
-    }
-}
-
 QString StudyPaneNotesListViewController::noteTextForPosition(quint32 position) const
 {
     const SourceTuple::Ptr book = searchedBook();
@@ -514,12 +422,9 @@ QString StudyPaneNotesListViewController::noteTextForPosition(quint32 position) 
 
 void StudyPaneNotesListViewController::activateRow(int row)
 {
-    SearchResultsAggregator& agg = searchResultsAggregator();
-    const SRTablePath path = agg.tablePathForRow(row);
     const SourceTuple::Ptr book = searchedBook();
-    const quint32 position = path.tableRowNum >= 0 ? agg.positionValueForTablePath(path) : 0;
-    if (book != nullptr && position != 0 && position != SearchResultsAggregator::kNoPosition &&
-        m_env.center != nullptr) {
+    const quint32 position = m_hits.positionOfRow(row).value_or(0);
+    if (book != nullptr && position != 0 && m_env.center != nullptr) {
         quint32 key = 0;
         if (book->docSupports(SourceTuple::kDocSupportsIsBible())) {
             key = book->keyForSection(position);
@@ -542,31 +447,14 @@ void StudyPaneNotesListViewController::activateRow(int row)
                 {QStringLiteral("key"), key},
                 {QStringLiteral("journalTitle"), book->plainTextSearchResultTitleForSection(position)}});
     }
-    if (m_table != nullptr) {
-        const QSignalBlocker block(m_table->selectionModel());
-        m_table->clearSelection();
-        m_table->viewport()->update();
-    }
+    m_panel.clearSelection();
 }
 
 // --- rows ---
 
-int StudyPaneNotesListViewController::resultRowCount() const
-{
-    return StudyPaneResultListModel::hitRowCount(m_session->aggregator());
-}
-
-QString StudyPaneNotesListViewController::resultColumnTitle() const
-{
-    return m_tableViewHeaderString.value_or(QString());
-}
-
-QVariant StudyPaneNotesListViewController::resultData(int row, int role) const
+QVariant StudyPaneNotesListViewController::hitData(const SearchResultsAggregator& agg, int row, int role) const
 {
     using Model = StudyPaneResultListModel;
-    const SearchResultsAggregator& agg = m_session->aggregator();
-    if (std::optional<QVariant> header = Model::hitHeaderData(agg, row, role))
-        return *header;
     if (role == Model::KindRole)
         return Model::LargeHit;
     const quint32 position = agg.positionValueForTablePath(agg.tablePathForRow(row));

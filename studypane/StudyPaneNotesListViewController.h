@@ -21,12 +21,11 @@
 #include "platform/NotificationCenter.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneEnvironment.h"
-#include "studypane/StudyPaneResultListModel.h"
+#include "studypane/StudyPaneHitList.h"
+#include "studypane/StudyPaneSearchPanel.h"
 #include "studypane/StudyPaneSubpane.h"
 
-#include <QAbstractTableModel>
 #include <QObject>
-#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -43,11 +42,9 @@ class SearchResultsAggregator;
 class SourceTupleID;
 class StudyPaneRecentSearches;
 
-class StudyPaneNotesListViewController : public StudyPaneSubpane, public StudyPaneResultList {
+class StudyPaneNotesListViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
-    static constexpr int kHeaderRowHeight = 17;
-    static constexpr int kResultRowHeight = 102;
     static constexpr int kEnhancedMenuTag = 101;
     // The longest wait between a note change and the search it makes run again.
     static constexpr int kRerunDelayMs = 1000;
@@ -75,19 +72,22 @@ public:
     SourceTuple::Ptr constantSourceTuple() const { return m_constantSourceTuple; }
     void setConstantSourceTuple(SourceTuple::Ptr book) { m_constantSourceTuple = std::move(book); }
 
-    QLineEdit* searchField() const { return m_searchField; }
-    QTableView* searchResultsTableView() const { return m_table; }
-    QProgressBar* searchProgressIndicator() const { return m_progress; }
-    QToolButton* refreshButton() const { return m_refreshButton; }
+    QLineEdit* searchField() const { return m_panel.searchField(); }
+    QTableView* searchResultsTableView() const { return m_panel.table(); }
+    QProgressBar* searchProgressIndicator() const { return m_panel.progressBar(); }
+    QToolButton* refreshButton() const { return m_panel.refreshButton(); }
     QMenu* searchOptionsMenu() const { return m_menu; }
-    std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
+    std::optional<QString> tableViewHeaderString() const { return m_hits.title(); }
 
-    SearchResultsAggregator& searchResultsAggregator();
+    SearchResultsAggregator& searchResultsAggregator() { return m_hits.aggregator(); }
     // The results when they are of that book, else null.
-    SearchResultsAggregator* searchResultsAggregatorForTupleID(const SourceTupleID& id);
+    SearchResultsAggregator* searchResultsAggregatorForTupleID(const SourceTupleID& id)
+    {
+        return m_hits.resultsFor(id);
+    }
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override
     {
-        return searchResultsAggregatorForTupleID(id);
+        return m_hits.resultsFor(id);
     }
 
     // Searches the field's text (blank: "*") in the list's book.
@@ -104,13 +104,8 @@ public:
 
     void searchProgressAddToCount(double count, quint64 searchID) { searchProgressUpdate(count, 0, searchID); }
     void searchProgressIncrementBy(double count, quint64 searchID) { searchProgressUpdate(0, count, searchID); }
-    double searchProgressCount() const { return m_progressCount; }
-    double searchProgressCompleted() const { return m_progressCompleted; }
-
-    // --- the table's rows: section headers and notes (StudyPaneResultList) ---
-    int resultRowCount() const override;
-    QVariant resultData(int row, int role) const override;
-    QString resultColumnTitle() const override;
+    double searchProgressCount() const { return m_panel.progressCount(); }
+    double searchProgressCompleted() const { return m_panel.progressCompleted(); }
 
     // The note text a result row shows.
     QString noteTextForPosition(quint32 position) const;
@@ -124,27 +119,18 @@ private:
     void rerunLastSearch();
     void searchProgressUpdate(double add, double increment, quint64 searchID);
     void cleanSavedJournalResults();
-    void reloadTable();
-    void labelTableColumn();
+    // What a note's row shows: its place's title and its text.
+    QVariant hitData(const SearchResultsAggregator& results, int row, int role) const;
 
     SourceTuple::Ptr m_constantSourceTuple;
-    QLineEdit* m_searchField = nullptr;
-    QToolButton* m_menuButton = nullptr;
-    QToolButton* m_refreshButton = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QTableView* m_table = nullptr;
-    StudyPaneResultListModel* m_model = nullptr;
+    StudyPaneSearchPanel m_panel;
+    StudyPaneHitList m_hits;
     QMenu* m_menu = nullptr;
     std::unique_ptr<StudyPaneRecentSearches> m_recents;
-    QTimer m_hideProgressTimer;
     QTimer m_rerunTimer;
-    std::shared_ptr<SearchSession> m_session;
     std::shared_ptr<SearchProgressDelegate> m_progressDelegate;
     std::vector<SearchRunRequest> m_requests;  // the runs of the last search, by order
     SourceTuple::Ptr m_searchedBook;
-    std::optional<QString> m_tableViewHeaderString;
-    double m_progressCount = 0;
-    double m_progressCompleted = 0;
     int m_searchesStarted = 0;
     bool m_searchComplete = false;
 };

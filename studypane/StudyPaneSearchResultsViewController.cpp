@@ -74,18 +74,13 @@ public:
 StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
     StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host),
-      m_session(SearchSession::create()),
+      m_hits([this](const SearchResultsAggregator& results, int row, int role) { return hitData(results, row, role); },
+          [this] { return searchedBookName(); }),
       m_recents(m_env.defaults, kRecentSearches)
 {
     m_progressDelegate = std::make_shared<StudyPaneProgressForwarder<StudyPaneSearchResultsViewController>>(this);
-    m_hideProgressTimer.setSingleShot(true);
-    m_hideProgressTimer.setInterval(1000);
-    connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {
-        if (m_progress)
-            m_progress->hide();
-    });
     if (m_env.center != nullptr) {
-        auto reload = [this](Notification&) { reloadTable(); };
+        auto reload = [this](Notification&) { m_hits.reload(); };
         observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, reload);
         observe(PaneNotifications::DisplayPreferencesChangedNotification, reload);
         observe(PaneNotifications::ThisSourceIsNowActiveNotification,
@@ -98,78 +93,29 @@ StudyPaneSearchResultsViewController::StudyPaneSearchResultsViewController(
 StudyPaneSearchResultsViewController::~StudyPaneSearchResultsViewController()
 {
     stopObserving();
-    m_session->cancel();
+    m_hits.session().cancel();
     delete m_bibleMenu;
     delete m_nonBibleMenu;
-}
-
-SearchResultsAggregator& StudyPaneSearchResultsViewController::aggregator()
-{
-    return m_session->aggregator();
 }
 
 void StudyPaneSearchResultsViewController::loadView()
 {
     auto* v = createView<SearchResultsView>(QStringLiteral("StudyPaneSearchResultsView"));
-    m_searchField = new QLineEdit(v);
-    m_searchField->setObjectName(QStringLiteral("searchField"));
-    m_searchField->setPlaceholderText(QStringLiteral("Search"));
-    m_searchField->setClearButtonEnabled(true);
-    m_searchField->setMinimumWidth(100);
-    m_menuButton = new QToolButton(v);
-    m_menuButton->setObjectName(QStringLiteral("searchMenuButton"));
-    m_menuButton->setText(QStringLiteral("\u25BE"));
-    m_menuButton->setToolTip(QStringLiteral("Search options"));
-    m_menuButton->setAutoRaise(true);
-    m_refreshButton = new QToolButton(v);
-    m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
-    m_refreshButton->setText(QStringLiteral("\u21BB"));
-    m_refreshButton->setToolTip(QStringLiteral("Search again"));
-    m_refreshButton->setAutoRaise(true);
+    m_panel.build(v, QStringLiteral("Search"), QStringLiteral("Search options"));
+    m_panel.searchField()->setMinimumWidth(100);
     m_limitLabel = new QLabel(v);
     m_limitLabel->setObjectName(QStringLiteral("searchLimitTextField"));
     m_limitLabel->setTextFormat(Qt::PlainText);
     m_limitLabel->setWordWrap(true);
-    m_progress = new QProgressBar(v);
-    m_progress->setRange(0, 1000);
-    m_progress->setTextVisible(false);
-    m_progress->setMaximumHeight(6);
-    m_model = new StudyPaneResultListModel(*this,
-        {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
-        this);
-    labelTableColumn();
-    m_table = StudyPaneSearchResultsDelegate::makeHitTable(v, m_model);
+    m_panel.layOut(
+        v, m_hits.makeTable(v, this), [this](int row) { activateRow(row); }, m_limitLabel);
 
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(2);
-    row->addWidget(m_menuButton);
-    row->addWidget(m_searchField, 1);
-    row->addWidget(m_refreshButton);
-    auto* column = new QVBoxLayout(v);
-    column->setContentsMargins(2, 2, 2, 2);
-    column->setSpacing(2);
-    column->addLayout(row);
-    column->addWidget(m_limitLabel);
-    column->addWidget(m_progress);
-    column->addWidget(m_table, 1);
-
-    connect(m_searchField, &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
-    connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
-    connect(m_menuButton, &QToolButton::clicked, this, [this] {
-        if (m_template != nullptr)
-            m_template->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height())));
-    });
-    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
-        if (!rows.isEmpty())
-            activateRow(rows.first().row());
-    });
+    connect(m_panel.searchField(), &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
+    connect(m_panel.refreshButton(), &QToolButton::clicked, this, [this] { onRefreshButton(); });
+    m_panel.setMenu([this] { return m_template; });
 
     buildMenus();
     m_template = m_bibleMenu;
-    m_progressCount = 0;
-    m_progress->hide();
     m_limitLabel->hide();
 }
 
@@ -199,7 +145,7 @@ void StudyPaneSearchResultsViewController::fillRecentSearches(QMenu* menu)
     // The recent-search part of a menu is everything after its limits: rebuilt from the defaults.
     m_recents.fill(menu, [this](const QString& text) {
         view();
-        m_searchField->setText(text);
+        m_panel.searchField()->setText(text);
         searchStringEntered();
     });
 }
@@ -284,18 +230,13 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     const SourceTuple::Ptr book = m_env.activeBook ? m_env.activeBook() : nullptr;
     if (book == nullptr)
         return;
-    const QString text = m_searchField->text();
+    const QString text = m_panel.searchField()->text();
     m_recents.remember(text);
     m_searchingABible = book->docSupports(SourceTuple::kDocSupportsIsBible());
     // The column names the book searched from the start (results of the previous book may still be
     // drawn until the first item of this search arrives).
-    m_tableViewHeaderString = book->name();
-    m_model->columnTitleChanged();
-    m_progressCount = 0;
-    m_progressCompleted = 0;
-    m_hideProgressTimer.stop();
-    m_progress->show();
-    m_progress->setValue(50);
+    m_hits.setTitle(book->name());
+    m_panel.startProgress();
 
     BibleRef ref;
     const bool isReference = ref.parse(text) && !ref.isBookOnly();
@@ -316,7 +257,7 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     const size_t runs = requests.size();
     QPointer<StudyPaneSearchResultsViewController> self(this);
     const uint64_t id =
-        m_session->start(SourceTupleSearchBook::forTuple(book), text.toStdU16String(), std::move(requests),
+        m_hits.session().start(SourceTupleSearchBook::forTuple(book), text.toStdU16String(), std::move(requests),
             {[self](const SearchResultsItemPtr& item) {
                  if (self)
                      self->addItemToResults(item);
@@ -329,13 +270,13 @@ void StudyPaneSearchResultsViewController::searchStringEntered()
     searchProgressAddToCount(double(runs), id);
     setSearching(true);
     m_limitLabel->setVisible(m_searchingABible);
-    reloadTable();
+    m_hits.reload();
 }
 
 void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_ptr<SearchResultsItem>& item)
 {
     // The session has taken the item into the aggregator (items of older searches never get here).
-    reloadTable();
+    m_hits.reload();
     searchProgressIncrementBy(1, item->searchID);
     if (item->limitNotUnderstood && m_limitLabel != nullptr) {
         // Nothing was searched: say why rather than show empty results.
@@ -351,7 +292,7 @@ void StudyPaneSearchResultsViewController::addItemToResults(const std::shared_pt
         r.layoutUuid = layoutUuid();
         r.section = section;
         r.sourceTupleID = id;
-        r.wordSync = m_searchField->text();
+        r.wordSync = m_panel.searchField()->text();
         r.sync = true;
         if (m_searchingABible && m_env.library != nullptr) {
             if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(id))
@@ -374,12 +315,10 @@ void StudyPaneSearchResultsViewController::stopSearching()
 {
     if (!m_searching)
         return;
-    m_session->stop();
+    m_hits.session().stop();
     setSearching(false);
-    m_hideProgressTimer.stop();
-    if (m_progress != nullptr)
-        m_progress->hide();
-    reloadTable();
+    m_panel.hideProgress();
+    m_hits.reload();
     // What was found stands as the result: the book panes mark it.
     if (m_env.center != nullptr)
         m_env.center->postNotificationName(PaneNotifications::qsSearchHasCompletedNotification);
@@ -388,10 +327,11 @@ void StudyPaneSearchResultsViewController::stopSearching()
 void StudyPaneSearchResultsViewController::setSearching(bool searching)
 {
     m_searching = searching;
-    if (m_refreshButton == nullptr)
+    QToolButton* button = m_panel.refreshButton();
+    if (button == nullptr)
         return;
-    m_refreshButton->setText(searching ? QStringLiteral("\u25A0") : QStringLiteral("\u21BB"));
-    m_refreshButton->setToolTip(searching ? QStringLiteral("Stop searching") : QStringLiteral("Search again"));
+    button->setText(searching ? QStringLiteral("\u25A0") : QStringLiteral("\u21BB"));
+    button->setToolTip(searching ? QStringLiteral("Stop searching") : QStringLiteral("Search again"));
 }
 
 void StudyPaneSearchResultsViewController::searchCompleted()
@@ -413,32 +353,19 @@ void StudyPaneSearchResultsViewController::searchProgressIncrementBy(double coun
 
 void StudyPaneSearchResultsViewController::searchProgressUpdate(double add, double increment, quint64 searchID)
 {
-    if (searchID != aggregator().searchID() || m_progress == nullptr)
-        return;
-    m_hideProgressTimer.stop();
-    m_progress->show();
-    m_progressCount += add;
-    m_progressCompleted += increment;
-    if (m_progressCount == 0) {
-        m_progress->setValue(50);
-        return;
-    }
-    const int value = int(std::min(1.0, m_progressCompleted / m_progressCount) * 1000.0);
-    if (value > m_progress->value())
-        m_progress->setValue(value);
-    if (m_progress->value() >= 1000)
-        m_hideProgressTimer.start();
+    if (searchID == aggregator().searchID())
+        m_panel.updateProgress(add, increment);
 }
 
 SearchResultsAggregator* StudyPaneSearchResultsViewController::searchResultsAggregatorForTuple(const SourceTupleID& id)
 {
-    return aggregator().searchedSourceTupleID == id ? &aggregator() : nullptr;
+    return m_hits.resultsFor(id);
 }
 
 void StudyPaneSearchResultsViewController::studyPaneDidActivateSubview()
 {
-    if (m_searchField != nullptr)
-        m_searchField->setFocus(Qt::OtherFocusReason);
+    if (QLineEdit* field = m_panel.searchField())
+        field->setFocus(Qt::OtherFocusReason);
 }
 
 void StudyPaneSearchResultsViewController::thisSourceIsNowActive(const Notification& n)
@@ -462,7 +389,7 @@ void StudyPaneSearchResultsViewController::startSearchWithLibrarySearchResults(c
         return;
     emit showRequested();
     view();
-    m_searchField->setText(n.userInfo.value(QStringLiteral("searchSpec")).toString());
+    m_panel.searchField()->setText(n.userInfo.value(QStringLiteral("searchSpec")).toString());
     searchStringEntered();
 }
 
@@ -480,37 +407,25 @@ std::optional<QString> StudyPaneSearchResultsViewController::askForCustomLimit(c
     return ok ? std::optional<QString>(text) : std::nullopt;
 }
 
-void StudyPaneSearchResultsViewController::reloadTable()
-{
-    if (m_model == nullptr)
-        return;
-    labelTableColumn();
-    m_model->reload();
-}
-
-void StudyPaneSearchResultsViewController::labelTableColumn()
+std::optional<QString> StudyPaneSearchResultsViewController::searchedBookName() const
 {
     // The column is named after the searched book once the results say which book that is.
-    const SearchResultsAggregator& agg = aggregator();
-    if (m_model == nullptr || m_tableViewHeaderString || !agg.searchedSourceTupleID.isValid() ||
-        m_env.library == nullptr)
-        return;
-    if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)) {
-        m_tableViewHeaderString = book->name();
-        m_model->columnTitleChanged();
-    }
+    const SourceTupleID& id = m_hits.aggregator().searchedSourceTupleID;
+    if (!id.isValid() || m_env.library == nullptr)
+        return std::nullopt;
+    if (SourceTuple::Ptr book = m_env.library->allSources()->tupleForSourceTupleID(id))
+        return book->name();
+    return std::nullopt;
 }
 
 void StudyPaneSearchResultsViewController::activateRow(int row)
 {
-    SearchResultsAggregator& agg = aggregator();
-    const SRTablePath path = agg.tablePathForRow(row);
-    if (path.tableRowNum >= 0) {
-        const uint32_t section = agg.positionValueForTablePath(path);
+    if (const std::optional<quint32> position = m_hits.positionOfRow(row)) {
+        const quint32 section = *position;
         SourceTuple::Ptr book = m_env.library != nullptr
-            ? m_env.library->allSources()->tupleForSourceTupleID(agg.searchedSourceTupleID)
+            ? m_env.library->allSources()->tupleForSourceTupleID(aggregator().searchedSourceTupleID)
             : nullptr;
-        if (section != 0 && section != SearchResultsAggregator::kNoPosition && book != nullptr) {
+        if (book != nullptr) {
             GoToRequest r;
             r.layoutUuid = layoutUuid();
             r.section = section;
@@ -528,31 +443,14 @@ void StudyPaneSearchResultsViewController::activateRow(int row)
                 r.post(*m_env.center, this);
         }
     }
-    if (m_table != nullptr) {
-        const QSignalBlocker block(m_table->selectionModel());
-        m_table->clearSelection();
-        m_table->viewport()->update();
-    }
+    m_panel.clearSelection();
 }
 
-// --- rows ---
+// --- hit rows ---
 
-int StudyPaneSearchResultsViewController::resultRowCount() const
-{
-    return StudyPaneResultListModel::hitRowCount(m_session->aggregator());
-}
-
-QString StudyPaneSearchResultsViewController::resultColumnTitle() const
-{
-    return m_tableViewHeaderString.value_or(QString());
-}
-
-QVariant StudyPaneSearchResultsViewController::resultData(int row, int role) const
+QVariant StudyPaneSearchResultsViewController::hitData(const SearchResultsAggregator& agg, int row, int role) const
 {
     using Model = StudyPaneResultListModel;
-    const SearchResultsAggregator& agg = m_session->aggregator();
-    if (std::optional<QVariant> header = Model::hitHeaderData(agg, row, role))
-        return *header;
     const bool large = m_searchingABible;
     if (role == Model::KindRole)
         return large ? Model::LargeHit : Model::SmallHit;
@@ -581,98 +479,4 @@ QVariant StudyPaneSearchResultsViewController::resultData(int row, int role) con
     // The cells draw their HTML with a text document, which does not apply "display:none": the
     // page leaves out the elements the style sheet hides (Strong's numbers, footnotes, ...).
     return SearchResultPage::page(body);
-}
-
-// --- delegate ---
-
-QTableView* StudyPaneSearchResultsDelegate::makeHitTable(QWidget* parent, StudyPaneResultListModel* model)
-{
-    auto* table = new QTableView(parent);
-    table->setObjectName(QStringLiteral("searchResultsTableView"));
-    table->setModel(model);
-    table->setItemDelegate(new StudyPaneSearchResultsDelegate(table));
-    table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table->setSelectionMode(QAbstractItemView::SingleSelection);
-    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setShowGrid(false);
-    table->setWordWrap(true);
-    table->verticalHeader()->hide();
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table->horizontalHeader()->setStretchLastSection(true);
-    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    return table;
-}
-
-QSize StudyPaneSearchResultsDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
-    const int h = kind == StudyPaneResultListModel::LargeHit ? StudyPaneSearchResultsViewController::kLargeRowHeight
-                                                             : StudyPaneSearchResultsViewController::kSmallRowHeight;
-    return QSize(option.rect.width(), std::max(h, option.fontMetrics.height() + 2));
-}
-
-void StudyPaneSearchResultsDelegate::paint(
-    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
-{
-    const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
-    painter->save();
-    painter->setClipRect(option.rect);
-    const QRect r = option.rect.adjusted(4, 0, -4, 0);
-    if (kind == StudyPaneResultListModel::Header) {
-        painter->fillRect(option.rect, option.palette.alternateBase());
-        QFont bold = option.font;
-        bold.setBold(true);
-        painter->setFont(bold);
-        painter->setPen(option.palette.text().color());
-        painter->drawText(r, Qt::AlignVCenter | Qt::AlignLeft,
-            option.fontMetrics.elidedText(index.data().toString(), Qt::ElideRight, r.width()));
-    } else {
-        if (option.state & QStyle::State_Selected)
-            painter->fillRect(option.rect, option.palette.highlight());
-        const QString title = index.data(StudyPaneResultListModel::TitleRole).toString();
-        painter->setPen(option.palette.text().color());
-        if (kind == StudyPaneResultListModel::SmallHit) {
-            painter->drawText(
-                r, Qt::AlignVCenter | Qt::AlignLeft, option.fontMetrics.elidedText(title, Qt::ElideRight, r.width()));
-        } else {
-            QFont bold = option.font;
-            bold.setBold(true);
-            painter->setFont(bold);
-            const int line = QFontMetrics(bold).height();
-            painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
-            ContentTextDocument doc;
-            doc.setDefaultFont(option.font);
-            doc.setHtml(index.data(StudyPaneResultListModel::HtmlRole).toString());
-            doc.setTextWidth(r.width());
-            painter->translate(r.x(), r.y() + line + 1);
-            const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);
-            painter->setClipRect(clip, Qt::IntersectClip);
-            QAbstractTextDocumentLayout::PaintContext ctx;
-            ctx.clip = clip;
-            ctx.palette.setColor(QPalette::Text, option.palette.text().color());
-            doc.documentLayout()->draw(painter, ctx);
-            // The bottom of the verse's last line (the document's own height also counts its margins).
-            const QTextBlock last = doc.lastBlock();
-            qreal textBottom = 0;
-            if (last.isValid() && last.layout() != nullptr && last.layout()->lineCount() > 0) {
-                const QTextLine line = last.layout()->lineAt(last.layout()->lineCount() - 1);
-                textBottom = doc.documentLayout()->blockBoundingRect(last).top() + line.y() + line.height();
-            }
-            if (textBottom > clip.height() + 1) {
-                // The verse goes on below the cell: say so at its bottom right.
-                const QString more = QStringLiteral("\u2026");
-                const QFontMetrics fm(option.font);
-                const QRect mark(clip.right() - fm.horizontalAdvance(more) - 6, clip.bottom() - fm.height() + 1,
-                    fm.horizontalAdvance(more) + 6, fm.height());
-                painter->fillRect(
-                    mark, option.state & QStyle::State_Selected ? option.palette.highlight() : option.palette.base());
-                painter->setFont(option.font);
-                painter->drawText(mark, Qt::AlignRight | Qt::AlignBottom, more);
-            }
-        }
-        painter->setPen(option.palette.mid().color());
-        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-    }
-    painter->restore();
 }

@@ -14,15 +14,12 @@
 
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneRecentSearches.h"
-#include "studypane/StudyPaneResultListModel.h"
+#include "studypane/StudyPaneSearchPanel.h"
 #include "studypane/StudyPaneSubpane.h"
 
-#include <QAbstractTableModel>
 #include <QObject>
-#include <QPointer>
-#include <QStyledItemDelegate>
-#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -36,28 +33,24 @@ class QTableView;
 class QToolButton;
 class SearchProgressDelegate;
 class SearchResultsAggregator;
-class SearchSession;
 class SourceTupleID;
 struct SearchResultsItem;
 
-class StudyPaneSearchResultsViewController : public StudyPaneSubpane, public StudyPaneResultList {
+class StudyPaneSearchResultsViewController : public StudyPaneSubpane {
     Q_OBJECT
 public:
     static constexpr int kLimitCount = 15;
-    static constexpr int kHeaderRowHeight = 17;
-    static constexpr int kSmallRowHeight = 17;
-    static constexpr int kLargeRowHeight = 102;
 
     explicit StudyPaneSearchResultsViewController(StudyPaneEnvironment env, StudyPaneHost* host = nullptr);
     ~StudyPaneSearchResultsViewController() override;
 
     void studyPaneDidActivateSubview() override;
 
-    QLineEdit* searchField() const { return m_searchField; }
-    QTableView* searchResultsTableView() const { return m_table; }
+    QLineEdit* searchField() const { return m_panel.searchField(); }
+    QTableView* searchResultsTableView() const { return m_panel.table(); }
     QLabel* searchLimitTextField() const { return m_limitLabel; }
-    QProgressBar* searchProgressIndicator() const { return m_progress; }
-    QToolButton* searchMenuButton() const { return m_menuButton; }
+    QProgressBar* searchProgressIndicator() const { return m_panel.progressBar(); }
+    QToolButton* searchMenuButton() const { return m_panel.menuButton(); }
     QMenu* bibleSearchMenu() const { return m_bibleMenu; }
     QMenu* nonBibleSearchMenu() const { return m_nonBibleMenu; }
 
@@ -65,7 +58,7 @@ public:
     void searchStringEntered();
     // Searches again, or stops the search while one runs (the button shows which).
     void onRefreshButton();
-    QToolButton* refreshButton() const { return m_refreshButton; }
+    QToolButton* refreshButton() const { return m_panel.refreshButton(); }
     // A search runs: started and neither complete nor stopped.
     bool isSearching() const { return m_searching; }
     // Stops the running search; the sections that arrived stay.
@@ -76,13 +69,13 @@ public:
     QStringList recentSearches() const;
     void clearRecentSearches();
 
-    SearchResultsAggregator& aggregator();
+    SearchResultsAggregator& aggregator() { return m_hits.aggregator(); }
     // The results when they are of that book, else null.
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
     bool searchingABible() const { return m_searchingABible; }
     // The title of the table's column: the searched book's name, set when a search starts (null
     // before the first).
-    std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
+    std::optional<QString> tableViewHeaderString() const { return m_hits.title(); }
 
     // --- limits ---
     qint64 limitTag() const { return m_limitTag; }
@@ -96,16 +89,11 @@ public:
     // --- progress (main thread) ---
     void searchProgressAddToCount(double count, quint64 searchID);
     void searchProgressIncrementBy(double count, quint64 searchID);
-    double searchProgressCount() const { return m_progressCount; }
-    double searchProgressCompleted() const { return m_progressCompleted; }
+    double searchProgressCount() const { return m_panel.progressCount(); }
+    double searchProgressCompleted() const { return m_panel.progressCompleted(); }
 
     // Activates a row as a click does: a hit row posts a go-to request; every row is deselected.
     void activateRow(int row);
-
-    // --- the table's rows: section headers and hits (StudyPaneResultList) ---
-    int resultRowCount() const override;
-    QVariant resultData(int row, int role) const override;
-    QString resultColumnTitle() const override;
 
 private:
     void loadView() override;
@@ -119,42 +107,23 @@ private:
     std::optional<QString> askForCustomLimit(const QString& current) const;
     // The limit label as the chosen limit names it.
     void showLimitLabel();
-    void reloadTable();
-    void labelTableColumn();
+    // What a hit row shows: the place's title, and a Bible verse's text with the found words marked.
+    QVariant hitData(const SearchResultsAggregator& results, int row, int role) const;
+    // The searched book's name once the results say which book that is.
+    std::optional<QString> searchedBookName() const;
     void setSearching(bool searching);
     // Puts the recent searches at the end of the menu (the template items of both menus).
     void fillRecentSearches(QMenu* menu);
 
-    QLineEdit* m_searchField = nullptr;
-    QToolButton* m_menuButton = nullptr;
-    QToolButton* m_refreshButton = nullptr;
+    StudyPaneSearchPanel m_panel;
+    StudyPaneHitList m_hits;
     QLabel* m_limitLabel = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QTableView* m_table = nullptr;
-    StudyPaneResultListModel* m_model = nullptr;
     QMenu* m_bibleMenu = nullptr;
     QMenu* m_nonBibleMenu = nullptr;
     QMenu* m_template = nullptr;
-    QTimer m_hideProgressTimer;
-    std::shared_ptr<SearchSession> m_session;
     std::shared_ptr<SearchProgressDelegate> m_progressDelegate;
     bool m_searchingABible = false;
     bool m_searching = false;
-    std::optional<QString> m_tableViewHeaderString;
     qint64 m_limitTag = 0;
-    double m_progressCount = 0;
-    double m_progressCompleted = 0;
     StudyPaneRecentSearches m_recents;
-};
-
-// Paints the three kinds of rows: headers, one-line hits and Bible hits with their HTML text.
-class StudyPaneSearchResultsDelegate : public QStyledItemDelegate {
-    Q_OBJECT
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-    // A table of a search's hits under the parent (Find and the notes lists): one column of rows of
-    // their own heights painted by this delegate, chosen whole and one at a time, never edited.
-    static QTableView* makeHitTable(QWidget* parent, StudyPaneResultListModel* model);
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };

@@ -1,0 +1,75 @@
+// The hits of a study sub-pane's search (Find, the notes and journal lists): the search session whose
+// results the sub-pane shows, and the rows of its table, one per section header ("<section>
+// (<count>)") and per hit, painted by StudyPaneHitDelegate. The sub-pane says what a hit row shows
+// and when the column's title is known; the list answers the table's model for the rows.
+//
+// Owned by its sub-pane, which also owns the model (made here with the table). Main thread only (the
+// runs themselves execute on the search pool).
+#pragma once
+
+#include "studypane/StudyPaneResultListModel.h"
+
+#include <QStyledItemDelegate>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QTableView;
+class SearchResultsAggregator;
+class SearchSession;
+class SourceTupleID;
+
+class StudyPaneHitList : public StudyPaneResultList {
+public:
+    // The heights of the rows: section headers, one-line hits, hits with their text.
+    static constexpr int kHeaderRowHeight = 17;
+    static constexpr int kSmallRowHeight = 17;
+    static constexpr int kLargeRowHeight = 102;
+
+    // What a hit row shows for a role (never asked for a section header row).
+    using HitData = std::function<QVariant(const SearchResultsAggregator& results, int row, int role)>;
+    // The column's title once it can be told (nothing yet).
+    using TitleSource = std::function<std::optional<QString>()>;
+
+    StudyPaneHitList(HitData hitData, TitleSource title);
+    ~StudyPaneHitList() override;
+
+    SearchSession& session() { return *m_session; }
+    SearchResultsAggregator& aggregator();
+    const SearchResultsAggregator& aggregator() const;
+    // The results when they are of that book, else null.
+    SearchResultsAggregator* resultsFor(const SourceTupleID& id);
+    // The section or key of a hit row; nothing for a header row or a row that names no place.
+    std::optional<quint32> positionOfRow(int row) const;
+
+    // Makes the model (owned by `owner`) and the table of hits under the parent.
+    QTableView* makeTable(QWidget* parent, QObject* owner);
+    // The column's title (null until the title source or `setTitle` gives one).
+    const std::optional<QString>& title() const { return m_title; }
+    void setTitle(std::optional<QString> title);
+    // The rows changed: names the column if it is still unnamed, and the table reads them again.
+    void reload();
+
+    int resultRowCount() const override;
+    QVariant resultData(int row, int role) const override;
+    QString resultColumnTitle() const override { return m_title.value_or(QString()); }
+
+private:
+    void labelColumn();
+
+    std::shared_ptr<SearchSession> m_session;
+    HitData m_hitData;
+    TitleSource m_titleSource;
+    StudyPaneResultListModel* m_model = nullptr;
+    std::optional<QString> m_title;
+};
+
+// Paints the three kinds of rows: headers, one-line hits and hits with their HTML text.
+class StudyPaneHitDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};

@@ -1,0 +1,76 @@
+// The view shared by the study pane's search sub-panes (Find, the notes and journal lists, the
+// library search): a row of the menu button, the search field and the refresh button above a thin
+// progress bar and the table of results. The panel makes and lays out the widgets under the
+// sub-pane's root, follows the progress of the sub-pane's search (hidden a second after it is
+// complete), runs the menu button's menu and hands a chosen row to the sub-pane, then deselects it.
+//
+// Owned by its sub-pane; the widgets belong to the sub-pane's view. Main thread only.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QProgressBar;
+class QTableView;
+class QToolButton;
+class QWidget;
+class StudyPaneRecentSearches;
+
+class StudyPaneSearchPanel : public QObject {
+    Q_OBJECT
+public:
+    // The progress bar's range.
+    static constexpr int kProgressSteps = 1000;
+    // How long a complete progress bar stays before it hides.
+    static constexpr int kHideProgressDelayMs = 1000;
+
+    explicit StudyPaneSearchPanel(QObject* parent = nullptr);
+
+    // Makes the field row and the progress bar under the root (the progress bar hidden).
+    void build(QWidget* root, const QString& placeholder, const QString& menuToolTip);
+    // Lays out the root: the field row, then `between` when given, the progress bar and the table
+    // (made under the root after `build`). A chosen row goes to `activate`, then is deselected.
+    void layOut(QWidget* root, QTableView* table, std::function<void(int row)> activate, QLabel* between = nullptr);
+
+    QLineEdit* searchField() const { return m_searchField; }
+    QToolButton* menuButton() const { return m_menuButton; }
+    QToolButton* refreshButton() const { return m_refreshButton; }
+    QProgressBar* progressBar() const { return m_progress; }
+    QTableView* table() const { return m_table; }
+
+    // The menu button pops up the menu it gives (nothing when it gives null).
+    void setMenu(std::function<QMenu*()> menu);
+    // Fills the menu's recent searches now and each time it shows; choosing one puts it in the field
+    // and runs `search`.
+    void showRecentSearches(QMenu* menu, StudyPaneRecentSearches& recents, std::function<void()> search);
+
+    // --- progress: units of work counted and done ---
+    // A new search: nothing counted, the bar shown half full until the first count.
+    void startProgress();
+    // Counts `add` more units and `increment` more done; the bar only ever grows, and hides a second
+    // after it is full.
+    void updateProgress(double add, double increment);
+    // Hides the bar at once (a stopped search).
+    void hideProgress();
+    double progressCount() const { return m_count; }
+    double progressCompleted() const { return m_completed; }
+
+    // Deselects the table's row without activating it again.
+    void clearSelection();
+
+private:
+    QLineEdit* m_searchField = nullptr;
+    QToolButton* m_menuButton = nullptr;
+    QToolButton* m_refreshButton = nullptr;
+    QProgressBar* m_progress = nullptr;
+    QTableView* m_table = nullptr;
+    QTimer m_hideTimer;
+    std::function<QMenu*()> m_menu;
+    double m_count = 0;
+    double m_completed = 0;
+};
