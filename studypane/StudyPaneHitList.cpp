@@ -116,8 +116,7 @@ QSize StudyPaneHitDelegate::sizeHint(const QStyleOptionViewItem& option, const Q
     return QSize(option.rect.width(), std::max(h, option.fontMetrics.height() + 2));
 }
 
-void StudyPaneHitDelegate::paint(
-    QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void StudyPaneHitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
     painter->save();

@@ -83,12 +83,6 @@ StudyPaneLibrarySearchViewController::StudyPaneLibrarySearchViewController(
     StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host), m_recents(m_env.defaults, QStringLiteral("librarySearchRecentSearches"))
 {
-    m_hideProgressTimer.setSingleShot(true);
-    m_hideProgressTimer.setInterval(1000);
-    connect(&m_hideProgressTimer, &QTimer::timeout, this, [this] {
-        if (m_progress)
-            m_progress->hide();
-    });
     if (m_env.center != nullptr) {
         auto reload = [this](Notification&) { reloadTable(); };
         observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, reload);
@@ -127,77 +121,35 @@ bool StudyPaneLibrarySearchViewController::isVerseReference(const QString& text)
 void StudyPaneLibrarySearchViewController::loadView()
 {
     auto* v = createView(QStringLiteral("StudyPaneLibrarySearchView"));
-    m_searchField = new QLineEdit(v);
-    m_searchField->setObjectName(QStringLiteral("searchField"));
-    m_searchField->setPlaceholderText(QStringLiteral("Search Library"));
-    m_searchField->setClearButtonEnabled(true);
-    m_menuButton = new QToolButton(v);
-    m_menuButton->setObjectName(QStringLiteral("searchMenuButton"));
-    m_menuButton->setText(QStringLiteral("\u25BE"));
-    m_menuButton->setToolTip(QStringLiteral("Recent searches"));
-    m_menuButton->setAutoRaise(true);
-    m_refreshButton = new QToolButton(v);
-    m_refreshButton->setObjectName(QStringLiteral("refreshButton"));
-    m_refreshButton->setText(QStringLiteral("\u21BB"));
-    m_refreshButton->setToolTip(QStringLiteral("Search again"));
-    m_refreshButton->setAutoRaise(true);
-    m_progress = new QProgressBar(v);
-    m_progress->setRange(0, 1000);
-    m_progress->setTextVisible(false);
-    m_progress->setMaximumHeight(6);
-    m_table = new QTableView(v);
-    m_table->setObjectName(QStringLiteral("searchResultsTableView"));
+    m_panel.build(v, QStringLiteral("Search Library"), QStringLiteral("Recent searches"));
+    auto* table = new QTableView(v);
+    table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneResultListModel(*this, {}, this);
     if (!m_tableViewHeaderString)
         updateHeader();
-    m_table->setModel(m_model);
-    m_table->setItemDelegate(new LibrarySearchTableCellDelegate(m_table));
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setShowGrid(false);
-    m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setDefaultSectionSize(kRowHeight);
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table->setModel(m_model);
+    table->setItemDelegate(new LibrarySearchTableCellDelegate(table));
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::SingleSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setShowGrid(false);
+    table->verticalHeader()->hide();
+    table->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_panel.layOut(v, table, [this](int row) { activateRow(row); });
 
-    auto* row = new QHBoxLayout;
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(2);
-    row->addWidget(m_menuButton);
-    row->addWidget(m_searchField, 1);
-    row->addWidget(m_refreshButton);
-    auto* column = new QVBoxLayout(v);
-    column->setContentsMargins(2, 2, 2, 2);
-    column->setSpacing(2);
-    column->addLayout(row);
-    column->addWidget(m_progress);
-    column->addWidget(m_table, 1);
-
-    connect(m_searchField, &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
-    connect(m_refreshButton, &QToolButton::clicked, this, [this] { onRefreshButton(); });
-    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
-        if (!rows.isEmpty())
-            activateRow(rows.first().row());
-    });
+    connect(m_panel.searchField(), &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
+    connect(m_panel.refreshButton(), &QToolButton::clicked, this, [this] { onRefreshButton(); });
     m_menu = new QMenu(QStringLiteral("Search Menu"));
-    auto chosen = [this](const QString& text) {
-        m_searchField->setText(text);
-        searchStringEntered();
-    };
-    m_recents.fill(m_menu, chosen);
-    connect(m_menu, &QMenu::aboutToShow, this, [this, chosen] { m_recents.fill(m_menu, chosen); });
-    connect(m_menuButton, &QToolButton::clicked, this,
-        [this] { m_menu->exec(m_menuButton->mapToGlobal(QPoint(0, m_menuButton->height()))); });
-    m_progressCount = 0;
-    m_progress->hide();
+    m_panel.showRecentSearches(m_menu, m_recents, [this] { searchStringEntered(); });
+    m_panel.setMenu([this] { return m_menu; });
 }
 
 void StudyPaneLibrarySearchViewController::studyPaneDidActivateSubview()
 {
-    if (m_searchField != nullptr)
-        m_searchField->setFocus(Qt::OtherFocusReason);
+    if (QLineEdit* field = m_panel.searchField())
+        field->setFocus(Qt::OtherFocusReason);
 }
 
 void StudyPaneLibrarySearchViewController::exitIsImminent()
@@ -216,12 +168,8 @@ void StudyPaneLibrarySearchViewController::searchStringEntered()
 {
     view();
     m_tableViewHeaderString.reset();
-    m_progressCompleted = 0;
-    m_progressCount = 0;
-    m_hideProgressTimer.stop();
-    m_progress->show();
-    m_progress->setValue(50);
-    const QString text = m_searchField->text();
+    m_panel.startProgress();
+    const QString text = m_panel.searchField()->text();
     m_recents.remember(text);
     const bool reference = isVerseReference(text);
     const quint64 id = ++m_searchID;
@@ -292,30 +240,19 @@ void StudyPaneLibrarySearchViewController::bookFinished(quint64 searchID)
 
 void StudyPaneLibrarySearchViewController::searchProgressUpdate(double add, double increment, quint64 searchID)
 {
-    if (searchID != m_searchID || m_progress == nullptr)
+    if (searchID != m_searchID || m_panel.progressBar() == nullptr)
         return;
-    m_hideProgressTimer.stop();
-    m_progress->show();
-    m_progressCount += add;
-    m_progressCompleted += increment;
-    if (m_progressCount == 0) {
-        m_progress->setValue(50);
-        return;
-    }
-    const int value = int(std::min(1.0, m_progressCompleted / m_progressCount) * 1000.0);
-    if (value > m_progress->value())
-        m_progress->setValue(value);
-    if (m_progress->value() >= 1000)
-        m_hideProgressTimer.start();
-    updateHeader();
+    m_panel.updateProgress(add, increment);
+    if (m_panel.progressCount() != 0)
+        updateHeader();
 }
 
 void StudyPaneLibrarySearchViewController::updateHeader()
 {
-    if (m_progressCompleted != m_progressCount)
+    if (searchProgressCompleted() != searchProgressCount())
         m_tableViewHeaderString = QStringLiteral("Searched %1 of %2 Books in Library")
-                                      .arg(quint64(m_progressCompleted))
-                                      .arg(quint64(m_progressCount));
+                                      .arg(quint64(searchProgressCompleted()))
+                                      .arg(quint64(searchProgressCount()));
     else
         m_tableViewHeaderString = QStringLiteral("%1 Books in Library").arg(installedBookCount());
     if (m_model != nullptr)
@@ -358,15 +295,11 @@ void StudyPaneLibrarySearchViewController::activateRow(int row)
             go.post(*m_env.center, nullptr);
             m_env.center->postNotificationName(StudyPaneNotifications::StartSearchWithLibrarySearchResultsNotification,
                 nullptr,
-                {{QStringLiteral("searchSpec"), m_searchField->text()},
+                {{QStringLiteral("searchSpec"), m_panel.searchField()->text()},
                     {QStringLiteral("sourceTupleID"), QVariant::fromValue(r.book->sourceTupleID())}});
         }
     }
-    if (m_table != nullptr) {
-        const QSignalBlocker block(m_table->selectionModel());
-        m_table->clearSelection();
-        m_table->viewport()->update();
-    }
+    m_panel.clearSelection();
 }
 
 // --- rows ---

@@ -16,6 +16,7 @@
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneRecentSearches.h"
 #include "studypane/StudyPaneResultListModel.h"
+#include "studypane/StudyPaneSearchPanel.h"
 #include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
@@ -27,11 +28,6 @@
 #include <optional>
 #include <vector>
 
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QTableView;
-class QToolButton;
 class SearchResultsAggregator;
 class SearchSession;
 struct SearchRunRequest;
@@ -65,9 +61,9 @@ public:
     void studyPaneDidActivateSubview() override;
     void exitIsImminent() override;
 
-    QLineEdit* searchField() const { return m_searchField; }
-    QTableView* searchResultsTableView() const { return m_table; }
-    QProgressBar* searchProgressIndicator() const { return m_progress; }
+    QLineEdit* searchField() const { return m_panel.searchField(); }
+    QTableView* searchResultsTableView() const { return m_panel.table(); }
+    QProgressBar* searchProgressIndicator() const { return m_panel.progressBar(); }
     QMenu* searchMenu() const { return m_menu; }
     std::optional<QString> tableViewHeaderString() const { return m_tableViewHeaderString; }
 
@@ -77,10 +73,13 @@ public:
     quint64 searchID() const { return m_searchID; }
     quint64 sortBy() const { return m_sortBy; }
     const std::vector<Row>& resultsArray() const { return m_results; }
-    double searchProgressCount() const { return m_progressCount; }
-    double searchProgressCompleted() const { return m_progressCompleted; }
+    double searchProgressCount() const { return m_panel.progressCount(); }
+    double searchProgressCompleted() const { return m_panel.progressCompleted(); }
     // Every book of the current search has finished.
-    bool isSearchComplete() const { return m_progressCount > 0 && m_progressCompleted >= m_progressCount; }
+    bool isSearchComplete() const
+    {
+        return searchProgressCount() > 0 && searchProgressCompleted() >= searchProgressCount();
+    }
     // Opens the row's book at its first hit and hands its results to Find.
     void activateRow(int row);
 
@@ -98,20 +97,13 @@ private:
     qint64 installedBookCount() const;
     void reloadTable();
 
-    QLineEdit* m_searchField = nullptr;
-    QToolButton* m_menuButton = nullptr;
-    QToolButton* m_refreshButton = nullptr;
+    StudyPaneSearchPanel m_panel;
     QMenu* m_menu = nullptr;
-    QProgressBar* m_progress = nullptr;
-    QTableView* m_table = nullptr;
     StudyPaneResultListModel* m_model = nullptr;
-    QTimer m_hideProgressTimer;
     quint64 m_searchID = 0;
     quint64 m_sortBy = kSortByCounts;
     std::vector<Row> m_results;
     std::vector<std::shared_ptr<SearchSession>> m_sessions;  // every book of the current search
     std::optional<QString> m_tableViewHeaderString;
-    double m_progressCount = 0;
-    double m_progressCompleted = 0;
     StudyPaneRecentSearches m_recents;
 };

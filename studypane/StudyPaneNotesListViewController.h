@@ -32,11 +32,6 @@
 #include <optional>
 #include <vector>
 
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QTableView;
-class QToolButton;
 class SearchProgressDelegate;
 class SearchResultsAggregator;
 class SourceTupleID;

@@ -71,8 +71,8 @@ void StudyPaneSearchPanel::layOut(
         column->addWidget(between);
     column->addWidget(m_progress);
     column->addWidget(table, 1);
-    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-        [this, activate = std::move(activate)] {
+    connect(
+        table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, activate = std::move(activate)] {
             const QModelIndexList rows = m_table->selectionModel()->selectedRows();
             if (!rows.isEmpty())
                 activate(rows.first().row());

@@ -25,12 +25,6 @@
 #include <optional>
 #include <vector>
 
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QProgressBar;
-class QTableView;
-class QToolButton;
 class SearchProgressDelegate;
 class SearchResultsAggregator;
 class SourceTupleID;
