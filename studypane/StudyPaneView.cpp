@@ -95,7 +95,7 @@ StudyPaneView::StudyPaneView(StudyPaneViewController* controller, QWidget* paren
 {
     setObjectName(QStringLiteral("StudyPaneView"));
     for (int i = 0; i < kButtonCount; ++i) {
-        const auto& tab = StudyPaneViewController::tabs()[static_cast<size_t>(kButtonSpecs[i].tab - 1)];
+        const auto& tab = StudyPaneTabs::all()[static_cast<size_t>(kButtonSpecs[i].tab - 1)];
         auto* b = new QToolButton(this);
         b->setObjectName(QString::fromLatin1(kButtonSpecs[i].name));
         b->setText(QString::fromUtf8(tab.label));

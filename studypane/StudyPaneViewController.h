@@ -24,6 +24,8 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneSubpane.h"
+#include "studypane/StudyPaneSubpaneSlots.h"
+#include "studypane/StudyPaneTabs.h"
 #include "studypane/StudyPaneView.h"
 
 #include <QList>
@@ -38,7 +40,6 @@
 #include <vector>
 
 class Layout;
-class QToolButton;
 class SearchResultsAggregator;
 class SourceTupleID;
 class StudyPaneLayoutViewHost;
@@ -66,36 +67,18 @@ public:
         kLibraryTab = 8,
         kNavigatorTab = 9,
     };
-    struct Tab {
-        qint64 id;
-        const char* label;
-        const char* tooltip;
-    };
-    // The nine tabs by identifier (index id - 1).
-    static const std::array<Tab, 9>& tabs();
-
-    // The sub-panes, in the order they are made (and told of the coming exit).
-    enum Subpane {
-        kSearchSubpane,
-        kBibleGotoSubpane,
-        kBookGotoSubpane,  // commentaries and dictionaries
-        kDevoGotoSubpane,
-        kOtherGotoSubpane,
-        kHighlightsSubpane,
-        kBookmarksSubpane,
-        kNotesListSubpane,
-        kNoteViewEditSubpane,
-        kJournalListSubpane,
-        kLibrarySearchSubpane,
-        kNavigatorSubpane,
-        kSubpaneCount
-    };
+    // The sub-pane slots (kSearchSubpane ... kNavigatorSubpane), in the order they are made.
+    using Subpane = StudyPaneSubpaneSlots::Slot;
+    using enum StudyPaneSubpaneSlots::Slot;
     // Makes a sub-pane for a study pane, with the pane's environment and the pane as its host.
     using SubpaneFactory = StudyPaneSubpane::Factory;
     // Installs the factory of a sub-pane slot for the study panes made from now on (an empty factory
     // restores the built-in one: Find, the note viewer and editor, the notes and journal lists, the
     // library search and the Navigator have one, the other slots none). Main thread.
-    static void registerSubpaneFactory(Subpane slot, SubpaneFactory factory);
+    static void registerSubpaneFactory(Subpane slot, SubpaneFactory factory)
+    {
+        StudyPaneSubpaneSlots::registerFactory(slot, std::move(factory));
+    }
 
     explicit StudyPaneViewController(StudyPaneEnvironment env);
     ~StudyPaneViewController() override;
@@ -124,23 +107,19 @@ public:
     // A tab without a sub-pane is not selected.
     void makeTabCurrent(qint64 id);
     // Whether the tab has a sub-pane here (the GoTo tab: any of the four go-to sub-panes).
-    bool isTabAvailable(qint64 id) const;
-    // The tab identifiers in their order (the tab model; written to the state by updateTabIDOrder).
-    const QList<qint64>& tabOrder() const { return m_tabOrder; }
-    // The button row's order, as tab identifiers: the tab order once the user has rearranged the
-    // row, else the row's own order.
-    QList<qint64> rowOrder() const;
-    // Moves a tab to another place in the row (an index into rowOrder), makes that the tab order,
-    // stores it and saves the layouts at once.
+    bool isTabAvailable(qint64 id) const { return m_subpanes.hasTab(id); }
+    // The tabs: their order (the tab model), the button row's order and the overflow menu's entries.
+    const StudyPaneTabs& tabs() const { return m_tabs; }
+    // Moves a tab to another place in the row (an index into the row order), makes that the tab
+    // order, stores it and saves the layouts at once.
     void moveTab(qint64 id, int toIndex);
     // The tab that is selected in the tab model (0 for none).
-    qint64 selectedTabViewItem() const { return m_tabViewSelected; }
+    qint64 selectedTabViewItem() const { return m_tabs.selected(); }
 
     // The shown sub-pane (not owned); null when none is shown.
     StudyPaneSubpane* subpaneViewController() const { return m_subpane; }
-    void setSubpaneViewController(StudyPaneSubpane* subpane);
     // A sub-pane controller by slot; null when its slot has no factory (or before the view loaded).
-    StudyPaneSubpane* subpane(Subpane slot) const;
+    StudyPaneSubpane* subpane(Subpane slot) const { return m_subpanes.at(slot); }
     StudyPaneSearchResultsViewController* studyPaneSearchResultsViewController() const;
     StudyPaneNavigatorViewController* studyPaneNavigatorViewController() const;
     StudyPaneNoteViewEditViewController* studyPaneNoteViewEditViewController() const;
@@ -151,7 +130,6 @@ public:
     // The study region is too narrow to show anything (hide) or wide enough again (show).
     void hidePaneContents() override;
     void showHiddenPaneContents() override;
-    void showPaneContentsForSelectedTab();
 
     // --- recent verses ---
     // Puts the verse at the front of the recent-verses stack (at most 30, each verse once, compared
@@ -175,10 +153,6 @@ public:
     void setManualStudyPaneWidth(double width);
     QList<quint32> recentGoToVerseKeys() const;
 
-    // The overflow menu's entries for the hidden buttons: (title, tab id), in menu order.
-    QList<QPair<QString, qint64>> moreMenuEntries() const;
-    void onMoreMenuButton();
-
     // --- LayoutRegionContentsViewControllerProtocol ---
     void makeYourselfCurrent(bool) override { }
     void exitIsImminent() override;
@@ -188,27 +162,18 @@ public:
 
 private:
     void initialConfiguration();
-    void configureTabBarInitially();
-    void tabViewDidSelect(qint64 id);
-    void showPaneForSelectedTab();
+    // The selected tab (the state's) as the highlighted button, and its sub-pane as the shown one.
     void highlightButtonForSelectedTab();
-    void updateTabIDOrder();
+    void showPaneContentsForSelectedTab();
+    // Shows the sub-pane, telling the one shown before that it goes and this one that it came.
     void showSubpane(StudyPaneSubpane* subpane);
-    StudyPaneSubpane* subpaneForTab(qint64 id) const;
-    StudyPaneSubpane* gotoSubpaneForActiveBook(bool* unchanged) const;
-    QToolButton* buttonForTab(qint64 id) const;
-    void thisSourceIsNowActive();
-    void makeSubpanes();
+    void observe(const QString& name, std::function<void(Notification&)> handler);
 
     StudyPaneEnvironment m_env;
-    StudyPaneView* m_view = nullptr;  // owned (deleted in the destructor unless Qt deleted it)
-    QPointer<StudyPaneView> m_viewGuard;
-    std::array<std::unique_ptr<StudyPaneSubpane>, kSubpaneCount> m_subpanes;
+    QPointer<StudyPaneView> m_view;  // owned (deleted in the destructor unless Qt deleted it)
+    StudyPaneSubpaneSlots m_subpanes;
+    StudyPaneTabs m_tabs;
     std::unique_ptr<StudyPaneLayoutViewHost> m_layoutViewHost;  // over the layout view holding the view
     StudyPaneSubpane* m_subpane = nullptr;
-    QList<qint64> m_tabOrder;
-    qint64 m_tabViewSelected = 0;
-    bool m_ignoreTabViewDelegateMessages = false;
-    bool m_rowIsCustom = false;
     std::vector<Observation> m_observations;
 };

@@ -51,7 +51,7 @@ TEST(StudyPaneViewController, ANewStudyRegionGetsOneItemOnFindWithTheDefaultTabs
     EXPECT_EQ(screen.studyContents->currentItemIndex(), 0u);
     ASSERT_NE(pane->state(), nullptr);
     EXPECT_EQ(pane->state()->selectedTabID, 1);
-    EXPECT_EQ(pane->tabOrder(), allNine());
+    EXPECT_EQ(pane->tabs().order(), allNine());
     // The order stored in the state is not rewritten by the set-up.
     EXPECT_EQ(pane->state()->tabIDOrder, StudyPaneRegionContentItemState::arrayWithDefaultTabIDOrder());
     EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
@@ -76,7 +76,7 @@ TEST(StudyPaneViewController, StoredOrdersAndTabsAreApplied)
         state->tabIDOrder = {9, 8, 7, 6, 5, 4, 3, 2, 1};
         putState(screen.studyContents, std::move(state));
         StudyPaneViewController* pane = screen.install(screen.environment());
-        EXPECT_EQ(pane->tabOrder(), (QList<qint64> {9, 8, 7, 6, 5, 4, 3, 2, 1}));
+        EXPECT_EQ(pane->tabs().order(), (QList<qint64> {9, 8, 7, 6, 5, 4, 3, 2, 1}));
         EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneNavigatorViewController());
     }
     {
@@ -88,7 +88,7 @@ TEST(StudyPaneViewController, StoredOrdersAndTabsAreApplied)
         state->tabIDOrder = {2, 0, 1, 42, 3};
         putState(screen.studyContents, std::move(state));
         StudyPaneViewController* pane = screen.install(screen.environment());
-        EXPECT_EQ(pane->tabOrder(), (QList<qint64> {2, 1, 3, 7, 8, 9}));
+        EXPECT_EQ(pane->tabs().order(), (QList<qint64> {2, 1, 3, 7, 8, 9}));
         EXPECT_EQ(pane->state()->selectedTabID, 1);
         EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
     }
@@ -138,7 +138,7 @@ TEST(StudyPaneViewController, MovingATabStoresTheOrderAndSavesAtOnce)
     env.saveState = [&saves] { ++saves; };
     StudyPaneViewController* pane = screen.install(env);
     // The tab goes where it is put in the row the user sees (GoTo first by default).
-    EXPECT_EQ(pane->rowOrder(), (QList<qint64> {6, 1, 2, 3, 4, 5, 7, 8, 9}));
+    EXPECT_EQ(pane->tabs().rowOrder(), (QList<qint64> {6, 1, 2, 3, 4, 5, 7, 8, 9}));
     pane->moveTab(9, 0);
     EXPECT_EQ(pane->state()->tabIDOrder, (QList<qint64> {9, 6, 1, 2, 3, 4, 5, 7, 8}));
     EXPECT_EQ(pane->paneView()->rowOrder(), pane->state()->tabIDOrder);
@@ -191,7 +191,7 @@ TEST(StudyPaneView, DraggingAButtonAlongTheRowMovesItsTabAndAClickStillSelects)
 
     // The hidden buttons of a narrow row are offered in the row's order.
     view->resize(view->button(StudyPaneView::Find)->geometry().right() + 2 + StudyPaneView::kBoxWidth, 600);
-    const auto entries = pane->moreMenuEntries();
+    const auto entries = StudyPaneTabs::moreMenuEntries(pane->paneView());
     ASSERT_FALSE(entries.isEmpty());
     EXPECT_EQ(entries.front().second, 1);
     EXPECT_EQ(entries.back().second, 8);
@@ -267,8 +267,8 @@ TEST(StudyPaneViewController, TheStateSurvivesARestartThroughTheLayoutArchive)
     ASSERT_NE(pane->state(), nullptr);
     EXPECT_EQ(pane->state()->selectedTabID, 9);
     EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneNavigatorViewController());
-    EXPECT_EQ(pane->tabOrder(), (QList<qint64> {9, 6, 1, 2, 3, 4, 5, 7, 8}));
-    EXPECT_EQ(pane->paneView()->rowOrder(), pane->tabOrder());
+    EXPECT_EQ(pane->tabs().order(), (QList<qint64> {9, 6, 1, 2, 3, 4, 5, 7, 8}));
+    EXPECT_EQ(pane->paneView()->rowOrder(), pane->tabs().order());
     EXPECT_EQ(pane->manualStudyPaneWidth(), 312.5);
     EXPECT_EQ(pane->recentGoToVerseKeys(), QList<quint32> {0x2B031000u});
     EXPECT_EQ(pane->state()->bookmarkPaneSourceTupleID, SourceTupleID(1, 101, 1, 1));
@@ -285,7 +285,7 @@ TEST(StudyPaneView, NarrowPanesKeepTheLeftButtonsAndAMoreButton)
     for (int b = 0; b < StudyPaneView::kButtonCount; ++b)
         EXPECT_FALSE(view->button(StudyPaneView::Button(b))->isHidden()) << b;
     EXPECT_TRUE(view->moreMenuButton()->isHidden());
-    EXPECT_TRUE(pane->moreMenuEntries().isEmpty());
+    EXPECT_TRUE(StudyPaneTabs::moreMenuEntries(pane->paneView()).isEmpty());
 
     // Just wide enough for the first four buttons: the fourth gives its place to the more button.
     const QRect fourth = view->button(StudyPaneView::Highlights)->geometry();
@@ -297,7 +297,7 @@ TEST(StudyPaneView, NarrowPanesKeepTheLeftButtonsAndAMoreButton)
     EXPECT_TRUE(view->button(StudyPaneView::Navigator)->isHidden());
     EXPECT_FALSE(view->moreMenuButton()->isHidden());
     EXPECT_EQ(view->moreMenuButton()->geometry(), fourth);
-    const auto entries = pane->moreMenuEntries();
+    const auto entries = StudyPaneTabs::moreMenuEntries(pane->paneView());
     ASSERT_EQ(entries.size(), 6);
     EXPECT_EQ(entries.front().first, QStringLiteral("Highlights"));
     EXPECT_EQ(entries.back(), qMakePair(QStringLiteral("Navigator"), qint64(9)));
