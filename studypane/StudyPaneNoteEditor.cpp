@@ -8,6 +8,7 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 
+#include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QToolButton>
@@ -61,10 +62,49 @@ void StudyPaneNoteEditor::setViews(NoteWebView* richEditor, NoteWebView* textEdi
     m_textEditor = textEditor;
 }
 
-void StudyPaneNoteEditor::setStyleButtons(const std::array<QToolButton*, 9>& buttons)
+QLayout* StudyPaneNoteEditor::makeStyleButtons(QWidget* parent)
 {
-    for (std::size_t i = 0; i < buttons.size(); ++i)
-        m_styleButtons[i] = buttons[i];
+    auto* row = new QHBoxLayout;
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(1);
+    static const char* const kStyleLabels[] = {"B", "I", "U", "1.", "\u2022", "H1", "H2", "H3", "P"};
+    static const char* const kStyleTips[] = {"Bold", "Italic", "Underline", "Numbered List", "Bulleted List",
+        "Heading 1", "Heading 2", "Heading 3", "Paragraph"};
+    for (int tag = 0; tag < int(m_styleButtons.size()); ++tag) {
+        auto* b = new QToolButton(parent);
+        b->setText(QString::fromUtf8(kStyleLabels[tag]));
+        b->setToolTip(QString::fromUtf8(kStyleTips[tag]));
+        b->setCheckable(true);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        QFont f = b->font();
+        f.setBold(tag == kBold);
+        f.setItalic(tag == kItalic);
+        f.setUnderline(tag == kUnderline);
+        b->setFont(f);
+        connect(b, &QToolButton::clicked, this, [this, b, tag] {
+            // The buttons show the selection's styles; a click applies, the page then reports back.
+            b->setChecked(!b->isChecked());
+            onTagBar(tag);
+        });
+        m_styleButtons[size_t(tag)] = b;
+        row->addWidget(b);
+        if (tag == kUnderline || tag == kUnorderedList)
+            row->addSpacing(6);
+    }
+    row->addStretch(1);
+    return row;
+}
+
+void StudyPaneNoteEditor::enableStyleButtons(bool enabled)
+{
+    for (const QPointer<QToolButton>& b : m_styleButtons) {
+        if (b == nullptr)
+            continue;
+        b->setEnabled(enabled);
+        if (!enabled)
+            b->setChecked(false);
+    }
 }
 
 void StudyPaneNoteEditor::registerAsFormatTarget(bool on)

@@ -28,7 +28,9 @@
 #include <map>
 
 class NoteWebView;
+class QLayout;
 class QToolButton;
+class QWidget;
 
 class StudyPaneNoteEditor : public QObject, public EditFormatDelegate {
     Q_OBJECT
@@ -63,9 +65,13 @@ public:
     StudyPaneNoteEditor(StudyPaneEnvironment env, const void* sender, QObject* parent);
     ~StudyPaneNoteEditor() override;
 
-    // The two editor views (children of the sub-pane's view) and the style buttons, once made.
+    // The two editor views (children of the sub-pane's view), once made.
     void setViews(NoteWebView* richEditor, NoteWebView* textEditor);
-    void setStyleButtons(const std::array<QToolButton*, 9>& buttons);
+    // Makes the row of style buttons under the parent (they show the selection's styles; a click
+    // applies one) and gives its layout to place.
+    QLayout* makeStyleButtons(QWidget* parent);
+    // The style buttons work only in the rich editor; elsewhere they are off and show nothing.
+    void enableStyleButtons(bool enabled);
     // Whether the rich editor is the shown tab (the format commands act only then).
     void setRichEditorShown(bool shown) { m_richEditorShown = shown; }
     // Registers this editor as its window's format target, or takes it out.

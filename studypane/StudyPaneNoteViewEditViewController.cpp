@@ -18,6 +18,7 @@
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteHeader.h"
 #include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
@@ -168,6 +169,7 @@ QJsonValue NoteWebView::bridgeCall(const QString& name, const QJsonArray& argume
 
 StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host),
+      m_header(new StudyPaneNoteHeader(this)),
       m_editor(new StudyPaneNoteEditor(m_env, this, this)),
       m_links(new StudyPaneNoteLinks(m_env, this, this))
 {
@@ -206,16 +208,7 @@ void StudyPaneNoteViewEditViewController::loadView()
 {
     auto* v = createView(QStringLiteral("StudyPaneNoteViewEditView"));
 
-    m_bookTitle = new QLabel(v);
-    m_bookTitle->setObjectName(QStringLiteral("bookTitleTextField"));
-    m_bookTitle->setTextFormat(Qt::PlainText);
-    QFont bold = m_bookTitle->font();
-    bold.setBold(true);
-    m_bookTitle->setFont(bold);
-    m_noteTitle = new QLineEdit(v);
-    m_noteTitle->setObjectName(QStringLiteral("noteTitleTextField"));
-    m_noteTitle->setReadOnly(true);
-    m_noteTitle->setFrame(false);
+    QLayout* titles = m_header->makeTitles(v);
 
     m_tabBar = new QTabBar(v);
     m_tabBar->setObjectName(QStringLiteral("tabView"));
@@ -223,36 +216,7 @@ void StudyPaneNoteViewEditViewController::loadView()
     m_tabBar->setDrawBase(false);
     for (const char* title : kTabTitles)
         m_tabBar->addTab(QString::fromUtf8(title));
-
-    auto* styleRow = new QHBoxLayout;
-    styleRow->setContentsMargins(0, 0, 0, 0);
-    styleRow->setSpacing(1);
-    static const char* const kStyleLabels[] = {"B", "I", "U", "1.", "\u2022", "H1", "H2", "H3", "P"};
-    static const char* const kStyleTips[] = {"Bold", "Italic", "Underline", "Numbered List", "Bulleted List",
-        "Heading 1", "Heading 2", "Heading 3", "Paragraph"};
-    for (int tag = 0; tag < 9; ++tag) {
-        auto* b = new QToolButton(v);
-        b->setText(QString::fromUtf8(kStyleLabels[tag]));
-        b->setToolTip(QString::fromUtf8(kStyleTips[tag]));
-        b->setCheckable(true);
-        b->setAutoRaise(true);
-        b->setFocusPolicy(Qt::NoFocus);
-        QFont f = b->font();
-        f.setBold(tag == StudyPaneNoteEditor::kBold);
-        f.setItalic(tag == StudyPaneNoteEditor::kItalic);
-        f.setUnderline(tag == StudyPaneNoteEditor::kUnderline);
-        b->setFont(f);
-        connect(b, &QToolButton::clicked, this, [this, b, tag] {
-            // The buttons show the selection's styles; a click applies, the page then reports back.
-            b->setChecked(!b->isChecked());
-            m_editor->onTagBar(tag);
-        });
-        m_styleButtons[size_t(tag)] = b;
-        styleRow->addWidget(b);
-        if (tag == StudyPaneNoteEditor::kUnderline || tag == StudyPaneNoteEditor::kUnorderedList)
-            styleRow->addSpacing(6);
-    }
-    styleRow->addStretch(1);
+    QLayout* styleRow = m_editor->makeStyleButtons(v);
 
     m_stack = new QStackedWidget(v);
     m_links->setPlace(v, m_stack);
@@ -263,44 +227,20 @@ void StudyPaneNoteViewEditViewController::loadView()
         connect(w, &QWebEngineView::loadFinished, this, [this, t](bool ok) { emit pageLoaded(t, ok); });
     }
     m_editor->setViews(m_webViews[RichEditTab], m_webViews[TextEditTab]);
-    m_editor->setStyleButtons(m_styleButtons);
-
-    m_localStatus = new QLabel(v);
-    m_localStatus->setObjectName(QStringLiteral("localStorageStatusTextField"));
-    m_cloudStatus = new QLabel(v);
-    m_cloudStatus->setObjectName(QStringLiteral("cloudStorageStatusTextField"));
-    for (QLabel* l : {m_localStatus, m_cloudStatus}) {
-        QFont f = l->font();
-        f.setPointSizeF(f.pointSizeF() * 0.85);
-        l->setFont(f);
-    }
-    m_deleteButton = new QPushButton(QStringLiteral("Delete"), v);
-    m_deleteButton->setObjectName(QStringLiteral("deleteNoteButton"));
-    m_deleteButton->setToolTip(QStringLiteral("Delete this note"));
+    QLayout* statusRow = m_header->makeStatusLine(v);
 
     auto* column = new QVBoxLayout(v);
     column->setContentsMargins(2, 2, 2, 2);
     column->setSpacing(2);
-    column->addWidget(m_bookTitle);
-    column->addWidget(m_noteTitle);
+    column->addLayout(titles);
     column->addWidget(m_tabBar);
     column->addLayout(styleRow);
     column->addWidget(m_stack, 1);
-    auto* statusRow = new QHBoxLayout;
-    auto* statusColumn = new QVBoxLayout;
-    statusColumn->setSpacing(0);
-    statusColumn->addWidget(m_localStatus);
-    statusColumn->addWidget(m_cloudStatus);
-    statusRow->addLayout(statusColumn, 1);
-    statusRow->addWidget(m_deleteButton);
     column->addLayout(statusRow);
 
-    connect(m_tabBar, &QTabBar::currentChanged, this, [this](int index) {
-        if (!m_ignoreTabSignals)
-            selectTab(static_cast<Tab>(index));
-    });
-    connect(m_deleteButton, &QPushButton::clicked, this, [this] { onDeleteNoteButton(); });
-    connect(m_noteTitle, &QLineEdit::textEdited, this, [this] {
+    connect(m_tabBar, &QTabBar::currentChanged, this, [this](int index) { selectTab(static_cast<Tab>(index)); });
+    connect(m_header, &StudyPaneNoteHeader::deleteClicked, this, [this] { onDeleteNoteButton(); });
+    connect(m_header, &StudyPaneNoteHeader::noteTitleEdited, this, [this] {
         if (!m_autosaveTimer.isActive())
             m_autosaveTimer.start();
         updateStatusPane();
@@ -311,7 +251,6 @@ void StudyPaneNoteViewEditViewController::loadView()
     if (remembered.hasSomethingToDisplay())
         loadNote(remembered);
     if (remembered.hasSomethingToDisplay() && !m_webViewString.isEmpty()) {
-        setTitleFields();
         populateViewWebView();
         showTab(ViewTab);
     } else {
@@ -319,8 +258,7 @@ void StudyPaneNoteViewEditViewController::loadView()
         if (remembered.hasJournalNote()) {
             // A new journal note keeps its place and title.
             setLocation(remembered);
-            m_noteTitleText = remembered.journalTitle.value_or(QString());
-            setTitleFields();
+            m_header->setNoteTitle(remembered.journalTitle.value_or(QString()));
         }
         populateViewWebView();
         showTab(ViewTab);
@@ -383,14 +321,6 @@ void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested
     setLocation(l);
 }
 
-void StudyPaneNoteViewEditViewController::setTitleFields()
-{
-    if (m_bookTitle != nullptr)
-        m_bookTitle->setText(m_bookTitleText);
-    if (m_noteTitle != nullptr && m_noteTitle->text() != m_noteTitleText)
-        m_noteTitle->setText(m_noteTitleText);
-}
-
 void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notification& n)
 {
     if (host() != nullptr && m_env.layoutManager != nullptr && layout() != m_env.layoutManager->currentLayout())
@@ -430,20 +360,19 @@ void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notificatio
         (info.value(QStringLiteral("editIfEmpty")).toBool() && m_webViewString.isEmpty());
 
     const NoteLocation shown = location();
-    if (book->isFakeJournalDoc())
-        m_bookTitleText = book->name();
-    else
-        m_bookTitleText = QStringLiteral("%1 (%2)").arg(book->name(), book->abbr());
+    const QString bookTitle =
+        book->isFakeJournalDoc() ? book->name() : QStringLiteral("%1 (%2)").arg(book->name(), book->abbr());
+    QString noteTitle;
     if (shown.hasJournalNote()) {
-        m_noteTitleText = shown.journalTitle.value_or(QString());
+        noteTitle = shown.journalTitle.value_or(QString());
     } else if (shown.key != 0) {
         BibleRef ref;
         ref.setBibleKey(shown.key);
-        m_noteTitleText = ref.fullSpelling();
+        noteTitle = ref.fullSpelling();
     } else {
-        m_noteTitleText = book->plainTextSearchResultTitleForSection(shown.section);
+        noteTitle = book->plainTextSearchResultTitleForSection(shown.section);
     }
-    setTitleFields();
+    m_header->setTitles(bookTitle, noteTitle);
     if (edit) {
         m_selectedTab = RichEditTab;
         populateRichEditWebView(true);
@@ -490,9 +419,8 @@ void StudyPaneNoteViewEditViewController::showTab(Tab tab)
     m_selectedTab = tab;
     m_editor->setRichEditorShown(tab == RichEditTab);
     if (m_tabBar != nullptr && m_tabBar->currentIndex() != tab) {
-        m_ignoreTabSignals = true;
+        const QSignalBlocker quiet(m_tabBar);
         m_tabBar->setCurrentIndex(tab);
-        m_ignoreTabSignals = false;
     }
     if (m_stack != nullptr)
         m_stack->setCurrentIndex(tab);
@@ -502,15 +430,8 @@ void StudyPaneNoteViewEditViewController::showTab(Tab tab)
 void StudyPaneNoteViewEditViewController::tabDidSelect()
 {
     const bool editing = m_selectedTab == RichEditTab || m_selectedTab == TextEditTab;
-    if (m_noteTitle != nullptr)
-        m_noteTitle->setReadOnly(!(location().hasJournalNote() && editing));
-    for (QToolButton* b : m_styleButtons) {
-        if (b == nullptr)
-            continue;
-        b->setEnabled(m_selectedTab == RichEditTab);
-        if (m_selectedTab != RichEditTab)
-            b->setChecked(false);
-    }
+    m_header->setNoteTitleEditable(location().hasJournalNote() && editing);
+    m_editor->enableStyleButtons(m_selectedTab == RichEditTab);
     if (m_selectedTab == RichEditTab)
         focusOnRichEditor();
     else if (m_webViews[m_selectedTab] != nullptr && loadedView() && loadedView()->isVisible())
@@ -653,7 +574,7 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
     NoteLocation replaced;
     if (l.hasJournalNote()) {
         const QString current = l.journalTitle.value_or(QString());
-        QString typed = NoteStore::cleanJournalTitle(m_noteTitle != nullptr ? m_noteTitle->text() : m_noteTitleText);
+        QString typed = NoteStore::cleanJournalTitle(m_header->typedNoteTitle());
         if (typed.isEmpty())
             typed = current.isEmpty() ? QStringLiteral("Untitled") : current;
         QString title;
@@ -670,9 +591,8 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
                 replaced = NoteLocation::journal(current);
         }
         l.journalTitle = title;
-        m_noteTitleText = title;
+        m_header->setNoteTitle(title);
         setLocation(l);
-        setTitleFields();
         // Late pushes of the editor go to the note's new title.
         m_editor->renameJournalPages(current, title);
     } else if (!m_webViewHasBeenEdited && !owedFinal) {
@@ -733,8 +653,7 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
         if (loadedView()) {
             populateTab(m_selectedTab, false);
             if (location().hasJournalNote()) {
-                m_noteTitleText = location().journalTitle.value_or(QString());
-                setTitleFields();
+                m_header->setNoteTitle(location().journalTitle.value_or(QString()));
             }
         }
     } else {
@@ -760,10 +679,8 @@ void StudyPaneNoteViewEditViewController::displayPreferencesChanged()
 
 void StudyPaneNoteViewEditViewController::clearState()
 {
-    m_bookTitleText = QStringLiteral("---");
-    m_noteTitleText = QStringLiteral("No Note to View");
+    m_header->setTitles(QStringLiteral("---"), QStringLiteral("No Note to View"));
     setLocation(NoteLocation());
-    setTitleFields();
     m_webViewString.clear();
     m_webViewHasBeenEdited = false;
     m_webViewNeedsFinalSave = false;
@@ -776,50 +693,16 @@ void StudyPaneNoteViewEditViewController::clearState()
 
 void StudyPaneNoteViewEditViewController::updateStatusPane()
 {
-    if (m_localStatus == nullptr)
-        return;
-    if (!hasSomethingToDisplay()) {
-        m_localStatus->clear();
-        m_localStatus->setToolTip(QString());
-        m_cloudStatus->clear();
-        m_cloudStatus->setToolTip(QString());
-        m_deleteButton->hide();
-        return;
-    }
-    m_deleteButton->setVisible(!(m_webViewString.isEmpty() && !m_webViewHasBeenEdited));
-    if (m_editor->saveFailed()) {
-        m_localStatus->setText(QStringLiteral("Local Storage: Not saved"));
-        m_localStatus->setToolTip(
-            QStringLiteral("The last save failed; your text is kept in the editor. ") + m_editor->saveFailureReason());
-    } else if (m_autosaveTimer.isActive()) {
-        m_localStatus->setText(QStringLiteral("Local Storage: Will auto-save..."));
-        m_localStatus->setToolTip(QStringLiteral(
-            "Changes to this note will be automatically saved every few seconds or when you switch to 'View'."));
-    } else if (!m_webViewString.isEmpty()) {
-        m_localStatus->setText(QStringLiteral("Local Storage: Saved"));
-        m_localStatus->setToolTip(QStringLiteral("Changes to this note have been saved."));
-    } else {
-        m_localStatus->setText(QStringLiteral("Local Storage: Note is empty"));
-        m_localStatus->setToolTip(QStringLiteral("Note will not be created/saved until you type something."));
-    }
-    if (m_env.syncAutomatically && m_env.syncAutomatically()) {
-        if (!m_webViewHasBeenEdited && m_webViewString.isEmpty()) {
-            m_cloudStatus->setText(QStringLiteral("Cloud Sync: Note is empty"));
-            m_cloudStatus->setToolTip(QStringLiteral("Note will not be sync'ed to the cloud until you type soemthing"));
-        } else if (m_currentServerID != 0 && !m_webViewHasBeenEdited) {
-            m_cloudStatus->setText(QStringLiteral("Cloud Sync: Sync'ed"));
-            m_cloudStatus->setToolTip(QStringLiteral("Your changes have been synchronized with the Tavrosen Cloud."));
-        } else {
-            m_cloudStatus->setText(QStringLiteral("Cloud Sync: Will auto-sync..."));
-            m_cloudStatus->setToolTip(QStringLiteral("Automatic synchronization is enabled. Quillstead will sync your "
-                                                     "changes to the Cloud automatically."));
-        }
-    } else {
-        m_cloudStatus->setText(QStringLiteral("Cloud Sync: Manual"));
-        m_cloudStatus->setToolTip(
-            QStringLiteral("Cloud Sync is either disabled or set to manual. You can change this in the Quillstead "
-                           "Preferences settings in the Quillstead menu."));
-    }
+    StudyPaneNoteHeader::Status status;
+    status.hasNote = hasSomethingToDisplay();
+    status.isEmpty = m_webViewString.isEmpty();
+    status.isEdited = m_webViewHasBeenEdited;
+    status.saveFailed = m_editor->saveFailed();
+    status.failureReason = m_editor->saveFailureReason();
+    status.autosavePending = m_autosaveTimer.isActive();
+    status.syncsAutomatically = m_env.syncAutomatically && m_env.syncAutomatically();
+    status.hasServerCopy = m_currentServerID != 0;
+    m_header->showStatus(status);
 }
 
 void StudyPaneNoteViewEditViewController::onDeleteNoteButton()

@@ -43,13 +43,10 @@
 #include <memory>
 #include <vector>
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class QStackedWidget;
 class QTabBar;
-class QToolButton;
 class StudyPaneNoteEditor;
+class StudyPaneNoteHeader;
 class StudyPaneNoteLinks;
 class StudyPaneNoteViewEditViewController;
 
@@ -145,7 +142,6 @@ private:
     void populateTab(Tab tab, bool reloadRichEditor);
     void showTab(Tab tab);
     void tabDidSelect();
-    void setTitleFields();
     void webViewDidChange();
     void notesHaveChanged(const Notification& n);
     void displayPreferencesChanged();
@@ -155,22 +151,14 @@ private:
     std::array<QPointer<NoteWebView>, 3> m_webViews {};  // children of the view
     QTabBar* m_tabBar = nullptr;
     QStackedWidget* m_stack = nullptr;
-    QLabel* m_bookTitle = nullptr;
-    QLineEdit* m_noteTitle = nullptr;
-    QLabel* m_localStatus = nullptr;
-    QLabel* m_cloudStatus = nullptr;
-    QPushButton* m_deleteButton = nullptr;
-    std::array<QToolButton*, 9> m_styleButtons {};
+    StudyPaneNoteHeader* m_header;  // a child
     StudyPaneNoteEditor* m_editor;  // a child
     StudyPaneNoteLinks* m_links;    // a child
     Tab m_selectedTab = ViewTab;
-    bool m_ignoreTabSignals = false;
 
     QString m_webViewString;
     QString m_cssString;
     QString m_script;
-    QString m_bookTitleText;
-    QString m_noteTitleText;
     bool m_webViewHasBeenEdited = false;
     bool m_webViewNeedsFinalSave = false;
     qint64 m_currentServerID = 0;

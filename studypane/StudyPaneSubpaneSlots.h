@@ -39,8 +39,8 @@ public:
     static qint64 tabForSlot(Slot slot);
 
     // Makes the sub-pane of every slot that has a factory; each one made goes to `made`.
-    void make(const StudyPaneEnvironment& env, StudyPaneHost* host,
-        const std::function<void(Slot, StudyPaneSubpane&)>& made);
+    void make(
+        const StudyPaneEnvironment& env, StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made);
     bool isMade() const { return m_made; }
     // Deletes the sub-panes.
     void clear();

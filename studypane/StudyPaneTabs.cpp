@@ -121,8 +121,8 @@ QList<QPair<QString, qint64>> StudyPaneTabs::moreMenuEntries(const StudyPaneView
     return out;
 }
 
-void StudyPaneTabs::runMoreMenu(StudyPaneView* view, qint64 selectedTab,
-    const std::function<bool(qint64)>& available, const std::function<void(qint64)>& choose)
+void StudyPaneTabs::runMoreMenu(StudyPaneView* view, qint64 selectedTab, const std::function<bool(qint64)>& available,
+    const std::function<void(qint64)>& choose)
 {
     if (view == nullptr)
         return;
