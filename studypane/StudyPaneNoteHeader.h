@@ -19,9 +19,9 @@ class StudyPaneNoteHeader : public QObject {
 public:
     // What the status line reports of the shown note.
     struct Status {
-        bool hasNote = false;    // a note is shown (else the line is blank, without the button)
-        bool isEmpty = true;     // it has no stored text
-        bool isEdited = false;   // it has changes not yet stored
+        bool hasNote = false;     // a note is shown (else the line is blank, without the button)
+        bool isEmpty = true;      // it has no stored text
+        bool isEdited = false;    // it has changes not yet stored
         bool saveFailed = false;  // the last save was refused, for `failureReason`
         QString failureReason;
         bool autosavePending = false;

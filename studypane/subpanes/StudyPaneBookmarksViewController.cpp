@@ -433,7 +433,8 @@ StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvi
         return;
     observe(
         PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { thisSourceIsNowActive(&n); });
-    observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadTable(); });
+    observe(
+        PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { m_list.show(listedBook()); });
     observe(StudyPaneNotifications::qsBookmarksHaveChangedNotification,
         [this](Notification&) { thisSourceIsNowActive(nullptr); });
     observe(
@@ -441,7 +442,7 @@ StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvi
     observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {
         const SourceTuple::Ptr book = listedBook();
         if (book && book->docSupports(SourceTuple::kDocSupportsDateLookup()))
-            reloadTable();
+            m_list.show(listedBook());
     });
 }
 
@@ -474,21 +475,12 @@ void StudyPaneBookmarksViewController::loadView()
     row->addWidget(m_renameButton);
     row->addWidget(m_deleteButton);
     column->addLayout(row);
-    m_table = new QTableWidget(0, 1, loadedView());
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_table->setShowGrid(false);
-    column->addWidget(m_table, 1);
+    column->addWidget(m_list.makeTable(loadedView(), this, [this](int r) { activateRow(r); }), 1);
 
     connect(m_popup, &QComboBox::activated, this, [this](int index) { onCategorySelected(index); });
     connect(m_newButton, &QToolButton::clicked, this, [this] { onNewCategory(); });
     connect(m_renameButton, &QToolButton::clicked, this, [this] { onRenameCategory(); });
     connect(m_deleteButton, &QToolButton::clicked, this, [this] { onDeleteCategory(); });
-    connect(m_table, &QTableWidget::cellClicked, this, [this](int r, int) { activateRow(r); });
-    connect(m_table, &QTableWidget::cellActivated, this, [this](int r, int) { activateRow(r); });
 }
 
 void StudyPaneBookmarksViewController::viewDidLoad()
@@ -566,7 +558,7 @@ void StudyPaneBookmarksViewController::thisSourceIsNowActive(const Notification*
     if (candidate && !same) {
         if (s != nullptr)
             s->bookmarkPaneSourceTupleID = candidate->sourceTupleID();
-        m_header.reset();
+        m_list.resetHeader();
     } else if (same && n != nullptr) {
         return;
     }
@@ -593,33 +585,16 @@ void StudyPaneBookmarksViewController::onCategorySelected(int index)
 
 void StudyPaneBookmarksViewController::searchCurrentSourceForCategoryId(quint16 id)
 {
-    m_header.reset();
     if (StudyPaneRegionContentItemState* s = paneState())
         s->bookmarkPaneSelectedCatID = id;
-    m_sections.clear();
-    if (const SourceTuple::Ptr book = listedBook()) {
-        BitVector found(1);
-        book->results(found, id);
-        for (uint32_t s = found.first(true); s != cBitVector::kNone; s = found.nextAfter(s, true))
-            m_sections.append(s);
-    }
-    reloadTable();
-}
-
-void StudyPaneBookmarksViewController::reloadTable()
-{
-    StudyPaneSubpanes::showSections(m_table, listedBook(), m_sections, m_header);
+    const SourceTuple::Ptr book = listedBook();
+    m_list.list(book, [&book, id](BitVector& found) { book->results(found, id); });
 }
 
 void StudyPaneBookmarksViewController::activateRow(int row)
 {
     const SourceTuple::Ptr book = listedBook();
-    if (row >= 0 && row < m_sections.size() && m_sections[row] != 0 && book)
-        goToSection(book, m_sections[row]);
-    if (m_table != nullptr) {
-        const QSignalBlocker block(m_table->selectionModel());
-        m_table->clearSelection();
-    }
+    m_list.activate(row, book, [this, &book](quint32 section) { goToSection(book, section); });
 }
 
 // --- category commands ---

@@ -18,6 +18,7 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneSubpane.h"
+#include "studypane/subpanes/StudyPaneSectionList.h"
 
 #include <QList>
 #include <QObject>
@@ -101,14 +102,14 @@ public:
     void studyPaneDidActivateSubview() override;
 
     QComboBox* categoryPopUpButton() const { return m_popup; }
-    QTableWidget* resultsTableView() const { return m_table; }
+    QTableWidget* resultsTableView() const { return m_list.table(); }
     QToolButton* renameCategoryButton() const { return m_renameButton; }
     QToolButton* deleteCategoryButton() const { return m_deleteButton; }
     // The listed book; null when none.
     SourceTuple::Ptr listedBook() const;
     // The sections listed, in book order.
-    const QList<quint32>& bookmarkedSections() const { return m_sections; }
-    std::optional<QString> tableViewHeaderString() const { return m_header; }
+    const QList<quint32>& bookmarkedSections() const { return m_list.sections(); }
+    std::optional<QString> tableViewHeaderString() const { return m_list.header(); }
 
     void populateCategoryMenu();
     void onNewCategory();
@@ -125,14 +126,11 @@ public:
 private:
     void loadView() override;
     void viewDidLoad() override;
-    void reloadTable();
     void askAndRename(bool isNew);
 
     QComboBox* m_popup = nullptr;
     QToolButton* m_newButton = nullptr;
     QToolButton* m_renameButton = nullptr;
     QToolButton* m_deleteButton = nullptr;
-    QTableWidget* m_table = nullptr;
-    std::optional<QString> m_header;
-    QList<quint32> m_sections;
+    StudyPaneSectionList m_list;
 };

@@ -233,7 +233,8 @@ StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(StudyPaneEn
         return;
     observe(
         PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { thisSourceIsNowActive(&n); });
-    observe(PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadTable(); });
+    observe(PaneNotifications::DisplayPreferencesChangedNotification,
+        [this](Notification&) { m_list.show(listedBible()); });
     observe(PaneNotifications::qsHighlightsHaveChangedNotification,
         [this](Notification&) { thisSourceIsNowActive(nullptr); });
     observe(StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification,
@@ -271,20 +272,11 @@ void StudyPaneHighlightsViewController::loadView()
     row->addWidget(m_renameButton);
     row->addWidget(m_removeButton);
     column->addLayout(row);
-    m_table = new QTableWidget(0, 1, loadedView());
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
-    m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    m_table->setShowGrid(false);
-    column->addWidget(m_table, 1);
+    column->addWidget(m_list.makeTable(loadedView(), this, [this](int r) { activateRow(r); }), 1);
 
     connect(m_popup, &QComboBox::activated, this, [this](int index) { onColorSelected(index); });
     connect(m_renameButton, &QToolButton::clicked, this, [this] { onRenameHighlightColorButton(); });
     connect(m_removeButton, &QToolButton::clicked, this, [this] { onRemoveHighlightsButton(); });
-    connect(m_table, &QTableWidget::cellClicked, this, [this](int r, int) { activateRow(r); });
-    connect(m_table, &QTableWidget::cellActivated, this, [this](int r, int) { activateRow(r); });
 }
 
 void StudyPaneHighlightsViewController::studyPaneDidActivateSubview()
@@ -349,7 +341,7 @@ void StudyPaneHighlightsViewController::thisSourceIsNowActive(const Notification
         if (s != nullptr)
             s->highlightPaneSourceTupleID =
                 candidate ? std::optional<SourceTupleID>(candidate->sourceTupleID()) : std::nullopt;
-        m_header.reset();
+        m_list.resetHeader();
     } else if (n != nullptr) {
         return;
     }
@@ -374,34 +366,19 @@ void StudyPaneHighlightsViewController::onColorSelected(int index)
 
 void StudyPaneHighlightsViewController::searchCurrentSourceForColor(quint16 value)
 {
-    m_header.reset();
     if (StudyPaneRegionContentItemState* s = paneState())
         s->highlightPaneSelectedColorEnum = value;
     const QString name = nameForColorValue(value, true);
-    m_sections.clear();
-    if (const SourceTuple::Ptr bible = listedBible()) {
-        BitVector found(1);
+    const SourceTuple::Ptr bible = listedBible();
+    m_list.list(bible, [&bible, &name](BitVector& found) {
         bible->resultsForColorNamed(found, name == QStringLiteral("<default>") ? QStringLiteral("*") : name);
-        for (uint32_t s = found.first(true); s != cBitVector::kNone; s = found.nextAfter(s, true))
-            m_sections.append(s);
-    }
-    reloadTable();
-}
-
-void StudyPaneHighlightsViewController::reloadTable()
-{
-    StudyPaneSubpanes::showSections(m_table, listedBible(), m_sections, m_header);
+    });
 }
 
 void StudyPaneHighlightsViewController::activateRow(int row)
 {
     const SourceTuple::Ptr bible = listedBible();
-    if (row >= 0 && row < m_sections.size() && m_sections[row] != 0 && bible)
-        goToSection(bible, m_sections[row]);
-    if (m_table != nullptr) {
-        const QSignalBlocker block(m_table->selectionModel());
-        m_table->clearSelection();
-    }
+    m_list.activate(row, bible, [this, &bible](quint32 section) { goToSection(bible, section); });
 }
 
 void StudyPaneHighlightsViewController::onRenameHighlightColorButton()

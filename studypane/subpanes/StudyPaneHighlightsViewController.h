@@ -17,6 +17,7 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
 #include "studypane/StudyPaneSubpane.h"
+#include "studypane/subpanes/StudyPaneSectionList.h"
 
 #include <QList>
 #include <QObject>
@@ -74,12 +75,12 @@ public:
     void studyPaneDidActivateSubview() override;
 
     QComboBox* highlightColorPopUpButton() const { return m_popup; }
-    QTableWidget* resultsTableView() const { return m_table; }
+    QTableWidget* resultsTableView() const { return m_list.table(); }
     QToolButton* renameHighlightColorButton() const { return m_renameButton; }
     QToolButton* removeHighlightsButton() const { return m_removeButton; }
     SourceTuple::Ptr listedBible() const;
-    const QList<quint32>& highlightedVerses() const { return m_sections; }
-    std::optional<QString> tableViewHeaderString() const { return m_header; }
+    const QList<quint32>& highlightedVerses() const { return m_list.sections(); }
+    std::optional<QString> tableViewHeaderString() const { return m_list.header(); }
 
     void populateColorMenu();
     void onColorSelected(int index);
@@ -93,12 +94,9 @@ public:
 private:
     void loadView() override;
     void viewDidLoad() override;
-    void reloadTable();
 
     QComboBox* m_popup = nullptr;
     QToolButton* m_renameButton = nullptr;
     QToolButton* m_removeButton = nullptr;
-    QTableWidget* m_table = nullptr;
-    std::optional<QString> m_header;
-    QList<quint32> m_sections;
+    StudyPaneSectionList m_list;
 };

@@ -6,15 +6,12 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layoutview/LayoutPanes.h"
-#include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 #include "studypane/subpanes/StudyPaneBookGotoViewController.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
 #include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
-
-#include <QTableWidget>
 
 namespace StudyPaneSubpanes {
 
@@ -60,22 +57,6 @@ SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<
         return nullptr;
     const SourceTupleArray::Ptr all = env.library->allSources();
     return all ? all->tupleForSourceTupleID(*id) : nullptr;
-}
-
-void showSections(
-    QTableWidget* table, const SourceTuple::Ptr& book, const QList<quint32>& sections, std::optional<QString>& header)
-{
-    if (table == nullptr)
-        return;
-    if (!header)
-        header = book ? book->name() : QString();
-    auto* item = new QTableWidgetItem(*header);
-    item->setToolTip(ContentTextDocument::plainToolTip(*header));
-    table->setHorizontalHeaderItem(0, item);
-    table->clearContents();
-    table->setRowCount(book ? int(sections.size()) : 0);
-    for (int r = 0; r < table->rowCount(); ++r)
-        table->setItem(r, 0, new QTableWidgetItem(book->plainTextSearchResultTitleForSection(sections[r])));
 }
 
 }  // namespace StudyPaneSubpanes

@@ -12,8 +12,6 @@
 
 #include <optional>
 
-class QTableWidget;
-
 namespace StudyPaneSubpanes {
 
 // Registers the bookmark, highlight and four go-to sub-panes with the study pane.
@@ -27,11 +25,6 @@ struct ActiveBook {
     quint32 block = SourceTuple::kNoBlock;
 };
 ActiveBook activeBook(const StudyPaneEnvironment& env);
-
-// Lists the sections of the book in the one-column table by their titles, under the book's name (the
-// header is named once, on the first call after it was reset); no rows without a book.
-void showSections(
-    QTableWidget* table, const SourceTuple::Ptr& book, const QList<quint32>& sections, std::optional<QString>& header);
 
 // The book of a library identity; null when the library does not hold it.
 SourceTuple::Ptr bookForID(const StudyPaneEnvironment& env, const std::optional<SourceTupleID>& id);
