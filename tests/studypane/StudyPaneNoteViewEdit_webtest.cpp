@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "StudyPaneSampleLibrary.h"
 #include "StudyPaneTestSupport.h"
 #include "engine/docbase/cSourceDoc.h"
 #include "library/GoToRequest.h"
@@ -53,42 +54,14 @@ constexpr bool kWebEngineUsable = false;
 constexpr bool kWebEngineUsable = true;
 #endif
 
-const QString kLib = QStringLiteral(QS_BINARY_DIR "/library/");
 const quint32 kJohn316 = makeBibleKey(43, 3, 16);
 const quint32 kGen11 = makeBibleKey(1, 1, 1);
 
 using Editor = StudyPaneNoteViewEditViewController;
 
-struct Recorder {
-    QList<Notification> posts;
-    Observation observation;
-    Recorder(NotificationCenter& center, const QString& name)
-        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
-    {
-    }
-};
-
 QVariant js(QWebEngineView* view, const QString& script)
 {
     return TestSupport::runScript(view->page(), script, 10000).value_or(QVariant());
-}
-
-// Marks every live note deleted, so each test starts with none.
-void deleteAllNotes()
-{
-    cNoteDoc* notes = noteDocInstance();
-    std::vector<quint32> keys;
-    cBibleNote b;
-    for (bool more = notes->firstBibleNote(b); more; more = notes->nextBibleNote(b))
-        keys.push_back(b.verseKey());
-    for (quint32 k : keys)
-        NoteStore::remove(NoteLocation::bible(k));
-    std::vector<cBookNote> books;
-    cBookNote n;
-    for (bool more = notes->firstBookNote(n); more; more = notes->nextBookNote(n))
-        books.push_back(n);
-    for (const cBookNote& x : books)
-        notes->deleteFormNote(x.pubid, x.bookid, x.edition, x.section, x.formname, x.fieldname);
 }
 
 QString stored(const NoteLocation& l)
@@ -98,22 +71,7 @@ QString stored(const NoteLocation& l)
 
 class NoteEditor : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (!QFile::exists(kLib + QStringLiteral("KJV.tvk")))
-            return;
-        static QTemporaryDir folder;
-        const QString books = folder.filePath(QStringLiteral("books"));
-        QDir().mkpath(books);
-        for (const char* name : {"KJV.tvk", "Scofield.tvk"})
-            QFile::link(kLib + QLatin1String(name), QDir(books).filePath(QLatin1String(name)));
-        SourceManager::Folders folders;
-        folders.books = books;
-        folders.cache = folder.filePath(QStringLiteral("cache"));
-        folders.refused = folder.filePath(QStringLiteral("refused"));
-        QDir().mkpath(folders.cache);
-        s_library = new SourceManager(folders);
-    }
+    static void SetUpTestSuite() { s_library = openSampleLibrary({"KJV.tvk", "Scofield.tvk"}); }
     static void TearDownTestSuite()
     {
         SearchExecutor::shared().waitForDone();

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "StudyPaneSampleLibrary.h"
 #include "StudyPaneTestSupport.h"
 #include "engine/docbase/cSourceDoc.h"
 #include "engine/references/cBibleRef.h"
@@ -48,17 +49,7 @@ using namespace StudyPaneTest;
 
 namespace {
 
-const QString kLib = QStringLiteral(QS_BINARY_DIR "/library/");
 const QString kNotesChanged = PaneNotifications::qsNotesHaveChangedNotification;
-
-struct Recorder {
-    QList<Notification> posts;
-    Observation observation;
-    Recorder(NotificationCenter& center, const QString& name)
-        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
-    {
-    }
-};
 
 // The notes database lives in a folder of the test's own, set before the note document opens.
 void openNotesInTemporaryFolder()
@@ -72,58 +63,14 @@ void openNotesInTemporaryFolder()
     cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
 }
 
-// Marks every live note deleted, so each test starts with none.
-void deleteAllNotes()
-{
-    cNoteDoc* notes = noteDocInstance();
-    std::vector<quint32> keys;
-    cBibleNote b;
-    for (bool more = notes->firstBibleNote(b); more; more = notes->nextBibleNote(b))
-        keys.push_back(b.verseKey());
-    for (quint32 k : keys)
-        NoteStore::remove(NoteLocation::bible(k));
-    std::vector<cBookNote> books;
-    cBookNote n;
-    for (bool more = notes->firstBookNote(n); more; more = notes->nextBookNote(n))
-        books.push_back(n);
-    for (const cBookNote& x : books)
-        notes->deleteFormNote(x.pubid, x.bookid, x.edition, x.section, x.formname, x.fieldname);
-}
-
 // The KJV verses whose text (notes left out) holds the word.
 std::set<quint32> versesWithWord(const QString& word)
 {
     std::set<quint32> out;
-    std::ifstream in(QS_BINARY_DIR "/library-src/engKJV2006eb.imp", std::ios::binary);
-    std::string line, key, text;
-    static const QRegularExpression notes(
-        QStringLiteral("<note\\b[^>]*>.*?</note>"), QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    static const QRegularExpression words(QStringLiteral("[A-Za-z]+"));
-    auto flush = [&] {
-        const uint32_t k = key.empty() ? 0 : tvkVerseKeyFromExportKey(key);
-        if (k == 0 || (k & 0xFF) == 0)
-            return;
-        QString plain = QString::fromUtf8(text.c_str());
-        plain.remove(notes);
-        plain.replace(tags, QStringLiteral(" "));
-        for (auto it = words.globalMatch(plain); it.hasNext();) {
-            if (it.next().captured().compare(word, Qt::CaseInsensitive) == 0) {
-                out.insert(k);
-                return;
-            }
-        }
-    };
-    while (std::getline(in, line)) {
-        if (line.rfind("$$$", 0) == 0) {
-            flush();
-            key = line.substr(3);
-            text.clear();
-        } else {
-            text += "\n" + line;
-        }
+    for (const auto& [key, plain] : kjvVerseTexts()) {
+        if (wordsOf(plain).contains(word.toLower()))
+            out.insert(key);
     }
-    flush();
     return out;
 }
 
@@ -143,19 +90,7 @@ protected:
     {
         ensureApplication();
         openNotesInTemporaryFolder();
-        if (!QFile::exists(kLib + QStringLiteral("KJV.tvk")))
-            return;
-        static QTemporaryDir folder;
-        const QString books = folder.filePath(QStringLiteral("books"));
-        QDir().mkpath(books);
-        for (const char* name : {"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk"})
-            QFile::link(kLib + QLatin1String(name), QDir(books).filePath(QLatin1String(name)));
-        SourceManager::Folders folders;
-        folders.books = books;
-        folders.cache = folder.filePath(QStringLiteral("cache"));
-        folders.refused = folder.filePath(QStringLiteral("refused"));
-        QDir().mkpath(folders.cache);
-        s_library = new SourceManager(folders);
+        s_library = openSampleLibrary({"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk"});
     }
     static void TearDownTestSuite()
     {

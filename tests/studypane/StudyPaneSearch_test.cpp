@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "StudyPaneSampleLibrary.h"
 #include "StudyPaneTestSupport.h"
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
@@ -45,71 +46,25 @@ using namespace StudyPaneTest;
 
 namespace {
 
-const QString kLib = QStringLiteral(QS_BINARY_DIR "/library/");
-
 // The KJV verses (packed keys) whose text, outside notes, holds every one of the words.
 std::set<quint32> versesWithAll(const QStringList& wanted)
 {
     std::set<quint32> out;
-    std::ifstream in(QS_BINARY_DIR "/library-src/engKJV2006eb.imp", std::ios::binary);
-    std::string line, key, text;
-    static const QRegularExpression notes(
-        QStringLiteral("<note\\b[^>]*>.*?</note>"), QRegularExpression::DotMatchesEverythingOption);
-    static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
-    static const QRegularExpression words(QStringLiteral("[A-Za-z]+"));
-    auto flush = [&] {
-        const uint32_t k = key.empty() ? 0 : tvkVerseKeyFromExportKey(key);
-        if (k == 0 || (k & 0xFF) == 0)
-            return;
-        QString plain = QString::fromUtf8(text.c_str());
-        plain.remove(notes);
-        plain.replace(tags, QStringLiteral(" "));
-        QSet<QString> have;
-        for (auto it = words.globalMatch(plain); it.hasNext();)
-            have.insert(it.next().captured().toLower());
+    for (const auto& [key, plain] : kjvVerseTexts()) {
+        const QStringList words = wordsOf(plain);
+        const QSet<QString> have(words.begin(), words.end());
         if (std::all_of(wanted.begin(), wanted.end(), [&have](const QString& w) { return have.contains(w); }))
-            out.insert(k);
-    };
-    while (std::getline(in, line)) {
-        if (line.rfind("$$$", 0) == 0) {
-            flush();
-            key = line.substr(3);
-            text.clear();
-        } else {
-            text += "\n" + line;
-        }
+            out.insert(key);
     }
-    flush();
     return out;
 }
-
-struct Recorder {
-    QList<Notification> posts;
-    Observation observation;
-    Recorder(NotificationCenter& center, const QString& name)
-        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
-    {
-    }
-};
 
 class StudyPaneSearch : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         ensureApplication();
-        if (!QFile::exists(kLib + QStringLiteral("KJV.tvk")))
-            return;
-        static QTemporaryDir folder;
-        const QString books = folder.filePath(QStringLiteral("books"));
-        QDir().mkpath(books);
-        for (const char* name : {"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk"})
-            QFile::link(kLib + QLatin1String(name), QDir(books).filePath(QLatin1String(name)));
-        SourceManager::Folders folders;
-        folders.books = books;
-        folders.cache = folder.filePath(QStringLiteral("cache"));
-        folders.refused = folder.filePath(QStringLiteral("refused"));
-        QDir().mkpath(folders.cache);
-        s_library = new SourceManager(folders);
+        s_library = openSampleLibrary({"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk"});
     }
     static void TearDownTestSuite()
     {

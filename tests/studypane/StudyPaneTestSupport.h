@@ -37,6 +37,16 @@ inline void ensureApplication()
 
 using TestSupport::waitFor;
 
+// Keeps the notifications of one name posted on a centre.
+struct Recorder {
+    QList<Notification> posts;
+    Observation observation;
+    Recorder(NotificationCenter& center, const QString& name)
+        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
+    {
+    }
+};
+
 class HostDouble : public StudyPaneLayoutHost {
 public:
     double width = StudyPaneEnvironment::kDefaultStudyPaneWidth;
