@@ -1,7 +1,7 @@
 #include "studypane/subpanes/StudyPaneSectionList.h"
 
-#include "search/core/BitVector.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "search/core/BitVector.h"
 
 #include <QHeaderView>
 #include <QTableWidget>

@@ -88,11 +88,9 @@ protected:
         deleteAllNotes();
         m_alerts = std::make_shared<RecordingAlerts>();
         m_screen = std::make_unique<Screen>();
-        kjv = s_library->allSources()->tupleForPubID(1, 101);
-        scofield = s_library->allSources()->tupleForPubID(1, 110);
+        std::tie(kjv, scofield) = kjvAndScofield(*s_library);
         ASSERT_TRUE(kjv && scofield);
-        StudyPaneEnvironment env = m_screen->environment();
-        env.library = s_library;
+        StudyPaneEnvironment env = m_screen->environment(s_library);
         env.activeBook = [this] { return kjv; };
         env.alerts = m_alerts.get();
         env.formatRegistry = m_formats;

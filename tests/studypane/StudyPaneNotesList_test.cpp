@@ -105,11 +105,9 @@ protected:
             GTEST_SKIP() << "the sample library is not built";
         deleteAllNotes();
         m_screen = std::make_unique<Screen>();
-        kjv = s_library->allSources()->tupleForPubID(1, 101);
-        scofield = s_library->allSources()->tupleForPubID(1, 110);
+        std::tie(kjv, scofield) = kjvAndScofield(*s_library);
         ASSERT_TRUE(kjv && scofield);
-        StudyPaneEnvironment env = m_screen->environment();
-        env.library = s_library;
+        StudyPaneEnvironment env = m_screen->environment(s_library);
         env.activeBook = [this] { return activeBook; };
         activeBook = kjv;
         pane = m_screen->install(env);

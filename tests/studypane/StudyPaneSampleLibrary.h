@@ -4,6 +4,7 @@
 #pragma once
 
 #include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
 #include "studypane/notes/NoteStore.h"
 #include "tools/tvkbuild/import/TvkModuleImport.h"
 #include "userdata/cNoteDoc.h"
@@ -18,6 +19,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace StudyPaneTest {
@@ -42,6 +44,12 @@ inline SourceManager* openSampleLibrary(std::initializer_list<const char*> names
     paths.refused = folder.filePath(QStringLiteral("refused"));
     QDir().mkpath(paths.cache);
     return new SourceManager(paths);
+}
+
+// The KJV and the Scofield commentary of a sample library (null when it lacks them).
+inline std::pair<SourceTuple::Ptr, SourceTuple::Ptr> kjvAndScofield(SourceManager& library)
+{
+    return {library.allSources()->tupleForPubID(1, 101), library.allSources()->tupleForPubID(1, 110)};
 }
 
 // The plain text of every KJV verse (packed key), its notes and markup left out, read from the

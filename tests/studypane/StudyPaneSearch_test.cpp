@@ -77,11 +77,9 @@ protected:
         if (s_library == nullptr)
             GTEST_SKIP() << "the sample library is not built";
         m_screen = std::make_unique<Screen>();
-        kjv = s_library->allSources()->tupleForPubID(1, 101);
-        scofield = s_library->allSources()->tupleForPubID(1, 110);
+        std::tie(kjv, scofield) = kjvAndScofield(*s_library);
         ASSERT_TRUE(kjv && scofield);
-        StudyPaneEnvironment env = m_screen->environment();
-        env.library = s_library;
+        StudyPaneEnvironment env = m_screen->environment(s_library);
         env.activeBook = [this] { return activeBook; };
         env.customLimitPrompt = [this](const QString& current) -> std::optional<QString> {
             return limitAnswer ? limitAnswer(current) : std::nullopt;

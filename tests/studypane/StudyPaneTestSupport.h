@@ -84,9 +84,11 @@ struct Screen {
         studyContents = layout->contentsAt(layout->firstRegionIndexWithKind(LayoutRegionContents::kStudyKind));
     }
 
-    StudyPaneEnvironment environment()
+    // The environment of a pane on this screen, over the library when given.
+    StudyPaneEnvironment environment(SourceManager* library = nullptr)
     {
         StudyPaneEnvironment env;
+        env.library = library;
         env.center = &center;
         env.defaults = defaults.get();
         env.layoutManager = &manager;
