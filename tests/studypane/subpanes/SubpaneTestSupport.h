@@ -33,15 +33,6 @@ constexpr quint32 key(quint32 book, quint32 chapter, quint32 verse)
     return (book << 16) | (chapter << 8) | verse;
 }
 
-struct Recorder {
-    QList<Notification> posts;
-    Observation observation;
-    Recorder(NotificationCenter& center, const QString& name)
-        : observation(center, center.addObserver(this, name, [this](Notification& n) { posts.append(n); }))
-    {
-    }
-};
-
 // One library and one database folder for the whole test program.
 struct World {
     QTemporaryDir folder;
