@@ -80,7 +80,8 @@ TEST(StudyPaneSearchPanel, MakesTheRowAndProgressBarUnderTheRoot)
     Panel p;
     EXPECT_EQ(p.root.findChild<QLineEdit*>(QStringLiteral("searchField")), p.panel.searchField());
     EXPECT_EQ(p.panel.searchField()->placeholderText(), QStringLiteral("Search Things"));
-    EXPECT_EQ(p.root.findChild<QToolButton*>(QStringLiteral("searchMenuButton"))->toolTip(), QStringLiteral("Things menu"));
+    EXPECT_EQ(
+        p.root.findChild<QToolButton*>(QStringLiteral("searchMenuButton"))->toolTip(), QStringLiteral("Things menu"));
     EXPECT_EQ(p.panel.refreshButton()->toolTip(), QStringLiteral("Search again"));
     EXPECT_TRUE(p.panel.progressBar()->isHidden());
     EXPECT_EQ(p.panel.table(), p.table);
