@@ -108,6 +108,40 @@ QVariant StudyPaneHitList::resultData(int row, int role) const
     return m_hitData(agg, row, role);
 }
 
+QRect StudyPaneHitDelegate::paintTitleAndHtml(QPainter* painter, const QStyleOptionViewItem& option, const QRect& r,
+    const QString& title, const QString& html, bool* overflows)
+{
+    QFont bold = option.font;
+    bold.setBold(true);
+    painter->setFont(bold);
+    painter->setPen(option.palette.text().color());
+    const int line = QFontMetrics(bold).height();
+    painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
+    ContentTextDocument doc;
+    doc.setDefaultFont(option.font);
+    doc.setHtml(html);
+    doc.setTextWidth(r.width());
+    painter->translate(r.x(), r.y() + line + 1);
+    const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);
+    painter->setClipRect(clip, Qt::IntersectClip);
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    ctx.clip = clip;
+    ctx.palette.setColor(QPalette::Text, option.palette.text().color());
+    doc.documentLayout()->draw(painter, ctx);
+    if (overflows != nullptr) {
+        // The bottom of the last line (the document's own height also counts its margins).
+        const QTextBlock last = doc.lastBlock();
+        qreal textBottom = 0;
+        if (last.isValid() && last.layout() != nullptr && last.layout()->lineCount() > 0) {
+            const QTextLine lastLine = last.layout()->lineAt(last.layout()->lineCount() - 1);
+            textBottom = doc.documentLayout()->blockBoundingRect(last).top() + lastLine.y() + lastLine.height();
+        }
+        *overflows = textBottom > clip.height() + 1;
+    }
+    return clip;
+}
+
 QSize StudyPaneHitDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
@@ -139,31 +173,10 @@ void StudyPaneHitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
             painter->drawText(
                 r, Qt::AlignVCenter | Qt::AlignLeft, option.fontMetrics.elidedText(title, Qt::ElideRight, r.width()));
         } else {
-            QFont bold = option.font;
-            bold.setBold(true);
-            painter->setFont(bold);
-            const int line = QFontMetrics(bold).height();
-            painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-                QFontMetrics(bold).elidedText(title, Qt::ElideRight, r.width()));
-            ContentTextDocument doc;
-            doc.setDefaultFont(option.font);
-            doc.setHtml(index.data(StudyPaneResultListModel::HtmlRole).toString());
-            doc.setTextWidth(r.width());
-            painter->translate(r.x(), r.y() + line + 1);
-            const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);
-            painter->setClipRect(clip, Qt::IntersectClip);
-            QAbstractTextDocumentLayout::PaintContext ctx;
-            ctx.clip = clip;
-            ctx.palette.setColor(QPalette::Text, option.palette.text().color());
-            doc.documentLayout()->draw(painter, ctx);
-            // The bottom of the verse's last line (the document's own height also counts its margins).
-            const QTextBlock last = doc.lastBlock();
-            qreal textBottom = 0;
-            if (last.isValid() && last.layout() != nullptr && last.layout()->lineCount() > 0) {
-                const QTextLine line = last.layout()->lineAt(last.layout()->lineCount() - 1);
-                textBottom = doc.documentLayout()->blockBoundingRect(last).top() + line.y() + line.height();
-            }
-            if (textBottom > clip.height() + 1) {
+            bool overflows = false;
+            const QRect clip = paintTitleAndHtml(
+                painter, option, r, title, index.data(StudyPaneResultListModel::HtmlRole).toString(), &overflows);
+            if (overflows) {
                 // The verse goes on below the cell: say so at its bottom right.
                 const QString more = QStringLiteral("\u2026");
                 const QFontMetrics fm(option.font);

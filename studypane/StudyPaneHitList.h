@@ -72,4 +72,10 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // Paints a title in bold on the first line of `r` and the HTML below it, in the text colour,
+    // leaving the painter moved to the HTML's top left and clipped to it; gives that area, and tells
+    // whether the HTML goes on below it.
+    static QRect paintTitleAndHtml(QPainter* painter, const QStyleOptionViewItem& option, const QRect& r,
+        const QString& title, const QString& html, bool* overflows = nullptr);
 };

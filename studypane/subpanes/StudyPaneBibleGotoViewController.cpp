@@ -6,10 +6,10 @@
 #include "panes/layout/PaneNotifications.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/SearchResultPage.h"
+#include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -19,7 +19,6 @@
 #include <QPushButton>
 #include <QStringListModel>
 #include <QTableWidget>
-#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <utility>
@@ -600,25 +599,8 @@ void BibleVerseTableCellView::paint(
     painter->setClipRect(option.rect);
     if (option.state & QStyle::State_Selected)
         painter->fillRect(option.rect, option.palette.highlight());
-    const QRect r = option.rect.adjusted(4, 0, -4, 0);
-    QFont bold = option.font;
-    bold.setBold(true);
-    const int line = QFontMetrics(bold).height();
-    painter->setFont(bold);
-    painter->setPen(option.palette.text().color());
-    painter->drawText(QRect(r.x(), r.y() + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(bold).elidedText(index.data().toString(), Qt::ElideRight, r.width()));
-    ContentTextDocument doc;
-    doc.setDefaultFont(option.font);
-    doc.setHtml(index.data(HtmlRole).toString());
-    doc.setTextWidth(r.width());
-    painter->translate(r.x(), r.y() + line + 1);
-    const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);
-    painter->setClipRect(clip, Qt::IntersectClip);
-    QAbstractTextDocumentLayout::PaintContext ctx;
-    ctx.clip = clip;
-    ctx.palette.setColor(QPalette::Text, option.palette.text().color());
-    doc.documentLayout()->draw(painter, ctx);
+    StudyPaneHitDelegate::paintTitleAndHtml(
+        painter, option, option.rect.adjusted(4, 0, -4, 0), index.data().toString(), index.data(HtmlRole).toString());
     painter->restore();
     painter->save();
     painter->setPen(option.palette.mid().color());
