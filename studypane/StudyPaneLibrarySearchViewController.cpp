@@ -11,16 +11,13 @@
 #include "search/execution/SourceTupleSearchBook.h"
 #include "studypane/StudyPaneNotifications.h"
 
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
-#include <QProgressBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 

@@ -28,17 +28,12 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QKeyEvent>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLoggingCategory>
-#include <QPushButton>
 #include <QRandomGenerator>
 #include <QStackedWidget>
 #include <QTabBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 

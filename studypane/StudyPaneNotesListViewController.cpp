@@ -20,14 +20,9 @@
 #include "studypane/notes/NoteStore.h"
 #include "userdata/cNoteDoc.h"
 
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
-#include <QProgressBar>
-#include <QTableView>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/UserDefaults.h"
-#include "platform/ui/ContentTextDocument.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "search/execution/SourceTupleSearchBook.h"
@@ -16,23 +15,11 @@
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneProgressForwarder.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QApplication>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPainter>
-#include <QProgressBar>
-#include <QSet>
-#include <QTableView>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <QTextLayout>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace {
 
