@@ -12,7 +12,8 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-AboutThisBookWindowController::AboutThisBookWindowController(std::shared_ptr<SourceTuple> book, QWidget* parent)
+AboutThisBookWindowController::AboutThisBookWindowController(
+    std::shared_ptr<SourceTuple> book, const UserDefaults& defaults, QWidget* parent)
     : QDialog(parent), m_book(std::move(book))
 {
     setObjectName(QStringLiteral("AboutThisBookWindow"));
@@ -33,7 +34,7 @@ AboutThisBookWindowController::AboutThisBookWindowController(std::shared_ptr<Sou
     column->addWidget(m_webView, 1);
     column->addWidget(buttons);
     if (m_book) {
-        m_html = pageHtml(*m_book);
+        m_html = pageHtml(*m_book, defaults);
         m_webView->setHtml(m_html);
     }
 }
@@ -43,9 +44,8 @@ AboutThisBookWindowController::~AboutThisBookWindowController()
     m_book.reset();
 }
 
-QString AboutThisBookWindowController::pageHtml(SourceTuple& book)
+QString AboutThisBookWindowController::pageHtml(SourceTuple& book, const UserDefaults& defaults)
 {
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
     // The family goes into a style attribute: characters that would end the declaration or the
     // attribute are left out.
     QString family = defaults.stringForKey(QStringLiteral("bodyFont"));
@@ -55,11 +55,12 @@ QString AboutThisBookWindowController::pageHtml(SourceTuple& book)
             book.aboutThisBookContents());
 }
 
-void AboutThisBookWindowController::runWithSourceTuple(const std::shared_ptr<SourceTuple>& book, QWidget* parent)
+void AboutThisBookWindowController::runWithSourceTuple(
+    const std::shared_ptr<SourceTuple>& book, const UserDefaults& defaults, QWidget* parent)
 {
     if (!book)
         return;
-    AboutThisBookWindowController window(book, parent);
+    AboutThisBookWindowController window(book, defaults, parent);
     window.exec();
 }
 

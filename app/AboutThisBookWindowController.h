@@ -14,18 +14,22 @@
 class QPushButton;
 class QTextBrowser;
 class SourceTuple;
+class UserDefaults;
 
 class AboutThisBookWindowController : public QDialog {
     Q_OBJECT
 public:
-    explicit AboutThisBookWindowController(std::shared_ptr<SourceTuple> book, QWidget* parent = nullptr);
+    // The page's font comes from `defaults`.
+    AboutThisBookWindowController(
+        std::shared_ptr<SourceTuple> book, const UserDefaults& defaults, QWidget* parent = nullptr);
     ~AboutThisBookWindowController() override;
 
     // Makes the window for the book and runs it modally until it is closed.
-    static void runWithSourceTuple(const std::shared_ptr<SourceTuple>& book, QWidget* parent = nullptr);
+    static void runWithSourceTuple(
+        const std::shared_ptr<SourceTuple>& book, const UserDefaults& defaults, QWidget* parent = nullptr);
 
     // The page as loaded: the description in "baseFontSize" points of "bodyFont", 3-pixel margins.
-    static QString pageHtml(SourceTuple& book);
+    static QString pageHtml(SourceTuple& book, const UserDefaults& defaults);
 
     void onCopyBibliography();
     void onClose();

@@ -33,11 +33,6 @@ constexpr int kInformational = 1;  // AlertStyle::Informational
 const QString kSupport = QStringLiteral("If this error persists, contact Technical Support.");
 const QString kUnexpected = QStringLiteral("This error was unexpected. If it persists, contact Technical Support.");
 
-UserDefaults& defaults()
-{
-    return UserDefaults::standardUserDefaults();
-}
-
 // One "version" entry of the feed: the text of the first child element of each name, and the first
 // "customer-id" of every "customer-ids" element.
 struct FeedEntry {
@@ -139,33 +134,22 @@ qint64 integerOf(const QString& text)
 
 }  // namespace
 
-AppUpdateChecker::AppUpdateChecker(QObject* parent) : QObject(parent), m_network(new QNetworkAccessManager(this))
+AppUpdateChecker::AppUpdateChecker(NotificationCenter& center, UserDefaults& defaults, QObject* parent)
+    : QObject(parent), m_center(center), m_defaults(defaults), m_network(new QNetworkAccessManager(this))
 {
     m_running.build = QuillsteadAppController::appVersion();
     m_running.version = AppVersion::version();
     m_running.systemVersion = systemVersionString();
-    m_presenter.alert = [](const QVariantMap& a) {
-        if (QuillsteadAppController* app = QuillsteadAppController::quillsteadAppController())
-            app->showAlertOnMainThread(a);
-    };
-    m_presenter.toast = [](const QString& message) {
-        if (QuillsteadAppController* app = QuillsteadAppController::quillsteadAppController())
-            app->showToast(message);
-    };
-    m_presenter.showUpdateAvailable = [](const QVariantMap& params) {
-        UpdateAvailableWindowController::runWithParams(params, QApplication::activeWindow());
-    };
-    NotificationCenter::defaultCenter().addObserver(
-        this, AppNotifications::UserWantsToDownloadAppUpdateNotification, [this](Notification& n) {
-            userWantsToDownloadAppUpdate(n.userInfo.value(QStringLiteral("url")).toUrl(),
-                n.userInfo.value(QStringLiteral("downloadSize"), -1).toLongLong(),
-                n.userInfo.value(QStringLiteral("downloadSha256")).toByteArray());
-        });
+    m_center.addObserver(this, AppNotifications::UserWantsToDownloadAppUpdateNotification, [this](Notification& n) {
+        userWantsToDownloadAppUpdate(n.userInfo.value(QStringLiteral("url")).toUrl(),
+            n.userInfo.value(QStringLiteral("downloadSize"), -1).toLongLong(),
+            n.userInfo.value(QStringLiteral("downloadSha256")).toByteArray());
+    });
 }
 
 AppUpdateChecker::~AppUpdateChecker()
 {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_center.removeObserver(this);
     m_cancelled = true;
     if (m_feedReply)
         m_feedReply->abort();
@@ -174,17 +158,9 @@ AppUpdateChecker::~AppUpdateChecker()
     delete m_progress.data();
 }
 
-AppUpdateChecker& AppUpdateChecker::shared()
-{
-    static QPointer<AppUpdateChecker> checker;
-    if (!checker)
-        checker = new AppUpdateChecker(QCoreApplication::instance());
-    return *checker;
-}
-
 QUrl AppUpdateChecker::feedUrl() const
 {
-    return qs::cloud::ServiceHost::fromDefaults(defaults()).updateFeedUrl();
+    return qs::cloud::ServiceHost::fromDefaults(m_defaults).updateFeedUrl();
 }
 
 QString AppUpdateChecker::downloadsFolder() const
@@ -196,21 +172,21 @@ QString AppUpdateChecker::downloadsFolder() const
 
 void AppUpdateChecker::setLastCheckForUpdatesToNow()
 {
-    defaults().setInteger(m_running.now().toSecsSinceEpoch(), QStringLiteral("lastAppUpdateCheck"));
+    m_defaults.setInteger(m_running.now().toSecsSinceEpoch(), QStringLiteral("lastAppUpdateCheck"));
 }
 
 bool AppUpdateChecker::conditionallyCheckForUpdates(bool manual)
 {
     if (!manual) {
-        if (!defaults().boolForKey(QStringLiteral("appUpdateAutomatic")))
+        if (!m_defaults.boolForKey(QStringLiteral("appUpdateAutomatic")))
             return false;
-        const qint64 last = defaults().integerForKey(QStringLiteral("lastAppUpdateCheck"));
+        const qint64 last = m_defaults.integerForKey(QStringLiteral("lastAppUpdateCheck"));
         if (last == 0) {
             // The first automatic check comes one interval after the first launch.
             setLastCheckForUpdatesToNow();
             return false;
         }
-        if (last + defaults().integerForKey(QStringLiteral("appUpdateFreqSeconds")) >
+        if (last + m_defaults.integerForKey(QStringLiteral("appUpdateFreqSeconds")) >
             m_running.now().toSecsSinceEpoch())
             return false;
     }
@@ -304,8 +280,8 @@ QVariantMap AppUpdateChecker::updateParametersFromFeed(const QByteArray& xml, bo
     if (!ok)
         return {};
     const QDateTime now = m_running.now();
-    const bool signedIn = defaults().boolForKey(QStringLiteral("credentialsValid"));
-    const qint64 customer = defaults().integerForKey(QStringLiteral("customerIDNum"));
+    const bool signedIn = m_defaults.boolForKey(QStringLiteral("credentialsValid"));
+    const qint64 customer = m_defaults.integerForKey(QStringLiteral("customerIDNum"));
     qint64 best = 0;
     const FeedEntry* offered = nullptr;
     QList<QPair<qint64, QString>> history;  // newest first

@@ -7,9 +7,9 @@
 // destination and kept only when its length matches what the server announced and any size or
 // SHA-256 digest the feed entry or the server gives; a file already in Downloads is never replaced.
 //
-// What the checker shows goes through `Presenter` (alerts, the toast, the update window); the
-// application's defaults use QuillsteadAppController, tests install their own. One object for the
-// program (shared()); main thread only: network replies finish on the main event loop.
+// What the checker shows goes through `Presenter` (alerts, the toast, the update window): the
+// application controller, which owns the checker, sets it to its own; tests install their own.
+// Main thread only: network replies finish on the main event loop.
 #pragma once
 
 #include <QCryptographicHash>
@@ -25,7 +25,9 @@
 #include <functional>
 #include <memory>
 
+class NotificationCenter;
 class QNetworkAccessManager;
+class UserDefaults;
 
 class AppUpdateChecker : public QObject {
     Q_OBJECT
@@ -53,9 +55,9 @@ public:
         std::function<QDateTime()> now = [] { return QDateTime::currentDateTimeUtc(); };
     };
 
-    explicit AppUpdateChecker(QObject* parent = nullptr);
+    // Listens on `center` for the update window's download request; reads its settings in `defaults`.
+    AppUpdateChecker(NotificationCenter& center, UserDefaults& defaults, QObject* parent = nullptr);
     ~AppUpdateChecker() override;
-    static AppUpdateChecker& shared();
 
     Presenter& presenter() { return m_presenter; }
     RunningProgram& runningProgram() { return m_running; }
@@ -106,6 +108,8 @@ private:
     void failDownload(const QString& message);
     void alert(int style, const QString& message, const QString& informative, const QVariantMap& extra = {});
 
+    NotificationCenter& m_center;
+    UserDefaults& m_defaults;
     QNetworkAccessManager* m_network;
     QPointer<QNetworkReply> m_feedReply;
     QPointer<QNetworkReply> m_download;

@@ -1,6 +1,5 @@
 #include "app/ApplicationBookPaneHooks.h"
 
-#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "engine/references/cBibleRef.h"
@@ -23,9 +22,9 @@ namespace {
 
 // The study services' environment: the shared objects, and the prompt and toast of the main window
 // once there is one.
-StudyPaneEnvironment studyEnvironment(QuillsteadAppController* app)
+StudyPaneEnvironment studyEnvironment(QuillsteadAppController* app, const WindowEnvironment& window)
 {
-    StudyPaneEnvironment env = StudyPaneEnvironment::fromWindow(applicationEnvironment());
+    StudyPaneEnvironment env = StudyPaneEnvironment::fromWindow(window);
     env.textPrompt = [app](const QVariantMap& options) {
         const QuillsteadWindowController* window = app->mainWindowController();
         return window != nullptr ? window->studyPaneEnvironment().promptForText(options)
@@ -37,8 +36,8 @@ StudyPaneEnvironment studyEnvironment(QuillsteadAppController* app)
 
 }  // namespace
 
-ApplicationBookPaneHooks::ApplicationBookPaneHooks(QuillsteadAppController* app)
-    : StudyPaneBookPaneHooks(studyEnvironment(app)), m_app(app)
+ApplicationBookPaneHooks::ApplicationBookPaneHooks(QuillsteadAppController* app, const WindowEnvironment& environment)
+    : StudyPaneBookPaneHooks(studyEnvironment(app, environment)), m_app(app), m_environment(environment)
 {
 }
 
@@ -65,7 +64,7 @@ void ApplicationBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 
                                  : notes->deleteBookNote(quint16(book->pubID()), quint16(book->bookID()),
                                        quint8(book->editionNumber()), qint32(section));
     if (deleted)
-        NotificationCenter::defaultCenter().postNotificationName(
+        m_environment.notifications().postNotificationName(
             PaneNotifications::qsNotesHaveChangedNotification, nullptr, {{QStringLiteral("changed"), true}});
 }
 
@@ -74,9 +73,9 @@ void ApplicationBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 
 void ApplicationBookPaneHooks::copyPassage(const QVariantMap& request, bool now)
 {
     if (now)
-        CopyPassageWindowController::copyNow(applicationEnvironment(), request);
+        CopyPassageWindowController::copyNow(m_environment, request);
     else
-        CopyPassageWindowController::run(applicationEnvironment(), request,
+        CopyPassageWindowController::run(m_environment, request,
             m_app && m_app->mainWindowController() ? m_app->mainWindowController()->window() : nullptr);
 }
 

@@ -10,11 +10,14 @@
 
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 
+#include "panes/layout/WindowEnvironment.h"
+
 class QuillsteadAppController;
 
 class ApplicationBookPaneHooks : public StudyPaneBookPaneHooks {
 public:
-    explicit ApplicationBookPaneHooks(QuillsteadAppController* app);
+    // The copy windows are made with `environment`, and a removed note is announced on its centre.
+    ApplicationBookPaneHooks(QuillsteadAppController* app, const WindowEnvironment& environment);
 
     bool hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible) override;
     void deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible) override;
@@ -33,4 +36,5 @@ public:
 
 private:
     QuillsteadAppController* m_app;
+    WindowEnvironment m_environment;
 };

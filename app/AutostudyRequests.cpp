@@ -1,7 +1,7 @@
 #include "app/AutostudyRequests.h"
 
-#include "app/ProgramParts.h"
 #include "panes/layout/PaneNotifications.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "platform/NotificationCenter.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
 #include "reports/ui/AutostudyVerseWindowController.h"
@@ -12,15 +12,15 @@
 #include <QObject>
 #include <QWidget>
 
-void listenForAutostudyRequests(QObject* owner, NotificationCenter& center, std::function<QWidget*()> window)
+void listenForAutostudyRequests(QObject* owner, const WindowEnvironment& environment, std::function<QWidget*()> window)
 {
     AutostudyWindowController::setResultsPresenter([](const WindowEnvironment& env, const QString& file,
                                                        const QString& notificationName, const QVariantMap& userInfo) {
         AutostudyResultsWindowController::runWithFile(env, file, notificationName, userInfo);
     });
-    // The dialogs work with the application's environment, and ask again on the centre observed here.
-    WindowEnvironment env = applicationEnvironment();
-    env.center = &center;
+    // The dialogs ask again on the centre observed here.
+    const WindowEnvironment env = environment;
+    NotificationCenter& center = environment.notifications();
     using Runner = void (*)(const WindowEnvironment&, const QVariantMap&, QWidget*);
     const QList<QPair<QString, Runner>> requests {
         {PaneNotifications::UserWantsToDoVerseAutostudy, &AutostudyVerseWindowController::run},
@@ -34,7 +34,7 @@ void listenForAutostudyRequests(QObject* owner, NotificationCenter& center, std:
         });
 }
 
-void runTodayAutostudy(QWidget* parent)
+void runTodayAutostudy(const WindowEnvironment& environment, QWidget* parent)
 {
-    AutostudyTodayWindowController::run(applicationEnvironment(), {}, parent);
+    AutostudyTodayWindowController::run(environment, {}, parent);
 }

@@ -9,14 +9,15 @@
 
 #include <functional>
 
-class NotificationCenter;
 class QObject;
 class QWidget;
+struct WindowEnvironment;
 
-// Installs the results window as the dialogs' presenter and observes the requests for `owner` (the
-// caller removes the owner's observations). Each dialog runs modally over `window()` once the posting
-// code has returned, unless `owner` is gone by then.
-void listenForAutostudyRequests(QObject* owner, NotificationCenter& center, std::function<QWidget*()> window);
+// Installs the results window as the dialogs' presenter and observes the requests on the centre of
+// `environment` for `owner` (the caller removes the owner's observations). Each dialog, made with
+// `environment`, runs modally over `window()` once the posting code has returned, unless `owner` is
+// gone by then.
+void listenForAutostudyRequests(QObject* owner, const WindowEnvironment& environment, std::function<QWidget*()> window);
 
 // The Today's Study command: the today dialog on today's date.
-void runTodayAutostudy(QWidget* parent);
+void runTodayAutostudy(const WindowEnvironment& environment, QWidget* parent);

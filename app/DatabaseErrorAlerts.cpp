@@ -13,7 +13,8 @@ void DatabaseErrorAlerts::databaseError(const cLString16& text)
     alert.informativeText = informativeText(EngineStrings::fromUtf16(text));
     alert.style = AlertStyle::Critical;
     // Never inline: the report may come from inside a database call holding its locks.
-    runOnMainThread([alert] { Alerts::shared().runModal(alert); });
+    Alerts* alerts = &m_alerts;
+    runOnMainThread([alerts, alert] { alerts->runModal(alert); });
 }
 
 QString DatabaseErrorAlerts::messageText()

@@ -14,8 +14,13 @@
 
 #include <atomic>
 
+class Alerts;
+
 class DatabaseErrorAlerts final : public cDatabaseErrorReporter {
 public:
+    // The alert goes to `alerts`, which must outlive this reporter.
+    explicit DatabaseErrorAlerts(Alerts& alerts) : m_alerts(alerts) { }
+
     void databaseError(const cLString16& text) override;
 
     // The alert's texts for one report.
@@ -25,5 +30,6 @@ public:
     bool hasReported() const { return m_reported.load(); }
 
 private:
+    Alerts& m_alerts;
     std::atomic<bool> m_reported {false};
 };

@@ -31,11 +31,15 @@ namespace {
 // The find proximity of Bible documents follows the user default as it is now.
 class FindProximityFromDefaults final : public cFindProximitySetting {
 public:
+    explicit FindProximityFromDefaults(const UserDefaults& defaults) : m_defaults(defaults) { }
     std::uint32_t findProximity() const override
     {
-        const qint64 value = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("findProximity"));
+        const qint64 value = m_defaults.integerForKey(QStringLiteral("findProximity"));
         return static_cast<std::uint32_t>(std::clamp<qint64>(value, 0, 0xFFFF));
     }
+
+private:
+    const UserDefaults& m_defaults;
 };
 
 // Named character references of typed references and book information texts: the renderer's table.
@@ -73,7 +77,7 @@ public:
 
 }  // namespace
 
-void installProgramParts(const QString& dataFolder)
+void installProgramParts(const QString& dataFolder, const WindowEnvironment& environment)
 {
     // The engine builds the database and cache paths from its data folder, which ends in "/".
     QDir().mkpath(dataFolder);
@@ -83,11 +87,11 @@ void installProgramParts(const QString& dataFolder)
     cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(folder));
 
     StartupHooks hooks;
-    hooks.findProximity = std::make_shared<FindProximityFromDefaults>();
+    hooks.findProximity = std::make_shared<FindProximityFromDefaults>(environment.settings());
     hooks.referenceEntities = std::make_shared<ReferenceEntities>();
     hooks.bookInfoEntities = std::make_shared<BookInfoEntities>();
     hooks.referenceFormatter = std::make_shared<ReferenceFormatter>();
-    hooks.databaseErrors = std::make_shared<DatabaseErrorAlerts>();
+    hooks.databaseErrors = std::make_shared<DatabaseErrorAlerts>(environment.alert());
     installStartupHooks(hooks);
     // Highlights and note links in rendered verses, and the note document of the documents.
     cBookUserData::install();
@@ -109,9 +113,9 @@ void installProgramParts(const QString& dataFolder)
         });
 }
 
-void installPaneHooks(QuillsteadAppController* app)
+void installPaneHooks(QuillsteadAppController* app, const WindowEnvironment& environment)
 {
-    BookPaneHooks::install(app != nullptr ? std::make_shared<ApplicationBookPaneHooks>(app) : nullptr);
+    BookPaneHooks::install(app != nullptr ? std::make_shared<ApplicationBookPaneHooks>(app, environment) : nullptr);
 }
 
 WindowEnvironment applicationEnvironment()

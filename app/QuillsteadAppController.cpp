@@ -2,10 +2,15 @@
 
 #include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
+#include "app/HelpCommands.h"
+#include "app/LayoutCommands.h"
+#include "app/PaneCommands.h"
 #include "app/ProgramParts.h"
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/Toast.h"
+#include "app/UpdateAvailableWindowController.h"
+#include "app/ViewCommands.h"
 #include "app/preferences/AppNotifications.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
@@ -61,43 +66,10 @@
 
 namespace {
 
-QuillsteadAppController* g_controller = nullptr;
-
 QString& bundledFolder()
 {
     static QString folder;
     return folder;
-}
-
-UserDefaults& defaults()
-{
-    return UserDefaults::standardUserDefaults();
-}
-
-const QString kStrongs = QStringLiteral("strongsNumbers");
-const QString kSyncBiblesComm = QStringLiteral("syncBiblesComm");
-const QString kVersePopovers = QStringLiteral("versePopovers");
-const QString kFootnoteStyle = QStringLiteral("footnoteStyle");
-
-// The footnote item's mixed state (a bool property of the action) and the icon it had before.
-constexpr char kMixedStateProperty[] = "mixedState";
-constexpr char kPlainIconProperty[] = "plainIcon";
-
-// The style's partly-checked box, as an icon.
-QIcon mixedStateIcon()
-{
-    QStyle* style = QApplication::style();
-    const int size = style->pixelMetric(QStyle::PM_IndicatorWidth);
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    QStyleOptionButton option;
-    option.rect = QRect(0, 0, size, size);
-    option.state = QStyle::State_Enabled | QStyle::State_NoChange;
-    option.palette = QApplication::palette();
-    style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &option, &painter);
-    painter.end();
-    return QIcon(pixmap);
 }
 
 // Legacy names of the books that come with the application, removed when the book is installed.
@@ -112,41 +84,39 @@ QString legacyNameFor(const QString& name)
     return {};
 }
 
-bool askYesNo(const QString& message, const QString& informative)
-{
-    Alert alert;
-    alert.messageText = message;
-    alert.informativeText = informative;
-    alert.buttons = {QStringLiteral("No"), QStringLiteral("Yes")};
-    alert.style = AlertStyle::Informational;
-    return Alerts::shared().runModal(alert) == AlertSecondButtonReturn;
-}
-
 }  // namespace
 
-QuillsteadAppController::QuillsteadAppController(QObject* parent)
-    : QObject(parent), m_center(NotificationCenter::defaultCenter())
+QuillsteadAppController::QuillsteadAppController(const WindowEnvironment& environment, QObject* parent)
+    : QObject(parent),
+      m_environment(environment),
+      m_updateChecker(std::make_unique<AppUpdateChecker>(m_environment.notifications(), m_environment.settings()))
 {
-    g_controller = this;
+    // The update checker shows its alerts, toasts and update window over the main window.
+    AppUpdateChecker::Presenter& updates = m_updateChecker->presenter();
+    updates.alert = [this](const QVariantMap& alert) { showAlertOnMainThread(alert); };
+    updates.toast = [this](const QString& message) { showToast(message); };
+    updates.showUpdateAvailable = [this](const QVariantMap& params) {
+        UpdateAvailableWindowController::runWithParams(params, m_environment.notifications(),
+            m_mainWindowController ? m_mainWindowController->window() : QApplication::activeWindow());
+    };
 }
 
 QuillsteadAppController::~QuillsteadAppController()
 {
-    m_center.removeObserver(this);
+    m_environment.notifications().removeObserver(this);
     if (m_mainWindowController)
-        installPaneHooks(nullptr);
+        installPaneHooks(nullptr, m_environment);
     if (m_syncDelegate) {
         qs::cloud::installSyncEngine(nullptr);
-        qs::cloud::SyncManager::instance().setDelegate(nullptr);
+        if (m_environment.sync != nullptr)
+            m_environment.sync->setDelegate(nullptr);
     }
+    // The command objects read the window: they go first.
+    m_paneCommands.reset();
+    m_layoutCommands.reset();
+    m_viewCommands.reset();
+    m_helpCommands.reset();
     m_mainWindowController.reset();
-    if (g_controller == this)
-        g_controller = nullptr;
-}
-
-QuillsteadAppController* QuillsteadAppController::quillsteadAppController()
-{
-    return g_controller;
 }
 
 void QuillsteadAppController::setBundledBooksFolder(const QString& folder)
@@ -164,11 +134,22 @@ qint64 QuillsteadAppController::appVersion()
     return AppVersion::buildNumber();
 }
 
+bool QuillsteadAppController::askYesNo(const QString& message, const QString& informative)
+{
+    Alert alert;
+    alert.messageText = message;
+    alert.informativeText = informative;
+    alert.buttons = {QStringLiteral("No"), QStringLiteral("Yes")};
+    alert.style = AlertStyle::Informational;
+    return m_environment.alert().runModal(alert) == AlertSecondButtonReturn;
+}
+
 // ---- Launch and termination ----
 
 void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& resets)
 {
     Q_ASSERT(isMainThread());
+    UserDefaults& defaults = m_environment.settings();
     bool reinstallAll = false;
     if (resets.resetLayout &&
         askYesNo(QStringLiteral("Are you sure you want to delete Quillstead's screen layout?"),
@@ -178,7 +159,7 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
                 "Quillstead not to show its window, or when you want to simply start over. "))) {
         QFile::remove(appLayoutArchiveFile());
         for (const char* key : {"mainWindowOriginX", "mainWindowOriginY", "mainWindowWidth", "mainWindowHeight"})
-            defaults().removeObjectForKey(QString::fromLatin1(key));
+            defaults.removeObjectForKey(QString::fromLatin1(key));
     }
     if (resets.resetSettings &&
         askYesNo(QStringLiteral("Are you sure you want to delete saved settings?"),
@@ -187,7 +168,7 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
                            "user-created data (notes, highlights, bookmarks, reading history, etc.). It will NOT "
                            "change your screen layout but will reset the saved Quillstead window location and size. "
                            "It will NOT delete any books. ")))
-        defaults().removePersistentDomain();
+        defaults.removePersistentDomain();
     if (resets.reinstallBundledBooks &&
         askYesNo(QStringLiteral("Are you sure you want to reinstall bundled books?"),
             QStringLiteral("If you select 'Yes', Quillstead will reinstall the Welcome and User Guide books along with "
@@ -199,27 +180,27 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     // A password kept by an older version moves to its current key as it is (already scrambled). A
     // value that is not a scrambled form is a password typed in clear into the settings file by an
     // older build: it is dropped, never moved.
-    if (defaults().hasStoredValue(QStringLiteral("password"))) {
-        const QVariant password = defaults().objectForKey(QStringLiteral("password"));
+    if (defaults.hasStoredValue(QStringLiteral("password"))) {
+        const QVariant password = defaults.objectForKey(QStringLiteral("password"));
         if (password.typeId() == QMetaType::QString &&
             qs::cloud::unscrambleTextChecked(password.toString(), qs::cloud::ScramblePad::Default))
-            defaults().setObject(password, QStringLiteral("optionsbitfield"));
-        defaults().removeObjectForKey(QStringLiteral("password"));
+            defaults.setObject(password, QStringLiteral("optionsbitfield"));
+        defaults.removeObjectForKey(QStringLiteral("password"));
     }
 
-    SettingsRegistry::registerDefaultsForAllPreferences(defaults());
-    qs::cloud::ServiceHost::registerDefault(defaults());
+    SettingsRegistry::registerDefaultsForAllPreferences(defaults);
+    qs::cloud::ServiceHost::registerDefault(defaults);
     QList<SpeechVoice> voices;
     {
         QTextToSpeech speech;
         for (const QVoice& voice : speech.availableVoices())
             voices.append({voice.name(), speech.locale().name()});
     }
-    SettingsRegistry::registerSpeechSynthesisDefaults(defaults(), voices);
+    SettingsRegistry::registerSpeechSynthesisDefaults(defaults, voices);
 
     initializeSharedCode();
 
-    const bool newBuild = appVersion() != defaults().integerForKey(QStringLiteral("prevAppVersion"));
+    const bool newBuild = appVersion() != defaults.integerForKey(QStringLiteral("prevAppVersion"));
     if (newBuild)
         SourceManager::removeArchiveFiles();
     // Book files a crash left half written are never finished: they go before the library looks.
@@ -227,8 +208,8 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
         qInfo().noquote() << "removed an unfinished book file:" << partial;
     installBundledBooks(reinstallAll || newBuild, reinstallAll);
 
-    m_mainWindowController = std::make_unique<QuillsteadWindowController>(this);
-    installPaneHooks(this);
+    m_mainWindowController = std::make_unique<QuillsteadWindowController>(this, m_environment);
+    installPaneHooks(this, m_environment);
 
     // The sync engine reports to this application and serves the stores' sync requests.
     QuillsteadSyncDelegate::Environment syncEnvironment;
@@ -236,39 +217,42 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     syncEnvironment.syncSettingsVisible = [this] {
         return isPreferencesPaneVisible(QuillsteadSyncDelegate::kSyncSettingsPane);
     };
-    m_syncDelegate = std::make_unique<QuillsteadSyncDelegate>(m_center, defaults(), std::move(syncEnvironment));
+    m_syncDelegate = std::make_unique<QuillsteadSyncDelegate>(
+        m_environment.notifications(), defaults, m_environment.alert(), std::move(syncEnvironment));
     qs::cloud::installSyncEngine(m_syncDelegate.get());
-    qs::cloud::SyncManager::instance().setAutoSyncFreq(defaults().integerForKey(QStringLiteral("autoSyncFreq")));
+    if (m_environment.sync != nullptr)
+        m_environment.sync->setAutoSyncFreq(defaults.integerForKey(QStringLiteral("autoSyncFreq")));
 
     m_mainWindowController->showWindow();
 
-    if (defaults().integerForKey(QStringLiteral("prevAppVersion")) != appVersion())
-        defaults().setInteger(appVersion(), QStringLiteral("prevAppVersion"));
+    if (defaults.integerForKey(QStringLiteral("prevAppVersion")) != appVersion())
+        defaults.setInteger(appVersion(), QStringLiteral("prevAppVersion"));
 
-    m_center.addObserver(this, PaneNotifications::qsLayoutManagerLayoutNameChangedNotification, [](Notification&) {});
+    m_environment.notifications().addObserver(
+        this, PaneNotifications::qsLayoutManagerLayoutNameChangedNotification, [](Notification&) {});
     // New special offers are announced once the notification has been delivered; the offers are
     // fetched again, when their interval has passed, each time the reader becomes active.
-    m_center.addObserver(this, StoreNotifications::MyOffersManagerHasNewOffers, [this](Notification&) {
-        QMetaObject::invokeMethod(
-            this, [this] { myOffersManagerHasNewOffers(); }, Qt::QueuedConnection);
-    });
+    m_environment.notifications().addObserver(
+        this, StoreNotifications::MyOffersManagerHasNewOffers, [this](Notification&) {
+            QMetaObject::invokeMethod(
+                this, [this] { myOffersManagerHasNewOffers(); }, Qt::QueuedConnection);
+        });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             qs::cloud::MyOffersManager::shared().refresh(false);
     });
-    listenForAutostudyRequests(this, m_center,
+    listenForAutostudyRequests(this, m_environment,
         [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
     listenForOtherInstances();
     // The automatic update check, when one is due; it also downloads what the update window asks for.
-    AppUpdateChecker::shared().conditionallyCheckForUpdates(false);
+    m_updateChecker->conditionallyCheckForUpdates(false);
 }
 
 void QuillsteadAppController::initializeSharedCode()
 {
     // The engine's data path, the reference tables, the find proximity, the library and the note
     // document: the lower layers' hooks are installed in one place.
-    installProgramParts(AppFolders::privateDataDirectory());
-    SourceManager::singleton();
+    installProgramParts(AppFolders::privateDataDirectory(), m_environment);
 }
 
 void QuillsteadAppController::applicationWillTerminate()
@@ -281,6 +265,7 @@ void QuillsteadAppController::applicationWillTerminate()
 
 void QuillsteadAppController::installBundledBooks(bool force, bool forceAll)
 {
+    UserDefaults& defaults = m_environment.settings();
     const QString source = bundledBooksFolder();
     if (source.isEmpty())
         return;
@@ -290,7 +275,7 @@ void QuillsteadAppController::installBundledBooks(bool force, bool forceAll)
     for (const QString& name : names) {
         const QString destination = QDir(books).filePath(name);
         const QString flag = SettingsRegistry::installedBookKey(name);
-        const bool present = QFileInfo::exists(destination) || defaults().boolForKey(flag);
+        const bool present = QFileInfo::exists(destination) || defaults.boolForKey(flag);
         const bool always = name == QLatin1String("MXHelp.tvk") || name == QLatin1String("MXWelcome.tvk");
         const bool install = forceAll || (force && always) || !present;
         if (!install)
@@ -303,8 +288,8 @@ void QuillsteadAppController::installBundledBooks(bool force, bool forceAll)
         }
         if (const QString legacy = legacyNameFor(name); !legacy.isEmpty())
             QFile::remove(QDir(books).filePath(legacy));
-        defaults().setBool(true, flag);
-        m_center.postNotificationName(
+        defaults.setBool(true, flag);
+        m_environment.notifications().postNotificationName(
             LibraryNotifications::qsBookFileCopiedToBooksFolder, this, {{QStringLiteral("path"), destination}});
     }
 }
@@ -318,12 +303,12 @@ QString QuillsteadAppController::appLayoutArchiveFile()
 
 bool QuillsteadAppController::archiveLayouts()
 {
-    return applicationEnvironment().layoutManager().writeArchive(appLayoutArchiveFile());
+    return m_environment.layoutManager().writeArchive(appLayoutArchiveFile());
 }
 
 void QuillsteadAppController::restoreLayouts()
 {
-    LayoutManager& manager = applicationEnvironment().layoutManager();
+    LayoutManager& manager = m_environment.layoutManager();
     const QString archive = appLayoutArchiveFile();
     if (QFileInfo::exists(archive)) {
         if (manager.readArchive(archive) && manager.count() > 0)
@@ -337,7 +322,7 @@ void QuillsteadAppController::restoreLayouts()
     Layout* layout = manager.currentLayout();
     if (layout == nullptr)
         return;
-    const SourceTupleArray::Ptr all = SourceManager::singleton().allSources();
+    const SourceTupleArray::Ptr all = m_environment.books().allSources();
     const qint64 firstBooks[] = {23, 24, 101};
     for (int region = 0; region < 3; ++region) {
         if (static_cast<size_t>(region) >= layout->regions().size())
@@ -353,13 +338,13 @@ void QuillsteadAppController::restoreLayouts()
         // The first screen is where the history starts, not a move back to undo.
         request.noHistory = true;
         request.layoutUuid = layout->uuidString();
-        request.post(m_center, this);
+        request.post(m_environment.notifications(), this);
     }
 }
 
 void QuillsteadAppController::newLayoutFromDescriptor(const QString& descriptor)
 {
-    LayoutManager& manager = applicationEnvironment().layoutManager();
+    LayoutManager& manager = m_environment.layoutManager();
     LayoutRect rect;
     if (m_mainWindowController)
         rect = m_mainWindowController->layoutAreaRect();
@@ -446,7 +431,7 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
     const QFileInfo info(fileName);
     if (!BookFileInstall::isRegularFile(fileName))
         return;
-    SourceManager& library = SourceManager::singleton();
+    SourceManager& library = m_environment.books();
     const QString books = AppFolders::booksDirectory();
     QString installed;
     if (BookFileInstall::isInsideFolder(fileName, books)) {
@@ -462,22 +447,22 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
             Alert alert;
             alert.messageText = QStringLiteral("The book file could not be copied into the books folder.");
             alert.informativeText = error;
-            Alerts::shared().runModal(alert);
+            m_environment.alert().runModal(alert);
             return;
         }
         library.forgetSourceAtPath(installed);
     }
-    m_center.postNotificationName(
+    m_environment.notifications().postNotificationName(
         LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), installed}});
     const SourceTuple::Ptr book = library.allSources()->tupleForFile(installed);
     if (!book) {
         Alert alert;
         alert.messageText = QStringLiteral("Unable to open the book after it was installed.");
         alert.style = AlertStyle::Informational;
-        Alerts::shared().runModal(alert);
+        m_environment.alert().runModal(alert);
         return;
     }
-    m_center.postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification, this,
+    m_environment.notifications().postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification, this,
         {{QStringLiteral("pubid"), book->pubID()}, {QStringLiteral("bookid"), book->bookID()},
             {QStringLiteral("edition"), book->editionNumber()}, {QStringLiteral("revision"), book->revisionNumber()}});
 }
@@ -486,7 +471,7 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
 
 void QuillsteadAppController::showToast(const QString& message)
 {
-    Toast::show(message, static_cast<int>(defaults().integerForKey(QStringLiteral("baseFontSize"))));
+    Toast::show(message, static_cast<int>(m_environment.settings().integerForKey(QStringLiteral("baseFontSize"))));
     emit toastShown(message);
 }
 
@@ -504,7 +489,7 @@ void QuillsteadAppController::showAlertOnMainThread(const QVariantMap& dictionar
     for (const char* key : {"firstButtonTitle", "secondButtonTitle"})
         if (dictionary.contains(QString::fromLatin1(key)))
             alert.buttons.append(dictionary.value(QString::fromLatin1(key)).toString());
-    const int answer = Alerts::shared().runModal(alert);
+    const int answer = m_environment.alert().runModal(alert);
     const QString prefix = answer == AlertSecondButtonReturn ? QStringLiteral("second")
         : answer == AlertFirstButtonReturn                   ? QStringLiteral("first")
                                                              : QString();
@@ -526,262 +511,39 @@ void QuillsteadAppController::showInFolder(const QString& path)
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
-// ---- Commands ----
-
-QString QuillsteadAppController::currentLayoutUuid() const
-{
-    const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
-    return layout != nullptr ? layout->uuidString() : QString();
-}
-
-void QuillsteadAppController::postFromController(const QString& name, const QVariantMap& userInfo)
-{
-    m_center.postNotificationName(name, this, userInfo);
-}
-
-void QuillsteadAppController::onCloseBook()
-{
-    postFromController(PaneNotifications::UserWantsToCloseActiveBookNotification);
-}
-
-void QuillsteadAppController::onNewPane(int senderTag)
-{
-    postFromController(PaneNotifications::UserWantsToSplitActivePaneNotification,
-        {{QStringLiteral("vertical"), senderTag == 1002 ? 1 : 0}});
-}
-
-void QuillsteadAppController::onClosePane()
-{
-    postFromController(PaneNotifications::UserWantsToCloseActivePaneNotification);
-}
-
-void QuillsteadAppController::onMaximizeBook()
-{
-    postFromController(PaneNotifications::UserWantsToMaximizeCurrentBookNotification);
-}
-
-void QuillsteadAppController::onMaximizePane()
-{
-    postFromController(PaneNotifications::UserWantsToMaximizeCurrentPaneNotification);
-}
-
-void QuillsteadAppController::onScrollPageUp()
-{
-    postFromController(PaneNotifications::UserWantsToScrollUpOnePage);
-}
-
-void QuillsteadAppController::onScrollLineUp()
-{
-    postFromController(PaneNotifications::UserWantsToScrollUpOneLine);
-}
-
-void QuillsteadAppController::onScrollLineDown()
-{
-    postFromController(PaneNotifications::UserWantsToScrollDownOneLine);
-}
-
-void QuillsteadAppController::onScrollPageDown()
-{
-    postFromController(PaneNotifications::UserWantsToScrollDownOnePage);
-}
-
-void QuillsteadAppController::onStartSpeaking()
-{
-    postFromController(
-        PaneNotifications::UserWantsToStartSpeakingNotification, {{GoToKeys::layoutUuid, currentLayoutUuid()}});
-}
-
-void QuillsteadAppController::onStopSpeaking()
-{
-    postFromController(PaneNotifications::UserWantsToStopSpeakingNotification);
-    if (const auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->isSpeaking()) {
-        synthesizer->clearFinishedHandler();
-        synthesizer->stop();
-    }
-}
-
-void QuillsteadAppController::onAboutThisBook()
-{
-    postFromController(PaneNotifications::UserWantsToSeeCurrentBookProperties);
-}
-
-void QuillsteadAppController::onRenameLayout()
-{
-    Layout* layout = applicationEnvironment().layoutManager().currentLayout();
-    if (layout == nullptr || !m_mainWindowController)
-        return;
-    const QString name =
-        m_mainWindowController->runTextPrompt({{QStringLiteral("title"), QStringLiteral("Rename Current Layout")},
-            {QStringLiteral("prompt"), QStringLiteral("Enter a new name for this layout.")},
-            {QStringLiteral("default"), layout->name()},
-            {QStringLiteral("detailPrompt"),
-                QStringLiteral("Layout names don't have to be unique, but they should be. If you name your layout "
-                               "\"Today\", it will be displayed when you select \"Today's Reading\".")}});
-    if (name.isEmpty())
-        return;
-    layout->setName(name);
-    m_center.postNotificationName(PaneNotifications::qsLayoutManagerLayoutNameChangedNotification, nullptr);
-}
-
-void QuillsteadAppController::onDeleteLayout()
-{
-    LayoutManager& manager = applicationEnvironment().layoutManager();
-    Layout* layout = manager.currentLayout();
-    if (manager.count() < 2 || layout == nullptr)
-        return;
-    Alert alert;
-    alert.messageText = QStringLiteral("Are you sure you want to delete the layout '%1'?").arg(layout->name());
-    alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
-    if (Alerts::shared().runModal(alert) == AlertFirstButtonReturn)
-        manager.deleteLayoutAtIndex(manager.findLayoutIndex(layout));
-}
-
-void QuillsteadAppController::onNewLayout()
-{
-    if (m_mainWindowController) {
-        const QString descriptor = m_mainWindowController->runNewLayoutSheet();
-        if (!descriptor.isEmpty())
-            newLayoutFromDescriptor(descriptor);
-    }
-}
-
-void QuillsteadAppController::onSyncToActiveBible()
-{
-    if (!m_mainWindowController)
-        return;
-    const auto current = m_mainWindowController->currentBookAndSection();
-    if (!current.book)
-        return;
-    const quint32 key = current.book->keyForSection(current.section);
-    postFromController(LibraryNotifications::EverybodySyncToMeNotification,
-        {{GoToKeys::layoutUuid, currentLayoutUuid()}, {GoToKeys::sourceTuple, QVariant::fromValue(current.book)},
-            {QStringLiteral("bibleKey"), static_cast<quint32>(key)}, {GoToKeys::paneRegion, current.region},
-            {QStringLiteral("syncAnyway"), true}});
-}
-
-void QuillsteadAppController::onGoToToday()
-{
-    if (m_mainWindowController) {
-        m_mainWindowController->selectLayoutWithName(QStringLiteral("Today"));
-        m_mainWindowController->makeGoToPaneCurrent();
-    }
-    GoToRequest request;
-    request.todaysReading = true;
-    request.activate = true;
-    request.sync = true;
-    request.layoutUuid = currentLayoutUuid();
-    const qint64 pub = defaults().integerForKey(QStringLiteral("preferredDevotionalPubId"));
-    const qint64 book = defaults().integerForKey(QStringLiteral("preferredDevotionalBookId"));
-    if (defaults().hasStoredValue(QStringLiteral("preferredDevotionalPubId")) &&
-        defaults().hasStoredValue(QStringLiteral("preferredDevotionalBookId")) && pub != 0 && book != 0)
-        request.sourceTuple = SourceManager::singleton().devotionalSources()->tupleForPubID(pub, book);
-    request.post(m_center, this);
-}
-
-void QuillsteadAppController::onHelp()
-{
-    const SourceTuple::Ptr help = SourceManager::singleton().allSources()->tupleForPubID(1, 24);
-    if (!help)
-        return;
-    GoToRequest request;
-    request.sourceTuple = help;
-    request.activate = true;
-    request.layoutUuid = currentLayoutUuid();
-    request.post(m_center, this);
-}
-
-void QuillsteadAppController::toggle(
-    const QString& key, const QString& offText, const QString& onText, bool postDisplayChange)
-{
-    const bool on = !defaults().boolForKey(key);
-    defaults().setBool(on, key);
-    if (postDisplayChange)
-        postFromController(PaneNotifications::DisplayPreferencesChangedNotification);
-    showToast(on ? onText : offText);
-}
-
-void QuillsteadAppController::onToggleSyncBiblesCommentaries()
-{
-    toggle(kSyncBiblesComm, QStringLiteral("Bible / commentary sync is now disabled"),
-        QStringLiteral("Bible / commentary sync enabled."), false);
-}
-
-void QuillsteadAppController::onToggleStrongs()
-{
-    toggle(kStrongs, QStringLiteral("Word attributes are disabled in Bibles that have them."),
-        QStringLiteral("Word attributes enabled."), true);
-}
-
-void QuillsteadAppController::onToggleLinkPreview()
-{
-    toggle(kVersePopovers, QStringLiteral("Link previews are now disabled."), QStringLiteral("Link previews enabled."),
-        false);
-}
-
-void QuillsteadAppController::onCycleFootnoteMarkers()
-{
-    const QString now = defaults().stringForKey(kFootnoteStyle);
-    const QString next = now == QLatin1String("Collapse") ? QStringLiteral("Expand")
-        : now == QLatin1String("Expand")                  ? QStringLiteral("Hide")
-                                                          : QStringLiteral("Collapse");
-    defaults().setString(next, kFootnoteStyle);
-    postFromController(PaneNotifications::DisplayPreferencesChangedNotification);
-    showToast(QStringLiteral("Footnote markers now set to '%1'").arg(next));
-}
-
 void QuillsteadAppController::onOpenBook()
 {
-    SourceManager::singleton().validate();
+    m_environment.books().validate();
     showOpenBookSheet();
-}
-
-QString QuillsteadAppController::aboutText()
-{
-    return QStringLiteral("<p align='center'><b>Quillstead</b></p>"
-                          "<p align='center'>Version %1 (build %2)</p>"
-                          "<p align='center'>A Bible-study reader.</p>"
-                          "<p>&nbsp;</p><p align='center'><b><u>Credits and Acknowledgments</u></b></p>"
-                          "<p align='center'>Built with Qt %3 and Qt WebEngine (Chromium), under the GNU LGPL "
-                          "version 3.<br/>SQLite (public domain).<br/>libplist, under the GNU LGPL version 2.1.</p>"
-                          "<p align='center'>The King James Version and Strong's Hebrew and Greek dictionaries "
-                          "that come with the application are in the public domain.</p>"
-                          "<p>&nbsp;</p><p align='center'><b><u>System Information</u></b></p>"
-                          "<p align='center'>Tavrosen Device ID<br/>%4</p><p align='center'>Release Build</p>")
-        .arg(AppVersion::version().toHtmlEscaped(), QString::number(AppVersion::buildNumber()),
-            QString::fromLatin1(qVersion()).toHtmlEscaped(), JavaScript::stringWithUniqueDeviceID().toHtmlEscaped());
-}
-
-void QuillsteadAppController::onAboutQuillstead()
-{
-    QMessageBox::about(m_mainWindowController ? m_mainWindowController->window() : nullptr,
-        QStringLiteral("About Quillstead"), aboutText());
 }
 
 void QuillsteadAppController::onSyncNow()
 {
-    if (!defaults().boolForKey(QStringLiteral("credentialsValid"))) {
+    const UserDefaults& defaults = m_environment.settings();
+    if (!defaults.boolForKey(QStringLiteral("credentialsValid"))) {
         Alert alert;
         alert.messageText = QStringLiteral("You must be logged into your Tavrosen account to synchronize your "
                                            "user-created data with the Tavrosen Cloud.");
-        Alerts::shared().runModal(alert);
+        m_environment.alert().runModal(alert);
         showPreferencesPane(qs::cloud::SyncCustomerIDResolutionWindowController::kCustomerIdPreferencesPane);
         return;
     }
-    const qint64 customer = defaults().integerForKey(QStringLiteral("customerIDNum"));
+    const qint64 customer = defaults.integerForKey(QStringLiteral("customerIDNum"));
     const qint64 syncedTo = QuillsteadSyncDelegate::syncedToCustomerID();
-    if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(applicationEnvironment(), customer,
-            syncedTo, m_mainWindowController ? m_mainWindowController->window() : nullptr,
+    if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(m_environment, customer, syncedTo,
+            m_mainWindowController ? m_mainWindowController->window() : nullptr,
             [this](int pane) { showPreferencesPane(pane); }))
         return;
     // Resolving may have removed the local user data: no search result kept from it may stand.
     if (syncedTo >= 1 && syncedTo != customer)
         userdatasearch::clearUserDataSearchCache();
-    qs::cloud::SyncManager::instance().syncAll(true);
+    if (m_environment.sync != nullptr)
+        m_environment.sync->syncAll(true);
 }
 
 void QuillsteadAppController::myOffersManagerHasNewOffers()
 {
-    UserDefaults& d = defaults();
+    UserDefaults& d = m_environment.settings();
     if (!d.boolForKey(QStringLiteral("myOffersNotifications")))
         return;
     Alert alert;
@@ -791,7 +553,7 @@ void QuillsteadAppController::myOffersManagerHasNewOffers()
                                            "from the Quillstead menu to view them at any time. ");
     alert.buttons = {
         QStringLiteral("My Special Offers"), QStringLiteral("Not Now"), QStringLiteral("Disable These Notifications")};
-    switch (Alerts::shared().runModal(alert)) {
+    switch (m_environment.alert().runModal(alert)) {
     case AlertFirstButtonReturn:
         d.setInteger(0, QStringLiteral("myOffersIgnored"));
         onMyOffers();
@@ -807,143 +569,66 @@ void QuillsteadAppController::myOffersManagerHasNewOffers()
     }
 }
 
-// ---- Commands and their states ----
+// ---- Commands ----
 
-void QuillsteadAppController::setupActions(ActionRegistry& actions)
+void QuillsteadAppController::setupActions(QuillsteadWindowController& window)
 {
     using namespace CommandNames;
-    using Look = ActionRegistry::Look;
-    m_actions = &actions;
-    actions.add(OpenBook, Look {tr("Open Book..."), tr("Open Book"), QKeySequence::Open}, this,
-        &QuillsteadAppController::onOpenBook);
-    actions.add(CloseBook, Look {tr("Close Book"), tr("Close Book"), QKeySequence(QStringLiteral("Ctrl+W"))}, this,
-        &QuillsteadAppController::onCloseBook);
-    actions.add(
-        AboutThisBook, Look {tr("About This Book"), tr("About Book")}, this, &QuillsteadAppController::onAboutThisBook);
-    actions.add(CloudLibrary, Look {tr("Cloud Library...")}, this, &QuillsteadAppController::onLibrary);
-    actions.add(MyOffers, Look {tr("My Special Offers...")}, this, &QuillsteadAppController::onMyOffers);
-    actions.add(SyncNow, Look {tr("Sync Now"), tr("Cloud Sync")}, this, &QuillsteadAppController::onSyncNow);
+    const WindowEnvironment& environment = window.environment();
+    m_paneCommands = std::make_unique<PaneCommands>(environment, window);
+    m_layoutCommands = std::make_unique<LayoutCommands>(environment, *this, window);
+    m_viewCommands = std::make_unique<ViewCommands>(environment, *this);
+    m_helpCommands = std::make_unique<HelpCommands>(environment, window, *m_updateChecker);
+
+    ActionRegistry& actions = *environment.actions;
+    actions.add(OpenBook,
+        {.text = tr("Open Book..."),
+            .toolbarLabel = tr("Open Book"),
+            .shortcut = QKeySequence::Open,
+            .menu = ActionRegistry::in(Menus::File, 0, 0),
+            .toolbarOrder = 10,
+            .toolbarIcon = QStyle::SP_DialogOpenButton},
+        this, &QuillsteadAppController::onOpenBook);
+    actions.add(CloudLibrary, {.text = tr("Cloud Library..."), .menu = ActionRegistry::in(Menus::File, 1, 0)}, this,
+        &QuillsteadAppController::onLibrary);
+    actions.add(MyOffers,
+        {.text = tr("My Special Offers..."),
+            .menu = ActionRegistry::in(Menus::File, 1, 1),
+            .enabled =
+                [this] {
+                    return qs::cloud::StoreCredentials::signedIn(m_environment.settings()) &&
+                        qs::cloud::MyOffersManager::shared().hasOffers();
+                },
+            .visible = [this] { return qs::cloud::StoreCredentials::signedIn(m_environment.settings()); }},
+        this, &QuillsteadAppController::onMyOffers);
+    actions.add(SyncNow,
+        {.text = tr("Sync Now"),
+            .toolbarLabel = tr("Cloud Sync"),
+            .menu = ActionRegistry::in(Menus::File, 1, 2),
+            .toolbarOrder = 200,
+            .toolbarIcon = QStyle::SP_BrowserReload},
+        this, &QuillsteadAppController::onSyncNow);
     // The platform's Preferences key is empty under X11 and Wayland: Ctrl+, is the common one there.
-    QAction* settings = actions.add(Settings, Look {tr("Settings..."), {}, QKeySequence(QStringLiteral("Ctrl+,"))},
+    actions.add(Settings,
+        {.text = tr("Settings..."),
+            .shortcut = QKeySequence(QStringLiteral("Ctrl+,")),
+            .menu = ActionRegistry::in(Menus::File, 2, 0),
+            .menuRole = QAction::PreferencesRole},
         this, &QuillsteadAppController::onPreferences);
-    settings->setMenuRole(QAction::PreferencesRole);
-
-    actions.add(ToggleStrongs, Look {tr("Strong's Numbers and Word Attributes"), tr("Strong's"), {}, true}, this,
-        &QuillsteadAppController::onToggleStrongs);
-    actions.add(CycleFootnoteMarker, Look {tr("Cycle Footnote Markers"), tr("Footnotes"), {}, true}, this,
-        &QuillsteadAppController::onCycleFootnoteMarkers);
-    actions.add(ToggleLinkPreview, Look {tr("Link Previews"), tr("Previews"), {}, true}, this,
-        &QuillsteadAppController::onToggleLinkPreview);
-    actions.add(DisplaySettings, Look {tr("Display Settings...")}, this, [this] { showPreferencesPane(1); });
-    actions.add(ColorSettings, Look {tr("Colors...")}, this, [this] { showPreferencesPane(2); });
-
-    actions.add(NewPane, Look {tr("New Pane")}, this, [this] { onNewPane(NewPane.tag); });
-    actions.add(SplitPaneHorizontally, Look {tr("Split Pane Horizontally")}, this,
-        [this] { onNewPane(SplitPaneHorizontally.tag); });
-    actions.add(
-        SplitPaneVertically, Look {tr("Split Pane Vertically")}, this, [this] { onNewPane(SplitPaneVertically.tag); });
-    actions.add(ClosePane, Look {tr("Close Pane")}, this, &QuillsteadAppController::onClosePane);
-    actions.add(MaximizePane, Look {tr("Maximize Pane")}, this, &QuillsteadAppController::onMaximizePane);
-    actions.add(MaximizeBook, Look {tr("Maximize Book")}, this, &QuillsteadAppController::onMaximizeBook);
-    actions.add(ScrollLineUp, Look {tr("Scroll Up One Line"), {}, QKeySequence(QStringLiteral("Alt+Up"))}, this,
-        &QuillsteadAppController::onScrollLineUp);
-    actions.add(ScrollLineDown, Look {tr("Scroll Down One Line"), {}, QKeySequence(QStringLiteral("Alt+Down"))}, this,
-        &QuillsteadAppController::onScrollLineDown);
-    actions.add(ScrollPageUp, Look {tr("Scroll Up One Page"), {}, QKeySequence(QStringLiteral("Alt+PgUp"))}, this,
-        &QuillsteadAppController::onScrollPageUp);
-    actions.add(ScrollPageDown, Look {tr("Scroll Down One Page"), {}, QKeySequence(QStringLiteral("Alt+PgDown"))}, this,
-        &QuillsteadAppController::onScrollPageDown);
-    actions.add(ToggleBibleSync, Look {tr("Bible / Commentary Sync"), tr("Bible Sync"), {}, true}, this,
-        &QuillsteadAppController::onToggleSyncBiblesCommentaries);
-    actions.add(SyncToActiveBible, Look {tr("Sync to Active Bible"), tr("Sync to Bible")}, this,
-        &QuillsteadAppController::onSyncToActiveBible);
-    actions.add(NewLayout, Look {tr("New Layout...")}, this, &QuillsteadAppController::onNewLayout);
-    actions.add(RenameLayout, Look {tr("Rename Layout...")}, this, &QuillsteadAppController::onRenameLayout);
-    actions.add(DeleteLayout, Look {tr("Delete Layout")}, this, &QuillsteadAppController::onDeleteLayout);
-
-    actions.add(TodaysReading, Look {tr("Today's Reading"), tr("Today"), QKeySequence(QStringLiteral("Ctrl+T"))}, this,
-        &QuillsteadAppController::onGoToToday);
-    actions.add(
-        StartSpeaking, Look {tr("Start Speaking"), tr("Speak")}, this, &QuillsteadAppController::onStartSpeaking);
-    actions.add(StopSpeaking, Look {tr("Stop Speaking"), tr("Stop")}, this, &QuillsteadAppController::onStopSpeaking);
-
-    actions.add(QuillsteadHelp, Look {tr("Quillstead Help"), tr("Help"), QKeySequence::HelpContents}, this,
-        &QuillsteadAppController::onHelp);
-    actions.add(CheckForUpdates, Look {tr("Check for Updates...")}, this,
-        [] { AppUpdateChecker::shared().onCheckForUpdates(); });
-    actions.add(AboutQuillstead, Look {tr("About Quillstead")}, this, &QuillsteadAppController::onAboutQuillstead)
-        ->setMenuRole(QAction::AboutRole);
-
-    connect(&actions, &ActionRegistry::statesNeeded, this, &QuillsteadAppController::updateActionStates);
-}
-
-void QuillsteadAppController::updateActionStates()
-{
-    using namespace CommandNames;
-    ActionRegistry& actions = *m_actions;
-    QuillsteadWindowController* window = m_mainWindowController.get();
-    const LayoutViewController* panes = window ? window->layoutViewController() : nullptr;
-
-    // The commands that act on the active book need one.
-    const bool haveBook = panes && panes->activeSourceTuple() != nullptr;
-    for (const CommandId* id :
-        {&AboutThisBook, &ScrollLineUp, &ScrollLineDown, &ScrollPageUp, &ScrollPageDown, &StartSpeaking})
-        actions.action(*id)->setEnabled(haveBook);
-    const bool signedIn = qs::cloud::StoreCredentials::signedIn(defaults());
-    actions.action(MyOffers)->setVisible(signedIn);
-    actions.action(MyOffers)->setEnabled(signedIn && qs::cloud::MyOffersManager::shared().hasOffers());
-    actions.action(DeleteLayout)->setEnabled(applicationEnvironment().layoutManager().count() >= 2);
-    actions.action(SplitPaneHorizontally)->setEnabled(panes && panes->canCurrentPaneSplitHorizontally());
-    actions.action(SplitPaneVertically)->setEnabled(panes && panes->canCurrentPaneSplitVertically());
-    const auto synthesizer = SpeechSynthesizer::shared();
-    actions.action(StopSpeaking)->setEnabled(synthesizer && synthesizer->isSpeaking());
-
-    actions.action(ToggleStrongs)->setChecked(defaults().boolForKey(kStrongs));
-    // Three states: "Hide" unchecked, "Expand" checked, anything else (collapsed markers) mixed. A
-    // menu item draws no mixed check box of its own: the mixed state is an unchecked item showing the
-    // style's partly-checked box as its icon (the item's text names the state as well).
-    const QString footnotes = defaults().stringForKey(kFootnoteStyle);
-    const bool hidden = footnotes == QLatin1String("Hide");
-    const bool expanded = footnotes == QLatin1String("Expand");
-    QAction* footnoteItem = actions.action(CycleFootnoteMarker);
-    footnoteItem->setChecked(expanded);
-    const bool mixed = !hidden && !expanded;
-    footnoteItem->setProperty(kMixedStateProperty, mixed);
-    footnoteItem->setIconVisibleInMenu(mixed);
-    if (mixed) {
-        if (!footnoteItem->property(kPlainIconProperty).isValid())
-            footnoteItem->setProperty(kPlainIconProperty, footnoteItem->icon());
-        footnoteItem->setIcon(mixedStateIcon());
-    } else if (const QVariant plain = footnoteItem->property(kPlainIconProperty); plain.isValid()) {
-        footnoteItem->setIcon(plain.value<QIcon>());
-    }
-    footnoteItem->setText(tr("Footnote Markers: %1").arg(mixed ? QStringLiteral("Collapse") : footnotes));
-    const bool biblesComm = defaults().boolForKey(kSyncBiblesComm);
-    actions.action(ToggleBibleSync)->setChecked(biblesComm);
-    actions.action(ToggleLinkPreview)->setChecked(defaults().boolForKey(kVersePopovers));
-    // Sync to Active Bible: only with Bible / commentary sync off, and shown only for a Bible.
-    QAction* syncToBible = actions.action(SyncToActiveBible);
-    syncToBible->setEnabled(!biblesComm);
-    bool showSync = !biblesComm;
-    if (showSync && window) {
-        const auto current = window->currentBookAndSection();
-        showSync = current.book && current.book->isABible();
-    }
-    syncToBible->setVisible(showSync);
 }
 
 MASPreferencesWindowController* QuillsteadAppController::preferencesWindowController()
 {
     if (!m_preferences) {
-        auto pageEnvironment = PreferencesViewController::Environment::fromWindow(applicationEnvironment());
+        auto pageEnvironment = PreferencesViewController::Environment::fromWindow(m_environment);
         pageEnvironment.sync.syncNow = [this] { onSyncNow(); };
         QVector<PreferencesViewController*> panes;
         for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
             panes.append(PreferencesViewController::factoryForPane(pageEnvironment, i));
         m_preferences = std::make_unique<MASPreferencesWindowController>(pageEnvironment.window, panes, tr("Settings"));
-        m_center.addObserver(
+        m_environment.notifications().addObserver(
             this, AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification, [this](Notification&) {
-                m_center.removeObserver(
+                m_environment.notifications().removeObserver(
                     this, AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification);
                 // Dropped once the close has finished; the next use builds a new window on the last pane.
                 if (MASPreferencesWindowController* closing = m_preferences.release())

@@ -8,7 +8,7 @@
 // One object for the program (shared()); owns the main window controller. Main thread only.
 #pragma once
 
-#include "platform/NotificationCenter.h"
+#include "panes/layout/WindowEnvironment.h"
 
 #include <QObject>
 #include <QString>
@@ -17,7 +17,12 @@
 #include <memory>
 
 class ActionRegistry;
+class AppUpdateChecker;
+class HelpCommands;
+class LayoutCommands;
+class PaneCommands;
 class QuillsteadWindowController;
+class ViewCommands;
 class QuillsteadSyncDelegate;
 class MASPreferencesWindowController;
 class QLocalServer;
@@ -32,10 +37,8 @@ public:
         bool reinstallBundledBooks = false;
     };
 
-    explicit QuillsteadAppController(QObject* parent = nullptr);
+    explicit QuillsteadAppController(const WindowEnvironment& environment, QObject* parent = nullptr);
     ~QuillsteadAppController() override;
-
-    static QuillsteadAppController* quillsteadAppController();
 
     // Where the books that come with the application are read from (the build's or the installed
     // folder of compiled books).
@@ -77,32 +80,10 @@ public:
 
     QuillsteadWindowController* mainWindowController() const { return m_mainWindowController.get(); }
 
-    // Registers the commands this controller performs in the main window's registry and keeps
-    // their states (enabled, checked, visible, the footnote item's text) when it asks.
-    void setupActions(ActionRegistry& actions);
+    // Makes the objects that perform the window's application commands, and registers those this
+    // controller performs (the book, store, sync and settings commands), in the window's registry.
+    void setupActions(QuillsteadWindowController& window);
 
-    void onCloseBook();
-    void onNewPane(int senderTag);
-    void onClosePane();
-    void onMaximizeBook();
-    void onMaximizePane();
-    void onScrollPageUp();
-    void onScrollLineUp();
-    void onScrollLineDown();
-    void onScrollPageDown();
-    void onStartSpeaking();
-    void onStopSpeaking();
-    void onAboutThisBook();
-    void onRenameLayout();
-    void onDeleteLayout();
-    void onNewLayout();
-    void onSyncToActiveBible();
-    void onGoToToday();
-    void onHelp();
-    void onToggleSyncBiblesCommentaries();
-    void onToggleStrongs();
-    void onToggleLinkPreview();
-    void onCycleFootnoteMarkers();
     void onOpenBook();
     // The store's windows over the main window, only when signed in: the Cloud Library sheet, the
     // store pages, and the store on the customer's special offers. Signed out, each says so and opens
@@ -112,9 +93,6 @@ public:
     void onMyOffers();
     // "MyOffersManagerHasNewOffers": the offers alert, unless the user turned it off.
     void myOffersManagerHasNewOffers();
-    void onAboutQuillstead();
-    // What About Quillstead shows: the version and build, the credits, the device id.
-    static QString aboutText();
     // A full sync the user asked for: an account is needed, and data synced for another customer is
     // resolved first.
     void onSyncNow();
@@ -131,19 +109,20 @@ signals:
     void toastShown(const QString& message);
 
 private:
-    void updateActionStates();
-    void toggle(const QString& key, const QString& offText, const QString& onText, bool postDisplayChange);
-    void postFromController(const QString& name, const QVariantMap& userInfo = {});
     // The Open Book sheet over the main window.
     void showOpenBookSheet();
     // Signed out: says that `what` needs an account and opens the Customer ID page; true then.
     bool explainSignInNeeded(const QString& what);
-    QString currentLayoutUuid() const;
+    bool askYesNo(const QString& message, const QString& informative);
 
-    NotificationCenter& m_center;
-    ActionRegistry* m_actions = nullptr;
+    WindowEnvironment m_environment;
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
     QLocalServer* m_instanceServer = nullptr;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;
     std::unique_ptr<QuillsteadSyncDelegate> m_syncDelegate;
+    std::unique_ptr<AppUpdateChecker> m_updateChecker;
+    std::unique_ptr<PaneCommands> m_paneCommands;
+    std::unique_ptr<LayoutCommands> m_layoutCommands;
+    std::unique_ptr<ViewCommands> m_viewCommands;
+    std::unique_ptr<HelpCommands> m_helpCommands;
 };

@@ -1,6 +1,5 @@
 // The application controller's store commands: the Open Book and Cloud Library sheets, the store
 // pages and the special offers, each over the main window and each handing over to the others.
-#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "cloud/store/ui/BookStoreWindowController.h"
@@ -20,10 +19,11 @@ using qs::cloud::StoreContext;
 
 namespace {
 
-void openStore(QuillsteadAppController* app, QWidget* parent, const QString& productId)
+void openStore(
+    QuillsteadAppController* app, const WindowEnvironment& environment, QWidget* parent, const QString& productId)
 {
-    BookStoreWindowController* store = BookStoreWindowController::factoryWithProductID(
-        StoreContext::fromWindow(applicationEnvironment()), productId, parent);
+    BookStoreWindowController* store =
+        BookStoreWindowController::factoryWithProductID(StoreContext::fromWindow(environment), productId, parent);
     // At least three quarters of the screen's height.
     if (QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen()) {
         const int height = std::max(store->height(), screen->availableGeometry().height() * 3 / 4);
@@ -43,7 +43,7 @@ void QuillsteadAppController::showOpenBookSheet()
     if (!m_mainWindowController)
         return;
     OpenBookSheetWindowController* sheet = OpenBookSheetWindowController::factory(
-        StoreContext::fromWindow(applicationEnvironment()), m_mainWindowController->window());
+        StoreContext::fromWindow(m_environment), m_mainWindowController->window());
     // Queued: the sheet has closed before the next window opens.
     connect(sheet, &OpenBookSheetWindowController::switchToCloudLibrary, this, &QuillsteadAppController::onLibrary,
         Qt::QueuedConnection);
@@ -54,13 +54,13 @@ void QuillsteadAppController::showOpenBookSheet()
 
 bool QuillsteadAppController::explainSignInNeeded(const QString& what)
 {
-    if (StoreContext::fromWindow(applicationEnvironment()).signedIn())
+    if (StoreContext::fromWindow(m_environment).signedIn())
         return false;
     Alert alert;
     alert.messageText = tr("You must be signed in to your Tavrosen account to use %1.").arg(what);
     alert.informativeText = tr("Enter your customer ID or e-mail and your password on the Customer ID page of "
                                "Settings, then choose the command again.");
-    Alerts::shared().runModal(alert);
+    m_environment.alert().runModal(alert);
     showPreferencesPane(qs::cloud::SyncCustomerIDResolutionWindowController::kCustomerIdPreferencesPane);
     return true;
 }
@@ -69,7 +69,7 @@ void QuillsteadAppController::onLibrary()
 {
     if (explainSignInNeeded(tr("the Cloud Library")) || !m_mainWindowController)
         return;
-    const StoreContext context = StoreContext::fromWindow(applicationEnvironment());
+    const StoreContext context = StoreContext::fromWindow(m_environment);
     DownloadBooksSheetWindowController* sheet =
         DownloadBooksSheetWindowController::factory(context, m_mainWindowController->window());
     connect(sheet, &DownloadBooksSheetWindowController::switchToOpenBook, this, &QuillsteadAppController::onOpenBook,
@@ -83,12 +83,12 @@ void QuillsteadAppController::onBookstore()
 {
     if (explainSignInNeeded(tr("the Bookstore")) || !m_mainWindowController)
         return;
-    openStore(this, m_mainWindowController->window(), QString());
+    openStore(this, m_environment, m_mainWindowController->window(), QString());
 }
 
 void QuillsteadAppController::onMyOffers()
 {
     if (explainSignInNeeded(tr("your special offers")) || !m_mainWindowController)
         return;
-    openStore(this, m_mainWindowController->window(), BookStoreWindowController::kMyOffersProductId);
+    openStore(this, m_environment, m_mainWindowController->window(), BookStoreWindowController::kMyOffersProductId);
 }

@@ -66,8 +66,9 @@ qsizetype indexOfItem(const QList<QAction*>& items, const QString& identifier)
 
 }  // namespace
 
-QuillsteadSyncDelegate::QuillsteadSyncDelegate(NotificationCenter& center, UserDefaults& defaults, Environment env)
-    : m_center(center), m_defaults(defaults), m_environment(std::move(env))
+QuillsteadSyncDelegate::QuillsteadSyncDelegate(
+    NotificationCenter& center, UserDefaults& defaults, Alerts& alerts, Environment env)
+    : m_center(center), m_defaults(defaults), m_alerts(alerts), m_environment(std::move(env))
 {
 }
 
@@ -118,7 +119,8 @@ void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message, bool user
     Alert alert;
     alert.style = AlertStyle::Warning;
     alert.messageText = message;
-    QTimer::singleShot(0, QCoreApplication::instance(), [alert] { Alerts::shared().runModal(alert); });
+    Alerts* alerts = &m_alerts;
+    QTimer::singleShot(0, QCoreApplication::instance(), [alerts, alert] { alerts->runModal(alert); });
 }
 
 void QuillsteadSyncDelegate::recordSyncError(const QString& message)

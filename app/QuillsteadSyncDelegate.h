@@ -17,6 +17,7 @@
 
 #include <functional>
 
+class Alerts;
 class NotificationCenter;
 class QToolBar;
 class UserDefaults;
@@ -40,7 +41,8 @@ public:
     // The error code of sync history rows written for errors.
     static constexpr int kErrorCode = 1;
 
-    QuillsteadSyncDelegate(NotificationCenter& center, UserDefaults& defaults, Environment environment);
+    // Posts on `center`, reads the account in `defaults` and shows errors through `alerts`.
+    QuillsteadSyncDelegate(NotificationCenter& center, UserDefaults& defaults, Alerts& alerts, Environment environment);
     ~QuillsteadSyncDelegate() override;
 
     // The engine's reports.
@@ -71,6 +73,7 @@ private:
 
     NotificationCenter& m_center;
     UserDefaults& m_defaults;
+    Alerts& m_alerts;
     Environment m_environment;
     QString m_tableBeingSynced;
 };

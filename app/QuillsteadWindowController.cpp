@@ -4,7 +4,6 @@
 #include "app/AutostudyRequests.h"
 #include "app/EditFormatCommands.h"
 #include "app/ModalTextFieldWindowController.h"
-#include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
 #include "library/LibraryNotifications.h"
@@ -65,8 +64,8 @@ namespace {
 // The study region of a layout gets the study pane, which reads the current book pane's book.
 class StudyPaneFactory final : public LayoutPaneFactory {
 public:
-    StudyPaneFactory(LayoutViewController* panes, StudyPaneEnvironment environment)
-        : m_panes(panes), m_environment(std::move(environment))
+    StudyPaneFactory(LayoutViewController* panes, const WindowEnvironment& window, StudyPaneEnvironment environment)
+        : m_panes(panes), m_window(window), m_environment(std::move(environment))
     {
     }
     std::unique_ptr<LayoutRegionContentsViewControllerProtocol> makeBookPane(LayoutRegionContents&) override
@@ -80,9 +79,9 @@ public:
         environment.activeBook = [panes] { return panes->activeSourceTuple(); };
         environment.navigatorElements = &navigatorElements;
         // Over the main window (the active window may be none, or another).
-        environment.runNavigatorSettings = [panes] {
+        environment.runNavigatorSettings = [panes, window = m_window] {
             return NavigatorSettingsWindowController::runModal(
-                applicationEnvironment(), panes->view() ? panes->view()->window() : nullptr);
+                window, panes->view() ? panes->view()->window() : nullptr);
         };
         return StudyPaneViewController::factory(environment);
     }
@@ -106,86 +105,25 @@ public:
 
 private:
     LayoutViewController* m_panes;
+    WindowEnvironment m_window;
     StudyPaneEnvironment m_environment;
 };
 
-UserDefaults& defaults()
-{
-    return UserDefaults::standardUserDefaults();
-}
-
-// The toolbar's identifiers in the order they may appear; each is the name of its command.
-const QStringList kToolbarItems {QStringLiteral("StudyPanel"), QStringLiteral("OpenBook"), QStringLiteral("CloseBook"),
-    QStringLiteral("AboutThisBook"), QStringLiteral("NewPane"), QStringLiteral("ClosePane"),
-    QStringLiteral("ToggleBibleSync"), QStringLiteral("SyncToActiveBible"), QStringLiteral("Find"),
-    QStringLiteral("GoTo"), QStringLiteral("Notes"), QStringLiteral("FindInNotes"), QStringLiteral("Bookmarks"),
-    QStringLiteral("Highlights"), QStringLiteral("TodaysReading"), QStringLiteral("ReadingComplete"),
-    QStringLiteral("ToggleStrongs"), QStringLiteral("CycleFootnoteMarker"), QStringLiteral("Back"),
-    QStringLiteral("Forward"), QStringLiteral("Cloud Sync"), QStringLiteral("AutostudyVerse"),
-    QStringLiteral("AutostudyWord"), QStringLiteral("AutostudyToday"), QStringLiteral("Journal"),
-    QStringLiteral("LibrarySearch"), QStringLiteral("LibraryNavigator"), QStringLiteral("StartSpeaking"),
-    QStringLiteral("StopSpeaking"), QStringLiteral("ToggleLinkPreview"), QStringLiteral("QuillsteadHelp")};
-
-// The main menus, laid out by command name (as kate's ui.rc files do): a separator, a command, or
-// a group command whose submenu holds the entries up to its end marker.
-struct MenuEntry {
-    enum Kind { Command, Separator, Submenu, End } kind;
-    const CommandId* command = nullptr;
-};
-MenuEntry item(const CommandId& id)
-{
-    return {MenuEntry::Command, &id};
-}
-MenuEntry submenu(const CommandId& id)
-{
-    return {MenuEntry::Submenu, &id};
-}
-const MenuEntry kSeparator {MenuEntry::Separator};
-const MenuEntry kEndSubmenu {MenuEntry::End};
-
-struct MenuLayout {
+// The main menus, in menu bar order; the commands place themselves in them by name.
+const struct {
+    const MenuId& id;
     const char* title;
-    QList<MenuEntry> entries;
-};
-
-QList<MenuLayout> mainMenus()
-{
-    using namespace CommandNames;
-    return {
-        {QT_TR_NOOP("&File"),
-            {item(OpenBook), item(CloseBook), item(AboutThisBook), kSeparator, item(CloudLibrary), item(MyOffers),
-                item(SyncNow), kSeparator, item(Settings), item(Quit)}},
-        {QT_TR_NOOP("&Edit"),
-            {item(Copy), kSeparator, item(CopyPassage), item(CopyPassageNow), kSeparator, submenu(FormatMenu),
-                submenu(FontMenu), item(Bold), item(Italic), item(Underline), kEndSubmenu, submenu(ListsMenu),
-                item(OrderedList), item(UnorderedList), kEndSubmenu, submenu(ParagraphStyleMenu), item(Paragraph),
-                item(Heading1), item(Heading2), item(Heading3), kEndSubmenu, kEndSubmenu}},
-        {QT_TR_NOOP("&View"),
-            {item(StudyPanel), item(ShowLayoutTabs), kSeparator, item(ToggleStrongs), item(CycleFootnoteMarker),
-                item(ToggleLinkPreview), kSeparator, item(DisplaySettings), item(ColorSettings)}},
-        {QT_TR_NOOP("&Panes"),
-            {item(SplitPaneHorizontally), item(SplitPaneVertically), item(ClosePane), kSeparator, item(NextBookPane),
-                item(PreviousBookPane), item(NextBook), item(PreviousBook), kSeparator, item(ScrollLineUp),
-                item(ScrollLineDown), item(ScrollPageUp), item(ScrollPageDown), kSeparator, item(ToggleBibleSync),
-                item(SyncToActiveBible), kSeparator, item(NewLayout), item(RenameLayout), item(DeleteLayout)}},
-        {QT_TR_NOOP("&Go"),
-            {item(Back), item(Forward), kSeparator, item(GoTo), item(TodaysReading), item(ReadingComplete)}},
-        {QT_TR_NOOP("&Study"),
-            {item(Find), item(FindInNotes), item(Notes), item(Bookmarks), item(Highlights), item(Journal),
-                item(LibrarySearch), item(LibraryNavigator), kSeparator, item(AutostudyVerse), item(AutostudyWord),
-                item(AutostudyToday), kSeparator, item(StartSpeaking), item(StopSpeaking)}},
-        {QT_TR_NOOP("&Help"), {item(QuillsteadHelp), item(CheckForUpdates), item(AboutQuillstead)}},
-    };
-}
+} kMainMenus[] = {{Menus::File, QT_TRANSLATE_NOOP("QuillsteadWindowController", "&File")},
+    {Menus::Edit, QT_TRANSLATE_NOOP("QuillsteadWindowController", "&Edit")},
+    {Menus::View, QT_TRANSLATE_NOOP("QuillsteadWindowController", "&View")},
+    {Menus::Panes, QT_TRANSLATE_NOOP("QuillsteadWindowController", "&Panes")},
+    {Menus::Go, QT_TRANSLATE_NOOP("QuillsteadWindowController", "&Go")},
+    {Menus::Study, QT_TRANSLATE_NOOP("QuillsteadWindowController", "&Study")},
+    {Menus::Help, QT_TRANSLATE_NOOP("QuillsteadWindowController", "&Help")}};
 
 }  // namespace
 
 // ---- QuillsteadWindow ----
-
-const QStringList& QuillsteadWindow::toolbarAllowedItemIdentifiers()
-{
-    return kToolbarItems;
-}
 
 const QStringList& QuillsteadWindow::toolbarDefaultItemIdentifiers()
 {
@@ -205,15 +143,16 @@ void QuillsteadWindow::closeEvent(QCloseEvent* event)
 
 // ---- QuillsteadWindowController ----
 
-QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* app)
-    : m_app(app), m_window(std::make_unique<QuillsteadWindow>())
+QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* app, const WindowEnvironment& shared)
+    : m_app(app), m_window(std::make_unique<QuillsteadWindow>()), m_environment(shared)
 {
     m_window->setWindowTitle(QStringLiteral("Quillstead"));
     m_window->setObjectName(QStringLiteral("QuillsteadWindow"));
     // The commands, each registered by the object that performs it, then the menus and the toolbar.
     m_actions = new ActionRegistry(this);
+    m_environment.actions = m_actions;
     setupActions();
-    m_app->setupActions(*m_actions);
+    m_app->setupActions(*this);
     m_formatCommands = std::make_unique<EditFormatCommands>(*m_actions, *m_formatRegistry);
     buildMenus();
     buildToolbar();
@@ -251,21 +190,19 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     column->addWidget(m_layoutArea, 1);
 
     // The pane manager: the layout view, the go-to routing and the navigation history.
-    m_layoutViewController =
-        std::make_unique<LayoutViewController>(applicationEnvironment(), AppFolders::cacheDirectory());
+    m_layoutViewController = std::make_unique<LayoutViewController>(m_environment, AppFolders::cacheDirectory());
     m_layoutViewController->setNewLayoutHandler([this](const QString& descriptor) -> Layout* {
         m_app->newLayoutFromDescriptor(descriptor);
-        return applicationEnvironment().layoutManager().currentLayout();
+        return m_environment.layoutManager().currentLayout();
     });
     m_layoutViewController->setSaveStateHandler([this] { m_app->preemptiveSaveState(); });
     m_layoutViewController->setWebLinkHandler(&BookPaneFactory::openWebLink);
     m_layoutViewController->setBookPropertiesHandler([this](const std::shared_ptr<SourceTuple>& book) {
-        AboutThisBookWindowController::runWithSourceTuple(book, m_window.get());
+        AboutThisBookWindowController::runWithSourceTuple(book, m_environment.settings(), m_window.get());
     });
     // Every ordinary region gets a book pane, the study region the study pane.
     BookPaneViewController::Environment environment;
-    environment.window = applicationEnvironment();
-    environment.window.actions = m_actions;
+    environment.window = m_environment;
     environment.searchResults = [this](const SourceTuple::Ptr& book) -> std::shared_ptr<RenderSearchResults> {
         const SearchResultsAggregator* found = book && m_layoutViewController->view()
             ? m_layoutViewController->view()->searchResultsAggregatorForTuple(book->sourceTupleID())
@@ -276,7 +213,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     // The study pane's bookmark, highlight and go-to tools ask and tell through this window's prompt
     // and toast; the book panes' bookmark and highlight commands go through their services.
     StudyPaneSubpanes::registerAll();
-    m_studyPaneEnvironment = StudyPaneEnvironment::fromWindow(applicationEnvironment());
+    m_studyPaneEnvironment = StudyPaneEnvironment::fromWindow(m_environment);
     m_studyPaneEnvironment.formatRegistry = m_formatRegistry;
     m_studyPaneEnvironment.saveState = [this] { m_app->preemptiveSaveState(); };
     m_studyPaneEnvironment.textPrompt = [this](const QVariantMap& options) {
@@ -284,13 +221,13 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     };
     m_studyPaneEnvironment.toast = [this](const QString& message) { m_app->showToast(message); };
     BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>(m_studyPaneEnvironment));
-    m_paneFactory = std::make_unique<BookPaneFactory>(
-        environment, std::make_shared<StudyPaneFactory>(m_layoutViewController.get(), m_studyPaneEnvironment));
+    m_paneFactory = std::make_unique<BookPaneFactory>(environment,
+        std::make_shared<StudyPaneFactory>(m_layoutViewController.get(), m_environment, m_studyPaneEnvironment));
     m_layoutViewController->setPaneFactory(m_paneFactory.get());
     areaLayout->addWidget(m_layoutViewController->view());
     m_window->setCentralWidget(central);
 
-    connect(m_addLayoutButton, &QToolButton::clicked, this, [this] { m_app->onNewLayout(); });
+    connect(m_addLayoutButton, &QToolButton::clicked, m_actions->action(CommandNames::NewLayout), &QAction::trigger);
     connect(m_tabBar, &QTabBar::tabMoved, this, [this](int, int) { tabMoved(); });
     connect(m_tabBar, &QTabBar::tabCloseRequested, this, &QuillsteadWindowController::tabCloseRequested);
     connect(m_tabBar, &QTabBar::currentChanged, this, &QuillsteadWindowController::tabSelected);
@@ -300,7 +237,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
         if (index < 0)
             return;
         m_tabBar->setCurrentIndex(index);
-        m_app->onRenameLayout();
+        m_actions->action(CommandNames::RenameLayout)->trigger();
     });
     // Closing the main window quits, whatever other windows (Settings, a store window) are open.
     connect(m_window.get(), &QuillsteadWindow::closing, this, [this] {
@@ -308,7 +245,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
         QCoreApplication::quit();
     });
 
-    NotificationCenter& center = NotificationCenter::defaultCenter();
+    NotificationCenter& center = m_environment.notifications();
     for (const QString& name : {LibraryNotifications::qsLayoutManagerAddedOrRemovedLayoutsNotification,
              PaneNotifications::qsLayoutManagerLayoutNameChangedNotification})
         center.addObserver(this, name, [this](Notification&) {
@@ -325,8 +262,9 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
 QuillsteadWindowController::~QuillsteadWindowController()
 {
     // No owner is asked for its commands' states while the window goes.
+    m_actions->stopUpdating();
     m_actions->disconnect();
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_environment.notifications().removeObserver(this);
     m_layoutViewController.reset();
     m_paneFactory.reset();
 }
@@ -339,125 +277,184 @@ void QuillsteadWindowController::setPaneFactory(LayoutPaneFactory* factory)
 void QuillsteadWindowController::setupActions()
 {
     using namespace CommandNames;
-    using Look = ActionRegistry::Look;
+    using A = ActionRegistry;
     ActionRegistry& actions = *m_actions;
     // Quit closes the main window, which quits; its key works from any of the application's windows.
     // Ctrl+Q itself: the platform's Quit key is empty where the desktop's key scheme is not known.
-    QAction* quit = actions.add(
-        Quit, Look {tr("Quit"), {}, QKeySequence(QStringLiteral("Ctrl+Q"))}, m_window.get(), &QWidget::close);
-    quit->setMenuRole(QAction::QuitRole);
-    quit->setShortcutContext(Qt::ApplicationShortcut);
-    actions.add(Copy, Look {tr("Copy"), {}, QKeySequence::Copy}, this, &QuillsteadWindowController::onCopy);
-    actions.add(CopyPassage, Look {tr("Copy Passage..."), {}, QKeySequence(QStringLiteral("Ctrl+Shift+C"))}, this,
-        [this] { onCopyPassage(false); });
-    actions.add(CopyPassageNow, Look {tr("Copy Passage Now"), {}, QKeySequence(QStringLiteral("Ctrl+Alt+C"))}, this,
-        [this] { onCopyPassage(true); });
-    actions.add(StudyPanel, Look {tr("Study Pane"), tr("Study Pane"), {}, true}, this,
-        [this] { setShowStudyPane(!isStudyPaneVisible()); });
-    actions.add(
-        ShowLayoutTabs, Look {tr("Layout Tabs"), {}, {}, true}, this, [this] { setTabBarVisible(!isTabBarVisible()); });
-    actions.add(NextBookPane, Look {tr("Next Book Pane"), {}, QKeySequence(QStringLiteral("Ctrl+]"))}, this,
-        [this] { m_layoutViewController->nextBookPane(); });
-    actions.add(PreviousBookPane, Look {tr("Previous Book Pane"), {}, QKeySequence(QStringLiteral("Ctrl+["))}, this,
-        [this] { m_layoutViewController->previousBookPane(); });
-    // The book tabs of the current pane, as a browser's tabs.
-    actions.add(NextBook, Look {tr("Next Book"), {}, QKeySequence(QStringLiteral("Ctrl+PgDown"))}, this,
-        [this] { m_layoutViewController->nextBook(); });
-    actions.add(PreviousBook, Look {tr("Previous Book"), {}, QKeySequence(QStringLiteral("Ctrl+PgUp"))}, this,
-        [this] { m_layoutViewController->previousBook(); });
-    actions.add(
-        Back, Look {tr("Back"), tr("Back"), QKeySequence::Back}, this, &QuillsteadWindowController::goBackInHistory);
-    actions.add(Forward, Look {tr("Forward"), tr("Forward"), QKeySequence::Forward}, this,
-        &QuillsteadWindowController::goForwardInHistory);
-    actions.add(GoTo, Look {tr("Go To..."), tr("Go To"), QKeySequence(QStringLiteral("Ctrl+L"))}, this,
-        &QuillsteadWindowController::makeGoToPaneCurrent);
-    actions.add(ReadingComplete, Look {tr("Mark Reading Complete"), tr("Read")}, this, [this] {
-        const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
-        NotificationCenter::defaultCenter().postNotificationName(PaneNotifications::UserWantsToToggleCurrentReading,
-            this, {{QStringLiteral("layoutUuid"), layout != nullptr ? layout->uuidString() : QString()}});
-    });
+    actions
+        .add(Quit,
+            {.text = tr("Quit"),
+                .shortcut = QKeySequence(QStringLiteral("Ctrl+Q")),
+                .menu = A::in(Menus::File, 2, 1),
+                .menuRole = QAction::QuitRole},
+            m_window.get(), &QWidget::close)
+        ->setShortcutContext(Qt::ApplicationShortcut);
+    actions.add(Copy,
+        {.text = tr("Copy"),
+            .shortcut = QKeySequence::Copy,
+            .menu = A::in(Menus::Edit, 0, 0),
+            .enabled = [this] { return canCopy(); }},
+        this, &QuillsteadWindowController::onCopy);
+    actions.add(CopyPassage,
+        {.text = tr("Copy Passage..."),
+            .shortcut = QKeySequence(QStringLiteral("Ctrl+Shift+C")),
+            .menu = A::in(Menus::Edit, 1, 0)},
+        this, [this] { onCopyPassage(false); });
+    actions.add(CopyPassageNow,
+        {.text = tr("Copy Passage Now"),
+            .shortcut = QKeySequence(QStringLiteral("Ctrl+Alt+C")),
+            .menu = A::in(Menus::Edit, 1, 1),
+            .enabled = [this] { return canCopyPassageNow(); }},
+        this, [this] { onCopyPassage(true); });
+    actions.add(StudyPanel,
+        {.text = tr("Study Pane"),
+            .toolbarLabel = tr("Study Pane"),
+            .checkable = true,
+            .menu = A::in(Menus::View, 0, 0),
+            .toolbarOrder = 0,
+            .toolbarIcon = QStyle::SP_FileDialogDetailedView,
+            .checked = [this] { return isStudyPaneVisible(); }},
+        this, [this] { setShowStudyPane(!isStudyPaneVisible()); });
+    actions.add(ShowLayoutTabs,
+        {.text = tr("Layout Tabs"),
+            .checkable = true,
+            .menu = A::in(Menus::View, 0, 1),
+            .checked = [this] { return isTabBarVisible(); }},
+        this, [this] { setTabBarVisible(!isTabBarVisible()); });
+    actions.add(NextBookPane,
+        {.text = tr("Next Book Pane"),
+            .shortcut = QKeySequence(QStringLiteral("Ctrl+]")),
+            .menu = A::in(Menus::Panes, 1, 0)},
+        this, [this] { m_layoutViewController->nextBookPane(); });
+    actions.add(PreviousBookPane,
+        {.text = tr("Previous Book Pane"),
+            .shortcut = QKeySequence(QStringLiteral("Ctrl+[")),
+            .menu = A::in(Menus::Panes, 1, 1)},
+        this, [this] { m_layoutViewController->previousBookPane(); });
+    // The book tabs of the current pane, as a browser's tabs; a pane with one book (or none) has no
+    // other book to turn to.
+    const auto severalBooks = [this] {
+        const Layout* layout = m_environment.layoutManager().currentLayout();
+        const LayoutRegionContents* contents = layout != nullptr ? layout->currentRegionContents() : nullptr;
+        return contents != nullptr && m_layoutViewController->currentBookPane() != nullptr &&
+            contents->items().size() > 1;
+    };
+    actions.add(NextBook,
+        {.text = tr("Next Book"),
+            .shortcut = QKeySequence(QStringLiteral("Ctrl+PgDown")),
+            .menu = A::in(Menus::Panes, 1, 2),
+            .enabled = severalBooks},
+        this, [this] { m_layoutViewController->nextBook(); });
+    actions.add(PreviousBook,
+        {.text = tr("Previous Book"),
+            .shortcut = QKeySequence(QStringLiteral("Ctrl+PgUp")),
+            .menu = A::in(Menus::Panes, 1, 3),
+            .enabled = severalBooks},
+        this, [this] { m_layoutViewController->previousBook(); });
+    actions.add(Back,
+        {.text = tr("Back"),
+            .toolbarLabel = tr("Back"),
+            .shortcut = QKeySequence::Back,
+            .menu = A::in(Menus::Go, 0, 0),
+            .toolbarOrder = 180,
+            .toolbarIcon = QStyle::SP_ArrowBack,
+            .enabled = [this] { return m_layoutViewController->history().canGoBackInHistory(); }},
+        this, &QuillsteadWindowController::goBackInHistory);
+    actions.add(Forward,
+        {.text = tr("Forward"),
+            .toolbarLabel = tr("Forward"),
+            .shortcut = QKeySequence::Forward,
+            .menu = A::in(Menus::Go, 0, 1),
+            .toolbarOrder = 190,
+            .toolbarIcon = QStyle::SP_ArrowForward,
+            .enabled = [this] { return m_layoutViewController->history().canGoForwardInHistory(); }},
+        this, &QuillsteadWindowController::goForwardInHistory);
+    actions.add(GoTo,
+        {.text = tr("Go To..."),
+            .toolbarLabel = tr("Go To"),
+            .shortcut = QKeySequence(QStringLiteral("Ctrl+L")),
+            .menu = A::in(Menus::Go, 1, 0),
+            .toolbarOrder = 90,
+            .toolbarIcon = QStyle::SP_FileDialogContentsView},
+        this, &QuillsteadWindowController::makeGoToPaneCurrent);
+    actions.add(ReadingComplete,
+        {.text = tr("Mark Reading Complete"),
+            .toolbarLabel = tr("Read"),
+            .menu = A::in(Menus::Go, 1, 2),
+            .toolbarOrder = 150,
+            .enabled = [this] { return m_layoutViewController->canToggleReadingComplete(); }},
+        this, [this] {
+            const Layout* layout = m_environment.layoutManager().currentLayout();
+            m_environment.notifications().postNotificationName(PaneNotifications::UserWantsToToggleCurrentReading, this,
+                {{QStringLiteral("layoutUuid"), layout != nullptr ? layout->uuidString() : QString()}});
+        });
     // The study pane's sub-panes.
     const struct {
         const CommandId& id;
         const char* text;
         const char* label;
         QKeySequence shortcut;
+        int toolbarOrder;
+        QStyle::StandardPixmap icon;
         void (LayoutView::*show)();
-    } subpanes[] = {
-        {Find, QT_TR_NOOP("Find..."), QT_TR_NOOP("Find"), QKeySequence::Find, &LayoutView::makeFindPaneCurrent},
-        {FindInNotes, QT_TR_NOOP("Find in Notes..."), QT_TR_NOOP("Find in Notes"), {},
+    } subpanes[] = {{Find, QT_TR_NOOP("Find..."), QT_TR_NOOP("Find"), QKeySequence::Find, 80,
+                        QStyle::SP_FileDialogInfoView, &LayoutView::makeFindPaneCurrent},
+        {FindInNotes, QT_TR_NOOP("Find in Notes..."), QT_TR_NOOP("Find in Notes"), {}, 110, QStyle::SP_FileIcon,
             &LayoutView::makeFindInNotesPaneCurrent},
-        {Notes, QT_TR_NOOP("Notes"), QT_TR_NOOP("Notes"), {}, &LayoutView::makeNotesPaneCurrent},
-        {Bookmarks, QT_TR_NOOP("Bookmarks"), QT_TR_NOOP("Bookmarks"), {}, &LayoutView::makeBookmarksPaneCurrent},
-        {Highlights, QT_TR_NOOP("Highlights"), QT_TR_NOOP("Highlights"), {}, &LayoutView::makeHighlightsPaneCurrent},
-        {Journal, QT_TR_NOOP("Journal"), QT_TR_NOOP("Journal"), {}, &LayoutView::makeJournalPaneCurrent},
-        {LibrarySearch, QT_TR_NOOP("Library Search"), QT_TR_NOOP("Library Search"), {},
+        {Notes, QT_TR_NOOP("Notes"), QT_TR_NOOP("Notes"), {}, 100, QStyle::SP_FileIcon,
+            &LayoutView::makeNotesPaneCurrent},
+        {Bookmarks, QT_TR_NOOP("Bookmarks"), QT_TR_NOOP("Bookmarks"), {}, 120, QStyle::SP_DirIcon,
+            &LayoutView::makeBookmarksPaneCurrent},
+        {Highlights, QT_TR_NOOP("Highlights"), QT_TR_NOOP("Highlights"), {}, 130, QStyle::SP_FileIcon,
+            &LayoutView::makeHighlightsPaneCurrent},
+        {Journal, QT_TR_NOOP("Journal"), QT_TR_NOOP("Journal"), {}, 240, QStyle::SP_FileIcon,
+            &LayoutView::makeJournalPaneCurrent},
+        {LibrarySearch, QT_TR_NOOP("Library Search"), QT_TR_NOOP("Library Search"), {}, 250, QStyle::SP_FileIcon,
             &LayoutView::makeLibrarySearchPaneCurrent},
-        {LibraryNavigator, QT_TR_NOOP("Navigator"), QT_TR_NOOP("Navigator"), {},
+        {LibraryNavigator, QT_TR_NOOP("Navigator"), QT_TR_NOOP("Navigator"), {}, 260, QStyle::SP_FileIcon,
             &LayoutView::makeNavigatorPaneCurrent}};
+    int order = 0;
     for (const auto& subpane : subpanes)
-        actions.add(subpane.id, Look {tr(subpane.text), tr(subpane.label), subpane.shortcut}, this,
-            [this, show = subpane.show] {
+        actions.add(subpane.id,
+            {.text = tr(subpane.text),
+                .toolbarLabel = tr(subpane.label),
+                .shortcut = subpane.shortcut,
+                .menu = A::in(Menus::Study, 0, order++),
+                .toolbarOrder = subpane.toolbarOrder,
+                .toolbarIcon = subpane.icon},
+            this, [this, show = subpane.show] {
                 if (LayoutView* view = m_layoutViewController->view())
                     (view->*show)();
             });
-    actions.add(AutostudyVerse, Look {tr("Verse Study..."), tr("Verse Study")}, this,
-        [this] { m_layoutViewController->onAutostudyVerse(); });
-    actions.add(AutostudyWord, Look {tr("Word Study..."), tr("Word Study")}, this,
-        [this] { m_layoutViewController->onAutostudyWord(); });
-    actions.add(AutostudyToday, Look {tr("Today's Study..."), tr("Today's Study")}, this,
-        [this] { runTodayAutostudy(m_window.get()); });
-    connect(m_actions, &ActionRegistry::statesNeeded, this, &QuillsteadWindowController::updateActionStates);
-}
-
-void QuillsteadWindowController::updateActionStates()
-{
-    using namespace CommandNames;
-    ActionRegistry& actions = *m_actions;
-    actions.action(CopyPassageNow)->setEnabled(canCopyPassageNow());
-    actions.action(Back)->setEnabled(m_layoutViewController->history().canGoBackInHistory());
-    actions.action(Forward)->setEnabled(m_layoutViewController->history().canGoForwardInHistory());
-    actions.action(ReadingComplete)->setEnabled(m_layoutViewController->canToggleReadingComplete());
-    actions.action(Copy)->setEnabled(canCopy());
-    // A pane with one book (or none) has no other book to turn to.
-    const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
-    const LayoutRegionContents* contents = layout != nullptr ? layout->currentRegionContents() : nullptr;
-    const bool severalBooks =
-        contents != nullptr && m_layoutViewController->currentBookPane() != nullptr && contents->items().size() > 1;
-    actions.action(NextBook)->setEnabled(severalBooks);
-    actions.action(PreviousBook)->setEnabled(severalBooks);
-    actions.action(StudyPanel)->setChecked(isStudyPaneVisible());
-    actions.action(ShowLayoutTabs)->setChecked(isTabBarVisible());
+    actions.add(AutostudyVerse,
+        {.text = tr("Verse Study..."),
+            .toolbarLabel = tr("Verse Study"),
+            .menu = A::in(Menus::Study, 1, 0),
+            .toolbarOrder = 210},
+        this, [this] { m_layoutViewController->onAutostudyVerse(); });
+    actions.add(AutostudyWord,
+        {.text = tr("Word Study..."),
+            .toolbarLabel = tr("Word Study"),
+            .menu = A::in(Menus::Study, 1, 1),
+            .toolbarOrder = 220},
+        this, [this] { m_layoutViewController->onAutostudyWord(); });
+    actions.add(AutostudyToday,
+        {.text = tr("Today's Study..."),
+            .toolbarLabel = tr("Today's Study"),
+            .menu = A::in(Menus::Study, 1, 2),
+            .toolbarOrder = 230},
+        this, [this] { runTodayAutostudy(m_environment, m_window.get()); });
 }
 
 void QuillsteadWindowController::buildMenus()
 {
     QMenuBar* bar = m_window->menuBar();
-    for (const MenuLayout& layout : mainMenus()) {
-        QList<QMenu*> open {bar->addMenu(tr(layout.title))};
-        for (const MenuEntry& entry : layout.entries) {
-            switch (entry.kind) {
-            case MenuEntry::Separator:
-                open.last()->addSeparator();
-                break;
-            case MenuEntry::End:
-                open.removeLast();
-                break;
-            case MenuEntry::Command:
-                open.last()->addAction(m_actions->action(*entry.command));
-                break;
-            case MenuEntry::Submenu: {
-                // A group command: its action opens the submenu (and carries the group's tag and state).
-                QAction* group = m_actions->action(*entry.command);
-                auto* menu = new QMenu(group->text(), open.last());
-                group->setMenu(menu);
-                open.last()->addAction(group);
-                open.append(menu);
-                break;
-            }
-            }
-        }
+    QList<MenuId> menus;
+    for (const auto& menu : kMainMenus) {
+        m_actions->fillMenu(bar->addMenu(tr(menu.title)), menu.id);
+        menus.append(menu.id);
     }
+    m_actions->checkMenuPlaces(menus);
     // Every menu shows its commands' current states.
     for (QMenu* menu : bar->findChildren<QMenu*>())
         connect(menu, &QMenu::aboutToShow, m_actions, &ActionRegistry::updateStates);
@@ -470,15 +467,6 @@ void QuillsteadWindowController::buildToolbar()
     m_toolbar->setMovable(false);
     applyToolbarStyle();
     QStyle* style = m_window->style();
-    const QHash<QString, QStyle::StandardPixmap> icons {
-        {QStringLiteral("StudyPanel"), QStyle::SP_FileDialogDetailedView},
-        {QStringLiteral("OpenBook"), QStyle::SP_DialogOpenButton},
-        {QStringLiteral("GoTo"), QStyle::SP_FileDialogContentsView},
-        {QStringLiteral("Find"), QStyle::SP_FileDialogInfoView}, {QStringLiteral("Bookmarks"), QStyle::SP_DirIcon},
-        {QStringLiteral("Back"), QStyle::SP_ArrowBack}, {QStringLiteral("Forward"), QStyle::SP_ArrowForward},
-        {QStringLiteral("TodaysReading"), QStyle::SP_FileDialogNewFolder},
-        {QStringLiteral("Cloud Sync"), QStyle::SP_BrowserReload},
-        {QStringLiteral("QuillsteadHelp"), QStyle::SP_DialogHelpButton}};
     for (const QString& identifier : QuillsteadWindow::toolbarDefaultItemIdentifiers()) {
         if (identifier == QLatin1String("space")) {
             m_toolbar->addSeparator();
@@ -493,7 +481,7 @@ void QuillsteadWindowController::buildToolbar()
         QAction* action = m_actions->action(identifier);
         if (action == nullptr)
             continue;
-        action->setIcon(style->standardIcon(icons.value(identifier, QStyle::SP_FileIcon)));
+        action->setIcon(style->standardIcon(m_actions->toolbarIcon(identifier)));
         m_toolbar->addAction(action);
     }
 }
@@ -502,7 +490,7 @@ void QuillsteadWindowController::applyToolbarStyle()
 {
     // The stored style: 1 icons with labels under them, 2 icons only, 3 compact (small icons with
     // labels beside them), 4 labels only; anything else is the first.
-    const qint64 stored = UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("mainWindowToolbarStyle"));
+    const qint64 stored = m_environment.settings().integerForKey(QStringLiteral("mainWindowToolbarStyle"));
     const int full = m_window->style()->pixelMetric(QStyle::PM_ToolBarIconSize, nullptr, m_toolbar);
     const int small = m_window->style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, m_toolbar);
     Qt::ToolButtonStyle buttons = Qt::ToolButtonTextUnderIcon;
@@ -532,10 +520,10 @@ void QuillsteadWindowController::showWindow()
 {
     // The saved frame is only a wish: a settings file may hold any number, and a window as large as
     // it says would take all memory. It is fitted to the screen the frame starts on.
-    const double x = defaults().floatForKey(QStringLiteral("mainWindowOriginX"));
-    const double y = defaults().floatForKey(QStringLiteral("mainWindowOriginY"));
-    const double width = defaults().floatForKey(QStringLiteral("mainWindowWidth"));
-    const double height = defaults().floatForKey(QStringLiteral("mainWindowHeight"));
+    const double x = m_environment.settings().floatForKey(QStringLiteral("mainWindowOriginX"));
+    const double y = m_environment.settings().floatForKey(QStringLiteral("mainWindowOriginY"));
+    const double width = m_environment.settings().floatForKey(QStringLiteral("mainWindowWidth"));
+    const double height = m_environment.settings().floatForKey(QStringLiteral("mainWindowHeight"));
     const QScreen* screen = nullptr;
     if (std::isfinite(x) && std::isfinite(y) && std::abs(x) < 1e6 && std::abs(y) < 1e6)
         screen = QGuiApplication::screenAt(QPoint(static_cast<int>(x), static_cast<int>(y)));
@@ -552,7 +540,7 @@ void QuillsteadWindowController::showWindow()
     m_app->restoreLayouts();
     m_window->show();
     makeTabsForLayoutManagerLayouts();
-    LayoutManager& manager = applicationEnvironment().layoutManager();
+    LayoutManager& manager = m_environment.layoutManager();
     if (manager.currentLayout() != nullptr)
         selectLayoutAtIndex(manager.findLayoutIndex(manager.currentLayout()));
     m_actions->updateStates();
@@ -563,10 +551,10 @@ void QuillsteadWindowController::exitIsImminent()
 {
     m_observingLayouts = false;
     const QRect frame = m_window->geometry();
-    defaults().setFloat(static_cast<float>(frame.x()), QStringLiteral("mainWindowOriginX"));
-    defaults().setFloat(static_cast<float>(frame.y()), QStringLiteral("mainWindowOriginY"));
-    defaults().setFloat(static_cast<float>(frame.width()), QStringLiteral("mainWindowWidth"));
-    defaults().setFloat(static_cast<float>(frame.height()), QStringLiteral("mainWindowHeight"));
+    m_environment.settings().setFloat(static_cast<float>(frame.x()), QStringLiteral("mainWindowOriginX"));
+    m_environment.settings().setFloat(static_cast<float>(frame.y()), QStringLiteral("mainWindowOriginY"));
+    m_environment.settings().setFloat(static_cast<float>(frame.width()), QStringLiteral("mainWindowWidth"));
+    m_environment.settings().setFloat(static_cast<float>(frame.height()), QStringLiteral("mainWindowHeight"));
     m_app->archiveLayouts();
     m_layoutViewController->exitIsImminent();
 }
@@ -596,7 +584,7 @@ void QuillsteadWindowController::makeTabsForLayoutManagerLayouts()
     m_ignoreTabViewDelegateMessages = true;
     while (m_tabBar->count() > 0)
         m_tabBar->removeTab(m_tabBar->count() - 1);
-    LayoutManager& manager = applicationEnvironment().layoutManager();
+    LayoutManager& manager = m_environment.layoutManager();
     for (const auto& layout : manager.layouts()) {
         const int index = m_tabBar->addTab(layout->name().isEmpty() ? tr("Untitled Layout") : layout->name());
         m_tabBar->setTabData(index, layout->uuidString());
@@ -614,7 +602,7 @@ void QuillsteadWindowController::makeTabsForLayoutManagerLayouts()
 void QuillsteadWindowController::makeLayoutManagerMatchTabs()
 {
     m_observingLayouts = false;
-    LayoutManager& manager = applicationEnvironment().layoutManager();
+    LayoutManager& manager = m_environment.layoutManager();
     for (int i = 0; i < m_tabBar->count();) {
         const QString uuid = m_tabBar->tabData(i).toString();
         const Layout* at = manager.layoutAtIndex(static_cast<quint64>(i));
@@ -643,7 +631,7 @@ void QuillsteadWindowController::selectLayoutAtIndex(quint64 index)
         m_tabBar->setCurrentIndex(static_cast<int>(index));
         m_ignoreTabViewDelegateMessages = false;
     }
-    LayoutManager& manager = applicationEnvironment().layoutManager();
+    LayoutManager& manager = m_environment.layoutManager();
     if (index < manager.count()) {
         manager.setCurrentLayout(manager.layoutAtIndex(index));
         m_layoutViewController->showCurrentLayout();
@@ -652,7 +640,7 @@ void QuillsteadWindowController::selectLayoutAtIndex(quint64 index)
 
 void QuillsteadWindowController::selectLayoutWithName(const QString& name)
 {
-    LayoutManager& manager = applicationEnvironment().layoutManager();
+    LayoutManager& manager = m_environment.layoutManager();
     for (quint64 i = 0; i < manager.count(); ++i)
         if (manager.layoutAtIndex(i)->name().compare(name, Qt::CaseInsensitive) == 0) {
             selectLayoutAtIndex(i);
@@ -686,7 +674,7 @@ void QuillsteadWindowController::tabCloseRequested(int index)
         QStringLiteral("Are you sure you want to delete the layout '%1'?").arg(m_tabBar->tabText(index));
     alert.buttons = {QStringLiteral("Yes"), QStringLiteral("No")};
     alert.style = AlertStyle::Informational;
-    if (Alerts::shared().runModal(alert) != AlertFirstButtonReturn)
+    if (m_environment.alert().runModal(alert) != AlertFirstButtonReturn)
         return;
     m_ignoreTabViewDelegateMessages = true;
     m_tabBar->removeTab(index);
@@ -699,7 +687,7 @@ void QuillsteadWindowController::tabSelected(int index)
 {
     if (m_ignoreTabViewDelegateMessages || index < 0)
         return;
-    LayoutManager& manager = applicationEnvironment().layoutManager();
+    LayoutManager& manager = m_environment.layoutManager();
     const Layout* layout = manager.layoutWithUuid(m_tabBar->tabData(index).toString());
     if (layout != nullptr)
         selectLayoutAtIndex(manager.findLayoutIndex(layout));
@@ -795,9 +783,9 @@ void QuillsteadWindowController::onCopyPassage(bool now)
         options.insert(QStringLiteral("bibleTuple"), QVariant::fromValue(book));
     }
     if (now)
-        CopyPassageWindowController::copyNow(applicationEnvironment(), options);
+        CopyPassageWindowController::copyNow(m_environment, options);
     else
-        CopyPassageWindowController::run(applicationEnvironment(), options, m_window.get());
+        CopyPassageWindowController::run(m_environment, options, m_window.get());
 }
 
 QString QuillsteadWindowController::runTextPrompt(const QVariantMap& options)

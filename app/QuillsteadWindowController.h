@@ -3,14 +3,16 @@
 // the current layout. It keeps the tab bar and the LayoutManager's layouts in step both ways, and saves
 // the window frame on quit.
 //
-// It owns the window's ActionRegistry: the application controller, the format commands and this
-// controller register the commands they perform there (the pane, history, copy and study commands
-// are this controller's), and the menus and the toolbar are built from it by name.
+// It owns the window's ActionRegistry: the application controller's command objects, the format
+// commands and this controller register the commands they perform there, each with its menu place,
+// toolbar offer and states (the history, copy, study pane and sub-pane commands are this
+// controller's); the menus and the toolbar are built from it.
 //
 // Owned by the application controller; owns its window. Main thread only.
 #pragma once
 
 #include "panes/layout/LayoutRect.h"
+#include "panes/layout/WindowEnvironment.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneEnvironment.h"
 
@@ -39,9 +41,8 @@ class QuillsteadWindow : public QMainWindow {
     Q_OBJECT
 public:
     using QMainWindow::QMainWindow;
-    // The toolbar's identifiers, in the order they may appear, and those shown by default. An
-    // identifier other than a space is the name of the command its item runs.
-    static const QStringList& toolbarAllowedItemIdentifiers();
+    // The toolbar's identifiers shown by default (the commands offered on it are the registry's
+    // toolbarPalette()). An identifier other than a space is the name of the command its item runs.
     static const QStringList& toolbarDefaultItemIdentifiers();
 
 signals:
@@ -54,7 +55,7 @@ protected:
 class QuillsteadWindowController : public QObject {
     Q_OBJECT
 public:
-    explicit QuillsteadWindowController(QuillsteadAppController* app);
+    QuillsteadWindowController(QuillsteadAppController* app, const WindowEnvironment& environment);
     ~QuillsteadWindowController() override;
 
     QuillsteadWindow* window() const { return m_window.get(); }
@@ -66,6 +67,8 @@ public:
     void setPaneFactory(LayoutPaneFactory* factory);
     // The window's commands by name; the menus and the toolbar hold these actions.
     ActionRegistry& actions() const { return *m_actions; }
+    // What this window works with: the application's environment with this window's commands.
+    const WindowEnvironment& environment() const { return m_environment; }
 
     // Shows the window at the saved frame (or the screen's available area) and restores the layouts.
     void showWindow();
@@ -118,7 +121,6 @@ public:
 
 private:
     void setupActions();
-    void updateActionStates();
     void buildMenus();
     void buildToolbar();
     void applyToolbarStyle();
@@ -133,6 +135,7 @@ private:
     QToolBar* m_toolbar = nullptr;
     QWidget* m_layoutArea = nullptr;
     ActionRegistry* m_actions = nullptr;
+    WindowEnvironment m_environment;
     // Shared with the panes' note editors, which register in it and may outlive this window (the
     // layouts that own them are the layout manager's).
     std::shared_ptr<EditFormatRegistry> m_formatRegistry = std::make_shared<EditFormatRegistry>();

@@ -28,8 +28,10 @@ std::function<void(const QUrl&)>& UpdateAvailableWindowController::urlOpener()
     return opener;
 }
 
-UpdateAvailableWindowController::UpdateAvailableWindowController(const QVariantMap& params, QWidget* parent)
+UpdateAvailableWindowController::UpdateAvailableWindowController(
+    const QVariantMap& params, NotificationCenter& center, QWidget* parent)
     : QDialog(parent),
+      m_center(center),
       m_params(params),
       m_instructions(params.value(QStringLiteral("instructions")).toString()),
       m_versionHistory(params.value(QStringLiteral("description")).toString()),
@@ -90,9 +92,10 @@ UpdateAvailableWindowController::UpdateAvailableWindowController(const QVariantM
     connect(m_moreInfo, &QPushButton::clicked, this, &UpdateAvailableWindowController::onMoreInfo);
 }
 
-void UpdateAvailableWindowController::runWithParams(const QVariantMap& params, QWidget* parent)
+void UpdateAvailableWindowController::runWithParams(
+    const QVariantMap& params, NotificationCenter& center, QWidget* parent)
 {
-    UpdateAvailableWindowController window(params, parent);
+    UpdateAvailableWindowController window(params, center, parent);
     window.exec();
 }
 
@@ -108,8 +111,7 @@ void UpdateAvailableWindowController::onDownload()
     for (const char* key : {"downloadSize", "downloadSha256"})
         if (m_params.contains(QString::fromLatin1(key)))
             info.insert(QString::fromLatin1(key), m_params.value(QString::fromLatin1(key)));
-    NotificationCenter::defaultCenter().postNotificationName(
-        AppNotifications::UserWantsToDownloadAppUpdateNotification, nullptr, info);
+    m_center.postNotificationName(AppNotifications::UserWantsToDownloadAppUpdateNotification, nullptr, info);
     onClose();
 }
 

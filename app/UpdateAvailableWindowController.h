@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class NotificationCenter;
 class QLabel;
 class QPushButton;
 class QTextBrowser;
@@ -19,9 +20,10 @@ class QTextBrowser;
 class UpdateAvailableWindowController : public QDialog {
     Q_OBJECT
 public:
-    explicit UpdateAvailableWindowController(const QVariantMap& params, QWidget* parent = nullptr);
+    // Download asks for the file by posting UserWantsToDownloadAppUpdateNotification on `center`.
+    UpdateAvailableWindowController(const QVariantMap& params, NotificationCenter& center, QWidget* parent = nullptr);
 
-    static void runWithParams(const QVariantMap& params, QWidget* parent = nullptr);
+    static void runWithParams(const QVariantMap& params, NotificationCenter& center, QWidget* parent = nullptr);
     // How More Info opens its page (the desktop's browser unless a test replaces it).
     static std::function<void(const QUrl&)>& urlOpener();
 
@@ -41,6 +43,7 @@ public:
     void onMoreInfo();
 
 private:
+    NotificationCenter& m_center;
     QVariantMap m_params;
     QString m_instructions;
     QString m_versionHistory;

@@ -54,9 +54,9 @@ QString findBundledBooks()
 }
 
 // The region of the current layout whose pane is the first to show a Bible; null when none does.
-LayoutBookPane* firstBiblePane()
+LayoutBookPane* firstBiblePane(const LayoutManager& layouts)
 {
-    const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+    const Layout* layout = layouts.currentLayout();
     for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
         LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
         const auto book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
@@ -67,9 +67,9 @@ LayoutBookPane* firstBiblePane()
 }
 
 // The book panes of the current layout.
-int bookPaneCount()
+int bookPaneCount(const LayoutManager& layouts)
 {
-    const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+    const Layout* layout = layouts.currentLayout();
     int count = 0;
     for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i)
         count += asBookPane(layout->contentsAt(i)->viewController()) != nullptr ? 1 : 0;
@@ -80,7 +80,7 @@ int bookPaneCount()
 // screen of verses (the page paints once its view is filled around the place it shows); with no
 // Bible pane, when the first book page has painted; after `limitMs`, with false. Pages are made as
 // the panes fill, so new ones are looked for until that one paints.
-void whenFirstVersesPainted(QWidget* window, int limitMs, std::function<void(bool)> then)
+void whenFirstVersesPainted(QWidget* window, const LayoutManager& layouts, int limitMs, std::function<void(bool)> then)
 {
     auto* watcher = new QTimer(window);
     auto done = std::make_shared<bool>(false);
@@ -93,15 +93,15 @@ void whenFirstVersesPainted(QWidget* window, int limitMs, std::function<void(boo
         then(painted);
     };
     auto watched = std::make_shared<QSet<BookPageView*>>();
-    QObject::connect(watcher, &QTimer::timeout, window, [window, watched, finish] {
+    QObject::connect(watcher, &QTimer::timeout, window, [window, &layouts, watched, finish] {
         for (BookPageView* page : window->findChildren<BookPageView*>()) {
             if (watched->contains(page))
                 continue;
             watched->insert(page);
-            QObject::connect(page, &BookPageView::pagePainted, window, [page, finish](quint64 serial) {
+            QObject::connect(page, &BookPageView::pagePainted, window, [page, &layouts, finish](quint64 serial) {
                 if (serial != page->webViewSerialNumber())
                     return;
-                LayoutBookPane* bible = firstBiblePane();
+                LayoutBookPane* bible = firstBiblePane(layouts);
                 if (bible == nullptr || bible->paneView()->isAncestorOf(page))
                     finish(true);
             });
@@ -146,7 +146,8 @@ int main(int argc, char** argv)
 
     Alerts::setShared(std::make_shared<WidgetAlerts>());
     QuillsteadAppController::setBundledBooksFolder(findBundledBooks());
-    auto owner = std::make_unique<QuillsteadAppController>();
+    const WindowEnvironment environment = applicationEnvironment();
+    auto owner = std::make_unique<QuillsteadAppController>(environment);
     QuillsteadAppController& controller = *owner;
     controller.applicationDidFinishLaunching(
         {parser.isSet(resetLayout), parser.isSet(resetSettings), parser.isSet(reinstall)});
@@ -155,25 +156,27 @@ int main(int argc, char** argv)
 
     QWidget* window = controller.mainWindowController()->window();
     if (parser.isSet(measure)) {
-        whenFirstVersesPainted(window, 60000, [&controller, &sinceStart](bool painted) {
-            const qint64 ms = sinceStart.elapsed();
-            if (painted) {
-                const ProcessTree::Summary tree = ProcessTree::summarize();
-                std::printf("first-verses-painted ms=%lld rss_kb=%lld panes=%d renderers=%d processes=%d "
-                            "tree_rss_kb=%lld tree_pss_kb=%lld\n",
-                    static_cast<long long>(ms), static_cast<long long>(tree.ownRssKiB), bookPaneCount(), tree.renderers,
-                    tree.processes, static_cast<long long>(tree.rssKiB), static_cast<long long>(tree.pssKiB));
-            } else {
-                std::printf("no verses painted within %lld ms\n", static_cast<long long>(ms));
-            }
-            std::fflush(stdout);
-            controller.applicationWillTerminate();
-            QCoreApplication::exit(painted ? 0 : 1);
-        });
+        whenFirstVersesPainted(
+            window, environment.layoutManager(), 60000, [&controller, &environment, &sinceStart](bool painted) {
+                const qint64 ms = sinceStart.elapsed();
+                if (painted) {
+                    const ProcessTree::Summary tree = ProcessTree::summarize();
+                    std::printf("first-verses-painted ms=%lld rss_kb=%lld panes=%d renderers=%d processes=%d "
+                                "tree_rss_kb=%lld tree_pss_kb=%lld\n",
+                        static_cast<long long>(ms), static_cast<long long>(tree.ownRssKiB),
+                        bookPaneCount(environment.layoutManager()), tree.renderers, tree.processes,
+                        static_cast<long long>(tree.rssKiB), static_cast<long long>(tree.pssKiB));
+                } else {
+                    std::printf("no verses painted within %lld ms\n", static_cast<long long>(ms));
+                }
+                std::fflush(stdout);
+                controller.applicationWillTerminate();
+                QCoreApplication::exit(painted ? 0 : 1);
+            });
     } else if (parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
         // The picture is taken once the first verses have painted (and the other panes had a moment).
-        whenFirstVersesPainted(window, 60000, [&controller, file](bool) {
+        whenFirstVersesPainted(window, environment.layoutManager(), 60000, [&controller, file](bool) {
             QTimer::singleShot(1500, &controller, [&controller, file] {
                 const bool saved = controller.mainWindowController()->window()->grab().save(file);
                 controller.applicationWillTerminate();
@@ -187,7 +190,7 @@ int main(int argc, char** argv)
     // The panes and their pages go before the application object and the web engine under it: the
     // layouts (saved when the window closed) hold the panes.
     owner.reset();
-    applicationEnvironment().layoutManager().setLayouts({});
+    environment.layoutManager().setLayouts({});
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return status;
 }

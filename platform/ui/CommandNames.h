@@ -1,14 +1,30 @@
 // The commands of the main window: each one's stable name (the name it is registered and looked up
 // under in the window's ActionRegistry; where the toolbar has an item for it, the toolbar's
 // identifier) and its tag (the number the menus' and toolbar's tag tables give it; 0 for the few
-// items without one). Used by the application, which performs most of them, and by the book
-// panes, whose context menus offer the pane commands. Constants only; any thread.
+// items without one), and the main menus commands are placed in. Used by the objects that perform
+// the commands, by the book panes, whose context menus offer the pane commands, and by tests.
+// Constants only; any thread.
 #pragma once
 
 struct CommandId {
     const char* name;
     int tag;
 };
+
+// A top-level menu of the main window, by the name commands are placed in it under.
+struct MenuId {
+    const char* name;
+};
+
+namespace Menus {
+inline constexpr MenuId File {"File"};
+inline constexpr MenuId Edit {"Edit"};
+inline constexpr MenuId View {"View"};
+inline constexpr MenuId Panes {"Panes"};
+inline constexpr MenuId Go {"Go"};
+inline constexpr MenuId Study {"Study"};
+inline constexpr MenuId Help {"Help"};
+}  // namespace Menus
 
 namespace CommandNames {
 

@@ -60,7 +60,7 @@ protected:
         auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*d);
         UserDefaults::setStandardUserDefaults(d);
-        m_checker = std::make_unique<AppUpdateChecker>();
+        m_checker = std::make_unique<AppUpdateChecker>(m_center, *d);
         m_checker->runningProgram().build = 110;
         m_checker->runningProgram().version = QStringLiteral("1.1");
         m_checker->runningProgram().systemVersion = QStringLiteral("10.15.7");
@@ -106,6 +106,8 @@ protected:
         return m_alerts.isEmpty() ? QString() : m_alerts.last().value(QStringLiteral("messageText")).toString();
     }
     std::unique_ptr<QTemporaryDir> m_dir;
+    // The checker and the update window talk through a centre of their own.
+    NotificationCenter m_center;
     std::unique_ptr<AppUpdateChecker> m_checker;
     QList<QVariantMap> m_alerts;
     QStringList m_toasts;
@@ -403,7 +405,7 @@ TEST_F(UpdateCheck, UpdateWindowOffersTheDownload)
     ASSERT_TRUE(server.fault(QStringLiteral("http.stallMs=10000&http.path=downloads")));
     const QUrl link(QStringLiteral("http://127.0.0.1:%1/downloads/Quillstead-0.2.0-update.txt").arg(server.httpPort()));
     params.insert(QStringLiteral("downloadLink"), link.toString());
-    UpdateAvailableWindowController window(params);
+    UpdateAvailableWindowController window(params, m_center);
     EXPECT_EQ(window.versionHistoryLabel()->text(),
         QStringLiteral("You have version 1.1 build 110. Version 2.130 build 130 is available."));
     EXPECT_TRUE(window.versionHistoryWebView()->toPlainText().contains(QStringLiteral("Build 130")));
@@ -422,11 +424,10 @@ TEST_F(UpdateCheck, UpdateWindowOffersTheDownload)
     EXPECT_TRUE(window.isVisible());
 
     QList<QVariantMap> posted;
-    auto id = NotificationCenter::defaultCenter().addObserver(this,
-        AppNotifications::UserWantsToDownloadAppUpdateNotification,
+    auto id = m_center.addObserver(this, AppNotifications::UserWantsToDownloadAppUpdateNotification,
         [&posted](Notification& n) { posted << n.userInfo; });
     window.onDownload();
-    NotificationCenter::defaultCenter().removeObservation(id);
+    m_center.removeObservation(id);
     ASSERT_EQ(posted.size(), 1);
     EXPECT_EQ(posted[0].value(QStringLiteral("url")).toUrl(), link);
     EXPECT_FALSE(window.isVisible());
@@ -448,7 +449,7 @@ TEST_F(UpdateCheck, UpdateWindowOffersTheDownload)
     // Without links the buttons are not offered.
     params.insert(QStringLiteral("downloadLink"), QString());
     params.insert(QStringLiteral("moreInfoLink"), QString());
-    UpdateAvailableWindowController bare(params);
+    UpdateAvailableWindowController bare(params, m_center);
     bare.show();
     EXPECT_FALSE(bare.downloadButton()->isVisible());
     EXPECT_FALSE(bare.moreInfoButton()->isVisible());

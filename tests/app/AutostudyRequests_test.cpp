@@ -47,7 +47,7 @@ protected:
     {
         if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
-        m_controller = std::make_unique<QuillsteadAppController>();
+        m_controller = std::make_unique<QuillsteadAppController>(applicationEnvironment());
         m_controller->applicationDidFinishLaunching({});
     }
 

@@ -102,7 +102,7 @@ protected:
 
     QuillsteadAppController& launch(const QuillsteadAppController::LaunchResets& resets = {})
     {
-        m_controller = std::make_unique<QuillsteadAppController>();
+        m_controller = std::make_unique<QuillsteadAppController>(applicationEnvironment());
         m_controller->applicationDidFinishLaunching(resets);
         return *m_controller;
     }
@@ -288,7 +288,9 @@ TEST_F(Shell, CommandsByNameToggleSettingsAndPostTheirNotifications)
     // With one layout, Delete Layout is disabled and does nothing.
     EXPECT_FALSE(actions.trigger(CommandNames::DeleteLayout));
     EXPECT_FALSE(actions.action(CommandNames::DeleteLayout)->isEnabled());
-    app.onDeleteLayout();
+    // Nor does it when run regardless of its state.
+    actions.action(CommandNames::DeleteLayout)->setEnabled(true);
+    actions.action(CommandNames::DeleteLayout)->trigger();
     EXPECT_EQ(applicationEnvironment().layoutManager().count(), 1u);
     // Every enabled item reaches its action without failing.
     for (const CommandId& id :
@@ -546,7 +548,7 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
         EXPECT_TRUE(item->isSeparator() || item->objectName() == QLatin1String("flexibleSpace") ||
             actions.actions().contains(item))
             << item->objectName().toStdString();
-    for (const QString& identifier : QuillsteadWindow::toolbarAllowedItemIdentifiers())
+    for (const QString& identifier : actions.toolbarPalette())
         EXPECT_TRUE(actions.contains(identifier)) << identifier.toStdString();
     std::function<void(QMenu*)> checkMenu = [&](QMenu* menu) {
         for (QAction* item : menu->actions()) {
@@ -574,6 +576,40 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
             "Previous Book Pane", "Next Book", "Previous Book", "-", "Scroll Up One Line", "Scroll Down One Line",
             "Scroll Up One Page", "Scroll Down One Page", "-", "Bible / Commentary Sync", "Sync to Active Bible", "-",
             "New Layout...", "Rename Layout...", "Delete Layout"}));
+    // Every menu's commands by name, in order, submenus in brackets.
+    std::function<QString(QMenu*)> names = [&names](QMenu* menu) {
+        QStringList out;
+        for (QAction* item : menu->actions())
+            out << (item->isSeparator() ? QStringLiteral("-")
+                                        : item->objectName() +
+                        (item->menu() != nullptr ? QStringLiteral("[") + names(item->menu()) + QStringLiteral("]")
+                                                 : QString()));
+        return out.join(QLatin1Char(' '));
+    };
+    const QStringList expectedMenus {
+        QStringLiteral("OpenBook CloseBook AboutThisBook - CloudLibrary MyOffers Cloud Sync - Settings Quit"),
+        QStringLiteral(
+            "Copy - CopyPassage CopyPassageNow - FormatMenu[FontMenu[Bold Italic Underline] "
+            "ListsMenu[OrderedList UnorderedList] ParagraphStyleMenu[Paragraph Heading1 Heading2 Heading3]]"),
+        QStringLiteral("StudyPanel ShowLayoutTabs - ToggleStrongs CycleFootnoteMarker ToggleLinkPreview - "
+                       "DisplaySettings ColorSettings"),
+        QStringLiteral("SplitPaneHorizontally SplitPaneVertically ClosePane - NextBookPane PreviousBookPane NextBook "
+                       "PreviousBook - ScrollLineUp ScrollLineDown ScrollPageUp ScrollPageDown - ToggleBibleSync "
+                       "SyncToActiveBible - NewLayout RenameLayout DeleteLayout"),
+        QStringLiteral("Back Forward - GoTo TodaysReading ReadingComplete"),
+        QStringLiteral("Find FindInNotes Notes Bookmarks Highlights Journal LibrarySearch LibraryNavigator - "
+                       "AutostudyVerse AutostudyWord AutostudyToday - StartSpeaking StopSpeaking"),
+        QStringLiteral("QuillsteadHelp checkForUpdates AboutQuillstead")};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(names(menus[i]->menu()), expectedMenus[i]) << i;
+    EXPECT_EQ(menus[2]->menu()->title(), QStringLiteral("&View"));
+    // The toolbar's palette, in its order.
+    EXPECT_EQ(actions.toolbarPalette().join(QLatin1Char(',')),
+        QStringLiteral("StudyPanel,OpenBook,CloseBook,AboutThisBook,NewPane,ClosePane,ToggleBibleSync,"
+                       "SyncToActiveBible,Find,GoTo,Notes,FindInNotes,Bookmarks,Highlights,TodaysReading,"
+                       "ReadingComplete,ToggleStrongs,CycleFootnoteMarker,Back,Forward,Cloud Sync,AutostudyVerse,"
+                       "AutostudyWord,AutostudyToday,Journal,LibrarySearch,LibraryNavigator,StartSpeaking,"
+                       "StopSpeaking,ToggleLinkPreview,QuillsteadHelp"));
     QMenu* format = menus[1]->menu()->actions().last()->menu();
     ASSERT_NE(format, nullptr);
     EXPECT_EQ(menus[1]->menu()->actions().last()->data().toInt(), 211);
@@ -748,7 +784,8 @@ TEST_F(Shell, AboutThisBookShowsTheDescriptionInTheBodyFontAndCopiesTheCitation)
     const QString citation = kjv->bibliographicCitation();
     ASSERT_FALSE(citation.isEmpty());
     {
-        AboutThisBookWindowController about(kjv, app.mainWindowController()->window());
+        AboutThisBookWindowController about(
+            kjv, UserDefaults::standardUserDefaults(), app.mainWindowController()->window());
         EXPECT_EQ(about.loadedHtml(),
             QStringLiteral("<html><body style='margin:3px; font:normal 12pt Arial;'>") + kjv->aboutThisBookContents() +
                 QStringLiteral("</body></html>"));
@@ -767,7 +804,7 @@ TEST_F(Shell, AboutThisBookShowsTheDescriptionInTheBodyFontAndCopiesTheCitation)
     }
     // A font name cannot end the style attribute or its declaration.
     defaults.setString(QStringLiteral("Arial'; background:red\" onload=\"x"), QStringLiteral("bodyFont"));
-    const QString page = AboutThisBookWindowController::pageHtml(*kjv);
+    const QString page = AboutThisBookWindowController::pageHtml(*kjv, UserDefaults::standardUserDefaults());
     const qsizetype body = page.indexOf(QStringLiteral("<body"));
     const QString head = page.mid(body, page.indexOf(QLatin1Char('>'), body) - body + 1);
     EXPECT_EQ(head.count(QLatin1Char('\'')), 2) << head.toStdString();

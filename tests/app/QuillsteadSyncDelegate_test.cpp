@@ -111,7 +111,7 @@ protected:
     NotificationCenter& m_center = NotificationCenter::defaultCenter();
     UserDefaults& m_defaults = UserDefaults::standardUserDefaults();
     bool m_syncPaneShown = false;
-    QuillsteadSyncDelegate m_delegate {m_center, m_defaults, {{}, [this] { return m_syncPaneShown; }}};
+    QuillsteadSyncDelegate m_delegate {m_center, m_defaults, *s_alerts, {{}, [this] { return m_syncPaneShown; }}};
     QList<Notification> m_posted;
     QList<const void*> m_senders;
 };
@@ -163,7 +163,7 @@ TEST_F(SyncDelegate, AToolbarWithoutTheButtonGainsASpaceAndTheItemAtTheEndAndLos
 
     // The engine's start and end go through the toolbar the window gives.
     QToolBar window;
-    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, {[&window] { return &window; }, {}});
+    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, *s_alerts, {[&window] { return &window; }, {}});
     withToolbar.syncCommStarted();
     EXPECT_EQ(identifiers(window), (QStringList {"flexibleSpace", "progressTemp"}));
     withToolbar.syncCommFinished();

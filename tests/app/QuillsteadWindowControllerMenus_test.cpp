@@ -4,6 +4,7 @@
 // three states; and Ctrl+Q, or closing the main window, ends the program even with Settings open
 // (checked on a reader started in a child process).
 
+#include "app/HelpCommands.h"
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -549,7 +550,7 @@ TEST_F(MenuWindow, FootnoteItemShowsThreeStates)
 
 TEST_F(MenuWindow, AboutShowsTheVersionAndCredits)
 {
-    const QString about = QuillsteadAppController::aboutText();
+    const QString about = HelpCommands::aboutText();
     EXPECT_TRUE(about.contains(
         QStringLiteral("Version %1 (build %2)").arg(AppVersion::version()).arg(AppVersion::buildNumber())));
     EXPECT_TRUE(about.contains(QLatin1String("Credits and Acknowledgments")));
@@ -565,7 +566,7 @@ namespace {
 int runChild(const char* mode)
 {
     reader_test::startReaderTestProgram("menus-window-test-child");
-    QuillsteadAppController app;
+    QuillsteadAppController app(applicationEnvironment());
     app.applicationDidFinishLaunching({});
     QMainWindow* main = app.mainWindowController()->window();
     main->show();

@@ -153,7 +153,7 @@ protected:
 
     QuillsteadAppController& launch()
     {
-        m_controller = std::make_unique<QuillsteadAppController>();
+        m_controller = std::make_unique<QuillsteadAppController>(applicationEnvironment());
         m_controller->applicationDidFinishLaunching({});
         QMainWindow* window = m_controller->mainWindowController()->window();
         window->resize(1280, 800);

@@ -118,7 +118,7 @@ protected:
 
     QuillsteadAppController& launch()
     {
-        m_app = std::make_unique<QuillsteadAppController>();
+        m_app = std::make_unique<QuillsteadAppController>(applicationEnvironment());
         m_app->applicationDidFinishLaunching({});
         m_app->mainWindowController()->window()->resize(1280, 800);
         return *m_app;

@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QMenu>
+
+#include <memory>
 
 namespace {
 
@@ -123,6 +126,160 @@ TEST(ActionRegistry, TriggerAsksTheOwnersForStatesAndRunsOnlyAnEnabledCommand)
         EXPECT_EQ(goneAsked, 1);
     }
     registry.updateStates();
+}
+
+namespace {
+
+constexpr MenuId kFileMenu {"File"};
+constexpr MenuId kViewMenu {"View"};
+constexpr CommandId kClose {"Close", 103};
+constexpr CommandId kFormat {"Format", 211};
+constexpr CommandId kBold {"Bold", 212};
+constexpr CommandId kItalic {"Italic", 213};
+
+// What a menu shows, as a user reads it: texts, "-" for separators, a submenu's items in brackets,
+// and the enabled, checked and visible states of each item.
+QString shown(QMenu* menu)
+{
+    QStringList out;
+    for (QAction* item : menu->actions()) {
+        if (item->isSeparator()) {
+            out << QStringLiteral("-");
+            continue;
+        }
+        QString text = item->text();
+        if (!item->isEnabled())
+            text += QStringLiteral(" (off)");
+        if (item->isChecked())
+            text += QStringLiteral(" (checked)");
+        if (!item->isVisible())
+            text += QStringLiteral(" (hidden)");
+        if (item->menu() != nullptr)
+            text += QStringLiteral(" [") + shown(item->menu()) + QStringLiteral("]");
+        out << text;
+    }
+    return out.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+TEST(ActionRegistry, OneRegistrationPutsACommandInItsMenuWithItsState)
+{
+    ActionRegistry registry;
+    bool on = false;
+    bool usable = false;
+    int ran = 0;
+    QObject owner;
+    QAction* toggle = registry.add(kToggle,
+        {.text = QStringLiteral("Strong's"),
+            .checkable = true,
+            .menu = ActionRegistry::in(kViewMenu, 0, 0),
+            .toolbarOrder = 5,
+            .toolbarIcon = QStyle::SP_ArrowBack,
+            .enabled = [&usable] { return usable; },
+            .checked = [&on] { return on; },
+            .visible = [&usable] { return usable; },
+            .refresh = [&on](QAction& item) { item.setText(on ? QStringLiteral("On") : QStringLiteral("Off")); }},
+        &owner, [&ran] { ++ran; });
+
+    QMenu view;
+    registry.fillMenu(&view, kViewMenu);
+    ASSERT_EQ(view.actions(), (QList<QAction*> {toggle}));
+    EXPECT_EQ(registry.toolbarPalette(), (QStringList {QStringLiteral("Toggle")}));
+    EXPECT_EQ(registry.toolbarIcon(QStringLiteral("Toggle")), QStyle::SP_ArrowBack);
+    EXPECT_EQ(registry.toolbarIcon(QStringLiteral("Other")), QStyle::SP_FileIcon);
+
+    // The states are the registration's functions, asked when the menu is about to open.
+    registry.updateStates();
+    EXPECT_EQ(shown(&view), QStringLiteral("Off (off) (hidden)"));
+    EXPECT_FALSE(registry.trigger(kToggle));
+    EXPECT_EQ(ran, 0);
+    usable = true;
+    on = true;
+    registry.updateStates();
+    EXPECT_EQ(shown(&view), QStringLiteral("On (checked)"));
+    EXPECT_TRUE(registry.trigger(kToggle));
+    EXPECT_EQ(ran, 1);
+}
+
+TEST(ActionRegistry, MenusFollowGroupsAndOrderNotRegistrationAndGroupCommandsGetSubmenus)
+{
+    ActionRegistry registry;
+    // Registered out of menu order, by different owners, as the window's owners do.
+    registry.add(kItalic, {.text = QStringLiteral("Italic"), .menu = ActionRegistry::in(kFormat, 0, 1)});
+    registry.add(kClose, {.text = QStringLiteral("Close"), .menu = ActionRegistry::in(kFileMenu, 1, 0)});
+    registry.add(kQuiet, {.text = QStringLiteral("Nowhere")});
+    registry.add(kFormat, {.text = QStringLiteral("Format"), .menu = ActionRegistry::in(kFileMenu, 2, 0)});
+    registry.add(kOpen, {.text = QStringLiteral("Open"), .menu = ActionRegistry::in(kFileMenu, 0, 5)});
+    registry.add(kBold, {.text = QStringLiteral("Bold"), .menu = ActionRegistry::in(kFormat, 0, 0)});
+    registry.add(kToggle, {.text = QStringLiteral("Toggle"), .menu = ActionRegistry::in(kFileMenu, 0, 9)});
+
+    QMenu file;
+    registry.fillMenu(&file, kFileMenu);
+    EXPECT_EQ(shown(&file), QStringLiteral("Open, Toggle, -, Close, -, Format [Bold, Italic]"));
+    // The group's action opens the submenu and keeps the group's tag.
+    QAction* format = registry.action(kFormat);
+    ASSERT_NE(format->menu(), nullptr);
+    EXPECT_EQ(format->data().toInt(), 211);
+    EXPECT_EQ(format->menu()->title(), QStringLiteral("Format"));
+    EXPECT_TRUE(registry.toolbarPalette().isEmpty());
+
+    // A menu nobody is placed in stays empty; every place here names a menu.
+    QMenu view;
+    registry.fillMenu(&view, kViewMenu);
+    EXPECT_TRUE(view.actions().isEmpty());
+    CriticalLog log;
+    EXPECT_TRUE(registry.checkMenuPlaces({kFileMenu, kViewMenu}));
+    EXPECT_TRUE(g_critical.isEmpty());
+}
+
+TEST(ActionRegistry, APlaceInAMenuThatDoesNotExistIsReported)
+{
+    ActionRegistry registry;
+    registry.add(kOpen, {.text = QStringLiteral("Open"), .menu = {"Flie", 0, 0}});
+    registry.add(kClose, {.text = QStringLiteral("Close"), .menu = ActionRegistry::in(kFileMenu, 0, 0)});
+    CriticalLog log;
+    EXPECT_FALSE(registry.checkMenuPlaces({kFileMenu}));
+    ASSERT_EQ(g_critical.size(), 1);
+    EXPECT_TRUE(g_critical[0].contains(QStringLiteral("Flie"))) << g_critical[0].toStdString();
+    EXPECT_TRUE(g_critical[0].contains(QStringLiteral("Open"))) << g_critical[0].toStdString();
+}
+
+TEST(ActionRegistry, StatesOfAGoneOwnerAreNotAskedAndNoneOnceStopped)
+{
+    ActionRegistry registry;
+    int asked = 0;
+    int signalled = 0;
+    QObject::connect(&registry, &ActionRegistry::statesNeeded, &registry, [&signalled] { ++signalled; });
+    auto owner = std::make_unique<QObject>();
+    registry.add(
+        kOpen, {.text = QStringLiteral("Open"), .enabled = [&asked] { return ++asked > 0; }}, owner.get(), [] {});
+    // A group registered for an owner, without a slot.
+    registry.add(kFormat, {.text = QStringLiteral("Format"), .enabled = [&asked] { return ++asked > 0; }},
+        static_cast<QObject*>(owner.get()));
+    // Without an owner the functions stay for the registry's life.
+    int ownerless = 0;
+    registry.add(kQuiet, {.text = QStringLiteral("Quiet"), .visible = [&ownerless] { return ++ownerless > 0; }});
+    registry.updateStates();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(ownerless, 1);
+    EXPECT_EQ(signalled, 1);
+    owner.reset();
+    registry.updateStates();
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(ownerless, 2);
+    registry.stopUpdating();
+    registry.updateStates();
+    EXPECT_EQ(ownerless, 2);
+    EXPECT_EQ(signalled, 2);
+    // A command registered twice keeps its first registration's slot and states.
+    CriticalLog log;
+    int second = 0;
+    registry.add(
+        kQuiet, {.text = QStringLiteral("Again"), .enabled = [] { return false; }}, &registry, [&second] { ++second; });
+    registry.action(kQuiet)->trigger();
+    EXPECT_EQ(second, 0);
+    EXPECT_EQ(g_critical.size(), 1);
 }
 
 int main(int argc, char** argv)

@@ -264,7 +264,7 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     d.setString(scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
     d.setBool(true, QStringLiteral("closeOpenBookOnOpen"));
     QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
-    auto app = std::make_unique<QuillsteadAppController>();
+    auto app = std::make_unique<QuillsteadAppController>(applicationEnvironment());
     app->applicationDidFinishLaunching({});
     QWidget* mainWindow = app->mainWindowController()->window();
     SourceManager& library = SourceManager::singleton();
