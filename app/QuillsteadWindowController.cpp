@@ -52,6 +52,7 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTextEdit>
+#include <QThread>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -253,6 +254,13 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
                 makeTabsForLayoutManagerLayouts();
         });
     m_observingLayouts = true;
+    // Whatever the parts of the window tell one another may move a command's state (a go-to makes
+    // Back possible, a pane or tab becomes current, a search ends): the toolbar follows a moment
+    // later. Posts from other threads leave it to the main thread's own.
+    center.addObserver(this, QString(), [this](Notification&) {
+        if (QThread::currentThread() == thread())
+            m_actions->scheduleUpdate();
+    });
     center.addObserver(this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
         if (m_toolbar != nullptr)
             applyToolbarStyle();

@@ -61,7 +61,8 @@ public:
     {
         if (m_app)
             return m_page != nullptr;
-        m_app = std::make_unique<QuillsteadAppController>();
+        m_env = applicationEnvironment();
+        m_app = std::make_unique<QuillsteadAppController>(m_env);
         m_app->applicationDidFinishLaunching({});
         QMainWindow* window = m_app->mainWindowController()->window();
         window->resize(1280, 800);
@@ -69,7 +70,7 @@ public:
         LayoutBookPane* kjv = nullptr;
         size_t region = 0;
         waitFor([&] {
-            Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+            Layout* layout = m_env.layoutManager().currentLayout();
             for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
                 LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
                 const auto book = pane != nullptr ? pane->currentSourceTuple() : nullptr;
@@ -83,8 +84,7 @@ public:
         });
         if (kjv == nullptr)
             return false;
-        panes()->view()->makePaneCurrentWithRegion(
-            applicationEnvironment().layoutManager().currentLayout()->regionAt(region));
+        panes()->view()->makePaneCurrentWithRegion(m_env.layoutManager().currentLayout()->regionAt(region));
         m_page = kjv->paneView()->findChild<BookPageView*>();
         return m_page != nullptr && waitFor([&] { return m_page->webViewSerialNumber() > 0; });
     }
@@ -95,7 +95,7 @@ public:
             return;
         m_app->applicationWillTerminate();
         m_app.reset();
-        applicationEnvironment().layoutManager().setLayouts({});
+        m_env.layoutManager().setLayouts({});
     }
 
     // Opens the Bible go-to and types the reference (not timed); the reference field's box.
@@ -143,6 +143,7 @@ public:
 private:
     LayoutViewController* panes() const { return m_app->mainWindowController()->layoutViewController(); }
 
+    WindowEnvironment m_env;
     std::unique_ptr<QuillsteadAppController> m_app;
     BookPageView* m_page = nullptr;
 };

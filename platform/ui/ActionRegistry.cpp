@@ -6,8 +6,12 @@
 
 #include <algorithm>
 
-ActionRegistry::ActionRegistry(QObject* parent) : QObject(parent)
+ActionRegistry::ActionRegistry(QObject* parent) : QObject(parent), m_updateTimer(new QTimer(this))
 {
+    // Soon enough to read as at once, late enough to stay off the path of a go-to's first paint.
+    m_updateTimer->setSingleShot(true);
+    m_updateTimer->setInterval(40);
+    connect(m_updateTimer, &QTimer::timeout, this, &ActionRegistry::updateStates);
 }
 
 QAction* ActionRegistry::add(const CommandId& id, const Command& command, QObject* owner)
@@ -151,7 +155,14 @@ void ActionRegistry::updateStates()
     emit statesNeeded();
 }
 
+void ActionRegistry::scheduleUpdate()
+{
+    if (m_updating && !m_updateTimer->isActive())
+        m_updateTimer->start();
+}
+
 void ActionRegistry::stopUpdating()
 {
     m_updating = false;
+    m_updateTimer->stop();
 }

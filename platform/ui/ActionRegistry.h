@@ -24,6 +24,7 @@
 #include <QString>
 #include <QStringList>
 #include <QStyle>
+#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -106,6 +107,10 @@ public:
     bool trigger(const CommandId& id);
     // Sets every command's state now, then asks every other owner for theirs.
     void updateStates();
+    // Sets the states a moment from now, once however often it is asked before then: for changes
+    // that move a command's state without a command or a menu (a go-to makes Back possible, a tab
+    // switch changes the active book), so that the toolbar shows it. Main thread only.
+    void scheduleUpdate();
     // No state is asked for any more (the window is going).
     void stopUpdating();
 
@@ -127,4 +132,5 @@ private:
     QList<QAction*> m_actions;
     std::vector<Entry> m_entries;
     bool m_updating = true;
+    QTimer* m_updateTimer = nullptr;
 };

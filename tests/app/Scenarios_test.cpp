@@ -37,6 +37,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ActionRegistry.h"
+#include "platform/ui/CommandNames.h"
 #include "reports/ui/AutostudyVerseWindowController.h"
 #include "reports/ui/CopyPassageWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
@@ -70,6 +72,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 #include <QWebEngineView>
 
 #include <functional>
@@ -284,6 +287,12 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
     ASSERT_NE(john316, 0u);
     panes().goToPanes().makePaneCurrent(bible);
+    // The book opens at its beginning; the go-to moves the page that shows it.
+    ASSERT_TRUE(waitForPageText(bible, QStringLiteral("In the beginning God created")));
+    QuillsteadWindowController& window = *app.mainWindowController();
+    QWidget* back = window.toolbar()->widgetForAction(window.actions().action(CommandNames::Back));
+    ASSERT_NE(back, nullptr);
+    EXPECT_FALSE(back->isEnabled()) << "Back before the first move";
     typeIntoBibleGoTo(QStringLiteral("jn 3.16"));
     EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == john316; })) << "the Bible pane is at " << sectionOf(bible);
     // The page shows the verse, at its top.
@@ -296,6 +305,8 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
     ASSERT_TRUE(top.has_value());
     EXPECT_GE(top->toInt(), -5) << "the verse is above the page's top";
     EXPECT_LT(top->toInt(), page->height() / 3) << "the verse is not at the page's top";
+    // The toolbar offers Back to where the pane was, without a menu opened to ask for it.
+    EXPECT_TRUE(waitFor([&] { return back->isEnabled(); })) << "the toolbar's Back stays off after a go-to";
 
     app.mainWindowController()->window()->show();
     EXPECT_TRUE(TestSupport::waitForViewsPainted(app.mainWindowController()->window()));
@@ -570,12 +581,25 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     // The Bible page shows the last place's words.
     EXPECT_TRUE(waitForPageText(bible, QStringLiteral("all things work together for good")));
 
+    // The toolbar's Back button comes on after the go-tos, with no menu opened to ask for it.
+    const auto toolbarButton = [&](const CommandId& id) {
+        return window.toolbar()->widgetForAction(window.actions().action(id));
+    };
+    ASSERT_TRUE(toolbarButton(CommandNames::Back) != nullptr && toolbarButton(CommandNames::Forward) != nullptr);
+    EXPECT_TRUE(waitFor([&] { return toolbarButton(CommandNames::Back)->isEnabled(); }));
+    EXPECT_FALSE(toolbarButton(CommandNames::Forward)->isEnabled());
+
     // Back twice and Forward once step through the last three places.
     EXPECT_TRUE(panes().history().canGoBackInHistory());
     EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Go"), QStringLiteral("Back")));
     EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == sections[1]; })) << "after Back: " << sectionOf(bible);
     EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Go"), QStringLiteral("Back")));
     EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == sections[0]; })) << "after Back: " << sectionOf(bible);
+    // There the toolbar offers Forward, and Back as far as the history still goes.
+    EXPECT_TRUE(waitFor([&] {
+        return toolbarButton(CommandNames::Forward)->isEnabled() &&
+            toolbarButton(CommandNames::Back)->isEnabled() == panes().history().canGoBackInHistory();
+    }));
     EXPECT_TRUE(reader_test::pressKeys(&window, QKeySequence::Forward));
     EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == sections[1]; })) << "after Forward: " << sectionOf(bible);
     EXPECT_TRUE(waitForPageText(bible, QStringLiteral("For God so loved the world")));
