@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 
 #include <memory>
@@ -280,6 +281,32 @@ TEST(ActionRegistry, StatesOfAGoneOwnerAreNotAskedAndNoneOnceStopped)
     registry.action(kQuiet)->trigger();
     EXPECT_EQ(second, 0);
     EXPECT_EQ(g_critical.size(), 1);
+}
+
+TEST(ActionRegistry, ScheduledUpdatesComeOnceAfterTheCallerHasReturned)
+{
+    ActionRegistry registry;
+    bool usable = false;
+    int asked = 0;
+    registry.add(kOpen, {.text = QStringLiteral("Open"), .enabled = [&] {
+                             ++asked;
+                             return usable;
+                         }});
+    registry.updateStates();
+    ASSERT_FALSE(registry.action(kOpen)->isEnabled());
+    asked = 0;
+    // Many changes in a row ask for the states once, after the caller has returned.
+    usable = true;
+    for (int i = 0; i < 5; ++i)
+        registry.scheduleUpdate();
+    EXPECT_EQ(asked, 0);
+    QElapsedTimer clock;
+    clock.start();
+    while (asked == 0 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(registry.action(kOpen)->isEnabled());
+    EXPECT_EQ(asked, 1);
 }
 
 int main(int argc, char** argv)
