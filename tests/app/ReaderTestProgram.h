@@ -92,12 +92,9 @@ inline bool choose(QuillsteadWindowController* window, const CommandId& id)
 }
 
 // A menu's or an item's text as the user reads it: without the mnemonic's & and a closing ellipsis.
-inline QString readText(QString text)
+inline QString readText(const QString& text)
 {
-    text.remove(QLatin1Char('&'));
-    if (text.endsWith(QLatin1String("...")))
-        text.chop(3);
-    return text;
+    return TestSupport::menuText(text);
 }
 
 // Chooses an item of a menu of the menu bar by the texts the user reads ("Study", "Find"), once the

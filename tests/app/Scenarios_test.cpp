@@ -14,12 +14,10 @@
 #include "cloud/sync/SyncManager.h"
 #include "engine/references/cBibleRef.h"
 #include "library/GoToRequest.h"
-#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
-#include "panes/bookpane/BookPaneHooks.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItem.h"
@@ -71,6 +69,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <functional>
 #include <optional>
@@ -199,9 +198,120 @@ protected:
         return ::testing::AssertionFailure() << "the page shows: " << pageTextOf(region).left(600).toStdString();
     }
 
+    // The id of a verse's anchor on a Bible page.
+    static QString verseAnchor(quint32 key)
+    {
+        return QStringLiteral("_s%1.%2.%3").arg(key >> 16).arg((key >> 8) & 0xFFu).arg(key & 0xFFu);
+    }
+
+    // Where the first word of a verse stands on the region's page, in the view's coordinates, the
+    // verse brought into view if it is out of sight; nothing when the page does not show the verse.
+    std::optional<QPoint> wordOfVerse(int region, quint32 key) const
+    {
+        BookPageView* page = pageOf(region);
+        if (page == nullptr)
+            return std::nullopt;
+        const std::optional<QVariant> at = TestSupport::runScript(page->page(),
+            QStringLiteral("(function(){var a=document.getElementById('%1');if(!a)return [];"
+                           "var w=document.createTreeWalker(document.body,NodeFilter.SHOW_TEXT),n,m;w.currentNode=a;"
+                           "while((n=w.nextNode())){if(a.contains(n)||n.parentElement.closest('a'))continue;"
+                           "if((m=/[A-Za-z]{3,}/.exec(n.data)))break;}"
+                           "if(!n)return [];var r=document.createRange();r.setStart(n,m.index);"
+                           "r.setEnd(n,m.index+m[0].length);var b=r.getBoundingClientRect();"
+                           "if(b.top<0||b.bottom>window.innerHeight){n.parentElement.scrollIntoView({block:'center'});"
+                           "b=r.getBoundingClientRect();}"
+                           "return [b.left+b.width/2,b.top+b.height/2];})()")
+                .arg(verseAnchor(key)));
+        const QVariantList point = at.value_or(QVariant()).toList();
+        if (point.size() != 2)
+            return std::nullopt;
+        return QPoint(qRound(point[0].toDouble()), qRound(point[1].toDouble()));
+    }
+
+    // Double-clicks a word of the verse on the region's page and opens the page's menu on it with the
+    // right button, as a reader does, and chooses the menu's items along the path.
+    ::testing::AssertionResult chooseOnVerse(int region, quint32 key, const QStringList& path)
+    {
+        m_app->mainWindowController()->window()->show();
+        BookPageView* page = pageOf(region);
+        std::optional<QPoint> at;
+        if (page == nullptr || !waitFor([&] { return (at = wordOfVerse(region, key)).has_value(); }))
+            return ::testing::AssertionFailure() << "the page does not show " << verseAnchor(key).toStdString();
+        QWidget* target = page->focusProxy() != nullptr ? page->focusProxy() : page;
+        // Through the window, as the system hands a reader's clicks on: presses and releases, of which
+        // the window makes the double click. A verse still selected from before is used as it is.
+        QWindow* window = target->window()->windowHandle();
+        const QPoint inWindow = window->mapFromGlobal(target->mapToGlobal(*at));
+        const auto selectsTheVerse = [&] {
+            return page->selectedBlocksOrKeys().contains(key) &&
+                !TestSupport::runScript(page->page(), QStringLiteral("window.getSelection().toString()"))
+                     .value_or(QVariant())
+                     .toString()
+                     .trimmed()
+                     .isEmpty();
+        };
+        if (!selectsTheVerse()) {
+            QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, inWindow);
+            if (!waitFor(selectsTheVerse))
+                return ::testing::AssertionFailure() << "the double click did not select the verse";
+        }
+        if (!TestSupport::choosePopupMenuItem(
+                [&] { QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, inWindow); }, path))
+            return ::testing::AssertionFailure() << "the page's menu has no " << path.join(" > ").toStdString();
+        return ::testing::AssertionSuccess();
+    }
+
+    // Waits until the verse's words on the region's page carry the class (a highlight's colour).
+    ::testing::AssertionResult waitForVerseClass(int region, quint32 key, const QString& cls)
+    {
+        BookPageView* page = pageOf(region);
+        const QString script =
+            QStringLiteral("Array.prototype.some.call(document.querySelectorAll("
+                           "'[data-verse-span=\"sel%1\"]'),function(e){return e.classList.contains('%2');})")
+                .arg(verseAnchor(key), cls);
+        if (page != nullptr && TestSupport::waitForScript(page->page(), script, true))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+            << "the verse " << verseAnchor(key).toStdString() << " is not " << cls.toStdString();
+    }
+
+    // Waits until the region's page shows the link to the verse's note beside it.
+    ::testing::AssertionResult waitForNoteLink(int region, quint32 key)
+    {
+        BookPageView* page = pageOf(region);
+        const QString note = QStringLiteral("note:_%1%2%3000")
+                                 .arg(key >> 16, 3, 10, QLatin1Char('0'))
+                                 .arg((key >> 8) & 0xFFu, 3, 10, QLatin1Char('0'))
+                                 .arg(key & 0xFFu, 3, 10, QLatin1Char('0'));
+        const QString script = QStringLiteral("document.querySelector('a[href*=\"%1\"]') !== null").arg(note);
+        if (page != nullptr && TestSupport::waitForScript(page->page(), script, true))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+            << "the page shows no link to the note on " << verseAnchor(key).toStdString();
+    }
+
+    // Names a new bookmark category in the prompt that asks for it, by typing, as a reader does.
+    static void nameTheCategory(ModalTextFieldWindowController* prompt, const QString& name)
+    {
+        prompt->textField()->selectAll();
+        QTest::keyClicks(prompt->textField(), name);
+        QTest::keyClick(prompt->textField(), Qt::Key_Return);
+    }
+
     StudyPaneViewController* studyPane() const
     {
         return dynamic_cast<StudyPaneViewController*>(panes().view()->studyPane());
+    }
+
+    // Clicks the dialog's button of that text with the mouse; false when it shows none, enabled.
+    static bool clickButton(QWidget* dialog, const QString& text)
+    {
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (TestSupport::menuText(button->text()) == text && button->isVisible() && button->isEnabled()) {
+                QTest::mouseClick(button, Qt::LeftButton);
+                return true;
+            }
+        return false;
     }
 
     // Types into a field and presses Return, as a reader does.
@@ -349,20 +459,16 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     // The page shows the found verse's words.
     EXPECT_TRUE(waitForPageText(bible, QStringLiteral("faith"))) << "the Bible page does not show the found verse";
 
-    // Highlight it, bookmark it in a new category, and write a note on it.
-    BookPaneHooks::current().highlight({key}, 84);
+    // Highlight it, bookmark it in a new category and write a note on it, from the page's menu.
+    ASSERT_TRUE(chooseOnVerse(bible, key, {QStringLiteral("Highlight"), QStringLiteral("Yellow")}));
+    EXPECT_TRUE(waitForVerseClass(bible, key, QStringLiteral("yellow")));
     const bool named = whenShown<ModalTextFieldWindowController>(
         [&] {
-            BookPaneHooks::current().bookmark(kjv, key, true, {{QStringLiteral("isCreateNewCategory"), true}});
+            EXPECT_TRUE(chooseOnVerse(bible, key, {QStringLiteral("Bookmark"), QStringLiteral("Create New Category")}));
         },
-        [](ModalTextFieldWindowController* prompt) {
-            prompt->textField()->setText(QStringLiteral("Faith and Love"));
-            prompt->accept();
-        });
+        [](ModalTextFieldWindowController* prompt) { nameTheCategory(prompt, QStringLiteral("Faith and Love")); });
     ASSERT_TRUE(named) << "the new category was not asked for";
-    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
-        {{QStringLiteral("source"), QVariant::fromValue(kjv)}, {QStringLiteral("key"), key},
-            {QStringLiteral("section"), section}, {QStringLiteral("edit"), true}});
+    ASSERT_TRUE(chooseOnVerse(bible, key, {QStringLiteral("Add Note to")}));
     StudyPaneNoteViewEditViewController* editor = nullptr;
     ASSERT_TRUE(waitFor([&] {
         editor = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
@@ -401,6 +507,10 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     ASSERT_NE(highlights, nullptr);
     EXPECT_TRUE(highlights->highlightedVerses().contains(section));
     EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")));
+    // The page shows the verse highlighted, with the link to its note.
+    const int shown = regionShowing(kjv->pubID(), kjv->bookID());
+    EXPECT_TRUE(waitForVerseClass(shown, key, QStringLiteral("yellow")));
+    EXPECT_TRUE(waitForNoteLink(shown, key));
 }
 
 TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
@@ -483,15 +593,18 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
 
     // A note, a highlight and a bookmark in a category of its own, then Sync Now.
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kRomans828), QStringLiteral("All things work together")));
-    BookPaneHooks::current().highlight({kRomans828}, 84);
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    panes().makePaneCurrent(bible);
+    typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
+    ASSERT_TRUE(chooseOnVerse(bible, kRomans828, {QStringLiteral("Highlight"), QStringLiteral("Yellow")}));
+    EXPECT_TRUE(waitForVerseClass(bible, kRomans828, QStringLiteral("yellow")));
     ASSERT_TRUE(whenShown<ModalTextFieldWindowController>(
         [&] {
-            BookPaneHooks::current().bookmark(kjv, kRomans828, true, {{QStringLiteral("isCreateNewCategory"), true}});
+            EXPECT_TRUE(
+                chooseOnVerse(bible, kRomans828, {QStringLiteral("Bookmark"), QStringLiteral("Create New Category")}));
         },
-        [](ModalTextFieldWindowController* prompt) {
-            prompt->textField()->setText(QStringLiteral("Shared"));
-            prompt->accept();
-        }));
+        [](ModalTextFieldWindowController* prompt) { nameTheCategory(prompt, QStringLiteral("Shared")); }));
     ASSERT_TRUE(highlighted(kRomans828));
     ASSERT_TRUE(syncNow()) << "the first profile's sync did not finish";
     quit();
@@ -590,9 +703,10 @@ TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
         [](CopyPassageWindowController* dialog) {
             dialog->passageField()->selectAll();
             QTest::keyClicks(dialog->passageField(), QStringLiteral("Romans 8:28-30"));
-            dialog->onCopyPassage();
-            if (dialog->isVisible())  // refused: the dialog stays open with an alert
-                dialog->onCancel();
+            EXPECT_TRUE(clickButton(dialog, QStringLiteral("Copy")));
+            if (dialog->isVisible()) {  // refused: the dialog stays open with an alert
+                EXPECT_TRUE(clickButton(dialog, QStringLiteral("Cancel")));
+            }
         });
     ASSERT_TRUE(shown) << "Copy Passage did not open its dialog";
     for (const Alert& alert : s_alerts->shown())
@@ -626,11 +740,15 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
                 m_app->mainWindowController(), QStringLiteral("Study"), QStringLiteral("Verse Study")));
         },
         [&](AutostudyVerseWindowController* dialog) {
-            dialog->setRefString(QStringLiteral("John 3:16"));
+            auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("passageTextField"));
+            ASSERT_NE(field, nullptr);
+            field->selectAll();
+            QTest::keyClicks(field, QStringLiteral("John 3:16"));
             reference = dialog->refString();
-            dialog->onPerformAutostudy();
-            if (dialog->isVisible())
-                dialog->onClose();
+            EXPECT_TRUE(clickButton(dialog, QStringLiteral("Study")));
+            if (dialog->isVisible()) {
+                EXPECT_TRUE(clickButton(dialog, QStringLiteral("Close")));
+            }
         });
     ASSERT_TRUE(shown) << "Verse Study did not open its dialog";
     EXPECT_EQ(reference, QStringLiteral("John 3:16"));
