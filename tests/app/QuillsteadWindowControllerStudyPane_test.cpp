@@ -75,13 +75,7 @@ protected:
             return;
         // Two commentaries and a second Bible of the sample library beside the books that come with
         // the application, for the navigator to search.
-        QDir().mkpath(AppFolders::booksDirectory());
-        for (const char* name : {"Scofield.tvk", "TreasuryOfDavid.tvk", "WEB.tvk"}) {
-            const QString from = QStringLiteral(QS_BINARY_DIR "/library/") + QLatin1String(name);
-            const QString to = QDir(AppFolders::booksDirectory()).filePath(QLatin1String(name));
-            if (QFile::exists(from) && !QFile::exists(to))
-                QFile::copy(from, to);
-        }
+        addSampleBooks({"Scofield.tvk", "TreasuryOfDavid.tvk", "WEB.tvk"});
     }
 
     // Sends the book to a verse through the go-to routing, as the Bible go-to does (into the current

@@ -66,11 +66,7 @@ protected:
         if (IsSkipped())
             return;
         // The sample library's devotional beside the books that come with the application.
-        QDir().mkpath(AppFolders::booksDirectory());
-        const QString from = QStringLiteral(QS_BINARY_DIR "/library/DailyReadings.tvk");
-        const QString to = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("DailyReadings.tvk"));
-        if (QFile::exists(from) && !QFile::exists(to))
-            QFile::copy(from, to);
+        addSampleBooks({"DailyReadings.tvk"});
     }
 };
 

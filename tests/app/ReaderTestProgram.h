@@ -19,6 +19,7 @@
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageView.h"
+#include "platform/AppFolders.h"
 #include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneViewController.h"
@@ -40,6 +41,7 @@
 #include <QWebEnginePage>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 
 namespace reader_test {
@@ -164,6 +166,20 @@ protected:
         m_controller->applicationWillTerminate();
         m_controller.reset();
         applicationEnvironment().layoutManager().setLayouts({});
+    }
+
+    // Copies books of the sample library beside the books that come with the application (a book
+    // the build left out is left out here too).
+    static void addSampleBooks(std::initializer_list<const char*> names)
+    {
+        const QDir books(AppFolders::booksDirectory());
+        QDir().mkpath(books.path());
+        for (const char* name : names) {
+            const QString from = QDir(TestSupport::sampleLibraryFolder()).filePath(QLatin1String(name));
+            const QString to = books.filePath(QLatin1String(name));
+            if (QFile::exists(from) && !QFile::exists(to))
+                QFile::copy(from, to);
+        }
     }
 
     LayoutViewController* panes() const { return m_controller->mainWindowController()->layoutViewController(); }

@@ -19,9 +19,11 @@
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 
 class QWebEnginePage;
+class RecordingAlerts;
 
 namespace TestSupport {
 
@@ -36,6 +38,8 @@ enum class Web {
 // Sets up the private home and the offscreen platform and makes the application object, once per
 // program (later calls return the same home). Call before anything reads a folder or a setting.
 QString startApplication(const char* programName, Web web = Web::Engine);
+// Alerts are recorded instead of shown (platform/RecordingAlerts.h); the recorder, now shared.
+std::shared_ptr<RecordingAlerts> recordAlerts();
 // The private home's path (empty before startApplication).
 QString home();
 // The standard defaults become a file of the private home holding every preference's default.
