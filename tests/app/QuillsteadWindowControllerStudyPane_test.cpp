@@ -62,20 +62,11 @@ using reader_test::waitFor;
 
 class StudyPaneWindow : public reader_test::ReaderWindow {
 protected:
-    static void SetUpTestSuite()
+    static void SetUpTestSuite() { startProgram("studypane-window-test"); }
+    // Two commentaries and a second Bible, for the navigator to search.
+    QStringList sampleBooks() const override
     {
-        reader_test::startReaderTestProgram("studypane-window-test");
-        Alerts::setShared(std::make_shared<RecordingAlerts>());
-    }
-
-    void SetUp() override
-    {
-        ReaderWindow::SetUp();
-        if (IsSkipped())
-            return;
-        // Two commentaries and a second Bible of the sample library beside the books that come with
-        // the application, for the navigator to search.
-        addSampleBooks({"Scofield.tvk", "TreasuryOfDavid.tvk", "WEB.tvk"});
+        return {QStringLiteral("Scofield.tvk"), QStringLiteral("TreasuryOfDavid.tvk"), QStringLiteral("WEB.tvk")};
     }
 
     // Sends the book to a verse through the go-to routing, as the Bible go-to does (into the current

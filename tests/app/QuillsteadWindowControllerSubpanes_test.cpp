@@ -54,20 +54,9 @@ using reader_test::waitFor;
 
 class SubpaneWindow : public reader_test::ReaderWindow {
 protected:
-    static void SetUpTestSuite()
-    {
-        reader_test::startReaderTestProgram("subpane-window-test");
-        Alerts::setShared(std::make_shared<RecordingAlerts>());
-    }
-
-    void SetUp() override
-    {
-        ReaderWindow::SetUp();
-        if (IsSkipped())
-            return;
-        // The sample library's devotional beside the books that come with the application.
-        addSampleBooks({"DailyReadings.tvk"});
-    }
+    static void SetUpTestSuite() { startProgram("subpane-window-test"); }
+    // The daily readings.
+    QStringList sampleBooks() const override { return {QStringLiteral("DailyReadings.tvk")}; }
 };
 
 }  // namespace

@@ -35,13 +35,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 #include <QToolBar>
 #include <QVariant>
 #include <QWebEnginePage>
 
 #include <functional>
-#include <initializer_list>
 #include <memory>
 
 namespace reader_test {
@@ -136,11 +136,24 @@ inline bool pressKeys(QuillsteadWindowController* window, const QKeySequence& ke
 
 class ReaderWindow : public ::testing::Test {
 protected:
+    // The program's setting (startReaderTestProgram) with alerts recorded instead of shown; from the
+    // fixture's SetUpTestSuite.
+    static void startProgram(const char* programName)
+    {
+        startReaderTestProgram(programName);
+        TestSupport::recordAlerts();
+    }
+
+    // The books of the sample library the fixture's tests read beside the books that come with the
+    // application.
+    virtual QStringList sampleBooks() const { return {}; }
+
     void SetUp() override
     {
         if (!QFile::exists(TestSupport::bundledBooksFolder() + QStringLiteral("/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
         applicationEnvironment().layoutManager().setLayouts({});
+        addSampleBooks(sampleBooks());
     }
 
     void TearDown() override
@@ -170,13 +183,13 @@ protected:
 
     // Copies books of the sample library beside the books that come with the application (a book
     // the build left out is left out here too).
-    static void addSampleBooks(std::initializer_list<const char*> names)
+    static void addSampleBooks(const QStringList& names)
     {
         const QDir books(AppFolders::booksDirectory());
         QDir().mkpath(books.path());
-        for (const char* name : names) {
-            const QString from = QDir(TestSupport::sampleLibraryFolder()).filePath(QLatin1String(name));
-            const QString to = books.filePath(QLatin1String(name));
+        for (const QString& name : names) {
+            const QString from = QDir(TestSupport::sampleLibraryFolder()).filePath(name);
+            const QString to = books.filePath(name);
             if (QFile::exists(from) && !QFile::exists(to))
                 QFile::copy(from, to);
         }
