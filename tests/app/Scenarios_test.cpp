@@ -60,6 +60,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
@@ -161,14 +162,14 @@ protected:
         return state ? state->section() : 0;
     }
 
-    // Sends the reader to a place as a click on a link in the current pane does.
-    void goTo(const SourceTuple::Ptr& book, quint64 section, bool sync = true)
+    // Sends the reader to a place as a click on a Bible link in the current pane does.
+    void goTo(const SourceTuple::Ptr& book, quint64 section)
     {
         GoToRequest request;
         request.layoutUuid = panes().goToPanes().currentLayoutUuid();
         request.sourceTuple = book;
         request.section = section;
-        request.sync = sync;
+        request.sync = true;
         request.activate = true;
         request.post(NotificationCenter::defaultCenter(), nullptr);
     }
@@ -312,6 +313,44 @@ protected:
                 return true;
             }
         return false;
+    }
+
+    // Clicks a row of a list with the mouse, as a reader does.
+    static void clickRow(QListWidget* list, int row)
+    {
+        QListWidgetItem* item = list->item(row);
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(item).center());
+    }
+
+    // Open Book from the menu, then a click on the kind that lists the book and one on the book, as a
+    // reader does; false when the sheet did not show or no kind lists the book.
+    ::testing::AssertionResult openBookFromTheSheet(const SourceTuple::Ptr& book)
+    {
+        if (!reader_test::choose(m_app->mainWindowController(), CommandNames::OpenBook))
+            return ::testing::AssertionFailure() << "Open Book is not in the menus";
+        OpenBookSheetWindowController* open = nullptr;
+        if (!waitFor([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
+            return ::testing::AssertionFailure() << "Open Book did not open";
+        const auto rowOfTheBook = [&] {
+            const SourceTupleArray::Ptr books = open->sourcesOfSelectedKind();
+            for (qsizetype i = 0; books && i < books->count(); ++i)
+                if (books->tupleAtIndex(i)->isEqual(*book))
+                    return int(i);
+            return -1;
+        };
+        for (int kind = 0; kind < open->kindsTableView()->count() && rowOfTheBook() < 0; ++kind)
+            if (open->kindsTableView()->item(kind)->flags().testFlag(Qt::ItemIsEnabled))
+                clickRow(open->kindsTableView(), kind);
+        const int row = rowOfTheBook();
+        if (row < 0 || row >= open->booksTableView()->count()) {
+            open->close();
+            return ::testing::AssertionFailure() << "no kind lists " << book->abbr().toStdString();
+        }
+        clickRow(open->booksTableView(), row);
+        if (open->isVisible())
+            open->close();
+        return ::testing::AssertionSuccess();
     }
 
     // Types into a field and presses Return, as a reader does.
@@ -549,22 +588,11 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     const int region = panes().goToPanes().currentRegion();
     ASSERT_GE(region, 0);
     const size_t tabsBefore = panes().goToPanes().paneTabBooks(region).size();
-    EXPECT_TRUE(reader_test::choose(&window, CommandNames::OpenBook));
-    OpenBookSheetWindowController* open = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
-        << "Open Book did not open";
-    int row = -1;
-    for (qsizetype i = 0; i < open->sourcesOfSelectedKind()->count(); ++i)
-        if (open->sourcesOfSelectedKind()->tupleAtIndex(i)->isEqual(*rv))
-            row = int(i);
-    ASSERT_GE(row, 0) << "the downloaded book is not listed";
-    open->chooseBookRow(row);
+    EXPECT_TRUE(openBookFromTheSheet(rv));
     EXPECT_TRUE(waitFor([&] {
         const auto shown = panes().goToPanes().paneCurrentBook(region);
         return shown && shown->isEqual(*rv) && panes().goToPanes().paneTabBooks(region).size() == tabsBefore + 1;
     })) << "the book did not open in a new tab";
-    if (open->isVisible())
-        open->close();
     // Close Book takes the tab away again.
     EXPECT_TRUE(reader_test::choose(&window, CommandNames::CloseBook));
     EXPECT_TRUE(waitFor([&] { return panes().goToPanes().paneTabBooks(region).size() == tabsBefore; }));
@@ -659,11 +687,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
             other = region;
     ASSERT_GE(other, 0);
     panes().goToPanes().makePaneCurrent(other);
-    panes().currentBookPane()->openBookFromDictionary(
-        {{QStringLiteral("pubid"), scofield->pubID()}, {QStringLiteral("bookid"), scofield->bookID()},
-            {QStringLiteral("edition"), scofield->editionNumber()},
-            {QStringLiteral("revision"), scofield->revisionNumber()}},
-        true);
+    ASSERT_TRUE(openBookFromTheSheet(scofield));
     ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
 
     const QStringList places {
