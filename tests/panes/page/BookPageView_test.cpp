@@ -209,9 +209,14 @@ public:
             return false;
         QWidget* target = view.focusProxy() ? view.focusProxy() : &view;
         const QPoint at(qRound(r[0].toDouble()), qRound(r[1].toDouble()));
+        // The click is handled once a listener after the page's own has seen it: a script sent after
+        // it (the next click's scrolling) cannot move the page under it first.
+        js(view,
+            QStringLiteral("window.qsClicked=false;document.addEventListener('click',"
+                           "function(){window.qsClicked=true;},{capture:true,once:true});"));
         QTest::mouseMove(target, at);
         QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, at);
-        return true;
+        return TestSupport::waitForScript(view.page(), QStringLiteral("window.qsClicked"), true);
     }
 
     BookPageSourcePtr source;
