@@ -439,7 +439,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
     EXPECT_EQ(results->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
     ASSERT_GT(results->model()->rowCount(), 1);
-    waitFor([] { return false; }, 300);  // the pages settle
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));  // what the picture shows
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-after-navigator.png")));
 

@@ -89,7 +89,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == psalm; }))
         << kjvPane->currentSourceSection() << " " << psalm;
     EXPECT_EQ(study->recentGoToVerseKeys().value(0), (19u << 16) | (23u << 8) | 1u);
-    waitFor([] { return false; }, 500);  // the pages settle
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));  // what the picture shows
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/bible-goto-in-window.png"));
 
@@ -159,7 +159,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     };
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     expectReadings(shown(study));
-    waitFor([] { return false; }, 300);  // the pages settle
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));  // what the picture shows
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/devotional-goto-in-window.png"));
 

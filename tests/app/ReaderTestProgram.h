@@ -60,14 +60,7 @@ using TestSupport::waitFor;
 // Runs a script in a book page and waits for its answer; invalid when none came.
 inline QVariant evaluate(BookPageView* page, const QString& script)
 {
-    QVariant answer;
-    bool done = false;
-    page->page()->runJavaScript(script, [&](const QVariant& v) {
-        answer = v;
-        done = true;
-    });
-    waitFor([&] { return done; }, 10000);
-    return answer;
+    return TestSupport::runScript(page->page(), script, 10000).value_or(QVariant());
 }
 
 // Chooses a command as the user does: from the menu that holds it, once the menu has asked for the
