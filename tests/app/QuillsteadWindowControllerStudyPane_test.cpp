@@ -89,13 +89,10 @@ protected:
 
 TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    ASSERT_EQ(kjv->bookID(), 101);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
+    ASSERT_EQ(kjv->bookID(), 101);
 
     // The Find command (the Navigator first, so that Find has to come back).
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
@@ -230,11 +227,8 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
 
 TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::FindInNotes));
     EXPECT_EQ(study->subpaneViewController(), study->studyPaneNotesListViewController());
@@ -289,11 +283,8 @@ QAction* menuItem(QMenu* menu, const QString& text)
 
 TEST_F(StudyPaneWindow, TheEditMenusFormatGroupActsInTheRunningNoteEditor)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
     QMenu* edit = nullptr;
     for (QAction* top : window->window()->menuBar()->actions())
@@ -347,11 +338,8 @@ TEST_F(StudyPaneWindow, TheEditMenusFormatGroupActsInTheRunningNoteEditor)
 
 TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResults)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
     StudyPaneLibrarySearchViewController* library = study->studyPaneLibrarySearchViewController();

@@ -63,11 +63,8 @@ protected:
 
 TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
     window->actions().updateStates();
     for (const CommandId& id : {CommandNames::GoTo, CommandNames::Highlights, CommandNames::Bookmarks})

@@ -188,6 +188,19 @@ protected:
         }
     }
 
+    // The reader launched with its King James pane current, and its study pane: where most window
+    // tests start. The book or the study pane is null when it did not show.
+    struct AtKjv {
+        QuillsteadWindowController* window = nullptr;
+        SourceTuple::Ptr kjv;
+        StudyPaneViewController* study = nullptr;
+    };
+    AtKjv launchAtKjv()
+    {
+        QuillsteadWindowController* window = launch().mainWindowController();
+        return {window, activateKjv(), studyPane()};
+    }
+
     LayoutViewController* panes() const { return m_controller->mainWindowController()->layoutViewController(); }
     StudyPaneViewController* studyPane() const
     {
