@@ -13,7 +13,6 @@
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
 #include "cloud/sync/SyncManager.h"
 #include "engine/references/cBibleRef.h"
-#include "library/GoToRequest.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
@@ -160,18 +159,6 @@ protected:
         const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
         const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
         return state ? state->section() : 0;
-    }
-
-    // Sends the reader to a place as a click on a Bible link in the current pane does.
-    void goTo(const SourceTuple::Ptr& book, quint64 section)
-    {
-        GoToRequest request;
-        request.layoutUuid = panes().goToPanes().currentLayoutUuid();
-        request.sourceTuple = book;
-        request.section = section;
-        request.sync = true;
-        request.activate = true;
-        request.post(NotificationCenter::defaultCenter(), nullptr);
     }
 
     // The page of the region's book pane: what the reader sees there (null when none).
@@ -699,7 +686,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         ASSERT_NE(section, 0u) << place.toStdString();
         sections.append(section);
         panes().goToPanes().makePaneCurrent(bible);
-        goTo(kjv, section);
+        typeIntoBibleGoTo(place);
         ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << place.toStdString();
         // The commentary shows its note on the same passage.
         const quint32 note = scofield->sectionForBibleKey(kjv->keyForSection(section));
