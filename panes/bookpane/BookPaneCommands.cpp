@@ -105,8 +105,10 @@ void BookPaneCommands::showContextMenu(const MenuElement& element, const QPoint&
     const bool hadOverride = m_hasSelectionOverride;
     const QString oldText = m_selectionText;
     const QString oldHtml = m_selectionHtml;
-    if (!hadOverride)
+    if (!hadOverride) {
+        m_selectedBlocksOrKeys = page->selectedBlocksOrKeys();  // the override below keeps the list as it is
         setSelectionOverride(page->selectedText(), selectionHtml);
+    }
     std::unique_ptr<QMenu> menu(contextMenu(element, kept, page));
     if (menu)
         menu->exec(page->mapToGlobal(pos));

@@ -16,6 +16,8 @@
 #include "userdata/cPersistentData.h"
 #include "userdata/cSQLiteDbBase.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -31,19 +33,8 @@ class SyncDelegate : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static QTemporaryDir home;
-        const QByteArray path = home.path().toUtf8();
-        setenv("HOME", path.constData(), 1);
-        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "sync-delegate-test";
-        static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
-        s_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_alerts);
+        TestSupport::startApplication("sync-delegate-test", TestSupport::Web::None);
+        s_alerts = TestSupport::recordAlerts();
         QString folder = AppFolders::privateDataDirectory();
         QDir().mkpath(folder);
         cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(folder + QLatin1Char('/')));

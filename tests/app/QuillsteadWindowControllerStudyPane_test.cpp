@@ -62,26 +62,11 @@ using reader_test::waitFor;
 
 class StudyPaneWindow : public reader_test::ReaderWindow {
 protected:
-    static void SetUpTestSuite()
+    static void SetUpTestSuite() { startProgram("studypane-window-test"); }
+    // Two commentaries and a second Bible, for the navigator to search.
+    QStringList sampleBooks() const override
     {
-        reader_test::startReaderTestProgram("studypane-window-test");
-        Alerts::setShared(std::make_shared<RecordingAlerts>());
-    }
-
-    void SetUp() override
-    {
-        ReaderWindow::SetUp();
-        if (IsSkipped())
-            return;
-        // Two commentaries and a second Bible of the sample library beside the books that come with
-        // the application, for the navigator to search.
-        QDir().mkpath(AppFolders::booksDirectory());
-        for (const char* name : {"Scofield.tvk", "TreasuryOfDavid.tvk", "WEB.tvk"}) {
-            const QString from = QStringLiteral(QS_BINARY_DIR "/library/") + QLatin1String(name);
-            const QString to = QDir(AppFolders::booksDirectory()).filePath(QLatin1String(name));
-            if (QFile::exists(from) && !QFile::exists(to))
-                QFile::copy(from, to);
-        }
+        return {QStringLiteral("Scofield.tvk"), QStringLiteral("TreasuryOfDavid.tvk"), QStringLiteral("WEB.tvk")};
     }
 
     // Sends the book to a verse through the go-to routing, as the Bible go-to does (into the current
@@ -104,13 +89,10 @@ protected:
 
 TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    ASSERT_EQ(kjv->bookID(), 101);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
+    ASSERT_EQ(kjv->bookID(), 101);
 
     // The Find command (the Navigator first, so that Find has to come back).
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibraryNavigator));
@@ -245,11 +227,8 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
 
 TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::FindInNotes));
     EXPECT_EQ(study->subpaneViewController(), study->studyPaneNotesListViewController());
@@ -304,11 +283,8 @@ QAction* menuItem(QMenu* menu, const QString& text)
 
 TEST_F(StudyPaneWindow, TheEditMenusFormatGroupActsInTheRunningNoteEditor)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
     QMenu* edit = nullptr;
     for (QAction* top : window->window()->menuBar()->actions())
@@ -362,11 +338,8 @@ TEST_F(StudyPaneWindow, TheEditMenusFormatGroupActsInTheRunningNoteEditor)
 
 TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResults)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
     StudyPaneLibrarySearchViewController* library = study->studyPaneLibrarySearchViewController();
@@ -454,7 +427,7 @@ TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)
     EXPECT_EQ(results->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
     EXPECT_EQ(results->horizontalHeader()->model()->headerData(0, Qt::Horizontal).toString(), scofield->name());
     ASSERT_GT(results->model()->rowCount(), 1);
-    waitFor([] { return false; }, 300);  // the pages settle
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));  // what the picture shows
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/find-after-navigator.png")));
 

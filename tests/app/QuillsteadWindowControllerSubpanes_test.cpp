@@ -54,35 +54,17 @@ using reader_test::waitFor;
 
 class SubpaneWindow : public reader_test::ReaderWindow {
 protected:
-    static void SetUpTestSuite()
-    {
-        reader_test::startReaderTestProgram("subpane-window-test");
-        Alerts::setShared(std::make_shared<RecordingAlerts>());
-    }
-
-    void SetUp() override
-    {
-        ReaderWindow::SetUp();
-        if (IsSkipped())
-            return;
-        // The sample library's devotional beside the books that come with the application.
-        QDir().mkpath(AppFolders::booksDirectory());
-        const QString from = QStringLiteral(QS_BINARY_DIR "/library/DailyReadings.tvk");
-        const QString to = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("DailyReadings.tvk"));
-        if (QFile::exists(from) && !QFile::exists(to))
-            QFile::copy(from, to);
-    }
+    static void SetUpTestSuite() { startProgram("subpane-window-test"); }
+    // The daily readings.
+    QStringList sampleBooks() const override { return {QStringLiteral("DailyReadings.tvk")}; }
 };
 
 }  // namespace
 
 TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
 {
-    QuillsteadAppController& app = launch();
-    QuillsteadWindowController* window = app.mainWindowController();
-    const SourceTuple::Ptr kjv = activateKjv();
+    const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
-    StudyPaneViewController* study = studyPane();
     ASSERT_NE(study, nullptr);
     window->actions().updateStates();
     for (const CommandId& id : {CommandNames::GoTo, CommandNames::Highlights, CommandNames::Bookmarks})
@@ -104,7 +86,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == psalm; }))
         << kjvPane->currentSourceSection() << " " << psalm;
     EXPECT_EQ(study->recentGoToVerseKeys().value(0), (19u << 16) | (23u << 8) | 1u);
-    waitFor([] { return false; }, 500);  // the pages settle
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));  // what the picture shows
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/bible-goto-in-window.png"));
 
@@ -174,7 +156,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
     };
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     expectReadings(shown(study));
-    waitFor([] { return false; }, 300);  // the pages settle
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));  // what the picture shows
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/devotional-goto-in-window.png"));
 

@@ -19,6 +19,7 @@
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageView.h"
+#include "platform/AppFolders.h"
 #include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneViewController.h"
@@ -34,6 +35,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QString>
+#include <QStringList>
 #include <QTest>
 #include <QToolBar>
 #include <QVariant>
@@ -58,14 +60,7 @@ using TestSupport::waitFor;
 // Runs a script in a book page and waits for its answer; invalid when none came.
 inline QVariant evaluate(BookPageView* page, const QString& script)
 {
-    QVariant answer;
-    bool done = false;
-    page->page()->runJavaScript(script, [&](const QVariant& v) {
-        answer = v;
-        done = true;
-    });
-    waitFor([&] { return done; }, 10000);
-    return answer;
+    return TestSupport::runScript(page->page(), script, 10000).value_or(QVariant());
 }
 
 // Chooses a command as the user does: from the menu that holds it, once the menu has asked for the
@@ -92,12 +87,9 @@ inline bool choose(QuillsteadWindowController* window, const CommandId& id)
 }
 
 // A menu's or an item's text as the user reads it: without the mnemonic's & and a closing ellipsis.
-inline QString readText(QString text)
+inline QString readText(const QString& text)
 {
-    text.remove(QLatin1Char('&'));
-    if (text.endsWith(QLatin1String("...")))
-        text.chop(3);
-    return text;
+    return TestSupport::menuText(text);
 }
 
 // Chooses an item of a menu of the menu bar by the texts the user reads ("Study", "Find"), once the
@@ -137,11 +129,24 @@ inline bool pressKeys(QuillsteadWindowController* window, const QKeySequence& ke
 
 class ReaderWindow : public ::testing::Test {
 protected:
+    // The program's setting (startReaderTestProgram) with alerts recorded instead of shown; from the
+    // fixture's SetUpTestSuite.
+    static void startProgram(const char* programName)
+    {
+        startReaderTestProgram(programName);
+        TestSupport::recordAlerts();
+    }
+
+    // The books of the sample library the fixture's tests read beside the books that come with the
+    // application.
+    virtual QStringList sampleBooks() const { return {}; }
+
     void SetUp() override
     {
         if (!QFile::exists(TestSupport::bundledBooksFolder() + QStringLiteral("/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
         applicationEnvironment().layoutManager().setLayouts({});
+        addSampleBooks(sampleBooks());
     }
 
     void TearDown() override
@@ -167,6 +172,33 @@ protected:
         m_controller->applicationWillTerminate();
         m_controller.reset();
         applicationEnvironment().layoutManager().setLayouts({});
+    }
+
+    // Copies books of the sample library beside the books that come with the application (a book
+    // the build left out is left out here too).
+    static void addSampleBooks(const QStringList& names)
+    {
+        const QDir books(AppFolders::booksDirectory());
+        QDir().mkpath(books.path());
+        for (const QString& name : names) {
+            const QString from = QDir(TestSupport::sampleLibraryFolder()).filePath(name);
+            const QString to = books.filePath(name);
+            if (QFile::exists(from) && !QFile::exists(to))
+                QFile::copy(from, to);
+        }
+    }
+
+    // The reader launched with its King James pane current, and its study pane: where most window
+    // tests start. The book or the study pane is null when it did not show.
+    struct AtKjv {
+        QuillsteadWindowController* window = nullptr;
+        SourceTuple::Ptr kjv;
+        StudyPaneViewController* study = nullptr;
+    };
+    AtKjv launchAtKjv()
+    {
+        QuillsteadWindowController* window = launch().mainWindowController();
+        return {window, activateKjv(), studyPane()};
     }
 
     LayoutViewController* panes() const { return m_controller->mainWindowController()->layoutViewController(); }

@@ -13,13 +13,10 @@
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
 #include "cloud/sync/SyncManager.h"
 #include "engine/references/cBibleRef.h"
-#include "library/GoToRequest.h"
-#include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
-#include "panes/bookpane/BookPaneHooks.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItem.h"
@@ -64,6 +61,7 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
@@ -74,6 +72,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QWebEngineView>
+#include <QWindow>
 
 #include <functional>
 #include <optional>
@@ -165,18 +164,6 @@ protected:
         return state ? state->section() : 0;
     }
 
-    // Sends the reader to a place as a click on a link in the current pane does.
-    void goTo(const SourceTuple::Ptr& book, quint64 section, bool sync = true)
-    {
-        GoToRequest request;
-        request.layoutUuid = panes().goToPanes().currentLayoutUuid();
-        request.sourceTuple = book;
-        request.section = section;
-        request.sync = sync;
-        request.activate = true;
-        request.post(NotificationCenter::defaultCenter(), nullptr);
-    }
-
     // The page of the region's book pane: what the reader sees there (null when none).
     BookPageView* pageOf(int region) const
     {
@@ -202,9 +189,158 @@ protected:
         return ::testing::AssertionFailure() << "the page shows: " << pageTextOf(region).left(600).toStdString();
     }
 
+    // The id of a verse's anchor on a Bible page.
+    static QString verseAnchor(quint32 key)
+    {
+        return QStringLiteral("_s%1.%2.%3").arg(key >> 16).arg((key >> 8) & 0xFFu).arg(key & 0xFFu);
+    }
+
+    // Where the first word of a verse stands on the region's page, in the view's coordinates, the
+    // verse brought into view if it is out of sight; nothing when the page does not show the verse.
+    std::optional<QPoint> wordOfVerse(int region, quint32 key) const
+    {
+        BookPageView* page = pageOf(region);
+        if (page == nullptr)
+            return std::nullopt;
+        const std::optional<QVariant> at = TestSupport::runScript(page->page(),
+            QStringLiteral("(function(){var a=document.getElementById('%1');if(!a)return [];"
+                           "var w=document.createTreeWalker(document.body,NodeFilter.SHOW_TEXT),n,m;w.currentNode=a;"
+                           "while((n=w.nextNode())){if(a.contains(n)||n.parentElement.closest('a'))continue;"
+                           "if((m=/[A-Za-z]{3,}/.exec(n.data)))break;}"
+                           "if(!n)return [];var r=document.createRange();r.setStart(n,m.index);"
+                           "r.setEnd(n,m.index+m[0].length);var b=r.getBoundingClientRect();"
+                           "if(b.top<0||b.bottom>window.innerHeight){n.parentElement.scrollIntoView({block:'center'});"
+                           "b=r.getBoundingClientRect();}"
+                           "return [b.left+b.width/2,b.top+b.height/2];})()")
+                .arg(verseAnchor(key)));
+        const QVariantList point = at.value_or(QVariant()).toList();
+        if (point.size() != 2)
+            return std::nullopt;
+        return QPoint(qRound(point[0].toDouble()), qRound(point[1].toDouble()));
+    }
+
+    // Double-clicks a word of the verse on the region's page and opens the page's menu on it with the
+    // right button, as a reader does, and chooses the menu's items along the path.
+    ::testing::AssertionResult chooseOnVerse(int region, quint32 key, const QStringList& path)
+    {
+        m_app->mainWindowController()->window()->show();
+        BookPageView* page = pageOf(region);
+        std::optional<QPoint> at;
+        if (page == nullptr || !waitFor([&] { return (at = wordOfVerse(region, key)).has_value(); }))
+            return ::testing::AssertionFailure() << "the page does not show " << verseAnchor(key).toStdString();
+        QWidget* target = page->focusProxy() != nullptr ? page->focusProxy() : page;
+        // Through the window, as the system hands a reader's clicks on: presses and releases, of which
+        // the window makes the double click. A verse still selected from before is used as it is.
+        QWindow* window = target->window()->windowHandle();
+        const QPoint inWindow = window->mapFromGlobal(target->mapToGlobal(*at));
+        const auto selectsTheVerse = [&] {
+            return page->selectedBlocksOrKeys().contains(key) &&
+                !TestSupport::runScript(page->page(), QStringLiteral("window.getSelection().toString()"))
+                     .value_or(QVariant())
+                     .toString()
+                     .trimmed()
+                     .isEmpty();
+        };
+        if (!selectsTheVerse()) {
+            QTest::mouseDClick(window, Qt::LeftButton, Qt::NoModifier, inWindow);
+            if (!waitFor(selectsTheVerse))
+                return ::testing::AssertionFailure() << "the double click did not select the verse";
+        }
+        if (!TestSupport::choosePopupMenuItem(
+                [&] { QTest::mouseClick(window, Qt::RightButton, Qt::NoModifier, inWindow); }, path))
+            return ::testing::AssertionFailure() << "the page's menu has no " << path.join(" > ").toStdString();
+        return ::testing::AssertionSuccess();
+    }
+
+    // Waits until the verse's words on the region's page carry the class (a highlight's colour).
+    ::testing::AssertionResult waitForVerseClass(int region, quint32 key, const QString& cls)
+    {
+        BookPageView* page = pageOf(region);
+        const QString script =
+            QStringLiteral("Array.prototype.some.call(document.querySelectorAll("
+                           "'[data-verse-span=\"sel%1\"]'),function(e){return e.classList.contains('%2');})")
+                .arg(verseAnchor(key), cls);
+        if (page != nullptr && TestSupport::waitForScript(page->page(), script, true))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+            << "the verse " << verseAnchor(key).toStdString() << " is not " << cls.toStdString();
+    }
+
+    // Waits until the region's page shows the link to the verse's note beside it.
+    ::testing::AssertionResult waitForNoteLink(int region, quint32 key)
+    {
+        BookPageView* page = pageOf(region);
+        const QString note = QStringLiteral("note:_%1%2%3000")
+                                 .arg(key >> 16, 3, 10, QLatin1Char('0'))
+                                 .arg((key >> 8) & 0xFFu, 3, 10, QLatin1Char('0'))
+                                 .arg(key & 0xFFu, 3, 10, QLatin1Char('0'));
+        const QString script = QStringLiteral("document.querySelector('a[href*=\"%1\"]') !== null").arg(note);
+        if (page != nullptr && TestSupport::waitForScript(page->page(), script, true))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+            << "the page shows no link to the note on " << verseAnchor(key).toStdString();
+    }
+
+    // Names a new bookmark category in the prompt that asks for it, by typing, as a reader does.
+    static void nameTheCategory(ModalTextFieldWindowController* prompt, const QString& name)
+    {
+        prompt->textField()->selectAll();
+        QTest::keyClicks(prompt->textField(), name);
+        QTest::keyClick(prompt->textField(), Qt::Key_Return);
+    }
+
     StudyPaneViewController* studyPane() const
     {
         return dynamic_cast<StudyPaneViewController*>(panes().view()->studyPane());
+    }
+
+    // Clicks the dialog's button of that text with the mouse; false when it shows none, enabled.
+    static bool clickButton(QWidget* dialog, const QString& text)
+    {
+        for (QPushButton* button : dialog->findChildren<QPushButton*>())
+            if (TestSupport::menuText(button->text()) == text && button->isVisible() && button->isEnabled()) {
+                QTest::mouseClick(button, Qt::LeftButton);
+                return true;
+            }
+        return false;
+    }
+
+    // Clicks a row of a list with the mouse, as a reader does.
+    static void clickRow(QListWidget* list, int row)
+    {
+        QListWidgetItem* item = list->item(row);
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(item).center());
+    }
+
+    // Open Book from the menu, then a click on the kind that lists the book and one on the book, as a
+    // reader does; false when the sheet did not show or no kind lists the book.
+    ::testing::AssertionResult openBookFromTheSheet(const SourceTuple::Ptr& book)
+    {
+        if (!reader_test::choose(m_app->mainWindowController(), CommandNames::OpenBook))
+            return ::testing::AssertionFailure() << "Open Book is not in the menus";
+        OpenBookSheetWindowController* open = nullptr;
+        if (!waitFor([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
+            return ::testing::AssertionFailure() << "Open Book did not open";
+        const auto rowOfTheBook = [&] {
+            const SourceTupleArray::Ptr books = open->sourcesOfSelectedKind();
+            for (qsizetype i = 0; books && i < books->count(); ++i)
+                if (books->tupleAtIndex(i)->isEqual(*book))
+                    return int(i);
+            return -1;
+        };
+        for (int kind = 0; kind < open->kindsTableView()->count() && rowOfTheBook() < 0; ++kind)
+            if (open->kindsTableView()->item(kind)->flags().testFlag(Qt::ItemIsEnabled))
+                clickRow(open->kindsTableView(), kind);
+        const int row = rowOfTheBook();
+        if (row < 0 || row >= open->booksTableView()->count()) {
+            open->close();
+            return ::testing::AssertionFailure() << "no kind lists " << book->abbr().toStdString();
+        }
+        clickRow(open->booksTableView(), row);
+        if (open->isVisible())
+            open->close();
+        return ::testing::AssertionSuccess();
     }
 
     // Types into a field and presses Return, as a reader does.
@@ -360,20 +496,16 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     // The page shows the found verse's words.
     EXPECT_TRUE(waitForPageText(bible, QStringLiteral("faith"))) << "the Bible page does not show the found verse";
 
-    // Highlight it, bookmark it in a new category, and write a note on it.
-    BookPaneHooks::current().highlight({key}, 84);
+    // Highlight it, bookmark it in a new category and write a note on it, from the page's menu.
+    ASSERT_TRUE(chooseOnVerse(bible, key, {QStringLiteral("Highlight"), QStringLiteral("Yellow")}));
+    EXPECT_TRUE(waitForVerseClass(bible, key, QStringLiteral("yellow")));
     const bool named = whenShown<ModalTextFieldWindowController>(
         [&] {
-            BookPaneHooks::current().bookmark(kjv, key, true, {{QStringLiteral("isCreateNewCategory"), true}});
+            EXPECT_TRUE(chooseOnVerse(bible, key, {QStringLiteral("Bookmark"), QStringLiteral("Create New Category")}));
         },
-        [](ModalTextFieldWindowController* prompt) {
-            prompt->textField()->setText(QStringLiteral("Faith and Love"));
-            prompt->accept();
-        });
+        [](ModalTextFieldWindowController* prompt) { nameTheCategory(prompt, QStringLiteral("Faith and Love")); });
     ASSERT_TRUE(named) << "the new category was not asked for";
-    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
-        {{QStringLiteral("source"), QVariant::fromValue(kjv)}, {QStringLiteral("key"), key},
-            {QStringLiteral("section"), section}, {QStringLiteral("edit"), true}});
+    ASSERT_TRUE(chooseOnVerse(bible, key, {QStringLiteral("Add Note to")}));
     StudyPaneNoteViewEditViewController* editor = nullptr;
     ASSERT_TRUE(waitFor([&] {
         editor = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
@@ -393,6 +525,9 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
             editor->webViewHasBeenEdited();
     })) << TestSupport::pageText(page->page()).toStdString();
     const QString uuid = panes().goToPanes().currentLayoutUuid();
+    // Where the Bible pane is as the reader leaves (the window's layout may have moved its top by a
+    // verse as the note editor opened beside it).
+    const quint64 left = sectionOf(bible);
     quit();
 
     // The note was saved on the way out; everything comes back on the next start.
@@ -402,8 +537,8 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     EXPECT_EQ(panes().goToPanes().currentLayoutUuid(), uuid);
     EXPECT_TRUE(waitFor([&] {
         const int region = regionShowing(kjv->pubID(), kjv->bookID());
-        return region >= 0 && sectionOf(region) == section;
-    })) << "the Bible pane did not come back to the found verse";
+        return region >= 0 && sectionOf(region) == left;
+    })) << "the Bible pane did not come back to where it was left";
     EXPECT_TRUE(StudyPaneBookmarksViewController::verseHasBookmarks(key));
     EXPECT_NE(StudyPaneBookmarksViewController::categoryIdForCategoryNamed(QStringLiteral("faith and love")),
         StudyPaneBookmarksViewController::kAllCategories);
@@ -412,6 +547,10 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     ASSERT_NE(highlights, nullptr);
     EXPECT_TRUE(highlights->highlightedVerses().contains(section));
     EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")));
+    // The page shows the verse highlighted, with the link to its note.
+    const int shown = regionShowing(kjv->pubID(), kjv->bookID());
+    EXPECT_TRUE(waitForVerseClass(shown, key, QStringLiteral("yellow")));
+    EXPECT_TRUE(waitForNoteLink(shown, key));
 }
 
 TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
@@ -447,22 +586,11 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     const int region = panes().goToPanes().currentRegion();
     ASSERT_GE(region, 0);
     const size_t tabsBefore = panes().goToPanes().paneTabBooks(region).size();
-    EXPECT_TRUE(reader_test::choose(&window, CommandNames::OpenBook));
-    OpenBookSheetWindowController* open = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }))
-        << "Open Book did not open";
-    int row = -1;
-    for (qsizetype i = 0; i < open->sourcesOfSelectedKind()->count(); ++i)
-        if (open->sourcesOfSelectedKind()->tupleAtIndex(i)->isEqual(*rv))
-            row = int(i);
-    ASSERT_GE(row, 0) << "the downloaded book is not listed";
-    open->chooseBookRow(row);
+    EXPECT_TRUE(openBookFromTheSheet(rv));
     EXPECT_TRUE(waitFor([&] {
         const auto shown = panes().goToPanes().paneCurrentBook(region);
         return shown && shown->isEqual(*rv) && panes().goToPanes().paneTabBooks(region).size() == tabsBefore + 1;
     })) << "the book did not open in a new tab";
-    if (open->isVisible())
-        open->close();
     // Close Book takes the tab away again.
     EXPECT_TRUE(reader_test::choose(&window, CommandNames::CloseBook));
     EXPECT_TRUE(waitFor([&] { return panes().goToPanes().paneTabBooks(region).size() == tabsBefore; }));
@@ -494,15 +622,18 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
 
     // A note, a highlight and a bookmark in a category of its own, then Sync Now.
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kRomans828), QStringLiteral("All things work together")));
-    BookPaneHooks::current().highlight({kRomans828}, 84);
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    panes().goToPanes().makePaneCurrent(bible);
+    typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
+    ASSERT_TRUE(chooseOnVerse(bible, kRomans828, {QStringLiteral("Highlight"), QStringLiteral("Yellow")}));
+    EXPECT_TRUE(waitForVerseClass(bible, kRomans828, QStringLiteral("yellow")));
     ASSERT_TRUE(whenShown<ModalTextFieldWindowController>(
         [&] {
-            BookPaneHooks::current().bookmark(kjv, kRomans828, true, {{QStringLiteral("isCreateNewCategory"), true}});
+            EXPECT_TRUE(
+                chooseOnVerse(bible, kRomans828, {QStringLiteral("Bookmark"), QStringLiteral("Create New Category")}));
         },
-        [](ModalTextFieldWindowController* prompt) {
-            prompt->textField()->setText(QStringLiteral("Shared"));
-            prompt->accept();
-        }));
+        [](ModalTextFieldWindowController* prompt) { nameTheCategory(prompt, QStringLiteral("Shared")); }));
     ASSERT_TRUE(highlighted(kRomans828));
     ASSERT_TRUE(syncNow()) << "the first profile's sync did not finish";
     quit();
@@ -554,11 +685,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
             other = region;
     ASSERT_GE(other, 0);
     panes().goToPanes().makePaneCurrent(other);
-    panes().currentBookPane()->openBookFromDictionary(
-        {{QStringLiteral("pubid"), scofield->pubID()}, {QStringLiteral("bookid"), scofield->bookID()},
-            {QStringLiteral("edition"), scofield->editionNumber()},
-            {QStringLiteral("revision"), scofield->revisionNumber()}},
-        true);
+    ASSERT_TRUE(openBookFromTheSheet(scofield));
     ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
 
     const QStringList places {
@@ -570,7 +697,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         ASSERT_NE(section, 0u) << place.toStdString();
         sections.append(section);
         panes().goToPanes().makePaneCurrent(bible);
-        goTo(kjv, section);
+        typeIntoBibleGoTo(place);
         ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << place.toStdString();
         // The commentary shows its note on the same passage.
         const quint32 note = scofield->sectionForBibleKey(kjv->keyForSection(section));
@@ -614,9 +741,10 @@ TEST_F(Scenario, CopyPassageWithTheDefaultOptions)
         [](CopyPassageWindowController* dialog) {
             dialog->passageField()->selectAll();
             QTest::keyClicks(dialog->passageField(), QStringLiteral("Romans 8:28-30"));
-            dialog->onCopyPassage();
-            if (dialog->isVisible())  // refused: the dialog stays open with an alert
-                dialog->onCancel();
+            EXPECT_TRUE(clickButton(dialog, QStringLiteral("Copy")));
+            if (dialog->isVisible()) {  // refused: the dialog stays open with an alert
+                EXPECT_TRUE(clickButton(dialog, QStringLiteral("Cancel")));
+            }
         });
     ASSERT_TRUE(shown) << "Copy Passage did not open its dialog";
     for (const Alert& alert : s_alerts->shown())
@@ -650,11 +778,15 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
                 m_app->mainWindowController(), QStringLiteral("Study"), QStringLiteral("Verse Study")));
         },
         [&](AutostudyVerseWindowController* dialog) {
-            dialog->setRefString(QStringLiteral("John 3:16"));
+            auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("passageTextField"));
+            ASSERT_NE(field, nullptr);
+            field->selectAll();
+            QTest::keyClicks(field, QStringLiteral("John 3:16"));
             reference = dialog->refString();
-            dialog->onPerformAutostudy();
-            if (dialog->isVisible())
-                dialog->onClose();
+            EXPECT_TRUE(clickButton(dialog, QStringLiteral("Study")));
+            if (dialog->isVisible()) {
+                EXPECT_TRUE(clickButton(dialog, QStringLiteral("Close")));
+            }
         });
     ASSERT_TRUE(shown) << "Verse Study did not open its dialog";
     EXPECT_EQ(reference, QStringLiteral("John 3:16"));

@@ -13,6 +13,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "support/SampleLibrary.h"
 #include "userdata/UserDataHooks.h"
 
 #include <gtest/gtest.h>
@@ -91,20 +92,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_temp.isValid());
-        const QString books = m_temp.filePath(QStringLiteral("books"));
-        QDir().mkpath(books);
-        for (const QString& name : bookFiles()) {
-            const QString from = QStringLiteral(QS_BINARY_DIR "/library/") + name;
-            if (!QFile::exists(from))
-                GTEST_SKIP() << "the sample library is not built";
-            ASSERT_TRUE(QFile::link(from, QDir(books).filePath(name)));
-        }
-        SourceManager::Folders folders;
-        folders.books = books;
-        folders.cache = m_temp.filePath(QStringLiteral("cache"));
-        folders.refused = m_temp.filePath(QStringLiteral("refused"));
-        QDir().mkpath(folders.cache);
-        m_library = std::make_unique<SourceManager>(folders);
+        if (!TestSupport::sampleBooksBuilt(bookFiles()))
+            GTEST_SKIP() << "the sample library is not built";
+        m_library = TestSupport::openSampleLibrary(m_temp.path(), bookFiles());
+        ASSERT_TRUE(m_library) << "the sample books could not be linked";
         m_defaults = std::make_shared<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
         m_alerts = std::make_shared<RecordingAlerts>();
         Alerts::setShared(m_alerts);

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "panes/page/BookPageScheme.h"
+#include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -60,6 +61,13 @@ QString startApplication(const char* programName, Web web)
 QString home()
 {
     return homePath();
+}
+
+std::shared_ptr<RecordingAlerts> recordAlerts()
+{
+    auto alerts = std::make_shared<RecordingAlerts>();
+    Alerts::setShared(alerts);
+    return alerts;
 }
 
 void usePrivateDefaults()

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
 #include <QTimer>
 
 #include <memory>
@@ -45,6 +48,101 @@ bool whenShownImpl(const std::function<void()>& trigger, const std::function<boo
     trigger();
     waitFor([&seen] { return seen; }, msecs);
     return seen;
+}
+
+QString menuText(QString text)
+{
+    text.remove(QLatin1Char('&'));
+    if (text.endsWith(QLatin1String("...")))
+        text.chop(3);
+    else if (text.endsWith(QChar(0x2026)))
+        text.chop(1);
+    return text;
+}
+
+namespace {
+
+void pressKey(QWidget* widget, int key)
+{
+    // The press may run a command that closes and deletes the widget.
+    QPointer<QWidget> alive(widget);
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QCoreApplication::sendEvent(widget, &press);
+    if (!alive.isNull())
+        QCoreApplication::sendEvent(widget, &release);
+}
+
+bool namesItem(const QString& entry, const QString& itemText)
+{
+    const QString wanted = menuText(entry);
+    const QString text = menuText(itemText);
+    return text == wanted || text.startsWith(wanted + QLatin1Char(' '));
+}
+
+void closePopups()
+{
+    // Each close leaves the one below it as the active pop-up; a menu has few levels.
+    for (int level = 0; level < 16; ++level) {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (popup == nullptr)
+            return;
+        popup->close();
+    }
+}
+
+}  // namespace
+
+bool choosePopupMenuItem(const std::function<void()>& open, const QStringList& path, int msecs)
+{
+    if (path.isEmpty())
+        return false;
+    qsizetype step = 0;
+    bool chosen = false;
+    bool failed = false;
+    QPointer<QMenu> previous;  // the menu of the step before, still the active pop-up until its submenu shows
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (chosen || failed)
+            return;
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr || !menu->isVisible() || menu == previous)
+            return;
+        QAction* item = nullptr;
+        for (QAction* a : menu->actions())
+            if (item == nullptr && !a->isSeparator() && a->isVisible() && namesItem(path[step], a->text()))
+                item = a;
+        // Down walks over the enabled items only, wrapping at the end: at most one press per item.
+        for (qsizetype presses = 0;
+             item != nullptr && item->isEnabled() && menu->activeAction() != item && presses <= menu->actions().size();
+             ++presses)
+            pressKey(menu, Qt::Key_Down);
+        if (item == nullptr || menu->activeAction() != item) {
+            failed = true;
+            closePopups();
+            return;
+        }
+        previous = menu;
+        if (++step < path.size()) {
+            if (item->menu() == nullptr) {
+                failed = true;
+                closePopups();
+                return;
+            }
+            pressKey(menu, Qt::Key_Right);
+            return;
+        }
+        chosen = true;
+        pressKey(menu, Qt::Key_Return);  // the item's command runs here, with any dialog it opens
+    });
+    poll.start();
+    open();
+    waitFor([&] { return chosen || failed; }, msecs);
+    poll.stop();
+    if (!chosen)
+        closePopups();
+    return chosen;
 }
 
 QString bundledBooksFolder()

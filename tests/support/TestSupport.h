@@ -13,14 +13,17 @@
 
 #include <QApplication>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QWidget>
 
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 
 class QWebEnginePage;
+class RecordingAlerts;
 
 namespace TestSupport {
 
@@ -35,6 +38,8 @@ enum class Web {
 // Sets up the private home and the offscreen platform and makes the application object, once per
 // program (later calls return the same home). Call before anything reads a folder or a setting.
 QString startApplication(const char* programName, Web web = Web::Engine);
+// Alerts are recorded instead of shown (platform/RecordingAlerts.h); the recorder, now shared.
+std::shared_ptr<RecordingAlerts> recordAlerts();
 // The private home's path (empty before startApplication).
 QString home();
 // The standard defaults become a file of the private home holding every preference's default.
@@ -83,6 +88,17 @@ bool whenShown(const std::function<void()>& trigger, const std::function<void(W*
         },
         msecs);
 }
+
+// A menu item's text as the user reads it: without the mnemonic's & and a closing ellipsis.
+QString menuText(QString text);
+
+// Chooses an item of a pop-up menu with the keys, as the user does: `open` makes the menu show (a
+// context menu runs its own event loop, inside `open` or once the events it caused have come); then
+// Down walks to each item of the path, Right opens a submenu and Return chooses the last item. An
+// entry names an item by its whole text or by its first words ("Highlight" for "Highlight Romans
+// 8:28"). A dialog the item opens runs inside this call, so a `whenShown` around it reaches it. False,
+// with every pop-up closed, when an item did not show or was disabled.
+bool choosePopupMenuItem(const std::function<void()>& open, const QStringList& path, int msecs = kWaitMs);
 
 // The page's answer to a script; nothing when the page did not answer within the time.
 std::optional<QVariant> runScript(QWebEnginePage* page, const QString& script, int msecs = kWaitMs);

@@ -3,7 +3,6 @@
 #include "SyncHarness.h"
 
 #include <QTcpServer>
-#include <QThread>
 
 using namespace sync_test;
 using C = qs::cloud::SyncCommand;
@@ -41,8 +40,9 @@ void runFaultAtEveryLine(const QString& fault, const QString& extra, int firstLi
         ++runs;
         if (!broken.errors.isEmpty())
             ++brokenRuns;
-        if (fault == QLatin1String("restartAtLine"))
-            QThread::msleep(400);
+        if (fault == QLatin1String("restartAtLine")) {
+            ASSERT_TRUE(server.waitForSyncListening()) << "the sync service did not come back";
+        }
         server.post(QStringLiteral("/_control/reset"));
 
         // The databases are still sound: every row readable and the edits there.

@@ -5,6 +5,7 @@
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/SettingsRegistry.h"
+#include "support/SampleLibrary.h"
 
 namespace {
 
@@ -15,21 +16,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_temp.isValid());
-        const QString books = m_temp.filePath(QStringLiteral("books"));
-        QDir().mkpath(books);
-        for (const QString& name :
-            {QStringLiteral("KJV.tvk"), QStringLiteral("Scofield.tvk"), QStringLiteral("Nave.tvk")}) {
-            const QString from = QStringLiteral(QS_BINARY_DIR "/library/") + name;
-            if (!QFile::exists(from))
-                GTEST_SKIP() << "the sample library is not built";
-            ASSERT_TRUE(QFile::link(from, QDir(books).filePath(name)));
-        }
-        SourceManager::Folders folders;
-        folders.books = books;
-        folders.cache = m_temp.filePath(QStringLiteral("cache"));
-        folders.refused = m_temp.filePath(QStringLiteral("refused"));
-        QDir().mkpath(folders.cache);
-        m_library = std::make_unique<SourceManager>(folders);
+        const QStringList books {QStringLiteral("KJV.tvk"), QStringLiteral("Scofield.tvk"), QStringLiteral("Nave.tvk")};
+        if (!TestSupport::sampleBooksBuilt(books))
+            GTEST_SKIP() << "the sample library is not built";
+        m_library = TestSupport::openSampleLibrary(m_temp.path(), books);
+        ASSERT_TRUE(m_library) << "the sample books could not be linked";
         BookPaneDouble::library = m_library.get();
         m_defaults = std::make_unique<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);

@@ -4,6 +4,8 @@
 #include "platform/RecordingAlerts.h"
 #include "reports/AutoStudyCSS.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -11,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTextEdit>
 
 namespace {
@@ -20,23 +21,10 @@ class CSSEditor : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static QTemporaryDir home;
-        const QByteArray path = home.path().toUtf8();
-        setenv("HOME", path.constData(), 1);
-        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "autostudy-css-editor-test";
-        static char* argv[] = {name, nullptr};
-        // Made once and never deleted: an application object destroyed among the exit handlers
-        // takes its input devices down after the window system is gone.
-        new QApplication(argc, argv);
+        const QDir home(TestSupport::startApplication("autostudy-css-editor-test", TestSupport::Web::None));
         s_alerts = std::make_shared<RecordingAlerts>();
         // The process's alerts: the editor asks through the ones it is given, never these.
-        s_processAlerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_processAlerts);
+        s_processAlerts = TestSupport::recordAlerts();
     }
 
     void SetUp() override

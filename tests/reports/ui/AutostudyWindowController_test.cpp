@@ -18,6 +18,8 @@
 #include "reports/OutputFile.h"
 #include "userdata/cSQLiteDbBase.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -31,7 +33,6 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <memory>
@@ -48,37 +49,22 @@ class AutostudyDialogs : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static QTemporaryDir home;
-        const QByteArray path = home.path().toUtf8();
-        setenv("HOME", path.constData(), 1);
-        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "autostudy-dialogs-test";
-        static char* argv[] = {name, nullptr};
-        // Made once and never deleted: an application object destroyed among the exit handlers
-        // takes its input devices down after the window system is gone.
-        new QApplication(argc, argv);
-        const QString samples = QStringLiteral(QS_BINARY_DIR "/library");
+        const QDir home(TestSupport::startApplication("autostudy-dialogs-test", TestSupport::Web::None));
+        const QString samples = TestSupport::sampleLibraryFolder();
         const QString books = AppFolders::booksDirectory();
         QDir().mkpath(books);
         const QStringList names = QDir(samples).entryList({QStringLiteral("*.tvk")}, QDir::Files);
         for (const QString& n : names)
             QFile::copy(samples + QLatin1Char('/') + n, books + QLatin1Char('/') + n);
         s_haveBooks = names.contains(QStringLiteral("KJV.tvk"));
-        cSQLiteDbBase::setEngineDataFolder(cLString16(home.path().toUtf8().constData()));
-        auto defaults = std::make_shared<UserDefaults>(home.filePath(QStringLiteral("defaults.ini")));
-        SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-        UserDefaults::setStandardUserDefaults(defaults);
+        TestSupport::usePrivateEngineData();
+        TestSupport::usePrivateDefaults();
         // The dialogs' window has defaults, alerts and a centre of its own, apart from the process's.
         static UserDefaults windowDefaults(home.filePath(QStringLiteral("window-defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
         s_defaults = &windowDefaults;
         s_alerts = std::make_shared<RecordingAlerts>();
-        s_processAlerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_processAlerts);
+        s_processAlerts = TestSupport::recordAlerts();
         static NotificationCenter centre;
         s_env.center = &centre;
         s_env.defaults = &windowDefaults;

@@ -7,6 +7,8 @@
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -17,7 +19,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -26,31 +27,14 @@ class CopyPassageDialog : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        static QTemporaryDir home;
-        const QByteArray path = home.path().toUtf8();
-        setenv("HOME", path.constData(), 1);
-        setenv("XDG_DATA_HOME", (path + "/data").constData(), 1);
-        setenv("XDG_CACHE_HOME", (path + "/cache").constData(), 1);
-        setenv("XDG_CONFIG_HOME", (path + "/config").constData(), 1);
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        static int argc = 1;
-        static char name[] = "copy-passage-test";
-        static char* argv[] = {name, nullptr};
-        static QApplication app(argc, argv);
-        const QString books = AppFolders::booksDirectory();
-        QDir().mkpath(books);
-        s_haveBooks =
-            QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk"), books + QStringLiteral("/KJV.tvk")) &&
-            QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/WEB.tvk"), books + QStringLiteral("/WEB.tvk"));
-        auto defaults = std::make_shared<UserDefaults>(home.filePath(QStringLiteral("defaults.ini")));
-        SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-        UserDefaults::setStandardUserDefaults(defaults);
+        const QDir home(TestSupport::startApplication("copy-passage-test", TestSupport::Web::None));
+        s_haveBooks = TestSupport::linkSampleBooks(AppFolders::booksDirectory(), {"KJV.tvk", "WEB.tvk"});
+        TestSupport::usePrivateDefaults();
         // The dialog's window keeps its choices and asks through alerts of its own, not the process's.
         static UserDefaults windowDefaults(home.filePath(QStringLiteral("window-defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
         s_alerts = std::make_shared<RecordingAlerts>();
-        s_processAlerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_processAlerts);
+        s_processAlerts = TestSupport::recordAlerts();
         s_env.defaults = &windowDefaults;
         s_env.alerts = s_alerts.get();
         s_env.library = &SourceManager::singleton();

@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <optional>
 
@@ -159,6 +160,19 @@ public:
     }
     QJsonObject state() const { return QJsonDocument::fromJson(get(QStringLiteral("/_control/state")).body).object(); }
     bool fault(const QString& query) const { return post(QStringLiteral("/_control/fault?") + query).status == 200; }
+    // Waits until the sync service listens (again, after a restart); false when it did not within
+    // the time. Each look is a round trip to the control service.
+    bool waitForSyncListening(int msecs = 10000) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!state().value(QStringLiteral("syncListening")).toBool()) {
+            if (clock.elapsed() > msecs)
+                return false;
+            QThread::msleep(10);  // the pace of the looks, not a wait for the restart
+        }
+        return true;
+    }
 
 private:
     QTemporaryDir m_dir;
