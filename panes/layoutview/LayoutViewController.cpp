@@ -15,6 +15,7 @@
 #include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutSyncMemory.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
@@ -26,20 +27,13 @@
 
 namespace N = PaneNotifications;
 
-namespace {
-
-// How long the location-sync memory waits to be written after a go-to: past the page's paint, and
-// long enough for a burst of go-tos to write once.
-constexpr int kSyncMemoryDelayMs = 500;
-
-}  // namespace
-
 LayoutViewController::LayoutViewController(const WindowEnvironment& window, const QString& cacheDirectory)
     : m_manager(window.layoutManager()),
       m_library(window.books()),
       m_center(window.notifications()),
       m_defaults(window.settings()),
-      m_alerts(window.alert())
+      m_alerts(window.alert()),
+      m_syncMemory(std::make_unique<LayoutSyncMemory>(window.settings()))
 {
     m_view = new LayoutView(m_manager, m_center, m_defaults);
     m_goToPanes = std::make_unique<LayoutGoToPanes>(m_manager, m_library, m_view.data());
@@ -92,7 +86,7 @@ LayoutViewController::LayoutViewController(const WindowEnvironment& window, cons
 
 LayoutViewController::~LayoutViewController()
 {
-    writeSyncMemory();
+    m_syncMemory->write();
     m_observations.clear();
     LinkPreview::clearLinkResolver(this);
     m_router.reset();
@@ -170,13 +164,13 @@ void LayoutViewController::exitIsImminent()
                 controller->exitIsImminent();
         }
     }
-    writeSyncMemory();
+    m_syncMemory->write();
     m_history->saveHistoryToFile();
 }
 
 void LayoutViewController::preemptiveSaveState()
 {
-    writeSyncMemory();
+    m_syncMemory->write();
     m_history->saveHistoryToFile();
 }
 
@@ -369,27 +363,13 @@ void LayoutViewController::everybodySyncToMe(const Notification& notification)
     if (info.contains(doesNotSend) && UserDefaults::boolFromValue(info.value(doesNotSend)))
         return;
     const QString uuid = info.value(GoToKeys::layoutUuid).toString();
-    const bool idle = m_syncMemory.isEmpty();
     if (info.contains(GoToKeys::bibleKey)) {
         const auto key = static_cast<quint32>(info.value(GoToKeys::bibleKey).toULongLong());
         if (key != 0)
-            m_syncMemory.insert(syncBibleKeyDefault(uuid), qint64(key));
+            m_syncMemory->remember(syncBibleKeyDefault(uuid), qint64(key));
     }
     if (info.contains(GoToKeys::wordSync))
-        m_syncMemory.insert(syncWordSyncDefault(uuid), info.value(GoToKeys::wordSync));
-    if (idle && !m_syncMemory.isEmpty())
-        QTimer::singleShot(kSyncMemoryDelayMs, this, [this] { writeSyncMemory(); });
-}
-
-void LayoutViewController::writeSyncMemory()
-{
-    const QVariantMap memory = std::exchange(m_syncMemory, {});
-    for (auto it = memory.cbegin(); it != memory.cend(); ++it) {
-        if (it.value().typeId() == QMetaType::LongLong)
-            m_defaults.setInteger(it.value().toLongLong(), it.key());
-        else
-            m_defaults.setObject(it.value(), it.key());
-    }
+        m_syncMemory->remember(syncWordSyncDefault(uuid), info.value(GoToKeys::wordSync));
 }
 
 void LayoutViewController::resetLocationSyncToDefaults()

@@ -31,6 +31,7 @@ class LayoutBookPane;
 class LayoutGoToPanes;
 class LayoutManager;
 class LayoutPaneFactory;
+class LayoutSyncMemory;
 class LayoutView;
 class NavigationHistory;
 class SourceManager;
@@ -117,9 +118,6 @@ private:
     void observe(const QString& name, std::function<void(Notification&)> handler);
     void addHistory(bool force);
     void everybodySyncToMe(const Notification& notification);
-    // Writes the location-sync memory kept since the last write (a go-to leaves it for a moment
-    // later, so that its disk write does not hold up the page); also at exit and on a save.
-    void writeSyncMemory();
     void stepBookPane(bool forward);
     void postLayoutNameChanged();
 
@@ -136,5 +134,5 @@ private:
     std::function<void(const std::shared_ptr<SourceTuple>&)> m_bookPropertiesHandler;
     std::function<void()> m_saveStateHandler;
     std::vector<Observation> m_observations;
-    QVariantMap m_syncMemory;  // defaults key -> value, not yet written
+    std::unique_ptr<LayoutSyncMemory> m_syncMemory;
 };
