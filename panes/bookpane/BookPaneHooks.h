@@ -1,8 +1,9 @@
 // BookPaneHooks: what a book pane asks of the parts above it (the study pane's highlights,
 // bookmarks and notes, the passage copier of the reports, the saving of the layouts). The window's
-// commands reach the pane as named actions of its ActionRegistry instead. The defaults answer "nothing there" and do nothing, so a pane made alone (tests, the
-// layout view's own tests) works without them; the application installs its implementation at
-// start-up (BookPaneHooks::install).
+// commands reach the pane as named actions of its ActionRegistry instead. The defaults answer
+// "nothing there" and do nothing, so a pane made alone (tests, the layout view's own tests) works
+// without them; the application installs its implementation with the main window
+// (BookPaneHooks::install, through installPaneHooks).
 //
 // Main thread only.
 #pragma once
