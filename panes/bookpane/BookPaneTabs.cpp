@@ -45,7 +45,7 @@ void BookPaneTabs::attachToTabBar()
     });
     connect(bar, &QTabBar::tabCloseRequested, this, &BookPaneTabs::onTabCloseRequested);
     connect(bar, &PaneTabBar::addTabRequested, this, &BookPaneTabs::addNewTab);
-    bar->acceptDrop = [this](PaneTabBar* from, const QString& uuid) { return acceptsDrop(from, uuid); };
+    bar->setDropFilter([this](PaneTabBar* from, const QString& uuid) { return acceptsDrop(from, uuid); });
     connect(bar, &PaneTabBar::tabDroppedIn, this, [this](PaneTabBar* from, const QString&) { tabDroppedIn(from); });
     connect(bar, &PaneTabBar::tabDraggedOut, this, [this](PaneTabBar*, const QString&) {
         LayoutRegionContents* contents = m_pane.regionContents();

@@ -82,7 +82,7 @@ bool PaneTabBar::dropTabFrom(PaneTabBar* from, const QString& uuid, int index)
     if (!from || from == this)
         return false;
     const int fromIndex = from->indexOfUuid(uuid);
-    if (fromIndex < 0 || (acceptDrop && !acceptDrop(from, uuid)))
+    if (fromIndex < 0 || (m_dropFilter && !m_dropFilter(from, uuid)))
         return false;
     const QString label = from->tabText(fromIndex);
     const QString tooltip = from->tabToolTip(fromIndex);

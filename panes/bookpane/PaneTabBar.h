@@ -2,13 +2,14 @@
 // item it shows (tab data); an add button (+) beside the tabs, an overflow button listing every
 // tab in a menu, and dragging of tabs within the bar (reordering) and onto another pane's bar.
 //
-// Dropping on another bar asks that bar's acceptDrop handler (the pane refuses a book it already
-// holds); an accepted drop inserts the tab there and removes it from the bar it came from, then
+// Dropping on another bar asks that bar's drop filter, set by its pane (the pane refuses a book it
+// already holds); an accepted drop inserts the tab there and removes it from the bar it came from, then
 // signals both sides. Owned by its pane's view. Main thread only.
 #pragma once
 
 #include <QTabBar>
 #include <functional>
+#include <utility>
 
 class QToolButton;
 class QMenu;
@@ -28,8 +29,9 @@ public:
     // The overflow menu as it would open now: one checkable entry per tab.
     QMenu* overflowMenu();
 
-    // Asked before a tab of another bar is dropped here.
-    std::function<bool(PaneTabBar* from, const QString& uuid)> acceptDrop;
+    // What is asked before a tab of another bar is dropped here (none: every drop is taken).
+    using DropFilter = std::function<bool(PaneTabBar* from, const QString& uuid)>;
+    void setDropFilter(DropFilter filter) { m_dropFilter = std::move(filter); }
     // Moves the tab of `uuid` from `from` to position `index` of this bar (what a drop does);
     // false when refused or when `from` has no such tab.
     bool dropTabFrom(PaneTabBar* from, const QString& uuid, int index);
@@ -56,6 +58,7 @@ protected:
 
 private:
     void placeButtons();
+    DropFilter m_dropFilter;
     QToolButton* m_addButton = nullptr;
     QToolButton* m_overflowButton = nullptr;
     QMenu* m_menu = nullptr;
