@@ -644,6 +644,8 @@ void QuillsteadWindowController::selectLayoutAtIndex(quint64 index)
         manager.setCurrentLayout(manager.layoutAtIndex(index));
         m_layoutViewController->showCurrentLayout();
     }
+    // Back and Forward, and every command about the current pane, now answer for this layout.
+    m_actions->updateStates();
 }
 
 void QuillsteadWindowController::selectLayoutWithName(const QString& name)

@@ -191,6 +191,12 @@ void BookPanePage::displayCurrentSource(bool refresh)
     updateTitleBar();
 }
 
+void BookPanePage::renderBlocksAgain()
+{
+    pageSourceFor(m_pane.currentSourceTuple());
+    m_pane.page()->renderBlocksAgain();
+}
+
 bool BookPanePage::paneDoesNotSendLocationSync() const
 {
     const LayoutRegionContentsState* state = paneState(m_pane);

@@ -52,6 +52,8 @@ public:
     // The page source of a book (made on first use, kept while the same book is installed).
     std::shared_ptr<SourceTupleBookPageSource> pageSourceFor(const SourceTuple::Ptr& tuple);
     void displayCurrentSource(bool refresh);
+    // The loaded page's blocks rendered again in place (a search has marked its hits).
+    void renderBlocksAgain();
     // Text shown after the place in the title bar ("" for none).
     void addToTitleBar(const QString& text);
     // --- go-to ---

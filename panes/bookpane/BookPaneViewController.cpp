@@ -125,7 +125,8 @@ void BookPaneViewController::observe()
     auto redisplay = [this](Notification&) { m_pageHost->displayCurrentSource(true); };
     on(PaneNotifications::DisplayPreferencesChangedNotification, redisplay);
     on(PaneNotifications::qsHighlightsHaveChangedNotification, redisplay);
-    on(PaneNotifications::qsSearchHasCompletedNotification, redisplay);
+    // Found words are marked in the page that is loaded: no page is built for them.
+    on(PaneNotifications::qsSearchHasCompletedNotification, [this](Notification&) { m_pageHost->renderBlocksAgain(); });
     on(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { m_pageHost->notesChanged(n); });
     on(LibraryNotifications::DevotionalProgressHasChangedNotification, [this](Notification&) {
         if (hasDailyReadings(currentSourceTuple()))

@@ -36,6 +36,8 @@ Layout* restore(LayoutManager& manager, const QString& layoutUuid, const QVarian
         return nullptr;
     }
     keepStudyPane(*snapshot, *shown);
+    // A snapshot brings back places; the layout's name is what the reader calls it now.
+    snapshot->setName(shown->name());
     Layout* restored = snapshot.get();
     manager.replaceLayoutWithUuid(layoutUuid, std::move(snapshot));
     return restored;

@@ -1,6 +1,6 @@
 // Bringing back a recorded layout (Back and Forward in the navigation history): the snapshot
-// takes the place of the layout it was recorded from, while the study pane stays as it is now,
-// with its present width and its live contents.
+// takes the place of the layout it was recorded from, while what is no place stays as it is now:
+// the layout's name, and the study pane with its present width and its live contents.
 //
 // Main thread only, like the layout manager.
 #pragma once
@@ -19,7 +19,7 @@ namespace LayoutHistorySnapshot {
 // recorded study contents in exchange.
 void keepStudyPane(Layout& snapshot, Layout& shown);
 
-// Decodes the archived layout, keeps the study pane of the manager's layout with that uuid and
+// Decodes the archived layout, keeps the name and the study pane of the manager's layout with that uuid and
 // puts the snapshot in its place (the current layout follows when it was that one). Returns the
 // restored layout; null, with nothing changed, when no layout has the uuid or the snapshot is
 // not a readable layout of that uuid.

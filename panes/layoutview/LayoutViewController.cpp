@@ -251,11 +251,7 @@ void LayoutViewController::maximizeCurrentPane()
         request.activate = i == contents->currentItemIndex();
         requests.push_back(std::move(request));
     }
-    doNewLayoutWithBooks(requests);
-    if (Layout* maximized = m_manager.currentLayout(); maximized && maximized != layout) {
-        maximized->setName(kMaximizedPaneName);
-        postLayoutNameChanged();
-    }
+    doNewLayoutWithBooks(requests, kMaximizedPaneName);
 }
 
 void LayoutViewController::maximizeCurrentBook()
@@ -278,25 +274,35 @@ void LayoutViewController::postLayoutNameChanged()
     m_center.postNotificationName(PaneNotifications::qsLayoutManagerLayoutNameChangedNotification);
 }
 
-void LayoutViewController::doNewLayoutWithBooks(const std::vector<GoToRequest>& requests)
+void LayoutViewController::doNewLayoutWithBooks(const std::vector<GoToRequest>& requests, const QString& name)
 {
-    Layout* layout =
+    Layout* made =
         m_newLayoutHandler ? m_newLayoutHandler(QStringLiteral("V1")) : newLayoutFromDescriptor(QStringLiteral("V1"));
-    layout = m_manager.currentLayout() ? m_manager.currentLayout() : layout;
+    // Without a new layout the books would land in the layout shown, which is not what was asked.
+    Layout* layout = made ? m_manager.currentLayout() : nullptr;
     if (!layout || layout->regions().empty() || !layout->regionAt(0))
         return;
     const QString uuid = layout->uuidString();
+    // The books open as one move: the new layout's history starts with all of them open, not with
+    // a state for each book on the way there.
     for (const GoToRequest& original : requests) {
         GoToRequest request = original;
         request.paneRegion = 0;
         request.forcePane = true;
         request.layoutUuid = uuid;
+        request.noHistory = true;
+        request.preHistory = false;
+        request.postHistory = false;
         request.post(m_center, this);
     }
-    if (requests.size() == 1 && requests.front().sourceTuple) {
-        layout->setName(requests.front().sourceTuple->abbr());
+    QString title = name;
+    if (title.isEmpty() && requests.size() == 1 && requests.front().sourceTuple)
+        title = requests.front().sourceTuple->abbr();
+    if (!title.isEmpty()) {
+        layout->setName(title);
         postLayoutNameChanged();
     }
+    m_history->addStateToHistory(true, uuid);
 }
 
 bool LayoutViewController::canCurrentPaneSplitHorizontally() const

@@ -91,7 +91,9 @@ public:
     void showBusyIndicator(bool show, int afterDelayMs);
 
     // --- pane management ---
-    void doNewLayoutWithBooks(const std::vector<GoToRequest>& requests);
+    // Opens the books as tabs of the one book pane of a new layout, named `name` (when empty and
+    // there is one book, after that book); the whole move is one state of the new layout's history.
+    void doNewLayoutWithBooks(const std::vector<GoToRequest>& requests, const QString& name = QString());
     void splitActivePane(bool vertical);
     void closeActivePane();
     void maximizeCurrentPane();

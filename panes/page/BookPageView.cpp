@@ -31,6 +31,13 @@ constexpr qint64 kNoBlock = LayoutRegionContentItemState::kNoBlock;
 // Largest integer a page number may carry exactly.
 constexpr double kMaxExact = 9007199254740991.0;
 
+// A Bible key of a chapter's heading: a chapter and verse 0. Its place on the page is its block
+// (the heading), not a verse anchor, which no heading has.
+bool isChapterHeadingKey(quint32 key)
+{
+    return key != 0 && (key & 0xFF) == 0 && ((key >> 8) & 0xFF) != 0;
+}
+
 // A page of the book-page profile: loads only the reader's own pages and opens nothing else.
 class BookWebPage : public QWebEnginePage {
 public:
@@ -170,7 +177,8 @@ bool BookPageView::applyPositionRequest(
     if (bible && state.section() != 0) {
         const auto section = static_cast<quint32>(state.section());
         const quint32 key = book.keyForSection(section);
-        if (state.block() == book.blockForSection(section) && state.yOffset() == 0 && key != 0)
+        if (state.block() == book.blockForSection(section) && state.yOffset() == 0 && key != 0 &&
+            !isChapterHeadingKey(key))
             state.setGotoAnchor(BookPageHtml::verseAnchor(key));
     }
 
@@ -316,6 +324,7 @@ void BookPageView::loadPage(const QString& html)
     ++m_generation;
     m_pageReady = false;
     m_landingReport = true;
+    m_renderAgainWhenLoaded = false;  // this page's blocks are rendered from now on
     m_pageHtml = html.toUtf8();
     m_selectedBlocksOrKeys.clear();
     trace("load", QString::number(m_serial));
@@ -347,6 +356,20 @@ void BookPageView::displayCurrentSource(bool refresh)
     m_host->updateTitleBar();
 }
 
+void BookPageView::renderBlocksAgain()
+{
+    QS_ASSERT_MAIN_THREAD();
+    const BookPageSourcePtr book = m_host->currentSource();
+    if (!book || !m_source || m_webViewSourceTupleID != book->identityString())
+        return;  // no page of the current book: the next one is rendered as things are
+    if (!m_pageReady) {
+        m_renderAgainWhenLoaded = true;
+        return;
+    }
+    trace("render the page's blocks again");
+    page()->runJavaScript(QStringLiteral("qsRenderBlocksAgain()"));
+}
+
 void BookPageView::onLoadFinished(bool ok)
 {
     if (page()->url() != BookPageScheme::pageUrl(m_token, m_serial))
@@ -373,8 +396,11 @@ void BookPageView::onLoadFinished(bool ok)
         offset = state->yOffset();
     }
     const quint64 generation = m_generation;
+    // Blocks rendered before a change that came while the page loaded are rendered again.
+    const QString again =
+        std::exchange(m_renderAgainWhenLoaded, false) ? QStringLiteral("; qsRenderBlocksAgain()") : QString();
     page()->runJavaScript(
-        BookPageHtml::scriptCall(QStringLiteral("resizeDocument"), {target, static_cast<double>(offset)}) +
+        BookPageHtml::scriptCall(QStringLiteral("resizeDocument"), {target, static_cast<double>(offset)}) + again +
             QStringLiteral("; getPageYOffset()"),
         [this, alive = m_alive, generation](const QVariant& result) {
             if (!*alive || generation != m_generation)
@@ -567,8 +593,17 @@ void BookPageView::updatePosition(const QString& identity, quint64 serial, const
     quint64 section = 0;
     QString sectionString;
     if (!verseId.isEmpty()) {
-        section = book->sectionForBibleKey(BookPageHtml::bibleKeyFromDataVerseSpan(verseId));
+        const quint32 key = BookPageHtml::bibleKeyFromDataVerseSpan(verseId);
+        section = book->sectionForBibleKey(key);
         sectionString = verseId;
+        // A chapter's heading at the top, its first verse under it: the place is the heading.
+        const quint32 topSection = book->isABible() ? book->sectionForBlock(static_cast<quint32>(block)) : 0;
+        const quint32 topKey = topSection != 0 && topSection != 0xFFFFFFFF ? book->keyForSection(topSection) : 0;
+        if (isChapterHeadingKey(topKey) && (key & 0xFFFFFF00) == topKey && (key & 0xFF) <= 1 &&
+            static_cast<quint32>(block) == book->blockForSection(topSection)) {
+            section = topSection;
+            sectionString = BookPageHtml::verseAnchor(topKey);
+        }
     } else {
         section = book->sectionForBlock(static_cast<quint32>(block));
     }

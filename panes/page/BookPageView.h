@@ -56,6 +56,9 @@ public:
     bool goTo(const BookPageSourcePtr& book, GoToRequest& request);
     // Shows the current tab again; refresh builds a new page even when the book's page is loaded.
     void displayCurrentSource(bool refresh);
+    // Renders the blocks of the loaded page again in place (a search's hits to mark, say): no page
+    // is loaded and the reader's place stays. A page still loading does it once it has loaded.
+    void renderBlocksAgain();
     // The position rules of a go-to applied to a tab state (no page work); true when the page must
     // be built anew (a temporary highlight came or went).
     static bool applyPositionRequest(
@@ -83,6 +86,8 @@ public:
     const QString& webViewSourceTupleID() const { return m_webViewSourceTupleID; }
     void clearWebViewSourceTupleID() { m_webViewSourceTupleID.clear(); }
     quint64 webViewSerialNumber() const { return m_serial; }
+    // The page of that serial has finished loading (a go-to may move within it).
+    bool isPageReady() const { return m_pageReady; }
     double lastPaneWidth() const { return m_blocks.lastPaneWidth(); }
     // A block of the loaded page holds a picture.
     bool pageHasImages() const { return m_blocks.pageHasImages(); }
@@ -148,6 +153,8 @@ private:
     bool m_landingReport = false;    // the next position report tells where a go-to landed
     quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
     QElapsedTimer m_goToClock;       // since the latest go-to, for the trace
+    // The loading page's first blocks were rendered before a change: render them again once loaded.
+    bool m_renderAgainWhenLoaded = false;
     QList<quint32> m_selectedBlocksOrKeys;
     BookPageBlocks m_blocks;
     BookPageLinkHover m_linkHover;

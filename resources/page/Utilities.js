@@ -5,7 +5,8 @@
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
 // out of sight, and reports where the reader is. The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted and qsGoToPlace.
+// updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace and
+// qsRenderBlocksAgain.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
 // this page's secret) and `qsFrameKey` (the mark of the reader's own elements among the blocks)
@@ -219,6 +220,7 @@ function qsKeepingPlace(change) {
 // Blocks fetched ahead in the direction of travel and not yet on the page.
 var qsAhead = {};
 var qsBatch = 8;
+var qsBatchMost = 32; // most blocks one bridge request may carry
 
 // Fetches block n (with the blocks next to it in direction dir, +1 or -1); null when the book has
 // no such block.
@@ -344,6 +346,42 @@ function fillExtraScreens() {
     }
     if (budget <= 0 && qsFillTimer === null)
         qsFillTimer = setTimeout(function () { qsFillTimer = null; fillExtraScreens(); }, 0);
+}
+
+// Replaces every block on the page by the reader's new rendering of it (a search's hits marked, say)
+// without loading a page; the block at the top of the view keeps its place on screen. Returns the
+// number of blocks replaced, or -1 when the reader did not answer (the page is left as it was).
+function qsRenderBlocksAgain() {
+    qsAhead = {};
+    var blocks = qsBlocks();
+    if (!blocks.length)
+        return 0;
+    var first = qsBlockNumberFromId(blocks[0].id);
+    var last = qsBlockNumberFromId(blocks[blocks.length - 1].id);
+    var fresh = {};
+    for (var b = first; b <= last; b += qsBatchMost) {
+        var list = jsInterface.getHTMLTextForBlocks(b, Math.min(qsBatchMost, last - b + 1));
+        if (!Array.isArray(list))
+            return -1;
+        for (var i = 0; i < list.length; i++)
+            fresh[b + i] = list[i];
+    }
+    var anchor = qsAnchorElement();
+    var anchorId = anchor ? anchor.id : '';
+    var before = anchor ? anchor.getBoundingClientRect().top : 0;
+    var replaced = 0;
+    for (var j = 0; j < blocks.length; j++) {
+        var html = fresh[qsBlockNumberFromId(blocks[j].id)];
+        if (typeof html !== 'string')
+            continue;
+        blocks[j].parentNode.replaceChild(qsMakeBlock(qsBlockNumberFromId(blocks[j].id), html), blocks[j]);
+        replaced++;
+    }
+    var now = anchorId ? document.getElementById(anchorId) : null;
+    var delta = now ? Math.round(now.getBoundingClientRect().top - before) : 0;
+    if (delta !== 0)
+        window.scrollBy(0, delta);
+    return replaced;
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -183,8 +183,17 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
         book = active.book;
         section = active.section;
     }
-    if (!book->docSupports(SourceTuple::kDocSupportsIsBible()) || (m_sourceTuple && m_sourceTuple->isEqual(*book)))
+    if (!book->docSupports(SourceTuple::kDocSupportsIsBible()))
         return;
+    if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {
+        // The same Bible, perhaps at another place (a pane made current, Back or Forward): the
+        // pop-ups show where it is now.
+        if (n != nullptr && section != 0)
+            everybodySyncToMeNotification({{QStringLiteral("sourceTuple"), bookVariant(book)},
+                {QStringLiteral("bibleKey"), book->keyForSection(quint32(section))},
+                {QStringLiteral("layoutUuid"), layoutUuid()}});
+        return;
+    }
     m_sourceTuple = book;
     m_header.reset();
     m_comboStrings.reset();

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -144,6 +145,15 @@ void StudyPaneDevoGotoViewController::viewDidLoad()
     reloadTable();
     thisSourceIsNowActive(nullptr);
     updateButtons();
+    // The list opens at the reading the active pane shows.
+    const StudyPaneSubpanes::ActiveBook active = StudyPaneSubpanes::activeBook(m_env);
+    if (m_sourceTuple && active.book && active.book->isEqual(*m_sourceTuple)) {
+        quint64 section = active.section;
+        if (section == 0 && active.block != SourceTuple::kNoBlock)
+            section = m_sourceTuple->sectionForBlock(active.block);
+        if (section != 0)
+            scrollToReading(qint64(m_sourceTuple->readingNumberForSection(quint32(section))));
+    }
 }
 
 void StudyPaneDevoGotoViewController::loadView()
@@ -189,6 +199,7 @@ void StudyPaneDevoGotoViewController::loadView()
     connect(next, &QToolButton::clicked, this, [this] { onNextReadingButton(); });
     connect(m_startOver, &QToolButton::clicked, this, [this] { onStartOver(); });
     connect(m_catchUp, &QToolButton::clicked, this, [this] { onCatchUp(); });
+    connect(m_table->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { showPendingRow(); });
     connect(m_table, &QTableWidget::cellClicked, this, [this](int r, int) { activateRow(r); });
     connect(m_table, &QTableWidget::cellActivated, this, [this](int r, int) { activateRow(r); });
 }
@@ -217,8 +228,16 @@ void StudyPaneDevoGotoViewController::thisSourceIsNowActive(const Notification* 
             block = SourceTuple::kNoBlock;
         }
     }
-    if (!book || book->syncType() != 3 || (m_sourceTuple && m_sourceTuple->isEqual(*book)))
+    if (!book || book->syncType() != 3)
         return;
+    if (m_sourceTuple && m_sourceTuple->isEqual(*book)) {
+        // The same devotional, perhaps at another reading (a pane made current, Back or Forward).
+        if (n != nullptr && section == 0 && block != SourceTuple::kNoBlock)
+            section = book->sectionForBlock(block);
+        if (n != nullptr && section != 0)
+            scrollToReading(qint64(book->readingNumberForSection(quint32(section))));
+        return;
+    }
     m_sourceTuple = book;
     m_header.reset();
     reloadTable();
@@ -233,8 +252,20 @@ void StudyPaneDevoGotoViewController::scrollToReading(qint64 reading)
 {
     const int row = reading < 1 ? 0 : int(reading - 1);
     m_lastScrolledRow = row;
-    if (m_table != nullptr && row < m_table->rowCount())
-        m_table->scrollToItem(m_table->item(row, 0), QAbstractItemView::PositionAtTop);
+    m_pendingRow = row;
+    showPendingRow();
+}
+
+void StudyPaneDevoGotoViewController::showPendingRow()
+{
+    if (m_table == nullptr || m_pendingRow < 0 || m_pendingRow >= m_table->rowCount())
+        return;
+    QTableWidgetItem* item = m_table->item(m_pendingRow, 0);
+    m_table->scrollToItem(item, QAbstractItemView::PositionAtTop);
+    // A list not laid out yet cannot scroll: it does once it has its size.
+    if (m_table->isVisible() && m_table->viewport()->height() > 0 &&
+        m_table->viewport()->rect().intersects(m_table->visualItemRect(item)))
+        m_pendingRow = -1;
 }
 
 void StudyPaneDevoGotoViewController::everybodySyncToMeNotification(const QVariantMap& info)

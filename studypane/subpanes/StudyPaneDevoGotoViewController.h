@@ -106,6 +106,8 @@ private:
     void viewDidLoad() override;
     void reloadTable();
     void scrollToReading(qint64 reading);
+    // Brings the row to show to the list's top once the list is laid out to show it.
+    void showPendingRow();
     // One of the four reading requests (todaysReading, firstUnread, prevReading, nextReading).
     void postReadingRequest(bool GoToRequest::*reading);
 
@@ -115,6 +117,7 @@ private:
     QToolButton* m_catchUp = nullptr;
     std::optional<QString> m_header;
     int m_lastScrolledRow = -1;
+    int m_pendingRow = -1;  // a row to bring to the top once the list has its size
 };
 
 // Paints a reading: its date above "Reading n of N", on the read or unread colour.

@@ -2,8 +2,12 @@
 // a click on a Strong's number is one step of the history, and one Back shows the verse that was at
 // the top again; Maximize Pane keeps the pane's current tab in front; a go-to to the first verse
 // under a psalm's title is reported, synced and restored as that verse; a dictionary's title bar
-// names its entry. What the page shows is read from its DOM, what the pane shows from its widgets.
+// names its entry. Maximize Pane and Maximize Book are one step of their new layout; the toolbar's
+// Back follows a switch of layout tabs at once; Back keeps the layout's name, also over a restart;
+// the go-to pop-ups follow Back; the book scroller steps a chapter at a time, each landing on its
+// heading. What the page shows is read from its DOM, what the pane shows from its widgets.
 
+#include "app/ModalTextFieldWindowController.h"
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -23,9 +27,11 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/BookPaneScroller.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 
@@ -40,6 +46,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QStyleOptionSlider>
+#include <QTabBar>
+#include <QTest>
+#include <QToolBar>
 #include <QWebEnginePage>
 
 namespace {
@@ -60,6 +70,8 @@ protected:
         ReaderWindow::SetUp();
         if (IsSkipped())
             return;
+        // Every test starts from the first screen.
+        QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
         const QString library = QStringLiteral(QS_BINARY_DIR "/library/");
         if (!QFile::exists(library + QStringLiteral("StrongsHebrew.tvk")))
             GTEST_SKIP() << "the sample library is not built";
@@ -158,6 +170,38 @@ protected:
         })) << reference.toStdString()
             << ": the pane is at " << sectionOf(region);
         return region;
+    }
+
+    // The text of the page's line at the top of its view.
+    static QString topLineOf(BookPageView* page)
+    {
+        return evaluate(page,
+            QStringLiteral("(function(){var y=4;for(var x=20;x<400;x+=20){"
+                           "var e=document.elementFromPoint(x,y);if(e&&e.id!=='body'&&e.textContent.trim())"
+                           "return e.textContent.trim().slice(0,80);}return '';})()"))
+            .toString();
+    }
+
+    // The toolbar's button for a command, as the reader sees it.
+    QWidget* toolbarButton(const CommandId& id) const
+    {
+        QuillsteadWindowController* window = m_controller->mainWindowController();
+        return window->toolbar()->widgetForAction(window->actions().action(id));
+    }
+
+    QTabBar* layoutTabs() const
+    {
+        return m_controller->mainWindowController()->window()->findChild<QTabBar*>(QStringLiteral("layoutTabBar"));
+    }
+
+    // Chooses a command of a book pane's context menu (Maximize Pane, Maximize Book), as it offers it.
+    void chooseFromPaneMenu(const CommandId& id)
+    {
+        QAction* command = m_controller->mainWindowController()->actions().action(id);
+        ASSERT_NE(command, nullptr);
+        m_controller->mainWindowController()->actions().updateStates();
+        ASSERT_TRUE(command->isEnabled());
+        command->trigger();
     }
 
     qsizetype historyEntries()
@@ -287,6 +331,208 @@ TEST_F(BookPaneHistory, TheFirstVerseUnderAPsalmsTitleIsReportedSyncedAndRestore
         << "after a restart the page's top is " << keyAtTopOf(pageOf(again));
     EXPECT_EQ(sectionOf(again), psalm24);
     EXPECT_TRUE(titleBarOf(again)->text().contains(QStringLiteral("24:1"))) << titleBarOf(again)->text().toStdString();
+}
+
+TEST_F(BookPaneHistory, MaximizePaneAndMaximizeBookAreEachOneStepOfTheirLayout)
+{
+    launch();
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    const SourceTuple::Ptr kjv = kjvBook();
+    ASSERT_TRUE(kjv);
+    const int region = goToVerse(QStringLiteral("Genesis 1:1"));
+    ASSERT_TRUE(clickStrongsLink(pageOf(region), QStringLiteral("H7225")));
+    ASSERT_TRUE(waitFor([&] { return tabBarOf(region)->count() == 2; }));
+    tabBarOf(region)->setCurrentIndex(tabBarOf(region)->tabText(0).contains(QStringLiteral("KJV")) ? 0 : 1);
+    ASSERT_TRUE(waitFor([&] { return panes()->goToPanes().paneCurrentBook(region)->isEqual(*kjv); }));
+    Layout* first = applicationEnvironment().layoutManager().currentLayout();
+
+    chooseFromPaneMenu(CommandNames::MaximizePane);
+    ASSERT_TRUE(waitFor([&] {
+        Layout* now = applicationEnvironment().layoutManager().currentLayout();
+        return now != first && tabBarOf(0) && tabBarOf(0)->count() == 2;
+    }));
+    // Both books opened as one move: the new layout starts with one state, and nothing to go back to.
+    EXPECT_EQ(historyEntries(), 1);
+    EXPECT_FALSE(reader_test::choose(window, CommandNames::Back)) << "Back offered right after Maximize Pane";
+
+    // One move later, one Back brings the maximized pane back as it opened: both books, the King
+    // James in front at Genesis 1:1.
+    const int maximized = goToVerse(QStringLiteral("Genesis 3:1"));
+    EXPECT_EQ(historyEntries(), 2);
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(maximized)) == ((1u << 16) | (1u << 8) | 1u); }))
+        << "after Back the page's top is " << keyAtTopOf(pageOf(maximized));
+    EXPECT_EQ(tabBarOf(maximized)->count(), 2);
+    EXPECT_TRUE(titleBarOf(maximized)->text().contains(QStringLiteral("Genesis 1:1")))
+        << titleBarOf(maximized)->text().toStdString();
+    EXPECT_FALSE(reader_test::choose(window, CommandNames::Back)) << "more than one step back";
+
+    // Maximize Book: a layout named after the book, again one state.
+    Layout* second = applicationEnvironment().layoutManager().currentLayout();
+    chooseFromPaneMenu(CommandNames::MaximizeBook);
+    ASSERT_TRUE(waitFor([&] {
+        Layout* now = applicationEnvironment().layoutManager().currentLayout();
+        return now != second && tabBarOf(0) && tabBarOf(0)->count() == 1 && sectionOf(0) != 0;
+    }));
+    EXPECT_EQ(applicationEnvironment().layoutManager().currentLayout()->name(), QStringLiteral("KJV"));
+    EXPECT_EQ(historyEntries(), 1);
+    EXPECT_FALSE(reader_test::choose(window, CommandNames::Back)) << "Back offered right after Maximize Book";
+    goToVerse(QStringLiteral("Exodus 2:1"));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(0)) == ((1u << 16) | (1u << 8) | 1u); }))
+        << "after Back the page's top is " << keyAtTopOf(pageOf(0));
+    EXPECT_FALSE(reader_test::choose(window, CommandNames::Back));
+}
+
+TEST_F(BookPaneHistory, TheToolbarsBackFollowsASwitchOfLayoutTabsAtOnce)
+{
+    launch();
+    goToVerse(QStringLiteral("Genesis 5:1"));
+    goToVerse(QStringLiteral("Genesis 6:1"));
+    QWidget* back = toolbarButton(CommandNames::Back);
+    QWidget* forward = toolbarButton(CommandNames::Forward);
+    ASSERT_NE(back, nullptr);
+    ASSERT_NE(forward, nullptr);
+    ASSERT_TRUE(waitFor([&] { return back->isEnabled(); }));
+    // Back once: Forward is offered in this layout.
+    ASSERT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Back));
+    ASSERT_TRUE(waitFor([&] { return forward->isEnabled(); }));
+    const int withHistory = layoutTabs()->currentIndex();
+    const int tabs = layoutTabs()->count();
+
+    // A new layout (Maximize Book) has nothing to go back or forward to.
+    chooseFromPaneMenu(CommandNames::MaximizeBook);
+    ASSERT_TRUE(waitFor([&] { return layoutTabs()->count() == tabs + 1; }));
+    const int fresh = layoutTabs()->currentIndex();
+    ASSERT_NE(fresh, withHistory);
+    ASSERT_TRUE(waitFor([&] { return !back->isEnabled() && !forward->isEnabled(); }));
+
+    // The reader clicks the first layout's tab: its Back and Forward show as soon as it is shown.
+    QTest::mouseClick(layoutTabs(), Qt::LeftButton, Qt::NoModifier, layoutTabs()->tabRect(withHistory).center());
+    ASSERT_EQ(layoutTabs()->currentIndex(), withHistory);
+    EXPECT_TRUE(back->isEnabled());
+    EXPECT_TRUE(forward->isEnabled());
+    // And back to the new one: both off at once, and they stay so.
+    QTest::mouseClick(layoutTabs(), Qt::LeftButton, Qt::NoModifier, layoutTabs()->tabRect(fresh).center());
+    EXPECT_FALSE(back->isEnabled());
+    EXPECT_FALSE(forward->isEnabled());
+    EXPECT_FALSE(waitFor([&] { return back->isEnabled() || forward->isEnabled(); }, 500));
+}
+
+TEST_F(BookPaneHistory, BackKeepsTheLayoutsNameAlsoOverARestart)
+{
+    launch();
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    goToVerse(QStringLiteral("Genesis 10:1"));
+    goToVerse(QStringLiteral("Genesis 11:1"));
+    goToVerse(QStringLiteral("Genesis 12:1"));
+    // The reader renames the layout, then goes back twice to states recorded under the old name.
+    const bool named = TestSupport::whenShown<ModalTextFieldWindowController>(
+        [&] {
+            EXPECT_TRUE(reader_test::chooseMenuItem(window, QStringLiteral("Panes"), QStringLiteral("Rename Layout")));
+        },
+        [](ModalTextFieldWindowController* prompt) {
+            prompt->textField()->selectAll();
+            QTest::keyClicks(prompt->textField(), QStringLiteral("Patriarchs"));
+            QTest::keyClick(prompt->textField(), Qt::Key_Return);
+        });
+    ASSERT_TRUE(named) << "the new name was not asked for";
+    ASSERT_TRUE(
+        waitFor([&] { return layoutTabs()->tabText(layoutTabs()->currentIndex()) == QStringLiteral("Patriarchs"); }));
+    const QString uuid = panes()->goToPanes().currentLayoutUuid();
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(reader_test::choose(window, CommandNames::Back)) << "Back " << i + 1;
+    }
+    ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (10u << 8) | 1u); }));
+    EXPECT_EQ(applicationEnvironment().layoutManager().currentLayout()->name(), QStringLiteral("Patriarchs"));
+    EXPECT_EQ(layoutTabs()->tabText(layoutTabs()->currentIndex()), QStringLiteral("Patriarchs"));
+
+    quit();
+    launch();
+    ASSERT_TRUE(waitFor([&] { return kjvRegion() >= 0; }));
+    EXPECT_EQ(panes()->goToPanes().currentLayoutUuid(), uuid);
+    EXPECT_EQ(layoutTabs()->tabText(layoutTabs()->currentIndex()), QStringLiteral("Patriarchs"));
+}
+
+TEST_F(BookPaneHistory, TheGoToPopUpsFollowBackAndForward)
+{
+    launch();
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    goToVerse(QStringLiteral("Genesis 30:1"));
+    goToVerse(QStringLiteral("Genesis 45:1"));
+    auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    ASSERT_TRUE(waitFor([&] { return go->chapterPopUpButton()->currentText() == QStringLiteral("45"); }))
+        << go->chapterPopUpButton()->currentText().toStdString();
+
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+    ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (30u << 8) | 1u); }));
+    EXPECT_TRUE(waitFor([&] {
+        return go->bookNamePopUpButton()->currentText().startsWith(QStringLiteral("Gen")) &&
+            go->chapterPopUpButton()->currentText() == QStringLiteral("30") &&
+            go->versePopUpButton()->currentText() == QStringLiteral("1");
+    })) << "after Back the pop-ups show "
+        << go->bookNamePopUpButton()->currentText().toStdString() << " "
+        << go->chapterPopUpButton()->currentText().toStdString() << ":"
+        << go->versePopUpButton()->currentText().toStdString();
+
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Forward));
+    EXPECT_TRUE(waitFor([&] { return go->chapterPopUpButton()->currentText() == QStringLiteral("45"); }))
+        << "after Forward the chapter pop-up shows " << go->chapterPopUpButton()->currentText().toStdString();
+}
+
+TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
+{
+    applicationEnvironment().settings().setString(QStringLiteral("perbook"), QStringLiteral("scrollTrackInterval"));
+    launch();
+    const SourceTuple::Ptr kjv = kjvBook();
+    ASSERT_TRUE(kjv);
+    const int region = goToVerse(QStringLiteral("Genesis 1:1"));
+    BookPaneScroller* scroller = bookPane(region)->paneView()->findChild<BookPaneScroller*>();
+    ASSERT_NE(scroller, nullptr);
+    // A click on the scroller's track below its knob, as the reader clicks it.
+    auto clickBelowKnob = [&] {
+        QStyleOptionSlider option;
+        option.initFrom(scroller);
+        option.orientation = Qt::Vertical;
+        option.minimum = scroller->minimum();
+        option.maximum = scroller->maximum();
+        option.sliderPosition = scroller->sliderPosition();
+        option.sliderValue = scroller->value();
+        option.pageStep = scroller->pageStep();
+        option.singleStep = scroller->singleStep();
+        option.subControls = QStyle::SC_All;
+        const QRect knob =
+            scroller->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, scroller);
+        const QRect groove =
+            scroller->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddPage, scroller);
+        ASSERT_FALSE(groove.isEmpty()) << "no track below the knob " << knob.bottom();
+        QTest::mouseClick(scroller, Qt::LeftButton, Qt::NoModifier, groove.center());
+    };
+    for (int chapter = 2; chapter <= 3; ++chapter) {
+        const quint32 heading = kjv->sectionForBibleKey((1u << 16) | (quint32(chapter) << 8));
+        ASSERT_NE(heading, 0u);
+        clickBelowKnob();
+        if (HasFatalFailure())
+            return;
+        const QString title = QStringLiteral("Genesis %1").arg(chapter);
+        // The title names the chapter, the heading is the page's top line and the chapter's first
+        // verse comes right under it.
+        EXPECT_TRUE(waitFor([&] {
+            const QString text = titleBarOf(region)->text();
+            return text.endsWith(title) || text.contains(title + QStringLiteral(" "));
+        })) << "title: "
+            << titleBarOf(region)->text().toStdString();
+        EXPECT_TRUE(waitFor([&] {
+            return topLineOf(pageOf(region)).contains(QStringLiteral("Genesis %1").arg(chapter)) ||
+                topLineOf(pageOf(region)).contains(QStringLiteral("CHAPTER %1").arg(chapter));
+        })) << "chapter "
+            << chapter << ": the top line is " << topLineOf(pageOf(region)).toStdString();
+        EXPECT_EQ(keyAtTopOf(pageOf(region)), (1u << 16) | (quint32(chapter) << 8) | 1u)
+            << "chapter " << chapter << ": the verse at the top is " << keyAtTopOf(pageOf(region));
+        EXPECT_EQ(sectionOf(region), heading) << "chapter " << chapter;
+    }
+    applicationEnvironment().settings().setString(QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
 }
 
 }  // namespace

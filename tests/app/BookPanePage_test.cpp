@@ -1,6 +1,7 @@
 // The book pane's page in a running reader, used with the mouse as a reader does: resting on a verse
 // link shows a preview with that verse's words; the book scroller stands beside the page; a Find
-// marks its word on the page it opens; the page's context menu has none of the web engine's own
+// marks its word on the page it opens; a Find result opens in the page that is loaded, its words
+// marked there without a page load; the page's context menu has none of the web engine's own
 // navigation items; Look Up on a Strong's-tagged word looks up the word alone.
 
 #include "app/QuillsteadAppController.h"
@@ -26,13 +27,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLoggingCategory>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 
@@ -255,6 +262,108 @@ TEST_F(PageWindow, AFoundWordIsMarkedOnThePageItOpens)
         return !marked.isEmpty();
     })) << "no found word is marked on the page";
     EXPECT_TRUE(marked.contains(QStringLiteral("firmament"), Qt::CaseInsensitive)) << marked.join('|').toStdString();
+}
+
+// Counts the page loads of every book page, as the pages' trace tells them.
+class PageLoadCounter {
+public:
+    PageLoadCounter()
+    {
+        s_loads = 0;
+        QLoggingCategory::setFilterRules(QStringLiteral("qs.panes.page.trace.debug=true"));
+        s_previous = qInstallMessageHandler(&PageLoadCounter::handle);
+    }
+    ~PageLoadCounter()
+    {
+        qInstallMessageHandler(s_previous);
+        QLoggingCategory::setFilterRules(QStringLiteral("qs.panes.page.trace.debug=false"));
+    }
+    PageLoadCounter(const PageLoadCounter&) = delete;
+    PageLoadCounter& operator=(const PageLoadCounter&) = delete;
+    int loads() const { return s_loads; }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& message)
+    {
+        static const QRegularExpression kLoad(QStringLiteral(" ms load \\d+$"));
+        if (context.category != nullptr && qstrcmp(context.category, "qs.panes.page.trace") == 0) {
+            if (kLoad.match(message).hasMatch())
+                ++s_loads;
+            if (qEnvironmentVariableIsSet("QS_SHOW_PAGE_TRACE"))
+                fprintf(stderr, "%s\n", qPrintable(message));
+            return;
+        }
+        if (s_previous != nullptr)
+            s_previous(type, context, message);
+    }
+    static inline int s_loads = 0;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+TEST_F(PageWindow, AFindResultOpensInTheLoadedPageAndItsWordsAreMarkedThere)
+{
+    launch();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    goTo(kjv, kjv->sectionForSyncString(QStringLiteral("Genesis 1:1")));
+    // The page of that go-to has loaded and painted.
+    ASSERT_TRUE(waitFor([&] {
+        BookPageView* page = currentPage();
+        return page != nullptr && page->isPageReady() &&
+            evaluate(page, QStringLiteral("!!document.getElementById('_s1.1.8')")).toBool();
+    }));
+    BookPageView* page = currentPage();
+
+    PageLoadCounter counter;
+    EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Find));
+    StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
+    ASSERT_NE(find, nullptr);
+    find->searchField()->setText(QStringLiteral("firmament"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(find->searchField(), &enter);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+    SearchResultsAggregator& found = find->aggregator();
+    int hit = -1;
+    for (int row = 0; row < found.numRows() && hit < 0; ++row)
+        if (found.tablePathForRow(row).tableRowNum >= 0)
+            hit = row;
+    ASSERT_GE(hit, 0);
+    const quint32 section = found.positionValueForTablePath(found.tablePathForRow(hit));
+    const quint32 key = kjv->keyForSection(section);
+    ASSERT_EQ(key >> 8, (1u << 8) | 1u) << "the first verse found is not in Genesis 1";
+
+    // The reader clicks the verse found.
+    QTableView* table = find->searchResultsTableView();
+    table->scrollTo(table->model()->index(hit, 0));
+    const QRect cell = table->visualRect(table->model()->index(hit, 0));
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, QPointF(cell.center()), table->viewport()->mapToGlobal(QPointF(cell.center())),
+            Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(table->viewport(), &click);
+    }
+    const QString verse = QStringLiteral("_s1.1.%1").arg(key & 0xFF);
+    QStringList marked;
+    EXPECT_TRUE(waitFor([&] {
+        marked = evaluate(page,
+            QStringLiteral("(function(){var v=document.getElementById('%1');if(!v)return [];"
+                           "var b=v.closest('[id^=\"_b\"]');return Array.prototype.map.call("
+                           "b.querySelectorAll('span._search'),function(e){return e.textContent;});})()")
+                .arg(verse))
+                     .toStringList();
+        return !marked.isEmpty();
+    })) << "no found word is marked in "
+        << verse.toStdString();
+    EXPECT_TRUE(marked.contains(QStringLiteral("firmament"), Qt::CaseInsensitive)) << marked.join('|').toStdString();
+    // The verse is at the top of the page that was loaded before the search.
+    EXPECT_EQ(currentPage(), page);
+    EXPECT_TRUE(waitFor([&] {
+        return evaluate(
+            page, QStringLiteral("Math.abs(document.getElementById('%1').getBoundingClientRect().top) < 8").arg(verse))
+            .toBool();
+    }));
+    // No page was loaded for the search, the result or its marks, in any pane.
+    EXPECT_FALSE(waitFor([&] { return counter.loads() > 0; }, 1000));
+    EXPECT_EQ(counter.loads(), 0);
 }
 
 TEST_F(PageWindow, TheContextMenuHasNoNavigationItemsAndLooksUpATaggedWordAlone)

@@ -47,6 +47,7 @@
 #include <QMenu>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <algorithm>
 
 namespace {
 
@@ -170,4 +171,63 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
         return active && active->isEqual(*devo) && shown(again) != nullptr;
     }));
     expectReadings(shown(again));
+}
+
+TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
+{
+    const QString to = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("DailyReadings.tvk"));
+    if (!QFile::exists(to))
+        GTEST_SKIP() << "the sample library is not built";
+    QFile::remove(QuillsteadAppController::appLayoutArchiveFile());  // the first screen
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    ASSERT_TRUE(activateKjv());
+    const SourceTuple::Ptr devo = SourceManager::singleton().allSources()->tupleForFile(to);
+    ASSERT_TRUE(devo);
+    const quint32 reading = std::min<quint32>(200, quint32(devo->numReadings()));
+    ASSERT_GT(reading, 40u);
+    if (devo->isReadingComplete(reading))
+        devo->toggleReadingNumber(reading, true);
+
+    // Go To shows, then the reader opens the devotional at the reading: the go-to follows it.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    GoToRequest open;
+    open.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
+    open.sourceTuple = devo;
+    open.section = devo->sectionForReadingNumber(reading);
+    open.activate = true;
+    open.activatePane = true;
+    open.post(NotificationCenter::defaultCenter(), nullptr);
+    ASSERT_TRUE(waitFor([&] {
+        const SourceTuple::Ptr active = panes()->activeSourceTuple();
+        return active && active->isEqual(*devo);
+    }));
+    StudyPaneDevoGotoViewController* go = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        go = dynamic_cast<StudyPaneDevoGotoViewController*>(studyPane()->subpaneViewController());
+        return go != nullptr && go->readingProgressTableView() != nullptr &&
+            go->readingProgressTableView()->isVisible();
+    }));
+    QTableWidget* table = go->readingProgressTableView();
+    const int row = int(reading) - 1;
+    auto inView = [&] {
+        const QRect shown = table->visualItemRect(table->item(row, 0));
+        return shown.isValid() && table->viewport()->rect().intersects(shown);
+    };
+    // The list opens at the reading the pane shows.
+    EXPECT_TRUE(waitFor(inView)) << "the list does not show the reading; its top row is " << table->rowAt(0);
+    if (!inView()) {
+        table->scrollToItem(table->item(row, 0), QAbstractItemView::PositionAtTop);  // the reader scrolls there
+        ASSERT_TRUE(waitFor(inView));
+    }
+    const QColor unread = table->item(row, 0)->background().color();
+
+    // The reader marks the reading read from the menu.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::ReadingComplete));
+    ASSERT_TRUE(waitFor([&] { return devo->isReadingComplete(reading); }));
+    EXPECT_TRUE(waitFor([&] { return table->item(row, 0)->background().color() != unread; }))
+        << "the row does not show the reading as read";
+    EXPECT_TRUE(inView()) << "the list's top row is " << table->rowAt(0);
+    EXPECT_FALSE(waitFor([&] { return !inView(); }, 1000)) << "the list's top row is " << table->rowAt(0);
+    devo->toggleReadingNumber(reading, true);
 }
