@@ -240,7 +240,11 @@ void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const QVari
     BibleRef ref = BibleRef::bibleRefWithStartKey(key, key);
     ref.setLanguage(int(m_sourceTuple->bookLanguage()));
     ref.mapToTranslation(m_sourceTuple->abbr());
-    const quint32 target = m_sourceTuple->sectionForBibleKey(ref.bibleKey());
+    // A chapter's heading (verse 0) shows as the chapter's first verse, which stands under it.
+    quint32 shownKey = ref.bibleKey();
+    if ((shownKey & 0xFF) == 0 && ((shownKey >> 8) & 0xFF) != 0)
+        shownKey |= 1;
+    const quint32 target = m_sourceTuple->sectionForBibleKey(shownKey);
 
     if (!m_bookNames) {
         m_bookSections.clear();

@@ -531,7 +531,17 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
         EXPECT_EQ(keyAtTopOf(pageOf(region)), (1u << 16) | (quint32(chapter) << 8) | 1u)
             << "chapter " << chapter << ": the verse at the top is " << keyAtTopOf(pageOf(region));
         EXPECT_EQ(sectionOf(region), heading) << "chapter " << chapter;
+        // The go-to pop-ups show the chapter too.
+        auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(studyPane()->subpaneViewController());
+        ASSERT_NE(go, nullptr);
+        EXPECT_TRUE(waitFor([&] { return go->chapterPopUpButton()->currentText() == QString::number(chapter); }))
+            << "chapter " << chapter << ": the chapter pop-up shows "
+            << go->chapterPopUpButton()->currentText().toStdString();
     }
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(m_controller->mainWindowController()->window()));
+    m_controller->mainWindowController()->window()->grab().save(
+        QStringLiteral(QS_BINARY_DIR "/screenshots/scroller-at-genesis-3.png"));
     applicationEnvironment().settings().setString(QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
 }
 

@@ -54,6 +54,23 @@ TEST(LayoutHistorySnapshot, StudyPaneKeepsItsWidthAndContentsWhileBookPanesGoBac
     EXPECT_EQ(studyContents(*restored)->currentItemIndex(), 7u);
 }
 
+TEST(LayoutHistorySnapshot, TheLayoutKeepsTheNameItHasNow)
+{
+    NotificationCenter center;
+    LayoutManager manager {center};
+    Layout* shown = addStudyLayout(manager);
+    shown->setName(QString());  // recorded before it had a name
+    const QVariant unnamed = shown->encode();
+    shown->setName(QStringLiteral("Old name"));
+    const QVariant named = shown->encode();
+    shown->setName(QStringLiteral("Psalms \u2014 morning"));
+    for (const QVariant& recorded : {unnamed, named}) {
+        Layout* restored = LayoutHistorySnapshot::restore(manager, manager.currentLayout()->uuidString(), recorded);
+        ASSERT_NE(restored, nullptr);
+        EXPECT_EQ(restored->name(), QStringLiteral("Psalms \u2014 morning"));
+    }
+}
+
 TEST(LayoutHistorySnapshot, UnreadableOrForeignSnapshotsChangeNothing)
 {
     NotificationCenter center;
