@@ -2,6 +2,9 @@
 
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContentItem.h"
+#include "panes/layout/LayoutRegionContentItemState.h"
+#include "panes/layout/LayoutRegionContentsState.h"
 
 #include <QDebug>
 
@@ -25,6 +28,31 @@ void keepStudyPane(Layout& snapshot, Layout& shown)
     shown.replaceContentsAt(static_cast<size_t>(present), std::move(old));
 }
 
+void keepLocationSyncSwitches(Layout& snapshot, const Layout& shown)
+{
+    for (const auto& live : shown.contents()) {
+        if (!live->kind().isEmpty())
+            continue;
+        for (const auto& item : live->items()) {
+            LayoutRegionContents* recorded = snapshot.regionContentsContainingItemWithUuidString(item->uuidString());
+            if (recorded == nullptr || !recorded->kind().isEmpty())
+                continue;
+            const LayoutRegionContentItem* tab =
+                recorded->itemAt(static_cast<size_t>(recorded->indexOfItemWithUuidString(item->uuidString())));
+            LayoutRegionContentItemState* to = tab != nullptr ? tab->bookState() : nullptr;
+            const LayoutRegionContentItemState* from = item->bookState();
+            if (to != nullptr && from != nullptr) {
+                to->setDoesNotSendLocationSync(from->doesNotSendLocationSync());
+                to->setDoesNotReceiveLocationSync(from->doesNotReceiveLocationSync());
+            }
+            if (recorded->state() != nullptr && live->state() != nullptr) {
+                recorded->state()->setPaneDoesNotSendLocationSync(live->state()->paneDoesNotSendLocationSync());
+                recorded->state()->setPaneDoesNotReceiveLocationSync(live->state()->paneDoesNotReceiveLocationSync());
+            }
+        }
+    }
+}
+
 Layout* restore(LayoutManager& manager, const QString& layoutUuid, const QVariant& archivedLayout)
 {
     Layout* shown = manager.layoutWithUuid(layoutUuid);
@@ -35,8 +63,10 @@ Layout* restore(LayoutManager& manager, const QString& layoutUuid, const QVarian
         qWarning() << "History: a recorded layout could not be read";
         return nullptr;
     }
+    // A snapshot brings back places; the layout's name is what the reader calls it now, and the
+    // location-sync switches are the reader's settings.
+    keepLocationSyncSwitches(*snapshot, *shown);
     keepStudyPane(*snapshot, *shown);
-    // A snapshot brings back places; the layout's name is what the reader calls it now.
     snapshot->setName(shown->name());
     Layout* restored = snapshot.get();
     manager.replaceLayoutWithUuid(layoutUuid, std::move(snapshot));

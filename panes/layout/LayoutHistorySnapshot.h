@@ -1,6 +1,8 @@
 // Bringing back a recorded layout (Back and Forward in the navigation history): the snapshot
 // takes the place of the layout it was recorded from, while what is no place stays as it is now:
-// the layout's name, and the study pane with its present width and its live contents.
+// the layout's name, the location-sync switches of every tab and book pane that the snapshot also
+// holds (matched by the tab's identity), and the study pane with its present width and its live
+// contents.
 //
 // Main thread only, like the layout manager.
 #pragma once
@@ -18,6 +20,10 @@ namespace LayoutHistorySnapshot {
 // contents (with their pane controller) move into the snapshot; `shown` receives the snapshot's
 // recorded study contents in exchange.
 void keepStudyPane(Layout& snapshot, Layout& shown);
+
+// Each tab of `snapshot` that `shown` also holds (by item uuid) takes that tab's location-sync
+// switches, and its book pane those of the pane that holds the tab now.
+void keepLocationSyncSwitches(Layout& snapshot, const Layout& shown);
 
 // Decodes the archived layout, keeps the name and the study pane of the manager's layout with that uuid and
 // puts the snapshot in its place (the current layout follows when it was that one). Returns the

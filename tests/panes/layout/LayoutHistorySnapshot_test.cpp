@@ -1,6 +1,10 @@
 #include "panes/layout/LayoutHistorySnapshot.h"
 
 #include "panes/layout/LayoutManager.h"
+#include "panes/layout/LayoutRegionContentItem.h"
+#include "panes/layout/LayoutRegionContentItemDescriptor.h"
+#include "panes/layout/LayoutRegionContentItemState.h"
+#include "panes/layout/LayoutRegionContentsState.h"
 #include "platform/NotificationCenter.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +73,45 @@ TEST(LayoutHistorySnapshot, TheLayoutKeepsTheNameItHasNow)
         ASSERT_NE(restored, nullptr);
         EXPECT_EQ(restored->name(), QStringLiteral("Psalms \u2014 morning"));
     }
+}
+
+TEST(LayoutHistorySnapshot, LocationSyncSwitchesStayAsTheyAreNowWhileThePlacesGoBack)
+{
+    NotificationCenter center;
+    LayoutManager manager {center};
+    Layout* shown = addStudyLayout(manager);
+    auto tab = [](qint64 book, quint64 section) {
+        auto state = std::make_unique<LayoutRegionContentItemState>();
+        state->setSection(section);
+        return std::make_unique<LayoutRegionContentItem>(
+            std::make_unique<LayoutRegionContentItemDescriptor>(SourceTupleID(1, book, 1, 1), QString(), QString()),
+            std::move(state));
+    };
+    LayoutRegionContents* pane = shown->contentsAt(0);
+    pane->setState(std::make_unique<LayoutRegionContentsState>());
+    pane->items().push_back(tab(101, 5));
+    pane->items().push_back(tab(102, 6));
+    const QVariant recorded = shown->encode();
+
+    // Since then the first tab moved on, stopped sending and receiving, and the pane stopped receiving.
+    pane->itemAt(0)->bookState()->setSection(900);
+    pane->itemAt(0)->bookState()->setDoesNotSendLocationSync(true);
+    pane->itemAt(0)->bookState()->setDoesNotReceiveLocationSync(true);
+    pane->state()->setPaneDoesNotReceiveLocationSync(true);
+    // A tab opened since has no counterpart in the snapshot.
+    pane->items().push_back(tab(103, 7));
+    pane->itemAt(2)->bookState()->setDoesNotSendLocationSync(true);
+
+    Layout* restored = LayoutHistorySnapshot::restore(manager, shown->uuidString(), recorded);
+    ASSERT_NE(restored, nullptr);
+    LayoutRegionContents* back = restored->contentsAt(0);
+    ASSERT_EQ(back->items().size(), 2u);
+    EXPECT_EQ(back->itemAt(0)->bookState()->section(), 5u) << "the place goes back";
+    EXPECT_TRUE(back->itemAt(0)->bookState()->doesNotSendLocationSync());
+    EXPECT_TRUE(back->itemAt(0)->bookState()->doesNotReceiveLocationSync());
+    EXPECT_FALSE(back->itemAt(1)->bookState()->doesNotSendLocationSync());
+    EXPECT_TRUE(back->state()->paneDoesNotReceiveLocationSync());
+    EXPECT_FALSE(back->state()->paneDoesNotSendLocationSync());
 }
 
 TEST(LayoutHistorySnapshot, UnreadableOrForeignSnapshotsChangeNothing)
