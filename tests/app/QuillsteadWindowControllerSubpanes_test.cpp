@@ -20,6 +20,7 @@
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
+#include "panes/page/BookPageView.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
@@ -229,5 +230,21 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
         << "the row does not show the reading as read";
     EXPECT_TRUE(inView()) << "the list's top row is " << table->rowAt(0);
     EXPECT_FALSE(waitFor([&] { return !inView(); }, 1000)) << "the list's top row is " << table->rowAt(0);
-    devo->toggleReadingNumber(reading, true);
+
+    // A click on the reading's header in the page marks it unread again: the list stays.
+    LayoutBookPane* pane = panes()->currentBookPane();
+    ASSERT_NE(pane, nullptr);
+    auto* page = pane->paneView()->findChild<BookPageView*>();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(waitFor([&] {
+        return TestSupport::runScript(page->page(),
+            QStringLiteral("(function(){var h=document.querySelector('[id^=\"_reading%1_\"]');"
+                           "if(!h)return false;h.click();return true;})()")
+                .arg(reading))
+            .value_or(QVariant())
+            .toBool();
+    }));
+    ASSERT_TRUE(waitFor([&] { return !devo->isReadingComplete(reading); }));
+    EXPECT_TRUE(waitFor([&] { return table->item(row, 0)->background().color() == unread; }));
+    EXPECT_FALSE(waitFor([&] { return !inView(); }, 1000)) << "the list's top row is " << table->rowAt(0);
 }
