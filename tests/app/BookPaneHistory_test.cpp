@@ -4,8 +4,8 @@
 // under a psalm's title is reported, synced and restored as that verse; a dictionary's title bar
 // names its entry. Maximize Pane and Maximize Book are one step of their new layout; the toolbar's
 // Back follows a switch of layout tabs at once; Back keeps the layout's name, also over a restart;
-// the go-to pop-ups follow Back; the book scroller steps a chapter at a time, each landing on its
-// heading. What the page shows is read from its DOM, what the pane shows from its widgets.
+// the go-to pop-ups follow Back; the book scroller steps a chapter at a time down and up, each
+// landing on its heading. What the page shows is read from its DOM, what the pane shows from its widgets.
 
 #include "app/ModalTextFieldWindowController.h"
 #include "app/ProgramParts.h"
@@ -490,8 +490,8 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
     const int region = goToVerse(QStringLiteral("Genesis 1:1"));
     BookPaneScroller* scroller = bookPane(region)->paneView()->findChild<BookPaneScroller*>();
     ASSERT_NE(scroller, nullptr);
-    // A click on the scroller's track below its knob, as the reader clicks it.
-    auto clickBelowKnob = [&] {
+    // A click on the scroller's track below (or above) its knob, as the reader clicks it.
+    auto clickTrack = [&](QStyle::SubControl part) {
         QStyleOptionSlider option;
         option.initFrom(scroller);
         option.orientation = Qt::Vertical;
@@ -504,15 +504,21 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
         option.subControls = QStyle::SC_All;
         const QRect knob =
             scroller->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, scroller);
-        const QRect groove =
-            scroller->style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarAddPage, scroller);
-        ASSERT_FALSE(groove.isEmpty()) << "no track below the knob " << knob.bottom();
-        QTest::mouseClick(scroller, Qt::LeftButton, Qt::NoModifier, groove.center());
+        const QRect groove = scroller->style()->subControlRect(QStyle::CC_ScrollBar, &option, part, scroller);
+        if (groove.height() >= 2) {
+            QTest::mouseClick(scroller, Qt::LeftButton, Qt::NoModifier, groove.center());
+            return;
+        }
+        // Near the book's start the track above the knob is too thin to hit: the step it makes.
+        ASSERT_EQ(part, QStyle::SC_ScrollBarSubPage) << "no track below the knob " << knob.bottom();
+        scroller->triggerAction(QAbstractSlider::SliderPageStepSub);
     };
-    for (int chapter = 2; chapter <= 3; ++chapter) {
+    // Down to chapters 2 and 3, then up to chapter 2 again.
+    for (const int chapter : {2, 3, 2}) {
         const quint32 heading = kjv->sectionForBibleKey((1u << 16) | (quint32(chapter) << 8));
         ASSERT_NE(heading, 0u);
-        clickBelowKnob();
+        const bool down = sectionOf(region) < heading;
+        clickTrack(down ? QStyle::SC_ScrollBarAddPage : QStyle::SC_ScrollBarSubPage);
         if (HasFatalFailure())
             return;
         const QString title = QStringLiteral("Genesis %1").arg(chapter);
@@ -541,7 +547,7 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     EXPECT_TRUE(TestSupport::waitForViewsPainted(m_controller->mainWindowController()->window()));
     m_controller->mainWindowController()->window()->grab().save(
-        QStringLiteral(QS_BINARY_DIR "/screenshots/scroller-at-genesis-3.png"));
+        QStringLiteral(QS_BINARY_DIR "/screenshots/scroller-at-genesis-2.png"));
     applicationEnvironment().settings().setString(QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
 }
 
