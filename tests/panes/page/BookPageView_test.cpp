@@ -1000,6 +1000,69 @@ static std::shared_ptr<WrappedBookPageSource> fakeBookWithPicture(bool picture)
 // The fake book without and with a picture, each on a page at section 4. A resize of both, the plain
 // page's first, is the barrier for what the plain page does not do: its resize's settling came before
 // the pictured page's, whose new page shows it has come.
+TEST(BookPageView, RenderingTheBlocksAgainReplacesThemInPlaceWithoutALoad)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    auto book = std::make_shared<WrappedBookPageSource>(kjv());
+    Page page(book);
+    page.goToKey(key(43, 3, 16));
+    const QList<int> before = page.blocksOnPage();
+    ASSERT_GE(before.size(), 3);
+    const quint32 shown = page.source->blockForSection(page.source->sectionForBibleKey(key(43, 3, 16)));
+    const quint32 above = quint32(before.first());
+    const quint32 below = quint32(before.last());
+    // The book renders three of the page's blocks differently now (a search marked them, say).
+    for (const quint32 b : {above, below})
+        book->replaced.insert(b, QStringLiteral("<div><span class='_search'>now %1</span></div>").arg(b));
+    book->replaced[shown] = QStringLiteral("<div><span id='_s43.3.16'><sup>16</sup></span><span class='_search'>"
+                                           "now %1</span></div>")
+                                .arg(shown);
+    QSignalSpy loads(&page.view, &BookPageView::pageLoaded);
+    const quint64 serial = page.view.webViewSerialNumber();
+    page.view.renderBlocksAgain();
+    ASSERT_TRUE(waitFor([&] {
+        return js(page.view, QStringLiteral("document.querySelectorAll('span._search').length")).toInt() == 3;
+    }));
+    for (const quint32 b : {above, shown, below})
+        EXPECT_EQ(js(page.view, QStringLiteral("document.getElementById('_b%1').textContent").arg(b)).toString(),
+            QStringLiteral("%1now %2").arg(b == shown ? QStringLiteral("16") : QString()).arg(b))
+            << "block " << b;
+    // The same page, the same blocks, the verse still at the top.
+    EXPECT_EQ(loads.count(), 0);
+    EXPECT_EQ(page.view.webViewSerialNumber(), serial);
+    const QList<int> after = page.blocksOnPage();
+    for (const int b : before)
+        EXPECT_TRUE(after.contains(b)) << "block " << b << " went";
+    expectConsecutive(after);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_b%1").arg(shown)), 0.0, 8.0);
+}
+
+TEST(BookPageView, AChaptersHeadingLandsAtTheTopAndIsReportedAsThePlace)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    const quint32 heading = page.source->sectionForBibleKey(key(1, 2, 0));
+    ASSERT_NE(heading, 0u);
+    ASSERT_EQ(page.source->keyForSection(heading), key(1, 2, 0));
+    page.goToSection(heading);
+    // The heading's block at the top, the chapter's first verse right under it.
+    const quint32 block = page.source->blockForSection(heading);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_b%1").arg(block)), 0.0, 8.0);
+    const double verse = page.topOf(QStringLiteral("_s1.2.1"));
+    EXPECT_GT(verse, 0.0);
+    EXPECT_LT(verse, 120.0);
+    // The page's own report keeps the heading as the place.
+    EXPECT_EQ(page.host.state().section(), heading);
+    EXPECT_EQ(page.host.state().block(), qint64(block));
+    // From elsewhere in the loaded page too.
+    page.goToKey(key(1, 2, 5));
+    page.goToSection(heading);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_b%1").arg(block)), 0.0, 8.0);
+    EXPECT_EQ(page.host.state().section(), heading);
+}
+
 struct PlainAndPictured {
     PlainAndPictured()
     {
