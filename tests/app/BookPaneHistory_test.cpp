@@ -366,6 +366,9 @@ TEST_F(BookPaneHistory, MaximizePaneAndMaximizeBookAreEachOneStepOfTheirLayout)
     EXPECT_TRUE(titleBarOf(maximized)->text().contains(QStringLiteral("Genesis 1:1")))
         << titleBarOf(maximized)->text().toStdString();
     EXPECT_FALSE(reader_test::choose(window, CommandNames::Back)) << "more than one step back";
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));
+    window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/maximized-pane-after-back.png"));
 
     // Maximize Book: a layout named after the book, again one state.
     Layout* second = applicationEnvironment().layoutManager().currentLayout();
