@@ -57,8 +57,8 @@ QString RendererEndedAlert::informativeText(int status, int exitCode, bool allRe
     QString text =
         QStringLiteral("The process that draws Quillstead's pages %1 (exit code %2). ").arg(how).arg(exitCode);
     if (allRestored)
-        text += QStringLiteral("The pages were shown again where they were; a note being edited kept the text "
-                               "Quillstead had received and was saved.");
+        text += QStringLiteral("The pages were shown again where they were, and the note text Quillstead had "
+                               "received was kept and saved.");
     else
         text += QStringLiteral("A page that keeps stopping it was left blank; open it again to show it.");
     return text;
