@@ -8,6 +8,8 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/ReaderInstance.h"
+#include "app/RendererEndedAlert.h"
 #include "app/Toast.h"
 #include "app/UpdateAvailableWindowController.h"
 #include "app/ViewCommands.h"
@@ -52,7 +54,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
-#include <QLocalSocket>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPainter>
@@ -244,6 +245,7 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     listenForAutostudyRequests(this, m_environment,
         [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
     listenForOtherInstances();
+    m_rendererEndedAlert = std::make_unique<RendererEndedAlert>(m_environment.notifications(), m_environment.alert());
     // The automatic update check, when one is due; it also downloads what the update window asks for.
     m_updateChecker->conditionallyCheckForUpdates(false);
 }
@@ -368,62 +370,36 @@ void QuillsteadAppController::preemptiveSaveState()
 
 QString QuillsteadAppController::instanceSocketName()
 {
-    // Per user (and per session): a socket file in the user's own runtime folder.
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return QDir(folder).filePath(AppFolders::bundleIdentifier() + QStringLiteral(".LoadAndOpenBook"));
+    return ReaderInstance::forThisProfile().socketName();
 }
 
 bool QuillsteadAppController::listenForOtherInstances()
 {
     if (m_instanceServer != nullptr)
         return true;
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(instanceSocketName())) {
-        // A socket left behind by a reader that died is removed; a live one keeps its owner.
-        QLocalSocket probe;
-        probe.connectToServer(instanceSocketName());
-        if (probe.waitForConnected(200)) {
-            delete server;
-            return false;
-        }
-        QLocalServer::removeServer(instanceSocketName());
-        if (!server->listen(instanceSocketName())) {
-            delete server;
-            return false;
-        }
-    }
-    connect(server, &QLocalServer::newConnection, this, [this, server] {
-        while (QLocalSocket* socket = server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                // One line: the path of a book file, UTF-8. Anything longer than a path is dropped.
-                if (!socket->canReadLine()) {
-                    if (socket->bytesAvailable() > 8192)
-                        socket->abort();
-                    return;
-                }
-                const QString path = QString::fromUtf8(socket->readLine(8192)).trimmed();
-                socket->write("ok\n");
-                socket->flush();
-                if (!path.isEmpty())
-                    loadAndOpenBook(path);
-            });
-        }
+    // Only the reader that holds the profile listens; every later start hands over to it.
+    m_instanceServer = ReaderInstance::forThisProfile().listen(this, [this](const QString& path) {
+        raiseMainWindow();
+        if (!path.isEmpty())
+            loadAndOpenBook(path);
     });
-    m_instanceServer = server;
-    return true;
+    return m_instanceServer != nullptr;
 }
 
 bool QuillsteadAppController::handOverToRunningInstance(const QString& fileName)
 {
-    QLocalSocket socket;
-    socket.connectToServer(instanceSocketName());
-    if (!socket.waitForConnected(1000))
-        return false;
-    socket.write(QFileInfo(fileName).absoluteFilePath().toUtf8() + '\n');
-    socket.flush();
-    return socket.waitForReadyRead(3000) && socket.readLine().startsWith("ok");
+    return ReaderInstance::handOver(instanceSocketName(), fileName, 5000);
+}
+
+void QuillsteadAppController::raiseMainWindow()
+{
+    QWidget* window = m_mainWindowController ? m_mainWindowController->window() : nullptr;
+    if (window == nullptr)
+        return;
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void QuillsteadAppController::loadAndOpenBook(const QString& fileName)

@@ -26,6 +26,7 @@ class ViewCommands;
 class QuillsteadSyncDelegate;
 class MASPreferencesWindowController;
 class QLocalServer;
+class RendererEndedAlert;
 
 class QuillsteadAppController : public QObject {
     Q_OBJECT
@@ -63,11 +64,14 @@ public:
 
     // A book file handed over by another start of the program.
     void loadAndOpenBook(const QString& fileName);
-    // Listens for hand-overs on the per-user socket; false when another process already does.
+    // Listens for the later starts of the program on this profile (ReaderInstance); false when
+    // another process holds the profile. A later start raises the main window and opens its book.
     bool listenForOtherInstances();
     static QString instanceSocketName();
-    // Hands a file to a running reader; true when one took it.
+    // Hands a file (empty: none) to the reader running on this profile; true when it took it.
     static bool handOverToRunningInstance(const QString& fileName);
+    // Shows the main window in front, restored from the dock or task bar, and active.
+    void raiseMainWindow();
 
     // Presentation services.
     void showToast(const QString& message);
@@ -118,6 +122,8 @@ private:
     WindowEnvironment m_environment;
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
     QLocalServer* m_instanceServer = nullptr;
+    // Says once that the pages' renderer ended.
+    std::unique_ptr<RendererEndedAlert> m_rendererEndedAlert;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;
     std::unique_ptr<QuillsteadSyncDelegate> m_syncDelegate;
     std::unique_ptr<AppUpdateChecker> m_updateChecker;

@@ -8,10 +8,13 @@
 //                        memory> panes=<book panes> renderers=<renderer processes> processes=<the reader's
 //                        and its children> tree_rss_kb=<theirs> tree_pss_kb=<their proportional
 //                        memory>" once the first Bible pane's page has painted its verses, and quit
-//   FILE.tvk             a book to install and open; handed to the reader already running, if any
+//   FILE.tvk             a book to install and open
+// A start while a reader runs on the same profile hands over to it (with its book, if any): that
+// reader comes to the front and this start ends.
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/ReaderInstance.h"
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
@@ -20,6 +23,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "platform/Alerts.h"
 #include "platform/AppVersion.h"
 #include "platform/ProcessTree.h"
 #include "platform/ui/WidgetAlerts.h"
@@ -140,11 +144,28 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(QStringLiteral("book"), QStringLiteral("A book file to install and open."));
     parser.process(app);
 
+    // One reader per profile: a later start of any kind hands over to the running reader (which
+    // comes to the front and opens the book given) and ends before it touches the profile.
     const QStringList books = parser.positionalArguments();
-    if (!books.isEmpty() && QuillsteadAppController::handOverToRunningInstance(books.first()))
+    ReaderInstance& instance = ReaderInstance::forThisProfile();
+    const ReaderInstance::Claim claim = instance.claim(books.value(0));
+    if (claim == ReaderInstance::Claim::HandedOver)
         return 0;
-
     Alerts::setShared(std::make_shared<WidgetAlerts>());
+    if (claim == ReaderInstance::Claim::NoAnswer) {
+        const qint64 pid = instance.ownerPid();
+        Alert alert;
+        alert.messageText = QStringLiteral("Quillstead is already running.");
+        alert.informativeText =
+            QStringLiteral("Another Quillstead%1 is using your library and notes but did not answer. Close it, or "
+                           "wait until it has finished starting, and try again.")
+                .arg(pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString());
+        alert.style = AlertStyle::Critical;
+        std::fprintf(stderr, "%s %s\n", qPrintable(alert.messageText), qPrintable(alert.informativeText));
+        Alerts::shared().runModal(alert);
+        return 1;
+    }
+
     QuillsteadAppController::setBundledBooksFolder(findBundledBooks());
     const WindowEnvironment environment = applicationEnvironment();
     auto owner = std::make_unique<QuillsteadAppController>(environment);

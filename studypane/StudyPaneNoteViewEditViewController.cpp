@@ -12,6 +12,7 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageHtml.h"
+#include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
@@ -220,6 +221,8 @@ void StudyPaneNoteViewEditViewController::loadView()
         m_webViews[t] = w;
         m_stack->addWidget(w);
         connect(w, &QWebEngineView::loadFinished, this, [this, t](bool ok) { emit pageLoaded(t, ok); });
+        auto* watch = new PageRendererWatch(w->page(), m_env.center, [this, t] { restoreTab(static_cast<Tab>(t)); });
+        connect(watch, &PageRendererWatch::rendererEnded, w, [w] { w->rendererEnded(); });
     }
     m_editor->setViews(m_webViews[RichEditTab], m_webViews[TextEditTab]);
     QLayout* statusRow = m_header->makeStatusLine(v);
@@ -544,6 +547,35 @@ void StudyPaneNoteViewEditViewController::populateTextEditWebView()
     m_editor->addPage(serial, location(), NoteHtml::Source::TextEdit, m_selectedTab == TextEditTab);
     v->loadPage(serial, NoteHtml::textEditorPage(m_webViewString), m_script);
     m_webViewHasBeenEdited = false;
+}
+
+void StudyPaneNoteViewEditViewController::restoreTab(Tab tab)
+{
+    // Only the shown tab is drawn again now: the others load anew when they are selected.
+    NoteWebView* v = m_webViews[tab];
+    if (tab != m_selectedTab || m_exiting || v == nullptr || !loadedView())
+        return;
+    if (tab == ViewTab) {
+        populateViewWebView();
+        return;
+    }
+    // The editor comes back with the newest text the reader holds: what its page pushed last is
+    // stored, as an autosave stores it, and a new page shows it and takes the typing from there.
+    const bool saved = saveEditedText(true);
+    m_editor->retireLivePages();
+    populateTab(tab, true);
+    if (!saved) {
+        // Refused by the database: the text is still owed, and the new page holds it.
+        m_webViewHasBeenEdited = true;
+        m_webViewNeedsFinalSave = true;
+    }
+    auto once = std::make_shared<QMetaObject::Connection>();
+    *once = connect(v, &QWebEngineView::loadFinished, this, [this, once, tab](bool) {
+        disconnect(*once);
+        if (m_selectedTab == tab)
+            tabDidSelect();
+    });
+    updateStatusPane();
 }
 
 // --- edits and saves ---

@@ -9,7 +9,9 @@
 // a page is pushed at once, with a change number, to the note editor (StudyPaneNoteEditor), and the
 // saves use that copy. A push that arrives after its page's note was left or its tab switched away is
 // saved to the note it belongs to; quitting asks the editor page for its content and waits for the
-// answer a bounded time. So no keystroke that reached a page is lost. A save the database refuses
+// answer a bounded time. So no keystroke that reached a page is lost. A page whose renderer ended
+// is drawn again (PageRendererWatch): an editor's last pushed text is stored and the editor reopens
+// with it. A save the database refuses
 // (read-only, disk full) keeps the text in the editor, which then stays on its note and tab; the user
 // is told once, with the database's reason, and the status line says "Not saved" until a later save
 // succeeds. The view page's links and their previews are StudyPaneNoteLinks'.
@@ -62,6 +64,8 @@ public:
     QString bridgeBase();
     quint64 serial() const { return m_serial; }
     bool isPageReady() const { return m_ready; }
+    // The page's renderer ended: the page is blank until it is loaded again.
+    void rendererEnded() { m_ready = false; }
 
 private:
     QByteArray pageHtml(quint64 serial) override;
@@ -140,6 +144,8 @@ private:
     void populateRichEditWebView(bool reload);
     void populateTextEditWebView();
     void populateTab(Tab tab, bool reloadRichEditor);
+    // Draws the tab's page again after its renderer ended, an editor with the text the reader holds.
+    void restoreTab(Tab tab);
     void showTab(Tab tab);
     void tabDidSelect();
     void webViewDidChange();

@@ -203,6 +203,12 @@ void BookPaneCommands::onCopy(std::function<void()> done)
 {
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
     auto finish = [book, done](const QString& selectionHtml, const QString& text) {
+        // Nothing selected copies nothing: what the clipboard holds stays there.
+        if (selectionHtml.isEmpty() && text.isEmpty()) {
+            if (done)
+                done();
+            return;
+        }
         QString html = BookPageView::filterHtml(selectionHtml, 2, false);
         html = BookPaneHooks::current().patchImageSources(html, book);
         putOnClipboard(html, text);

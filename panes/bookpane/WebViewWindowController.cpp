@@ -1,5 +1,7 @@
 #include "panes/bookpane/WebViewWindowController.h"
 
+#include "panes/page/PageRendererWatch.h"
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QUrl>
@@ -35,6 +37,8 @@ WebViewWindowController::WebViewWindowController(const QString& urlString) : m_u
     column->setContentsMargins(0, 0, 0, 0);
     m_webView = new QWebEngineView(m_window);
     m_webView->setPage(new QWebEnginePage(profile(), m_webView));
+    // A page whose renderer ended loads again.
+    new PageRendererWatch(m_webView->page(), nullptr, [view = m_webView] { view->reload(); });
     m_webView->setContextMenuPolicy(Qt::NoContextMenu);
     column->addWidget(m_webView);
     connect(m_webView, &QWebEngineView::titleChanged, this, [this](const QString& title) {

@@ -34,6 +34,11 @@ inline const QString UserWantsToMaximizeCurrentBookNotification =
 inline const QString resetLocationSyncToDefaultsNotification =
     QStringLiteral("resetLocationSyncToDefaultsNotification");
 
+// Posted by a watched web page whose renderer process ended (crashed, killed, out of memory); user
+// info {"status" (QWebEnginePage's termination status), "exitCode", "restored" (false: the page was
+// left blank)}. One renderer draws many pages, so one end comes as one post per page.
+inline const QString PageRendererEndedNotification = QStringLiteral("PageRendererEndedNotification");
+
 // --- the book panes ---
 
 // Posted by the book pane whose book became the active one (object: the pane).

@@ -5,6 +5,7 @@
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
 #include "panes/page/BookPageHtml.h"
+#include "panes/page/PageRendererWatch.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
 #include "render/CSSManager.h"
@@ -85,6 +86,13 @@ BookPageView::BookPageView(BookPageHost* host, NotificationCenter& center, UserD
     setPage(new BookWebPage(BookPageScheme::profile(), this));
     m_token = BookPageScheme::registerEndpoint(this);
     connect(this, &QWebEngineView::loadFinished, this, &BookPageView::onLoadFinished);
+    // A page whose renderer ended is built again where the reader was (the tab's state keeps the
+    // place); until then a go-to builds a new page rather than scripting the dead one.
+    auto* watch = new PageRendererWatch(page(), &center, [this] { displayCurrentSource(true); });
+    connect(watch, &PageRendererWatch::rendererEnded, this, [this] {
+        ++m_generation;
+        m_pageReady = false;
+    });
     m_resizeTimer.setSingleShot(true);
     m_resizeTimer.setInterval(200);
     connect(&m_resizeTimer, &QTimer::timeout, this, [this] {

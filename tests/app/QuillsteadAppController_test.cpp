@@ -54,13 +54,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMap>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -384,6 +390,70 @@ TEST_F(Shell, ASecondStartHandsItsBookToTheRunningReader)
     ASSERT_EQ(opened.size(), 1);
     EXPECT_TRUE(SourceManager::singleton().allSources()->tupleForFile(book(QStringLiteral("Scofield.tvk"))));
     NotificationCenter::defaultCenter().removeObserver(&opened);
+    quit();
+}
+
+// What the profile holds, file by file (the web engine's own storage aside): a second reader on the
+// profile would change it.
+QMap<QString, QByteArray> profileFiles()
+{
+    QMap<QString, QByteArray> files;
+    for (const QString& root :
+        {AppFolders::privateDataDirectory(), QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)}) {
+        QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            if (path.contains(QLatin1String("QtWebEngine")))
+                continue;
+            QFile file(path);
+            const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("unreadable");
+            files.insert(path,
+                QCryptographicHash::hash(bytes, QCryptographicHash::Sha256) +
+                    QByteArray::number(QFileInfo(path).lastModified().toMSecsSinceEpoch()));
+        }
+    }
+    return files;
+}
+
+TEST_F(Shell, ASecondPlainStartRaisesTheRunningReaderAndEndsWithoutTouchingTheProfile)
+{
+    QuillsteadAppController& app = launch();
+    QMainWindow* main = app.mainWindowController()->window();
+    main->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(main));
+    // The reader is minimised and another window is in front.
+    QWidget other;
+    other.setWindowTitle(QStringLiteral("another window"));
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    main->showMinimized();
+    ASSERT_TRUE(TestSupport::waitFor([main] { return main->isMinimized() && !main->isActiveWindow(); }));
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    const QMap<QString, QByteArray> before = profileFiles();
+    ASSERT_FALSE(before.isEmpty());
+
+    // The program started again, plainly, on the same profile (the same home and folders).
+    QProcess second;
+    second.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QStringLiteral(QS_BINARY_DIR "/app/quillstead"), {});
+    ASSERT_TRUE(second.waitForStarted());
+    const bool ended = TestSupport::waitFor([&] { return second.state() == QProcess::NotRunning; }, 60000);
+    if (!ended) {
+        second.kill();
+        second.waitForFinished();
+    }
+    EXPECT_TRUE(ended) << "the second start kept running: " << second.readAll().toStdString();
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0) << second.readAll().toStdString();
+
+    // The running reader came to the front, and the profile is as it was.
+    EXPECT_TRUE(TestSupport::waitFor([main] { return !main->isMinimized() && main->isActiveWindow(); }))
+        << "state " << int(main->windowState()) << " active " << main->isActiveWindow();
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_EQ(QApplication::activeWindow(), main);
+    EXPECT_EQ(profileFiles(), before);
     quit();
 }
 

@@ -39,6 +39,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -340,6 +341,49 @@ TEST_F(MenuWindow, NextAndPreviousBookTurnTheTabsOfAPaneWithTwoBooks)
     ASSERT_TRUE(reader_test::choose(window(), CommandNames::CloseBook));
     ASSERT_TRUE(waitFor([&] { return tabs->count() == 1; }));
     EXPECT_FALSE(reader_test::chooseMenuItem(window(), QStringLiteral("Panes"), QStringLiteral("Next Book")));
+}
+
+TEST_F(MenuWindow, CopyWithNothingSelectedLeavesTheClipboardAlone)
+{
+    launch();
+    ASSERT_TRUE(activateKjv());
+    BookPaneViewController* pane = bookPaneAt(kjvRegion());
+    ASSERT_NE(pane, nullptr);
+    BookPageView* page = pane->page();
+    ASSERT_TRUE(waitFor([&] { return TestSupport::pageText(page->page(), 5000).contains(QStringLiteral("God")); }));
+    TestSupport::runScript(page->page(), QStringLiteral("window.getSelection().removeAllRanges()"));
+
+    auto* held = new QMimeData;
+    held->setText(QStringLiteral("held text"));
+    held->setHtml(QStringLiteral("<b>held</b> html"));
+    QApplication::clipboard()->setMimeData(held);
+
+    // Ctrl+C in the book pane, as the user presses it, with nothing selected there.
+    QMainWindow* main = window()->window();
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    page->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(waitFor([&] { return page->isAncestorOf(QApplication::focusWidget()) || page->hasFocus(); }));
+    QTest::keySequence(main, QKeySequence::Copy);
+    // The copy asks the page for its selection; an answer to a script sent after it comes later.
+    ASSERT_TRUE(TestSupport::runScript(page->page(), QStringLiteral("1")).has_value());
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+
+    const QMimeData* now = QApplication::clipboard()->mimeData();
+    ASSERT_NE(now, nullptr);
+    EXPECT_EQ(now->text(), QStringLiteral("held text"));
+    EXPECT_TRUE(now->html().contains(QStringLiteral("<b>held</b> html"))) << now->html().toStdString();
+
+    // With a selection the same keys copy it.
+    TestSupport::runScript(page->page(),
+        QStringLiteral("var r = document.createRange(); "
+                       "r.selectNodeContents(document.body); "
+                       "window.getSelection().removeAllRanges(); "
+                       "window.getSelection().addRange(r)"));
+    ASSERT_TRUE(waitFor([&] { return !page->selectedText().isEmpty(); }));
+    QTest::keySequence(main, QKeySequence::Copy);
+    EXPECT_TRUE(waitFor([&] { return QApplication::clipboard()->text() != QStringLiteral("held text"); }));
+    EXPECT_FALSE(QApplication::clipboard()->text().isEmpty());
 }
 
 TEST_F(MenuWindow, F1OpensTheHelpBook)

@@ -43,6 +43,10 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTest>
+#include <QWebEnginePage>
+
+#include <csignal>
+#include <sys/types.h>
 
 using namespace StudyPaneTest;
 
@@ -575,6 +579,47 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
             .toString()
             .contains(QStringLiteral("typed while the disk was full"));
     }));
+}
+
+TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDatabaseRefusesIt)
+{
+    openBible(kJohn316, true);
+    NoteWebView* view = editor->webView(Editor::RichEditTab);
+    type(QStringLiteral("kept through the end"));
+    ASSERT_TRUE(waitFor([&] {
+        const StudyPaneNoteEditor::Page* held = editor->noteEditor()->pageShownBy(view);
+        return held != nullptr && held->latest.contains(QStringLiteral("kept through the end"));
+    }));
+    const qint64 renderer = view->page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    {
+        ReadOnlyDatabase readOnly;
+        ASSERT_EQ(::kill(pid_t(renderer), SIGKILL), 0);
+        // A new page holds the text; the save the restore tried was refused and is still owed.
+        ASSERT_TRUE(waitFor([&] {
+            const qint64 pid = view->page()->renderProcessPid();
+            return pid > 0 && pid != renderer && view->isPageReady();
+        })) << "the editor did not come back";
+        ASSERT_TRUE(waitForPage(Editor::RichEditTab));
+        EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
+        EXPECT_EQ(editorText(), QStringLiteral("kept through the end"));
+        ASSERT_EQ(m_alerts->shown().size(), 1);
+        EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
+        EXPECT_TRUE(editor->webViewHasBeenEdited());
+        EXPECT_TRUE(editor->webViewNeedsFinalSave());
+        EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
+            QStringLiteral("Local Storage: Not saved"));
+        EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    }
+    // Writable again: leaving the editor stores the text the new page shows, with what was typed since.
+    type(QStringLiteral(", and more"));
+    ASSERT_TRUE(waitFor([&] { return editorText() == QStringLiteral("kept through the end, and more"); }))
+        << editorText().toStdString();
+    editor->selectTab(Editor::ViewTab);
+    EXPECT_TRUE(waitFor([] {
+        return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("kept through the end, and more"));
+    })) << stored(NoteLocation::bible(kJohn316)).toStdString();
+    EXPECT_EQ(m_alerts->shown().size(), 1);
 }
 
 TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)

@@ -2,6 +2,7 @@
 
 #include "cloud/protocol/WebScriptQuery.h"
 #include "cloud/store/StoreCredentials.h"
+#include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
 #include "platform/AppVersion.h"
 #include "platform/UserDefaults.h"
@@ -90,6 +91,8 @@ BookStoreWindowController::BookStoreWindowController(
     m_interceptor = new StoreRequestInterceptor(this);
     page->setUrlRequestInterceptor(m_interceptor);
     m_webView->setPage(page);
+    // A store page whose renderer ended loads again.
+    new PageRendererWatch(page, nullptr, [view = m_webView] { view->reload(); });
     m_webView->setContextMenuPolicy(Qt::NoContextMenu);
     column->addWidget(m_webView, 1);
 

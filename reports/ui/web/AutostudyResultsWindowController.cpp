@@ -1,5 +1,6 @@
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 
+#include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -48,6 +49,8 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     m_view = new QWebEngineView(this);
     m_view->setPage(page);
+    // A report whose renderer ended loads again.
+    new PageRendererWatch(page, &m_env.notifications(), [view = m_view] { view->reload(); });
 
     auto* print = new QPushButton(QStringLiteral("Print…"), this);
     auto* save = new QPushButton(QStringLiteral("Save As…"), this);

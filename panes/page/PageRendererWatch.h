@@ -1,0 +1,52 @@
+// PageRendererWatch: brings a web page back after its renderer process ends. The pages of one
+// profile share renderer processes, so a renderer that crashes, is killed or runs out of memory
+// blanks every page it drew, and a blank page shows nothing and takes no typing. The watch notices
+// the end (QWebEnginePage::renderProcessTerminated), posts PageRendererEndedNotification (the
+// application says once what happened, however many pages ended with one renderer) and, queued,
+// calls its owner's `restore`, which draws the page again where it was.
+//
+// A page whose renderer keeps ending (content that brings it down each time) is restored at most
+// kMaxRestores times within kRestoreWindowMs; after that it stays blank until its owner loads it
+// again for another reason, and the notification says it was not restored.
+//
+// A child of the page it watches. The centre (may be null: nothing is posted) must outlive it.
+// Main thread only.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QWebEnginePage>
+
+#include <functional>
+
+class NotificationCenter;
+
+class PageRendererWatch : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxRestores = 3;
+    static constexpr int kRestoreWindowMs = 60000;
+
+    PageRendererWatch(QWebEnginePage* page, NotificationCenter* center, std::function<void()> restore);
+
+    // The page's renderer ended and the page was not drawn again since.
+    bool isPageBlank() const { return m_blank; }
+    // Every renderer end seen by this watch.
+    int endsSeen() const { return m_ends; }
+
+signals:
+    // The renderer ended; `restoring` false when the page is left blank (too many ends).
+    void rendererEnded(bool restoring);
+
+private:
+    void onTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode);
+
+    QWebEnginePage* m_page;
+    NotificationCenter* m_center;
+    std::function<void()> m_restore;
+    QList<qint64> m_restores;  // when the recent restores were made (ms on m_clock)
+    QElapsedTimer m_clock;
+    bool m_blank = false;
+    int m_ends = 0;
+};

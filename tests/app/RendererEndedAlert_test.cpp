@@ -1,0 +1,206 @@
+// The process that draws the pages is killed while a note is being typed: the book panes show their
+// places again, the note editor comes back with what was typed and takes more typing, everything
+// typed reaches the database, and the reader says what happened once.
+
+#include "app/RendererEndedAlert.h"
+#include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
+#include "panes/layout/PaneNotifications.h"
+#include "panes/page/BookPageView.h"
+#include "platform/Alerts.h"
+#include "platform/NotificationCenter.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/ui/CommandNames.h"
+#include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
+#include "studypane/notes/NoteStore.h"
+
+#include "ReaderTestProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTest>
+#include <QWebEnginePage>
+
+#include <csignal>
+#include <sys/types.h>
+
+namespace {
+
+using reader_test::waitFor;
+using Editor = StudyPaneNoteViewEditViewController;
+
+constexpr quint32 kRomans828 = (45u << 16) | (8u << 8) | 28u;
+constexpr quint32 kJohn316 = (43u << 16) | (3u << 8) | 16u;
+
+class RendererEnd : public reader_test::ReaderWindow {
+protected:
+    static void SetUpTestSuite() { startProgram("renderer-end-test"); }
+
+    static RecordingAlerts& alerts() { return dynamic_cast<RecordingAlerts&>(Alerts::shared()); }
+
+    // The alerts shown about ended renderers.
+    static int rendererAlerts()
+    {
+        int n = 0;
+        for (const Alert& alert : alerts().shown())
+            n += alert.messageText == RendererEndedAlert::messageText() ? 1 : 0;
+        return n;
+    }
+
+    BookPageView* kjvPage() const
+    {
+        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        const int region = kjvRegion();
+        LayoutBookPane* pane = region >= 0 ? asBookPane(layout->contentsAt(size_t(region))->viewController()) : nullptr;
+        return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
+    }
+
+    // The section the King James pane's current tab is at, as its layout keeps it.
+    quint64 kjvSection() const
+    {
+        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        const int region = kjvRegion();
+        LayoutBookPane* pane = region >= 0 ? asBookPane(layout->contentsAt(size_t(region))->viewController()) : nullptr;
+        return pane != nullptr ? pane->currentSourceSection() : 0;
+    }
+
+    static QString pageTextOf(QWebEnginePage* page)
+    {
+        static const QRegularExpression strongs(QStringLiteral("[GH]\\d+"));
+        return TestSupport::pageText(page, 5000).remove(strongs);
+    }
+
+    // Types into the note editor's page as the user does, once it has the focus.
+    static ::testing::AssertionResult typeInto(NoteWebView* page, const QString& text)
+    {
+        page->setFocus();
+        TestSupport::runScript(page->page(), QStringLiteral("qsFocusEditor()"));
+        if (!TestSupport::waitForScript(
+                page->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true))
+            return ::testing::AssertionFailure() << "the editor did not take the focus";
+        QTest::keyClicks(page->focusProxy() != nullptr ? page->focusProxy() : page, text);
+        return ::testing::AssertionSuccess();
+    }
+};
+
+}  // namespace
+
+TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTypedNote)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    alerts().clear();
+
+    // The Bible at Romans 8:28.
+    GoToRequest go;
+    go.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
+    go.sourceTuple = kjv;
+    go.bibleKey = kRomans828;
+    go.section = kjv->sectionForBibleKey(kRomans828);
+    go.sync = true;
+    go.activate = true;
+    go.post(NotificationCenter::defaultCenter(), nullptr);
+    BookPageView* bible = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        bible = kjvPage();
+        return bible != nullptr && pageTextOf(bible->page()).contains(QStringLiteral("all things work together"));
+    }));
+    ASSERT_TRUE(waitFor([&] { return kjvSection() == kjv->sectionForBibleKey(kRomans828); }));
+
+    // A note on John 3:16 being typed.
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    auto* notes = study->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), kJohn316},
+            {QStringLiteral("edit"), true}});
+    ASSERT_EQ(notes->selectedTab(), Editor::RichEditTab);
+    NoteWebView* editor = notes->webView(Editor::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return editor->isPageReady(); }));
+    ASSERT_TRUE(typeInto(editor, QStringLiteral("Typed before")));
+    // Every key has reached the reader (the editor pushes its content as it changes).
+    ASSERT_TRUE(waitFor([&] {
+        const StudyPaneNoteEditor::Page* held = notes->noteEditor()->pageShownBy(editor);
+        return held != nullptr && held->latest.contains(QStringLiteral("Typed before"));
+    })) << "the editor did not push what was typed";
+    EXPECT_FALSE(NoteStore::read(NoteLocation::bible(kJohn316)).found) << "saved before its time";
+    const quint64 place = kjvSection();
+
+    // The renderers of the pages are killed.
+    QSet<qint64> renderers;
+    for (QWebEnginePage* page : {bible->page(), static_cast<QWebEnginePage*>(editor->page())})
+        if (page->renderProcessPid() > 0)
+            renderers.insert(page->renderProcessPid());
+    ASSERT_FALSE(renderers.isEmpty());
+    for (qint64 pid : renderers)
+        ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);
+
+    // The Bible page shows its place again, drawn by a new renderer.
+    EXPECT_TRUE(waitFor([&] {
+        const qint64 pid = bible->page()->renderProcessPid();
+        return pid > 0 && !renderers.contains(pid) &&
+            pageTextOf(bible->page()).contains(QStringLiteral("all things work together"));
+    })) << "the Bible page did not come back: "
+        << pageTextOf(bible->page()).left(300).toStdString();
+    EXPECT_EQ(kjvSection(), place);
+
+    // The editor came back with the text it had, which is stored, and takes more typing.
+    ASSERT_TRUE(waitFor([&] {
+        const qint64 pid = editor->page()->renderProcessPid();
+        return editor->isPageReady() && pid > 0 && !renderers.contains(pid);
+    })) << "the note editor did not come back";
+    EXPECT_EQ(notes->selectedTab(), Editor::RichEditTab);
+    EXPECT_TRUE(pageTextOf(editor->page()).contains(QStringLiteral("Typed before")));
+    EXPECT_TRUE(NoteStore::read(NoteLocation::bible(kJohn316)).text.contains(QStringLiteral("Typed before")));
+    TestSupport::runScript(editor->page(),
+        QStringLiteral("window.getSelection().collapse(qsEditorElement(), "
+                       "qsEditorElement().childNodes.length)"));
+    ASSERT_TRUE(typeInto(editor, QStringLiteral(" and after")));
+    ASSERT_TRUE(waitFor([&] { return pageTextOf(editor->page()).contains(QStringLiteral("and after")); }));
+    ASSERT_TRUE(waitFor([&] { return notes->webViewHasBeenEdited(); }));
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/renderer-ended-restored.png"));
+    notes->selectTab(Editor::ViewTab);
+    const QString saved = NoteStore::read(NoteLocation::bible(kJohn316)).text;
+    EXPECT_TRUE(saved.contains(QStringLiteral("Typed before")) && saved.contains(QStringLiteral("and after")))
+        << saved.toStdString();
+
+    // Said once, for all the pages that ended.
+    EXPECT_TRUE(waitFor([] { return rendererAlerts() >= 1; }));
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    EXPECT_EQ(rendererAlerts(), 1);
+}
+
+TEST_F(RendererEnd, TheEndsOfOneRendererAreSaidOnceAndALaterEndAgain)
+{
+    NotificationCenter center;
+    RecordingAlerts recorded;
+    RendererEndedAlert alert(center, recorded);
+    const auto ended = [&](bool restored) {
+        center.postNotificationName(PaneNotifications::PageRendererEndedNotification, nullptr,
+            {{QStringLiteral("status"), int(QWebEnginePage::KilledTerminationStatus)}, {QStringLiteral("exitCode"), 9},
+                {QStringLiteral("restored"), restored}});
+    };
+    // Five pages of one renderer.
+    for (int page = 0; page < 5; ++page)
+        ended(true);
+    ASSERT_TRUE(waitFor([&] { return !recorded.shown().isEmpty(); }));
+    ASSERT_EQ(recorded.shown().size(), 1);
+    EXPECT_EQ(recorded.shown()[0].messageText, RendererEndedAlert::messageText());
+    EXPECT_TRUE(recorded.shown()[0].informativeText.contains(QStringLiteral("stopped by the system")));
+    EXPECT_TRUE(recorded.shown()[0].informativeText.contains(QStringLiteral("shown again where they were")));
+
+    // A later end is said again; a page left blank is said too.
+    ended(true);
+    ended(false);
+    ASSERT_TRUE(waitFor([&] { return recorded.shown().size() == 2; }));
+    EXPECT_TRUE(recorded.shown()[1].informativeText.contains(QStringLiteral("left blank")));
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    EXPECT_EQ(recorded.shown().size(), 2);
+}
