@@ -646,6 +646,9 @@ TEST_F(NoteEditor, TheViewMarksEveryWordOfASearchedRoot)
     const QString marked =
         QStringLiteral("Array.from(document.querySelectorAll('span._search')).map(e => e.textContent).join(',')");
     EXPECT_EQ(js(v, marked).toString().toStdString(), "Kindnesses,loved,Loving,loving,kindness,kindness,KINDNESS,kind");
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(TestSupport::waitForPainted(v->page(), v));
+    EXPECT_TRUE(v->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/note-view-root-marks.png")));
     m_screen->defaults->setBool(false, QStringLiteral("enhancedNotesSearch"));
 }
 
