@@ -595,7 +595,10 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                 break;
             }
             case AutoStudyElements::CrossReferencesID: {
+                // The linked passages are read as text: whatever an earlier element asked of the
+                // Bible's render, no Strong's numbers are decoded or shown here.
                 config.insert(QStringLiteral("showStrongsNumbers"), false);
+                config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
                 const auto ranges = sectionRangesForVerse(ref, bible, book, false);
                 if (ranges.isEmpty())
                     break;

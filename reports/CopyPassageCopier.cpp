@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QUrl>
 
@@ -130,6 +131,16 @@ bool carriesVerseText(
             return true;
     }
     return false;
+}
+
+// An opening tag of a heading, h1 to h9.
+bool isHeadingOpening(const QString& tag)
+{
+    if (JavaScript::isClosingTag(tag))
+        return false;
+    const QString name = JavaScript::tagName(tag).toLower();
+    return name.size() == 2 && name[0] == QLatin1Char('h') && name[1] >= QLatin1Char('1') &&
+        name[1] <= QLatin1Char('9');
 }
 
 bool isHighlightClass(const QString& cls)
@@ -356,7 +367,34 @@ QString CopyPassageCopier::finishPlain(QString html)
         if (after < html.size() && at > 0 && !html.at(at - 1).isSpace() && !html.at(after).isSpace())
             html.insert(after, QLatin1Char(' '));
     }
-    return filteredPlain(html);
+    // A heading inside the passage (of a chapter, a book or a psalm's stanza) stands on a line of its
+    // own. The filter ends the line after it; the line before it ends at its opening tag, so the text
+    // is filtered a heading at a time.
+    QString plain;
+    qsizetype from = 0;
+    const auto appendUpTo = [&](qsizetype end) {
+        const QString piece = filteredPlain(html.mid(from, end - from));
+        from = end;
+        if (piece.isEmpty())
+            return;
+        while (!plain.isEmpty() && (plain.back() == QLatin1Char(' ') || plain.back() == QLatin1Char('\t')))
+            plain.chop(1);
+        if (!plain.isEmpty() && !plain.endsWith(QLatin1Char('\n')) && !plain.endsWith(QLatin1Char('\r')))
+            plain += QStringLiteral("\r\n");
+        plain += piece;
+    };
+    for (TagAt tag = nextTag(html, 0); tag.valid(); tag = nextTag(html, tag.end())) {
+        if (tag.start > from && isHeadingOpening(tag.text))
+            appendUpTo(tag.start);
+    }
+    if (from == 0)
+        plain = filteredPlain(html);
+    else
+        appendUpTo(html.size());
+    // Blanks a block begins or ends with do not lead or trail the lines.
+    static const QRegularExpression kEdgeBlanks(QStringLiteral("[ \\t]+(?=[\\r\\n]|$)|(?:^|(?<=[\\r\\n]))[ \\t]+"));
+    plain.remove(kEdgeBlanks);
+    return plain;
 }
 
 // ---- Verse trimming ----
@@ -726,8 +764,10 @@ QString CopyPassageCopier::stringWithEmptyTagPairsRemoved(const QString& html)
 
 QString CopyPassageCopier::stringByInsertingReference(const QString& reference, const QString& html, bool atBeginning)
 {
+    // The renderer writes most blocks of a Bible as divisions: the reference goes inside them too, or
+    // one "on the same line" would stand on a line of its own.
     static const QString kBlockTags =
-        QStringLiteral("/blockquote/dir/dl/form/h1/h2/h3/h4/h5/h6/h7/h8/h9/map/menu/nobr/ol/p/pre/table/ul/");
+        QStringLiteral("/blockquote/dir/div/dl/form/h1/h2/h3/h4/h5/h6/h7/h8/h9/map/menu/nobr/ol/p/pre/table/ul/");
     const auto listed = [](const QString& tag) {
         const QString name = JavaScript::tagName(tag);
         return !name.isEmpty() && kBlockTags.contains(QLatin1Char('/') + name + QLatin1Char('/'));
@@ -757,7 +797,9 @@ QString CopyPassageCopier::stringByInsertingReference(const QString& reference, 
             break;
         at = open;
     }
-    out.insert(at, reference);
+    // The blank that parts the reference from the passage is not doubled where the text ends in one.
+    const bool blankBefore = at > 0 && html.at(at - 1).isSpace();
+    out.insert(at, blankBefore && reference.startsWith(QLatin1Char(' ')) ? reference.mid(1) : reference);
     return out;
 }
 

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <memory>
+
 #include "platform/MainThread.h"
 #include "search/core/cBitVector.h"
 #include "userdata/cBookNote.h"
@@ -98,12 +101,54 @@ void SearchResultsAggregator::addSearchResultsItem(const SearchResultsItemPtr& i
         if (seen->size() == v->size())
             seen->orVector(*v->getCBitVector());
     }
+    gatherSearchedStems();
+}
+
+void SearchResultsAggregator::gatherSearchedStems()
+{
+    // A stem form is "@" and the stem, without a word attribute.
+    const auto isStem = [](const AnItem& form) {
+        return form.hasWord != 0 && form.word.size() > 1 && form.word[0] == u'@' && form.attribute.empty();
+    };
+    std::vector<std::u16string> stems;
+    for (const SearchResultsItemPtr& item : m_items) {
+        if (item == nullptr || item->pSearchWordListRef == nullptr)
+            continue;
+        const cSearchWordList& list = item->pSearchWordListRef->list;
+        for (uint32_t i = 0; i < list.count(); ++i)
+            for (uint32_t j = 0; j < list.formCount(i); ++j)
+                if (const AnItem& form = list.itemForm(i, j);
+                    isStem(form) && std::find(stems.begin(), stems.end(), form.word) == stems.end())
+                    stems.push_back(form.word);
+    }
+    m_markWords.assign(m_items.size(), nullptr);
+    if (stems.empty())
+        return;
+    for (std::size_t k = 0; k < m_items.size(); ++k) {
+        const SearchResultsItemPtr& item = m_items[k];
+        if (item == nullptr || item->pSearchWordListRef == nullptr)
+            continue;
+        const cSearchWordList& own = item->pSearchWordListRef->list;
+        std::vector<std::u16string> missing = stems;
+        for (uint32_t i = 0; i < own.count(); ++i)
+            for (uint32_t j = 0; j < own.formCount(i); ++j)
+                if (const AnItem& form = own.itemForm(i, j); isStem(form))
+                    std::erase(missing, form.word);
+        if (missing.empty())
+            continue;
+        auto words = std::make_shared<SearchWordListRef>(*item->pSearchWordListRef);
+        for (const std::u16string& stem : missing)
+            words->list.appendItem(stem.c_str(), AnItem::kNoWordNumber, false, nullptr);
+        words->hasDerivedForms = 1;
+        m_markWords[k] = std::move(words);
+    }
 }
 
 void SearchResultsAggregator::removeAllSearchResultsItems()
 {
     QS_ASSERT_MAIN_THREAD();
     m_items.clear();
+    m_markWords.clear();
     m_journal.clear();
     ++m_searchID;
 }
@@ -243,7 +288,12 @@ bool SearchResultsAggregator::isInAnyResults(uint32_t section) const
 const SearchWordListRef* SearchResultsAggregator::searchWordsForSection(uint32_t section) const
 {
     const int64_t index = indexOfResultsContaining(section);
-    return index < 0 ? nullptr : m_items[static_cast<std::size_t>(index)]->pSearchWordListRef.get();
+    if (index < 0)
+        return nullptr;
+    const auto at = static_cast<std::size_t>(index);
+    if (at < m_markWords.size() && m_markWords[at] != nullptr)
+        return m_markWords[at].get();
+    return m_items[at]->pSearchWordListRef.get();
 }
 
 void SearchResultsAggregator::removeFromResults(uint32_t section)

@@ -68,6 +68,9 @@ public:
     void clearBitAtTablePath(const SRTablePath& path);
     int64_t indexOfResultsContaining(uint32_t section) const;
     bool isInAnyResults(uint32_t section) const;
+    // The words to mark in a section: those of the first item that holds it, and the stems that any
+    // item of the search looked for, so that a search by the root marks every word of a searched
+    // root wherever the section is listed.
     const SearchWordListRef* searchWordsForSection(uint32_t section) const;
     void removeFromResults(uint32_t section);
     void addSectionToResultsAtIndex(uint32_t section, std::size_t index, const std::string& journalEntryName);
@@ -79,9 +82,13 @@ public:
 
 private:
     static bool holds(const SearchResultsItem& item, uint32_t section);
+    void gatherSearchedStems();
 
     uint64_t m_searchID = 0;
     std::vector<SearchResultsItemPtr> m_items;
+    // Parallel to m_items: an item's words with the stems of the other items added, or null when
+    // it lacks none of them.
+    std::vector<std::shared_ptr<const SearchWordListRef>> m_markWords;
     std::vector<JournalDataSourceSection> m_journal;
 };
 

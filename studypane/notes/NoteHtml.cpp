@@ -442,26 +442,38 @@ void NoteHtml::markSearchWords(const QList<SearchItem>& words, QString& html)
             ++i;
             continue;
         }
-        const QString word = html.mid(i, end - i);
-        bool matched = false;
-        for (const SearchItem& item : words) {
-            if (item.forms.size() == 1 && item.forms.front() == QLatin1String("*"))
-                continue;
-            for (const QString& form : item.forms) {
-                if (!form.isEmpty() && formMatches(form, word)) {
-                    matched = true;
-                    break;
-                }
+        const auto matches = [&words](const QString& word) {
+            for (const SearchItem& item : words) {
+                if (item.forms.size() == 1 && item.forms.front() == QLatin1String("*"))
+                    continue;
+                for (const QString& form : item.forms)
+                    if (!form.isEmpty() && formMatches(form, word))
+                        return true;
             }
-            if (matched)
-                break;
-        }
-        if (matched) {
+            return false;
+        };
+        if (matches(html.mid(i, end - i))) {
             html.insert(end, kSearchClose);
             html.insert(i, kSearchOpen);
             i = end + kSearchOpen.size() + kSearchClose.size();
-        } else {
-            i = end;
+            continue;
         }
+        // A hyphenated word that no form takes whole ("loving-kindness") has its parts marked that
+        // one takes, last part first so that the earlier parts keep their places.
+        qsizetype partEnd = end;
+        qsizetype inserted = 0;
+        for (qsizetype at = end - 1; at >= i - 1; --at) {
+            if (at >= i && html[at] != u'-')
+                continue;
+            const qsizetype partStart = at + 1;
+            if (partStart < partEnd && partEnd - partStart < end - i &&
+                matches(html.mid(partStart, partEnd - partStart))) {
+                html.insert(partEnd, kSearchClose);
+                html.insert(partStart, kSearchOpen);
+                inserted += kSearchOpen.size() + kSearchClose.size();
+            }
+            partEnd = at;
+        }
+        i = end + inserted;
     }
 }

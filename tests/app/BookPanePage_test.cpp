@@ -366,6 +366,41 @@ TEST_F(PageWindow, AFindResultOpensInTheLoadedPageAndItsWordsAreMarkedThere)
     EXPECT_EQ(counter.loads(), 0);
 }
 
+// A verse listed under the exact word also shows the other words of its root marked: the search
+// looked for the root too.
+TEST_F(PageWindow, AVerseFoundByItsWordShowsTheWordsOfItsRootMarked)
+{
+    launch();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::Find));
+    StudyPaneSearchResultsViewController* find = studyPane()->studyPaneSearchResultsViewController();
+    ASSERT_NE(find, nullptr);
+    find->searchField()->setText(QStringLiteral("love"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(find->searchField(), &enter);
+    ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+
+    activateKjv();
+    goTo(kjv, kjv->sectionForSyncString(QStringLiteral("John 13:34")));
+    QStringList marked;
+    EXPECT_TRUE(waitFor([&] {
+        BookPageView* page = currentPage();
+        if (page == nullptr)
+            return false;
+        marked = evaluate(page,
+            QStringLiteral("(function(){var v=document.getElementById('_s43.13.34');if(!v)return [];"
+                           "v=v.closest('[data-verse-span]')||v.parentNode;return Array.prototype.map.call("
+                           "v.querySelectorAll('span._search'),function(e){return e.textContent;});})()"))
+                     .toStringList();
+        return !marked.isEmpty();
+    })) << "no found word is marked on the page";
+    // "A new commandment I give unto you, That ye love one another; as I have loved you, that ye also
+    // love one another."
+    EXPECT_EQ(marked, (QStringList {QStringLiteral("love"), QStringLiteral("loved"), QStringLiteral("love")}))
+        << marked.join('|').toStdString();
+}
+
 TEST_F(PageWindow, TheContextMenuHasNoNavigationItemsAndLooksUpATaggedWordAlone)
 {
     launch();

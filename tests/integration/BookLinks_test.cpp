@@ -1,10 +1,16 @@
 // The Bible links of the sample library's books, as the reports read them: every "bible:" link of
 // every section of the commentaries, the topical index and the daily readings leads to a reference,
-// in the order the text holds them.
+// in the order the text holds them; Nave's links into books of one chapter, which its source links to
+// the chapter with the verses after the link as text, go to those verses.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <regex>
 #include <string>
+#include <vector>
 
 #include "documents/cBookDoc.h"
 #include "engine/bookfile/cBkSectionTextWriter.h"
@@ -100,6 +106,77 @@ TEST(BookLinksOfKnownEntries, ScofieldOnAbrahamsCrisesAndNavesOnAkrabbim)
     EXPECT_EQ(naves,
         (std::vector<std::pair<std::uint32_t, std::uint32_t>> {
             {0x042204u, 0x042204u}, {0x060F03u, 0x060F03u}, {0x070124u, 0x070124u}}));
+}
+
+// Nave's source writes "<ref osisRef=\"Jude.1.1\">Jude 1</ref>:9,10": every such link leads to the verses
+// after it, not to verse 1.
+TEST(BookLinksOfKnownEntries, NavesLinksIntoBooksOfOneChapterGoToTheirVerses)
+{
+#if !QS_LIBRARY_BUILT
+    GTEST_SKIP() << "the sample library is not compiled in this build";
+#endif
+    std::ifstream in(std::string(QS_BINARY_DIR) + "/library-src/Nave.imp");
+    ASSERT_TRUE(in.good());
+    std::vector<std::string> entries;  // compiled in export order, one section each
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("$$$", 0) == 0)
+            entries.emplace_back();
+        else if (!entries.empty())
+            entries.back() += line;
+    }
+    cTvkToolBook tool;
+    ASSERT_EQ(0u, tool.open(kLibrary + "Nave.tvk"));
+    cBookDoc& doc = *tool.document();
+    ASSERT_EQ(doc.GetNumSections(), entries.size() + 1);
+
+    const std::map<std::string, std::uint32_t> books {
+        {"Obad", 31}, {"Phlm", 57}, {"2John", 63}, {"3John", 64}, {"Jude", 65}};
+    const std::regex chapterOnly(R"(<ref osisRef="(Obad|Phlm|2John|3John|Jude)\.1\.1">[^<]*</ref>:([0-9,-]+))");
+    const std::regex range(R"((\d+)(?:-(\d+))?)");
+    using Ranges = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+    std::size_t expected = 0, found = 0;
+    for (std::size_t e = 0; e < entries.size(); ++e) {
+        const std::uint32_t section = static_cast<std::uint32_t>(e + 1);
+        std::vector<Ranges> links;
+        const std::unique_ptr<cBibleRefList> list = doc.BibleLinksListForSection(section, "KJV", nullptr);
+        for (std::int32_t i = 0; list != nullptr && i < list->count(); ++i) {
+            Ranges ranges;
+            for (const bibleRefRange* r = list->at(i)->firstRange(); r != nullptr; r = r->next)
+                ranges.emplace_back((std::uint32_t(r->startBook) << 16) | (std::uint32_t(r->startChapter) << 8) |
+                        std::uint32_t(r->startVerse),
+                    (std::uint32_t(r->endBook) << 16) | (std::uint32_t(r->endChapter) << 8) |
+                        std::uint32_t(r->endVerse));
+            links.push_back(ranges);
+        }
+        const std::string& markup = entries[e];
+        for (auto m = std::sregex_iterator(markup.begin(), markup.end(), chapterOnly); m != std::sregex_iterator();
+             ++m) {
+            std::string verses = (*m)[2].str();
+            while (!verses.empty() && (verses.back() == ',' || verses.back() == '-'))
+                verses.pop_back();
+            const std::uint32_t chapter = (books.at((*m)[1].str()) << 16) | 0x100u;
+            Ranges want;
+            for (auto v = std::sregex_iterator(verses.begin(), verses.end(), range); v != std::sregex_iterator(); ++v)
+                want.emplace_back(chapter | std::stoul((*v)[1].str()),
+                    chapter | std::stoul((*v)[2].matched ? (*v)[2].str() : (*v)[1].str()));
+            ++expected;
+            // The page shows a link per range ("Jude 9", "10"); each answers one range of the source.
+            bool all = true;
+            for (const auto& one : want) {
+                const auto at = std::find(links.begin(), links.end(), Ranges {one});
+                if (at == links.end()) {
+                    ADD_FAILURE() << "section " << section << ": no link to verse " << std::hex << one.first << " of "
+                                  << m->str();
+                    all = false;
+                    continue;
+                }
+                links.erase(at);
+            }
+            found += all ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(expected, 246u);
+    EXPECT_EQ(found, expected);
 }
 
 }  // namespace

@@ -84,6 +84,25 @@ TEST_F(PassageCopy, APassageEndsWithItsLastVerse)
         "morning were the sixth day.\n(Ge 1:31)\n");
 }
 
+TEST_F(PassageCopy, AHeadingInsideAPassageStandsOnItsOwnLine)
+{
+    const ToolRun chapter = copy("KJV.tvk", "Gen 1:31-2:1");
+    EXPECT_EQ(0, chapter.status) << chapter.err;
+    EXPECT_EQ(chapter.out,
+        "(Ge 1:31-2:1)\n[31] And God saw every thing that he had made, and, behold, it was very good. And the evening "
+        "and the morning were the sixth day.\nGenesis 2\n[1] Thus the heavens and the earth were finished, and all "
+        "the host of them.\n");
+    const ToolRun stanza = copy("KJV.tvk", "Ps 119:8-9", "cpRefLocation=4");
+    EXPECT_EQ(stanza.out,
+        "[8] I will keep thy statutes: O forsake me not utterly.\n\u05d1 BETH.\n[9] Wherewithal shall a young man "
+        "cleanse his way? by taking heed thereto according to thy word. (Ps 119:8-9)\n");
+    const ToolRun book = copy("KJV.tvk", "Mal 4:6-Matt 1:1", "cpRefLocation=0");
+    EXPECT_EQ(book.out,
+        "[6] And he shall turn the heart of the fathers to the children, and the heart of the children to their "
+        "fathers, lest I come and smite the earth with a curse.\nTHE GOSPEL ACCORDING TO ST. MATTHEW\nMatthew 1\n"
+        "[1] The book of the generation of Jesus Christ, the son of David, the son of Abraham.\n");
+}
+
 TEST_F(PassageCopy, APassageWithoutVersesFailsWithItsReason)
 {
     struct Case {

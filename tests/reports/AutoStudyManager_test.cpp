@@ -408,6 +408,43 @@ TEST_F(AutoStudyManagerTest, ACommentaryThatIsAlsoACrossReferenceBookIsPrintedOn
     EXPECT_EQ(text.count(QStringLiteral("<div class=\"subtitle\">Bibliography</div>")), 1);
 }
 
+// The Bibles with word attributes leave the render asking for Strong's numbers; the cross references
+// after them print their passages as text, without a number.
+TEST_F(AutoStudyManagerTest, CrossReferencesShowNoStrongsNumbers)
+{
+    auto kjv = book("KJV");
+    ASSERT_TRUE(kjv);
+    const QString path = m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, "Ps 23:6"), kjv, 0);
+    const QString text = readAll(path);
+    QFile::remove(path);
+    // The element with word attributes did show them.
+    const qsizetype attributes =
+        text.indexOf(QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
+    ASSERT_GE(attributes, 0);
+    EXPECT_TRUE(text.indexOf(QStringLiteral("class=\"strongshebrew\""), attributes) > attributes);
+    // The cross references: from their first heading to the heading of another element.
+    const QString crossReferences = QStringLiteral("<div class=\"subtitle\">Cross References from ");
+    const qsizetype from = text.indexOf(crossReferences);
+    ASSERT_GT(from, attributes);
+    qsizetype to = from;
+    do
+        to = text.indexOf(QStringLiteral("<div class=\"subtitle\">"), to + 1);
+    while (to > 0 && QStringView(text).mid(to).startsWith(crossReferences));
+    ASSERT_GT(to, from);
+    const QString section = text.mid(from, to - from);
+    EXPECT_GT(section.count(QStringLiteral("<div class=\"bibleref\">")), 5);
+    for (const char* strongs : {"strongshebrew", "strongsgreek", "_stheb", "_stgrk"})
+        EXPECT_FALSE(section.contains(QLatin1String(strongs))) << strongs;
+    EXPECT_FALSE(section.contains(QRegularExpression(QStringLiteral("\\b[HG]\\d{1,5}\\b"))));
+    const QString golden = kGolden + QStringLiteral("/verse-ps-23-6-cross-references.htm");
+    if (qEnvironmentVariableIsSet("QS_UPDATE_GOLDEN")) {
+        QFile f(golden);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(section.toUtf8());
+    }
+    EXPECT_EQ(section.toStdString(), readAll(golden).toStdString());
+}
+
 TEST_F(AutoStudyManagerTest, EveryTranslationsTextEndsWithTheVerse)
 {
     auto kjv = book("KJV");

@@ -170,9 +170,19 @@ TEST(CopyPassageMarkup, ReferenceInsertion)
         QStringLiteral("<p><b>And</b> (Ro 8:28)</p></blockquote>"));
     EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(QStringLiteral("R "), QStringLiteral("text"), true),
         QStringLiteral("R text"));
+    // The renderer's blocks are divisions: the reference goes inside them, at either end, without a
+    // second blank where the text ends in one.
     EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(
                   QStringLiteral("R "), QStringLiteral("<div><p>x</p></div>"), true),
-        QStringLiteral("R <div><p>x</p></div>"));
+        QStringLiteral("<div><p>R x</p></div>"));
+    EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(
+                  QStringLiteral("(R) "), QStringLiteral("<div><sup><small>1</small></sup>x</div>"), true),
+        QStringLiteral("<div>(R) <sup><small>1</small></sup>x</div>"));
+    EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(
+                  QStringLiteral(" (R)"), QStringLiteral("<div>a</div><h3>H</h3><div>x. </div>"), false),
+        QStringLiteral("<div>a</div><h3>H</h3><div>x. (R)</div>"));
+    EXPECT_EQ(CopyPassageCopier::stringByInsertingReference(QStringLiteral(" (R)"), QStringLiteral("<b>x</b>"), false),
+        QStringLiteral("<b>x</b> (R)"));
 }
 
 TEST(CopyPassageMarkup, HostileMarkupNeverBreaksAPass)
@@ -366,6 +376,90 @@ TEST(CopyPassageBible, LastVersesKeepToThemselves)
         }
         expectGolden(all, QString::fromLatin1(b.golden));
     }
+}
+
+// Passages across a chapter's, a psalm stanza's and a book's heading, in both copy formats with each
+// reference placement, against the golden copies in tests/reports/golden (QS_UPDATE_GOLDEN=1 rewrites
+// them). A heading stands on a line of its own; a reference "on the same line" shares the line of the
+// passage's first or last words, in the HTML as in the plain text.
+TEST(CopyPassageBible, HeadingsInsideAPassageStandOnTheirOwnLines)
+{
+    struct Passage {
+        const char* reference;
+        std::vector<const char*> headings;  // as their lines read in the plain copy
+    };
+    struct Bible {
+        const char* file;
+        const char* golden;
+        std::vector<Passage> passages;
+    };
+    const Bible bibles[] = {
+        {"KJV.tvk", "copy-headings-kjv.txt",
+            {{"Gen 1:31-2:1", {"Genesis 2"}}, {"Ps 119:8-9", {"\u05d1 BETH."}},
+                {"Mal 4:6-Matt 1:1", {"THE GOSPEL ACCORDING TO ST. MATTHEW", "Matthew 1"}}}},
+        {"WEB.tvk", "copy-headings-web.txt",
+            {{"Gen 1:31-2:1", {"Genesis 2"}}, {"Ps 119:8-9", {"BETH"}},
+                {"Mal 4:6-Matt 1:1", {"The Good News According to", "Matthew 1"}}}},
+        {"RV1909.tvk", "copy-headings-rv1909.txt",
+            {{"Génesis 1:31-2:1", {"Génesis 2"}}, {"Malaquías 4:6-Mateo 1:1", {"San Mateo", "San Mateo 1"}}}},
+    };
+    const QRegularExpression block(QStringLiteral("^<(div|p)[ >]"));
+    for (const Bible& b : bibles) {
+        const auto bible = openBook(b.file);
+        NEED_BOOK(bible);
+        QString all;
+        for (const Passage& passage : b.passages) {
+            for (int location : {1, 2, 3, 4}) {
+                Choices choices;
+                // Each placement with another verse-number style, so that every style is in a golden.
+                choices.set("cpRefLocation", location)
+                    .set("cpVerseDelimPlain", location)
+                    .set("cpVerseDelimRich", location)
+                    .set("cpRefDelimRich",
+                        location == 1       ? 3
+                            : location == 2 ? 1
+                            : location == 3 ? 4
+                                            : 2);
+                const CopyPassageText text = compose(bible, passage.reference, choices);
+                SCOPED_TRACE(std::string(passage.reference) + " location " + std::to_string(location));
+                const QStringList lines = text.plain.split(QRegularExpression(QStringLiteral("\r\n?|\n")));
+                for (const char* heading : passage.headings)
+                    EXPECT_TRUE(lines.contains(QString::fromUtf8(heading))) << text.plain.toStdString();
+                for (const QString& line : lines)
+                    EXPECT_FALSE(line.endsWith(QLatin1Char(' '))) << text.plain.toStdString();
+                // The same line: the reference sits inside the passage's first or last block.
+                if (location == 2) {
+                    const qsizetype first = text.html.indexOf(QLatin1Char('>'));
+                    EXPECT_TRUE(block.match(text.html).hasMatch()) << text.html.toStdString();
+                    EXPECT_TRUE(QStringView(text.html).mid(first + 1).startsWith(QLatin1Char('(')))
+                        << text.html.toStdString();
+                } else if (location == 4) {
+                    EXPECT_TRUE(text.html.contains(QRegularExpression(QStringLiteral(R"(\S \[[^\[<]+\]</(div|p)>$)"))))
+                        << text.html.toStdString();
+                }
+                all += QStringLiteral("== %1, reference location %2, plain\n%3\n== html\n%4\n")
+                           .arg(QString::fromUtf8(passage.reference))
+                           .arg(location)
+                           .arg(QString(text.plain)
+                                    .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                                    .replace(QLatin1Char('\r'), QLatin1Char('\n')),
+                               text.html);
+            }
+        }
+        expectGolden(all, QString::fromLatin1(b.golden));
+    }
+
+    // Reading aloud takes the plain text of the dialog's profile by sections: the heading is a line too.
+    const auto kjv = openBook("KJV.tvk");
+    BibleRef ref;
+    ASSERT_TRUE(ref.parse(QStringLiteral("Gen 1:31-2:1")));
+    quint32 start = 0, end = 0;
+    ASSERT_TRUE(kjv->sectionRangeForVerse(ref, &start, &end));
+    QString spoken;
+    CopyPassageCopier::clipboardTextForStartSectionFromBible(start, end, kjv, &spoken, nullptr,
+        {{QStringLiteral("omitStrongsNumbersInDecode"), true}, {QStringLiteral("footnoteOption"), 0}},
+        CopyPassageProfile::dialog());
+    EXPECT_TRUE(spoken.contains(QStringLiteral("the sixth day.\r\nGenesis 2\r\n"))) << spoken.toStdString();
 }
 
 TEST(CopyPassageBible, RefusedReferencesSayWhy)

@@ -672,6 +672,31 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
     m_screen->defaults->setBool(false, QStringLiteral("enhancedNotesSearch"));
 }
 
+// A search by the root marks every word of the note whose stem is one of the searched stems, the
+// parts of a hyphenated word included.
+TEST_F(NoteEditor, TheViewMarksEveryWordOfASearchedRoot)
+{
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316),
+        QStringLiteral("<p>Kindnesses were shown; he <b>loved</b> and was Loving. His loving-kindness, "
+                       "<i>kindness</i> and KINDNESS; a kind word.</p>")));
+    StudyPaneNotesListViewController* list = pane->studyPaneNotesListViewController();
+    list->view();
+    m_screen->defaults->setBool(true, QStringLiteral("enhancedNotesSearch"));
+    list->searchField()->setText(QStringLiteral("loved kindness"));
+    list->searchStringEntered();
+    ASSERT_TRUE(waitFor([list] { return list->searchResultsAggregator().isComplete(); }));
+    openBible(kJohn316, false);
+    NoteWebView* v = editor->webView(Editor::ViewTab);
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    const QString marked =
+        QStringLiteral("Array.from(document.querySelectorAll('span._search')).map(e => e.textContent).join(',')");
+    EXPECT_EQ(js(v, marked).toString().toStdString(), "Kindnesses,loved,Loving,loving,kindness,kindness,KINDNESS,kind");
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(TestSupport::waitForPainted(v->page(), v));
+    EXPECT_TRUE(v->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/note-view-root-marks.png")));
+    m_screen->defaults->setBool(false, QStringLiteral("enhancedNotesSearch"));
+}
+
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);

@@ -19,6 +19,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QTextBlock>
+#include <QTextDocument>
 
 namespace {
 
@@ -101,6 +103,45 @@ TEST_F(CopyPassageDialog, OpensWithTheSavedChoicesAndCopiesBothTexts)
     // The choices were saved for Copy Now.
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("cpVerseDelimRich")), 2);
     EXPECT_TRUE(defaults.boolForKey(QStringLiteral("cpRefStyleBold")));
+}
+
+// A passage across a chapter's heading, with the reference before it on the same line: the pasted rich
+// text and the plain text read alike, line by line.
+TEST_F(CopyPassageDialog, APassageAcrossAHeadingPastesLineByLine)
+{
+    const auto kjv = bible("KJV");
+    ASSERT_TRUE(kjv);
+    CopyPassageWindowController dialog(s_env,
+        {{QStringLiteral("passage"), QStringLiteral("Gen 1:31-2:1")},
+            {QStringLiteral("bibleTuple"), QVariant::fromValue(kjv)}});
+    dialog.show();
+    QComboBox* location = dialog.referenceLocationPopUpButton();
+    location->setCurrentIndex(location->findData(2));
+    dialog.plainTextVerseDelimitersPopUpButton()->setCurrentIndex(
+        dialog.plainTextVerseDelimitersPopUpButton()->findData(4));
+    dialog.richTextVerseDelimitersPopUpButton()->setCurrentIndex(
+        dialog.richTextVerseDelimitersPopUpButton()->findData(4));
+    dialog.onCopyPassage();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    const QStringList expected {
+        QStringLiteral("(Ge 1:31-2:1) And God saw every thing that he had made, and, behold, it was very good. And the "
+                       "evening and the morning were the sixth day."),
+        QStringLiteral("Genesis 2"),
+        QStringLiteral("Thus the heavens and the earth were finished, and all the host of them.")};
+    EXPECT_EQ(data->text().split(QLatin1Char('\n')), expected) << data->text().toStdString();
+    QTextDocument pasted;
+    pasted.setHtml(data->html());
+    QStringList lines;
+    for (QTextBlock block = pasted.begin(); block.isValid(); block = block.next())
+        if (!block.text().trimmed().isEmpty())
+            lines << block.text().trimmed();
+    EXPECT_EQ(lines, expected) << data->html().toStdString();
+    // The choices were saved; the next tests start from the usual ones.
+    for (const char* key : {"cpRefLocation", "cpVerseDelimPlain", "cpVerseDelimRich"})
+        s_env.settings().setInteger(1, QString::fromLatin1(key));
 }
 
 TEST_F(CopyPassageDialog, ARefusedReferenceKeepsTheDialogOpenWithAnAlert)

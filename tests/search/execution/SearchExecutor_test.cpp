@@ -81,8 +81,13 @@ TEST_F(SearchExecutorTest, StandardRunsOnThreadsReachTheAggregator)
     EXPECT_TRUE(a.isInAnyResults(kJohn13_34));
     EXPECT_TRUE(a.isInAnyResults(kFirstJohn4_7));
     EXPECT_EQ(a.searchResultsAtIndex(3)->hitCount(), 0u);
-    ASSERT_NE(a.searchWordsForSection(kJohn13_34), nullptr);
-    EXPECT_EQ(a.searchWordsForSection(kJohn13_34)->list.count(), 3u);
+    // Its words to mark: the phrase's three, then the stems the searches by the root looked for.
+    const SearchWordListRef* words = a.searchWordsForSection(kJohn13_34);
+    ASSERT_NE(words, nullptr);
+    ASSERT_EQ(words->list.count(), 6u);
+    for (uint32_t i = 0; i < 6; ++i)
+        EXPECT_EQ(words->list.itemAt(i).word.substr(0, 1) == u"@", i >= 3) << i;
+    EXPECT_EQ(words->list.itemAt(3).word, u"@love");
     executor.waitForDone();
 }
 

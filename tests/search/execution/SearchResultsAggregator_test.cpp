@@ -126,3 +126,34 @@ TEST(SearchResultsAggregator, JournalRowsSortByTitleAndKeepNotesOfOneTitle)
     EXPECT_EQ(s.rows[1].recordId, 3);
     EXPECT_EQ(s.rows[2].recordId, 9);
 }
+
+// A section listed under the exact words also shows the words of the searched roots: its marks take
+// the stems of every item of the search, once each, without changing the item's own list.
+TEST(SearchResultsAggregator, TheWordsToMarkTakeTheStemsOfEveryItem)
+{
+    SearchResultsAggregator a;
+    a.removeAllSearchResultsItems();
+    const uint64_t id = a.searchID();
+    const auto forms = [](const SearchWordListRef* words) {
+        std::vector<std::u16string> out;
+        for (uint32_t i = 0; words != nullptr && i < words->list.count(); ++i)
+            for (uint32_t j = 0; j < words->list.formCount(i); ++j)
+                out.push_back(words->list.itemForm(i, j).word);
+        return out;
+    };
+    a.addSearchResultsItem(item(id, 0, 20, {4}, "loved"));
+    EXPECT_EQ(forms(a.searchWordsForSection(4)), (std::vector<std::u16string> {u"loved"}));
+    auto stems = item(id, 1, 20, {4, 6}, "@love");
+    stems->pSearchWordListRef->list.appendItem(u"@kind", 0xFFFFFFFF, false, nullptr);
+    stems->pSearchWordListRef->list.addVariant(1, u"$KNT", 0xFFFFFFFF, false, nullptr);
+    // A stem that demands a word attribute is no root of a word alone.
+    stems->pSearchWordListRef->list.appendItem(u"@grace", 0xFFFFFFFF, false, u"G5485");
+    a.addSearchResultsItem(stems);
+    EXPECT_EQ(forms(a.searchWordsForSection(4)), (std::vector<std::u16string> {u"loved", u"@love", u"@kind"}));
+    EXPECT_EQ(a.searchResultsAtIndex(0)->pSearchWordListRef->list.count(), 1u);
+    EXPECT_EQ(
+        forms(a.searchWordsForSection(6)), (std::vector<std::u16string> {u"@love", u"@kind", u"$KNT", u"@grace"}));
+    EXPECT_EQ(a.searchWordsForSection(9), nullptr);
+    a.removeAllSearchResultsItems();
+    EXPECT_EQ(a.searchWordsForSection(4), nullptr);
+}

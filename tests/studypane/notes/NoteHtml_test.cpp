@@ -138,6 +138,16 @@ TEST(NoteHtml, SearchWordsAreMarked)
         QStringLiteral("<p>He <span class='_search'>believed</span> and <span class='_search'>believes</span>; "
                        "<span class='_search'>loving</span></p>"));
 
+    // A hyphenated word is marked whole when a form takes it whole, else in the parts the forms take.
+    QString hyphens = QStringLiteral("<p>loving-kindness, self-love, well-known, kind-</p>");
+    NoteHtml::markSearchWords(
+        {Item {{QStringLiteral("@love")}}, Item {{QStringLiteral("@kind")}}, Item {{QStringLiteral("well-known")}}},
+        hyphens);
+    EXPECT_EQ(hyphens,
+        QStringLiteral("<p><span class='_search'>loving</span>-<span class='_search'>kindness</span>, "
+                       "self-<span class='_search'>love</span>, <span class='_search'>well-known</span>, "
+                       "<span class='_search'>kind</span>-</p>"));
+
     const QString body = NoteHtml::viewBody(QStringLiteral("<p>Grace to you</p>"), {Item {{QStringLiteral("grace")}}});
     EXPECT_TRUE(body.contains(QLatin1String("<span class='_search'>Grace</span>"))) << body.toStdString();
 }

@@ -343,6 +343,38 @@ TEST(TvkModuleImport, ContinuationReferencesKeepTheShortForm)
             << key;
 }
 
+// A topical index links a verse of a one-chapter book to its chapter and leaves the verses as text
+// ("<ref osisRef=\"Jude.1.1\">Jude 1</ref>:9,10"): the link takes the verses, which leave the text.
+TEST(TvkModuleImport, ChapterOnlyLinksIntoOneChapterBooksTakeTheirVerses)
+{
+    TvkImportReport report;
+    cTvkRichBook nave;
+    tvkImportDictionary(entries({{"ANGEL",
+                            "<entryFree><def>Contend <ref osisRef=\"Jude.1.1\">Jude 1</ref>:9,10; "
+                            "<ref osisRef=\"2John.1.1\">2Jo  1</ref>:8-13 <ref osisRef=\"Obad.1.1\">Ob 1</ref>:1"
+                            "<lb/>Kept <ref osisRef=\"Phlm.1.1\">Phm 1</ref>:1-2,4,6-7; "
+                            "<ref osisRef=\"Jude.1.1\">Jude 1</ref>:99; <ref osisRef=\"Gen.1.1\">Ge 1</ref>:5; "
+                            "<ref osisRef=\"Jude.1.1\">Jude 1:1</ref>:2</def></entryFree>"}}),
+        TvkDictionaryKind::Topical, TvkBookIdentity {}, nave, report);
+    EXPECT_EQ(report.references, 7u);
+    EXPECT_EQ(report.repairedReferences, 4u);
+    OpenedBook n(nave);
+    bookreading::Reader r(n.file);
+    const std::string text = r.section(1).text;
+    // The verses went into the links; a verse the book does not have, a book of many chapters and a
+    // link that already names its verse keep the text after them.
+    EXPECT_NE(text.find("Contend <ref>; <ref> <ref> Kept <ref>; <ref>:99; <ref>:5; <ref>:2"), std::string::npos)
+        << text;
+    const auto sections = [&](const char* key) {
+        return bookreading::concordanceSections(*n.file.verseIndex()->words, *n.file.verseIndex()->concordance, key);
+    };
+    for (const char* key : {"410109", "41010a", "3f0108", "3f010d", "1f0101", "390101", "390102", "390104", "390106",
+             "390107", "410101", "010101"})
+        EXPECT_EQ(sections(key), (std::set<uint32_t> {1})) << key;
+    for (const char* key : {"41010b", "3f0107", "390103", "390105", "1f0102"})
+        EXPECT_TRUE(sections(key).empty()) << key;
+}
+
 TEST(TvkModuleImport, DevotionalHas365ReadingsInOrder)
 {
     std::vector<TvkImpEntry> list;

@@ -626,24 +626,90 @@ std::string trimBlanks(const std::string& s)
     return s.substr(a, s.find_last_not_of(' ') - a + 1);
 }
 
+// A reference into a book of one chapter that the source links to the chapter alone and follows
+// with its verses as plain text: <ref osisRef="Jude.1.1">Jude 1</ref>:9,10. The verses that follow
+// ("9,10", "8-13", "4-6,9") become the reference's ranges and leave the text; `at` is the reference's
+// opening token. False, and nothing changed, when the tokens do not have that shape or a verse is not
+// one of the book's.
+bool repairChapterOnlyReference(std::vector<Token>& tokens, size_t at, cBibleRef& ref)
+{
+    const bibleRefRange* r = ref.firstRange();
+    if (r == nullptr || r->next != nullptr || r->startBook != r->endBook || r->startBook < 1 || r->startBook > 66 ||
+        r->startChapter != 1 || r->endChapter != 1 || r->startVerse != 1 || r->endVerse != 1)
+        return false;
+    const auto book = static_cast<uint8_t>(r->startBook);
+    if (lastChapter(book) != 1 || at + 3 >= tokens.size())
+        return false;
+    const Token& shown = tokens[at + 1];
+    const Token& close = tokens[at + 2];
+    Token& after = tokens[at + 3];
+    if (shown.type != Token::Text || close.type != Token::Close || close.name != tokens[at].name ||
+        after.type != Token::Text)
+        return false;
+    // The shown text names the chapter ("Jude 1", "2Jo  1") and no verse.
+    const std::string text = trimBlanks(tvkCollapseSpace(shown.text));
+    if (text.size() < 3 || text.compare(text.size() - 2, 2, " 1") != 0 || text.find(':') != std::string::npos)
+        return false;
+    const std::string& rest = after.text;
+    const auto digitAt = [&rest](size_t i) { return i < rest.size() && rest[i] >= '0' && rest[i] <= '9'; };
+    if (rest.empty() || rest[0] != ':' || !digitAt(1))
+        return false;
+    const uint32_t verses = lastVerse(book, 1);
+    const auto number = [&](size_t& i, uint32_t& value) {
+        value = 0;
+        while (digitAt(i) && value <= 255)
+            value = value * 10 + static_cast<uint32_t>(rest[i++] - '0');
+        return value >= 1 && value <= verses;
+    };
+    cBibleRef repaired;
+    repaired.setTranslation(1);
+    size_t i = 1;
+    for (;;) {
+        uint32_t first = 0, last = 0;
+        if (!number(i, first))
+            return false;
+        last = first;
+        if (i < rest.size() && rest[i] == '-' && digitAt(i + 1)) {
+            ++i;
+            if (!number(i, last) || last < first)
+                return false;
+        }
+        bibleRefRange* range = repaired.appendRange();
+        range->startBook = range->endBook = book;
+        range->startChapter = range->endChapter = 1;
+        range->startVerse = static_cast<int32_t>(first);
+        range->endVerse = static_cast<int32_t>(last);
+        if (i < rest.size() && rest[i] == ',' && digitAt(i + 1)) {
+            ++i;
+            continue;
+        }
+        break;
+    }
+    ref = repaired;
+    after.text.erase(0, i);
+    return true;
+}
+
 // Prose (commentary and dictionary entries): paragraphs, headings, italic and bold runs, notes; the
 // verses that references point to are collected.
 struct ProseReader {
     std::vector<TvkNode> blocks;
     std::vector<uint32_t> references;
-    size_t convertedReferences = 0, unreadReferences = 0;
+    size_t convertedReferences = 0, unreadReferences = 0, repairedReferences = 0;
     cBibleRef lastReference;  // the reference of the last reference run written
 
     // A reference written as a continuation of the one before it ("Ge 11:26,27": the "27" names no
     // book) joins that reference, so it is spelled the way the source shows it rather than in full.
-    // It continues when its shown text starts with a digit and only a "," or ";" stands between it
-    // and the previous reference run.
+    // It continues when its shown text is a location without a book and only a "," or ";" stands
+    // between it and the previous reference run.
     bool continuesReference(TvkNode& node, const cBibleRef& ref, const Token* shown)
     {
         if (shown == nullptr || shown->type != Token::Text)
             return false;
         const std::string text = trimBlanks(tvkCollapseSpace(shown->text));
-        if (text.empty() || text[0] < '0' || text[0] > '9' || node.children.empty() ||
+        // It names no book: digits and separators only ("27", "12:4"), not "2Jo 1" or "1 Cor 2:3".
+        if (text.empty() || text[0] < '0' || text[0] > '9' ||
+            text.find_first_not_of("0123456789:-, ") != std::string::npos || node.children.empty() ||
             node.children.back().tag != TvkTag::kText)
             return false;
         std::vector<TvkRun>& runs = node.children.back().runs;
@@ -765,8 +831,10 @@ struct ProseReader {
             else if (n == "note")
                 f.node.tag = TvkTag::kQsNote;
             if ((n == "reference" || n == "ref") && !t.attr("osisRef").empty()) {
-                const cBibleRef ref = referenceFromAttribute(t.attr("osisRef"));
+                cBibleRef ref = referenceFromAttribute(t.attr("osisRef"));
                 const size_t at = static_cast<size_t>(&t - tokens.data());
+                if (repairChapterOnlyReference(tokens, at, ref))
+                    ++repairedReferences;
                 if (ref.hasRanges() &&
                     continuesReference(stack.back().node, ref, at + 1 < tokens.size() ? &tokens[at + 1] : nullptr)) {
                     referenceRecord(ref, references);
@@ -1064,6 +1132,7 @@ void tvkImportCommentary(
         }
         report.references += r.convertedReferences;
         report.unreadReferences += r.unreadReferences;
+        report.repairedReferences += r.repairedReferences;
         if (r.blocks.empty()) {
             ++report.empty;
             continue;
@@ -1144,6 +1213,7 @@ void tvkImportDictionary(const std::vector<TvkImpEntry>& entries, TvkDictionaryK
         }
         report.references += r.convertedReferences;
         report.unreadReferences += r.unreadReferences;
+        report.repairedReferences += r.repairedReferences;
         if (r.blocks.empty()) {
             ++report.empty;
             continue;

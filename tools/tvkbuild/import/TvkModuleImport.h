@@ -23,6 +23,7 @@ struct TvkImportReport {
     size_t empty = 0;                  // entries without text (markers only, or a verse the module leaves empty)
     size_t references = 0;             // references made into embedded references
     size_t unreadReferences = 0;       // references that do not read (kept as text)
+    size_t repairedReferences = 0;     // chapter-only links given the verses the text after them names
     std::vector<std::string> skipped;  // entries that fail a check: "key: reason"
     std::vector<std::string> trimmed;  // entries compiled without a part that is not theirs
 };

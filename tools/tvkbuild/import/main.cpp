@@ -259,6 +259,8 @@ int library(const std::string& exports, const std::string& resources, const std:
                 r.imported, r.empty, r.skipped.size());
         if (r.references + r.unreadReferences > 0)
             std::printf("  %zu references linked, %zu left as text\n", r.references, r.unreadReferences);
+        if (r.repairedReferences > 0)
+            std::printf("  %zu chapter-only links given the verses after them\n", r.repairedReferences);
         for (const std::string& s : r.trimmed)
             std::printf("  trimmed %s\n", s.c_str());
         for (const std::string& s : r.skipped)
