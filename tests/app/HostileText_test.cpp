@@ -117,6 +117,7 @@ TEST_F(HostileText, ABookNamingFilesInItsTitlesOpensNothingAndShowsItsTitlesAsWr
         QToolTip::hideText();
     }
 
+    EXPECT_TRUE(TestSupport::waitForPainted(pane->page()->page(), pane->page()));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     at.window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/hostile-titles.png"));
 
