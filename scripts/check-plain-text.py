@@ -15,7 +15,7 @@ folders hold to one rule, which this script checks on every C++ file of them:
   tool tip role) is a literal or goes through ContentTextDocument::plainToolTip; a model function
   that answers Qt::ToolTipRole calls plainToolTip;
 - a text browser, text editor or text document shows rich text only through ContentTextDocument,
-  which loads data: and qrc: resources alone.
+  which loads data: and qrc: resources alone, and a text browser does not follow links itself.
 
 Files in RICH_TEXT_FILES show program-written rich text whose values are escaped; they are checked
 for everything but the static message box.
@@ -222,6 +222,8 @@ def check_file(rel, text):
         kind = m.group(1) or m.group(2) or m.group(3)
         if kind == "QTextDocument" or "ContentTextDocument" not in code:
             fault(m.start(), f"a {kind} loads any file its HTML names: give it a ContentTextDocument")
+        elif kind == "QTextBrowser" and not re.search(r"\bsetOpenLinks\s*\(\s*false\s*\)", code):
+            fault(m.start(), "a QTextBrowser opens the file a clicked link names: setOpenLinks(false)")
     for m in re.finditer(r"\bQTextDocumentFragment::fromHtml\s*\(", code):
         args, _ = call_arguments(code, m.end() - 1)
         if len(args) < 2:

@@ -32,6 +32,7 @@ Widget::Widget(const QString& name, QFormLayout* form, QWidget* row)
     PlainLabel::makePlain(&box);
     m_view = new QTextBrowser(this);
     m_view->setDocument(new ContentTextDocument(m_view));
+    m_view->setOpenLinks(false);
     ContentTextDocument doc;
 }
 
@@ -114,6 +115,10 @@ class CheckPlainTextTest(unittest.TestCase):
         faults = self.faults("class V : public QTextBrowser {\n};\n")
         self.assertEqual(len(faults), 1, faults)
         self.assertIn("QTextBrowser", faults[0])
+        faults = self.faults("void f() {\n    auto* v = new QTextBrowser(this);\n"
+                             "    v->setDocument(new ContentTextDocument(v));\n}\n")
+        self.assertEqual(len(faults), 1, faults)
+        self.assertIn("setOpenLinks(false)", faults[0])
 
     def test_checkout_passes(self):
         self.assertEqual(plain.check(ROOT), [])
