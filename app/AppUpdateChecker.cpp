@@ -1,4 +1,5 @@
 #include "app/AppUpdateChecker.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "app/QuillsteadAppController.h"
 #include "app/UpdateAvailableWindowController.h"
@@ -508,8 +509,13 @@ void AppUpdateChecker::userWantsToDownloadAppUpdate(
         }
     });
     if (m_presenter.showProgress) {
-        m_progress = new QProgressDialog(QStringLiteral("Downloading %1...").arg(QFileInfo(m_destination).fileName()),
-            QStringLiteral("Cancel"), 0, 0);
+        // The file name comes from the feed: its label shows it as written.
+        m_progress = new QProgressDialog;
+        m_progress->setLabel(new PlainLabel(m_progress));
+        PlainLabel::makePlain(m_progress);
+        m_progress->setLabelText(QStringLiteral("Downloading %1...").arg(QFileInfo(m_destination).fileName()));
+        m_progress->setCancelButtonText(QStringLiteral("Cancel"));
+        m_progress->setRange(0, 0);
         // A window of its own: the update window that asked for the download closes right after.
         m_progress->setObjectName(QStringLiteral("updateDownloadProgress"));
         m_progress->setWindowTitle(QStringLiteral("Quillstead Update"));

@@ -1,4 +1,5 @@
 #include "app/ModalTextFieldWindowController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
@@ -14,10 +15,10 @@ ModalTextFieldWindowController::ModalTextFieldWindowController(const QVariantMap
                                                           : fallback;
     };
     setWindowTitle(text("title", QStringLiteral("Text Entry Window")));
-    m_prompt = new QLabel(text("prompt", QStringLiteral("Enter text below.")), this);
+    m_prompt = new PlainLabel(text("prompt", QStringLiteral("Enter text below.")), this);
     m_textField = new QLineEdit(text("default", QString()), this);
     m_textField->setMinimumWidth(360);
-    m_detailPrompt = new QLabel(text("detailPrompt", QString()), this);
+    m_detailPrompt = new PlainLabel(text("detailPrompt", QString()), this);
     m_detailPrompt->setWordWrap(true);
     QFont small = m_detailPrompt->font();
     small.setPointSizeF(small.pointSizeF() * 0.9);

@@ -1,4 +1,5 @@
 #include "app/QuillsteadSyncDelegate.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "app/preferences/AppNotifications.h"
 #include "cloud/account/CustomerPassword.h"
@@ -45,7 +46,7 @@ QAction* makeProgressItem(QToolBar* toolbar, const QString& identifier)
     bar->setRange(0, 0);
     bar->setTextVisible(false);
     bar->setFixedSize(48, 10);
-    auto* label = new QLabel(QuillsteadSyncDelegate::kCloudSyncItem, box);
+    auto* label = new PlainLabel(QuillsteadSyncDelegate::kCloudSyncItem, box);
     label->setAlignment(Qt::AlignHCenter);
     column->addWidget(bar, 0, Qt::AlignHCenter);
     column->addWidget(label);

@@ -1,4 +1,5 @@
 #include "app/QuillsteadWindowController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "app/AboutThisBookWindowController.h"
 #include "app/AutostudyRequests.h"
@@ -823,7 +824,7 @@ QString QuillsteadWindowController::runNewLayoutSheet()
     connect(buttons, &QDialogButtonBox::rejected, &sheet, &QDialog::reject);
     connect(list, &QListWidget::itemDoubleClicked, &sheet, &QDialog::accept);
     auto* layout = new QVBoxLayout(&sheet);
-    layout->addWidget(new QLabel(tr("Choose the panes of the new layout:"), &sheet));
+    layout->addWidget(new PlainLabel(tr("Choose the panes of the new layout:"), &sheet));
     layout->addWidget(list);
     layout->addWidget(buttons);
     if (sheet.exec() != QDialog::Accepted || list->currentItem() == nullptr)

@@ -1,4 +1,5 @@
 #include "app/Toast.h"
+#include "platform/ui/PlainLabel.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -26,7 +27,7 @@ QWidget* Toast::show(const QString& message, int baseFontSize)
     window->setFixedSize(width, height);
     window->setWindowOpacity(0.9);
 
-    auto* label = new QLabel(message, window);
+    auto* label = new PlainLabel(message, window);
     label->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     label->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(40, 40, 40, 230); "

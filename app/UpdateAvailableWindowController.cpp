@@ -1,4 +1,6 @@
 #include "app/UpdateAvailableWindowController.h"
+#include "platform/ui/ContentTextDocument.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "app/AppUpdateChecker.h"
 #include "app/preferences/AppNotifications.h"
@@ -13,11 +15,15 @@
 
 namespace {
 
-// A browser for feed HTML: links open nowhere by themselves and no resource is fetched.
+// A browser for feed HTML: links open nowhere by themselves, and its document loads no resource but
+// data: and qrc: (an unanswered resource would be read by the document from the path it names).
 class FeedHtmlView final : public QTextBrowser {
 public:
-    using QTextBrowser::QTextBrowser;
-    QVariant loadResource(int, const QUrl&) override { return {}; }
+    explicit FeedHtmlView(QWidget* parent) : QTextBrowser(parent)
+    {
+        setDocument(new ContentTextDocument(this));
+        setOpenLinks(false);
+    }
 };
 
 }  // namespace
@@ -44,7 +50,7 @@ UpdateAvailableWindowController::UpdateAvailableWindowController(
     setModal(true);
     resize(620, 520);
 
-    m_labelField = new QLabel(m_label, this);
+    m_labelField = new PlainLabel(m_label, this);
     m_labelField->setObjectName(QStringLiteral("versionHistoryLabel"));
     m_labelField->setWordWrap(true);
     m_labelField->setTextFormat(Qt::PlainText);
@@ -81,9 +87,9 @@ UpdateAvailableWindowController::UpdateAvailableWindowController(
     buttons->addWidget(m_download);
     auto* top = new QVBoxLayout(this);
     top->addWidget(m_labelField);
-    top->addWidget(new QLabel(tr("What is new:"), this));
+    top->addWidget(new PlainLabel(tr("What is new:"), this));
     top->addWidget(m_historyView, 1);
-    top->addWidget(new QLabel(tr("How to install it:"), this));
+    top->addWidget(new PlainLabel(tr("How to install it:"), this));
     top->addWidget(m_instructionsView);
     top->addLayout(buttons);
 

@@ -281,9 +281,9 @@ bool isMarkupCharacter(std::uint32_t c)
 // ---------------------------------------------------------------------------------------------
 // Making kept markup inert
 
-// The value as the browser reads it for a URL: character references decoded, white space and
-// control characters dropped, ASCII lower-cased.
-std::string urlSchemeView(std::string_view value)
+// An attribute value as the browser reads it: character references decoded (numeric ones also
+// without ";", as the browser takes them).
+std::string decodedAttributeValue(std::string_view value)
 {
     std::string decoded;
     for (std::size_t i = 0; i < value.size(); ++i) {
@@ -331,6 +331,14 @@ std::string urlSchemeView(std::string_view value)
         }
         decoded.push_back(value[i]);
     }
+    return decoded;
+}
+
+// The value as the browser reads it for a URL: character references decoded, white space and
+// control characters dropped, ASCII lower-cased.
+std::string urlSchemeView(std::string_view value)
+{
+    const std::string decoded = decodedAttributeValue(value);
     std::string out;
     for (char c : decoded) {
         const auto u = static_cast<unsigned char>(c);
@@ -389,9 +397,17 @@ bool isDangerousUrl(std::string_view attributeName, std::string_view rawValue)
     return begins("data:") && attributeName != "src";
 }
 
-// The tag (from "<" through ">") with its dangerous attributes removed; the tag itself when it
-// holds none. Attributes are read as the browser's tokeniser reads them, so no attribute escapes.
-std::string inertTag(std::string_view tag)
+// What becomes of one attribute of a tag.
+struct AttributeFate {
+    enum Kind { Keep, Drop, Replace } kind = Keep;
+    std::string value;  // Replace: the new value, written double-quoted as it stands
+};
+
+// The tag (from "<" through ">") with each attribute kept, dropped or given a new value as
+// decide(tagName, name, rawValue, unterminated) says (names lower-cased); the tag itself when
+// nothing changes. Attributes are read as the browser's tokeniser reads them, so no attribute
+// escapes.
+template <typename Decide> std::string rewriteAttributes(std::string_view tag, Decide&& decide)
 {
     // Only "<" + letter opens an element; "</", "<!", "<?" and other text carry no live attribute.
     if (tag.size() < 3 || !isAsciiLetter(tag[1]))
@@ -400,8 +416,15 @@ std::string inertTag(std::string_view tag)
     std::size_t p = 1;
     while (p < body.size() && !isHtmlSpace(body[p]) && body[p] != '/')
         ++p;
+    std::string tagName(body.substr(1, p - 1));
+    for (char& c : tagName)
+        c = asciiLower(c);
 
-    std::vector<std::pair<std::size_t, std::size_t>> dropped;  // [start, end) spans of body
+    struct Change {
+        std::size_t start, end;  // [start, end) span of body
+        std::string text;        // what stands there instead
+    };
+    std::vector<Change> dropped;
     while (p < body.size()) {
         while (p < body.size() && (isHtmlSpace(body[p]) || body[p] == '/'))
             ++p;
@@ -441,25 +464,40 @@ std::string inertTag(std::string_view tag)
             }
             p = q;
         }
-        // A quoted value cut by the tag's ">" would swallow the text after the tag.
-        if (unterminated || name.rfind("on", 0) == 0 || name == "srcdoc" || isDangerousUrl(name, value)) {
+        const AttributeFate fate = decide(std::string_view(tagName), std::string_view(name), value, unterminated);
+        if (fate.kind == AttributeFate::Drop) {
             std::size_t from = start;  // the white space before the attribute goes with it
             while (from > 0 && isHtmlSpace(body[from - 1]))
                 --from;
-            dropped.emplace_back(from, p);
+            dropped.push_back({from, p, std::string()});
+        } else if (fate.kind == AttributeFate::Replace) {
+            dropped.push_back({start, p, name + "=\"" + fate.value + "\""});
         }
     }
     if (dropped.empty())
         return std::string(tag);
     std::string out;
     std::size_t from = 0;
-    for (const auto& [start, end] : dropped) {
-        out.append(body.substr(from, start - from));
-        from = end;
+    for (const Change& change : dropped) {
+        out.append(body.substr(from, change.start - from));
+        out.append(change.text);
+        from = change.end;
     }
     out.append(body.substr(from));
     out.push_back('>');
     return out;
+}
+
+// The tag with its dangerous attributes removed; the tag itself when it holds none.
+std::string inertTag(std::string_view tag)
+{
+    return rewriteAttributes(
+        tag, [](std::string_view, std::string_view name, std::string_view value, bool unterminated) {
+            // A quoted value cut by the tag's ">" would swallow the text after the tag.
+            const bool drop =
+                unterminated || name.rfind("on", 0) == 0 || name == "srcdoc" || isDangerousUrl(name, value);
+            return AttributeFate {drop ? AttributeFate::Drop : AttributeFate::Keep, {}};
+        });
 }
 
 bool isActiveContentTag(std::string_view tag)
@@ -671,6 +709,284 @@ void convertEntities(std::string& text, int strength)
     text.swap(out);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Resources to data: only
+
+bool isCssIdentChar(char c)
+{
+    return isAsciiLetter(c) || isDecimalDigit(c) || c == '-' || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+// A CSS escape at text[i] (a "\"): the character it stands for, appended to out, and the index after
+// it. Escapes are read as the browser reads them: up to six hex digits and one white space after.
+std::size_t decodeCssEscape(std::string_view text, std::size_t i, std::string& out)
+{
+    std::size_t j = i + 1;
+    if (j >= text.size())
+        return j;
+    if (!isHexDigit(text[j])) {
+        if (text[j] != '\n')
+            out.push_back(text[j]);
+        return j + 1;
+    }
+    std::uint32_t cp = 0;
+    const std::size_t digitsEnd = std::min(text.size(), j + 6);
+    while (j < digitsEnd && isHexDigit(text[j]))
+        cp = cp * 16 + static_cast<std::uint32_t>(hexValue(text[j++]));
+    if (j < text.size() && (isHtmlSpace(text[j])))
+        ++j;
+    if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        cp = 0xFFFD;
+    appendUTF8(out, cp);
+    return j;
+}
+
+// The CSS text with comments gone and the escapes outside strings that stand for name characters
+// written out, so that every function name and at-keyword reads as the browser reads it. Other
+// escapes and strings stay as written.
+std::string plainCssNames(std::string_view css)
+{
+    std::string out;
+    out.reserve(css.size());
+    for (std::size_t i = 0; i < css.size();) {
+        const char c = css[i];
+        if (c == '/' && i + 1 < css.size() && css[i + 1] == '*') {
+            const std::size_t end = css.find("*/", i + 2);
+            out.push_back(' ');
+            i = end == std::string_view::npos ? css.size() : end + 2;
+        } else if (c == '"' || c == '\'') {
+            std::size_t j = i + 1;
+            while (j < css.size() && css[j] != c && css[j] != '\n')
+                j += css[j] == '\\' ? 2 : 1;
+            j = std::min(j + 1, css.size());
+            out.append(css.substr(i, j - i));
+            i = j;
+        } else if (c == '\\') {
+            std::string decoded;
+            const std::size_t next = decodeCssEscape(css, i, decoded);
+            if (decoded.size() == 1 && isCssIdentChar(decoded[0]) && decoded[0] != '-')
+                out += decoded;
+            else
+                out.append(css.substr(i, next - i));
+            i = next;
+        } else {
+            out.push_back(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
+// The end of the parenthesised argument that opens at css[open] ("("): the index after its ")",
+// strings and nested parentheses skipped; the text's end when it is not closed.
+std::size_t cssArgumentEnd(std::string_view css, std::size_t open)
+{
+    int depth = 0;
+    for (std::size_t i = open; i < css.size(); ++i) {
+        const char c = css[i];
+        if (c == '\\') {
+            ++i;
+        } else if (c == '"' || c == '\'') {
+            std::size_t j = i + 1;
+            while (j < css.size() && css[j] != c && css[j] != '\n')
+                j += css[j] == '\\' ? 2 : 1;
+            i = j;
+        } else if (c == '(') {
+            ++depth;
+        } else if (c == ')' && --depth == 0) {
+            return i + 1;
+        }
+    }
+    return css.size();
+}
+
+// The address a url(...) argument names, escapes decoded and quotes taken off.
+std::string cssUrlArgument(std::string_view argument)
+{
+    std::size_t from = 0, to = argument.size();
+    while (from < to && isHtmlSpace(argument[from]))
+        ++from;
+    while (to > from && isHtmlSpace(argument[to - 1]))
+        --to;
+    argument = argument.substr(from, to - from);
+    if (!argument.empty() && (argument[0] == '"' || argument[0] == '\'')) {
+        const char quote = argument[0];
+        argument.remove_prefix(1);
+        if (!argument.empty() && argument.back() == quote)
+            argument.remove_suffix(1);
+    }
+    std::string out;
+    for (std::size_t i = 0; i < argument.size();) {
+        if (argument[i] == '\\') {
+            i = decodeCssEscape(argument, i, out);
+        } else {
+            out.push_back(argument[i]);
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool isDataUrl(std::string_view address)
+{
+    std::size_t i = 0;
+    while (i < address.size() && static_cast<unsigned char>(address[i]) <= 0x20)
+        ++i;
+    return startsWithIgnoringCase(address.substr(i), "data:");
+}
+
+// Style sheet text that loads nothing but data: URLs: a url() naming anything else becomes "none",
+// the functions that name images by strings (image-set(), image(), cross-fade(), element(), src())
+// become "none", and @import rules go. Runs in one pass; text it does not understand stays, and a
+// sheet that names nothing to remove is returned as written (comments and escapes included).
+std::string cssWithDataResourcesOnly(std::string_view text)
+{
+    const std::string css = plainCssNames(text);
+    std::string out;
+    out.reserve(css.size());
+    bool changed = false;
+    for (std::size_t i = 0; i < css.size();) {
+        const char c = css[i];
+        if (c == '"' || c == '\'') {
+            std::size_t j = i + 1;
+            while (j < css.size() && css[j] != c && css[j] != '\n')
+                j += css[j] == '\\' ? 2 : 1;
+            j = std::min(j + 1, css.size());
+            out.append(css, i, j - i);
+            i = j;
+            continue;
+        }
+        if (c == '\\') {
+            out.append(css, i, std::min<std::size_t>(2, css.size() - i));
+            i += 2;
+            continue;
+        }
+        if (c == '@' && startsWithIgnoringCase(std::string_view(css).substr(i + 1), "import") &&
+            (i + 7 >= css.size() || !isCssIdentChar(css[i + 7]))) {
+            // The rule runs to its ";" (outside strings and parentheses) or to the text's end.
+            std::size_t j = i + 7;
+            while (j < css.size() && css[j] != ';') {
+                if (css[j] == '(')
+                    j = cssArgumentEnd(css, j);
+                else if (css[j] == '"' || css[j] == '\'') {
+                    const char quote = css[j];
+                    ++j;
+                    while (j < css.size() && css[j] != quote && css[j] != '\n')
+                        j += css[j] == '\\' ? 2 : 1;
+                    ++j;
+                } else {
+                    ++j;
+                }
+            }
+            i = std::min(j + 1, css.size());
+            changed = true;
+            continue;
+        }
+        if (isCssIdentChar(c) && (i == 0 || !isCssIdentChar(css[i - 1]))) {
+            std::size_t j = i;
+            while (j < css.size() && isCssIdentChar(css[j]))
+                ++j;
+            if (j < css.size() && css[j] == '(') {
+                std::string name = css.substr(i, j - i);
+                for (char& ch : name)
+                    ch = asciiLower(ch);
+                const std::size_t end = cssArgumentEnd(css, j);
+                if (name == "url") {
+                    const std::size_t argumentEnd = end > j + 1 && css[end - 1] == ')' ? end - 1 : end;
+                    if (isDataUrl(cssUrlArgument(std::string_view(css).substr(j + 1, argumentEnd - j - 1)))) {
+                        out.append(css, i, end - i);
+                    } else {
+                        out += "none";
+                        changed = true;
+                    }
+                    i = end;
+                    continue;
+                }
+                static constexpr std::string_view kImageFunctions[] = {"image-set", "-webkit-image-set", "image",
+                    "-webkit-image", "cross-fade", "-webkit-cross-fade", "element", "-moz-element", "src"};
+                if (std::find(std::begin(kImageFunctions), std::end(kImageFunctions), name) !=
+                    std::end(kImageFunctions)) {
+                    out += "none";
+                    changed = true;
+                    i = end;
+                    continue;
+                }
+            }
+            out.append(css, i, j - i);
+            i = j;
+            continue;
+        }
+        out.push_back(c);
+        ++i;
+    }
+    return changed ? out : std::string(text);
+}
+
+// Attributes whose value the browser loads as a resource (or requests, as a ping does).
+constexpr std::string_view kResourceAttributes[] = {"src", "lowsrc", "dynsrc", "background", "poster", "data",
+    "codebase", "archive", "longdesc", "profile", "manifest", "xlink:href", "action", "formaction", "icon"};
+constexpr std::string_view kDroppedResourceAttributes[] = {"srcset", "imagesrcset", "ping"};
+
+std::string escapedAttributeValue(std::string_view value)
+{
+    std::string out;
+    for (const char c : value) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        default:
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string tagWithDataResourcesOnly(std::string_view tag)
+{
+    return rewriteAttributes(tag, [](std::string_view tagName, std::string_view name, std::string_view value, bool) {
+        const auto among = [&](const auto& list) {
+            return std::find(std::begin(list), std::end(list), name) != std::end(list);
+        };
+        if (among(kDroppedResourceAttributes))
+            return AttributeFate {AttributeFate::Drop, {}};
+        // A link's address is followed, not loaded; anywhere else an href names a resource.
+        if (among(kResourceAttributes) || (name == "href" && tagName != "a" && tagName != "area"))
+            return AttributeFate {
+                isDataUrl(decodedAttributeValue(value)) ? AttributeFate::Keep : AttributeFate::Drop, {}};
+        if (name == "href")
+            return AttributeFate {};
+        // Styles and the presentation attributes that take url(): read as style text.
+        const std::string decoded = decodedAttributeValue(value);
+        const std::string css = cssWithDataResourcesOnly(decoded);
+        if (css == decoded)
+            return AttributeFate {};
+        return AttributeFate {AttributeFate::Replace, escapedAttributeValue(css)};
+    });
+}
+
+// The name of the tag at text[lt] ("<name" or "</name"), lower-cased.
+std::string tagNameAt(std::string_view text, std::size_t lt, bool* closing)
+{
+    std::size_t p = lt + 1;
+    *closing = p < text.size() && text[p] == '/';
+    if (*closing)
+        ++p;
+    std::string name;
+    while (p < text.size() && isAsciiLetter(text[p]))
+        name.push_back(asciiLower(text[p++]));
+    return name;
+}
+
 }  // namespace
 
 void filterHtmlByStrength(std::string& text, int strength, bool convert)
@@ -684,6 +1000,52 @@ void filterHtmlByStrength(std::string& text, int strength, bool convert)
     }
     if (convert)
         convertEntities(text, strength);
+}
+
+void keepOnlyDataResources(std::string& text)
+{
+    if (text.find('<') == std::string::npos)
+        return;
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t lt = text.find('<', pos);
+        if (lt == std::string::npos) {
+            out.append(text, pos, std::string::npos);
+            break;
+        }
+        out.append(text, pos, lt - pos);
+        const std::size_t gt =
+            (lt + 1 < text.size() && opensMarkup(text[lt + 1])) ? text.find('>', lt) : std::string::npos;
+        if (gt == std::string::npos) {
+            out.push_back('<');
+            pos = lt + 1;
+            continue;
+        }
+        const std::string_view tag(text.data() + lt, gt - lt + 1);
+        out += tagWithDataResourcesOnly(tag);
+        pos = gt + 1;
+        bool closing = false;
+        if (tagNameAt(text, lt, &closing) != "style" || closing)
+            continue;
+        // A style element's text runs to its end tag; read as style sheet text (character
+        // references are not read there, so a sheet that holds one is not kept).
+        std::size_t end = pos;
+        const auto endsSheet = [&](std::size_t at) {
+            const std::size_t after = at + 7;  // "</style"
+            return startsWithIgnoringCase(std::string_view(text).substr(at + 2), "style") &&
+                (after >= text.size() || isHtmlSpace(text[after]) || text[after] == '/' || text[after] == '>');
+        };
+        while ((end = text.find("</", end)) != std::string::npos && !endsSheet(end))
+            end += 2;
+        const std::size_t stop = end == std::string::npos ? text.size() : end;
+        const std::string_view sheet(text.data() + pos, stop - pos);
+        if (sheet.find('&') == std::string_view::npos && sheet.find('<') == std::string_view::npos)
+            out += cssWithDataResourcesOnly(sheet);
+        pos = stop;
+    }
+    text.swap(out);
 }
 
 void filterHtmlByStrength(cLString8& text, int strength, bool convert)

@@ -6,6 +6,12 @@
 //                        every tag and turns block ends into "\r\n"; 6 keeps the markup. 0 does
 //                        nothing. Tags that no strength keeps (span, div, the book's qs_ tags,
 //                        unknown names) go at 1-5. Optionally decodes character references.
+// keepOnlyDataResources  for HTML that is shown or saved away from the reader's pages (reports):
+//                        every resource that a tag or a style names goes unless it is a data: URL
+//                        (src, background, poster, data and the like, srcset and ping, href outside
+//                        links, url() and the image functions in style attributes and style
+//                        elements, @import). A style element that holds a character reference or a
+//                        "<" is emptied.
 // normalizeNoteParagraphs  turns a note of plain text and simple inline markup into <p> blocks.
 // linkBibleReferencesInHtml  spells plain-text Bible references outside links as "bible:" links.
 //
@@ -32,6 +38,8 @@
 
 void filterHtmlByStrength(std::string& text, int strength, bool convertEntities);
 void filterHtmlByStrength(cLString8& text, int strength, bool convertEntities);
+
+void keepOnlyDataResources(std::string& text);
 
 // Leaves the text unchanged when it holds a tag other than a, b, big, font, hr, i, img, s, small,
 // sub, sup, u or an unknown tag, or when its inline nesting is too deep to carry across lines.

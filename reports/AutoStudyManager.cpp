@@ -280,9 +280,11 @@ SourceTuple::Ptr AutoStudyManager::lookupBook(AutoStudyBook& book, const SourceT
 QString AutoStudyManager::inertHtml(const QString& html)
 {
     // The filter of the note pages: a report saved to disk and opened in a browser runs nothing that
-    // a book or a synced note holds.
+    // a book or a synced note holds, and loads nothing but the data: URLs it carries (no local file
+    // or address that a note names).
     std::string text = html.toStdString();
     filterHtmlByStrength(text, 6, false);
+    keepOnlyDataResources(text);
     return QString::fromStdString(text);
 }
 
@@ -303,7 +305,8 @@ QString AutoStudyManager::getHtmlTextFromStartSection(
     } else {
         CopyPassageCopier::clipboardTextForStartSection(start, end, tuple, nullptr, &html, QVariantMap());
     }
-    return inertHtml(html);
+    // The report loads no file: the passage's images travel inside it.
+    return inertHtml(CopyPassageCopier::stringWithCachedImagesInlined(html, tuple));
 }
 
 QString AutoStudyManager::getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated)
@@ -314,10 +317,13 @@ QString AutoStudyManager::getHtmlTitleForTuple(const SourceTuple& tuple, bool ab
 
 QString AutoStudyManager::stringWithHeader()
 {
+    // The styles are the user's file, which may name resources too: the report carries data: only.
+    std::string styles = m_css.cssString().toStdString();
+    keepOnlyDataResources(styles);
     return QStringLiteral("<html><head>\r<meta http-equiv=\"Content-Type\" content=\"text/html;charset=utf-8\">\r"
                           "<meta name=\"viewport\" content=\"width=100%,initial-scale=1.0, maximum-scale=1.0, "
                           "minimum-scale=1.0, user-scalable=no\">\r") +
-        m_css.cssString() + QStringLiteral("<meta charset=\"UTF-8\">\r<body>\r");
+        QString::fromStdString(styles) + QStringLiteral("<meta charset=\"UTF-8\">\r<body>\r");
 }
 
 QString AutoStudyManager::stringWithFooter()

@@ -207,6 +207,21 @@ QString cachePathFor(const QString& source, const std::shared_ptr<SourceTuple>& 
     return QDir(folder).filePath(name);
 }
 
+// The image types a report carries inline, by file name.
+QString inlineImageMime(const QString& path)
+{
+    const QString lower = path.toLower();
+    if (lower.endsWith(QLatin1String(".png")))
+        return QStringLiteral("image/png");
+    if (lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg")))
+        return QStringLiteral("image/jpeg");
+    if (lower.endsWith(QLatin1String(".gif")))
+        return QStringLiteral("image/gif");
+    if (lower.endsWith(QLatin1String(".bmp")))
+        return QStringLiteral("image/bmp");
+    return QString();
+}
+
 }  // namespace
 
 const CopyPassageProfile& CopyPassageProfile::copier()
@@ -832,6 +847,36 @@ QString CopyPassageCopier::stringWithImgSrcPatched(const QString& html, const st
             rebuilt += QStringLiteral("/>");
             out += rebuilt;
         });
+    return out;
+}
+
+QString CopyPassageCopier::stringWithCachedImagesInlined(const QString& html, const std::shared_ptr<SourceTuple>& book)
+{
+    if (!book || !html.contains(QLatin1String("file://")))
+        return html;
+    const QString folder = QFileInfo(cachePathFor(QStringLiteral("_image"), book)).dir().canonicalPath();
+    // The form stringWithImgSrcPatched writes: src, a quote, file://, the cache path, the quote.
+    static const QRegularExpression source(
+        QStringLiteral("(<img\\s[^>]*?\\bsrc=)([\"'])file://([^\"'>]*)\\2"), QRegularExpression::CaseInsensitiveOption);
+    QString out;
+    qsizetype from = 0;
+    for (auto it = source.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += html.mid(from, m.capturedStart() - from);
+        from = m.capturedEnd();
+        const QFileInfo file(m.captured(3));
+        const QString mime = inlineImageMime(file.fileName());
+        QFile image(file.canonicalFilePath());
+        const bool inCache = !folder.isEmpty() && file.canonicalFilePath().startsWith(folder + QLatin1Char('/'));
+        if (inCache && !mime.isEmpty() && file.size() <= kMaxInlineImageBytes && image.open(QIODevice::ReadOnly)) {
+            out += m.captured(1) + m.captured(2) + QStringLiteral("data:") + mime + QStringLiteral(";base64,") +
+                QString::fromLatin1(image.read(kMaxInlineImageBytes).toBase64()) + m.captured(2);
+        } else {
+            // An image the report cannot carry is left out rather than named.
+            out += m.captured(1) + m.captured(2) + m.captured(2);
+        }
+    }
+    out += html.mid(from);
     return out;
 }
 

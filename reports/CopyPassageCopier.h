@@ -91,6 +91,11 @@ public:
     static QString stringWithEmptyTagPairsRemoved(const QString& html);
     static QString stringByInsertingReference(const QString& reference, const QString& html, bool atBeginning);
     static QString stringWithImgSrcPatched(const QString& html, const std::shared_ptr<SourceTuple>& book);
+    // The images that stringWithImgSrcPatched points at the book's image cache, carried as data: URLs
+    // (for documents that may load nothing else); an image outside the cache, of another type or
+    // larger than kMaxInlineImageBytes loses its address.
+    static QString stringWithCachedImagesInlined(const QString& html, const std::shared_ptr<SourceTuple>& book);
+    static constexpr qint64 kMaxInlineImageBytes = 8 * 1024 * 1024;
 
     // A typed reference copied from a Bible with the choices saved in the defaults ("cp..." keys), as
     // the copy-passage dialog and Copy Now do. composeVerse builds the texts; copyVerse also puts them

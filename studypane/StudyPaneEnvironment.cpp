@@ -1,11 +1,11 @@
 #include "studypane/StudyPaneEnvironment.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "panes/layout/WindowEnvironment.h"
 #include "platform/Alerts.h"
 
 #include <QDebug>
 #include <QDialog>
-#include <QInputDialog>
 
 StudyPaneEnvironment StudyPaneEnvironment::fromWindow(const WindowEnvironment& window)
 {
@@ -31,9 +31,9 @@ std::optional<QString> StudyPaneEnvironment::promptForText(const QVariantMap& op
     const QString detail = options.value(QStringLiteral("detailPrompt")).toString();
     if (!detail.isEmpty())
         label += QStringLiteral("\n\n") + detail;
-    bool ok = false;
-    const QString text = QInputDialog::getText(nullptr, options.value(QStringLiteral("title")).toString(), label,
-        QLineEdit::Normal, options.value(QStringLiteral("default")).toString(), &ok);
+    QString text;
+    const bool ok = PlainLabel::getText(nullptr, options.value(QStringLiteral("title")).toString(), label,
+        options.value(QStringLiteral("default")).toString(), &text);
     return ok ? std::optional<QString>(text) : std::nullopt;
 }
 

@@ -1,4 +1,6 @@
 #include "studypane/StudyPaneNoteHeader.h"
+#include "platform/ui/ContentTextDocument.h"
+#include "platform/ui/PlainLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -8,7 +10,7 @@
 
 QLayout* StudyPaneNoteHeader::makeTitles(QWidget* root)
 {
-    m_bookTitleField = new QLabel(root);
+    m_bookTitleField = new PlainLabel(root);
     m_bookTitleField->setObjectName(QStringLiteral("bookTitleTextField"));
     m_bookTitleField->setTextFormat(Qt::PlainText);
     QFont bold = m_bookTitleField->font();
@@ -30,9 +32,9 @@ QLayout* StudyPaneNoteHeader::makeTitles(QWidget* root)
 
 QLayout* StudyPaneNoteHeader::makeStatusLine(QWidget* root)
 {
-    m_localStatus = new QLabel(root);
+    m_localStatus = new PlainLabel(root);
     m_localStatus->setObjectName(QStringLiteral("localStorageStatusTextField"));
-    m_cloudStatus = new QLabel(root);
+    m_cloudStatus = new PlainLabel(root);
     m_cloudStatus->setObjectName(QStringLiteral("cloudStorageStatusTextField"));
     for (QLabel* l : {m_localStatus, m_cloudStatus}) {
         QFont f = l->font();
@@ -94,8 +96,8 @@ void StudyPaneNoteHeader::showStatus(const Status& status)
     m_deleteButton->setVisible(!(status.isEmpty && !status.isEdited));
     if (status.saveFailed) {
         m_localStatus->setText(QStringLiteral("Local Storage: Not saved"));
-        m_localStatus->setToolTip(
-            QStringLiteral("The last save failed; your text is kept in the editor. ") + status.failureReason);
+        m_localStatus->setToolTip(ContentTextDocument::plainToolTip(
+            QStringLiteral("The last save failed; your text is kept in the editor. ") + status.failureReason));
     } else if (status.autosavePending) {
         m_localStatus->setText(QStringLiteral("Local Storage: Will auto-save..."));
         m_localStatus->setToolTip(QStringLiteral(

@@ -1,4 +1,5 @@
 #include "studypane/StudyPaneSearchPanel.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include "studypane/StudyPaneRecentSearches.h"
 
@@ -33,7 +34,7 @@ void StudyPaneSearchPanel::build(QWidget* root, const QString& placeholder, cons
     m_menuButton = new QToolButton(root);
     m_menuButton->setObjectName(QStringLiteral("searchMenuButton"));
     m_menuButton->setText(QStringLiteral("\u25BE"));
-    m_menuButton->setToolTip(menuToolTip);
+    m_menuButton->setToolTip(ContentTextDocument::plainToolTip(menuToolTip));
     m_menuButton->setAutoRaise(true);
     m_refreshButton = new QToolButton(root);
     m_refreshButton->setObjectName(QStringLiteral("refreshButton"));

@@ -1,4 +1,5 @@
 #include "studypane/StudyPaneSearchResultsViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
@@ -15,7 +16,6 @@
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneProgressForwarder.h"
 
-#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -90,7 +90,7 @@ void StudyPaneSearchResultsViewController::loadView()
     auto* v = createView<SearchResultsView>(QStringLiteral("StudyPaneSearchResultsView"));
     m_panel.build(v, QStringLiteral("Search"), QStringLiteral("Search options"));
     m_panel.searchField()->setMinimumWidth(100);
-    m_limitLabel = new QLabel(v);
+    m_limitLabel = new PlainLabel(v);
     m_limitLabel->setObjectName(QStringLiteral("searchLimitTextField"));
     m_limitLabel->setTextFormat(Qt::PlainText);
     m_limitLabel->setWordWrap(true);
@@ -384,13 +384,13 @@ std::optional<QString> StudyPaneSearchResultsViewController::askForCustomLimit(c
 {
     if (m_env.customLimitPrompt)
         return m_env.customLimitPrompt(current);
-    bool ok = false;
-    const QString text = QInputDialog::getText(loadedView(), QStringLiteral("Custom Search Limit"),
+    QString text;
+    const bool ok = PlainLabel::getText(loadedView(), QStringLiteral("Custom Search Limit"),
         QStringLiteral("Enter the Bible passage you want to search.\n\nYou can search as few as one verse (\"John "
                        "3:16\"), a range of verses or chapters (\"Gen 1:1-2:3\" or \"Psalm 1-41\"), entire books "
                        "(\"Isaiah\" or \"Isaiah-Daniel\"), or combinations of these (\"Gen 1:1-2:3; John 1\" or "
                        "\"Ps 119:1,9,17,25,33,41,49,57\")."),
-        QLineEdit::Normal, current, &ok);
+        current, &text);
     return ok ? std::optional<QString>(text) : std::nullopt;
 }
 

@@ -1,4 +1,5 @@
 #include "studypane/StudyPaneView.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include "library/QSHTMLColors.h"
 #include "panes/layout/Layout.h"
@@ -99,7 +100,7 @@ StudyPaneView::StudyPaneView(StudyPaneViewController* controller, QWidget* paren
         auto* b = new QToolButton(this);
         b->setObjectName(QString::fromLatin1(kButtonSpecs[i].name));
         b->setText(QString::fromUtf8(tab.label));
-        b->setToolTip(QString::fromUtf8(tab.tooltip));
+        b->setToolTip(ContentTextDocument::plainToolTip(QString::fromUtf8(tab.tooltip)));
         b->setAutoRaise(true);
         b->setCheckable(false);
         b->installEventFilter(this);

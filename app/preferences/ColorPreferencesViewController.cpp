@@ -1,4 +1,5 @@
 #include "app/preferences/ColorPreferencesViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "app/preferences/ColorWell.h"
 #include "platform/UserDefaults.h"
@@ -85,7 +86,7 @@ ColorPreferencesViewController::ColorPreferencesViewController(const Environment
         m_wells[i] = well;
         connect(well, &ColorWell::colorChanged, this, [this, i] { colorWellChanged(i); });
         const int row = i % 5, col = (i / 5) * 2;
-        grid->addWidget(new QLabel(tr(kWells[i].label) + QLatin1Char(':'), this), row, col);
+        grid->addWidget(new PlainLabel(tr(kWells[i].label) + QLatin1Char(':'), this), row, col);
         grid->addWidget(well, row, col + 1);
     }
     top->addLayout(grid);

@@ -1,4 +1,5 @@
 #include "app/preferences/LoginPreferencesViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "cloud/account/CustomerAccount.h"
 #include "cloud/account/CustomerPassword.h"
@@ -85,11 +86,11 @@ LoginPreferencesViewController::LoginPreferencesViewController(const Environment
     auto* logout = new QWidget(m_credentials);
     logout->setObjectName(QStringLiteral("LogoutView"));
     auto* logoutLayout = new QVBoxLayout(logout);
-    m_loggedInMessage = new QLabel(logout);
+    m_loggedInMessage = new PlainLabel(logout);
     m_loggedInMessage->setObjectName(QStringLiteral("loggedInCustomerMessage"));
     m_loggedInMessage->setWordWrap(true);
     logoutLayout->addWidget(m_loggedInMessage);
-    m_userDataMessage = new QLabel(logout);
+    m_userDataMessage = new PlainLabel(logout);
     m_userDataMessage->setObjectName(QStringLiteral("userCreatedDataStatusMessage"));
     m_userDataMessage->setWordWrap(true);
     logoutLayout->addWidget(m_userDataMessage);
@@ -115,7 +116,7 @@ QLineEdit* LoginPreferencesViewController::accountField(
     f->setMinimumWidth(220);
     if (secret)
         f->setEchoMode(QLineEdit::Password);
-    form->addRow(label, f);
+    form->addRow(new PlainLabel(label, this), f);
     return f;
 }
 

@@ -1,4 +1,6 @@
 #include "app/preferences/NavigatorSettingsWindowController.h"
+#include "platform/ui/ContentTextDocument.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -115,8 +117,11 @@ QVariant NavigatorSettingsTableModel::data(const QModelIndex& index, int role) c
         const bool on = m_elements ? m_owner->elementChecked(row) : m_owner->bookChecked(row);
         return on ? Qt::Checked : Qt::Unchecked;
     }
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
-        return m_elements ? m_owner->elementName(row) : m_owner->bookName(row);
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        const QString name = m_elements ? m_owner->elementName(row) : m_owner->bookName(row);
+        // Book names come from the books: a tool tip shows them as written.
+        return role == Qt::ToolTipRole ? ContentTextDocument::plainToolTip(name) : name;
+    }
     return {};
 }
 
@@ -284,7 +289,7 @@ NavigatorSettingsWindowController::NavigatorSettingsWindowController(
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(
-        new QLabel(tr("Drag the rows to change the order; uncheck what the navigator should leave out."), this));
+        new PlainLabel(tr("Drag the rows to change the order; uncheck what the navigator should leave out."), this));
     top->addLayout(tables, 1);
     top->addLayout(bottom);
 

@@ -1,4 +1,5 @@
 #include "app/preferences/PreferencesViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "app/preferences/AppNotifications.h"
 #include "app/preferences/ColorPreferencesViewController.h"
@@ -172,7 +173,7 @@ QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString&
     else
         f->setValidator(new QIntValidator(0, 999, f));
     connect(f, &QLineEdit::editingFinished, this, [this, f] { textFieldDidEndEditing(f); });
-    form->addRow(label, f);
+    form->addRow(new PlainLabel(label, this), f);
     m_fields.append(f);
     return f;
 }
@@ -191,7 +192,7 @@ QComboBox* PreferencesViewController::addPopUp(QFormLayout* form, const QString&
 {
     auto* c = new QComboBox(this);
     c->setObjectName(name);
-    form->addRow(label, c);
+    form->addRow(new PlainLabel(label, this), c);
     m_popUps.append(c);
     return c;
 }

@@ -1,4 +1,5 @@
 #include "app/preferences/PreferredBooksViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
@@ -52,7 +53,7 @@ PreferredBooksViewController::PreferredBooksViewController(const Environment& en
     : PreferencesViewController(env, 5, parent)
 {
     auto* top = new QVBoxLayout(this);
-    top->addWidget(new QLabel(tr("Links and look-ups that name no book open these:"), this));
+    top->addWidget(new PlainLabel(tr("Links and look-ups that name no book open these:"), this));
     auto* form = new QFormLayout;
     for (const PreferredRow& row : kPreferred) {
         QComboBox* popUp = addPopUp(form, tr(row.label), QString::fromLatin1(row.name));

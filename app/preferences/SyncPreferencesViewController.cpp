@@ -1,4 +1,5 @@
 #include "app/preferences/SyncPreferencesViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "app/preferences/AppNotifications.h"
 #include "platform/AppFolders.h"
@@ -33,7 +34,7 @@ SyncPreferencesViewController::SyncPreferencesViewController(const Environment& 
     m_autoSyncFreq->addItem(tr("Every few seconds"), 2);
     form->addRow(tr("Check for changes:"), m_autoSyncFreq);
     top->addLayout(form);
-    m_syncDescription = new QLabel(this);
+    m_syncDescription = new PlainLabel(this);
     m_syncDescription->setObjectName(QStringLiteral("autoSyncFrequencyDescriptionTextField"));
     m_syncDescription->setWordWrap(true);
     m_syncDescription->setMinimumWidth(420);
@@ -47,7 +48,7 @@ SyncPreferencesViewController::SyncPreferencesViewController(const Environment& 
     buttons->addWidget(viewLog);
     buttons->addStretch(1);
     top->addLayout(buttons);
-    m_syncStatus = new QLabel(this);
+    m_syncStatus = new PlainLabel(this);
     m_syncStatus->setObjectName(QStringLiteral("syncStatusTextField"));
     top->addWidget(m_syncStatus);
     m_syncProgress = new QProgressBar(this);

@@ -1,4 +1,5 @@
 #include "app/preferences/VoicesPreferencesViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "platform/UserDefaults.h"
@@ -49,7 +50,7 @@ VoicesPreferencesViewController::VoicesPreferencesViewController(const Environme
         voice->setObjectName(prefix + QStringLiteral("VoicePopUp"));
         voice->setMinimumWidth(260);
         addPopUpControl(voice);
-        auto* props = new QLabel(box);
+        auto* props = new PlainLabel(box);
         props->setObjectName(prefix + QStringLiteral("VoiceProperties"));
         auto* rate = new QSlider(Qt::Horizontal, box);
         rate->setObjectName(prefix + QStringLiteral("RateSlider"));

@@ -1,4 +1,5 @@
 #include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -17,11 +18,11 @@ SyncCustomerIDResolutionWindowController::SyncCustomerIDResolutionWindowControll
 {
     setWindowTitle(QStringLiteral("Cloud Sync"));
     auto* layout = new QVBoxLayout(this);
-    m_prompt = new QLabel(promptText(loggedInCustomer, syncedToCustomer), this);
+    m_prompt = new PlainLabel(promptText(loggedInCustomer, syncedToCustomer), this);
     m_prompt->setWordWrap(true);
     m_choices = new QComboBox(this);
     m_choices->addItems(menuItems());
-    m_details = new QLabel(this);
+    m_details = new PlainLabel(this);
     m_details->setWordWrap(true);
     m_details->setMinimumHeight(110);
     m_details->setAlignment(Qt::AlignTop | Qt::AlignLeft);

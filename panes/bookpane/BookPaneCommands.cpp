@@ -1,4 +1,5 @@
 #include "panes/bookpane/BookPaneCommands.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "engine/foundation/SimpleDate.h"
 #include "engine/references/BibleRef.h"
@@ -325,6 +326,7 @@ void BookPaneCommands::onRemoveNoteSelected()
         return;
     onAddViewNoteSelected();
     QMessageBox box(QMessageBox::Warning, QString(), tr("Are you sure you want to delete this note?"));
+    PlainLabel::makePlain(&box);
     box.setInformativeText(
         tr("If you answer 'Yes', you will permanently delete the note. This operation cannot be undone."));
     QPushButton* yes = box.addButton(tr("Yes"), QMessageBox::AcceptRole);

@@ -1,4 +1,5 @@
 #include "panes/bookpane/BookPaneViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
@@ -95,7 +96,7 @@ void BookPaneViewController::buildView()
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     m_tabBar = new PaneTabBar(m_view);
-    m_titleBar = new QLabel(m_view);
+    m_titleBar = new PlainLabel(m_view);
     m_titleBar->setAlignment(Qt::AlignCenter);
     m_titleBar->setContentsMargins(4, 2, 4, 2);
     m_page = new BookPageView(m_pageHost.get(), window().notifications(), window().settings(), m_view);

@@ -1,4 +1,5 @@
 #include "panes/bookpane/XrefPopupViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "platform/UserDefaults.h"
 
@@ -6,7 +7,7 @@
 
 QLabel* XrefPopupViewController::makeView(const UserDefaults& defaults, QWidget* parent)
 {
-    auto* label = new QLabel(QStringLiteral("Hello, World!"), parent);
+    auto* label = new PlainLabel(QStringLiteral("Hello, World!"), parent);
     label->setProperty("tag", kTextTag);
     label->setTextInteractionFlags(Qt::NoTextInteraction);
     label->setWordWrap(true);

@@ -1,4 +1,5 @@
 #include "platform/ui/WidgetAlerts.h"
+#include "platform/ui/PlainLabel.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -10,11 +11,16 @@ int WidgetAlerts::runModal(const Alert& alert)
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QStringLiteral("Quillstead"));
     // Alert texts carry names from books and synced data: shown as written, never as rich text.
+    // The box makes its informative label with the first text it is given: made with a blank, set
+    // plain, then filled.
     box.setTextFormat(Qt::PlainText);
     box.setText(alert.messageText);
-    box.setInformativeText(alert.informativeText);
-    for (QLabel* label : box.findChildren<QLabel*>())
-        label->setTextFormat(Qt::PlainText);
+    if (!alert.informativeText.isEmpty()) {
+        box.setInformativeText(QStringLiteral(" "));
+        PlainLabel::makePlain(&box);
+        box.setInformativeText(alert.informativeText);
+    }
+    PlainLabel::makePlain(&box);
     switch (alert.style) {
     case AlertStyle::Informational:
         box.setIcon(QMessageBox::Information);

@@ -1,4 +1,5 @@
 #include "reports/ui/AutostudyCSSEditorWindowController.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include "platform/Alerts.h"
 #include "platform/MainThread.h"
@@ -20,6 +21,8 @@ AutostudyCSSEditorWindowController::AutostudyCSSEditorWindowController(
     QS_ASSERT_MAIN_THREAD();
     setWindowTitle(tr("Autostudy Styles[*]"));
     m_textView = new QTextEdit(this);
+    // Plain style sheet text; what is dropped or pasted in loads no resource either.
+    m_textView->setDocument(new ContentTextDocument(m_textView));
     m_textView->setObjectName(QStringLiteral("textView"));
     m_textView->setAcceptRichText(false);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);

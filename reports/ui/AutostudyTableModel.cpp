@@ -1,4 +1,5 @@
 #include "reports/ui/AutostudyTableModel.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include "platform/MainThread.h"
 #include "reports/AutoStudyManager.h"
@@ -72,7 +73,7 @@ QVariant AutostudyTableModel::data(const QModelIndex& index, int role) const
     if (index.column() == TextColumn && role == Qt::DisplayRole)
         return text;
     if (role == Qt::ToolTipRole && !tip.isEmpty())
-        return tip;
+        return ContentTextDocument::plainToolTip(tip);
     return {};
 }
 

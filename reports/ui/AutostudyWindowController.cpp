@@ -1,4 +1,5 @@
 #include "reports/ui/AutostudyWindowController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "platform/MainThread.h"
 #include "reports/AutoStudyManager.h"
@@ -74,10 +75,10 @@ AutostudyWindowController::AutostudyWindowController(const WindowEnvironment& en
     m_booksTableView->setObjectName(QStringLiteral("BookTable"));
 
     m_inputForm = new QFormLayout;
-    m_elementDescription = new QLabel(this);
+    m_elementDescription = new PlainLabel(this);
     m_elementDescription->setWordWrap(true);
     m_elementDescription->setStyleSheet(QStringLiteral("color: palette(mid);"));
-    m_booksLabel = new QLabel(this);
+    m_booksLabel = new PlainLabel(this);
 
     QPushButton* allKinds = button(tr("All"), this, "allKindsButton");
     QPushButton* noKinds = button(tr("None"), this, "noneKindsButton");
@@ -97,7 +98,7 @@ AutostudyWindowController::AutostudyWindowController(const WindowEnvironment& en
     connect(m_performButton, &QPushButton::clicked, this, [this] { onPerformAutostudy(); });
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(tr("Include, in this order (drag to reorder):"), this), 0, 0);
+    grid->addWidget(new PlainLabel(tr("Include, in this order (drag to reorder):"), this), 0, 0);
     grid->addWidget(m_booksLabel, 0, 1);
     grid->addWidget(m_elementsTableView, 1, 0);
     grid->addWidget(m_booksTableView, 1, 1);

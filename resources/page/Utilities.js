@@ -115,7 +115,9 @@ function qsIsVerseId(id) {
 // ---------------------------------------------------------------------------------------------------
 // Book content is made inert before it joins the page: no script elements, frames or plug-ins, no
 // event-handler attributes, no script URLs other than the renderer's own link forms (which the click
-// handler reads and never runs).
+// handler reads and never runs), and no place of its own on the page: content keeps to the flow of
+// its block (no fixed, absolute or sticky position, no z-index, in style attributes or style
+// elements), so nothing of it can cover the page or catch clicks meant for the rest of it.
 
 var qsReaderLink = /^javascript:(href\('[^'"\\]*'\)|toggleFootnote\('_fn\d+'\));?$/;
 
@@ -126,10 +128,50 @@ function qsIsReaderId(id) {
     return qsFrameIds.test(id) || (/^_reading/i.test(id) && qsReadingNumberFromId(id) === null);
 }
 
+// Takes the placing properties out of one declaration block: a position other than static or
+// relative (whatever its spelling: var(), inherit and vendor forms go too) and any z-index.
+function qsInertDeclarations(style) {
+    if (!style)
+        return;
+    var position = style.getPropertyValue('position').trim().toLowerCase();
+    if (position !== '' && position !== 'static' && position !== 'relative')
+        style.removeProperty('position');
+    if (style.getPropertyValue('z-index') !== '')
+        style.removeProperty('z-index');
+}
+
+function qsInertRules(rules) {
+    for (var i = 0; rules && i < rules.length; i++) {
+        qsInertDeclarations(rules[i].style);
+        if (rules[i].cssRules)
+            qsInertRules(rules[i].cssRules);
+    }
+}
+
+// A style element of the content, read by the browser's own style parser (so escapes and comments
+// cannot hide a property), its placing properties taken out, and written back; @import rules are
+// dropped by the parser. A style sheet that cannot be read goes.
+function qsInertStyleElement(element) {
+    try {
+        var sheet = new CSSStyleSheet();
+        sheet.replaceSync(element.textContent || '');
+        qsInertRules(sheet.cssRules);
+        var text = [];
+        for (var i = 0; i < sheet.cssRules.length; i++)
+            text.push(sheet.cssRules[i].cssText);
+        element.textContent = text.join('\n');
+    } catch (e) {
+        element.parentNode.removeChild(element);
+    }
+}
+
 function qsMakeInert(root) {
     var dead = root.querySelectorAll('script,iframe,frame,object,embed,base,meta,link,form,applet');
     for (var i = dead.length - 1; i >= 0; i--)
         dead[i].parentNode.removeChild(dead[i]);
+    var sheets = root.querySelectorAll('style');
+    for (var s = sheets.length - 1; s >= 0; s--)
+        qsInertStyleElement(sheets[s]);
     var all = root.getElementsByTagName('*');
     for (var j = 0; j < all.length; j++) {
         var attrs = all[j].attributes;
@@ -143,6 +185,11 @@ function qsMakeInert(root) {
                 (name === 'name' && all[j].tagName === 'IMG'))
                 all[j].removeAttribute(attrs[k].name);
         }
+        if (all[j].hasAttribute('style'))
+            qsInertDeclarations(all[j].style);
+        // An open dialog is placed absolutely by the browser's own style sheet.
+        if (all[j].tagName === 'DIALOG')
+            all[j].style.position = 'static';
     }
 }
 

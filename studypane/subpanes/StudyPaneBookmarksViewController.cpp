@@ -464,7 +464,7 @@ void StudyPaneBookmarksViewController::loadView()
     auto button = [this](const QString& text, const QString& tip) {
         auto* b = new QToolButton(loadedView());
         b->setText(text);
-        b->setToolTip(tip);
+        b->setToolTip(ContentTextDocument::plainToolTip(tip));
         return b;
     };
     m_newButton = button(tr("New"), tr("Create a new bookmark category"));

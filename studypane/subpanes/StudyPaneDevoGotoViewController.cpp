@@ -1,4 +1,5 @@
 #include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "engine/foundation/SimpleDate.h"
 #include "library/GoToRequest.h"
@@ -49,7 +50,7 @@ DevotionalCatchUpWindowController::DevotionalCatchUpWindowController(QWidget* pa
     form->addRow(tr("Catch up by:"), m_method);
     form->addRow(tr("Catch up:"), m_endPoint);
     column->addLayout(form);
-    m_description = new QLabel(this);
+    m_description = new PlainLabel(this);
     m_description->setWordWrap(true);
     m_description->setMinimumWidth(360);
     column->addWidget(m_description);
@@ -165,7 +166,7 @@ void StudyPaneDevoGotoViewController::loadView()
     auto button = [this](const QString& text, const QString& tip) {
         auto* b = new QToolButton(loadedView());
         b->setText(text);
-        b->setToolTip(tip);
+        b->setToolTip(ContentTextDocument::plainToolTip(tip));
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         return b;
     };

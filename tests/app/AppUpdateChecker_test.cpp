@@ -8,12 +8,15 @@
 #include "platform/UserDefaults.h"
 #include "tests/tools/standin-services/StandinTestServer.h"
 
+#include "support/FileAccessWatch.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -454,6 +457,38 @@ TEST_F(UpdateCheck, UpdateWindowOffersTheDownload)
     EXPECT_FALSE(bare.downloadButton()->isVisible());
     EXPECT_FALSE(bare.moreInfoButton()->isVisible());
     UpdateAvailableWindowController::urlOpener() = [](const QUrl&) {};
+}
+
+// A feed's text names files as images, backgrounds and style sheets: the update window shows its
+// words and opens none of them, and its version line shows markup as written.
+TEST_F(UpdateCheck, TheUpdateWindowOpensNothingTheFeedNames)
+{
+    QTemporaryDir dir;
+    const QString watched = dir.filePath(QStringLiteral("watched.png"));
+    QImage picture(8, 8, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(watched));
+    TestSupport::FileAccessWatch access(watched);
+    const QString pipe = dir.filePath(QStringLiteral("pipe.css"));
+    TestSupport::FifoOpenWatch fifo(pipe);
+    ASSERT_TRUE(access.valid() && fifo.valid());
+    const QString html = QStringLiteral("<html><head><link rel=\"stylesheet\" href=\"%2\"><style>@import url(%2); "
+                                        "p { background-image: url(%1) }</style></head><body>"
+                                        "<p>Build 140 mends things.</p><img src=\"%1\"><img src=\"file://%1\">"
+                                        "<img src=\"%2\"><table background=\"%1\"><tr><td>cell</td></tr></table>"
+                                        "</body></html>")
+                             .arg(watched, pipe);
+    const QVariantMap params {{QStringLiteral("label"), QStringLiteral("<img src=\"%1\">Version 2").arg(watched)},
+        {QStringLiteral("description"), html}, {QStringLiteral("instructions"), html}};
+    UpdateAvailableWindowController window(params, m_center);
+    window.show();
+    QApplication::processEvents();
+    window.grab();
+    EXPECT_TRUE(window.versionHistoryWebView()->toPlainText().contains(QStringLiteral("Build 140 mends things.")));
+    EXPECT_TRUE(window.installationInstructionsWebView()->toPlainText().contains(QStringLiteral("cell")));
+    EXPECT_EQ(window.versionHistoryLabel()->text(), params.value(QStringLiteral("label")).toString());
+    EXPECT_FALSE(access.touched());
+    EXPECT_EQ(fifo.opens(), 0);
 }
 
 }  // namespace

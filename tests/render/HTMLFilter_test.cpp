@@ -25,6 +25,12 @@ std::string linked(std::string text)
     return text;
 }
 
+std::string dataOnly(std::string text)
+{
+    keepOnlyDataResources(text);
+    return text;
+}
+
 std::string repeat(const std::string& s, int n)
 {
     std::string out;
@@ -317,3 +323,72 @@ TEST(LinkBibleReferencesInHtml, LongAndHostileText)
 }
 
 }  // namespace
+
+TEST(KeepOnlyDataResources, TagsNameNoResourceButData)
+{
+    const std::string png = "data:image/png;base64,iVBORw0KGgo=";
+    EXPECT_EQ(dataOnly("<img src=\"" + png + "\" alt=\"x\">"), "<img src=\"" + png + "\" alt=\"x\">");
+    EXPECT_EQ(dataOnly("<img src=\"/dev/zero\" alt=\"x\">"), "<img alt=\"x\">");
+    EXPECT_EQ(dataOnly("<img alt=x src='file:///etc/passwd'>"), "<img alt=x>");
+    EXPECT_EQ(dataOnly("<img src=&#102;ile:///etc/passwd>"), "<img>");
+    EXPECT_EQ(dataOnly("<img SRC=\"  DATA:image/png,x\">"), "<img SRC=\"  DATA:image/png,x\">");
+    EXPECT_EQ(
+        dataOnly("<img src=\"" + png + "\" srcset=\"" + png + " 1x, /etc/passwd 2x\">"), "<img src=\"" + png + "\">");
+    EXPECT_EQ(dataOnly("<table background=\"x.png\"><td background=data:,>"), "<table><td background=data:,>");
+    EXPECT_EQ(dataOnly("<video poster=\"/tmp/a.png\"></video><a ping=\"http://h/\" href=\"#n\">n</a>"),
+        "<video></video><a href=\"#n\">n</a>");
+    // A link is followed, not loaded; an href elsewhere names a resource.
+    EXPECT_EQ(dataOnly("<a href=\"http://example.com/\">x</a>"), "<a href=\"http://example.com/\">x</a>");
+    EXPECT_EQ(dataOnly("<image href=\"file:///x.png\"><use xlink:href=\"/x.svg#a\">"), "<image><use>");
+    // Text and markup-free input stay as they are.
+    EXPECT_EQ(dataOnly("a < b, src=\"/dev/zero\""), "a < b, src=\"/dev/zero\"");
+    EXPECT_EQ(dataOnly("<p>url(/x)</p>"), "<p>url(/x)</p>");
+}
+
+TEST(KeepOnlyDataResources, StyleAttributesLoseAddresses)
+{
+    EXPECT_EQ(dataOnly("<p style=\"color:red\">x</p>"), "<p style=\"color:red\">x</p>");
+    EXPECT_EQ(dataOnly("<p style=\"background:url(/dev/zero) no-repeat\">x</p>"),
+        "<p style=\"background:none no-repeat\">x</p>");
+    EXPECT_EQ(dataOnly("<p style='background-image: URL( \"file:///a\" )'>"), "<p style=\"background-image: none\">");
+    // Escapes, comments and character references are read as the browser reads them.
+    EXPECT_EQ(dataOnly("<p style=\"background:u\\72l(/a)\">"), "<p style=\"background:none\">");
+    EXPECT_EQ(dataOnly("<p style=\"background:u/**/rl(/a)\">"), "<p style=\"background:u/**/rl(/a)\">");
+    EXPECT_EQ(dataOnly("<p style=\"background:&#117;rl(/a)\">"), "<p style=\"background:none\">");
+    EXPECT_EQ(dataOnly("<p style=\"background:url('\\66ile:///a')\">"), "<p style=\"background:none\">");
+    EXPECT_EQ(dataOnly("<p style=\"background:image-set('/a.png' 1x)\">"), "<p style=\"background:none\">");
+    EXPECT_EQ(dataOnly("<p style=\"background:url(data:image/png;base64,AA)\">"),
+        "<p style=\"background:url(data:image/png;base64,AA)\">");
+    // A value written back keeps its quotes and markup characters escaped.
+    EXPECT_EQ(dataOnly("<p style='font-family:\"A&amp;B\";background:url(/a)'>"),
+        "<p style=\"font-family:&quot;A&amp;B&quot;;background:none\">");
+    EXPECT_EQ(dataOnly("<rect fill=\"url(/x.svg#g)\">"), "<rect fill=\"none\">");
+}
+
+TEST(KeepOnlyDataResources, StyleSheetsLoseImportsAndAddresses)
+{
+    EXPECT_EQ(dataOnly("<style>@import url(/etc/x.css); p { color: red }</style>"), "<style> p { color: red }</style>");
+    EXPECT_EQ(dataOnly("<style>@IMPORT '/x.css' screen;b{}</style><p>t</p>"), "<style>b{}</style><p>t</p>");
+    EXPECT_EQ(dataOnly("<style>@\\69mport \"/x.css\";</style>"), "<style></style>");
+    EXPECT_EQ(dataOnly("<style>@font-face{src:url(/f.ttf),local(A)}</style>"),
+        "<style>@font-face{src:none,local(A)}</style>");
+    EXPECT_EQ(dataOnly("<style>b{background:url(/a)}</stylex>c{background:url(/b)}</style>"), "<style></style>");
+    EXPECT_EQ(dataOnly("<style>b{content:\"&\"} c{background:url(/a)}</style>"), "<style></style>");
+    // An unclosed sheet runs to the end, as it does in the browser.
+    EXPECT_EQ(dataOnly("<style>b{background:url(/a)}"), "<style>b{background:none}");
+    // A sheet that only names data: stays as written.
+    const std::string kept = "<style>p{background:url(\"data:image/gif;base64,R0lG\")}</style>";
+    EXPECT_EQ(dataOnly(kept), kept);
+}
+
+TEST(KeepOnlyDataResources, LongAndHostileInput)
+{
+    // Unclosed strings, parentheses and comments end at the text's end; nothing grows without bound.
+    for (const std::string& text : {std::string("<p style=\"background:url('/a"), std::string("<style>url((((("),
+             std::string("<style>/*"), std::string("<style>@import"), std::string("<p style=\"a:\\"),
+             std::string("<style>u\\"), repeat("<style>url(/a)</style>", 2000)}) {
+        const std::string out = dataOnly(text);
+        EXPECT_LE(out.size(), text.size() + 16) << text.substr(0, 40);
+        EXPECT_EQ(out.find("/a)"), std::string::npos) << text.substr(0, 40);
+    }
+}

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -208,6 +210,49 @@ TEST(CopyPassageMarkup, HostileMarkupNeverBreaksAPass)
         const QString patched = CopyPassageCopier::stringWithImgSrcPatched(html, nullptr);
         EXPECT_EQ(patched, html);  // without a book, images stay as they are
     }
+}
+
+// A report loads no file: the images the copier points at the book's image cache travel inside it as
+// data: URLs, and an image anywhere else, of another kind or too large loses its address.
+TEST(CopyPassageMarkup, CachedImagesTravelInlineAndOthersLoseTheirAddress)
+{
+    const auto kjv = openBook("KJV.tvk");
+    NEED_BOOK(kjv);
+    QTemporaryDir home;
+    const QByteArray previous = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", home.filePath(QStringLiteral("cache")).toUtf8());
+    const QString patched = CopyPassageCopier::stringWithImgSrcPatched(QStringLiteral("<img src=\"a.png\">"), kjv);
+    const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("file://([^\"]*)")).match(patched);
+    ASSERT_TRUE(m.hasMatch()) << patched.toStdString();
+    const QString cache = QFileInfo(m.captured(1)).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(cache));
+    const QByteArray png = QByteArray::fromBase64(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
+    const auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+    };
+    ASSERT_TRUE(write(cache + QStringLiteral("/a.png"), png));
+    ASSERT_TRUE(write(cache + QStringLiteral("/notes.txt"), "text"));
+    ASSERT_TRUE(write(home.filePath(QStringLiteral("outside.png")), png));
+    QFile big(cache + QStringLiteral("/big.png"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(CopyPassageCopier::kMaxInlineImageBytes + 1));
+    big.close();
+
+    const QString html = QStringLiteral("<p>x<img alt=\"a\" src=\"file://%1/a.png\"><img src='file://%1/notes.txt'>"
+                                        "<img src=\"file://%2\"><img src=\"file://%1/../../outside.png\">"
+                                        "<img src=\"file://%1/big.png\"><img src=\"file://%1/missing.png\">"
+                                        "<a href=\"file://%1/a.png\">link</a></p>")
+                             .arg(cache, home.filePath(QStringLiteral("outside.png")));
+    EXPECT_EQ(CopyPassageCopier::stringWithCachedImagesInlined(html, kjv),
+        QStringLiteral("<p>x<img alt=\"a\" src=\"data:image/png;base64,%1\"><img src=''><img src=\"\"><img src=\"\">"
+                       "<img src=\"\"><img src=\"\"><a href=\"file://%2/a.png\">link</a></p>")
+            .arg(QString::fromLatin1(png.toBase64()), cache));
+    // Without a book, or without a file address, the text stays as it is.
+    EXPECT_EQ(CopyPassageCopier::stringWithCachedImagesInlined(html, nullptr), html);
+    EXPECT_EQ(CopyPassageCopier::stringWithCachedImagesInlined(QStringLiteral("<img src=x>"), kjv),
+        QStringLiteral("<img src=x>"));
+    qputenv("XDG_CACHE_HOME", previous);
 }
 
 // ---- Passages from the compiled sample Bibles ----

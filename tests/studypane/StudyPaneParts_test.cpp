@@ -7,6 +7,7 @@
 #include "StudyPaneTestSupport.h"
 #include "panes/layout/WindowEnvironment.h"
 #include "platform/RecordingAlerts.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneNoteHeader.h"
 #include "studypane/StudyPaneRecentSearches.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
@@ -81,7 +82,8 @@ TEST(StudyPaneSearchPanel, MakesTheRowAndProgressBarUnderTheRoot)
     EXPECT_EQ(p.root.findChild<QLineEdit*>(QStringLiteral("searchField")), p.panel.searchField());
     EXPECT_EQ(p.panel.searchField()->placeholderText(), QStringLiteral("Search Things"));
     EXPECT_EQ(
-        p.root.findChild<QToolButton*>(QStringLiteral("searchMenuButton"))->toolTip(), QStringLiteral("Things menu"));
+        ContentTextDocument::plainText(p.root.findChild<QToolButton*>(QStringLiteral("searchMenuButton"))->toolTip()),
+        QStringLiteral("Things menu"));
     EXPECT_EQ(p.panel.refreshButton()->toolTip(), QStringLiteral("Search again"));
     EXPECT_TRUE(p.panel.progressBar()->isHidden());
     EXPECT_EQ(p.panel.table(), p.table);
@@ -315,7 +317,7 @@ TEST(StudyPaneNoteHeader, StatusLineTellsSavingAndSync)
     s.failureReason = QStringLiteral("disk full");
     header.showStatus(s);
     EXPECT_EQ(local->text(), QStringLiteral("Local Storage: Not saved"));
-    EXPECT_TRUE(local->toolTip().endsWith(QStringLiteral("disk full")));
+    EXPECT_TRUE(ContentTextDocument::plainText(local->toolTip()).endsWith(QStringLiteral("disk full")));
 
     s = {};
     s.hasNote = true;

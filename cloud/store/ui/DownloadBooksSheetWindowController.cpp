@@ -1,4 +1,5 @@
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "cloud/store/CoverArtManager.h"
 #include "cloud/store/DownloadBooksManager.h"
@@ -42,19 +43,19 @@ BookTableCellView::BookTableCellView(QWidget* parent) : QWidget(parent)
 {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(4, 2, 8, 2);
-    m_image = new QLabel(this);
+    m_image = new PlainLabel(this);
     m_image->setFixedSize(40, 54);
     m_image->setAlignment(Qt::AlignCenter);
     row->addWidget(m_image);
     auto* column = new QVBoxLayout;
     column->setSpacing(2);
-    m_text = new QLabel(this);
+    m_text = new PlainLabel(this);
     QFont bold = m_text->font();
     bold.setBold(true);
     m_text->setFont(bold);
     column->addWidget(m_text);
     auto* line = new QHBoxLayout;
-    m_size = new QLabel(this);
+    m_size = new PlainLabel(this);
     m_size->setMinimumWidth(80);
     line->addWidget(m_size);
     m_progress = new QProgressBar(this);
@@ -65,7 +66,7 @@ BookTableCellView::BookTableCellView(QWidget* parent) : QWidget(parent)
     line->addWidget(m_progress, 1);
     line->addStretch(0);
     column->addLayout(line);
-    m_message = new QLabel(this);
+    m_message = new PlainLabel(this);
     m_message->setStyleSheet(QStringLiteral("color: red"));
     m_message->hide();
     column->addWidget(m_message);
@@ -85,8 +86,8 @@ DownloadBooksSheetWindowController::DownloadBooksSheetWindowController(const Sto
     auto* column = new QVBoxLayout(this);
     auto* top = new QHBoxLayout;
     top->addWidget(
-        new QLabel(tr("Books you own. Choose one to download it, or to remove a downloaded copy."), this), 1);
-    m_refreshingLabel = new QLabel(tr("Updating the list of books you own..."), this);
+        new PlainLabel(tr("Books you own. Choose one to download it, or to remove a downloaded copy."), this), 1);
+    m_refreshingLabel = new PlainLabel(tr("Updating the list of books you own..."), this);
     m_refreshingLabel->hide();
     m_refreshingIndicator = new QProgressBar(this);
     m_refreshingIndicator->setRange(0, 0);

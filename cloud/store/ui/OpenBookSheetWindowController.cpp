@@ -1,4 +1,5 @@
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
+#include "platform/ui/PlainLabel.h"
 
 #include "cloud/store/CoverArtManager.h"
 #include "cloud/store/StoreNotifications.h"
@@ -31,7 +32,7 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
     resize(760, 520);
 
     auto* column = new QVBoxLayout(this);
-    auto* heading = new QLabel(tr("Choose a book to open it in a new tab."), this);
+    auto* heading = new PlainLabel(tr("Choose a book to open it in a new tab."), this);
     column->addWidget(heading);
     auto* lists = new QHBoxLayout;
     m_kindsTable = new QListWidget(this);

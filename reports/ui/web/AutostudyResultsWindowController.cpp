@@ -19,7 +19,36 @@
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+
+namespace {
+
+// The report page loads its own file and the data: URLs it carries, nothing else: no local file or
+// address that a book or a synced note names, even where the report's filter would have let one by.
+class ReportRequestGuard final : public QWebEngineUrlRequestInterceptor {
+public:
+    ReportRequestGuard(const QUrl& report, QObject* parent) : QWebEngineUrlRequestInterceptor(parent), m_report(report)
+    {
+    }
+
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override
+    {
+        const QUrl url = info.requestUrl();
+        const QString scheme = url.scheme().toLower();
+        if (scheme == QLatin1String("data") || scheme == QLatin1String("about"))
+            return;
+        if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeMainFrame &&
+            url.adjusted(QUrl::RemoveFragment) == m_report)
+            return;
+        info.block(true);
+    }
+
+private:
+    const QUrl m_report;
+};
+
+}  // namespace
 
 AutostudyResultsWindowController* AutostudyResultsWindowController::runWithFile(
     const WindowEnvironment& env, const QString& filename, const QString& notificationName, const QVariantMap& userInfo)
@@ -41,10 +70,11 @@ AutostudyResultsWindowController::AutostudyResultsWindowController(
     setWindowTitle(QStringLiteral("Autostudy %1").arg(userInfo.value(QStringLiteral("windowTitle")).toString()));
 
     m_profile = new QWebEngineProfile(this);  // off the record: nothing of the report is kept
+    m_profile->setUrlRequestInterceptor(new ReportRequestGuard(QUrl::fromLocalFile(m_filename), m_profile));
     auto* page = new QWebEnginePage(m_profile, this);
     QWebEngineSettings* settings = page->settings();
     settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
     settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
     m_view = new QWebEngineView(this);

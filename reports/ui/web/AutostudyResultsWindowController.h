@@ -6,7 +6,9 @@
 // renderer's passage markup (floated interlinear tables, word-attribute spans, images from the book
 // cache) and a style sheet that QTextBrowser's HTML subset would mangle. The view runs in its own
 // off-the-record profile, with no book bridge and with scripts switched off, since the passages come
-// from books and are not trusted; it may read local files only for the passage images.
+// from books and the notes from sync, and are not trusted. It loads the report file and nothing else
+// but data: URLs (the passage images travel inside the report): no local file or address that a
+// book or note names is read or fetched.
 //
 // The window keeps its frame in the environment's defaults, reports failures through its alerts and
 // asks for the dialog again on its centre. Each window owns itself (deleted on close); several may be

@@ -3,14 +3,18 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "reports/AutoStudyElements.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "support/FileAccessWatch.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QHelpEvent>
+#include <QImage>
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -18,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <memory>
 
@@ -261,6 +266,37 @@ TEST_F(NavigatorSettings, OpenNavigatorsFollowTheWindowAtOnce)
     EXPECT_EQ(seenWhileOpen, 5);
     EXPECT_EQ(otherWhileOpen, 5);
     EXPECT_EQ(navigator.maxResultsPerBook(), 5);
+}
+
+// A book's name that looks like markup naming a file: the books table and its tool tip show it as
+// written, and hovering the row opens nothing.
+TEST_F(NavigatorSettings, BookNamesAreShownAsWrittenAndTheirToolTipsOpenNothing)
+{
+    const QString watched = m_dir->filePath(QStringLiteral("watched.png"));
+    QImage picture(8, 8, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(watched));
+    TestSupport::FileAccessWatch access(watched);
+    ASSERT_TRUE(access.valid());
+    const QString name = QStringLiteral("<img src=\"%1\"><table background=\"%1\"><tr><td>Hostile").arg(watched);
+    m_elements.navigatorStudyElements()[0].bookArray[1].detailText = name;
+    NavigatorSettingsWindowController window(m_window, m_elements);
+    window.resize(700, 500);
+    window.show();
+    QTableView* books = window.booksTableView();
+    ASSERT_EQ(text(books, 1), name);
+    const QModelIndex index = books->model()->index(1, 1);
+    EXPECT_EQ(ContentTextDocument::plainText(index.data(Qt::ToolTipRole).toString()), name);
+
+    // The user hovers the row: its tool tip shows the name as written.
+    const QPoint at = books->visualRect(index).center();
+    QHelpEvent hover(QEvent::ToolTip, at, books->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(books->viewport(), &hover);
+    ASSERT_TRUE(QToolTip::isVisible());
+    EXPECT_EQ(ContentTextDocument::plainText(QToolTip::text()), name);
+    window.grab();
+    QToolTip::hideText();
+    EXPECT_FALSE(access.touched());
 }
 
 }  // namespace

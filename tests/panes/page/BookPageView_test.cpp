@@ -1701,6 +1701,88 @@ TEST(BookPageView, AGoToElsewhereInTheBookKeepsThePageAndPaintsTheVerseAtTheTop)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
+// A book whose first section holds transparent links that try to cover the whole page: one placed
+// by its style attribute, one by a style element (its property spelled with an escape), one by a
+// rule inside a media rule, one sticky; then a paragraph to click on and a plain web link.
+QString writeCoveringBook(const QString& folder, const QString& remote)
+{
+    cTvkRichBook book;
+    book.info.bookName = "Covering Book";
+    book.info.abbreviatedTitle = "Covering";
+    book.info.publisherId = 77;
+    book.info.bookId = 9;
+    const std::string cover = "top:0;left:0;width:100%;height:100%;opacity:0;display:block;";
+    const std::string address = remote.toStdString();
+    std::vector<TvkNode> blocks;
+    blocks.push_back(element(TvkTag::kP, {{"id", "before"}}, {TvkNode::text("The text before the covers.")}));
+    blocks.push_back(element(HTMLTag::a,
+        {{"id", "fixed"}, {"href", address + "fixed"}, {"style", "position:fixed;z-index:2147483647;" + cover}},
+        {TvkNode::text("fixed")}));
+    blocks.push_back(element(HTMLTag::style, {},
+        {TvkNode::text(".sheetcover{posit\\69on:fixed;z-index:99;" + cover +
+            "}"
+            "@media screen{.mediacover{position:absolute;z-index:98;" +
+            cover + "}}")}));
+    blocks.push_back(element(
+        HTMLTag::a, {{"id", "sheet"}, {"class", "sheetcover"}, {"href", address + "sheet"}}, {TvkNode::text("sheet")}));
+    blocks.push_back(element(
+        HTMLTag::a, {{"id", "media"}, {"class", "mediacover"}, {"href", address + "media"}}, {TvkNode::text("media")}));
+    blocks.push_back(element(HTMLTag::a,
+        {{"id", "sticky"}, {"href", address + "sticky"}, {"style", "position:-webkit-sticky;position:sticky;" + cover}},
+        {TvkNode::text("sticky")}));
+    std::string words;
+    for (int i = 0; i < 200; ++i)
+        words += "Words to click on, far from any link. ";
+    blocks.push_back(element(TvkTag::kP, {{"id", "target"}}, {TvkNode::text(words)}));
+    blocks.push_back(element(
+        TvkTag::kP, {}, {element(HTMLTag::a, {{"id", "real"}, {"href", address + "real"}}, {TvkNode::text("web")})}));
+    book.addSection({"Covered", 1, 0, blocks});
+    book.addSection({"After", 1, 0, {TvkNode::element(TvkTag::kP, {TvkNode::text("The next section.")})}});
+    const QString path = folder + QStringLiteral("/Covering.tvk");
+    std::string error;
+    EXPECT_TRUE(book.writeFile(path.toStdString(), &error)) << error;
+    return path;
+}
+
+TEST(BookPageView, ContentTakesNoPlaceOfItsOwnSoAClickElsewhereOpensNothing)
+{
+    REQUIRE_WEB_VIEW();
+    QTcpServer server;  // where the covering links point; nothing may reach it
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const QString remote = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+    QTemporaryDir dir;
+    auto book = SourceTupleBookPageSource::forFile(writeCoveringBook(dir.path(), remote));
+    ASSERT_TRUE(book != nullptr);
+    QString html;
+    for (quint32 b = book->blockForSection(1); b < book->blockForSection(2); ++b)
+        html += book->htmlTextForBlock(b, {});
+    // The renderer hands the placing styles on: the page must keep them out.
+    ASSERT_TRUE(html.contains(QLatin1String("position:fixed")) && html.contains(QLatin1String("sheetcover")))
+        << html.toStdString();
+    Page page(book);
+    GoToRecorder recorder;
+    page.goToSection(1);
+
+    // Every covering link stays in the flow of its block: no fixed, absolute or sticky place, no z-index.
+    for (const char* id : {"fixed", "sheet", "media", "sticky"}) {
+        const QString style = QStringLiteral("getComputedStyle(document.getElementById('%1'))").arg(QLatin1String(id));
+        EXPECT_EQ(js(page.view, style + QStringLiteral(".position")).toString(), QStringLiteral("static")) << id;
+        EXPECT_EQ(js(page.view, style + QStringLiteral(".zIndex")).toString(), QStringLiteral("auto")) << id;
+    }
+    // The style element is kept, with its other declarations.
+    EXPECT_EQ(js(page.view, QStringLiteral("getComputedStyle(document.getElementById('sheet')).opacity")).toString(),
+        QStringLiteral("0"));
+
+    // A click on the words opens nothing; the web link clicked after it is the only request.
+    ASSERT_TRUE(page.click(QStringLiteral("#target")));
+    ASSERT_TRUE(page.click(QStringLiteral("#real")));
+    ASSERT_TRUE(waitFor([&] { return !recorder.requests.isEmpty(); }));
+    ASSERT_EQ(recorder.requests.size(), 1);
+    EXPECT_EQ(recorder.requests[0].value(QStringLiteral("href")).toString(), remote + QStringLiteral("real"));
+    EXPECT_FALSE(server.hasPendingConnections());
+    page.view.grab().save(kBuild + QStringLiteral("/covering-book-page.png"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)

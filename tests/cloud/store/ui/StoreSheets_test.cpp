@@ -16,6 +16,8 @@
 #include "panes/layout/PaneNotifications.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "support/FileAccessWatch.h"
+#include "tools/tvkbuild/cTvkBookBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
@@ -555,6 +558,49 @@ TEST_F(Sheets, SignedOutAsksForTheSignInAndSendsNothing)
     sheet.onDownloadAllBooks();
     EXPECT_EQ(store.alerts->shown().size(), 2);
     EXPECT_EQ(store.downloads->count(), 0);
+}
+
+// The server's product names are shown as written: a name that looks like markup naming a file opens
+// nothing, in the list or in the cell.
+TEST(DownloadSheet, ProductNamesFromTheServerAreShownAsWritten)
+{
+    ensureWidgetApplication();
+    QTemporaryDir dir;
+    const QString watched = dir.filePath(QStringLiteral("watched.png"));
+    QImage picture(8, 8, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(watched));
+    TestSupport::FileAccessWatch access(watched);
+    ASSERT_TRUE(access.valid());
+    // The stand-in sells one book, whose name is the product name it sends.
+    const QString catalog = dir.filePath(QStringLiteral("catalog"));
+    QDir().mkpath(catalog);
+    const std::string name = "<img src=\"" + watched.toStdString() + "\">Hostile Product";
+    cTvkBookBuilder builder;
+    builder.info.bookName = name;
+    builder.info.abbreviatedTitle = "Hostile";
+    builder.info.publisherId = 79;
+    builder.info.bookId = 4;
+    builder.addSection({"Part", 1, "Words.", 0});
+    ASSERT_TRUE(builder.writeFile(QDir(catalog).filePath(QStringLiteral("HOSTILE.tvk")).toStdString()));
+    standin_test::Server server({QStringLiteral("--books"), catalog});
+    ASSERT_TRUE(server.running());
+
+    Store store;
+    DownloadBooksSheetWindowController sheet(store.context(&server, false));
+    Recorder rec({kListDone, kListFailed});
+    sheet.show();
+    sheet.windowDidLoad();
+    ASSERT_TRUE(waitFor([&] { return rec.count(kListDone) == 1; }));
+    const int row = rowOf(sheet, QStringLiteral("HOSTILE"));
+    ASSERT_GE(row, 0);
+    BookTableCellView* cell = sheet.cellForRow(row);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->textField()->text(), QString::fromStdString(name));
+    EXPECT_EQ(cell->textField()->textFormat(), Qt::PlainText);
+    sheet.grab();
+    screenshot(sheet, QStringLiteral("download-sheet-hostile-name.png"));
+    EXPECT_FALSE(access.touched());
 }
 
 TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)

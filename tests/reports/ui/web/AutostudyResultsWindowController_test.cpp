@@ -9,8 +9,12 @@
 #include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "reports/AutoStudyElements.h"
 #include "reports/AutoStudyManager.h"
+#include "support/FileAccessWatch.h"
 #include "support/TestSupport.h"
+#include "userdata/cBibleNote.h"
+#include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +23,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QImage>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -211,6 +216,81 @@ TEST_F(ResultsWindow, ChangeOptionsDeletesTheReportAndAsksForTheDialogAgain)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(a.isNull());
     EXPECT_TRUE(b.isNull());
+}
+
+// A synced note names local files as images, backgrounds and style sheets: the report carries none
+// of them, and the window reads none of them, even from a report file that still names them.
+TEST_F(ResultsWindow, AReportFromAHostileNoteReadsNoLocalFile)
+{
+    QTemporaryDir dir;
+    const QString watched = dir.filePath(QStringLiteral("watched.png"));
+    QImage picture(8, 8, QImage::Format_ARGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(watched));
+    TestSupport::FileAccessWatch access(watched);
+    const QString pipe = dir.filePath(QStringLiteral("pipe.css"));
+    TestSupport::FifoOpenWatch fifo(pipe);
+    ASSERT_TRUE(access.valid() && fifo.valid());
+    const QString hostile =
+        QStringLiteral("<p>Hostile note</p><img src=\"file://%1\"><img src=\"%1\"><img src=\"&#102;ile://%1\">"
+                       "<div style=\"background:url(file://%1)\">styled</div><div style=\"background:u\\72l(%1)\">"
+                       "escaped</div><style>@import url(file://%2); p { background: url('%1') }</style>"
+                       "<table background=\"%1\"><tr><td>cell</td></tr></table><link rel=\"stylesheet\" "
+                       "href=\"%2\"><video poster=\"%1\"></video><input type=\"image\" src=\"%1\">"
+                       "<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACwAAAAAAQABAAACAkQBADs=\" alt=\"inline\">")
+            .arg(watched, pipe);
+
+    const SourceTuple::Ptr bible = kjv();
+    ASSERT_TRUE(bible);
+    cNoteDoc* notes = noteDocInstance();
+    ASSERT_NE(notes, nullptr);
+    cBibleNote note;  // Philippians 4:13, which no other test reports on
+    note.booknum = 50;
+    note.chapter = 4;
+    note.verse = 13;
+    note.note.assign(cLString16(hostile.toUtf8().constData()));
+    ASSERT_TRUE(notes->saveBibleNote(note, false));
+    AutoStudyElement* mine = AutoStudyElements::elementDictionaryForID(
+        AutoStudyElements::MyNotesID, AutoStudyManager::singleton().elements().verseStudyElements());
+    ASSERT_NE(mine, nullptr);
+    mine->checked = true;
+    BibleRef ref;
+    ASSERT_TRUE(ref.parse(QStringLiteral("Philippians 4:13")) && ref.mapToTranslation(bible->abbr()));
+    const QString path =
+        AutoStudyManager::singleton().resultsFileForAutoVerseStudyOn(ref, bible, AutoStudyElements::MyNotesID);
+    note.note.makeEmpty();
+    ASSERT_TRUE(notes->saveBibleNote(note, false));
+    ASSERT_FALSE(path.isEmpty());
+
+    // The report names no file: only the data: image stays.
+    const QString report = QString::fromUtf8(contents(path));
+    EXPECT_TRUE(report.contains(QStringLiteral("Hostile note")));
+    EXPECT_FALSE(report.contains(watched)) << qPrintable(report.mid(report.indexOf(QStringLiteral("Hostile"))));
+    EXPECT_FALSE(report.contains(pipe));
+    EXPECT_TRUE(report.contains(QStringLiteral("data:image/gif;base64")));
+
+    // A report file that still names them (saved by hand, or by an older reader) reads none of them.
+    const QString older = dir.filePath(QStringLiteral("older.htm"));
+    {
+        QFile f(older);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("<html><head><style>@import url(file://%1);</style></head><body>%2</body></html>")
+                    .arg(pipe, hostile)
+                    .toUtf8());
+    }
+    for (const QString& file : {path, older}) {
+        QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+            g_env, file, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("Philippians 4:13")));
+        ASSERT_TRUE(waitForLoad(window->webView()));
+        const QString text = pageText(window->webView());
+        EXPECT_TRUE(text.contains(QLatin1String("Hostile note"))) << qPrintable(text.left(300));
+        EXPECT_TRUE(text.contains(QLatin1String("styled")));
+        EXPECT_TRUE(TestSupport::waitForPainted(window->webView()->page(), window->webView()));
+        window->onClose();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    EXPECT_FALSE(access.touched());
+    EXPECT_EQ(fifo.opens(), 0);
 }
 
 TEST_F(ResultsWindow, AReportFileThatIsGoneShowsAnEmptyWindowAndClosesCleanly)
