@@ -959,8 +959,11 @@ void SyncManager::gotServerId(const SyncCommand& command)
         disconnect();
         return;
     }
-    // The answered time is the server's; the rows are stamped by this device's clock.
-    m_local.assignServerIdUpTo(noun, SyncLocalData::colonTime(toClientTime(*time)), *serverId);
+    // The answered time is the server's; the rows are stamped by this device's clock. The stores stamp
+    // a row to the whole second, so a row stamped in the second the sync ended may have been edited
+    // after it: only rows whose second was over by then count as synced (the others go up again,
+    // which costs a line; taking an edit for synced would lose it).
+    m_local.assignServerIdUpTo(noun, SyncLocalData::colonTime(toClientTime(*time) - kRowStampResolutionMs), *serverId);
     syncTable(noun, false);
 }
 

@@ -47,6 +47,8 @@ public:
     static constexpr qint64 kFirstBackoffMs = 5000;
     static constexpr qint64 kMaxBackoffMs = 15 * 60 * 1000;
     static constexpr int kRecordsPerTransaction = 256;
+    // The user-data stores stamp a row's change to the whole second.
+    static constexpr qint64 kRowStampResolutionMs = 1000;
 
     enum Goal : int { Idle = 0, Syncing = 1, Disconnecting = 2 };
 

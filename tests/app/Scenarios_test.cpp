@@ -66,6 +66,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -315,42 +316,34 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    // Clicks the link to the verse's note beside it on the region's page, as a reader does, and answers
-    // the text the note viewer then shows (empty when it shows none).
-    QString openNoteFromItsLink(int region, quint32 key)
+    // Once the region's page links the verse's note beside it, opens the note from the verse's menu, as
+    // a reader does, and answers the text the note viewer then shows (empty when it shows none).
+    QString viewNoteOnVerse(int region, quint32 key)
     {
-        m_app->mainWindowController()->window()->show();
-        BookPageView* page = pageOf(region);
-        if (page == nullptr || !waitForNoteLink(region, key))
+        if (!waitForNoteLink(region, key) || !chooseOnVerse(region, key, {QStringLiteral("View Note on")}))
             return QString();
-        const QString note = QStringLiteral("note:_%1%2%3000")
-                                 .arg(key >> 16, 3, 10, QLatin1Char('0'))
-                                 .arg((key >> 8) & 0xFFu, 3, 10, QLatin1Char('0'))
-                                 .arg(key & 0xFFu, 3, 10, QLatin1Char('0'));
-        const QVariantList at = TestSupport::runScript(page->page(),
-            QStringLiteral("(function(){var a=document.querySelector('a[href*=\"%1\"]');if(!a)return [];"
-                           "a.scrollIntoView({block:'center'});var b=a.getBoundingClientRect();"
-                           "return [b.left+b.width/2,b.top+b.height/2];})()")
-                .arg(note))
-                                    .value_or(QVariant())
-                                    .toList();
-        if (at.size() != 2)
-            return QString();
-        QWidget* target = page->focusProxy() != nullptr ? page->focusProxy() : page;
-        QWindow* window = target->window()->windowHandle();
-        const QPoint inWindow =
-            window->mapFromGlobal(target->mapToGlobal(QPoint(qRound(at[0].toDouble()), qRound(at[1].toDouble()))));
-        QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, inWindow);
         QString text;
         waitFor([&] {
             auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
-            NoteWebView* shown = viewer != nullptr ? viewer->webView(viewer->selectedTab()) : nullptr;
+            NoteWebView* shown =
+                viewer != nullptr ? viewer->webView(StudyPaneNoteViewEditViewController::ViewTab) : nullptr;
             text = shown != nullptr && shown->isPageReady() && viewer->location().key == key
                 ? TestSupport::pageText(shown->page(), 5000)
                 : QString();
             return !text.trimmed().isEmpty();
         });
         return text;
+    }
+
+    // Clicks the note viewer's tab with the mouse, as a reader does.
+    void clickNoteTab(StudyPaneNoteViewEditViewController::Tab tab)
+    {
+        auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+        ASSERT_NE(viewer, nullptr);
+        QTabBar* tabs = viewer->view()->findChild<QTabBar*>();
+        ASSERT_NE(tabs, nullptr);
+        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(tab).center());
+        ASSERT_TRUE(waitFor([&] { return viewer->selectedTab() == tab; }));
     }
 
     // Names a new bookmark category in the prompt that asks for it, by typing, as a reader does.
@@ -716,11 +709,12 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     ASSERT_TRUE(highlighted(kRomans828));
     ASSERT_TRUE(typeNoteOnVerse(
         bible, kRomans828, {QStringLiteral("All things work together"), QStringLiteral("for good, at $5 a line$")}));
-    // Another sub-pane: the editor stores the note at once, in its paragraphs.
-    EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::Highlights));
+    // Back to the note's view: the editor stores the note in its paragraphs, one a line.
+    clickNoteTab(StudyPaneNoteViewEditViewController::ViewTab);
     ASSERT_TRUE(waitFor([] { return NoteStore::read(NoteLocation::bible(kRomans828)).found; }));
     const QString typed = NoteStore::read(NoteLocation::bible(kRomans828)).text;
-    EXPECT_TRUE(typed.contains(QStringLiteral("</p>\n<p>"))) << "not two stored paragraphs: " << typed.toStdString();
+    EXPECT_TRUE(typed.contains(QStringLiteral("</p>\n<p>")) && typed.endsWith(QLatin1Char('\n')))
+        << "not two stored paragraphs: " << typed.toStdString();
     ASSERT_TRUE(syncNow()) << "the first profile's sync did not finish";
     quit();
 
@@ -753,7 +747,7 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     const int shownIn = regionShowing(kjv->pubID(), kjv->bookID());
     panes().goToPanes().makePaneCurrent(shownIn);
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
-    const QString shown = openNoteFromItsLink(shownIn, kRomans828);
+    const QString shown = viewNoteOnVerse(shownIn, kRomans828);
     EXPECT_TRUE(shown.contains(QStringLiteral("to them that love God: $"))) << shown.toStdString();
 }
 
@@ -784,7 +778,7 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     panes().goToPanes().makePaneCurrent(bible);
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
-    const QString shown = openNoteFromItsLink(bible, kRomans828);
+    const QString shown = viewNoteOnVerse(bible, kRomans828);
     EXPECT_TRUE(shown.contains(QStringLiteral("All things work together"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("for good, at $5 a line$"))) << shown.toStdString();
 

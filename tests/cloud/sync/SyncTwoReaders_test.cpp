@@ -419,3 +419,36 @@ TEST(SyncTwoReaders, AnUploadTheServerCannotReadHoldsBackOnlyItsOwnRow)
     EXPECT_TRUE(next.errors.isEmpty()) << next.errors.join('\n').toStdString();
     EXPECT_EQ(a.unsynced(), 0);
 }
+
+// The stores stamp an edit to the whole second. An edit of the only row of a type, stamped in the
+// second its last sync ended, is not taken for synced by the catch-up that follows (GET SERVERID):
+// it goes up and reaches the other reader.
+TEST(SyncTwoReaders, AnEditStampedInTheSecondOfTheLastSyncStillGoesUp)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    // Stamped as the note store stamps, to the whole second (and well before the edit below).
+    const qint64 recid = a.edit(C::BibleNotes, {"1", "1", "1", "first"}, false, SyncLocalData::nowMs() % 1000 + 2000);
+    ASSERT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    a.activate();
+    {
+        SyncLocalData data;
+        ASSERT_TRUE(data.open());
+        const std::optional<QString> last = data.lastSyncTime(QStringLiteral("BibleNotes"));
+        ASSERT_TRUE(last.has_value());
+        const std::optional<qint64> lastMs = SyncLocalData::parseTime(*last);
+        ASSERT_TRUE(lastMs.has_value());
+        // As the note store stamps it: the sync's second, without its milliseconds.
+        const QString stamp = SyncLocalData::colonTime(*lastMs / 1000 * 1000);
+        ASSERT_TRUE(
+            data.updateRow(C::BibleNotes, recid, {"1", "1", "1", "<p>edited</p>\n<p>at once</p>\n"}, stamp, 0, false));
+        data.close();
+    }
+    const RecordingDelegate run = a.sync(server.syncPort());
+    EXPECT_TRUE(run.errors.isEmpty()) << run.errors.join('\n').toStdString();
+    EXPECT_EQ(a.unsynced(), 0);
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(noteOf(b.dump(false), QStringLiteral("1|1|1")), QStringLiteral("<p>edited</p>\n<p>at once</p>\n"));
+}
