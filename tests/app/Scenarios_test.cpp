@@ -781,6 +781,10 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     const QString shown = viewNoteOnVerse(bible, kRomans828);
     EXPECT_TRUE(shown.contains(QStringLiteral("All things work together"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("for good, at $5 a line$"))) << shown.toStdString();
+    m_app->mainWindowController()->window()->show();
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(m_app->mainWindowController()->window()));
+    QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
+    m_app->mainWindowController()->window()->grab().save(kBuild + QStringLiteral("/screenshots/synced-note.png"));
 
     // This profile rewrites the note and syncs it back.
     ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kRomans828), kRewrittenNote));
