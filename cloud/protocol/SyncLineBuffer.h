@@ -2,8 +2,8 @@
 // separator (0x1E). A line is handed out with its separator, as SyncCommand reads it: without the
 // separator, a line whose last parameter ends in CR or LF (a note of several paragraphs) would read
 // as the alternative form and fall apart at every "$". Bytes after the last separator wait for the
-// next read. A receiver of server lines
-// drops the greeting "Hi!\r\n" whenever the buffer begins with it; the same bytes anywhere else stay.
+// next read. A receiver of server lines drops the greeting "Hi!\r\n" whenever the buffer begins with
+// it; the same bytes anywhere else stay.
 //
 // A line may not grow past the limit given at construction: once the bytes waiting for their
 // separator exceed it, nextLine answers Overflow and the connection should be closed, so a peer that
