@@ -74,7 +74,9 @@ public:
 
     // Reads the text of one received line (terminator included or not): the body is the text before
     // the first RS; without RS a trailing run of CR and LF is cut and the line uses the alternative
-    // separator. With `skipLeadField`, a body of 9 or more characters loses its first 8.
+    // separator. With `skipLeadField`, a body of 9 or more characters loses its first 8. A line cut
+    // from the stream is given with its RS (SyncLineBuffer hands it out so): without it, a line whose
+    // last parameter ends in CR or LF would read as the alternative form.
     static SyncCommand fromReceivedText(const QString& text, bool skipLeadField = true);
     // Decodes one received line's bytes as UTF-8 first.
     static SyncCommand fromReceivedBytes(const QByteArray& bytes, bool skipLeadField = true);

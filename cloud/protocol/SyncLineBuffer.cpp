@@ -29,7 +29,7 @@ SyncLineBuffer::Result SyncLineBuffer::nextLine(QByteArray& line)
         return m_buffer.size() > m_maxLineBytes ? Result::Overflow : Result::NeedMore;
     if (rs > m_maxLineBytes)
         return Result::Overflow;
-    line = m_buffer.left(rs);
+    line = m_buffer.left(rs + 1);
     m_buffer.remove(0, rs + 1);
     return Result::Line;
 }

@@ -1,6 +1,9 @@
 // SyncLineBuffer: cuts the received byte stream of a sync connection into lines at the record
-// separator (0x1E). Bytes after the last separator wait for the next read. A receiver of server lines
-// drops the greeting "Hi!\r\n" whenever the buffer begins with it; the same bytes anywhere else stay.
+// separator (0x1E). A line is handed out with its separator, as SyncCommand reads it: without the
+// separator, a line whose last parameter ends in CR or LF (a note of several paragraphs) would read
+// as the alternative form and fall apart at every "$". Bytes after the last separator wait for the
+// next read. A receiver of server lines drops the greeting "Hi!\r\n" whenever the buffer begins with
+// it; the same bytes anywhere else stay.
 //
 // A line may not grow past the limit given at construction: once the bytes waiting for their
 // separator exceed it, nextLine answers Overflow and the connection should be closed, so a peer that
@@ -24,7 +27,7 @@ public:
 
     // Appends received bytes (then drops a greeting at the front when asked to).
     void append(const QByteArray& bytes);
-    // Line: `line` holds the bytes before the next separator, which are removed with it.
+    // Line: `line` holds the bytes up to and including the next separator, which are removed.
     Result nextLine(QByteArray& line);
 
     qsizetype pendingBytes() const { return m_buffer.size(); }

@@ -113,7 +113,7 @@ void SyncConnection::readLines()
         }
         m_timer.stop();
         if (onCommand)
-            onCommand(SyncCommand::fromReceivedBytes(line + SyncCommand::kRecordSeparator));
+            onCommand(SyncCommand::fromReceivedBytes(line));
         // The handler may have closed or replaced the connection.
         if (socket != m_socket || !m_socket)
             return;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDebug>
 
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/protocol/SyncRecordTypes.h"
@@ -281,6 +282,7 @@ void SyncManager::conditionallyStartSync(bool force)
         m_connection->setReplyTimeoutMs(m_replyTimeoutMs);
         m_isConnected = false;
         m_offset = kUnsetOffset;
+        m_refusalReported = false;
         m_connection->open(host, port);
     }
     m_recordType = m_queue.takeFirst();
@@ -477,6 +479,7 @@ void SyncManager::syncTable(qint64 noun, bool getServerId)
     m_progressRecordCount = 0;
     m_sent.reset();
     m_sentUpTo = 0;
+    m_refused.clear();
     if (noun == C::ProgramSettings) {
         if (!write(SyncCommand(
                 QStringLiteral("SYNC"), nounWord(noun), {QString::number(std::numeric_limits<qint64>::max())})))
@@ -536,32 +539,61 @@ int SyncManager::getHighestRecordIdForTable(qint64 noun)
     return 1;
 }
 
+// The first unsynced row after `afterRecid` that was not refused in this run.
+std::optional<SyncLocalRow> SyncManager::nextRowToSend(qint64 noun, bool* failed, qint64 afterRecid)
+{
+    for (;;) {
+        std::optional<SyncLocalRow> row = m_local.firstUnsynced(noun, failed, afterRecid);
+        if (!row || !m_refused.contains(row->recid))
+            return row;
+        afterRecid = row->recid;
+    }
+}
+
+// A row that cannot go up in this run: it keeps serverid 0, the rest of the type goes on without it,
+// and the type writes no history row (a later catch-up by sync time must not take it for synced).
+void SyncManager::refuseRow(qint64 recid, const QString& message)
+{
+    m_refused.insert(recid);
+    m_sent.reset();
+    // Said once a run; a refusal is not a failure of the run, which goes on.
+    if (m_refusalReported) {
+        qWarning().noquote() << "sync:" << message;
+        return;
+    }
+    m_refusalReported = true;
+    if (m_delegate)
+        m_delegate->syncErrorOccurred(message, m_userAsked);
+}
+
 void SyncManager::sendNextAddOrDelete()
 {
     const qint64 noun = m_recordType;
     if (isDataNoun(noun)) {
         const Messages* m = messagesOf(noun);
-        bool failed = false;
-        std::optional<SyncLocalRow> row = m_local.firstUnsynced(noun, &failed, m_sentUpTo);
-        if (!failed && !row && m_sentUpTo > 0) {
-            // The pass is over: its acknowledgements are stored, and a row edited while it ran goes
-            // up in another pass.
-            if (!storeAcknowledgements()) {
+        for (;;) {
+            bool failed = false;
+            std::optional<SyncLocalRow> row = nextRowToSend(noun, &failed, m_sentUpTo);
+            if (!failed && !row && m_sentUpTo > 0) {
+                // The pass is over: its acknowledgements are stored, and a row edited while it ran
+                // goes up in another pass.
+                if (!storeAcknowledgements()) {
+                    reportError(QString::fromLatin1(m->openError));
+                    failRun();
+                    finishType(false);
+                    return;
+                }
+                m_sentUpTo = 0;
+                row = nextRowToSend(noun, &failed, 0);
+            }
+            if (failed) {
                 reportError(QString::fromLatin1(m->openError));
                 failRun();
                 finishType(false);
                 return;
             }
-            m_sentUpTo = 0;
-            row = m_local.firstUnsynced(noun, &failed);
-        }
-        if (failed) {
-            reportError(QString::fromLatin1(m->openError));
-            failRun();
-            finishType(false);
-            return;
-        }
-        if (row) {
+            if (!row)
+                break;
             // A row whose acknowledgement did not stick (the same state again) is not sent twice in
             // a row: that would loop for ever.
             if (m_sent && m_sent->recid == row->recid && m_sent->timestamp == row->timestamp &&
@@ -576,10 +608,10 @@ void SyncManager::sendNextAddOrDelete()
             QString error;
             const std::optional<QStringList> fields = m_local.wireFields(noun, *row, &error);
             if (!fields) {
-                reportError(error);
-                failRun();
-                finishType(false);
-                return;
+                // This row cannot be written (a bookmark whose category is gone); the others can.
+                m_sentUpTo = row->recid;
+                refuseRow(row->recid, error);
+                continue;
             }
             const std::optional<qint64> ts = SyncLocalData::parseTime(row->timestamp);
             const QString wire = SyncLocalData::wireTime(toServerTime(ts.value_or(SyncLocalData::nowMs())));
@@ -623,7 +655,9 @@ void SyncManager::finishType(bool recordHistory)
             m_delegate->syncRecordTypeComplete(nounWord(noun), m_someRecordsWereModified);
         const SyncRecordType* type = cloud::syncRecordType(noun);
         const qint64 now = SyncLocalData::nowMs();
-        if (type && isDataNoun(noun))
+        // With a refused row the type is not in step: it stays out of the history (the refused row
+        // goes up at its next sync, which comes when the type is next due or edited).
+        if (type && isDataNoun(noun) && m_refused.isEmpty())
             m_local.recordSyncTime(type->historyName, now, 0, QString());
         buildDueTimes();
         m_due.insert(noun, now + m_autoSyncFreq);
@@ -743,6 +777,15 @@ void SyncManager::commandReceived(const SyncCommand& command)
             if (m_progressRecordsToReceive == 0)
                 reportProgress(nullptr);
             m_syncPhase = 1;
+            sendNextAddOrDelete();
+        } else if (command.noun() == QLatin1String("ERROR") && isAnswerToTheUpload(command)) {
+            // The server could not take the line of the row just sent: that row waits, the rest
+            // goes on.
+            const QString message = command.parameterCount() >= 1
+                ? QStringLiteral("Server reported error: %1")
+                      .arg(command.paramAtIndex(command.parameterCount() >= 2 ? 1 : 0))
+                : QStringLiteral("Unknown error from server (SYNC ERROR)");
+            refuseRow(m_sent->recid, message);
             sendNextAddOrDelete();
         } else if (command.noun() == QLatin1String("ERROR")) {
             serverError(command, QStringLiteral("Unknown error from server (SYNC ERROR)"));
@@ -916,8 +959,11 @@ void SyncManager::gotServerId(const SyncCommand& command)
         disconnect();
         return;
     }
-    // The answered time is the server's; the rows are stamped by this device's clock.
-    m_local.assignServerIdUpTo(noun, SyncLocalData::colonTime(toClientTime(*time)), *serverId);
+    // The answered time is the server's; the rows are stamped by this device's clock. The stores stamp
+    // a row to the whole second, so a row stamped in the second the sync ended may have been edited
+    // after it: only rows whose second was over by then count as synced (the others go up again,
+    // which costs a line; taking an edit for synced would lose it).
+    m_local.assignServerIdUpTo(noun, SyncLocalData::colonTime(toClientTime(*time) - kRowStampResolutionMs), *serverId);
     syncTable(noun, false);
 }
 
@@ -1068,14 +1114,19 @@ void SyncManager::acknowledged(const SyncCommand& command)
 {
     const bool isAdd = command.verbNumber() == C::Added;
     if (command.noun() != QLatin1String("SUCCESS")) {
-        if (command.parameterCount() >= 4)
-            reportError(QStringLiteral("Error while %1 %2 record %3 %4 server: %5")
-                            .arg(isAdd ? QStringLiteral("adding") : QStringLiteral("deleting"), command.paramAtIndex(0),
-                                command.paramAtIndex(1), isAdd ? QStringLiteral("to") : QStringLiteral("from"),
-                                command.paramAtIndex(3)));
-        else
-            reportError(QStringLiteral("Unknown error from server in response to %1 command.").arg(command.verb()));
-        // The row keeps serverid 0 and goes up in a later run.
+        const QString message = command.parameterCount() >= 4
+            ? QStringLiteral("Error while %1 %2 record %3 %4 server: %5")
+                  .arg(isAdd ? QStringLiteral("adding") : QStringLiteral("deleting"), command.paramAtIndex(0),
+                      command.paramAtIndex(1), isAdd ? QStringLiteral("to") : QStringLiteral("from"),
+                      command.paramAtIndex(3))
+            : QStringLiteral("Unknown error from server in response to %1 command.").arg(command.verb());
+        // The refused row keeps serverid 0 and goes up in a later run; the rows after it go on now.
+        if (isAnswerToTheUpload(command)) {
+            refuseRow(m_sent->recid, message);
+            sendNextAddOrDelete();
+            return;
+        }
+        reportError(message);
         disconnect();
         return;
     }
@@ -1120,6 +1171,23 @@ void SyncManager::acknowledged(const SyncCommand& command)
         }
     }
     sendNextAddOrDelete();
+}
+
+// An error line that answers the upload waiting for its acknowledgement: the one row outstanding, named
+// by its type and record id when the line names one.
+bool SyncManager::isAnswerToTheUpload(const SyncCommand& command) const
+{
+    if (m_goal != Syncing || m_syncPhase != 1 || !m_sent || !isDataNoun(m_recordType))
+        return false;
+    const qint64 verb = command.verbNumber();
+    if (verb == C::Added || verb == C::Deleted) {
+        if ((verb == C::Deleted) != m_sent->deleted)
+            return false;
+        if (command.parameterCount() >= 2)
+            return C::nounNum(command.paramAtIndex(0)) == m_recordType &&
+                toInt64(command.paramAtIndex(1)) == std::optional<qint64>(m_sent->recid);
+    }
+    return true;
 }
 
 void SyncManager::timedOut()

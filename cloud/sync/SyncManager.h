@@ -6,11 +6,14 @@
 //
 // Nothing is lost on a failure: a record is applied by one statement, a row stays unsynced until
 // the server acknowledges exactly the state that was sent, and a type that fails writes no history
-// row, so it is due again. Writes are batched: the records that arrive together are applied in one
+// row, so it is due again. A row the server refuses (ADDED or DELETED ERROR, or an error line in
+// answer to the upload) or that cannot be written as a line stays unsynced and is passed over for the
+// rest of the run: the rows after it and the types after it still go up, the first refusal of a run
+// is reported, and the refused row's type writes no history row, so the row goes up again next time. Writes are batched: the records that arrive together are applied in one
 // transaction (at most kRecordsPerTransaction), committed before the next other line is handled;
 // acknowledgements are stored kRecordsPerTransaction at a time, when the upload of a type ends and
 // whenever a run ends. An acknowledgement lost with the process only sends its row again. Every
-// failure ends the run (the connection is closed and the engine is idle again) and is reported
+// other failure ends the run (the connection is closed and the engine is idle again) and is reported
 // once; after a failed run automatic requests wait out a growing back-off, while a sync the user
 // asks for (syncAll) starts at once and its failure is reported as one the user asked for.
 //
@@ -20,6 +23,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -43,6 +47,8 @@ public:
     static constexpr qint64 kFirstBackoffMs = 5000;
     static constexpr qint64 kMaxBackoffMs = 15 * 60 * 1000;
     static constexpr int kRecordsPerTransaction = 256;
+    // The user-data stores stamp a row's change to the whole second.
+    static constexpr qint64 kRowStampResolutionMs = 1000;
 
     enum Goal : int { Idle = 0, Syncing = 1, Disconnecting = 2 };
 
@@ -105,6 +111,9 @@ private:
     void syncTable(qint64 noun, bool getServerId);
     int getHighestRecordIdForTable(qint64 noun);
     void sendNextAddOrDelete();
+    std::optional<SyncLocalRow> nextRowToSend(qint64 noun, bool* failed, qint64 afterRecid);
+    void refuseRow(qint64 recid, const QString& message);
+    bool isAnswerToTheUpload(const SyncCommand& command) const;
     void finishType(bool recordHistory);
     void conditionallyContinueOrDisconnect();
     void disconnect();
@@ -163,6 +172,10 @@ private:
     std::optional<SyncLocalRow> m_sent;  // the upload waiting for its acknowledgement
     // The upload pass sends rows in recid order: rows up to this recid went up in this pass.
     qint64 m_sentUpTo = 0;
+    // Rows of the type being synced that were refused in this run; passed over until the type ends.
+    QSet<qint64> m_refused;
+    // The run has reported a refused row (later ones are only logged).
+    bool m_refusalReported = false;
     // Acknowledged uploads of m_acknowledgedNoun not stored yet.
     std::vector<SyncLocalData::Acknowledgement> m_acknowledged;
     qint64 m_acknowledgedNoun = -1;

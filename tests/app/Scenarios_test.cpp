@@ -66,6 +66,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -279,6 +280,70 @@ protected:
             return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure()
             << "the page shows no link to the note on " << verseAnchor(key).toStdString();
+    }
+
+    // Writes a note on the verse from the page's menu, typing its paragraphs into the note editor with
+    // Return between them, as a reader does; the editor is left open with the text unsaved.
+    ::testing::AssertionResult typeNoteOnVerse(int region, quint32 key, const QStringList& paragraphs)
+    {
+        if (auto chosen = chooseOnVerse(region, key, {QStringLiteral("Add Note to")}); !chosen)
+            return chosen;
+        StudyPaneNoteViewEditViewController* editor = nullptr;
+        if (!waitFor([&] {
+                editor = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+                return editor != nullptr && editor->webView(editor->selectedTab()) != nullptr &&
+                    editor->webView(editor->selectedTab())->isPageReady();
+            }))
+            return ::testing::AssertionFailure() << "the note editor did not open";
+        NoteWebView* page = editor->webView(editor->selectedTab());
+        page->setFocus();
+        TestSupport::runScript(page->page(), QStringLiteral("qsFocusEditor()"));
+        if (!TestSupport::waitForScript(
+                page->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true))
+            return ::testing::AssertionFailure() << "the note's editor did not take the focus";
+        QWidget* target = page->focusProxy() != nullptr ? page->focusProxy() : page;
+        for (qsizetype i = 0; i < paragraphs.size(); ++i) {
+            if (i > 0)
+                QTest::keyClick(target, Qt::Key_Return);
+            QTest::keyClicks(target, paragraphs[i]);
+        }
+        if (!waitFor([&] {
+                return TestSupport::pageText(page->page(), 5000).contains(paragraphs.last()) &&
+                    editor->webViewHasBeenEdited();
+            }))
+            return ::testing::AssertionFailure()
+                << "the editor shows " << TestSupport::pageText(page->page()).toStdString();
+        return ::testing::AssertionSuccess();
+    }
+
+    // Once the region's page links the verse's note beside it, opens the note from the verse's menu, as
+    // a reader does, and answers the text the note viewer then shows (empty when it shows none).
+    QString viewNoteOnVerse(int region, quint32 key)
+    {
+        if (!waitForNoteLink(region, key) || !chooseOnVerse(region, key, {QStringLiteral("View Note on")}))
+            return QString();
+        QString text;
+        waitFor([&] {
+            auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+            NoteWebView* shown =
+                viewer != nullptr ? viewer->webView(StudyPaneNoteViewEditViewController::ViewTab) : nullptr;
+            text = shown != nullptr && shown->isPageReady() && viewer->location().key == key
+                ? TestSupport::pageText(shown->page(), 5000)
+                : QString();
+            return !text.trimmed().isEmpty();
+        });
+        return text;
+    }
+
+    // Clicks the note viewer's tab with the mouse, as a reader does.
+    void clickNoteTab(StudyPaneNoteViewEditViewController::Tab tab)
+    {
+        auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+        ASSERT_NE(viewer, nullptr);
+        QTabBar* tabs = viewer->view()->findChild<QTabBar*>();
+        ASSERT_NE(tabs, nullptr);
+        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(tab).center());
+        ASSERT_TRUE(waitFor([&] { return viewer->selectedTab() == tab; }));
     }
 
     // Names a new bookmark category in the prompt that asks for it, by typing, as a reader does.
@@ -606,6 +671,13 @@ bool highlighted(quint32 key)
 // Romans 8:28, where the first profile leaves its marks for the second to find.
 constexpr quint32 kRomans828 = (45u << 16) | (8u << 8) | 28u;
 const char kSecondProfileVariable[] = "QS_SCENARIO_SECOND_PROFILE";
+// A folder the two profiles share for the note text the first one stored.
+const char kExchangeVariable[] = "QS_SCENARIO_EXCHANGE";
+// The note as the second profile rewrites it: line breaks of both kinds, "$" and the look-alikes of
+// the line's separators, and a line break at the end.
+const QString kRewrittenNote = QString::fromUtf8("<p>All things work together for good</p>\r\n"
+                                                 "<p>to them that love God: $, \xE2\x90\x9F, \xE2\x90\x9E, "
+                                                 "\xEF\xBC\x84</p>\n");
 
 TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
 {
@@ -620,8 +692,8 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     const auto kjv = bookNamed(QStringLiteral("KJV"));
     ASSERT_TRUE(kjv);
 
-    // A note, a highlight and a bookmark in a category of its own, then Sync Now.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kRomans828), QStringLiteral("All things work together")));
+    // A highlight, a bookmark in a category of its own and a note of two paragraphs typed in the
+    // note editor, then Sync Now.
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     panes().goToPanes().makePaneCurrent(bible);
@@ -635,22 +707,48 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
         },
         [](ModalTextFieldWindowController* prompt) { nameTheCategory(prompt, QStringLiteral("Shared")); }));
     ASSERT_TRUE(highlighted(kRomans828));
+    ASSERT_TRUE(typeNoteOnVerse(
+        bible, kRomans828, {QStringLiteral("All things work together"), QStringLiteral("for good, at $5 a line$")}));
+    // Back to the note's view: the editor stores the note in its paragraphs, one a line.
+    clickNoteTab(StudyPaneNoteViewEditViewController::ViewTab);
+    ASSERT_TRUE(waitFor([] { return NoteStore::read(NoteLocation::bible(kRomans828)).found; }));
+    const QString typed = NoteStore::read(NoteLocation::bible(kRomans828)).text;
+    EXPECT_TRUE(typed.contains(QStringLiteral("</p>\n<p>")) && typed.endsWith(QLatin1Char('\n')))
+        << "not two stored paragraphs: " << typed.toStdString();
     ASSERT_TRUE(syncNow()) << "the first profile's sync did not finish";
     quit();
 
     // The second profile is another process with a home of its own and the same account.
+    QTemporaryDir exchange;
+    QFile sent(exchange.filePath(QStringLiteral("note.html")));
+    ASSERT_TRUE(sent.open(QIODevice::WriteOnly));
+    sent.write(typed.toUtf8());
+    sent.close();
     QProcess second;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QString::fromLatin1(kSecondProfileVariable),
         QStringLiteral("%1:%2").arg(server.httpPort()).arg(server.syncPort()));
+    environment.insert(QString::fromLatin1(kExchangeVariable), exchange.path());
     second.setProcessEnvironment(environment);
     second.setProcessChannelMode(QProcess::MergedChannels);
     second.start(QCoreApplication::applicationFilePath(),
         {QStringLiteral("--gtest_filter=Scenario.TheSecondProfileFindsWhatTheFirstSynced")});
-    ASSERT_TRUE(second.waitForFinished(180000)) << "the second profile did not finish";
+    ASSERT_TRUE(second.waitForFinished(240000)) << "the second profile did not finish";
     const QByteArray output = second.readAll();
     EXPECT_EQ(second.exitCode(), 0) << output.toStdString();
     EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
+
+    // And back: the second profile's rewrite of the note arrives here as it was written, and the
+    // note viewer shows it.
+    launch();
+    ASSERT_TRUE(syncNow()) << "the first profile's second sync did not finish";
+    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, kRewrittenNote);
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    const int shownIn = regionShowing(kjv->pubID(), kjv->bookID());
+    panes().goToPanes().makePaneCurrent(shownIn);
+    typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
+    const QString shown = viewNoteOnVerse(shownIn, kRomans828);
+    EXPECT_TRUE(shown.contains(QStringLiteral("to them that love God: $"))) << shown.toStdString();
 }
 
 TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
@@ -658,16 +756,39 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     const QStringList ports = qEnvironmentVariable(kSecondProfileVariable).split(QLatin1Char(':'));
     if (ports.size() != 2)
         GTEST_SKIP() << "run by the two-profile scenario";
+    QFile sent(QDir(qEnvironmentVariable(kExchangeVariable)).filePath(QStringLiteral("note.html")));
+    ASSERT_TRUE(sent.open(QIODevice::ReadOnly));
+    const QString typed = QString::fromUtf8(sent.readAll());
     launch();
     logIn(quint16(ports[0].toUInt()), quint16(ports[1].toUInt()));
     EXPECT_FALSE(NoteStore::read(NoteLocation::bible(kRomans828)).found);
     ASSERT_TRUE(syncNow()) << "the second profile's sync did not finish";
 
-    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, QStringLiteral("All things work together"));
+    // The note of two paragraphs came byte for byte, and so did everything synced after it.
+    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, typed);
     EXPECT_TRUE(StudyPaneBookmarksViewController::verseHasBookmarks(kRomans828));
     EXPECT_NE(StudyPaneBookmarksViewController::categoryIdForCategoryNamed(QStringLiteral("Shared")),
         StudyPaneBookmarksViewController::kAllCategories);
     EXPECT_TRUE(highlighted(kRomans828)) << "the highlight did not arrive";
+
+    // The page links the note beside the verse; the note viewer shows both paragraphs.
+    const auto kjv = bookNamed(QStringLiteral("KJV"));
+    ASSERT_TRUE(kjv);
+    ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
+    const int bible = regionShowing(kjv->pubID(), kjv->bookID());
+    panes().goToPanes().makePaneCurrent(bible);
+    typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
+    const QString shown = viewNoteOnVerse(bible, kRomans828);
+    EXPECT_TRUE(shown.contains(QStringLiteral("All things work together"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("for good, at $5 a line$"))) << shown.toStdString();
+    m_app->mainWindowController()->window()->show();
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(m_app->mainWindowController()->window()));
+    QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
+    m_app->mainWindowController()->window()->grab().save(kBuild + QStringLiteral("/screenshots/synced-note.png"));
+
+    // This profile rewrites the note and syncs it back.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kRomans828), kRewrittenNote));
+    ASSERT_TRUE(syncNow()) << "the second profile's second sync did not finish";
 }
 
 TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)

@@ -1,5 +1,7 @@
 #include "cloud/protocol/SyncLineBuffer.h"
 
+#include "cloud/protocol/SyncCommand.h"
+
 #include <gtest/gtest.h>
 
 using namespace qs::cloud;
@@ -15,18 +17,18 @@ TEST(SyncLineBuffer, CutsLinesAcrossReads)
                   "COMPLETE\x1e"
                   "partial");
     ASSERT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::Line);
-    EXPECT_EQ(line, QByteArray("12345678GOT\x1fTIME"));
+    EXPECT_EQ(line, QByteArray("12345678GOT\x1fTIME\x1e"));
     ASSERT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::Line);
     EXPECT_EQ(line,
         QByteArray("abcdefghSYNC\x1f"
-                   "COMPLETE"));
+                   "COMPLETE\x1e"));
     EXPECT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::NeedMore);
     EXPECT_EQ(buffer.pendingBytes(), 7);
     buffer.append("\x1e\x1e");
     ASSERT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::Line);
-    EXPECT_EQ(line, QByteArray("partial"));
+    EXPECT_EQ(line, QByteArray("partial\x1e"));
     ASSERT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::Line);
-    EXPECT_TRUE(line.isEmpty());
+    EXPECT_EQ(line, QByteArray("\x1e"));
 }
 
 TEST(SyncLineBuffer, DropsTheGreetingOnlyAtTheFront)
@@ -38,11 +40,11 @@ TEST(SyncLineBuffer, DropsTheGreetingOnlyAtTheFront)
     client.append("Hi!");
     client.append("\r\nxxxxxxxxA\x1fHi!\r\n\x1e");
     ASSERT_EQ(client.nextLine(line), SyncLineBuffer::Result::Line);
-    EXPECT_EQ(line, QByteArray("xxxxxxxxA\x1fHi!\r\n"));
+    EXPECT_EQ(line, QByteArray("xxxxxxxxA\x1fHi!\r\n\x1e"));
     SyncLineBuffer server(false);
     server.append("Hi!\r\nX\x1e");
     ASSERT_EQ(server.nextLine(line), SyncLineBuffer::Result::Line);
-    EXPECT_EQ(line, QByteArray("Hi!\r\nX"));
+    EXPECT_EQ(line, QByteArray("Hi!\r\nX\x1e"));
 }
 
 TEST(SyncLineBuffer, RefusesLinesPastTheLimit)
@@ -58,4 +60,27 @@ TEST(SyncLineBuffer, RefusesLinesPastTheLimit)
                   "abcdefg\x1e");
     ASSERT_EQ(second.nextLine(line), SyncLineBuffer::Result::Line);
     EXPECT_EQ(second.nextLine(line), SyncLineBuffer::Result::Overflow);
+}
+
+// A line's last parameter may end in line breaks (a note of several paragraphs): the line as the
+// buffer hands it out still reads in the standard form, its breaks and any "$" kept.
+TEST(SyncLineBuffer, ALineEndingInALineBreakReadsWhole)
+{
+    const QString note = QStringLiteral("<p>a $5 gift</p>\r\n<p>two</p>\n");
+    const QByteArray sent = SyncCommand(QStringLiteral("ADD"), QStringLiteral("BIBLENOTES"),
+        {QStringLiteral("7"), QStringLiteral("2026-01-01 00:00:00.000"), QStringLiteral("40"), QStringLiteral("5"),
+            QStringLiteral("3"), note})
+                                .clientLine();
+    for (bool server : {false, true}) {
+        SyncLineBuffer buffer(!server);
+        buffer.append(server ? sent : QByteArray("00000001") + sent);
+        QByteArray line;
+        ASSERT_EQ(buffer.nextLine(line), SyncLineBuffer::Result::Line);
+        const SyncCommand got = SyncCommand::fromReceivedBytes(line, !server);
+        EXPECT_FALSE(got.altSep());
+        EXPECT_EQ(got.verb(), QStringLiteral("ADD"));
+        EXPECT_EQ(got.noun(), QStringLiteral("BIBLENOTES"));
+        EXPECT_EQ(got.parameterCount(), 6);
+        EXPECT_EQ(got.paramAtIndex(5), note);
+    }
 }

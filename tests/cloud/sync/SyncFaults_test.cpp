@@ -163,3 +163,73 @@ TEST(SyncFaults, NoServerEndsTheRunAndBacksOff)
     }
     EXPECT_EQ(a.unsynced(), 1);
 }
+
+// Rows that cannot go up (one the server refuses, one that cannot be written as a line) hold back
+// only themselves: the rows after them and the types after them go up in the same run, the first
+// refusal is reported once, and the held-back rows go up once they are mended.
+TEST(SyncFaults, ARefusedRowHoldsBackOnlyItself)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    a.edit(C::BibleBookmarks, {"1", "1", "1", ""});
+    a.edit(C::DevotionalStartDate, {"3", "4", "2026-01-02 00:00:00.000"});
+    a.activate();
+    qint64 lostCategory = 0;
+    qint64 badDate = 0;
+    {
+        SyncLocalData data;
+        ASSERT_TRUE(data.open());
+        const QString now = SyncLocalData::colonTime(SyncLocalData::nowMs());
+        // A bookmark whose category is gone, and a start date the server cannot read.
+        lostCategory = data.insertRow(C::BibleBookmarks, {"1", "1", "2", "999"}, now, 0, false);
+        badDate = data.insertRow(C::DevotionalStartDate, {"5", "6", "not a date", "0"}, now, 0, false);
+        data.close();
+    }
+    ASSERT_GT(lostCategory, 0);
+    ASSERT_GT(badDate, 0);
+    a.edit(C::BibleBookmarks, {"1", "1", "3", ""});
+    a.edit(C::DevotionalStartDate, {"7", "8", "2026-01-03 00:00:00.000"});
+    a.edit(C::HighlightColorNames, {"2", "After them"});
+
+    const RecordingDelegate run = a.sync(server.syncPort());
+    ASSERT_EQ(run.errors.size(), 1) << run.errors.join('\n').toStdString();
+    EXPECT_EQ(run.errors.first(), QStringLiteral("Error looking up bookmark category."));
+    EXPECT_EQ(a.unsynced(), 2);
+    a.activate();
+    {
+        SyncLocalData data;
+        ASSERT_TRUE(data.open());
+        EXPECT_EQ(data.readByRecid(C::BibleBookmarks, lostCategory)->serverid, 0);
+        EXPECT_EQ(data.readByRecid(C::DevotionalStartDate, badDate)->serverid, 0);
+        EXPECT_FALSE(data.lastSyncTime(QStringLiteral("BibleBookmarks")).has_value());
+        EXPECT_FALSE(data.lastSyncTime(QStringLiteral("DevotionalStartDate")).has_value());
+        EXPECT_TRUE(data.lastSyncTime(QStringLiteral("HighlightColorNames")).has_value());
+        data.close();
+    }
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    const Dump db = b.dump(false);
+    EXPECT_EQ(db.at("BibleBookmarks"), std::set<std::string>({"1|1|1|", "1|1|3|"}));
+    EXPECT_EQ(
+        db.at("DevDataInfo"), std::set<std::string>({"3|4|2026-01-02 00:00:00.000", "7|8|2026-01-03 00:00:00.000"}));
+    EXPECT_EQ(db.at("HighlightColorNames"), std::set<std::string>({"2|After them"}));
+
+    // The next run holds them back again and says so once; mended, both go up.
+    const RecordingDelegate again = a.sync(server.syncPort());
+    ASSERT_EQ(again.errors.size(), 1);
+    a.edit(C::BibleBookmarks, {"1", "1", "2", ""});
+    a.edit(C::DevotionalStartDate, {"5", "6", "2026-01-04 00:00:00.000"});
+    a.activate();
+    {
+        SyncLocalData data;
+        ASSERT_TRUE(data.open());
+        EXPECT_TRUE(data.removeRow(C::BibleBookmarks, lostCategory));
+        data.close();
+    }
+    const RecordingDelegate mended = a.sync(server.syncPort());
+    EXPECT_TRUE(mended.errors.isEmpty()) << mended.errors.join('\n').toStdString();
+    EXPECT_EQ(a.unsynced(), 0);
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(a.dump(), b.dump());
+}

@@ -311,3 +311,144 @@ TEST(SyncTwoReaders, AcknowledgementsBeforeADroppedConnectionAreKept)
     EXPECT_EQ(da, b.dump());
     EXPECT_EQ(da.at("BookNotes").size(), static_cast<size_t>(n));
 }
+
+namespace {
+
+// Note texts whose ends and insides a line must carry as they are: the rich editor's two paragraphs,
+// line breaks of every kind at the end and inside, "$" and the look-alikes of the separators.
+const QStringList kAwkwardTexts = {
+    QStringLiteral("<p>First paragraph.</p>\n<p>Second paragraph.</p>\n"),
+    QStringLiteral("ends in a newline\n"),
+    QStringLiteral("line one\r\nline two\r\n"),
+    QStringLiteral("a lone CR at the end\r"),
+    QStringLiteral("\n"),
+    QStringLiteral("\r\n\r\n"),
+    QStringLiteral("$5 and $$, a$b$c$\n"),
+    QString::fromUtf8(
+        "\xE2\x90\x9F unit \xE2\x90\x9E record \xEF\xBC\x84 \xEF\xB9\xA9 \xC2\x85 \xE2\x80\xA8 \xE2\x80\xA9\n"),
+    QString::fromUtf8("\xC2\x9F\xC2\x9E ends with a smile \xF0\x9F\x99\x82\n"),
+};
+
+QString noteOf(const Dump& d, const QString& place)
+{
+    QStringList found;
+    for (const std::string& row : d.count("BibleNotes") ? d.at("BibleNotes") : std::set<std::string>()) {
+        const QString text = QString::fromStdString(row);
+        if (text.startsWith(place + QLatin1Char('|')))
+            found.append(text.mid(place.size() + 1));
+    }
+    return found.size() == 1 ? found.first() : QStringLiteral("<%1 rows>").arg(found.size());
+}
+
+}  // namespace
+
+// Notes ending in line breaks or holding "$" once made the server read the upload in the other line
+// form: it refused the line and nothing after it went up. Every such note arrives on the other reader
+// byte for byte, in both directions, and so does everything synced after it.
+TEST(SyncTwoReaders, NotesOfSeveralParagraphsArriveByteExactBothWays)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    for (int i = 0; i < kAwkwardTexts.size(); ++i) {
+        a.edit(C::BibleNotes, {"40", "5", QString::number(i + 1), kAwkwardTexts[i]});
+        a.edit(C::BookNotes,
+            {"7", "9", "1", QString::number(i + 1), QStringLiteral("Form $1"), QStringLiteral("Field\n"),
+                kAwkwardTexts[i]});
+    }
+    // Records of a type synced after the notes.
+    a.edit(C::HighlightColorNames, {"3", QStringLiteral("Sky $blue\r\n")});
+
+    const RecordingDelegate up = a.sync(server.syncPort());
+    EXPECT_TRUE(up.errors.isEmpty()) << up.errors.join('\n').toStdString();
+    EXPECT_EQ(a.unsynced(), 0);
+    const RecordingDelegate down = b.sync(server.syncPort());
+    EXPECT_TRUE(down.errors.isEmpty()) << down.errors.join('\n').toStdString();
+    Dump db = b.dump(false);
+    for (int i = 0; i < kAwkwardTexts.size(); ++i)
+        EXPECT_EQ(noteOf(db, QStringLiteral("40|5|%1").arg(i + 1)), kAwkwardTexts[i]) << "note " << i;
+    EXPECT_EQ(db["BookNotes"].size(), size_t(kAwkwardTexts.size()));
+    EXPECT_EQ(db["HighlightColorNames"], std::set<std::string>({"3|Sky $blue\r\n"}));
+    EXPECT_EQ(a.dump(), b.dump());
+
+    // And back: B rewrites every note (the texts shifted by one), A receives B's texts as they are.
+    for (int i = 0; i < kAwkwardTexts.size(); ++i)
+        b.edit(C::BibleNotes, {"40", "5", QString::number(i + 1), kAwkwardTexts[(i + 1) % kAwkwardTexts.size()]});
+    const RecordingDelegate back = b.sync(server.syncPort());
+    EXPECT_TRUE(back.errors.isEmpty()) << back.errors.join('\n').toStdString();
+    EXPECT_EQ(b.unsynced(), 0);
+    const RecordingDelegate again = a.sync(server.syncPort());
+    EXPECT_TRUE(again.errors.isEmpty()) << again.errors.join('\n').toStdString();
+    const Dump da = a.dump(false);
+    for (int i = 0; i < kAwkwardTexts.size(); ++i)
+        EXPECT_EQ(noteOf(da, QStringLiteral("40|5|%1").arg(i + 1)), kAwkwardTexts[(i + 1) % kAwkwardTexts.size()])
+            << "note " << i;
+    EXPECT_EQ(a.dump(), b.dump());
+}
+
+// A server that cannot read one upload (it answers with an error line of its own) refuses that row
+// only: the rows after it go up in the same run, and the refused one stays unsynced for the next.
+TEST(SyncTwoReaders, AnUploadTheServerCannotReadHoldsBackOnlyItsOwnRow)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    const qint64 first = a.edit(C::BibleNotes, {"1", "1", "1", "unreadable for this server"});
+    const qint64 second = a.edit(C::BibleNotes, {"1", "1", "2", "fine"});
+    const QJsonArray script {QJsonArray {line({"CONNECTED", "SUCCESS"})},    // CONNECT
+        QJsonArray {line({"GOT", "TIME", "$p0", "$now"})},                   // GET TIME
+        QJsonArray {line({"SYNC", "COMPLETE"})},                             // SYNC BIBLENOTES 0
+        QJsonArray {line({"SYNC", "ERROR", "Unrecognized command."})},       // the first ADD
+        QJsonArray {line({"ADDED", "SUCCESS", "BIBLENOTES", "$p0", "41"})},  // the second ADD
+        QJsonArray {}, QJsonArray {}};                                       // SYNC COMPLETE, DISCONNECT
+    const RecordingDelegate run = runScripted(a, server, script);
+    EXPECT_EQ(run.errors, QStringList({QStringLiteral("Server reported error: Unrecognized command.")}));
+    EXPECT_EQ(a.unsynced(), 1);
+    a.activate();
+    SyncLocalData data;
+    ASSERT_TRUE(data.open());
+    EXPECT_EQ(data.readByRecid(C::BibleNotes, first)->serverid, 0);
+    EXPECT_EQ(data.readByRecid(C::BibleNotes, second)->serverid, 41);
+    EXPECT_FALSE(data.lastSyncTime(QStringLiteral("BibleNotes")).has_value())
+        << "a type with a row held back is not in step";
+    data.close();
+
+    // The next run (an ordinary server) sends the held-back row.
+    const RecordingDelegate next = a.sync(server.syncPort());
+    EXPECT_TRUE(next.errors.isEmpty()) << next.errors.join('\n').toStdString();
+    EXPECT_EQ(a.unsynced(), 0);
+}
+
+// The stores stamp an edit to the whole second. An edit of the only row of a type, stamped in the
+// second its last sync ended, is not taken for synced by the catch-up that follows (GET SERVERID):
+// it goes up and reaches the other reader.
+TEST(SyncTwoReaders, AnEditStampedInTheSecondOfTheLastSyncStillGoesUp)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    // Stamped as the note store stamps, to the whole second (and well before the edit below).
+    const qint64 recid = a.edit(C::BibleNotes, {"1", "1", "1", "first"}, false, SyncLocalData::nowMs() % 1000 + 2000);
+    ASSERT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    a.activate();
+    {
+        SyncLocalData data;
+        ASSERT_TRUE(data.open());
+        const std::optional<QString> last = data.lastSyncTime(QStringLiteral("BibleNotes"));
+        ASSERT_TRUE(last.has_value());
+        const std::optional<qint64> lastMs = SyncLocalData::parseTime(*last);
+        ASSERT_TRUE(lastMs.has_value());
+        // As the note store stamps it: the sync's second, without its milliseconds.
+        const QString stamp = SyncLocalData::colonTime(*lastMs / 1000 * 1000);
+        ASSERT_TRUE(
+            data.updateRow(C::BibleNotes, recid, {"1", "1", "1", "<p>edited</p>\n<p>at once</p>\n"}, stamp, 0, false));
+        data.close();
+    }
+    const RecordingDelegate run = a.sync(server.syncPort());
+    EXPECT_TRUE(run.errors.isEmpty()) << run.errors.join('\n').toStdString();
+    EXPECT_EQ(a.unsynced(), 0);
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(noteOf(b.dump(false), QStringLiteral("1|1|1")), QStringLiteral("<p>edited</p>\n<p>at once</p>\n"));
+}

@@ -130,7 +130,7 @@ TEST(StandinFaults, ScriptedConversation)
     const auto got = c.next();
     EXPECT_EQ(got->paramAtIndex(0), QStringLiteral("2026-01-01 00:00:00.000"));
     EXPECT_TRUE(qs::cloud::parseSyncTime(got->paramAtIndex(1)));
-    EXPECT_EQ(c.nextRaw(), QByteArray("raw"));
+    EXPECT_EQ(c.nextRaw(), QByteArray("raw\x1e"));
     c.send("COUNT", QStringLiteral("BIBLENOTES"), {"-1"});  // line 3: answered with nothing
     // After the script the server answers as usual (the script's log-in does not count): the first
     // answer after line 3 is line 4's refusal.

@@ -56,6 +56,7 @@ TEST(StandinSync, LogsInAndTellsTheTime)
     EXPECT_EQ(r->fields(), QStringList({"CONNECTED", "ERROR", "2", "Invalid customer ID or password."}));
     c.send("CONNECT", QStringLiteral("USER"), {QStringLiteral("not scrambled")});
     r = c.next();
+    ASSERT_TRUE(r);
     EXPECT_EQ(r->paramAtIndex(0), QStringLiteral("4"));
     c.send("CONNECT", QStringLiteral("USER"));
     EXPECT_EQ(c.next()->paramAtIndex(0), QStringLiteral("4"));
@@ -198,4 +199,46 @@ TEST(StandinSync, BadLinesGetErrorRepliesAndTheServerStays)
     logIn(again, QStringLiteral("d"));
     again.send("COUNT", QStringLiteral("BIBLEHIGHLIGHTS"), {"-1"});
     EXPECT_EQ(again.next()->paramAtIndex(1), QStringLiteral("0"));
+}
+
+// A record whose last field ends in line breaks (a note of two paragraphs) or holds "$" is read in
+// the standard form: stored as sent and sent back byte for byte, ahead of the line's separator.
+TEST(StandinSync, NotesEndingInLineBreaksAreStoredAndSentBackByteForByte)
+{
+    Server server;
+    ASSERT_TRUE(server.running());
+    const QByteArray note = QByteArray("<p>One $1</p>\r\n<p>Two \xE2\x90\x9F</p>\n");
+    SyncClient a(server.syncPort());
+    logIn(a, QStringLiteral("device-a"));
+    a.sendRaw("ADD\x1f"
+              "BIBLENOTES\x1f"
+              "5\x1f" +
+        kT1.toUtf8() + "\x1f" + "40\x1f" + "5\x1f" + "3\x1f" + note + "\x1e");
+    const auto added = a.next();
+    ASSERT_TRUE(added);
+    EXPECT_EQ(added->fields(), QStringList({"ADDED", "SUCCESS", "BIBLENOTES", "5", "1"}));
+    // A second line of the same kind in the same read is answered too.
+    a.sendRaw("ADD\x1f"
+              "BIBLENOTES\x1f"
+              "6\x1f" +
+        kT1.toUtf8() + "\x1f" + "40\x1f" + "5\x1f" + "4\x1f" + "\n\x1e" + "SYNC\x1f" + "COMPLETE\x1e");
+    EXPECT_EQ(a.next()->fields(), QStringList({"ADDED", "SUCCESS", "BIBLENOTES", "6", "2"}));
+
+    SyncClient b(server.syncPort());
+    logIn(b, QStringLiteral("device-b"));
+    b.send("SYNC", QStringLiteral("BIBLENOTES"), {"0"});
+    const auto first = b.nextRaw();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->endsWith("\x1f"
+                                "40\x1f"
+                                "5\x1f"
+                                "3\x1f" +
+        note + "\x1e"))
+        << first->toStdString();
+    const auto second = b.nextRaw();
+    ASSERT_TRUE(second);
+    EXPECT_TRUE(second->endsWith("\x1f"
+                                 "4\x1f"
+                                 "\n\x1e"));
+    EXPECT_EQ(b.next()->fields(), QStringList({"SYNC", "COMPLETE"}));
 }

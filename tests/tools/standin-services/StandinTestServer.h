@@ -201,7 +201,7 @@ public:
         m_socket.write(bytes);
         m_socket.waitForBytesWritten(2000);
     }
-    // The next line's raw bytes (lead field included), or nothing within the time.
+    // The next line's raw bytes (lead field and separator included), or nothing within the time.
     std::optional<QByteArray> nextRaw(int timeoutMs = 5000)
     {
         QElapsedTimer t;
@@ -223,7 +223,7 @@ public:
         const std::optional<QByteArray> raw = nextRaw(timeoutMs);
         if (!raw)
             return std::nullopt;
-        return qs::cloud::SyncCommand::fromReceivedBytes(*raw + qs::cloud::SyncCommand::kRecordSeparator);
+        return qs::cloud::SyncCommand::fromReceivedBytes(*raw);
     }
     // Reads and checks the greeting.
     bool greeting()
