@@ -4,8 +4,10 @@
 // desktop without a browser, and the busy indicator while an alert is up. Each acts through the
 // window (keys to the focused widget, clicks, commands) and reads what the window shows.
 //
-// The platform is the offscreen one (tests/support): the window stack is read as the window system
-// is told it (the settings window a tool window over the main one), not from a window manager.
+// The platform is the offscreen one (tests/support), where the window stack is read as the reader
+// tells it to the window system (the settings window a tool window over the main one); run under an
+// X server (QS_TEST_PLATFORM=xcb xvfb-run ...), the test reads the settings window's properties from
+// the X server itself with xprop.
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -37,8 +39,10 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -282,6 +286,22 @@ TEST_F(ReaderOnTheDesktop, TheSettingsWindowStaysAboveTheMainWindow)
     EXPECT_EQ(settings->windowHandle()->transientParent(), main->windowHandle());
     EXPECT_TRUE(settings->windowHandle()->flags().testFlag(Qt::Tool));
     EXPECT_TRUE(settings->windowFlags().testFlag(Qt::Tool));
+
+    // Under X: the window manager keeps a window above the one named in its WM_TRANSIENT_FOR.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const QString xprop = QStandardPaths::findExecutable(QStringLiteral("xprop"));
+        ASSERT_FALSE(xprop.isEmpty()) << "xprop (x11-utils) reads the window's properties";
+        QProcess ask;
+        ask.start(xprop,
+            {QStringLiteral("-id"), QString::number(settings->windowHandle()->winId()),
+                QStringLiteral("WM_TRANSIENT_FOR"), QStringLiteral("_NET_WM_WINDOW_TYPE")});
+        ASSERT_TRUE(ask.waitForFinished(10000));
+        const QString said = QString::fromLatin1(ask.readAllStandardOutput());
+        qInfo().noquote() << "the settings window under X:" << said.simplified();
+        const QString mainId = QStringLiteral("0x%1").arg(main->windowHandle()->winId(), 0, 16);
+        EXPECT_TRUE(said.contains(QStringLiteral("window id # ") + mainId)) << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY"))) << said.toStdString();
+    }
 }
 
 TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
