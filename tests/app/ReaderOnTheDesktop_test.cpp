@@ -39,6 +39,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -408,6 +409,19 @@ TEST_F(ReaderOnTheDesktop, TheBusyIndicatorIsHiddenWhileAnAlertShows)
     EXPECT_FALSE(alerts->busyWhileShown) << "the busy indicator showed behind the alert";
     EXPECT_FALSE(view->isBusyIndicatorRunning());
     s_alerts = TestSupport::recordAlerts();
+
+    // Whatever modal window is up (here a message box of the window's own), the indicator waits.
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillstead"), QStringLiteral("Wait"), QMessageBox::Ok,
+        window->window());
+    bool busyBehindTheBox = true;
+    EXPECT_TRUE(TestSupport::whenShown<QMessageBox>([&box] { box.exec(); },
+        [&](QMessageBox* shown) {
+            view->setBusyIndicatorRunning(true);
+            busyBehindTheBox = view->isBusyIndicatorRunning();
+            shown->accept();
+        }));
+    EXPECT_FALSE(busyBehindTheBox);
+    view->setBusyIndicatorRunning(false);
 }
 
 }  // namespace

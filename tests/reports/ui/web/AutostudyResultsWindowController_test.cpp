@@ -182,6 +182,10 @@ TEST_F(ResultsWindow, PrintsTheJohn316ReportIntoASmallPdfOfText)
     EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.left(400).toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("Study on John 3:16"))) << text.left(400).toStdString();
     EXPECT_TRUE(g_alerts->shown().isEmpty());
+    // Kept beside the screenshots, to be looked at.
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    QFile::remove(QStringLiteral(QS_BINARY_DIR "/screenshots/verse-report-printout.pdf"));
+    QFile::copy(pdf, QStringLiteral(QS_BINARY_DIR "/screenshots/verse-report-printout.pdf"));
     window->onClose();
 }
 
