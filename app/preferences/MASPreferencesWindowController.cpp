@@ -260,7 +260,6 @@ void MASPreferencesWindowController::closeEvent(QCloseEvent* event)
 
 void MASPreferencesWindowController::floatAbove(QWidget* owner)
 {
-    m_owner = owner;
     if (owner == nullptr)
         return;
     // A tool window with a transient parent: the window manager keeps it above that window, even

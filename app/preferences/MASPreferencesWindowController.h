@@ -4,7 +4,7 @@
 // its top-left corner kept in place. The window remembers in the user defaults where it was, which
 // pane showed last and the size the user gave each resizable pane, in the defaults of the environment
 // it is made with, and posts its changes of pane and its closing on that environment's centre. The
-// controller owns its panes (they are parented to it).
+// controller owns its panes (they are children of its content widget).
 //
 // The window answers the keys of a dialog: Return or Enter presses the default button of the part of
 // the page being typed in (the Log In button for the password field), Escape closes the window. Given
@@ -71,6 +71,5 @@ private:
     QVBoxLayout* m_content = nullptr;  // the shown page
     QActionGroup* m_group = nullptr;
     bool m_restoring = false;
-    QPointer<QWidget> m_owner;
     bool m_hiddenWhileInactive = false;
 };
