@@ -602,6 +602,8 @@ MASPreferencesWindowController* QuillsteadAppController::preferencesWindowContro
         for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
             panes.append(PreferencesViewController::factoryForPane(pageEnvironment, i));
         m_preferences = std::make_unique<MASPreferencesWindowController>(pageEnvironment.window, panes, tr("Settings"));
+        if (m_mainWindowController)
+            m_preferences->floatAbove(m_mainWindowController->window());
         m_environment.notifications().addObserver(
             this, AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification, [this](Notification&) {
                 m_environment.notifications().removeObserver(

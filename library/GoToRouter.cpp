@@ -103,6 +103,15 @@ void GoToRouter::stopBusyIndicator()
     }
 }
 
+void GoToRouter::endBusyIndicator()
+{
+    m_busyTimer.stop();
+    if (m_busyShown) {
+        m_busyShown = false;
+        m_panes.showBusyIndicator(false);
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Routing
 
@@ -315,6 +324,9 @@ void GoToRouter::reportFailure(
         request.alertText = message + separator + informative;
         return;
     }
+    // The alert ends the wait the indicator stands for: it must not show (or start showing while the
+    // alert's own event loop runs) behind the alert.
+    endBusyIndicator();
     Alert alert;
     alert.messageText = message;
     alert.informativeText = informative;

@@ -94,6 +94,8 @@ private:
     bool setPane(GoToRequest& request, const Book& book);  // paneForGoTo, true
     void startBusyIndicator();
     void stopBusyIndicator();
+    // Hides the indicator and drops its pending start for the requests still running.
+    void endBusyIndicator();
     void requestUserDataSync();
 
     GoToPanes& m_panes;

@@ -21,6 +21,7 @@ PACKAGES=(
   sword-comm-scofield sword-comm-tdavid
   sword-dict-strongs-hebrew sword-dict-strongs-greek sword-dict-naves
   xvfb xauth
+  poppler-utils
   qtkeychain-qt6-dev fonts-liberation clang-format ccache
 )
 

@@ -1,16 +1,22 @@
 #include "studypane/StudyPaneHitList.h"
 
+#include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "studypane/SearchResultPage.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QPainter>
 #include <QTableView>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
 
 StudyPaneHitList::StudyPaneHitList(HitData hitData, TitleSource title)
     : m_session(SearchSession::create()), m_hitData(std::move(hitData)), m_titleSource(std::move(title))
@@ -108,6 +114,31 @@ QVariant StudyPaneHitList::resultData(int row, int role) const
     return m_hitData(agg, row, role);
 }
 
+namespace {
+
+// The bottom of the last line of the document that ends at or above `limit` (the bottom of the last
+// line at all when `limit` is negative); 0 when none does.
+qreal bottomOfLines(const QTextDocument& doc, qreal limit)
+{
+    qreal bottom = 0;
+    for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+        const QTextLayout* layout = block.layout();
+        if (layout == nullptr)
+            continue;
+        const qreal top = doc.documentLayout()->blockBoundingRect(block).top();
+        for (int i = 0; i < layout->lineCount(); ++i) {
+            const QTextLine line = layout->lineAt(i);
+            const qreal lineBottom = top + line.y() + line.height();
+            if (limit >= 0 && lineBottom > limit + 0.5)
+                return bottom;
+            bottom = std::max(bottom, lineBottom);
+        }
+    }
+    return bottom;
+}
+
+}  // namespace
+
 QRect StudyPaneHitDelegate::paintTitleAndHtml(QPainter* painter, const QStyleOptionViewItem& option, const QRect& r,
     const QString& title, const QString& html, bool* overflows)
 {
@@ -123,31 +154,54 @@ QRect StudyPaneHitDelegate::paintTitleAndHtml(QPainter* painter, const QStyleOpt
     doc.setHtml(html);
     doc.setTextWidth(r.width());
     painter->translate(r.x(), r.y() + line + 1);
-    const QRect clip(0, 0, r.width(), option.rect.height() - line - 2);
+    // Only whole lines: a line the row cannot hold is left out, never cut through.
+    const int room = option.rect.height() - line - 2;
+    const int whole = int(std::ceil(bottomOfLines(doc, room)));
+    const QRect clip(0, 0, r.width(), whole > 0 ? std::min(whole, room) : room);
     painter->setClipRect(clip, Qt::IntersectClip);
     QAbstractTextDocumentLayout::PaintContext ctx;
     ctx.clip = clip;
     ctx.palette.setColor(QPalette::Text, option.palette.text().color());
     doc.documentLayout()->draw(painter, ctx);
-    if (overflows != nullptr) {
-        // The bottom of the last line (the document's own height also counts its margins).
-        const QTextBlock last = doc.lastBlock();
-        qreal textBottom = 0;
-        if (last.isValid() && last.layout() != nullptr && last.layout()->lineCount() > 0) {
-            const QTextLine lastLine = last.layout()->lineAt(last.layout()->lineCount() - 1);
-            textBottom = doc.documentLayout()->blockBoundingRect(last).top() + lastLine.y() + lastLine.height();
-        }
-        *overflows = textBottom > clip.height() + 1;
-    }
+    if (overflows != nullptr)
+        *overflows = bottomOfLines(doc, -1) > clip.height() + 1;
     return clip;
+}
+
+int StudyPaneHitDelegate::titleAndTextRowHeight(const QFont& font, int lines)
+{
+    // Measured once per font, text size and body font: every row of a list asks.
+    const UserDefaults& d = UserDefaults::standardUserDefaults();
+    const QString key = font.key() + QLatin1Char('|') + QString::number(lines) + QLatin1Char('|') +
+        QString::number(d.integerForKey(QStringLiteral("baseFontSize"))) + QLatin1Char('|') +
+        d.stringForKey(QStringLiteral("bodyFont"));
+    static QHash<QString, int> measured;
+    if (const auto found = measured.constFind(key); found != measured.constEnd())
+        return *found;
+    QStringList text;
+    for (int i = 0; i < std::max(lines, 1); ++i)
+        text << QStringLiteral("Xg");
+    ContentTextDocument doc;
+    doc.setDefaultFont(font);
+    doc.setHtml(SearchResultPage::page(text.join(QStringLiteral("<br>"))));
+    doc.setTextWidth(10000);
+    QFont bold = font;
+    bold.setBold(true);
+    const int height = QFontMetrics(bold).height() + 2 + int(std::ceil(bottomOfLines(doc, -1))) + 1;
+    if (measured.size() > 64)
+        measured.clear();
+    measured.insert(key, height);
+    return height;
 }
 
 QSize StudyPaneHitDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
-    const int h = kind == StudyPaneResultListModel::LargeHit ? StudyPaneHitList::kLargeRowHeight
-                                                             : StudyPaneHitList::kSmallRowHeight;
-    return QSize(option.rect.width(), std::max(h, option.fontMetrics.height() + 2));
+    if (kind == StudyPaneResultListModel::LargeHit)
+        return QSize(option.rect.width(), titleAndTextRowHeight(option.font, StudyPaneHitList::kLargeRowTextLines));
+    QFont bold = option.font;
+    bold.setBold(true);
+    return QSize(option.rect.width(), std::max(StudyPaneHitList::kSmallRowHeight, QFontMetrics(bold).height() + 2));
 }
 
 void StudyPaneHitDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const

@@ -22,10 +22,11 @@ class SourceTupleID;
 
 class StudyPaneHitList : public StudyPaneResultList {
 public:
-    // The heights of the rows: section headers, one-line hits, hits with their text.
+    // The least heights of the rows (section headers, one-line hits); the rows grow with their font.
     static constexpr int kHeaderRowHeight = 17;
     static constexpr int kSmallRowHeight = 17;
-    static constexpr int kLargeRowHeight = 102;
+    // A hit with its text shows its title and this many lines of the text.
+    static constexpr int kLargeRowTextLines = 4;
 
     // What a hit row shows for a role (never asked for a section header row).
     using HitData = std::function<QVariant(const SearchResultsAggregator& results, int row, int role)>;
@@ -74,8 +75,11 @@ public:
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
     // Paints a title in bold on the first line of `r` and the HTML below it, in the text colour,
-    // leaving the painter moved to the HTML's top left and clipped to it; gives that area, and tells
-    // whether the HTML goes on below it.
+    // leaving the painter moved to the HTML's top left and clipped to the whole lines that fit; gives
+    // that area, and tells whether the HTML goes on below it.
     static QRect paintTitleAndHtml(QPainter* painter, const QStyleOptionViewItem& option, const QRect& r,
         const QString& title, const QString& html, bool* overflows = nullptr);
+    // The height of a row that paintTitleAndHtml fills with its title in `font` and `lines` lines of
+    // result text at the text size in use ("baseFontSize" and "bodyFont" of the result pages' style).
+    static int titleAndTextRowHeight(const QFont& font, int lines);
 };

@@ -19,6 +19,8 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace {
 
 struct LibraryRun {
@@ -38,7 +40,7 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
     {
-        return QSize(option.rect.width(), StudyPaneLibrarySearchViewController::kRowHeight);
+        return QSize(option.rect.width(), StudyPaneLibrarySearchViewController::rowHeight(option.font));
     }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
@@ -70,6 +72,14 @@ public:
 };
 
 }  // namespace
+
+int StudyPaneLibrarySearchViewController::rowHeight(const QFont& font)
+{
+    // The bold name and the line of counts, with the cell's margins and a gap between them.
+    QFont bold = font;
+    bold.setBold(true);
+    return std::max(kRowHeight, 4 + QFontMetrics(bold).height() + 6 + QFontMetrics(font).height() + 4);
+}
 
 SearchResultsAggregator& StudyPaneLibrarySearchViewController::Row::aggregator() const
 {
@@ -131,7 +141,7 @@ void StudyPaneLibrarySearchViewController::loadView()
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setShowGrid(false);
     table->verticalHeader()->hide();
-    table->verticalHeader()->setDefaultSectionSize(kRowHeight);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     table->horizontalHeader()->setStretchLastSection(true);
     table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_panel.layOut(v, table, [this](int row) { activateRow(row); });

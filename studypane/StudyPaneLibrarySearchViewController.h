@@ -20,6 +20,7 @@
 #include "studypane/StudyPaneSubpane.h"
 
 #include <QAbstractTableModel>
+#include <QFont>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -35,7 +36,9 @@ struct SearchRunRequest;
 class StudyPaneLibrarySearchViewController : public StudyPaneSubpane, public StudyPaneResultList {
     Q_OBJECT
 public:
+    // The least height of a row; rows grow with the list's font (rowHeight).
     static constexpr int kRowHeight = 57;
+    static int rowHeight(const QFont& font);
     // A row's two counts, as roles of the table's model.
     enum Role { ExactCountRole = Qt::UserRole + 1, AllWordsCountRole };
     // Rows are ordered by their counts, larger first.

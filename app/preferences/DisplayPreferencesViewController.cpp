@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHash>
@@ -147,6 +148,20 @@ void DisplayPreferencesViewController::rebuildFontMenu()
         m_font->setItemData(m_font->count() - 1, face, Qt::FontRole);
     }
     m_font->setCurrentIndex(m_font->findText(current));
-    // A family that is not installed (or lacks a face) selects nothing; say so rather than show a blank.
-    m_font->setPlaceholderText(tr("%1 (not available)").arg(current));
+    m_font->setToolTip(QString());
+    if (m_font->currentIndex() >= 0 || current.isEmpty())
+        return;
+    // A family that is not installed: the page draws with the family the font matcher puts in its
+    // place (Liberation Sans for Arial), and the list shows that one. The stored name stays as it is.
+    const QString used = familyInPlaceOf(current);
+    m_font->setCurrentIndex(m_font->findText(used));
+    m_font->setPlaceholderText(tr("%1 (in place of %2)").arg(used, current));
+    m_font->setToolTip(tr("%1 is not installed; the page shows %2 in its place.").arg(current, used));
+}
+
+QString DisplayPreferencesViewController::familyInPlaceOf(const QString& family)
+{
+    QFont asked(family);
+    asked.setStyleHint(QFont::Serif);
+    return plainFamilyName(QFontInfo(asked).family());
 }

@@ -17,6 +17,9 @@ public:
     static QStringList fontFamiliesWithAllFaces();
     // A family name without the " [foundry]" the font database adds when foundries share it.
     static QString plainFamilyName(const QString& family);
+    // The installed family that text asked for in `family` is drawn with: the family itself when it
+    // is installed, else the one the desktop's font matcher puts in its place.
+    static QString familyInPlaceOf(const QString& family);
 
 private:
     void refreshPage() override;

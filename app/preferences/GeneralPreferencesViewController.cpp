@@ -18,9 +18,11 @@ GeneralPreferencesViewController::GeneralPreferencesViewController(const Environ
     addBox(syncLayout, tr("Dictionaries"), QStringLiteral("syncDictionaries"));
     top->addWidget(sync);
     auto* form = new QFormLayout;
-    QComboBox* scroll = addPopUp(form, tr("Scroll tracking:"), QStringLiteral("scrollTrackIntervalPopUpButton"));
-    scroll->addItem(tr("Remember the place on each page"), 1);
-    scroll->addItem(tr("Remember the place in each book"), 2);
+    // What a click in the track of a book pane's scroller (above or below its knob) does.
+    QComboBox* scroll =
+        addPopUp(form, tr("A click in the scroller's track:"), QStringLiteral("scrollTrackIntervalPopUpButton"));
+    scroll->addItem(tr("Pages the text"), 1);
+    scroll->addItem(tr("Steps by chapter, reading or section"), 2);
     connect(scroll, &QComboBox::activated, this, [this, scroll] {
         const int tag = scroll->currentData().toInt();
         if (tag == 1 || tag == 2)

@@ -71,6 +71,8 @@ LoginPreferencesViewController::LoginPreferencesViewController(const Environment
     auto* createButtons = new QHBoxLayout;
     auto* createButton = new QPushButton(tr("Create Account"), create);
     createButton->setObjectName(QStringLiteral("createAccountButton"));
+    // Return in a field of this group creates the account; in the group above it logs in.
+    createButton->setDefault(true);
     m_createProgress = busyIndicator(create, QStringLiteral("createAccountProgressIndicator"));
     createButtons->addWidget(createButton);
     createButtons->addWidget(m_createProgress);
@@ -138,10 +140,14 @@ QProgressBar* LoginPreferencesViewController::progressIndicator(const QString& n
 void LoginPreferencesViewController::refreshPage()
 {
     UserDefaults& d = defaults();
-    textField(QStringLiteral("customerID"))->setText(d.stringForKey(QStringLiteral("customerID")));
-    textField(QStringLiteral("password"))->setText(qs::cloud::CustomerPassword::load());
-    for (const char* key : {"firstName", "lastName", "email", "emailAgain", "newPassword", "newPasswordAgain"})
-        textField(QString::fromLatin1(key))->clear();
+    // Every page refreshes when the window changes pages: what the reader has typed and not yet
+    // sent stays in its field until the window closes (a new window starts afresh).
+    auto load = [](QLineEdit* field, const QString& stored) {
+        if (!field->isModified())
+            field->setText(stored);
+    };
+    load(textField(QStringLiteral("customerID")), d.stringForKey(QStringLiteral("customerID")));
+    load(textField(QStringLiteral("password")), qs::cloud::CustomerPassword::load());
     initializeLoggedInCustomerMessage();
     initializeUserCreatedDataStatusMessage();
     if (d.boolForKey(QStringLiteral("credentialsValid")))
@@ -181,6 +187,9 @@ void LoginPreferencesViewController::swapInCredentialsView(const QString& identi
     if (shownCredentialsView() == QLatin1String("LogoutView")) {
         initializeLoggedInCustomerMessage();
         initializeUserCreatedDataStatusMessage();
+        // The keys stay in the page: the focus moves from the hidden field to the Log Out button.
+        if (QPushButton* logOut = findChild<QPushButton*>(QStringLiteral("logoutButton")); logOut && isVisible())
+            logOut->setFocus();
     }
 }
 
@@ -291,8 +300,9 @@ void LoginPreferencesViewController::onLogOut()
 
 void LoginPreferencesViewController::onPrivacyPolicy()
 {
-    if (SyncServices& sync = syncServices(); sync.openUrl)
-        sync.openUrl(privacyPolicyUrl());
+    if (SyncServices& sync = syncServices(); sync.openUrl && !sync.openUrl(privacyPolicyUrl()))
+        informational(tr("The privacy policy could not be opened."),
+            tr("No web browser is set up on this desktop. The policy is at %1").arg(privacyPolicyUrl().toString()));
 }
 
 void LoginPreferencesViewController::finishLogin(const qs::cloud::AccountResult& r)
@@ -318,6 +328,10 @@ void LoginPreferencesViewController::finishLogin(const qs::cloud::AccountResult&
     }
     if (QLineEdit* f = textField(QStringLiteral("customerID")))
         f->setText(r.customerID);
+    if (QLineEdit* f = textField(QStringLiteral("password")))
+        f->setModified(false);
+    for (const char* key : {"firstName", "lastName", "email", "emailAgain", "newPassword", "newPasswordAgain"})
+        textField(QString::fromLatin1(key))->clear();
     swapInCredentialsView(QStringLiteral("LogoutView"));
 }
 

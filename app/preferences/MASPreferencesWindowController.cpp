@@ -8,8 +8,13 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPushButton>
 #include <QSizePolicy>
 #include <QToolBar>
+#include <QVBoxLayout>
+#include <QWindow>
 #include <algorithm>
 #include <limits>
 
@@ -58,9 +63,15 @@ MASPreferencesWindowController::MASPreferencesWindowController(const WindowEnvir
     addToolBar(Qt::TopToolBarArea, m_toolbar);
     m_group = new QActionGroup(this);
     m_group->setExclusive(true);
+    // The pages stay children of one content widget: a page is shown or hidden there, never made a
+    // window of its own for a moment (which would take the active window, and the keys, away).
+    auto* content = new QWidget(this);
+    m_content = new QVBoxLayout(content);
+    m_content->setContentsMargins(0, 0, 0, 0);
+    m_content->setSpacing(0);
+    setCentralWidget(content);
     for (PreferencesViewController* p : panes)
         addViewController(p);
-    setCentralWidget(new QWidget(this));
 
     // Window loaded: title, the last pane, the last position.
     if (!m_title.isEmpty())
@@ -85,10 +96,10 @@ MASPreferencesWindowController::~MASPreferencesWindowController()
 
 void MASPreferencesWindowController::addViewController(PreferencesViewController* pane)
 {
-    if (pane)
-        pane->setParent(this);
-    if (pane)
+    if (pane) {
+        pane->setParent(centralWidget());
         pane->hide();
+    }
     m_panes.append(pane);
     addToolbarItem(m_panes.size() - 1);
 }
@@ -186,9 +197,7 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     if (m_selected) {
         if (!m_selected->commitEditing())
             return;
-        takeCentralWidget();
-        setCentralWidget(new QWidget(this));
-        m_selected->setParent(this);
+        m_content->removeWidget(m_selected);
         m_selected->hide();
         m_selected->viewDidDisappear();
         m_selected = nullptr;
@@ -218,10 +227,9 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
 
     // Window y grows downwards here: keeping the top-left corner means keeping pos().
     const QPoint topLeft = pos();
-    takeCentralWidget()->deleteLater();
     m_selected = p;
     p->viewWillAppear();
-    setCentralWidget(p);
+    m_content->addWidget(p);
     p->show();
     p->setMinimumSize(minimum.size());
     p->setMaximumSize(wide ? QWIDGETSIZE_MAX : size.width(), tall ? QWIDGETSIZE_MAX : size.height());
@@ -248,6 +256,55 @@ void MASPreferencesWindowController::closeEvent(QCloseEvent* event)
         AppNotifications::MASPreferencesWindowControllerWindowWillCloseNotification, nullptr,
         {{QStringLiteral("MASPreferencesWindowController"), QVariant::fromValue(static_cast<QObject*>(this))}});
     QMainWindow::closeEvent(event);
+}
+
+void MASPreferencesWindowController::floatAbove(QWidget* owner)
+{
+    if (owner == nullptr)
+        return;
+    // A tool window with a transient parent: the window manager keeps it above that window, even
+    // while that window is the one clicked.
+    setWindowFlag(Qt::Tool, true);
+    winId();
+    if (QWindow* own = windowHandle(); own != nullptr)
+        own->setTransientParent(owner->window()->windowHandle());
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive) {
+            if (m_hiddenWhileInactive) {
+                m_hiddenWhileInactive = false;
+                show();
+            }
+        } else if (isVisible() && QGuiApplication::modalWindow() == nullptr) {
+            m_hiddenWhileInactive = true;
+            hide();
+        }
+    });
+}
+
+QPushButton* MASPreferencesWindowController::defaultButtonFor(QWidget* focus) const
+{
+    for (QWidget* around = focus; around != nullptr && around != this; around = around->parentWidget())
+        for (QPushButton* button : around->findChildren<QPushButton*>())
+            if (button->isDefault() && button->isVisibleTo(this))
+                return button;
+    return nullptr;
+}
+
+void MASPreferencesWindowController::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        if (QPushButton* button = defaultButtonFor(focusWidget())) {
+            if (button->isEnabled())
+                button->click();
+            return;
+        }
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 void MASPreferencesWindowController::moveEvent(QMoveEvent* event)

@@ -4,7 +4,12 @@
 // its top-left corner kept in place. The window remembers in the user defaults where it was, which
 // pane showed last and the size the user gave each resizable pane, in the defaults of the environment
 // it is made with, and posts its changes of pane and its closing on that environment's centre. The
-// controller owns its panes (they are parented to it). Main thread only.
+// controller owns its panes (they are children of its content widget).
+//
+// The window answers the keys of a dialog: Return or Enter presses the default button of the part of
+// the page being typed in (the Log In button for the password field), Escape closes the window. Given
+// an owner window (floatAbove), it floats above that window, as a tool window the window manager keeps
+// in front of it, and hides while the application is not active. Main thread only.
 #pragma once
 
 #include "panes/layout/WindowEnvironment.h"
@@ -18,6 +23,8 @@
 class QToolBar;
 class QAction;
 class QActionGroup;
+class QPushButton;
+class QVBoxLayout;
 class PreferencesViewController;
 
 class MASPreferencesWindowController : public QMainWindow {
@@ -39,11 +46,16 @@ public:
     QStringList toolbarItemIdentifiers() const;
     void setSelectedViewController(PreferencesViewController* pane);
     QToolBar* toolbar() const { return m_toolbar; }
+    // Keeps the window in front of `owner` (call before the window first shows); null: a window of its own.
+    void floatAbove(QWidget* owner);
+    // The default button that Return presses with `focus` being typed in: the nearest one around it.
+    QPushButton* defaultButtonFor(QWidget* focus) const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void addToolbarItem(int index);
@@ -56,6 +68,8 @@ private:
     QString m_title;
     PreferencesViewController* m_selected = nullptr;
     QToolBar* m_toolbar = nullptr;
+    QVBoxLayout* m_content = nullptr;  // the shown page
     QActionGroup* m_group = nullptr;
     bool m_restoring = false;
+    bool m_hiddenWhileInactive = false;
 };

@@ -11,6 +11,7 @@
 #include "app/preferences/UpdatePreferencesViewController.h"
 #include "app/preferences/VoicesPreferencesViewController.h"
 #include "cloud/sync/SyncManager.h"
+#include "panes/bookpane/WebViewWindowController.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
@@ -304,6 +305,9 @@ PreferencesViewController::SyncServices PreferencesViewController::syncServicesF
             return false;
         return history.writeSyncLogHtml(QFile::encodeName(path).constData(), nullptr, false, true);
     };
-    s.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    s.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    s.showPage = [](const QUrl& url, const QString& title) {
+        WebViewWindowController::openLocalPage(url.toLocalFile(), title);
+    };
     return s;
 }

@@ -47,7 +47,10 @@ public:
         std::function<void()> syncNow;
         // Writes the sync log page (every recorded sync, newest first); false when it could not.
         std::function<bool(const QString& path)> writeSyncLog;
-        std::function<void(const QUrl&)> openUrl;
+        // Opens an address with the desktop's application for it; false when the desktop has none.
+        std::function<bool(const QUrl&)> openUrl;
+        // Shows a page file in the reader's own web window.
+        std::function<void(const QUrl&, const QString& title)> showPage;
     };
     // The services of an engine; without one nothing is syncing, there is no data and a frequency
     // goes nowhere.

@@ -177,6 +177,14 @@ void SyncPreferencesViewController::onViewLogButton()
         informational(tr("The Cloud Sync log could not be written."), QDir::toNativeSeparators(path));
         return;
     }
-    if (sync.openUrl)
-        sync.openUrl(QUrl::fromLocalFile(path));
+    // A desktop with no application for pages (no default browser) gets the reader's own window.
+    const QUrl page = QUrl::fromLocalFile(path);
+    if (sync.openUrl && sync.openUrl(page))
+        return;
+    if (sync.showPage) {
+        sync.showPage(page, tr("Cloud Sync Log"));
+        return;
+    }
+    informational(
+        tr("The Cloud Sync log could not be opened."), tr("It is the file %1").arg(QDir::toNativeSeparators(path)));
 }

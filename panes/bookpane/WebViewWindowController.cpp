@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QWebEngineView>
 
 QWebEngineProfile* WebViewWindowController::profile()
@@ -23,6 +24,21 @@ QWebEngineProfile* WebViewWindowController::profile()
 WebViewWindowController* WebViewWindowController::openURL(const QString& urlString, const QString& title)
 {
     auto* controller = new WebViewWindowController(urlString);
+    controller->m_window->setWindowTitle(title);
+    controller->m_window->show();
+    return controller;
+}
+
+WebViewWindowController* WebViewWindowController::openLocalPage(const QString& path, const QString& title)
+{
+    auto* controller = new WebViewWindowController(QString());
+    QWebEngineSettings* settings = controller->m_webView->page()->settings();
+    settings->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
+    settings->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+    const QUrl url = QUrl::fromLocalFile(path);
+    controller->m_urlString = url.toString();
+    controller->m_webView->load(url);
     controller->m_window->setWindowTitle(title);
     controller->m_window->show();
     return controller;

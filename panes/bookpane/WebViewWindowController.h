@@ -3,7 +3,7 @@
 // record, with none of the book page's scheme or script bridge, and the page gets no context
 // menu. The window takes the page's title once the page names one.
 //
-// openURL makes a controller that lives until its window is closed (it deletes itself then); any
+// openURL (and openLocalPage) makes a controller that lives until its window is closed (it deletes itself then); any
 // number may be open. Main thread only.
 #pragma once
 
@@ -20,6 +20,9 @@ class WebViewWindowController : public QObject {
 public:
     // Shows the page in a new window; the window title is `title` until the page names its own.
     static WebViewWindowController* openURL(const QString& urlString, const QString& title);
+    // Shows a page file the reader wrote itself (a log), with scripts off and no remote content; the
+    // window title is `title` until the page names its own.
+    static WebViewWindowController* openLocalPage(const QString& path, const QString& title);
 
     QWidget* window() const { return m_window; }
     QWebEngineView* webView() const { return m_webView; }

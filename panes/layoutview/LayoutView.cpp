@@ -9,6 +9,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -329,6 +330,9 @@ QProgressBar* LayoutView::busyIndicator()
 
 void LayoutView::setBusyIndicatorRunning(bool running)
 {
+    // A modal alert or dialog is what the reader waits on then: the indicator does not show behind it.
+    if (running && QApplication::activeModalWidget() != nullptr)
+        return;
     busyIndicator()->setVisible(running);
     if (running) {
         m_busyIndicator->raise();

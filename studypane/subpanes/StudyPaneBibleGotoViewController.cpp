@@ -138,7 +138,8 @@ void StudyPaneBibleGotoViewController::loadView()
     m_recent->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_recent->setSelectionMode(QAbstractItemView::SingleSelection);
     m_recent->verticalHeader()->hide();
-    m_recent->verticalHeader()->setDefaultSectionSize(BibleVerseTableCellView::kRowHeight);
+    // Rows as tall as their reference and verse text need at the font and text size in use.
+    m_recent->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_recent->horizontalHeader()->setStretchLastSection(true);
     m_recent->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_recent->setShowGrid(false);
@@ -602,7 +603,7 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
 
 QSize BibleVerseTableCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    return QSize(option.rect.width(), kRowHeight);
+    return QSize(option.rect.width(), StudyPaneHitDelegate::titleAndTextRowHeight(option.font, kTextLines));
 }
 
 void BibleVerseTableCellView::paint(

@@ -126,7 +126,8 @@ private:
 class BibleVerseTableCellView : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    static constexpr int kRowHeight = 64;
+    // A row shows the reference and this many lines of the verse.
+    static constexpr int kTextLines = 2;
     enum Role { HtmlRole = Qt::UserRole + 1 };
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;

@@ -187,7 +187,7 @@ void StudyPaneDevoGotoViewController::loadView()
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();
-    m_table->verticalHeader()->setDefaultSectionSize(2 * m_table->fontMetrics().height() + 6);
+    m_table->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_table->setShowGrid(false);
@@ -449,7 +449,9 @@ void StudyPaneDevoGotoViewController::onCatchUp()
 
 QSize ReadingProgressCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    return QSize(option.rect.width(), 2 * option.fontMetrics.height() + 6);
+    QFont bold = option.font;
+    bold.setBold(true);
+    return QSize(option.rect.width(), QFontMetrics(bold).height() + option.fontMetrics.height() + 6);
 }
 
 void ReadingProgressCellView::paint(
@@ -465,12 +467,13 @@ void ReadingProgressCellView::paint(
     const int line = option.fontMetrics.height();
     QFont bold = option.font;
     bold.setBold(true);
+    const int boldLine = QFontMetrics(bold).height();
     painter->setFont(bold);
     painter->setPen(QColor(Qt::black));
-    painter->drawText(QRect(r.x(), r.y(), r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+    painter->drawText(QRect(r.x(), r.y(), r.width(), boldLine), Qt::AlignLeft | Qt::AlignVCenter,
         QFontMetrics(bold).elidedText(index.data().toString(), Qt::ElideRight, r.width()));
     painter->setFont(option.font);
-    painter->drawText(QRect(r.x(), r.y() + line + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
+    painter->drawText(QRect(r.x(), r.y() + boldLine + 1, r.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
         index.data(ReadingNumberRole).toString());
     painter->setPen(QColor(0, 0, 0, 40));
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());

@@ -516,6 +516,59 @@ TEST_F(GoToRouterTest, BusyIndicatorOnlyForSlowMovesAndNeverLeftRunning)
     EXPECT_FALSE(m_panes.log.contains(QStringLiteral("busy on")));
 }
 
+// Alerts that write themselves into the panes' log and stay up as a modal alert does.
+class LoggedAlerts : public Alerts {
+public:
+    explicit LoggedAlerts(QStringList& log) : m_log(log) { }
+    int runModal(const Alert& alert) override
+    {
+        m_log << QStringLiteral("alert ") + alert.messageText;
+        runEventLoopFor(GoToRouter::kBusyIndicatorDelayMs + 200);
+        m_log << QStringLiteral("alert closed");
+        return AlertFirstButtonReturn;
+    }
+
+private:
+    QStringList& m_log;
+};
+
+TEST_F(GoToRouterTest, AnAlertEndsTheBusyIndicatorAndItDoesNotComeBackBehindIt)
+{
+    setPanes(book(kKJV), {book(kKJV)}, book(kNave), {book(kNave)});
+    Alerts::setShared(std::make_shared<LoggedAlerts>(m_panes.log));
+    const QString failed = QStringLiteral("alert Entry not found in any installed dictionary.");
+    // The indicator and the alert, in the order they came (history records left out).
+    auto seen = [this] {
+        QStringList out;
+        for (const QString& entry : withoutSync(m_panes.log))
+            if (!entry.startsWith(QLatin1String("record")))
+                out << entry;
+        return out;
+    };
+
+    // A failure at once: the indicator's start is still pending, and the alert withdraws it.
+    post(link(QStringLiteral("sync:\\\\H999999")));
+    EXPECT_EQ(seen(), (QStringList {failed, QStringLiteral("alert closed")}));
+
+    // A slow page that then follows a link nothing holds: the indicator is on, and goes before the alert.
+    m_panes.log.clear();
+    m_panes.layouts[0].panes[0].onGoTo = [this](GoToRequest&) {
+        m_panes.layouts[0].panes[0].onGoTo = nullptr;
+        runEventLoopFor(GoToRouter::kBusyIndicatorDelayMs + 200);
+        post(link(QStringLiteral("sync:\\\\H999999")));
+    };
+    GoToRequest r;
+    r.layoutUuid = kLayout;
+    r.sourceTuple = book(kKJV);
+    r.section = 4;
+    r.noHistory = true;
+    post(r);
+    EXPECT_EQ(seen(),
+        (QStringList {QStringLiteral("goTo 0"), QStringLiteral("busy on"), QStringLiteral("busy off"), failed,
+            QStringLiteral("alert closed")}));
+    Alerts::setShared(m_alerts);
+}
+
 }  // namespace
 
 namespace {

@@ -45,7 +45,10 @@ QString startApplication(const char* programName, Web web)
     setFolder("XDG_CONFIG_HOME", root + QStringLiteral("/config"));
     setFolder("XDG_RUNTIME_DIR", root + QStringLiteral("/run"));
     QFile::setPermissions(root + QStringLiteral("/run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Offscreen, unless QS_TEST_PLATFORM=xcb asks for the X server named by DISPLAY (xvfb-run), where
+    // a test can read what the window system is told about its windows.
+    const bool underX = qgetenv("QS_TEST_PLATFORM") == "xcb" && !qEnvironmentVariableIsEmpty("DISPLAY");
+    qputenv("QT_QPA_PLATFORM", underX ? "xcb" : "offscreen");
     if (web == Web::Engine) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
         BookPageScheme::registerScheme();

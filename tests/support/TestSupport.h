@@ -35,8 +35,9 @@ enum class Web {
     Engine,  // live web views: the book page scheme registered first, the web engine without sandbox or GPU
 };
 
-// Sets up the private home and the offscreen platform and makes the application object, once per
-// program (later calls return the same home). Call before anything reads a folder or a setting.
+// Sets up the private home and the offscreen platform (the X server of DISPLAY instead when
+// QS_TEST_PLATFORM=xcb) and makes the application object, once per program (later calls return the
+// same home). Call before anything reads a folder or a setting.
 QString startApplication(const char* programName, Web web = Web::Engine);
 // Alerts are recorded instead of shown (platform/RecordingAlerts.h); the recorder, now shared.
 std::shared_ptr<RecordingAlerts> recordAlerts();

@@ -7,20 +7,28 @@
 
 #include <QCloseEvent>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QPageLayout>
+#include <QPageRanges>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <QWebEngineView>
+
+#include <algorithm>
 
 namespace {
 
@@ -140,15 +148,72 @@ void AutostudyResultsWindowController::onClose()
 
 void AutostudyResultsWindowController::onPrint()
 {
-    auto* printer = new QPrinter(QPrinter::HighResolution);
-    QPrintDialog dialog(printer, this);
+    if (m_printer)
+        return;  // one printout at a time
+    m_printer = std::make_unique<QPrinter>(QPrinter::PrinterResolution);
+    m_printer->setDocName(QFileInfo(suggestedSaveName()).completeBaseName());
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        // No printer on this desktop: the dialog offers a PDF file, named after the report.
+        m_printer->setOutputFormat(QPrinter::PdfFormat);
+        m_printer->setOutputFileName(
+            QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                .filePath(QFileInfo(suggestedSaveName()).completeBaseName() + QStringLiteral(".pdf")));
+    }
+    QPrintDialog dialog(m_printer.get(), this);
     if (dialog.exec() != QDialog::Accepted) {
-        delete printer;
+        m_printer.reset();
         return;
     }
+    if (m_printer->outputFormat() == QPrinter::PdfFormat && !m_printer->outputFileName().isEmpty()) {
+        printToPdfFile(m_printer->outputFileName(), m_printer->pageLayout(), m_printer->pageRanges());
+        m_printer.reset();
+        return;
+    }
+    // A printer takes pictures of the pages from the web engine: at the printer's own resolution (not
+    // the 1200 dpi of a high-resolution printer, pictures of hundreds of megabytes).
+    m_printer->setResolution(std::min(m_printer->resolution(), kPrintDotsPerInch));
     connect(
-        m_view, &QWebEngineView::printFinished, this, [printer](bool) { delete printer; }, Qt::SingleShotConnection);
-    m_view->print(printer);
+        m_view, &QWebEngineView::printFinished, this,
+        [this](bool ok) {
+            m_printer.reset();
+            if (!ok)
+                reportPrintFailure(QStringLiteral("The printer did not accept the report."));
+        },
+        Qt::SingleShotConnection);
+    m_view->print(m_printer.get());
+}
+
+void AutostudyResultsWindowController::printToPdfFile(
+    const QString& path, const QPageLayout& layout, const QPageRanges& ranges)
+{
+    // The web engine writes the report as text and vector pages; the file is written beside the
+    // target and renamed over it, so a full disk leaves an older file as it was.
+    QPointer<AutostudyResultsWindowController> self(this);
+    m_view->page()->printToPdf(
+        [self, path](const QByteArray& pdf) {
+            if (!self)
+                return;
+            QString why;
+            QSaveFile file(path);
+            if (pdf.isEmpty())
+                why = QStringLiteral("The report could not be laid out for printing.");
+            else if (!file.open(QIODevice::WriteOnly))
+                why = file.errorString();
+            else if (file.write(pdf) != pdf.size() || !file.commit())
+                why = file.errorString();
+            if (!why.isEmpty())
+                self->reportPrintFailure(why);
+            emit self->printedToFile(path, why.isEmpty());
+        },
+        layout, ranges);
+}
+
+void AutostudyResultsWindowController::reportPrintFailure(const QString& why)
+{
+    Alert alert;
+    alert.messageText = QStringLiteral("The autostudy could not be printed.");
+    alert.informativeText = why;
+    m_env.alert().runModal(alert);
 }
 
 QString AutostudyResultsWindowController::suggestedSaveName() const

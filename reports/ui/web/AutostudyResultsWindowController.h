@@ -17,9 +17,14 @@
 
 #include "panes/layout/WindowEnvironment.h"
 
+#include <QPrinter>
 #include <QVariantMap>
 #include <QWidget>
 
+#include <memory>
+
+class QPageLayout;
+class QPageRanges;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -43,9 +48,19 @@ public:
     QString suggestedSaveName() const;
     // Copies the report to `path`, replacing a file there; an alert tells why when it fails.
     bool saveCopyTo(const QString& path);
+    // Prints the report into a PDF file as the web engine lays it out for paper: text and vector
+    // pages. printedToFile tells when the file is written (or why not, by an alert).
+    void printToPdfFile(const QString& path, const QPageLayout& layout, const QPageRanges& ranges);
+
+    // The resolution the report's pages are printed at on a printer (never more).
+    static constexpr int kPrintDotsPerInch = 300;
+
+signals:
+    void printedToFile(const QString& path, bool ok);
 
 public slots:
     void onClose();
+    // The print dialog; a PDF file chosen there is written by printToPdfFile, a printer gets the pages.
     void onPrint();
     void onSave();
     void onChangeOptions();
@@ -57,6 +72,8 @@ private:
     AutostudyResultsWindowController(const WindowEnvironment& env, const QString& filename,
         const QString& notificationName, const QVariantMap& userInfo);
 
+    void reportPrintFailure(const QString& why);
+
     WindowEnvironment m_env;
     QString m_filename;
     QString m_notificationName;
@@ -64,4 +81,5 @@ private:
     QWebEngineProfile* m_profile = nullptr;
     QWebEngineView* m_view = nullptr;
     bool m_closing = false;
+    std::unique_ptr<QPrinter> m_printer;  // while a printout runs
 };

@@ -30,6 +30,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
@@ -87,7 +88,7 @@ protected:
         window.alerts = &m_alerts;
         window.library = &SourceManager::singleton();
         pageEnv() = PreferencesViewController::Environment::fromWindow(window);
-        pageEnv().sync.openUrl = [](const QUrl&) {};
+        pageEnv().sync.openUrl = [](const QUrl&) { return true; };
         m_obs = NotificationCenter::defaultCenter().addObserver(
             this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { ++m_posted; });
     }
@@ -180,10 +181,36 @@ TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)
         emit font->activated(font->count() - 1);
         EXPECT_EQ(d().stringForKey(QStringLiteral("bodyFont")), families.last());
     }
-    // A family the list does not offer selects nothing.
-    d().setString(QStringLiteral("No Such Family"), QStringLiteral("bodyFont"));
-    display->refresh();
-    EXPECT_EQ(font->currentIndex(), -1);
+    // A family that is not installed: the list shows the family the page draws with in its place,
+    // and the stored name stays as it is.
+    for (const QString& missing : {QStringLiteral("Arial"), QStringLiteral("No Such Family")}) {
+        if (QFontDatabase::hasFamily(missing))
+            continue;
+        d().setString(missing, QStringLiteral("bodyFont"));
+        display->refresh();
+        const QString used = DisplayPreferencesViewController::familyInPlaceOf(missing);
+        EXPECT_FALSE(used.isEmpty());
+        EXPECT_NE(used, missing);
+        EXPECT_TRUE(QFontDatabase::hasFamily(used)) << used.toStdString();
+        if (families.contains(used)) {
+            EXPECT_EQ(font->currentText(), used) << missing.toStdString();
+        } else {
+            EXPECT_EQ(font->placeholderText(), QStringLiteral("%1 (in place of %2)").arg(used, missing));
+        }
+        EXPECT_FALSE(font->placeholderText().contains(QStringLiteral("not available")));
+        EXPECT_TRUE(font->toolTip().contains(used)) << font->toolTip().toStdString();
+        EXPECT_EQ(d().stringForKey(QStringLiteral("bodyFont")), missing);
+    }
+    // Where the metric-compatible Liberation fonts are installed, Arial is drawn in Liberation Sans.
+    if (!QFontDatabase::hasFamily(QStringLiteral("Arial")) &&
+        QFontDatabase::hasFamily(QStringLiteral("Liberation Sans"))) {
+        EXPECT_EQ(DisplayPreferencesViewController::familyInPlaceOf(QStringLiteral("Arial")),
+            QStringLiteral("Liberation Sans"));
+    }
+    // An installed family is itself.
+    if (!families.isEmpty()) {
+        EXPECT_EQ(DisplayPreferencesViewController::familyInPlaceOf(families.first()), families.first());
+    }
 }
 
 TEST_F(Preferences, PosterDoesNotRefreshItselfButOthersDo)
@@ -273,6 +300,9 @@ TEST_F(Preferences, GeneralAndUpdateSettings)
         EXPECT_EQ(d().boolForKey(k), !was) << key;
     }
     QComboBox* scroll = general->popUp(QStringLiteral("scrollTrackIntervalPopUpButton"));
+    // The choices say what a click in the scroller's track does.
+    EXPECT_EQ(scroll->itemText(scroll->findData(1)), QStringLiteral("Pages the text"));
+    EXPECT_EQ(scroll->itemText(scroll->findData(2)), QStringLiteral("Steps by chapter, reading or section"));
     emit scroll->activated(scroll->findData(2));
     scroll->setCurrentIndex(scroll->findData(2));
     emit scroll->activated(scroll->currentIndex());
@@ -435,7 +465,7 @@ TEST_F(Preferences, TheWindowAndItsPagesWorkThroughTheEnvironmentTheyAreMadeWith
     window.library = &SourceManager::singleton();
     auto env = PreferencesViewController::Environment::fromWindow(window);
     env.sync.writeSyncLog = [](const QString&) { return false; };
-    env.sync.openUrl = [](const QUrl&) {};
+    env.sync.openUrl = [](const QUrl&) { return true; };
     int restyles = 0;
     int pageChanges = 0;
     int probe = 0;
@@ -565,6 +595,8 @@ struct FakeSync {
     QList<qint64> frequencies;
     int syncNow = 0;
     QList<QUrl> opened;
+    bool desktopOpens = true;
+    QList<QUrl> shownInReader;
     void install()
     {
         auto& s = pageEnv().sync;
@@ -573,7 +605,11 @@ struct FakeSync {
         s.hasSomeData = [this] { return someData; };
         s.setAutoSyncFreq = [this](qint64 ms) { frequencies << ms; };
         s.syncNow = [this] { ++syncNow; };
-        s.openUrl = [this](const QUrl& u) { opened << u; };
+        s.openUrl = [this](const QUrl& u) {
+            opened << u;
+            return desktopOpens;
+        };
+        s.showPage = [this](const QUrl& u, const QString&) { shownInReader << u; };
     }
 };
 
@@ -758,10 +794,29 @@ TEST_F(Preferences, SyncLogIsWrittenAfreshOrNotShownAtAll)
     EXPECT_TRUE(html.contains("Server &lt;went&gt; away"));
     EXPECT_TRUE(alerts->shown().isEmpty());
 
+    // A desktop that has nothing to open pages with: the reader's own window shows the log.
+    fake.desktopOpens = false;
+    pane->onViewLogButton();
+    ASSERT_EQ(fake.opened.size(), 2);
+    ASSERT_EQ(fake.shownInReader.size(), 1);
+    EXPECT_EQ(fake.shownInReader[0], QUrl::fromLocalFile(path));
+    EXPECT_TRUE(alerts->shown().isEmpty());
+    // Without that window either, an alert says where the file is.
+    pageEnv().sync.showPage = nullptr;
+    auto bare = makePage<SyncPreferencesViewController>(4);
+    bare->onViewLogButton();
+    ASSERT_EQ(alerts->shown().size(), 1);
+    EXPECT_EQ(alerts->shown()[0].messageText, QStringLiteral("The Cloud Sync log could not be opened."));
+    EXPECT_TRUE(alerts->shown()[0].informativeText.contains(QDir::toNativeSeparators(path)));
+    EXPECT_EQ(fake.shownInReader.size(), 1);
+    alerts->clear();
+    fake.desktopOpens = true;
+    const qsizetype openedBefore = fake.opened.size();
+
     // A log that cannot be written: the old page goes, an alert says so, nothing is opened.
     failing = true;
     pane->onViewLogButton();
-    EXPECT_EQ(fake.opened.size(), 1);
+    EXPECT_EQ(fake.opened.size(), openedBefore);
     EXPECT_FALSE(QFile::exists(path));
     ASSERT_EQ(alerts->shown().size(), 1);
     EXPECT_EQ(alerts->shown()[0].messageText, QStringLiteral("The Cloud Sync log could not be written."));

@@ -23,9 +23,17 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QLineEdit>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -136,6 +144,93 @@ TEST_F(ResultsWindow, ShowsTheJohn316ReportAndSavesItsPicture)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
     EXPECT_FALSE(g_env.settings().dataForKey(AutostudyResultsWindowController::frameKey).isEmpty());
+}
+
+TEST_F(ResultsWindow, PrintsTheJohn316ReportIntoASmallPdfOfText)
+{
+    const QString path = verseReport(QStringLiteral("John 3:16"));
+    ASSERT_FALSE(path.isEmpty());
+    QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+        g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
+    ASSERT_TRUE(waitForLoad(window->webView()));
+    QTemporaryDir out;
+    const QString pdf = out.filePath(QStringLiteral("John 3_16.pdf"));
+
+    // Print..., then the dialog's PDF file with a name typed in, then Print.
+    auto* print = window->findChild<QPushButton*>(QStringLiteral("printButton"));
+    ASSERT_NE(print, nullptr);
+    const bool shown = TestSupport::whenShown<QPrintDialog>([print] { QTest::mouseClick(print, Qt::LeftButton); },
+        [&pdf](QPrintDialog* dialog) {
+            QLineEdit* name = dialog->findChild<QLineEdit*>(QStringLiteral("filename"));
+            for (QLineEdit* field : dialog->findChildren<QLineEdit*>())
+                if (name == nullptr && field->text().endsWith(QLatin1String(".pdf")))
+                    name = field;
+            EXPECT_NE(name, nullptr) << "the dialog offers no PDF file";
+            if (name != nullptr)
+                name->setText(pdf);
+            dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+            dialog->accept();
+        });
+    ASSERT_TRUE(shown) << "Print did not open the print dialog";
+    ASSERT_TRUE(TestSupport::waitFor([&pdf] { return QFile::exists(pdf); })) << "no PDF was written";
+
+    // A page or two of text, not pictures of pages.
+    const qint64 size = QFileInfo(pdf).size();
+    EXPECT_GT(size, 0);
+    EXPECT_LT(size, 1024 * 1024) << size;
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    ASSERT_FALSE(pdftotext.isEmpty()) << "pdftotext (poppler-utils, scripts/install-deps.sh) is not installed";
+    QProcess reader;
+    reader.start(pdftotext, {QStringLiteral("-layout"), pdf, QStringLiteral("-")});
+    ASSERT_TRUE(reader.waitForFinished(30000));
+    const QString text = QString::fromUtf8(reader.readAllStandardOutput()).simplified();
+    EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.left(400).toStdString();
+    EXPECT_TRUE(text.contains(QLatin1String("Study on John 3:16"))) << text.left(400).toStdString();
+    EXPECT_TRUE(g_alerts->shown().isEmpty());
+    // Kept beside the screenshots, to be looked at.
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    QFile::remove(QStringLiteral(QS_BINARY_DIR "/screenshots/verse-report-printout.pdf"));
+    QFile::copy(pdf, QStringLiteral(QS_BINARY_DIR "/screenshots/verse-report-printout.pdf"));
+    window->onClose();
+}
+
+TEST_F(ResultsWindow, APdfThatCannotBeWrittenIsReportedAndKeepsTheOldFile)
+{
+    const QString path = verseReport(QStringLiteral("John 3:16"));
+    ASSERT_FALSE(path.isEmpty());
+    QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+        g_env, path, PaneNotifications::UserWantsToDoVerseAutostudy, verseInfo(QStringLiteral("John 3:16")));
+    ASSERT_TRUE(waitForLoad(window->webView()));
+    QTemporaryDir out;
+    // A folder that is not there: nothing can be written, and the window says so.
+    const QString nowhere = out.filePath(QStringLiteral("gone/report.pdf"));
+    bool finished = false;
+    bool ok = true;
+    QObject::connect(window, &AutostudyResultsWindowController::printedToFile, window, [&](const QString&, bool done) {
+        finished = true;
+        ok = done;
+    });
+    QPrinter printer;
+    window->printToPdfFile(nowhere, printer.pageLayout(), {});
+    ASSERT_TRUE(TestSupport::waitFor([&finished] { return finished; }));
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(g_alerts->shown().size(), 1);
+    EXPECT_EQ(g_alerts->shown()[0].messageText, QStringLiteral("The autostudy could not be printed."));
+    EXPECT_FALSE(QFile::exists(nowhere));
+
+    // A printout over an existing file replaces it whole.
+    const QString good = out.filePath(QStringLiteral("report.pdf"));
+    QFile old(good);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    finished = false;
+    window->printToPdfFile(good, printer.pageLayout(), {});
+    ASSERT_TRUE(TestSupport::waitFor([&finished] { return finished; }));
+    EXPECT_TRUE(ok);
+    EXPECT_TRUE(contents(good).startsWith("%PDF"));
+    g_alerts->clear();
+    window->onClose();
 }
 
 TEST_F(ResultsWindow, SavesCopiesReplacingAnExistingFileAndReportsFailures)

@@ -1,0 +1,427 @@
+// The reader's windows as a person on a Linux desktop uses them: the study pane's rows at a larger
+// text size, the keys of the settings window (Return logs in, Escape closes), the settings window in
+// front of the main window, what is typed on the account page across a page switch, the sync log on a
+// desktop without a browser, and the busy indicator while an alert is up. Each acts through the
+// window (keys to the focused widget, clicks, commands) and reads what the window shows.
+//
+// The platform is the offscreen one (tests/support), where the window stack is read as the reader
+// tells it to the window system (the settings window a tool window over the main one); run under an
+// X server (QS_TEST_PLATFORM=xcb xvfb-run ...), the test reads the settings window's properties from
+// the X server itself with xprop.
+
+#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowController.h"
+#include "app/preferences/LoginPreferencesViewController.h"
+#include "app/preferences/MASPreferencesWindowController.h"
+#include "app/preferences/PreferencesViewController.h"
+#include "cloud/account/CustomerPassword.h"
+#include "cloud/protocol/ServiceHost.h"
+#include "library/GoToRequest.h"
+#include "library/GoToRouter.h"
+#include "panes/bookpane/WebViewWindowController.h"
+#include "platform/Alerts.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/UserDefaults.h"
+#include "platform/ui/CommandNames.h"
+#include "platform/ui/ContentTextDocument.h"
+#include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneHitList.h"
+#include "studypane/StudyPaneResultListModel.h"
+#include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+#include "tools/standin-services/StandinTestServer.h"
+
+#include "ReaderTestProgram.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractTextDocumentLayout>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextLayout>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <QWindow>
+
+namespace {
+
+using reader_test::waitFor;
+
+class ReaderOnTheDesktop : public reader_test::ReaderWindow {
+protected:
+    static void SetUpTestSuite()
+    {
+        reader_test::startReaderTestProgram("reader-on-the-desktop-test");
+        s_alerts = TestSupport::recordAlerts();
+    }
+
+    void SetUp() override
+    {
+        ReaderWindow::SetUp();
+        s_alerts->clear();
+        UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("credentialsValid"));
+    }
+
+    void TearDown() override
+    {
+        if (MASPreferencesWindowController* settings = settingsWindow())
+            settings->close();
+        UserDefaults::standardUserDefaults().setInteger(12, QStringLiteral("baseFontSize"));
+        ReaderWindow::TearDown();
+    }
+
+    MASPreferencesWindowController* settingsWindow() const
+    {
+        return TestSupport::shownWindow<MASPreferencesWindowController>();
+    }
+
+    // The Settings command, then a click on the page's button in the window's toolbar.
+    MASPreferencesWindowController* openSettingsAt(QuillsteadWindowController* window, const QString& page)
+    {
+        if (!reader_test::choose(window, CommandNames::Settings))
+            return nullptr;
+        MASPreferencesWindowController* settings = TestSupport::waitForWindow<MASPreferencesWindowController>();
+        if (settings == nullptr)
+            return nullptr;
+        settings->activateWindow();
+        if (!QTest::qWaitForWindowActive(settings))
+            return nullptr;
+        for (QAction* button : settings->toolbar()->actions())
+            if (button->objectName() == page)
+                button->trigger();
+        return settings->selectedViewController()->identifier() == page ? settings : nullptr;
+    }
+
+    // Clicks into a field and types, as the reader does; the keys go to the focused widget.
+    static bool typeInto(QLineEdit* field, const QString& text)
+    {
+        // A click in a window makes it the active one.
+        field->window()->activateWindow();
+        if (!QTest::qWaitForWindowActive(field->window()))
+            return false;
+        QTest::mouseClick(field, Qt::LeftButton);
+        field->setFocus(Qt::MouseFocusReason);
+        if (!waitFor([field] { return field->hasFocus(); }, 5000)) {
+            qWarning() << "no focus in" << field->objectName() << "; the focus is in" << QApplication::focusWidget();
+            return false;
+        }
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        return true;
+    }
+    static void pressKey(Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); }
+
+    // The bottom of the `n`-th line of the HTML laid out as the cell lays it out (0 with fewer lines).
+    static qreal bottomOfLine(const QString& html, const QFont& font, int width, int n)
+    {
+        ContentTextDocument doc;
+        doc.setDefaultFont(font);
+        doc.setHtml(html);
+        doc.setTextWidth(width);
+        int seen = 0;
+        for (QTextBlock block = doc.begin(); block.isValid(); block = block.next()) {
+            const qreal top = doc.documentLayout()->blockBoundingRect(block).top();
+            for (int i = 0; block.layout() != nullptr && i < block.layout()->lineCount(); ++i)
+                if (++seen == n)
+                    return top + block.layout()->lineAt(i).y() + block.layout()->lineAt(i).height();
+        }
+        return 0;
+    }
+
+    // The room a title-and-text row leaves for its text, and whether it holds `lines` whole lines.
+    static ::testing::AssertionResult rowHoldsLines(
+        QTableView* table, int row, const QString& html, int lines, const char* what)
+    {
+        QFont bold = table->font();
+        bold.setBold(true);
+        const int room = table->rowHeight(row) - QFontMetrics(bold).height() - 2;
+        const int width = table->columnWidth(0) - 8;
+        const qreal needed = bottomOfLine(html, table->font(), width, lines);
+        if (needed <= 0)
+            return ::testing::AssertionFailure() << what << ": the text has fewer than " << lines << " lines";
+        if (needed > room + 1)
+            return ::testing::AssertionFailure() << what << " row " << row << ": " << lines << " lines need " << needed
+                                                 << " px, the row leaves " << room;
+        return ::testing::AssertionSuccess();
+    }
+
+    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+
+    // The text size typed into the Display page's field, Return to commit it.
+    void setTextSize(QuillsteadWindowController* window, int size)
+    {
+        MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("DisplayPreferences"));
+        ASSERT_NE(settings, nullptr);
+        QLineEdit* field = settings->selectedViewController()->textField(QStringLiteral("baseFontSize"));
+        ASSERT_NE(field, nullptr);
+        ASSERT_TRUE(typeInto(field, QString()));
+        field->selectAll();
+        QTest::keyClicks(QApplication::focusWidget(), QString::number(size));
+        pressKey(Qt::Key_Return);
+        EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("baseFontSize")), size);
+        pressKey(Qt::Key_Escape);
+        ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
+    }
+};
+
+TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    UserDefaults::standardUserDefaults().setInteger(12, QStringLiteral("baseFontSize"));
+
+    // A verse gone to through the Bible go-to is listed among the recent verses.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QStringLiteral("John 3:16")));
+    pressKey(Qt::Key_Return);
+    QTableWidget* recent = go->recentVersesTableView();
+    ASSERT_TRUE(waitFor([recent] { return recent->rowCount() > 0; }));
+
+    int heightAt12 = 0;
+    int findHeightAt12 = 0;
+    for (int size : {12, 20}) {
+        SCOPED_TRACE(size);
+        if (size != 12)
+            setTextSize(window, size);
+        ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+        ASSERT_TRUE(waitFor([recent] { return recent->isVisible() && recent->rowCount() > 0; }));
+        const QString verse = recent->item(0, 0)->data(BibleVerseTableCellView::HtmlRole).toString();
+        EXPECT_TRUE(rowHoldsLines(recent, 0, verse, BibleVerseTableCellView::kTextLines, "recent verse"));
+        if (size == 12)
+            heightAt12 = recent->rowHeight(0);
+        else
+            EXPECT_GT(recent->rowHeight(0), heightAt12);
+
+        // Find: a hit row holds its title and its lines of verse text.
+        ASSERT_TRUE(reader_test::choose(window, CommandNames::Find));
+        StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
+        ASSERT_TRUE(typeInto(find->searchField(), QString()));
+        find->searchField()->selectAll();
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("world AND loved"));
+        pressKey(Qt::Key_Return);
+        ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
+        QTableView* table = find->searchResultsTableView();
+        int hit = 0;
+        while (hit < table->model()->rowCount() &&
+            table->model()->index(hit, 0).data(StudyPaneResultListModel::KindRole).toInt() !=
+                StudyPaneResultListModel::LargeHit)
+            ++hit;
+        ASSERT_LT(hit, table->model()->rowCount()) << "no hit with its text";
+        const QString html = table->model()->index(hit, 0).data(StudyPaneResultListModel::HtmlRole).toString();
+        EXPECT_TRUE(rowHoldsLines(table, hit, html, StudyPaneHitList::kLargeRowTextLines, "find hit"));
+        if (size == 12)
+            findHeightAt12 = table->rowHeight(hit);
+        else
+            EXPECT_GT(table->rowHeight(hit), findHeightAt12);
+        EXPECT_TRUE(TestSupport::waitForViewsPainted(window->window()));
+        QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+        window->window()->grab().save(
+            QStringLiteral(QS_BINARY_DIR "/screenshots/find-rows-at-text-size-%1.png").arg(size));
+    }
+}
+
+TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
+{
+    standin_test::Server server;
+    ASSERT_NE(server.httpPort(), 0);
+    QuillsteadWindowController* window = launch().mainWindowController();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+        QStringLiteral("serviceHost"));
+    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
+    ASSERT_NE(settings, nullptr);
+    auto* account = qobject_cast<LoginPreferencesViewController*>(settings->selectedViewController());
+    ASSERT_NE(account, nullptr);
+    ASSERT_EQ(account->shownCredentialsView(), QStringLiteral("LoginView"));
+
+    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")));
+    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")));
+    pressKey(Qt::Key_Return);
+    EXPECT_TRUE(waitFor([account] { return account->shownCredentialsView() == QLatin1String("LogoutView"); }, 20000))
+        << "Return in the password field did not log in";
+    EXPECT_TRUE(defaults.boolForKey(QStringLiteral("credentialsValid")));
+
+    // Escape closes the window, wherever the focus is.
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    ASSERT_EQ(focus->window(), settings);
+    pressKey(Qt::Key_Escape);
+    EXPECT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000)) << "Escape did not close Settings";
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+
+    // Log out again for the tests after this one.
+    settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
+    ASSERT_NE(settings, nullptr);
+    auto* logOut = settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("logoutButton"));
+    ASSERT_NE(logOut, nullptr);
+    QTest::mouseClick(logOut, Qt::LeftButton);
+    EXPECT_FALSE(defaults.boolForKey(QStringLiteral("credentialsValid")));
+}
+
+TEST_F(ReaderOnTheDesktop, TheSettingsWindowStaysAboveTheMainWindow)
+{
+    QuillsteadWindowController* window = launch().mainWindowController();
+    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("GeneralPreferences"));
+    ASSERT_NE(settings, nullptr);
+
+    // A click on the main window makes it the active window; the settings window stays shown, a tool
+    // window held in front of the main window by the window system.
+    QMainWindow* main = window->window();
+    QTest::mouseClick(main->centralWidget(), Qt::LeftButton, {}, QPoint(40, 40));
+    main->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(main));
+    EXPECT_TRUE(settings->isVisible());
+    ASSERT_NE(settings->windowHandle(), nullptr);
+    EXPECT_EQ(settings->windowHandle()->transientParent(), main->windowHandle());
+    EXPECT_TRUE(settings->windowHandle()->flags().testFlag(Qt::Tool));
+    EXPECT_TRUE(settings->windowFlags().testFlag(Qt::Tool));
+
+    // Under X: the window manager keeps a window above the one named in its WM_TRANSIENT_FOR.
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        const QString xprop = QStandardPaths::findExecutable(QStringLiteral("xprop"));
+        ASSERT_FALSE(xprop.isEmpty()) << "xprop (x11-utils) reads the window's properties";
+        QProcess ask;
+        ask.start(xprop,
+            {QStringLiteral("-id"), QString::number(settings->windowHandle()->winId()),
+                QStringLiteral("WM_TRANSIENT_FOR"), QStringLiteral("_NET_WM_WINDOW_TYPE")});
+        ASSERT_TRUE(ask.waitForFinished(10000));
+        const QString said = QString::fromLatin1(ask.readAllStandardOutput());
+        qInfo().noquote() << "the settings window under X:" << said.simplified();
+        const QString mainId = QStringLiteral("0x%1").arg(main->windowHandle()->winId(), 0, 16);
+        EXPECT_TRUE(said.contains(QStringLiteral("window id # ") + mainId)) << said.toStdString();
+        EXPECT_TRUE(said.contains(QStringLiteral("_NET_WM_WINDOW_TYPE_UTILITY"))) << said.toStdString();
+    }
+}
+
+TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
+{
+    QuillsteadWindowController* window = launch().mainWindowController();
+    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
+    ASSERT_NE(settings, nullptr);
+    PreferencesViewController* account = settings->selectedViewController();
+    const QList<std::pair<QString, QString>> typed = {{QStringLiteral("customerID"), QStringLiteral("reader@x.test")},
+        {QStringLiteral("password"), QStringLiteral("s3cret")}, {QStringLiteral("firstName"), QStringLiteral("Ruth")},
+        {QStringLiteral("email"), QStringLiteral("ruth@x.test")}};
+    for (const auto& [key, text] : typed)
+        ASSERT_TRUE(typeInto(account->textField(key), text)) << key.toStdString();
+
+    QAction* display = nullptr;
+    QAction* customer = nullptr;
+    for (QAction* button : settings->toolbar()->actions()) {
+        if (button->objectName() == QLatin1String("DisplayPreferences"))
+            display = button;
+        if (button->objectName() == QLatin1String("LoginPreferences"))
+            customer = button;
+    }
+    ASSERT_TRUE(display && customer);
+    display->trigger();
+    ASSERT_EQ(settings->selectedViewController()->identifier(), QStringLiteral("DisplayPreferences"));
+    customer->trigger();
+    for (const auto& [key, text] : typed)
+        EXPECT_EQ(account->textField(key)->text(), text) << key.toStdString();
+
+    // Nothing typed is stored, and a new window starts afresh.
+    EXPECT_FALSE(UserDefaults::standardUserDefaults().hasStoredValue(QStringLiteral("password")));
+    EXPECT_EQ(qs::cloud::CustomerPassword::load(), QString());
+    settings->close();
+    ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
+    TestSupport::waitForQueuedWork();
+    settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
+    ASSERT_NE(settings, nullptr);
+    EXPECT_EQ(settings->selectedViewController()->textField(QStringLiteral("password"))->text(), QString());
+    EXPECT_EQ(settings->selectedViewController()->textField(QStringLiteral("firstName"))->text(), QString());
+}
+
+TEST_F(ReaderOnTheDesktop, ViewLogWithNoLauncherOpensTheReadersOwnWindow)
+{
+    // A desktop with no browser and no launcher for pages: nothing on the search path.
+    QTemporaryDir emptyPath;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", emptyPath.path().toUtf8());
+    QuillsteadWindowController* window = launch().mainWindowController();
+    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("SyncPreferences"));
+    ASSERT_NE(settings, nullptr);
+    auto* viewLog = settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("viewLogButton"));
+    ASSERT_NE(viewLog, nullptr);
+    QTest::mouseClick(viewLog, Qt::LeftButton);
+    qputenv("PATH", path);
+    for (const Alert& alert : s_alerts->shown())
+        ADD_FAILURE() << "alert: " << alert.messageText.toStdString() << " " << alert.informativeText.toStdString();
+
+    QWebEngineView* shown = nullptr;
+    EXPECT_TRUE(waitFor([&shown] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* view = w->findChild<QWebEngineView*>();
+                view && w->isVisible() && view->url().fileName() == QLatin1String("CloudSyncLog.htm"))
+                shown = view;
+        return shown != nullptr;
+    })) << "the log was not shown in a window of the reader";
+    if (shown != nullptr) {
+        EXPECT_TRUE(waitFor([shown] { return !TestSupport::pageText(shown->page(), 5000).isEmpty(); }));
+        shown->window()->close();
+    }
+}
+
+// Alerts that stay up as a modal alert does, for as long as the busy indicator would take to show.
+class LingeringAlerts : public Alerts {
+public:
+    explicit LingeringAlerts(std::function<bool()> busy) : m_busy(std::move(busy)) { }
+    int runModal(const Alert& alert) override
+    {
+        shown << alert;
+        busyWhileShown = busyWhileShown || m_busy() || waitFor(m_busy, GoToRouter::kBusyIndicatorDelayMs + 1000);
+        return AlertFirstButtonReturn;
+    }
+    QList<Alert> shown;
+    bool busyWhileShown = false;
+
+private:
+    std::function<bool()> m_busy;
+};
+
+TEST_F(ReaderOnTheDesktop, TheBusyIndicatorIsHiddenWhileAnAlertShows)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    LayoutView* view = panes()->view();
+    auto alerts = std::make_shared<LingeringAlerts>([view] { return view->isBusyIndicatorRunning(); });
+    Alerts::setShared(alerts);
+
+    // A Strong's link that no installed dictionary holds.
+    GoToRequest go;
+    go.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
+    go.href = QStringLiteral("sync:\\\\H999999");
+    go.post(applicationEnvironment().notifications(), nullptr);
+    ASSERT_TRUE(waitFor([&alerts] { return !alerts->shown.isEmpty(); }));
+    EXPECT_EQ(alerts->shown[0].messageText, QStringLiteral("Entry not found in any installed dictionary."));
+    EXPECT_FALSE(alerts->busyWhileShown) << "the busy indicator showed behind the alert";
+    EXPECT_FALSE(view->isBusyIndicatorRunning());
+    s_alerts = TestSupport::recordAlerts();
+
+    // Whatever modal window is up (here a message box of the window's own), the indicator waits.
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Quillstead"), QStringLiteral("Wait"), QMessageBox::Ok,
+        window->window());
+    bool busyBehindTheBox = true;
+    EXPECT_TRUE(TestSupport::whenShown<QMessageBox>([&box] { box.exec(); },
+        [&](QMessageBox* shown) {
+            view->setBusyIndicatorRunning(true);
+            busyBehindTheBox = view->isBusyIndicatorRunning();
+            shown->accept();
+        }));
+    EXPECT_FALSE(busyBehindTheBox);
+    view->setBusyIndicatorRunning(false);
+}
+
+}  // namespace
