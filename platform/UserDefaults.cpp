@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <QSettings>
 #include <QStandardPaths>
 
@@ -213,12 +212,12 @@ bool UserDefaults::isWrittenWhole(const QString& path) const
     const QByteArray bytes = file.readAll();
     if (!bytes.isEmpty() && !bytes.endsWith('\n'))
         return false;
-    QSettings written(path, QSettings::IniFormat);
-    if (written.status() != QSettings::NoError)
-        return false;
-    const QStringList keys = written.allKeys();
-    const QStringList expected = m_settings->allKeys();
-    return QSet<QString>(keys.begin(), keys.end()) == QSet<QString>(expected.begin(), expected.end());
+    // One "key=value" line per key (the INI writer escapes line breaks in values and "=" in keys);
+    // counted by hand, since no QSettings may be made while the settings are written at exit.
+    qsizetype lines = 0;
+    for (const QByteArray& line : bytes.split('\n'))
+        lines += !line.startsWith('[') && line.contains('=') ? 1 : 0;
+    return lines == m_settings->allKeys().size();
 }
 
 UserDefaults& UserDefaults::standardUserDefaults()
