@@ -7,6 +7,7 @@
 #include "cloud/protocol/ServiceHost.h"
 #include "platform/AppFolders.h"
 #include "platform/AppVersion.h"
+#include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -479,9 +480,12 @@ void AppUpdateChecker::userWantsToDownloadAppUpdate(
     if (m_presenter.toast)
         m_presenter.toast(QStringLiteral("You can continue to use Quillstead while the update is downloading."));
     // Written beside its destination and renamed into place only once checked.
-    m_file = std::make_unique<QSaveFile>(m_destination);
-    if (!m_file->open(QIODevice::WriteOnly)) {
-        const QString why = m_file->errorString();
+    // The download's own alerts say what failed.
+    m_file = std::make_unique<FileSave>(m_destination, QString(), FileSave::Reporting::CallerTells);
+    if (!QFileInfo(QFileInfo(m_destination).absolutePath()).isDir() || !m_file->open()) {
+        const QString why = m_file->failed()
+            ? m_file->errorString()
+            : QStringLiteral("the folder %1 does not exist").arg(QFileInfo(m_destination).absolutePath());
         m_file.reset();
         alert(kCritical,
             QStringLiteral("There was an error while moving the file to your Downloads folder: %1").arg(why),
@@ -548,14 +552,14 @@ void AppUpdateChecker::downloadReadyRead()
         return;
     }
     m_hash->addData(chunk);
-    if (m_file->write(chunk) != chunk.size())
+    if (!m_file->write(chunk))
         m_download->abort();
 }
 
 void AppUpdateChecker::failDownload(const QString& message)
 {
     if (m_file)
-        m_file->cancelWriting();
+        m_file->cancel();
     m_file.reset();
     m_hash.reset();
     if (!message.isEmpty())
@@ -578,7 +582,7 @@ void AppUpdateChecker::downloadFinishedReply()
         downloadReadyRead();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
-    const bool fileWriteFailed = m_file && m_file->error() != QFileDevice::NoError;
+    const bool fileWriteFailed = m_file && m_file->failed();
     if (m_cancelled) {
         failDownload({});
         return;

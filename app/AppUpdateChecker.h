@@ -18,13 +18,13 @@
 #include <QObject>
 #include <QPointer>
 #include <QProgressDialog>
-#include <QSaveFile>
 #include <QUrl>
 #include <QVariantMap>
 
 #include <functional>
 #include <memory>
 
+class FileSave;
 class NotificationCenter;
 class QNetworkAccessManager;
 class UserDefaults;
@@ -113,7 +113,7 @@ private:
     QNetworkAccessManager* m_network;
     QPointer<QNetworkReply> m_feedReply;
     QPointer<QNetworkReply> m_download;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<FileSave> m_file;
     std::unique_ptr<QCryptographicHash> m_hash;
     QString m_destination;
     QUrl m_downloadUrl;

@@ -41,6 +41,7 @@
 #include "platform/AppFolders.h"
 #include "platform/AppVersion.h"
 #include "platform/MainThread.h"
+#include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
@@ -261,6 +262,8 @@ void QuillsteadAppController::applicationWillTerminate()
 {
     if (m_mainWindowController)
         m_mainWindowController->exitIsImminent();
+    // The event loop does not run again: a save that failed just now is said before the reader ends.
+    SaveFailureAlerts::showPending();
 }
 
 // ---- Books that come with the application ----
@@ -308,6 +311,17 @@ bool QuillsteadAppController::archiveLayouts()
     return m_environment.layoutManager().writeArchive(appLayoutArchiveFile());
 }
 
+Alert QuillsteadAppController::damagedLayoutAlert(const QString& keptAs)
+{
+    Alert alert;
+    alert.style = AlertStyle::Warning;
+    alert.messageText = QStringLiteral("Your screen layout could not be read, so Quillstead started with a new one.");
+    alert.informativeText = keptAs.isEmpty()
+        ? QStringLiteral("The damaged layout file could not be set aside.")
+        : QStringLiteral("The damaged layout file was kept as \"%1\".").arg(keptAs);
+    return alert;
+}
+
 void QuillsteadAppController::restoreLayouts()
 {
     LayoutManager& manager = m_environment.layoutManager();
@@ -315,10 +329,14 @@ void QuillsteadAppController::restoreLayouts()
     if (QFileInfo::exists(archive)) {
         if (manager.readArchive(archive) && manager.count() > 0)
             return;
-        // A damaged archive is kept aside, never lost, and the first screen is built again.
+        // A damaged archive is kept aside, never lost, and the first screen is built again; the user
+        // is told once the window is up, so a layout that vanished is never a mystery.
         const QString aside = archive + QStringLiteral(".damaged");
         QFile::remove(aside);
-        QFile::rename(archive, aside);
+        const bool keptAside = QFile::rename(archive, aside);
+        Alerts* alerts = &m_environment.alert();
+        runOnMainThread(
+            [alerts, alert = damagedLayoutAlert(keptAside ? aside : QString())] { alerts->runModal(alert); });
     }
     newLayoutFromDescriptor(QStringLiteral("V12"));
     Layout* layout = manager.currentLayout();
@@ -405,8 +423,17 @@ void QuillsteadAppController::raiseMainWindow()
 void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
 {
     const QFileInfo info(fileName);
-    if (!BookFileInstall::isRegularFile(fileName))
+    if (!info.exists()) {
+        showBookFileProblem(fileName, QStringLiteral("There is no file at %1.").arg(info.absoluteFilePath()));
         return;
+    }
+    if (!BookFileInstall::isRegularFile(fileName)) {
+        showBookFileProblem(fileName,
+            QStringLiteral("%1 is %2, not a book file.")
+                .arg(info.absoluteFilePath(),
+                    info.isDir() ? QStringLiteral("a folder") : QStringLiteral("no plain file")));
+        return;
+    }
     SourceManager& library = m_environment.books();
     const QString books = AppFolders::booksDirectory();
     QString installed;
@@ -416,8 +443,34 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
         const QString canonicalBooks = QFileInfo(books).canonicalFilePath();
         installed = QDir(books).filePath(QDir(canonicalBooks).relativeFilePath(info.canonicalFilePath()));
     } else {
-        // The copy replaces a book of the same name only once it is complete and opens as a book.
-        installed = QDir(books).filePath(info.fileName());
+        // What the file is decides where it goes, before anything in the books folder is touched.
+        QString reason;
+        const std::shared_ptr<cSourceDoc> doc = SourceTuple::allocateSourceForFile(info.absoluteFilePath(), &reason);
+        if (!doc) {
+            showBookFileProblem(fileName,
+                QStringLiteral("%1 is not a book Quillstead can open%2")
+                    .arg(info.absoluteFilePath(),
+                        reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason + QLatin1Char('.')));
+            return;
+        }
+        const SourceTuple::Ptr incoming = SourceTuple::sourceTupleForSource(doc);
+        const Placement placement = placeBookFile(*incoming, info.fileName());
+        if (placement.keep) {
+            // An older copy never replaces the newer one installed: that one is opened instead.
+            Alert alert;
+            alert.style = AlertStyle::Informational;
+            alert.messageText =
+                QStringLiteral("A newer copy of \"%1\" is already installed.").arg(placement.keep->name());
+            alert.informativeText = QStringLiteral(
+                "%1 holds an older edition or revision of this book; the installed copy is kept and opened.")
+                                        .arg(info.absoluteFilePath());
+            m_environment.alert().runModal(alert);
+            openInstalledBook(placement.keep);
+            return;
+        }
+        installed = placement.destination;
+        // The copy replaces a file of the same name only when it is the same book at an equal or
+        // newer revision, and only once it is complete and opens as a book.
         QString error;
         if (!BookFileInstall::installCopy(info.absoluteFilePath(), installed, &error)) {
             Alert alert;
@@ -438,9 +491,43 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
         m_environment.alert().runModal(alert);
         return;
     }
+    openInstalledBook(book);
+}
+
+QuillsteadAppController::Placement QuillsteadAppController::placeBookFile(
+    const SourceTuple& incoming, const QString& fileName)
+{
+    const SourceTupleArray::Ptr all = m_environment.books().allSources();
+    const QString books = AppFolders::booksDirectory();
+    const auto version = [](const SourceTuple& t) { return std::pair(t.editionNumber(), t.revisionNumber()); };
+    const SourceTuple::Ptr same = all->tupleForPubID(incoming.pubID(), incoming.bookID());
+    if (same && !same->isFakeJournalDoc() && version(incoming) < version(*same))
+        return {{}, same};
+    const QString target = QDir(books).filePath(fileName);
+    if (!QFileInfo::exists(target))
+        return {target, {}};
+    // The file of that name is replaced only by the same book (an update, or the same copy again);
+    // any other book is installed beside it under a free name.
+    const SourceTuple::Ptr there = all->tupleForFile(target);
+    if (there && there->isEqual(incoming))
+        return {target, {}};
+    return {BookFileInstall::freePathFor(target), {}};
+}
+
+void QuillsteadAppController::openInstalledBook(const SourceTuple::Ptr& book)
+{
     m_environment.notifications().postNotificationName(PaneNotifications::UserWantsToOpenThisBookNotification, this,
         {{QStringLiteral("pubid"), book->pubID()}, {QStringLiteral("bookid"), book->bookID()},
             {QStringLiteral("edition"), book->editionNumber()}, {QStringLiteral("revision"), book->revisionNumber()}});
+}
+
+void QuillsteadAppController::showBookFileProblem(const QString& fileName, const QString& why)
+{
+    Alert alert;
+    alert.style = AlertStyle::Warning;
+    alert.messageText = QStringLiteral("The book file \"%1\" could not be opened.").arg(QFileInfo(fileName).fileName());
+    alert.informativeText = why;
+    m_environment.alert().runModal(alert);
 }
 
 // ---- Presentation ----

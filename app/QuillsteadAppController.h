@@ -9,6 +9,7 @@
 #pragma once
 
 #include "panes/layout/WindowEnvironment.h"
+#include "platform/Alerts.h"
 
 #include <QObject>
 #include <QString>
@@ -27,6 +28,7 @@ class QuillsteadSyncDelegate;
 class MASPreferencesWindowController;
 class QLocalServer;
 class RendererEndedAlert;
+class SourceTuple;
 
 class QuillsteadAppController : public QObject {
     Q_OBJECT
@@ -59,10 +61,17 @@ public:
     static QString appLayoutArchiveFile();
     bool archiveLayouts();
     void restoreLayouts();
+    // What the user is told when the layout archive could not be read at start; `keptAs` is where the
+    // damaged file was set aside (empty when it could not be).
+    static Alert damagedLayoutAlert(const QString& keptAs);
     void newLayoutFromDescriptor(const QString& descriptor);
     void preemptiveSaveState();
 
     // A book file handed over by another start of the program.
+    // Installs a book file and opens it. A file of the books folder is opened where it is; another
+    // is copied in, never over a different book of the same file name (it gets a free name) and
+    // never over a newer copy of the same book (that one is opened). A missing file or one that is
+    // no book is refused with an alert that names it and says why.
     void loadAndOpenBook(const QString& fileName);
     // Listens for the later starts of the program on this profile (ReaderInstance); false when
     // another process holds the profile. A later start raises the main window and opens its book.
@@ -113,6 +122,16 @@ signals:
     void toastShown(const QString& message);
 
 private:
+    // Where a book file from outside the books folder goes: `destination`, or nowhere when `keep`
+    // (a newer copy of the same book installed) is set.
+    struct Placement {
+        QString destination;
+        std::shared_ptr<SourceTuple> keep;
+    };
+    Placement placeBookFile(const SourceTuple& incoming, const QString& fileName);
+    void openInstalledBook(const std::shared_ptr<SourceTuple>& book);
+    // The alert for a book file that cannot be opened: which file, and why.
+    void showBookFileProblem(const QString& fileName, const QString& why);
     // The Open Book sheet over the main window.
     void showOpenBookSheet();
     // Signed out: says that `what` needs an account and opens the Customer ID page; true then.

@@ -1,6 +1,7 @@
 #include "library/BookFileInstall.h"
 
 #include "library/SourceTuple.h"
+#include "platform/FileSave.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -33,8 +34,8 @@ bool copyContents(QFile& from, QFile& to, QString* error)
             return false;
         }
     }
-    if (!to.flush()) {
-        *error = QStringLiteral("The copy could not be written: %1").arg(to.errorString());
+    if (QString why; !FileSave::flushToDisk(to, &why)) {
+        *error = QStringLiteral("The copy could not be written: %1").arg(why);
         return false;
     }
     return true;
@@ -64,6 +65,20 @@ bool isRegularFile(const QString& path)
 {
     // QFileInfo calls FIFOs, sockets and devices neither files nor folders.
     return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+QString freePathFor(const QString& path)
+{
+    if (!QFileInfo::exists(path))
+        return path;
+    const QFileInfo info(path);
+    const QString base = info.dir().filePath(info.completeBaseName());
+    const QString ext = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int n = 1;; ++n) {
+        const QString candidate = QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(ext);
+        if (!QFileInfo::exists(candidate))
+            return candidate;
+    }
 }
 
 bool replaceWith(const QString& partial, const QString& destination)

@@ -28,6 +28,9 @@ bool isInsideFolder(const QString& path, const QString& folder);
 // `path` is a regular file (after following links): not a folder, FIFO, socket or device.
 bool isRegularFile(const QString& path);
 
+// `path` when no file has that name, else the first free "<name> (n).<ext>" beside it.
+QString freePathFor(const QString& path);
+
 // Renames `partial` over `destination` in one step (same folder). False, with both files as they
 // were, when the system refuses.
 bool replaceWith(const QString& partial, const QString& destination);

@@ -21,6 +21,7 @@ namespace {
 const QString kArchiveClass = QStringLiteral("NavigationHistory");
 const QString kStacksKey = QStringLiteral("stacks");
 const QString kSnapshotSuffix = QStringLiteral(".plist");
+const QString kHistoryWhat = QStringLiteral("the reading history (Back and Forward)");
 
 bool isIntegerValue(const QVariant& v)
 {
@@ -64,7 +65,7 @@ bool NavigationHistory::writeRecordedStates()
     const QMap<QString, QVariant> pending = std::exchange(m_unwritten, {});
     for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
         QDir().mkpath(QFileInfo(absolutePath(it.key())).absolutePath());
-        if (KeyedArchive::writeFile(absolutePath(it.key()), it.value()))
+        if (KeyedArchive::writeFile(absolutePath(it.key()), it.value(), nullptr, kHistoryWhat))
             continue;
         ok = false;
         qWarning() << "History: could not record a state of the layout" << it.key().section(u'/', 0, 0);
@@ -270,7 +271,7 @@ bool NavigationHistory::saveHistoryToFile()
     }
     KeyedArchiver archiver(kArchiveClass);
     archiver.encodeValue(kStacksKey, stacks);
-    if (!KeyedArchive::writeFile(historyFilePath(), archiver.archivedObject())) {
+    if (!KeyedArchive::writeFile(historyFilePath(), archiver.archivedObject(), nullptr, kHistoryWhat)) {
         qWarning() << "History: could not write" << historyFilePath();
         return false;
     }

@@ -74,7 +74,7 @@ bool SourceManager::writeArchives()
             archived = map;
         }
         const QString path = m_folders.cache + QLatin1Char('/') + archiveFileNames().at(i);
-        if (!KeyedArchive::writeFile(path, archived)) {
+        if (!KeyedArchive::writeFile(path, archived, nullptr, QStringLiteral("the list of installed books"))) {
             appendToLaunchLog(QStringLiteral("failed archiving SourceManager state"));
             qWarning().noquote() << QStringLiteral("Library: could not write %1").arg(path);
             return false;

@@ -48,14 +48,15 @@ QVariant KeyedArchive::fromXml(const QByteArray& xml, PropertyList::Error* error
     return rootOf(PropertyList::fromXml(xml, error), QString(), error);
 }
 
-bool KeyedArchive::writeFile(const QString& path, const QVariant& rootObject, PropertyList::Error* error)
+bool KeyedArchive::writeFile(
+    const QString& path, const QVariant& rootObject, PropertyList::Error* error, const QString& what)
 {
     if (!isArchivedObject(rootObject)) {
         setError(error, PropertyList::Status::UnsupportedValue,
             QStringLiteral("%1: the root is not an archived object").arg(path));
         return false;
     }
-    return PropertyList::writeFile(path, envelope(rootObject), error);
+    return PropertyList::writeFile(path, envelope(rootObject), error, what);
 }
 
 QVariant KeyedArchive::readFile(const QString& path, PropertyList::Error* error)

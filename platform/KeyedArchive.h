@@ -56,7 +56,9 @@ public:
     // bytes are not a property list or not a keyed archive.
     static QVariant fromXml(const QByteArray& xml, PropertyList::Error* error = nullptr);
 
-    static bool writeFile(const QString& path, const QVariant& rootObject, PropertyList::Error* error = nullptr);
+    // Written as PropertyList::writeFile writes (`what` names the file to the user when it fails).
+    static bool writeFile(const QString& path, const QVariant& rootObject, PropertyList::Error* error = nullptr,
+        const QString& what = QString());
     static QVariant readFile(const QString& path, PropertyList::Error* error = nullptr);
 
 private:

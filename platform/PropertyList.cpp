@@ -1,12 +1,13 @@
 #include "platform/PropertyList.h"
 
+#include "platform/FileSave.h"
+
 #include "platform/VariantKinds.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringList>
 #include <QTimeZone>
 
@@ -841,7 +842,7 @@ QVariant PropertyList::readFile(const QString& path, Error* error)
     return v;
 }
 
-bool PropertyList::writeFile(const QString& path, const QVariant& value, Error* error)
+bool PropertyList::writeFile(const QString& path, const QVariant& value, Error* error, const QString& what)
 {
     const QByteArray xml = toXml(value, error);
     if (xml.isEmpty()) {
@@ -849,10 +850,9 @@ bool PropertyList::writeFile(const QString& path, const QVariant& value, Error* 
             error->message = path + QStringLiteral(": ") + error->message;
         return false;
     }
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(xml) != xml.size() || !file.commit()) {
-        setError(error, Status::WriteFailed, QStringLiteral("cannot write %1: %2").arg(path, file.errorString()));
+    QString reason;
+    if (!FileSave::writeFile(path, xml, what, &reason)) {
+        setError(error, Status::WriteFailed, QStringLiteral("cannot write %1: %2").arg(path, reason));
         return false;
     }
     return true;

@@ -17,8 +17,8 @@
 // kMaxDepth is refused before parsing, and malformed XML is an error, never a crash.
 // Writing refuses values that the XML form cannot hold (unknown QVariant types, strings or keys
 // holding control characters other than tab, line feed and carriage return, dates out of range),
-// rather than writing something else. Files are written atomically (QSaveFile), so a failed
-// write leaves the previous file as it was.
+// rather than writing something else. Files are written through FileSave, so a failed write leaves
+// the previous file as it was and is reported to the user once (under `what`, see FileSave.h).
 //
 // All functions are reentrant; call them from any thread.
 #pragma once
@@ -56,7 +56,8 @@ public:
 
     static QVariant readFile(const QString& path, Error* error = nullptr);
     // Creates the file's folder when it is missing; replaces the file atomically.
-    static bool writeFile(const QString& path, const QVariant& value, Error* error = nullptr);
+    static bool writeFile(
+        const QString& path, const QVariant& value, Error* error = nullptr, const QString& what = QString());
 
     static QString statusName(Status status);
 };

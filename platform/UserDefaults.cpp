@@ -1,15 +1,20 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/AppFolders.h"
+#include "platform/SaveFailureAlerts.h"
 #include "platform/VariantKinds.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <limits>
+
+#include <unistd.h>
 
 namespace {
 
@@ -132,6 +137,13 @@ double stringDouble(const QString& s)
     return std::strtod(number.constData(), nullptr);
 }
 
+// What a failed write of the settings is reported as (a function: the settings are written from
+// static destructors too).
+QString settingsWhat()
+{
+    return QStringLiteral("your settings");
+}
+
 std::mutex g_standardMutex;
 std::shared_ptr<UserDefaults> g_standard;
 
@@ -162,7 +174,50 @@ UserDefaults::UserDefaults(const QString& filePath)
 UserDefaults::~UserDefaults()
 {
     std::lock_guard lock(m_mutex);
+    syncKeepingThePreviousFile();
+}
+
+void UserDefaults::syncKeepingThePreviousFile()
+{
+    // QSettings writes through a buffered file and renames it into place even when a full disk cut
+    // it short. The file it replaces is held under a second name meanwhile (a hard link: no space
+    // needed) and put back unless the new one reads back whole: every line ended, every key there.
+    const QString path = m_settings->fileName();
+    const QString held = path + QStringLiteral(".previous");
+    const QByteArray heldName = QFile::encodeName(held);
+    ::unlink(heldName.constData());
+    const bool holding = ::link(QFile::encodeName(path).constData(), heldName.constData()) == 0;
     m_settings->sync();
+    QString problem;
+    if (m_settings->status() == QSettings::AccessError)
+        problem = QStringLiteral("The settings file could not be written.");
+    else if (holding && !isWrittenWhole(path))
+        problem = QStringLiteral("The settings file could not be written whole; the disk may be full.");
+    if (problem.isEmpty()) {
+        if (holding)
+            ::unlink(heldName.constData());
+        SaveFailureAlerts::reportSuccess(settingsWhat());
+        return;
+    }
+    if (holding)
+        std::rename(heldName.constData(), QFile::encodeName(path).constData());
+    SaveFailureAlerts::reportFailure(settingsWhat(), path, problem);
+}
+
+bool UserDefaults::isWrittenWhole(const QString& path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return m_settings->allKeys().isEmpty();
+    const QByteArray bytes = file.readAll();
+    if (!bytes.isEmpty() && !bytes.endsWith('\n'))
+        return false;
+    // One "key=value" line per key (the INI writer escapes line breaks in values and "=" in keys);
+    // counted by hand, since no QSettings may be made while the settings are written at exit.
+    qsizetype lines = 0;
+    for (const QByteArray& line : bytes.split('\n'))
+        lines += !line.startsWith('[') && line.contains('=') ? 1 : 0;
+    return lines == m_settings->allKeys().size();
 }
 
 UserDefaults& UserDefaults::standardUserDefaults()
@@ -278,7 +333,7 @@ void UserDefaults::setObject(const QVariant& value, const QString& key)
         m_settings->setValue(storageKey(key), value.toBool() ? 1 : 0);
     else
         m_settings->setValue(storageKey(key), value);
-    m_settings->sync();
+    syncKeepingThePreviousFile();
 }
 
 void UserDefaults::setString(const QString& value, const QString& key)
@@ -310,13 +365,13 @@ void UserDefaults::removePersistentDomain()
 {
     std::lock_guard lock(m_mutex);
     m_settings->clear();
-    m_settings->sync();
+    syncKeepingThePreviousFile();
 }
 
 bool UserDefaults::synchronize()
 {
     std::lock_guard lock(m_mutex);
-    m_settings->sync();
+    syncKeepingThePreviousFile();
     return m_settings->status() == QSettings::NoError;
 }
 

@@ -19,7 +19,8 @@
 // Storing an invalid QVariant or a null QString removes the key (the registered default shows
 // through again); an empty string is stored as such. Bools are stored as the integers 1 and 0.
 //
-// Every change is written to the file (atomically) before the setter returns.
+// Every change is written to the file (atomically) before the setter returns. A write the disk
+// cannot take keeps the previous file and is reported once to the user (SaveFailureAlerts).
 //
 // The standard instance's file is "<bundle identifier>.conf" in the XDG config folder
 // ($XDG_CONFIG_HOME, so tests redirect it). Thread-safe.
@@ -89,6 +90,10 @@ public:
 
 private:
     QVariant lookup(const QString& key) const;
+    // Writes the changes; a write cut short (a full disk) leaves the previous file in place and is
+    // reported once (SaveFailureAlerts). With m_mutex held.
+    void syncKeepingThePreviousFile();
+    bool isWrittenWhole(const QString& path) const;
 
     mutable std::mutex m_mutex;
     std::unique_ptr<QSettings> m_settings;

@@ -2,12 +2,12 @@
 
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
+#include "platform/FileSave.h"
 #include "platform/PropertyList.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -148,13 +148,9 @@ void AutoStudyCSS::reset()
 
 bool AutoStudyCSS::writeCssToFile(QString& why)
 {
-    const QString folder = QFileInfo(userCopyPath()).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        why = QStringLiteral("The folder \"%1\" could not be created.").arg(folder);
-        return false;
-    }
-    QSaveFile file(userCopyPath());
-    if (!file.open(QIODevice::WriteOnly) || file.write(m_string.toUtf8()) < 0 || !file.commit()) {
+    // The editor's save tells the user itself, with the reason.
+    FileSave file(userCopyPath(), QString(), FileSave::Reporting::CallerTells);
+    if (!file.open() || !file.write(m_string.toUtf8()) || !file.commit()) {
         why = file.errorString();
         return false;
     }

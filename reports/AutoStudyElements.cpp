@@ -263,7 +263,8 @@ bool AutoStudyElements::save()
     if (m_filename.isEmpty())
         m_filename = defaultFilename();
     PropertyList::Error error;
-    if (!PropertyList::writeFile(m_filename, toPropertyList(), &error)) {
+    if (!PropertyList::writeFile(
+            m_filename, toPropertyList(), &error, QStringLiteral("your autostudy and navigator choices"))) {
         qWarning().noquote() << "The autostudy choices could not be saved:" << error.message;
         return false;
     }

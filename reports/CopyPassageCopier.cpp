@@ -5,6 +5,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "platform/AppFolders.h"
+#include "platform/FileSave.h"
 #include "platform/UserDefaults.h"
 #include "render/cHTMLColor.h"
 
@@ -26,6 +27,10 @@ const QString CopyPassageCopier::blockWrapperOpenTag = QStringLiteral("blockWrap
 const QString CopyPassageCopier::blockWrapperCloseTag = QStringLiteral("blockWrapperCloseTag");
 
 namespace {
+
+// The pictures of the application copied beside a copied passage are small; a larger file is no
+// picture of ours.
+constexpr qint64 kMaxBundleFileBytes = 16 * 1024 * 1024;
 
 constexpr std::uint32_t kNoBlock = 0xFFFFFFFFu;
 
@@ -886,8 +891,13 @@ QString CopyPassageCopier::copyFile(const QString& name, const QString& type, co
     const QString cached = cachePathFor(fileName, tuple);
     if (QFileInfo::exists(cached))
         return cached;
-    QDir().mkpath(QFileInfo(cached).absolutePath());
-    QFile::copy(QDir(bundleFolder()).filePath(fileName), cached);
+    // Written whole or not at all: a copy cut short by a full disk would be served from then on.
+    QFile source(QDir(bundleFolder()).filePath(fileName));
+    if (source.open(QIODevice::ReadOnly) && source.size() <= kMaxBundleFileBytes) {
+        const QByteArray bytes = source.readAll();
+        if (source.error() == QFileDevice::NoError)
+            FileSave::writeFile(cached, bytes);
+    }
     return cached;
 }
 

@@ -6,6 +6,10 @@
 
 #include <QDebug>
 #include <QDialog>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QStandardPaths>
 
 StudyPaneEnvironment StudyPaneEnvironment::fromWindow(const WindowEnvironment& window)
 {
@@ -43,6 +47,14 @@ void StudyPaneEnvironment::showToast(const QString& message) const
         toast(message);
     else
         qInfo().noquote() << message;
+}
+
+QString StudyPaneEnvironment::askForSaveFile(const QString& suggestedName) const
+{
+    if (chooseSaveFile)
+        return chooseSaveFile(suggestedName);
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileDialog::getSaveFileName(nullptr, QString(), QDir(folder).filePath(suggestedName));
 }
 
 int StudyPaneEnvironment::runModal(QDialog& dialog) const

@@ -93,6 +93,9 @@ struct StudyPaneEnvironment {
     // Asks for Find's custom search limits (the current ones given); nothing when cancelled. Empty: a
     // plain input dialog asks.
     std::function<std::optional<QString>(const QString& current)> customLimitPrompt;
+    // Asks where to save a file, the suggested file name given; an empty path when cancelled. Empty: the
+    // platform's save dialog asks.
+    std::function<QString(const QString& suggestedName)> chooseSaveFile;
     // Whether the sync runs by itself (the note editor's cloud status line); empty: it does not.
     std::function<bool()> syncAutomatically;
 
@@ -102,6 +105,8 @@ struct StudyPaneEnvironment {
     std::optional<QString> promptForText(const QVariantMap& options) const;
     // Shows the message through `toast`, or logs it.
     void showToast(const QString& message) const;
+    // Runs `chooseSaveFile`, or the platform's save dialog.
+    QString askForSaveFile(const QString& suggestedName) const;
     // Runs the dialog through `runDialog`, or QDialog::exec.
     int runModal(QDialog& dialog) const;
 

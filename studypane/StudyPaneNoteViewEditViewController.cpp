@@ -14,8 +14,10 @@
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
+#include "platform/FileSave.h"
 #include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneNoteEditor.h"
@@ -24,15 +26,19 @@
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLoggingCategory>
+#include <QMimeData>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
@@ -809,11 +815,59 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
                 qCWarning(lcNoteEditor) << "the editor did not answer before quitting";
         }
     }
-    saveEditedText(false);
+    if (!saveEditedText(false))
+        offerUnsavedText();
     m_editor->retireLivePages();
     for (NoteWebView* w : m_webViews)
         if (w != nullptr)
             w->hide();
+}
+
+void StudyPaneNoteViewEditViewController::offerUnsavedText()
+{
+    const QString text = m_webViewString;
+    if (text.trimmed().isEmpty())
+        return;
+    QString title = m_header->typedNoteTitle().trimmed();
+    if (title.isEmpty())
+        title = m_header->noteTitle();
+    Alert alert;
+    alert.style = AlertStyle::Critical;
+    alert.messageText = QStringLiteral("The note \"%1\" could not be saved.").arg(title);
+    const QString advice = QStringLiteral(
+        "Save its text to a file or copy it before Quillstead quits; otherwise what you typed since the last save is "
+        "lost.");
+    const QString reason = m_editor->saveFailureReason().trimmed();
+    alert.informativeText = reason.isEmpty() ? advice : reason + QStringLiteral("\n\n") + advice;
+    alert.buttons = {QStringLiteral("Save to File..."), QStringLiteral("Copy"), QStringLiteral("Discard")};
+    QString suggested = title;
+    suggested.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]")), QStringLiteral("_"));
+    if (suggested.isEmpty())
+        suggested = QStringLiteral("Note");
+    suggested += QStringLiteral(".html");
+    // Each refused file or cancelled choice asks again; the bound keeps a dialog that never answers
+    // from holding the quit for ever.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int answer = m_env.ask(alert);
+        if (answer == AlertFirstButtonReturn) {
+            const QString path = m_env.askForSaveFile(suggested);
+            if (path.isEmpty())
+                continue;
+            QString why;
+            const QByteArray bytes = QByteArrayLiteral("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n") + text.toUtf8();
+            if (FileSave::writeFile(path, bytes, QString(), &why, FileSave::Reporting::CallerTells))
+                return;
+            alert.informativeText = QStringLiteral("It could not be written to %1: %2\n\n%3").arg(path, why, advice);
+        } else if (answer == AlertSecondButtonReturn) {
+            auto* data = new QMimeData;
+            data->setHtml(text);
+            data->setText(ContentTextDocument::plainText(text));
+            QGuiApplication::clipboard()->setMimeData(data);
+            return;
+        } else {
+            return;
+        }
+    }
 }
 
 // --- bridge ---

@@ -14,7 +14,7 @@
 // with it. A save the database refuses
 // (read-only, disk full) keeps the text in the editor, which then stays on its note and tab; the user
 // is told once, with the database's reason, and the status line says "Not saved" until a later save
-// succeeds. The view page's links and their previews are StudyPaneNoteLinks'.
+// succeeds. Quitting with such a text offers it for saving to a file or copying before the reader ends. The view page's links and their previews are StudyPaneNoteLinks'.
 //
 // All note HTML passes NoteHtml's filters on its way into a page and into the store: the pages run
 // only their own script (by its nonce), load nothing from outside the reader, and pasted HTML is
@@ -113,6 +113,9 @@ public:
     // could not be written: the text stays owed and in the editor, and the user has been told.
     bool saveEditedText(bool intermediate);
     void clearState();
+    // The text of a note the database refused at quit is offered for saving to a file or copying,
+    // until the user has kept it or chosen to let it go.
+    void offerUnsavedText();
     void updateStatusPane();
     // Asks, then deletes the shown note.
     void onDeleteNoteButton();

@@ -2,11 +2,11 @@
 
 #include "cloud/protocol/ScrambledText.h"
 #include "platform/AppFolders.h"
+#include "platform/FileSave.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace qs::cloud {
 
@@ -23,15 +23,12 @@ QString CustomerPassword::filePath(const QString& folder)
 bool CustomerPassword::store(const QString& password, const QString& folder)
 {
     const QString path = filePath(folder);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    FileSave file(path, QStringLiteral("your Tavrosen Cloud password"));
     // Narrow the permissions before anything is written.
-    if (!file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+    if (!file.open() || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        !file.write(scrambleText(password, ScramblePad::Default).toUtf8()) || !file.commit())
         return false;
-    file.write(scrambleText(password, ScramblePad::Default).toUtf8());
-    return file.commit() && QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 QString CustomerPassword::load(const QString& folder)

@@ -4,6 +4,7 @@
 #include "cloud/store/StoreNotifications.h"
 #include "cloud/store/WebScriptService.h"
 #include "platform/AppFolders.h"
+#include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
 
 #include <QDebug>
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
-#include <QSaveFile>
 
 #include <mutex>
 
@@ -167,8 +167,7 @@ void CoverArtManager::onFinished()
         const QVariant announced = reply->header(QNetworkRequest::ContentLengthHeader);
         const bool complete = !announced.isValid() || announced.toLongLong() == data.size();
         if (complete && data.size() <= kMaxCoverBytes && looksLikePicture(data)) {
-            QSaveFile out(m_targetFileName);
-            if (out.open(QIODevice::WriteOnly) && out.write(data) == data.size() && out.commit()) {
+            if (FileSave::writeFile(m_targetFileName, data, QStringLiteral("the pictures of book covers"))) {
                 cleanUp();
                 NotificationCenter::defaultCenter().postNotificationName(
                     StoreNotifications::qsCoverArtFinishedDownloading, nullptr, request);

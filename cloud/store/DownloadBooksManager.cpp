@@ -6,6 +6,7 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "platform/AppFolders.h"
+#include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
 
 #include <QDebug>
@@ -151,16 +152,7 @@ void DownloadBooksManager::cancelAll()
 
 QString DownloadBooksManager::freeFinalPath(const QString& target)
 {
-    if (!QFileInfo::exists(target))
-        return target;
-    const QFileInfo info(target);
-    const QString base = info.dir().filePath(info.completeBaseName());
-    const QString ext = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
-    for (int n = 1;; ++n) {
-        const QString candidate = QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(ext);
-        if (!QFileInfo::exists(candidate))
-            return candidate;
-    }
+    return BookFileInstall::freePathFor(target);
 }
 
 void DownloadBooksManager::startNextDownload()
@@ -337,6 +329,10 @@ void DownloadBooksManager::onFinished()
                 tr("The book file arrived incomplete (%1 of %2 bytes).").arg(m_written).arg(m_announcedLength)));
         else
             fail(problem(reply->errorString()));
+        return;
+    }
+    if (QString why; !FileSave::flushToDisk(*m_file, &why)) {
+        fail(problem(tr("The book file could not be written: %1").arg(why)));
         return;
     }
     m_file->close();

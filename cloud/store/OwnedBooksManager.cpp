@@ -3,6 +3,7 @@
 #include "cloud/store/StoreNotifications.h"
 #include "library/XMLParser.h"
 #include "platform/AppFolders.h"
+#include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
 
 #include <QCoreApplication>
@@ -11,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
-#include <QSaveFile>
 #include <QTimeZone>
 
 #include <mutex>
@@ -380,20 +380,14 @@ void OwnedBooksManager::loadFromCache()
 
 bool OwnedBooksManager::saveToCache() const
 {
-    QFile::remove(m_cacheFile);
-    if (!QDir().mkpath(QFileInfo(m_cacheFile).absolutePath()))
-        return false;
     QString text;
     for (const QVariantMap& p : m_products)
         text += QStringLiteral("<product>") + XMLParser::xmlStringValue(p) + QStringLiteral("</product>");
     if (!m_customerInfo.isEmpty())
         text +=
             QStringLiteral("<customer>") + XMLParser::xmlStringValue(m_customerInfo) + QStringLiteral("</customer>");
-    QSaveFile out(m_cacheFile);
-    if (!out.open(QIODevice::WriteOnly))
-        return false;
-    out.write(text.toUtf8());
-    return out.commit();
+    // The list saved before stays until the new one is whole on disk.
+    return FileSave::writeFile(m_cacheFile, text.toUtf8(), QStringLiteral("the list of your purchased books"));
 }
 
 }  // namespace qs::cloud

@@ -236,7 +236,7 @@ bool LayoutManager::decode(const QVariant& archived)
 bool LayoutManager::writeArchive(const QString& path) const
 {
     PropertyList::Error error;
-    if (!KeyedArchive::writeFile(path, encode(), &error)) {
+    if (!KeyedArchive::writeFile(path, encode(), &error, QStringLiteral("your screen layout"))) {
         qWarning().noquote() << QStringLiteral("LayoutManager: cannot write the layout archive: %1").arg(error.message);
         return false;
     }

@@ -35,6 +35,7 @@
 #include "panes/page/BookPageScheme.h"
 #include "platform/AppFolders.h"
 #include "platform/RecordingAlerts.h"
+#include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
@@ -48,6 +49,7 @@
 #include "userdata/cNoteDoc.h"
 
 #include "ReaderTestProgram.h"
+#include "tools/tvkbuild/cTvkBookBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -74,8 +76,12 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
 #include <atomic>
+#include <string>
 #include <thread>
+
+#include <sys/mount.h>
 
 namespace {
 
@@ -128,6 +134,26 @@ protected:
     std::unique_ptr<QuillsteadAppController> m_controller;
     QList<GoToRequest> m_goTos;
 };
+
+}  // namespace
+
+namespace {
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList partialBookFiles()
+{
+    QStringList out;
+    QDirIterator it(AppFolders::booksDirectory(), {QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden,
+        QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << it.next();
+    return out;
+}
 
 }  // namespace
 
@@ -188,7 +214,104 @@ TEST_F(Shell, ADamagedLayoutArchiveIsKeptAsideAndTheFirstScreenBuilt)
     QFile aside(QuillsteadAppController::appLayoutArchiveFile() + QStringLiteral(".damaged"));
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
     EXPECT_TRUE(aside.readAll().contains("broken"));
+    // The user is told, once the window is up, and where the damaged file went.
+    ASSERT_TRUE(TestSupport::waitFor([] { return !s_alerts->shown().isEmpty(); }));
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText,
+        QStringLiteral("Your screen layout could not be read, so Quillstead started with a new one."));
+    EXPECT_TRUE(s_alerts->shown()[0].informativeText.contains(aside.fileName()));
     quit();
+}
+
+// A small file system over the profile's data folder while one lives (mounting needs root). The
+// files the reader has open stay where they were; whatever is written to the folder meanwhile lands
+// on the small one.
+class SmallFileSystem {
+public:
+    SmallFileSystem(const QString& folder, const char* size) : m_folder(QFile::encodeName(folder))
+    {
+        const QByteArray options = QByteArray("size=") + size;
+        m_mounted = ::mount("tmpfs", m_folder.constData(), "tmpfs", 0, options.constData()) == 0;
+    }
+    ~SmallFileSystem()
+    {
+        if (m_mounted)
+            ::umount2(m_folder.constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    // Writes a file until the file system is full, then gives back `room` bytes: the next larger
+    // write is cut short there.
+    void fill(qint64 room) const
+    {
+        QFile filler(QString::fromUtf8(m_folder) + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray chunk(4096, 'f');
+        while (filler.write(chunk) == chunk.size()) { }
+        filler.resize(std::max<qint64>(0, filler.size() - room));
+    }
+
+private:
+    QByteArray m_folder;
+    bool m_mounted = false;
+};
+
+TEST_F(Shell, AFullDiskKeepsTheLastLayoutArchiveAndSaysSoOnce)
+{
+    launch();
+    quit();
+    const QString archive = QuillsteadAppController::appLayoutArchiveFile();
+    const QByteArray saved = fileBytes(archive);
+    ASSERT_FALSE(saved.isEmpty());
+
+    // Larger than the room left below, smaller than a write buffer: only the commit meets the full disk.
+    ASSERT_GT(saved.size(), 8192);
+    ASSERT_LT(saved.size(), 16384);
+    QuillsteadAppController& app = launch();
+    applicationEnvironment().layoutManager().currentLayout()->setName(QStringLiteral("Renamed before the disk filled"));
+    {
+        SmallFileSystem disk(AppFolders::privateDataDirectory(), "256k");
+        if (!disk.mounted())
+            GTEST_SKIP() << "a small file system cannot be mounted here (needs root)";
+        // The archive of the last run on the small disk, which then fills up.
+        {
+            QFile f(archive);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(saved), saved.size());
+        }
+        // Room for the start of the new archive only: the write is cut short after 8 KB.
+        disk.fill(8192);
+        // The saves after a tab change and at quit all fail; the archive of the last run stays whole.
+        app.preemptiveSaveState();
+        app.preemptiveSaveState();
+        QCoreApplication::processEvents();
+        quit();
+        EXPECT_EQ(fileBytes(archive), saved);
+        const auto layoutAlerts = [] {
+            int n = 0;
+            for (const Alert& a : s_alerts->shown())
+                n += a.messageText == QStringLiteral("Quillstead could not save your screen layout.") ? 1 : 0;
+            return n;
+        };
+        EXPECT_EQ(layoutAlerts(), 1);
+        for (const Alert& a : s_alerts->shown()) {
+            if (a.messageText == QStringLiteral("Quillstead could not save your screen layout.")) {
+                EXPECT_TRUE(a.informativeText.contains(QStringLiteral("No space left on device")))
+                    << a.informativeText.toStdString();
+            }
+        }
+        QStringList left = QDir(AppFolders::privateDataDirectory()).entryList(QDir::Files | QDir::Hidden);
+        left.removeAll(QStringLiteral("filler"));
+        left.removeAll(AppFolders::kLayoutArchiveFileName);
+        // No half-written archive is left beside it (a database journal may be).
+        for (const QString& name : left)
+            EXPECT_FALSE(name.startsWith(AppFolders::kLayoutArchiveFileName)) << name.toStdString();
+    }
+    SaveFailureAlerts::reset();
+    // With room again the layouts save as before.
+    launch();
+    quit();
+    EXPECT_FALSE(fileBytes(archive).isEmpty());
 }
 
 TEST_F(Shell, BundledBooksComeBackOnlyWhenAsked)
@@ -1127,33 +1250,12 @@ TEST_F(Shell, ABookPanesContextMenuOffersTheWindowsPaneCommands)
 #include "studypane/notes/NoteStore.h"
 #include "userdata/cSQLiteDbBase.h"
 
-#include <QDirIterator>
 #include <QScreen>
 #include <QTcpServer>
 
 #include <limits>
 
 #include <sys/stat.h>
-
-namespace {
-
-QByteArray fileBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList partialBookFiles()
-{
-    QStringList out;
-    QDirIterator it(AppFolders::booksDirectory(), {QStringLiteral("*.tmp")}, QDir::Files | QDir::Hidden,
-        QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << it.next();
-    return out;
-}
-
-}  // namespace
 
 // Opening a book file asks the library to install it; the installed file itself is opened where it
 // is, and a file from elsewhere replaces the installed one only once it is a whole, readable book.
@@ -1188,7 +1290,7 @@ TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
     EXPECT_EQ(opened, (QStringList {"101", "101", "101"}));
     EXPECT_TRUE(s_alerts->shown().isEmpty());
 
-    // A file of that name that is no book: said so, and the installed book stays.
+    // A file of that name that is no book: said so, with the file and why, and the installed book stays.
     const QString damaged = elsewhere.filePath(QStringLiteral("damaged/KJV.tvk"));
     QDir().mkpath(QFileInfo(damaged).path());
     {
@@ -1198,28 +1300,137 @@ TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
     }
     app.loadAndOpenBook(damaged);
     ASSERT_EQ(s_alerts->shown().size(), 1);
-    EXPECT_EQ(
-        s_alerts->shown()[0].messageText, QStringLiteral("The book file could not be copied into the books folder."));
-    EXPECT_TRUE(s_alerts->shown()[0].informativeText.contains(QStringLiteral("does not open as a book")))
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("The book file \"KJV.tvk\" could not be opened."));
+    EXPECT_TRUE(s_alerts->shown()[0].informativeText.startsWith(damaged + QStringLiteral(" is not a book")))
         << s_alerts->shown()[0].informativeText.toStdString();
     stillInstalled("a damaged copy");
     EXPECT_EQ(opened.size(), 3);
 
-    // Another whole book under that name replaces it, and the book that comes with the reader puts
-    // it back.
+    // Another whole book under that name never replaces it: it is installed beside it under a free
+    // name and opened, and both books stay in the library.
     const QString other = elsewhere.filePath(QStringLiteral("other/KJV.tvk"));
     QDir().mkpath(QFileInfo(other).path());
     ASSERT_TRUE(QFile::copy(QStringLiteral(QS_BINARY_DIR "/library/Nave.tvk"), other));
     app.loadAndOpenBook(other);
-    EXPECT_EQ(fileBytes(installed), fileBytes(other));
-    const SourceTuple::Ptr replacement = SourceManager::singleton().allSources()->tupleForFile(installed);
-    ASSERT_TRUE(replacement);
-    EXPECT_NE(replacement->bookID(), 101);
-    EXPECT_EQ(SourceManager::singleton().allSources()->tupleForPubID(1, 101), nullptr);
-    app.loadAndOpenBook(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk"));
-    stillInstalled("put back");
-    EXPECT_EQ(opened, (QStringList {"101", "101", "101", QString::number(replacement->bookID()), "101"}));
+    stillInstalled("a different book of the same file name");
+    const QString beside = book(QStringLiteral("KJV (1).tvk"));
+    EXPECT_EQ(fileBytes(beside), fileBytes(other));
+    const SourceTuple::Ptr nave = SourceManager::singleton().allSources()->tupleForFile(beside);
+    ASSERT_TRUE(nave);
+    EXPECT_NE(nave->bookID(), 101);
     EXPECT_EQ(s_alerts->shown().size(), 1);
+    // The same book again (the copy that comes with the reader) replaces the file of its name.
+    app.loadAndOpenBook(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk"));
+    stillInstalled("the same book again");
+    EXPECT_EQ(opened, (QStringList {"101", "101", "101", QString::number(nave->bookID()), "101"}));
+    EXPECT_EQ(s_alerts->shown().size(), 1);
+    SourceManager::singleton().removeSourceForPubID(nave->pubID(), nave->bookID());
+    NotificationCenter::defaultCenter().removeObserver(&opened);
+    quit();
+}
+
+// The same book at a newer revision is an update of the installed file; an older one never
+// replaces the newer copy, which is opened instead.
+TEST_F(Shell, OpeningABookFileUpdatesOnlyToANewerRevision)
+{
+    QuillsteadAppController& app = launch();
+    QStringList opened;
+    NotificationCenter::defaultCenter().addObserver(&opened, PaneNotifications::UserWantsToOpenThisBookNotification,
+        [&opened](Notification& n) { opened.append(n.userInfo.value(QStringLiteral("revision")).toString()); });
+    QTemporaryDir elsewhere;
+    const auto smallBook = [&](const char* folder, uint8_t revision) {
+        const QString path = elsewhere.filePath(QString::fromLatin1(folder) + QStringLiteral("/Small.tvk"));
+        cTvkBookBuilder b;
+        b.info.bookName = b.info.abbreviatedTitle = "Small Book";
+        b.info.publisherId = 9100;
+        b.info.bookId = 7;
+        b.info.edition = 1;
+        b.info.revision = revision;
+        b.addSection({"Part 1", 1, "The text of revision " + std::to_string(revision) + ".", 0});
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        EXPECT_TRUE(b.writeFile(path.toStdString()));
+        return path;
+    };
+    const QString installed = book(QStringLiteral("Small.tvk"));
+    const auto installedRevision = [&] {
+        const SourceTuple::Ptr t = SourceManager::singleton().allSources()->tupleForFile(installed);
+        return t ? t->revisionNumber() : -1;
+    };
+    const QString first = smallBook("r2", 2);
+    app.loadAndOpenBook(first);
+    EXPECT_EQ(installedRevision(), 2);
+    const QString newer = smallBook("r3", 3);
+    app.loadAndOpenBook(newer);
+    EXPECT_EQ(installedRevision(), 3);
+    EXPECT_EQ(fileBytes(installed), fileBytes(newer));
+    EXPECT_FALSE(QFile::exists(book(QStringLiteral("Small (1).tvk"))));
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+
+    const QString older = smallBook("r1", 1);
+    app.loadAndOpenBook(older);
+    EXPECT_EQ(installedRevision(), 3);
+    EXPECT_EQ(fileBytes(installed), fileBytes(newer));
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("A newer copy of \"Small Book\" is already installed."));
+    EXPECT_TRUE(s_alerts->shown()[0].informativeText.contains(older));
+    EXPECT_EQ(opened, (QStringList {"2", "3", "3"}));
+    EXPECT_TRUE(partialBookFiles().isEmpty());
+    SourceManager::singleton().removeSourceForPubID(9100, 7);
+    NotificationCenter::defaultCenter().removeObserver(&opened);
+    quit();
+}
+
+// A book file that is not there, or is no book, is named in an alert that says why, whether it came
+// on the command line or was handed over by a second start.
+TEST_F(Shell, OpeningAMissingFileOrOneThatIsNoBookSaysWhichAndWhy)
+{
+    QuillsteadAppController& app = launch();
+    QStringList opened;
+    NotificationCenter::defaultCenter().addObserver(&opened, PaneNotifications::UserWantsToOpenThisBookNotification,
+        [&opened](Notification&) { opened.append(QStringLiteral("opened")); });
+    QTemporaryDir elsewhere;
+    const QStringList before = QDir(AppFolders::booksDirectory()).entryList(QDir::Files);
+
+    const QString missing = elsewhere.filePath(QStringLiteral("Missing Book.tvk"));
+    app.loadAndOpenBook(missing);
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(
+        s_alerts->shown()[0].messageText, QStringLiteral("The book file \"Missing Book.tvk\" could not be opened."));
+    EXPECT_EQ(s_alerts->shown()[0].informativeText, QStringLiteral("There is no file at %1.").arg(missing));
+
+    const QString text = elsewhere.filePath(QStringLiteral("notes.tvk"));
+    {
+        QFile f(text);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("These are my notes, not a book.\n");
+    }
+    app.loadAndOpenBook(text);
+    ASSERT_EQ(s_alerts->shown().size(), 2);
+    EXPECT_EQ(s_alerts->shown()[1].messageText, QStringLiteral("The book file \"notes.tvk\" could not be opened."));
+    EXPECT_TRUE(s_alerts->shown()[1].informativeText.startsWith(text + QStringLiteral(" is not a book")))
+        << s_alerts->shown()[1].informativeText.toStdString();
+
+    const QString folder = elsewhere.filePath(QStringLiteral("Folder.tvk"));
+    QDir().mkpath(folder);
+    app.loadAndOpenBook(folder);
+    ASSERT_EQ(s_alerts->shown().size(), 3);
+    EXPECT_EQ(s_alerts->shown()[2].informativeText, QStringLiteral("%1 is a folder, not a book file.").arg(folder));
+
+    // Handed over by a second start: the running reader says it too.
+    ASSERT_TRUE(app.listenForOtherInstances());
+    std::atomic<bool> done = false;
+    std::thread client([&] {
+        QuillsteadAppController::handOverToRunningInstance(missing);
+        done = true;
+    });
+    EXPECT_TRUE(TestSupport::waitFor([&done] { return done.load(); }));
+    client.join();
+    EXPECT_TRUE(TestSupport::waitFor([] { return s_alerts->shown().size() == 4; }));
+    ASSERT_EQ(s_alerts->shown().size(), 4);
+    EXPECT_EQ(s_alerts->shown()[3].informativeText, QStringLiteral("There is no file at %1.").arg(missing));
+
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(QDir(AppFolders::booksDirectory()).entryList(QDir::Files), before);
     NotificationCenter::defaultCenter().removeObserver(&opened);
     quit();
 }

@@ -35,14 +35,17 @@
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
 #include "studypane/notes/NoteStore.h"
+#include "userdata/cSQLiteDbBase.h"
 
 #include "ReaderTestProgram.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -270,6 +273,50 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
         const QString text = NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 16))).text;
         return text.contains(QStringLiteral("<b>bold words</b>")) || text.contains(QStringLiteral("<strong>"));
     }));
+}
+
+// Ctrl+Q after the database refused a note: before the reader ends, the typed text is offered, and
+// the user's "Copy" puts it on the clipboard.
+TEST_F(StudyPaneWindow, QuittingAfterARefusedNoteSaveOffersItsText)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), makeBibleKey(43, 3, 17)},
+            {QStringLiteral("edit"), true}});
+    ASSERT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::RichEditTab);
+    QWebEngineView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }));
+    // The database refuses every write from here on, as a read-only file or a full disk does.
+    ASSERT_EQ(sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = ON", nullptr, nullptr, nullptr),
+        SQLITE_OK);
+    bool done = false;
+    editor->page()->runJavaScript(
+        QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, 'words the disk refused');"),
+        [&done](const QVariant&) { done = true; });
+    ASSERT_TRUE(waitFor([&done] { return done; }));
+    ASSERT_TRUE(waitFor([notes] { return notes->webViewHasBeenEdited(); }));
+    // The recorder the program installed (the window holds it; a new one would not be asked).
+    auto* alerts = dynamic_cast<RecordingAlerts*>(&Alerts::shared());
+    ASSERT_NE(alerts, nullptr);
+    alerts->clear();
+    alerts->queueAnswer(AlertFirstButtonReturn);   // "This note could not be saved."
+    alerts->queueAnswer(AlertSecondButtonReturn);  // "Copy"
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+Q"))));
+    sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = OFF", nullptr, nullptr, nullptr);
+    EXPECT_FALSE(window->window()->isVisible());
+    QStringList messages;
+    for (const Alert& a : alerts->shown())
+        messages << a.messageText;
+    EXPECT_TRUE(messages.contains(QStringLiteral("The note \"John 3:17\" could not be saved.")))
+        << messages.join(QStringLiteral(" | ")).toStdString();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("words the disk refused"));
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(makeBibleKey(43, 3, 17))));
 }
 
 // The item of a menu (or of a submenu of it) the user reads as text; null when there is none.

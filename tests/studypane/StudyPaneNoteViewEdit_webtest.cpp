@@ -42,6 +42,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 
@@ -98,6 +99,10 @@ protected:
         env.activeBook = [this] { return kjv; };
         env.alerts = m_alerts.get();
         env.formatRegistry = m_formats;
+        env.chooseSaveFile = [this](const QString& suggested) {
+            m_suggestedNames.append(suggested);
+            return m_saveTo.isEmpty() ? QString() : m_saveTo.takeFirst();
+        };
         pane = m_screen->install(env);
         editor = pane->studyPaneNoteViewEditViewController();
         ASSERT_NE(editor, nullptr);
@@ -163,6 +168,9 @@ protected:
     std::shared_ptr<EditFormatRegistry> m_formats = std::make_shared<EditFormatRegistry>();
     std::unique_ptr<Screen> m_screen;
     SourceTuple::Ptr kjv, scofield;
+    // The answers of the save dialog, in turn (an empty one cancels), and the names it suggested.
+    QStringList m_saveTo;
+    QStringList m_suggestedNames;
     StudyPaneViewController* pane = nullptr;
     Editor* editor = nullptr;
 };
@@ -620,6 +628,67 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
         return stored(NoteLocation::bible(kJohn316)).contains(QStringLiteral("kept through the end, and more"));
     })) << stored(NoteLocation::bible(kJohn316)).toStdString();
     EXPECT_EQ(m_alerts->shown().size(), 1);
+}
+
+// Quitting with a note the database refused: the text is offered for a file (a cancelled dialog asks
+// again) or the clipboard before the reader ends, never dropped without a word.
+TEST_F(NoteEditor, QuittingAfterARefusedSaveOffersTheTextForAFile)
+{
+    QTemporaryDir dir;
+    openBible(kJohn316, true);
+    ReadOnlyDatabase readOnly;
+    type(QStringLiteral("typed on a full disk"));
+    ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
+    const QString target = dir.filePath(QStringLiteral("kept.html"));
+    m_saveTo = {QString(), target};
+    pane->exitIsImminent();
+    ASSERT_EQ(m_alerts->shown().size(), 3);
+    EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("This note could not be saved."));
+    const Alert& offer = m_alerts->shown()[1];
+    EXPECT_EQ(offer.messageText, QStringLiteral("The note \"John 3:16\" could not be saved."));
+    EXPECT_EQ(offer.buttons,
+        (QStringList {QStringLiteral("Save to File..."), QStringLiteral("Copy"), QStringLiteral("Discard")}));
+    EXPECT_TRUE(offer.informativeText.contains(QStringLiteral("readonly"))) << offer.informativeText.toStdString();
+    EXPECT_EQ(m_alerts->shown()[2], offer);  // asked again after the cancelled dialog
+    EXPECT_EQ(m_suggestedNames, (QStringList {QStringLiteral("John 3_16.html"), QStringLiteral("John 3_16.html")}));
+    QFile kept(target);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    const QByteArray bytes = kept.readAll();
+    EXPECT_TRUE(bytes.startsWith("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n")) << bytes.toStdString();
+    EXPECT_TRUE(bytes.contains("typed on a full disk")) << bytes.toStdString();
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+}
+
+TEST_F(NoteEditor, QuittingAfterARefusedSaveCanCopyTheText)
+{
+    openBible(kGen11, true);
+    {
+        ReadOnlyDatabase readOnly;
+        type(QStringLiteral("copied <b>before</b> quitting"));
+        ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
+        QGuiApplication::clipboard()->setText(QStringLiteral("older clipboard"));
+        m_alerts->queueAnswer(AlertFirstButtonReturn);
+        m_alerts->queueAnswer(AlertSecondButtonReturn);
+        pane->exitIsImminent();
+    }
+    ASSERT_EQ(m_alerts->shown().size(), 2);
+    EXPECT_TRUE(m_saveTo.isEmpty() && m_suggestedNames.isEmpty());
+    const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(copied, nullptr);
+    // Typed markup is text: the plain form reads as typed, the HTML form holds it escaped.
+    EXPECT_EQ(copied->text(), QStringLiteral("copied <b>before</b> quitting"));
+    EXPECT_TRUE(copied->html().contains(QStringLiteral("copied &lt;b&gt;before&lt;/b&gt; quitting")))
+        << copied->html().toStdString();
+}
+
+TEST_F(NoteEditor, QuittingWithEverythingSavedAsksNothing)
+{
+    openBible(kGen11, true);
+    type(QStringLiteral("saved"));
+    pane->exitIsImminent();
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+    EXPECT_TRUE(m_suggestedNames.isEmpty());
+    EXPECT_EQ(stored(NoteLocation::bible(kGen11)), QStringLiteral("saved"));
 }
 
 TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)

@@ -2,6 +2,7 @@
 
 #include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
+#include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -230,17 +231,17 @@ bool AutostudyResultsWindowController::saveCopyTo(const QString& path)
     // target and renamed over it, so a failed copy leaves an existing file as it was.
     QString why;
     QFile source(m_filename);
-    QSaveFile target(path);
+    FileSave target(path, QString(), FileSave::Reporting::CallerTells);
     if (!source.open(QIODevice::ReadOnly))
         why = source.errorString();
-    else if (!target.open(QIODevice::WriteOnly))
+    else if (!target.open(FileSave::Folder::MustExist))
         why = target.errorString();
     else {
         while (why.isEmpty() && !source.atEnd()) {
             const QByteArray chunk = source.read(1 << 16);
             if (chunk.isEmpty() && source.error() != QFileDevice::NoError)
                 why = source.errorString();
-            else if (target.write(chunk) != chunk.size())
+            else if (!target.write(chunk))
                 why = target.errorString();
         }
         if (why.isEmpty() && !target.commit())

@@ -1,0 +1,240 @@
+// Saving files when the disk cannot take them: /dev/full and a file-size limit stand in for a full
+// disk (a short write, then errors). The old file must survive every failure, and the user is told
+// once per kind of file until a save of it succeeds again.
+#include "platform/FileSave.h"
+
+#include "platform/KeyedArchive.h"
+#include "platform/PropertyList.h"
+#include "platform/RecordingAlerts.h"
+#include "platform/SaveFailureAlerts.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <csignal>
+
+#include <sys/resource.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// Files written while one lives cannot grow past `bytes`: writes beyond fail as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old {};
+    bool m_ok = false;
+};
+
+class FileSaveTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_alerts = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(m_alerts);
+        SaveFailureAlerts::reset();
+    }
+    void TearDown() override
+    {
+        SaveFailureAlerts::reset();
+        Alerts::setShared(nullptr);
+    }
+    QString file(const char* name) const { return m_dir.filePath(QString::fromLatin1(name)); }
+
+    QTemporaryDir m_dir;
+    std::shared_ptr<RecordingAlerts> m_alerts;
+};
+
+TEST_F(FileSaveTest, WritesExactBytesIntoNewFoldersAndReplacesWhole)
+{
+    const QString path = file("a/b/c.bin");
+    QByteArray bytes("\x00\x01\xff\r\n", 5);
+    ASSERT_TRUE(FileSave::writeFile(path, bytes));
+    EXPECT_EQ(readAll(path), bytes);
+    // In pieces, replacing a longer file: nothing of the old one is left.
+    ASSERT_TRUE(FileSave::writeFile(path, QByteArray(100000, 'x')));
+    FileSave save(path);
+    ASSERT_TRUE(save.open());
+    ASSERT_TRUE(save.write("one "));
+    ASSERT_TRUE(save.write(QByteArray()));
+    ASSERT_TRUE(save.write("two"));
+    EXPECT_EQ(readAll(path).size(), 100000);  // untouched until the commit
+    ASSERT_TRUE(save.commit());
+    EXPECT_EQ(readAll(path), QByteArray("one two"));
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+}
+
+TEST_F(FileSaveTest, AnUncommittedOrCancelledSaveLeavesTheTargetAndNoTemporaryFile)
+{
+    const QString path = file("keep.txt");
+    ASSERT_TRUE(FileSave::writeFile(path, "old"));
+    {
+        FileSave save(path);
+        ASSERT_TRUE(save.open());
+        ASSERT_TRUE(save.write("new"));
+    }
+    {
+        FileSave save(path);
+        ASSERT_TRUE(save.open());
+        ASSERT_TRUE(save.write("new"));
+        save.cancel();
+        EXPECT_FALSE(save.write("more"));
+        EXPECT_FALSE(save.commit());
+    }
+    EXPECT_EQ(readAll(path), QByteArray("old"));
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"keep.txt"});
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+    // Writing before opening is refused, not a crash.
+    FileSave unopened(path);
+    EXPECT_FALSE(unopened.write("x"));
+    EXPECT_FALSE(unopened.commit());
+}
+
+TEST_F(FileSaveTest, AShortWriteOnAFullDiskKeepsTheOldFileWhole)
+{
+    const QString path = file("layout.plist");
+    const QByteArray old(3000, 'o');
+    ASSERT_TRUE(FileSave::writeFile(path, old));
+    QString why;
+    {
+        // Smaller than the write buffer: the write itself "succeeds", only the flush finds out.
+        FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.ok());
+        EXPECT_FALSE(FileSave::writeFile(path, QByteArray(10000, 'n'), QStringLiteral("your screen layout"), &why));
+    }
+    EXPECT_FALSE(why.isEmpty());
+    EXPECT_EQ(readAll(path), old);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"layout.plist"});
+
+    // Property lists and keyed archives go through the same save.
+    const QString plist = file("list.plist");
+    ASSERT_TRUE(PropertyList::writeFile(plist, QVariantMap {{"v", 1}}));
+    const QByteArray before = readAll(plist);
+    PropertyList::Error error;
+    {
+        FileSizeLimit limit(4096);
+        EXPECT_FALSE(PropertyList::writeFile(plist, QVariantMap {{"v", QString(6000, u'x')}}, &error));
+    }
+    EXPECT_EQ(error.status, PropertyList::Status::WriteFailed);
+    EXPECT_EQ(readAll(plist), before);
+}
+
+TEST_F(FileSaveTest, FailuresAreSaidOncePerKindUntilASaveOfItSucceeds)
+{
+    const QString layout = file("layout.plist");
+    const QString other = file("other.txt");
+    ASSERT_TRUE(FileSave::writeFile(layout, "old"));
+    {
+        FileSizeLimit limit(1024);
+        for (int retry = 0; retry < 3; ++retry)
+            EXPECT_FALSE(FileSave::writeFile(layout, QByteArray(8000, 'n'), QStringLiteral("your screen layout")));
+        EXPECT_FALSE(FileSave::writeFile(other, QByteArray(8000, 'n'), QStringLiteral("the reading history")));
+        // A caller that says it itself is not said again.
+        EXPECT_FALSE(FileSave::writeFile(
+            other, QByteArray(8000, 'n'), QStringLiteral("mine"), nullptr, FileSave::Reporting::CallerTells));
+    }
+    // Nothing is shown inside a save; the alerts wait for the main thread.
+    EXPECT_TRUE(m_alerts->shown().isEmpty());
+    SaveFailureAlerts::showPending();
+    ASSERT_EQ(m_alerts->shown().size(), 2);
+    EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("Quillstead could not save your screen layout."));
+    EXPECT_EQ(m_alerts->shown()[0].style, AlertStyle::Critical);
+    EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(layout));
+    EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("The copy saved before is kept")));
+    EXPECT_EQ(m_alerts->shown()[1].messageText, QStringLiteral("Quillstead could not save the reading history."));
+    SaveFailureAlerts::showPending();
+    EXPECT_EQ(m_alerts->shown().size(), 2);
+
+    // A success re-arms the alert for that kind only.
+    ASSERT_TRUE(FileSave::writeFile(layout, "good", QStringLiteral("your screen layout")));
+    {
+        FileSizeLimit limit(1024);
+        EXPECT_FALSE(FileSave::writeFile(layout, QByteArray(8000, 'n'), QStringLiteral("your screen layout")));
+        EXPECT_FALSE(FileSave::writeFile(other, QByteArray(8000, 'n'), QStringLiteral("the reading history")));
+    }
+    SaveFailureAlerts::showPending();
+    ASSERT_EQ(m_alerts->shown().size(), 3);
+    EXPECT_EQ(m_alerts->shown()[2].messageText, QStringLiteral("Quillstead could not save your screen layout."));
+    EXPECT_EQ(readAll(layout), QByteArray("good"));
+}
+
+TEST_F(FileSaveTest, SettingsWrittenOnAFullDiskKeepThePreviousFile)
+{
+    const QString path = file("settings.conf");
+    {
+        UserDefaults defaults(path);
+        for (int i = 0; i < 100; ++i)
+            defaults.setString(QString(30, QChar(u'a' + i % 26)), QStringLiteral("key%1").arg(i));
+    }
+    const QByteArray before = readAll(path);
+    ASSERT_GT(before.size(), 3000);
+    {
+        UserDefaults defaults(path);
+        FileSizeLimit limit(before.size() + 100);
+        defaults.setString(QString(2000, u'z'), QStringLiteral("big"));
+        defaults.setString(QString(2000, u'y'), QStringLiteral("bigger"));
+        EXPECT_EQ(readAll(path), before);
+        EXPECT_FALSE(QFile::exists(path + QStringLiteral(".previous")));
+    }
+    SaveFailureAlerts::showPending();
+    ASSERT_EQ(m_alerts->shown().size(), 1);
+    EXPECT_EQ(m_alerts->shown()[0].messageText, QStringLiteral("Quillstead could not save your settings."));
+    // With room again every change is written, and nothing is held aside.
+    UserDefaults defaults(path);
+    defaults.setString(QStringLiteral("small"), QStringLiteral("big"));
+    UserDefaults reread(path);
+    EXPECT_EQ(reread.stringForKey(QStringLiteral("big")), QStringLiteral("small"));
+    EXPECT_EQ(reread.stringForKey(QStringLiteral("key99")), QString(30, QChar(u'a' + 99 % 26)));
+    EXPECT_FALSE(QFile::exists(path + QStringLiteral(".previous")));
+}
+
+TEST_F(FileSaveTest, FlushToDiskFindsTheErrorsOfADeviceThatIsFull)
+{
+    QFile full(QStringLiteral("/dev/full"));
+    if (!full.open(QIODevice::WriteOnly))
+        GTEST_SKIP() << "no /dev/full here";
+    // Buffered: the write reports every byte taken; only the flush meets the full device.
+    EXPECT_EQ(full.write("some bytes"), 10);
+    QString why;
+    EXPECT_FALSE(FileSave::flushToDisk(full, &why));
+    EXPECT_TRUE(why.contains(QStringLiteral("space"))) << why.toStdString();
+
+    QFile fine(file("fine.txt"));
+    ASSERT_TRUE(fine.open(QIODevice::WriteOnly));
+    fine.write("ok");
+    EXPECT_TRUE(FileSave::flushToDisk(fine, &why));
+}
+
+TEST_F(FileSaveTest, APrivateFileIsNeverReadableByOthers)
+{
+    const QString path = file("secret");
+    FileSave save(path);
+    EXPECT_FALSE(save.setPermissions(QFileDevice::ReadOwner));  // not open yet
+    ASSERT_TRUE(save.open());
+    ASSERT_TRUE(save.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    ASSERT_TRUE(save.write("s"));
+    ASSERT_TRUE(save.commit());
+    EXPECT_EQ(QFile::permissions(path) & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+}
+
+}  // namespace
