@@ -1,6 +1,7 @@
 #include "app/preferences/DisplayPreferencesViewController.h"
 
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -156,7 +157,8 @@ void DisplayPreferencesViewController::rebuildFontMenu()
     const QString used = familyInPlaceOf(current);
     m_font->setCurrentIndex(m_font->findText(used));
     m_font->setPlaceholderText(tr("%1 (in place of %2)").arg(used, current));
-    m_font->setToolTip(tr("%1 is not installed; the page shows %2 in its place.").arg(current, used));
+    m_font->setToolTip(ContentTextDocument::plainToolTip(
+        tr("%1 is not installed; the page shows %2 in its place.").arg(current, used)));
 }
 
 QString DisplayPreferencesViewController::familyInPlaceOf(const QString& family)

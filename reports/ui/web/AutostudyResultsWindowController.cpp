@@ -20,7 +20,6 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
@@ -188,20 +187,17 @@ void AutostudyResultsWindowController::printToPdfFile(
     const QString& path, const QPageLayout& layout, const QPageRanges& ranges)
 {
     // The web engine writes the report as text and vector pages; the file is written beside the
-    // target and renamed over it, so a full disk leaves an older file as it was.
+    // target, checked and renamed over it, so a full disk leaves an older file as it was.
     QPointer<AutostudyResultsWindowController> self(this);
     m_view->page()->printToPdf(
         [self, path](const QByteArray& pdf) {
             if (!self)
                 return;
             QString why;
-            QSaveFile file(path);
             if (pdf.isEmpty())
                 why = QStringLiteral("The report could not be laid out for printing.");
-            else if (!file.open(QIODevice::WriteOnly))
-                why = file.errorString();
-            else if (file.write(pdf) != pdf.size() || !file.commit())
-                why = file.errorString();
+            else
+                FileSave::writeFile(path, pdf, QString(), &why, FileSave::Reporting::CallerTells);
             if (!why.isEmpty())
                 self->reportPrintFailure(why);
             emit self->printedToFile(path, why.isEmpty());
