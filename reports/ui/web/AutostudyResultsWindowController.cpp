@@ -196,8 +196,12 @@ void AutostudyResultsWindowController::printToPdfFile(
             QString why;
             if (pdf.isEmpty())
                 why = QStringLiteral("The report could not be laid out for printing.");
-            else
-                FileSave::writeFile(path, pdf, QString(), &why, FileSave::Reporting::CallerTells);
+            else {
+                // The user chose the folder: a folder that has gone is a failure, not one to make.
+                FileSave save(path, QString(), FileSave::Reporting::CallerTells);
+                if (!save.open(FileSave::Folder::MustExist) || !save.write(pdf) || !save.commit())
+                    why = save.errorString();
+            }
             if (!why.isEmpty())
                 self->reportPrintFailure(why);
             emit self->printedToFile(path, why.isEmpty());
