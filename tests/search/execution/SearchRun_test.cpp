@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "search/core/TextFolding.h"
-#include "search/execution/DocumentSearchBook.h"
 #include "search/execution/PhraseSearch.h"
 #include "search/execution/SearchRun.h"
+#include "search/execution/SourceTupleSearchBook.h"
 #include "search/execution/UserDataSearchCache.h"
 #include "tests/search/execution/MiniBible.h"
 #include "userdata/cBibleNote.h"
@@ -28,10 +28,10 @@ protected:
     static void SetUpTestSuite()
     {
         s_folder = new Folder();
-        uint32_t error = 0;
-        s_book = DocumentSearchBook::openFile(s_folder->writeBible(), &error);
+        std::string reason;
+        s_book = SourceTupleSearchBook::openFile(s_folder->writeBible(), &reason);
         if (s_book == nullptr)
-            std::fprintf(stderr, "mini Bible: error %u\n", error);
+            std::fprintf(stderr, "mini Bible: %s\n", reason.c_str());
     }
     static void TearDownTestSuite()
     {
@@ -60,11 +60,11 @@ protected:
     }
 
     static Folder* s_folder;
-    static std::shared_ptr<DocumentSearchBook> s_book;
+    static std::shared_ptr<SourceTupleSearchBook> s_book;
 };
 
 Folder* SearchRunTest::s_folder = nullptr;
-std::shared_ptr<DocumentSearchBook> SearchRunTest::s_book;
+std::shared_ptr<SourceTupleSearchBook> SearchRunTest::s_book;
 
 using Sections = std::vector<uint32_t>;
 
@@ -321,23 +321,23 @@ TEST_F(SearchRunTest, NoteTextsAreCleanedAndReplacedWordByWord)
 namespace {
 
 // The mini Bible, counting the concordance look-ups, phrase checks and limit evaluations it answers.
-class CountingBook : public DocumentSearchBook {
+class CountingBook : public SourceTupleSearchBook {
 public:
-    using DocumentSearchBook::DocumentSearchBook;
+    using SourceTupleSearchBook::SourceTupleSearchBook;
     uint32_t resultsFromMainConcordanceForWordNum(uint32_t word, BitVector& results) const override
     {
         ++lookups;
-        return DocumentSearchBook::resultsFromMainConcordanceForWordNum(word, results);
+        return SourceTupleSearchBook::resultsFromMainConcordanceForWordNum(word, results);
     }
     bool isPhrasePresent(const cSearchWordList& phrase, uint32_t section) const override
     {
         ++phraseChecks;
-        return DocumentSearchBook::isPhrasePresent(phrase, section);
+        return SourceTupleSearchBook::isPhrasePresent(phrase, section);
     }
     uint32_t resultsForLimitString(BitVector& results, const std::u16string& limit) const override
     {
         ++limitRuns;
-        return DocumentSearchBook::resultsForLimitString(results, limit);
+        return SourceTupleSearchBook::resultsForLimitString(results, limit);
     }
     mutable int lookups = 0, phraseChecks = 0, limitRuns = 0;
 };
@@ -348,7 +348,7 @@ TEST_F(SearchRunTest, AnEmptyIntersectionEndsTheRun)
 {
     // "created" (Genesis 1:1) and "love" (John and 1 John) share no verse, so nothing after them is
     // looked up; the words that follow are all in the book.
-    CountingBook book(std::shared_ptr<cSourceDoc>(s_book->document(), [](cSourceDoc*) {}));
+    CountingBook book(s_book->tuple());
     auto hits = [&](const std::u16string& query, const SearchOptions& options) {
         book.lookups = book.phraseChecks = book.limitRuns = 0;
         const std::unique_ptr<BitVector> found = searchrun::searchResults(SearchSpecification(query), book, options, 1);
@@ -433,8 +433,7 @@ TEST_F(SearchRunTest, JournalNotesAreFoundByTitleAndRecordedForTheLayout)
     ASSERT_TRUE(notes->saveBookNote(entry, false));
     cBookNote read;
     ASSERT_TRUE(notes->readFormNote(24326, 15184, 1, 1, entry.formname, entry.fieldname, read));
-    auto journal = std::make_shared<DocumentSearchBook>(
-        std::shared_ptr<cSourceDoc>(userdatasearch::journalDocForSearchCache(), [](cSourceDoc*) {}));
+    auto journal = SourceTupleSearchBook::forDocument(userdatasearch::journalDocForSearchCache());
     ASSERT_TRUE(journal->isFakeJournalDoc());
     SearchOptions o;
     o.searchnotes = true;
