@@ -38,7 +38,7 @@ class QProgressBar;
 class QTableView;
 class QToolButton;
 class SearchSession;
-struct SearchResultsItem;
+class SearchResultsItem;
 
 struct NavigatorResultsPath {
     quint64 book = 0;   // index into the books of the last search

@@ -28,7 +28,7 @@
 class SearchProgressDelegate;
 class SearchResultsAggregator;
 class SourceTupleID;
-struct SearchResultsItem;
+class SearchResultsItem;
 
 class StudyPaneSearchResultsViewController : public StudyPaneSubpane {
     Q_OBJECT

@@ -85,6 +85,38 @@ struct CountingDelegate : SearchProgressDelegate {
 
 }  // namespace
 
+TEST_F(SearchRunTest, TheHandleOpensBooksAsTheLibraryDoes)
+{
+    // The mini Bible opened by path is the library's handle over a Bible document.
+    EXPECT_TRUE(s_book->isABible());
+    EXPECT_EQ(s_book->document(), s_book->tuple()->sourceDoc().get());
+    EXPECT_GT(s_book->numSections(), 1u);
+
+    // What does not open is refused with its reason, never a handle over nothing.
+    std::string reason;
+    EXPECT_EQ(SourceTupleSearchBook::openFile(s_folder->path() + "/missing.tvk", &reason), nullptr);
+    EXPECT_EQ(reason, "not a regular file");
+    reason.clear();
+    EXPECT_EQ(SourceTupleSearchBook::openFile(s_folder->path(), &reason), nullptr);  // a folder
+    EXPECT_EQ(reason, "not a regular file");
+    const std::string junk = s_folder->path() + "/junk.tvk";
+    std::FILE* f = std::fopen(junk.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a book file at all", f);
+    std::fclose(f);
+    reason.clear();
+    EXPECT_EQ(SourceTupleSearchBook::openFile(junk, &reason), nullptr);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(SourceTupleSearchBook::openFile(""), nullptr);
+    EXPECT_EQ(SourceTupleSearchBook::forDocument(nullptr), nullptr);
+
+    // A handle over a document kept elsewhere answers as the opened one.
+    const auto wrapped = SourceTupleSearchBook::forDocument(s_book->document());
+    ASSERT_NE(wrapped, nullptr);
+    EXPECT_EQ(wrapped->numSections(), s_book->numSections());
+    EXPECT_EQ(wrapped->sectionForSyncString(u"John 3:16", false), s_book->sectionForSyncString(u"John 3:16", false));
+}
+
 TEST_F(SearchRunTest, WordFormsAndInterpretations)
 {
     EXPECT_EQ(run(u"love"), (Sections {kJohn13_34, kFirstJohn4_7, kFirstJohn4_8}));
