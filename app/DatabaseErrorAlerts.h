@@ -27,8 +27,6 @@ public:
     static QString messageText();
     static QString informativeText(const QString& report);
 
-    bool hasReported() const { return m_reported.load(); }
-
 private:
     Alerts& m_alerts;
     std::atomic<bool> m_reported {false};

@@ -173,10 +173,14 @@ void PaneCommands::syncToActiveBible()
     if (!current.book)
         return;
     const quint32 key = current.book->keyForSection(current.section);
-    post(LibraryNotifications::EverybodySyncToMeNotification,
-        {{GoToKeys::layoutUuid, currentLayoutUuid()}, {GoToKeys::sourceTuple, QVariant::fromValue(current.book)},
-            {QStringLiteral("bibleKey"), static_cast<quint32>(key)}, {GoToKeys::paneRegion, current.region},
-            {QStringLiteral("syncAnyway"), true}});
+    GoToRequest request;
+    request.layoutUuid = currentLayoutUuid();
+    request.sourceTuple = current.book;
+    request.bibleKey = key;
+    if (current.region >= 0)
+        request.paneRegion = current.region;
+    request.syncAnyway = true;
+    request.postLocationSync(m_environment.notifications(), this);
 }
 
 void PaneCommands::goToToday()

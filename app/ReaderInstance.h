@@ -55,7 +55,6 @@ public:
     QLocalServer* listen(QObject* parent, std::function<void(const QString& bookPath)> request);
 
     const QString& socketName() const { return m_socketName; }
-    const QString& lockFilePath() const { return m_lockFilePath; }
 
     // Sends one request to the reader listening at the socket; true once it answered.
     static bool handOver(const QString& socketName, const QString& bookPath, int waitMs);

@@ -28,7 +28,6 @@ public:
     static std::function<void(const QUrl&)>& urlOpener();
 
     QString instructions() const { return m_instructions; }
-    QString versionHistory() const { return m_versionHistory; }
     QString label() const { return m_label; }
     QString downloadLink() const { return m_downloadLink; }
     QString moreInfoLink() const { return m_moreInfoLink; }

@@ -181,13 +181,6 @@ bool cBibleDoc::SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_
 
 // --- navigation ---
 
-std::uint32_t cBibleDoc::sectionOfCurrentKey()
-{
-    const std::uint32_t key = m_current.getOption0002();
-    const std::uint32_t s = sectionForKey(key);
-    return s != 0 ? s : currentSection();
-}
-
 std::int32_t cBibleDoc::adjacentChapterSection(std::int32_t kind, std::uint32_t key)
 {
     if (!IsOpen() || m_bookFile == nullptr)
@@ -237,12 +230,6 @@ bool cBibleDoc::hasLaterBook()
 {
     const std::uint32_t n = GetNumSections();
     return n > 1 && bookOf(m_current.getOption0002()) != bookOf(bibleKeyForSection(n - 1));
-}
-
-bool cBibleDoc::hasLaterChapter()
-{
-    const std::uint32_t n = GetNumSections();
-    return n > 1 && chapterOf(m_current.getOption0002()) != chapterOf(bibleKeyForSection(n - 1));
 }
 
 std::uint32_t cBibleDoc::GoTo(const cRenderParams& params)

@@ -69,9 +69,6 @@ public:
     // Navigation tests of the current location.
     bool hasPreviousSection();
     bool hasLaterBook();
-    bool hasLaterChapter();
-    bool hasPreviousVerse() { return adjacentChapterSection(kPreviousVerseKind, m_current.getOption0002()) >= 0; }
-    bool hasNextVerse() { return adjacentChapterSection(kNextVerseKind, m_current.getOption0002()) >= 0; }
     // The section `kind` leads to from the section of `key`; -1 when none.
     std::int32_t adjacentChapterSection(std::int32_t kind, std::uint32_t key);
 
@@ -94,7 +91,6 @@ public:
 private:
     // A reference in this Bible's translation and language.
     void prepareReference(cBibleRef& reference);
-    std::uint32_t sectionOfCurrentKey();
 
     cWordList8 m_fullNames;
     cWordList8 m_abbreviations;

@@ -173,8 +173,7 @@ public:
     std::uint32_t currentPageKey(cLString8& out) const;
     void setOptionByte(std::uint8_t value) { m_optionByte = value; }
     std::uint8_t optionByte() const { return m_optionByte; }
-    // The copyright page and the book-properties page (versions, stream directory, capabilities).
-    void copyrightPageText(cLString8& out);
+    // The book-properties page (versions, stream directory, capabilities).
     void propertiesPageText(cLString8& out);
 
     // --- members for the book handle's notes and bookmarks at a location ---
@@ -182,23 +181,11 @@ public:
     std::uint32_t currentLocationSection();
     // A book bookmark (no category) on the section of a block.
     bool fillBookmarkForBlock(std::uint32_t block, cBookmark& bookmark);
-    // The book note of a location's section, through the process-wide note document.
-    bool hasBookNoteAt(const cRenderParams& location);
-    bool deleteBookNoteAt(const cRenderParams& location);
-    bool needsRefreshAt(const cRenderParams& location);
-    // The words of one section.
-    std::unique_ptr<cWordList8> collectSectionWords(
-        std::uint32_t section, const cHTMLRenderConfiguration* config, std::uint32_t mask)
-    {
-        return CollectSectionWords(section, section, config, mask);
-    }
 
     cBkBookFile* bookFile() const { return m_bookFile; }
     // The first block of a section, and the block that ends its span (exclusive).
     bool sectionBlockSpan(std::uint32_t section, std::uint32_t& firstBlock, std::uint32_t& endBlock);
     bool isBibleHeader();
-    std::uint32_t markedFirst() const { return m_markedFirst; }
-    std::uint32_t markedLast() const { return m_markedLast; }
     // The verse key of a section from the verse-sync storage; 0 when none.
     std::uint32_t bibleKeyForSection(std::uint32_t section);
 

@@ -79,18 +79,6 @@ std::uint32_t cBookDoc::currentPageKey(cLString8& out) const
     return 1;
 }
 
-void cBookDoc::copyrightPageText(cLString8& out)
-{
-    out.makeEmpty();
-    if (!IsOpen() || m_bookFile == nullptr)
-        return;
-    std::string copyright;
-    m_bookFile->genInfo().copyright(copyright, true);
-    out.appendCStr("<p>");
-    appendEscaped(out, copyright);
-    out.appendCStr("</p>");
-}
-
 void cBookDoc::propertiesPageText(cLString8& out)
 {
     out.makeEmpty();
@@ -143,31 +131,4 @@ bool cBookDoc::fillBookmarkForBlock(std::uint32_t block, cBookmark& bookmark)
     const BookIdentity id = bookIdentity();
     bookmark.setBookSection(id.publisher, id.book, id.edition, static_cast<std::int32_t>(section), 0);
     return true;
-}
-
-bool cBookDoc::hasBookNoteAt(const cRenderParams& location)
-{
-    cNoteDoc* notes = noteDoc();
-    if (notes == nullptr || !IsOpen() || !(location.options() & cRenderParams::kSection))
-        return false;
-    const BookIdentity id = bookIdentity();
-    return notes->findBookNoteRecid(
-        id.publisher, id.book, id.edition, static_cast<std::int32_t>(location.getOption0008()));
-}
-
-bool cBookDoc::deleteBookNoteAt(const cRenderParams& location)
-{
-    cNoteDoc* notes = noteDoc();
-    if (notes == nullptr || !IsOpen() || !(location.options() & cRenderParams::kSection))
-        return false;
-    const BookIdentity id = bookIdentity();
-    return notes->deleteBookNote(
-        id.publisher, id.book, id.edition, static_cast<std::int32_t>(location.getOption0008()));
-}
-
-bool cBookDoc::needsRefreshAt(const cRenderParams& location)
-{
-    if (!(location.options() & cRenderParams::kSection))
-        return changed();
-    return NeedsRefresh(location.getOption0008());
 }

@@ -432,19 +432,3 @@ bool cDateDoc::dateOfFirstUnreadReading(cSimpleDate& date)
     const std::uint32_t r = FirstUnreadReadingNumber();
     return r != 0 && r <= m_numReadings && dateForReadingNumber(r, date) != 0;
 }
-
-bool cDateDoc::dateOfUnreadReadingBefore(const cSimpleDate& from, cSimpleDate& date)
-{
-    if (!IsOpen())
-        return false;
-    const std::uint32_t r = m_store.previousUnreadReading(readingNumberForDate(from));
-    return r != 0 && r <= m_numReadings && dateForReadingNumber(r, date) != 0;
-}
-
-bool cDateDoc::dateOfUnreadReadingAfter(const cSimpleDate& from, cSimpleDate& date)
-{
-    if (!IsOpen())
-        return false;
-    const std::uint32_t r = m_store.nextUnreadReading(readingNumberForDate(from));
-    return r != 0 && r <= m_numReadings && dateForReadingNumber(r, date) != 0;
-}

@@ -50,8 +50,6 @@ public:
     bool unreadReadingAfterCurrent();
     // The dates of the first unread reading, and of the unread reading before / after a date's reading.
     bool dateOfFirstUnreadReading(cSimpleDate& date);
-    bool dateOfUnreadReadingBefore(const cSimpleDate& from, cSimpleDate& date);
-    bool dateOfUnreadReadingAfter(const cSimpleDate& from, cSimpleDate& date);
 
     // The reading of a date (the start date refreshed from the store first); 0 without readings.
     std::uint32_t readingNumberForDate(const cSimpleDate& date);

@@ -10,9 +10,9 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "search/core/SearchSpecification.h"
-#include "search/execution/DocumentSearchBook.h"
 #include "search/execution/PhraseSearch.h"
 #include "search/execution/SearchRun.h"
+#include "search/execution/SourceTupleSearchBook.h"
 #include "search/execution/cSearchExpressionResult.h"
 #include "tests/search/execution/MiniBible.h"
 
@@ -22,10 +22,10 @@ namespace {
 // paths.
 constexpr std::size_t kMaxQuery = 4096;
 
-const DocumentSearchBook* book()
+const SourceTupleSearchBook* book()
 {
     static minibible::Folder* folder = new minibible::Folder();  // lives to the end of the process
-    static std::shared_ptr<DocumentSearchBook> mini = DocumentSearchBook::openFile(folder->writeBible());
+    static std::shared_ptr<SourceTupleSearchBook> mini = SourceTupleSearchBook::openFile(folder->writeBible());
     if (mini == nullptr)
         fuzz::fail("the small Bible did not open");
     return mini.get();
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     if (text.size() > kMaxQuery)
         text.resize(kMaxQuery);
-    const DocumentSearchBook& mini = *book();
+    const SourceTupleSearchBook& mini = *book();
     const auto runs = searchrun::standardRuns();
     const searchrun::StandardRun& run = runs[choice % runs.size()];
     SearchOptions options;

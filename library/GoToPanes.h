@@ -22,7 +22,7 @@
 class SourceTuple;
 struct GoToRequest;
 
-// A book pane as the routing drives it: the page part of a book pane (BookPanePage) is one.
+// A book pane as the routing drives it: the book pane itself (the layout view's LayoutBookPane) is one.
 class GoToPane {
 public:
     virtual ~GoToPane() = default;

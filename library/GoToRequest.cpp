@@ -97,7 +97,7 @@ const QStringList& knownKeys()
         K::activatePane, K::sync, K::wasHyperlink, K::noBusyIndicator, K::synchronous, K::noHistory, K::preHistory,
         K::postHistory, K::todaysReading, K::nextReading, K::prevReading, K::firstUnread, K::wordSync,
         K::preferPreferredBible, K::noAlerts, K::alertText, K::doesNotSendLocationSync, K::speakPassage, K::gotoAnchor,
-        K::forceRefresh, K::clearTempHighlight, K::readingNumber};
+        K::forceRefresh, K::clearTempHighlight, K::readingNumber, K::syncAnyway};
     return keys;
 }
 
@@ -171,6 +171,7 @@ QVariantMap GoToRequest::toUserInfo() const
         m.insert(GoToKeys::clearTempHighlight, *clearTempHighlight);
     if (readingNumber)
         m.insert(GoToKeys::readingNumber, QVariant::fromValue<qlonglong>(*readingNumber));
+    flag(GoToKeys::syncAnyway, syncAnyway);
     return m;
 }
 
@@ -219,6 +220,7 @@ GoToRequest GoToRequest::fromUserInfo(const QVariantMap& m)
     r.forceRefresh = readBool(m, GoToKeys::forceRefresh);
     r.clearTempHighlight = readOptionalBool(m, GoToKeys::clearTempHighlight);
     r.readingNumber = readInteger(m.value(GoToKeys::readingNumber), kMin, kMax);
+    r.syncAnyway = readBool(m, GoToKeys::syncAnyway);
     for (auto it = m.cbegin(); it != m.cend(); ++it) {
         if (!knownKeys().contains(it.key()))
             r.extra.insert(it.key(), it.value());
@@ -229,6 +231,12 @@ GoToRequest GoToRequest::fromUserInfo(const QVariantMap& m)
 void GoToRequest::post(NotificationCenter& center, const void* sender) const
 {
     Notification n {LibraryNotifications::GoToNotification, sender, {}, *this};
+    center.post(n);
+}
+
+void GoToRequest::postLocationSync(NotificationCenter& center, const void* sender) const
+{
+    Notification n {LibraryNotifications::EverybodySyncToMeNotification, sender, {}, *this};
     center.post(n);
 }
 

@@ -4,11 +4,12 @@
 // alert text). Every move in the reader is one request: `post` sends it as GoToNotification, which
 // carries the request itself (typed, not as a map), and the router reads it back with `of`; the
 // router hands the same request on to the pane and the page, which write their answers into it.
+// Location sync travels the same way: `postLocationSync` sends the place a pane shows as
+// EverybodySyncToMeNotification, and the panes and sub-panes that follow it read it with `of`.
 //
-// The map form (`toUserInfo`/`fromUserInfo`) is kept for the notifications that pass a request's
-// keys on as a dictionary (location sync); the key names below are those maps' keys. Keys this type
-// does not know are kept in `extra` and come back out of `toUserInfo`, so a request survives the
-// round trip whole. Optional fields are absent keys; an absent boolean is NO. Books travel as
+// The map form (`toUserInfo`/`fromUserInfo`) is kept for the history's requests, whose keys arrive
+// as a dictionary; the key names below are those maps' keys. Keys this type does not know are kept
+// in `extra` and come back out of `toUserInfo`, so a request survives the round trip whole. Optional fields are absent keys; an absent boolean is NO. Books travel as
 // std::shared_ptr<SourceTuple>, identities as SourceTupleID values, and the pane as the index of
 // its region in the request's layout.
 //
@@ -66,6 +67,7 @@ inline const QString gotoAnchor = QStringLiteral("gotoAnchor");
 inline const QString forceRefresh = QStringLiteral("forceRefresh");
 inline const QString clearTempHighlight = QStringLiteral("clearTempHighlight");
 inline const QString readingNumber = QStringLiteral("readingNumber");
+inline const QString syncAnyway = QStringLiteral("syncAnyway");
 // History requests and recent-stack pushes.
 inline const QString alwaysAdd = QStringLiteral("alwaysAdd");
 inline const QString key = QStringLiteral("key");
@@ -109,6 +111,7 @@ struct GoToRequest {
     bool forceRefresh = false;
     std::optional<bool> clearTempHighlight;  // absent: YES (a Bible's temporary highlight goes)
     std::optional<qint64> readingNumber;
+    bool syncAnyway = false;  // location sync: the panes follow whatever their sync settings say
 
     QVariantMap extra;  // keys of the map form this type does not know
 
@@ -122,8 +125,11 @@ struct GoToRequest {
 
     // Posts this request as GoToNotification (object: the sender).
     void post(NotificationCenter& center, const void* sender) const;
-    // The request a GoToNotification carries; a request for no layout (ignored by the router)
-    // when the notification carries none.
+    // Posts this request as EverybodySyncToMeNotification (object: the sender): the other panes of
+    // its layout follow the place it names.
+    void postLocationSync(NotificationCenter& center, const void* sender) const;
+    // The request a GoToNotification or an EverybodySyncToMeNotification carries; a request for no
+    // layout (ignored by every observer) when the notification carries none.
     static GoToRequest of(const Notification& notification);
 };
 

@@ -216,7 +216,7 @@ void GoToRouter::goTo(GoToRequest request)
     if (request.sync) {
         request.layoutUuid = layoutUuid;
         request.doesNotSendLocationSync = regionExists && m_panes.paneDoesNotSendLocationSync(region);
-        m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, this, request.toUserInfo());
+        request.postLocationSync(m_center, this);
     }
 
     if (!request.noHistory || request.postHistory)

@@ -12,11 +12,6 @@ public:
     struct Color {
         double red = 0, green = 0, blue = 0, alpha = 1;
         QColor toQColor() const { return QColor::fromRgbF(float(red), float(green), float(blue), float(alpha)); }
-        static Color fromQColor(const QColor& c)
-        {
-            const QColor rgb = c.toRgb();
-            return Color {rgb.redF(), rgb.greenF(), rgb.blueF(), rgb.alphaF()};
-        }
         bool operator==(const Color&) const = default;
     };
 

@@ -137,7 +137,6 @@ private:
     void skip(const QString& path, const QString& reason);
     void badBookFound();
     void post(const QString& name, const QVariantMap& userInfo = QVariantMap());
-    void requestArchive();
     bool writeArchives();
     QString imageCacheFolderFor(const SourceTuple& tuple) const;
 

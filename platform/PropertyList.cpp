@@ -857,26 +857,3 @@ bool PropertyList::writeFile(const QString& path, const QVariant& value, Error* 
     }
     return true;
 }
-
-QString PropertyList::statusName(Status status)
-{
-    switch (status) {
-    case Status::Ok:
-        return QStringLiteral("ok");
-    case Status::FileNotFound:
-        return QStringLiteral("file not found");
-    case Status::ReadFailed:
-        return QStringLiteral("read failed");
-    case Status::TooLarge:
-        return QStringLiteral("too large");
-    case Status::Malformed:
-        return QStringLiteral("malformed");
-    case Status::TooDeep:
-        return QStringLiteral("nested too deeply");
-    case Status::UnsupportedValue:
-        return QStringLiteral("unsupported value");
-    case Status::WriteFailed:
-        return QStringLiteral("write failed");
-    }
-    return QString();
-}

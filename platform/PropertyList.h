@@ -58,6 +58,4 @@ public:
     // Creates the file's folder when it is missing; replaces the file atomically.
     static bool writeFile(
         const QString& path, const QVariant& value, Error* error = nullptr, const QString& what = QString());
-
-    static QString statusName(Status status);
 };

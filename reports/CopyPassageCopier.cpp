@@ -244,11 +244,6 @@ const CopyPassageProfile& CopyPassageProfile::dialog()
     return profile;
 }
 
-void CopyPassageCopier::setBundleResourceFolder(const QString& folder)
-{
-    bundleFolder() = folder;
-}
-
 void CopyPassageCopier::verseNumberDecoration(int style, bool html, QString& open, QString& close)
 {
     switch (style) {

@@ -115,9 +115,6 @@ public:
     // The verse-number decoration of a style (1 to 4, anything else bare): HTML and plain text.
     static void verseNumberDecoration(int style, bool html, QString& open, QString& close);
 
-    // Where the application's own image resources live; tests point it at a folder of their own.
-    static void setBundleResourceFolder(const QString& folder);
-
 private:
     static QString stringWithVerseNumbersWrapped(
         const QString& html, const QVariantMap& options, const CopyPassageProfile& profile, bool forHtml);

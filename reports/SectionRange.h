@@ -44,7 +44,6 @@ public:
     void addRangeStartingAt(std::uint64_t start, std::uint64_t end, bool sort, bool merge);
 
     const QList<Entry>& ranges() const { return m_ranges; }
-    void setRanges(const QList<Entry>& ranges) { m_ranges = ranges; }
 
 private:
     QList<Entry> m_ranges;

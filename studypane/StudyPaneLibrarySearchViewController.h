@@ -74,7 +74,6 @@ public:
     void searchStringEntered();
     void onRefreshButton() { searchStringEntered(); }
     quint64 searchID() const { return m_searchID; }
-    quint64 sortBy() const { return m_sortBy; }
     const std::vector<Row>& resultsArray() const { return m_results; }
     double searchProgressCount() const { return m_panel.progressCount(); }
     double searchProgressCompleted() const { return m_panel.progressCompleted(); }

@@ -48,7 +48,7 @@ StudyPaneNavigatorViewController::StudyPaneNavigatorViewController(StudyPaneEnvi
         m_maxResultsPerBook = std::max<qint64>(0, m_env.defaults->integerForKey(kMaxNavRowsPerBook));
     if (m_env.center != nullptr) {
         observe(LibraryNotifications::EverybodySyncToMeNotification,
-            [this](Notification& n) { everybodySyncToMe(n.userInfo); });
+            [this](Notification& n) { everybodySyncToMe(GoToRequest::of(n)); });
         observe(PaneNotifications::ThisSourceIsNowActiveNotification,
             [this](Notification& n) { thisSourceIsNowActive(n); });
         // The navigator settings changed (the window may still be open): read them and search again.
@@ -161,13 +161,12 @@ void StudyPaneNavigatorViewController::onSettingsButton()
     onRefreshButton();
 }
 
-void StudyPaneNavigatorViewController::everybodySyncToMe(const QVariantMap& userInfo)
+void StudyPaneNavigatorViewController::everybodySyncToMe(const GoToRequest& request)
 {
     const QString mine = layoutUuid();
-    if (mine.isEmpty() || userInfo.value(QStringLiteral("layoutUuid")).toString() != mine ||
-        !userInfo.contains(QStringLiteral("bibleKey")))
+    if (mine.isEmpty() || request.layoutUuid != mine || !request.bibleKey)
         return;
-    const quint32 key = userInfo.value(QStringLiteral("bibleKey")).toUInt();
+    const quint32 key = *request.bibleKey;
     BibleRef ref = BibleRef::bibleRefWithStartKey(key, key);
     if (ref.spellingUsingAbbreviatedBookName(false, false, false) == m_tableViewHeaderString)
         return;
@@ -190,7 +189,10 @@ void StudyPaneNavigatorViewController::thisSourceIsNowActive(const Notification&
     const quint32 key = book->keyForSection(n.userInfo.value(QStringLiteral("section")).toUInt());
     if (key == 0)
         return;
-    everybodySyncToMe({{QStringLiteral("layoutUuid"), layoutUuid()}, {QStringLiteral("bibleKey"), key}});
+    GoToRequest request;
+    request.layoutUuid = layoutUuid();
+    request.bibleKey = key;
+    everybodySyncToMe(request);
 }
 
 std::vector<StudyPaneNavigatorViewController::Element> StudyPaneNavigatorViewController::defaultElements() const

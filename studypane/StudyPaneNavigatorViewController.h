@@ -32,12 +32,13 @@
 #include <vector>
 
 class BibleRef;
+struct GoToRequest;
 class QCheckBox;
 class QProgressBar;
 class QTableView;
 class QToolButton;
 class SearchSession;
-struct SearchResultsItem;
+class SearchResultsItem;
 
 struct NavigatorResultsPath {
     quint64 book = 0;   // index into the books of the last search
@@ -77,8 +78,6 @@ public:
     qint64 maxResultsPerBook() const { return m_maxResultsPerBook; }
     void setMaxResultsPerBook(qint64 value);
     quint64 searchID() const { return m_searchID; }
-    // The verse last received from location sync; null before the first.
-    const BibleRef* lastBibleRef() const { return m_lastBibleRef.get(); }
     QString tableViewHeaderString() const { return m_tableViewHeaderString; }
     const std::vector<BookResults>& results() const { return m_results; }
     // Every book of the last search has both results.
@@ -90,7 +89,7 @@ public:
     void onAutoCheckBox(bool on);
     void onSettingsButton();
     // A location-sync request ({"layoutUuid", "bibleKey"}).
-    void everybodySyncToMe(const QVariantMap& userInfo);
+    void everybodySyncToMe(const GoToRequest& request);
 
     // --- rows ---
     int numberOfRows() const;

@@ -104,7 +104,6 @@ public:
     bool webViewHasBeenEdited() const { return m_webViewHasBeenEdited; }
     bool webViewNeedsFinalSave() const { return m_webViewNeedsFinalSave; }
     bool isAutosavePending() const { return m_autosaveTimer.isActive(); }
-    qint64 currentServerID() const { return m_currentServerID; }
     // Shows the note a "qsUserNoteLinkSelected" user-info map asks for.
     void userNoteLinkSelected(const Notification& n);
     // Loads the note at the location into webViewString and the study pane's properties.

@@ -64,7 +64,6 @@ public:
     void studyPaneDidActivateSubview() override;
     void exitIsImminent() override;
 
-    SourceTuple::Ptr constantSourceTuple() const { return m_constantSourceTuple; }
     void setConstantSourceTuple(SourceTuple::Ptr book) { m_constantSourceTuple = std::move(book); }
 
     QLineEdit* searchField() const { return m_panel.searchField(); }
@@ -75,11 +74,6 @@ public:
     std::optional<QString> tableViewHeaderString() const { return m_hits.title(); }
 
     SearchResultsAggregator& searchResultsAggregator() { return m_hits.aggregator(); }
-    // The results when they are of that book, else null.
-    SearchResultsAggregator* searchResultsAggregatorForTupleID(const SourceTupleID& id)
-    {
-        return m_hits.resultsFor(id);
-    }
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override
     {
         return m_hits.resultsFor(id);

@@ -28,7 +28,7 @@
 class SearchProgressDelegate;
 class SearchResultsAggregator;
 class SourceTupleID;
-struct SearchResultsItem;
+class SearchResultsItem;
 
 class StudyPaneSearchResultsViewController : public StudyPaneSubpane {
     Q_OBJECT
@@ -72,7 +72,6 @@ public:
     std::optional<QString> tableViewHeaderString() const { return m_hits.title(); }
 
     // --- limits ---
-    qint64 limitTag() const { return m_limitTag; }
     static QString limitTitle(int tag);
     // The limit string of a tag (tag 1: the user's custom limits).
     QString limitString(int tag) const;

@@ -47,7 +47,6 @@ public:
     void setWebScriptUrl(const QUrl& url) { m_url = url; }
     QUrl webScriptUrl() const { return m_url; }
     // What the requests say about the application.
-    void setProductId(const QString& productId) { m_productId = productId; }
     void setVersion(const QString& version) { m_version = version; }
 
     bool busy() const { return m_reply != nullptr; }

@@ -80,12 +80,9 @@ public:
 
     bool itsAllHappening() const { return m_goal == Syncing; }
     int goal() const { return m_goal; }
-    bool isConnected() const { return m_isConnected; }
     bool hasConnection() const;
     QList<qint64> syncQueue() const { return m_queue; }
     QString recordTypeToSync() const;
-    QString progressStatusMessage() const { return m_statusMessage; }
-    qint64 clientTimeOffsetMs() const { return m_offset; }
     // Calendar milliseconds (SyncLocalData) when a type is next due.
     qint64 nextSyncTime(qint64 noun);
     // When automatic requests may start a connection again (0: no back-off).

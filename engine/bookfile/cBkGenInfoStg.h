@@ -124,9 +124,6 @@ public:
     void bibleBooksString(cLString8& out, bool decode) { field(out, BkInfoFormat::kBibleBooks, decode); }
     void wordAttributeDefsString(cLString8& out, bool decode) { field(out, BkInfoFormat::kWordAttributeDefs, decode); }
 
-    // Position of a string field (0 = none), as normalised.
-    uint32_t stringPosition(uint32_t fieldOffset) const { return u32(fieldOffset); }
-
     // Replaces named entities in UTF-8 text, looked up through cBkInfoEntityLookup.
     static std::string decodeEntities(const std::string& text);
 

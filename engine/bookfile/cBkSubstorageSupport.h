@@ -34,7 +34,6 @@ public:
     bool isOpened() const { return m_opened; }
     uint32_t streamId() const { return m_streamId; }
     uint32_t headerLength() const { return m_headerLength; }
-    const uint8_t* headerBytes() const { return m_header; }
 
 protected:
     // Base operations without a lock, for subclasses that hold the mutex themselves.

@@ -27,7 +27,6 @@ public:
     void readText(uint32_t position, uint8_t* buffer, uint32_t& count);
 
     void setCacheEnabled(bool on) { m_cacheEnabled = on; }
-    bool cacheEnabled() const { return m_cacheEnabled; }
 
 private:
     uint8_t m_hdr[BkTextFormat::kHeaderSize] = {};

@@ -21,7 +21,6 @@ public:
         return loadFromBytes(bytes, length, name);
     }
 
-    bool hasImage() const { return m_held; }
     uint32_t width() const { return m_width == kUnknown ? kFallbackWidth : m_width; }
     uint32_t height() const { return m_height == kUnknown ? kFallbackHeight : m_height; }
     const std::string& name() const { return m_name; }

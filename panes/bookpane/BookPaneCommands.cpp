@@ -240,12 +240,13 @@ void BookPaneCommands::onSyncToSelectedVerse()
 {
     if (m_selectedBlocksOrKeys.isEmpty())
         return;
-    QVariantMap request {{"layoutUuid", m_pane.layoutUuid()},
-        {"sourceTuple", sharedObjectVariant(m_pane.currentSourceTuple())}, {"bibleKey", m_selectedBlocksOrKeys[0]},
-        {"syncAnyway", true}};
-    request.insert("paneRegion", m_pane.pageHost().paneRegionKey());
-    m_pane.window().notifications().postNotificationName(
-        LibraryNotifications::EverybodySyncToMeNotification, &m_pane, request);
+    GoToRequest request;
+    request.layoutUuid = m_pane.layoutUuid();
+    request.sourceTuple = m_pane.currentSourceTuple();
+    request.bibleKey = m_selectedBlocksOrKeys[0];
+    request.syncAnyway = true;
+    request.paneRegion = m_pane.pageHost().paneRegion();
+    request.postLocationSync(m_pane.window().notifications(), &m_pane);
 }
 
 void BookPaneCommands::onAutostudyVerse()

@@ -19,6 +19,7 @@
 #include "userdata/UserDataHooks.h"
 
 #include <QLabel>
+#include <limits>
 
 using BookSupport::isBible;
 using BookSupport::supports;
@@ -60,11 +61,13 @@ void BookPanePage::startSpeakingLinkedToPassage()
     m_pane.speech().startSpeakingLinkedToPassage();
 }
 
-QVariant BookPanePage::paneRegionKey() const
+std::optional<int> BookPanePage::paneRegion() const
 {
-    if (Layout* l = m_pane.layout())
-        return l->indexOfRegion(m_pane.region());
-    return QVariant::fromValue(quintptr(&m_pane));
+    Layout* l = m_pane.layout();
+    const quint64 index = l ? l->indexOfRegion(m_pane.region()) : kLayoutNotFound;
+    if (index == kLayoutNotFound || index > quint64(std::numeric_limits<int>::max()))
+        return std::nullopt;
+    return int(index);
 }
 
 std::shared_ptr<SourceTupleBookPageSource> BookPanePage::pageSourceFor(const SourceTuple::Ptr& tuple)
@@ -170,17 +173,9 @@ void BookPanePage::closeLinkPreview()
 void BookPanePage::updateTitleBar()
 {
     SourceTuple::Ptr tuple = m_pane.currentSourceTuple();
-    QString text = tuple ? tuple->getPositionNameForTitleBar(m_pane.currentSourceSection()) : QString();
-    if (!m_additionalTitleBarText.isEmpty())
-        text = QStringLiteral("%1 - %2").arg(text, m_additionalTitleBarText);
+    const QString text = tuple ? tuple->getPositionNameForTitleBar(m_pane.currentSourceSection()) : QString();
     m_pane.titleBar()->setText(text);
     m_pane.titleBar()->setToolTip(ContentTextDocument::plainToolTip(text));
-}
-
-void BookPanePage::addToTitleBar(const QString& text)
-{
-    m_additionalTitleBarText = text;
-    updateTitleBar();
 }
 
 void BookPanePage::displayCurrentSource(bool refresh)
@@ -229,35 +224,17 @@ void BookPanePage::conditionallySyncToMe()
         !(isBible(tuple) || supports(tuple, SourceTuple::kDocSupportsDailyReadings())))
         return;
     const quint32 section = quint32(state->section());
-    QVariantMap request {{"layoutUuid", m_pane.layoutUuid()}, {"sourceTuple", sharedObjectVariant(tuple)},
-        {"section", section},
-        {"doesNotSendLocationSync", state->doesNotSendLocationSync() || paneDoesNotSendLocationSync()}};
-    request.insert("paneRegion", paneRegionKey());
+    GoToRequest request;
+    request.layoutUuid = m_pane.layoutUuid();
+    request.sourceTuple = tuple;
+    request.section = section;
+    request.doesNotSendLocationSync = state->doesNotSendLocationSync() || paneDoesNotSendLocationSync();
+    request.paneRegion = paneRegion();
     if (isBible(tuple))
-        request.insert("bibleKey", tuple->keyForSection(section));
+        request.bibleKey = tuple->keyForSection(section);
     else
-        request.insert("readingNumber", tuple->readingNumberForSection(section));
-    m_pane.window().notifications().postNotificationName(
-        LibraryNotifications::EverybodySyncToMeNotification, &m_pane, request);
-}
-
-void BookPanePage::goTo(GoToRequest& request)
-{
-    SourceTuple::Ptr book = request.sourceTuple;
-    if (!book && request.sourceTupleID) {
-        if (auto all = m_pane.window().books().allSources())
-            book = all->tupleForSourceTupleID(*request.sourceTupleID);
-    }
-    const SourceTuple::Ptr current = m_pane.currentSourceTuple();
-    if (!book)
-        book = current;
-    if (!book)
-        return;
-    // A book the pane does not show yet opens as a tab (or its tab is selected) before the page
-    // moves; without activate it opens behind the current tab, which stays in front.
-    if (!current || current->sourceTupleID() != book->sourceTupleID())
-        m_pane.tabs().openBookFromSourceTuple(book, request.activate);
-    goTo(book, request);
+        request.readingNumber = tuple->readingNumberForSection(section);
+    request.postLocationSync(m_pane.window().notifications(), &m_pane);
 }
 
 bool BookPanePage::goTo(const SourceTuple::Ptr& book, GoToRequest& request)
@@ -268,18 +245,16 @@ bool BookPanePage::goTo(const SourceTuple::Ptr& book, GoToRequest& request)
 
 void BookPanePage::everybodySyncToMe(const Notification& n)
 {
-    const QVariantMap& r = n.userInfo;
-    if (r.value("layoutUuid").toString() != m_pane.layoutUuid() || m_pane.layoutUuid().isEmpty() ||
-        paneDoesNotReceiveLocationSync() || r.value("doesNotSendLocationSync").toBool() || !m_pane.regionContents())
+    const GoToRequest r = GoToRequest::of(n);
+    if (r.layoutUuid != m_pane.layoutUuid() || m_pane.layoutUuid().isEmpty() || paneDoesNotReceiveLocationSync() ||
+        r.doesNotSendLocationSync.value_or(false) || !m_pane.regionContents())
         return;
-    const bool anyway = r.value("syncAnyway").toBool();
     UserDefaults& defaults = m_pane.window().settings();
-    const bool biblesComm = anyway || defaults.boolForKey(QStringLiteral("syncBiblesComm"));
-    const bool dictionaries = anyway || defaults.boolForKey(QStringLiteral("syncDictionaries"));
-    const bool devotionals = anyway || defaults.boolForKey(QStringLiteral("syncDevotionals"));
-    SourceTuple::Ptr sender = sharedObjectFromVariant<SourceTuple>(r.value("sourceTuple"));
-    const QVariant myRegion = paneRegionKey();
-    const bool fromThisPane = r.contains("paneRegion") && r.value("paneRegion") == myRegion;
+    const bool biblesComm = r.syncAnyway || defaults.boolForKey(QStringLiteral("syncBiblesComm"));
+    const bool dictionaries = r.syncAnyway || defaults.boolForKey(QStringLiteral("syncDictionaries"));
+    const bool devotionals = r.syncAnyway || defaults.boolForKey(QStringLiteral("syncDevotionals"));
+    const SourceTuple::Ptr& sender = r.sourceTuple;
+    const bool fromThisPane = r.paneRegion.has_value() && r.paneRegion == paneRegion();
     // Copy the books first: a go-to may open or reorder nothing, but keeps this walk safe anyway.
     std::vector<std::pair<SourceTuple::Ptr, bool>> tabs;
     for (const auto& item : m_pane.regionContents()->items()) {
@@ -293,13 +268,12 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
             continue;
         const bool bibleSync = supports(book, SourceTuple::kDocSupportsBibleSync());
         quint32 section = 0;
-        if ((isBible(book) || bibleSync) && biblesComm && r.contains("bibleKey"))
-            section = book->sectionForBibleKey(r.value("bibleKey").toUInt());
-        if (section == 0 && bibleSync && biblesComm && r.contains("wordSync"))
-            section = book->sectionForSyncString(r.value("wordSync").toString(), true);
-        if (section == 0 && supports(book, SourceTuple::kDocSupportsWordLookup()) && dictionaries &&
-            r.contains("wordSync"))
-            section = book->sectionForSyncString(r.value("wordSync").toString());
+        if ((isBible(book) || bibleSync) && biblesComm && r.bibleKey)
+            section = book->sectionForBibleKey(*r.bibleKey);
+        if (section == 0 && bibleSync && biblesComm && r.wordSync)
+            section = book->sectionForSyncString(*r.wordSync, true);
+        if (section == 0 && supports(book, SourceTuple::kDocSupportsWordLookup()) && dictionaries && r.wordSync)
+            section = book->sectionForSyncString(*r.wordSync);
         GoToRequest follow;
         if (section != 0) {
             follow.section = section;
@@ -307,8 +281,8 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
             continue;
         }
         if (supports(book, SourceTuple::kDocSupportsDailyReadings()) && devotionals) {
-            follow.todaysReading = r.value("todaysReading").toBool();
-            follow.firstUnread = !follow.todaysReading && r.value("firstUnread").toBool();
+            follow.todaysReading = r.todaysReading;
+            follow.firstUnread = !follow.todaysReading && r.firstUnread;
             if (follow.todaysReading || follow.firstUnread)
                 goTo(book, follow);
         }

@@ -1,6 +1,6 @@
 // BookPanePage: what the book page asks of its pane (BookPageHost) and what the pane asks of its
-// page: the go-to routing's requests (GoToPane: the book's tab, then the page moves), the page source of each book of the tabs (kept while the book is shown), the state of a
-// book's tab for a go-to, the title bar, and location sync between the panes of the pane's layout
+// page: the moves of the page (a go-to of one of the pane's books), the page source of each book of
+// the tabs (kept while the book is shown), the state of a book's tab for a go-to, the title bar, and location sync between the panes of the pane's layout
 // ("EverybodySyncToMeNotification"): sending the current place when the reader moves in the current
 // pane, following the places other panes send, and the pane's two sync flags; and what the pane
 // hears that concerns the page (resizes, notes, the reading of a devotional).
@@ -8,7 +8,6 @@
 // Part of its BookPaneViewController, which owns it and the page. Main thread only.
 #pragma once
 
-#include "library/GoToPanes.h"
 #include "library/SourceTuple.h"
 #include "panes/page/BookPageHost.h"
 
@@ -18,6 +17,7 @@
 #include <QVariantMap>
 #include <map>
 #include <memory>
+#include <optional>
 
 class BookPaneViewController;
 class LinkPreviewPopover;
@@ -26,7 +26,7 @@ struct Notification;
 
 struct GoToRequest;
 
-class BookPanePage : public BookPageHost, public GoToPane {
+class BookPanePage : public BookPageHost {
 public:
     explicit BookPanePage(BookPaneViewController& pane);
 
@@ -54,13 +54,9 @@ public:
     void displayCurrentSource(bool refresh);
     // The loaded page's blocks rendered again in place (a search has marked its hits).
     void renderBlocksAgain();
-    // Text shown after the place in the title bar ("" for none).
-    void addToTitleBar(const QString& text);
     // --- go-to ---
-    // The routing's go-to: the request's book (by pointer, by identity, or else the current book)
-    // opens as a tab or has its tab selected, then the page moves.
-    void goTo(GoToRequest& request) override;
-    // A go-to of one of the pane's books; the page writes its answers into the request.
+    // A go-to of one of the pane's books (the routing's arrives through the pane, which opens the
+    // book's tab first); the page writes its answers into the request.
     bool goTo(const SourceTuple::Ptr& book, GoToRequest& request);
 
     // --- location sync ---
@@ -68,9 +64,9 @@ public:
     void setPaneDoesNotSendLocationSync(bool v);
     bool paneDoesNotReceiveLocationSync() const;
     void setPaneDoesNotReceiveLocationSync(bool v);
-    // The "paneRegion" a sync request from this pane carries: its region's index in the layout, or
-    // the pane itself when it is in none.
-    QVariant paneRegionKey() const;
+    // The region a sync request from this pane carries: its index in the layout; none when the pane
+    // is in no layout's region.
+    std::optional<int> paneRegion() const;
     void everybodySyncToMe(const Notification& n);
 
     // --- what the pane hears for its page ---
@@ -87,7 +83,6 @@ private:
 
     BookPaneViewController& m_pane;
     std::map<QString, std::shared_ptr<SourceTupleBookPageSource>> m_sources;
-    QString m_additionalTitleBarText;
     std::unique_ptr<LayoutRegionContentItemState> m_savedSourceState;
     QPointer<LinkPreviewPopover> m_popover;
 };

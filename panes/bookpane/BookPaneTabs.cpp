@@ -220,7 +220,6 @@ void BookPaneTabs::onTabSelected(int index)
     if (m_pane.isPaneCurrent())
         m_pane.postSourceIsActive();
     step.reset();
-    emit m_pane.currentTabChanged();
     // The commands' states follow the tabs, so that their keys act without a menu shown first.
     BookPaneHooks::current().validateToolbar();
 }

@@ -162,7 +162,6 @@ public:
     bool isABible() const;
 
 signals:
-    void currentTabChanged();
     // The context menu's Location Sync... item: the pane's owner shows the options for this pane.
     void locationSyncSettingsRequested();
 

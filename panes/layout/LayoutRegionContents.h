@@ -30,7 +30,6 @@ public:
 
     const std::vector<std::unique_ptr<LayoutRegionContentItem>>& items() const { return m_items; }
     std::vector<std::unique_ptr<LayoutRegionContentItem>>& items() { return m_items; }
-    void setItems(std::vector<std::unique_ptr<LayoutRegionContentItem>> items) { m_items = std::move(items); }
     LayoutRegionContentItem* itemAt(size_t i) const { return i < m_items.size() ? m_items[i].get() : nullptr; }
 
     LayoutRegionContentsViewControllerProtocol* viewController() const { return m_viewController.get(); }

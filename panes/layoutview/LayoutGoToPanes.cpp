@@ -91,8 +91,7 @@ bool LayoutGoToPanes::paneDoesNotSendLocationSync(int region) const
 
 GoToPane* LayoutGoToPanes::bookPane(int region)
 {
-    LayoutBookPane* pane = bookPaneAt(region);
-    return pane ? pane->goToPane() : nullptr;
+    return bookPaneAt(region);
 }
 
 void LayoutGoToPanes::makePaneCurrent(int region)

@@ -2,8 +2,8 @@
 // which the application decides which pane controller a region gets.
 //
 // A region's contents own their pane controller (a LayoutRegionContentsViewControllerProtocol).
-// A controller that shows a book pane also derives from LayoutBookPane (whose goToPane is what the
-// go-to routing drives), the study pane's from LayoutStudyPane; the layout view finds these by
+// A controller that shows a book pane also derives from LayoutBookPane, which is the GoToPane the
+// go-to routing drives, the study pane's from LayoutStudyPane; the layout view finds these by
 // dynamic_cast on the controller, so the pane object
 // itself is what the contents hold and what LayoutManager::regionContentsForViewController finds.
 // The controller owns its widget (paneView); the layout view only parents, places and shows it,
@@ -12,6 +12,7 @@
 // Main thread only.
 #pragma once
 
+#include "library/GoToPanes.h"
 #include "panes/layout/LayoutRegionContentsViewControllerProtocol.h"
 #include "panes/layout/PaneNotifications.h"
 
@@ -20,7 +21,6 @@
 
 #include <memory>
 
-class GoToPane;
 class LayoutRegionContentItemState;
 class LayoutRegionContents;
 class QWidget;
@@ -28,13 +28,11 @@ class SearchResultsAggregator;
 class SourceTuple;
 class SourceTupleID;
 
-class LayoutBookPane {
+// The routing's go-to (GoToPane::goTo) reaches the pane itself: its book becomes the current tab and
+// its page moves.
+class LayoutBookPane : public GoToPane {
 public:
-    virtual ~LayoutBookPane() = default;
-
     virtual QWidget* paneView() = 0;
-    // What the go-to routing drives to show a place in the pane.
-    virtual GoToPane* goToPane() = 0;
     // The book of the current tab and where it is; null, 0 when the pane has no book.
     virtual std::shared_ptr<SourceTuple> currentSourceTuple() const = 0;
     virtual quint64 currentSourceSection() const = 0;

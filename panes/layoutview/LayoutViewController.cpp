@@ -362,20 +362,13 @@ void LayoutViewController::stepBookPane(bool forward)
 
 void LayoutViewController::everybodySyncToMe(const Notification& notification)
 {
-    const QVariantMap& info = notification.userInfo;
-    if (info.isEmpty())
+    const GoToRequest request = GoToRequest::of(notification);
+    if (request.doesNotSendLocationSync.value_or(false))
         return;
-    const QString doesNotSend = GoToKeys::doesNotSendLocationSync;
-    if (info.contains(doesNotSend) && UserDefaults::boolFromValue(info.value(doesNotSend)))
-        return;
-    const QString uuid = info.value(GoToKeys::layoutUuid).toString();
-    if (info.contains(GoToKeys::bibleKey)) {
-        const auto key = static_cast<quint32>(info.value(GoToKeys::bibleKey).toULongLong());
-        if (key != 0)
-            m_syncMemory->remember(syncBibleKeyDefault(uuid), qint64(key));
-    }
-    if (info.contains(GoToKeys::wordSync))
-        m_syncMemory->remember(syncWordSyncDefault(uuid), info.value(GoToKeys::wordSync));
+    if (request.bibleKey && *request.bibleKey != 0)
+        m_syncMemory->remember(syncBibleKeyDefault(request.layoutUuid), qint64(*request.bibleKey));
+    if (request.wordSync)
+        m_syncMemory->remember(syncWordSyncDefault(request.layoutUuid), *request.wordSync);
 }
 
 void LayoutViewController::resetLocationSyncToDefaults()

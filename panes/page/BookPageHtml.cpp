@@ -68,13 +68,6 @@ QString BookPageHtml::htmlHeader(const Frame& frame)
                        "<div style='clear:both' id='startofpage'>Loading...</div>");
 }
 
-QString BookPageHtml::htmlFooter()
-{
-    return QStringLiteral("<div style='clear:both' id='endofpage'>Loading...</div>"
-                          "<div style='clear:both' id='bottomwhitespace'></div>") +
-        nonScrollingHtmlFooter();
-}
-
 QString BookPageHtml::bookPage(
     const Frame& frame, qint64 first, const QStringList& blocksHtml, const QString& target, qint64 offset)
 {

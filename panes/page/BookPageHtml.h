@@ -36,7 +36,6 @@ public:
     static QString nonScrollingHtmlHeader(const Frame& frame);
     static QString nonScrollingHtmlFooter();
     static QString htmlHeader(const Frame& frame);
-    static QString htmlFooter();
     // A book page: header, markers, footer, and the script call that puts the blocks from `first` on
     // (their HTML in order) between the markers and brings the element `target` (offset pixels into
     // it; empty: the page's top) to the top of the view before the page first paints.

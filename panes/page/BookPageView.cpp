@@ -564,7 +564,7 @@ QJsonValue BookPageView::bridgeCall(const QString& name, const QJsonArray& a)
     }
     if (name == QLatin1String("selectionChanged") && a.size() == 1 && a.at(0).isArray()) {
         QList<quint32> list;
-        for (const QJsonValue& v : a.at(0).toArray())
+        for (const QJsonValue v : a.at(0).toArray())
             if (isIntegral(v) && v.toDouble() >= 0 && v.toDouble() <= 0xFFFFFFFF)
                 list.append(static_cast<quint32>(v.toDouble()));
         m_selectedBlocksOrKeys = list;

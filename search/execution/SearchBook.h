@@ -2,9 +2,10 @@
 // of its word lists, its concordances (each delivering a whole hit set at once), the phrase test of
 // one section, limit expressions and the section look-ups of go-to and cross-reference searches.
 //
-// DocumentSearchBook answers it from a book document; the library's book handle hands out one over
-// its document. Every operation may be called from several search threads at once; implementations
-// keep no per-call state. Hit sets are BitVectors of numSections() bits (bit n = section n; bit 0 is
+// SourceTupleSearchBook answers it through the library's book handle (SourceTuple); it is the one
+// implementation, so every search runs the reader's look-ups (tests and mocks may derive from it).
+// Every operation may be called from several search threads at once; implementations keep no
+// per-call state. Hit sets are BitVectors of numSections() bits (bit n = section n; bit 0 is
 // never a section). A lookup fills `results` (made to the book's size when it holds no vector) and
 // answers the number of hits, 0 when nothing was found.
 #pragma once

@@ -102,7 +102,6 @@ public:
     // not yet started is skipped and results still on their way are ignored (no completion follows).
     void stop();
 
-    uint64_t currentSearchID() const { return m_current->load(); }
     SearchResultsAggregator& aggregator() { return m_aggregator; }
     const SearchResultsAggregator& aggregator() const { return m_aggregator; }
 

@@ -2,7 +2,9 @@
 
 #include <QString>
 
+#include "engine/docbase/cSourceDoc.h"
 #include "engine/references/BibleRef.h"
+#include "library/JournalSourceTuple.h"
 #include "search/core/cBitVector.h"
 
 namespace {
@@ -23,6 +25,32 @@ std::shared_ptr<const SearchBook> SourceTupleSearchBook::forTuple(SourceTuple::P
     if (tuple == nullptr)
         return nullptr;
     return std::make_shared<SourceTupleSearchBook>(std::move(tuple));
+}
+
+std::shared_ptr<SourceTupleSearchBook> SourceTupleSearchBook::forDocument(cSourceDoc* document)
+{
+    if (document == nullptr)
+        return nullptr;
+    std::shared_ptr<cSourceDoc> held(document, [](cSourceDoc*) {});
+    // The journal grows while the program runs: its tuple asks the document for its size each time.
+    if (document->supports(kDocSupportsIsFakeJournalDoc)) {
+        auto journal = std::make_shared<JournalSourceTuple>();
+        journal->setSourceDoc(std::move(held));
+        return std::make_shared<SourceTupleSearchBook>(std::move(journal));
+    }
+    return std::make_shared<SourceTupleSearchBook>(SourceTuple::sourceTupleForSource(std::move(held)));
+}
+
+std::shared_ptr<SourceTupleSearchBook> SourceTupleSearchBook::openFile(const std::string& path, std::string* reason)
+{
+    QString why;
+    std::shared_ptr<cSourceDoc> document = SourceTuple::allocateSourceForFile(QString::fromStdString(path), &why);
+    if (document == nullptr) {
+        if (reason != nullptr)
+            *reason = why.toStdString();
+        return nullptr;
+    }
+    return std::make_shared<SourceTupleSearchBook>(SourceTuple::sourceTupleForSource(std::move(document)));
 }
 
 void SourceTupleSearchBook::prepare(BitVector& results) const

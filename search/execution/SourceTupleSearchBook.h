@@ -1,6 +1,8 @@
-// SourceTupleSearchBook: the SearchBook of an installed book, answered by the library's book handle
-// (SourceTuple), the one door from above the engine into a book's document. The study pane's find,
-// the library search and the navigator search through it.
+// SourceTupleSearchBook: the SearchBook of a book, answered by the library's book handle
+// (SourceTuple), the one door from above the engine into a book's document. It is the only SearchBook:
+// the study pane's find, the library search, the navigator, the expression evaluation of the user-data
+// search cache, the tools, the tests and the benchmarks all search through it, so every search runs
+// the same look-ups (the Old and New Testament sets among them, which the tuple computes).
 //
 // Holds the tuple (shared); the tuple's facade may be called from any thread, so any number of
 // search threads may use one at once.
@@ -15,6 +17,11 @@ class SourceTupleSearchBook : public SearchBook {
 public:
     explicit SourceTupleSearchBook(SourceTuple::Ptr tuple);
     static std::shared_ptr<const SearchBook> forTuple(SourceTuple::Ptr tuple);
+    // A handle over a document the caller keeps open (it must outlive every run and the handle).
+    static std::shared_ptr<SourceTupleSearchBook> forDocument(cSourceDoc* document);
+    // Opens the book file at `path` (UTF-8) as the library opens an installed book (tools, tests,
+    // benchmarks); null with the reason in `reason` when it does not open.
+    static std::shared_ptr<SourceTupleSearchBook> openFile(const std::string& path, std::string* reason = nullptr);
 
     const SourceTuple::Ptr& tuple() const { return m_tuple; }
 

@@ -47,8 +47,6 @@ public:
     virtual bool applyOperator(const std::u16string& op, T& right) = 0;
     // 0..4 an operator word of the first level, 5 any other token.
     virtual int isOperatorWord(const std::u16string& token) const = 0;
-    virtual bool isSecondLevelOperator(const std::u16string&) const { return false; }
-    virtual bool isThirdLevelOperator(const std::u16string&) const { return false; }
     virtual uint32_t errorCode() const = 0;
     virtual void setError(uint32_t code, const std::string& message) = 0;
     virtual const std::string& errorMessageText() const = 0;

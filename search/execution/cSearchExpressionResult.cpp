@@ -11,7 +11,7 @@
 #include "search/core/RecordIO.h"
 #include "search/core/WildcardPattern.h"
 #include "search/core/WordStemming.h"
-#include "search/execution/DocumentSearchBook.h"
+#include "search/execution/SourceTupleSearchBook.h"
 
 const char* expressionMessage(uint32_t code)
 {
@@ -182,7 +182,8 @@ bool cSearchExpressionResult::evaluateTerm(const std::u16string& term)
     if (m_document == nullptr)
         return false;
     const uint32_t n = m_document->GetNumSections();
-    const DocumentSearchBook book(std::shared_ptr<cSourceDoc>(m_document, [](cSourceDoc*) {}));
+    const std::shared_ptr<SourceTupleSearchBook> handle = SourceTupleSearchBook::forDocument(m_document);
+    const SearchBook& book = *handle;
     const bool strongsBook = book.docSupports(kDocSupportsStrongsGreek) || book.docSupports(kDocSupportsStrongsHebrew);
     const auto* bookDoc = dynamic_cast<const cBookDoc*>(m_document);
     const bool hasSoundList = bookDoc != nullptr && bookDoc->bookFile() != nullptr && bookDoc->bookFile()->phonetic();

@@ -94,7 +94,7 @@ void StudyPaneBibleGotoViewController::viewDidLoad()
         observe(
             PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { reloadRecentList(); });
         observe(LibraryNotifications::EverybodySyncToMeNotification,
-            [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
+            [this](Notification& n) { everybodySyncToMeNotification(GoToRequest::of(n)); });
     }
 }
 
@@ -190,9 +190,7 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
         // The same Bible, perhaps at another place (a pane made current, Back or Forward): the
         // pop-ups show where it is now.
         if (n != nullptr && section != 0)
-            everybodySyncToMeNotification({{QStringLiteral("sourceTuple"), bookVariant(book)},
-                {QStringLiteral("bibleKey"), book->keyForSection(quint32(section))},
-                {QStringLiteral("layoutUuid"), layoutUuid()}});
+            everybodySyncToMeNotification(placeIn(book, quint32(section)));
         return;
     }
     m_sourceTuple = book;
@@ -209,9 +207,7 @@ void StudyPaneBibleGotoViewController::thisSourceIsNowActive(const Notification*
     m_bookSections.clear();
     m_chapterSections.clear();
     m_verseSections.clear();
-    everybodySyncToMeNotification({{QStringLiteral("sourceTuple"), bookVariant(book)},
-        {QStringLiteral("bibleKey"), book->keyForSection(quint32(section))},
-        {QStringLiteral("layoutUuid"), layoutUuid()}});
+    everybodySyncToMeNotification(placeIn(book, quint32(section)));
 }
 
 int StudyPaneBibleGotoViewController::itemForTarget(
@@ -229,15 +225,23 @@ int StudyPaneBibleGotoViewController::itemForTarget(
     return item < 0 ? last : item;
 }
 
-void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const QVariantMap& userInfo)
+GoToRequest StudyPaneBibleGotoViewController::placeIn(const SourceTuple::Ptr& book, quint32 section) const
 {
-    if (loadedView() == nullptr || host() == nullptr || !m_sourceTuple ||
-        userInfo.value(QStringLiteral("layoutUuid")).toString() != layoutUuid())
+    GoToRequest place;
+    place.layoutUuid = layoutUuid();
+    place.sourceTuple = book;
+    place.bibleKey = book->keyForSection(section);
+    return place;
+}
+
+void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToRequest& request)
+{
+    if (loadedView() == nullptr || host() == nullptr || !m_sourceTuple || request.layoutUuid != layoutUuid())
         return;
-    const SourceTuple::Ptr book = bookFromVariant(userInfo.value(QStringLiteral("sourceTuple")));
-    if (!book || !book->isEqual(*m_sourceTuple) || !userInfo.contains(QStringLiteral("bibleKey")))
+    const SourceTuple::Ptr& book = request.sourceTuple;
+    if (!book || !book->isEqual(*m_sourceTuple) || !request.bibleKey)
         return;
-    const quint32 key = userInfo.value(QStringLiteral("bibleKey")).toUInt();
+    const quint32 key = *request.bibleKey;
     BibleRef ref = BibleRef::bibleRefWithStartKey(key, key);
     ref.setLanguage(int(m_sourceTuple->bookLanguage()));
     ref.mapToTranslation(m_sourceTuple->abbr());

@@ -9,6 +9,7 @@
 // as their item data. Owned by the study pane controller; owns its view. Main thread only.
 #pragma once
 
+#include "library/GoToRequest.h"
 #include "library/SourceTuple.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
@@ -70,7 +71,9 @@ public:
     // Follows the active Bible (a notification's "sourceTuple" and "section" when it carries a book).
     void thisSourceIsNowActive(const Notification* n);
     // Shows a location of the pane's Bible ("bibleKey") in the pop-ups; other layouts and books are ignored.
-    void everybodySyncToMeNotification(const QVariantMap& userInfo);
+    void everybodySyncToMeNotification(const GoToRequest& request);
+    // The place a section of the book is, as location sync names it.
+    GoToRequest placeIn(const SourceTuple::Ptr& book, quint32 section) const;
     // Fills a pop-up from its loaded names.
     void menuNeedsUpdate(StudyPanePopUpButton* popup);
     void onBookSelected(int index);

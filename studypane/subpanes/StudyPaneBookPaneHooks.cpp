@@ -1,47 +1,45 @@
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 
 #include "studypane/StudyPaneNotesListViewController.h"
-#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
-#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
-
-using Bookmarks = StudyPaneBookmarksViewController;
+#include "studypane/subpanes/BookmarkMenus.h"
+#include "studypane/subpanes/HighlightMenus.h"
 
 void StudyPaneBookPaneHooks::populateColorMenu(QMenu* menu, int options, std::function<void(QVariantMap)> onChosen)
 {
-    StudyPaneHighlightsViewController::populateColorMenu(
-        menu, options, [onChosen](const QVariantMap& payload) { onChosen(payload); });
+    HighlightMenus::populate(
+        menu, m_highlights, options, [onChosen](const QVariantMap& payload) { onChosen(payload); });
 }
 
 void StudyPaneBookPaneHooks::populateCategoryMenu(QMenu* menu, int options, const SourceTuple::Ptr& book,
     quint32 keyOrBlock, bool isBible, std::function<void(QVariantMap)> onChosen)
 {
-    const Bookmarks::MenuHandler handler = [onChosen](const QVariantMap& payload) { onChosen(payload); };
-    if ((options & Bookmarks::kOptionAllWhenSeveral) != 0) {
+    const BookmarkMenus::MenuHandler handler = [onChosen](const QVariantMap& payload) { onChosen(payload); };
+    if ((options & BookmarkMenus::kOptionAllWhenSeveral) != 0) {
         if (isBible)
-            Bookmarks::populateCategoryMenuFromVerse(menu, keyOrBlock, options, handler);
+            BookmarkMenus::populateFromVerse(menu, m_bookmarks, keyOrBlock, options, handler);
         else
-            Bookmarks::populateCategoryMenuFromBlock(menu, keyOrBlock, book, options, handler);
+            BookmarkMenus::populateFromBlock(menu, m_bookmarks, keyOrBlock, book, options, handler);
         return;
     }
-    Bookmarks::populateCategoryMenu(menu, options, handler);
+    BookmarkMenus::populate(menu, m_bookmarks, options, handler);
 }
 
 bool StudyPaneBookPaneHooks::hasBookmarks(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible)
 {
-    return isBible ? Bookmarks::verseHasBookmarks(keyOrBlock) : Bookmarks::blockHasBookmarks(keyOrBlock, book);
+    return isBible ? m_bookmarks.verseHasBookmarks(keyOrBlock) : m_bookmarks.blockHasBookmarks(keyOrBlock, book);
 }
 
 void StudyPaneBookPaneHooks::highlight(const QList<quint32>& keys, quint16 colorID)
 {
-    StudyPaneHighlightsViewController::highlightTheseVerses(m_env, keys, colorID);
+    m_highlights.highlightVerses(keys, colorID);
 }
 
 void StudyPaneBookPaneHooks::bookmark(
     const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible, const QVariantMap& payload)
 {
-    QString name = payload.value(QStringLiteral("searchTitle")).toString();
-    quint16 id = quint16(payload.value(QStringLiteral("categoryID")).toUInt());
-    if (payload.value(QStringLiteral("isCreateNewCategory")).toBool()) {
+    QString name = payload.value(BookmarkMenus::kSearchTitle).toString();
+    quint16 id = quint16(payload.value(BookmarkMenus::kCategoryID).toUInt());
+    if (payload.value(BookmarkMenus::kIsCreateNew).toBool()) {
         const std::optional<QString> answer =
             m_env.promptForText({{QStringLiteral("title"), QStringLiteral("New Bookmark Category")},
                 {QStringLiteral("prompt"), QStringLiteral("Enter a new category name below.")},
@@ -53,36 +51,36 @@ void StudyPaneBookPaneHooks::bookmark(
         if (!answer || answer->trimmed().isEmpty())
             return;
         name = answer->trimmed();
-        StudyPaneError error;
+        BookmarkError error;
         // An existing category of that name is used as it is.
-        id = Bookmarks::categoryIdForCategoryNamed(name);
-        if (id == Bookmarks::kAllCategories) {
-            if (!Bookmarks::addOrRenameCategory(m_env, name, std::nullopt, &error)) {
-                Bookmarks::alertWithError(m_env, error);
+        id = m_bookmarks.categoryIdForName(name);
+        if (id == BookmarkStore::kAllCategories) {
+            if (!m_bookmarks.addOrRenameCategory(name, std::nullopt, &error)) {
+                BookmarkMenus::alertWithError(m_env, error);
                 return;
             }
-            id = Bookmarks::categoryIdForCategoryNamed(name, &error);
-            if (id == Bookmarks::kAllCategories) {
-                Bookmarks::alertWithError(m_env, error);
+            id = m_bookmarks.categoryIdForName(name, &error);
+            if (id == BookmarkStore::kAllCategories) {
+                BookmarkMenus::alertWithError(m_env, error);
                 return;
             }
         }
     }
     if (isBible)
-        Bookmarks::bookmarkThisVerse(m_env, keyOrBlock, name, id);
+        m_bookmarks.bookmarkVerse(keyOrBlock, name, id);
     else
-        Bookmarks::bookmarkThisBlock(m_env, keyOrBlock, book, name, id);
+        m_bookmarks.bookmarkBlock(keyOrBlock, book, name, id);
 }
 
 void StudyPaneBookPaneHooks::removeBookmark(
     const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible, const QVariantMap& payload)
 {
-    const QString name = payload.value(QStringLiteral("searchTitle")).toString();
-    const quint16 id = quint16(payload.value(QStringLiteral("categoryID")).toUInt());
+    const QString name = payload.value(BookmarkMenus::kSearchTitle).toString();
+    const quint16 id = quint16(payload.value(BookmarkMenus::kCategoryID).toUInt());
     if (isBible)
-        Bookmarks::deleteBookmarkOnThisVerse(m_env, keyOrBlock, name, id);
+        m_bookmarks.removeFromVerse(keyOrBlock, name, id);
     else
-        Bookmarks::deleteBookmarkOnThisBlock(m_env, keyOrBlock, book, name, id);
+        m_bookmarks.removeFromBlock(keyOrBlock, book, name, id);
 }
 
 bool StudyPaneBookPaneHooks::hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible)

@@ -1,19 +1,26 @@
-// The book panes' bookmark, highlight and note commands answered by the study pane's services: the colour
-// and category menus of a pane's context menu, whether a verse or section carries a bookmark, and
-// highlighting, bookmarking (also into a category created on the spot) and un-bookmarking. The
-// application installs one at start-up (BookPaneHooks::install); the other commands of the hook keep
-// their defaults here, so a program part that answers them derives from this class. The services
-// post on the centre of the environment it is made with, and ask through its alerts and prompt.
+// The book panes' bookmark, highlight and note commands answered by the study pane: the colour and
+// category menus of a pane's context menu (HighlightMenus, BookmarkMenus), whether a verse or section
+// carries a bookmark, and highlighting, bookmarking (also into a category created on the spot) and
+// un-bookmarking, through a BookmarkStore and a HighlightStore of its own, as the bookmarks and
+// highlights sub-panes do through theirs. The application installs one at start-up
+// (BookPaneHooks::install); the other commands of the hook keep their defaults here, so a program part
+// that answers them derives from this class. The stores post on the centre of the environment it is
+// made with; it asks through the environment's alerts and prompt.
 //
 // Main thread only.
 #pragma once
 
 #include "panes/bookpane/BookPaneHooks.h"
+#include "studypane/BookmarkStore.h"
+#include "studypane/HighlightStore.h"
 #include "studypane/StudyPaneEnvironment.h"
 
 class StudyPaneBookPaneHooks : public BookPaneHooks {
 public:
-    explicit StudyPaneBookPaneHooks(StudyPaneEnvironment env) : m_env(std::move(env)) { }
+    explicit StudyPaneBookPaneHooks(StudyPaneEnvironment env)
+        : m_env(std::move(env)), m_bookmarks(m_env.center), m_highlights(m_env.center)
+    {
+    }
 
     void populateColorMenu(QMenu* menu, int options, std::function<void(QVariantMap)> onChosen) override;
     void populateCategoryMenu(QMenu* menu, int options, const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible,
@@ -32,4 +39,6 @@ protected:
 
 private:
     StudyPaneEnvironment m_env;
+    BookmarkStore m_bookmarks;
+    HighlightStore m_highlights;
 };

@@ -131,7 +131,7 @@ StudyPaneDevoGotoViewController::StudyPaneDevoGotoViewController(StudyPaneEnviro
              PaneNotifications::qsDevotionalStartDateHasChangedNotification})
         observe(name, [this](Notification&) { displayPreferencesChanged(); });
     observe(LibraryNotifications::EverybodySyncToMeNotification,
-        [this](Notification& n) { everybodySyncToMeNotification(n.userInfo); });
+        [this](Notification& n) { everybodySyncToMeNotification(GoToRequest::of(n)); });
 }
 
 StudyPaneDevoGotoViewController::~StudyPaneDevoGotoViewController()
@@ -269,21 +269,21 @@ void StudyPaneDevoGotoViewController::showPendingRow()
         m_pendingRow = -1;
 }
 
-void StudyPaneDevoGotoViewController::everybodySyncToMeNotification(const QVariantMap& info)
+void StudyPaneDevoGotoViewController::everybodySyncToMeNotification(const GoToRequest& request)
 {
-    if (host() == nullptr || !m_sourceTuple || info.value(QStringLiteral("layoutUuid")).toString() != layoutUuid())
+    if (host() == nullptr || !m_sourceTuple || request.layoutUuid != layoutUuid())
         return;
-    const SourceTuple::Ptr book = bookFromVariant(info.value(QStringLiteral("sourceTuple")));
+    const SourceTuple::Ptr& book = request.sourceTuple;
     if (!book || !book->isEqual(*m_sourceTuple))
         return;
     qint64 n = 0;
-    if (info.contains(GoToKeys::readingNumber))
-        n = info.value(GoToKeys::readingNumber).toLongLong();
-    else if (info.contains(GoToKeys::section))
-        n = qint64(m_sourceTuple->readingNumberForSection(info.value(GoToKeys::section).toUInt()));
-    else if (info.value(GoToKeys::todaysReading).toBool())
+    if (request.readingNumber)
+        n = *request.readingNumber;
+    else if (request.section)
+        n = qint64(m_sourceTuple->readingNumberForSection(quint32(*request.section)));
+    else if (request.todaysReading)
         n = qint64(m_sourceTuple->readingNumberForDate(SimpleDate()));
-    else if (info.value(GoToKeys::firstUnread).toBool())
+    else if (request.firstUnread)
         n = qint64(m_sourceTuple->firstUnreadReadingNumber());
     scrollToReading(n);
 }

@@ -94,7 +94,7 @@ public:
     void onCatchUp();
     void updateButtons();
     void thisSourceIsNowActive(const Notification* n);
-    void everybodySyncToMeNotification(const QVariantMap& userInfo);
+    void everybodySyncToMeNotification(const GoToRequest& request);
     void displayPreferencesChanged();
     // Choosing a row: a go-to request for its reading.
     void activateRow(int row);

@@ -1,7 +1,5 @@
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 
-#include "engine/references/cBibleRef.h"
-#include "library/EngineStrings.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
@@ -11,10 +9,8 @@
 #include "search/core/BitVector.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
-#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/subpanes/HighlightMenus.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
-#include "userdata/cHighlightColorNameStg.h"
-#include "userdata/cVerseHighlightDoc.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -27,207 +23,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace {
-
-using Controller = StudyPaneHighlightsViewController;
-
-const QString kTitle = QStringLiteral("title");
-const QString kColorID = QStringLiteral("colorID");
-const QString kBgColor = QStringLiteral("bgColor");
-const QString kUnderline = QStringLiteral("underlineStyle");
-
-void post(const StudyPaneEnvironment& env, const QString& name, const void* sender)
-{
-    if (env.center != nullptr)
-        env.center->postNotificationName(name, sender);
-}
-
-QVariantMap clearPayload(const QString& title)
-{
-    return {{kTitle, title}, {kColorID, 0u}, {kBgColor, QColor(Qt::transparent)}, {kUnderline, 0}};
-}
-
-// A swatch of the item: its background colour, or a line drawn in its underline pattern.
-QIcon swatch(const QVariantMap& payload)
-{
-    QPixmap pixmap(28, 14);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    const QColor background = payload.value(kBgColor).value<QColor>();
-    if (background.alpha() > 0) {
-        painter.fillRect(pixmap.rect().adjusted(1, 1, -1, -1), background);
-        painter.setPen(QColor(0, 0, 0, 90));
-        painter.drawRect(pixmap.rect().adjusted(1, 1, -2, -2));
-    }
-    const int style = payload.value(kUnderline).toInt();
-    if (style != 0) {
-        QPen pen(Qt::black, 1.5);
-        pen.setStyle(style == Controller::kUnderlineDotted
-                ? Qt::DotLine
-                : (style == Controller::kUnderlineDashed ? Qt::DashLine : Qt::SolidLine));
-        painter.setPen(pen);
-        painter.drawLine(2, 11, 26, 11);
-    }
-    return QIcon(pixmap);
-}
-
-QAction* addItem(QMenu* menu, const QVariantMap& payload, const Controller::MenuHandler& onChosen)
-{
-    QAction* a = menu->addAction(swatch(payload), payload.value(kTitle).toString());
-    a->setData(payload);
-    if (onChosen)
-        QObject::connect(a, &QAction::triggered, menu, [onChosen, payload] { onChosen(payload); });
-    return a;
-}
-
-}  // namespace
-
-const std::array<quint16, 19>& StudyPaneHighlightsViewController::menuColorValues()
-{
-    static const std::array<quint16, 19> values {84, 89, 7, 3, 34, 44, 51, 69, 67, 90, 92, 103, 4, 14, 120, 135,
-        kHighlightStyleUnderline, kHighlightStyleDottedUnderline, kHighlightStyleDashedUnderline};
-    return values;
-}
-
-const void* StudyPaneHighlightsViewController::classObject()
-{
-    static const char tag = 0;
-    return &tag;
-}
-
-QVariantMap StudyPaneHighlightsViewController::colorMenuPayload(quint16 value)
-{
-    QVariantMap p = clearPayload(nameForColorValue(value, false));
-    p.insert(kColorID, quint32(value));
-    if ((value & 0x8000) != 0) {
-        int style = kUnderlineSingle;
-        if (value == kHighlightStyleDottedUnderline)
-            style = kUnderlineDotted;
-        else if (value == kHighlightStyleDashedUnderline)
-            style = kUnderlineDashed;
-        else if (value != kHighlightStyleUnderline)
-            style = kUnderlineNone;
-        p.insert(kUnderline, style);
-    } else if (value < kHighlightColorRowCount) {
-        const std::uint32_t rgb = highlightColorTable()[value].rgb;
-        p.insert(kBgColor,
-            QColor::fromRgbF(float((rgb >> 16) & 0xFF) / 255.0f, float((rgb >> 8) & 0xFF) / 255.0f,
-                float(rgb & 0xFF) / 255.0f, 1.0f));
-    }
-    return p;
-}
-
-void StudyPaneHighlightsViewController::populateColorMenu(QMenu* menu, int options, const MenuHandler& onChosen)
-{
-    if (menu == nullptr)
-        return;
-    menu->clear();
-    if ((options & kOptionAnyColor) != 0)
-        addItem(menu, clearPayload(QStringLiteral("Any Color")), onChosen);
-    for (quint16 value : menuColorValues())
-        addItem(menu, colorMenuPayload(value), onChosen);
-    if ((options & kOptionRemoveHighlight) != 0)
-        addItem(menu, clearPayload(QStringLiteral("Remove Highlight")), onChosen);
-}
-
-void StudyPaneHighlightsViewController::highlightTheseVerses(
-    const StudyPaneEnvironment& env, const QList<quint32>& keys, quint16 color)
-{
-    cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
-    if (doc == nullptr || keys.isEmpty())
-        return;
-    for (quint32 key : keys) {
-        const cBibleRef reference(key);
-        if (color != 0)
-            doc->setHighlight(reference, 0, color);
-        else
-            doc->removeHighlight(reference);
-    }
-    post(env, PaneNotifications::qsHighlightsHaveChangedNotification, nullptr);
-}
-
-QString StudyPaneHighlightsViewController::defaultNameForStyle(quint32 value)
-{
-    const quint32 difference = value - 0x8002u;
-    const quint32 index = (difference >> 1) | (difference << 31);
-    switch (index) {
-    case 0:
-        return QStringLiteral("Bold");
-    case 1:
-        return QStringLiteral("Italic");
-    case 3:
-        return QStringLiteral("Underline");
-    case 7:
-        return QStringLiteral("Dotted Underline");
-    case 11:
-        return QStringLiteral("Dashed Underline");
-    default:
-        return QString();
-    }
-}
-
-QString StudyPaneHighlightsViewController::nameForColorValue(quint16 value, bool noCustomNames)
-{
-    if (!noCustomNames) {
-        cHighlightColorNameStg store;
-        cHighlightColorNameRecord record;
-        if (store.findColorName(value, false, record))
-            return EngineStrings::fromUtf16(record.name);
-    }
-    if ((value & 0x8000) != 0)
-        return defaultNameForStyle(value);
-    if (value < kHighlightColorRowCount)
-        return QString::fromUtf8(highlightColorTable()[value].name);
-    return QString();
-}
-
-void StudyPaneHighlightsViewController::renameHighlightColor(
-    const StudyPaneEnvironment& env, quint16 value, const QString& currentName, const QString& newName)
-{
-    cHighlightColorNameStg store;
-    cHighlightColorNameRecord record;
-    const bool hasRow = store.findColorName(value, false, record);
-    const QString current = hasRow ? EngineStrings::fromUtf16(record.name) : currentName;
-    if (current == newName)
-        return;
-    // Blanks and control characters go from both ends.
-    qsizetype from = 0;
-    qsizetype to = newName.size();
-    auto blank = [](QChar c) { return c.isSpace() || c.category() == QChar::Other_Control; };
-    while (from < to && blank(newName[from]))
-        ++from;
-    while (to > from && blank(newName[to - 1]))
-        --to;
-    const QString trimmed = newName.mid(from, to - from);
-    if (current == trimmed)
-        return;
-    record.colornum = value;
-    record.name = EngineStrings::utf16(trimmed);
-    if (hasRow) {
-        record.serverid = 0;
-        store.writeColorName(record, false, false);
-    } else {
-        record.clear();
-        record.colornum = value;
-        record.name = EngineStrings::utf16(trimmed);
-        store.addColorName(record, false, false, false);
-    }
-    post(env, StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification, classObject());
-}
-
-void StudyPaneHighlightsViewController::deleteHighlightColorNameFor(const StudyPaneEnvironment& env, quint16 value)
-{
-    cHighlightColorNameStg store;
-    cHighlightColorNameRecord record;
-    if (store.findColorName(value, false, record))
-        store.markColorNameDeleted(record, false, false, false);
-    post(env, StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification, classObject());
-}
+using namespace HighlightMenus;
 
 // --- the sub-pane ---
 
 StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneHost* host)
-    : StudyPaneSubpane(std::move(env), host)
+    : StudyPaneSubpane(std::move(env), host), m_store(m_env.center)
 {
     if (m_env.center == nullptr)
         return;
@@ -296,7 +97,7 @@ void StudyPaneHighlightsViewController::populateColorMenu()
     if (m_popup == nullptr)
         return;
     QMenu scratch;
-    populateColorMenu(&scratch, kOptionAnyColor, {});
+    HighlightMenus::populate(&scratch, m_store, kOptionAnyColor, {});
     const QSignalBlocker block(m_popup);
     m_popup->clear();
     for (QAction* a : scratch.actions())
@@ -368,7 +169,7 @@ void StudyPaneHighlightsViewController::searchCurrentSourceForColor(quint16 valu
 {
     if (StudyPaneRegionContentItemState* s = paneState())
         s->highlightPaneSelectedColorEnum = value;
-    const QString name = nameForColorValue(value, true);
+    const QString name = m_store.nameForColorValue(value, true);
     const SourceTuple::Ptr bible = listedBible();
     m_list.list(bible, [&bible, &name](BitVector& found) {
         bible->resultsForColorNamed(found, name == QStringLiteral("<default>") ? QStringLiteral("*") : name);
@@ -384,7 +185,7 @@ void StudyPaneHighlightsViewController::activateRow(int row)
 void StudyPaneHighlightsViewController::onRenameHighlightColorButton()
 {
     const quint16 value = paneState() != nullptr ? paneState()->highlightPaneSelectedColorEnum : 0;
-    const QString shown = nameForColorValue(value, false);
+    const QString shown = m_store.nameForColorValue(value, false);
     const std::optional<QString> answer =
         m_env.promptForText({{QStringLiteral("title"), QStringLiteral("Rename Highlight Color")},
             {QStringLiteral("prompt"),
@@ -399,9 +200,9 @@ void StudyPaneHighlightsViewController::onRenameHighlightColorButton()
     if (!answer)
         return;
     if (answer->trimmed().isEmpty())
-        deleteHighlightColorNameFor(m_env, value);
+        m_store.deleteColorName(value);
     else
-        renameHighlightColor(m_env, value, shown, *answer);
+        m_store.renameColor(value, shown, *answer);
 }
 
 void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
@@ -414,7 +215,7 @@ void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
         alert.messageText = QStringLiteral("Are you sure you want to remove all highlights in this color?");
         alert.informativeText = QStringLiteral("If you answer 'Yes', you will delete all highlights that use the color "
                                                "called '%1'. This operation cannot be undone.")
-                                    .arg(nameForColorValue(value, false));
+                                    .arg(m_store.nameForColorValue(value, false));
     } else {
         alert.messageText = QStringLiteral("Are you sure you want to remove ALL your highlights?");
         alert.informativeText = QStringLiteral(
@@ -425,10 +226,7 @@ void StudyPaneHighlightsViewController::onRemoveHighlightsButton()
     alert.messageText = QStringLiteral("LAST CHANCE: %1").arg(alert.messageText);
     if (m_env.ask(alert) != AlertFirstButtonReturn)
         return;
-    cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
-    const bool ok = doc != nullptr && doc->deleteHighlightsWithColor(value != 0 ? std::int32_t(value) : -1, false);
-    if (m_env.center != nullptr)
-        m_env.center->postNotificationName(PaneNotifications::qsHighlightsHaveChangedNotification, this);
+    const bool ok = m_store.removeHighlightsWithColor(value);
     if (!ok) {
         Alert problem;
         problem.messageText = QStringLiteral("There was a problem removing highlights.");

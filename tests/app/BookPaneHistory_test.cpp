@@ -11,6 +11,7 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
@@ -307,8 +308,8 @@ TEST_F(BookPaneHistory, TheFirstVerseUnderAPsalmsTitleIsReportedSyncedAndRestore
     quint32 synced = 0;
     NotificationCenter::defaultCenter().addObserver(
         &synced, LibraryNotifications::EverybodySyncToMeNotification, [&](Notification& n) {
-            if (n.userInfo.contains(QStringLiteral("bibleKey")))
-                synced = n.userInfo.value(QStringLiteral("bibleKey")).toUInt();
+            if (const auto key = GoToRequest::of(n).bibleKey)
+                synced = *key;
         });
     const int region = goToVerse(QStringLiteral("Psalm 24:1"));
     // A report from the page itself, as after any scroll: still 24:1.

@@ -40,6 +40,7 @@
 #include "reports/ui/CopyPassageWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "studypane/BookmarkStore.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
@@ -604,9 +605,9 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
         const int region = regionShowing(kjv->pubID(), kjv->bookID());
         return region >= 0 && sectionOf(region) == left;
     })) << "the Bible pane did not come back to where it was left";
-    EXPECT_TRUE(StudyPaneBookmarksViewController::verseHasBookmarks(key));
-    EXPECT_NE(StudyPaneBookmarksViewController::categoryIdForCategoryNamed(QStringLiteral("faith and love")),
-        StudyPaneBookmarksViewController::kAllCategories);
+    const BookmarkStore bookmarks(nullptr);
+    EXPECT_TRUE(bookmarks.verseHasBookmarks(key));
+    EXPECT_NE(bookmarks.categoryIdForName(QStringLiteral("faith and love")), BookmarkStore::kAllCategories);
     EXPECT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::Highlights));
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(studyPane()->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
@@ -766,9 +767,9 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
 
     // The note of two paragraphs came byte for byte, and so did everything synced after it.
     EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, typed);
-    EXPECT_TRUE(StudyPaneBookmarksViewController::verseHasBookmarks(kRomans828));
-    EXPECT_NE(StudyPaneBookmarksViewController::categoryIdForCategoryNamed(QStringLiteral("Shared")),
-        StudyPaneBookmarksViewController::kAllCategories);
+    const BookmarkStore bookmarks(nullptr);
+    EXPECT_TRUE(bookmarks.verseHasBookmarks(kRomans828));
+    EXPECT_NE(bookmarks.categoryIdForName(QStringLiteral("Shared")), BookmarkStore::kAllCategories);
     EXPECT_TRUE(highlighted(kRomans828)) << "the highlight did not arrive";
 
     // The page links the note beside the verse; the note viewer shows both paragraphs.

@@ -1,5 +1,7 @@
 #include "library/GoToLink.h"
 #include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
+#include "platform/NotificationCenter.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +169,7 @@ TEST(GoToRequest, MapRoundTripKeepsEveryKeyAndReadsLeniently)
     r.synchronous = false;
     r.wordSync = QStringLiteral("love");
     r.doesNotSendLocationSync = false;
+    r.syncAnyway = true;
     r.extra.insert(QStringLiteral("custom"), 5);
     const QVariantMap m = r.toUserInfo();
     EXPECT_FALSE(m.contains(GoToKeys::sync));
@@ -176,6 +179,7 @@ TEST(GoToRequest, MapRoundTripKeepsEveryKeyAndReadsLeniently)
     EXPECT_EQ(back.section, 7u);
     EXPECT_EQ(back.sourceTupleID, SourceTupleID(1, 101, 1, 1));
     EXPECT_EQ(back.paneRegion, 2);
+    EXPECT_TRUE(back.syncAnyway);
     EXPECT_EQ(back.extra.value(QStringLiteral("custom")), 5);
 
     QVariantMap odd;
@@ -195,4 +199,40 @@ TEST(GoToRequest, MapRoundTripKeepsEveryKeyAndReadsLeniently)
     EXPECT_FALSE(o.paneRegion);
     EXPECT_FALSE(o.sourceTuple);
     EXPECT_TRUE(o.layoutUuid.isEmpty());
+}
+
+TEST(GoToRequest, LocationSyncTravelsTyped)
+{
+    NotificationCenter center;
+    const int sender = 0;
+    QList<GoToRequest> synced;
+    QList<QVariantMap> maps;
+    int goTos = 0;
+    center.addObserver(&synced, LibraryNotifications::EverybodySyncToMeNotification, [&](Notification& n) {
+        EXPECT_EQ(n.object, &sender);
+        synced.append(GoToRequest::of(n));
+        maps.append(n.userInfo);
+    });
+    center.addObserver(&synced, LibraryNotifications::GoToNotification, [&](Notification&) { ++goTos; });
+
+    GoToRequest place;
+    place.layoutUuid = QStringLiteral("layout-1");
+    place.bibleKey = 0x2B0310;
+    place.paneRegion = 1;
+    place.wordSync = QStringLiteral("grace");
+    place.doesNotSendLocationSync = true;
+    place.syncAnyway = true;
+    place.postLocationSync(center, &sender);
+    ASSERT_EQ(synced.size(), 1);
+    EXPECT_EQ(goTos, 0);             // a sync is no go-to
+    EXPECT_TRUE(maps[0].isEmpty());  // the request itself travels, not a map of its keys
+    EXPECT_EQ(synced[0].toUserInfo(), place.toUserInfo());
+
+    // A notification that carries no request reads as one for no layout, which every observer ignores.
+    center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, &sender,
+        {{GoToKeys::layoutUuid, QStringLiteral("layout-1")}, {GoToKeys::bibleKey, 5}});
+    ASSERT_EQ(synced.size(), 2);
+    EXPECT_TRUE(synced[1].layoutUuid.isEmpty());
+    EXPECT_FALSE(synced[1].bibleKey);
+    center.removeObserver(&synced);
 }

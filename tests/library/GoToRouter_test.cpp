@@ -44,7 +44,7 @@ TEST_F(GoToRouterTest, HyperlinkRunsTheFollowUpsInOrder)
     EXPECT_NE(m_posted[0].userInfo.value(GoToKeys::key).toUInt(), 0u);
     EXPECT_EQ(m_posted[0].userInfo.value(GoToKeys::abbr).toString(), QStringLiteral("KJV"));
     EXPECT_EQ(m_posted[0].userInfo.value(GoToKeys::layoutUuid).toString(), kLayout);
-    const GoToRequest synced = GoToRequest::fromUserInfo(m_posted[1].userInfo);
+    const GoToRequest synced = GoToRequest::of(m_posted[1]);
     EXPECT_EQ(m_posted[1].object, m_router.get());
     EXPECT_EQ(synced.layoutUuid, kLayout);
     EXPECT_EQ(synced.doesNotSendLocationSync, false);
@@ -92,8 +92,8 @@ TEST_F(GoToRouterTest, ReentrantRequestFromAPaneCompletesInsideTheOuterOne)
     EXPECT_EQ(m_history->stackForLayout(kLayout)->entries.size(), 2);  // one move, one step
     EXPECT_EQ(m_panes.log.count(QStringLiteral("sync BIBLEHIGHLIGHTS 0")), 2);
     ASSERT_EQ(m_posted.size(), 2);
-    const GoToRequest nested = GoToRequest::fromUserInfo(m_posted[0].userInfo);
-    const GoToRequest outer = GoToRequest::fromUserInfo(m_posted[1].userInfo);
+    const GoToRequest nested = GoToRequest::of(m_posted[0]);
+    const GoToRequest outer = GoToRequest::of(m_posted[1]);
     EXPECT_TRUE(sameBookForTest(nested.sourceTuple, book(kKJV)));
     EXPECT_EQ(nested.doesNotSendLocationSync, false);
     EXPECT_TRUE(sameBookForTest(outer.sourceTuple, book(kTreasury)));

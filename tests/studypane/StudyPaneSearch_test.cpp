@@ -102,6 +102,15 @@ protected:
         return waitFor([this] { return find->aggregator().isComplete(); });
     }
 
+    // The place another pane of a layout moved to, as location sync sends it.
+    void syncTo(const QString& layout, quint32 bibleKey)
+    {
+        GoToRequest place;
+        place.layoutUuid = layout;
+        place.bibleKey = bibleKey;
+        place.postLocationSync(m_screen->center, nullptr);
+    }
+
     static inline SourceManager* s_library = nullptr;
     std::unique_ptr<Screen> m_screen;
     SourceTuple::Ptr kjv, scofield, activeBook;
@@ -366,10 +375,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     navigator->setMaxResultsPerBook(1);
 
     const quint32 key = makeBibleKey(43, 3, 16);
-    auto sync = [&](const QString& layout) {
-        m_screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-            {{QStringLiteral("layoutUuid"), layout}, {QStringLiteral("bibleKey"), key}});
-    };
+    auto sync = [&](const QString& layout) { syncTo(layout, key); };
     sync(QStringLiteral("another layout"));
     EXPECT_EQ(navigator->searchID(), 0u);
     sync(m_screen->layout->uuidString());
@@ -437,9 +443,7 @@ TEST_F(StudyPaneSearch, TheNavigatorFollowsLocationSyncAndListsThePlacesPerBook)
     // With auto-update off a sync only remembers the verse; refresh searches it.
     navigator->onAutoCheckBox(false);
     EXPECT_TRUE(navigator->refreshButton()->isEnabled());
-    m_screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-        {{QStringLiteral("layoutUuid"), m_screen->layout->uuidString()},
-            {QStringLiteral("bibleKey"), makeBibleKey(1, 1, 1)}});
+    syncTo(m_screen->layout->uuidString(), makeBibleKey(1, 1, 1));
     EXPECT_EQ(navigator->searchID(), 1u);
     navigator->onRefreshButton();
     EXPECT_EQ(navigator->searchID(), 2u);
@@ -458,8 +462,7 @@ TEST_F(StudyPaneSearch, TwoQuickSyncsShowOnlyTheSecondVerse)
     };
     navigator->onAutoCheckBox(true);
     for (quint32 key : {makeBibleKey(1, 1, 1), makeBibleKey(43, 3, 16)})
-        m_screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-            {{QStringLiteral("layoutUuid"), m_screen->layout->uuidString()}, {QStringLiteral("bibleKey"), key}});
+        syncTo(m_screen->layout->uuidString(), key);
     ASSERT_TRUE(waitFor([this] { return navigator->isComplete(); }));
     SearchExecutor::shared().waitForDone();
     QCoreApplication::processEvents();

@@ -64,7 +64,6 @@ public:
     // Listens on 127.0.0.1 (port 0: a free port); false with `error` set on failure.
     bool listen(quint16 port, QString* error);
     quint16 port() const;
-    int openConnections() const { return m_connections; }
 
 private:
     class Connection;

@@ -51,7 +51,6 @@ public:
     const BookCatalog& catalog() const { return m_catalog; }
     StandinDatabase& database() { return m_db; }
     FaultPlan& faults() { return m_faults; }
-    SyncServer* syncServer() const { return m_sync; }
     // Lines for the server's log (mail it would send, skipped books).
     void setLogger(std::function<void(const QString&)> logger) { m_log = std::move(logger); }
     // Called by POST /_control/quit.

@@ -14,7 +14,6 @@ public:
     // Adds a stream. An id of 0 is not allowed (it names the container itself).
     void addStream(uint32_t id, std::vector<uint8_t> data, const std::string& name = std::string());
     bool hasStream(uint32_t id) const;
-    size_t streamCount() const { return m_streams.size(); }
 
     std::vector<uint8_t> build() const;
     // Writes build() to `path`; false on failure.

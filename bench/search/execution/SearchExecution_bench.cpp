@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "search/core/TextFolding.h"
-#include "search/execution/DocumentSearchBook.h"
 #include "search/execution/SearchRun.h"
+#include "search/execution/SourceTupleSearchBook.h"
 
 #ifndef QS_LIBRARY_DIR
 #define QS_LIBRARY_DIR ""
@@ -30,15 +30,15 @@ std::string libraryDir()
     return QS_LIBRARY_DIR;
 }
 
-std::shared_ptr<DocumentSearchBook> openBook(const std::string& file)
+std::shared_ptr<SourceTupleSearchBook> openBook(const std::string& file)
 {
     // Held until the process ends and never destroyed: a book closed among the exit handlers would
     // reach engine tables that are gone by then.
-    static auto* open = new std::map<std::string, std::shared_ptr<DocumentSearchBook>>;
+    static auto* open = new std::map<std::string, std::shared_ptr<SourceTupleSearchBook>>;
     auto it = open->find(file);
     if (it != open->end())
         return it->second;
-    auto book = DocumentSearchBook::openFile(libraryDir() + "/" + file);
+    auto book = SourceTupleSearchBook::openFile(libraryDir() + "/" + file);
     (*open)[file] = book;
     return book;
 }
@@ -123,7 +123,7 @@ void BM_KjvStandardRuns(benchmark::State& state)
 // "All Words" over every book of the sample library.
 void BM_WholeLibrary(benchmark::State& state, const char16_t* text)
 {
-    std::vector<std::shared_ptr<DocumentSearchBook>> books;
+    std::vector<std::shared_ptr<SourceTupleSearchBook>> books;
     for (const auto& entry : std::filesystem::directory_iterator(libraryDir()))
         if (entry.path().extension() == ".tvk")
             if (auto book = openBook(entry.path().filename().string()))

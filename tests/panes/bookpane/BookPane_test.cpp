@@ -9,6 +9,7 @@
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
+#include "panes/BookPane.h"
 #include "panes/BookPaneFactory.h"
 #include "panes/bookpane/BookPaneCommands.h"
 #include "panes/bookpane/BookPanePage.h"
@@ -325,12 +326,16 @@ TEST(BookPane, CommentaryFollowsTheBible)
     EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
 
     // A request of another layout changes nothing; with Bible sync off only "syncAnyway" moves panes.
-    screen.center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-        {{"layoutUuid", QStringLiteral("another")}, {"bibleKey", key(43, 3, 16)}, {"syncAnyway", true}});
+    GoToRequest sync;
+    sync.layoutUuid = QStringLiteral("another");
+    sync.bibleKey = key(43, 3, 16);
+    sync.syncAnyway = true;
+    sync.postLocationSync(screen.center, nullptr);
     EXPECT_EQ(notes->currentSourceSection(), expected);
     screen.defaults.setObject(false, QStringLiteral("syncBiblesComm"));
-    screen.center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-        {{"layoutUuid", screen.layout->uuidString()}, {"bibleKey", key(43, 3, 16)}});
+    sync.layoutUuid = screen.layout->uuidString();
+    sync.syncAnyway = false;
+    sync.postLocationSync(screen.center, nullptr);
     EXPECT_EQ(notes->currentSourceSection(), expected);
     bible->commands().setSelectedBlocksOrKeys({key(43, 3, 16)});
     bible->commands().onSyncToSelectedVerse();
@@ -661,8 +666,7 @@ TEST(BookPane, FactoryMakesPanesTheLayoutViewCanDrive)
     request.layoutUuid = layout->uuidString();
     request.sourceTuple = library().kjv;
     request.section = library().kjv->sectionForBibleKey(key(19, 23, 1));
-    ASSERT_NE(pane->goToPane(), nullptr);  // what the go-to routing drives
-    pane->goToPane()->goTo(request);
+    static_cast<GoToPane*>(pane)->goTo(request);  // as the go-to routing drives it
     EXPECT_EQ(pane->currentSourceSection(), library().kjv->sectionForBibleKey(key(19, 23, 1)));
     EXPECT_FALSE(pane->tryCopyFromBook());
     pane->setPaneDoesNotReceiveLocationSync(true);

@@ -1,5 +1,6 @@
 #include "LayoutViewTestSupport.h"
 
+#include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "panes/layout/PaneNotifications.h"
@@ -362,11 +363,11 @@ TEST_F(LayoutViewControllerTest, LocationSyncMemoryAndReset)
 {
     showLayout(QStringLiteral("V11"));
     const QString uuid = layout()->uuidString();
-    auto sync = [&](QVariantMap info) {
-        info.insert(QStringLiteral("layoutUuid"), uuid);
-        m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr, info);
-    };
-    sync({{QStringLiteral("bibleKey"), 0x01020300u}, {QStringLiteral("wordSync"), QStringLiteral("grace")}});
+    GoToRequest sync;
+    sync.layoutUuid = uuid;
+    sync.bibleKey = 0x01020300u;
+    sync.wordSync = QStringLiteral("grace");
+    sync.postLocationSync(m_center, nullptr);
     // Written a moment after the go-to, not on its time.
     EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0);
     QDeadlineTimer deadline(10000);
@@ -374,9 +375,13 @@ TEST_F(LayoutViewControllerTest, LocationSyncMemoryAndReset)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
     EXPECT_EQ(m_defaults->stringForKey(LayoutViewController::syncWordSyncDefault(uuid)), QStringLiteral("grace"));
-    sync({{QStringLiteral("bibleKey"), 0}});  // 0 leaves the stored key
+    sync.wordSync.reset();
+    sync.bibleKey = 0;  // 0 leaves the stored key
+    sync.postLocationSync(m_center, nullptr);
     EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
-    sync({{QStringLiteral("bibleKey"), 77}, {QStringLiteral("doesNotSendLocationSync"), true}});
+    sync.bibleKey = 77;
+    sync.doesNotSendLocationSync = true;
+    sync.postLocationSync(m_center, nullptr);
     EXPECT_EQ(m_defaults->integerForKey(LayoutViewController::syncBibleKeyDefault(uuid)), 0x01020300);
 
     // Reset clears every flag of the current layout's panes and tabs, not another layout's.
@@ -481,13 +486,15 @@ TEST_F(LayoutViewControllerTest, LocationSyncMemoryIsWrittenOnASaveAndWhenTheCon
     showLayout(QStringLiteral("V11"));
     const QString uuid = layout()->uuidString();
     const QString key = LayoutViewController::syncBibleKeyDefault(uuid);
-    m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-        {{QStringLiteral("layoutUuid"), uuid}, {QStringLiteral("bibleKey"), 0x01020300u}});
+    GoToRequest sync;
+    sync.layoutUuid = uuid;
+    sync.bibleKey = 0x01020300u;
+    sync.postLocationSync(m_center, nullptr);
     m_controller->preemptiveSaveState();
     EXPECT_EQ(m_defaults->integerForKey(key), 0x01020300);
-    m_center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-        {{QStringLiteral("layoutUuid"), uuid}, {QStringLiteral("bibleKey"), 0x01020400u},
-            {QStringLiteral("wordSync"), QStringLiteral("faith")}});
+    sync.bibleKey = 0x01020400u;
+    sync.wordSync = QStringLiteral("faith");
+    sync.postLocationSync(m_center, nullptr);
     m_controller->exitIsImminent();
     EXPECT_EQ(m_defaults->integerForKey(key), 0x01020400);
     EXPECT_EQ(m_defaults->stringForKey(LayoutViewController::syncWordSyncDefault(uuid)), QStringLiteral("faith"));

@@ -48,7 +48,7 @@ inline void ensureTestApplication()
     }
 }
 
-class BookPaneDouble : public LayoutRegionContentsViewControllerProtocol, public LayoutBookPane, public GoToPane {
+class BookPaneDouble : public LayoutRegionContentsViewControllerProtocol, public LayoutBookPane {
 public:
     BookPaneDouble(LayoutRegionContents& contents, QStringList& log, int serial)
         : m_contents(contents), m_log(log), m_serial(serial)
@@ -85,7 +85,6 @@ public:
 
     // --- book pane ---
     QWidget* paneView() override { return m_widget; }
-    GoToPane* goToPane() override { return this; }
     void goTo(GoToRequest& request) override
     {
         note(QStringLiteral("goTo"));

@@ -8,7 +8,6 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-#include "search/execution/DocumentSearchBook.h"
 #include "search/execution/SearchExecutor.h"
 #include "search/execution/SearchHooks.h"
 #include "search/execution/SourceTupleSearchBook.h"
@@ -28,7 +27,7 @@ protected:
         if (!QCoreApplication::instance())
             new QCoreApplication(argc, argv);
         s_folder = new Folder();
-        s_book = DocumentSearchBook::openFile(s_folder->writeBible());
+        s_book = SourceTupleSearchBook::openFile(s_folder->writeBible());
     }
     static void TearDownTestSuite()
     {
@@ -46,11 +45,11 @@ protected:
     }
 
     static Folder* s_folder;
-    static std::shared_ptr<DocumentSearchBook> s_book;
+    static std::shared_ptr<SourceTupleSearchBook> s_book;
 };
 
 Folder* SearchExecutorTest::s_folder = nullptr;
-std::shared_ptr<DocumentSearchBook> SearchExecutorTest::s_book;
+std::shared_ptr<SourceTupleSearchBook> SearchExecutorTest::s_book;
 
 }  // namespace
 

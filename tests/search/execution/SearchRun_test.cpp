@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "search/core/TextFolding.h"
-#include "search/execution/DocumentSearchBook.h"
 #include "search/execution/PhraseSearch.h"
 #include "search/execution/SearchRun.h"
+#include "search/execution/SourceTupleSearchBook.h"
 #include "search/execution/UserDataSearchCache.h"
 #include "tests/search/execution/MiniBible.h"
 #include "userdata/cBibleNote.h"
@@ -28,10 +28,10 @@ protected:
     static void SetUpTestSuite()
     {
         s_folder = new Folder();
-        uint32_t error = 0;
-        s_book = DocumentSearchBook::openFile(s_folder->writeBible(), &error);
+        std::string reason;
+        s_book = SourceTupleSearchBook::openFile(s_folder->writeBible(), &reason);
         if (s_book == nullptr)
-            std::fprintf(stderr, "mini Bible: error %u\n", error);
+            std::fprintf(stderr, "mini Bible: %s\n", reason.c_str());
     }
     static void TearDownTestSuite()
     {
@@ -60,11 +60,11 @@ protected:
     }
 
     static Folder* s_folder;
-    static std::shared_ptr<DocumentSearchBook> s_book;
+    static std::shared_ptr<SourceTupleSearchBook> s_book;
 };
 
 Folder* SearchRunTest::s_folder = nullptr;
-std::shared_ptr<DocumentSearchBook> SearchRunTest::s_book;
+std::shared_ptr<SourceTupleSearchBook> SearchRunTest::s_book;
 
 using Sections = std::vector<uint32_t>;
 
@@ -84,6 +84,38 @@ struct CountingDelegate : SearchProgressDelegate {
 };
 
 }  // namespace
+
+TEST_F(SearchRunTest, TheHandleOpensBooksAsTheLibraryDoes)
+{
+    // The mini Bible opened by path is the library's handle over a Bible document.
+    EXPECT_TRUE(s_book->isABible());
+    EXPECT_EQ(s_book->document(), s_book->tuple()->sourceDoc().get());
+    EXPECT_GT(s_book->numSections(), 1u);
+
+    // What does not open is refused with its reason, never a handle over nothing.
+    std::string reason;
+    EXPECT_EQ(SourceTupleSearchBook::openFile(s_folder->path() + "/missing.tvk", &reason), nullptr);
+    EXPECT_EQ(reason, "not a regular file");
+    reason.clear();
+    EXPECT_EQ(SourceTupleSearchBook::openFile(s_folder->path(), &reason), nullptr);  // a folder
+    EXPECT_EQ(reason, "not a regular file");
+    const std::string junk = s_folder->path() + "/junk.tvk";
+    std::FILE* f = std::fopen(junk.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fputs("not a book file at all", f);
+    std::fclose(f);
+    reason.clear();
+    EXPECT_EQ(SourceTupleSearchBook::openFile(junk, &reason), nullptr);
+    EXPECT_FALSE(reason.empty());
+    EXPECT_EQ(SourceTupleSearchBook::openFile(""), nullptr);
+    EXPECT_EQ(SourceTupleSearchBook::forDocument(nullptr), nullptr);
+
+    // A handle over a document kept elsewhere answers as the opened one.
+    const auto wrapped = SourceTupleSearchBook::forDocument(s_book->document());
+    ASSERT_NE(wrapped, nullptr);
+    EXPECT_EQ(wrapped->numSections(), s_book->numSections());
+    EXPECT_EQ(wrapped->sectionForSyncString(u"John 3:16", false), s_book->sectionForSyncString(u"John 3:16", false));
+}
 
 TEST_F(SearchRunTest, WordFormsAndInterpretations)
 {
@@ -321,23 +353,23 @@ TEST_F(SearchRunTest, NoteTextsAreCleanedAndReplacedWordByWord)
 namespace {
 
 // The mini Bible, counting the concordance look-ups, phrase checks and limit evaluations it answers.
-class CountingBook : public DocumentSearchBook {
+class CountingBook : public SourceTupleSearchBook {
 public:
-    using DocumentSearchBook::DocumentSearchBook;
+    using SourceTupleSearchBook::SourceTupleSearchBook;
     uint32_t resultsFromMainConcordanceForWordNum(uint32_t word, BitVector& results) const override
     {
         ++lookups;
-        return DocumentSearchBook::resultsFromMainConcordanceForWordNum(word, results);
+        return SourceTupleSearchBook::resultsFromMainConcordanceForWordNum(word, results);
     }
     bool isPhrasePresent(const cSearchWordList& phrase, uint32_t section) const override
     {
         ++phraseChecks;
-        return DocumentSearchBook::isPhrasePresent(phrase, section);
+        return SourceTupleSearchBook::isPhrasePresent(phrase, section);
     }
     uint32_t resultsForLimitString(BitVector& results, const std::u16string& limit) const override
     {
         ++limitRuns;
-        return DocumentSearchBook::resultsForLimitString(results, limit);
+        return SourceTupleSearchBook::resultsForLimitString(results, limit);
     }
     mutable int lookups = 0, phraseChecks = 0, limitRuns = 0;
 };
@@ -348,7 +380,7 @@ TEST_F(SearchRunTest, AnEmptyIntersectionEndsTheRun)
 {
     // "created" (Genesis 1:1) and "love" (John and 1 John) share no verse, so nothing after them is
     // looked up; the words that follow are all in the book.
-    CountingBook book(std::shared_ptr<cSourceDoc>(s_book->document(), [](cSourceDoc*) {}));
+    CountingBook book(s_book->tuple());
     auto hits = [&](const std::u16string& query, const SearchOptions& options) {
         book.lookups = book.phraseChecks = book.limitRuns = 0;
         const std::unique_ptr<BitVector> found = searchrun::searchResults(SearchSpecification(query), book, options, 1);
@@ -433,8 +465,7 @@ TEST_F(SearchRunTest, JournalNotesAreFoundByTitleAndRecordedForTheLayout)
     ASSERT_TRUE(notes->saveBookNote(entry, false));
     cBookNote read;
     ASSERT_TRUE(notes->readFormNote(24326, 15184, 1, 1, entry.formname, entry.fieldname, read));
-    auto journal = std::make_shared<DocumentSearchBook>(
-        std::shared_ptr<cSourceDoc>(userdatasearch::journalDocForSearchCache(), [](cSourceDoc*) {}));
+    auto journal = SourceTupleSearchBook::forDocument(userdatasearch::journalDocForSearchCache());
     ASSERT_TRUE(journal->isFakeJournalDoc());
     SearchOptions o;
     o.searchnotes = true;

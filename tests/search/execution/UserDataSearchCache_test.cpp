@@ -9,8 +9,8 @@
 
 #include "engine/references/cBibleRef.h"
 #include "render/cHTMLColor.h"
-#include "search/execution/DocumentSearchBook.h"
 #include "search/execution/SearchHooks.h"
+#include "search/execution/SourceTupleSearchBook.h"
 #include "search/execution/UserDataSearchCache.h"
 #include "search/execution/cMultiBookSearchHits.h"
 #include "tests/search/execution/MiniBible.h"
@@ -32,7 +32,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_folder = new Folder();
-        s_book = DocumentSearchBook::openFile(s_folder->writeBible());
+        s_book = SourceTupleSearchBook::openFile(s_folder->writeBible());
         cNoteDocProvider::install(std::make_shared<cFixedNoteDocProvider>(noteDocInstance()));
         setBookDirectory({[](uint16_t p, uint16_t b, uint8_t e) -> std::shared_ptr<cSourceDoc> {
             if (s_book != nullptr && p == 7 && b == 11 && e == 1)
@@ -75,11 +75,11 @@ protected:
     }
 
     static Folder* s_folder;
-    static std::shared_ptr<DocumentSearchBook> s_book;
+    static std::shared_ptr<SourceTupleSearchBook> s_book;
 };
 
 Folder* UserDataSearchCacheTest::s_folder = nullptr;
-std::shared_ptr<DocumentSearchBook> UserDataSearchCacheTest::s_book;
+std::shared_ptr<SourceTupleSearchBook> UserDataSearchCacheTest::s_book;
 
 }  // namespace
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "search/execution/DocumentSearchBook.h"
+#include "search/execution/SourceTupleSearchBook.h"
 #include "search/execution/cSearchExpressionResult.h"
 #include "tests/search/execution/MiniBible.h"
 
@@ -20,7 +20,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_folder = new Folder();
-        s_book = DocumentSearchBook::openFile(s_folder->writeBible());
+        s_book = SourceTupleSearchBook::openFile(s_folder->writeBible());
     }
     static void TearDownTestSuite()
     {
@@ -54,11 +54,11 @@ protected:
     }
 
     static Folder* s_folder;
-    static std::shared_ptr<DocumentSearchBook> s_book;
+    static std::shared_ptr<SourceTupleSearchBook> s_book;
 };
 
 Folder* ExpressionTest::s_folder = nullptr;
-std::shared_ptr<DocumentSearchBook> ExpressionTest::s_book;
+std::shared_ptr<SourceTupleSearchBook> ExpressionTest::s_book;
 
 }  // namespace
 

@@ -1,4 +1,4 @@
-// Bookmark services and the bookmarks sub-pane on the sample library and a private database:
+// The bookmark store, its menus and the bookmarks sub-pane on the sample library and a private database:
 // categories created, renamed (in letter case only or to a new name that takes the bookmarks) and
 // refused; verse and section bookmarks set and removed per category or in all; the category menus;
 // notifications; the pane listing a book's bookmarks per category, going to a row and deleting a
@@ -6,8 +6,10 @@
 
 #include "SubpaneTestSupport.h"
 #include "library/LibraryNotifications.h"
+#include "studypane/BookmarkStore.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
+#include "studypane/subpanes/BookmarkMenus.h"
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategoryStg.h"
@@ -47,7 +49,10 @@ protected:
         SubpaneFixture::SetUp();
         if (!IsSkipped())
             clearAll();
+        store = BookmarkStore(env.center);
     }
+
+    BookmarkStore store {nullptr};
 };
 
 }  // namespace
@@ -55,85 +60,83 @@ protected:
 TEST_F(BookmarksTest, CategoriesAreCreatedRenamedAndRefused)
 {
     Recorder changed(screen->center, StudyPaneNotifications::qsCategoriesHaveChangedNotification);
-    StudyPaneError error;
-    EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral(" \t\r\n"), std::nullopt, &error));
+    BookmarkError error;
+    EXPECT_FALSE(store.addOrRenameCategory(QStringLiteral(" \t\r\n"), std::nullopt, &error));
     EXPECT_EQ(error.description, QStringLiteral("The new name is empty."));
-    EXPECT_EQ(error.domain, QStringLiteral("QuillsteadErrorDomain"));
-    EXPECT_EQ(error.code, -1);
     EXPECT_EQ(error.suggestion, QStringLiteral("Enter a non-empty name."));
 
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("  Faith \n"), std::nullopt, &error));
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Hope"), QString(), &error));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("  Faith \n"), std::nullopt, &error));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("Hope"), QString(), &error));
     ASSERT_EQ(changed.posts.size(), 2);
-    EXPECT_EQ(changed.posts[0].object, Bookmarks::classObject());
+    EXPECT_EQ(changed.posts[0].object, &store);
     EXPECT_TRUE(changed.posts[0].userInfo.isEmpty());
-    const quint16 faith = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("faith"));
-    const quint16 hope = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("HOPE"));
-    ASSERT_NE(faith, Bookmarks::kAllCategories);
+    const quint16 faith = store.categoryIdForName(QStringLiteral("faith"));
+    const quint16 hope = store.categoryIdForName(QStringLiteral("HOPE"));
+    ASSERT_NE(faith, BookmarkStore::kAllCategories);
     EXPECT_EQ(hope, faith + 1);
-    EXPECT_EQ(Bookmarks::categoryNameForId(faith), QStringLiteral("Faith"));
+    EXPECT_EQ(store.categoryNameForId(faith), QStringLiteral("Faith"));
 
     // Duplicates in any letter case are refused, for new names and for renames.
-    EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral("FAITH"), std::nullopt, &error));
+    EXPECT_FALSE(store.addOrRenameCategory(QStringLiteral("FAITH"), std::nullopt, &error));
     EXPECT_EQ(error.description, QStringLiteral("The category already exists."));
-    EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral("hope"), QStringLiteral("Faith"), &error));
+    EXPECT_FALSE(store.addOrRenameCategory(QStringLiteral("hope"), QStringLiteral("Faith"), &error));
     EXPECT_EQ(error.description, QStringLiteral("The category already exists."));
     EXPECT_EQ(changed.posts.size(), 2);
 
     // The same name is nothing to do; a change of case keeps the row and its id.
-    EXPECT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Faith"), QStringLiteral("Faith"), &error));
+    EXPECT_TRUE(store.addOrRenameCategory(QStringLiteral("Faith"), QStringLiteral("Faith"), &error));
     EXPECT_EQ(changed.posts.size(), 2);
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("FAITH"), QStringLiteral("Faith"), &error));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("FAITH"), QStringLiteral("Faith"), &error));
     EXPECT_EQ(changed.posts.size(), 3);
-    EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Faith")), faith);
-    EXPECT_EQ(Bookmarks::categoryNameForId(faith), QStringLiteral("FAITH"));
+    EXPECT_EQ(store.categoryIdForName(QStringLiteral("Faith")), faith);
+    EXPECT_EQ(store.categoryNameForId(faith), QStringLiteral("FAITH"));
 
     // A rename to a new name moves the bookmarks and retires the old category.
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(43, 3, 16), QStringLiteral("FAITH"), faith));
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Trust"), QStringLiteral("FAITH"), &error));
-    const quint16 trust = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Trust"));
+    ASSERT_TRUE(store.bookmarkVerse(key(43, 3, 16), QStringLiteral("FAITH"), faith));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("Trust"), QStringLiteral("FAITH"), &error));
+    const quint16 trust = store.categoryIdForName(QStringLiteral("Trust"));
     EXPECT_EQ(trust, hope + 1);
-    EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("FAITH"), &error), Bookmarks::kAllCategories);
+    EXPECT_EQ(store.categoryIdForName(QStringLiteral("FAITH"), &error), BookmarkStore::kAllCategories);
     EXPECT_EQ(error.reason, QStringLiteral("Category 'FAITH' could not be found"));
-    EXPECT_FALSE(Bookmarks::categoryNameForId(faith, &error).has_value());
+    EXPECT_FALSE(store.categoryNameForId(faith, &error).has_value());
     EXPECT_TRUE(error.reason.isEmpty());
     QMenu menu;
-    Bookmarks::populateCategoryMenuFromVerse(&menu, key(43, 3, 16), 0, {});
+    BookmarkMenus::populateFromVerse(&menu, store, key(43, 3, 16), 0, {});
     EXPECT_EQ(titles(menu), QStringList {QStringLiteral("Trust")});
 
     // Renaming a category that does not exist fails and changes nothing.
-    EXPECT_FALSE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Joy"), QStringLiteral("Nothing"), &error));
+    EXPECT_FALSE(store.addOrRenameCategory(QStringLiteral("Joy"), QStringLiteral("Nothing"), &error));
     EXPECT_EQ(error.description, QStringLiteral("The category cannot be found."));
     // Ids 0 and 65535 are named without a look-up.
-    EXPECT_EQ(Bookmarks::categoryNameForId(0), QStringLiteral("No Category"));
-    EXPECT_EQ(Bookmarks::categoryNameForId(65535), QStringLiteral("All Categories"));
-    EXPECT_EQ(Bookmarks::categoryNameForId(70000), QStringLiteral("All Categories"));
+    EXPECT_EQ(store.categoryNameForId(0), QStringLiteral("No Category"));
+    EXPECT_EQ(store.categoryNameForId(65535), QStringLiteral("All Categories"));
+    EXPECT_EQ(store.categoryNameForId(70000), QStringLiteral("All Categories"));
 }
 
 TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
 {
     Recorder changed(screen->center, StudyPaneNotifications::qsBookmarksHaveChangedNotification);
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Love"), std::nullopt));
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Grace"), std::nullopt));
-    const quint16 love = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Love"));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("Love"), std::nullopt));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("Grace"), std::nullopt));
+    const quint16 love = store.categoryIdForName(QStringLiteral("Love"));
 
     // A name nobody has writes and posts nothing.
-    EXPECT_FALSE(Bookmarks::bookmarkThisVerse(env, key(62, 4, 8), QStringLiteral("Nobody"), Bookmarks::kAllCategories));
+    EXPECT_FALSE(store.bookmarkVerse(key(62, 4, 8), QStringLiteral("Nobody"), BookmarkStore::kAllCategories));
     EXPECT_TRUE(changed.posts.isEmpty());
-    EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
+    EXPECT_FALSE(store.verseHasBookmarks(key(62, 4, 8)));
 
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(62, 4, 8), QStringLiteral("love"), Bookmarks::kAllCategories));
+    ASSERT_TRUE(store.bookmarkVerse(key(62, 4, 8), QStringLiteral("love"), BookmarkStore::kAllCategories));
     ASSERT_EQ(changed.posts.size(), 1);
-    EXPECT_EQ(changed.posts[0].object, Bookmarks::classObject());
-    EXPECT_TRUE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
+    EXPECT_EQ(changed.posts[0].object, &store);
+    EXPECT_TRUE(store.verseHasBookmarks(key(62, 4, 8)));
 
     // One bookmark: options 8 add no "All Categories"; two bookmarks do.
     QMenu menu;
-    Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), Bookmarks::kOptionAllWhenSeveral, {});
+    BookmarkMenus::populateFromVerse(&menu, store, key(62, 4, 8), BookmarkMenus::kOptionAllWhenSeveral, {});
     EXPECT_EQ(titles(menu), QStringList {QStringLiteral("Love")});
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(62, 4, 8), QStringLiteral("No Category"), 0));
+    ASSERT_TRUE(store.bookmarkVerse(key(62, 4, 8), QStringLiteral("No Category"), 0));
     menu.clear();
-    Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), Bookmarks::kOptionAllWhenSeveral, {});
+    BookmarkMenus::populateFromVerse(&menu, store, key(62, 4, 8), BookmarkMenus::kOptionAllWhenSeveral, {});
     EXPECT_EQ(titles(menu),
         (QStringList {QStringLiteral("All Categories"), QStringLiteral("-"), QStringLiteral("No Category"),
             QStringLiteral("Love")}));
@@ -142,8 +145,8 @@ TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
 
     // The full menu, categories by name, each item carrying its payload and reaching the handler.
     QVariantMap chosen;
-    Bookmarks::populateCategoryMenu(&menu,
-        Bookmarks::kOptionCreateNew | Bookmarks::kOptionAll | Bookmarks::kOptionNoCategory,
+    BookmarkMenus::populate(&menu, store,
+        BookmarkMenus::kOptionCreateNew | BookmarkMenus::kOptionAll | BookmarkMenus::kOptionNoCategory,
         [&chosen](const QVariantMap& p) { chosen = p; });
     EXPECT_EQ(titles(menu),
         (QStringList {QStringLiteral("Create New Category"), QStringLiteral("-"), QStringLiteral("All Bookmarks"),
@@ -156,15 +159,15 @@ TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
 
     // Removing one category keeps the other; "*" with 65535 removes every category's.
     changed.posts.clear();
-    EXPECT_FALSE(Bookmarks::deleteBookmarkOnThisVerse(env, key(62, 4, 8), QStringLiteral("Nobody"), 65535));
+    EXPECT_FALSE(store.removeFromVerse(key(62, 4, 8), QStringLiteral("Nobody"), 65535));
     EXPECT_TRUE(changed.posts.isEmpty());
-    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisVerse(env, key(62, 4, 8), QStringLiteral("Love"), 65535));
+    EXPECT_TRUE(store.removeFromVerse(key(62, 4, 8), QStringLiteral("Love"), 65535));
     menu.clear();
-    Bookmarks::populateCategoryMenuFromVerse(&menu, key(62, 4, 8), 0, {});
+    BookmarkMenus::populateFromVerse(&menu, store, key(62, 4, 8), 0, {});
     EXPECT_EQ(titles(menu), QStringList {QStringLiteral("No Category")});
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(62, 4, 8), QStringLiteral("Grace"), 65535));
-    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisVerse(env, key(62, 4, 8), QStringLiteral("*"), 65535));
-    EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(62, 4, 8)));
+    ASSERT_TRUE(store.bookmarkVerse(key(62, 4, 8), QStringLiteral("Grace"), 65535));
+    EXPECT_TRUE(store.removeFromVerse(key(62, 4, 8), QStringLiteral("*"), 65535));
+    EXPECT_FALSE(store.verseHasBookmarks(key(62, 4, 8)));
     EXPECT_EQ(changed.posts.size(), 3);
 
     // Book bookmarks sit on the section of a block; block 0's section 0 is refused.
@@ -172,24 +175,24 @@ TEST_F(BookmarksTest, VerseAndSectionBookmarksAndTheirMenus)
     ASSERT_TRUE(nave);
     const quint32 block = nave->blockForSection(5);
     ASSERT_EQ(nave->sectionForBlock(block), 5u);
-    EXPECT_FALSE(Bookmarks::blockHasBookmarks(block, nave));
-    ASSERT_TRUE(Bookmarks::bookmarkThisBlock(env, block, nave, QStringLiteral("Grace"), 65535));
-    EXPECT_TRUE(Bookmarks::blockHasBookmarks(block, nave));
+    EXPECT_FALSE(store.blockHasBookmarks(block, nave));
+    ASSERT_TRUE(store.bookmarkBlock(block, nave, QStringLiteral("Grace"), 65535));
+    EXPECT_TRUE(store.blockHasBookmarks(block, nave));
     menu.clear();
-    Bookmarks::populateCategoryMenuFromBlock(&menu, block, nave, Bookmarks::kOptionAll, {});
+    BookmarkMenus::populateFromBlock(&menu, store, block, nave, BookmarkMenus::kOptionAll, {});
     EXPECT_EQ(
         titles(menu), (QStringList {QStringLiteral("All Categories"), QStringLiteral("-"), QStringLiteral("Grace")}));
-    EXPECT_TRUE(Bookmarks::deleteBookmarkOnThisBlock(env, block, nave, QStringLiteral("*"), 65535));
-    EXPECT_FALSE(Bookmarks::blockHasBookmarks(block, nave));
+    EXPECT_TRUE(store.removeFromBlock(block, nave, QStringLiteral("*"), 65535));
+    EXPECT_FALSE(store.blockHasBookmarks(block, nave));
 }
 
 TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
 {
-    ASSERT_TRUE(Bookmarks::addOrRenameCategory(env, QStringLiteral("Promises"), std::nullopt));
-    const quint16 promises = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Promises"));
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(43, 3, 16), QStringLiteral("Promises"), promises));
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(1, 1, 1), QStringLiteral("Promises"), promises));
-    ASSERT_TRUE(Bookmarks::bookmarkThisVerse(env, key(19, 23, 1), QString(), 0));
+    ASSERT_TRUE(store.addOrRenameCategory(QStringLiteral("Promises"), std::nullopt));
+    const quint16 promises = store.categoryIdForName(QStringLiteral("Promises"));
+    ASSERT_TRUE(store.bookmarkVerse(key(43, 3, 16), QStringLiteral("Promises"), promises));
+    ASSERT_TRUE(store.bookmarkVerse(key(1, 1, 1), QStringLiteral("Promises"), promises));
+    ASSERT_TRUE(store.bookmarkVerse(key(19, 23, 1), QString(), 0));
 
     makePane(world().kjv);
     pane->makeBookmarksPaneCurrent();
@@ -267,12 +270,12 @@ TEST_F(BookmarksTest, ThePaneListsABooksBookmarksAndGoesThere)
     alerts->queueAnswer(AlertFirstButtonReturn);
     bookmarks->onDeleteCategory();
     EXPECT_EQ(alerts->shown().size(), 2);
-    EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Covenant")), 65535);
+    EXPECT_EQ(store.categoryIdForName(QStringLiteral("Covenant")), 65535);
     // The deleted category's place is taken by "All Bookmarks", which still holds the uncategorised one.
     EXPECT_EQ(popup->currentText(), QStringLiteral("All Bookmarks"));
     EXPECT_EQ(table->rowCount(), 1);
-    EXPECT_FALSE(Bookmarks::verseHasBookmarks(key(43, 3, 16)));
-    EXPECT_TRUE(Bookmarks::verseHasBookmarks(key(19, 23, 1)));
+    EXPECT_FALSE(store.verseHasBookmarks(key(43, 3, 16)));
+    EXPECT_TRUE(store.verseHasBookmarks(key(19, 23, 1)));
 }
 
 TEST_F(BookmarksTest, TheBookPanesCommandsGoThroughTheServices)
@@ -291,13 +294,13 @@ TEST_F(BookmarksTest, TheBookPanesCommandsGoThroughTheServices)
     hooks.bookmark(kjv, key(19, 1, 1), true, chosen);
     ASSERT_EQ(prompts.size(), 1);
     EXPECT_EQ(prompts[0].value("title").toString(), QStringLiteral("New Bookmark Category"));
-    const quint16 wisdom = Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Wisdom"));
-    ASSERT_NE(wisdom, Bookmarks::kAllCategories);
+    const quint16 wisdom = store.categoryIdForName(QStringLiteral("Wisdom"));
+    ASSERT_NE(wisdom, BookmarkStore::kAllCategories);
     EXPECT_TRUE(hooks.hasBookmarks(kjv, key(19, 1, 1), true));
     // Naming an existing category uses it; cancelling the prompt writes nothing.
     answers = {QStringLiteral("wisdom")};
     hooks.bookmark(kjv, key(20, 1, 7), true, chosen);
-    EXPECT_EQ(Bookmarks::categoryIdForCategoryNamed(QStringLiteral("Wisdom")), wisdom);
+    EXPECT_EQ(store.categoryIdForName(QStringLiteral("Wisdom")), wisdom);
     EXPECT_TRUE(alerts->shown().isEmpty());
     hooks.bookmark(kjv, key(20, 2, 1), true, chosen);
     EXPECT_FALSE(hooks.hasBookmarks(kjv, key(20, 2, 1), true));

@@ -8,6 +8,7 @@
 #include "SubpaneTestSupport.h"
 #include "engine/foundation/SimpleDate.h"
 #include "engine/references/BibleRef.h"
+#include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
 #include "studypane/StudyPaneView.h"
@@ -70,9 +71,11 @@ protected:
     }
     void sync(quint32 bibleKey)
     {
-        screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-            {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(world().kjv)},
-                {"bibleKey", bibleKey}});
+        GoToRequest place;
+        place.layoutUuid = screen->layout->uuidString();
+        place.sourceTuple = world().kjv;
+        place.bibleKey = bibleKey;
+        place.postLocationSync(screen->center, nullptr);
     }
 };
 
@@ -149,9 +152,11 @@ TEST_F(GotoTest, BiblePopUpsFollowLocationSync)
     EXPECT_EQ(go->bookNamePopUpButton()->currentIndex(), go->bookNamePopUpButton()->count() - 1);
     EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("22"));
     // Another layout's sync changes nothing.
-    screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-        {{"layoutUuid", QStringLiteral("elsewhere")}, {"sourceTuple", bookVariant(world().kjv)},
-            {"bibleKey", key(1, 1, 1)}});
+    GoToRequest elsewhere;
+    elsewhere.layoutUuid = QStringLiteral("elsewhere");
+    elsewhere.sourceTuple = world().kjv;
+    elsewhere.bibleKey = key(1, 1, 1);
+    elsewhere.postLocationSync(screen->center, nullptr);
     EXPECT_EQ(go->chapterPopUpButton()->currentText(), QStringLiteral("22"));
 
     // Choosing a book, a chapter and a verse goes there.
@@ -524,11 +529,14 @@ TEST_F(GotoTest, DevotionalCatchUpAndStartOver)
     go->activateRow(4);
     ASSERT_EQ(goTo.posts.size(), 1);
     EXPECT_EQ(GoToRequest::of(goTo.posts[0]).section, devo->sectionForReadingNumber(5));
-    screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-        {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(devo)}, {"readingNumber", 30}});
+    GoToRequest reading;
+    reading.layoutUuid = screen->layout->uuidString();
+    reading.sourceTuple = devo;
+    reading.readingNumber = 30;
+    reading.postLocationSync(screen->center, nullptr);
     EXPECT_EQ(go->lastScrolledRow(), 29);
-    screen->center.postNotificationName(LibraryNotifications::EverybodySyncToMeNotification, nullptr,
-        {{"layoutUuid", screen->layout->uuidString()}, {"sourceTuple", bookVariant(devo)}, {"readingNumber", -3}});
+    reading.readingNumber = -3;
+    reading.postLocationSync(screen->center, nullptr);
     EXPECT_EQ(go->lastScrolledRow(), 0);
     screenshot(QStringLiteral("devotional-goto-subpane.png"));
     devo->resetProgress();

@@ -1,4 +1,4 @@
-// Highlight services and the highlights sub-pane on the sample library and a private database: the
+// The highlight store, its colour menu and the highlights sub-pane on the sample library and a private database: the
 // colour menu, style names, highlighting and removing verses (one notification per call, rendered
 // verses carry the colour at once), the user's colour names, the pane listing a Bible's verses per
 // colour and removing highlights after two confirmations.
@@ -7,8 +7,10 @@
 #include "engine/references/cBibleRef.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
+#include "studypane/HighlightStore.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
+#include "studypane/subpanes/HighlightMenus.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 #include "userdata/cHighlightColorNameStg.h"
 #include "userdata/cVerseHighlightDoc.h"
@@ -38,33 +40,37 @@ protected:
         if (IsSkipped())
             return;
         cVerseHighlightDoc::verseHighlightDocInstance()->deleteHighlightsWithColor(-1, false);
-        for (quint16 v : Highlights::menuColorValues())
-            Highlights::deleteHighlightColorNameFor(env, v);
+        store = HighlightStore(env.center);
+        for (quint16 v : HighlightMenus::menuColorValues())
+            store.deleteColorName(v);
     }
+
+    HighlightStore store {nullptr};
 };
 
 }  // namespace
 
 TEST(HighlightNames, StylesAndTableRows)
 {
-    EXPECT_EQ(Highlights::defaultNameForStyle(0x8002), QStringLiteral("Bold"));
-    EXPECT_EQ(Highlights::defaultNameForStyle(0x8004), QStringLiteral("Italic"));
-    EXPECT_EQ(Highlights::defaultNameForStyle(0x8008), QStringLiteral("Underline"));
-    EXPECT_EQ(Highlights::defaultNameForStyle(0x8010), QStringLiteral("Dotted Underline"));
-    EXPECT_EQ(Highlights::defaultNameForStyle(0x8018), QStringLiteral("Dashed Underline"));
+    const HighlightStore store(nullptr);
+    EXPECT_EQ(HighlightStore::defaultNameForStyle(0x8002), QStringLiteral("Bold"));
+    EXPECT_EQ(HighlightStore::defaultNameForStyle(0x8004), QStringLiteral("Italic"));
+    EXPECT_EQ(HighlightStore::defaultNameForStyle(0x8008), QStringLiteral("Underline"));
+    EXPECT_EQ(HighlightStore::defaultNameForStyle(0x8010), QStringLiteral("Dotted Underline"));
+    EXPECT_EQ(HighlightStore::defaultNameForStyle(0x8018), QStringLiteral("Dashed Underline"));
     for (quint32 other : {0x8000u, 0x8001u, 0x8003u, 0x8006u, 0x800Cu, 0x8020u, 0xFFFFu, 5u})
-        EXPECT_TRUE(Highlights::defaultNameForStyle(other).isEmpty()) << other;
-    EXPECT_EQ(Highlights::nameForColorValue(0, true), QStringLiteral("<default>"));
-    EXPECT_EQ(Highlights::nameForColorValue(84, true), QStringLiteral("Yellow"));
-    EXPECT_EQ(Highlights::nameForColorValue(0x8010, true), QStringLiteral("Dotted Underline"));
-    EXPECT_TRUE(Highlights::nameForColorValue(141, true).isEmpty());
+        EXPECT_TRUE(HighlightStore::defaultNameForStyle(other).isEmpty()) << other;
+    EXPECT_EQ(store.nameForColorValue(0, true), QStringLiteral("<default>"));
+    EXPECT_EQ(store.nameForColorValue(84, true), QStringLiteral("Yellow"));
+    EXPECT_EQ(store.nameForColorValue(0x8010, true), QStringLiteral("Dotted Underline"));
+    EXPECT_TRUE(store.nameForColorValue(141, true).isEmpty());
 }
 
 TEST_F(HighlightsTest, TheColourMenuOffersNineteenValuesWithSwatches)
 {
     QMenu menu;
     QVariantMap chosen;
-    Highlights::populateColorMenu(&menu, Highlights::kOptionAnyColor | Highlights::kOptionRemoveHighlight,
+    HighlightMenus::populate(&menu, store, HighlightMenus::kOptionAnyColor | HighlightMenus::kOptionRemoveHighlight,
         [&](const QVariantMap& p) { chosen = p; });
     const QList<QAction*> items = menu.actions();
     ASSERT_EQ(items.size(), 21);
@@ -87,23 +93,23 @@ TEST_F(HighlightsTest, TheColourMenuOffersNineteenValuesWithSwatches)
     items[5]->trigger();
     EXPECT_EQ(chosen.value("colorID").toUInt(), 34u);
     // Without the options: the 19 values alone.
-    Highlights::populateColorMenu(&menu, 0, {});
+    HighlightMenus::populate(&menu, store, 0, {});
     EXPECT_EQ(menu.actions().size(), 19);
 }
 
 TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 {
     Recorder changed(screen->center, PaneNotifications::qsHighlightsHaveChangedNotification);
-    Highlights::highlightTheseVerses(env, {}, 84);
+    store.highlightVerses({}, 84);
     EXPECT_TRUE(changed.posts.isEmpty());
 
-    Highlights::highlightTheseVerses(env, {key(43, 3, 16), key(43, 3, 17)}, 84);
+    store.highlightVerses({key(43, 3, 16), key(43, 3, 17)}, 84);
     ASSERT_EQ(changed.posts.size(), 1);
-    EXPECT_EQ(changed.posts[0].object, nullptr);
+    EXPECT_EQ(changed.posts[0].object, &store);
     EXPECT_EQ(backColour(key(43, 3, 16)), 84);
     EXPECT_EQ(backColour(key(43, 3, 17)), 84);
     // A new colour replaces the old one.
-    Highlights::highlightTheseVerses(env, {key(43, 3, 17)}, 0x8008);
+    store.highlightVerses({key(43, 3, 17)}, 0x8008);
     EXPECT_EQ(backColour(key(43, 3, 17)), 0x8008);
 
     // The rendered verse carries its colour at once (what every pane showing it draws).
@@ -116,7 +122,7 @@ TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 
     // Removing verses without highlights succeeds silently and still posts.
     changed.posts.clear();
-    Highlights::highlightTheseVerses(env, {key(43, 3, 16), key(1, 1, 1)}, 0);
+    store.highlightVerses({key(43, 3, 16), key(1, 1, 1)}, 0);
     EXPECT_EQ(changed.posts.size(), 1);
     EXPECT_EQ(backColour(key(43, 3, 16)), 0);
     EXPECT_EQ(backColour(key(1, 1, 1)), 0);
@@ -126,27 +132,27 @@ TEST_F(HighlightsTest, HighlightingWritesAndPostsOncePerCall)
 TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
 {
     Recorder names(screen->center, StudyPaneNotifications::qsHighlightColorNamesHaveChangedNotification);
-    Highlights::renameHighlightColor(env, 84, QStringLiteral("Yellow"), QStringLiteral("Yellow"));
-    Highlights::renameHighlightColor(env, 84, QStringLiteral("Yellow"), QStringLiteral("  Yellow \t"));
+    store.renameColor(84, QStringLiteral("Yellow"), QStringLiteral("Yellow"));
+    store.renameColor(84, QStringLiteral("Yellow"), QStringLiteral("  Yellow \t"));
     EXPECT_TRUE(names.posts.isEmpty());
-    cHighlightColorNameStg store;
+    cHighlightColorNameStg rows;
     cHighlightColorNameRecord record;
-    EXPECT_FALSE(store.findColorName(84, true, record));
+    EXPECT_FALSE(rows.findColorName(84, true, record));
 
-    Highlights::renameHighlightColor(env, 84, QStringLiteral("Yellow"), QStringLiteral(" Promises\n"));
+    store.renameColor(84, QStringLiteral("Yellow"), QStringLiteral(" Promises\n"));
     ASSERT_EQ(names.posts.size(), 1);
-    EXPECT_EQ(names.posts[0].object, Highlights::classObject());
-    EXPECT_EQ(Highlights::nameForColorValue(84, false), QStringLiteral("Promises"));
-    EXPECT_EQ(Highlights::nameForColorValue(84, true), QStringLiteral("Yellow"));
-    ASSERT_TRUE(store.findColorName(84, false, record));
+    EXPECT_EQ(names.posts[0].object, &store);
+    EXPECT_EQ(store.nameForColorValue(84, false), QStringLiteral("Promises"));
+    EXPECT_EQ(store.nameForColorValue(84, true), QStringLiteral("Yellow"));
+    ASSERT_TRUE(rows.findColorName(84, false, record));
     const std::int64_t recid = record.recid;
     // A second name rewrites the same row, unsynced.
-    Highlights::renameHighlightColor(env, 84, QStringLiteral("ignored"), QStringLiteral("Covenant"));
-    ASSERT_TRUE(store.findColorName(84, false, record));
+    store.renameColor(84, QStringLiteral("ignored"), QStringLiteral("Covenant"));
+    ASSERT_TRUE(rows.findColorName(84, false, record));
     EXPECT_EQ(record.recid, recid);
     EXPECT_EQ(record.serverid, 0);
     QMenu menu;
-    Highlights::populateColorMenu(&menu, 0, {});
+    HighlightMenus::populate(&menu, store, 0, {});
     EXPECT_EQ(menu.actions()[0]->text(), QStringLiteral("Covenant"));
 
     // Clearing the field in the pane's prompt brings the default name back.
@@ -160,18 +166,18 @@ TEST_F(HighlightsTest, ColourNamesAreTheUsersOwn)
     sub->onRenameHighlightColorButton();
     ASSERT_EQ(prompts.size(), 1);
     EXPECT_EQ(prompts[0].value("default").toString(), QStringLiteral("Covenant"));
-    EXPECT_EQ(Highlights::nameForColorValue(84, false), QStringLiteral("Yellow"));
+    EXPECT_EQ(store.nameForColorValue(84, false), QStringLiteral("Yellow"));
     EXPECT_EQ(sub->highlightColorPopUpButton()->currentText(), QStringLiteral("Yellow"));
-    EXPECT_FALSE(store.findColorName(84, false, record));
+    EXPECT_FALSE(rows.findColorName(84, false, record));
     // Cancel changes nothing.
     sub->onRenameHighlightColorButton();
-    EXPECT_EQ(Highlights::nameForColorValue(84, false), QStringLiteral("Yellow"));
+    EXPECT_EQ(store.nameForColorValue(84, false), QStringLiteral("Yellow"));
 }
 
 TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
 {
-    Highlights::highlightTheseVerses(env, {key(45, 8, 28), key(1, 1, 1)}, 84);
-    Highlights::highlightTheseVerses(env, {key(19, 23, 1)}, 0x8010);
+    store.highlightVerses({key(45, 8, 28), key(1, 1, 1)}, 84);
+    store.highlightVerses({key(19, 23, 1)}, 0x8010);
     makePane(world().kjv);
     pane->makeHighlightsPaneCurrent();
     auto* sub = static_cast<Highlights*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
@@ -203,7 +209,7 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     EXPECT_EQ(pane->recentGoToVerseKeys().value(0), key(45, 8, 28));
 
     // A new highlight shows in the list at once.
-    Highlights::highlightTheseVerses(env, {key(43, 1, 1)}, 84);
+    store.highlightVerses({key(43, 1, 1)}, 84);
     EXPECT_EQ(table->rowCount(), 3);
 
     // Removing one colour asks twice, then removes only that colour.
@@ -220,7 +226,7 @@ TEST_F(HighlightsTest, ThePaneListsAColoursVersesAndRemovesThem)
     EXPECT_EQ(backColour(key(19, 23, 1)), 0x8010);
 
     // With "Any Color", every highlight goes, also of verses only another Bible shows.
-    Highlights::highlightTheseVerses(env, {key(43, 3, 16)}, 7);
+    store.highlightVerses({key(43, 3, 16)}, 7);
     sub->onColorSelected(0);
     alerts->clear();
     alerts->queueAnswer(AlertFirstButtonReturn);
