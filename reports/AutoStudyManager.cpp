@@ -421,6 +421,72 @@ bool AutoStudyManager::canDoWordStudyOn(const QString& word, const SourceTuple::
     return true;
 }
 
+// --- the skeleton of every report ----------------------------------------------------------------------
+
+namespace {
+
+// One report as it is written: a new file in the report folder; with a frame, the header and the
+// title first and the bibliography of the books it cited and the footer last. Text given to
+// append() is a result (wrote() tells whether there was any); text given to write() is not (the
+// frame, a passage every report of its kind starts with). A report left without finish() deletes
+// its file.
+class ReportFile {
+public:
+    ReportFile(AutoStudyManager& manager, bool framed, const QString& title) : m_framed(framed)
+    {
+        m_out.openNew();
+        if (m_framed) {
+            write(manager.stringWithHeader());
+            write(title);
+        }
+    }
+    ~ReportFile()
+    {
+        if (!m_finished)
+            m_out.discard();
+    }
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    void write(const QString& text) { m_out.appendString(text); }
+    void append(const QString& text)
+    {
+        if (text.isEmpty())
+            return;
+        m_out.appendString(text);
+        m_wrote = true;
+    }
+    bool wrote() const { return m_wrote; }
+    // A book the report drew on, for its bibliography (once each).
+    void cite(const SourceTuple::Ptr& book) { m_bibliography.addNoDupes(book); }
+
+    // The frame's end, then the file's path; an empty report is no report: its file goes at once
+    // rather than lingering in the cache, and the path is empty.
+    QString finish()
+    {
+        if (m_framed) {
+            write(AutoStudyManager::stringWithBibliography(m_bibliography));
+            write(AutoStudyManager::stringWithFooter());
+        }
+        m_finished = true;
+        if (m_out.isEmpty()) {
+            m_out.discard();
+            return QString();
+        }
+        m_out.close();
+        return m_out.filename();
+    }
+
+private:
+    OutputFile m_out;
+    SourceTupleArray m_bibliography;
+    bool m_framed;
+    bool m_wrote = false;
+    bool m_finished = false;
+};
+
+}  // namespace
+
 QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible,
     bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
 {
@@ -428,27 +494,13 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
         {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
         {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true},
         {QStringLiteral("omitUserNoteLinks"), true}};
-    SourceTupleArray bibliography;
-    OutputFile out;
-    out.openNew();
+    BibleRef titled = ref;
+    ReportFile report(*this, includeHeaderAndFooter,
+        QStringLiteral("<div class=\"title\">Study on %1</div>")
+            .arg(titled.spellingUsingAbbreviatedBookName(false, true, true)));
     auto allPtr = SourceManager::singleton().allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
-    bool wrote = false;
-    auto append = [&](const QString& text) {
-        if (!text.isEmpty()) {
-            out.appendString(text);
-            wrote = true;
-        }
-    };
-
-    if (includeHeaderAndFooter) {
-        BibleRef spelled = ref;
-        append(stringWithHeader());
-        append(QStringLiteral("<div class=\"title\">Study on %1</div>")
-                   .arg(spelled.spellingUsingAbbreviatedBookName(false, true, true)));
-        wrote = false;  // the frame alone is not a result
-    }
 
     AutoStudyElementList& verseList = m_elements.verseStudyElements();
 
@@ -479,14 +531,12 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
 
     quint32 mainStart = 0, mainEnd = 0;
     if (includeHeaderAndFooter) {
-        if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd)) {
-            out.discard();
+        if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd))
             return QString();
-        }
         const QString html = getHtmlTextFromStartSection(mainStart, mainEnd, bible, config);
         if (!html.isEmpty()) {
-            out.appendString(getHtmlTitleForTuple(*bible, true) + html);
-            bibliography.addNoDupes(bible);
+            report.write(getHtmlTitleForTuple(*bible, true) + html);
+            report.cite(bible);
         }
     }
 
@@ -498,7 +548,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
         return QStringLiteral("%1:%2:%3:%4").arg(book.pubID()).arg(book.bookID()).arg(r.start()).arg(r.end());
     };
     for (AutoStudyElement& element : verseList) {
-        if (quitOnAnyResults && wrote)
+        if (quitOnAnyResults && report.wrote())
             break;
         if (!element.checked || (limitToElement != 0 && element.elementID != limitToElement))
             continue;
@@ -521,17 +571,18 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                 if (text.isEmpty())
                     continue;
                 if (!headed)
-                    append(QStringLiteral("<div class=\"subtitle\">My Notes</div>"));
+                    report.append(QStringLiteral("<div class=\"subtitle\">My Notes</div>"));
                 headed = true;
                 BibleRef spelled = BibleRef::bibleRefWithStartKey(key, key);
-                append(QStringLiteral("<div class=\"notestitle\">My Note on %1</div>").arg(spelled.fullSpelling()));
-                append(inertHtml(text));
+                report.append(
+                    QStringLiteral("<div class=\"notestitle\">My Note on %1</div>").arg(spelled.fullSpelling()));
+                report.append(inertHtml(text));
             }
             continue;
         }
         bool elementHeaded = false;
         for (AutoStudyBook& entry : element.bookArray) {
-            if (quitOnAnyResults && wrote)
+            if (quitOnAnyResults && report.wrote())
                 break;
             if (!entry.checked)
                 continue;
@@ -569,13 +620,13 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                 if (html.isEmpty())
                     break;
                 if (!elementHeaded)
-                    append(id == AutoStudyElements::BiblesID
+                    report.append(id == AutoStudyElements::BiblesID
                             ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
                             : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
                 elementHeaded = true;
-                append(getHtmlTitleForTuple(*book, true));
-                append(html);
-                bibliography.addNoDupes(book);
+                report.append(getHtmlTitleForTuple(*book, true));
+                report.append(html);
+                report.cite(book);
                 break;
             }
             case AutoStudyElements::CommentariesID: {
@@ -591,13 +642,13 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                     if (html.isEmpty())
                         continue;
                     if (!headed)
-                        append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
-                                   .arg(book->name().toHtmlEscaped()));
+                        report.append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
+                                          .arg(book->name().toHtmlEscaped()));
                     headed = true;
-                    append(html);
+                    report.append(html);
                     articlesWritten.insert(articleKey(*book, r));
                 }
-                bibliography.addNoDupes(book);
+                report.cite(book);
                 break;
             }
             case AutoStudyElements::CrossReferencesID: {
@@ -617,9 +668,9 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                         : getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
                     if (!html.isEmpty()) {
                         if (!headed)
-                            append(heading);
+                            report.append(heading);
                         headed = true;
-                        append(html);
+                        report.append(html);
                         articlesWritten.insert(articleKey(*book, r));
                     }
                     for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
@@ -635,19 +686,19 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                             if (linked.isEmpty())
                                 continue;
                             if (!headed)
-                                append(heading);
+                                report.append(heading);
                             headed = true;
                             target.setLanguage(int(bible->bookLanguage() & 0xFFFF));
                             target.mapToTranslation(bible->abbr());
-                            append(QStringLiteral("<div class=\"bibleref\">%1</div>")
-                                       .arg(target.spellingUsingAbbreviatedBookName(false, true, true)));
-                            append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
-                            append(linked);
-                            append(QStringLiteral("</div>\n"));
+                            report.append(QStringLiteral("<div class=\"bibleref\">%1</div>")
+                                              .arg(target.spellingUsingAbbreviatedBookName(false, true, true)));
+                            report.append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
+                            report.append(linked);
+                            report.append(QStringLiteral("</div>\n"));
                         }
                     }
                 }
-                bibliography.addNoDupes(book);
+                report.cite(book);
                 break;
             }
             case AutoStudyElements::DictionariesID: {
@@ -674,11 +725,11 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                     if (html.isEmpty())
                         continue;
                     if (!headed)
-                        append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                                   .arg(book->name().toHtmlEscaped()));
+                        report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                          .arg(book->name().toHtmlEscaped()));
                     headed = true;
-                    append(html);
-                    bibliography.addNoDupes(book);
+                    report.append(html);
+                    report.cite(book);
                 }
                 break;
             }
@@ -692,11 +743,11 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                     if (html.isEmpty())
                         continue;
                     if (!headed)
-                        append(QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
-                                   .arg(book->name()));
+                        report.append(QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
+                                          .arg(book->name()));
                     headed = true;
-                    append(html);
-                    bibliography.addNoDupes(book);
+                    report.append(html);
+                    report.cite(book);
                 }
                 break;
             }
@@ -706,17 +757,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
         }
     }
 
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithBibliography(bibliography));
-        out.appendString(stringWithFooter());
-    }
-    // An empty report is no report: its file goes at once rather than lingering in the cache.
-    if (out.isEmpty()) {
-        out.discard();
-        return QString();
-    }
-    out.close();
-    return out.filename();
+    return report.finish();
 }
 
 // --- the word report -----------------------------------------------------------------------------------
@@ -765,23 +806,11 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
     const QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
         {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
         {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
-    SourceTupleArray bibliography;
-    OutputFile out;
-    out.openNew();
+    ReportFile report(*this, includeHeaderAndFooter,
+        QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
     auto allPtr = SourceManager::singleton().allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
-    bool wrote = false;
-    auto append = [&](const QString& text) {
-        if (!text.isEmpty()) {
-            out.appendString(text);
-            wrote = true;
-        }
-    };
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithHeader());
-        out.appendString(QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
-    }
 
     AutoStudyElementList& wordList = m_elements.wordStudyElements();
     QList<AttributeGroup> groups;
@@ -805,14 +834,14 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
 
     bool attributesWritten = false;
     for (AutoStudyElement& element : wordList) {
-        if (quitOnAnyResults && wrote)
+        if (quitOnAnyResults && report.wrote())
             break;
         if (!element.checked || (limitToElement != 0 && element.elementID != limitToElement))
             continue;
         const int id = element.elementID;
         bool summaryOpened = false;
         for (AutoStudyBook& entry : element.bookArray) {
-            if (quitOnAnyResults && wrote)
+            if (quitOnAnyResults && report.wrote())
                 break;
             if (!entry.checked)
                 continue;
@@ -822,40 +851,40 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
             switch (id) {
             case AutoStudyElements::BiblesID: {
                 if (!summaryOpened)
-                    append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
+                    report.append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
                 summaryOpened = true;
-                append(countLine(book->wordOccursInXSections(word), *book, QString()));
+                report.append(countLine(book->wordOccursInXSections(word), *book, QString()));
                 BitVector hits(quint32(book->numSections()));
                 if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
-                    append(countLine(n, *book, QStringLiteral(" as a word attribute")));
+                    report.append(countLine(n, *book, QStringLiteral(" as a word attribute")));
                 const QChar first = word.at(0).toLower();
                 if (first == QLatin1Char('h')) {
                     hits.clearAll();
                     if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
-                        append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
+                        report.append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
                 } else if (first == QLatin1Char('g')) {
                     hits.clearAll();
                     if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
-                        append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
+                        report.append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
                 }
-                bibliography.addNoDupes(book);
+                report.cite(book);
                 break;
             }
             case AutoStudyElements::BiblesWithWordAttributesID: {
-                bibliography.addNoDupes(book);
+                report.cite(book);
                 if (attributesWritten)
                     break;
                 attributesWritten = true;
-                append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
+                report.append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
                 if (groups.isEmpty()) {
-                    append(QStringLiteral("<p>None found.</p>"));
+                    report.append(QStringLiteral("<p>None found.</p>"));
                     break;
                 }
                 for (const AttributeGroup& g : groups) {
                     QString line = QStringLiteral("<div class=\"sourcetitle\">%1</div>\n<p>").arg(g.description);
                     for (qsizetype i = 0; i < g.attributes.size(); ++i)
                         line += (i == 0 ? QString() : QStringLiteral(", ")) + g.displayPrefix + g.attributes.at(i);
-                    append(line + QStringLiteral("</p>\n"));
+                    report.append(line + QStringLiteral("</p>\n"));
                 }
                 break;
             }
@@ -868,10 +897,10 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
                 const QString html = getHtmlTextFromStartSection(s, e, book, config);
                 if (html.isEmpty())
                     break;
-                append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                           .arg(book->name().toHtmlEscaped()));
-                append(html);
-                bibliography.addNoDupes(book);
+                report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                  .arg(book->name().toHtmlEscaped()));
+                report.append(html);
+                report.cite(book);
                 break;
             }
             case AutoStudyElements::WordAttributeDictionariesID: {
@@ -888,14 +917,15 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
                         if (html.isEmpty())
                             continue;
                         if (!bookHeaded)
-                            append(QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
-                                       .arg(book->name()));
+                            report.append(
+                                QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
+                                    .arg(book->name()));
                         bookHeaded = true;
                         if (!groupHeaded)
-                            append(QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description));
+                            report.append(QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description));
                         groupHeaded = true;
-                        append(html);
-                        bibliography.addNoDupes(book);
+                        report.append(html);
+                        report.cite(book);
                     }
                 }
                 break;
@@ -906,17 +936,7 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
         }
     }
 
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithBibliography(bibliography));
-        out.appendString(stringWithFooter());
-    }
-    // An empty report is no report: its file goes at once rather than lingering in the cache.
-    if (out.isEmpty()) {
-        out.discard();
-        return QString();
-    }
-    out.close();
-    return out.filename();
+    return report.finish();
 }
 
 // --- today's reading ---------------------------------------------------------------------------------
@@ -969,13 +989,8 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
     const QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
         {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
         {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
-    SourceTupleArray bibliography;
-    OutputFile out;
-    out.openNew();
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithHeader());
-        out.appendString(QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(day.stringWithStyle(2)));
-    }
+    ReportFile report(*this, includeHeaderAndFooter,
+        QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(day.stringWithStyle(2)));
 
     AutoStudyElementList& todayList = m_elements.todayStudyElements();
     AutoStudyElement* devotionals = nullptr;
@@ -989,10 +1004,8 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
             biblesFirst = i == 0;
         }
     }
-    if (!devotionals) {
-        out.discard();
+    if (!devotionals)
         return QString();
-    }
     const bool devotionalFirst = devotionals->checked && !biblesFirst;
     const bool devotionalAfter = devotionals->checked && biblesFirst;
     const bool biblesChecked = bibles && bibles->checked;
@@ -1016,8 +1029,8 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
         const QString heading =
             QStringLiteral("<div class=\"subtitle\">Reading from %1</div>\r").arg(book->name().toHtmlEscaped());
         if (devotionalFirst && !reading.isEmpty()) {
-            out.appendString(heading + reading);
-            bibliography.addNoDupes(book);
+            report.write(heading + reading);
+            report.cite(book);
             wrote = true;
         }
         if (biblesChecked) {
@@ -1041,37 +1054,27 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
                     if (html.isEmpty())
                         continue;
                     if (!wrote)
-                        out.appendString(heading);
+                        report.write(heading);
                     wrote = true;
                     ref.setLanguage(int(printIn->bookLanguage() & 0xFFFF));
                     ref.mapToTranslation(printIn->abbr());
-                    out.appendString(QStringLiteral("<div class=\"bibleref\">%1</div>")
-                                         .arg(ref.spellingUsingAbbreviatedBookName(false, true, true)));
-                    out.appendString(html);
-                    bibliography.addNoDupes(printIn);
+                    report.write(QStringLiteral("<div class=\"bibleref\">%1</div>")
+                                     .arg(ref.spellingUsingAbbreviatedBookName(false, true, true)));
+                    report.write(html);
+                    report.cite(printIn);
                 }
             }
         }
         if (devotionalAfter && !reading.isEmpty()) {
             if (!wrote)
-                out.appendString(heading);
-            out.appendString(reading);
-            bibliography.addNoDupes(book);
+                report.write(heading);
+            report.write(reading);
+            report.cite(book);
             wrote = true;
         }
         if (quitOnAnyResults && wrote)
             break;
     }
 
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithBibliography(bibliography));
-        out.appendString(stringWithFooter());
-    }
-    // An empty report is no report: its file goes at once rather than lingering in the cache.
-    if (out.isEmpty()) {
-        out.discard();
-        return QString();
-    }
-    out.close();
-    return out.filename();
+    return report.finish();
 }

@@ -18,31 +18,7 @@
 // members) before it joins the page.
 
 // ---------------------------------------------------------------------------------------------------
-// The bridge to the reader. Calls whose answer the page needs go out as synchronous requests to the
-// bridge address; the others are sent without waiting. Arguments travel JSON-encoded.
-
-function qsSend(name, args, wait) {
-    var request = new XMLHttpRequest();
-    try {
-        request.open('GET', qsBridgeBase + name + '?' + encodeURIComponent(JSON.stringify(args)), !wait);
-        request.send();
-    } catch (e) {
-        return null;
-    }
-    if (!wait || request.status !== 200)
-        return null;
-    try {
-        return JSON.parse(request.responseText);
-    } catch (e) {
-        return null;
-    }
-}
-
-var qsMaxText = 65536; // longest text the page hands to the reader
-
-function qsText(value) {
-    return String(value).substring(0, qsMaxText);
-}
+// The calls to the reader, through qsSend of Bridge.js (which the reader puts before this script).
 
 var jsInterface = {
     getHTMLTextForBlock: function (block) { return qsSend('getHTMLTextForBlock', [block | 0], true); },

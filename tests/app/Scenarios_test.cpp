@@ -7,6 +7,8 @@
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/preferences/AppNotifications.h"
+#include "app/preferences/LoginPreferencesViewController.h"
+#include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
@@ -428,22 +430,48 @@ protected:
         typeAndReturn(go->verseComboBox()->lineEdit(), reference);
     }
 
-    // Logs in to the stand-in's account as a reader does on the account settings page.
+    // Logs in to the stand-in's account as a reader does: File > Settings..., a click on the Customer
+    // ID page's button, the ID and the password typed and a click on Log In; the window is closed after.
     void logIn(const standin_test::Server& server) { logIn(server.httpPort(), server.syncPort()); }
     void logIn(quint16 httpPort, quint16 syncPort)
     {
         UserDefaults::standardUserDefaults().setString(
             qs::cloud::ServiceHost::loopback(httpPort, syncPort).toSetting(), QStringLiteral("serviceHost"));
-        std::unique_ptr<PreferencesViewController> account(PreferencesViewController::factoryForPane(
-            PreferencesViewController::Environment::fromWindow(applicationEnvironment()), 3));
-        account->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
-        account->textField(QStringLiteral("password"))->setText(QStringLiteral("demo"));
+        ASSERT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::Settings));
+        MASPreferencesWindowController* settings = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (settings = shownWindow<MASPreferencesWindowController>()) != nullptr; }))
+            << "Settings did not open";
+        const QString page = QString::fromLatin1(LoginPreferencesViewController::kIdentity.identifier);
+        QWidget* pageButton = nullptr;
+        for (QAction* action : settings->toolbar()->actions())
+            if (action->objectName() == page)
+                pageButton = settings->toolbar()->widgetForAction(action);
+        ASSERT_NE(pageButton, nullptr) << "no Customer ID button in the settings toolbar";
+        QTest::mouseClick(pageButton, Qt::LeftButton);
+        ASSERT_TRUE(waitFor([&] {
+            return settings->selectedViewController() != nullptr &&
+                settings->selectedViewController()->identifier() == page;
+        })) << "the Customer ID page did not show";
+        PreferencesViewController* account = settings->selectedViewController();
+        typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test"));
+        typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo"));
         QPushButton* button = account->findChild<QPushButton*>(QStringLiteral("loginButton"));
         ASSERT_NE(button, nullptr);
-        button->click();
+        ASSERT_TRUE(button->isVisible() && button->isEnabled()) << "Log In cannot be clicked";
+        QTest::mouseClick(button, Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] { return button->isEnabled(); }, 20000)) << "no answer to the log-in";
         ASSERT_TRUE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("credentialsValid")))
             << "the log-in was refused";
+        settings->close();
+    }
+
+    // Replaces a field's text by typing, as a reader does.
+    static void typeInto(QLineEdit* field, const QString& text)
+    {
+        ASSERT_NE(field, nullptr);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
     }
 
     // Sync Now, as from the toolbar, and the wait for the engine to finish; false when it reported

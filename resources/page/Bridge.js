@@ -1,0 +1,30 @@
+// Bridge.js: the bridge from a page to the reader, shared by the book page and the note pages. The
+// reader puts this script before the page's own and sets `qsBridgeBase` (the bridge address with the
+// page's secret) before either runs.
+//
+// Calls whose answer the page needs go out as synchronous requests to the bridge address; the others
+// are sent without waiting. Arguments travel JSON-encoded; a text the page hands over is cut to
+// qsMaxText characters.
+
+function qsSend(name, args, wait) {
+    var request = new XMLHttpRequest();
+    try {
+        request.open('GET', qsBridgeBase + name + '?' + encodeURIComponent(JSON.stringify(args)), !wait);
+        request.send();
+    } catch (e) {
+        return null;
+    }
+    if (!wait || request.status !== 200)
+        return null;
+    try {
+        return JSON.parse(request.responseText);
+    } catch (e) {
+        return null;
+    }
+}
+
+var qsMaxText = 65536; // longest text of one bridge call
+
+function qsText(value) {
+    return String(value).substring(0, qsMaxText);
+}
