@@ -45,7 +45,6 @@
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/notes/NoteStore.h"
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
@@ -348,6 +347,62 @@ protected:
         ASSERT_TRUE(waitFor([&] { return viewer->selectedTab() == tab; }));
     }
 
+    // The open note's source tab, clicked, once its page is ready; null when it did not show.
+    NoteWebView* noteSourceTab()
+    {
+        clickNoteTab(StudyPaneNoteViewEditViewController::TextEditTab);
+        auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+        NoteWebView* source = nullptr;
+        waitFor([&] {
+            source = viewer != nullptr ? viewer->webView(StudyPaneNoteViewEditViewController::TextEditTab) : nullptr;
+            return source != nullptr && source->isPageReady();
+        });
+        return source;
+    }
+
+    // The open note's text as it is kept, read where a reader reads it: in the note's source tab.
+    QString noteSource()
+    {
+        NoteWebView* source = noteSourceTab();
+        if (source == nullptr)
+            return QString();
+        QString text;
+        waitFor([&] {
+            const std::optional<QVariant> value = TestSupport::runScript(source->page(),
+                QStringLiteral("(function(){var e=document.getElementById('raw-editor');return e?e.value:null;})()"));
+            if (!value || value->isNull())
+                return false;
+            text = value->toString();
+            return true;
+        });
+        return text;
+    }
+
+    // Replaces the open note's text by typing its lines in the source tab (Ctrl+A first, Return after
+    // every line), then shows the note's view, which keeps what was typed.
+    ::testing::AssertionResult retypeNoteSource(const QStringList& lines)
+    {
+        NoteWebView* source = noteSourceTab();
+        if (source == nullptr)
+            return ::testing::AssertionFailure() << "the note's source tab did not show";
+        source->setFocus();
+        QWidget* target = source->focusProxy() != nullptr ? source->focusProxy() : source;
+        QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+        if (!TestSupport::waitForScript(source->page(),
+                QStringLiteral("document.activeElement === document.getElementById('raw-editor')"), true))
+            return ::testing::AssertionFailure() << "the source editor did not take the focus";
+        QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
+        for (const QString& line : lines) {
+            QTest::keyClicks(target, line);
+            QTest::keyClick(target, Qt::Key_Return);
+        }
+        auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+        if (!waitFor([&] { return viewer != nullptr && viewer->webViewHasBeenEdited(); }))
+            return ::testing::AssertionFailure() << "the reader did not see the typing";
+        clickNoteTab(StudyPaneNoteViewEditViewController::ViewTab);
+        return ::testing::AssertionSuccess();
+    }
+
     // Names a new bookmark category in the prompt that asks for it, by typing, as a reader does.
     static void nameTheCategory(ModalTextFieldWindowController* prompt, const QString& name)
     {
@@ -515,7 +570,7 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
 
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
     ASSERT_NE(john316, 0u);
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     // The book opens at its beginning; the go-to moves the page that shows it.
     ASSERT_TRUE(waitForPageText(bible, QStringLiteral("In the beginning God created")));
     QuillsteadWindowController& window = *app.mainWindowController();
@@ -560,7 +615,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     ASSERT_TRUE(kjv);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
     EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Study"), QStringLiteral("Find")));
@@ -624,8 +679,6 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     quit();
 
     // The note was saved on the way out; everything comes back on the next start.
-    EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")))
-        << NoteStore::read(NoteLocation::bible(key)).text.toStdString();
     launch();
     EXPECT_EQ(panes().goToPanes().currentLayoutUuid(), uuid);
     EXPECT_TRUE(waitFor([&] {
@@ -639,11 +692,12 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(studyPane()->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
     EXPECT_TRUE(highlights->highlightedVerses().contains(section));
-    EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")));
-    // The page shows the verse highlighted, with the link to its note.
+    // The page shows the verse highlighted, with the link to its note, and the note shows what was typed.
     const int shown = regionShowing(kjv->pubID(), kjv->bookID());
     EXPECT_TRUE(waitForVerseClass(shown, key, QStringLiteral("yellow")));
     EXPECT_TRUE(waitForNoteLink(shown, key));
+    const QString note = viewNoteOnVerse(shown, key);
+    EXPECT_TRUE(note.contains(QStringLiteral("Faith works by love"))) << note.toStdString();
 }
 
 TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
@@ -666,7 +720,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     ASSERT_TRUE(waitFor([&] {
         return library->rowForBook({{QStringLiteral("productid"), "RV1909"}}) >= 0;
     })) << "the owned list did not arrive";
-    library->chooseBookRow(library->rowForBook({{QStringLiteral("productid"), "RV1909"}}));
+    clickRow(library->booksTableView(), library->rowForBook({{QStringLiteral("productid"), "RV1909"}}));
     ASSERT_TRUE(waitFor([&] { return bookNamed(QStringLiteral("RV1909")) != nullptr; }, 60000))
         << "the download did not reach the library";
     EXPECT_TRUE(QFile::exists(file));
@@ -701,11 +755,10 @@ constexpr quint32 kRomans828 = (45u << 16) | (8u << 8) | 28u;
 const char kSecondProfileVariable[] = "QS_SCENARIO_SECOND_PROFILE";
 // A folder the two profiles share for the note text the first one stored.
 const char kExchangeVariable[] = "QS_SCENARIO_EXCHANGE";
-// The note as the second profile rewrites it: line breaks of both kinds, "$" and the look-alikes of
-// the line's separators, and a line break at the end.
-const QString kRewrittenNote = QString::fromUtf8("<p>All things work together for good</p>\r\n"
-                                                 "<p>to them that love God: $, \xE2\x90\x9F, \xE2\x90\x9E, "
-                                                 "\xEF\xBC\x84</p>\n");
+// The note as the second profile types it in the note's source, a line at a time: "$" and the
+// look-alikes of the sync line's separators.
+const QStringList kRewrittenNote {QStringLiteral("<p>All things work together for good</p>"),
+    QString::fromUtf8("<p>to them that love God: $, \xE2\x90\x9F, \xE2\x90\x9E, \xEF\xBC\x84</p>")};
 
 TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
 {
@@ -724,7 +777,7 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     // note editor, then Sync Now.
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     ASSERT_TRUE(chooseOnVerse(bible, kRomans828, {QStringLiteral("Highlight"), QStringLiteral("Yellow")}));
     EXPECT_TRUE(waitForVerseClass(bible, kRomans828, QStringLiteral("yellow")));
@@ -737,10 +790,9 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     ASSERT_TRUE(highlighted(kRomans828));
     ASSERT_TRUE(typeNoteOnVerse(
         bible, kRomans828, {QStringLiteral("All things work together"), QStringLiteral("for good, at $5 a line$")}));
-    // Back to the note's view: the editor stores the note in its paragraphs, one a line.
+    // The note's view, then its source: the editor keeps the note in its paragraphs, one a line.
     clickNoteTab(StudyPaneNoteViewEditViewController::ViewTab);
-    ASSERT_TRUE(waitFor([] { return NoteStore::read(NoteLocation::bible(kRomans828)).found; }));
-    const QString typed = NoteStore::read(NoteLocation::bible(kRomans828)).text;
+    const QString typed = noteSource();
     EXPECT_TRUE(typed.contains(QStringLiteral("</p>\n<p>")) && typed.endsWith(QLatin1Char('\n')))
         << "not two stored paragraphs: " << typed.toStdString();
     ASSERT_TRUE(syncNow()) << "the first profile's sync did not finish";
@@ -770,13 +822,13 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     // note viewer shows it.
     launch();
     ASSERT_TRUE(syncNow()) << "the first profile's second sync did not finish";
-    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, kRewrittenNote);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int shownIn = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().goToPanes().makePaneCurrent(shownIn);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), shownIn)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(shownIn, kRomans828);
     EXPECT_TRUE(shown.contains(QStringLiteral("to them that love God: $"))) << shown.toStdString();
+    EXPECT_EQ(noteSource(), kRewrittenNote.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
 
 TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
@@ -789,11 +841,9 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     const QString typed = QString::fromUtf8(sent.readAll());
     launch();
     logIn(quint16(ports[0].toUInt()), quint16(ports[1].toUInt()));
-    EXPECT_FALSE(NoteStore::read(NoteLocation::bible(kRomans828)).found);
     ASSERT_TRUE(syncNow()) << "the second profile's sync did not finish";
 
-    // The note of two paragraphs came byte for byte, and so did everything synced after it.
-    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, typed);
+    // Everything synced arrived: the bookmark, its category and the highlight (the note below).
     EXPECT_TRUE(StudyPaneBookmarksViewController::verseHasBookmarks(kRomans828));
     EXPECT_NE(StudyPaneBookmarksViewController::categoryIdForCategoryNamed(QStringLiteral("Shared")),
         StudyPaneBookmarksViewController::kAllCategories);
@@ -804,18 +854,20 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     ASSERT_TRUE(kjv);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(bible, kRomans828);
     EXPECT_TRUE(shown.contains(QStringLiteral("All things work together"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("for good, at $5 a line$"))) << shown.toStdString();
+    // The note of two paragraphs came character for character.
+    EXPECT_EQ(noteSource(), typed);
     m_app->mainWindowController()->window()->show();
     EXPECT_TRUE(TestSupport::waitForViewsPainted(m_app->mainWindowController()->window()));
     QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
     m_app->mainWindowController()->window()->grab().save(kBuild + QStringLiteral("/screenshots/synced-note.png"));
 
-    // This profile rewrites the note and syncs it back.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kRomans828), kRewrittenNote));
+    // This profile rewrites the note in its source and syncs it back.
+    ASSERT_TRUE(retypeNoteSource(kRewrittenNote));
     ASSERT_TRUE(syncNow()) << "the second profile's second sync did not finish";
 }
 
@@ -833,7 +885,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         if (region != bible && panes().goToPanes().isBookPane(region))
             other = region;
     ASSERT_GE(other, 0);
-    panes().goToPanes().makePaneCurrent(other);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
     ASSERT_TRUE(openBookFromTheSheet(scofield));
     ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
 
@@ -845,7 +897,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         const quint32 section = kjv->sectionForSyncString(place);
         ASSERT_NE(section, 0u) << place.toStdString();
         sections.append(section);
-        panes().goToPanes().makePaneCurrent(bible);
+        ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
         typeIntoBibleGoTo(place);
         ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << place.toStdString();
         // The commentary shows its note on the same passage.
@@ -916,7 +968,7 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john316; }));
 
