@@ -60,6 +60,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -296,6 +297,14 @@ protected:
                     editor->webView(editor->selectedTab())->isPageReady();
             }))
             return ::testing::AssertionFailure() << "the note editor did not open";
+        return typeIntoOpenNote(editor, paragraphs);
+    }
+
+    // Types paragraphs into the shown tab of the open note's editor, Return between them; with
+    // `replace`, Ctrl+A first, so that they take the place of the note's text.
+    ::testing::AssertionResult typeIntoOpenNote(
+        StudyPaneNoteViewEditViewController* editor, const QStringList& paragraphs, bool replace = false)
+    {
         NoteWebView* page = editor->webView(editor->selectedTab());
         page->setFocus();
         TestSupport::runScript(page->page(), QStringLiteral("qsFocusEditor()"));
@@ -303,10 +312,12 @@ protected:
                 page->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true))
             return ::testing::AssertionFailure() << "the note's editor did not take the focus";
         QWidget* target = page->focusProxy() != nullptr ? page->focusProxy() : page;
+        if (replace)
+            QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
         for (qsizetype i = 0; i < paragraphs.size(); ++i) {
             if (i > 0)
                 QTest::keyClick(target, Qt::Key_Return);
-            QTest::keyClicks(target, paragraphs[i]);
+            typeText(target, paragraphs[i]);
         }
         if (!waitFor([&] {
                 return TestSupport::pageText(page->page(), 5000).contains(paragraphs.last()) &&
@@ -378,27 +389,42 @@ protected:
         return text;
     }
 
-    // Replaces the open note's text by typing its lines in the source tab (Ctrl+A first, Return after
-    // every line), then shows the note's view, which keeps what was typed.
-    ::testing::AssertionResult retypeNoteSource(const QStringList& lines)
+    // Types text as a reader does: plain ASCII on the keys, anything else as an input method commits it.
+    static void typeText(QWidget* target, const QString& text)
     {
-        NoteWebView* source = noteSourceTab();
-        if (source == nullptr)
-            return ::testing::AssertionFailure() << "the note's source tab did not show";
-        source->setFocus();
-        QWidget* target = source->focusProxy() != nullptr ? source->focusProxy() : source;
-        QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
-        if (!TestSupport::waitForScript(source->page(),
-                QStringLiteral("document.activeElement === document.getElementById('raw-editor')"), true))
-            return ::testing::AssertionFailure() << "the source editor did not take the focus";
-        QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
-        for (const QString& line : lines) {
-            QTest::keyClicks(target, line);
-            QTest::keyClick(target, Qt::Key_Return);
+        QString run;
+        const auto commitRun = [&] {
+            if (run.isEmpty())
+                return;
+            QInputMethodEvent commit;
+            commit.setCommitString(run);
+            QCoreApplication::sendEvent(target, &commit);
+            run.clear();
+        };
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80) {
+                commitRun();
+                QTest::keyClicks(target, QString(c));
+            } else {
+                run += c;
+            }
         }
-        auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
-        if (!waitFor([&] { return viewer != nullptr && viewer->webViewHasBeenEdited(); }))
-            return ::testing::AssertionFailure() << "the reader did not see the typing";
+        commitRun();
+    }
+
+    // Replaces the open note's text in its editor by typing its paragraphs, then shows the note's
+    // view, which keeps what was typed.
+    ::testing::AssertionResult retypeNote(const QStringList& paragraphs)
+    {
+        clickNoteTab(StudyPaneNoteViewEditViewController::RichEditTab);
+        auto* editor = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+        if (!waitFor([&] {
+                return editor != nullptr && editor->webView(editor->selectedTab()) != nullptr &&
+                    editor->webView(editor->selectedTab())->isPageReady();
+            }))
+            return ::testing::AssertionFailure() << "the note editor did not show";
+        if (auto typed = typeIntoOpenNote(editor, paragraphs, true); !typed)
+            return typed;
         clickNoteTab(StudyPaneNoteViewEditViewController::ViewTab);
         return ::testing::AssertionSuccess();
     }
@@ -508,6 +534,12 @@ protected:
                 settings->selectedViewController()->identifier() == page;
         })) << "the Customer ID page did not show";
         PreferencesViewController* account = settings->selectedViewController();
+        // A reader still logged in from an earlier start logs out first.
+        if (QPushButton* logOut = account->findChild<QPushButton*>(QStringLiteral("logoutButton"));
+            logOut != nullptr && logOut->isVisible()) {
+            QTest::mouseClick(logOut, Qt::LeftButton);
+            ASSERT_TRUE(waitFor([&] { return !logOut->isVisible(); })) << "Log Out did not show the log-in form";
+        }
         typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test"));
         typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo"));
         QPushButton* button = account->findChild<QPushButton*>(QStringLiteral("loginButton"));
@@ -570,13 +602,13 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
 
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
     ASSERT_NE(john316, 0u);
-    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
-    // The book opens at its beginning; the go-to moves the page that shows it.
-    ASSERT_TRUE(waitForPageText(bible, QStringLiteral("In the beginning God created")));
     QuillsteadWindowController& window = *app.mainWindowController();
     QWidget* back = window.toolbar()->widgetForAction(window.actions().action(CommandNames::Back));
     ASSERT_NE(back, nullptr);
     EXPECT_FALSE(back->isEnabled()) << "Back before the first move";
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    // The book opens at its beginning; the go-to moves the page that shows it.
+    ASSERT_TRUE(waitForPageText(bible, QStringLiteral("In the beginning God created")));
     typeIntoBibleGoTo(QStringLiteral("jn 3.16"));
     EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == john316; })) << "the Bible pane is at " << sectionOf(bible);
     // The page shows the verse, at its top.
@@ -755,10 +787,10 @@ constexpr quint32 kRomans828 = (45u << 16) | (8u << 8) | 28u;
 const char kSecondProfileVariable[] = "QS_SCENARIO_SECOND_PROFILE";
 // A folder the two profiles share for the note text the first one stored.
 const char kExchangeVariable[] = "QS_SCENARIO_EXCHANGE";
-// The note as the second profile types it in the note's source, a line at a time: "$" and the
-// look-alikes of the sync line's separators.
-const QStringList kRewrittenNote {QStringLiteral("<p>All things work together for good</p>"),
-    QString::fromUtf8("<p>to them that love God: $, \xE2\x90\x9F, \xE2\x90\x9E, \xEF\xBC\x84</p>")};
+// The note as the second profile types it anew, a paragraph a line: "$" and the look-alikes of the
+// sync line's separators.
+const QStringList kRewrittenNote {QStringLiteral("All things work together for good"),
+    QString::fromUtf8("to them that love God: $, \xE2\x90\x9F, \xE2\x90\x9E, \xEF\xBC\x84")};
 
 TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
 {
@@ -828,7 +860,9 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(shownIn, kRomans828);
     EXPECT_TRUE(shown.contains(QStringLiteral("to them that love God: $"))) << shown.toStdString();
-    EXPECT_EQ(noteSource(), kRewrittenNote.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+    QFile rewritten(exchange.filePath(QStringLiteral("rewritten.html")));
+    ASSERT_TRUE(rewritten.open(QIODevice::ReadOnly)) << "the second profile kept no rewrite";
+    EXPECT_EQ(noteSource(), QString::fromUtf8(rewritten.readAll()));
 }
 
 TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
@@ -866,8 +900,15 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
     m_app->mainWindowController()->window()->grab().save(kBuild + QStringLiteral("/screenshots/synced-note.png"));
 
-    // This profile rewrites the note in its source and syncs it back.
-    ASSERT_TRUE(retypeNoteSource(kRewrittenNote));
+    // This profile rewrites the note in the note editor and syncs it back; what it keeps goes to the
+    // first profile to compare.
+    ASSERT_TRUE(retypeNote(kRewrittenNote));
+    const QString rewritten = noteSource();
+    EXPECT_TRUE(rewritten.contains(kRewrittenNote.last())) << rewritten.toStdString();
+    QFile back(QDir(qEnvironmentVariable(kExchangeVariable)).filePath(QStringLiteral("rewritten.html")));
+    ASSERT_TRUE(back.open(QIODevice::WriteOnly));
+    back.write(rewritten.toUtf8());
+    back.close();
     ASSERT_TRUE(syncNow()) << "the second profile's second sync did not finish";
 }
 
