@@ -52,27 +52,15 @@ function qsUnwrap(target) {
     return m ? m[1] : (target || '');
 }
 
-var qsHovered = null;
-
 function qsOnViewMouseOver(event) {
-    var link = qsLinkOf(event);
-    if (link === qsHovered)
-        return;
-    if (qsHovered)
-        jsInterface.hideHrefTargetTooltip();
-    qsHovered = link;
-    if (!link)
-        return;
-    var r = link.getBoundingClientRect();
-    jsInterface.showHrefTargetInTooltip(qsUnwrap(link.getAttribute('href')), Math.round(r.left),
-        Math.round(r.top), Math.round(r.width), Math.round(r.height));
+    qsHoverLink(qsLinkOf(event), function (link, r) {
+        jsInterface.showHrefTargetInTooltip(qsUnwrap(link.getAttribute('href')), Math.round(r.left),
+            Math.round(r.top), Math.round(r.width), Math.round(r.height));
+    });
 }
 
 function qsOnViewMouseOut(event) {
-    if (qsHovered && (!event.relatedTarget || !qsHovered.contains(event.relatedTarget))) {
-        qsHovered = null;
-        jsInterface.hideHrefTargetTooltip();
-    }
+    qsHoverOut(event);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -651,8 +651,6 @@ function qsOnClick(event) {
 // ---------------------------------------------------------------------------------------------------
 // Hover over links and footnote markers: the reader shows a preview of the target.
 
-var qsHovered = null;
-
 function qsFootnoteOf(link) {
     var m = /toggleFootnote\('(_fn\d+)'\)/.exec(link.getAttribute('href') || '');
     var note = m ? document.getElementById(m[1]) : null;
@@ -663,25 +661,15 @@ function qsFootnoteOf(link) {
 
 function qsOnMouseOver(event) {
     var node = event.target && event.target.nodeType === 1 ? event.target : null;
-    var link = node && node.closest ? node.closest('a[href]') : null;
-    if (link === qsHovered)
-        return;
-    if (qsHovered)
-        jsInterface.hideHrefTargetTooltip();
-    qsHovered = link;
-    if (!link)
-        return;
-    var r = link.getBoundingClientRect();
-    jsInterface.showHrefTargetInTooltip(link.getAttribute('href'), qsFootnoteOf(link),
-        Math.round(r.left + window.pageXOffset), Math.round(r.top + window.pageYOffset),
-        Math.round(r.width), Math.round(r.height));
+    qsHoverLink(node && node.closest ? node.closest('a[href]') : null, function (link, r) {
+        jsInterface.showHrefTargetInTooltip(link.getAttribute('href'), qsFootnoteOf(link),
+            Math.round(r.left + window.pageXOffset), Math.round(r.top + window.pageYOffset),
+            Math.round(r.width), Math.round(r.height));
+    });
 }
 
 function qsOnMouseOut(event) {
-    if (qsHovered && (!event.relatedTarget || !qsHovered.contains(event.relatedTarget))) {
-        qsHovered = null;
-        jsInterface.hideHrefTargetTooltip();
-    }
+    qsHoverOut(event);
 }
 
 // ---------------------------------------------------------------------------------------------------
