@@ -309,6 +309,15 @@ QString AutoStudyManager::getHtmlTextFromStartSection(
     return inertHtml(CopyPassageCopier::stringWithCachedImagesInlined(html, tuple));
 }
 
+QString AutoStudyManager::dictionaryEntryHtml(
+    const SourceTuple::Ptr& dictionary, const QString& key, bool matchAsPrefix, const QVariantMap& configuration) const
+{
+    quint32 s = 0, e = 0;
+    if (!dictionary || !dictionary->dictionaryEntry(key, &s, &e, matchAsPrefix))
+        return QString();
+    return getHtmlTextFromStartSection(s, e, dictionary, configuration);
+}
+
 QString AutoStudyManager::getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated)
 {
     return QStringLiteral("\r<div class=\"sourcetitle\">%1</div>\r")
@@ -425,6 +434,35 @@ bool AutoStudyManager::canDoWordStudyOn(const QString& word, const SourceTuple::
 
 namespace {
 
+// The line over a passage printed from a Bible: its reference, spelled in that Bible's language and
+// versification.
+QString bibleRefLine(BibleRef ref, const SourceTuple& bible)
+{
+    ref.setLanguage(int(bible.bookLanguage() & 0xFFFF));
+    ref.mapToTranslation(bible.abbr());
+    return QStringLiteral("<div class=\"bibleref\">%1</div>")
+        .arg(ref.spellingUsingAbbreviatedBookName(false, true, true));
+}
+
+// Which books of an element a walk takes: the checked ones, or, while the element itself is off,
+// every one of them.
+enum class ChosenBooks { Checked, CheckedWhileElementOn };
+
+// Hands `visit` each chosen book of an element that `lookup` finds installed, in the element's order;
+// before every book, a `stop` that holds ends the walk.
+template <class Lookup, class Stop, class Visit>
+void forEachBook(AutoStudyElement& element, ChosenBooks chosen, Lookup lookup, Stop stop, Visit visit)
+{
+    for (AutoStudyBook& entry : element.bookArray) {
+        if (stop())
+            return;
+        if (!entry.checked && (chosen == ChosenBooks::Checked || element.checked))
+            continue;
+        if (const SourceTuple::Ptr book = lookup(entry))
+            visit(book);
+    }
+}
+
 // One report as it is written: a new file in the report folder; with a frame, the header and the
 // title first and the bibliography of the books it cited and the footer last. Text given to
 // append() is a result (wrote() tells whether there was any); text given to write() is not (the
@@ -510,22 +548,20 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
         for (AutoStudyElement& element : verseList) {
             if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
                 continue;
-            for (AutoStudyBook& entry : element.bookArray) {
-                if (element.checked && !entry.checked)
-                    continue;
-                auto book = lookupBook(entry, all, false);
-                if (!book)
-                    continue;
-                config.insert(QStringLiteral("showStrongsNumbers"), true);
-                config.insert(QStringLiteral("sdWordlistWords"), false);
-                config.insert(QStringLiteral("sdWordlistStrongsGreek"), true);
-                config.insert(QStringLiteral("sdWordlistStrongsHebrew"), true);
-                config.insert(QStringLiteral("sdWordlistWordAttributes"), true);
-                BibleRef mapped = ref;
-                mapped.mapToTranslation(book->abbr());
-                if (auto words = book->wordListForVerse(mapped, config))
-                    mergeSorted(attributeWords, *words);
-            }
+            forEachBook(
+                element, ChosenBooks::CheckedWhileElementOn,
+                [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); }, [] { return false; },
+                [&](const SourceTuple::Ptr& book) {
+                    config.insert(QStringLiteral("showStrongsNumbers"), true);
+                    config.insert(QStringLiteral("sdWordlistWords"), false);
+                    config.insert(QStringLiteral("sdWordlistStrongsGreek"), true);
+                    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), true);
+                    config.insert(QStringLiteral("sdWordlistWordAttributes"), true);
+                    BibleRef mapped = ref;
+                    mapped.mapToTranslation(book->abbr());
+                    if (auto words = book->wordListForVerse(mapped, config))
+                        mergeSorted(attributeWords, *words);
+                });
         }
     }
 
@@ -581,180 +617,168 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
             continue;
         }
         bool elementHeaded = false;
-        for (AutoStudyBook& entry : element.bookArray) {
-            if (quitOnAnyResults && report.wrote())
-                break;
-            if (!entry.checked)
-                continue;
-            auto book = lookupBook(entry, all, true);
-            if (!book)
-                continue;
-            switch (id) {
-            case AutoStudyElements::BiblesID:
-            case AutoStudyElements::BiblesWithWordAttributesID: {
-                if (id == AutoStudyElements::BiblesID && bible && sameBook(*book, *bible))
-                    break;
-                BibleRef mapped = ref;
-                mapped.mapToTranslation(book->abbr());
-                quint32 s = 0, e = 0;
-                if (!book->sectionRangeForVerse(mapped, &s, &e))
-                    break;
-                if (id == AutoStudyElements::BiblesID) {
-                    config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
-                    config.insert(QStringLiteral("showStrongsNumbers"), false);
-                    config.remove(CopyPassageCopier::blockWrapperOpenTag);
-                    config.remove(CopyPassageCopier::blockWrapperCloseTag);
-                } else {
-                    config.insert(QStringLiteral("omitStrongsNumbersInDecode"), false);
-                    config.insert(QStringLiteral("showStrongsNumbers"), true);
-                    config.insert(QStringLiteral("strongsTag"), QStringLiteral("span"));
-                    config.insert(
-                        QStringLiteral("strongsGreekTagAttributes"), QStringLiteral("class=\"strongsgreek\""));
-                    config.insert(
-                        QStringLiteral("strongsHebrewTagAttributes"), QStringLiteral("class=\"strongshebrew\""));
-                    config.insert(CopyPassageCopier::blockWrapperOpenTag,
-                        QStringLiteral("<div style='clear:both;overflow:auto;'>"));
-                    config.insert(CopyPassageCopier::blockWrapperCloseTag, QStringLiteral("</div>"));
-                }
-                const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                if (html.isEmpty())
-                    break;
-                if (!elementHeaded)
-                    report.append(id == AutoStudyElements::BiblesID
-                            ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
-                            : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
-                elementHeaded = true;
-                report.append(getHtmlTitleForTuple(*book, true));
-                report.append(html);
-                report.cite(book);
-                break;
-            }
-            case AutoStudyElements::CommentariesID: {
-                const auto ranges = sectionRangesForVerse(ref, bible, book, false);
-                if (ranges.isEmpty())
-                    break;
-                bool headed = false;
-                for (const SectionRange& r : ranges) {
-                    if (articlesWritten.contains(articleKey(*book, r)))
-                        continue;
-                    const QString html =
-                        getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+        forEachBook(
+            element, ChosenBooks::Checked, [&](AutoStudyBook& entry) { return lookupBook(entry, all, true); },
+            [&] { return quitOnAnyResults && report.wrote(); },
+            [&](const SourceTuple::Ptr& book) {
+                switch (id) {
+                case AutoStudyElements::BiblesID:
+                case AutoStudyElements::BiblesWithWordAttributesID: {
+                    if (id == AutoStudyElements::BiblesID && bible && sameBook(*book, *bible))
+                        break;
+                    BibleRef mapped = ref;
+                    mapped.mapToTranslation(book->abbr());
+                    quint32 s = 0, e = 0;
+                    if (!book->sectionRangeForVerse(mapped, &s, &e))
+                        break;
+                    if (id == AutoStudyElements::BiblesID) {
+                        config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+                        config.insert(QStringLiteral("showStrongsNumbers"), false);
+                        config.remove(CopyPassageCopier::blockWrapperOpenTag);
+                        config.remove(CopyPassageCopier::blockWrapperCloseTag);
+                    } else {
+                        config.insert(QStringLiteral("omitStrongsNumbersInDecode"), false);
+                        config.insert(QStringLiteral("showStrongsNumbers"), true);
+                        config.insert(QStringLiteral("strongsTag"), QStringLiteral("span"));
+                        config.insert(
+                            QStringLiteral("strongsGreekTagAttributes"), QStringLiteral("class=\"strongsgreek\""));
+                        config.insert(
+                            QStringLiteral("strongsHebrewTagAttributes"), QStringLiteral("class=\"strongshebrew\""));
+                        config.insert(CopyPassageCopier::blockWrapperOpenTag,
+                            QStringLiteral("<div style='clear:both;overflow:auto;'>"));
+                        config.insert(CopyPassageCopier::blockWrapperCloseTag, QStringLiteral("</div>"));
+                    }
+                    const QString html = getHtmlTextFromStartSection(s, e, book, config);
                     if (html.isEmpty())
-                        continue;
-                    if (!headed)
-                        report.append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
-                                          .arg(book->name().toHtmlEscaped()));
-                    headed = true;
+                        break;
+                    if (!elementHeaded)
+                        report.append(id == AutoStudyElements::BiblesID
+                                ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
+                                : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
+                    elementHeaded = true;
+                    report.append(getHtmlTitleForTuple(*book, true));
                     report.append(html);
-                    articlesWritten.insert(articleKey(*book, r));
-                }
-                report.cite(book);
-                break;
-            }
-            case AutoStudyElements::CrossReferencesID: {
-                // The linked passages are read as text: whatever an earlier element asked of the
-                // Bible's render, no Strong's numbers are decoded or shown here.
-                config.insert(QStringLiteral("showStrongsNumbers"), false);
-                config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
-                const auto ranges = sectionRangesForVerse(ref, bible, book, false);
-                if (ranges.isEmpty())
+                    report.cite(book);
                     break;
-                bool headed = false;
-                const QString heading = QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>")
-                                            .arg(book->name().toHtmlEscaped());
-                for (const SectionRange& r : ranges) {
-                    const QString html = articlesWritten.contains(articleKey(*book, r))
-                        ? QString()
-                        : getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
-                    if (!html.isEmpty()) {
+                }
+                case AutoStudyElements::CommentariesID: {
+                    const auto ranges = sectionRangesForVerse(ref, bible, book, false);
+                    if (ranges.isEmpty())
+                        break;
+                    bool headed = false;
+                    for (const SectionRange& r : ranges) {
+                        if (articlesWritten.contains(articleKey(*book, r)))
+                            continue;
+                        const QString html =
+                            getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+                        if (html.isEmpty())
+                            continue;
                         if (!headed)
-                            report.append(heading);
+                            report.append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
+                                              .arg(book->name().toHtmlEscaped()));
                         headed = true;
                         report.append(html);
                         articlesWritten.insert(articleKey(*book, r));
                     }
-                    for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
-                        auto links = book->bibleLinksListForSection(quint32(sec), bible->abbr(), config);
-                        if (!links)
-                            continue;
-                        for (const BibleRef& link : *links) {
-                            BibleRef target = link;
-                            quint32 s = 0, e = 0;
-                            if (!bible->sectionRangeForVerse(target, &s, &e))
-                                continue;
-                            const QString linked = getHtmlTextFromStartSection(s, e, bible, config);
-                            if (linked.isEmpty())
-                                continue;
+                    report.cite(book);
+                    break;
+                }
+                case AutoStudyElements::CrossReferencesID: {
+                    // The linked passages are read as text: whatever an earlier element asked of the
+                    // Bible's render, no Strong's numbers are decoded or shown here.
+                    config.insert(QStringLiteral("showStrongsNumbers"), false);
+                    config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+                    const auto ranges = sectionRangesForVerse(ref, bible, book, false);
+                    if (ranges.isEmpty())
+                        break;
+                    bool headed = false;
+                    const QString heading = QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>")
+                                                .arg(book->name().toHtmlEscaped());
+                    for (const SectionRange& r : ranges) {
+                        const QString html = articlesWritten.contains(articleKey(*book, r))
+                            ? QString()
+                            : getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+                        if (!html.isEmpty()) {
                             if (!headed)
                                 report.append(heading);
                             headed = true;
-                            target.setLanguage(int(bible->bookLanguage() & 0xFFFF));
-                            target.mapToTranslation(bible->abbr());
-                            report.append(QStringLiteral("<div class=\"bibleref\">%1</div>")
-                                              .arg(target.spellingUsingAbbreviatedBookName(false, true, true)));
-                            report.append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
-                            report.append(linked);
-                            report.append(QStringLiteral("</div>\n"));
+                            report.append(html);
+                            articlesWritten.insert(articleKey(*book, r));
+                        }
+                        for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
+                            auto links = book->bibleLinksListForSection(quint32(sec), bible->abbr(), config);
+                            if (!links)
+                                continue;
+                            for (const BibleRef& link : *links) {
+                                BibleRef target = link;
+                                quint32 s = 0, e = 0;
+                                if (!bible->sectionRangeForVerse(target, &s, &e))
+                                    continue;
+                                const QString linked = getHtmlTextFromStartSection(s, e, bible, config);
+                                if (linked.isEmpty())
+                                    continue;
+                                if (!headed)
+                                    report.append(heading);
+                                headed = true;
+                                report.append(bibleRefLine(target, *bible));
+                                report.append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
+                                report.append(linked);
+                                report.append(QStringLiteral("</div>\n"));
+                            }
                         }
                     }
-                }
-                report.cite(book);
-                break;
-            }
-            case AutoStudyElements::DictionariesID: {
-                if (!bible || book->bookLanguage() != bible->bookLanguage())
+                    report.cite(book);
                     break;
-                if (!verseWords) {
-                    config.insert(QStringLiteral("showStrongsNumbers"), false);
-                    config.insert(QStringLiteral("sdWordlistWords"), true);
-                    config.insert(QStringLiteral("sdWordlistStrongsGreek"), false);
-                    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), false);
-                    config.insert(QStringLiteral("sdWordlistWordAttributes"), false);
-                    verseWords = bible->wordListForVerse(ref, config);
-                    if (!verseWords)
+                }
+                case AutoStudyElements::DictionariesID: {
+                    if (!bible || book->bookLanguage() != bible->bookLanguage())
                         break;
+                    if (!verseWords) {
+                        config.insert(QStringLiteral("showStrongsNumbers"), false);
+                        config.insert(QStringLiteral("sdWordlistWords"), true);
+                        config.insert(QStringLiteral("sdWordlistStrongsGreek"), false);
+                        config.insert(QStringLiteral("sdWordlistStrongsHebrew"), false);
+                        config.insert(QStringLiteral("sdWordlistWordAttributes"), false);
+                        verseWords = bible->wordListForVerse(ref, config);
+                        if (!verseWords)
+                            break;
+                    }
+                    bool headed = false;
+                    for (const QString& word : *verseWords) {
+                        if (!shouldLookupWord(word))
+                            continue;
+                        const QString html = dictionaryEntryHtml(book, word, false, config);
+                        if (html.isEmpty())
+                            continue;
+                        if (!headed)
+                            report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                              .arg(book->name().toHtmlEscaped()));
+                        headed = true;
+                        report.append(html);
+                        report.cite(book);
+                    }
+                    break;
                 }
-                bool headed = false;
-                for (const QString& word : *verseWords) {
-                    if (!shouldLookupWord(word))
-                        continue;
-                    quint32 s = 0, e = 0;
-                    if (!book->dictionaryEntry(word, &s, &e, false))
-                        continue;
-                    const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                    if (html.isEmpty())
-                        continue;
-                    if (!headed)
-                        report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                                          .arg(book->name().toHtmlEscaped()));
-                    headed = true;
-                    report.append(html);
-                    report.cite(book);
+                case AutoStudyElements::WordAttributeDictionariesID: {
+                    bool headed = false;
+                    for (const QString& word : attributeWords) {
+                        const QString html = dictionaryEntryHtml(book, word, false, config);
+                        if (html.isEmpty())
+                            continue;
+                        if (!headed)
+                            report.append(
+                                QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
+                                    .arg(book->name()));
+                        headed = true;
+                        report.append(html);
+                        report.cite(book);
+                    }
+                    break;
                 }
-                break;
-            }
-            case AutoStudyElements::WordAttributeDictionariesID: {
-                bool headed = false;
-                for (const QString& word : attributeWords) {
-                    quint32 s = 0, e = 0;
-                    if (!book->dictionaryEntry(word, &s, &e, false))
-                        continue;
-                    const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                    if (html.isEmpty())
-                        continue;
-                    if (!headed)
-                        report.append(QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
-                                          .arg(book->name()));
-                    headed = true;
-                    report.append(html);
-                    report.cite(book);
+                default:
+                    break;  // devotionals, other books and the navigator's dictionaries write nothing here
                 }
-                break;
-            }
-            default:
-                break;  // devotionals, other books and the navigator's dictionaries write nothing here
-            }
-        }
+            });
     }
 
     return report.finish();
@@ -819,16 +843,14 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
         for (AutoStudyElement& element : wordList) {
             if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
                 continue;
-            for (AutoStudyBook& entry : element.bookArray) {
-                if (element.checked && !entry.checked)
-                    continue;
-                auto book = lookupBook(entry, all, false);
-                if (!book)
-                    continue;
-                if (auto entries = book->wordAttributesForWord(word))
-                    for (const QVariantMap& e : *entries)
-                        addAttribute(groups, e);
-            }
+            forEachBook(
+                element, ChosenBooks::CheckedWhileElementOn,
+                [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); }, [] { return false; },
+                [&](const SourceTuple::Ptr& book) {
+                    if (auto entries = book->wordAttributesForWord(word))
+                        for (const QVariantMap& e : *entries)
+                            addAttribute(groups, e);
+                });
         }
     }
 
@@ -840,100 +862,91 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
             continue;
         const int id = element.elementID;
         bool summaryOpened = false;
-        for (AutoStudyBook& entry : element.bookArray) {
-            if (quitOnAnyResults && report.wrote())
-                break;
-            if (!entry.checked)
-                continue;
-            auto book = lookupBook(entry, all, false);
-            if (!book)
-                continue;
-            switch (id) {
-            case AutoStudyElements::BiblesID: {
-                if (!summaryOpened)
-                    report.append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
-                summaryOpened = true;
-                report.append(countLine(book->wordOccursInXSections(word), *book, QString()));
-                BitVector hits(quint32(book->numSections()));
-                if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
-                    report.append(countLine(n, *book, QStringLiteral(" as a word attribute")));
-                const QChar first = word.at(0).toLower();
-                if (first == QLatin1Char('h')) {
-                    hits.clearAll();
-                    if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
-                        report.append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
-                } else if (first == QLatin1Char('g')) {
-                    hits.clearAll();
-                    if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
-                        report.append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
-                }
-                report.cite(book);
-                break;
-            }
-            case AutoStudyElements::BiblesWithWordAttributesID: {
-                report.cite(book);
-                if (attributesWritten)
-                    break;
-                attributesWritten = true;
-                report.append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
-                if (groups.isEmpty()) {
-                    report.append(QStringLiteral("<p>None found.</p>"));
-                    break;
-                }
-                for (const AttributeGroup& g : groups) {
-                    QString line = QStringLiteral("<div class=\"sourcetitle\">%1</div>\n<p>").arg(g.description);
-                    for (qsizetype i = 0; i < g.attributes.size(); ++i)
-                        line += (i == 0 ? QString() : QStringLiteral(", ")) + g.displayPrefix + g.attributes.at(i);
-                    report.append(line + QStringLiteral("</p>\n"));
-                }
-                break;
-            }
-            case AutoStudyElements::DictionariesID: {
-                if (!source || book->bookLanguage() != source->bookLanguage())
-                    break;
-                quint32 s = 0, e = 0;
-                if (!book->dictionaryEntry(word, &s, &e, false))
-                    break;
-                const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                if (html.isEmpty())
-                    break;
-                report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                                  .arg(book->name().toHtmlEscaped()));
-                report.append(html);
-                report.cite(book);
-                break;
-            }
-            case AutoStudyElements::WordAttributeDictionariesID: {
-                bool bookHeaded = false;
-                for (const AttributeGroup& g : groups) {
-                    if (!g.linkType.startsWith(QStringLiteral("sync:")))
-                        continue;
-                    bool groupHeaded = false;
-                    for (const QString& value : g.attributes) {
-                        quint32 s = 0, e = 0;
-                        if (!book->dictionaryEntry(g.syncPrefix + value, &s, &e, false))
-                            continue;
-                        const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                        if (html.isEmpty())
-                            continue;
-                        if (!bookHeaded)
-                            report.append(
-                                QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
-                                    .arg(book->name()));
-                        bookHeaded = true;
-                        if (!groupHeaded)
-                            report.append(QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description));
-                        groupHeaded = true;
-                        report.append(html);
-                        report.cite(book);
+        forEachBook(
+            element, ChosenBooks::Checked, [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); },
+            [&] { return quitOnAnyResults && report.wrote(); },
+            [&](const SourceTuple::Ptr& book) {
+                switch (id) {
+                case AutoStudyElements::BiblesID: {
+                    if (!summaryOpened)
+                        report.append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
+                    summaryOpened = true;
+                    report.append(countLine(book->wordOccursInXSections(word), *book, QString()));
+                    BitVector hits(quint32(book->numSections()));
+                    if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
+                        report.append(countLine(n, *book, QStringLiteral(" as a word attribute")));
+                    const QChar first = word.at(0).toLower();
+                    if (first == QLatin1Char('h')) {
+                        hits.clearAll();
+                        if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
+                            report.append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
+                    } else if (first == QLatin1Char('g')) {
+                        hits.clearAll();
+                        if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
+                            report.append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
                     }
+                    report.cite(book);
+                    break;
                 }
-                break;
-            }
-            default:
-                break;
-            }
-        }
+                case AutoStudyElements::BiblesWithWordAttributesID: {
+                    report.cite(book);
+                    if (attributesWritten)
+                        break;
+                    attributesWritten = true;
+                    report.append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
+                    if (groups.isEmpty()) {
+                        report.append(QStringLiteral("<p>None found.</p>"));
+                        break;
+                    }
+                    for (const AttributeGroup& g : groups) {
+                        QString line = QStringLiteral("<div class=\"sourcetitle\">%1</div>\n<p>").arg(g.description);
+                        for (qsizetype i = 0; i < g.attributes.size(); ++i)
+                            line += (i == 0 ? QString() : QStringLiteral(", ")) + g.displayPrefix + g.attributes.at(i);
+                        report.append(line + QStringLiteral("</p>\n"));
+                    }
+                    break;
+                }
+                case AutoStudyElements::DictionariesID: {
+                    if (!source || book->bookLanguage() != source->bookLanguage())
+                        break;
+                    const QString html = dictionaryEntryHtml(book, word, false, config);
+                    if (html.isEmpty())
+                        break;
+                    report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                      .arg(book->name().toHtmlEscaped()));
+                    report.append(html);
+                    report.cite(book);
+                    break;
+                }
+                case AutoStudyElements::WordAttributeDictionariesID: {
+                    bool bookHeaded = false;
+                    for (const AttributeGroup& g : groups) {
+                        if (!g.linkType.startsWith(QStringLiteral("sync:")))
+                            continue;
+                        bool groupHeaded = false;
+                        for (const QString& value : g.attributes) {
+                            const QString html = dictionaryEntryHtml(book, g.syncPrefix + value, false, config);
+                            if (html.isEmpty())
+                                continue;
+                            if (!bookHeaded)
+                                report.append(
+                                    QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
+                                        .arg(book->name()));
+                            bookHeaded = true;
+                            if (!groupHeaded)
+                                report.append(
+                                    QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description));
+                            groupHeaded = true;
+                            report.append(html);
+                            report.cite(book);
+                        }
+                    }
+                    break;
+                }
+                default:
+                    break;
+                }
+            });
     }
 
     return report.finish();
@@ -1056,10 +1069,7 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
                     if (!wrote)
                         report.write(heading);
                     wrote = true;
-                    ref.setLanguage(int(printIn->bookLanguage() & 0xFFFF));
-                    ref.mapToTranslation(printIn->abbr());
-                    report.write(QStringLiteral("<div class=\"bibleref\">%1</div>")
-                                     .arg(ref.spellingUsingAbbreviatedBookName(false, true, true)));
+                    report.write(bibleRefLine(ref, *printIn));
                     report.write(html);
                     report.cite(printIn);
                 }
