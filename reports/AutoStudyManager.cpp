@@ -411,23 +411,28 @@ bool AutoStudyManager::shouldLookupWord(const QString& word)
 
 // --- the verse report ----------------------------------------------------------------------------------
 
-bool AutoStudyManager::canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element)
+namespace {
+
+// The answer of a probe: a report asked only whether it would have content (its file, if any, is not
+// kept).
+bool probeFound(const QString& file)
 {
-    // A probe: the report is only asked whether it would have content, and its file is not kept.
-    const QString file = resultsFileForAutoVerseStudyOn(ref, bible, false, element, true);
     if (file.isEmpty())
         return false;
     QFile::remove(file);
     return true;
 }
 
+}  // namespace
+
+bool AutoStudyManager::canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element)
+{
+    return probeFound(resultsFileForAutoVerseStudyOn(ref, bible, false, element, true));
+}
+
 bool AutoStudyManager::canDoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int element)
 {
-    const QString file = resultsFileForAutoWordStudyOn(word, bible, false, element, true);
-    if (file.isEmpty())
-        return false;
-    QFile::remove(file);
-    return true;
+    return probeFound(resultsFileForAutoWordStudyOn(word, bible, false, element, true));
 }
 
 // --- the skeleton of every report ----------------------------------------------------------------------
