@@ -241,14 +241,12 @@ protected:
         return -1;
     }
 
-    // Makes the King James pane the current pane; its book then is the active book.
+    // Makes the King James pane the current pane with a click in it; its book then is the active book.
     SourceTuple::Ptr activateKjv()
     {
         int region = -1;
-        if (!waitFor([&] { return (region = kjvRegion()) >= 0; }))
+        if (!waitFor([&] { return (region = kjvRegion()) >= 0; }) || !clickPane(panes(), region))
             return nullptr;
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
-        panes()->view()->makePaneCurrentWithRegion(layout->regionAt(size_t(region)));
         return panes()->activeSourceTuple();
     }
 
