@@ -14,8 +14,11 @@
 #include "app/UpdateAvailableWindowController.h"
 #include "app/ViewCommands.h"
 #include "app/preferences/AppNotifications.h"
+#include "app/preferences/LoginPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
+#include "app/preferences/SettingsPages.h"
+#include "app/preferences/SyncPreferencesViewController.h"
 #include "cloud/protocol/ScrambledText.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/store/MyOffersManager.h"
@@ -217,7 +220,7 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     QuillsteadSyncDelegate::Environment syncEnvironment;
     syncEnvironment.toolbar = [this] { return m_mainWindowController ? m_mainWindowController->toolbar() : nullptr; };
     syncEnvironment.syncSettingsVisible = [this] {
-        return isPreferencesPaneVisible(QuillsteadSyncDelegate::kSyncSettingsPane);
+        return isPreferencesPaneVisible(SettingsPages::indexOf(SyncPreferencesViewController::kIdentity.identifier));
     };
     m_syncDelegate = std::make_unique<QuillsteadSyncDelegate>(
         m_environment.notifications(), defaults, m_environment.alert(), std::move(syncEnvironment));
@@ -588,14 +591,15 @@ void QuillsteadAppController::onSyncNow()
         alert.messageText = QStringLiteral("You must be logged into your Tavrosen account to synchronize your "
                                            "user-created data with the Tavrosen Cloud.");
         m_environment.alert().runModal(alert);
-        showPreferencesPane(qs::cloud::SyncCustomerIDResolutionWindowController::kCustomerIdPreferencesPane);
+        showPreferencesPane(SettingsPages::indexOf(LoginPreferencesViewController::kIdentity.identifier));
         return;
     }
     const qint64 customer = defaults.integerForKey(QStringLiteral("customerIDNum"));
     const qint64 syncedTo = QuillsteadSyncDelegate::syncedToCustomerID();
     if (!qs::cloud::SyncCustomerIDResolutionWindowController::resolveBeforeSync(m_environment, customer, syncedTo,
-            m_mainWindowController ? m_mainWindowController->window() : nullptr,
-            [this](int pane) { showPreferencesPane(pane); }))
+            m_mainWindowController ? m_mainWindowController->window() : nullptr, [this](int) {
+                showPreferencesPane(SettingsPages::indexOf(LoginPreferencesViewController::kIdentity.identifier));
+            }))
         return;
     // Resolving may have removed the local user data: no search result kept from it may stand.
     if (syncedTo >= 1 && syncedTo != customer)
@@ -685,10 +689,8 @@ MASPreferencesWindowController* QuillsteadAppController::preferencesWindowContro
     if (!m_preferences) {
         auto pageEnvironment = PreferencesViewController::Environment::fromWindow(m_environment);
         pageEnvironment.sync.syncNow = [this] { onSyncNow(); };
-        QVector<PreferencesViewController*> panes;
-        for (unsigned i = 0; i < unsigned(PreferencesViewController::kPaneCount); ++i)
-            panes.append(PreferencesViewController::factoryForPane(pageEnvironment, i));
-        m_preferences = std::make_unique<MASPreferencesWindowController>(pageEnvironment.window, panes, tr("Settings"));
+        m_preferences = std::make_unique<MASPreferencesWindowController>(
+            pageEnvironment.window, SettingsPages::makeAll(pageEnvironment), tr("Settings"));
         if (m_mainWindowController)
             m_preferences->floatAbove(m_mainWindowController->window());
         m_environment.notifications().addObserver(

@@ -2,11 +2,12 @@
 // pages and the special offers, each over the main window and each handing over to the others.
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/preferences/LoginPreferencesViewController.h"
+#include "app/preferences/SettingsPages.h"
 #include "cloud/store/ui/BookStoreWindowController.h"
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
 #include "cloud/store/ui/StoreContext.h"
-#include "cloud/ui/SyncCustomerIDResolutionWindowController.h"
 #include "platform/Alerts.h"
 
 #include <QGuiApplication>
@@ -61,7 +62,7 @@ bool QuillsteadAppController::explainSignInNeeded(const QString& what)
     alert.informativeText = tr("Enter your customer ID or e-mail and your password on the Customer ID page of "
                                "Settings, then choose the command again.");
     m_environment.alert().runModal(alert);
-    showPreferencesPane(qs::cloud::SyncCustomerIDResolutionWindowController::kCustomerIdPreferencesPane);
+    showPreferencesPane(SettingsPages::indexOf(LoginPreferencesViewController::kIdentity.identifier));
     return true;
 }
 

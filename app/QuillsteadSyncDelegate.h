@@ -36,8 +36,6 @@ public:
     static inline const QString kProgressItem = QStringLiteral("progress");
     static inline const QString kProgressTempItem = QStringLiteral("progressTemp");
     static inline const QString kFlexibleSpaceItem = QStringLiteral("flexibleSpace");
-    // The settings page of the cloud sync.
-    static constexpr int kSyncSettingsPane = 4;
     // The error code of sync history rows written for errors.
     static constexpr int kErrorCode = 1;
 

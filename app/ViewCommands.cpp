@@ -1,6 +1,9 @@
 #include "app/ViewCommands.h"
 
 #include "app/QuillsteadAppController.h"
+#include "app/preferences/ColorPreferencesViewController.h"
+#include "app/preferences/DisplayPreferencesViewController.h"
+#include "app/preferences/SettingsPages.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -83,9 +86,12 @@ ViewCommands::ViewCommands(const WindowEnvironment& environment, QuillsteadAppCo
                 QStringLiteral("Link previews enabled."), false);
         });
     actions.add(DisplaySettings, {.text = tr("Display Settings..."), .menu = ActionRegistry::in(Menus::View, 2, 0)},
-        this, [this] { m_app.showPreferencesPane(1); });
-    actions.add(ColorSettings, {.text = tr("Colors..."), .menu = ActionRegistry::in(Menus::View, 2, 1)}, this,
-        [this] { m_app.showPreferencesPane(2); });
+        this, [this] {
+            m_app.showPreferencesPane(SettingsPages::indexOf(DisplayPreferencesViewController::kIdentity.identifier));
+        });
+    actions.add(ColorSettings, {.text = tr("Colors..."), .menu = ActionRegistry::in(Menus::View, 2, 1)}, this, [this] {
+        m_app.showPreferencesPane(SettingsPages::indexOf(ColorPreferencesViewController::kIdentity.identifier));
+    });
     actions.add(ToggleBibleSync,
         {.text = tr("Bible / Commentary Sync"),
             .toolbarLabel = tr("Bible Sync"),

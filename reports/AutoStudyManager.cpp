@@ -309,6 +309,15 @@ QString AutoStudyManager::getHtmlTextFromStartSection(
     return inertHtml(CopyPassageCopier::stringWithCachedImagesInlined(html, tuple));
 }
 
+QString AutoStudyManager::dictionaryEntryHtml(
+    const SourceTuple::Ptr& dictionary, const QString& key, bool matchAsPrefix, const QVariantMap& configuration) const
+{
+    quint32 s = 0, e = 0;
+    if (!dictionary || !dictionary->dictionaryEntry(key, &s, &e, matchAsPrefix))
+        return QString();
+    return getHtmlTextFromStartSection(s, e, dictionary, configuration);
+}
+
 QString AutoStudyManager::getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated)
 {
     return QStringLiteral("\r<div class=\"sourcetitle\">%1</div>\r")
@@ -402,24 +411,124 @@ bool AutoStudyManager::shouldLookupWord(const QString& word)
 
 // --- the verse report ----------------------------------------------------------------------------------
 
-bool AutoStudyManager::canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element)
+namespace {
+
+// The answer of a probe: a report asked only whether it would have content (its file, if any, is not
+// kept).
+bool probeFound(const QString& file)
 {
-    // A probe: the report is only asked whether it would have content, and its file is not kept.
-    const QString file = resultsFileForAutoVerseStudyOn(ref, bible, false, element, true);
     if (file.isEmpty())
         return false;
     QFile::remove(file);
     return true;
 }
 
+}  // namespace
+
+bool AutoStudyManager::canDoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible, int element)
+{
+    return probeFound(resultsFileForAutoVerseStudyOn(ref, bible, false, element, true));
+}
+
 bool AutoStudyManager::canDoWordStudyOn(const QString& word, const SourceTuple::Ptr& bible, int element)
 {
-    const QString file = resultsFileForAutoWordStudyOn(word, bible, false, element, true);
-    if (file.isEmpty())
-        return false;
-    QFile::remove(file);
-    return true;
+    return probeFound(resultsFileForAutoWordStudyOn(word, bible, false, element, true));
 }
+
+// --- the skeleton of every report ----------------------------------------------------------------------
+
+namespace {
+
+// The line over a passage printed from a Bible: its reference, spelled in that Bible's language and
+// versification.
+QString bibleRefLine(BibleRef ref, const SourceTuple& bible)
+{
+    ref.setLanguage(int(bible.bookLanguage() & 0xFFFF));
+    ref.mapToTranslation(bible.abbr());
+    return QStringLiteral("<div class=\"bibleref\">%1</div>")
+        .arg(ref.spellingUsingAbbreviatedBookName(false, true, true));
+}
+
+// Which books of an element a walk takes: the checked ones, or, while the element itself is off,
+// every one of them.
+enum class ChosenBooks { Checked, CheckedWhileElementOn };
+
+// Hands `visit` each chosen book of an element that `lookup` finds installed, in the element's order;
+// before every book, a `stop` that holds ends the walk.
+template <class Lookup, class Stop, class Visit>
+void forEachBook(AutoStudyElement& element, ChosenBooks chosen, Lookup lookup, Stop stop, Visit visit)
+{
+    for (AutoStudyBook& entry : element.bookArray) {
+        if (stop())
+            return;
+        if (!entry.checked && (chosen == ChosenBooks::Checked || element.checked))
+            continue;
+        if (const SourceTuple::Ptr book = lookup(entry))
+            visit(book);
+    }
+}
+
+// One report as it is written: a new file in the report folder; with a frame, the header and the
+// title first and the bibliography of the books it cited and the footer last. Text given to
+// append() is a result (wrote() tells whether there was any); text given to write() is not (the
+// frame, a passage every report of its kind starts with). A report left without finish() deletes
+// its file.
+class ReportFile {
+public:
+    ReportFile(AutoStudyManager& manager, bool framed, const QString& title) : m_framed(framed)
+    {
+        m_out.openNew();
+        if (m_framed) {
+            write(manager.stringWithHeader());
+            write(title);
+        }
+    }
+    ~ReportFile()
+    {
+        if (!m_finished)
+            m_out.discard();
+    }
+    ReportFile(const ReportFile&) = delete;
+    ReportFile& operator=(const ReportFile&) = delete;
+
+    void write(const QString& text) { m_out.appendString(text); }
+    void append(const QString& text)
+    {
+        if (text.isEmpty())
+            return;
+        m_out.appendString(text);
+        m_wrote = true;
+    }
+    bool wrote() const { return m_wrote; }
+    // A book the report drew on, for its bibliography (once each).
+    void cite(const SourceTuple::Ptr& book) { m_bibliography.addNoDupes(book); }
+
+    // The frame's end, then the file's path; an empty report is no report: its file goes at once
+    // rather than lingering in the cache, and the path is empty.
+    QString finish()
+    {
+        if (m_framed) {
+            write(AutoStudyManager::stringWithBibliography(m_bibliography));
+            write(AutoStudyManager::stringWithFooter());
+        }
+        m_finished = true;
+        if (m_out.isEmpty()) {
+            m_out.discard();
+            return QString();
+        }
+        m_out.close();
+        return m_out.filename();
+    }
+
+private:
+    OutputFile m_out;
+    SourceTupleArray m_bibliography;
+    bool m_framed;
+    bool m_wrote = false;
+    bool m_finished = false;
+};
+
+}  // namespace
 
 QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, const SourceTuple::Ptr& bible,
     bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
@@ -428,27 +537,13 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
         {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
         {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true},
         {QStringLiteral("omitUserNoteLinks"), true}};
-    SourceTupleArray bibliography;
-    OutputFile out;
-    out.openNew();
+    BibleRef titled = ref;
+    ReportFile report(*this, includeHeaderAndFooter,
+        QStringLiteral("<div class=\"title\">Study on %1</div>")
+            .arg(titled.spellingUsingAbbreviatedBookName(false, true, true)));
     auto allPtr = SourceManager::singleton().allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
-    bool wrote = false;
-    auto append = [&](const QString& text) {
-        if (!text.isEmpty()) {
-            out.appendString(text);
-            wrote = true;
-        }
-    };
-
-    if (includeHeaderAndFooter) {
-        BibleRef spelled = ref;
-        append(stringWithHeader());
-        append(QStringLiteral("<div class=\"title\">Study on %1</div>")
-                   .arg(spelled.spellingUsingAbbreviatedBookName(false, true, true)));
-        wrote = false;  // the frame alone is not a result
-    }
 
     AutoStudyElementList& verseList = m_elements.verseStudyElements();
 
@@ -458,35 +553,31 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
         for (AutoStudyElement& element : verseList) {
             if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
                 continue;
-            for (AutoStudyBook& entry : element.bookArray) {
-                if (element.checked && !entry.checked)
-                    continue;
-                auto book = lookupBook(entry, all, false);
-                if (!book)
-                    continue;
-                config.insert(QStringLiteral("showStrongsNumbers"), true);
-                config.insert(QStringLiteral("sdWordlistWords"), false);
-                config.insert(QStringLiteral("sdWordlistStrongsGreek"), true);
-                config.insert(QStringLiteral("sdWordlistStrongsHebrew"), true);
-                config.insert(QStringLiteral("sdWordlistWordAttributes"), true);
-                BibleRef mapped = ref;
-                mapped.mapToTranslation(book->abbr());
-                if (auto words = book->wordListForVerse(mapped, config))
-                    mergeSorted(attributeWords, *words);
-            }
+            forEachBook(
+                element, ChosenBooks::CheckedWhileElementOn,
+                [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); }, [] { return false; },
+                [&](const SourceTuple::Ptr& book) {
+                    config.insert(QStringLiteral("showStrongsNumbers"), true);
+                    config.insert(QStringLiteral("sdWordlistWords"), false);
+                    config.insert(QStringLiteral("sdWordlistStrongsGreek"), true);
+                    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), true);
+                    config.insert(QStringLiteral("sdWordlistWordAttributes"), true);
+                    BibleRef mapped = ref;
+                    mapped.mapToTranslation(book->abbr());
+                    if (auto words = book->wordListForVerse(mapped, config))
+                        mergeSorted(attributeWords, *words);
+                });
         }
     }
 
     quint32 mainStart = 0, mainEnd = 0;
     if (includeHeaderAndFooter) {
-        if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd)) {
-            out.discard();
+        if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd))
             return QString();
-        }
         const QString html = getHtmlTextFromStartSection(mainStart, mainEnd, bible, config);
         if (!html.isEmpty()) {
-            out.appendString(getHtmlTitleForTuple(*bible, true) + html);
-            bibliography.addNoDupes(bible);
+            report.write(getHtmlTitleForTuple(*bible, true) + html);
+            report.cite(bible);
         }
     }
 
@@ -498,7 +589,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
         return QStringLiteral("%1:%2:%3:%4").arg(book.pubID()).arg(book.bookID()).arg(r.start()).arg(r.end());
     };
     for (AutoStudyElement& element : verseList) {
-        if (quitOnAnyResults && wrote)
+        if (quitOnAnyResults && report.wrote())
             break;
         if (!element.checked || (limitToElement != 0 && element.elementID != limitToElement))
             continue;
@@ -521,202 +612,181 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                 if (text.isEmpty())
                     continue;
                 if (!headed)
-                    append(QStringLiteral("<div class=\"subtitle\">My Notes</div>"));
+                    report.append(QStringLiteral("<div class=\"subtitle\">My Notes</div>"));
                 headed = true;
                 BibleRef spelled = BibleRef::bibleRefWithStartKey(key, key);
-                append(QStringLiteral("<div class=\"notestitle\">My Note on %1</div>").arg(spelled.fullSpelling()));
-                append(inertHtml(text));
+                report.append(
+                    QStringLiteral("<div class=\"notestitle\">My Note on %1</div>").arg(spelled.fullSpelling()));
+                report.append(inertHtml(text));
             }
             continue;
         }
         bool elementHeaded = false;
-        for (AutoStudyBook& entry : element.bookArray) {
-            if (quitOnAnyResults && wrote)
-                break;
-            if (!entry.checked)
-                continue;
-            auto book = lookupBook(entry, all, true);
-            if (!book)
-                continue;
-            switch (id) {
-            case AutoStudyElements::BiblesID:
-            case AutoStudyElements::BiblesWithWordAttributesID: {
-                if (id == AutoStudyElements::BiblesID && bible && sameBook(*book, *bible))
-                    break;
-                BibleRef mapped = ref;
-                mapped.mapToTranslation(book->abbr());
-                quint32 s = 0, e = 0;
-                if (!book->sectionRangeForVerse(mapped, &s, &e))
-                    break;
-                if (id == AutoStudyElements::BiblesID) {
-                    config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
-                    config.insert(QStringLiteral("showStrongsNumbers"), false);
-                    config.remove(CopyPassageCopier::blockWrapperOpenTag);
-                    config.remove(CopyPassageCopier::blockWrapperCloseTag);
-                } else {
-                    config.insert(QStringLiteral("omitStrongsNumbersInDecode"), false);
-                    config.insert(QStringLiteral("showStrongsNumbers"), true);
-                    config.insert(QStringLiteral("strongsTag"), QStringLiteral("span"));
-                    config.insert(
-                        QStringLiteral("strongsGreekTagAttributes"), QStringLiteral("class=\"strongsgreek\""));
-                    config.insert(
-                        QStringLiteral("strongsHebrewTagAttributes"), QStringLiteral("class=\"strongshebrew\""));
-                    config.insert(CopyPassageCopier::blockWrapperOpenTag,
-                        QStringLiteral("<div style='clear:both;overflow:auto;'>"));
-                    config.insert(CopyPassageCopier::blockWrapperCloseTag, QStringLiteral("</div>"));
-                }
-                const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                if (html.isEmpty())
-                    break;
-                if (!elementHeaded)
-                    append(id == AutoStudyElements::BiblesID
-                            ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
-                            : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
-                elementHeaded = true;
-                append(getHtmlTitleForTuple(*book, true));
-                append(html);
-                bibliography.addNoDupes(book);
-                break;
-            }
-            case AutoStudyElements::CommentariesID: {
-                const auto ranges = sectionRangesForVerse(ref, bible, book, false);
-                if (ranges.isEmpty())
-                    break;
-                bool headed = false;
-                for (const SectionRange& r : ranges) {
-                    if (articlesWritten.contains(articleKey(*book, r)))
-                        continue;
-                    const QString html =
-                        getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+        forEachBook(
+            element, ChosenBooks::Checked, [&](AutoStudyBook& entry) { return lookupBook(entry, all, true); },
+            [&] { return quitOnAnyResults && report.wrote(); },
+            [&](const SourceTuple::Ptr& book) {
+                switch (id) {
+                case AutoStudyElements::BiblesID:
+                case AutoStudyElements::BiblesWithWordAttributesID: {
+                    if (id == AutoStudyElements::BiblesID && bible && sameBook(*book, *bible))
+                        break;
+                    BibleRef mapped = ref;
+                    mapped.mapToTranslation(book->abbr());
+                    quint32 s = 0, e = 0;
+                    if (!book->sectionRangeForVerse(mapped, &s, &e))
+                        break;
+                    if (id == AutoStudyElements::BiblesID) {
+                        config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+                        config.insert(QStringLiteral("showStrongsNumbers"), false);
+                        config.remove(CopyPassageCopier::blockWrapperOpenTag);
+                        config.remove(CopyPassageCopier::blockWrapperCloseTag);
+                    } else {
+                        config.insert(QStringLiteral("omitStrongsNumbersInDecode"), false);
+                        config.insert(QStringLiteral("showStrongsNumbers"), true);
+                        config.insert(QStringLiteral("strongsTag"), QStringLiteral("span"));
+                        config.insert(
+                            QStringLiteral("strongsGreekTagAttributes"), QStringLiteral("class=\"strongsgreek\""));
+                        config.insert(
+                            QStringLiteral("strongsHebrewTagAttributes"), QStringLiteral("class=\"strongshebrew\""));
+                        config.insert(CopyPassageCopier::blockWrapperOpenTag,
+                            QStringLiteral("<div style='clear:both;overflow:auto;'>"));
+                        config.insert(CopyPassageCopier::blockWrapperCloseTag, QStringLiteral("</div>"));
+                    }
+                    const QString html = getHtmlTextFromStartSection(s, e, book, config);
                     if (html.isEmpty())
-                        continue;
-                    if (!headed)
-                        append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
-                                   .arg(book->name().toHtmlEscaped()));
-                    headed = true;
-                    append(html);
-                    articlesWritten.insert(articleKey(*book, r));
-                }
-                bibliography.addNoDupes(book);
-                break;
-            }
-            case AutoStudyElements::CrossReferencesID: {
-                // The linked passages are read as text: whatever an earlier element asked of the
-                // Bible's render, no Strong's numbers are decoded or shown here.
-                config.insert(QStringLiteral("showStrongsNumbers"), false);
-                config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
-                const auto ranges = sectionRangesForVerse(ref, bible, book, false);
-                if (ranges.isEmpty())
+                        break;
+                    if (!elementHeaded)
+                        report.append(id == AutoStudyElements::BiblesID
+                                ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
+                                : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
+                    elementHeaded = true;
+                    report.append(getHtmlTitleForTuple(*book, true));
+                    report.append(html);
+                    report.cite(book);
                     break;
-                bool headed = false;
-                const QString heading = QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>")
-                                            .arg(book->name().toHtmlEscaped());
-                for (const SectionRange& r : ranges) {
-                    const QString html = articlesWritten.contains(articleKey(*book, r))
-                        ? QString()
-                        : getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
-                    if (!html.isEmpty()) {
+                }
+                case AutoStudyElements::CommentariesID: {
+                    const auto ranges = sectionRangesForVerse(ref, bible, book, false);
+                    if (ranges.isEmpty())
+                        break;
+                    bool headed = false;
+                    for (const SectionRange& r : ranges) {
+                        if (articlesWritten.contains(articleKey(*book, r)))
+                            continue;
+                        const QString html =
+                            getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+                        if (html.isEmpty())
+                            continue;
                         if (!headed)
-                            append(heading);
+                            report.append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
+                                              .arg(book->name().toHtmlEscaped()));
                         headed = true;
-                        append(html);
+                        report.append(html);
                         articlesWritten.insert(articleKey(*book, r));
                     }
-                    for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
-                        auto links = book->bibleLinksListForSection(quint32(sec), bible->abbr(), config);
-                        if (!links)
-                            continue;
-                        for (const BibleRef& link : *links) {
-                            BibleRef target = link;
-                            quint32 s = 0, e = 0;
-                            if (!bible->sectionRangeForVerse(target, &s, &e))
-                                continue;
-                            const QString linked = getHtmlTextFromStartSection(s, e, bible, config);
-                            if (linked.isEmpty())
-                                continue;
+                    report.cite(book);
+                    break;
+                }
+                case AutoStudyElements::CrossReferencesID: {
+                    // The linked passages are read as text: whatever an earlier element asked of the
+                    // Bible's render, no Strong's numbers are decoded or shown here.
+                    config.insert(QStringLiteral("showStrongsNumbers"), false);
+                    config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+                    const auto ranges = sectionRangesForVerse(ref, bible, book, false);
+                    if (ranges.isEmpty())
+                        break;
+                    bool headed = false;
+                    const QString heading = QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>")
+                                                .arg(book->name().toHtmlEscaped());
+                    for (const SectionRange& r : ranges) {
+                        const QString html = articlesWritten.contains(articleKey(*book, r))
+                            ? QString()
+                            : getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
+                        if (!html.isEmpty()) {
                             if (!headed)
-                                append(heading);
+                                report.append(heading);
                             headed = true;
-                            target.setLanguage(int(bible->bookLanguage() & 0xFFFF));
-                            target.mapToTranslation(bible->abbr());
-                            append(QStringLiteral("<div class=\"bibleref\">%1</div>")
-                                       .arg(target.spellingUsingAbbreviatedBookName(false, true, true)));
-                            append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
-                            append(linked);
-                            append(QStringLiteral("</div>\n"));
+                            report.append(html);
+                            articlesWritten.insert(articleKey(*book, r));
+                        }
+                        for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
+                            auto links = book->bibleLinksListForSection(quint32(sec), bible->abbr(), config);
+                            if (!links)
+                                continue;
+                            for (const BibleRef& link : *links) {
+                                BibleRef target = link;
+                                quint32 s = 0, e = 0;
+                                if (!bible->sectionRangeForVerse(target, &s, &e))
+                                    continue;
+                                const QString linked = getHtmlTextFromStartSection(s, e, bible, config);
+                                if (linked.isEmpty())
+                                    continue;
+                                if (!headed)
+                                    report.append(heading);
+                                headed = true;
+                                report.append(bibleRefLine(target, *bible));
+                                report.append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
+                                report.append(linked);
+                                report.append(QStringLiteral("</div>\n"));
+                            }
                         }
                     }
-                }
-                bibliography.addNoDupes(book);
-                break;
-            }
-            case AutoStudyElements::DictionariesID: {
-                if (!bible || book->bookLanguage() != bible->bookLanguage())
+                    report.cite(book);
                     break;
-                if (!verseWords) {
-                    config.insert(QStringLiteral("showStrongsNumbers"), false);
-                    config.insert(QStringLiteral("sdWordlistWords"), true);
-                    config.insert(QStringLiteral("sdWordlistStrongsGreek"), false);
-                    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), false);
-                    config.insert(QStringLiteral("sdWordlistWordAttributes"), false);
-                    verseWords = bible->wordListForVerse(ref, config);
-                    if (!verseWords)
+                }
+                case AutoStudyElements::DictionariesID: {
+                    if (!bible || book->bookLanguage() != bible->bookLanguage())
                         break;
+                    if (!verseWords) {
+                        config.insert(QStringLiteral("showStrongsNumbers"), false);
+                        config.insert(QStringLiteral("sdWordlistWords"), true);
+                        config.insert(QStringLiteral("sdWordlistStrongsGreek"), false);
+                        config.insert(QStringLiteral("sdWordlistStrongsHebrew"), false);
+                        config.insert(QStringLiteral("sdWordlistWordAttributes"), false);
+                        verseWords = bible->wordListForVerse(ref, config);
+                        if (!verseWords)
+                            break;
+                    }
+                    bool headed = false;
+                    for (const QString& word : *verseWords) {
+                        if (!shouldLookupWord(word))
+                            continue;
+                        const QString html = dictionaryEntryHtml(book, word, false, config);
+                        if (html.isEmpty())
+                            continue;
+                        if (!headed)
+                            report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                              .arg(book->name().toHtmlEscaped()));
+                        headed = true;
+                        report.append(html);
+                        report.cite(book);
+                    }
+                    break;
                 }
-                bool headed = false;
-                for (const QString& word : *verseWords) {
-                    if (!shouldLookupWord(word))
-                        continue;
-                    quint32 s = 0, e = 0;
-                    if (!book->dictionaryEntry(word, &s, &e, false))
-                        continue;
-                    const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                    if (html.isEmpty())
-                        continue;
-                    if (!headed)
-                        append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                                   .arg(book->name().toHtmlEscaped()));
-                    headed = true;
-                    append(html);
-                    bibliography.addNoDupes(book);
+                case AutoStudyElements::WordAttributeDictionariesID: {
+                    bool headed = false;
+                    for (const QString& word : attributeWords) {
+                        const QString html = dictionaryEntryHtml(book, word, false, config);
+                        if (html.isEmpty())
+                            continue;
+                        if (!headed)
+                            report.append(
+                                QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
+                                    .arg(book->name()));
+                        headed = true;
+                        report.append(html);
+                        report.cite(book);
+                    }
+                    break;
                 }
-                break;
-            }
-            case AutoStudyElements::WordAttributeDictionariesID: {
-                bool headed = false;
-                for (const QString& word : attributeWords) {
-                    quint32 s = 0, e = 0;
-                    if (!book->dictionaryEntry(word, &s, &e, false))
-                        continue;
-                    const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                    if (html.isEmpty())
-                        continue;
-                    if (!headed)
-                        append(QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
-                                   .arg(book->name()));
-                    headed = true;
-                    append(html);
-                    bibliography.addNoDupes(book);
+                default:
+                    break;  // devotionals, other books and the navigator's dictionaries write nothing here
                 }
-                break;
-            }
-            default:
-                break;  // devotionals, other books and the navigator's dictionaries write nothing here
-            }
-        }
+            });
     }
 
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithBibliography(bibliography));
-        out.appendString(stringWithFooter());
-    }
-    // An empty report is no report: its file goes at once rather than lingering in the cache.
-    if (out.isEmpty()) {
-        out.discard();
-        return QString();
-    }
-    out.close();
-    return out.filename();
+    return report.finish();
 }
 
 // --- the word report -----------------------------------------------------------------------------------
@@ -765,23 +835,11 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
     const QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
         {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
         {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
-    SourceTupleArray bibliography;
-    OutputFile out;
-    out.openNew();
+    ReportFile report(*this, includeHeaderAndFooter,
+        QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
     auto allPtr = SourceManager::singleton().allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
-    bool wrote = false;
-    auto append = [&](const QString& text) {
-        if (!text.isEmpty()) {
-            out.appendString(text);
-            wrote = true;
-        }
-    };
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithHeader());
-        out.appendString(QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
-    }
 
     AutoStudyElementList& wordList = m_elements.wordStudyElements();
     QList<AttributeGroup> groups;
@@ -790,133 +848,113 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
         for (AutoStudyElement& element : wordList) {
             if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
                 continue;
-            for (AutoStudyBook& entry : element.bookArray) {
-                if (element.checked && !entry.checked)
-                    continue;
-                auto book = lookupBook(entry, all, false);
-                if (!book)
-                    continue;
-                if (auto entries = book->wordAttributesForWord(word))
-                    for (const QVariantMap& e : *entries)
-                        addAttribute(groups, e);
-            }
+            forEachBook(
+                element, ChosenBooks::CheckedWhileElementOn,
+                [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); }, [] { return false; },
+                [&](const SourceTuple::Ptr& book) {
+                    if (auto entries = book->wordAttributesForWord(word))
+                        for (const QVariantMap& e : *entries)
+                            addAttribute(groups, e);
+                });
         }
     }
 
     bool attributesWritten = false;
     for (AutoStudyElement& element : wordList) {
-        if (quitOnAnyResults && wrote)
+        if (quitOnAnyResults && report.wrote())
             break;
         if (!element.checked || (limitToElement != 0 && element.elementID != limitToElement))
             continue;
         const int id = element.elementID;
         bool summaryOpened = false;
-        for (AutoStudyBook& entry : element.bookArray) {
-            if (quitOnAnyResults && wrote)
-                break;
-            if (!entry.checked)
-                continue;
-            auto book = lookupBook(entry, all, false);
-            if (!book)
-                continue;
-            switch (id) {
-            case AutoStudyElements::BiblesID: {
-                if (!summaryOpened)
-                    append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
-                summaryOpened = true;
-                append(countLine(book->wordOccursInXSections(word), *book, QString()));
-                BitVector hits(quint32(book->numSections()));
-                if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
-                    append(countLine(n, *book, QStringLiteral(" as a word attribute")));
-                const QChar first = word.at(0).toLower();
-                if (first == QLatin1Char('h')) {
-                    hits.clearAll();
-                    if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
-                        append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
-                } else if (first == QLatin1Char('g')) {
-                    hits.clearAll();
-                    if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
-                        append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
-                }
-                bibliography.addNoDupes(book);
-                break;
-            }
-            case AutoStudyElements::BiblesWithWordAttributesID: {
-                bibliography.addNoDupes(book);
-                if (attributesWritten)
-                    break;
-                attributesWritten = true;
-                append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
-                if (groups.isEmpty()) {
-                    append(QStringLiteral("<p>None found.</p>"));
-                    break;
-                }
-                for (const AttributeGroup& g : groups) {
-                    QString line = QStringLiteral("<div class=\"sourcetitle\">%1</div>\n<p>").arg(g.description);
-                    for (qsizetype i = 0; i < g.attributes.size(); ++i)
-                        line += (i == 0 ? QString() : QStringLiteral(", ")) + g.displayPrefix + g.attributes.at(i);
-                    append(line + QStringLiteral("</p>\n"));
-                }
-                break;
-            }
-            case AutoStudyElements::DictionariesID: {
-                if (!source || book->bookLanguage() != source->bookLanguage())
-                    break;
-                quint32 s = 0, e = 0;
-                if (!book->dictionaryEntry(word, &s, &e, false))
-                    break;
-                const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                if (html.isEmpty())
-                    break;
-                append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                           .arg(book->name().toHtmlEscaped()));
-                append(html);
-                bibliography.addNoDupes(book);
-                break;
-            }
-            case AutoStudyElements::WordAttributeDictionariesID: {
-                bool bookHeaded = false;
-                for (const AttributeGroup& g : groups) {
-                    if (!g.linkType.startsWith(QStringLiteral("sync:")))
-                        continue;
-                    bool groupHeaded = false;
-                    for (const QString& value : g.attributes) {
-                        quint32 s = 0, e = 0;
-                        if (!book->dictionaryEntry(g.syncPrefix + value, &s, &e, false))
-                            continue;
-                        const QString html = getHtmlTextFromStartSection(s, e, book, config);
-                        if (html.isEmpty())
-                            continue;
-                        if (!bookHeaded)
-                            append(QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
-                                       .arg(book->name()));
-                        bookHeaded = true;
-                        if (!groupHeaded)
-                            append(QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description));
-                        groupHeaded = true;
-                        append(html);
-                        bibliography.addNoDupes(book);
+        forEachBook(
+            element, ChosenBooks::Checked, [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); },
+            [&] { return quitOnAnyResults && report.wrote(); },
+            [&](const SourceTuple::Ptr& book) {
+                switch (id) {
+                case AutoStudyElements::BiblesID: {
+                    if (!summaryOpened)
+                        report.append(QStringLiteral("<div class=\"subtitle\">Search Summary</div><p>"));
+                    summaryOpened = true;
+                    report.append(countLine(book->wordOccursInXSections(word), *book, QString()));
+                    BitVector hits(quint32(book->numSections()));
+                    if (const quint32 n = book->resultsFromWordAttributeConcordanceForWord(word, hits))
+                        report.append(countLine(n, *book, QStringLiteral(" as a word attribute")));
+                    const QChar first = word.at(0).toLower();
+                    if (first == QLatin1Char('h')) {
+                        hits.clearAll();
+                        if (const quint32 n = book->resultsFromStrongsHebrewConcordanceForWord(word.mid(1), hits))
+                            report.append(countLine(n, *book, QStringLiteral(" as Strong's Hebrew word number")));
+                    } else if (first == QLatin1Char('g')) {
+                        hits.clearAll();
+                        if (const quint32 n = book->resultsFromStrongsGreekConcordanceForWord(word.mid(1), hits))
+                            report.append(countLine(n, *book, QStringLiteral(" as Strong's Greek word number")));
                     }
+                    report.cite(book);
+                    break;
                 }
-                break;
-            }
-            default:
-                break;
-            }
-        }
+                case AutoStudyElements::BiblesWithWordAttributesID: {
+                    report.cite(book);
+                    if (attributesWritten)
+                        break;
+                    attributesWritten = true;
+                    report.append(QStringLiteral("<div class=\"subtitle\">Related Word Attributes</div>\n"));
+                    if (groups.isEmpty()) {
+                        report.append(QStringLiteral("<p>None found.</p>"));
+                        break;
+                    }
+                    for (const AttributeGroup& g : groups) {
+                        QString line = QStringLiteral("<div class=\"sourcetitle\">%1</div>\n<p>").arg(g.description);
+                        for (qsizetype i = 0; i < g.attributes.size(); ++i)
+                            line += (i == 0 ? QString() : QStringLiteral(", ")) + g.displayPrefix + g.attributes.at(i);
+                        report.append(line + QStringLiteral("</p>\n"));
+                    }
+                    break;
+                }
+                case AutoStudyElements::DictionariesID: {
+                    if (!source || book->bookLanguage() != source->bookLanguage())
+                        break;
+                    const QString html = dictionaryEntryHtml(book, word, false, config);
+                    if (html.isEmpty())
+                        break;
+                    report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                      .arg(book->name().toHtmlEscaped()));
+                    report.append(html);
+                    report.cite(book);
+                    break;
+                }
+                case AutoStudyElements::WordAttributeDictionariesID: {
+                    bool bookHeaded = false;
+                    for (const AttributeGroup& g : groups) {
+                        if (!g.linkType.startsWith(QStringLiteral("sync:")))
+                            continue;
+                        bool groupHeaded = false;
+                        for (const QString& value : g.attributes) {
+                            const QString html = dictionaryEntryHtml(book, g.syncPrefix + value, false, config);
+                            if (html.isEmpty())
+                                continue;
+                            if (!bookHeaded)
+                                report.append(
+                                    QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
+                                        .arg(book->name()));
+                            bookHeaded = true;
+                            if (!groupHeaded)
+                                report.append(
+                                    QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description));
+                            groupHeaded = true;
+                            report.append(html);
+                            report.cite(book);
+                        }
+                    }
+                    break;
+                }
+                default:
+                    break;
+                }
+            });
     }
 
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithBibliography(bibliography));
-        out.appendString(stringWithFooter());
-    }
-    // An empty report is no report: its file goes at once rather than lingering in the cache.
-    if (out.isEmpty()) {
-        out.discard();
-        return QString();
-    }
-    out.close();
-    return out.filename();
+    return report.finish();
 }
 
 // --- today's reading ---------------------------------------------------------------------------------
@@ -969,13 +1007,8 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
     const QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
         {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
         {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
-    SourceTupleArray bibliography;
-    OutputFile out;
-    out.openNew();
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithHeader());
-        out.appendString(QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(day.stringWithStyle(2)));
-    }
+    ReportFile report(*this, includeHeaderAndFooter,
+        QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(day.stringWithStyle(2)));
 
     AutoStudyElementList& todayList = m_elements.todayStudyElements();
     AutoStudyElement* devotionals = nullptr;
@@ -989,10 +1022,8 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
             biblesFirst = i == 0;
         }
     }
-    if (!devotionals) {
-        out.discard();
+    if (!devotionals)
         return QString();
-    }
     const bool devotionalFirst = devotionals->checked && !biblesFirst;
     const bool devotionalAfter = devotionals->checked && biblesFirst;
     const bool biblesChecked = bibles && bibles->checked;
@@ -1016,8 +1047,8 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
         const QString heading =
             QStringLiteral("<div class=\"subtitle\">Reading from %1</div>\r").arg(book->name().toHtmlEscaped());
         if (devotionalFirst && !reading.isEmpty()) {
-            out.appendString(heading + reading);
-            bibliography.addNoDupes(book);
+            report.write(heading + reading);
+            report.cite(book);
             wrote = true;
         }
         if (biblesChecked) {
@@ -1041,37 +1072,24 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
                     if (html.isEmpty())
                         continue;
                     if (!wrote)
-                        out.appendString(heading);
+                        report.write(heading);
                     wrote = true;
-                    ref.setLanguage(int(printIn->bookLanguage() & 0xFFFF));
-                    ref.mapToTranslation(printIn->abbr());
-                    out.appendString(QStringLiteral("<div class=\"bibleref\">%1</div>")
-                                         .arg(ref.spellingUsingAbbreviatedBookName(false, true, true)));
-                    out.appendString(html);
-                    bibliography.addNoDupes(printIn);
+                    report.write(bibleRefLine(ref, *printIn));
+                    report.write(html);
+                    report.cite(printIn);
                 }
             }
         }
         if (devotionalAfter && !reading.isEmpty()) {
             if (!wrote)
-                out.appendString(heading);
-            out.appendString(reading);
-            bibliography.addNoDupes(book);
+                report.write(heading);
+            report.write(reading);
+            report.cite(book);
             wrote = true;
         }
         if (quitOnAnyResults && wrote)
             break;
     }
 
-    if (includeHeaderAndFooter) {
-        out.appendString(stringWithBibliography(bibliography));
-        out.appendString(stringWithFooter());
-    }
-    // An empty report is no report: its file goes at once rather than lingering in the cache.
-    if (out.isEmpty()) {
-        out.discard();
-        return QString();
-    }
-    out.close();
-    return out.filename();
+    return report.finish();
 }

@@ -58,6 +58,9 @@ public:
     // --- the report frame ---
     QString getHtmlTextFromStartSection(
         quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const QVariantMap& configuration) const;
+    // The text of a dictionary's entry for a key (or the first key it begins); empty when there is none.
+    QString dictionaryEntryHtml(const SourceTuple::Ptr& dictionary, const QString& key, bool matchAsPrefix,
+        const QVariantMap& configuration) const;
     static QString getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated);
     // Book or user HTML with its active content removed (the note pages' filter).
     static QString inertHtml(const QString& html);

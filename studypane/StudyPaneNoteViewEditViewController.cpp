@@ -178,9 +178,7 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
     connect(m_editor, &StudyPaneNoteEditor::liveContentChanged, this, [this] { webViewDidChange(); });
     connect(m_editor, &StudyPaneNoteEditor::storeFinished, this, [this] { updateStatusPane(); });
     m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
-    QFile script(QStringLiteral(":/notes/NoteEditor.js"));
-    if (script.open(QIODevice::ReadOnly))
-        m_script = QString::fromUtf8(script.readAll());
+    m_script = BookPageHtml::scriptWithBridge(QStringLiteral(":/notes/NoteEditor.js"));
     m_autosaveTimer.setSingleShot(true);
     m_autosaveTimer.setInterval(kAutosaveSeconds * 1000);
     connect(&m_autosaveTimer, &QTimer::timeout, this, [this] { saveEditedText(true); });

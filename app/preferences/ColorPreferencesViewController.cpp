@@ -71,7 +71,7 @@ constexpr int kCustomScheme = 99;
 }  // namespace
 
 ColorPreferencesViewController::ColorPreferencesViewController(const Environment& env, QWidget* parent)
-    : PreferencesViewController(env, 2, parent)
+    : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
     auto* form = new QFormLayout;

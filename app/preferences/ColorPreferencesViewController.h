@@ -15,6 +15,10 @@ class QTimer;
 class ColorPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
+    // The page in the settings window's toolbar.
+    static constexpr Identity kIdentity = {
+        "ColorPreferences", "preferences-desktop-color", QT_TRANSLATE_NOOP("PreferencesViewController", "Color")};
+
     static constexpr int kColorDebounceMs = 500;
 
     explicit ColorPreferencesViewController(const Environment& env, QWidget* parent = nullptr);

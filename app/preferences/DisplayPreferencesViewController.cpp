@@ -28,7 +28,7 @@ const std::pair<const char*, const char*> kWordPopUps[2] = {
 }  // namespace
 
 DisplayPreferencesViewController::DisplayPreferencesViewController(const Environment& env, QWidget* parent)
-    : PreferencesViewController(env, 1, parent)
+    : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QHBoxLayout(this);
     auto* left = new QVBoxLayout;

@@ -10,6 +10,10 @@
 class DisplayPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
+    // The page in the settings window's toolbar.
+    static constexpr Identity kIdentity = {
+        "DisplayPreferences", "preferences-desktop-font", QT_TRANSLATE_NOOP("PreferencesViewController", "Display")};
+
     explicit DisplayPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
     QWidget* initialKeyView() const override;

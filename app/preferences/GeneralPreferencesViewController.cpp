@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 
 GeneralPreferencesViewController::GeneralPreferencesViewController(const Environment& env, QWidget* parent)
-    : PreferencesViewController(env, 0, parent)
+    : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
     auto* sync = new QGroupBox(tr("When a pane moves to a new passage, move along"), this);

@@ -8,6 +8,10 @@
 class GeneralPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
+    // The page in the settings window's toolbar.
+    static constexpr Identity kIdentity = {
+        "GeneralPreferences", "preferences-system", QT_TRANSLATE_NOOP("PreferencesViewController", "General")};
+
     explicit GeneralPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
 private:

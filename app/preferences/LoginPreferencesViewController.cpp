@@ -32,7 +32,7 @@ QProgressBar* busyIndicator(QWidget* parent, const QString& name)
 }  // namespace
 
 LoginPreferencesViewController::LoginPreferencesViewController(const Environment& env, QWidget* parent)
-    : PreferencesViewController(env, 3, parent)
+    : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
     m_credentials = new QStackedWidget(this);

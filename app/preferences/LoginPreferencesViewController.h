@@ -18,6 +18,10 @@ struct AccountResult;
 class LoginPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
+    // The page in the settings window's toolbar.
+    static constexpr Identity kIdentity = {
+        "LoginPreferences", "system-users", QT_TRANSLATE_NOOP("PreferencesViewController", "Customer ID")};
+
     explicit LoginPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
     QWidget* initialKeyView() const override;

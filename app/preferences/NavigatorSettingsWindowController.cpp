@@ -1,24 +1,21 @@
 #include "app/preferences/NavigatorSettingsWindowController.h"
-#include "platform/ui/ContentTextDocument.h"
 #include "platform/ui/PlainLabel.h"
 
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "reports/AutoStudyManager.h"
+#include "reports/ui/AutostudyTableModel.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneNotifications.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDataStream>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QIODevice>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QMimeData>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -29,174 +26,7 @@ namespace {
 
 const QString kMaxNavRowsPerBook = QStringLiteral("maxNavRowsPerBook");
 
-// The dragged rows travel as their numbers, first row first.
-QByteArray encodeRows(QList<int> rows)
-{
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << qint32(rows.size());
-    for (int r : rows)
-        out << qint32(r);
-    return bytes;
-}
-
-// The first dragged row, or -1 when the data holds none (or is not ours).
-int firstRow(const QByteArray& bytes)
-{
-    QDataStream in(bytes);
-    qint32 count = 0, row = -1;
-    in >> count;
-    if (in.status() != QDataStream::Ok || count <= 0)
-        return -1;
-    in >> row;
-    return in.status() == QDataStream::Ok ? row : -1;
-}
-
-// Moves the record of row f to drop row t: inserted at t, the old copy removed after.
-template <class List> void moveRecord(List& list, int f, int t)
-{
-    const auto record = list.at(f);
-    list.insert(t, record);
-    list.removeAt(f < t ? f : f + 1);
-}
-
-// Where a record at row r is after row f moved to drop row t.
-int rowAfterMove(int r, int f, int t)
-{
-    if (r == f)
-        return f < t ? t - 1 : t;
-    if (f < t && r > f && r < t)
-        return r - 1;
-    if (f > t && r >= t && r < f)
-        return r + 1;
-    return r;
-}
-
 }  // namespace
-
-// ---- table model
-
-const QString NavigatorSettingsTableModel::ElementRowMimeType =
-    QStringLiteral("application/x-tqsNavigatorElementRowPasteboardType");
-const QString NavigatorSettingsTableModel::BookRowMimeType =
-    QStringLiteral("application/x-tqsNavigatorBookRowPasteboardType");
-
-NavigatorSettingsTableModel::NavigatorSettingsTableModel(NavigatorSettingsWindowController* owner, bool elements)
-    : QAbstractTableModel(owner), m_owner(owner), m_elements(elements)
-{
-}
-
-void NavigatorSettingsTableModel::reload()
-{
-    beginResetModel();
-    endResetModel();
-}
-
-int NavigatorSettingsTableModel::rowCount(const QModelIndex& parent) const
-{
-    if (parent.isValid())
-        return 0;
-    return m_elements ? m_owner->elementCount() : m_owner->bookCount();
-}
-
-int NavigatorSettingsTableModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : 2;
-}
-
-QVariant NavigatorSettingsTableModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || index.row() >= rowCount())
-        return {};
-    const int row = index.row();
-    if (index.column() == CheckboxColumn) {
-        if (role != Qt::CheckStateRole)
-            return {};
-        const bool on = m_elements ? m_owner->elementChecked(row) : m_owner->bookChecked(row);
-        return on ? Qt::Checked : Qt::Unchecked;
-    }
-    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        const QString name = m_elements ? m_owner->elementName(row) : m_owner->bookName(row);
-        // Book names come from the books: a tool tip shows them as written.
-        return role == Qt::ToolTipRole ? ContentTextDocument::plainToolTip(name) : name;
-    }
-    return {};
-}
-
-bool NavigatorSettingsTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (!index.isValid() || index.column() != CheckboxColumn || role != Qt::CheckStateRole || index.row() >= rowCount())
-        return false;
-    const bool on = value.toInt() == Qt::Checked;
-    if (m_elements)
-        m_owner->setElementChecked(index.row(), on);
-    else
-        m_owner->setBookChecked(index.row(), on);
-    emit dataChanged(index, index, {Qt::CheckStateRole});
-    return true;
-}
-
-QVariant NavigatorSettingsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-        return {};
-    if (section == CheckboxColumn)
-        return tr("Use");
-    return m_elements ? tr("Kind of book") : tr("Book");
-}
-
-Qt::ItemFlags NavigatorSettingsTableModel::flags(const QModelIndex& index) const
-{
-    if (!index.isValid())
-        return Qt::ItemIsDropEnabled;
-    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
-    if (index.column() == CheckboxColumn)
-        f |= Qt::ItemIsUserCheckable;
-    return f;
-}
-
-QStringList NavigatorSettingsTableModel::mimeTypes() const
-{
-    return {rowMimeType()};
-}
-
-QMimeData* NavigatorSettingsTableModel::mimeData(const QModelIndexList& indexes) const
-{
-    QList<int> rows;
-    for (const QModelIndex& i : indexes)
-        if (i.isValid())
-            rows << i.row();
-    auto* data = new QMimeData;
-    data->setData(rowMimeType(), encodeRows(rows));
-    return data;
-}
-
-bool NavigatorSettingsTableModel::canDropMimeData(
-    const QMimeData* data, Qt::DropAction action, int, int, const QModelIndex&) const
-{
-    return data && action == Qt::MoveAction && data->hasFormat(rowMimeType());
-}
-
-bool NavigatorSettingsTableModel::dropMimeData(
-    const QMimeData* data, Qt::DropAction action, int row, int, const QModelIndex& parent)
-{
-    if (!canDropMimeData(data, action, row, 0, parent))
-        return false;
-    const int count = rowCount();
-    const int from = firstRow(data->data(rowMimeType()));
-    if (from < 0 || from >= count)
-        return false;
-    // A drop on a row is a drop above it; a drop below the last row is a drop at the end.
-    int to = row >= 0 ? row : parent.isValid() ? parent.row() : count;
-    to = std::clamp(to, 0, count);
-    if (m_elements)
-        m_owner->moveElement(from, to);
-    else
-        m_owner->moveBook(from, to);
-    return true;
-}
 
 // ---- window
 
@@ -214,32 +44,24 @@ NavigatorSettingsWindowController::NavigatorSettingsWindowController(
     setWindowTitle(tr("Navigator Settings"));
     setModal(true);
 
-    auto makeTable = [this](NavigatorSettingsTableModel* model, const QString& name) {
-        auto* table = new QTableView(this);
+    auto makeTable = [this](AutostudyTableModel* model, const QString& name, const QString& title) {
+        QTableView* table = AutostudyTableModel::makeTableView(model, this);
         table->setObjectName(name);
-        table->setModel(model);
-        table->setSelectionBehavior(QAbstractItemView::SelectRows);
-        table->setSelectionMode(QAbstractItemView::SingleSelection);
-        table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        table->setDragEnabled(true);
-        table->setAcceptDrops(true);
-        table->setDropIndicatorShown(true);
-        table->setDragDropMode(QAbstractItemView::DragDrop);
-        // The model moves the row itself; the view must not clear or remove the dragged one after.
-        table->setDragDropOverwriteMode(false);
-        table->setDefaultDropAction(Qt::MoveAction);
-        table->setShowGrid(false);
-        table->verticalHeader()->hide();
-        table->horizontalHeader()->setSectionResizeMode(
-            NavigatorSettingsTableModel::CheckboxColumn, QHeaderView::ResizeToContents);
-        table->horizontalHeader()->setStretchLastSection(true);
+        model->setHeaderTitles(tr("Use"), title);
+        table->horizontalHeader()->show();
         table->setMinimumSize(260, 240);
         return table;
     };
-    m_elementModel = new NavigatorSettingsTableModel(this, true);
-    m_bookModel = new NavigatorSettingsTableModel(this, false);
-    m_elementsTable = makeTable(m_elementModel, QStringLiteral("ElementTable"));
-    m_booksTable = makeTable(m_bookModel, QStringLiteral("BookTable"));
+    const int study = AutoStudyElements::NavigatorStudy;
+    m_elementModel = new AutostudyTableModel(AutostudyTableModel::Elements, m_elements, study,
+        QStringLiteral("application/x-tqsNavigatorElementRowPasteboardType"), this);
+    m_bookModel = new AutostudyTableModel(AutostudyTableModel::Books, m_elements, study,
+        QStringLiteral("application/x-tqsNavigatorBookRowPasteboardType"), this);
+    m_elementsTable = makeTable(m_elementModel, QStringLiteral("ElementTable"), tr("Kind of book"));
+    m_booksTable = makeTable(m_bookModel, QStringLiteral("BookTable"), tr("Book"));
+    connect(m_elementModel, &AutostudyTableModel::edited, this, &NavigatorSettingsWindowController::announceChange);
+    connect(m_bookModel, &AutostudyTableModel::edited, this, &NavigatorSettingsWindowController::announceChange);
+    connect(m_elementModel, &AutostudyTableModel::rowMoved, this, &NavigatorSettingsWindowController::elementMoved);
 
     auto makeColumn = [this](const QString& title, QTableView* table, const QString& prefix,
                           void (NavigatorSettingsWindowController::*all)(),
@@ -310,141 +132,29 @@ bool NavigatorSettingsWindowController::runModal(
 
 // ---- the lists
 
-int NavigatorSettingsWindowController::elementCount() const
+qint64 NavigatorSettingsWindowController::elementNumberDisplayedByBooksTable() const
 {
-    return int(m_elements.navigatorStudyElements().size());
-}
-
-int NavigatorSettingsWindowController::bookCount()
-{
-    const int selected = selectedElementRow();
-    m_elementShown = selected < 0 ? 0 : selected;
-    AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    return m_elementShown < list.size() ? int(list[m_elementShown].bookArray.size()) : 0;
-}
-
-bool NavigatorSettingsWindowController::elementChecked(int row) const
-{
-    const AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    return row >= 0 && row < list.size() && list[row].checked;
-}
-
-QString NavigatorSettingsWindowController::elementName(int row) const
-{
-    const AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    return row >= 0 && row < list.size() ? list[row].text : QString();
-}
-
-bool NavigatorSettingsWindowController::bookChecked(int row) const
-{
-    const AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    if (m_elementShown >= list.size())
-        return false;
-    const QList<AutoStudyBook>& books = list[m_elementShown].bookArray;
-    return row >= 0 && row < books.size() && books[row].checked;
-}
-
-QString NavigatorSettingsWindowController::bookName(int row) const
-{
-    const AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    if (m_elementShown >= list.size())
-        return {};
-    const QList<AutoStudyBook>& books = list[m_elementShown].bookArray;
-    return row >= 0 && row < books.size() ? books[row].detailText : QString();
-}
-
-void NavigatorSettingsWindowController::setElementChecked(int row, bool checked)
-{
-    AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    if (row < 0 || row >= list.size())
-        return;
-    list[row].checked = checked;
-    saveChanges();
-}
-
-void NavigatorSettingsWindowController::setBookChecked(int row, bool checked)
-{
-    AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    if (m_elementShown >= list.size() || row < 0 || row >= list[m_elementShown].bookArray.size())
-        return;
-    list[m_elementShown].bookArray[row].checked = checked;
-    saveChanges();
-}
-
-void NavigatorSettingsWindowController::moveElement(int from, int to)
-{
-    AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    if (from < 0 || from >= list.size() || to < 0 || to > list.size())
-        return;
-    const int selected = selectedElementRow();
-    moveRecord(list, from, to);
-    m_elementModel->reload();
-    if (selected >= 0)
-        m_elementsTable->selectRow(rowAfterMove(selected, from, to));
-    m_bookModel->reload();
-    saveChanges();
-}
-
-void NavigatorSettingsWindowController::moveBook(int from, int to)
-{
-    AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    bookCount();
-    if (m_elementShown >= list.size())
-        return;
-    QList<AutoStudyBook>& books = list[m_elementShown].bookArray;
-    if (from < 0 || from >= books.size() || to < 0 || to > books.size())
-        return;
-    moveRecord(books, from, to);
-    m_bookModel->reload();
-    saveChanges();
+    return m_bookModel->shownElement();
 }
 
 void NavigatorSettingsWindowController::setAllKinds(bool checked)
 {
-    bool changed = false;
-    for (AutoStudyElement& e : m_elements.navigatorStudyElements()) {
-        if (e.checked != checked) {
-            e.checked = checked;
-            changed = true;
-        }
-    }
-    if (changed) {
-        const int selected = selectedElementRow();
-        m_elementModel->reload();
-        if (selected >= 0)
-            m_elementsTable->selectRow(selected);
-        saveChanges();
-    } else {
-        m_elements.save();
-    }
+    m_elementModel->setAllChecked(checked);
 }
 
 void NavigatorSettingsWindowController::setAllBooks(bool checked)
 {
-    AutoStudyElementList& list = m_elements.navigatorStudyElements();
-    bookCount();
-    bool changed = false;
-    if (m_elementShown < list.size()) {
-        for (AutoStudyBook& b : list[m_elementShown].bookArray) {
-            if (b.checked != checked) {
-                b.checked = checked;
-                changed = true;
-            }
-        }
-    }
-    if (changed) {
-        m_bookModel->reload();
-        saveChanges();
-    } else {
-        m_elements.save();
-    }
+    m_bookModel->setAllChecked(checked);
 }
 
-void NavigatorSettingsWindowController::saveChanges()
+void NavigatorSettingsWindowController::elementMoved(int from, int to)
 {
-    m_elements.setDataChanged(true);
-    m_elements.save();
-    announceChange();
+    // The move reset the model: the selection goes to the row the selected kind went to.
+    const int selected = selectedElementRow();
+    const int row =
+        AutostudyTableModel::selectionAfterMove(selected < 0 ? m_bookModel->shownElement() : selected, from, to);
+    m_elementsTable->selectRow(row);
+    booksTableShowsSelectedElement();
 }
 
 void NavigatorSettingsWindowController::announceChange()
@@ -463,7 +173,8 @@ int NavigatorSettingsWindowController::selectedElementRow() const
 
 void NavigatorSettingsWindowController::booksTableShowsSelectedElement()
 {
-    m_bookModel->reload();
+    const int selected = selectedElementRow();
+    m_bookModel->setShownElement(selected < 0 ? 0 : selected);
 }
 
 // ---- actions

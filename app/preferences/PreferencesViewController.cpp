@@ -2,14 +2,6 @@
 #include "platform/ui/PlainLabel.h"
 
 #include "app/preferences/AppNotifications.h"
-#include "app/preferences/ColorPreferencesViewController.h"
-#include "app/preferences/DisplayPreferencesViewController.h"
-#include "app/preferences/GeneralPreferencesViewController.h"
-#include "app/preferences/LoginPreferencesViewController.h"
-#include "app/preferences/PreferredBooksViewController.h"
-#include "app/preferences/SyncPreferencesViewController.h"
-#include "app/preferences/UpdatePreferencesViewController.h"
-#include "app/preferences/VoicesPreferencesViewController.h"
 #include "cloud/sync/SyncManager.h"
 #include "panes/bookpane/WebViewWindowController.h"
 #include "panes/layout/PaneNotifications.h"
@@ -29,22 +21,6 @@
 #include <QLineEdit>
 
 namespace {
-
-struct PaneInfo {
-    const char* identifier;
-    const char* icon;
-    const char* label;
-};
-const PaneInfo kPanes[PreferencesViewController::kPaneCount] = {
-    {"GeneralPreferences", "preferences-system", "General"},
-    {"DisplayPreferences", "preferences-desktop-font", "Display"},
-    {"ColorPreferences", "preferences-desktop-color", "Color"},
-    {"LoginPreferences", "system-users", "Customer ID"},
-    {"SyncPreferences", "view-refresh", "Cloud Sync"},
-    {"PreferredBooks", "accessories-dictionary", "Preferred Books"},
-    {"UpdatePreferences", "system-software-update", "Updates"},
-    {"VoicesPreferences", "audio-volume-high", "Voices"},
-};
 
 // How a check box shows and stores its key.
 enum class BoxMode { Flag, IntegerOne, Underline, Flip };
@@ -71,33 +47,8 @@ bool notifies(const QString& key)
 
 }  // namespace
 
-PreferencesViewController* PreferencesViewController::factoryForPane(
-    const Environment& env, unsigned index, QWidget* parent)
-{
-    switch (index) {
-    case 0:
-        return new GeneralPreferencesViewController(env, parent);
-    case 1:
-        return new DisplayPreferencesViewController(env, parent);
-    case 2:
-        return new ColorPreferencesViewController(env, parent);
-    case 3:
-        return new LoginPreferencesViewController(env, parent);
-    case 4:
-        return new SyncPreferencesViewController(env, parent);
-    case 5:
-        return new PreferredBooksViewController(env, parent);
-    case 6:
-        return new UpdatePreferencesViewController(env, parent);
-    case 7:
-        return new VoicesPreferencesViewController(env, parent);
-    default:
-        return nullptr;
-    }
-}
-
-PreferencesViewController::PreferencesViewController(const Environment& env, int paneIndex, QWidget* parent)
-    : QWidget(parent), m_env(env), m_paneIndex(paneIndex)
+PreferencesViewController::PreferencesViewController(const Environment& env, const Identity& identity, QWidget* parent)
+    : QWidget(parent), m_env(env), m_identity(identity)
 {
     setObjectName(identifier());
 }
@@ -121,15 +72,15 @@ PreferencesViewController::~PreferencesViewController()
 
 QString PreferencesViewController::identifier() const
 {
-    return QString::fromLatin1(kPanes[m_paneIndex].identifier);
+    return QString::fromLatin1(m_identity.identifier);
 }
 QString PreferencesViewController::toolbarItemLabel() const
 {
-    return tr(kPanes[m_paneIndex].label);
+    return tr(m_identity.label);
 }
 QIcon PreferencesViewController::toolbarItemImage() const
 {
-    return QIcon::fromTheme(QString::fromLatin1(kPanes[m_paneIndex].icon));
+    return QIcon::fromTheme(QString::fromLatin1(m_identity.icon));
 }
 
 bool PreferencesViewController::commitEditing()

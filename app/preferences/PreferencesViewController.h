@@ -1,6 +1,6 @@
-// The page base of the settings window: one subclass per page (factoryForPane(index) makes the page
-// of an index), each building only its own controls. The base holds what every page shares: the
-// page's identity in the window's toolbar, the settings controls made with addField, addBox and
+// The page base of the settings window: one subclass per page, each building only its own controls
+// and naming itself in the window's toolbar (kIdentity). The base knows no page; SettingsPages lists
+// the pages the window shows. The base holds what every page shares: the page's identity, the settings controls made with addField, addBox and
 // addPopUp (a field or box writes its key to the user defaults the moment it changes), refresh() that
 // brings them up to date from the user defaults, and the display-change broadcast: a display change
 // posts DisplayPreferencesChangedNotification (object: the page) so that book pages restyle and the
@@ -9,9 +9,9 @@
 // Every page works with the environment it is made with: the settings window's centre, user defaults
 // and alerts, the library, and the sync services of the account and sync pages.
 //
-// To add a page: derive from this class, build the controls in the constructor with the add*
-// helpers (or as plain widgets the page fills in refreshPage()), add the page's row to the table of
-// pages and its case to factoryForPane.
+// To add a page: derive from this class, give it a kIdentity, build the controls in the constructor
+// with the add* helpers (or as plain widgets the page fills in refreshPage()), and register it in
+// SettingsPages.cpp.
 //
 // The settings window owns its pages. Main thread only.
 #pragma once
@@ -34,7 +34,13 @@ class UserDefaults;
 class PreferencesViewController : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kPaneCount = 8;
+    // What a page is in the window's toolbar: the identifier the window stores the last page and the
+    // page's frame under, the theme name of its icon, and its label (translated in this class's context).
+    struct Identity {
+        const char* identifier;
+        const char* icon;
+        const char* label;
+    };
 
     // What the account and sync pages ask of the sync engine and the application. syncServicesFor
     // answers from a sync engine, the sync history store and the desktop's URL handler; the
@@ -64,12 +70,8 @@ public:
         static Environment fromWindow(const WindowEnvironment& window);
     };
 
-    // The page of an index (General, Display, Color, Customer ID, Cloud Sync, Preferred Books,
-    // Updates, Voices); null for an index of 8 or more. The caller owns the page.
-    static PreferencesViewController* factoryForPane(const Environment& env, unsigned index, QWidget* parent = nullptr);
     ~PreferencesViewController() override;
 
-    int paneIndex() const { return m_paneIndex; }
     QString identifier() const;
     QString toolbarItemLabel() const;
     QIcon toolbarItemImage() const;
@@ -92,7 +94,7 @@ public:
     QComboBox* popUp(const QString& name) const;
 
 protected:
-    PreferencesViewController(const Environment& env, int paneIndex, QWidget* parent);
+    PreferencesViewController(const Environment& env, const Identity& identity, QWidget* parent);
     // Observes what every page follows; called by each page's constructor once its controls exist.
     void finishConstruction();
 
@@ -124,7 +126,7 @@ private:
     void checkBoxChanged(QCheckBox* box);
 
     Environment m_env;
-    int m_paneIndex;
+    Identity m_identity;
     QVector<QLineEdit*> m_fields;
     QVector<QCheckBox*> m_boxes;
     QVector<QComboBox*> m_popUps;

@@ -50,7 +50,7 @@ SourceTupleArray::Ptr listFor(SourceManager& sm, int list)
 }  // namespace
 
 PreferredBooksViewController::PreferredBooksViewController(const Environment& env, QWidget* parent)
-    : PreferencesViewController(env, 5, parent)
+    : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
     top->addWidget(new PlainLabel(tr("Links and look-ups that name no book open these:"), this));

@@ -9,6 +9,10 @@
 class PreferredBooksViewController : public PreferencesViewController {
     Q_OBJECT
 public:
+    // The page in the settings window's toolbar.
+    static constexpr Identity kIdentity = {
+        "PreferredBooks", "accessories-dictionary", QT_TRANSLATE_NOOP("PreferencesViewController", "Preferred Books")};
+
     explicit PreferredBooksViewController(const Environment& env, QWidget* parent = nullptr);
 
     // The pop-ups whose list a change of books of that classification touches (0: all) rebuild

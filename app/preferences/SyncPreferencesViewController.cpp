@@ -20,7 +20,7 @@
 #include <algorithm>
 
 SyncPreferencesViewController::SyncPreferencesViewController(const Environment& env, QWidget* parent)
-    : PreferencesViewController(env, 4, parent)
+    : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
     m_autoSync = new QCheckBox(tr("Sync my notes, highlights and bookmarks automatically"), this);

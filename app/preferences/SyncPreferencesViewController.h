@@ -13,6 +13,10 @@ class QProgressBar;
 class SyncPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
+    // The page in the settings window's toolbar.
+    static constexpr Identity kIdentity = {
+        "SyncPreferences", "view-refresh", QT_TRANSLATE_NOOP("PreferencesViewController", "Cloud Sync")};
+
     static constexpr qint64 kAutoSyncHourMs = 3600000;
     static constexpr qint64 kAutoSyncMinutesMs = 300000;
     static constexpr qint64 kAutoSyncSecondsMs = 5000;

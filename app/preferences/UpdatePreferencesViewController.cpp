@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 
 UpdatePreferencesViewController::UpdatePreferencesViewController(const Environment& env, QWidget* parent)
-    : PreferencesViewController(env, 6, parent)
+    : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
     addBox(top, tr("Check for updates automatically"), QStringLiteral("appUpdateAutomatic"));

@@ -7,6 +7,10 @@
 class UpdatePreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
+    // The page in the settings window's toolbar.
+    static constexpr Identity kIdentity = {
+        "UpdatePreferences", "system-software-update", QT_TRANSLATE_NOOP("PreferencesViewController", "Updates")};
+
     explicit UpdatePreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
 private:

@@ -39,7 +39,7 @@ const VoiceRow* rowFor(const QString& prefix)
 }  // namespace
 
 VoicesPreferencesViewController::VoicesPreferencesViewController(const Environment& env, QWidget* parent)
-    : PreferencesViewController(env, 7, parent)
+    : PreferencesViewController(env, kIdentity, parent)
 {
     auto* top = new QVBoxLayout(this);
     for (const VoiceRow& row : kVoiceRows) {

@@ -16,6 +16,10 @@ class QSlider;
 class VoicesPreferencesViewController : public PreferencesViewController {
     Q_OBJECT
 public:
+    // The page in the settings window's toolbar.
+    static constexpr Identity kIdentity = {
+        "VoicesPreferences", "audio-volume-high", QT_TRANSLATE_NOOP("PreferencesViewController", "Voices")};
+
     explicit VoicesPreferencesViewController(const Environment& env, QWidget* parent = nullptr);
 
     // The installed speech voices (identifier = the voice's name); tests replace the lister.

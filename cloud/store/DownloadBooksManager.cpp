@@ -305,16 +305,9 @@ void DownloadBooksManager::onFinished()
         fail(problem(tr("The server sent more data than it announced.")));
         return;
     }
-    if (!statusValue.isValid() && reply->error() != QNetworkReply::NoError) {
-        StoreError e;
-        e.domain = QStringLiteral("QNetworkReply");
-        e.code = int(reply->error());
-        e.description = reply->errorString();
-        fail(e);
-        return;
-    }
-    if (!WebScriptService::isSuccessStatus(m_httpResponseStatus)) {
-        fail(problem(tr("The server returned failure code %1.").arg(m_httpResponseStatus)));
+    if (const std::optional<StoreError> failure =
+            WebScriptService::replyFailure(*reply, m_httpResponseStatus, problem(QString()))) {
+        fail(*failure);
         return;
     }
     if (m_potentialErrorMessage.startsWith(QLatin1String("<error>"), Qt::CaseInsensitive)) {

@@ -263,17 +263,9 @@ void OwnedBooksManager::onFinished()
             tr("The server returned status code %1 and unexpected data.").arg(m_httpResponseStatus), tryLater});
         return;
     }
-    if (!statusValue.isValid() && reply->error() != QNetworkReply::NoError) {
-        StoreError e;
-        e.domain = QStringLiteral("QNetworkReply");
-        e.code = int(reply->error());
-        e.description = reply->errorString();
-        fail(e);
-        return;
-    }
-    if (!WebScriptService::isSuccessStatus(m_httpResponseStatus)) {
-        fail({QStringLiteral("Quillstead"), 1, listProblem,
-            tr("The server returned failure code %1.").arg(m_httpResponseStatus), tryLater});
+    if (const std::optional<StoreError> failure = WebScriptService::replyFailure(
+            *reply, m_httpResponseStatus, {QStringLiteral("Quillstead"), 1, listProblem, QString(), tryLater})) {
+        fail(*failure);
         return;
     }
     if (const std::optional<QString> message = WebScriptService::errorText(m_inputBuffer)) {

@@ -5,6 +5,8 @@
 #include "library/EngineStrings.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
+
 namespace qs::cloud {
 
 QVariantMap StoreError::toUserInfo() const
@@ -50,6 +52,24 @@ QNetworkRequest request(const QUrl& base, const QString& clearQuery, bool plain)
 bool isSuccessStatus(qint64 status)
 {
     return status >= 200 && status <= 299;
+}
+
+std::optional<StoreError> replyFailure(const QNetworkReply& reply, qint64 status, const StoreError& problem)
+{
+    if (!reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid() &&
+        reply.error() != QNetworkReply::NoError) {
+        StoreError e;
+        e.domain = QStringLiteral("QNetworkReply");
+        e.code = int(reply.error());
+        e.description = reply.errorString();
+        return e;
+    }
+    if (!isSuccessStatus(status)) {
+        StoreError e = problem;
+        e.reason = QCoreApplication::translate("WebScriptService", "The server returned failure code %1.").arg(status);
+        return e;
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> errorText(const QString& reply)

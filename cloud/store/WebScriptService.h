@@ -7,6 +7,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QString>
 #include <QUrl>
@@ -39,6 +40,12 @@ QUrl defaultScriptUrl();
 // GET request of "<base>?epp=1&ep=<scrambled>" (or "<base>?<query>" when plain).
 QNetworkRequest request(const QUrl& base, const QString& clearQuery, bool plain = false);
 bool isSuccessStatus(qint64 status);
+// How a finished reply of the web script failed before its content is read, in the order the store
+// clients check it: no HTTP answer at all gives the network's error (domain "QNetworkReply", its
+// code and text); a status that is not success gives `problem` with the reason "The server returned
+// failure code <status>.". `status` is the last HTTP status the client saw. Nothing when the reply
+// got through; its content (an <error> reply, the data) is the client's to judge.
+std::optional<StoreError> replyFailure(const QNetworkReply& reply, qint64 status, const StoreError& problem);
 // The text after "<error>" up to "</error>" (or the end), tags found ignoring case; nothing when the
 // text holds no "<error>".
 std::optional<QString> errorText(const QString& reply);

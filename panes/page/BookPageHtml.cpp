@@ -183,13 +183,17 @@ QString BookPageHtml::scriptCall(const QString& name, const QJsonArray& argument
 
 QString BookPageHtml::pageScript()
 {
-    static const QString script = [] {
-        QFile file(QStringLiteral(":/page/Utilities.js"));
-        if (!file.open(QIODevice::ReadOnly))
-            return QString();
-        return QString::fromUtf8(file.readAll());
-    }();
+    static const QString script = scriptWithBridge(QStringLiteral(":/page/Utilities.js"));
     return script;
+}
+
+QString BookPageHtml::scriptWithBridge(const QString& resource)
+{
+    QFile bridge(QStringLiteral(":/page/Bridge.js"));
+    QFile file(resource);
+    if (!bridge.open(QIODevice::ReadOnly) || !file.open(QIODevice::ReadOnly))
+        return QString();
+    return QString::fromUtf8(bridge.readAll() + '\n' + file.readAll());
 }
 
 QString BookPageHtml::newNonce()

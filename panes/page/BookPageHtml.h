@@ -64,6 +64,9 @@ public:
 
     // The page script, read from the program's resources; empty when it cannot be read.
     static QString pageScript();
+    // A page script of the program's resources (":/notes/NoteEditor.js") after the bridge to the
+    // reader that every page script talks through (qsSend); empty when either cannot be read.
+    static QString scriptWithBridge(const QString& resource);
     // A fresh random nonce for a page's security policy.
     static QString newNonce();
     // A fresh random key of 32 hexadecimal digits (bridge secrets, frame keys).

@@ -2,20 +2,48 @@
 #include "platform/ui/ContentTextDocument.h"
 
 #include "platform/MainThread.h"
-#include "reports/AutoStudyManager.h"
 
 #include <QDataStream>
+#include <QHeaderView>
 #include <QIODevice>
 #include <QMimeData>
+#include <QTableView>
 
-AutostudyTableModel::AutostudyTableModel(Kind kind, int study, const QString& rowType, QObject* parent)
-    : QAbstractTableModel(parent), m_kind(kind), m_study(study), m_rowType(rowType)
+#include <algorithm>
+
+AutostudyTableModel::AutostudyTableModel(
+    Kind kind, AutoStudyElements& set, int study, const QString& mimeType, QObject* parent)
+    : QAbstractTableModel(parent), m_kind(kind), m_set(set), m_study(study), m_mimeType(mimeType)
 {
 }
 
-QString AutostudyTableModel::mimeType() const
+QTableView* AutostudyTableModel::makeTableView(AutostudyTableModel* model, QWidget* parent)
 {
-    return QStringLiteral("application/x-quillstead-") + m_rowType;
+    auto* view = new QTableView(parent);
+    view->setModel(model);
+    view->horizontalHeader()->hide();
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setSectionResizeMode(CheckboxColumn, QHeaderView::ResizeToContents);
+    view->horizontalHeader()->setStretchLastSection(true);
+    view->setShowGrid(false);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setDragDropMode(QAbstractItemView::DragDrop);
+    // The model moves the row itself; the view must not clear or remove the dragged one after.
+    view->setDragDropOverwriteMode(false);
+    view->setDefaultDropAction(Qt::MoveAction);
+    view->setDropIndicatorShown(true);
+    view->setAlternatingRowColors(true);
+    view->setWordWrap(false);
+    return view;
+}
+
+void AutostudyTableModel::setHeaderTitles(const QString& checkbox, const QString& text)
+{
+    m_checkboxTitle = checkbox;
+    m_textTitle = text;
+    emit headerDataChanged(Qt::Horizontal, CheckboxColumn, TextColumn);
 }
 
 void AutostudyTableModel::setShownElement(int row)
@@ -27,7 +55,7 @@ void AutostudyTableModel::setShownElement(int row)
 
 AutoStudyElementList& AutostudyTableModel::elements() const
 {
-    return AutoStudyManager::singleton().elements().studyElementsAtIndex(m_study);
+    return m_set.studyElementsAtIndex(m_study);
 }
 
 AutoStudyElement* AutostudyTableModel::element() const
@@ -72,8 +100,20 @@ QVariant AutostudyTableModel::data(const QModelIndex& index, int role) const
         return checked ? Qt::Checked : Qt::Unchecked;
     if (index.column() == TextColumn && role == Qt::DisplayRole)
         return text;
-    if (role == Qt::ToolTipRole && !tip.isEmpty())
-        return ContentTextDocument::plainToolTip(tip);
+    // Names and descriptions come from the books: a tool tip shows them as written.
+    if (role == Qt::ToolTipRole && !(tip.isEmpty() ? text : tip).isEmpty())
+        return ContentTextDocument::plainToolTip(tip.isEmpty() ? text : tip);
+    return {};
+}
+
+QVariant AutostudyTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    if (section == CheckboxColumn && !m_checkboxTitle.isEmpty())
+        return m_checkboxTitle;
+    if (section == TextColumn && !m_textTitle.isEmpty())
+        return m_textTitle;
     return {};
 }
 
@@ -136,7 +176,8 @@ bool AutostudyTableModel::dropMimeData(
     stream >> rows;
     if (stream.status() != QDataStream::Ok || rows.isEmpty())
         return false;
-    int to = row >= 0 ? row : (parent.isValid() ? parent.row() : rowCount());
+    const int count = rowCount();
+    const int to = std::clamp(row >= 0 ? row : (parent.isValid() ? parent.row() : count), 0, count);
     return moveRow(rows.first(), to);
 }
 
@@ -175,11 +216,12 @@ bool AutostudyTableModel::setAllChecked(bool checked)
             }
     }
     if (any) {
-        AutoStudyManager::singleton().elements().setDataChanged();
         if (rowCount() > 0)
             emit dataChanged(index(0, CheckboxColumn), index(rowCount() - 1, CheckboxColumn), {Qt::CheckStateRole});
+        changed();
+    } else {
+        m_set.save();
     }
-    AutoStudyManager::saveIfExists();
     return any;
 }
 
@@ -196,6 +238,7 @@ int AutostudyTableModel::selectionAfterMove(int selected, int from, int to)
 
 void AutostudyTableModel::changed()
 {
-    AutoStudyManager::singleton().elements().setDataChanged();
-    AutoStudyManager::saveIfExists();
+    m_set.setDataChanged();
+    m_set.save();
+    emit edited();
 }

@@ -1,18 +1,22 @@
-// AutostudyTableModel: one of the two tables of an autostudy dialog (and of the navigator settings):
+// AutostudyTableModel: one of the two tables of an autostudy dialog and of the navigator settings:
 // the elements of a study, or the books of one element. Column 0 is the check box ("checked"),
-// column 1 the element's name or the book's display name. Rows are reordered by dragging; a drag
-// carries the dragged row under the table's own row type, so a row never lands in another table.
+// column 1 the element's name or the book's display name; a row's tool tip is the element's
+// description, or the name when it has none. Rows are reordered by dragging; a drag carries the
+// dragged rows under the table's own MIME type, so a row never lands in another table.
 //
-// The rows are read from the autostudy manager's element set on every call, never cached: the set is
-// the one truth and other windows may change it. Every change (a tick, a move, all/none) marks the
-// set changed and saves it at once.
+// The rows are read from the element set on every call, never cached: the set is the one truth and
+// other windows may change it. Every change (a tick, a move, all/none that changed something) marks
+// the set changed, saves it at once and is announced with `edited`.
 //
-// Main thread only.
+// Main thread only. The model does not own the element set, which must outlive it.
 #pragma once
 
 #include "reports/AutoStudyElements.h"
 
 #include <QAbstractTableModel>
+
+class QTableView;
+class QWidget;
 
 class AutostudyTableModel : public QAbstractTableModel {
     Q_OBJECT
@@ -21,15 +25,21 @@ public:
     static constexpr int CheckboxColumn = 0;
     static constexpr int TextColumn = 1;
 
-    // `rowType` names the drag data ("tqsElementRowPasteboardType" and the like).
-    AutostudyTableModel(Kind kind, int study, const QString& rowType, QObject* parent = nullptr);
+    // `study` is the list of the set (AutoStudyElements::Study); `mimeType` names the drag data.
+    AutostudyTableModel(
+        Kind kind, AutoStudyElements& set, int study, const QString& mimeType, QObject* parent = nullptr);
+
+    // A table view of `model` as the dialogs show it: whole rows selected one at a time, rows moved
+    // by dragging, the check box column as wide as its box and the name column taking the rest.
+    static QTableView* makeTableView(AutostudyTableModel* model, QWidget* parent);
 
     Kind kind() const { return m_kind; }
-    QString rowType() const { return m_rowType; }
     // The MIME type a drag of this table carries.
-    QString mimeType() const;
+    QString mimeType() const { return m_mimeType; }
+    // The titles of the columns in a shown header (none by default).
+    void setHeaderTitles(const QString& checkbox, const QString& text);
 
-    // Books table: the element whose books are shown (row of the elements table).
+    // Books table: the element whose books are shown (row of the elements table; 0 for none).
     void setShownElement(int row);
     int shownElement() const { return m_shownElement; }
 
@@ -41,6 +51,7 @@ public:
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
@@ -49,6 +60,8 @@ public:
     QMimeData* mimeData(const QModelIndexList& indexes) const override;
     bool canDropMimeData(
         const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent) const override;
+    // The first dragged row moves to the drop row: a drop on a row is a drop above it, a drop below
+    // the last row (or past it) a drop at the end.
     bool dropMimeData(
         const QMimeData* data, Qt::DropAction action, int row, int column, const QModelIndex& parent) override;
 
@@ -68,12 +81,17 @@ public:
 
 signals:
     void rowMoved(int from, int to);
+    // A change was written to the element set.
+    void edited();
 
 private:
     void changed();
 
     Kind m_kind;
+    AutoStudyElements& m_set;
     int m_study;
-    QString m_rowType;
+    QString m_mimeType;
+    QString m_checkboxTitle;
+    QString m_textTitle;
     int m_shownElement = 0;
 };

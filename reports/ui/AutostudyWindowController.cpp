@@ -11,7 +11,6 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
@@ -24,26 +23,6 @@ AutostudyWindowController::ResultsPresenter& presenter()
 {
     static AutostudyWindowController::ResultsPresenter p;
     return p;
-}
-
-QTableView* makeTable(AutostudyTableModel* model, QWidget* parent)
-{
-    auto* view = new QTableView(parent);
-    view->setModel(model);
-    view->horizontalHeader()->hide();
-    view->verticalHeader()->hide();
-    view->horizontalHeader()->setSectionResizeMode(AutostudyTableModel::CheckboxColumn, QHeaderView::ResizeToContents);
-    view->horizontalHeader()->setStretchLastSection(true);
-    view->setShowGrid(false);
-    view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    view->setSelectionMode(QAbstractItemView::SingleSelection);
-    view->setDragDropMode(QAbstractItemView::DragDrop);
-    view->setDragDropOverwriteMode(false);
-    view->setDefaultDropAction(Qt::MoveAction);
-    view->setDropIndicatorShown(true);
-    view->setAlternatingRowColors(true);
-    view->setWordWrap(false);
-    return view;
 }
 
 QPushButton* button(const QString& title, QWidget* parent, const char* name)
@@ -67,11 +46,14 @@ AutostudyWindowController::AutostudyWindowController(const WindowEnvironment& en
 {
     QS_ASSERT_MAIN_THREAD();
     setWindowTitle(title);
-    m_elementsModel = new AutostudyTableModel(AutostudyTableModel::Elements, study, elementRowType, this);
-    m_booksModel = new AutostudyTableModel(AutostudyTableModel::Books, study, bookRowType, this);
-    m_elementsTableView = makeTable(m_elementsModel, this);
+    AutoStudyElements& set = AutoStudyManager::singleton().elements();
+    const QString mimePrefix = QStringLiteral("application/x-quillstead-");
+    m_elementsModel =
+        new AutostudyTableModel(AutostudyTableModel::Elements, set, study, mimePrefix + elementRowType, this);
+    m_booksModel = new AutostudyTableModel(AutostudyTableModel::Books, set, study, mimePrefix + bookRowType, this);
+    m_elementsTableView = AutostudyTableModel::makeTableView(m_elementsModel, this);
     m_elementsTableView->setObjectName(QStringLiteral("ElementTable"));
-    m_booksTableView = makeTable(m_booksModel, this);
+    m_booksTableView = AutostudyTableModel::makeTableView(m_booksModel, this);
     m_booksTableView->setObjectName(QStringLiteral("BookTable"));
 
     m_inputForm = new QFormLayout;

@@ -1,5 +1,6 @@
 // NoteEditor.js: the script of the three note pages (the read-only view, the rich editor and the
-// source editor). The reader sets `qsPageSerial` before this script runs.
+// source editor). The reader sets `qsPageSerial` before this script runs and puts the bridge
+// (resources/page/Bridge.js: qsSend, qsText) before it.
 //
 // In the view page every link is written as javascript:href('<escaped target>'); the page's security
 // policy runs no script URL, so a click is read here and handed to the reader, which follows it. Hovers
@@ -10,29 +11,6 @@
 // could answer a question. Pasted HTML goes to the reader first, which returns it filtered, with its
 // links made inert. The rich editor reports the styles around the selection, and the reader drives it
 // through qsFormat, qsReplaceEditorContent, qsFlush and qsFocusEditor.
-
-function qsSend(name, args, wait) {
-    var request = new XMLHttpRequest();
-    try {
-        request.open('GET', qsBridgeBase + name + '?' + encodeURIComponent(JSON.stringify(args)), !wait);
-        request.send();
-    } catch (e) {
-        return null;
-    }
-    if (!wait || request.status !== 200)
-        return null;
-    try {
-        return JSON.parse(request.responseText);
-    } catch (e) {
-        return null;
-    }
-}
-
-var qsMaxText = 65536; // longest text of one bridge call
-
-function qsText(value) {
-    return String(value).substring(0, qsMaxText);
-}
 
 var jsInterface = {
     href: function (text) { qsSend('href', [qsText(text)], false); },
@@ -74,27 +52,15 @@ function qsUnwrap(target) {
     return m ? m[1] : (target || '');
 }
 
-var qsHovered = null;
-
 function qsOnViewMouseOver(event) {
-    var link = qsLinkOf(event);
-    if (link === qsHovered)
-        return;
-    if (qsHovered)
-        jsInterface.hideHrefTargetTooltip();
-    qsHovered = link;
-    if (!link)
-        return;
-    var r = link.getBoundingClientRect();
-    jsInterface.showHrefTargetInTooltip(qsUnwrap(link.getAttribute('href')), Math.round(r.left),
-        Math.round(r.top), Math.round(r.width), Math.round(r.height));
+    qsHoverLink(qsLinkOf(event), function (link, r) {
+        jsInterface.showHrefTargetInTooltip(qsUnwrap(link.getAttribute('href')), Math.round(r.left),
+            Math.round(r.top), Math.round(r.width), Math.round(r.height));
+    });
 }
 
 function qsOnViewMouseOut(event) {
-    if (qsHovered && (!event.relatedTarget || !qsHovered.contains(event.relatedTarget))) {
-        qsHovered = null;
-        jsInterface.hideHrefTargetTooltip();
-    }
+    qsHoverOut(event);
 }
 
 // ---------------------------------------------------------------------------------------------------

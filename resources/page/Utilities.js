@@ -18,31 +18,7 @@
 // members) before it joins the page.
 
 // ---------------------------------------------------------------------------------------------------
-// The bridge to the reader. Calls whose answer the page needs go out as synchronous requests to the
-// bridge address; the others are sent without waiting. Arguments travel JSON-encoded.
-
-function qsSend(name, args, wait) {
-    var request = new XMLHttpRequest();
-    try {
-        request.open('GET', qsBridgeBase + name + '?' + encodeURIComponent(JSON.stringify(args)), !wait);
-        request.send();
-    } catch (e) {
-        return null;
-    }
-    if (!wait || request.status !== 200)
-        return null;
-    try {
-        return JSON.parse(request.responseText);
-    } catch (e) {
-        return null;
-    }
-}
-
-var qsMaxText = 65536; // longest text the page hands to the reader
-
-function qsText(value) {
-    return String(value).substring(0, qsMaxText);
-}
+// The calls to the reader, through qsSend of Bridge.js (which the reader puts before this script).
 
 var jsInterface = {
     getHTMLTextForBlock: function (block) { return qsSend('getHTMLTextForBlock', [block | 0], true); },
@@ -675,8 +651,6 @@ function qsOnClick(event) {
 // ---------------------------------------------------------------------------------------------------
 // Hover over links and footnote markers: the reader shows a preview of the target.
 
-var qsHovered = null;
-
 function qsFootnoteOf(link) {
     var m = /toggleFootnote\('(_fn\d+)'\)/.exec(link.getAttribute('href') || '');
     var note = m ? document.getElementById(m[1]) : null;
@@ -687,25 +661,15 @@ function qsFootnoteOf(link) {
 
 function qsOnMouseOver(event) {
     var node = event.target && event.target.nodeType === 1 ? event.target : null;
-    var link = node && node.closest ? node.closest('a[href]') : null;
-    if (link === qsHovered)
-        return;
-    if (qsHovered)
-        jsInterface.hideHrefTargetTooltip();
-    qsHovered = link;
-    if (!link)
-        return;
-    var r = link.getBoundingClientRect();
-    jsInterface.showHrefTargetInTooltip(link.getAttribute('href'), qsFootnoteOf(link),
-        Math.round(r.left + window.pageXOffset), Math.round(r.top + window.pageYOffset),
-        Math.round(r.width), Math.round(r.height));
+    qsHoverLink(node && node.closest ? node.closest('a[href]') : null, function (link, r) {
+        jsInterface.showHrefTargetInTooltip(link.getAttribute('href'), qsFootnoteOf(link),
+            Math.round(r.left + window.pageXOffset), Math.round(r.top + window.pageYOffset),
+            Math.round(r.width), Math.round(r.height));
+    });
 }
 
 function qsOnMouseOut(event) {
-    if (qsHovered && (!event.relatedTarget || !qsHovered.contains(event.relatedTarget))) {
-        qsHovered = null;
-        jsInterface.hideHrefTargetTooltip();
-    }
+    qsHoverOut(event);
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -35,6 +35,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -101,13 +102,8 @@ protected:
             auto* pane = dynamic_cast<BookPaneViewController*>(layout->contentsAt(i)->viewController());
             if (pane == nullptr || pane->page() == nullptr)
                 continue;
-            QVariant y;
-            bool answered = false;
-            pane->page()->page()->runJavaScript(QStringLiteral("getPageYOffset()"), [&](const QVariant& v) {
-                y = v;
-                answered = true;
-            });
-            waitFor([&] { return answered; }, 2000);
+            const QVariant y = TestSupport::runScript(pane->page()->page(), QStringLiteral("getPageYOffset()"), 2000)
+                                   .value_or(QVariant());
             positions += QStringLiteral("%1:%2 ").arg(i).arg(y.toDouble());
         }
         return positions;
@@ -515,16 +511,12 @@ TEST_F(MenuWindow, EachToolbarStyleChangesTheToolButtons)
 // The body text's computed font family and size, read from the first book page.
 QString computedBodyFont(BookPageView* page)
 {
-    QVariant value;
-    bool answered = false;
-    page->page()->runJavaScript(QStringLiteral("(function(){var s = getComputedStyle(document.body);"
-                                               "return s.fontFamily + '|' + s.fontSize;})()"),
-        [&](const QVariant& v) {
-            value = v;
-            answered = true;
-        });
-    waitFor([&] { return answered; }, 2000);
-    return value.toString();
+    return TestSupport::runScript(page->page(),
+        QStringLiteral(
+            "(function(){var s = getComputedStyle(document.body);return s.fontFamily + '|' + s.fontSize;})()"),
+        2000)
+        .value_or(QVariant())
+        .toString();
 }
 
 TEST_F(MenuWindow, FontChosenFromTheListShowsOnThePageWithTheTextSize)
@@ -615,15 +607,28 @@ int runChild(const char* mode)
     QMainWindow* main = app.mainWindowController()->window();
     main->show();
     app.onPreferences();
-    QTimer::singleShot(500, main, [&, mode] {
-        if (!app.preferencesWindowController()->isVisible())
-            QCoreApplication::exit(3);
-        else if (std::strcmp(mode, "key") == 0) {
+    // Once the settings window shows, the reader is quit as the mode says; a window that never shows
+    // ends the run with 3.
+    auto* poll = new QTimer(main);
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(poll, &QTimer::timeout, main, [&app, main, mode, poll, waited] {
+        if (!app.preferencesWindowController()->isVisible()) {
+            if (waited.elapsed() > 20000) {
+                poll->stop();
+                QCoreApplication::exit(3);
+            }
+            return;
+        }
+        poll->stop();
+        if (std::strcmp(mode, "key") == 0) {
             main->activateWindow();
             QTest::keyClick(main, Qt::Key_Q, Qt::ControlModifier);
-        } else
+        } else {
             main->close();
+        }
     });
+    poll->start(20);
     const int status = QCoreApplication::exec();
     std::printf("reader quit with status %d\n", status);
     std::fflush(stdout);

@@ -7,6 +7,7 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/preferences/NavigatorSettingsWindowController.h"
 #include "engine/references/BibleRef.h"
 #include "engine/references/cBibleRef.h"
 #include "library/GoToRequest.h"
@@ -191,17 +192,15 @@ TEST_F(StudyPaneWindow, TheStudyPaneCommandTheNavigatorAndTheWidthAfterARestart)
     // Its settings button opens the navigator settings over the main window; closing them searches again.
     ASSERT_TRUE(navigator->view()->findChild<QToolButton*>(QStringLiteral("settingsButton"))->isEnabled());
     const quint64 searches = navigator->searchID();
-    bool opened = false;
     QWidget* parent = nullptr;
-    QTimer::singleShot(0, [&opened, &parent] {
-        if (QWidget* settings = QApplication::activeModalWidget()) {
-            opened = true;
+    auto* settingsButton = navigator->view()->findChild<QToolButton*>(QStringLiteral("settingsButton"));
+    const bool opened = TestSupport::whenShown<NavigatorSettingsWindowController>(
+        [settingsButton] { QTest::mouseClick(settingsButton, Qt::LeftButton); },
+        [&parent](NavigatorSettingsWindowController* settings) {
             parent = settings->parentWidget();
             settings->close();
-        }
-    });
-    navigator->onSettingsButton();
-    ASSERT_TRUE(opened);
+        });
+    ASSERT_TRUE(opened) << "the navigator settings did not open";
     EXPECT_EQ(parent, window->window());
     EXPECT_GT(navigator->searchID(), searches);
     EXPECT_TRUE(waitFor([navigator] { return navigator->isComplete(); }));
@@ -262,11 +261,10 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
         EXPECT_TRUE(window->actions().action(id)->isEnabled()) << id.name;
     QWebEngineView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
     ASSERT_TRUE(waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }));
-    bool done = false;
-    editor->page()->runJavaScript(QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, "
-                                                 "'bold words'); document.execCommand('selectAll');"),
-        [&done](const QVariant&) { done = true; });
-    ASSERT_TRUE(waitFor([&done] { return done; }));
+    ASSERT_TRUE(TestSupport::runScript(editor->page(),
+        QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, "
+                       "'bold words'); document.execCommand('selectAll');"))
+                    .has_value());
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Bold));
     notes->selectTab(StudyPaneNoteViewEditViewController::ViewTab);
     EXPECT_TRUE(waitFor([] {
@@ -294,11 +292,9 @@ TEST_F(StudyPaneWindow, QuittingAfterARefusedNoteSaveOffersItsText)
     // The database refuses every write from here on, as a read-only file or a full disk does.
     ASSERT_EQ(sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = ON", nullptr, nullptr, nullptr),
         SQLITE_OK);
-    bool done = false;
-    editor->page()->runJavaScript(
-        QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, 'words the disk refused');"),
-        [&done](const QVariant&) { done = true; });
-    ASSERT_TRUE(waitFor([&done] { return done; }));
+    ASSERT_TRUE(TestSupport::runScript(editor->page(),
+        QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, 'words the disk refused');"))
+                    .has_value());
     ASSERT_TRUE(waitFor([notes] { return notes->webViewHasBeenEdited(); }));
     // The recorder the program installed (the window holds it; a new one would not be asked).
     auto* alerts = dynamic_cast<RecordingAlerts*>(&Alerts::shared());
@@ -366,11 +362,10 @@ TEST_F(StudyPaneWindow, TheEditMenusFormatGroupActsInTheRunningNoteEditor)
         for (QAction* item : sub->menu()->actions())
             EXPECT_TRUE(item->isSeparator() || item->isEnabled()) << group << " > " << item->text().toStdString();
     }
-    bool done = false;
-    editor->page()->runJavaScript(QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, "
-                                                 "'listed words'); document.execCommand('selectAll');"),
-        [&done](const QVariant&) { done = true; });
-    ASSERT_TRUE(waitFor([&done] { return done; }));
+    ASSERT_TRUE(TestSupport::runScript(editor->page(),
+        QStringLiteral("qsFocusEditor(); document.execCommand('insertText', false, "
+                       "'listed words'); document.execCommand('selectAll');"))
+                    .has_value());
     QAction* lists = menuItem(format->menu(), QStringLiteral("Lists"));
     emit lists->menu()->aboutToShow();
     QAction* numbered = menuItem(lists->menu(), QStringLiteral("Numbered List"));

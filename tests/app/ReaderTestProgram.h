@@ -15,6 +15,7 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/WindowEnvironment.h"
+#include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -127,6 +128,26 @@ inline bool pressKeys(QuillsteadWindowController* window, const QKeySequence& ke
     return true;
 }
 
+// Makes a book pane current as the user does, with a click in it: a pane that is not current lies
+// under a shade that takes the click. True at once for the current pane; false when the pane is not
+// shown or did not become current.
+inline bool clickPane(LayoutViewController* panes, int region)
+{
+    LayoutGoToPanes& go = panes->goToPanes();
+    if (go.currentRegion() == region)
+        return true;
+    LayoutBookPane* pane = go.bookPaneAt(region);
+    QWidget* view = pane != nullptr ? pane->paneView() : nullptr;
+    if (view == nullptr || !view->isVisible())
+        return false;
+    const QPoint centre = view->rect().center();
+    QWidget* target = view->childAt(centre);
+    if (target == nullptr)
+        target = view;
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, target->mapFrom(view, centre));
+    return waitFor([&go, region] { return go.currentRegion() == region; });
+}
+
 class ReaderWindow : public ::testing::Test {
 protected:
     // The program's setting (startReaderTestProgram) with alerts recorded instead of shown; from the
@@ -220,14 +241,12 @@ protected:
         return -1;
     }
 
-    // Makes the King James pane the current pane; its book then is the active book.
+    // Makes the King James pane the current pane with a click in it; its book then is the active book.
     SourceTuple::Ptr activateKjv()
     {
         int region = -1;
-        if (!waitFor([&] { return (region = kjvRegion()) >= 0; }))
+        if (!waitFor([&] { return (region = kjvRegion()) >= 0; }) || !clickPane(panes(), region))
             return nullptr;
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
-        panes()->view()->makePaneCurrentWithRegion(layout->regionAt(size_t(region)));
         return panes()->activeSourceTuple();
     }
 

@@ -7,6 +7,8 @@
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/preferences/AppNotifications.h"
+#include "app/preferences/LoginPreferencesViewController.h"
+#include "app/preferences/MASPreferencesWindowController.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
@@ -44,7 +46,6 @@
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/notes/NoteStore.h"
 #include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 #include "studypane/subpanes/StudyPaneBookmarksViewController.h"
 #include "studypane/subpanes/StudyPaneHighlightsViewController.h"
@@ -60,6 +61,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -296,6 +298,14 @@ protected:
                     editor->webView(editor->selectedTab())->isPageReady();
             }))
             return ::testing::AssertionFailure() << "the note editor did not open";
+        return typeIntoOpenNote(editor, paragraphs);
+    }
+
+    // Types paragraphs into the shown tab of the open note's editor, Return between them; with
+    // `replace`, Ctrl+A first, so that they take the place of the note's text.
+    ::testing::AssertionResult typeIntoOpenNote(
+        StudyPaneNoteViewEditViewController* editor, const QStringList& paragraphs, bool replace = false)
+    {
         NoteWebView* page = editor->webView(editor->selectedTab());
         page->setFocus();
         TestSupport::runScript(page->page(), QStringLiteral("qsFocusEditor()"));
@@ -303,10 +313,12 @@ protected:
                 page->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true))
             return ::testing::AssertionFailure() << "the note's editor did not take the focus";
         QWidget* target = page->focusProxy() != nullptr ? page->focusProxy() : page;
+        if (replace)
+            QTest::keyClick(target, Qt::Key_A, Qt::ControlModifier);
         for (qsizetype i = 0; i < paragraphs.size(); ++i) {
             if (i > 0)
                 QTest::keyClick(target, Qt::Key_Return);
-            QTest::keyClicks(target, paragraphs[i]);
+            typeText(target, paragraphs[i]);
         }
         if (!waitFor([&] {
                 return TestSupport::pageText(page->page(), 5000).contains(paragraphs.last()) &&
@@ -345,6 +357,77 @@ protected:
         ASSERT_NE(tabs, nullptr);
         QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(tab).center());
         ASSERT_TRUE(waitFor([&] { return viewer->selectedTab() == tab; }));
+    }
+
+    // The open note's source tab, clicked, once its page is ready; null when it did not show.
+    NoteWebView* noteSourceTab()
+    {
+        clickNoteTab(StudyPaneNoteViewEditViewController::TextEditTab);
+        auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+        NoteWebView* source = nullptr;
+        waitFor([&] {
+            source = viewer != nullptr ? viewer->webView(StudyPaneNoteViewEditViewController::TextEditTab) : nullptr;
+            return source != nullptr && source->isPageReady();
+        });
+        return source;
+    }
+
+    // The open note's text as it is kept, read where a reader reads it: in the note's source tab.
+    QString noteSource()
+    {
+        NoteWebView* source = noteSourceTab();
+        if (source == nullptr)
+            return QString();
+        QString text;
+        waitFor([&] {
+            const std::optional<QVariant> value = TestSupport::runScript(source->page(),
+                QStringLiteral("(function(){var e=document.getElementById('raw-editor');return e?e.value:null;})()"));
+            if (!value || value->isNull())
+                return false;
+            text = value->toString();
+            return true;
+        });
+        return text;
+    }
+
+    // Types text as a reader does: plain ASCII on the keys, anything else as an input method commits it.
+    static void typeText(QWidget* target, const QString& text)
+    {
+        QString run;
+        const auto commitRun = [&] {
+            if (run.isEmpty())
+                return;
+            QInputMethodEvent commit;
+            commit.setCommitString(run);
+            QCoreApplication::sendEvent(target, &commit);
+            run.clear();
+        };
+        for (const QChar c : text) {
+            if (c.unicode() < 0x80) {
+                commitRun();
+                QTest::keyClicks(target, QString(c));
+            } else {
+                run += c;
+            }
+        }
+        commitRun();
+    }
+
+    // Replaces the open note's text in its editor by typing its paragraphs, then shows the note's
+    // view, which keeps what was typed.
+    ::testing::AssertionResult retypeNote(const QStringList& paragraphs)
+    {
+        clickNoteTab(StudyPaneNoteViewEditViewController::RichEditTab);
+        auto* editor = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
+        if (!waitFor([&] {
+                return editor != nullptr && editor->webView(editor->selectedTab()) != nullptr &&
+                    editor->webView(editor->selectedTab())->isPageReady();
+            }))
+            return ::testing::AssertionFailure() << "the note editor did not show";
+        if (auto typed = typeIntoOpenNote(editor, paragraphs, true); !typed)
+            return typed;
+        clickNoteTab(StudyPaneNoteViewEditViewController::ViewTab);
+        return ::testing::AssertionSuccess();
     }
 
     // Names a new bookmark category in the prompt that asks for it, by typing, as a reader does.
@@ -429,22 +512,54 @@ protected:
         typeAndReturn(go->verseComboBox()->lineEdit(), reference);
     }
 
-    // Logs in to the stand-in's account as a reader does on the account settings page.
+    // Logs in to the stand-in's account as a reader does: File > Settings..., a click on the Customer
+    // ID page's button, the ID and the password typed and a click on Log In; the window is closed after.
     void logIn(const standin_test::Server& server) { logIn(server.httpPort(), server.syncPort()); }
     void logIn(quint16 httpPort, quint16 syncPort)
     {
         UserDefaults::standardUserDefaults().setString(
             qs::cloud::ServiceHost::loopback(httpPort, syncPort).toSetting(), QStringLiteral("serviceHost"));
-        std::unique_ptr<PreferencesViewController> account(PreferencesViewController::factoryForPane(
-            PreferencesViewController::Environment::fromWindow(applicationEnvironment()), 3));
-        account->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
-        account->textField(QStringLiteral("password"))->setText(QStringLiteral("demo"));
+        ASSERT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::Settings));
+        MASPreferencesWindowController* settings = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (settings = shownWindow<MASPreferencesWindowController>()) != nullptr; }))
+            << "Settings did not open";
+        const QString page = QString::fromLatin1(LoginPreferencesViewController::kIdentity.identifier);
+        QWidget* pageButton = nullptr;
+        for (QAction* action : settings->toolbar()->actions())
+            if (action->objectName() == page)
+                pageButton = settings->toolbar()->widgetForAction(action);
+        ASSERT_NE(pageButton, nullptr) << "no Customer ID button in the settings toolbar";
+        QTest::mouseClick(pageButton, Qt::LeftButton);
+        ASSERT_TRUE(waitFor([&] {
+            return settings->selectedViewController() != nullptr &&
+                settings->selectedViewController()->identifier() == page;
+        })) << "the Customer ID page did not show";
+        PreferencesViewController* account = settings->selectedViewController();
+        // A reader still logged in from an earlier start logs out first.
+        if (QPushButton* logOut = account->findChild<QPushButton*>(QStringLiteral("logoutButton"));
+            logOut != nullptr && logOut->isVisible()) {
+            QTest::mouseClick(logOut, Qt::LeftButton);
+            ASSERT_TRUE(waitFor([&] { return !logOut->isVisible(); })) << "Log Out did not show the log-in form";
+        }
+        typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test"));
+        typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo"));
         QPushButton* button = account->findChild<QPushButton*>(QStringLiteral("loginButton"));
         ASSERT_NE(button, nullptr);
-        button->click();
+        ASSERT_TRUE(button->isVisible() && button->isEnabled()) << "Log In cannot be clicked";
+        QTest::mouseClick(button, Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] { return button->isEnabled(); }, 20000)) << "no answer to the log-in";
         ASSERT_TRUE(UserDefaults::standardUserDefaults().boolForKey(QStringLiteral("credentialsValid")))
             << "the log-in was refused";
+        settings->close();
+    }
+
+    // Replaces a field's text by typing, as a reader does.
+    static void typeInto(QLineEdit* field, const QString& text)
+    {
+        ASSERT_NE(field, nullptr);
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, text);
     }
 
     // Sync Now, as from the toolbar, and the wait for the engine to finish; false when it reported
@@ -488,13 +603,13 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
 
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
     ASSERT_NE(john316, 0u);
-    panes().goToPanes().makePaneCurrent(bible);
-    // The book opens at its beginning; the go-to moves the page that shows it.
-    ASSERT_TRUE(waitForPageText(bible, QStringLiteral("In the beginning God created")));
     QuillsteadWindowController& window = *app.mainWindowController();
     QWidget* back = window.toolbar()->widgetForAction(window.actions().action(CommandNames::Back));
     ASSERT_NE(back, nullptr);
     EXPECT_FALSE(back->isEnabled()) << "Back before the first move";
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    // The book opens at its beginning; the go-to moves the page that shows it.
+    ASSERT_TRUE(waitForPageText(bible, QStringLiteral("In the beginning God created")));
     typeIntoBibleGoTo(QStringLiteral("jn 3.16"));
     EXPECT_TRUE(waitFor([&] { return sectionOf(bible) == john316; })) << "the Bible pane is at " << sectionOf(bible);
     // The page shows the verse, at its top.
@@ -533,7 +648,7 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     ASSERT_TRUE(kjv);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
 
     // Find "faith AND love" in the Bible; the third verse found is opened from the results.
     EXPECT_TRUE(reader_test::chooseMenuItem(&window, QStringLiteral("Study"), QStringLiteral("Find")));
@@ -597,8 +712,6 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     quit();
 
     // The note was saved on the way out; everything comes back on the next start.
-    EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")))
-        << NoteStore::read(NoteLocation::bible(key)).text.toStdString();
     launch();
     EXPECT_EQ(panes().goToPanes().currentLayoutUuid(), uuid);
     EXPECT_TRUE(waitFor([&] {
@@ -612,11 +725,12 @@ TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(studyPane()->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
     EXPECT_TRUE(highlights->highlightedVerses().contains(section));
-    EXPECT_TRUE(NoteStore::read(NoteLocation::bible(key)).text.contains(QStringLiteral("Faith works by love")));
-    // The page shows the verse highlighted, with the link to its note.
+    // The page shows the verse highlighted, with the link to its note, and the note shows what was typed.
     const int shown = regionShowing(kjv->pubID(), kjv->bookID());
     EXPECT_TRUE(waitForVerseClass(shown, key, QStringLiteral("yellow")));
     EXPECT_TRUE(waitForNoteLink(shown, key));
+    const QString note = viewNoteOnVerse(shown, key);
+    EXPECT_TRUE(note.contains(QStringLiteral("Faith works by love"))) << note.toStdString();
 }
 
 TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
@@ -639,7 +753,7 @@ TEST_F(Scenario, ADownloadedOwnedBookOpensInANewTab)
     ASSERT_TRUE(waitFor([&] {
         return library->rowForBook({{QStringLiteral("productid"), "RV1909"}}) >= 0;
     })) << "the owned list did not arrive";
-    library->chooseBookRow(library->rowForBook({{QStringLiteral("productid"), "RV1909"}}));
+    clickRow(library->booksTableView(), library->rowForBook({{QStringLiteral("productid"), "RV1909"}}));
     ASSERT_TRUE(waitFor([&] { return bookNamed(QStringLiteral("RV1909")) != nullptr; }, 60000))
         << "the download did not reach the library";
     EXPECT_TRUE(QFile::exists(file));
@@ -674,11 +788,10 @@ constexpr quint32 kRomans828 = (45u << 16) | (8u << 8) | 28u;
 const char kSecondProfileVariable[] = "QS_SCENARIO_SECOND_PROFILE";
 // A folder the two profiles share for the note text the first one stored.
 const char kExchangeVariable[] = "QS_SCENARIO_EXCHANGE";
-// The note as the second profile rewrites it: line breaks of both kinds, "$" and the look-alikes of
-// the line's separators, and a line break at the end.
-const QString kRewrittenNote = QString::fromUtf8("<p>All things work together for good</p>\r\n"
-                                                 "<p>to them that love God: $, \xE2\x90\x9F, \xE2\x90\x9E, "
-                                                 "\xEF\xBC\x84</p>\n");
+// The note as the second profile types it anew, a paragraph a line: "$" and the look-alikes of the
+// sync line's separators.
+const QStringList kRewrittenNote {QStringLiteral("All things work together for good"),
+    QString::fromUtf8("to them that love God: $, \xE2\x90\x9F, \xE2\x90\x9E, \xEF\xBC\x84")};
 
 TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
 {
@@ -697,7 +810,7 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     // note editor, then Sync Now.
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     ASSERT_TRUE(chooseOnVerse(bible, kRomans828, {QStringLiteral("Highlight"), QStringLiteral("Yellow")}));
     EXPECT_TRUE(waitForVerseClass(bible, kRomans828, QStringLiteral("yellow")));
@@ -710,10 +823,9 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     ASSERT_TRUE(highlighted(kRomans828));
     ASSERT_TRUE(typeNoteOnVerse(
         bible, kRomans828, {QStringLiteral("All things work together"), QStringLiteral("for good, at $5 a line$")}));
-    // Back to the note's view: the editor stores the note in its paragraphs, one a line.
+    // The note's view, then its source: the editor keeps the note in its paragraphs, one a line.
     clickNoteTab(StudyPaneNoteViewEditViewController::ViewTab);
-    ASSERT_TRUE(waitFor([] { return NoteStore::read(NoteLocation::bible(kRomans828)).found; }));
-    const QString typed = NoteStore::read(NoteLocation::bible(kRomans828)).text;
+    const QString typed = noteSource();
     EXPECT_TRUE(typed.contains(QStringLiteral("</p>\n<p>")) && typed.endsWith(QLatin1Char('\n')))
         << "not two stored paragraphs: " << typed.toStdString();
     ASSERT_TRUE(syncNow()) << "the first profile's sync did not finish";
@@ -743,13 +855,15 @@ TEST_F(Scenario, TwoProfilesOfOneAccountSyncTheSameData)
     // note viewer shows it.
     launch();
     ASSERT_TRUE(syncNow()) << "the first profile's second sync did not finish";
-    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, kRewrittenNote);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int shownIn = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().goToPanes().makePaneCurrent(shownIn);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), shownIn)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(shownIn, kRomans828);
     EXPECT_TRUE(shown.contains(QStringLiteral("to them that love God: $"))) << shown.toStdString();
+    QFile rewritten(exchange.filePath(QStringLiteral("rewritten.html")));
+    ASSERT_TRUE(rewritten.open(QIODevice::ReadOnly)) << "the second profile kept no rewrite";
+    EXPECT_EQ(noteSource(), QString::fromUtf8(rewritten.readAll()));
 }
 
 TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
@@ -762,11 +876,9 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     const QString typed = QString::fromUtf8(sent.readAll());
     launch();
     logIn(quint16(ports[0].toUInt()), quint16(ports[1].toUInt()));
-    EXPECT_FALSE(NoteStore::read(NoteLocation::bible(kRomans828)).found);
     ASSERT_TRUE(syncNow()) << "the second profile's sync did not finish";
 
-    // The note of two paragraphs came byte for byte, and so did everything synced after it.
-    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kRomans828)).text, typed);
+    // Everything synced arrived: the bookmark, its category and the highlight (the note below).
     const BookmarkStore bookmarks(nullptr);
     EXPECT_TRUE(bookmarks.verseHasBookmarks(kRomans828));
     EXPECT_NE(bookmarks.categoryIdForName(QStringLiteral("Shared")), BookmarkStore::kAllCategories);
@@ -777,18 +889,27 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     ASSERT_TRUE(kjv);
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("Romans 8:28"));
     const QString shown = viewNoteOnVerse(bible, kRomans828);
     EXPECT_TRUE(shown.contains(QStringLiteral("All things work together"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("for good, at $5 a line$"))) << shown.toStdString();
+    // The note of two paragraphs came character for character.
+    EXPECT_EQ(noteSource(), typed);
     m_app->mainWindowController()->window()->show();
     EXPECT_TRUE(TestSupport::waitForViewsPainted(m_app->mainWindowController()->window()));
     QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
     m_app->mainWindowController()->window()->grab().save(kBuild + QStringLiteral("/screenshots/synced-note.png"));
 
-    // This profile rewrites the note and syncs it back.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kRomans828), kRewrittenNote));
+    // This profile rewrites the note in the note editor and syncs it back; what it keeps goes to the
+    // first profile to compare.
+    ASSERT_TRUE(retypeNote(kRewrittenNote));
+    const QString rewritten = noteSource();
+    EXPECT_TRUE(rewritten.contains(kRewrittenNote.last())) << rewritten.toStdString();
+    QFile back(QDir(qEnvironmentVariable(kExchangeVariable)).filePath(QStringLiteral("rewritten.html")));
+    ASSERT_TRUE(back.open(QIODevice::WriteOnly));
+    back.write(rewritten.toUtf8());
+    back.close();
     ASSERT_TRUE(syncNow()) << "the second profile's second sync did not finish";
 }
 
@@ -806,7 +927,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         if (region != bible && panes().goToPanes().isBookPane(region))
             other = region;
     ASSERT_GE(other, 0);
-    panes().goToPanes().makePaneCurrent(other);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
     ASSERT_TRUE(openBookFromTheSheet(scofield));
     ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
 
@@ -818,7 +939,7 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         const quint32 section = kjv->sectionForSyncString(place);
         ASSERT_NE(section, 0u) << place.toStdString();
         sections.append(section);
-        panes().goToPanes().makePaneCurrent(bible);
+        ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
         typeIntoBibleGoTo(place);
         ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == section; })) << place.toStdString();
         // The commentary shows its note on the same passage.
@@ -889,7 +1010,7 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
-    panes().goToPanes().makePaneCurrent(bible);
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john316; }));
 

@@ -99,16 +99,9 @@ DownloadBooksSheetWindowController::DownloadBooksSheetWindowController(const Sto
     column->addLayout(top);
 
     auto* lists = new QHBoxLayout;
-    m_kindsTable = new QListWidget(this);
-    m_kindsTable->setObjectName(QStringLiteral("BookKinds"));
-    m_kindsTable->setIconSize(QSize(92, 92));
-    m_kindsTable->setFixedWidth(250);
-    m_kindsTable->setSpacing(2);
-    m_booksTable = new QListWidget(this);
-    m_booksTable->setObjectName(QStringLiteral("Books"));
-    m_booksTable->setSelectionMode(QAbstractItemView::SingleSelection);
-    lists->addWidget(m_kindsTable);
-    lists->addWidget(m_booksTable, 1);
+    m_lists = std::make_unique<BookKindLists>(
+        this, lists, [this](int row) { chooseKindRow(row); }, [this](int row) { chooseBookRow(row); });
+    m_lists->books()->setSelectionMode(QAbstractItemView::SingleSelection);
     column->addLayout(lists, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -130,10 +123,6 @@ DownloadBooksSheetWindowController::DownloadBooksSheetWindowController(const Sto
     connect(open, &QPushButton::clicked, this, [this] { onSwitchToOpenBookWindow(); });
     connect(store, &QPushButton::clicked, this, [this] { onSwitchToBookstoreWindow(); });
     connect(done, &QPushButton::clicked, this, [this] { closeDownloadBooksSheet(); });
-    connect(m_kindsTable, &QListWidget::itemClicked, this,
-        [this](QListWidgetItem* item) { chooseKindRow(m_kindsTable->row(item)); });
-    connect(m_booksTable, &QListWidget::itemClicked, this,
-        [this](QListWidgetItem* item) { chooseBookRow(m_booksTable->row(item)); });
 }
 
 DownloadBooksSheetWindowController::~DownloadBooksSheetWindowController()
@@ -155,7 +144,7 @@ void DownloadBooksSheetWindowController::windowDidLoad()
     NotificationCenter& center = m_context.window.notifications();
     center.removeObserver(this);
     center.addObserver(this, StoreNotifications::qsCoverArtFinishedDownloading, [this](Notification&) {
-        reloadKindsTable();
+        m_lists->showKinds(m_context, m_kinds);
         reloadBooksTable();
     });
     center.addObserver(
@@ -188,14 +177,14 @@ void DownloadBooksSheetWindowController::windowDidLoad()
     });
 
     // A stored row outside the six kinds shows the first.
-    m_selectedBookKindRow = BookKinds::clampRow(m_context.window.settings().integerForKey(kSelectedKindRow));
+    m_lists->setSelectedRow(BookKinds::clampRow(m_context.window.settings().integerForKey(kSelectedKindRow)));
     m_hideDownloaded->setChecked(m_context.window.settings().boolForKey(kHideDownloaded));
     loadBookList();
-    if (!m_kinds.value(m_selectedBookKindRow).active) {
-        m_selectedBookKindRow = 0;
+    if (!m_kinds.value(m_lists->selectedRow()).active) {
+        m_lists->setSelectedRow(0);
         loadBookList();
     }
-    reloadKindsTable();
+    m_lists->showKinds(m_context, m_kinds);
     reloadBooksTable();
 
     if (!m_context.signedIn()) {
@@ -268,7 +257,7 @@ void DownloadBooksSheetWindowController::loadBookList()
 {
     if (m_kinds.isEmpty())
         buildKinds();
-    m_bookList = m_context.ownedBooks->ownedBooksArraySortedBy(0, BookKinds::includeValue(m_selectedBookKindRow));
+    m_bookList = m_context.ownedBooks->ownedBooksArraySortedBy(0, BookKinds::includeValue(m_lists->selectedRow()));
     m_alreadyDownloadedList.clear();
     const bool hide = m_hideDownloaded->isChecked();
     for (qsizetype i = m_bookList.size() - 1; i >= 0; --i) {
@@ -298,21 +287,6 @@ void DownloadBooksSheetWindowController::hideDownloadedBooks()
     reloadBooksTable();
 }
 
-void DownloadBooksSheetWindowController::reloadKindsTable()
-{
-    m_kindsTable->clear();
-    for (const BookKind& kind : m_kinds) {
-        auto* item = new QListWidgetItem(kind.name, m_kindsTable);
-        const QPixmap picture = BookKinds::composite(m_context, kind);
-        if (!picture.isNull())
-            item->setIcon(QIcon(picture));
-        item->setForeground(kind.active ? Qt::black : Qt::gray);
-        if (!kind.active)
-            item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
-    }
-    m_kindsTable->setCurrentRow(m_selectedBookKindRow);
-}
-
 void DownloadBooksSheetWindowController::fillCell(BookTableCellView* cell, const OwnedBook& book)
 {
     QPixmap picture = BookKinds::cover(m_context, book.publisherId, book.bookId);
@@ -336,20 +310,20 @@ void DownloadBooksSheetWindowController::fillCell(BookTableCellView* cell, const
 
 void DownloadBooksSheetWindowController::reloadBooksTable()
 {
-    m_booksTable->clear();
+    m_lists->books()->clear();
     for (const OwnedBook& book : m_bookList) {
-        auto* item = new QListWidgetItem(m_booksTable);
+        auto* item = new QListWidgetItem(m_lists->books());
         item->setSizeHint(QSize(0, kRowHeight));
-        auto* cell = new BookTableCellView(m_booksTable);
+        auto* cell = new BookTableCellView(m_lists->books());
         fillCell(cell, book);
-        m_booksTable->setItemWidget(item, cell);
+        m_lists->books()->setItemWidget(item, cell);
     }
 }
 
 BookTableCellView* DownloadBooksSheetWindowController::cellForRow(int row) const
 {
-    QListWidgetItem* item = m_booksTable->item(row);
-    return item ? qobject_cast<BookTableCellView*>(m_booksTable->itemWidget(item)) : nullptr;
+    QListWidgetItem* item = m_lists->books()->item(row);
+    return item ? qobject_cast<BookTableCellView*>(m_lists->books()->itemWidget(item)) : nullptr;
 }
 
 QVariantMap DownloadBooksSheetWindowController::identityRequest(const OwnedBook& book) const
@@ -397,18 +371,12 @@ void DownloadBooksSheetWindowController::downloadBook(const OwnedBook& book)
 
 void DownloadBooksSheetWindowController::chooseKindRow(int row)
 {
-    if (row == m_selectedBookKindRow || row < 0 || row >= m_kinds.size())
+    if (!m_lists->choose(m_kinds, row))
         return;
-    if (!m_kinds[row].active) {
-        m_kindsTable->setCurrentRow(m_selectedBookKindRow);
-        return;
-    }
-    m_selectedBookKindRow = row;
     m_context.window.settings().setInteger(row, kSelectedKindRow);
-    m_kindsTable->setCurrentRow(row);
     loadBookList();
     reloadBooksTable();
-    m_booksTable->scrollToTop();
+    m_lists->books()->scrollToTop();
 }
 
 void DownloadBooksSheetWindowController::chooseBookRow(int row)
@@ -416,7 +384,7 @@ void DownloadBooksSheetWindowController::chooseBookRow(int row)
     if (row < 0 || row >= m_bookList.size())
         return;
     const OwnedBook book = m_bookList[row];
-    m_booksTable->clearSelection();
+    m_lists->books()->clearSelection();
     if (!m_context.signedIn()) {
         m_context.showSignInAlert();
         return;
@@ -506,25 +474,25 @@ void DownloadBooksSheetWindowController::setRefreshing(bool on)
 void DownloadBooksSheetWindowController::ownedListFinished(bool failed, const Notification& notification)
 {
     setRefreshing(false);
-    const int selectedRow = m_booksTable->currentRow();
+    const int selectedRow = m_lists->books()->currentRow();
     const QString selectedProduct = m_bookList.value(selectedRow).productId;
     buildKinds();
-    if (!m_kinds.value(m_selectedBookKindRow).active) {
-        m_selectedBookKindRow = 0;
+    if (!m_kinds.value(m_lists->selectedRow()).active) {
+        m_lists->setSelectedRow(0);
         for (int row = 0; row < m_kinds.size(); ++row) {
             if (m_kinds[row].active) {
-                m_selectedBookKindRow = row;
+                m_lists->setSelectedRow(row);
                 break;
             }
         }
     }
-    reloadKindsTable();
+    m_lists->showKinds(m_context, m_kinds);
     loadBookList();
     reloadBooksTable();
     if (selectedRow >= 0 && !selectedProduct.isEmpty()) {
         const int row = rowForBook({{QStringLiteral("productid"), selectedProduct}});
         if (row >= 0)
-            m_booksTable->setCurrentRow(row);
+            m_lists->books()->setCurrentRow(row);
     }
     automaticDownloads();
     if (failed) {

@@ -12,11 +12,13 @@
 #pragma once
 
 #include "cloud/store/OwnedBooksManager.h"
+#include "cloud/store/ui/BookKindLists.h"
 #include "cloud/store/ui/BookKinds.h"
 #include "cloud/store/ui/StoreContext.h"
 
 #include <QDialog>
 #include <QHash>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -66,7 +68,7 @@ public:
     const QList<BookKind>& kinds() const { return m_kinds; }
     const QList<OwnedBook>& bookList() const { return m_bookList; }
     const QList<OwnedBook>& alreadyDownloadedList() const { return m_alreadyDownloadedList; }
-    int selectedBookKindRow() const { return m_selectedBookKindRow; }
+    int selectedBookKindRow() const { return m_lists->selectedRow(); }
 
     void chooseKindRow(int row);
     void chooseBookRow(int row);
@@ -84,8 +86,8 @@ public:
     // "1k", "1,025k", "1,000,001k": the file size in kilobytes, rounded up past every whole k.
     static QString sizeText(qint64 fileSize);
 
-    QListWidget* kindsTableView() const { return m_kindsTable; }
-    QListWidget* booksTableView() const { return m_booksTable; }
+    QListWidget* kindsTableView() const { return m_lists->kinds(); }
+    QListWidget* booksTableView() const { return m_lists->books(); }
     QCheckBox* hideDownloaded() const { return m_hideDownloaded; }
     QLabel* refreshingBookListLabel() const { return m_refreshingLabel; }
     QProgressBar* refreshingBookListProgressIndicator() const { return m_refreshingIndicator; }
@@ -98,7 +100,6 @@ signals:
 private:
     void buildKinds();
     void loadBookList();
-    void reloadKindsTable();
     void reloadBooksTable();
     void fillCell(BookTableCellView* cell, const OwnedBook& book);
     void setRefreshing(bool on);
@@ -112,13 +113,11 @@ private:
     QList<BookKind> m_kinds;
     QList<OwnedBook> m_bookList;
     QList<OwnedBook> m_alreadyDownloadedList;
-    int m_selectedBookKindRow = 0;
     bool m_closed = false;
     // The last progress of each download in transfer, so a redrawn row keeps its bar.
     QHash<QString, double> m_progress;
 
-    QListWidget* m_kindsTable = nullptr;
-    QListWidget* m_booksTable = nullptr;
+    std::unique_ptr<BookKindLists> m_lists;
     QCheckBox* m_hideDownloaded = nullptr;
     QProgressBar* m_refreshingIndicator = nullptr;
     QLabel* m_refreshingLabel = nullptr;

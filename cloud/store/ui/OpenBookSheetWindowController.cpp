@@ -35,17 +35,10 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
     auto* heading = new PlainLabel(tr("Choose a book to open it in a new tab."), this);
     column->addWidget(heading);
     auto* lists = new QHBoxLayout;
-    m_kindsTable = new QListWidget(this);
-    m_kindsTable->setObjectName(QStringLiteral("BookKinds"));
-    m_kindsTable->setIconSize(QSize(92, 92));
-    m_kindsTable->setFixedWidth(250);
-    m_kindsTable->setSpacing(2);
-    m_booksTable = new QListWidget(this);
-    m_booksTable->setObjectName(QStringLiteral("Books"));
-    m_booksTable->setIconSize(QSize(36, 48));
-    m_booksTable->setSpacing(1);
-    lists->addWidget(m_kindsTable);
-    lists->addWidget(m_booksTable, 1);
+    m_lists = std::make_unique<BookKindLists>(
+        this, lists, [this](int row) { chooseKindRow(row); }, [this](int row) { chooseBookRow(row); });
+    m_lists->books()->setIconSize(QSize(36, 48));
+    m_lists->books()->setSpacing(1);
     column->addLayout(lists, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -65,10 +58,6 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
     connect(library, &QPushButton::clicked, this, [this] { onSwitchToCloudLibraryWindow(); });
     connect(store, &QPushButton::clicked, this, [this] { onSwitchToBookstore(); });
     connect(done, &QPushButton::clicked, this, [this] { closeOpenBookSheet(); });
-    connect(m_kindsTable, &QListWidget::itemClicked, this,
-        [this](QListWidgetItem* item) { chooseKindRow(m_kindsTable->row(item)); });
-    connect(m_booksTable, &QListWidget::itemClicked, this,
-        [this](QListWidgetItem* item) { chooseBookRow(m_booksTable->row(item)); });
 
     NotificationCenter& center = m_context.window.notifications();
     center.addObserver(
@@ -130,36 +119,21 @@ const QList<BookKind>& OpenBookSheetWindowController::kinds()
 
 SourceTupleArray::Ptr OpenBookSheetWindowController::sourcesOfSelectedKind() const
 {
-    if (m_selectedBookKindRow < 0 || m_selectedBookKindRow >= m_kinds.size())
-        return listForInclude(BookKinds::includeValue(m_selectedBookKindRow));
-    return listForInclude(m_kinds[m_selectedBookKindRow].includeValue);
+    const int row = m_lists->selectedRow();
+    if (row < 0 || row >= m_kinds.size())
+        return listForInclude(BookKinds::includeValue(row));
+    return listForInclude(m_kinds[row].includeValue);
 }
 
 void OpenBookSheetWindowController::reloadTables()
 {
-    reloadKinds();
+    m_lists->showKinds(m_context, kinds());
     reloadBooks();
-}
-
-void OpenBookSheetWindowController::reloadKinds()
-{
-    kinds();
-    m_kindsTable->clear();
-    for (const BookKind& kind : m_kinds) {
-        auto* item = new QListWidgetItem(kind.name, m_kindsTable);
-        const QPixmap picture = BookKinds::composite(m_context, kind);
-        if (!picture.isNull())
-            item->setIcon(QIcon(picture));
-        item->setForeground(kind.active ? Qt::black : Qt::gray);
-        if (!kind.active)
-            item->setFlags(item->flags() & ~Qt::ItemIsEnabled);
-    }
-    m_kindsTable->setCurrentRow(m_selectedBookKindRow);
 }
 
 void OpenBookSheetWindowController::reloadBooks()
 {
-    m_booksTable->clear();
+    m_lists->books()->clear();
     const SourceTupleArray::Ptr list = sourcesOfSelectedKind();
     if (!list)
         return;
@@ -167,7 +141,7 @@ void OpenBookSheetWindowController::reloadBooks()
         const QString text = tuple->subtitle().isEmpty()
             ? tuple->name()
             : QStringLiteral("%1: %2").arg(tuple->name(), tuple->subtitle());
-        auto* item = new QListWidgetItem(text, m_booksTable);
+        auto* item = new QListWidgetItem(text, m_lists->books());
         QPixmap picture = BookKinds::cover(m_context, tuple->pubID(), tuple->bookID());
         if (picture.isNull())
             picture = BookKinds::placeholderForClassification(tuple->classification());
@@ -177,16 +151,10 @@ void OpenBookSheetWindowController::reloadBooks()
 
 void OpenBookSheetWindowController::chooseKindRow(int row)
 {
-    if (row == m_selectedBookKindRow || row < 0 || row >= kinds().size())
+    if (!m_lists->choose(kinds(), row))
         return;
-    if (!m_kinds[row].active) {
-        m_kindsTable->setCurrentRow(m_selectedBookKindRow);
-        return;
-    }
-    m_selectedBookKindRow = row;
-    m_kindsTable->setCurrentRow(row);
     reloadBooks();
-    m_booksTable->scrollToTop();
+    m_lists->books()->scrollToTop();
 }
 
 void OpenBookSheetWindowController::chooseBookRow(int row)

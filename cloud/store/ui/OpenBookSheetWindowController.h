@@ -8,11 +8,13 @@
 // connects switchToCloudLibrary / switchToBookstore to its own commands. Main thread only.
 #pragma once
 
+#include "cloud/store/ui/BookKindLists.h"
 #include "cloud/store/ui/BookKinds.h"
 #include "cloud/store/ui/StoreContext.h"
 #include "library/SourceTupleArray.h"
 
 #include <QDialog>
+#include <memory>
 
 class QCheckBox;
 class QListWidget;
@@ -30,7 +32,7 @@ public:
 
     // The kinds, made once per sheet.
     const QList<BookKind>& kinds();
-    int selectedBookKindRow() const { return m_selectedBookKindRow; }
+    int selectedBookKindRow() const { return m_lists->selectedRow(); }
     // The library list of the selected kind.
     SourceTupleArray::Ptr sourcesOfSelectedKind() const;
 
@@ -45,8 +47,8 @@ public:
     // Both lists again from the library (books added or covers arrived).
     void reloadTables();
 
-    QListWidget* kindsTableView() const { return m_kindsTable; }
-    QListWidget* booksTableView() const { return m_booksTable; }
+    QListWidget* kindsTableView() const { return m_lists->kinds(); }
+    QListWidget* booksTableView() const { return m_lists->books(); }
     QCheckBox* closeAutomaticallyCheckbox() const { return m_closeAutomatically; }
 
 signals:
@@ -55,15 +57,12 @@ signals:
 
 private:
     SourceTupleArray::Ptr listForInclude(int includeValue) const;
-    void reloadKinds();
     void reloadBooks();
 
     StoreContext m_context;
     QList<BookKind> m_kinds;
-    int m_selectedBookKindRow = 0;
     bool m_closed = false;
-    QListWidget* m_kindsTable = nullptr;
-    QListWidget* m_booksTable = nullptr;
+    std::unique_ptr<BookKindLists> m_lists;
     QCheckBox* m_closeAutomatically = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include "app/preferences/LoginPreferencesViewController.h"
 #include "app/preferences/PreferencesViewController.h"
 #include "app/preferences/PreferredBooksViewController.h"
+#include "app/preferences/SettingsPages.h"
 #include "app/preferences/SyncPreferencesViewController.h"
 #include "app/preferences/UpdatePreferencesViewController.h"
 #include "app/preferences/VoicesPreferencesViewController.h"
@@ -50,12 +51,19 @@ PreferencesViewController::Environment& pageEnv()
     return env;
 }
 
-// The page of an index as its own class.
-template <class Page> std::unique_ptr<Page> makePage(unsigned index)
+// A page as its settings window makes it, as its own class.
+template <class Page> std::unique_ptr<Page> makePage()
 {
-    auto* page = dynamic_cast<Page*>(PreferencesViewController::factoryForPane(pageEnv(), index));
-    EXPECT_NE(page, nullptr) << index;
+    const QString identifier = QString::fromLatin1(Page::kIdentity.identifier);
+    auto* page = dynamic_cast<Page*>(SettingsPages::make(pageEnv(), identifier));
+    EXPECT_NE(page, nullptr) << identifier.toStdString();
     return std::unique_ptr<Page>(page);
+}
+
+// Every registered page, in toolbar order.
+QVector<PreferencesViewController*> allPages(const PreferencesViewController::Environment& env = pageEnv())
+{
+    return SettingsPages::makeAll(env);
 }
 
 class Preferences : public ::testing::Test {
@@ -107,25 +115,33 @@ protected:
     int m_posted = 0;
 };
 
-TEST_F(Preferences, FactoryMakesEightPanesWithTheirIdentifiers)
+TEST_F(Preferences, RegistryMakesEightPagesWithTheirIdentifiersInToolbarOrder)
 {
-    EXPECT_EQ(PreferencesViewController::factoryForPane(pageEnv(), 8), nullptr);
     const QStringList ids = {"GeneralPreferences", "DisplayPreferences", "ColorPreferences", "LoginPreferences",
         "SyncPreferences", "PreferredBooks", "UpdatePreferences", "VoicesPreferences"};
-    for (unsigned i = 0; i < 8; ++i) {
-        std::unique_ptr<PreferencesViewController> p(PreferencesViewController::factoryForPane(pageEnv(), i));
+    EXPECT_EQ(SettingsPages::identifiers(), ids);
+    EXPECT_EQ(SettingsPages::make(pageEnv(), QStringLiteral("NoSuchPage")), nullptr);
+    EXPECT_EQ(SettingsPages::indexOf(QStringLiteral("NoSuchPage")), -1);
+    const QVector<PreferencesViewController*> pages = allPages();
+    ASSERT_EQ(pages.size(), ids.size());
+    for (int i = 0; i < ids.size(); ++i) {
+        std::unique_ptr<PreferencesViewController> p(pages[i]);
         ASSERT_TRUE(p);
-        EXPECT_EQ(p->identifier(), ids[int(i)]);
-        EXPECT_EQ(p->paneIndex(), int(i));
+        EXPECT_EQ(p->identifier(), ids[i]);
+        EXPECT_EQ(SettingsPages::indexOf(ids[i]), i);
+        EXPECT_FALSE(p->toolbarItemLabel().isEmpty());
         // One class per page, named after the page.
-        EXPECT_EQ(QString::fromLatin1(p->metaObject()->className()), ids[int(i)] + QStringLiteral("ViewController"));
+        EXPECT_EQ(QString::fromLatin1(p->metaObject()->className()), ids[i] + QStringLiteral("ViewController"));
+        std::unique_ptr<PreferencesViewController> again(SettingsPages::make(pageEnv(), ids[i]));
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->metaObject(), p->metaObject());
     }
 }
 
 TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
 {
-    auto display = makePage<DisplayPreferencesViewController>(1);
-    auto other = makePage<DisplayPreferencesViewController>(1);
+    auto display = makePage<DisplayPreferencesViewController>();
+    auto other = makePage<DisplayPreferencesViewController>();
     const QString cssBefore = CSSManager::sharedCSSManager().cssForBookView();
     const std::pair<const char*, const char*> edits[] = {{"baseFontSize", "23"}, {"leftMargin", "31"},
         {"rightMargin", "17"}, {"lineHeight", "1.75"}, {"poetryLeft", "41"}, {"poetryRight", "12"}};
@@ -149,7 +165,7 @@ TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
 
 TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)
 {
-    auto display = makePage<DisplayPreferencesViewController>(1);
+    auto display = makePage<DisplayPreferencesViewController>();
     const QStringList keys = {"indentPoetry", "strongsNumbers", "wocInRed", "oneVersePerParagraph", "hideVerseNumbers",
         "showMsgVerses", "versePopovers", "hideNoteLinks", "highlightLinkedPassage"};
     for (const QString& key : keys) {
@@ -215,8 +231,8 @@ TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)
 
 TEST_F(Preferences, PosterDoesNotRefreshItselfButOthersDo)
 {
-    auto a = makePage<DisplayPreferencesViewController>(1);
-    auto b = makePage<DisplayPreferencesViewController>(1);
+    auto a = makePage<DisplayPreferencesViewController>();
+    auto b = makePage<DisplayPreferencesViewController>();
     // An edit typed but not finished in a stays as typed while b's own change is announced.
     a->textField(QStringLiteral("leftMargin"))->setText(QStringLiteral("99"));
     QLineEdit* bf = b->textField(QStringLiteral("rightMargin"));
@@ -234,7 +250,7 @@ TEST_F(Preferences, PosterDoesNotRefreshItselfButOthersDo)
 
 TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
 {
-    auto colors = makePage<ColorPreferencesViewController>(2);
+    auto colors = makePage<ColorPreferencesViewController>();
     QComboBox* schemes = colors->popUp(QStringLiteral("colorSchemePopUpButton"));
     schemes->setCurrentIndex(schemes->findData(1));
     emit schemes->activated(schemes->currentIndex());
@@ -275,7 +291,7 @@ TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
 
 TEST_F(Preferences, StyleBoxesKeepTheSchemeAndTheCustomKeys)
 {
-    auto colors = makePage<ColorPreferencesViewController>(2);
+    auto colors = makePage<ColorPreferencesViewController>();
     colors->chooseColorScheme(2);
     QCheckBox* underline = colors->checkBox(QStringLiteral("strongsDecoration"));
     underline->click();
@@ -292,7 +308,7 @@ TEST_F(Preferences, StyleBoxesKeepTheSchemeAndTheCustomKeys)
 
 TEST_F(Preferences, GeneralAndUpdateSettings)
 {
-    auto general = makePage<GeneralPreferencesViewController>(0);
+    auto general = makePage<GeneralPreferencesViewController>();
     for (const char* key : {"syncBiblesComm", "syncDevotionals", "syncDictionaries"}) {
         const QString k = QString::fromLatin1(key);
         const bool was = d().boolForKey(k);
@@ -332,7 +348,7 @@ TEST_F(Preferences, GeneralAndUpdateSettings)
     EXPECT_EQ(d().integerForKey(QStringLiteral("myOffersIgnored")), 0);
     EXPECT_EQ(m_posted, 0);
 
-    auto updates = makePage<UpdatePreferencesViewController>(6);
+    auto updates = makePage<UpdatePreferencesViewController>();
     QCheckBox* automatic = updates->checkBox(QStringLiteral("appUpdateAutomatic"));
     QComboBox* freq = updates->popUp(QStringLiteral("checkForUpdatesFrequencyButton"));
     const bool was = d().boolForKey(QStringLiteral("appUpdateAutomatic"));
@@ -359,7 +375,7 @@ TEST_F(Preferences, VoicesFillFromTheInstalledVoices)
     d().setString(QStringLiteral("Jorge"), QStringLiteral("voiceES"));
     d().setString(QString(), QStringLiteral("voiceEL"));
     {
-        auto voices = makePage<VoicesPreferencesViewController>(7);
+        auto voices = makePage<VoicesPreferencesViewController>();
         // The first English voice becomes the setting; Greek has none and stays unset.
         EXPECT_EQ(d().stringForKey(QStringLiteral("voiceEN")), QStringLiteral("Kate"));
         EXPECT_EQ(d().stringForKey(QStringLiteral("voiceEL")), QString());
@@ -385,7 +401,7 @@ TEST_F(Preferences, VoicesFillFromTheInstalledVoices)
 
 TEST_F(Preferences, PreferredBooksOfferThePlaceholderWhenNothingIsChosen)
 {
-    auto books = makePage<PreferredBooksViewController>(5);
+    auto books = makePage<PreferredBooksViewController>();
     QComboBox* bible = books->popUp(QStringLiteral("prefBiblePopUpButton"));
     ASSERT_TRUE(bible);
     EXPECT_EQ(bible->itemText(0), QStringLiteral("--- Select a Bible ---"));
@@ -398,9 +414,7 @@ TEST_F(Preferences, PreferredBooksOfferThePlaceholderWhenNothingIsChosen)
 
 TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
 {
-    QVector<PreferencesViewController*> panes;
-    for (unsigned i = 0; i < 8; ++i)
-        panes << PreferencesViewController::factoryForPane(pageEnv(), i);
+    const QVector<PreferencesViewController*> panes = allPages();
     {
         MASPreferencesWindowController window(pageEnv().window, panes, QStringLiteral("Settings"));
         window.show();
@@ -429,17 +443,15 @@ TEST_F(Preferences, WindowRemembersPaneAndPositionAndSavesScreenshots)
     }
     EXPECT_EQ(d().stringForKey(QStringLiteral("MASPreferences Selected Identifier View")),
         QStringLiteral("ColorPreferences"));
-    QVector<PreferencesViewController*> again;
-    for (unsigned i = 0; i < 8; ++i)
-        again << PreferencesViewController::factoryForPane(pageEnv(), i);
+    const QVector<PreferencesViewController*> again = allPages();
     MASPreferencesWindowController reopened(pageEnv().window, again, QStringLiteral("Settings"));
     EXPECT_EQ(reopened.indexOfSelectedController(), 2);
     EXPECT_EQ(reopened.pos(), QPoint(140, 90));
     // A pane identifier no pane has any more shows the first pane.
     d().setString(QStringLiteral("Gone"), QStringLiteral("MASPreferences Selected Identifier View"));
     QVector<PreferencesViewController*> third;
-    for (unsigned i = 0; i < 3; ++i)
-        third << PreferencesViewController::factoryForPane(pageEnv(), i);
+    for (const QString& id : SettingsPages::identifiers().mid(0, 3))
+        third << SettingsPages::make(pageEnv(), id);
     third.insert(1, nullptr);
     MASPreferencesWindowController fallback(pageEnv().window, third);
     EXPECT_EQ(fallback.indexOfSelectedController(), 0);
@@ -475,9 +487,7 @@ TEST_F(Preferences, TheWindowAndItsPagesWorkThroughTheEnvironmentTheyAreMadeWith
         [&](Notification&) { ++pageChanges; });
     const QString programMargin = d().stringForKey(QStringLiteral("leftMargin"));
     {
-        QVector<PreferencesViewController*> panes;
-        for (unsigned i = 0; i < 8; ++i)
-            panes << PreferencesViewController::factoryForPane(env, i);
+        const QVector<PreferencesViewController*> panes = allPages(env);
         MASPreferencesWindowController settings(window, panes, QStringLiteral("Settings"));
         const int before = pageChanges;
         settings.selectControllerAtIndex(1);
@@ -528,7 +538,7 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.alerts = alerts.get();
-    auto pane = makePage<LoginPreferencesViewController>(3);
+    auto pane = makePage<LoginPreferencesViewController>();
     EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
     auto waitForAnswer = [&pane] {
         QPushButton* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
@@ -617,9 +627,7 @@ TEST_F(Preferences, AccountFieldsBeingTypedNeverReachTheSettingsFile)
 {
     QTemporaryDir home;
     setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
-    QVector<PreferencesViewController*> panes;
-    for (unsigned i = 0; i < 8; ++i)
-        panes << PreferencesViewController::factoryForPane(pageEnv(), i);
+    const QVector<PreferencesViewController*> panes = allPages();
     MASPreferencesWindowController window(pageEnv().window, panes, QStringLiteral("Settings"));
     window.show();
     QApplication::setActiveWindow(&window);
@@ -674,7 +682,7 @@ TEST_F(Preferences, CloudSyncIntervalsAndAutomaticSync)
     fake.install();
     d().setBool(false, QStringLiteral("autoSyncEnabled"));
     d().setInteger(5000, QStringLiteral("autoSyncFreq"));
-    auto pane = makePage<SyncPreferencesViewController>(4);
+    auto pane = makePage<SyncPreferencesViewController>();
     auto* box = pane->findChild<QCheckBox*>(QStringLiteral("autoSyncCheckbox"));
     auto* freq = pane->findChild<QComboBox*>(QStringLiteral("autoSyncFrequencyPopUpButton"));
     ASSERT_TRUE(box && freq);
@@ -720,7 +728,7 @@ TEST_F(Preferences, CloudSyncShowsTheProgressOfARunningSync)
 {
     FakeSync fake;
     fake.install();
-    auto pane = makePage<SyncPreferencesViewController>(4);
+    auto pane = makePage<SyncPreferencesViewController>();
     pane->show();
     QLabel* status = pane->syncStatusTextField();
     QProgressBar* progress = pane->syncStatusProgressIndicator();
@@ -780,7 +788,7 @@ TEST_F(Preferences, SyncLogIsWrittenAfreshOrNotShownAtAll)
     bool failing = false;
     const auto writer = pageEnv().sync.writeSyncLog;
     pageEnv().sync.writeSyncLog = [&failing, writer](const QString& path) { return !failing && writer(path); };
-    auto pane = makePage<SyncPreferencesViewController>(4);
+    auto pane = makePage<SyncPreferencesViewController>();
     pane->findChild<QPushButton*>(QStringLiteral("viewLogButton"))->click();
     const QString path = SyncPreferencesViewController::syncLogPath();
     EXPECT_TRUE(path.startsWith(home.path()));
@@ -803,7 +811,7 @@ TEST_F(Preferences, SyncLogIsWrittenAfreshOrNotShownAtAll)
     EXPECT_TRUE(alerts->shown().isEmpty());
     // Without that window either, an alert says where the file is.
     pageEnv().sync.showPage = nullptr;
-    auto bare = makePage<SyncPreferencesViewController>(4);
+    auto bare = makePage<SyncPreferencesViewController>();
     bare->onViewLogButton();
     ASSERT_EQ(alerts->shown().size(), 1);
     EXPECT_EQ(alerts->shown()[0].messageText, QStringLiteral("The Cloud Sync log could not be opened."));
@@ -835,7 +843,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.alerts = alerts.get();
-    auto pane = makePage<LoginPreferencesViewController>(3);
+    auto pane = makePage<LoginPreferencesViewController>();
     auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
     auto* privacy = pane->findChild<QPushButton*>(QStringLiteral("privacyPolicyButton"));
     QProgressBar* loginBusy = pane->progressIndicator(QStringLiteral("loginProgressIndicator"));
@@ -957,7 +965,7 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
     d().setString(qs::cloud::ServiceHost::loopback(port, 1).toSetting(), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.alerts = alerts.get();
-    auto pane = makePage<LoginPreferencesViewController>(3);
+    auto pane = makePage<LoginPreferencesViewController>();
     pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
     pane->onResetPassword();
     auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
@@ -998,8 +1006,8 @@ TEST_F(Preferences, EveryControlOfEveryPaneWritesItsDefault)
     FakeSync fake;
     fake.install();
     d().setBool(true, QStringLiteral("autoSyncEnabled"));
-    for (unsigned pane = 0; pane < 8; ++pane) {
-        std::unique_ptr<PreferencesViewController> p(PreferencesViewController::factoryForPane(pageEnv(), pane));
+    for (const QString& id : SettingsPages::identifiers()) {
+        std::unique_ptr<PreferencesViewController> p(SettingsPages::make(pageEnv(), id));
         p->show();
         const std::string where = p->identifier().toStdString();
         for (QCheckBox* box : p->findChildren<QCheckBox*>()) {
@@ -1088,7 +1096,7 @@ TEST_F(Preferences, VoicePropertiesAndTestSpeakThroughTheSharedSynthesizer)
     auto recording = std::make_shared<RecordingVoice>();
     SpeechSynthesizer::setShared(recording);
     {
-        auto voices = makePage<VoicesPreferencesViewController>(7);
+        auto voices = makePage<VoicesPreferencesViewController>();
         // A voice the system does not know has no properties.
         EXPECT_EQ(voices->findChild<QLabel*>(QStringLiteral("esVoiceProperties"))->text(), QString());
         // What the properties say for each kind of voice the engine has.

@@ -133,6 +133,19 @@ TEST(BookPageHtml, ScriptCallsCarryJsonArguments)
     EXPECT_EQ(BookPageHtml::scriptCall(QStringLiteral("g"), {}), QStringLiteral("g()"));
 }
 
+TEST(BookPageHtml, PageScriptsStartWithTheOneBridge)
+{
+    const QString script = BookPageHtml::pageScript();
+    ASSERT_FALSE(script.isEmpty());
+    // The bridge is defined once, before the page's own calls that go through it.
+    EXPECT_EQ(script.count(QStringLiteral("function qsSend(")), 1);
+    EXPECT_EQ(script.count(QStringLiteral("function qsText(")), 1);
+    EXPECT_LT(script.indexOf(QStringLiteral("function qsSend(")), script.indexOf(QStringLiteral("var jsInterface")));
+    EXPECT_EQ(BookPageHtml::scriptWithBridge(QStringLiteral(":/page/Utilities.js")), script);
+    // A script that is not there gives no page script, not the bridge alone.
+    EXPECT_TRUE(BookPageHtml::scriptWithBridge(QStringLiteral(":/page/NoSuchScript.js")).isEmpty());
+}
+
 TEST(BookPageHtml, NoncesDiffer)
 {
     const QString a = BookPageHtml::newNonce();
