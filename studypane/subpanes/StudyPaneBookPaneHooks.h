@@ -1,7 +1,7 @@
 // The book panes' bookmark, highlight and note commands answered by the study pane's services: the colour
 // and category menus of a pane's context menu, whether a verse or section carries a bookmark, and
 // highlighting, bookmarking (also into a category created on the spot) and un-bookmarking. The
-// application installs one at start-up (BookPaneHooks::install); the other commands of the hook keep
+// application's hooks, which the main window hands to its book panes, derive from it; the other commands of the hook keep
 // their defaults here, so a program part that answers them derives from this class. The services
 // post on the centre of the environment it is made with, and ask through its alerts and prompt.
 //
