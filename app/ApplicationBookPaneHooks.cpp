@@ -22,15 +22,19 @@ namespace {
 
 // The study services' environment: the shared objects, and the prompt and toast of the main window
 // once there is one.
-StudyPaneEnvironment studyEnvironment(QuillsteadAppController* app, const WindowEnvironment& window)
+StudyPaneEnvironment studyEnvironment(QuillsteadAppController* controller, const WindowEnvironment& window)
 {
     StudyPaneEnvironment env = StudyPaneEnvironment::fromWindow(window);
+    const QPointer<QuillsteadAppController> app(controller);
     env.textPrompt = [app](const QVariantMap& options) {
-        const QuillsteadWindowController* window = app->mainWindowController();
+        const QuillsteadWindowController* window = app ? app->mainWindowController() : nullptr;
         return window != nullptr ? window->studyPaneEnvironment().promptForText(options)
                                  : StudyPaneEnvironment().promptForText(options);
     };
-    env.toast = [app](const QString& message) { app->showToast(message); };
+    env.toast = [app](const QString& message) {
+        if (app)
+            app->showToast(message);
+    };
     return env;
 }
 

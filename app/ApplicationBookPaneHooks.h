@@ -4,13 +4,16 @@
 // section carries a note and the removal of a note (the user-data stores), the saving of the layouts
 // and the refresh of the window's command states (the application controller).
 //
-// Installed once at start-up by installPaneHooks (ProgramParts.h); the application controller must
-// outlive it (it is taken out again when the controller goes). Main thread only.
+// The main window makes one and hands it to every book pane it makes (BookPaneViewController::
+// Environment). A pane may outlive the application controller (the layouts keep their panes): once
+// the controller is gone, the commands that need it do nothing. Main thread only.
 #pragma once
 
 #include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 
 #include "panes/layout/WindowEnvironment.h"
+
+#include <QPointer>
 
 class QuillsteadAppController;
 
@@ -35,6 +38,6 @@ public:
     static QString imageCacheFolder(const SourceTuple& book);
 
 private:
-    QuillsteadAppController* m_app;
+    QPointer<QuillsteadAppController> m_app;
     WindowEnvironment m_environment;
 };

@@ -115,8 +115,8 @@ PaneCommands::PaneCommands(const WindowEnvironment& environment, QuillsteadWindo
             .menu = ActionRegistry::in(Menus::Study, 2, 1),
             .toolbarOrder = 280,
             .enabled =
-                [] {
-                    const auto synthesizer = SpeechSynthesizer::shared();
+                [this] {
+                    const auto synthesizer = m_environment.speech ? m_environment.speech->current() : nullptr;
                     return synthesizer && synthesizer->isSpeaking();
                 }},
         this, &PaneCommands::stopSpeaking);
@@ -161,7 +161,8 @@ void PaneCommands::newPane(int senderTag)
 void PaneCommands::stopSpeaking()
 {
     post(PaneNotifications::UserWantsToStopSpeakingNotification);
-    if (const auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->isSpeaking()) {
+    if (const auto synthesizer = m_environment.speech ? m_environment.speech->current() : nullptr;
+        synthesizer && synthesizer->isSpeaking()) {
         synthesizer->clearFinishedHandler();
         synthesizer->stop();
     }

@@ -1,6 +1,5 @@
 #include "app/ProgramParts.h"
 
-#include "app/ApplicationBookPaneHooks.h"
 #include "app/DatabaseErrorAlerts.h"
 
 #include "cloud/sync/SyncManager.h"
@@ -11,6 +10,7 @@
 #include "library/EngineStrings.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
+#include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/WindowEnvironment.h"
 #include "panes/page/LinkPreview.h"
@@ -113,22 +113,23 @@ void installProgramParts(const QString& dataFolder, const WindowEnvironment& env
         });
 }
 
-void installPaneHooks(QuillsteadAppController* app, const WindowEnvironment& environment)
+ProgramServices::ProgramServices()
+    : m_layouts(std::make_unique<LayoutManager>(NotificationCenter::defaultCenter())),
+      m_speech(std::make_unique<SharedSpeechSynthesizer>())
 {
-    BookPaneHooks::install(app != nullptr ? std::make_shared<ApplicationBookPaneHooks>(app, environment) : nullptr);
 }
 
-WindowEnvironment applicationEnvironment()
+ProgramServices::~ProgramServices() = default;
+
+WindowEnvironment ProgramServices::environment() const
 {
     WindowEnvironment env;
     env.center = &NotificationCenter::defaultCenter();
     env.defaults = &UserDefaults::standardUserDefaults();
     env.alerts = &Alerts::shared();
-    // The program's one layout manager, posting on the program's centre: made on first use and never
-    // destroyed, so that panes torn down at exit can still find their layouts.
-    static LayoutManager* const layouts = new LayoutManager(NotificationCenter::defaultCenter());
-    env.layouts = layouts;
+    env.layouts = m_layouts.get();
     env.library = &SourceManager::singleton();
     env.sync = &qs::cloud::SyncManager::instance();
+    env.speech = m_speech.get();
     return env;
 }

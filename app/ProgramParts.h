@@ -7,19 +7,33 @@
 
 #include <QString>
 
+#include <memory>
+
 struct WindowEnvironment;
 
 // `dataFolder` is the private data folder (the database lives there). The hooks keep the settings
 // and alerts of `environment`, which must outlive them.
 void installProgramParts(const QString& dataFolder, const WindowEnvironment& environment);
 
-class QuillsteadAppController;
-// The services the book panes ask the application for (BookPaneHooks), posting on the centre of
-// `environment`; null takes them out again.
-void installPaneHooks(QuillsteadAppController* app, const WindowEnvironment& environment);
+class LayoutManager;
+class SharedSpeechSynthesizer;
 
-// The environment of the main window: the program's shared centre, defaults, alerts, library and
-// sync engine, and the program's one layout manager, made here on first use and never destroyed (the
-// window adds its commands once it has made them). The one place in the interface that names the
-// process-wide objects.
-WindowEnvironment applicationEnvironment();
+// The objects the program makes for its main window, made once by whoever runs the program (main, a
+// test program) before the first window and kept until the window and its layouts are gone: the
+// layout manager (posting on the program's centre) and the speech synthesizer. `environment()` is
+// the environment of the main window: these with the program's shared centre, defaults, alerts,
+// library and sync engine (the window adds its commands once it has made them). The one place in
+// the interface that names the process-wide objects.
+class ProgramServices {
+public:
+    ProgramServices();
+    ~ProgramServices();
+    ProgramServices(const ProgramServices&) = delete;
+    ProgramServices& operator=(const ProgramServices&) = delete;
+
+    WindowEnvironment environment() const;
+
+private:
+    std::unique_ptr<LayoutManager> m_layouts;
+    std::unique_ptr<SharedSpeechSynthesizer> m_speech;
+};

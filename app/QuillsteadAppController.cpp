@@ -109,8 +109,6 @@ QuillsteadAppController::QuillsteadAppController(const WindowEnvironment& enviro
 QuillsteadAppController::~QuillsteadAppController()
 {
     m_environment.notifications().removeObserver(this);
-    if (m_mainWindowController)
-        installPaneHooks(nullptr, m_environment);
     if (m_syncDelegate) {
         qs::cloud::installSyncEngine(nullptr);
         if (m_environment.sync != nullptr)
@@ -214,7 +212,6 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     installBundledBooks(reinstallAll || newBuild, reinstallAll);
 
     m_mainWindowController = std::make_unique<QuillsteadWindowController>(this, m_environment);
-    installPaneHooks(this, m_environment);
 
     // The sync engine reports to this application and serves the stores' sync requests.
     QuillsteadSyncDelegate::Environment syncEnvironment;

@@ -2,6 +2,7 @@
 #include "platform/ui/PlainLabel.h"
 
 #include "app/AboutThisBookWindowController.h"
+#include "app/ApplicationBookPaneHooks.h"
 #include "app/AutostudyRequests.h"
 #include "app/EditFormatCommands.h"
 #include "app/ModalTextFieldWindowController.h"
@@ -31,7 +32,6 @@
 #include "search/execution/SearchHooks.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 #include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QAction>
@@ -222,7 +222,9 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
         return ModalTextFieldWindowController::run(options, m_window.get());
     };
     m_studyPaneEnvironment.toast = [this](const QString& message) { m_app->showToast(message); };
-    BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>(m_studyPaneEnvironment));
+    // What the book panes ask of the study pane, the copier and the application.
+    m_bookPaneHooks = std::make_shared<ApplicationBookPaneHooks>(m_app, m_environment);
+    environment.hooks = m_bookPaneHooks;
     m_paneFactory = std::make_unique<BookPaneFactory>(environment,
         std::make_shared<StudyPaneFactory>(m_layoutViewController.get(), m_environment, m_studyPaneEnvironment));
     m_layoutViewController->setPaneFactory(m_paneFactory.get());

@@ -25,6 +25,7 @@
 #include <memory>
 
 class ActionRegistry;
+class BookPaneHooks;
 class EditFormatCommands;
 class QuillsteadAppController;
 class QTabBar;
@@ -107,6 +108,8 @@ public:
     // What this window's study panes, their sub-panes and the book panes' study services are made
     // with: the shared objects, this window's prompt, toast and format-command registry.
     const StudyPaneEnvironment& studyPaneEnvironment() const { return m_studyPaneEnvironment; }
+    // What this window's book panes ask of the study pane, the copier and the application.
+    BookPaneHooks& bookPaneHooks() const { return *m_bookPaneHooks; }
 
     // Windows the commands open.
     QString runTextPrompt(const QVariantMap& options);
@@ -141,6 +144,8 @@ private:
     std::shared_ptr<EditFormatRegistry> m_formatRegistry = std::make_shared<EditFormatRegistry>();
     std::unique_ptr<EditFormatCommands> m_formatCommands;
     StudyPaneEnvironment m_studyPaneEnvironment;
+    // Shared with the book panes, which may outlive this window.
+    std::shared_ptr<BookPaneHooks> m_bookPaneHooks;
     std::unique_ptr<LayoutPaneFactory> m_paneFactory;
     std::unique_ptr<LayoutViewController> m_layoutViewController;
     bool m_ignoreTabViewDelegateMessages = false;

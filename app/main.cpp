@@ -167,7 +167,9 @@ int main(int argc, char** argv)
     }
 
     QuillsteadAppController::setBundledBooksFolder(findBundledBooks());
-    const WindowEnvironment environment = applicationEnvironment();
+    // Made before the window and kept until its layouts are gone (below).
+    const ProgramServices services;
+    const WindowEnvironment environment = services.environment();
     auto owner = std::make_unique<QuillsteadAppController>(environment);
     QuillsteadAppController& controller = *owner;
     controller.applicationDidFinishLaunching(

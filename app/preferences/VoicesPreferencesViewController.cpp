@@ -195,7 +195,10 @@ void VoicesPreferencesViewController::testVoice(const QString& prefix)
         return;
     // The test speaks through the application's one synthesizer, so Stop Speaking stops it too;
     // a pane that was reading lets go of it first.
-    std::shared_ptr<SpeechSynthesizer> synthesizer = SpeechSynthesizer::shared();
+    SharedSpeechSynthesizer* speech = environment().window.speech;
+    if (speech == nullptr)
+        return;
+    std::shared_ptr<SpeechSynthesizer> synthesizer = speech->current();
     if (synthesizer) {
         synthesizer->clearFinishedHandler();
         if (synthesizer->isSpeaking()) {
@@ -208,7 +211,7 @@ void VoicesPreferencesViewController::testVoice(const QString& prefix)
     const QString id = defaults().stringForKey(QString::fromLatin1(row->voiceKey));
     const double wpm = defaults().doubleForKey(QString::fromLatin1(row->rateKey));
     if (!synthesizer)
-        synthesizer = SpeechSynthesizer::sharedOrCreate(id);
+        synthesizer = speech->currentOrCreate(id);
     if (!synthesizer)
         return;
     synthesizer->setVoice(id);

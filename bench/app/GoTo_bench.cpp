@@ -61,7 +61,9 @@ public:
     {
         if (m_app)
             return m_page != nullptr;
-        m_env = applicationEnvironment();
+        // The program's services, kept until the program ends as the reader keeps them.
+        static const ProgramServices* const services = new ProgramServices();
+        m_env = services->environment();
         m_app = std::make_unique<QuillsteadAppController>(m_env);
         m_app->applicationDidFinishLaunching({});
         QMainWindow* window = m_app->mainWindowController()->window();

@@ -203,7 +203,7 @@ void BookPaneCommands::putOnClipboard(const QString& html, const QString& text)
 void BookPaneCommands::onCopy(std::function<void()> done)
 {
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
-    auto finish = [book, done](const QString& selectionHtml, const QString& text) {
+    auto finish = [hooks = m_pane.environment().hooks, book, done](const QString& selectionHtml, const QString& text) {
         // Nothing selected copies nothing: what the clipboard holds stays there.
         if (selectionHtml.isEmpty() && text.isEmpty()) {
             if (done)
@@ -211,7 +211,7 @@ void BookPaneCommands::onCopy(std::function<void()> done)
             return;
         }
         QString html = BookPageView::filterHtml(selectionHtml, 2, false);
-        html = BookPaneHooks::current().patchImageSources(html, book);
+        html = hooks->patchImageSources(html, book);
         putOnClipboard(html, text);
         if (done)
             done();
@@ -232,7 +232,7 @@ void BookPaneCommands::doCopyPassage(bool now)
         passage = spell(l[0], l[0]);
     else if (l.size() >= 2)
         passage = spell(l[0], l[1]);
-    BookPaneHooks::current().copyPassage(
+    m_pane.hooks().copyPassage(
         {{"passage", passage}, {"bibleTuple", sharedObjectVariant(m_pane.currentSourceTuple())}}, now);
 }
 
@@ -337,7 +337,7 @@ void BookPaneCommands::onRemoveNoteSelected()
         return;
     const quint32 first = m_selectedBlocksOrKeys[0];
     const quint32 section = m_pane.isABible() ? book->sectionForBibleKey(first) : book->sectionForBlock(first);
-    BookPaneHooks::current().deleteNote(book, m_pane.isABible() ? first : 0, section, m_pane.isABible());
+    m_pane.hooks().deleteNote(book, m_pane.isABible() ? first : 0, section, m_pane.isABible());
 }
 
 void BookPaneCommands::onRemoveTempHL()
@@ -352,7 +352,7 @@ void BookPaneCommands::onRemoveTempHL()
 void BookPaneCommands::onCopyImage(const QString& imageUrl)
 {
     const QString name = QUrl(imageUrl).fileName();
-    const QString path = BookPaneHooks::current().copyImageToCache(name, m_pane.currentSourceTuple());
+    const QString path = m_pane.hooks().copyImageToCache(name, m_pane.currentSourceTuple());
     QImage image;
     if (path.isEmpty() || !image.load(path))
         return;
@@ -391,28 +391,29 @@ void BookPaneCommands::addSelectionItems(QMenu* menu, QString& lastNamed)
     const int n = int(list.size());
     const bool bible = m_pane.isABible();
     SourceTuple::Ptr book = m_pane.currentSourceTuple();
-    BookPaneHooks& hooks = BookPaneHooks::current();
+    // The menu's items keep the hooks they were made with, whatever becomes of the pane meanwhile.
+    const std::shared_ptr<BookPaneHooks> shared = m_pane.environment().hooks;
+    BookPaneHooks& hooks = *shared;
     const QString passage = passageOf(list);
     const QString firstVerse = n >= 1 ? spell(list[0], list[0]) : QString();
     if (bible && n >= 1) {
         QMenu* colors = menu->addMenu(tr("Highlight %1").arg(passage));
         colors->setObjectName(QStringLiteral("Colors"));
-        hooks.populateColorMenu(colors, 2, [list](const QVariantMap& payload) {
-            BookPaneHooks::current().highlight(list, quint16(payload.value("colorID").toUInt()));
+        hooks.populateColorMenu(colors, 2, [shared, list](const QVariantMap& payload) {
+            shared->highlight(list, quint16(payload.value("colorID").toUInt()));
         });
     }
     if (n >= 1) {
         QMenu* categories = menu->addMenu(bible ? tr("Bookmark %1").arg(firstVerse) : tr("Bookmark This Section"));
         categories->setObjectName(QStringLiteral("Categories"));
         hooks.populateCategoryMenu(categories, 6, book, list[0], bible,
-            [book, list, bible](const QVariantMap& p) { BookPaneHooks::current().bookmark(book, list[0], bible, p); });
+            [shared, book, list, bible](const QVariantMap& p) { shared->bookmark(book, list[0], bible, p); });
         if (hooks.hasBookmarks(book, list[0], bible)) {
             QMenu* remove = menu->addMenu(
                 bible ? tr("Remove Bookmark(s) From %1").arg(firstVerse) : tr("Remove Bookmark(s) From This Section"));
             remove->setObjectName(QStringLiteral("Categories"));
-            hooks.populateCategoryMenu(remove, 8, book, list[0], bible, [book, list, bible](const QVariantMap& p) {
-                BookPaneHooks::current().removeBookmark(book, list[0], bible, p);
-            });
+            hooks.populateCategoryMenu(remove, 8, book, list[0], bible,
+                [shared, book, list, bible](const QVariantMap& p) { shared->removeBookmark(book, list[0], bible, p); });
         }
         const bool note = hooks.hasNote(book, list[0], bible);
         if (note)
@@ -528,7 +529,7 @@ void BookPaneCommands::addSpeechItems(QMenu* menu, const MenuElement& element)
         addItem(menu, tr("Speak Selection"), speech, [speech] { speech->onSpeakSelection(); });
     if (n >= 1)
         addItem(menu, tr("Start Speaking From Here"), speech, [speech] { speech->onSpeakStartSpeaking(); });
-    if (auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->isSpeaking())
+    if (m_pane.speech().isSpeaking())
         addItem(menu, tr("Stop Speaking"), speech, [speech] { speech->onSpeakStopSpeaking(); });
 }
 

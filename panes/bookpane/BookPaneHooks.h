@@ -2,21 +2,22 @@
 // bookmarks and notes, the passage copier of the reports, the saving of the layouts). The window's
 // commands reach the pane as named actions of its ActionRegistry instead. The defaults answer
 // "nothing there" and do nothing, so a pane made alone (tests, the layout view's own tests) works
-// without them; the application installs its implementation with the main window
-// (BookPaneHooks::install, through installPaneHooks).
+// without them. The hooks arrive with the pane's environment (BookPaneViewController::Environment):
+// the main window hands its implementation to every pane it makes, a test hands in its own.
 //
 // Main thread only.
 #pragma once
 
-#include "engine/foundation/cStartupHook.h"
 #include "library/SourceTuple.h"
 
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
+
 class QMenu;
 
-class BookPaneHooks : public cStartupHook<BookPaneHooks> {
+class BookPaneHooks {
 public:
     virtual ~BookPaneHooks() = default;
 

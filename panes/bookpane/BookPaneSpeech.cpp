@@ -24,17 +24,37 @@ BookPaneSpeech::BookPaneSpeech(BookPaneViewController& pane) : m_pane(pane), m_s
 
 BookPaneSpeech::~BookPaneSpeech()
 {
-    if (auto synthesizer = SpeechSynthesizer::shared(); synthesizer && synthesizer->handlerOwner() == this)
-        synthesizer->clearFinishedHandler();
+    if (auto speech = synthesizer(); speech && speech->handlerOwner() == this)
+        speech->clearFinishedHandler();
+}
+
+std::shared_ptr<SpeechSynthesizer> BookPaneSpeech::synthesizer() const
+{
+    const SharedSpeechSynthesizer* shared = m_pane.window().speech;
+    return shared != nullptr ? shared->current() : nullptr;
+}
+
+std::shared_ptr<SpeechSynthesizer> BookPaneSpeech::synthesizerFor(const QString& voice) const
+{
+    SharedSpeechSynthesizer* shared = m_pane.window().speech;
+    return shared != nullptr ? shared->currentOrCreate(voice) : nullptr;
+}
+
+bool BookPaneSpeech::isSpeaking() const
+{
+    const auto speech = synthesizer();
+    return speech && speech->isSpeaking();
 }
 
 void BookPaneSpeech::speakOnce(const QString& text, const SourceTuple::Ptr& book)
 {
     configureSpeechSynthesizerForLanguage(book->bookLanguage());
-    auto synthesizer = SpeechSynthesizer::shared();
+    auto synthesizer = this->synthesizer();
+    if (!synthesizer)
+        return;
     synthesizer->setFinishedHandler(
-        [synthesizer = synthesizer.get()](bool) {
-            BookPaneHooks::current().validateToolbar();
+        [hooks = m_pane.environment().hooks, synthesizer = synthesizer.get()](bool) {
+            hooks->validateToolbar();
             synthesizer->clearFinishedHandler();
         },
         nullptr);
@@ -65,7 +85,9 @@ void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
         read("voiceEL", "voiceELRate");
     else if (language == 1033)
         read("voiceEN", "voiceENRate");
-    auto synthesizer = SpeechSynthesizer::sharedOrCreate(voice);
+    auto synthesizer = synthesizerFor(voice);
+    if (!synthesizer)
+        return;
     if (synthesizer->voice() != voice || voice.isEmpty())
         synthesizer->setVoice(voice);
     if (synthesizer->rate() != rate)
@@ -76,7 +98,7 @@ void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
 // again 0.3 s later; while another program speaks nothing starts. True when the start may go on.
 bool BookPaneSpeech::guardSpeech(void (BookPaneSpeech::*again)())
 {
-    auto synthesizer = SpeechSynthesizer::shared();
+    auto synthesizer = this->synthesizer();
     if (synthesizer && synthesizer->isSpeaking()) {
         synthesizer->clearFinishedHandler();
         synthesizer->stop();
@@ -100,12 +122,12 @@ void BookPaneSpeech::onSpeakBlockOrVerse()
         const quint32 start = list.isEmpty() ? 0 : book->sectionForBibleKey(list[0]);
         const quint32 end = list.size() >= 2 ? book->sectionForBibleKey(list[1]) : start;
         if (start != 0 && end != 0 && start <= end)
-            text = BookPaneHooks::current().passagePlainText(book, true, start, end, speechTextOptions());
+            text = m_pane.hooks().passagePlainText(book, true, start, end, speechTextOptions());
     } else {
         const quint32 start = list.isEmpty() ? 0 : list[0];
         const quint32 end = list.size() >= 2 ? list[1] : start;
         if (start != kNoBlock && end != kNoBlock && start <= end)
-            text = BookPaneHooks::current().passagePlainText(book, false, start, end, speechTextOptions());
+            text = m_pane.hooks().passagePlainText(book, false, start, end, speechTextOptions());
     }
     if (text.isEmpty())
         return;
@@ -191,7 +213,7 @@ void BookPaneSpeech::onSpeakLinkedToText(const QString& payload)
 
 void BookPaneSpeech::onSpeakStopSpeaking()
 {
-    auto synthesizer = SpeechSynthesizer::shared();
+    auto synthesizer = this->synthesizer();
     if (synthesizer && synthesizer->isSpeaking()) {
         synthesizer->clearFinishedHandler();
         synthesizer->stop();
@@ -209,20 +231,24 @@ void BookPaneSpeech::speakNext()
         if (bible) {
             if (book->numSections() <= n || n > m_speakingStopAfterSection)
                 break;
-            text = BookPaneHooks::current().passagePlainText(book, true, n, n, speechTextOptions());
+            text = m_pane.hooks().passagePlainText(book, true, n, n, speechTextOptions());
             request = GoToRequest();
             request.section = n;
             request.clearTempHighlight = false;
         } else {
             if (book->numBlocks() <= n)
                 break;
-            text = BookPaneHooks::current().passagePlainText(book, false, n, n, speechTextOptions());
+            text = m_pane.hooks().passagePlainText(book, false, n, n, speechTextOptions());
             request = GoToRequest();
             request.block = n;
         }
         m_speakingNextBlockOrSection = n + 1;
     }
-    auto synthesizer = SpeechSynthesizer::sharedOrCreate(QString());
+    auto synthesizer = synthesizerFor(QString());
+    if (!synthesizer) {
+        m_speakingSourceTuple.reset();
+        return;
+    }
     if (text.isEmpty()) {
         synthesizer->clearFinishedHandler();
         m_speakingSourceTuple.reset();
@@ -242,5 +268,5 @@ void BookPaneSpeech::speakNext()
         if (m_pane.currentSourceTuple() == book)
             m_pane.pageHost().conditionallySyncToMe();
     }
-    QTimer::singleShot(500, this, [] { BookPaneHooks::current().validateToolbar(); });
+    QTimer::singleShot(500, this, [this] { m_pane.hooks().validateToolbar(); });
 }

@@ -1,4 +1,4 @@
-// BookPaneSpeech: reading aloud from a book pane through the shared SpeechSynthesizer: one verse,
+// BookPaneSpeech: reading aloud from a book pane through the window's SpeechSynthesizer: one verse,
 // passage or paragraph, the selected text, a linked-to passage, or the book continuously from a
 // place ("UserWantsToStartSpeakingNotification" for the current pane of the layout), one section or
 // block after another until the book ends, the passage ends or the reader stops it. A start while
@@ -12,7 +12,10 @@
 #include <QObject>
 #include <QVariantMap>
 
+#include <memory>
+
 class BookPaneViewController;
+class SpeechSynthesizer;
 struct Notification;
 
 class BookPaneSpeech : public QObject {
@@ -31,6 +34,8 @@ public:
     void onSpeakLinkedToText(const QString& payload);
     void onSpeakStopSpeaking();
     void startSpeakingLinkedToPassage();
+    // The window's synthesizer is speaking (for this pane or any other part of the window).
+    bool isSpeaking() const;
     void userWantsToStartSpeaking(const Notification& n);
 
 private:
@@ -38,6 +43,11 @@ private:
     void speakNext();
     // Speaks `text` once; the window's commands are refreshed when it ends.
     void speakOnce(const QString& text, const SourceTuple::Ptr& book);
+    // The window's synthesizer: null while nothing has spoken yet, and always in a window without
+    // one (a pane made alone), where nothing is spoken.
+    std::shared_ptr<SpeechSynthesizer> synthesizer() const;
+    // The window's synthesizer, made with `voice` when nothing has spoken yet.
+    std::shared_ptr<SpeechSynthesizer> synthesizerFor(const QString& voice) const;
 
     BookPaneViewController& m_pane;
     SourceTuple::Ptr m_speakingSourceTuple;

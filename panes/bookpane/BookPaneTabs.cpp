@@ -88,7 +88,7 @@ void BookPaneTabs::tabDroppedIn(PaneTabBar* from)
     if (m_pane.tabBar()->currentIndex() >= 0)
         m_pane.regionContents()->setCurrentItemIndex(m_pane.tabBar()->currentIndex());
     m_pane.pageHost().displayCurrentSource(false);
-    BookPaneHooks::current().preemptiveSaveState();
+    m_pane.hooks().preemptiveSaveState();
 }
 
 SourceTuple::Ptr BookPaneTabs::libraryTuple(const SourceTupleID& id) const
@@ -187,7 +187,7 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
     const int tab = m_pane.tabBar()->addTabForItem(itemUuid, tuple->abbr(), tuple->name());
     if (activate || previous == kNone)
         selectTab(tab);
-    BookPaneHooks::current().preemptiveSaveState();
+    m_pane.hooks().preemptiveSaveState();
 }
 
 void BookPaneTabs::selectTab(int index)
@@ -221,7 +221,7 @@ void BookPaneTabs::onTabSelected(int index)
         m_pane.postSourceIsActive();
     step.reset();
     // The commands' states follow the tabs, so that their keys act without a menu shown first.
-    BookPaneHooks::current().validateToolbar();
+    m_pane.hooks().validateToolbar();
 }
 
 void BookPaneTabs::onTabCloseRequested(int index)
@@ -246,7 +246,7 @@ void BookPaneTabs::onTabCloseRequested(int index)
         return;
     }
     m_pane.pageHost().displayCurrentSource(false);
-    BookPaneHooks::current().validateToolbar();
+    m_pane.hooks().validateToolbar();
 }
 
 void BookPaneTabs::closeActiveBook()
@@ -269,7 +269,7 @@ void BookPaneTabs::tabClosed(const QString& uuid)
         m_pane.regionContents()->setCurrentItemIndex(
             m_pane.regionContents()->items().empty() ? kNone : m_pane.regionContents()->items().size() - 1);
     m_pane.setDirty();
-    BookPaneHooks::current().preemptiveSaveState();
+    m_pane.hooks().preemptiveSaveState();
 }
 
 void BookPaneTabs::addNewTab()
@@ -396,7 +396,7 @@ void BookPaneTabs::makeTabsForLayoutManagerRegionContents()
     }
     m_ignoreTabMessages = false;
     if (changed)
-        BookPaneHooks::current().preemptiveSaveState();
+        m_pane.hooks().preemptiveSaveState();
 }
 
 BookPaneViewController* BookPaneTabs::controllerFor(LayoutRegionContents* contents) const

@@ -4,6 +4,7 @@
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "panes/bookpane/BookPaneCommands.h"
+#include "panes/bookpane/BookPaneHooks.h"
 #include "panes/bookpane/BookPanePage.h"
 #include "panes/bookpane/BookPaneSpeech.h"
 #include "panes/bookpane/BookPaneTabs.h"
@@ -64,8 +65,10 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
 // --- life cycle -----------------------------------------------------------------------------------
 
 BookPaneViewController::BookPaneViewController(LayoutRegionContents* contents, Environment environment)
-    : m_contents(contents), m_env(environment)
+    : m_contents(contents), m_env(std::move(environment))
 {
+    if (!m_env.hooks)
+        m_env.hooks = std::make_shared<BookPaneHooks>();
     m_tabs = std::make_unique<BookPaneTabs>(*this);
     m_pageHost = std::make_unique<BookPanePage>(*this);
     m_commands = std::make_unique<BookPaneCommands>(*this);

@@ -37,6 +37,7 @@
 class ActionRegistry;
 class BookPageView;
 class BookPaneCommands;
+class BookPaneHooks;
 class BookPanePage;
 class BookPaneScroller;
 class BookPaneSpeech;
@@ -90,6 +91,9 @@ public:
         WindowEnvironment window;
         // The Find results of a book, to mark its found words on the page; none: nothing marked.
         std::function<std::shared_ptr<RenderSearchResults>(const SourceTuple::Ptr&)> searchResults;
+        // What the pane asks of the parts above it (BookPaneHooks.h); null: the defaults, which
+        // answer "nothing there" and do nothing.
+        std::shared_ptr<BookPaneHooks> hooks;
     };
 
     BookPaneViewController(LayoutRegionContents* contents, Environment environment);
@@ -115,6 +119,7 @@ public:
     OverlayView* overlay() const { return m_overlay; }
     LayoutRegionContents* regionContents() const { return m_contents; }
     const WindowEnvironment& window() const { return m_env.window; }
+    BookPaneHooks& hooks() const { return *m_env.hooks; }
 
     // --- the pane in its layout ---
     Layout* layout() const;

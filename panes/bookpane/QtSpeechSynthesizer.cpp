@@ -3,49 +3,18 @@
 #include <QTextToSpeech>
 #include <QVoice>
 
-namespace {
-
-std::shared_ptr<SpeechSynthesizer>& sharedSlot()
+std::shared_ptr<SpeechSynthesizer> SharedSpeechSynthesizer::currentOrCreate(const QString& voice)
 {
-    static std::shared_ptr<SpeechSynthesizer> slot;
-    return slot;
-}
-
-SpeechSynthesizer::Maker& makerSlot()
-{
-    static SpeechSynthesizer::Maker maker;
-    return maker;
-}
-
-}  // namespace
-
-std::shared_ptr<SpeechSynthesizer> SpeechSynthesizer::shared()
-{
-    return sharedSlot();
-}
-
-void SpeechSynthesizer::setShared(std::shared_ptr<SpeechSynthesizer> synthesizer)
-{
-    sharedSlot() = std::move(synthesizer);
-}
-
-void SpeechSynthesizer::setMaker(Maker maker)
-{
-    makerSlot() = std::move(maker);
-}
-
-std::shared_ptr<SpeechSynthesizer> SpeechSynthesizer::sharedOrCreate(const QString& voice)
-{
-    if (!sharedSlot()) {
-        if (makerSlot())
-            sharedSlot() = makerSlot()(voice);
-        else {
+    if (!m_synthesizer) {
+        if (m_maker) {
+            m_synthesizer = m_maker(voice);
+        } else {
             auto made = std::make_shared<QtSpeechSynthesizer>();
             made->setVoice(voice);
-            sharedSlot() = made;
+            m_synthesizer = made;
         }
     }
-    return sharedSlot();
+    return m_synthesizer;
 }
 
 QtSpeechSynthesizer::QtSpeechSynthesizer(const QString& engine)

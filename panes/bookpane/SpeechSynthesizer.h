@@ -1,9 +1,10 @@
-// SpeechSynthesizer: the one speech voice of the application, shared by every book pane. A pane that
-// starts speaking sets the voice and rate for the book's language and installs its finish handler;
-// the handler tells which kind of speech runs (continuous reading, a short utterance, none).
+// SpeechSynthesizer: a speech voice. The application has one, shared by every book pane and the
+// Voices settings page through the window's environment (SharedSpeechSynthesizer, below). A pane
+// that starts speaking sets the voice and rate for the book's language and installs its finish
+// handler; the handler tells which kind of speech runs (continuous reading, a short utterance, none).
 //
 // QtSpeechSynthesizer speaks through QTextToSpeech (the flite engine unless another is named);
-// tests install a recording double. Main thread only.
+// tests hand in a recording double. Main thread only.
 #pragma once
 
 #include <QString>
@@ -36,15 +37,6 @@ public:
     const void* handlerOwner() const { return m_handler ? m_owner : nullptr; }
     void clearFinishedHandler() { setFinishedHandler(nullptr, nullptr); }
 
-    // The shared synthesizer, made on first use (null until then; see sharedOrCreate).
-    static std::shared_ptr<SpeechSynthesizer> shared();
-    static void setShared(std::shared_ptr<SpeechSynthesizer> synthesizer);
-    // How the shared one is made on first use; QtSpeechSynthesizer unless the application or a
-    // test installs another maker.
-    using Maker = std::function<std::shared_ptr<SpeechSynthesizer>(const QString& voice)>;
-    static void setMaker(Maker maker);
-    static std::shared_ptr<SpeechSynthesizer> sharedOrCreate(const QString& voice);
-
 protected:
     // Engines call this when an utterance ends; the handler may start the next one.
     void notifyFinished(bool finished)
@@ -57,4 +49,23 @@ protected:
 private:
     FinishedHandler m_handler;
     const void* m_owner = nullptr;
+};
+
+// The one synthesizer of the application, made on first use (starting a speech engine takes a
+// moment, and most sessions never speak) and kept until this object goes. Whoever runs the program
+// owns one and names it in the window's environment.
+class SharedSpeechSynthesizer {
+public:
+    // Makes the synthesizer for a voice; none given: a QtSpeechSynthesizer with that voice.
+    using Maker = std::function<std::shared_ptr<SpeechSynthesizer>(const QString& voice)>;
+    explicit SharedSpeechSynthesizer(Maker maker = {}) : m_maker(std::move(maker)) { }
+
+    // The synthesizer; null until something first spoke.
+    std::shared_ptr<SpeechSynthesizer> current() const { return m_synthesizer; }
+    // The synthesizer, made now with `voice` when there is none yet.
+    std::shared_ptr<SpeechSynthesizer> currentOrCreate(const QString& voice);
+
+private:
+    Maker m_maker;
+    std::shared_ptr<SpeechSynthesizer> m_synthesizer;
 };

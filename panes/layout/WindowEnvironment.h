@@ -1,7 +1,7 @@
 // WindowEnvironment: the shared objects one main window works with, gathered in one value that the
 // window hands to each pane, sub-pane, sheet and settings page when it makes it: the notification
-// centre, the user defaults, the alerts, the layout manager, the library, the sync engine and the
-// window's commands. The interface reaches none of these through a process-wide accessor: the
+// centre, the user defaults, the alerts, the layout manager, the library, the sync engine, the speech
+// synthesizer and the window's commands. The interface reaches none of these through a process-wide accessor: the
 // application fills one environment from the program's shared objects at start-up, and a test
 // fills its own (a private centre, defaults in a temporary folder, a recording alerts object...).
 //
@@ -15,6 +15,7 @@ class ActionRegistry;
 class Alerts;
 class LayoutManager;
 class NotificationCenter;
+class SharedSpeechSynthesizer;
 class SourceManager;
 class UserDefaults;
 namespace qs::cloud {
@@ -29,6 +30,8 @@ struct WindowEnvironment {
     SourceManager* library = nullptr;
     // Null where no sync engine runs (most tests).
     qs::cloud::SyncManager* sync = nullptr;
+    // The application's one speech voice; null where nothing speaks (most tests).
+    SharedSpeechSynthesizer* speech = nullptr;
     // The window's commands; null before the window has made them, and in tests without a window.
     ActionRegistry* actions = nullptr;
 

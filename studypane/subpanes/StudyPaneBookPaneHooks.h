@@ -2,10 +2,10 @@
 // category menus of a pane's context menu (HighlightMenus, BookmarkMenus), whether a verse or section
 // carries a bookmark, and highlighting, bookmarking (also into a category created on the spot) and
 // un-bookmarking, through a BookmarkStore and a HighlightStore of its own, as the bookmarks and
-// highlights sub-panes do through theirs. The application installs one at start-up
-// (BookPaneHooks::install); the other commands of the hook keep their defaults here, so a program part
-// that answers them derives from this class. The stores post on the centre of the environment it is
-// made with; it asks through the environment's alerts and prompt.
+// highlights sub-panes do through theirs. The application's hooks, which the main window hands to its
+// book panes, derive from it; the other commands of the hook keep their defaults here, so a program
+// part that answers them derives from this class. The stores post on the centre of the environment it
+// is made with; it asks through the environment's alerts and prompt.
 //
 // Main thread only.
 #pragma once

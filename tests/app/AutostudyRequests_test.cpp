@@ -47,7 +47,7 @@ protected:
     {
         if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
-        m_controller = std::make_unique<QuillsteadAppController>(applicationEnvironment());
+        m_controller = std::make_unique<QuillsteadAppController>(reader_test::programEnvironment());
         m_controller->applicationDidFinishLaunching({});
     }
 
@@ -57,7 +57,7 @@ protected:
             m_controller->applicationWillTerminate();
             m_controller.reset();
         }
-        applicationEnvironment().layoutManager().setLayouts({});
+        reader_test::programEnvironment().layoutManager().setLayouts({});
     }
 
     static QList<AutostudyResultsWindowController*> resultsWindows()

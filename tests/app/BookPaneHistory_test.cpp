@@ -92,7 +92,7 @@ protected:
 
     LayoutBookPane* bookPane(int region) const
     {
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         return layout && region >= 0 && size_t(region) < layout->contents().size()
             ? asBookPane(layout->contentsAt(size_t(region))->viewController())
             : nullptr;
@@ -122,7 +122,7 @@ protected:
     // The section recorded for the region's current tab.
     static quint64 sectionOf(int region)
     {
-        const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        const Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
         const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
         const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
@@ -276,7 +276,7 @@ TEST_F(BookPaneHistory, MaximizePaneKeepsTheCurrentTabInFront)
         const SourceTuple::Ptr shown = panes()->goToPanes().paneCurrentBook(region);
         return shown && shown->isEqual(*kjv);
     }));
-    Layout* before = applicationEnvironment().layoutManager().currentLayout();
+    Layout* before = reader_test::programEnvironment().layoutManager().currentLayout();
 
     // The pane's context menu offers the command; the reader chooses it there.
     QAction* maximize = window->actions().action(CommandNames::MaximizePane);
@@ -285,7 +285,7 @@ TEST_F(BookPaneHistory, MaximizePaneKeepsTheCurrentTabInFront)
     ASSERT_TRUE(maximize->isEnabled());
     maximize->trigger();
     ASSERT_TRUE(waitFor([&] {
-        Layout* now = applicationEnvironment().layoutManager().currentLayout();
+        Layout* now = reader_test::programEnvironment().layoutManager().currentLayout();
         return now != before && tabBarOf(0) && tabBarOf(0)->count() == 2;
     }));
     EXPECT_TRUE(waitFor([&] { return tabBarOf(0)->tabText(tabBarOf(0)->currentIndex()).contains("KJV"); }))
@@ -345,11 +345,11 @@ TEST_F(BookPaneHistory, MaximizePaneAndMaximizeBookAreEachOneStepOfTheirLayout)
     ASSERT_TRUE(waitFor([&] { return tabBarOf(region)->count() == 2; }));
     tabBarOf(region)->setCurrentIndex(tabBarOf(region)->tabText(0).contains(QStringLiteral("KJV")) ? 0 : 1);
     ASSERT_TRUE(waitFor([&] { return panes()->goToPanes().paneCurrentBook(region)->isEqual(*kjv); }));
-    Layout* first = applicationEnvironment().layoutManager().currentLayout();
+    Layout* first = reader_test::programEnvironment().layoutManager().currentLayout();
 
     chooseFromPaneMenu(CommandNames::MaximizePane);
     ASSERT_TRUE(waitFor([&] {
-        Layout* now = applicationEnvironment().layoutManager().currentLayout();
+        Layout* now = reader_test::programEnvironment().layoutManager().currentLayout();
         return now != first && tabBarOf(0) && tabBarOf(0)->count() == 2;
     }));
     // Both books opened as one move: the new layout starts with one state, and nothing to go back to.
@@ -372,13 +372,13 @@ TEST_F(BookPaneHistory, MaximizePaneAndMaximizeBookAreEachOneStepOfTheirLayout)
     window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/maximized-pane-after-back.png"));
 
     // Maximize Book: a layout named after the book, again one state.
-    Layout* second = applicationEnvironment().layoutManager().currentLayout();
+    Layout* second = reader_test::programEnvironment().layoutManager().currentLayout();
     chooseFromPaneMenu(CommandNames::MaximizeBook);
     ASSERT_TRUE(waitFor([&] {
-        Layout* now = applicationEnvironment().layoutManager().currentLayout();
+        Layout* now = reader_test::programEnvironment().layoutManager().currentLayout();
         return now != second && tabBarOf(0) && tabBarOf(0)->count() == 1 && sectionOf(0) != 0;
     }));
-    EXPECT_EQ(applicationEnvironment().layoutManager().currentLayout()->name(), QStringLiteral("KJV"));
+    EXPECT_EQ(reader_test::programEnvironment().layoutManager().currentLayout()->name(), QStringLiteral("KJV"));
     EXPECT_EQ(historyEntries(), 1);
     EXPECT_FALSE(reader_test::choose(window, CommandNames::Back)) << "Back offered right after Maximize Book";
     goToVerse(QStringLiteral("Exodus 2:1"));
@@ -448,7 +448,7 @@ TEST_F(BookPaneHistory, BackKeepsTheLayoutsNameAlsoOverARestart)
         ASSERT_TRUE(reader_test::choose(window, CommandNames::Back)) << "Back " << i + 1;
     }
     ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (10u << 8) | 1u); }));
-    EXPECT_EQ(applicationEnvironment().layoutManager().currentLayout()->name(), QStringLiteral("Patriarchs"));
+    EXPECT_EQ(reader_test::programEnvironment().layoutManager().currentLayout()->name(), QStringLiteral("Patriarchs"));
     EXPECT_EQ(layoutTabs()->tabText(layoutTabs()->currentIndex()), QStringLiteral("Patriarchs"));
 
     quit();
@@ -487,7 +487,8 @@ TEST_F(BookPaneHistory, TheGoToPopUpsFollowBackAndForward)
 
 TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
 {
-    applicationEnvironment().settings().setString(QStringLiteral("perbook"), QStringLiteral("scrollTrackInterval"));
+    reader_test::programEnvironment().settings().setString(
+        QStringLiteral("perbook"), QStringLiteral("scrollTrackInterval"));
     launch();
     const SourceTuple::Ptr kjv = kjvBook();
     ASSERT_TRUE(kjv);
@@ -552,7 +553,8 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
     EXPECT_TRUE(TestSupport::waitForViewsPainted(m_controller->mainWindowController()->window()));
     m_controller->mainWindowController()->window()->grab().save(
         QStringLiteral(QS_BINARY_DIR "/screenshots/scroller-at-genesis-2.png"));
-    applicationEnvironment().settings().setString(QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
+    reader_test::programEnvironment().settings().setString(
+        QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ protected:
 
     BookPaneViewController* kjvPane()
     {
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         const int region = kjvRegion();
         if (layout == nullptr || region < 0)
             return nullptr;

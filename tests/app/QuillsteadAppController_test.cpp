@@ -100,7 +100,7 @@ protected:
     {
         if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
-        applicationEnvironment().layoutManager().setLayouts({});
+        reader_test::programEnvironment().layoutManager().setLayouts({});
         s_alerts->clear();
         NotificationCenter::defaultCenter().addObserver(this, LibraryNotifications::GoToNotification,
             [this](Notification& n) { m_goTos.append(GoToRequest::of(n)); });
@@ -114,7 +114,7 @@ protected:
 
     QuillsteadAppController& launch(const QuillsteadAppController::LaunchResets& resets = {})
     {
-        m_controller = std::make_unique<QuillsteadAppController>(applicationEnvironment());
+        m_controller = std::make_unique<QuillsteadAppController>(reader_test::programEnvironment());
         m_controller->applicationDidFinishLaunching(resets);
         return *m_controller;
     }
@@ -123,7 +123,7 @@ protected:
     {
         m_controller->applicationWillTerminate();
         m_controller.reset();
-        applicationEnvironment().layoutManager().setLayouts({});
+        reader_test::programEnvironment().layoutManager().setLayouts({});
     }
 
     static QString dataFile(const QString& name) { return QDir(AppFolders::privateDataDirectory()).filePath(name); }
@@ -166,7 +166,7 @@ TEST_F(Shell, FirstRunBuildsTheFirstScreenAndASecondRunRestoresIt)
     EXPECT_TRUE(QFile::exists(dataFile(AppFolders::kDatabaseFileName)));
     for (const char* name : {"MXHelp.tvk", "MXWelcome.tvk", "KJV.tvk", "StrongsHebrew.tvk", "StrongsGreek.tvk"})
         EXPECT_TRUE(QFile::exists(book(QString::fromLatin1(name)))) << name;
-    LayoutManager& layouts = applicationEnvironment().layoutManager();
+    LayoutManager& layouts = reader_test::programEnvironment().layoutManager();
     ASSERT_EQ(layouts.count(), 1u);
     const Layout* first = layouts.currentLayout();
     ASSERT_NE(first, nullptr);
@@ -209,7 +209,7 @@ TEST_F(Shell, ADamagedLayoutArchiveIsKeptAsideAndTheFirstScreenBuilt)
     archive.write("<?xml version=\"1.0\"?><plist><dict><key>$top</key><string>broken");
     archive.close();
     launch();
-    EXPECT_EQ(applicationEnvironment().layoutManager().count(), 1u);
+    EXPECT_EQ(reader_test::programEnvironment().layoutManager().count(), 1u);
     EXPECT_EQ(m_goTos.size(), 3);
     QFile aside(QuillsteadAppController::appLayoutArchiveFile() + QStringLiteral(".damaged"));
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
@@ -268,7 +268,8 @@ TEST_F(Shell, AFullDiskKeepsTheLastLayoutArchiveAndSaysSoOnce)
     ASSERT_GT(saved.size(), 8192);
     ASSERT_LT(saved.size(), 16384);
     QuillsteadAppController& app = launch();
-    applicationEnvironment().layoutManager().currentLayout()->setName(QStringLiteral("Renamed before the disk filled"));
+    reader_test::programEnvironment().layoutManager().currentLayout()->setName(
+        QStringLiteral("Renamed before the disk filled"));
     {
         SmallFileSystem disk(AppFolders::privateDataDirectory(), "256k");
         if (!disk.mounted())
@@ -420,7 +421,7 @@ TEST_F(Shell, CommandsByNameToggleSettingsAndPostTheirNotifications)
     // Nor does it when run regardless of its state.
     actions.action(CommandNames::DeleteLayout)->setEnabled(true);
     actions.action(CommandNames::DeleteLayout)->trigger();
-    EXPECT_EQ(applicationEnvironment().layoutManager().count(), 1u);
+    EXPECT_EQ(reader_test::programEnvironment().layoutManager().count(), 1u);
     // Every enabled item reaches its action without failing.
     for (const CommandId& id :
         {CommandNames::CloseBook, CommandNames::NewPane, CommandNames::ClosePane, CommandNames::ToggleStrongs,
@@ -453,7 +454,7 @@ TEST_F(Shell, LayoutTabsFollowTheLayoutManagerBothWays)
 {
     QuillsteadAppController& app = launch();
     QuillsteadWindowController* window = app.mainWindowController();
-    LayoutManager& layouts = applicationEnvironment().layoutManager();
+    LayoutManager& layouts = reader_test::programEnvironment().layoutManager();
     app.newLayoutFromDescriptor(QStringLiteral("V11"));
     app.newLayoutFromDescriptor(QStringLiteral("1"));
     layouts.layoutAtIndex(2)->setName(QStringLiteral("Maximized Pane"));
@@ -704,7 +705,7 @@ TEST_F(Shell, ADamagedSettingsFileIsKeptAsideAndTheReaderStartsWithDefaults)
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("autoSyncFreq")), 3600000);
     EXPECT_NE(defaults.integerForKey(QStringLiteral("baseFontSize")), 99);
     EXPECT_GT(defaults.integerForKey(QStringLiteral("baseFontSize")), 0);
-    EXPECT_EQ(applicationEnvironment().layoutManager().count(), 1u);
+    EXPECT_EQ(reader_test::programEnvironment().layoutManager().count(), 1u);
     EXPECT_EQ(app.mainWindowController()->tabBar()->count(), 1);
     QFile aside(file + QStringLiteral(".damaged"));
     ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
@@ -866,7 +867,7 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
         if (tag == 501 || tag == 611)
             window->setShowStudyPane(true);
         const bool studyWasVisible = window->isStudyPaneVisible();
-        const LayoutRegion* region = applicationEnvironment().layoutManager().currentLayout()->currentRegion();
+        const LayoutRegion* region = reader_test::programEnvironment().layoutManager().currentLayout()->currentRegion();
         action->trigger();
         QCoreApplication::processEvents();
         QCoreApplication::processEvents();
@@ -919,7 +920,8 @@ TEST_F(Shell, EveryTaggedCommandReachesItsAction)
             break;
         case 409:
         case 410:
-            EXPECT_NE(applicationEnvironment().layoutManager().currentLayout()->currentRegion(), region) << tag;
+            EXPECT_NE(reader_test::programEnvironment().layoutManager().currentLayout()->currentRegion(), region)
+                << tag;
             break;
         case 416:
             EXPECT_TRUE(posted.contains(LibraryNotifications::EverybodySyncToMeNotification));
@@ -1131,9 +1133,18 @@ TEST_F(Shell, SyncNowReachesTheServerShowsItsProgressAndAReceivedNoteIsFound)
 
 TEST_F(Shell, BookPanesReachTheStoresAndTheCopierThroughTheirHooks)
 {
-    launch();
-    BookPaneHooks& hooks = BookPaneHooks::current();
-    ASSERT_NE(dynamic_cast<ApplicationBookPaneHooks*>(&hooks), nullptr) << "installed at start-up";
+    QuillsteadAppController& app = launch();
+    BookPaneHooks& hooks = app.mainWindowController()->bookPaneHooks();
+    ASSERT_NE(dynamic_cast<ApplicationBookPaneHooks*>(&hooks), nullptr);
+    // Every book pane of the window was handed these hooks when the window made it.
+    std::shared_ptr<BookPaneHooks> kept;
+    for (const auto& contents : reader_test::programEnvironment().layoutManager().currentLayout()->contents()) {
+        if (auto* pane = dynamic_cast<BookPaneViewController*>(contents->viewController())) {
+            EXPECT_EQ(&pane->hooks(), &hooks);
+            kept = pane->environment().hooks;
+        }
+    }
+    ASSERT_TRUE(kept);
     const SourceTuple::Ptr kjv = SourceManager::singleton().allSources()->tupleForPubID(1, 101);
     ASSERT_TRUE(kjv);
     const quint32 john316 = (43u << 16) | (3u << 8) | 16u;
@@ -1185,7 +1196,11 @@ TEST_F(Shell, BookPanesReachTheStoresAndTheCopierThroughTheirHooks)
     hooks.preemptiveSaveState();
     EXPECT_TRUE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
     quit();
-    EXPECT_EQ(dynamic_cast<ApplicationBookPaneHooks*>(&BookPaneHooks::current()), nullptr) << "taken out at quit";
+    // Hooks a pane kept past the application do nothing that needs it.
+    QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
+    kept->preemptiveSaveState();
+    kept->validateToolbar();
+    EXPECT_FALSE(QFile::exists(QuillsteadAppController::appLayoutArchiveFile()));
 }
 
 TEST_F(Shell, ABookPanesContextMenuOffersTheWindowsPaneCommands)

@@ -97,7 +97,7 @@ protected:
     QString scrollPositions() const
     {
         QString positions;
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
             auto* pane = dynamic_cast<BookPaneViewController*>(layout->contentsAt(i)->viewController());
             if (pane == nullptr || pane->page() == nullptr)
@@ -118,7 +118,7 @@ protected:
             if (top->isVisible() && qobject_cast<QMenu*>(top) == nullptr)
                 parts << QStringLiteral("window %1 %2")
                              .arg(QString::fromLatin1(top->metaObject()->className()), top->windowTitle());
-        LayoutManager& layouts = applicationEnvironment().layoutManager();
+        LayoutManager& layouts = reader_test::programEnvironment().layoutManager();
         parts << QStringLiteral("layouts %1 current %2")
                      .arg(layouts.count())
                      .arg(layouts.currentLayout() ? layouts.findLayoutIndex(layouts.currentLayout()) : 0);
@@ -282,7 +282,7 @@ TEST_F(MenuWindow, ScrollCommandsMoveTheActiveBook)
 // The book pane of a region of the current screen, its tab bar and its title bar.
 BookPaneViewController* bookPaneAt(int region)
 {
-    Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
     if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
         return nullptr;
     return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
@@ -298,8 +298,11 @@ TEST_F(MenuWindow, NextAndPreviousBookTurnTheTabsOfAPaneWithTwoBooks)
     ASSERT_NE(pane, nullptr);
     const SourceTuple::Ptr help = SourceManager::singleton().allSources()->tupleForPubID(1, 24);
     ASSERT_TRUE(help);
-    LayoutBookPane* book = asBookPane(
-        applicationEnvironment().layoutManager().currentLayout()->contentsAt(size_t(region))->viewController());
+    LayoutBookPane* book = asBookPane(reader_test::programEnvironment()
+                                          .layoutManager()
+                                          .currentLayout()
+                                          ->contentsAt(size_t(region))
+                                          ->viewController());
     ASSERT_NE(book, nullptr);
     book->openBookFromDictionary(
         {{QStringLiteral("pubid"), help->pubID()}, {QStringLiteral("bookid"), help->bookID()},
@@ -414,7 +417,7 @@ TEST_F(MenuWindow, AStrongsNumberOfTheBundledBibleOpensItsDictionaryEntryOnAFres
     // A pane turns to the Hebrew dictionary at the entry: its title bar names the entry and its page
     // gives the entry's text.
     const auto entryPane = [&]() -> BookPaneViewController* {
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
             BookPaneViewController* candidate = bookPaneAt(int(i));
             const SourceTuple::Ptr book = candidate != nullptr ? candidate->currentSourceTuple() : nullptr;
@@ -524,7 +527,7 @@ TEST_F(MenuWindow, FontChosenFromTheListShowsOnThePageWithTheTextSize)
     QuillsteadAppController& app = launch();
     BookPageView* page = nullptr;
     ASSERT_TRUE(waitFor([&] {
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i)
             if (auto* pane = dynamic_cast<BookPaneViewController*>(layout->contentsAt(i)->viewController());
                 pane != nullptr && pane->page() != nullptr)
@@ -602,7 +605,7 @@ namespace {
 int runChild(const char* mode)
 {
     reader_test::startReaderTestProgram("menus-window-test-child");
-    QuillsteadAppController app(applicationEnvironment());
+    QuillsteadAppController app(reader_test::programEnvironment());
     app.applicationDidFinishLaunching({});
     QMainWindow* main = app.mainWindowController()->window();
     main->show();

@@ -78,7 +78,7 @@ protected:
     static void goToVerse(const SourceTuple::Ptr& book, quint32 key, bool activatePane = false)
     {
         GoToRequest go;
-        go.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
+        go.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
         go.sourceTuple = book;
         go.bibleKey = key;
         go.section = book->sectionForBibleKey(key);
@@ -133,7 +133,7 @@ TEST_F(StudyPaneWindow, FindShowsFaithAndLoveInTheKingJamesAndAClickGoesThere)
             Qt::LeftButton, type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
         QCoreApplication::sendEvent(table->viewport(), &click);
     }
-    Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
     LayoutBookPane* kjvPane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
     ASSERT_NE(kjvPane, nullptr);
     EXPECT_TRUE(waitFor([&] { return kjvPane->currentSourceSection() == section; }))

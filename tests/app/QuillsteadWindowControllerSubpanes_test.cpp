@@ -81,7 +81,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     go->verseComboBox()->setEditText(QStringLiteral("ps 23.1"));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(go->verseComboBox()->lineEdit(), &enter);
-    Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
     LayoutBookPane* kjvPane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
     ASSERT_NE(kjvPane, nullptr);
     const quint32 psalm = kjv->sectionForBibleKey((19u << 16) | (23u << 8) | 1u);
@@ -93,7 +93,7 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/bible-goto-in-window.png"));
 
     // A highlight through the book panes' services shows in Highlights.
-    BookPaneHooks::current().highlight({(19u << 16) | (23u << 8) | 1u}, 84);
+    window->bookPaneHooks().highlight({(19u << 16) | (23u << 8) | 1u}, 84);
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Highlights));
     auto* highlights = dynamic_cast<StudyPaneHighlightsViewController*>(study->subpaneViewController());
     ASSERT_NE(highlights, nullptr);
@@ -101,15 +101,15 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     EXPECT_TRUE(highlights->highlightedVerses().contains(psalm));
 
     // A bookmark through the same services shows in Bookmarks under "All Bookmarks".
-    BookPaneHooks::current().bookmark(
+    window->bookPaneHooks().bookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("No Category")}, {"categoryID", 0}});
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Bookmarks));
     auto* bookmarks = dynamic_cast<StudyPaneBookmarksViewController*>(study->subpaneViewController());
     ASSERT_NE(bookmarks, nullptr);
     bookmarks->onCategorySelected(0);
     EXPECT_TRUE(bookmarks->bookmarkedSections().contains(kjv->sectionForBibleKey((43u << 16) | (3u << 8) | 16u)));
-    BookPaneHooks::current().highlight({(19u << 16) | (23u << 8) | 1u}, 0);
-    BookPaneHooks::current().removeBookmark(
+    window->bookPaneHooks().highlight({(19u << 16) | (23u << 8) | 1u}, 0);
+    window->bookPaneHooks().removeBookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
 }
 
@@ -131,7 +131,7 @@ TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)
 
     // The reader opens the devotional, then Go To.
     GoToRequest open;
-    open.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
+    open.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
     open.sourceTuple = devo;
     open.section = devo->sectionForReadingNumber(3);
     open.activate = true;
@@ -193,7 +193,7 @@ TEST_F(SubpaneWindow, MarkingAReadingReadKeepsItInViewInTheReadingList)
     // Go To shows, then the reader opens the devotional at the reading: the go-to follows it.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
     GoToRequest open;
-    open.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
+    open.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
     open.sourceTuple = devo;
     open.section = devo->sectionForReadingNumber(reading);
     open.activate = true;

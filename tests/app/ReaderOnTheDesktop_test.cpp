@@ -401,9 +401,9 @@ TEST_F(ReaderOnTheDesktop, TheBusyIndicatorIsHiddenWhileAnAlertShows)
 
     // A Strong's link that no installed dictionary holds.
     GoToRequest go;
-    go.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
+    go.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
     go.href = QStringLiteral("sync:\\\\H999999");
-    go.post(applicationEnvironment().notifications(), nullptr);
+    go.post(reader_test::programEnvironment().notifications(), nullptr);
     ASSERT_TRUE(waitFor([&alerts] { return !alerts->shown.isEmpty(); }));
     EXPECT_EQ(alerts->shown[0].messageText, QStringLiteral("Entry not found in any installed dictionary."));
     EXPECT_FALSE(alerts->busyWhileShown) << "the busy indicator showed behind the alert";

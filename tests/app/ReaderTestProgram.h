@@ -58,6 +58,14 @@ inline QString startReaderTestProgram(const char* programName)
 
 using TestSupport::waitFor;
 
+// The environment of the main window with the program's services (ProgramServices), made with the
+// program's first window and kept until the program ends, as the reader keeps them until it quits.
+inline WindowEnvironment programEnvironment()
+{
+    static const ProgramServices* const services = new ProgramServices();
+    return services->environment();
+}
+
 // Runs a script in a book page and waits for its answer; invalid when none came.
 inline QVariant evaluate(BookPageView* page, const QString& script)
 {
@@ -166,7 +174,7 @@ protected:
     {
         if (!QFile::exists(TestSupport::bundledBooksFolder() + QStringLiteral("/KJV.tvk")))
             GTEST_SKIP() << "the books that come with the application are not built";
-        applicationEnvironment().layoutManager().setLayouts({});
+        programEnvironment().layoutManager().setLayouts({});
         addSampleBooks(sampleBooks());
     }
 
@@ -179,7 +187,7 @@ protected:
 
     QuillsteadAppController& launch()
     {
-        m_controller = std::make_unique<QuillsteadAppController>(applicationEnvironment());
+        m_controller = std::make_unique<QuillsteadAppController>(programEnvironment());
         m_controller->applicationDidFinishLaunching({});
         QMainWindow* window = m_controller->mainWindowController()->window();
         window->resize(1280, 800);
@@ -192,7 +200,7 @@ protected:
     {
         m_controller->applicationWillTerminate();
         m_controller.reset();
-        applicationEnvironment().layoutManager().setLayouts({});
+        programEnvironment().layoutManager().setLayouts({});
     }
 
     // Copies books of the sample library beside the books that come with the application (a book
@@ -231,7 +239,7 @@ protected:
     // The region of the current layout whose book pane shows the King James book; -1 when none.
     int kjvRegion() const
     {
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        Layout* layout = programEnvironment().layoutManager().currentLayout();
         for (size_t i = 0; layout != nullptr && i < layout->contents().size(); ++i) {
             LayoutBookPane* pane = asBookPane(layout->contentsAt(i)->viewController());
             const SourceTuple::Ptr book = pane != nullptr ? pane->currentSourceTuple() : nullptr;

@@ -54,7 +54,7 @@ protected:
 
     BookPageView* kjvPage() const
     {
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         const int region = kjvRegion();
         LayoutBookPane* pane = region >= 0 ? asBookPane(layout->contentsAt(size_t(region))->viewController()) : nullptr;
         return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
@@ -63,7 +63,7 @@ protected:
     // The section the King James pane's current tab is at, as its layout keeps it.
     quint64 kjvSection() const
     {
-        Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         const int region = kjvRegion();
         LayoutBookPane* pane = region >= 0 ? asBookPane(layout->contentsAt(size_t(region))->viewController()) : nullptr;
         return pane != nullptr ? pane->currentSourceSection() : 0;
@@ -99,7 +99,7 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
 
     // The Bible at Romans 8:28.
     GoToRequest go;
-    go.layoutUuid = applicationEnvironment().layoutManager().currentLayout()->uuidString();
+    go.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
     go.sourceTuple = kjv;
     go.bibleKey = kRomans828;
     go.section = kjv->sectionForBibleKey(kRomans828);

@@ -124,7 +124,7 @@ protected:
 
     QuillsteadAppController& launch()
     {
-        m_app = std::make_unique<QuillsteadAppController>(applicationEnvironment());
+        m_app = std::make_unique<QuillsteadAppController>(reader_test::programEnvironment());
         m_app->applicationDidFinishLaunching({});
         m_app->mainWindowController()->window()->resize(1280, 800);
         return *m_app;
@@ -134,7 +134,7 @@ protected:
     {
         m_app->applicationWillTerminate();
         m_app.reset();
-        applicationEnvironment().layoutManager().setLayouts({});
+        reader_test::programEnvironment().layoutManager().setLayouts({});
     }
 
     LayoutViewController& panes() const { return *m_app->mainWindowController()->layoutViewController(); }
@@ -161,7 +161,7 @@ protected:
     // without making the pane current, which would itself count as a change for the history).
     quint64 sectionOf(int region) const
     {
-        const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        const Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
         const LayoutRegionContentItem* item = contents ? contents->itemAt(contents->currentItemIndex()) : nullptr;
         const auto* state = item ? dynamic_cast<const LayoutRegionContentItemState*>(item->state()) : nullptr;
@@ -171,7 +171,7 @@ protected:
     // The page of the region's book pane: what the reader sees there (null when none).
     BookPageView* pageOf(int region) const
     {
-        const Layout* layout = applicationEnvironment().layoutManager().currentLayout();
+        const Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
         const LayoutRegionContents* contents = layout ? layout->contentsAt(size_t(region)) : nullptr;
         LayoutBookPane* pane = contents ? asBookPane(contents->viewController()) : nullptr;
         return pane ? pane->paneView()->findChild<BookPageView*>() : nullptr;

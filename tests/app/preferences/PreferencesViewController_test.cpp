@@ -1094,7 +1094,10 @@ TEST_F(Preferences, VoicePropertiesAndTestSpeakThroughTheSharedSynthesizer)
     d().setString(QStringLiteral("Nobody"), QStringLiteral("voiceES"));
     d().setDouble(250, QStringLiteral("voiceENRate"));
     auto recording = std::make_shared<RecordingVoice>();
-    SpeechSynthesizer::setShared(recording);
+    // The page speaks through the window's one synthesizer, here the recording one.
+    SharedSpeechSynthesizer shared([recording](const QString&) { return recording; });
+    ASSERT_EQ(shared.currentOrCreate(QString()), recording);
+    pageEnv().window.speech = &shared;
     {
         auto voices = makePage<VoicesPreferencesViewController>();
         // A voice the system does not know has no properties.
@@ -1134,6 +1137,6 @@ TEST_F(Preferences, VoicePropertiesAndTestSpeakThroughTheSharedSynthesizer)
         recording->finish();
         EXPECT_EQ(recording->handlerOwner(), nullptr);
     }
-    SpeechSynthesizer::setShared(nullptr);
+    pageEnv().window.speech = nullptr;
     VoicesPreferencesViewController::voiceLister() = savedLister;
 }

@@ -137,9 +137,10 @@ struct Screen {
     Layout* layout = nullptr;
     std::vector<BookPaneViewController*> panes;
     ActionRegistry actions;
+    SharedSpeechSynthesizer speech;
     QMap<QString, int> ran;
     bool canSplit = true;
-    explicit Screen(int count = 2)
+    explicit Screen(int count = 2, SharedSpeechSynthesizer::Maker speechMaker = {}) : speech(std::move(speechMaker))
     {
         SettingsRegistry::registerDefaultsForAllPreferences(defaults);
         for (const CommandId& id :
@@ -167,6 +168,7 @@ struct Screen {
         env.window.layouts = &manager;
         env.window.library = library().manager.get();
         env.window.actions = &actions;
+        env.window.speech = &speech;
         auto pane = BookPaneViewController::factory(contents, env);
         BookPaneViewController* raw = pane.get();
         contents->setViewController(std::move(pane));
@@ -577,8 +579,7 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
 {
     REQUIRE_LIBRARY();
     auto synthesizer = std::make_shared<RecordingSynthesizer>();
-    SpeechSynthesizer::setShared(synthesizer);
-    Screen screen(1);
+    Screen screen(1, [synthesizer](const QString&) { return synthesizer; });
     screen.defaults.setObject(false, QStringLiteral("voiceScrollText"));
     auto* pane = screen.panes[0];
     pane->tabs().openBookFromSourceTuple(library().kjv, true);
@@ -609,7 +610,6 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     synthesizer->finish();
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
     EXPECT_EQ(synthesizer->spoken.size(), 3);
-    SpeechSynthesizer::setShared(nullptr);
 }
 
 TEST(BookPane, ScreenshotOfAPaneWithTwoTabs)

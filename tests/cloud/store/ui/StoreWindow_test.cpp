@@ -42,6 +42,14 @@ using namespace store_test;
 
 namespace {
 
+// The main window's environment with the program's services, kept until the program ends as the
+// reader keeps them.
+WindowEnvironment programEnvironment()
+{
+    static const ProgramServices* const services = new ProgramServices();
+    return services->environment();
+}
+
 StoreExitAction::Kind kindOf(const char* url)
 {
     return BookStoreWindowController::exitActionForUrl(QUrl(QString::fromLatin1(url))).kind;
@@ -264,7 +272,7 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     d.setString(scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
     d.setBool(true, QStringLiteral("closeOpenBookOnOpen"));
     QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
-    auto app = std::make_unique<QuillsteadAppController>(applicationEnvironment());
+    auto app = std::make_unique<QuillsteadAppController>(programEnvironment());
     app->applicationDidFinishLaunching({});
     QWidget* mainWindow = app->mainWindowController()->window();
     SourceManager& library = SourceManager::singleton();
@@ -307,11 +315,10 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     };
     ASSERT_TRUE(waitFor(openSheet));
     const auto tabs = [] {
-        return applicationEnvironment().layoutManager().currentLayout()->currentRegionContents()->items().size();
+        return programEnvironment().layoutManager().currentLayout()->currentRegionContents()->items().size();
     };
     const auto currentTabBook = [] {
-        LayoutRegionContents* contents =
-            applicationEnvironment().layoutManager().currentLayout()->currentRegionContents();
+        LayoutRegionContents* contents = programEnvironment().layoutManager().currentLayout()->currentRegionContents();
         auto* descriptor = dynamic_cast<LayoutRegionContentItemDescriptor*>(
             contents->itemAt(size_t(contents->currentItemIndex()))->descriptor());
         return descriptor ? descriptor->sourceTupleID() : SourceTupleID();

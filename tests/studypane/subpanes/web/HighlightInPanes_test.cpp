@@ -101,6 +101,11 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
     LayoutManager manager {center};
     Layout* layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
     layout->splitRegion(0, true, true, 0.5, QString());
+    // The panes' bookmark and highlight commands are the study pane's services, posting where the
+    // panes listen.
+    StudyPaneEnvironment services;
+    services.center = &center;
+    const auto hooks = std::make_shared<StudyPaneBookPaneHooks>(services);
     std::vector<BookPaneViewController*> panes;
     for (const auto& contents : layout->contents()) {
         if (!contents->state())
@@ -111,6 +116,7 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
         env.window.alerts = &Alerts::shared();
         env.window.layouts = &manager;
         env.window.library = &library;
+        env.hooks = hooks;
         auto pane = BookPaneViewController::factory(contents.get(), env);
         panes.push_back(pane.get());
         contents->setViewController(std::move(pane));
@@ -118,11 +124,6 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
         panes.back()->view()->show();
     }
     ASSERT_EQ(panes.size(), 2u);
-    // The panes' bookmark and highlight commands are the study pane's services, posting where the
-    // panes listen.
-    StudyPaneEnvironment services;
-    services.center = &center;
-    BookPaneHooks::install(std::make_shared<StudyPaneBookPaneHooks>(services));
 
     const quint32 verse = key(43, 3, 16);
     for (BookPaneViewController* pane : panes) {
@@ -161,7 +162,6 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
     ASSERT_NE(remove, nullptr);
     remove->trigger();
     EXPECT_TRUE(waitFor([&] { return countOnPage(panes[1], QStringLiteral("yellow")) == 0; }));
-    BookPaneHooks::install(nullptr);
 }
 
 int main(int argc, char** argv)
