@@ -23,6 +23,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/WebViewGraphics.h"
 #include "platform/Alerts.h"
 #include "platform/AppVersion.h"
 #include "platform/ProcessTree.h"
@@ -151,6 +152,8 @@ int main(int argc, char** argv)
     const ReaderInstance::Claim claim = instance.claim(books.value(0));
     if (claim == ReaderInstance::Claim::HandedOver)
         return 0;
+    // Before the first web view: without a GPU, pages are drawn by the software scene graph.
+    WebViewGraphics::choose();
     Alerts::setShared(std::make_shared<WidgetAlerts>());
     if (claim == ReaderInstance::Claim::NoAnswer) {
         const qint64 pid = instance.ownerPid();
