@@ -17,6 +17,7 @@
 #include "search/core/SearchOptions.h"
 #include "search/core/SearchSpecification.h"
 #include "search/core/TextFolding.h"
+#include "search/core/WildcardPattern.h"
 #include "search/core/cBitVector.h"
 #include "search/core/cSearchWordList.h"
 #include "search/execution/SearchRun.h"
@@ -277,24 +278,51 @@ std::uint32_t cTvkToolBook::phraseSections(const std::string& words, std::vector
     const std::vector<std::string> list = splitWords(words);
     if (list.empty() || list.size() > kMaxPhraseWords)
         return kBadArgument;
+    // The phrase starts from the sections of its rarest word: only that word's concordance entry is
+    // read, and word positions are checked in those sections alone. A common word's entry ("the"
+    // stands in most verses) costs more to read than the phrase test of the rarest word's sections.
+    // A word with a wildcard has no single entry and is never the start.
     cSearchWordList phrase;
-    std::unique_ptr<cBitVector> all;
-    for (const std::string& w : list) {
-        const std::u16string w16 = BkText::utf8ToUtf16(w);
+    size_t start = list.size();
+    std::uint32_t fewest = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::u16string w16 = BkText::utf8ToUtf16(list[i]);
         if (phrase.appendItem(w16.c_str(), AnItem::kNoWordNumber, false, nullptr) != 0)
             return kBadArgument;
+        if (hasWildcardOrNegationInChars(w16.c_str()))
+            continue;
+        const std::uint32_t sectionsOf = m_doc->WordOccursInXSections(cLString8(list[i].c_str()));
+        if (sectionsOf == 0)
+            return 0;  // a word the book lacks: no section holds the phrase
+        if (start == list.size() || sectionsOf < fewest) {
+            start = i;
+            fewest = sectionsOf;
+        }
+    }
+    std::unique_ptr<cBitVector> candidates;
+    if (start < list.size()) {
         cBitVector* hits = nullptr;
         std::uint32_t count = 0;
-        m_doc->SearchMainConcordance(wideText(w), hits, count);
-        std::unique_ptr<cBitVector> owned(hits);
-        if (owned == nullptr || count == 0)
-            return 0;  // a word the book lacks: no section holds the phrase
-        if (all == nullptr)
-            all = std::move(owned);
-        else
-            all->andVector(*owned);
+        m_doc->SearchMainConcordance(wideText(list[start]), hits, count);
+        candidates.reset(hits);
+    } else {
+        // Every word has a wildcard: the sections that hold a match of each.
+        for (const std::string& w : list) {
+            cBitVector* hits = nullptr;
+            std::uint32_t count = 0;
+            m_doc->SearchMainConcordance(wideText(w), hits, count);
+            std::unique_ptr<cBitVector> owned(hits);
+            if (owned == nullptr || count == 0)
+                return 0;
+            if (candidates == nullptr)
+                candidates = std::move(owned);
+            else
+                candidates->andVector(*owned);
+        }
     }
-    for (std::uint32_t s = all->first(1); s != cBitVector::kNone; s = all->nextAfter(s, 1))
+    if (candidates == nullptr)
+        return 0;
+    for (std::uint32_t s = candidates->first(1); s != cBitVector::kNone; s = candidates->nextAfter(s, 1))
         if (m_doc->IsPhrasePresentInSection(phrase, s))
             sections.push_back(s);
     return 0;
