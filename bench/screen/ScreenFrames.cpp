@@ -117,7 +117,7 @@ void ScreenFrames::start(int intervalMs)
     m_copyMsTotal = 0;
     m_stop = false;
     m_full = false;
-    m_lastChangeMs = 0;
+    m_lastChangeMs = -1;
     m_start = std::chrono::steady_clock::now();
     m_thread = std::thread([this, intervalMs] { run(intervalMs); });
 }
@@ -171,15 +171,16 @@ void ScreenFrames::run(int intervalMs)
     }
 }
 
+bool ScreenFrames::isDone(int settleMs, int timeoutMs) const
+{
+    const double now = msSince(m_start);
+    return m_full || now >= timeoutMs || (m_lastChangeMs >= 0 && now - m_lastChangeMs >= settleMs);
+}
+
 ScreenFrames::Result ScreenFrames::finish(int settleMs, int timeoutMs)
 {
-    while (true) {
-        const double now = msSince(m_start);
-        if (m_full || now >= timeoutMs || (m_lastChangeMs > 0 && now - m_lastChangeMs >= settleMs) ||
-            (m_lastChangeMs == 0 && now >= timeoutMs))
-            break;
+    while (!isDone(settleMs, timeoutMs))
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
     m_stop = true;
     if (m_thread.joinable())
         m_thread.join();
@@ -208,7 +209,7 @@ ScreenFrames::Result ScreenFrames::finish(int settleMs, int timeoutMs)
             break;
         r.settledMs = m_samples[i].ms;
     }
-    if (m_lastChangeMs > 0 && msSince(m_start) < m_lastChangeMs + settleMs)
+    if (m_lastChangeMs >= 0 && msSince(m_start) < m_lastChangeMs + settleMs)
         r.error = "still changing at the time limit";
     return r;
 }

@@ -50,8 +50,11 @@ public:
 
     // Starts copying every intervalMs; times are from this call on.
     void start(int intervalMs);
-    // Copies until the picture has stayed the same for settleMs or timeoutMs has passed since the
-    // start, then stops and answers.
+    // Whether the picture has stayed the same for settleMs after a change, or timeoutMs has passed
+    // since the start (finish() then answers at once). For callers that keep an event loop running
+    // while they wait.
+    bool isDone(int settleMs, int timeoutMs) const;
+    // Copies until isDone(settleMs, timeoutMs), then stops and answers.
     Result finish(int settleMs, int timeoutMs);
 
     // Sends a key press and release of the named key ("Return") through the XTEST extension on the
@@ -79,7 +82,7 @@ private:
     double m_copyMsTotal = 0;
     std::chrono::steady_clock::time_point m_start;
     std::atomic<bool> m_stop {false};
-    std::atomic<double> m_lastChangeMs {0};
+    std::atomic<double> m_lastChangeMs {-1};
     std::atomic<bool> m_full {false};
     std::thread m_thread;
 };

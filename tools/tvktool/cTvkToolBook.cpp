@@ -278,52 +278,47 @@ std::uint32_t cTvkToolBook::phraseSections(const std::string& words, std::vector
     const std::vector<std::string> list = splitWords(words);
     if (list.empty() || list.size() > kMaxPhraseWords)
         return kBadArgument;
-    // The phrase starts from the sections of its rarest word: only that word's concordance entry is
-    // read, and word positions are checked in those sections alone. A common word's entry ("the"
-    // stands in most verses) costs more to read than the phrase test of the rarest word's sections.
-    // A word with a wildcard has no single entry and is never the start.
+    // The phrase starts from the sections of its rarest word, narrowed by each other word from the
+    // rarer to the commoner (a word's section count is known without reading its entry); the word
+    // positions are then checked only in the sections that hold every word. A word with a wildcard
+    // has no single count and comes last.
     cSearchWordList phrase;
-    size_t start = list.size();
-    std::uint32_t fewest = 0;
+    std::vector<std::pair<std::uint32_t, size_t>> order;  // (sections holding the word, word)
     for (size_t i = 0; i < list.size(); ++i) {
         const std::u16string w16 = BkText::utf8ToUtf16(list[i]);
         if (phrase.appendItem(w16.c_str(), AnItem::kNoWordNumber, false, nullptr) != 0)
             return kBadArgument;
-        if (hasWildcardOrNegationInChars(w16.c_str()))
-            continue;
-        const std::uint32_t sectionsOf = m_doc->WordOccursInXSections(cLString8(list[i].c_str()));
-        if (sectionsOf == 0)
-            return 0;  // a word the book lacks: no section holds the phrase
-        if (start == list.size() || sectionsOf < fewest) {
-            start = i;
-            fewest = sectionsOf;
+        std::uint32_t sectionsOf = UINT32_MAX;
+        if (!hasWildcardOrNegationInChars(w16.c_str())) {
+            sectionsOf = m_doc->WordOccursInXSections(cLString8(list[i].c_str()));
+            if (sectionsOf == 0)
+                return 0;  // a word the book lacks: no section holds the phrase
         }
+        order.emplace_back(sectionsOf, i);
     }
+    std::stable_sort(order.begin(), order.end());
     std::unique_ptr<cBitVector> candidates;
-    if (start < list.size()) {
+    for (const auto& [sectionsOf, i] : order) {
         cBitVector* hits = nullptr;
         std::uint32_t count = 0;
-        m_doc->SearchMainConcordance(wideText(list[start]), hits, count);
-        candidates.reset(hits);
-    } else {
-        // Every word has a wildcard: the sections that hold a match of each.
-        for (const std::string& w : list) {
-            cBitVector* hits = nullptr;
-            std::uint32_t count = 0;
-            m_doc->SearchMainConcordance(wideText(w), hits, count);
-            std::unique_ptr<cBitVector> owned(hits);
-            if (owned == nullptr || count == 0)
-                return 0;
-            if (candidates == nullptr)
-                candidates = std::move(owned);
-            else
-                candidates->andVector(*owned);
-        }
+        m_doc->SearchMainConcordance(wideText(list[i]), hits, count);
+        std::unique_ptr<cBitVector> owned(hits);
+        if (owned == nullptr || count == 0)
+            return 0;
+        if (candidates == nullptr)
+            candidates = std::move(owned);
+        else
+            candidates->andVector(*owned);
+        if (candidates->count(1) == 0)
+            return 0;
     }
-    if (candidates == nullptr)
-        return 0;
+    // One view of the book for every candidate, which remembers what each word number matched.
+    if (m_doc->bookFile() == nullptr)
+        return cBookDoc::kNotOpen;
+    cBkWordLinks links(*m_doc->bookFile());
+    links.rememberMatchesOf(&phrase);
     for (std::uint32_t s = candidates->first(1); s != cBitVector::kNone; s = candidates->nextAfter(s, 1))
-        if (m_doc->IsPhrasePresentInSection(phrase, s))
+        if (links.isPhrasePresentInSection(s, phrase))
             sections.push_back(s);
     return 0;
 }
