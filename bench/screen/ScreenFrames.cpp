@@ -205,7 +205,8 @@ ScreenFrames::Result ScreenFrames::finish(int settleMs, int timeoutMs)
     // tolerance of it count as it).
     for (size_t i = m_samples.size(); i-- > 0;) {
         const int p = m_samples[i].picture;
-        if (p != final && (p < 0 || differingPixels(m_pictures[static_cast<size_t>(p)], m_pictures.back()) > m_tolerance))
+        if (p != final &&
+            (p < 0 || differingPixels(m_pictures[static_cast<size_t>(p)], m_pictures.back()) > m_tolerance))
             break;
         r.settledMs = m_samples[i].ms;
     }

@@ -78,7 +78,7 @@ private:
 
     cBkBookFile& m_book;
     uint32_t m_textEnd;
-    uint32_t m_escapeBase;  // added to the u16 of a 0x7F 0xFF word token
+    uint32_t m_escapeBase;        // added to the u16 of a 0x7F 0xFF word token
     std::vector<uint8_t> m_held;  // the text from m_heldStart on (holdRange)
     uint32_t m_heldStart = 0;
 };
