@@ -96,13 +96,12 @@ start_quillstead() {
   READER_PID[quillstead]=$!
   wait_window quillstead "Quillstead"
   sleep 4 # the first start installs the sample books
-  local w
-  w="$(on quillstead xdotool search --name "Quillstead" | tail -n 1)"
-  on quillstead xdotool windowmove "$w" 0 0 windowsize "$w" 1600 1000
-  sleep 1
-  # The go-to field comes up with Ctrl+L and keeps the focus.
+  # The window fills the screen; the King James pane (top right) is made the current pane by a click
+  # on its tab, and the Bible go-to field then comes up with Ctrl+L.
+  on quillstead xdotool mousemove 994 120 click 1
+  sleep 0.5
   FIELD[quillstead]="key"
-  RECT[quillstead]="${QS_QUILLSTEAD_RECT:-}"
+  RECT[quillstead]="${QS_QUILLSTEAD_RECT:-955,150,610,390}"
 }
 
 start_xiphos() {
@@ -220,9 +219,6 @@ for r in $READERS; do
   active+=("$r")
 done
 [ ${#active[@]} -gt 0 ] || die "no reader to time"
-if [ -z "${RECT[quillstead]:-}" ] && [ -n "${READER_PID[quillstead]:-}" ]; then
-  RECT[quillstead]="$(printf '%s' "${QS_QUILLSTEAD_RECT:-0,0,0,0}")"
-fi
 
 CASES=("same chapter|John 3:1|John 3:36" "other chapter|John 3:1|John 9:1" "other book|John 3:1|Romans 8:28")
 declare -A TIMES

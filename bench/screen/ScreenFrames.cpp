@@ -5,6 +5,7 @@
 
 #include <X11/keysym.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -195,6 +196,12 @@ ScreenFrames::Result ScreenFrames::finish(int settleMs, int timeoutMs)
     r.ok = true;
     if (m_pictures.empty())
         return r;
+    int last = -1;
+    for (const Sample& s : m_samples)
+        if (s.picture != last) {
+            last = s.picture;
+            r.changesMs.push_back(s.ms);
+        }
     const int final = static_cast<int>(m_pictures.size()) - 1;
     for (const Sample& s : m_samples)
         if (s.picture >= 0) {
@@ -213,4 +220,29 @@ ScreenFrames::Result ScreenFrames::finish(int settleMs, int timeoutMs)
     if (m_lastChangeMs >= 0 && msSince(m_start) < m_lastChangeMs + settleMs)
         r.error = "still changing at the time limit";
     return r;
+}
+
+bool ScreenFrames::savePictures(const std::string& prefix) const
+{
+    auto save = [&](const std::vector<std::uint8_t>& picture, size_t n) {
+        const std::string name = prefix + "-" + std::to_string(n) + ".ppm";
+        std::FILE* f = std::fopen(name.c_str(), "wb");
+        if (f == nullptr)
+            return false;
+        std::fprintf(f, "P6\n%d %d\n255\n", m_rect.width, m_rect.height);
+        const size_t pixels = static_cast<size_t>(m_rect.width) * static_cast<size_t>(m_rect.height);
+        std::vector<std::uint8_t> rgb(pixels * 3);
+        for (size_t i = 0; i < pixels && i * 4 + 2 < picture.size(); ++i) {
+            // Z-pixmap pixels of a 24-bit visual: blue, green, red, unused.
+            rgb[i * 3] = picture[i * 4 + 2];
+            rgb[i * 3 + 1] = picture[i * 4 + 1];
+            rgb[i * 3 + 2] = picture[i * 4];
+        }
+        const bool ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+        return std::fclose(f) == 0 && ok;
+    };
+    bool ok = save(m_before, 0);
+    for (size_t i = 0; i < m_pictures.size(); ++i)
+        ok = save(m_pictures[i], i + 1) && ok;
+    return ok;
 }

@@ -27,11 +27,12 @@ public:
     struct Result {
         bool ok = false;
         std::string error;
-        double firstChangeMs = -1;  // the first picture unlike the one before the start; -1: none
-        double settledMs = -1;      // from here on every picture was the last one; -1: no change
-        int samples = 0;            // pictures copied after the start
-        int distinct = 0;           // distinct pictures among them
-        double meanCopyMs = 0;      // the time one copy took
+        double firstChangeMs = -1;      // the first picture unlike the one before the start; -1: none
+        double settledMs = -1;          // from here on every picture was the last one; -1: no change
+        int samples = 0;                // pictures copied after the start
+        int distinct = 0;               // distinct pictures among them
+        double meanCopyMs = 0;          // the time one copy took
+        std::vector<double> changesMs;  // when each distinct picture was first copied
     };
     static constexpr int kMaxDistinct = 64;
 
@@ -56,6 +57,10 @@ public:
     bool isDone(int settleMs, int timeoutMs) const;
     // Copies until isDone(settleMs, timeoutMs), then stops and answers.
     Result finish(int settleMs, int timeoutMs);
+
+    // Writes the distinct pictures of the last finish() as PPM files "<prefix>-<n>.ppm" (0: the
+    // picture before the start); false when a file cannot be written.
+    bool savePictures(const std::string& prefix) const;
 
     // Sends a key press and release of the named key ("Return") through the XTEST extension on the
     // copying connection, then start(intervalMs) at once: the start is the moment the key was sent.

@@ -4,10 +4,13 @@
 // with it alike, whatever program draws the rectangle.
 //
 //   qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]
-//                   [--settle MS] [--timeout MS] [--key Return]
+//                   [--settle MS] [--timeout MS] [--key Return] [--save PREFIX]
 //
-// Prints one line: "first_change_ms=<ms> readable_ms=<ms> samples=<n> distinct=<n> copy_ms=<ms>";
-// -1 when the rectangle did not change. Exit status 0, or 1 with the reason on standard error.
+// --save writes the distinct pictures seen as PREFIX-<n>.ppm (0: the one before the key).
+//
+// Prints one line: "first_change_ms=<ms> readable_ms=<ms> samples=<n> distinct=<n> copy_ms=<ms>
+// changes_ms=<ms>,..." (-1 when the rectangle did not change; changes_ms: when each distinct picture
+// first showed). Exit status 0, or 1 with the reason on standard error.
 #include "bench/screen/ScreenFrames.h"
 
 #include <cstdio>
@@ -37,7 +40,7 @@ int usage()
 {
     std::fprintf(stderr,
         "usage: qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]\n"
-        "                       [--settle MS] [--timeout MS] [--key Return|KP_Enter]\n");
+        "                       [--settle MS] [--timeout MS] [--key Return|KP_Enter] [--save PREFIX]\n");
     return 2;
 }
 
@@ -47,6 +50,7 @@ int main(int argc, char** argv)
 {
     const char* display = nullptr;
     const char* key = "Return";
+    const char* save = nullptr;
     ScreenFrames::Rect rect;
     int tolerance = 40, interval = 5, settle = 600, timeout = 5000;
     for (int i = 1; i < argc; ++i) {
@@ -67,6 +71,8 @@ int main(int argc, char** argv)
             ok = parseInt(v, timeout, 10, 600000);
         else if (a == "--key" && ok)
             key = v;
+        else if (a == "--save" && ok)
+            save = v;
         else
             return usage();
         if (!ok)
@@ -89,7 +95,12 @@ int main(int argc, char** argv)
     }
     if (!r.error.empty())
         std::fprintf(stderr, "qs_screen_watch: %s\n", r.error.c_str());
-    std::printf("first_change_ms=%.1f readable_ms=%.1f samples=%d distinct=%d copy_ms=%.2f\n", r.firstChangeMs,
-        r.settledMs, r.samples, r.distinct, r.meanCopyMs);
+    if (save != nullptr && !frames.savePictures(save))
+        std::fprintf(stderr, "qs_screen_watch: the pictures could not be saved as %s-<n>.ppm\n", save);
+    std::printf("first_change_ms=%.1f readable_ms=%.1f samples=%d distinct=%d copy_ms=%.2f changes_ms=",
+        r.firstChangeMs, r.settledMs, r.samples, r.distinct, r.meanCopyMs);
+    for (size_t i = 0; i < r.changesMs.size(); ++i)
+        std::printf("%s%.1f", i > 0 ? "," : "", r.changesMs[i]);
+    std::printf("\n");
     return 0;
 }

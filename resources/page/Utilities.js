@@ -272,7 +272,7 @@ function qsKeepingPlace(change) {
     var whole = Math.round(delta);
     var fraction = whole - delta;
     if (Math.abs(fraction) > 0.01 && qsFrame.top) {
-        var total = qsTopFraction + fraction;
+        var total = Math.round((qsTopFraction + fraction) * 1024) / 1024;
         if (total < 0) {
             total += 1;
             whole += 1;
@@ -281,7 +281,10 @@ function qsKeepingPlace(change) {
             whole -= 1;
         }
         qsTopFraction = total;
-        qsFrame.top.style.height = total.toFixed(4) + 'px';
+        // Layout positions are multiples of 1/64 pixel, which the number holds exactly (kept to 1/1024
+        // so that it is never written in exponent form): rounded to fewer digits, the fraction would
+        // leave a residue that moves a line of text across a pixel boundary.
+        qsFrame.top.style.height = String(total) + 'px';
         delta = shift();
         whole = Math.round(delta);
     }
