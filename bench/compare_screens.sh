@@ -45,7 +45,7 @@ for tool in Xvfb xdotool; do
 done
 
 WORK="$(mktemp -d)"
-declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT
+declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT REST
 cleanup() {
   local r
   for r in "${!READER_PID[@]}"; do kill "${READER_PID[$r]}" 2>/dev/null || true; done
@@ -83,8 +83,11 @@ wait_window() {
   die "$1: no window named like '$2'"
 }
 
-# Each reader's start: the go-to field's position (FIELD, "x y") and the Bible pane's text (RECT,
-# "x,y,w,h"), both in screen pixels, for the layout each reader opens with on a 1600 x 1000 screen.
+# Each reader's start: the go-to field's position (FIELD, "x y"), the Bible pane's text (RECT,
+# "x,y,w,h") and where the pointer waits while the screen is watched (REST: inside the window, where
+# hovering changes nothing; without a window manager a GTK window has the keyboard only while the
+# pointer is over it), all in screen pixels, for the layout each reader opens with on a 1600 x 1000
+# screen.
 start_quillstead() {
   local home="$WORK/quillstead-home"
   mkdir -p "$home/run"
@@ -102,6 +105,7 @@ start_quillstead() {
   sleep 0.5
   FIELD[quillstead]="key"
   RECT[quillstead]="${QS_QUILLSTEAD_RECT:-955,150,610,390}"
+  REST[quillstead]="150 900"
 }
 
 start_xiphos() {
@@ -120,6 +124,7 @@ start_xiphos() {
   sleep 0.5
   FIELD[xiphos]="900 81"
   RECT[xiphos]="${QS_XIPHOS_RECT:-205,110,450,600}"
+  REST[xiphos]="100 781"
 }
 
 start_bibletime() {
@@ -145,10 +150,11 @@ start_bibletime() {
   sleep 3
   FIELD[bibletime]="415 106"
   RECT[bibletime]="${QS_BIBLETIME_RECT:-285,160,750,500}"
+  REST[bibletime]="100 300"
 }
 
 # type_reference READER REFERENCE: puts the reference in the reader's go-to field (Return not pressed)
-# and moves the pointer out of the way.
+# and moves the pointer to its resting place.
 type_reference() {
   local r=$1 ref=$2
   if [ "${FIELD[$r]}" = key ]; then
@@ -159,7 +165,8 @@ type_reference() {
   fi
   on "$r" xdotool key ctrl+a
   on "$r" xdotool type --delay 2 "$ref"
-  on "$r" xdotool mousemove 1599 999
+  # shellcheck disable=SC2086
+  on "$r" xdotool mousemove ${REST[$r]}
 }
 
 # go_untimed READER REFERENCE
@@ -236,7 +243,8 @@ done
 declare -A IDLE
 hz="$(getconf CLK_TCK)"
 for r in "${active[@]}"; do
-  on "$r" xdotool mousemove 1599 999
+  # shellcheck disable=SC2086
+  on "$r" xdotool mousemove ${REST[$r]}
 done
 sleep 2
 for r in "${active[@]}"; do
