@@ -278,6 +278,40 @@ void cBkWordLinks::rememberMatchesOf(const cSearchWordList* phrase)
                 return;
     m_remembered = phrase;
     m_matches.assign(m_book.wordList().wordCount(), 0);
+    // An item whose forms are all plain words (no wildcard, stem or sound-alike form) is matched here
+    // once for every word number: the words a plain form matches (the same letters, case aside) stand
+    // together in the word list, which is sorted ignoring case, from the first word that starts with
+    // the form, as the list's own wildcard search takes them. The other items are matched as their
+    // words are met.
+    cBkWordListStg& words = m_book.wordList();
+    std::u16string word;
+    for (uint32_t i = 0; i < phrase->count(); ++i) {
+        bool plain = true;
+        for (uint32_t j = 0; j < phrase->formCount(i) && plain; ++j) {
+            const AnItem& form = phrase->itemForm(i, j);
+            plain = form.hasWord && !form.word.empty() && form.word[0] != u'@' && form.word[0] != u'$' &&
+                !hasWildcard(form.word.c_str());
+        }
+        if (!plain)
+            continue;
+        const uint64_t known = uint64_t {1} << (2 * i);
+        const uint64_t matched = known << 1;
+        for (uint64_t& bits : m_matches)
+            bits |= known;
+        for (uint32_t j = 0; j < phrase->formCount(i); ++j) {
+            const std::u16string& form = phrase->itemForm(i, j).word;
+            const uint32_t first = words.wordNumberForString(form, true);
+            if (first == BkResult::kNone)
+                continue;
+            for (uint32_t w = first; w < m_matches.size(); ++w) {
+                words.wordForNumber(w, word);
+                if (BkText::compareIgnoringCase(word, form, form.size()) != 0)
+                    break;
+                if (matchSearchPattern(form.c_str(), word.c_str(), 0))
+                    m_matches[w] |= matched;
+            }
+        }
+    }
 }
 
 bool cBkWordLinks::rememberedMatch(const cSearchWordList& phrase, uint32_t item, uint32_t w, uint32_t afterWord)
