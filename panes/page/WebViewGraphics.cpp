@@ -1,5 +1,6 @@
 #include "panes/page/WebViewGraphics.h"
 
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
@@ -9,7 +10,7 @@
 
 #include <optional>
 
-Q_LOGGING_CATEGORY(lcWebViewGraphics, "qs.panes.page.graphics", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcWebViewGraphics, "qs.panes.page.graphics", QtWarningMsg)
 
 namespace WebViewGraphics {
 
@@ -62,6 +63,8 @@ Choice choose()
         chosen = Choice::Left;
         return *chosen;
     }
+    QElapsedTimer clock;
+    clock.start();
     const QByteArray override = qgetenv("QS_WEBVIEW_GRAPHICS").trimmed().toLower();
     // The user's word needs no probe; otherwise the OpenGL driver is asked its name.
     const bool userDecided = override == "software" || override == "opengl" || override == "gl";
@@ -69,7 +72,8 @@ Choice choose()
     chosen = decide(renderer, override);
     if (*chosen == Choice::Software)
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
-    qCInfo(lcWebViewGraphics) << "OpenGL renderer" << renderer << "->" << choiceName(*chosen);
+    qCInfo(lcWebViewGraphics) << "OpenGL renderer" << renderer << "->" << choiceName(*chosen) << "in" << clock.elapsed()
+                              << "ms";
     return *chosen;
 }
 

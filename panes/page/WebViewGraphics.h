@@ -12,7 +12,8 @@
 // QSG_RHI_BACKEND) is left as it is.
 //
 // choose() runs on the main thread after the QApplication is made and before the first web view,
-// Qt Quick window or widget is.
+// Qt Quick window or widget is. QT_LOGGING_RULES="qs.panes.page.graphics.info=true" logs the
+// decision.
 #pragma once
 
 #include <QByteArray>
