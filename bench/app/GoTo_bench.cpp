@@ -155,6 +155,8 @@ public:
         return ok ? seconds : -1;
     }
 
+    static constexpr int kScrollBarWidth = 16;
+
     // A watch of the Bible pane's page on the X screen; null offscreen.
     std::unique_ptr<ScreenFrames> watchPane() const
     {
@@ -163,8 +165,10 @@ public:
         QWidget* view = m_page;
         const QPoint topLeft = view->mapToGlobal(QPoint(0, 0));
         const qreal scale = view->devicePixelRatioF();
-        ScreenFrames::Rect rect {int(topLeft.x() * scale), int(topLeft.y() * scale), int(view->width() * scale),
-            int(view->height() * scale)};
+        // The page's own scroll bar (at the right, 15 pixels) is left out: its thumb moves when the
+        // blocks above the verse come after the paint, which is no change of the text.
+        ScreenFrames::Rect rect {int(topLeft.x() * scale), int(topLeft.y() * scale),
+            int((view->width() - kScrollBarWidth) * scale), int(view->height() * scale)};
         auto frames = std::make_unique<ScreenFrames>();
         // Forty pixels: a caret or a scroll bar's thumb is no change, a moved line of text is.
         if (!frames->open(nullptr, rect, 40))
