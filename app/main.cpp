@@ -7,7 +7,10 @@
 //   --measure-startup    start, print "first-verses-painted ms=<since the program began> rss_kb=<resident
 //                        memory> panes=<book panes> renderers=<renderer processes> processes=<the reader's
 //                        and its children> tree_rss_kb=<theirs> tree_pss_kb=<their proportional
-//                        memory>" once the first Bible pane's page has painted its verses, and quit
+//                        memory> pss_kb=<the reader's own> uss_kb=<its unique pages> heap_kb=<its heap
+//                        in use> tree_uss_kb=<the tree's unique pages> other_engine_processes=<web-engine
+//                        processes outside the tree, which share the engine's pages>" once the first
+//                        Bible pane's page has painted its verses, and quit
 //   FILE.tvk             a book to install and open
 // A start while a reader runs on the same profile hands over to it (with its book, if any): that
 // reader comes to the front and this start ends.
@@ -23,6 +26,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/WebViewGraphics.h"
 #include "platform/Alerts.h"
 #include "platform/AppVersion.h"
 #include "platform/ProcessTree.h"
@@ -151,6 +155,8 @@ int main(int argc, char** argv)
     const ReaderInstance::Claim claim = instance.claim(books.value(0));
     if (claim == ReaderInstance::Claim::HandedOver)
         return 0;
+    // Before the first web view: without a GPU, pages are drawn by the software scene graph.
+    WebViewGraphics::choose();
     Alerts::setShared(std::make_shared<WidgetAlerts>());
     if (claim == ReaderInstance::Claim::NoAnswer) {
         const qint64 pid = instance.ownerPid();
@@ -185,10 +191,14 @@ int main(int argc, char** argv)
                 if (painted) {
                     const ProcessTree::Summary tree = ProcessTree::summarize();
                     std::printf("first-verses-painted ms=%lld rss_kb=%lld panes=%d renderers=%d processes=%d "
-                                "tree_rss_kb=%lld tree_pss_kb=%lld\n",
+                                "tree_rss_kb=%lld tree_pss_kb=%lld pss_kb=%lld uss_kb=%lld heap_kb=%lld "
+                                "tree_uss_kb=%lld other_engine_processes=%d\n",
                         static_cast<long long>(ms), static_cast<long long>(tree.ownRssKiB),
                         bookPaneCount(environment.layoutManager()), tree.renderers, tree.processes,
-                        static_cast<long long>(tree.rssKiB), static_cast<long long>(tree.pssKiB));
+                        static_cast<long long>(tree.rssKiB), static_cast<long long>(tree.pssKiB),
+                        static_cast<long long>(tree.ownPssKiB), static_cast<long long>(tree.ownUssKiB),
+                        static_cast<long long>(ProcessTree::heapInUseKiB()), static_cast<long long>(tree.ussKiB),
+                        tree.otherEngineProcesses);
                 } else {
                     std::printf("no verses painted within %lld ms\n", static_cast<long long>(ms));
                 }

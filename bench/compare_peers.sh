@@ -17,6 +17,10 @@
 # 20). QS_INDEXED_QUESTIONS overrides its questions ("ours|lucene;..."): the same question in our
 # query language and in lucene's.
 #
+# A third table is the go-to as the screen shows it, in Quillstead, Xiphos and BibleTime under Xvfb,
+# and each reader's CPU time while idle (bench/compare_screens.sh, which says how); QS_PEER_SCREENS=0
+# leaves it out.
+#
 # Environment: QS_BUILD_DIR (default: build-bench; configured RelWithDebInfo when new, and its
 # `library`, `tvktool` and `benchmarks` targets built first); QS_PEER_RUNS (default 3),
 # QS_TOOL_RUNS (default 20); QS_PEER_QUESTIONS overrides the questions
@@ -134,3 +138,9 @@ for pair in "${ILIST[@]}"; do
   printf '%-34s %14s %9s %14s %9s %9s\n' "$ours" "$peer_ms" "${peer_verses:-?}" "$tool_ms" "$our_sections" \
     "$(ratio "$peer_ms" "$tool_ms")"
 done
+
+# ---- The go-to as the screen shows it, in the three readers ------------------------------------
+if [ "${QS_PEER_SCREENS:-1}" != 0 ]; then
+  echo
+  QS_BUILD_DIR="$BUILD" bash "$ROOT/bench/compare_screens.sh"
+fi

@@ -5,6 +5,11 @@
 #include <QFile>
 #include <QHash>
 #include <QList>
+#include <QSet>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -62,27 +67,52 @@ ProcessTree::Summary ProcessTree::summarize(qint64 pid)
     if (pid == 0)
         pid = QCoreApplication::applicationPid();
     QHash<qint64, QList<qint64>> children;
+    QList<qint64> all;
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         bool ok = false;
         const qint64 p = entry.toLongLong(&ok);
-        if (ok)
+        if (ok) {
             children[parentOf(p)].append(p);
+            all.append(p);
+        }
     }
+    QSet<qint64> inTree;
     QList<qint64> pending {pid};
     while (!pending.isEmpty()) {
         const qint64 p = pending.takeLast();
         const QByteArray status = readProcFile(p, "status");
         if (status.isEmpty())
             continue;  // gone meanwhile
+        inTree.insert(p);
         ++summary.processes;
         const qint64 rss = kilobytes(status, "VmRSS:");
+        const QByteArray rollup = readProcFile(p, "smaps_rollup");
+        const qint64 pss = kilobytes(rollup, "Pss:");
+        const qint64 uss = kilobytes(rollup, "Private_Clean:") + kilobytes(rollup, "Private_Dirty:");
         summary.rssKiB += rss;
-        summary.pssKiB += kilobytes(readProcFile(p, "smaps_rollup"), "Pss:");
-        if (p == pid)
+        summary.pssKiB += pss;
+        summary.ussKiB += uss;
+        if (p == pid) {
             summary.ownRssKiB = rss;
-        else if (isRenderer(p))
+            summary.ownPssKiB = pss;
+            summary.ownUssKiB = uss;
+        } else if (isRenderer(p)) {
             ++summary.renderers;
+        }
         pending += children.value(p);
     }
+    for (const qint64 p : all)
+        if (!inTree.contains(p) && readProcFile(p, "comm").trimmed() == "QtWebEngineProc")
+            ++summary.otherEngineProcesses;
     return summary;
+}
+
+qint64 ProcessTree::heapInUseKiB()
+{
+#if defined(__GLIBC__)
+    const struct mallinfo2 info = mallinfo2();
+    return static_cast<qint64>((info.uordblks + info.hblkhd) / 1024);
+#else
+    return 0;
+#endif
 }

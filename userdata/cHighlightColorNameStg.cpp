@@ -20,8 +20,9 @@ bool cHighlightColorNameStg::create()
 {
     if (!isOpen()) {
         int rc = 0;
-        if (!open(databasePath(), &rc)) {
-            reportError(rc);
+        const cLString16 path = databasePath();
+        if (!open(path, &rc)) {
+            reportOpenFailure(path, rc);
             return false;
         }
     }

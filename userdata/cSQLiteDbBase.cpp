@@ -360,6 +360,12 @@ void cSQLiteDbBase::reportError(int code)
     box.showDatabaseError(text);
 }
 
+void cSQLiteDbBase::reportOpenFailure(const cLString16& path, int code)
+{
+    if (!path.isEmpty())
+        reportError(code);
+}
+
 bool cSQLiteDbBase::openOnDemand(bool& openedHere)
 {
     openedHere = false;
@@ -544,7 +550,7 @@ bool cSQLiteDbBase::checkTables(const cLString16& path, std::initializer_list<Ta
     int rc = 0;
     if (!open(path, &rc)) {
         if (report)
-            reportError(rc);
+            reportOpenFailure(path, rc);
         return false;
     }
     for (const TableSchema& table : tables) {
@@ -561,7 +567,7 @@ bool cSQLiteDbBase::probeTables(const cLString16& path, std::initializer_list<co
     int rc = 0;
     if (!open(path, &rc)) {
         if (report)
-            reportError(rc);
+            reportOpenFailure(path, rc);
         return false;
     }
     for (const char* table : tables) {

@@ -121,6 +121,10 @@ public:
     // The error report for `code` (0: the connection's current error code; nothing when that is 0
     // too), handed to the engine's message box.
     void reportError(int code);
+    // After open(path) failed with `code`: the error report, unless the path was empty. An empty path
+    // is a program without a data folder (a command-line tool, a benchmark), which has no database
+    // to open: nothing failed that the user should hear about, and nothing was opened.
+    void reportOpenFailure(const cLString16& path, int code);
     // The report's text: "Error <code> accessing database "<path>"", the code's message and, when
     // SQLite has one, its own message. Empty when there is nothing to report.
     static cLString16 composeErrorReport(int code);

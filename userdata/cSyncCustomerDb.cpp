@@ -48,8 +48,9 @@ bool cSyncCustomerDb::create()
     if (isOpen())
         return true;
     int rc = 0;
-    if (!open(databasePath(), &rc)) {
-        reportError(rc);
+    const cLString16 path = databasePath();
+    if (!open(path, &rc)) {
+        reportOpenFailure(path, rc);
         return false;
     }
     if (exec("SELECT * FROM SyncCustomerID WHERE 0", {}, nullptr, false, &rc)) {

@@ -9,8 +9,13 @@
 // the page's blocks in place). The key goes to the reference field's box, as the window system
 // delivers it.
 //
-// Run with QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
-// (set here when absent); the books that come with the application are taken from the build.
+// Run offscreen (QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox
+// --disable-gpu", set here when absent), the time ends when the page reports the painted verse.
+// Under an X server (QT_QPA_PLATFORM=xcb with DISPLAY, e.g. xvfb-run), the window is on the screen
+// and the graphics are chosen as the reader chooses them at start-up; then the counter `screen_ms`
+// is the mean time until the screen showed it: the pane's rectangle of the screen, copied every
+// 5 ms on a thread of its own, reached and kept the picture it settled on (`screen_first_ms`: its
+// first change). The books that come with the application are taken from the build.
 // QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes.
 #include <benchmark/benchmark.h>
 
@@ -18,6 +23,7 @@
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "bench/BenchWait.h"
+#include "bench/screen/ScreenFrames.h"
 #include "library/SourceTuple.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
@@ -28,6 +34,7 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/WebViewGraphics.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/CommandNames.h"
 #include "studypane/StudyPaneViewController.h"
@@ -43,6 +50,7 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -121,23 +129,53 @@ public:
     }
 
     // Presses Return in the go-to field and waits until the Bible pane has painted the place;
-    // the time in seconds, or a negative number when nothing was painted.
-    double goTo(QComboBox* field, bool& newPage)
+    // the time in seconds, or a negative number when nothing was painted. On an X screen, `screen`
+    // gets what the screen showed (not ok when it was not watched).
+    double goTo(QComboBox* field, bool& newPage, ScreenFrames::Result& screen)
     {
         bool painted = false;
         bool loaded = false;
         const auto c = QObject::connect(m_page, &BookPageView::goToPainted, [&](quint64) { painted = true; });
         const auto l = QObject::connect(m_page, &BookPageView::pageLoaded, [&](quint64, bool) { loaded = true; });
+        std::unique_ptr<ScreenFrames> frames = watchPane();
         QElapsedTimer t;
         t.start();
+        if (frames)
+            frames->start(5);
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
         QCoreApplication::sendEvent(field, &enter);
         const bool ok = waitFor([&] { return painted; }, 20000);
         const double seconds = double(t.nsecsElapsed()) / 1e9;
+        screen = {};
+        if (frames) {
+            waitFor([&] { return frames->isDone(400, 5000); }, 6000);
+            screen = frames->finish(400, 5000);
+        }
         QObject::disconnect(c);
         QObject::disconnect(l);
         newPage = loaded;
         return ok ? seconds : -1;
+    }
+
+    static constexpr int kScrollBarWidth = 16;
+
+    // A watch of the Bible pane's page on the X screen; null offscreen.
+    std::unique_ptr<ScreenFrames> watchPane() const
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            return nullptr;
+        QWidget* view = m_page;
+        const QPoint topLeft = view->mapToGlobal(QPoint(0, 0));
+        const qreal scale = view->devicePixelRatioF();
+        // The page's own scroll bar (at the right, 15 pixels) is left out: its thumb moves when the
+        // blocks above the verse come after the paint, which is no change of the text.
+        ScreenFrames::Rect rect {int(topLeft.x() * scale), int(topLeft.y() * scale),
+            int((view->width() - kScrollBarWidth) * scale), int(view->height() * scale)};
+        auto frames = std::make_unique<ScreenFrames>();
+        // Forty pixels: a caret or a scroll bar's thumb is no change, a moved line of text is.
+        if (!frames->open(nullptr, rect, 40))
+            return nullptr;
+        return frames;
     }
 
     BookPageView* page() const { return m_page; }
@@ -164,13 +202,17 @@ void run(benchmark::State& state, const QString& start, const QString& a, const 
         return;
     }
     bool newPage = false;
+    ScreenFrames::Result screen;
     QComboBox* field = r.prepare(start);
-    if (field == nullptr || r.goTo(field, newPage) < 0) {
+    if (field == nullptr || r.goTo(field, newPage, screen) < 0) {
         state.SkipWithError("the first go-to did not paint");
         return;
     }
     waitFor([] { return false; }, 300);  // the page fills around the place
     int newPages = 0;
+    int screenCount = 0;
+    double screenMs = 0;
+    double screenFirstMs = 0;
     size_t i = 0;
     for (auto _ : state) {
         state.PauseTiming();
@@ -181,15 +223,25 @@ void run(benchmark::State& state, const QString& start, const QString& a, const 
             state.SkipWithError("no Bible go-to");
             return;
         }
-        const double seconds = r.goTo(field, newPage);
+        const double seconds = r.goTo(field, newPage, screen);
         if (seconds < 0) {
             state.SkipWithError("the go-to did not paint");
             return;
         }
         state.SetIterationTime(seconds);
         newPages += newPage ? 1 : 0;
+        if (screen.ok && screen.settledMs >= 0) {
+            ++screenCount;
+            screenMs += screen.settledMs;
+            screenFirstMs += screen.firstChangeMs;
+        }
     }
     state.counters["new_pages"] = newPages;
+    if (screenCount > 0) {
+        state.counters["screen_ms"] = screenMs / screenCount;
+        state.counters["screen_first_ms"] = screenFirstMs / screenCount;
+        state.counters["screen_rounds"] = screenCount;
+    }
 }
 
 void GoTo_in_page(benchmark::State& state)
@@ -228,6 +280,8 @@ int main(int argc, char** argv)
     BookPageScheme::registerScheme();
     // Never deleted: the web engine's clean-up at exit outlives it otherwise.
     new QApplication(argc, argv);
+    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+        WebViewGraphics::choose();
     QuillsteadAppController::setBundledBooksFolder(QStringLiteral(QS_BINARY_DIR "/books"));
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

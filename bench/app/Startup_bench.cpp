@@ -6,7 +6,10 @@
 // counts. Counters: `reader_ms` (the reader's own figure, from main() on), `rss_MB`, the reader's
 // resident memory when its verses had painted, `panes` (book panes of the layout), `renderers` (web
 // renderer processes then), `processes` (the reader and all its children) and `tree_PSS_MB` (their
-// proportional memory, shared pages divided among them).
+// proportional memory, shared pages divided among them); beside them the reader's own `PSS_MB`,
+// `USS_MB` (pages no other process maps) and `heap_MB` (its allocator's bytes in use), the tree's
+// `tree_USS_MB`, and `other_engine_processes`: web-engine processes of other programs, with which
+// the engine's code pages are shared (the PSS figures fall when there are any).
 //
 // Run with QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
 // (set here when absent); QS_BUILD_DIR names the build when it is not the one this program is in.
@@ -37,6 +40,11 @@ struct Report {
     int renderers = 0;
     int processes = 0;
     double treePssMB = 0;
+    double pssMB = 0;
+    double ussMB = 0;
+    double heapMB = 0;
+    double treeUssMB = 0;
+    int otherEngineProcesses = 0;
     QString error;
 };
 
@@ -92,7 +100,8 @@ public:
         QByteArray out;
         static const QRegularExpression line(
             QStringLiteral("first-verses-painted ms=(\\d+) rss_kb=(\\d+) panes=(\\d+) renderers=(\\d+) "
-                           "processes=(\\d+) tree_rss_kb=(\\d+) tree_pss_kb=(\\d+)"));
+                           "processes=(\\d+) tree_rss_kb=(\\d+) tree_pss_kb=(\\d+) pss_kb=(\\d+) uss_kb=(\\d+) "
+                           "heap_kb=(\\d+) tree_uss_kb=(\\d+) other_engine_processes=(\\d+)"));
         while (reader.state() != QProcess::NotRunning || reader.bytesAvailable() > 0) {
             reader.waitForReadyRead(20);
             out += reader.readAllStandardOutput();
@@ -105,6 +114,11 @@ public:
                 report.renderers = m.captured(4).toInt();
                 report.processes = m.captured(5).toInt();
                 report.treePssMB = m.captured(7).toDouble() / 1024.0;
+                report.pssMB = m.captured(8).toDouble() / 1024.0;
+                report.ussMB = m.captured(9).toDouble() / 1024.0;
+                report.heapMB = m.captured(10).toDouble() / 1024.0;
+                report.treeUssMB = m.captured(11).toDouble() / 1024.0;
+                report.otherEngineProcesses = m.captured(12).toInt();
                 report.ok = true;
                 break;
             }
@@ -139,8 +153,8 @@ void StartupToFirstVerses(benchmark::State& state)
         state.SkipWithError(first.error.left(400).toStdString().c_str());
         return;
     }
-    double readerMs = 0, rss = 0, treePss = 0, count = 0;
-    int panes = 0, renderers = 0, processes = 0;
+    double readerMs = 0, rss = 0, treePss = 0, pss = 0, uss = 0, heap = 0, treeUss = 0, count = 0;
+    int panes = 0, renderers = 0, processes = 0, others = 0;
     for (auto _ : state) {
         const Report r = home.start();
         if (!r.ok) {
@@ -151,6 +165,11 @@ void StartupToFirstVerses(benchmark::State& state)
         readerMs += r.readerMs;
         rss = std::max(rss, r.rssMB);
         treePss = std::max(treePss, r.treePssMB);
+        pss = std::max(pss, r.pssMB);
+        uss = std::max(uss, r.ussMB);
+        heap = std::max(heap, r.heapMB);
+        treeUss = std::max(treeUss, r.treeUssMB);
+        others = std::max(others, r.otherEngineProcesses);
         panes = r.panes;
         renderers = std::max(renderers, r.renderers);
         processes = std::max(processes, r.processes);
@@ -159,6 +178,11 @@ void StartupToFirstVerses(benchmark::State& state)
     state.counters["reader_ms"] = count > 0 ? readerMs / count : 0;
     state.counters["rss_MB"] = rss;
     state.counters["tree_PSS_MB"] = treePss;
+    state.counters["PSS_MB"] = pss;
+    state.counters["USS_MB"] = uss;
+    state.counters["heap_MB"] = heap;
+    state.counters["tree_USS_MB"] = treeUss;
+    state.counters["other_engine_processes"] = others;
     state.counters["panes"] = panes;
     state.counters["renderers"] = renderers;
     state.counters["processes"] = processes;

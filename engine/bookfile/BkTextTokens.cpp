@@ -1,5 +1,8 @@
 #include "engine/bookfile/BkTextTokens.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "engine/bookfile/cBkBookFile.h"
 
 using namespace BkTextFormat;
@@ -14,6 +17,11 @@ bool cBkTextTokenReader::readBytes(uint32_t position, uint8_t* out, uint32_t cou
 {
     if (position >= m_textEnd || count > m_textEnd - position)
         return false;
+    if (position >= m_heldStart && position - m_heldStart <= m_held.size() &&
+        count <= m_held.size() - (position - m_heldStart)) {
+        std::memcpy(out, m_held.data() + (position - m_heldStart), count);
+        return true;
+    }
     uint32_t done = 0;
     while (done < count) {
         // Reads below the text storage's cache size go through its cache.
@@ -26,6 +34,25 @@ bool cBkTextTokenReader::readBytes(uint32_t position, uint8_t* out, uint32_t cou
             return false;
         done += n;
     }
+    return true;
+}
+
+bool cBkTextTokenReader::holdRange(uint32_t start, uint32_t end)
+{
+    m_held.clear();
+    m_heldStart = 0;
+    if (end > m_textEnd)
+        end = m_textEnd;
+    if (start >= end)
+        return false;
+    const uint32_t length = std::min(end - start, kMostHeld);
+    std::vector<uint8_t> bytes(length);
+    uint32_t got = length;
+    m_book.text().readText(start, bytes.data(), got);
+    if (got != length)
+        return false;
+    m_held = std::move(bytes);
+    m_heldStart = start;
     return true;
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/bookfile/BkTextFormat.h"
 
@@ -61,6 +62,13 @@ public:
     // Copies `count` bytes at `position` into `out`; false when they do not lie before the text end.
     bool readBytes(uint32_t position, uint8_t* out, uint32_t count);
 
+    // Reads the text from `start` up to `end` (cut at the text end and at kMostHeld bytes) into
+    // memory at once, so that the tokens there are decoded without a read of the book file each
+    // (the file's own cache holds a hundred bytes); reads outside the range go to the file as
+    // before. A later call replaces the range. False, holding nothing, when the range cannot be read.
+    bool holdRange(uint32_t start, uint32_t end);
+    static constexpr uint32_t kMostHeld = 64 * 1024;
+
 private:
     bool byteAt(uint32_t position, uint8_t& b);
     bool be16(uint32_t position, uint32_t& v);
@@ -70,5 +78,7 @@ private:
 
     cBkBookFile& m_book;
     uint32_t m_textEnd;
-    uint32_t m_escapeBase;  // added to the u16 of a 0x7F 0xFF word token
+    uint32_t m_escapeBase;        // added to the u16 of a 0x7F 0xFF word token
+    std::vector<uint8_t> m_held;  // the text from m_heldStart on (holdRange)
+    uint32_t m_heldStart = 0;
 };

@@ -266,6 +266,70 @@ bool cBkWordLinks::literalBreaksPhrase(const cBkTextToken& t)
     return false;
 }
 
+void cBkWordLinks::rememberMatchesOf(const cSearchWordList* phrase)
+{
+    m_matches.clear();
+    m_remembered = nullptr;
+    if (phrase == nullptr || phrase->count() > 32)
+        return;
+    for (uint32_t i = 0; i < phrase->count(); ++i)
+        for (uint32_t j = 0; j < phrase->formCount(i); ++j)
+            if (!phrase->itemForm(i, j).attribute.empty())
+                return;
+    m_remembered = phrase;
+    m_matches.assign(m_book.wordList().wordCount(), 0);
+    // An item whose forms are all plain words (no wildcard, stem or sound-alike form) is matched here
+    // once for every word number: the words a plain form matches (the same letters, case aside) stand
+    // together in the word list, which is sorted ignoring case, from the first word that starts with
+    // the form, as the list's own wildcard search takes them. The other items are matched as their
+    // words are met.
+    cBkWordListStg& words = m_book.wordList();
+    std::u16string word;
+    for (uint32_t i = 0; i < phrase->count(); ++i) {
+        bool plain = true;
+        for (uint32_t j = 0; j < phrase->formCount(i) && plain; ++j) {
+            const AnItem& form = phrase->itemForm(i, j);
+            plain = form.hasWord && !form.word.empty() && form.word[0] != u'@' && form.word[0] != u'$' &&
+                !hasWildcard(form.word.c_str());
+        }
+        if (!plain)
+            continue;
+        const uint64_t known = uint64_t {1} << (2 * i);
+        const uint64_t matched = known << 1;
+        for (uint64_t& bits : m_matches)
+            bits |= known;
+        for (uint32_t j = 0; j < phrase->formCount(i); ++j) {
+            const std::u16string& form = phrase->itemForm(i, j).word;
+            const uint32_t first = words.wordNumberForString(form, true);
+            if (first == BkResult::kNone)
+                continue;
+            for (uint32_t w = first; w < m_matches.size(); ++w) {
+                words.wordForNumber(w, word);
+                if (BkText::compareIgnoringCase(word, form, form.size()) != 0)
+                    break;
+                if (matchSearchPattern(form.c_str(), word.c_str(), 0))
+                    m_matches[w] |= matched;
+            }
+        }
+    }
+}
+
+bool cBkWordLinks::rememberedMatch(const cSearchWordList& phrase, uint32_t item, uint32_t w, uint32_t afterWord)
+{
+    // Word numbers are below the word list's count; one the file gets wrong is matched afresh.
+    if (w >= m_matches.size())
+        return wordMatchesSearchItem(phrase, item, w, nullptr, afterWord);
+    uint64_t& bits = m_matches[w];
+    const uint64_t known = uint64_t {1} << (2 * item);
+    const uint64_t matched = known << 1;
+    if ((bits & known) == 0) {
+        bits |= known;
+        if (wordMatchesSearchItem(phrase, item, w, nullptr, afterWord))
+            bits |= matched;
+    }
+    return (bits & matched) != 0;
+}
+
 bool cBkWordLinks::isPhrasePresentInSection(uint32_t section, const cSearchWordList& phrase)
 {
     const uint32_t N = phrase.count();
@@ -273,6 +337,8 @@ bool cBkWordLinks::isPhrasePresentInSection(uint32_t section, const cSearchWordL
     sectionRange(section, s0, s1);
     if (N == 0 || s0 >= s1)
         return false;
+    // The section's text is read once; the last token may run a little past its end.
+    m_reader.holdRange(s0, s1 + 8);
 
     uint32_t m = 0;
     bool hasRestart = false;
@@ -296,8 +362,10 @@ bool cBkWordLinks::isPhrasePresentInSection(uint32_t section, const cSearchWordL
 
     // A token may be matched against two items (the next one and the first); when some form needs
     // the word's text, it is decoded once per token and handed to both.
+    // With the phrase's matches remembered, a word's text is read only when it is first met.
+    const bool remembered = m_remembered == &phrase;
     bool needsText = false;
-    for (uint32_t i = 0; i < N && !needsText; ++i) {
+    for (uint32_t i = 0; i < N && !needsText && !remembered; ++i) {
         for (uint32_t j = 0; j < phrase.formCount(i) && !needsText; ++j) {
             const AnItem& form = phrase.itemForm(i, j);
             needsText = form.hasWord ? form.word != u"*" : form.isCanonicalNumber != 0;
@@ -318,12 +386,16 @@ bool cBkWordLinks::isPhrasePresentInSection(uint32_t section, const cSearchWordL
                 continue;
             if (needsText)
                 m_book.wordList().wordForNumber(t.number, text);
-            if (m > 0 && !hasRestart && wordMatchesSearchItem(phrase, 0, t.number, word, p)) {
+            auto matches = [&](uint32_t item) {
+                return remembered ? rememberedMatch(phrase, item, t.number, p)
+                                  : wordMatchesSearchItem(phrase, item, t.number, word, p);
+            };
+            if (m > 0 && !hasRestart && matches(0)) {
                 hasRestart = true;
                 restart = q;
                 savedEnabled = enabled;
             }
-            if (wordMatchesSearchItem(phrase, m, t.number, word, p)) {
+            if (matches(m)) {
                 if (++m == N)
                     return true;
             } else {

@@ -58,6 +58,12 @@ public:
     bool matchWordAttributes(const std::u16string& term, std::vector<int32_t>& definitions);
     // Whether the phrase (items matching consecutive words) occurs in the section.
     bool isPhrasePresentInSection(uint32_t section, const cSearchWordList& phrase);
+    // For the test of one phrase in many sections: from now on, which of the phrase's items each word
+    // number matches is remembered across isPhrasePresentInSection calls with this same list, so a
+    // word's text is read and matched once rather than at every occurrence. The list must not change
+    // while remembered; null forgets. A phrase with an attribute term (decided by the tokens after
+    // each word) or of more than 32 items is matched afresh each time.
+    void rememberMatchesOf(const cSearchWordList* phrase);
     // Adds the Strong's numbers and attributes of word `w` (or, with a non-empty `word`, of every word
     // carrying `word` as one of them) in the section to `entries`, each text once across calls
     // (`seen`). True when `entries` is not empty afterwards.
@@ -73,6 +79,12 @@ private:
     bool attributeText(const cBkTextToken& t, std::u16string& text);
     bool literalBreaksPhrase(const cBkTextToken& t);
 
+    // Whether word `w` matches item `item` of the remembered phrase (rememberMatchesOf).
+    bool rememberedMatch(const cSearchWordList& phrase, uint32_t item, uint32_t w, uint32_t afterWord);
+
     cBkBookFile& m_book;
     cBkTextTokenReader m_reader;
+    const cSearchWordList* m_remembered = nullptr;
+    // Per word number, two bits per item: known, and matched.
+    std::vector<uint64_t> m_matches;
 };

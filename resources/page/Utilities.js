@@ -225,9 +225,16 @@ function qsAnchorElement() {
     return blocks.length ? blocks[blocks.length - 1] : qsFrame.end;
 }
 
+// The fraction of a pixel added to the white space above the blocks (qsFrame.top), so that content
+// put in or taken out above the view always moves what follows by whole pixels.
+var qsTopFraction = 0;
+
 // Runs change(shift) and then scrolls once so that the anchor stays where it was on screen; change
 // may call shift() to learn how far the anchor has moved so far. Scroll offsets are whole pixels, so
-// a whole batch of changes is compensated in one step.
+// a whole batch of changes is compensated in one step. Blocks are rarely a whole number of pixels
+// high: a shift of 312.4 pixels scrolled back by 312 would leave the text 0.4 pixels lower, which
+// the next paint shows as a line of text jumping a pixel. The white space at the top takes the
+// fraction up, and the scroll is the whole number that is left.
 function qsKeepingPlace(change) {
     var anchor = qsAnchorElement();
     var before = anchor ? anchor.getBoundingClientRect().top : 0;
@@ -236,8 +243,29 @@ function qsKeepingPlace(change) {
     };
     change(shift);
     var delta = shift();
-    if (delta !== 0)
-        window.scrollBy(0, delta);
+    if (delta === 0)
+        return;
+    var whole = Math.round(delta);
+    var fraction = whole - delta;
+    if (Math.abs(fraction) > 0.01 && qsFrame.top) {
+        var total = Math.round((qsTopFraction + fraction) * 1024) / 1024;
+        if (total < 0) {
+            total += 1;
+            whole += 1;
+        } else if (total >= 1) {
+            total -= 1;
+            whole -= 1;
+        }
+        qsTopFraction = total;
+        // Layout positions are multiples of 1/64 pixel, which the number holds exactly (kept to 1/1024
+        // so that it is never written in exponent form): rounded to fewer digits, the fraction would
+        // leave a residue that moves a line of text across a pixel boundary.
+        qsFrame.top.style.height = String(total) + 'px';
+        delta = shift();
+        whole = Math.round(delta);
+    }
+    if (whole !== 0)
+        window.scrollBy(0, whole);
 }
 
 // Blocks fetched ahead in the direction of travel and not yet on the page.

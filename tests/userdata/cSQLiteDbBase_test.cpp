@@ -6,6 +6,9 @@
 
 #include "engine/foundation/cMsgBox.h"
 #include "tests/userdata/UserDataTestSupport.h"
+#include "userdata/cDevotionalDataStg.h"
+#include "userdata/cHighlightColorNameStg.h"
+#include "userdata/cSyncCustomerDb.h"
 
 namespace {
 
@@ -32,6 +35,41 @@ TEST_F(SQLiteDbBaseTest, NoDataFolderMeansNoDatabase)
     EXPECT_EQ(rc, SQLITE_CANTOPEN);
     EXPECT_FALSE(db.tableHasRows("T", "x"));  // opening on demand fails the same way
     EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+    cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
+}
+
+TEST_F(SQLiteDbBaseTest, WithoutADataFolderStoresFailQuietlyAndOpenNothing)
+{
+    // A tool that never set a data folder has no database: its stores answer "nothing" and report
+    // no error (an open of the empty path would be reported as "Error 14 accessing database """).
+    cSQLiteDbBase::setEngineDataFolder(cLString16());
+    const std::uint32_t shownBefore = cMsgBox::shownCount();
+    {
+        cDatabaseErrorCapture capture;
+        cDevotionalDataStg devotional;
+        cDateTimeValue start;
+        std::uint32_t readings = 0;
+        EXPECT_FALSE(devotional.readStartDate(1, 130, start, readings, nullptr, false));
+        EXPECT_FALSE(devotional.isOpen());
+        cHighlightColorNameStg colors;
+        EXPECT_FALSE(colors.create());
+        cSyncCustomerDb customer;
+        EXPECT_FALSE(customer.create());
+        EXPECT_FALSE(capture.captured()) << text(capture.text());
+    }
+    EXPECT_EQ(cMsgBox::shownCount(), shownBefore);
+    EXPECT_EQ(cSQLiteDbBase::openCount(), 0);
+    cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
+
+    // With a data folder, a database that cannot be opened is still reported.
+    cSQLiteDbBase::setEngineDataFolder(cLString16("/nonexistent-folder/x"));
+    {
+        cDatabaseErrorCapture capture;
+        cHighlightColorNameStg colors;
+        EXPECT_FALSE(colors.create());
+        ASSERT_TRUE(capture.captured());
+        EXPECT_EQ(text(capture.text()).rfind("Error 14 accessing database", 0), 0u) << text(capture.text());
+    }
     cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
 }
 

@@ -17,6 +17,7 @@
 #include "search/core/SearchOptions.h"
 #include "search/core/SearchSpecification.h"
 #include "search/core/TextFolding.h"
+#include "search/core/WildcardPattern.h"
 #include "search/core/cBitVector.h"
 #include "search/core/cSearchWordList.h"
 #include "search/execution/SearchRun.h"
@@ -277,25 +278,47 @@ std::uint32_t cTvkToolBook::phraseSections(const std::string& words, std::vector
     const std::vector<std::string> list = splitWords(words);
     if (list.empty() || list.size() > kMaxPhraseWords)
         return kBadArgument;
+    // The phrase starts from the sections of its rarest word, narrowed by each other word from the
+    // rarer to the commoner (a word's section count is known without reading its entry); the word
+    // positions are then checked only in the sections that hold every word. A word with a wildcard
+    // has no single count and comes last.
     cSearchWordList phrase;
-    std::unique_ptr<cBitVector> all;
-    for (const std::string& w : list) {
-        const std::u16string w16 = BkText::utf8ToUtf16(w);
+    std::vector<std::pair<std::uint32_t, size_t>> order;  // (sections holding the word, word)
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::u16string w16 = BkText::utf8ToUtf16(list[i]);
         if (phrase.appendItem(w16.c_str(), AnItem::kNoWordNumber, false, nullptr) != 0)
             return kBadArgument;
+        std::uint32_t sectionsOf = UINT32_MAX;
+        if (!hasWildcardOrNegationInChars(w16.c_str())) {
+            sectionsOf = m_doc->WordOccursInXSections(cLString8(list[i].c_str()));
+            if (sectionsOf == 0)
+                return 0;  // a word the book lacks: no section holds the phrase
+        }
+        order.emplace_back(sectionsOf, i);
+    }
+    std::stable_sort(order.begin(), order.end());
+    std::unique_ptr<cBitVector> candidates;
+    for (const auto& [sectionsOf, i] : order) {
         cBitVector* hits = nullptr;
         std::uint32_t count = 0;
-        m_doc->SearchMainConcordance(wideText(w), hits, count);
+        m_doc->SearchMainConcordance(wideText(list[i]), hits, count);
         std::unique_ptr<cBitVector> owned(hits);
         if (owned == nullptr || count == 0)
-            return 0;  // a word the book lacks: no section holds the phrase
-        if (all == nullptr)
-            all = std::move(owned);
+            return 0;
+        if (candidates == nullptr)
+            candidates = std::move(owned);
         else
-            all->andVector(*owned);
+            candidates->andVector(*owned);
+        if (candidates->count(1) == 0)
+            return 0;
     }
-    for (std::uint32_t s = all->first(1); s != cBitVector::kNone; s = all->nextAfter(s, 1))
-        if (m_doc->IsPhrasePresentInSection(phrase, s))
+    // One view of the book for every candidate, which remembers what each word number matched.
+    if (m_doc->bookFile() == nullptr)
+        return cBookDoc::kNotOpen;
+    cBkWordLinks links(*m_doc->bookFile());
+    links.rememberMatchesOf(&phrase);
+    for (std::uint32_t s = candidates->first(1); s != cBitVector::kNone; s = candidates->nextAfter(s, 1))
+        if (links.isPhrasePresentInSection(s, phrase))
             sections.push_back(s);
     return 0;
 }

@@ -5,7 +5,10 @@
 #include <atomic>
 #include <thread>
 
+#include "engine/bookfile/BkText.h"
 #include "engine/bookfile/TextTokenTestBook.h"
+#include "engine/bookfile/cBkBookFile.h"
+#include "engine/bookfile/cBkSectionStg.h"
 #include "engine/bookfile/cBkSectionTextWriter.h"
 #include "search/core/Metaphone.h"
 #include "search/core/cSearchWordList.h"
@@ -231,6 +234,86 @@ TEST(WordLinks, PhrasesInSections)
     EXPECT_FALSE(cBkWordLinks(two.book).isPhrasePresentInSection(7, ab));
     cSearchWordList empty;
     EXPECT_FALSE(cBkWordLinks(two.book).isPhrasePresentInSection(0, empty));
+}
+
+TEST(WordLinks, RememberedMatchesAnswerAsFreshOnes)
+{
+    // The same phrases in the same sections, tested by a view that remembers each word number's
+    // matches (a phrase of plain words is matched against the word list once) and by fresh views.
+    const std::vector<Bytes> sections = {wordsOf({"a", "b"}), wordsOf({"x", "a", "x", "a", "b"}),
+        wordsOf({"a", "x", "b"}), wordsOf({"love", "the", "caf\xC3\xA9"}), wordsOf({"loved", "the", "x"}),
+        wordsOf({"the", "love", "a"}), wordsOf({"agape", "b", "love"})};
+    Bytes all;
+    std::vector<uint32_t> starts;
+    for (const Bytes& b : sections) {
+        starts.push_back(static_cast<uint32_t>(4 + all.size()));
+        all.insert(all.end(), b.begin(), b.end());
+    }
+    TextTestBook book(spec(all, starts));
+    const std::vector<std::vector<const char16_t*>> phrases = {{u"a", u"b"}, {u"A", u"B"}, {u"love", u"the"},
+        {u"LOVE", u"The", u"caf\u00e9"}, {u"lov*", u"the"}, {u"the", u"lov?"}, {u"the", u"love", u"a"}, {u"x", u"b"},
+        {u"loved", u"the", u"x"}, {u"@love", u"the"}, {u"nothing", u"the"}, {u"caf", u"b"}};
+    for (const auto& words : phrases) {
+        cSearchWordList list;
+        for (const char16_t* w : words)
+            add(list, w);
+        cBkWordLinks remembering(book.book);
+        remembering.rememberMatchesOf(&list);
+        std::u16string name;
+        for (const char16_t* w : words)
+            name += std::u16string(w) + u" ";
+        for (uint32_t s = 0; s < sections.size(); ++s)
+            EXPECT_EQ(remembering.isPhrasePresentInSection(s, list),
+                cBkWordLinks(book.book).isPhrasePresentInSection(s, list))
+                << BkText::utf16ToUtf8(name) << "in section " << s;
+    }
+    // The answers themselves, for a few.
+    cSearchWordList loveThe;
+    add(loveThe, u"LOVE");
+    add(loveThe, u"the");
+    cBkWordLinks links(book.book);
+    links.rememberMatchesOf(&loveThe);
+    EXPECT_TRUE(links.isPhrasePresentInSection(3, loveThe));
+    EXPECT_FALSE(links.isPhrasePresentInSection(4, loveThe));  // "loved the" is another word
+    EXPECT_FALSE(links.isPhrasePresentInSection(5, loveThe));
+    // Forgotten: a changed list is matched afresh.
+    links.rememberMatchesOf(nullptr);
+    cSearchWordList lovedThe;
+    add(lovedThe, u"loved");
+    add(lovedThe, u"the");
+    EXPECT_TRUE(links.isPhrasePresentInSection(4, lovedThe));
+}
+
+TEST(WordLinks, RememberedMatchesAgreeOnTheSampleBibles)
+{
+    // Every section of the compiled sample Bibles (English and Spanish, accented words included).
+    for (const char* file : {"KJV.tvk", "RV1909.tvk"}) {
+        const std::string path = std::string(QS_BINARY_DIR) + "/library/" + file;
+        cBkBookFile* bible = nullptr;
+        if (acquireBookFile(BkText::utf8ToUtf16(path), bible) != 0 || bible == nullptr)
+            GTEST_SKIP() << "the sample library is not built";
+        const std::vector<std::vector<std::u16string>> phrases = {{u"the", u"LORD", u"said"},
+            {u"in", u"the", u"beginning"}, {u"and", u"it", u"came", u"to", u"pass"}, {u"dijo", u"Jehov\u00e1"},
+            {u"JEHOVA", u"dijo"}, {u"el", u"se\u00f1or"}, {u"lov*", u"one", u"another"}};
+        for (const auto& words : phrases) {
+            cSearchWordList list;
+            for (const std::u16string& w : words)
+                add(list, w.c_str());
+            cBkWordLinks remembering(*bible);
+            remembering.rememberMatchesOf(&list);
+            cBkWordLinks fresh(*bible);
+            int found = 0;
+            for (uint32_t s = 0; s < bible->sections().sectionCount(); ++s) {
+                const bool expected = fresh.isPhrasePresentInSection(s, list);
+                found += expected ? 1 : 0;
+                ASSERT_EQ(remembering.isPhrasePresentInSection(s, list), expected) << file << " section " << s;
+            }
+            if (std::string(file) == "KJV.tvk" && words[0] == u"the") {
+                EXPECT_EQ(found, 219);
+            }
+        }
+        releaseBookFile(bible);
+    }
 }
 
 TEST(WordLinks, CollectWordAttributes)

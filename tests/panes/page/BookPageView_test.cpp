@@ -1660,6 +1660,11 @@ TEST(BookPageView, AGoToElsewhereInTheBookKeepsThePageAndPaintsTheVerseAtTheTop)
     const quint64 before = page.view.webViewSerialNumber();
     QSignalSpy loads(&page.view, &BookPageView::pageLoaded);
     QSignalSpy painted(&page.view, &BookPageView::goToPainted);
+    // Where the verse stood on the painted frame, taken before the blocks above it come.
+    js(page.view,
+        QStringLiteral("window.qsPaintedTop=null;var qsPlacePainted=jsInterface.placePainted;"
+                       "jsInterface.placePainted=function(s){var e=document.getElementById('_s45.8.28');"
+                       "window.qsPaintedTop=e?e.getBoundingClientRect().top:null;qsPlacePainted(s);}"));
     GoToRequest request;
     request.section = page.source->sectionForBibleKey(key(45, 8, 28));
     ASSERT_TRUE(page.view.goTo(page.source, request));
@@ -1679,6 +1684,11 @@ TEST(BookPageView, AGoToElsewhereInTheBookKeepsThePageAndPaintsTheVerseAtTheTop)
     EXPECT_LT(blocks.first(), romans);
     EXPECT_GT(blocks.last(), romans);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
+    // The blocks put in above moved the page by whole pixels only: the verse stands exactly where the
+    // painted frame showed it, not a fraction of a pixel off (which shows as a line jumping a pixel).
+    const QVariant paintedTop = js(page.view, QStringLiteral("window.qsPaintedTop"));
+    ASSERT_TRUE(paintedTop.isValid() && !paintedTop.isNull());
+    EXPECT_EQ(page.topOf(QStringLiteral("_s45.8.28")), paintedTop.toDouble());
 
     // A report about the place before (the page's serial then) moves nothing.
     const qint64 block = page.host.state().block();

@@ -1,0 +1,279 @@
+#!/usr/bin/env bash
+# Times a go-to as the screen shows it, in Quillstead, Xiphos and BibleTime, in one interleaved run
+# on one machine. Each reader runs on an X server of its own (Xvfb, 1600 x 1000); a round types a
+# reference into the reader's go-to field, lets the screen settle, types the next one and has
+# qs_screen_watch press Return: the watcher copies the Bible pane's rectangle of the screen every
+# $QS_SCREEN_INTERVAL ms (5) and reports when it reached, and kept, the picture it settled on (the
+# verse readable at its place; a caret or a few pixels are no change, text moved by a pixel is).
+# The time runs from the key's arrival at the X server.
+#
+# Rows (the go-to before the timed one is not timed):
+#   same chapter    John 3:1  -> John 3:36
+#   other chapter   John 3:1  -> John 9:1
+#   other book      John 3:1  -> Romans 8:28
+# and the CPU time each reader's whole process tree used while idle for $QS_IDLE_SECONDS (10) after
+# the rounds (from /proc, the reader and every process below it).
+#
+# Prints, per row and reader, the median of $QS_SCREEN_ROUNDS rounds (12), the fastest and the
+# slowest, with the load average before and after. QS_SCREEN_READERS picks readers ("quillstead
+# xiphos bibletime"); a peer that is not installed is left out with a note (apt-get install xiphos
+# bibletime; scripts/install-deps.sh installs both). QS_BUILD_DIR: the build whose `quillstead`,
+# `library` and `qs_screen_watch` are used (default build-bench, configured RelWithDebInfo when new).
+# Run it on an otherwise idle machine.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+BUILD="${QS_BUILD_DIR:-$ROOT/build-bench}"
+case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
+if [ ! -f "$BUILD/CMakeCache.txt" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQS_BUILD_BENCH=ON \
+    -DQS_BUILD_TESTS=OFF -DQS_BUILD_LIBRARY=ON >/dev/null
+fi
+cmake --build "$BUILD" --target quillstead library qs_screen_watch -j4 >/dev/null
+QUILLSTEAD="$BUILD/app/quillstead"
+WATCH="$BUILD/bench/screen/qs_screen_watch"
+ROUNDS="${QS_SCREEN_ROUNDS:-12}"
+INTERVAL="${QS_SCREEN_INTERVAL:-5}"
+IDLE_SECONDS="${QS_IDLE_SECONDS:-10}"
+READERS="${QS_SCREEN_READERS:-quillstead xiphos bibletime}"
+
+die() { echo "compare_screens: $*" >&2; exit 1; }
+[ -x "$QUILLSTEAD" ] || die "$QUILLSTEAD is missing"
+[ -x "$WATCH" ] || die "$WATCH is missing (xcb and xcb-xtest: scripts/install-deps.sh)"
+for tool in Xvfb xdotool; do
+  command -v "$tool" >/dev/null || die "$tool is missing; run scripts/install-deps.sh"
+done
+
+WORK="$(mktemp -d)"
+declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT REST
+cleanup() {
+  local r
+  for r in "${!READER_PID[@]}"; do kill "${READER_PID[$r]}" 2>/dev/null || true; done
+  for r in "${!XVFB_PID[@]}"; do kill "${XVFB_PID[$r]}" 2>/dev/null || true; done
+  sleep 0.5
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# start_display READER: an X server of the reader's own on the first free display from :70.
+start_display() {
+  local n=70
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >"$WORK/xvfb-$1.log" 2>&1 &
+  XVFB_PID[$1]=$!
+  DISPLAY_OF[$1]=":$n"
+  local i
+  for ((i = 0; i < 100; i++)); do
+    [ -e "/tmp/.X11-unix/X$n" ] && return 0
+    sleep 0.05
+  done
+  die "Xvfb did not start on :$n"
+}
+
+# on READER COMMAND...: runs an X command on the reader's display.
+on() { local r=$1; shift; DISPLAY="${DISPLAY_OF[$r]}" "$@"; }
+
+# wait_window READER PATTERN: waits (30 s at most) for a window whose name matches.
+wait_window() {
+  local i
+  for ((i = 0; i < 300; i++)); do
+    on "$1" xdotool search --name "$2" >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  die "$1: no window named like '$2'"
+}
+
+# Each reader's start: the go-to field's position (FIELD, "x y"), the Bible pane's text (RECT,
+# "x,y,w,h") and where the pointer waits while the screen is watched (REST: inside the window, where
+# hovering changes nothing; without a window manager a GTK window has the keyboard only while the
+# pointer is over it), all in screen pixels, for the layout each reader opens with on a 1600 x 1000
+# screen.
+start_quillstead() {
+  local home="$WORK/quillstead-home"
+  mkdir -p "$home/run"
+  chmod 700 "$home/run"
+  HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
+    XDG_CACHE_HOME="$home/cache" DISPLAY="${DISPLAY_OF[quillstead]}" \
+    QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}" \
+    "$QUILLSTEAD" >"$WORK/quillstead.log" 2>&1 &
+  READER_PID[quillstead]=$!
+  wait_window quillstead "Quillstead"
+  sleep 4 # the first start installs the sample books
+  # The window fills the screen; the King James pane (top right) is made the current pane by a click
+  # on its tab, and the Bible go-to field then comes up with Ctrl+L.
+  on quillstead xdotool mousemove 994 120 click 1
+  sleep 0.5
+  FIELD[quillstead]="key"
+  RECT[quillstead]="${QS_QUILLSTEAD_RECT:-955,150,610,390}"
+  REST[quillstead]="150 900"
+}
+
+start_xiphos() {
+  local home="$WORK/xiphos-home"
+  mkdir -p "$home"
+  HOME="$home" LANG=C.utf8 LC_ALL=C.utf8 DISPLAY="${DISPLAY_OF[xiphos]}" xiphos >"$WORK/xiphos.log" 2>&1 &
+  READER_PID[xiphos]=$!
+  wait_window xiphos " - Xiphos$"
+  sleep 3
+  local w
+  w="$(on xiphos xdotool search --name " - Xiphos$" | head -n 1)"
+  on xiphos xdotool windowmove "$w" 0 0 windowsize "$w" 1280 800
+  sleep 1
+  # The note that the C locale has no translations.
+  on xiphos xdotool mousemove 189 116 click 1
+  sleep 0.5
+  FIELD[xiphos]="900 81"
+  RECT[xiphos]="${QS_XIPHOS_RECT:-205,110,450,600}"
+  REST[xiphos]="100 781"
+}
+
+start_bibletime() {
+  local home="$WORK/bibletime-home"
+  mkdir -p "$home/.bibletime" "$home/run"
+  chmod 700 "$home/run"
+  printf '%s\n' '[General]' 'btconfig_api_version=1' '' '[GUI]' 'booknameLanguage=en_US' 'showTipAtStartup=false' \
+    >"$home/.bibletime/bibletimerc"
+  HOME="$home" LANG=C.utf8 XDG_RUNTIME_DIR="$home/run" DISPLAY="${DISPLAY_OF[bibletime]}" bibletime \
+    >"$WORK/bibletime.log" 2>&1 &
+  READER_PID[bibletime]=$!
+  wait_window bibletime "^BibleTime"
+  sleep 3
+  # The King James Bible from the bookshelf: filter, open the folders, double-click the module.
+  on bibletime xdotool mousemove 127 101 click 1
+  on bibletime xdotool type --delay 5 "KJV"
+  sleep 0.5
+  on bibletime xdotool mousemove 11 129 click 1
+  sleep 0.3
+  on bibletime xdotool mousemove 31 146 click 1
+  sleep 0.3
+  on bibletime xdotool mousemove 111 163 click --repeat 2 --delay 80 1
+  sleep 3
+  FIELD[bibletime]="415 106"
+  RECT[bibletime]="${QS_BIBLETIME_RECT:-285,160,750,500}"
+  REST[bibletime]="100 300"
+}
+
+# type_reference READER REFERENCE: puts the reference in the reader's go-to field (Return not pressed)
+# and moves the pointer to its resting place.
+type_reference() {
+  local r=$1 ref=$2
+  if [ "${FIELD[$r]}" = key ]; then
+    on "$r" xdotool key ctrl+l
+  else
+    # shellcheck disable=SC2086
+    on "$r" xdotool mousemove ${FIELD[$r]} click 1
+  fi
+  on "$r" xdotool key ctrl+a
+  on "$r" xdotool type --delay 2 "$ref"
+  # shellcheck disable=SC2086
+  on "$r" xdotool mousemove ${REST[$r]}
+}
+
+# go_untimed READER REFERENCE
+go_untimed() {
+  type_reference "$1" "$2"
+  on "$1" xdotool key Return
+  sleep 0.8
+}
+
+# go_timed READER REFERENCE: prints the watcher's readable_ms (or "fail").
+go_timed() {
+  local r=$1 ref=$2 out
+  type_reference "$r" "$ref"
+  sleep 0.6
+  if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "${RECT[$r]}" --interval "$INTERVAL" --settle 700 \
+    --timeout 6000 2>>"$WORK/watch-$r.log")"; then
+    sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
+  else
+    echo fail
+  fi
+}
+
+# tree_cpu_ticks PID: user + system clock ticks of the process and every process below it.
+tree_cpu_ticks() {
+  local pids=("$1") all=() p kids total=0
+  while [ ${#pids[@]} -gt 0 ]; do
+    p=${pids[0]}
+    pids=("${pids[@]:1}")
+    all+=("$p")
+    kids="$(cat /proc/"$p"/task/*/children 2>/dev/null || true)"
+    for k in $kids; do pids+=("$k"); done
+  done
+  for p in "${all[@]}"; do
+    if [ -r "/proc/$p/stat" ]; then
+      # Fields 14 and 15 (utime, stime), counted after the command's closing parenthesis.
+      total=$((total + $(sed 's/.*) //' "/proc/$p/stat" | awk '{ print $12 + $13 }')))
+    fi
+  done
+  echo "$total"
+}
+
+median() { sort -n | awk '{ t[NR] = $1 } END { if (NR == 0) { print "n/a"; exit }
+  m = (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2; printf "%.0f", m }'; }
+range() { sort -n | awk 'NR == 1 { lo = $1 } { hi = $1 } END { if (NR) printf "%.0f-%.0f", lo, hi; else print "n/a" }'; }
+
+load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+active=()
+for r in $READERS; do
+  case "$r" in
+    quillstead) ;;
+    xiphos | bibletime)
+      command -v "$r" >/dev/null || { echo "compare_screens: $r is not installed; left out (apt-get install $r)"; continue; } ;;
+    *) die "unknown reader '$r'" ;;
+  esac
+  start_display "$r"
+  "start_$r"
+  active+=("$r")
+done
+[ ${#active[@]} -gt 0 ] || die "no reader to time"
+
+CASES=("same chapter|John 3:1|John 3:36" "other chapter|John 3:1|John 9:1" "other book|John 3:1|Romans 8:28")
+declare -A TIMES
+for ((round = 0; round < ROUNDS; round++)); do
+  for c in "${CASES[@]}"; do
+    IFS='|' read -r name from to <<<"$c"
+    for r in "${active[@]}"; do
+      go_untimed "$r" "$from"
+      t="$(go_timed "$r" "$to")"
+      TIMES["$name|$r"]+="$t "
+    done
+  done
+done
+
+declare -A IDLE
+hz="$(getconf CLK_TCK)"
+for r in "${active[@]}"; do
+  # shellcheck disable=SC2086
+  on "$r" xdotool mousemove ${REST[$r]}
+done
+sleep 2
+for r in "${active[@]}"; do
+  IDLE[$r]="$(tree_cpu_ticks "${READER_PID[$r]}")"
+done
+sleep "$IDLE_SECONDS"
+for r in "${active[@]}"; do
+  IDLE[$r]="$(awk -v a="${IDLE[$r]}" -v b="$(tree_cpu_ticks "${READER_PID[$r]}")" -v hz="$hz" \
+    'BEGIN { printf "%.2f", (b - a) / hz }')"
+done
+load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
+
+echo "Go-to as the screen shows it on $(uname -n), $(nproc) cores, $(date -u +%Y-%m-%dT%H:%MZ);" \
+  "load average $load_before before, $load_after after; $ROUNDS interleaved rounds, screen copied every $INTERVAL ms"
+printf '%-42s' "Return in the go-to field -> verse readable"
+for r in "${active[@]}"; do printf ' %22s' "$r ms (range)"; done
+echo
+for c in "${CASES[@]}"; do
+  IFS='|' read -r name from to <<<"$c"
+  printf '%-42s' "$name ($from -> $to)"
+  for r in "${active[@]}"; do
+    list="$(tr ' ' '\n' <<<"${TIMES["$name|$r"]}" | grep -E '^[0-9.]+$' || true)"
+    fails="$(tr ' ' '\n' <<<"${TIMES["$name|$r"]}" | grep -c -v -E '^[0-9.]+$|^$' || true)"
+    cell="$(median <<<"$list") ($(range <<<"$list"))"
+    [ "$fails" -gt 0 ] && cell="$cell ${fails} failed"
+    printf ' %22s' "$cell"
+  done
+  echo
+done
+printf '%-42s' "idle, CPU s of the process tree in ${IDLE_SECONDS} s"
+for r in "${active[@]}"; do printf ' %22s' "${IDLE[$r]}"; done
+echo

@@ -1,0 +1,106 @@
+// qs_screen_watch: presses a key on an X display (XTEST) and reports, from the screen itself, when a
+// rectangle of it settled on its new picture: the time to the first change and the time from which
+// on the picture stayed as it ended. The readers compared in bench/compare_screens.sh are timed
+// with it alike, whatever program draws the rectangle.
+//
+//   qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]
+//                   [--settle MS] [--timeout MS] [--key Return] [--save PREFIX]
+//
+// --save writes the distinct pictures seen as PREFIX-<n>.ppm (0: the one before the key).
+//
+// Prints one line: "first_change_ms=<ms> readable_ms=<ms> samples=<n> distinct=<n> copy_ms=<ms>
+// changes_ms=<ms>,..." (-1 when the rectangle did not change; changes_ms: when each distinct picture
+// first showed). Exit status 0, or 1 with the reason on standard error.
+#include "bench/screen/ScreenFrames.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+bool parseRect(const char* text, ScreenFrames::Rect& rect)
+{
+    return std::sscanf(text, "%d,%d,%d,%d", &rect.x, &rect.y, &rect.width, &rect.height) == 4 && rect.width > 0 &&
+        rect.height > 0;
+}
+
+bool parseInt(const char* text, int& value, int low, int high)
+{
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < low || v > high)
+        return false;
+    value = static_cast<int>(v);
+    return true;
+}
+
+int usage()
+{
+    std::fprintf(stderr,
+        "usage: qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]\n"
+        "                       [--settle MS] [--timeout MS] [--key Return|KP_Enter] [--save PREFIX]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const char* display = nullptr;
+    const char* key = "Return";
+    const char* save = nullptr;
+    ScreenFrames::Rect rect;
+    int tolerance = 40, interval = 5, settle = 600, timeout = 5000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+        bool ok = v != nullptr;
+        if (a == "--display" && ok)
+            display = v;
+        else if (a == "--rect" && ok)
+            ok = parseRect(v, rect);
+        else if (a == "--tolerance" && ok)
+            ok = parseInt(v, tolerance, 0, 1 << 24);
+        else if (a == "--interval" && ok)
+            ok = parseInt(v, interval, 1, 1000);
+        else if (a == "--settle" && ok)
+            ok = parseInt(v, settle, 10, 60000);
+        else if (a == "--timeout" && ok)
+            ok = parseInt(v, timeout, 10, 600000);
+        else if (a == "--key" && ok)
+            key = v;
+        else if (a == "--save" && ok)
+            save = v;
+        else
+            return usage();
+        if (!ok)
+            return usage();
+        ++i;
+    }
+    ScreenFrames frames;
+    if (!frames.open(display, rect, tolerance)) {
+        std::fprintf(stderr, "qs_screen_watch: %s\n", frames.error().c_str());
+        return 1;
+    }
+    if (!frames.pressKeyAndStart(key, interval)) {
+        std::fprintf(stderr, "qs_screen_watch: the key %s cannot be sent (no XTEST, or no such key)\n", key);
+        return 1;
+    }
+    const ScreenFrames::Result r = frames.finish(settle, timeout);
+    if (!r.ok) {
+        std::fprintf(stderr, "qs_screen_watch: %s\n", r.error.c_str());
+        return 1;
+    }
+    if (!r.error.empty())
+        std::fprintf(stderr, "qs_screen_watch: %s\n", r.error.c_str());
+    if (save != nullptr && !frames.savePictures(save))
+        std::fprintf(stderr, "qs_screen_watch: the pictures could not be saved as %s-<n>.ppm\n", save);
+    std::printf("first_change_ms=%.1f readable_ms=%.1f samples=%d distinct=%d copy_ms=%.2f changes_ms=",
+        r.firstChangeMs, r.settledMs, r.samples, r.distinct, r.meanCopyMs);
+    for (size_t i = 0; i < r.changesMs.size(); ++i)
+        std::printf("%s%.1f", i > 0 ? "," : "", r.changesMs[i]);
+    std::printf("\n");
+    return 0;
+}

@@ -1,0 +1,93 @@
+#include "panes/page/WebViewGraphics.h"
+
+#include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
+
+#include <optional>
+
+Q_LOGGING_CATEGORY(lcWebViewGraphics, "qs.panes.page.graphics", QtWarningMsg)
+
+namespace WebViewGraphics {
+
+bool isSoftwareRasterizer(const QByteArray& rendererName)
+{
+    const QByteArray name = rendererName.toLower();
+    // Mesa's rasterizers name themselves ("llvmpipe (LLVM 15.0.6, 256 bits)", "softpipe",
+    // "Software Rasterizer" for swrast); Windows' fallback is "GDI Generic", SwiftShader names itself.
+    for (const char* software : {"llvmpipe", "softpipe", "swrast", "software rasterizer", "gdi generic", "swiftshader"})
+        if (name.contains(software))
+            return true;
+    return false;
+}
+
+Choice decide(const QByteArray& rendererName, const QByteArray& override)
+{
+    const QByteArray wanted = override.trimmed().toLower();
+    if (wanted == "software")
+        return Choice::Software;
+    if (wanted == "opengl" || wanted == "gl")
+        return Choice::OpenGL;
+    // No OpenGL at all: the software scene graph is the one that can draw.
+    if (rendererName.trimmed().isEmpty() || isSoftwareRasterizer(rendererName))
+        return Choice::Software;
+    return Choice::OpenGL;
+}
+
+QByteArray probeRendererName()
+{
+    QOpenGLContext context;
+    if (!context.create())
+        return {};
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return {};
+    const auto* name = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
+    QByteArray out = name != nullptr ? QByteArray(name) : QByteArray();
+    context.doneCurrent();
+    return out;
+}
+
+Choice choose()
+{
+    static std::optional<Choice> chosen;
+    if (chosen)
+        return *chosen;
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND")) {
+        chosen = Choice::Left;
+        return *chosen;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const QByteArray override = qgetenv("QS_WEBVIEW_GRAPHICS").trimmed().toLower();
+    // The user's word needs no probe; otherwise the OpenGL driver is asked its name.
+    const bool userDecided = override == "software" || override == "opengl" || override == "gl";
+    const QByteArray renderer = userDecided ? QByteArray() : probeRendererName();
+    chosen = decide(renderer, override);
+    if (*chosen == Choice::Software)
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+    qCInfo(lcWebViewGraphics) << "OpenGL renderer" << renderer << "->" << choiceName(*chosen) << "in" << clock.elapsed()
+                              << "ms";
+    return *chosen;
+}
+
+const char* choiceName(Choice choice)
+{
+    switch (choice) {
+    case Choice::OpenGL:
+        return "opengl";
+    case Choice::Software:
+        return "software";
+    case Choice::Left:
+        return "left";
+    }
+    return "left";
+}
+
+}  // namespace WebViewGraphics
