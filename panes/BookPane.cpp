@@ -26,8 +26,7 @@ BookPane::BookPane(LayoutRegionContents* contents, Environment environment)
     // The location-sync options of this pane, over its window; the layouts are saved after a change.
     connect(this, &BookPaneViewController::locationSyncSettingsRequested, this, [this] {
         LocationSyncOptionsWindowController::run(
-            this, window(), [this] { hooks().preemptiveSaveState(); },
-            view() ? view()->window() : nullptr);
+            this, window(), [this] { hooks().preemptiveSaveState(); }, view() ? view()->window() : nullptr);
     });
 }
 
