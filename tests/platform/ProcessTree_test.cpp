@@ -33,8 +33,12 @@ TEST(ProcessTree, OwnFiguresAreOrderedAndTheHeapCountsAllocations)
     std::memset(block.get(), 1, kSize);
     const qint64 heapAfter = ProcessTree::heapInUseKiB();
     const ProcessTree::Summary after = ProcessTree::summarize(QCoreApplication::applicationPid());
-#if defined(__GLIBC__)
+    // glibc's own count; a sanitizer's allocator takes the place of glibc's and keeps its own.
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     EXPECT_GE(heapAfter - heapBefore, 32 * 1024 - 64);
+#else
+    (void)heapBefore;
+    (void)heapAfter;
 #endif
     EXPECT_GE(after.ownUssKiB - before.ownUssKiB, 30 * 1024);
     block.reset();
