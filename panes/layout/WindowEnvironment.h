@@ -1,7 +1,7 @@
 // WindowEnvironment: the shared objects one main window works with, gathered in one value that the
 // window hands to each pane, sub-pane, sheet and settings page when it makes it: the notification
 // centre, the user defaults, the alerts, the layout manager, the library, the sync engine, the speech
-// synthesizer, the window's commands and its link previews. The interface reaches none of these through a process-wide accessor: the
+// synthesizer, the window's commands, its link previews and its autostudy results window. The interface reaches none of these through a process-wide accessor: the
 // application fills one environment from the program's shared objects at start-up, and a test
 // fills its own (a private centre, defaults in a temporary folder, a recording alerts object...).
 //
@@ -9,7 +9,11 @@
 // the member is set (a programming error otherwise). Main thread only.
 #pragma once
 
+#include <QString>
+#include <QVariantMap>
+
 #include <cassert>
+#include <functional>
 #include <memory>
 
 class ActionRegistry;
@@ -39,6 +43,11 @@ struct WindowEnvironment {
     // The window's link previews (its router resolves the links); null: no link has a preview. Shared,
     // since the panes (owned by the layouts) can outlive the window, which clears its resolver then.
     std::shared_ptr<const LinkPreview> linkPreview;
+    // Shows a finished autostudy report (its file is the presenter's from then on) with the
+    // environment of the dialog that made it; empty: the report is dropped with a warning.
+    std::function<void(const WindowEnvironment& env, const QString& file, const QString& notificationName,
+        const QVariantMap& userInfo)>
+        autostudyResults;
 
     NotificationCenter& notifications() const { return deref(center); }
     UserDefaults& settings() const { return deref(defaults); }
