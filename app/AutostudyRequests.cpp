@@ -12,14 +12,22 @@
 #include <QObject>
 #include <QWidget>
 
+namespace {
+
+// The environment of the dialogs: the window's, with the results window as their presenter.
+WindowEnvironment withResultsWindow(const WindowEnvironment& environment)
+{
+    WindowEnvironment env = environment;
+    env.autostudyResults = &AutostudyResultsWindowController::runWithFile;
+    return env;
+}
+
+}  // namespace
+
 void listenForAutostudyRequests(QObject* owner, const WindowEnvironment& environment, std::function<QWidget*()> window)
 {
-    AutostudyWindowController::setResultsPresenter([](const WindowEnvironment& env, const QString& file,
-                                                       const QString& notificationName, const QVariantMap& userInfo) {
-        AutostudyResultsWindowController::runWithFile(env, file, notificationName, userInfo);
-    });
     // The dialogs ask again on the centre observed here.
-    const WindowEnvironment env = environment;
+    const WindowEnvironment env = withResultsWindow(environment);
     NotificationCenter& center = environment.notifications();
     using Runner = void (*)(const WindowEnvironment&, const QVariantMap&, QWidget*);
     const QList<QPair<QString, Runner>> requests {
@@ -36,5 +44,5 @@ void listenForAutostudyRequests(QObject* owner, const WindowEnvironment& environ
 
 void runTodayAutostudy(const WindowEnvironment& environment, QWidget* parent)
 {
-    AutostudyTodayWindowController::run(environment, {}, parent);
+    AutostudyTodayWindowController::run(withResultsWindow(environment), {}, parent);
 }

@@ -13,11 +13,10 @@ class QObject;
 class QWidget;
 struct WindowEnvironment;
 
-// Installs the results window as the dialogs' presenter and observes the requests on the centre of
-// `environment` for `owner` (the caller removes the owner's observations). Each dialog, made with
-// `environment`, runs modally over `window()` once the posting code has returned, unless `owner` is
+// Observes the requests on the centre of `environment` for `owner` (the caller removes the owner's
+// observations). Each dialog, made with `environment` and the results window as its presenter, runs modally over `window()` once the posting code has returned, unless `owner` is
 // gone by then.
 void listenForAutostudyRequests(QObject* owner, const WindowEnvironment& environment, std::function<QWidget*()> window);
 
-// The Today's Study command: the today dialog on today's date.
+// The Today's Study command: the today dialog on today's date, its reports shown in a results window.
 void runTodayAutostudy(const WindowEnvironment& environment, QWidget* parent);

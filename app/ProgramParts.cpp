@@ -13,12 +13,10 @@
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/WindowEnvironment.h"
-#include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "render/HTMLEntities.h"
-#include "reports/CopyPassageCopier.h"
 #include "search/execution/SearchHooks.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -97,20 +95,6 @@ void installProgramParts(const QString& dataFolder, const WindowEnvironment& env
     cBookUserData::install();
     // Search hits in rendered sections, multi-book result lines, the user-data search cache.
     installSearchHooks();
-    // Link previews read passages through the passage copier: a Bible with the copy dialog's options,
-    // any other book by its blocks.
-    LinkPreview::setPassageFormatter(
-        [](const SourceTuple::Ptr& book, quint32 start, quint32 end, const QVariantMap& options) {
-            QString plain;
-            if (!book)
-                return plain;
-            if (book->isABible())
-                CopyPassageCopier::clipboardTextForStartSectionFromBible(
-                    start, end, book, &plain, nullptr, options, CopyPassageProfile::dialog());
-            else
-                CopyPassageCopier::clipboardTextForStartSection(start, end, book, &plain, nullptr, options);
-            return plain.trimmed();
-        });
 }
 
 ProgramServices::ProgramServices()

@@ -8,6 +8,8 @@
 #include "app/ModalTextFieldWindowController.h"
 #include "app/QuillsteadAppController.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
+#include "library/GoToRequest.h"
+#include "library/GoToRouter.h"
 #include "library/LibraryNotifications.h"
 #include "library/NavigationHistory.h"
 #include "library/SourceManager.h"
@@ -22,6 +24,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
+#include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
 #include "platform/NotificationCenter.h"
@@ -191,6 +194,17 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     areaLayout->setContentsMargins(0, 0, 0, 0);
     column->addWidget(m_layoutArea, 1);
 
+    // Link previews ask this window's router where a link leads and read the passage as the copier
+    // does; the panes of the layouts may outlive the window, which then takes the resolver away.
+    m_linkPreview = std::make_shared<LinkPreview>(
+        [this](GoToRequest& request) {
+            if (m_layoutViewController)
+                m_layoutViewController->router().callerNeedsSourceForGoToInfo(request);
+        },
+        [this](const SourceTuple::Ptr& book, quint32 start, quint32 end, const QVariantMap& options) {
+            return m_bookPaneHooks ? m_bookPaneHooks->passagePlainText(book, true, start, end, options) : QString();
+        });
+    m_environment.linkPreview = m_linkPreview;
     // The pane manager: the layout view, the go-to routing and the navigation history.
     m_layoutViewController = std::make_unique<LayoutViewController>(m_environment, AppFolders::cacheDirectory());
     m_layoutViewController->setNewLayoutHandler([this](const QString& descriptor) -> Layout* {
@@ -276,6 +290,7 @@ QuillsteadWindowController::~QuillsteadWindowController()
     m_actions->stopUpdating();
     m_actions->disconnect();
     m_environment.notifications().removeObserver(this);
+    m_linkPreview->clearLinkResolver();
     m_layoutViewController.reset();
     m_paneFactory.reset();
 }

@@ -26,6 +26,7 @@
 
 class ActionRegistry;
 class BookPaneHooks;
+class LinkPreview;
 class EditFormatCommands;
 class QuillsteadAppController;
 class QTabBar;
@@ -146,6 +147,7 @@ private:
     StudyPaneEnvironment m_studyPaneEnvironment;
     // Shared with the book panes, which may outlive this window.
     std::shared_ptr<BookPaneHooks> m_bookPaneHooks;
+    std::shared_ptr<LinkPreview> m_linkPreview;
     std::unique_ptr<LayoutPaneFactory> m_paneFactory;
     std::unique_ptr<LayoutViewController> m_layoutViewController;
     bool m_ignoreTabViewDelegateMessages = false;

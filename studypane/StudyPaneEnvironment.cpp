@@ -19,6 +19,7 @@ StudyPaneEnvironment StudyPaneEnvironment::fromWindow(const WindowEnvironment& w
     env.layoutManager = window.layouts;
     env.library = window.library;
     env.alerts = window.alerts;
+    env.linkPreview = window.linkPreview;
     return env;
 }
 

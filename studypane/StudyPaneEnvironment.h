@@ -23,6 +23,7 @@
 class Alerts;
 class EditFormatRegistry;
 class LayoutManager;
+class LinkPreview;
 class QDialog;
 struct Alert;
 class NotificationCenter;
@@ -70,6 +71,8 @@ struct StudyPaneEnvironment {
     // Where the note editor registers itself as the target of the window's format commands; may be
     // null. Shared, since the panes (owned by the layouts) can outlive the window that made it.
     std::shared_ptr<EditFormatRegistry> formatRegistry;
+    // The window's link previews; null: links in notes have no preview.
+    std::shared_ptr<const LinkPreview> linkPreview;
     // The book of the book pane that is current in the current layout; null when the current pane
     // is no book pane or shows no book.
     std::function<SourceTuple::Ptr()> activeBook;

@@ -66,7 +66,7 @@ void StudyPaneNoteLinks::showPreviewNow()
     if (p.isEmpty() || m_owner == nullptr || m_pages == nullptr || m_env.defaults == nullptr)
         return;
     const QString href = NoteHtml::unescapeHref(p.value(QStringLiteral("href")).toString());
-    const QString text = LinkPreview::stringForPopupFromHref(href);
+    const QString text = m_env.linkPreview ? m_env.linkPreview->stringForPopupFromHref(href) : QString();
     if (text.isEmpty())
         return;
     delete m_preview.data();

@@ -152,7 +152,7 @@ void BookPanePage::showLinkPreview(const QString& href, const QString& footnote,
     closeLinkPreview();
     if (!m_pane.window().settings().boolForKey(QStringLiteral("versePopovers")))
         return;
-    const QString text = LinkPreviewPopover::previewText(href, footnote);
+    const QString text = LinkPreviewPopover::previewText(m_pane.window().linkPreview.get(), href, footnote);
     m_popover = new LinkPreviewPopover(text, m_pane.page(), rect, m_pane.window().settings());
 }
 

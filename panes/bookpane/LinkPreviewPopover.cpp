@@ -14,11 +14,11 @@
 
 #include <cmath>
 
-QString LinkPreviewPopover::previewText(const QString& href, const QString& footnote)
+QString LinkPreviewPopover::previewText(const LinkPreview* preview, const QString& href, const QString& footnote)
 {
     if (!footnote.isEmpty())
         return footnote;
-    const QString text = LinkPreview::stringForPopupFromHref(href);
+    const QString text = preview ? preview->stringForPopupFromHref(href) : QString();
     if (!text.isEmpty())
         return text;
     return tr("No preview available for %1").arg(LinkPreview::unwrapLink(href));

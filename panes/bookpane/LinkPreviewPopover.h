@@ -13,15 +13,16 @@
 #include <QRect>
 #include <QString>
 
+class LinkPreview;
 class QLabel;
 class UserDefaults;
 
 class LinkPreviewPopover : public QFrame {
     Q_OBJECT
 public:
-    // The text of a preview: the footnote when it is not empty, the link's preview text, or the
-    // fallback with the link unwrapped.
-    static QString previewText(const QString& href, const QString& footnote);
+    // The text of a preview: the footnote when it is not empty, the link's preview text from
+    // `preview` (may be null), or the fallback with the link unwrapped.
+    static QString previewText(const LinkPreview* preview, const QString& href, const QString& footnote);
     // The width the text is laid out in: 35 x baseFontSize, or half the window's width when that
     // is not larger.
     static int textWidthFor(double baseFontSize, int windowWidth);

@@ -17,7 +17,6 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutSyncMemory.h"
 #include "panes/layoutview/LayoutView.h"
-#include "panes/page/LinkPreview.h"
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 
@@ -40,9 +39,6 @@ LayoutViewController::LayoutViewController(const WindowEnvironment& window, cons
     m_history = std::make_unique<NavigationHistory>(*m_goToPanes, cacheDirectory);
     m_history->loadHistoryFromFile();
     m_router = std::make_unique<GoToRouter>(*m_goToPanes, m_library, *m_history, m_center, m_defaults);
-    // Link previews of the pages ask this router where their links lead.
-    LinkPreview::setLinkResolver(
-        this, [this](GoToRequest& request) { m_router->callerNeedsSourceForGoToInfo(request); });
 
     observe(N::UserWantsToOpenThisBookNotification, [this](Notification& n) {
         if (LayoutBookPane* pane = currentBookPane())
@@ -88,7 +84,6 @@ LayoutViewController::~LayoutViewController()
 {
     m_syncMemory->write();
     m_observations.clear();
-    LinkPreview::clearLinkResolver(this);
     m_router.reset();
     m_history.reset();
     m_goToPanes.reset();

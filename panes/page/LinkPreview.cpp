@@ -11,42 +11,19 @@
 
 namespace {
 
-struct Resolver {
-    const void* owner = nullptr;
-    LinkPreview::LinkResolver resolve;
-};
-
-Resolver& resolver()
-{
-    static Resolver r;
-    return r;
-}
-
-LinkPreview::PassageFormatter& formatter()
-{
-    static LinkPreview::PassageFormatter f;
-    return f;
-}
-
 // Longest preview text read through the fallback formatter.
 constexpr qsizetype kMaxFallbackText = 20000;
 
 }  // namespace
 
-void LinkPreview::setLinkResolver(const void* owner, LinkResolver r)
+LinkPreview::LinkPreview(LinkResolver resolver, PassageFormatter formatter)
+    : m_resolver(std::move(resolver)), m_formatter(std::move(formatter))
 {
-    resolver() = Resolver {owner, std::move(r)};
 }
 
-void LinkPreview::clearLinkResolver(const void* owner)
+void LinkPreview::clearLinkResolver()
 {
-    if (resolver().owner == owner)
-        resolver() = Resolver {};
-}
-
-void LinkPreview::setPassageFormatter(PassageFormatter f)
-{
-    formatter() = std::move(f);
+    m_resolver = {};
 }
 
 QVariantMap LinkPreview::previewTextOptions()
@@ -115,19 +92,19 @@ QString LinkPreview::plainTextOfSections(BookPageSource& book, quint32 start, qu
     return ContentTextDocument::plainText(html).left(kMaxFallbackText);
 }
 
-QString LinkPreview::stringForPopupFromHref(const QString& href)
+QString LinkPreview::stringForPopupFromHref(const QString& href) const
 {
     QS_ASSERT_MAIN_THREAD();
     const QString s = unwrapLink(href);
     if (s.startsWith(QLatin1String("note:")))
         return QString();  // user notes have no preview
-    if (!resolver().resolve)
+    if (!m_resolver)
         return QString();
     GoToRequest request;
     request.href = s;
     request.preferPreferredBible = true;
     request.noAlerts = true;
-    resolver().resolve(request);
+    m_resolver(request);
     if (request.alertText && !request.alertText->isEmpty())
         return *request.alertText;
     if (!request.sourceTuple)
@@ -143,7 +120,7 @@ QString LinkPreview::stringForPopupFromHref(const QString& href)
     SourceTupleBookPageSource book(request.sourceTuple);
     if (!book.isABible())
         end = sectionPreviewEnd(book, start);
-    const QString text = formatter() ? formatter()(request.sourceTuple, start, end, previewTextOptions())
+    const QString text = m_formatter ? m_formatter(request.sourceTuple, start, end, previewTextOptions())
                                      : plainTextOfSections(book, start, end);
     return text.trimmed();
 }

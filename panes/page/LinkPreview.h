@@ -1,13 +1,13 @@
 // LinkPreview: the text of a link preview, the passage or section a link in a book page leads to
 // as plain text (or a footnote's text, which the page hands over itself).
 //
-// The go-to routing resolves the link without moving anything: the preview calls the link resolver
-// that the pane manager installs (its router's callerNeedsSourceForGoToInfo) with a request, and
-// reads the answer from it ("alertText", "sourceTuple", "section", "endSectionNumber"). Without a
-// resolver no link has a preview. The text itself comes from the passage formatter of the passage
-// copier, which the application installs; without one, the preview reads the sections' blocks as
-// plain text.
+// The go-to routing resolves the link without moving anything: the preview calls its link resolver
+// (the window's router, callerNeedsSourceForGoToInfo) with a request, and reads the answer from it
+// ("alertText", "sourceTuple", "section", "endSectionNumber"). Without a resolver no link has a
+// preview. The text itself comes from the passage formatter (the passage copier's, given by the
+// window that makes the preview); without one, the preview reads the sections' blocks as plain text.
 //
+// One per window, made by the window and handed to its panes through the window environment.
 // Main thread only.
 #pragma once
 
@@ -30,11 +30,10 @@ public:
     using PassageFormatter =
         std::function<QString(const SourceTuple::Ptr& book, quint32 start, quint32 end, const QVariantMap& options)>;
 
-    // The resolver of `owner` (the pane manager) answers from now on; clearing it takes it away
-    // only while it is still that owner's.
-    static void setLinkResolver(const void* owner, LinkResolver resolver);
-    static void clearLinkResolver(const void* owner);
-    static void setPassageFormatter(PassageFormatter formatter);
+    explicit LinkPreview(LinkResolver resolver = {}, PassageFormatter formatter = {});
+
+    // Takes the resolver away (its window is going): no link has a preview from then on.
+    void clearLinkResolver();
 
     // The eleven options of preview texts.
     static QVariantMap previewTextOptions();
@@ -43,7 +42,11 @@ public:
     // The last section of a book section's preview: the section with its subsections, at most 26.
     static quint32 sectionPreviewEnd(BookPageSource& book, quint32 start);
     // The preview text of a link, trimmed; a null string when there is none.
-    static QString stringForPopupFromHref(const QString& href);
+    QString stringForPopupFromHref(const QString& href) const;
     // The fallback formatter: the blocks of the sections as plain text.
     static QString plainTextOfSections(BookPageSource& book, quint32 start, quint32 end);
+
+private:
+    LinkResolver m_resolver;
+    PassageFormatter m_formatter;
 };

@@ -19,12 +19,6 @@
 
 namespace {
 
-AutostudyWindowController::ResultsPresenter& presenter()
-{
-    static AutostudyWindowController::ResultsPresenter p;
-    return p;
-}
-
 QPushButton* button(const QString& title, QWidget* parent, const char* name)
 {
     auto* b = new QPushButton(title, parent);
@@ -34,11 +28,6 @@ QPushButton* button(const QString& title, QWidget* parent, const char* name)
 }
 
 }  // namespace
-
-void AutostudyWindowController::setResultsPresenter(ResultsPresenter p)
-{
-    presenter() = std::move(p);
-}
 
 AutostudyWindowController::AutostudyWindowController(const WindowEnvironment& env, int study,
     const QString& elementRowType, const QString& bookRowType, const QString& title, QWidget* parent)
@@ -188,8 +177,8 @@ void AutostudyWindowController::presentResults(
 {
     if (file.isEmpty())
         return;
-    if (presenter()) {
-        presenter()(m_env, file, notificationName, userInfo);
+    if (m_env.autostudyResults) {
+        m_env.autostudyResults(m_env, file, notificationName, userInfo);
     } else {
         qWarning() << "no results window to show the autostudy" << file;
         QFile::remove(file);

@@ -1,8 +1,8 @@
 // AutostudyWindowController: what the three autostudy dialogs (verse, word, today's reading) share.
 // Each dialog lets the user tick and reorder the elements of its study and the books of the chosen
 // element, open the report style editor, and run the study; a finished report is handed to the
-// results presenter, which the application installs (the results window) and tests replace, together
-// with the environment of the window the dialog was made for.
+// results presenter of the environment the dialog was made with (`autostudyResults`: the
+// application's results window, or a test's), together with that environment.
 //
 // Every tick and move is written to the element set at once, also when the dialog is then closed
 // without a study. The dialog is run modally by the application and deleted by whoever made it.
@@ -26,11 +26,6 @@ class QTableView;
 class AutostudyWindowController : public QDialog {
     Q_OBJECT
 public:
-    // Shows a finished report file; the presenter owns the file from then on.
-    using ResultsPresenter = std::function<void(const WindowEnvironment& env, const QString& file,
-        const QString& notificationName, const QVariantMap& userInfo)>;
-    static void setResultsPresenter(ResultsPresenter presenter);
-
     QTableView* elementsTableView() const { return m_elementsTableView; }
     QTableView* booksTableView() const { return m_booksTableView; }
     AutostudyTableModel* elementsModel() const { return m_elementsModel; }

@@ -481,9 +481,10 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
     pane->makeYourselfCurrent(true);
 
     // The preview's text: the footnote first, then the link's target, then the fallback.
-    EXPECT_EQ(LinkPreviewPopover::previewText(QStringLiteral("javascript:href('x');"), QString()),
+    EXPECT_EQ(LinkPreviewPopover::previewText(nullptr, QStringLiteral("javascript:href('x');"), QString()),
         QStringLiteral("No preview available for x"));
-    EXPECT_EQ(LinkPreviewPopover::previewText(QStringLiteral("javascript:href(\"x\");"), QStringLiteral("[a note]")),
+    EXPECT_EQ(
+        LinkPreviewPopover::previewText(nullptr, QStringLiteral("javascript:href(\"x\");"), QStringLiteral("[a note]")),
         QStringLiteral("[a note]"));
     // 35 x baseFontSize wide, or half a narrow window.
     EXPECT_EQ(LinkPreviewPopover::textWidthFor(12, 1280), 420);

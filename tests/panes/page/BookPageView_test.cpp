@@ -1283,15 +1283,18 @@ TEST(BookPageView, AFootnoteMarkerPreviewCarriesTheNote)
 // Answers the link previews' questions as the go-to router would, recording each question.
 class RouterStandIn {
 public:
-    explicit RouterStandIn(std::function<void(GoToRequest&)> answer)
+    explicit RouterStandIn(std::function<void(GoToRequest&)> answer) : m_answer(std::move(answer)) { }
+    LinkPreview::LinkResolver resolver()
     {
-        LinkPreview::setLinkResolver(this, [this, answer](GoToRequest& request) {
+        return [this](GoToRequest& request) {
             asked << request;
-            answer(request);
-        });
+            m_answer(request);
+        };
     }
-    ~RouterStandIn() { LinkPreview::clearLinkResolver(this); }
     QList<GoToRequest> asked;
+
+private:
+    std::function<void(GoToRequest&)> m_answer;
 };
 
 TEST(LinkPreview, PreviewTextOfABiblePassage)
@@ -1308,7 +1311,8 @@ TEST(LinkPreview, PreviewTextOfABiblePassage)
             request.alertText = QStringLiteral("No such passage");
         }
     });
-    const QString text = LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href('bible:John 3:16-17');"));
+    const LinkPreview preview(router.resolver());
+    const QString text = preview.stringForPopupFromHref(QStringLiteral("javascript:href('bible:John 3:16-17');"));
     ASSERT_EQ(router.asked.size(), 1);
     EXPECT_EQ(router.asked[0].href, QStringLiteral("bible:John 3:16-17"));
     EXPECT_TRUE(router.asked[0].preferPreferredBible);
@@ -1316,50 +1320,50 @@ TEST(LinkPreview, PreviewTextOfABiblePassage)
     EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.toStdString();
     EXPECT_TRUE(text.contains(QLatin1String("to condemn the world"))) << text.toStdString();
     EXPECT_EQ(text, text.trimmed());
-    EXPECT_EQ(LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href(\"bible:John 3:16-17\");")), text);
-    EXPECT_EQ(
-        LinkPreview::stringForPopupFromHref(QStringLiteral("bible:Nowhere 9")), QStringLiteral("No such passage"));
-    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:unknown")).isNull());
+    EXPECT_EQ(preview.stringForPopupFromHref(QStringLiteral("javascript:href(\"bible:John 3:16-17\");")), text);
+    EXPECT_EQ(preview.stringForPopupFromHref(QStringLiteral("bible:Nowhere 9")), QStringLiteral("No such passage"));
+    EXPECT_TRUE(preview.stringForPopupFromHref(QStringLiteral("bible:unknown")).isNull());
     const int asked = router.asked.size();
-    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("javascript:href('note:_001002003000');")).isNull());
+    EXPECT_TRUE(preview.stringForPopupFromHref(QStringLiteral("javascript:href('note:_001002003000');")).isNull());
     EXPECT_EQ(router.asked.size(), asked);  // notes are not even resolved
 
-    // An installed passage formatter gets the range and the preview options.
+    // A passage formatter gets the range and the preview options.
     QVariantMap seen;
-    LinkPreview::setPassageFormatter(
-        [&](const SourceTuple::Ptr&, quint32 start, quint32 end, const QVariantMap& options) {
+    const LinkPreview formatted(
+        router.resolver(), [&](const SourceTuple::Ptr&, quint32 start, quint32 end, const QVariantMap& options) {
             seen = options;
             seen.insert(QStringLiteral("range"), QStringLiteral("%1-%2").arg(start).arg(end));
             return QStringLiteral("  formatted \n");
         });
-    EXPECT_EQ(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16-17")), QStringLiteral("formatted"));
-    LinkPreview::setPassageFormatter(nullptr);
+    EXPECT_EQ(formatted.stringForPopupFromHref(QStringLiteral("bible:John 3:16-17")), QStringLiteral("formatted"));
     EXPECT_EQ(seen.value(QStringLiteral("range")).toString(), QStringLiteral("%1-%2").arg(s16).arg(s16 + 1));
     EXPECT_EQ(seen.size(), 12);
     EXPECT_EQ(seen.value(QStringLiteral("CopyPassageVerseDelimitersPlainKey")).toInt(), 3);
     EXPECT_EQ(seen.value(QStringLiteral("referenceLocation")).toInt(), 5);
 }
 
-TEST(LinkPreview, OnlyTheResolversOwnerTakesItAway)
+TEST(LinkPreview, NoResolverNoPreview)
 {
-    // Without a resolver no link has a preview.
-    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16")).isNull());
-    int first = 0, second = 0;
-    const int ownerA = 0, ownerB = 0;
-    LinkPreview::setLinkResolver(&ownerA, [&](GoToRequest& request) {
-        ++first;
-        request.alertText = QStringLiteral("A");
-    });
-    LinkPreview::setLinkResolver(&ownerB, [&](GoToRequest& request) {
-        ++second;
-        request.alertText = QStringLiteral("B");
-    });
-    LinkPreview::clearLinkResolver(&ownerA);  // no longer its resolver: B's stays
-    EXPECT_EQ(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16")), QStringLiteral("B"));
-    LinkPreview::clearLinkResolver(&ownerB);
-    EXPECT_TRUE(LinkPreview::stringForPopupFromHref(QStringLiteral("bible:John 3:16")).isNull());
-    EXPECT_EQ(first, 0);
-    EXPECT_EQ(second, 1);
+    // Without a resolver no link has a preview, and the formatter is never asked.
+    int formatted = 0;
+    const auto formatter = [&](const SourceTuple::Ptr&, quint32, quint32, const QVariantMap&) {
+        ++formatted;
+        return QStringLiteral("text");
+    };
+    EXPECT_TRUE(LinkPreview({}, formatter).stringForPopupFromHref(QStringLiteral("bible:John 3:16")).isNull());
+    // A window that goes takes its resolver away: the panes that outlive it show no preview.
+    int asked = 0;
+    LinkPreview preview(
+        [&](GoToRequest& request) {
+            ++asked;
+            request.alertText = QStringLiteral("A");
+        },
+        formatter);
+    EXPECT_EQ(preview.stringForPopupFromHref(QStringLiteral("bible:John 3:16")), QStringLiteral("A"));
+    preview.clearLinkResolver();
+    EXPECT_TRUE(preview.stringForPopupFromHref(QStringLiteral("bible:John 3:16")).isNull());
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(formatted, 0);
 }
 
 TEST(LinkPreview, ASectionPreviewTakesItsSubsectionsUpTo26Sections)

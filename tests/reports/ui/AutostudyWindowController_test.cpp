@@ -75,12 +75,12 @@ protected:
 
     static void presentHere()
     {
-        AutostudyWindowController::setResultsPresenter(
-            [](const WindowEnvironment& env, const QString& file, const QString& n, const QVariantMap& info) {
-                EXPECT_EQ(env.center, s_env.center) << "the results window gets the dialog's environment";
-                EXPECT_EQ(env.alerts, s_env.alerts);
-                s_presented.append({file, n, info});
-            });
+        s_env.autostudyResults = [](const WindowEnvironment& env, const QString& file, const QString& n,
+                                     const QVariantMap& info) {
+            EXPECT_EQ(env.center, s_env.center) << "the results window gets the dialog's environment";
+            EXPECT_EQ(env.alerts, s_env.alerts);
+            s_presented.append({file, n, info});
+        };
     }
 
     void SetUp() override
@@ -490,7 +490,7 @@ TEST_F(AutostudyDialogs, EditStylesOpensTheEditorOnTheReportsSheet)
 
 TEST_F(AutostudyDialogs, WithoutAPresenterTheReportFileIsNotLeftBehind)
 {
-    AutostudyWindowController::setResultsPresenter(nullptr);
+    s_env.autostudyResults = nullptr;
     std::unique_ptr<AutostudyTodayWindowController> dialog(
         AutostudyTodayWindowController::factoryWithDate(s_env, QDate()));
     dialog->onPerformAutostudy();
