@@ -15,6 +15,17 @@ void fail(BookmarkError* error, const QString& description, const QString& reaso
     *error = BookmarkError {description, reason, suggestion};
 }
 
+// Runs change on the bookmark table opened for writing; false when it does not open or change fails.
+template <typename Change> bool withBookmarksOpen(Change&& change)
+{
+    cBookmarkMgr store;
+    if (!store.openDatabase(nullptr, true, false))
+        return false;
+    const bool ok = change(store);
+    store.close();
+    return ok;
+}
+
 // The category meant by a bookmark call: nothing when a name look-up finds none.
 std::optional<quint16> resolveForAdding(const QString& name, quint16 id)
 {
@@ -307,12 +318,8 @@ bool BookmarkStore::bookmarkBlock(
 
 bool BookmarkStore::add(cBookmark& bookmark)
 {
-    cBookmarkMgr store;
-    bool ok = false;
-    if (store.openDatabase(nullptr, true, false)) {
-        ok = store.addBookmark(bookmark, false, false, false);
-        store.close();
-    }
+    const bool ok =
+        withBookmarksOpen([&](cBookmarkMgr& store) { return store.addBookmark(bookmark, false, false, false); });
     post(StudyPaneNotifications::qsBookmarksHaveChangedNotification);
     return ok;
 }
@@ -322,12 +329,8 @@ bool BookmarkStore::removeFromVerse(quint32 key, const QString& categoryName, qu
     const std::optional<int> category = resolveForDeleting(categoryName, categoryId);
     if (!category)
         return false;
-    cBookmarkMgr store;
-    bool ok = false;
-    if (store.openDatabase(nullptr, true, false)) {
-        ok = deleteListed(store, store.bibleBookmarksInRange(key), *category);
-        store.close();
-    }
+    const bool ok = withBookmarksOpen(
+        [&](cBookmarkMgr& store) { return deleteListed(store, store.bibleBookmarksInRange(key), *category); });
     post(StudyPaneNotifications::qsBookmarksHaveChangedNotification);
     return ok;
 }
@@ -341,14 +344,11 @@ bool BookmarkStore::removeFromBlock(
     const std::optional<int> category = resolveForDeleting(categoryName, categoryId);
     if (!category)
         return false;
-    cBookmarkMgr store;
-    bool ok = false;
-    if (store.openDatabase(nullptr, true, false)) {
-        ok = deleteListed(store,
+    const bool ok = withBookmarksOpen([&](cBookmarkMgr& store) {
+        return deleteListed(store,
             store.bookBookmarksForSection(quint16(book->pubID()), quint16(book->bookID()), std::int32_t(section)),
             *category);
-        store.close();
-    }
+    });
     post(StudyPaneNotifications::qsBookmarksHaveChangedNotification);
     return ok;
 }
