@@ -27,13 +27,7 @@
 # ("word:love;phrase:the Lord said"). Run it on an otherwise idle machine.
 set -euo pipefail
 
-ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD="${QS_BUILD_DIR:-$ROOT/build-bench}"
-case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQS_BUILD_BENCH=ON \
-    -DQS_BUILD_TESTS=OFF -DQS_BUILD_LIBRARY=ON >/dev/null
-fi
+. "$(dirname "$0")/build_folder.sh"
 cmake --build "$BUILD" --target library tvktool bench_engine_PeerQuestions_bench bench_search_execution_SearchExecution_bench \
   -j4 >/dev/null
 TVKTOOL="$BUILD/tools/tvktool/tvktool"

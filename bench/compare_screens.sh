@@ -22,13 +22,7 @@
 # Run it on an otherwise idle machine.
 set -euo pipefail
 
-ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD="${QS_BUILD_DIR:-$ROOT/build-bench}"
-case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQS_BUILD_BENCH=ON \
-    -DQS_BUILD_TESTS=OFF -DQS_BUILD_LIBRARY=ON >/dev/null
-fi
+. "$(dirname "$0")/build_folder.sh"
 cmake --build "$BUILD" --target quillstead library qs_screen_watch -j4 >/dev/null
 QUILLSTEAD="$BUILD/app/quillstead"
 WATCH="$BUILD/bench/screen/qs_screen_watch"

@@ -9,9 +9,7 @@
 # should be otherwise idle: other builds running beside it inflate every figure.
 set -euo pipefail
 
-ROOT="$(cd "$(dirname "$0")/.." && pwd)"
-BUILD="${QS_BUILD_DIR:-$ROOT/build-bench}"
-case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
+. "$(dirname "$0")/build_folder.sh"
 
 pattern=""
 if [ $# -gt 0 ] && [ "$1" != "--" ]; then
@@ -20,10 +18,6 @@ if [ $# -gt 0 ] && [ "$1" != "--" ]; then
 fi
 [ $# -gt 0 ] && [ "$1" = "--" ] && shift
 
-if [ ! -f "$BUILD/CMakeCache.txt" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQS_BUILD_BENCH=ON \
-    -DQS_BUILD_TESTS=OFF -DQS_BUILD_LIBRARY=ON >/dev/null
-fi
 cmake --build "$BUILD" --target library tvktool benchmarks -j4 >/dev/null
 
 export QS_LIBRARY_DIR="${QS_LIBRARY_DIR:-$BUILD/library}"

@@ -87,6 +87,25 @@ protected:
         go.activatePane = activatePane;
         go.post(NotificationCenter::defaultCenter(), nullptr);
     }
+
+    // Opens the Notes sub-pane and the note on John 3:17 in its rich editor, as its link does; the
+    // editor once its page is ready, else null.
+    static QWebEngineView* openNoteEditorOnJohn317(
+        QuillsteadWindowController* window, const SourceTuple::Ptr& kjv, StudyPaneViewController* study)
+    {
+        if (!reader_test::choose(window, CommandNames::Notes))
+            return nullptr;
+        StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
+        if (notes == nullptr)
+            return nullptr;
+        NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+            {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), makeBibleKey(43, 3, 17)},
+                {QStringLiteral("edit"), true}});
+        if (notes->selectedTab() != StudyPaneNoteViewEditViewController::RichEditTab)
+            return nullptr;
+        QWebEngineView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
+        return waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }) ? editor : nullptr;
+    }
 };
 
 }  // namespace
@@ -280,15 +299,9 @@ TEST_F(StudyPaneWindow, QuittingAfterARefusedNoteSaveOffersItsText)
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     ASSERT_NE(study, nullptr);
-    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    QWebEngineView* editor = openNoteEditorOnJohn317(window, kjv, study);
+    ASSERT_NE(editor, nullptr) << "the note on John 3:17 did not open in the rich editor";
     StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
-    ASSERT_NE(notes, nullptr);
-    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
-        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), makeBibleKey(43, 3, 17)},
-            {QStringLiteral("edit"), true}});
-    ASSERT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::RichEditTab);
-    QWebEngineView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
-    ASSERT_TRUE(waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }));
     // The database refuses every write from here on, as a read-only file or a full disk does.
     ASSERT_EQ(sqlite3_exec(cSQLiteDbBase::connectionHandle(), "PRAGMA query_only = ON", nullptr, nullptr, nullptr),
         SQLITE_OK);
@@ -341,15 +354,9 @@ TEST_F(StudyPaneWindow, TheEditMenusFormatGroupActsInTheRunningNoteEditor)
     emit edit->aboutToShow();
     EXPECT_FALSE(format->isEnabled());
 
-    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    QWebEngineView* editor = openNoteEditorOnJohn317(window, kjv, study);
+    ASSERT_NE(editor, nullptr) << "the note on John 3:17 did not open in the rich editor";
     StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
-    ASSERT_NE(notes, nullptr);
-    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
-        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), makeBibleKey(43, 3, 17)},
-            {QStringLiteral("edit"), true}});
-    ASSERT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::RichEditTab);
-    QWebEngineView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
-    ASSERT_TRUE(waitFor([editor] { return static_cast<NoteWebView*>(editor)->isPageReady(); }));
 
     // With it, the group and each of its submenus are enabled, and their items act.
     emit edit->aboutToShow();

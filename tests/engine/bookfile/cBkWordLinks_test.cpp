@@ -27,7 +27,7 @@ uint32_t W(const std::string& w)
 const std::string kDefinitions =
     "lem=1,Lemma,L:,lemma ,lem:,,,sync:,yes&lxx=1,Lxx,LX:,,lx:,,,,yes&gloss=2,Gloss,,,,,,,yes";
 
-TextBookSpec spec(const Bytes& tokens, std::vector<uint32_t> starts = {4})
+TextBookSpec textBookOf(const Bytes& tokens, std::vector<uint32_t> starts = {4})
 {
     TextBookSpec s;
     s.words = kWords;
@@ -61,7 +61,7 @@ TEST(WordLinks, StrongsAndAttributeTokens)
     attributeToken(t, 0, 1);
     attributeToken(t, 7, 0);
     t.push_back(0xCE);
-    TextTestBook book(spec(t));
+    TextTestBook book(textBookOf(t));
     cBkWordLinks links(book.book);
     std::u16string text;
     uint32_t p = 6;
@@ -91,7 +91,7 @@ TEST(WordLinks, StrongsAndAttributeTokens)
     EXPECT_TRUE(links.readAttributeToken(p, false, text, d));
     EXPECT_EQ(7, d);
     // Tokens cut by the text end fail.
-    TextTestBook cut(spec({0xCC, 0x04}));
+    TextTestBook cut(textBookOf({0xCC, 0x04}));
     cBkWordLinks cutLinks(cut.book);
     p = 4;
     EXPECT_FALSE(cutLinks.readStrongsToken(p, true, text));
@@ -99,7 +99,7 @@ TEST(WordLinks, StrongsAndAttributeTokens)
 
 TEST(WordLinks, WordMatchesForm)
 {
-    TextTestBook book(spec(wordsOf({"a"})));
+    TextTestBook book(textBookOf(wordsOf({"a"})));
     cBkWordLinks links(book.book);
     const std::u16string star = u"*", stem = u"@love", notThe = u"-the", wild = u"lov*";
     EXPECT_TRUE(links.wordMatchesForm(&star, 0, false, W("x"), nullptr));
@@ -138,7 +138,7 @@ TEST(WordLinks, AttributeTermsFollowTheWord)
     t.push_back(0x80);                      // punctuation ends the run
     attributeToken(t, 0, 0);                // not directly after a word: never consulted
     t.push_back(0xCE);
-    TextTestBook book(spec(t));
+    TextTestBook book(textBookOf(t));
     cBkWordLinks links(book.book);
     cSearchWordList list;
     add(list, u"love", u"G26");
@@ -167,7 +167,7 @@ TEST(WordLinks, AttributeTermsThroughDefinitions)
     attributeToken(t, 0, 0);  // L:agape
     attributeToken(t, 2, 0);  // gloss "love"
     t.push_back(0xCE);
-    TextTestBook book(spec(t));
+    TextTestBook book(textBookOf(t));
     cBkWordLinks links(book.book);
     std::vector<int32_t> d;
     EXPECT_TRUE(links.matchWordAttributes(u"LX:agape", d));
@@ -191,7 +191,7 @@ TEST(WordLinks, PhrasesInSections)
     add(ab, u"a");
     add(ab, u"b");
     auto found = [&](const Bytes& tokens) {
-        TextTestBook book(spec(tokens));
+        TextTestBook book(textBookOf(tokens));
         return cBkWordLinks(book.book).isPhrasePresentInSection(0, ab);
     };
     EXPECT_TRUE(found(wordsOf({"a", "b"})));
@@ -229,7 +229,7 @@ TEST(WordLinks, PhrasesInSections)
     wordToken(masked, W("b"));
     EXPECT_TRUE(found(masked));
     // Only the section's own range counts.
-    TextTestBook two(spec(cat2(wordsOf({"a"}), wordsOf({"b"})), {4, 6}));
+    TextTestBook two(textBookOf(cat2(wordsOf({"a"}), wordsOf({"b"})), {4, 6}));
     EXPECT_FALSE(cBkWordLinks(two.book).isPhrasePresentInSection(0, ab));
     EXPECT_FALSE(cBkWordLinks(two.book).isPhrasePresentInSection(7, ab));
     cSearchWordList empty;
@@ -249,7 +249,7 @@ TEST(WordLinks, RememberedMatchesAnswerAsFreshOnes)
         starts.push_back(static_cast<uint32_t>(4 + all.size()));
         all.insert(all.end(), b.begin(), b.end());
     }
-    TextTestBook book(spec(all, starts));
+    TextTestBook book(textBookOf(all, starts));
     const std::vector<std::vector<const char16_t*>> phrases = {{u"a", u"b"}, {u"A", u"B"}, {u"love", u"the"},
         {u"LOVE", u"The", u"caf\u00e9"}, {u"lov*", u"the"}, {u"the", u"lov?"}, {u"the", u"love", u"a"}, {u"x", u"b"},
         {u"loved", u"the", u"x"}, {u"@love", u"the"}, {u"nothing", u"the"}, {u"caf", u"b"}};
@@ -328,7 +328,7 @@ TEST(WordLinks, CollectWordAttributes)
     s1.insert(s1.end(), {0xCD, 0x00, 0xD0});
     s1.push_back(0xCE);
     const uint32_t second = static_cast<uint32_t>(4 + s0.size());
-    TextTestBook book(spec(cat2(s0, s1), {4, second}));
+    TextTestBook book(textBookOf(cat2(s0, s1), {4, second}));
     cBkWordLinks links(book.book);
 
     std::vector<std::unique_ptr<cBkWordAttributeEntry>> entries;
@@ -373,7 +373,7 @@ TEST(WordLinks, PhraseTestsRunBesideRenderings)
     }
     wordToken(t, W("b"));
     t.push_back(0xCE);
-    TextTestBook book(spec(t));
+    TextTestBook book(textBookOf(t));
     cSearchWordList ab;
     add(ab, u"a");
     add(ab, u"b");
