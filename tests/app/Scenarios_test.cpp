@@ -896,6 +896,8 @@ TEST_F(Scenario, TheSecondProfileFindsWhatTheFirstSynced)
     EXPECT_TRUE(shown.contains(QStringLiteral("for good, at $5 a line$"))) << shown.toStdString();
     // The note of two paragraphs came character for character.
     EXPECT_EQ(noteSource(), typed);
+    // The picture shows the note as the viewer draws it.
+    clickNoteTab(StudyPaneNoteViewEditViewController::ViewTab);
     m_app->mainWindowController()->window()->show();
     EXPECT_TRUE(TestSupport::waitForViewsPainted(m_app->mainWindowController()->window()));
     QDir().mkpath(kBuild + QStringLiteral("/screenshots"));
