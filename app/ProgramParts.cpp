@@ -17,6 +17,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "render/HTMLEntities.h"
+#include "reports/AutoStudyManager.h"
 #include "search/execution/SearchHooks.h"
 #include "userdata/cSQLiteDbBase.h"
 
@@ -115,5 +116,10 @@ WindowEnvironment ProgramServices::environment() const
     env.library = &SourceManager::singleton();
     env.sync = &qs::cloud::SyncManager::instance();
     env.speech = m_speech.get();
+    env.setAutoStudy([this]() -> AutoStudyManager& {
+        if (!m_autoStudy)
+            m_autoStudy = AutoStudyManager::create();
+        return *m_autoStudy;
+    });
     return env;
 }

@@ -15,12 +15,14 @@ struct WindowEnvironment;
 // and alerts of `environment`, which must outlive them.
 void installProgramParts(const QString& dataFolder, const WindowEnvironment& environment);
 
+class AutoStudyManager;
 class LayoutManager;
 class SharedSpeechSynthesizer;
 
 // The objects the program makes for its main window, made once by whoever runs the program (main, a
 // test program) before the first window and kept until the window and its layouts are gone: the
-// layout manager (posting on the program's centre) and the speech synthesizer. `environment()` is
+// layout manager (posting on the program's centre), the speech synthesizer and the autostudy manager
+// (made on first use, since it checks its books against the loaded library). `environment()` is
 // the environment of the main window: these with the program's shared centre, defaults, alerts,
 // library and sync engine (the window adds its commands once it has made them). The one place in
 // the interface that names the process-wide objects.
@@ -36,4 +38,5 @@ public:
 private:
     std::unique_ptr<LayoutManager> m_layouts;
     std::unique_ptr<SharedSpeechSynthesizer> m_speech;
+    mutable std::unique_ptr<AutoStudyManager> m_autoStudy;
 };

@@ -82,7 +82,7 @@ public:
         StudyPaneEnvironment environment = m_environment;
         LayoutViewController* panes = m_panes;
         environment.activeBook = [panes] { return panes->activeSourceTuple(); };
-        environment.navigatorElements = &navigatorElements;
+        environment.navigatorElements = [window = m_window] { return navigatorElements(window.autoStudy()); };
         // Over the main window (the active window may be none, or another).
         environment.runNavigatorSettings = [panes, window = m_window] {
             return NavigatorSettingsWindowController::runModal(
@@ -92,10 +92,10 @@ public:
     }
 
     // The navigator searches the books chosen in the autostudy navigator list.
-    static std::vector<NavigatorElementChoice> navigatorElements()
+    static std::vector<NavigatorElementChoice> navigatorElements(AutoStudyManager& autoStudy)
     {
         std::vector<NavigatorElementChoice> out;
-        for (const AutoStudyElement& element : AutoStudyManager::singleton().elements().navigatorStudyElements()) {
+        for (const AutoStudyElement& element : autoStudy.elements().navigatorStudyElements()) {
             NavigatorElementChoice choice;
             choice.name = element.text;
             choice.checked = element.checked;
@@ -228,8 +228,8 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     StudyPaneRegionContentItemDescriptor::registerArchiveReaders();
     // The study pane's bookmark, highlight and go-to tools ask and tell through this window's prompt
     // and toast; the book panes' bookmark and highlight commands go through their services.
-    StudyPaneSubpanes::registerAll();
     m_studyPaneEnvironment = StudyPaneEnvironment::fromWindow(m_environment);
+    StudyPaneSubpanes::addFactories(m_studyPaneEnvironment);
     m_studyPaneEnvironment.formatRegistry = m_formatRegistry;
     m_studyPaneEnvironment.saveState = [this] { m_app->preemptiveSaveState(); };
     m_studyPaneEnvironment.textPrompt = [this](const QVariantMap& options) {

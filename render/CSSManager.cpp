@@ -153,12 +153,6 @@ QString flagWord(bool set, const char* whenSet, const char* otherwise)
 
 }  // namespace
 
-CSSManager& CSSManager::sharedCSSManager()
-{
-    static CSSManager instance;  // created once, under the language's initialisation lock
-    return instance;
-}
-
 QString CSSManager::baseTemplate()
 {
     return QString::fromLatin1(kBaseTemplate);
@@ -213,21 +207,22 @@ QString CSSManager::cssFontFamily(const QString& family)
 
 QString CSSManager::cssForBookView() const
 {
-    return buildSheet(Sheet::BookView, UserDefaults::standardUserDefaults());
+    return buildSheet(Sheet::BookView);
 }
 
 QString CSSManager::cssForSearchResultsView() const
 {
-    return buildSheet(Sheet::SearchResults, UserDefaults::standardUserDefaults());
+    return buildSheet(Sheet::SearchResults);
 }
 
 QString CSSManager::cssForNoteViewEdit() const
 {
-    return buildSheet(Sheet::NoteView, UserDefaults::standardUserDefaults());
+    return buildSheet(Sheet::NoteView);
 }
 
-QString CSSManager::buildSheet(Sheet sheet, const UserDefaults& d) const
+QString CSSManager::buildSheet(Sheet sheet) const
 {
+    const UserDefaults& d = m_defaults;
     QString css = baseTemplate();
     if (sheet != Sheet::NoteView)
         css += highlightTemplate() + highlightStyleRules();

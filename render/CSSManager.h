@@ -2,13 +2,14 @@
 // the study pane's result lists and the note viewer and editor.
 //
 // Each sheet is made from fixed template text whose placeholders ("%@!NAME!@%") are replaced by the
-// display settings read from the standard UserDefaults at every call, so a change of the display
-// settings shows in the next sheet. The class names styled are the ones the block renderer and the
+// display settings read from the user defaults it is made with at every call, so a change of the
+// display settings shows in the next sheet. The class names styled are the ones the block renderer and the
 // inline markers write (_stheb, _stgrk, _woc, _search, _temphl, the _interlinear tables,
 // _inlinewordattribute, footnote, footnotetoggle, devoread, devounread and the highlight classes).
 //
-// The single instance holds no state. Building a sheet touches no shared state besides the
-// settings store (itself thread-safe); callers use it on the main thread.
+// A manager holds nothing but its defaults, which must outlive it: whoever needs a sheet makes one
+// over the defaults of its window. Building a sheet touches no shared state besides the settings
+// store (itself thread-safe); callers use it on the main thread.
 
 #pragma once
 
@@ -18,10 +19,7 @@ class UserDefaults;
 
 class CSSManager {
 public:
-    static CSSManager& sharedCSSManager();
-
-    CSSManager(const CSSManager&) = delete;
-    CSSManager& operator=(const CSSManager&) = delete;
+    explicit CSSManager(const UserDefaults& defaults) : m_defaults(defaults) { }
 
     // Book pages: the base template, then the highlight template and the highlight-style rules.
     QString cssForBookView() const;
@@ -50,6 +48,7 @@ public:
 private:
     enum class Sheet { BookView, SearchResults, NoteView };
 
-    CSSManager() = default;
-    QString buildSheet(Sheet sheet, const UserDefaults& defaults) const;
+    QString buildSheet(Sheet sheet) const;
+
+    const UserDefaults& m_defaults;
 };

@@ -21,21 +21,7 @@
 #include <QFile>
 #include <QSet>
 
-#include <mutex>
-
 namespace {
-
-std::mutex& creationLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-
-AutoStudyManager*& instance()
-{
-    static AutoStudyManager* manager = nullptr;
-    return manager;
-}
 
 // The strings of a list in case-insensitive order, distinct (an equal string is dropped).
 void mergeSorted(QStringList& into, QStringList words)
@@ -68,29 +54,7 @@ bool sameBook(const SourceTuple& a, const SourceTuple& b)
 
 // --- creation and library tracking -----------------------------------------------------------------
 
-AutoStudyManager& AutoStudyManager::singleton()
-{
-    std::lock_guard<std::mutex> guard(creationLock());
-    if (!instance()) {
-        instance() = new AutoStudyManager();  // kept for the life of the process
-        instance()->start();
-    }
-    return *instance();
-}
-
-bool AutoStudyManager::singletonExists()
-{
-    std::lock_guard<std::mutex> guard(creationLock());
-    return instance() != nullptr;
-}
-
-void AutoStudyManager::saveIfExists()
-{
-    if (singletonExists())
-        singleton().save();
-}
-
-std::unique_ptr<AutoStudyManager> AutoStudyManager::createForTesting()
+std::unique_ptr<AutoStudyManager> AutoStudyManager::create()
 {
     std::unique_ptr<AutoStudyManager> manager(new AutoStudyManager());
     manager->start();

@@ -7,8 +7,9 @@
 // folder; the path is handed back (empty when the report has nothing). The results window deletes the
 // file it showed.
 //
-// Created on first use under a lock and kept for the life of the process; everything else runs on the
-// main thread, which posts the library notifications and drives the dialogs.
+// Made by whoever runs the program (`ProgramServices`, on first use, once the library is loaded) or by a
+// test, and handed to the dialogs through the window's environment; it observes the library
+// notifications on the program's centre until it is deleted. Main thread only.
 #pragma once
 
 #include "reports/AutoStudyCSS.h"
@@ -33,10 +34,8 @@ struct Notification;
 
 class AutoStudyManager {
 public:
-    static AutoStudyManager& singleton();
-    static bool singletonExists();
-    // Saves the element set when the manager exists (the dialogs call it after every change).
-    static void saveIfExists();
+    // A manager over the element set of the user's data folder, its books checked against the library.
+    static std::unique_ptr<AutoStudyManager> create();
 
     ~AutoStudyManager();
     AutoStudyManager(const AutoStudyManager&) = delete;
@@ -106,9 +105,6 @@ public:
     // A book of an element's list among the installed books; with `repair`, a book found by publisher
     // and book alone takes the installed edition and revision.
     SourceTuple::Ptr lookupBook(AutoStudyBook& book, const SourceTupleArray& all, bool repair);
-
-    // Tests make a fresh manager over their own folders; the application uses the singleton.
-    static std::unique_ptr<AutoStudyManager> createForTesting();
 
 private:
     AutoStudyManager();

@@ -8,9 +8,9 @@
 
 namespace SearchResultPage {
 
-QString page(const QString& body)
+QString page(const UserDefaults* defaults, const QString& body)
 {
-    const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
+    const QString css = defaults != nullptr ? CSSManager(*defaults).cssForSearchResultsView() : QString();
     return QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style type=\"text/css\">%1</style>"
                           "</head><body>")
                .arg(css) +

@@ -2,10 +2,11 @@
 // is handed to the pane and to each sub-pane when it is made, so a test can hand in its own: the
 // notification centre, the user defaults, the layout manager, the library, the alerts, the active
 // book, the layout view that holds the pane, the application's state save, its prompt, toast and
-// dialogs, and the registry of the format commands' target. Nothing in the study pane reaches a
+// dialogs, the registry of the format commands' target and the sub-panes' factories. Nothing in the study pane reaches a
 // process-wide object except through this value.
 // `fromWindow()` takes the shared objects of the main window's environment; the window fills in the
-// rest where it installs the study pane's factory (the layout view is found from the pane's view when
+// rest (with the factories of the study tools outside the pane's own folder) where it installs the
+// study pane's factory (the layout view is found from the pane's view when
 // `layoutHost` is left null). Main thread only.
 #pragma once
 
@@ -16,6 +17,7 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -25,6 +27,8 @@ class EditFormatRegistry;
 class LayoutManager;
 class LinkPreview;
 class QDialog;
+class StudyPaneHost;
+class StudyPaneSubpane;
 struct Alert;
 class NotificationCenter;
 class SourceManager;
@@ -53,6 +57,13 @@ struct NavigatorElementChoice {
     bool checked = true;
     std::vector<NavigatorBookChoice> books;
 };
+
+struct StudyPaneEnvironment;
+
+// Makes a sub-pane for a study pane, with the pane's environment and the pane as its host (null: the
+// sub-pane on its own).
+using StudyPaneSubpaneFactory =
+    std::function<std::unique_ptr<StudyPaneSubpane>(const StudyPaneEnvironment&, StudyPaneHost*)>;
 
 struct StudyPaneEnvironment {
     // The width a study pane gets when it is shown.
@@ -101,6 +112,11 @@ struct StudyPaneEnvironment {
     std::function<QString(const QString& suggestedName)> chooseSaveFile;
     // Whether the sync runs by itself (the note editor's cloud status line); empty: it does not.
     std::function<bool()> syncAutomatically;
+    // The factories of sub-panes by slot (StudyPaneSubpaneSlots::Slot), filled by whoever makes the
+    // environment: one here takes the place of the slot's built-in one (Find, the note viewer and
+    // editor, the notes and journal lists, the library search and the Navigator have one); a slot
+    // with neither has its tab's button disabled.
+    std::map<int, StudyPaneSubpaneFactory> subpaneFactories;
 
     // Shows the alert through `alerts`; the button chosen, or 0 without alerts.
     int ask(const Alert& alert) const;

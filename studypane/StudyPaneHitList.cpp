@@ -183,7 +183,7 @@ int StudyPaneHitDelegate::titleAndTextRowHeight(const QFont& font, int lines)
         text << QStringLiteral("Xg");
     ContentTextDocument doc;
     doc.setDefaultFont(font);
-    doc.setHtml(SearchResultPage::page(text.join(QStringLiteral("<br>"))));
+    doc.setHtml(SearchResultPage::page(&d, text.join(QStringLiteral("<br>"))));
     doc.setTextWidth(10000);
     QFont bold = font;
     bold.setBold(true);

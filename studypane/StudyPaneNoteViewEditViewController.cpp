@@ -48,6 +48,12 @@ Q_LOGGING_CATEGORY(lcNoteEditor, "qs.studypane.notes")
 
 namespace {
 
+// The viewer's and editor's style sheet from the display settings (none without defaults).
+QString noteStyleSheet(const StudyPaneEnvironment& env)
+{
+    return env.defaults != nullptr ? CSSManager(*env.defaults).cssForNoteViewEdit() : QString();
+}
+
 const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
 const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
 
@@ -177,7 +183,7 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
 {
     connect(m_editor, &StudyPaneNoteEditor::liveContentChanged, this, [this] { webViewDidChange(); });
     connect(m_editor, &StudyPaneNoteEditor::storeFinished, this, [this] { updateStatusPane(); });
-    m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
+    m_cssString = noteStyleSheet(m_env);
     m_script = BookPageHtml::scriptWithBridge(QStringLiteral(":/notes/NoteEditor.js"));
     m_autosaveTimer.setSingleShot(true);
     m_autosaveTimer.setInterval(kAutosaveSeconds * 1000);
@@ -701,7 +707,7 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
 void StudyPaneNoteViewEditViewController::displayPreferencesChanged()
 {
     saveEditedText(false);
-    m_cssString = CSSManager::sharedCSSManager().cssForNoteViewEdit();
+    m_cssString = noteStyleSheet(m_env);
     if (loadedView()) {
         m_editor->retireLivePages();
         populateTab(m_selectedTab, true);

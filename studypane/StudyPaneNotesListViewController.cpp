@@ -468,7 +468,7 @@ QVariant StudyPaneNotesListViewController::hitData(const SearchResultsAggregator
         : QString();
     if (text.isEmpty())
         text = QStringLiteral("Can't get the note text for some reason.");
-    const QString css = CSSManager::sharedCSSManager().cssForSearchResultsView();
+    const QString css = m_env.defaults != nullptr ? CSSManager(*m_env.defaults).cssForSearchResultsView() : QString();
     // The cell draws with a text document, which runs no script and loads nothing remote.
     return QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
                           "type=\"text/css\">%1</style></head><body>")

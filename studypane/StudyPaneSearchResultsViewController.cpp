@@ -465,5 +465,5 @@ QVariant StudyPaneSearchResultsViewController::hitData(const SearchResultsAggreg
     }
     // The cells draw their HTML with a text document, which does not apply "display:none": the
     // page leaves out the elements the style sheet hides (Strong's numbers, footnotes, ...).
-    return SearchResultPage::page(body);
+    return SearchResultPage::page(m_env.defaults, body);
 }

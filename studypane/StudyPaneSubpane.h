@@ -1,8 +1,8 @@
 // The base of every study sub-pane (Find, the go-to panes, bookmarks, highlights, the notes and
 // journal lists, the note viewer and editor, the library search, the Navigator).
 //
-// A sub-pane is made by a factory registered for its slot (`StudyPaneViewController::
-// registerSubpaneFactory`, usually `StudyPaneSubpane::factoryFor<MySubpane>()`), with the study
+// A sub-pane is made by the factory its slot has in the study pane's environment (`subpaneFactories`,
+// usually `StudyPaneSubpane::factoryFor<MySubpane>()`), or the slot's built-in one, with the study
 // pane's environment and the small `StudyPaneHost` interface of the pane that holds it (null when a
 // sub-pane lives on its own, in a test). It reaches the pane through the host's questions and two
 // signals (`recentVerseVisited`, `showRequested`), never through the pane's class, and the rest of
@@ -51,7 +51,7 @@ class StudyPaneSubpane : public QObject {
     Q_OBJECT
 public:
     // Makes a sub-pane for a study pane (host null: on its own).
-    using Factory = std::function<std::unique_ptr<StudyPaneSubpane>(const StudyPaneEnvironment&, StudyPaneHost*)>;
+    using Factory = StudyPaneSubpaneFactory;
     template <class Subpane> static Factory factoryFor()
     {
         return [](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {

@@ -24,12 +24,6 @@ enum : qint64 {
     kNavigatorTab
 };
 
-std::array<StudyPaneSubpane::Factory, StudyPaneSubpaneSlots::kSubpaneCount>& registeredFactories()
-{
-    static std::array<StudyPaneSubpane::Factory, StudyPaneSubpaneSlots::kSubpaneCount> factories;
-    return factories;
-}
-
 StudyPaneSubpane::Factory builtInFactory(StudyPaneSubpaneSlots::Slot slot)
 {
     switch (slot) {
@@ -52,10 +46,10 @@ StudyPaneSubpane::Factory builtInFactory(StudyPaneSubpaneSlots::Slot slot)
     }
 }
 
-StudyPaneSubpane::Factory factoryOf(StudyPaneSubpaneSlots::Slot slot)
+StudyPaneSubpane::Factory factoryOf(const StudyPaneEnvironment& env, StudyPaneSubpaneSlots::Slot slot)
 {
-    StudyPaneSubpane::Factory make = registeredFactories()[size_t(slot)];
-    return make ? make : builtInFactory(slot);
+    const auto given = env.subpaneFactories.find(int(slot));
+    return given != env.subpaneFactories.end() && given->second ? given->second : builtInFactory(slot);
 }
 
 // The one slot a tab shows; kSubpaneCount for the GoTo tab (four slots) and for no tab.
@@ -70,14 +64,6 @@ StudyPaneSubpaneSlots::Slot slotForTab(qint64 tab)
 }
 
 }  // namespace
-
-void StudyPaneSubpaneSlots::registerFactory(Slot slot, StudyPaneSubpane::Factory factory)
-{
-    QS_ASSERT_MAIN_THREAD();
-    if (slot < 0 || slot >= kSubpaneCount)
-        return;
-    registeredFactories()[size_t(slot)] = std::move(factory);
-}
 
 qint64 StudyPaneSubpaneSlots::tabForSlot(Slot slot)
 {
@@ -103,17 +89,17 @@ qint64 StudyPaneSubpaneSlots::tabForSlot(Slot slot)
     }
 }
 
-void StudyPaneSubpaneSlots::make(
-    const StudyPaneEnvironment& env, StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made)
+void StudyPaneSubpaneSlots::make(StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made)
 {
+    QS_ASSERT_MAIN_THREAD();
     m_made = true;
     for (int i = 0; i < kSubpaneCount; ++i) {
         const Slot slot = Slot(i);
-        const StudyPaneSubpane::Factory make = factoryOf(slot);
+        const StudyPaneSubpane::Factory make = factoryOf(m_env, slot);
         if (!make)
             continue;
         std::unique_ptr<StudyPaneSubpane>& subpane = m_subpanes[size_t(slot)];
-        subpane = make(env, host);
+        subpane = make(m_env, host);
         if (subpane)
             made(slot, *subpane);
     }
@@ -134,7 +120,7 @@ bool StudyPaneSubpaneSlots::has(Slot slot) const
 {
     if (m_made)
         return m_subpanes[size_t(slot)] != nullptr;
-    return static_cast<bool>(factoryOf(slot));
+    return static_cast<bool>(factoryOf(m_env, slot));
 }
 
 bool StudyPaneSubpaneSlots::hasTab(qint64 tab) const

@@ -1,9 +1,10 @@
-// The study pane's sub-panes, one per slot, and the factories that make them: a factory registered
-// for a slot, else the slot's built-in one (Find, the note viewer and editor, the notes and journal
+// The study pane's sub-panes, one per slot, and the factories that make them: the factory the pane's
+// environment has for a slot (`subpaneFactories`), else the slot's built-in one (Find, the note viewer and editor, the notes and journal
 // lists, the library search and the Navigator have one; the other slots none). Tells which sub-pane
 // a tab shows (the GoTo tab: the go-to sub-pane for the kind of the active book).
 //
-// Owned by the study pane controller; owns the sub-panes it made. Main thread only.
+// Owned by the study pane controller; owns the sub-panes it made. The environment it is made with
+// must outlive it. Main thread only.
 #pragma once
 
 #include "library/SourceTuple.h"
@@ -32,15 +33,14 @@ public:
         kSubpaneCount
     };
 
-    // Installs the factory of a slot for the study panes made from now on (empty: the built-in one
-    // again). Main thread.
-    static void registerFactory(Slot slot, StudyPaneSubpane::Factory factory);
+    explicit StudyPaneSubpaneSlots(const StudyPaneEnvironment& env) : m_env(env) { }
+
     // The tab that shows a slot's sub-pane (the four go-to slots share the GoTo tab).
     static qint64 tabForSlot(Slot slot);
 
-    // Makes the sub-pane of every slot that has a factory; each one made goes to `made`.
-    void make(
-        const StudyPaneEnvironment& env, StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made);
+    // Makes the sub-pane of every slot that has a factory, with the environment and host given; each
+    // one made goes to `made`.
+    void make(StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made);
     bool isMade() const { return m_made; }
     // Deletes the sub-panes.
     void clear();
@@ -59,6 +59,7 @@ public:
 private:
     bool has(Slot slot) const;
 
+    const StudyPaneEnvironment& m_env;
     std::array<std::unique_ptr<StudyPaneSubpane>, kSubpaneCount> m_subpanes;
     bool m_made = false;
 };

@@ -20,7 +20,7 @@
 
 #include <QToolButton>
 
-StudyPaneViewController::StudyPaneViewController(StudyPaneEnvironment env) : m_env(std::move(env))
+StudyPaneViewController::StudyPaneViewController(StudyPaneEnvironment env) : m_env(std::move(env)), m_subpanes(m_env)
 {
     StudyPaneRegionContentItemDescriptor::registerArchiveReaders();
 }
@@ -131,7 +131,7 @@ void StudyPaneViewController::initialConfiguration()
         }
         contents->setCurrentItemIndex(0);
     }
-    m_subpanes.make(m_env, this, [this](Subpane slot, StudyPaneSubpane& subpane) {
+    m_subpanes.make(this, [this](Subpane slot, StudyPaneSubpane& subpane) {
         connect(&subpane, &StudyPaneSubpane::recentVerseVisited, this,
             [this](quint32 key, const QString& translation) { pushKeyOnRecentStack(key, translation); });
         const qint64 tab = StudyPaneSubpaneSlots::tabForSlot(slot);

@@ -6,9 +6,8 @@
 //
 // The twelve sub-panes are made through factories, one per `Subpane` slot: Find and the Navigator
 // have built-in ones (so do the note viewer and editor, the notes list, the journal list and the
-// library search); the other
-// study tools register theirs with `registerSubpaneFactory` before the
-// first study pane is made. A tab whose sub-pane has no factory has its button disabled, and
+// library search); the other study tools' come with the pane's environment (`subpaneFactories`,
+// which may also replace a built-in one). A tab whose sub-pane has no factory has its button disabled, and
 // selecting it does nothing. The GoTo tab shows one of four go-to sub-panes, by the kind of the
 // active book.
 //
@@ -70,15 +69,6 @@ public:
     // The sub-pane slots (kSearchSubpane ... kNavigatorSubpane), in the order they are made.
     using Subpane = StudyPaneSubpaneSlots::Slot;
     using enum StudyPaneSubpaneSlots::Slot;
-    // Makes a sub-pane for a study pane, with the pane's environment and the pane as its host.
-    using SubpaneFactory = StudyPaneSubpane::Factory;
-    // Installs the factory of a sub-pane slot for the study panes made from now on (an empty factory
-    // restores the built-in one: Find, the note viewer and editor, the notes and journal lists, the
-    // library search and the Navigator have one, the other slots none). Main thread.
-    static void registerSubpaneFactory(Subpane slot, SubpaneFactory factory)
-    {
-        StudyPaneSubpaneSlots::registerFactory(slot, std::move(factory));
-    }
 
     explicit StudyPaneViewController(StudyPaneEnvironment env);
     ~StudyPaneViewController() override;

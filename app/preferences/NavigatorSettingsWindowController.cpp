@@ -124,8 +124,7 @@ NavigatorSettingsWindowController::~NavigatorSettingsWindowController() = defaul
 bool NavigatorSettingsWindowController::runModal(
     const WindowEnvironment& env, QWidget* parent, AutoStudyElements* elements)
 {
-    NavigatorSettingsWindowController window(
-        env, elements ? *elements : AutoStudyManager::singleton().elements(), parent);
+    NavigatorSettingsWindowController window(env, elements ? *elements : env.autoStudy().elements(), parent);
     window.exec();
     return true;
 }

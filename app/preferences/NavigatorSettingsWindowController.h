@@ -31,7 +31,7 @@ public:
         const WindowEnvironment& env, AutoStudyElements& elements, QWidget* parent = nullptr);
     ~NavigatorSettingsWindowController() override;
 
-    // Runs the window modally over the given elements (by default the autostudy manager's); true
+    // Runs the window modally over the given elements (by default those of the environment's autostudy manager); true
     // once it is closed (every change is kept).
     static bool runModal(const WindowEnvironment& env, QWidget* parent, AutoStudyElements* elements = nullptr);
 

@@ -1,7 +1,7 @@
 // WindowEnvironment: the shared objects one main window works with, gathered in one value that the
 // window hands to each pane, sub-pane, sheet and settings page when it makes it: the notification
 // centre, the user defaults, the alerts, the layout manager, the library, the sync engine, the speech
-// synthesizer, the window's commands, its link previews and its autostudy results window. The interface reaches none of these through a process-wide accessor: the
+// synthesizer, the window's commands, its link previews, the autostudy manager and its results window. The interface reaches none of these through a process-wide accessor: the
 // application fills one environment from the program's shared objects at start-up, and a test
 // fills its own (a private centre, defaults in a temporary folder, a recording alerts object...).
 //
@@ -15,8 +15,10 @@
 #include <cassert>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class ActionRegistry;
+class AutoStudyManager;
 class Alerts;
 class LayoutManager;
 class LinkPreview;
@@ -49,6 +51,20 @@ struct WindowEnvironment {
         const QVariantMap& userInfo)>
         autostudyResults;
 
+    // The autostudy elements, report style sheet and reports (reports/AutoStudyManager.h), given by a
+    // function so the program can make them on first use, once the library is loaded.
+    AutoStudyManager& autoStudy() const
+    {
+        assert(m_autoStudy);
+        return m_autoStudy();
+    }
+    void setAutoStudy(std::function<AutoStudyManager&()> autoStudy) { m_autoStudy = std::move(autoStudy); }
+    // A manager made by the caller, which keeps it for as long as the environment is used.
+    void setAutoStudy(AutoStudyManager* manager)
+    {
+        m_autoStudy = [manager]() -> AutoStudyManager& { return deref(manager); };
+    }
+
     NotificationCenter& notifications() const { return deref(center); }
     UserDefaults& settings() const { return deref(defaults); }
     Alerts& alert() const { return deref(alerts); }
@@ -56,6 +72,8 @@ struct WindowEnvironment {
     SourceManager& books() const { return deref(library); }
 
 private:
+    std::function<AutoStudyManager&()> m_autoStudy;
+
     template <typename T> static T& deref(T* object)
     {
         assert(object != nullptr);

@@ -80,6 +80,7 @@ BookPageView::BookPageView(BookPageHost* host, NotificationCenter& center, UserD
     : QWebEngineView(parent),
       m_host(host),
       m_center(center),
+      m_defaults(defaults),
       m_blocks(*host, defaults, *this),
       m_linkHover(*host, defaults, *this)
 {
@@ -323,7 +324,7 @@ BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
     ++m_serial;
     m_bridgeSecret = BookPageHtml::newKey();
     m_frameKey = BookPageHtml::newKey();
-    return {CSSManager::sharedCSSManager().cssForBookView(), identity, m_serial, BookPageHtml::pageScript(),
+    return {CSSManager(m_defaults).cssForBookView(), identity, m_serial, BookPageHtml::pageScript(),
         BookPageHtml::newNonce(), BookPageScheme::bridgeBase(m_token, m_bridgeSecret), m_frameKey};
 }
 

@@ -142,6 +142,8 @@ private:
 
     BookPageHost* m_host;
     NotificationCenter& m_center;
+    // The window's defaults: the display settings of the page's style sheet.
+    const UserDefaults& m_defaults;
     QString m_token;
     BookPageSourcePtr m_source;      // the book whose page is loaded
     QString m_webViewSourceTupleID;  // its identity

@@ -69,7 +69,7 @@ void AutostudyTodayWindowController::onPerformAutostudy()
 {
     QS_ASSERT_MAIN_THREAD();
     const QDate day = date();
-    const QString file = AutoStudyManager::singleton().resultsFileForAutoTodayStudyOn(day, nullptr, 0);
+    const QString file = environment().autoStudy().resultsFileForAutoTodayStudyOn(day, nullptr, 0);
     SimpleDate simple;
     simple.setMonth(day.month(), day.day(), day.year());
     const QString title = simple.stringWithStyle(2);

@@ -140,8 +140,7 @@ void AutostudyVerseWindowController::onPerformAutostudy()
         return;
     }
     // Without a Bible there is nothing to read the passage in: no results.
-    const QString file =
-        bible ? AutoStudyManager::singleton().resultsFileForAutoVerseStudyOn(ref, bible, 0) : QString();
+    const QString file = bible ? environment().autoStudy().resultsFileForAutoVerseStudyOn(ref, bible, 0) : QString();
     if (file.isEmpty()) {
         alert(tr("No results were found for %1.").arg(text),
             tr("The reference may be invalid or no suitable elements/books were selected."));

@@ -35,7 +35,7 @@ AutostudyWindowController::AutostudyWindowController(const WindowEnvironment& en
 {
     QS_ASSERT_MAIN_THREAD();
     setWindowTitle(title);
-    AutoStudyElements& set = AutoStudyManager::singleton().elements();
+    AutoStudyElements& set = m_env.autoStudy().elements();
     const QString mimePrefix = QStringLiteral("application/x-quillstead-");
     m_elementsModel =
         new AutostudyTableModel(AutostudyTableModel::Elements, set, study, mimePrefix + elementRowType, this);
@@ -159,7 +159,7 @@ void AutostudyWindowController::onNoneBooksButton()
 
 void AutostudyWindowController::onEditCSS()
 {
-    AutostudyCSSEditorWindowController editor(m_env.alert(), &AutoStudyManager::singleton().css(), this);
+    AutostudyCSSEditorWindowController editor(m_env.alert(), &m_env.autoStudy().css(), this);
     editor.exec();
 }
 
@@ -168,7 +168,7 @@ void AutostudyWindowController::onClose()
     if (m_closed)
         return;
     m_closed = true;
-    AutoStudyManager::saveIfExists();
+    m_env.autoStudy().save();
     QDialog::done(QDialog::Rejected);
 }
 

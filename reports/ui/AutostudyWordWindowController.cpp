@@ -74,7 +74,7 @@ void AutostudyWordWindowController::onPerformAutostudy()
 {
     QS_ASSERT_MAIN_THREAD();
     const QString w = word();
-    const QString file = AutoStudyManager::singleton().resultsFileForAutoWordStudyOn(w, m_sourceTuple, 0);
+    const QString file = environment().autoStudy().resultsFileForAutoWordStudyOn(w, m_sourceTuple, 0);
     if (file.isEmpty()) {
         Alert a;
         a.messageText = tr("No results were found for '%1'.").arg(w);

@@ -576,7 +576,7 @@ void StudyPaneBibleGotoViewController::reloadRecentList()
             ? m_sourceTuple->htmlSearchResultTextForSection(section, nullptr, 2)
             : QStringLiteral("<p><i>Verse not found in this Bible.</i></p>");
         auto* item = new QTableWidgetItem(ref.fullSpelling());
-        item->setData(BibleVerseTableCellView::HtmlRole, SearchResultPage::page(body));
+        item->setData(BibleVerseTableCellView::HtmlRole, SearchResultPage::page(m_env.defaults, body));
         m_recent->setItem(r, 0, item);
     }
 }

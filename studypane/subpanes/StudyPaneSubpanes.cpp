@@ -15,19 +15,16 @@
 
 namespace StudyPaneSubpanes {
 
-void registerAll()
+void addFactories(StudyPaneEnvironment& env)
 {
     using Pane = StudyPaneViewController;
-    Pane::registerSubpaneFactory(
-        Pane::kBookmarksSubpane, StudyPaneSubpane::factoryFor<StudyPaneBookmarksViewController>());
-    Pane::registerSubpaneFactory(
-        Pane::kHighlightsSubpane, StudyPaneSubpane::factoryFor<StudyPaneHighlightsViewController>());
-    Pane::registerSubpaneFactory(
-        Pane::kBibleGotoSubpane, StudyPaneSubpane::factoryFor<StudyPaneBibleGotoViewController>());
-    Pane::registerSubpaneFactory(Pane::kBookGotoSubpane, StudyPaneBookGotoViewController::factory(true));
-    Pane::registerSubpaneFactory(
-        Pane::kDevoGotoSubpane, StudyPaneSubpane::factoryFor<StudyPaneDevoGotoViewController>());
-    Pane::registerSubpaneFactory(Pane::kOtherGotoSubpane, StudyPaneBookGotoViewController::factory(false));
+    auto& factories = env.subpaneFactories;
+    factories[Pane::kBookmarksSubpane] = StudyPaneSubpane::factoryFor<StudyPaneBookmarksViewController>();
+    factories[Pane::kHighlightsSubpane] = StudyPaneSubpane::factoryFor<StudyPaneHighlightsViewController>();
+    factories[Pane::kBibleGotoSubpane] = StudyPaneSubpane::factoryFor<StudyPaneBibleGotoViewController>();
+    factories[Pane::kBookGotoSubpane] = StudyPaneBookGotoViewController::factory(true);
+    factories[Pane::kDevoGotoSubpane] = StudyPaneSubpane::factoryFor<StudyPaneDevoGotoViewController>();
+    factories[Pane::kOtherGotoSubpane] = StudyPaneBookGotoViewController::factory(false);
 }
 
 ActiveBook activeBook(const StudyPaneEnvironment& env)

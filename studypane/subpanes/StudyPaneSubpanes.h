@@ -1,7 +1,6 @@
-// What the bookmark, highlight and go-to sub-panes share: their registration with the study pane,
-// the book pane that is current in the current layout, and the look-up of a remembered book.
-//
-// `registerAll()` runs once at start-up, before any study pane loads its view. Main thread only.
+// What the bookmark, highlight and go-to sub-panes share: their factories for the study pane's
+// environment, the book pane that is current in the current layout, and the look-up of a remembered
+// book. Main thread only.
 #pragma once
 
 #include "library/SourceTuple.h"
@@ -14,8 +13,8 @@
 
 namespace StudyPaneSubpanes {
 
-// Registers the bookmark, highlight and four go-to sub-panes with the study pane.
-void registerAll();
+// Adds the factories of the bookmark, highlight and four go-to sub-panes to the environment.
+void addFactories(StudyPaneEnvironment& env);
 
 // The book pane that is the current region of the current layout (a region of the empty kind):
 // its book, section and block. Without such a pane, the environment's active book at section 0.

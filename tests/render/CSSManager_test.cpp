@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -52,11 +51,9 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         m_defaults = std::make_shared<UserDefaults>(m_dir.filePath(QStringLiteral("settings.conf")));
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
-        UserDefaults::setStandardUserDefaults(m_defaults);
     }
-    void TearDown() override { UserDefaults::setStandardUserDefaults(nullptr); }
 
-    static CSSManager& css() { return CSSManager::sharedCSSManager(); }
+    CSSManager css() const { return CSSManager(*m_defaults); }
 
     QTemporaryDir m_dir;
     std::shared_ptr<UserDefaults> m_defaults;
@@ -249,16 +246,22 @@ TEST_F(CSSManagerTest, HugeBaseFontSizeGivesHeadingsOfThatSize)
         EXPECT_TRUE(ruleBody(sheet, QLatin1String(h)).endsWith(QStringLiteral("font-size:300pt;"))) << h;
 }
 
-TEST_F(CSSManagerTest, OneInstanceAcrossThreads)
+TEST_F(CSSManagerTest, EachManagerReadsTheDefaultsItIsMadeWith)
 {
-    std::vector<std::thread> threads;
-    std::vector<CSSManager*> seen(8);
-    for (int i = 0; i < 8; ++i)
-        threads.emplace_back([&seen, i] { seen[i] = &CSSManager::sharedCSSManager(); });
-    for (auto& t : threads)
-        t.join();
-    for (CSSManager* p : seen)
-        EXPECT_EQ(p, &CSSManager::sharedCSSManager());
+    QTemporaryDir otherDir;
+    ASSERT_TRUE(otherDir.isValid());
+    UserDefaults other(otherDir.filePath(QStringLiteral("settings.conf")));
+    SettingsRegistry::registerDefaultsForAllPreferences(other);
+    other.setInteger(31, QStringLiteral("baseFontSize"));
+    m_defaults->setInteger(17, QStringLiteral("baseFontSize"));
+    const CSSManager mine(*m_defaults);
+    const CSSManager theirs(other);
+    EXPECT_TRUE(ruleBody(mine.cssForBookView(), QStringLiteral("body")).contains(QStringLiteral(" 17pt ")));
+    EXPECT_TRUE(ruleBody(theirs.cssForBookView(), QStringLiteral("body")).contains(QStringLiteral(" 31pt ")));
+    // A change of the defaults shows in the next sheet of a manager already made.
+    other.setInteger(19, QStringLiteral("baseFontSize"));
+    EXPECT_TRUE(ruleBody(theirs.cssForBookView(), QStringLiteral("body")).contains(QStringLiteral(" 19pt ")));
+    EXPECT_TRUE(ruleBody(mine.cssForBookView(), QStringLiteral("body")).contains(QStringLiteral(" 17pt ")));
 }
 
 }  // namespace
@@ -276,8 +279,7 @@ TEST_F(CSSManagerTest, FontFamilyIsQuotedAndEscaped)
 
     // A hostile family stays inside the body's font declaration: the rule keeps its declarations,
     // the sheet its rules, and no placeholder in the name is filled.
-    UserDefaults::standardUserDefaults().setString(
-        QStringLiteral("x\"; } body { color:red; } </style><script>%@!BASEFONTSIZE!@%\n/*"),
+    m_defaults->setString(QStringLiteral("x\"; } body { color:red; } </style><script>%@!BASEFONTSIZE!@%\n/*"),
         QStringLiteral("bodyFont"));
     const QString sheet = css().cssForBookView();
     EXPECT_EQ(countRules(sheet), 29 + 68 + 2);

@@ -111,7 +111,7 @@ protected:
         QCoreApplication::setApplicationName(QStringLiteral("Quillstead"));
         QFile::remove(AutoStudyElements::defaultFilename());
         QFile::remove(AutoStudyCSS::userCopyPath());
-        m_manager = AutoStudyManager::createForTesting();
+        m_manager = AutoStudyManager::create();
     }
     std::unique_ptr<AutoStudyManager> m_manager;
 };
@@ -163,7 +163,7 @@ TEST_F(AutoStudyManagerTest, FirstStartFillsTheElementsFromTheLibrary)
     e.setDataChanged();
     e.save();
     m_manager.reset();
-    m_manager = AutoStudyManager::createForTesting();
+    m_manager = AutoStudyManager::create();
     EXPECT_FALSE(abbrs(AutoStudyElements::elementDictionaryForID(1, m_manager->elements().verseStudyElements()))
                      .contains(QStringLiteral("X")));
 }

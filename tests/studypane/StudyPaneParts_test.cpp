@@ -219,8 +219,9 @@ TEST(StudyPaneSubpaneSlots, TabsHaveSubpanesAsTheFactoriesSay)
     using Slots = StudyPaneSubpaneSlots;
     FakeSubpanes fakes({{Slots::kBookmarksSubpane, QStringLiteral("marks")},
         {Slots::kOtherGotoSubpane, QStringLiteral("other go-to")}});
-    Slots subpanes;
-    // Before they are made, the factories answer: the built-in Find, the registered bookmarks and
+    const StudyPaneEnvironment env = fakes.in({});
+    Slots subpanes(env);
+    // Before they are made, the factories answer: the built-in Find, the environment's bookmarks and
     // go-to, and no highlights.
     EXPECT_TRUE(subpanes.hasTab(1));
     EXPECT_TRUE(subpanes.hasTab(2));
@@ -229,9 +230,8 @@ TEST(StudyPaneSubpaneSlots, TabsHaveSubpanesAsTheFactoriesSay)
     EXPECT_FALSE(subpanes.hasTab(0));
     EXPECT_FALSE(subpanes.hasTab(10));
 
-    StudyPaneEnvironment env;
     QList<Slots::Slot> made;
-    subpanes.make(env, nullptr, [&made](Slots::Slot slot, StudyPaneSubpane&) { made.append(slot); });
+    subpanes.make(nullptr, [&made](Slots::Slot slot, StudyPaneSubpane&) { made.append(slot); });
     EXPECT_TRUE(made.contains(Slots::kSearchSubpane));
     EXPECT_TRUE(made.contains(Slots::kBookmarksSubpane));
     EXPECT_FALSE(made.contains(Slots::kHighlightsSubpane));
@@ -249,6 +249,27 @@ TEST(StudyPaneSubpaneSlots, TabsHaveSubpanesAsTheFactoriesSay)
     EXPECT_TRUE(fakes.log.contains(QStringLiteral("marks exit")));
     subpanes.clear();
     EXPECT_FALSE(subpanes.hasTab(2));  // made once: only what was made counts
+}
+
+TEST(StudyPaneSubpaneSlots, EachPaneHasTheFactoriesOfItsOwnEnvironment)
+{
+    ensureApplication();
+    using Slots = StudyPaneSubpaneSlots;
+    FakeSubpanes marks({{Slots::kBookmarksSubpane, QStringLiteral("marks")}});
+    FakeSubpanes find({{Slots::kSearchSubpane, QStringLiteral("my find")}});
+    const StudyPaneEnvironment withMarks = marks.in({});
+    const StudyPaneEnvironment withFind = find.in({});
+    Slots first(withMarks);
+    Slots second(withFind);
+    EXPECT_TRUE(first.hasTab(2));
+    EXPECT_FALSE(second.hasTab(2)) << "the other environment's bookmarks do not reach this pane";
+    second.make(nullptr, [](Slots::Slot, StudyPaneSubpane&) {});
+    // A factory of the environment takes the place of the built-in Find.
+    auto* found = dynamic_cast<FakeSubpane*>(second.at(Slots::kSearchSubpane));
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->name(), QStringLiteral("my find"));
+    EXPECT_EQ(second.at(Slots::kBookmarksSubpane), nullptr);
+    EXPECT_TRUE(marks.log.isEmpty());
 }
 
 TEST(StudyPaneNoteHeader, TitlesSetBeforeTheFieldsAreShownWhenMade)

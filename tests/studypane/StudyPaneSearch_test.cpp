@@ -573,7 +573,7 @@ TEST_F(StudyPaneSearch, TheGoToTabShowsTheGoToOfTheActiveBooksKind)
         {StudyPaneViewController::kBookGotoSubpane, QStringLiteral("book")},
         {StudyPaneViewController::kOtherGotoSubpane, QStringLiteral("other")}};
     Screen screen;
-    StudyPaneEnvironment env = screen.environment();
+    StudyPaneEnvironment env = fakes.in(screen.environment());
     env.library = s_library;
     SourceTuple::Ptr active = kjv;
     env.activeBook = [&active] { return active; };

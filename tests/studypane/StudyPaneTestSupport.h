@@ -77,7 +77,7 @@ struct Screen {
         static int n = 0;
         defaults = std::make_shared<UserDefaults>(home().filePath(QStringLiteral("defaults-%1.ini").arg(++n)));
         SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-        UserDefaults::setStandardUserDefaults(defaults);  // the style sheets read the standard defaults
+        UserDefaults::setStandardUserDefaults(defaults);
         layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
         layout->addRegionWithDimension(290, 1, LayoutRegionContents::kStudyKind, false);
         manager.setCurrentLayout(layout);
@@ -131,29 +131,29 @@ private:
     QStringList* m_log;
 };
 
-// Registers fakes for the slots while it lives and restores the built-in factories after.
+// Fakes for some slots, which log into `log`; `in(env)` is the environment with their factories. The
+// panes made with it must go before this object.
 class FakeSubpanes {
 public:
     QStringList log;
     explicit FakeSubpanes(std::initializer_list<std::pair<StudyPaneViewController::Subpane, QString>> entries)
+        : m_entries(entries)
     {
-        for (const auto& [slot, name] : entries) {
-            m_slots.push_back(slot);
-            const QString n = name;
-            StudyPaneViewController::registerSubpaneFactory(slot,
-                [this, n](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
-                    return std::make_unique<FakeSubpane>(env, host, n, &log);
-                });
-        }
     }
-    ~FakeSubpanes()
+    StudyPaneEnvironment in(StudyPaneEnvironment env)
     {
-        for (auto slot : m_slots)
-            StudyPaneViewController::registerSubpaneFactory(slot, {});
+        for (const auto& [slot, name] : m_entries) {
+            const QString n = name;
+            env.subpaneFactories[slot] = [this, n](const StudyPaneEnvironment& env,
+                                             StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+                return std::make_unique<FakeSubpane>(env, host, n, &log);
+            };
+        }
+        return env;
     }
 
 private:
-    std::vector<StudyPaneViewController::Subpane> m_slots;
+    std::vector<std::pair<StudyPaneViewController::Subpane, QString>> m_entries;
 };
 
 }  // namespace StudyPaneTest

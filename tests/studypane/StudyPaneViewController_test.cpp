@@ -406,7 +406,7 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
         {StudyPaneViewController::kHighlightsSubpane, QStringLiteral("highlights")},
         {StudyPaneViewController::kJournalListSubpane, QStringLiteral("journal")}};
     Screen screen;
-    StudyPaneViewController* pane = screen.install(screen.environment());
+    StudyPaneViewController* pane = screen.install(fakes.in(screen.environment()));
     StudyPaneView* view = pane->paneView();
     EXPECT_TRUE(view->button(StudyPaneView::Bookmark)->isEnabled());
     EXPECT_TRUE(view->button(StudyPaneView::Highlights)->isEnabled());
@@ -440,7 +440,7 @@ TEST(StudyPaneViewController, ASubpaneReachesThePaneThroughItsHostAndItsSignals)
     FakeSubpanes fakes {{StudyPaneViewController::kBookmarksSubpane, QStringLiteral("bookmarks")},
         {StudyPaneViewController::kHighlightsSubpane, QStringLiteral("highlights")}};
     Screen screen;
-    StudyPaneViewController* pane = screen.install(screen.environment());
+    StudyPaneViewController* pane = screen.install(fakes.in(screen.environment()));
     StudyPaneView* view = pane->paneView();
     auto* highlights = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kHighlightsSubpane));
     ASSERT_NE(highlights, nullptr);
@@ -499,17 +499,18 @@ TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournal
         }
     };
     QStringList log;
-    StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kNotesListSubpane,
-        [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
-            return std::make_unique<Lists>(env, host, QStringLiteral("notes"), &log);
-        });
-    StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kJournalListSubpane,
-        [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
-            return std::make_unique<Lists>(env, host, QStringLiteral("journal"), &log);
-        });
     {
         Screen screen;
-        StudyPaneViewController* pane = screen.install(screen.environment());
+        StudyPaneEnvironment env = screen.environment();
+        env.subpaneFactories[StudyPaneViewController::kNotesListSubpane] =
+            [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            return std::make_unique<Lists>(env, host, QStringLiteral("notes"), &log);
+        };
+        env.subpaneFactories[StudyPaneViewController::kJournalListSubpane] =
+            [&log](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
+            return std::make_unique<Lists>(env, host, QStringLiteral("journal"), &log);
+        };
+        StudyPaneViewController* pane = screen.install(env);
         auto* notes = pane->subpane(StudyPaneViewController::kNotesListSubpane);
         auto* journal = pane->subpane(StudyPaneViewController::kJournalListSubpane);
         EXPECT_EQ(static_cast<void*>(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID(24326, 15184, 1, 1))),
@@ -517,8 +518,6 @@ TEST(StudyPaneViewController, TheNotesResultsComeFromTheJournalListForTheJournal
         EXPECT_EQ(static_cast<void*>(pane->notesSearchResultsAggregatorForTupleID(SourceTupleID(1, 101, 1, 1))),
             static_cast<void*>(dynamic_cast<Lists*>(notes)));
     }
-    StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kNotesListSubpane, {});
-    StudyPaneViewController::registerSubpaneFactory(StudyPaneViewController::kJournalListSubpane, {});
     Screen plain;
     StudyPaneViewController* pane = plain.install(plain.environment());
     // The built-in lists again, which hold no results before a search.

@@ -142,7 +142,7 @@ TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
 {
     auto display = makePage<DisplayPreferencesViewController>();
     auto other = makePage<DisplayPreferencesViewController>();
-    const QString cssBefore = CSSManager::sharedCSSManager().cssForBookView();
+    const QString cssBefore = CSSManager(d()).cssForBookView();
     const std::pair<const char*, const char*> edits[] = {{"baseFontSize", "23"}, {"leftMargin", "31"},
         {"rightMargin", "17"}, {"lineHeight", "1.75"}, {"poetryLeft", "41"}, {"poetryRight", "12"}};
     for (const auto& [key, value] : edits) {
@@ -158,7 +158,7 @@ TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
     }
     EXPECT_DOUBLE_EQ(d().doubleForKey(QStringLiteral("lineHeight")), 1.75);
     EXPECT_EQ(d().integerForKey(QStringLiteral("baseFontSize")), 23);
-    const QString cssAfter = CSSManager::sharedCSSManager().cssForBookView();
+    const QString cssAfter = CSSManager(d()).cssForBookView();
     EXPECT_NE(cssBefore, cssAfter);
     EXPECT_TRUE(cssAfter.contains(QStringLiteral("23"))) << cssAfter.left(400).toStdString();
 }
@@ -276,7 +276,7 @@ TEST_F(Preferences, ColourDragCommitsOnceAfterThePause)
     EXPECT_TRUE(d().boolForKey(QStringLiteral("customSearchBold")));
     EXPECT_EQ(d().integerForKey(QStringLiteral("colorScheme")), 99);
     EXPECT_EQ(schemes->currentText(), QStringLiteral("Custom Color Scheme"));
-    EXPECT_TRUE(CSSManager::sharedCSSManager().cssForBookView().contains(QStringLiteral("#be00c8")));
+    EXPECT_TRUE(CSSManager(d()).cssForBookView().contains(QStringLiteral("#be00c8")));
 
     // Back to the default scheme and then to Custom again.
     schemes->setCurrentIndex(0);

@@ -70,8 +70,12 @@ protected:
         s_env.defaults = &windowDefaults;
         s_env.alerts = s_alerts.get();
         s_env.library = &SourceManager::singleton();
+        s_autoStudy = AutoStudyManager::create();
+        s_env.setAutoStudy(s_autoStudy.get());
         presentHere();
     }
+
+    static void TearDownTestSuite() { s_autoStudy.reset(); }
 
     static void presentHere()
     {
@@ -130,6 +134,7 @@ protected:
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
     static inline std::shared_ptr<RecordingAlerts> s_processAlerts;
     static inline UserDefaults* s_defaults = nullptr;
+    static inline std::unique_ptr<AutoStudyManager> s_autoStudy;
     static inline WindowEnvironment s_env;
     static inline QList<Presented> s_presented;
 };
@@ -447,7 +452,7 @@ TEST_F(AutostudyDialogs, TodaysStudyKeepsItsDateWithinTwoYearsAndClosesOnItsRepo
 TEST_F(AutostudyDialogs, TodaysStudySaysWhyThereIsNoReport)
 {
     // A list without its Devotionals element (a hand-edited file) has nothing to read from.
-    AutoStudyElementList& today = AutoStudyManager::singleton().elements().todayStudyElements();
+    AutoStudyElementList& today = s_autoStudy->elements().todayStudyElements();
     const AutoStudyElementList kept = today;
     today.removeIf([](const AutoStudyElement& e) { return e.elementID == AutoStudyElements::DevotionalsID; });
     ASSERT_EQ(today.size(), kept.size() - 1);
@@ -484,7 +489,7 @@ TEST_F(AutostudyDialogs, EditStylesOpensTheEditorOnTheReportsSheet)
             }
     });
     dialog->onEditCSS();
-    EXPECT_EQ(shown, AutoStudyManager::singleton().css().cssString());
+    EXPECT_EQ(shown, s_autoStudy->css().cssString());
     EXPECT_TRUE(shown.startsWith(QLatin1String("<style type=\"text/css\">")));
 }
 

@@ -99,10 +99,10 @@ protected:
     {
         if (world().library == nullptr || !world().kjv)
             GTEST_SKIP() << "the sample library is not built";
-        StudyPaneSubpanes::registerAll();
         screen = std::make_unique<Screen>();
         alerts = std::make_shared<RecordingAlerts>();
         env = screen->environment();
+        StudyPaneSubpanes::addFactories(env);
         env.library = world().library;
         env.activeBook = [this] { return activeBook; };
         env.alerts = alerts.get();

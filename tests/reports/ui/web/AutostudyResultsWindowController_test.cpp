@@ -74,13 +74,20 @@ protected:
         return nullptr;
     }
 
+    // The reports' manager, made on first use (the library is loaded by then) and kept to the end.
+    static AutoStudyManager& autoStudy()
+    {
+        static const std::unique_ptr<AutoStudyManager> manager = AutoStudyManager::create();
+        return *manager;
+    }
+
     static QString verseReport(const QString& text)
     {
         const SourceTuple::Ptr bible = kjv();
         BibleRef ref;
         if (!bible || !ref.parse(text) || !ref.mapToTranslation(bible->abbr()))
             return QString();
-        return AutoStudyManager::singleton().resultsFileForAutoVerseStudyOn(ref, bible, 0);
+        return autoStudy().resultsFileForAutoVerseStudyOn(ref, bible, 0);
     }
 
     static QVariantMap verseInfo(const QString& text)
@@ -346,13 +353,12 @@ TEST_F(ResultsWindow, AReportFromAHostileNoteReadsNoLocalFile)
     note.note.assign(cLString16(hostile.toUtf8().constData()));
     ASSERT_TRUE(notes->saveBibleNote(note, false));
     AutoStudyElement* mine = AutoStudyElements::elementDictionaryForID(
-        AutoStudyElements::MyNotesID, AutoStudyManager::singleton().elements().verseStudyElements());
+        AutoStudyElements::MyNotesID, autoStudy().elements().verseStudyElements());
     ASSERT_NE(mine, nullptr);
     mine->checked = true;
     BibleRef ref;
     ASSERT_TRUE(ref.parse(QStringLiteral("Philippians 4:13")) && ref.mapToTranslation(bible->abbr()));
-    const QString path =
-        AutoStudyManager::singleton().resultsFileForAutoVerseStudyOn(ref, bible, AutoStudyElements::MyNotesID);
+    const QString path = autoStudy().resultsFileForAutoVerseStudyOn(ref, bible, AutoStudyElements::MyNotesID);
     note.note.makeEmpty();
     ASSERT_TRUE(notes->saveBibleNote(note, false));
     ASSERT_FALSE(path.isEmpty());
