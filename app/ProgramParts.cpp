@@ -109,11 +109,11 @@ ProgramServices::~ProgramServices() = default;
 WindowEnvironment ProgramServices::environment() const
 {
     WindowEnvironment env;
-    env.center = &NotificationCenter::defaultCenter();
-    env.defaults = &UserDefaults::standardUserDefaults();
-    env.alerts = &Alerts::shared();
-    env.layouts = m_layouts.get();
-    env.library = &SourceManager::singleton();
+    env.setNotifications(&NotificationCenter::defaultCenter());
+    env.setSettings(&UserDefaults::standardUserDefaults());
+    env.setAlert(&Alerts::shared());
+    env.setLayoutManager(m_layouts.get());
+    env.setBooks(&SourceManager::singleton());
     env.sync = &qs::cloud::SyncManager::instance();
     env.speech = m_speech.get();
     env.setAutoStudy([this]() -> AutoStudyManager& {

@@ -14,11 +14,11 @@
 StudyPaneEnvironment StudyPaneEnvironment::fromWindow(const WindowEnvironment& window)
 {
     StudyPaneEnvironment env;
-    env.center = window.center;
-    env.defaults = window.defaults;
-    env.layoutManager = window.layouts;
-    env.library = window.library;
-    env.alerts = window.alerts;
+    env.center = window.hasNotifications() ? &window.notifications() : nullptr;
+    env.defaults = window.hasSettings() ? &window.settings() : nullptr;
+    env.layoutManager = window.hasLayoutManager() ? &window.layoutManager() : nullptr;
+    env.library = window.hasBooks() ? &window.books() : nullptr;
+    env.alerts = window.hasAlert() ? &window.alert() : nullptr;
     env.linkPreview = window.linkPreview;
     return env;
 }

@@ -222,12 +222,13 @@ bool BookPaneViewController::isPaneCurrent() const
 
 Layout* BookPaneViewController::layout() const
 {
-    return m_env.window.layouts ? m_env.window.layouts->layoutContainingRegionWithViewController(this) : nullptr;
+    return m_env.window.hasLayoutManager() ? m_env.window.layoutManager().layoutContainingRegionWithViewController(this)
+                                           : nullptr;
 }
 
 LayoutRegion* BookPaneViewController::region() const
 {
-    return m_env.window.layouts ? m_env.window.layouts->regionForViewController(this) : nullptr;
+    return m_env.window.hasLayoutManager() ? m_env.window.layoutManager().regionForViewController(this) : nullptr;
 }
 
 QString BookPaneViewController::layoutUuid() const

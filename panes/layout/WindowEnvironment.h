@@ -5,8 +5,9 @@
 // application fills one environment from the program's shared objects at start-up, and a test
 // fills its own (a private centre, defaults in a temporary folder, a recording alerts object...).
 //
-// A value of pointers; the objects it names outlive every window made with it. The accessors assume
-// the member is set (a programming error otherwise). Main thread only.
+// A value of pointers; the objects it names outlive every window made with it. The accessors of the
+// five shared objects and of the autostudy manager assume it is set (a programming error otherwise);
+// the other members may be empty. Main thread only.
 #pragma once
 
 #include <QString>
@@ -31,11 +32,25 @@ class SyncManager;
 }
 
 struct WindowEnvironment {
-    NotificationCenter* center = nullptr;
-    UserDefaults* defaults = nullptr;
-    Alerts* alerts = nullptr;
-    LayoutManager* layouts = nullptr;
-    SourceManager* library = nullptr;
+    // The notification centre, the user defaults, the alerts, the layout manager and the library:
+    // each set by whoever fills the environment and read through its one accessor; `has...` tells
+    // whether it was set (a test may leave out what its objects never ask for).
+    NotificationCenter& notifications() const { return deref(m_center); }
+    void setNotifications(NotificationCenter* center) { m_center = center; }
+    bool hasNotifications() const { return m_center != nullptr; }
+    UserDefaults& settings() const { return deref(m_defaults); }
+    void setSettings(UserDefaults* defaults) { m_defaults = defaults; }
+    bool hasSettings() const { return m_defaults != nullptr; }
+    Alerts& alert() const { return deref(m_alerts); }
+    void setAlert(Alerts* alerts) { m_alerts = alerts; }
+    bool hasAlert() const { return m_alerts != nullptr; }
+    LayoutManager& layoutManager() const { return deref(m_layouts); }
+    void setLayoutManager(LayoutManager* layouts) { m_layouts = layouts; }
+    bool hasLayoutManager() const { return m_layouts != nullptr; }
+    SourceManager& books() const { return deref(m_library); }
+    void setBooks(SourceManager* library) { m_library = library; }
+    bool hasBooks() const { return m_library != nullptr; }
+
     // Null where no sync engine runs (most tests).
     qs::cloud::SyncManager* sync = nullptr;
     // The application's one speech voice; null where nothing speaks (most tests).
@@ -65,13 +80,12 @@ struct WindowEnvironment {
         m_autoStudy = [manager]() -> AutoStudyManager& { return deref(manager); };
     }
 
-    NotificationCenter& notifications() const { return deref(center); }
-    UserDefaults& settings() const { return deref(defaults); }
-    Alerts& alert() const { return deref(alerts); }
-    LayoutManager& layoutManager() const { return deref(layouts); }
-    SourceManager& books() const { return deref(library); }
-
 private:
+    NotificationCenter* m_center = nullptr;
+    UserDefaults* m_defaults = nullptr;
+    Alerts* m_alerts = nullptr;
+    LayoutManager* m_layouts = nullptr;
+    SourceManager* m_library = nullptr;
     std::function<AutoStudyManager&()> m_autoStudy;
 
     template <typename T> static T& deref(T* object)

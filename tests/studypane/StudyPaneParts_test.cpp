@@ -34,10 +34,10 @@ TEST(StudyPaneEnvironmentFromWindow, TakesTheWindowsObjectsAndLeavesTheRestEmpty
     Screen screen;
     RecordingAlerts alerts;
     WindowEnvironment window;
-    window.center = &screen.center;
-    window.defaults = screen.defaults.get();
-    window.alerts = &alerts;
-    window.layouts = &screen.manager;
+    window.setNotifications(&screen.center);
+    window.setSettings(screen.defaults.get());
+    window.setAlert(&alerts);
+    window.setLayoutManager(&screen.manager);
     const StudyPaneEnvironment env = StudyPaneEnvironment::fromWindow(window);
     EXPECT_EQ(env.center, &screen.center);
     EXPECT_EQ(env.defaults, screen.defaults.get());

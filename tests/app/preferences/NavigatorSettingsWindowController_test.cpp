@@ -46,8 +46,8 @@ protected:
         auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*d);
         UserDefaults::setStandardUserDefaults(d);
-        m_window.center = &NotificationCenter::defaultCenter();
-        m_window.defaults = d.get();
+        m_window.setNotifications(&NotificationCenter::defaultCenter());
+        m_window.setSettings(d.get());
         m_elements = AutoStudyElements::autoStudyElements();
         m_elements.setFilename(m_dir->filePath(QStringLiteral("elements.xml")));
         m_elements.setVersion(2);

@@ -91,10 +91,10 @@ protected:
         UserDefaults::setStandardUserDefaults(d);
         // No page asks a sync engine or opens the desktop's browser.
         WindowEnvironment window;
-        window.center = &NotificationCenter::defaultCenter();
-        window.defaults = d.get();
-        window.alerts = &m_alerts;
-        window.library = &SourceManager::singleton();
+        window.setNotifications(&NotificationCenter::defaultCenter());
+        window.setSettings(d.get());
+        window.setAlert(&m_alerts);
+        window.setBooks(&SourceManager::singleton());
         pageEnv() = PreferencesViewController::Environment::fromWindow(window);
         pageEnv().sync.openUrl = [](const QUrl&) { return true; };
         m_obs = NotificationCenter::defaultCenter().addObserver(
@@ -471,10 +471,10 @@ TEST_F(Preferences, TheWindowAndItsPagesWorkThroughTheEnvironmentTheyAreMadeWith
     NotificationCenter centre;
     RecordingAlerts alerts;
     WindowEnvironment window;
-    window.center = &centre;
-    window.defaults = &mine;
-    window.alerts = &alerts;
-    window.library = &SourceManager::singleton();
+    window.setNotifications(&centre);
+    window.setSettings(&mine);
+    window.setAlert(&alerts);
+    window.setBooks(&SourceManager::singleton());
     auto env = PreferencesViewController::Environment::fromWindow(window);
     env.sync.writeSyncLog = [](const QString&) { return false; };
     env.sync.openUrl = [](const QUrl&) { return true; };
@@ -537,7 +537,7 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
-    pageEnv().window.alerts = alerts.get();
+    pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();
     EXPECT_EQ(pane->shownCredentialsView(), QStringLiteral("LoginView"));
     auto waitForAnswer = [&pane] {
@@ -783,7 +783,7 @@ TEST_F(Preferences, SyncLogIsWrittenAfreshOrNotShownAtAll)
         ASSERT_TRUE(history.recordSyncTime("Bookmarks", now, 7, "Server <went> away"));
     }
     auto alerts = std::make_shared<RecordingAlerts>();
-    pageEnv().window.alerts = alerts.get();
+    pageEnv().window.setAlert(alerts.get());
     // The application's writer: every recorded sync, errors and all; later one that fails.
     bool failing = false;
     const auto writer = pageEnv().sync.writeSyncLog;
@@ -842,7 +842,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
     d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
-    pageEnv().window.alerts = alerts.get();
+    pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();
     auto* login = pane->findChild<QPushButton*>(QStringLiteral("loginButton"));
     auto* privacy = pane->findChild<QPushButton*>(QStringLiteral("privacyPolicyButton"));
@@ -964,7 +964,7 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
     ASSERT_NE(port, 0);
     d().setString(qs::cloud::ServiceHost::loopback(port, 1).toSetting(), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
-    pageEnv().window.alerts = alerts.get();
+    pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();
     pane->textField(QStringLiteral("customerID"))->setText(QStringLiteral("demo@quillstead.test"));
     pane->onResetPassword();

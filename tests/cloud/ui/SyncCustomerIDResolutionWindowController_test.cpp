@@ -41,7 +41,7 @@ struct Fixture : AppFirst {
         Alerts::setShared(processAlerts);
         reader.edit(C::BibleNotes, {"1", "1", "1", "mine"});
         reader.activate();
-        env.alerts = &alerts;
+        env.setAlert(&alerts);
         env.sync = &engine;
     }
     ~Fixture()

@@ -162,11 +162,11 @@ struct Screen {
         if (!contents->state())
             contents->setState(std::make_unique<LayoutRegionContentsState>());
         BookPaneViewController::Environment env;
-        env.window.center = &center;
-        env.window.defaults = &defaults;
-        env.window.alerts = &alerts;
-        env.window.layouts = &manager;
-        env.window.library = library().manager.get();
+        env.window.setNotifications(&center);
+        env.window.setSettings(&defaults);
+        env.window.setAlert(&alerts);
+        env.window.setLayoutManager(&manager);
+        env.window.setBooks(library().manager.get());
         env.window.actions = &actions;
         env.window.speech = &speech;
         auto pane = BookPaneViewController::factory(contents, env);
@@ -455,10 +455,10 @@ TEST(BookPane, CopyAndContextMenu)
     EXPECT_EQ(screen.ran.value(QStringLiteral("OpenBook")), 1);
     // Without a window a pane offers none of the window's commands.
     BookPaneViewController::Environment alone;
-    alone.window.center = &screen.center;
-    alone.window.defaults = &screen.defaults;
-    alone.window.alerts = &screen.alerts;
-    alone.window.library = library().manager.get();
+    alone.window.setNotifications(&screen.center);
+    alone.window.setSettings(&screen.defaults);
+    alone.window.setAlert(&screen.alerts);
+    alone.window.setBooks(library().manager.get());
     LayoutRegionContents contents;
     contents.setState(std::make_unique<LayoutRegionContentsState>());
     auto lone = BookPaneViewController::factory(&contents, alone);
@@ -642,11 +642,11 @@ TEST(BookPane, FactoryMakesPanesTheLayoutViewCanDrive)
     Layout* layout = manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
     LayoutRegionContents* contents = layout->contents()[0].get();
     BookPaneViewController::Environment env;
-    env.window.center = &center;
-    env.window.defaults = &defaults;
-    env.window.alerts = &alerts;
-    env.window.layouts = &manager;
-    env.window.library = library().manager.get();
+    env.window.setNotifications(&center);
+    env.window.setSettings(&defaults);
+    env.window.setAlert(&alerts);
+    env.window.setLayoutManager(&manager);
+    env.window.setBooks(library().manager.get());
     BookPaneFactory factory(env);
     EXPECT_EQ(factory.makeStudyPane(*contents), nullptr);
     contents->setViewController(factory.makeBookPane(*contents));

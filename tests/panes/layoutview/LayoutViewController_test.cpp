@@ -40,11 +40,11 @@ protected:
         m_alerts = std::make_shared<RecordingAlerts>();
         m_programAlerts = std::make_shared<RecordingAlerts>();
         Alerts::setShared(m_programAlerts);
-        m_window.center = &m_center;
-        m_window.defaults = m_defaults.get();
-        m_window.alerts = m_alerts.get();
-        m_window.layouts = &m_manager;
-        m_window.library = m_library.get();
+        m_window.setNotifications(&m_center);
+        m_window.setSettings(m_defaults.get());
+        m_window.setAlert(m_alerts.get());
+        m_window.setLayoutManager(&m_manager);
+        m_window.setBooks(m_library.get());
         m_controller = std::make_unique<LayoutViewController>(m_window, m_temp.filePath(QStringLiteral("cache")));
         m_controller->setPaneFactory(&m_factory);
         m_controller->setSaveStateHandler([this] { ++m_saves; });

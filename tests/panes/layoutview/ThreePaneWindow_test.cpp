@@ -47,11 +47,11 @@ protected:
     {
         auto w = std::make_unique<Window>();
         WindowEnvironment environment;
-        environment.center = &w->center;
-        environment.defaults = m_defaults.get();
-        environment.alerts = m_alerts.get();
-        environment.layouts = &w->manager;
-        environment.library = m_library.get();
+        environment.setNotifications(&w->center);
+        environment.setSettings(m_defaults.get());
+        environment.setAlert(m_alerts.get());
+        environment.setLayoutManager(&w->manager);
+        environment.setBooks(m_library.get());
         w->controller = std::make_unique<LayoutViewController>(environment, m_temp.filePath(QStringLiteral("cache")));
         w->controller->setPaneFactory(&w->factory);
         w->window = std::make_unique<QWidget>();

@@ -66,10 +66,10 @@ protected:
         s_alerts = std::make_shared<RecordingAlerts>();
         s_processAlerts = TestSupport::recordAlerts();
         static NotificationCenter centre;
-        s_env.center = &centre;
-        s_env.defaults = &windowDefaults;
-        s_env.alerts = s_alerts.get();
-        s_env.library = &SourceManager::singleton();
+        s_env.setNotifications(&centre);
+        s_env.setSettings(&windowDefaults);
+        s_env.setAlert(s_alerts.get());
+        s_env.setBooks(&SourceManager::singleton());
         s_autoStudy = AutoStudyManager::create();
         s_env.setAutoStudy(s_autoStudy.get());
         presentHere();
@@ -81,8 +81,9 @@ protected:
     {
         s_env.autostudyResults = [](const WindowEnvironment& env, const QString& file, const QString& n,
                                      const QVariantMap& info) {
-            EXPECT_EQ(env.center, s_env.center) << "the results window gets the dialog's environment";
-            EXPECT_EQ(env.alerts, s_env.alerts);
+            EXPECT_EQ(&env.notifications(), &s_env.notifications())
+                << "the results window gets the dialog's environment";
+            EXPECT_EQ(&env.alert(), &s_env.alert());
             s_presented.append({file, n, info});
         };
     }

@@ -37,9 +37,9 @@ protected:
         SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
         s_alerts = std::make_shared<RecordingAlerts>();
         s_processAlerts = TestSupport::recordAlerts();
-        s_env.defaults = &windowDefaults;
-        s_env.alerts = s_alerts.get();
-        s_env.library = &SourceManager::singleton();
+        s_env.setSettings(&windowDefaults);
+        s_env.setAlert(s_alerts.get());
+        s_env.setBooks(&SourceManager::singleton());
     }
 
     void SetUp() override

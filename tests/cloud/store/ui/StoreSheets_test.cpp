@@ -103,10 +103,10 @@ public:
     StoreContext context(const standin_test::Server* server, bool withCovers = true) const
     {
         StoreContext c;
-        c.window.center = &NotificationCenter::defaultCenter();
-        c.window.defaults = defaults.get();
-        c.window.alerts = alerts.get();
-        c.window.library = library.get();
+        c.window.setNotifications(&NotificationCenter::defaultCenter());
+        c.window.setSettings(defaults.get());
+        c.window.setAlert(alerts.get());
+        c.window.setBooks(library.get());
         c.ownedBooks = owned.get();
         c.downloads = downloads.get();
         c.covers = withCovers ? covers.get() : nullptr;
@@ -681,7 +681,7 @@ TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
     store.defaults->setBool(false, QStringLiteral("closeOpenBookOnOpen"));
     NotificationCenter windowCentre;
     StoreContext context = store.context(nullptr);
-    context.window.center = &windowCentre;
+    context.window.setNotifications(&windowCentre);
     Recorder onTheProgramCentre({PaneNotifications::UserWantsToOpenThisBookNotification});
     QList<Notification> asked;
     int probe = 0;

@@ -70,8 +70,8 @@ struct Visit {
     StoreContext context(const QUrl& storePages) const
     {
         StoreContext c;
-        c.window.defaults = defaults.get();
-        c.window.alerts = alerts.get();
+        c.window.setSettings(defaults.get());
+        c.window.setAlert(alerts.get());
         c.storePages = storePages;
         c.passwordFolder = dir.filePath(QStringLiteral("private"));
         return c;

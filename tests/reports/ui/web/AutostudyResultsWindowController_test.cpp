@@ -427,10 +427,10 @@ int main(int argc, char** argv)
     UserDefaults windowDefaults(windowHome.filePath(QStringLiteral("defaults.ini")));
     SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
     NotificationCenter centre;
-    g_env.center = &centre;
-    g_env.defaults = &windowDefaults;
-    g_env.alerts = g_alerts.get();
-    g_env.library = &SourceManager::singleton();
+    g_env.setNotifications(&centre);
+    g_env.setSettings(&windowDefaults);
+    g_env.setAlert(g_alerts.get());
+    g_env.setBooks(&SourceManager::singleton());
     const int result = RUN_ALL_TESTS();
     Alerts::setShared(nullptr);
     return result;

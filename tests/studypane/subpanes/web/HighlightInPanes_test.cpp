@@ -111,11 +111,11 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
         if (!contents->state())
             contents->setState(std::make_unique<LayoutRegionContentsState>());
         BookPaneViewController::Environment env;
-        env.window.center = &center;
-        env.window.defaults = &UserDefaults::standardUserDefaults();
-        env.window.alerts = &Alerts::shared();
-        env.window.layouts = &manager;
-        env.window.library = &library;
+        env.window.setNotifications(&center);
+        env.window.setSettings(&UserDefaults::standardUserDefaults());
+        env.window.setAlert(&Alerts::shared());
+        env.window.setLayoutManager(&manager);
+        env.window.setBooks(&library);
         env.hooks = hooks;
         auto pane = BookPaneViewController::factory(contents.get(), env);
         panes.push_back(pane.get());
