@@ -208,6 +208,51 @@ TEST_F(NoteEditor, TypingThenSwitchingTabKeepsEveryCharacter)
         << stored(NoteLocation::bible(kJohn316)).toStdString();
 }
 
+TEST_F(NoteEditor, MarkupTypedInTheSourceTabStaysAsTypedThroughTheAutosaves)
+{
+    openBible(kGen11, true);
+    QTabBar* bar = shown<QTabBar>(QStringLiteral("tabView"));
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::TextEditTab).center());
+    ASSERT_EQ(editor->selectedTab(), Editor::TextEditTab);
+    ASSERT_TRUE(waitForPage(Editor::TextEditTab));
+    NoteWebView* source = editor->webView(Editor::TextEditTab);
+    const quint64 page = source->serial();
+    type(QString());
+    QWidget* keys = source->focusProxy() != nullptr ? source->focusProxy() : source;
+    // Key by key, with the autosave's save after each run of keys: a lone "<", an open tag, a tag
+    // still being named, markup closed again.
+    const QStringList runs {QStringLiteral("Love <"), QStringLiteral("b>never</"), QStringLiteral("b> fails; 1 <"),
+        QStringLiteral(" 2 and 3 > 2 <i"), QStringLiteral(">amen</i><br>")};
+    QString typed;
+    for (const QString& run : runs) {
+        QTest::keyClicks(keys, run);
+        typed += run;
+        // The page took the keys and the reader has them.
+        ASSERT_TRUE(waitFor([&] {
+            const StudyPaneNoteEditor::Page* p = editor->noteEditor()->livePage(source);
+            return p != nullptr && p->latest == typed;
+        })) << typed.toStdString();
+        ASSERT_TRUE(editor->isAutosavePending());
+        editor->saveEditedText(true);
+        // Stored, and the source the user is typing in stays the page it was, with what was typed.
+        EXPECT_FALSE(stored(NoteLocation::bible(kGen11)).isEmpty());
+        EXPECT_EQ(source->serial(), page) << "the source page was loaded again after: " << typed.toStdString();
+        EXPECT_EQ(editorText(), typed);
+    }
+    EXPECT_EQ(typed, QStringLiteral("Love <b>never</b> fails; 1 < 2 and 3 > 2 <i>amen</i><br>"));
+
+    // Leaving the tab stores the whole text in its final form (the trailing break trimmed), and the
+    // view shows it.
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::ViewTab).center());
+    ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_EQ(stored(NoteLocation::bible(kGen11)), QStringLiteral("Love <b>never</b> fails; 1 < 2 and 3 > 2 <i>amen</i>"))
+        << stored(NoteLocation::bible(kGen11)).toStdString();
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_EQ(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent")).toString().trimmed(),
+        QStringLiteral("Love never fails; 1 < 2 and 3 > 2 amen"));
+    EXPECT_EQ(js(editor->webView(Editor::ViewTab), QStringLiteral("document.querySelectorAll('b,i').length")).toInt(), 2);
+}
+
 TEST_F(NoteEditor, TypingThenSwitchingNoteKeepsEveryCharacter)
 {
     openBible(kJohn316, true);
