@@ -24,6 +24,7 @@
 #include "studypane/StudyPaneNoteHeader.h"
 #include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 
 #include <QClipboard>
@@ -186,6 +187,11 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
         [this](Notification&) { displayPreferencesChanged(); });
     observe(LibraryNotifications::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
     observe(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { notesHaveChanged(n); });
+    // What was typed goes to the database before a sync reads the notes and writes the copies of
+    // other devices into them.
+    const auto saveBeforeSync = [this](Notification&) { saveEditedText(false); };
+    observe(StudyPaneNotifications::qsBibleNoteSynchronizationWillStartNotification, saveBeforeSync);
+    observe(StudyPaneNotifications::qsBookNoteSynchronizationWillStartNotification, saveBeforeSync);
 }
 
 StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
