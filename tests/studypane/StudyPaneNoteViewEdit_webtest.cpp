@@ -24,8 +24,8 @@
 #include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
-#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/notes/NoteStore.h"
 #include "support/TestSupport.h"
@@ -246,12 +246,14 @@ TEST_F(NoteEditor, MarkupTypedInTheSourceTabStaysAsTypedThroughTheAutosaves)
     // view shows it.
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::ViewTab).center());
     ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
-    EXPECT_EQ(stored(NoteLocation::bible(kGen11)), QStringLiteral("Love <b>never</b> fails; 1 < 2 and 3 > 2 <i>amen</i>"))
+    EXPECT_EQ(
+        stored(NoteLocation::bible(kGen11)), QStringLiteral("Love <b>never</b> fails; 1 < 2 and 3 > 2 <i>amen</i>"))
         << stored(NoteLocation::bible(kGen11)).toStdString();
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
     EXPECT_EQ(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent")).toString().trimmed(),
         QStringLiteral("Love never fails; 1 < 2 and 3 > 2 amen"));
-    EXPECT_EQ(js(editor->webView(Editor::ViewTab), QStringLiteral("document.querySelectorAll('b,i').length")).toInt(), 2);
+    EXPECT_EQ(
+        js(editor->webView(Editor::ViewTab), QStringLiteral("document.querySelectorAll('b,i').length")).toInt(), 2);
 }
 
 TEST_F(NoteEditor, ASyncSavesTheTypingFirstAndItsCopyReplacesTheSourceInPlace)
