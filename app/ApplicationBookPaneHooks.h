@@ -9,9 +9,9 @@
 // the controller is gone, the commands that need it do nothing. Main thread only.
 #pragma once
 
-#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
+#include "studypane/StudyPaneBookPaneHooks.h"
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QPointer>
 

@@ -1,7 +1,7 @@
 #include "app/AutostudyRequests.h"
 
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/PaneNotifications.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "platform/NotificationCenter.h"
 #include "reports/ui/AutostudyTodayWindowController.h"
 #include "reports/ui/AutostudyVerseWindowController.h"

@@ -5,7 +5,7 @@
 // Owned by the application controller, which owns the update checker too. Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QObject>
 #include <QString>

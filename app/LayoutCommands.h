@@ -6,7 +6,7 @@
 // Owned by the application controller, which makes a layout from a descriptor. Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QObject>
 

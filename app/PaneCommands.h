@@ -9,7 +9,7 @@
 // only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QObject>
 #include <QString>

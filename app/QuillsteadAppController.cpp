@@ -10,6 +10,7 @@
 #include "app/QuillsteadWindowController.h"
 #include "app/ReaderInstance.h"
 #include "app/RendererEndedAlert.h"
+#include "app/StoreCommands.h"
 #include "app/Toast.h"
 #include "app/UpdateAvailableWindowController.h"
 #include "app/ViewCommands.h"
@@ -22,7 +23,6 @@
 #include "cloud/protocol/ScrambledText.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/store/MyOffersManager.h"
-#include "cloud/store/StoreCredentials.h"
 #include "cloud/store/StoreNotifications.h"
 #include "cloud/sync/SyncEntryPoints.h"
 #include "cloud/sync/SyncManager.h"
@@ -34,11 +34,11 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegion.h"
 #include "panes/layout/PaneNotifications.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
@@ -119,6 +119,7 @@ QuillsteadAppController::~QuillsteadAppController()
     m_layoutCommands.reset();
     m_viewCommands.reset();
     m_helpCommands.reset();
+    m_storeCommands.reset();
     m_mainWindowController.reset();
 }
 
@@ -574,12 +575,6 @@ void QuillsteadAppController::showInFolder(const QString& path)
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
 }
 
-void QuillsteadAppController::onOpenBook()
-{
-    m_environment.books().validate();
-    showOpenBookSheet();
-}
-
 void QuillsteadAppController::onSyncNow()
 {
     const UserDefaults& defaults = m_environment.settings();
@@ -620,7 +615,8 @@ void QuillsteadAppController::myOffersManagerHasNewOffers()
     switch (m_environment.alert().runModal(alert)) {
     case AlertFirstButtonReturn:
         d.setInteger(0, QStringLiteral("myOffersIgnored"));
-        onMyOffers();
+        if (m_storeCommands)
+            m_storeCommands->myOffers();
         break;
     case AlertSecondButtonReturn:
         d.setInteger(d.integerForKey(QStringLiteral("myOffersIgnored")) + 1, QStringLiteral("myOffersIgnored"));
@@ -644,27 +640,9 @@ void QuillsteadAppController::setupActions(QuillsteadWindowController& window)
     m_viewCommands = std::make_unique<ViewCommands>(environment, *this);
     m_helpCommands = std::make_unique<HelpCommands>(environment, window, *m_updateChecker);
 
+    m_storeCommands = std::make_unique<StoreCommands>(environment, *this, window);
+
     ActionRegistry& actions = *environment.actions;
-    actions.add(OpenBook,
-        {.text = tr("Open Book..."),
-            .toolbarLabel = tr("Open Book"),
-            .shortcut = QKeySequence::Open,
-            .menu = ActionRegistry::in(Menus::File, 0, 0),
-            .toolbarOrder = 10,
-            .toolbarIcon = QStyle::SP_DialogOpenButton},
-        this, &QuillsteadAppController::onOpenBook);
-    actions.add(CloudLibrary, {.text = tr("Cloud Library..."), .menu = ActionRegistry::in(Menus::File, 1, 0)}, this,
-        &QuillsteadAppController::onLibrary);
-    actions.add(MyOffers,
-        {.text = tr("My Special Offers..."),
-            .menu = ActionRegistry::in(Menus::File, 1, 1),
-            .enabled =
-                [this] {
-                    return qs::cloud::StoreCredentials::signedIn(m_environment.settings()) &&
-                        qs::cloud::MyOffersManager::shared().hasOffers();
-                },
-            .visible = [this] { return qs::cloud::StoreCredentials::signedIn(m_environment.settings()); }},
-        this, &QuillsteadAppController::onMyOffers);
     actions.add(SyncNow,
         {.text = tr("Sync Now"),
             .toolbarLabel = tr("Cloud Sync"),

@@ -8,7 +8,7 @@
 // One object for the program (shared()); owns the main window controller. Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "platform/Alerts.h"
 
 #include <QObject>
@@ -29,6 +29,7 @@ class MASPreferencesWindowController;
 class QLocalServer;
 class RendererEndedAlert;
 class SourceTuple;
+class StoreCommands;
 
 class QuillsteadAppController : public QObject {
     Q_OBJECT
@@ -94,16 +95,12 @@ public:
     QuillsteadWindowController* mainWindowController() const { return m_mainWindowController.get(); }
 
     // Makes the objects that perform the window's application commands, and registers those this
-    // controller performs (the book, store, sync and settings commands), in the window's registry.
+    // controller performs (the sync and settings commands), in the window's registry.
     void setupActions(QuillsteadWindowController& window);
 
-    void onOpenBook();
-    // The store's windows over the main window, only when signed in: the Cloud Library sheet, the
-    // store pages, and the store on the customer's special offers. Signed out, each says so and opens
-    // the Customer ID page of the settings instead.
-    void onLibrary();
-    void onBookstore();
-    void onMyOffers();
+    // The store's commands (Open Book, Cloud Library, Bookstore, special offers); null before
+    // setupActions.
+    StoreCommands* storeCommands() const { return m_storeCommands.get(); }
     // "MyOffersManagerHasNewOffers": the offers alert, unless the user turned it off.
     void myOffersManagerHasNewOffers();
     // A full sync the user asked for: an account is needed, and data synced for another customer is
@@ -132,10 +129,6 @@ private:
     void openInstalledBook(const std::shared_ptr<SourceTuple>& book);
     // The alert for a book file that cannot be opened: which file, and why.
     void showBookFileProblem(const QString& fileName, const QString& why);
-    // The Open Book sheet over the main window.
-    void showOpenBookSheet();
-    // Signed out: says that `what` needs an account and opens the Customer ID page; true then.
-    bool explainSignInNeeded(const QString& what);
     bool askYesNo(const QString& message, const QString& informative);
 
     WindowEnvironment m_environment;
@@ -150,4 +143,5 @@ private:
     std::unique_ptr<LayoutCommands> m_layoutCommands;
     std::unique_ptr<ViewCommands> m_viewCommands;
     std::unique_ptr<HelpCommands> m_helpCommands;
+    std::unique_ptr<StoreCommands> m_storeCommands;
 };

@@ -135,9 +135,9 @@ void QuillsteadSyncDelegate::syncRecordTypeWillStart(const QString& noun)
     m_tableBeingSynced = qs::cloud::SyncManager::lastSyncTableNames().value(noun);
     // A note being edited is saved before its type is synced.
     if (noun == QLatin1String("BIBLENOTES"))
-        post(AppNotifications::qsBibleNoteSynchronizationWillStartNotification, {}, true);
+        post(StudyPaneNotifications::qsBibleNoteSynchronizationWillStartNotification, {}, true);
     else if (noun == QLatin1String("BOOKNOTES"))
-        post(AppNotifications::qsBookNoteSynchronizationWillStartNotification, {}, true);
+        post(StudyPaneNotifications::qsBookNoteSynchronizationWillStartNotification, {}, true);
 }
 
 void QuillsteadSyncDelegate::syncRecordTypeComplete(const QString& noun, bool changed)

@@ -15,11 +15,11 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "panes/BookPaneFactory.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/PaneNotifications.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
@@ -34,8 +34,8 @@
 #include "reports/ui/CopyPassageWindowController.h"
 #include "search/execution/SearchHooks.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
+#include "studypane/StudyPaneSubpanes.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/subpanes/StudyPaneSubpanes.h"
 
 #include <QAction>
 #include <QApplication>

@@ -11,8 +11,8 @@
 // Owned by the application controller; owns its window. Main thread only.
 #pragma once
 
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/LayoutRect.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneEnvironment.h"
 

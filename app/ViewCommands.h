@@ -7,7 +7,7 @@
 // Owned by the application controller, which shows the toasts and the settings. Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QObject>
 #include <QString>

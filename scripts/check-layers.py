@@ -11,8 +11,8 @@ layers below; each folder's entry lists which folders of its own layer it may us
   4. documents
   5. library
   6. search/execution
-  7. panes/layout, panes/page, panes/bookpane, panes/layoutview, panes
-  8. studypane/notes, studypane, studypane/subpanes, cloud, cloud/store, cloud/store/ui, cloud/ui, reports, reports/ui
+  7. panes/environment, panes/layout, panes/page, panes/bookpane, panes/layoutview, panes
+  8. studypane/notes, studypane, cloud, cloud/store, cloud/store/ui, cloud/ui, reports, reports/ui
   9. app
 
 tools/ (tools/standin-services included), tests/, bench/ and fuzz/ may include anything.
@@ -55,16 +55,16 @@ LAYERS = [
     [("library", [])],
     [("search/execution", [])],
     [
+        ("panes/environment", []),
         ("panes/layout", []),
         ("panes/page", ["panes/layout"]),
-        ("panes/bookpane", ["panes/layout", "panes/page"]),
-        ("panes/layoutview", ["panes/layout", "panes/page", "panes/bookpane"]),
-        ("panes", ["panes/layout", "panes/page", "panes/bookpane", "panes/layoutview"]),
+        ("panes/bookpane", ["panes/environment", "panes/layout", "panes/page"]),
+        ("panes/layoutview", ["panes/environment", "panes/layout", "panes/page", "panes/bookpane"]),
+        ("panes", ["panes/environment", "panes/layout", "panes/page", "panes/bookpane", "panes/layoutview"]),
     ],
     [
         ("studypane/notes", []),
         ("studypane", ["studypane/notes"]),
-        ("studypane/subpanes", ["studypane", "studypane/notes"]),
         ("cloud", []),
         ("cloud/store", ["cloud"]),
         ("cloud/store/ui", ["cloud", "cloud/store"]),
@@ -87,7 +87,6 @@ UI_FOLDERS = (
     "panes/bookpane",
     "panes/layoutview",
     "studypane",
-    "studypane/subpanes",
     "app",
     "app/preferences",
     "cloud/ui",

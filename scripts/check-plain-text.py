@@ -35,7 +35,6 @@ FOLDERS = (
     "panes/bookpane",
     "panes/layoutview",
     "studypane",
-    "studypane/subpanes",
     "app",
     "app/preferences",
     "cloud/ui",

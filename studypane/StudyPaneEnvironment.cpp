@@ -1,7 +1,7 @@
 #include "studypane/StudyPaneEnvironment.h"
 #include "platform/ui/PlainLabel.h"
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "platform/Alerts.h"
 
 #include <QDebug>

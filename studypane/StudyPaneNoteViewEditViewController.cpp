@@ -24,6 +24,7 @@
 #include "studypane/StudyPaneNoteHeader.h"
 #include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 
 #include <QClipboard>
@@ -192,6 +193,11 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
         [this](Notification&) { displayPreferencesChanged(); });
     observe(LibraryNotifications::qsUserNoteLinkSelected, [this](Notification& n) { userNoteLinkSelected(n); });
     observe(PaneNotifications::qsNotesHaveChangedNotification, [this](Notification& n) { notesHaveChanged(n); });
+    // What was typed goes to the database before a sync reads the notes and writes the copies of
+    // other devices into them.
+    const auto saveBeforeSync = [this](Notification&) { saveEditedText(false); };
+    observe(StudyPaneNotifications::qsBibleNoteSynchronizationWillStartNotification, saveBeforeSync);
+    observe(StudyPaneNotifications::qsBookNoteSynchronizationWillStartNotification, saveBeforeSync);
 }
 
 StudyPaneNoteViewEditViewController::~StudyPaneNoteViewEditViewController()
@@ -446,17 +452,17 @@ void StudyPaneNoteViewEditViewController::tabDidSelect()
         m_webViews[m_selectedTab]->setFocus(Qt::OtherFocusReason);
 }
 
-void StudyPaneNoteViewEditViewController::populateTab(Tab tab, bool reloadRichEditor)
+void StudyPaneNoteViewEditViewController::populateTab(Tab tab, bool reloadEditor)
 {
     switch (tab) {
     case ViewTab:
         populateViewWebView();
         break;
     case RichEditTab:
-        populateRichEditWebView(reloadRichEditor);
+        populateRichEditWebView(reloadEditor);
         break;
     case TextEditTab:
-        populateTextEditWebView();
+        populateTextEditWebView(reloadEditor);
         break;
     }
 }
@@ -548,11 +554,22 @@ void StudyPaneNoteViewEditViewController::populateRichEditWebView(bool reload)
     m_webViewHasBeenEdited = false;
 }
 
-void StudyPaneNoteViewEditViewController::populateTextEditWebView()
+void StudyPaneNoteViewEditViewController::populateTextEditWebView(bool reload)
 {
     NoteWebView* v = m_webViews[TextEditTab];
     if (v == nullptr)
         return;
+    const StudyPaneNoteEditor::Page* shown = m_editor->pageShownBy(v);
+    if (!reload && v->isPageReady() && shown != nullptr && shown->live && shown->location == location()) {
+        // A copy from elsewhere replaces the source in place, keeping the caret, unless the user typed
+        // since the reader's copy: keys still on their way to a page being replaced would be lost,
+        // and typing wins over a copy from elsewhere until it is saved.
+        v->page()->runJavaScript(QStringLiteral("qsReplaceEditorContent(%1, %2)")
+                                     .arg(StudyPaneNoteEditor::scriptString(m_webViewString))
+                                     .arg(shown->latestChange));
+        m_webViewHasBeenEdited = false;
+        return;
+    }
     const quint64 serial = ++m_nextSerial;
     m_editor->addPage(serial, location(), NoteHtml::Source::TextEdit, m_selectedTab == TextEditTab);
     v->loadPage(serial, NoteHtml::textEditorPage(m_webViewString), m_script);
@@ -666,7 +683,7 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
     return false;
 }
 
-void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
+void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification& n)
 {
     if (!hasSomethingToDisplay()) {
         updateStatusPane();
@@ -687,7 +704,12 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification&)
         return;
     }
     if (!m_webViewString.isEmpty()) {
-        if (loadedView()) {
+        // The source the user is typing in stays as typed until they leave it: this editor's own save
+        // stored a filtered form of it (a lone "<" escaped, a tag still being typed dropped), and
+        // showing that would change the text under the user's keys. Leaving the tab stores the
+        // filtered form of the whole text.
+        const bool ownSaveOfTypedSource = n.object == this && m_selectedTab == TextEditTab;
+        if (loadedView() && !ownSaveOfTypedSource) {
             populateTab(m_selectedTab, false);
             if (location().hasJournalNote()) {
                 m_header->setNoteTitle(location().journalTitle.value_or(QString()));

@@ -144,8 +144,9 @@ private:
     void setLocation(const NoteLocation& location);
     void populateViewWebView();
     void populateRichEditWebView(bool reload);
-    void populateTextEditWebView();
-    void populateTab(Tab tab, bool reloadRichEditor);
+    // reload: a new page; otherwise the shown source is replaced in place when its page is ready.
+    void populateTextEditWebView(bool reload);
+    void populateTab(Tab tab, bool reloadEditor);
     // Draws the tab's page again after its renderer ended, an editor with the text the reader holds.
     void restoreTab(Tab tab);
     void showTab(Tab tab);

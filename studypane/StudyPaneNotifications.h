@@ -20,5 +20,11 @@ inline const QString qsBookmarksHaveChangedNotification = QStringLiteral("qsBook
 inline const QString qsCategoriesHaveChangedNotification = QStringLiteral("qsCategoriesHaveChangedNotification");
 inline const QString qsHighlightColorNamesHaveChangedNotification =
     QStringLiteral("qsHighlightColorNamesHaveChangedNotification");
+// A sync of Bible notes or book notes is about to read and change the notes (posted by the
+// application's sync delegate): the note editor saves the text being typed first.
+inline const QString qsBibleNoteSynchronizationWillStartNotification =
+    QStringLiteral("qsBibleNoteSynchronizationWillStartNotification");
+inline const QString qsBookNoteSynchronizationWillStartNotification =
+    QStringLiteral("qsBookNoteSynchronizationWillStartNotification");
 
 }  // namespace StudyPaneNotifications

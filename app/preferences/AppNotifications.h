@@ -20,11 +20,6 @@ inline const QString qsSyncCommStartedNotification = QStringLiteral("qsSyncCommS
 inline const QString qsSyncCommFinishedNotification = QStringLiteral("qsSyncCommFinishedNotification");
 inline const QString qsSyncProgressPercentNotification = QStringLiteral("qsSyncProgressPercentNotification");
 inline const QString qsSyncErrorOccurredNotification = QStringLiteral("qsSyncErrorOccurredNotification");
-// A sync of Bible notes or book notes is about to change the notes.
-inline const QString qsBibleNoteSynchronizationWillStartNotification =
-    QStringLiteral("qsBibleNoteSynchronizationWillStartNotification");
-inline const QString qsBookNoteSynchronizationWillStartNotification =
-    QStringLiteral("qsBookNoteSynchronizationWillStartNotification");
 
 // The update window asks for the new version to be downloaded.
 inline const QString UserWantsToDownloadAppUpdateNotification = QStringLiteral("userWantsToDownloadAppUpdate");

@@ -12,7 +12,7 @@
 // in front of it, and hides while the application is not active. Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QMainWindow>
 #include <QPointer>

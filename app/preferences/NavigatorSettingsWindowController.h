@@ -12,7 +12,7 @@
 // Main thread only. The window does not own the element set.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QDialog>
 

@@ -16,7 +16,7 @@
 // The settings window owns its pages. Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QString>
 #include <QUrl>

@@ -25,10 +25,10 @@
 #include "bench/BenchWait.h"
 #include "bench/screen/ScreenFrames.h"
 #include "library/SourceTuple.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -37,8 +37,8 @@
 #include "panes/page/WebViewGraphics.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/CommandNames.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -10,7 +10,7 @@
 // Threads: main thread.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QDialog>
 

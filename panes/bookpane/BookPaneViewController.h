@@ -23,9 +23,9 @@
 #pragma once
 
 #include "library/SourceTuple.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/LayoutRegionContentsViewControllerProtocol.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "platform/NotificationCenter.h"
 
 #include <QObject>

@@ -1,9 +1,9 @@
 #include "panes/layoutview/LocationSyncOptionsWindowController.h"
 
 #include "library/SourceTuple.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/PaneNotifications.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"

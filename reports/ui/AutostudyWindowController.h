@@ -10,7 +10,7 @@
 // Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QDialog>
 #include <QVariantMap>

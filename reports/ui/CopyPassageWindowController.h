@@ -9,7 +9,7 @@
 // Threads: main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "reports/CopyPassageCopier.h"
 
 #include <QDialog>

@@ -200,10 +200,18 @@ function qsSetSelectionRange(e, start, end) {
 
 // Replaces the editor's content by the stored form of the note, keeping the caret, unless the user
 // changed it since the reader's copy (change number `expected`): the reader then saves again first.
+// In the source editor the caret keeps its offsets, within the new text.
 function qsReplaceEditorContent(html, expected) {
-    var e = document.getElementById('editor');
+    var e = qsEditorElement();
     if (!e || (expected !== undefined && expected !== qsChange))
         return false;
+    if (e.id === 'raw-editor') {
+        var start = Math.min(e.selectionStart, html.length);
+        var end = Math.min(e.selectionEnd, html.length);
+        e.value = html;
+        e.setSelectionRange(start, end);
+        return true;
+    }
     var at = qsGetSelectionRange(e);
     e.innerHTML = html;
     if (at)

@@ -17,12 +17,12 @@
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/PaneTabBar.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/LayoutRegionContents.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
@@ -33,8 +33,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 
 #include "ReaderTestProgram.h"
 

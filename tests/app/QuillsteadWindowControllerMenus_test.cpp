@@ -8,16 +8,17 @@
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
+#include "app/StoreCommands.h"
 #include "app/preferences/DisplayPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/PaneTabBar.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageView.h"
@@ -451,7 +452,7 @@ TEST_F(MenuWindow, StoreCommandsSignedOutSaySoAndOpenTheCustomerIdPage)
 
     // The Open Book sheet's Bookstore button reaches the same command.
     alerts().clear();
-    app.onBookstore();
+    app.storeCommands()->bookstore();
     ASSERT_EQ(alerts().shown().size(), 1);
     EXPECT_EQ(alerts().shown()[0].messageText,
         QStringLiteral("You must be signed in to your Tavrosen account to use the Bookstore."));

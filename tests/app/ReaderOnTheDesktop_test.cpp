@@ -25,10 +25,10 @@
 #include "platform/ui/CommandNames.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneResultListModel.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
-#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
 #include "tools/standin-services/StandinTestServer.h"
 
 #include "ReaderTestProgram.h"

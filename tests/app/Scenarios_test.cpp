@@ -19,13 +19,13 @@
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
 #include "library/SourceTupleArray.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItem.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layout/PaneNotifications.h"
-#include "panes/layout/WindowEnvironment.h"
 #include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/layoutview/LayoutView.h"
@@ -43,12 +43,12 @@
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/BookmarkStore.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
+#include "studypane/StudyPaneBookmarksViewController.h"
+#include "studypane/StudyPaneHighlightsViewController.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
-#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
-#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 #include "tools/standin-services/StandinTestServer.h"
 #include "userdata/cVerseHighlightDoc.h"
 
@@ -318,7 +318,10 @@ protected:
         for (qsizetype i = 0; i < paragraphs.size(); ++i) {
             if (i > 0)
                 QTest::keyClick(target, Qt::Key_Return);
-            typeText(target, paragraphs[i]);
+            if (!typeText(target, paragraphs[i]))
+                return ::testing::AssertionFailure()
+                    << "the editor did not take \"" << paragraphs[i].toStdString() << "\": it shows "
+                    << TestSupport::pageText(page->page()).toStdString();
         }
         if (!waitFor([&] {
                 return TestSupport::pageText(page->page(), 5000).contains(paragraphs.last()) &&
@@ -391,26 +394,46 @@ protected:
     }
 
     // Types text as a reader does: plain ASCII on the keys, anything else as an input method commits it.
-    static void typeText(QWidget* target, const QString& text)
+    // An input method commits in answer to keys that reached the editor: each commit waits until the
+    // editor shows what was typed before it (a commit sent while keys are still on their way to the
+    // page can be dropped), and the call ends once the editor shows the whole text. False when it
+    // did not.
+    static bool typeText(QWidget* target, const QString& text)
     {
+        QString typed;
+        const auto shown = [&] {
+            return waitFor([&] {
+                QString before = target->inputMethodQuery(Qt::ImSurroundingText)
+                                     .toString()
+                                     .left(target->inputMethodQuery(Qt::ImCursorPosition).toInt());
+                before.replace(QChar(0xA0), QLatin1Char(' '));
+                return before.endsWith(typed);
+            });
+        };
         QString run;
         const auto commitRun = [&] {
             if (run.isEmpty())
-                return;
+                return true;
+            if (!shown())
+                return false;
             QInputMethodEvent commit;
             commit.setCommitString(run);
             QCoreApplication::sendEvent(target, &commit);
+            typed += run;
             run.clear();
+            return true;
         };
         for (const QChar c : text) {
             if (c.unicode() < 0x80) {
-                commitRun();
+                if (!commitRun())
+                    return false;
                 QTest::keyClicks(target, QString(c));
+                typed += c;
             } else {
                 run += c;
             }
         }
-        commitRun();
+        return commitRun() && shown();
     }
 
     // Replaces the open note's text in its editor by typing its paragraphs, then shows the note's

@@ -25,6 +25,7 @@
 #include "studypane/StudyPaneNoteLinks.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "studypane/notes/NoteStore.h"
 #include "support/TestSupport.h"
@@ -205,6 +206,110 @@ TEST_F(NoteEditor, TypingThenSwitchingTabKeepsEveryCharacter)
     type(QStringLiteral(" that he gave"));
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitFor([] { return stored(NoteLocation::bible(kJohn316)).contains("that he gave"); }))
+        << stored(NoteLocation::bible(kJohn316)).toStdString();
+}
+
+TEST_F(NoteEditor, MarkupTypedInTheSourceTabStaysAsTypedThroughTheAutosaves)
+{
+    openBible(kGen11, true);
+    QTabBar* bar = shown<QTabBar>(QStringLiteral("tabView"));
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::TextEditTab).center());
+    ASSERT_EQ(editor->selectedTab(), Editor::TextEditTab);
+    ASSERT_TRUE(waitForPage(Editor::TextEditTab));
+    NoteWebView* source = editor->webView(Editor::TextEditTab);
+    const quint64 page = source->serial();
+    type(QString());
+    QWidget* keys = source->focusProxy() != nullptr ? source->focusProxy() : source;
+    // Key by key, with the autosave's save after each run of keys: a lone "<", an open tag, a tag
+    // still being named, markup closed again.
+    const QStringList runs {QStringLiteral("Love <"), QStringLiteral("b>never</"), QStringLiteral("b> fails; 1 <"),
+        QStringLiteral(" 2 and 3 > 2 <i"), QStringLiteral(">amen</i><br>")};
+    QString typed;
+    for (const QString& run : runs) {
+        QTest::keyClicks(keys, run);
+        typed += run;
+        // The page took the keys and the reader has them.
+        ASSERT_TRUE(waitFor([&] {
+            const StudyPaneNoteEditor::Page* p = editor->noteEditor()->livePage(source);
+            return p != nullptr && p->latest == typed;
+        })) << typed.toStdString();
+        ASSERT_TRUE(editor->isAutosavePending());
+        editor->saveEditedText(true);
+        // Stored, and the source the user is typing in stays the page it was, with what was typed.
+        EXPECT_FALSE(stored(NoteLocation::bible(kGen11)).isEmpty());
+        EXPECT_EQ(source->serial(), page) << "the source page was loaded again after: " << typed.toStdString();
+        EXPECT_EQ(editorText(), typed);
+    }
+    EXPECT_EQ(typed, QStringLiteral("Love <b>never</b> fails; 1 < 2 and 3 > 2 <i>amen</i><br>"));
+
+    // Leaving the tab stores the whole text in its final form (the trailing break trimmed), and the
+    // view shows it.
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::ViewTab).center());
+    ASSERT_EQ(editor->selectedTab(), Editor::ViewTab);
+    EXPECT_EQ(
+        stored(NoteLocation::bible(kGen11)), QStringLiteral("Love <b>never</b> fails; 1 < 2 and 3 > 2 <i>amen</i>"))
+        << stored(NoteLocation::bible(kGen11)).toStdString();
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_EQ(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent")).toString().trimmed(),
+        QStringLiteral("Love never fails; 1 < 2 and 3 > 2 amen"));
+    EXPECT_EQ(
+        js(editor->webView(Editor::ViewTab), QStringLiteral("document.querySelectorAll('b,i').length")).toInt(), 2);
+}
+
+TEST_F(NoteEditor, ASyncSavesTheTypingFirstAndItsCopyReplacesTheSourceInPlace)
+{
+    openBible(kJohn316, true);
+    QTabBar* bar = shown<QTabBar>(QStringLiteral("tabView"));
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::TextEditTab).center());
+    ASSERT_TRUE(waitForPage(Editor::TextEditTab));
+    NoteWebView* source = editor->webView(Editor::TextEditTab);
+    const quint64 page = source->serial();
+    const auto pushed = [&](const QString& text) {
+        return waitFor([&] {
+            const StudyPaneNoteEditor::Page* p = editor->noteEditor()->livePage(source);
+            return p != nullptr && p->latest == text;
+        });
+    };
+    type(QStringLiteral("typed <i>before</i> the sync"));
+    ASSERT_TRUE(pushed(QStringLiteral("typed <i>before</i> the sync")));
+    ASSERT_TRUE(editor->isAutosavePending());
+
+    // A sync of Bible notes is about to start: the typing is stored first, and stays in the source.
+    m_screen->center.postNotificationName(StudyPaneNotifications::qsBibleNoteSynchronizationWillStartNotification);
+    EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("typed <i>before</i> the sync"));
+    EXPECT_FALSE(editor->isAutosavePending());
+    EXPECT_EQ(source->serial(), page);
+    EXPECT_EQ(editorText(), QStringLiteral("typed <i>before</i> the sync"));
+
+    // The sync writes another device's copy: the source shows it in the same page, which goes on
+    // taking keys.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>from the other device</p>")));
+    m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
+    EXPECT_EQ(source->serial(), page);
+    ASSERT_TRUE(waitFor([&] { return editorText() == QStringLiteral("<p>from the other device</p>"); }))
+        << editorText().toStdString();
+    QWidget* keys = source->focusProxy() != nullptr ? source->focusProxy() : source;
+    QTest::keyClick(keys, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(keys, QStringLiteral("<p>and mine</p>"));
+    ASSERT_TRUE(pushed(QStringLiteral("<p>from the other device</p><p>and mine</p>")));
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::ViewTab).center());
+    EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("<p>from the other device</p>\n<p>and mine</p>\n"));
+
+    // Typing that the page took after the reader's copy is not replaced by a copy from elsewhere.
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::TextEditTab).center());
+    ASSERT_TRUE(waitForPage(Editor::TextEditTab));
+    type(QString());
+    QTest::keyClick(keys, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(keys, QStringLiteral("mine"));
+    ASSERT_TRUE(waitFor([&] { return editorText().endsWith(QStringLiteral("mine")); })) << editorText().toStdString();
+    const quint64 typedIn = source->serial();
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>a later copy</p>")));
+    // The page took the keys, whether or not their push has reached the reader: the copy does not
+    // replace them.
+    m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
+    EXPECT_EQ(source->serial(), typedIn);
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(Editor::ViewTab).center());
+    EXPECT_TRUE(waitFor([] { return stored(NoteLocation::bible(kJohn316)).endsWith(QStringLiteral("mine")); }))
         << stored(NoteLocation::bible(kJohn316)).toStdString();
 }
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "StudyPaneTestSupport.h"
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneNoteHeader.h"

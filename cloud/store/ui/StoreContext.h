@@ -9,7 +9,7 @@
 // A value of pointers; the objects it names outlive the windows made with it. Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QString>
 #include <QUrl>

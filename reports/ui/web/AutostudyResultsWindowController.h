@@ -15,7 +15,7 @@
 // open. Main thread only.
 #pragma once
 
-#include "panes/layout/WindowEnvironment.h"
+#include "panes/environment/WindowEnvironment.h"
 
 #include <QPrinter>
 #include <QVariantMap>

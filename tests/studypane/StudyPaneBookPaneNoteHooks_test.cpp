@@ -5,8 +5,8 @@
 
 #include "SubpaneTestSupport.h"
 #include "panes/layout/PaneNotifications.h"
+#include "studypane/StudyPaneBookPaneHooks.h"
 #include "studypane/notes/NoteStore.h"
-#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 
 using namespace SubpaneTest;
 

@@ -1,4 +1,4 @@
-#include "studypane/subpanes/BookmarkMenus.h"
+#include "studypane/BookmarkMenus.h"
 
 #include "platform/Alerts.h"
 

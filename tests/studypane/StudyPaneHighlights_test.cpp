@@ -7,11 +7,11 @@
 #include "engine/references/cBibleRef.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
+#include "studypane/HighlightMenus.h"
 #include "studypane/HighlightStore.h"
+#include "studypane/StudyPaneHighlightsViewController.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
-#include "studypane/subpanes/HighlightMenus.h"
-#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 #include "userdata/cHighlightColorNameStg.h"
 #include "userdata/cVerseHighlightDoc.h"
 

@@ -1,4 +1,4 @@
-#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
 
 #include "engine/references/BibleRef.h"
 #include "library/GoToRequest.h"
@@ -8,7 +8,7 @@
 #include "studypane/SearchResultPage.h"
 #include "studypane/StudyPaneHitList.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
-#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "studypane/StudyPaneSubpanes.h"
 
 #include <QGridLayout>
 #include <QHeaderView>

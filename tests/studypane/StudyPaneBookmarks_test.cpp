@@ -6,11 +6,11 @@
 
 #include "SubpaneTestSupport.h"
 #include "library/LibraryNotifications.h"
+#include "studypane/BookmarkMenus.h"
 #include "studypane/BookmarkStore.h"
+#include "studypane/StudyPaneBookPaneHooks.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
-#include "studypane/subpanes/BookmarkMenus.h"
-#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
 #include "userdata/cBookmarkMgr.h"
 #include "userdata/cCategoryStg.h"
 

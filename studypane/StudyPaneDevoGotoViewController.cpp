@@ -1,4 +1,4 @@
-#include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
+#include "studypane/StudyPaneDevoGotoViewController.h"
 #include "platform/ui/PlainLabel.h"
 
 #include "engine/foundation/SimpleDate.h"
@@ -9,7 +9,7 @@
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
-#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "studypane/StudyPaneSubpanes.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // highlight marks of rendered verses, recorded alerts, and prompts and toasts answered by the test.
 #pragma once
 
-#include "../StudyPaneTestSupport.h"
+#include "StudyPaneTestSupport.h"
 #include "documents/cBookUserData.h"
 #include "library/EngineStrings.h"
 #include "library/GoToRequest.h"
@@ -11,8 +11,8 @@
 #include "library/SourceTupleArray.h"
 #include "platform/RecordingAlerts.h"
 #include "search/execution/SearchHooks.h"
-#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
-#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "studypane/StudyPaneBookmarksViewController.h"
+#include "studypane/StudyPaneSubpanes.h"
 #include "userdata/cSQLiteDbBase.h"
 
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "studypane/subpanes/HighlightMenus.h"
+#include "studypane/HighlightMenus.h"
 
 #include "render/cHTMLColor.h"
 

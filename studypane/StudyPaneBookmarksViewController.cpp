@@ -1,4 +1,4 @@
-#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
+#include "studypane/StudyPaneBookmarksViewController.h"
 
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -7,10 +7,10 @@
 #include "platform/Alerts.h"
 #include "platform/ui/ContentTextDocument.h"
 #include "search/core/BitVector.h"
+#include "studypane/BookmarkMenus.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
-#include "studypane/subpanes/BookmarkMenus.h"
-#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "studypane/StudyPaneSubpanes.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

@@ -1,4 +1,4 @@
-#include "studypane/subpanes/StudyPaneSectionList.h"
+#include "studypane/StudyPaneSectionList.h"
 
 #include "platform/ui/ContentTextDocument.h"
 #include "search/core/BitVector.h"

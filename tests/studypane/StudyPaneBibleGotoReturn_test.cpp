@@ -4,7 +4,7 @@
 
 #include "SubpaneTestSupport.h"
 #include "library/LibraryNotifications.h"
-#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

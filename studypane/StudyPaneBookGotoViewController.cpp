@@ -1,10 +1,10 @@
-#include "studypane/subpanes/StudyPaneBookGotoViewController.h"
+#include "studypane/StudyPaneBookGotoViewController.h"
 
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/ui/ContentTextDocument.h"
-#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "studypane/StudyPaneSubpanes.h"
 
 #include <QComboBox>
 #include <QHeaderView>

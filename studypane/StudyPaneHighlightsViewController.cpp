@@ -1,4 +1,4 @@
-#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
+#include "studypane/StudyPaneHighlightsViewController.h"
 
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -7,10 +7,10 @@
 #include "platform/ui/ContentTextDocument.h"
 #include "render/cHTMLColor.h"
 #include "search/core/BitVector.h"
+#include "studypane/HighlightMenus.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
-#include "studypane/subpanes/HighlightMenus.h"
-#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "studypane/StudyPaneSubpanes.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>

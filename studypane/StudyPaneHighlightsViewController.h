@@ -11,8 +11,8 @@
 #include "platform/NotificationCenter.h"
 #include "studypane/HighlightStore.h"
 #include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneSectionList.h"
 #include "studypane/StudyPaneSubpane.h"
-#include "studypane/subpanes/StudyPaneSectionList.h"
 
 #include <QList>
 #include <QObject>

@@ -11,10 +11,10 @@
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
 #include "panes/layout/PaneNotifications.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
+#include "studypane/StudyPaneBookGotoViewController.h"
+#include "studypane/StudyPaneDevoGotoViewController.h"
 #include "studypane/StudyPaneView.h"
-#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
-#include "studypane/subpanes/StudyPaneBookGotoViewController.h"
-#include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
 
 #include <QAbstractItemModelTester>
 #include <QCheckBox>

@@ -5,7 +5,7 @@
 
 #include "SubpaneTestSupport.h"
 #include "search/core/BitVector.h"
-#include "studypane/subpanes/StudyPaneSectionList.h"
+#include "studypane/StudyPaneSectionList.h"
 
 #include <QTableWidget>
 

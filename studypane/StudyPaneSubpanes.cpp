@@ -1,4 +1,4 @@
-#include "studypane/subpanes/StudyPaneSubpanes.h"
+#include "studypane/StudyPaneSubpanes.h"
 
 #include "library/SourceManager.h"
 #include "library/SourceTupleArray.h"
@@ -6,12 +6,12 @@
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layoutview/LayoutPanes.h"
+#include "studypane/StudyPaneBibleGotoViewController.h"
+#include "studypane/StudyPaneBookGotoViewController.h"
+#include "studypane/StudyPaneBookmarksViewController.h"
+#include "studypane/StudyPaneDevoGotoViewController.h"
+#include "studypane/StudyPaneHighlightsViewController.h"
 #include "studypane/StudyPaneViewController.h"
-#include "studypane/subpanes/StudyPaneBibleGotoViewController.h"
-#include "studypane/subpanes/StudyPaneBookGotoViewController.h"
-#include "studypane/subpanes/StudyPaneBookmarksViewController.h"
-#include "studypane/subpanes/StudyPaneDevoGotoViewController.h"
-#include "studypane/subpanes/StudyPaneHighlightsViewController.h"
 
 namespace StudyPaneSubpanes {
 

@@ -1,8 +1,8 @@
-#include "studypane/subpanes/StudyPaneBookPaneHooks.h"
+#include "studypane/StudyPaneBookPaneHooks.h"
 
+#include "studypane/BookmarkMenus.h"
+#include "studypane/HighlightMenus.h"
 #include "studypane/StudyPaneNotesListViewController.h"
-#include "studypane/subpanes/BookmarkMenus.h"
-#include "studypane/subpanes/HighlightMenus.h"
 
 void StudyPaneBookPaneHooks::populateColorMenu(QMenu* menu, int options, std::function<void(QVariantMap)> onChosen)
 {

@@ -1,0 +1,39 @@
+// StoreCommands: the store's commands of the File menu: Open Book... (the Open Book sheet), Cloud
+// Library... (the sheet of the books the account owns), My Special Offers... (the store on the
+// customer's offers), and the Bookstore the sheets switch to. Each opens over the main window, and
+// each window hands over to the others. Cloud Library, the Bookstore and the offers need an account:
+// signed out, each says so and opens the Customer ID page of the settings instead. It registers the
+// commands in the main window's ActionRegistry with their places and states.
+//
+// Owned by the application controller, which owns the settings window. Main thread only.
+#pragma once
+
+#include "panes/environment/WindowEnvironment.h"
+
+#include <QObject>
+#include <QString>
+
+class QuillsteadAppController;
+class QuillsteadWindowController;
+
+class StoreCommands : public QObject {
+    Q_OBJECT
+public:
+    StoreCommands(
+        const WindowEnvironment& environment, QuillsteadAppController& app, QuillsteadWindowController& window);
+
+    // The library is checked for books added or removed outside the reader first.
+    void openBook();
+    void cloudLibrary();
+    void bookstore();
+    void myOffers();
+
+private:
+    // Signed out: says that `what` needs an account and opens the Customer ID page; true then.
+    bool explainSignInNeeded(const QString& what);
+    void openStore(const QString& productId);
+
+    WindowEnvironment m_environment;
+    QuillsteadAppController& m_app;
+    QuillsteadWindowController& m_window;
+};
