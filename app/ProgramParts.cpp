@@ -2,6 +2,7 @@
 
 #include "app/DatabaseErrorAlerts.h"
 
+#include "cloud/store/StoreManagers.h"
 #include "cloud/sync/SyncManager.h"
 
 #include "documents/StartupHooks.h"
@@ -100,7 +101,8 @@ void installProgramParts(const QString& dataFolder, const WindowEnvironment& env
 
 ProgramServices::ProgramServices()
     : m_layouts(std::make_unique<LayoutManager>(NotificationCenter::defaultCenter())),
-      m_speech(std::make_unique<SharedSpeechSynthesizer>())
+      m_speech(std::make_unique<SharedSpeechSynthesizer>()),
+      m_store(std::make_unique<qs::cloud::StoreManagers>(UserDefaults::standardUserDefaults()))
 {
 }
 
@@ -116,6 +118,7 @@ WindowEnvironment ProgramServices::environment() const
     env.setBooks(&SourceManager::singleton());
     env.sync = &qs::cloud::SyncManager::instance();
     env.speech = m_speech.get();
+    env.store = m_store.get();
     env.setAutoStudy([this]() -> AutoStudyManager& {
         if (!m_autoStudy)
             m_autoStudy = AutoStudyManager::create();

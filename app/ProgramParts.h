@@ -16,13 +16,17 @@ struct WindowEnvironment;
 void installProgramParts(const QString& dataFolder, const WindowEnvironment& environment);
 
 class AutoStudyManager;
+namespace qs::cloud {
+class StoreManagers;
+}
 class LayoutManager;
 class SharedSpeechSynthesizer;
 
 // The objects the program makes for its main window, made once by whoever runs the program (main, a
 // test program) before the first window and kept until the window and its layouts are gone: the
-// layout manager (posting on the program's centre), the speech synthesizer and the autostudy manager
-// (made on first use, since it checks its books against the loaded library). `environment()` is
+// layout manager (posting on the program's centre), the speech synthesizer, the book-store clients
+// and the autostudy manager (made on first use, since it checks its books against the loaded
+// library). `environment()` is
 // the environment of the main window: these with the program's shared centre, defaults, alerts,
 // library and sync engine (the window adds its commands once it has made them). The one place in
 // the interface that names the process-wide objects.
@@ -38,5 +42,6 @@ public:
 private:
     std::unique_ptr<LayoutManager> m_layouts;
     std::unique_ptr<SharedSpeechSynthesizer> m_speech;
+    std::unique_ptr<qs::cloud::StoreManagers> m_store;
     mutable std::unique_ptr<AutoStudyManager> m_autoStudy;
 };

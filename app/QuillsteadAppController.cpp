@@ -23,6 +23,7 @@
 #include "cloud/protocol/ScrambledText.h"
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/store/MyOffersManager.h"
+#include "cloud/store/StoreManagers.h"
 #include "cloud/store/StoreNotifications.h"
 #include "cloud/sync/SyncEntryPoints.h"
 #include "cloud/sync/SyncManager.h"
@@ -240,9 +241,9 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
             QMetaObject::invokeMethod(
                 this, [this] { myOffersManagerHasNewOffers(); }, Qt::QueuedConnection);
         });
-    connect(qApp, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive)
-            qs::cloud::MyOffersManager::shared().refresh(false);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive && m_environment.store != nullptr)
+            m_environment.store->offers().refresh(false);
     });
     listenForAutostudyRequests(this, m_environment,
         [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });

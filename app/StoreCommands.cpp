@@ -6,6 +6,7 @@
 #include "app/preferences/SettingsPages.h"
 #include "cloud/store/MyOffersManager.h"
 #include "cloud/store/StoreCredentials.h"
+#include "cloud/store/StoreManagers.h"
 #include "cloud/store/ui/BookStoreWindowController.h"
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
 #include "cloud/store/ui/OpenBookSheetWindowController.h"
@@ -46,7 +47,7 @@ StoreCommands::StoreCommands(
             .enabled =
                 [this] {
                     return qs::cloud::StoreCredentials::signedIn(m_environment.settings()) &&
-                        qs::cloud::MyOffersManager::shared().hasOffers();
+                        m_environment.store != nullptr && m_environment.store->offers().hasOffers();
                 },
             .visible = [this] { return qs::cloud::StoreCredentials::signedIn(m_environment.settings()); }},
         this, &StoreCommands::myOffers);

@@ -3,7 +3,6 @@
 #include "cloud/protocol/WebScriptQuery.h"
 #include "cloud/store/StoreNotifications.h"
 #include "cloud/store/WebScriptService.h"
-#include "platform/AppFolders.h"
 #include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
 
@@ -12,8 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QNetworkReply>
-
-#include <mutex>
 
 namespace qs::cloud {
 
@@ -43,16 +40,6 @@ CoverArtManager::~CoverArtManager()
         m_reply->disconnect(this);
         m_reply->abort();
     }
-}
-
-CoverArtManager& CoverArtManager::shared()
-{
-    static std::once_flag once;
-    static CoverArtManager* manager = nullptr;
-    std::call_once(once, [] {
-        manager = new CoverArtManager(QDir(AppFolders::cacheDirectory()).filePath(QStringLiteral("Cover Art")));
-    });
-    return *manager;
 }
 
 QString CoverArtManager::imageNotAvailablePath()

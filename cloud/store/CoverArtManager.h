@@ -8,7 +8,7 @@
 // again. A reply is stored only when it is a PNG or JPEG picture of bounded size; it is written to a
 // temporary file and renamed into place.
 //
-// Threads: main thread only; shared() may be called first from any thread.
+// Threads: main thread only. The program's manager is made by StoreManagers.
 #pragma once
 
 #include <QList>
@@ -33,8 +33,6 @@ public:
     explicit CoverArtManager(const QString& coverFolder, QObject* parent = nullptr);
     ~CoverArtManager() override;
 
-    // The program's manager over <cache directory>/Cover Art.
-    static CoverArtManager& shared();
     // The picture shown while a cover is missing (a resource path).
     static QString imageNotAvailablePath();
 

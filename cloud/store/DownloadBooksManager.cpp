@@ -5,7 +5,6 @@
 #include "library/LibraryNotifications.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
-#include "platform/AppFolders.h"
 #include "platform/FileSave.h"
 #include "platform/NotificationCenter.h"
 
@@ -15,8 +14,6 @@
 #include <QNetworkReply>
 #include <QStringDecoder>
 #include <QTimer>
-
-#include <mutex>
 
 namespace qs::cloud {
 
@@ -45,14 +42,6 @@ DownloadBooksManager::DownloadBooksManager(const QString& booksFolder, QObject* 
 DownloadBooksManager::~DownloadBooksManager()
 {
     cancelAll();
-}
-
-DownloadBooksManager& DownloadBooksManager::shared()
-{
-    static std::once_flag once;
-    static DownloadBooksManager* manager = nullptr;
-    std::call_once(once, [] { manager = new DownloadBooksManager(AppFolders::booksDirectory()); });
-    return *manager;
 }
 
 QVariantMap DownloadBooksManager::requestForBook(

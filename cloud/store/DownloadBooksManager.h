@@ -17,7 +17,7 @@
 // qsDownloadBooksProgressNotification, qsDownloadBooksFinishedDownloading,
 // qsDownloadBooksFinishedDownloadingWithError, qsBookFileCopiedToBooksFolder ({"path"}).
 //
-// Threads: main thread only; shared() may be called first from any thread.
+// Threads: main thread only. The program's manager is made by StoreManagers.
 #pragma once
 
 #include "cloud/protocol/WebScriptQuery.h"
@@ -50,9 +50,6 @@ public:
     // A manager that installs into this books folder.
     explicit DownloadBooksManager(const QString& booksFolder, QObject* parent = nullptr);
     ~DownloadBooksManager() override;
-
-    // The program's manager over the application's books folder.
-    static DownloadBooksManager& shared();
 
     // The request the download sheet makes for an owned book: pubid, bookid, productid, filename,
     // filesize, filesha256 (when the list names one), customerid, clearpassword, version, targetfile

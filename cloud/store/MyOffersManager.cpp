@@ -5,7 +5,6 @@
 #include "cloud/store/StoreNotifications.h"
 #include "cloud/store/WebScriptService.h"
 #include "library/XMLParser.h"
-#include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 
@@ -13,8 +12,6 @@
 #include <QDebug>
 #include <QNetworkReply>
 #include <QTimeZone>
-
-#include <mutex>
 
 namespace qs::cloud {
 
@@ -50,15 +47,6 @@ MyOffersManager::~MyOffersManager()
         m_reply->disconnect(this);
         m_reply->abort();
     }
-}
-
-MyOffersManager& MyOffersManager::shared()
-{
-    static std::once_flag once;
-    static MyOffersManager* manager = nullptr;
-    std::call_once(once,
-        [] { manager = new MyOffersManager(UserDefaults::standardUserDefaults(), QUrl(), AppVersion::version()); });
-    return *manager;
 }
 
 QDateTime MyOffersManager::parseExpiry(const QString& text)

@@ -5,7 +5,7 @@
 // The shell refreshes it (not forced) when the application becomes active and asks hasOffers when it
 // updates its menu. Failures are logged only.
 //
-// Threads: main thread only; shared() may be called first from any thread.
+// Threads: main thread only. The program's manager is made by StoreManagers.
 #pragma once
 
 #include <QDateTime>
@@ -30,8 +30,6 @@ public:
     MyOffersManager(UserDefaults& defaults, const QUrl& script = QUrl(), const QString& version = QString(),
         QObject* parent = nullptr);
     ~MyOffersManager() override;
-
-    static MyOffersManager& shared();
 
     void refresh(bool force);
     bool isRefreshing() const { return m_isRefreshing; }

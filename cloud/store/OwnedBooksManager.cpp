@@ -14,8 +14,6 @@
 #include <QNetworkReply>
 #include <QTimeZone>
 
-#include <mutex>
-
 namespace qs::cloud {
 
 namespace {
@@ -99,14 +97,6 @@ OwnedBooksManager::~OwnedBooksManager()
 {
     if (m_reply)
         m_reply->abort();
-}
-
-OwnedBooksManager& OwnedBooksManager::shared()
-{
-    static std::once_flag once;
-    static OwnedBooksManager* manager = nullptr;
-    std::call_once(once, [] { manager = new OwnedBooksManager(defaultCacheFileName()); });
-    return *manager;
 }
 
 QString OwnedBooksManager::defaultCacheFileName()

@@ -10,7 +10,7 @@
 // qsOwnedBooksListFinishedDownloading ({"message"} when the reply had a success text) and
 // qsOwnedBooksListFinishedDownloadingWithError ({"unprocessed"} + the error's entries).
 //
-// Threads: main thread only; shared() may be called first from any thread.
+// Threads: main thread only. The program's manager is made by StoreManagers.
 #pragma once
 
 #include "cloud/protocol/WebScriptQuery.h"
@@ -60,8 +60,6 @@ public:
     explicit OwnedBooksManager(const QString& cacheFile, QObject* parent = nullptr);
     ~OwnedBooksManager() override;
 
-    // The program's manager over cacheFileName().
-    static OwnedBooksManager& shared();
     // <cache directory>/Owned Books/ownedbooks.xml
     static QString defaultCacheFileName();
     QString cacheFileName() const { return m_cacheFile; }

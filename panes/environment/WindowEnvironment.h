@@ -1,6 +1,7 @@
 // WindowEnvironment: the shared objects one main window works with, gathered in one value that the
 // window hands to each pane, sub-pane, sheet and settings page when it makes it: the notification
-// centre, the user defaults, the alerts, the layout manager, the library, the sync engine, the speech
+// centre, the user defaults, the alerts, the layout manager, the library, the sync engine, the store
+// clients, the speech
 // synthesizer, the window's commands, its link previews, the autostudy manager and its results window. The interface reaches none of these through a process-wide accessor: the
 // application fills one environment from the program's shared objects at start-up, and a test
 // fills its own (a private centre, defaults in a temporary folder, a recording alerts object...).
@@ -28,8 +29,9 @@ class SharedSpeechSynthesizer;
 class SourceManager;
 class UserDefaults;
 namespace qs::cloud {
+class StoreManagers;
 class SyncManager;
-}
+}  // namespace qs::cloud
 
 struct WindowEnvironment {
     // The notification centre, the user defaults, the alerts, the layout manager and the library:
@@ -53,6 +55,9 @@ struct WindowEnvironment {
 
     // Null where no sync engine runs (most tests).
     qs::cloud::SyncManager* sync = nullptr;
+    // The book-store clients (cloud/store/StoreManagers.h); null where no store window opens (most
+    // tests, which hand their own managers to the store windows).
+    qs::cloud::StoreManagers* store = nullptr;
     // The application's one speech voice; null where nothing speaks (most tests).
     SharedSpeechSynthesizer* speech = nullptr;
     // The window's commands; null before the window has made them, and in tests without a window.

@@ -5,6 +5,7 @@
 #include "cloud/store/DownloadBooksManager.h"
 #include "cloud/store/OwnedBooksManager.h"
 #include "cloud/store/StoreCredentials.h"
+#include "cloud/store/StoreManagers.h"
 #include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 
@@ -14,9 +15,11 @@ StoreContext StoreContext::fromWindow(const WindowEnvironment& window)
 {
     StoreContext c;
     c.window = window;
-    c.ownedBooks = &OwnedBooksManager::shared();
-    c.downloads = &DownloadBooksManager::shared();
-    c.covers = &CoverArtManager::shared();
+    if (window.store != nullptr) {
+        c.ownedBooks = &window.store->ownedBooks();
+        c.downloads = &window.store->downloads();
+        c.covers = &window.store->covers();
+    }
     return c;
 }
 

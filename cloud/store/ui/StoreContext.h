@@ -1,7 +1,7 @@
 // StoreContext: what the store windows work with: the window's environment (its centre, user
 // defaults, alerts and library), the owned-books, download and cover-art managers, and where the web
-// script and the store pages are. The application passes fromWindow(); tests pass their own
-// environment, managers and stand-in address.
+// script and the store pages are. The application passes fromWindow() (the managers of the window's
+// `store`); tests pass their own environment, managers and stand-in address.
 //
 // The managers post what they do on the program's notification centre, so the environment's centre
 // is that one wherever the sheets follow the managers.
@@ -35,7 +35,7 @@ struct StoreContext {
     // The folder of the kept password; empty: the application's.
     QString passwordFolder;
 
-    // The window's environment and the program's store managers.
+    // The window's environment and its store managers (none where the environment has none).
     static StoreContext fromWindow(const WindowEnvironment& window);
 
     bool signedIn() const;
