@@ -1,6 +1,5 @@
 #include "reports/AutoStudyCSS.h"
 
-#include "platform/Alerts.h"
 #include "platform/AppFolders.h"
 #include "platform/FileSave.h"
 #include "platform/PropertyList.h"
@@ -109,18 +108,6 @@ QString AutoStudyCSS::cssString()
 QString AutoStudyCSS::saveFailedMessage()
 {
     return QStringLiteral("The autostudy styles could not be saved.");
-}
-
-bool AutoStudyCSS::saveCSSEditorContents(const QString& text)
-{
-    QString why;
-    if (saveCSSEditorContents(text, why))
-        return true;
-    Alert alert;
-    alert.messageText = saveFailedMessage();
-    alert.informativeText = why;
-    Alerts::shared().runModal(alert);
-    return false;
 }
 
 bool AutoStudyCSS::saveCSSEditorContents(const QString& text, QString& why)

@@ -21,9 +21,8 @@ public:
 
     // The editor's side.
     QString cssEditorContents() { return cssString(); }
-    // False (after an alert) when the edited sheet could not be written.
-    bool saveCSSEditorContents(const QString& text);
-    // The same for a caller that tells the user itself: false with what failed in `why`, no alert.
+    // False with what failed in `why` when the edited sheet could not be written; the caller tells
+    // the user (the editor, through its window's alerts).
     bool saveCSSEditorContents(const QString& text, QString& why);
     // The message of a failed save ("why" is its informative text).
     static QString saveFailedMessage();

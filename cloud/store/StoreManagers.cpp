@@ -13,7 +13,9 @@
 
 namespace qs::cloud {
 
-StoreManagers::StoreManagers(UserDefaults& defaults) : m_defaults(defaults) { }
+StoreManagers::StoreManagers(UserDefaults& defaults) : m_defaults(defaults)
+{
+}
 
 StoreManagers::~StoreManagers() = default;
 

@@ -263,13 +263,14 @@ TEST_F(AutoStudyManagerTest, StyleSheetEditsApplyToTheNextReportAndRevert)
     EXPECT_TRUE(def.startsWith(QStringLiteral("<style type=\"text/css\">\n/* Reset all tags */\n")));
     EXPECT_TRUE(def.contains(QStringLiteral(".title {")));
     EXPECT_TRUE(def.endsWith(QStringLiteral("}\n</style>")));
-    EXPECT_TRUE(css.saveCSSEditorContents(def));
+    QString why;
+    EXPECT_TRUE(css.saveCSSEditorContents(def, why));
     EXPECT_FALSE(QFile::exists(AutoStudyCSS::userCopyPath()));
     const QString mine = QStringLiteral("<style>.title {color:red;}</style>");
-    css.saveCSSEditorContents(mine);
+    EXPECT_TRUE(css.saveCSSEditorContents(mine, why));
     EXPECT_EQ(readAll(AutoStudyCSS::userCopyPath()), mine);
     EXPECT_TRUE(m_manager->stringWithHeader().contains(mine));
-    css.saveCSSEditorContents(def);
+    EXPECT_TRUE(css.saveCSSEditorContents(def, why));
     EXPECT_FALSE(QFile::exists(AutoStudyCSS::userCopyPath()));
     EXPECT_TRUE(m_manager->stringWithHeader().contains(def));
 }

@@ -90,7 +90,8 @@ TEST_F(CSSEditor, ClosingWithEditsAsksToSaveDiscardOrGoOnEditing)
 {
     AutoStudyCSS css;
     const QString saved = QStringLiteral("<style>.subtitle {font-weight:bold;}</style>");
-    ASSERT_TRUE(css.saveCSSEditorContents(saved));
+    QString why;
+    ASSERT_TRUE(css.saveCSSEditorContents(saved, why));
 
     AutostudyCSSEditorWindowController editor(*s_alerts, &css);
     editor.show();
@@ -132,7 +133,8 @@ TEST_F(CSSEditor, ClosingWithEditsAsksToSaveDiscardOrGoOnEditing)
 TEST_F(CSSEditor, RestoringTheDefaultsAsksFirstAndDropsTheUserCopy)
 {
     AutoStudyCSS css;
-    ASSERT_TRUE(css.saveCSSEditorContents(QStringLiteral("<style>p {margin:1em;}</style>")));
+    QString why;
+    ASSERT_TRUE(css.saveCSSEditorContents(QStringLiteral("<style>p {margin:1em;}</style>"), why));
     AutostudyCSSEditorWindowController editor(*s_alerts, &css);
     edit(editor, QStringLiteral("half-typed"));
 
