@@ -121,7 +121,8 @@ WindowEnvironment ProgramServices::environment() const
     env.store = m_store.get();
     env.setAutoStudy([this]() -> AutoStudyManager& {
         if (!m_autoStudy)
-            m_autoStudy = AutoStudyManager::create();
+            m_autoStudy = AutoStudyManager::create(
+                NotificationCenter::defaultCenter(), SourceManager::singleton(), UserDefaults::standardUserDefaults());
         return *m_autoStudy;
     });
     return env;

@@ -54,20 +54,25 @@ bool sameBook(const SourceTuple& a, const SourceTuple& b)
 
 // --- creation and library tracking -----------------------------------------------------------------
 
-std::unique_ptr<AutoStudyManager> AutoStudyManager::create()
+std::unique_ptr<AutoStudyManager> AutoStudyManager::create(
+    NotificationCenter& center, SourceManager& library, const UserDefaults& defaults)
 {
-    std::unique_ptr<AutoStudyManager> manager(new AutoStudyManager());
+    std::unique_ptr<AutoStudyManager> manager(new AutoStudyManager(center, library, defaults));
     manager->start();
     return manager;
 }
 
-AutoStudyManager::AutoStudyManager() : m_elements(AutoStudyElements::autoStudyElementsFromDefaultFile())
+AutoStudyManager::AutoStudyManager(NotificationCenter& center, SourceManager& library, const UserDefaults& defaults)
+    : m_center(center),
+      m_library(library),
+      m_defaults(defaults),
+      m_elements(AutoStudyElements::autoStudyElementsFromDefaultFile())
 {
 }
 
 AutoStudyManager::~AutoStudyManager()
 {
-    NotificationCenter::defaultCenter().removeObserver(this);
+    m_center.removeObserver(this);
 }
 
 void AutoStudyManager::start()
@@ -81,7 +86,7 @@ void AutoStudyManager::start()
         validateAgainstSourceManager();
         m_elements.save();
     }
-    auto& center = NotificationCenter::defaultCenter();
+    auto& center = m_center;
     center.addObserver(
         this, LibraryNotifications::qsSourceManagerAddedBookNotification, [this](Notification& n) { onBookAdded(n); });
     center.addObserver(this, LibraryNotifications::qsSourceManagerRemovedBookNotification,
@@ -137,7 +142,7 @@ QList<int> AutoStudyManager::autostudyIDsForSourceKind(qint64 kind)
 
 void AutoStudyManager::oneTimeSourceInitialization()
 {
-    const auto all = SourceManager::singleton().allSources();
+    const auto all = m_library.allSources();
     for (qint64 i = 0; all && i < all->count(); ++i)
         if (auto book = all->tupleAtIndex(i))
             makeSureBookIsUsed(*book, false);
@@ -185,7 +190,7 @@ void AutoStudyManager::makeSureBookIsNotUsed(const SourceTuple& book)
 
 void AutoStudyManager::validateAgainstSourceManager()
 {
-    const auto all = SourceManager::singleton().allSources();
+    const auto all = m_library.allSources();
     for (int study = 0; study < AutoStudyElements::numAutostudies; ++study) {
         for (AutoStudyElement& element : m_elements.studyElementsAtIndex(study)) {
             const auto removed = element.bookArray.removeIf([&](const AutoStudyBook& b) {
@@ -505,7 +510,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
     ReportFile report(*this, includeHeaderAndFooter,
         QStringLiteral("<div class=\"title\">Study on %1</div>")
             .arg(titled.spellingUsingAbbreviatedBookName(false, true, true)));
-    auto allPtr = SourceManager::singleton().allSources();
+    auto allPtr = m_library.allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
 
@@ -801,7 +806,7 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
         {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
     ReportFile report(*this, includeHeaderAndFooter,
         QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
-    auto allPtr = SourceManager::singleton().allSources();
+    auto allPtr = m_library.allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
 
@@ -949,18 +954,18 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
     SimpleDate day;
     if (date.isValid())
         day.setMonth(date.month(), date.day(), date.year());
-    auto allPtr = SourceManager::singleton().allSources();
+    auto allPtr = m_library.allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
     SourceTuple::Ptr bible = givenBible;
     if (!bible) {
-        const UserDefaults& defaults = UserDefaults::standardUserDefaults();
+        const UserDefaults& defaults = m_defaults;
         const qint64 pub = defaults.integerForKey(QStringLiteral("preferredBiblePubId"));
         const qint64 bk = defaults.integerForKey(QStringLiteral("preferredBibleBookId"));
         if (pub != 0 && bk != 0)
             bible = all.tupleForPubID(pub, bk);
         if (!bible) {
-            auto bibles = SourceManager::singleton().bibleSources();
+            auto bibles = m_library.bibleSources();
             if (bibles && bibles->count() > 0)
                 bible = bibles->tupleAtIndex(0);
         }

@@ -8,8 +8,9 @@
 // file it showed.
 //
 // Made by whoever runs the program (`ProgramServices`, on first use, once the library is loaded) or by a
-// test, and handed to the dialogs through the window's environment; it observes the library
-// notifications on the program's centre until it is deleted. Main thread only.
+// test, over the centre the library posts on, the library and the defaults (the preferred Bible of
+// today's reading), which must outlive it; handed to the dialogs through the window's environment. It
+// observes the library's notifications on that centre until it is deleted. Main thread only.
 #pragma once
 
 #include "reports/AutoStudyCSS.h"
@@ -29,13 +30,17 @@
 #include <utility>
 
 class BibleRef;
+class NotificationCenter;
 class OutputFile;
+class SourceManager;
+class UserDefaults;
 struct Notification;
 
 class AutoStudyManager {
 public:
     // A manager over the element set of the user's data folder, its books checked against the library.
-    static std::unique_ptr<AutoStudyManager> create();
+    static std::unique_ptr<AutoStudyManager> create(
+        NotificationCenter& center, SourceManager& library, const UserDefaults& defaults);
 
     ~AutoStudyManager();
     AutoStudyManager(const AutoStudyManager&) = delete;
@@ -107,12 +112,15 @@ public:
     SourceTuple::Ptr lookupBook(AutoStudyBook& book, const SourceTupleArray& all, bool repair);
 
 private:
-    AutoStudyManager();
+    AutoStudyManager(NotificationCenter& center, SourceManager& library, const UserDefaults& defaults);
     void start();
     void onBookAdded(const Notification& n);
     void onBookRemoved(const Notification& n);
     void onBookReclassified(const Notification& n);
 
+    NotificationCenter& m_center;
+    SourceManager& m_library;
+    const UserDefaults& m_defaults;
     AutoStudyElements m_elements;
     AutoStudyCSS m_css;
 };

@@ -5,6 +5,7 @@
 #include "library/SourceManager.h"
 #include "platform/AppVersion.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 #include "reports/OutputFile.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -111,8 +112,14 @@ protected:
         QCoreApplication::setApplicationName(QStringLiteral("Quillstead"));
         QFile::remove(AutoStudyElements::defaultFilename());
         QFile::remove(AutoStudyCSS::userCopyPath());
-        m_manager = AutoStudyManager::create();
+        m_manager = make();
     }
+    // A manager following the library's notifications on the test's own centre.
+    std::unique_ptr<AutoStudyManager> make()
+    {
+        return AutoStudyManager::create(m_center, SourceManager::singleton(), UserDefaults::standardUserDefaults());
+    }
+    NotificationCenter m_center;
     std::unique_ptr<AutoStudyManager> m_manager;
 };
 
@@ -144,7 +151,10 @@ TEST_F(AutoStudyManagerTest, FirstStartFillsTheElementsFromTheLibrary)
     EXPECT_FALSE(abbrs(AutoStudyElements::elementDictionaryForID(1, verse)).contains(QStringLiteral("WEB")));
     Notification added {LibraryNotifications::qsSourceManagerAddedBookNotification, nullptr,
         {{QStringLiteral("tuple"), sharedObjectVariant(web)}}};
+    // Only the centre the manager was made with reaches it.
     NotificationCenter::defaultCenter().post(added);
+    EXPECT_FALSE(abbrs(AutoStudyElements::elementDictionaryForID(1, verse)).contains(QStringLiteral("WEB")));
+    m_center.post(added);
     EXPECT_EQ(abbrs(AutoStudyElements::elementDictionaryForID(1, verse)).last(), QStringLiteral("WEB"));
     EXPECT_FALSE(AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.first().checked);
     // The same book again (another edition) keeps its place and checked state.
@@ -155,7 +165,7 @@ TEST_F(AutoStudyManagerTest, FirstStartFillsTheElementsFromTheLibrary)
     EXPECT_EQ(AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.last().editionNum, web->editionNumber());
     // A notification without a book changes nothing.
     Notification bare {LibraryNotifications::qsSourceManagerRemovedBookNotification, nullptr, {}};
-    NotificationCenter::defaultCenter().post(bare);
+    m_center.post(bare);
     EXPECT_EQ(AutoStudyElements::elementDictionaryForID(1, verse)->bookArray.size(), count);
 
     // A stale book is dropped by the validation at the next start.
@@ -163,7 +173,7 @@ TEST_F(AutoStudyManagerTest, FirstStartFillsTheElementsFromTheLibrary)
     e.setDataChanged();
     e.save();
     m_manager.reset();
-    m_manager = AutoStudyManager::create();
+    m_manager = make();
     EXPECT_FALSE(abbrs(AutoStudyElements::elementDictionaryForID(1, m_manager->elements().verseStudyElements()))
                      .contains(QStringLiteral("X")));
 }

@@ -70,7 +70,9 @@ protected:
         s_env.setSettings(&windowDefaults);
         s_env.setAlert(s_alerts.get());
         s_env.setBooks(&SourceManager::singleton());
-        s_autoStudy = AutoStudyManager::create();
+        // The manager follows the library on the program's centre, as the application's does.
+        s_autoStudy = AutoStudyManager::create(
+            NotificationCenter::defaultCenter(), SourceManager::singleton(), UserDefaults::standardUserDefaults());
         s_env.setAutoStudy(s_autoStudy.get());
         presentHere();
     }

@@ -77,7 +77,8 @@ protected:
     // The reports' manager, made on first use (the library is loaded by then) and kept to the end.
     static AutoStudyManager& autoStudy()
     {
-        static const std::unique_ptr<AutoStudyManager> manager = AutoStudyManager::create();
+        static const std::unique_ptr<AutoStudyManager> manager = AutoStudyManager::create(
+            NotificationCenter::defaultCenter(), SourceManager::singleton(), UserDefaults::standardUserDefaults());
         return *manager;
     }
 
