@@ -1,8 +1,8 @@
 // WindowEnvironment: the shared objects one main window works with, gathered in one value that the
 // window hands to each pane, sub-pane, sheet and settings page when it makes it: the notification
 // centre, the user defaults, the alerts, the layout manager, the library, the sync engine, the store
-// clients, the speech
-// synthesizer, the window's commands, its link previews, the autostudy manager and its results window. The interface reaches none of these through a process-wide accessor: the
+// clients, the speech synthesizer, the window's commands, its link previews, the autostudy manager
+// and its results window. The interface reaches none of these through a process-wide accessor: the
 // application fills one environment from the program's shared objects at start-up, and a test
 // fills its own (a private centre, defaults in a temporary folder, a recording alerts object...).
 //
