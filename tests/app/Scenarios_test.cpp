@@ -61,7 +61,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
@@ -336,8 +335,14 @@ protected:
     // a reader does, and answers the text the note viewer then shows (empty when it shows none).
     QString viewNoteOnVerse(int region, quint32 key)
     {
-        if (!waitForNoteLink(region, key) || !chooseOnVerse(region, key, {QStringLiteral("View Note on")}))
+        if (auto linked = waitForNoteLink(region, key); !linked) {
+            ADD_FAILURE() << linked.message();
             return QString();
+        }
+        if (auto chosen = chooseOnVerse(region, key, {QStringLiteral("View Note on")}); !chosen) {
+            ADD_FAILURE() << chosen.message();
+            return QString();
+        }
         QString text;
         waitFor([&] {
             auto* viewer = dynamic_cast<StudyPaneNoteViewEditViewController*>(studyPane()->subpaneViewController());
@@ -393,47 +398,28 @@ protected:
         return text;
     }
 
-    // Types text as a reader does: plain ASCII on the keys, anything else as an input method commits it.
-    // An input method commits in answer to keys that reached the editor: each commit waits until the
-    // editor shows what was typed before it (a commit sent while keys are still on their way to the
-    // page can be dropped), and the call ends once the editor shows the whole text. False when it
-    // did not.
+    // Types text as a reader does, a key at a time; a character that is not ASCII arrives as a keyboard
+    // layout that has it sends it: a key event that carries the character and no key code. The call
+    // ends once the editor shows the whole text; false when it did not.
     static bool typeText(QWidget* target, const QString& text)
     {
-        QString typed;
-        const auto shown = [&] {
-            return waitFor([&] {
-                QString before = target->inputMethodQuery(Qt::ImSurroundingText)
-                                     .toString()
-                                     .left(target->inputMethodQuery(Qt::ImCursorPosition).toInt());
-                before.replace(QChar(0xA0), QLatin1Char(' '));
-                return before.endsWith(typed);
-            });
-        };
-        QString run;
-        const auto commitRun = [&] {
-            if (run.isEmpty())
-                return true;
-            if (!shown())
-                return false;
-            QInputMethodEvent commit;
-            commit.setCommitString(run);
-            QCoreApplication::sendEvent(target, &commit);
-            typed += run;
-            run.clear();
-            return true;
-        };
         for (const QChar c : text) {
             if (c.unicode() < 0x80) {
-                if (!commitRun())
-                    return false;
                 QTest::keyClicks(target, QString(c));
-                typed += c;
-            } else {
-                run += c;
+                continue;
             }
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(target, &press);
+            QKeyEvent release(QEvent::KeyRelease, 0, Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(target, &release);
         }
-        return commitRun() && shown();
+        return waitFor([&] {
+            QString before = target->inputMethodQuery(Qt::ImSurroundingText)
+                                 .toString()
+                                 .left(target->inputMethodQuery(Qt::ImCursorPosition).toInt());
+            before.replace(QChar(0xA0), QLatin1Char(' '));
+            return before.endsWith(text);
+        });
     }
 
     // Replaces the open note's text in its editor by typing its paragraphs, then shows the note's
