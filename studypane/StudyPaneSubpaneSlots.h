@@ -41,7 +41,6 @@ public:
     // Makes the sub-pane of every slot that has a factory; each one made goes to `made`.
     void make(
         const StudyPaneEnvironment& env, StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made);
-    bool isMade() const { return m_made; }
     // Deletes the sub-panes.
     void clear();
 
