@@ -388,11 +388,6 @@ void QuillsteadAppController::preemptiveSaveState()
 
 // ---- Hand-over between starts ----
 
-QString QuillsteadAppController::instanceSocketName()
-{
-    return ReaderInstance::forThisProfile().socketName();
-}
-
 bool QuillsteadAppController::listenForOtherInstances()
 {
     if (m_instanceServer != nullptr)
@@ -404,11 +399,6 @@ bool QuillsteadAppController::listenForOtherInstances()
             loadAndOpenBook(path);
     });
     return m_instanceServer != nullptr;
-}
-
-bool QuillsteadAppController::handOverToRunningInstance(const QString& fileName)
-{
-    return ReaderInstance::handOver(instanceSocketName(), fileName, 5000);
 }
 
 void QuillsteadAppController::raiseMainWindow()

@@ -77,9 +77,6 @@ public:
     // Listens for the later starts of the program on this profile (ReaderInstance); false when
     // another process holds the profile. A later start raises the main window and opens its book.
     bool listenForOtherInstances();
-    static QString instanceSocketName();
-    // Hands a file (empty: none) to the reader running on this profile; true when it took it.
-    static bool handOverToRunningInstance(const QString& fileName);
     // Shows the main window in front, restored from the dock or task bar, and active.
     void raiseMainWindow();
 

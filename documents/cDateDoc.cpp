@@ -416,11 +416,6 @@ bool cDateDoc::anyUnreadReading()
     return IsOpen() && NumReadReadings() < m_numReadings;
 }
 
-bool cDateDoc::unreadReadingBeforeCurrent()
-{
-    return IsOpen() && m_store.previousUnreadReading(currentReading()) != 0;
-}
-
 bool cDateDoc::unreadReadingAfterCurrent()
 {
     const std::uint32_t r = IsOpen() ? m_store.nextUnreadReading(currentReading()) : 0;

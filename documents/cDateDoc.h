@@ -37,7 +37,6 @@ public:
     virtual std::uint32_t FirstUnreadReadingNumber();
 
     // Questions on the current reading or a request's reading (value of option 0x1000000).
-    bool hasReadingForDate(const cSimpleDate& date) { return readingNumberForDate(date) != 0; }
     bool isNotFirstReading() { return currentReading() != 1; }
     bool hasCurrentReading() { return currentReading() != 0; }
     bool isRequestReadingComplete(const cRenderParams& request);
@@ -46,7 +45,6 @@ public:
     bool makeRequestForCurrentReading(cRenderParams& request);
     bool requestReadingInRange(const cRenderParams& request);
     bool anyUnreadReading();
-    bool unreadReadingBeforeCurrent();
     bool unreadReadingAfterCurrent();
     // The dates of the first unread reading, and of the unread reading before / after a date's reading.
     bool dateOfFirstUnreadReading(cSimpleDate& date);

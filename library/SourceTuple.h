@@ -325,7 +325,6 @@ public:
     quint32 resultsForAllNTVerses(BitVector& results);
 
     qint64 countOfBookmarksForCategory(const QString& category);
-    qint64 numNotes();
     bool bookmarkExistsForKeyOrBlockNumber(quint32 keyOrBlock);
     // Null without a document, without the category store, or for block 0 of a book.
     std::unique_ptr<QList<QVariantMap>> getAllBookmarksForKeyOrBlockNumber(quint32 keyOrBlock);

@@ -100,15 +100,6 @@ void SourceTupleArray::add(SourceTuple::Ptr tuple, int inOrder)
     m_array.push_back(std::move(tuple));
 }
 
-void SourceTupleArray::addArray(const SourceTupleArray& other)
-{
-    if (&other == this)
-        return;
-    const auto items = other.array();
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_array.insert(m_array.end(), items.begin(), items.end());
-}
-
 bool SourceTupleArray::addNoDupes(SourceTuple::Ptr tuple)
 {
     if (tuple == nullptr)
@@ -246,11 +237,6 @@ SourceTuple::Ptr SourceTupleArray::tupleForPubID(qint64 pubID, qint64 bookID, qi
 SourceTuple::Ptr SourceTupleArray::tupleForPubID(qint64 pubID, qint64 bookID, qint64 edition, qint64 revision) const
 {
     return at(indexForPubID(pubID, bookID, edition, revision));
-}
-
-SourceTuple::Ptr SourceTupleArray::tupleForSource(const cSourceDoc* doc) const
-{
-    return at(indexForSource(doc));
 }
 
 SourceTuple::Ptr SourceTupleArray::tupleForSourceTupleID(const SourceTupleID* id) const

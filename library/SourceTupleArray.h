@@ -48,7 +48,6 @@ public:
 
     void add(SourceTuple::Ptr tuple) { add(std::move(tuple), kOrderArrival); }
     void add(SourceTuple::Ptr tuple, int inOrder);
-    void addArray(const SourceTupleArray& other);
     // add unless a tuple of the same publisher and book is listed. True when added.
     bool addNoDupes(SourceTuple::Ptr tuple);
     void replaceTupleAtIndex(qint64 index, SourceTuple::Ptr withTuple);
@@ -71,7 +70,6 @@ public:
     SourceTuple::Ptr tupleForPubID(qint64 pubID, qint64 bookID) const;
     SourceTuple::Ptr tupleForPubID(qint64 pubID, qint64 bookID, qint64 edition) const;
     SourceTuple::Ptr tupleForPubID(qint64 pubID, qint64 bookID, qint64 edition, qint64 revision) const;
-    SourceTuple::Ptr tupleForSource(const cSourceDoc* doc) const;
     SourceTuple::Ptr tupleForSourceTupleID(const SourceTupleID* id) const;
     SourceTuple::Ptr tupleForSourceTupleID(const SourceTupleID& id) const { return tupleForSourceTupleID(&id); }
     SourceTuple::Ptr tupleForFile(const QString& path) const;

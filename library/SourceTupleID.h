@@ -26,9 +26,7 @@ public:
     }
 
     qint64 pubID() const { return m_pubID; }
-    void setPubID(qint64 v) { m_pubID = v; }
     qint64 bookID() const { return m_bookID; }
-    void setBookID(qint64 v) { m_bookID = v; }
     qint64 editionNumber() const { return m_editionNumber; }
     void setEditionNumber(qint64 v) { m_editionNumber = v; }
     qint64 revisionNumber() const { return m_revisionNumber; }

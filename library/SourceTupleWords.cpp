@@ -646,18 +646,6 @@ qint64 SourceTuple::countOfBookmarksForCategory(const QString& category)
     return n < 0 ? 0 : n;
 }
 
-qint64 SourceTuple::numNotes()
-{
-    cNoteDoc* notes = cSourceDoc::noteDoc();
-    if (notes == nullptr)
-        return 0;
-    const std::int64_t n = isABible()
-        ? notes->countBibleNotes()
-        : notes->countBookNotes(static_cast<std::uint16_t>(m_pubID), static_cast<std::uint16_t>(m_bookID),
-              static_cast<std::uint8_t>(m_editionNumber), 0);
-    return n < 0 ? 0 : n;
-}
-
 bool SourceTuple::bookmarkExistsForKeyOrBlockNumber(quint32 keyOrBlock)
 {
     if (sourceDoc() == nullptr)

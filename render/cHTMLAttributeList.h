@@ -76,8 +76,6 @@ public:
     static const char* attributeNameForCode(std::int32_t code);
     static const char* valueTextForCode(std::int32_t code);
 
-    static bool isPooled(std::int32_t entry) { return entry < 0; }
-
 private:
     // A pooled entry is kPooledFlag | (slot + 1); kPooledFlag alone is the empty text.
     static constexpr std::int32_t kPooledFlag = INT32_MIN;

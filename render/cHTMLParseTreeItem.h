@@ -16,12 +16,6 @@ public:
     cHTMLParseTreeItem& operator=(const cHTMLParseTreeItem&) = delete;
     virtual ~cHTMLParseTreeItem();
 
-    cHTMLParseTreeItem* parentItem() const { return m_parent; }
-    cHTMLParseTreeItem* firstChildItem() const { return m_firstChild; }
-    cHTMLParseTreeItem* lastChildItem() const { return m_lastChild; }
-    cHTMLParseTreeItem* previousSiblingItem() const { return m_previousSibling; }
-    cHTMLParseTreeItem* nextSiblingItem() const { return m_nextSibling; }
-
     // Puts the chain right after this item; its members take this item's parent. When this item was
     // its parent's last child, the chain's end becomes the last child. Returns the chain's end.
     cHTMLParseTreeItem* insertAfter(cHTMLParseTreeItem* chain);

@@ -91,7 +91,6 @@ public:
     void reset(bool free);
 
     std::uint32_t mode() const { return m_mode; }
-    HTMLTextSourceCallback textSource() const { return m_textSource; }
     HTMLNodeSourceCallback nodeSource() const { return m_nodeSource; }
     void* sourceContext() const { return m_context; }
 

@@ -10,11 +10,8 @@
 
 namespace {
 
-QString& bundledRulesPath()
-{
-    static QString path = QStringLiteral(":/reports/AutoStudyCSS.plist");
-    return path;
-}
+// The rules that come with the program, compiled in as a resource.
+const char kBundledRules[] = ":/reports/AutoStudyCSS.plist";
 
 const char kResetBlock[] = "/* Reset all tags */\n"
                            "body,div,dl,dt,dd,ul,ol,li,h1,h2,h3,h4,h5,h6,pre,form,fieldset,input,textarea,p,blockquote,"
@@ -49,11 +46,6 @@ const char kInterlinearBlock[] =
 
 }  // namespace
 
-void AutoStudyCSS::setBundledRulesPath(const QString& path)
-{
-    bundledRulesPath() = path;
-}
-
 AutoStudyCSS::AutoStudyCSS()
 {
     loadDictionary();
@@ -68,9 +60,7 @@ QString AutoStudyCSS::userCopyPath()
 void AutoStudyCSS::loadDictionary()
 {
     m_dictionary.clear();
-    if (bundledRulesPath().isEmpty())
-        return;
-    const QVariant rules = PropertyList::readFile(bundledRulesPath());
+    const QVariant rules = PropertyList::readFile(QString::fromLatin1(kBundledRules));
     if (rules.typeId() == QMetaType::QVariantMap)
         m_dictionary = rules.toMap();
 }

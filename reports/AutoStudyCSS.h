@@ -32,9 +32,6 @@ public:
     const QVariantMap& dictionary() const { return m_dictionary; }
     QString string() const { return m_string; }
 
-    // Tests point the bundled rules elsewhere (an empty path: no bundled rules).
-    static void setBundledRulesPath(const QString& path);
-
 private:
     bool writeCssToFile(QString& why);
 

@@ -326,12 +326,6 @@ void StudyPaneBookGotoViewController::setAnimating(bool on)
         QTimer::singleShot(0, m_progress, [bar = m_progress] { bar->hide(); });
 }
 
-void StudyPaneBookGotoViewController::outlineViewItemWillExpand(TOCItem* item)
-{
-    if (item != nullptr && m_sourceTuple && m_sourceTuple->numChildrenOfSection(item->childrenOfSection) >= 63)
-        setAnimating(true);
-}
-
 void StudyPaneBookGotoViewController::outlineViewItemDidExpand(TOCItem*)
 {
     setAnimating(false);

@@ -111,7 +111,6 @@ public:
     void thisSourceIsNowActive(const Notification* n);
     // A row was chosen: a go-to request for its section.
     void outlineViewSelectionDidChange(TOCItem* item);
-    void outlineViewItemWillExpand(TOCItem* item);
     void outlineViewItemDidExpand(TOCItem* item);
 
     // The look-up field's data source.

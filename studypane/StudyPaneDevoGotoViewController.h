@@ -82,7 +82,6 @@ public:
 
     SourceTuple::Ptr sourceTuple() const { return m_sourceTuple; }
     QTableWidget* readingProgressTableView() const { return m_table; }
-    QToolButton* startOverButton() const { return m_startOver; }
     QToolButton* catchUpButton() const { return m_catchUp; }
     std::optional<QString> tableViewHeaderString() const { return m_header; }
 

@@ -43,7 +43,6 @@ public:
     QComboBox* highlightColorPopUpButton() const { return m_popup; }
     QTableWidget* resultsTableView() const { return m_list.table(); }
     QToolButton* renameHighlightColorButton() const { return m_renameButton; }
-    QToolButton* removeHighlightsButton() const { return m_removeButton; }
     SourceTuple::Ptr listedBible() const;
     const QList<quint32>& highlightedVerses() const { return m_list.sections(); }
     std::optional<QString> tableViewHeaderString() const { return m_list.header(); }

@@ -41,7 +41,6 @@ public:
     // Makes the sub-pane of every slot that has a factory, with the environment and host given; each
     // one made goes to `made`.
     void make(StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made);
-    bool isMade() const { return m_made; }
     // Deletes the sub-panes.
     void clear();
 

@@ -50,10 +50,6 @@ public:
     bool firstUnsyncedBookBookmark(cBookmark& record);
     // Reads the row `recid` of the table of `kind` into the record (cleared first).
     bool readBookmarkRow(std::int64_t recid, cBookmark& record, std::uint32_t kind);
-    bool readBookmarkByRecid(std::int64_t recid, cBookmark& record, std::uint32_t kind)
-    {
-        return readBookmarkRow(recid, record, kind);
-    }
 
     // Starts a search (state 204 / 205) and reads its first hit. The unique_ptr forms make a new
     // record when the pointer is empty.

@@ -7,8 +7,3 @@ void cCategory::clear()
     name.makeEmpty();
     flag = false;
 }
-
-bool cCategory::isEqualCategory(const cCategory& other) const
-{
-    return isEqual(other) && catid == other.catid && name.equals(other.name) && flag == other.flag;
-}

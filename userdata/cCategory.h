@@ -16,8 +16,6 @@ public:
 
     // Base fields, catid 0, name emptied, flag false.
     void clear() override;
-    // The base comparison, then catid, name (exact) and flag.
-    virtual bool isEqualCategory(const cCategory& other) const;
 
     std::uint16_t catid = 0;  // unique; new ids are 1 + the highest in use
     cLString16 name;          // stored as UTF-8 in the column "category"

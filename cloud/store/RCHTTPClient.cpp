@@ -20,11 +20,6 @@ RCHTTPClient::RCHTTPClient(const QUrl& base, QObject* parent)
     m_network.setAutoDeleteReplies(false);
 }
 
-QString RCHTTPClient::serverHostName()
-{
-    return ServiceHost::fromDefaults(UserDefaults::standardUserDefaults()).webBase().host();
-}
-
 void RCHTTPClient::performRequest(const QString& method, const QString& path, const QVariant& body,
     const QMap<QString, QString>& headers, Handler handler)
 {

@@ -40,8 +40,6 @@ public:
     // `base` empty: the configured service host's address.
     explicit RCHTTPClient(const QUrl& base = QUrl(), QObject* parent = nullptr);
 
-    // The web host's name.
-    static QString serverHostName();
     QUrl base() const { return m_base; }
 
     // `method` "GET" or "POST"; `body` only with POST (a JSON object or array). Requests that break

@@ -136,11 +136,6 @@ QString SyncManager::nounWord(qint64 noun) const
     return noun >= 0 && noun < C::nounWords().size() ? C::nounWords().at(noun) : QString();
 }
 
-QString SyncManager::recordTypeToSync() const
-{
-    return m_recordType < 0 ? QString() : nounWord(m_recordType);
-}
-
 QHash<QString, QString> SyncManager::lastSyncTableNames()
 {
     QHash<QString, QString> names;
@@ -173,12 +168,6 @@ void SyncManager::buildDueTimes()
         m_due.insert(t.noun, lastMs ? *lastMs + m_autoSyncFreq : now);
     }
     m_dueBuilt = true;
-}
-
-qint64 SyncManager::nextSyncTime(qint64 noun)
-{
-    buildDueTimes();
-    return m_due.value(noun, 0);
 }
 
 void SyncManager::setAutoSyncFreq(qint64 ms)

@@ -82,9 +82,6 @@ public:
     int goal() const { return m_goal; }
     bool hasConnection() const;
     QList<qint64> syncQueue() const { return m_queue; }
-    QString recordTypeToSync() const;
-    // Calendar milliseconds (SyncLocalData) when a type is next due.
-    qint64 nextSyncTime(qint64 noun);
     // When automatic requests may start a connection again (0: no back-off).
     qint64 backoffUntil() const { return m_backoffUntil; }
     qint64 editingId(qint64 noun) const;

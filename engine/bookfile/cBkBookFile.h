@@ -50,7 +50,6 @@ public:
     cBkGenInfoStg& genInfo() { return m_genInfo; }
     cBkWordListStg* punctuation() { return m_punctuation.get(); }
     cBkSectionStg& sections() { return m_sections; }
-    cBkTextIndexStg& textIndex() { return m_textIndex; }
     cBkTextStg& text() { return m_text; }
     cBkTOCStg& toc() { return m_toc; }
     cBkVerseSyncStg& verseSync() { return m_verseSync; }

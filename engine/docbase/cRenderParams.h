@@ -97,8 +97,6 @@ public:
     void setOption0080(const unsigned short* wideText);  // null: clears the bit
     void setOption0100(std::uint32_t blockIndex);
     void setOption0200() { m_options |= kPageFlag0200; }
-    void setOption0400() { m_options |= kPageFlag0400; }
-    void setOption0800() { m_options |= kPageFlag0800; }
     void setOption1000() { m_options |= kPageFlag1000; }
     void setLocationName(const char* name);  // null: empty name, bit cleared
     // Stores the displayed block range, sets 0x4000 and clears 0x8000.

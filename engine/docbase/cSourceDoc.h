@@ -114,7 +114,6 @@ public:
     virtual std::uint8_t GetBookType() { return 0; }
     virtual void MarkDisplayChanged() { m_changed = 1; }
     virtual void MarkLocationChanged() { m_changed = 1; }
-    virtual void MarkChanged() { m_changed = 1; }
     virtual void SetMarkedRange(std::uint32_t /*first*/, std::uint32_t /*last*/) { }
 
     // 0 moved, 215 already shown (location unchanged), other codes by kind; 0 in the base.

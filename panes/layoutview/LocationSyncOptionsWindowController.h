@@ -50,9 +50,7 @@ public:
 
     QCheckBox* bibleCommentarySyncCheckBox() const { return m_bibleCommentary; }
     QCheckBox* dictionarySyncCheckBox() const { return m_dictionary; }
-    QCheckBox* devotionalSyncCheckBox() const { return m_devotional; }
     QGroupBox* paneOptionsGroupBox() const { return m_paneGroup; }
-    QCheckBox* paneSendOptionCheckBox() const { return m_paneSend; }
     QCheckBox* paneReceiveOptionCheckBox() const { return m_paneReceive; }
     QGroupBox* bookOptionsGroupBox() const { return m_bookGroup; }
     QCheckBox* bookSendOptionCheckBox() const { return m_bookSend; }

@@ -94,62 +94,51 @@ void BookPaneScroller::displayCurrentSourceOnTimer()
 
 void BookPaneScroller::onScrollerDecrementPage()
 {
-    if (m_defaults.stringForKey(QStringLiteral("scrollTrackInterval")) == QLatin1String("page")) {
-        m_view->scrollActiveBookUp(true, false);
-        return;
-    }
-    const BookPageSourcePtr book = m_host->currentSource();
-    const LayoutRegionContentItemState* state = m_host->currentState();
-    if (!book || state == nullptr)
-        return;
-    const auto section = static_cast<quint32>(state->section());
-    quint32 target = 0;
-    if (book->isABible()) {
-        if (section == 0 || book->keyForSection(section) == 0)
-            return;
-        target = book->sectionForPreviousChapter(section);
-        if (target == 0 || target == 0xFFFFFFFF)
-            return;
-    } else if (book->supportsDailyReadings()) {
-        const quint32 reading = book->readingNumberForSection(section);
-        if (reading < 2) {
-            target = 1;
-        } else {
-            target = book->sectionForReadingNumber(reading - 1);
-            if (target == 0 || target == 0xFFFFFFFF)
-                return;
-        }
-    } else {
-        target = section < 2 ? 1 : section - 1;
-    }
-    moveToSection(book, target);
+    stepPage(false);
 }
 
 void BookPaneScroller::onScrollerIncrementPage()
 {
+    stepPage(true);
+}
+
+namespace {
+
+// The section one step of the scroller's arrows goes to from `section`: a chapter of a Bible, a
+// reading of a devotional, a section of any other book. 0 or 0xFFFFFFFF: nowhere.
+quint32 steppedSection(BookPageSource& book, quint32 section, bool forward)
+{
+    if (book.isABible()) {
+        if (section == 0 || book.keyForSection(section) == 0)
+            return 0;
+        return forward ? book.sectionForNextChapter(section) : book.sectionForPreviousChapter(section);
+    }
+    if (book.supportsDailyReadings()) {
+        const quint64 reading = book.readingNumberForSection(section);
+        if (!forward)
+            return reading < 2 ? 1 : book.sectionForReadingNumber(static_cast<quint32>(reading - 1));
+        const quint64 count = book.numReadings();
+        return book.sectionForReadingNumber(static_cast<quint32>(reading >= count ? count : reading + 1));
+    }
+    if (!forward)
+        return section < 2 ? 1 : section - 1;
+    const quint64 count = book.numSections();
+    return static_cast<quint32>(section + 1 >= count ? count - 1 : section + 1);
+}
+
+}  // namespace
+
+void BookPaneScroller::stepPage(bool forward)
+{
     if (m_defaults.stringForKey(QStringLiteral("scrollTrackInterval")) == QLatin1String("page")) {
-        m_view->scrollActiveBookUp(false, false);
+        m_view->scrollActiveBookUp(!forward, false);
         return;
     }
     const BookPageSourcePtr book = m_host->currentSource();
     const LayoutRegionContentItemState* state = m_host->currentState();
     if (!book || state == nullptr)
         return;
-    const auto section = static_cast<quint32>(state->section());
-    quint32 target = 0;
-    if (book->isABible()) {
-        if (section == 0 || book->keyForSection(section) == 0)
-            return;
-        target = book->sectionForNextChapter(section);
-    } else if (book->supportsDailyReadings()) {
-        const quint64 count = book->numReadings();
-        quint64 reading = book->readingNumberForSection(section);
-        reading = reading >= count ? count : reading + 1;
-        target = book->sectionForReadingNumber(static_cast<quint32>(reading));
-    } else {
-        const quint64 count = book->numSections();
-        target = static_cast<quint32>(section + 1 >= count ? count - 1 : section + 1);
-    }
+    const quint32 target = steppedSection(*book, static_cast<quint32>(state->section()), forward);
     if (target == 0 || target == 0xFFFFFFFF)
         return;
     moveToSection(book, target);

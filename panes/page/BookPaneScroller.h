@@ -50,6 +50,9 @@ public:
 
 private:
     void onActionTriggered(int action);
+    // One step of the scroller's arrows: a page of the page, or a section (chapter, reading) onwards
+    // or back, by the "scrollTrackInterval" setting.
+    void stepPage(bool forward);
     void moveToSection(const BookPageSourcePtr& book, quint32 section);
     void postHistory(bool alwaysAdd);
 

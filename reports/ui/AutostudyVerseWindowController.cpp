@@ -72,12 +72,6 @@ QString AutostudyVerseWindowController::refString()
     return m_refString;
 }
 
-void AutostudyVerseWindowController::setRefString(const QString& text)
-{
-    m_refString = text;
-    m_passageTextField->setText(text);
-}
-
 SourceTuple::Ptr AutostudyVerseWindowController::sourceTuple() const
 {
     if (m_biblePopUpButton->currentIndex() < 0)

@@ -27,7 +27,6 @@ public:
     static void run(const WindowEnvironment& env, const QVariantMap& userInfo, QWidget* parent = nullptr);
 
     QString refString();
-    void setRefString(const QString& text);
     SourceTuple::Ptr sourceTuple() const;
     void setSourceTuple(const SourceTuple::Ptr& tuple);
 

@@ -44,14 +44,9 @@ public:
     QComboBox* biblePopUpButton() const { return m_biblePopUpButton; }
     QComboBox* referenceLocationPopUpButton() const { return m_referenceLocationPopUpButton; }
     QComboBox* referenceFormatPopUpButton() const { return m_referenceFormatPopUpButton; }
-    QComboBox* plainTextReferenceDelimitersPopUpButton() const { return m_plainTextReferenceDelimitersPopUpButton; }
-    QComboBox* richTextReferenceDelimitersPopUpButton() const { return m_richTextReferenceDelimitersPopUpButton; }
     QComboBox* plainTextVerseDelimitersPopUpButton() const { return m_plainTextVerseDelimitersPopUpButton; }
     QComboBox* richTextVerseDelimitersPopUpButton() const { return m_richTextVerseDelimitersPopUpButton; }
-    QComboBox* clipboardFormatOptionsPopUpButton() const { return m_clipboardFormatOptionsPopUpButton; }
     QCheckBox* boldCheckBox() const { return m_boldCheckBox; }
-    QCheckBox* italicCheckBox() const { return m_italicCheckBox; }
-    QCheckBox* underlineCheckBox() const { return m_underlineCheckBox; }
 
 private:
     QComboBox* popUp(const QList<QPair<QString, int>>& items);

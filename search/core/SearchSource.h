@@ -1,6 +1,7 @@
 #pragma once
 // SearchSource: what the query model needs to know of the book a query runs against.
-// The library's SourceTuple answers it in the application; tests use a double.
+// The search runs' SearchBook (search/execution) extends it, and SourceTupleSearchBook answers it
+// through the library's book handle; the query model's tests use a double.
 // Implementations must be safe to call from several search threads at once.
 
 #include <cstdint>

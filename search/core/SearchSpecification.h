@@ -37,9 +37,7 @@ public:
 
     // Either list may be null.
     const PhraseListPtr& phraseList() const { return m_phraseList; }
-    void setPhraseList(PhraseListPtr list) { m_phraseList = std::move(list); }
     const PhraseListPtr& exclPhraseList() const { return m_exclPhraseList; }
-    void setExclPhraseList(PhraseListPtr list) { m_exclPhraseList = std::move(list); }
 
     // The character classes of the grammar: white space and line breaks, and Unicode
     // punctuation (among ASCII: ! " # % & ' ( ) * , - . / : ; ? @ [ \ ] _ { }).

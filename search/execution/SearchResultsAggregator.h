@@ -78,7 +78,6 @@ public:
     SearchResultsItemPtr searchResultsItemForExactMatches() const;
     int64_t tableSectionNumForExactMatches() const;
     JournalDataSourceSection journalDataSourceSectionFromSearchResults(const SearchResultsItem& item) const;
-    const std::vector<JournalDataSourceSection>& journalDataSource() const { return m_journal; }
 
 private:
     static bool holds(const SearchResultsItem& item, uint32_t section);

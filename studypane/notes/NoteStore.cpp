@@ -38,6 +38,17 @@ void place(cBookNote& record, const NoteLocation& location)
     }
 }
 
+// A live note's record as the interface sees it (cBibleNote or cBookNote).
+template <class Record> StoredNote storedNoteOf(const Record& record)
+{
+    StoredNote out;
+    out.found = true;
+    out.text = EngineStrings::fromUtf16(record.note);
+    out.serverID = record.serverid;
+    out.recordID = record.recid;
+    return out;
+}
+
 bool readBookRecord(cNoteDoc& notes, const NoteLocation& location, cBookNote& record)
 {
     cBookNote where;
@@ -95,22 +106,14 @@ StoredNote NoteStore::read(const NoteLocation& location)
         cBibleNote record;
         if (!notes->readBibleNoteInReference(cBibleRef(location.key), record) || record.deleted != 0)
             return out;
-        out.found = true;
-        out.text = EngineStrings::fromUtf16(record.note);
-        out.serverID = record.serverid;
-        out.recordID = record.recid;
-        return out;
+        return storedNoteOf(record);
     }
     case NoteLocation::Kind::Book:
     case NoteLocation::Kind::Journal: {
         cBookNote record;
         if (!readBookRecord(*notes, location, record) || record.deleted != 0)
             return out;
-        out.found = true;
-        out.text = EngineStrings::fromUtf16(record.note);
-        out.serverID = record.serverid;
-        out.recordID = record.recid;
-        return out;
+        return storedNoteOf(record);
     }
     }
     return out;
@@ -167,11 +170,7 @@ StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID)
     record.recid = recordID;
     if (!notes->readBookNoteByRecid(record) || record.deleted != 0)
         return out;
-    out.found = true;
-    out.text = EngineStrings::fromUtf16(record.note);
-    out.serverID = record.serverid;
-    out.recordID = record.recid;
-    return out;
+    return storedNoteOf(record);
 }
 
 bool NoteStore::remove(const NoteLocation& location)

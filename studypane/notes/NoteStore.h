@@ -28,7 +28,6 @@ struct NoteLocation {
     // note; the journal with a title a journal note.
     Kind kind() const;
     bool hasBibleNote() const { return kind() == Kind::Bible; }
-    bool hasBookNote() const { return kind() == Kind::Book; }
     bool hasJournalNote() const { return kind() == Kind::Journal; }
     bool hasSomethingToDisplay() const { return kind() != Kind::None; }
 

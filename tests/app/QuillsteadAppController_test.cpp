@@ -1,4 +1,5 @@
 #include "app/QuillsteadAppController.h"
+#include "app/ReaderInstance.h"
 
 #include "app/preferences/AppNotifications.h"
 #include "cloud/store/StoreNotifications.h"
@@ -504,8 +505,10 @@ TEST_F(Shell, ASecondStartHandsItsBookToTheRunningReader)
     // event loop here: a second QApplication cannot exist, so the client runs in a thread instead.
     std::atomic<bool> handed = false;
     std::atomic<bool> done = false;
+    // A later start of the reader on this profile, as main() hands over.
+    const QString socket = ReaderInstance::forThisProfile().socketName();
     std::thread client([&] {
-        handed = QuillsteadAppController::handOverToRunningInstance(file);
+        handed = ReaderInstance::handOver(socket, file, 5000);
         done = true;
     });
     EXPECT_TRUE(TestSupport::waitFor([&done] { return done.load(); })) << "the running reader did not answer";
@@ -1434,8 +1437,9 @@ TEST_F(Shell, OpeningAMissingFileOrOneThatIsNoBookSaysWhichAndWhy)
     // Handed over by a second start: the running reader says it too.
     ASSERT_TRUE(app.listenForOtherInstances());
     std::atomic<bool> done = false;
+    const QString socket = ReaderInstance::forThisProfile().socketName();
     std::thread client([&] {
-        QuillsteadAppController::handOverToRunningInstance(missing);
+        ReaderInstance::handOver(socket, missing, 5000);
         done = true;
     });
     EXPECT_TRUE(TestSupport::waitFor([&done] { return done.load(); }));

@@ -90,7 +90,6 @@ public:
     QListWidget* booksTableView() const { return m_lists->books(); }
     QCheckBox* hideDownloaded() const { return m_hideDownloaded; }
     QLabel* refreshingBookListLabel() const { return m_refreshingLabel; }
-    QProgressBar* refreshingBookListProgressIndicator() const { return m_refreshingIndicator; }
     BookTableCellView* cellForRow(int row) const;
 
 signals:
