@@ -165,8 +165,8 @@ int main(int argc, char** argv)
     const QCommandLineOption measure(QStringLiteral("measure-startup"),
         QStringLiteral("Print the time to the first painted page and the resident memory then, and quit."));
     const QCommandLineOption measureHold(QStringLiteral("measure-hold"),
-        QStringLiteral("With --measure-startup, quit this many milliseconds after the report."),
-        QStringLiteral("ms"), QStringLiteral("0"));
+        QStringLiteral("With --measure-startup, quit this many milliseconds after the report."), QStringLiteral("ms"),
+        QStringLiteral("0"));
     parser.addOptions({resetLayout, resetSettings, reinstall, screenshot, measure, measureHold});
     parser.addPositionalArgument(QStringLiteral("book"), QStringLiteral("A book file to install and open."));
     parser.process(app);

@@ -147,10 +147,10 @@ public:
             return report;
         }
         QByteArray out;
-        static const QRegularExpression line(
-            QStringLiteral("first-verses-painted ms=(\\d+) rss_kb=(\\d+) panes=(\\d+) renderers=(\\d+) "
-                           "processes=(\\d+) tree_rss_kb=(\\d+) tree_pss_kb=(\\d+) pss_kb=(\\d+) uss_kb=(\\d+) "
-                           "heap_kb=(\\d+) tree_uss_kb=(\\d+) other_engine_processes=(\\d+)( verses_rect=([-0-9,]+))?\n"));
+        static const QRegularExpression line(QStringLiteral(
+            "first-verses-painted ms=(\\d+) rss_kb=(\\d+) panes=(\\d+) renderers=(\\d+) "
+            "processes=(\\d+) tree_rss_kb=(\\d+) tree_pss_kb=(\\d+) pss_kb=(\\d+) uss_kb=(\\d+) "
+            "heap_kb=(\\d+) tree_uss_kb=(\\d+) other_engine_processes=(\\d+)( verses_rect=([-0-9,]+))?\n"));
         while (reader.state() != QProcess::NotRunning || reader.bytesAvailable() > 0) {
             reader.waitForReadyRead(20);
             out += reader.readAllStandardOutput();

@@ -83,8 +83,7 @@ int main(int argc, char** argv)
             ScreenFrames::Rect area;
             ok = parseRect(v, area);
             ignored.push_back(area);
-        }
-        else
+        } else
             return usage();
         if (!ok)
             return usage();
