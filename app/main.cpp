@@ -10,7 +10,11 @@
 //                        memory> pss_kb=<the reader's own> uss_kb=<its unique pages> heap_kb=<its heap
 //                        in use> tree_uss_kb=<the tree's unique pages> other_engine_processes=<web-engine
 //                        processes outside the tree, which share the engine's pages>" once the first
-//                        Bible pane's page has painted its verses, and quit
+//                        Bible pane's page has painted its verses, and quit; on a screen the line ends
+//                        with " verses_rect=<x>,<y>,<width>,<height>", the screen pixels of that page's
+//                        text (its scroll bar left out)
+//   --measure-hold MS    with --measure-startup: quit MS milliseconds after the report, the window
+//                        still showing (for a benchmark that watches the screen)
 //   FILE.tvk             a book to install and open
 // A start while a reader runs on the same profile hands over to it (with its book, if any): that
 // reader comes to the front and this start ends.
@@ -88,11 +92,12 @@ int bookPaneCount(const LayoutManager& layouts)
 // screen of verses (the page paints once its view is filled around the place it shows); with no
 // Bible pane, when the first book page has painted; after `limitMs`, with false. Pages are made as
 // the panes fill, so new ones are looked for until that one paints.
-void whenFirstVersesPainted(QWidget* window, const LayoutManager& layouts, int limitMs, std::function<void(bool)> then)
+void whenFirstVersesPainted(
+    QWidget* window, const LayoutManager& layouts, int limitMs, std::function<void(BookPageView*)> then)
 {
     auto* watcher = new QTimer(window);
     auto done = std::make_shared<bool>(false);
-    auto finish = [watcher, done, then](bool painted) {
+    auto finish = [watcher, done, then](BookPageView* painted) {
         if (*done)
             return;
         *done = true;
@@ -111,12 +116,27 @@ void whenFirstVersesPainted(QWidget* window, const LayoutManager& layouts, int l
                     return;
                 LayoutBookPane* bible = firstBiblePane(layouts);
                 if (bible == nullptr || bible->paneView()->isAncestorOf(page))
-                    finish(true);
+                    finish(page);
             });
         }
     });
     watcher->start(5);
-    QTimer::singleShot(limitMs, window, [finish] { finish(false); });
+    QTimer::singleShot(limitMs, window, [finish] { finish(nullptr); });
+}
+
+// Where the page's text is on the screen, in screen pixels, its scroll bar left out; empty offscreen.
+QString screenRectOf(const QWidget* page)
+{
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return {};
+    constexpr int kScrollBarWidth = 16;
+    const QPoint topLeft = page->mapToGlobal(QPoint(0, 0));
+    const qreal scale = page->devicePixelRatioF();
+    return QStringLiteral(" verses_rect=%1,%2,%3,%4")
+        .arg(qRound(topLeft.x() * scale))
+        .arg(qRound(topLeft.y() * scale))
+        .arg(qRound((page->width() - kScrollBarWidth) * scale))
+        .arg(qRound(page->height() * scale));
 }
 
 }  // namespace
@@ -144,7 +164,10 @@ int main(int argc, char** argv)
         QStringLiteral("Save a picture of the main window after start-up, then quit."), QStringLiteral("file"));
     const QCommandLineOption measure(QStringLiteral("measure-startup"),
         QStringLiteral("Print the time to the first painted page and the resident memory then, and quit."));
-    parser.addOptions({resetLayout, resetSettings, reinstall, screenshot, measure});
+    const QCommandLineOption measureHold(QStringLiteral("measure-hold"),
+        QStringLiteral("With --measure-startup, quit this many milliseconds after the report."), QStringLiteral("ms"),
+        QStringLiteral("0"));
+    parser.addOptions({resetLayout, resetSettings, reinstall, screenshot, measure, measureHold});
     parser.addPositionalArgument(QStringLiteral("book"), QStringLiteral("A book file to install and open."));
     parser.process(app);
 
@@ -185,31 +208,36 @@ int main(int argc, char** argv)
 
     QWidget* window = controller.mainWindowController()->window();
     if (parser.isSet(measure)) {
-        whenFirstVersesPainted(
-            window, environment.layoutManager(), 60000, [&controller, &environment, &sinceStart](bool painted) {
+        bool holdOk = false;
+        const int holdMs = qBound(0, parser.value(measureHold).toInt(&holdOk), 60000);
+        whenFirstVersesPainted(window, environment.layoutManager(), 60000,
+            [&controller, &environment, &sinceStart, holdMs = holdOk ? holdMs : 0](BookPageView* painted) {
                 const qint64 ms = sinceStart.elapsed();
-                if (painted) {
+                if (painted != nullptr) {
                     const ProcessTree::Summary tree = ProcessTree::summarize();
                     std::printf("first-verses-painted ms=%lld rss_kb=%lld panes=%d renderers=%d processes=%d "
                                 "tree_rss_kb=%lld tree_pss_kb=%lld pss_kb=%lld uss_kb=%lld heap_kb=%lld "
-                                "tree_uss_kb=%lld other_engine_processes=%d\n",
+                                "tree_uss_kb=%lld other_engine_processes=%d%s\n",
                         static_cast<long long>(ms), static_cast<long long>(tree.ownRssKiB),
                         bookPaneCount(environment.layoutManager()), tree.renderers, tree.processes,
                         static_cast<long long>(tree.rssKiB), static_cast<long long>(tree.pssKiB),
                         static_cast<long long>(tree.ownPssKiB), static_cast<long long>(tree.ownUssKiB),
                         static_cast<long long>(ProcessTree::heapInUseKiB()), static_cast<long long>(tree.ussKiB),
-                        tree.otherEngineProcesses);
+                        tree.otherEngineProcesses, qPrintable(screenRectOf(painted)));
                 } else {
                     std::printf("no verses painted within %lld ms\n", static_cast<long long>(ms));
                 }
                 std::fflush(stdout);
-                controller.applicationWillTerminate();
-                QCoreApplication::exit(painted ? 0 : 1);
+                const bool ok = painted != nullptr;
+                QTimer::singleShot(ok ? holdMs : 0, &controller, [&controller, ok] {
+                    controller.applicationWillTerminate();
+                    QCoreApplication::exit(ok ? 0 : 1);
+                });
             });
     } else if (parser.isSet(screenshot)) {
         const QString file = parser.value(screenshot);
         // The picture is taken once the first verses have painted (and the other panes had a moment).
-        whenFirstVersesPainted(window, environment.layoutManager(), 60000, [&controller, file](bool) {
+        whenFirstVersesPainted(window, environment.layoutManager(), 60000, [&controller, file](BookPageView*) {
             QTimer::singleShot(1500, &controller, [&controller, file] {
                 const bool saved = controller.mainWindowController()->window()->grab().save(file);
                 controller.applicationWillTerminate();

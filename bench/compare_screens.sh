@@ -11,6 +11,10 @@
 #   same chapter    John 3:1  -> John 3:36
 #   other chapter   John 3:1  -> John 9:1
 #   other book      John 3:1  -> Romans 8:28
+#   6 panes         John 3:1  -> John 3:36, with six Bibles showing at once (KJV, WEB, RV1909 twice),
+#                   timed twice: until the pane the go-to went to settled (Quillstead: the current
+#                   pane; the peers show the six in one view, so the same rectangle), and until all
+#                   six did
 # and the CPU time each reader's whole process tree used while idle for $QS_IDLE_SECONDS (10) after
 # the rounds (from /proc, the reader and every process below it).
 #
@@ -23,9 +27,10 @@
 set -euo pipefail
 
 . "$(dirname "$0")/build_folder.sh"
-cmake --build "$BUILD" --target quillstead library qs_screen_watch -j4 >/dev/null
+cmake --build "$BUILD" --target quillstead library qs_screen_watch qs_bench_layout -j4 >/dev/null
 QUILLSTEAD="$BUILD/app/quillstead"
 WATCH="$BUILD/bench/screen/qs_screen_watch"
+LAYOUT="$BUILD/bench/app/qs_bench_layout"
 ROUNDS="${QS_SCREEN_ROUNDS:-12}"
 INTERVAL="${QS_SCREEN_INTERVAL:-5}"
 IDLE_SECONDS="${QS_IDLE_SECONDS:-10}"
@@ -39,10 +44,11 @@ for tool in Xvfb xdotool; do
 done
 
 WORK="$(mktemp -d)"
-declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT REST
+declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT REST ALL_RECT ALL_IGNORE
 cleanup() {
   local r
   for r in "${!READER_PID[@]}"; do kill "${READER_PID[$r]}" 2>/dev/null || true; done
+  for r in "${!READER_PID[@]}"; do wait "${READER_PID[$r]}" 2>/dev/null || true; done
   for r in "${!XVFB_PID[@]}"; do kill "${XVFB_PID[$r]}" 2>/dev/null || true; done
   sleep 0.5
   rm -rf "$WORK"
@@ -83,9 +89,18 @@ wait_window() {
 # pointer is over it), all in screen pixels, for the layout each reader opens with on a 1600 x 1000
 # screen.
 start_quillstead() {
-  local home="$WORK/quillstead-home"
+  local home="$WORK/quillstead-home${1:-}"
   mkdir -p "$home/run"
   chmod 700 "$home/run"
+  if [ "${1:-}" = 6 ]; then
+    # Two columns of three Bible panes beside the study pane, made before the first start.
+    local data="$home/data/com.tavrosen.Quillstead"
+    mkdir -p "$data/Tavrosen Books"
+    cp "$BUILD/library/WEB.tvk" "$BUILD/library/RV1909.tvk" "$data/Tavrosen Books/"
+    "$LAYOUT" "$data/layout archive.plist" V33 \
+      "$BUILD/library/KJV.tvk" "$BUILD/library/WEB.tvk" "$BUILD/library/RV1909.tvk" >/dev/null ||
+      die "the six-pane layout could not be written"
+  fi
   HOME="$home" XDG_RUNTIME_DIR="$home/run" XDG_CONFIG_HOME="$home/config" XDG_DATA_HOME="$home/data" \
     XDG_CACHE_HOME="$home/cache" DISPLAY="${DISPLAY_OF[quillstead]}" \
     QTWEBENGINE_CHROMIUM_FLAGS="${QTWEBENGINE_CHROMIUM_FLAGS:---no-sandbox}" \
@@ -93,18 +108,31 @@ start_quillstead() {
   READER_PID[quillstead]=$!
   wait_window quillstead "Quillstead"
   sleep 4 # the first start installs the sample books
-  # The window fills the screen; the King James pane (top right) is made the current pane by a click
-  # on its tab, and the Bible go-to field then comes up with Ctrl+L.
-  on quillstead xdotool mousemove 994 120 click 1
-  sleep 0.5
   FIELD[quillstead]="key"
-  RECT[quillstead]="${QS_QUILLSTEAD_RECT:-955,150,610,390}"
   REST[quillstead]="150 900"
+  if [ "${1:-}" = 6 ]; then
+    # The King James pane in the middle of the left column is made current by a click on its tab.
+    # Watched: its text, and the text of all six (the left column's scroll bars left out).
+    on quillstead xdotool mousemove 337 420 click 1
+    RECT[quillstead]="${QS_QUILLSTEAD6_RECT:-292,455,622,238}"
+    ALL_RECT[quillstead]="${QS_QUILLSTEAD6_ALL_RECT:-292,152,1276,840}"
+    ALL_IGNORE[quillstead]="915,152,30,840"
+  else
+    # The window fills the screen; the King James pane (top right) is made the current pane by a
+    # click on its tab, and the Bible go-to field then comes up with Ctrl+L.
+    on quillstead xdotool mousemove 994 120 click 1
+    RECT[quillstead]="${QS_QUILLSTEAD_RECT:-955,150,610,390}"
+  fi
+  sleep 0.5
 }
 
 start_xiphos() {
-  local home="$WORK/xiphos-home"
+  local home="$WORK/xiphos-home${1:-}"
   mkdir -p "$home"
+  if [ "${1:-}" = 6 ]; then
+    start_xiphos_six "$home"
+    return
+  fi
   HOME="$home" LANG=C.utf8 LC_ALL=C.utf8 DISPLAY="${DISPLAY_OF[xiphos]}" xiphos >"$WORK/xiphos.log" 2>&1 &
   READER_PID[xiphos]=$!
   wait_window xiphos " - Xiphos$"
@@ -121,12 +149,62 @@ start_xiphos() {
   REST[xiphos]="100 781"
 }
 
+# Xiphos with six Bibles: its parallel view in a window of its own (1500 x 900 at the top left, over
+# the main window), six columns with a go-to field of their own. The settings of a first start are
+# made, then changed before the timed start.
+start_xiphos_six() {
+  local home=$1 settings="$1/.xiphos/settings.xml" i
+  if [ ! -f "$settings" ]; then
+    HOME="$home" LANG=C.utf8 LC_ALL=C.utf8 DISPLAY="${DISPLAY_OF[xiphos]}" xiphos >"$WORK/xiphos-first.log" 2>&1 &
+    local first=$!
+    for ((i = 0; i < 300; i++)); do
+      grep -q '<parallels>' "$settings" 2>/dev/null && break
+      sleep 0.1
+    done
+    sleep 1
+    kill "$first" 2>/dev/null || true
+    wait "$first" 2>/dev/null || true
+  fi
+  grep -q '<parallels>' "$settings" || die "xiphos made no settings"
+  local six="engKJV2006eb,engWEB2015eb,spaRV1909eb,engKJV2006eb,engWEB2015eb,spaRV1909eb"
+  sed -i -e "s|<parallels>[^<]*</parallels>|<parallels>$six</parallels>|" \
+    -e 's|<parallelopen>[^<]*<|<parallelopen>1<|' -e 's|<parallel_x>[^<]*<|<parallel_x>0<|' \
+    -e 's|<parallel_y>[^<]*<|<parallel_y>0<|' -e 's|<parallel_width>[^<]*<|<parallel_width>1500<|' \
+    -e 's|<parallel_height>[^<]*<|<parallel_height>900<|' "$settings"
+  HOME="$home" LANG=C.utf8 LC_ALL=C.utf8 DISPLAY="${DISPLAY_OF[xiphos]}" xiphos >"$WORK/xiphos.log" 2>&1 &
+  READER_PID[xiphos]=$!
+  wait_window xiphos "^Xiphos - Parallel$"
+  sleep 3
+  FIELD[xiphos]="921 29"
+  RECT[xiphos]="${QS_XIPHOS6_RECT:-20,56,1460,790}"
+  ALL_RECT[xiphos]="${RECT[xiphos]}"
+  REST[xiphos]="300 875"
+}
+
 start_bibletime() {
-  local home="$WORK/bibletime-home"
+  local home="$WORK/bibletime-home${1:-}"
   mkdir -p "$home/.bibletime" "$home/run"
   chmod 700 "$home/run"
   printf '%s\n' '[General]' 'btconfig_api_version=1' '' '[GUI]' 'booknameLanguage=en_US' 'showTipAtStartup=false' \
     >"$home/.bibletime/bibletimerc"
+  if [ "${1:-}" = 6 ]; then
+    # One Bible window, maximized in the main window, with six Bibles side by side (the window's
+    # parallel columns) and one go-to field: the session BibleTime restores at its start.
+    local six="engKJV2006eb, engWEB2015eb, spaRV1909eb, engKJV2006eb, engWEB2015eb, spaRV1909eb"
+    printf '%s\n' '' '[sessions]' '0\name=Default Session' '0\window\0\key=John 3:1' '0\window\0\maximized=true' \
+      "0\\window\\0\\modules=$six" '0\window\0\writeWindowType=0' '0\windowsList=0' 'currentSession=0' \
+      >>"$home/.bibletime/bibletimerc"
+    HOME="$home" LANG=C.utf8 XDG_RUNTIME_DIR="$home/run" DISPLAY="${DISPLAY_OF[bibletime]}" bibletime \
+      >"$WORK/bibletime.log" 2>&1 &
+    READER_PID[bibletime]=$!
+    wait_window bibletime "^BibleTime"
+    sleep 4
+    FIELD[bibletime]="394 81"
+    RECT[bibletime]="${QS_BIBLETIME6_RECT:-278,132,764,530}"
+    ALL_RECT[bibletime]="${RECT[bibletime]}"
+    REST[bibletime]="100 300"
+    return
+  fi
   HOME="$home" LANG=C.utf8 XDG_RUNTIME_DIR="$home/run" DISPLAY="${DISPLAY_OF[bibletime]}" bibletime \
     >"$WORK/bibletime.log" 2>&1 &
   READER_PID[bibletime]=$!
@@ -170,12 +248,13 @@ go_untimed() {
   sleep 0.8
 }
 
-# go_timed READER REFERENCE: prints the watcher's readable_ms (or "fail").
+# go_timed READER REFERENCE [RECT [IGNORED]]: prints the watcher's readable_ms (or "fail").
 go_timed() {
-  local r=$1 ref=$2 out
+  local r=$1 ref=$2 rect=${3:-${RECT[$1]}} ignored=() out
+  [ -n "${4:-}" ] && ignored=(--ignore "$4")
   type_reference "$r" "$ref"
   sleep 0.6
-  if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "${RECT[$r]}" --interval "$INTERVAL" --settle 700 \
+  if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${ignored[@]}" --interval "$INTERVAL" --settle 700 \
     --timeout 6000 2>>"$WORK/watch-$r.log")"; then
     sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
   else
@@ -249,16 +328,42 @@ for r in "${active[@]}"; do
   IDLE[$r]="$(awk -v a="${IDLE[$r]}" -v b="$(tree_cpu_ticks "${READER_PID[$r]}")" -v hz="$hz" \
     'BEGIN { printf "%.2f", (b - a) / hz }')"
 done
+
+# Six Bibles at once: each reader is started again on the layout that shows them.
+SIX_CASES=()
+if [ "${QS_SCREEN_SIX:-1}" = 1 ]; then
+  SIX_CASES=("6 panes, the pane gone to|John 3:1|John 3:36" "6 panes, all six|John 3:1|John 3:36")
+  for r in "${active[@]}"; do
+    kill "${READER_PID[$r]}" 2>/dev/null || true
+    wait "${READER_PID[$r]}" 2>/dev/null || true
+    "start_$r" 6
+  done
+  for ((round = 0; round < ROUNDS; round++)); do
+    for c in "${SIX_CASES[@]}"; do
+      IFS='|' read -r name from to <<<"$c"
+      for r in "${active[@]}"; do
+        rect="${RECT[$r]}" ignored=""
+        if [[ "$name" == *"all six"* ]]; then
+          rect="${ALL_RECT[$r]}"
+          ignored="${ALL_IGNORE[$r]:-}"
+        fi
+        go_untimed "$r" "$from"
+        t="$(go_timed "$r" "$to" "$rect" "$ignored")"
+        TIMES["$name|$r"]+="$t "
+      done
+    done
+  done
+fi
 load_after="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 echo "Go-to as the screen shows it on $(uname -n), $(nproc) cores, $(date -u +%Y-%m-%dT%H:%MZ);" \
   "load average $load_before before, $load_after after; $ROUNDS interleaved rounds, screen copied every $INTERVAL ms"
-printf '%-42s' "Return in the go-to field -> verse readable"
+printf '%-52s' "Return in the go-to field -> verse readable"
 for r in "${active[@]}"; do printf ' %22s' "$r ms (range)"; done
 echo
-for c in "${CASES[@]}"; do
+for c in "${CASES[@]}" "${SIX_CASES[@]}"; do
   IFS='|' read -r name from to <<<"$c"
-  printf '%-42s' "$name ($from -> $to)"
+  printf '%-52s' "$name ($from -> $to)"
   for r in "${active[@]}"; do
     list="$(tr ' ' '\n' <<<"${TIMES["$name|$r"]}" | grep -E '^[0-9.]+$' || true)"
     fails="$(tr ' ' '\n' <<<"${TIMES["$name|$r"]}" | grep -c -v -E '^[0-9.]+$|^$' || true)"
@@ -268,6 +373,6 @@ for c in "${CASES[@]}"; do
   done
   echo
 done
-printf '%-42s' "idle, CPU s of the process tree in ${IDLE_SECONDS} s"
+printf '%-52s' "idle, CPU s of the process tree in ${IDLE_SECONDS} s"
 for r in "${active[@]}"; do printf ' %22s' "${IDLE[$r]}"; done
 echo

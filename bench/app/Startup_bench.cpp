@@ -11,10 +11,18 @@
 // `tree_USS_MB`, and `other_engine_processes`: web-engine processes of other programs, with which
 // the engine's code pages are shared (the PSS figures fall when there are any).
 //
-// Run with QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox --disable-gpu"
-// (set here when absent); QS_BUILD_DIR names the build when it is not the one this program is in.
+// Run offscreen (QT_QPA_PLATFORM=offscreen and QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox
+// --disable-gpu", set here when absent), the time ends at the reader's report. Under an X server
+// (QT_QPA_PLATFORM=xcb with DISPLAY, e.g. xvfb-run), the reader starts on the screen with its own
+// choice of graphics, and the counter `screen_ms` is the mean time from the process start until the
+// screen showed the first Bible pane's settled verses: the rectangle of that page's text (which the
+// first start reports and every warm start keeps) copied every 5 ms on a thread of its own, until it
+// reached and kept the picture it settled on (the reader stays up a moment after its report for
+// that). `screen_rounds` counts the starts that were watched. QS_BUILD_DIR names the build when it is
+// not the one this program is in.
 #include <benchmark/benchmark.h>
 
+#include "bench/screen/ScreenFrames.h"
 #include "platform/AppFolders.h"
 
 #include <QCoreApplication>
@@ -45,8 +53,30 @@ struct Report {
     double heapMB = 0;
     double treeUssMB = 0;
     int otherEngineProcesses = 0;
+    QString versesRect;    // "x,y,w,h" on a screen; empty offscreen
+    double screenMs = -1;  // until the screen showed the settled verses; -1: not watched
     QString error;
 };
+
+// The settled picture counts once it stayed for this long; the reader stays up a while longer.
+constexpr int kSettleMs = 400;
+constexpr int kHoldMs = 1500;
+
+bool onScreen(const QProcessEnvironment& env)
+{
+    return env.value(QStringLiteral("QT_QPA_PLATFORM")) == QLatin1String("xcb") &&
+        !env.value(QStringLiteral("DISPLAY")).isEmpty();
+}
+
+bool parseRect(const QString& text, ScreenFrames::Rect& rect)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return false;
+    bool ok[4] = {};
+    rect = {parts[0].toInt(&ok[0]), parts[1].toInt(&ok[1]), parts[2].toInt(&ok[2]), parts[3].toInt(&ok[3])};
+    return ok[0] && ok[1] && ok[2] && ok[3] && rect.width > 0 && rect.height > 0;
+}
 
 QString buildDir()
 {
@@ -83,25 +113,44 @@ public:
 
     int books() const { return m_books; }
 
-    Report start()
+    bool onScreen() const { return ::onScreen(m_env); }
+
+    // Starts the reader and waits for its report; `watch` (on a screen) is the rectangle whose
+    // settled picture is timed from the process start.
+    Report start(const QString& watch = QString())
     {
         Report report;
         QProcess reader;
         reader.setProcessEnvironment(m_env);
         reader.setProgram(buildDir() + QStringLiteral("/app/quillstead"));
         reader.setArguments({QStringLiteral("--measure-startup")});
+        std::unique_ptr<ScreenFrames> frames;
+        ScreenFrames::Rect rect;
+        if (onScreen()) {
+            reader.setArguments(
+                {QStringLiteral("--measure-startup"), QStringLiteral("--measure-hold"), QString::number(kHoldMs)});
+            const QByteArray display = m_env.value(QStringLiteral("DISPLAY")).toLocal8Bit();
+            if (parseRect(watch, rect)) {
+                frames = std::make_unique<ScreenFrames>();
+                // Forty pixels: a caret is no change, a line of text that moved is.
+                if (!frames->open(display.constData(), rect, 40))
+                    frames.reset();
+            }
+        }
         QElapsedTimer clock;
         clock.start();
+        if (frames)
+            frames->start(5);
         reader.start();
         if (!reader.waitForStarted(10000)) {
             report.error = QStringLiteral("the reader did not start: ") + reader.errorString();
             return report;
         }
         QByteArray out;
-        static const QRegularExpression line(
-            QStringLiteral("first-verses-painted ms=(\\d+) rss_kb=(\\d+) panes=(\\d+) renderers=(\\d+) "
-                           "processes=(\\d+) tree_rss_kb=(\\d+) tree_pss_kb=(\\d+) pss_kb=(\\d+) uss_kb=(\\d+) "
-                           "heap_kb=(\\d+) tree_uss_kb=(\\d+) other_engine_processes=(\\d+)"));
+        static const QRegularExpression line(QStringLiteral(
+            "first-verses-painted ms=(\\d+) rss_kb=(\\d+) panes=(\\d+) renderers=(\\d+) "
+            "processes=(\\d+) tree_rss_kb=(\\d+) tree_pss_kb=(\\d+) pss_kb=(\\d+) uss_kb=(\\d+) "
+            "heap_kb=(\\d+) tree_uss_kb=(\\d+) other_engine_processes=(\\d+)( verses_rect=([-0-9,]+))?\n"));
         while (reader.state() != QProcess::NotRunning || reader.bytesAvailable() > 0) {
             reader.waitForReadyRead(20);
             out += reader.readAllStandardOutput();
@@ -119,11 +168,19 @@ public:
                 report.heapMB = m.captured(10).toDouble() / 1024.0;
                 report.treeUssMB = m.captured(11).toDouble() / 1024.0;
                 report.otherEngineProcesses = m.captured(12).toInt();
+                report.versesRect = m.captured(14);
                 report.ok = true;
                 break;
             }
             if (clock.elapsed() > 90000)
                 break;
+        }
+        if (frames) {
+            // The reader holds its window up while the screen settles.
+            const ScreenFrames::Result screen = frames->finish(kSettleMs, 20000);
+            // Only a start that showed its verses where the watch looked counts.
+            if (report.ok && report.versesRect == watch && screen.ok && screen.settledMs >= 0)
+                report.screenMs = screen.settledMs;
         }
         if (!reader.waitForFinished(30000)) {
             reader.kill();
@@ -154,9 +211,17 @@ void StartupToFirstVerses(benchmark::State& state)
         return;
     }
     double readerMs = 0, rss = 0, treePss = 0, pss = 0, uss = 0, heap = 0, treeUss = 0, count = 0;
-    int panes = 0, renderers = 0, processes = 0, others = 0;
+    double screenMs = 0;
+    int panes = 0, renderers = 0, processes = 0, others = 0, screenRounds = 0;
+    // Each start keeps the window and the layout of the one before (the first start, which has none,
+    // places the window a little differently), so the place of the page before is watched.
+    QString watch;
+    if (home.onScreen()) {
+        const Report warm = home.start();
+        watch = warm.versesRect;
+    }
     for (auto _ : state) {
-        const Report r = home.start();
+        const Report r = home.start(watch);
         if (!r.ok) {
             state.SkipWithError(r.error.left(400).toStdString().c_str());
             return;
@@ -174,6 +239,16 @@ void StartupToFirstVerses(benchmark::State& state)
         renderers = std::max(renderers, r.renderers);
         processes = std::max(processes, r.processes);
         ++count;
+        if (!r.versesRect.isEmpty())
+            watch = r.versesRect;
+        if (r.screenMs >= 0) {
+            screenMs += r.screenMs;
+            ++screenRounds;
+        }
+    }
+    if (screenRounds > 0) {
+        state.counters["screen_ms"] = screenMs / screenRounds;
+        state.counters["screen_rounds"] = screenRounds;
     }
     state.counters["reader_ms"] = count > 0 ? readerMs / count : 0;
     state.counters["rss_MB"] = rss;

@@ -5,6 +5,7 @@
 
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -104,11 +105,28 @@ int ScreenFrames::differingPixels(const std::vector<std::uint8_t>& a, const std:
         return m_rect.width * m_rect.height;
     // Four bytes a pixel at the depths Xvfb and real screens use (24 and 32 bits).
     const size_t pixels = a.size() / 4;
+    const bool masked = m_ignored.size() == pixels;
     int differing = 0;
     for (size_t i = 0; i < pixels; ++i)
-        if (std::memcmp(&a[i * 4], &b[i * 4], 3) != 0)
+        if (std::memcmp(&a[i * 4], &b[i * 4], 3) != 0 && !(masked && m_ignored[i]))
             ++differing;
     return differing;
+}
+
+void ScreenFrames::ignore(Rect area)
+{
+    if (m_rect.width <= 0 || m_rect.height <= 0)
+        return;
+    const size_t pixels = static_cast<size_t>(m_rect.width) * static_cast<size_t>(m_rect.height);
+    if (m_ignored.size() != pixels)
+        m_ignored.assign(pixels, false);
+    const int left = std::max(area.x, m_rect.x) - m_rect.x;
+    const int top = std::max(area.y, m_rect.y) - m_rect.y;
+    const int right = std::min(area.x + area.width, m_rect.x + m_rect.width) - m_rect.x;
+    const int bottom = std::min(area.y + area.height, m_rect.y + m_rect.height) - m_rect.y;
+    for (int y = top; y < bottom; ++y)
+        for (int x = left; x < right; ++x)
+            m_ignored[static_cast<size_t>(y) * static_cast<size_t>(m_rect.width) + static_cast<size_t>(x)] = true;
 }
 
 void ScreenFrames::start(int intervalMs)

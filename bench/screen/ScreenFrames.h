@@ -48,6 +48,9 @@ public:
     int screenWidth() const { return m_screenWidth; }
     int screenHeight() const { return m_screenHeight; }
     const std::string& error() const { return m_error; }
+    // Leaves the part of the rectangle that lies in `area` (screen pixels) out of every comparison:
+    // a scroll bar whose thumb moves, say. Before start().
+    void ignore(Rect area);
 
     // Starts copying every intervalMs; times are from this call on.
     void start(int intervalMs);
@@ -81,6 +84,7 @@ private:
     int m_tolerance = 0;
     int m_screenWidth = 0, m_screenHeight = 0;
     std::string m_error;
+    std::vector<bool> m_ignored;  // per pixel of the rectangle, when anything is ignored
     std::vector<std::uint8_t> m_before;
     std::vector<std::vector<std::uint8_t>> m_pictures;
     std::vector<Sample> m_samples;

@@ -5,7 +5,10 @@
 //
 //   qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]
 //                   [--settle MS] [--timeout MS] [--key Return] [--save PREFIX]
+//                   [--ignore X,Y,W,H]...
 //
+// --ignore leaves a part of the rectangle (screen pixels; repeatable) out of the comparison, such as
+// scroll bars whose thumbs move when a page grows.
 // --save writes the distinct pictures seen as PREFIX-<n>.ppm (0: the one before the key).
 //
 // Prints one line: "first_change_ms=<ms> readable_ms=<ms> samples=<n> distinct=<n> copy_ms=<ms>
@@ -17,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -40,7 +44,8 @@ int usage()
 {
     std::fprintf(stderr,
         "usage: qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]\n"
-        "                       [--settle MS] [--timeout MS] [--key Return|KP_Enter] [--save PREFIX]\n");
+        "                       [--settle MS] [--timeout MS] [--key Return|KP_Enter] [--save PREFIX]\n"
+        "                       [--ignore X,Y,W,H]...\n");
     return 2;
 }
 
@@ -52,6 +57,7 @@ int main(int argc, char** argv)
     const char* key = "Return";
     const char* save = nullptr;
     ScreenFrames::Rect rect;
+    std::vector<ScreenFrames::Rect> ignored;
     int tolerance = 40, interval = 5, settle = 600, timeout = 5000;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
@@ -73,7 +79,11 @@ int main(int argc, char** argv)
             key = v;
         else if (a == "--save" && ok)
             save = v;
-        else
+        else if (a == "--ignore" && ok) {
+            ScreenFrames::Rect area;
+            ok = parseRect(v, area);
+            ignored.push_back(area);
+        } else
             return usage();
         if (!ok)
             return usage();
@@ -84,6 +94,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "qs_screen_watch: %s\n", frames.error().c_str());
         return 1;
     }
+    for (const ScreenFrames::Rect& area : ignored)
+        frames.ignore(area);
     if (!frames.pressKeyAndStart(key, interval)) {
         std::fprintf(stderr, "qs_screen_watch: the key %s cannot be sent (no XTEST, or no such key)\n", key);
         return 1;

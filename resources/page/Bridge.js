@@ -2,8 +2,8 @@
 // hover over links that both pages report through it. The reader puts this script before the page's
 // own and sets `qsBridgeBase` (the bridge address with the page's secret) before either runs.
 //
-// Calls whose answer the page needs go out as synchronous requests to the bridge address; the others
-// are sent without waiting. Arguments travel JSON-encoded; a text the page hands over is cut to
+// Calls whose answer the page needs at once go out as synchronous requests to the bridge address; the
+// others are sent without waiting (qsSendLater hands the answer to a callback). Arguments travel JSON-encoded; a text the page hands over is cut to
 // qsMaxText characters.
 
 function qsSend(name, args, wait) {
@@ -20,6 +20,37 @@ function qsSend(name, args, wait) {
         return JSON.parse(request.responseText);
     } catch (e) {
         return null;
+    }
+}
+
+// The same request without waiting: done(answer) runs when it comes (null when there is none).
+function qsSendLater(name, args, done) {
+    var request = new XMLHttpRequest();
+    var answered = false;
+    var answer = function (value) {
+        if (!answered) {
+            answered = true;
+            done(value);
+        }
+    };
+    request.onload = function () {
+        var value = null;
+        if (request.status === 200) {
+            try {
+                value = JSON.parse(request.responseText);
+            } catch (e) {
+                value = null;
+            }
+        }
+        answer(value);
+    };
+    request.onerror = function () { answer(null); };
+    request.onabort = request.onerror;
+    try {
+        request.open('GET', qsBridgeBase + name + '?' + encodeURIComponent(JSON.stringify(args)), true);
+        request.send();
+    } catch (e) {
+        answer(null);
     }
 }
 

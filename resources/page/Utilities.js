@@ -27,6 +27,10 @@ var jsInterface = {
     getHTMLTextForBlocks: function (first, count) {
         return qsSend('getHTMLTextForBlocks', [first | 0, count | 0], true);
     },
+    // The same without waiting: done(list) once the answer came (null without one).
+    getHTMLTextForBlocksLater: function (first, count, done) {
+        qsSendLater('getHTMLTextForBlocks', [first | 0, count | 0], done);
+    },
     writeToLog: function (text) { qsSend('writeToLog', [qsText(text)], false); },
     isABible: function () { return qsSend('isABible', [], true) === true; },
     updatePosition: function (book, serial, blockId, verseId, offset, pageOffset) {
@@ -270,6 +274,7 @@ function qsKeepingPlace(change) {
 
 // Blocks fetched ahead in the direction of travel and not yet on the page.
 var qsAhead = {};
+var qsAheadRendering = 0; // counts the re-renderings of the page's blocks: blocks fetched before are stale
 var qsBatch = 8;
 var qsBatchMost = 32; // most blocks one bridge request may carry
 
@@ -290,6 +295,41 @@ function qsFetch(n, dir) {
     var html = qsAhead[n];
     delete qsAhead[n];
     return typeof html === 'string' ? html : null;
+}
+
+// After a placement has painted: fetches the blocks on either side of the page's window without
+// waiting (qsBatchMost each), keeps them in qsAhead, and then runs done(), unless another placement
+// or a new rendering of the blocks came meanwhile. The filling that follows finds its first blocks there: every book page is painted
+// by one renderer, which a synchronous request would hold while the other pages wait to paint.
+function qsFetchAroundThen(done) {
+    var token = qsPlacing;
+    var rendering = qsAheadRendering;
+    var pending = 0;
+    var got = {};
+    var ask = function (first, count) {
+        if (count <= 0)
+            return;
+        pending++;
+        jsInterface.getHTMLTextForBlocksLater(first, count, function (list) {
+            if (Array.isArray(list)) {
+                for (var i = 0; i < list.length && i < count; i++)
+                    got[first + i] = list[i];
+            }
+            if (--pending === 0 && token === qsPlacing && rendering === qsAheadRendering) {
+                for (var n in got) {
+                    if (Object.prototype.hasOwnProperty.call(got, n))
+                        qsAhead[n] = got[n];
+                }
+                done();
+            }
+        });
+    };
+    if (qsFirst >= 0 && !qsAtStart)
+        ask(Math.max(0, qsFirst - qsBatchMost), Math.min(qsBatchMost, qsFirst));
+    if (qsLast >= 0 && !qsAtEnd)
+        ask(qsLast + 1, qsBatchMost);
+    if (pending === 0)
+        done();
 }
 
 function qsAppendNext() {
@@ -404,6 +444,7 @@ function fillExtraScreens() {
 // number of blocks replaced, or -1 when the reader did not answer (the page is left as it was).
 function qsRenderBlocksAgain() {
     qsAhead = {};
+    qsAheadRendering++;
     var blocks = qsBlocks();
     if (!blocks.length)
         return 0;
@@ -593,8 +634,12 @@ function qsReportFirstPaint() {
         if (current)
             qsFirstPaint = qsShownPlace(qsPlace.id);
         jsInterface.pagePainted(serial);
-        if (current && !scrollToElement(qsPlace.id, qsPlace.offset))
-            scrollToElement('', 0);
+        if (!current)
+            return;
+        qsFetchAroundThen(function () {
+            if (!scrollToElement(qsPlace.id, qsPlace.offset))
+                scrollToElement('', 0);
+        });
     });
 }
 
@@ -896,8 +941,12 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset) {
     qsPlaceBlocks(first, list, target, targetOffset);
     qsHoldUntilPainted(function (current) {
         jsInterface.placePainted(serial);
-        if (current && !scrollToElement(qsPlace.id, qsPlace.offset))
-            scrollToElement('', 0);
+        if (!current)
+            return;
+        qsFetchAroundThen(function () {
+            if (!scrollToElement(qsPlace.id, qsPlace.offset))
+                scrollToElement('', 0);
+        });
     });
     return [false, getPageYOffset(), true];
 }

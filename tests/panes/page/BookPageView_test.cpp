@@ -1715,6 +1715,61 @@ TEST(BookPageView, AGoToElsewhereInTheBookKeepsThePageAndPaintsTheVerseAtTheTop)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
+TEST(BookPageView, TheFillingAfterAPlacementAsksWithoutWaiting)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    page.settle();
+    // Counts the page's requests for blocks from the moment the new place has painted: the ones that
+    // hold the renderer until the reader answers, and the ones that do not.
+    js(page.view,
+        QStringLiteral("window.qsWaited=0;window.qsLater=0;window.qsCounting=false;"
+                       "var qsSendBefore=qsSend;qsSend=function(n,a,w){"
+                       "if(window.qsCounting&&n==='getHTMLTextForBlocks'&&w)window.qsWaited++;"
+                       "return qsSendBefore(n,a,w);};"
+                       "var qsLaterBefore=qsSendLater;qsSendLater=function(n,a,d){"
+                       "if(window.qsCounting&&n==='getHTMLTextForBlocks')window.qsLater++;"
+                       "return qsLaterBefore(n,a,d);};"
+                       "var qsPaintedBefore=jsInterface.placePainted;"
+                       "jsInterface.placePainted=function(s){window.qsCounting=true;qsPaintedBefore(s);}"));
+    QSignalSpy painted(&page.view, &BookPageView::goToPainted);
+    GoToRequest request;
+    request.section = page.source->sectionForBibleKey(key(45, 8, 28));
+    ASSERT_TRUE(page.view.goTo(page.source, request));
+    ASSERT_TRUE(waitFor([&] { return painted.count() > 0; }));
+    page.settle();
+    // The page filled around the verse, which stayed at the top ...
+    const QList<int> blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    const int romans = int(page.source->blockForSection(*request.section));
+    EXPECT_LT(blocks.first(), romans);
+    EXPECT_GT(blocks.last(), romans);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
+    // ... from the blocks it asked for without waiting: both sides at once, none synchronously.
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 2);
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
+
+    // Blocks that arrive after a newer placement are not used for it: the newer place fills from
+    // blocks of its own, and the page holds each block once.
+    js(page.view, QStringLiteral("window.qsCounting=false;"));
+    GoToRequest first;
+    first.section = page.source->sectionForBibleKey(key(1, 1, 1));
+    GoToRequest second;
+    second.section = page.source->sectionForBibleKey(key(19, 23, 1));
+    ASSERT_TRUE(page.view.goTo(page.source, first));
+    ASSERT_TRUE(page.view.goTo(page.source, second));
+    ASSERT_TRUE(waitFor([&] { return page.host.state().sectionString() == QStringLiteral("_s19.23.1"); }));
+    page.settle();
+    const QList<int> psalm = page.blocksOnPage();
+    expectConsecutive(psalm);
+    const int psalmBlock = int(page.source->blockForSection(*second.section));
+    EXPECT_LT(psalm.first(), psalmBlock);
+    EXPECT_GT(psalm.last(), psalmBlock);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
+}
+
 // A book whose first section holds transparent links that try to cover the whole page: one placed
 // by its style attribute, one by a style element (its property spelled with an escape), one by a
 // rule inside a media rule, one sticky; then a paragraph to click on and a plain web link.
