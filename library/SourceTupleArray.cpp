@@ -183,18 +183,6 @@ qint64 SourceTupleArray::indexForPubID(qint64 pubID, qint64 bookID, qint64 editi
     });
 }
 
-qint64 SourceTupleArray::indexForSource(const cSourceDoc* doc) const
-{
-    if (doc == nullptr)
-        return kNotFound;
-    // Opening documents may take long: ask a copy of the list, not the list under its lock.
-    const auto items = array();
-    for (size_t i = 0; i < items.size(); ++i)
-        if (items[i]->sourceDoc().get() == doc)
-            return static_cast<qint64>(i);
-    return kNotFound;
-}
-
 qint64 SourceTupleArray::indexForSourceTupleID(const SourceTupleID& id) const
 {
     if (id.pubID() < 1 || id.bookID() < 1)

@@ -61,7 +61,6 @@ public:
     qint64 indexForPubID(qint64 pubID, qint64 bookID, qint64 edition) const;
     qint64 indexForPubID(qint64 pubID, qint64 bookID, qint64 edition, qint64 revision) const;
     // The tuple whose document is `doc` (asking each tuple for its document opens it).
-    qint64 indexForSource(const cSourceDoc* doc) const;
     qint64 indexForSourceTupleID(const SourceTupleID& id) const;
     qint64 indexForFile(const QString& path) const;
     qint64 indexForFileName(const QString& name) const;

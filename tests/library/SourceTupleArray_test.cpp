@@ -88,7 +88,6 @@ TEST(SourceTupleArray, LookUpsByIdentityFileAndName)
     EXPECT_EQ(SourceTupleArray::kNotFound, list.indexForFile("/books/c.tvk"));
     EXPECT_EQ(0, list.indexForFileName("A.tvk"));
     EXPECT_EQ(nullptr, list.tupleForFileName("D.tvk"));
-    EXPECT_EQ(SourceTupleArray::kNotFound, list.indexForSource(nullptr));
     EXPECT_EQ(nullptr, list.tupleAtIndex(3));
     EXPECT_EQ(nullptr, list.tupleAtIndex(-1));
     EXPECT_EQ(0, list.classification());
