@@ -250,11 +250,11 @@ go_untimed() {
 
 # go_timed READER REFERENCE [RECT [IGNORED]]: prints the watcher's readable_ms (or "fail").
 go_timed() {
-  local r=$1 ref=$2 rect=${3:-${RECT[$1]}} ignored=() out
-  [ -n "${4:-}" ] && ignored=(--ignore "$4")
+  local r=$1 ref=$2 rect=${3:-${RECT[$1]}} leave_out=() out
+  [ -n "${4:-}" ] && leave_out=(--ignore "$4")
   type_reference "$r" "$ref"
   sleep 0.6
-  if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${ignored[@]}" --interval "$INTERVAL" --settle 700 \
+  if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \
     --timeout 6000 2>>"$WORK/watch-$r.log")"; then
     sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
   else
