@@ -88,10 +88,10 @@ int bookPaneCount(const LayoutManager& layouts)
     return count;
 }
 
-// Calls `then` once, when the page of the first Bible pane of the main window has painted its first
-// screen of verses (the page paints once its view is filled around the place it shows); with no
-// Bible pane, when the first book page has painted; after `limitMs`, with false. Pages are made as
-// the panes fill, so new ones are looked for until that one paints.
+// Calls `then` once with that page, when the page of the first Bible pane of the main window has
+// painted its first screen of verses (the page paints once its view is filled around the place it
+// shows); with no Bible pane, when the first book page has painted; after `limitMs`, with null.
+// Pages are made as the panes fill, so new ones are looked for until that one paints.
 void whenFirstVersesPainted(
     QWidget* window, const LayoutManager& layouts, int limitMs, std::function<void(BookPageView*)> then)
 {

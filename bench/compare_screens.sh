@@ -14,15 +14,19 @@
 #   6 panes         John 3:1  -> John 3:36, with six Bibles showing at once (KJV, WEB, RV1909 twice),
 #                   timed twice: until the pane the go-to went to settled (Quillstead: the current
 #                   pane; the peers show the six in one view, so the same rectangle), and until all
-#                   six did
+#                   six did; each reader is started again for these rows, on a layout of six
+#                   (Quillstead: six book panes that follow the pane gone to; Xiphos: its parallel
+#                   view in a window of its own; BibleTime: one window of six parallel columns).
+#                   QS_SCREEN_SIX=0 leaves these rows out
 # and the CPU time each reader's whole process tree used while idle for $QS_IDLE_SECONDS (10) after
-# the rounds (from /proc, the reader and every process below it).
+# the first three rows' rounds (from /proc, the reader and every process below it).
 #
 # Prints, per row and reader, the median of $QS_SCREEN_ROUNDS rounds (12), the fastest and the
 # slowest, with the load average before and after. QS_SCREEN_READERS picks readers ("quillstead
 # xiphos bibletime"); a peer that is not installed is left out with a note (apt-get install xiphos
 # bibletime; scripts/install-deps.sh installs both). QS_BUILD_DIR: the build whose `quillstead`,
-# `library` and `qs_screen_watch` are used (default build-bench, configured RelWithDebInfo when new).
+# `library`, `qs_screen_watch` and `qs_bench_layout` are used (default build-bench, configured
+# RelWithDebInfo when new).
 # Run it on an otherwise idle machine.
 set -euo pipefail
 
@@ -250,11 +254,11 @@ go_untimed() {
 
 # go_timed READER REFERENCE [RECT [IGNORED]]: prints the watcher's readable_ms (or "fail").
 go_timed() {
-  local r=$1 ref=$2 rect=${3:-${RECT[$1]}} ignored=() out
-  [ -n "${4:-}" ] && ignored=(--ignore "$4")
+  local r=$1 ref=$2 rect=${3:-${RECT[$1]}} leave_out=() out
+  [ -n "${4:-}" ] && leave_out=(--ignore "$4")
   type_reference "$r" "$ref"
   sleep 0.6
-  if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${ignored[@]}" --interval "$INTERVAL" --settle 700 \
+  if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \
     --timeout 6000 2>>"$WORK/watch-$r.log")"; then
     sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
   else
