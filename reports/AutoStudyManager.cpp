@@ -437,6 +437,28 @@ void forEachBook(AutoStudyElement& element, ChosenBooks chosen, Lookup lookup, S
     }
 }
 
+// Hands `visit` each Bible with word attributes of a study's list: the checked ones, or every one
+// while that element is off (the attributes feed other elements too).
+template <class Lookup, class Visit> void forEachAttributeBible(AutoStudyElementList& list, Lookup lookup, Visit visit)
+{
+    for (AutoStudyElement& element : list) {
+        if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
+            continue;
+        forEachBook(
+            element, ChosenBooks::CheckedWhileElementOn, lookup, [] { return false; }, visit);
+    }
+}
+
+// What a verse's word list holds: its words, or its Strong's numbers and word attributes.
+void setWordListOptions(QVariantMap& config, bool attributes)
+{
+    config.insert(QStringLiteral("showStrongsNumbers"), attributes);
+    config.insert(QStringLiteral("sdWordlistWords"), !attributes);
+    config.insert(QStringLiteral("sdWordlistStrongsGreek"), attributes);
+    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), attributes);
+    config.insert(QStringLiteral("sdWordlistWordAttributes"), attributes);
+}
+
 // One report as it is written: a new file in the report folder; with a frame, the header and the
 // title first and the bibliography of the books it cited and the footer last. Text given to
 // append() is a result (wrote() tells whether there was any); text given to write() is not (the
@@ -469,6 +491,14 @@ public:
         m_wrote = true;
     }
     bool wrote() const { return m_wrote; }
+    // A result under a heading that is written once, before the first result it stands over.
+    void appendUnder(bool& headed, const QString& heading, const QString& text)
+    {
+        if (!headed)
+            append(heading);
+        headed = true;
+        append(text);
+    }
     // A book the report drew on, for its bibliography (once each).
     void cite(const SourceTuple::Ptr& book) { m_bibliography.addNoDupes(book); }
 
@@ -513,30 +543,20 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
     auto allPtr = m_library.allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
+    const auto findInstalled = [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); };
 
     AutoStudyElementList& verseList = m_elements.verseStudyElements();
 
     // Attribute words, from the Bibles with word attributes (all of them when the element is off).
     QStringList attributeWords;
     if (limitToElement == 0 || limitToElement == AutoStudyElements::WordAttributeDictionariesID) {
-        for (AutoStudyElement& element : verseList) {
-            if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
-                continue;
-            forEachBook(
-                element, ChosenBooks::CheckedWhileElementOn,
-                [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); }, [] { return false; },
-                [&](const SourceTuple::Ptr& book) {
-                    config.insert(QStringLiteral("showStrongsNumbers"), true);
-                    config.insert(QStringLiteral("sdWordlistWords"), false);
-                    config.insert(QStringLiteral("sdWordlistStrongsGreek"), true);
-                    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), true);
-                    config.insert(QStringLiteral("sdWordlistWordAttributes"), true);
-                    BibleRef mapped = ref;
-                    mapped.mapToTranslation(book->abbr());
-                    if (auto words = book->wordListForVerse(mapped, config))
-                        mergeSorted(attributeWords, *words);
-                });
-        }
+        forEachAttributeBible(verseList, findInstalled, [&](const SourceTuple::Ptr& book) {
+            setWordListOptions(config, true);
+            BibleRef mapped = ref;
+            mapped.mapToTranslation(book->abbr());
+            if (auto words = book->wordListForVerse(mapped, config))
+                mergeSorted(attributeWords, *words);
+        });
     }
 
     quint32 mainStart = 0, mainEnd = 0;
@@ -580,11 +600,8 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                 const QString text = EngineStrings::fromUtf16(note.note);
                 if (text.isEmpty())
                     continue;
-                if (!headed)
-                    report.append(QStringLiteral("<div class=\"subtitle\">My Notes</div>"));
-                headed = true;
                 BibleRef spelled = BibleRef::bibleRefWithStartKey(key, key);
-                report.append(
+                report.appendUnder(headed, QStringLiteral("<div class=\"subtitle\">My Notes</div>"),
                     QStringLiteral("<div class=\"notestitle\">My Note on %1</div>").arg(spelled.fullSpelling()));
                 report.append(inertHtml(text));
             }
@@ -625,12 +642,11 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                     const QString html = getHtmlTextFromStartSection(s, e, book, config);
                     if (html.isEmpty())
                         break;
-                    if (!elementHeaded)
-                        report.append(id == AutoStudyElements::BiblesID
-                                ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
-                                : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
-                    elementHeaded = true;
-                    report.append(getHtmlTitleForTuple(*book, true));
+                    report.appendUnder(elementHeaded,
+                        id == AutoStudyElements::BiblesID
+                            ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
+                            : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"),
+                        getHtmlTitleForTuple(*book, true));
                     report.append(html);
                     report.cite(book);
                     break;
@@ -647,11 +663,10 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                             getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
                         if (html.isEmpty())
                             continue;
-                        if (!headed)
-                            report.append(QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
-                                              .arg(book->name().toHtmlEscaped()));
-                        headed = true;
-                        report.append(html);
+                        report.appendUnder(headed,
+                            QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>")
+                                .arg(book->name().toHtmlEscaped()),
+                            html);
                         articlesWritten.insert(articleKey(*book, r));
                     }
                     report.cite(book);
@@ -673,10 +688,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                             ? QString()
                             : getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, config);
                         if (!html.isEmpty()) {
-                            if (!headed)
-                                report.append(heading);
-                            headed = true;
-                            report.append(html);
+                            report.appendUnder(headed, heading, html);
                             articlesWritten.insert(articleKey(*book, r));
                         }
                         for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
@@ -691,10 +703,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                                 const QString linked = getHtmlTextFromStartSection(s, e, bible, config);
                                 if (linked.isEmpty())
                                     continue;
-                                if (!headed)
-                                    report.append(heading);
-                                headed = true;
-                                report.append(bibleRefLine(target, *bible));
+                                report.appendUnder(headed, heading, bibleRefLine(target, *bible));
                                 report.append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
                                 report.append(linked);
                                 report.append(QStringLiteral("</div>\n"));
@@ -708,11 +717,7 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                     if (!bible || book->bookLanguage() != bible->bookLanguage())
                         break;
                     if (!verseWords) {
-                        config.insert(QStringLiteral("showStrongsNumbers"), false);
-                        config.insert(QStringLiteral("sdWordlistWords"), true);
-                        config.insert(QStringLiteral("sdWordlistStrongsGreek"), false);
-                        config.insert(QStringLiteral("sdWordlistStrongsHebrew"), false);
-                        config.insert(QStringLiteral("sdWordlistWordAttributes"), false);
+                        setWordListOptions(config, false);
                         verseWords = bible->wordListForVerse(ref, config);
                         if (!verseWords)
                             break;
@@ -724,11 +729,10 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                         const QString html = dictionaryEntryHtml(book, word, false, config);
                         if (html.isEmpty())
                             continue;
-                        if (!headed)
-                            report.append(QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
-                                              .arg(book->name().toHtmlEscaped()));
-                        headed = true;
-                        report.append(html);
+                        report.appendUnder(headed,
+                            QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>")
+                                .arg(book->name().toHtmlEscaped()),
+                            html);
                         report.cite(book);
                     }
                     break;
@@ -739,12 +743,10 @@ QString AutoStudyManager::resultsFileForAutoVerseStudyOn(const BibleRef& ref, co
                         const QString html = dictionaryEntryHtml(book, word, false, config);
                         if (html.isEmpty())
                             continue;
-                        if (!headed)
-                            report.append(
-                                QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
-                                    .arg(book->name()));
-                        headed = true;
-                        report.append(html);
+                        report.appendUnder(headed,
+                            QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
+                                .arg(book->name()),
+                            html);
                         report.cite(book);
                     }
                     break;
@@ -809,23 +811,17 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
     auto allPtr = m_library.allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
+    const auto findInstalled = [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); };
 
     AutoStudyElementList& wordList = m_elements.wordStudyElements();
     QList<AttributeGroup> groups;
     if (limitToElement == 0 || limitToElement == AutoStudyElements::BiblesWithWordAttributesID ||
         limitToElement == AutoStudyElements::WordAttributeDictionariesID) {
-        for (AutoStudyElement& element : wordList) {
-            if (element.elementID != AutoStudyElements::BiblesWithWordAttributesID)
-                continue;
-            forEachBook(
-                element, ChosenBooks::CheckedWhileElementOn,
-                [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); }, [] { return false; },
-                [&](const SourceTuple::Ptr& book) {
-                    if (auto entries = book->wordAttributesForWord(word))
-                        for (const QVariantMap& e : *entries)
-                            addAttribute(groups, e);
-                });
-        }
+        forEachAttributeBible(wordList, findInstalled, [&](const SourceTuple::Ptr& book) {
+            if (auto entries = book->wordAttributesForWord(word))
+                for (const QVariantMap& e : *entries)
+                    addAttribute(groups, e);
+        });
     }
 
     bool attributesWritten = false;
@@ -837,8 +833,7 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
         const int id = element.elementID;
         bool summaryOpened = false;
         forEachBook(
-            element, ChosenBooks::Checked, [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); },
-            [&] { return quitOnAnyResults && report.wrote(); },
+            element, ChosenBooks::Checked, findInstalled, [&] { return quitOnAnyResults && report.wrote(); },
             [&](const SourceTuple::Ptr& book) {
                 switch (id) {
                 case AutoStudyElements::BiblesID: {
@@ -902,16 +897,12 @@ QString AutoStudyManager::resultsFileForAutoWordStudyOn(const QString& word, con
                             const QString html = dictionaryEntryHtml(book, g.syncPrefix + value, false, config);
                             if (html.isEmpty())
                                 continue;
-                            if (!bookHeaded)
-                                report.append(
-                                    QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
-                                        .arg(book->name()));
-                            bookHeaded = true;
-                            if (!groupHeaded)
-                                report.append(
-                                    QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description));
-                            groupHeaded = true;
-                            report.append(html);
+                            report.appendUnder(bookHeaded,
+                                QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>\n")
+                                    .arg(book->name()),
+                                QString());
+                            report.appendUnder(groupHeaded,
+                                QStringLiteral("<div class=\"sourcetitle\">%1</div>\n").arg(g.description), html);
                             report.cite(book);
                         }
                     }
@@ -957,6 +948,7 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
     auto allPtr = m_library.allSources();
     const SourceTupleArray empty;
     const SourceTupleArray& all = allPtr ? *allPtr : empty;
+    const auto findInstalled = [&](AutoStudyBook& entry) { return lookupBook(entry, all, false); };
     SourceTuple::Ptr bible = givenBible;
     if (!bible) {
         const UserDefaults& defaults = m_defaults;
@@ -1000,7 +992,7 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
     for (AutoStudyBook& entry : devotionals->bookArray) {
         if (!entry.checked)
             continue;
-        auto book = lookupBook(entry, all, false);
+        auto book = findInstalled(entry);
         if (!book)
             continue;
         const auto [start, end] = readingSections(book->readingNumberForDate(day), book->numReadings(),
@@ -1024,7 +1016,7 @@ QString AutoStudyManager::resultsFileForAutoTodayStudyOn(const QDate& date, cons
             for (AutoStudyBook& bibleEntry : bibles->bookArray) {
                 if (!bibleEntry.checked)
                     continue;
-                auto printIn = lookupBook(bibleEntry, all, false);
+                auto printIn = findInstalled(bibleEntry);
                 if (!printIn)
                     continue;
                 SectionRangeList ranges;

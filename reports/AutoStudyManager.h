@@ -101,7 +101,6 @@ public:
     {
         return resultsFileForAutoTodayStudyOn(date, bible, true, limitToElement, false);
     }
-    bool canDoTodayStudyOn(const QDate&, const SourceTuple::Ptr&, int) { return true; }
     // The sections of reading `r` of a devotional: up to the next reading's first section; the last
     // reading as long as the one before it, stopping at the book's end.
     static std::pair<quint32, quint32> readingSections(quint32 r, quint64 numReadings, quint64 numSections,

@@ -3,10 +3,6 @@
 
 #include "reports/CopyPassageCopier.h"
 
-#include "library/SourceManager.h"
-#include "library/SourceTuple.h"
-#include "platform/UserDefaults.h"
-
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
@@ -27,14 +23,4 @@ void CopyPassageCopier::placeOnClipboard(const CopyPassageText& text)
         data->setText(plain);
     }
     clipboard->setMimeData(data);
-}
-
-bool CopyPassageCopier::copyVerse(const QString& reference, const SourceTupleID& bible, CopyPassageError* error)
-{
-    const std::shared_ptr<SourceTuple> tuple = SourceManager::singleton().bibleSources()->tupleForSourceTupleID(bible);
-    CopyPassageText text;
-    if (!composeVerse(reference, tuple, UserDefaults::standardUserDefaults(), text, error))
-        return false;
-    placeOnClipboard(text);
-    return true;
 }

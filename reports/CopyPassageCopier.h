@@ -23,7 +23,6 @@
 
 class BibleRef;
 class SourceTuple;
-class SourceTupleID;
 class UserDefaults;
 
 // Why a copy of a typed reference failed: the three texts an alert shows (domain "Quillstead", code 1).
@@ -98,13 +97,11 @@ public:
     static constexpr qint64 kMaxInlineImageBytes = 8 * 1024 * 1024;
 
     // A typed reference copied from a Bible with the choices saved in the defaults ("cp..." keys), as
-    // the copy-passage dialog and Copy Now do. composeVerse builds the texts; copyVerse also puts them
-    // on the clipboard. Both answer false with the reason when the Bible is not installed, the
-    // reference does not parse or map to it, or a range of it holds no verse of the Bible; nothing is
-    // placed then.
+    // the copy-passage dialog and Copy Now do (they place the texts with placeOnClipboard). It answers
+    // false with the reason when the Bible is not installed, the reference does not parse or map to
+    // it, or a range of it holds no verse of the Bible.
     static bool composeVerse(const QString& reference, const std::shared_ptr<SourceTuple>& bible,
         const UserDefaults& defaults, CopyPassageText& result, CopyPassageError* error);
-    static bool copyVerse(const QString& reference, const SourceTupleID& bible, CopyPassageError* error);
     // Places a composed copy on the clipboard as its format asks.
     static void placeOnClipboard(const CopyPassageText& text);
 

@@ -143,7 +143,7 @@ void StudyPaneBibleGotoViewController::loadView()
     m_recent->horizontalHeader()->setStretchLastSection(true);
     m_recent->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_recent->setShowGrid(false);
-    m_recent->setItemDelegate(new BibleVerseTableCellView(m_recent));
+    m_recent->setItemDelegate(new BibleVerseTableCellView(m_env.defaults, m_recent));
     column->addWidget(m_recent, 1);
 
     fillPopup(m_bookPopup, std::nullopt, {}, QStringLiteral("-- Choose Book --"), true);
@@ -607,7 +607,7 @@ void StudyPaneBibleGotoViewController::activateRecentRow(int row)
 
 QSize BibleVerseTableCellView::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
 {
-    return QSize(option.rect.width(), StudyPaneHitDelegate::titleAndTextRowHeight(option.font, kTextLines));
+    return QSize(option.rect.width(), StudyPaneHitDelegate::titleAndTextRowHeight(m_defaults, option.font, kTextLines));
 }
 
 void BibleVerseTableCellView::paint(

@@ -132,7 +132,14 @@ public:
     // A row shows the reference and this many lines of the verse.
     static constexpr int kTextLines = 2;
     enum Role { HtmlRole = Qt::UserRole + 1 };
-    using QStyledItemDelegate::QStyledItemDelegate;
+    // The verse is measured at the text size of `defaults` (the pane's).
+    BibleVerseTableCellView(const UserDefaults* defaults, QObject* parent)
+        : QStyledItemDelegate(parent), m_defaults(defaults)
+    {
+    }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    const UserDefaults* m_defaults;
 };

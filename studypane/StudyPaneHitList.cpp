@@ -55,7 +55,7 @@ std::optional<quint32> StudyPaneHitList::positionOfRow(int row) const
     return position;
 }
 
-QTableView* StudyPaneHitList::makeTable(QWidget* parent, QObject* owner)
+QTableView* StudyPaneHitList::makeTable(QWidget* parent, QObject* owner, const UserDefaults* defaults)
 {
     m_model = new StudyPaneResultListModel(*this,
         {Qt::DisplayRole, Qt::ToolTipRole, StudyPaneResultListModel::TitleRole, StudyPaneResultListModel::HtmlRole},
@@ -65,7 +65,7 @@ QTableView* StudyPaneHitList::makeTable(QWidget* parent, QObject* owner)
     auto* table = new QTableView(parent);
     table->setObjectName(QStringLiteral("searchResultsTableView"));
     table->setModel(m_model);
-    table->setItemDelegate(new StudyPaneHitDelegate(table));
+    table->setItemDelegate(new StudyPaneHitDelegate(defaults, table));
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::SingleSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -168,13 +168,13 @@ QRect StudyPaneHitDelegate::paintTitleAndHtml(QPainter* painter, const QStyleOpt
     return clip;
 }
 
-int StudyPaneHitDelegate::titleAndTextRowHeight(const QFont& font, int lines)
+int StudyPaneHitDelegate::titleAndTextRowHeight(const UserDefaults* defaults, const QFont& font, int lines)
 {
     // Measured once per font, text size and body font: every row of a list asks.
-    const UserDefaults& d = UserDefaults::standardUserDefaults();
     const QString key = font.key() + QLatin1Char('|') + QString::number(lines) + QLatin1Char('|') +
-        QString::number(d.integerForKey(QStringLiteral("baseFontSize"))) + QLatin1Char('|') +
-        d.stringForKey(QStringLiteral("bodyFont"));
+        (defaults == nullptr ? QStringLiteral("-")
+                             : QString::number(defaults->integerForKey(QStringLiteral("baseFontSize"))) +
+                    QLatin1Char('|') + defaults->stringForKey(QStringLiteral("bodyFont")));
     static QHash<QString, int> measured;
     if (const auto found = measured.constFind(key); found != measured.constEnd())
         return *found;
@@ -183,7 +183,7 @@ int StudyPaneHitDelegate::titleAndTextRowHeight(const QFont& font, int lines)
         text << QStringLiteral("Xg");
     ContentTextDocument doc;
     doc.setDefaultFont(font);
-    doc.setHtml(SearchResultPage::page(&d, text.join(QStringLiteral("<br>"))));
+    doc.setHtml(SearchResultPage::page(defaults, text.join(QStringLiteral("<br>"))));
     doc.setTextWidth(10000);
     QFont bold = font;
     bold.setBold(true);
@@ -198,7 +198,8 @@ QSize StudyPaneHitDelegate::sizeHint(const QStyleOptionViewItem& option, const Q
 {
     const int kind = index.data(StudyPaneResultListModel::KindRole).toInt();
     if (kind == StudyPaneResultListModel::LargeHit)
-        return QSize(option.rect.width(), titleAndTextRowHeight(option.font, StudyPaneHitList::kLargeRowTextLines));
+        return QSize(
+            option.rect.width(), titleAndTextRowHeight(m_defaults, option.font, StudyPaneHitList::kLargeRowTextLines));
     QFont bold = option.font;
     bold.setBold(true);
     return QSize(option.rect.width(), std::max(StudyPaneHitList::kSmallRowHeight, QFontMetrics(bold).height() + 2));

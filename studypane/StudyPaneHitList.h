@@ -19,6 +19,7 @@ class QTableView;
 class SearchResultsAggregator;
 class SearchSession;
 class SourceTupleID;
+class UserDefaults;
 
 class StudyPaneHitList : public StudyPaneResultList {
 public:
@@ -45,7 +46,7 @@ public:
     std::optional<quint32> positionOfRow(int row) const;
 
     // Makes the model (owned by `owner`) and the table of hits under the parent.
-    QTableView* makeTable(QWidget* parent, QObject* owner);
+    QTableView* makeTable(QWidget* parent, QObject* owner, const UserDefaults* defaults);
     // The column's title (null until the title source or `setTitle` gives one).
     const std::optional<QString>& title() const { return m_title; }
     void setTitle(std::optional<QString> title);
@@ -66,11 +67,15 @@ private:
     std::optional<QString> m_title;
 };
 
-// Paints the three kinds of rows: headers, one-line hits and hits with their HTML text.
+// Paints the three kinds of rows: headers, one-line hits and hits with their HTML text; a hit's text
+// is measured at the text size of `defaults` (the study pane's; none: the style sheet's own).
 class StudyPaneHitDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    StudyPaneHitDelegate(const UserDefaults* defaults, QObject* parent)
+        : QStyledItemDelegate(parent), m_defaults(defaults)
+    {
+    }
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 
@@ -80,6 +85,10 @@ public:
     static QRect paintTitleAndHtml(QPainter* painter, const QStyleOptionViewItem& option, const QRect& r,
         const QString& title, const QString& html, bool* overflows = nullptr);
     // The height of a row that paintTitleAndHtml fills with its title in `font` and `lines` lines of
-    // result text at the text size in use ("baseFontSize" and "bodyFont" of the result pages' style).
-    static int titleAndTextRowHeight(const QFont& font, int lines);
+    // result text at the text size of `defaults` ("baseFontSize" and "bodyFont" of the result pages'
+    // style).
+    static int titleAndTextRowHeight(const UserDefaults* defaults, const QFont& font, int lines);
+
+private:
+    const UserDefaults* m_defaults;
 };

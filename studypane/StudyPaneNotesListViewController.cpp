@@ -174,7 +174,7 @@ void StudyPaneNotesListViewController::loadView()
     } else {
         connect(button, &QToolButton::clicked, this, [this] { onRefreshButton(); });
     }
-    m_panel.layOut(v, m_hits.makeTable(v, this), [this](int row) { activateRow(row); });
+    m_panel.layOut(v, m_hits.makeTable(v, this, m_env.defaults), [this](int row) { activateRow(row); });
 
     m_menu = new QMenu(QStringLiteral("Search Menu"));
     QAction* enhanced = m_menu->addAction(QStringLiteral("Enhanced Search (Takes Longer)"));

@@ -95,7 +95,7 @@ void StudyPaneSearchResultsViewController::loadView()
     m_limitLabel->setTextFormat(Qt::PlainText);
     m_limitLabel->setWordWrap(true);
     m_panel.layOut(
-        v, m_hits.makeTable(v, this), [this](int row) { activateRow(row); }, m_limitLabel);
+        v, m_hits.makeTable(v, this, m_env.defaults), [this](int row) { activateRow(row); }, m_limitLabel);
 
     connect(m_panel.searchField(), &QLineEdit::returnPressed, this, [this] { searchStringEntered(); });
     connect(m_panel.refreshButton(), &QToolButton::clicked, this, [this] { onRefreshButton(); });

@@ -108,13 +108,7 @@ void DownloadBooksManager::enqueue(const QVariantMap& request)
 void DownloadBooksManager::cancel(const QVariantMap& request)
 {
     if (m_current && sameBook(*m_current, request)) {
-        if (m_reply) {
-            QNetworkReply* reply = m_reply;
-            m_reply = nullptr;
-            reply->disconnect(this);
-            reply->abort();
-            reply->deleteLater();
-        }
+        abandonReply();
         fail({QStringLiteral("Quillstead"), 1, tr("The download was canceled."), QString(), QString()});
         return;
     }
@@ -126,15 +120,21 @@ void DownloadBooksManager::cancel(const QVariantMap& request)
     }
 }
 
+void DownloadBooksManager::abandonReply()
+{
+    if (!m_reply)
+        return;
+    // Cleared first: the abort must not reach the handlers of this reply.
+    QNetworkReply* reply = m_reply;
+    m_reply = nullptr;
+    reply->disconnect(this);
+    reply->abort();
+    reply->deleteLater();
+}
+
 void DownloadBooksManager::cancelAll()
 {
-    if (m_reply) {
-        QNetworkReply* reply = m_reply;
-        m_reply = nullptr;
-        reply->disconnect(this);
-        reply->abort();
-        reply->deleteLater();
-    }
+    abandonReply();
     cleanUp();
     m_queue.clear();
 }

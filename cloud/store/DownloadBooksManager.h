@@ -81,6 +81,8 @@ private:
     void succeed();
     void fail(const StoreError& error);
     void cleanUp();
+    // Stops the transfer in flight, if any, without its handlers hearing of it.
+    void abandonReply();
     // The final path for the target: the target, else "name (1).tvk", "name (2).tvk", ...
     static QString freeFinalPath(const QString& target);
     std::optional<StoreError> checkFile();

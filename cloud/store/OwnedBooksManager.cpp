@@ -113,17 +113,6 @@ QString OwnedBooksManager::typeFilter(int include)
     return s;
 }
 
-void OwnedBooksManager::refreshFromDict(const QVariantMap& values, const QUrl& script)
-{
-    WebScriptCaller caller;
-    caller.platform = values.value(QStringLiteral("platform")).toString();
-    caller.customerId = values.value(QStringLiteral("customerID")).toString();
-    caller.clearPassword = values.value(QStringLiteral("clearPassword")).toString();
-    caller.version = values.value(QStringLiteral("version")).toString();
-    caller.deviceId = values.value(QStringLiteral("did")).toString();
-    refresh(caller, values.value(QStringLiteral("app")).toString(), script);
-}
-
 void OwnedBooksManager::refresh(const WebScriptCaller& caller, const QString& app, const QUrl& script)
 {
     if (m_isRefreshing)
@@ -337,14 +326,6 @@ bool OwnedBooksManager::customerOwnsProductWithID(const QString& productId) cons
 {
     return std::any_of(m_products.cbegin(), m_products.cend(),
         [&](const QVariantMap& p) { return stringValue(p, QStringLiteral("productid")) == productId; });
-}
-
-QVariant OwnedBooksManager::valueForProductID(const QString& productId, const QString& key) const
-{
-    for (const QVariantMap& p : m_products)
-        if (stringValue(p, QStringLiteral("productid")) == productId)
-            return p.value(key);
-    return {};
 }
 
 void OwnedBooksManager::loadFromCache()

@@ -66,8 +66,6 @@ public:
 
     // Sends "list2" unless a refresh runs. `script` empty: the configured web script.
     void refresh(const WebScriptCaller& caller, const QString& app = QString(), const QUrl& script = QUrl());
-    // The dictionary form: "platform", "customerID", "clearPassword", "version", "did", "app".
-    void refreshFromDict(const QVariantMap& values, const QUrl& script = QUrl());
     bool isRefreshing() const { return m_isRefreshing; }
 
     // sortKey 0: by product name; 1: by product id; any other: matching products in reverse order.
@@ -75,11 +73,9 @@ public:
     QList<OwnedBook> arrayOfAutoinstallBooks() const;
     int countBooksOfType(int include) const;
     bool customerOwnsProductWithID(const QString& productId) const;
-    QVariant valueForProductID(const QString& productId, const QString& key) const;
 
     const QList<QVariantMap>& productArray() const { return m_products; }
     QVariantMap customerInfo() const { return m_customerInfo; }
-    QString successMessage() const { return m_successMessage; }
 
     void loadFromCache();
     bool saveToCache() const;

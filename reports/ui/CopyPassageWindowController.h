@@ -2,9 +2,9 @@
 // Bible and chooses how the reference accompanies the copied text; the choices are kept in the user
 // defaults ("cp..." keys), so Copy Now can copy with them without showing the dialog.
 //
-// The copying itself is the passage copier's (`CopyPassageCopier::copyVerse` with the dialog's option
-// profile); this class carries the dialog flow and the class operations the commands call. The
-// choices, the Bibles and the alerts are those of the window environment the dialog is made with.
+// The copying itself is the passage copier's (`CopyPassageCopier::composeVerse` and
+// `placeOnClipboard`, with the dialog's option profile); this class carries the dialog flow and the
+// class operations the commands call. The choices, the Bibles and the alerts are those of the window environment the dialog is made with.
 //
 // Threads: main thread only.
 #pragma once

@@ -10,6 +10,7 @@
 
 #include <QRegularExpression>
 
+#include <optional>
 #include <string>
 
 namespace {
@@ -250,68 +251,71 @@ QString NoteHtml::unescapeHref(const QString& escaped)
     return out;
 }
 
-void NoteHtml::wrapHrefs(QString& html, const QString& prefix, const QString& suffix)
+namespace {
+
+// Hands each opening tag of the HTML, with its name, to `rewrite`; a tag it gives an answer for is
+// replaced by that answer (an empty one removes the tag), and the walk goes on after the answer.
+template <class Rewrite> void rewriteOpeningTags(QString& html, Rewrite rewrite)
 {
     qsizetype pos = 0;
     while (pos < html.size()) {
-        StringRange r = JavaScript::rangeOfHtmlTagInRange(html, {pos, html.size() - pos});
+        const StringRange r = JavaScript::rangeOfHtmlTagInRange(html, {pos, html.size() - pos});
         if (!r.found() || r.length <= 0)
             break;
         const QString tag = html.mid(r.location, r.length);
         pos = r.location + r.length;
         if (JavaScript::isClosingTag(tag))
             continue;
-        const QString name = JavaScript::tagName(tag);
-        if (name.isEmpty() || !QStringLiteral("/a/area/link/").contains(QLatin1Char('/') + name + QLatin1Char('/')))
+        const std::optional<QString> replacement = rewrite(tag, JavaScript::tagName(tag));
+        if (!replacement)
             continue;
+        html.replace(r.location, r.length, *replacement);
+        pos = r.location + replacement->size();
+    }
+}
+
+}  // namespace
+
+void NoteHtml::wrapHrefs(QString& html, const QString& prefix, const QString& suffix)
+{
+    if (prefix.isEmpty())
+        return;
+    rewriteOpeningTags(html, [&](const QString& tag, const QString& name) -> std::optional<QString> {
+        if (name.isEmpty() || !QStringLiteral("/a/area/link/").contains(QLatin1Char('/') + name + QLatin1Char('/')))
+            return std::nullopt;
         auto attributes = JavaScript::dictionaryOfAttributesFromString(tag);
         if (!attributes)
-            continue;
+            return std::nullopt;
         const QString key = attributeKey(*attributes, QLatin1StringView("href"));
-        if (key.isEmpty() || prefix.isEmpty())
-            continue;
+        if (key.isEmpty())
+            return std::nullopt;
         const QString href = attributes->value(key).toString();
         if (href.startsWith(prefix) || href.endsWith(suffix))
-            continue;
+            return std::nullopt;
         (*attributes)[key] = prefix + escapeHref(href) + suffix;
-        const QString rebuilt = rebuildTag(name, *attributes, JavaScript::isSelfClosingTag(tag));
-        html.replace(r.location, r.length, rebuilt);
-        pos = r.location + rebuilt.size();
-    }
+        return rebuildTag(name, *attributes, JavaScript::isSelfClosingTag(tag));
+    });
 }
 
 void NoteHtml::removeRemoteImages(QString& html)
 {
-    qsizetype pos = 0;
-    while (pos < html.size()) {
-        StringRange r = JavaScript::rangeOfHtmlTagInRange(html, {pos, html.size() - pos});
-        if (!r.found() || r.length <= 0)
-            break;
-        const QString tag = html.mid(r.location, r.length);
-        const QString name = JavaScript::tagName(tag);
-        bool remote = false;
-        if (!JavaScript::isClosingTag(tag) &&
-            (name == QLatin1String("img") || name == QLatin1String("image") || name == QLatin1String("input"))) {
-            auto attributes = JavaScript::dictionaryOfAttributesFromString(tag);
-            for (const char* attr : {"src", "srcset", "lowsrc", "dynsrc", "background"}) {
-                const QString key = attributes ? attributeKey(*attributes, QLatin1StringView(attr)) : QString();
-                if (key.isEmpty())
-                    continue;
-                const QString value = attributes->value(key).toString().trimmed();
-                // Only pictures carried in the note itself are shown.
-                if (!value.startsWith(QLatin1String("data:image/"), Qt::CaseInsensitive))
-                    remote = true;
-            }
-            if (!attributes)
-                remote = true;
+    rewriteOpeningTags(html, [](const QString& tag, const QString& name) -> std::optional<QString> {
+        if (name != QLatin1String("img") && name != QLatin1String("image") && name != QLatin1String("input"))
+            return std::nullopt;
+        const auto attributes = JavaScript::dictionaryOfAttributesFromString(tag);
+        if (!attributes)
+            return QString();
+        for (const char* attr : {"src", "srcset", "lowsrc", "dynsrc", "background"}) {
+            const QString key = attributeKey(*attributes, QLatin1StringView(attr));
+            if (key.isEmpty())
+                continue;
+            // Only pictures carried in the note itself are shown.
+            if (!attributes->value(key).toString().trimmed().startsWith(
+                    QLatin1String("data:image/"), Qt::CaseInsensitive))
+                return QString();
         }
-        if (remote) {
-            html.remove(r.location, r.length);
-            pos = r.location;
-        } else {
-            pos = r.location + r.length;
-        }
-    }
+        return std::nullopt;
+    });
 }
 
 QString NoteHtml::convertDivsToParagraphs(const QString& html)

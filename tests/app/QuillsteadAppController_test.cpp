@@ -113,9 +113,10 @@ protected:
         m_controller.reset();
     }
 
-    QuillsteadAppController& launch(const QuillsteadAppController::LaunchResets& resets = {})
+    QuillsteadAppController& launch(const QuillsteadAppController::LaunchResets& resets = {},
+        const WindowEnvironment& env = reader_test::programEnvironment())
     {
-        m_controller = std::make_unique<QuillsteadAppController>(reader_test::programEnvironment());
+        m_controller = std::make_unique<QuillsteadAppController>(env);
         m_controller->applicationDidFinishLaunching(resets);
         return *m_controller;
     }
@@ -702,9 +703,13 @@ TEST_F(Shell, ADamagedSettingsFileIsKeptAsideAndTheReaderStartsWithDefaults)
         ASSERT_TRUE(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
         settings.write(damaged);
     }
-    UserDefaults::setStandardUserDefaults(nullptr);
-    QuillsteadAppController& app = launch();
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    // The reader opens its settings once, at start, and its services keep them until it quits: the
+    // start is one with settings opened afresh from the damaged file, handed to the reader as its
+    // own (the program's shared settings stay, as the services of this test program hold them).
+    UserDefaults defaults(file);
+    WindowEnvironment env = reader_test::programEnvironment();
+    env.setSettings(&defaults);
+    QuillsteadAppController& app = launch({}, env);
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("autoSyncFreq")), 3600000);
     EXPECT_NE(defaults.integerForKey(QStringLiteral("baseFontSize")), 99);
     EXPECT_GT(defaults.integerForKey(QStringLiteral("baseFontSize")), 0);

@@ -217,3 +217,25 @@ TEST_F(DownloadFixture, ServerErrorsAndCancellation)
     EXPECT_EQ(rec.named(kDone)[0].userInfo.value("productid").toString(), QStringLiteral("KJV"));
     EXPECT_EQ(bookFiles(), QStringList {"KJV.tvk"});
 }
+
+TEST_F(DownloadFixture, CancelAllStopsTheTransferAndEmptiesTheQueueWithoutAFailure)
+{
+    Recorder rec({kStarted, kDone, kFailed});
+    ASSERT_TRUE(server->fault(QStringLiteral("http.stallMs=3000&http.path=booklist")));
+    manager->enqueue(requestFor(QStringLiteral("WEB")));
+    manager->enqueue(requestFor(QStringLiteral("KJV")));
+    ASSERT_TRUE(manager->currentlyDownloading().has_value());
+    manager->cancelAll();
+    EXPECT_EQ(manager->count(), 0);
+    EXPECT_FALSE(manager->currentlyDownloading().has_value());
+    EXPECT_EQ(rec.count(kFailed), 0);
+    EXPECT_TRUE(bookFiles().isEmpty());
+
+    // The abandoned reply reaches none of the handlers: the next download runs alone to its end.
+    manager->enqueue(requestFor(QStringLiteral("KJV")));
+    ASSERT_TRUE(waitFor([&] { return rec.count(kDone) == 1; }, 30000));
+    EXPECT_EQ(rec.count(kFailed), 0);
+    EXPECT_EQ(rec.named(kDone)[0].userInfo.value("productid").toString(), QStringLiteral("KJV"));
+    EXPECT_EQ(bookFiles(), QStringList {"KJV.tvk"});
+    EXPECT_EQ(manager->count(), 0);
+}

@@ -122,6 +122,31 @@ TEST(NoteHtml, ViewPageLinksAndEmptyNote)
     EXPECT_EQ(NoteHtml::unescapeHref(NoteHtml::escapeHref(all)), all);
 }
 
+TEST(NoteHtml, TagRewritesReachEveryTagOnce)
+{
+    // Remote pictures side by side all go (the walk resumes where a removed one stood); closing tags,
+    // other tags and a picture carried in the note stay.
+    QString images = QStringLiteral(
+        "<p>a<img src=\"http://x/1.png\"><img src=\"http://x/2.png\"></img><img src=\"data:image/png;base64,AA\">"
+        "b</p><input src=\"x.png\"><i>c</i>");
+    NoteHtml::removeRemoteImages(images);
+    EXPECT_EQ(images, QStringLiteral("<p>a</img><img src=\"data:image/png;base64,AA\">b</p><i>c</i>"));
+
+    // Each link is wrapped once, the walk going on after the longer tag; a tag with no target and a
+    // wrapped one are left as they are.
+    QString links = QStringLiteral("<a href=\"a\">1</a><area href=\"b\"><a name=\"n\">2</a><a "
+                                   "href=\"javascript:href('c');\">3</a>");
+    NoteHtml::wrapHrefs(links, QStringLiteral("javascript:href('"), QStringLiteral("');"));
+    EXPECT_EQ(links,
+        QStringLiteral("<a href=\"javascript:href('a');\">1</a><area href=\"javascript:href('b');\" />"
+                       "<a name=\"n\">2</a><a href=\"javascript:href('c');\">3</a>"))
+        << links.toStdString();
+    // No prefix: nothing to wrap with.
+    QString unchanged = QStringLiteral("<a href=\"a\">1</a>");
+    NoteHtml::wrapHrefs(unchanged, QString(), QStringLiteral("');"));
+    EXPECT_EQ(unchanged, QStringLiteral("<a href=\"a\">1</a>"));
+}
+
 TEST(NoteHtml, SearchWordsAreMarked)
 {
     QString html = QStringLiteral("<p class=\"faith\">Faith &amp; faith's works, 1,000 faithful; faithless</p>");
