@@ -332,6 +332,20 @@ function qsFetchAroundThen(done) {
         done();
 }
 
+// Once a placement has painted and the blocks around it came: fills around the place, which stays
+// where the paint showed it. A reader who scrolled meanwhile keeps the place they scrolled to.
+function qsFillAroundPlacement() {
+    var painted = window.pageYOffset;
+    qsFetchAroundThen(function () {
+        if (window.pageYOffset !== painted) {
+            fillExtraScreens();
+            qsReportSoon();
+        } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
+            scrollToElement('', 0);
+        }
+    });
+}
+
 function qsAppendNext() {
     var html = qsFetch(qsLast + 1, 1);
     if (html === null) {
@@ -634,12 +648,8 @@ function qsReportFirstPaint() {
         if (current)
             qsFirstPaint = qsShownPlace(qsPlace.id);
         jsInterface.pagePainted(serial);
-        if (!current)
-            return;
-        qsFetchAroundThen(function () {
-            if (!scrollToElement(qsPlace.id, qsPlace.offset))
-                scrollToElement('', 0);
-        });
+        if (current)
+            qsFillAroundPlacement();
     });
 }
 
@@ -941,12 +951,8 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset) {
     qsPlaceBlocks(first, list, target, targetOffset);
     qsHoldUntilPainted(function (current) {
         jsInterface.placePainted(serial);
-        if (!current)
-            return;
-        qsFetchAroundThen(function () {
-            if (!scrollToElement(qsPlace.id, qsPlace.offset))
-                scrollToElement('', 0);
-        });
+        if (current)
+            qsFillAroundPlacement();
     });
     return [false, getPageYOffset(), true];
 }

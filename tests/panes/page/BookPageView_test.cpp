@@ -1770,6 +1770,49 @@ TEST(BookPageView, TheFillingAfterAPlacementAsksWithoutWaiting)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
+// A reader who scrolls between a go-to's paint and the blocks around it arriving keeps the place
+// scrolled to: the filling that follows does not take the page back to the verse gone to.
+TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
+{
+    REQUIRE_WEB_VIEW();
+    REQUIRE_LIBRARY();
+    Page page(kjv());
+    page.goToKey(key(43, 3, 16));
+    page.settle();
+    // The page's requests that do not wait are held from the moment the new place has painted, as a
+    // busy reader would answer them late.
+    js(page.view,
+        QStringLiteral("window.qsHeld=[];window.qsHolding=false;"
+                       "var qsLaterBefore=qsSendLater;qsSendLater=function(n,a,d){"
+                       "if(window.qsHolding){window.qsHeld.push([n,a,d]);return;}"
+                       "return qsLaterBefore(n,a,d);};"
+                       "var qsPaintedBefore=jsInterface.placePainted;"
+                       "jsInterface.placePainted=function(s){window.qsHolding=true;qsPaintedBefore(s);}"));
+    QSignalSpy painted(&page.view, &BookPageView::goToPainted);
+    GoToRequest request;
+    request.section = page.source->sectionForBibleKey(key(45, 8, 28));
+    ASSERT_TRUE(page.view.goTo(page.source, request));
+    ASSERT_TRUE(waitFor([&] { return painted.count() > 0; }));
+    ASSERT_TRUE(waitFor([&] { return js(page.view, QStringLiteral("window.qsHeld.length")).toInt() > 0; }));
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
+    // The reader scrolls down, then the answers come.
+    js(page.view, QStringLiteral("window.scrollBy(0, 300)"));
+    const double scrolled = page.topOf(QStringLiteral("_s45.8.28"));
+    EXPECT_NEAR(scrolled, -300.0, 8.0);
+    js(page.view,
+        QStringLiteral("window.qsHolding=false;var held=window.qsHeld;window.qsHeld=[];"
+                       "held.forEach(function(h){qsLaterBefore(h[0],h[1],h[2]);});"));
+    ASSERT_TRUE(waitFor([&] { return js(page.view, QStringLiteral("window.qsHeld.length")).toInt() == 0; }));
+    page.settle();
+    // The page filled around (blocks above Romans 8:28 came in) and the verse is still where the
+    // reader scrolled it, not back at the top.
+    const QList<int> blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    const int romans = int(page.source->blockForSection(*request.section));
+    EXPECT_LT(blocks.first(), romans);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), scrolled, 8.0);
+}
+
 // A book whose first section holds transparent links that try to cover the whole page: one placed
 // by its style attribute, one by a style element (its property spelled with an escape), one by a
 // rule inside a media rule, one sticky; then a paragraph to click on and a plain web link.
