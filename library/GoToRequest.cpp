@@ -97,7 +97,7 @@ const QStringList& knownKeys()
         K::activatePane, K::sync, K::wasHyperlink, K::noBusyIndicator, K::synchronous, K::noHistory, K::preHistory,
         K::postHistory, K::todaysReading, K::nextReading, K::prevReading, K::firstUnread, K::wordSync,
         K::preferPreferredBible, K::noAlerts, K::alertText, K::doesNotSendLocationSync, K::speakPassage, K::gotoAnchor,
-        K::forceRefresh, K::clearTempHighlight, K::readingNumber, K::syncAnyway};
+        K::forceRefresh, K::clearTempHighlight, K::readingNumber, K::syncAnyway, K::following};
     return keys;
 }
 
@@ -172,6 +172,7 @@ QVariantMap GoToRequest::toUserInfo() const
     if (readingNumber)
         m.insert(GoToKeys::readingNumber, QVariant::fromValue<qlonglong>(*readingNumber));
     flag(GoToKeys::syncAnyway, syncAnyway);
+    flag(GoToKeys::following, following);
     return m;
 }
 
@@ -221,6 +222,7 @@ GoToRequest GoToRequest::fromUserInfo(const QVariantMap& m)
     r.clearTempHighlight = readOptionalBool(m, GoToKeys::clearTempHighlight);
     r.readingNumber = readInteger(m.value(GoToKeys::readingNumber), kMin, kMax);
     r.syncAnyway = readBool(m, GoToKeys::syncAnyway);
+    r.following = readBool(m, GoToKeys::following);
     for (auto it = m.cbegin(); it != m.cend(); ++it) {
         if (!knownKeys().contains(it.key()))
             r.extra.insert(it.key(), it.value());

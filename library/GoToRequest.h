@@ -68,6 +68,7 @@ inline const QString forceRefresh = QStringLiteral("forceRefresh");
 inline const QString clearTempHighlight = QStringLiteral("clearTempHighlight");
 inline const QString readingNumber = QStringLiteral("readingNumber");
 inline const QString syncAnyway = QStringLiteral("syncAnyway");
+inline const QString following = QStringLiteral("following");
 // History requests and recent-stack pushes.
 inline const QString alwaysAdd = QStringLiteral("alwaysAdd");
 inline const QString key = QStringLiteral("key");
@@ -112,6 +113,8 @@ struct GoToRequest {
     std::optional<bool> clearTempHighlight;  // absent: YES (a Bible's temporary highlight goes)
     std::optional<qint64> readingNumber;
     bool syncAnyway = false;  // location sync: the panes follow whatever their sync settings say
+    bool following = false;   // a pane following another's go-to: its page fills around the place
+                              // without holding the renderer that paints the pane gone to
 
     QVariantMap extra;  // keys of the map form this type does not know
 

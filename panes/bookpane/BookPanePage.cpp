@@ -275,6 +275,7 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
         if (section == 0 && supports(book, SourceTuple::kDocSupportsWordLookup()) && dictionaries && r.wordSync)
             section = book->sectionForSyncString(*r.wordSync);
         GoToRequest follow;
+        follow.following = true;
         if (section != 0) {
             follow.section = section;
             goTo(book, follow);

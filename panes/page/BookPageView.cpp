@@ -241,14 +241,14 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, GoToRequest& request)
     const QVariantMap described = request.toUserInfo();
     for (auto it = described.cbegin(); it != described.cend(); ++it)
         description += QStringLiteral("%1 = %2; ").arg(it.key(), it.value().toString());
-    showPosition(book, *state, samePage, refresh, description);
+    showPosition(book, *state, samePage, refresh, description, request.following);
     if (request.speakPassage)
         m_host->startSpeakingLinkedToPassage();
     return true;
 }
 
 void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage,
-    bool refresh, const QString& description)
+    bool refresh, const QString& description, bool following)
 {
     if (state.block() == kNoBlock) {
         loadPage(BookPageHtml::invalidLocationPage(nextFrame(book->identityString()), description));
@@ -277,7 +277,7 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
         blocks.append(html);
     const QString script = BookPageHtml::scriptCall(QStringLiteral("qsGoToPlace"),
         {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()), blocks,
-            screen.target, static_cast<double>(screen.offset)});
+            screen.target, static_cast<double>(screen.offset), following});
     page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over

@@ -130,8 +130,10 @@ private:
     void updatePosition(const QString& identity, quint64 serial, const QString& blockId, const QString& verseId,
         qint64 yOffset, qint64 pageYOffset);
 
+    // `following`: the pane follows another's go-to, and its page fills around the place without
+    // holding the renderer (the pane gone to fills at once, its picture then settled sooner).
     void showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage, bool refresh,
-        const QString& description);
+        const QString& description, bool following);
     void loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state);
     // The frame of the next page: a new serial, bridge secret and frame key.
     BookPageHtml::Frame nextFrame(const QString& identity);

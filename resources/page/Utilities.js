@@ -922,8 +922,10 @@ function qsStartPage(first, list, target, offset) {
 // element `id` it scrolls there (moved); otherwise the page's blocks are replaced by `list` (block
 // `first` onwards) with `target` at the top, without loading a page: the script and the style sheet
 // stay, and the blocks above the target follow after the paint that shows it. Either way the page's
-// serial becomes `serial` and the reader is told once the place has painted.
-function qsGoToPlace(id, offset, serial, first, list, target, targetOffset) {
+// serial becomes `serial` and the reader is told once the place has painted. `following`: the pane
+// follows another pane's go-to; its blocks around the place come without holding the renderer that
+// paints every book page (the pane gone to fills at once after its paint: its picture settles first).
+function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following) {
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
     if (scrollToElement(id, offset)) {
@@ -951,8 +953,12 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset) {
     qsPlaceBlocks(first, list, target, targetOffset);
     qsHoldUntilPainted(function (current) {
         jsInterface.placePainted(serial);
-        if (current)
+        if (!current)
+            return;
+        if (following)
             qsFillAroundPlacement();
+        else if (!scrollToElement(qsPlace.id, qsPlace.offset))
+            scrollToElement('', 0);
     });
     return [false, getPageYOffset(), true];
 }

@@ -170,6 +170,7 @@ TEST(GoToRequest, MapRoundTripKeepsEveryKeyAndReadsLeniently)
     r.wordSync = QStringLiteral("love");
     r.doesNotSendLocationSync = false;
     r.syncAnyway = true;
+    r.following = true;
     r.extra.insert(QStringLiteral("custom"), 5);
     const QVariantMap m = r.toUserInfo();
     EXPECT_FALSE(m.contains(GoToKeys::sync));
@@ -180,6 +181,7 @@ TEST(GoToRequest, MapRoundTripKeepsEveryKeyAndReadsLeniently)
     EXPECT_EQ(back.sourceTupleID, SourceTupleID(1, 101, 1, 1));
     EXPECT_EQ(back.paneRegion, 2);
     EXPECT_TRUE(back.syncAnyway);
+    EXPECT_TRUE(back.following);
     EXPECT_EQ(back.extra.value(QStringLiteral("custom")), 5);
 
     QVariantMap odd;

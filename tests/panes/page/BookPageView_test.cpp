@@ -1715,7 +1715,7 @@ TEST(BookPageView, AGoToElsewhereInTheBookKeepsThePageAndPaintsTheVerseAtTheTop)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
-TEST(BookPageView, TheFillingAfterAPlacementAsksWithoutWaiting)
+TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
 {
     REQUIRE_WEB_VIEW();
     REQUIRE_LIBRARY();
@@ -1737,6 +1737,7 @@ TEST(BookPageView, TheFillingAfterAPlacementAsksWithoutWaiting)
     QSignalSpy painted(&page.view, &BookPageView::goToPainted);
     GoToRequest request;
     request.section = page.source->sectionForBibleKey(key(45, 8, 28));
+    request.following = true;  // a pane that follows another's go-to
     ASSERT_TRUE(page.view.goTo(page.source, request));
     ASSERT_TRUE(waitFor([&] { return painted.count() > 0; }));
     page.settle();
@@ -1751,13 +1752,27 @@ TEST(BookPageView, TheFillingAfterAPlacementAsksWithoutWaiting)
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 2);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
 
+    // The pane gone to fills at once after its paint: its picture settles before any other's.
+    js(page.view, QStringLiteral("window.qsWaited=0;window.qsLater=0;window.qsCounting=false;"));
+    GoToRequest own;
+    own.section = page.source->sectionForBibleKey(key(43, 9, 1));
+    const qsizetype paintedBefore = painted.count();
+    ASSERT_TRUE(page.view.goTo(page.source, own));
+    ASSERT_TRUE(waitFor([&] { return painted.count() > paintedBefore; }));
+    page.settle();
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s43.9.1")), 0.0, 8.0);
+    EXPECT_GT(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 0);
+
     // Blocks that arrive after a newer placement are not used for it: the newer place fills from
     // blocks of its own, and the page holds each block once.
     js(page.view, QStringLiteral("window.qsCounting=false;"));
     GoToRequest first;
     first.section = page.source->sectionForBibleKey(key(1, 1, 1));
+    first.following = true;
     GoToRequest second;
     second.section = page.source->sectionForBibleKey(key(19, 23, 1));
+    second.following = true;
     ASSERT_TRUE(page.view.goTo(page.source, first));
     ASSERT_TRUE(page.view.goTo(page.source, second));
     ASSERT_TRUE(waitFor([&] { return page.host.state().sectionString() == QStringLiteral("_s19.23.1"); }));
@@ -1770,8 +1785,8 @@ TEST(BookPageView, TheFillingAfterAPlacementAsksWithoutWaiting)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
-// A reader who scrolls between a go-to's paint and the blocks around it arriving keeps the place
-// scrolled to: the filling that follows does not take the page back to the verse gone to.
+// A reader who scrolls a following pane between its paint and the blocks around it arriving keeps
+// the place scrolled to: the filling that follows does not take the page back to the verse.
 TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
 {
     REQUIRE_WEB_VIEW();
@@ -1791,6 +1806,7 @@ TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
     QSignalSpy painted(&page.view, &BookPageView::goToPainted);
     GoToRequest request;
     request.section = page.source->sectionForBibleKey(key(45, 8, 28));
+    request.following = true;
     ASSERT_TRUE(page.view.goTo(page.source, request));
     ASSERT_TRUE(waitFor([&] { return painted.count() > 0; }));
     ASSERT_TRUE(waitFor([&] { return js(page.view, QStringLiteral("window.qsHeld.length")).toInt() > 0; }));
