@@ -504,3 +504,28 @@ TEST_F(AutoStudyManagerTest, TodaysReadingPrintsThePassagesItLinks)
     EXPECT_LT(first.indexOf(QStringLiteral("(KJV)</div>")), first.indexOf(QStringLiteral("<b>Psalms 45:8</b>")));
     EXPECT_GT(first.indexOf(QStringLiteral("<b>Psalms 45:8</b>")), 0);
 }
+
+// A Bible's verse with word attributes stands whole in the verse report, a footnote in its middle
+// included: the words after the footnote and their numbers are there.
+TEST_F(AutoStudyManagerTest, AVerseWithAFootnoteStandsWholeWithItsAttributes)
+{
+    auto kjv = book("KJV");
+    auto web = book("WEB");
+    if (!kjv || !web)
+        GTEST_SKIP() << "needs the sample library's KJV and WEB";
+    const QString path = m_manager->resultsFileForAutoVerseStudyOn(kjvRef(kjv, "John 3:16"), kjv, 0);
+    const QString text = readAll(path);
+    QFile::remove(path);
+    const qsizetype attributes =
+        text.indexOf(QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"));
+    ASSERT_GE(attributes, 0);
+    const qsizetype webAt = text.indexOf(QStringLiteral("<div class=\"sourcetitle\">WEB</div>"), attributes);
+    ASSERT_GT(webAt, attributes);
+    const QString webVerse = text.mid(webAt, text.indexOf(QStringLiteral("<div class=\"subtitle\">"), webAt) - webAt);
+    EXPECT_TRUE(webVerse.contains(QStringLiteral("only<span class=\"strongsgreek\">G3439</span> born Son")))
+        << webVerse.toStdString();
+    EXPECT_TRUE(webVerse.contains(QStringLiteral("have<span class=\"strongsgreek\">G2192</span> eternal<span "
+                                                 "class=\"strongsgreek\">G166</span> life<span "
+                                                 "class=\"strongsgreek\">G2222</span>.")))
+        << webVerse.toStdString();
+}
