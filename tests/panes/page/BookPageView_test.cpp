@@ -1715,6 +1715,29 @@ TEST(BookPageView, AGoToElsewhereInTheBookKeepsThePageAndPaintsTheVerseAtTheTop)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
+// A page script that sets `window.<flag>` once the page has told the reader a new place painted.
+QString setOnPlacePainted(const char* flag)
+{
+    return QStringLiteral("var qsPaintedBefore=jsInterface.placePainted;"
+                          "jsInterface.placePainted=function(s){window.%1=true;qsPaintedBefore(s);};")
+        .arg(QLatin1String(flag));
+}
+
+// Goes to the verse as a pane that follows another's go-to (or, with `following` false, as the pane
+// gone to) and waits until the page has painted the place; `request` is the request made.
+::testing::AssertionResult goToUntilPainted(Page& page, quint32 verse, GoToRequest& request, bool following = true)
+{
+    QSignalSpy painted(&page.view, &BookPageView::goToPainted);
+    request = GoToRequest();
+    request.section = page.source->sectionForBibleKey(verse);
+    request.following = following;
+    if (!page.view.goTo(page.source, request))
+        return ::testing::AssertionFailure() << "the page refused the go-to";
+    if (!waitFor([&] { return painted.count() > 0; }))
+        return ::testing::AssertionFailure() << "the place did not paint";
+    return ::testing::AssertionSuccess();
+}
+
 TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
 {
     REQUIRE_WEB_VIEW();
@@ -1731,15 +1754,10 @@ TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
                        "return qsSendBefore(n,a,w);};"
                        "var qsLaterBefore=qsSendLater;qsSendLater=function(n,a,d){"
                        "if(window.qsCounting&&n==='getHTMLTextForBlocks')window.qsLater++;"
-                       "return qsLaterBefore(n,a,d);};"
-                       "var qsPaintedBefore=jsInterface.placePainted;"
-                       "jsInterface.placePainted=function(s){window.qsCounting=true;qsPaintedBefore(s);}"));
-    QSignalSpy painted(&page.view, &BookPageView::goToPainted);
+                       "return qsLaterBefore(n,a,d);};") +
+            setOnPlacePainted("qsCounting"));
     GoToRequest request;
-    request.section = page.source->sectionForBibleKey(key(45, 8, 28));
-    request.following = true;  // a pane that follows another's go-to
-    ASSERT_TRUE(page.view.goTo(page.source, request));
-    ASSERT_TRUE(waitFor([&] { return painted.count() > 0; }));
+    ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
     page.settle();
     // The page filled around the verse, which stayed at the top ...
     const QList<int> blocks = page.blocksOnPage();
@@ -1755,10 +1773,7 @@ TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
     // The pane gone to fills at once after its paint: its picture settles before any other's.
     js(page.view, QStringLiteral("window.qsWaited=0;window.qsLater=0;window.qsCounting=false;"));
     GoToRequest own;
-    own.section = page.source->sectionForBibleKey(key(43, 9, 1));
-    const qsizetype paintedBefore = painted.count();
-    ASSERT_TRUE(page.view.goTo(page.source, own));
-    ASSERT_TRUE(waitFor([&] { return painted.count() > paintedBefore; }));
+    ASSERT_TRUE(goToUntilPainted(page, key(43, 9, 1), own, false));
     page.settle();
     EXPECT_NEAR(page.topOf(QStringLiteral("_s43.9.1")), 0.0, 8.0);
     EXPECT_GT(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
@@ -1800,15 +1815,10 @@ TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
         QStringLiteral("window.qsHeld=[];window.qsHolding=false;"
                        "var qsLaterBefore=qsSendLater;qsSendLater=function(n,a,d){"
                        "if(window.qsHolding){window.qsHeld.push([n,a,d]);return;}"
-                       "return qsLaterBefore(n,a,d);};"
-                       "var qsPaintedBefore=jsInterface.placePainted;"
-                       "jsInterface.placePainted=function(s){window.qsHolding=true;qsPaintedBefore(s);}"));
-    QSignalSpy painted(&page.view, &BookPageView::goToPainted);
+                       "return qsLaterBefore(n,a,d);};") +
+            setOnPlacePainted("qsHolding"));
     GoToRequest request;
-    request.section = page.source->sectionForBibleKey(key(45, 8, 28));
-    request.following = true;
-    ASSERT_TRUE(page.view.goTo(page.source, request));
-    ASSERT_TRUE(waitFor([&] { return painted.count() > 0; }));
+    ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
     ASSERT_TRUE(waitFor([&] { return js(page.view, QStringLiteral("window.qsHeld.length")).toInt() > 0; }));
     EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
     // The reader scrolls down, then the answers come.
