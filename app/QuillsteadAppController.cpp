@@ -446,29 +446,58 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
             return;
         }
         const SourceTuple::Ptr incoming = SourceTuple::sourceTupleForSource(doc);
-        const Placement placement = placeBookFile(*incoming, info.fileName());
+        const Placement placement = placeBookFile(*incoming, info.absoluteFilePath());
         if (placement.keep) {
-            // An older copy never replaces the newer one installed: that one is opened instead.
-            Alert alert;
-            alert.style = AlertStyle::Informational;
-            alert.messageText =
-                QStringLiteral("A newer copy of \"%1\" is already installed.").arg(placement.keep->name());
-            alert.informativeText = QStringLiteral(
-                "%1 holds an older edition or revision of this book; the installed copy is kept and opened.")
-                                        .arg(info.absoluteFilePath());
-            m_environment.alert().runModal(alert);
+            // An older copy never replaces the newer one installed, nor does another copy of the
+            // same revision (a damaged one still opens, short of the text its damage covers): the
+            // installed copy is opened instead.
+            if (placement.kept != Placement::Kept::SameCopy) {
+                Alert alert;
+                alert.style = AlertStyle::Informational;
+                if (placement.kept == Placement::Kept::Newer) {
+                    alert.messageText =
+                        QStringLiteral("A newer copy of \"%1\" is already installed.").arg(placement.keep->name());
+                    alert.informativeText = QStringLiteral(
+                        "%1 holds an older edition or revision of this book; the installed copy is kept and opened.")
+                                                .arg(info.absoluteFilePath());
+                } else {
+                    alert.style = AlertStyle::Warning;
+                    alert.messageText = QStringLiteral(
+                        "\"%1\" is already installed, and this copy of it differs from the installed one.")
+                                            .arg(placement.keep->name());
+                    alert.informativeText =
+                        QStringLiteral("%1 holds the same edition and revision of this book as %2, but not the same "
+                                       "contents: one of them may be damaged. The installed copy is kept and opened; "
+                                       "only a newer revision replaces it.")
+                            .arg(info.absoluteFilePath(), placement.keep->filepath());
+                }
+                m_environment.alert().runModal(alert);
+            }
             openInstalledBook(placement.keep);
             return;
         }
         installed = placement.destination;
-        // The copy replaces a file of the same name only when it is the same book at an equal or
-        // newer revision, and only once it is complete and opens as a book.
+        // The copy replaces a file of the same name only when it is the same book at a newer
+        // revision (or the same bytes again), and only once it is complete and opens as a book; a
+        // copy that replaces an installed book must also read through, every section of it.
         QString error;
-        if (!BookFileInstall::installCopy(info.absoluteFilePath(), installed, &error)) {
+        const BookFileInstall::Check check =
+            placement.replaces ? BookFileInstall::Check::ReadsThrough : BookFileInstall::Check::Opens;
+        if (!BookFileInstall::installCopy(info.absoluteFilePath(), installed, &error, check)) {
             Alert alert;
             alert.messageText = QStringLiteral("The book file could not be copied into the books folder.");
             alert.informativeText = error;
+            if (placement.replaces) {
+                alert.messageText =
+                    QStringLiteral("The installed copy of \"%1\" is kept.").arg(placement.replaces->name());
+                alert.informativeText =
+                    QStringLiteral("%1 holds a newer revision of this book, but it cannot replace the installed "
+                                   "copy: %2")
+                        .arg(info.absoluteFilePath(), error);
+            }
             m_environment.alert().runModal(alert);
+            if (placement.replaces)
+                openInstalledBook(placement.replaces);
             return;
         }
         library.forgetSourceAtPath(installed);
@@ -487,23 +516,42 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
 }
 
 QuillsteadAppController::Placement QuillsteadAppController::placeBookFile(
-    const SourceTuple& incoming, const QString& fileName)
+    const SourceTuple& incoming, const QString& path)
 {
     const SourceTupleArray::Ptr all = m_environment.books().allSources();
     const QString books = AppFolders::booksDirectory();
     const auto version = [](const SourceTuple& t) { return std::pair(t.editionNumber(), t.revisionNumber()); };
+    Placement placement;
     const SourceTuple::Ptr same = all->tupleForPubID(incoming.pubID(), incoming.bookID());
-    if (same && !same->isFakeJournalDoc() && version(incoming) < version(*same))
-        return {{}, same};
-    const QString target = QDir(books).filePath(fileName);
+    if (same && !same->isFakeJournalDoc() && BookFileInstall::isRegularFile(same->filepath())) {
+        if (version(incoming) < version(*same)) {
+            placement.keep = same;
+            placement.kept = Placement::Kept::Newer;
+            return placement;
+        }
+        if (version(incoming) == version(*same)) {
+            // The same revision is never installed twice and never replaces the installed copy.
+            placement.keep = same;
+            placement.kept = BookFileInstall::haveSameContents(path, same->filepath())
+                ? Placement::Kept::SameCopy
+                : Placement::Kept::SameRevisionDiffers;
+            return placement;
+        }
+        placement.replaces = same;
+    }
+    const QString target = QDir(books).filePath(QFileInfo(path).fileName());
+    placement.destination = target;
     if (!QFileInfo::exists(target))
-        return {target, {}};
-    // The file of that name is replaced only by the same book (an update, or the same copy again);
-    // any other book is installed beside it under a free name.
+        return placement;
+    // The file of that name is replaced only by the same book (an update); any other book is
+    // installed beside it under a free name.
     const SourceTuple::Ptr there = all->tupleForFile(target);
-    if (there && there->isEqual(incoming))
-        return {target, {}};
-    return {BookFileInstall::freePathFor(target), {}};
+    if (there && there->isEqual(incoming)) {
+        placement.replaces = there;
+        return placement;
+    }
+    placement.destination = BookFileInstall::freePathFor(target);
+    return placement;
 }
 
 void QuillsteadAppController::openInstalledBook(const SourceTuple::Ptr& book)

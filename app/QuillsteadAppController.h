@@ -117,12 +117,16 @@ signals:
 
 private:
     // Where a book file from outside the books folder goes: `destination`, or nowhere when `keep`
-    // (a newer copy of the same book installed) is set.
+    // (the installed copy of the same book, opened instead) is set, for the reason `kept` gives. A
+    // copy that `replaces` an installed book must read through before it takes its place.
     struct Placement {
+        enum class Kept { No, Newer, SameCopy, SameRevisionDiffers };
         QString destination;
         std::shared_ptr<SourceTuple> keep;
+        Kept kept = Kept::No;
+        std::shared_ptr<SourceTuple> replaces;
     };
-    Placement placeBookFile(const SourceTuple& incoming, const QString& fileName);
+    Placement placeBookFile(const SourceTuple& incoming, const QString& path);
     void openInstalledBook(const std::shared_ptr<SourceTuple>& book);
     // The alert for a book file that cannot be opened: which file, and why.
     void showBookFileProblem(const QString& fileName, const QString& why);

@@ -1,5 +1,8 @@
 #include "library/BookFileInstall.h"
 
+#include "documents/cBookDoc.h"
+#include "engine/bookfile/cBkBookFile.h"
+#include "engine/bookfile/cBkSectionTextWriter.h"
 #include "library/SourceTuple.h"
 #include "platform/FileSave.h"
 
@@ -87,7 +90,49 @@ bool replaceWith(const QString& partial, const QString& destination)
     return std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(destination).constData()) == 0;
 }
 
-bool installCopy(const QString& source, const QString& destination, QString* error)
+bool readsThrough(const QString& path, QString* reason)
+{
+    QString ignored;
+    QString& why = reason != nullptr ? *reason : ignored;
+    const std::shared_ptr<cSourceDoc> doc = SourceTuple::allocateSourceForFile(path, &why);
+    if (!doc)
+        return false;
+    auto* book = dynamic_cast<cBookDoc*>(doc.get());
+    if (book == nullptr || book->bookFile() == nullptr) {
+        why = QStringLiteral("the book's text cannot be read");
+        return false;
+    }
+    const std::uint32_t sections = book->GetNumSections();
+    cLString8 text;
+    // A section that does not render, or whose text holds codes the book cannot have (the book file
+    // notes the damage once and goes on), is not read.
+    for (std::uint32_t s = 0; s < sections; ++s) {
+        cBkTextRangeOptions options;
+        if (!book->sectionText(s, text, options, nullptr) || book->bookFile()->damageReported()) {
+            why = QStringLiteral("section %1 of %2 cannot be read").arg(s + 1).arg(sections);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool haveSameContents(const QString& a, const QString& b)
+{
+    QFile first(a);
+    QFile second(b);
+    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly) || first.size() != second.size())
+        return false;
+    while (true) {
+        const QByteArray x = first.read(kCopyChunk);
+        const QByteArray y = second.read(kCopyChunk);
+        if (x != y || first.error() != QFileDevice::NoError || second.error() != QFileDevice::NoError)
+            return false;
+        if (x.isEmpty())
+            return true;
+    }
+}
+
+bool installCopy(const QString& source, const QString& destination, QString* error, Check check)
 {
     QString ignored;
     QString& why = error != nullptr ? *error : ignored;
@@ -118,7 +163,10 @@ bool installCopy(const QString& source, const QString& destination, QString* err
     partial.close();
     {
         QString reason;
-        if (SourceTuple::allocateSourceForFile(partial.fileName(), &reason) == nullptr) {
+        const bool good = check == Check::ReadsThrough
+            ? readsThrough(partial.fileName(), &reason)
+            : SourceTuple::allocateSourceForFile(partial.fileName(), &reason) != nullptr;
+        if (!good) {
             why = QStringLiteral("%1 does not open as a book: %2.").arg(source, reason);
             return false;
         }

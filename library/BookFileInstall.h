@@ -35,10 +35,23 @@ QString freePathFor(const QString& path);
 // were, when the system refuses.
 bool replaceWith(const QString& partial, const QString& destination);
 
+// The book file at `path` opens as a book and every one of its sections reads. A copy damaged past
+// its header still opens but loses the sections the damage covers; this finds it. False, with
+// `reason` naming the first section that does not read, otherwise. Reads the whole text: seconds
+// for the largest books.
+bool readsThrough(const QString& path, QString* reason);
+
+// How much of a copy is checked before it takes the final name: that it opens as a book, or that
+// it also reads through (a copy that replaces an installed book).
+enum class Check { Opens, ReadsThrough };
+
 // Copies the regular file `source` to `destination` through a unique partial file beside it, checks
-// that the copy opens as a book and then replaces `destination`. On any failure `destination` is
+// the copy as `check` says and then replaces `destination`. On any failure `destination` is
 // untouched, the partial file is gone and `error` says why.
-bool installCopy(const QString& source, const QString& destination, QString* error);
+bool installCopy(const QString& source, const QString& destination, QString* error, Check check = Check::Opens);
+
+// The two files hold the same bytes (false when either cannot be read).
+bool haveSameContents(const QString& a, const QString& b);
 
 // Removes every partial book file under `folder` (at any depth); the paths removed.
 QStringList sweepPartialFiles(const QString& folder);

@@ -322,6 +322,17 @@ SourceTuple::Ptr SourceManager::addNewSource(const QString& path, bool setRemova
             tuple->releaseSourceDoc();
             return old;
         }
+        // A second file of the same edition and revision never replaces the listed one while that
+        // is still there: it may be a damaged copy, which opens but lacks the text its damage covers.
+        const bool sameRevision =
+            tuple->editionNumber() == old->editionNumber() && tuple->revisionNumber() == old->revisionNumber();
+        if (sameRevision && old->filepath() != path && BookFileInstall::isRegularFile(old->filepath())) {
+            skip(path,
+                QStringLiteral("%1 holds this edition and revision of the book (%2)")
+                    .arg(old->filepath(), old->sourceTupleID().colonString()));
+            tuple->releaseSourceDoc();
+            return old;
+        }
         // The added file wins. When it is the listed file itself (re-copied with a new date), its
         // record is made again from the file's present contents and the file stays.
         const bool samePath = old->filepath() == path;

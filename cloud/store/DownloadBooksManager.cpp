@@ -189,6 +189,9 @@ void DownloadBooksManager::startNextDownload()
     else
         m_targetFileName = freeFinalPath(target.absoluteFilePath());
     m_tempFileName = BookFileInstall::partialPathFor(m_targetFileName);
+    // The partial file is the download's own: whatever has its name (a link planted there) goes
+    // first, so the write never lands where a link points.
+    QFile::remove(m_tempFileName);
     m_file = std::make_unique<QFile>(m_tempFileName);
     if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         fail(problem(tr("The book file could not be written: %1").arg(m_file->errorString())));
@@ -344,8 +347,12 @@ std::optional<StoreError> DownloadBooksManager::checkFile()
         return problem(tr("The book file arrived damaged: its checksum does not match."));
     if (!m_headerMd5.isEmpty() && m_headerMd5 != m_md5.result())
         return problem(tr("The book file arrived damaged: its checksum does not match."));
+    // An update that replaces an installed book must read through, every section of it; a new
+    // book must open.
     QString reason;
-    if (!SourceTuple::allocateSourceForFile(m_tempFileName, &reason))
+    const bool replacing = QFileInfo::exists(m_targetFileName);
+    if (replacing ? !BookFileInstall::readsThrough(m_tempFileName, &reason)
+                  : !SourceTuple::allocateSourceForFile(m_tempFileName, &reason))
         return StoreError {QStringLiteral("Quillstead"), 1,
             tr("There was a problem reading this book after it was downloaded."),
             tr("The book may not be in a recognized format or may require a newer version of the reader."), QString()};

@@ -60,6 +60,38 @@ TEST(BookFileInstall, AFailedCopyLeavesTheInstalledBookAndNoPartialFile)
     EXPECT_EQ(readBytes(installed), readBytes(update));
 }
 
+// KJV with 2,000 bytes changed a megabyte in still opens, but its text from 2 Kings 9 on is gone:
+// such a copy never replaces an installed book.
+TEST(BookFileInstall, ADamagedCopyThatStillOpensDoesNotReadThroughAndReplacesNothing)
+{
+    QTemporaryDir dir;
+    const QByteArray good = readBytes(sampleBook(QStringLiteral("KJV.tvk")));
+    ASSERT_GT(good.size(), 1002000);
+    QByteArray bytes = good;
+    for (int i = 1000000; i < 1002000; ++i)
+        bytes[i] = char(bytes[i] ^ 0x5A);
+    const QString damaged = dir.filePath(QStringLiteral("damaged/KJV.tvk"));
+    ASSERT_TRUE(writeBytes((QDir().mkpath(dir.filePath(QStringLiteral("damaged"))), damaged), bytes));
+    const QString installed = dir.filePath(QStringLiteral("books/KJV.tvk"));
+    ASSERT_TRUE(writeBytes((QDir().mkpath(dir.filePath(QStringLiteral("books"))), installed), good));
+
+    QString reason;
+    EXPECT_TRUE(BookFileInstall::readsThrough(installed, &reason)) << reason.toStdString();
+    EXPECT_FALSE(BookFileInstall::readsThrough(damaged, &reason));
+    EXPECT_TRUE(reason.startsWith(QStringLiteral("section "))) << reason.toStdString();
+    EXPECT_FALSE(BookFileInstall::haveSameContents(damaged, installed));
+    EXPECT_TRUE(BookFileInstall::haveSameContents(sampleBook(QStringLiteral("KJV.tvk")), installed));
+
+    // A check of the opening alone lets it through; the read-through check keeps the installed file.
+    QString error;
+    EXPECT_FALSE(BookFileInstall::installCopy(damaged, installed, &error, BookFileInstall::Check::ReadsThrough));
+    EXPECT_TRUE(error.contains(QStringLiteral("cannot be read"))) << error.toStdString();
+    EXPECT_EQ(readBytes(installed), good);
+    EXPECT_EQ(filesIn(dir.filePath(QStringLiteral("books"))), QStringList {"KJV.tvk"});
+    const QString fresh = dir.filePath(QStringLiteral("fresh/KJV.tvk"));
+    EXPECT_TRUE(BookFileInstall::installCopy(damaged, fresh, &error)) << error.toStdString();
+}
+
 TEST(BookFileInstall, PathsAreComparedAsTheFilesTheyName)
 {
     QTemporaryDir dir;

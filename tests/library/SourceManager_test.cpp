@@ -274,7 +274,8 @@ TEST(SourceManager, CopiesOfOneBookFollowEditionAndRevision)
     // Revisions: 5 beats 4.
     ASSERT_TRUE(writeSmallBook(p.books + "/e.tvk", 52, 62, 1, 5, "Rev Five"));
     ASSERT_TRUE(writeSmallBook(p.books + "/f.tvk", 52, 62, 1, 4, "Rev Four"));
-    // The very same book twice: the second file met is listed, the first set aside.
+    // The same edition and revision twice: the first file met is listed and the second, which may be
+    // a damaged copy, stays where it is, unlisted.
     ASSERT_TRUE(writeSmallBook(p.books + "/g.tvk", 53, 63, 1, 1, "Twin"));
     ASSERT_TRUE(writeSmallBook(p.books + "/h.tvk", 53, 63, 1, 1, "Twin"));
     SourceManager m(p.folders());
@@ -283,13 +284,13 @@ TEST(SourceManager, CopiesOfOneBookFollowEditionAndRevision)
     EXPECT_EQ(p.books + "/b.tvk", all->tupleForPubID(50, 60)->filepath());
     EXPECT_EQ(p.books + "/c.tvk", all->tupleForPubID(51, 61)->filepath());
     EXPECT_EQ(p.books + "/e.tvk", all->tupleForPubID(52, 62)->filepath());
-    EXPECT_EQ(p.books + "/h.tvk", all->tupleForPubID(53, 63)->filepath());
-    EXPECT_EQ((QStringList {"a.tvk", "g.tvk"}), p.refusedFiles());
-    EXPECT_TRUE(QFile::exists(p.books + "/d.tvk"));
-    EXPECT_TRUE(QFile::exists(p.books + "/f.tvk"));
+    EXPECT_EQ(p.books + "/g.tvk", all->tupleForPubID(53, 63)->filepath());
+    EXPECT_EQ((QStringList {"a.tvk"}), p.refusedFiles());
+    for (const char* unlisted : {"/d.tvk", "/f.tvk", "/h.tvk"})
+        EXPECT_TRUE(QFile::exists(p.books + unlisted)) << unlisted;
     EXPECT_EQ(4, m.skippedFiles().size());
     // Nothing the user had is gone: every file is in the books folder or set aside.
-    EXPECT_EQ(6, QDir(p.books).entryList(QDir::Files).size());
+    EXPECT_EQ(7, QDir(p.books).entryList(QDir::Files).size());
 }
 
 TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
@@ -322,6 +323,14 @@ TEST(SourceManager, AddingReplacingAndRemovingAnnounceEveryChange)
     EXPECT_EQ(2, m.allSources()->count());
     EXPECT_FALSE(QFile::exists(p.books + "/two.tvk"));
     EXPECT_EQ((QStringList {"two.tvk"}), p.refusedFiles());
+
+    // Another file of the same edition and revision (a damaged copy opens too) never replaces it.
+    r.seen.clear();
+    ASSERT_TRUE(writeSmallBook(p.books + "/two-c.tvk", 70, 2, 2, 1, "Two Copied"));
+    EXPECT_EQ(m.addNewSource(p.books + "/two-c.tvk"), added);
+    EXPECT_TRUE(r.seen.isEmpty());
+    EXPECT_EQ(m.allSources()->tupleForPubID(70, 2)->filepath(), p.books + "/two-b.tvk");
+    ASSERT_TRUE(QFile::remove(p.books + "/two-c.tvk"));
 
     // A refused file copied in is set aside and announces nothing.
     r.seen.clear();
