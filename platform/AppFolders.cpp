@@ -77,3 +77,31 @@ QString AppFolders::bookImageCache(const QVariantMap& id)
             identityText(id.value(AppFoldersBookIDKey)), identityText(id.value(AppFoldersEditionNumberKey)),
             identityText(id.value(AppFoldersRevisionNumberKey)));
 }
+
+bool AppFolders::isProfileFile(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo file(path);
+    // The file's folder, as written and with every link in it resolved: a profile reached through
+    // a linked home or data folder is still the profile.
+    const QString folder = QDir::cleanPath(file.absolutePath());
+    const QString canonicalFolder = QFileInfo(folder).canonicalFilePath();
+    const auto within = [&](const QString& root) {
+        const QString canonicalRoot = QFileInfo(root).canonicalFilePath();
+        for (const auto& [dir, top] : {std::pair(folder, root), std::pair(canonicalFolder, canonicalRoot)}) {
+            if (!dir.isEmpty() && !top.isEmpty() && (dir == top || dir.startsWith(top + QLatin1Char('/'))))
+                return true;
+        }
+        return false;
+    };
+    if (within(privateDataDirectory()) || within(cacheDirectory()))
+        return true;
+    const QString config = standardFolder(QStandardPaths::GenericConfigLocation);
+    if (within(config + QLatin1Char('/') + bundleIdentifier()))
+        return true;
+    // The settings file sits in the configuration folder itself, under the program's name.
+    const bool inConfig =
+        folder == config || (!canonicalFolder.isEmpty() && canonicalFolder == QFileInfo(config).canonicalFilePath());
+    return inConfig && file.fileName().startsWith(bundleIdentifier());
+}

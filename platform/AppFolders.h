@@ -38,6 +38,11 @@ public:
     static QString localCacheDirectory();
     static QString downloadsDirectory();
 
+    // `path` names a file of the profile: inside the private data or cache folder, or one of the
+    // program's own files and folders in the configuration folder (the settings). A save there
+    // replaces a link in the file's place instead of writing through it.
+    static bool isProfileFile(const QString& path);
+
     // "<cache>/TVK Substorage Files/<publisher>/<book>-<edition>-<revision>", from the four keys
     // above (numbers or strings, written as their text). Not created: the writer creates it.
     static QString bookImageCache(const QVariantMap& bookIdentity);

@@ -1,5 +1,6 @@
 #include "platform/FileSave.h"
 
+#include "platform/AppFolders.h"
 #include "platform/SaveFailureAlerts.h"
 
 #include <QDebug>
@@ -48,6 +49,18 @@ bool FileSave::open(Folder folder)
     const QString dir = QFileInfo(m_path).absolutePath();
     if (folder == Folder::Make && !QDir().mkpath(dir))
         return fail(QStringLiteral("The folder %1 could not be made.").arg(dir));
+    // QSaveFile writes to the file a link names; inside the profile the link goes instead, and the
+    // save makes a file of its own. What the link named is no copy of the profile's, and is left
+    // as it was.
+    const QFileInfo existing(m_path);
+    if (existing.isSymLink() && AppFolders::isProfileFile(m_path)) {
+        qWarning().noquote() << "replacing the link" << m_path << "to" << existing.symLinkTarget() << "with a file";
+        if (!QFile::remove(m_path))
+            return fail(QStringLiteral("The link %1 in the file's place could not be removed.").arg(m_path));
+        m_hadCopy = false;
+    } else {
+        m_hadCopy = existing.isFile();
+    }
     if (!m_file.open(QIODevice::WriteOnly))
         return fail(m_file.errorString());
     m_opened = true;
@@ -106,7 +119,7 @@ bool FileSave::fail(const QString& reason)
     m_failed = true;
     m_error = reason.isEmpty() ? QStringLiteral("The file could not be written.") : reason;
     if (m_reporting == Reporting::Alert)
-        SaveFailureAlerts::reportFailure(m_what, m_path, m_error);
+        SaveFailureAlerts::reportFailure(m_what, m_path, m_error, m_hadCopy);
     else
         qWarning().noquote() << "could not save" << m_path << ":" << m_error;
     return false;

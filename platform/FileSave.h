@@ -6,6 +6,11 @@
 // and then renames a truncated file over the good one when the disk is full. On any failure the
 // temporary file is dropped and the target keeps its old contents.
 //
+// Inside the profile's folders (AppFolders::isProfileFile) a symbolic link in the target's place
+// is replaced by the saved file, never written through: a link planted there cannot send the
+// profile's files elsewhere. Elsewhere (a place the user chose) the save goes to the file the link
+// names, as the user expects of a link.
+//
 // A failed save is reported to SaveFailureAlerts under `what`, the words that name what was being
 // saved to the user ("your screen layout"); the user is told once per `what` until a save of it
 // succeeds again. An empty `what` reports as "files in the folder ...", the file's folder. A caller that tells the user
@@ -47,6 +52,8 @@ public:
     // A write, the open or the commit failed (the target is as it was).
     bool failed() const { return m_failed; }
     const QString& path() const { return m_path; }
+    // A copy of the file was there when the save opened (a failed save keeps it).
+    bool hadCopy() const { return m_hadCopy; }
     const QString& what() const { return m_what; }
     QString errorString() const { return m_error; }
 
@@ -69,4 +76,5 @@ private:
     Reporting m_reporting;
     bool m_opened = false;
     bool m_failed = false;
+    bool m_hadCopy = false;
 };

@@ -26,7 +26,7 @@ State& state()
 
 }  // namespace
 
-void SaveFailureAlerts::reportFailure(const QString& what, const QString& path, const QString& reason)
+void SaveFailureAlerts::reportFailure(const QString& what, const QString& path, const QString& reason, bool copyKept)
 {
     qWarning().noquote() << "could not save" << path << ":" << reason;
     State& s = state();
@@ -34,7 +34,7 @@ void SaveFailureAlerts::reportFailure(const QString& what, const QString& path, 
     if (s.said.contains(what))
         return;
     s.said.insert(what);
-    s.pending.append(alertFor(what, path, reason));
+    s.pending.append(alertFor(what, path, reason, copyKept));
     if (s.scheduled)
         return;
     s.scheduled = runOnMainThread([] { showPending(); });
@@ -61,7 +61,7 @@ void SaveFailureAlerts::showPending()
         Alerts::shared().runModal(alert);
 }
 
-Alert SaveFailureAlerts::alertFor(const QString& what, const QString& path, const QString& reason)
+Alert SaveFailureAlerts::alertFor(const QString& what, const QString& path, const QString& reason, bool copyKept)
 {
     Alert alert;
     alert.style = AlertStyle::Critical;
@@ -71,10 +71,11 @@ Alert SaveFailureAlerts::alertFor(const QString& what, const QString& path, cons
         why = QStringLiteral("The file could not be written.");
     else if (!why.endsWith(QLatin1Char('.')))
         why += QLatin1Char('.');
-    alert.informativeText = QStringLiteral(
-        "%1\n\nFile: %2\n\nThe copy saved before is kept. Check that the disk has free space and that the folder "
-        "can be written. Until a save succeeds again, further failures to save this are written to the log only.")
-                                .arg(why, path);
+    const QString kept = copyKept ? QStringLiteral("The copy saved before is kept. ") : QString();
+    alert.informativeText =
+        QStringLiteral("%1\n\nFile: %2\n\n%3Check that the disk has free space and that the folder can be written. "
+                       "Until a save succeeds again, further failures to save this are written to the log only.")
+            .arg(why, path, kept);
     return alert;
 }
 

@@ -16,14 +16,15 @@
 
 class SaveFailureAlerts {
 public:
-    // A save of `what` to `path` failed for `reason` (the system's words).
-    static void reportFailure(const QString& what, const QString& path, const QString& reason);
+    // A save of `what` to `path` failed for `reason` (the system's words); `copyKept`: a copy saved
+    // before is still there (the alert says so only then).
+    static void reportFailure(const QString& what, const QString& path, const QString& reason, bool copyKept);
     // A save of `what` succeeded: its next failure is shown again.
     static void reportSuccess(const QString& what);
     // Main thread: shows every alert reported and not shown yet, now.
     static void showPending();
     // The alert shown for one failure.
-    static Alert alertFor(const QString& what, const QString& path, const QString& reason);
+    static Alert alertFor(const QString& what, const QString& path, const QString& reason, bool copyKept);
     // Forgets what was said and drops what is pending (tests).
     static void reset();
 };

@@ -1,6 +1,7 @@
 #include "platform/UserDefaults.h"
 
 #include "platform/AppFolders.h"
+#include "platform/FileSave.h"
 #include "platform/SaveFailureAlerts.h"
 #include "platform/VariantKinds.h"
 
@@ -144,6 +145,31 @@ QString settingsWhat()
     return QStringLiteral("your settings");
 }
 
+// More than any settings file holds; a larger file behind a link is not copied.
+constexpr qint64 kMaxSettingsFileBytes = qint64(64) << 20;
+
+// QSettings writes to the file a link in its place names. The settings file is the profile's own
+// wherever it lies: a link there is replaced by a file of what it reads now (the settings read at
+// start came from it), so that the write stays in the profile and the link's target is never
+// written. A link to nothing readable is only removed. False: the link is still there.
+bool replaceLinkWithCopy(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isSymLink())
+        return true;
+    QByteArray bytes;
+    QFile file(path);
+    if (info.isFile() && file.open(QIODevice::ReadOnly) && file.size() <= kMaxSettingsFileBytes)
+        bytes = file.readAll();
+    file.close();
+    qWarning("The settings file %s was a link; it is replaced by a file of its own", qPrintable(path));
+    if (!QFile::remove(path))
+        return false;
+    if (!bytes.isEmpty())
+        FileSave::writeFile(path, bytes, settingsWhat());
+    return true;
+}
+
 std::mutex g_standardMutex;
 std::shared_ptr<UserDefaults> g_standard;
 
@@ -183,6 +209,11 @@ void UserDefaults::syncKeepingThePreviousFile()
     // it short. The file it replaces is held under a second name meanwhile (a hard link: no space
     // needed) and put back unless the new one reads back whole: every line ended, every key there.
     const QString path = m_settings->fileName();
+    if (!replaceLinkWithCopy(path)) {
+        SaveFailureAlerts::reportFailure(
+            settingsWhat(), path, QStringLiteral("The settings file is a link that could not be replaced."), false);
+        return;
+    }
     const QString held = path + QStringLiteral(".previous");
     const QByteArray heldName = QFile::encodeName(held);
     ::unlink(heldName.constData());
@@ -201,7 +232,7 @@ void UserDefaults::syncKeepingThePreviousFile()
     }
     if (holding)
         std::rename(heldName.constData(), QFile::encodeName(path).constData());
-    SaveFailureAlerts::reportFailure(settingsWhat(), path, problem);
+    SaveFailureAlerts::reportFailure(settingsWhat(), path, problem, holding);
 }
 
 bool UserDefaults::isWrittenWhole(const QString& path) const

@@ -41,6 +41,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "reports/AutoStudyCSS.h"
 #include "search/execution/cMultiBookSearchHits.h"
 #include "search/execution/cSearchExpressionResult.h"
 #include "studypane/StudyPaneViewController.h"
@@ -1329,6 +1330,30 @@ TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
     stillInstalled("a damaged copy");
     EXPECT_EQ(opened.size(), 3);
 
+    // A copy of the same revision with 2,000 bytes changed a megabyte in still opens, short of the
+    // text from 2 Kings 9 on: the installed book is kept and opened, and the user told why.
+    const QString hurt = elsewhere.filePath(QStringLiteral("hurt/KJV.tvk"));
+    QDir().mkpath(QFileInfo(hurt).path());
+    {
+        QByteArray bytes = original;
+        ASSERT_GT(bytes.size(), 1002000);
+        for (int i = 1000000; i < 1002000; ++i)
+            bytes[i] = char(bytes[i] ^ 0x5A);
+        QFile f(hurt);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(bytes), bytes.size());
+    }
+    app.loadAndOpenBook(hurt);
+    stillInstalled("a damaged copy of the same revision");
+    ASSERT_EQ(s_alerts->shown().size(), 2);
+    EXPECT_TRUE(s_alerts->shown()[1].messageText.endsWith(
+        QStringLiteral("is already installed, and this copy of it differs from the installed one.")))
+        << s_alerts->shown()[1].messageText.toStdString();
+    EXPECT_TRUE(s_alerts->shown()[1].informativeText.contains(hurt));
+    EXPECT_TRUE(s_alerts->shown()[1].informativeText.contains(QStringLiteral("The installed copy is kept and opened")));
+    EXPECT_EQ(opened.size(), 4);
+    EXPECT_EQ(QDir(books).entryList({QStringLiteral("KJV*")}, QDir::Files), QStringList {"KJV.tvk"});
+
     // Another whole book under that name never replaces it: it is installed beside it under a free
     // name and opened, and both books stay in the library.
     const QString other = elsewhere.filePath(QStringLiteral("other/KJV.tvk"));
@@ -1341,14 +1366,62 @@ TEST_F(Shell, OpeningTheInstalledBookFileKeepsTheBook)
     const SourceTuple::Ptr nave = SourceManager::singleton().allSources()->tupleForFile(beside);
     ASSERT_TRUE(nave);
     EXPECT_NE(nave->bookID(), 101);
-    EXPECT_EQ(s_alerts->shown().size(), 1);
-    // The same book again (the copy that comes with the reader) replaces the file of its name.
+    EXPECT_EQ(s_alerts->shown().size(), 2);
+    // The same book again (the copy that comes with the reader, the same bytes) opens the installed one.
     app.loadAndOpenBook(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk"));
     stillInstalled("the same book again");
-    EXPECT_EQ(opened, (QStringList {"101", "101", "101", QString::number(nave->bookID()), "101"}));
-    EXPECT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(opened, (QStringList {"101", "101", "101", "101", QString::number(nave->bookID()), "101"}));
+    EXPECT_EQ(s_alerts->shown().size(), 2);
     SourceManager::singleton().removeSourceForPubID(nave->pubID(), nave->bookID());
     NotificationCenter::defaultCenter().removeObserver(&opened);
+    quit();
+}
+
+// A symbolic link planted in the profile in place of a file the reader saves (the password, the
+// layouts, the report styles, the settings) is replaced by the saved file: what it points at
+// outside the profile is never written.
+TEST_F(Shell, SavesInTheProfileReplacePlantedLinksAndLeaveTheirTargetsAlone)
+{
+    QuillsteadAppController& app = launch();
+    UserDefaults& settings = reader_test::programEnvironment().settings();
+    settings.setBool(true, QStringLiteral("linkTestBefore"));
+    const QStringList files {dataFile(QStringLiteral("account-password")), dataFile(AppFolders::kLayoutArchiveFileName),
+        AutoStudyCSS::userCopyPath(), settings.filePath()};
+    QTemporaryDir outside;
+    QStringList targets;
+    QList<QByteArray> before;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        targets << outside.filePath(QStringLiteral("target%1").arg(i));
+        // The settings' link names a copy of them: they come along into the file that replaces it.
+        before << (files[i] == settings.filePath() ? fileBytes(files[i]) : QByteArray("not the reader's\n"));
+        QFile f(targets[i]);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_EQ(f.write(before[i]), before[i].size());
+        f.close();
+        QDir().mkpath(QFileInfo(files[i]).path());
+        QFile::remove(files[i]);
+        ASSERT_TRUE(QFile::link(targets[i], files[i])) << files[i].toStdString();
+    }
+
+    ASSERT_TRUE(qs::cloud::CustomerPassword::store(QStringLiteral("secret")));
+    ASSERT_TRUE(app.archiveLayouts());
+    QString why;
+    ASSERT_TRUE(AutoStudyCSS().saveCSSEditorContents(QStringLiteral("p { color: teal; }"), why)) << why.toStdString();
+    settings.setBool(true, QStringLiteral("linkTestAfter"));
+
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        EXPECT_EQ(fileBytes(targets[i]), before[i]) << targets[i].toStdString();
+        EXPECT_FALSE(QFileInfo(files[i]).isSymLink()) << files[i].toStdString();
+        EXPECT_TRUE(QFileInfo(files[i]).isFile()) << files[i].toStdString();
+    }
+    EXPECT_EQ(qs::cloud::CustomerPassword::load(), QStringLiteral("secret"));
+    EXPECT_TRUE(fileBytes(AutoStudyCSS::userCopyPath()).contains("teal"));
+    UserDefaults reread(settings.filePath());
+    EXPECT_TRUE(reread.boolForKey(QStringLiteral("linkTestBefore")));
+    EXPECT_TRUE(reread.boolForKey(QStringLiteral("linkTestAfter")));
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+    qs::cloud::CustomerPassword::clear();
+    QFile::remove(AutoStudyCSS::userCopyPath());
     quit();
 }
 

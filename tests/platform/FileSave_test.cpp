@@ -162,6 +162,8 @@ TEST_F(FileSaveTest, FailuresAreSaidOncePerKindUntilASaveOfItSucceeds)
     EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(layout));
     EXPECT_TRUE(m_alerts->shown()[0].informativeText.contains(QStringLiteral("The copy saved before is kept")));
     EXPECT_EQ(m_alerts->shown()[1].messageText, QStringLiteral("Quillstead could not save the reading history."));
+    // Nothing was saved there before, so no copy is said to be kept.
+    EXPECT_FALSE(m_alerts->shown()[1].informativeText.contains(QStringLiteral("copy saved before")));
     SaveFailureAlerts::showPending();
     EXPECT_EQ(m_alerts->shown().size(), 2);
 
