@@ -50,6 +50,7 @@ QString AboutThisBookWindowController::pageHtml(SourceTuple& book, const UserDef
     // attribute are left out.
     QString family = defaults.stringForKey(QStringLiteral("bodyFont"));
     family.remove(QRegularExpression(QStringLiteral("[\"'<>;{}\\\\&]")));
+    // html-safe: the family lost every character that could leave the declaration; the contents are built with their texts escaped
     return QStringLiteral("<html><body style='margin:3px; font:normal %1pt %2;'>%3</body></html>")
         .arg(QString::number(defaults.integerForKey(QStringLiteral("baseFontSize"))), family,
             book.aboutThisBookContents());

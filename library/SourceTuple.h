@@ -345,7 +345,10 @@ public:
     void resetProgress();
     quint32 numReadReadings();
 
+    // The citation as text (the clipboard), and for HTML: the name escaped, the author and the
+    // publisher as the book's own filtered HTML.
     QString bibliographicCitation() const;
+    QString bibliographicCitationHtml() const { return citation(true); }
     QString aboutThisBookContents();
 
 protected:

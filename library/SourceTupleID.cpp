@@ -58,6 +58,7 @@ quint64 SourceTupleID::hash() const
 
 QString SourceTupleID::description() const
 {
+    // html-safe: a debugging description, numbers only, never HTML
     return QStringLiteral("<SourceTupleID: pubID=%1 bookID=%2 editionNumber=%3 revisionNumber=%4 isValid=%5 "
                           "isFakeBibleDoc=%6 isFakeJournalDoc=%7>")
         .arg(m_pubID)

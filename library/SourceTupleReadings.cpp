@@ -109,20 +109,25 @@ QString SourceTuple::aboutThisBookContents()
                 .arg(m_name.toHtmlEscaped(),
                     m_subtitle.isEmpty() ? QString() : QStringLiteral(": %1").arg(m_subtitle.toHtmlEscaped()),
                     m_abbr.toHtmlEscaped());
+    // html-safe: the name escaped, the rest the book's own HTML filtered when the record was read
     html += QStringLiteral("<p>%1</p>").arg(citation(true));
+    // html-safe: the book's own HTML, filtered when the record was read
     html += m_copyrightText.isEmpty() ? QStringLiteral("<p>No copyright notice available.</p>")
                                       : QStringLiteral("<p>%1</p>").arg(m_copyrightText);
     html += QStringLiteral("<hr />");
+    // html-safe: numbers
     html += QStringLiteral("<p>Book Identifier: %1:%2:%3:%4<br />")
                 .arg(m_pubID)
                 .arg(m_bookID)
                 .arg(m_editionNumber)
                 .arg(m_revisionNumber);
+    // html-safe: numbers
     html += QStringLiteral("Minimum Book Reader Engine: %1.%2 (you have %3.%4)<br />")
                 .arg(m_minVerMaj)
                 .arg(m_minVerMin, 3, 10, QLatin1Char('0'))
                 .arg(1)
                 .arg(78, 3, 10, QLatin1Char('0'));
+    // html-safe: numbers
     html += QStringLiteral("Book File Format: %1.%2</p>").arg(m_fileVerMaj).arg(m_fileVerMin, 3, 10, QLatin1Char('0'));
     html += QStringLiteral("<p>This book is ");
     const QString noVerses = m_noVerseNums
@@ -134,18 +139,22 @@ QString SourceTuple::aboutThisBookContents()
         html += QStringLiteral("an unknown kind.</p>");
         break;
     case kKindBible:
+        // html-safe: a literal, chosen above
         html += QStringLiteral("a Bible.%1</p>").arg(noVerses);
         break;
     case kKindStrongsBible:
+        // html-safe: a literal, chosen above
         html += QStringLiteral("a Bible with Strong's numbers.%1</p>").arg(noVerses);
         break;
     case kKindWordAttributeBible:
         if (m_numWordAttributeDefinitions > 0) {
+            // html-safe: a literal, chosen above
             html += QStringLiteral("a Bible with word attributes.%1</p><p>Attributes:").arg(noVerses);
             for (qint64 i = 0; i < m_numWordAttributeDefinitions; ++i)
                 html += QStringLiteral("<br />%1").arg(humanReadableNameForAttribute(i).toHtmlEscaped());
             html += QStringLiteral("</p>");
         } else if (docSupports(::kDocSupportsStrongsHebrew) || docSupports(::kDocSupportsStrongsGreek)) {
+            // html-safe: a literal, chosen above
             html += QStringLiteral("a Bible with Strong's word numbers.%1</p><p>Contains:").arg(noVerses);
             if (docSupports(::kDocSupportsStrongsHebrew))
                 html += QStringLiteral("<br />Hebrew word numbers");
@@ -153,6 +162,7 @@ QString SourceTuple::aboutThisBookContents()
                 html += QStringLiteral("<br />Greek word numbers");
             html += QStringLiteral("</p>");
         } else {
+            // html-safe: a literal, chosen above
             html +=
                 QStringLiteral("a Bible that claims to have word attributes, but none were found!%1</p>").arg(noVerses);
         }
@@ -161,6 +171,7 @@ QString SourceTuple::aboutThisBookContents()
         html += QStringLiteral("a commentary.</p>");
         break;
     case kKindDevotional:
+        // html-safe: a number
         html += QStringLiteral("a devotional with %1 readings.</p>").arg(m_numReadings);
         break;
     case kKindDictionary:

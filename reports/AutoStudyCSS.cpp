@@ -78,6 +78,7 @@ void AutoStudyCSS::loadString()
 QString AutoStudyCSS::defaultCSSString() const
 {
     QString css =
+        // html-safe: the program's own style blocks
         QStringLiteral("<style type=\"text/css\">\n%1\n/* Interlinear styles */\n%2\n/* Autostudy styles */\n")
             .arg(QString::fromLatin1(kResetBlock), QString::fromLatin1(kInterlinearBlock));
     for (auto it = m_dictionary.cbegin(); it != m_dictionary.cend(); ++it) {

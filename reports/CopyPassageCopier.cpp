@@ -502,6 +502,7 @@ QString CopyPassageCopier::stringFrom(
             // The anchor and its closing tag go out together; a verse that is not front or back
             // matter then holds back what follows until the next numbered verse.
             if (heldAt < 0)
+                // html-safe: a tag of the filtered passage HTML
                 out += t + QStringLiteral("</span>");
             stack.pop_back();
             at += 7;
@@ -995,7 +996,8 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
         const QString spelled =
             range.spellingUsingAbbreviatedBookName(abbreviatedBook, withTranslation, abbreviatedTranslation);
         const QString plainReference = fill(plainFormat, spelled);
-        const QString htmlParagraph = QStringLiteral("<p>") + fill(htmlFormat, spelled) + QStringLiteral("</p>");
+        const QString htmlParagraph =
+            QStringLiteral("<p>") + fill(htmlFormat, spelled.toHtmlEscaped()) + QStringLiteral("</p>");
         if (location == 1) {
             result.plain += plainReference + QLatin1Char('\r');
             result.html += htmlParagraph;

@@ -128,6 +128,7 @@ void NoteWebView::loadPage(quint64 serial, const QString& page, const QString& s
     // The page runs the note script only, by its nonce, and calls the reader only at the view's
     // bridge address.
     const QString nonce = QString::number(QRandomGenerator::global()->generate64(), 16);
+    // html-safe: the nonce and the serial are numbers, the bridge address a script string literal, the script the program's own
     const QString head =
         QStringLiteral("<meta charset=\"UTF-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
                        "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; "
@@ -143,6 +144,7 @@ void NoteWebView::loadPage(quint64 serial, const QString& page, const QString& s
     if (at >= 0)
         html.insert(at + 6, head);
     else
+        // html-safe: the head built above
         html.replace(QStringLiteral("<html>"), QStringLiteral("<html><head>") + head + QStringLiteral("</head>"));
     m_serial = serial;
     m_html = html.toUtf8();

@@ -470,6 +470,7 @@ QVariant StudyPaneNotesListViewController::hitData(const SearchResultsAggregator
         text = QStringLiteral("Can't get the note text for some reason.");
     const QString css = m_env.defaults != nullptr ? CSSManager(*m_env.defaults).cssForSearchResultsView() : QString();
     // The cell draws with a text document, which runs no script and loads nothing remote.
+    // html-safe: the style sheet is the user's own; the text is the note's, drawn by a text document that runs and loads nothing
     return QStringLiteral("<html><head><meta charset=\"UTF-8\"><title>Title</title><style "
                           "type=\"text/css\">%1</style></head><body>")
                .arg(css) +

@@ -23,6 +23,7 @@ const QString kNilResponse = QStringLiteral(
 
 QVariantMap parseReply(const QString& body)
 {
+    // html-safe: XML read by the parser, never shown
     QString wrapped = QStringLiteral("<xml>%1</xml>").arg(body);
     return XMLParser::dictionaryFromXML(wrapped).value_or(QVariantMap());
 }

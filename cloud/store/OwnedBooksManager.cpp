@@ -345,8 +345,10 @@ bool OwnedBooksManager::saveToCache() const
 {
     QString text;
     for (const QVariantMap& p : m_products)
+        // html-safe: XML of the cache file, its values written by the XML writer
         text += QStringLiteral("<product>") + XMLParser::xmlStringValue(p) + QStringLiteral("</product>");
     if (!m_customerInfo.isEmpty())
+        // html-safe: XML of the cache file, its values written by the XML writer
         text +=
             QStringLiteral("<customer>") + XMLParser::xmlStringValue(m_customerInfo) + QStringLiteral("</customer>");
     // The list saved before stays until the new one is whole on disk.

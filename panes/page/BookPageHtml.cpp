@@ -13,6 +13,7 @@ const QString kDoctype = QStringLiteral("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTM
 // own host; requests go only to the bridge host, which serves nothing else.
 QString securityPolicy(const QString& nonce)
 {
+    // html-safe: the nonce is a random number in hexadecimal
     return QStringLiteral("<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
                           "script-src 'nonce-%1'; style-src 'unsafe-inline' qsbook://page; "
                           "img-src qsbook://page data:; font-src qsbook://page data:; media-src 'none'; "
@@ -45,6 +46,7 @@ QString BookPageHtml::nonScrollingHtmlHeader(const Frame& frame)
     s += QStringLiteral("<style type=\"text/css\">");
     s += frame.css;
     s += QStringLiteral("</style>");
+    // html-safe: the nonce is a random number in hexadecimal
     s += QStringLiteral("<script language=\"javascript\" nonce=\"%1\">").arg(frame.nonce);
     s += QStringLiteral("var sourceTupleString = %1;\r").arg(scriptString(frame.identity));
     s += QStringLiteral("var webViewSerialNumber = %1;\r").arg(frame.serial);
@@ -79,12 +81,14 @@ QString BookPageHtml::bookPage(
     s += QStringLiteral("<div style='clear:both' id='endofpage'>Loading...</div>"
                         "<div style='clear:both' id='bottomwhitespace'></div>");
     // The blocks join the page through the script, after the script holds the frame's elements.
+    // html-safe: the nonce is a random number in hexadecimal, the first block a number
     s += QStringLiteral("<script nonce=\"%1\">qsStartPage(%2, [").arg(frame.nonce).arg(first);
     for (qsizetype i = 0; i < blocksHtml.size(); ++i) {
         if (i > 0)
             s += QLatin1Char(',');
         s += scriptString(blocksHtml[i]);
     }
+    // html-safe: a script string literal (no "</" in it) and a number
     s += QStringLiteral("], %1, %2);</script>").arg(scriptString(target)).arg(offset);
     s += nonScrollingHtmlFooter();
     return s;
@@ -108,6 +112,7 @@ QString BookPageHtml::emptyPanePage(const Frame& frame)
 
 QString BookPageHtml::readingHeader(quint32 reading, bool complete, const QString& dateText, const QString& frameKey)
 {
+    // html-safe: the reading is a number; the rest are literals or escaped
     return QStringLiteral("<div id=\"_reading%1_%4\" class=\"%2\" align=\"center\"><b>%3</b><br /><i>Tap to "
                           "Mark as 'Read' or 'Unread'</i></div>")
         .arg(reading)

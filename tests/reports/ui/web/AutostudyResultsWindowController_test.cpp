@@ -13,6 +13,7 @@
 #include "reports/AutoStudyManager.h"
 #include "support/FileAccessWatch.h"
 #include "support/TestSupport.h"
+#include "tools/tvkbuild/TvkJsonSource.h"
 #include "userdata/cBibleNote.h"
 #include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
@@ -25,6 +26,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPrintDialog>
@@ -393,6 +396,58 @@ TEST_F(ResultsWindow, AReportFromAHostileNoteReadsNoLocalFile)
     }
     EXPECT_FALSE(access.touched());
     EXPECT_EQ(fifo.opens(), 0);
+}
+
+// A Bible whose name and abbreviation hold markup: the word report draws them as text, in the
+// window and in the file it saves, and no frame, table or video of theirs is made.
+TEST_F(ResultsWindow, AWordReportShowsABooksMarkupNameAsText)
+{
+    QFile example(QStringLiteral(QS_SOURCE_DIR "/tools/tvkbuild/examples/minimal-bible.json"));
+    ASSERT_TRUE(example.open(QIODevice::ReadOnly));
+    QJsonObject source = QJsonDocument::fromJson(example.readAll()).object();
+    const QString name = QStringLiteral(
+        "<iframe src=\"https://example.org/\"></iframe><video controls></video><table border=1><tr><td>Cell</td></tr>"
+        "</table>Marked Bible");
+    source.insert(QStringLiteral("title"), name);
+    source.insert(QStringLiteral("abbreviation"), QStringLiteral("<b>MB"));
+    source.insert(QStringLiteral("publisherId"), 4242);
+    source.insert(QStringLiteral("bookId"), 9);
+    cTvkBookBuilder builder;
+    std::string error;
+    ASSERT_TRUE(tvkBuilderFromJson(QJsonDocument(source).toJson().toStdString(), ".", builder, error)) << error;
+    const QString file = QDir(AppFolders::booksDirectory()).filePath(QStringLiteral("Marked.tvk"));
+    ASSERT_TRUE(builder.writeFile(file.toStdString()));
+    autoStudy();  // follows the library from here on: the new Bible joins the word report
+    const SourceTuple::Ptr marked = SourceManager::singleton().addNewSource(file);
+    ASSERT_TRUE(marked);
+    ASSERT_EQ(marked->name(), name);
+
+    const QString path = autoStudy().resultsFileForAutoWordStudyOn(QStringLiteral("light"), marked, 0);
+    ASSERT_FALSE(path.isEmpty());
+    const QString report = QString::fromUtf8(contents(path));
+    EXPECT_TRUE(report.contains(QStringLiteral("in ") + name.toHtmlEscaped() + QStringLiteral(" (&lt;b&gt;MB)")))
+        << qPrintable(report.mid(report.indexOf(QStringLiteral("Search Summary")), 800));
+    for (const char* tag : {"<iframe", "<video", "<table", "<b>MB"})
+        EXPECT_FALSE(report.contains(QLatin1String(tag))) << tag;
+
+    QPointer<AutostudyResultsWindowController> window = AutostudyResultsWindowController::runWithFile(
+        g_env, path, PaneNotifications::UserWantsToDoWordAutostudy, verseInfo(QStringLiteral("light")));
+    ASSERT_TRUE(waitForLoad(window->webView()));
+    const QString text = pageText(window->webView());
+    EXPECT_TRUE(text.contains(QStringLiteral("in ") + name + QStringLiteral(" (<b>MB)"))) << qPrintable(text.left(800));
+    QEventLoop loop;
+    QVariant made;
+    window->webView()->page()->runJavaScript(
+        QStringLiteral("document.querySelectorAll('iframe, video, table').length"), [&](const QVariant& v) {
+            made = v;
+            loop.quit();
+        });
+    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(made.toInt(), 0) << qPrintable(made.toString());
+    window->onClose();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    SourceManager::singleton().removeSourceForPubID(4242, 9);
 }
 
 TEST_F(ResultsWindow, AReportFileThatIsGoneShowsAnEmptyWindowAndClosesCleanly)
