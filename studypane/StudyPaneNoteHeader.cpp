@@ -109,7 +109,11 @@ void StudyPaneNoteHeader::showStatus(const Status& status)
         m_localStatus->setText(QStringLiteral("Local Storage: Note is empty"));
         m_localStatus->setToolTip(QStringLiteral("Note will not be created/saved until you type something."));
     }
-    if (status.syncsAutomatically) {
+    if (status.tooLargeToSync) {
+        m_cloudStatus->setText(QStringLiteral("Cloud Sync: Too large to sync"));
+        m_cloudStatus->setToolTip(QStringLiteral("This note is larger than the 4 MB that Cloud Sync can carry. It is "
+                                                 "kept on this computer, but it does not sync until it is shortened."));
+    } else if (status.syncsAutomatically) {
         if (!status.isEdited && status.isEmpty) {
             m_cloudStatus->setText(QStringLiteral("Cloud Sync: Note is empty"));
             m_cloudStatus->setToolTip(QStringLiteral("Note will not be sync'ed to the cloud until you type soemthing"));

@@ -26,7 +26,8 @@ public:
         QString failureReason;
         bool autosavePending = false;
         bool syncsAutomatically = false;
-        bool hasServerCopy = false;  // the cloud has a copy of it
+        bool hasServerCopy = false;   // the cloud has a copy of it
+        bool tooLargeToSync = false;  // it is larger than one sync line carries
     };
 
     using QObject::QObject;

@@ -26,6 +26,7 @@
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
+#include "userdata/SyncLineLimit.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -763,6 +764,14 @@ void StudyPaneNoteViewEditViewController::updateStatusPane()
     status.autosavePending = m_autosaveTimer.isActive();
     status.syncsAutomatically = m_env.syncAutomatically && m_env.syncAutomatically();
     status.hasServerCopy = m_currentServerID != 0;
+    // The text as the editor holds it now (pushed as it is typed), else as stored.
+    const QString* text = &m_webViewString;
+    if (m_selectedTab != ViewTab) {
+        const StudyPaneNoteEditor::Page* page = m_editor->livePage(m_webViews[m_selectedTab].data());
+        if (page != nullptr && page->latestChange > page->savedChange)
+            text = &page->latest;
+    }
+    status.tooLargeToSync = noteTooLargeToSync(text->size(), [text] { return text->toUtf8().size(); });
     m_header->showStatus(status);
 }
 

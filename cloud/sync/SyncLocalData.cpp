@@ -65,9 +65,14 @@ const TableInfo* info(qint64 noun)
     return nullptr;
 }
 
+// Text is bound with its length: a note may hold NUL (the wire allows it), and a terminated copy
+// would store it cut at the first one.
 cSQLValue textValue(const QString& text)
 {
-    return cSQLValue(cLString8(text.toUtf8().constData()));
+    const QByteArray bytes = text.toUtf8();
+    cLString8 value;
+    value.appendChars(bytes.constData(), static_cast<std::int32_t>(bytes.size()));
+    return cSQLValue(value);
 }
 
 // Integer columns bind as numbers so comparisons and indexes see numbers.
@@ -81,7 +86,7 @@ cSQLValue columnValue(const QString& column, const QString& value)
 
 QString str(const cLString8& text)
 {
-    return QString::fromUtf8(text.chars() ? text.chars() : "");
+    return text.chars() ? QString::fromUtf8(text.chars(), text.length()) : QString();
 }
 
 QString selectList(const TableInfo& t)

@@ -5,9 +5,12 @@
 #include <QDebug>
 
 #include "cloud/protocol/ServiceHost.h"
+#include "cloud/protocol/SyncLineBuffer.h"
 #include "cloud/protocol/SyncRecordTypes.h"
 #include "cloud/sync/SyncConnection.h"
+#include "engine/references/BibleRef.h"
 #include "platform/UserDefaults.h"
+#include "userdata/SyncLineLimit.h"
 #include "userdata/UserDataHooks.h"
 #include "userdata/cVerseHighlightStg.h"
 
@@ -80,6 +83,88 @@ QString usTime(qint64 calendarMs)
     const QString w = SyncLocalData::wireTime(calendarMs);
     return QStringLiteral("%1/%2/%3 %4").arg(w.mid(5, 2), w.mid(8, 2), w.left(4), w.mid(11, 8));
 }
+
+// What the user calls a type's records, for messages that name one.
+QString recordKindOf(qint64 noun)
+{
+    switch (noun) {
+    case C::BibleBookmarks:
+        return QStringLiteral("Bible bookmark");
+    case C::BibleHighlights:
+        return QStringLiteral("Bible highlight");
+    case C::BibleNotes:
+        return QStringLiteral("Bible note");
+    case C::BookBookmarks:
+        return QStringLiteral("book bookmark");
+    case C::BookNotes:
+        return QStringLiteral("book/journal note");
+    case C::DevotionalProgress:
+        return QStringLiteral("devotional reading");
+    case C::DevotionalStartDate:
+        return QStringLiteral("devotional start date");
+    case C::HighlightColorNames:
+        return QStringLiteral("highlight color name");
+    default:
+        return QStringLiteral("record");
+    }
+}
+
+// The opening words of a note's text (its markup left out), to tell the note apart.
+QString openingWords(const QString& html)
+{
+    QString words;
+    bool inTag = false;
+    for (qsizetype i = 0; i < html.size() && i < 4000 && words.size() < 40; ++i) {
+        const QChar c = html.at(i);
+        if (c == QLatin1Char('<'))
+            inTag = true;
+        else if (c == QLatin1Char('>'))
+            inTag = false;
+        else if (!inTag && (c.isPrint() || c.isSpace()))
+            words += c.isSpace() ? QLatin1Char(' ') : c;
+    }
+    words = words.simplified();
+    return words.size() >= 40 ? words.left(39) + QChar(0x2026) : words;
+}
+
+// A local row as the user knows it: a note by its verse (a Bible note) or its section and opening
+// words (a book or journal note).
+QString describeRow(qint64 noun, const SyncLocalRow& row)
+{
+    const QStringList& c = row.columns;
+    if (noun == C::BibleNotes) {
+        const int book = c.value(0).toInt();
+        const int chapter = c.value(1).toInt();
+        const int verse = c.value(2).toInt();
+        BibleRef ref;
+        ref.setBibleKey(makeBibleKey(book, chapter, verse));
+        QString where = ref.fullSpelling().trimmed();
+        if (where.isEmpty())
+            where = QStringLiteral("book %1, chapter %2, verse %3").arg(book).arg(chapter).arg(verse);
+        return QStringLiteral("The Bible note on %1").arg(where);
+    }
+    if (noun == C::BookNotes) {
+        // A journal note is a book note of the journal's own book, titled by its form name.
+        constexpr int kJournalPubId = 24326;
+        constexpr int kJournalBookId = 15184;
+        if (c.value(0).toInt() == kJournalPubId && c.value(1).toInt() == kJournalBookId)
+            return QStringLiteral("The journal note \u201C%1\u201D").arg(c.value(4));
+        const QString words = openingWords(c.value(6));
+        const QString where = QStringLiteral("section %1 of book %2:%3").arg(c.value(3), c.value(0), c.value(1));
+        return words.isEmpty() ? QStringLiteral("The book note in %1").arg(where)
+                               : QStringLiteral("The book note \u201C%1\u201D in %2").arg(words, where);
+    }
+    return QStringLiteral("A %1 (record %2)").arg(recordKindOf(noun)).arg(row.recid);
+}
+
+QString megabytes(qint64 bytes)
+{
+    const double mb = static_cast<double>(bytes) / (1024.0 * 1024.0);
+    return QStringLiteral("%1 MB").arg(QString::number(mb, 'f', mb == static_cast<double>(qint64(mb)) ? 0 : 1));
+}
+
+static_assert(kSyncMaxLineBytes == SyncLineBuffer::kDefaultMaxLineBytes,
+    "the note editor's limit and the server's line limit are the same");
 
 SyncManager* gInstance = nullptr;
 
@@ -541,13 +626,18 @@ std::optional<SyncLocalRow> SyncManager::nextRowToSend(qint64 noun, bool* failed
 
 // A row that cannot go up in this run: it keeps serverid 0, the rest of the type goes on without it,
 // and the type writes no history row (a later catch-up by sync time must not take it for synced).
-void SyncManager::refuseRow(qint64 recid, const QString& message)
+void SyncManager::refuseRow(qint64 recid, const QString& message, bool logEach)
 {
     m_refused.insert(recid);
     m_sent.reset();
-    // Said once a run; a refusal is not a failure of the run, which goes on.
+    // Said once a run; a refusal is not a failure of the run, which goes on. A refusal that names
+    // its row also goes to the sync log when it is not the first, so every such row is named there.
     if (m_refusalReported) {
         qWarning().noquote() << "sync:" << message;
+        if (logEach) {
+            if (const SyncRecordType* type = cloud::syncRecordType(m_recordType))
+                m_local.recordSyncTime(type->historyName, SyncLocalData::nowMs(), kRefusedRowErrorCode, message);
+        }
         return;
     }
     m_refusalReported = true;
@@ -606,10 +696,30 @@ void SyncManager::sendNextAddOrDelete()
             const QString wire = SyncLocalData::wireTime(toServerTime(ts.value_or(SyncLocalData::nowMs())));
             QStringList params = {QString::number(row->recid), wire};
             params += *fields;
+            const QString verb = row->deleted ? QStringLiteral("DELETE") : QStringLiteral("ADD");
+            SyncCommand upload(verb, nounWord(noun), params);
+            // The server refuses a line over its limit and closes the connection: such a row would
+            // end every run here and hold back every row after it. It stays on this device, unsent.
+            qint64 lineBytes = upload.clientLine().size() - 1;
+            if (lineBytes > kSyncMaxLineBytes && row->deleted && (noun == C::BibleNotes || noun == C::BookNotes)) {
+                // The deletion of a note that was too large: the other side needs only which note
+                // went (the text is the last field), not what it said.
+                params.last().clear();
+                upload = SyncCommand(verb, nounWord(noun), params);
+                lineBytes = upload.clientLine().size() - 1;
+            }
+            if (lineBytes > kSyncMaxLineBytes) {
+                m_sentUpTo = row->recid;
+                refuseRow(row->recid,
+                    QStringLiteral("%1 is too large to sync (%2; the Cloud server takes at most %3). It is kept on "
+                                   "this device; shorten it to sync it. The rest of your data syncs without it.")
+                        .arg(describeRow(noun, *row), megabytes(lineBytes), megabytes(kSyncMaxLineBytes)),
+                    true);
+                continue;
+            }
             m_sent = row;
             m_sentUpTo = row->recid;
-            if (!write(SyncCommand(
-                    row->deleted ? QStringLiteral("DELETE") : QStringLiteral("ADD"), nounWord(noun), params))) {
+            if (!write(upload)) {
                 reportError(QStringLiteral("Programming error: Couldn't write SYNC %1 command.").arg(nounWord(noun)));
                 return;
             }
@@ -676,6 +786,7 @@ void SyncManager::disconnect()
     const bool kept = commitReceivedRecords();
     if (!(storeAcknowledgements() && kept))
         reportError(storeErrorOf(m_recordType));
+    m_pendingRecord.reset();
     m_queue.clear();
     m_isConnected = false;
     m_bibleNoteBeingEditedId = 0;
@@ -740,8 +851,31 @@ void SyncManager::commandReceived(const SyncCommand& command)
 {
     if (m_connection)
         m_connection->stopReplyTimer();
-    // Any other line than a record is handled with the records before it stored.
     const qint64 verb = command.verbNumber();
+    // A received record is applied only once the line after it reads as a line: a record separator
+    // inside a field ends the line early, so the record reads as sound with its text cut, and the rest
+    // arrives as a line of its own that is no line of the protocol.
+    if (m_pendingRecord) {
+        const SyncCommand record = std::move(*m_pendingRecord);
+        m_pendingRecord.reset();
+        if (verb == C::kNotFound && m_goal == Syncing) {
+            reportError(QStringLiteral("Bad record received from server. A %1 (server record %2) was cut short by a "
+                                       "stray separator; it was not stored.")
+                            .arg(recordKindOf(record.nounNumber()), record.paramAtIndex(1)));
+            disconnect();
+            return;
+        }
+        receivedRecord(record);
+        if (m_goal != Syncing || !m_connection)
+            return;
+    }
+    if ((verb == C::Add || verb == C::Modify || verb == C::Delete) && m_goal == Syncing && m_syncPhase == 0) {
+        m_pendingRecord = command;
+        if (m_connection)
+            m_connection->startReplyTimer();
+        return;
+    }
+    // Any other line than a record is handled with the records before it stored.
     if (verb != C::Add && verb != C::Modify && verb != C::Delete && !endReceivedBatch())
         return;
     if (m_goal == Disconnecting)
@@ -1016,6 +1150,12 @@ void SyncManager::receivedRecord(const SyncCommand& command)
         bad(QStringLiteral("Not enough parameters."));
         return;
     }
+    if (fields.size() > type->fields.size()) {
+        // A separator inside a field (a note's text) split it: no field can be trusted to be whole.
+        bad(QStringLiteral("A %1 (server record %2) holds more fields than its type has; it was not stored.")
+                .arg(recordKindOf(noun), command.paramAtIndex(1)));
+        return;
+    }
     if (const std::optional<QString> fault = checkSyncRecordFields(*type, fields)) {
         if (noun == C::DevotionalStartDate && type->dateField >= 0 && !SyncLocalData::parseTime(fields.at(2)))
             bad(QStringLiteral("Devotional start date invalid."));
@@ -1204,6 +1344,8 @@ void SyncManager::connectionClosed()
         reportError(QStringLiteral("The connection to the Cloud server was lost. Try again later."));
     m_isConnected = false;
     m_sent.reset();
+    // A record whose next line never came is not known to be whole: it comes again next time.
+    m_pendingRecord.reset();
     if (m_delegate)
         m_delegate->syncCommFinished();
     if (m_goal == Disconnecting) {

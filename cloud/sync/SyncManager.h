@@ -7,9 +7,16 @@
 // Nothing is lost on a failure: a record is applied by one statement, a row stays unsynced until
 // the server acknowledges exactly the state that was sent, and a type that fails writes no history
 // row, so it is due again. A row the server refuses (ADDED or DELETED ERROR, or an error line in
-// answer to the upload) or that cannot be written as a line stays unsynced and is passed over for the
-// rest of the run: the rows after it and the types after it still go up, the first refusal of a run
-// is reported, and the refused row's type writes no history row, so the row goes up again next time. Writes are batched: the records that arrive together are applied in one
+// answer to the upload) or that cannot be written as a line (a bookmark whose category is gone, a note
+// whose line would pass the server's line limit, kSyncMaxLineBytes) stays unsynced and is passed over
+// for the rest of the run: the rows after it and the types after it still go up, the first refusal of
+// a run is reported (a row too large is named, and every later one goes to the sync log), and the
+// refused row's type writes no history row, so the row goes up again next time.
+//
+// A received record is stored only when it was read whole: one with more fields than its type (a
+// stray unit separator) is bad, and a record is applied only once the line after it reads as a line
+// of the protocol (a stray record separator cuts a record's text and leaves the rest as a line of its
+// own). A bad record ends the run, reported; nothing of it is stored. Writes are batched: the records that arrive together are applied in one
 // transaction (at most kRecordsPerTransaction), committed before the next other line is handled;
 // acknowledgements are stored kRecordsPerTransaction at a time, when the upload of a type ends and
 // whenever a run ends. An acknowledgement lost with the process only sends its row again. Every
@@ -49,6 +56,8 @@ public:
     static constexpr int kRecordsPerTransaction = 256;
     // The user-data stores stamp a row's change to the whole second.
     static constexpr qint64 kRowStampResolutionMs = 1000;
+    // The error code of the sync log rows the engine writes itself (the application's own are 1 too).
+    static constexpr int kRefusedRowErrorCode = 1;
 
     enum Goal : int { Idle = 0, Syncing = 1, Disconnecting = 2 };
 
@@ -106,7 +115,8 @@ private:
     int getHighestRecordIdForTable(qint64 noun);
     void sendNextAddOrDelete();
     std::optional<SyncLocalRow> nextRowToSend(qint64 noun, bool* failed, qint64 afterRecid);
-    void refuseRow(qint64 recid, const QString& message);
+    // `logEach`: a refusal after the run's first is written to the sync log too (not only logged).
+    void refuseRow(qint64 recid, const QString& message, bool logEach = false);
     bool isAnswerToTheUpload(const SyncCommand& command) const;
     void finishType(bool recordHistory);
     void conditionallyContinueOrDisconnect();
@@ -164,6 +174,8 @@ private:
     qint64 m_autoSyncFreq = kDefaultAutoSyncFreqMs;
 
     std::optional<SyncLocalRow> m_sent;  // the upload waiting for its acknowledgement
+    // The last received record, applied when the next line arrives readable (dropped otherwise).
+    std::optional<SyncCommand> m_pendingRecord;
     // The upload pass sends rows in recid order: rows up to this recid went up in this pass.
     qint64 m_sentUpTo = 0;
     // Rows of the type being synced that were refused in this run; passed over until the type ends.

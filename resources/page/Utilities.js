@@ -96,8 +96,11 @@ function qsIsVerseId(id) {
 // Book content is made inert before it joins the page: no script elements, frames or plug-ins, no
 // event-handler attributes, no script URLs other than the renderer's own link forms (which the click
 // handler reads and never runs), and no place of its own on the page: content keeps to the flow of
-// its block (no fixed, absolute or sticky position, no z-index, in style attributes or style
-// elements), so nothing of it can cover the page or catch clicks meant for the rest of it.
+// its block (no fixed, absolute or sticky position, no z-index, no offsets, no transforms, in style
+// attributes or style elements), a style element reaches only what stands inside the blocks (never a
+// block itself nor any other element of the page's own), and every block clips what it holds by
+// inline !important styles that no content rule can override. So nothing of it can cover the page or
+// catch clicks meant for the rest of it.
 
 var qsReaderLink = /^javascript:(href\('[^'"\\]*'\)|toggleFootnote\('_fn\d+'\));?$/;
 
@@ -108,8 +111,15 @@ function qsIsReaderId(id) {
     return qsFrameIds.test(id) || (/^_reading/i.test(id) && qsReadingNumberFromId(id) === null);
 }
 
+// The properties that move a box away from its place in the flow: offsets, transforms and motion.
+var qsMovingProperties = ['top', 'right', 'bottom', 'left', 'inset', 'inset-block', 'inset-inline',
+    'inset-block-start', 'inset-block-end', 'inset-inline-start', 'inset-inline-end', 'transform',
+    'translate', 'rotate', 'scale', 'offset', 'offset-path', 'offset-distance', 'offset-position',
+    'offset-anchor', 'offset-rotate'];
+
 // Takes the placing properties out of one declaration block: a position other than static or
-// relative (whatever its spelling: var(), inherit and vendor forms go too) and any z-index.
+// relative (whatever its spelling: var(), inherit and vendor forms go too), any z-index, and every
+// offset and transform.
 function qsInertDeclarations(style) {
     if (!style)
         return;
@@ -118,24 +128,111 @@ function qsInertDeclarations(style) {
         style.removeProperty('position');
     if (style.getPropertyValue('z-index') !== '')
         style.removeProperty('z-index');
+    for (var i = 0; i < qsMovingProperties.length; i++)
+        if (style.getPropertyValue(qsMovingProperties[i]) !== '')
+            style.removeProperty(qsMovingProperties[i]);
 }
 
-function qsInertRules(rules) {
-    for (var i = 0; rules && i < rules.length; i++) {
-        qsInertDeclarations(rules[i].style);
-        if (rules[i].cssRules)
-            qsInertRules(rules[i].cssRules);
+// The selectors of a selector list, split at its top-level commas.
+function qsSplitSelectors(text) {
+    var parts = [];
+    var depth = 0;
+    var quote = '';
+    var start = 0;
+    for (var i = 0; i < text.length; i++) {
+        var c = text.charAt(i);
+        if (c === '\\') {
+            i++;
+        } else if (quote) {
+            if (c === quote)
+                quote = '';
+        } else if (c === '"' || c === "'") {
+            quote = c;
+        } else if (c === '(' || c === '[') {
+            depth++;
+        } else if (c === ')' || c === ']') {
+            depth--;
+        } else if (c === ',' && depth === 0) {
+            parts.push(text.substring(start, i).trim());
+            start = i + 1;
+        }
+    }
+    parts.push(text.substring(start).trim());
+    return parts;
+}
+
+// The keyframe names of the page's own style sheets, which content may not redefine.
+var qsPageKeyframes = null;
+
+function qsPageKeyframeNames() {
+    if (qsPageKeyframes)
+        return qsPageKeyframes;
+    qsPageKeyframes = {};
+    for (var i = 0; i < document.styleSheets.length; i++) {
+        try {
+            var rules = document.styleSheets[i].cssRules;
+            for (var j = 0; j < rules.length; j++)
+                if (rules[j].type === CSSRule.KEYFRAMES_RULE)
+                    qsPageKeyframes[rules[j].name] = true;
+        } catch (e) {
+        }
+    }
+    return qsPageKeyframes;
+}
+
+// The kinds of rule a content style sheet keeps: style, media, font-face, keyframes and supports.
+function qsIsKeptRule(rule) {
+    return rule.type === CSSRule.STYLE_RULE || rule.type === CSSRule.MEDIA_RULE ||
+        rule.type === CSSRule.FONT_FACE_RULE || rule.type === CSSRule.KEYFRAMES_RULE ||
+        rule.type === CSSRule.SUPPORTS_RULE;
+}
+
+// The mark of the page's blocks; content style rules match only below an element that has it.
+var qsBlockMark = 'data-qs-block';
+
+// Every style rule of the list matches only inside the blocks (its selectors are put after the
+// blocks' mark, so they can reach neither a block itself nor anything of the page outside the blocks,
+// and their weight stays theirs: a mark content sets on its own elements is inside a block too);
+// placing properties go; other kinds of rules go, and so do keyframes that the page's own style
+// sheets name.
+function qsScopeRules(list) {
+    var prefix = ':where([' + qsBlockMark + ']) ';
+    for (var i = list.cssRules.length - 1; i >= 0; i--) {
+        var rule = list.cssRules[i];
+        var keep = qsIsKeptRule(rule);
+        if (keep && rule.type === CSSRule.STYLE_RULE) {
+            rule.selectorText = qsSplitSelectors(rule.selectorText).map(function (s) {
+                return prefix + s;
+            }).join(', ');
+            // A selector list the parser would not take leaves the rule as it was: it goes.
+            keep = qsSplitSelectors(rule.selectorText).every(function (s) {
+                return s.indexOf(prefix) === 0;
+            });
+        } else if (keep && rule.type === CSSRule.KEYFRAMES_RULE) {
+            keep = !qsPageKeyframeNames()[rule.name];
+        }
+        if (!keep) {
+            list.deleteRule(i);
+            continue;
+        }
+        qsInertDeclarations(rule.style);
+        if (rule.type === CSSRule.KEYFRAMES_RULE) {
+            for (var k = 0; k < rule.cssRules.length; k++)
+                qsInertDeclarations(rule.cssRules[k].style);
+        } else if (rule.cssRules) {
+            qsScopeRules(rule);
+        }
     }
 }
 
 // A style element of the content, read by the browser's own style parser (so escapes and comments
-// cannot hide a property), its placing properties taken out, and written back; @import rules are
-// dropped by the parser. A style sheet that cannot be read goes.
+// cannot hide a property), kept to the inside of the blocks with its placing properties taken out,
+// and written back; @import rules are dropped by the parser. A style sheet that cannot be read goes.
 function qsInertStyleElement(element) {
     try {
         var sheet = new CSSStyleSheet();
         sheet.replaceSync(element.textContent || '');
-        qsInertRules(sheet.cssRules);
+        qsScopeRules(sheet);
         var text = [];
         for (var i = 0; i < sheet.cssRules.length; i++)
             text.push(sheet.cssRules[i].cssText);
@@ -213,8 +310,12 @@ function qsScanBlocks() {
 function qsMakeBlock(n, html) {
     var div = document.createElement('div');
     div.id = '_b' + n;
+    div.setAttribute(qsBlockMark, '');
     div.style.clear = 'both';
-    div.style.overflow = 'auto';
+    // What the block holds stays inside it, whatever its own styles say: inline !important styles
+    // win over every content rule, !important ones included.
+    div.style.setProperty('overflow', 'auto', 'important');
+    div.style.setProperty('contain', 'paint', 'important');
     div.innerHTML = html;
     qsMakeInert(div);
     return div;

@@ -371,6 +371,27 @@ TEST_F(NoteEditor, AutosaveStoresTheTextAndTheNextTabChangeOwesTheFinalSave)
     EXPECT_EQ(stored(NoteLocation::bible(kJohn316)), QStringLiteral("autosaved"));
 }
 
+// A note that grows past what one sync line carries says so on the status line while it is typed,
+// and stops saying so once it is short enough again.
+TEST_F(NoteEditor, ANoteTooLargeToSyncSaysSoAsItGrows)
+{
+    openBible(kJohn316, true);
+    QLabel* cloud = shown<QLabel>(QStringLiteral("cloudStorageStatusTextField"));
+    type(QStringLiteral("start "));
+    ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
+    EXPECT_EQ(cloud->text(), QStringLiteral("Cloud Sync: Manual"));
+    // A long paste, as the page's own input handling pushes it.
+    js(editor->webView(Editor::RichEditTab),
+        QStringLiteral("document.getElementById('editor').textContent += 'w'.repeat(4300000); qsOnInput();"));
+    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Too large to sync"); }, 20000))
+        << cloud->text().toStdString();
+    EXPECT_TRUE(cloud->toolTip().contains(QStringLiteral("does not sync until it is shortened")));
+    js(editor->webView(Editor::RichEditTab),
+        QStringLiteral("document.getElementById('editor').textContent = 'short again'; qsOnInput();"));
+    ASSERT_TRUE(waitFor([cloud] { return cloud->text() == QStringLiteral("Cloud Sync: Manual"); }, 20000))
+        << cloud->text().toStdString();
+}
+
 TEST_F(NoteEditor, PastedHostileHtmlIsStoredAndShownInert)
 {
     openBible(kJohn316, true);

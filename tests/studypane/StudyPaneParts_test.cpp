@@ -348,6 +348,16 @@ TEST(StudyPaneNoteHeader, StatusLineTellsSavingAndSync)
     header.showStatus(s);
     EXPECT_EQ(local->text(), QStringLiteral("Local Storage: Saved"));
     EXPECT_EQ(cloud->text(), QStringLiteral("Cloud Sync: Sync'ed"));
+    // Too large for a sync line: said whether syncs run by themselves or not.
+    for (bool automatic : {true, false}) {
+        s.syncsAutomatically = automatic;
+        s.tooLargeToSync = true;
+        header.showStatus(s);
+        EXPECT_EQ(cloud->text(), QStringLiteral("Cloud Sync: Too large to sync"));
+    }
+    s.tooLargeToSync = false;
+    s.syncsAutomatically = true;
+    header.showStatus(s);
 
     int deletes = 0;
     QObject::connect(&header, &StudyPaneNoteHeader::deleteClicked, [&deletes] { ++deletes; });

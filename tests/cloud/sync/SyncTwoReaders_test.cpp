@@ -452,3 +452,116 @@ TEST(SyncTwoReaders, AnEditStampedInTheSecondOfTheLastSyncStillGoesUp)
     EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
     EXPECT_EQ(noteOf(b.dump(false), QStringLiteral("1|1|1")), QStringLiteral("<p>edited</p>\n<p>at once</p>\n"));
 }
+
+// A note too large for one line of the protocol (the server refuses lines over its limit and closes
+// the connection) stays on its device and is named in the run's one message; the note after it and
+// the types after it go up in the same run, and once shortened it goes up too.
+TEST(SyncTwoReaders, ANoteTooLargeToSyncIsNamedAndHoldsBackOnlyItself)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    const QString large = QStringLiteral("<p>") + QString(5600000, QLatin1Char('w')) + QStringLiteral("</p>");
+    a.edit(C::BibleNotes, {"1", "1", "1", large});
+    a.edit(C::BibleNotes, {"1", "1", "2", "<p>small</p>"});
+    a.edit(C::HighlightColorNames, {"5", "After the notes"});
+
+    const RecordingDelegate run = a.sync(server.syncPort());
+    ASSERT_EQ(run.errors.size(), 1) << run.errors.join('\n').toStdString();
+    EXPECT_EQ(run.errors.first(),
+        QStringLiteral(
+            "The Bible note on Genesis 1:1 is too large to sync (5.3 MB; the Cloud server takes at most 4 "
+            "MB). It is kept on this device; shorten it to sync it. The rest of your data syncs without it."));
+    EXPECT_EQ(a.unsynced(), 1);
+
+    const RecordingDelegate down = b.sync(server.syncPort());
+    EXPECT_TRUE(down.errors.isEmpty()) << down.errors.join('\n').toStdString();
+    const Dump db = b.dump(false);
+    EXPECT_EQ(db.at("BibleNotes"), std::set<std::string>({"1|1|2|<p>small</p>"}));
+    EXPECT_EQ(db.at("HighlightColorNames"), std::set<std::string>({"5|After the notes"}));
+
+    a.edit(C::BibleNotes, {"1", "1", "1", "<p>shortened</p>"});
+    // The deletion of a note that was too large goes up without its text.
+    a.edit(C::BibleNotes, {"1", "1", "9", large}, true);
+    const RecordingDelegate mended = a.sync(server.syncPort());
+    EXPECT_TRUE(mended.errors.isEmpty()) << mended.errors.join('\n').toStdString();
+    EXPECT_EQ(a.unsynced(), 0);
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(b.dump(false).at("BibleNotes"), std::set<std::string>({"1|1|1|<p>shortened</p>", "1|1|2|<p>small</p>"}));
+}
+
+// NUL is an ordinary character on the wire: a note holding one travels and is stored whole both ways.
+// A received record that cannot be read whole (a stray record separator cut its text and left the rest
+// as a line of its own; a stray unit separator gave it a field too many) is not stored, and its type
+// is not taken for synced; the records before it are kept whole.
+TEST(SyncTwoReaders, NotesHoldingNulOrSeparatorsAreStoredWholeOrNotAtAll)
+{
+    standin_test::Server server;
+    ASSERT_TRUE(server.running());
+    Reader a(QStringLiteral("device-a"));
+    Reader b(QStringLiteral("device-b"));
+    const QString withNul = QStringLiteral("<p>before") + QChar(0) + QStringLiteral("after</p>");
+    a.edit(C::BibleNotes, {"2", "2", "2", withNul});
+    EXPECT_TRUE(a.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(a.unsynced(), 0) << "the note holding NUL is acknowledged as it was sent";
+    EXPECT_TRUE(b.sync(server.syncPort()).errors.isEmpty());
+    EXPECT_EQ(noteOf(b.dump(false), QStringLiteral("2|2|2")), withNul);
+
+    const QString time = QStringLiteral("2026-01-01 00:00:00.000");
+    const QString us = QString(QChar(C::kUnitSeparator));
+    const QString rs = QString(QChar(C::kRecordSeparator));
+    // A server line written as it stands, separators inside the text and all.
+    auto raw = [&](const QString& serverId, const QString& verse, const QString& text) {
+        return QStringLiteral("00000099") +
+            QStringList {"ADD", "BIBLENOTES", "0", serverId, time, "3", "1", "1", verse, text}.join(us) + rs;
+    };
+    b.activate();
+    std::optional<QString> lastSynced;
+    {
+        SyncLocalData data;
+        ASSERT_TRUE(data.open());
+        lastSynced = data.lastSyncTime(QStringLiteral("BibleNotes"));
+        data.close();
+    }
+    ASSERT_TRUE(lastSynced.has_value());
+    const QJsonArray cut {QJsonArray {line({"CONNECTED", "SUCCESS"})},  // CONNECT
+        QJsonArray {line({"COUNTED", "BIBLENOTES", "103", "3"})},       // COUNT
+        QJsonArray {line({"GOT", "TIME", "$p0", "$now"})},              // GET TIME
+        QJsonArray {line({"ADD", "BIBLENOTES", "0", "101", time, "3", "1", "1", "1",
+                        QStringLiteral("kept") + QChar(0) + QStringLiteral("whole")}),
+            raw(QStringLiteral("102"), QStringLiteral("2"), QStringLiteral("the first half") + rs + "and the rest"),
+            line({"SYNC", "COMPLETE"})},  // SYNC BIBLENOTES
+        QJsonArray {}, QJsonArray {}};
+    const RecordingDelegate cutRun = runScripted(b, server, cut);
+    ASSERT_EQ(cutRun.errors.size(), 1) << cutRun.errors.join('\n').toStdString();
+    EXPECT_EQ(cutRun.errors.first(),
+        QStringLiteral("Bad record received from server. A Bible note (server record "
+                       "102) was cut short by a stray separator; it was not stored."));
+    Dump db = b.dump(false);
+    EXPECT_EQ(noteOf(db, QStringLiteral("1|1|1")), QStringLiteral("kept") + QChar(0) + QStringLiteral("whole"));
+    EXPECT_EQ(db.at("BibleNotes").size(), 2u) << "nothing of the cut record is stored";
+
+    const QJsonArray split {QJsonArray {line({"CONNECTED", "SUCCESS"})},
+        QJsonArray {line({"COUNTED", "BIBLENOTES", "103", "2"})}, QJsonArray {line({"GOT", "TIME", "$p0", "$now"})},
+        QJsonArray {line({"ADD", "BIBLENOTES", "0", "104", time, "2", "1", "1", "4", "before the split one"}),
+            raw(QStringLiteral("103"), QStringLiteral("3"), QStringLiteral("one") + us + "two"),
+            line({"SYNC", "COMPLETE"})},
+        QJsonArray {}, QJsonArray {}};
+    const RecordingDelegate splitRun = runScripted(b, server, split);
+    ASSERT_EQ(splitRun.errors.size(), 1) << splitRun.errors.join('\n').toStdString();
+    EXPECT_EQ(splitRun.errors.first(),
+        QStringLiteral("Bad record received from server. A Bible note (server record "
+                       "103) holds more fields than its type has; it was not stored."));
+    db = b.dump(false);
+    EXPECT_EQ(noteOf(db, QStringLiteral("1|1|4")), QStringLiteral("before the split one"));
+    EXPECT_EQ(db.at("BibleNotes").size(), 3u);
+    EXPECT_EQ(noteOf(db, QStringLiteral("1|1|2")), QStringLiteral("<0 rows>"));
+    EXPECT_EQ(noteOf(db, QStringLiteral("1|1|3")), QStringLiteral("<0 rows>"));
+    // Neither run counts as a sync of the type: a catch-up by time must not pass over those records.
+    b.activate();
+    SyncLocalData data;
+    ASSERT_TRUE(data.open());
+    EXPECT_EQ(data.lastSyncTime(QStringLiteral("BibleNotes")), lastSynced);
+    data.close();
+}

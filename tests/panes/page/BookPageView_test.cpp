@@ -1921,6 +1921,101 @@ TEST(BookPageView, ContentTakesNoPlaceOfItsOwnSoAClickElsewhereOpensNothing)
     page.view.grab().save(kBuild + QStringLiteral("/covering-book-page.png"));
 }
 
+// A book whose middle section holds a style element that undoes the block's clip (and tries to
+// reach the page itself) and then lays one link over the whole page by `cover`: the sections
+// around it hold words to click on, and the last one a plain web link.
+QString writeSheetCoveringBook(const QString& folder, const QString& remote, const std::string& cover, int n)
+{
+    cTvkRichBook book;
+    book.info.bookName = "Sheet Covering Book " + std::to_string(n);
+    book.info.abbreviatedTitle = "Sheet" + std::to_string(n);
+    book.info.publisherId = 77;
+    book.info.bookId = 10 + n;
+    const std::string address = remote.toStdString();
+    std::string words;
+    for (int i = 0; i < 30; ++i)
+        words += "Words to click on, outside the link's block. ";
+    book.addSection({"Before", 1, 0, {element(TvkTag::kP, {{"id", "target"}}, {TvkNode::text(words)})}});
+    book.addSection({"Covering", 1, 0,
+        {element(HTMLTag::style, {},
+             {TvkNode::text(
+                 "div,#_b1,#_b2,#_b3{overflow:visible !important;contain:none !important;"
+                 "clip-path:none !important}body{background:rgb(1,2,3) !important}a.cover{color:rgb(4,5,6)}" +
+                 cover)}),
+            element(TvkTag::kP, {},
+                {element(HTMLTag::a, {{"id", "cover"}, {"class", "cover"}, {"href", address + "cover"}},
+                    {TvkNode::text("cover")})})}});
+    book.addSection({"After", 1, 0,
+        {element(TvkTag::kP, {{"id", "after"}}, {TvkNode::text(words)}),
+            element(TvkTag::kP, {},
+                {element(HTMLTag::a, {{"id", "real"}, {"href", address + "real"}}, {TvkNode::text("web")})})}});
+    const QString path = folder + QStringLiteral("/SheetCovering%1.tvk").arg(n);
+    std::string error;
+    EXPECT_TRUE(book.writeFile(path.toStdString(), &error)) << error;
+    return path;
+}
+
+// A book's style element may undo the block's clip with !important rules; then a relative offset, a
+// transform or a pseudo-element of a link lay the link over the page. Content style rules reach only
+// the book's elements inside the blocks (never a block or the page itself), lose offsets and
+// transforms, and the block's clip holds: a click outside the link's block opens nothing.
+TEST(BookPageView, ContentStyleSheetsStayInsideTheirBlockSoAClickElsewhereOpensNothing)
+{
+    REQUIRE_WEB_VIEW();
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    const QString remote = QStringLiteral("http://127.0.0.1:%1/").arg(server.serverPort());
+    const std::vector<std::string> covers = {
+        ".cover{display:block;position:relative;top:-3000px;height:6000px;margin-bottom:-6000px;opacity:0}",
+        ".cover{display:block;height:20px;transform:scale(300);opacity:0}",
+        "a.cover{display:block}a.cover::after{content:'';display:block;position:relative;margin-top:-3000px;"
+        "height:6000px;margin-bottom:-3000px}",
+    };
+    QTemporaryDir dir;
+    for (int n = 0; n < int(covers.size()); ++n) {
+        SCOPED_TRACE(covers[size_t(n)]);
+        auto book =
+            SourceTupleBookPageSource::forFile(writeSheetCoveringBook(dir.path(), remote, covers[size_t(n)], n));
+        ASSERT_TRUE(book != nullptr);
+        Page page(book);
+        GoToRecorder recorder;
+        page.goToSection(2);
+        ASSERT_TRUE(waitFor([&] {
+            return js(
+                page.view, QStringLiteral("!!(document.getElementById('target') && document.getElementById('after'))"))
+                .toBool();
+        }));
+        // The words are in other blocks than the link.
+        const QString blockOf = QStringLiteral("(function(id){var e=document.getElementById(id);"
+                                               "while(e&&!/^_b\\d+$/.test(e.id))e=e.parentNode;return e?e.id:'';})");
+        const QString linkBlock = js(page.view, blockOf + QStringLiteral("('cover')")).toString();
+        ASSERT_FALSE(linkBlock.isEmpty());
+        EXPECT_NE(js(page.view, blockOf + QStringLiteral("('target')")).toString(), linkBlock);
+        EXPECT_NE(js(page.view, blockOf + QStringLiteral("('after')")).toString(), linkBlock);
+        // The block keeps its clip, and the page's own elements are out of the sheet's reach.
+        const QString block = QStringLiteral("getComputedStyle(document.getElementById('%1'))").arg(linkBlock);
+        EXPECT_EQ(js(page.view, block + QStringLiteral(".contain")).toString(), QStringLiteral("paint"));
+        EXPECT_EQ(js(page.view, block + QStringLiteral(".overflowY")).toString(), QStringLiteral("auto"));
+        EXPECT_NE(js(page.view, QStringLiteral("getComputedStyle(document.body).backgroundColor")).toString(),
+            QStringLiteral("rgb(1, 2, 3)"));
+        // The sheet still styles the book's own elements, in its block and the others.
+        EXPECT_EQ(js(page.view, QStringLiteral("getComputedStyle(document.getElementById('cover')).color")).toString(),
+            QStringLiteral("rgb(4, 5, 6)"));
+        EXPECT_EQ(
+            js(page.view, QStringLiteral("getComputedStyle(document.getElementById('cover')).transform")).toString(),
+            QStringLiteral("none"));
+
+        ASSERT_TRUE(page.click(QStringLiteral("#target")));
+        ASSERT_TRUE(page.click(QStringLiteral("#after")));
+        ASSERT_TRUE(page.click(QStringLiteral("#real")));
+        ASSERT_TRUE(waitFor([&] { return !recorder.requests.isEmpty(); }));
+        ASSERT_EQ(recorder.requests.size(), 1)
+            << recorder.requests[0].value(QStringLiteral("href")).toString().toStdString();
+        EXPECT_EQ(recorder.requests[0].value(QStringLiteral("href")).toString(), remote + QStringLiteral("real"));
+        EXPECT_FALSE(server.hasPendingConnections());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
