@@ -36,6 +36,8 @@ constexpr qsizetype kMaxSocketPath = 100;
 constexpr int kRequestTimeoutMs = 5000;
 // Between two tries of a start that waits for the running reader.
 constexpr int kRetryMs = 100;
+// Requests kept while an earlier one is still being handled (its alert is up).
+constexpr size_t kMaxWaitingRequests = 64;
 
 const QByteArray kAnswer = "ok\n";
 
@@ -327,6 +329,10 @@ QLocalServer* ReaderInstance::listen(QObject* parent, std::function<void(const Q
                 // request runs later from the event loop, not inside this signal: an alert's own
                 // loop would let the socket be deleted while its signal is still running.
                 QObject::disconnect(socket, &QLocalSocket::readyRead, nullptr, nullptr);
+                if (pending->waiting.size() >= kMaxWaitingRequests) {
+                    socket->abort();  // a flood of starts while an alert is up is not kept
+                    return;
+                }
                 socket->write(kAnswer);
                 socket->flush();
                 pending->waiting.push_back(QString::fromUtf8(line).trimmed());
