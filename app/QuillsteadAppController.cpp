@@ -342,8 +342,11 @@ void QuillsteadAppController::restoreLayouts()
     LayoutManager& manager = m_environment.layoutManager();
     const QString archive = appLayoutArchiveFile();
     if (QFileInfo::exists(archive)) {
-        if (manager.readArchive(archive) && manager.count() > 0)
+        if (manager.readArchive(archive) && manager.count() > 0) {
+            // Written again only once the screen changes.
+            m_archivedLayouts = KeyedArchive::toXml(manager.encode());
             return;
+        }
         // A damaged archive is kept aside, never lost, and the first screen is built again; the user
         // is told once the window is up, so a layout that vanished is never a mystery.
         const QString aside = archive + QStringLiteral(".damaged");
