@@ -271,11 +271,6 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
                 makeTabsForLayoutManagerLayouts();
         });
     m_observingLayouts = true;
-    // Whatever the parts of the window tell one another may move a command's state (a go-to makes
-    // Back possible, a pane or tab becomes current, a search ends): the toolbar follows a moment
-    // later. Posts from other threads leave it to the main thread's own.
-    // The same goes for the layout archive: whatever changed the screen (a pane split or resized, a
-    // book opened, a place moved to) is written a moment later, once for a burst of changes.
     m_layoutSave = new QTimer(this);
     m_layoutSave->setSingleShot(true);
     m_layoutSave->setInterval(kLayoutSaveDelayMs);
@@ -283,6 +278,11 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
         if (m_observingLayouts)
             m_app->archiveLayoutsIfChanged();
     });
+    // Whatever the parts of the window tell one another may move a command's state (a go-to makes
+    // Back possible, a pane or tab becomes current, a search ends): the toolbar follows a moment
+    // later. Posts from other threads leave it to the main thread's own. The same goes for the
+    // layout archive: whatever changed the screen (a pane split or resized, a book opened, a place
+    // moved to) is written a moment later, once for a burst of changes.
     center.addObserver(this, QString(), [this](Notification&) {
         if (QThread::currentThread() != thread())
             return;
