@@ -211,7 +211,10 @@ bool AppUpdateChecker::conditionallyCheckForUpdates(bool manual)
             reply->abort();
         }
     });
-    connect(reply, &QNetworkReply::finished, this, [this, manual] { feedFinished(manual); });
+    // Queued: the answer may be an alert or the update window, whose loops must not run inside the
+    // reply's signal.
+    connect(
+        reply, &QNetworkReply::finished, this, [this, manual] { feedFinished(manual); }, Qt::QueuedConnection);
     return true;
 }
 
@@ -504,7 +507,7 @@ void AppUpdateChecker::userWantsToDownloadAppUpdate(
     request.setTransferTimeout(kTimeoutMs);
     m_download = m_network->get(request);
     connect(m_download, &QNetworkReply::readyRead, this, &AppUpdateChecker::downloadReadyRead);
-    connect(m_download, &QNetworkReply::finished, this, &AppUpdateChecker::downloadFinishedReply);
+    connect(m_download, &QNetworkReply::finished, this, &AppUpdateChecker::downloadFinishedReply, Qt::QueuedConnection);
     connect(m_download, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
         emit downloadProgress(received, total);
         if (m_progress) {

@@ -23,10 +23,13 @@
 #include "userdata/cSQLiteDbBase.h"
 
 #include <QDir>
+#include <QLoggingCategory>
 
 #include <algorithm>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcEngineTrace, "qs.engine.trace", QtInfoMsg)
 
 // The find proximity of Bible documents follows the user default as it is now.
 class FindProximityFromDefaults final : public cFindProximitySetting {
@@ -75,6 +78,13 @@ public:
     }
 };
 
+// The engine's traces, as debug lines of the log (shown when the category is turned on, e.g.
+// QT_LOGGING_RULES="qs.engine.trace.debug=true").
+class EngineTraces final : public cEngineTraceLog {
+public:
+    void trace(const char* line) override { qCDebug(lcEngineTrace).noquote() << QString::fromUtf8(line); }
+};
+
 }  // namespace
 
 void installProgramParts(const QString& dataFolder, const WindowEnvironment& environment)
@@ -92,6 +102,9 @@ void installProgramParts(const QString& dataFolder, const WindowEnvironment& env
     hooks.bookInfoEntities = std::make_shared<BookInfoEntities>();
     hooks.referenceFormatter = std::make_shared<ReferenceFormatter>();
     hooks.databaseErrors = std::make_shared<DatabaseErrorAlerts>(environment.alert());
+    // Kept for the whole process: documents close, and trace, during exit.
+    static EngineTraces* const traces = new EngineTraces();
+    hooks.engineTraces = std::shared_ptr<cEngineTraceLog>(traces, [](cEngineTraceLog*) {});
     installStartupHooks(hooks);
     // Highlights and note links in rendered verses, and the note document of the documents.
     cBookUserData::install();

@@ -44,6 +44,7 @@
 #include "platform/Alerts.h"
 #include "platform/AppFolders.h"
 #include "platform/AppVersion.h"
+#include "platform/KeyedArchive.h"
 #include "platform/MainThread.h"
 #include "platform/SaveFailureAlerts.h"
 #include "platform/SettingsRegistry.h"
@@ -310,7 +311,19 @@ QString QuillsteadAppController::appLayoutArchiveFile()
 
 bool QuillsteadAppController::archiveLayouts()
 {
-    return m_environment.layoutManager().writeArchive(appLayoutArchiveFile());
+    const LayoutManager& manager = m_environment.layoutManager();
+    if (!manager.writeArchive(appLayoutArchiveFile()))
+        return false;
+    m_archivedLayouts = KeyedArchive::toXml(manager.encode());
+    return true;
+}
+
+bool QuillsteadAppController::archiveLayoutsIfChanged()
+{
+    const LayoutManager& manager = m_environment.layoutManager();
+    if (manager.count() == 0 || KeyedArchive::toXml(manager.encode()) == m_archivedLayouts)
+        return true;
+    return archiveLayouts();
 }
 
 Alert QuillsteadAppController::damagedLayoutAlert(const QString& keptAs)
@@ -329,8 +342,11 @@ void QuillsteadAppController::restoreLayouts()
     LayoutManager& manager = m_environment.layoutManager();
     const QString archive = appLayoutArchiveFile();
     if (QFileInfo::exists(archive)) {
-        if (manager.readArchive(archive) && manager.count() > 0)
+        if (manager.readArchive(archive) && manager.count() > 0) {
+            // Written again only once the screen changes.
+            m_archivedLayouts = KeyedArchive::toXml(manager.encode());
             return;
+        }
         // A damaged archive is kept aside, never lost, and the first screen is built again; the user
         // is told once the window is up, so a layout that vanished is never a mystery.
         const QString aside = archive + QStringLiteral(".damaged");
@@ -440,9 +456,12 @@ void QuillsteadAppController::loadAndOpenBook(const QString& fileName)
         const std::shared_ptr<cSourceDoc> doc = SourceTuple::allocateSourceForFile(info.absoluteFilePath(), &reason);
         if (!doc) {
             showBookFileProblem(fileName,
-                QStringLiteral("%1 is not a book Quillstead can open%2")
-                    .arg(info.absoluteFilePath(),
-                        reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + reason + QLatin1Char('.')));
+                reason == SourceTuple::kNotABookFile
+                    ? QStringLiteral("%1 is not a book file.").arg(info.absoluteFilePath())
+                    : QStringLiteral("%1 is not a book Quillstead can open%2")
+                          .arg(info.absoluteFilePath(),
+                              reason.isEmpty() ? QStringLiteral(".")
+                                               : QStringLiteral(": ") + reason + QLatin1Char('.')));
             return;
         }
         const SourceTuple::Ptr incoming = SourceTuple::sourceTupleForSource(doc);

@@ -11,6 +11,7 @@
 #include "panes/environment/WindowEnvironment.h"
 #include "platform/Alerts.h"
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -61,6 +62,9 @@ public:
     // Layouts.
     static QString appLayoutArchiveFile();
     bool archiveLayouts();
+    // Writes the layout archive when the layouts differ from what was last written (a screen with
+    // no layout is not written: the next start would find nothing to restore).
+    bool archiveLayoutsIfChanged();
     void restoreLayouts();
     // What the user is told when the layout archive could not be read at start; `keptAs` is where the
     // damaged file was set aside (empty when it could not be).
@@ -135,6 +139,7 @@ private:
     WindowEnvironment m_environment;
     std::unique_ptr<QuillsteadWindowController> m_mainWindowController;
     QLocalServer* m_instanceServer = nullptr;
+    QByteArray m_archivedLayouts;  // what the layout archive holds, as this reader last wrote it
     // Says once that the pages' renderer ended.
     std::unique_ptr<RendererEndedAlert> m_rendererEndedAlert;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;

@@ -271,12 +271,24 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
                 makeTabsForLayoutManagerLayouts();
         });
     m_observingLayouts = true;
+    m_layoutSave = new QTimer(this);
+    m_layoutSave->setSingleShot(true);
+    m_layoutSave->setInterval(kLayoutSaveDelayMs);
+    connect(m_layoutSave, &QTimer::timeout, this, [this] {
+        if (m_observingLayouts)
+            m_app->archiveLayoutsIfChanged();
+    });
     // Whatever the parts of the window tell one another may move a command's state (a go-to makes
     // Back possible, a pane or tab becomes current, a search ends): the toolbar follows a moment
-    // later. Posts from other threads leave it to the main thread's own.
+    // later. Posts from other threads leave it to the main thread's own. The same goes for the
+    // layout archive: whatever changed the screen (a pane split or resized, a book opened, a place
+    // moved to) is written a moment later, once for a burst of changes.
     center.addObserver(this, QString(), [this](Notification&) {
-        if (QThread::currentThread() == thread())
-            m_actions->scheduleUpdate();
+        if (QThread::currentThread() != thread())
+            return;
+        m_actions->scheduleUpdate();
+        if (m_observingLayouts && !m_layoutSave->isActive())
+            m_layoutSave->start();
     });
     center.addObserver(this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) {
         if (m_toolbar != nullptr)
@@ -576,6 +588,7 @@ void QuillsteadWindowController::showWindow()
 void QuillsteadWindowController::exitIsImminent()
 {
     m_observingLayouts = false;
+    m_layoutSave->stop();
     const QRect frame = m_window->geometry();
     m_environment.settings().setFloat(static_cast<float>(frame.x()), QStringLiteral("mainWindowOriginX"));
     m_environment.settings().setFloat(static_cast<float>(frame.y()), QStringLiteral("mainWindowOriginY"));

@@ -20,6 +20,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <memory>
@@ -152,4 +153,8 @@ private:
     std::unique_ptr<LayoutViewController> m_layoutViewController;
     bool m_ignoreTabViewDelegateMessages = false;
     bool m_observingLayouts = false;
+    // Writes the layout archive a moment after the screen changed, so a reader that ends without
+    // quitting comes back to the screen it had.
+    QTimer* m_layoutSave = nullptr;
+    static constexpr int kLayoutSaveDelayMs = 2000;
 };

@@ -181,15 +181,29 @@ int main(int argc, char** argv)
     // Before the first web view: without a GPU, pages are drawn by the software scene graph.
     WebViewGraphics::choose();
     Alerts::setShared(std::make_shared<WidgetAlerts>());
-    if (claim == ReaderInstance::Claim::NoAnswer) {
-        const qint64 pid = instance.ownerPid();
+    if (claim == ReaderInstance::Claim::NoAnswer || claim == ReaderInstance::Claim::Blocked) {
         Alert alert;
-        alert.messageText = QStringLiteral("Quillstead is already running.");
-        alert.informativeText =
-            QStringLiteral("Another Quillstead%1 is using your library and notes but did not answer. Close it, or "
-                           "wait until it has finished starting, and try again.")
-                .arg(pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString());
         alert.style = AlertStyle::Critical;
+        const QString lockFile = QDir::toNativeSeparators(instance.lockFilePath());
+        if (claim == ReaderInstance::Claim::Blocked) {
+            alert.messageText = QStringLiteral("Quillstead cannot start.");
+            alert.informativeText =
+                QStringLiteral("Something that is not Quillstead's lock file stands at \"%1\" and cannot be moved. "
+                               "Remove it and try again.")
+                    .arg(lockFile);
+        } else {
+            const qint64 pid = instance.ownerPid();
+            alert.messageText = QStringLiteral("Quillstead is already running.");
+            alert.informativeText =
+                QStringLiteral("Another Quillstead%1 is using your library and notes (it holds \"%2\") but did not "
+                               "answer. Close it, or wait until it has finished starting, and try again.")
+                    .arg(pid > 0 ? QStringLiteral(" (process %1)").arg(pid) : QString(), lockFile);
+            if (instance.socketPathIsBlocked())
+                alert.informativeText +=
+                    QStringLiteral(" Something that is not Quillstead's socket stands at \"%1\", "
+                                   "so it cannot be reached: remove it and start Quillstead again.")
+                        .arg(QDir::toNativeSeparators(instance.socketName()));
+        }
         std::fprintf(stderr, "%s %s\n", qPrintable(alert.messageText), qPrintable(alert.informativeText));
         Alerts::shared().runModal(alert);
         return 1;

@@ -24,6 +24,7 @@ void installStartupHooks(const StartupHooks& hooks)
     installIfSet(hooks.syncRequests);
     installIfSet(hooks.searchCache);
     installIfSet(hooks.databaseErrors);
+    installIfSet(hooks.engineTraces);
 }
 
 void uninstallStartupHooks()
@@ -40,4 +41,5 @@ void uninstallStartupHooks()
     qs::userdata::SyncRequestHandler::install(nullptr);
     qs::userdata::SearchCacheHandler::install(nullptr);
     cDatabaseErrorReporter::install(nullptr);
+    cEngineTraceLog::install(nullptr);
 }

@@ -51,6 +51,8 @@ struct StartupHooks {
     std::shared_ptr<qs::userdata::SearchCacheHandler> searchCache;
     // Application: telling the user that the database could not be opened or written.
     std::shared_ptr<cDatabaseErrorReporter> databaseErrors;
+    // Application: the log that takes the engine's traces.
+    std::shared_ptr<cEngineTraceLog> engineTraces;
 };
 
 // Installs every entry that is set; null entries leave their hook as it is.

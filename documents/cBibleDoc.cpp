@@ -107,8 +107,7 @@ bool cBibleDoc::AttachBookFile(cBkBookFile* bookFile, std::uint32_t kind)
 
 void cBibleDoc::Close()
 {
-    std::fputs("Starting cBibleDoc::Close()\r", stdout);
-    std::fflush(stdout);
+    cMsgBox::trace("Starting cBibleDoc::Close()");
     if (IsOpen())
         cBookDoc::Close();
 }

@@ -1,6 +1,6 @@
 #include "documents/cTOCDoc.h"
 
-#include <cstdio>
+#include "engine/foundation/cMsgBox.h"
 
 cTOCDoc::cTOCDoc()
 {
@@ -32,8 +32,7 @@ bool cTOCDoc::Open()
 
 void cTOCDoc::Close()
 {
-    std::fputs("Starting cTOCDoc::Close()\r", stdout);
-    std::fflush(stdout);
+    cMsgBox::trace("Starting cTOCDoc::Close()");
     if (IsOpen())
         cBookDoc::Close();
 }

@@ -13,6 +13,7 @@
 #include "render/HTMLFilter.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -52,6 +53,20 @@ QString openFailureText(std::uint32_t code)
     default:
         return QStringLiteral("the book does not open");
     }
+}
+
+// Whether the file begins as a book file does: its first stream header, which describes the
+// container itself, at stream 0 and offset 0. A file that does not (a text, a picture, an empty
+// file) is no book at all rather than a damaged one.
+bool beginsAsBookFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;  // unreadable: the open's own failure says so
+    const QByteArray head = file.read(BkStreamFormat::kHeaderSize);
+    return head.size() == qsizetype(BkStreamFormat::kHeaderSize) &&
+        bkGetLE32(reinterpret_cast<const uint8_t*>(head.constData()) + BkStreamFormat::kIdOffset) == 0 &&
+        bkGetLE32(reinterpret_cast<const uint8_t*>(head.constData()) + BkStreamFormat::kStartOffset) == 0;
 }
 
 QString filtered(std::string text)
@@ -146,7 +161,8 @@ std::shared_ptr<cSourceDoc> SourceTuple::allocateSourceForFile(const QString& pa
     const std::uint32_t code = acquireBookFile(widePath, probe);
     if (code != 0 || probe == nullptr) {
         if (reason != nullptr)
-            *reason = QStringLiteral("%1 (error %2)").arg(openFailureText(code)).arg(code);
+            *reason = beginsAsBookFile(path) ? QStringLiteral("%1 (error %2)").arg(openFailureText(code)).arg(code)
+                                             : kNotABookFile;
         return nullptr;
     }
     std::shared_ptr<cSourceDoc> doc;

@@ -100,8 +100,10 @@ public:
     static Ptr sourceTupleForFakeBibleDoc();
     // A new open document for a book file: a Bible document, a dated document or a contents
     // document, as the header says; null when the file does not open as a book (`reason`, when
-    // given, then says why).
+    // given, then says why: kNotABookFile for a file that does not even begin as a book file, so
+    // that it is never called a damaged book).
     static std::shared_ptr<cSourceDoc> allocateSourceForFile(const QString& path, QString* reason = nullptr);
+    static inline const QString kNotABookFile = QStringLiteral("not a book file");
     static qint64 sourceClassificationForSource(cSourceDoc& doc);
     static qint64 sourceKindForSource(cSourceDoc& doc);
     static qint64 sourceClassificationForKind(qint64 kind);

@@ -2,6 +2,8 @@
 
 #include "engine/foundation/cLIntArray.h"
 
+#include <memory>
+
 namespace qs::userdata {
 namespace {
 
@@ -13,6 +15,25 @@ SyncRequestHandler& syncHandler()
 SearchCacheHandler& cacheHandler()
 {
     return SearchCacheHandler::current();
+}
+
+// The handlers in place until the program installs its own: every call is dropped.
+class IgnoredCalls : public SyncRequestHandler, public SearchCacheHandler {
+public:
+    void requestSync(SyncRecordType, bool, std::int64_t) override { }
+    void invalidateNoteSearchCache(std::int32_t, std::int32_t, std::uint16_t, std::uint16_t, std::uint8_t) override { }
+    void invalidateUserDataSearchCacheForBook(std::int32_t, const cBibleRef&, std::int32_t) override { }
+    void clearColorSearchCache() override { }
+    void invalidateCategorySearchCache(
+        const cBibleRef*, std::int32_t, std::uint16_t, std::uint16_t, std::uint8_t, const cLIntArray&) override
+    {
+    }
+};
+
+IgnoredCalls& ignoredCalls()
+{
+    static IgnoredCalls* ignored = new IgnoredCalls();  // stores may call during exit
+    return *ignored;
 }
 
 std::string bookText(std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition)
@@ -47,18 +68,26 @@ const char* syncRecordTypeName(SyncRecordType type)
 
 SyncRequestHandler& SyncRequestHandler::defaultHook()
 {
-    return CallRecorder::shared();
+    return ignoredCalls();
 }
 
 SearchCacheHandler& SearchCacheHandler::defaultHook()
 {
-    return CallRecorder::shared();
+    return ignoredCalls();
 }
 
 CallRecorder& CallRecorder::shared()
 {
     static CallRecorder* recorder = new CallRecorder();  // stores may call during exit
     return *recorder;
+}
+
+void CallRecorder::installShared()
+{
+    CallRecorder* recorder = &shared();
+    // Not owned: the shared recorder lives for the process.
+    SyncRequestHandler::install(std::shared_ptr<SyncRequestHandler>(recorder, [](SyncRequestHandler*) {}));
+    SearchCacheHandler::install(std::shared_ptr<SearchCacheHandler>(recorder, [](SearchCacheHandler*) {}));
 }
 
 void CallRecorder::add(std::string line)

@@ -1,8 +1,8 @@
 // The calls the user-data stores make upward, to the sync engine and to the search subsystem's
 // cache of user-data search results. Those subsystems sit above the store, so they install an
 // implementation at start-up (SyncRequestHandler::install, SearchCacheHandler::install: cStartupHook,
-// listed in documents/StartupHooks.h); until one is installed the calls are recorded (CallRecorder), which
-// lets tests check that every write asks for its sync.
+// listed in documents/StartupHooks.h); until one is installed the calls do nothing. Tests install the
+// CallRecorder, which keeps every call, to check that every write asks for its sync.
 //
 // Each entry point may be called from any thread; the registered implementation must accept that.
 #pragma once
@@ -60,7 +60,7 @@ const char* syncRecordTypeName(SyncRecordType type);
 class SyncRequestHandler : public cStartupHook<SyncRequestHandler> {
 public:
     virtual ~SyncRequestHandler() = default;
-    // Until the sync engine installs its handler: the shared CallRecorder.
+    // Until the sync engine installs its handler: one that does nothing and keeps nothing.
     static SyncRequestHandler& defaultHook();
     // editingId is >= 0 only for the two editing entry points; -1 otherwise.
     virtual void requestSync(SyncRecordType type, bool now, std::int64_t editingId) = 0;
@@ -69,7 +69,7 @@ public:
 class SearchCacheHandler : public cStartupHook<SearchCacheHandler> {
 public:
     virtual ~SearchCacheHandler() = default;
-    // Until the search subsystem installs its handler: the shared CallRecorder.
+    // Until the search subsystem installs its handler: one that does nothing and keeps nothing.
     static SearchCacheHandler& defaultHook();
     virtual void invalidateNoteSearchCache(
         std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid, std::uint8_t edition) = 0;
@@ -80,11 +80,14 @@ public:
         std::uint16_t bookid, std::uint8_t edition, const cLIntArray& categories) = 0;
 };
 
-// The handler in place until the real ones are registered: it keeps one line per call, such as
-// "sync BIBLENOTES now=1 editing=42" or "cache note kind=4 section=7 book=1:23:1".
+// The handler of tests: it keeps one line per call, such as "sync BIBLENOTES now=1 editing=42" or
+// "cache note kind=4 section=7 book=1:23:1", for as long as it is installed and not emptied. The
+// program never installs it.
 class CallRecorder : public SyncRequestHandler, public SearchCacheHandler {
 public:
     static CallRecorder& shared();
+    // Installs the shared recorder as both handlers (install(nullptr) goes back to the defaults).
+    static void installShared();
 
     void requestSync(SyncRecordType type, bool now, std::int64_t editingId) override;
     void invalidateNoteSearchCache(std::int32_t kind, std::int32_t section, std::uint16_t pubid, std::uint16_t bookid,

@@ -178,7 +178,10 @@ void CustomerAccount::replyFinished()
         }
     }
     m_password.clear();
-    emit finished(result);
+    // Reported from the event loop, not inside the reply's signal: whoever reads the result may ask
+    // the user (an alert runs a loop of its own).
+    QMetaObject::invokeMethod(
+        this, [this, result] { emit finished(result); }, Qt::QueuedConnection);
 }
 
 }  // namespace qs::cloud

@@ -1,8 +1,7 @@
 #include "engine/docbase/cSourceDoc.h"
 
-#include <cstdio>
-
 #include "engine/bookfile/cBkWordLinks.h"
+#include "engine/foundation/cMsgBox.h"
 #include "engine/references/cBibleRef.h"
 #include "search/core/cBitVector.h"
 #include "search/core/cSearchWordList.h"
@@ -12,8 +11,7 @@ std::atomic<std::uint32_t> g_documentCounter {0};
 
 void trace(const char* line)
 {
-    std::fputs(line, stdout);
-    std::fflush(stdout);
+    cMsgBox::trace(line);
 }
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -32,6 +33,20 @@ int cMsgBox::show(std::int32_t id, std::uint32_t style)
     gLastShownId.store(id);
     gShownCount.fetch_add(1);
     return 1;
+}
+
+cEngineTraceLog& cEngineTraceLog::defaultHook()
+{
+    static cEngineTraceLog* dropped = new cEngineTraceLog();
+    return *dropped;
+}
+
+void cMsgBox::trace(const char* text)
+{
+    std::string line(text);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    cEngineTraceLog::current().trace(line.c_str());
 }
 
 int cMsgBox::showDatabaseError(const cLString16& text)

@@ -25,6 +25,17 @@ public:
     virtual void databaseError(const cLString16& text) { (void)text; }
 };
 
+// Where the engine's traces go (cMsgBox::trace): the application hands them to its log. The default
+// drops them, so tools and tests print only what they were asked for. Any thread.
+class cEngineTraceLog : public cStartupHook<cEngineTraceLog> {
+public:
+    virtual ~cEngineTraceLog() = default;
+    // The default: kept for the whole process, since documents close (and trace) during exit.
+    static cEngineTraceLog& defaultHook();
+    // One trace line, without its end of line.
+    virtual void trace(const char* line) { (void)line; }
+};
+
 // While one lives on a thread, the database error reports made on that thread are kept in it (still
 // logged and counted) instead of going to the reporter: its owner tells the user about the failure,
 // reason included. Captures nest; the innermost one takes the reports. Not shared between threads.
@@ -62,6 +73,11 @@ public:
     // A database error report (UTF-16 text): logged, then taken by the thread's capture or
     // handed to the reporter hook.
     int showDatabaseError(const cLString16& text);
+
+    // A trace of the engine's work ("Starting cBibleDoc::Close()"): one line for the log
+    // (cEngineTraceLog), never standard output, which belongs to the programs' own results. A
+    // closing carriage return or new line is dropped.
+    static void trace(const char* text);
 
     // Process-wide record of the messages shown, for diagnostics and tests.
     static std::uint32_t shownCount();

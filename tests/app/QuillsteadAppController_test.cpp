@@ -41,6 +41,7 @@
 #include "platform/UserDefaults.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "platform/ui/WidgetAlerts.h"
 #include "reports/AutoStudyCSS.h"
 #include "search/execution/cMultiBookSearchHits.h"
 #include "search/execution/cSearchExpressionResult.h"
@@ -68,6 +69,8 @@
 #include <QMap>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -80,6 +83,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -522,6 +526,117 @@ TEST_F(Shell, ASecondStartHandsItsBookToTheRunningReader)
     quit();
 }
 
+// Second starts hand over a file that is no book and an older revision of an installed book while
+// the reader's alerts are up; the user presses Return on each alert in turn. The reader lives on and
+// still answers.
+TEST_F(Shell, HandOversEndingInAlertsLeaveTheReaderAnswering)
+{
+    // Message boxes as the user meets them, each running a loop of its own.
+    WidgetAlerts boxes;
+    WindowEnvironment env = reader_test::programEnvironment();
+    env.setAlert(&boxes);
+    QuillsteadAppController& app = launch({}, env);
+    app.mainWindowController()->window()->show();
+    ASSERT_TRUE(app.listenForOtherInstances());
+
+    QTemporaryDir elsewhere;
+    const QString notes = elsewhere.filePath(QStringLiteral("passwd"));
+    {
+        QFile f(notes);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("root:x:0:0:root:/root:/bin/bash\n");
+    }
+    const auto smallBook = [&](uint8_t revision) {
+        const QString path = elsewhere.filePath(QStringLiteral("r%1/Small.tvk").arg(revision));
+        cTvkBookBuilder b;
+        b.info.bookName = b.info.abbreviatedTitle = "Small Book";
+        b.info.publisherId = 9101;
+        b.info.bookId = 8;
+        b.info.edition = 1;
+        b.info.revision = revision;
+        b.addSection({"Part 1", 1, "The text.", 0});
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        EXPECT_TRUE(b.writeFile(path.toStdString()));
+        return path;
+    };
+    app.loadAndOpenBook(smallBook(3));
+    const QString older = smallBook(2);
+
+    // Later starts of the program itself, on this profile.
+    const auto secondStart = [](const QStringList& arguments) {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(QS_BINARY_DIR "/app/quillstead"), arguments);
+        return process;
+    };
+    const auto handedOver = [](const std::unique_ptr<QProcess>& p) {
+        return p && p->state() == QProcess::NotRunning && p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0;
+    };
+    std::unique_ptr<QProcess> first = secondStart({notes});
+    std::unique_ptr<QProcess> second;
+    QStringList seen;
+    QPointer<QMessageBox> firstBox;
+    int step = 0;
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible())
+            return;
+        if (step == 0 && handedOver(first)) {
+            seen << box->text() + QLatin1Char(' ') + box->informativeText();
+            firstBox = box;
+            second = secondStart({older});  // while the first alert is up
+            step = 1;
+        } else if (step == 1 && handedOver(second)) {
+            QTest::keyClick(box, Qt::Key_Return);
+            step = 2;
+        } else if (step == 2 && box != firstBox) {
+            seen << box->text() + QLatin1Char(' ') + box->informativeText();
+            QTest::keyClick(box, Qt::Key_Return);
+            step = 3;
+        }
+    });
+    user.start(20);
+    ASSERT_TRUE(TestSupport::waitFor([&] { return step == 3 && QApplication::activeModalWidget() == nullptr; }, 60000))
+        << "step " << step;
+    user.stop();
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(
+        seen[0], QStringLiteral("The book file \"passwd\" could not be opened. %1 is not a book file.").arg(notes));
+    EXPECT_TRUE(seen[1].startsWith(QStringLiteral("A newer copy of \"Small Book\" is already installed.")))
+        << seen[1].toStdString();
+
+    // Still there, and still answering: a plain start hands over and ends.
+    std::unique_ptr<QProcess> third = secondStart({});
+    EXPECT_TRUE(TestSupport::waitFor([&] { return handedOver(third); }, 30000));
+    SourceManager::singleton().removeSourceForPubID(9101, 8);
+    quit();
+}
+
+// The layout archive follows the screen while the reader runs: a reader that ends without quitting
+// comes back to the screen it had.
+TEST_F(Shell, TheLayoutArchiveFollowsTheScreenWithoutAQuit)
+{
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    window->window()->show();
+    LayoutManager& layouts = reader_test::programEnvironment().layoutManager();
+    const auto archivedPanes = [] {
+        NotificationCenter center;
+        LayoutManager read(center);
+        if (!read.readArchive(QuillsteadAppController::appLayoutArchiveFile()) || read.currentLayout() == nullptr)
+            return -1;
+        return int(read.currentLayout()->contents().size());
+    };
+    ASSERT_NE(layouts.currentLayout(), nullptr);
+    const int panes = int(layouts.currentLayout()->contents().size());
+    EXPECT_TRUE(TestSupport::waitFor([&] { return archivedPanes() == panes; }, 10000));
+    ASSERT_TRUE(window->actions().trigger(CommandNames::SplitPaneHorizontally));
+    ASSERT_EQ(int(layouts.currentLayout()->contents().size()), panes + 1);
+    EXPECT_TRUE(TestSupport::waitFor([&] { return archivedPanes() == panes + 1; }, 10000));
+    quit();
+}
+
 // What the profile holds, file by file (the web engine's own storage aside): a second reader on the
 // profile would change it.
 QMap<QString, QByteArray> profileFiles()
@@ -559,6 +674,8 @@ TEST_F(Shell, ASecondPlainStartRaisesTheRunningReaderAndEndsWithoutTouchingThePr
     main->showMinimized();
     ASSERT_TRUE(TestSupport::waitFor([main] { return main->isMinimized() && !main->isActiveWindow(); }));
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    // The running reader's own screen is on disk (it writes it a moment after a change).
+    ASSERT_TRUE(app.archiveLayouts());
     const QMap<QString, QByteArray> before = profileFiles();
     ASSERT_FALSE(before.isEmpty());
 
@@ -1503,8 +1620,8 @@ TEST_F(Shell, OpeningAMissingFileOrOneThatIsNoBookSaysWhichAndWhy)
     app.loadAndOpenBook(text);
     ASSERT_EQ(s_alerts->shown().size(), 2);
     EXPECT_EQ(s_alerts->shown()[1].messageText, QStringLiteral("The book file \"notes.tvk\" could not be opened."));
-    EXPECT_TRUE(s_alerts->shown()[1].informativeText.startsWith(text + QStringLiteral(" is not a book")))
-        << s_alerts->shown()[1].informativeText.toStdString();
+    // No book file at all, not a damaged book.
+    EXPECT_EQ(s_alerts->shown()[1].informativeText, text + QStringLiteral(" is not a book file."));
 
     const QString folder = elsewhere.filePath(QStringLiteral("Folder.tvk"));
     QDir().mkpath(folder);

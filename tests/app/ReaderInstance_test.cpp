@@ -1,6 +1,8 @@
 // One reader per profile: the first claim holds the profile's lock, later claims hand their request
 // to the reader listening on the profile's socket (or are refused when it does not answer), a lock
-// or socket left by an ended reader is taken over, and malformed requests are dropped.
+// or socket left by an ended reader is taken over, whatever a lock file says when no process holds
+// it, malformed requests are dropped, and a request whose handling runs a loop of its own (an alert)
+// while its connection ends leaves the reader answering.
 
 #include "app/ReaderInstance.h"
 
@@ -10,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -18,9 +21,13 @@
 #include <QStringList>
 #include <QSysInfo>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <atomic>
+#include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -142,4 +149,137 @@ TEST_F(ReaderInstanceTest, MalformedRequestsAreDroppedUnanswered)
     ASSERT_TRUE(waitFor([&] { return !requests.isEmpty(); }));
     EXPECT_EQ(requests.first(), QStringLiteral("/one.tvk"));
     EXPECT_FALSE(requests.contains(QStringLiteral("/two.tvk")));
+}
+
+TEST_F(ReaderInstanceTest, ALockFileNoProcessHoldsIsTakenWhateverItSays)
+{
+    // Another process that lives (a reader of another profile, or whatever took a pid after a reboot).
+    QProcess living;
+    living.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+    ASSERT_TRUE(living.waitForStarted());
+    const QByteArray host = QSysInfo::machineHostName().toUtf8();
+    const QList<QByteArray> contents = {
+        QByteArray(),                                        // a power cut right after creation
+        QByteArray("\x89PNG\r\n\x1a\n\0\0garbage\xff\xfe"),  // garbage
+        QByteArray::number(QCoreApplication::applicationPid()) + "\nquillstead\n" + host + "\n",  // this very process
+        QByteArray::number(living.processId()) + "\nreader-instance-test\n" + host + "\n",        // a live process
+    };
+    for (const QByteArray& content : contents) {
+        QFile lock(lockFile());
+        ASSERT_TRUE(lock.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        lock.write(content);
+        lock.close();
+        {
+            ReaderInstance next(lockFile(), socketName());
+            EXPECT_EQ(next.claim(QString(), 2000), ReaderInstance::Claim::Owner) << content.toStdString();
+            // While it lives, the profile is its: another claim is held off.
+            ReaderInstance later(lockFile(), socketName());
+            EXPECT_EQ(claimAside(later, QString(), 300), ReaderInstance::Claim::NoAnswer);
+            EXPECT_EQ(later.ownerPid(), QCoreApplication::applicationPid());
+        }
+        // Once it ends, the next start takes the profile at once.
+        ReaderInstance after(lockFile(), socketName());
+        EXPECT_EQ(after.claim(QString(), 0), ReaderInstance::Claim::Owner);
+    }
+    living.kill();
+    living.waitForFinished();
+}
+
+TEST_F(ReaderInstanceTest, AFolderOrLinkInThePlaceOfTheLockOrTheSocketIsSetAside)
+{
+    // A folder with a file in it at the lock's path, a folder at the socket's path.
+    ASSERT_TRUE(QDir().mkpath(lockFile()));
+    QFile inside(QDir(lockFile()).filePath(QStringLiteral("kept.txt")));
+    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
+    inside.write("kept");
+    inside.close();
+    ASSERT_TRUE(QDir().mkpath(socketName()));
+
+    ReaderInstance first(lockFile(), socketName());
+    EXPECT_EQ(first.claim(QString(), 2000), ReaderInstance::Claim::Owner);
+    EXPECT_TRUE(QFileInfo(lockFile()).isFile());
+    // Nothing the folder held is lost.
+    QFile kept(lockFile() + QStringLiteral(".set-aside/kept.txt"));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), QByteArray("kept"));
+    QStringList requests;
+    ASSERT_NE(first.listen(&m_owner, [&](const QString& path) { requests << path; }), nullptr);
+    EXPECT_FALSE(first.socketPathIsBlocked());
+    ReaderInstance second(lockFile(), socketName());
+    EXPECT_EQ(claimAside(second, QStringLiteral("/c.tvk"), 5000), ReaderInstance::Claim::HandedOver);
+    EXPECT_TRUE(waitFor([&] { return requests == QStringList {QStringLiteral("/c.tvk")}; }));
+
+    // A link at the lock's path: the link goes, its target is untouched.
+    QTemporaryDir other;
+    const QString target = other.filePath(QStringLiteral("target"));
+    QFile targetFile(target);
+    ASSERT_TRUE(targetFile.open(QIODevice::WriteOnly));
+    targetFile.write("not a lock");
+    targetFile.close();
+    const QString linked = m_dir.filePath(QStringLiteral("linked.lock"));
+    ASSERT_EQ(::symlink(QFile::encodeName(target).constData(), QFile::encodeName(linked).constData()), 0);
+    ReaderInstance viaLink(linked, m_dir.filePath(QStringLiteral("s2")));
+    EXPECT_EQ(viaLink.claim(QString(), 2000), ReaderInstance::Claim::Owner);
+    EXPECT_FALSE(QFileInfo(linked).isSymLink());
+    ASSERT_TRUE(targetFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(targetFile.readAll(), QByteArray("not a lock"));
+}
+
+TEST_F(ReaderInstanceTest, ARequestWhoseAlertOutlivesItsConnectionLeavesTheReaderAnswering)
+{
+    ReaderInstance first(lockFile(), socketName());
+    QStringList requests;
+    QEventLoop* alert = nullptr;
+    // Each request shows an alert: a loop of its own, in which the connection that brought it ends.
+    ASSERT_NE(first.listen(&m_owner,
+                  [&](const QString& path) {
+                      requests << path;
+                      QEventLoop loop;
+                      alert = &loop;
+                      loop.exec();
+                      alert = nullptr;
+                      requests << QStringLiteral("dismissed ") + path;
+                  }),
+        nullptr);
+    // The user dismisses an alert only once the start that asked has ended.
+    std::atomic<int> answered = 0;
+    std::vector<std::thread> starts;
+    const auto handOverAside = [&](const QString& book) {
+        starts.emplace_back([&answered, book, socket = socketName()] {
+            if (ReaderInstance::handOver(socket, book, 5000))
+                ++answered;
+        });
+    };
+    handOverAside(QStringLiteral("/one.tvk"));
+    QTimer user;
+    int step = 0;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (alert == nullptr)
+            return;
+        if (step == 0 && answered == 1) {
+            // A second start while the first alert is up: answered now, handled after it.
+            handOverAside(QStringLiteral("/two.tvk"));
+            step = 1;
+        } else if (step == 1 && answered == 2) {
+            QTimer::singleShot(50, alert, &QEventLoop::quit);  // the connections' ends are delivered first
+            step = 2;
+        } else if (step == 2 && requests.size() == 3) {
+            alert->quit();
+            step = 3;
+        } else if (step == 3) {
+            alert->quit();
+        }
+    });
+    user.start(20);
+    ASSERT_TRUE(waitFor([&] { return requests.size() == 4; }, 20000)) << requests.join(QLatin1Char(',')).toStdString();
+    EXPECT_EQ(requests,
+        (QStringList {QStringLiteral("/one.tvk"), QStringLiteral("dismissed /one.tvk"), QStringLiteral("/two.tvk"),
+            QStringLiteral("dismissed /two.tvk")}));
+    // Still answering.
+    handOverAside(QString());
+    EXPECT_TRUE(waitFor([&] { return answered == 3 && requests.size() == 6; }));
+    EXPECT_EQ(requests.value(4), QString());
+    user.stop();
+    for (std::thread& start : starts)
+        start.join();
 }

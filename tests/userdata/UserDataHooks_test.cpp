@@ -59,7 +59,7 @@ public:
     int count = 0;
 };
 
-TEST(UserDataHooks, RegisteredHandlerReceivesCallsAndNullRestoresTheRecorder)
+TEST(UserDataHooks, RegisteredHandlerReceivesCallsAndNullRestoresDefaultsThatKeepNothing)
 {
     auto sync = std::make_shared<CountingSync>();
     qs::userdata::SyncRequestHandler::install(sync);
@@ -70,9 +70,23 @@ TEST(UserDataHooks, RegisteredHandlerReceivesCallsAndNullRestoresTheRecorder)
     EXPECT_TRUE(sync->lastNow);
     EXPECT_EQ(sync->lastId, 5);
     EXPECT_TRUE(CallRecorder::shared().calls().empty());
+
+    // The program's defaults: every call is dropped, none is kept anywhere.
     qs::userdata::SyncRequestHandler::install(nullptr);
+    qs::userdata::SearchCacheHandler::install(nullptr);
+    EXPECT_NE(static_cast<void*>(&qs::userdata::SyncRequestHandler::current()),
+        static_cast<void*>(static_cast<qs::userdata::SyncRequestHandler*>(&CallRecorder::shared())));
+    for (int i = 0; i < 1000; ++i) {
+        requestSyncBookNotes(0);
+        clearColorSearchCache();
+    }
+    EXPECT_TRUE(CallRecorder::shared().calls().empty());
+
+    CallRecorder::installShared();
     requestSyncBookNotes(0);
-    EXPECT_EQ(CallRecorder::shared().takeCalls().size(), 1u);
+    clearColorSearchCache();
+    EXPECT_EQ(
+        CallRecorder::shared().takeCalls(), (std::vector<std::string> {"sync BOOKNOTES now=0", "cache clear color"}));
 }
 
 TEST(UserDataHooks, RecorderIsThreadSafe)

@@ -27,6 +27,14 @@ inline std::string text(const cLString16& s)
     return text(cLString8(s));
 }
 
+// The stores' calls upward are recorded in every test of the folder (the program's defaults keep
+// nothing).
+class RecordCalls : public ::testing::Environment {
+public:
+    void SetUp() override { CallRecorder::installShared(); }
+};
+inline ::testing::Environment* const kRecordCalls = ::testing::AddGlobalTestEnvironment(new RecordCalls);
+
 inline Calls takeCalls()
 {
     return CallRecorder::shared().takeCalls();
@@ -56,6 +64,7 @@ protected:
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         m_folder = pattern;
         cSQLiteDbBase::setEngineDataFolder(cLString16(m_folder.c_str()));
+        CallRecorder::installShared();
         CallRecorder::shared().clear();
     }
     void TearDown() override

@@ -323,7 +323,7 @@ TEST_F(HighlightTest, ChangeCallsRunAfterTheLockIsFree)
     auto cache = std::make_shared<LookingCache>();
     qs::userdata::SearchCacheHandler::install(cache);
     const bool ok = m_doc->setHighlight(ref(9, 9, 9), 1, 42);
-    qs::userdata::SearchCacheHandler::install(nullptr);
+    CallRecorder::installShared();
     EXPECT_TRUE(ok);
     EXPECT_EQ(cache->seen, (std::vector<int> {42}));
 }

@@ -538,7 +538,9 @@ void DownloadBooksSheetWindowController::automaticDownloads()
         "When you purchase a new book for Quillstead, it will be downloaded automatically. Once the download is "
         "complete, you'll see the book in the Open Books window and can open it from there.");
     alert.style = AlertStyle::Informational;
-    m_context.window.alert().runModal(alert);
+    // Shown from the event loop: this runs inside the list's notification, within its reply's signal.
+    QMetaObject::invokeMethod(
+        this, [this, alert] { m_context.window.alert().runModal(alert); }, Qt::QueuedConnection);
 }
 
 }  // namespace qs::cloud
