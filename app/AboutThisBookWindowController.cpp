@@ -1,6 +1,7 @@
 #include "app/AboutThisBookWindowController.h"
 
 #include "library/SourceTuple.h"
+#include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
 
@@ -51,7 +52,7 @@ QString AboutThisBookWindowController::pageHtml(SourceTuple& book, const UserDef
     QString family = defaults.stringForKey(QStringLiteral("bodyFont"));
     family.remove(QRegularExpression(QStringLiteral("[\"'<>;{}\\\\&]")));
     return QStringLiteral("<html><body style='margin:3px; font:normal %1pt %2;'>%3</body></html>")
-        .arg(QString::number(defaults.integerForKey(QStringLiteral("baseFontSize"))), family,
+        .arg(QString::number(SettingsRegistry::clampedInteger(defaults, QStringLiteral("baseFontSize"))), family,
             book.aboutThisBookContents());
 }
 

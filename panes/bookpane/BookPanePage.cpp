@@ -186,6 +186,13 @@ void BookPanePage::displayCurrentSource(bool refresh)
     updateTitleBar();
 }
 
+void BookPanePage::displaySettingsChanged()
+{
+    pageSourceFor(m_pane.currentSourceTuple());
+    m_pane.page()->displayKeepingPlace();
+    updateTitleBar();
+}
+
 void BookPanePage::renderBlocksAgain()
 {
     pageSourceFor(m_pane.currentSourceTuple());
