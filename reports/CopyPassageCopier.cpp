@@ -516,6 +516,12 @@ QString CopyPassageCopier::finishPlain(QString html, bool linePerBlock)
     // Blanks a block begins or ends with do not lead or trail the lines.
     static const QRegularExpression kEdgeBlanks(QStringLiteral("[ \\t]+(?=[\\r\\n]|$)|(?:^|(?<=[\\r\\n]))[ \\t]+"));
     plain.remove(kEdgeBlanks);
+    // The verses of a paragraph are joined with a blank, and a verse may end in one of its own: the
+    // page draws such runs as one blank, and so does the copy.
+    if (linePerBlock) {
+        static const QRegularExpression kBlankRuns(QStringLiteral("[ \\t]{2,}"));
+        plain.replace(kBlankRuns, QStringLiteral(" "));
+    }
     // A passage read as paragraphs ends with its last word, whichever block it ends in.
     while (linePerBlock && (plain.endsWith(QLatin1Char('\n')) || plain.endsWith(QLatin1Char('\r'))))
         plain.chop(1);

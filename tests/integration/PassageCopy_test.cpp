@@ -125,6 +125,11 @@ TEST_F(PassageCopy, AVerseThatOpensAParagraphStartsALine)
         "world; but that the world through him might be saved.\n"
         "[18] \u00b6 He that believeth on him is not condemned: but he that believeth not is condemned already, "
         "because he hath not believed in the name of the only begotten Son of God. (Jn 3:16-18)\n");
+    // A verse that ends in a blank of its own is parted from the next by one blank, as on the page.
+    const ToolRun psalm = copy("KJV.tvk", "Ps 23:1-2", "cpRefLocation=0");
+    EXPECT_EQ(psalm.out,
+        "A Psalm of David.\n[1] The LORD is my shepherd; I shall not want. [2] He maketh me to lie down in green "
+        "pastures: he leadeth me beside the still waters.\n");
     const ToolRun web = copy("WEB.tvk", "Gen 1:2-6", "cpRefLocation=0");
     std::vector<std::string> lines;
     for (std::size_t at = 0, end; (end = web.out.find('\n', at)) != std::string::npos; at = end + 1)
