@@ -1,6 +1,7 @@
 #include "app/AboutThisBookWindowController.h"
 
 #include "library/SourceTuple.h"
+#include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "platform/ui/ContentTextDocument.h"
 
@@ -52,7 +53,7 @@ QString AboutThisBookWindowController::pageHtml(SourceTuple& book, const UserDef
     family.remove(QRegularExpression(QStringLiteral("[\"'<>;{}\\\\&]")));
     // html-safe: the family lost every character that could leave the declaration; the contents are built with their texts escaped
     return QStringLiteral("<html><body style='margin:3px; font:normal %1pt %2;'>%3</body></html>")
-        .arg(QString::number(defaults.integerForKey(QStringLiteral("baseFontSize"))), family,
+        .arg(QString::number(SettingsRegistry::clampedInteger(defaults, QStringLiteral("baseFontSize"))), family,
             book.aboutThisBookContents());
 }
 

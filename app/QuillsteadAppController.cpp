@@ -593,7 +593,8 @@ void QuillsteadAppController::showBookFileProblem(const QString& fileName, const
 
 void QuillsteadAppController::showToast(const QString& message)
 {
-    Toast::show(message, static_cast<int>(m_environment.settings().integerForKey(QStringLiteral("baseFontSize"))));
+    Toast::show(message,
+        static_cast<int>(SettingsRegistry::clampedInteger(m_environment.settings(), QStringLiteral("baseFontSize"))));
     emit toastShown(message);
 }
 

@@ -1,5 +1,8 @@
 #include "platform/SettingsRegistry.h"
 
+#include <algorithm>
+#include <cmath>
+
 const std::vector<SettingDefault>& SettingsRegistry::table()
 {
     // Colours are "#rrggbb" texts and keep the letter case their readers were written for.
@@ -150,6 +153,36 @@ void SettingsRegistry::registerSpeechSynthesisDefault(
     if (!current.isEmpty() && candidates.contains(current))
         return;
     defaults.setString(candidates.first(), key);
+}
+
+std::optional<SettingRange> SettingsRegistry::rangeOf(const QString& key)
+{
+    // Text below 6 points cannot be read and above 72 one word fills a line; margins and indents
+    // past 300 pixels leave no room for the text.
+    if (key == QLatin1String("baseFontSize"))
+        return SettingRange {6, 72};
+    if (key == QLatin1String("lineHeight"))
+        return SettingRange {0.5, 5.0};
+    if (key == QLatin1String("leftMargin") || key == QLatin1String("rightMargin") ||
+        key == QLatin1String("poetryLeft") || key == QLatin1String("poetryRight"))
+        return SettingRange {0, 300};
+    return std::nullopt;
+}
+
+qint64 SettingsRegistry::clampedInteger(const UserDefaults& defaults, const QString& key)
+{
+    const qint64 value = defaults.integerForKey(key);
+    const std::optional<SettingRange> range = rangeOf(key);
+    return range ? std::clamp(value, qint64(range->minimum), qint64(range->maximum)) : value;
+}
+
+double SettingsRegistry::clampedDouble(const UserDefaults& defaults, const QString& key)
+{
+    const double value = defaults.doubleForKey(key);
+    const std::optional<SettingRange> range = rangeOf(key);
+    if (!range)
+        return value;
+    return std::isnan(value) ? range->minimum : std::clamp(value, range->minimum, range->maximum);
 }
 
 QString SettingsRegistry::installedBookKey(const QString& fileName)

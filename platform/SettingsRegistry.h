@@ -16,6 +16,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <optional>
 #include <vector>
 
 enum class SettingType { Bool, Integer, Real, String };
@@ -24,6 +25,12 @@ struct SettingDefault {
     QString key;
     SettingType type;
     QVariant value;  // bool, qint64, double or QString, by type
+};
+
+// The values a display size may take; a stored value outside them is read as the nearest end.
+struct SettingRange {
+    double minimum;
+    double maximum;
 };
 
 // One installed speech voice as the speech engine lists it.
@@ -52,6 +59,13 @@ public:
     // is no longer installed; leaves the key alone when the language has no voice at all.
     static void registerSpeechSynthesisDefault(
         UserDefaults& defaults, const QString& key, const QString& language, const QList<SpeechVoice>& installedVoices);
+
+    // The range of a display size ("baseFontSize" 6 to 72 points, "lineHeight", the margins and the
+    // poetry indents); none for other keys.
+    static std::optional<SettingRange> rangeOf(const QString& key);
+    // A size as its readers take it: the stored value held to its range.
+    static qint64 clampedInteger(const UserDefaults& defaults, const QString& key);
+    static double clampedDouble(const UserDefaults& defaults, const QString& key);
 
     static QString installedBookKey(const QString& fileName);
     static QString syncBibleKey(const QString& layoutUuid);

@@ -1,5 +1,6 @@
 #include "render/CSSManager.h"
 
+#include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 
 #include <QLatin1String>
@@ -233,11 +234,14 @@ QString CSSManager::buildSheet(Sheet sheet) const
     const bool notes = sheet == Sheet::NoteView;
     QList<QPair<const char*, QString>> values;
     auto set = [&values](const char* placeholder, const QString& value) { values.append({placeholder, value}); };
-    auto integer = [&d](const char* key) { return QString::number(d.integerForKey(QLatin1String(key))); };
+    // Sizes are held to their ranges: a stored text size of 0 would blank every page.
+    auto integer = [&d](const char* key) {
+        return QString::number(SettingsRegistry::clampedInteger(d, QLatin1String(key)));
+    };
     auto string = [&d](const char* key) { return d.stringForKey(QLatin1String(key)); };
     auto flag = [&d](const char* key) { return d.boolForKey(QLatin1String(key)); };
 
-    const int baseSize = clampToInt(d.integerForKey(QStringLiteral("baseFontSize")));
+    const int baseSize = clampToInt(SettingsRegistry::clampedInteger(d, QStringLiteral("baseFontSize")));
     set("%@!FONTSTYLE!@%", cssFontFamily(string("bodyFont")));
     set("%@!BASEFONTSIZE!@%", QString::number(baseSize));
     static constexpr const char* kHeadings[] = {
@@ -245,7 +249,8 @@ QString CSSManager::buildSheet(Sheet sheet) const
     for (int h = 0; h < 5; ++h)
         set(kHeadings[h], QString::number(results ? baseSize : getFontHeightRelativeToBase(baseSize, 8 - h)));
     set("%@!LINEHEIGHT!@%",
-        results ? QStringLiteral("1.1") : QString::asprintf("%.1f", d.doubleForKey(QStringLiteral("lineHeight"))));
+        results ? QStringLiteral("1.1")
+                : QString::asprintf("%.1f", SettingsRegistry::clampedDouble(d, QStringLiteral("lineHeight"))));
     set("%@!BACKCOLOR!@%", string("backColor"));
     set("%@!COLOR!@%", string("textColor"));
     if (results) {

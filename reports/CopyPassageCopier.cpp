@@ -16,6 +16,9 @@
 #include <QSet>
 #include <QUrl>
 
+#include <algorithm>
+#include <optional>
+
 #include <vector>
 
 const QString CopyPassageCopier::CopyPassageReferenceLocationKey = QStringLiteral("CopyPassageReferenceLocationKey");
@@ -138,6 +141,99 @@ bool carriesVerseText(
     return false;
 }
 
+// Elements that never have content, and so never a closing tag.
+bool isVoidElement(const QString& name)
+{
+    static const QSet<QString> names {QStringLiteral("br"), QStringLiteral("img"), QStringLiteral("hr"),
+        QStringLiteral("wbr"), QStringLiteral("input"), QStringLiteral("meta"), QStringLiteral("link"),
+        QStringLiteral("area"), QStringLiteral("col"), QStringLiteral("embed"), QStringLiteral("param"),
+        QStringLiteral("source"), QStringLiteral("track")};
+    return names.contains(name);
+}
+
+// A rendered block of a Bible that is one verse division: a single "div" or "p" element around the
+// whole block, holding a numbered verse. `inner` is its content with the elements the renderer left
+// open (a verse's wrapper span) closed at its end.
+struct VerseDivision {
+    QString openTag;
+    QString name;
+    QString inner;
+};
+
+std::optional<VerseDivision> verseDivisionOf(const QString& block)
+{
+    const QString html = block.trimmed();
+    const TagAt first = nextTag(html, 0);
+    if (!first.valid() || first.start != 0 || JavaScript::isClosingTag(first.text) ||
+        JavaScript::isSelfClosingTag(first.text))
+        return std::nullopt;
+    const QString name = JavaScript::tagName(first.text).toLower();
+    const QString closing = QStringLiteral("</") + name + QLatin1Char('>');
+    if ((name != QLatin1String("div") && name != QLatin1String("p")) || !html.endsWith(closing, Qt::CaseInsensitive))
+        return std::nullopt;
+    const QString inner = html.mid(first.end(), html.size() - closing.size() - first.end());
+    std::vector<QString> open;
+    bool verse = false;
+    for (TagAt tag = nextTag(inner, 0); tag.valid(); tag = nextTag(inner, tag.end())) {
+        const QString tagName = JavaScript::tagName(tag.text).toLower();
+        if (JavaScript::isClosingTag(tag.text)) {
+            const auto match = std::find(open.rbegin(), open.rend(), tagName);
+            if (match == open.rend()) {
+                if (tagName == name)
+                    return std::nullopt;  // the division ends before the block does
+                continue;
+            }
+            open.erase(std::next(match).base(), open.end());
+            continue;
+        }
+        if (tag.text.startsWith(QLatin1String("<span id='_s")))
+            verse = true;
+        if (!JavaScript::isSelfClosingTag(tag.text) && !isVoidElement(tagName))
+            open.push_back(tagName);
+    }
+    if (!verse)
+        return std::nullopt;
+    VerseDivision division {first.text, name, inner};
+    for (auto it = open.rbegin(); it != open.rend(); ++it)
+        division.inner += QStringLiteral("</") + *it + QLatin1Char('>');
+    return division;
+}
+
+// The blocks of a Bible passage as the page's paragraphs. The renderer writes each verse as a
+// division of its own, a "p" for a verse that opens a paragraph and a bare "div" for one that goes
+// on with it; the verses of one paragraph become one division (the tag of its first verse) and a
+// verse that opens a paragraph starts the next. Headings and any other block stand as they are.
+std::vector<QString> joinedIntoParagraphs(const std::vector<QString>& blocks)
+{
+    std::vector<QString> out;
+    QString closing;  // the closing tag of the paragraph being joined; empty when none is open
+    const auto close = [&] {
+        if (!closing.isEmpty())
+            out.back() += closing;
+        closing.clear();
+    };
+    for (const QString& block : blocks) {
+        const std::optional<VerseDivision> verse = verseDivisionOf(block);
+        const bool goesOn = verse && verse->openTag == QLatin1String("<div>");
+        if (verse && goesOn && !closing.isEmpty()) {
+            const QString& last = out.back();
+            if (!last.isEmpty() && !last.back().isSpace())
+                out.back() += QLatin1Char(' ');
+            out.back() += verse->inner;
+            continue;
+        }
+        close();
+        if (verse && (goesOn || verse->name == QLatin1String("p"))) {
+            out.push_back(verse->openTag + verse->inner);
+            closing = QStringLiteral("</") + verse->name + QLatin1Char('>');
+        } else {
+            out.push_back(block);
+        }
+    }
+    close();
+    return out;
+}
+
 // An opening tag of a heading, h1 to h9.
 bool isHeadingOpening(const QString& tag)
 {
@@ -233,14 +329,15 @@ const CopyPassageProfile& CopyPassageProfile::copier()
 {
     static const CopyPassageProfile profile {CopyPassageCopier::CopyPassageReferenceLocationKey,
         CopyPassageCopier::CopyPassageVerseDelimitersRichKey, CopyPassageCopier::CopyPassageVerseDelimitersPlainKey,
-        true, true, true};
+        true, true, true, false};
     return profile;
 }
 
 const CopyPassageProfile& CopyPassageProfile::dialog()
 {
     static const CopyPassageProfile profile {QStringLiteral("referenceLocation"),
-        QStringLiteral("richTextVerseDelimiters"), QStringLiteral("plainTextVerseDelimiters"), false, false, false};
+        QStringLiteral("richTextVerseDelimiters"), QStringLiteral("plainTextVerseDelimiters"), false, false, false,
+        true};
     return profile;
 }
 
@@ -304,6 +401,9 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
     while (!blocks.empty() && endBlock != kNoBlock && first + (blocks.size() - 1) > endBlock &&
         !carriesVerseText(blocks.back(), start, end, bible))
         blocks.pop_back();
+    const bool paragraphs = profile.joinsParagraphs && open.isEmpty() && close.isEmpty();
+    if (paragraphs)
+        blocks = joinedIntoParagraphs(blocks);
     QString text;
     for (const QString& block : blocks)
         text += open + block + close;
@@ -325,7 +425,7 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
     if (plain != nullptr) {
         QString p = stringWithVerseNumbersWrappedForPlainTextFromHtml(text, options, profile);
         p = stringWithUnneededSpansRemoved(p, profile);
-        *plain += finishPlain(p);
+        *plain += finishPlain(p, paragraphs);
     }
 }
 
@@ -371,7 +471,7 @@ QString CopyPassageCopier::finishHtml(QString html, const std::shared_ptr<Source
     return stringWithImgSrcPatched(html, source);
 }
 
-QString CopyPassageCopier::finishPlain(QString html)
+QString CopyPassageCopier::finishPlain(QString html, bool linePerBlock)
 {
     html = stringWithEmptyTagPairsRemoved(html);
     // Each block is a division of its own (a verse, often), and the filter drops division tags without
@@ -398,9 +498,16 @@ QString CopyPassageCopier::finishPlain(QString html)
             plain += QStringLiteral("\r\n");
         plain += piece;
     };
+    // Blocks of the page's paragraphs are lines of their own as well.
+    int depth = 0;
     for (TagAt tag = nextTag(html, 0); tag.valid(); tag = nextTag(html, tag.end())) {
-        if (tag.start > from && isHeadingOpening(tag.text))
+        const bool closing = JavaScript::isClosingTag(tag.text);
+        const QString name = JavaScript::tagName(tag.text).toLower();
+        const bool block = name == QLatin1String("div") || JavaScript::isBlockLevelTag(tag.text);
+        if (tag.start > from && !closing && (isHeadingOpening(tag.text) || (linePerBlock && block && depth == 0)))
             appendUpTo(tag.start);
+        if (block && !JavaScript::isSelfClosingTag(tag.text))
+            depth = std::max(0, depth + (closing ? -1 : 1));
     }
     if (from == 0)
         plain = filteredPlain(html);
@@ -409,6 +516,15 @@ QString CopyPassageCopier::finishPlain(QString html)
     // Blanks a block begins or ends with do not lead or trail the lines.
     static const QRegularExpression kEdgeBlanks(QStringLiteral("[ \\t]+(?=[\\r\\n]|$)|(?:^|(?<=[\\r\\n]))[ \\t]+"));
     plain.remove(kEdgeBlanks);
+    // The verses of a paragraph are joined with a blank, and a verse may end in one of its own: the
+    // page draws such runs as one blank, and so does the copy.
+    if (linePerBlock) {
+        static const QRegularExpression kBlankRuns(QStringLiteral("[ \\t]{2,}"));
+        plain.replace(kBlankRuns, QStringLiteral(" "));
+    }
+    // A passage read as paragraphs ends with its last word, whichever block it ends in.
+    while (linePerBlock && (plain.endsWith(QLatin1Char('\n')) || plain.endsWith(QLatin1Char('\r'))))
+        plain.chop(1);
     return plain;
 }
 

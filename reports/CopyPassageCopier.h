@@ -48,6 +48,9 @@ struct CopyPassageProfile {
     bool readsIncludeVerseNumbers = true;  // honours "copyPassageIncludeVerseNumbers"
     bool usesBlockWrappers = true;         // honours blockWrapperOpenTag / blockWrapperCloseTag
     bool keepsHighlightSpans = true;       // the unneeded-span pass keeps highlight spans too
+    // A Bible passage reads as the page's paragraphs: the verses of one paragraph share a block (a
+    // line of the plain text) and a verse that opens a paragraph starts the next one.
+    bool joinsParagraphs = false;
 
     static const CopyPassageProfile& copier();  // the passage copier's own keys
     static const CopyPassageProfile& dialog();  // the copy-passage dialog, reading aloud, link previews
@@ -116,5 +119,5 @@ private:
     static QString stringWithVerseNumbersWrapped(
         const QString& html, const QVariantMap& options, const CopyPassageProfile& profile, bool forHtml);
     static QString finishHtml(QString html, const std::shared_ptr<SourceTuple>& source);
-    static QString finishPlain(QString html);
+    static QString finishPlain(QString html, bool linePerBlock = false);
 };

@@ -7,7 +7,9 @@
 #include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "userdata/cPersistentData.h"
 
 #include <QCheckBox>
@@ -16,6 +18,7 @@
 #include <QDoubleValidator>
 #include <QFile>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QIntValidator>
 #include <QLineEdit>
@@ -120,14 +123,44 @@ QLineEdit* PreferencesViewController::addField(QFormLayout* form, const QString&
     auto* f = new QLineEdit(this);
     f->setObjectName(key);
     f->setMaximumWidth(80);
+    // The validators keep out what is no number; a number outside the size's range reaches the edit's
+    // end and is refused there, with a word on why.
     if (key == QLatin1String("lineHeight"))
-        f->setValidator(new QDoubleValidator(0.5, 5.0, 2, f));
+        f->setValidator(new QDoubleValidator(0.0, 99.0, 2, f));
     else
-        f->setValidator(new QIntValidator(0, 999, f));
+        f->setValidator(new QIntValidator(0, 9999, f));
     connect(f, &QLineEdit::editingFinished, this, [this, f] { textFieldDidEndEditing(f); });
-    form->addRow(new PlainLabel(label, this), f);
+    if (SettingsRegistry::rangeOf(key)) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(f);
+        auto* hint = new PlainLabel(rangeText(key), this);
+        hint->setObjectName(key + QStringLiteral("Range"));
+        row->addWidget(hint, 1);
+        f->setToolTip(ContentTextDocument::plainToolTip(rangeText(key)));
+        form->addRow(new PlainLabel(label, this), row);
+    } else {
+        form->addRow(new PlainLabel(label, this), f);
+    }
     m_fields.append(f);
     return f;
+}
+
+QString PreferencesViewController::rangeText(const QString& key)
+{
+    const std::optional<SettingRange> range = SettingsRegistry::rangeOf(key);
+    if (!range)
+        return QString();
+    const QString span = tr("%1 to %2").arg(QString::number(range->minimum), QString::number(range->maximum));
+    if (key == QLatin1String("baseFontSize"))
+        return tr("%1 points").arg(span);
+    if (key == QLatin1String("lineHeight"))
+        return tr("%1 lines").arg(span);
+    return tr("%1 pixels").arg(span);
+}
+
+QLabel* PreferencesViewController::rangeLabel(const QString& key) const
+{
+    return findChild<QLabel*>(key + QStringLiteral("Range"));
 }
 
 QCheckBox* PreferencesViewController::addBox(QLayout* layout, const QString& label, const QString& key)
@@ -156,13 +189,28 @@ void PreferencesViewController::textFieldDidEndEditing(QLineEdit* field)
     if (m_refreshing)
         return;
     const QString key = field->objectName();
-    if (key == QLatin1String("lineHeight")) {
-        bool ok = false;
-        const double v = field->text().toDouble(&ok);
-        defaults().setDouble(ok ? v : 0.0, key);
-    } else {
-        defaults().setInteger(field->text().toLongLong(), key);
+    const QString text = field->text().trimmed();
+    bool ok = false;
+    const double value = key == QLatin1String("lineHeight") ? text.toDouble(&ok) : double(text.toLongLong(&ok));
+    if (const std::optional<SettingRange> range = SettingsRegistry::rangeOf(key)) {
+        QLabel* hint = rangeLabel(key);
+        if (!ok || value < range->minimum || value > range->maximum) {
+            // Refused: the field shows the size in use again, and the line beside it says why.
+            if (hint != nullptr)
+                hint->setText(text.isEmpty() ? tr("A size is needed: %1.").arg(rangeText(key))
+                                             : tr("%1 is out of range: use %2.").arg(text, rangeText(key)));
+            m_refreshing = true;
+            field->setText(fieldText(key));
+            m_refreshing = false;
+            return;
+        }
+        if (hint != nullptr)
+            hint->setText(rangeText(key));
     }
+    if (key == QLatin1String("lineHeight"))
+        defaults().setDouble(ok ? value : 0.0, key);
+    else
+        defaults().setInteger(text.toLongLong(), key);
     notifyOthersDisplaySettingsChanged();
 }
 
@@ -199,12 +247,22 @@ void PreferencesViewController::notifyOthersDisplaySettingsChanged()
 
 // ---- refresh
 
+QString PreferencesViewController::fieldText(const QString& key) const
+{
+    // A size stored out of its range (by an older reader, or edited by hand) shows as the size in use.
+    if (!SettingsRegistry::rangeOf(key))
+        return defaults().stringForKey(key);
+    if (key == QLatin1String("lineHeight"))
+        return QString::number(SettingsRegistry::clampedDouble(defaults(), key));
+    return QString::number(SettingsRegistry::clampedInteger(defaults(), key));
+}
+
 void PreferencesViewController::refresh()
 {
     m_refreshing = true;
     UserDefaults& d = defaults();
     for (QLineEdit* f : m_fields)
-        f->setText(d.stringForKey(f->objectName()));
+        f->setText(fieldText(f->objectName()));
     for (QCheckBox* b : m_boxes) {
         const QString key = b->objectName();
         switch (modeFor(key)) {

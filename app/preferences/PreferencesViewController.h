@@ -27,6 +27,7 @@
 class QCheckBox;
 class QComboBox;
 class QFormLayout;
+class QLabel;
 class QLayout;
 class QLineEdit;
 class UserDefaults;
@@ -91,6 +92,8 @@ public:
     // Controls (null when this page has none), for the window and for tests.
     QLineEdit* textField(const QString& key) const;
     QCheckBox* checkBox(const QString& key) const;
+    // The line beside a size field: its range, or why a typed size was refused.
+    QLabel* rangeLabel(const QString& key) const;
     QComboBox* popUp(const QString& name) const;
 
 protected:
@@ -99,6 +102,7 @@ protected:
     void finishConstruction();
 
     // Settings controls whose object name is the user-defaults key (fields, boxes) or the pop-up's name.
+    // A size field shows its range beside it, and there says why a size outside it was refused.
     QLineEdit* addField(QFormLayout* form, const QString& label, const QString& key);
     QCheckBox* addBox(QLayout* layout, const QString& label, const QString& key);
     QComboBox* addPopUp(QFormLayout* form, const QString& label, const QString& name);
@@ -123,6 +127,9 @@ protected:
 
 private:
     void textFieldDidEndEditing(QLineEdit* field);
+    // What a settings field shows: the stored value, a size held to its range.
+    QString fieldText(const QString& key) const;
+    static QString rangeText(const QString& key);
     void checkBoxChanged(QCheckBox* box);
 
     Environment m_env;

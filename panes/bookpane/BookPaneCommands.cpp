@@ -192,6 +192,22 @@ QString BookPaneCommands::selectedBibleRefString() const
     return spell(l[0], l.size() >= 2 ? l[1] : l[0]);
 }
 
+QString BookPaneCommands::currentVerseRefString() const
+{
+    const SourceTuple::Ptr book = m_pane.currentSourceTuple();
+    const quint64 section = m_pane.currentSourceSection();
+    if (!book || !m_pane.isABible() || section == 0 || section >= 0xFFFFFFFF)
+        return {};
+    quint32 key = book->keyForSection(static_cast<quint32>(section));
+    if (key == 0)
+        return {};
+    if ((key & 0xFF00) == 0)
+        key |= 0x0100;  // a book's opening: its first chapter
+    if ((key & 0xFF) == 0)
+        key |= 0x01;  // a chapter's heading: its first verse
+    return spell(key, key);
+}
+
 void BookPaneCommands::putOnClipboard(const QString& html, const QString& text)
 {
     auto* mime = new QMimeData;
@@ -251,7 +267,10 @@ void BookPaneCommands::onSyncToSelectedVerse()
 
 void BookPaneCommands::onAutostudyVerse()
 {
-    onAutostudyThisVerse(selectedBibleRefString());
+    // Without a selection the study is of the verse the reader is at.
+    findSelectedBlocksOrKeys();
+    const QString selected = selectedBibleRefString();
+    onAutostudyThisVerse(selected.isEmpty() ? currentVerseRefString() : selected);
 }
 
 void BookPaneCommands::onAutostudyThisVerse(const QString& refString)

@@ -35,6 +35,9 @@ public:
     void setSelectedBlocksOrKeys(const QList<quint32>& list) { m_selectedBlocksOrKeys = list; }
     void findSelectedBlocksOrKeys();
     QString selectedBibleRefString() const;
+    // The verse at the top of a Bible's page ("John 3:1"; a chapter's heading or a book's opening
+    // stands for the first verse under it); empty for other books.
+    QString currentVerseRefString() const;
     // The selected text and selected HTML (filtered) the context menu and the commands read.
     QString selectedText() const;
     void setSelectionOverride(const QString& text, const QString& html);

@@ -186,6 +186,29 @@ void BookPanePage::displayCurrentSource(bool refresh)
     updateTitleBar();
 }
 
+void BookPanePage::displaySettingsChanged()
+{
+    // The other tabs keep their place as an offset into a block in the old page's pixels: in a Bible
+    // they start again at the verse at their top when they are next shown.
+    if (LayoutRegionContents* contents = m_pane.regionContents()) {
+        for (std::size_t i = 0; i < contents->items().size(); ++i) {
+            LayoutRegionContentItemState* state = contents->items()[i]->bookState();
+            const SourceTuple::Ptr tuple = m_pane.tabs().tupleAt(i);
+            if (i == contents->currentItemIndex() || state == nullptr || !isBible(tuple) || state->section() == 0 ||
+                state->section() >= 0xFFFFFFFFu)
+                continue;
+            const quint32 block = tuple->blockForSection(static_cast<quint32>(state->section()));
+            if (block != 0xFFFFFFFFu) {
+                state->setBlock(block);
+                state->setYOffset(0);
+            }
+        }
+    }
+    pageSourceFor(m_pane.currentSourceTuple());
+    m_pane.page()->displayKeepingPlace();
+    updateTitleBar();
+}
+
 void BookPanePage::renderBlocksAgain()
 {
     pageSourceFor(m_pane.currentSourceTuple());

@@ -52,6 +52,8 @@ public:
     // The page source of a book (made on first use, kept while the same book is installed).
     std::shared_ptr<SourceTupleBookPageSource> pageSourceFor(const SourceTuple::Ptr& tuple);
     void displayCurrentSource(bool refresh);
+    // The display settings changed: the page is built again with the same place at its top.
+    void displaySettingsChanged();
     // The loaded page's blocks rendered again in place (a search has marked its hits).
     void renderBlocksAgain();
     // --- go-to ---

@@ -127,7 +127,8 @@ void BookPaneViewController::observe()
         m_observations.emplace_back(center, center.addObserver(this, name, std::move(handler)));
     };
     auto redisplay = [this](Notification&) { m_pageHost->displayCurrentSource(true); };
-    on(PaneNotifications::DisplayPreferencesChangedNotification, redisplay);
+    on(PaneNotifications::DisplayPreferencesChangedNotification,
+        [this](Notification&) { m_pageHost->displaySettingsChanged(); });
     on(PaneNotifications::qsHighlightsHaveChangedNotification, redisplay);
     // Found words are marked in the page that is loaded: no page is built for them.
     on(PaneNotifications::qsSearchHasCompletedNotification, [this](Notification&) { m_pageHost->renderBlocksAgain(); });

@@ -1,4 +1,5 @@
 #include "panes/bookpane/XrefPopupViewController.h"
+#include "platform/SettingsRegistry.h"
 #include "platform/ui/PlainLabel.h"
 
 #include "platform/UserDefaults.h"
@@ -23,9 +24,7 @@ QLabel* XrefPopupViewController::makeView(const UserDefaults& defaults, QWidget*
     label->setPalette(palette);
     label->setAutoFillBackground(true);
     QFont font(defaults.stringForKey(QStringLiteral("bodyFont")));
-    const double base = defaults.doubleForKey(QStringLiteral("baseFontSize"));
-    if (base > 0)
-        font.setPointSizeF(base * 1.3);
+    font.setPointSizeF(SettingsRegistry::clampedDouble(defaults, QStringLiteral("baseFontSize")) * 1.3);
     label->setFont(font);
     return label;
 }

@@ -8,6 +8,7 @@
 #include "panes/page/PageRendererWatch.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/SettingsRegistry.h"
 #include "render/CSSManager.h"
 #include "render/HTMLFilter.h"
 
@@ -322,6 +323,7 @@ void BookPageView::trace(const char* step, const QString& detail) const
 BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
 {
     ++m_serial;
+    m_pageTextSize = SettingsRegistry::clampedInteger(m_defaults, QStringLiteral("baseFontSize"));
     m_bridgeSecret = BookPageHtml::newKey();
     m_frameKey = BookPageHtml::newKey();
     return {CSSManager(m_defaults).cssForBookView(), identity, m_serial, BookPageHtml::pageScript(),
@@ -363,6 +365,30 @@ void BookPageView::displayCurrentSource(bool refresh)
     m_source.reset();
     loadPage(BookPageHtml::emptyPanePage(nextFrame(QStringLiteral("0:0:0:0"))));
     m_host->updateTitleBar();
+}
+
+void BookPageView::displayKeepingPlace()
+{
+    QS_ASSERT_MAIN_THREAD();
+    const BookPageSourcePtr book = m_host->currentSource();
+    LayoutRegionContentItemState* state = m_host->currentState();
+    // The offset into the top block is in the old page's pixels: at another size or in another font
+    // it points into another verse, and each change would move the reader on.
+    if (book && state != nullptr && state->block() != kNoBlock) {
+        const qint64 size = SettingsRegistry::clampedInteger(m_defaults, QStringLiteral("baseFontSize"));
+        const quint64 section = state->section();
+        constexpr quint32 kNone = 0xFFFFFFFFu;
+        const quint32 verseBlock =
+            book->isABible() && section != 0 && section < kNone ? book->blockForSection(quint32(section)) : kNone;
+        if (verseBlock != kNone) {
+            state->setBlock(verseBlock);
+            state->setYOffset(0);  // the go-to then starts the view at the verse itself
+            state->setGotoAnchor(QString());
+        } else if (m_pageTextSize > 0 && size != m_pageTextSize) {
+            state->setYOffset(std::llround(double(state->yOffset()) * double(size) / double(m_pageTextSize)));
+        }
+    }
+    displayCurrentSource(true);
 }
 
 void BookPageView::renderBlocksAgain()

@@ -56,6 +56,10 @@ public:
     bool goTo(const BookPageSourcePtr& book, GoToRequest& request);
     // Shows the current tab again; refresh builds a new page even when the book's page is loaded.
     void displayCurrentSource(bool refresh);
+    // Builds the page again after a change of the display settings (text size, font, colours, what
+    // the text shows) with the same place at the top: in a Bible the verse at the top, from its start;
+    // in another book the block at the top, its offset scaled with the text size.
+    void displayKeepingPlace();
     // Renders the blocks of the loaded page again in place (a search's hits to mark, say): no page
     // is loaded and the reader's place stays. A page still loading does it once it has loaded.
     void renderBlocksAgain();
@@ -150,6 +154,7 @@ private:
     BookPageSourcePtr m_source;      // the book whose page is loaded
     QString m_webViewSourceTupleID;  // its identity
     quint64 m_serial = 0;            // serial of the page in the view
+    qint64 m_pageTextSize = 0;       // the text size (points) of that page's style sheet
     QString m_bridgeSecret;          // what that page's script sends with its bridge calls
     QString m_frameKey;              // marks the reader's own elements among that page's blocks
     QByteArray m_pageHtml;           // the page of that serial, served once asked

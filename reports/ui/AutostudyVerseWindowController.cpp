@@ -110,8 +110,14 @@ void AutostudyVerseWindowController::alert(const QString& message, const QString
 void AutostudyVerseWindowController::onPerformAutostudy()
 {
     QS_ASSERT_MAIN_THREAD();
-    const QString text = refString();
+    const QString text = refString().trimmed();
     const SourceTuple::Ptr bible = sourceTuple();
+    if (text.isEmpty()) {
+        alert(tr("Please enter a passage to study."),
+            tr("Type a verse or a range of verses, such as 'John 3:16' or 'Psalm 23'."));
+        m_passageTextField->setFocus();
+        return;
+    }
     // The passage is read in the chosen Bible's translation and language.
     BibleRef ref;
     if (bible)

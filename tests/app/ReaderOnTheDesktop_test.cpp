@@ -18,7 +18,12 @@
 #include "cloud/protocol/ServiceHost.h"
 #include "library/GoToRequest.h"
 #include "library/GoToRouter.h"
+#include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/WebViewWindowController.h"
+#include "panes/layout/Layout.h"
+#include "panes/layout/LayoutManager.h"
+#include "panes/page/BookPageHtml.h"
+#include "panes/page/BookPageView.h"
 #include "platform/Alerts.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
@@ -38,6 +43,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
@@ -230,6 +236,108 @@ TEST_F(ReaderOnTheDesktop, StudyPaneRowsHoldTheirTextAtTextSizes12And20)
         window->window()->grab().save(
             QStringLiteral(QS_BINARY_DIR "/screenshots/find-rows-at-text-size-%1.png").arg(size));
     }
+}
+
+// A change of the text size keeps the verse at the top of the page where it was (it used to move the
+// reader a few verses on with every change), and a text size out of range is refused with a word why.
+TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setInteger(12, QStringLiteral("baseFontSize"));
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    LayoutBookPane* pane = layout ? asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController()) : nullptr;
+    ASSERT_NE(pane, nullptr);
+    BookPageView* page = pane->paneView()->findChild<BookPageView*>();
+    ASSERT_NE(page, nullptr);
+    // The verse the page itself finds at the top of its view.
+    const auto verseAtTop = [page] {
+        const QString verse = reader_test::evaluate(
+            page, QStringLiteral("(function(){var p=qsCurrentPosition();return p?p.verse:'';})()"))
+                                  .toString();
+        return verse.isEmpty() ? 0u : BookPageHtml::bibleKeyFromDataVerseSpan(verse);
+    };
+    const quint32 john316 = kjv->keyForSection(kjv->sectionForSyncString(QStringLiteral("John 3:16")));
+    ASSERT_NE(john316, 0u);
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* go = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    ASSERT_TRUE(typeInto(go->verseComboBox()->lineEdit(), QStringLiteral("John 3:16")));
+    pressKey(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return verseAtTop() == john316; }, 10000)) << verseAtTop();
+    // The reader scrolls on to the last line of the verse: the verse is still the one at the top. (The
+    // page may still be filling in screens around the place gone to, and keeps its place while it does.)
+    auto* bookPane = dynamic_cast<BookPaneViewController*>(pane);
+    ASSERT_NE(bookPane, nullptr);
+    const QString toLastLine =
+        QStringLiteral("(function(){var s=document.querySelector('[data-verse-span=\"sel_s43.3.16\"]');"
+                       "var b=s&&s.closest('div[id^=\"_b\"]');if(!b)return false;"
+                       "window.scrollBy(0,Math.round(b.getBoundingClientRect().bottom)-10);return true;})()");
+    ASSERT_TRUE(waitFor(
+        [&] {
+            reader_test::evaluate(page, toLastLine);
+            return bookPane->currentSourceState()->yOffset() > 20;
+        },
+        10000))
+        << bookPane->currentSourceState()->yOffset();
+    ASSERT_EQ(verseAtTop(), john316);
+
+    for (int size : {9, 20, 12}) {
+        SCOPED_TRACE(size);
+        setTextSize(window, size);
+        EXPECT_TRUE(waitFor(
+            [&] {
+                // The page is drawn at the new size (points from the body's pixels) ...
+                const int drawn = reader_test::evaluate(
+                    page, QStringLiteral("Math.round(parseFloat(getComputedStyle(document.body).fontSize)*3/4)"))
+                                      .toInt();
+                // ... with the verse at its top.
+                return drawn == size && verseAtTop() == john316;
+            },
+            10000))
+            << "at the top: " << verseAtTop();
+    }
+    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("DisplayPreferences"));
+    ASSERT_NE(settings, nullptr);
+    // Another font (the next in the list) keeps the verse at the top as well.
+    QComboBox* font = settings->selectedViewController()->popUp(QStringLiteral("fontPopUpButton"));
+    ASSERT_NE(font, nullptr);
+    ASSERT_GE(font->count(), 2);
+    font->setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(waitFor([font] { return font->hasFocus(); }, 5000));
+    pressKey(font->currentIndex() + 1 < font->count() ? Qt::Key_Down : Qt::Key_Up);
+    const QString family = defaults.stringForKey(QStringLiteral("bodyFont"));
+    ASSERT_EQ(family, font->currentText());
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return reader_test::evaluate(page, QStringLiteral("getComputedStyle(document.body).fontFamily"))
+                       .toString()
+                       .contains(family) &&
+                verseAtTop() == john316;
+        },
+        10000))
+        << "at the top: " << verseAtTop();
+
+    // Text size 0 is refused: the size stays, the page keeps its text and the line beside the field says
+    // why.
+    QLineEdit* field = settings->selectedViewController()->textField(QStringLiteral("baseFontSize"));
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(typeInto(field, QString()));
+    field->selectAll();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("0"));
+    pressKey(Qt::Key_Return);
+    EXPECT_EQ(defaults.integerForKey(QStringLiteral("baseFontSize")), 12);
+    EXPECT_EQ(field->text(), QStringLiteral("12"));
+    QLabel* why = settings->selectedViewController()->rangeLabel(QStringLiteral("baseFontSize"));
+    ASSERT_NE(why, nullptr);
+    EXPECT_TRUE(why->isVisible());
+    EXPECT_EQ(why->text(), QStringLiteral("0 is out of range: use 6 to 72 points."));
+    pressKey(Qt::Key_Escape);
+    ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
+    EXPECT_EQ(verseAtTop(), john316);
+    defaults.removeObjectForKey(QStringLiteral("bodyFont"));
 }
 
 TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)

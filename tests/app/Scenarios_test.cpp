@@ -1021,11 +1021,16 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
     ASSERT_TRUE(waitFor([&] { return regionShowing(kjv->pubID(), kjv->bookID()) >= 0; }));
     const int bible = regionShowing(kjv->pubID(), kjv->bookID());
     const quint32 john316 = kjv->sectionForSyncString(QStringLiteral("John 3:16"));
+    const quint32 john31 = kjv->sectionForSyncString(QStringLiteral("John 3:1"));
     ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
     typeIntoBibleGoTo(QStringLiteral("John 3:16"));
     ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john316; }));
+    typeIntoBibleGoTo(QStringLiteral("John 3:1"));
+    ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john31 || sectionOf(bible) == john31 - 1; }));
+    s_alerts->clear();
 
-    QString reference;
+    QString reference, opened;
+    QStringList alerts;
     const bool shown = whenShown<AutostudyVerseWindowController>(
         [&] {
             EXPECT_TRUE(reader_test::chooseMenuItem(
@@ -1034,6 +1039,15 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
         [&](AutostudyVerseWindowController* dialog) {
             auto* field = dialog->findChild<QLineEdit*>(QStringLiteral("passageTextField"));
             ASSERT_NE(field, nullptr);
+            // With nothing selected the passage is the verse the pane is at; an emptied field asks for one.
+            opened = field->text();
+            field->selectAll();
+            QTest::keyClick(field, Qt::Key_Delete);
+            EXPECT_TRUE(clickButton(dialog, QStringLiteral("Study")));
+            EXPECT_TRUE(dialog->isVisible());
+            for (const Alert& alert : s_alerts->shown())
+                alerts << alert.messageText;
+            s_alerts->clear();
             field->selectAll();
             QTest::keyClicks(field, QStringLiteral("John 3:16"));
             reference = dialog->refString();
@@ -1043,6 +1057,8 @@ TEST_F(Scenario, AVerseAutostudyOpensItsReport)
             }
         });
     ASSERT_TRUE(shown) << "Verse Study did not open its dialog";
+    EXPECT_EQ(opened, QStringLiteral("John 3:1"));
+    EXPECT_EQ(alerts, QStringList {QStringLiteral("Please enter a passage to study.")});
     EXPECT_EQ(reference, QStringLiteral("John 3:16"));
     AutostudyResultsWindowController* results = nullptr;
     ASSERT_TRUE(waitFor([&] {

@@ -103,6 +103,40 @@ TEST_F(PassageCopy, AHeadingInsideAPassageStandsOnItsOwnLine)
         "[1] The book of the generation of Jesus Christ, the son of David, the son of Abraham.\n");
 }
 
+// The copy keeps the book's paragraphs: a verse that opens one starts a line, and the verses that go on
+// with it share that line (KJV Genesis 1:3 and 1:6, John 3:16 and 3:18; WEB Genesis 1:3 and 1:6).
+TEST_F(PassageCopy, AVerseThatOpensAParagraphStartsALine)
+{
+    const ToolRun genesis = copy("KJV.tvk", "Gen 1:1-6");
+    EXPECT_EQ(0, genesis.status) << genesis.err;
+    EXPECT_EQ(genesis.out,
+        "(Ge 1:1-6)\n"
+        "[1] In the beginning God created the heaven and the earth. [2] And the earth was without form, and void; and "
+        "darkness was upon the face of the deep. And the Spirit of God moved upon the face of the waters.\n"
+        "[3] And God said, Let there be light: and there was light. [4] And God saw the light, that it was good: and "
+        "God divided the light from the darkness. [5] And God called the light Day, and the darkness he called Night. "
+        "And the evening and the morning were the first day.\n"
+        "[6] \u00b6 And God said, Let there be a firmament in the midst of the waters, and let it divide the waters "
+        "from the waters.\n");
+    const ToolRun john = copy("KJV.tvk", "John 3:16-18", "cpRefLocation=4");
+    EXPECT_EQ(john.out,
+        "[16] \u00b6 For God so loved the world, that he gave his only begotten Son, that whosoever believeth in him "
+        "should not perish, but have everlasting life. [17] For God sent not his Son into the world to condemn the "
+        "world; but that the world through him might be saved.\n"
+        "[18] \u00b6 He that believeth on him is not condemned: but he that believeth not is condemned already, "
+        "because he hath not believed in the name of the only begotten Son of God. (Jn 3:16-18)\n");
+    // A verse that ends in a blank of its own is parted from the next by one blank, as on the page.
+    const ToolRun psalm = copy("KJV.tvk", "Ps 23:1-2", "cpRefLocation=0");
+    EXPECT_EQ(psalm.out,
+        "A Psalm of David.\n[1] The LORD is my shepherd; I shall not want. [2] He maketh me to lie down in green "
+        "pastures: he leadeth me beside the still waters.\n");
+    const ToolRun web = copy("WEB.tvk", "Gen 1:2-6", "cpRefLocation=0");
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = web.out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(web.out.substr(at, end - at).substr(0, 4));
+    EXPECT_EQ(lines, (std::vector<std::string> {"[2] ", "[3] ", "[6] "})) << web.out;
+}
+
 TEST_F(PassageCopy, APassageWithoutVersesFailsWithItsReason)
 {
     struct Case {

@@ -238,12 +238,17 @@ TEST(CSSManagerFontLadder, StepsAlongTheLadder)
     EXPECT_EQ(CSSManager::getFontHeightRelativeToBase(-4, 1), -4);
 }
 
-TEST_F(CSSManagerTest, HugeBaseFontSizeGivesHeadingsOfThatSize)
+TEST_F(CSSManagerTest, AStoredTextSizeOutOfRangeIsHeldToIt)
 {
+    // A text size is 6 to 72 points: a stored 300 is read as 72, a stored 0 (which blanked every page)
+    // as 6.
     m_defaults->setInteger(300, QStringLiteral("baseFontSize"));
-    const QString sheet = css().cssForBookView();
-    for (const char* h : {"h1", "h2", "h3", "h4", "h5", "h6"})
-        EXPECT_TRUE(ruleBody(sheet, QLatin1String(h)).endsWith(QStringLiteral("font-size:300pt;"))) << h;
+    QString sheet = css().cssForBookView();
+    EXPECT_TRUE(sheet.contains(QStringLiteral("font:normal 72pt"))) << sheet.left(200).toStdString();
+    EXPECT_TRUE(ruleBody(sheet, QStringLiteral("h6")).endsWith(QStringLiteral("font-size:72pt;")));
+    m_defaults->setInteger(0, QStringLiteral("baseFontSize"));
+    sheet = css().cssForBookView();
+    EXPECT_TRUE(sheet.contains(QStringLiteral("font:normal 6pt"))) << sheet.left(200).toStdString();
 }
 
 TEST_F(CSSManagerTest, EachManagerReadsTheDefaultsItIsMadeWith)

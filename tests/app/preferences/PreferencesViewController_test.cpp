@@ -161,6 +161,45 @@ TEST_F(Preferences, DisplayFieldsWriteTheirKeysAndRestyleOpenPages)
     const QString cssAfter = CSSManager(d()).cssForBookView();
     EXPECT_NE(cssBefore, cssAfter);
     EXPECT_TRUE(cssAfter.contains(QStringLiteral("23"))) << cssAfter.left(400).toStdString();
+
+    // A size outside its range is refused as it is typed, and the line beside the field says why: a text
+    // size of 0 blanked every book. Each size field shows its range.
+    EXPECT_EQ(display->rangeLabel(QStringLiteral("baseFontSize"))->text(), QStringLiteral("6 to 72 points"));
+    EXPECT_EQ(display->rangeLabel(QStringLiteral("leftMargin"))->text(), QStringLiteral("0 to 300 pixels"));
+    const std::pair<const char*, const char*> refused[] = {
+        {"baseFontSize", "0"}, {"baseFontSize", "73"}, {"lineHeight", "0"}, {"rightMargin", "5000"}};
+    for (const auto& [key, value] : refused) {
+        QLineEdit* f = display->textField(QString::fromLatin1(key));
+        const QString before = d().stringForKey(QString::fromLatin1(key));
+        const int posted = m_posted;
+        f->selectAll();
+        QTest::keyClicks(f, QString::fromLatin1(value));
+        QTest::keyClick(f, Qt::Key_Return);
+        EXPECT_EQ(m_posted, posted) << key;
+        EXPECT_EQ(d().stringForKey(QString::fromLatin1(key)), before) << key;
+        EXPECT_EQ(f->text(), before) << key;
+        EXPECT_TRUE(display->rangeLabel(QString::fromLatin1(key))
+                        ->text()
+                        .startsWith(QString::fromLatin1(value) + QStringLiteral(" is out of range: use ")))
+            << key;
+    }
+    EXPECT_EQ(display->rangeLabel(QStringLiteral("baseFontSize"))->text(),
+        QStringLiteral("73 is out of range: use 6 to 72 points."));
+    // A size in range is taken again, and the line shows the range once more.
+    QLineEdit* size = display->textField(QStringLiteral("baseFontSize"));
+    size->selectAll();
+    QTest::keyClicks(size, QStringLiteral("72"));
+    QTest::keyClick(size, Qt::Key_Return);
+    EXPECT_EQ(d().integerForKey(QStringLiteral("baseFontSize")), 72);
+    EXPECT_EQ(display->rangeLabel(QStringLiteral("baseFontSize"))->text(), QStringLiteral("6 to 72 points"));
+    // A size stored out of range (an older reader's settings) is read as the nearest end of the range.
+    d().setInteger(0, QStringLiteral("baseFontSize"));
+    d().setDouble(0.0, QStringLiteral("lineHeight"));
+    const QString css = CSSManager(d()).cssForBookView();
+    EXPECT_TRUE(css.contains(QStringLiteral("font:normal 6pt"))) << css.left(300).toStdString();
+    EXPECT_TRUE(css.contains(QStringLiteral("line-height: 0.5;"))) << css.left(300).toStdString();
+    display->refresh();
+    EXPECT_EQ(size->text(), QStringLiteral("6"));
 }
 
 TEST_F(Preferences, DisplayCheckBoxesAndPopUpsWriteTheirKeys)

@@ -144,6 +144,43 @@ TEST_F(CopyPassageDialog, APassageAcrossAHeadingPastesLineByLine)
         s_env.settings().setInteger(1, QString::fromLatin1(key));
 }
 
+// The copy keeps the book's paragraphs (KJV John 3:16 and 3:18 open one): the plain text breaks its
+// lines where the pasted rich text starts its blocks, before the verse that opens a paragraph.
+TEST_F(CopyPassageDialog, AVerseThatOpensAParagraphStartsALineInBothTexts)
+{
+    const auto kjv = bible("KJV");
+    ASSERT_TRUE(kjv);
+    CopyPassageWindowController dialog(s_env,
+        {{QStringLiteral("passage"), QStringLiteral("John 3:16-18")},
+            {QStringLiteral("bibleTuple"), QVariant::fromValue(kjv)}});
+    dialog.show();
+    dialog.onCopyPassage();
+    ASSERT_EQ(dialog.result(), QDialog::Accepted);
+    const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(data, nullptr);
+    const QStringList expected {QStringLiteral("(Jn 3:16-18)"),
+        QStringLiteral("[16] \u00b6 For God so loved the world, that he gave his only begotten Son, that whosoever "
+                       "believeth in him should not perish, but have everlasting life. [17] For God sent not his Son "
+                       "into the world to condemn the world; but that the world through him might be saved."),
+        QStringLiteral("[18] \u00b6 He that believeth on him is not condemned: but he that believeth not is condemned "
+                       "already, because he hath not believed in the name of the only begotten Son of God.")};
+    EXPECT_EQ(data->text().split(QLatin1Char('\n')), expected) << data->text().toStdString();
+    QTextDocument pasted;
+    pasted.setHtml(data->html());
+    QStringList blocks;
+    for (QTextBlock block = pasted.begin(); block.isValid(); block = block.next())
+        if (!block.text().trimmed().isEmpty())
+            blocks << block.text().simplified();
+    const QStringList starts {QStringLiteral("(Jn 3:16-18)"), QStringLiteral("16 \u00b6 For God so loved"),
+        QStringLiteral("18 \u00b6 He that believeth")};
+    ASSERT_EQ(blocks.size(), starts.size()) << data->html().toStdString();
+    for (qsizetype i = 0; i < blocks.size(); ++i)
+        EXPECT_TRUE(blocks[i].startsWith(starts[i])) << blocks[i].toStdString();
+    // The verse that goes on with the paragraph is in its block (its number a superscript before it).
+    EXPECT_TRUE(blocks[1].contains(QStringLiteral("everlasting life. 17For God sent not his Son")))
+        << blocks[1].toStdString();
+}
+
 TEST_F(CopyPassageDialog, ARefusedReferenceKeepsTheDialogOpenWithAnAlert)
 {
     const auto kjv = bible("KJV");
