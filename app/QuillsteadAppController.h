@@ -19,6 +19,7 @@
 
 class ActionRegistry;
 class AppUpdateChecker;
+class DesktopWindows;
 class HelpCommands;
 class LayoutCommands;
 class PaneCommands;
@@ -133,6 +134,7 @@ private:
     QLocalServer* m_instanceServer = nullptr;
     // Says once that the pages' renderer ended.
     std::unique_ptr<RendererEndedAlert> m_rendererEndedAlert;
+    std::unique_ptr<DesktopWindows> m_desktopWindows;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;
     std::unique_ptr<QuillsteadSyncDelegate> m_syncDelegate;
     std::unique_ptr<AppUpdateChecker> m_updateChecker;
