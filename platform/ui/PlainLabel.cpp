@@ -28,7 +28,7 @@ QString PlainLabel::shownText() const
 {
     if (!m_elide || wordWrap())
         return text();
-    const int room = contentsRect().width() - 2 * margin() - 2 * indent();
+    const int room = contentsRect().width() - 2 * margin() - 2 * std::max(0, indent());
     return fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, room));
 }
 
@@ -47,7 +47,8 @@ void PlainLabel::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     drawFrame(&painter);
-    const QRect room = contentsRect().adjusted(margin() + indent(), margin(), -(margin() + indent()), -margin());
+    const int inset = margin() + std::max(0, indent());
+    const QRect room = contentsRect().adjusted(inset, margin(), -inset, -margin());
     style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), shownText(), foregroundRole());
 }
 

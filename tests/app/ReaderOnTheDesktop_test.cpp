@@ -85,6 +85,8 @@ protected:
     void SetUp() override
     {
         ReaderWindow::SetUp();
+        // Every test starts from the first screen.
+        QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
         s_alerts->clear();
         UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("credentialsValid"));
     }
@@ -178,23 +180,33 @@ protected:
     static bool underX() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
 
     // The window's frame (title bar and borders included) where the desktop shows it: as the X
-    // server tells it (xwininfo) under X, else as the window system told the reader.
+    // server tells it under X (the window's place from xwininfo, the frame's edges that the window
+    // manager set in _NET_FRAME_EXTENTS from xprop), else as the window system told the reader.
     static QRect frameOf(QWidget* window)
     {
         if (!underX() || window->windowHandle() == nullptr)
             return window->frameGeometry();
-        QProcess ask;
-        ask.start(QStandardPaths::findExecutable(QStringLiteral("xwininfo")),
-            {QStringLiteral("-frame"), QStringLiteral("-id"), QString::number(window->windowHandle()->winId())});
-        if (!ask.waitForFinished(10000))
-            return {};
-        const QString said = QString::fromLatin1(ask.readAllStandardOutput());
-        const auto number = [&said](const char* label) {
-            const QRegularExpression line(QStringLiteral("%1:\\s*(-?\\d+)").arg(QLatin1String(label)));
-            return line.match(said).captured(1).toInt();
+        const QString id = QString::number(window->windowHandle()->winId());
+        const auto ask = [](const char* tool, const QStringList& arguments) {
+            QProcess process;
+            process.start(QStandardPaths::findExecutable(QString::fromLatin1(tool)), arguments);
+            return process.waitForFinished(10000) ? QString::fromLatin1(process.readAllStandardOutput()) : QString();
         };
-        return QRect(
+        const QString info = ask("xwininfo", {QStringLiteral("-id"), id});
+        const auto number = [&info](const char* label) {
+            const QRegularExpression line(QStringLiteral("%1:\\s*(-?\\d+)").arg(QLatin1String(label)));
+            return line.match(info).captured(1).toInt();
+        };
+        const QRect client(
             number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"), number("Height"));
+        // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+        const QStringList edges = ask("xprop", {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")})
+                                      .section(QLatin1Char('='), 1)
+                                      .split(QLatin1Char(','), Qt::SkipEmptyParts);
+        if (edges.size() != 4)
+            return client;
+        return client.adjusted(-edges[0].trimmed().toInt(), -edges[2].trimmed().toInt(), edges[1].trimmed().toInt(),
+            edges[3].trimmed().toInt());
     }
 
     // Waits until the window shows with its frame (under a window manager: around the client
@@ -559,7 +571,8 @@ TEST_F(ReaderOnTheDesktop, ThePanesTabButtonsLieBesideItsTabsAndTheLastCloseBoxC
         for (qsizetype i = 0; i < shown.size(); ++i) {
             EXPECT_TRUE(header->rect().contains(shown[i].second)) << shown[i].first.toStdString() << " outside the row";
             for (qsizetype j = i + 1; j < shown.size(); ++j)
-                EXPECT_FALSE(shown[i].second.intersects(shown[j].second))
+                // (The bar's own two arrows are drawn as one control.)
+                EXPECT_TRUE(shown[i].first == shown[j].first || !shown[i].second.intersects(shown[j].second))
                     << shown[i].first.toStdString() << " and " << shown[j].first.toStdString() << " overlap";
         }
         if (width == 800) {
@@ -606,7 +619,8 @@ TEST_F(ReaderOnTheDesktop, WindowsOpenOnTheScreenWithTheirTitleBars)
     ASSERT_NE(settings, nullptr);
     QRect frame = shownFrame(settings);
     EXPECT_TRUE(onScreen(frame, "Settings"));
-    EXPECT_LE((frame.center() - mainFrame.center()).manhattanLength(), 40)
+    EXPECT_LE(
+        (frame.topLeft() - DesktopWindows::centredFrameOrigin(frame.size(), mainFrame, area)).manhattanLength(), 40)
         << "Settings at " << frame.x() << "," << frame.y() << ", the main window at " << mainFrame.x() << ","
         << mainFrame.y();
     if (underX()) {
@@ -681,15 +695,8 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     QMainWindow* main = window->window();
-    // Two book panes, the second one made by splitting the first.
-    ASSERT_TRUE(reader_test::choose(window, CommandNames::SplitPaneVertically));
+    // The first screen has three book panes.
     LayoutGoToPanes& go = panes()->goToPanes();
-    ASSERT_TRUE(waitFor([&] {
-        int books = 0;
-        for (int r = 0; r < 8; ++r)
-            books += go.bookPaneAt(r) != nullptr ? 1 : 0;
-        return books >= 2;
-    }));
     const auto focusedPage = [&]() -> BookPageView* {
         QWidget* focus = QApplication::focusWidget();
         for (QWidget* w = focus; w != nullptr; w = w->parentWidget())
@@ -702,13 +709,17 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
         return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
     };
 
-    // Ctrl+] goes to the next pane, and the keys go with it.
-    const int before = go.currentRegion();
-    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+]"))));
-    ASSERT_TRUE(waitFor([&] { return go.currentRegion() != before; }));
-    EXPECT_TRUE(waitFor([&] { return focusedPage() != nullptr && focusedPage() == currentPage(); }))
-        << "the keys are in "
-        << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+    // Ctrl+] goes to the next pane, and the keys go with it; round the panes back to the Bible's.
+    const int kjvPane = kjvRegion();
+    for (int step = 0; step < 6 && (step == 0 || go.currentRegion() != kjvPane); ++step) {
+        const int before = go.currentRegion();
+        ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+]"))));
+        ASSERT_TRUE(waitFor([&] { return go.currentRegion() != before; }));
+        EXPECT_TRUE(waitFor([&] { return focusedPage() != nullptr && focusedPage() == currentPage(); }))
+            << "the keys are in "
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+    }
+    ASSERT_EQ(go.currentRegion(), kjvPane);
 
     // The page's keys scroll it: down with PageDown, Down and End, up with PageUp, Up and Home.
     BookPageView* page = currentPage();
@@ -760,14 +771,17 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
     EXPECT_TRUE(all.contains(QStringLiteral("Bookmark "))) << all.toStdString();
     EXPECT_TRUE(all.contains(QStringLiteral("Note "))) << all.toStdString();
     const QRect pageOnScreen(page->mapToGlobal(QPoint(0, 0)), page->size());
-    EXPECT_TRUE(pageOnScreen.contains(menuAt.topLeft())) << "the menu opens away from the page";
+    // (A screen smaller than the window pushes the menu inside it.)
+    if (QGuiApplication::primaryScreen()->availableGeometry().contains(pageOnScreen)) {
+        EXPECT_TRUE(pageOnScreen.contains(menuAt.topLeft())) << "the menu opens away from the page";
+    }
 
     // Tab from the study pane's field reaches a page.
     ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
-    auto* field = study->findChild<QLineEdit*>();
-    ASSERT_NE(field, nullptr);
-    field->setFocus(Qt::MouseFocusReason);
-    ASSERT_TRUE(waitFor([field] { return field->hasFocus(); }));
+    auto* gotoPane = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(gotoPane, nullptr);
+    QLineEdit* field = gotoPane->verseComboBox()->lineEdit();
+    ASSERT_TRUE(typeInto(field, QString()));
     bool reached = false;
     for (int presses = 0; presses < 80 && !reached; ++presses) {
         QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : main, Qt::Key_Tab);
@@ -862,7 +876,7 @@ TEST_F(ReaderOnTheDesktop, ASyncFromTheToolbarShowsItsProgressAndSaysItEnded)
     };
     QAction* button = nullptr;
     for (QAction* item : toolbar->actions())
-        if (item->text() == QLatin1String("Cloud Sync"))
+        if (item->objectName() == QLatin1String(CommandNames::SyncNow.name))
             button = item;
     ASSERT_NE(button, nullptr) << "no Cloud Sync button in the toolbar";
     QElapsedTimer clock;
