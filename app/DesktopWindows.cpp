@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QWidget>
 
 namespace {
@@ -149,6 +150,24 @@ void DesktopWindows::place(QWidget* window)
     window->move(centredFrameOrigin(frameSize, anchorFrame, area));
 }
 
+void DesktopWindows::keepTitleBarOnScreen(QWidget* window)
+{
+    const QRect frame = window->frameGeometry();
+    if (frame == window->geometry() || !window->isVisible())
+        return;  // no frame known yet
+    const QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    if (titleBarReachable(frame, screenAreas()) && frame.top() >= area.top())
+        return;
+    QPoint origin = frame.topLeft();
+    origin.setX(std::max(area.left(), std::min(origin.x(), area.left() + area.width() - frame.width())));
+    origin.setY(std::max(area.top(), std::min(origin.y(), area.top() + area.height() - frame.height())));
+    if (origin != frame.topLeft())
+        window->move(origin);
+}
+
 bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
@@ -156,6 +175,15 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget))
             place(widget);
+        return false;
+    }
+    if (type == QEvent::Move) {
+        // Where the window manager put a window shown by the reader: a title bar above or beside the
+        // screen (a position taken as the client area's) is brought back in.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget != nullptr && widget->isWindow() && widget->isVisible() &&
+            widget->property(kPlacedProperty).toBool() && isOrdinaryWindow(widget) && !isMainWindow(widget))
+            QTimer::singleShot(0, widget, [widget] { keepTitleBarOnScreen(widget); });
         return false;
     }
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)

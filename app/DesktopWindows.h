@@ -42,6 +42,8 @@ protected:
 
 private:
     void place(QWidget* window);
+    // Once the window manager has framed it: a title bar off the screen is moved back onto it.
+    static void keepTitleBarOnScreen(QWidget* window);
     bool isMainWindow(const QWidget* window) const;
     std::function<QWidget*()> m_mainWindow;
 };

@@ -273,7 +273,7 @@ TEST_F(PageWindow, AMenuClosesTheLinkPreviewAndNoneOpensOverIt)
         if (!menuSeen) {
             menuSeen = true;
             up.start();
-            moveTo(page, number + QPoint(1, 0));
+            moveTo(page, QPoint(2, 2));
             moveTo(page, number);
         }
         previewOverMenu = previewOverMenu || preview() != nullptr;
@@ -289,7 +289,7 @@ TEST_F(PageWindow, AMenuClosesTheLinkPreviewAndNoneOpensOverIt)
     EXPECT_FALSE(previewOverMenu) << "a preview opened over the menu";
 
     // Away from the menu the number's preview opens again.
-    moveTo(page, number + QPoint(1, 0));
+    moveTo(page, QPoint(2, 2));
     moveTo(page, number);
     EXPECT_TRUE(waitFor([&] { return preview() != nullptr; })) << "no preview after the menu";
 }

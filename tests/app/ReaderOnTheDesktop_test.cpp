@@ -615,7 +615,8 @@ TEST_F(ReaderOnTheDesktop, WindowsOpenOnTheScreenWithTheirTitleBars)
     }
 
     // Settings opens centred on the main window, inside the screen, with its title bar.
-    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("GeneralPreferences"));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Settings));
+    MASPreferencesWindowController* settings = TestSupport::waitForWindow<MASPreferencesWindowController>();
     ASSERT_NE(settings, nullptr);
     QRect frame = shownFrame(settings);
     EXPECT_TRUE(onScreen(frame, "Settings"));
