@@ -16,6 +16,8 @@ constexpr int kReachableHeight = 10;
 constexpr char kPlacedProperty[] = "qsDesktopWindowPlaced";
 // The width a title bar takes besides its title: the icon, the buttons and their margins.
 constexpr int kTitleBarControlsWidth = 160;
+// How often a window not yet framed is looked at again (every 50 ms).
+constexpr int kFrameTries = 20;
 
 bool isOrdinaryWindow(const QWidget* window)
 {
@@ -148,13 +150,22 @@ void DesktopWindows::place(QWidget* window)
     }
     const QRect anchorFrame = anchor != nullptr ? anchor->frameGeometry() : area;
     window->move(centredFrameOrigin(frameSize, anchorFrame, area));
+    // A window made before it was shown may be put there by its client area: it is looked at again
+    // once framed.
+    QTimer::singleShot(0, window, [window] { keepTitleBarOnScreen(window, kFrameTries); });
 }
 
-void DesktopWindows::keepTitleBarOnScreen(QWidget* window)
+void DesktopWindows::keepTitleBarOnScreen(QWidget* window, int triesLeft)
 {
+    if (!window->isVisible())
+        return;
     const QRect frame = window->frameGeometry();
-    if (frame == window->geometry() || !window->isVisible())
-        return;  // no frame known yet
+    if (frame == window->geometry()) {
+        // The window manager has not framed it yet: looked at again shortly, a few times.
+        if (triesLeft > 0)
+            QTimer::singleShot(50, window, [window, triesLeft] { keepTitleBarOnScreen(window, triesLeft - 1); });
+        return;
+    }
     const QScreen* screen = window->screen() != nullptr ? window->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
@@ -183,7 +194,7 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
         auto* widget = qobject_cast<QWidget*>(watched);
         if (widget != nullptr && widget->isWindow() && widget->isVisible() &&
             widget->property(kPlacedProperty).toBool() && isOrdinaryWindow(widget) && !isMainWindow(widget))
-            QTimer::singleShot(0, widget, [widget] { keepTitleBarOnScreen(widget); });
+            QTimer::singleShot(0, widget, [widget] { keepTitleBarOnScreen(widget, kFrameTries); });
         return false;
     }
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)

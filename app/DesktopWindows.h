@@ -43,7 +43,7 @@ protected:
 private:
     void place(QWidget* window);
     // Once the window manager has framed it: a title bar off the screen is moved back onto it.
-    static void keepTitleBarOnScreen(QWidget* window);
+    static void keepTitleBarOnScreen(QWidget* window, int triesLeft);
     bool isMainWindow(const QWidget* window) const;
     std::function<QWidget*()> m_mainWindow;
 };

@@ -667,7 +667,7 @@ TEST_F(ReaderOnTheDesktop, CtrlWClosesTheWindowItIsPressedInAndEscapeADialog)
     AutostudyResultsWindowController* report = TestSupport::waitForWindow<AutostudyResultsWindowController>();
     ASSERT_NE(report, nullptr);
     EXPECT_TRUE(report->windowTitle().startsWith(QStringLiteral("Autostudy ")));
-    EXPECT_TRUE(onScreen(shownFrame(report), "the report"));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
     pressIn(report, QKeySequence(Qt::Key_Escape));
     EXPECT_TRUE(report->isVisible()) << "Escape closed a report";
     QPointer<AutostudyResultsWindowController> reportAlive(report);
