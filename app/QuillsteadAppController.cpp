@@ -2,6 +2,7 @@
 
 #include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
+#include "app/DesktopWindows.h"
 #include "app/HelpCommands.h"
 #include "app/LayoutCommands.h"
 #include "app/PaneCommands.h"
@@ -215,10 +216,13 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     installBundledBooks(reinstallAll || newBuild, reinstallAll);
 
     m_mainWindowController = std::make_unique<QuillsteadWindowController>(this, m_environment);
+    m_desktopWindows = std::make_unique<DesktopWindows>(
+        [this]() -> QWidget* { return m_mainWindowController ? m_mainWindowController->window() : nullptr; });
 
     // The sync engine reports to this application and serves the stores' sync requests.
     QuillsteadSyncDelegate::Environment syncEnvironment;
     syncEnvironment.toolbar = [this] { return m_mainWindowController ? m_mainWindowController->toolbar() : nullptr; };
+    syncEnvironment.toast = [this](const QString& message) { showToast(message); };
     syncEnvironment.syncSettingsVisible = [this] {
         return isPreferencesPaneVisible(SettingsPages::indexOf(SyncPreferencesViewController::kIdentity.identifier));
     };
@@ -655,8 +659,11 @@ void QuillsteadAppController::onSyncNow()
     // Resolving may have removed the local user data: no search result kept from it may stand.
     if (syncedTo >= 1 && syncedTo != customer)
         userdatasearch::clearUserDataSearchCache();
-    if (m_environment.sync != nullptr)
+    if (m_environment.sync != nullptr) {
+        if (m_syncDelegate && !m_environment.sync->itsAllHappening())
+            m_syncDelegate->userAskedForSync();
         m_environment.sync->syncAll(true);
+    }
 }
 
 void QuillsteadAppController::myOffersManagerHasNewOffers()

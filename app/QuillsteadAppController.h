@@ -20,6 +20,7 @@
 
 class ActionRegistry;
 class AppUpdateChecker;
+class DesktopWindows;
 class HelpCommands;
 class LayoutCommands;
 class PaneCommands;
@@ -142,6 +143,7 @@ private:
     QByteArray m_archivedLayouts;  // what the layout archive holds, as this reader last wrote it
     // Says once that the pages' renderer ended.
     std::unique_ptr<RendererEndedAlert> m_rendererEndedAlert;
+    std::unique_ptr<DesktopWindows> m_desktopWindows;
     std::unique_ptr<MASPreferencesWindowController> m_preferences;
     std::unique_ptr<QuillsteadSyncDelegate> m_syncDelegate;
     std::unique_ptr<AppUpdateChecker> m_updateChecker;

@@ -84,6 +84,12 @@ void QuillsteadSyncDelegate::syncCommStarted()
 {
     post(AppNotifications::qsSyncCommStartedNotification);
     m_tableBeingSynced.clear();
+    m_errorInRun = false;
+    // A removal still waiting from the last sync is not due: the item stays for this one.
+    const bool stillShown = m_busyRemoval != nullptr;
+    m_busyRemoval.reset();
+    if (!stillShown)
+        m_busySince.start();
     if (m_environment.toolbar)
         addSyncProgressToToolbar(m_environment.toolbar());
 }
@@ -91,8 +97,22 @@ void QuillsteadSyncDelegate::syncCommStarted()
 void QuillsteadSyncDelegate::syncCommFinished()
 {
     post(AppNotifications::qsSyncCommFinishedNotification);
-    if (m_environment.toolbar)
+    if (std::exchange(m_userAsked, false) && !m_errorInRun && m_environment.toast)
+        m_environment.toast(syncFinishedMessage());
+    if (!m_environment.toolbar)
+        return;
+    // A sync quicker than the eye still shows its busy item for a moment.
+    const qint64 shown = m_busySince.isValid() ? m_busySince.elapsed() : kMinimumBusyMs;
+    if (shown >= kMinimumBusyMs) {
         removeSyncProgressFromToolbar(m_environment.toolbar());
+        return;
+    }
+    m_busyRemoval = std::make_unique<QObject>();
+    QTimer::singleShot(int(kMinimumBusyMs - shown), m_busyRemoval.get(), [this] {
+        if (m_environment.toolbar)
+            removeSyncProgressFromToolbar(m_environment.toolbar());
+        m_busyRemoval.release()->deleteLater();
+    });
 }
 
 void QuillsteadSyncDelegate::syncLoginComplete(bool valid)
@@ -108,6 +128,7 @@ void QuillsteadSyncDelegate::syncProgressPercent(float progress, const QString& 
 
 void QuillsteadSyncDelegate::syncErrorOccurred(const QString& message, bool userAsked)
 {
+    m_errorInRun = true;
     post(AppNotifications::qsSyncErrorOccurredNotification, {{QStringLiteral("message"), message}});
     recordSyncError(message);
     // Automatic syncs fail quietly (the sync log and the settings page show it); a sync the user

@@ -12,10 +12,13 @@
 
 #include "cloud/sync/SyncManagerDelegate.h"
 
+#include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 
 class Alerts;
 class NotificationCenter;
@@ -29,6 +32,8 @@ public:
         std::function<QToolBar*()> toolbar;
         // True while the settings window shows the cloud-sync page.
         std::function<bool()> syncSettingsVisible;
+        // Says a short message for a moment (a toast); none when not given.
+        std::function<void(const QString&)> toast;
     };
 
     // The identifiers of the toolbar items the delegate looks for and inserts (QAction::objectName).
@@ -38,6 +43,10 @@ public:
     static inline const QString kFlexibleSpaceItem = QStringLiteral("flexibleSpace");
     // The error code of sync history rows written for errors.
     static constexpr int kErrorCode = 1;
+    // The busy item stays at least this long, so that a quick sync is seen to happen.
+    static constexpr int kMinimumBusyMs = 1200;
+    // What a sync the user asked for says when it ends without an error.
+    static QString syncFinishedMessage() { return QStringLiteral("Cloud Sync is complete."); }
 
     // Posts on `center`, reads the account in `defaults` and shows errors through `alerts`.
     QuillsteadSyncDelegate(NotificationCenter& center, UserDefaults& defaults, Alerts& alerts, Environment environment);
@@ -53,6 +62,9 @@ public:
     void syncRecordTypeComplete(const QString& noun, bool changed) override;
     bool syncAutomatically() override;
     std::optional<qs::cloud::SyncConnectParameters> connectParameters() override;
+
+    // The user asked for the sync that comes next (the Sync Now command): its end is said in a toast.
+    void userAskedForSync() { m_userAsked = true; }
 
     // Adds an error row to the sync history under the record type being synced.
     void recordSyncError(const QString& message);
@@ -74,4 +86,9 @@ private:
     Alerts& m_alerts;
     Environment m_environment;
     QString m_tableBeingSynced;
+    bool m_userAsked = false;
+    bool m_errorInRun = false;
+    QElapsedTimer m_busySince;
+    // Ends the busy item's delayed removal when the delegate goes, or when a new sync starts.
+    std::unique_ptr<QObject> m_busyRemoval;
 };

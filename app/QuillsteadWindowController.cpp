@@ -557,7 +557,9 @@ QRect QuillsteadWindowController::frameOnScreen(double x, double y, double width
 void QuillsteadWindowController::showWindow()
 {
     // The saved frame is only a wish: a settings file may hold any number, and a window as large as
-    // it says would take all memory. It is fitted to the screen the frame starts on.
+    // it says would take all memory. It is fitted to the screen the frame starts on, or to the first
+    // screen when it lies on none now (a screen since unplugged). The origin is the frame's (title
+    // bar included), so the window manager puts the frame back where it was.
     const double x = m_environment.settings().floatForKey(QStringLiteral("mainWindowOriginX"));
     const double y = m_environment.settings().floatForKey(QStringLiteral("mainWindowOriginY"));
     const double width = m_environment.settings().floatForKey(QStringLiteral("mainWindowWidth"));
@@ -569,7 +571,14 @@ void QuillsteadWindowController::showWindow()
         screen = QGuiApplication::primaryScreen();
     if (screen != nullptr) {
         const QRect area = screen->availableGeometry();
-        m_window->setGeometry(width > 0 && height > 0 ? frameOnScreen(x, y, width, height, area) : area);
+        if (width > 0 && height > 0 && std::isfinite(width) && std::isfinite(height)) {
+            const QRect frame = frameOnScreen(x, y, width, height, area);
+            m_window->resize(frame.size());
+            m_window->move(frame.topLeft());
+        } else {
+            // The first start: most of the screen, where the window manager puts it.
+            m_window->resize(area.size() * 0.9);
+        }
     }
     m_window->setWindowOpacity(0.0);
     // The layouts come back (or the first is made) before the window first shows, so the layout view
@@ -589,11 +598,13 @@ void QuillsteadWindowController::exitIsImminent()
 {
     m_observingLayouts = false;
     m_layoutSave->stop();
-    const QRect frame = m_window->geometry();
-    m_environment.settings().setFloat(static_cast<float>(frame.x()), QStringLiteral("mainWindowOriginX"));
-    m_environment.settings().setFloat(static_cast<float>(frame.y()), QStringLiteral("mainWindowOriginY"));
-    m_environment.settings().setFloat(static_cast<float>(frame.width()), QStringLiteral("mainWindowWidth"));
-    m_environment.settings().setFloat(static_cast<float>(frame.height()), QStringLiteral("mainWindowHeight"));
+    // The frame's origin and the window's own size: what showWindow() puts back.
+    const QPoint origin = m_window->frameGeometry().topLeft();
+    const QSize size = m_window->size();
+    m_environment.settings().setFloat(static_cast<float>(origin.x()), QStringLiteral("mainWindowOriginX"));
+    m_environment.settings().setFloat(static_cast<float>(origin.y()), QStringLiteral("mainWindowOriginY"));
+    m_environment.settings().setFloat(static_cast<float>(size.width()), QStringLiteral("mainWindowWidth"));
+    m_environment.settings().setFloat(static_cast<float>(size.height()), QStringLiteral("mainWindowHeight"));
     m_app->archiveLayouts();
     m_layoutViewController->exitIsImminent();
 }

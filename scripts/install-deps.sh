@@ -20,7 +20,7 @@ PACKAGES=(
   sword-text-kjv sword-text-web sword-text-sparv
   sword-comm-scofield sword-comm-tdavid
   sword-dict-strongs-hebrew sword-dict-strongs-greek sword-dict-naves
-  xvfb xauth xdotool libxcb1-dev libxcb-xtest0-dev qt6-declarative-dev
+  xvfb xauth xdotool openbox x11-utils libxcb1-dev libxcb-xtest0-dev qt6-declarative-dev
   xiphos bibletime
   poppler-utils
   qtkeychain-qt6-dev fonts-liberation clang-format ccache

@@ -135,6 +135,7 @@ void StudyPaneBibleGotoViewController::loadView()
     grid->addWidget(m_combo, 2, 0, 1, 3);
     column->addLayout(grid);
     m_recent = new QTableWidget(0, 1, loadedView());
+    m_recent->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     m_recent->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_recent->setSelectionMode(QAbstractItemView::SingleSelection);
     m_recent->verticalHeader()->hide();

@@ -184,6 +184,7 @@ void StudyPaneDevoGotoViewController::loadView()
     grid->addWidget(m_catchUp, 2, 1);
     column->addLayout(grid);
     m_table = new QTableWidget(0, 1, loadedView());
+    m_table->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->verticalHeader()->hide();

@@ -63,6 +63,7 @@ QTableView* StudyPaneHitList::makeTable(QWidget* parent, QObject* owner, const U
     labelColumn();
     // One column of rows of their own heights, chosen whole and one at a time, never edited.
     auto* table = new QTableView(parent);
+    table->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     table->setObjectName(QStringLiteral("searchResultsTableView"));
     table->setModel(m_model);
     table->setItemDelegate(new StudyPaneHitDelegate(defaults, table));

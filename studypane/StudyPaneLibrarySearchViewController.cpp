@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
@@ -62,9 +63,11 @@ public:
         painter->drawText(counts, Qt::AlignLeft | Qt::AlignVCenter,
             QStringLiteral("Exact Match: %1")
                 .arg(index.data(StudyPaneLibrarySearchViewController::ExactCountRole).toUInt()));
-        painter->drawText(counts.translated(half, 0), Qt::AlignLeft | Qt::AlignVCenter,
-            QStringLiteral("All Words: %1")
-                .arg(index.data(StudyPaneLibrarySearchViewController::AllWordsCountRole).toUInt()));
+        // A query of one word has no hits with all its words beyond its exact ones: no count for them.
+        const QVariant allWords = index.data(StudyPaneLibrarySearchViewController::AllWordsCountRole);
+        if (allWords.isValid())
+            painter->drawText(counts.translated(half, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                QStringLiteral("All Words: %1").arg(allWords.toUInt()));
         painter->setPen(option.palette.mid().color());
         painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
         painter->restore();
@@ -179,6 +182,8 @@ void StudyPaneLibrarySearchViewController::searchStringEntered()
     const QString text = m_panel.searchField()->text();
     m_recents.remember(text);
     const bool reference = isVerseReference(text);
+    m_severalWords =
+        !reference && text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts).size() > 1;
     const quint64 id = ++m_searchID;
     // The sessions of the previous search stop before their next run; their late items are dropped.
     for (const auto& s : m_sessions)
@@ -333,7 +338,7 @@ QVariant StudyPaneLibrarySearchViewController::resultData(int row, int role) con
     case ExactCountRole:
         return r.exactCount;
     case AllWordsCountRole:
-        return r.allWordsCount;
+        return m_severalWords ? QVariant(r.allWordsCount) : QVariant();
     default:
         return {};
     }

@@ -40,6 +40,8 @@ public:
     static constexpr int kRowHeight = 57;
     static int rowHeight(const QFont& font);
     // A row's two counts, as roles of the table's model.
+    // The counts of a row; AllWordsCountRole is none (invalid) for a query of one word, whose
+    // "All Words" hits are all exact ones.
     enum Role { ExactCountRole = Qt::UserRole + 1, AllWordsCountRole };
     // Rows are ordered by their counts, larger first.
     static constexpr quint64 kSortByCounts = 9;
@@ -103,6 +105,7 @@ private:
     QMenu* m_menu = nullptr;
     StudyPaneResultListModel* m_model = nullptr;
     quint64 m_searchID = 0;
+    bool m_severalWords = false;
     quint64 m_sortBy = kSortByCounts;
     std::vector<Row> m_results;
     std::vector<std::shared_ptr<SearchSession>> m_sessions;  // every book of the current search

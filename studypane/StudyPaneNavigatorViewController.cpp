@@ -85,6 +85,7 @@ void StudyPaneNavigatorViewController::loadView()
     m_progress->setMaximumHeight(6);
     m_progress->hide();
     m_table = new QTableView(v);
+    m_table->setTabKeyNavigation(false);  // Tab leaves the list for the next control
     m_table->setObjectName(QStringLiteral("searchResultsTableView"));
     m_model = new StudyPaneResultListModel(*this, {}, this);
     m_table->setModel(m_model);

@@ -30,7 +30,8 @@ constexpr const char* kHead[] = {
 constexpr const char* kErrorsOnly = "<p>Errors Only</p>";
 constexpr const char* kExplanation =
     "<p><i>To save space, only synchronization sessions that result in changes to the local or cloud database "
-    "are shown. If 'Sync Automatically' is on, the app will sync with the cloud database on the schedule you "
+    "are shown. If 'Sync my notes, highlights and bookmarks automatically' is on, the app will sync with the cloud "
+    "database on the schedule you "
     "select even if those sessions are not shown here. Similarly, manual synchronization sessions are not shown "
     "if no data is exchanged.</i></p>";
 constexpr const char* kTableHead =
@@ -158,7 +159,16 @@ bool cPersistentData::writeSyncLogHtml(const char* path, const char* tablename, 
         page += "Z</td><td valign=top>";
         appendEscaped(page, row[1]);
         page += "</td><td valign=top>";
-        appendEscaped(page, row[3]);
+        // A row without a message says what it records: a sync that went through, or an error
+        // that came without words (its code then).
+        if (!row[3].isEmpty())
+            appendEscaped(page, row[3]);
+        else if (row[2].isEmpty() || row[2].equalsCStr("0"))
+            page += "Synced";
+        else {
+            page += "Error ";
+            appendEscaped(page, row[2]);
+        }
         page += "</td></tr>";
     }
     if (!read) {

@@ -225,7 +225,9 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     const QSize size(wide && old.width() >= minimum.width() ? old.width() : minimum.width(),
         tall && old.height() >= minimum.height() ? old.height() : minimum.height());
 
-    // Window y grows downwards here: keeping the top-left corner means keeping pos().
+    // Window y grows downwards here: keeping the top-left corner means keeping pos(). A window with no
+    // place yet (never shown, none stored) gets none here: it is placed as it first shows.
+    const bool keepPlace = isVisible() || testAttribute(Qt::WA_Moved);
     const QPoint topLeft = pos();
     m_selected = p;
     p->viewWillAppear();
@@ -238,7 +240,8 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     setMinimumWidth(m_toolbar->sizeHint().width());
     m_restoring = true;
     resize(std::max(size.width(), m_toolbar->sizeHint().width()), size.height() + toolbarHeight);
-    move(topLeft);
+    if (keepPlace)
+        move(topLeft);
     m_restoring = false;
     if (QWidget* key = p->initialKeyView())
         key->setFocus();

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -64,16 +65,32 @@ SyncPreferencesViewController::SyncPreferencesViewController(const Environment& 
 
     NotificationCenter& nc = environment().window.notifications();
     nc.addObserver(this, AppNotifications::qsSyncCommStartedNotification, [this](Notification&) {
+        ++m_syncRun;
+        if (!m_syncProgress->isVisible())
+            m_progressShown.start();
         m_syncStatus->clear();
         m_syncStatus->show();
         m_syncProgress->setValue(0);
         m_syncProgress->show();
     });
     nc.addObserver(this, AppNotifications::qsSyncCommFinishedNotification, [this](Notification&) {
-        m_syncStatus->clear();
-        m_syncStatus->hide();
-        m_syncProgress->setValue(0);
-        m_syncProgress->hide();
+        // A quick sync's progress stays up for a moment, full, so that the reader sees it happen.
+        const quint64 run = m_syncRun;
+        const auto hide = [this, run] {
+            if (run != m_syncRun)
+                return;
+            m_syncStatus->clear();
+            m_syncStatus->hide();
+            m_syncProgress->setValue(0);
+            m_syncProgress->hide();
+        };
+        const qint64 shown = m_progressShown.isValid() ? m_progressShown.elapsed() : kMinimumProgressMs;
+        if (shown >= kMinimumProgressMs || !m_syncProgress->isVisible()) {
+            hide();
+            return;
+        }
+        m_syncProgress->setValue(m_syncProgress->maximum());
+        QTimer::singleShot(int(kMinimumProgressMs - shown), this, hide);
     });
     nc.addObserver(this, AppNotifications::qsSyncProgressPercentNotification, [this](Notification& n) {
         // The engine reports the part done as a fraction (0 to 1).

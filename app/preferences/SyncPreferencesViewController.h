@@ -4,6 +4,8 @@
 // only.
 #pragma once
 
+#include <QElapsedTimer>
+
 #include "app/preferences/PreferencesViewController.h"
 
 class QCheckBox;
@@ -47,4 +49,8 @@ private:
     QLabel* m_syncDescription = nullptr;
     QLabel* m_syncStatus = nullptr;
     QProgressBar* m_syncProgress = nullptr;
+    // The progress of a sync stays shown at least this long.
+    static constexpr qint64 kMinimumProgressMs = 1200;
+    QElapsedTimer m_progressShown;
+    quint64 m_syncRun = 0;
 };

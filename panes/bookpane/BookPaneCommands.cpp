@@ -90,6 +90,12 @@ void BookPaneCommands::attachToPage()
                 showContextMenu(element, pos, html);
         });
     });
+    // The keyboard's context-menu keys open the same menu.
+    auto* menuKey = new QAction(page);
+    menuKey->setShortcuts({QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)});
+    menuKey->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(menuKey, &QAction::triggered, this, [this] { showContextMenuFromKeyboard(); });
+    page->addAction(menuKey);
     auto* copy = new QAction(page);
     copy->setShortcut(QKeySequence::Copy);
     copy->setShortcutContext(Qt::WidgetWithChildrenShortcut);
@@ -97,18 +103,88 @@ void BookPaneCommands::attachToPage()
     page->addAction(copy);
 }
 
-void BookPaneCommands::showContextMenu(const MenuElement& element, const QPoint& pos, const QString& selectionHtml)
+void BookPaneCommands::showContextMenuFromKeyboard()
 {
     BookPageView* page = m_pane.page();
-    std::unique_ptr<QMenu> standard(page->createStandardContextMenu());
+    // The selection, or else the verse (or block) at the top of the view, selected whole; answered as
+    // [left, bottom] of its first line in view, its blocks or verse keys and its text.
+    static const QString script = QStringLiteral(R"JS((function () {
+  var s = window.getSelection();
+  if (!s) return [];
+  if (s.rangeCount === 0 || s.isCollapsed) {
+    var p = typeof qsCurrentPosition === 'function' ? qsCurrentPosition() : null;
+    var from = p && p.verse ? document.getElementById(p.verse) : (p ? document.getElementById(p.block) : null);
+    if (!from) return [];
+    var r = document.createRange();
+    if (p.verse) {
+      var anchors = document.querySelectorAll('span[id^="_s"]');
+      var next = null, seen = false;
+      for (var i = 0; i < anchors.length && !next; i++) {
+        if (anchors[i] === from) seen = true;
+        else if (seen && qsIsVerseId(anchors[i].id)) next = anchors[i];
+      }
+      r.setStartBefore(from);
+      // The verse ends with the last text before the next verse's anchor (not in that verse's block).
+      var last = null;
+      if (next) {
+        var w = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+        w.currentNode = next;
+        last = w.previousNode();
+      }
+      if (last && (from.compareDocumentPosition(last) & Node.DOCUMENT_POSITION_FOLLOWING))
+        r.setEnd(last, last.length);
+      else if (next) r.setEndBefore(next);
+      else r.setEndAfter(from.parentNode.lastChild);
+    } else {
+      r.selectNodeContents(from);
+    }
+    s.removeAllRanges();
+    s.addRange(r);
+  }
+  var range = s.getRangeAt(0);
+  var rects = range.getClientRects(), b = null;
+  for (var k = 0; k < rects.length && !b; k++)
+    if (rects[k].width > 0 && rects[k].bottom > 0 && rects[k].top < window.innerHeight) b = rects[k];
+  if (!b) b = range.getBoundingClientRect();
+  var x = Math.max(0, Math.min(window.innerWidth - 1, b.left));
+  var y = Math.max(0, Math.min(window.innerHeight - 1, b.bottom));
+  return [x, y, getSelectedBlocksOrKeys(), s.toString()];
+})())JS");
+    QPointer<BookPageView> guard(page);
+    page->page()->runJavaScript(script, [this, guard](const QVariant& answer) {
+        const QVariantList a = answer.toList();
+        if (!guard || a.size() != 4)
+            return;
+        const double zoom = guard->zoomFactor() > 0 ? guard->zoomFactor() : 1.0;
+        const QPoint pos(int(a[0].toDouble() * zoom), int(a[1].toDouble() * zoom));
+        QList<quint32> keys;
+        for (const QVariant& v : a[2].toList())
+            if (v.toDouble() >= 0 && v.toDouble() <= 0xFFFFFFFF)
+                keys.append(static_cast<quint32>(v.toDouble()));
+        const QString text = a[3].toString();
+        guard->selectionHtml([this, guard, pos, keys, text](const QString& html) {
+            if (guard)
+                showContextMenu(MenuElement(), pos, html, keys, text);
+        });
+    });
+}
+
+void BookPaneCommands::showContextMenu(const MenuElement& element, const QPoint& pos, const QString& selectionHtml,
+    const std::optional<QList<quint32>>& keys, const std::optional<QString>& text)
+{
+    BookPageView* page = m_pane.page();
+    // The engine's own items answer the last click on the page: a menu from the keyboard has none.
+    std::unique_ptr<QMenu> standard(
+        keys || page->lastContextMenuRequest() == nullptr ? nullptr : page->createStandardContextMenu());
     const QList<QAction*> kept = standard ? keptPageItems(standard->actions(), page) : QList<QAction*>();
     // While the menu is open (and its commands run) the selection is the one it was built for.
     const bool hadOverride = m_hasSelectionOverride;
     const QString oldText = m_selectionText;
     const QString oldHtml = m_selectionHtml;
     if (!hadOverride) {
-        m_selectedBlocksOrKeys = page->selectedBlocksOrKeys();  // the override below keeps the list as it is
-        setSelectionOverride(page->selectedText(), selectionHtml);
+        // the override below keeps the list as it is
+        m_selectedBlocksOrKeys = keys ? *keys : page->selectedBlocksOrKeys();
+        setSelectionOverride(text ? *text : page->selectedText(), selectionHtml);
     }
     std::unique_ptr<QMenu> menu(contextMenu(element, kept, page));
     if (menu)

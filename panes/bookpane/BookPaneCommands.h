@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <optional>
 
 class BookPaneViewController;
 class QAction;
@@ -76,8 +77,16 @@ public:
     };
     // The pane's items followed by the kept default items; null when no item qualifies.
     QMenu* contextMenu(const MenuElement& element, const QList<QAction*>& defaultItems, QWidget* parent);
+    // The context menu from the keyboard (Shift+F10, the Menu key): at the selection, or with no
+    // selection at the verse (block) at the top of the view, which it selects first, so the menu's
+    // commands apply to it.
+    void showContextMenuFromKeyboard();
 
 private:
+    // The menu at `pos` of the page; `keys` (when given) are the selection's blocks or verse keys as
+    // the page has just answered them, `text` its text.
+    void showContextMenu(const MenuElement& element, const QPoint& pos, const QString& selectionHtml,
+        const std::optional<QList<quint32>>& keys = std::nullopt, const std::optional<QString>& text = std::nullopt);
     QString selectedHtml() const;
     // The groups of the context menu, in their order.
     void addSelectionItems(QMenu* menu, QString& lastNamed);
@@ -85,8 +94,6 @@ private:
     void addAutostudyItems(QMenu* menu, const MenuElement& element, const QString& lastNamed);
     void addSpeechItems(QMenu* menu, const MenuElement& element);
     void addPageItems(QMenu* menu, const MenuElement& element, const QList<QAction*>& defaultItems);
-    // Shows the context menu at `pos` of the page for the selection's HTML.
-    void showContextMenu(const MenuElement& element, const QPoint& pos, const QString& selectionHtml);
 
     BookPaneViewController& m_pane;
     QList<quint32> m_selectedBlocksOrKeys;

@@ -152,6 +152,9 @@ void BookPanePage::showLinkPreview(const QString& href, const QString& footnote,
     closeLinkPreview();
     if (!m_pane.window().settings().boolForKey(QStringLiteral("versePopovers")))
         return;
+    // A menu or a modal window is what the reader is reading now: no preview covers it.
+    if (LinkPreviewPopover::menuOrModalIsUp())
+        return;
     const QString text = LinkPreviewPopover::previewText(m_pane.window().linkPreview.get(), href, footnote);
     m_popover = new LinkPreviewPopover(text, m_pane.page(), rect, m_pane.window().settings());
 }

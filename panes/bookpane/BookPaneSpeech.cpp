@@ -6,6 +6,7 @@
 #include "panes/bookpane/BookPanePage.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
+#include "platform/Alerts.h"
 #include "platform/UserDefaults.h"
 
 #include <QPointer>
@@ -46,6 +47,27 @@ bool BookPaneSpeech::isSpeaking() const
     return speech && speech->isSpeaking();
 }
 
+void BookPaneSpeech::sayFailures(SpeechSynthesizer& synthesizer)
+{
+    QPointer<QObject> self(this);
+    synthesizer.setFailedHandler([this, self](const QString& reason) {
+        if (!self)
+            return;
+        // Continuous reading ends with the failed verse: the next would only fail again.
+        m_speakingSourceTuple.reset();
+        m_pane.environment().hooks->validateToolbar();
+        if (!m_pane.window().hasAlert())
+            return;
+        // The engine reports from inside its own signal: the alert's loop runs after it returned.
+        Alert alert;
+        alert.style = AlertStyle::Warning;
+        alert.messageText = speechFailedMessage();
+        alert.informativeText = reason;
+        Alerts* alerts = &m_pane.window().alert();
+        QTimer::singleShot(0, this, [alerts, alert] { alerts->runModal(alert); });
+    });
+}
+
 void BookPaneSpeech::speakOnce(const QString& text, const SourceTuple::Ptr& book)
 {
     configureSpeechSynthesizerForLanguage(book->bookLanguage());
@@ -58,6 +80,7 @@ void BookPaneSpeech::speakOnce(const QString& text, const SourceTuple::Ptr& book
             synthesizer->clearFinishedHandler();
         },
         nullptr);
+    sayFailures(*synthesizer);
     synthesizer->speak(text);
 }
 
@@ -262,6 +285,7 @@ void BookPaneSpeech::speakNext()
                 QTimer::singleShot(0, this, [this] { speakNext(); });
         },
         this);
+    sayFailures(*synthesizer);
     synthesizer->speak(text);
     if (m_pane.window().settings().boolForKey(QStringLiteral("voiceScrollText"))) {
         m_pane.pageHost().goTo(book, request);

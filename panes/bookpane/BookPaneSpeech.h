@@ -38,7 +38,12 @@ public:
     bool isSpeaking() const;
     void userWantsToStartSpeaking(const Notification& n);
 
+    // What the reader is told when speech fails: once for the failed speech, with the engine's reason.
+    static QString speechFailedMessage() { return QStringLiteral("Quillstead could not read aloud."); }
+
 private:
+    // A failure of the speech about to start ends it and is told to the reader in an alert.
+    void sayFailures(SpeechSynthesizer& synthesizer);
     bool guardSpeech(void (BookPaneSpeech::*again)());
     void speakNext();
     // Speaks `text` once; the window's commands are refreshed when it ends.

@@ -64,9 +64,22 @@ void BookPaneTabs::attachToTabBar()
     });
 }
 
+namespace {
+
+// The pane view that holds a tab bar (the bar sits in the pane's tab row).
+BookPaneView* paneViewOf(const PaneTabBar* bar)
+{
+    for (QWidget* w = bar != nullptr ? bar->parentWidget() : nullptr; w != nullptr; w = w->parentWidget())
+        if (auto* view = qobject_cast<BookPaneView*>(w))
+            return view;
+    return nullptr;
+}
+
+}  // namespace
+
 bool BookPaneTabs::acceptsDrop(PaneTabBar* from, const QString& uuid) const
 {
-    auto* fromView = qobject_cast<BookPaneView*>(from->parentWidget());
+    auto* fromView = paneViewOf(from);
     if (!fromView || !fromView->viewController())
         return false;
     LayoutRegionContents* holder = fromView->viewController()->regionContents();
@@ -81,7 +94,7 @@ bool BookPaneTabs::acceptsDrop(PaneTabBar* from, const QString& uuid) const
 
 void BookPaneTabs::tabDroppedIn(PaneTabBar* from)
 {
-    auto* fromView = qobject_cast<BookPaneView*>(from->parentWidget());
+    auto* fromView = paneViewOf(from);
     m_dropSource = fromView ? fromView->viewController() : nullptr;
     makeLayoutManagerMatchTabs();
     m_dropSource = nullptr;

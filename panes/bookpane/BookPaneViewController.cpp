@@ -16,6 +16,8 @@
 #include "panes/page/BookPaneScroller.h"
 #include "platform/UserDefaults.h"
 
+#include <QChildEvent>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -59,6 +61,9 @@ void OverlayView::mouseReleaseEvent(QMouseEvent* event)
         BookPaneViewController::HistoryStep step(*m_controller);
         m_controller->requestBecomeCurrent();
     }
+    // The click that made the pane current gives its page the keys, as a click in it would.
+    if (m_controller->page() != nullptr)
+        m_controller->page()->setFocus(Qt::MouseFocusReason);
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -110,14 +115,39 @@ void BookPaneViewController::buildView()
     row->setSpacing(0);
     row->addWidget(m_page, 1);
     row->addWidget(m_scroller);
-    column->addWidget(m_tabBar);
+    column->addWidget(m_tabBar->header(m_view));
     column->addWidget(m_titleBar);
     column->addLayout(row, 1);
     m_commands->attachToPage();
+    // The page takes the keys (a click, Tab, the next-pane command): it scrolls with the arrows and
+    // page keys, and a pane whose page gets the keys becomes the current pane.
+    m_page->setFocusPolicy(Qt::StrongFocus);
+    m_view->setFocusProxy(m_page);
+    m_page->installEventFilter(this);
+    for (QWidget* child : m_page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->installEventFilter(this);
     m_overlay = new OverlayView(this, m_view);
     m_overlay->setGeometry(m_view->rect());
     m_overlay->raise();
     m_tabs->attachToTabBar();
+}
+
+bool BookPaneViewController::eventFilter(QObject* watched, QEvent* event)
+{
+    // The page's input widget (made by the web engine, and made again after a renderer ended) is
+    // watched as the page is: the reader's Tab or click into a page that is not current makes its pane
+    // the current one.
+    if (event->type() == QEvent::ChildAdded && watched == m_page) {
+        if (QObject* child = static_cast<QChildEvent*>(event)->child(); child != nullptr && child->isWidgetType())
+            child->installEventFilter(this);
+    } else if (event->type() == QEvent::FocusIn && !isPaneCurrent()) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::MouseFocusReason) {
+            HistoryStep step(*this);
+            requestBecomeCurrent();
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void BookPaneViewController::observe()

@@ -170,6 +170,9 @@ signals:
     // The context menu's Location Sync... item: the pane's owner shows the options for this pane.
     void locationSyncSettingsRequested();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void buildView();
     void observe();

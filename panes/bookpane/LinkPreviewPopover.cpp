@@ -32,6 +32,12 @@ int LinkPreviewPopover::textWidthFor(double baseFontSize, int windowWidth)
     return static_cast<int>(half <= wide ? half : wide);
 }
 
+bool LinkPreviewPopover::menuOrModalIsUp()
+{
+    return QApplication::activePopupWidget() != nullptr || QApplication::activeModalWidget() != nullptr ||
+        QGuiApplication::modalWindow() != nullptr;
+}
+
 LinkPreviewPopover::LinkPreviewPopover(
     const QString& text, QWidget* anchor, const QRect& rect, const UserDefaults& defaults)
     : QFrame(anchor ? anchor->window() : nullptr, Qt::ToolTip | Qt::FramelessWindowHint)
@@ -80,9 +86,14 @@ LinkPreviewPopover::~LinkPreviewPopover()
 bool LinkPreviewPopover::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if (type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::Wheel) {
+    // A menu or a modal window that opens takes the preview's place.
+    const bool covering = type == QEvent::Show && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->isWindow() &&
+        (static_cast<QWidget*>(watched)->windowType() == Qt::Popup || static_cast<QWidget*>(watched)->isModal());
+    if (covering || type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::Wheel ||
+        type == QEvent::ContextMenu) {
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (!widget || (widget != this && !isAncestorOf(widget))) {
+        if (covering || !widget || (widget != this && !isAncestorOf(widget))) {
             qApp->removeEventFilter(this);
             hide();
             deleteLater();

@@ -4,7 +4,8 @@
 // "baseFontSize" wide (half the window's width in a narrow window), in a frameless window that
 // takes no focus and no mouse grab, placed to the right of the link's rectangle (widened by
 // baseFontSize) when it fits on the screen and to its left otherwise. It closes by itself when the
-// user clicks or types anywhere outside it.
+// user clicks or types anywhere outside it, and when a menu or a modal window opens; none opens
+// while one is up (menuOrModalIsUp).
 //
 // Owned by its parent widget's window (Qt parent) and closed by the pane. Main thread only.
 #pragma once
@@ -26,6 +27,8 @@ public:
     // The width the text is laid out in: 35 x baseFontSize, or half the window's width when that
     // is not larger.
     static int textWidthFor(double baseFontSize, int windowWidth);
+    // Whether a menu (any pop-up) or a modal window is shown now.
+    static bool menuOrModalIsUp();
 
     // A preview of `text` for `rect` in `anchor`'s coordinates, shown at once.
     LinkPreviewPopover(const QString& text, QWidget* anchor, const QRect& rect, const UserDefaults& defaults);

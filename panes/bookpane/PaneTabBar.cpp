@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QHBoxLayout>
 #include <QMenu>
 #include <QMimeData>
 #include <QSignalBlocker>
@@ -103,7 +104,30 @@ bool PaneTabBar::dropTabFrom(PaneTabBar* from, const QString& uuid, int index)
 QSize PaneTabBar::minimumSizeHint() const
 {
     QSize size = QTabBar::minimumSizeHint();
-    return QSize(size.width() + 2 * kButtonWidth, std::max(size.height(), 24));
+    return QSize(size.width(), std::max(size.height(), 24));
+}
+
+QWidget* PaneTabBar::header(QWidget* parent)
+{
+    if (m_header != nullptr)
+        return m_header;
+    m_header = new QWidget(parent);
+    m_header->setObjectName(QStringLiteral("paneTabHeader"));
+    auto* row = new QHBoxLayout(m_header);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    // The bar is as wide as its tabs while they fit, so "+" follows the last tab; when they do not,
+    // the bar shrinks (and scrolls) in the room left of the buttons.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    for (QToolButton* button : {m_addButton, m_overflowButton}) {
+        button->setFixedWidth(kButtonWidth);
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
+    }
+    row->addWidget(this);
+    row->addWidget(m_addButton);
+    row->addStretch(1);
+    row->addWidget(m_overflowButton);
+    return m_header;
 }
 
 void PaneTabBar::mousePressEvent(QMouseEvent* event)
@@ -161,31 +185,4 @@ void PaneTabBar::dropEvent(QDropEvent* event)
         event->acceptProposedAction();
     else
         event->ignore();
-}
-
-void PaneTabBar::resizeEvent(QResizeEvent* event)
-{
-    QTabBar::resizeEvent(event);
-    placeButtons();
-}
-
-void PaneTabBar::tabLayoutChange()
-{
-    QTabBar::tabLayoutChange();
-    placeButtons();
-}
-
-void PaneTabBar::placeButtons()
-{
-    if (!m_addButton || !m_overflowButton)
-        return;
-    int x = 0;
-    for (int i = 0; i < count(); ++i)
-        x = std::max(x, tabRect(i).right() + 1);
-    const int h = std::max(height(), 20);
-    x = std::min(x, width() - 2 * kButtonWidth);
-    m_addButton->setGeometry(std::max(0, x), 0, kButtonWidth, h);
-    m_overflowButton->setGeometry(width() - kButtonWidth, 0, kButtonWidth, h);
-    m_addButton->raise();
-    m_overflowButton->raise();
 }

@@ -1,6 +1,9 @@
 // PaneTabBar: the tab bar of a book pane. One tab per book, each carrying the uuid of the layout
 // item it shows (tab data); an add button (+) beside the tabs, an overflow button listing every
 // tab in a menu, and dragging of tabs within the bar (reordering) and onto another pane's bar.
+// The two buttons stand beside the bar, not on it: the pane puts header() in its column, a row
+// of the bar, "+" right after the last tab and "»" at the right edge, so the tabs (their close
+// boxes and the bar's scroll arrows) have only the room the buttons leave them.
 //
 // Dropping on another bar asks that bar's drop filter, set by its pane (the pane refuses a book it
 // already holds); an accepted drop inserts the tab there and removes it from the bar it came from, then
@@ -26,6 +29,9 @@ public:
     int indexOfUuid(const QString& uuid) const;
 
     QToolButton* addButton() const { return m_addButton; }
+    QToolButton* overflowButton() const { return m_overflowButton; }
+    // The row that holds the bar and its buttons, made on the first call (a child of `parent`).
+    QWidget* header(QWidget* parent);
     // The overflow menu as it would open now: one checkable entry per tab.
     QMenu* overflowMenu();
 
@@ -53,14 +59,12 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void tabLayoutChange() override;
 
 private:
-    void placeButtons();
     DropFilter m_dropFilter;
     QToolButton* m_addButton = nullptr;
     QToolButton* m_overflowButton = nullptr;
+    QWidget* m_header = nullptr;
     QMenu* m_menu = nullptr;
     QPoint m_pressPos;
     int m_pressIndex = -1;

@@ -31,7 +31,7 @@ QtSpeechSynthesizer::QtSpeechSynthesizer(const QString& engine)
         } else if (m_speaking && state == QTextToSpeech::Error) {
             m_speaking = false;
             qWarning("speech synthesizer error: %s", qPrintable(m_speech->errorString()));
-            clearFinishedHandler();
+            notifyFailed(m_speech->errorString());
         } else if (speaking)
             m_speaking = true;
     });
@@ -43,6 +43,12 @@ void QtSpeechSynthesizer::speak(const QString& text)
 {
     m_speaking = true;
     m_speech->say(text);
+    // An engine that could not start at all (no speech engine) says nothing of it on its own.
+    if (m_speaking && m_speech->state() == QTextToSpeech::Error) {
+        m_speaking = false;
+        const QString reason = m_speech->errorString();
+        notifyFailed(reason.isEmpty() ? QStringLiteral("The speech engine could not start.") : reason);
+    }
 }
 
 void QtSpeechSynthesizer::stop()

@@ -36,8 +36,21 @@ public:
     }
     const void* handlerOwner() const { return m_handler ? m_owner : nullptr; }
     void clearFinishedHandler() { setFinishedHandler(nullptr, nullptr); }
+    // Told, with the engine's reason, when an utterance could not be spoken (no audio device, no
+    // voice); the running speech ends there and its finished handler is dropped.
+    using FailedHandler = std::function<void(const QString& reason)>;
+    void setFailedHandler(FailedHandler handler) { m_failed = std::move(handler); }
 
 protected:
+    // Engines call this when an utterance fails.
+    void notifyFailed(const QString& reason)
+    {
+        clearFinishedHandler();
+        FailedHandler failed = m_failed;
+        if (failed)
+            failed(reason);
+    }
+
     // Engines call this when an utterance ends; the handler may start the next one.
     void notifyFinished(bool finished)
     {
@@ -48,6 +61,7 @@ protected:
 
 private:
     FinishedHandler m_handler;
+    FailedHandler m_failed;
     const void* m_owner = nullptr;
 };
 

@@ -353,6 +353,10 @@ void LayoutViewController::stepBookPane(bool forward)
     else
         layout->setCurrentRegion(layout->regionAt(index));
     addHistory(true);
+    // The keys go where the reader went: the pane's page scrolls with them.
+    if (LayoutBookPane* pane = asBookPane(layout->contentsAt(index)->viewController()))
+        if (QWidget* view = pane->paneView(); view != nullptr && view->isVisible())
+            view->setFocus(Qt::OtherFocusReason);
 }
 
 void LayoutViewController::everybodySyncToMe(const Notification& notification)

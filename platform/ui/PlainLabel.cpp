@@ -1,6 +1,8 @@
 #include "platform/ui/PlainLabel.h"
 
 #include <QInputDialog>
+#include <QPainter>
+#include <QStyle>
 
 PlainLabel::PlainLabel(QWidget* parent) : QLabel(parent)
 {
@@ -12,6 +14,42 @@ PlainLabel::PlainLabel(const QString& text, QWidget* parent) : QLabel(parent)
     // The format first: a text set before it would already have been read as HTML.
     setTextFormat(Qt::PlainText);
     setText(text);
+}
+
+void PlainLabel::setElidesText(bool elide)
+{
+    m_elide = elide;
+    setSizePolicy(elide ? QSizePolicy::Ignored : QSizePolicy::Preferred, sizePolicy().verticalPolicy());
+    updateGeometry();
+    update();
+}
+
+QString PlainLabel::shownText() const
+{
+    if (!m_elide || wordWrap())
+        return text();
+    const int room = contentsRect().width() - 2 * margin() - 2 * std::max(0, indent());
+    return fontMetrics().elidedText(text(), Qt::ElideRight, std::max(0, room));
+}
+
+QSize PlainLabel::minimumSizeHint() const
+{
+    if (!m_elide || wordWrap())
+        return QLabel::minimumSizeHint();
+    return QSize(fontMetrics().horizontalAdvance(QStringLiteral("\u2026")) * 3, QLabel::minimumSizeHint().height());
+}
+
+void PlainLabel::paintEvent(QPaintEvent* event)
+{
+    if (!m_elide || wordWrap() || !pixmap().isNull()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    drawFrame(&painter);
+    const int inset = margin() + std::max(0, indent());
+    const QRect room = contentsRect().adjusted(inset, margin(), -inset, -margin());
+    style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(), shownText(), foregroundRole());
 }
 
 void PlainLabel::makePlain(QWidget* root)

@@ -16,9 +16,22 @@ public:
     explicit PlainLabel(QWidget* parent = nullptr);
     explicit PlainLabel(const QString& text, QWidget* parent = nullptr);
 
+    // A text wider than the label ends in an ellipsis instead of being cut off, and the label takes
+    // the width its layout gives it (for one-line names of any length: a book's title in a list).
+    void setElidesText(bool elide);
+    // The text as the label draws it now (elided or whole).
+    QString shownText() const;
+
     // Sets every label under root (and root itself, when it is one) to plain text.
     static void makePlain(QWidget* root);
     // A modal text prompt whose label is shown as written; false when cancelled, else the answer is set.
     static bool getText(
         QWidget* parent, const QString& title, const QString& label, const QString& text, QString* answer);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    QSize minimumSizeHint() const override;
+
+private:
+    bool m_elide = false;
 };

@@ -1,5 +1,6 @@
 // The book pane's page in a running reader, used with the mouse as a reader does: resting on a verse
-// link shows a preview with that verse's words; the book scroller stands beside the page; a Find
+// link shows a preview with that verse's words, and a context menu closes the preview and none opens
+// over it; the book scroller stands beside the page; a Find
 // marks its word on the page it opens; a Find result opens in the page that is loaded, its words
 // marked there without a page load; the page's context menu has none of the web engine's own
 // navigation items; Look Up on a Strong's-tagged word looks up the word alone.
@@ -31,6 +32,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -230,6 +232,62 @@ TEST_F(PageWindow, RestingOnAVerseLinkShowsThatVersesWordsBesideTheBookScroller)
         [&] { return panes()->currentBookPane()->paneView()->window()->findChild<LinkPreviewPopover*>() != nullptr; },
         1500));
     EXPECT_TRUE(reader_test::choose(m_controller->mainWindowController(), CommandNames::ToggleLinkPreview));
+}
+
+TEST_F(PageWindow, AMenuClosesTheLinkPreviewAndNoneOpensOverIt)
+{
+    launch();
+    const SourceTuple::Ptr kjv = activateKjv();
+    ASSERT_TRUE(kjv);
+    UserDefaults::standardUserDefaults().setBool(true, QStringLiteral("versePopovers"));
+    goTo(kjv, kjv->sectionForSyncString(QStringLiteral("Genesis 1:6")));
+    BookPageView* page = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        page = currentPage();
+        return page != nullptr && evaluate(page, QStringLiteral("!!document.querySelector('span._stheb a')")).toBool();
+    })) << "no Strong's number on the page";
+    const QPoint number = centreOf(page, QStringLiteral("span._stheb a"));
+    ASSERT_FALSE(number.isNull());
+    QWidget* window = panes()->currentBookPane()->paneView()->window();
+    const auto preview = [window] {
+        auto* shown = window->findChild<LinkPreviewPopover*>();
+        return shown != nullptr && shown->isVisible() ? shown : nullptr;
+    };
+
+    // The pointer rests on the number: its preview opens.
+    moveTo(page, number + QPoint(1, 0));
+    moveTo(page, number);
+    ASSERT_TRUE(waitFor([&] { return preview() != nullptr; })) << "no preview";
+
+    // The pointer leaves, comes back and right-clicks at once, before the preview's half-second
+    // delay: the menu opens, and no preview opens over it while it is up.
+    moveTo(page, QPoint(2, 2));
+    ASSERT_TRUE(waitFor([&] { return preview() == nullptr; }));
+    bool menuSeen = false;
+    bool previewOverMenu = false;
+    QElapsedTimer up;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr)
+            return;
+        if (!menuSeen) {
+            menuSeen = true;
+            up.start();
+        }
+        previewOverMenu = previewOverMenu || preview() != nullptr;
+        // Well beyond the preview's delay.
+        if (up.elapsed() > 2500)
+            menu->close();
+    });
+    poll.start();
+    moveTo(page, number);
+    QTest::mouseClick(input(page), Qt::RightButton, Qt::NoModifier, number);
+    ASSERT_TRUE(waitFor([&] { return menuSeen && QApplication::activePopupWidget() == nullptr; }, 10000))
+        << "no context menu";
+    poll.stop();
+    EXPECT_FALSE(previewOverMenu) << "a preview opened over the menu";
 }
 
 TEST_F(PageWindow, AFoundWordIsMarkedOnThePageItOpens)

@@ -23,6 +23,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -102,7 +103,7 @@ protected:
     NotificationCenter& m_center = NotificationCenter::defaultCenter();
     UserDefaults& m_defaults = UserDefaults::standardUserDefaults();
     bool m_syncPaneShown = false;
-    QuillsteadSyncDelegate m_delegate {m_center, m_defaults, *s_alerts, {{}, [this] { return m_syncPaneShown; }}};
+    QuillsteadSyncDelegate m_delegate {m_center, m_defaults, *s_alerts, {{}, [this] { return m_syncPaneShown; }, {}}};
     QList<Notification> m_posted;
     QList<const void*> m_senders;
 };
@@ -132,6 +133,51 @@ TEST_F(SyncDelegate, TheBusyItemTakesTheCloudSyncButtonsPlaceAndGivesItBack)
     EXPECT_EQ(toolbar.actions().size(), 4);
 }
 
+TEST_F(SyncDelegate, AQuickSyncShowsItsBusyItemForAMomentAndOneTheUserAskedForSaysItEnded)
+{
+    QToolBar toolbar;
+    item(toolbar, QStringLiteral("StudyPanel"));
+    item(toolbar, QStringLiteral("Cloud Sync"));
+    QStringList toasts;
+    QuillsteadSyncDelegate delegate {m_center, m_defaults, *s_alerts,
+        {[&toolbar] { return &toolbar; }, [] { return false; }, [&toasts](const QString& m) { toasts << m; }}};
+
+    // A sync the user asked for that ends at once: the busy item stays a moment, then the button
+    // comes back, and a toast says the sync ended.
+    QElapsedTimer clock;
+    clock.start();
+    delegate.userAskedForSync();
+    delegate.syncCommStarted();
+    delegate.syncCommFinished();
+    EXPECT_EQ(identifiers(toolbar), (QStringList {"StudyPanel", "progress"})) << "the busy item went at once";
+    EXPECT_EQ(toasts, QStringList {QuillsteadSyncDelegate::syncFinishedMessage()});
+    ASSERT_TRUE(TestSupport::waitFor([&] { return identifiers(toolbar).contains(QStringLiteral("Cloud Sync")); }));
+    EXPECT_GE(clock.elapsed(), QuillsteadSyncDelegate::kMinimumBusyMs - 50);
+    EXPECT_EQ(identifiers(toolbar), (QStringList {"StudyPanel", "Cloud Sync"}));
+
+    // A sync that starts while the item still shows keeps it; its end removes it.
+    delegate.syncCommStarted();
+    delegate.syncCommFinished();
+    delegate.syncCommStarted();
+    EXPECT_FALSE(TestSupport::waitFor([&] { return identifiers(toolbar).contains(QStringLiteral("Cloud Sync")); },
+        QuillsteadSyncDelegate::kMinimumBusyMs + 200))
+        << "the busy item went in the middle of a sync";
+    delegate.syncCommFinished();
+    EXPECT_EQ(identifiers(toolbar), (QStringList {"StudyPanel", "Cloud Sync"}));
+    EXPECT_EQ(toasts.size(), 1) << "an automatic sync ends without a toast";
+
+    // A sync the user asked for that failed says so in its alert, not in a toast.
+    delegate.userAskedForSync();
+    delegate.syncCommStarted();
+    delegate.syncErrorOccurred(QStringLiteral("Connection refused"), true);
+    delegate.syncCommFinished();
+    QApplication::processEvents();
+    EXPECT_EQ(toasts.size(), 1);
+    ASSERT_EQ(s_alerts->shown().size(), 1);
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("Connection refused"));
+    TestSupport::waitFor([&] { return identifiers(toolbar).contains(QStringLiteral("Cloud Sync")); });
+}
+
 TEST_F(SyncDelegate, AToolbarWithoutTheButtonGainsASpaceAndTheItemAtTheEndAndLosesBoth)
 {
     QToolBar bare;
@@ -154,11 +200,13 @@ TEST_F(SyncDelegate, AToolbarWithoutTheButtonGainsASpaceAndTheItemAtTheEndAndLos
 
     // The engine's start and end go through the toolbar the window gives.
     QToolBar window;
-    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, *s_alerts, {[&window] { return &window; }, {}});
+    QuillsteadSyncDelegate withToolbar(m_center, m_defaults, *s_alerts, {[&window] { return &window; }, {}, {}});
     withToolbar.syncCommStarted();
     EXPECT_EQ(identifiers(window), (QStringList {"flexibleSpace", "progressTemp"}));
     withToolbar.syncCommFinished();
-    EXPECT_TRUE(identifiers(window).isEmpty() || identifiers(window) == QStringList {"flexibleSpace"});
+    // (The busy item stays a moment after a quick sync.)
+    EXPECT_TRUE(TestSupport::waitFor(
+        [&] { return identifiers(window).isEmpty() || identifiers(window) == QStringList {"flexibleSpace"}; }));
     EXPECT_EQ(postedNames(), (QStringList {"qsSyncCommStartedNotification", "qsSyncCommFinishedNotification"}));
 }
 

@@ -406,6 +406,10 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
         }
     }
     ASSERT_GE(row, 0);
+    // One word: each row counts its exact matches and shows no "All Words" count (its hits with all
+    // the words are the exact ones); two words show both.
+    EXPECT_FALSE(library->resultData(row, StudyPaneLibrarySearchViewController::AllWordsCountRole).isValid());
+    EXPECT_TRUE(library->resultData(row, StudyPaneLibrarySearchViewController::ExactCountRole).isValid());
     const SourceTuple::Ptr chosen = library->resultsArray()[size_t(row)].book;
     library->activateRow(row);
     StudyPaneSearchResultsViewController* find = study->studyPaneSearchResultsViewController();
@@ -413,6 +417,13 @@ TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResult
     ASSERT_TRUE(waitFor([find] { return find->aggregator().isComplete(); }));
     EXPECT_EQ(find->aggregator().searchedSourceTupleID, chosen->sourceTupleID());
     EXPECT_EQ(find->searchField()->text(), QStringLiteral("help"));
+
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::LibrarySearch));
+    library->searchField()->setText(QStringLiteral("help me"));
+    library->searchStringEntered();
+    ASSERT_TRUE(waitFor([library] { return library->isSearchComplete(); }));
+    ASSERT_FALSE(library->resultsArray().empty());
+    EXPECT_TRUE(library->resultData(0, StudyPaneLibrarySearchViewController::AllWordsCountRole).isValid());
 }
 
 TEST_F(StudyPaneWindow, FindNamesTheBookANavigatorHeadingHandsItTo)

@@ -1,15 +1,20 @@
 // The reader's windows as a person on a Linux desktop uses them: the study pane's rows at a larger
 // text size, the keys of the settings window (Return logs in, Escape closes), the settings window in
 // front of the main window, what is typed on the account page across a page switch, the sync log on a
-// desktop without a browser, and the busy indicator while an alert is up. Each acts through the
-// window (keys to the focused widget, clicks, commands) and reads what the window shows.
+// desktop without a browser, the busy indicator while an alert is up, a pane's tab buttons beside
+// its tabs, where the windows open, the keys that close them, and the keyboard's way into the pages.
+// Each acts through the window (keys to the focused widget, clicks, commands) and reads what the
+// window shows.
 //
 // The platform is the offscreen one (tests/support), where the window stack is read as the reader
 // tells it to the window system (the settings window a tool window over the main one); run under an
-// X server (QS_TEST_PLATFORM=xcb xvfb-run ...), the test reads the settings window's properties from
-// the X server itself with xprop.
+// X server (QS_TEST_PLATFORM=xcb xvfb-run ...), the test reads the windows' properties and frames
+// from the X server itself with xprop and xwininfo. The test command runs the window tests once more
+// that way under a window manager (tests/support/run-under-window-manager.sh).
 
+#include "app/DesktopWindows.h"
 #include "app/QuillsteadAppController.h"
+#include "app/QuillsteadSyncDelegate.h"
 #include "app/QuillsteadWindowController.h"
 #include "app/preferences/LoginPreferencesViewController.h"
 #include "app/preferences/MASPreferencesWindowController.h"
@@ -18,7 +23,10 @@
 #include "cloud/protocol/ServiceHost.h"
 #include "library/GoToRequest.h"
 #include "library/GoToRouter.h"
+#include "library/SourceManager.h"
+#include "library/SourceTupleArray.h"
 #include "panes/bookpane/BookPaneViewController.h"
+#include "panes/bookpane/PaneTabBar.h"
 #include "panes/bookpane/WebViewWindowController.h"
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
@@ -29,6 +37,8 @@
 #include "platform/UserDefaults.h"
 #include "platform/ui/CommandNames.h"
 #include "platform/ui/ContentTextDocument.h"
+#include "reports/ui/AutostudyTodayWindowController.h"
+#include "reports/ui/web/AutostudyResultsWindowController.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneHitList.h"
@@ -42,19 +52,25 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QToolButton>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <QWindow>
@@ -74,6 +90,8 @@ protected:
     void SetUp() override
     {
         ReaderWindow::SetUp();
+        // Every test starts from the first screen.
+        QFile::remove(QuillsteadAppController::appLayoutArchiveFile());
         s_alerts->clear();
         UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("credentialsValid"));
     }
@@ -161,6 +179,84 @@ protected:
     }
 
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
+
+    QStringList sampleBooks() const override { return {QStringLiteral("DailyReadings.tvk")}; }
+
+    static bool underX() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
+    // The window's frame (title bar and borders included) where the desktop shows it: as the X
+    // server tells it under X (the window's place from xwininfo, the frame's edges that the window
+    // manager set in _NET_FRAME_EXTENTS from xprop), else as the window system told the reader.
+    static QRect frameOf(QWidget* window)
+    {
+        if (!underX() || window->windowHandle() == nullptr)
+            return window->frameGeometry();
+        const QString id = QString::number(window->windowHandle()->winId());
+        const auto ask = [](const char* tool, const QStringList& arguments) {
+            QProcess process;
+            process.start(QStandardPaths::findExecutable(QString::fromLatin1(tool)), arguments);
+            return process.waitForFinished(10000) ? QString::fromLatin1(process.readAllStandardOutput()) : QString();
+        };
+        const QString info = ask("xwininfo", {QStringLiteral("-id"), id});
+        const auto number = [&info](const char* label) {
+            const QRegularExpression line(QStringLiteral("%1:\\s*(-?\\d+)").arg(QLatin1String(label)));
+            return line.match(info).captured(1).toInt();
+        };
+        const QRect client(
+            number("Absolute upper-left X"), number("Absolute upper-left Y"), number("Width"), number("Height"));
+        // "_NET_FRAME_EXTENTS(CARDINAL) = left, right, top, bottom"
+        const QStringList edges = ask("xprop", {QStringLiteral("-id"), id, QStringLiteral("_NET_FRAME_EXTENTS")})
+                                      .section(QLatin1Char('='), 1)
+                                      .split(QLatin1Char(','), Qt::SkipEmptyParts);
+        if (edges.size() != 4)
+            return client;
+        return client.adjusted(-edges[0].trimmed().toInt(), -edges[2].trimmed().toInt(), edges[1].trimmed().toInt(),
+            edges[3].trimmed().toInt());
+    }
+
+    // Waits until the window shows with its frame (under a window manager: around the client
+    // area, the title bar above it); its frame then.
+    static QRect shownFrame(QWidget* window)
+    {
+        QRect frame;
+        waitFor(
+            [&] {
+                if (!window->isVisible() || !QTest::qWaitForWindowExposed(window, 100))
+                    return false;
+                frame = frameOf(window);
+                return !underX() || frame.top() < window->geometry().top();
+            },
+            10000);
+        return frame;
+    }
+
+    static ::testing::AssertionResult onScreen(const QRect& frame, const char* what)
+    {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        if (frame.isValid() && area.contains(frame))
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure()
+            << what << " at " << frame.x() << "," << frame.y() << " " << frame.width() << "x" << frame.height()
+            << ", the screen's free area " << area.width() << "x" << area.height();
+    }
+
+    // The main window's own keys, pressed in the window that is active as the user presses them.
+    static void pressIn(QWidget* window, const QKeySequence& keys)
+    {
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window))
+            qWarning() << "not active:" << window->windowTitle();
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keySequence(focus != nullptr && focus->window() == window ? focus : window, keys);
+    }
+
+    BookPaneViewController* bookPaneAt(int region) const
+    {
+        Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+        if (layout == nullptr || region < 0 || size_t(region) >= layout->contents().size())
+            return nullptr;
+        return dynamic_cast<BookPaneViewController*>(layout->contentsAt(size_t(region))->viewController());
+    }
 
     // The text size typed into the Display page's field, Return to commit it.
     void setTextSize(QuillsteadWindowController* window, int size)
@@ -530,6 +626,383 @@ TEST_F(ReaderOnTheDesktop, TheBusyIndicatorIsHiddenWhileAnAlertShows)
         }));
     EXPECT_FALSE(busyBehindTheBox);
     view->setBusyIndicatorRunning(false);
+}
+
+TEST_F(ReaderOnTheDesktop, ThePanesTabButtonsLieBesideItsTabsAndTheLastCloseBoxCloses)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    BookPaneViewController* pane = bookPaneAt(kjvRegion());
+    ASSERT_NE(pane, nullptr);
+    const auto books = SourceManager::singleton().allSources();
+    for (const char* file : {"StrongsGreek.tvk", "DailyReadings.tvk"}) {
+        const SourceTuple::Ptr t =
+            books->tupleForFile(QDir(AppFolders::booksDirectory()).filePath(QString::fromLatin1(file)));
+        ASSERT_TRUE(t) << file;
+        asBookPane(pane)->openBookFromDictionary(
+            {{QStringLiteral("pubid"), t->pubID()}, {QStringLiteral("bookid"), t->bookID()},
+                {QStringLiteral("edition"), t->editionNumber()}, {QStringLiteral("revision"), t->revisionNumber()}},
+            true);
+    }
+    PaneTabBar* tabs = pane->tabBar();
+    ASSERT_TRUE(waitFor([tabs] { return tabs->count() == 3; })) << tabs->count() << " tabs";
+    QMainWindow* main = window->window();
+    QWidget* header = tabs->parentWidget();
+    ASSERT_NE(header, nullptr);
+
+    // Every control of the tab row where the window shows it, in the row's coordinates; a tab's close
+    // box only as far as it shows inside the bar.
+    const auto controls = [&] {
+        QList<std::pair<QString, QRect>> shown;
+        const QRect bar(tabs->mapTo(header, QPoint(0, 0)), tabs->size());
+        for (int i = 0; i < tabs->count(); ++i)
+            if (QWidget* close = tabs->tabButton(i, QTabBar::RightSide); close != nullptr && close->isVisible()) {
+                const QRect r = QRect(close->mapTo(header, QPoint(0, 0)), close->size()).intersected(bar);
+                if (!r.isEmpty())
+                    shown.append({QStringLiteral("close box %1").arg(i), r});
+            }
+        for (QToolButton* arrow : tabs->findChildren<QToolButton*>(Qt::FindDirectChildrenOnly))
+            if (arrow->isVisible())
+                shown.append(
+                    {QStringLiteral("scroll arrow"), QRect(arrow->mapTo(header, QPoint(0, 0)), arrow->size())});
+        shown.append({QStringLiteral("+"), tabs->addButton()->geometry()});
+        shown.append({QStringLiteral("\u00BB"), tabs->overflowButton()->geometry()});
+        return shown;
+    };
+    for (int width : {1280, 800}) {
+        SCOPED_TRACE(width);
+        main->resize(width, 800);
+        ASSERT_TRUE(waitFor([&] { return main->width() == width && header->width() < width; }));
+        QCoreApplication::processEvents();
+        const auto shown = controls();
+        for (qsizetype i = 0; i < shown.size(); ++i) {
+            EXPECT_TRUE(header->rect().contains(shown[i].second)) << shown[i].first.toStdString() << " outside the row";
+            for (qsizetype j = i + 1; j < shown.size(); ++j)
+                // (The bar's own two arrows are drawn as one control.)
+                EXPECT_TRUE(shown[i].first == shown[j].first || !shown[i].second.intersects(shown[j].second))
+                    << shown[i].first.toStdString() << " and " << shown[j].first.toStdString() << " overlap";
+        }
+        if (width == 800) {
+            EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const auto& c) {
+                return c.first == "scroll arrow";
+            })) << "three tabs fit in a pane of an 800 px window";
+        }
+    }
+
+    // A click on the last tab's close box, where the window shows it, closes that tab.
+    main->resize(1280, 800);
+    ASSERT_TRUE(waitFor([&] { return main->width() == 1280; }));
+    tabs->setCurrentIndex(2);
+    QWidget* close = tabs->tabButton(2, QTabBar::RightSide);
+    ASSERT_TRUE(close != nullptr && waitFor([close] { return close->isVisible(); }));
+    const QPoint at = close->mapTo(main, close->rect().center());
+    QWidget* hit = main->childAt(at);
+    ASSERT_NE(hit, nullptr);
+    EXPECT_EQ(hit, close) << "the click lands on " << hit->metaObject()->className();
+    QTest::mouseClick(hit, Qt::LeftButton, Qt::NoModifier, hit->mapFrom(main, at));
+    EXPECT_TRUE(waitFor([tabs] { return tabs->count() == 2; })) << tabs->count() << " tabs";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ReaderOnTheDesktop, WindowsOpenOnTheScreenWithTheirTitleBars)
+{
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    for (const char* key : {"mainWindowOriginX", "mainWindowOriginY", "mainWindowWidth", "mainWindowHeight",
+             "MASPreferences Frame Top Left"})
+        defaults.removeObjectForKey(QString::fromLatin1(key));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+
+    // The first start: the window manager places the main window, its title bar on the screen.
+    QuillsteadWindowController* window = launch().mainWindowController();
+    QMainWindow* main = window->window();
+    QRect mainFrame = shownFrame(main);
+    EXPECT_TRUE(area.contains(mainFrame.topLeft())) << mainFrame.x() << "," << mainFrame.y();
+    if (underX()) {
+        EXPECT_LT(mainFrame.top(), main->geometry().top()) << "no title bar above the window";
+    }
+
+    // Settings opens centred on the main window, inside the screen, with its title bar.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Settings));
+    MASPreferencesWindowController* settings = TestSupport::waitForWindow<MASPreferencesWindowController>();
+    ASSERT_NE(settings, nullptr);
+    QRect frame = shownFrame(settings);
+    EXPECT_TRUE(onScreen(frame, "Settings"));
+    EXPECT_LE(
+        (frame.topLeft() - DesktopWindows::centredFrameOrigin(frame.size(), mainFrame, area)).manhattanLength(), 40)
+        << "Settings at " << frame.x() << "," << frame.y() << ", the main window at " << mainFrame.x() << ","
+        << mainFrame.y();
+    if (underX()) {
+        EXPECT_LT(frame.top(), settings->geometry().top()) << "no title bar above Settings";
+    }
+    settings->close();
+    ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
+
+    // Places stored for a screen that is gone now: both windows come back onto this one.
+    quit();
+    defaults.setFloat(float(area.right() + 3000), QStringLiteral("mainWindowOriginX"));
+    defaults.setFloat(float(area.top() - 2000), QStringLiteral("mainWindowOriginY"));
+    defaults.setString(QStringLiteral("{%1, %2}").arg(area.right() + 5000).arg(area.bottom() + 4000),
+        QStringLiteral("MASPreferences Frame Top Left"));
+    window = launch().mainWindowController();
+    main = window->window();
+    mainFrame = shownFrame(main);
+    EXPECT_TRUE(area.contains(mainFrame.topLeft())) << mainFrame.x() << "," << mainFrame.y();
+    settings = openSettingsAt(window, QStringLiteral("GeneralPreferences"));
+    ASSERT_NE(settings, nullptr);
+    EXPECT_TRUE(onScreen(shownFrame(settings), "Settings from a place off the screen"));
+}
+
+TEST_F(ReaderOnTheDesktop, CtrlWClosesTheWindowItIsPressedInAndEscapeADialog)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+
+    // A dialog closes with Escape; the report its study opens closes with Ctrl+W, not with Escape.
+    bool escaped = false;
+    EXPECT_TRUE(TestSupport::whenShown<AutostudyTodayWindowController>(
+        [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyToday)); },
+        [&](AutostudyTodayWindowController* dialog) {
+            pressIn(dialog, QKeySequence(Qt::Key_Escape));
+            escaped = waitFor([dialog] { return !dialog->isVisible(); }, 5000);
+            if (!escaped)
+                dialog->onClose();
+        }));
+    EXPECT_TRUE(escaped) << "Escape left the dialog open";
+    EXPECT_TRUE(TestSupport::whenShown<AutostudyTodayWindowController>(
+        [&] { EXPECT_TRUE(reader_test::choose(window, CommandNames::AutostudyToday)); },
+        [](AutostudyTodayWindowController* dialog) { dialog->onPerformAutostudy(); }));
+    AutostudyResultsWindowController* report = TestSupport::waitForWindow<AutostudyResultsWindowController>();
+    ASSERT_NE(report, nullptr);
+    EXPECT_TRUE(report->windowTitle().startsWith(QStringLiteral("Autostudy ")));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(report));
+    pressIn(report, QKeySequence(Qt::Key_Escape));
+    EXPECT_TRUE(report->isVisible()) << "Escape closed a report";
+    QPointer<AutostudyResultsWindowController> reportAlive(report);
+    pressIn(report, QKeySequence(QStringLiteral("Ctrl+W")));
+    EXPECT_TRUE(waitFor([&] { return reportAlive.isNull() || !reportAlive->isVisible(); }, 5000))
+        << "Ctrl+W left the report open";
+
+    // Settings closes with Ctrl+W too.
+    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("GeneralPreferences"));
+    ASSERT_NE(settings, nullptr);
+    pressIn(settings, QKeySequence(QStringLiteral("Ctrl+W")));
+    EXPECT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000)) << "Ctrl+W left Settings open";
+
+    // In the main window the key closes the current book, as before.
+    const int tabs = bookPaneAt(kjvRegion())->tabBar()->count();
+    pressIn(window->window(), QKeySequence(QStringLiteral("Ctrl+W")));
+    EXPECT_TRUE(waitFor([&] {
+        return panes()->activeSourceTuple() == nullptr || bookPaneAt(kjvRegion()) == nullptr ||
+            bookPaneAt(kjvRegion())->tabBar()->count() < tabs;
+    }));
+    EXPECT_TRUE(window->window()->isVisible());
+}
+
+TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    QMainWindow* main = window->window();
+    // The first screen has three book panes.
+    LayoutGoToPanes& go = panes()->goToPanes();
+    const auto focusedPage = [&]() -> BookPageView* {
+        QWidget* focus = QApplication::focusWidget();
+        for (QWidget* w = focus; w != nullptr; w = w->parentWidget())
+            if (auto* page = qobject_cast<BookPageView*>(w))
+                return page;
+        return nullptr;
+    };
+    const auto currentPage = [&]() -> BookPageView* {
+        LayoutBookPane* pane = panes()->currentBookPane();
+        return pane != nullptr ? pane->paneView()->findChild<BookPageView*>() : nullptr;
+    };
+
+    // Ctrl+] goes to the next pane, and the keys go with it; round the panes back to the Bible's.
+    const int kjvPane = kjvRegion();
+    for (int step = 0; step < 6 && (step == 0 || go.currentRegion() != kjvPane); ++step) {
+        const int before = go.currentRegion();
+        ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(QStringLiteral("Ctrl+]"))));
+        ASSERT_TRUE(waitFor([&] { return go.currentRegion() != before; }));
+        EXPECT_TRUE(waitFor([&] { return focusedPage() != nullptr && focusedPage() == currentPage(); }))
+            << "the keys are in "
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->metaObject()->className() : "nothing");
+    }
+    ASSERT_EQ(go.currentRegion(), kjvPane);
+
+    // The page's keys scroll it: down with PageDown, Down and End, up with PageUp, Up and Home.
+    BookPageView* page = currentPage();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(waitFor([&] {
+        return reader_test::evaluate(page, QStringLiteral("!!document.querySelector('[id^=\"_s\"]')")).toBool();
+    }));
+    const auto offset = [&] { return reader_test::evaluate(page, QStringLiteral("window.pageYOffset")).toDouble(); };
+    for (const auto& [key, direction] : std::initializer_list<std::pair<Qt::Key, int>> {{Qt::Key_PageDown, 1},
+             {Qt::Key_Down, 1}, {Qt::Key_PageUp, -1}, {Qt::Key_End, 1}, {Qt::Key_Up, -1}, {Qt::Key_Home, -1}}) {
+        SCOPED_TRACE(QKeySequence(key).toString().toStdString());
+        double was = offset();
+        // The page settles first (a fill after the last key may still move it).
+        waitFor(
+            [&] {
+                const double now = offset();
+                const bool same = now == was;
+                was = now;
+                return same;
+            },
+            3000);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        QTest::keyClick(QApplication::focusWidget(), key);
+        EXPECT_TRUE(waitFor([&] { return (offset() - was) * direction > 0; }, 5000)) << "the page stays at " << was;
+    }
+
+    // Shift+F10 opens the page's menu at the verse at the top, for that verse.
+    QStringList titles;
+    QRect menuAt;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu == nullptr || !titles.isEmpty())
+            return;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator())
+                titles << a->text();
+        menuAt = menu->geometry();
+        menu->close();
+    });
+    poll.start();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+    ASSERT_TRUE(waitFor([&] { return !titles.isEmpty(); }, 10000)) << "no menu";
+    poll.stop();
+    const QString all = titles.join(QLatin1Char('|'));
+    EXPECT_TRUE(all.contains(QRegularExpression(QStringLiteral("Highlight [1-3A-Z][a-z]* \\d+:\\d+"))))
+        << all.toStdString();
+    EXPECT_TRUE(all.contains(QStringLiteral("Bookmark "))) << all.toStdString();
+    EXPECT_TRUE(all.contains(QStringLiteral("Note "))) << all.toStdString();
+    const QRect pageOnScreen(page->mapToGlobal(QPoint(0, 0)), page->size());
+    // (A screen smaller than the window pushes the menu inside it.)
+    if (QGuiApplication::primaryScreen()->availableGeometry().contains(pageOnScreen)) {
+        EXPECT_TRUE(pageOnScreen.contains(menuAt.topLeft())) << "the menu opens away from the page";
+    }
+
+    // Tab from the study pane's field reaches a page.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* gotoPane = dynamic_cast<StudyPaneBibleGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(gotoPane, nullptr);
+    QLineEdit* field = gotoPane->verseComboBox()->lineEdit();
+    ASSERT_TRUE(typeInto(field, QString()));
+    bool reached = false;
+    for (int presses = 0; presses < 80 && !reached; ++presses) {
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : main, Qt::Key_Tab);
+        reached = focusedPage() != nullptr;
+    }
+    EXPECT_TRUE(reached) << "Tab never entered a book pane";
+    if (reached) {
+        EXPECT_TRUE(waitFor([&] { return focusedPage() == currentPage(); })) << "the pane Tab entered is not current";
+    }
+}
+
+TEST_F(ReaderOnTheDesktop, TheHelpAndTheLocationSyncWindowNameWhatTheWindowShows)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+
+    // The help tells where a reference is typed as the window names it.
+    ASSERT_TRUE(reader_test::pressKeys(window, QKeySequence(Qt::Key_F1)));
+    ASSERT_TRUE(waitFor([&] {
+        const SourceTuple::Ptr active = panes()->activeSourceTuple();
+        return active != nullptr && active->name() == QStringLiteral("Quillstead Help");
+    }));
+    BookPageView* help = panes()->currentBookPane()->paneView()->findChild<BookPageView*>();
+    ASSERT_NE(help, nullptr);
+    QString text;
+    ASSERT_TRUE(waitFor([&] {
+        return (text = TestSupport::pageText(help->page(), 5000)).contains(QStringLiteral("Moving through a book"));
+    }));
+    EXPECT_FALSE(text.contains(QStringLiteral("location field"), Qt::CaseInsensitive));
+    EXPECT_TRUE(text.contains(QStringLiteral("Go To field"))) << text.left(2000).toStdString();
+
+    // The Location Sync dialog, from the page's menu by the keyboard, shows its whole title and
+    // closes with Escape.
+    ASSERT_TRUE(activateKjv());
+    BookPageView* page = panes()->currentBookPane()->paneView()->findChild<BookPageView*>();
+    ASSERT_NE(page, nullptr);
+    page->setFocus(Qt::MouseFocusReason);
+    ASSERT_TRUE(waitFor([page] { return page->hasFocus() || page->isAncestorOf(QApplication::focusWidget()); }));
+    bool titled = false;
+    bool escaped = false;
+    const bool shown = TestSupport::whenShown<QDialog>(
+        [&] {
+            EXPECT_TRUE(TestSupport::choosePopupMenuItem(
+                [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); },
+                {QStringLiteral("Location Sync")}));
+        },
+        [&](QDialog* dialog) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog));
+            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Location Sync Options"));
+            titled = dialog->width() >= DesktopWindows::titleBarWidth(dialog->windowTitle());
+            EXPECT_TRUE(onScreen(shownFrame(dialog), "Location Sync Options"));
+            pressIn(dialog, QKeySequence(Qt::Key_Escape));
+            escaped = waitFor([dialog] { return !dialog->isVisible(); }, 5000);
+            if (!escaped)
+                dialog->reject();
+        });
+    ASSERT_TRUE(shown) << "no Location Sync dialog";
+    EXPECT_TRUE(titled) << "the dialog is too narrow for its title";
+    EXPECT_TRUE(escaped) << "Escape left the dialog open";
+}
+
+TEST_F(ReaderOnTheDesktop, ASyncFromTheToolbarShowsItsProgressAndSaysItEnded)
+{
+    standin_test::Server server;
+    ASSERT_NE(server.httpPort(), 0);
+    QuillsteadAppController& app = launch();
+    QuillsteadWindowController* window = app.mainWindowController();
+    UserDefaults& defaults = UserDefaults::standardUserDefaults();
+    defaults.setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+        QStringLiteral("serviceHost"));
+    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
+    ASSERT_NE(settings, nullptr);
+    auto* account = qobject_cast<LoginPreferencesViewController*>(settings->selectedViewController());
+    ASSERT_NE(account, nullptr);
+    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")));
+    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")));
+    pressKey(Qt::Key_Return);
+    ASSERT_TRUE(waitFor([account] { return account->shownCredentialsView() == QLatin1String("LogoutView"); }, 20000));
+    settings->close();
+    ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
+
+    // The toolbar's Cloud Sync: its busy item shows (for a moment at least), then a toast says the
+    // sync ended and the button is back.
+    QStringList toasts;
+    QObject::connect(&app, &QuillsteadAppController::toastShown, [&toasts](const QString& m) { toasts << m; });
+    QToolBar* toolbar = window->toolbar();
+    const auto busy = [toolbar] {
+        for (QAction* item : toolbar->actions())
+            if (item->objectName() == QLatin1String("progress") || item->objectName() == QLatin1String("progressTemp"))
+                return true;
+        return false;
+    };
+    QAction* button = nullptr;
+    for (QAction* item : toolbar->actions())
+        if (item->objectName() == QLatin1String(CommandNames::SyncNow.name))
+            button = item;
+    ASSERT_NE(button, nullptr) << "no Cloud Sync button in the toolbar";
+    QElapsedTimer clock;
+    clock.start();
+    button->trigger();
+    EXPECT_TRUE(waitFor(busy, 10000)) << "no progress shown";
+    ASSERT_TRUE(waitFor([&] { return !toasts.isEmpty(); }, 30000)) << "the sync's end was not said";
+    EXPECT_EQ(toasts.value(0), QuillsteadSyncDelegate::syncFinishedMessage());
+    EXPECT_TRUE(waitFor([&] { return !busy(); }, 10000));
+    EXPECT_GE(clock.elapsed(), QuillsteadSyncDelegate::kMinimumBusyMs - 50) << "the progress was gone too soon";
+    EXPECT_TRUE(s_alerts->shown().isEmpty());
+
+    // Log out again for the tests after this one.
+    settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
+    ASSERT_NE(settings, nullptr);
+    auto* logOut = settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("logoutButton"));
+    ASSERT_NE(logOut, nullptr);
+    QTest::mouseClick(logOut, Qt::LeftButton);
 }
 
 }  // namespace

@@ -94,14 +94,19 @@ TEST_F(PersistentDataTest, LogRowsAreFilteredOrderedAndEscaped)
     cPersistentData history;
     ASSERT_TRUE(history.recordSyncTime("BIBLENOTES", at(2024, 7, 1, 9, 8, 7), 0, ""));
     ASSERT_TRUE(history.recordSyncTime("BOOK<NOTES>", at(2024, 7, 2, 9), 5, "<script>alert(\"x&y\")</script> 'q'"));
+    ASSERT_TRUE(history.recordSyncTime("BIBLEHIGHLIGHTS", at(2024, 7, 3, 9), 7, nullptr));
+    // An error says its message, or its code when it came without one; a sync that went through says so.
     EXPECT_EQ(log(nullptr, true, false),
         std::string(kHead) + "<p>Errors Only</p>" + kTableHead +
             "<tr><td valign=top>07/02/2024 09:00:00Z</td><td valign=top>BOOK&lt;NOTES&gt;</td><td valign=top>"
             "&lt;script&gt;alert(&quot;x&amp;y&quot;)&lt;/script&gt; &#39;q&#39;</td></tr>"
+            "<tr><td valign=top>07/03/2024 09:00:00Z</td><td valign=top>BIBLEHIGHLIGHTS</td><td valign=top>"
+            "Error 7</td></tr>"
             "</table></body></html>");
     const std::string newest = log(nullptr, false, true);
     const auto second = newest.find("07/02/2024");
-    const auto first = newest.find("07/01/2024 09:08:07Z</td><td valign=top>BIBLENOTES</td><td valign=top></td>");
+    const auto first = newest.find("07/01/2024 09:08:07Z</td><td valign=top>BIBLENOTES</td><td valign=top>Synced</td>");
+    EXPECT_NE(newest.find("If 'Sync my notes, highlights and bookmarks automatically' is on"), std::string::npos);
     ASSERT_NE(first, std::string::npos);
     EXPECT_LT(second, first);
     const std::string one = log("BIBLENOTES", false, false);

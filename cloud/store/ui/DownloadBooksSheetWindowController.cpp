@@ -1,4 +1,5 @@
 #include "cloud/store/ui/DownloadBooksSheetWindowController.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "platform/ui/PlainLabel.h"
 
 #include "cloud/store/CoverArtManager.h"
@@ -53,6 +54,8 @@ BookTableCellView::BookTableCellView(QWidget* parent) : QWidget(parent)
     QFont bold = m_text->font();
     bold.setBold(true);
     m_text->setFont(bold);
+    // A long title ends in an ellipsis where the row ends (the whole title in its tool tip).
+    m_text->setElidesText(true);
     column->addWidget(m_text);
     auto* line = new QHBoxLayout;
     m_size = new PlainLabel(this);
@@ -296,6 +299,7 @@ void DownloadBooksSheetWindowController::fillCell(BookTableCellView* cell, const
         picture.scaled(cell->imageView()->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     const QString colour = book.installed ? QStringLiteral("color: gray") : QStringLiteral("color: black");
     cell->textField()->setText(book.productName);
+    cell->textField()->setToolTip(ContentTextDocument::plainToolTip(book.productName));
     cell->textField()->setStyleSheet(colour);
     cell->sizeField()->setText(sizeText(book.fileSize));
     cell->sizeField()->setStyleSheet(colour);

@@ -15,6 +15,7 @@
 #include "cloud/store/ui/BookKindLists.h"
 #include "cloud/store/ui/BookKinds.h"
 #include "cloud/store/ui/StoreContext.h"
+#include "platform/ui/PlainLabel.h"
 
 #include <QDialog>
 #include <QHash>
@@ -33,14 +34,14 @@ class BookTableCellView : public QWidget {
 public:
     explicit BookTableCellView(QWidget* parent = nullptr);
     QLabel* imageView() const { return m_image; }
-    QLabel* textField() const { return m_text; }
+    PlainLabel* textField() const { return m_text; }
     QLabel* sizeField() const { return m_size; }
     QProgressBar* progressIndicator() const { return m_progress; }
     QLabel* messageField() const { return m_message; }
 
 private:
     QLabel* m_image;
-    QLabel* m_text;
+    PlainLabel* m_text;
     QLabel* m_size;
     QProgressBar* m_progress;
     QLabel* m_message;

@@ -78,6 +78,12 @@ public:
         speaking = false;
         notifyFinished(true);
     }
+    // The engine could not speak it.
+    void fail(const QString& reason)
+    {
+        speaking = false;
+        notifyFailed(reason);
+    }
     QStringList spoken;
     bool speaking = false;
     int stops = 0;
@@ -611,6 +617,45 @@ TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
     synthesizer->finish();
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
     EXPECT_EQ(synthesizer->spoken.size(), 3);
+}
+
+TEST(BookPane, ASpeechFailureIsSaidOnceWithItsReasonAndEndsTheReading)
+{
+    REQUIRE_LIBRARY();
+    auto synthesizer = std::make_shared<RecordingSynthesizer>();
+    Screen screen(1, [synthesizer](const QString&) { return synthesizer; });
+    screen.defaults.setObject(false, QStringLiteral("voiceScrollText"));
+    auto* pane = screen.panes[0];
+    pane->tabs().openBookFromSourceTuple(library().kjv, true);
+    pane->makeYourselfCurrent(true);
+    pane->commands().setSelectionOverride(QString(), QString());
+
+    // Continuous reading whose first verse cannot be spoken: one alert with the engine's reason, and
+    // no verse after it is tried.
+    pane->commands().setSelectedBlocksOrKeys({key(43, 3, 16)});
+    pane->speech().onSpeakStartSpeaking();
+    ASSERT_EQ(synthesizer->spoken.size(), 1);
+    synthesizer->fail(QStringLiteral("No audio device available"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return !screen.alerts.shown().isEmpty(); }));
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    ASSERT_EQ(screen.alerts.shown().size(), 1);
+    EXPECT_EQ(screen.alerts.shown()[0].messageText, BookPaneSpeech::speechFailedMessage());
+    EXPECT_EQ(screen.alerts.shown()[0].informativeText, QStringLiteral("No audio device available"));
+    EXPECT_EQ(synthesizer->spoken.size(), 1);
+    synthesizer->finish();  // a late report of the failed utterance starts nothing
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    EXPECT_EQ(synthesizer->spoken.size(), 1);
+
+    // A verse spoken once that fails is said too; one that speaks says nothing.
+    pane->speech().onSpeakBlockOrVerse();
+    ASSERT_EQ(synthesizer->spoken.size(), 2);
+    synthesizer->fail(QStringLiteral("Audio output failed"));
+    ASSERT_TRUE(TestSupport::waitFor([&] { return screen.alerts.shown().size() == 2; }));
+    EXPECT_EQ(screen.alerts.shown()[1].informativeText, QStringLiteral("Audio output failed"));
+    pane->speech().onSpeakBlockOrVerse();
+    synthesizer->finish();
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    EXPECT_EQ(screen.alerts.shown().size(), 2);
 }
 
 TEST(BookPane, ScreenshotOfAPaneWithTwoTabs)

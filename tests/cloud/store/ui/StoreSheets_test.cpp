@@ -598,6 +598,15 @@ TEST(DownloadSheet, ProductNamesFromTheServerAreShownAsWritten)
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->textField()->text(), QString::fromStdString(name));
     EXPECT_EQ(cell->textField()->textFormat(), Qt::PlainText);
+    // A name longer than its row ends in an ellipsis inside the row; the whole name is its tool tip.
+    sheet.resize(560, sheet.height());
+    ASSERT_TRUE(waitFor([&] { return cell->width() < 560 && cell->textField()->width() > 0; }));
+    const QString shown = cell->textField()->shownText();
+    EXPECT_LE(cell->textField()->geometry().right(), cell->contentsRect().right());
+    EXPECT_TRUE(shown.endsWith(QChar(0x2026))) << shown.toStdString();
+    EXPECT_TRUE(QString::fromStdString(name).startsWith(shown.chopped(1))) << shown.toStdString();
+    EXPECT_LE(cell->textField()->fontMetrics().horizontalAdvance(shown), cell->textField()->contentsRect().width());
+    EXPECT_TRUE(cell->textField()->toolTip().contains(QStringLiteral("Hostile Product")));
     sheet.grab();
     screenshot(sheet, QStringLiteral("download-sheet-hostile-name.png"));
     EXPECT_FALSE(access.touched());
