@@ -23,6 +23,7 @@
 #pragma once
 
 #include <QMap>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -96,6 +97,10 @@ public:
 
 private:
     bool goToItem(quint64 target, Stack& stack, const QString& layoutUuid);
+    // The layout's archive an entry of its stack holds (kept or in its file); invalid when none.
+    QVariant recordedState(const QString& entry, const QString& layoutUuid);
+    // Whether entry `index` (1-based) of the stack shows the places the layout shows now.
+    bool showsPresentPlaces(const Stack& stack, quint64 index, const QString& layoutUuid);
     void dropEntry(Stack& stack, qsizetype index);  // index into entries (0-based); deletes the file
     bool isEntryOfLayout(const QString& entry, const QString& layoutUuid) const;
     // Changes count for Back only when the layout was not just shown from its history.
@@ -108,6 +113,7 @@ private:
     std::optional<QMap<QString, Stack>> m_stacks;
     QMap<QString, QVariant> m_unwritten;  // entry -> the layout's archive, recorded and not yet written
     QTimer m_writeTimer;
+    QPair<QString, QVariant> m_lastRead;  // the snapshot file read last: entry, archive
     // Layouts showing a recorded state since the last Back or Forward: their panes re-report
     // where the restored pages landed (a block's top a few points off, a commentary note
     // sharing a block with the one before), which marks them changed without the reader having
