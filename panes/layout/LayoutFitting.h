@@ -16,6 +16,9 @@ class LayoutDivider;
 
 class LayoutFitting {
 public:
+    // Below this width a side pane (the study pane) shows nothing.
+    static constexpr double kShownSidePaneWidth = 100;
+
     explicit LayoutFitting(const Layout& layout);
     ~LayoutFitting();
 
@@ -23,15 +26,15 @@ public:
     LayoutSize minSizeOfArea(const LayoutDivider* top, const LayoutDivider* right, const LayoutDivider* bottom,
         const LayoutDivider* left) const;
     // Layout::resizeLayoutIntoRect: a layout without its four outer dividers is left alone.
-    void fitIntoRect(const LayoutRect& rect);
+    void fitIntoRect(const LayoutRect& rect, bool keepSidePaneWidth = false);
 
 private:
     double minWidth(
         const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const;
     double minHeight(
         const LayoutDivider* t, const LayoutDivider* r, const LayoutDivider* b, const LayoutDivider* l) const;
-    void fitPass(
-        bool vertical, double newStart, double extent, double oldStart, double oldExtent, const LayoutDivider* fixed);
+    void fitPass(bool vertical, double newStart, double extent, double oldStart, double oldExtent,
+        const LayoutDivider* fixed, bool keepSidePaneWidth);
     struct CutTree;
     std::unique_ptr<CutTree> cutTree(LayoutDivider* t, LayoutDivider* r, LayoutDivider* b, LayoutDivider* l) const;
     void enforceMinimumSizes(const CutTree& node, bool widths, bool heights);
