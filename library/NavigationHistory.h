@@ -18,6 +18,11 @@
 // and destroying the history, write every snapshot still unwritten first. A snapshot that cannot be
 // written is dropped from its stack.
 //
+// A step is a change the reader sees: a state that shows the places of the state shown last (the
+// same books in the same panes at the same places; GoToPanes::showSamePlaces) takes that state's
+// place instead of being added, and Back and Forward pass over states that show the places shown
+// now.
+//
 // Owned by the pane manager; reaches the layouts and panes through GoToPanes, which must
 // outlive it. Main thread only.
 #pragma once

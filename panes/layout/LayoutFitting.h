@@ -1,7 +1,9 @@
 // The fitting of one layout's dividers: the minimum size of an area its dividers bound (cut, as
-// the dividers cut it, into the regions' minimum sizes; a side pane keeps its width), and the
-// moves of the dividers that fit the layout into a new rectangle, keeping proportions, a side
-// pane's width and, where the rectangle has room, every region's minimum size.
+// the dividers cut it, into the regions' minimum sizes; a side pane counts with the width under
+// which it shows nothing), and the moves of the dividers that fit the layout into a new
+// rectangle, keeping proportions, a side pane's width (in a smaller rectangle the side pane gives
+// up width first, down to that width) and, where the rectangle has room, every region's minimum
+// size.
 //
 // A short-lived helper that Layout makes for one computation over its own records (it moves the
 // layout's dividers, which the layout owns); it keeps nothing between calls. Main thread only.
