@@ -26,25 +26,6 @@ namespace {
 constexpr quint64 kNone = BookPaneViewController::kNone;
 constexpr quint32 kNoBlock = BookPaneViewController::kNoBlock;
 
-// Where a book that follows a Bible starts for the Bible's place: its section for the verse (a
-// chapter's heading, verse 0, counts as the chapter's first verse); a commentary without a note on
-// that verse starts at its next note in the chapter, else at its last one before the verse there.
-// 0 when the book has nothing in the chapter.
-quint32 sectionFollowingBibleKey(const SourceTuple::Ptr& book, quint32 key)
-{
-    if (const quint32 section = book->sectionForBibleKey(key); section != 0)
-        return section;
-    const quint32 chapter = key & 0xFFFFFF00;
-    const quint32 verse = key & 0xFF;
-    for (quint32 v = verse + 1; v <= 0xFF; ++v)
-        if (const quint32 section = book->sectionForBibleKey(chapter | v); section != 0)
-            return section;
-    for (quint32 v = verse; v > 1; --v)
-        if (const quint32 section = book->sectionForBibleKey(chapter | (v - 1)); section != 0)
-            return section;
-    return 0;
-}
-
 }  // namespace
 
 BookPaneTabs::BookPaneTabs(BookPaneViewController& pane) : m_pane(pane)
@@ -185,7 +166,7 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
     const QVariant word = defaults.objectForKey(QStringLiteral("syncWordSync:%1").arg(uuid));
     if (defaults.boolForKey(QStringLiteral("syncBiblesComm")) &&
         (isBible(tuple) || supports(tuple, SourceTuple::kDocSupportsBibleSync())) && bibleKey != 0) {
-        section = sectionFollowingBibleKey(tuple, quint32(bibleKey));
+        section = BookSupport::sectionFollowingBibleKey(tuple, quint32(bibleKey));
         chosen = true;
     } else if (defaults.boolForKey(QStringLiteral("syncDictionaries")) &&
         supports(tuple, SourceTuple::kDocSupportsWordLookup()) && word.isValid()) {

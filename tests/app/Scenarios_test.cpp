@@ -953,6 +953,14 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
     })) << "the commentary opened at "
         << scofield->getPositionNameForTitleBar(sectionOf(other)).toStdString() << " (section " << sectionOf(other)
         << ")";
+    // A chapter typed without a verse: the Bible shows the chapter's heading, and the commentary
+    // follows to its first note on the chapter.
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    typeIntoBibleGoTo(QStringLiteral("John 4"));
+    EXPECT_TRUE(waitFor([&] {
+        return scofield->getPositionNameForTitleBar(sectionOf(other)).contains(QStringLiteral("John 4:"));
+    })) << "the commentary is at "
+        << scofield->getPositionNameForTitleBar(sectionOf(other)).toStdString();
 
     const QStringList places {
         QStringLiteral("Genesis 1:1"), QStringLiteral("John 3:16"), QStringLiteral("Romans 8:28")};
