@@ -80,4 +80,13 @@ public:
     // contents), replace the layout in the layout manager, show it in the layout view and tell
     // each of its panes willCaptureHistory.
     virtual bool restoreLayout(const QString& layoutUuid, const QVariant& archivedLayout) = 0;
+    // Whether two recorded states of a layout show the reader the same places (the same books in
+    // the same panes at the same places), so that going from one to the other shows no change.
+    // Without a way to tell, no two states are the same.
+    virtual bool showSamePlaces(const QVariant& archivedA, const QVariant& archivedB)
+    {
+        Q_UNUSED(archivedA);
+        Q_UNUSED(archivedB);
+        return false;
+    }
 };

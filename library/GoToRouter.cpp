@@ -377,7 +377,7 @@ GoToRouter::Book GoToRouter::resolveBibleLink(GoToRequest& request, const QStrin
             return false;
         quint32 start = 0;
         quint32 end = 0;
-        book->sectionRangeForSyncString(text, false, &start, &end);
+        book->sectionRangeForGoTo(text, &start, &end);
         if (start == 0)
             return false;
         request.section = start;

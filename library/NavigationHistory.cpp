@@ -140,12 +140,28 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
     if (!force && !captured && m_stacks && m_stacks->contains(layoutUuid) && m_stacks->value(layoutUuid).cursor != 0)
         return;  // the present state is recorded already
 
-    const QString entry =
-        layoutUuid + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + kSnapshotSuffix;
-
+    const QVariant archived = m_panes.archivedLayout(layoutUuid);
     if (!m_stacks)
         m_stacks.emplace();
     Stack& stack = (*m_stacks)[layoutUuid];
+
+    // A state that shows the places of the state shown last is no step of its own (the reader
+    // clicked between panes, or a page reported where it already was): that state is brought up
+    // to date, and the states after it stay.
+    if (archived.isValid() && stack.cursor >= 1 && stack.cursor <= static_cast<quint64>(stack.entries.size())) {
+        const QString& shown = stack.entries[static_cast<qsizetype>(stack.cursor - 1)];
+        const QVariant recorded = recordedState(shown, layoutUuid);
+        if (recorded.isValid() && m_panes.showSamePlaces(recorded, archived)) {
+            m_unwritten.insert(shown, archived);
+            m_writeTimer.start();
+            if (m_lastRead.first == shown)
+                m_lastRead = {};
+            return;
+        }
+    }
+
+    const QString entry =
+        layoutUuid + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + kSnapshotSuffix;
 
     // Recording from an earlier state discards the states after it.
     while (static_cast<quint64>(stack.entries.size()) > stack.cursor)
@@ -153,7 +169,6 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
     while (stack.entries.size() >= kMaxEntries)
         dropEntry(stack, 0);
 
-    const QVariant archived = m_panes.archivedLayout(layoutUuid);
     if (!archived.isValid()) {
         qWarning() << "History: could not record the layout" << layoutUuid;
         stack.cursor = static_cast<quint64>(stack.entries.size());
@@ -164,6 +179,28 @@ void NavigationHistory::addStateToHistory(bool force, const QString& layoutUuid)
     stack.entries.append(entry);
     stack.cursor = static_cast<quint64>(stack.entries.size());
     m_showingRecordedState.remove(layoutUuid);
+}
+
+QVariant NavigationHistory::recordedState(const QString& entry, const QString& layoutUuid)
+{
+    if (!isEntryOfLayout(entry, layoutUuid))
+        return {};
+    if (m_unwritten.contains(entry))
+        return m_unwritten.value(entry);
+    if (entry == m_lastRead.first)
+        return m_lastRead.second;
+    const QString path = absolutePath(entry);
+    const QVariant archived = QFileInfo(path).isFile() ? KeyedArchive::readFile(path) : QVariant();
+    m_lastRead = {entry, archived};
+    return archived;
+}
+
+bool NavigationHistory::showsPresentPlaces(const Stack& stack, quint64 index, const QString& layoutUuid)
+{
+    if (index < 1 || index > static_cast<quint64>(stack.entries.size()))
+        return false;
+    const QVariant recorded = recordedState(stack.entries[static_cast<qsizetype>(index - 1)], layoutUuid);
+    return recorded.isValid() && m_panes.showSamePlaces(recorded, m_panes.archivedLayout(layoutUuid));
 }
 
 bool NavigationHistory::somethingIsDirty()
@@ -189,7 +226,11 @@ bool NavigationHistory::canGoBackInHistory()
 
 bool NavigationHistory::hasUnrecordedChanges(const QString& layoutUuid)
 {
-    return !m_showingRecordedState.contains(layoutUuid) && somethingIsDirty();
+    if (m_showingRecordedState.contains(layoutUuid) || !somethingIsDirty())
+        return false;
+    // A change that left every pane where the recorded state has it shows nothing to go back to.
+    const auto stack = stackForLayout(layoutUuid);
+    return !stack || !showsPresentPlaces(*stack, stack->cursor, layoutUuid);
 }
 
 bool NavigationHistory::canGoForwardInHistory()
@@ -202,12 +243,7 @@ bool NavigationHistory::goToItem(quint64 target, Stack& stack, const QString& la
 {
     if (target < 1 || target > static_cast<quint64>(stack.entries.size()))
         return false;
-    const QString& entry = stack.entries[static_cast<qsizetype>(target - 1)];
-    const QString path = absolutePath(entry);
-    const QVariant archived = !isEntryOfLayout(entry, layoutUuid) ? QVariant()
-        : m_unwritten.contains(entry)                             ? m_unwritten.value(entry)
-        : QFileInfo(path).isFile()                                ? KeyedArchive::readFile(path)
-                                                                  : QVariant();
+    const QVariant archived = recordedState(stack.entries[static_cast<qsizetype>(target - 1)], layoutUuid);
     if (!archived.isValid() || !m_panes.restoreLayout(layoutUuid, archived))
         return false;
     stack.cursor = target;
@@ -224,9 +260,12 @@ void NavigationHistory::goBackInHistory()
     Stack& stack = (*m_stacks)[uuid];
     for (;;) {
         // With unrecorded changes, Back first returns to the recorded state itself.
-        const quint64 target = hasUnrecordedChanges(uuid) ? stack.cursor : stack.cursor - 1;
+        quint64 target = hasUnrecordedChanges(uuid) ? stack.cursor : stack.cursor - 1;
         if (stack.cursor == 0 || target < 1)
             return;
+        // Every Back shows a change: states with the places shown now are passed over.
+        while (target > 1 && showsPresentPlaces(stack, target, uuid))
+            --target;
         if (goToItem(target, stack, uuid))
             return;
         qWarning() << "History: dropped an unreadable snapshot of the layout" << uuid;
@@ -244,7 +283,9 @@ void NavigationHistory::goForwardInHistory()
         return;
     Stack& stack = (*m_stacks)[uuid];
     while (static_cast<quint64>(stack.entries.size()) > stack.cursor) {
-        const quint64 target = stack.cursor + 1;
+        quint64 target = stack.cursor + 1;
+        while (target < static_cast<quint64>(stack.entries.size()) && showsPresentPlaces(stack, target, uuid))
+            ++target;
         if (goToItem(target, stack, uuid))
             return;
         qWarning() << "History: dropped an unreadable snapshot of the layout" << uuid;

@@ -18,11 +18,17 @@
 // and destroying the history, write every snapshot still unwritten first. A snapshot that cannot be
 // written is dropped from its stack.
 //
+// A step is a change the reader sees: a state that shows the places of the state shown last (the
+// same books in the same panes at the same places; GoToPanes::showSamePlaces) takes that state's
+// place instead of being added, and Back and Forward pass over states that show the places shown
+// now.
+//
 // Owned by the pane manager; reaches the layouts and panes through GoToPanes, which must
 // outlive it. Main thread only.
 #pragma once
 
 #include <QMap>
+#include <QPair>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -96,6 +102,10 @@ public:
 
 private:
     bool goToItem(quint64 target, Stack& stack, const QString& layoutUuid);
+    // The layout's archive an entry of its stack holds (kept or in its file); invalid when none.
+    QVariant recordedState(const QString& entry, const QString& layoutUuid);
+    // Whether entry `index` (1-based) of the stack shows the places the layout shows now.
+    bool showsPresentPlaces(const Stack& stack, quint64 index, const QString& layoutUuid);
     void dropEntry(Stack& stack, qsizetype index);  // index into entries (0-based); deletes the file
     bool isEntryOfLayout(const QString& entry, const QString& layoutUuid) const;
     // Changes count for Back only when the layout was not just shown from its history.
@@ -108,6 +118,7 @@ private:
     std::optional<QMap<QString, Stack>> m_stacks;
     QMap<QString, QVariant> m_unwritten;  // entry -> the layout's archive, recorded and not yet written
     QTimer m_writeTimer;
+    QPair<QString, QVariant> m_lastRead;  // the snapshot file read last: entry, archive
     // Layouts showing a recorded state since the last Back or Forward: their panes re-report
     // where the restored pages landed (a block's top a few points off, a commentary note
     // sharing a block with the one before), which marks them changed without the reader having

@@ -246,6 +246,13 @@ public:
     bool sectionRangeForSyncString(
         const QString& text, bool requiresMoreThanBookName, quint32* startSection, quint32* endSection);
     quint32 sectionForSyncString(const QString& text, bool requiresMoreThanBookName);
+    // As sectionRangeForSyncString, for a place the reader asked to go to: in a Bible, a reference
+    // that names a chapter and no verse ("Ps 23", "John 1") starts at the chapter's heading when
+    // the Bible has one, so that the heading and a psalm's title stand above its first verse.
+    bool sectionRangeForGoTo(const QString& text, quint32* startSection, quint32* endSection);
+    // In a Bible, the section of the heading of the chapter that `section` (a verse) is in, when
+    // the heading comes before it; otherwise `section` itself.
+    quint32 chapterHeadingSectionAbove(quint32 section);
     quint32 sectionForSyncString(const QString& text) { return sectionForSyncString(text, false); }
     quint32 sectionForTocPath(const QString& path);
     quint32 sectionForPreviousChapter(quint32 section);

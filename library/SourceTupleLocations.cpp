@@ -210,6 +210,40 @@ bool SourceTuple::sectionRangeForSyncString(
     return true;
 }
 
+bool SourceTuple::sectionRangeForGoTo(const QString& text, quint32* startSection, quint32* endSection)
+{
+    quint32 start = 0, end = 0;
+    const bool found = sectionRangeForSyncString(text, false, &start, &end);
+    const auto doc = bookDoc();
+    if (found && start > 1 && doc != nullptr && doc->supports(::kDocSupportsIsBible)) {
+        cBibleRef reference;
+        reference.setLanguage(static_cast<int>(bookLanguage()));
+        const cLString8 link = EngineStrings::utf8(text);
+        const cLString8 translation = EngineStrings::utf8(abbr());
+        const bibleRefRange* first =
+            reference.parseLinkString(link.chars(), translation.chars()) ? reference.firstRange() : nullptr;
+        // No verse named: the chapter's heading.
+        if (first != nullptr && first->startVerse == -1)
+            start = chapterHeadingSectionAbove(start);
+    }
+    if (startSection != nullptr)
+        *startSection = found ? start : 0;
+    if (endSection != nullptr)
+        *endSection = found ? end : 0;
+    return found;
+}
+
+quint32 SourceTuple::chapterHeadingSectionAbove(quint32 section)
+{
+    // The heading's key is the chapter's with verse 0.
+    const quint32 key = section > 1 ? keyForSection(section) : 0;
+    const quint32 headingKey = key & 0xFFFFFF00;
+    if (key == 0 || (key & 0xFF) == 0 || ((headingKey >> 8) & 0xFF) == 0)
+        return section;
+    const quint32 heading = sectionForBibleKey(headingKey);
+    return heading != 0 && heading < section && keyForSection(heading) == headingKey ? heading : section;
+}
+
 quint32 SourceTuple::sectionForSyncString(const QString& text, bool requiresMoreThanBookName)
 {
     quint32 start = 0;

@@ -409,6 +409,9 @@ void StudyPaneBibleGotoViewController::doGoToRefInString(const QString& text)
         if (ref.parse(text, m_sourceTuple->abbr()) && ref.mapToTranslation(m_sourceTuple->abbr())) {
             section = m_sourceTuple->isABible() ? m_sourceTuple->sectionForBibleKey(ref.bibleKey())
                                                 : m_sourceTuple->sectionForSyncString(text);
+            // A chapter named without a verse opens at its heading, its first verse under it.
+            if (m_sourceTuple->isABible() && ref.isBookChapterOnly() && section != 0 && section != 0xFFFFFFFF)
+                section = m_sourceTuple->chapterHeadingSectionAbove(section);
         }
     }
     if (section == 0 || section == 0xFFFFFFFF) {

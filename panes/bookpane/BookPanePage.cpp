@@ -295,7 +295,7 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
         const bool bibleSync = supports(book, SourceTuple::kDocSupportsBibleSync());
         quint32 section = 0;
         if ((isBible(book) || bibleSync) && biblesComm && r.bibleKey)
-            section = book->sectionForBibleKey(*r.bibleKey);
+            section = BookSupport::sectionFollowingBibleKey(book, *r.bibleKey);
         if (section == 0 && bibleSync && biblesComm && r.wordSync)
             section = book->sectionForSyncString(*r.wordSync, true);
         if (section == 0 && supports(book, SourceTuple::kDocSupportsWordLookup()) && dictionaries && r.wordSync)

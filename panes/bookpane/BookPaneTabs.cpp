@@ -165,16 +165,21 @@ void BookPaneTabs::openBookFromSourceTuple(const SourceTuple::Ptr& tuple, bool a
     BookPaneViewController::HistoryStep step(m_pane);
     auto descriptor = std::make_unique<LayoutRegionContentItemDescriptor>(id, tuple->abbr(), tuple->name());
     auto state = std::make_unique<LayoutRegionContentItemState>();
-    // The first section follows what the layout last synced to.
+    // The first section follows the pane's Bible where the pane shows one, else what the layout
+    // last synced to.
     const QString uuid = m_pane.layoutUuid();
     UserDefaults& defaults = m_pane.window().settings();
     quint32 section = 0;
     bool chosen = false;
-    const qint64 bibleKey = defaults.integerForKey(QStringLiteral("syncBibleKey:%1").arg(uuid));
+    qint64 bibleKey = defaults.integerForKey(QStringLiteral("syncBibleKey:%1").arg(uuid));
+    if (const SourceTuple::Ptr shown = m_pane.currentSourceTuple();
+        isBible(shown) && m_pane.currentSourceSection() != 0)
+        if (const quint32 key = shown->keyForSection(quint32(m_pane.currentSourceSection())); key != 0)
+            bibleKey = key;
     const QVariant word = defaults.objectForKey(QStringLiteral("syncWordSync:%1").arg(uuid));
     if (defaults.boolForKey(QStringLiteral("syncBiblesComm")) &&
         (isBible(tuple) || supports(tuple, SourceTuple::kDocSupportsBibleSync())) && bibleKey != 0) {
-        section = tuple->sectionForBibleKey(quint32(bibleKey));
+        section = BookSupport::sectionFollowingBibleKey(tuple, quint32(bibleKey));
         chosen = true;
     } else if (defaults.boolForKey(QStringLiteral("syncDictionaries")) &&
         supports(tuple, SourceTuple::kDocSupportsWordLookup()) && word.isValid()) {

@@ -232,7 +232,8 @@ void BookPaneViewController::makeYourselfCurrent(bool current)
             m_overlay->setGeometry(m_view->rect());
             m_overlay->raise();
         }
-        m_dirty = true;
+        // Which pane is current is no place of the reader's: it is recorded with the next move,
+        // never as a step of its own.
     }
     if (current && currentSourceTuple())
         postSourceIsActive();

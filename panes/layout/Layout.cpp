@@ -498,9 +498,40 @@ LayoutSize Layout::minSize() const
         outerDivider(LayoutRegion::Bottom), outerDivider(LayoutRegion::Left));
 }
 
-void Layout::resizeLayoutIntoRect(const LayoutRect& rect)
+std::vector<double> Layout::dividerPositions() const
 {
-    LayoutFitting(*this).fitIntoRect(rect);
+    std::vector<double> positions;
+    positions.reserve(m_dividers.size());
+    for (const auto& d : m_dividers)
+        positions.push_back(d->at());
+    return positions;
+}
+
+void Layout::setDividerPositions(const std::vector<double>& positions)
+{
+    for (size_t i = 0; i < m_dividers.size() && i < positions.size(); ++i)
+        m_dividers[i]->setAt(positions[i]);
+}
+
+bool Layout::fitBasisHolds() const
+{
+    return !m_givenPositions.empty() && m_givenPositions.size() == m_dividers.size() &&
+        m_fittedPositions == dividerPositions();
+}
+
+void Layout::resizeLayoutIntoRect(const LayoutRect& rect, bool keepSidePaneWidth)
+{
+    // A fit into a smaller rectangle rounds and pushes dividers to the minimum sizes; fitting
+    // again from there would drift. So each fit starts from the given positions.
+    if (fitBasisHolds())
+        setDividerPositions(m_givenPositions);
+    else
+        m_givenPositions = dividerPositions();
+    LayoutFitting(*this).fitIntoRect(rect, keepSidePaneWidth);
+    m_fittedPositions = dividerPositions();
+    // A side pane given a new width is laid out anew: later fits start from there.
+    if (keepSidePaneWidth)
+        m_givenPositions = m_fittedPositions;
 }
 
 bool Layout::canDragDivider(LayoutDivider* divider, LayoutPoint point)

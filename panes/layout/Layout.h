@@ -97,9 +97,15 @@ public:
 
     // --- fitting and limits (worked out by LayoutFitting) ---
     // Moves the dividers so that the layout fills the rectangle, keeping proportions, keeping a
-    // side pane bounded by a treatAsOutside divider at its width, and pushing dividers back
-    // where regions would fall below their minimum sizes.
-    void resizeLayoutIntoRect(const LayoutRect& rect);
+    // side pane bounded by a treatAsOutside divider at its width (in a smaller rectangle it gives
+    // up width, down to its minimum, before the other panes do), and pushing dividers back where
+    // regions would fall below their minimum sizes. Every fit starts from the positions the
+    // dividers were given (by a drag, a split, a stored layout), not from the last fit's, so that
+    // a layout made small and large again, or fitted to several sizes while a window opens, comes
+    // back as it was; positions changed since the last fit are the new given ones.
+    // With keepSidePaneWidth the side pane keeps its width even in a smaller rectangle (a new
+    // width given to the side pane itself).
+    void resizeLayoutIntoRect(const LayoutRect& rect, bool keepSidePaneWidth = false);
     // Minimum size of the area bounded by the four dividers; each component positive.
     LayoutSize minSizeOfRegionsBoundedByTop(const LayoutDivider* top, const LayoutDivider* right,
         const LayoutDivider* bottom, const LayoutDivider* left) const;
@@ -120,6 +126,10 @@ private:
     void removeDivider(const LayoutDivider* divider);
     void repointDivider(const LayoutDivider* from, LayoutDivider* to);
     bool relink();
+    std::vector<double> dividerPositions() const;
+    void setDividerPositions(const std::vector<double>& positions);
+    // Whether the dividers are still where the last fit put them (the given positions hold).
+    bool fitBasisHolds() const;
 
     std::vector<std::unique_ptr<LayoutDivider>> m_dividers;
     std::vector<std::unique_ptr<LayoutRegion>> m_regions;
@@ -127,4 +137,7 @@ private:
     QString m_name;
     QString m_uuidString;
     LayoutRegion* m_currentRegion = nullptr;
+    // The dividers' positions as given, and as the last fit left them (by divider index).
+    std::vector<double> m_givenPositions;
+    std::vector<double> m_fittedPositions;
 };

@@ -33,6 +33,13 @@ std::pair<LayoutDivider*, LayoutDivider*> highAndLowEnds(const LayoutDivider* d)
     return {d->from(), d->to()};
 }
 
+// The narrowest a side pane gets by giving up width: its own minimum, but never below the width
+// under which a side pane shows nothing (its minimum may be smaller, so that it can be hidden).
+double sidePaneMinimum(const LayoutRegion& region)
+{
+    return std::max(region.minSize().width, LayoutFitting::kShownSidePaneWidth);
+}
+
 }  // namespace
 
 LayoutFitting::LayoutFitting(const Layout& layout) : m_layout(layout)
@@ -70,8 +77,10 @@ double LayoutFitting::minWidth(
     if (!found) {
         for (const auto& g : m_layout.regions()) {
             if (g->top() == t && g->right() == r && g->bottom() == b && g->left() == l) {
+                // A side pane gives up width down to its shown minimum (a hidden one, narrower,
+                // keeps its width).
                 const bool sidePane = r->treatAsOutside() && l == m_layout.outerDivider(LayoutRegion::Left);
-                width = sidePane ? g->bounds().width : g->minSize().width;
+                width = sidePane ? std::min(g->bounds().width, sidePaneMinimum(*g)) : g->minSize().width;
                 break;
             }
         }
@@ -190,7 +199,7 @@ void LayoutFitting::enforceMinimumSizes(const CutTree& node, bool widths, bool h
     enforceMinimumSizes(*node.high, widths, heights);
 }
 
-void LayoutFitting::fitIntoRect(const LayoutRect& rect)
+void LayoutFitting::fitIntoRect(const LayoutRect& rect, bool keepSidePaneWidth)
 {
     if (m_layout.dividers().size() < 4)
         return;
@@ -211,8 +220,8 @@ void LayoutFitting::fitIntoRect(const LayoutRect& rect)
             break;
         }
     }
-    fitPass(true, rect.x, w, old.x, old.width, fixed && fixed->vertical() ? fixed : nullptr);
-    fitPass(false, rect.y, h, old.y, old.height, fixed && fixed->horizontal() ? fixed : nullptr);
+    fitPass(true, rect.x, w, old.x, old.width, fixed && fixed->vertical() ? fixed : nullptr, keepSidePaneWidth);
+    fitPass(false, rect.y, h, old.y, old.height, fixed && fixed->horizontal() ? fixed : nullptr, keepSidePaneWidth);
 
     // The passes compare a divider only with the outer edges and its outermost neighbour, so
     // proportional shrinking can leave an inner region below its minimum (even at no width at
@@ -228,8 +237,8 @@ void LayoutFitting::fitIntoRect(const LayoutRect& rect)
 
 // One direction of the fit. Along x for vertical dividers (start = left, extent = width), along
 // y for horizontal ones (start = bottom, extent = height). Every change takes effect at once.
-void LayoutFitting::fitPass(
-    bool vertical, double newStart, double extent, double oldStart, double oldExtent, const LayoutDivider* fixed)
+void LayoutFitting::fitPass(bool vertical, double newStart, double extent, double oldStart, double oldExtent,
+    const LayoutDivider* fixed, bool keepSidePaneWidth)
 {
     const double newEnd = newStart + extent;
     const double oldEnd = oldStart + oldExtent;
@@ -237,6 +246,21 @@ void LayoutFitting::fitPass(
     const LayoutDivider* highOuter = m_layout.outerDivider(vertical ? LayoutRegion::Right : LayoutRegion::Top);
     const std::vector<LayoutDivider*> sorted =
         vertical ? m_layout.sortedVerticalDividers() : m_layout.sortedHorizontalDividers();
+    // The side pane's inner edge: where it was, and where it goes. The side pane keeps its width;
+    // in a smaller extent it gives up width first, down to its minimum, and the other panes
+    // shrink only by what is still missing.
+    const double fixedFrom = fixed ? fixed->at() : 0.0;
+    double fixedTo = fixedFrom;
+    if (fixed && extent < oldExtent && !keepSidePaneWidth) {
+        const double side = fixedFrom - oldStart;
+        double sideMin = side;
+        for (const auto& g : m_layout.regions()) {
+            if (vertical && g->right() == fixed && g->left() == lowOuter)
+                sideMin = sidePaneMinimum(*g);
+        }
+        const double giveUp = std::clamp(oldExtent - extent, 0.0, std::max(0.0, side - sideMin));
+        fixedTo = layoutRound(fixedFrom - giveUp);
+    }
     // A proportion of an empty old extent has no meaning; such a divider keeps its place.
     const auto scaled = [](double start, double span, double value, double from, double fromSpan) {
         return fromSpan == 0 ? value : layoutRound(start + span * (value - from) / fromSpan);
@@ -251,12 +275,13 @@ void LayoutFitting::fitPass(
         } else if (rounded == layoutRound(oldEnd)) {
             d->setAt(layoutRound(newEnd));
         } else if (fixed && d != fixed) {
-            const double f = fixed->at();
-            if (layoutRound(f) <= rounded)
-                d->setAt(scaled(f, newEnd - f, pos, f, oldEnd - f));
+            if (layoutRound(fixedFrom) <= rounded)
+                d->setAt(scaled(fixedTo, newEnd - fixedTo, pos, fixedFrom, oldEnd - fixedFrom));
             else
-                d->setAt(scaled(newStart, f - newStart, pos, oldStart, f - oldStart));
-        } else if (d != fixed) {
+                d->setAt(scaled(newStart, fixedTo - newStart, pos, oldStart, fixedFrom - oldStart));
+        } else if (d == fixed) {
+            d->setAt(fixedTo);
+        } else {
             d->setAt(scaled(newStart, extent, pos, oldStart, oldExtent));
         }
 

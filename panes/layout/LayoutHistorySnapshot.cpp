@@ -3,10 +3,13 @@
 #include "panes/layout/Layout.h"
 #include "panes/layout/LayoutManager.h"
 #include "panes/layout/LayoutRegionContentItem.h"
+#include "panes/layout/LayoutRegionContentItemDescriptor.h"
 #include "panes/layout/LayoutRegionContentItemState.h"
 #include "panes/layout/LayoutRegionContentsState.h"
 
 #include <QDebug>
+
+#include <cstdlib>
 
 namespace LayoutHistorySnapshot {
 
@@ -71,6 +74,53 @@ Layout* restore(LayoutManager& manager, const QString& layoutUuid, const QVarian
     Layout* restored = snapshot.get();
     manager.replaceLayoutWithUuid(layoutUuid, std::move(snapshot));
     return restored;
+}
+
+namespace {
+
+// One tab's place as the reader sees it. A go-to that has not landed yet names its anchor with
+// no offset: where the page then lands in the same block is the same place; otherwise the
+// offsets may differ by the page's rounding (a point).
+bool samePlace(const LayoutRegionContentItemState& a, const LayoutRegionContentItemState& b)
+{
+    if (a.section() != b.section() || a.block() != b.block())
+        return false;
+    if (!a.gotoAnchor().isEmpty() || !b.gotoAnchor().isEmpty())
+        return a.gotoAnchor().isEmpty() || b.gotoAnchor().isEmpty() || a.gotoAnchor() == b.gotoAnchor();
+    return std::abs(a.yOffset() - b.yOffset()) <= 1;
+}
+
+}  // namespace
+
+bool showSamePlaces(const QVariant& archivedA, const QVariant& archivedB)
+{
+    const std::unique_ptr<Layout> a = Layout::decode(archivedA);
+    const std::unique_ptr<Layout> b = Layout::decode(archivedB);
+    if (!a || !b || a->uuidString() != b->uuidString() || a->contents().size() != b->contents().size())
+        return false;
+    for (size_t i = 0; i < a->contents().size(); ++i) {
+        const LayoutRegionContents* x = a->contentsAt(i);
+        const LayoutRegionContents* y = b->contentsAt(i);
+        if (x->kind() != y->kind())
+            return false;
+        if (!x->kind().isEmpty())
+            continue;  // the study pane stays as it is through Back and Forward
+        if (x->items().size() != y->items().size() || x->currentItemIndex() != y->currentItemIndex())
+            return false;
+        for (size_t k = 0; k < x->items().size(); ++k) {
+            const LayoutRegionContentItemDescriptor* dx = x->items()[k]->bookDescriptor();
+            const LayoutRegionContentItemDescriptor* dy = y->items()[k]->bookDescriptor();
+            if ((dx == nullptr) != (dy == nullptr) || (dx != nullptr && dx->sourceTupleID() != dy->sourceTupleID()))
+                return false;
+        }
+        const LayoutRegionContentItem* front = x->itemAt(x->currentItemIndex());
+        const LayoutRegionContentItem* other = y->itemAt(y->currentItemIndex());
+        const LayoutRegionContentItemState* sx = front != nullptr ? front->bookState() : nullptr;
+        const LayoutRegionContentItemState* sy = other != nullptr ? other->bookState() : nullptr;
+        if ((sx == nullptr) != (sy == nullptr) || (sx != nullptr && !samePlace(*sx, *sy)))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace LayoutHistorySnapshot

@@ -31,4 +31,10 @@ void keepLocationSyncSwitches(Layout& snapshot, const Layout& shown);
 // not a readable layout of that uuid.
 Layout* restore(LayoutManager& manager, const QString& layoutUuid, const QVariant& archivedLayout);
 
+// Whether two archived layouts show the reader the same places: the same panes, each with the same
+// books in its tabs, the same tab in front, and that tab at the same place (section, block, offset,
+// anchor, highlight). The current pane, the dividers' positions, the tabs behind and the study pane
+// are no place. False when either cannot be read.
+bool showSamePlaces(const QVariant& archivedA, const QVariant& archivedB);
+
 }  // namespace LayoutHistorySnapshot

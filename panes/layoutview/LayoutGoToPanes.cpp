@@ -162,3 +162,8 @@ bool LayoutGoToPanes::restoreLayout(const QString& layoutUuid, const QVariant& a
     }
     return true;
 }
+
+bool LayoutGoToPanes::showSamePlaces(const QVariant& archivedA, const QVariant& archivedB)
+{
+    return LayoutHistorySnapshot::showSamePlaces(archivedA, archivedB);
+}

@@ -47,6 +47,7 @@ public:
     void paneWillCaptureHistory(const QString& layoutUuid, int region) override;
     QVariant archivedLayout(const QString& layoutUuid) override;
     bool restoreLayout(const QString& layoutUuid, const QVariant& archivedLayout) override;
+    bool showSamePlaces(const QVariant& archivedA, const QVariant& archivedB) override;
 
 private:
     LayoutManager& m_manager;

@@ -242,7 +242,7 @@ void LayoutView::setStudyPaneWidth(double newWidth)
         if (divider->treatAsOutside() || layoutRound(divider->at()) != leftEdge)
             divider->setAt(divider->at() + delta);
     }
-    layout->resizeLayoutIntoRect(bounds);
+    layout->resizeLayoutIntoRect(bounds, true);  // the book panes make room for the new width
     layoutSubviews();
     update();
     postResize(true);

@@ -41,6 +41,9 @@ LayoutViewController::LayoutViewController(const WindowEnvironment& window, cons
     m_router = std::make_unique<GoToRouter>(*m_goToPanes, m_library, *m_history, m_center, m_defaults);
 
     observe(N::UserWantsToOpenThisBookNotification, [this](Notification& n) {
+        // A book that follows location sync starts at the last place synced, kept a moment
+        // before it is written: it is written now.
+        m_syncMemory->write();
         if (LayoutBookPane* pane = currentBookPane())
             pane->openBookFromDictionary(n.userInfo, true);
     });

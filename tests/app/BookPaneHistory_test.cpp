@@ -5,7 +5,9 @@
 // names its entry. Maximize Pane and Maximize Book are one step of their new layout; the toolbar's
 // Back follows a switch of layout tabs at once; Back keeps the layout's name, also over a restart;
 // the go-to pop-ups follow Back; the book scroller steps a chapter at a time down and up, each
-// landing on its heading. What the page shows is read from its DOM, what the pane shows from its widgets.
+// landing on its heading, and so does a chapter typed without a verse; clicks between panes are no
+// step and every Back shows a change; the dividers keep their proportions through a restart and a
+// small window. What the page shows is read from its DOM, what the pane shows from its widgets.
 
 #include "app/ModalTextFieldWindowController.h"
 #include "app/ProgramParts.h"
@@ -25,6 +27,7 @@
 #include "panes/layout/LayoutRegionContents.h"
 #include "panes/layoutview/LayoutGoToPanes.h"
 #include "panes/layoutview/LayoutPanes.h"
+#include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/BookPageView.h"
@@ -39,6 +42,8 @@
 #include "ReaderTestProgram.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include <QAction>
 #include <QComboBox>
@@ -555,6 +560,206 @@ TEST_F(BookPaneHistory, TheBookScrollerStepsAChapterAtATimeLandingOnItsHeading)
         QStringLiteral(QS_BINARY_DIR "/screenshots/scroller-at-genesis-2.png"));
     reader_test::programEnvironment().settings().setString(
         QStringLiteral("page"), QStringLiteral("scrollTrackInterval"));
+}
+
+TEST_F(BookPaneHistory, ATypedChapterLandsOnItsHeadingWithThePsalmsTitleAtTheTop)
+{
+    launch();
+    const SourceTuple::Ptr kjv = kjvBook();
+    ASSERT_TRUE(kjv);
+    ASSERT_TRUE(activateKjv());
+    const int region = kjvRegion();
+    struct Typed {
+        const char* text;
+        quint32 book, chapter;
+        const char* title;
+    };
+    // Ctrl+L and a chapter without a verse, as a reader types it.
+    for (const Typed& typed :
+        {Typed {"Ps 23", 19, 23, "Psalms 23"}, Typed {"John 1", 43, 1, "John 1"}, Typed {"Gen 2", 1, 2, "Genesis 2"}}) {
+        const QString text = QString::fromLatin1(typed.text);
+        const QString title = QString::fromLatin1(typed.title);
+        const quint32 chapterKey = (typed.book << 16) | (typed.chapter << 8);
+        const quint32 heading = kjv->sectionForBibleKey(chapterKey);
+        ASSERT_NE(heading, 0u) << typed.text;
+        typeIntoBibleGoTo(text);
+        EXPECT_TRUE(waitFor([&] { return sectionOf(region) == heading; }))
+            << typed.text << ": the pane is at " << sectionOf(region) << ", not the heading " << heading;
+        // The title names the chapter, no verse; the heading is the page's top line and the
+        // chapter's first verse stands under it.
+        EXPECT_TRUE(waitFor([&] {
+            const QString shown = titleBarOf(region)->text();
+            return shown.contains(title) && !shown.contains(title + QStringLiteral(":"));
+        })) << typed.text
+            << ": title " << titleBarOf(region)->text().toStdString();
+        EXPECT_TRUE(waitFor([&] {
+            const QString top = topLineOf(pageOf(region));
+            return top.contains(title, Qt::CaseInsensitive) ||
+                top.contains(QStringLiteral("CHAPTER %1").arg(typed.chapter), Qt::CaseInsensitive) ||
+                top.contains(QStringLiteral("PSALM %1").arg(typed.chapter), Qt::CaseInsensitive);
+        })) << typed.text
+            << ": the top line is " << topLineOf(pageOf(region)).toStdString();
+        EXPECT_EQ(keyAtTopOf(pageOf(region)), chapterKey | 1u) << typed.text;
+        if (typed.book == 19) {
+            // The psalm's title ("A Psalm H4210 of David H1732.", with its Strong's numbers) stands
+            // in the view, under the heading and above the first verse.
+            const QString script = QStringLiteral(
+                "(function(){var v=document.querySelector('[data-verse-span=\"sel_s19.23.1\"]');"
+                "var hs=document.querySelectorAll('h4');for(var i=0;i<hs.length;++i){var h=hs[i];"
+                "if(h.textContent.indexOf('A Psalm')<0||h.textContent.indexOf('of David')<0)continue;"
+                "var r=h.getBoundingClientRect();return [r.top,r.bottom,v?v.getBoundingClientRect().top:-1,"
+                "window.innerHeight];}return [];})()");
+            const QVariantList place = evaluate(pageOf(region), script).toList();
+            ASSERT_EQ(place.size(), 4) << "no psalm title on the page";
+            EXPECT_GE(place[0].toDouble(), 0) << "the psalm's title is above the view";
+            EXPECT_LE(place[1].toDouble(), place[2].toDouble()) << "the title is not above verse 1";
+            EXPECT_LE(place[2].toDouble(), place[3].toDouble()) << "verse 1 is below the view";
+        }
+    }
+    // A link to a chapter lands on its heading too.
+    const quint32 matthew1 = kjv->sectionForBibleKey((40u << 16) | (1u << 8));
+    ASSERT_NE(matthew1, 0u);
+    pageOf(region)->followLink(QStringLiteral("bible:Matt 1"));
+    EXPECT_TRUE(waitFor([&] { return sectionOf(region) == matthew1; }))
+        << "a link to Matt 1 lands on " << sectionOf(region) << ", not the heading " << matthew1;
+    EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(region)) == ((40u << 16) | (1u << 8) | 1u); }));
+    QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
+    EXPECT_TRUE(TestSupport::waitForViewsPainted(m_controller->mainWindowController()->window()));
+    m_controller->mainWindowController()->window()->grab().save(
+        QStringLiteral(QS_BINARY_DIR "/screenshots/typed-chapter-genesis-2.png"));
+}
+
+TEST_F(BookPaneHistory, ClicksBetweenPanesAreNoStepAndEveryBackShowsAChange)
+{
+    launch();
+    QuillsteadWindowController* window = m_controller->mainWindowController();
+    ASSERT_TRUE(waitFor([&] { return kjvRegion() >= 0; }));
+    const int region = kjvRegion();
+    int other = -1;
+    for (int r = 0; r < panes()->goToPanes().regionCount() && other < 0; ++r)
+        if (r != region && panes()->goToPanes().isBookPane(r))
+            other = r;
+    ASSERT_GE(other, 0) << "the first screen has one book pane";
+    ASSERT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(region)) != 0; }));
+    const quint32 first = keyAtTopOf(pageOf(region));
+    // Clicks between the panes and a plain click in the King James text, as a reader makes them.
+    const auto clickAround = [&] {
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(reader_test::clickPane(panes(), other));
+            ASSERT_TRUE(reader_test::clickPane(panes(), region));
+        }
+        QWidget* text = pageOf(region)->focusProxy() ? pageOf(region)->focusProxy() : pageOf(region);
+        QTest::mouseClick(text, Qt::LeftButton, Qt::NoModifier, QPoint(text->width() / 2, text->height() / 3));
+    };
+    clickAround();
+    if (HasFatalFailure())
+        return;
+    EXPECT_FALSE(waitFor([&] { return panes()->history().canGoBackInHistory(); }, 1000))
+        << "clicks that moved nothing offer Back";
+    EXPECT_FALSE(reader_test::choose(window, CommandNames::Back));
+
+    goToVerse(QStringLiteral("Genesis 20:1"));
+    clickAround();
+    goToVerse(QStringLiteral("Genesis 21:1"));
+    clickAround();
+    if (HasFatalFailure())
+        return;
+    // Each Back shows the place before, and the first screen after two.
+    for (const quint32 expected : {(1u << 16) | (20u << 8) | 1u, first}) {
+        ASSERT_TRUE(reader_test::choose(window, CommandNames::Back));
+        EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == expected; }))
+            << "after Back the page's top is " << keyAtTopOf(pageOf(kjvRegion())) << ", not " << expected;
+    }
+    EXPECT_FALSE(reader_test::choose(window, CommandNames::Back)) << "a Back that shows nothing new";
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Forward));
+    EXPECT_TRUE(waitFor([&] { return keyAtTopOf(pageOf(kjvRegion())) == ((1u << 16) | (20u << 8) | 1u); }));
+}
+
+TEST_F(BookPaneHistory, DividersKeepTheirProportionsThroughARestartAndASmallWindow)
+{
+    launch();
+    ASSERT_TRUE(waitFor([&] { return kjvRegion() >= 0; }));
+    LayoutView* view = panes()->view();
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    ASSERT_NE(layout, nullptr);
+    // The divider between two book panes, dragged 120 points to the right with the mouse.
+    LayoutDivider* divider = nullptr;
+    for (size_t i = 4; i < layout->dividers().size() && !divider; ++i)
+        if (layout->dividerAt(i)->vertical() && !layout->dividerAt(i)->treatAsOutside())
+            divider = layout->dividerAt(i);
+    ASSERT_NE(divider, nullptr) << "no divider between book panes";
+    const LayoutPoint middle {divider->at(), (divider->startPoint().y + divider->endPoint().y) / 2};
+    const QPoint grab(int(std::lround(middle.x)), view->height() - int(std::lround(middle.y)));
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, grab);
+    QTest::mouseMove(view, grab + QPoint(60, 0));
+    QTest::mouseMove(view, grab + QPoint(120, 0));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, grab + QPoint(120, 0));
+    ASSERT_NEAR(divider->at(), middle.x + 120, 1);
+
+    // What the reader sees: each pane's frame in the window.
+    const auto frames = [&] {
+        std::vector<QRect> out;
+        Layout* shown = reader_test::programEnvironment().layoutManager().currentLayout();
+        for (size_t i = 0; shown && i < shown->contents().size(); ++i) {
+            LayoutRegionContentsViewControllerProtocol* c = shown->contentsAt(i)->viewController();
+            QWidget* w = asBookPane(c) ? asBookPane(c)->paneView()
+                : asStudyPane(c)       ? asStudyPane(c)->paneView()
+                                       : nullptr;
+            out.push_back(w ? w->geometry() : QRect());
+        }
+        return out;
+    };
+    const auto sameFrames = [](const std::vector<QRect>& a, const std::vector<QRect>& b) {
+        if (a.size() != b.size())
+            return false;
+        for (size_t i = 0; i < a.size(); ++i)
+            if (std::abs(a[i].left() - b[i].left()) > 1 || std::abs(a[i].right() - b[i].right()) > 1)
+                return false;
+        return true;
+    };
+    const auto describe = [](const std::vector<QRect>& f) {
+        std::string s;
+        for (const QRect& r : f)
+            s += std::to_string(r.left()) + "-" + std::to_string(r.right()) + " ";
+        return s;
+    };
+    const std::vector<QRect> dragged = frames();
+    const quint64 study = layout->firstRegionIndexWithKind(LayoutRegionContents::kStudyKind);
+    ASSERT_LT(study, dragged.size());
+
+    quit();
+    launch();
+    ASSERT_TRUE(waitFor([&] { return kjvRegion() >= 0; }));
+    EXPECT_TRUE(waitFor([&] { return sameFrames(frames(), dragged); }))
+        << "after a restart " << describe(frames()) << "instead of " << describe(dragged);
+
+    // A small window: the study pane gives up its width first, the book panes keep their
+    // proportions.
+    QMainWindow* window = m_controller->mainWindowController()->window();
+    const QSize large = window->size();
+    window->resize(800, 600);
+    ASSERT_TRUE(waitFor([&] { return panes()->view()->width() <= 800; }))
+        << "the window stayed " << panes()->view()->width();
+    const std::vector<QRect> small = frames();
+    int books = 0, booksBefore = 0;
+    for (size_t i = 0; i < small.size(); ++i) {
+        if (i != study) {
+            books += small[i].width();
+            booksBefore += dragged[i].width();
+        }
+    }
+    EXPECT_LE(small[study].width(), 110) << "the study pane kept " << small[study].width()
+                                         << " px: " << describe(small);
+    for (size_t i = 0; i < small.size(); ++i) {
+        if (i != study) {
+            EXPECT_NEAR(double(small[i].width()) / books, double(dragged[i].width()) / booksBefore, 0.02)
+                << "pane " << i << ": " << describe(small) << "from " << describe(dragged);
+        }
+    }
+
+    window->resize(large);
+    EXPECT_TRUE(waitFor([&] { return sameFrames(frames(), dragged); }))
+        << "after the small window " << describe(frames()) << "instead of " << describe(dragged);
 }
 
 }  // namespace

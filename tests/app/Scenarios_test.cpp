@@ -938,9 +938,29 @@ TEST_F(Scenario, ACommentarySyncedToTheBibleFollowsAndHistoryStepsBack)
         if (region != bible && panes().goToPanes().isBookPane(region))
             other = region;
     ASSERT_GE(other, 0);
+    // The Bible at John 3:1 first: the commentary opened beside it starts there, at its note on
+    // the chapter, not at its beginning.
+    const quint32 john31 = kjv->sectionForSyncString(QStringLiteral("John 3:1"));
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    typeIntoBibleGoTo(QStringLiteral("John 3:1"));
+    ASSERT_TRUE(waitFor([&] { return sectionOf(bible) == john31; }));
     ASSERT_TRUE(reader_test::clickPane(&panes(), other)) << "a click did not make the pane current";
     ASSERT_TRUE(openBookFromTheSheet(scofield));
     ASSERT_TRUE(waitFor([&] { return regionShowing(scofield->pubID(), scofield->bookID()) == other; }));
+    EXPECT_TRUE(waitFor([&] {
+        const QString at = scofield->getPositionNameForTitleBar(sectionOf(other));
+        return at.contains(QStringLiteral("John 3:"));  // its first note on the chapter, 3:3
+    })) << "the commentary opened at "
+        << scofield->getPositionNameForTitleBar(sectionOf(other)).toStdString() << " (section " << sectionOf(other)
+        << ")";
+    // A chapter typed without a verse: the Bible shows the chapter's heading, and the commentary
+    // follows to its first note on the chapter.
+    ASSERT_TRUE(reader_test::clickPane(&panes(), bible)) << "a click did not make the pane current";
+    typeIntoBibleGoTo(QStringLiteral("John 4"));
+    EXPECT_TRUE(waitFor([&] {
+        return scofield->getPositionNameForTitleBar(sectionOf(other)).contains(QStringLiteral("John 4:"));
+    })) << "the commentary is at "
+        << scofield->getPositionNameForTitleBar(sectionOf(other)).toStdString();
 
     const QStringList places {
         QStringLiteral("Genesis 1:1"), QStringLiteral("John 3:16"), QStringLiteral("Romans 8:28")};

@@ -179,6 +179,43 @@ TEST_F(NavigationHistoryTest, PanesReReportingAfterBackDoNotHoldTheNextBack)
     EXPECT_EQ(m_panes.layouts[0].state, 8);
 }
 
+TEST_F(NavigationHistoryTest, AStateWithThePlacesShownLastIsNoStepAndEveryBackShowsAChange)
+{
+    NavigationHistory h(m_panes, m_cache.path());
+    m_panes.comparePlaces = true;
+    recordStates(h, 3);
+    // A click between panes records the places shown already: no new step, the state is kept up
+    // to date in place.
+    m_panes.layouts[0].panes[1].dirty = true;
+    h.addStateToHistory(false, kA);
+    h.addStateToHistory(true, kA);
+    EXPECT_EQ(h.stackForLayout(kA)->entries.size(), 3);
+    EXPECT_EQ(h.stackForLayout(kA)->cursor, 3u);
+    // After Back the same: the states ahead stay.
+    h.goBackInHistory();
+    EXPECT_EQ(m_panes.layouts[0].state, 2);
+    h.addStateToHistory(true, kA);
+    EXPECT_EQ(h.stackForLayout(kA)->entries.size(), 3);
+    ASSERT_TRUE(h.canGoForwardInHistory());
+    h.goForwardInHistory();
+    EXPECT_EQ(m_panes.layouts[0].state, 3);
+    // A change that left every place where it was offers no Back to the recorded state itself.
+    m_panes.layouts[0].panes[0].dirty = true;
+    h.goBackInHistory();
+    EXPECT_EQ(m_panes.layouts[0].state, 2);
+    h.writeRecordedStates();
+    EXPECT_EQ(snapshotFiles(kA).size(), 3);
+    // A history written before states were compared: Back passes over a state with the places shown.
+    m_panes.comparePlaces = false;
+    recordStates(h, 2, 7);
+    m_panes.layouts[0].state = 8;
+    h.addStateToHistory(true, kA);
+    m_panes.comparePlaces = true;
+    h.goBackInHistory();
+    EXPECT_EQ(m_panes.layouts[0].state, 7);
+    EXPECT_EQ(h.stackForLayout(kA)->cursor, 3u);
+}
+
 TEST_F(NavigationHistoryTest, UnreadableSnapshotIsDroppedAndTheNextOneTried)
 {
     NavigationHistory h(m_panes, m_cache.path());

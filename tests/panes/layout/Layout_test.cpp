@@ -400,12 +400,13 @@ TEST(LayoutFit, V12ScalesDown)
     EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect {250, 175, 250, 175}));
 }
 
-TEST(LayoutFit, SidePaneKeepsItsWidthAndLimitsPushTheBookDivider)
+TEST(LayoutFit, SidePaneKeepsItsWidthAndGivesItUpFirst)
 {
     const struct {
         double width;
+        double sideDivider;
         double bookDivider;
-    } cases[] = {{1200, 745}, {500, 395}, {400, 390}};
+    } cases[] = {{1200, 290, 745}, {500, 100, 300}, {400, 100, 250}};
     for (const auto& c : cases) {
         auto layout = twoBooksBesideStudy();
         ASSERT_EQ(layout->dividerAt(4)->at(), 645);
@@ -413,13 +414,31 @@ TEST(LayoutFit, SidePaneKeepsItsWidthAndLimitsPushTheBookDivider)
         LogCapture log;
         layout->resizeLayoutIntoRect({0, 0, c.width, 700});
         EXPECT_TRUE(log.messages().isEmpty());
-        EXPECT_EQ(layout->dividerAt(5)->at(), 290) << c.width;
+        EXPECT_EQ(layout->dividerAt(5)->at(), c.sideDivider) << c.width;
         EXPECT_EQ(layout->dividerAt(4)->at(), c.bookDivider) << c.width;
         EXPECT_EQ(layout->outerDivider(LayoutRegion::Right)->at(), c.width);
     }
+    // The study pane gave up its width, down to the width it shows something at, before a book
+    // pane fell below its minimum.
     auto narrow = twoBooksBesideStudy();
     narrow->resizeLayoutIntoRect({0, 0, 400, 700});
-    EXPECT_EQ(narrow->regionAt(1)->bounds().width, 10);  // below its minimum: the left limit wins
+    EXPECT_EQ(narrow->regionAt(1)->bounds().width, 150);
+    // Small and large again, and through several sizes: the dividers come back where they were.
+    for (double width : {400.0, 733.0, 251.0, 1600.0, 999.0, 1000.0})
+        narrow->resizeLayoutIntoRect({0, 0, width, 700});
+    EXPECT_EQ(narrow->dividerAt(4)->at(), 645);
+    EXPECT_EQ(narrow->dividerAt(5)->at(), 290);
+    // A divider moved since is where the next fits start from.
+    narrow->dividerAt(4)->setAt(700);
+    narrow->resizeLayoutIntoRect({0, 0, 500, 700});
+    narrow->resizeLayoutIntoRect({0, 0, 1000, 700});
+    EXPECT_EQ(narrow->dividerAt(4)->at(), 700);
+    EXPECT_EQ(narrow->dividerAt(5)->at(), 290);
+    // A hidden study pane (6 points) keeps its width.
+    auto hidden = twoBooksBesideStudy();
+    hidden->dividerAt(5)->setAt(6);
+    hidden->resizeLayoutIntoRect({0, 0, 500, 700});
+    EXPECT_EQ(hidden->dividerAt(5)->at(), 6);
 }
 
 TEST(LayoutFit, InnerRegionsKeepTheirMinimumWhenTheRectangleHasRoom)
@@ -450,7 +469,7 @@ TEST(LayoutFit, FirstStartLayoutWidens)
     EXPECT_EQ(regionBounds(*layout, 1), (LayoutRect {745, 0, 455, 350}));
     EXPECT_EQ(regionBounds(*layout, 2), (LayoutRect {745, 350, 455, 350}));
     EXPECT_EQ(regionBounds(*layout, 3), (LayoutRect {0, 0, 290, 700}));
-    EXPECT_EQ(layout->minSize(), (LayoutSize {490, 200}));
+    EXPECT_EQ(layout->minSize(), (LayoutSize {300, 200}));  // the study pane down to 100
 }
 
 TEST(LayoutFit, ZeroExtentMeansTenThousandAndMovingTheOrigin)
@@ -491,7 +510,7 @@ TEST(LayoutMinSize, OfLayoutsAndAreas)
     auto besideStudy = Layout::layoutInRect(kWindow, QString());
     LayoutRegion* study = besideStudy->addRegionWithDimension(290, LayoutRegion::Left, QStringLiteral("study"), true);
     study->setMinSize({6, 100});
-    EXPECT_EQ(besideStudy->minSize(), (LayoutSize {390, 100}));
+    EXPECT_EQ(besideStudy->minSize(), (LayoutSize {200, 100}));
 
     // No region and no cut inside: the default.
     auto v12 = descriptorLayout("V12");
