@@ -4,6 +4,8 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <regex>
+#include <string_view>
 
 #include "engine/references/bibleRefRecord.h"
 #include "engine/references/cBibleRef.h"
@@ -975,6 +977,59 @@ std::string foreignBook(const std::vector<Token>& tokens, const char* osisId)
     return {};
 }
 
+namespace {
+
+// The markup of the OSIS "front" division (a Bible's preface), cut out of `markup`; empty when there
+// is none or it is not closed. An export files it under its first book's introduction.
+std::string cutFrontMatter(std::string& markup)
+{
+    static const std::regex start(R"re(<div\b[^>]*\btype="front"[^>]*/>)re");
+    static const std::regex startId(R"re(\bsID="([^"]*)")re");
+    std::smatch open, id;
+    if (!std::regex_search(markup, open, start))
+        return {};
+    const std::string tag = open.str(0);
+    if (!std::regex_search(tag, id, startId))
+        return {};
+    const std::string endId = "eID=\"" + id.str(1) + "\"";
+    const size_t from = static_cast<size_t>(open.position(0));
+    for (size_t p = markup.find("<div", from + tag.size()); p != std::string::npos; p = markup.find("<div", p + 4)) {
+        const size_t close = markup.find('>', p);
+        if (close == std::string::npos)
+            break;
+        if (std::string_view(markup).substr(p, close - p).find(endId) == std::string_view::npos)
+            continue;
+        std::string front = markup.substr(from, close + 1 - from);
+        markup.erase(from, close + 1 - from);
+        return front;
+    }
+    return {};
+}
+
+// The front matter's blocks: its first title as the section's heading, the other titles under it,
+// then its text.
+void readFrontMatter(const std::string& markup, const std::string& key, TvkBibleModel& model, TvkImportReport& report)
+{
+    VerseReader reader;
+    TvkBibleVerse front;
+    std::string bookName, error;
+    if (!reader.read(markup, front, bookName, error)) {
+        report.skipped.push_back(key + ": front matter: " + error);
+        return;
+    }
+    for (size_t i = 0; i < front.headings.size(); ++i)
+        front.headings[i].tag = i == 0 ? TvkTag::kH2 : TvkTag::kH3;
+    if (hasWords(TvkNode::element(TvkTag::kP, front.inlines)))
+        front.headings.push_back(TvkNode::element(TvkTag::kP, front.inlines));
+    if (front.headings.empty())
+        return;
+    const std::string title = front.headings.front().tag == TvkTag::kH2 ? tvkPlainText({front.headings.front()}) : "";
+    model.frontMatterTitle = title.empty() ? "Front Matter" : title;
+    model.frontMatter = std::move(front.headings);
+}
+
+}  // namespace
+
 TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportReport& report)
 {
     TvkBibleModel model;
@@ -1023,8 +1078,14 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
         TvkBibleVerse verse;
         verse.key = key;
         std::string bookName;
+        std::string text = e.text;
+        if (c == 0 && v == 0 && model.frontMatter.empty()) {
+            const std::string front = cutFrontMatter(text);
+            if (!front.empty())
+                readFrontMatter(front, e.key, model, report);
+        }
         const bool wocBefore = reader.wocOpen;
-        if (!reader.read(e.text, verse, bookName, error)) {
+        if (!reader.read(text, verse, bookName, error)) {
             reader.wocOpen = wocBefore;
             report.skipped.push_back(e.key + ": " + error);
             continue;
@@ -1068,6 +1129,8 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
 {
     book.kind = cTvkRichBook::Kind::Bible;
     setInfo(book, id);
+    if (!model.frontMatter.empty())
+        book.addSection(TvkSection {model.frontMatterTitle, 1, 0, model.frontMatter});
     for (const TvkBibleBook& b : model.books) {
         if (b.verses.empty())
             continue;
