@@ -263,6 +263,8 @@ TEST_F(StudyPaneSearch, ABiblesPrefaceIsListedByItsTitleAndCountsNoVerse)
         const quint32 section = agg.positionValueForTablePath(path);
         if (web->keyForSection(section) == 0) {
             EXPECT_EQ(shown, QStringLiteral("Preface to the World English Bible"));
+            // The pane that goes there names it so too.
+            EXPECT_EQ(web->getPositionNameForTitleBar(section), shown);
             ++prefaceRows;
         }
     }
