@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstring>
 #include <map>
-#include <regex>
 #include <string_view>
 
 #include "engine/references/bibleRefRecord.h"
@@ -983,25 +982,33 @@ namespace {
 // is none or it is not closed. An export files it under its first book's introduction.
 std::string cutFrontMatter(std::string& markup)
 {
-    static const std::regex start(R"re(<div\b[^>]*\btype="front"[^>]*/>)re");
-    static const std::regex startId(R"re(\bsID="([^"]*)")re");
-    std::smatch open, id;
-    if (!std::regex_search(markup, open, start))
+    // The attribute's value in one tag (the text between "<" and ">"); empty when it has none.
+    const auto attribute = [](std::string_view tag, std::string_view name) -> std::string_view {
+        for (size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
+            const size_t value = at + name.size();
+            if ((at > 0 && tag[at - 1] != ' ') || tag.substr(value, 2) != "=\"")
+                continue;
+            const size_t close = tag.find('"', value + 2);
+            return close == std::string_view::npos ? std::string_view() : tag.substr(value + 2, close - value - 2);
+        }
         return {};
-    const std::string tag = open.str(0);
-    if (!std::regex_search(tag, id, startId))
-        return {};
-    const std::string endId = "eID=\"" + id.str(1) + "\"";
-    const size_t from = static_cast<size_t>(open.position(0));
-    for (size_t p = markup.find("<div", from + tag.size()); p != std::string::npos; p = markup.find("<div", p + 4)) {
-        const size_t close = markup.find('>', p);
-        if (close == std::string::npos)
-            break;
-        if (std::string_view(markup).substr(p, close - p).find(endId) == std::string_view::npos)
-            continue;
-        std::string front = markup.substr(from, close + 1 - from);
-        markup.erase(from, close + 1 - from);
-        return front;
+    };
+    const std::string_view text(markup);
+    size_t from = std::string::npos;
+    std::string_view id;
+    for (size_t p = text.find("<div "); p != std::string_view::npos; p = text.find("<div ", p + 1)) {
+        const size_t close = text.find('>', p);
+        if (close == std::string_view::npos)
+            return {};
+        const std::string_view tag = text.substr(p, close - p);
+        if (from == std::string::npos) {
+            if (attribute(tag, "type") == "front" && !(id = attribute(tag, "sID")).empty())
+                from = p;
+        } else if (attribute(tag, "eID") == id) {
+            std::string front(text.substr(from, close + 1 - from));
+            markup.erase(from, close + 1 - from);
+            return front;
+        }
     }
     return {};
 }
