@@ -313,9 +313,28 @@ bool cBibleDoc::GetLocationName(cLString16& out, bool withTitle, bool flag, cons
     const cRenderParams* location = locationToName(params);
     if (location == nullptr)
         return cSourceDoc::GetLocationName(out, withTitle, flag, params);
+    const std::uint32_t o = location->options();
+    // Front matter (a preface before the first book) holds no verse: it is named by its contents title.
+    const std::uint32_t section = (o & cRenderParams::kSection) ? location->getOption0008() : kNone;
+    if (section != kNone && section > 0 && section < GetNumSections() && bibleKeyForSection(section) == 0 &&
+        (!(o & cRenderParams::kBibleKey) || location->getOption0002() == 0) &&
+        (!(o & cRenderParams::kIdentity) || identityMatches(*location))) {
+        cLString8 title;
+        GetPositionNameForTitleBar(title, section, true, false);
+        if (!title.isEmpty()) {
+            out.makeEmpty();
+            if (withTitle) {
+                GetTitleW(out, true);
+                out.appendCStr(cLString16(": ").chars());
+            }
+            cLString16 name;
+            name.assignFromUTF8(title.chars());
+            out.append(name);
+            return true;
+        }
+    }
     cBibleRef reference;
     prepareReference(reference);
-    const std::uint32_t o = location->options();
     if (o & cRenderParams::kBibleKey) {
         cBibleRef keyed(headingAsWhole(location->getOption0002()));
         if (!keyed.setTranslation(translationNumber()))
@@ -419,6 +438,8 @@ bool cBibleDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, b
 {
     out.makeEmpty();
     const std::uint32_t key = bibleKeyForSection(section);
+    if (IsOpen() && m_bookFile != nullptr && key == 0 && section > 0 && section < GetNumSections())
+        return cBookDoc::GetSearchResultText(section, mode, html, abbreviated, hits, words, out);
     if (IsOpen() && m_bookFile != nullptr && key != 0 && section < GetNumSections()) {
         cBibleRef reference(headingAsWhole(key));
         reference.setTranslation(translationNumber());
@@ -474,6 +495,25 @@ bool cBibleDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, b
         return false;
     }
     return true;
+}
+
+std::uint32_t cBibleDoc::WordOccursInXSections(const cLString8& word)
+{
+    if (!IsOpen() || m_bookFile == nullptr)
+        return 0;
+    cLString16 w;
+    w.assignFromUTF8(word);
+    const std::uint32_t n = m_bookFile->wordList().wordNumberForString(w, false);
+    if (n == 0xFFFFFFFF)
+        return 0;
+    cBitVector sections(GetNumSections());
+    std::uint32_t count = 0;
+    m_bookFile->concordance().lookupWord(n, count, sections);
+    std::uint32_t verses = 0;
+    for (std::uint32_t s = sections.first(1); s != cBitVector::kNone; s = sections.nextAfter(s, 1))
+        if ((bibleKeyForSection(s) & 0xFF) != 0)
+            ++verses;
+    return verses;
 }
 
 // --- bookmarks, notes, refresh ---

@@ -53,8 +53,11 @@ public:
     using cBookDoc::ApplyLimitExpression;
     std::uint32_t ApplyLimitExpression(const cLString16& expression, cBitVector*& holder, cLIntArray& colours,
         std::uint32_t first, std::uint32_t last, bool flag) override;
+    // A section of no book (front matter such as a preface) is named by its contents title.
     bool GetSearchResultText(std::uint32_t section, std::uint32_t mode, bool html, std::uint32_t abbreviated,
         const cMultiBookSearchHits* hits, const cSearchWordList* words, cLString8& out) override;
+    // The verses holding the word: headings and front matter are sections but no verses.
+    std::uint32_t WordOccursInXSections(const cLString8& word) override;
     std::uint32_t GetFindProximity() override;
     bool bookmarkSection(const cBookmark& bookmark, std::uint32_t& section) override;
     bool SectionRangeForBibleKey(const cBibleRef& reference, std::uint32_t& first, std::uint32_t& last) override;

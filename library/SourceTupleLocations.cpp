@@ -287,7 +287,8 @@ QString SourceTuple::getPositionNameForTitleBar(quint64 section, const QVariantM
     if (doc == nullptr || doc->bookFile() == nullptr)
         return QString();
     const auto s = static_cast<quint32>(section);
-    if (doc->bookFile()->genInfo().headerFlag0()) {
+    // A Bible's front matter (a preface before the first book, keyed 0) is named by its contents title.
+    if (doc->bookFile()->genInfo().headerFlag0() && keyForSection(s) != 0) {
         // A book or chapter heading is named by its book, or its book and chapter.
         cBibleRef reference(cBibleDoc::headingAsWhole(keyForSection(s)));
         reference.setLanguage(static_cast<int>(bookLanguage()));

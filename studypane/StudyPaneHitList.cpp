@@ -110,7 +110,7 @@ int StudyPaneHitList::resultRowCount() const
 QVariant StudyPaneHitList::resultData(int row, int role) const
 {
     const SearchResultsAggregator& agg = aggregator();
-    if (std::optional<QVariant> header = StudyPaneResultListModel::hitHeaderData(agg, row, role))
+    if (std::optional<QVariant> header = StudyPaneResultListModel::hitHeaderData(agg, row, role, m_counted))
         return *header;
     return m_hitData(agg, row, role);
 }

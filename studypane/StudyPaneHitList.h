@@ -52,6 +52,8 @@ public:
     void setTitle(std::optional<QString> title);
     // The rows changed: names the column if it is still unnamed, and the table reads them again.
     void reload();
+    // What the section headers count: the hits `counted` accepts (every hit when it is empty).
+    void setCounted(std::function<bool(quint32 section)> counted) { m_counted = std::move(counted); }
 
     int resultRowCount() const override;
     QVariant resultData(int row, int role) const override;
@@ -65,6 +67,7 @@ private:
     TitleSource m_titleSource;
     StudyPaneResultListModel* m_model = nullptr;
     std::optional<QString> m_title;
+    std::function<bool(quint32 section)> m_counted;
 };
 
 // Paints the three kinds of rows: headers, one-line hits and hits with their HTML text; a hit's text

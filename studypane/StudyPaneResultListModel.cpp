@@ -1,7 +1,9 @@
 #include "studypane/StudyPaneResultListModel.h"
 
 #include "platform/ui/ContentTextDocument.h"
+#include "search/core/cBitVector.h"
 #include "search/execution/SearchResultsAggregator.h"
+#include "search/execution/SearchResultsItem.h"
 
 #include <algorithm>
 #include <limits>
@@ -71,7 +73,7 @@ int StudyPaneResultListModel::hitRowCount(const SearchResultsAggregator& results
 }
 
 std::optional<QVariant> StudyPaneResultListModel::hitHeaderData(
-    const SearchResultsAggregator& results, int row, int role)
+    const SearchResultsAggregator& results, int row, int role, const std::function<bool(quint32 section)>& counted)
 {
     const SRTablePath path = results.tablePathForRow(row);
     if (path.tableRowNum >= 0)
@@ -80,9 +82,15 @@ std::optional<QVariant> StudyPaneResultListModel::hitHeaderData(
         return QVariant(Header);
     if (role == Qt::DisplayRole) {
         const auto s = static_cast<std::size_t>(path.tableSectionNum);
-        return QVariant(QStringLiteral("%1 (%2)")
-                            .arg(QString::fromStdString(results.sectionHeader(s)))
-                            .arg(results.countResultsInTableSection(s)));
+        quint32 count = results.countResultsInTableSection(s);
+        const SearchResultsItemPtr item = counted ? results.searchResultsAtIndex(s) : nullptr;
+        if (item != nullptr && item->searchResultsBitVector) {
+            const auto& hits = *item->searchResultsBitVector;
+            count = 0;
+            for (uint32_t h = hits.first(true); h != cBitVector::kNone; h = hits.nextAfter(h, true))
+                count += counted(h) ? 1 : 0;
+        }
+        return QVariant(QStringLiteral("%1 (%2)").arg(QString::fromStdString(results.sectionHeader(s))).arg(count));
     }
     return QVariant();
 }

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class SearchResultsAggregator;
@@ -48,7 +49,9 @@ public:
     // The rows of a search's hits: one per section header and hit, at most INT_MAX.
     static int hitRowCount(const SearchResultsAggregator& results);
     // A section header row of a search's hits (kind Header, "<section> (<count>)"); null for a hit row.
-    static std::optional<QVariant> hitHeaderData(const SearchResultsAggregator& results, int row, int role);
+    // With `counted`, the count is of the hits it accepts (a Bible's verses, not its headings).
+    static std::optional<QVariant> hitHeaderData(const SearchResultsAggregator& results, int row, int role,
+        const std::function<bool(quint32 section)>& counted = {});
 
 private:
     const StudyPaneResultList& m_list;

@@ -53,7 +53,10 @@ std::string prepareWordForStemming(std::string_view utf8Word, uint16_t language)
         c = TextFolding::toLowerLatin1(c);
     if (language == kStemLanguageEnglish) {
         word = TextFolding::foldToBaseLetters(word);
-        const auto apostrophe = word.find(u'\'');
+        // Books and typists write the apostrophe of "Lord's" three ways: straight, as the typographic
+        // right quotation mark (U+2019) and as the modifier letter (U+02BC). All three end the word's
+        // stem, so that a possessive stems as its noun whichever the book holds.
+        const auto apostrophe = word.find_first_of(u"'\u2019\u02BC");
         if (apostrophe != std::u16string::npos)
             word.resize(apostrophe);
     }

@@ -18,7 +18,7 @@ inline constexpr uint16_t kStemLanguageEnglish = 0x409;
 inline constexpr uint16_t kStemLanguageSpanish = 10;
 
 // Lower-cases the word by the Latin-1 tables; for English also reduces it to base
-// letters and cuts it at its first apostrophe.
+// letters and cuts it at its first apostrophe (straight, U+2019 or U+02BC).
 std::string prepareWordForStemming(std::string_view utf8Word, uint16_t language);
 
 // Replaces word by its prepared form and sets stem to its stem: empty for a language

@@ -58,6 +58,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QCollator>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -77,6 +78,7 @@
 #include <QWebEngineView>
 #include <QWindow>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 
@@ -647,6 +649,34 @@ TEST_F(Scenario, FirstRunOpensTheThreeBooksAndGoesToJohn316)
         const int region = regionShowing(kjv->pubID(), kjv->bookID());
         return region >= 0 && sectionOf(region) == john316;
     }));
+}
+
+// Every list of Open Book reads in title order, whatever order the books came in.
+TEST_F(Scenario, OpenBookListsEveryKindInTitleOrder)
+{
+    launch();
+    ASSERT_TRUE(reader_test::choose(m_app->mainWindowController(), CommandNames::OpenBook));
+    OpenBookSheetWindowController* open = nullptr;
+    ASSERT_TRUE(waitFor([&] { return (open = shownWindow<OpenBookSheetWindowController>()) != nullptr; }));
+    QCollator collator;
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    int longLists = 0;
+    for (int kind = 0; kind < open->kindsTableView()->count(); ++kind) {
+        if (!open->kindsTableView()->item(kind)->flags().testFlag(Qt::ItemIsEnabled))
+            continue;
+        clickRow(open->kindsTableView(), kind);
+        QStringList shown;
+        for (int row = 0; row < open->booksTableView()->count(); ++row)
+            shown << open->booksTableView()->item(row)->text();
+        QStringList sorted = shown;
+        std::stable_sort(sorted.begin(), sorted.end(),
+            [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+        EXPECT_EQ(shown.join(QStringLiteral(", ")).toStdString(), sorted.join(QStringLiteral(", ")).toStdString())
+            << open->kindsTableView()->item(kind)->text().toStdString();
+        longLists += shown.size() > 2 ? 1 : 0;
+    }
+    EXPECT_GT(longLists, 0);
+    open->close();
 }
 
 TEST_F(Scenario, AFoundVerseHighlightedBookmarkedAndAnnotatedSurvivesARestart)

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "documents/cBookDoc.h"
@@ -450,6 +452,30 @@ TEST_F(SampleLibrary, WordCounts)
     }
     EXPECT_GT(unionOf.size(), 280u);
     EXPECT_EQ(unionOf, pairLookup(stems, stem));
+}
+
+// A search by root finds every verse holding a word of that stem, possessives written with the
+// typographic apostrophe ("Lord’s", "love’s") among them.
+TEST_F(SampleLibrary, RootSearchFindsPossessives)
+{
+    for (const auto& [word, reference, possessive] : {std::tuple {"lord", "1 Corinthians 10:26", "lord\xE2\x80\x99s"},
+             std::tuple {"love", "Philemon 9", "love\xE2\x80\x99s"}}) {
+        std::vector<cTvkToolBook::Verse> verse;
+        ASSERT_EQ(0u, s_book->verses(reference, verse)) << reference;
+        ASSERT_EQ(1u, verse.size()) << reference;
+        ASSERT_TRUE(holds(*sourceOf(doc().bibleKeyForSection(verse[0].section)), possessive)) << reference;
+        std::vector<std::uint32_t> found;
+        ASSERT_EQ(0u, s_book->search(word, "all", "stem", found)) << word;
+        EXPECT_TRUE(std::binary_search(found.begin(), found.end(), verse[0].section)) << word << " " << reference;
+        const std::string stem = stemWordForLanguage(word, 1033);
+        const std::uint32_t expected = s_source->count([&](const SourceVerse& v) {
+            return std::any_of(v.words.begin(), v.words.end(),
+                [&](const std::string& w) { return stemWordForLanguage(w, 1033) == stem; });
+        });
+        const auto verses =
+            std::count_if(found.begin(), found.end(), [](std::uint32_t s) { return verseSections().count(s) != 0; });
+        EXPECT_EQ(expected, static_cast<std::uint32_t>(verses)) << word;
+    }
 }
 
 // SHEA/SHCN and SGRK/SGCN.

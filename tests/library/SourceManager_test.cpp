@@ -92,9 +92,11 @@ TEST(SourceManager, FirstRunScansTheSampleLibraryIntoItsLists)
     Recorder r(m);
     const auto all = m.allSources();
     EXPECT_EQ(9, all->count());
-    // Ordered by sort title; the sample books have empty ones, so they keep the scan's order.
+    // Ordered by sort title, which the compiler writes as the full title ("King James Version", "Reina-Valera
+    // 1909", "World English Bible"; "Scofield Reference Notes (1917)" before "The Treasury of David", which
+    // the scan meets first).
     EXPECT_EQ((QStringList {"KJV", "RV1909", "WEB"}), abbreviations(*m.bibleSources()));
-    EXPECT_EQ((QStringList {"Treasury of David", "Scofield"}), abbreviations(*m.commentarySources()));
+    EXPECT_EQ((QStringList {"Scofield", "Treasury of David"}), abbreviations(*m.commentarySources()));
     EXPECT_EQ(3, m.dictionarySources()->count());
     EXPECT_EQ(1, m.devotionalSources()->count());
     EXPECT_EQ(0, m.otherSources()->count());

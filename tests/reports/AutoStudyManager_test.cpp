@@ -257,6 +257,16 @@ TEST_F(AutoStudyManagerTest, WordStudyOfGrace)
     expectGolden(path, QStringLiteral("word-grace.htm"));
 }
 
+// The count of a Bible is of its verses: 370 sections of the WEB hold "love", 368 of them verses; the
+// others are the preface (a section before Genesis) and Sirach's introduction (its book heading).
+TEST_F(AutoStudyManagerTest, WordStudyCountsVersesNotFrontMatter)
+{
+    auto web = book("WEB");
+    ASSERT_TRUE(web);
+    const QString text = readAll(m_manager->resultsFileForAutoWordStudyOn(QStringLiteral("love"), web, 0));
+    EXPECT_TRUE(text.contains(QStringLiteral("368 verses in World English Bible (WEB)<br />"))) << text.toStdString();
+}
+
 TEST_F(AutoStudyManagerTest, TodaysReadingForAFixedDate)
 {
     const QString path = m_manager->resultsFileForAutoTodayStudyOn(QDate(2026, 3, 14), nullptr, 0);

@@ -14,6 +14,15 @@ TEST(WordStemming, PreparationAndLanguages)
     EXPECT_EQ(word, "lord");
     EXPECT_EQ(stem, "lord");
 
+    // The typographic apostrophe (U+2019) and the modifier letter (U+02BC) cut the word as "'" does.
+    for (const char* possessive : {"Lord\xE2\x80\x99s", "LORD\xCA\xBCS"}) {
+        word = possessive;
+        stemWordForLanguage(stem, word, kStemLanguageEnglish);
+        EXPECT_EQ(word, "lord") << possessive;
+        EXPECT_EQ(stem, "lord") << possessive;
+    }
+    EXPECT_EQ(stemWordForLanguage("love\xE2\x80\x99s", kStemLanguageEnglish), "love");
+
     word = "Caf\xC3\xA9s";  // accented input is stemmed on its base letters
     stemWordForLanguage(stem, word, kStemLanguageEnglish);
     EXPECT_EQ(word, "cafes");

@@ -64,7 +64,7 @@ protected:
     static void SetUpTestSuite()
     {
         ensureApplication();
-        s_library = openSampleLibrary({"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk"});
+        s_library = openSampleLibrary({"KJV.tvk", "Scofield.tvk", "TreasuryOfDavid.tvk", "Nave.tvk", "WEB.tvk"});
     }
     static void TearDownTestSuite()
     {
@@ -228,6 +228,49 @@ TEST_F(StudyPaneSearch, FaithAndLoveFillsTheTableInBookOrderAndAClickGoesThere)
     table->scrollToTop();
     EXPECT_TRUE(waitFor([this] { return find->searchProgressIndicator()->isHidden(); }));
     EXPECT_TRUE(pane->paneView()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/study-pane-find.png")));
+}
+
+// The WEB's preface holds "love" as 368 verses do: Find lists it under its own title, not as "Genesis",
+// and the counts of the section headers are of verses (as the Word Study's count is).
+TEST_F(StudyPaneSearch, ABiblesPrefaceIsListedByItsTitleAndCountsNoVerse)
+{
+    const SourceTuple::Ptr web = s_library->allSources()->tupleForPubID(1, 102);
+    ASSERT_TRUE(web);
+    activeBook = web;
+    ASSERT_TRUE(search(QStringLiteral("love")));
+    SearchResultsAggregator& agg = find->aggregator();
+    QTableView* table = find->searchResultsTableView();
+    ASSERT_EQ(table->model()->rowCount(), agg.numRows());
+    int prefaceRows = 0;
+    QString exactMatch;
+    for (int row = 0; row < table->model()->rowCount(); ++row) {
+        const SRTablePath path = agg.tablePathForRow(row);
+        const QString shown = table->model()->index(row, 0).data().toString();
+        if (path.tableRowNum < 0) {
+            const auto item = agg.searchResultsAtIndex(std::size_t(path.tableSectionNum));
+            ASSERT_TRUE(item && item->searchResultsBitVector);
+            const BitVector& hits = *item->searchResultsBitVector;
+            quint32 verses = 0;
+            for (uint32_t h = hits.first(true); h != cBitVector::kNone; h = hits.nextAfter(h, true))
+                verses += (web->keyForSection(h) & 0xFF) != 0 ? 1 : 0;
+            EXPECT_EQ(
+                shown, QStringLiteral("%1 (%2)").arg(QString::fromStdString(item->searchDescription)).arg(verses));
+            if (item->searchDescription == "Exact Match")
+                exactMatch = shown;
+            continue;
+        }
+        EXPECT_NE(shown, QStringLiteral("Genesis")) << row;
+        const quint32 section = agg.positionValueForTablePath(path);
+        if (web->keyForSection(section) == 0) {
+            EXPECT_EQ(shown, QStringLiteral("Preface to the World English Bible"));
+            // The pane that goes there names it so too.
+            EXPECT_EQ(web->getPositionNameForTitleBar(section), shown);
+            ++prefaceRows;
+        }
+    }
+    EXPECT_EQ(prefaceRows, 1);
+    EXPECT_EQ(exactMatch, QStringLiteral("Exact Match (368)"));
+    EXPECT_EQ(web->wordOccursInXSections(QStringLiteral("love")), 368u);
 }
 
 TEST_F(StudyPaneSearch, AVerseReferenceRunsTwoSearchesAndGoesThereAtOnce)

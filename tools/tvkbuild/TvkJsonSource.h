@@ -11,7 +11,8 @@
 //   "verseLookup": [ { "key": "43:3:16", "end": "43:3:18", "section": 2 } ],
 //   "images": [ { "name": "map.png", "file": "path" } ], "bibleRef": [ { "name": "...", "file": "..." } ]
 // }
-// Relative file paths are taken from the folder of the source file.
+// Relative file paths are taken from the folder of the source file. A book without "sortTitle" is
+// sorted by its "title".
 
 #pragma once
 

@@ -47,6 +47,9 @@ TvkEncode::InfoFields cTvkBookCompiler::headerFields(uint8_t bookType) const
         fields.bookName = fields.abbreviatedTitle.empty() ? "Untitled" : fields.abbreviatedTitle;
     if (fields.abbreviatedTitle.empty())
         fields.abbreviatedTitle = fields.bookName;
+    // The library lists books by their sort titles; a book given none sorts by its full title.
+    if (fields.sortTitle.empty())
+        fields.sortTitle = fields.bookName;
     return fields;
 }
 

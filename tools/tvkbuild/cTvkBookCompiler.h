@@ -45,7 +45,7 @@ protected:
     cTvkBookCompiler(uint8_t month, uint8_t day);
 
     // The header as written: the Bible flag and `bookType` set, a missing name or abbreviation taken
-    // from the other ("Untitled" when both are missing).
+    // from the other ("Untitled" when both are missing), a missing sort title from the full title.
     TvkEncode::InfoFields headerFields(uint8_t bookType) const;
 
     std::vector<uint32_t> m_readings;

@@ -101,6 +101,58 @@ TEST(TvkModuleImport, BibleModelKeepsMarkup)
     EXPECT_EQ(r.section(2).text, "Génesis 1 ");
 }
 
+// A preface the export files under Genesis 0:0 becomes a section of its own before Genesis, keyed 0;
+// every later section keeps its own key. A front division that is never closed stays where it is.
+TEST(TvkModuleImport, FrontMatterIsASectionOfItsOwnBeforeTheFirstBook)
+{
+    const char* genesis0 = "<div sID=\"g2\" type=\"front\"/> <title type=\"main\">Preface</title> "
+                           "<div sID=\"g3\" type=\"x-p\"/>God is love.<div eID=\"g3\" type=\"x-p\"/> "
+                           "<div eID=\"g2\" type=\"front\"/> <div osisID=\"Gen\" sID=\"g4\" type=\"book\"/> "
+                           "<title type=\"main\">Genesis</title>";
+    TvkImportReport report;
+    const auto model = tvkParseBible(
+        entries({{"Genesis 0:0", genesis0}, {"Genesis 1:0", "<chapter n=\"1\" osisID=\"Gen.1\" sID=\"Gen.1\"/>"},
+            {"Genesis 1:1", kGenesis1}}),
+        report);
+    EXPECT_TRUE(report.skipped.empty());
+    EXPECT_EQ(model.frontMatterTitle, "Preface");
+    ASSERT_EQ(model.frontMatter.size(), 2u);  // its title and its text
+    EXPECT_EQ(model.frontMatter[0].tag, TvkTag::kH2);
+    EXPECT_EQ(tvkPlainText({model.frontMatter[0]}), "Preface");
+    EXPECT_NE(tvkPlainText({model.frontMatter[1]}).find("God is love."), std::string::npos);
+    ASSERT_EQ(model.books.size(), 1u);
+    EXPECT_EQ(tvkPlainText(model.books[0].headings), "Genesis");
+
+    cTvkRichBook book;
+    TvkBookIdentity id;
+    id.title = "Test";
+    tvkCompileBible(model, id, book);
+    OpenedBook b(book);
+    bookreading::Reader r(b.file);
+    ASSERT_EQ(r.sectionCount(), 5u);  // root, preface, book, chapter, verse
+    EXPECT_EQ(r.section(1).text.rfind("Preface ", 0), 0u) << r.section(1).text;
+    EXPECT_TRUE(r.section(1).text.ends_with(" God is love. ")) << r.section(1).text;
+    EXPECT_EQ(r.section(2).text, "Genesis ");
+    // The reader takes a section's key from the sync record of the same number.
+    const std::uint32_t keys[] = {0, 0, 0x010000, 0x010100, 0x010101};
+    for (std::uint32_t s = 0; s < 5; ++s)
+        EXPECT_EQ(b.file.verseSync().keyOfRecord(s) & 0xFFFFFF, keys[s]) << s;
+
+    // Unclosed: nothing is cut, the text stays with the book's heading.
+    TvkImportReport unclosed;
+    const auto kept =
+        tvkParseBible(entries({{"Genesis 0:0", "<div sID=\"g2\" type=\"front\"/> <title>Preface</title> God is love."},
+                          {"Genesis 1:1", kGenesis1}}),
+            unclosed);
+    EXPECT_TRUE(kept.frontMatter.empty());
+    ASSERT_EQ(kept.books.size(), 1u);
+    EXPECT_NE(tvkPlainText(kept.books[0].headings).find("God is love."), std::string::npos);
+
+    // A section without a key after the first book has no place in the verse sync.
+    book.addSection(TvkSection {"Back matter", 1, 0, {TvkNode::element(TvkTag::kP, {TvkNode::text("End.")})}});
+    EXPECT_THROW(book.build(), std::invalid_argument);
+}
+
 TEST(TvkModuleImport, WordsOfChristMilestonesSpanVerses)
 {
     TvkImportReport report;

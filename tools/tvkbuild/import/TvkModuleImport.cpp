@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstring>
 #include <map>
+#include <string_view>
 
 #include "engine/references/bibleRefRecord.h"
 #include "engine/references/cBibleRef.h"
@@ -975,6 +976,67 @@ std::string foreignBook(const std::vector<Token>& tokens, const char* osisId)
     return {};
 }
 
+namespace {
+
+// The markup of the OSIS "front" division (a Bible's preface), cut out of `markup`; empty when there
+// is none or it is not closed. An export files it under its first book's introduction.
+std::string cutFrontMatter(std::string& markup)
+{
+    // The attribute's value in one tag (the text between "<" and ">"); empty when it has none.
+    const auto attribute = [](std::string_view tag, std::string_view name) -> std::string_view {
+        for (size_t at = tag.find(name); at != std::string_view::npos; at = tag.find(name, at + 1)) {
+            const size_t value = at + name.size();
+            if ((at > 0 && tag[at - 1] != ' ') || tag.substr(value, 2) != "=\"")
+                continue;
+            const size_t close = tag.find('"', value + 2);
+            return close == std::string_view::npos ? std::string_view() : tag.substr(value + 2, close - value - 2);
+        }
+        return {};
+    };
+    const std::string_view text(markup);
+    size_t from = std::string::npos;
+    std::string_view id;
+    for (size_t p = text.find("<div "); p != std::string_view::npos; p = text.find("<div ", p + 1)) {
+        const size_t close = text.find('>', p);
+        if (close == std::string_view::npos)
+            return {};
+        const std::string_view tag = text.substr(p, close - p);
+        if (from == std::string::npos) {
+            if (attribute(tag, "type") == "front" && !(id = attribute(tag, "sID")).empty())
+                from = p;
+        } else if (attribute(tag, "eID") == id) {
+            std::string front(text.substr(from, close + 1 - from));
+            markup.erase(from, close + 1 - from);
+            return front;
+        }
+    }
+    return {};
+}
+
+// The front matter's blocks: its first title as the section's heading, the other titles under it,
+// then its text.
+void readFrontMatter(const std::string& markup, const std::string& key, TvkBibleModel& model, TvkImportReport& report)
+{
+    VerseReader reader;
+    TvkBibleVerse front;
+    std::string bookName, error;
+    if (!reader.read(markup, front, bookName, error)) {
+        report.skipped.push_back(key + ": front matter: " + error);
+        return;
+    }
+    for (size_t i = 0; i < front.headings.size(); ++i)
+        front.headings[i].tag = i == 0 ? TvkTag::kH2 : TvkTag::kH3;
+    if (hasWords(TvkNode::element(TvkTag::kP, front.inlines)))
+        front.headings.push_back(TvkNode::element(TvkTag::kP, front.inlines));
+    if (front.headings.empty())
+        return;
+    const std::string title = front.headings.front().tag == TvkTag::kH2 ? tvkPlainText({front.headings.front()}) : "";
+    model.frontMatterTitle = title.empty() ? "Front Matter" : title;
+    model.frontMatter = std::move(front.headings);
+}
+
+}  // namespace
+
 TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportReport& report)
 {
     TvkBibleModel model;
@@ -1023,8 +1085,14 @@ TvkBibleModel tvkParseBible(const std::vector<TvkImpEntry>& entries, TvkImportRe
         TvkBibleVerse verse;
         verse.key = key;
         std::string bookName;
+        std::string text = e.text;
+        if (c == 0 && v == 0 && model.frontMatter.empty()) {
+            const std::string front = cutFrontMatter(text);
+            if (!front.empty())
+                readFrontMatter(front, e.key, model, report);
+        }
         const bool wocBefore = reader.wocOpen;
-        if (!reader.read(e.text, verse, bookName, error)) {
+        if (!reader.read(text, verse, bookName, error)) {
             reader.wocOpen = wocBefore;
             report.skipped.push_back(e.key + ": " + error);
             continue;
@@ -1068,6 +1136,8 @@ void tvkCompileBible(const TvkBibleModel& model, const TvkBookIdentity& id, cTvk
 {
     book.kind = cTvkRichBook::Kind::Bible;
     setInfo(book, id);
+    if (!model.frontMatter.empty())
+        book.addSection(TvkSection {model.frontMatterTitle, 1, 0, model.frontMatter});
     for (const TvkBibleBook& b : model.books) {
         if (b.verses.empty())
             continue;

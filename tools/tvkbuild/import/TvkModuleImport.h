@@ -66,6 +66,10 @@ struct TvkBibleBook {
 };
 struct TvkBibleModel {
     std::vector<TvkBibleBook> books;
+    // The Bible's front matter (a preface), when the export holds one: its title and its blocks. It is
+    // no part of any book and becomes a section of its own, before the first book, with no verse.
+    std::string frontMatterTitle;
+    std::vector<TvkNode> frontMatter;
 };
 
 // Reads a Bible export into the model, books in ascending number; entries of unknown books, text

@@ -306,10 +306,17 @@ std::vector<uint8_t> cTvkRichBook::build() const
     for (sectionNo = 0; sectionNo < sections.size(); ++sectionNo) {
         const TvkSection& s = sections[sectionNo];
         toc.push_back({sectionNo == 0 ? uint8_t(0) : std::max<uint8_t>(s.level, 1), s.title});
+        // A Bible's sync has a record for every section, in section order (the reader takes a
+        // section's key from its record). Front matter before the first book holds no verse: its
+        // record is keyed 0, as the root's is.
         if (bible && sectionNo > 0 && s.verseKey != 0) {
             if (s.verseKey <= sync.back().first)
                 throw std::invalid_argument("Bible sections must ascend by verse key");
             sync.emplace_back(s.verseKey, sectionNo);
+        } else if (bible && sectionNo > 0) {
+            if (sync.back().first != 0)
+                throw std::invalid_argument("a Bible section after the first book needs a verse key");
+            sync.emplace_back(0, sectionNo);
         }
         const size_t firstBlock = blocks.size();
         for (const TvkNode& b : s.blocks) {

@@ -51,7 +51,7 @@ struct TvkNode {
 struct TvkSection {
     std::string title;
     uint8_t level = 1;
-    uint32_t verseKey = 0;  // Bible: book << 16 | chapter << 8 | verse
+    uint32_t verseKey = 0;  // Bible: book << 16 | chapter << 8 | verse; 0 only before the first book (front matter)
     std::vector<TvkNode> blocks;
 };
 
