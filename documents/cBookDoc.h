@@ -151,6 +151,9 @@ public:
     bool sectionText(
         std::uint32_t section, cLString8& out, cBkTextRangeOptions& options, const cHTMLRenderConfiguration* config);
     static void trimToHitExcerpt(cLString8& text, std::uint32_t wordsBefore, std::uint32_t wordsAfter);
+    // Appends a book's plain text (a contents title, a name) to HTML as text: "<", ">", "&" and '"'
+    // written as entities.
+    static void appendHtmlEscaped(cLString8& out, const std::string& text);
     // The text of a section as a reader sees it, rendered through a render string over the section's
     // blocks: line breaks and list markers kept, notes left out unless the configuration names a note
     // marker, and the marker bytes of words, hits and Strong's numbers kept. True when written.

@@ -9,31 +9,12 @@
 #include "userdata/cNoteDoc.h"
 
 namespace {
-void appendEscaped(cLString8& out, const std::string& text)
-{
-    for (const char c : text) {
-        switch (c) {
-        case '<':
-            out.appendCStr("&lt;");
-            break;
-        case '>':
-            out.appendCStr("&gt;");
-            break;
-        case '&':
-            out.appendCStr("&amp;");
-            break;
-        default:
-            out.appendChar(c);
-        }
-    }
-}
-
 void appendRow(cLString8& out, const char* label, const std::string& value)
 {
     out.appendCStr("<tr><td>");
     out.appendCStr(label);
     out.appendCStr("</td><td>");
-    appendEscaped(out, value);
+    cBookDoc::appendHtmlEscaped(out, value);
     out.appendCStr("</td></tr>");
 }
 
@@ -131,4 +112,26 @@ bool cBookDoc::fillBookmarkForBlock(std::uint32_t block, cBookmark& bookmark)
     const BookIdentity id = bookIdentity();
     bookmark.setBookSection(id.publisher, id.book, id.edition, static_cast<std::int32_t>(section), 0);
     return true;
+}
+
+void cBookDoc::appendHtmlEscaped(cLString8& out, const std::string& text)
+{
+    for (const char c : text) {
+        switch (c) {
+        case '<':
+            out.appendCStr("&lt;");
+            break;
+        case '>':
+            out.appendCStr("&gt;");
+            break;
+        case '&':
+            out.appendCStr("&amp;");
+            break;
+        case '"':
+            out.appendCStr("&quot;");
+            break;
+        default:
+            out.appendChar(c);
+        }
+    }
 }

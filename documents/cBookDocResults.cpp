@@ -232,7 +232,7 @@ bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
                         out.appendCStr("\" href=\"");
                         out.append(key);
                         out.appendCStr("\">");
-                        out.appendCStr(title.c_str());
+                        appendHtmlEscaped(out, title);
                         out.appendCStr("</a>");
                         if (hits != nullptr && cDocSearchHitHooks::current().isNoteSearch(hits)) {
                             const BookIdentity id = bookIdentity();
@@ -244,7 +244,7 @@ bool cBookDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, bo
                         }
                     } else {
                         out.appendCStr(" | ");
-                        out.appendCStr(title.c_str());
+                        appendHtmlEscaped(out, title);
                     }
                 }
                 out.appendCStr("</nobr>");

@@ -300,6 +300,10 @@ TEST_F(BookDocTest, ResultLines)
     EXPECT_EQ("Error", str(out));
     EXPECT_TRUE(doc.GetSearchResultText(3, 0, true, 0, nullptr, nullptr, out));
     EXPECT_EQ("<nobr>&nbsp;&nbsp;&nbsp;<a name=\"3\" href=\"3\">Detail</a> | Chapter A | Part One</nobr>", str(out));
+    // Contents titles are text: a title that looks like markup goes into the row as text.
+    cLString8 row;
+    cBookDoc::appendHtmlEscaped(row, "<iframe src=\"x\"> & co");
+    EXPECT_EQ("&lt;iframe src=&quot;x&quot;&gt; &amp; co", str(row));
     EXPECT_FALSE(doc.GetSearchResultText(3, 7, true, 0, nullptr, nullptr, out));
     EXPECT_EQ("<p>Error</p>", str(out));
     EXPECT_FALSE(doc.GetSearchResultText(42, 0, true, 0, nullptr, nullptr, out));
