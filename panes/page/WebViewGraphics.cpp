@@ -25,6 +25,12 @@ bool isSoftwareRasterizer(const QByteArray& rendererName)
     return false;
 }
 
+bool leftToQt(const QByteArray& quickBackend, const QByteArray& rhiBackend)
+{
+    // Qt itself reads an empty value as unset, and so does this choice.
+    return !quickBackend.trimmed().isEmpty() || !rhiBackend.trimmed().isEmpty();
+}
+
 Choice decide(const QByteArray& rendererName, const QByteArray& override)
 {
     const QByteArray wanted = override.trimmed().toLower();
@@ -59,8 +65,15 @@ Choice choose()
     static std::optional<Choice> chosen;
     if (chosen)
         return *chosen;
-    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND")) {
+    const QByteArray quickBackend = qgetenv("QT_QUICK_BACKEND");
+    const QByteArray rhiBackend = qgetenv("QSG_RHI_BACKEND");
+    if (leftToQt(quickBackend, rhiBackend)) {
         chosen = Choice::Left;
+        // Said at warning level: a scene graph forced through Qt's variables can cost a core while
+        // idle (OpenGL through a software rasterizer), and the log is where that is looked for.
+        qCWarning(lcWebViewGraphics).nospace()
+            << "the web views' scene graph is left to Qt (QT_QUICK_BACKEND=" << quickBackend.trimmed()
+            << ", QSG_RHI_BACKEND=" << rhiBackend.trimmed() << ")";
         return *chosen;
     }
     QElapsedTimer clock;

@@ -9,7 +9,7 @@
 //
 // The user may decide instead: QS_WEBVIEW_GRAPHICS=software or =opengl (anything else: decide as
 // usual), and a scene graph already chosen through Qt's own variables (QT_QUICK_BACKEND,
-// QSG_RHI_BACKEND) is left as it is.
+// QSG_RHI_BACKEND, when not empty) is left as it is, and the log says so.
 //
 // choose() runs on the main thread after the QApplication is made and before the first web view,
 // Qt Quick window or widget is. QT_LOGGING_RULES="qs.panes.page.graphics.info=true" logs the
@@ -29,6 +29,10 @@ enum class Choice {
 // The decision for an OpenGL renderer name (GL_RENDERER; empty when no OpenGL context could be made)
 // and the user's QS_WEBVIEW_GRAPHICS value. Pure: no Qt state is read or changed.
 Choice decide(const QByteArray& rendererName, const QByteArray& override);
+
+// Whether Qt's own variables (QT_QUICK_BACKEND, QSG_RHI_BACKEND) already choose the scene graph:
+// a value that is empty or blank counts as unset.
+bool leftToQt(const QByteArray& quickBackend, const QByteArray& rhiBackend);
 
 // Whether an OpenGL renderer name is that of a software rasterizer.
 bool isSoftwareRasterizer(const QByteArray& rendererName);

@@ -27,6 +27,14 @@ TEST(WebViewGraphics, TheSoftwareSceneGraphWithoutAGpuAndOpenGLWithOne)
     EXPECT_EQ(WebViewGraphics::decide("  ", {}), Choice::Software);
 }
 
+TEST(WebViewGraphics, QtsOwnVariablesDecideOnlyWhenTheyHoldAValue)
+{
+    EXPECT_FALSE(WebViewGraphics::leftToQt({}, {}));
+    EXPECT_FALSE(WebViewGraphics::leftToQt("", " "));
+    EXPECT_TRUE(WebViewGraphics::leftToQt("software", {}));
+    EXPECT_TRUE(WebViewGraphics::leftToQt("", "opengl"));
+}
+
 TEST(WebViewGraphics, TheUsersWordWins)
 {
     EXPECT_EQ(WebViewGraphics::decide("AMD Radeon RX 6600", "software"), Choice::Software);
