@@ -29,11 +29,13 @@
 # it, build-bench (configured RelWithDebInfo when new) is brought up to date first.
 # QS_SCREEN_DISPLAY: the first X display number tried for the readers' servers (default 70).
 #
-# Every timed go-to is checked, not only timed: before a row's rounds each reader is sent to the
-# row's verse and left to settle, the picture of its rectangle is kept as the row's reference, and
-# its text is read back (tesseract, when installed) for the verse's words. A round whose settled
-# picture is not the reference (a wrong verse, a dialog over the text) counts as "wrong", not as a
-# time. The references and the wrong rounds' pictures are kept in $QS_SCREEN_PICTURES (default
+# Every timed go-to is checked, not only timed: the picture it settled on is read back (tesseract)
+# for the opening words of the verse gone to, and a round that does not show them (a wrong verse, a
+# dialog over the text) counts as "wrong", not as a time. Before a row's rounds each reader is sent
+# to the row's verse and left to settle, and that picture is read the same way (so the check is
+# known to read each reader's screen) and kept as the row's reference; without tesseract the rounds
+# are compared with the reference picture instead (stricter: a line drawn a pixel apart differs).
+# The references and the wrong rounds' pictures are kept in $QS_SCREEN_PICTURES (default
 # bench-screens/ under the build) to be looked at.
 # Run it on an otherwise idle machine.
 set -euo pipefail
@@ -62,8 +64,11 @@ done
 
 PICTURES="${QS_SCREEN_PICTURES:-$BUILD/bench-screens}"
 mkdir -p "$PICTURES"
-command -v tesseract >/dev/null ||
-  echo "compare_screens: tesseract is not installed; the references are compared, not read (apt-get install tesseract-ocr)"
+OCR=1
+command -v tesseract >/dev/null || {
+  OCR=0
+  echo "compare_screens: tesseract is not installed; each round is compared with the row's reference picture instead of read (apt-get install tesseract-ocr)"
+}
 
 WORK="$(mktemp -d)"
 declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT REST ALL_RECT ALL_IGNORE
@@ -274,39 +279,56 @@ go_untimed() {
 # words_of TEXT: the lower-case words of a text, one a line.
 words_of() { tr '[:upper:]' '[:lower:]' <<<"$1" | tr -c 'a-z0-9\n' ' ' | tr ' ' '\n' | grep -v '^$' || true; }
 
+# shows_words PICTURE WORDS: whether the text tesseract reads in the picture holds at least three
+# quarters of WORDS; prints "<found> of <total>".
+shows_words() {
+  local seen found=0 total=0 w
+  seen="$(words_of "$(tesseract "$1" - 2>/dev/null || true)")"
+  for w in $(words_of "$2"); do
+    total=$((total + 1))
+    # A word read with the Strong's number after it ("lifeG2222") counts by its start.
+    grep -q "^$w" <<<"$seen" && found=$((found + 1))
+  done
+  echo "$found of $total"
+  [ $((found * 4)) -ge $((total * 3)) ]
+}
+
 # reference_picture READER ROW REFERENCE WORDS [RECT [IGNORED]]: sends the reader to the row's verse,
-# lets it settle and keeps the picture of the rectangle as $PICTURES/<row>-<reader>.ppm; with
-# tesseract, the picture's text must hold at least three quarters of WORDS (the verse's opening).
+# lets it settle and keeps the picture of the rectangle as $PICTURES/<row>-<reader>.ppm, for a person
+# to look at and, without tesseract, for the rounds to be compared with; with tesseract, the picture
+# must show the verse's words (so the check itself is known to read this reader's screen).
 reference_picture() {
-  local r=$1 row=$2 ref=$3 words=$4 rect=${5:-${RECT[$1]}} leave_out=() file seen found=0 total=0 w
+  local r=$1 row=$2 ref=$3 words=$4 rect=${5:-${RECT[$1]}} leave_out=() file read
   [ -n "${6:-}" ] && leave_out=(--ignore "$6")
   file="$PICTURES/${row// /_}-$r.ppm"
   go_untimed "$r" "$ref"
   sleep 1.5
   "$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --snapshot "$file" ||
     die "$r: the reference picture of '$row' could not be taken"
-  if command -v tesseract >/dev/null; then
-    seen="$(words_of "$(tesseract "$file" - 2>/dev/null || true)")"
-    for w in $(words_of "$words"); do
-      total=$((total + 1))
-      grep -qx "$w" <<<"$seen" && found=$((found + 1))
-    done
-    [ $((found * 4)) -ge $((total * 3)) ] ||
-      die "$r: the reference picture of '$row' ($file) does not show $ref: $found of $total words of \"$words\" read"
+  if [ "$OCR" = 1 ] && ! read="$(shows_words "$file" "$words")"; then
+    die "$r: the reference picture of '$row' ($file) does not show $ref: $read words of \"$words\" read"
   fi
   echo "$file"
 }
 
-# go_timed READER REFERENCE EXPECTED [RECT [IGNORED]]: prints the watcher's readable_ms, "wrong" when
-# the settled picture is not the EXPECTED picture (kept as <expected>-wrong-<n>.ppm), or "fail".
+# go_timed READER REFERENCE WORDS EXPECTED [RECT [IGNORED]]: prints the watcher's readable_ms; "wrong"
+# when the settled picture does not show the verse gone to (with tesseract: its words; without: the
+# EXPECTED picture), keeping that picture as <expected>-wrong-<n>.ppm; or "fail".
 go_timed() {
-  local r=$1 ref=$2 expected=$3 rect=${4:-${RECT[$1]}} leave_out=() out
-  [ -n "${5:-}" ] && leave_out=(--ignore "$5")
+  local r=$1 ref=$2 words=$3 expected=$4 rect=${5:-${RECT[$1]}} leave_out=() out right
+  [ -n "${6:-}" ] && leave_out=(--ignore "$6")
   type_reference "$r" "$ref"
   sleep 0.6
   if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \
     --timeout 6000 --expect "$expected" --final "$WORK/final.ppm" 2>>"$WORK/watch-$r.log")"; then
-    if [[ "$out" == *"matches=1"* ]]; then
+    if [ "$OCR" = 1 ]; then
+      right=0
+      shows_words "$WORK/final.ppm" "$words" >/dev/null && right=1
+    else
+      right=0
+      [[ "$out" == *"matches=1"* ]] && right=1
+    fi
+    if [ "$right" = 1 ]; then
       sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
     else
       cp "$WORK/final.ppm" "${expected%.ppm}-wrong-$(date +%s%N).ppm"
@@ -372,7 +394,7 @@ for ((round = 0; round < ROUNDS; round++)); do
     IFS='|' read -r name from to words <<<"$c"
     for r in "${active[@]}"; do
       go_untimed "$r" "$from"
-      t="$(go_timed "$r" "$to" "${EXPECTED["$name|$r"]}")"
+      t="$(go_timed "$r" "$to" "$words" "${EXPECTED["$name|$r"]}")"
       TIMES["$name|$r"]+="$t "
     done
   done
@@ -424,7 +446,7 @@ if [ "${QS_SCREEN_SIX:-1}" = 1 ]; then
       for r in "${active[@]}"; do
         six_rect "$name" "$r"
         go_untimed "$r" "$from"
-        t="$(go_timed "$r" "$to" "${EXPECTED["$name|$r"]}" "$rect" "$ignored")"
+        t="$(go_timed "$r" "$to" "$words" "${EXPECTED["$name|$r"]}" "$rect" "$ignored")"
         TIMES["$name|$r"]+="$t "
       done
     done
