@@ -146,6 +146,7 @@ int main(int argc, char** argv)
     QElapsedTimer sinceStart;
     sinceStart.start();
     BookPageScheme::registerScheme();  // before the application object
+    WebViewGraphics::prepare();        // likewise: it may keep OpenGL from loading
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillstead"));
     QApplication::setApplicationVersion(AppVersion::version());

@@ -24,14 +24,29 @@
 # Prints, per row and reader, the median of $QS_SCREEN_ROUNDS rounds (12), the fastest and the
 # slowest, with the load average before and after. QS_SCREEN_READERS picks readers ("quillstead
 # xiphos bibletime"); a peer that is not installed is left out with a note (apt-get install xiphos
-# bibletime; scripts/install-deps.sh installs both). QS_BUILD_DIR: the build whose `quillstead`,
-# `library`, `qs_screen_watch` and `qs_bench_layout` are used (default build-bench, configured
-# RelWithDebInfo when new).
+# bibletime; scripts/install-deps.sh installs both). QS_BUILD_DIR: a ready build whose `quillstead`,
+# `library`, `qs_screen_watch` and `qs_bench_layout` are timed as they are, without building; without
+# it, build-bench (configured RelWithDebInfo when new) is brought up to date first.
+# QS_SCREEN_DISPLAY: the first X display number tried for the readers' servers (default 70).
+#
+# Every timed go-to is checked, not only timed: the picture it settled on is read back (tesseract)
+# for the opening words of the verse gone to, and a round that does not show them (a wrong verse, a
+# dialog over the text) counts as "wrong", not as a time. Before a row's rounds each reader is sent
+# to the row's verse and left to settle, and that picture is read the same way (so the check is
+# known to read each reader's screen) and kept as the row's reference; without tesseract the rounds
+# are compared with the reference picture instead (stricter: a line drawn a pixel apart differs).
+# The references and the wrong rounds' pictures are kept in $QS_SCREEN_PICTURES (default
+# bench-screens/ under the build) to be looked at.
 # Run it on an otherwise idle machine.
 set -euo pipefail
 
-. "$(dirname "$0")/build_folder.sh"
-cmake --build "$BUILD" --target quillstead library qs_screen_watch qs_bench_layout -j4 >/dev/null
+if [ -n "${QS_BUILD_DIR:-}" ]; then
+  . "$(dirname "$0")/build_folder.sh"
+  echo "compare_screens: timing the build in $BUILD as it is"
+else
+  . "$(dirname "$0")/build_folder.sh"
+  cmake --build "$BUILD" --target quillstead library qs_screen_watch qs_bench_layout -j4 >/dev/null
+fi
 QUILLSTEAD="$BUILD/app/quillstead"
 WATCH="$BUILD/bench/screen/qs_screen_watch"
 LAYOUT="$BUILD/bench/app/qs_bench_layout"
@@ -47,6 +62,14 @@ for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || die "$tool is missing; run scripts/install-deps.sh"
 done
 
+PICTURES="${QS_SCREEN_PICTURES:-$BUILD/bench-screens}"
+mkdir -p "$PICTURES"
+OCR=1
+command -v tesseract >/dev/null || {
+  OCR=0
+  echo "compare_screens: tesseract is not installed; each round is compared with the row's reference picture instead of read (apt-get install tesseract-ocr)"
+}
+
 WORK="$(mktemp -d)"
 declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT REST ALL_RECT ALL_IGNORE
 cleanup() {
@@ -59,9 +82,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# start_display READER: an X server of the reader's own on the first free display from :70.
+# start_display READER: an X server of the reader's own on the first free display from
+# :$QS_SCREEN_DISPLAY (70).
 start_display() {
-  local n=70
+  local n="${QS_SCREEN_DISPLAY:-70}"
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >"$WORK/xvfb-$1.log" 2>&1 &
   XVFB_PID[$1]=$!
@@ -252,15 +276,64 @@ go_untimed() {
   sleep 0.8
 }
 
-# go_timed READER REFERENCE [RECT [IGNORED]]: prints the watcher's readable_ms (or "fail").
+# words_of TEXT: the lower-case words of a text, one a line.
+words_of() { tr '[:upper:]' '[:lower:]' <<<"$1" | tr -c 'a-z0-9\n' ' ' | tr ' ' '\n' | grep -v '^$' || true; }
+
+# shows_words PICTURE WORDS: whether the text tesseract reads in the picture holds at least three
+# quarters of WORDS; prints "<found> of <total>".
+shows_words() {
+  local seen found=0 total=0 w
+  seen="$(words_of "$(tesseract "$1" - 2>/dev/null || true)")"
+  for w in $(words_of "$2"); do
+    total=$((total + 1))
+    # A word read with the Strong's number after it ("lifeG2222") counts by its start.
+    grep -q "^$w" <<<"$seen" && found=$((found + 1))
+  done
+  echo "$found of $total"
+  [ $((found * 4)) -ge $((total * 3)) ]
+}
+
+# reference_picture READER ROW REFERENCE WORDS [RECT [IGNORED]]: sends the reader to the row's verse,
+# lets it settle and keeps the picture of the rectangle as $PICTURES/<row>-<reader>.ppm, for a person
+# to look at and, without tesseract, for the rounds to be compared with; with tesseract, the picture
+# must show the verse's words (so the check itself is known to read this reader's screen).
+reference_picture() {
+  local r=$1 row=$2 ref=$3 words=$4 rect=${5:-${RECT[$1]}} leave_out=() file read
+  [ -n "${6:-}" ] && leave_out=(--ignore "$6")
+  file="$PICTURES/${row// /_}-$r.ppm"
+  go_untimed "$r" "$ref"
+  sleep 1.5
+  "$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --snapshot "$file" ||
+    die "$r: the reference picture of '$row' could not be taken"
+  if [ "$OCR" = 1 ] && ! read="$(shows_words "$file" "$words")"; then
+    die "$r: the reference picture of '$row' ($file) does not show $ref: $read words of \"$words\" read"
+  fi
+  echo "$file"
+}
+
+# go_timed READER REFERENCE WORDS EXPECTED [RECT [IGNORED]]: prints the watcher's readable_ms; "wrong"
+# when the settled picture does not show the verse gone to (with tesseract: its words; without: the
+# EXPECTED picture), keeping that picture as <expected>-wrong-<n>.ppm; or "fail".
 go_timed() {
-  local r=$1 ref=$2 rect=${3:-${RECT[$1]}} leave_out=() out
-  [ -n "${4:-}" ] && leave_out=(--ignore "$4")
+  local r=$1 ref=$2 words=$3 expected=$4 rect=${5:-${RECT[$1]}} leave_out=() out right
+  [ -n "${6:-}" ] && leave_out=(--ignore "$6")
   type_reference "$r" "$ref"
   sleep 0.6
   if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \
-    --timeout 6000 2>>"$WORK/watch-$r.log")"; then
-    sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
+    --timeout 6000 --expect "$expected" --final "$WORK/final.ppm" 2>>"$WORK/watch-$r.log")"; then
+    if [ "$OCR" = 1 ]; then
+      right=0
+      shows_words "$WORK/final.ppm" "$words" >/dev/null && right=1
+    else
+      right=0
+      [[ "$out" == *"matches=1"* ]] && right=1
+    fi
+    if [ "$right" = 1 ]; then
+      sed -n 's/.*readable_ms=\([-0-9.]*\).*/\1/p' <<<"$out"
+    else
+      cp "$WORK/final.ppm" "${expected%.ppm}-wrong-$(date +%s%N).ppm"
+      echo wrong
+    fi
   else
     echo fail
   fi
@@ -304,14 +377,24 @@ for r in $READERS; do
 done
 [ ${#active[@]} -gt 0 ] || die "no reader to time"
 
-CASES=("same chapter|John 3:1|John 3:36" "other chapter|John 3:1|John 9:1" "other book|John 3:1|Romans 8:28")
-declare -A TIMES
+# Each row: its name, the verse gone from, the verse gone to, and the opening words of the verse gone
+# to (King James) that its picture must show.
+CASES=("same chapter|John 3:1|John 3:36|He that believeth on the Son hath everlasting life"
+  "other chapter|John 3:1|John 9:1|And as Jesus passed by he saw a man which was blind"
+  "other book|John 3:1|Romans 8:28|And we know that all things work together for good")
+declare -A TIMES EXPECTED
+for c in "${CASES[@]}"; do
+  IFS='|' read -r name from to words <<<"$c"
+  for r in "${active[@]}"; do
+    EXPECTED["$name|$r"]="$(reference_picture "$r" "$name" "$to" "$words")"
+  done
+done
 for ((round = 0; round < ROUNDS; round++)); do
   for c in "${CASES[@]}"; do
-    IFS='|' read -r name from to <<<"$c"
+    IFS='|' read -r name from to words <<<"$c"
     for r in "${active[@]}"; do
       go_untimed "$r" "$from"
-      t="$(go_timed "$r" "$to")"
+      t="$(go_timed "$r" "$to" "$words" "${EXPECTED["$name|$r"]}")"
       TIMES["$name|$r"]+="$t "
     done
   done
@@ -336,23 +419,34 @@ done
 # Six Bibles at once: each reader is started again on the layout that shows them.
 SIX_CASES=()
 if [ "${QS_SCREEN_SIX:-1}" = 1 ]; then
-  SIX_CASES=("6 panes, the pane gone to|John 3:1|John 3:36" "6 panes, all six|John 3:1|John 3:36")
+  SIX_CASES=("6 panes, the pane gone to|John 3:1|John 3:36|He that believeth on the Son hath everlasting life"
+    "6 panes, all six|John 3:1|John 3:36|He that believeth on the Son hath everlasting life")
   for r in "${active[@]}"; do
     kill "${READER_PID[$r]}" 2>/dev/null || true
     wait "${READER_PID[$r]}" 2>/dev/null || true
     "start_$r" 6
   done
+  six_rect() {
+    rect="${RECT[$2]}" ignored=""
+    if [[ "$1" == *"all six"* ]]; then
+      rect="${ALL_RECT[$2]}"
+      ignored="${ALL_IGNORE[$2]:-}"
+    fi
+  }
+  for c in "${SIX_CASES[@]}"; do
+    IFS='|' read -r name from to words <<<"$c"
+    for r in "${active[@]}"; do
+      six_rect "$name" "$r"
+      EXPECTED["$name|$r"]="$(reference_picture "$r" "$name" "$to" "$words" "$rect" "$ignored")"
+    done
+  done
   for ((round = 0; round < ROUNDS; round++)); do
     for c in "${SIX_CASES[@]}"; do
-      IFS='|' read -r name from to <<<"$c"
+      IFS='|' read -r name from to words <<<"$c"
       for r in "${active[@]}"; do
-        rect="${RECT[$r]}" ignored=""
-        if [[ "$name" == *"all six"* ]]; then
-          rect="${ALL_RECT[$r]}"
-          ignored="${ALL_IGNORE[$r]:-}"
-        fi
+        six_rect "$name" "$r"
         go_untimed "$r" "$from"
-        t="$(go_timed "$r" "$to" "$rect" "$ignored")"
+        t="$(go_timed "$r" "$to" "$words" "${EXPECTED["$name|$r"]}" "$rect" "$ignored")"
         TIMES["$name|$r"]+="$t "
       done
     done
@@ -366,13 +460,15 @@ printf '%-52s' "Return in the go-to field -> verse readable"
 for r in "${active[@]}"; do printf ' %22s' "$r ms (range)"; done
 echo
 for c in "${CASES[@]}" "${SIX_CASES[@]}"; do
-  IFS='|' read -r name from to <<<"$c"
+  IFS='|' read -r name from to words <<<"$c"
   printf '%-52s' "$name ($from -> $to)"
   for r in "${active[@]}"; do
     list="$(tr ' ' '\n' <<<"${TIMES["$name|$r"]}" | grep -E '^[0-9.]+$' || true)"
-    fails="$(tr ' ' '\n' <<<"${TIMES["$name|$r"]}" | grep -c -v -E '^[0-9.]+$|^$' || true)"
+    fails="$(tr ' ' '\n' <<<"${TIMES["$name|$r"]}" | grep -c -x fail || true)"
+    wrong="$(tr ' ' '\n' <<<"${TIMES["$name|$r"]}" | grep -c -x wrong || true)"
     cell="$(median <<<"$list") ($(range <<<"$list"))"
     [ "$fails" -gt 0 ] && cell="$cell ${fails} failed"
+    [ "$wrong" -gt 0 ] && cell="$cell ${wrong} wrong"
     printf ' %22s' "$cell"
   done
   echo

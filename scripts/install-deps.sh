@@ -21,7 +21,7 @@ PACKAGES=(
   sword-comm-scofield sword-comm-tdavid
   sword-dict-strongs-hebrew sword-dict-strongs-greek sword-dict-naves
   xvfb xauth xdotool openbox x11-utils libxcb1-dev libxcb-xtest0-dev qt6-declarative-dev
-  xiphos bibletime
+  xiphos bibletime tesseract-ocr tesseract-ocr-eng
   poppler-utils
   qtkeychain-qt6-dev fonts-liberation clang-format ccache
 )

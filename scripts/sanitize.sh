@@ -37,14 +37,16 @@ export QT_QPA_PLATFORM=offscreen
 # inside std::function and std::regex that are not there, so they do not stop this build.
 # The sample library (compiled from the SWORD exports) is not compiled again unless
 # QS_SANITIZE_LIBRARY=ON: compiling it with instrumented importers alone takes longer than the rest.
-# The books of the normal build are borrowed instead (borrow_library); without either, the tests
-# that need them skip.
+# The books of the normal build are borrowed instead (borrow_library): the tests that look for the
+# sample books when they run (the reader's, the book pane's, the search's) then read them under the
+# sanitizers. The integration tests (tests/integration) are compiled to skip without
+# QS_BUILD_LIBRARY, so they run under the sanitizers only with QS_SANITIZE_LIBRARY=ON.
 common=(-G Ninja -DQS_WERROR=OFF -DQS_BUILD_BENCH=OFF -DQS_BUILD_FUZZ=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
         -DQS_BUILD_LIBRARY="${QS_SANITIZE_LIBRARY:-OFF}")
 
 # Without its own sample library, a sanitizer build borrows the books the normal build compiled
 # (build/library, build/books and the exports they came from), when there are any: the books are
-# data, the same for every build, and the tests that read them then run under the sanitizers too.
+# data, the same for every build.
 borrow_library() { # build-folder
   local build=$1
   [ "${QS_SANITIZE_LIBRARY:-OFF}" = ON ] && return 0

@@ -13,6 +13,7 @@ bash scripts/install-deps.sh
 python3 scripts/check-layers.py
 python3 scripts/check-plain-text.py
 python3 scripts/check-html-text.py
+python3 scripts/check-doc-names.py
 bash scripts/format.sh --check
 
 cmake -S . -B build -G Ninja -DQS_WERROR=ON -DQS_BUILD_TESTS=ON -DQS_BUILD_BENCH=ON

@@ -2,8 +2,11 @@
 // is handed to the pane and to each sub-pane when it is made, so a test can hand in its own: the
 // notification centre, the user defaults, the layout manager, the library, the alerts, the active
 // book, the layout view that holds the pane, the application's state save, its prompt, toast and
-// dialogs, the registry of the format commands' target and the sub-panes' factories. Nothing in the study pane reaches a
-// process-wide object except through this value.
+// dialogs, the registry of the format commands' target and the sub-panes' factories. Nothing in the
+// study pane reaches a process-wide object except through this value, but for the user-data
+// documents: `NoteStore`, `HighlightStore` and the notes list open the profile's note and highlight
+// databases through their own accessors (`noteDocInstance()`, `verseHighlightDocInstance()`), which
+// the renderer and the sync engine share.
 // `fromWindow()` takes the shared objects of the main window's environment; the window fills in the
 // rest (with the factories of the study tools outside the pane's own folder) where it installs the
 // study pane's factory (the layout view is found from the pane's view when

@@ -240,27 +240,62 @@ ScreenFrames::Result ScreenFrames::finish(int settleMs, int timeoutMs)
     return r;
 }
 
+bool ScreenFrames::writePicture(const std::vector<std::uint8_t>& picture, const std::string& path) const
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    std::fprintf(f, "P6\n%d %d\n255\n", m_rect.width, m_rect.height);
+    const size_t pixels = static_cast<size_t>(m_rect.width) * static_cast<size_t>(m_rect.height);
+    std::vector<std::uint8_t> rgb(pixels * 3);
+    for (size_t i = 0; i < pixels && i * 4 + 2 < picture.size(); ++i) {
+        // Z-pixmap pixels of a 24-bit visual: blue, green, red, unused.
+        rgb[i * 3] = picture[i * 4 + 2];
+        rgb[i * 3 + 1] = picture[i * 4 + 1];
+        rgb[i * 3 + 2] = picture[i * 4];
+    }
+    const bool ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
+    return std::fclose(f) == 0 && ok;
+}
+
 bool ScreenFrames::savePictures(const std::string& prefix) const
 {
-    auto save = [&](const std::vector<std::uint8_t>& picture, size_t n) {
-        const std::string name = prefix + "-" + std::to_string(n) + ".ppm";
-        std::FILE* f = std::fopen(name.c_str(), "wb");
-        if (f == nullptr)
-            return false;
-        std::fprintf(f, "P6\n%d %d\n255\n", m_rect.width, m_rect.height);
-        const size_t pixels = static_cast<size_t>(m_rect.width) * static_cast<size_t>(m_rect.height);
-        std::vector<std::uint8_t> rgb(pixels * 3);
-        for (size_t i = 0; i < pixels && i * 4 + 2 < picture.size(); ++i) {
-            // Z-pixmap pixels of a 24-bit visual: blue, green, red, unused.
-            rgb[i * 3] = picture[i * 4 + 2];
-            rgb[i * 3 + 1] = picture[i * 4 + 1];
-            rgb[i * 3 + 2] = picture[i * 4];
-        }
-        const bool ok = std::fwrite(rgb.data(), 1, rgb.size(), f) == rgb.size();
-        return std::fclose(f) == 0 && ok;
-    };
-    bool ok = save(m_before, 0);
+    auto name = [&](size_t n) { return prefix + "-" + std::to_string(n) + ".ppm"; };
+    bool ok = writePicture(m_before, name(0));
     for (size_t i = 0; i < m_pictures.size(); ++i)
-        ok = save(m_pictures[i], i + 1) && ok;
+        ok = writePicture(m_pictures[i], name(i + 1)) && ok;
     return ok;
+}
+
+const std::vector<std::uint8_t>& ScreenFrames::finalPicture() const
+{
+    return m_pictures.empty() ? m_before : m_pictures.back();
+}
+
+bool ScreenFrames::saveFinalPicture(const std::string& path) const
+{
+    return writePicture(finalPicture(), path);
+}
+
+int ScreenFrames::differingFromFile(const std::string& path) const
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return -1;
+    int width = 0, height = 0, maximum = 0;
+    const bool header = std::fscanf(f, "P6 %d %d %d", &width, &height, &maximum) == 3 && std::fgetc(f) != EOF;
+    const size_t pixels = static_cast<size_t>(m_rect.width) * static_cast<size_t>(m_rect.height);
+    std::vector<std::uint8_t> rgb(pixels * 3);
+    const bool ok = header && width == m_rect.width && height == m_rect.height && maximum == 255 &&
+        std::fread(rgb.data(), 1, rgb.size(), f) == rgb.size();
+    std::fclose(f);
+    if (!ok)
+        return -1;
+    std::vector<std::uint8_t> reference(pixels * 4, 0);
+    for (size_t i = 0; i < pixels; ++i) {
+        reference[i * 4] = rgb[i * 3 + 2];
+        reference[i * 4 + 1] = rgb[i * 3 + 1];
+        reference[i * 4 + 2] = rgb[i * 3];
+    }
+    return differingPixels(reference, finalPicture());
 }

@@ -64,6 +64,13 @@ public:
     // Writes the distinct pictures of the last finish() as PPM files "<prefix>-<n>.ppm" (0: the
     // picture before the start); false when a file cannot be written.
     bool savePictures(const std::string& prefix) const;
+    // The picture the rectangle ended on in the last finish() (before any start: the one open()
+    // copied), and the same written as one PPM file.
+    const std::vector<std::uint8_t>& finalPicture() const;
+    bool saveFinalPicture(const std::string& path) const;
+    // How many pixels of the final picture differ from a PPM file of the rectangle's size (ignored
+    // parts left out); -1 when the file cannot be read or is of another size.
+    int differingFromFile(const std::string& path) const;
 
     // Sends a key press and release of the named key ("Return") through the XTEST extension on the
     // copying connection, then start(intervalMs) at once: the start is the moment the key was sent.
@@ -75,6 +82,7 @@ private:
         int picture;  // index into m_pictures
     };
     bool copy(std::vector<std::uint8_t>& into);
+    bool writePicture(const std::vector<std::uint8_t>& picture, const std::string& path) const;
     int differingPixels(const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) const;
     void run(int intervalMs);
 

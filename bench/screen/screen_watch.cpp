@@ -5,11 +5,17 @@
 //
 //   qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]
 //                   [--settle MS] [--timeout MS] [--key Return] [--save PREFIX]
-//                   [--ignore X,Y,W,H]...
+//                   [--ignore X,Y,W,H]... [--expect REFERENCE.ppm] [--final FILE.ppm]
+//   qs_screen_watch [--display :N] [--rect X,Y,W,H] --snapshot FILE.ppm
 //
 // --ignore leaves a part of the rectangle (screen pixels; repeatable) out of the comparison, such as
 // scroll bars whose thumbs move when a page grows.
 // --save writes the distinct pictures seen as PREFIX-<n>.ppm (0: the one before the key).
+// --expect compares the picture the rectangle settled on with a reference picture of the same
+// rectangle (what the screen shows when the go-to has ended where it should): the line then ends in
+// " matches=1" or " matches=0 differing=<pixels>", so a go-to that ended on the wrong verse, or
+// under a dialog, is told from one that ended right. --final writes the settled picture.
+// --snapshot copies the rectangle once into FILE.ppm, presses nothing and prints nothing.
 //
 // Prints one line: "first_change_ms=<ms> readable_ms=<ms> samples=<n> distinct=<n> copy_ms=<ms>
 // changes_ms=<ms>,..." (-1 when the rectangle did not change; changes_ms: when each distinct picture
@@ -45,7 +51,8 @@ int usage()
     std::fprintf(stderr,
         "usage: qs_screen_watch [--display :N] [--rect X,Y,W,H] [--tolerance PIXELS] [--interval MS]\n"
         "                       [--settle MS] [--timeout MS] [--key Return|KP_Enter] [--save PREFIX]\n"
-        "                       [--ignore X,Y,W,H]...\n");
+        "                       [--ignore X,Y,W,H]... [--expect REFERENCE.ppm] [--final FILE.ppm]\n"
+        "       qs_screen_watch [--display :N] [--rect X,Y,W,H] --snapshot FILE.ppm\n");
     return 2;
 }
 
@@ -56,6 +63,9 @@ int main(int argc, char** argv)
     const char* display = nullptr;
     const char* key = "Return";
     const char* save = nullptr;
+    const char* expect = nullptr;
+    const char* finalFile = nullptr;
+    const char* snapshot = nullptr;
     ScreenFrames::Rect rect;
     std::vector<ScreenFrames::Rect> ignored;
     int tolerance = 40, interval = 5, settle = 600, timeout = 5000;
@@ -79,6 +89,12 @@ int main(int argc, char** argv)
             key = v;
         else if (a == "--save" && ok)
             save = v;
+        else if (a == "--expect" && ok)
+            expect = v;
+        else if (a == "--final" && ok)
+            finalFile = v;
+        else if (a == "--snapshot" && ok)
+            snapshot = v;
         else if (a == "--ignore" && ok) {
             ScreenFrames::Rect area;
             ok = parseRect(v, area);
@@ -96,6 +112,12 @@ int main(int argc, char** argv)
     }
     for (const ScreenFrames::Rect& area : ignored)
         frames.ignore(area);
+    if (snapshot != nullptr) {
+        if (frames.saveFinalPicture(snapshot))
+            return 0;
+        std::fprintf(stderr, "qs_screen_watch: the picture could not be saved as %s\n", snapshot);
+        return 1;
+    }
     if (!frames.pressKeyAndStart(key, interval)) {
         std::fprintf(stderr, "qs_screen_watch: the key %s cannot be sent (no XTEST, or no such key)\n", key);
         return 1;
@@ -113,6 +135,19 @@ int main(int argc, char** argv)
         r.firstChangeMs, r.settledMs, r.samples, r.distinct, r.meanCopyMs);
     for (size_t i = 0; i < r.changesMs.size(); ++i)
         std::printf("%s%.1f", i > 0 ? "," : "", r.changesMs[i]);
+    if (finalFile != nullptr && !frames.saveFinalPicture(finalFile))
+        std::fprintf(stderr, "qs_screen_watch: the settled picture could not be saved as %s\n", finalFile);
+    if (expect != nullptr) {
+        const int differing = frames.differingFromFile(expect);
+        if (differing < 0) {
+            std::fprintf(
+                stderr, "qs_screen_watch: the reference %s cannot be read as a picture of the rectangle\n", expect);
+            std::printf(" matches=0 differing=-1");
+        } else if (differing > tolerance)
+            std::printf(" matches=0 differing=%d", differing);
+        else
+            std::printf(" matches=1");
+    }
     std::printf("\n");
     return 0;
 }

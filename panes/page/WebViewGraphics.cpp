@@ -8,6 +8,9 @@
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 
+#include <QDir>
+#include <QFileInfo>
+
 #include <optional>
 
 Q_LOGGING_CATEGORY(lcWebViewGraphics, "qs.panes.page.graphics", QtWarningMsg)
@@ -23,6 +26,12 @@ bool isSoftwareRasterizer(const QByteArray& rendererName)
         if (name.contains(software))
             return true;
     return false;
+}
+
+bool leftToQt(const QByteArray& quickBackend, const QByteArray& rhiBackend)
+{
+    // Qt itself reads an empty value as unset, and so does this choice.
+    return !quickBackend.trimmed().isEmpty() || !rhiBackend.trimmed().isEmpty();
 }
 
 Choice decide(const QByteArray& rendererName, const QByteArray& override)
@@ -54,12 +63,74 @@ QByteArray probeRendererName()
     return out;
 }
 
-Choice choose()
+std::optional<Choice> decideWithoutProbe(const QByteArray& override, bool gpuDevice)
+{
+    const QByteArray wanted = override.trimmed().toLower();
+    if (wanted == "software" || (!gpuDevice && wanted != "opengl" && wanted != "gl"))
+        return Choice::Software;
+    if (wanted == "opengl" || wanted == "gl")
+        return Choice::OpenGL;
+    return std::nullopt;
+}
+
+bool hasGpuDevice()
+{
+    // The kernel's direct-rendering nodes (every Mesa driver, AMD, Intel, nouveau) and NVIDIA's own.
+    const QStringList dri = QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*"), QStringLiteral("card*")}, QDir::System);
+    return !dri.isEmpty() || QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
+}
+
+namespace {
+
+std::optional<Choice>& chosenOnce()
 {
     static std::optional<Choice> chosen;
+    return chosen;
+}
+
+bool leftToQtHere()
+{
+    const QByteArray quickBackend = qgetenv("QT_QUICK_BACKEND");
+    const QByteArray rhiBackend = qgetenv("QSG_RHI_BACKEND");
+    if (!leftToQt(quickBackend, rhiBackend))
+        return false;
+    // Said at warning level: a scene graph forced through Qt's variables can cost a core while
+    // idle (OpenGL through a software rasterizer), and the log is where that is looked for.
+    qCWarning(lcWebViewGraphics).nospace() << "the web views' scene graph is left to Qt (QT_QUICK_BACKEND="
+                                           << quickBackend.trimmed() << ", QSG_RHI_BACKEND=" << rhiBackend.trimmed()
+                                           << ")";
+    return true;
+}
+
+}  // namespace
+
+void prepare()
+{
+    std::optional<Choice>& chosen = chosenOnce();
     if (chosen)
+        return;
+    if (leftToQtHere()) {
+        chosen = Choice::Left;
+        return;
+    }
+    chosen = decideWithoutProbe(qgetenv("QS_WEBVIEW_GRAPHICS"), hasGpuDevice());
+    // Nothing draws through OpenGL then, and loading it would map the software rasterizer (Mesa's
+    // llvmpipe with LLVM, some 30 MB) into the reader for nothing.
+    if (chosen == Choice::Software && qgetenv("QT_XCB_GL_INTEGRATION").trimmed().isEmpty())
+        qputenv("QT_XCB_GL_INTEGRATION", "none");
+}
+
+Choice choose()
+{
+    std::optional<Choice>& chosen = chosenOnce();
+    if (chosen) {
+        static bool applied = false;
+        if (!applied && *chosen == Choice::Software)
+            QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+        applied = true;
         return *chosen;
-    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND") || qEnvironmentVariableIsSet("QSG_RHI_BACKEND")) {
+    }
+    if (leftToQtHere()) {
         chosen = Choice::Left;
         return *chosen;
     }

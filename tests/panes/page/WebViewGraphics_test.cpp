@@ -27,6 +27,24 @@ TEST(WebViewGraphics, TheSoftwareSceneGraphWithoutAGpuAndOpenGLWithOne)
     EXPECT_EQ(WebViewGraphics::decide("  ", {}), Choice::Software);
 }
 
+TEST(WebViewGraphics, QtsOwnVariablesDecideOnlyWhenTheyHoldAValue)
+{
+    EXPECT_FALSE(WebViewGraphics::leftToQt({}, {}));
+    EXPECT_FALSE(WebViewGraphics::leftToQt("", " "));
+    EXPECT_TRUE(WebViewGraphics::leftToQt("software", {}));
+    EXPECT_TRUE(WebViewGraphics::leftToQt("", "opengl"));
+}
+
+TEST(WebViewGraphics, WithoutAGpuDeviceNothingIsProbed)
+{
+    EXPECT_EQ(WebViewGraphics::decideWithoutProbe({}, false), Choice::Software);
+    EXPECT_EQ(WebViewGraphics::decideWithoutProbe("auto", false), Choice::Software);
+    EXPECT_EQ(WebViewGraphics::decideWithoutProbe({}, true), std::nullopt);
+    EXPECT_EQ(WebViewGraphics::decideWithoutProbe(" Software", true), Choice::Software);
+    // The user's OpenGL is kept even where no device is seen (a driver this check does not know).
+    EXPECT_EQ(WebViewGraphics::decideWithoutProbe("opengl", false), Choice::OpenGL);
+}
+
 TEST(WebViewGraphics, TheUsersWordWins)
 {
     EXPECT_EQ(WebViewGraphics::decide("AMD Radeon RX 6600", "software"), Choice::Software);
