@@ -76,7 +76,8 @@ std::optional<Choice> decideWithoutProbe(const QByteArray& override, bool gpuDev
 bool hasGpuDevice()
 {
     // The kernel's direct-rendering nodes (every Mesa driver, AMD, Intel, nouveau) and NVIDIA's own.
-    const QStringList dri = QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*"), QStringLiteral("card*")}, QDir::System);
+    const QStringList dri =
+        QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*"), QStringLiteral("card*")}, QDir::System);
     return !dri.isEmpty() || QFileInfo::exists(QStringLiteral("/dev/nvidia0"));
 }
 
@@ -96,9 +97,9 @@ bool leftToQtHere()
         return false;
     // Said at warning level: a scene graph forced through Qt's variables can cost a core while
     // idle (OpenGL through a software rasterizer), and the log is where that is looked for.
-    qCWarning(lcWebViewGraphics).nospace() << "the web views' scene graph is left to Qt (QT_QUICK_BACKEND="
-                                           << quickBackend.trimmed() << ", QSG_RHI_BACKEND=" << rhiBackend.trimmed()
-                                           << ")";
+    qCWarning(lcWebViewGraphics).nospace()
+        << "the web views' scene graph is left to Qt (QT_QUICK_BACKEND=" << quickBackend.trimmed()
+        << ", QSG_RHI_BACKEND=" << rhiBackend.trimmed() << ")";
     return true;
 }
 
