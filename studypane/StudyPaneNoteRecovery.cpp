@@ -78,6 +78,14 @@ void StudyPaneNoteRecovery::rendererEnded(NoteWebView* view)
         m_caretToRestore = it != m_carets.end() && it->second.serial == view->serial() ? it->second : Caret();
     m_view = view;
     m_expectedSerial = 0;
+    // Whichever page the view loads next ends the holding: the restored one, or another note's. A
+    // page it replaced may still report its own end, which does not count.
+    disconnect(m_loaded);
+    m_loaded = connect(view->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
+        if (m_view != nullptr && info.url() == m_view->pageUrl() &&
+            info.status() != QWebEngineLoadingInfo::LoadStartedStatus)
+            pageLoaded(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
+    });
     QWidget* focus = QApplication::focusWidget();
     // The editor's keys come to its view from now on, also once the page's own widget is gone.
     if (focus == nullptr || focus == view || view->isAncestorOf(focus))
@@ -93,13 +101,6 @@ void StudyPaneNoteRecovery::restoring(NoteWebView* view, quint64 oldSerial)
     if (m_caretToRestore.serial != oldSerial)
         m_caretToRestore = Caret();
     m_expectedSerial = view->serial();
-    disconnect(m_loaded);
-    m_loaded = connect(view->page(), &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-        // Only the end of the new page's load counts: a page it replaced may still report its own.
-        if (m_view != nullptr && info.url() == m_view->pageUrl() &&
-            info.status() != QWebEngineLoadingInfo::LoadStartedStatus)
-            pageLoaded(info.status() == QWebEngineLoadingInfo::LoadSucceededStatus);
-    });
 }
 
 void StudyPaneNoteRecovery::giveUp()
@@ -111,16 +112,15 @@ void StudyPaneNoteRecovery::giveUp()
 void StudyPaneNoteRecovery::pageLoaded(bool ok)
 {
     NoteWebView* view = m_view;
-    if (view == nullptr || m_expectedSerial == 0)
+    if (view == nullptr)
         return;
     disconnect(m_loaded);
-    if (!ok) {
+    // Only the restored page gets the caret back; another page (another note's) just takes the keys.
+    if (!ok || m_expectedSerial == 0 || view->serial() != m_expectedSerial) {
         release();
         return;
     }
-    // The view's newest page: the one the restore loaded, or one that replaced it with the same text.
-    const quint64 serial = view->serial();
-    m_expectedSerial = serial;
+    const quint64 serial = m_expectedSerial;
     const QString script =
         QStringLiteral("qsRestoreCaret(%1, %2)").arg(m_caretToRestore.start).arg(m_caretToRestore.end);
     QPointer<StudyPaneNoteRecovery> self(this);
