@@ -142,7 +142,9 @@ QString NoteHtml::emptyNoteHtml()
 
 QString NoteHtml::viewBody(const QString& note, const QList<SearchItem>& searchWords)
 {
-    std::string text = withoutElements(note.isEmpty() ? emptyNoteHtml() : note, {"script"}).toStdString();
+    // A note kept from before that shows nothing reads as the empty note it is.
+    const bool empty = note.isEmpty() || !hasVisibleContent(note);
+    std::string text = withoutElements(empty ? emptyNoteHtml() : note, {"script"}).toStdString();
     filterHtmlByStrength(text, 6, true);
     normalizeNoteParagraphs(text);
     linkBibleReferencesInHtml(text);

@@ -79,6 +79,8 @@ TEST(NoteHtml, TextThatShowsNothingIsStoredAsNoNote)
             for (auto kind : {NoteHtml::SaveKind::Intermediate, NoteHtml::SaveKind::Final})
                 EXPECT_EQ(NoteHtml::savedText(text, source, kind), QString()) << text.toStdString();
     }
+    // A blank note stored before reads as empty in the view.
+    EXPECT_EQ(NoteHtml::viewBody(QStringLiteral("<p><br>\n</p>")), NoteHtml::viewBody(QString()));
     // One visible thing keeps it: a letter, a sign, a character reference, a lone "<", a picture carried
     // in the note, a rule.
     const QStringList shown {QStringLiteral("<p><br>.</p>"), QStringLiteral("<p>&amp;</p>"),
