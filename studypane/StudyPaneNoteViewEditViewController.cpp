@@ -27,7 +27,6 @@
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
-#include "studypane/StudyPaneSubpanes.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -285,8 +284,12 @@ void StudyPaneNoteViewEditViewController::loadView()
     if (remembered.hasSomethingToDisplay() && !m_webViewString.isEmpty()) {
         // Under the titles it had: which book, which verse or section.
         const std::optional<SourceTupleID> id = location().source;
-        showTitles(id && id->isFakeJournalDoc() ? JournalSourceTuple::journalSourceTuple()
-                                                : StudyPaneSubpanes::bookForID(m_env, id));
+        SourceTuple::Ptr book;
+        if (id && id->isFakeJournalDoc())
+            book = JournalSourceTuple::journalSourceTuple();
+        else if (id && m_env.library != nullptr)
+            book = m_env.library->allSources()->tupleForSourceTupleID(*id);
+        showTitles(book);
         populateViewWebView();
         showTab(ViewTab);
     } else {
