@@ -86,10 +86,10 @@ const QString kUnusual =
 
 }  // namespace
 
-void BookmarkStore::post(const QString& name)
+void BookmarkStore::post(const QString& name, const QVariantMap& info)
 {
     if (m_center != nullptr)
-        m_center->postNotificationName(name, this);
+        m_center->postNotificationName(name, this, info);
 }
 
 std::vector<BookmarkStore::Category> BookmarkStore::categories() const
@@ -320,7 +320,9 @@ bool BookmarkStore::add(cBookmark& bookmark)
 {
     const bool ok =
         withBookmarksOpen([&](cBookmarkMgr& store) { return store.addBookmark(bookmark, false, false, false); });
-    post(StudyPaneNotifications::qsBookmarksHaveChangedNotification);
+    // The bookmarks sub-pane shows the category just used.
+    post(StudyPaneNotifications::qsBookmarksHaveChangedNotification,
+        ok ? QVariantMap {{QStringLiteral("categoryID"), uint(bookmark.catid)}} : QVariantMap());
     return ok;
 }
 

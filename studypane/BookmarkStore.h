@@ -6,9 +6,9 @@
 // it returns.
 //
 // Category ids: 0 "No Category" (no row), 1-65534 rows of the category table, 65535 all categories
-// (or not known yet). Every write posts qsBookmarksHaveChangedNotification or
-// qsCategoriesHaveChangedNotification on the centre the store was made with (none: nothing is posted),
-// with the store as the sender.
+// (or not known yet). Every write posts qsBookmarksHaveChangedNotification (an added bookmark with
+// its "categoryID") or qsCategoriesHaveChangedNotification on the centre the store was made with
+// (none: nothing is posted), with the store as the sender.
 //
 // A small value each user makes for itself (the centre must outlive it). Main thread only.
 #pragma once
@@ -16,6 +16,7 @@
 #include "library/SourceTuple.h"
 
 #include <QString>
+#include <QVariantMap>
 
 #include <optional>
 #include <vector>
@@ -76,7 +77,7 @@ public:
 
 private:
     bool add(cBookmark& bookmark);
-    void post(const QString& name);
+    void post(const QString& name, const QVariantMap& info = {});
 
     NotificationCenter* m_center = nullptr;
 };

@@ -35,8 +35,16 @@ StudyPaneBookmarksViewController::StudyPaneBookmarksViewController(StudyPaneEnvi
         PaneNotifications::ThisSourceIsNowActiveNotification, [this](Notification& n) { thisSourceIsNowActive(&n); });
     observe(
         PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { m_list.show(listedBook()); });
-    observe(StudyPaneNotifications::qsBookmarksHaveChangedNotification,
-        [this](Notification&) { thisSourceIsNowActive(nullptr); });
+    observe(StudyPaneNotifications::qsBookmarksHaveChangedNotification, [this](Notification& n) {
+        // A bookmark just made: its category is the one listed from now on.
+        const QVariant used = n.userInfo.value(QStringLiteral("categoryID"));
+        StudyPaneRegionContentItemState* s = paneState();
+        if (used.isValid() && s != nullptr && isLayoutCurrent() && s->bookmarkPaneSelectedCatID != used.toUInt()) {
+            s->bookmarkPaneSelectedCatID = quint16(used.toUInt());
+            populateCategoryMenu();
+        }
+        thisSourceIsNowActive(nullptr);
+    });
     observe(
         StudyPaneNotifications::qsCategoriesHaveChangedNotification, [this](Notification&) { populateCategoryMenu(); });
     observe(PaneNotifications::qsDevotionalStartDateHasChangedNotification, [this](Notification&) {

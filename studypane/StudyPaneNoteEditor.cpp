@@ -250,7 +250,12 @@ bool StudyPaneNoteEditor::store(
     // The note under its former title goes only now that it is saved under the new one.
     if (replaced.hasSomethingToDisplay())
         NoteStore::remove(replaced);
-    QVariantMap info {{QStringLiteral("newNote"), created}, {QStringLiteral("changed"), true}};
+    // An empty text deleted the note: the pages drop its link at once, as they do for the Delete
+    // button's deletion.
+    const bool deleted = text.isEmpty() && !created;
+    QVariantMap info {{QStringLiteral("newNote"), created && !text.isEmpty()}, {QStringLiteral("changed"), true}};
+    if (deleted)
+        info.insert(QStringLiteral("deletedNote"), true);
     switch (l.kind()) {
     case NoteLocation::Kind::Bible:
         info.insert(QStringLiteral("key"), l.key);

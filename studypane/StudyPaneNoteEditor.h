@@ -96,7 +96,7 @@ public:
     // Writes a converted text at the location and posts the change; false when the database refused
     // it (`storeFinished` tells either way, with the database's reason). `journalTitleOut` gets a
     // journal note's title; `replaced` (a journal note's former title) is removed once the text is
-    // stored.
+    // stored. An empty text deletes the note, and the change is posted with "deletedNote".
     bool store(const NoteLocation& location, const QString& text, QString* journalTitleOut = nullptr,
         const NoteLocation& replaced = NoteLocation());
 

@@ -23,6 +23,7 @@
 #include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNoteHeader.h"
 #include "studypane/StudyPaneNoteLinks.h"
+#include "studypane/StudyPaneNoteRecovery.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneNotifications.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
@@ -150,7 +151,8 @@ void NoteWebView::loadPage(quint64 serial, const QString& page, const QString& s
     m_serial = serial;
     m_html = html.toUtf8();
     m_ready = false;
-    setUrl(BookPageScheme::pageUrl(m_token, serial));
+    m_url = BookPageScheme::pageUrl(m_token, serial);
+    setUrl(m_url);
 }
 
 QString NoteWebView::bridgeBase()
@@ -183,7 +185,8 @@ StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPa
     : StudyPaneSubpane(std::move(env), host),
       m_header(new StudyPaneNoteHeader(this)),
       m_editor(new StudyPaneNoteEditor(m_env, this, this)),
-      m_links(new StudyPaneNoteLinks(m_env, this, this))
+      m_links(new StudyPaneNoteLinks(m_env, this, this)),
+      m_recovery(new StudyPaneNoteRecovery(this))
 {
     connect(m_editor, &StudyPaneNoteEditor::liveContentChanged, this, [this] { webViewDidChange(); });
     connect(m_editor, &StudyPaneNoteEditor::storeFinished, this, [this] { updateStatusPane(); });
@@ -241,7 +244,21 @@ void StudyPaneNoteViewEditViewController::loadView()
         m_stack->addWidget(w);
         connect(w, &QWebEngineView::loadFinished, this, [this, t](bool ok) { emit pageLoaded(t, ok); });
         auto* watch = new PageRendererWatch(w->page(), m_env.center, [this, t] { restoreTab(static_cast<Tab>(t)); });
+        // The alert about the end speaks of note text only when an editor with a note was shown.
+        watch->setDescription([this, t] {
+            return QVariantMap {{QStringLiteral("noteText"),
+                t != ViewTab && t == m_selectedTab && hasSomethingToDisplay() && loadedView() != nullptr &&
+                    loadedView()->isVisible()}};
+        });
         connect(watch, &PageRendererWatch::rendererEnded, w, [w] { w->rendererEnded(); });
+        if (t != ViewTab) {
+            connect(watch, &PageRendererWatch::rendererEnded, this, [this, w, t](bool restoring) {
+                // Keys typed while the shown editor comes back are held for it.
+                if (restoring && t == m_selectedTab && !m_exiting && loadedView() != nullptr &&
+                    loadedView()->isVisible())
+                    m_recovery->rendererEnded(w);
+            });
+        }
     }
     m_editor->setViews(m_webViews[RichEditTab], m_webViews[TextEditTab]);
     QLayout* statusRow = m_header->makeStatusLine(v);
@@ -268,6 +285,14 @@ void StudyPaneNoteViewEditViewController::loadView()
     if (remembered.hasSomethingToDisplay())
         loadNote(remembered);
     if (remembered.hasSomethingToDisplay() && !m_webViewString.isEmpty()) {
+        // Under the titles it had: which book, which verse or section.
+        const std::optional<SourceTupleID> id = location().source;
+        SourceTuple::Ptr book;
+        if (id && id->isFakeJournalDoc())
+            book = JournalSourceTuple::journalSourceTuple();
+        else if (id && m_env.library != nullptr)
+            book = m_env.library->allSources()->tupleForSourceTupleID(*id);
+        showTitles(book);
         populateViewWebView();
         showTab(ViewTab);
     } else {
@@ -376,20 +401,7 @@ void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notificatio
     const bool edit = info.value(QStringLiteral("edit")).toBool() ||
         (info.value(QStringLiteral("editIfEmpty")).toBool() && m_webViewString.isEmpty());
 
-    const NoteLocation shown = location();
-    const QString bookTitle =
-        book->isFakeJournalDoc() ? book->name() : QStringLiteral("%1 (%2)").arg(book->name(), book->abbr());
-    QString noteTitle;
-    if (shown.hasJournalNote()) {
-        noteTitle = shown.journalTitle.value_or(QString());
-    } else if (shown.key != 0) {
-        BibleRef ref;
-        ref.setBibleKey(shown.key);
-        noteTitle = ref.fullSpelling();
-    } else {
-        noteTitle = book->plainTextSearchResultTitleForSection(shown.section);
-    }
-    m_header->setTitles(bookTitle, noteTitle);
+    showTitles(book);
     if (edit) {
         m_selectedTab = RichEditTab;
         populateRichEditWebView(true);
@@ -399,6 +411,25 @@ void StudyPaneNoteViewEditViewController::userNoteLinkSelected(const Notificatio
         showTab(ViewTab);
     }
     updateStatusPane();
+}
+
+void StudyPaneNoteViewEditViewController::showTitles(const SourceTuple::Ptr& book)
+{
+    const NoteLocation shown = location();
+    QString bookTitle;
+    if (book != nullptr)
+        bookTitle = book->isFakeJournalDoc() ? book->name() : QStringLiteral("%1 (%2)").arg(book->name(), book->abbr());
+    QString noteTitle;
+    if (shown.hasJournalNote()) {
+        noteTitle = shown.journalTitle.value_or(QString());
+    } else if (shown.key != 0) {
+        BibleRef ref;
+        ref.setBibleKey(shown.key);
+        noteTitle = ref.fullSpelling();
+    } else if (book != nullptr) {
+        noteTitle = book->plainTextSearchResultTitleForSection(shown.section);
+    }
+    m_header->setTitles(bookTitle, noteTitle);
 }
 
 // --- tabs ---
@@ -583,17 +614,23 @@ void StudyPaneNoteViewEditViewController::restoreTab(Tab tab)
 {
     // Only the shown tab is drawn again now: the others load anew when they are selected.
     NoteWebView* v = m_webViews[tab];
-    if (tab != m_selectedTab || m_exiting || v == nullptr || !loadedView())
+    if (tab != m_selectedTab || m_exiting || v == nullptr || !loadedView()) {
+        if (tab == m_selectedTab)
+            m_recovery->giveUp();
         return;
+    }
     if (tab == ViewTab) {
         populateViewWebView();
         return;
     }
     // The editor comes back with the newest text the reader holds: what its page pushed last is
-    // stored, as an autosave stores it, and a new page shows it and takes the typing from there.
+    // stored, as an autosave stores it, and a new page shows it and takes the typing from there,
+    // with its caret where it was and the keys typed meanwhile.
     const bool saved = saveEditedText(true);
     m_editor->retireLivePages();
+    const quint64 endedPage = v->serial();
     populateTab(tab, true);
+    m_recovery->restoring(v, endedPage);
     if (!saved) {
         // Refused by the database: the text is still owed, and the new page holds it.
         m_webViewHasBeenEdited = true;
@@ -718,6 +755,9 @@ void StudyPaneNoteViewEditViewController::notesHaveChanged(const Notification& n
                 m_header->setNoteTitle(location().journalTitle.value_or(QString()));
             }
         }
+    } else if (n.object == this && m_webViewNeedsFinalSave && m_selectedTab != ViewTab) {
+        // The autosave stored an emptied editor, which deleted the note; the user is still in the
+        // editor and may type a new text there. Leaving it clears the pane.
     } else {
         m_editor->retireLivePages();
         clearState();
@@ -813,6 +853,7 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
     if (m_exiting)
         return;
     m_exiting = true;
+    m_recovery->giveUp();
     m_links->hidePreview();
     stopObserving();
     m_editor->registerAsFormatTarget(false);
@@ -918,6 +959,11 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
     if (name == QLatin1String("contentChanged")) {
         if (!fromView)
             m_editor->contentChanged(view, args);
+        return {};
+    }
+    if (name == QLatin1String("caret")) {
+        if (!fromView)
+            m_recovery->caretMoved(view, args);
         return {};
     }
     if (name == QLatin1String("flushed")) {

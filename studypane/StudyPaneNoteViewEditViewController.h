@@ -11,7 +11,8 @@
 // saved to the note it belongs to; quitting asks the editor page for its content and waits for the
 // answer a bounded time. So no keystroke that reached a page is lost. A page whose renderer ended
 // is drawn again (PageRendererWatch): an editor's last pushed text is stored and the editor reopens
-// with it. A save the database refuses
+// with it, its caret where it was, and the keys typed meanwhile are held until it is ready
+// (StudyPaneNoteRecovery). A save the database refuses
 // (read-only, disk full) keeps the text in the editor, which then stays on its note and tab; the user
 // is told once, with the database's reason, and the status line says "Not saved" until a later save
 // succeeds. Quitting with such a text offers it for saving to a file or copying before the reader ends. The view page's links and their previews are StudyPaneNoteLinks'.
@@ -24,6 +25,7 @@
 // links. Main thread only.
 #pragma once
 
+#include "library/SourceTuple.h"
 #include "panes/page/BookPageScheme.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
@@ -50,6 +52,7 @@ class QTabBar;
 class StudyPaneNoteEditor;
 class StudyPaneNoteHeader;
 class StudyPaneNoteLinks;
+class StudyPaneNoteRecovery;
 class StudyPaneNoteViewEditViewController;
 
 // One of the three note pages: a web view of the book-page profile (nothing outside the reader is
@@ -63,6 +66,8 @@ public:
     // The address the view's page scripts call the reader at, with the view's secret.
     QString bridgeBase();
     quint64 serial() const { return m_serial; }
+    // The address of the page last loaded.
+    const QUrl& pageUrl() const { return m_url; }
     bool isPageReady() const { return m_ready; }
     // The page's renderer ended: the page is blank until it is loaded again.
     void rendererEnded() { m_ready = false; }
@@ -77,6 +82,7 @@ private:
     QString m_token;
     QString m_bridgeSecret;
     quint64 m_serial = 0;
+    QUrl m_url;
     QByteArray m_html;
     bool m_ready = false;
 };
@@ -131,6 +137,8 @@ public:
 
     // The view page's links and their previews.
     StudyPaneNoteLinks* links() const { return m_links; }
+    // The editor's return after its renderer ended: the carets it keeps, the keys it holds.
+    StudyPaneNoteRecovery* recovery() const { return m_recovery; }
 
     // The page bridge: a call from the page of a view.
     QJsonValue bridgeCall(NoteWebView* view, const QString& name, const QJsonArray& arguments);
@@ -142,6 +150,8 @@ signals:
 private:
     void loadView() override;
     void setLocation(const NoteLocation& location);
+    // The header's book and note titles for the shown note of that book (null: none known).
+    void showTitles(const SourceTuple::Ptr& book);
     void populateViewWebView();
     void populateRichEditWebView(bool reload);
     // reload: a new page; otherwise the shown source is replaced in place when its page is ready.
@@ -160,9 +170,10 @@ private:
     std::array<QPointer<NoteWebView>, 3> m_webViews {};  // children of the view
     QTabBar* m_tabBar = nullptr;
     QStackedWidget* m_stack = nullptr;
-    StudyPaneNoteHeader* m_header;  // a child
-    StudyPaneNoteEditor* m_editor;  // a child
-    StudyPaneNoteLinks* m_links;    // a child
+    StudyPaneNoteHeader* m_header;      // a child
+    StudyPaneNoteEditor* m_editor;      // a child
+    StudyPaneNoteLinks* m_links;        // a child
+    StudyPaneNoteRecovery* m_recovery;  // a child
     Tab m_selectedTab = ViewTab;
 
     QString m_webViewString;

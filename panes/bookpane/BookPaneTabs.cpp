@@ -256,9 +256,13 @@ void BookPaneTabs::onTabCloseRequested(int index)
     m_pane.tabBar()->removeTab(index);
     m_ignoreTabMessages = false;
     tabClosed(uuid);
-    if (m_pane.regionContents()->items().empty())
+    if (m_pane.regionContents()->items().empty()) {
         m_pane.regionContents()->setCurrentItemIndex(kNone);
-    else if (uuid == currentUuid) {
+        // The current pane shows no book now: what follows the current book (the study pane's go-to
+        // list among them) stops showing the closed one.
+        if (m_pane.isPaneCurrent())
+            m_pane.postSourceIsActive();
+    } else if (uuid == currentUuid) {
         // The bar chose the neighbouring tab: that one becomes current.
         selectTab(std::max(0, m_pane.tabBar()->currentIndex()));
         return;

@@ -36,7 +36,8 @@ inline const QString resetLocationSyncToDefaultsNotification =
 
 // Posted by a watched web page whose renderer process ended (crashed, killed, out of memory); user
 // info {"status" (QWebEnginePage's termination status), "exitCode", "restored" (false: the page was
-// left blank)}. One renderer draws many pages, so one end comes as one post per page.
+// left blank), "noteText" (true: the page was a note editor showing a note)}. One renderer draws
+// many pages, so one end comes as one post per page.
 inline const QString PageRendererEndedNotification = QStringLiteral("PageRendererEndedNotification");
 
 // --- the book panes ---

@@ -28,10 +28,13 @@ void PageRendererWatch::onTerminated(QWebEnginePage::RenderProcessTerminationSta
     const bool restoring = m_restores.size() < kMaxRestores;
     qCWarning(lcRendererWatch) << "the renderer of a page ended, status" << int(status) << "exit code" << exitCode
                                << (restoring ? "- drawing the page again" : "- too often; the page stays blank");
-    if (m_center != nullptr)
-        m_center->postNotificationName(PaneNotifications::PageRendererEndedNotification, this,
-            {{QStringLiteral("status"), int(status)}, {QStringLiteral("exitCode"), exitCode},
-                {QStringLiteral("restored"), restoring}});
+    if (m_center != nullptr) {
+        QVariantMap info = m_describe ? m_describe() : QVariantMap();
+        info.insert(QStringLiteral("status"), int(status));
+        info.insert(QStringLiteral("exitCode"), exitCode);
+        info.insert(QStringLiteral("restored"), restoring);
+        m_center->postNotificationName(PaneNotifications::PageRendererEndedNotification, this, info);
+    }
     emit rendererEnded(restoring);
     if (!restoring)
         return;

@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QVariantMap>
 #include <QWebEnginePage>
 
 #include <functional>
@@ -29,6 +30,10 @@ public:
     static constexpr int kRestoreWindowMs = 60000;
 
     PageRendererWatch(QWebEnginePage* page, NotificationCenter* center, std::function<void()> restore);
+
+    // What the page holds, added to the notification's user info when its renderer ends (the note
+    // editor says whether it showed a note's text).
+    void setDescription(std::function<QVariantMap()> describe) { m_describe = std::move(describe); }
 
     // The page's renderer ended and the page was not drawn again since.
     bool isPageBlank() const { return m_blank; }
@@ -45,6 +50,7 @@ private:
     QWebEnginePage* m_page;
     NotificationCenter* m_center;
     std::function<void()> m_restore;
+    std::function<QVariantMap()> m_describe;
     QList<qint64> m_restores;  // when the recent restores were made (ms on m_clock)
     QElapsedTimer m_clock;
     bool m_blank = false;

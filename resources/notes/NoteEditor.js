@@ -10,7 +10,8 @@
 // number), so that the reader always holds what the user typed, even when it saves before the page
 // could answer a question. Pasted HTML goes to the reader first, which returns it filtered, with its
 // links made inert. The rich editor reports the styles around the selection, and the reader drives it
-// through qsFormat, qsReplaceEditorContent, qsFlush and qsFocusEditor.
+// through qsFormat, qsReplaceEditorContent, qsFlush, qsFocusEditor and qsRestoreCaret; the editors tell
+// the reader where their caret is.
 
 var jsInterface = {
     href: function (text) { qsSend('href', [qsText(text)], false); },
@@ -92,6 +93,7 @@ function qsOnInput() {
     ++qsChange;
     qsPush();
     qsReportStyles();
+    qsReportCaret();
 }
 
 // The content and change number as they are now; the reader asks for them before it quits.
@@ -110,9 +112,10 @@ function qsOnFlushKey(event) {
     qsSend('flushed', [qsPageSerial, qsChange], true);
 }
 
+// Focuses the editor; one that has the focus keeps its caret.
 function qsFocusEditor() {
     var e = qsEditorElement();
-    if (e)
+    if (e && document.activeElement !== e)
         e.focus();
 }
 
@@ -152,7 +155,9 @@ function qsReportStyles() {
 }
 
 // ---------------------------------------------------------------------------------------------------
-// Caret keeping: the selection as text offsets within the editor.
+// Caret keeping: the selection as text offsets within the editor. Line ends between blocks (the
+// stored form puts one after each paragraph; the editor makes none) do not count, so an offset
+// means the same place in the typed and in the stored form of a text.
 
 function qsTextNodesIn(node) {
     var out = [];
@@ -163,39 +168,111 @@ function qsTextNodesIn(node) {
     return out;
 }
 
-function qsGetSelectionRange(e) {
-    var sel = window.getSelection();
-    if (!sel || sel.rangeCount === 0 || !e.contains(sel.getRangeAt(0).endContainer))
-        return null;
-    var r = sel.getRangeAt(0);
-    var before = document.createRange();
-    before.setStart(e, 0);
-    before.setEnd(r.endContainer, r.endOffset);
-    var end = before.toString().length;
-    return [end - r.toString().length, end];
+function qsCounted(node) {
+    return !/^\s*\n\s*$/.test(node.data);
 }
 
-function qsSetSelectionRange(e, start, end) {
-    var nodes = qsTextNodesIn(e);
-    var range = document.createRange();
-    range.setStart(e, 0);
-    range.collapse(true);
-    var total = 0, startSet = false;
+// The counted characters from the element's start to a point in it.
+function qsOffsetTo(e, container, offset) {
+    var before = document.createRange();
+    before.setStart(e, 0);
+    before.setEnd(container, offset);
+    var nodes = qsTextNodesIn(e), total = 0;
     for (var i = 0; i < nodes.length; ++i) {
+        if (!before.intersectsNode(nodes[i]) || !qsCounted(nodes[i]))
+            continue;
+        total += nodes[i] === container ? offset : nodes[i].length;
+    }
+    return total;
+}
+
+function qsGetSelectionRange(e) {
+    var sel = window.getSelection();
+    if (!sel || sel.rangeCount === 0)
+        return null;
+    var r = sel.getRangeAt(0);
+    if (!e.contains(r.startContainer) || !e.contains(r.endContainer))
+        return null;
+    return [qsOffsetTo(e, r.startContainer, r.startOffset), qsOffsetTo(e, r.endContainer, r.endOffset)];
+}
+
+// Selects from `start` to `end` (counted characters); past the text, at its end.
+function qsSetSelectionRange(e, start, end) {
+    var nodes = qsTextNodesIn(e).filter(qsCounted);
+    var range = document.createRange();
+    range.selectNodeContents(e);
+    range.collapse(false);
+    var total = 0, startSet = false, endSet = false;
+    for (var i = 0; i < nodes.length && !endSet; ++i) {
         var len = nodes[i].length;
         if (!startSet && start <= total + len) {
-            range.setStart(nodes[i], Math.max(0, Math.min(len, start - total)));
+            range.setStart(nodes[i], Math.max(0, start - total));
             startSet = true;
         }
         if (startSet && end <= total + len) {
             range.setEnd(nodes[i], Math.max(0, Math.min(len, end - total)));
-            break;
+            endSet = true;
         }
         total += len;
+    }
+    if (startSet && !endSet) {
+        var last = document.createRange();
+        last.selectNodeContents(e);
+        range.setEnd(last.endContainer, last.endOffset);
     }
     var sel = window.getSelection();
     sel.removeAllRanges();
     sel.addRange(range);
+}
+
+// Where the caret is, told to the reader when it moves: a page drawn again after its renderer ended
+// puts it back there.
+var qsCaretSequence = 0;
+var qsLastCaret = '';
+
+function qsCaret() {
+    var e = qsEditorElement();
+    if (!e)
+        return null;
+    if (e.id === 'raw-editor')
+        return document.activeElement === e ? [e.selectionStart, e.selectionEnd] : null;
+    return qsGetSelectionRange(e);
+}
+
+function qsReportCaret() {
+    var at = qsCaret();
+    if (!at)
+        return;
+    var key = at[0] + ',' + at[1];
+    if (key === qsLastCaret)
+        return;
+    qsLastCaret = key;
+    qsSend('caret', [qsPageSerial, ++qsCaretSequence, at[0], at[1]], false);
+}
+
+// Focuses the editor with the caret at `start`..`end` (at the end of the text when negative).
+function qsRestoreCaret(start, end) {
+    var e = qsEditorElement();
+    if (!e)
+        return false;
+    e.focus();
+    if (e.id === 'raw-editor') {
+        var n = e.value.length;
+        if (start < 0 || end < 0)
+            start = end = n;
+        e.setSelectionRange(Math.min(start, n), Math.min(end, n));
+    } else if (start < 0 || end < 0) {
+        var r = document.createRange();
+        r.selectNodeContents(e);
+        r.collapse(false);
+        var sel = window.getSelection();
+        sel.removeAllRanges();
+        sel.addRange(r);
+    } else {
+        qsSetSelectionRange(e, start, end);
+    }
+    qsReportCaret();
+    return true;
 }
 
 // Replaces the editor's content by the stored form of the note, keeping the caret, unless the user
@@ -265,6 +342,8 @@ window.addEventListener('DOMContentLoaded', function () {
         return;
     }
     editor.addEventListener('input', qsOnInput);
+    document.addEventListener('selectionchange', qsReportCaret);
+    ['keyup', 'mouseup', 'select', 'focus'].forEach(function (name) { editor.addEventListener(name, qsReportCaret); });
     window.addEventListener('keydown', qsOnFlushKey, true);
     document.addEventListener('click', qsOnEditorClick, true);
     if (editor.id === 'editor') {

@@ -42,8 +42,13 @@ public:
     static QString richEditorContent(const QString& note);
     static QString textEditorPage(const QString& note);
 
-    // The text to store for an editor's text.
+    // The text to store for an editor's text; "" (which deletes the note) when it shows nothing.
     static QString savedText(const QString& editorText, Source source, SaveKind kind);
+    // Whether the HTML shows anything: a character other than white space (blanks, line ends,
+    // no-break and zero-width spaces, also written as character references), or an element that is
+    // seen without text (a picture, a rule, an embedded object). Empty paragraphs, breaks, comments,
+    // style sheets and scripts show nothing.
+    static bool hasVisibleContent(const QString& html);
 
     // HTML from the clipboard as it goes into the rich editor: filtered like a note, without the
     // pasted page's head, scripts and style sheets, its links written as placeholders.

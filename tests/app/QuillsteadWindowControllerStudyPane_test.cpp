@@ -30,6 +30,7 @@
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneLibrarySearchViewController.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNoteEditor.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
@@ -55,8 +56,10 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QTabBar>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
@@ -326,6 +329,99 @@ TEST_F(StudyPaneWindow, QuittingAfterARefusedNoteSaveOffersItsText)
         << messages.join(QStringLiteral(" | ")).toStdString();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("words the disk refused"));
     EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(makeBibleKey(43, 3, 17))));
+}
+
+// A note typed on John 3:16 puts its link beside the verse; emptying it in Rich Edit (select all,
+// Delete) and going to View deletes it: the database keeps only its tombstone, the King James page
+// loses the link at once, and the viewer says there is no note.
+TEST_F(StudyPaneWindow, ANoteClearedInRichEditIsDeletedAndItsLinkGoesAtOnce)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    const quint32 key = makeBibleKey(43, 3, 16);
+    goToVerse(kjv, key);
+    Layout* layout = reader_test::programEnvironment().layoutManager().currentLayout();
+    LayoutBookPane* pane = asBookPane(layout->contentsAt(size_t(kjvRegion()))->viewController());
+    ASSERT_NE(pane, nullptr);
+    BookPageView* page = pane->paneView()->findChild<BookPageView*>();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(waitFor([&] { return TestSupport::pageText(page->page()).contains(QStringLiteral("begotten")); }));
+    const QString hasLink = QStringLiteral("document.querySelector('a[href*=\"note:_043003016000\"]') !== null");
+    ASSERT_TRUE(TestSupport::waitForScript(page->page(), hasLink, false)) << "a note link before the note";
+
+    // The note is typed in the rich editor and saved by View: the verse gets its link.
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    StudyPaneNoteViewEditViewController* notes = study->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), key}, {QStringLiteral("edit"), true}});
+    ASSERT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::RichEditTab);
+    NoteWebView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return editor->isPageReady(); }));
+    auto* tabs = notes->view()->findChild<QTabBar*>(QStringLiteral("tabView"));
+    ASSERT_NE(tabs, nullptr);
+    const auto click = [tabs](StudyPaneNoteViewEditViewController::Tab tab) {
+        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(tab).center());
+    };
+    editor->setFocus();
+    ASSERT_TRUE(TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor()")).has_value());
+    ASSERT_TRUE(TestSupport::waitForScript(
+        editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true));
+    QWidget* keys = editor->focusProxy() != nullptr ? editor->focusProxy() : editor;
+    QTest::keyClicks(keys, QStringLiteral("God so loved"));
+    QTest::keyClick(keys, Qt::Key_Return);
+    QTest::keyClicks(keys, QStringLiteral("the world"));
+    ASSERT_TRUE(waitFor([notes] { return notes->webViewHasBeenEdited(); }));
+    ASSERT_TRUE(waitFor([&] {
+        const StudyPaneNoteEditor::Page* held = notes->noteEditor()->pageShownBy(editor);
+        return held != nullptr && held->latest.contains(QStringLiteral("the world"));
+    }));
+    click(StudyPaneNoteViewEditViewController::ViewTab);
+    ASSERT_TRUE(NoteStore::exists(NoteLocation::bible(key)));
+    EXPECT_TRUE(TestSupport::waitForScript(page->page(), hasLink, true)) << "the new note has no link";
+
+    // Rich Edit again: select all, Delete, View.
+    click(StudyPaneNoteViewEditViewController::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return editor->isPageReady(); }));
+    ASSERT_TRUE(TestSupport::waitForScript(
+        editor->page(), QStringLiteral("qsEditorElement().textContent.indexOf('the world') >= 0"), true));
+    editor->setFocus();
+    ASSERT_TRUE(TestSupport::runScript(editor->page(), QStringLiteral("qsFocusEditor()")).has_value());
+    ASSERT_TRUE(TestSupport::waitForScript(
+        editor->page(), QStringLiteral("document.activeElement === qsEditorElement()"), true));
+    keys = editor->focusProxy() != nullptr ? editor->focusProxy() : editor;
+    QTest::keyClick(keys, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(keys, Qt::Key_Delete);
+    ASSERT_TRUE(waitFor([&] {
+        const StudyPaneNoteEditor::Page* held = notes->noteEditor()->pageShownBy(editor);
+        return held != nullptr && held->latestChange > 0 && !held->latest.contains(QStringLiteral("world")) &&
+            notes->webViewHasBeenEdited();
+    })) << "the editor did not push its emptied content";
+    click(StudyPaneNoteViewEditViewController::ViewTab);
+
+    // Deleted, not stored as a blank note: the database keeps its tombstone only.
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(key)))
+        << "stored as: " << NoteStore::read(NoteLocation::bible(key)).text.toStdString();
+    {
+        sqlite3_stmt* rows = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(cSQLiteDbBase::connectionHandle(),
+                      "SELECT deleted, note FROM BibleNotes WHERE booknum = 43 AND chapter = 3 AND verse = 16", -1,
+                      &rows, nullptr),
+            SQLITE_OK);
+        int live = 0, tombstones = 0;
+        while (sqlite3_step(rows) == SQLITE_ROW)
+            (sqlite3_column_int(rows, 0) != 0 ? tombstones : live) += 1;
+        sqlite3_finalize(rows);
+        EXPECT_EQ(live, 0);
+        EXPECT_GE(tombstones, 1);
+    }
+    EXPECT_TRUE(waitFor([&] {
+        return TestSupport::runScript(page->page(), hasLink).value_or(QVariant(true)).toBool() == false;
+    })) << "the deleted note's link stays on the page";
+    EXPECT_EQ(notes->view()->findChild<QLineEdit*>(QStringLiteral("noteTitleTextField"))->text(),
+        QStringLiteral("No Note to View"));
+    EXPECT_EQ(notes->selectedTab(), StudyPaneNoteViewEditViewController::ViewTab);
 }
 
 // The item of a menu (or of a submenu of it) the user reads as text; null when there is none.

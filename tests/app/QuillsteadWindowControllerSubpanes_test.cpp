@@ -3,6 +3,7 @@
 // King James pane there through the routing; a highlight and a bookmark made through the book panes'
 // services show in their sub-panes; the devotional's go-to lists its readings, also after a restart.
 
+#include "app/ModalTextFieldWindowController.h"
 #include "app/ProgramParts.h"
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
@@ -28,10 +29,13 @@
 #include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
+#include "studypane/StudyPaneBookGotoViewController.h"
 #include "studypane/StudyPaneBookmarksViewController.h"
 #include "studypane/StudyPaneDevoGotoViewController.h"
 #include "studypane/StudyPaneHighlightsViewController.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/StudyPaneViewController.h"
+#include "studypane/notes/NoteStore.h"
 
 #include "ReaderTestProgram.h"
 
@@ -43,11 +47,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QMenu>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <algorithm>
 
 namespace {
@@ -111,6 +117,80 @@ TEST_F(SubpaneWindow, GoToHighlightsAndBookmarksOpenTheirSubpanesAndGoThere)
     window->bookPaneHooks().highlight({(19u << 16) | (23u << 8) | 1u}, 0);
     window->bookPaneHooks().removeBookmark(
         kjv, (43u << 16) | (3u << 8) | 16u, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
+}
+
+// The sub-panes show what is there now: a bookmark put into a new category lists that category;
+// Go To on Welcome stops listing its contents once Welcome is closed; after a restart the note
+// viewer shows its note under the note's book and verse.
+TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    const quint32 john316 = (43u << 16) | (3u << 8) | 16u;
+
+    // The verse goes into a new category, named in the dialog the book pane's menu item opens.
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Bookmarks));
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Find));
+    const bool named = TestSupport::whenShown<ModalTextFieldWindowController>(
+        [&] {
+            window->bookPaneHooks().bookmark(kjv, john316, true,
+                {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}, {"isCreateNewCategory", true}});
+        },
+        [](ModalTextFieldWindowController* dialog) {
+            QTest::keyClicks(dialog->textField(), QStringLiteral("Promises"));
+            QTest::keyClick(dialog->textField(), Qt::Key_Return);
+        });
+    ASSERT_TRUE(named) << "no dialog asked for the category's name";
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Bookmarks));
+    auto* bookmarks = dynamic_cast<StudyPaneBookmarksViewController*>(study->subpaneViewController());
+    ASSERT_NE(bookmarks, nullptr);
+    EXPECT_EQ(bookmarks->categoryPopUpButton()->currentText(), QStringLiteral("Promises"));
+    EXPECT_TRUE(bookmarks->bookmarkedSections().contains(kjv->sectionForBibleKey(john316)));
+    window->bookPaneHooks().removeBookmark(
+        kjv, john316, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
+
+    // Go To on Welcome lists its contents; closing Welcome takes them away.
+    int welcome = -1;
+    for (int region = 0; region < panes()->goToPanes().regionCount(); ++region) {
+        const auto book = panes()->goToPanes().paneCurrentBook(region);
+        if (book && book->name().startsWith(QStringLiteral("Welcome")))
+            welcome = region;
+    }
+    ASSERT_GE(welcome, 0) << "the first screen shows no Welcome book";
+    ASSERT_TRUE(reader_test::clickPane(panes(), welcome));
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::GoTo));
+    auto* go = dynamic_cast<StudyPaneBookGotoViewController*>(study->subpaneViewController());
+    ASSERT_NE(go, nullptr);
+    ASSERT_GT(go->tocOutlineView()->model()->rowCount(), 0);
+    const QString first = go->tocOutlineView()->model()->index(0, 0).data().toString();
+    ASSERT_TRUE(reader_test::choose(window, CommandNames::CloseBook));
+    ASSERT_FALSE(panes()->goToPanes().paneCurrentBook(welcome));
+    EXPECT_TRUE(waitFor([&] {
+        auto* shown = dynamic_cast<StudyPaneBookGotoViewController*>(study->subpaneViewController());
+        return shown == nullptr || shown->tocOutlineView()->model()->rowCount() == 0;
+    })) << "the Go To list still shows "
+        << first.toStdString();
+
+    // A note shown when the reader quits comes back under its book and verse.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(john316), QStringLiteral("<p>So loved</p>")));
+    ASSERT_TRUE(activateKjv());
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), john316}});
+    quit();
+    launch();
+    StudyPaneViewController* again = studyPane();
+    ASSERT_NE(again, nullptr);
+    StudyPaneNoteViewEditViewController* notes = again->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    EXPECT_EQ(again->subpaneViewController(), notes);
+    EXPECT_EQ(notes->location().key, john316);
+    EXPECT_EQ(notes->view()->findChild<QLabel*>(QStringLiteral("bookTitleTextField"))->text(),
+        QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
+    EXPECT_EQ(notes->view()->findChild<QLineEdit*>(QStringLiteral("noteTitleTextField"))->text(),
+        QStringLiteral("John 3:16"));
+    ASSERT_TRUE(NoteStore::remove(NoteLocation::bible(john316)));
 }
 
 TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)

@@ -13,6 +13,7 @@
 #include "platform/RecordingAlerts.h"
 #include "platform/ui/CommandNames.h"
 #include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteRecovery.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 #include "studypane/notes/NoteStore.h"
 
@@ -25,8 +26,10 @@
 #include <QSet>
 #include <QTest>
 #include <QWebEnginePage>
+#include <QWindow>
 
 #include <csignal>
+#include <string>
 #include <sys/types.h>
 
 namespace {
@@ -177,30 +180,111 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
     EXPECT_EQ(rendererAlerts(), 1);
 }
 
+// The renderer is killed while a note is being typed: every key typed while the editor comes back
+// reaches the note, in order, at the caret the user had put between two words; the alert speaks of
+// the note.
+TEST_F(RendererEnd, KeysTypedWhileTheEditorComesBackLandWhereTheCaretWas)
+{
+    const auto [window, kjv, study] = launchAtKjv();
+    ASSERT_TRUE(kjv);
+    ASSERT_NE(study, nullptr);
+    alerts().clear();
+    EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
+    auto* notes = study->studyPaneNoteViewEditViewController();
+    ASSERT_NE(notes, nullptr);
+    NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+        {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), kRomans828},
+            {QStringLiteral("edit"), true}});
+    ASSERT_EQ(notes->selectedTab(), Editor::RichEditTab);
+    NoteWebView* editor = notes->webView(Editor::RichEditTab);
+    ASSERT_TRUE(waitFor([editor] { return editor->isPageReady(); }));
+    ASSERT_TRUE(typeInto(editor, QStringLiteral("first second")));
+    const auto caretAt = [&](int at) {
+        const auto caret = notes->recovery()->caretOf(editor);
+        return caret.has_value() && caret->first == at && caret->second == at;
+    };
+    ASSERT_TRUE(waitFor([&] { return caretAt(12); })) << "the editor did not tell where its caret is";
+    // The caret goes back before "second", by the keyboard, and the reader hears where it is.
+    QWidget* keys = editor->focusProxy() != nullptr ? editor->focusProxy() : editor;
+    for (int i = 0; i < 6; ++i)
+        QTest::keyClick(keys, Qt::Key_Left);
+    ASSERT_TRUE(waitFor([&] { return caretAt(6); })) << "the editor did not tell where its caret went";
+
+    const qint64 renderer = editor->page()->renderProcessPid();
+    ASSERT_GT(renderer, 0);
+    ASSERT_EQ(::kill(pid_t(renderer), SIGKILL), 0);
+    ASSERT_TRUE(waitFor([&] { return !editor->isPageReady(); })) << "the end of the renderer went unnoticed";
+    // Typed at once, through the window as the keyboard types, while the editor comes back.
+    QWindow* typing = window->window()->windowHandle();
+    for (const char c : std::string("seventh after"))
+        QTest::keyClick(typing, c);
+
+    ASSERT_TRUE(waitFor([&] {
+        const qint64 pid = editor->page()->renderProcessPid();
+        return editor->isPageReady() && pid > 0 && pid != renderer;
+    })) << "the note editor did not come back";
+    const QString expected = QStringLiteral("first seventh aftersecond");
+    EXPECT_TRUE(waitFor([&] { return pageTextOf(editor->page()).simplified() == expected; }))
+        << pageTextOf(editor->page()).toStdString();
+    // The editor goes on where the keys left off, and the note holds every key.
+    QTest::keyClick(typing, '!');
+    EXPECT_TRUE(waitFor([&] {
+        return pageTextOf(editor->page()).simplified() == QStringLiteral("first seventh after!second");
+    })) << pageTextOf(editor->page()).toStdString();
+    notes->selectTab(Editor::ViewTab);
+    QString saved = NoteStore::read(NoteLocation::bible(kRomans828)).text;
+    saved.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
+    EXPECT_EQ(saved.simplified(), QStringLiteral("first seventh after!second")) << saved.toStdString();
+
+    // Said once, of the note being edited.
+    ASSERT_TRUE(waitFor([] { return rendererAlerts() >= 1; }));
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
+    EXPECT_EQ(rendererAlerts(), 1);
+    for (const Alert& alert : alerts().shown()) {
+        if (alert.messageText == RendererEndedAlert::messageText()) {
+            EXPECT_TRUE(alert.informativeText.contains(QStringLiteral("The note you were editing")))
+                << alert.informativeText.toStdString();
+        }
+    }
+}
+
 TEST_F(RendererEnd, TheEndsOfOneRendererAreSaidOnceAndALaterEndAgain)
 {
     NotificationCenter center;
     RecordingAlerts recorded;
-    RendererEndedAlert alert(center, recorded);
-    const auto ended = [&](bool restored) {
+    const auto ended = [&](bool restored, bool noteText = false) {
         center.postNotificationName(PaneNotifications::PageRendererEndedNotification, nullptr,
             {{QStringLiteral("status"), int(QWebEnginePage::KilledTerminationStatus)}, {QStringLiteral("exitCode"), 9},
-                {QStringLiteral("restored"), restored}});
+                {QStringLiteral("restored"), restored}, {QStringLiteral("noteText"), noteText}});
     };
-    // Five pages of one renderer.
-    for (int page = 0; page < 5; ++page)
-        ended(true);
-    ASSERT_TRUE(waitFor([&] { return !recorded.shown().isEmpty(); }));
+    {
+        RendererEndedAlert alert(center, recorded);
+        // Five pages of one renderer, none of them a note editor.
+        for (int page = 0; page < 5; ++page)
+            ended(true);
+        ASSERT_TRUE(waitFor([&] { return !recorded.shown().isEmpty(); }));
+        ASSERT_EQ(recorded.shown().size(), 1);
+        EXPECT_EQ(recorded.shown()[0].messageText, RendererEndedAlert::messageText());
+        EXPECT_TRUE(recorded.shown()[0].informativeText.contains(QStringLiteral("stopped by the system")));
+        EXPECT_TRUE(recorded.shown()[0].informativeText.contains(QStringLiteral("shown again where they were")));
+        EXPECT_FALSE(recorded.shown()[0].informativeText.contains(QStringLiteral("note")))
+            << recorded.shown()[0].informativeText.toStdString();
+        // Another end within five seconds of the first is the same trouble: nothing more to say.
+        ended(true, true);
+        EXPECT_FALSE(alert.isGathering());
+    }
+    ASSERT_TRUE(TestSupport::waitForQueuedWork());
     ASSERT_EQ(recorded.shown().size(), 1);
-    EXPECT_EQ(recorded.shown()[0].messageText, RendererEndedAlert::messageText());
-    EXPECT_TRUE(recorded.shown()[0].informativeText.contains(QStringLiteral("stopped by the system")));
-    EXPECT_TRUE(recorded.shown()[0].informativeText.contains(QStringLiteral("shown again where they were")));
 
-    // A later end is said again; a page left blank is said too.
+    // Past the quiet time a later end is said again, with the note it kept; a page left blank is said.
+    RendererEndedAlert later(center, recorded, nullptr, 0);
+    ended(true, true);
+    ASSERT_TRUE(waitFor([&] { return recorded.shown().size() == 2; }));
+    EXPECT_TRUE(recorded.shown()[1].informativeText.contains(QStringLiteral("The note you were editing")));
     ended(true);
     ended(false);
-    ASSERT_TRUE(waitFor([&] { return recorded.shown().size() == 2; }));
-    EXPECT_TRUE(recorded.shown()[1].informativeText.contains(QStringLiteral("left blank")));
+    ASSERT_TRUE(waitFor([&] { return recorded.shown().size() == 3; }));
+    EXPECT_TRUE(recorded.shown()[2].informativeText.contains(QStringLiteral("left blank")));
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
-    EXPECT_EQ(recorded.shown().size(), 2);
+    EXPECT_EQ(recorded.shown().size(), 3);
 }

@@ -604,6 +604,71 @@ TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
                     .contains(QStringLiteral("Note is empty.")));
 }
 
+// An editor emptied as a user empties it deletes the note, in either tab and for Bible and book
+// notes alike, and the change says it deleted the note (the book panes drop its link on that).
+TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)
+{
+    Recorder changes(m_screen->center, PaneNotifications::qsNotesHaveChangedNotification);
+    const auto clickTab = [this](Editor::Tab tab) {
+        QTabBar* bar = shown<QTabBar>(QStringLiteral("tabView"));
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(tab).center());
+    };
+    const auto clearAndType = [this](const QString& text) {
+        type(QString());
+        NoteWebView* v = editor->webView(editor->selectedTab());
+        QWidget* keys = v->focusProxy() != nullptr ? v->focusProxy() : v;
+        QTest::keyClick(keys, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(keys, Qt::Key_Delete);
+        QTest::keyClicks(keys, text);
+    };
+    const auto deletedPosts = [&changes] {
+        int n = 0;
+        for (const Notification& post : changes.posts)
+            n += post.userInfo.value(QStringLiteral("deletedNote")).toBool() ? 1 : 0;
+        return n;
+    };
+
+    // Rich Edit: select all, Delete; the autosave deletes the note but leaves the user in the editor,
+    // and View then shows that there is no note.
+    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be cleared</p>\n")));
+    openBible(kJohn316, true);
+    ASSERT_TRUE(waitFor([this] { return editorText().trimmed() == QStringLiteral("to be cleared"); }));
+    clearAndType(QString());
+    ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited() && editorText().trimmed().isEmpty(); }));
+    editor->saveEditedText(true);
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    ASSERT_EQ(deletedPosts(), 1);
+    EXPECT_EQ(changes.posts.last().userInfo.value(QStringLiteral("key")).toUInt(), kJohn316);
+    EXPECT_FALSE(changes.posts.last().userInfo.value(QStringLiteral("newNote")).toBool());
+    EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
+    EXPECT_EQ(editor->location().key, kJohn316);
+    clickTab(Editor::ViewTab);
+    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    EXPECT_FALSE(editor->hasSomethingToDisplay());
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
+    EXPECT_EQ(deletedPosts(), 1) << "the note was deleted once";
+
+    // Text Edit of a book note: markup that shows nothing is no note either.
+    const NoteLocation bookNote = NoteLocation::book(scofield->sourceTupleID(), 12);
+    ASSERT_TRUE(NoteStore::save(bookNote, QStringLiteral("<p>a book note</p>")));
+    open({{QStringLiteral("sourceID"), QVariant::fromValue(scofield->sourceTupleID())},
+        {QStringLiteral("section"), 12u}, {QStringLiteral("edit"), true}});
+    clickTab(Editor::TextEditTab);
+    ASSERT_TRUE(waitForPage(Editor::TextEditTab));
+    clearAndType(QStringLiteral("<p>&nbsp;</p><p><br></p>"));
+    ASSERT_TRUE(waitFor([this] { return editorText() == QStringLiteral("<p>&nbsp;</p><p><br></p>"); }))
+        << editorText().toStdString();
+    clickTab(Editor::ViewTab);
+    EXPECT_FALSE(NoteStore::exists(bookNote));
+    ASSERT_EQ(deletedPosts(), 2);
+    EXPECT_EQ(changes.posts.last().userInfo.value(QStringLiteral("section")).toUInt(), 12u);
+    EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
+    ASSERT_TRUE(waitForPage(Editor::ViewTab));
+    EXPECT_TRUE(js(editor->webView(Editor::ViewTab), QStringLiteral("document.body.textContent"))
+                    .toString()
+                    .contains(QStringLiteral("Note is empty.")));
+}
+
 TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterARestart)
 {
     Layout* other = m_screen->manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());

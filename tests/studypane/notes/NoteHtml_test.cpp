@@ -67,6 +67,32 @@ TEST(NoteHtml, SaveConversions)
         QString::fromUtf16(u"<p>e\u0301</p>"));
 }
 
+TEST(NoteHtml, TextThatShowsNothingIsStoredAsNoNote)
+{
+    // What an emptied editor leaves, from either tab and either save, deletes the note.
+    const QStringList blank {QStringLiteral("<p><br>\n</p>"), QStringLiteral("<br>"),
+        QStringLiteral("<div><br></div><div>&nbsp;</div>"), QStringLiteral(" \n\t&nbsp;&#160;&#xA0;&ensp;\u200b"),
+        QStringLiteral("<p></p><ul><li>  </li></ul><h1><b><i> </i></b></h1>"),
+        QStringLiteral("<!-- a comment --><p></p>"), QString::fromUtf16(u"<p>\u00a0</p>")};
+    for (const QString& text : blank) {
+        for (auto source : {NoteHtml::Source::RichEdit, NoteHtml::Source::TextEdit})
+            for (auto kind : {NoteHtml::SaveKind::Intermediate, NoteHtml::SaveKind::Final})
+                EXPECT_EQ(NoteHtml::savedText(text, source, kind), QString()) << text.toStdString();
+    }
+    // A blank note stored before reads as empty in the view.
+    EXPECT_EQ(NoteHtml::viewBody(QStringLiteral("<p><br>\n</p>")), NoteHtml::viewBody(QString()));
+    // One visible thing keeps it: a letter, a sign, a character reference, a lone "<", a picture carried
+    // in the note, a rule.
+    const QStringList shown {QStringLiteral("<p><br>.</p>"), QStringLiteral("<p>&amp;</p>"),
+        QStringLiteral("<p>&#8212;</p>"), QStringLiteral("1 < 2"), QStringLiteral("<p>&bogus;</p>"),
+        QStringLiteral("<p><img src=\"data:image/png;base64,AAAA\"></p>"), QStringLiteral("<hr>")};
+    for (const QString& text : shown) {
+        EXPECT_TRUE(NoteHtml::hasVisibleContent(text)) << text.toStdString();
+        EXPECT_FALSE(NoteHtml::savedText(text, NoteHtml::Source::TextEdit, NoteHtml::SaveKind::Final).isEmpty())
+            << text.toStdString();
+    }
+}
+
 TEST(NoteHtml, PastedLinksArePlaceholdersUntilTheFinalSave)
 {
     const QString pasted = NoteHtml::withLinkPlaceholders(QStringLiteral("<p><a href=\"bible:John 3:16\">J</a></p>"));

@@ -1,0 +1,75 @@
+// The note editor coming back under the user's keys after the process drawing its page ended. The
+// page is blank until a new one holding the editor's text is loaded and ready, which takes from a
+// fraction of a second to several seconds; the user, who saw nothing happen, goes on typing.
+// From the end until the new page is ready, keys typed into the editor (or into its window, whose
+// focus went with the old page) are held here; once the page is loaded its caret is put back where
+// it was on the old page (the pages tell where their caret is as it moves), and the held keys go to
+// it in the order they were typed. Keys typed elsewhere (a book pane, a field) pass as usual.
+//
+// Holding ends at the latest kMaxWaitMs after the end, and never holds more than kMaxHeldKeys
+// events: whatever then is held goes to the editor view as it is.
+//
+// Owned by the note sub-pane; the views it is handed are children of the sub-pane's view. Main
+// thread only.
+#pragma once
+
+#include <QJsonArray>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <utility>
+#include <vector>
+
+class NoteWebView;
+class QKeyEvent;
+
+class StudyPaneNoteRecovery : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxWaitMs = 20000;
+    static constexpr int kMaxHeldKeys = 4096;
+
+    explicit StudyPaneNoteRecovery(QObject* parent);
+    ~StudyPaneNoteRecovery() override;
+
+    // A page of an editor view told where its caret is: {serial, sequence, start, end}.
+    void caretMoved(const NoteWebView* view, const QJsonArray& args);
+    // The renderer of the view, the shown editor, ended: keys typed into it are held from now on.
+    void rendererEnded(NoteWebView* view);
+    // The view was given a new page with the editor's text in place of the one that ended
+    // (`oldSerial`): once it is loaded, the caret goes back and the held keys follow.
+    void restoring(NoteWebView* view, quint64 oldSerial);
+    // Nothing is restored after all (the note was left, the reader quits): the held keys go to the
+    // view as it is.
+    void giveUp();
+
+    // Where the caret of the view's page is, as its page told last: {start, end}; none when not told.
+    std::optional<std::pair<int, int>> caretOf(const NoteWebView* view) const;
+    bool isHolding() const { return m_view != nullptr; }
+    int heldKeyCount() const { return int(m_held.size()); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Caret {
+        quint64 serial = 0;
+        quint64 sequence = 0;
+        int start = -1;
+        int end = -1;
+    };
+    void pageLoaded(bool ok);
+    void release();
+
+    std::map<const NoteWebView*, Caret> m_carets;
+    QPointer<NoteWebView> m_view;  // the view whose keys are held; null when none are
+    std::vector<std::unique_ptr<QKeyEvent>> m_held;
+    QTimer m_deadline;
+    quint64 m_expectedSerial = 0;
+    Caret m_caretToRestore;
+    QMetaObject::Connection m_loaded;
+};
