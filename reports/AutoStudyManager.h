@@ -111,6 +111,9 @@ public:
     SourceTuple::Ptr lookupBook(AutoStudyBook& book, const SourceTupleArray& all, bool repair);
 
 private:
+    // The reports read the library, the element set and the defaults the manager was made over.
+    friend class AutoStudyReport;
+
     AutoStudyManager(NotificationCenter& center, SourceManager& library, const UserDefaults& defaults);
     void start();
     void onBookAdded(const Notification& n);
