@@ -61,25 +61,6 @@ void AutoStudyManager::start()
         [this](Notification& n) { onBookReclassified(n); });
 }
 
-void AutoStudyManager::reset()
-{
-    m_elements.reset();
-    oneTimeSourceInitialization();
-    m_elements.setVersion(2);
-    m_elements.setDataChanged();
-    m_elements.save();
-    m_css.reset();
-}
-
-void AutoStudyManager::log(const QString& heading) const
-{
-    qInfo().noquote() << "--- AutoStudyManager Log ---";
-    if (!heading.isEmpty())
-        qInfo().noquote() << heading;
-    m_elements.log();
-    qInfo().noquote() << "--- End AutoStudyManager Log ---";
-}
-
 QList<int> AutoStudyManager::autostudyIDsForSourceKind(qint64 kind)
 {
     switch (kind) {

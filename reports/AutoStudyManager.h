@@ -49,8 +49,6 @@ public:
     AutoStudyElements& elements() { return m_elements; }
     AutoStudyCSS& css() { return m_css; }
     void save() { m_elements.save(); }
-    void reset();
-    void log(const QString& heading = QString()) const;
 
     // Library tracking.
     static QList<int> autostudyIDsForSourceKind(qint64 kind);

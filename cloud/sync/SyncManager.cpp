@@ -97,17 +97,6 @@ bool SyncManager::userHasUnsyncedData()
     return false;
 }
 
-bool SyncManager::userHasSomeSyncHistory()
-{
-    if (!localData().open())
-        return false;
-    for (const SyncRecordType& t : syncRecordTypes()) {
-        if (localData().lastSyncTime(t.historyName))
-            return true;
-    }
-    return false;
-}
-
 bool SyncManager::removeAllUserSyncHistory()
 {
     if (!localData().open())

@@ -56,7 +56,6 @@ public:
     static void resetInstance();
 
     void setDelegate(SyncManagerDelegate* delegate) { m_exchange.setDelegate(delegate); }
-    SyncManagerDelegate* delegate() const { return m_exchange.delegate(); }
     // The server; without one the "serviceHost" setting names it.
     void setServer(const QString& host, quint16 port) { m_exchange.setServer(host, port); }
     void setReplyTimeoutMs(int ms) { m_exchange.setReplyTimeoutMs(ms); }
@@ -74,21 +73,20 @@ public:
     int goal() const { return m_exchange.goal(); }
     bool hasConnection() const { return m_exchange.hasConnection(); }
     QList<qint64> syncQueue() const { return m_triggers.queue(); }
-    // When automatic requests may start a connection again (0: no back-off).
-    qint64 backoffUntil() const { return m_triggers.backoffUntil(); }
 
     // The history name of each type ("BIBLEBOOKMARKS" -> "BibleBookmarks").
     static QHash<QString, QString> lastSyncTableNames();
 
     bool userHasSomeData();
     bool userHasUnsyncedData();
-    bool userHasSomeSyncHistory();
     bool removeAllUserSyncHistory();
     bool removeAllUserData();
 
     SyncLocalData& localData() { return m_exchange.localData(); }
 
 private:
+    SyncManagerDelegate* delegate() const { return m_exchange.delegate(); }
+
     SyncTriggers m_triggers;
     SyncExchange m_exchange {m_triggers};
 };

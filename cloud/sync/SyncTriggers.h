@@ -52,8 +52,6 @@ public:
     // The connection broke in the middle of `type`: it waits at the head of the queue, after the
     // back-off.
     void runBroken(qint64 type);
-    // When automatic requests may start a connection again (0: no back-off).
-    qint64 backoffUntil() const { return m_backoffUntil; }
 
 private:
     void buildDueTimes(SyncLocalData& local);
@@ -66,6 +64,7 @@ private:
     qint64 m_bibleNoteBeingEditedId = 0;
     qint64 m_bookNoteBeingEditedId = 0;
     int m_failures = 0;
+    // When automatic requests may start a connection again (0: no back-off).
     qint64 m_backoffUntil = 0;
 };
 
