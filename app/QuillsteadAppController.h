@@ -8,6 +8,7 @@
 // One object for the program (shared()); owns the main window controller. Main thread only.
 #pragma once
 
+#include "app/QuillsteadWindowHost.h"
 #include "panes/environment/WindowEnvironment.h"
 #include "platform/Alerts.h"
 
@@ -31,7 +32,7 @@ class RendererEndedAlert;
 class SourceTuple;
 class StoreCommands;
 
-class QuillsteadAppController : public QObject {
+class QuillsteadAppController : public QObject, public QuillsteadWindowHost {
     Q_OBJECT
 public:
     // What the launch may reset first (the three resets the user asks for when starting).
@@ -52,7 +53,7 @@ public:
     static qint64 appVersion();
 
     void applicationDidFinishLaunching(const LaunchResets& resets);
-    void applicationWillTerminate();
+    void applicationWillTerminate() override;
     void initializeSharedCode();
 
     // Books that come with the application.
@@ -60,13 +61,13 @@ public:
 
     // Layouts.
     static QString appLayoutArchiveFile();
-    bool archiveLayouts();
-    void restoreLayouts();
+    bool archiveLayouts() override;
+    void restoreLayouts() override;
     // What the user is told when the layout archive could not be read at start; `keptAs` is where the
     // damaged file was set aside (empty when it could not be).
     static Alert damagedLayoutAlert(const QString& keptAs);
-    void newLayoutFromDescriptor(const QString& descriptor);
-    void preemptiveSaveState();
+    void newLayoutFromDescriptor(const QString& descriptor) override;
+    void preemptiveSaveState() override;
 
     // A book file handed over by another start of the program.
     // Installs a book file and opens it. A file of the books folder is opened where it is; another
@@ -81,7 +82,7 @@ public:
     void raiseMainWindow();
 
     // Presentation services.
-    void showToast(const QString& message);
+    void showToast(const QString& message) override;
     // "alertStyle", "messageText", "informativeText", "firstButtonTitle", "secondButtonTitle",
     // "firstButtonSelector"/"secondButtonSelector" (names of this controller's slots) and their
     // "...Param"; safe to call from any thread (the alert runs on the main thread).
@@ -93,7 +94,8 @@ public:
 
     // Makes the objects that perform the window's application commands, and registers those this
     // controller performs (the sync and settings commands), in the window's registry.
-    void setupActions(QuillsteadWindowController& window);
+    void setupActions(QuillsteadWindowController& window) override;
+    std::shared_ptr<BookPaneHooks> makeBookPaneHooks(const WindowEnvironment& environment) override;
 
     // The store's commands (Open Book, Cloud Library, Bookstore, special offers); null before
     // setupActions.
