@@ -60,6 +60,13 @@ template <class Lookup, class Visit> void forEachAttributeBible(AutoStudyElement
     }
 }
 
+// An element the report takes: checked, and the one asked for when the report is limited to one
+// (`limitToElement` 0: all of them).
+inline bool elementAsked(const AutoStudyElement& element, int limitToElement)
+{
+    return element.checked && (limitToElement == 0 || element.elementID == limitToElement);
+}
+
 // What a verse's word list holds: its words, or its Strong's numbers and word attributes.
 void setWordListOptions(QVariantMap& config, bool attributes);
 

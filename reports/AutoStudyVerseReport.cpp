@@ -72,7 +72,7 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
     for (AutoStudyElement& element : verseList) {
         if (quitOnAnyResults && report.wrote())
             break;
-        if (!element.checked || (limitToElement != 0 && element.elementID != limitToElement))
+        if (!elementAsked(element, limitToElement))
             continue;
         const int id = element.elementID;
         if (id == AutoStudyElements::MyNotesID) {

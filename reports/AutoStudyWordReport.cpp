@@ -75,7 +75,7 @@ QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple:
     for (AutoStudyElement& element : wordList) {
         if (quitOnAnyResults && report.wrote())
             break;
-        if (!element.checked || (limitToElement != 0 && element.elementID != limitToElement))
+        if (!elementAsked(element, limitToElement))
             continue;
         const int id = element.elementID;
         bool summaryOpened = false;

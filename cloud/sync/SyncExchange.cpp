@@ -322,6 +322,12 @@ void SyncExchange::disconnect()
     m_connection.closeWhenWritten();
 }
 
+void SyncExchange::endRun(const QString& message)
+{
+    reportError(message);
+    disconnect();
+}
+
 void SyncExchange::endConnection()
 {
     m_connection.close();
@@ -423,8 +429,7 @@ void SyncExchange::commandReceived(const SyncCommand& command)
         } else if (command.noun() == QLatin1String("ERROR")) {
             serverError(command, QStringLiteral("Unknown error from server (SYNC ERROR)"));
         } else {
-            reportError(QStringLiteral("Bad record received from server. Unexpected SYNC reply."));
-            disconnect();
+            endRun(QStringLiteral("Bad record received from server. Unexpected SYNC reply."));
         }
         return;
     case C::Add:
@@ -438,8 +443,7 @@ void SyncExchange::commandReceived(const SyncCommand& command)
         return;
     default:
         // Anything else cannot be answered; waiting for it would leave the engine stuck.
-        reportError(QStringLiteral("Bad record received from server. Unexpected reply."));
-        disconnect();
+        endRun(QStringLiteral("Bad record received from server. Unexpected reply."));
         return;
     }
 }
@@ -494,24 +498,16 @@ void SyncExchange::connected(const SyncCommand& command)
 void SyncExchange::counted(const SyncCommand& command)
 {
     if (command.noun() == QLatin1String("ERROR")) {
-        if (command.parameterCount() >= 2)
-            reportError(QStringLiteral("Server reported error: %1").arg(command.paramAtIndex(1)));
-        else if (command.parameterCount() == 1)
-            reportError(QStringLiteral("Server reported error: %1").arg(command.paramAtIndex(0)));
-        else
-            reportError(QStringLiteral("Unknown error from server (COUNT ERROR)"));
-        disconnect();
+        serverError(command, QStringLiteral("Unknown error from server (COUNT ERROR)"));
         return;
     }
     if (command.parameterCount() < 2) {
-        reportError(QStringLiteral("Bad record received from server. Not enough parameters."));
-        disconnect();
+        endRun(QStringLiteral("Bad record received from server. Not enough parameters."));
         return;
     }
     const std::optional<qint64> count = toInt64(command.paramAtIndex(1));
     if (!count) {
-        reportError(QStringLiteral("Bad record received from server. COUNT invalid."));
-        disconnect();
+        endRun(QStringLiteral("Bad record received from server. COUNT invalid."));
         return;
     }
     if (*count != 0) {
@@ -545,9 +541,8 @@ void SyncExchange::gotTime(const SyncCommand& command)
         reportError(QStringLiteral("Programming error: GET TIME returned insufficient parameters."));
     }
     if (m_offset == kUnsetOffset) {
-        reportError(QStringLiteral("There was a problem calculating the time difference between this device and the "
-                                   "Cloud server. The time on your device may not be set properly."));
-        disconnect();
+        endRun(QStringLiteral("There was a problem calculating the time difference between this device and the "
+                              "Cloud server. The time on your device may not be set properly."));
         return;
     }
     if (m_offset < -kMaxClockDifferenceMs || m_offset > kMaxClockDifferenceMs) {
@@ -559,8 +554,7 @@ void SyncExchange::gotTime(const SyncCommand& command)
         return;
     }
     if (m_goal != Syncing) {
-        reportError(QStringLiteral("Programming error: Unknown goal."));
-        disconnect();
+        endRun(QStringLiteral("Programming error: Unknown goal."));
         return;
     }
     syncTable(m_recordType, true);
@@ -569,26 +563,22 @@ void SyncExchange::gotTime(const SyncCommand& command)
 void SyncExchange::gotServerId(const SyncCommand& command)
 {
     if (command.parameterCount() < 3) {
-        reportError(QStringLiteral("Programming error: Not enough parameters (GOT SERVERID)."));
-        disconnect();
+        endRun(QStringLiteral("Programming error: Not enough parameters (GOT SERVERID)."));
         return;
     }
     const std::optional<qint64> time = SyncLocalData::parseTime(command.paramAtIndex(1));
     if (!time) {
-        reportError(QStringLiteral("Programming error: Invalid date format"));
-        disconnect();
+        endRun(QStringLiteral("Programming error: Invalid date format"));
         return;
     }
     const std::optional<qint64> serverId = toInt64(command.paramAtIndex(2));
     if (!serverId) {
-        reportError(QStringLiteral("Programming error: Invalid server ID"));
-        disconnect();
+        endRun(QStringLiteral("Programming error: Invalid server ID"));
         return;
     }
     const qint64 noun = C::nounNum(command.paramAtIndex(0));
     if (!isDataNoun(noun) || noun != m_recordType) {
-        reportError(QStringLiteral("Programming error: Can't map record type to local table name."));
-        disconnect();
+        endRun(QStringLiteral("Programming error: Can't map record type to local table name."));
         return;
     }
     // The answered time is the server's; the rows are stamped by this device's clock. The stores stamp
@@ -603,10 +593,7 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
 {
     const qint64 verb = command.verbNumber();
     const bool isModify = verb == C::Modify;
-    auto bad = [this](const QString& what) {
-        reportError(QStringLiteral("Bad record received from server. %1").arg(what));
-        disconnect();
-    };
+    auto bad = [this](const QString& what) { endRun(QStringLiteral("Bad record received from server. %1").arg(what)); };
     if (m_goal != Syncing || m_syncPhase != 0) {
         bad(QStringLiteral("Unexpected record."));
         return;
@@ -678,8 +665,7 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
     QString error;
     const std::optional<QStringList> columns = m_local.columnsFromWire(noun, fields, &error);
     if (!columns) {
-        reportError(error);
-        disconnect();
+        endRun(error);
         return;
     }
     const QString timestamp = SyncLocalData::colonTime(toClientTime(*stamp));
@@ -690,8 +676,7 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
         if (!row) {
             const QString app = QCoreApplication::applicationName().isEmpty() ? QStringLiteral("Quillstead")
                                                                               : QCoreApplication::applicationName();
-            reportError(QStringLiteral("Server asked %1 to modify a record that doesn't exist.").arg(app));
-            disconnect();
+            endRun(QStringLiteral("Server asked %1 to modify a record that doesn't exist.").arg(app));
             return;
         }
         if (row->timestamp > timestamp) {
@@ -726,8 +711,7 @@ void SyncExchange::receivedRecord(const SyncCommand& command)
         }
     }
     if (!ok) {
-        reportError(QString::fromLatin1(messagesOf(noun)->openError));
-        disconnect();
+        endRun(QString::fromLatin1(messagesOf(noun)->openError));
         return;
     }
     if (modified) {

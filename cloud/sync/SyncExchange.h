@@ -79,6 +79,8 @@ private:
     void finishType(bool recordHistory);
     void conditionallyContinueOrDisconnect();
     void disconnect();
+    // A failure that ends the run: reported, then the connection is closed.
+    void endRun(const QString& message);
     void endConnection();
     void failRun();
     void reportError(const QString& message);

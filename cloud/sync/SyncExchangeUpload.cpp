@@ -163,36 +163,30 @@ void SyncExchange::acknowledged(const SyncCommand& command)
             sendNextAddOrDelete();
             return;
         }
-        reportError(message);
-        disconnect();
+        endRun(message);
         return;
     }
     if (command.parameterCount() < 3) {
-        reportError(QStringLiteral("Bad record received from server. Not enough parameters."));
-        disconnect();
+        endRun(QStringLiteral("Bad record received from server. Not enough parameters."));
         return;
     }
     const qint64 noun = C::nounNum(command.paramAtIndex(0));
     if (!C::isRecordTypeNoun(noun)) {
-        reportError(QStringLiteral("Bad record received from server. Record type invalid."));
-        disconnect();
+        endRun(QStringLiteral("Bad record received from server. Record type invalid."));
         return;
     }
     const std::optional<qint64> recid = toInt64(command.paramAtIndex(1));
     if (!recid) {
-        reportError(QStringLiteral("Bad record received from server. Client record ID invalid."));
-        disconnect();
+        endRun(QStringLiteral("Bad record received from server. Client record ID invalid."));
         return;
     }
     const std::optional<qint64> serverId = toInt64(command.paramAtIndex(2));
     if (!serverId) {
-        reportError(QStringLiteral("Bad record received from server. Server record ID invalid."));
-        disconnect();
+        endRun(QStringLiteral("Bad record received from server. Server record ID invalid."));
         return;
     }
     if (m_goal != Syncing || m_syncPhase != 1 || !m_sent || noun != m_recordType || *recid != m_sent->recid) {
-        reportError(QStringLiteral("Bad record received from server. Unexpected acknowledgement."));
-        disconnect();
+        endRun(QStringLiteral("Bad record received from server. Unexpected acknowledgement."));
         return;
     }
     if (isDataNoun(noun) && *serverId > 0) {
