@@ -12,9 +12,12 @@
 #include "library/SourceTupleArray.h"
 
 #include <QDate>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
+
+#include <memory>
 
 class BibleRef;
 class SourceManager;
@@ -152,12 +155,31 @@ protected:
     const UserDefaults& m_defaults;
 };
 
-// The verse study: what the element set's books say of one verse.
+// The verse study: what the element set's books say of one verse. One object writes one report.
 class AutoStudyVerseReport : public AutoStudyReport {
 public:
     using AutoStudyReport::AutoStudyReport;
     QString resultsFile(const BibleRef& ref, const SourceTuple::Ptr& bible, bool includeHeaderAndFooter,
         int limitToElement, bool quitOnAnyResults);
+
+private:
+    // What each element writes of the verse from one of its books (My Notes from the user's notes).
+    void writeMyNotes();
+    void writeBible(int id, const SourceTuple::Ptr& book, bool& elementHeaded);
+    void writeCommentary(const SourceTuple::Ptr& book);
+    void writeCrossReferences(const SourceTuple::Ptr& book);
+    void writeDefinitions(const SourceTuple::Ptr& book);
+    void writeAttributeDefinitions(const SourceTuple::Ptr& book);
+
+    // The report being written: its verse, the Bible it is read in, the render options the elements
+    // share and change, the file, and what the elements found so far.
+    const BibleRef* m_ref = nullptr;
+    SourceTuple::Ptr m_bible;
+    QVariantMap m_config;
+    autostudy::ReportFile* m_report = nullptr;
+    QStringList m_attributeWords;
+    std::unique_ptr<QStringList> m_verseWords;
+    QSet<QString> m_articlesWritten;
 };
 
 // The word study: where a word stands and what the dictionaries say of it.
