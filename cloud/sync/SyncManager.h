@@ -18,7 +18,7 @@
 // stray unit separator) is bad, and a record is applied only once the line after it reads as a line
 // of the protocol (a stray record separator cuts a record's text and leaves the rest as a line of its
 // own). A bad record ends the run, reported; nothing of it is stored. Writes are batched: the records that arrive together are applied in one
-// transaction (at most kRecordsPerTransaction), committed before the next other line is handled;
+// transaction (at most SyncExchange::kRecordsPerTransaction), committed before the next other line is handled;
 // acknowledgements are stored kRecordsPerTransaction at a time, when the upload of a type ends and
 // whenever a run ends. An acknowledgement lost with the process only sends its row again. Every
 // other failure ends the run (the connection is closed and the engine is idle again) and is reported
