@@ -1,5 +1,7 @@
 #include "app/QuillsteadAppController.h"
 
+#include "app/ApplicationBookPaneHooks.h"
+
 #include "app/AppUpdateChecker.h"
 #include "app/AutostudyRequests.h"
 #include "app/DesktopWindows.h"
@@ -695,6 +697,11 @@ void QuillsteadAppController::myOffersManagerHasNewOffers()
     }
 }
 
+std::shared_ptr<BookPaneHooks> QuillsteadAppController::makeBookPaneHooks(const WindowEnvironment& environment)
+{
+    return std::make_shared<ApplicationBookPaneHooks>(this, environment);
+}
+
 // ---- Commands ----
 
 void QuillsteadAppController::setupActions(QuillsteadWindowController& window)
@@ -706,7 +713,9 @@ void QuillsteadAppController::setupActions(QuillsteadWindowController& window)
     m_viewCommands = std::make_unique<ViewCommands>(environment, *this);
     m_helpCommands = std::make_unique<HelpCommands>(environment, window, *m_updateChecker);
 
-    m_storeCommands = std::make_unique<StoreCommands>(environment, *this, window);
+    m_storeCommands = std::make_unique<StoreCommands>(
+        environment, [&window] { return window.window(); },
+        [this] { showPreferencesPane(SettingsPages::indexOf(LoginPreferencesViewController::kIdentity.identifier)); });
 
     ActionRegistry& actions = *environment.actions;
     actions.add(SyncNow,

@@ -8,6 +8,7 @@
 // One object for the program (shared()); owns the main window controller. Main thread only.
 #pragma once
 
+#include "app/QuillsteadWindowHost.h"
 #include "panes/environment/WindowEnvironment.h"
 #include "platform/Alerts.h"
 
@@ -33,7 +34,7 @@ class RendererEndedAlert;
 class SourceTuple;
 class StoreCommands;
 
-class QuillsteadAppController : public QObject {
+class QuillsteadAppController : public QObject, public QuillsteadWindowHost {
     Q_OBJECT
 public:
     // What the launch may reset first (the three resets the user asks for when starting).
@@ -54,7 +55,7 @@ public:
     static qint64 appVersion();
 
     void applicationDidFinishLaunching(const LaunchResets& resets);
-    void applicationWillTerminate();
+    void applicationWillTerminate() override;
     void initializeSharedCode();
 
     // Books that come with the application.
@@ -62,16 +63,16 @@ public:
 
     // Layouts.
     static QString appLayoutArchiveFile();
-    bool archiveLayouts();
+    bool archiveLayouts() override;
     // Writes the layout archive when the layouts differ from what was last written (a screen with
     // no layout is not written: the next start would find nothing to restore).
-    bool archiveLayoutsIfChanged();
-    void restoreLayouts();
+    bool archiveLayoutsIfChanged() override;
+    void restoreLayouts() override;
     // What the user is told when the layout archive could not be read at start; `keptAs` is where the
     // damaged file was set aside (empty when it could not be).
     static Alert damagedLayoutAlert(const QString& keptAs);
-    void newLayoutFromDescriptor(const QString& descriptor);
-    void preemptiveSaveState();
+    void newLayoutFromDescriptor(const QString& descriptor) override;
+    void preemptiveSaveState() override;
 
     // A book file handed over by another start of the program.
     // Installs a book file and opens it. A file of the books folder is opened where it is; another
@@ -86,7 +87,7 @@ public:
     void raiseMainWindow();
 
     // Presentation services.
-    void showToast(const QString& message);
+    void showToast(const QString& message) override;
     // "alertStyle", "messageText", "informativeText", "firstButtonTitle", "secondButtonTitle",
     // "firstButtonSelector"/"secondButtonSelector" (names of this controller's slots) and their
     // "...Param"; safe to call from any thread (the alert runs on the main thread).
@@ -98,7 +99,8 @@ public:
 
     // Makes the objects that perform the window's application commands, and registers those this
     // controller performs (the sync and settings commands), in the window's registry.
-    void setupActions(QuillsteadWindowController& window);
+    void setupActions(QuillsteadWindowController& window) override;
+    std::shared_ptr<BookPaneHooks> makeBookPaneHooks(const WindowEnvironment& environment) override;
 
     // The store's commands (Open Book, Cloud Library, Bookstore, special offers); null before
     // setupActions.

@@ -2,11 +2,10 @@
 #include "platform/ui/PlainLabel.h"
 
 #include "app/AboutThisBookWindowController.h"
-#include "app/ApplicationBookPaneHooks.h"
 #include "app/AutostudyRequests.h"
 #include "app/EditFormatCommands.h"
 #include "app/ModalTextFieldWindowController.h"
-#include "app/QuillsteadAppController.h"
+#include "app/QuillsteadWindowHost.h"
 #include "app/preferences/NavigatorSettingsWindowController.h"
 #include "library/GoToRequest.h"
 #include "library/GoToRouter.h"
@@ -33,6 +32,7 @@
 #include "reports/AutoStudyManager.h"
 #include "reports/ui/CopyPassageWindowController.h"
 #include "search/execution/SearchHooks.h"
+#include "studypane/StudyPaneBookPaneHooks.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
 #include "studypane/StudyPaneSubpanes.h"
 #include "studypane/StudyPaneViewController.h"
@@ -148,7 +148,7 @@ void QuillsteadWindow::closeEvent(QCloseEvent* event)
 
 // ---- QuillsteadWindowController ----
 
-QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* app, const WindowEnvironment& shared)
+QuillsteadWindowController::QuillsteadWindowController(QuillsteadWindowHost* app, const WindowEnvironment& shared)
     : m_app(app), m_window(std::make_unique<QuillsteadWindow>()), m_environment(shared)
 {
     m_window->setWindowTitle(QStringLiteral("Quillstead"));
@@ -237,7 +237,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadAppController* 
     };
     m_studyPaneEnvironment.toast = [this](const QString& message) { m_app->showToast(message); };
     // What the book panes ask of the study pane, the copier and the application.
-    m_bookPaneHooks = std::make_shared<ApplicationBookPaneHooks>(m_app, m_environment);
+    m_bookPaneHooks = m_app->makeBookPaneHooks(m_environment);
     environment.hooks = m_bookPaneHooks;
     m_paneFactory = std::make_unique<BookPaneFactory>(environment,
         std::make_shared<StudyPaneFactory>(m_layoutViewController.get(), m_environment, m_studyPaneEnvironment));

@@ -29,7 +29,7 @@ class ActionRegistry;
 class BookPaneHooks;
 class LinkPreview;
 class EditFormatCommands;
-class QuillsteadAppController;
+class QuillsteadWindowHost;
 class QTabBar;
 class QToolBar;
 class QToolButton;
@@ -58,7 +58,7 @@ protected:
 class QuillsteadWindowController : public QObject {
     Q_OBJECT
 public:
-    QuillsteadWindowController(QuillsteadAppController* app, const WindowEnvironment& environment);
+    QuillsteadWindowController(QuillsteadWindowHost* app, const WindowEnvironment& environment);
     ~QuillsteadWindowController() override;
 
     QuillsteadWindow* window() const { return m_window.get(); }
@@ -133,7 +133,7 @@ private:
     void tabCloseRequested(int index);
     void tabSelected(int index);
 
-    QuillsteadAppController* m_app;
+    QuillsteadWindowHost* m_app;
     std::unique_ptr<QuillsteadWindow> m_window;
     QTabBar* m_tabBar = nullptr;
     QToolButton* m_addLayoutButton = nullptr;

@@ -1,9 +1,5 @@
 #include "app/StoreCommands.h"
 
-#include "app/QuillsteadAppController.h"
-#include "app/QuillsteadWindowController.h"
-#include "app/preferences/LoginPreferencesViewController.h"
-#include "app/preferences/SettingsPages.h"
 #include "cloud/store/MyOffersManager.h"
 #include "cloud/store/StoreCredentials.h"
 #include "cloud/store/StoreManagers.h"
@@ -25,9 +21,11 @@ using qs::cloud::DownloadBooksSheetWindowController;
 using qs::cloud::OpenBookSheetWindowController;
 using qs::cloud::StoreContext;
 
-StoreCommands::StoreCommands(
-    const WindowEnvironment& environment, QuillsteadAppController& app, QuillsteadWindowController& window)
-    : m_environment(environment), m_app(app), m_window(window)
+StoreCommands::StoreCommands(const WindowEnvironment& environment, std::function<QWidget*()> parentWindow,
+    std::function<void()> showCustomerIdPage)
+    : m_environment(environment),
+      m_parentWindow(std::move(parentWindow)),
+      m_showCustomerIdPage(std::move(showCustomerIdPage))
 {
     using namespace CommandNames;
     ActionRegistry& actions = *m_environment.actions;
@@ -57,7 +55,7 @@ void StoreCommands::openBook()
 {
     m_environment.books().validate();
     OpenBookSheetWindowController* sheet =
-        OpenBookSheetWindowController::factory(StoreContext::fromWindow(m_environment), m_window.window());
+        OpenBookSheetWindowController::factory(StoreContext::fromWindow(m_environment), m_parentWindow());
     // Queued: the sheet has closed before the next window opens.
     connect(sheet, &OpenBookSheetWindowController::switchToCloudLibrary, this, &StoreCommands::cloudLibrary,
         Qt::QueuedConnection);
@@ -75,7 +73,7 @@ bool StoreCommands::explainSignInNeeded(const QString& what)
     alert.informativeText = tr("Enter your customer ID or e-mail and your password on the Customer ID page of "
                                "Settings, then choose the command again.");
     m_environment.alert().runModal(alert);
-    m_app.showPreferencesPane(SettingsPages::indexOf(LoginPreferencesViewController::kIdentity.identifier));
+    m_showCustomerIdPage();
     return true;
 }
 
@@ -84,7 +82,7 @@ void StoreCommands::cloudLibrary()
     if (explainSignInNeeded(tr("the Cloud Library")))
         return;
     DownloadBooksSheetWindowController* sheet =
-        DownloadBooksSheetWindowController::factory(StoreContext::fromWindow(m_environment), m_window.window());
+        DownloadBooksSheetWindowController::factory(StoreContext::fromWindow(m_environment), m_parentWindow());
     connect(sheet, &DownloadBooksSheetWindowController::switchToOpenBook, this, &StoreCommands::openBook,
         Qt::QueuedConnection);
     connect(sheet, &DownloadBooksSheetWindowController::switchToBookstore, this, &StoreCommands::bookstore,
@@ -108,7 +106,7 @@ void StoreCommands::myOffers()
 
 void StoreCommands::openStore(const QString& productId)
 {
-    QWidget* parent = m_window.window();
+    QWidget* parent = m_parentWindow();
     BookStoreWindowController* store =
         BookStoreWindowController::factoryWithProductID(StoreContext::fromWindow(m_environment), productId, parent);
     // At least three quarters of the screen's height.

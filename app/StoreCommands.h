@@ -5,7 +5,9 @@
 // signed out, each says so and opens the Customer ID page of the settings instead. It registers the
 // commands in the main window's ActionRegistry with their places and states.
 //
-// Owned by the application controller, which owns the settings window. Main thread only.
+// Owned by the application controller, which owns the settings window: it hands in the window the
+// sheets open over and how the Customer ID page is shown, so this class calls nothing above it. Main
+// thread only.
 #pragma once
 
 #include "panes/environment/WindowEnvironment.h"
@@ -13,14 +15,17 @@
 #include <QObject>
 #include <QString>
 
-class QuillsteadAppController;
-class QuillsteadWindowController;
+#include <functional>
+
+class QWidget;
 
 class StoreCommands : public QObject {
     Q_OBJECT
 public:
-    StoreCommands(
-        const WindowEnvironment& environment, QuillsteadAppController& app, QuillsteadWindowController& window);
+    // `parentWindow`: the main window the sheets and the store open over; `showCustomerIdPage`: opens the
+    // settings on the Customer ID page.
+    StoreCommands(const WindowEnvironment& environment, std::function<QWidget*()> parentWindow,
+        std::function<void()> showCustomerIdPage);
 
     // The library is checked for books added or removed outside the reader first.
     void openBook();
@@ -34,6 +39,6 @@ private:
     void openStore(const QString& productId);
 
     WindowEnvironment m_environment;
-    QuillsteadAppController& m_app;
-    QuillsteadWindowController& m_window;
+    std::function<QWidget*()> m_parentWindow;
+    std::function<void()> m_showCustomerIdPage;
 };

@@ -49,8 +49,6 @@ public:
     AutoStudyElements& elements() { return m_elements; }
     AutoStudyCSS& css() { return m_css; }
     void save() { m_elements.save(); }
-    void reset();
-    void log(const QString& heading = QString()) const;
 
     // Library tracking.
     static QList<int> autostudyIDsForSourceKind(qint64 kind);
@@ -111,6 +109,9 @@ public:
     SourceTuple::Ptr lookupBook(AutoStudyBook& book, const SourceTupleArray& all, bool repair);
 
 private:
+    // The reports read the library, the element set and the defaults the manager was made over.
+    friend class AutoStudyReport;
+
     AutoStudyManager(NotificationCenter& center, SourceManager& library, const UserDefaults& defaults);
     void start();
     void onBookAdded(const Notification& n);

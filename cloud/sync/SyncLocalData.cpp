@@ -175,12 +175,6 @@ bool SyncLocalData::isOpen() const
     return m_open;
 }
 
-QStringList SyncLocalData::columnsOf(qint64 noun)
-{
-    const TableInfo* t = info(noun);
-    return t ? t->columns : QStringList();
-}
-
 QString SyncLocalData::tableOf(qint64 noun)
 {
     const TableInfo* t = info(noun);

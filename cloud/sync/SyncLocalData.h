@@ -36,7 +36,7 @@ struct SyncLocalRow {
     qint64 serverid = 0;
     bool deleted = false;
     QString timestamp;    // stored colon form
-    QStringList columns;  // the type's data columns in SyncLocalData::columnsOf order
+    QStringList columns;  // the type's data columns, in table order after recid, serverid, deleted, timestamp
 };
 
 class SyncLocalData {
@@ -49,9 +49,6 @@ public:
     void close();
     bool isOpen() const;
 
-    // The data columns of a type's table (after recid, serverid, deleted, timestamp); empty for a
-    // noun without a table.
-    static QStringList columnsOf(qint64 noun);
     static QString tableOf(qint64 noun);
 
     // -1 for an empty table, 0 when the statement fails.

@@ -146,9 +146,10 @@ TEST(SyncTwoReaders, ForgettingTheHistoryResendsEverythingAndRemovingTheDataRefi
     a.activate();
     {
         SyncManager engine;
-        EXPECT_TRUE(engine.userHasSomeSyncHistory());
+        ASSERT_TRUE(engine.localData().open());
+        EXPECT_TRUE(engine.localData().lastSyncTime(QStringLiteral("BibleNotes")).has_value());
         EXPECT_TRUE(engine.removeAllUserSyncHistory());
-        EXPECT_FALSE(engine.userHasSomeSyncHistory());
+        EXPECT_FALSE(engine.localData().lastSyncTime(QStringLiteral("BibleNotes")).has_value());
         EXPECT_TRUE(engine.userHasUnsyncedData());
     }
     EXPECT_EQ(a.dump(false).at("BibleNotes").count("9|9|9|gone deleted"), 0u);

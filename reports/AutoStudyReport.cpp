@@ -1,0 +1,56 @@
+#include "reports/AutoStudyReport.h"
+
+#include "reports/AutoStudyManager.h"
+
+#include "engine/references/BibleRef.h"
+
+AutoStudyReport::AutoStudyReport(AutoStudyManager& manager)
+    : m_manager(manager), m_library(manager.m_library), m_elements(manager.m_elements), m_defaults(manager.m_defaults)
+{
+}
+
+namespace autostudy {
+
+// The strings of a list in case-insensitive order, distinct (an equal string is dropped).
+void mergeSorted(QStringList& into, QStringList words)
+{
+    std::stable_sort(words.begin(), words.end(),
+        [](const QString& a, const QString& b) { return QString::compare(a, b, Qt::CaseInsensitive) < 0; });
+    for (const QString& w : words) {
+        qsizetype i = 0;
+        bool equal = false;
+        for (; i < into.size(); ++i) {
+            const int c = QString::compare(into.at(i), w, Qt::CaseInsensitive);
+            if (c == 0) {
+                equal = true;
+                break;
+            }
+            if (c > 0)
+                break;
+        }
+        if (!equal)
+            into.insert(i, w);
+    }
+}
+
+// The line over a passage printed from a Bible: its reference, spelled in that Bible's language and
+// versification.
+QString bibleRefLine(BibleRef ref, const SourceTuple& bible)
+{
+    ref.setLanguage(int(bible.bookLanguage() & 0xFFFF));
+    ref.mapToTranslation(bible.abbr());
+    return QStringLiteral("<div class=\"bibleref\">%1</div>")
+        .arg(ref.spellingUsingAbbreviatedBookName(false, true, true).toHtmlEscaped());
+}
+
+// What a verse's word list holds: its words, or its Strong's numbers and word attributes.
+void setWordListOptions(QVariantMap& config, bool attributes)
+{
+    config.insert(QStringLiteral("showStrongsNumbers"), attributes);
+    config.insert(QStringLiteral("sdWordlistWords"), !attributes);
+    config.insert(QStringLiteral("sdWordlistStrongsGreek"), attributes);
+    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), attributes);
+    config.insert(QStringLiteral("sdWordlistWordAttributes"), attributes);
+}
+
+}  // namespace autostudy

@@ -1,0 +1,277 @@
+#include "reports/AutoStudyReport.h"
+
+#include "reports/AutoStudyManager.h"
+#include "reports/CopyPassageCopier.h"
+
+#include "engine/references/BibleRef.h"
+#include "library/EngineStrings.h"
+#include "library/SourceManager.h"
+#include "userdata/cNoteDoc.h"
+
+#include <QSet>
+
+using namespace autostudy;
+
+namespace {
+
+bool sameBook(const SourceTuple& a, const SourceTuple& b)
+{
+    return a.pubID() == b.pubID() && a.bookID() == b.bookID();
+}
+
+// A commentary that is also a cross-reference book stands in both elements: its article is printed
+// under whichever comes first, and the other lists only what is new (its linked passages).
+QString articleKey(const SourceTuple& book, const SectionRange& r)
+{
+    return QStringLiteral("%1:%2:%3:%4").arg(book.pubID()).arg(book.bookID()).arg(r.start()).arg(r.end());
+}
+
+}  // namespace
+
+QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple::Ptr& bible,
+    bool includeHeaderAndFooter, int limitToElement, bool quitOnAnyResults)
+{
+    m_ref = &ref;
+    m_bible = bible;
+    QVariantMap& config = m_config;
+    config =
+        QVariantMap {{QStringLiteral("copyPassageIncludeNotes"), false}, {QStringLiteral("showStrongsNumbers"), false},
+            {QStringLiteral("skipNonVerseText"), true}, {QStringLiteral("footnoteOption"), 0},
+            {QStringLiteral("omitStrongsNumbersInDecode"), true}, {QStringLiteral("omitUserNoteLinks"), true}};
+    BibleRef titled = ref;
+    ReportFile report(m_manager, includeHeaderAndFooter,
+        QStringLiteral("<div class=\"title\">Study on %1</div>")
+            .arg(titled.spellingUsingAbbreviatedBookName(false, true, true).toHtmlEscaped()));
+    m_report = &report;
+    auto allPtr = m_library.allSources();
+    const SourceTupleArray empty;
+    const SourceTupleArray& all = allPtr ? *allPtr : empty;
+    const auto findInstalled = [&](AutoStudyBook& entry) { return m_manager.lookupBook(entry, all, false); };
+
+    AutoStudyElementList& verseList = m_elements.verseStudyElements();
+
+    // Attribute words, from the Bibles with word attributes (all of them when the element is off).
+    if (limitToElement == 0 || limitToElement == AutoStudyElements::WordAttributeDictionariesID) {
+        forEachAttributeBible(verseList, findInstalled, [&](const SourceTuple::Ptr& book) {
+            setWordListOptions(config, true);
+            BibleRef mapped = ref;
+            mapped.mapToTranslation(book->abbr());
+            if (auto words = book->wordListForVerse(mapped, config))
+                mergeSorted(m_attributeWords, *words);
+        });
+    }
+
+    quint32 mainStart = 0, mainEnd = 0;
+    if (includeHeaderAndFooter) {
+        if (!bible || !bible->sectionRangeForVerse(ref, &mainStart, &mainEnd))
+            return QString();
+        const QString html = m_manager.getHtmlTextFromStartSection(mainStart, mainEnd, bible, config);
+        if (!html.isEmpty()) {
+            report.write(AutoStudyManager::getHtmlTitleForTuple(*bible, true) + html);
+            report.cite(bible);
+        }
+    }
+
+    for (AutoStudyElement& element : verseList) {
+        if (quitOnAnyResults && report.wrote())
+            break;
+        if (!elementAsked(element, limitToElement))
+            continue;
+        const int id = element.elementID;
+        if (id == AutoStudyElements::MyNotesID) {
+            writeMyNotes();
+            continue;
+        }
+        bool elementHeaded = false;
+        forEachBook(
+            element, ChosenBooks::Checked, [&](AutoStudyBook& entry) { return m_manager.lookupBook(entry, all, true); },
+            [&] { return quitOnAnyResults && report.wrote(); },
+            [&](const SourceTuple::Ptr& book) {
+                switch (id) {
+                case AutoStudyElements::BiblesID:
+                case AutoStudyElements::BiblesWithWordAttributesID:
+                    writeBible(id, book, elementHeaded);
+                    break;
+                case AutoStudyElements::CommentariesID:
+                    writeCommentary(book);
+                    break;
+                case AutoStudyElements::CrossReferencesID:
+                    writeCrossReferences(book);
+                    break;
+                case AutoStudyElements::DictionariesID:
+                    writeDefinitions(book);
+                    break;
+                case AutoStudyElements::WordAttributeDictionariesID:
+                    writeAttributeDefinitions(book);
+                    break;
+                default:
+                    break;  // devotionals, other books and the navigator's dictionaries write nothing here
+                }
+            });
+    }
+
+    return report.finish();
+}
+
+void AutoStudyVerseReport::writeMyNotes()
+{
+    quint32 s = 0, e = 0;
+    cNoteDoc* notes = noteDocInstance();
+    if (!m_bible || !notes || !m_bible->sectionRangeForVerse(*m_ref, &s, &e))
+        return;
+    bool headed = false;
+    for (quint64 k = s; k <= e; ++k) {
+        const quint32 key = m_bible->keyForSection(quint32(k));
+        const cBibleRef one(key);
+        if (!notes->hasBibleNoteInReference(one))
+            continue;
+        cBibleNote note;
+        if (!notes->readBibleNoteInReference(one, note))
+            continue;
+        const QString text = EngineStrings::fromUtf16(note.note);
+        if (text.isEmpty())
+            continue;
+        BibleRef spelled = BibleRef::bibleRefWithStartKey(key, key);
+        m_report->appendUnder(headed, QStringLiteral("<div class=\"subtitle\">My Notes</div>"),
+            QStringLiteral("<div class=\"notestitle\">My Note on %1</div>")
+                .arg(spelled.fullSpelling().toHtmlEscaped()));
+        m_report->append(AutoStudyManager::inertHtml(text));
+    }
+}
+
+void AutoStudyVerseReport::writeBible(int id, const SourceTuple::Ptr& book, bool& elementHeaded)
+{
+    if (id == AutoStudyElements::BiblesID && m_bible && sameBook(*book, *m_bible))
+        return;
+    BibleRef mapped = *m_ref;
+    mapped.mapToTranslation(book->abbr());
+    quint32 s = 0, e = 0;
+    if (!book->sectionRangeForVerse(mapped, &s, &e))
+        return;
+    if (id == AutoStudyElements::BiblesID) {
+        m_config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+        m_config.insert(QStringLiteral("showStrongsNumbers"), false);
+        m_config.remove(CopyPassageCopier::blockWrapperOpenTag);
+        m_config.remove(CopyPassageCopier::blockWrapperCloseTag);
+    } else {
+        m_config.insert(QStringLiteral("omitStrongsNumbersInDecode"), false);
+        m_config.insert(QStringLiteral("showStrongsNumbers"), true);
+        m_config.insert(QStringLiteral("strongsTag"), QStringLiteral("span"));
+        m_config.insert(QStringLiteral("strongsGreekTagAttributes"), QStringLiteral("class=\"strongsgreek\""));
+        m_config.insert(QStringLiteral("strongsHebrewTagAttributes"), QStringLiteral("class=\"strongshebrew\""));
+        m_config.insert(
+            CopyPassageCopier::blockWrapperOpenTag, QStringLiteral("<div style='clear:both;overflow:auto;'>"));
+        m_config.insert(CopyPassageCopier::blockWrapperCloseTag, QStringLiteral("</div>"));
+    }
+    const QString html = m_manager.getHtmlTextFromStartSection(s, e, book, m_config);
+    if (html.isEmpty())
+        return;
+    m_report->appendUnder(elementHeaded,
+        id == AutoStudyElements::BiblesID
+            ? QStringLiteral("<div class=\"subtitle\">Additional Bible Translations</div>")
+            : QStringLiteral("<div class=\"subtitle\">Bibles with Word Attributes</div>"),
+        AutoStudyManager::getHtmlTitleForTuple(*book, true));
+    m_report->append(html);
+    m_report->cite(book);
+}
+
+void AutoStudyVerseReport::writeCommentary(const SourceTuple::Ptr& book)
+{
+    const auto ranges = AutoStudyManager::sectionRangesForVerse(*m_ref, m_bible, book, false);
+    if (ranges.isEmpty())
+        return;
+    bool headed = false;
+    for (const SectionRange& r : ranges) {
+        if (m_articlesWritten.contains(articleKey(*book, r)))
+            continue;
+        const QString html =
+            m_manager.getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, m_config);
+        if (html.isEmpty())
+            continue;
+        m_report->appendUnder(headed,
+            QStringLiteral("<div class=\"subtitle\">Commentary from %1</div>").arg(book->name().toHtmlEscaped()), html);
+        m_articlesWritten.insert(articleKey(*book, r));
+    }
+    m_report->cite(book);
+}
+
+void AutoStudyVerseReport::writeCrossReferences(const SourceTuple::Ptr& book)
+{
+    // The linked passages are read as text: whatever an earlier element asked of the
+    // Bible's render, no Strong's numbers are decoded or shown here.
+    m_config.insert(QStringLiteral("showStrongsNumbers"), false);
+    m_config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+    const auto ranges = AutoStudyManager::sectionRangesForVerse(*m_ref, m_bible, book, false);
+    if (ranges.isEmpty())
+        return;
+    bool headed = false;
+    const QString heading =
+        QStringLiteral("<div class=\"subtitle\">Cross References from %1</div>").arg(book->name().toHtmlEscaped());
+    for (const SectionRange& r : ranges) {
+        const QString html = m_articlesWritten.contains(articleKey(*book, r))
+            ? QString()
+            : m_manager.getHtmlTextFromStartSection(quint32(r.start()), quint32(r.end()), book, m_config);
+        if (!html.isEmpty()) {
+            m_report->appendUnder(headed, heading, html);
+            m_articlesWritten.insert(articleKey(*book, r));
+        }
+        for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
+            auto links = book->bibleLinksListForSection(quint32(sec), m_bible->abbr(), m_config);
+            if (!links)
+                continue;
+            for (const BibleRef& link : *links) {
+                BibleRef target = link;
+                quint32 s = 0, e = 0;
+                if (!m_bible->sectionRangeForVerse(target, &s, &e))
+                    continue;
+                const QString linked = m_manager.getHtmlTextFromStartSection(s, e, m_bible, m_config);
+                if (linked.isEmpty())
+                    continue;
+                m_report->appendUnder(headed, heading, bibleRefLine(target, *m_bible));
+                m_report->append(QStringLiteral("<div style='clear:both;overflow:auto;'>\n"));
+                m_report->append(linked);
+                m_report->append(QStringLiteral("</div>\n"));
+            }
+        }
+    }
+    m_report->cite(book);
+}
+
+void AutoStudyVerseReport::writeDefinitions(const SourceTuple::Ptr& book)
+{
+    if (!m_bible || book->bookLanguage() != m_bible->bookLanguage())
+        return;
+    if (!m_verseWords) {
+        setWordListOptions(m_config, false);
+        m_verseWords = m_bible->wordListForVerse(*m_ref, m_config);
+        if (!m_verseWords)
+            return;
+    }
+    bool headed = false;
+    for (const QString& word : *m_verseWords) {
+        if (!AutoStudyManager::shouldLookupWord(word))
+            continue;
+        const QString html = m_manager.dictionaryEntryHtml(book, word, false, m_config);
+        if (html.isEmpty())
+            continue;
+        m_report->appendUnder(headed,
+            QStringLiteral("<div class=\"subtitle\">Definitions from %1</div>").arg(book->name().toHtmlEscaped()),
+            html);
+        m_report->cite(book);
+    }
+}
+
+void AutoStudyVerseReport::writeAttributeDefinitions(const SourceTuple::Ptr& book)
+{
+    bool headed = false;
+    for (const QString& word : m_attributeWords) {
+        const QString html = m_manager.dictionaryEntryHtml(book, word, false, m_config);
+        if (html.isEmpty())
+            continue;
+        m_report->appendUnder(headed,
+            QStringLiteral("<div class=\"subtitle\">Word Attribute Definitions from %1</div>")
+                .arg(book->name().toHtmlEscaped()),
+            html);
+        m_report->cite(book);
+    }
+}
