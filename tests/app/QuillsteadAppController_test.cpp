@@ -411,6 +411,13 @@ TEST_F(Shell, CommandsByNameToggleSettingsAndPostTheirNotifications)
     EXPECT_EQ(defaults.stringForKey(QStringLiteral("footnoteStyle")), QStringLiteral("Collapse"));
     actions.updateStates();
     EXPECT_EQ(actions.action(CommandNames::CycleFootnoteMarker)->text(), QStringLiteral("Footnote Markers: Collapse"));
+    // At the window's first size the study pane has given up what it can and the first layout's
+    // book panes are too narrow to halve; a wide window leaves room to split.
+    window->window()->resize(1600, 1000);
+    ASSERT_TRUE(TestSupport::waitFor([&] {
+        actions.updateStates();
+        return actions.action(CommandNames::SplitPaneVertically)->isEnabled();
+    }));
     EXPECT_TRUE(actions.trigger(CommandNames::SplitPaneVertically));
     actions.trigger(CommandNames::CloseBook);
     ASSERT_GE(toasts.size(), 4);
