@@ -19,7 +19,8 @@
 // QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes.
 //
 // GoTo_soak (last; `--benchmark_filter=soak` runs it alone) makes QS_SOAK_GOTOS go-tos (1,000) across
-// the Bible, each to another book and chapter, as fast as the pane paints them, and reports the
+// the Bible, each to another book and chapter, as fast as the pane paints them, with a Verse Study
+// report of the place opened and closed after every fifth (`reports`: 200), and reports the
 // memory of the reader's whole process tree: `first_*` after the first go-to, `warm_*` after
 // QS_SOAK_WARMUP go-tos (100), `end_*` after the last, `tree_PSS_MB`/`tree_USS_MB`/`own_PSS_MB`/
 // `heap_MB` (the reader's allocator), `growth_MB` (end minus warm, tree PSS) and `max_PSS_MB`; one
@@ -47,6 +48,8 @@
 #include "platform/ProcessTree.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/CommandNames.h"
+#include "reports/ui/AutostudyVerseWindowController.h"
+#include "reports/ui/web/AutostudyResultsWindowController.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneViewController.h"
 
@@ -62,6 +65,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <QDirIterator>
 
@@ -192,6 +196,49 @@ public:
     }
 
     BookPageView* page() const { return m_page; }
+
+    // Study > Verse Study on the current verse, the dialog's Study pressed as it shows, the report's
+    // window waited for, left up `showMs`, then closed; true when a report window showed.
+    bool openAndCloseVerseStudy(const QString& passage, int showMs)
+    {
+        QuillsteadWindowController* window = m_app->mainWindowController();
+        QAction* command = window->actions().action(CommandNames::AutostudyVerse);
+        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
+            if (menu->actions().contains(command))
+                emit menu->aboutToShow();
+        if (command == nullptr || !command->isEnabled())
+            return false;
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&poll, &passage] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<AutostudyVerseWindowController*>(w); d != nullptr && d->isVisible()) {
+                    poll.stop();
+                    d->passageTextField()->setText(passage);
+                    d->onPerformAutostudy();
+                    if (d->isVisible())
+                        d->onClose();  // refused: no report
+                    return;
+                }
+        });
+        poll.start();
+        command->trigger();  // the dialog may come after this returns, and is modal
+        AutostudyResultsWindowController* shown = nullptr;
+        waitFor(
+            [&shown] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* r = qobject_cast<AutostudyResultsWindowController*>(w); r != nullptr && r->isVisible())
+                        shown = r;
+                return shown != nullptr;
+            },
+            5000);
+        if (shown == nullptr)
+            return false;
+        waitFor([] { return false; }, showMs);
+        shown->onClose();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return true;
+    }
 
 private:
     LayoutViewController* panes() const { return m_app->mainWindowController()->layoutViewController(); }
@@ -356,6 +403,8 @@ void GoTo_soak(benchmark::State& state)
     qint64 firstHeap = 0;
     qint64 maxPss = 0;
     int failed = 0;
+    int reports = 0;
+    const int reportEvery = 5;  // a Verse Study report opened and closed after every fifth go-to
     for (auto _ : state) {
         for (int i = 0; i < count; ++i) {
             bool newPage = false;
@@ -369,6 +418,8 @@ void GoTo_soak(benchmark::State& state)
                 ++failed;
             waitFor([] { return false; }, 30);  // the blocks around the place come in
             const int done = i + 1;
+            if (done % reportEvery == 0)
+                reports += r.openAndCloseVerseStudy(soakPlace(i), 150) ? 1 : 0;
             if (done == 1 || done == warmup || done == count || done % 100 == 0) {
                 waitFor([] { return false; }, 500);  // the page settles before it is weighed
                 const ProcessTree::Summary now = ProcessTree::summarize();
@@ -393,6 +444,7 @@ void GoTo_soak(benchmark::State& state)
     }
     state.counters["gotos"] = count;
     state.counters["failed"] = failed;
+    state.counters["reports"] = reports;
     state.counters["first_tree_PSS_MB"] = mb(first.pssKiB);
     state.counters["first_heap_MB"] = mb(firstHeap);
     state.counters["warm_tree_PSS_MB"] = mb(warm.pssKiB);
