@@ -199,13 +199,15 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
 
     SettingsRegistry::registerDefaultsForAllPreferences(defaults);
     qs::cloud::ServiceHost::registerDefault(defaults);
-    QList<SpeechVoice> voices;
-    {
+    // The speech engine loads its voices (several megabytes) only when speech or the Voices
+    // settings first ask for the voice defaults.
+    SettingsRegistry::setSpeechVoiceSource([] {
+        QList<SpeechVoice> voices;
         QTextToSpeech speech;
         for (const QVoice& voice : speech.availableVoices())
             voices.append({voice.name(), speech.locale().name()});
-    }
-    SettingsRegistry::registerSpeechSynthesisDefaults(defaults, voices);
+        return voices;
+    });
 
     initializeSharedCode();
 

@@ -139,6 +139,35 @@ void SettingsRegistry::registerSpeechSynthesisDefaults(
     registerSpeechSynthesisDefault(defaults, QStringLiteral("voiceES"), QStringLiteral("es"), installedVoices);
 }
 
+namespace {
+
+struct SpeechVoiceSource {
+    std::function<QList<SpeechVoice>()> list;
+    bool registered = false;
+};
+
+SpeechVoiceSource& speechVoiceSource()
+{
+    static SpeechVoiceSource source;
+    return source;
+}
+
+}  // namespace
+
+void SettingsRegistry::setSpeechVoiceSource(std::function<QList<SpeechVoice>()> source)
+{
+    speechVoiceSource() = {std::move(source), false};
+}
+
+void SettingsRegistry::ensureSpeechSynthesisDefaults(UserDefaults& defaults)
+{
+    SpeechVoiceSource& source = speechVoiceSource();
+    if (source.registered || !source.list)
+        return;
+    source.registered = true;
+    registerSpeechSynthesisDefaults(defaults, source.list());
+}
+
 void SettingsRegistry::registerSpeechSynthesisDefault(
     UserDefaults& defaults, const QString& key, const QString& language, const QList<SpeechVoice>& installedVoices)
 {

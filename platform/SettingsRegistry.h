@@ -5,7 +5,10 @@
 //   "strongsColor"        registered after the table with the link colour in effect at that
 //                         moment, so Strong's numbers follow the link colour until the user
 //                         stores a colour of their own.
-//   "voiceEN" and friends filled with an installed voice of their language at every start.
+//   "voiceEN" and friends filled with an installed voice of their language once per run, when
+//                         speech or the Voices settings first need them (listing the voices loads
+//                         the speech engine and its voices, some megabytes the reader does not
+//                         carry until then).
 //   "installed.<file>"    set once a book that comes with the application has been installed.
 //   "syncBibleKey:<uuid>", "syncWordSync:<uuid>"  location-sync choices of one layout.
 #pragma once
@@ -16,6 +19,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -66,6 +70,11 @@ public:
     // A size as its readers take it: the stored value held to its range.
     static qint64 clampedInteger(const UserDefaults& defaults, const QString& key);
     static double clampedDouble(const UserDefaults& defaults, const QString& key);
+    // Where the installed voices come from (the application sets it at start-up; nothing is loaded
+    // then). ensureSpeechSynthesisDefaults registers the voice defaults from it the first time it is
+    // called in a run and does nothing after that, or when no source is set.
+    static void setSpeechVoiceSource(std::function<QList<SpeechVoice>()> source);
+    static void ensureSpeechSynthesisDefaults(UserDefaults& defaults);
 
     static QString installedBookKey(const QString& fileName);
     static QString syncBibleKey(const QString& layoutUuid);

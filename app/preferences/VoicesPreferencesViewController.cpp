@@ -2,6 +2,7 @@
 #include "platform/ui/PlainLabel.h"
 
 #include "panes/bookpane/SpeechSynthesizer.h"
+#include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 
 #include <QComboBox>
@@ -41,6 +42,7 @@ const VoiceRow* rowFor(const QString& prefix)
 VoicesPreferencesViewController::VoicesPreferencesViewController(const Environment& env, QWidget* parent)
     : PreferencesViewController(env, kIdentity, parent)
 {
+    SettingsRegistry::ensureSpeechSynthesisDefaults(defaults());
     auto* top = new QVBoxLayout(this);
     for (const VoiceRow& row : kVoiceRows) {
         const QString prefix = QString::fromLatin1(row.prefix);

@@ -17,6 +17,16 @@
 // 5 ms on a thread of its own, reached and kept the picture it settled on (`screen_first_ms`: its
 // first change). The books that come with the application are taken from the build.
 // QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes.
+//
+// GoTo_soak (last; `--benchmark_filter=soak` runs it alone) makes QS_SOAK_GOTOS go-tos (1,000) across
+// the Bible, each to another book and chapter, as fast as the pane paints them, with a Verse Study
+// report of the place opened and closed after every fifth (`reports`: 200), and reports the
+// memory of the reader's whole process tree: `first_*` after the first go-to, `warm_*` after
+// QS_SOAK_WARMUP go-tos (100), `end_*` after the last, `tree_PSS_MB`/`tree_USS_MB`/`own_PSS_MB`/
+// `heap_MB` (the reader's allocator), `growth_MB` (end minus warm, tree PSS) and `max_PSS_MB`; one
+// line per hundred go-tos goes to stderr. `other_engine_processes` counts web-engine processes of
+// other programs and `engine_shared` whether any process outside the tree maps the same web-engine
+// library file (0: the figures are the tree alone; bench/memory_alone.sh runs it that way).
 #include <benchmark/benchmark.h>
 
 #include "app/ProgramParts.h"
@@ -35,8 +45,11 @@
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
 #include "panes/page/WebViewGraphics.h"
+#include "platform/ProcessTree.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/CommandNames.h"
+#include "reports/ui/AutostudyVerseWindowController.h"
+#include "reports/ui/web/AutostudyResultsWindowController.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
 #include "studypane/StudyPaneViewController.h"
 
@@ -52,7 +65,11 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTimer>
 
+#include <QDirIterator>
+
+#include <cstdio>
 #include <functional>
 #include <memory>
 
@@ -180,6 +197,49 @@ public:
 
     BookPageView* page() const { return m_page; }
 
+    // Study > Verse Study on the current verse, the dialog's Study pressed as it shows, the report's
+    // window waited for, left up `showMs`, then closed; true when a report window showed.
+    bool openAndCloseVerseStudy(const QString& passage, int showMs)
+    {
+        QuillsteadWindowController* window = m_app->mainWindowController();
+        QAction* command = window->actions().action(CommandNames::AutostudyVerse);
+        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
+            if (menu->actions().contains(command))
+                emit menu->aboutToShow();
+        if (command == nullptr || !command->isEnabled())
+            return false;
+        QTimer poll;
+        poll.setInterval(10);
+        QObject::connect(&poll, &QTimer::timeout, [&poll, &passage] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<AutostudyVerseWindowController*>(w); d != nullptr && d->isVisible()) {
+                    poll.stop();
+                    d->passageTextField()->setText(passage);
+                    d->onPerformAutostudy();
+                    if (d->isVisible())
+                        d->onClose();  // refused: no report
+                    return;
+                }
+        });
+        poll.start();
+        command->trigger();  // the dialog may come after this returns, and is modal
+        AutostudyResultsWindowController* shown = nullptr;
+        waitFor(
+            [&shown] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* r = qobject_cast<AutostudyResultsWindowController*>(w); r != nullptr && r->isVisible())
+                        shown = r;
+                return shown != nullptr;
+            },
+            5000);
+        if (shown == nullptr)
+            return false;
+        waitFor([] { return false; }, showMs);
+        shown->onClose();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return true;
+    }
+
 private:
     LayoutViewController* panes() const { return m_app->mainWindowController()->layoutViewController(); }
 
@@ -256,9 +316,156 @@ void GoTo_other_book(benchmark::State& state)
 {
     run(state, QStringLiteral("Romans 8:28"), QStringLiteral("Psalm 23:1"), QStringLiteral("Romans 8:28"));
 }
+// Chapters of each book of the Protestant canon, in order, and the names the go-to field takes.
+struct BibleBook {
+    const char* name;
+    int chapters;
+};
+const BibleBook kBooks[66] = {{"Genesis", 50}, {"Exodus", 40}, {"Leviticus", 27}, {"Numbers", 36}, {"Deuteronomy", 34},
+    {"Joshua", 24}, {"Judges", 21}, {"Ruth", 4}, {"1 Samuel", 31}, {"2 Samuel", 24}, {"1 Kings", 22}, {"2 Kings", 25},
+    {"1 Chronicles", 29}, {"2 Chronicles", 36}, {"Ezra", 10}, {"Nehemiah", 13}, {"Esther", 10}, {"Job", 42},
+    {"Psalm", 150}, {"Proverbs", 31}, {"Ecclesiastes", 12}, {"Song of Solomon", 8}, {"Isaiah", 66}, {"Jeremiah", 52},
+    {"Lamentations", 5}, {"Ezekiel", 48}, {"Daniel", 12}, {"Hosea", 14}, {"Joel", 3}, {"Amos", 9}, {"Obadiah", 1},
+    {"Jonah", 4}, {"Micah", 7}, {"Nahum", 3}, {"Habakkuk", 3}, {"Zephaniah", 3}, {"Haggai", 2}, {"Zechariah", 14},
+    {"Malachi", 4}, {"Matthew", 28}, {"Mark", 16}, {"Luke", 24}, {"John", 21}, {"Acts", 28}, {"Romans", 16},
+    {"1 Corinthians", 16}, {"2 Corinthians", 13}, {"Galatians", 6}, {"Ephesians", 6}, {"Philippians", 4},
+    {"Colossians", 4}, {"1 Thessalonians", 5}, {"2 Thessalonians", 3}, {"1 Timothy", 6}, {"2 Timothy", 4}, {"Titus", 3},
+    {"Philemon", 1}, {"Hebrews", 13}, {"James", 5}, {"1 Peter", 5}, {"2 Peter", 3}, {"1 John", 5}, {"2 John", 1},
+    {"3 John", 1}, {"Jude", 1}, {"Revelation", 22}};
+
+// The i-th place of the soak: consecutive go-tos are 29 books apart (29 and 66 share no factor, so
+// every book comes round), each visit of a book at another chapter.
+QString soakPlace(int i)
+{
+    const BibleBook& book = kBooks[(i * 29) % 66];
+    const int chapter = 1 + (i / 66 * 7 + i) % book.chapters;
+    return QStringLiteral("%1 %2:1").arg(QLatin1String(book.name)).arg(chapter);
+}
+
+// Whether a process outside this process's tree maps the same web-engine library file as this one.
+bool engineLibraryShared()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray library;
+    for (const QByteArray& line : maps.readAll().split('\n'))
+        if (line.contains("libQt6WebEngineCore.so")) {
+            library = line.mid(line.indexOf('/'));
+            break;
+        }
+    if (library.isEmpty())
+        return false;
+    QSet<qint64> tree;
+    QList<qint64> pending {QCoreApplication::applicationPid()};
+    while (!pending.isEmpty()) {
+        const qint64 p = pending.takeLast();
+        tree.insert(p);
+        QDirIterator tasks(QStringLiteral("/proc/%1/task").arg(p), QDir::Dirs | QDir::NoDotAndDotDot);
+        while (tasks.hasNext()) {
+            QFile children(tasks.next() + QStringLiteral("/children"));
+            if (children.open(QIODevice::ReadOnly))
+                for (const QByteArray& c : children.readAll().split(' '))
+                    if (!c.trimmed().isEmpty())
+                        pending.append(c.trimmed().toLongLong());
+        }
+    }
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool ok = false;
+        const qint64 p = entry.toLongLong(&ok);
+        if (!ok || tree.contains(p))
+            continue;
+        QFile other(QStringLiteral("/proc/%1/maps").arg(p));
+        if (other.open(QIODevice::ReadOnly) && other.readAll().contains(library))
+            return true;
+    }
+    return false;
+}
+
+void GoTo_soak(benchmark::State& state)
+{
+    Reader& r = reader();
+    if (!r.start()) {
+        state.SkipWithError("the reader did not show the King James pane");
+        return;
+    }
+    const int count =
+        qEnvironmentVariableIntValue("QS_SOAK_GOTOS") > 0 ? qEnvironmentVariableIntValue("QS_SOAK_GOTOS") : 1000;
+    const int warmup = qEnvironmentVariableIntValue("QS_SOAK_WARMUP") > 0
+        ? qMin(qEnvironmentVariableIntValue("QS_SOAK_WARMUP"), count)
+        : qMin(100, count);
+    const auto mb = [](qint64 kib) { return double(kib) / 1024.0; };
+    ProcessTree::Summary first;
+    ProcessTree::Summary warm;
+    ProcessTree::Summary end;
+    qint64 warmHeap = 0;
+    qint64 endHeap = 0;
+    qint64 firstHeap = 0;
+    qint64 maxPss = 0;
+    int failed = 0;
+    int reports = 0;
+    const int reportEvery = 5;  // a Verse Study report opened and closed after every fifth go-to
+    for (auto _ : state) {
+        for (int i = 0; i < count; ++i) {
+            bool newPage = false;
+            ScreenFrames::Result screen;
+            QComboBox* field = r.prepare(soakPlace(i));
+            if (field == nullptr) {
+                state.SkipWithError("no Bible go-to");
+                return;
+            }
+            if (r.goTo(field, newPage, screen) < 0)
+                ++failed;
+            waitFor([] { return false; }, 30);  // the blocks around the place come in
+            const int done = i + 1;
+            if (done % reportEvery == 0)
+                reports += r.openAndCloseVerseStudy(soakPlace(i), 150) ? 1 : 0;
+            if (done == 1 || done == warmup || done == count || done % 100 == 0) {
+                waitFor([] { return false; }, 500);  // the page settles before it is weighed
+                const ProcessTree::Summary now = ProcessTree::summarize();
+                const qint64 heap = ProcessTree::heapInUseKiB();
+                maxPss = qMax(maxPss, now.pssKiB);
+                std::fprintf(stderr, "soak %4d go-tos: tree PSS %.1f MB USS %.1f MB, reader PSS %.1f MB heap %.1f MB\n",
+                    done, mb(now.pssKiB), mb(now.ussKiB), mb(now.ownPssKiB), mb(heap));
+                if (done == 1) {
+                    first = now;
+                    firstHeap = heap;
+                }
+                if (done == warmup) {
+                    warm = now;
+                    warmHeap = heap;
+                }
+                if (done == count) {
+                    end = now;
+                    endHeap = heap;
+                }
+            }
+        }
+    }
+    state.counters["gotos"] = count;
+    state.counters["failed"] = failed;
+    state.counters["reports"] = reports;
+    state.counters["first_tree_PSS_MB"] = mb(first.pssKiB);
+    state.counters["first_heap_MB"] = mb(firstHeap);
+    state.counters["warm_tree_PSS_MB"] = mb(warm.pssKiB);
+    state.counters["warm_tree_USS_MB"] = mb(warm.ussKiB);
+    state.counters["warm_own_PSS_MB"] = mb(warm.ownPssKiB);
+    state.counters["warm_heap_MB"] = mb(warmHeap);
+    state.counters["end_tree_PSS_MB"] = mb(end.pssKiB);
+    state.counters["end_tree_USS_MB"] = mb(end.ussKiB);
+    state.counters["end_own_PSS_MB"] = mb(end.ownPssKiB);
+    state.counters["end_heap_MB"] = mb(endHeap);
+    state.counters["growth_MB"] = mb(end.pssKiB - warm.pssKiB);
+    state.counters["max_PSS_MB"] = mb(maxPss);
+    state.counters["processes"] = end.processes;
+    state.counters["other_engine_processes"] = end.otherEngineProcesses;
+    state.counters["engine_shared"] = engineLibraryShared() ? 1 : 0;
+}
+
 BENCHMARK(GoTo_in_page)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
 BENCHMARK(GoTo_other_chapter)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
 BENCHMARK(GoTo_other_book)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(12);
+BENCHMARK(GoTo_soak)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 

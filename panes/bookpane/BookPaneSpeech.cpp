@@ -7,6 +7,7 @@
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "platform/Alerts.h"
+#include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 
 #include <QPointer>
@@ -94,6 +95,7 @@ QVariantMap BookPaneSpeech::speechTextOptions()
 void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
 {
     UserDefaults& defaults = m_pane.window().settings();
+    SettingsRegistry::ensureSpeechSynthesisDefaults(defaults);
     QString voice;
     double rate = 200.0;
     auto read = [&](const char* voiceKey, const char* rateKey) {

@@ -203,6 +203,31 @@ TEST(SettingsRegistryTest, SpeechVoicesAreFilledPerLanguage)
     EXPECT_EQ(d.stringForKey("voiceEL"), "voice.gone");
 }
 
+TEST(SettingsRegistryTest, SpeechVoicesAreListedOnFirstNeedOnly)
+{
+    QTemporaryDir dir;
+    UserDefaults d(dir.filePath("d.conf"));
+    SettingsRegistry::registerDefaultsForAllPreferences(d);
+    SettingsRegistry::ensureSpeechSynthesisDefaults(d);  // no source yet: nothing, and no harm
+    int listed = 0;
+    SettingsRegistry::setSpeechVoiceSource([&listed] {
+        ++listed;
+        return QList<SpeechVoice> {{"voice.en.alex", "en_US"}};
+    });
+    EXPECT_EQ(listed, 0);  // setting the source loads nothing
+    EXPECT_FALSE(d.hasStoredValue("voiceEN"));
+
+    SettingsRegistry::ensureSpeechSynthesisDefaults(d);
+    EXPECT_EQ(listed, 1);
+    EXPECT_EQ(d.stringForKey("voiceEN"), "voice.en.alex");
+
+    d.setString("voice.en.uninstalled", "voiceEN");  // later needs in the same run list nothing again
+    SettingsRegistry::ensureSpeechSynthesisDefaults(d);
+    EXPECT_EQ(listed, 1);
+    EXPECT_EQ(d.stringForKey("voiceEN"), "voice.en.uninstalled");
+    SettingsRegistry::setSpeechVoiceSource({});
+}
+
 TEST(SettingsRegistryTest, DerivedKeyNames)
 {
     EXPECT_EQ(SettingsRegistry::installedBookKey("KJV.tvk"), "installed.KJV.tvk");
