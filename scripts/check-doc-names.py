@@ -91,6 +91,8 @@ def problem(span, doc, root, words, cmake_words):
         prefix = "" if target.group(1) == "qs" else target.group(1) + "/"
         if any((root / (p + folder)).is_dir() for p in ("", prefix, "tests/", "bench/")):
             return None
+    if re.match(r"^(lib[a-z0-9_]+|_[a-z0-9_]+)$", span):
+        return None  # a system library's name ("libflite_cmu_us_rms") or a fragment of one ("_slt")
     if NAME.match(span):
         parts = [p.lstrip("~") for p in span.rstrip("()").split("::")]
         if len(parts) == 1 and (parts[0] in NOT_NAMES or parts[0].islower() and "_" not in parts[0]):
