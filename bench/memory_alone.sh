@@ -69,7 +69,7 @@ role() {
 
 if [ "$MODE" = soak ]; then
     exec xvfb-run -a -s "-screen 0 1600x1000x24" env "${ENGINE_ENV[@]}" "${EXTRA[@]}" QT_QPA_PLATFORM=xcb \
-        "$BUILD/bench/app/bench_app_GoTo_bench" --benchmark_filter=soak
+        QS_SOAK=1 "$BUILD/bench/app/bench_app_GoTo_bench" --benchmark_filter=soak
 fi
 
 DISPLAY_NUMBER=${QS_MEMORY_DISPLAY:-$((300 + RANDOM % 100))}

@@ -18,7 +18,8 @@
 // first change). The books that come with the application are taken from the build.
 // QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes.
 //
-// GoTo_soak (last; `--benchmark_filter=soak` runs it alone) makes QS_SOAK_GOTOS go-tos (1,000) across
+// GoTo_soak (about ten minutes, so only with QS_SOAK=1: `QS_SOAK=1 bench_app_GoTo_bench
+// --benchmark_filter=soak`) makes QS_SOAK_GOTOS go-tos (1,000) across
 // the Bible, each to another book and chapter, as fast as the pane paints them, with a Verse Study
 // report of the place opened and closed after every fifth (`reports`: 200), and reports the
 // memory of the reader's whole process tree: `first_*` after the first go-to, `warm_*` after
@@ -384,6 +385,10 @@ bool engineLibraryShared()
 
 void GoTo_soak(benchmark::State& state)
 {
+    if (qEnvironmentVariableIntValue("QS_SOAK") != 1) {
+        state.SkipWithError("the soak runs only with QS_SOAK=1 (about ten minutes)");
+        return;
+    }
     Reader& r = reader();
     if (!r.start()) {
         state.SkipWithError("the reader did not show the King James pane");
