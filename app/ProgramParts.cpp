@@ -115,7 +115,8 @@ void installProgramParts(const QString& dataFolder, const WindowEnvironment& env
 ProgramServices::ProgramServices()
     : m_layouts(std::make_unique<LayoutManager>(NotificationCenter::defaultCenter())),
       m_speech(std::make_unique<SharedSpeechSynthesizer>()),
-      m_store(std::make_unique<qs::cloud::StoreManagers>(UserDefaults::standardUserDefaults()))
+      m_store(std::make_unique<qs::cloud::StoreManagers>(
+          UserDefaults::standardUserDefaults(), NotificationCenter::defaultCenter()))
 {
 }
 

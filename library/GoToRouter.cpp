@@ -48,8 +48,8 @@ struct GoToRouter::Context {
 };
 
 GoToRouter::GoToRouter(GoToPanes& panes, SourceManager& library, NavigationHistory& history, NotificationCenter& center,
-    UserDefaults& defaults)
-    : m_panes(panes), m_library(library), m_history(history), m_center(center), m_defaults(defaults)
+    UserDefaults& defaults, Alerts& alerts)
+    : m_panes(panes), m_library(library), m_history(history), m_center(center), m_defaults(defaults), m_alerts(alerts)
 {
     m_busyTimer.setSingleShot(true);
     m_busyTimer.callOnTimeout([this] {
@@ -331,7 +331,7 @@ void GoToRouter::reportFailure(
     alert.messageText = message;
     alert.informativeText = informative;
     alert.style = AlertStyle::Informational;
-    Alerts::shared().runModal(alert);
+    m_alerts.runModal(alert);
 }
 
 GoToRouter::Book GoToRouter::sourceForGoTo(GoToRequest& request)

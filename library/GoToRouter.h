@@ -16,8 +16,8 @@
 // The pane manager makes one router for its life (after loading the history from its file) and
 // reaches it through notifications; the router observes GoToNotification (whose request it hands,
 // typed, to the chosen pane's goTo), AddStateToHistoryNotification and the layout manager's
-// added-or-removed notification on the given centre. The panes, the library, the history and the
-// centre must outlive it. The pane manager saves the history at shut-down.
+// added-or-removed notification on the given centre. The panes, the library, the history, the
+// centre, the defaults and the alerts (where failures are shown) must outlive it. The pane manager saves the history at shut-down.
 //
 // Main thread only. Re-entrant: a pane's goTo may post notifications that move other panes or
 // post further go-to requests; each request keeps its state on the stack.
@@ -32,6 +32,7 @@
 #include <optional>
 #include <vector>
 
+class Alerts;
 class GoToPanes;
 class NavigationHistory;
 class SourceManager;
@@ -57,7 +58,7 @@ public:
     static inline const QString preferredDevotionalBookId = QStringLiteral("preferredDevotionalBookId");
 
     GoToRouter(GoToPanes& panes, SourceManager& library, NavigationHistory& history, NotificationCenter& center,
-        UserDefaults& defaults);
+        UserDefaults& defaults, Alerts& alerts);
     ~GoToRouter();
     GoToRouter(const GoToRouter&) = delete;
     GoToRouter& operator=(const GoToRouter&) = delete;
@@ -103,6 +104,7 @@ private:
     NavigationHistory& m_history;
     NotificationCenter& m_center;
     UserDefaults& m_defaults;
+    Alerts& m_alerts;
     QTimer m_busyTimer;
     int m_busyDepth = 0;
     bool m_busyShown = false;

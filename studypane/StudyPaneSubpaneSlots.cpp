@@ -1,93 +1,25 @@
 #include "studypane/StudyPaneSubpaneSlots.h"
 
 #include "platform/MainThread.h"
-#include "studypane/StudyPaneLibrarySearchViewController.h"
-#include "studypane/StudyPaneNavigatorViewController.h"
-#include "studypane/StudyPaneNoteViewEditViewController.h"
-#include "studypane/StudyPaneNotesListViewController.h"
-#include "studypane/StudyPaneSearchResultsViewController.h"
+#include "studypane/StudyPaneTabs.h"
 
 namespace {
 
 using enum StudyPaneSubpaneSlots::Slot;
 
-// The tab identifiers (as the study pane numbers them).
-enum : qint64 {
-    kFindTab = 1,
-    kBookmarksTab,
-    kHighlightsTab,
-    kNoteViewEditTab,
-    kNotesListTab,
-    kGotoTab,
-    kJournalTab,
-    kLibraryTab,
-    kNavigatorTab
-};
-
-StudyPaneSubpane::Factory builtInFactory(StudyPaneSubpaneSlots::Slot slot)
-{
-    switch (slot) {
-    case kSearchSubpane:
-        return StudyPaneSubpane::factoryFor<StudyPaneSearchResultsViewController>();
-    case kNavigatorSubpane:
-        return StudyPaneSubpane::factoryFor<StudyPaneNavigatorViewController>();
-    case kNoteViewEditSubpane:
-        return StudyPaneSubpane::factoryFor<StudyPaneNoteViewEditViewController>();
-    case kNotesListSubpane:
-        return StudyPaneSubpane::factoryFor<StudyPaneNotesListViewController>();
-    case kJournalListSubpane:
-        return [](const StudyPaneEnvironment& env, StudyPaneHost* host) -> std::unique_ptr<StudyPaneSubpane> {
-            return StudyPaneNotesListViewController::journalList(env, host);
-        };
-    case kLibrarySearchSubpane:
-        return StudyPaneSubpane::factoryFor<StudyPaneLibrarySearchViewController>();
-    default:
-        return {};
-    }
-}
-
 StudyPaneSubpane::Factory factoryOf(const StudyPaneEnvironment& env, StudyPaneSubpaneSlots::Slot slot)
 {
     const auto given = env.subpaneFactories.find(int(slot));
-    return given != env.subpaneFactories.end() && given->second ? given->second : builtInFactory(slot);
-}
-
-// The one slot a tab shows; kSubpaneCount for the GoTo tab (four slots) and for no tab.
-StudyPaneSubpaneSlots::Slot slotForTab(qint64 tab)
-{
-    for (int slot = 0; slot < kSubpaneCount; ++slot) {
-        const qint64 shownBy = StudyPaneSubpaneSlots::tabForSlot(StudyPaneSubpaneSlots::Slot(slot));
-        if (shownBy == tab && shownBy != kGotoTab)
-            return StudyPaneSubpaneSlots::Slot(slot);
+    if (given != env.subpaneFactories.end() && given->second)
+        return given->second;
+    for (const StudyPaneTabs::Tab& tab : StudyPaneTabs::all()) {
+        if (tab.slot == slot && tab.builtIn != nullptr)
+            return tab.builtIn;
     }
-    return kSubpaneCount;
+    return {};
 }
 
 }  // namespace
-
-qint64 StudyPaneSubpaneSlots::tabForSlot(Slot slot)
-{
-    switch (slot) {
-    case kSearchSubpane:
-        return kFindTab;
-    case kHighlightsSubpane:
-        return kHighlightsTab;
-    case kBookmarksSubpane:
-        return kBookmarksTab;
-    case kNotesListSubpane:
-        return kNotesListTab;
-    case kNoteViewEditSubpane:
-        return kNoteViewEditTab;
-    case kJournalListSubpane:
-        return kJournalTab;
-    case kLibrarySearchSubpane:
-        return kLibraryTab;
-    case kNavigatorSubpane:
-        return kNavigatorTab;
-    default:
-        return kGotoTab;
-    }
-}
 
 void StudyPaneSubpaneSlots::make(StudyPaneHost* host, const std::function<void(Slot, StudyPaneSubpane&)>& made)
 {
@@ -123,18 +55,23 @@ bool StudyPaneSubpaneSlots::has(Slot slot) const
     return static_cast<bool>(factoryOf(m_env, slot));
 }
 
-bool StudyPaneSubpaneSlots::hasTab(qint64 tab) const
+bool StudyPaneSubpaneSlots::hasTab(qint64 id) const
 {
-    if (tab == kGotoTab)
+    const StudyPaneTabs::Tab* tab = StudyPaneTabs::find(id);
+    if (tab == nullptr)
+        return false;
+    if (StudyPaneTabs::isGotoSlot(tab->slot))
         return has(kBibleGotoSubpane) || has(kBookGotoSubpane) || has(kDevoGotoSubpane) || has(kOtherGotoSubpane);
-    const Slot slot = slotForTab(tab);
-    return slot != kSubpaneCount && has(slot);
+    return has(tab->slot);
 }
 
-StudyPaneSubpane* StudyPaneSubpaneSlots::forTab(qint64 tab, const SourceTuple::Ptr& book) const
+StudyPaneSubpane* StudyPaneSubpaneSlots::forTab(qint64 id, const SourceTuple::Ptr& book) const
 {
-    if (tab != kGotoTab)
-        return at(slotForTab(tab));
+    const StudyPaneTabs::Tab* tab = StudyPaneTabs::find(id);
+    if (tab == nullptr)
+        return nullptr;
+    if (!StudyPaneTabs::isGotoSlot(tab->slot))
+        return at(tab->slot);
     // The active book's kind picks the go-to sub-pane.
     if (book == nullptr)
         return at(kOtherGotoSubpane);

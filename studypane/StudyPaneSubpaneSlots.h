@@ -1,7 +1,8 @@
 // The study pane's sub-panes, one per slot, and the factories that make them: the factory the pane's
-// environment has for a slot (`subpaneFactories`), else the slot's built-in one (Find, the note viewer and editor, the notes and journal
-// lists, the library search and the Navigator have one; the other slots none). Tells which sub-pane
-// a tab shows (the GoTo tab: the go-to sub-pane for the kind of the active book).
+// environment has for a slot (`subpaneFactories`), else the built-in one its row of the tab table
+// names (Find, the note viewer and editor, the notes and journal lists, the library search and the
+// Navigator have one; the other slots none). Tells which sub-pane a tab shows (the GoTo tab: the
+// go-to sub-pane for the kind of the active book).
 //
 // Owned by the study pane controller; owns the sub-panes it made. The environment it is made with
 // must outlive it. Main thread only.
@@ -16,7 +17,8 @@
 
 class StudyPaneSubpaneSlots {
 public:
-    // The sub-panes, in the order they are made (and told of the coming exit).
+    // The sub-panes, in the order they are made (and told of the coming exit). A new one takes a
+    // slot here and its tab a row in the tab table (StudyPaneTabs.cpp).
     enum Slot {
         kSearchSubpane,
         kBibleGotoSubpane,
@@ -34,9 +36,6 @@ public:
     };
 
     explicit StudyPaneSubpaneSlots(const StudyPaneEnvironment& env) : m_env(env) { }
-
-    // The tab that shows a slot's sub-pane (the four go-to slots share the GoTo tab).
-    static qint64 tabForSlot(Slot slot);
 
     // Makes the sub-pane of every slot that has a factory, with the environment and host given; each
     // one made goes to `made`.

@@ -1,6 +1,11 @@
 #include "studypane/StudyPaneTabs.h"
 
+#include "studypane/StudyPaneLibrarySearchViewController.h"
+#include "studypane/StudyPaneNavigatorViewController.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
+#include "studypane/StudyPaneNotesListViewController.h"
 #include "studypane/StudyPaneRegionContentItemState.h"
+#include "studypane/StudyPaneSearchResultsViewController.h"
 #include "studypane/StudyPaneView.h"
 
 #include <QMenu>
@@ -10,51 +15,105 @@
 
 namespace {
 
-constexpr qint64 kFirstTab = 1;
-constexpr qint64 kGotoTab = 6;
-// The tabs added after the first six: every order holds them.
-constexpr qint64 kLaterTabs[] = {7, 8, 9};
+using enum StudyPaneSubpaneSlots::Slot;
 
-const char* moreMenuTitle(qint64 tab)
+template <class Subpane> std::unique_ptr<StudyPaneSubpane> make(const StudyPaneEnvironment& env, StudyPaneHost* host)
 {
-    switch (tab) {
-    case kGotoTab:
-        return "Go To...";
-    case 1:
-        return "Search Active Bible/Book";
-    case 2:
-        return "Bookmarks";
-    case 3:
-        return "Highlights";
-    case 4:
-        return "View/Edit Notes";
-    case 5:
-        return "Bible/Book Notes";
-    case 7:
-        return "Journal Notes";
-    case 8:
-        return "Library Search";
-    default:
-        return "Navigator";
+    return std::make_unique<Subpane>(env, host);
+}
+
+std::unique_ptr<StudyPaneSubpane> makeJournalList(const StudyPaneEnvironment& env, StudyPaneHost* host)
+{
+    return StudyPaneNotesListViewController::journalList(env, host);
+}
+
+// The tabs in the button row's default order. A sub-pane with a tab of its own takes a slot and one
+// row here; its identifier is the next unused number (stored layouts keep the others).
+constexpr StudyPaneTabs::Tab kTabs[] = {
+    {6, kBibleGotoSubpane, "GoTo", "Go somewhere in the current Bible or book", "Go To...", "goToButton", nullptr},
+    {1, kSearchSubpane, "Find", "Find words or phrases; view results of last search.", "Search Active Bible/Book",
+        "findButton", &make<StudyPaneSearchResultsViewController>},
+    {2, kBookmarksSubpane, "B'marks", "View list of bookmarks", "Bookmarks", "bookmarkButton", nullptr},
+    {3, kHighlightsSubpane, "H'lites", "View list of highlights", "Highlights", "highlightsButton", nullptr},
+    {4, kNoteViewEditSubpane, "Notes", "View or edit notes", "View/Edit Notes", "noteViewEditButton",
+        &make<StudyPaneNoteViewEditViewController>},
+    {5, kNotesListSubpane, "FindNote", "Find word or phrases in notes; view results of last search.",
+        "Bible/Book Notes", "notesListButton", &make<StudyPaneNotesListViewController>},
+    {7, kJournalListSubpane, "Journal", "View list of Journal notes", "Journal Notes", "journalButton",
+        &makeJournalList},
+    {8, kLibrarySearchSubpane, "Library", "Search your entire library", "Library Search", "libraryButton",
+        &make<StudyPaneLibrarySearchViewController>},
+    {9, kNavigatorSubpane, "Navigator", "Show references to current verse in entire library", "Navigator",
+        "navigatorButton", &make<StudyPaneNavigatorViewController>},
+};
+
+// Every slot is shown by exactly one tab (the go-to slots by the go-to tab), and no two tabs share an
+// identifier or a button name: a row left out or written twice does not build.
+constexpr bool sameText(const char* a, const char* b)
+{
+    while (*a != 0 && *a == *b) {
+        ++a;
+        ++b;
     }
+    return *a == *b;
+}
+
+constexpr bool tableIsWhole()
+{
+    for (int slot = 0; slot < kSubpaneCount; ++slot) {
+        const auto shows = StudyPaneTabs::isGotoSlot(StudyPaneSubpaneSlots::Slot(slot))
+            ? kBibleGotoSubpane
+            : StudyPaneSubpaneSlots::Slot(slot);
+        int rows = 0;
+        for (const auto& tab : kTabs)
+            rows += tab.slot == shows ? 1 : 0;
+        if (rows != 1)
+            return false;
+    }
+    for (const auto& a : kTabs) {
+        if (a.id <= 0 || (StudyPaneTabs::isGotoSlot(a.slot) && a.slot != kBibleGotoSubpane))
+            return false;
+        if (*a.label == 0 || *a.tooltip == 0 || *a.menuTitle == 0 || *a.buttonName == 0)
+            return false;
+        for (const auto& b : kTabs) {
+            if (&a != &b && (a.id == b.id || sameText(a.buttonName, b.buttonName)))
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(tableIsWhole(), "every sub-pane slot needs one tab row, with its own id and button name");
+
+// Whether a tab is one of the tabs that came after the stored default order: every order holds them.
+bool isLaterTab(qint64 id)
+{
+    return !StudyPaneRegionContentItemState::arrayWithDefaultTabIDOrder().contains(id);
 }
 
 }  // namespace
 
-const std::array<StudyPaneTabs::Tab, StudyPaneTabs::kTabCount>& StudyPaneTabs::all()
+std::span<const StudyPaneTabs::Tab> StudyPaneTabs::all()
 {
-    static const std::array<Tab, kTabCount> table {{
-        {1, "Find", "Find words or phrases; view results of last search."},
-        {2, "B'marks", "View list of bookmarks"},
-        {3, "H'lites", "View list of highlights"},
-        {4, "Notes", "View or edit notes"},
-        {5, "FindNote", "Find word or phrases in notes; view results of last search."},
-        {6, "GoTo", "Go somewhere in the current Bible or book"},
-        {7, "Journal", "View list of Journal notes"},
-        {8, "Library", "Search your entire library"},
-        {9, "Navigator", "Show references to current verse in entire library"},
-    }};
-    return table;
+    return kTabs;
+}
+
+const StudyPaneTabs::Tab* StudyPaneTabs::find(qint64 id)
+{
+    for (const Tab& tab : kTabs) {
+        if (tab.id == id)
+            return &tab;
+    }
+    return nullptr;
+}
+
+qint64 StudyPaneTabs::tabForSlot(Slot slot)
+{
+    const Slot shows = isGotoSlot(slot) ? kBibleGotoSubpane : slot;
+    for (const Tab& tab : kTabs) {
+        if (tab.slot == shows)
+            return tab.id;
+    }
+    return 0;
 }
 
 void StudyPaneTabs::configure(const StudyPaneRegionContentItemState* state, StudyPaneView* view)
@@ -68,16 +127,20 @@ void StudyPaneTabs::configure(const StudyPaneRegionContentItemState* state, Stud
         m_selected = id;  // adding a tab selects it
     };
     for (qint64 id : stored) {
-        if (id >= kFirstTab && id <= kTabCount && !m_order.contains(id))
+        if (find(id) != nullptr && !m_order.contains(id))
             add(id);
     }
-    for (qint64 id : kLaterTabs) {
-        if (!m_order.contains(id))
-            add(id);
+    // An order that holds the default tabs and some later one is one the user made by dragging: the
+    // button row shows it (a tab added since then joins at its end). Any other (the default six)
+    // leaves the row in its own order.
+    const bool holdsDefault = std::ranges::all_of(StudyPaneRegionContentItemState::arrayWithDefaultTabIDOrder(),
+        [this](qint64 id) { return m_order.contains(id); });
+    m_rowIsCustom =
+        state != nullptr && holdsDefault && std::ranges::any_of(m_order, [](qint64 id) { return isLaterTab(id); });
+    for (const Tab& tab : kTabs) {
+        if (isLaterTab(tab.id) && !m_order.contains(tab.id))
+            add(tab.id);
     }
-    // An order of all nine tabs is one the user made by dragging: the button row shows it. Any other
-    // (the default six) leaves the row in its own order.
-    m_rowIsCustom = state != nullptr && state->tabIDOrder.size() == kTabCount && m_order.size() == kTabCount;
     if (view != nullptr)
         view->setRowOrder(rowOrder());
 }
@@ -102,12 +165,6 @@ bool StudyPaneTabs::move(qint64 id, int toIndex, StudyPaneView* view)
     return true;
 }
 
-QToolButton* StudyPaneTabs::button(StudyPaneView* view, qint64 id)
-{
-    const StudyPaneView::Button b = StudyPaneView::buttonForTab(id);
-    return view != nullptr && b != StudyPaneView::kButtonCount ? view->button(b) : nullptr;
-}
-
 QList<QPair<QString, qint64>> StudyPaneTabs::moreMenuEntries(const StudyPaneView* view)
 {
     QList<QPair<QString, qint64>> out;
@@ -115,8 +172,9 @@ QList<QPair<QString, qint64>> StudyPaneTabs::moreMenuEntries(const StudyPaneView
         return out;
     // The hidden buttons, in the order of the row.
     for (qint64 tab : view->rowOrder()) {
-        if (view->button(StudyPaneView::buttonForTab(tab))->isHidden())
-            out.append({QString::fromUtf8(moreMenuTitle(tab)), tab});
+        const QToolButton* button = view->button(tab);
+        if (button != nullptr && button->isHidden())
+            out.append({QString::fromUtf8(find(tab)->menuTitle), tab});
     }
     return out;
 }

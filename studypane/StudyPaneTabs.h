@@ -1,17 +1,24 @@
-// The study pane's nine tabs: their table of labels and tips, their order (as the user arranged the
-// button row, kept in the pane's archived state), the tab chosen in that order, and the overflow menu
-// that lists the buttons the row has no room for.
+// The study pane's tabs. `all()` is the one table of them (in StudyPaneTabs.cpp): each row gives a
+// tab's identifier, the sub-pane slot it shows, its button's label, tip and object name, its entry
+// in the overflow menu and the slot's built-in factory; the rows stand in the button row's default
+// left-to-right order. The view makes its buttons from it, the sub-pane slots find their tabs and
+// built-in factories in it, and this class keeps the tabs' order (as the user arranged the button
+// row, kept in the pane's archived state), the tab chosen in that order, and the overflow menu that
+// lists the buttons the row has no room for.
 //
 // A value owned by the study pane controller; the view it is handed belongs to the controller. Main
 // thread only.
 #pragma once
 
+#include "studypane/StudyPaneSubpaneSlots.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
 
-#include <array>
 #include <functional>
+#include <memory>
+#include <span>
 
 class QToolButton;
 class StudyPaneRegionContentItemState;
@@ -19,17 +26,35 @@ class StudyPaneView;
 
 class StudyPaneTabs {
 public:
+    using Slot = StudyPaneSubpaneSlots::Slot;
+    using MakeSubpane = std::unique_ptr<StudyPaneSubpane> (*)(const StudyPaneEnvironment&, StudyPaneHost*);
     struct Tab {
+        // Kept in stored layouts (the selected tab and the tab order): never renumber one.
         qint64 id;
+        // The sub-pane it shows. The go-to tab's is kBibleGotoSubpane and it shows one of the four
+        // go-to sub-panes, by the kind of the active book.
+        Slot slot;
         const char* label;
         const char* tooltip;
+        const char* menuTitle;   // its entry in the overflow menu
+        const char* buttonName;  // its button's object name (tests and styles find it by that)
+        // The slot's factory when the pane's environment gives none; null: the environment's only.
+        MakeSubpane builtIn;
     };
-    static constexpr int kTabCount = 9;
-    // The nine tabs by identifier (index id - 1).
-    static const std::array<Tab, kTabCount>& all();
+    // The tabs, in the button row's default order.
+    static std::span<const Tab> all();
+    // A tab by identifier; null for none.
+    static const Tab* find(qint64 id);
+    // The tab that shows a slot's sub-pane (the four go-to slots share the go-to tab); 0 for none.
+    static qint64 tabForSlot(Slot slot);
+    // Whether the slot is one of the four the go-to tab chooses among.
+    static constexpr bool isGotoSlot(Slot slot)
+    {
+        return slot >= Slot::kBibleGotoSubpane && slot <= Slot::kOtherGotoSubpane;
+    }
 
-    // Takes the order stored in the state (or the default one), completes it with the tabs it lacks
-    // and shows it on the view (null: no view yet).
+    // Takes the order stored in the state (or the default one), completes it with the tabs that came
+    // after the default order and shows it on the view (null: no view yet).
     void configure(const StudyPaneRegionContentItemState* state, StudyPaneView* view);
     // The tab identifiers in their order (written to the state when the user moves a tab).
     const QList<qint64>& order() const { return m_order; }
@@ -42,8 +67,6 @@ public:
     qint64 selected() const { return m_selected; }
     void setSelected(qint64 id) { m_selected = id; }
 
-    // The view's button of a tab; null for no tab or without a view.
-    static QToolButton* button(StudyPaneView* view, qint64 id);
     // The overflow menu's entries for the view's hidden buttons: (title, tab id), in row order.
     static QList<QPair<QString, qint64>> moreMenuEntries(const StudyPaneView* view);
     // Runs the overflow menu under the view's more button: each entry enabled as `available` says,

@@ -58,54 +58,41 @@ private:
     StudyPaneView* m_view;
 };
 
-struct ButtonSpec {
-    qint64 tab;
-    const char* name;
-};
-// The buttons left to right and the tab each selects.
-constexpr ButtonSpec kButtonSpecs[StudyPaneView::kButtonCount] = {{6, "goToButton"}, {1, "findButton"},
-    {2, "bookmarkButton"}, {3, "highlightsButton"}, {4, "noteViewEditButton"}, {5, "notesListButton"},
-    {7, "journalButton"}, {8, "libraryButton"}, {9, "navigatorButton"}};
-
 }  // namespace
-
-qint64 StudyPaneView::tabForButton(Button b)
-{
-    return b >= 0 && b < kButtonCount ? kButtonSpecs[b].tab : 0;
-}
-
-StudyPaneView::Button StudyPaneView::buttonForTab(qint64 tab)
-{
-    for (int i = 0; i < kButtonCount; ++i) {
-        if (kButtonSpecs[i].tab == tab)
-            return Button(i);
-    }
-    return kButtonCount;
-}
 
 QList<qint64> StudyPaneView::defaultRowOrder()
 {
     QList<qint64> out;
-    for (const ButtonSpec& spec : kButtonSpecs)
-        out.append(spec.tab);
+    for (const StudyPaneTabs::Tab& tab : StudyPaneTabs::all())
+        out.append(tab.id);
     return out;
+}
+
+QToolButton* StudyPaneView::button(qint64 tab) const
+{
+    const auto tabs = StudyPaneTabs::all();
+    for (size_t i = 0; i < tabs.size(); ++i) {
+        if (tabs[i].id == tab)
+            return m_buttons[i];
+    }
+    return nullptr;
 }
 
 StudyPaneView::StudyPaneView(StudyPaneViewController* controller, QWidget* parent)
     : QWidget(parent), m_controller(controller)
 {
     setObjectName(QStringLiteral("StudyPaneView"));
-    for (int i = 0; i < kButtonCount; ++i) {
-        const auto& tab = StudyPaneTabs::all()[static_cast<size_t>(kButtonSpecs[i].tab - 1)];
+    for (const StudyPaneTabs::Tab& tab : StudyPaneTabs::all()) {
         auto* b = new QToolButton(this);
-        b->setObjectName(QString::fromLatin1(kButtonSpecs[i].name));
+        b->setObjectName(QString::fromLatin1(tab.buttonName));
         b->setText(QString::fromUtf8(tab.label));
         b->setToolTip(ContentTextDocument::plainToolTip(QString::fromUtf8(tab.tooltip)));
         b->setAutoRaise(true);
         b->setCheckable(false);
         b->installEventFilter(this);
-        m_buttons[i] = b;
+        m_buttons.push_back(b);
     }
+    m_buttonFrames.resize(m_buttons.size());
     m_moreMenuButton = new QToolButton(this);
     m_moreMenuButton->setObjectName(QStringLiteral("moreMenuButton"));
     m_moreMenuButton->setText(QStringLiteral("\u00BB"));
@@ -119,18 +106,20 @@ StudyPaneView::StudyPaneView(StudyPaneViewController* controller, QWidget* paren
 
 void StudyPaneView::setRowOrder(const QList<qint64>& tabs)
 {
+    const auto all = StudyPaneTabs::all();
     m_row.clear();
     for (qint64 tab : tabs) {
-        const Button b = buttonForTab(tab);
-        if (b != kButtonCount && !m_row.contains(b))
+        const auto row = std::ranges::find(all, tab, &StudyPaneTabs::Tab::id);
+        const size_t b = size_t(row - all.begin());
+        if (row != all.end() && !m_row.contains(b))
             m_row.append(b);
     }
-    for (int i = 0; i < kButtonCount; ++i) {
-        if (!m_row.contains(Button(i)))
-            m_row.append(Button(i));
+    for (size_t b = 0; b < all.size(); ++b) {
+        if (!m_row.contains(b))
+            m_row.append(b);
     }
     int x = 4;
-    for (Button b : m_row) {
+    for (size_t b : m_row) {
         const QSize hint = m_buttons[b]->sizeHint();
         m_buttonFrames[b] = QRect(x, (kButtonRowHeight - hint.height()) / 2, hint.width(), hint.height());
         x += hint.width() + 2;
@@ -141,8 +130,8 @@ void StudyPaneView::setRowOrder(const QList<qint64>& tabs)
 QList<qint64> StudyPaneView::rowOrder() const
 {
     QList<qint64> out;
-    for (Button b : m_row)
-        out.append(tabForButton(b));
+    for (size_t b : m_row)
+        out.append(StudyPaneTabs::all()[b].id);
     return out;
 }
 
@@ -219,8 +208,9 @@ void StudyPaneView::setSelectedTab(qint64 tab)
 void StudyPaneView::showSelection()
 {
     bool selectedIsHidden = false;
-    for (int i = 0; i < kButtonCount; ++i) {
-        const bool selected = tabForButton(Button(i)) == m_selectedTab;
+    const auto all = StudyPaneTabs::all();
+    for (size_t i = 0; i < m_buttons.size(); ++i) {
+        const bool selected = all[i].id == m_selectedTab;
         m_buttons[i]->setAutoRaise(!selected);
         m_buttons[i]->setDown(selected);
         selectedIsHidden = selectedIsHidden || (selected && m_buttons[i]->isHidden());
@@ -233,8 +223,8 @@ int StudyPaneView::dropIndexAt(int x) const
 {
     // Before the first other button whose middle lies right of x.
     int index = 0;
-    for (Button b : m_row) {
-        if (tabForButton(b) == m_dragTab)
+    for (size_t b : m_row) {
+        if (StudyPaneTabs::all()[b].id == m_dragTab)
             continue;
         if (m_buttonFrames[b].center().x() > x)
             break;
@@ -248,8 +238,8 @@ bool StudyPaneView::eventFilter(QObject* watched, QEvent* event)
     auto* button = qobject_cast<QToolButton*>(watched);
     if (button == nullptr || button->parentWidget() != this)
         return QWidget::eventFilter(watched, event);
-    const auto index = std::find(m_buttons.begin(), m_buttons.end(), button) - m_buttons.begin();
-    if (index >= kButtonCount)
+    const auto index = size_t(std::ranges::find(m_buttons, button) - m_buttons.begin());
+    if (index >= m_buttons.size())
         return QWidget::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress: {
@@ -269,7 +259,7 @@ bool StudyPaneView::eventFilter(QObject* watched, QEvent* event)
         if (m_dragTab == 0) {
             if (std::abs(at.x() - m_pressAt.x()) < QApplication::startDragDistance())
                 break;
-            m_dragTab = tabForButton(Button(index));
+            m_dragTab = StudyPaneTabs::all()[index].id;
             button->setDown(false);
             button->raise();
         }

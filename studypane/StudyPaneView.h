@@ -9,7 +9,7 @@
 
 #include <QWidget>
 
-#include <array>
+#include <vector>
 
 class QFrame;
 class QToolButton;
@@ -22,31 +22,15 @@ public:
     static constexpr int kBoxWidth = 6;
     static constexpr double kMinimumDragWidth = 6.0;
 
-    // The tab buttons in their left-to-right order.
-    enum Button {
-        GoTo,
-        Find,
-        Bookmark,
-        Highlights,
-        NoteViewEdit,
-        NotesList,
-        Journal,
-        Library,
-        Navigator,
-        kButtonCount
-    };
-
-    // The tab each button selects, and the button of a tab (kButtonCount for none).
-    static qint64 tabForButton(Button b);
-    static Button buttonForTab(qint64 tab);
-    // The default left-to-right order of the row, as tab identifiers.
+    // The default left-to-right order of the row, as tab identifiers (the tab table's order).
     static QList<qint64> defaultRowOrder();
 
     explicit StudyPaneView(StudyPaneViewController* controller, QWidget* parent = nullptr);
     ~StudyPaneView() override;
 
     StudyPaneViewController* viewController() const { return m_controller; }
-    QToolButton* button(Button b) const { return m_buttons[b]; }
+    // The button of a tab (one per row of the tab table); null for no tab.
+    QToolButton* button(qint64 tab) const;
     QToolButton* moreMenuButton() const { return m_moreMenuButton; }
     QFrame* expandContractBox() const { return m_box; }
 
@@ -85,9 +69,10 @@ private:
     int dropIndexAt(int x) const;
 
     StudyPaneViewController* m_controller;
-    std::array<QToolButton*, kButtonCount> m_buttons {};
-    std::array<QRect, kButtonCount> m_buttonFrames {};  // where each button stands
-    QList<Button> m_row;                                // the buttons left to right
+    // By the tab table's rows: each tab's button and where it stands.
+    std::vector<QToolButton*> m_buttons;
+    std::vector<QRect> m_buttonFrames;
+    QList<size_t> m_row;  // the rows' buttons left to right
     QToolButton* m_moreMenuButton = nullptr;
     QFrame* m_box = nullptr;
     QWidget* m_paneContents = nullptr;

@@ -81,10 +81,9 @@ StudyPaneView* StudyPaneViewController::paneView()
     if (m_view == nullptr) {
         m_view = new StudyPaneView(this);
         m_layoutViewHost = std::make_unique<StudyPaneLayoutViewHost>(m_view);
-        for (int i = 0; i < StudyPaneView::kButtonCount; ++i) {
-            const qint64 tab = StudyPaneView::tabForButton(static_cast<StudyPaneView::Button>(i));
-            QToolButton* b = m_view->button(static_cast<StudyPaneView::Button>(i));
-            connect(b, &QToolButton::clicked, this, [this, tab] { makeTabCurrent(tab); });
+        for (const StudyPaneTabs::Tab& tab : StudyPaneTabs::all()) {
+            const qint64 id = tab.id;
+            connect(m_view->button(id), &QToolButton::clicked, this, [this, id] { makeTabCurrent(id); });
         }
         connect(m_view->moreMenuButton(), &QToolButton::clicked, this, [this] {
             const StudyPaneRegionContentItemState* s = state();
@@ -117,7 +116,7 @@ void StudyPaneViewController::initialConfiguration()
     if (contents != nullptr) {
         auto fresh = [] {
             auto s = std::make_unique<StudyPaneRegionContentItemState>();
-            s->selectedTabID = kFindTab;
+            s->selectedTabID = StudyPaneTabs::tabForSlot(kSearchSubpane);
             return s;
         };
         if (contents->items().empty()) {
@@ -134,21 +133,20 @@ void StudyPaneViewController::initialConfiguration()
     m_subpanes.make(this, [this](Subpane slot, StudyPaneSubpane& subpane) {
         connect(&subpane, &StudyPaneSubpane::recentVerseVisited, this,
             [this](quint32 key, const QString& translation) { pushKeyOnRecentStack(key, translation); });
-        const qint64 tab = StudyPaneSubpaneSlots::tabForSlot(slot);
+        const qint64 tab = StudyPaneTabs::tabForSlot(slot);
         connect(&subpane, &StudyPaneSubpane::showRequested, this, [this, tab] { makeTabCurrent(tab); });
     });
 
     // Only the tabs with a sub-pane can be chosen.
     for (const StudyPaneTabs::Tab& tab : StudyPaneTabs::all()) {
-        if (QToolButton* b = StudyPaneTabs::button(m_view, tab.id))
-            b->setEnabled(isTabAvailable(tab.id));
+        m_view->button(tab.id)->setEnabled(isTabAvailable(tab.id));
     }
 
     m_tabs.configure(state(), m_view);
     if (StudyPaneRegionContentItemState* s = state()) {
         // A stored tab that has no sub-pane here (or names no tab) opens on Find.
         if (!isTabAvailable(s->selectedTabID))
-            s->selectedTabID = kFindTab;
+            s->selectedTabID = StudyPaneTabs::tabForSlot(kSearchSubpane);
         if (m_tabs.selected() != s->selectedTabID) {
             m_tabs.setSelected(s->selectedTabID);
             highlightButtonForSelectedTab();

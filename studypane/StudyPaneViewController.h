@@ -1,8 +1,9 @@
 // The study pane: the content of a layout region of kind "study", the narrow pane beside the book
 // panes that hosts the study tools. It owns one controller per study tool (sub-pane), shows one of
-// them at a time in its StudyPaneView, selects them through nine tabs (a row of buttons), keeps the
-// sub-panes' remembered settings in the region's archived StudyPaneRegionContentItemState, keeps
-// the stack of recently visited verses and passes application shutdown on to the sub-panes.
+// them at a time in its StudyPaneView, selects them through tabs (a row of buttons, one per row of
+// the tab table, StudyPaneTabs::all()), keeps the sub-panes' remembered settings in the region's
+// archived StudyPaneRegionContentItemState, keeps the stack of recently visited verses and passes
+// application shutdown on to the sub-panes.
 //
 // The twelve sub-panes are made through factories, one per `Subpane` slot: Find and the Navigator
 // have built-in ones (so do the note viewer and editor, the notes list, the journal list and the
@@ -55,17 +56,6 @@ class StudyPaneViewController : public QObject,
                                 public StudyPaneHost {
     Q_OBJECT
 public:
-    enum TabID : qint64 {
-        kFindTab = 1,
-        kBookmarksTab = 2,
-        kHighlightsTab = 3,
-        kNoteViewEditTab = 4,
-        kNotesListTab = 5,
-        kGotoTab = 6,
-        kJournalTab = 7,
-        kLibraryTab = 8,
-        kNavigatorTab = 9,
-    };
     // The sub-pane slots (kSearchSubpane ... kNavigatorSubpane), in the order they are made.
     using Subpane = StudyPaneSubpaneSlots::Slot;
     using enum StudyPaneSubpaneSlots::Slot;
@@ -84,15 +74,17 @@ public:
     StudyPaneView* paneView() override;
 
     // --- tabs ---
-    void makeFindPaneCurrent() override { makeTabCurrent(kFindTab); }
-    void makeBookmarksPaneCurrent() override { makeTabCurrent(kBookmarksTab); }
-    void makeHighlightsPaneCurrent() override { makeTabCurrent(kHighlightsTab); }
-    void makeNoteViewEditPaneCurrent() override { makeTabCurrent(kNoteViewEditTab); }
-    void makeNotesListPaneCurrent() override { makeTabCurrent(kNotesListTab); }
-    void makeGotoPaneCurrent() override { makeTabCurrent(kGotoTab); }
-    void makeJournalPaneCurrent() override { makeTabCurrent(kJournalTab); }
-    void makeLibraryPaneCurrent() override { makeTabCurrent(kLibraryTab); }
-    void makeNavigatorPaneCurrent() override { makeTabCurrent(kNavigatorTab); }
+    // The tabs are the rows of StudyPaneTabs::all(); these select the tab that shows a slot.
+    void makeFindPaneCurrent() override { makeSubpaneTabCurrent(kSearchSubpane); }
+    void makeBookmarksPaneCurrent() override { makeSubpaneTabCurrent(kBookmarksSubpane); }
+    void makeHighlightsPaneCurrent() override { makeSubpaneTabCurrent(kHighlightsSubpane); }
+    void makeNoteViewEditPaneCurrent() override { makeSubpaneTabCurrent(kNoteViewEditSubpane); }
+    void makeNotesListPaneCurrent() override { makeSubpaneTabCurrent(kNotesListSubpane); }
+    void makeGotoPaneCurrent() override { makeSubpaneTabCurrent(kBibleGotoSubpane); }
+    void makeJournalPaneCurrent() override { makeSubpaneTabCurrent(kJournalListSubpane); }
+    void makeLibraryPaneCurrent() override { makeSubpaneTabCurrent(kLibrarySearchSubpane); }
+    void makeNavigatorPaneCurrent() override { makeSubpaneTabCurrent(kNavigatorSubpane); }
+    void makeSubpaneTabCurrent(Subpane slot) { makeTabCurrent(StudyPaneTabs::tabForSlot(slot)); }
     // Selects the tab, or shows it again (expanding a collapsed pane) when it is selected already.
     // A tab without a sub-pane is not selected.
     void makeTabCurrent(qint64 id);

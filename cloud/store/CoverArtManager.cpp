@@ -29,8 +29,9 @@ bool looksLikePicture(const QByteArray& data)
 
 }  // namespace
 
-CoverArtManager::CoverArtManager(const QString& coverFolder, QObject* parent)
-    : QObject(parent), m_folder(QDir(coverFolder).absolutePath())
+CoverArtManager::CoverArtManager(
+    const QString& coverFolder, NotificationCenter& center, const UserDefaults& defaults, QObject* parent)
+    : QObject(parent), m_center(center), m_defaults(defaults), m_folder(QDir(coverFolder).absolutePath())
 {
 }
 
@@ -128,7 +129,7 @@ void CoverArtManager::startNext()
             WebScriptQueries::cover(platform, identifier(r), r.value(QStringLiteral("size")).toString(), isPng(r),
                 WebScriptQueries::randomQueryNumber(), WebScriptQueries::randomQueryNumber());
         const QString script = r.value(QStringLiteral("webscript")).toString();
-        const QUrl base = script.isEmpty() ? WebScriptService::defaultScriptUrl() : QUrl(script);
+        const QUrl base = script.isEmpty() ? WebScriptService::defaultScriptUrl(m_defaults) : QUrl(script);
         QDir().mkpath(QFileInfo(target).absolutePath());
         m_reply = m_network.get(WebScriptService::request(base, query, r.value(QStringLiteral("forceplain")).toBool()));
         connect(m_reply, &QNetworkReply::readyRead, this, [this] {
@@ -156,8 +157,7 @@ void CoverArtManager::onFinished()
         if (complete && data.size() <= kMaxCoverBytes && looksLikePicture(data)) {
             if (FileSave::writeFile(m_targetFileName, data, QStringLiteral("the pictures of book covers"))) {
                 cleanUp();
-                NotificationCenter::defaultCenter().postNotificationName(
-                    StoreNotifications::qsCoverArtFinishedDownloading, nullptr, request);
+                m_center.postNotificationName(StoreNotifications::qsCoverArtFinishedDownloading, nullptr, request);
                 startNext();
                 return;
             }

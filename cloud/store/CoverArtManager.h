@@ -20,7 +20,9 @@
 
 #include <optional>
 
+class NotificationCenter;
 class QNetworkReply;
+class UserDefaults;
 
 namespace qs::cloud {
 
@@ -30,7 +32,10 @@ public:
     static constexpr qint64 kMaxCoverBytes = 8 * 1024 * 1024;
 
     // A manager over this cache folder (the "Cover Art" folder itself).
-    explicit CoverArtManager(const QString& coverFolder, QObject* parent = nullptr);
+    // Posts its notifications on `center` and finds the configured web script in `defaults`; both
+    // must outlive it.
+    CoverArtManager(const QString& coverFolder, NotificationCenter& center, const UserDefaults& defaults,
+        QObject* parent = nullptr);
     ~CoverArtManager() override;
 
     // The picture shown while a cover is missing (a resource path).
@@ -56,6 +61,8 @@ private:
     static QString identifier(const QVariantMap& request);
     QString missKey(const QVariantMap& request) const;
 
+    NotificationCenter& m_center;
+    const UserDefaults& m_defaults;
     QString m_folder;
     QNetworkAccessManager m_network;
     QList<QVariantMap> m_queue;

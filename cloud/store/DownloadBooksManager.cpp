@@ -34,8 +34,9 @@ StoreError problem(const QString& reason, const QString& suggestion = kTryLater)
 
 }  // namespace
 
-DownloadBooksManager::DownloadBooksManager(const QString& booksFolder, QObject* parent)
-    : QObject(parent), m_booksFolder(QDir(booksFolder).absolutePath())
+DownloadBooksManager::DownloadBooksManager(
+    const QString& booksFolder, NotificationCenter& center, const UserDefaults& defaults, QObject* parent)
+    : QObject(parent), m_center(center), m_defaults(defaults), m_booksFolder(QDir(booksFolder).absolutePath())
 {
 }
 
@@ -173,7 +174,7 @@ void DownloadBooksManager::startNextDownload()
     const QString query = WebScriptQueries::download(caller, action, fileName, str(r, "encryptedservertime"),
         str(r, "app"), WebScriptQueries::randomQueryNumber(), WebScriptQueries::randomQueryNumber());
     const QString script = str(r, "webscript");
-    const QUrl base = script.isEmpty() ? WebScriptService::defaultScriptUrl() : QUrl(script);
+    const QUrl base = script.isEmpty() ? WebScriptService::defaultScriptUrl(m_defaults) : QUrl(script);
     const bool plain = r.value(QStringLiteral("forceplain")).toBool();
 
     if (!QDir().mkpath(m_booksFolder)) {
@@ -210,8 +211,7 @@ void DownloadBooksManager::startNextDownload()
     m_sha256.reset();
     m_md5.reset();
 
-    NotificationCenter::defaultCenter().postNotificationName(
-        StoreNotifications::DownloadBooksStartedDownloading, this, *m_current);
+    m_center.postNotificationName(StoreNotifications::DownloadBooksStartedDownloading, this, *m_current);
     if (!m_current)
         return;  // an observer cancelled it
     m_reply = m_network.get(WebScriptService::request(base, query, plain));
@@ -272,8 +272,7 @@ void DownloadBooksManager::onReadyRead()
     m_md5.addData(chunk);
     const double progress = m_expectedLength >= 1 ? double(float(m_written) / float(m_expectedLength)) : 1.0;
     m_current->insert(QStringLiteral("progress"), std::min(progress, 1.0));
-    NotificationCenter::defaultCenter().postNotificationName(
-        StoreNotifications::qsDownloadBooksProgressNotification, this, *m_current);
+    m_center.postNotificationName(StoreNotifications::qsDownloadBooksProgressNotification, this, *m_current);
 }
 
 void DownloadBooksManager::onFinished()
@@ -366,7 +365,7 @@ void DownloadBooksManager::succeed()
         fail(problem(tr("The book file could not be moved into the books folder.")));
         return;
     }
-    NotificationCenter::defaultCenter().postNotificationName(
+    m_center.postNotificationName(
         LibraryNotifications::qsBookFileCopiedToBooksFolder, nullptr, {{QStringLiteral("path"), m_targetFileName}});
     if (!m_current)
         return;
@@ -378,8 +377,7 @@ void DownloadBooksManager::succeed()
     }
     const QVariantMap done = *m_current;
     cleanUp();
-    NotificationCenter::defaultCenter().postNotificationName(
-        StoreNotifications::qsDownloadBooksFinishedDownloading, nullptr, done);
+    m_center.postNotificationName(StoreNotifications::qsDownloadBooksFinishedDownloading, nullptr, done);
     startNextDownload();
 }
 
@@ -393,8 +391,7 @@ void DownloadBooksManager::fail(const StoreError& error)
     if (!m_tempFileName.isEmpty())
         QFile::remove(m_tempFileName);
     cleanUp();
-    NotificationCenter::defaultCenter().postNotificationName(
-        StoreNotifications::qsDownloadBooksFinishedDownloadingWithError, this, request);
+    m_center.postNotificationName(StoreNotifications::qsDownloadBooksFinishedDownloadingWithError, this, request);
     QTimer::singleShot(kRetryDelayMs, this, &DownloadBooksManager::startNextDownload);
 }
 

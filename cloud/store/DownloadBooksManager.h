@@ -35,7 +35,9 @@
 #include <memory>
 #include <optional>
 
+class NotificationCenter;
 class QNetworkReply;
+class UserDefaults;
 
 namespace qs::cloud {
 
@@ -48,7 +50,10 @@ public:
     static constexpr int kRetryDelayMs = 2000;
 
     // A manager that installs into this books folder.
-    explicit DownloadBooksManager(const QString& booksFolder, QObject* parent = nullptr);
+    // Posts its notifications on `center` and finds the configured web script in `defaults`; both
+    // must outlive it.
+    DownloadBooksManager(const QString& booksFolder, NotificationCenter& center, const UserDefaults& defaults,
+        QObject* parent = nullptr);
     ~DownloadBooksManager() override;
 
     // The request the download sheet makes for an owned book: pubid, bookid, productid, filename,
@@ -87,6 +92,8 @@ private:
     static QString freeFinalPath(const QString& target);
     std::optional<StoreError> checkFile();
 
+    NotificationCenter& m_center;
+    const UserDefaults& m_defaults;
     QString m_booksFolder;
     QNetworkAccessManager m_network;
     QList<QVariantMap> m_queue;

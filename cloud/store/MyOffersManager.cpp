@@ -35,8 +35,9 @@ QVariantList offersOf(const QVariantMap& dictionary)
 
 }  // namespace
 
-MyOffersManager::MyOffersManager(UserDefaults& defaults, const QUrl& script, const QString& version, QObject* parent)
-    : QObject(parent), m_defaults(defaults), m_script(script), m_version(version)
+MyOffersManager::MyOffersManager(
+    UserDefaults& defaults, NotificationCenter& center, const QUrl& script, const QString& version, QObject* parent)
+    : QObject(parent), m_defaults(defaults), m_center(center), m_script(script), m_version(version)
 {
     m_inputBuffer.reserve(1024);
 }
@@ -78,7 +79,7 @@ void MyOffersManager::refresh(bool force)
     const WebScriptCaller caller = StoreCredentials::caller(m_defaults, m_version);
     const QString query =
         WebScriptQueries::offers(caller, WebScriptQueries::randomQueryNumber(), WebScriptQueries::randomQueryNumber());
-    const QUrl base = m_script.isEmpty() ? WebScriptService::defaultScriptUrl() : m_script;
+    const QUrl base = m_script.isEmpty() ? WebScriptService::defaultScriptUrl(m_defaults) : m_script;
     m_reply = m_network.get(WebScriptService::request(base, query));
     m_isRefreshing = true;
     m_inputBuffer.clear();
@@ -156,7 +157,7 @@ void MyOffersManager::onFinished()
         m_defaults.removeObjectForKey(kDictionary);
     m_defaults.setObject(QDateTime::currentDateTimeUtc(), kLastChecked);
     if (isNew)
-        NotificationCenter::defaultCenter().postNotificationName(StoreNotifications::MyOffersManagerHasNewOffers);
+        m_center.postNotificationName(StoreNotifications::MyOffersManagerHasNewOffers);
 }
 
 bool MyOffersManager::containsNewOffers(const QVariantMap& reply, const QVariantMap& stored)

@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
+class NotificationCenter;
 class QNetworkReply;
 class UserDefaults;
 
@@ -27,8 +28,8 @@ public:
 
     // A manager over these defaults; `script` empty: the configured web script. `version`: the
     // application's short version sent with the request.
-    MyOffersManager(UserDefaults& defaults, const QUrl& script = QUrl(), const QString& version = QString(),
-        QObject* parent = nullptr);
+    MyOffersManager(UserDefaults& defaults, NotificationCenter& center, const QUrl& script = QUrl(),
+        const QString& version = QString(), QObject* parent = nullptr);
     ~MyOffersManager() override;
 
     void refresh(bool force);
@@ -44,6 +45,7 @@ private:
     void logFailure(const QString& description, const QString& reason, const QString& suggestion) const;
 
     UserDefaults& m_defaults;
+    NotificationCenter& m_center;
     QUrl m_script;
     QString m_version;
     QNetworkAccessManager m_network;

@@ -86,8 +86,9 @@ OwnedBook OwnedBook::fromProduct(const QVariantMap& p)
     return b;
 }
 
-OwnedBooksManager::OwnedBooksManager(const QString& cacheFile, QObject* parent)
-    : QObject(parent), m_cacheFile(cacheFile)
+OwnedBooksManager::OwnedBooksManager(
+    const QString& cacheFile, NotificationCenter& center, const UserDefaults& defaults, QObject* parent)
+    : QObject(parent), m_center(center), m_defaults(defaults), m_cacheFile(cacheFile)
 {
     m_products.reserve(50);
     loadFromCache();
@@ -119,7 +120,7 @@ void OwnedBooksManager::refresh(const WebScriptCaller& caller, const QString& ap
         return;
     const QString query = WebScriptQueries::ownedBooks(
         caller, app, WebScriptQueries::randomQueryNumber(), WebScriptQueries::randomQueryNumber());
-    const QUrl base = script.isEmpty() ? WebScriptService::defaultScriptUrl() : script;
+    const QUrl base = script.isEmpty() ? WebScriptService::defaultScriptUrl(m_defaults) : script;
     m_isRefreshing = true;
     for (QVariantMap& p : m_products)
         p.insert(QStringLiteral("_suspicious"), QStringLiteral("yes"));
@@ -128,8 +129,7 @@ void OwnedBooksManager::refresh(const WebScriptCaller& caller, const QString& ap
     m_inputBuffer.reserve(1000);
     m_httpResponseStatus = 0;
     m_overflow = false;
-    NotificationCenter::defaultCenter().postNotificationName(
-        StoreNotifications::qsOwnedBooksListStartedDownloading, this);
+    m_center.postNotificationName(StoreNotifications::qsOwnedBooksListStartedDownloading, this);
     m_reply = m_network.get(WebScriptService::request(base, query));
     connect(m_reply, &QNetworkReply::readyRead, this, &OwnedBooksManager::onReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &OwnedBooksManager::onFinished);
@@ -257,8 +257,7 @@ void OwnedBooksManager::onFinished()
                              << "unprocessed text:" << unprocessed;
         QVariantMap info = e.toUserInfo();
         info.insert(QStringLiteral("unprocessed"), unprocessed);
-        NotificationCenter::defaultCenter().postNotificationName(
-            StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError, this, info);
+        m_center.postNotificationName(StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError, this, info);
         return;
     }
     if (!m_inputBuffer.trimmed().isEmpty()) {
@@ -273,8 +272,7 @@ void OwnedBooksManager::onFinished()
     QVariantMap info;
     if (!m_successMessage.isNull())
         info.insert(QStringLiteral("message"), m_successMessage);
-    NotificationCenter::defaultCenter().postNotificationName(
-        StoreNotifications::qsOwnedBooksListFinishedDownloading, this, info);
+    m_center.postNotificationName(StoreNotifications::qsOwnedBooksListFinishedDownloading, this, info);
 }
 
 void OwnedBooksManager::fail(const StoreError& error)
@@ -283,8 +281,7 @@ void OwnedBooksManager::fail(const StoreError& error)
                          << "unprocessed text:" << m_inputBuffer.left(2000);
     QVariantMap info = error.toUserInfo();
     info.insert(QStringLiteral("unprocessed"), m_inputBuffer);
-    NotificationCenter::defaultCenter().postNotificationName(
-        StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError, this, info);
+    m_center.postNotificationName(StoreNotifications::qsOwnedBooksListFinishedDownloadingWithError, this, info);
 }
 
 QList<OwnedBook> OwnedBooksManager::ownedBooksArraySortedBy(int sortKey, int include) const

@@ -23,7 +23,9 @@
 #include <QPointer>
 #include <QVariantMap>
 
+class NotificationCenter;
 class QNetworkReply;
+class UserDefaults;
 
 namespace qs::cloud {
 
@@ -57,7 +59,10 @@ public:
     static constexpr qsizetype kMaxReplyChars = 32 * 1024 * 1024;
 
     // A manager over this cache file (tests); loads it at once.
-    explicit OwnedBooksManager(const QString& cacheFile, QObject* parent = nullptr);
+    // Posts its notifications on `center` and finds the configured web script in `defaults`; both
+    // must outlive it.
+    OwnedBooksManager(
+        const QString& cacheFile, NotificationCenter& center, const UserDefaults& defaults, QObject* parent = nullptr);
     ~OwnedBooksManager() override;
 
     // <cache directory>/Owned Books/ownedbooks.xml
@@ -90,6 +95,8 @@ private:
     void mergeProduct(QVariantMap product);
     void fail(const StoreError& error);
 
+    NotificationCenter& m_center;
+    const UserDefaults& m_defaults;
     QString m_cacheFile;
     QNetworkAccessManager m_network;
     QPointer<QNetworkReply> m_reply;

@@ -1,8 +1,6 @@
 #include "cloud/store/RCHTTPClient.h"
 
-#include "cloud/protocol/ServiceHost.h"
 #include "platform/AppVersion.h"
-#include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -13,9 +11,7 @@
 
 namespace qs::cloud {
 
-RCHTTPClient::RCHTTPClient(const QUrl& base, QObject* parent)
-    : QObject(parent),
-      m_base(base.isEmpty() ? ServiceHost::fromDefaults(UserDefaults::standardUserDefaults()).webBase() : base)
+RCHTTPClient::RCHTTPClient(const QUrl& base, QObject* parent) : QObject(parent), m_base(base)
 {
     m_network.setAutoDeleteReplies(false);
 }

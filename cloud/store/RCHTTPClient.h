@@ -37,8 +37,8 @@ public:
     // Replies larger than this are cut off and reported as not JSON.
     static constexpr qint64 kMaxReplyBytes = 16 * 1024 * 1024;
 
-    // `base` empty: the configured service host's address.
-    explicit RCHTTPClient(const QUrl& base = QUrl(), QObject* parent = nullptr);
+    // `base`: the service host's address (ServiceHost::webBase()).
+    explicit RCHTTPClient(const QUrl& base, QObject* parent = nullptr);
 
     QUrl base() const { return m_base; }
 

@@ -13,7 +13,8 @@
 
 namespace qs::cloud {
 
-StoreManagers::StoreManagers(UserDefaults& defaults) : m_defaults(defaults)
+StoreManagers::StoreManagers(UserDefaults& defaults, NotificationCenter& center)
+    : m_defaults(defaults), m_center(center)
 {
 }
 
@@ -23,7 +24,8 @@ OwnedBooksManager& StoreManagers::ownedBooks()
 {
     QS_ASSERT_MAIN_THREAD();
     if (!m_ownedBooks)
-        m_ownedBooks = std::make_unique<OwnedBooksManager>(OwnedBooksManager::defaultCacheFileName());
+        m_ownedBooks =
+            std::make_unique<OwnedBooksManager>(OwnedBooksManager::defaultCacheFileName(), m_center, m_defaults);
     return *m_ownedBooks;
 }
 
@@ -31,7 +33,7 @@ DownloadBooksManager& StoreManagers::downloads()
 {
     QS_ASSERT_MAIN_THREAD();
     if (!m_downloads)
-        m_downloads = std::make_unique<DownloadBooksManager>(AppFolders::booksDirectory());
+        m_downloads = std::make_unique<DownloadBooksManager>(AppFolders::booksDirectory(), m_center, m_defaults);
     return *m_downloads;
 }
 
@@ -39,8 +41,8 @@ CoverArtManager& StoreManagers::covers()
 {
     QS_ASSERT_MAIN_THREAD();
     if (!m_covers)
-        m_covers =
-            std::make_unique<CoverArtManager>(QDir(AppFolders::cacheDirectory()).filePath(QStringLiteral("Cover Art")));
+        m_covers = std::make_unique<CoverArtManager>(
+            QDir(AppFolders::cacheDirectory()).filePath(QStringLiteral("Cover Art")), m_center, m_defaults);
     return *m_covers;
 }
 
@@ -48,7 +50,7 @@ MyOffersManager& StoreManagers::offers()
 {
     QS_ASSERT_MAIN_THREAD();
     if (!m_offers)
-        m_offers = std::make_unique<MyOffersManager>(m_defaults, QUrl(), AppVersion::version());
+        m_offers = std::make_unique<MyOffersManager>(m_defaults, m_center, QUrl(), AppVersion::version());
     return *m_offers;
 }
 

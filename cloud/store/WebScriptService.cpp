@@ -35,9 +35,9 @@ StoreError StoreError::fromUserInfo(const QVariantMap& userInfo)
 
 namespace WebScriptService {
 
-QUrl defaultScriptUrl()
+QUrl defaultScriptUrl(const UserDefaults& defaults)
 {
-    return ServiceHost::fromDefaults(UserDefaults::standardUserDefaults()).webScriptUrl();
+    return ServiceHost::fromDefaults(defaults).webScriptUrl();
 }
 
 QNetworkRequest request(const QUrl& base, const QString& clearQuery, bool plain)

@@ -15,6 +15,8 @@
 
 #include <optional>
 
+class UserDefaults;
+
 namespace qs::cloud {
 
 // A failure as the store clients report it: domain "Quillstead", code 1 unless the platform said
@@ -35,8 +37,8 @@ namespace WebScriptService {
 
 inline constexpr int kTimeoutMs = 60000;
 
-// The web script of the configured service host (the "serviceHost" default).
-QUrl defaultScriptUrl();
+// The web script of the service host these defaults configure (the "serviceHost" default).
+QUrl defaultScriptUrl(const UserDefaults& defaults);
 // GET request of "<base>?epp=1&ep=<scrambled>" (or "<base>?<query>" when plain).
 QNetworkRequest request(const QUrl& base, const QString& clearQuery, bool plain = false);
 bool isSuccessStatus(qint64 status);

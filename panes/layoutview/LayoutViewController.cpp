@@ -38,7 +38,7 @@ LayoutViewController::LayoutViewController(const WindowEnvironment& window, cons
     m_goToPanes = std::make_unique<LayoutGoToPanes>(m_manager, m_library, m_view.data());
     m_history = std::make_unique<NavigationHistory>(*m_goToPanes, cacheDirectory);
     m_history->loadHistoryFromFile();
-    m_router = std::make_unique<GoToRouter>(*m_goToPanes, m_library, *m_history, m_center, m_defaults);
+    m_router = std::make_unique<GoToRouter>(*m_goToPanes, m_library, *m_history, m_center, m_defaults, m_alerts);
 
     observe(N::UserWantsToOpenThisBookNotification, [this](Notification& n) {
         // A book that follows location sync starts at the last place synced, kept a moment

@@ -597,11 +597,12 @@ private:
 
 TEST_F(ReaderOnTheDesktop, TheBusyIndicatorIsHiddenWhileAnAlertShows)
 {
+    // The program's alerts, which the window is handed when it opens.
+    auto alerts = std::make_shared<LingeringAlerts>([this] { return panes()->view()->isBusyIndicatorRunning(); });
+    Alerts::setShared(alerts);
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     LayoutView* view = panes()->view();
-    auto alerts = std::make_shared<LingeringAlerts>([view] { return view->isBusyIndicatorRunning(); });
-    Alerts::setShared(alerts);
 
     // A Strong's link that no installed dictionary holds.
     GoToRequest go;

@@ -98,9 +98,8 @@ protected:
         ASSERT_TRUE(m_library) << "the sample books could not be linked";
         m_defaults = std::make_shared<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
         m_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(m_alerts);
         m_history = std::make_unique<NavigationHistory>(m_panes, m_temp.filePath(QStringLiteral("cache")));
-        m_router = std::make_unique<GoToRouter>(m_panes, *m_library, *m_history, m_center, *m_defaults);
+        makeRouter(*m_alerts);
         qs::userdata::SyncRequestHandler::install(std::make_shared<LoggingSyncRequests>(m_panes.log));
         for (const QString& name : {LibraryNotifications::PushKeyOnRecentStackNotification,
                  LibraryNotifications::EverybodySyncToMeNotification, LibraryNotifications::qsUserNoteLinkSelected}) {
@@ -115,7 +114,6 @@ protected:
     {
         m_center.removeObserver(this);
         m_router.reset();
-        Alerts::setShared(nullptr);
         qs::userdata::SyncRequestHandler::install(nullptr);
     }
 
@@ -155,6 +153,12 @@ protected:
     }
 
     void post(const GoToRequest& request) { request.post(m_center, nullptr); }
+    // A router (in place of the one there) that shows its failures on these alerts.
+    void makeRouter(Alerts& alerts)
+    {
+        m_router.reset();
+        m_router = std::make_unique<GoToRouter>(m_panes, *m_library, *m_history, m_center, *m_defaults, alerts);
+    }
 
     QTemporaryDir m_temp;
     NotificationCenter m_center;

@@ -535,7 +535,8 @@ private:
 TEST_F(GoToRouterTest, AnAlertEndsTheBusyIndicatorAndItDoesNotComeBackBehindIt)
 {
     setPanes(book(kKJV), {book(kKJV)}, book(kNave), {book(kNave)});
-    Alerts::setShared(std::make_shared<LoggedAlerts>(m_panes.log));
+    LoggedAlerts alerts(m_panes.log);
+    makeRouter(alerts);
     const QString failed = QStringLiteral("alert Entry not found in any installed dictionary.");
     // The indicator and the alert, in the order they came (history records left out).
     auto seen = [this] {
@@ -566,7 +567,7 @@ TEST_F(GoToRouterTest, AnAlertEndsTheBusyIndicatorAndItDoesNotComeBackBehindIt)
     EXPECT_EQ(seen(),
         (QStringList {QStringLiteral("goTo 0"), QStringLiteral("busy on"), QStringLiteral("busy off"), failed,
             QStringLiteral("alert closed")}));
-    Alerts::setShared(m_alerts);
+    makeRouter(*m_alerts);
 }
 
 }  // namespace

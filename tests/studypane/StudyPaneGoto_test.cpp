@@ -393,7 +393,7 @@ TEST_F(GotoTest, TheDevotionalListsItsReadingsWhenItBecameActiveBeforeTheTabWasS
     ASSERT_EQ(go->sourceTuple(), devo);
     // Then clicks GoTo.
     pane->paneView()->show();
-    QTest::mouseClick(pane->paneView()->button(StudyPaneView::GoTo), Qt::LeftButton);
+    QTest::mouseClick(StudyPaneTest::tabButton(pane->paneView(), "goToButton"), Qt::LeftButton);
     ASSERT_EQ(pane->subpaneViewController(), go);
     QTableWidget* table = go->readingProgressTableView();
     ASSERT_NE(table, nullptr);

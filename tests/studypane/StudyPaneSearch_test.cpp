@@ -626,7 +626,7 @@ TEST_F(StudyPaneSearch, TheGoToTabShowsTheGoToOfTheActiveBooksKind)
         return fake != nullptr ? fake->name() : QString();
     };
     EXPECT_TRUE(goPane->isTabAvailable(6));
-    EXPECT_TRUE(goPane->paneView()->button(StudyPaneView::GoTo)->isEnabled());
+    EXPECT_TRUE(tabButton(goPane->paneView(), "goToButton")->isEnabled());
     goPane->makeGotoPaneCurrent();
     EXPECT_EQ(shown(), QStringLiteral("bible"));
     // A commentary made active in this (current) layout switches the sub-pane.

@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
+#include <QToolButton>
 
 #include <functional>
 #include <memory>
@@ -36,6 +37,12 @@ inline void ensureApplication()
 }
 
 using TestSupport::waitFor;
+
+// A tab's button as the user finds it: by its object name (stored styles and scripts rely on them).
+inline QToolButton* tabButton(const QWidget* view, const char* name)
+{
+    return view->findChild<QToolButton*>(QLatin1String(name), Qt::FindDirectChildrenOnly);
+}
 
 // Keeps the notifications of one name posted on a centre.
 struct Recorder {

@@ -13,6 +13,7 @@
 #include "panes/layout/PaneNotifications.h"
 #include "panes/layoutview/LayoutView.h"
 #include "platform/RecordingAlerts.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "studypane/EditFormatDelegate.h"
 #include "studypane/StudyPaneNavigatorViewController.h"
 #include "studypane/StudyPaneRegionContentItemDescriptor.h"
@@ -22,8 +23,10 @@
 
 #include <QDialog>
 #include <QFrame>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace StudyPaneTest;
@@ -58,10 +61,10 @@ TEST(StudyPaneViewController, ANewStudyRegionGetsOneItemOnFindWithTheDefaultTabs
     EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneSearchResultsViewController()->view());
     EXPECT_EQ(pane->layoutUuid(), screen.layout->uuidString());
     // Only the built tools can be chosen.
-    EXPECT_TRUE(pane->paneView()->button(StudyPaneView::Find)->isEnabled());
-    EXPECT_TRUE(pane->paneView()->button(StudyPaneView::Navigator)->isEnabled());
-    EXPECT_FALSE(pane->paneView()->button(StudyPaneView::Bookmark)->isEnabled());
-    EXPECT_FALSE(pane->paneView()->button(StudyPaneView::GoTo)->isEnabled());
+    EXPECT_TRUE(tabButton(pane->paneView(), "findButton")->isEnabled());
+    EXPECT_TRUE(tabButton(pane->paneView(), "navigatorButton")->isEnabled());
+    EXPECT_FALSE(tabButton(pane->paneView(), "bookmarkButton")->isEnabled());
+    EXPECT_FALSE(tabButton(pane->paneView(), "goToButton")->isEnabled());
     pane->makeBookmarksPaneCurrent();
     EXPECT_EQ(pane->state()->selectedTabID, 1);
     EXPECT_EQ(pane->subpaneViewController(), pane->studyPaneSearchResultsViewController());
@@ -110,7 +113,7 @@ TEST(StudyPaneViewController, SwitchingTabsAndShowingTheSelectedTabAgain)
     EXPECT_EQ(pane->state()->selectedTabID, 9);
     EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneNavigatorViewController()->view());
     // A click on the Find button.
-    QTest::mouseClick(pane->paneView()->button(StudyPaneView::Find), Qt::LeftButton);
+    QTest::mouseClick(tabButton(pane->paneView(), "findButton"), Qt::LeftButton);
     EXPECT_EQ(pane->state()->selectedTabID, 1);
     EXPECT_EQ(pane->paneView()->paneContents(), pane->studyPaneSearchResultsViewController()->view());
 
@@ -161,8 +164,8 @@ TEST(StudyPaneView, DraggingAButtonAlongTheRowMovesItsTabAndAClickStillSelects)
         QMouseEvent e(type, QPointF(at), w->mapToGlobal(QPointF(at)), Qt::LeftButton, buttons, Qt::NoModifier);
         QCoreApplication::sendEvent(w, &e);
     };
-    QToolButton* navigator = view->button(StudyPaneView::Navigator);
-    QToolButton* find = view->button(StudyPaneView::Find);
+    QToolButton* navigator = tabButton(view, "navigatorButton");
+    QToolButton* find = tabButton(view, "findButton");
     const QPoint inside(5, navigator->height() / 2);
     // Dragged left of Find's middle: after GoTo, before Find.
     const int target = find->geometry().center().x() - 3;
@@ -176,7 +179,7 @@ TEST(StudyPaneView, DraggingAButtonAlongTheRowMovesItsTabAndAClickStillSelects)
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(pane->state()->selectedTabID, 1);  // a drag is no click
     EXPECT_LT(navigator->geometry().x(), find->geometry().x());
-    EXPECT_GT(navigator->geometry().x(), view->button(StudyPaneView::GoTo)->geometry().x());
+    EXPECT_GT(navigator->geometry().x(), tabButton(view, "goToButton")->geometry().x());
 
     // A button dropped where it was stays, and nothing is saved.
     send(find, QEvent::MouseButtonPress, inside, Qt::LeftButton);
@@ -190,7 +193,7 @@ TEST(StudyPaneView, DraggingAButtonAlongTheRowMovesItsTabAndAClickStillSelects)
     EXPECT_EQ(pane->state()->selectedTabID, 9);
 
     // The hidden buttons of a narrow row are offered in the row's order.
-    view->resize(view->button(StudyPaneView::Find)->geometry().right() + 2 + StudyPaneView::kBoxWidth, 600);
+    view->resize(tabButton(view, "findButton")->geometry().right() + 2 + StudyPaneView::kBoxWidth, 600);
     const auto entries = StudyPaneTabs::moreMenuEntries(pane->paneView());
     ASSERT_FALSE(entries.isEmpty());
     EXPECT_EQ(entries.front().second, 1);
@@ -282,19 +285,19 @@ TEST(StudyPaneView, NarrowPanesKeepTheLeftButtonsAndAMoreButton)
     StudyPaneView* view = pane->paneView();
     view->show();
     view->resize(2000, 600);
-    for (int b = 0; b < StudyPaneView::kButtonCount; ++b)
-        EXPECT_FALSE(view->button(StudyPaneView::Button(b))->isHidden()) << b;
+    for (const StudyPaneTabs::Tab& tab : StudyPaneTabs::all())
+        EXPECT_FALSE(view->button(tab.id)->isHidden()) << tab.id;
     EXPECT_TRUE(view->moreMenuButton()->isHidden());
     EXPECT_TRUE(StudyPaneTabs::moreMenuEntries(pane->paneView()).isEmpty());
 
     // Just wide enough for the first four buttons: the fourth gives its place to the more button.
-    const QRect fourth = view->button(StudyPaneView::Highlights)->geometry();
+    const QRect fourth = tabButton(view, "highlightsButton")->geometry();
     view->resize(fourth.right() + 2 + StudyPaneView::kBoxWidth, 600);
-    EXPECT_FALSE(view->button(StudyPaneView::GoTo)->isHidden());
-    EXPECT_FALSE(view->button(StudyPaneView::Find)->isHidden());
-    EXPECT_FALSE(view->button(StudyPaneView::Bookmark)->isHidden());
-    EXPECT_TRUE(view->button(StudyPaneView::Highlights)->isHidden());
-    EXPECT_TRUE(view->button(StudyPaneView::Navigator)->isHidden());
+    EXPECT_FALSE(tabButton(view, "goToButton")->isHidden());
+    EXPECT_FALSE(tabButton(view, "findButton")->isHidden());
+    EXPECT_FALSE(tabButton(view, "bookmarkButton")->isHidden());
+    EXPECT_TRUE(tabButton(view, "highlightsButton")->isHidden());
+    EXPECT_TRUE(tabButton(view, "navigatorButton")->isHidden());
     EXPECT_FALSE(view->moreMenuButton()->isHidden());
     EXPECT_EQ(view->moreMenuButton()->geometry(), fourth);
     const auto entries = StudyPaneTabs::moreMenuEntries(pane->paneView());
@@ -302,19 +305,66 @@ TEST(StudyPaneView, NarrowPanesKeepTheLeftButtonsAndAMoreButton)
     EXPECT_EQ(entries.front().first, QStringLiteral("Highlights"));
     EXPECT_EQ(entries.back(), qMakePair(QStringLiteral("Navigator"), qint64(9)));
     // The selected tab's button is drawn pressed; when it is hidden, the more button is instead.
-    EXPECT_TRUE(view->button(StudyPaneView::Find)->isDown());
+    EXPECT_TRUE(tabButton(view, "findButton")->isDown());
     EXPECT_FALSE(view->moreMenuButton()->isDown());
     pane->makeNavigatorPaneCurrent();
-    EXPECT_FALSE(view->button(StudyPaneView::Find)->isDown());
+    EXPECT_FALSE(tabButton(view, "findButton")->isDown());
     EXPECT_TRUE(view->moreMenuButton()->isDown());
     view->resize(2000, 600);
-    EXPECT_TRUE(view->button(StudyPaneView::Navigator)->isDown());
+    EXPECT_TRUE(tabButton(view, "navigatorButton")->isDown());
     EXPECT_FALSE(view->moreMenuButton()->isDown());
     view->resize(fourth.right() + 2 + StudyPaneView::kBoxWidth, 600);
     // The contents sit below the button row, left of the box.
     EXPECT_EQ(view->paneContents()->geometry(),
         QRect(0, StudyPaneView::kButtonRowHeight, view->width() - StudyPaneView::kBoxWidth,
             view->height() - StudyPaneView::kButtonRowHeight));
+}
+
+TEST(StudyPaneView, EveryRowOfTheTabTableIsAButtonAndAMenuEntry)
+{
+    Screen screen;
+    StudyPaneViewController* pane = screen.install(screen.environment());
+    StudyPaneView* view = pane->paneView();
+    view->show();
+    // Room for the first button only: every other tab is reached through the more menu.
+    view->resize(tabButton(view, "findButton")->geometry().right() + 2 + StudyPaneView::kBoxWidth, 600);
+    const auto entries = StudyPaneTabs::moreMenuEntries(view);
+    const auto tabs = StudyPaneTabs::all();
+    ASSERT_EQ(size_t(entries.size()), tabs.size() - 1);
+    for (size_t i = 0; i < tabs.size(); ++i) {
+        const StudyPaneTabs::Tab& tab = tabs[i];
+        QToolButton* b = tabButton(view, tab.buttonName);
+        ASSERT_NE(b, nullptr) << tab.buttonName;
+        EXPECT_EQ(b, view->button(tab.id));
+        EXPECT_EQ(b->text(), QString::fromUtf8(tab.label));
+        EXPECT_EQ(b->toolTip(), ContentTextDocument::plainToolTip(QString::fromUtf8(tab.tooltip)));
+        if (i > 0) {
+            EXPECT_EQ(entries[qsizetype(i - 1)], qMakePair(QString::fromUtf8(tab.menuTitle), tab.id));
+        }
+    }
+    // What stored layouts, styles and scripts rely on: each tab's identifier, label, button and title.
+    QStringList shown;
+    for (const StudyPaneTabs::Tab& tab : tabs)
+        shown << QStringLiteral("%1 %2 %3 %4").arg(tab.id).arg(tab.label, tab.buttonName, tab.menuTitle);
+    EXPECT_EQ(shown,
+        (QStringList {QStringLiteral("6 GoTo goToButton Go To..."),
+            QStringLiteral("1 Find findButton Search Active Bible/Book"),
+            QStringLiteral("2 B'marks bookmarkButton Bookmarks"),
+            QStringLiteral("3 H'lites highlightsButton Highlights"),
+            QStringLiteral("4 Notes noteViewEditButton View/Edit Notes"),
+            QStringLiteral("5 FindNote notesListButton Bible/Book Notes"),
+            QStringLiteral("7 Journal journalButton Journal Notes"),
+            QStringLiteral("8 Library libraryButton Library Search"),
+            QStringLiteral("9 Navigator navigatorButton Navigator")}));
+    // Choosing an entry of the menu selects its tab.
+    QTimer::singleShot(0, [] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        menu->actions().back()->trigger();
+        menu->close();
+    });
+    QTest::mouseClick(view->moreMenuButton(), Qt::LeftButton);
+    EXPECT_TRUE(waitFor([&] { return pane->state()->selectedTabID == 9; }));
 }
 
 TEST(StudyPaneView, ClicksOnTheBoxCycleWidthsAndDragsResize)
@@ -408,17 +458,17 @@ TEST(StudyPaneViewController, RegisteredSubpanesGetTheirTabsSwitchingCallsAndThe
     Screen screen;
     StudyPaneViewController* pane = screen.install(fakes.in(screen.environment()));
     StudyPaneView* view = pane->paneView();
-    EXPECT_TRUE(view->button(StudyPaneView::Bookmark)->isEnabled());
-    EXPECT_TRUE(view->button(StudyPaneView::Highlights)->isEnabled());
-    EXPECT_TRUE(view->button(StudyPaneView::Journal)->isEnabled());
-    EXPECT_TRUE(view->button(StudyPaneView::NoteViewEdit)->isEnabled());  // built in
-    EXPECT_FALSE(view->button(StudyPaneView::GoTo)->isEnabled());
+    EXPECT_TRUE(tabButton(view, "bookmarkButton")->isEnabled());
+    EXPECT_TRUE(tabButton(view, "highlightsButton")->isEnabled());
+    EXPECT_TRUE(tabButton(view, "journalButton")->isEnabled());
+    EXPECT_TRUE(tabButton(view, "noteViewEditButton")->isEnabled());  // built in
+    EXPECT_FALSE(tabButton(view, "goToButton")->isEnabled());
 
     auto* bookmarks = dynamic_cast<FakeSubpane*>(pane->subpane(StudyPaneViewController::kBookmarksSubpane));
     ASSERT_NE(bookmarks, nullptr);
     EXPECT_EQ(bookmarks->host(), static_cast<StudyPaneHost*>(pane));
     fakes.log.clear();
-    QTest::mouseClick(view->button(StudyPaneView::Bookmark), Qt::LeftButton);
+    QTest::mouseClick(tabButton(view, "bookmarkButton"), Qt::LeftButton);
     EXPECT_EQ(pane->state()->selectedTabID, 2);
     EXPECT_EQ(view->paneContents(), bookmarks->view());
     pane->makeHighlightsPaneCurrent();

@@ -25,7 +25,8 @@ QVariantMap coverOf(const QString& productId, const standin_test::Server& server
 TEST(CoverArtManager, PathsAndSameBook)
 {
     standin_test::ensureApplication();
-    CoverArtManager m(QStringLiteral("/covers"));
+    Services services;
+    CoverArtManager m(QStringLiteral("/covers"), services.center, services.defaults);
     EXPECT_EQ(m.targetFileForDict({{"productid", "KJV"}, {"size", "144x144"}, {"format", "png"}}),
         QStringLiteral("/covers/144x144PNG/KJV.png"));
     EXPECT_EQ(m.targetFileForDict({{"pubid", 258}, {"bookid", 17}, {"size", "72x72"}}),
@@ -45,8 +46,9 @@ TEST(CoverArtManager, FetchesNewestFirstAndRemembersMisses)
     standin_test::Server server;
     ASSERT_TRUE(server.running());
     QTemporaryDir dir;
-    CoverArtManager m(dir.path());
-    Recorder rec({kDone});
+    Services services;
+    CoverArtManager m(dir.path(), services.center, services.defaults);
+    Recorder rec(services.center, {kDone});
 
     // Nothing cached: the placeholder (or nothing), and the request queued.
     EXPECT_EQ(m.pathForCover(coverOf("KJV", server), true, false), CoverArtManager::imageNotAvailablePath());

@@ -37,11 +37,11 @@ protected:
         folders.cache = dir.filePath(QStringLiteral("cache"));
         folders.refused = dir.filePath(QStringLiteral("refused"));
         library = std::make_unique<SourceManager>(folders);
-        owned = std::make_unique<OwnedBooksManager>(dir.filePath(QStringLiteral("ownedbooks.xml")));
-        Recorder rec({StoreNotifications::qsOwnedBooksListFinishedDownloading});
+        owned = std::make_unique<OwnedBooksManager>(dir.filePath(QStringLiteral("ownedbooks.xml")), center, defaults);
+        Recorder rec(center, {StoreNotifications::qsOwnedBooksListFinishedDownloading});
         owned->refresh(demoCaller(), {}, scriptUrl(*server));
         ASSERT_TRUE(waitFor([&] { return rec.count(StoreNotifications::qsOwnedBooksListFinishedDownloading) == 1; }));
-        manager = std::make_unique<DownloadBooksManager>(books);
+        manager = std::make_unique<DownloadBooksManager>(books, center, defaults);
     }
 
     QVariantMap requestFor(const QString& productId)
@@ -67,6 +67,9 @@ protected:
     }
 
     QTemporaryDir dir;
+    // The program's centre: the library picks up a downloaded book from the notification there.
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    UserDefaults defaults {dir.filePath(QStringLiteral("defaults.conf"))};
     QString books;
     std::unique_ptr<standin_test::Server> server;
     std::unique_ptr<SourceManager> library;
@@ -78,7 +81,7 @@ protected:
 
 TEST_F(DownloadFixture, TwoBooksOneAfterTheOtherWithProgressAndOpenInTheLibrary)
 {
-    Recorder rec({kStarted, kProgress, kDone, kFailed});
+    Recorder rec(center, {kStarted, kProgress, kDone, kFailed});
     const int before = installed();
     manager->enqueue(requestFor(QStringLiteral("KJV")));
     manager->enqueue(requestFor(QStringLiteral("WEB")));
@@ -129,7 +132,7 @@ TEST_F(DownloadFixture, TwoBooksOneAfterTheOtherWithProgressAndOpenInTheLibrary)
 
 TEST_F(DownloadFixture, TruncatedBodyIsRefusedAndLeavesTheLibraryAsItWas)
 {
-    Recorder rec({kDone, kFailed});
+    Recorder rec(center, {kDone, kFailed});
     const int before = installed();
     ASSERT_TRUE(server->fault(QStringLiteral("http.truncate=5000&http.path=booklist")));
     const QVariantMap error = runFailing(requestFor(QStringLiteral("WEB")), rec);
@@ -141,7 +144,7 @@ TEST_F(DownloadFixture, TruncatedBodyIsRefusedAndLeavesTheLibraryAsItWas)
 
 TEST_F(DownloadFixture, WrongChecksumWrongSizeAndNotABookAreRefused)
 {
-    Recorder rec({kDone, kFailed});
+    Recorder rec(center, {kDone, kFailed});
     const int before = installed();
     QVariantMap bad = requestFor(QStringLiteral("WEB"));
     bad.insert(QStringLiteral("filesha256"), QString(64, QLatin1Char('0')));
@@ -167,7 +170,7 @@ TEST_F(DownloadFixture, WrongChecksumWrongSizeAndNotABookAreRefused)
 
 TEST_F(DownloadFixture, NamesThatLeaveTheBooksFolderAreRefused)
 {
-    Recorder rec({kStarted, kDone, kFailed});
+    Recorder rec(center, {kStarted, kDone, kFailed});
     QVariantMap escape = requestFor(QStringLiteral("WEB"));
     escape.insert(QStringLiteral("targetfile"), books + QStringLiteral("/../escaped.tvk"));
     QVariantMap error = runFailing(escape, rec);
@@ -191,7 +194,7 @@ TEST_F(DownloadFixture, NamesThatLeaveTheBooksFolderAreRefused)
 
 TEST_F(DownloadFixture, ServerErrorsAndCancellation)
 {
-    Recorder rec({kStarted, kDone, kFailed});
+    Recorder rec(center, {kStarted, kDone, kFailed});
     QVariantMap unknown = requestFor(QStringLiteral("WEB"));
     unknown.insert(QStringLiteral("filename"), QStringLiteral("nothere.tvk"));
     QVariantMap error = runFailing(unknown, rec);
@@ -220,7 +223,7 @@ TEST_F(DownloadFixture, ServerErrorsAndCancellation)
 
 TEST_F(DownloadFixture, CancelAllStopsTheTransferAndEmptiesTheQueueWithoutAFailure)
 {
-    Recorder rec({kStarted, kDone, kFailed});
+    Recorder rec(center, {kStarted, kDone, kFailed});
     ASSERT_TRUE(server->fault(QStringLiteral("http.stallMs=3000&http.path=booklist")));
     manager->enqueue(requestFor(QStringLiteral("WEB")));
     manager->enqueue(requestFor(QStringLiteral("KJV")));

@@ -39,8 +39,9 @@ TEST(MyOffersManager, FirstLookStartsTheClockThenFetchesStoresAndAnnouncesOnce)
     QTemporaryDir dir;
     UserDefaults defaults(dir.filePath("defaults.conf"));
     signIn(defaults);
-    MyOffersManager m(defaults, scriptUrl(server), "1.0");
-    Recorder rec({StoreNotifications::MyOffersManagerHasNewOffers});
+    NotificationCenter center;
+    MyOffersManager m(defaults, center, scriptUrl(server), "1.0");
+    Recorder rec(center, {StoreNotifications::MyOffersManagerHasNewOffers});
 
     m.refresh(true);  // the first look only starts the clock
     EXPECT_FALSE(m.isRefreshing());
@@ -81,7 +82,8 @@ TEST(MyOffersManager, ExpiryAndNewOffers)
     QTemporaryDir dir;
     UserDefaults defaults(dir.filePath("defaults.conf"));
     signIn(defaults);
-    MyOffersManager m(defaults, QUrl("http://127.0.0.1:1/"), "1.0");
+    NotificationCenter center;
+    MyOffersManager m(defaults, center, QUrl("http://127.0.0.1:1/"), "1.0");
     const QDateTime now = QDateTime::currentDateTimeUtc();
     defaults.setObject(QVariantMap {{"offer",
                            QVariantList {QVariantMap {{"priority_code", "OLD"}, {"expires", expiry(now.addDays(-1))}},

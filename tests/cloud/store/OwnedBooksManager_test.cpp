@@ -40,9 +40,10 @@ TEST(OwnedBooksManager, CacheRoundTripAndSortingWithoutNetwork)
 {
     standin_test::ensureApplication();
     QTemporaryDir dir;
+    Services services;
     const QString cache = dir.filePath(QStringLiteral("Owned Books/ownedbooks.xml"));
     {
-        OwnedBooksManager missing(cache);
+        OwnedBooksManager missing(cache, services.center, services.defaults);
         EXPECT_TRUE(missing.productArray().isEmpty());
     }
     QDir().mkpath(dir.filePath(QStringLiteral("Owned Books")));
@@ -60,7 +61,7 @@ TEST(OwnedBooksManager, CacheRoundTripAndSortingWithoutNetwork)
             "<product><productid>C</productid><productname>c</productname><producttype>OTHER</producttype></product>"
             "<customer><firstname>D</firstname></customer><product><productid>broken");
     f.close();
-    OwnedBooksManager m(cache);
+    OwnedBooksManager m(cache, services.center, services.defaults);
     ASSERT_EQ(m.productArray().size(), 3);
     EXPECT_EQ(m.countBooksOfType(1), 2);
     EXPECT_EQ(m.countBooksOfType(0), 0);
@@ -85,7 +86,7 @@ TEST(OwnedBooksManager, CacheRoundTripAndSortingWithoutNetwork)
 
     // Written back and read again: the same products, the date kept.
     ASSERT_TRUE(m.saveToCache());
-    OwnedBooksManager again(cache);
+    OwnedBooksManager again(cache, services.center, services.defaults);
     ASSERT_EQ(again.productArray().size(), 3);
     EXPECT_EQ(again.ownedBooksArraySortedBy(0, 1)[1].fileDate, byName[1].fileDate);
 }
@@ -97,8 +98,9 @@ TEST(OwnedBooksManager, ListsTheDemoAccountsBooksAndKeepsThemOnFailure)
     standin_test::Server server;
     ASSERT_TRUE(server.running());
     QTemporaryDir dir;
-    OwnedBooksManager m(dir.filePath(QStringLiteral("ownedbooks.xml")));
-    Recorder rec({kStarted, kDone, kFailed});
+    Services services;
+    OwnedBooksManager m(dir.filePath(QStringLiteral("ownedbooks.xml")), services.center, services.defaults);
+    Recorder rec(services.center, {kStarted, kDone, kFailed});
 
     ASSERT_TRUE(refreshAndWait(m, server, rec));
     ASSERT_EQ(rec.count(kDone), 1)
@@ -117,7 +119,7 @@ TEST(OwnedBooksManager, ListsTheDemoAccountsBooksAndKeepsThemOnFailure)
     EXPECT_EQ(kjv->fileSize, QFileInfo(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk")).size());
     EXPECT_EQ(kjv->fileSha256.size(), 64);
     EXPECT_TRUE(QFile::exists(m.cacheFileName()));
-    EXPECT_EQ(OwnedBooksManager(m.cacheFileName()).productArray().size(), total);
+    EXPECT_EQ(OwnedBooksManager(m.cacheFileName(), services.center, services.defaults).productArray().size(), total);
 
     // A server failure: the failure-code message, the list kept and left unconfirmed, cache untouched.
     const QByteArray cached = [&] {
@@ -166,8 +168,9 @@ TEST(OwnedBooksManager, RefreshWhileRefreshingDoesNothing)
     ASSERT_TRUE(server.running());
     ASSERT_TRUE(server.fault(QStringLiteral("http.stallMs=500")));
     QTemporaryDir dir;
-    OwnedBooksManager m(dir.filePath(QStringLiteral("ownedbooks.xml")));
-    Recorder rec({kStarted, kDone, kFailed});
+    Services services;
+    OwnedBooksManager m(dir.filePath(QStringLiteral("ownedbooks.xml")), services.center, services.defaults);
+    Recorder rec(services.center, {kStarted, kDone, kFailed});
     m.refresh(demoCaller(), {}, scriptUrl(server));
     m.refresh(demoCaller(), {}, scriptUrl(server));
     EXPECT_TRUE(m.isRefreshing());

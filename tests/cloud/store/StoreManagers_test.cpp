@@ -1,9 +1,12 @@
+#include "cloud/protocol/WebScriptQuery.h"
 #include "cloud/store/CoverArtManager.h"
 #include "cloud/store/DownloadBooksManager.h"
 #include "cloud/store/MyOffersManager.h"
 #include "cloud/store/OwnedBooksManager.h"
 #include "cloud/store/StoreManagers.h"
+#include "cloud/store/StoreNotifications.h"
 #include "platform/AppFolders.h"
+#include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 
@@ -18,7 +21,8 @@ TEST(StoreManagers, EachManagerIsMadeOnceOverTheApplicationsFolders)
     TestSupport::startApplication("store-managers-test", TestSupport::Web::None);
     QTemporaryDir dir;
     UserDefaults defaults(dir.filePath(QStringLiteral("defaults.conf")));
-    StoreManagers managers(defaults);
+    NotificationCenter center;
+    StoreManagers managers(defaults, center);
     OwnedBooksManager& owned = managers.ownedBooks();
     EXPECT_EQ(&owned, &managers.ownedBooks());
     EXPECT_EQ(owned.cacheFileName(), OwnedBooksManager::defaultCacheFileName());
@@ -27,6 +31,18 @@ TEST(StoreManagers, EachManagerIsMadeOnceOverTheApplicationsFolders)
     EXPECT_EQ(downloads.booksFolder(), AppFolders::booksDirectory());
     EXPECT_EQ(&managers.covers(), &managers.covers());
     EXPECT_EQ(&managers.offers(), &managers.offers());
+
+    // The managers post on the centre they were handed, not on the program's.
+    QStringList here, there;
+    int probe = 0;
+    const QString started = StoreNotifications::qsOwnedBooksListStartedDownloading;
+    center.addObserver(&probe, started, [&](Notification& n) { here.append(n.name); });
+    NotificationCenter::defaultCenter().addObserver(&probe, started, [&](Notification& n) { there.append(n.name); });
+    owned.refresh(WebScriptCaller(), {}, QUrl(QStringLiteral("http://127.0.0.1:1/")));
+    NotificationCenter::defaultCenter().removeObserver(&probe);
+    center.removeObserver(&probe);
+    EXPECT_EQ(here, QStringList {started});
+    EXPECT_TRUE(there.isEmpty());
 }
 
 TEST(StoreManagers, TheOffersOfEachProgramKeepToItsOwnDefaults)
@@ -38,8 +54,9 @@ TEST(StoreManagers, TheOffersOfEachProgramKeepToItsOwnDefaults)
     const QString lastChecked = QStringLiteral("myOffersLastChecked");
     mine.setInteger(1234, lastChecked);
     theirs.setInteger(5678, lastChecked);
-    StoreManagers first(mine);
-    StoreManagers second(theirs);
+    NotificationCenter center;
+    StoreManagers first(mine, center);
+    StoreManagers second(theirs, center);
     EXPECT_NE(&first.offers(), &second.offers());
     // Signed out, the offers forget their clock: only in the defaults of the managers asked.
     EXPECT_FALSE(first.offers().hasOffers());

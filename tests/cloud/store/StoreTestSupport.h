@@ -6,10 +6,12 @@
 #include "cloud/protocol/ServiceHost.h"
 #include "cloud/protocol/WebScriptQuery.h"
 #include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QList>
+#include <QTemporaryDir>
 
 #include <functional>
 
@@ -30,16 +32,24 @@ inline QUrl scriptUrl(const standin_test::Server& server)
     return qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).webScriptUrl();
 }
 
-// Records the notifications of the given names while it lives.
+// What a test's store managers are handed: a notification centre and defaults of the test's own.
+struct Services {
+    QTemporaryDir dir;
+    NotificationCenter center;
+    UserDefaults defaults {dir.filePath(QStringLiteral("defaults.conf"))};
+};
+
+// Records the notifications of the given names posted on the centre while it lives.
 class Recorder {
 public:
-    explicit Recorder(const QStringList& names)
+    Recorder(NotificationCenter& center, const QStringList& names) : m_center(center)
     {
         for (const QString& name : names)
-            NotificationCenter::defaultCenter().addObserver(
-                this, name, [this](Notification& n) { received.append(n); });
+            m_center.addObserver(this, name, [this](Notification& n) { received.append(n); });
     }
-    ~Recorder() { NotificationCenter::defaultCenter().removeObserver(this); }
+    ~Recorder() { m_center.removeObserver(this); }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
     int count(const QString& name) const
     {
         return int(
@@ -54,6 +64,9 @@ public:
         return out;
     }
     QList<Notification> received;
+
+private:
+    NotificationCenter& m_center;
 };
 
 using TestSupport::waitFor;

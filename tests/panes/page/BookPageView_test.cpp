@@ -522,8 +522,8 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
     screen.panes[1].onGoTo = [&](GoToRequest& request) { bible.view.goTo(bibleSource, request); };
     panes.layouts = {screen};
     NavigationHistory history(panes, folders.cache);
-    GoToRouter router(
-        panes, library, history, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
+    GoToRouter router(panes, library, history, NotificationCenter::defaultCenter(),
+        UserDefaults::standardUserDefaults(), Alerts::shared());
 
     notes.goToSection(100);  // notes on Genesis, full of links to it
     // The first link at or below the top block (which may be a heading alone).

@@ -80,10 +80,10 @@ public:
             EXPECT_TRUE(f.open(QIODevice::WriteOnly));
             f.write(cachedList.toUtf8());
         }
-        owned = std::make_unique<OwnedBooksManager>(cacheFile);
-        downloads = std::make_unique<DownloadBooksManager>(books);
-        covers = std::make_unique<CoverArtManager>(dir.filePath(QStringLiteral("covers")));
         defaults = std::make_unique<UserDefaults>(dir.filePath(QStringLiteral("defaults.conf")));
+        owned = std::make_unique<OwnedBooksManager>(cacheFile, center, *defaults);
+        downloads = std::make_unique<DownloadBooksManager>(books, center, *defaults);
+        covers = std::make_unique<CoverArtManager>(dir.filePath(QStringLiteral("covers")), center, *defaults);
         defaults->setBool(true, QStringLiteral("credentialsValid"));
         defaults->setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
         defaults->setString(
@@ -98,12 +98,12 @@ public:
         Alerts::setShared(nullptr);
     }
 
-    // Without covers, no cover request takes a fault meant for a download. The centre is the
-    // program's, on which the managers and the library post.
+    // Without covers, no cover request takes a fault meant for a download. The window's centre is
+    // the one the managers were handed.
     StoreContext context(const standin_test::Server* server, bool withCovers = true) const
     {
         StoreContext c;
-        c.window.setNotifications(&NotificationCenter::defaultCenter());
+        c.window.setNotifications(&center);
         c.window.setSettings(defaults.get());
         c.window.setAlert(alerts.get());
         c.window.setBooks(library.get());
@@ -129,6 +129,9 @@ public:
     QTemporaryDir dir;
     QString books;
     std::unique_ptr<SourceManager> library;
+    // The program's centre: the library (made over the test's folders) posts its news there and
+    // picks up a downloaded book from the notification there.
+    NotificationCenter& center = NotificationCenter::defaultCenter();
     std::unique_ptr<OwnedBooksManager> owned;
     std::unique_ptr<DownloadBooksManager> downloads;
     std::unique_ptr<CoverArtManager> covers;
@@ -164,7 +167,7 @@ protected:
     // Opens the sheet and waits for the owned list.
     void open(Store& store, DownloadBooksSheetWindowController& sheet, bool expectFailure = false)
     {
-        Recorder rec({kListDone, kListFailed});
+        Recorder rec(store.center, {kListDone, kListFailed});
         sheet.show();
         sheet.windowDidLoad();
         EXPECT_TRUE(sheet.refreshingBookListLabel()->isVisible());
@@ -254,7 +257,7 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
     EXPECT_FALSE(kjvCell->progressIndicator()->isVisible());
 
     // Two downloads, one after the other, each row with its bar while it downloads.
-    Recorder rec({kProgress, kDone, kFailed});
+    Recorder rec(store.center, {kProgress, kDone, kFailed});
     sheet.chooseBookRow(rowOf(sheet, "KJV"));
     sheet.chooseBookRow(rowOf(sheet, "WEB"));
     EXPECT_EQ(store.downloads->count(), 2);
@@ -264,13 +267,13 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
     // What the book's row shows when each progress report has reached the sheet.
     QList<int> barValues;
     int probe = 0;
-    NotificationCenter::defaultCenter().addObserver(&probe, kProgress, [&](Notification& n) {
+    store.center.addObserver(&probe, kProgress, [&](Notification& n) {
         BookTableCellView* cell = sheet.cellForRow(rowOf(sheet, n.userInfo.value("productid").toString()));
         if (cell && cell->progressIndicator()->isVisible())
             barValues.append(cell->progressIndicator()->value());
     });
     ASSERT_TRUE(waitFor([&] { return rec.count(kDone) + rec.count(kFailed) >= 2; }, 60000));
-    NotificationCenter::defaultCenter().removeObserver(&probe);
+    store.center.removeObserver(&probe);
     ASSERT_EQ(barValues.size(), rec.count(kProgress));
     ASSERT_FALSE(barValues.isEmpty());
     EXPECT_EQ(barValues.last(), 1000);
@@ -329,7 +332,7 @@ TEST_F(Sheets, CancellingOneOrAllDownloadsOfTheSelectedKind)
     ASSERT_TRUE(server->fault(QStringLiteral("http.stallMs=4000&http.path=booklist&http.times=-1")));
 
     // Being downloaded: the question, then the download fails as cancelled and says so.
-    Recorder rec({kFailed});
+    Recorder rec(store.center, {kFailed});
     sheet.chooseBookRow(rowOf(sheet, "WEB"));
     ASSERT_EQ(store.downloads->count(), 1);
     store.alerts->queueAnswer(AlertFirstButtonReturn);
@@ -371,7 +374,7 @@ TEST_F(Sheets, RefusedDownloadsAreShownAndLeaveTheLibraryAsItWas)
     Store store;
     DownloadBooksSheetWindowController sheet(store.context(server.get(), false));
     open(store, sheet);
-    Recorder rec({kDone, kFailed});
+    Recorder rec(store.center, {kDone, kFailed});
     const auto failOnce = [&](const QString& productId, const QString& fault) {
         store.alerts->clear();
         const int before = rec.count(kFailed);
@@ -423,7 +426,7 @@ TEST_F(Sheets, AnUpdateKeepsTheInstalledBookUntilTheNewOneHasArrivedWhole)
     ASSERT_TRUE(sheet.bookList()[rowOf(sheet, "KJV")].installed);
     ASSERT_TRUE(sheet.cellForRow(rowOf(sheet, "KJV"))->messageField()->isVisible());  // a newer version
 
-    Recorder rec({kDone, kFailed});
+    Recorder rec(store.center, {kDone, kFailed});
     const auto keptAsItWas = [&](const char* step) {
         // While the new file arrives it is written beside the installed one, never over it.
         EXPECT_TRUE(store.bookFiles().contains(QStringLiteral("KJV.tvk"))) << step;
@@ -494,7 +497,7 @@ TEST_F(Sheets, AWrongChecksumAndAPathEscapeFromTheKeptListAreRefused)
         QStringLiteral("The server returned failure code 500. Try again later. If the problem persists, contact "
                        "Technical Support."));
     ASSERT_EQ(sheet.bookList().size(), 2);
-    Recorder rec({kFailed, kDone});
+    Recorder rec(store.center, {kFailed, kDone});
     for (const char* id : {"KJV", "../../evil"}) {
         store.alerts->clear();
         const int before = rec.count(kFailed);
@@ -530,7 +533,7 @@ TEST_F(Sheets, AutomaticInstallationsDownloadWhenTheListArrives)
                                "<pubid>7001</pubid><bookid>7003</bookid><producttype>BIBLES</producttype>"
                                "<filename>WEB.tvk</filename></product>"));
     ASSERT_TRUE(server->fault(QStringLiteral("http.status=503&http.path=booklist")));
-    Recorder rec({kDone, kFailed});
+    Recorder rec(store.center, {kDone, kFailed});
     DownloadBooksSheetWindowController sheet(store.context(server.get(), false));
     open(store, sheet, true);
     ASSERT_TRUE(
@@ -547,7 +550,7 @@ TEST_F(Sheets, SignedOutAsksForTheSignInAndSendsNothing)
 {
     Store store;
     store.defaults->setBool(false, QStringLiteral("credentialsValid"));
-    Recorder rec({StoreNotifications::qsOwnedBooksListStartedDownloading});
+    Recorder rec(store.center, {StoreNotifications::qsOwnedBooksListStartedDownloading});
     DownloadBooksSheetWindowController sheet(store.context(server.get()));
     sheet.windowDidLoad();
     ASSERT_EQ(store.alerts->shown().size(), 1);
@@ -588,7 +591,7 @@ TEST(DownloadSheet, ProductNamesFromTheServerAreShownAsWritten)
 
     Store store;
     DownloadBooksSheetWindowController sheet(store.context(&server, false));
-    Recorder rec({kListDone, kListFailed});
+    Recorder rec(store.center, {kListDone, kListFailed});
     sheet.show();
     sheet.windowDidLoad();
     ASSERT_TRUE(waitFor([&] { return rec.count(kListDone) == 1; }));
@@ -644,7 +647,7 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
     sheet.chooseKindRow(0);
 
     // With the check box off, each chosen book opens and the sheet stays.
-    Recorder rec({PaneNotifications::UserWantsToOpenThisBookNotification});
+    Recorder rec(store.center, {PaneNotifications::UserWantsToOpenThisBookNotification});
     sheet.chooseBookRow(0);
     sheet.chooseBookRow(1);
     ASSERT_EQ(rec.received.size(), 2);
@@ -691,7 +694,8 @@ TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
     NotificationCenter windowCentre;
     StoreContext context = store.context(nullptr);
     context.window.setNotifications(&windowCentre);
-    Recorder onTheProgramCentre({PaneNotifications::UserWantsToOpenThisBookNotification});
+    Recorder onTheProgramCentre(
+        NotificationCenter::defaultCenter(), {PaneNotifications::UserWantsToOpenThisBookNotification});
     QList<Notification> asked;
     int probe = 0;
     windowCentre.addObserver(
