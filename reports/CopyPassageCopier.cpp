@@ -1,25 +1,18 @@
 #include "reports/CopyPassageCopier.h"
+#include "reports/CopyPassageMarkup.h"
 
 #include "engine/references/BibleRef.h"
 #include "library/JavaScript.h"
 #include "library/SourceManager.h"
 #include "library/SourceTuple.h"
-#include "platform/AppFolders.h"
-#include "platform/FileSave.h"
 #include "platform/UserDefaults.h"
 #include "render/cHTMLColor.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
-#include <QUrl>
-
-#include <algorithm>
-#include <optional>
 
 #include <vector>
+
+using namespace CopyPassageMarkup;
 
 const QString CopyPassageCopier::CopyPassageReferenceLocationKey = QStringLiteral("CopyPassageReferenceLocationKey");
 const QString CopyPassageCopier::CopyPassageVerseDelimitersRichKey =
@@ -31,98 +24,7 @@ const QString CopyPassageCopier::blockWrapperCloseTag = QStringLiteral("blockWra
 
 namespace {
 
-// The pictures of the application copied beside a copied passage are small; a larger file is no
-// picture of ours.
-constexpr qint64 kMaxBundleFileBytes = 16 * 1024 * 1024;
-
 constexpr std::uint32_t kNoBlock = 0xFFFFFFFFu;
-
-QString& bundleFolder()
-{
-    static QString folder = QStringLiteral(":/images");
-    return folder;
-}
-
-// One tag of a walk over HTML: where it starts and its text.
-struct TagAt {
-    qsizetype start = -1;
-    QString text;
-    bool valid() const { return start >= 0; }
-    qsizetype end() const { return start + text.size(); }
-};
-
-TagAt nextTag(const QString& html, qsizetype from)
-{
-    const StringRange r = JavaScript::rangeOfHtmlTagInRange(html, StringRange {from, html.size() - from});
-    if (!r.found())
-        return {};
-    return {r.location, html.mid(r.location, r.length)};
-}
-
-// Walks the tags of a text, handing each run of text and each tag to the callbacks in order.
-template <typename OnText, typename OnTag> void walkTags(const QString& html, OnText onText, OnTag onTag)
-{
-    qsizetype at = 0;
-    for (TagAt tag = nextTag(html, 0); tag.valid(); tag = nextTag(html, at)) {
-        if (tag.start > at)
-            onText(html.mid(at, tag.start - at));
-        onTag(tag.text);
-        at = tag.end();
-    }
-    if (at < html.size())
-        onText(html.mid(at));
-}
-
-// How many elements stand above the innermost open element named `name`; -1 when none is open.
-template <typename Entry> qsizetype openDepth(const std::vector<Entry>& stack, const QString& name)
-{
-    for (qsizetype i = static_cast<qsizetype>(stack.size()) - 1; i >= 0; --i)
-        if (stack[static_cast<std::size_t>(i)].name == name)
-            return static_cast<qsizetype>(stack.size()) - 1 - i;
-    return -1;
-}
-
-QVariantMap attributesOf(const QString& tag)
-{
-    return JavaScript::dictionaryOfAttributesFromString(tag).value_or(QVariantMap());
-}
-
-struct OpenElement {
-    QString tag;
-    QString name;
-    qsizetype position = 0;
-};
-
-// The Bible key a verse span names, or 0 when the tag is not a verse span. `numbered` tells which of
-// the two forms it is: the verse-number anchor "<span id='_s" or the data-verse-span wrapper.
-std::uint32_t verseSpanKey(const QString& tag, bool& numbered)
-{
-    QString numbers;
-    if (tag.startsWith(QLatin1String("<span id='_s"))) {
-        numbered = true;
-        const qsizetype end = tag.indexOf(QLatin1Char('\''), 12);
-        numbers = tag.mid(12, end < 0 ? -1 : end - 12);
-    } else if (tag.startsWith(QLatin1String("<span "))) {
-        numbered = false;
-        const QVariantMap attributes = attributesOf(tag);
-        const QString value = attributes.value(QStringLiteral("data-verse-span")).toString();
-        if (!value.startsWith(QLatin1String("sel_s")))
-            return 0;
-        numbers = value.mid(5);
-    } else {
-        return 0;
-    }
-    const QStringList parts = numbers.split(QLatin1Char('.'));
-    if (parts.size() != 3)
-        return 0;
-    bool ok[3] = {false, false, false};
-    const int book = parts[0].toInt(&ok[0]), chapter = parts[1].toInt(&ok[1]), verse = parts[2].toInt(&ok[2]);
-    if (!ok[0] || !ok[1] || !ok[2] || book < 1 || book > 255 || chapter < 0 || chapter > 255 || verse < 0 ||
-        verse > 255)
-        return 0;
-    return (static_cast<std::uint32_t>(book) << 16) | (static_cast<std::uint32_t>(chapter) << 8) |
-        static_cast<std::uint32_t>(verse);
-}
 
 // Whether a rendered block of a Bible holds text of a verse whose section lies in [start, end]: a verse
 // span (either form) of such a verse.
@@ -139,109 +41,6 @@ bool carriesVerseText(
             return true;
     }
     return false;
-}
-
-// Elements that never have content, and so never a closing tag.
-bool isVoidElement(const QString& name)
-{
-    static const QSet<QString> names {QStringLiteral("br"), QStringLiteral("img"), QStringLiteral("hr"),
-        QStringLiteral("wbr"), QStringLiteral("input"), QStringLiteral("meta"), QStringLiteral("link"),
-        QStringLiteral("area"), QStringLiteral("col"), QStringLiteral("embed"), QStringLiteral("param"),
-        QStringLiteral("source"), QStringLiteral("track")};
-    return names.contains(name);
-}
-
-// A rendered block of a Bible that is one verse division: a single "div" or "p" element around the
-// whole block, holding a numbered verse. `inner` is its content with the elements the renderer left
-// open (a verse's wrapper span) closed at its end.
-struct VerseDivision {
-    QString openTag;
-    QString name;
-    QString inner;
-};
-
-std::optional<VerseDivision> verseDivisionOf(const QString& block)
-{
-    const QString html = block.trimmed();
-    const TagAt first = nextTag(html, 0);
-    if (!first.valid() || first.start != 0 || JavaScript::isClosingTag(first.text) ||
-        JavaScript::isSelfClosingTag(first.text))
-        return std::nullopt;
-    const QString name = JavaScript::tagName(first.text).toLower();
-    const QString closing = QStringLiteral("</") + name + QLatin1Char('>');
-    if ((name != QLatin1String("div") && name != QLatin1String("p")) || !html.endsWith(closing, Qt::CaseInsensitive))
-        return std::nullopt;
-    const QString inner = html.mid(first.end(), html.size() - closing.size() - first.end());
-    std::vector<QString> open;
-    bool verse = false;
-    for (TagAt tag = nextTag(inner, 0); tag.valid(); tag = nextTag(inner, tag.end())) {
-        const QString tagName = JavaScript::tagName(tag.text).toLower();
-        if (JavaScript::isClosingTag(tag.text)) {
-            const auto match = std::find(open.rbegin(), open.rend(), tagName);
-            if (match == open.rend()) {
-                if (tagName == name)
-                    return std::nullopt;  // the division ends before the block does
-                continue;
-            }
-            open.erase(std::next(match).base(), open.end());
-            continue;
-        }
-        if (tag.text.startsWith(QLatin1String("<span id='_s")))
-            verse = true;
-        if (!JavaScript::isSelfClosingTag(tag.text) && !isVoidElement(tagName))
-            open.push_back(tagName);
-    }
-    if (!verse)
-        return std::nullopt;
-    VerseDivision division {first.text, name, inner};
-    for (auto it = open.rbegin(); it != open.rend(); ++it)
-        division.inner += QStringLiteral("</") + *it + QLatin1Char('>');
-    return division;
-}
-
-// The blocks of a Bible passage as the page's paragraphs. The renderer writes each verse as a
-// division of its own, a "p" for a verse that opens a paragraph and a bare "div" for one that goes
-// on with it; the verses of one paragraph become one division (the tag of its first verse) and a
-// verse that opens a paragraph starts the next. Headings and any other block stand as they are.
-std::vector<QString> joinedIntoParagraphs(const std::vector<QString>& blocks)
-{
-    std::vector<QString> out;
-    QString closing;  // the closing tag of the paragraph being joined; empty when none is open
-    const auto close = [&] {
-        if (!closing.isEmpty())
-            out.back() += closing;
-        closing.clear();
-    };
-    for (const QString& block : blocks) {
-        const std::optional<VerseDivision> verse = verseDivisionOf(block);
-        const bool goesOn = verse && verse->openTag == QLatin1String("<div>");
-        if (verse && goesOn && !closing.isEmpty()) {
-            const QString& last = out.back();
-            if (!last.isEmpty() && !last.back().isSpace())
-                out.back() += QLatin1Char(' ');
-            out.back() += verse->inner;
-            continue;
-        }
-        close();
-        if (verse && (goesOn || verse->name == QLatin1String("p"))) {
-            out.push_back(verse->openTag + verse->inner);
-            closing = QStringLiteral("</") + verse->name + QLatin1Char('>');
-        } else {
-            out.push_back(block);
-        }
-    }
-    close();
-    return out;
-}
-
-// An opening tag of a heading, h1 to h9.
-bool isHeadingOpening(const QString& tag)
-{
-    if (JavaScript::isClosingTag(tag))
-        return false;
-    const QString name = JavaScript::tagName(tag).toLower();
-    return name.size() == 2 && name[0] == QLatin1Char('h') && name[1] >= QLatin1Char('1') &&
-        name[1] <= QLatin1Char('9');
 }
 
 bool isHighlightClass(const QString& cls)
@@ -283,44 +82,6 @@ int intOption(const QVariantMap& options, const QString& key, int fallback)
     bool ok = false;
     const int value = it->toInt(&ok);
     return ok ? value : fallback;
-}
-
-QString filteredPlain(const QString& html)
-{
-    return JavaScript::stringByFilteringHtmlStrength(html, 5, true);
-}
-
-// A local copy of an image: the book's image cache folder and the last path component of the
-// URL-decoded source.
-QString cachePathFor(const QString& source, const std::shared_ptr<SourceTuple>& tuple)
-{
-    QVariantMap identity;
-    identity.insert(QStringLiteral("pubID"), static_cast<qlonglong>(tuple->pubID()));
-    identity.insert(QStringLiteral("bookID"), static_cast<qlonglong>(tuple->bookID()));
-    identity.insert(QStringLiteral("editionNumber"), static_cast<qlonglong>(tuple->editionNumber()));
-    identity.insert(QStringLiteral("revisionNumber"), static_cast<qlonglong>(tuple->revisionNumber()));
-    const QString folder = AppFolders::bookImageCache(identity);
-    QString name = QUrl::fromPercentEncoding(source.toUtf8());
-    name = name.section(QLatin1Char('/'), -1);
-    // A name from a book is untrusted: only its last component is used, and never ".." or empty.
-    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
-        name = QStringLiteral("_image");
-    return QDir(folder).filePath(name);
-}
-
-// The image types a report carries inline, by file name.
-QString inlineImageMime(const QString& path)
-{
-    const QString lower = path.toLower();
-    if (lower.endsWith(QLatin1String(".png")))
-        return QStringLiteral("image/png");
-    if (lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg")))
-        return QStringLiteral("image/jpeg");
-    if (lower.endsWith(QLatin1String(".gif")))
-        return QStringLiteral("image/gif");
-    if (lower.endsWith(QLatin1String(".bmp")))
-        return QStringLiteral("image/bmp");
-    return QString();
 }
 
 }  // namespace
@@ -469,63 +230,6 @@ QString CopyPassageCopier::finishHtml(QString html, const std::shared_ptr<Source
     html = stringWithLinksRemoved(html);
     html = stringWithEmptyTagPairsRemoved(html);
     return stringWithImgSrcPatched(html, source);
-}
-
-QString CopyPassageCopier::finishPlain(QString html, bool linePerBlock)
-{
-    html = stringWithEmptyTagPairsRemoved(html);
-    // Each block is a division of its own (a verse, often), and the filter drops division tags without
-    // leaving a break: a blank keeps the last word of one block off the first of the next.
-    static const QString kDivisionEnd = QStringLiteral("</div>");
-    for (qsizetype at = html.indexOf(kDivisionEnd); at >= 0; at = html.indexOf(kDivisionEnd, at + 1)) {
-        const qsizetype after = at + kDivisionEnd.size();
-        if (after < html.size() && at > 0 && !html.at(at - 1).isSpace() && !html.at(after).isSpace())
-            html.insert(after, QLatin1Char(' '));
-    }
-    // A heading inside the passage (of a chapter, a book or a psalm's stanza) stands on a line of its
-    // own. The filter ends the line after it; the line before it ends at its opening tag, so the text
-    // is filtered a heading at a time.
-    QString plain;
-    qsizetype from = 0;
-    const auto appendUpTo = [&](qsizetype end) {
-        const QString piece = filteredPlain(html.mid(from, end - from));
-        from = end;
-        if (piece.isEmpty())
-            return;
-        while (!plain.isEmpty() && (plain.back() == QLatin1Char(' ') || plain.back() == QLatin1Char('\t')))
-            plain.chop(1);
-        if (!plain.isEmpty() && !plain.endsWith(QLatin1Char('\n')) && !plain.endsWith(QLatin1Char('\r')))
-            plain += QStringLiteral("\r\n");
-        plain += piece;
-    };
-    // Blocks of the page's paragraphs are lines of their own as well.
-    int depth = 0;
-    for (TagAt tag = nextTag(html, 0); tag.valid(); tag = nextTag(html, tag.end())) {
-        const bool closing = JavaScript::isClosingTag(tag.text);
-        const QString name = JavaScript::tagName(tag.text).toLower();
-        const bool block = name == QLatin1String("div") || JavaScript::isBlockLevelTag(tag.text);
-        if (tag.start > from && !closing && (isHeadingOpening(tag.text) || (linePerBlock && block && depth == 0)))
-            appendUpTo(tag.start);
-        if (block && !JavaScript::isSelfClosingTag(tag.text))
-            depth = std::max(0, depth + (closing ? -1 : 1));
-    }
-    if (from == 0)
-        plain = filteredPlain(html);
-    else
-        appendUpTo(html.size());
-    // Blanks a block begins or ends with do not lead or trail the lines.
-    static const QRegularExpression kEdgeBlanks(QStringLiteral("[ \\t]+(?=[\\r\\n]|$)|(?:^|(?<=[\\r\\n]))[ \\t]+"));
-    plain.remove(kEdgeBlanks);
-    // The verses of a paragraph are joined with a blank, and a verse may end in one of its own: the
-    // page draws such runs as one blank, and so does the copy.
-    if (linePerBlock) {
-        static const QRegularExpression kBlankRuns(QStringLiteral("[ \\t]{2,}"));
-        plain.replace(kBlankRuns, QStringLiteral(" "));
-    }
-    // A passage read as paragraphs ends with its last word, whichever block it ends in.
-    while (linePerBlock && (plain.endsWith(QLatin1Char('\n')) || plain.endsWith(QLatin1Char('\r'))))
-        plain.chop(1);
-    return plain;
 }
 
 // ---- Verse trimming ----
@@ -892,7 +596,7 @@ QString CopyPassageCopier::stringWithEmptyTagPairsRemoved(const QString& html)
     return out;
 }
 
-// ---- Reference and images ----
+// ---- Reference ----
 
 QString CopyPassageCopier::stringByInsertingReference(const QString& reference, const QString& html, bool atBeginning)
 {
@@ -933,92 +637,6 @@ QString CopyPassageCopier::stringByInsertingReference(const QString& reference, 
     const bool blankBefore = at > 0 && html.at(at - 1).isSpace();
     out.insert(at, blankBefore && reference.startsWith(QLatin1Char(' ')) ? reference.mid(1) : reference);
     return out;
-}
-
-QString CopyPassageCopier::stringWithImgSrcPatched(const QString& html, const std::shared_ptr<SourceTuple>& book)
-{
-    QString out;
-    walkTags(
-        html, [&](const QString& text) { out += text; },
-        [&](const QString& tag) {
-            if (!tag.startsWith(QLatin1String("<img "), Qt::CaseInsensitive) || !book) {
-                out += tag;
-                return;
-            }
-            const QVariantMap attributes = attributesOf(tag);
-            const auto src = attributes.constFind(QStringLiteral("src"));
-            if (src == attributes.constEnd()) {
-                out += tag;
-                return;
-            }
-            const QString path = src->toString() == QLatin1String("logo100x24.bmp")
-                ? copyFile(QStringLiteral("Tavrosen Logo"), QStringLiteral("png"), book)
-                : copyFileFromTvkToCache(src->toString(), book);
-            QString rebuilt = QStringLiteral("<img ");
-            for (auto it = attributes.constBegin(); it != attributes.constEnd(); ++it) {
-                const QString value =
-                    it.key() == QLatin1String("src") ? QStringLiteral("file://") + path : it.value().toString();
-                const QChar quote = value.contains(QLatin1Char('"')) ? QLatin1Char('\'') : QLatin1Char('"');
-                rebuilt += it.key() + QLatin1Char('=') + quote + value + quote + QLatin1Char(' ');
-            }
-            rebuilt += QStringLiteral("/>");
-            out += rebuilt;
-        });
-    return out;
-}
-
-QString CopyPassageCopier::stringWithCachedImagesInlined(const QString& html, const std::shared_ptr<SourceTuple>& book)
-{
-    if (!book || !html.contains(QLatin1String("file://")))
-        return html;
-    const QString folder = QFileInfo(cachePathFor(QStringLiteral("_image"), book)).dir().canonicalPath();
-    // The form stringWithImgSrcPatched writes: src, a quote, file://, the cache path, the quote.
-    static const QRegularExpression source(
-        QStringLiteral("(<img\\s[^>]*?\\bsrc=)([\"'])file://([^\"'>]*)\\2"), QRegularExpression::CaseInsensitiveOption);
-    QString out;
-    qsizetype from = 0;
-    for (auto it = source.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        out += html.mid(from, m.capturedStart() - from);
-        from = m.capturedEnd();
-        const QFileInfo file(m.captured(3));
-        const QString mime = inlineImageMime(file.fileName());
-        QFile image(file.canonicalFilePath());
-        const bool inCache = !folder.isEmpty() && file.canonicalFilePath().startsWith(folder + QLatin1Char('/'));
-        if (inCache && !mime.isEmpty() && file.size() <= kMaxInlineImageBytes && image.open(QIODevice::ReadOnly)) {
-            out += m.captured(1) + m.captured(2) + QStringLiteral("data:") + mime + QStringLiteral(";base64,") +
-                QString::fromLatin1(image.read(kMaxInlineImageBytes).toBase64()) + m.captured(2);
-        } else {
-            // An image the report cannot carry is left out rather than named.
-            out += m.captured(1) + m.captured(2) + m.captured(2);
-        }
-    }
-    out += html.mid(from);
-    return out;
-}
-
-QString CopyPassageCopier::copyFile(const QString& name, const QString& type, const std::shared_ptr<SourceTuple>& tuple)
-{
-    const QString fileName = name + QLatin1Char('.') + type;
-    const QString cached = cachePathFor(fileName, tuple);
-    if (QFileInfo::exists(cached))
-        return cached;
-    // Written whole or not at all: a copy cut short by a full disk would be served from then on.
-    QFile source(QDir(bundleFolder()).filePath(fileName));
-    if (source.open(QIODevice::ReadOnly) && source.size() <= kMaxBundleFileBytes) {
-        const QByteArray bytes = source.readAll();
-        if (source.error() == QFileDevice::NoError)
-            FileSave::writeFile(cached, bytes);
-    }
-    return cached;
-}
-
-QString CopyPassageCopier::copyFileFromTvkToCache(const QString& source, const std::shared_ptr<SourceTuple>& tuple)
-{
-    const QString cached = cachePathFor(source, tuple);
-    QDir().mkpath(QFileInfo(cached).absolutePath());
-    tuple->extractImage(QFileInfo(cached).fileName(), cached);
-    return cached;
 }
 
 // ---- Copying a typed reference ----

@@ -4,20 +4,24 @@
 #include "library/EngineStrings.h"
 #include "panes/layout/PaneNotifications.h"
 #include "platform/Alerts.h"
+#include "platform/FileSave.h"
 #include "platform/MainThread.h"
 #include "platform/NotificationCenter.h"
+#include "platform/ui/ContentTextDocument.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QJsonDocument>
 #include <QLoggingCategory>
+#include <QMimeData>
+#include <QRegularExpression>
 #include <QToolButton>
 #include <QWebEnginePage>
 
 #include <algorithm>
 #include <cmath>
-
-Q_LOGGING_CATEGORY(lcNoteStore, "qs.studypane.notes")
 
 namespace {
 
@@ -26,14 +30,6 @@ constexpr int kMaxPieces = 256;
 constexpr qsizetype kMaxPasteChars = 16 * 1024 * 1024;
 // Editor pages whose late pushes are still taken.
 constexpr std::size_t kKeptPages = 8;
-
-bool isWhole(const QJsonValue& v, double max = 9007199254740991.0)
-{
-    if (!v.isDouble())
-        return false;
-    const double d = v.toDouble();
-    return d >= 0 && d <= max && std::floor(d) == d;
-}
 
 }  // namespace
 
@@ -185,8 +181,9 @@ void StudyPaneNoteEditor::forgetPagesOf(const NoteLocation& location)
 void StudyPaneNoteEditor::contentChanged(NoteWebView* view, const QJsonArray& args)
 {
     QS_ASSERT_MAIN_THREAD();
-    if (args.size() != 5 || !isWhole(args[0]) || !isWhole(args[1]) || !isWhole(args[2], kMaxPieces) ||
-        !isWhole(args[3], kMaxPieces) || !args[4].isString())
+    if (args.size() != 5 || !NoteWebView::isWholeNumber(args[0]) || !NoteWebView::isWholeNumber(args[1]) ||
+        !NoteWebView::isWholeNumber(args[2], kMaxPieces) || !NoteWebView::isWholeNumber(args[3], kMaxPieces) ||
+        !args[4].isString())
         return;
     const quint64 serial = quint64(args[0].toDouble());
     const quint64 change = quint64(args[1].toDouble());
@@ -241,7 +238,7 @@ bool StudyPaneNoteEditor::store(
             reason = EngineStrings::fromUtf16(capture.text());
     }
     if (!saved) {
-        qCWarning(lcNoteStore) << "the note could not be stored" << reason;
+        qCWarning(lcNoteEditor) << "the note could not be stored" << reason;
         storeFailed(reason);
         return false;
     }
@@ -300,6 +297,49 @@ void StudyPaneNoteEditor::clearSaveFailure()
 {
     m_saveFailed = false;
     m_saveFailureReason.clear();
+}
+
+void StudyPaneNoteEditor::offerUnsavedText(const QString& text, const QString& title)
+{
+    if (text.trimmed().isEmpty())
+        return;
+    Alert alert;
+    alert.style = AlertStyle::Critical;
+    alert.messageText = QStringLiteral("The note \"%1\" could not be saved.").arg(title);
+    const QString advice = QStringLiteral(
+        "Save its text to a file or copy it before Quillstead quits; otherwise what you typed since the last save is "
+        "lost.");
+    const QString reason = m_saveFailureReason.trimmed();
+    alert.informativeText = reason.isEmpty() ? advice : reason + QStringLiteral("\n\n") + advice;
+    alert.buttons = {QStringLiteral("Save to File..."), QStringLiteral("Copy"), QStringLiteral("Discard")};
+    QString suggested = title;
+    suggested.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]")), QStringLiteral("_"));
+    if (suggested.isEmpty())
+        suggested = QStringLiteral("Note");
+    suggested += QStringLiteral(".html");
+    // Each refused file or cancelled choice asks again; the bound keeps a dialog that never answers
+    // from holding the quit for ever.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int answer = m_env.ask(alert);
+        if (answer == AlertFirstButtonReturn) {
+            const QString path = m_env.askForSaveFile(suggested);
+            if (path.isEmpty())
+                continue;
+            QString why;
+            const QByteArray bytes = QByteArrayLiteral("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n") + text.toUtf8();
+            if (FileSave::writeFile(path, bytes, QString(), &why, FileSave::Reporting::CallerTells))
+                return;
+            alert.informativeText = QStringLiteral("It could not be written to %1: %2\n\n%3").arg(path, why, advice);
+        } else if (answer == AlertSecondButtonReturn) {
+            auto* data = new QMimeData;
+            data->setHtml(text);
+            data->setText(ContentTextDocument::plainText(text));
+            QGuiApplication::clipboard()->setMimeData(data);
+            return;
+        } else {
+            return;
+        }
+    }
 }
 
 QJsonValue StudyPaneNoteEditor::pastedHtml(const QJsonArray& args)

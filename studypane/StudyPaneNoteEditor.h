@@ -105,6 +105,9 @@ public:
     const QString& saveFailureReason() const { return m_saveFailureReason; }
     // Forgets a failure (another note is shown).
     void clearSaveFailure();
+    // The text of a note the database refused at quit (titled `title`) is offered for saving to a file
+    // or copying, until the user has kept it or chosen to let it go.
+    void offerUnsavedText(const QString& text, const QString& title);
 
     // --- formatting ---
     void onTagBar(int tag);

@@ -9,28 +9,12 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 
-#include <cmath>
-
-Q_LOGGING_CATEGORY(lcNoteRecovery, "qs.studypane.notes")
-
-namespace {
-
-bool isWhole(const QJsonValue& v, double max = 9007199254740991.0)
-{
-    if (!v.isDouble())
-        return false;
-    const double d = v.toDouble();
-    return d >= 0 && d <= max && std::floor(d) == d;
-}
-
-}  // namespace
-
 StudyPaneNoteRecovery::StudyPaneNoteRecovery(QObject* parent) : QObject(parent)
 {
     m_deadline.setSingleShot(true);
     m_deadline.setInterval(kMaxWaitMs);
     connect(&m_deadline, &QTimer::timeout, this, [this] {
-        qCWarning(lcNoteRecovery) << "the note editor did not come back in time; the keys held go to it as it is";
+        qCWarning(lcNoteEditor) << "the note editor did not come back in time; the keys held go to it as it is";
         release();
     });
 }
@@ -44,8 +28,9 @@ StudyPaneNoteRecovery::~StudyPaneNoteRecovery()
 void StudyPaneNoteRecovery::caretMoved(const NoteWebView* view, const QJsonArray& args)
 {
     QS_ASSERT_MAIN_THREAD();
-    if (view == nullptr || args.size() != 4 || !isWhole(args[0]) || !isWhole(args[1]) || !isWhole(args[2], 1 << 30) ||
-        !isWhole(args[3], 1 << 30))
+    if (view == nullptr || args.size() != 4 || !NoteWebView::isWholeNumber(args[0]) ||
+        !NoteWebView::isWholeNumber(args[1]) || !NoteWebView::isWholeNumber(args[2], 1 << 30) ||
+        !NoteWebView::isWholeNumber(args[3], 1 << 30))
         return;
     const quint64 serial = quint64(args[0].toDouble());
     const quint64 sequence = quint64(args[1].toDouble());

@@ -14,10 +14,8 @@
 #include "panes/page/BookPageHtml.h"
 #include "panes/page/PageRendererWatch.h"
 #include "platform/Alerts.h"
-#include "platform/FileSave.h"
 #include "platform/MainThread.h"
 #include "platform/UserDefaults.h"
-#include "platform/ui/ContentTextDocument.h"
 #include "render/CSSManager.h"
 #include "search/execution/SearchResultsAggregator.h"
 #include "studypane/StudyPaneNoteEditor.h"
@@ -29,25 +27,17 @@
 #include "studypane/StudyPaneRegionContentItemState.h"
 #include "userdata/SyncLineLimit.h"
 
-#include <QClipboard>
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QGuiApplication>
 #include <QJsonDocument>
 #include <QKeyEvent>
 #include <QLoggingCategory>
-#include <QMimeData>
-#include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QVBoxLayout>
 #include <QWebEnginePage>
-
-Q_LOGGING_CATEGORY(lcNoteEditor, "qs.studypane.notes")
 
 namespace {
 
@@ -60,47 +50,6 @@ QString noteStyleSheet(const StudyPaneEnvironment& env)
 const QString kShowLinksDisabledMessage = QStringLiteral("showLinksDisabledMessage");
 const char* const kTabTitles[] = {"View", "Rich Edit", "Text Edit"};
 
-// The note pages load from the reader's scheme only; links are followed by the page script.
-class NoteWebPage : public QWebEnginePage {
-public:
-    NoteWebPage(QWebEngineProfile* profile, QObject* parent, bool viewPage)
-        : QWebEnginePage(profile, parent), m_viewPage(viewPage)
-    {
-    }
-
-protected:
-    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override
-    {
-        if (type == NavigationTypeLinkClicked) {
-            // The view page opens a web link it did not hand to the script in the browser.
-            const QString scheme = url.scheme().toLower();
-            if (m_viewPage && (scheme == QLatin1String("http") || scheme == QLatin1String("https")))
-                QDesktopServices::openUrl(url);
-            return false;
-        }
-        const bool ours = url.scheme() == QLatin1String(BookPageScheme::kScheme) &&
-            url.host() == QLatin1String(BookPageScheme::kHost);
-        return isMainFrame && ours && type != NavigationTypeFormSubmitted && type != NavigationTypeBackForward;
-    }
-    QWebEnginePage* createWindow(WebWindowType) override { return nullptr; }
-    void javaScriptConsoleMessage(
-        JavaScriptConsoleMessageLevel, const QString& message, int line, const QString&) override
-    {
-        qCInfo(lcNoteEditor).noquote() << QStringLiteral("note page, line %1: %2").arg(line).arg(message.left(500));
-    }
-
-private:
-    bool m_viewPage;
-};
-
-bool isWhole(const QJsonValue& v, double max = 9007199254740991.0)
-{
-    if (!v.isDouble())
-        return false;
-    const double d = v.toDouble();
-    return d >= 0 && d <= max && std::floor(d) == d;
-}
-
 SourceTuple::Ptr bookOf(const QVariant& v)
 {
     if (SourceTuple::Ptr b = bookFromVariant(v))
@@ -109,77 +58,6 @@ SourceTuple::Ptr bookOf(const QVariant& v)
 }
 
 }  // namespace
-
-// --- the web view ---
-
-NoteWebView::NoteWebView(StudyPaneNoteViewEditViewController* owner, bool viewPage, QWidget* parent)
-    : QWebEngineView(parent), m_owner(owner)
-{
-    setPage(new NoteWebPage(BookPageScheme::profile(), this, viewPage));
-    m_token = BookPageScheme::registerEndpoint(this);
-    connect(this, &QWebEngineView::loadFinished, this, [this](bool ok) { m_ready = ok; });
-}
-
-NoteWebView::~NoteWebView()
-{
-    BookPageScheme::unregisterEndpoint(m_token);
-}
-
-void NoteWebView::loadPage(quint64 serial, const QString& page, const QString& script)
-{
-    // The page runs the note script only, by its nonce, and calls the reader only at the view's
-    // bridge address.
-    const QString nonce = QString::number(QRandomGenerator::global()->generate64(), 16);
-    // html-safe: the nonce and the serial are numbers, the bridge address a script string literal, the script the program's own
-    const QString head =
-        QStringLiteral("<meta charset=\"UTF-8\"><meta http-equiv=\"Content-Security-Policy\" content=\"default-src "
-                       "'none'; script-src 'nonce-%1'; style-src 'unsafe-inline'; img-src data:; "
-                       "connect-src qsbook://bridge; form-action 'none'; base-uri 'none'\"><script "
-                       "nonce=\"%1\">var qsPageSerial = %2;\nvar qsBridgeBase = %3;\n")
-            .arg(nonce)
-            .arg(serial)
-            .arg(StudyPaneNoteEditor::scriptString(bridgeBase())) +
-        script + QStringLiteral("</script>");
-    QString html = page;
-    html.remove(QStringLiteral("<script language=\"javascript\"></script>"));
-    const qsizetype at = html.indexOf(QStringLiteral("<head>"));
-    if (at >= 0)
-        html.insert(at + 6, head);
-    else
-        // html-safe: the head built above
-        html.replace(QStringLiteral("<html>"), QStringLiteral("<html><head>") + head + QStringLiteral("</head>"));
-    m_serial = serial;
-    m_html = html.toUtf8();
-    m_ready = false;
-    m_url = BookPageScheme::pageUrl(m_token, serial);
-    setUrl(m_url);
-}
-
-QString NoteWebView::bridgeBase()
-{
-    // One secret for the view's pages: the last calls of a page being replaced (the editor's final
-    // text) still arrive.
-    if (m_bridgeSecret.isEmpty())
-        m_bridgeSecret = BookPageHtml::newKey();
-    return BookPageScheme::bridgeBase(m_token, m_bridgeSecret);
-}
-
-bool NoteWebView::isBridgeSecret(const QString& secret) const
-{
-    return !m_bridgeSecret.isEmpty() && secret == m_bridgeSecret;
-}
-
-QByteArray NoteWebView::pageHtml(quint64 serial)
-{
-    return serial == m_serial ? m_html : QByteArray();
-}
-
-QJsonValue NoteWebView::bridgeCall(const QString& name, const QJsonArray& arguments)
-{
-    return m_owner != nullptr ? m_owner->bridgeCall(this, name, arguments) : QJsonValue();
-}
-
-// --- the controller ---
 
 StudyPaneNoteViewEditViewController::StudyPaneNoteViewEditViewController(StudyPaneEnvironment env, StudyPaneHost* host)
     : StudyPaneSubpane(std::move(env), host),
@@ -893,59 +771,16 @@ void StudyPaneNoteViewEditViewController::exitIsImminent()
                 qCWarning(lcNoteEditor) << "the editor did not answer before quitting";
         }
     }
-    if (!saveEditedText(false))
-        offerUnsavedText();
+    if (!saveEditedText(false)) {
+        QString title = m_header->typedNoteTitle().trimmed();
+        if (title.isEmpty())
+            title = m_header->noteTitle();
+        m_editor->offerUnsavedText(m_webViewString, title);
+    }
     m_editor->retireLivePages();
     for (NoteWebView* w : m_webViews)
         if (w != nullptr)
             w->hide();
-}
-
-void StudyPaneNoteViewEditViewController::offerUnsavedText()
-{
-    const QString text = m_webViewString;
-    if (text.trimmed().isEmpty())
-        return;
-    QString title = m_header->typedNoteTitle().trimmed();
-    if (title.isEmpty())
-        title = m_header->noteTitle();
-    Alert alert;
-    alert.style = AlertStyle::Critical;
-    alert.messageText = QStringLiteral("The note \"%1\" could not be saved.").arg(title);
-    const QString advice = QStringLiteral(
-        "Save its text to a file or copy it before Quillstead quits; otherwise what you typed since the last save is "
-        "lost.");
-    const QString reason = m_editor->saveFailureReason().trimmed();
-    alert.informativeText = reason.isEmpty() ? advice : reason + QStringLiteral("\n\n") + advice;
-    alert.buttons = {QStringLiteral("Save to File..."), QStringLiteral("Copy"), QStringLiteral("Discard")};
-    QString suggested = title;
-    suggested.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|\\x00-\\x1f]")), QStringLiteral("_"));
-    if (suggested.isEmpty())
-        suggested = QStringLiteral("Note");
-    suggested += QStringLiteral(".html");
-    // Each refused file or cancelled choice asks again; the bound keeps a dialog that never answers
-    // from holding the quit for ever.
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        const int answer = m_env.ask(alert);
-        if (answer == AlertFirstButtonReturn) {
-            const QString path = m_env.askForSaveFile(suggested);
-            if (path.isEmpty())
-                continue;
-            QString why;
-            const QByteArray bytes = QByteArrayLiteral("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n") + text.toUtf8();
-            if (FileSave::writeFile(path, bytes, QString(), &why, FileSave::Reporting::CallerTells))
-                return;
-            alert.informativeText = QStringLiteral("It could not be written to %1: %2\n\n%3").arg(path, why, advice);
-        } else if (answer == AlertSecondButtonReturn) {
-            auto* data = new QMimeData;
-            data->setHtml(text);
-            data->setText(ContentTextDocument::plainText(text));
-            QGuiApplication::clipboard()->setMimeData(data);
-            return;
-        } else {
-            return;
-        }
-    }
 }
 
 // --- bridge ---
@@ -967,7 +802,7 @@ QJsonValue StudyPaneNoteViewEditViewController::bridgeCall(
         return {};
     }
     if (name == QLatin1String("flushed")) {
-        if (!fromView && args.size() == 2 && isWhole(args[0]))
+        if (!fromView && args.size() == 2 && NoteWebView::isWholeNumber(args[0]))
             m_flushedSerial = quint64(args[0].toDouble());
         return {};
     }

@@ -26,9 +26,9 @@
 #pragma once
 
 #include "library/SourceTuple.h"
-#include "panes/page/BookPageScheme.h"
 #include "platform/NotificationCenter.h"
 #include "studypane/StudyPaneEnvironment.h"
+#include "studypane/StudyPaneNoteWebView.h"
 #include "studypane/StudyPaneSubpane.h"
 #include "studypane/notes/NoteHtml.h"
 #include "studypane/notes/NoteStore.h"
@@ -39,7 +39,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QVariantMap>
-#include <QWebEngineView>
 
 #include <array>
 #include <functional>
@@ -53,39 +52,6 @@ class StudyPaneNoteEditor;
 class StudyPaneNoteHeader;
 class StudyPaneNoteLinks;
 class StudyPaneNoteRecovery;
-class StudyPaneNoteViewEditViewController;
-
-// One of the three note pages: a web view of the book-page profile (nothing outside the reader is
-// loaded) serving its page and answering its bridge calls through the reader's scheme.
-class NoteWebView : public QWebEngineView, private BookPageEndpoint {
-public:
-    NoteWebView(StudyPaneNoteViewEditViewController* owner, bool viewPage, QWidget* parent);
-    ~NoteWebView() override;
-    // Loads a page with the note script put into its head; its serial must be new.
-    void loadPage(quint64 serial, const QString& page, const QString& script);
-    // The address the view's page scripts call the reader at, with the view's secret.
-    QString bridgeBase();
-    quint64 serial() const { return m_serial; }
-    // The address of the page last loaded.
-    const QUrl& pageUrl() const { return m_url; }
-    bool isPageReady() const { return m_ready; }
-    // The page's renderer ended: the page is blank until it is loaded again.
-    void rendererEnded() { m_ready = false; }
-
-private:
-    QByteArray pageHtml(quint64 serial) override;
-    bool isBridgeSecret(const QString& secret) const override;
-    QJsonValue bridgeCall(const QString& name, const QJsonArray& arguments) override;
-    QByteArray bookFile(const QString&) override { return {}; }
-
-    StudyPaneNoteViewEditViewController* m_owner;
-    QString m_token;
-    QString m_bridgeSecret;
-    quint64 m_serial = 0;
-    QUrl m_url;
-    QByteArray m_html;
-    bool m_ready = false;
-};
 
 class StudyPaneNoteViewEditViewController : public StudyPaneSubpane {
     Q_OBJECT
@@ -118,9 +84,6 @@ public:
     // could not be written: the text stays owed and in the editor, and the user has been told.
     bool saveEditedText(bool intermediate);
     void clearState();
-    // The text of a note the database refused at quit is offered for saving to a file or copying,
-    // until the user has kept it or chosen to let it go.
-    void offerUnsavedText();
     void updateStatusPane();
     // Asks, then deletes the shown note.
     void onDeleteNoteButton();

@@ -357,11 +357,6 @@ bool cDevotionalDataStg::firstUnsyncedStartDate(cDevotionalStartDate& record)
     return ensureOpen() && startDateLookup("serverid = 0 ORDER BY recid LIMIT 1 ", {}, record);
 }
 
-bool cDevotionalDataStg::firstUnsyncedProgress(cDevotionalProgress& record)
-{
-    return ensureOpen() && progressLookup("serverid = 0 ORDER BY recid LIMIT 1", {}, record);
-}
-
 bool cDevotionalDataStg::findStartDateRecord(
     std::uint16_t pubid, std::uint16_t bookid, bool includeDeleted, cDevotionalStartDate& record)
 {
@@ -413,14 +408,6 @@ bool cDevotionalDataStg::readStartDateRecord(std::int64_t recid, cDevotionalStar
     return true;
 }
 
-bool cDevotionalDataStg::readProgressRecord(std::int64_t recid, cDevotionalProgress& record)
-{
-    if (!ensureOpen() || !progressLookup("recid = ?", {recid}, record))
-        return false;
-    requestSyncDevotionalProgress(0);
-    return true;
-}
-
 bool cDevotionalDataStg::addStartDateRecord(
     cDevotionalStartDate& record, bool keepServerId, bool report, bool keepTimestamp)
 {
@@ -441,13 +428,6 @@ bool cDevotionalDataStg::addProgressRecord(
     return writeProgressRecord(record, report, keepTimestamp);
 }
 
-bool cDevotionalDataStg::updateStartDateRecord(cDevotionalStartDate& record, bool report, bool keepTimestamp)
-{
-    if (!requireStored(record, report))
-        return false;
-    return writeStartDateRecord(record, report, keepTimestamp);
-}
-
 bool cDevotionalDataStg::updateProgressRecord(cDevotionalProgress& record, bool report, bool keepTimestamp)
 {
     if (!requireStored(record, report))
@@ -462,15 +442,6 @@ bool cDevotionalDataStg::markStartDateRecordDeleted(
     if (!keepServerId)
         record.serverid = 0;
     return writeStartDateRecord(record, report, keepTimestamp);
-}
-
-bool cDevotionalDataStg::markProgressRecordDeleted(
-    cDevotionalProgress& record, bool keepServerId, bool report, bool keepTimestamp)
-{
-    record.deleted = 1;
-    if (!keepServerId)
-        record.serverid = 0;
-    return writeProgressRecord(record, report, keepTimestamp);
 }
 
 bool cDevotionalDataStg::deleteStartDateRow(const cDevotionalStartDate& record)

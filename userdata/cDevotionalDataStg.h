@@ -104,7 +104,6 @@ public:
 
     // --- Records, for the sync engine ---
     bool firstUnsyncedStartDate(cDevotionalStartDate& record);
-    bool firstUnsyncedProgress(cDevotionalProgress& record);
     bool findStartDateRecord(
         std::uint16_t pubid, std::uint16_t bookid, bool includeDeleted, cDevotionalStartDate& record);
     std::unique_ptr<cDevotionalStartDate> findStartDateRecord(
@@ -114,16 +113,13 @@ public:
     std::unique_ptr<cDevotionalProgress> findProgressRecord(
         std::uint16_t pubid, std::uint16_t bookid, std::uint32_t n, bool includeDeleted);
     bool readStartDateRecord(std::int64_t recid, cDevotionalStartDate& record);
-    bool readProgressRecord(std::int64_t recid, cDevotionalProgress& record);
 
     // Only for a record without recid that is not deleted; without keepServerId serverid becomes 0.
     bool addStartDateRecord(cDevotionalStartDate& record, bool keepServerId, bool report, bool keepTimestamp);
     bool addProgressRecord(cDevotionalProgress& record, bool keepServerId, bool report, bool keepTimestamp);
     // Refused (reported with code -1 when asked) without recid; the serverid is written as it is.
-    bool updateStartDateRecord(cDevotionalStartDate& record, bool report, bool keepTimestamp);
     bool updateProgressRecord(cDevotionalProgress& record, bool report, bool keepTimestamp);
     bool markStartDateRecordDeleted(cDevotionalStartDate& record, bool keepServerId, bool report, bool keepTimestamp);
-    bool markProgressRecordDeleted(cDevotionalProgress& record, bool keepServerId, bool report, bool keepTimestamp);
     bool deleteStartDateRow(const cDevotionalStartDate& record);
     bool deleteProgressRow(const cDevotionalProgress& record);
     // A new record first replaces every row of its book (start date) or reading (progress).

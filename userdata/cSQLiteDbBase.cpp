@@ -310,18 +310,6 @@ bool cSQLiteDbBase::holdsTransaction()
     return t_holdsTransaction;
 }
 
-cLString8 cSQLiteDbBase::escapeSql(const cLString8& text)
-{
-    cLString8 out;
-    out.reserve(text.length() + 1);
-    for (std::int32_t i = 0; i < text.length(); ++i) {
-        out.appendChar(text.chars()[i]);
-        if (text.chars()[i] == '\'')
-            out.appendChar('\'');
-    }
-    return out;
-}
-
 const char* cSQLiteDbBase::messageForCode(int code)
 {
     if (code < -1 || code > 26)

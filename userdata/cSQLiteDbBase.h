@@ -115,8 +115,6 @@ public:
 
     // The parts of one statement text, joined.
     static cLString8 sqlOf(std::initializer_list<const char*> parts);
-    // A copy of text with every "'" doubled, for the few names that must stand in SQL text.
-    static cLString8 escapeSql(const cLString8& text);
 
     // The error report for `code` (0: the connection's current error code; nothing when that is 0
     // too), handed to the engine's message box.

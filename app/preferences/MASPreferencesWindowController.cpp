@@ -199,7 +199,6 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
             return;
         m_content->removeWidget(m_selected);
         m_selected->hide();
-        m_selected->viewDidDisappear();
         m_selected = nullptr;
     }
     if (!p)
@@ -230,7 +229,6 @@ void MASPreferencesWindowController::setSelectedViewController(PreferencesViewCo
     const bool keepPlace = isVisible() || testAttribute(Qt::WA_Moved);
     const QPoint topLeft = pos();
     m_selected = p;
-    p->viewWillAppear();
     m_content->addWidget(p);
     p->show();
     p->setMinimumSize(minimum.size());

@@ -82,8 +82,6 @@ public:
     bool hasResizableHeight() const { return false; }
     // Writes the settings field being edited; false when the page cannot give up its edit.
     bool commitEditing();
-    void viewWillAppear() { }
-    void viewDidDisappear() { }
 
     // Brings every control of the page up to date from the user defaults.
     void refresh();

@@ -56,7 +56,6 @@ public:
     QString name() const { return m_name; }
     void setName(const QString& name) { m_name = name; }
     QString uuidString() const { return m_uuidString; }
-    void setUuidString(const QString& uuid) { m_uuidString = uuid; }
     LayoutRegion* currentRegion() const { return m_currentRegion; }
     void setCurrentRegion(LayoutRegion* region) { m_currentRegion = region; }
 

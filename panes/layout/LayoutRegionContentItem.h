@@ -27,7 +27,6 @@ public:
     LayoutArchivable* state() const { return m_state.get(); }
     void setState(std::unique_ptr<LayoutArchivable> s) { m_state = std::move(s); }
     QString uuidString() const { return m_uuidString; }
-    void setUuidString(const QString& uuid) { m_uuidString = uuid; }
 
     // The book pane's records, or null when the item holds another pane's records.
     LayoutRegionContentItemDescriptor* bookDescriptor() const;

@@ -183,12 +183,6 @@ void cBitVector::reallocate(uint32_t bitCount)
         m_count[0] = bitCount, m_count[1] = 0;
 }
 
-uint8_t* cBitVector::mutableBytes()
-{
-    invalidateCache();
-    return m_bytes;
-}
-
 void cBitVector::set(uint32_t i)
 {
     if (i >= m_bitCount)

@@ -41,10 +41,9 @@ public:
     uint32_t size() const { return m_bitCount; }
     uint32_t byteCount() const { return m_byteCount; }
 
-    // Raw storage (byteCount() bytes, MSB-first). Writers use mutableBytes(),
-    // which drops the cache before handing the bytes out.
+    // Raw storage (byteCount() bytes, MSB-first), read only: bits change through the
+    // operations below, which keep the cached counts true.
     const uint8_t* bytes() const { return m_bytes; }
-    uint8_t* mutableBytes();
 
     // Single bits. set/clear ignore positions not below size(). test requires
     // i < size() (the caller checks); out of range it answers false.

@@ -77,8 +77,6 @@ public:
     const std::string& errorMessage() const { return m_errorMessage; }
     const std::u16string& expression() const { return m_expression; }
     const std::u16string& limitExpression() const { return m_limitExpression; }
-    const cRenderParams& hitPosition() const { return m_hitPosition; }
-    cRenderParams& hitPosition() { return m_hitPosition; }
 
 private:
     bool failTerm(uint32_t code, const std::string& message);

@@ -179,12 +179,6 @@ TEST_F(SQLiteDbBaseTest, MessagesForCodes)
     EXPECT_TRUE(cSQLiteDbBase::composeErrorReport(0).isEmpty());  // no connection, no error
 }
 
-TEST_F(SQLiteDbBaseTest, EscapeSqlDoublesQuotes)
-{
-    EXPECT_EQ(text(cSQLiteDbBase::escapeSql(cLString8("it's 'x'"))), "it''s ''x''");
-    EXPECT_EQ(text(cSQLiteDbBase::escapeSql(cLString8(""))), "");
-}
-
 TEST_F(SQLiteDbBaseTest, MaintenanceStatementsOpenOnDemand)
 {
     {
