@@ -499,12 +499,8 @@ bool cBibleDoc::GetSearchResultText(std::uint32_t section, std::uint32_t mode, b
 
 std::uint32_t cBibleDoc::WordOccursInXSections(const cLString8& word)
 {
-    if (!IsOpen() || m_bookFile == nullptr)
-        return 0;
-    cLString16 w;
-    w.assignFromUTF8(word);
-    const std::uint32_t n = m_bookFile->wordList().wordNumberForString(w, false);
-    if (n == 0xFFFFFFFF)
+    const std::uint32_t n = wordNumberInList(word);
+    if (n == kNoWord)
         return 0;
     cBitVector sections(GetNumSections());
     std::uint32_t count = 0;

@@ -193,6 +193,10 @@ public:
     std::uint32_t bibleKeyForSection(std::uint32_t section);
 
 protected:
+    // The number of a word in the book's word list; kNoWord when the book is not open or the list
+    // does not hold it.
+    static constexpr std::uint32_t kNoWord = 0xFFFFFFFF;
+    std::uint32_t wordNumberInList(const cLString8& word);
     // The location a name is asked for (GetLocationName): `params`, or else the current location when
     // it names a section; null when the document is not open or there is neither.
     const cRenderParams* locationToName(const cRenderParams* params);

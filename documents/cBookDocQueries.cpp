@@ -284,16 +284,19 @@ void cBookDoc::SearchWordAttributeConcordance(const cLString16& word, cBitVector
         count = holder->count(1);
 }
 
-std::uint32_t cBookDoc::WordOccursInXSections(const cLString8& word)
+std::uint32_t cBookDoc::wordNumberInList(const cLString8& word)
 {
     if (!IsOpen() || m_bookFile == nullptr)
-        return 0;
+        return kNoWord;
     cLString16 w;
     w.assignFromUTF8(word);
-    const std::uint32_t n = m_bookFile->wordList().wordNumberForString(w, false);
-    if (n == 0xFFFFFFFF)
-        return 0;
-    return m_bookFile->concordance().sectionCount(n);
+    return m_bookFile->wordList().wordNumberForString(w, false);
+}
+
+std::uint32_t cBookDoc::WordOccursInXSections(const cLString8& word)
+{
+    const std::uint32_t n = wordNumberInList(word);
+    return n == kNoWord ? 0 : m_bookFile->concordance().sectionCount(n);
 }
 
 bool cBookDoc::IsPhrasePresentInSection(const cSearchWordList& phrase, std::uint32_t section)

@@ -44,6 +44,14 @@ NUMBER_CALL = re.compile(r"^(?:QString::number|QLocale\(\)\.toString|std::to_str
 EMPTY = re.compile(r"^(?:QString\s*\(\s*\)|\{\s*\})$")
 
 
+
+def string_end(text, i):
+    """The index of the quote that closes the string or character literal opening at text[i]."""
+    j = i + 1
+    while j < len(text) and text[j] != text[i]:
+        j += 2 if text[j] == "\\" else 1
+    return j
+
 def strip_source(text):
     """Replaces comments by spaces (markers kept aside by line) and keeps strings; returns the
     code and the set of line numbers (0-based) that hold a marker comment."""
@@ -108,9 +116,7 @@ def statements(code):
     while i < n:
         c = code[i]
         if c == '"' or c == "'":
-            j = i + 1
-            while j < n and code[j] != c:
-                j += 2 if code[j] == "\\" else 1
+            j = string_end(code, i)
             line += code[i:j + 1].count("\n")
             if first is None:
                 first = line
@@ -143,9 +149,7 @@ def split_top(text, seps):
     while i < n:
         c = text[i]
         if c == '"' or c == "'":
-            j = i + 1
-            while j < n and text[j] != c:
-                j += 2 if text[j] == "\\" else 1
+            j = string_end(text, i)
             cur.append(text[i:j + 1])
             i = j + 1
             continue
@@ -177,9 +181,7 @@ def groups(text):
     while i < n:
         c = text[i]
         if c == '"' or c == "'":
-            j = i + 1
-            while j < n and text[j] != c:
-                j += 2 if text[j] == "\\" else 1
+            j = string_end(text, i)
             i = j + 1
             continue
         if c == "(":
