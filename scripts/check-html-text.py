@@ -44,13 +44,13 @@ NUMBER_CALL = re.compile(r"^(?:QString::number|QLocale\(\)\.toString|std::to_str
 EMPTY = re.compile(r"^(?:QString\s*\(\s*\)|\{\s*\})$")
 
 
-
 def string_end(text, i):
     """The index of the quote that closes the string or character literal opening at text[i]."""
     j = i + 1
     while j < len(text) and text[j] != text[i]:
         j += 2 if text[j] == "\\" else 1
     return j
+
 
 def strip_source(text):
     """Replaces comments by spaces (markers kept aside by line) and keeps strings; returns the
