@@ -1,5 +1,7 @@
 #include "app/DesktopWindows.h"
 
+#include "platform/ui/WidgetLookup.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFontMetrics>
@@ -183,7 +185,7 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::Show) {
-        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* widget = WidgetLookup::window(watched);
         if (widget != nullptr && widget->isWindow() && isOrdinaryWindow(widget) && !isMainWindow(widget))
             place(widget);
         return false;
@@ -191,7 +193,7 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
     if (type == QEvent::Move) {
         // Where the window manager put a window shown by the reader: a title bar above or beside the
         // screen (a position taken as the client area's) is brought back in.
-        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* widget = WidgetLookup::window(watched);
         if (widget != nullptr && widget->isWindow() && widget->isVisible() &&
             widget->property(kPlacedProperty).toBool() && isOrdinaryWindow(widget) && !isMainWindow(widget))
             QTimer::singleShot(0, widget, [widget] { keepTitleBarOnScreen(widget, kFrameTries); });
@@ -202,7 +204,7 @@ bool DesktopWindows::eventFilter(QObject* watched, QEvent* event)
     auto* key = static_cast<QKeyEvent*>(event);
     if (!key->matches(QKeySequence::Close))
         return false;
-    auto* widget = qobject_cast<QWidget*>(watched);
+    QWidget* widget = WidgetLookup::widget(watched);
     QWidget* window = widget != nullptr ? widget->window() : nullptr;
     if (!isOrdinaryWindow(window) || isMainWindow(window))
         return false;

@@ -1,6 +1,7 @@
 #include "studypane/StudyPaneNoteRecovery.h"
 
 #include "platform/MainThread.h"
+#include "platform/ui/WidgetLookup.h"
 #include "studypane/StudyPaneNoteViewEditViewController.h"
 
 #include <QApplication>
@@ -141,9 +142,11 @@ void StudyPaneNoteRecovery::release()
 bool StudyPaneNoteRecovery::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
-    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || m_view == nullptr || !watched->isWidgetType())
+    if ((type != QEvent::KeyPress && type != QEvent::KeyRelease) || m_view == nullptr)
         return false;
-    auto* widget = static_cast<QWidget*>(watched);
+    QWidget* widget = WidgetLookup::widget(watched);
+    if (widget == nullptr)
+        return false;
     const bool intoEditor = widget == m_view || m_view->isAncestorOf(widget);
     // The old page's widget took the focus with it: keys then come to the window itself.
     const bool intoBareWindow =

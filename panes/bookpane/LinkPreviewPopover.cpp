@@ -4,6 +4,7 @@
 #include "panes/page/LinkPreview.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
+#include "platform/ui/WidgetLookup.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -87,12 +88,11 @@ bool LinkPreviewPopover::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     // A menu or a modal window that opens takes the preview's place.
-    const bool covering = type == QEvent::Show && watched->isWidgetType() &&
-        static_cast<QWidget*>(watched)->isWindow() &&
-        (static_cast<QWidget*>(watched)->windowType() == Qt::Popup || static_cast<QWidget*>(watched)->isModal());
+    QWidget* shown = type == QEvent::Show ? WidgetLookup::window(watched) : nullptr;
+    const bool covering = shown != nullptr && (shown->windowType() == Qt::Popup || shown->isModal());
     if (covering || type == QEvent::MouseButtonPress || type == QEvent::KeyPress || type == QEvent::Wheel ||
         type == QEvent::ContextMenu) {
-        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* widget = WidgetLookup::widget(watched);
         if (covering || !widget || (widget != this && !isAncestorOf(widget))) {
             qApp->removeEventFilter(this);
             hide();
