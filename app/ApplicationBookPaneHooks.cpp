@@ -84,7 +84,7 @@ void ApplicationBookPaneHooks::copyPassage(const QVariantMap& request, bool now)
 }
 
 QString ApplicationBookPaneHooks::passagePlainText(
-    const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const QVariantMap& options)
+    const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const PassageOptions& options)
 {
     if (!book || start > end)
         return {};

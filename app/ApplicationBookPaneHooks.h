@@ -27,7 +27,7 @@ public:
 
     void copyPassage(const QVariantMap& request, bool now) override;
     QString passagePlainText(
-        const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const QVariantMap& options) override;
+        const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const PassageOptions& options) override;
     QString patchImageSources(const QString& html, const SourceTuple::Ptr& book) override;
     QString copyImageToCache(const QString& fileName, const SourceTuple::Ptr& book) override;
 

@@ -201,7 +201,7 @@ QuillsteadWindowController::QuillsteadWindowController(QuillsteadWindowHost* app
             if (m_layoutViewController)
                 m_layoutViewController->router().callerNeedsSourceForGoToInfo(request);
         },
-        [this](const SourceTuple::Ptr& book, quint32 start, quint32 end, const QVariantMap& options) {
+        [this](const SourceTuple::Ptr& book, quint32 start, quint32 end, const PassageOptions& options) {
             return m_bookPaneHooks ? m_bookPaneHooks->passagePlainText(book, true, start, end, options) : QString();
         });
     m_environment.linkPreview = m_linkPreview;

@@ -26,9 +26,10 @@ struct GoToRequest;
 class GoToPane {
 public:
     virtual ~GoToPane() = default;
-    // Shows the place the request names: the request's book (or the book of its sourceTupleID, or
-    // the pane's current book) becomes the current tab and the pane's page moves there. The pane
-    // writes its answers into the request ("section" and "readingNumber" after a move by reading).
+    // Shows the place the request names in the request's book (the routing has always found it):
+    // the book's tab opens, or comes to the front with activate, and the pane's page moves there.
+    // The pane writes its answers into the request ("section" and "readingNumber" after a move by
+    // reading).
     virtual void goTo(GoToRequest& request) = 0;
 };
 

@@ -287,12 +287,6 @@ std::optional<int> GoToRouter::paneForGoTo(GoToRequest& request, const Book& boo
     return std::nullopt;
 }
 
-bool GoToRouter::setPane(GoToRequest& request, const Book& book)
-{
-    paneForGoTo(request, book);
-    return true;
-}
-
 // ---------------------------------------------------------------------------------------------
 // Resolution
 
@@ -384,47 +378,51 @@ GoToRouter::Book GoToRouter::resolveBibleLink(GoToRequest& request, const QStrin
         request.endSectionNumber = end;
         return true;
     };
-    auto inRegion = [&request](int region) {
+    auto shownBy = [&request](const Book& book, int region) {
         request.paneRegion = region;
-        return true;
+        return book;
+    };
+    auto chosen = [this, &request](const Book& book) {
+        paneForGoTo(request, book);
+        return book;
     };
 
     if (request.preferPreferredBible) {
         const Book preferred = preferredBook(preferredBiblePubId, preferredBibleBookId);
-        if (found(preferred) && setPane(request, preferred))
-            return preferred;
+        if (found(preferred))
+            return chosen(preferred);
     }
-    if (context.currentIsBookPane && found(context.currentBook) && inRegion(context.current))
-        return context.currentBook;
+    if (context.currentIsBookPane && found(context.currentBook))
+        return shownBy(context.currentBook, context.current);
     for (int r = 0; r < context.regionCount; ++r) {
         if (r == context.current || !m_panes.isBookPane(r))
             continue;
         const Book book = m_panes.paneCurrentBook(r);
-        if (found(book) && inRegion(r))
-            return book;
+        if (found(book))
+            return shownBy(book, r);
     }
     {
         const Book preferred = preferredBook(preferredBiblePubId, preferredBibleBookId);
-        if (found(preferred) && setPane(request, preferred))
-            return preferred;
+        if (found(preferred))
+            return chosen(preferred);
     }
     if (context.currentIsBookPane) {
         for (const Book& tab : m_panes.paneTabBooks(context.current)) {
-            if (found(tab) && inRegion(context.current))
-                return tab;
+            if (found(tab))
+                return shownBy(tab, context.current);
         }
     }
     for (int r = 0; r < context.regionCount; ++r) {
         if (!m_panes.isBookPane(r))
             continue;
         for (const Book& tab : m_panes.paneTabBooks(r)) {
-            if (found(tab) && inRegion(r))
-                return tab;
+            if (found(tab))
+                return shownBy(tab, r);
         }
     }
     for (const Book& book : booksOf(m_library.bibleSources())) {
-        if (found(book) && setPane(request, book))
-            return book;
+        if (found(book))
+            return chosen(book);
     }
     reportFailure(request, QStringLiteral("Verse not found in any of your installed Bibles."),
         QStringLiteral("While looking for %1").arg(text), QStringLiteral("\r\n"));
@@ -444,7 +442,7 @@ GoToRouter::Book GoToRouter::resolveBookLink(GoToRequest& request, const QString
             book->isABible() ? book->sectionForSyncString(link.path) : book->sectionForTocPath(link.path);
         if (section != 0) {
             request.section = section;
-            setPane(request, book);
+            paneForGoTo(request, book);
             return book;
         }
         reportFailure(request, QStringLiteral("Could not satisfy the link (%1)").arg(link.path),
@@ -524,7 +522,7 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
                                                                         : std::vector<Book> {dictionary, hebrew, greek};
         for (const Book& book : order) {
             if (tryBook(book)) {
-                setPane(request, book);
+                paneForGoTo(request, book);
                 result = book;
                 break;
             }
@@ -556,7 +554,7 @@ GoToRouter::Book GoToRouter::resolveSyncRequest(GoToRequest& request, const QStr
     if (!result) {
         for (const Book& book : booksOf(m_library.dictionarySources())) {
             if (tryBook(book)) {
-                setPane(request, book);
+                paneForGoTo(request, book);
                 result = book;
                 break;
             }
@@ -630,6 +628,6 @@ GoToRouter::Book GoToRouter::resolveReadingRequest(GoToRequest& request, const C
             QStringLiteral("No open, preferred, or installed devotional books found."));
         return nullptr;
     }
-    setPane(request, book);
+    paneForGoTo(request, book);
     return book;
 }

@@ -92,7 +92,6 @@ private:
     void handleNoteLink(const QString& text, const Context& context);
     void reportFailure(GoToRequest& request, const QString& message, const QString& informative,
         const QString& separator = QStringLiteral("\n"));
-    bool setPane(GoToRequest& request, const Book& book);  // paneForGoTo, true
     void startBusyIndicator();
     void stopBusyIndicator();
     // Hides the indicator and drops its pending start for the requests still running.

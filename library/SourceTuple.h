@@ -18,6 +18,7 @@
 
 #include "engine/docbase/cSourceDoc.h"
 #include "engine/foundation/SimpleDate.h"
+#include "library/DisplayOptions.h"
 #include "library/SourceTupleID.h"
 
 #include <QDateTime>
@@ -270,7 +271,7 @@ public:
     QString tocNameForSection(quint32 section);
 
     // The display HTML of one block; "" for block 0xFFFFFFFF, without a document, or on failure.
-    QString htmlTextForBlock(quint32 block, const QVariantMap& params = QVariantMap());
+    QString htmlTextForBlock(quint32 block, const DisplayOptions& options = DisplayOptions());
     void loadDefaultHtmlRenderConfigurationInto(cHTMLRenderConfiguration& configuration);
 
     QStringList bibleBookNameSpellingsAbbreviated(quint32 mask, const QString& prefix, QList<quint32>* sectionArray);
@@ -284,10 +285,16 @@ public:
     QString plainTextSearchResultTitleForSection(quint32 section);
     QString htmlSearchResultTextForSection(quint32 section, const cSearchWordList* markWords, quint32 style);
     // Null when the book lists none.
-    std::unique_ptr<QList<BibleRef>> bibleLinksListForSection(
-        quint32 section, const QString& translation, const QVariantMap& options = QVariantMap());
-    // Null when the engine gives no list.
-    std::unique_ptr<QStringList> wordListForVerse(const BibleRef& verse, const QVariantMap& options);
+    std::unique_ptr<QList<BibleRef>> bibleLinksListForSection(quint32 section, const QString& translation);
+    // The words of a verse of the kinds asked for (WordListKind values or-ed together); null when
+    // the engine gives no list.
+    enum WordListKind : quint32 {
+        kWordListWords = 1,
+        kWordListStrongsGreek = 2,
+        kWordListStrongsHebrew = 4,
+        kWordListWordAttributes = 8,
+    };
+    std::unique_ptr<QStringList> wordListForVerse(const BibleRef& verse, quint32 kinds);
 
     quint32 canonicalWordNumberForString(const QString& word);
     quint32 wordNumberForString(const QString& word, bool partialMatch);

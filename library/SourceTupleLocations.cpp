@@ -4,6 +4,7 @@
 #include "documents/cBookDoc.h"
 #include "engine/bookfile/cBkBookFile.h"
 #include "engine/references/BibleRef.h"
+#include "library/DisplayOptions.h"
 #include "library/EngineStrings.h"
 #include "library/SourceTuple.h"
 #include "render/cHTMLRenderConfiguration.h"
@@ -394,23 +395,19 @@ const cLString8& defaultLinkSuffix()
 
 const bool kSharedNo = false;
 
-// The values a render request points the configuration at; they live as long as the rendering.
+// The values the configuration points at; they live as long as the rendering.
 struct RenderValues {
     bool enableTempHighlights = false;
     std::int32_t footnoteOption = 0;
     bool omitStrongsNumbersInDecode = false;
-    bool showStrongsNumbers = false;
     cLString8 strongsTag, strongsGreekTagAttributes, strongsHebrewTagAttributes;
     bool oneVersePerParagraph = false;
     bool hideVerseNumbers = false;
-    cLString8 imageCacheFolder, imageSourceFolder, logoOriginalName, logoReplacementName;
-    cLObjectArray<cLString8> selectedSections;
-    cLString8 selectedSectionClass;
-    bool omitUserNoteLinks = true;
+    cLString8 logoOriginalName, logoReplacementName;
+    bool omitUserNoteLinks = false;
     float paneWidth = 0;
     std::int32_t highlightStyle = 0;
     bool highlightHits = false;
-    bool speakableVerseReferences = true;
 };
 
 }  // namespace
@@ -423,7 +420,7 @@ void SourceTuple::loadDefaultHtmlRenderConfigurationInto(cHTMLRenderConfiguratio
     configuration.suppressWordMarks = &kSharedNo;
 }
 
-QString SourceTuple::htmlTextForBlock(quint32 block, const QVariantMap& params)
+QString SourceTuple::htmlTextForBlock(quint32 block, const DisplayOptions& options)
 {
     if (block == kNone)
         return QString();
@@ -434,82 +431,46 @@ QString SourceTuple::htmlTextForBlock(quint32 block, const QVariantMap& params)
     cHTMLRenderConfiguration config;
     loadDefaultHtmlRenderConfigurationInto(config);
     RenderValues v;
-    auto has = [&](const char* key) { return params.contains(QLatin1String(key)); };
-    auto value = [&](const char* key) { return params.value(QLatin1String(key)); };
-
-    if (has("search")) {
-        auto search = value("search").value<std::shared_ptr<RenderSearchResults>>();
-        if (search != nullptr) {
-            config.searchHits = search->searchHitsForTuple(*this);
-            config.wordsToMark = search->wordsToMark();
-            config.search = search;
-        }
+    if (options.search != nullptr) {
+        config.searchHits = options.search->searchHitsForTuple(*this);
+        config.wordsToMark = options.search->wordsToMark();
+        config.search = options.search;
     }
-    if (has("tempHighlightStartSection") && has("tempHighlightEndSection")) {
-        config.tempHighlightStartSection = value("tempHighlightStartSection").toUInt();
-        config.tempHighlightEndSection = value("tempHighlightEndSection").toUInt();
-        v.enableTempHighlights = value("enableTempHighlights").toBool();
-        config.enableTempHighlights = &v.enableTempHighlights;
-    }
-    if (has("footnoteOption")) {
-        v.footnoteOption = value("footnoteOption").toInt();
-        config.footnoteOption = &v.footnoteOption;
-    }
-    if (has("omitStrongsNumbersInDecode")) {
-        v.omitStrongsNumbersInDecode = value("omitStrongsNumbersInDecode").toBool();
-        config.omitStrongsNumbersInDecode = &v.omitStrongsNumbersInDecode;
-    }
-    if (has("showStrongsNumbers")) {
-        v.showStrongsNumbers = value("showStrongsNumbers").toBool();
-        config.showStrongsNumbers = &v.showStrongsNumbers;
-    }
-    auto text = [&](const char* key, cLString8& into, const cLString8*& field) {
-        if (has(key)) {
-            into = EngineStrings::utf8(value(key).toString());
-            field = &into;
-        }
-    };
-    text("strongsTag", v.strongsTag, config.strongsTag);
-    text("strongsGreekTagAttributes", v.strongsGreekTagAttributes, config.strongsGreekTagAttributes);
-    text("strongsHebrewTagAttributes", v.strongsHebrewTagAttributes, config.strongsHebrewTagAttributes);
-    if (has("oneVersePerParagraph")) {
-        v.oneVersePerParagraph = value("oneVersePerParagraph").toBool();
-        config.oneVersePerParagraph = &v.oneVersePerParagraph;
-    }
-    if (has("hideVerseNumbers")) {
-        v.hideVerseNumbers = value("hideVerseNumbers").toBool();
-        config.hideVerseNumbers = &v.hideVerseNumbers;
-    }
-    text("imageCacheFolder", v.imageCacheFolder, config.imageCacheFolder);
-    text("imgSrcFolder", v.imageSourceFolder, config.imageSourceFolder);
-    text("tavrosenLogoOriginalName", v.logoOriginalName, config.logoOriginalName);
-    text("tavrosenLogoReplacementName", v.logoReplacementName, config.logoReplacementName);
-    if (has("selectedSections")) {
-        const QStringList sections = value("selectedSections").toStringList();
-        if (!sections.isEmpty()) {
-            for (const QString& s : sections)
-                v.selectedSections.addCopy(EngineStrings::utf8(s));
-            v.selectedSectionClass = cLString8(cHTMLRenderConfiguration::kSelectedSectionClass);
-            config.selectedSections = &v.selectedSections;
-            config.selectedSectionClass = &v.selectedSectionClass;
-        }
-    }
-    if (value("omitUserNoteLinks").toBool())
-        config.omitUserNoteLinks = &v.omitUserNoteLinks;
-    if (has("paneWidth")) {
-        v.paneWidth = value("paneWidth").toFloat();
-        config.paneWidth = &v.paneWidth;
-    }
-    if (has("use100PercentOverPaneWidthKey"))
-        config.fullWidthOverPane = 1;
-    if (has("highlightStyle") && value("highlightStyle").toInt() != 0) {
-        v.highlightStyle = value("highlightStyle").toInt();
-        config.highlightStyle = &v.highlightStyle;
-    }
-    v.highlightHits = value("highlightHits").toBool();
+    v.highlightHits = options.highlightHits;
     config.highlightHits = &v.highlightHits;
-    if (value("speakableVerseReferences").toBool())
-        config.speakableVerseReferences = &v.speakableVerseReferences;
+    config.tempHighlightStartSection = options.tempHighlightStartSection;
+    config.tempHighlightEndSection = options.tempHighlightEndSection;
+    v.enableTempHighlights = options.enableTempHighlights;
+    config.enableTempHighlights = &v.enableTempHighlights;
+    // The renderer leaves footnotes out only for footnote option 0.
+    if (options.omitFootnotes)
+        config.footnoteOption = &v.footnoteOption;
+    v.omitStrongsNumbersInDecode = options.omitStrongsNumbers;
+    config.omitStrongsNumbersInDecode = &v.omitStrongsNumbersInDecode;
+    if (!options.strongsTag.isEmpty()) {
+        v.strongsTag = EngineStrings::utf8(options.strongsTag);
+        v.strongsGreekTagAttributes = EngineStrings::utf8(options.strongsGreekTagAttributes);
+        v.strongsHebrewTagAttributes = EngineStrings::utf8(options.strongsHebrewTagAttributes);
+        config.strongsTag = &v.strongsTag;
+        config.strongsGreekTagAttributes = &v.strongsGreekTagAttributes;
+        config.strongsHebrewTagAttributes = &v.strongsHebrewTagAttributes;
+    }
+    v.oneVersePerParagraph = options.oneVersePerParagraph;
+    config.oneVersePerParagraph = &v.oneVersePerParagraph;
+    v.hideVerseNumbers = options.hideVerseNumbers;
+    config.hideVerseNumbers = &v.hideVerseNumbers;
+    if (options.replaceOldLogo) {
+        v.logoOriginalName = EngineStrings::utf8(DisplayOptions::kOldLogoName);
+        v.logoReplacementName = EngineStrings::utf8(DisplayOptions::kLogoReplacementName);
+        config.logoOriginalName = &v.logoOriginalName;
+        config.logoReplacementName = &v.logoReplacementName;
+    }
+    v.omitUserNoteLinks = options.omitUserNoteLinks;
+    config.omitUserNoteLinks = &v.omitUserNoteLinks;
+    v.paneWidth = options.paneWidth;
+    config.paneWidth = &v.paneWidth;
+    v.highlightStyle = static_cast<std::int32_t>(options.highlightStyle);
+    config.highlightStyle = &v.highlightStyle;
     cBkGenInfoStg& info = doc->bookFile()->genInfo();
     if (info.hasWordAttributeDefs())
         config.wordAttributeDefinitions = &info.wordAttributeDefs();

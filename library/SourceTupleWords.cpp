@@ -99,9 +99,8 @@ QString SourceTuple::htmlSearchResultTextForSection(quint32 section, const cSear
 }
 
 std::unique_ptr<QList<BibleRef>> SourceTuple::bibleLinksListForSection(
-    quint32 section, const QString& translation, const QVariantMap& options)
+    quint32 section, const QString& translation)
 {
-    Q_UNUSED(options);
     const auto doc = sourceDoc();
     if (doc == nullptr)
         return nullptr;
@@ -117,22 +116,13 @@ std::unique_ptr<QList<BibleRef>> SourceTuple::bibleLinksListForSection(
     return out;
 }
 
-std::unique_ptr<QStringList> SourceTuple::wordListForVerse(const BibleRef& verse, const QVariantMap& options)
+std::unique_ptr<QStringList> SourceTuple::wordListForVerse(const BibleRef& verse, quint32 kinds)
 {
     const auto doc = sourceDoc();
     if (doc == nullptr || verse.cBibleRefPointer() == nullptr)
         return nullptr;
-    std::uint32_t mask = 0;
-    if (options.value(QStringLiteral("sdWordlistWords")).toBool())
-        mask |= 1;
-    if (options.value(QStringLiteral("sdWordlistStrongsGreek")).toBool())
-        mask |= 2;
-    if (options.value(QStringLiteral("sdWordlistStrongsHebrew")).toBool())
-        mask |= 4;
-    if (options.value(QStringLiteral("sdWordlistWordAttributes")).toBool())
-        mask |= 8;
     cHTMLRenderConfiguration config;
-    std::unique_ptr<cWordList8> list = doc->WordListForVerse(*verse.cBibleRefPointer(), &config, mask);
+    std::unique_ptr<cWordList8> list = doc->WordListForVerse(*verse.cBibleRefPointer(), &config, kinds & 15u);
     if (list == nullptr)
         return nullptr;
     auto out = std::make_unique<QStringList>();

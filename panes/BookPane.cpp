@@ -10,6 +10,7 @@
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LocationSyncOptionsWindowController.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/SourceTupleBookPageSource.h"
 
 BookPane::BookPane(LayoutRegionContents* contents, Environment environment)
     : BookPaneViewController(contents, environment)
@@ -37,21 +38,10 @@ QWidget* BookPane::paneView()
 
 void BookPane::goTo(GoToRequest& request)
 {
-    SourceTuple::Ptr book = request.sourceTuple;
-    if (!book && request.sourceTupleID) {
-        if (auto all = window().books().allSources())
-            book = all->tupleForSourceTupleID(*request.sourceTupleID);
-    }
-    const SourceTuple::Ptr current = currentSourceTuple();
-    if (!book)
-        book = current;
-    if (!book)
-        return;
-    // A book the pane does not show yet opens as a tab (or its tab is selected) before the page
-    // moves; without activate it opens behind the current tab, which stays in front.
-    if (!current || current->sourceTupleID() != book->sourceTupleID())
-        tabs().openBookFromSourceTuple(book, request.activate);
-    pageHost().goTo(book, request);
+    // The page asks the pane for the book's tab (BookPanePage::stateForGoTo opens it or brings it to
+    // the front) and moves.
+    if (request.sourceTuple)
+        page()->goTo(pageHost().pageSourceFor(request.sourceTuple), request);
 }
 
 std::shared_ptr<SourceTuple> BookPane::currentSourceTuple() const

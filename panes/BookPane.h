@@ -19,9 +19,8 @@ public:
     BookPane(LayoutRegionContents* contents, Environment environment);
 
     QWidget* paneView() override;
-    // The routing's go-to: the request's book (by pointer, by identity, or else the current book)
-    // opens as a tab or has its tab selected, then the page moves and writes its answers into the
-    // request.
+    // The routing's go-to: the page moves to the place in the request's book, whose tab opens (or
+    // comes to the front with activate) first, and writes its answers into the request.
     void goTo(GoToRequest& request) override;
     std::shared_ptr<SourceTuple> currentSourceTuple() const override;
     quint64 currentSourceSection() const override;

@@ -205,28 +205,27 @@ QString AutoStudyManager::inertHtml(const QString& html)
 }
 
 QString AutoStudyManager::getHtmlTextFromStartSection(
-    quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const QVariantMap& configuration) const
+    quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const PassageOptions& configuration) const
 {
     QString html;
     html.reserve(1024);
     if (!tuple)
         return html;
     if (tuple->docSupports(SourceTuple::kDocSupportsIsBible())) {
-        QVariantMap options = configuration;
-        options.insert(QStringLiteral("htmlTextRefFormatString"), QStringLiteral("%@"));
-        options.insert(QStringLiteral("referenceString"), QString());
-        options.insert(CopyPassageCopier::CopyPassageVerseDelimitersRichKey, 1);
-        options.insert(CopyPassageCopier::CopyPassageVerseDelimitersPlainKey, 3);
+        PassageOptions options = configuration;
+        options.richVerseDelimiters = 1;
+        options.plainVerseDelimiters = 3;
         CopyPassageCopier::clipboardTextForStartSectionFromBible(start, end, tuple, nullptr, &html, options);
     } else {
-        CopyPassageCopier::clipboardTextForStartSection(start, end, tuple, nullptr, &html, QVariantMap());
+        CopyPassageCopier::clipboardTextForStartSection(start, end, tuple, nullptr, &html, PassageOptions());
     }
     // The report loads no file: the passage's images travel inside it.
     return inertHtml(CopyPassageCopier::stringWithCachedImagesInlined(html, tuple));
 }
 
 QString AutoStudyManager::dictionaryEntryHtml(
-    const SourceTuple::Ptr& dictionary, const QString& key, bool matchAsPrefix, const QVariantMap& configuration) const
+    const SourceTuple::Ptr& dictionary, const QString& key, bool matchAsPrefix,
+    const PassageOptions& configuration) const
 {
     quint32 s = 0, e = 0;
     if (!dictionary || !dictionary->dictionaryEntry(key, &s, &e, matchAsPrefix))

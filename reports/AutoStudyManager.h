@@ -59,10 +59,10 @@ public:
 
     // --- the report frame ---
     QString getHtmlTextFromStartSection(
-        quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const QVariantMap& configuration) const;
+        quint32 start, quint32 end, const SourceTuple::Ptr& tuple, const PassageOptions& configuration) const;
     // The text of a dictionary's entry for a key (or the first key it begins); empty when there is none.
     QString dictionaryEntryHtml(const SourceTuple::Ptr& dictionary, const QString& key, bool matchAsPrefix,
-        const QVariantMap& configuration) const;
+        const PassageOptions& configuration) const;
     static QString getHtmlTitleForTuple(const SourceTuple& tuple, bool abbreviated);
     // Book or user HTML with its active content removed (the note pages' filter).
     static QString inertHtml(const QString& html);

@@ -43,14 +43,19 @@ QString bibleRefLine(BibleRef ref, const SourceTuple& bible)
         .arg(ref.spellingUsingAbbreviatedBookName(false, true, true).toHtmlEscaped());
 }
 
-// What a verse's word list holds: its words, or its Strong's numbers and word attributes.
-void setWordListOptions(QVariantMap& config, bool attributes)
+quint32 wordListKinds(bool attributes)
 {
-    config.insert(QStringLiteral("showStrongsNumbers"), attributes);
-    config.insert(QStringLiteral("sdWordlistWords"), !attributes);
-    config.insert(QStringLiteral("sdWordlistStrongsGreek"), attributes);
-    config.insert(QStringLiteral("sdWordlistStrongsHebrew"), attributes);
-    config.insert(QStringLiteral("sdWordlistWordAttributes"), attributes);
+    return attributes ? SourceTuple::kWordListStrongsGreek | SourceTuple::kWordListStrongsHebrew |
+            SourceTuple::kWordListWordAttributes
+                      : SourceTuple::kWordListWords;
+}
+
+PassageOptions reportPassageOptions()
+{
+    PassageOptions options;
+    options.display.omitFootnotes = true;
+    options.display.omitStrongsNumbers = true;
+    return options;
 }
 
 }  // namespace autostudy

@@ -70,8 +70,11 @@ inline bool elementAsked(const AutoStudyElement& element, int limitToElement)
     return element.checked && (limitToElement == 0 || element.elementID == limitToElement);
 }
 
-// What a verse's word list holds: its words, or its Strong's numbers and word attributes.
-void setWordListOptions(QVariantMap& config, bool attributes);
+// What a verse's word list holds (SourceTuple::wordListForVerse): its words, or its Strong's numbers
+// and word attributes.
+quint32 wordListKinds(bool attributes);
+// The options a report's passages start with: no footnotes, no Strong's numbers.
+PassageOptions reportPassageOptions();
 
 // One report as it is written: a new file in the report folder; with a frame, the header and the
 // title first and the bibliography of the books it cited and the footer last. Text given to
@@ -175,7 +178,7 @@ private:
     // share and change, the file, and what the elements found so far.
     const BibleRef* m_ref = nullptr;
     SourceTuple::Ptr m_bible;
-    QVariantMap m_config;
+    PassageOptions m_config;
     autostudy::ReportFile* m_report = nullptr;
     QStringList m_attributeWords;
     std::unique_ptr<QStringList> m_verseWords;

@@ -35,9 +35,7 @@ QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::
             return QString();
     }
 
-    const QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
-        {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
-        {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
+    const PassageOptions config = reportPassageOptions();
     ReportFile report(m_manager, includeHeaderAndFooter,
         QStringLiteral("<div class=\"title\">Reading for %1</div>").arg(day.stringWithStyle(2).toHtmlEscaped()));
 
@@ -71,7 +69,7 @@ QString AutoStudyTodayReport::resultsFile(const QDate& date, const SourceTuple::
 
         QList<BibleRef> linked;
         for (quint64 s = start; s <= end; ++s)
-            if (auto links = book->bibleLinksListForSection(quint32(s), bible->abbr(), config))
+            if (auto links = book->bibleLinksListForSection(quint32(s), bible->abbr()))
                 linked.append(*links);
 
         bool wrote = false;

@@ -33,11 +33,9 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
 {
     m_ref = &ref;
     m_bible = bible;
-    QVariantMap& config = m_config;
-    config =
-        QVariantMap {{QStringLiteral("copyPassageIncludeNotes"), false}, {QStringLiteral("showStrongsNumbers"), false},
-            {QStringLiteral("skipNonVerseText"), true}, {QStringLiteral("footnoteOption"), 0},
-            {QStringLiteral("omitStrongsNumbersInDecode"), true}, {QStringLiteral("omitUserNoteLinks"), true}};
+    PassageOptions& config = m_config;
+    config = reportPassageOptions();
+    config.display.omitUserNoteLinks = true;
     BibleRef titled = ref;
     ReportFile report(m_manager, includeHeaderAndFooter,
         QStringLiteral("<div class=\"title\">Study on %1</div>")
@@ -53,10 +51,9 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
     // Attribute words, from the Bibles with word attributes (all of them when the element is off).
     if (limitToElement == 0 || limitToElement == AutoStudyElements::WordAttributeDictionariesID) {
         forEachAttributeBible(verseList, findInstalled, [&](const SourceTuple::Ptr& book) {
-            setWordListOptions(config, true);
             BibleRef mapped = ref;
             mapped.mapToTranslation(book->abbr());
-            if (auto words = book->wordListForVerse(mapped, config))
+            if (auto words = book->wordListForVerse(mapped, wordListKinds(true)))
                 mergeSorted(m_attributeWords, *words);
         });
     }
@@ -149,19 +146,16 @@ void AutoStudyVerseReport::writeBible(int id, const SourceTuple::Ptr& book, bool
     if (!book->sectionRangeForVerse(mapped, &s, &e))
         return;
     if (id == AutoStudyElements::BiblesID) {
-        m_config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
-        m_config.insert(QStringLiteral("showStrongsNumbers"), false);
-        m_config.remove(CopyPassageCopier::blockWrapperOpenTag);
-        m_config.remove(CopyPassageCopier::blockWrapperCloseTag);
+        m_config.display.omitStrongsNumbers = true;
+        m_config.blockOpenTag.clear();
+        m_config.blockCloseTag.clear();
     } else {
-        m_config.insert(QStringLiteral("omitStrongsNumbersInDecode"), false);
-        m_config.insert(QStringLiteral("showStrongsNumbers"), true);
-        m_config.insert(QStringLiteral("strongsTag"), QStringLiteral("span"));
-        m_config.insert(QStringLiteral("strongsGreekTagAttributes"), QStringLiteral("class=\"strongsgreek\""));
-        m_config.insert(QStringLiteral("strongsHebrewTagAttributes"), QStringLiteral("class=\"strongshebrew\""));
-        m_config.insert(
-            CopyPassageCopier::blockWrapperOpenTag, QStringLiteral("<div style='clear:both;overflow:auto;'>"));
-        m_config.insert(CopyPassageCopier::blockWrapperCloseTag, QStringLiteral("</div>"));
+        m_config.display.omitStrongsNumbers = false;
+        m_config.display.strongsTag = QStringLiteral("span");
+        m_config.display.strongsGreekTagAttributes = QStringLiteral("class=\"strongsgreek\"");
+        m_config.display.strongsHebrewTagAttributes = QStringLiteral("class=\"strongshebrew\"");
+        m_config.blockOpenTag = QStringLiteral("<div style='clear:both;overflow:auto;'>");
+        m_config.blockCloseTag = QStringLiteral("</div>");
     }
     const QString html = m_manager.getHtmlTextFromStartSection(s, e, book, m_config);
     if (html.isEmpty())
@@ -199,8 +193,7 @@ void AutoStudyVerseReport::writeCrossReferences(const SourceTuple::Ptr& book)
 {
     // The linked passages are read as text: whatever an earlier element asked of the
     // Bible's render, no Strong's numbers are decoded or shown here.
-    m_config.insert(QStringLiteral("showStrongsNumbers"), false);
-    m_config.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+    m_config.display.omitStrongsNumbers = true;
     const auto ranges = AutoStudyManager::sectionRangesForVerse(*m_ref, m_bible, book, false);
     if (ranges.isEmpty())
         return;
@@ -216,7 +209,7 @@ void AutoStudyVerseReport::writeCrossReferences(const SourceTuple::Ptr& book)
             m_articlesWritten.insert(articleKey(*book, r));
         }
         for (quint64 sec = r.start(); sec <= r.end(); ++sec) {
-            auto links = book->bibleLinksListForSection(quint32(sec), m_bible->abbr(), m_config);
+            auto links = book->bibleLinksListForSection(quint32(sec), m_bible->abbr());
             if (!links)
                 continue;
             for (const BibleRef& link : *links) {
@@ -242,8 +235,7 @@ void AutoStudyVerseReport::writeDefinitions(const SourceTuple::Ptr& book)
     if (!m_bible || book->bookLanguage() != m_bible->bookLanguage())
         return;
     if (!m_verseWords) {
-        setWordListOptions(m_config, false);
-        m_verseWords = m_bible->wordListForVerse(*m_ref, m_config);
+        m_verseWords = m_bible->wordListForVerse(*m_ref, wordListKinds(false));
         if (!m_verseWords)
             return;
     }

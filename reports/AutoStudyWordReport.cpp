@@ -50,9 +50,7 @@ QString AutoStudyWordReport::resultsFile(const QString& word, const SourceTuple:
 {
     if (word.isEmpty() || !AutoStudyManager::shouldLookupWord(word))
         return QString();
-    const QVariantMap config {{QStringLiteral("copyPassageIncludeNotes"), false},
-        {QStringLiteral("showStrongsNumbers"), false}, {QStringLiteral("skipNonVerseText"), true},
-        {QStringLiteral("footnoteOption"), 0}, {QStringLiteral("omitStrongsNumbersInDecode"), true}};
+    const PassageOptions config = reportPassageOptions();
     ReportFile report(m_manager, includeHeaderAndFooter,
         QStringLiteral("<div class=\"title\">Word Study on \"%1\"</div>").arg(word.toHtmlEscaped()));
     auto allPtr = m_library.allSources();

@@ -10,17 +10,11 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 #include <vector>
 
 using namespace CopyPassageMarkup;
-
-const QString CopyPassageCopier::CopyPassageReferenceLocationKey = QStringLiteral("CopyPassageReferenceLocationKey");
-const QString CopyPassageCopier::CopyPassageVerseDelimitersRichKey =
-    QStringLiteral("CopyPassageVerseDelimitersRichKey");
-const QString CopyPassageCopier::CopyPassageVerseDelimitersPlainKey =
-    QStringLiteral("CopyPassageVerseDelimitersPlainKey");
-const QString CopyPassageCopier::blockWrapperOpenTag = QStringLiteral("blockWrapperOpenTag");
-const QString CopyPassageCopier::blockWrapperCloseTag = QStringLiteral("blockWrapperCloseTag");
 
 namespace {
 
@@ -74,31 +68,17 @@ bool isStrongsClass(const QString& cls)
         cls == QLatin1String("strongsgreek");
 }
 
-int intOption(const QVariantMap& options, const QString& key, int fallback)
-{
-    const auto it = options.constFind(key);
-    if (it == options.constEnd())
-        return fallback;
-    bool ok = false;
-    const int value = it->toInt(&ok);
-    return ok ? value : fallback;
-}
-
 }  // namespace
 
 const CopyPassageProfile& CopyPassageProfile::copier()
 {
-    static const CopyPassageProfile profile {CopyPassageCopier::CopyPassageReferenceLocationKey,
-        CopyPassageCopier::CopyPassageVerseDelimitersRichKey, CopyPassageCopier::CopyPassageVerseDelimitersPlainKey,
-        true, true, true, false};
+    static const CopyPassageProfile profile {true, false};
     return profile;
 }
 
 const CopyPassageProfile& CopyPassageProfile::dialog()
 {
-    static const CopyPassageProfile profile {QStringLiteral("referenceLocation"),
-        QStringLiteral("richTextVerseDelimiters"), QStringLiteral("plainTextVerseDelimiters"), false, false, false,
-        true};
+    static const CopyPassageProfile profile {false, true};
     return profile;
 }
 
@@ -127,7 +107,7 @@ void CopyPassageCopier::verseNumberDecoration(int style, bool html, QString& ope
 // ---- Passage forms ----
 
 void CopyPassageCopier::clipboardTextForBibleRef(const BibleRef& ref, const std::shared_ptr<SourceTuple>& bible,
-    QString* plain, QString* html, const QVariantMap& options, const CopyPassageProfile& profile)
+    QString* plain, QString* html, const PassageOptions& options, const CopyPassageProfile& profile)
 {
     if (!bible)
         return;
@@ -137,7 +117,7 @@ void CopyPassageCopier::clipboardTextForBibleRef(const BibleRef& ref, const std:
 }
 
 void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t start, std::uint32_t end,
-    const std::shared_ptr<SourceTuple>& bible, QString* plain, QString* html, const QVariantMap& options,
+    const std::shared_ptr<SourceTuple>& bible, QString* plain, QString* html, const PassageOptions& options,
     const CopyPassageProfile& profile)
 {
     if (!bible || start < 1 || start > end)
@@ -147,11 +127,11 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
     if (first == kNoBlock || last == kNoBlock || first > last)
         return;
 
-    const QString open = profile.usesBlockWrappers ? options.value(blockWrapperOpenTag).toString() : QString();
-    const QString close = profile.usesBlockWrappers ? options.value(blockWrapperCloseTag).toString() : QString();
+    const QString& open = options.blockOpenTag;
+    const QString& close = options.blockCloseTag;
     std::vector<QString> blocks;
     for (std::uint32_t block = first; block <= last; ++block) {
-        blocks.push_back(bible->htmlTextForBlock(block, options));
+        blocks.push_back(bible->htmlTextForBlock(block, options.display));
         if (block == kNoBlock - 1)
             break;
     }
@@ -171,12 +151,10 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
     text = stringWithUserNoteLinksRemoved(stringFrom(text, start, end, bible));
 
     if (html != nullptr) {
-        QString h = stringWithVerseNumbersWrappedForHtmlTextFromHtml(text, options, profile);
+        QString h = stringWithVerseNumbersWrappedForHtmlTextFromHtml(text, options);
         h = finishHtml(stringWithUnneededSpansRemoved(h, profile), bible);
-        const int location = intOption(options, profile.referenceLocationKey, 0);
-        const QString format = options.value(QStringLiteral("htmlTextRefFormatString")).toString();
-        const QString reference =
-            QString(format).replace(QLatin1String("%@"), options.value(QStringLiteral("referenceString")).toString());
+        const int location = options.referenceLocation;
+        const QString reference = QString(options.referenceFormat).replace(QLatin1String("%@"), options.reference);
         if (location == 4)
             h = stringByInsertingReference(QStringLiteral(" ") + reference, h, false);
         else if (location == 2)
@@ -184,14 +162,14 @@ void CopyPassageCopier::clipboardTextForStartSectionFromBible(std::uint32_t star
         *html += h;
     }
     if (plain != nullptr) {
-        QString p = stringWithVerseNumbersWrappedForPlainTextFromHtml(text, options, profile);
+        QString p = stringWithVerseNumbersWrappedForPlainTextFromHtml(text, options);
         p = stringWithUnneededSpansRemoved(p, profile);
         *plain += finishPlain(p, paragraphs);
     }
 }
 
 void CopyPassageCopier::clipboardTextForStartSection(std::uint32_t start, std::uint32_t end,
-    const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const QVariantMap& options,
+    const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const PassageOptions& options,
     const CopyPassageProfile& profile)
 {
     if (!source)
@@ -207,14 +185,14 @@ void CopyPassageCopier::clipboardTextForStartSection(std::uint32_t start, std::u
 }
 
 void CopyPassageCopier::clipboardTextForStartBlock(std::uint32_t start, std::uint32_t end,
-    const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const QVariantMap& options,
+    const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const PassageOptions& options,
     const CopyPassageProfile& profile)
 {
     if (!source || start == kNoBlock || end == kNoBlock || start > end)
         return;
     QString text;
     for (std::uint32_t block = start; block <= end; ++block) {
-        text += source->htmlTextForBlock(block, options);
+        text += source->htmlTextForBlock(block, options.display);
         if (block == kNoBlock - 1)
             break;
     }
@@ -385,23 +363,20 @@ QString CopyPassageCopier::stringWithUserNoteLinksRemoved(const QString& html)
 }
 
 QString CopyPassageCopier::stringWithVerseNumbersWrappedForHtmlTextFromHtml(
-    const QString& html, const QVariantMap& options, const CopyPassageProfile& profile)
+    const QString& html, const PassageOptions& options)
 {
-    return stringWithVerseNumbersWrapped(html, options, profile, true);
+    return stringWithVerseNumbersWrapped(html, options, true);
 }
 
 QString CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(
-    const QString& html, const QVariantMap& options, const CopyPassageProfile& profile)
+    const QString& html, const PassageOptions& options)
 {
-    return stringWithVerseNumbersWrapped(html, options, profile, false);
+    return stringWithVerseNumbersWrapped(html, options, false);
 }
 
-QString CopyPassageCopier::stringWithVerseNumbersWrapped(
-    const QString& html, const QVariantMap& options, const CopyPassageProfile& profile, bool forHtml)
+QString CopyPassageCopier::stringWithVerseNumbersWrapped(const QString& html, const PassageOptions& options, bool forHtml)
 {
-    const int style = intOption(options, forHtml ? profile.richVerseDelimitersKey : profile.plainVerseDelimitersKey, 0);
-    const bool include = !profile.readsIncludeVerseNumbers ||
-        options.value(QStringLiteral("copyPassageIncludeVerseNumbers"), true).toBool();
+    const int style = forHtml ? options.richVerseDelimiters : options.plainVerseDelimiters;
     QString open, close;
     verseNumberDecoration(style, forHtml, open, close);
 
@@ -424,7 +399,7 @@ QString CopyPassageCopier::stringWithVerseNumbersWrapped(
             continue;  // an empty anchor stays as it is; its "</span>" is copied by the walk
         const qsizetype numberEnd = next.valid() ? next.start : html.size();
         const QString number = html.mid(at, numberEnd - at);
-        if (include && style != 4)
+        if (style != 4)
             out += open + number + close;
         // Everything after the number up to the anchor's "</span>" goes.
         const qsizetype closeAt = html.indexOf(QLatin1String("</span>"), numberEnd);
@@ -436,7 +411,7 @@ QString CopyPassageCopier::stringWithVerseNumbersWrapped(
         at = closeAt + 7;
         // A plain decoration that ends in a blank already parts the number from the verse's text: the
         // blanks the text begins with would double it.
-        if (!forHtml && include && close.endsWith(QLatin1Char(' ')))
+        if (!forHtml && close.endsWith(QLatin1Char(' ')))
             while (at < html.size() && html.at(at) == QLatin1Char(' '))
                 ++at;
     }
@@ -738,14 +713,16 @@ bool CopyPassageCopier::composeVerse(const QString& reference, const std::shared
         } else if (location == 2) {
             result.plain += plainReference + QLatin1Char(' ');
         }
-        QVariantMap options;
-        options.insert(profile.referenceLocationKey, location);
-        options.insert(QStringLiteral("htmlTextRefFormatString"), htmlFormat);
-        options.insert(QStringLiteral("referenceString"), spelled);
-        options.insert(profile.richVerseDelimitersKey, defaults.integerForKey(QStringLiteral("cpVerseDelimRich")));
-        options.insert(profile.plainVerseDelimitersKey, defaults.integerForKey(QStringLiteral("cpVerseDelimPlain")));
-        options.insert(QStringLiteral("footnoteOption"), 0);
-        options.insert(QStringLiteral("omitStrongsNumbersInDecode"), true);
+        PassageOptions options;
+        // Stored numbers out of the styles' range read as none.
+        const auto style = [](qint64 value) { return static_cast<int>(std::clamp<qint64>(value, 0, 5)); };
+        options.referenceLocation = style(location);
+        options.referenceFormat = htmlFormat;
+        options.reference = spelled;
+        options.richVerseDelimiters = style(defaults.integerForKey(QStringLiteral("cpVerseDelimRich")));
+        options.plainVerseDelimiters = style(defaults.integerForKey(QStringLiteral("cpVerseDelimPlain")));
+        options.display.omitFootnotes = true;
+        options.display.omitStrongsNumbers = true;
         clipboardTextForBibleRef(range, bible, &result.plain, &result.html, options, profile);
         // A reference that follows the passage follows its last word, not the line break after it.
         if (location == 3 || location == 4) {

@@ -4,8 +4,9 @@
 // unneeded spans, links and empty elements, restyles the verse numbers, inserts the reference where
 // asked, and points the passage's images at local copies.
 //
-// The copy-passage dialog, reading aloud and link previews use the same operations with another set of
-// option keys and two behaviour differences; a `CopyPassageProfile` names them, so there is one copier.
+// The copy-passage dialog, reading aloud and link previews use the same operations with two behaviour
+// differences; a `CopyPassageProfile` names them, so there is one copier. What to render and how to
+// decorate the passage comes as PassageOptions.
 //
 // The string passes read exactly the markup the block renderer writes: verse-number spans
 // "<span id='_sB.C.V'>", verse spans carrying data-verse-span="sel_sB.C.V", note links ending
@@ -15,8 +16,9 @@
 // Threads: every operation runs on its caller's thread and keeps no state between calls.
 #pragma once
 
+#include "library/DisplayOptions.h"
+
 #include <QString>
-#include <QVariantMap>
 
 #include <cstdint>
 #include <memory>
@@ -40,52 +42,39 @@ struct CopyPassageText {
     int clipboardFormat = 1;
 };
 
-// The option keys and behaviour of one caller family.
+// The behaviour of one caller family.
 struct CopyPassageProfile {
-    QString referenceLocationKey;
-    QString richVerseDelimitersKey;
-    QString plainVerseDelimitersKey;
-    bool readsIncludeVerseNumbers = true;  // honours "copyPassageIncludeVerseNumbers"
-    bool usesBlockWrappers = true;         // honours blockWrapperOpenTag / blockWrapperCloseTag
-    bool keepsHighlightSpans = true;       // the unneeded-span pass keeps highlight spans too
+    bool keepsHighlightSpans = true;  // the unneeded-span pass keeps highlight spans too
     // A Bible passage reads as the page's paragraphs: the verses of one paragraph share a block (a
     // line of the plain text) and a verse that opens a paragraph starts the next one.
     bool joinsParagraphs = false;
 
-    static const CopyPassageProfile& copier();  // the passage copier's own keys
+    static const CopyPassageProfile& copier();  // reports
     static const CopyPassageProfile& dialog();  // the copy-passage dialog, reading aloud, link previews
 };
 
 class CopyPassageCopier {
 public:
-    static const QString CopyPassageReferenceLocationKey;
-    static const QString CopyPassageVerseDelimitersRichKey;
-    static const QString CopyPassageVerseDelimitersPlainKey;
-    static const QString blockWrapperOpenTag;
-    static const QString blockWrapperCloseTag;
-
     // Passage forms. Either output may be null to skip it; text is appended. Invalid ranges and
     // unresolved sections or blocks produce no output.
     static void clipboardTextForBibleRef(const BibleRef& ref, const std::shared_ptr<SourceTuple>& bible, QString* plain,
-        QString* html, const QVariantMap& options, const CopyPassageProfile& profile = CopyPassageProfile::copier());
+        QString* html, const PassageOptions& options, const CopyPassageProfile& profile = CopyPassageProfile::copier());
     static void clipboardTextForStartSectionFromBible(std::uint32_t start, std::uint32_t end,
-        const std::shared_ptr<SourceTuple>& bible, QString* plain, QString* html, const QVariantMap& options,
+        const std::shared_ptr<SourceTuple>& bible, QString* plain, QString* html, const PassageOptions& options,
         const CopyPassageProfile& profile = CopyPassageProfile::copier());
     static void clipboardTextForStartSection(std::uint32_t start, std::uint32_t end,
-        const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const QVariantMap& options,
+        const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const PassageOptions& options,
         const CopyPassageProfile& profile = CopyPassageProfile::copier());
     static void clipboardTextForStartBlock(std::uint32_t start, std::uint32_t end,
-        const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const QVariantMap& options,
+        const std::shared_ptr<SourceTuple>& source, QString* plain, QString* html, const PassageOptions& options,
         const CopyPassageProfile& profile = CopyPassageProfile::copier());
 
     // Markup passes.
     static QString stringFrom(
         const QString& html, std::uint32_t before, std::uint32_t after, const std::shared_ptr<SourceTuple>& source);
     static QString stringWithUserNoteLinksRemoved(const QString& html);
-    static QString stringWithVerseNumbersWrappedForHtmlTextFromHtml(const QString& html, const QVariantMap& options,
-        const CopyPassageProfile& profile = CopyPassageProfile::copier());
-    static QString stringWithVerseNumbersWrappedForPlainTextFromHtml(const QString& html, const QVariantMap& options,
-        const CopyPassageProfile& profile = CopyPassageProfile::copier());
+    static QString stringWithVerseNumbersWrappedForHtmlTextFromHtml(const QString& html, const PassageOptions& options);
+    static QString stringWithVerseNumbersWrappedForPlainTextFromHtml(const QString& html, const PassageOptions& options);
     static QString stringWithUnneededSpansRemoved(
         const QString& html, const CopyPassageProfile& profile = CopyPassageProfile::copier());
     static QString stringWithLinksRemoved(const QString& html);
@@ -116,8 +105,7 @@ public:
     static void verseNumberDecoration(int style, bool html, QString& open, QString& close);
 
 private:
-    static QString stringWithVerseNumbersWrapped(
-        const QString& html, const QVariantMap& options, const CopyPassageProfile& profile, bool forHtml);
+    static QString stringWithVerseNumbersWrapped(const QString& html, const PassageOptions& options, bool forHtml);
     static QString finishHtml(QString html, const std::shared_ptr<SourceTuple>& source);
     static QString finishPlain(QString html, bool linePerBlock = false);
 };

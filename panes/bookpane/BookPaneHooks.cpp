@@ -3,7 +3,7 @@
 #include "platform/ui/ContentTextDocument.h"
 
 QString BookPaneHooks::passagePlainText(
-    const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const QVariantMap& options)
+    const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const PassageOptions& options)
 {
     if (!book || start > end)
         return {};
@@ -22,7 +22,7 @@ QString BookPaneHooks::passagePlainText(
     QString text;
     // A passage is never read beyond a few hundred blocks at once.
     for (quint32 b = firstBlock; b <= lastBlock && b - firstBlock < 500; ++b) {
-        const QString plain = ContentTextDocument::plainText(book->htmlTextForBlock(b, options));
+        const QString plain = ContentTextDocument::plainText(book->htmlTextForBlock(b, options.display));
         if (!plain.trimmed().isEmpty()) {
             if (!text.isEmpty())
                 text += QLatin1Char('\n');

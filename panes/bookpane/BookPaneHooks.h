@@ -47,7 +47,7 @@ public:
     // start..end of any book, read with the speech options. The default renders the blocks and
     // keeps their text; the application installs the passage copier.
     virtual QString passagePlainText(
-        const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const QVariantMap& options);
+        const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const PassageOptions& options);
     // Image sources of copied HTML pointed at files in the book's image cache.
     virtual QString patchImageSources(const QString& html, const SourceTuple::Ptr& /*book*/) { return html; }
     // A book image extracted to a file; empty when there is none.

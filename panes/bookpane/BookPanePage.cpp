@@ -80,12 +80,11 @@ std::shared_ptr<SourceTupleBookPageSource> BookPanePage::pageSourceFor(const Sou
     return slot;
 }
 
-SourceTuple::Ptr BookPanePage::tupleForIdentity(const QString& identity) const
+SourceTuple::Ptr BookPanePage::tupleOf(const BookPageSourcePtr& book)
 {
-    for (const auto& [key, source] : m_sources)
-        if (source->identityString() == identity)
-            return source->tuple();
-    return nullptr;
+    // The pane's page shows only the sources pageSourceFor made.
+    const auto* source = dynamic_cast<const SourceTupleBookPageSource*>(book.get());
+    return source ? source->tuple() : nullptr;
 }
 
 BookPageSourcePtr BookPanePage::currentSource()
@@ -96,18 +95,15 @@ BookPageSourcePtr BookPanePage::currentSource()
 LayoutRegionContentItemState* BookPanePage::stateForGoTo(const BookPageSourcePtr& book, bool activate, bool& isCurrent)
 {
     isCurrent = false;
-    SourceTuple::Ptr tuple = book ? tupleForIdentity(book->identityString()) : nullptr;
-    if (!tuple)
+    const SourceTuple::Ptr tuple = tupleOf(book);
+    if (!tuple || !m_pane.regionContents())
         return nullptr;
-    quint64 index = m_pane.tabs().indexOfSourceTupleIdInPaneContents(tuple->sourceTupleID());
-    if (index == kNone && activate) {
-        m_pane.tabs().openBookFromSourceTuple(tuple, true);
-        index = m_pane.tabs().indexOfSourceTupleIdInPaneContents(tuple->sourceTupleID());
-    }
+    // The one place a go-to decides about tabs: a book the pane does not show yet opens as a tab
+    // (behind the current one without activate), and with activate its tab comes to the front.
+    m_pane.tabs().openBookFromSourceTuple(tuple, activate);
+    const quint64 index = m_pane.tabs().indexOfSourceTupleIdInPaneContents(tuple->sourceTupleID());
     if (index == kNone)
         return nullptr;
-    if (activate && index != m_pane.regionContents()->currentItemIndex())
-        m_pane.tabs().selectTab(int(index));
     isCurrent = index == m_pane.regionContents()->currentItemIndex();
     return m_pane.regionContents()->itemAt(index)->bookState();
 }
@@ -133,17 +129,15 @@ void BookPanePage::requestDueSyncs()
     requestSyncDevotionalStartDate(0);
 }
 
-void BookPanePage::addSearchRenderParams(const BookPageSourcePtr& book, QVariantMap& params)
+void BookPanePage::addSearchResults(const BookPageSourcePtr& book, DisplayOptions& options)
 {
     const auto& searchResults = m_pane.environment().searchResults;
-    if (!book || !searchResults)
-        return;
-    const SourceTuple::Ptr tuple = tupleForIdentity(book->identityString());
-    if (!tuple)
+    const SourceTuple::Ptr tuple = tupleOf(book);
+    if (!tuple || !searchResults)
         return;
     if (std::shared_ptr<RenderSearchResults> results = searchResults(tuple)) {
-        params.insert(QStringLiteral("search"), QVariant::fromValue(results));
-        params.insert(QStringLiteral("highlightHits"), true);
+        options.search = std::move(results);
+        options.highlightHits = true;
     }
 }
 
@@ -263,12 +257,6 @@ void BookPanePage::conditionallySyncToMe()
     request.postLocationSync(m_pane.window().notifications(), &m_pane);
 }
 
-bool BookPanePage::goTo(const SourceTuple::Ptr& book, GoToRequest& request)
-{
-    auto source = pageSourceFor(book);
-    return source && m_pane.page()->goTo(source, request);
-}
-
 void BookPanePage::everybodySyncToMe(const Notification& n)
 {
     const GoToRequest r = GoToRequest::of(n);
@@ -304,14 +292,14 @@ void BookPanePage::everybodySyncToMe(const Notification& n)
         follow.following = true;
         if (section != 0) {
             follow.section = section;
-            goTo(book, follow);
+            m_pane.page()->goTo(pageSourceFor(book), follow);
             continue;
         }
         if (supports(book, SourceTuple::kDocSupportsDailyReadings()) && devotionals) {
             follow.todaysReading = r.todaysReading;
             follow.firstUnread = !follow.todaysReading && r.firstUnread;
             if (follow.todaysReading || follow.firstUnread)
-                goTo(book, follow);
+                m_pane.page()->goTo(pageSourceFor(book), follow);
         }
     }
 }

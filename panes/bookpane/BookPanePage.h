@@ -1,6 +1,7 @@
 // BookPanePage: what the book page asks of its pane (BookPageHost) and what the pane asks of its
-// page: the moves of the page (a go-to of one of the pane's books), the page source of each book of
-// the tabs (kept while the book is shown), the state of a book's tab for a go-to, the title bar, and location sync between the panes of the pane's layout
+// page: the page source of each book of the tabs (kept while the book is shown), the state of a
+// book's tab for a go-to (the one place a go-to opens a tab or brings it to the front), the title
+// bar, and location sync between the panes of the pane's layout
 // ("EverybodySyncToMeNotification"): sending the current place when the reader moves in the current
 // pane, following the places other panes send, and the pane's two sync flags; and what the pane
 // hears that concerns the page (resizes, notes, the reading of a devotional).
@@ -42,7 +43,7 @@ public:
     void updateScroller() override;
     double scrollerWidth() override;
     void requestDueSyncs() override;
-    void addSearchRenderParams(const BookPageSourcePtr& book, QVariantMap& params) override;
+    void addSearchResults(const BookPageSourcePtr& book, DisplayOptions& options) override;
     // The preview popover of a link or footnote, when "versePopovers" is on; one at a time.
     void showLinkPreview(const QString& href, const QString& footnote, const QRect& rect) override;
     void closeLinkPreview() override;
@@ -56,11 +57,6 @@ public:
     void displaySettingsChanged();
     // The loaded page's blocks rendered again in place (a search has marked its hits).
     void renderBlocksAgain();
-    // --- go-to ---
-    // A go-to of one of the pane's books (the routing's arrives through the pane, which opens the
-    // book's tab first); the page writes its answers into the request.
-    bool goTo(const SourceTuple::Ptr& book, GoToRequest& request);
-
     // --- location sync ---
     bool paneDoesNotSendLocationSync() const;
     void setPaneDoesNotSendLocationSync(bool v);
@@ -81,7 +77,8 @@ public:
     void userWantsToToggleCurrentReading(const Notification& n);
 
 private:
-    SourceTuple::Ptr tupleForIdentity(const QString& identity) const;
+    // The book of a page source this pane made; null for any other.
+    static SourceTuple::Ptr tupleOf(const BookPageSourcePtr& book);
 
     BookPaneViewController& m_pane;
     std::map<QString, std::shared_ptr<SourceTupleBookPageSource>> m_sources;

@@ -5,6 +5,8 @@
 #include "panes/bookpane/BookPaneHooks.h"
 #include "panes/bookpane/BookPanePage.h"
 #include "panes/bookpane/BookPaneViewController.h"
+#include "panes/page/BookPageView.h"
+#include "panes/page/SourceTupleBookPageSource.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "platform/Alerts.h"
 #include "platform/SettingsRegistry.h"
@@ -85,11 +87,13 @@ void BookPaneSpeech::speakOnce(const QString& text, const SourceTuple::Ptr& book
     synthesizer->speak(text);
 }
 
-QVariantMap BookPaneSpeech::speechTextOptions()
+PassageOptions BookPaneSpeech::speechTextOptions()
 {
-    return {{"omitStrongsNumbersInDecode", true}, {"showStrongsNumbers", false}, {"referenceLocation", 5},
-        {"htmlTextRefFormatString", QStringLiteral("%@")}, {"referenceString", QString()},
-        {"richTextVerseDelimiters", 1}, {"plainTextVerseDelimiters", 4}, {"footnoteOption", false}};
+    PassageOptions options;
+    options.display.omitStrongsNumbers = true;
+    options.display.omitFootnotes = true;
+    options.plainVerseDelimiters = 4;  // no verse numbers are read out
+    return options;
 }
 
 void BookPaneSpeech::configureSpeechSynthesizerForLanguage(quint64 language)
@@ -290,7 +294,7 @@ void BookPaneSpeech::speakNext()
     sayFailures(*synthesizer);
     synthesizer->speak(text);
     if (m_pane.window().settings().boolForKey(QStringLiteral("voiceScrollText"))) {
-        m_pane.pageHost().goTo(book, request);
+        m_pane.page()->goTo(m_pane.pageHost().pageSourceFor(book), request);
         if (m_pane.currentSourceTuple() == book)
             m_pane.pageHost().conditionallySyncToMe();
     }

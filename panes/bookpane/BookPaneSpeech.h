@@ -25,7 +25,7 @@ public:
     ~BookPaneSpeech() override;
 
     // Speech text options for the passage formatter.
-    static QVariantMap speechTextOptions();
+    static PassageOptions speechTextOptions();
     void configureSpeechSynthesizerForLanguage(quint64 language);
 
     void onSpeakBlockOrVerse();

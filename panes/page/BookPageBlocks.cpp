@@ -15,38 +15,31 @@ double BookPageBlocks::textWidth() const
         static_cast<double>(m_defaults.integerForKey("rightMargin")) - std::trunc(m_host.scrollerWidth());
 }
 
-QVariantMap BookPageBlocks::renderParams(const BookPageSourcePtr& book)
+DisplayOptions BookPageBlocks::renderOptions(const BookPageSourcePtr& book)
 {
-    QVariantMap p;
+    DisplayOptions o;
     if (!book)
-        return p;
-    const UserDefaults& d = m_defaults;
-    m_host.addSearchRenderParams(book, p);
+        return o;
+    m_host.addSearchResults(book, o);
     if (book->isABible()) {
         if (const LayoutRegionContentItemState* state = m_host.currentState()) {
-            p.insert(QStringLiteral("tempHighlightStartSection"), state->tempHighlightStartSection());
-            p.insert(QStringLiteral("tempHighlightEndSection"), state->tempHighlightEndSection());
+            const auto section = [](quint64 s) { return s > 0xFFFFFFFFu ? 0u : static_cast<quint32>(s); };
+            o.tempHighlightStartSection = section(state->tempHighlightStartSection());
+            o.tempHighlightEndSection = section(state->tempHighlightEndSection());
         }
-        const QVariant oneVerse = d.objectForKey(QStringLiteral("oneVersePerParagraph"));
-        if (oneVerse.isValid())
-            p.insert(QStringLiteral("oneVersePerParagraph"), oneVerse);
-        p.insert(QStringLiteral("hideVerseNumbers"),
-            d.boolForKey(QStringLiteral("hideVerseNumbers")) ||
-                (book->noVerseNums() && !d.boolForKey(QStringLiteral("showMsgVerses"))));
-        const qsizetype style =
-            QStringList {QStringLiteral("Show"), QStringLiteral("Verse"), QStringLiteral("Hide")}.indexOf(
-                d.stringForKey(QStringLiteral("highlightStyle")));
-        p.insert(QStringLiteral("highlightStyle"), static_cast<qint64>(style < 0 ? 0 : style));
+        o.oneVersePerParagraph = m_display.oneVersePerParagraph;
+        o.hideVerseNumbers =
+            m_display.hideVerseNumbers || (book->noVerseNums() && !m_display.showVerseNumbersBooksHide);
+        o.highlightStyle = m_display.highlightStyle;
     }
     if (book->supportsWordAttributes())
-        p.insert(QStringLiteral("omitStrongsNumbersInDecode"), !d.boolForKey(QStringLiteral("strongsNumbers")));
-    p.insert(QStringLiteral("omitUserNoteLinks"), d.boolForKey(QStringLiteral("hideNoteLinks")));
-    p.insert(QStringLiteral("enableTempHighlights"), d.boolForKey(QStringLiteral("highlightLinkedPassage")));
+        o.omitStrongsNumbers = m_display.omitStrongsNumbers;
+    o.omitUserNoteLinks = m_display.omitUserNoteLinks;
+    o.enableTempHighlights = m_display.enableTempHighlights;
     m_lastPaneWidth = textWidth();
-    p.insert(QStringLiteral("paneWidth"), static_cast<float>(m_lastPaneWidth));
-    p.insert(QStringLiteral("tavrosenLogoOriginalName"), QStringLiteral("logo100x24.bmp"));
-    p.insert(QStringLiteral("tavrosenLogoReplacementName"), QStringLiteral("Tavrosen Logo.png"));
-    return p;
+    o.paneWidth = static_cast<float>(m_lastPaneWidth);
+    o.replaceOldLogo = true;
+    return o;
 }
 
 QJsonValue BookPageBlocks::htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey)
@@ -63,7 +56,7 @@ QJsonValue BookPageBlocks::htmlForBlock(const BookPageSourcePtr& book, qint64 bl
             header = BookPageHtml::readingHeader(
                 reading, book->isReadingComplete(reading), book->readingDateText(reading), frameKey);
     }
-    const QString html = book->htmlTextForBlock(b, renderParams(book));
+    const QString html = book->htmlTextForBlock(b, renderOptions(book));
     if (html.contains(QLatin1String("<img"), Qt::CaseInsensitive))
         m_pageHasImages = true;
     return header + html;

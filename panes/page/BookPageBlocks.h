@@ -1,5 +1,6 @@
-// BookPageBlocks: the blocks a book page shows, as the reader renders them for it: the render
-// request of a block (the view's text width, the pane's search hits and the display settings), a
+// BookPageBlocks: the blocks a book page shows, as the reader renders them for it: the options of
+// a block (the display settings the page was built with, the view's text width, the pane's search
+// hits and the linked passage), a
 // block's HTML (with a daily reading's header before its first block), and the first screen of a
 // place that goes with a new or replaced page. It remembers the text width the blocks were last
 // rendered for, the width the first screen of the loaded page was rendered for, and whether any
@@ -12,7 +13,6 @@
 
 #include <QJsonValue>
 #include <QStringList>
-#include <QVariantMap>
 #include <QtNumeric>
 
 class QWidget;
@@ -30,8 +30,10 @@ public:
 
     // Text width: the view's width less the margins and the pane's scroller.
     double textWidth() const;
-    // The render request of a block of the book.
-    QVariantMap renderParams(const BookPageSourcePtr& book);
+    // The display settings the page is built with (made by its view for every page it builds).
+    void setDisplayOptions(const DisplayOptions& settings) { m_display = settings; }
+    // The options a block of the book is rendered with.
+    DisplayOptions renderOptions(const BookPageSourcePtr& book);
     // A block's HTML; null past the book's ends (so the page knows where the book stops), an empty
     // string for a block that does not render. frameKey marks the reading headers.
     QJsonValue htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey);
@@ -56,6 +58,7 @@ private:
     BookPageHost& m_host;
     UserDefaults& m_defaults;
     const QWidget& m_view;
+    DisplayOptions m_display;
     double m_lastPaneWidth = qQNaN();
     double m_pageTextWidth = qQNaN();  // the text width the loaded page's first blocks were rendered for
     bool m_pageHasImages = false;      // a block of the page holds an image

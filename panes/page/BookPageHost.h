@@ -12,7 +12,6 @@
 
 #include <QRect>
 #include <QString>
-#include <QVariantMap>
 
 class BookPageHost {
 public:
@@ -36,8 +35,8 @@ public:
     virtual void conditionallySyncToMe() { }
     // The due-only runs of the user-data syncs that follow a position report.
     virtual void requestDueSyncs() { }
-    // Adds "search" and "highlightHits" to a block's render request when the book has search results.
-    virtual void addSearchRenderParams(const BookPageSourcePtr& /*book*/, QVariantMap& /*params*/) { }
+    // Adds the book's search results, to be marked, to a block's options when it has any.
+    virtual void addSearchResults(const BookPageSourcePtr& /*book*/, DisplayOptions& /*options*/) { }
     virtual void startSpeakingLinkedToPassage() { }
     // Width of the pane's own scroller beside the page, in points.
     virtual double scrollerWidth() { return 0; }

@@ -7,8 +7,9 @@
 // page blocks of their own.
 #pragma once
 
+#include "library/DisplayOptions.h"
+
 #include <QString>
-#include <QVariantMap>
 
 #include <memory>
 
@@ -47,8 +48,8 @@ public:
     // The contents level of a section (0 without an entry).
     virtual qint64 tocLevelForSection(quint32 section) = 0;
 
-    // The display HTML of one block with a render request (the facade's request keys).
-    virtual QString htmlTextForBlock(quint32 block, const QVariantMap& params) = 0;
+    // The display HTML of one block rendered with the options.
+    virtual QString htmlTextForBlock(quint32 block, const DisplayOptions& options) = 0;
     // A file the book holds (an image a block names); empty when the book has none of that name.
     virtual QByteArray embeddedFile(const QString& name) = 0;
 

@@ -220,13 +220,14 @@ bool BookPageView::goTo(const BookPageSourcePtr& book, GoToRequest& request)
         qCWarning(lcBookPage) << "tuple is null";
         return false;
     }
-    const bool samePage = m_webViewSourceTupleID == book->identityString();
     bool isCurrent = false;
+    // The host may open the book's tab or bring it to the front, which shows the tab's page.
     LayoutRegionContentItemState* state = m_host->stateForGoTo(book, request.activate, isCurrent);
     if (state == nullptr) {
         qCWarning(lcBookPage) << "tried to open the source but failed";
         return false;
     }
+    const bool samePage = m_webViewSourceTupleID == book->identityString();
     const bool refresh = applyPositionRequest(*book, *state, request, isCurrent);
     if (!isCurrent)
         return true;  // a background tab keeps its new position for when it is shown
@@ -324,6 +325,8 @@ BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
 {
     ++m_serial;
     m_pageTextSize = SettingsRegistry::clampedInteger(m_defaults, QStringLiteral("baseFontSize"));
+    // The page's blocks are rendered with the display settings of its style sheet.
+    m_blocks.setDisplayOptions(DisplayOptions::fromSettings(m_defaults));
     m_bridgeSecret = BookPageHtml::newKey();
     m_frameKey = BookPageHtml::newKey();
     return {CSSManager(m_defaults).cssForBookView(), identity, m_serial, BookPageHtml::pageScript(),

@@ -26,21 +26,14 @@ void LinkPreview::clearLinkResolver()
     m_resolver = {};
 }
 
-QVariantMap LinkPreview::previewTextOptions()
+PassageOptions LinkPreview::previewTextOptions()
 {
-    return {
-        {QStringLiteral("omitStrongsNumbersInDecode"), true},
-        {QStringLiteral("showStrongsNumbers"), false},
-        {QStringLiteral("referenceLocation"), 5},
-        {QStringLiteral("htmlTextRefFormatString"), QStringLiteral("%@")},
-        {QStringLiteral("referenceString"), QString()},
-        {QStringLiteral("richTextVerseDelimiters"), 1},
-        {QStringLiteral("plainTextVerseDelimiters"), 1},
-        {QStringLiteral("omitUserNoteLinks"), true},
-        {QStringLiteral("CopyPassageVerseDelimitersRichKey"), 1},
-        {QStringLiteral("CopyPassageVerseDelimitersPlainKey"), 3},
-        {QStringLiteral("footnoteOption"), 0},
-    };
+    PassageOptions options;
+    options.display.omitStrongsNumbers = true;
+    options.display.omitUserNoteLinks = true;
+    options.display.omitFootnotes = true;
+    options.plainVerseDelimiters = 1;
+    return options;
 }
 
 QString LinkPreview::unwrapLink(const QString& href)
@@ -82,10 +75,12 @@ QString LinkPreview::plainTextOfSections(BookPageSource& book, quint32 start, qu
         return QString();
     if (last == BookPageSource::kNoBlock || last <= first)
         last = first + 1;
+    DisplayOptions fallback;
+    fallback.omitUserNoteLinks = true;
+    fallback.omitStrongsNumbers = true;
     QString html;
     for (quint32 b = first; b < last && html.size() < kMaxFallbackText * 4; ++b)
-        html += book.htmlTextForBlock(
-            b, {{QStringLiteral("omitUserNoteLinks"), true}, {QStringLiteral("omitStrongsNumbersInDecode"), true}});
+        html += book.htmlTextForBlock(b, fallback);
     // Notes and their markers are no part of the passage.
     html.remove(QRegularExpression(QStringLiteral("<a [^>]*class='footnotetoggle'[^>]*>.*?</a>|<span id='_fn\\d+' "
                                                   "class='footnote'>.*?</span>")));

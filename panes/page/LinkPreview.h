@@ -28,15 +28,15 @@ public:
     using LinkResolver = std::function<void(GoToRequest& request)>;
     // The plain text of sections start..end of a book with the preview options.
     using PassageFormatter =
-        std::function<QString(const SourceTuple::Ptr& book, quint32 start, quint32 end, const QVariantMap& options)>;
+        std::function<QString(const SourceTuple::Ptr& book, quint32 start, quint32 end, const PassageOptions& options)>;
 
     explicit LinkPreview(LinkResolver resolver = {}, PassageFormatter formatter = {});
 
     // Takes the resolver away (its window is going): no link has a preview from then on.
     void clearLinkResolver();
 
-    // The eleven options of preview texts.
-    static QVariantMap previewTextOptions();
+    // The options of preview texts.
+    static PassageOptions previewTextOptions();
     // A link as the page holds it ("javascript:href('...');") reduced to its target.
     static QString unwrapLink(const QString& href);
     // The last section of a book section's preview: the section with its subsections, at most 26.

@@ -40,9 +40,9 @@ public:
         return m_tuple->getPositionNameForTitleBar(section);
     }
     qint64 tocLevelForSection(quint32 section) override;
-    QString htmlTextForBlock(quint32 block, const QVariantMap& params) override
+    QString htmlTextForBlock(quint32 block, const DisplayOptions& options) override
     {
-        return m_tuple->htmlTextForBlock(block, params);
+        return m_tuple->htmlTextForBlock(block, options);
     }
     QByteArray embeddedFile(const QString& name) override;
 
