@@ -10,7 +10,6 @@
 #include "panes/layoutview/LayoutView.h"
 #include "panes/layoutview/LocationSyncOptionsWindowController.h"
 #include "panes/page/BookPageView.h"
-#include "panes/page/SourceTupleBookPageSource.h"
 
 BookPane::BookPane(LayoutRegionContents* contents, Environment environment)
     : BookPaneViewController(contents, environment)

@@ -211,7 +211,7 @@ void NativeBlockRender(benchmark::State& state)
     }
     quint32 block = 20000;
     for (auto _ : state)
-        benchmark::DoNotOptimize(f.book->htmlTextForBlock(block++, f.view->blocks().renderParams(f.book)));
+        benchmark::DoNotOptimize(f.book->htmlTextForBlock(block++, f.view->blocks().renderOptions(f.book)));
 }
 BENCHMARK(NativeBlockRender)->Unit(benchmark::kMicrosecond)->Iterations(500);
 

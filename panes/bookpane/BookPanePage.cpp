@@ -70,7 +70,7 @@ std::optional<int> BookPanePage::paneRegion() const
     return int(index);
 }
 
-std::shared_ptr<SourceTupleBookPageSource> BookPanePage::pageSourceFor(const SourceTuple::Ptr& tuple)
+BookPageSourcePtr BookPanePage::pageSourceFor(const SourceTuple::Ptr& tuple)
 {
     if (!tuple)
         return nullptr;
@@ -177,8 +177,6 @@ void BookPanePage::updateTitleBar()
 
 void BookPanePage::displayCurrentSource(bool refresh)
 {
-    // Make sure the page can find the current book's source by identity.
-    pageSourceFor(m_pane.currentSourceTuple());
     m_pane.page()->displayCurrentSource(refresh);
     updateTitleBar();
 }
@@ -201,14 +199,12 @@ void BookPanePage::displaySettingsChanged()
             }
         }
     }
-    pageSourceFor(m_pane.currentSourceTuple());
     m_pane.page()->displayKeepingPlace();
     updateTitleBar();
 }
 
 void BookPanePage::renderBlocksAgain()
 {
-    pageSourceFor(m_pane.currentSourceTuple());
     m_pane.page()->renderBlocksAgain();
 }
 

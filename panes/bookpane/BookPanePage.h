@@ -51,7 +51,7 @@ public:
 
     // --- the page ---
     // The page source of a book (made on first use, kept while the same book is installed).
-    std::shared_ptr<SourceTupleBookPageSource> pageSourceFor(const SourceTuple::Ptr& tuple);
+    BookPageSourcePtr pageSourceFor(const SourceTuple::Ptr& tuple);
     void displayCurrentSource(bool refresh);
     // The display settings changed: the page is built again with the same place at its top.
     void displaySettingsChanged();

@@ -6,7 +6,6 @@
 #include "panes/bookpane/BookPanePage.h"
 #include "panes/bookpane/BookPaneViewController.h"
 #include "panes/page/BookPageView.h"
-#include "panes/page/SourceTupleBookPageSource.h"
 #include "panes/bookpane/SpeechSynthesizer.h"
 #include "platform/Alerts.h"
 #include "platform/SettingsRegistry.h"

@@ -629,37 +629,37 @@ namespace {
 // What the block renderer was handed, copied while the rendering ran.
 struct SeenConfiguration {
     bool called = false;
-    bool hasHighlightHits = false, highlightHits = true;
-    bool hasDefinitions = false, hasStyle = false, hasOmitLinks = false, hasTemp = false, hasFootnote = false;
-    int style = 0, footnote = 0;
-    std::uint8_t fullWidth = 0;
-    std::string prefix, suffix, selectedClass, strongsTag;
-    int selected = 0;
+    bool highlightHits = true, hasDefinitions = false, omitLinks = false, temp = false, hasFootnote = false;
+    bool omitStrongs = true;
+    int style = -1, footnote = -1;
+    std::string prefix, suffix, strongsTag, logo;
     std::uint32_t tempStart = 0;
 };
 SeenConfiguration g_seen;
+
+bool flagOf(const bool* flag)
+{
+    return flag != nullptr && *flag;
+}
 
 void recordingRenderer(cBkBookFile&, std::int32_t, std::string& out, std::uint16_t, bool,
     const cHTMLRenderConfiguration* c, cHTMLBlockRenderContext&)
 {
     SeenConfiguration s;
     s.called = true;
-    s.hasHighlightHits = c->highlightHits != nullptr;
-    s.highlightHits = c->highlightHits != nullptr && *c->highlightHits;
+    s.highlightHits = flagOf(c->highlightHits);
     s.hasDefinitions = c->wordAttributeDefinitions != nullptr;
-    s.hasStyle = c->highlightStyle != nullptr;
-    s.style = s.hasStyle ? *c->highlightStyle : 0;
-    s.hasOmitLinks = c->omitUserNoteLinks != nullptr;
-    s.hasTemp = c->enableTempHighlights != nullptr;
+    s.style = c->highlightStyle != nullptr ? *c->highlightStyle : 0;
+    s.omitLinks = flagOf(c->omitUserNoteLinks);
+    s.omitStrongs = flagOf(c->omitStrongsNumbersInDecode);
+    s.temp = flagOf(c->enableTempHighlights);
     s.tempStart = c->tempHighlightStartSection;
     s.hasFootnote = c->footnoteOption != nullptr;
-    s.footnote = s.hasFootnote ? *c->footnoteOption : 0;
-    s.fullWidth = c->fullWidthOverPane;
+    s.footnote = s.hasFootnote ? *c->footnoteOption : -1;
     s.prefix = c->linkPrefix ? c->linkPrefix->chars() : "";
     s.suffix = c->linkSuffix ? c->linkSuffix->chars() : "";
-    s.selectedClass = c->selectedSectionClass ? c->selectedSectionClass->chars() : "";
-    s.selected = c->selectedSections ? c->selectedSections->count() : 0;
     s.strongsTag = c->strongsTag ? c->strongsTag->chars() : "";
+    s.logo = c->logoReplacementName ? c->logoReplacementName->chars() : "";
     g_seen = s;
     out += "<p>rendered</p>";
 }
@@ -687,7 +687,7 @@ SourceTuple::Ptr attributeBible(const QString& folder)
 
 }  // namespace
 
-TEST(SourceTuple, RenderRequestsBecomeTheRenderConfiguration)
+TEST(SourceTuple, DisplayOptionsBecomeTheRenderConfiguration)
 {
     QTemporaryDir dir;
     auto bible = attributeBible(dir.path());
@@ -697,43 +697,43 @@ TEST(SourceTuple, RenderRequestsBecomeTheRenderConfiguration)
     const quint32 block = bible->blockForSection(2);
     ASSERT_NE(0xFFFFFFFFu, block);
 
+    // The defaults are the renderer's own behaviour.
     g_seen = SeenConfiguration();
     EXPECT_EQ(QStringLiteral("<p>rendered</p>"), bible->htmlTextForBlock(block));
     EXPECT_TRUE(g_seen.called);
-    EXPECT_TRUE(g_seen.hasHighlightHits);
     EXPECT_FALSE(g_seen.highlightHits);
     EXPECT_TRUE(g_seen.hasDefinitions);
     EXPECT_EQ("javascript:href('", g_seen.prefix);
     EXPECT_EQ("');", g_seen.suffix);
-    EXPECT_FALSE(g_seen.hasStyle);
-    EXPECT_FALSE(g_seen.hasOmitLinks);
-    EXPECT_FALSE(g_seen.hasTemp);
+    EXPECT_EQ(0, g_seen.style);
+    EXPECT_FALSE(g_seen.omitLinks);
+    EXPECT_FALSE(g_seen.omitStrongs);
+    EXPECT_FALSE(g_seen.temp);
+    EXPECT_FALSE(g_seen.hasFootnote);
+    EXPECT_EQ("", g_seen.strongsTag);
+    EXPECT_EQ("", g_seen.logo);
 
-    bible->htmlTextForBlock(block,
-        {{"highlightStyle", 0}, {"omitUserNoteLinks", false}, {"tempHighlightStartSection", 5}, {"footnoteOption", 2},
-            {"highlightHits", true}, {"strongsTag", "sup"}});
-    EXPECT_FALSE(g_seen.hasStyle);
-    EXPECT_FALSE(g_seen.hasOmitLinks);
-    EXPECT_FALSE(g_seen.hasTemp);
-    EXPECT_TRUE(g_seen.highlightHits);
-    EXPECT_EQ(2, g_seen.footnote);
-    EXPECT_EQ("sup", g_seen.strongsTag);
-    EXPECT_EQ(0, g_seen.fullWidth);
-
-    bible->htmlTextForBlock(block,
-        {{"highlightStyle", 3}, {"omitUserNoteLinks", true}, {"tempHighlightStartSection", 5},
-            {"tempHighlightEndSection", 6}, {"selectedSections", QStringList {"2", "3"}},
-            {"use100PercentOverPaneWidthKey", QVariant()}});
-    EXPECT_EQ(3, g_seen.style);
-    EXPECT_TRUE(g_seen.hasOmitLinks);
-    EXPECT_TRUE(g_seen.hasTemp);
+    DisplayOptions options;
+    options.highlightStyle = DisplayOptions::HighlightStyle::Hide;
+    options.omitUserNoteLinks = true;
+    options.omitStrongsNumbers = true;
+    options.enableTempHighlights = true;
+    options.tempHighlightStartSection = 5;
+    options.tempHighlightEndSection = 6;
+    options.omitFootnotes = true;
+    options.highlightHits = true;
+    options.strongsTag = QStringLiteral("sup");
+    options.replaceOldLogo = true;
+    bible->htmlTextForBlock(block, options);
+    EXPECT_EQ(2, g_seen.style);
+    EXPECT_TRUE(g_seen.omitLinks);
+    EXPECT_TRUE(g_seen.omitStrongs);
+    EXPECT_TRUE(g_seen.temp);
     EXPECT_EQ(5u, g_seen.tempStart);
-    EXPECT_EQ(2, g_seen.selected);
-    EXPECT_EQ(" marching-ants", g_seen.selectedClass);
-    EXPECT_EQ(1, g_seen.fullWidth);
-    bible->htmlTextForBlock(block, {{"selectedSections", QStringList()}});
-    EXPECT_EQ(0, g_seen.selected);
-    EXPECT_EQ("", g_seen.selectedClass);
+    EXPECT_EQ(0, g_seen.footnote);  // the renderer leaves footnotes out for option 0 only
+    EXPECT_TRUE(g_seen.highlightHits);
+    EXPECT_EQ("sup", g_seen.strongsTag);
+    EXPECT_EQ("Tavrosen Logo.png", g_seen.logo);
     cBookDoc::setBlockRenderer(nullptr);
 }
 
@@ -773,10 +773,10 @@ TEST(SourceTuple, SearchTextsAndVerseData)
     EXPECT_TRUE(kjv->htmlSearchResultTextForSection(john, nullptr, 2).contains(QStringLiteral("loved")));
     BibleRef verse;
     ASSERT_TRUE(verse.parse(QStringLiteral("John 3:16")));
-    const auto words = kjv->wordListForVerse(verse, {{"sdWordlistWords", true}});
+    const auto words = kjv->wordListForVerse(verse, SourceTuple::kWordListWords);
     ASSERT_NE(nullptr, words);
     EXPECT_TRUE(words->contains(QStringLiteral("loved"), Qt::CaseInsensitive)) << words->join(' ').toStdString();
-    const auto strongs = kjv->wordListForVerse(verse, {{"sdWordlistStrongsGreek", true}});
+    const auto strongs = kjv->wordListForVerse(verse, SourceTuple::kWordListStrongsGreek);
     ASSERT_NE(nullptr, strongs);
     EXPECT_TRUE(strongs->contains(QStringLiteral("G25"), Qt::CaseInsensitive)) << strongs->join(' ').toStdString();
     EXPECT_EQ(0xFFFFFFFFu, kjv->canonicalWordNumberForString(QStringLiteral("qqqqzzzz")));

@@ -87,9 +87,9 @@ const QString kVerse12 = QStringLiteral("<span id='_s45.8.12'><sup><small>12</sm
 
 TEST(CopyPassageMarkup, VerseNumbersTakeEachStyleOrVanish)
 {
-    const auto plain = [](int style, bool include = true) {
-        QVariantMap options {{CopyPassageCopier::CopyPassageVerseDelimitersPlainKey, style},
-            {QStringLiteral("copyPassageIncludeVerseNumbers"), include}};
+    const auto plain = [](int style) {
+        PassageOptions options;
+        options.plainVerseDelimiters = style;
         return CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(kVerse12, options);
     };
     EXPECT_EQ(plain(1), QStringLiteral("<span id='_s45.8.12'>[12] </span>Therefore"));
@@ -97,18 +97,12 @@ TEST(CopyPassageMarkup, VerseNumbersTakeEachStyleOrVanish)
     EXPECT_EQ(plain(3), QStringLiteral("<span id='_s45.8.12'>12 </span>Therefore"));
     EXPECT_EQ(plain(4), QStringLiteral("<span id='_s45.8.12'></span>Therefore"));
     EXPECT_EQ(plain(9), QStringLiteral("<span id='_s45.8.12'>12</span>Therefore"));
-    EXPECT_EQ(plain(2, false), QStringLiteral("<span id='_s45.8.12'></span>Therefore"));
 
-    const QVariantMap rich {{CopyPassageCopier::CopyPassageVerseDelimitersRichKey, 2}};
+    PassageOptions rich;
+    rich.richVerseDelimiters = 2;
+    rich.plainVerseDelimiters = 4;
     EXPECT_EQ(CopyPassageCopier::stringWithVerseNumbersWrappedForHtmlTextFromHtml(kVerse12, rich),
         QStringLiteral("<span id='_s45.8.12'><b>12</b> </span>Therefore"));
-
-    // The dialog's profile has its own keys and always keeps the numbers.
-    const QVariantMap dialog {
-        {QStringLiteral("plainTextVerseDelimiters"), 2}, {QStringLiteral("copyPassageIncludeVerseNumbers"), false}};
-    EXPECT_EQ(CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(
-                  kVerse12, dialog, CopyPassageProfile::dialog()),
-        QStringLiteral("<span id='_s45.8.12'>(12) </span>Therefore"));
 
     // An empty anchor stays as it is.
     const QString empty = QStringLiteral("<span id='_s45.8.13'></span>and");
@@ -200,7 +194,8 @@ TEST(CopyPassageMarkup, HostileMarkupNeverBreaksAPass)
         const int count = static_cast<int>(random.bounded(40));
         for (int i = 0; i < count; ++i)
             html += pieces[static_cast<int>(random.bounded(pieces.size()))];
-        const QVariantMap options {{CopyPassageCopier::CopyPassageVerseDelimitersPlainKey, 1}};
+        PassageOptions options;
+        options.plainVerseDelimiters = 1;
         CopyPassageCopier::stringFrom(html, 2, 5, nullptr);
         CopyPassageCopier::stringWithUserNoteLinksRemoved(html);
         CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(html, options);
@@ -264,9 +259,10 @@ TEST(CopyPassageBible, VersesBeforeAndAfterTheRangeAreCutAway)
     QString plain, html;
     BibleRef ref;
     ASSERT_TRUE(ref.parse(QStringLiteral("Rom 8:28-30")));
-    const QVariantMap options {{CopyPassageCopier::CopyPassageVerseDelimitersPlainKey, 2},
-        {CopyPassageCopier::CopyPassageVerseDelimitersRichKey, 1},
-        {QStringLiteral("omitStrongsNumbersInDecode"), true}};
+    PassageOptions options;
+    options.plainVerseDelimiters = 2;
+    options.richVerseDelimiters = 1;
+    options.display.omitStrongsNumbers = true;
     CopyPassageCopier::clipboardTextForBibleRef(ref, kjv, &plain, &html, options);
     EXPECT_TRUE(plain.startsWith(QStringLiteral("(28) And we know that all things work together for good")));
     EXPECT_TRUE(plain.contains(QStringLiteral("according to his purpose. (29) For whom he did foreknow")));
@@ -501,9 +497,11 @@ TEST(CopyPassageBible, HeadingsInsideAPassageStandOnTheirOwnLines)
     quint32 start = 0, end = 0;
     ASSERT_TRUE(kjv->sectionRangeForVerse(ref, &start, &end));
     QString spoken;
-    CopyPassageCopier::clipboardTextForStartSectionFromBible(start, end, kjv, &spoken, nullptr,
-        {{QStringLiteral("omitStrongsNumbersInDecode"), true}, {QStringLiteral("footnoteOption"), 0}},
-        CopyPassageProfile::dialog());
+    PassageOptions options;
+    options.display.omitStrongsNumbers = true;
+    options.display.omitFootnotes = true;
+    CopyPassageCopier::clipboardTextForStartSectionFromBible(
+        start, end, kjv, &spoken, nullptr, options, CopyPassageProfile::dialog());
     EXPECT_TRUE(spoken.contains(QStringLiteral("the sixth day.\r\nGenesis 2\r\n"))) << spoken.toStdString();
 }
 

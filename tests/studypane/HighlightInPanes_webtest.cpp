@@ -130,7 +130,7 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
         pane->tabs().openBookFromSourceTuple(kjv, true);
         GoToRequest request;
         request.section = kjv->sectionForBibleKey(verse);
-        pane->pageHost().goTo(kjv, request);
+        pane->page()->goTo(pane->pageHost().pageSourceFor(kjv), request);
     }
     for (BookPaneViewController* pane : panes)
         ASSERT_TRUE(waitFor([pane] { return showsVerse(pane, QStringLiteral("_s43.3.16")); }));

@@ -184,12 +184,12 @@ struct Screen {
     }
 };
 
-// A go-to of the pane's page part to a section of one of its books.
+// A go-to of the pane's page to a section of one of its books, as the pane's own moves do.
 void goToSection(BookPaneViewController* pane, const SourceTuple::Ptr& book, quint64 section)
 {
     GoToRequest request;
     request.section = section;
-    pane->pageHost().goTo(book, request);
+    pane->page()->goTo(pane->pageHost().pageSourceFor(book), request);
 }
 
 QStringList tabUuids(BookPaneViewController* pane)
@@ -538,9 +538,10 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
     pane->willBeRemovedFromLayoutManager();
     EXPECT_FALSE(scroller->hasPendingRedisplay());
     // Without Find results no page marks any.
-    QVariantMap params;
-    host.addSearchRenderParams(host.currentSource(), params);
-    EXPECT_FALSE(params.contains(QStringLiteral("search")));
+    DisplayOptions options;
+    host.addSearchResults(host.currentSource(), options);
+    EXPECT_EQ(options.search, nullptr);
+    EXPECT_FALSE(options.highlightHits);
 
     // A tagged word alone, without its Strong's number.
     const QString tagged =

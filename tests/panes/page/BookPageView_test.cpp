@@ -1328,25 +1328,26 @@ TEST(LinkPreview, PreviewTextOfABiblePassage)
     EXPECT_EQ(router.asked.size(), asked);  // notes are not even resolved
 
     // A passage formatter gets the range and the preview options.
-    QVariantMap seen;
+    PassageOptions seen;
+    QString range;
     const LinkPreview formatted(
-        router.resolver(), [&](const SourceTuple::Ptr&, quint32 start, quint32 end, const QVariantMap& options) {
+        router.resolver(), [&](const SourceTuple::Ptr&, quint32 start, quint32 end, const PassageOptions& options) {
             seen = options;
-            seen.insert(QStringLiteral("range"), QStringLiteral("%1-%2").arg(start).arg(end));
+            range = QStringLiteral("%1-%2").arg(start).arg(end);
             return QStringLiteral("  formatted \n");
         });
     EXPECT_EQ(formatted.stringForPopupFromHref(QStringLiteral("bible:John 3:16-17")), QStringLiteral("formatted"));
-    EXPECT_EQ(seen.value(QStringLiteral("range")).toString(), QStringLiteral("%1-%2").arg(s16).arg(s16 + 1));
-    EXPECT_EQ(seen.size(), 12);
-    EXPECT_EQ(seen.value(QStringLiteral("CopyPassageVerseDelimitersPlainKey")).toInt(), 3);
-    EXPECT_EQ(seen.value(QStringLiteral("referenceLocation")).toInt(), 5);
+    EXPECT_EQ(range, QStringLiteral("%1-%2").arg(s16).arg(s16 + 1));
+    EXPECT_EQ(seen.plainVerseDelimiters, 1);
+    EXPECT_TRUE(seen.display.omitFootnotes && seen.display.omitUserNoteLinks && seen.display.omitStrongsNumbers);
+    EXPECT_EQ(seen.referenceLocation, 0);
 }
 
 TEST(LinkPreview, NoResolverNoPreview)
 {
     // Without a resolver no link has a preview, and the formatter is never asked.
     int formatted = 0;
-    const auto formatter = [&](const SourceTuple::Ptr&, quint32, quint32, const QVariantMap&) {
+    const auto formatter = [&](const SourceTuple::Ptr&, quint32, quint32, const PassageOptions&) {
         ++formatted;
         return QStringLiteral("text");
     };

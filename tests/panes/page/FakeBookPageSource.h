@@ -51,7 +51,7 @@ public:
     QString getPositionNameForTitleBar(quint64 section) override { return QStringLiteral("Section %1").arg(section); }
     qint64 tocLevelForSection(quint32 section) override { return levels.value(section, 1); }
     // A Bible's section starts with its verse anchor in its first block.
-    QString htmlTextForBlock(quint32 block, const QVariantMap&) override
+    QString htmlTextForBlock(quint32 block, const DisplayOptions&) override
     {
         if (bible && block % 2 == 0 && block / 2 != 0)
             return QStringLiteral("<p><span data-verse-span=\"sel_s1.1.%1\"><span id='_s1.1.%1'><sup>%1</sup></span> "
@@ -106,7 +106,7 @@ public:
     }
     QString getPositionNameForTitleBar(quint64 s) override { return m_inner->getPositionNameForTitleBar(s); }
     qint64 tocLevelForSection(quint32 s) override { return m_inner->tocLevelForSection(s); }
-    QString htmlTextForBlock(quint32 b, const QVariantMap& p) override
+    QString htmlTextForBlock(quint32 b, const DisplayOptions& p) override
     {
         return replaced.contains(b) ? replaced.value(b) : m_inner->htmlTextForBlock(b, p);
     }

@@ -176,14 +176,13 @@ TEST_F(SearchExecutorTest, RenderedPagesMarkTheHitsOfTheSessionsAggregator)
         {nullptr, [&] { complete = true; }});
     spinUntil([&] { return complete; });
     ASSERT_TRUE(complete);
-    QVariantMap params;
-    params.insert(QStringLiteral("highlightHits"), true);
-    params.insert(QStringLiteral("search"),
-        QVariant::fromValue(std::shared_ptr<RenderSearchResults>(std::make_shared<AggregatorRenderResults>(session))));
+    DisplayOptions params;
+    params.highlightHits = true;
+    params.search = std::make_shared<AggregatorRenderResults>(session);
     const QString hit = tuple->htmlTextForBlock(tuple->blockForSection(kJohn3_16), params);
     EXPECT_TRUE(hit.contains(QStringLiteral("<span class='_search'>loved</span>")))
         << "[" << hit.toStdString() << "] " << tuple->blockForSection(kJohn3_16);
-    // A section that is no hit has no marks, and without the "search" value nothing is marked.
+    // A section that is no hit has no marks, and without search results nothing is marked.
     const QString other = tuple->htmlTextForBlock(tuple->blockForSection(kGenesis1_1), params);
     EXPECT_FALSE(other.contains(QStringLiteral("_search"))) << other.toStdString();
     EXPECT_FALSE(tuple->htmlTextForBlock(tuple->blockForSection(kJohn3_16)).contains(QStringLiteral("_search")));
