@@ -26,8 +26,8 @@ public:
     void deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible) override;
 
     void copyPassage(const QVariantMap& request, bool now) override;
-    QString passagePlainText(
-        const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end, const PassageOptions& options) override;
+    QString passagePlainText(const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end,
+        const PassageOptions& options) override;
     QString patchImageSources(const QString& html, const SourceTuple::Ptr& book) override;
     QString copyImageToCache(const QString& fileName, const SourceTuple::Ptr& book) override;
 

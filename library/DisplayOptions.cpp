@@ -10,8 +10,9 @@ DisplayOptions DisplayOptions::fromSettings(const UserDefaults& settings)
     o.oneVersePerParagraph = settings.boolForKey(QStringLiteral("oneVersePerParagraph"));
     o.hideVerseNumbers = settings.boolForKey(QStringLiteral("hideVerseNumbers"));
     o.showVerseNumbersBooksHide = settings.boolForKey(QStringLiteral("showMsgVerses"));
-    const qsizetype style = QStringList {QStringLiteral("Show"), QStringLiteral("Verse"), QStringLiteral("Hide")}.indexOf(
-        settings.stringForKey(QStringLiteral("highlightStyle")));
+    const qsizetype style =
+        QStringList {QStringLiteral("Show"), QStringLiteral("Verse"), QStringLiteral("Hide")}.indexOf(
+            settings.stringForKey(QStringLiteral("highlightStyle")));
     o.highlightStyle = style < 0 ? HighlightStyle::Show : static_cast<HighlightStyle>(style);
     o.omitStrongsNumbers = !settings.boolForKey(QStringLiteral("strongsNumbers"));
     o.omitUserNoteLinks = settings.boolForKey(QStringLiteral("hideNoteLinks"));

@@ -43,16 +43,15 @@ class cSearchExpressionResult;
 class cSearchWordList;
 class SourceTuple;
 
-// What a render request's "search" value must offer: the search results of a book that the
-// renderer asks which sections are hits and which words to mark. The search subsystem's result
-// objects implement it; the request carries them as std::shared_ptr<RenderSearchResults>.
+// What DisplayOptions::search must offer: the search results of a book that the renderer asks
+// which sections are hits and which words to mark. The search subsystem's result objects implement
+// it; the options carry them as std::shared_ptr<RenderSearchResults>.
 class RenderSearchResults {
 public:
     virtual ~RenderSearchResults() = default;
     virtual const cSearchExpressionResult* searchHitsForTuple(const SourceTuple& tuple) const = 0;
     virtual const cSearchWordList* wordsToMark() const = 0;
 };
-Q_DECLARE_METATYPE(std::shared_ptr<RenderSearchResults>)
 
 class SourceTuple : public std::enable_shared_from_this<SourceTuple> {
 public:

@@ -98,8 +98,7 @@ QString SourceTuple::htmlSearchResultTextForSection(quint32 section, const cSear
     return EngineStrings::fromUtf8(text);
 }
 
-std::unique_ptr<QList<BibleRef>> SourceTuple::bibleLinksListForSection(
-    quint32 section, const QString& translation)
+std::unique_ptr<QList<BibleRef>> SourceTuple::bibleLinksListForSection(quint32 section, const QString& translation)
 {
     const auto doc = sourceDoc();
     if (doc == nullptr)

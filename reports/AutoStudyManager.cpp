@@ -223,9 +223,8 @@ QString AutoStudyManager::getHtmlTextFromStartSection(
     return inertHtml(CopyPassageCopier::stringWithCachedImagesInlined(html, tuple));
 }
 
-QString AutoStudyManager::dictionaryEntryHtml(
-    const SourceTuple::Ptr& dictionary, const QString& key, bool matchAsPrefix,
-    const PassageOptions& configuration) const
+QString AutoStudyManager::dictionaryEntryHtml(const SourceTuple::Ptr& dictionary, const QString& key,
+    bool matchAsPrefix, const PassageOptions& configuration) const
 {
     quint32 s = 0, e = 0;
     if (!dictionary || !dictionary->dictionaryEntry(key, &s, &e, matchAsPrefix))

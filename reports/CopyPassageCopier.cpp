@@ -374,7 +374,8 @@ QString CopyPassageCopier::stringWithVerseNumbersWrappedForPlainTextFromHtml(
     return stringWithVerseNumbersWrapped(html, options, false);
 }
 
-QString CopyPassageCopier::stringWithVerseNumbersWrapped(const QString& html, const PassageOptions& options, bool forHtml)
+QString CopyPassageCopier::stringWithVerseNumbersWrapped(
+    const QString& html, const PassageOptions& options, bool forHtml)
 {
     const int style = forHtml ? options.richVerseDelimiters : options.plainVerseDelimiters;
     QString open, close;

@@ -74,7 +74,8 @@ public:
         const QString& html, std::uint32_t before, std::uint32_t after, const std::shared_ptr<SourceTuple>& source);
     static QString stringWithUserNoteLinksRemoved(const QString& html);
     static QString stringWithVerseNumbersWrappedForHtmlTextFromHtml(const QString& html, const PassageOptions& options);
-    static QString stringWithVerseNumbersWrappedForPlainTextFromHtml(const QString& html, const PassageOptions& options);
+    static QString stringWithVerseNumbersWrappedForPlainTextFromHtml(
+        const QString& html, const PassageOptions& options);
     static QString stringWithUnneededSpansRemoved(
         const QString& html, const CopyPassageProfile& profile = CopyPassageProfile::copier());
     static QString stringWithLinksRemoved(const QString& html);

@@ -14,7 +14,7 @@ namespace {
 
 const SearchResultsAggregator* aggregatorOf(const void* search)
 {
-    // The section writer hands over the render request's RenderSearchResults.
+    // The section writer hands over the display options' RenderSearchResults.
     const auto* results = static_cast<const RenderSearchResults*>(search);
     const auto* adapter = dynamic_cast<const AggregatorRenderResults*>(results);
     return adapter != nullptr ? adapter->aggregator() : nullptr;

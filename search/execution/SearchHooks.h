@@ -4,7 +4,7 @@
 // (the user-data search cache). The application installs them once at start-up, before any
 // rendering or search thread starts.
 //
-// A render request carries its search results as a std::shared_ptr<RenderSearchResults>:
+// Display options carry search results as a std::shared_ptr<RenderSearchResults>:
 // AggregatorRenderResults for the study pane's find (hits and words of the aggregator's items),
 // ExpressionRenderResults for one evaluated expression.
 #pragma once

@@ -351,6 +351,31 @@ TEST(BookPane, CommentaryFollowsTheBible)
     EXPECT_EQ(alone->currentSourceSection(), aloneBefore);
 }
 
+// The display settings reach the page the pane shows when they change, as the settings window and
+// the View menu change them: the page is built again with the new choice.
+TEST(BookPane, AChangedDisplaySettingReachesThePage)
+{
+    REQUIRE_LIBRARY();
+    Screen screen(1);
+    auto* pane = screen.panes[0];
+    pane->view()->show();
+    pane->tabs().openBookFromSourceTuple(library().kjv, true);
+    pane->makeYourselfCurrent(true);
+    goToSection(pane, library().kjv, library().kjv->sectionForBibleKey(key(43, 3, 16)));
+    // The verse is on the page, with or without its number.
+    const auto shows = [](bool numbered) {
+        return QStringLiteral("!!document.querySelector(\"[data-verse-span='sel_s43.3.16']\") && "
+                              "(document.querySelectorAll(\"[id^='_s43.3.'] sup\").length > 0) == %1")
+            .arg(numbered ? QStringLiteral("true") : QStringLiteral("false"));
+    };
+    ASSERT_TRUE(TestSupport::waitForScript(pane->page()->page(), shows(true), true));
+
+    screen.defaults.setBool(true, QStringLiteral("hideVerseNumbers"));
+    screen.center.postNotificationName(PaneNotifications::DisplayPreferencesChangedNotification, nullptr);
+    EXPECT_TRUE(TestSupport::waitForScript(pane->page()->page(), shows(false), true))
+        << TestSupport::pageText(pane->page()->page()).left(300).toStdString();
+}
+
 TEST(BookPane, CopyAndContextMenu)
 {
     REQUIRE_LIBRARY();
