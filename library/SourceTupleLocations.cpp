@@ -11,6 +11,8 @@
 
 #include <QSet>
 
+#include <utility>
+
 namespace {
 
 constexpr quint32 kNone = 0xFFFFFFFF;
@@ -410,6 +412,13 @@ struct RenderValues {
     bool highlightHits = false;
 };
 
+// A configuration field pointed at its value, kept in the rendering's storage.
+template <typename Field, typename Value> void pointAt(const Field*& field, Field& storage, Value&& value)
+{
+    storage = std::forward<Value>(value);
+    field = &storage;
+}
+
 }  // namespace
 
 void SourceTuple::loadDefaultHtmlRenderConfigurationInto(cHTMLRenderConfiguration& configuration)
@@ -436,41 +445,31 @@ QString SourceTuple::htmlTextForBlock(quint32 block, const DisplayOptions& optio
         config.wordsToMark = options.search->wordsToMark();
         config.search = options.search;
     }
-    v.highlightHits = options.highlightHits;
-    config.highlightHits = &v.highlightHits;
     config.tempHighlightStartSection = options.tempHighlightStartSection;
     config.tempHighlightEndSection = options.tempHighlightEndSection;
-    v.enableTempHighlights = options.enableTempHighlights;
-    config.enableTempHighlights = &v.enableTempHighlights;
+    pointAt(config.highlightHits, v.highlightHits, options.highlightHits);
+    pointAt(config.enableTempHighlights, v.enableTempHighlights, options.enableTempHighlights);
+    pointAt(config.omitStrongsNumbersInDecode, v.omitStrongsNumbersInDecode, options.omitStrongsNumbers);
+    pointAt(config.oneVersePerParagraph, v.oneVersePerParagraph, options.oneVersePerParagraph);
+    pointAt(config.hideVerseNumbers, v.hideVerseNumbers, options.hideVerseNumbers);
+    pointAt(config.omitUserNoteLinks, v.omitUserNoteLinks, options.omitUserNoteLinks);
+    pointAt(config.paneWidth, v.paneWidth, options.paneWidth);
+    pointAt(config.highlightStyle, v.highlightStyle, static_cast<std::int32_t>(options.highlightStyle));
     // The renderer leaves footnotes out only for footnote option 0.
     if (options.omitFootnotes)
-        config.footnoteOption = &v.footnoteOption;
-    v.omitStrongsNumbersInDecode = options.omitStrongsNumbers;
-    config.omitStrongsNumbersInDecode = &v.omitStrongsNumbersInDecode;
+        pointAt(config.footnoteOption, v.footnoteOption, 0);
     if (!options.strongsTag.isEmpty()) {
-        v.strongsTag = EngineStrings::utf8(options.strongsTag);
-        v.strongsGreekTagAttributes = EngineStrings::utf8(options.strongsGreekTagAttributes);
-        v.strongsHebrewTagAttributes = EngineStrings::utf8(options.strongsHebrewTagAttributes);
-        config.strongsTag = &v.strongsTag;
-        config.strongsGreekTagAttributes = &v.strongsGreekTagAttributes;
-        config.strongsHebrewTagAttributes = &v.strongsHebrewTagAttributes;
+        pointAt(config.strongsTag, v.strongsTag, EngineStrings::utf8(options.strongsTag));
+        pointAt(config.strongsGreekTagAttributes, v.strongsGreekTagAttributes,
+            EngineStrings::utf8(options.strongsGreekTagAttributes));
+        pointAt(config.strongsHebrewTagAttributes, v.strongsHebrewTagAttributes,
+            EngineStrings::utf8(options.strongsHebrewTagAttributes));
     }
-    v.oneVersePerParagraph = options.oneVersePerParagraph;
-    config.oneVersePerParagraph = &v.oneVersePerParagraph;
-    v.hideVerseNumbers = options.hideVerseNumbers;
-    config.hideVerseNumbers = &v.hideVerseNumbers;
     if (options.replaceOldLogo) {
-        v.logoOriginalName = EngineStrings::utf8(DisplayOptions::kOldLogoName);
-        v.logoReplacementName = EngineStrings::utf8(DisplayOptions::kLogoReplacementName);
-        config.logoOriginalName = &v.logoOriginalName;
-        config.logoReplacementName = &v.logoReplacementName;
+        pointAt(config.logoOriginalName, v.logoOriginalName, EngineStrings::utf8(DisplayOptions::kOldLogoName));
+        pointAt(config.logoReplacementName, v.logoReplacementName,
+            EngineStrings::utf8(DisplayOptions::kLogoReplacementName));
     }
-    v.omitUserNoteLinks = options.omitUserNoteLinks;
-    config.omitUserNoteLinks = &v.omitUserNoteLinks;
-    v.paneWidth = options.paneWidth;
-    config.paneWidth = &v.paneWidth;
-    v.highlightStyle = static_cast<std::int32_t>(options.highlightStyle);
-    config.highlightStyle = &v.highlightStyle;
     cBkGenInfoStg& info = doc->bookFile()->genInfo();
     if (info.hasWordAttributeDefs())
         config.wordAttributeDefinitions = &info.wordAttributeDefs();

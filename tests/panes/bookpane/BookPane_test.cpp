@@ -182,6 +182,15 @@ struct Screen {
         panes.push_back(raw);
         return raw;
     }
+    // The first pane shown, current, with the book open in its front tab.
+    BookPaneViewController* showing(const SourceTuple::Ptr& book)
+    {
+        BookPaneViewController* pane = panes.front();
+        pane->view()->show();
+        pane->tabs().openBookFromSourceTuple(book, true);
+        pane->makeYourselfCurrent(true);
+        return pane;
+    }
 };
 
 // A go-to of the pane's page to a section of one of its books, as the pane's own moves do.
@@ -357,10 +366,7 @@ TEST(BookPane, AChangedDisplaySettingReachesThePage)
 {
     REQUIRE_LIBRARY();
     Screen screen(1);
-    auto* pane = screen.panes[0];
-    pane->view()->show();
-    pane->tabs().openBookFromSourceTuple(library().kjv, true);
-    pane->makeYourselfCurrent(true);
+    auto* pane = screen.showing(library().kjv);
     goToSection(pane, library().kjv, library().kjv->sectionForBibleKey(key(43, 3, 16)));
     // The verse is on the page, with or without its number.
     const auto shows = [](bool numbered) {
@@ -506,10 +512,7 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
 {
     REQUIRE_LIBRARY();
     Screen screen(1);
-    auto* pane = screen.panes[0];
-    pane->view()->show();
-    pane->tabs().openBookFromSourceTuple(library().kjv, true);
-    pane->makeYourselfCurrent(true);
+    auto* pane = screen.showing(library().kjv);
 
     // The preview's text: the footnote first, then the link's target, then the fallback.
     EXPECT_EQ(LinkPreviewPopover::previewText(nullptr, QStringLiteral("javascript:href('x');"), QString()),
