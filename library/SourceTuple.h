@@ -257,7 +257,7 @@ public:
     quint32 sectionForTocPath(const QString& path);
     quint32 sectionForPreviousChapter(quint32 section);
     quint32 sectionForNextChapter(quint32 section);
-    QString getPositionNameForTitleBar(quint64 section, const QVariantMap& options = QVariantMap());
+    QString getPositionNameForTitleBar(quint64 section);
 
     quint32 numChildrenOfSection(quint32 section);
     quint32 sectionForChild(quint32 index, quint32 section);

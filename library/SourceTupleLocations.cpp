@@ -282,7 +282,7 @@ quint32 SourceTuple::sectionForNextChapter(quint32 section)
     return s < 0 ? kNone : static_cast<quint32>(s);
 }
 
-QString SourceTuple::getPositionNameForTitleBar(quint64 section, const QVariantMap& options)
+QString SourceTuple::getPositionNameForTitleBar(quint64 section)
 {
     if (section == 0 || section == kNone || section == 9223372036854775807ull || section > kNone)
         return QString();
@@ -297,13 +297,11 @@ QString SourceTuple::getPositionNameForTitleBar(quint64 section, const QVariantM
         reference.setLanguage(static_cast<int>(bookLanguage()));
         reference.setTranslation(translationOf(abbr()));
         BibleRef ref = BibleRef::bibleRefWithcBibleRef(reference);
-        return ref.spellingUsingAbbreviatedBookName(
-            options.value(QStringLiteral("abbreviateBibleBookName"), false).toBool(),
-            options.value(QStringLiteral("includeTranslationName"), true).toBool(),
-            options.value(QStringLiteral("abbreviateTranslationName"), true).toBool());
+        // The book's name in full, the translation's abbreviated.
+        return ref.spellingUsingAbbreviatedBookName(false, true, true);
     }
     cLString8 out;
-    doc->GetPositionNameForTitleBar(out, s, true, options.value(QStringLiteral("reverseTOC"), false).toBool());
+    doc->GetPositionNameForTitleBar(out, s, true, false);
     return EngineStrings::fromUtf8(out);
 }
 

@@ -427,9 +427,9 @@ TEST(SourceTuple, HeadingsAreNamedWithoutAZeroVerse)
 {
     NEED_SAMPLES();
     auto kjv = open(QStringLiteral("KJV.tvk"));
-    EXPECT_EQ(QStringLiteral("Genesis (KJV)"), kjv->getPositionNameForTitleBar(1, QVariantMap()));
-    EXPECT_EQ(QStringLiteral("Genesis 1 (KJV)"), kjv->getPositionNameForTitleBar(2, QVariantMap()));
-    EXPECT_EQ(QStringLiteral("Genesis 1:1 (KJV)"), kjv->getPositionNameForTitleBar(3, QVariantMap()));
+    EXPECT_EQ(QStringLiteral("Genesis (KJV)"), kjv->getPositionNameForTitleBar(1));
+    EXPECT_EQ(QStringLiteral("Genesis 1 (KJV)"), kjv->getPositionNameForTitleBar(2));
+    EXPECT_EQ(QStringLiteral("Genesis 1:1 (KJV)"), kjv->getPositionNameForTitleBar(3));
 }
 
 TEST(SourceTuple, ReadingsOfADevotional)
