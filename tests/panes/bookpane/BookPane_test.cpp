@@ -764,12 +764,12 @@ TEST(BookPane, WebWindowUsesItsOwnProfileAndTakesThePageTitle)
     window->window()->close();
     EXPECT_TRUE(TestSupport::waitFor([&] { return window.isNull(); }));
 
-    std::unique_ptr<QLabel> popup(XrefPopupViewController::makeView(UserDefaults::standardUserDefaults()));
+    std::unique_ptr<QLabel> popup(XrefPopupViewController::makeView(TestSupport::privateDefaults()));
     EXPECT_EQ(popup->text(), QStringLiteral("Hello, World!"));
     EXPECT_EQ(popup->property("tag").toInt(), XrefPopupViewController::kTextTag);
     EXPECT_TRUE(popup->wordWrap());
     EXPECT_EQ(popup->palette().color(QPalette::Window),
-        QColor(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("textColor"))));
+        QColor(TestSupport::privateDefaults().stringForKey(QStringLiteral("textColor"))));
 }
 
 int main(int argc, char** argv)
@@ -777,6 +777,5 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     TestSupport::startApplication("book-pane-test");
     TestSupport::usePrivateEngineData();
-    TestSupport::usePrivateDefaults();
     return RUN_ALL_TESTS();
 }
