@@ -2,16 +2,11 @@
 
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
-#include "engine/references/cBibleRef.h"
 #include "panes/environment/WindowEnvironment.h"
-#include "panes/layout/PaneNotifications.h"
 #include "platform/AppFolders.h"
-#include "platform/NotificationCenter.h"
 #include "platform/ui/ActionRegistry.h"
 #include "reports/CopyPassageCopier.h"
 #include "reports/ui/CopyPassageWindowController.h"
-#include "userdata/cBookNote.h"
-#include "userdata/cNoteDoc.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,33 +38,6 @@ StudyPaneEnvironment studyEnvironment(QuillsteadAppController* controller, const
 ApplicationBookPaneHooks::ApplicationBookPaneHooks(QuillsteadAppController* app, const WindowEnvironment& environment)
     : StudyPaneBookPaneHooks(studyEnvironment(app, environment)), m_app(app), m_environment(environment)
 {
-}
-
-// ---- Notes of a verse or section ----
-
-bool ApplicationBookPaneHooks::hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible)
-{
-    cNoteDoc* notes = noteDocInstance();
-    if (!book || notes == nullptr)
-        return false;
-    if (isBible)
-        return notes->hasBibleNoteInReference(cBibleRef(keyOrBlock));
-    cBookNote note;
-    return notes->readBookNote(quint16(book->pubID()), quint16(book->bookID()), quint8(book->editionNumber()),
-        qint32(book->sectionForBlock(keyOrBlock)), note);
-}
-
-void ApplicationBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible)
-{
-    cNoteDoc* notes = noteDocInstance();
-    if (!book || notes == nullptr)
-        return;
-    const bool deleted = isBible ? notes->deleteBibleNoteInReference(cBibleRef(key))
-                                 : notes->deleteBookNote(quint16(book->pubID()), quint16(book->bookID()),
-                                       quint8(book->editionNumber()), qint32(section));
-    if (deleted)
-        m_environment.notifications().postNotificationName(
-            PaneNotifications::qsNotesHaveChangedNotification, nullptr, {{QStringLiteral("changed"), true}});
 }
 
 // ---- The passage copier and book images ----

@@ -19,11 +19,9 @@ class QuillsteadAppController;
 
 class ApplicationBookPaneHooks : public StudyPaneBookPaneHooks {
 public:
-    // The copy windows are made with `environment`, and a removed note is announced on its centre.
+    // The copy windows are made with `environment`; the notes and highlights are its documents, and a
+    // removed note is announced on its centre.
     ApplicationBookPaneHooks(QuillsteadAppController* app, const WindowEnvironment& environment);
-
-    bool hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible) override;
-    void deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible) override;
 
     void copyPassage(const QVariantMap& request, bool now) override;
     QString passagePlainText(const SourceTuple::Ptr& book, bool bySection, quint32 start, quint32 end,

@@ -20,7 +20,9 @@
 #include "render/HTMLEntities.h"
 #include "reports/AutoStudyManager.h"
 #include "search/execution/SearchHooks.h"
+#include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
+#include "userdata/cVerseHighlightDoc.h"
 
 #include <QDir>
 #include <QLoggingCategory>
@@ -130,13 +132,15 @@ WindowEnvironment ProgramServices::environment() const
     env.setAlert(&Alerts::shared());
     env.setLayoutManager(m_layouts.get());
     env.setBooks(&SourceManager::singleton());
+    env.notes = noteDocInstance();
+    env.highlights = cVerseHighlightDoc::verseHighlightDocInstance();
     env.sync = &qs::cloud::SyncManager::instance();
     env.speech = m_speech.get();
     env.store = m_store.get();
     env.setAutoStudy([this]() -> AutoStudyManager& {
         if (!m_autoStudy)
-            m_autoStudy = AutoStudyManager::create(
-                NotificationCenter::defaultCenter(), SourceManager::singleton(), UserDefaults::standardUserDefaults());
+            m_autoStudy = AutoStudyManager::create(NotificationCenter::defaultCenter(), SourceManager::singleton(),
+                UserDefaults::standardUserDefaults(), noteDocInstance());
         return *m_autoStudy;
     });
     return env;

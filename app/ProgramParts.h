@@ -28,7 +28,8 @@ class SharedSpeechSynthesizer;
 // and the autostudy manager (made on first use, since it checks its books against the loaded
 // library). `environment()` is
 // the environment of the main window: these with the program's shared centre, defaults, alerts,
-// library and sync engine (the window adds its commands once it has made them). The one place in
+// library, sync engine and note and highlight documents (the window adds its commands once it has
+// made them). The one place in
 // the interface that names the process-wide objects.
 class ProgramServices {
 public:

@@ -114,11 +114,8 @@ QuillsteadAppController::QuillsteadAppController(const WindowEnvironment& enviro
 QuillsteadAppController::~QuillsteadAppController()
 {
     m_environment.notifications().removeObserver(this);
-    if (m_syncDelegate) {
-        qs::cloud::installSyncEngine(nullptr);
-        if (m_environment.sync != nullptr)
-            m_environment.sync->setDelegate(nullptr);
-    }
+    if (m_syncDelegate && m_environment.sync != nullptr)
+        qs::cloud::installSyncEngine(*m_environment.sync, nullptr);
     // The command objects read the window: they go first.
     m_paneCommands.reset();
     m_layoutCommands.reset();
@@ -232,9 +229,10 @@ void QuillsteadAppController::applicationDidFinishLaunching(const LaunchResets& 
     };
     m_syncDelegate = std::make_unique<QuillsteadSyncDelegate>(
         m_environment.notifications(), defaults, m_environment.alert(), std::move(syncEnvironment));
-    qs::cloud::installSyncEngine(m_syncDelegate.get());
-    if (m_environment.sync != nullptr)
+    if (m_environment.sync != nullptr) {
+        qs::cloud::installSyncEngine(*m_environment.sync, m_syncDelegate.get());
         m_environment.sync->setAutoSyncFreq(defaults.integerForKey(QStringLiteral("autoSyncFreq")));
+    }
 
     m_mainWindowController->showWindow();
 

@@ -222,6 +222,11 @@ std::optional<qs::cloud::SyncConnectParameters> QuillsteadSyncDelegate::connectP
     return p;
 }
 
+qs::cloud::ServiceHost QuillsteadSyncDelegate::serviceHost()
+{
+    return qs::cloud::ServiceHost::fromDefaults(m_defaults);
+}
+
 // ---- The toolbar's busy item ----
 
 void QuillsteadSyncDelegate::addSyncProgressToToolbar(QToolBar* toolbar)

@@ -62,6 +62,7 @@ public:
     void syncRecordTypeComplete(const QString& noun, bool changed) override;
     bool syncAutomatically() override;
     std::optional<qs::cloud::SyncConnectParameters> connectParameters() override;
+    qs::cloud::ServiceHost serviceHost() override;
 
     // The user asked for the sync that comes next (the Sync Now command): its end is said in a toast.
     void userAskedForSync() { m_userAsked = true; }

@@ -35,9 +35,13 @@ QString fileNameOf(const QString& path)
 
 // --- making the library --------------------------------------------------------------------------
 
-SourceManager::SourceManager(Folders folders) : m_folders(std::move(folders))
+SourceManager::SourceManager(Folders folders) : SourceManager(std::move(folders), NotificationCenter::defaultCenter())
 {
-    NotificationCenter& center = NotificationCenter::defaultCenter();
+}
+
+SourceManager::SourceManager(Folders folders, NotificationCenter& center)
+    : m_folders(std::move(folders)), m_center(center)
+{
     m_copiedObservation = Observation(center,
         center.addObserver(this, LibraryNotifications::qsBookFileCopiedToBooksFolder,
             [this](Notification& n) { bookFileCopiedToBooksFolderNotification(n); }));

@@ -4,7 +4,7 @@
 // commentaries, dictionaries, devotionals, other books, and Bibles with their own versification),
 // decides which of two copies of a book wins, sets aside files it cannot use, reclassifies
 // dictionaries that serve another book's word attributes, removes books, and announces every change
-// by notification on the default centre. Between runs the lists are kept in seven archives in the
+// by notification on its centre (the program's unless it is given one). Between runs the lists are kept in seven archives in the
 // cache folder, so a start re-checks the folder instead of opening every book.
 //
 // Files the library refuses (they do not open as books, or they lose to another copy of the same
@@ -55,7 +55,10 @@ public:
     // The known-bad book: 702/1/1/1.
     static constexpr qint64 kBadBookPubID = 702;
 
+    // A library that posts its news and hears of copied book files on `center` (the program's centre
+    // when none is given); the centre must outlive it.
     explicit SourceManager(Folders folders);
+    SourceManager(Folders folders, NotificationCenter& center);
     ~SourceManager();
     SourceManager(const SourceManager&) = delete;
     SourceManager& operator=(const SourceManager&) = delete;
@@ -141,6 +144,7 @@ private:
     QString imageCacheFolderFor(const SourceTuple& tuple) const;
 
     Folders m_folders;
+    NotificationCenter& m_center;
     Observation m_copiedObservation;
 
     // Guards the seven list pointers; held only to read or swap them.

@@ -29,7 +29,7 @@ public:
         const bool alert = std::exchange(m_manager.m_showBadBookAlert, false);
         m_lock.unlock();
         for (Notification& n : pending)
-            NotificationCenter::defaultCenter().post(n);
+            m_manager.m_center.post(n);
         if (alert) {
             Alert a;
             a.messageText = QStringLiteral(

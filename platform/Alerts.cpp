@@ -47,8 +47,15 @@ void Alerts::setShared(std::shared_ptr<Alerts> alerts)
 
 int RecordingAlerts::runModal(const Alert& alert)
 {
+    std::function<void(const Alert&)> whileShown;
+    {
+        std::lock_guard lock(m_mutex);
+        m_shown.append(alert);
+        whileShown = m_whileShown;
+    }
+    if (whileShown)
+        whileShown(alert);
     std::lock_guard lock(m_mutex);
-    m_shown.append(alert);
     if (m_answers.isEmpty())
         return AlertFirstButtonReturn;
     const int answer = m_answers.takeFirst();
@@ -74,4 +81,11 @@ void RecordingAlerts::clear()
     std::lock_guard lock(m_mutex);
     m_shown.clear();
     m_answers.clear();
+    m_whileShown = {};
+}
+
+void RecordingAlerts::setWhileShown(std::function<void(const Alert&)> whileShown)
+{
+    std::lock_guard lock(m_mutex);
+    m_whileShown = std::move(whileShown);
 }

@@ -44,9 +44,9 @@ public:
     UserDefaults(const UserDefaults&) = delete;
     UserDefaults& operator=(const UserDefaults&) = delete;
 
+    // The program's settings, opened at defaultFilePath() on first use (the program hands them down;
+    // a test makes its own).
     static UserDefaults& standardUserDefaults();
-    // Replaces the standard instance (tests); null makes the next call open the default file.
-    static void setStandardUserDefaults(std::shared_ptr<UserDefaults> defaults);
     static QString defaultFilePath();
 
     QString filePath() const;

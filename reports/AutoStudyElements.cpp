@@ -368,29 +368,6 @@ AutoStudyBook* AutoStudyElements::bookDictionaryForSourceTupleID(const SourceTup
     return nullptr;
 }
 
-const AutoStudyBook* AutoStudyElements::topBookInElementDictionary(const AutoStudyElement& element)
-{
-    for (const auto& b : element.bookArray)
-        if (b.checked)
-            return &b;
-    return nullptr;
-}
-
-int AutoStudyElements::countBooksForStudy(const QString& studyKey)
-{
-    const int index = studyIndexForKey(studyKey);
-    if (index < 0)
-        return 0;
-    int count = 0;
-    for (const auto& e : studyElementsAtIndex(index)) {
-        if (!e.checked)
-            continue;
-        for (const auto& b : e.bookArray)
-            count += b.checked ? 1 : 0;
-    }
-    return count;
-}
-
 std::optional<SourceTupleID> AutoStudyElements::sourceTupleIDForBook(const AutoStudyBook& book)
 {
     const SourceTupleID id = book.sourceTupleID();

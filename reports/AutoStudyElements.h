@@ -123,9 +123,6 @@ public:
     static AutoStudyElement* elementDictionaryForID(int elementID, AutoStudyElementList& list);
     // The first book with the identity's publisher and book (edition and revision are not compared).
     static AutoStudyBook* bookDictionaryForSourceTupleID(const SourceTupleID& id, AutoStudyElement& element);
-    static const AutoStudyBook* topBookInElementDictionary(const AutoStudyElement& element);
-    // Checked books over all checked elements of a study.
-    int countBooksForStudy(const QString& studyKey);
     // None when the book's identity is not valid.
     static std::optional<SourceTupleID> sourceTupleIDForBook(const AutoStudyBook& book);
     // A book dictionary made from a library book (checked, abbreviation and display name).

@@ -21,17 +21,19 @@
 // --- creation and library tracking -----------------------------------------------------------------
 
 std::unique_ptr<AutoStudyManager> AutoStudyManager::create(
-    NotificationCenter& center, SourceManager& library, const UserDefaults& defaults)
+    NotificationCenter& center, SourceManager& library, const UserDefaults& defaults, cNoteDoc* notes)
 {
-    std::unique_ptr<AutoStudyManager> manager(new AutoStudyManager(center, library, defaults));
+    std::unique_ptr<AutoStudyManager> manager(new AutoStudyManager(center, library, defaults, notes));
     manager->start();
     return manager;
 }
 
-AutoStudyManager::AutoStudyManager(NotificationCenter& center, SourceManager& library, const UserDefaults& defaults)
+AutoStudyManager::AutoStudyManager(
+    NotificationCenter& center, SourceManager& library, const UserDefaults& defaults, cNoteDoc* notes)
     : m_center(center),
       m_library(library),
       m_defaults(defaults),
+      m_notes(notes),
       m_elements(AutoStudyElements::autoStudyElementsFromDefaultFile())
 {
 }

@@ -30,6 +30,7 @@
 #include <utility>
 
 class BibleRef;
+class cNoteDoc;
 class NotificationCenter;
 class OutputFile;
 class SourceManager;
@@ -38,9 +39,10 @@ struct Notification;
 
 class AutoStudyManager {
 public:
-    // A manager over the element set of the user's data folder, its books checked against the library.
+    // A manager over the element set of the user's data folder, its books checked against the library;
+    // the verse report quotes the user's notes from `notes` (null: none).
     static std::unique_ptr<AutoStudyManager> create(
-        NotificationCenter& center, SourceManager& library, const UserDefaults& defaults);
+        NotificationCenter& center, SourceManager& library, const UserDefaults& defaults, cNoteDoc* notes);
 
     ~AutoStudyManager();
     AutoStudyManager(const AutoStudyManager&) = delete;
@@ -109,10 +111,11 @@ public:
     SourceTuple::Ptr lookupBook(AutoStudyBook& book, const SourceTupleArray& all, bool repair);
 
 private:
-    // The reports read the library, the element set and the defaults the manager was made over.
+    // The reports read the library, the element set, the defaults and the notes the manager was made
+    // over.
     friend class AutoStudyReport;
 
-    AutoStudyManager(NotificationCenter& center, SourceManager& library, const UserDefaults& defaults);
+    AutoStudyManager(NotificationCenter& center, SourceManager& library, const UserDefaults& defaults, cNoteDoc* notes);
     void start();
     void onBookAdded(const Notification& n);
     void onBookRemoved(const Notification& n);
@@ -121,6 +124,7 @@ private:
     NotificationCenter& m_center;
     SourceManager& m_library;
     const UserDefaults& m_defaults;
+    cNoteDoc* m_notes = nullptr;
     AutoStudyElements m_elements;
     AutoStudyCSS m_css;
 };

@@ -5,7 +5,11 @@
 #include "engine/references/BibleRef.h"
 
 AutoStudyReport::AutoStudyReport(AutoStudyManager& manager)
-    : m_manager(manager), m_library(manager.m_library), m_elements(manager.m_elements), m_defaults(manager.m_defaults)
+    : m_manager(manager),
+      m_library(manager.m_library),
+      m_elements(manager.m_elements),
+      m_defaults(manager.m_defaults),
+      m_notes(manager.m_notes)
 {
 }
 

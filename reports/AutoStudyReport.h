@@ -20,6 +20,7 @@
 #include <memory>
 
 class BibleRef;
+class cNoteDoc;
 class SourceManager;
 class UserDefaults;
 
@@ -156,6 +157,7 @@ protected:
     SourceManager& m_library;
     AutoStudyElements& m_elements;
     const UserDefaults& m_defaults;
+    cNoteDoc* m_notes;
 };
 
 // The verse study: what the element set's books say of one verse. One object writes one report.

@@ -113,8 +113,8 @@ QString AutoStudyVerseReport::resultsFile(const BibleRef& ref, const SourceTuple
 void AutoStudyVerseReport::writeMyNotes()
 {
     quint32 s = 0, e = 0;
-    cNoteDoc* notes = noteDocInstance();
-    if (!m_bible || !notes || !m_bible->sectionRangeForVerse(*m_ref, &s, &e))
+    cNoteDoc* notes = m_notes;
+    if (!m_bible || !notes || !notes->IsOpen() || !m_bible->sectionRangeForVerse(*m_ref, &s, &e))
         return;
     bool headed = false;
     for (quint64 k = s; k <= e; ++k) {

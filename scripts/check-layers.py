@@ -30,7 +30,10 @@ Checked:
   <QtWidgets/QWidget>;
 - every qs_* library that a folder's CMakeLists.txt links belongs to a folder that the folder may use,
   and every folder that a library's sources include is reachable through its links (so the include
-  table and the CMake link graph say the same).
+  table and the CMake link graph say the same);
+- no file of the interface folders (INTERFACE_TOPS) calls a process-wide accessor (PROCESS_WIDE)
+  outside the code that brings the program up (PROCESS_WIDE_USERS): the interface is handed its
+  centre, settings, alerts, library, sync engine and user documents (panes/environment).
 
 Usage: check-layers.py [--root DIR]   (default: the checkout holding this script)
 """
@@ -95,6 +98,16 @@ UI_FOLDERS = (
     "reports/ui/web",
     "platform/ui",
 )
+
+# The interface folders, the process-wide accessors of the layers below them, and the only files of
+# those folders that may call them (where the program makes its services and hands them down, and the
+# engine's own definition).
+INTERFACE_TOPS = ("app", "panes", "studypane", "cloud", "reports")
+PROCESS_WIDE = re.compile(
+    r"\b(NotificationCenter::defaultCenter|UserDefaults::standardUserDefaults|SourceManager::singleton"
+    r"|SyncManager::instance|Alerts::shared|noteDocInstance|verseHighlightDocInstance)\s*\("
+)
+PROCESS_WIDE_USERS = ("app/ProgramParts.cpp", "app/main.cpp", "cloud/sync/SyncManager.cpp")
 
 # Top folders that hold no code of ours (or only generated output) and are not walked.
 SKIP_TOP = ("build", ".git", "third_party", "resources", "scripts", "cmake", "docs")
@@ -276,8 +289,13 @@ def check(root, widget_names):
             targets = graph.target_for(os.path.dirname(rel))
             if targets:
                 reachable = set().union(*(graph.reachable_folders(t) for t in targets))
+        reaches_process_wide = rel.split("/")[0] in INTERFACE_TOPS and rel not in PROCESS_WIDE_USERS
         with open(path, encoding="utf-8", errors="replace") as f:
             for number, line in enumerate(f, 1):
+                if reaches_process_wide:
+                    call = PROCESS_WIDE.search(line.split("//")[0])
+                    if call:
+                        faults.append(f"{rel}:{number}: calls {call.group(1)}(), a process-wide accessor")
                 m = INCLUDE.match(line)
                 if not m:
                     continue

@@ -17,7 +17,7 @@ void HighlightStore::post(const QString& name)
 
 void HighlightStore::highlightVerses(const QList<quint32>& keys, quint16 color)
 {
-    cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
+    cVerseHighlightDoc* doc = m_highlights;
     if (doc == nullptr || keys.isEmpty())
         return;
     for (quint32 key : keys) {
@@ -32,7 +32,7 @@ void HighlightStore::highlightVerses(const QList<quint32>& keys, quint16 color)
 
 bool HighlightStore::removeHighlightsWithColor(quint16 color)
 {
-    cVerseHighlightDoc* doc = cVerseHighlightDoc::verseHighlightDocInstance();
+    cVerseHighlightDoc* doc = m_highlights;
     const bool ok = doc != nullptr && doc->deleteHighlightsWithColor(color != 0 ? std::int32_t(color) : -1, false);
     post(PaneNotifications::qsHighlightsHaveChangedNotification);
     return ok;

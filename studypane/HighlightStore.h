@@ -1,6 +1,7 @@
 // HighlightStore: the reader's verse highlights and the names of the highlight colours, as the book
 // panes' context menus and the highlights sub-pane read and write them. The highlights live in the
-// user data's verse highlight document, the names in its colour-name store; both stamp rows, keep
+// verse highlight document the store is made with (the profile's, from the study pane's environment;
+// none: no highlight is kept), the names in its colour-name store; both stamp rows, keep
 // deletions as tombstones and ask for a sync themselves.
 //
 // Colour values: 0 no colour (removal when applying, every colour when removing by colour), 1-140
@@ -9,17 +10,21 @@
 // qsHighlightColorNamesHaveChangedNotification, on the centre the store was made with (none: nothing
 // is posted), with the store as the sender.
 //
-// A small value each user makes for itself (the centre must outlive it). Main thread only.
+// A small value each user makes for itself (the centre and the document must outlive it). Main thread only.
 #pragma once
 
 #include <QList>
 #include <QString>
 
 class NotificationCenter;
+class cVerseHighlightDoc;
 
 class HighlightStore {
 public:
-    explicit HighlightStore(NotificationCenter* center) : m_center(center) { }
+    HighlightStore(NotificationCenter* center, cVerseHighlightDoc* highlights)
+        : m_center(center), m_highlights(highlights)
+    {
+    }
 
     // Colours every verse (packed keys) with the value, or removes their highlights with 0; one
     // notification (nothing for an empty list).
@@ -40,4 +45,5 @@ private:
     void post(const QString& name);
 
     NotificationCenter* m_center = nullptr;
+    cVerseHighlightDoc* m_highlights = nullptr;
 };

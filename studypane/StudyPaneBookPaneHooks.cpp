@@ -3,6 +3,7 @@
 #include "studypane/BookmarkMenus.h"
 #include "studypane/HighlightMenus.h"
 #include "studypane/StudyPaneNotesListViewController.h"
+#include "studypane/notes/NoteStore.h"
 
 void StudyPaneBookPaneHooks::populateColorMenu(QMenu* menu, int options, std::function<void(QVariantMap)> onChosen)
 {
@@ -86,14 +87,14 @@ void StudyPaneBookPaneHooks::removeBookmark(
 bool StudyPaneBookPaneHooks::hasNote(const SourceTuple::Ptr& book, quint32 keyOrBlock, bool isBible)
 {
     if (isBible)
-        return StudyPaneNotesListViewController::verseHasNote(keyOrBlock);
-    return book != nullptr && StudyPaneNotesListViewController::blockHasNote(keyOrBlock, *book);
+        return NoteStore(m_env.notes).verseHasNote(keyOrBlock);
+    return book != nullptr && StudyPaneNotesListViewController::blockHasNote(m_env, keyOrBlock, *book);
 }
 
 void StudyPaneBookPaneHooks::deleteNote(const SourceTuple::Ptr& book, quint32 key, quint32 section, bool isBible)
 {
     if (isBible && key != 0)
-        StudyPaneNotesListViewController::deleteNoteForKey(key, m_env.center);
+        StudyPaneNotesListViewController::deleteNoteForKey(m_env, key);
     else if (!isBible && book != nullptr && section != 0)
-        StudyPaneNotesListViewController::deleteNoteForSection(section, book->sourceTupleID(), m_env.center);
+        StudyPaneNotesListViewController::deleteNoteForSection(m_env, section, book->sourceTupleID());
 }

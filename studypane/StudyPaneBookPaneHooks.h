@@ -18,7 +18,7 @@
 class StudyPaneBookPaneHooks : public BookPaneHooks {
 public:
     explicit StudyPaneBookPaneHooks(StudyPaneEnvironment env)
-        : m_env(std::move(env)), m_bookmarks(m_env.center), m_highlights(m_env.center)
+        : m_env(std::move(env)), m_bookmarks(m_env.center), m_highlights(m_env.center, m_env.highlights)
     {
     }
 

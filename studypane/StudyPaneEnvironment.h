@@ -1,12 +1,9 @@
 // What the study pane and its sub-panes use of the rest of the program, gathered in one value that
 // is handed to the pane and to each sub-pane when it is made, so a test can hand in its own: the
-// notification centre, the user defaults, the layout manager, the library, the alerts, the active
-// book, the layout view that holds the pane, the application's state save, its prompt, toast and
-// dialogs, the registry of the format commands' target and the sub-panes' factories. Nothing in the
-// study pane reaches a process-wide object except through this value, but for the user-data
-// documents: `NoteStore`, `HighlightStore` and the notes list open the profile's note and highlight
-// databases through their own accessors (`noteDocInstance()`, `verseHighlightDocInstance()`), which
-// the renderer and the sync engine share.
+// notification centre, the user defaults, the layout manager, the library, the alerts, the note and
+// highlight documents, the active book, the layout view that holds the pane, the application's state
+// save, its prompt, toast and dialogs, the registry of the format commands' target and the sub-panes'
+// factories. Nothing in the study pane reaches a process-wide object except through this value.
 // `fromWindow()` takes the shared objects of the main window's environment; the window fills in the
 // rest (with the factories of the study tools outside the pane's own folder) where it installs the
 // study pane's factory (the layout view is found from the pane's view when
@@ -26,6 +23,8 @@
 #include <vector>
 
 class Alerts;
+class cNoteDoc;
+class cVerseHighlightDoc;
 class EditFormatRegistry;
 class LayoutManager;
 class LinkPreview;
@@ -82,6 +81,9 @@ struct StudyPaneEnvironment {
     SourceManager* library = nullptr;
     // Asks the user; null: nothing is shown and `ask` answers with no button (so nothing is confirmed).
     Alerts* alerts = nullptr;
+    // The user's notes and highlights (WindowEnvironment); null: none are found and none are kept.
+    cNoteDoc* notes = nullptr;
+    cVerseHighlightDoc* highlights = nullptr;
     // Where the note editor registers itself as the target of the window's format commands; may be
     // null. Shared, since the panes (owned by the layouts) can outlive the window that made it.
     std::shared_ptr<EditFormatRegistry> formatRegistry;
@@ -132,6 +134,7 @@ struct StudyPaneEnvironment {
     // Runs the dialog through `runDialog`, or QDialog::exec.
     int runModal(QDialog& dialog) const;
 
-    // The window's centre, defaults, layout manager, library and alerts; the rest left empty.
+    // The window's centre, defaults, layout manager, library, alerts, note and highlight documents and
+    // link previews; the rest left empty.
     static StudyPaneEnvironment fromWindow(const WindowEnvironment& window);
 };

@@ -28,7 +28,7 @@ using namespace HighlightMenus;
 // --- the sub-pane ---
 
 StudyPaneHighlightsViewController::StudyPaneHighlightsViewController(StudyPaneEnvironment env, StudyPaneHost* host)
-    : StudyPaneSubpane(std::move(env), host), m_store(m_env.center)
+    : StudyPaneSubpane(std::move(env), host), m_store(m_env.center, m_env.highlights)
 {
     if (m_env.center == nullptr)
         return;

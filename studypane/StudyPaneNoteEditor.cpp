@@ -233,7 +233,7 @@ bool StudyPaneNoteEditor::store(
     {
         // The user hears of this failure from the note sub-pane, with the database's reason: one message.
         cDatabaseErrorCapture capture;
-        saved = NoteStore::save(l, text, &created);
+        saved = NoteStore(m_env.notes).save(l, text, &created);
         if (capture.captured())
             reason = EngineStrings::fromUtf16(capture.text());
     }
@@ -246,7 +246,7 @@ bool StudyPaneNoteEditor::store(
     emit storeFinished(true);
     // The note under its former title goes only now that it is saved under the new one.
     if (replaced.hasSomethingToDisplay())
-        NoteStore::remove(replaced);
+        NoteStore(m_env.notes).remove(replaced);
     // An empty text deleted the note: the pages drop its link at once, as they do for the Delete
     // button's deletion.
     const bool deleted = text.isEmpty() && !created;

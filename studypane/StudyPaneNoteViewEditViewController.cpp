@@ -224,14 +224,14 @@ void StudyPaneNoteViewEditViewController::loadNote(const NoteLocation& requested
     StoredNote note;
     const bool journalID = l.source && l.source->isFakeJournalDoc();
     if (l.key == 0 && l.journalTitle && journalID) {
-        note = NoteStore::read(l);
+        note = NoteStore(m_env.notes).read(l);
     } else if (l.key == 0) {
         if (l.source && !journalID && l.section != 0) {
-            note = NoteStore::read(l);
+            note = NoteStore(m_env.notes).read(l);
             l.journalTitle.reset();
         }
     } else {
-        note = NoteStore::read(NoteLocation::bible(l.key));
+        note = NoteStore(m_env.notes).read(NoteLocation::bible(l.key));
         l.journalTitle.reset();
     }
     if (note.found) {
@@ -555,10 +555,10 @@ bool StudyPaneNoteViewEditViewController::saveEditedText(bool intermediate)
                 return true;
             title = typed;
         } else if (typed.compare(current, Qt::CaseInsensitive) == 0) {
-            NoteStore::remove(NoteLocation::journal(current));
+            NoteStore(m_env.notes).remove(NoteLocation::journal(current));
             title = typed;
         } else {
-            title = NoteStore::uniqueJournalTitleFrom(typed);
+            title = NoteStore(m_env.notes).uniqueJournalTitleFrom(typed);
             if (!current.isEmpty())
                 replaced = NoteLocation::journal(current);
         }
@@ -710,16 +710,15 @@ void StudyPaneNoteViewEditViewController::onDeleteNoteButton()
     const NoteLocation now = location();  // a journal note may have been renamed by the save
     // The deleted note's editor pages take no more pushes.
     m_editor->forgetPagesOf(now);
-    NotificationCenter* center = m_env.center;
     switch (now.kind()) {
     case NoteLocation::Kind::Bible:
-        StudyPaneNotesListViewController::deleteNoteForKey(now.key, center);
+        StudyPaneNotesListViewController::deleteNoteForKey(m_env, now.key);
         break;
     case NoteLocation::Kind::Journal:
-        StudyPaneNotesListViewController::deleteJournalNoteWithTitle(now.journalTitle.value_or(QString()), center);
+        StudyPaneNotesListViewController::deleteJournalNoteWithTitle(m_env, now.journalTitle.value_or(QString()));
         break;
     case NoteLocation::Kind::Book:
-        StudyPaneNotesListViewController::deleteNoteForSection(now.section, *now.source, center);
+        StudyPaneNotesListViewController::deleteNoteForSection(m_env, now.section, *now.source);
         break;
     case NoteLocation::Kind::None:
         break;

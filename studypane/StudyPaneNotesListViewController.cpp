@@ -1,7 +1,6 @@
 #include "studypane/StudyPaneNotesListViewController.h"
 
 #include "engine/references/BibleRef.h"
-#include "engine/references/cBibleRef.h"
 #include "library/GoToRequest.h"
 #include "library/JournalSourceTuple.h"
 #include "library/LibraryNotifications.h"
@@ -93,39 +92,36 @@ std::unique_ptr<StudyPaneNotesListViewController> StudyPaneNotesListViewControll
 
 // --- class operations ---
 
-bool StudyPaneNotesListViewController::blockHasNote(quint32 block, SourceTuple& book)
+bool StudyPaneNotesListViewController::blockHasNote(const StudyPaneEnvironment& env, quint32 block, SourceTuple& book)
 {
     const quint32 section = book.sectionForBlock(block);
-    return NoteStore::exists(NoteLocation::book(book.sourceTupleID(), section));
-}
-
-bool StudyPaneNotesListViewController::verseHasNote(quint32 key)
-{
-    cNoteDoc* notes = noteDocInstance();
-    return key != 0 && notes != nullptr && notes->IsOpen() && notes->hasBibleNoteInReference(cBibleRef(key));
+    return NoteStore(env.notes).exists(NoteLocation::book(book.sourceTupleID(), section));
 }
 
 void StudyPaneNotesListViewController::deleteNoteForSection(
-    quint32 section, const SourceTupleID& book, NotificationCenter* center)
+    const StudyPaneEnvironment& env, quint32 section, const SourceTupleID& book)
 {
-    NoteStore::remove(NoteLocation::book(book, section));
+    NotificationCenter* center = env.center;
+    NoteStore(env.notes).remove(NoteLocation::book(book, section));
     if (center != nullptr)
         center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, nullptr,
             {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
                 {QStringLiteral("section"), section}, {QStringLiteral("sourceTupleID"), QVariant::fromValue(book)}});
 }
 
-void StudyPaneNotesListViewController::deleteNoteForKey(quint32 key, NotificationCenter* center)
+void StudyPaneNotesListViewController::deleteNoteForKey(const StudyPaneEnvironment& env, quint32 key)
 {
-    NoteStore::remove(NoteLocation::bible(key));
+    NotificationCenter* center = env.center;
+    NoteStore(env.notes).remove(NoteLocation::bible(key));
     if (center != nullptr)
         center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, nullptr,
             {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true}, {QStringLiteral("key"), key}});
 }
 
-void StudyPaneNotesListViewController::deleteJournalNoteWithTitle(const QString& title, NotificationCenter* center)
+void StudyPaneNotesListViewController::deleteJournalNoteWithTitle(const StudyPaneEnvironment& env, const QString& title)
 {
-    NoteStore::remove(NoteLocation::journal(title));
+    NotificationCenter* center = env.center;
+    NoteStore(env.notes).remove(NoteLocation::journal(title));
     if (center != nullptr)
         center->postNotificationName(PaneNotifications::qsNotesHaveChangedNotification, nullptr,
             {{QStringLiteral("changed"), true}, {QStringLiteral("deletedNote"), true},
@@ -329,7 +325,7 @@ bool StudyPaneNotesListViewController::applyChangeOfOneNote(const Notification& 
     }
     if (section == 0 || section >= book->numSections())
         return true;
-    const StoredNote note = NoteStore::read(location);
+    const StoredNote note = NoteStore(m_env.notes).read(location);
     const std::u16string query = agg.searchedForString;
     std::optional<size_t> first;
     if (note.found && !note.text.isEmpty()) {
@@ -390,8 +386,8 @@ void StudyPaneNotesListViewController::onAddButton()
 
 void StudyPaneNotesListViewController::cleanSavedJournalResults()
 {
-    cNoteDoc* notes = noteDocInstance();
-    if (notes == nullptr || !notes->IsOpen() || m_env.layoutManager == nullptr)
+    cNoteDoc* notes = NoteStore(m_env.notes).openDocument();
+    if (notes == nullptr || m_env.layoutManager == nullptr)
         return;
     std::vector<cLString8> uuids;
     if (!notes->journalSearchLayoutIds(uuids))
@@ -409,10 +405,10 @@ QString StudyPaneNotesListViewController::noteTextForPosition(quint32 position) 
     if (book == nullptr || position == 0)
         return {};
     if (book->isFakeJournalDoc())
-        return NoteStore::readBookNoteByRecordID(position).text;
+        return NoteStore(m_env.notes).readBookNoteByRecordID(position).text;
     if (book->docSupports(SourceTuple::kDocSupportsIsBible()))
-        return NoteStore::read(NoteLocation::bible(book->keyForSection(position))).text;
-    return NoteStore::read(NoteLocation::book(book->sourceTupleID(), position)).text;
+        return NoteStore(m_env.notes).read(NoteLocation::bible(book->keyForSection(position))).text;
+    return NoteStore(m_env.notes).read(NoteLocation::book(book->sourceTupleID(), position)).text;
 }
 
 void StudyPaneNotesListViewController::activateRow(int row)

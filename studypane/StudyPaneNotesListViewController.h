@@ -51,12 +51,11 @@ public:
         const StudyPaneEnvironment& env, StudyPaneHost* host = nullptr);
 
     // --- class operations ---
-    static bool blockHasNote(quint32 block, SourceTuple& book);
-    static bool verseHasNote(quint32 key);
+    static bool blockHasNote(const StudyPaneEnvironment& env, quint32 block, SourceTuple& book);
     // The deletions post on the centre (nothing is posted without one).
-    static void deleteNoteForSection(quint32 section, const SourceTupleID& book, NotificationCenter* center);
-    static void deleteNoteForKey(quint32 key, NotificationCenter* center);
-    static void deleteJournalNoteWithTitle(const QString& title, NotificationCenter* center);
+    static void deleteNoteForSection(const StudyPaneEnvironment& env, quint32 section, const SourceTupleID& book);
+    static void deleteNoteForKey(const StudyPaneEnvironment& env, quint32 key);
+    static void deleteJournalNoteWithTitle(const StudyPaneEnvironment& env, const QString& title);
 
     // The runs of a query: one ("*" or exact), or six with the enhanced search.
     static std::vector<SearchRunRequest> searchRequests(const QString& query, bool enhanced);

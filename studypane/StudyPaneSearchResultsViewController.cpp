@@ -142,15 +142,6 @@ QStringList StudyPaneSearchResultsViewController::recentSearches() const
     return m_recents.list();
 }
 
-void StudyPaneSearchResultsViewController::clearRecentSearches()
-{
-    m_recents.clear();
-    if (m_bibleMenu != nullptr)
-        fillRecentSearches(m_bibleMenu);
-    if (m_nonBibleMenu != nullptr)
-        fillRecentSearches(m_nonBibleMenu);
-}
-
 QString StudyPaneSearchResultsViewController::limitTitle(int tag)
 {
     return tag >= 0 && tag < kLimitCount ? QString::fromUtf8(kLimits[tag].title) : QString();

@@ -61,7 +61,6 @@ public:
     // --- recent searches (newest first, at most kMaxRecentSearches, kept in the user defaults) ---
     static constexpr int kMaxRecentSearches = StudyPaneRecentSearches::kMaxRecentSearches;
     QStringList recentSearches() const;
-    void clearRecentSearches();
 
     SearchResultsAggregator& aggregator() { return m_hits.aggregator(); }
     // The results when they are of that book, else null.

@@ -162,7 +162,7 @@ QString LoginPreferencesViewController::shownCredentialsView() const
 qs::cloud::CustomerAccount* LoginPreferencesViewController::account()
 {
     if (!m_account) {
-        m_account = new qs::cloud::CustomerAccount(this);
+        m_account = new qs::cloud::CustomerAccount(defaults(), this);
         connect(m_account, &qs::cloud::CustomerAccount::finished, this, [this](const qs::cloud::AccountResult& r) {
             if (m_resetting)
                 finishPasswordReminder(r);

@@ -33,10 +33,10 @@ QString text(const QVariant& v)
 }
 }  // namespace
 
-CustomerAccount::CustomerAccount(QObject* parent)
+CustomerAccount::CustomerAccount(const UserDefaults& defaults, QObject* parent)
     : QObject(parent),
       m_network(new QNetworkAccessManager(this)),
-      m_url(ServiceHost::fromDefaults(UserDefaults::standardUserDefaults()).webScriptUrl()),
+      m_url(ServiceHost::fromDefaults(defaults).webScriptUrl()),
       m_productId(QStringLiteral("QS-MAC")),
       m_version(AppVersion::version())
 {

@@ -18,6 +18,8 @@
 
 class QNetworkAccessManager;
 
+class UserDefaults;
+
 namespace qs::cloud {
 
 struct AccountResult {
@@ -40,12 +42,10 @@ public:
     static constexpr qint64 kMaxReplyBytes = 1 << 20;
     static constexpr int kTimeoutMs = 30000;
 
-    explicit CustomerAccount(QObject* parent = nullptr);
+    // The web script's address is read from `defaults` now ("serviceHost").
+    explicit CustomerAccount(const UserDefaults& defaults, QObject* parent = nullptr);
     ~CustomerAccount() override;
 
-    // The web script's address; by default the one the "serviceHost" setting names.
-    void setWebScriptUrl(const QUrl& url) { m_url = url; }
-    QUrl webScriptUrl() const { return m_url; }
     // What the requests say about the application.
     void setVersion(const QString& version) { m_version = version; }
 

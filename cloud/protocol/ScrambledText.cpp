@@ -93,9 +93,4 @@ std::optional<QString> unscrambleTextChecked(const QString& scrambled, ScrambleP
     return text;
 }
 
-QString unscrambleText(const QString& scrambled, ScramblePad pad)
-{
-    return QString::fromUtf8(fromEngine(unscrambleString(toEngine(scrambled.toUtf8()), scramblePadText(pad))));
-}
-
 }  // namespace qs::cloud

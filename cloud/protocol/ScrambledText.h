@@ -33,7 +33,5 @@ QString scrambleBytes(const QByteArray& bytes, ScramblePad pad);
 std::optional<QByteArray> unscrambleBytesChecked(const QString& scrambled, ScramblePad pad);
 // The same, decoded as UTF-8; nothing also when the bytes are not valid UTF-8.
 std::optional<QString> unscrambleTextChecked(const QString& scrambled, ScramblePad pad);
-// The engine's unchecked inverse (whatever the symbols give), decoded as UTF-8 with replacement.
-QString unscrambleText(const QString& scrambled, ScramblePad pad);
 
 }  // namespace qs::cloud

@@ -312,19 +312,6 @@ QList<OwnedBook> OwnedBooksManager::arrayOfAutoinstallBooks() const
     return books;
 }
 
-int OwnedBooksManager::countBooksOfType(int include) const
-{
-    const QString filter = typeFilter(include);
-    return int(std::count_if(
-        m_products.cbegin(), m_products.cend(), [&](const QVariantMap& p) { return matches(p, filter); }));
-}
-
-bool OwnedBooksManager::customerOwnsProductWithID(const QString& productId) const
-{
-    return std::any_of(m_products.cbegin(), m_products.cend(),
-        [&](const QVariantMap& p) { return stringValue(p, QStringLiteral("productid")) == productId; });
-}
-
 void OwnedBooksManager::loadFromCache()
 {
     QFile file(m_cacheFile);

@@ -76,11 +76,8 @@ public:
     // sortKey 0: by product name; 1: by product id; any other: matching products in reverse order.
     QList<OwnedBook> ownedBooksArraySortedBy(int sortKey, int include) const;
     QList<OwnedBook> arrayOfAutoinstallBooks() const;
-    int countBooksOfType(int include) const;
-    bool customerOwnsProductWithID(const QString& productId) const;
 
     const QList<QVariantMap>& productArray() const { return m_products; }
-    QVariantMap customerInfo() const { return m_customerInfo; }
 
     void loadFromCache();
     bool saveToCache() const;

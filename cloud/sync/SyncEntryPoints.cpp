@@ -34,7 +34,8 @@ void SyncRequestForwarder::requestSync(qs::userdata::SyncRecordType type, bool n
 {
     const qint64 noun = nounOf(type);
     const qint64 id = editingId > 0 ? editingId : 0;
-    auto call = [noun, now, id] { SyncManager::instance().syncRecordTypeRequest(noun, now, id); };
+    SyncManager* engine = &m_engine;
+    auto call = [engine, noun, now, id] { engine->syncRecordTypeRequest(noun, now, id); };
     // The queue and the due times belong to the main thread.
     if (isMainThread())
         call();
@@ -42,11 +43,11 @@ void SyncRequestForwarder::requestSync(qs::userdata::SyncRecordType type, bool n
         runOnMainThread(call);
 }
 
-void installSyncEngine(SyncManagerDelegate* delegate)
+void installSyncEngine(SyncManager& engine, SyncManagerDelegate* delegate)
 {
-    SyncManager::instance().setDelegate(delegate);
+    engine.setDelegate(delegate);
     qs::userdata::SyncRequestHandler::install(
-        delegate ? std::make_shared<SyncRequestForwarder>() : std::shared_ptr<SyncRequestForwarder>());
+        delegate ? std::make_shared<SyncRequestForwarder>(engine) : std::shared_ptr<SyncRequestForwarder>());
 }
 
 }  // namespace qs::cloud

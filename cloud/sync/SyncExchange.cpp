@@ -7,7 +7,6 @@
 #include "cloud/protocol/SyncRecordTypes.h"
 #include "cloud/sync/SyncMessages.h"
 #include "cloud/sync/SyncTriggers.h"
-#include "platform/UserDefaults.h"
 #include "userdata/SyncLineLimit.h"
 #include "userdata/UserDataHooks.h"
 #include "userdata/cVerseHighlightStg.h"
@@ -77,7 +76,7 @@ void SyncExchange::conditionallyStartSync(bool force)
         QString host = m_host;
         quint16 port = m_port;
         if (host.isEmpty() || port == 0) {
-            const ServiceHost service = ServiceHost::fromDefaults(UserDefaults::standardUserDefaults());
+            const ServiceHost service = m_delegate ? m_delegate->serviceHost() : ServiceHost();
             host = service.syncHostName();
             port = service.syncPort();
         }

@@ -44,7 +44,7 @@ public:
 
     void setDelegate(SyncManagerDelegate* delegate) { m_delegate = delegate; }
     SyncManagerDelegate* delegate() const { return m_delegate; }
-    // The server; without one the "serviceHost" setting names it.
+    // The server; without one the delegate names it (serviceHost).
     void setServer(const QString& host, quint16 port);
     void setReplyTimeoutMs(int ms) { m_connection.setReplyTimeoutMs(ms); }
 

@@ -29,12 +29,6 @@ SyncManager& SyncManager::instance()
     return *gInstance;
 }
 
-void SyncManager::resetInstance()
-{
-    delete gInstance;
-    gInstance = nullptr;
-}
-
 QHash<QString, QString> SyncManager::lastSyncTableNames()
 {
     QHash<QString, QString> names;

@@ -50,13 +50,11 @@ public:
     SyncManager();
     ~SyncManager();
 
-    // The process-wide engine, made on first use (main thread).
+    // The program's engine, made on first use (main thread); the program hands it down.
     static SyncManager& instance();
-    // Ends the process-wide engine (tests: before changing the data folder).
-    static void resetInstance();
 
     void setDelegate(SyncManagerDelegate* delegate) { m_exchange.setDelegate(delegate); }
-    // The server; without one the "serviceHost" setting names it.
+    // The server; without one the delegate names it (serviceHost).
     void setServer(const QString& host, quint16 port) { m_exchange.setServer(host, port); }
     void setReplyTimeoutMs(int ms) { m_exchange.setReplyTimeoutMs(ms); }
 

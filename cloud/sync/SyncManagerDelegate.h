@@ -1,9 +1,11 @@
 // SyncManagerDelegate: what the sync engine asks of the application and reports to it. The
 // application shell implements it (progress item, notifications, sync log, alerts) and installs it
-// with SyncManager::instance().setDelegate(...) at start-up; the engine does not own it.
+// on the engine it was handed (installSyncEngine) at start-up; the engine does not own it.
 //
 // Every call arrives on the main thread.
 #pragma once
+
+#include "cloud/protocol/ServiceHost.h"
 
 #include <QString>
 
@@ -45,6 +47,9 @@ public:
     virtual bool syncAutomatically() { return false; }
     // The log-in values, built fresh at each call; nothing when there is no account.
     virtual std::optional<SyncConnectParameters> connectParameters() { return std::nullopt; }
+    // Where the sync server is, read fresh before each connection (the application reads its
+    // "serviceHost" setting); an engine given a server with setServer does not ask.
+    virtual ServiceHost serviceHost() { return ServiceHost(); }
 };
 
 }  // namespace qs::cloud

@@ -1,7 +1,7 @@
 // WindowEnvironment: the shared objects one main window works with, gathered in one value that the
 // window hands to each pane, sub-pane, sheet and settings page when it makes it: the notification
-// centre, the user defaults, the alerts, the layout manager, the library, the sync engine, the store
-// clients, the speech synthesizer, the window's commands, its link previews, the autostudy manager
+// centre, the user defaults, the alerts, the layout manager, the library, the user's note and highlight
+// documents, the sync engine, the store clients, the speech synthesizer, the window's commands, its link previews, the autostudy manager
 // and its results window. The interface reaches none of these through a process-wide accessor: the
 // application fills one environment from the program's shared objects at start-up, and a test
 // fills its own (a private centre, defaults in a temporary folder, a recording alerts object...).
@@ -22,6 +22,8 @@
 class ActionRegistry;
 class AutoStudyManager;
 class Alerts;
+class cNoteDoc;
+class cVerseHighlightDoc;
 class LayoutManager;
 class LinkPreview;
 class NotificationCenter;
@@ -53,6 +55,10 @@ struct WindowEnvironment {
     void setBooks(SourceManager* library) { m_library = library; }
     bool hasBooks() const { return m_library != nullptr; }
 
+    // The user's notes and highlights: the profile's documents, which the renderer and the sync engine
+    // share. Null where a test keeps none (nothing is found, every write fails).
+    cNoteDoc* notes = nullptr;
+    cVerseHighlightDoc* highlights = nullptr;
     // Null where no sync engine runs (most tests).
     qs::cloud::SyncManager* sync = nullptr;
     // The book-store clients (cloud/store/StoreManagers.h); null where no store window opens (most

@@ -26,7 +26,6 @@ public:
     bool vertical() const { return m_vertical; }
     void setVertical(bool v) { m_vertical = v; }
     bool horizontal() const { return !m_vertical; }
-    void setHorizontal(bool h) { m_vertical = !h; }
     LayoutDivider* from() const { return m_from; }
     void setFrom(LayoutDivider* d) { m_from = d; }
     LayoutDivider* to() const { return m_to; }

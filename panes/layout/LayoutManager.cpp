@@ -42,14 +42,6 @@ Layout* LayoutManager::layoutWithUuid(const QString& uuid) const
     return nullptr;
 }
 
-QStringList LayoutManager::arrayOfLayoutNames() const
-{
-    QStringList names;
-    for (const auto& l : m_layouts)
-        names.append(l->name());
-    return names;
-}
-
 Layout* LayoutManager::addLayoutWithDescriptor(const QString& descriptor, const LayoutRect& rect, const QString& kind)
 {
     QS_ASSERT_MAIN_THREAD();

@@ -32,7 +32,6 @@ public:
     Layout* layoutAtIndex(quint64 index) const;
     quint64 findLayoutIndex(const Layout* layout) const;
     Layout* layoutWithUuid(const QString& uuid) const;
-    QStringList arrayOfLayoutNames() const;
 
     // Build a layout, append it, make it current only when there is no current layout, post
     // the added-or-removed notification and return it.

@@ -13,12 +13,6 @@ bool isJournalID(const SourceTupleID& id)
     return id == SourceTupleID::sourceTupleIDForFakeJournalDoc();
 }
 
-cNoteDoc* openNotes()
-{
-    cNoteDoc* notes = noteDocInstance();
-    return notes != nullptr && notes->IsOpen() ? notes : nullptr;
-}
-
 void place(cBookNote& record, const NoteLocation& location)
 {
     if (location.hasJournalNote()) {
@@ -93,10 +87,21 @@ NoteLocation NoteLocation::journal(const QString& title)
     return l;
 }
 
-StoredNote NoteStore::read(const NoteLocation& location)
+cNoteDoc* NoteStore::openDocument() const
+{
+    return m_notes != nullptr && m_notes->IsOpen() ? m_notes : nullptr;
+}
+
+bool NoteStore::verseHasNote(quint32 key) const
+{
+    cNoteDoc* notes = openDocument();
+    return key != 0 && notes != nullptr && notes->hasBibleNoteInReference(cBibleRef(key));
+}
+
+StoredNote NoteStore::read(const NoteLocation& location) const
 {
     StoredNote out;
-    cNoteDoc* notes = openNotes();
+    cNoteDoc* notes = openDocument();
     if (notes == nullptr)
         return out;
     switch (location.kind()) {
@@ -119,9 +124,9 @@ StoredNote NoteStore::read(const NoteLocation& location)
     return out;
 }
 
-bool NoteStore::save(const NoteLocation& location, const QString& text, bool* newNote)
+bool NoteStore::save(const NoteLocation& location, const QString& text, bool* newNote) const
 {
-    cNoteDoc* notes = openNotes();
+    cNoteDoc* notes = openDocument();
     if (newNote != nullptr)
         *newNote = false;
     if (notes == nullptr)
@@ -160,10 +165,10 @@ bool NoteStore::save(const NoteLocation& location, const QString& text, bool* ne
     return false;
 }
 
-StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID)
+StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID) const
 {
     StoredNote out;
-    cNoteDoc* notes = openNotes();
+    cNoteDoc* notes = openDocument();
     if (notes == nullptr || recordID <= 0)
         return out;
     cBookNote record;
@@ -173,9 +178,9 @@ StoredNote NoteStore::readBookNoteByRecordID(qint64 recordID)
     return storedNoteOf(record);
 }
 
-bool NoteStore::remove(const NoteLocation& location)
+bool NoteStore::remove(const NoteLocation& location) const
 {
-    cNoteDoc* notes = openNotes();
+    cNoteDoc* notes = openDocument();
     if (notes == nullptr)
         return false;
     switch (location.kind()) {
@@ -199,7 +204,7 @@ bool NoteStore::remove(const NoteLocation& location)
     return false;
 }
 
-QString NoteStore::uniqueJournalTitleFrom(const QString& title)
+QString NoteStore::uniqueJournalTitleFrom(const QString& title) const
 {
     QString candidate = title;
     // The counter is bounded only by the number of notes, each of which takes one title.

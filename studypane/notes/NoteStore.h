@@ -1,13 +1,15 @@
 // NoteStore: where a user note lives and how the study pane reads, writes and deletes it. A note is
 // a Bible note (one verse, by its packed key), a book note (one section of a book) or a journal note
-// (a titled note of the journal pseudo-book); NoteLocation names one, and the functions here turn it
-// into the records of the process-wide note document (cNoteDoc).
+// (a titled note of the journal pseudo-book); NoteLocation names one, and a NoteStore turns it into
+// the records of the note document (cNoteDoc) it is made over: the profile's, which the renderer and
+// the sync engine share, handed down through the study pane's environment.
 //
 // Writes never remove rows: an empty text or a deletion leaves a tombstone for the next sync.
-// Journal titles are compared ignoring case by the store.
+// Journal titles are compared ignoring case by the store. Over no document, or a closed one, nothing
+// is found and every write fails.
 //
-// Stateless; any thread (the note document serialises its stores), although the study pane calls
-// it from the main thread only.
+// A value over a pointer (the document must outlive it); any thread (the note document serialises
+// its stores), although the study pane calls it from the main thread only.
 #pragma once
 
 #include "library/SourceTupleID.h"
@@ -44,8 +46,12 @@ struct StoredNote {
     qint64 recordID = 0;
 };
 
+class cNoteDoc;
+
 class NoteStore {
 public:
+    explicit NoteStore(cNoteDoc* notes) : m_notes(notes) { }
+
     // The journal pseudo-book's record place and field name.
     static constexpr quint16 kJournalPubID = 24326;
     static constexpr quint16 kJournalBookID = 15184;
@@ -55,20 +61,28 @@ public:
     static QString journalFieldName() { return QStringLiteral("Note"); }
 
     // The live note at the location (not found for None).
-    static StoredNote read(const NoteLocation& location);
+    StoredNote read(const NoteLocation& location) const;
     // Stores the text at the location: adds, updates, or (empty text) soft-deletes. `newNote` tells
     // whether no live note was there before. False when the store refused it.
-    static bool save(const NoteLocation& location, const QString& text, bool* newNote = nullptr);
+    bool save(const NoteLocation& location, const QString& text, bool* newNote = nullptr) const;
     // The live book or journal note of a record id (the journal list's positions).
-    static StoredNote readBookNoteByRecordID(qint64 recordID);
+    StoredNote readBookNoteByRecordID(qint64 recordID) const;
     // Soft-deletes the note at the location; false when the store refused it.
-    static bool remove(const NoteLocation& location);
+    bool remove(const NoteLocation& location) const;
 
     // A live note exists at the location.
-    static bool exists(const NoteLocation& location) { return read(location).found; }
+    bool exists(const NoteLocation& location) const { return read(location).found; }
+    // A live Bible note on the verse (packed key), in any versification of it.
+    bool verseHasNote(quint32 key) const;
     // The first of T, T-1, T-2, ... under which no live journal note exists.
-    static QString uniqueJournalTitleFrom(const QString& title);
+    QString uniqueJournalTitleFrom(const QString& title) const;
     // A typed journal title as it is stored: trimmed of blanks and control characters at both ends and
     // cut to its first 128 characters.
     static QString cleanJournalTitle(const QString& typed);
+
+    // The document while it is open, else null.
+    cNoteDoc* openDocument() const;
+
+private:
+    cNoteDoc* m_notes = nullptr;
 };

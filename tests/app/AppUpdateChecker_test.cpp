@@ -60,10 +60,9 @@ protected:
     void SetUp() override
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
-        SettingsRegistry::registerDefaultsForAllPreferences(*d);
-        UserDefaults::setStandardUserDefaults(d);
-        m_checker = std::make_unique<AppUpdateChecker>(m_center, *d);
+        m_defaults = std::make_unique<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
+        m_checker = std::make_unique<AppUpdateChecker>(m_center, *m_defaults);
         m_checker->runningProgram().build = 110;
         m_checker->runningProgram().version = QStringLiteral("1.1");
         m_checker->runningProgram().systemVersion = QStringLiteral("10.15.7");
@@ -76,7 +75,8 @@ protected:
         p.showProgress = false;
     }
     void TearDown() override { m_checker.reset(); }
-    static UserDefaults& d() { return UserDefaults::standardUserDefaults(); }
+    UserDefaults& d() { return *m_defaults; }
+    std::unique_ptr<UserDefaults> m_defaults;
     QVariantMap offer(const QString& xml, bool* wellFormed = nullptr)
     {
         bool ok = false;

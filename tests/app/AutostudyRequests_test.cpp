@@ -39,8 +39,7 @@ protected:
     static void SetUpTestSuite()
     {
         reader_test::startReaderTestProgram("autostudy-commands-test");
-        s_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_alerts);
+        s_alerts = &TestSupport::programAlerts();
     }
 
     void SetUp() override
@@ -69,7 +68,7 @@ protected:
         return out;
     }
 
-    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    static inline RecordingAlerts* s_alerts = nullptr;
     std::unique_ptr<QuillsteadAppController> m_controller;
 };
 

@@ -65,11 +65,7 @@ using reader_test::waitFor;
 
 class BookPaneHistory : public reader_test::ReaderWindow {
 protected:
-    static void SetUpTestSuite()
-    {
-        reader_test::startReaderTestProgram("book-pane-history-test");
-        Alerts::setShared(std::make_shared<RecordingAlerts>());
-    }
+    static void SetUpTestSuite() { reader_test::startReaderTestProgram("book-pane-history-test"); }
 
     void SetUp() override
     {

@@ -53,11 +53,7 @@ const QString kBuild = QStringLiteral(QS_BINARY_DIR);  // screenshots go here
 
 class PageWindow : public reader_test::ReaderWindow {
 protected:
-    static void SetUpTestSuite()
-    {
-        reader_test::startReaderTestProgram("book-pane-page-test");
-        Alerts::setShared(std::make_shared<RecordingAlerts>());
-    }
+    static void SetUpTestSuite() { reader_test::startReaderTestProgram("book-pane-page-test"); }
 
     void SetUp() override
     {

@@ -98,8 +98,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_home = reader_test::startReaderTestProgram("shell-test");
-        s_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_alerts);
+        s_alerts = &TestSupport::programAlerts();
     }
 
     void SetUp() override
@@ -137,7 +136,7 @@ protected:
     static QString book(const QString& name) { return QDir(AppFolders::booksDirectory()).filePath(name); }
 
     static inline QString s_home;
-    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    static inline RecordingAlerts* s_alerts = nullptr;
     std::unique_ptr<QuillsteadAppController> m_controller;
     QList<GoToRequest> m_goTos;
 };
@@ -1763,8 +1762,8 @@ TEST_F(Shell, ADatabaseThatCannotBeWrittenIsReportedOncePerRun)
     ASSERT_NE(db, nullptr);
     ASSERT_EQ(sqlite3_exec(db, "PRAGMA query_only = ON", nullptr, nullptr, nullptr), SQLITE_OK);
     const quint32 key = (43u << 16) | (3u << 8) | 16u;
-    EXPECT_FALSE(NoteStore::save(NoteLocation::bible(key), QStringLiteral("lost?")));
-    EXPECT_FALSE(NoteStore::save(NoteLocation::bible(key), QStringLiteral("again")));
+    EXPECT_FALSE(reader_test::programNotes().save(NoteLocation::bible(key), QStringLiteral("lost?")));
+    EXPECT_FALSE(reader_test::programNotes().save(NoteLocation::bible(key), QStringLiteral("again")));
     std::thread([] { cMsgBox().showDatabaseError(cLString16("Error 8 from a worker")); }).join();
     EXPECT_TRUE(waitFor([] { return !s_alerts->shown().isEmpty(); }));
     for (int i = 0; i < 3; ++i)

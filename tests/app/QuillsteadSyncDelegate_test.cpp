@@ -35,7 +35,7 @@ protected:
     static void SetUpTestSuite()
     {
         TestSupport::startApplication("sync-delegate-test", TestSupport::Web::None);
-        s_alerts = TestSupport::recordAlerts();
+        s_alerts = std::make_shared<RecordingAlerts>();
         QString folder = AppFolders::privateDataDirectory();
         QDir().mkpath(folder);
         cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(folder + QLatin1Char('/')));

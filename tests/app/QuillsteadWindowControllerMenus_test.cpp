@@ -62,17 +62,12 @@ constexpr char kChildMode[] = "QS_MENUS_TEST_CHILD";
 
 RecordingAlerts& alerts()
 {
-    static auto shared = std::make_shared<RecordingAlerts>();
-    return *shared;
+    return TestSupport::programAlerts();
 }
 
 class MenuWindow : public reader_test::ReaderWindow {
 protected:
-    static void SetUpTestSuite()
-    {
-        reader_test::startReaderTestProgram("menus-window-test");
-        Alerts::setShared(std::shared_ptr<Alerts>(&alerts(), [](Alerts*) {}));
-    }
+    static void SetUpTestSuite() { reader_test::startReaderTestProgram("menus-window-test"); }
 
     void SetUp() override
     {

@@ -290,7 +290,7 @@ TEST_F(StudyPaneWindow, NoteCommandsReachTheirSubpanesAndFormattingTheRichEditor
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Bold));
     notes->selectTab(StudyPaneNoteViewEditViewController::ViewTab);
     EXPECT_TRUE(waitFor([] {
-        const QString text = NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 16))).text;
+        const QString text = reader_test::programNotes().read(NoteLocation::bible(makeBibleKey(43, 3, 16))).text;
         return text.contains(QStringLiteral("<b>bold words</b>")) || text.contains(QStringLiteral("<strong>"));
     }));
 }
@@ -328,7 +328,7 @@ TEST_F(StudyPaneWindow, QuittingAfterARefusedNoteSaveOffersItsText)
     EXPECT_TRUE(messages.contains(QStringLiteral("The note \"John 3:17\" could not be saved.")))
         << messages.join(QStringLiteral(" | ")).toStdString();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("words the disk refused"));
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(makeBibleKey(43, 3, 17))));
+    EXPECT_FALSE(reader_test::programNotes().exists(NoteLocation::bible(makeBibleKey(43, 3, 17))));
 }
 
 // A note typed on John 3:16 puts its link beside the verse; emptying it in Rich Edit (select all,
@@ -378,7 +378,7 @@ TEST_F(StudyPaneWindow, ANoteClearedInRichEditIsDeletedAndItsLinkGoesAtOnce)
         return held != nullptr && held->latest.contains(QStringLiteral("the world"));
     }));
     click(StudyPaneNoteViewEditViewController::ViewTab);
-    ASSERT_TRUE(NoteStore::exists(NoteLocation::bible(key)));
+    ASSERT_TRUE(reader_test::programNotes().exists(NoteLocation::bible(key)));
     EXPECT_TRUE(TestSupport::waitForScript(page->page(), hasLink, true)) << "the new note has no link";
 
     // Rich Edit again: select all, Delete, View.
@@ -401,8 +401,8 @@ TEST_F(StudyPaneWindow, ANoteClearedInRichEditIsDeletedAndItsLinkGoesAtOnce)
     click(StudyPaneNoteViewEditViewController::ViewTab);
 
     // Deleted, not stored as a blank note: the database keeps its tombstone only.
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(key)))
-        << "stored as: " << NoteStore::read(NoteLocation::bible(key)).text.toStdString();
+    EXPECT_FALSE(reader_test::programNotes().exists(NoteLocation::bible(key)))
+        << "stored as: " << reader_test::programNotes().read(NoteLocation::bible(key)).text.toStdString();
     {
         sqlite3_stmt* rows = nullptr;
         ASSERT_EQ(sqlite3_prepare_v2(cSQLiteDbBase::connectionHandle(),
@@ -476,9 +476,9 @@ TEST_F(StudyPaneWindow, TheEditMenusFormatGroupActsInTheRunningNoteEditor)
     numbered->trigger();
     notes->selectTab(StudyPaneNoteViewEditViewController::ViewTab);
     EXPECT_TRUE(waitFor([] {
-        const QString text = NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 17))).text;
+        const QString text = reader_test::programNotes().read(NoteLocation::bible(makeBibleKey(43, 3, 17))).text;
         return text.contains(QStringLiteral("<ol>")) && text.contains(QStringLiteral("listed words"));
-    })) << NoteStore::read(NoteLocation::bible(makeBibleKey(43, 3, 17))).text.toStdString();
+    })) << reader_test::programNotes().read(NoteLocation::bible(makeBibleKey(43, 3, 17))).text.toStdString();
 }
 
 TEST_F(StudyPaneWindow, ALibrarySearchRowOpensItsBookAndFindShowsThatBooksResults)

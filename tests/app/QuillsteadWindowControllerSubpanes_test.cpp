@@ -173,7 +173,7 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
         << first.toStdString();
 
     // A note shown when the reader quits comes back under its book and verse.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(john316), QStringLiteral("<p>So loved</p>")));
+    ASSERT_TRUE(reader_test::programNotes().save(NoteLocation::bible(john316), QStringLiteral("<p>So loved</p>")));
     ASSERT_TRUE(activateKjv());
     EXPECT_TRUE(reader_test::choose(window, CommandNames::Notes));
     NotificationCenter::defaultCenter().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
@@ -190,7 +190,7 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
         QStringLiteral("%1 (%2)").arg(kjv->name(), kjv->abbr()));
     EXPECT_EQ(notes->view()->findChild<QLineEdit*>(QStringLiteral("noteTitleTextField"))->text(),
         QStringLiteral("John 3:16"));
-    ASSERT_TRUE(NoteStore::remove(NoteLocation::bible(john316)));
+    ASSERT_TRUE(reader_test::programNotes().remove(NoteLocation::bible(john316)));
 }
 
 TEST_F(SubpaneWindow, TheDevotionalGoToListsItsReadingsAlsoAfterARestart)

@@ -84,7 +84,7 @@ protected:
     static void SetUpTestSuite()
     {
         reader_test::startReaderTestProgram("reader-on-the-desktop-test");
-        s_alerts = TestSupport::recordAlerts();
+        s_alerts = &TestSupport::programAlerts();
     }
 
     void SetUp() override
@@ -178,7 +178,7 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
-    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    static inline RecordingAlerts* s_alerts = nullptr;
 
     QStringList sampleBooks() const override { return {QStringLiteral("DailyReadings.tvk")}; }
 
@@ -578,42 +578,28 @@ TEST_F(ReaderOnTheDesktop, ViewLogWithNoLauncherOpensTheReadersOwnWindow)
     }
 }
 
-// Alerts that stay up as a modal alert does, for as long as the busy indicator would take to show.
-class LingeringAlerts : public Alerts {
-public:
-    explicit LingeringAlerts(std::function<bool()> busy) : m_busy(std::move(busy)) { }
-    int runModal(const Alert& alert) override
-    {
-        shown << alert;
-        busyWhileShown = busyWhileShown || m_busy() || waitFor(m_busy, GoToRouter::kBusyIndicatorDelayMs + 1000);
-        return AlertFirstButtonReturn;
-    }
-    QList<Alert> shown;
-    bool busyWhileShown = false;
-
-private:
-    std::function<bool()> m_busy;
-};
-
 TEST_F(ReaderOnTheDesktop, TheBusyIndicatorIsHiddenWhileAnAlertShows)
 {
-    // The program's alerts, which the window is handed when it opens.
-    auto alerts = std::make_shared<LingeringAlerts>([this] { return panes()->view()->isBusyIndicatorRunning(); });
-    Alerts::setShared(alerts);
     const auto [window, kjv, study] = launchAtKjv();
     ASSERT_TRUE(kjv);
     LayoutView* view = panes()->view();
+    // The alert stays up, as a modal alert does, for as long as the busy indicator would take to show.
+    bool busyWhileShown = false;
+    s_alerts->setWhileShown([&busyWhileShown, view](const Alert&) {
+        auto busy = [view] { return view->isBusyIndicatorRunning(); };
+        busyWhileShown = busyWhileShown || busy() || waitFor(busy, GoToRouter::kBusyIndicatorDelayMs + 1000);
+    });
 
     // A Strong's link that no installed dictionary holds.
     GoToRequest go;
     go.layoutUuid = reader_test::programEnvironment().layoutManager().currentLayout()->uuidString();
     go.href = QStringLiteral("sync:\\\\H999999");
     go.post(reader_test::programEnvironment().notifications(), nullptr);
-    ASSERT_TRUE(waitFor([&alerts] { return !alerts->shown.isEmpty(); }));
-    EXPECT_EQ(alerts->shown[0].messageText, QStringLiteral("Entry not found in any installed dictionary."));
-    EXPECT_FALSE(alerts->busyWhileShown) << "the busy indicator showed behind the alert";
+    ASSERT_TRUE(waitFor([] { return !s_alerts->shown().isEmpty(); }));
+    s_alerts->setWhileShown({});
+    EXPECT_EQ(s_alerts->shown()[0].messageText, QStringLiteral("Entry not found in any installed dictionary."));
+    EXPECT_FALSE(busyWhileShown) << "the busy indicator showed behind the alert";
     EXPECT_FALSE(view->isBusyIndicatorRunning());
-    s_alerts = TestSupport::recordAlerts();
 
     // Whatever modal window is up (here a message box of the window's own), the indicator waits.
     QMessageBox box(QMessageBox::Information, QStringLiteral("Quillstead"), QStringLiteral("Wait"), QMessageBox::Ok,

@@ -24,6 +24,7 @@
 #include "platform/ui/ActionRegistry.h"
 #include "search/execution/SearchExecutor.h"
 #include "studypane/StudyPaneViewController.h"
+#include "studypane/notes/NoteStore.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -48,11 +49,13 @@
 namespace reader_test {
 
 // Starts the program's application in a private home (TestSupport.h) with the books that come with
-// the application taken from the build; returns the home's path.
+// the application taken from the build and its alerts recorded (TestSupport::programAlerts); returns
+// the home's path.
 inline QString startReaderTestProgram(const char* programName)
 {
     const QString home = TestSupport::startApplication(programName);
     QuillsteadAppController::setBundledBooksFolder(TestSupport::bundledBooksFolder());
+    TestSupport::programAlerts();
     return home;
 }
 
@@ -64,6 +67,12 @@ inline WindowEnvironment programEnvironment()
 {
     static const ProgramServices* const services = new ProgramServices();
     return services->environment();
+}
+
+// The notes of the program's note document (the one its window is handed).
+inline NoteStore programNotes()
+{
+    return NoteStore(programEnvironment().notes);
 }
 
 // Runs a script in a book page and waits for its answer; invalid when none came.
@@ -158,13 +167,8 @@ inline bool clickPane(LayoutViewController* panes, int region)
 
 class ReaderWindow : public ::testing::Test {
 protected:
-    // The program's setting (startReaderTestProgram) with alerts recorded instead of shown; from the
-    // fixture's SetUpTestSuite.
-    static void startProgram(const char* programName)
-    {
-        startReaderTestProgram(programName);
-        TestSupport::recordAlerts();
-    }
+    // The program's setting (startReaderTestProgram); from the fixture's SetUpTestSuite.
+    static void startProgram(const char* programName) { startReaderTestProgram(programName); }
 
     // The books of the sample library the fixture's tests read beside the books that come with the
     // application.

@@ -132,7 +132,7 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
         const StudyPaneNoteEditor::Page* held = notes->noteEditor()->pageShownBy(editor);
         return held != nullptr && held->latest.contains(QStringLiteral("Typed before"));
     })) << "the editor did not push what was typed";
-    EXPECT_FALSE(NoteStore::read(NoteLocation::bible(kJohn316)).found) << "saved before its time";
+    EXPECT_FALSE(reader_test::programNotes().read(NoteLocation::bible(kJohn316)).found) << "saved before its time";
     const quint64 place = kjvSection();
 
     // The renderers of the pages are killed.
@@ -160,7 +160,8 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
     })) << "the note editor did not come back";
     EXPECT_EQ(notes->selectedTab(), Editor::RichEditTab);
     EXPECT_TRUE(pageTextOf(editor->page()).contains(QStringLiteral("Typed before")));
-    EXPECT_TRUE(NoteStore::read(NoteLocation::bible(kJohn316)).text.contains(QStringLiteral("Typed before")));
+    EXPECT_TRUE(
+        reader_test::programNotes().read(NoteLocation::bible(kJohn316)).text.contains(QStringLiteral("Typed before")));
     TestSupport::runScript(editor->page(),
         QStringLiteral("window.getSelection().collapse(qsEditorElement(), "
                        "qsEditorElement().childNodes.length)"));
@@ -170,7 +171,7 @@ TEST_F(RendererEnd, AKilledRendererBringsThePagesBackWhereTheyWereAndKeepsTheTyp
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
     window->window()->grab().save(QStringLiteral(QS_BINARY_DIR "/screenshots/renderer-ended-restored.png"));
     notes->selectTab(Editor::ViewTab);
-    const QString saved = NoteStore::read(NoteLocation::bible(kJohn316)).text;
+    const QString saved = reader_test::programNotes().read(NoteLocation::bible(kJohn316)).text;
     EXPECT_TRUE(saved.contains(QStringLiteral("Typed before")) && saved.contains(QStringLiteral("and after")))
         << saved.toStdString();
 
@@ -232,7 +233,7 @@ TEST_F(RendererEnd, KeysTypedWhileTheEditorComesBackLandWhereTheCaretWas)
         return pageTextOf(editor->page()).simplified() == QStringLiteral("first seventh after!second");
     })) << pageTextOf(editor->page()).toStdString();
     notes->selectTab(Editor::ViewTab);
-    QString saved = NoteStore::read(NoteLocation::bible(kRomans828)).text;
+    QString saved = reader_test::programNotes().read(NoteLocation::bible(kRomans828)).text;
     saved.remove(QRegularExpression(QStringLiteral("<[^>]*>"))).replace(QStringLiteral("&nbsp;"), QStringLiteral(" "));
     EXPECT_EQ(saved.simplified(), QStringLiteral("first seventh after!second")) << saved.toStdString();
 

@@ -98,8 +98,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_home = reader_test::startReaderTestProgram("scenarios");
-        s_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(s_alerts);
+        s_alerts = &TestSupport::programAlerts();
     }
 
     void SetUp() override
@@ -597,7 +596,7 @@ protected:
     }
 
     static inline QString s_home;
-    static inline std::shared_ptr<RecordingAlerts> s_alerts;
+    static inline RecordingAlerts* s_alerts = nullptr;
     std::unique_ptr<QuillsteadAppController> m_app;
 };
 

@@ -195,13 +195,12 @@ TEST_F(UserDefaultsTest, RemovingTheDomainClearsEveryStoredValue)
 
 TEST_F(UserDefaultsTest, StandardInstanceFollowsTheConfigFolder)
 {
+    // Before anything in this program opens the standard instance.
     qputenv("XDG_CONFIG_HOME", dir.path().toUtf8());
-    UserDefaults::setStandardUserDefaults(nullptr);
     EXPECT_TRUE(UserDefaults::defaultFilePath().startsWith(dir.path()));
     UserDefaults::standardUserDefaults().setInteger(3, "x");
     ASSERT_TRUE(UserDefaults::standardUserDefaults().synchronize());
     EXPECT_TRUE(QFile::exists(UserDefaults::defaultFilePath()));
-    UserDefaults::setStandardUserDefaults(nullptr);
 }
 
 TEST_F(UserDefaultsTest, ConcurrentReadsAndWrites)

@@ -144,16 +144,9 @@ TEST_F(AutoStudyElementsTest, LookupsAndCounts)
     auto& nav = set.navigatorStudyElements();
     AutoStudyElement& comm = *AutoStudyElements::elementDictionaryForID(3, nav);
     comm.bookArray = {{5, 6, 1, 1, false, "A", "A"}, {5, 6, 2, 1, true, "B", "B"}, {5, 8, 1, 1, true, "C", "C"}};
-    nav[4].bookArray = {{7, 7, 1, 1, true, "D", "D"}};  // Bibles, switched off
     EXPECT_EQ(AutoStudyElements::bookDictionaryForSourceTupleID(SourceTupleID(5, 6, 2, 1), comm)->text, "A");
     EXPECT_EQ(AutoStudyElements::bookDictionaryForSourceTupleID(SourceTupleID(5, 6, 9, 9), comm)->text, "A");
     EXPECT_EQ(AutoStudyElements::bookDictionaryForSourceTupleID(SourceTupleID(5, 7, 1, 1), comm), nullptr);
-    EXPECT_EQ(AutoStudyElements::topBookInElementDictionary(comm)->text, "B");
-    EXPECT_EQ(AutoStudyElements::topBookInElementDictionary(nav[1]), nullptr);
-    EXPECT_EQ(set.countBooksForStudy(AutoStudyElements::navigatorStudyElementsKey), 2);
-    nav[4].checked = true;
-    EXPECT_EQ(set.countBooksForStudy(AutoStudyElements::navigatorStudyElementsKey), 3);
-    EXPECT_EQ(set.countBooksForStudy(QStringLiteral("nope")), 0);
     EXPECT_EQ(AutoStudyElements::elementDictionaryForID(4, nav), nullptr);
     EXPECT_TRUE(AutoStudyElements::studyKeyAtIndex(4).isEmpty());
     EXPECT_FALSE(AutoStudyElements::defaultDataForStudy(3, 10));

@@ -117,7 +117,8 @@ protected:
     // A manager following the library's notifications on the test's own centre.
     std::unique_ptr<AutoStudyManager> make()
     {
-        return AutoStudyManager::create(m_center, SourceManager::singleton(), UserDefaults::standardUserDefaults());
+        return AutoStudyManager::create(
+            m_center, SourceManager::singleton(), UserDefaults::standardUserDefaults(), noteDocInstance());
     }
     NotificationCenter m_center;
     std::unique_ptr<AutoStudyManager> m_manager;

@@ -144,6 +144,16 @@ class CheckLayersTest(unittest.TestCase):
             {"documents/Doc.h": '#include "engine/documents/Old.h"\n'}, "documents/Doc.h:1", "not in the layer table"
         )
 
+    def test_a_process_wide_accessor_in_the_interface_fails(self):
+        self.assertFails(
+            {"panes/bookpane/Pane.cpp": "auto& d = UserDefaults::standardUserDefaults();  // x\n"},
+            "panes/bookpane/Pane.cpp:1",
+            "UserDefaults::standardUserDefaults",
+        )
+        # Named in a comment, or by the code that brings the program up, it passes.
+        self.assertEqual(self.run_on({"panes/bookpane/Pane.cpp": "// not Alerts::shared() here\n"}), [])
+        self.assertEqual(self.run_on({"app/ProgramParts.cpp": "auto* n = noteDocInstance();\n"}), [])
+
     def test_main_answers_one_on_a_fault(self):
         with tempfile.TemporaryDirectory() as root:
             os.makedirs(os.path.join(root, "engine/foundation"))

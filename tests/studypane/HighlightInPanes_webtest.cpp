@@ -105,6 +105,7 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
     // panes listen.
     StudyPaneEnvironment services;
     services.center = &center;
+    services.highlights = cVerseHighlightDoc::verseHighlightDocInstance();
     const auto hooks = std::make_shared<StudyPaneBookPaneHooks>(services);
     std::vector<BookPaneViewController*> panes;
     for (const auto& contents : layout->contents()) {
@@ -112,7 +113,7 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
             contents->setState(std::make_unique<LayoutRegionContentsState>());
         BookPaneViewController::Environment env;
         env.window.setNotifications(&center);
-        env.window.setSettings(&UserDefaults::standardUserDefaults());
+        env.window.setSettings(&TestSupport::privateDefaults());
         env.window.setAlert(&Alerts::shared());
         env.window.setLayoutManager(&manager);
         env.window.setBooks(&library);
@@ -170,6 +171,5 @@ int main(int argc, char** argv)
     TestSupport::startApplication("highlight-in-panes-test");
     TestSupport::usePrivateEngineData();
     cBookUserData::install();
-    TestSupport::usePrivateDefaults();
     return RUN_ALL_TESTS();
 }

@@ -17,6 +17,7 @@ TEST(StudyPaneBookPaneNoteHooks, NotesOfVersesAndBlocksAreFoundAndDeleted)
     NotificationCenter center;
     StudyPaneEnvironment env;
     env.center = &center;
+    env.notes = world().notes;
     StudyPaneBookPaneHooks hooks(env);
     const SourceTuple::Ptr kjv = world().kjv;
     const SourceTuple::Ptr scofield = world().scofield;
@@ -25,8 +26,9 @@ TEST(StudyPaneBookPaneNoteHooks, NotesOfVersesAndBlocksAreFoundAndDeleted)
     ASSERT_NE(block, SourceTuple::kNoBlock);
     EXPECT_FALSE(hooks.hasNote(kjv, key, true));
     EXPECT_FALSE(hooks.hasNote(scofield, block, false));
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(key), QStringLiteral("shepherd")));
-    ASSERT_TRUE(NoteStore::save(NoteLocation::book(scofield->sourceTupleID(), 20), QStringLiteral("commentary")));
+    ASSERT_TRUE(NoteStore(world().notes).save(NoteLocation::bible(key), QStringLiteral("shepherd")));
+    ASSERT_TRUE(
+        NoteStore(world().notes).save(NoteLocation::book(scofield->sourceTupleID(), 20), QStringLiteral("commentary")));
     EXPECT_TRUE(hooks.hasNote(kjv, key, true));
     EXPECT_TRUE(hooks.hasNote(scofield, block, false));
     EXPECT_FALSE(hooks.hasNote(nullptr, block, false));

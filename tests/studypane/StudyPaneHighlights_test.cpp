@@ -40,19 +40,19 @@ protected:
         if (IsSkipped())
             return;
         cVerseHighlightDoc::verseHighlightDocInstance()->deleteHighlightsWithColor(-1, false);
-        store = HighlightStore(env.center);
+        store = HighlightStore(env.center, env.highlights);
         for (quint16 v : HighlightMenus::menuColorValues())
             store.deleteColorName(v);
     }
 
-    HighlightStore store {nullptr};
+    HighlightStore store {nullptr, nullptr};
 };
 
 }  // namespace
 
 TEST(HighlightNames, StylesAndTableRows)
 {
-    const HighlightStore store(nullptr);
+    const HighlightStore store(nullptr, nullptr);
     EXPECT_EQ(HighlightStore::defaultNameForStyle(0x8002), QStringLiteral("Bold"));
     EXPECT_EQ(HighlightStore::defaultNameForStyle(0x8004), QStringLiteral("Italic"));
     EXPECT_EQ(HighlightStore::defaultNameForStyle(0x8008), QStringLiteral("Underline"));

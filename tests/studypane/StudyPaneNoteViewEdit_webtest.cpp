@@ -72,7 +72,7 @@ QVariant js(QWebEngineView* view, const QString& script)
 
 QString stored(const NoteLocation& l)
 {
-    return NoteStore::read(l).text;
+    return StudyPaneTest::userNotes().read(l).text;
 }
 
 class NoteEditor : public ::testing::Test {
@@ -97,6 +97,7 @@ protected:
         std::tie(kjv, scofield) = kjvAndScofield(*s_library);
         ASSERT_TRUE(kjv && scofield);
         StudyPaneEnvironment env = m_screen->environment(s_library);
+        env.notes = noteDocInstance();
         env.activeBook = [this] { return kjv; };
         env.alerts = m_alerts.get();
         env.formatRegistry = m_formats;
@@ -283,7 +284,8 @@ TEST_F(NoteEditor, ASyncSavesTheTypingFirstAndItsCopyReplacesTheSourceInPlace)
 
     // The sync writes another device's copy: the source shows it in the same page, which goes on
     // taking keys.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>from the other device</p>")));
+    ASSERT_TRUE(
+        StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316), QStringLiteral("<p>from the other device</p>")));
     m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
     EXPECT_EQ(source->serial(), page);
     ASSERT_TRUE(waitFor([&] { return editorText() == QStringLiteral("<p>from the other device</p>"); }))
@@ -303,7 +305,7 @@ TEST_F(NoteEditor, ASyncSavesTheTypingFirstAndItsCopyReplacesTheSourceInPlace)
     QTest::keyClicks(keys, QStringLiteral("mine"));
     ASSERT_TRUE(waitFor([&] { return editorText().endsWith(QStringLiteral("mine")); })) << editorText().toStdString();
     const quint64 typedIn = source->serial();
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>a later copy</p>")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316), QStringLiteral("<p>a later copy</p>")));
     // The page took the keys, whether or not their push has reached the reader: the copy does not
     // replace them.
     m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
@@ -450,7 +452,7 @@ TEST_F(NoteEditor, PastedHostileHtmlIsStoredAndShownInert)
     EXPECT_EQ(js(v, QStringLiteral("String(window.qsPwned)")).toString(), QStringLiteral("undefined"));
 
     // A note that holds script already (from a sync, say) is shown inert too.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), hostile));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kGen11), hostile));
     openBible(kGen11, false);
     ASSERT_TRUE(waitForPage(Editor::ViewTab));
     EXPECT_TRUE(js(shown, QStringLiteral("document.body.textContent")).toString().contains("pasted text"));
@@ -470,7 +472,7 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
         EXPECT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited(); }));
         editor->selectTab(Editor::ViewTab);
         // Keys still on their way when the tab changed are stored as they arrive.
-        EXPECT_TRUE(waitFor([this, text] { return NoteStore::read(editor->location()).text == text; }));
+        EXPECT_TRUE(waitFor([this, text] { return StudyPaneTest::userNotes().read(editor->location()).text == text; }));
     };
     newJournalNote(QStringLiteral("first entry"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("Untitled"))), QStringLiteral("first entry"));
@@ -487,20 +489,20 @@ TEST_F(NoteEditor, JournalNotesFollowTheTitleRules)
     editor->selectTab(Editor::ViewTab);
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("untitled-2"));
     EXPECT_EQ(stored(NoteLocation::journal(QStringLiteral("untitled-2"))), QStringLiteral("second entry"));
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::journal(QStringLiteral("Untitled-1"))));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::journal(QStringLiteral("Untitled-1"))));
     editor->selectTab(Editor::TextEditTab);
     ASSERT_TRUE(waitForPage(Editor::TextEditTab));
     shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->setText(QStringLiteral("UNTITLED-2"));
     editor->selectTab(Editor::ViewTab);
-    EXPECT_EQ(
-        NoteStore::read(NoteLocation::journal(QStringLiteral("untitled-2"))).text, QStringLiteral("second entry"));
+    EXPECT_EQ(StudyPaneTest::userNotes().read(NoteLocation::journal(QStringLiteral("untitled-2"))).text,
+        QStringLiteral("second entry"));
     EXPECT_EQ(editor->location().journalTitle.value_or(QString()), QStringLiteral("UNTITLED-2"));
     // A long title is cut to 128 characters.
     editor->selectTab(Editor::RichEditTab);
     ASSERT_TRUE(waitForPage(Editor::RichEditTab));
     shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->setText(QString(200, QLatin1Char('t')));
     editor->selectTab(Editor::ViewTab);
-    EXPECT_TRUE(NoteStore::exists(NoteLocation::journal(QString(128, QLatin1Char('t')))));
+    EXPECT_TRUE(StudyPaneTest::userNotes().exists(NoteLocation::journal(QString(128, QLatin1Char('t')))));
 }
 
 TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelection)
@@ -546,7 +548,7 @@ TEST_F(NoteEditor, FormatCommandsApplyInTheRichEditorAndTheButtonsFollowTheSelec
 
 TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
 {
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316),
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316),
         QStringLiteral("<p>See <a href=\"Romans 8:28\">Rom</a> and <a href=\"Tom's \\ note\">odd</a>.</p>")));
     openBible(kJohn316, false);
     NoteWebView* v = editor->webView(Editor::ViewTab);
@@ -580,16 +582,16 @@ TEST_F(NoteEditor, LinksReachTheRoutingAndShowPreviews)
 
 TEST_F(NoteEditor, DeletingClearsThePaneAndOnlyViewCanBeChosen)
 {
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be deleted</p>")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be deleted</p>")));
     openBible(kJohn316, false);
     EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>to be deleted</p>"));
     EXPECT_FALSE(shown<QPushButton>(QStringLiteral("deleteNoteButton"))->isHidden());
     m_alerts->queueAnswer(AlertSecondButtonReturn);  // "No"
     editor->onDeleteNoteButton();
-    EXPECT_TRUE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    EXPECT_TRUE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
     m_alerts->queueAnswer(AlertFirstButtonReturn);
     editor->onDeleteNoteButton();
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
     EXPECT_FALSE(editor->hasSomethingToDisplay());
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
     EXPECT_EQ(shown<QLabel>(QStringLiteral("bookTitleTextField"))->text(), QStringLiteral("---"));
@@ -630,27 +632,28 @@ TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)
 
     // Rich Edit: select all, Delete; the autosave deletes the note but leaves the user in the editor,
     // and View then shows that there is no note.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be cleared</p>\n")));
+    ASSERT_TRUE(
+        StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316), QStringLiteral("<p>to be cleared</p>\n")));
     openBible(kJohn316, true);
     ASSERT_TRUE(waitFor([this] { return editorText().trimmed() == QStringLiteral("to be cleared"); }));
     clearAndType(QString());
     ASSERT_TRUE(waitFor([this] { return editor->webViewHasBeenEdited() && editorText().trimmed().isEmpty(); }));
     editor->saveEditedText(true);
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
     ASSERT_EQ(deletedPosts(), 1);
     EXPECT_EQ(changes.posts.last().userInfo.value(QStringLiteral("key")).toUInt(), kJohn316);
     EXPECT_FALSE(changes.posts.last().userInfo.value(QStringLiteral("newNote")).toBool());
     EXPECT_EQ(editor->selectedTab(), Editor::RichEditTab);
     EXPECT_EQ(editor->location().key, kJohn316);
     clickTab(Editor::ViewTab);
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
     EXPECT_FALSE(editor->hasSomethingToDisplay());
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
     EXPECT_EQ(deletedPosts(), 1) << "the note was deleted once";
 
     // Text Edit of a book note: markup that shows nothing is no note either.
     const NoteLocation bookNote = NoteLocation::book(scofield->sourceTupleID(), 12);
-    ASSERT_TRUE(NoteStore::save(bookNote, QStringLiteral("<p>a book note</p>")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(bookNote, QStringLiteral("<p>a book note</p>")));
     open({{QStringLiteral("sourceID"), QVariant::fromValue(scofield->sourceTupleID())},
         {QStringLiteral("section"), 12u}, {QStringLiteral("edit"), true}});
     clickTab(Editor::TextEditTab);
@@ -659,7 +662,7 @@ TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)
     ASSERT_TRUE(waitFor([this] { return editorText() == QStringLiteral("<p>&nbsp;</p><p><br></p>"); }))
         << editorText().toStdString();
     clickTab(Editor::ViewTab);
-    EXPECT_FALSE(NoteStore::exists(bookNote));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(bookNote));
     ASSERT_EQ(deletedPosts(), 2);
     EXPECT_EQ(changes.posts.last().userInfo.value(QStringLiteral("section")).toUInt(), 12u);
     EXPECT_EQ(shown<QLineEdit>(QStringLiteral("noteTitleTextField"))->text(), QStringLiteral("No Note to View"));
@@ -678,7 +681,7 @@ TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterAResta
     EXPECT_FALSE(editor->hasSomethingToDisplay());
     m_screen->manager.setCurrentLayout(m_screen->layout);
 
-    ASSERT_TRUE(NoteStore::save(NoteLocation::book(scofield->sourceTupleID(), 12),
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::book(scofield->sourceTupleID(), 12),
         QStringLiteral("<h3>The first day</h3><p>Light before the sun: compare John 1:4-5 and 2 Cor 4:6.</p>"
                        "<ul><li>evening and morning</li><li><b>God saw</b> that it was <i>good</i></li></ul>")));
     open({{QStringLiteral("sourceID"), QVariant::fromValue(scofield->sourceTupleID())},
@@ -703,13 +706,13 @@ TEST_F(NoteEditor, AChangeFromElsewhereDoesNotThrowAwayUnsavedTyping)
     ASSERT_TRUE(waitFor([this] { return editorText() == QStringLiteral("my own words"); }));
     ASSERT_TRUE(editor->webViewHasBeenEdited());
     // Another device's copy arrives (a sync, say) while the typing is not saved yet.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), QStringLiteral("from elsewhere")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kGen11), QStringLiteral("from elsewhere")));
     m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
     EXPECT_EQ(editorText(), QStringLiteral("my own words"));
     editor->selectTab(Editor::ViewTab);
     EXPECT_EQ(stored(NoteLocation::bible(kGen11)), QStringLiteral("my own words"));
     // Without unsaved typing the stored copy is shown.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kGen11), QStringLiteral("<p>from elsewhere</p>")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kGen11), QStringLiteral("<p>from elsewhere</p>")));
     m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
     EXPECT_EQ(editor->webViewString(), QStringLiteral("<p>from elsewhere</p>"));
 }
@@ -753,7 +756,7 @@ TEST_F(NoteEditor, ANoteTheDatabaseRefusesStaysInTheEditorAndIsReportedOnce)
         EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
             QStringLiteral("Local Storage: Not saved"));
         EXPECT_TRUE(editor->webViewHasBeenEdited());
-        EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+        EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
         EXPECT_TRUE(changes.posts.isEmpty());
 
         // The autosave and another note's request fail alike, without a second alert; the note stays.
@@ -808,7 +811,7 @@ TEST_F(NoteEditor, AnEditorWhoseRendererEndedComesBackWithItsTextThoughTheDataba
         EXPECT_TRUE(editor->webViewNeedsFinalSave());
         EXPECT_EQ(shown<QLabel>(QStringLiteral("localStorageStatusTextField"))->text(),
             QStringLiteral("Local Storage: Not saved"));
-        EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+        EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
     }
     // Writable again: leaving the editor stores the text the new page shows, with what was typed since.
     type(QStringLiteral(", and more"));
@@ -847,7 +850,7 @@ TEST_F(NoteEditor, QuittingAfterARefusedSaveOffersTheTextForAFile)
     const QByteArray bytes = kept.readAll();
     EXPECT_TRUE(bytes.startsWith("<!DOCTYPE html>\n<meta charset=\"utf-8\">\n")) << bytes.toStdString();
     EXPECT_TRUE(bytes.contains("typed on a full disk")) << bytes.toStdString();
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
 }
 
 TEST_F(NoteEditor, QuittingAfterARefusedSaveCanCopyTheText)
@@ -884,7 +887,8 @@ TEST_F(NoteEditor, QuittingWithEverythingSavedAsksNothing)
 
 TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
 {
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>God so loved the world</p>")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(
+        NoteLocation::bible(kJohn316), QStringLiteral("<p>God so loved the world</p>")));
     StudyPaneNotesListViewController* list = pane->studyPaneNotesListViewController();
     list->view();
     list->searchField()->setText(QStringLiteral("world"));
@@ -904,7 +908,7 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
         js(v, QStringLiteral("getComputedStyle(document.body).color")).toString(), QStringLiteral("rgb(0, 128, 0)"));
 
     // A keyboard apostrophe finds and marks the typographic one.
-    ASSERT_TRUE(NoteStore::save(
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(
         NoteLocation::bible(kJohn316), QStringLiteral("<p>God\u2019s <i>loving kindness</i>, for the world</p>")));
     m_screen->center.postNotificationName(PaneNotifications::qsNotesHaveChangedNotification);
     list->searchField()->setText(QStringLiteral("god's"));
@@ -936,7 +940,7 @@ TEST_F(NoteEditor, TheViewMarksTheWordsOfTheNotesSearch)
 // parts of a hyphenated word included.
 TEST_F(NoteEditor, TheViewMarksEveryWordOfASearchedRoot)
 {
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316),
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316),
         QStringLiteral("<p>Kindnesses were shown; he <b>loved</b> and was Loving. His loving-kindness, "
                        "<i>kindness</i> and KINDNESS; a kind word.</p>")));
     StudyPaneNotesListViewController* list = pane->studyPaneNotesListViewController();

@@ -108,6 +108,7 @@ protected:
         std::tie(kjv, scofield) = kjvAndScofield(*s_library);
         ASSERT_TRUE(kjv && scofield);
         StudyPaneEnvironment env = m_screen->environment(s_library);
+        env.notes = noteDocInstance();
         env.activeBook = [this] { return activeBook; };
         activeBook = kjv;
         pane = m_screen->install(env);
@@ -128,7 +129,7 @@ protected:
 
     static void bibleNote(quint32 key, const QString& text)
     {
-        ASSERT_TRUE(NoteStore::save(NoteLocation::bible(key), text));
+        ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::bible(key), text));
     }
 
     bool search(StudyPaneNotesListViewController* c, const QString& text)
@@ -164,36 +165,42 @@ const quint32 kPs23 = makeBibleKey(19, 23, 1);
 
 TEST_F(StudyPaneNotesList, NotesAreStoredReadAndDeletedByKind)
 {
+    NotificationCenter center;
+    StudyPaneEnvironment env;
+    env.center = &center;
+    env.notes = noteDocInstance();
     bool created = false;
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>loved</p>"), &created));
+    ASSERT_TRUE(
+        StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316), QStringLiteral("<p>loved</p>"), &created));
     EXPECT_TRUE(created);
-    ASSERT_TRUE(NoteStore::save(NoteLocation::bible(kJohn316), QStringLiteral("<p>so loved</p>"), &created));
+    ASSERT_TRUE(
+        StudyPaneTest::userNotes().save(NoteLocation::bible(kJohn316), QStringLiteral("<p>so loved</p>"), &created));
     EXPECT_FALSE(created);
-    EXPECT_EQ(NoteStore::read(NoteLocation::bible(kJohn316)).text, QStringLiteral("<p>so loved</p>"));
-    EXPECT_TRUE(StudyPaneNotesListViewController::verseHasNote(kJohn316));
-    EXPECT_FALSE(StudyPaneNotesListViewController::verseHasNote(kGen11));
+    EXPECT_EQ(StudyPaneTest::userNotes().read(NoteLocation::bible(kJohn316)).text, QStringLiteral("<p>so loved</p>"));
+    EXPECT_TRUE(StudyPaneTest::userNotes().verseHasNote(kJohn316));
+    EXPECT_FALSE(StudyPaneTest::userNotes().verseHasNote(kGen11));
 
     const NoteLocation book = NoteLocation::book(scofield->sourceTupleID(), 12);
-    ASSERT_TRUE(NoteStore::save(book, QStringLiteral("commentary note"), &created));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(book, QStringLiteral("commentary note"), &created));
     EXPECT_TRUE(created);
     EXPECT_EQ(book.kind(), NoteLocation::Kind::Book);
-    EXPECT_TRUE(StudyPaneNotesListViewController::blockHasNote(scofield->blockForSection(12), *scofield));
-    EXPECT_FALSE(StudyPaneNotesListViewController::blockHasNote(scofield->blockForSection(13), *scofield));
+    EXPECT_TRUE(StudyPaneNotesListViewController::blockHasNote(env, scofield->blockForSection(12), *scofield));
+    EXPECT_FALSE(StudyPaneNotesListViewController::blockHasNote(env, scofield->blockForSection(13), *scofield));
 
     // An empty text deletes; the journal is told apart by its identity and title.
-    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Prayer")), QStringLiteral("x")));
-    EXPECT_TRUE(NoteStore::exists(NoteLocation::journal(QStringLiteral("PRAYER"))));  // titles ignore case
-    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Prayer")), QString()));
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::journal(QStringLiteral("Prayer"))));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::journal(QStringLiteral("Prayer")), QStringLiteral("x")));
+    EXPECT_TRUE(
+        StudyPaneTest::userNotes().exists(NoteLocation::journal(QStringLiteral("PRAYER"))));  // titles ignore case
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::journal(QStringLiteral("Prayer")), QString()));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::journal(QStringLiteral("Prayer"))));
 
     // The class deletions tell everyone, with "deletedNote".
-    NotificationCenter center;
     Recorder changes(center, kNotesChanged);
-    StudyPaneNotesListViewController::deleteNoteForKey(kJohn316, &center);
-    StudyPaneNotesListViewController::deleteNoteForSection(12, scofield->sourceTupleID(), &center);
-    StudyPaneNotesListViewController::deleteJournalNoteWithTitle(QStringLiteral("Gone"), &center);
-    EXPECT_FALSE(NoteStore::exists(NoteLocation::bible(kJohn316)));
-    EXPECT_FALSE(NoteStore::exists(book));
+    StudyPaneNotesListViewController::deleteNoteForKey(env, kJohn316);
+    StudyPaneNotesListViewController::deleteNoteForSection(env, 12, scofield->sourceTupleID());
+    StudyPaneNotesListViewController::deleteJournalNoteWithTitle(env, QStringLiteral("Gone"));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(NoteLocation::bible(kJohn316)));
+    EXPECT_FALSE(StudyPaneTest::userNotes().exists(book));
     ASSERT_EQ(changes.posts.size(), 3);
     EXPECT_EQ(changes.posts[0].userInfo.value(QStringLiteral("key")).toUInt(), kJohn316);
     EXPECT_EQ(changes.posts[1].userInfo.value(QStringLiteral("section")).toUInt(), 12u);
@@ -211,14 +218,20 @@ TEST_F(StudyPaneNotesList, JournalTitlesAreCleanedCutAndMadeUnique)
 {
     EXPECT_EQ(NoteStore::cleanJournalTitle(QStringLiteral(" \t\u0001Title\n ")), QStringLiteral("Title"));
     EXPECT_EQ(NoteStore::cleanJournalTitle(QString(200, QLatin1Char('x'))), QString(128, QLatin1Char('x')));
-    EXPECT_EQ(NoteStore::uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled"));
-    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Untitled")), QStringLiteral("a")));
-    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("untitled-1")), QStringLiteral("b")));
-    EXPECT_EQ(NoteStore::uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled-2"));
-    EXPECT_EQ(NoteStore::uniqueJournalTitleFrom(QStringLiteral("UNTITLED")), QStringLiteral("UNTITLED-2"));
+    EXPECT_EQ(
+        StudyPaneTest::userNotes().uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled"));
+    ASSERT_TRUE(
+        StudyPaneTest::userNotes().save(NoteLocation::journal(QStringLiteral("Untitled")), QStringLiteral("a")));
+    ASSERT_TRUE(
+        StudyPaneTest::userNotes().save(NoteLocation::journal(QStringLiteral("untitled-1")), QStringLiteral("b")));
+    EXPECT_EQ(
+        StudyPaneTest::userNotes().uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled-2"));
+    EXPECT_EQ(
+        StudyPaneTest::userNotes().uniqueJournalTitleFrom(QStringLiteral("UNTITLED")), QStringLiteral("UNTITLED-2"));
     // A deleted note frees its title.
-    ASSERT_TRUE(NoteStore::remove(NoteLocation::journal(QStringLiteral("Untitled"))));
-    EXPECT_EQ(NoteStore::uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled"));
+    ASSERT_TRUE(StudyPaneTest::userNotes().remove(NoteLocation::journal(QStringLiteral("Untitled"))));
+    EXPECT_EQ(
+        StudyPaneTest::userNotes().uniqueJournalTitleFrom(QStringLiteral("Untitled")), QStringLiteral("Untitled"));
     EXPECT_EQ(NoteLocation().kind(), NoteLocation::Kind::None);
     NoteLocation noTitle;
     noTitle.source = SourceTupleID::sourceTupleIDForFakeJournalDoc();
@@ -366,7 +379,9 @@ TEST_F(StudyPaneNotesList, AChangeOfOneNoteIsAppliedWithoutANewSearchOthersRunOn
     bibleNote(kGen11, QStringLiteral("in the beginning"));
     m_screen->center.postNotificationName(kNotesChanged, nullptr, {{QStringLiteral("key"), kGen11}});
     EXPECT_EQ(keysIn(0), std::set<quint32> {kJohn316});
-    StudyPaneNotesListViewController::deleteNoteForKey(kJohn316, &m_screen->center);
+    StudyPaneEnvironment screen = m_screen->environment();
+    screen.notes = noteDocInstance();
+    StudyPaneNotesListViewController::deleteNoteForKey(screen, kJohn316);
     EXPECT_TRUE(keysIn(0).empty());
     EXPECT_EQ(list->searchesStarted(), searches);
     // The result agrees with a fresh search.
@@ -391,9 +406,11 @@ TEST_F(StudyPaneNotesList, AChangeOfOneNoteIsAppliedWithoutANewSearchOthersRunOn
 
 TEST_F(StudyPaneNotesList, JournalListSearchesTitledNotesAndKeepsNoRowsOfDeletedLayouts)
 {
-    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Morning prayer")), QStringLiteral("grace")));
-    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Evening")), QStringLiteral("peace and grace")));
-    ASSERT_TRUE(NoteStore::save(NoteLocation::journal(QStringLiteral("Noon")), QStringLiteral("work")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(
+        NoteLocation::journal(QStringLiteral("Morning prayer")), QStringLiteral("grace")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(
+        NoteLocation::journal(QStringLiteral("Evening")), QStringLiteral("peace and grace")));
+    ASSERT_TRUE(StudyPaneTest::userNotes().save(NoteLocation::journal(QStringLiteral("Noon")), QStringLiteral("work")));
     ASSERT_TRUE(search(journal, QStringLiteral("grace")));
     SearchResultsAggregator& agg = journal->searchResultsAggregator();
     EXPECT_TRUE(agg.isJournal());

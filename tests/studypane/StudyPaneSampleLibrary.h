@@ -97,6 +97,13 @@ inline QStringList wordsOf(const QString& plain)
     return out;
 }
 
+// The notes of the profile's note document, the one the renderer marks notes from: what the tests
+// hand the study pane (`env.notes`) as the program does.
+inline NoteStore userNotes()
+{
+    return NoteStore(noteDocInstance());
+}
+
 // Marks every live note deleted, so each test starts with none.
 inline void deleteAllNotes()
 {
@@ -106,7 +113,7 @@ inline void deleteAllNotes()
     for (bool more = notes->firstBibleNote(b); more; more = notes->nextBibleNote(b))
         keys.push_back(b.verseKey());
     for (quint32 k : keys)
-        NoteStore::remove(NoteLocation::bible(k));
+        StudyPaneTest::userNotes().remove(NoteLocation::bible(k));
     std::vector<cBookNote> books;
     cBookNote n;
     for (bool more = notes->firstBookNote(n); more; more = notes->nextBookNote(n))

@@ -38,6 +38,7 @@
 #include <QTextDocument>
 #include <QToolButton>
 
+#include <algorithm>
 #include <fstream>
 #include <mutex>
 #include <set>
@@ -603,7 +604,14 @@ TEST_F(StudyPaneSearch, RecentSearchesAreOfferedNewestFirstOnceEachAndCanBeClear
         QVariantList {42, QStringLiteral("lamb"), QVariantMap {}, QStringLiteral("lamb")}, "findRecentSearches");
     EXPECT_EQ(find->recentSearches(), QStringList {QStringLiteral("lamb")});
 
-    find->clearRecentSearches();
+    // The menu's Clear Recent Searches, as the user opens the menu and chooses it.
+    QMenu* recents = find->nonBibleSearchMenu();
+    emit recents->aboutToShow();
+    const QList<QAction*> items = recents->actions();
+    const auto clear = std::find_if(items.cbegin(), items.cend(),
+        [](const QAction* a) { return a->text() == QStringLiteral("Clear Recent Searches"); });
+    ASSERT_NE(clear, items.cend());
+    (*clear)->trigger();
     EXPECT_TRUE(find->recentSearches().isEmpty());
     EXPECT_EQ(texts(find->nonBibleSearchMenu()), QStringList {QStringLiteral("No Recent Searches")});
     SearchExecutor::shared().waitForDone();

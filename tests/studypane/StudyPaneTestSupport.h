@@ -84,7 +84,6 @@ struct Screen {
         static int n = 0;
         defaults = std::make_shared<UserDefaults>(home().filePath(QStringLiteral("defaults-%1.ini").arg(++n)));
         SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-        UserDefaults::setStandardUserDefaults(defaults);
         layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
         layout->addRegionWithDimension(290, 1, LayoutRegionContents::kStudyKind, false);
         manager.setCurrentLayout(layout);

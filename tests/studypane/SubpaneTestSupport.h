@@ -13,7 +13,9 @@
 #include "search/execution/SearchHooks.h"
 #include "studypane/StudyPaneBookmarksViewController.h"
 #include "studypane/StudyPaneSubpanes.h"
+#include "userdata/cNoteDoc.h"
 #include "userdata/cSQLiteDbBase.h"
+#include "userdata/cVerseHighlightDoc.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,6 +40,10 @@ struct World {
     QTemporaryDir folder;
     SourceManager* library = nullptr;
     SourceTuple::Ptr kjv, web, scofield, treasury, nave, devotional, greek, help;
+    // The profile's note and highlight documents (the ones the renderer marks from), which the
+    // sub-panes are handed as the program hands them.
+    cNoteDoc* notes = nullptr;
+    cVerseHighlightDoc* highlights = nullptr;
 
     World()
     {
@@ -47,6 +53,8 @@ struct World {
         cSQLiteDbBase::setEngineDataFolder(EngineStrings::utf16(data));
         cBookUserData::install();
         installSearchHooks();
+        notes = noteDocInstance();
+        highlights = cVerseHighlightDoc::verseHighlightDocInstance();
         if (!QFile::exists(kLib + QStringLiteral("KJV.tvk")))
             return;
         const QString books = folder.filePath(QStringLiteral("books"));
@@ -104,6 +112,8 @@ protected:
         env = screen->environment();
         StudyPaneSubpanes::addFactories(env);
         env.library = world().library;
+        env.notes = world().notes;
+        env.highlights = world().highlights;
         env.activeBook = [this] { return activeBook; };
         env.alerts = alerts.get();
         env.textPrompt = [this](const QVariantMap& options) -> std::optional<QString> {

@@ -66,18 +66,24 @@ QString home()
     return homePath();
 }
 
-std::shared_ptr<RecordingAlerts> recordAlerts()
+RecordingAlerts& programAlerts()
 {
-    auto alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(alerts);
-    return alerts;
+    static const std::shared_ptr<RecordingAlerts> alerts = [] {
+        auto made = std::make_shared<RecordingAlerts>();
+        Alerts::setShared(made);
+        return made;
+    }();
+    return *alerts;
 }
 
-void usePrivateDefaults()
+UserDefaults& privateDefaults()
 {
-    auto defaults = std::make_shared<UserDefaults>(homePath() + QStringLiteral("/defaults.ini"));
-    SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-    UserDefaults::setStandardUserDefaults(defaults);
+    static UserDefaults* const defaults = [] {
+        auto* made = new UserDefaults(homePath() + QStringLiteral("/defaults.ini"));  // kept, as the program's are
+        SettingsRegistry::registerDefaultsForAllPreferences(*made);
+        return made;
+    }();
+    return *defaults;
 }
 
 void usePrivateEngineData()

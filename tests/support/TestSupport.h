@@ -24,6 +24,7 @@
 
 class QWebEnginePage;
 class RecordingAlerts;
+class UserDefaults;
 
 namespace TestSupport {
 
@@ -39,12 +40,15 @@ enum class Web {
 // QS_TEST_PLATFORM=xcb) and makes the application object, once per program (later calls return the
 // same home). Call before anything reads a folder or a setting.
 QString startApplication(const char* programName, Web web = Web::Engine);
-// Alerts are recorded instead of shown (platform/RecordingAlerts.h); the recorder, now shared.
-std::shared_ptr<RecordingAlerts> recordAlerts();
+// The process's alerts, recorded instead of shown (platform/RecordingAlerts.h): installed on the first
+// call as the alerts the layers below the interface reach, as the program installs its window alerts
+// at start-up, and kept for the program. The program's services hand them to its window.
+RecordingAlerts& programAlerts();
 // The private home's path (empty before startApplication).
 QString home();
-// The standard defaults become a file of the private home holding every preference's default.
-void usePrivateDefaults();
+// Settings in a file of the private home holding every preference's default, made on first use and
+// kept for the program: what a test hands the objects it makes where the program would hand its own.
+UserDefaults& privateDefaults();
 // The engine's databases (notes, highlights, bookmarks) are kept in the private home.
 void usePrivateEngineData();
 

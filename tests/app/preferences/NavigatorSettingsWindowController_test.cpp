@@ -43,11 +43,10 @@ protected:
     {
         m_dir = std::make_unique<QTemporaryDir>();
         setenv("XDG_DATA_HOME", m_dir->filePath(QStringLiteral("data")).toUtf8().constData(), 1);
-        auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
-        SettingsRegistry::registerDefaultsForAllPreferences(*d);
-        UserDefaults::setStandardUserDefaults(d);
+        m_defaults = std::make_unique<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
         m_window.setNotifications(&NotificationCenter::defaultCenter());
-        m_window.setSettings(d.get());
+        m_window.setSettings(m_defaults.get());
         m_elements = AutoStudyElements::autoStudyElements();
         m_elements.setFilename(m_dir->filePath(QStringLiteral("elements.xml")));
         m_elements.setVersion(2);
@@ -82,6 +81,7 @@ protected:
     }
     static QString text(QTableView* table, int row) { return table->model()->index(row, 1).data().toString(); }
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<UserDefaults> m_defaults;
     // The window the settings are shown over: the program's centre, which the navigators follow.
     WindowEnvironment m_window;
     AutoStudyElements m_elements;
@@ -207,7 +207,7 @@ TEST_F(NavigatorSettings, DraggedRowsMoveAndTheSelectionFollows)
 
 TEST_F(NavigatorSettings, RowsPerBookAndClosing)
 {
-    UserDefaults::standardUserDefaults().setInteger(3, QStringLiteral("maxNavRowsPerBook"));
+    (*m_defaults).setInteger(3, QStringLiteral("maxNavRowsPerBook"));
     auto* window = new NavigatorSettingsWindowController(m_window, m_elements);
     QComboBox* rows = window->maxResultsShownButton();
     EXPECT_EQ(rows->currentData().toInt(), 3);
@@ -215,7 +215,7 @@ TEST_F(NavigatorSettings, RowsPerBookAndClosing)
     QSignalSpy changed(window, &NavigatorSettingsWindowController::settingsChanged);
     rows->setCurrentIndex(rows->findData(10));
     emit rows->activated(rows->currentIndex());
-    EXPECT_EQ(UserDefaults::standardUserDefaults().integerForKey(QStringLiteral("maxNavRowsPerBook")), 10);
+    EXPECT_EQ((*m_defaults).integerForKey(QStringLiteral("maxNavRowsPerBook")), 10);
     EXPECT_EQ(changed.count(), 1);
 
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));
@@ -236,7 +236,7 @@ TEST_F(NavigatorSettings, RowsPerBookAndClosing)
 TEST_F(NavigatorSettings, OpenNavigatorsFollowTheWindowAtOnce)
 {
     StudyPaneEnvironment env;
-    env.defaults = &UserDefaults::standardUserDefaults();
+    env.defaults = m_defaults.get();
     env.center = &NotificationCenter::defaultCenter();
     env.runNavigatorSettings = [this] {
         return NavigatorSettingsWindowController::runModal(m_window, nullptr, &m_elements);

@@ -86,13 +86,12 @@ protected:
     void SetUp() override
     {
         m_dir = std::make_unique<QTemporaryDir>();
-        auto d = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
-        SettingsRegistry::registerDefaultsForAllPreferences(*d);
-        UserDefaults::setStandardUserDefaults(d);
+        s_defaults = std::make_shared<UserDefaults>(m_dir->filePath(QStringLiteral("settings.ini")));
+        SettingsRegistry::registerDefaultsForAllPreferences(*s_defaults);
         // No page asks a sync engine or opens the desktop's browser.
         WindowEnvironment window;
         window.setNotifications(&NotificationCenter::defaultCenter());
-        window.setSettings(d.get());
+        window.setSettings(s_defaults.get());
         window.setAlert(&m_alerts);
         window.setBooks(&SourceManager::singleton());
         pageEnv() = PreferencesViewController::Environment::fromWindow(window);
@@ -101,7 +100,9 @@ protected:
             this, PaneNotifications::DisplayPreferencesChangedNotification, [this](Notification&) { ++m_posted; });
     }
     void TearDown() override { NotificationCenter::defaultCenter().removeObservation(m_obs); }
-    static UserDefaults& d() { return UserDefaults::standardUserDefaults(); }
+    // The settings of the test's pages.
+    static UserDefaults& d() { return *s_defaults; }
+    static inline std::shared_ptr<UserDefaults> s_defaults;
     static void spin(int ms)
     {
         QElapsedTimer t;
@@ -1024,10 +1025,9 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
 
 namespace {
 
-QVariantMap snapshotOfDefaults()
+QVariantMap snapshotOfDefaults(UserDefaults& d)
 {
     QVariantMap all;
-    UserDefaults& d = UserDefaults::standardUserDefaults();
     QStringList keys = d.registeredDefaults().keys() + d.storedKeys();
     for (const QString& k : keys)
         all.insert(k, d.objectForKey(k));
@@ -1053,9 +1053,9 @@ TEST_F(Preferences, EveryControlOfEveryPaneWritesItsDefault)
         p->show();
         const std::string where = p->identifier().toStdString();
         for (QCheckBox* box : p->findChildren<QCheckBox*>()) {
-            const QVariantMap before = snapshotOfDefaults();
+            const QVariantMap before = snapshotOfDefaults(d());
             box->click();
-            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults()).isEmpty())
+            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults(d())).isEmpty())
                 << where << " " << box->objectName().toStdString();
             box->click();
         }
@@ -1063,26 +1063,26 @@ TEST_F(Preferences, EveryControlOfEveryPaneWritesItsDefault)
             if (!combo->isEnabled() || combo->count() < 2)
                 continue;  // a list with one choice (no fonts, no books) changes nothing
             const int other = combo->currentIndex() == combo->count() - 1 ? 0 : combo->count() - 1;
-            const QVariantMap before = snapshotOfDefaults();
+            const QVariantMap before = snapshotOfDefaults(d());
             combo->setCurrentIndex(other);
             emit combo->activated(other);
-            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults()).isEmpty())
+            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults(d())).isEmpty())
                 << where << " " << combo->objectName().toStdString();
         }
         for (QLineEdit* field : p->findChildren<QLineEdit*>()) {
             if (field->property("account").toBool() || !field->objectName().size() || field->parent() != p.get())
                 continue;  // account fields are sent, not kept; a combo box's own editor is not a control
-            const QVariantMap before = snapshotOfDefaults();
+            const QVariantMap before = snapshotOfDefaults(d());
             field->setText(
                 field->objectName() == QLatin1String("lineHeight") ? QStringLiteral("2.25") : QStringLiteral("37"));
             emit field->editingFinished();
-            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults()).isEmpty())
+            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults(d())).isEmpty())
                 << where << " " << field->objectName().toStdString();
         }
         for (QSlider* slider : p->findChildren<QSlider*>()) {
-            const QVariantMap before = snapshotOfDefaults();
+            const QVariantMap before = snapshotOfDefaults(d());
             slider->setValue(slider->value() == slider->maximum() ? slider->minimum() : slider->maximum());
-            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults()).isEmpty())
+            EXPECT_FALSE(changedKeys(before, snapshotOfDefaults(d())).isEmpty())
                 << where << " " << slider->objectName().toStdString();
         }
     }

@@ -1,5 +1,6 @@
 #include "cloud/account/CustomerAccount.h"
 
+#include "cloud/protocol/ServiceHost.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
 #include "tests/tools/standin-services/StandinTestServer.h"
@@ -8,10 +9,12 @@
 
 #include <QEventLoop>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
 
 using qs::cloud::AccountResult;
 using qs::cloud::CustomerAccount;
+using qs::cloud::ServiceHost;
 
 namespace {
 
@@ -31,10 +34,16 @@ AccountResult wait(CustomerAccount& account)
     return out;
 }
 
-QUrl scriptOf(const standin_test::Server& server)
-{
-    return QUrl(QStringLiteral("http://127.0.0.1:%1/mac/booklist.asp").arg(server.httpPort()));
-}
+// Settings of a temporary folder whose "serviceHost" names the loopback stand-in on `httpPort`.
+struct LoopbackSettings {
+    explicit LoopbackSettings(quint16 httpPort)
+    {
+        defaults.setString(ServiceHost::loopback(httpPort, ServiceHost::kDefaultSyncPort).toSetting(),
+            QString::fromLatin1(ServiceHost::kSettingKey));
+    }
+    QTemporaryDir dir;
+    UserDefaults defaults {dir.filePath(QStringLiteral("defaults.ini"))};
+};
 
 TEST(CustomerAccount, MessagesAreCutOutOfTheirText)
 {
@@ -86,8 +95,8 @@ TEST(CustomerAccount, LogInAgainstTheStandIn)
 {
     standin_test::Server server;
     ASSERT_NE(server.httpPort(), 0);
-    CustomerAccount account;
-    account.setWebScriptUrl(scriptOf(server));
+    const LoopbackSettings settings(server.httpPort());
+    CustomerAccount account(settings.defaults);
     account.logIn(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"));
     AccountResult r = wait(account);
     EXPECT_TRUE(r.ok()) << r.error.toStdString();
@@ -123,8 +132,8 @@ TEST(CustomerAccount, ADeadServerIsASystemError)
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const quint16 port = probe.serverPort();
     probe.close();
-    CustomerAccount account;
-    account.setWebScriptUrl(QUrl(QStringLiteral("http://127.0.0.1:%1/mac/booklist.asp").arg(port)));
+    const LoopbackSettings settings(port);
+    CustomerAccount account(settings.defaults);
     account.logIn(QStringLiteral("demo@quillstead.test"), QStringLiteral("demo"));
     const AccountResult r = wait(account);
     EXPECT_TRUE(r.error.startsWith(QStringLiteral("System reported error: "))) << r.error.toStdString();

@@ -36,7 +36,7 @@ protected:
         folders.books = books;
         folders.cache = dir.filePath(QStringLiteral("cache"));
         folders.refused = dir.filePath(QStringLiteral("refused"));
-        library = std::make_unique<SourceManager>(folders);
+        library = std::make_unique<SourceManager>(folders, center);
         owned = std::make_unique<OwnedBooksManager>(dir.filePath(QStringLiteral("ownedbooks.xml")), center, defaults);
         Recorder rec(center, {StoreNotifications::qsOwnedBooksListFinishedDownloading});
         owned->refresh(demoCaller(), {}, scriptUrl(*server));
@@ -67,8 +67,9 @@ protected:
     }
 
     QTemporaryDir dir;
-    // The program's centre: the library picks up a downloaded book from the notification there.
-    NotificationCenter& center = NotificationCenter::defaultCenter();
+    // The centre the library and the manager are handed: the library picks up a downloaded book from
+    // the notification there.
+    NotificationCenter center;
     UserDefaults defaults {dir.filePath(QStringLiteral("defaults.conf"))};
     QString books;
     std::unique_ptr<standin_test::Server> server;

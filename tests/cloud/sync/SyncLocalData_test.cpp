@@ -88,7 +88,8 @@ TEST(SyncEntryPoints, StoreRequestsFromAnyThreadReachTheEngineOnTheMainThread)
 {
     standin_test::ensureApplication();
     ThreadCheckingDelegate delegate;
-    qs::cloud::installSyncEngine(&delegate);
+    SyncManager engine;
+    qs::cloud::installSyncEngine(engine, &delegate);
     std::thread worker([] { requestSyncBibleHighlights(0); });
     worker.join();
     requestSyncBookNotesEditing(1, 57);
@@ -96,7 +97,6 @@ TEST(SyncEntryPoints, StoreRequestsFromAnyThreadReachTheEngineOnTheMainThread)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     EXPECT_EQ(delegate.calls, 2);
     EXPECT_FALSE(delegate.offMain);
-    EXPECT_TRUE(SyncManager::instance().syncQueue().isEmpty());
-    qs::cloud::installSyncEngine(nullptr);
-    SyncManager::resetInstance();
+    EXPECT_TRUE(engine.syncQueue().isEmpty());
+    qs::cloud::installSyncEngine(engine, nullptr);
 }

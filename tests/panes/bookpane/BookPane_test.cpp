@@ -793,12 +793,12 @@ TEST(BookPane, WebWindowUsesItsOwnProfileAndTakesThePageTitle)
     window->window()->close();
     EXPECT_TRUE(TestSupport::waitFor([&] { return window.isNull(); }));
 
-    std::unique_ptr<QLabel> popup(XrefPopupViewController::makeView(UserDefaults::standardUserDefaults()));
+    std::unique_ptr<QLabel> popup(XrefPopupViewController::makeView(TestSupport::privateDefaults()));
     EXPECT_EQ(popup->text(), QStringLiteral("Hello, World!"));
     EXPECT_EQ(popup->property("tag").toInt(), XrefPopupViewController::kTextTag);
     EXPECT_TRUE(popup->wordWrap());
     EXPECT_EQ(popup->palette().color(QPalette::Window),
-        QColor(UserDefaults::standardUserDefaults().stringForKey(QStringLiteral("textColor"))));
+        QColor(TestSupport::privateDefaults().stringForKey(QStringLiteral("textColor"))));
 }
 
 int main(int argc, char** argv)
@@ -806,6 +806,5 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     TestSupport::startApplication("book-pane-test");
     TestSupport::usePrivateEngineData();
-    TestSupport::usePrivateDefaults();
     return RUN_ALL_TESTS();
 }

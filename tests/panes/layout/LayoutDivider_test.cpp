@@ -71,7 +71,7 @@ TEST(LayoutDivider, DragAndConnections)
     auto d = LayoutDivider::verticalDividerFrom(f.low.get(), f.high.get(), 100);
     EXPECT_TRUE(d->dragToPoint({123.25, 7}));
     EXPECT_EQ(d->at(), 123.25);
-    d->setHorizontal(true);
+    d->setVertical(false);
     EXPECT_TRUE(d->dragToPoint({1, 7}));
     EXPECT_EQ(d->at(), 7);
     EXPECT_TRUE(d->connects(f.low.get(), f.high.get()));

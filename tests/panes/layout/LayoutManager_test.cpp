@@ -76,7 +76,8 @@ TEST_F(LayoutManagerTest, AddingAppendsAndOnlyTheFirstBecomesCurrent)
     EXPECT_EQ(manager.layoutWithUuid(second->uuidString()), second);
     EXPECT_EQ(manager.layoutWithUuid(QStringLiteral("none")), nullptr);
     second->setName(QStringLiteral("Study"));
-    EXPECT_EQ(manager.arrayOfLayoutNames(), (QStringList {QStringLiteral("Untitled Layout"), QStringLiteral("Study")}));
+    EXPECT_EQ(manager.layoutAtIndex(0)->name(), QStringLiteral("Untitled Layout"));
+    EXPECT_EQ(manager.layoutAtIndex(1)->name(), QStringLiteral("Study"));
     EXPECT_FALSE(manager.setCurrentLayout(Layout::layoutInRect(kWindow, QString()).get()));
     EXPECT_TRUE(manager.setCurrentLayout(second));
     EXPECT_EQ(posts, 2);

@@ -35,11 +35,7 @@ protected:
         BookPaneDouble::library = m_library.get();
         m_defaults = std::make_unique<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
-        // The window's alerts are its own; the program's shared ones are another object, which the
-        // pane manager must never reach.
         m_alerts = std::make_shared<RecordingAlerts>();
-        m_programAlerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(m_programAlerts);
         m_window.setNotifications(&m_center);
         m_window.setSettings(m_defaults.get());
         m_window.setAlert(m_alerts.get());
@@ -55,7 +51,6 @@ protected:
     void TearDown() override
     {
         m_controller.reset();
-        Alerts::setShared(nullptr);
         BookPaneDouble::library = nullptr;
     }
 
@@ -114,7 +109,6 @@ protected:
     std::unique_ptr<SourceManager> m_library;
     std::unique_ptr<UserDefaults> m_defaults;
     std::shared_ptr<RecordingAlerts> m_alerts;
-    std::shared_ptr<RecordingAlerts> m_programAlerts;
     WindowEnvironment m_window;
     PaneFactoryDouble m_factory;
     std::unique_ptr<LayoutViewController> m_controller;
@@ -129,7 +123,6 @@ TEST_F(LayoutViewControllerTest, LinkPreviewsAskThisControllersRouter)
     const QString text = preview.stringForPopupFromHref(QStringLiteral("javascript:href('bible:John 3:16');"));
     EXPECT_TRUE(text.contains(QLatin1String("For God so loved the world"))) << text.toStdString();
     EXPECT_TRUE(m_alerts->shown().isEmpty());  // a preview never alerts
-    EXPECT_TRUE(m_programAlerts->shown().isEmpty());
     const QString missing = preview.stringForPopupFromHref(QStringLiteral("bible:Hezekiah 99:99"));
     EXPECT_TRUE(missing.startsWith(QLatin1String("Verse not found"))) << missing.toStdString();  // not an alert
     EXPECT_TRUE(m_alerts->shown().isEmpty());
@@ -212,7 +205,6 @@ TEST_F(LayoutViewControllerTest, TheLastBookPaneCannotBeClosed)
     m_center.postNotificationName(PaneNotifications::UserWantsToCloseActivePaneNotification);
     EXPECT_EQ(layout()->regions().size(), 2u);
     EXPECT_EQ(m_alerts->shown().size(), 2);
-    EXPECT_TRUE(m_programAlerts->shown().isEmpty());
 }
 
 // Everything the pane manager and its options window post or ask goes to the window's own centre,
@@ -249,7 +241,6 @@ TEST_F(LayoutViewControllerTest, TheWindowsOwnObjectsCarryEveryRequest)
     EXPECT_EQ(m_alerts->shown()[0].messageText, LocationSyncOptionsWindowController::kResetMessage);
 
     EXPECT_TRUE(onProgramCentre.isEmpty()) << onProgramCentre.join(QLatin1Char(' ')).toStdString();
-    EXPECT_TRUE(m_programAlerts->shown().isEmpty());
     NotificationCenter::defaultCenter().removeObserver(this);
     m_center.removeObserver(this);
 }
@@ -469,7 +460,6 @@ TEST_F(LayoutViewControllerTest, LocationSyncOptionsWindow)
     window.onResetAllButton();
     ASSERT_EQ(m_alerts->shown().size(), 2);
     EXPECT_EQ(m_alerts->shown()[1].buttons, QStringList({"Yes", "No"}));
-    EXPECT_TRUE(m_programAlerts->shown().isEmpty());
     EXPECT_TRUE(window.dictionarySyncCheckBox()->isChecked());
     EXPECT_FALSE(window.paneReceiveOptionCheckBox()->isChecked());
     EXPECT_FALSE(window.bookReceiveOptionCheckBox()->isChecked());

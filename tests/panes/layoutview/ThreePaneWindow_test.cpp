@@ -25,13 +25,8 @@ protected:
         m_defaults = std::make_unique<UserDefaults>(m_temp.filePath(QStringLiteral("defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(*m_defaults);
         m_alerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(m_alerts);
     }
-    void TearDown() override
-    {
-        Alerts::setShared(nullptr);
-        BookPaneDouble::library = nullptr;
-    }
+    void TearDown() override { BookPaneDouble::library = nullptr; }
 
     SourceTuple::Ptr book(const QString& file) const { return m_library->allSources()->tupleForFileName(file); }
 

@@ -132,7 +132,7 @@ public:
     explicit Page(BookPageSourcePtr book)
         : source(std::move(book)),
           host(source),
-          view(&host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults())
+          view(&host, NotificationCenter::defaultCenter(), TestSupport::privateDefaults())
     {
         view.resize(800, 600);
         view.show();
@@ -502,8 +502,7 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
     const SourceTuple::Ptr kjvTuple = library.allSources()->tupleForPubID(1, 101);
     const SourceTuple::Ptr scofieldTuple = library.allSources()->tupleForPubID(1, 110);
     ASSERT_TRUE(kjvTuple && scofieldTuple);
-    auto alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(alerts);
+    RecordingAlerts alerts;
 
     Page notes(std::make_shared<SourceTupleBookPageSource>(scofieldTuple));
     notes.host.layout = layout;
@@ -522,8 +521,8 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
     screen.panes[1].onGoTo = [&](GoToRequest& request) { bible.view.goTo(bibleSource, request); };
     panes.layouts = {screen};
     NavigationHistory history(panes, folders.cache);
-    GoToRouter router(panes, library, history, NotificationCenter::defaultCenter(),
-        UserDefaults::standardUserDefaults(), Alerts::shared());
+    GoToRouter router(
+        panes, library, history, NotificationCenter::defaultCenter(), TestSupport::privateDefaults(), alerts);
 
     notes.goToSection(100);  // notes on Genesis, full of links to it
     // The first link at or below the top block (which may be a heading alone).
@@ -546,8 +545,7 @@ TEST(BookPageView, AClickedBibleLinkMovesTheBiblePaneThroughTheRouting)
         << anchor.toStdString() << " " << panes.log.join(QStringLiteral("; ")).toStdString();
     bible.settle();
     EXPECT_NEAR(bible.topOf(anchor), 0.0, 8.0);
-    EXPECT_TRUE(alerts->shown().isEmpty());
-    Alerts::setShared(nullptr);
+    EXPECT_TRUE(alerts.shown().isEmpty());
 }
 
 TEST(BookPageView, EscapedLinkTextReachesTheRoutingUnescaped)
@@ -1250,10 +1248,10 @@ TEST(BookPageView, HoveringALinkSchedulesOnePreview)
     EXPECT_EQ(page.host.previews.size(), 1);
     // With previews off nothing is scheduled (the page's call answered before the reader answers a
     // later one).
-    UserDefaults::standardUserDefaults().setBool(false, QStringLiteral("versePopovers"));
+    TestSupport::privateDefaults().setBool(false, QStringLiteral("versePopovers"));
     links.hover(1);
     js(page.view, QStringLiteral("jsInterface.isABible()"));
-    UserDefaults::standardUserDefaults().removeObjectForKey(QStringLiteral("versePopovers"));
+    TestSupport::privateDefaults().removeObjectForKey(QStringLiteral("versePopovers"));
     ASSERT_TRUE(previewOnTheOtherPage());
     EXPECT_EQ(page.host.previews.size(), 1);
 }
@@ -1413,7 +1411,7 @@ TEST(BookPaneScroller, KnobDragMovesThePositionAtOnceAndThePageOnceAfterwards)
     Page page(book);
     page.goToSection(3);
     BookPaneScroller scroller(
-        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
+        &page.view, &page.host, NotificationCenter::defaultCenter(), TestSupport::privateDefaults());
     scroller.updateScroller();
     EXPECT_NEAR(scroller.doubleValue(), 6.0 / 100.0, 1e-6);
     const quint64 serial = page.view.webViewSerialNumber();
@@ -1438,12 +1436,12 @@ TEST(BookPaneScroller, KnobDragMovesThePositionAtOnceAndThePageOnceAfterwards)
 TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
 {
     REQUIRE_WEB_VIEW();
-    UserDefaults::standardUserDefaults().setString(QStringLiteral("perbook"), QStringLiteral("scrollTrackInterval"));
+    TestSupport::privateDefaults().setString(QStringLiteral("perbook"), QStringLiteral("scrollTrackInterval"));
     auto bible = std::make_shared<FakeBookPageSource>();
     bible->bible = true;
     Page page(bible);
     BookPaneScroller scroller(
-        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
+        &page.view, &page.host, NotificationCenter::defaultCenter(), TestSupport::privateDefaults());
     page.goToSection(25);
     HistoryRecorder history;
     scroller.onScrollerChange(BookPaneScroller::kDecrementPage);
@@ -1459,7 +1457,7 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
     auto plain = std::make_shared<FakeBookPageSource>();
     Page other(plain);
     BookPaneScroller second(
-        &other.view, &other.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
+        &other.view, &other.host, NotificationCenter::defaultCenter(), TestSupport::privateDefaults());
     other.host.state().setSection(1);
     second.onScrollerChange(BookPaneScroller::kDecrementPage);
     EXPECT_EQ(other.host.state().section(), 1u);
@@ -1472,14 +1470,14 @@ TEST(BookPaneScroller, TrackClicksStepByChapterReadingOrSection)
     readings->readingCount = 20;
     Page third(readings);
     BookPaneScroller daily(
-        &third.view, &third.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
+        &third.view, &third.host, NotificationCenter::defaultCenter(), TestSupport::privateDefaults());
     third.host.state().setSection(20);
     daily.onScrollerChange(BookPaneScroller::kIncrementPage);
     EXPECT_EQ(third.host.state().section(), 20u);  // the last reading again
     third.host.state().setSection(1);
     daily.onScrollerChange(BookPaneScroller::kDecrementPage);
     EXPECT_EQ(third.host.state().section(), 1u);
-    UserDefaults::standardUserDefaults().removeObjectForKey(QStringLiteral("scrollTrackInterval"));
+    TestSupport::privateDefaults().removeObjectForKey(QStringLiteral("scrollTrackInterval"));
 }
 
 TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
@@ -1489,7 +1487,7 @@ TEST(BookPaneScroller, WithPagingTheTrackScrollsTheLoadedPage)
     Page page(kjv());
     page.goToKey(key(43, 3, 1));
     BookPaneScroller scroller(
-        &page.view, &page.host, NotificationCenter::defaultCenter(), UserDefaults::standardUserDefaults());
+        &page.view, &page.host, NotificationCenter::defaultCenter(), TestSupport::privateDefaults());
     const qint64 before = js(page.view, QStringLiteral("getPageYOffset()")).toLongLong();
     scroller.onScrollerChange(BookPaneScroller::kIncrementPage);
     ASSERT_TRUE(waitFor(
@@ -2024,6 +2022,5 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     TestSupport::startApplication("book-page-view-test");
     TestSupport::usePrivateEngineData();
-    TestSupport::usePrivateDefaults();
     return RUN_ALL_TESTS();
 }

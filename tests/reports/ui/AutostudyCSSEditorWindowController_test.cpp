@@ -24,7 +24,7 @@ protected:
         const QDir home(TestSupport::startApplication("autostudy-css-editor-test", TestSupport::Web::None));
         s_alerts = std::make_shared<RecordingAlerts>();
         // The process's alerts: the editor asks through the ones it is given, never these.
-        s_processAlerts = TestSupport::recordAlerts();
+        s_processAlerts = &TestSupport::programAlerts();
     }
 
     void SetUp() override
@@ -48,7 +48,7 @@ protected:
     void TearDown() override { EXPECT_TRUE(s_processAlerts->shown().isEmpty()); }
 
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
-    static inline std::shared_ptr<RecordingAlerts> s_processAlerts;
+    static inline RecordingAlerts* s_processAlerts = nullptr;
 };
 
 TEST_F(CSSEditor, SaveIsOfferedOnlyForUnsavedEditsAndWritesTheUserCopy)

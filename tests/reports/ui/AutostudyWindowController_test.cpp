@@ -19,6 +19,7 @@
 #include "userdata/cSQLiteDbBase.h"
 
 #include "support/TestSupport.h"
+#include "userdata/cNoteDoc.h"
 
 #include <gtest/gtest.h>
 
@@ -58,21 +59,20 @@ protected:
             QFile::copy(samples + QLatin1Char('/') + n, books + QLatin1Char('/') + n);
         s_haveBooks = names.contains(QStringLiteral("KJV.tvk"));
         TestSupport::usePrivateEngineData();
-        TestSupport::usePrivateDefaults();
         // The dialogs' window has defaults, alerts and a centre of its own, apart from the process's.
         static UserDefaults windowDefaults(home.filePath(QStringLiteral("window-defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
         s_defaults = &windowDefaults;
         s_alerts = std::make_shared<RecordingAlerts>();
-        s_processAlerts = TestSupport::recordAlerts();
+        s_processAlerts = &TestSupport::programAlerts();
         static NotificationCenter centre;
         s_env.setNotifications(&centre);
         s_env.setSettings(&windowDefaults);
         s_env.setAlert(s_alerts.get());
         s_env.setBooks(&SourceManager::singleton());
         // The manager follows the library on the program's centre, as the application's does.
-        s_autoStudy = AutoStudyManager::create(
-            NotificationCenter::defaultCenter(), SourceManager::singleton(), UserDefaults::standardUserDefaults());
+        s_autoStudy = AutoStudyManager::create(NotificationCenter::defaultCenter(), SourceManager::singleton(),
+            TestSupport::privateDefaults(), noteDocInstance());
         s_env.setAutoStudy(s_autoStudy.get());
         presentHere();
     }
@@ -135,7 +135,7 @@ protected:
 
     static inline bool s_haveBooks = false;
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
-    static inline std::shared_ptr<RecordingAlerts> s_processAlerts;
+    static inline RecordingAlerts* s_processAlerts = nullptr;
     static inline UserDefaults* s_defaults = nullptr;
     static inline std::unique_ptr<AutoStudyManager> s_autoStudy;
     static inline WindowEnvironment s_env;
@@ -258,8 +258,8 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
     // (not the process's).
     s_defaults->setInteger(web->pubID(), QStringLiteral("cpBiblePubID"));
     s_defaults->setInteger(web->bookID(), QStringLiteral("cpBibleBookID"));
-    UserDefaults::standardUserDefaults().setInteger(kjv->pubID(), QStringLiteral("cpBiblePubID"));
-    UserDefaults::standardUserDefaults().setInteger(kjv->bookID(), QStringLiteral("cpBibleBookID"));
+    TestSupport::privateDefaults().setInteger(kjv->pubID(), QStringLiteral("cpBiblePubID"));
+    TestSupport::privateDefaults().setInteger(kjv->bookID(), QStringLiteral("cpBibleBookID"));
     std::unique_ptr<AutostudyVerseWindowController> dialog(
         AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("Jn 3:16-"), nullptr));
     EXPECT_EQ(dialog->sourceTuple(), web);

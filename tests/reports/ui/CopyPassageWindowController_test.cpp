@@ -31,12 +31,11 @@ protected:
     {
         const QDir home(TestSupport::startApplication("copy-passage-test", TestSupport::Web::None));
         s_haveBooks = TestSupport::linkSampleBooks(AppFolders::booksDirectory(), {"KJV.tvk", "WEB.tvk"});
-        TestSupport::usePrivateDefaults();
         // The dialog's window keeps its choices and asks through alerts of its own, not the process's.
         static UserDefaults windowDefaults(home.filePath(QStringLiteral("window-defaults.ini")));
         SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
         s_alerts = std::make_shared<RecordingAlerts>();
-        s_processAlerts = TestSupport::recordAlerts();
+        s_processAlerts = &TestSupport::programAlerts();
         s_env.setSettings(&windowDefaults);
         s_env.setAlert(s_alerts.get());
         s_env.setBooks(&SourceManager::singleton());
@@ -63,7 +62,7 @@ protected:
 
     static inline bool s_haveBooks = false;
     static inline std::shared_ptr<RecordingAlerts> s_alerts;
-    static inline std::shared_ptr<RecordingAlerts> s_processAlerts;
+    static inline RecordingAlerts* s_processAlerts = nullptr;
     static inline WindowEnvironment s_env;
 };
 
@@ -220,7 +219,7 @@ TEST_F(CopyPassageDialog, CopyNowUsesTheSavedChoicesAndFormat)
     defaults.setInteger(1, QStringLiteral("cpRefLocation"));
     defaults.setInteger(0, QStringLiteral("cpRefDelimPlain"));
     // The process's defaults ask for rich text only: the window's choices are the ones that count.
-    UserDefaults::standardUserDefaults().setInteger(2, QStringLiteral("cpClipboardFormat"));
+    TestSupport::privateDefaults().setInteger(2, QStringLiteral("cpClipboardFormat"));
     CopyPassageWindowController::copyNow(s_env,
         {{QStringLiteral("passage"), QStringLiteral("Gen 1:1")},
             {QStringLiteral("bibleTuple"), QVariant::fromValue(web)}});

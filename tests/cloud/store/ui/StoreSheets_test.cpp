@@ -17,6 +17,7 @@
 #include "platform/RecordingAlerts.h"
 #include "platform/UserDefaults.h"
 #include "support/FileAccessWatch.h"
+#include "support/TestSupport.h"
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,7 @@ public:
         folders.books = books;
         folders.cache = dir.filePath(QStringLiteral("cache"));
         folders.refused = dir.filePath(QStringLiteral("refused"));
-        library = std::make_unique<SourceManager>(folders);
+        library = std::make_unique<SourceManager>(folders, center);
         const QString cacheFile = dir.filePath(QStringLiteral("ownedbooks.xml"));
         if (!cachedList.isEmpty()) {
             QFile f(cacheFile);
@@ -89,14 +90,10 @@ public:
         defaults->setString(
             scrambleText(QStringLiteral("demo"), ScramblePad::Default), QStringLiteral("optionsbitfield"));
         alerts = std::make_shared<RecordingAlerts>();
-        processAlerts = std::make_shared<RecordingAlerts>();
-        Alerts::setShared(processAlerts);
+        processAlerts = &TestSupport::programAlerts();
+        processAlerts->clear();
     }
-    ~Store()
-    {
-        EXPECT_TRUE(processAlerts->shown().isEmpty()) << "an alert went past the sheet's own alerts";
-        Alerts::setShared(nullptr);
-    }
+    ~Store() { EXPECT_TRUE(processAlerts->shown().isEmpty()) << "an alert went past the sheet's own alerts"; }
 
     // Without covers, no cover request takes a fault meant for a download. The window's centre is
     // the one the managers were handed.
@@ -128,17 +125,17 @@ public:
 
     QTemporaryDir dir;
     QString books;
+    // The centre the library and the managers are handed: the library posts its news there and picks
+    // up a downloaded book from the notification there.
+    NotificationCenter center;
     std::unique_ptr<SourceManager> library;
-    // The program's centre: the library (made over the test's folders) posts its news there and
-    // picks up a downloaded book from the notification there.
-    NotificationCenter& center = NotificationCenter::defaultCenter();
     std::unique_ptr<OwnedBooksManager> owned;
     std::unique_ptr<DownloadBooksManager> downloads;
     std::unique_ptr<CoverArtManager> covers;
     std::unique_ptr<UserDefaults> defaults;
     std::shared_ptr<RecordingAlerts> alerts;
     // The process's alerts, which no sheet should reach.
-    std::shared_ptr<RecordingAlerts> processAlerts;
+    RecordingAlerts* processAlerts = nullptr;
 };
 
 int rowOf(const DownloadBooksSheetWindowController& sheet, const QString& productId)
@@ -694,8 +691,7 @@ TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
     NotificationCenter windowCentre;
     StoreContext context = store.context(nullptr);
     context.window.setNotifications(&windowCentre);
-    Recorder onTheProgramCentre(
-        NotificationCenter::defaultCenter(), {PaneNotifications::UserWantsToOpenThisBookNotification});
+    Recorder onTheLibraryCentre(store.center, {PaneNotifications::UserWantsToOpenThisBookNotification});
     QList<Notification> asked;
     int probe = 0;
     windowCentre.addObserver(
@@ -707,7 +703,7 @@ TEST(OpenBookSheet, WorksThroughTheCentreOfItsWindow)
         sheet.chooseBookRow(0);
         ASSERT_EQ(asked.size(), 1);
         EXPECT_EQ(asked[0].userInfo.value("pubid").toLongLong(), store.library->allSources()->tupleAtIndex(0)->pubID());
-        EXPECT_TRUE(onTheProgramCentre.received.isEmpty());
+        EXPECT_TRUE(onTheLibraryCentre.received.isEmpty());
 
         // The library's news reaches the sheet through the window's centre.
         ASSERT_TRUE(

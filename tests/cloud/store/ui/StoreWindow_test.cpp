@@ -261,8 +261,7 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
 {
     if (!QFile::exists(QStringLiteral(QS_BINARY_DIR "/books/KJV.tvk")))
         GTEST_SKIP() << "the books that come with the application are not built";
-    auto alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(alerts);
+    RecordingAlerts* alerts = &TestSupport::programAlerts();
     UserDefaults& d = UserDefaults::standardUserDefaults();
     d.setString(
         ServiceHost::loopback(server->httpPort(), server->syncPort()).toSetting(), QStringLiteral("serviceHost"));
@@ -345,7 +344,6 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     open->closeOpenBookSheet();
     app->applicationWillTerminate();
     app.reset();
-    Alerts::setShared(nullptr);
 }
 
 int main(int argc, char** argv)

@@ -53,7 +53,7 @@ constexpr bool kWebEngineUsable = true;
 bool g_haveBooks = false;
 // The window's own alerts, defaults and centre; the process's alerts should stay silent.
 std::shared_ptr<RecordingAlerts> g_alerts;
-std::shared_ptr<RecordingAlerts> g_processAlerts;
+RecordingAlerts* g_processAlerts = nullptr;
 WindowEnvironment g_env;
 
 class ResultsWindow : public ::testing::Test {
@@ -80,8 +80,9 @@ protected:
     // The reports' manager, made on first use (the library is loaded by then) and kept to the end.
     static AutoStudyManager& autoStudy()
     {
-        static const std::unique_ptr<AutoStudyManager> manager = AutoStudyManager::create(
-            NotificationCenter::defaultCenter(), SourceManager::singleton(), UserDefaults::standardUserDefaults());
+        static const std::unique_ptr<AutoStudyManager> manager =
+            AutoStudyManager::create(NotificationCenter::defaultCenter(), SourceManager::singleton(),
+                TestSupport::privateDefaults(), noteDocInstance());
         return *manager;
     }
 
@@ -475,10 +476,8 @@ int main(int argc, char** argv)
     const QString books = AppFolders::booksDirectory();
     g_haveBooks = TestSupport::linkSampleBooks(
         books, {"KJV.tvk", "WEB.tvk", "Scofield.tvk", "StrongsGreek.tvk", "StrongsHebrew.tvk"});
-    TestSupport::usePrivateDefaults();
     g_alerts = std::make_shared<RecordingAlerts>();
-    g_processAlerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(g_processAlerts);
+    g_processAlerts = &TestSupport::programAlerts();
     QTemporaryDir windowHome;
     UserDefaults windowDefaults(windowHome.filePath(QStringLiteral("defaults.ini")));
     SettingsRegistry::registerDefaultsForAllPreferences(windowDefaults);
@@ -487,7 +486,5 @@ int main(int argc, char** argv)
     g_env.setSettings(&windowDefaults);
     g_env.setAlert(g_alerts.get());
     g_env.setBooks(&SourceManager::singleton());
-    const int result = RUN_ALL_TESTS();
-    Alerts::setShared(nullptr);
-    return result;
+    return RUN_ALL_TESTS();
 }
