@@ -140,12 +140,8 @@ public:
     // Opens the Bible go-to and types the reference (not timed); the reference field's box.
     QComboBox* prepare(const QString& reference)
     {
-        QuillsteadWindowController* window = m_app->mainWindowController();
-        QAction* command = window->actions().action(CommandNames::GoTo);
-        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
-            if (menu->actions().contains(command))
-                emit menu->aboutToShow();
-        if (command == nullptr || !command->isEnabled())
+        QAction* command = enabledCommand(CommandNames::GoTo);
+        if (command == nullptr)
             return nullptr;
         command->trigger();
         auto* study = dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
@@ -213,12 +209,8 @@ public:
     // window waited for, left up `showMs`, then closed; true when a report window showed.
     bool openAndCloseVerseStudy(const QString& passage, int showMs)
     {
-        QuillsteadWindowController* window = m_app->mainWindowController();
-        QAction* command = window->actions().action(CommandNames::AutostudyVerse);
-        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
-            if (menu->actions().contains(command))
-                emit menu->aboutToShow();
-        if (command == nullptr || !command->isEnabled())
+        QAction* command = enabledCommand(CommandNames::AutostudyVerse);
+        if (command == nullptr)
             return false;
         QTimer poll;
         poll.setInterval(10);
@@ -257,12 +249,8 @@ public:
     // it; true once the editor has handed the reader what was typed.
     bool editNote(quint32 bibleKey, const QString& text)
     {
-        QuillsteadWindowController* window = m_app->mainWindowController();
-        QAction* command = window->actions().action(CommandNames::Notes);
-        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
-            if (menu->actions().contains(command))
-                emit menu->aboutToShow();
-        if (command == nullptr || !command->isEnabled())
+        QAction* command = enabledCommand(CommandNames::Notes);
+        if (command == nullptr)
             return false;
         command->trigger();
         auto* study = dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
@@ -292,6 +280,17 @@ public:
     }
 
 private:
+    // The window's command, its menu about to show as when the user opens it; null when it is disabled.
+    QAction* enabledCommand(const CommandId& id) const
+    {
+        QuillsteadWindowController* window = m_app->mainWindowController();
+        QAction* command = window->actions().action(id);
+        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
+            if (menu->actions().contains(command))
+                emit menu->aboutToShow();
+        return command != nullptr && command->isEnabled() ? command : nullptr;
+    }
+
     LayoutViewController* panes() const { return m_app->mainWindowController()->layoutViewController(); }
 
     WindowEnvironment m_env;
