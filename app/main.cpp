@@ -30,6 +30,7 @@
 #include "panes/layoutview/LayoutPanes.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/EngineProcesses.h"
 #include "panes/page/WebViewGraphics.h"
 #include "platform/Alerts.h"
 #include "platform/AppVersion.h"
@@ -146,6 +147,7 @@ int main(int argc, char** argv)
     QElapsedTimer sinceStart;
     sinceStart.start();
     BookPageScheme::registerScheme();  // before the application object
+    EngineProcesses::apply();          // likewise
     WebViewGraphics::prepare();        // likewise: it may keep OpenGL from loading
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillstead"));

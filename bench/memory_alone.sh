@@ -14,6 +14,7 @@
 #                                    then the median and range of the tree's PSS and USS
 #   bench/memory_alone.sh soak       bench_app_GoTo_bench's GoTo_soak (1,000 go-tos) on the copy
 #   bench/memory_alone.sh detail     one warm start, the largest mappings of each process
+#   bench/memory_alone.sh peers      BibleTime and Xiphos weighed the same way (QS_MEMORY_PEERS picks)
 #
 # QS_BUILD_DIR picks the build folder (default build); extra reader environment can be given as
 # QS_MEMORY_ENV="NAME=value ..." (to measure a candidate setting). Needs Xvfb. Runs vary by some
@@ -66,6 +67,88 @@ role() {
     fi
     case "$c" in *--type=renderer*) echo renderer ;; *--type=zygote*) echo zygote ;; *--type=*) echo "${c##*--type=}" | cut -d' ' -f1 ;; *) echo reader ;; esac
 }
+
+# The peers, weighed the same way: each on a private copy of its toolkit's libraries (made once in
+# QS_QT_COPY-NAME; `private=yes` when no process outside its tree maps the copy), a new home,
+# QS_MEMORY_RUNS starts, each weighed QS_MEMORY_WAIT seconds after its window had been up for 3 s.
+# BibleTime opens one Bible window on the KJV at John 3 (its session), Xiphos its first start's
+# window (the KJV at Romans 8, a commentary and Nave's beside it, and the note on the locale).
+# QS_MEMORY_PEER_COPY=0 runs them on the system's libraries instead (shared with whatever else runs).
+peer_libs() {
+    case $1 in
+    bibletime) echo 'libQt5*.so* libsword*.so* libclucene*.so*' ;;
+    xiphos) echo 'libwebkit2gtk-4.0.so* libjavascriptcoregtk-4.0.so* libgtk-3.so* libgdk-3.so* libsword*.so*' ;;
+    esac
+}
+peer_private() {  # NAME LIBRARY PID...: processes outside the tree mapping the copy's library
+    local name=$1 lib=$2 n=0 shared=no
+    shift 2
+    local tree=" $* "
+    for d in /proc/[0-9]*; do
+        local p=${d#/proc/}
+        case "$tree" in *" $p "*) continue ;; esac
+        grep -q "$COPY-$name/lib/$lib" "$d/maps" 2>/dev/null && shared=yes
+    done
+    echo "private=$([ $shared = no ] && echo yes || echo no)"
+}
+if [ "$MODE" = peers ]; then
+    DISPLAY_NUMBER=${QS_MEMORY_DISPLAY:-$((300 + RANDOM % 100))}
+    Xvfb ":$DISPLAY_NUMBER" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB=$!
+    trap 'kill $XVFB 2>/dev/null' EXIT
+    sleep 1
+    for name in ${QS_MEMORY_PEERS:-bibletime xiphos}; do
+        command -v "$name" >/dev/null || { echo "$name is not installed (apt-get install $name)"; continue; }
+        if [ ! -d "$COPY-$name/lib" ]; then
+            mkdir -p "$COPY-$name/lib.tmp"
+            for pattern in $(peer_libs "$name"); do
+                # shellcheck disable=SC2086
+                cp -a /usr/lib/x86_64-linux-gnu/$pattern "$COPY-$name/lib.tmp/"
+            done
+            mv "$COPY-$name/lib.tmp" "$COPY-$name/lib"
+        fi
+        key=$(peer_libs "$name" | cut -d'*' -f1)
+        list=()
+        for run in $(seq 1 "$RUNS"); do
+            H=$(mktemp -d)
+            mkdir -p "$H/run" "$H/.bibletime" && chmod 700 "$H/run"
+            printf '%s\n' '[General]' 'btconfig_api_version=1' '' '[GUI]' 'booknameLanguage=en_US' \
+                'showTipAtStartup=false' '' '[sessions]' '0\name=Default Session' '0\window\0\key=John 3:1' \
+                '0\window\0\maximized=true' '0\window\0\modules=engKJV2006eb' '0\window\0\writeWindowType=0' \
+                '0\windowsList=0' 'currentSession=0' >"$H/.bibletime/bibletimerc"
+            libs="$COPY-$name/lib"
+            [ "${QS_MEMORY_PEER_COPY:-1}" = 0 ] && libs=
+            env LD_LIBRARY_PATH="$libs" HOME="$H" LANG=C.utf8 XDG_RUNTIME_DIR="$H/run" \
+                DISPLAY=":$DISPLAY_NUMBER" "$name" >"$H/log" 2>&1 &
+            P=$!
+            for _ in $(seq 1 300); do
+                DISPLAY=":$DISPLAY_NUMBER" xdotool search --pid $P --name . >/dev/null 2>&1 && break
+                sleep 0.1
+            done
+            sleep $((3 + WAIT))
+            procs=$(tree_of $P)
+            tp=0
+            tu=0
+            for p in $procs; do
+                tp=$((tp + $(kib "$p" Pss)))
+                tu=$((tu + $(uss "$p")))
+            done
+            # shellcheck disable=SC2086
+            printf "%s run %d: tree %.1f MB PSS, %.1f MB USS, %d processes, %s, load %s\n" "$name" "$run" \
+                "$(echo "$tp/1024" | bc -l)" "$(echo "$tu/1024" | bc -l)" "$(echo $procs | wc -w)" \
+                "$([ -n "$libs" ] && peer_private "$name" "$key" $procs || echo "system libraries")" \
+                "$(cut -d' ' -f1 /proc/loadavg)"
+            list+=("$tp")
+            kill $P 2>/dev/null
+            wait $P 2>/dev/null
+            rm -rf "$H"
+        done
+        printf '%s tree PSS: median %s\n' "$name" \
+            "$(printf '%s\n' "${list[@]}" | sort -n | awk '{v[NR]=$1} END{m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2;
+                printf "%.1f MB (range %.1f-%.1f, %d runs)", m/1024, v[1]/1024, v[NR]/1024, NR}')"
+    done
+    exit 0
+fi
 
 if [ "$MODE" = soak ]; then
     exec xvfb-run -a -s "-screen 0 1600x1000x24" env "${ENGINE_ENV[@]}" "${EXTRA[@]}" QT_QPA_PLATFORM=xcb \

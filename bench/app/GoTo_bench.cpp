@@ -21,7 +21,10 @@
 // GoTo_soak (about ten minutes, so only with QS_SOAK=1: `QS_SOAK=1 bench_app_GoTo_bench
 // --benchmark_filter=soak`) makes QS_SOAK_GOTOS go-tos (1,000) across
 // the Bible, each to another book and chapter, as fast as the pane paints them, with a Verse Study
-// report of the place opened and closed after every fifth (`reports`: 200), and reports the
+// report of the place opened and closed after every fifth (`reports`: 200) and, two go-tos after
+// each report, the note of the verse gone to edited through Study > Notes (`note_edits`: 200; a
+// few words typed into the editor as the keyboard delivers them; QS_SOAK_REPORT_EVERY and
+// QS_SOAK_NOTE_EVERY change the period, -1 leaves either out), and reports the
 // memory of the reader's whole process tree: `first_*` after the first go-to, `warm_*` after
 // QS_SOAK_WARMUP go-tos (100), `end_*` after the last, `tree_PSS_MB`/`tree_USS_MB`/`own_PSS_MB`/
 // `heap_MB` (the reader's allocator), `growth_MB` (end minus warm, tree PSS) and `max_PSS_MB`; one
@@ -35,6 +38,8 @@
 #include "app/QuillsteadWindowController.h"
 #include "bench/BenchWait.h"
 #include "bench/screen/ScreenFrames.h"
+#include "library/GoToRequest.h"
+#include "library/LibraryNotifications.h"
 #include "library/SourceTuple.h"
 #include "panes/environment/WindowEnvironment.h"
 #include "panes/layout/Layout.h"
@@ -45,6 +50,7 @@
 #include "panes/layoutview/LayoutViewController.h"
 #include "panes/page/BookPageScheme.h"
 #include "panes/page/BookPageView.h"
+#include "panes/page/EngineProcesses.h"
 #include "panes/page/WebViewGraphics.h"
 #include "platform/ProcessTree.h"
 #include "platform/ui/ActionRegistry.h"
@@ -52,6 +58,9 @@
 #include "reports/ui/AutostudyVerseWindowController.h"
 #include "reports/ui/web/AutostudyResultsWindowController.h"
 #include "studypane/StudyPaneBibleGotoViewController.h"
+#include "studypane/StudyPaneNoteEditor.h"
+#include "studypane/StudyPaneNoteViewEditViewController.h"
+#include "studypane/StudyPaneNoteWebView.h"
 #include "studypane/StudyPaneViewController.h"
 
 #include <QApplication>
@@ -66,6 +75,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 
 #include <QDirIterator>
@@ -112,6 +122,7 @@ public:
         });
         if (kjv == nullptr)
             return false;
+        m_kjv = kjv->currentSourceTuple();
         panes()->view()->makePaneCurrentWithRegion(m_env.layoutManager().currentLayout()->regionAt(region));
         m_page = kjv->paneView()->findChild<BookPageView*>();
         return m_page != nullptr && waitFor([&] { return m_page->webViewSerialNumber() > 0; });
@@ -129,12 +140,8 @@ public:
     // Opens the Bible go-to and types the reference (not timed); the reference field's box.
     QComboBox* prepare(const QString& reference)
     {
-        QuillsteadWindowController* window = m_app->mainWindowController();
-        QAction* command = window->actions().action(CommandNames::GoTo);
-        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
-            if (menu->actions().contains(command))
-                emit menu->aboutToShow();
-        if (command == nullptr || !command->isEnabled())
+        QAction* command = enabledCommand(CommandNames::GoTo);
+        if (command == nullptr)
             return nullptr;
         command->trigger();
         auto* study = dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
@@ -202,12 +209,8 @@ public:
     // window waited for, left up `showMs`, then closed; true when a report window showed.
     bool openAndCloseVerseStudy(const QString& passage, int showMs)
     {
-        QuillsteadWindowController* window = m_app->mainWindowController();
-        QAction* command = window->actions().action(CommandNames::AutostudyVerse);
-        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
-            if (menu->actions().contains(command))
-                emit menu->aboutToShow();
-        if (command == nullptr || !command->isEnabled())
+        QAction* command = enabledCommand(CommandNames::AutostudyVerse);
+        if (command == nullptr)
             return false;
         QTimer poll;
         poll.setInterval(10);
@@ -241,12 +244,59 @@ public:
         return true;
     }
 
+    // Study > Notes, the note of `bibleKey` in the King James opened for editing as its note link
+    // does, the editor focused (as a click in it would) and `text` typed as the keyboard delivers
+    // it; true once the editor has handed the reader what was typed.
+    bool editNote(quint32 bibleKey, const QString& text)
+    {
+        QAction* command = enabledCommand(CommandNames::Notes);
+        if (command == nullptr)
+            return false;
+        command->trigger();
+        auto* study = dynamic_cast<StudyPaneViewController*>(panes()->view()->studyPane());
+        StudyPaneNoteViewEditViewController* notes =
+            study != nullptr ? study->studyPaneNoteViewEditViewController() : nullptr;
+        if (notes == nullptr)
+            return false;
+        m_env.notifications().postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
+            {{QStringLiteral("source"), bookVariant(m_kjv)}, {QStringLiteral("key"), bibleKey},
+                {QStringLiteral("edit"), true}});
+        NoteWebView* editor = notes->webView(StudyPaneNoteViewEditViewController::RichEditTab);
+        if (editor == nullptr || !waitFor([editor] { return editor->isPageReady(); }, 10000))
+            return false;
+        editor->setFocus();
+        bool focused = false;
+        editor->page()->runJavaScript(QStringLiteral("qsFocusEditor(); document.activeElement === qsEditorElement()"),
+            [&focused](const QVariant& v) { focused = v.toBool(); });
+        if (!waitFor([&focused] { return focused; }, 5000))
+            return false;
+        QTest::keyClicks(editor->focusProxy() != nullptr ? editor->focusProxy() : editor, text);
+        return waitFor(
+            [&] {
+                const StudyPaneNoteEditor::Page* held = notes->noteEditor()->pageShownBy(editor);
+                return held != nullptr && held->latest.contains(text);
+            },
+            10000);
+    }
+
 private:
+    // The window's command, its menu about to show as when the user opens it; null when it is disabled.
+    QAction* enabledCommand(const CommandId& id) const
+    {
+        QuillsteadWindowController* window = m_app->mainWindowController();
+        QAction* command = window->actions().action(id);
+        for (QMenu* menu : window->window()->menuBar()->findChildren<QMenu*>())
+            if (menu->actions().contains(command))
+                emit menu->aboutToShow();
+        return command != nullptr && command->isEnabled() ? command : nullptr;
+    }
+
     LayoutViewController* panes() const { return m_app->mainWindowController()->layoutViewController(); }
 
     WindowEnvironment m_env;
     std::unique_ptr<QuillsteadAppController> m_app;
     BookPageView* m_page = nullptr;
+    std::shared_ptr<SourceTuple> m_kjv;
 };
 
 Reader& reader()
@@ -343,6 +393,14 @@ QString soakPlace(int i)
     return QStringLiteral("%1 %2:1").arg(QLatin1String(book.name)).arg(chapter);
 }
 
+// The Bible key of soakPlace(i): book (1-66), chapter and verse, a byte each below the book.
+quint32 soakKey(int i)
+{
+    const int book = (i * 29) % 66;
+    const int chapter = 1 + (i / 66 * 7 + i) % kBooks[book].chapters;
+    return (quint32(book + 1) << 16) | (quint32(chapter) << 8) | 1u;
+}
+
 // Whether a process outside this process's tree maps the same web-engine library file as this one.
 bool engineLibraryShared()
 {
@@ -409,7 +467,16 @@ void GoTo_soak(benchmark::State& state)
     qint64 maxPss = 0;
     int failed = 0;
     int reports = 0;
-    const int reportEvery = 5;  // a Verse Study report opened and closed after every fifth go-to
+    // A Verse Study report opened and closed after every fifth go-to, and the note of the verse gone
+    // to edited two go-tos later (QS_SOAK_REPORT_EVERY, QS_SOAK_NOTE_EVERY: another period; -1: none).
+    const auto every = [](const char* name) {
+        bool ok = false;
+        const int n = qEnvironmentVariableIntValue(name, &ok);
+        return ok && n != 0 ? n : 5;
+    };
+    const int reportEvery = every("QS_SOAK_REPORT_EVERY");
+    const int noteEvery = every("QS_SOAK_NOTE_EVERY");
+    int notes = 0;
     for (auto _ : state) {
         for (int i = 0; i < count; ++i) {
             bool newPage = false;
@@ -423,10 +490,16 @@ void GoTo_soak(benchmark::State& state)
                 ++failed;
             waitFor([] { return false; }, 30);  // the blocks around the place come in
             const int done = i + 1;
-            if (done % reportEvery == 0)
+            if (reportEvery > 0 && done % reportEvery == 0)
                 reports += r.openAndCloseVerseStudy(soakPlace(i), 150) ? 1 : 0;
+            if (noteEvery > 0 && done % noteEvery == 2 % noteEvery)
+                notes += r.editNote(soakKey(i), QStringLiteral("Soaked%1").arg(done)) ? 1 : 0;
             if (done == 1 || done == warmup || done == count || done % 100 == 0) {
                 waitFor([] { return false; }, 500);  // the page settles before it is weighed
+                // A report's page has a renderer of its own, which ends a moment after its window
+                // closed: the tree is weighed once it has gone (5 s at most).
+                waitFor([&first, done] { return done == 1 || ProcessTree::summarize().renderers <= first.renderers; },
+                    5000);
                 const ProcessTree::Summary now = ProcessTree::summarize();
                 const qint64 heap = ProcessTree::heapInUseKiB();
                 maxPss = qMax(maxPss, now.pssKiB);
@@ -450,6 +523,7 @@ void GoTo_soak(benchmark::State& state)
     state.counters["gotos"] = count;
     state.counters["failed"] = failed;
     state.counters["reports"] = reports;
+    state.counters["note_edits"] = notes;
     state.counters["first_tree_PSS_MB"] = mb(first.pssKiB);
     state.counters["first_heap_MB"] = mb(firstHeap);
     state.counters["warm_tree_PSS_MB"] = mb(warm.pssKiB);
@@ -490,6 +564,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
     BookPageScheme::registerScheme();
+    EngineProcesses::apply();
     // Never deleted: the web engine's clean-up at exit outlives it otherwise.
     new QApplication(argc, argv);
     if (QGuiApplication::platformName() == QLatin1String("xcb"))

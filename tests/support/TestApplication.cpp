@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 
 #include "panes/page/BookPageScheme.h"
+#include "panes/page/EngineProcesses.h"
 #include "platform/RecordingAlerts.h"
 #include "platform/SettingsRegistry.h"
 #include "platform/UserDefaults.h"
@@ -52,6 +53,7 @@ QString startApplication(const char* programName, Web web)
     if (web == Web::Engine) {
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
         BookPageScheme::registerScheme();
+        EngineProcesses::apply();  // the reader's own process model
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     }
     static int argc = 1;
