@@ -36,8 +36,10 @@ public:
     // string for a block that does not render. frameKey marks the reading headers.
     QJsonValue htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey);
 
-    // The blocks of a place's first screen and the element to bring to the top.
+    // The blocks of a place's first screen and the element to bring to the top; `before`, when asked
+    // for, the blocks just above the place's block, in the book's order.
     struct FirstScreen {
+        QStringList before;
         QStringList blocks;
         QString target;
         qint64 offset = 0;
@@ -45,14 +47,37 @@ public:
     };
     // The target block and as many after it as the view shows, so that the page's first paint shows
     // the target's screen whole without waiting for the bridge. Starts a new page's picture record.
-    FirstScreen firstScreen(
-        const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
+    // `withSurroundings`: the screens the page keeps filled above and below the view come too, so
+    // that the page paints its whole window at once and nothing changes after (not even its scroll
+    // bar).
+    FirstScreen firstScreen(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state,
+        const QString& frameKey, bool withSurroundings = false);
+    // The screens around a place whose first screen (`shown` blocks from `block` on) went to the
+    // page: the blocks above it (beforeFirst onwards) and after it (afterFirst onwards), as much as
+    // firstScreen's surroundings hold, for the page's filling after its paint.
+    struct Surroundings {
+        qint64 beforeFirst = 0;
+        QStringList before;
+        qint64 afterFirst = 0;
+        QStringList after;
+    };
+    Surroundings surroundings(const BookPageSourcePtr& book, qint64 block, qsizetype shown, const QString& frameKey);
 
     double lastPaneWidth() const { return m_lastPaneWidth; }
     double pageTextWidth() const { return m_pageTextWidth; }
     bool pageHasImages() const { return m_pageHasImages; }
 
 private:
+    // The characters of a screen's block markup (about a screen and a fifth), and the blocks the page
+    // keeps around its view: two screens above it and three below its top, with a little to spare.
+    qsizetype screenBudget() const;
+    static constexpr int kHalfBudgetsAbove = 5;  // halves of a screen budget above the place
+    static constexpr int kBudgetsBelow = 4;      // screen budgets from the place on
+    // Blocks from `first` in `step` (+1 or -1) while fewer than `most` and `budget` characters, in
+    // the book's order; `characters` gets their size.
+    QStringList blocksFrom(const BookPageSourcePtr& book, qint64 first, int step, qsizetype most, qsizetype budget,
+        const QString& frameKey, qsizetype& characters);
+
     BookPageHost& m_host;
     UserDefaults& m_defaults;
     const QWidget& m_view;

@@ -266,19 +266,23 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     const bool anchor = !state.gotoAnchor().isEmpty();
     const QString id = anchor ? state.gotoAnchor() : QStringLiteral("_b%1").arg(state.block());
     const qint64 offset = anchor ? 0 : state.yOffset();
-    const BookPageBlocks::FirstScreen screen = m_blocks.firstScreen(book, state, m_frameKey);
-    trace("first screen", QStringLiteral("%1 blocks, %2 characters").arg(screen.blocks.size()).arg(screen.characters));
+    // A pane that follows gets the screens around the place with it: its page paints its whole
+    // window once, without asking the renderer's shared thread for blocks after the paint.
+    const BookPageBlocks::FirstScreen screen = m_blocks.firstScreen(book, state, m_frameKey, following);
+    trace("first screen",
+        QStringLiteral("%1 blocks above, %2 from the place, %3 characters")
+            .arg(screen.before.size())
+            .arg(screen.blocks.size())
+            .arg(screen.characters));
     const quint64 generation = ++m_generation;
     const quint64 serial = ++m_serial;
     m_landingReport = true;
     m_selectedBlocksOrKeys.clear();
     trace("go to within the page", id);
-    QJsonArray blocks;
-    for (const QString& html : screen.blocks)
-        blocks.append(html);
     const QString script = BookPageHtml::scriptCall(QStringLiteral("qsGoToPlace"),
-        {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()), blocks,
-            screen.target, static_cast<double>(screen.offset), following});
+        {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()),
+            QJsonArray::fromStringList(screen.blocks), screen.target, static_cast<double>(screen.offset), following,
+            QJsonArray::fromStringList(screen.before)});
     page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
@@ -299,6 +303,29 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
             loadBookPage(source, *current);
         }
     });
+    if (!following)
+        sendSurroundingsSoon(book, state.block(), screen.blocks.size(), generation);
+}
+
+void BookPageView::sendSurroundingsSoon(
+    const BookPageSourcePtr& book, qint64 block, qsizetype shown, quint64 generation)
+{
+    // Rendered once the key's handler is done (the panes that follow go first), while the renderer
+    // lays out and paints the place.
+    QMetaObject::invokeMethod(
+        this,
+        [this, alive = m_alive, book, block, shown, generation, renderings = m_renderings] {
+            if (!*alive || generation != m_generation || renderings != m_renderings || book != m_source)
+                return;
+            const BookPageBlocks::Surroundings around = m_blocks.surroundings(book, block, shown, m_frameKey);
+            trace("blocks around the place",
+                QStringLiteral("%1 above, %2 below").arg(around.before.size()).arg(around.after.size()));
+            const QJsonArray ranges {QJsonArray {double(around.beforeFirst), QJsonArray::fromStringList(around.before)},
+                QJsonArray {double(around.afterFirst), QJsonArray::fromStringList(around.after)}};
+            page()->runJavaScript(
+                BookPageHtml::scriptCall(QStringLiteral("qsTakeAhead"), {static_cast<double>(m_serial), ranges}));
+        },
+        Qt::QueuedConnection);
 }
 
 void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state)
@@ -313,11 +340,13 @@ void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegio
 
 void BookPageView::trace(const char* step, const QString& detail) const
 {
+    // The view's address tells the panes' lines apart.
     if (lcBookPageTrace().isDebugEnabled())
         qCDebug(lcBookPageTrace).noquote()
-            << QStringLiteral("%1 ms %2 %3")
-                   .arg(double(m_goToClock.isValid() ? m_goToClock.nsecsElapsed() : 0) / 1e6, 7, 'f', 2)
-                   .arg(QLatin1String(step), detail);
+            << QStringLiteral("[view %1] %2 ms %3 %4")
+                   .arg(QString::number(quintptr(this), 16),
+                       QString::number(double(m_goToClock.isValid() ? m_goToClock.nsecsElapsed() : 0) / 1e6, 'f', 2),
+                       QLatin1String(step), detail);
 }
 
 BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)
@@ -402,6 +431,7 @@ void BookPageView::renderBlocksAgain()
         return;
     }
     trace("render the page's blocks again");
+    ++m_renderings;
     page()->runJavaScript(QStringLiteral("qsRenderBlocksAgain()"));
 }
 

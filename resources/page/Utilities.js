@@ -5,7 +5,7 @@
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
 // out of sight, and reports where the reader is. The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace and
+// updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace, qsTakeAhead and
 // qsRenderBlocksAgain.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
@@ -431,6 +431,35 @@ function qsFetchAroundThen(done) {
         ask(qsLast + 1, qsBatchMost);
     if (pending === 0)
         done();
+}
+
+// The blocks around a place that the reader sends right after its go-to (`serial`): ranges of
+// [first block, list of blocks]. The page's filling after the paint takes them from there instead of
+// asking the reader while the renderer, which paints every book page, waits. A newer placement or
+// rendering of the blocks drops them (false: they came too late for this page).
+function qsTakeAhead(serial, ranges) {
+    if (serial !== webViewSerialNumber || !Array.isArray(ranges))
+        return false;
+    for (var r = 0; r < ranges.length; r++) {
+        var range = ranges[r];
+        if (!Array.isArray(range) || !Array.isArray(range[1]))
+            continue;
+        var first = range[0] | 0;
+        for (var i = 0; i < range[1].length; i++) {
+            var n = first + i;
+            if (typeof range[1][i] === 'string' && n >= 0 && !Object.prototype.hasOwnProperty.call(qsAhead, n))
+                qsAhead[n] = range[1][i];
+        }
+    }
+    return true;
+}
+
+// Whether the page holds the screens it keeps filled around the view: its filling would add nothing.
+function qsWindowFilled() {
+    var h = window.innerHeight || 600;
+    var first = document.getElementById('_b' + qsFirst);
+    return (qsAtEnd || qsFrame.end.getBoundingClientRect().top >= (qsScreens + 1) * h) &&
+        (qsAtStart || (first !== null && -first.getBoundingClientRect().top >= qsScreens * h));
 }
 
 // Once a placement has painted and the blocks around it came: fills around the place, which stays
@@ -986,7 +1015,8 @@ function qsPlaceBlocks(first, list, target, offset) {
     for (var i = 0; i < list.length; i++)
         qsFrame.end.parentNode.insertBefore(qsMakeBlock(first + i, String(list[i])), qsFrame.end);
     qsScanBlocks();
-    qsAtStart = qsAtEnd = false;
+    qsAtStart = qsFirst === 0;
+    qsAtEnd = false;
     qsUpdateMarkers();
     qsPlace = { id: target, offset: offset };
     var el = target ? document.getElementById(String(target)) : null;
@@ -1021,12 +1051,14 @@ function qsStartPage(first, list, target, offset) {
 
 // A go-to in the book of the loaded page, as [moved, page offset, replaced]. When the page holds the
 // element `id` it scrolls there (moved); otherwise the page's blocks are replaced by `list` (block
-// `first` onwards) with `target` at the top, without loading a page: the script and the style sheet
-// stay, and the blocks above the target follow after the paint that shows it. Either way the page's
-// serial becomes `serial` and the reader is told once the place has painted. `following`: the pane
-// follows another pane's go-to; its blocks around the place come without holding the renderer that
-// paints every book page (the pane gone to fills at once after its paint: its picture settles first).
-function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following) {
+// `first` onwards) and `before` (the blocks just above `first`, when given) with `target` at the top,
+// without loading a page: the script and the style sheet stay, and whatever the page keeps around
+// the view and did not come with the call follows after the paint that shows the place. Either way
+// the page's serial becomes `serial` and the reader is told once the place has painted. `following`:
+// the pane follows another pane's go-to; it comes with the screens around the place, so its first
+// paint is its last, and what is missing comes without holding the renderer that paints every book
+// page (the pane gone to fills at once after its paint: its picture settles first).
+function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following, before) {
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
     if (scrollToElement(id, offset)) {
@@ -1051,12 +1083,15 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
     qsLastReport = '';
     qsLastPosition = null;
     qsFirst = qsLast = -1;
-    qsPlaceBlocks(first, list, target, targetOffset);
+    var above = Array.isArray(before) && before.length <= first ? before : [];
+    qsPlaceBlocks(first - above.length, above.concat(list), target, targetOffset);
     qsHoldUntilPainted(function (current) {
         jsInterface.placePainted(serial);
         if (!current)
             return;
-        if (following)
+        if (following && qsWindowFilled())
+            qsReportSoon();
+        else if (following)
             qsFillAroundPlacement();
         else if (!scrollToElement(qsPlace.id, qsPlace.offset))
             scrollToElement('', 0);

@@ -1738,7 +1738,7 @@ QString setOnPlacePainted(const char* flag)
     return ::testing::AssertionSuccess();
 }
 
-TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
+TEST(BookPageView, AFollowingPanePaintsItsWholeWindowOnceWithoutAsking)
 {
     REQUIRE_WEB_VIEW();
     REQUIRE_LIBRARY();
@@ -1755,29 +1755,45 @@ TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
                        "var qsLaterBefore=qsSendLater;qsSendLater=function(n,a,d){"
                        "if(window.qsCounting&&n==='getHTMLTextForBlocks')window.qsLater++;"
                        "return qsLaterBefore(n,a,d);};") +
-            setOnPlacePainted("qsCounting"));
+            setOnPlacePainted("qsCounting") +
+            // What the page held, and how long it was (its scroll bar), when the place painted.
+            QStringLiteral("var qsPaintedThen=jsInterface.placePainted;jsInterface.placePainted=function(s){"
+                           "window.qsAtPaint=[qsFirst,qsLast,document.documentElement.scrollHeight].join();"
+                           "qsPaintedThen(s);};"));
     GoToRequest request;
     ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
     page.settle();
-    // The page filled around the verse, which stayed at the top ...
+    // The page holds the screens around the verse, which is at the top ...
     const QList<int> blocks = page.blocksOnPage();
     expectConsecutive(blocks);
     const int romans = int(page.source->blockForSection(*request.section));
     EXPECT_LT(blocks.first(), romans);
     EXPECT_GT(blocks.last(), romans);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
-    // ... from the blocks it asked for without waiting: both sides at once, none synchronously.
-    EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 2);
+    // ... as it painted them: they came with the go-to, the page asked for none after the paint and
+    // neither its blocks nor its length (its scroll bar) changed after it.
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 0);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsAtPaint")).toString(),
+        js(page.view, QStringLiteral("[qsFirst,qsLast,document.documentElement.scrollHeight].join()")).toString());
 
-    // The pane gone to fills at once after its paint: its picture settles before any other's.
+    // The pane gone to fills at once after its paint (from the blocks the reader sends right after
+    // the go-to, or else by asking and waiting), around the verse left at the top.
     js(page.view, QStringLiteral("window.qsWaited=0;window.qsLater=0;window.qsCounting=false;"));
     GoToRequest own;
     ASSERT_TRUE(goToUntilPainted(page, key(43, 9, 1), own, false));
     page.settle();
     EXPECT_NEAR(page.topOf(QStringLiteral("_s43.9.1")), 0.0, 8.0);
-    EXPECT_GT(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
+    const QList<int> john = page.blocksOnPage();
+    expectConsecutive(john);
+    const int johnBlock = int(page.source->blockForSection(*own.section));
+    EXPECT_LT(john.first(), johnBlock);
+    EXPECT_GT(john.last(), johnBlock);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 0);
+    // Blocks sent for a place before the current one are not kept.
+    EXPECT_FALSE(
+        js(page.view, QStringLiteral("qsAhead={};qsTakeAhead(webViewSerialNumber-1,[[0,['<p>old</p>']]])")).toBool());
+    EXPECT_FALSE(js(page.view, QStringLiteral("Object.prototype.hasOwnProperty.call(qsAhead,0)")).toBool());
 
     // Blocks that arrive after a newer placement are not used for it: the newer place fills from
     // blocks of its own, and the page holds each block once.
@@ -1800,8 +1816,9 @@ TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
-// A reader who scrolls a following pane between its paint and the blocks around it arriving keeps
-// the place scrolled to: the filling that follows does not take the page back to the verse.
+// A following pane whose go-to came without the screens around the place asks for them without
+// waiting, and a reader who scrolls between its paint and their arrival keeps the place scrolled to:
+// the filling that follows does not take the page back to the verse.
 TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
 {
     REQUIRE_WEB_VIEW();
@@ -1809,10 +1826,12 @@ TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
     Page page(kjv());
     page.goToKey(key(43, 3, 16));
     page.settle();
-    // The page's requests that do not wait are held from the moment the new place has painted, as a
-    // busy reader would answer them late.
+    // The blocks above the place are taken off the go-to, and the page's requests that do not wait
+    // are held from the moment the new place has painted, as a busy reader would answer them late.
     js(page.view,
-        QStringLiteral("window.qsHeld=[];window.qsHolding=false;"
+        QStringLiteral("var qsGoBefore=qsGoToPlace;qsGoToPlace=function(){"
+                       "return qsGoBefore.apply(this,Array.prototype.slice.call(arguments,0,8));};"
+                       "window.qsHeld=[];window.qsHolding=false;"
                        "var qsLaterBefore=qsSendLater;qsSendLater=function(n,a,d){"
                        "if(window.qsHolding){window.qsHeld.push([n,a,d]);return;}"
                        "return qsLaterBefore(n,a,d);};") +
