@@ -294,7 +294,9 @@ words_of() { tr '[:upper:]' '[:lower:]' <<<"$1" | tr -c 'a-z0-9\n' ' ' | tr ' ' 
 # quarters of WORDS; prints "<found> of <total>".
 shows_words() {
   local seen found=0 total=0 w
-  seen="$(words_of "$(tesseract "$1" - 2>/dev/null || true)")"
+  # One thread: tesseract's threads spin while they wait, and on a busy machine a picture then
+  # takes minutes instead of a second.
+  seen="$(words_of "$(OMP_THREAD_LIMIT=1 tesseract "$1" - 2>/dev/null || true)")"
   for w in $(words_of "$2"); do
     total=$((total + 1))
     # A word read with the Strong's number after it ("lifeG2222") counts by its start.

@@ -92,20 +92,12 @@ QStringList BookPageBlocks::blocksFrom(const BookPageSourcePtr& book, qint64 fir
     return list;
 }
 
-BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(const BookPageSourcePtr& book,
-    const LayoutRegionContentItemState& state, const QString& frameKey, bool withSurroundings)
+BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
+    const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
 {
     m_pageHasImages = false;
-    const qsizetype budget = screenBudget();
-    const qsizetype most = withSurroundings ? 2 * kMaxBlocksPerFetch : kMaxBlocksPerFetch;
     FirstScreen screen;
-    screen.blocks = blocksFrom(
-        book, state.block(), 1, most, withSurroundings ? budget * kBudgetsBelow : budget, frameKey, screen.characters);
-    if (withSurroundings && state.block() > 0) {
-        qsizetype above = 0;
-        screen.before = blocksFrom(book, state.block() - 1, -1, most, budget * kHalfBudgetsAbove / 2, frameKey, above);
-        screen.characters += above;
-    }
+    screen.blocks = blocksFrom(book, state.block(), 1, kMaxBlocksPerFetch, screenBudget(), frameKey, screen.characters);
     m_pageTextWidth = m_lastPaneWidth;
     if (!state.gotoAnchor().isEmpty()) {
         screen.target = state.gotoAnchor();

@@ -36,10 +36,8 @@ public:
     // string for a block that does not render. frameKey marks the reading headers.
     QJsonValue htmlForBlock(const BookPageSourcePtr& book, qint64 block, const QString& frameKey);
 
-    // The blocks of a place's first screen and the element to bring to the top; `before`, when asked
-    // for, the blocks just above the place's block, in the book's order.
+    // The blocks of a place's first screen and the element to bring to the top.
     struct FirstScreen {
-        QStringList before;
         QStringList blocks;
         QString target;
         qint64 offset = 0;
@@ -47,14 +45,11 @@ public:
     };
     // The target block and as many after it as the view shows, so that the page's first paint shows
     // the target's screen whole without waiting for the bridge. Starts a new page's picture record.
-    // `withSurroundings`: the screens the page keeps filled above and below the view come too, so
-    // that the page paints its whole window at once and nothing changes after (not even its scroll
-    // bar).
-    FirstScreen firstScreen(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state,
-        const QString& frameKey, bool withSurroundings = false);
+    FirstScreen firstScreen(
+        const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
     // The screens around a place whose first screen (`shown` blocks from `block` on) went to the
-    // page: the blocks above it (beforeFirst onwards) and after it (afterFirst onwards), as much as
-    // firstScreen's surroundings hold, for the page's filling after its paint.
+    // page: the blocks above it (beforeFirst onwards) and after it (afterFirst onwards), as many as
+    // the page keeps filled around its view, for the page's filling after its paint.
     struct Surroundings {
         qint64 beforeFirst = 0;
         QStringList before;

@@ -266,14 +266,8 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     const bool anchor = !state.gotoAnchor().isEmpty();
     const QString id = anchor ? state.gotoAnchor() : QStringLiteral("_b%1").arg(state.block());
     const qint64 offset = anchor ? 0 : state.yOffset();
-    // A pane that follows gets the screens around the place with it: its page paints its whole
-    // window once, without asking the renderer's shared thread for blocks after the paint.
-    const BookPageBlocks::FirstScreen screen = m_blocks.firstScreen(book, state, m_frameKey, following);
-    trace("first screen",
-        QStringLiteral("%1 blocks above, %2 from the place, %3 characters")
-            .arg(screen.before.size())
-            .arg(screen.blocks.size())
-            .arg(screen.characters));
+    const BookPageBlocks::FirstScreen screen = m_blocks.firstScreen(book, state, m_frameKey);
+    trace("first screen", QStringLiteral("%1 blocks, %2 characters").arg(screen.blocks.size()).arg(screen.characters));
     const quint64 generation = ++m_generation;
     const quint64 serial = ++m_serial;
     m_landingReport = true;
@@ -281,8 +275,7 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     trace("go to within the page", id);
     const QString script = BookPageHtml::scriptCall(QStringLiteral("qsGoToPlace"),
         {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()),
-            QJsonArray::fromStringList(screen.blocks), screen.target, static_cast<double>(screen.offset), following,
-            QJsonArray::fromStringList(screen.before)});
+            QJsonArray::fromStringList(screen.blocks), screen.target, static_cast<double>(screen.offset), following});
     page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
@@ -303,6 +296,8 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
             loadBookPage(source, *current);
         }
     });
+    // The pane gone to fills around the place after its paint; a pane that follows shows its screen
+    // and fills only once the reader scrolls it.
     if (!following)
         sendSurroundingsSoon(book, state.block(), screen.blocks.size(), generation);
 }

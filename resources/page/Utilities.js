@@ -454,14 +454,6 @@ function qsTakeAhead(serial, ranges) {
     return true;
 }
 
-// Whether the page holds the screens it keeps filled around the view: its filling would add nothing.
-function qsWindowFilled() {
-    var h = window.innerHeight || 600;
-    var first = document.getElementById('_b' + qsFirst);
-    return (qsAtEnd || qsFrame.end.getBoundingClientRect().top >= (qsScreens + 1) * h) &&
-        (qsAtStart || (first !== null && -first.getBoundingClientRect().top >= qsScreens * h));
-}
-
 // Once a placement has painted and the blocks around it came: fills around the place, which stays
 // where the paint showed it. A reader who scrolled meanwhile keeps the place they scrolled to.
 function qsFillAroundPlacement() {
@@ -1051,14 +1043,13 @@ function qsStartPage(first, list, target, offset) {
 
 // A go-to in the book of the loaded page, as [moved, page offset, replaced]. When the page holds the
 // element `id` it scrolls there (moved); otherwise the page's blocks are replaced by `list` (block
-// `first` onwards) and `before` (the blocks just above `first`, when given) with `target` at the top,
-// without loading a page: the script and the style sheet stay, and whatever the page keeps around
-// the view and did not come with the call follows after the paint that shows the place. Either way
-// the page's serial becomes `serial` and the reader is told once the place has painted. `following`:
-// the pane follows another pane's go-to; it comes with the screens around the place, so its first
-// paint is its last, and what is missing comes without holding the renderer that paints every book
-// page (the pane gone to fills at once after its paint: its picture settles first).
-function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following, before) {
+// `first` onwards) with `target` at the top, without loading a page: the script and the style sheet
+// stay, and the blocks around the target follow after the paint that shows it. Either way the page's
+// serial becomes `serial` and the reader is told once the place has painted. `following`: the pane
+// follows another pane's go-to; it shows the place's screen and fills around it only once the reader
+// scrolls it, so that its first paint is its last (its scroll bar too) and the renderer, which paints
+// every book page, is left to the other panes.
+function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following) {
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
     if (scrollToElement(id, offset)) {
@@ -1083,16 +1074,13 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
     qsLastReport = '';
     qsLastPosition = null;
     qsFirst = qsLast = -1;
-    var above = Array.isArray(before) && before.length <= first ? before : [];
-    qsPlaceBlocks(first - above.length, above.concat(list), target, targetOffset);
+    qsPlaceBlocks(first, list, target, targetOffset);
     qsHoldUntilPainted(function (current) {
         jsInterface.placePainted(serial);
         if (!current)
             return;
-        if (following && qsWindowFilled())
+        if (following)
             qsReportSoon();
-        else if (following)
-            qsFillAroundPlacement();
         else if (!scrollToElement(qsPlace.id, qsPlace.offset))
             scrollToElement('', 0);
     });

@@ -1738,7 +1738,7 @@ QString setOnPlacePainted(const char* flag)
     return ::testing::AssertionSuccess();
 }
 
-TEST(BookPageView, AFollowingPanePaintsItsWholeWindowOnceWithoutAsking)
+TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
 {
     REQUIRE_WEB_VIEW();
     REQUIRE_LIBRARY();
@@ -1763,19 +1763,26 @@ TEST(BookPageView, AFollowingPanePaintsItsWholeWindowOnceWithoutAsking)
     GoToRequest request;
     ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
     page.settle();
-    // The page holds the screens around the verse, which is at the top ...
-    const QList<int> blocks = page.blocksOnPage();
+    // The page shows the verse's screen, the verse at the top ...
+    QList<int> blocks = page.blocksOnPage();
     expectConsecutive(blocks);
     const int romans = int(page.source->blockForSection(*request.section));
-    EXPECT_LT(blocks.first(), romans);
+    EXPECT_EQ(blocks.first(), romans);
     EXPECT_GT(blocks.last(), romans);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
-    // ... as it painted them: they came with the go-to, the page asked for none after the paint and
-    // neither its blocks nor its length (its scroll bar) changed after it.
+    // ... as it painted it: the page asked for no blocks after the paint, and neither its blocks nor
+    // its length (its scroll bar) changed after it.
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 0);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsAtPaint")).toString(),
         js(page.view, QStringLiteral("[qsFirst,qsLast,document.documentElement.scrollHeight].join()")).toString());
+    // Once the reader scrolls it, the page fills around the place, which stays where it was scrolled.
+    js(page.view, QStringLiteral("window.scrollBy(0, -10)"));
+    ASSERT_TRUE(waitFor([&] { return page.blocksOnPage().first() < romans; }));
+    page.settle();
+    blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 10.0, 8.0);
 
     // The pane gone to fills at once after its paint (from the blocks the reader sends right after
     // the go-to, or else by asking and waiting), around the verse left at the top.
@@ -1800,10 +1807,8 @@ TEST(BookPageView, AFollowingPanePaintsItsWholeWindowOnceWithoutAsking)
     js(page.view, QStringLiteral("window.qsCounting=false;"));
     GoToRequest first;
     first.section = page.source->sectionForBibleKey(key(1, 1, 1));
-    first.following = true;
     GoToRequest second;
     second.section = page.source->sectionForBibleKey(key(19, 23, 1));
-    second.following = true;
     ASSERT_TRUE(page.view.goTo(page.source, first));
     ASSERT_TRUE(page.view.goTo(page.source, second));
     ASSERT_TRUE(waitFor([&] { return page.host.state().sectionString() == QStringLiteral("_s19.23.1"); }));
@@ -1814,48 +1819,6 @@ TEST(BookPageView, AFollowingPanePaintsItsWholeWindowOnceWithoutAsking)
     EXPECT_LT(psalm.first(), psalmBlock);
     EXPECT_GT(psalm.last(), psalmBlock);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
-}
-
-// A following pane whose go-to came without the screens around the place asks for them without
-// waiting, and a reader who scrolls between its paint and their arrival keeps the place scrolled to:
-// the filling that follows does not take the page back to the verse.
-TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
-{
-    REQUIRE_WEB_VIEW();
-    REQUIRE_LIBRARY();
-    Page page(kjv());
-    page.goToKey(key(43, 3, 16));
-    page.settle();
-    // The blocks above the place are taken off the go-to, and the page's requests that do not wait
-    // are held from the moment the new place has painted, as a busy reader would answer them late.
-    js(page.view,
-        QStringLiteral("var qsGoBefore=qsGoToPlace;qsGoToPlace=function(){"
-                       "return qsGoBefore.apply(this,Array.prototype.slice.call(arguments,0,8));};"
-                       "window.qsHeld=[];window.qsHolding=false;"
-                       "var qsLaterBefore=qsSendLater;qsSendLater=function(n,a,d){"
-                       "if(window.qsHolding){window.qsHeld.push([n,a,d]);return;}"
-                       "return qsLaterBefore(n,a,d);};") +
-            setOnPlacePainted("qsHolding"));
-    GoToRequest request;
-    ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
-    ASSERT_TRUE(waitFor([&] { return js(page.view, QStringLiteral("window.qsHeld.length")).toInt() > 0; }));
-    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
-    // The reader scrolls down, then the answers come.
-    js(page.view, QStringLiteral("window.scrollBy(0, 300)"));
-    const double scrolled = page.topOf(QStringLiteral("_s45.8.28"));
-    EXPECT_NEAR(scrolled, -300.0, 8.0);
-    js(page.view,
-        QStringLiteral("window.qsHolding=false;var held=window.qsHeld;window.qsHeld=[];"
-                       "held.forEach(function(h){qsLaterBefore(h[0],h[1],h[2]);});"));
-    ASSERT_TRUE(waitFor([&] { return js(page.view, QStringLiteral("window.qsHeld.length")).toInt() == 0; }));
-    page.settle();
-    // The page filled around (blocks above Romans 8:28 came in) and the verse is still where the
-    // reader scrolled it, not back at the top.
-    const QList<int> blocks = page.blocksOnPage();
-    expectConsecutive(blocks);
-    const int romans = int(page.source->blockForSection(*request.section));
-    EXPECT_LT(blocks.first(), romans);
-    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), scrolled, 8.0);
 }
 
 // A book whose first section holds transparent links that try to cover the whole page: one placed
