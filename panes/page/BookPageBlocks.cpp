@@ -69,35 +69,20 @@ QJsonValue BookPageBlocks::htmlForBlock(const BookPageSourcePtr& book, qint64 bl
     return header + html;
 }
 
-qsizetype BookPageBlocks::screenBudget() const
-{
-    // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
-    return std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
-}
-
-QStringList BookPageBlocks::blocksFrom(const BookPageSourcePtr& book, qint64 first, int step, qsizetype most,
-    qsizetype budget, const QString& frameKey, qsizetype& characters)
-{
-    QStringList list;
-    characters = 0;
-    for (qint64 b = first; b >= 0 && list.size() < most && characters < budget; b += step) {
-        const QJsonValue html = htmlForBlock(book, b, frameKey);
-        if (!html.isString())
-            break;  // past the book's end
-        list.append(html.toString());
-        characters += list.last().size();
-    }
-    if (step < 0)
-        std::reverse(list.begin(), list.end());
-    return list;
-}
-
 BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
     const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey)
 {
     m_pageHasImages = false;
+    // A Bible's screen of 800 x 600 holds about 25 KB of block markup.
+    const qsizetype budget = std::max<qsizetype>(8192, qsizetype(m_view.width()) * m_view.height() / 16);
     FirstScreen screen;
-    screen.blocks = blocksFrom(book, state.block(), 1, kMaxBlocksPerFetch, screenBudget(), frameKey, screen.characters);
+    for (qint64 b = state.block(); screen.blocks.size() < kMaxBlocksPerFetch && screen.characters < budget; ++b) {
+        const QJsonValue html = htmlForBlock(book, b, frameKey);
+        if (!html.isString())
+            break;  // past the book's end
+        screen.blocks.append(html.toString());
+        screen.characters += screen.blocks.last().size();
+    }
     m_pageTextWidth = m_lastPaneWidth;
     if (!state.gotoAnchor().isEmpty()) {
         screen.target = state.gotoAnchor();
@@ -106,21 +91,4 @@ BookPageBlocks::FirstScreen BookPageBlocks::firstScreen(
         screen.offset = state.yOffset();
     }
     return screen;
-}
-
-BookPageBlocks::Surroundings BookPageBlocks::surroundings(
-    const BookPageSourcePtr& book, qint64 block, qsizetype shown, const QString& frameKey)
-{
-    const qsizetype budget = screenBudget();
-    const qsizetype most = 2 * kMaxBlocksPerFetch;
-    Surroundings around;
-    qsizetype characters = 0;
-    around.afterFirst = block + shown;
-    around.after =
-        blocksFrom(book, around.afterFirst, 1, most - shown, budget * (kBudgetsBelow - 1), frameKey, characters);
-    if (block > 0) {
-        around.before = blocksFrom(book, block - 1, -1, most, budget * kHalfBudgetsAbove / 2, frameKey, characters);
-        around.beforeFirst = block - around.before.size();
-    }
-    return around;
 }

@@ -47,32 +47,12 @@ public:
     // the target's screen whole without waiting for the bridge. Starts a new page's picture record.
     FirstScreen firstScreen(
         const BookPageSourcePtr& book, const LayoutRegionContentItemState& state, const QString& frameKey);
-    // The screens around a place whose first screen (`shown` blocks from `block` on) went to the
-    // page: the blocks above it (beforeFirst onwards) and after it (afterFirst onwards), as many as
-    // the page keeps filled around its view, for the page's filling after its paint.
-    struct Surroundings {
-        qint64 beforeFirst = 0;
-        QStringList before;
-        qint64 afterFirst = 0;
-        QStringList after;
-    };
-    Surroundings surroundings(const BookPageSourcePtr& book, qint64 block, qsizetype shown, const QString& frameKey);
 
     double lastPaneWidth() const { return m_lastPaneWidth; }
     double pageTextWidth() const { return m_pageTextWidth; }
     bool pageHasImages() const { return m_pageHasImages; }
 
 private:
-    // The characters of a screen's block markup (about a screen and a fifth), and the blocks the page
-    // keeps around its view: two screens above it and three below its top, with a little to spare.
-    qsizetype screenBudget() const;
-    static constexpr int kHalfBudgetsAbove = 5;  // halves of a screen budget above the place
-    static constexpr int kBudgetsBelow = 4;      // screen budgets from the place on
-    // Blocks from `first` in `step` (+1 or -1) while fewer than `most` and `budget` characters, in
-    // the book's order; `characters` gets their size.
-    QStringList blocksFrom(const BookPageSourcePtr& book, qint64 first, int step, qsizetype most, qsizetype budget,
-        const QString& frameKey, qsizetype& characters);
-
     BookPageHost& m_host;
     UserDefaults& m_defaults;
     const QWidget& m_view;

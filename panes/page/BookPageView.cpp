@@ -296,31 +296,6 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
             loadBookPage(source, *current);
         }
     });
-    // The pane gone to fills around the place after its paint; a pane that follows shows its screen
-    // and fills only once the reader scrolls it.
-    if (!following)
-        sendSurroundingsSoon(book, state.block(), screen.blocks.size(), generation);
-}
-
-void BookPageView::sendSurroundingsSoon(
-    const BookPageSourcePtr& book, qint64 block, qsizetype shown, quint64 generation)
-{
-    // Rendered once the key's handler is done (the panes that follow go first), while the renderer
-    // lays out and paints the place.
-    QMetaObject::invokeMethod(
-        this,
-        [this, alive = m_alive, book, block, shown, generation, renderings = m_renderings] {
-            if (!*alive || generation != m_generation || renderings != m_renderings || book != m_source)
-                return;
-            const BookPageBlocks::Surroundings around = m_blocks.surroundings(book, block, shown, m_frameKey);
-            trace("blocks around the place",
-                QStringLiteral("%1 above, %2 below").arg(around.before.size()).arg(around.after.size()));
-            const QJsonArray ranges {QJsonArray {double(around.beforeFirst), QJsonArray::fromStringList(around.before)},
-                QJsonArray {double(around.afterFirst), QJsonArray::fromStringList(around.after)}};
-            page()->runJavaScript(
-                BookPageHtml::scriptCall(QStringLiteral("qsTakeAhead"), {static_cast<double>(m_serial), ranges}));
-        },
-        Qt::QueuedConnection);
 }
 
 void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state)
@@ -426,7 +401,6 @@ void BookPageView::renderBlocksAgain()
         return;
     }
     trace("render the page's blocks again");
-    ++m_renderings;
     page()->runJavaScript(QStringLiteral("qsRenderBlocksAgain()"));
 }
 

@@ -139,10 +139,6 @@ private:
     // first paint (the pane gone to fills around the place after its paint).
     void showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage, bool refresh,
         const QString& description, bool following);
-    // After a go-to of the pane gone to: the blocks around the place (whose first screen of `shown`
-    // blocks from `block` on went with the go-to), so that the page's filling after its paint finds
-    // them there instead of asking the reader while the renderer waits.
-    void sendSurroundingsSoon(const BookPageSourcePtr& book, qint64 block, qsizetype shown, quint64 generation);
     void loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state);
     // The frame of the next page: a new serial, bridge secret and frame key.
     BookPageHtml::Frame nextFrame(const QString& identity);
@@ -166,7 +162,6 @@ private:
     bool m_pageReady = false;        // the page of m_serial has finished loading
     bool m_landingReport = false;    // the next position report tells where a go-to landed
     quint64 m_generation = 0;        // raised by every go-to and load; older continuations stop
-    quint64 m_renderings = 0;        // raised when the page's blocks are rendered again
     QElapsedTimer m_goToClock;       // since the latest go-to, for the trace
     // The loading page's first blocks were rendered before a change: render them again once loaded.
     bool m_renderAgainWhenLoaded = false;

@@ -5,7 +5,7 @@
 // scrolls, the script asks the reader for neighbouring blocks through `jsInterface`, drops blocks far
 // out of sight, and reports where the reader is. The reader drives the page through the functions
 // fillExtraScreens, getPageYOffset, scrollToElement, scrollToYOffset, getSelectionHtml,
-// updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace, qsTakeAhead and
+// updateDevotionalReadingStatus, resizeDocument, qsReportPlacePainted, qsGoToPlace and
 // qsRenderBlocksAgain.
 //
 // The reader sets `sourceTupleString`, `webViewSerialNumber`, `qsBridgeBase` (the bridge address with
@@ -431,27 +431,6 @@ function qsFetchAroundThen(done) {
         ask(qsLast + 1, qsBatchMost);
     if (pending === 0)
         done();
-}
-
-// The blocks around a place that the reader sends right after its go-to (`serial`): ranges of
-// [first block, list of blocks]. The page's filling after the paint takes them from there instead of
-// asking the reader while the renderer, which paints every book page, waits. A newer placement or
-// rendering of the blocks drops them (false: they came too late for this page).
-function qsTakeAhead(serial, ranges) {
-    if (serial !== webViewSerialNumber || !Array.isArray(ranges))
-        return false;
-    for (var r = 0; r < ranges.length; r++) {
-        var range = ranges[r];
-        if (!Array.isArray(range) || !Array.isArray(range[1]))
-            continue;
-        var first = range[0] | 0;
-        for (var i = 0; i < range[1].length; i++) {
-            var n = first + i;
-            if (typeof range[1][i] === 'string' && n >= 0 && !Object.prototype.hasOwnProperty.call(qsAhead, n))
-                qsAhead[n] = range[1][i];
-        }
-    }
-    return true;
 }
 
 // Once a placement has painted and the blocks around it came: fills around the place, which stays
