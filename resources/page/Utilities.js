@@ -1027,7 +1027,7 @@ function qsStartPage(first, list, target, offset) {
 // serial becomes `serial` and the reader is told once the place has painted. `following`: the pane
 // follows another pane's go-to; it shows the place's screen and fills around it only once the reader
 // scrolls it, so that its first paint is its last (its scroll bar too) and the renderer, which paints
-// every book page, is left to the other panes.
+// every book page, is left to the other panes. The pane gone to fills a frame after its paint.
 function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following) {
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
@@ -1058,10 +1058,26 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
         jsInterface.placePainted(serial);
         if (!current)
             return;
-        if (following)
+        if (following) {
             qsReportSoon();
-        else if (!scrollToElement(qsPlace.id, qsPlace.offset))
-            scrollToElement('', 0);
+            return;
+        }
+        // A frame later, so that the panes that follow the go-to paint first: the renderer is theirs
+        // too, and the filling holds it while it waits for the reader's blocks.
+        var token = qsPlacing;
+        var painted = window.pageYOffset;
+        requestAnimationFrame(function () {
+            setTimeout(function () {
+                if (token !== qsPlacing)
+                    return;
+                if (window.pageYOffset !== painted) {
+                    fillExtraScreens();
+                    qsReportSoon();
+                } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
+                    scrollToElement('', 0);
+                }
+            }, 0);
+        });
     });
     return [false, getPageYOffset(), true];
 }
