@@ -12,9 +12,10 @@
 #   other chapter   John 3:1  -> John 9:1
 #   other book      John 3:1  -> Romans 8:28
 #   6 panes         John 3:1  -> John 3:36, with six Bibles showing at once (KJV, WEB, RV1909 twice),
-#                   timed twice: until the pane the go-to went to settled (Quillstead: the current
-#                   pane; the peers show the six in one view, so the same rectangle), and until all
-#                   six did; each reader is started again for these rows, on a layout of six
+#                   timed three times: until the pane the go-to went to settled (Quillstead: the
+#                   current pane; the peers show the six in one view, so the same rectangle), until
+#                   the text of all six did, and until all six did with their scroll bars (the thumbs
+#                   move while a page fills around the verse); each reader is started again for these rows, on a layout of six
 #                   (Quillstead: six book panes that follow the pane gone to; Xiphos: its parallel
 #                   view in a window of its own; BibleTime: one window of six parallel columns).
 #                   QS_SCREEN_SIX=0 leaves these rows out
@@ -36,7 +37,8 @@
 # known to read each reader's screen) and kept as the row's reference; without tesseract the rounds
 # are compared with the reference picture instead (stricter: a line drawn a pixel apart differs).
 # The references and the wrong rounds' pictures are kept in $QS_SCREEN_PICTURES (default
-# bench-screens/ under the build) to be looked at.
+# bench-screens/ under the build) to be looked at, and the watcher's line of every round (when each
+# distinct picture first showed: changes_ms) is added to rounds.log there.
 # Run it on an otherwise idle machine.
 set -euo pipefail
 
@@ -71,7 +73,7 @@ command -v tesseract >/dev/null || {
 }
 
 WORK="$(mktemp -d)"
-declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT REST ALL_RECT ALL_IGNORE
+declare -A XVFB_PID READER_PID DISPLAY_OF FIELD RECT REST ALL_RECT ALL_IGNORE BARS_RECT
 cleanup() {
   local r
   for r in "${!READER_PID[@]}"; do kill "${READER_PID[$r]}" 2>/dev/null || true; done
@@ -136,20 +138,29 @@ start_quillstead() {
   READER_PID[quillstead]=$!
   wait_window quillstead "Quillstead"
   sleep 4 # the first start installs the sample books
+  # Without a window manager the window opens at its default size: it is made to fill the screen.
+  local w
+  w="$(on quillstead xdotool search --onlyvisible --name '^Quillstead$' | head -n 1)"
+  [ -n "$w" ] || die "quillstead: no main window"
+  on quillstead xdotool windowmove "$w" 0 0 windowsize "$w" 1600 1000
+  sleep 1
   FIELD[quillstead]="key"
   REST[quillstead]="150 900"
   if [ "${1:-}" = 6 ]; then
     # The King James pane in the middle of the left column is made current by a click on its tab.
-    # Watched: its text, and the text of all six (the left column's scroll bars left out).
+    # Watched: its text, the text of all six (the left column's scroll bars left out), and all six
+    # with the scroll bars of both columns.
     on quillstead xdotool mousemove 337 420 click 1
     RECT[quillstead]="${QS_QUILLSTEAD6_RECT:-292,455,622,238}"
     ALL_RECT[quillstead]="${QS_QUILLSTEAD6_ALL_RECT:-292,152,1276,840}"
     ALL_IGNORE[quillstead]="915,152,30,840"
+    BARS_RECT[quillstead]="${QS_QUILLSTEAD6_BARS_RECT:-292,152,1306,840}"
   else
     # The window fills the screen; the King James pane (top right) is made the current pane by a
-    # click on its tab, and the Bible go-to field then comes up with Ctrl+L.
+    # click on its tab, and the Bible go-to field then comes up with Ctrl+L. Watched: the pane's
+    # title and text, the verse's line whole from the left margin.
     on quillstead xdotool mousemove 994 120 click 1
-    RECT[quillstead]="${QS_QUILLSTEAD_RECT:-955,150,610,390}"
+    RECT[quillstead]="${QS_QUILLSTEAD_RECT:-858,136,707,404}"
   fi
   sleep 0.5
 }
@@ -283,7 +294,9 @@ words_of() { tr '[:upper:]' '[:lower:]' <<<"$1" | tr -c 'a-z0-9\n' ' ' | tr ' ' 
 # quarters of WORDS; prints "<found> of <total>".
 shows_words() {
   local seen found=0 total=0 w
-  seen="$(words_of "$(tesseract "$1" - 2>/dev/null || true)")"
+  # One thread: tesseract's threads spin while they wait, and on a busy machine a picture then
+  # takes minutes instead of a second.
+  seen="$(words_of "$(OMP_THREAD_LIMIT=1 tesseract "$1" - 2>/dev/null || true)")"
   for w in $(words_of "$2"); do
     total=$((total + 1))
     # A word read with the Strong's number after it ("lifeG2222") counts by its start.
@@ -321,6 +334,7 @@ go_timed() {
   sleep 0.6
   if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \
     --timeout 6000 --expect "$expected" --final "$WORK/final.ppm" 2>>"$WORK/watch-$r.log")"; then
+    echo "$(basename "$expected" .ppm) $out" >>"$PICTURES/rounds.log"
     if [ "$OCR" = 1 ]; then
       right=0
       shows_words "$WORK/final.ppm" "$words" >/dev/null && right=1
@@ -420,7 +434,8 @@ done
 SIX_CASES=()
 if [ "${QS_SCREEN_SIX:-1}" = 1 ]; then
   SIX_CASES=("6 panes, the pane gone to|John 3:1|John 3:36|He that believeth on the Son hath everlasting life"
-    "6 panes, all six|John 3:1|John 3:36|He that believeth on the Son hath everlasting life")
+    "6 panes, all six|John 3:1|John 3:36|He that believeth on the Son hath everlasting life"
+    "6 panes, all six with scroll bars|John 3:1|John 3:36|He that believeth on the Son hath everlasting life")
   for r in "${active[@]}"; do
     kill "${READER_PID[$r]}" 2>/dev/null || true
     wait "${READER_PID[$r]}" 2>/dev/null || true
@@ -428,7 +443,9 @@ if [ "${QS_SCREEN_SIX:-1}" = 1 ]; then
   done
   six_rect() {
     rect="${RECT[$2]}" ignored=""
-    if [[ "$1" == *"all six"* ]]; then
+    if [[ "$1" == *"scroll bars"* ]]; then
+      rect="${BARS_RECT[$2]:-${ALL_RECT[$2]}}"
+    elif [[ "$1" == *"all six"* ]]; then
       rect="${ALL_RECT[$2]}"
       ignored="${ALL_IGNORE[$2]:-}"
     fi

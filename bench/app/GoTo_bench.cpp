@@ -16,7 +16,9 @@
 // is the mean time until the screen showed it: the pane's rectangle of the screen, copied every
 // 5 ms on a thread of its own, reached and kept the picture it settled on (`screen_first_ms`: its
 // first change). The books that come with the application are taken from the build.
-// QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes.
+// QT_LOGGING_RULES="qs.panes.page.trace.debug=true" logs where each go-to's time goes;
+// QS_GOTO_BREAKDOWN=1 adds the mean of each step from the key to the screen as counters (the steps:
+// bench/app/GoToBreakdown.h).
 //
 // GoTo_soak (about ten minutes, so only with QS_SOAK=1: `QS_SOAK=1 bench_app_GoTo_bench
 // --benchmark_filter=soak`) makes QS_SOAK_GOTOS go-tos (1,000) across
@@ -37,6 +39,7 @@
 #include "app/QuillsteadAppController.h"
 #include "app/QuillsteadWindowController.h"
 #include "bench/BenchWait.h"
+#include "bench/app/GoToBreakdown.h"
 #include "bench/screen/ScreenFrames.h"
 #include "library/GoToRequest.h"
 #include "library/LibraryNotifications.h"
@@ -155,8 +158,9 @@ public:
 
     // Presses Return in the go-to field and waits until the Bible pane has painted the place;
     // the time in seconds, or a negative number when nothing was painted. On an X screen, `screen`
-    // gets what the screen showed (not ok when it was not watched).
-    double goTo(QComboBox* field, bool& newPage, ScreenFrames::Result& screen)
+    // gets what the screen showed (not ok when it was not watched). A breakdown, when given, is told
+    // the key's times and collects the go-to's steps.
+    double goTo(QComboBox* field, bool& newPage, ScreenFrames::Result& screen, GoToBreakdown* breakdown = nullptr)
     {
         bool painted = false;
         bool loaded = false;
@@ -168,7 +172,11 @@ public:
         if (frames)
             frames->start(5);
         QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        if (breakdown)
+            breakdown->keySent();
         QCoreApplication::sendEvent(field, &enter);
+        if (breakdown)
+            breakdown->keyReturned();
         const bool ok = waitFor([&] { return painted; }, 20000);
         const double seconds = double(t.nsecsElapsed()) / 1e9;
         screen = {};
@@ -176,6 +184,8 @@ public:
             waitFor([&] { return frames->isDone(400, 5000); }, 6000);
             screen = frames->finish(400, 5000);
         }
+        if (breakdown && ok)
+            breakdown->collect(screen);
         QObject::disconnect(c);
         QObject::disconnect(l);
         newPage = loaded;
@@ -320,6 +330,9 @@ void run(benchmark::State& state, const QString& start, const QString& a, const 
         return;
     }
     waitFor([] { return false; }, 300);  // the page fills around the place
+    std::unique_ptr<GoToBreakdown> breakdown;
+    if (qEnvironmentVariableIntValue("QS_GOTO_BREAKDOWN") == 1)
+        breakdown = std::make_unique<GoToBreakdown>(r.page());
     int newPages = 0;
     int screenCount = 0;
     double screenMs = 0;
@@ -329,12 +342,16 @@ void run(benchmark::State& state, const QString& start, const QString& a, const 
         state.PauseTiming();
         field = r.prepare(i++ % 2 == 0 ? a : b);
         waitFor([] { return false; }, 150);  // the previous page settles
+        if (breakdown && !breakdown->prepare()) {
+            state.SkipWithError("the page did not take the breakdown's timing");
+            return;
+        }
         state.ResumeTiming();
         if (field == nullptr) {
             state.SkipWithError("no Bible go-to");
             return;
         }
-        const double seconds = r.goTo(field, newPage, screen);
+        const double seconds = r.goTo(field, newPage, screen, breakdown.get());
         if (seconds < 0) {
             state.SkipWithError("the go-to did not paint");
             return;
@@ -348,6 +365,8 @@ void run(benchmark::State& state, const QString& start, const QString& a, const 
         }
     }
     state.counters["new_pages"] = newPages;
+    if (breakdown)
+        breakdown->report(state);
     if (screenCount > 0) {
         state.counters["screen_ms"] = screenMs / screenCount;
         state.counters["screen_first_ms"] = screenFirstMs / screenCount;

@@ -274,12 +274,9 @@ void BookPageView::showPosition(const BookPageSourcePtr& book, LayoutRegionConte
     m_landingReport = true;
     m_selectedBlocksOrKeys.clear();
     trace("go to within the page", id);
-    QJsonArray blocks;
-    for (const QString& html : screen.blocks)
-        blocks.append(html);
     const QString script = BookPageHtml::scriptCall(QStringLiteral("qsGoToPlace"),
-        {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()), blocks,
-            screen.target, static_cast<double>(screen.offset), following});
+        {id, static_cast<double>(offset), static_cast<double>(serial), static_cast<double>(state.block()),
+            QJsonArray::fromStringList(screen.blocks), screen.target, static_cast<double>(screen.offset), following});
     page()->runJavaScript(script, [this, alive = m_alive, generation](const QVariant& result) {
         if (!*alive || generation != m_generation)
             return;  // a newer go-to took over
@@ -314,11 +311,13 @@ void BookPageView::loadBookPage(const BookPageSourcePtr& book, const LayoutRegio
 
 void BookPageView::trace(const char* step, const QString& detail) const
 {
+    // The view's address tells the panes' lines apart.
     if (lcBookPageTrace().isDebugEnabled())
         qCDebug(lcBookPageTrace).noquote()
-            << QStringLiteral("%1 ms %2 %3")
-                   .arg(double(m_goToClock.isValid() ? m_goToClock.nsecsElapsed() : 0) / 1e6, 7, 'f', 2)
-                   .arg(QLatin1String(step), detail);
+            << QStringLiteral("[view %1] %2 ms %3 %4")
+                   .arg(QString::number(quintptr(this), 16),
+                       QString::number(double(m_goToClock.isValid() ? m_goToClock.nsecsElapsed() : 0) / 1e6, 'f', 2),
+                       QLatin1String(step), detail);
 }
 
 BookPageHtml::Frame BookPageView::nextFrame(const QString& identity)

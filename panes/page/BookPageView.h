@@ -134,8 +134,9 @@ private:
     void updatePosition(const QString& identity, quint64 serial, const QString& blockId, const QString& verseId,
         qint64 yOffset, qint64 pageYOffset);
 
-    // `following`: the pane follows another's go-to, and its page fills around the place without
-    // holding the renderer (the pane gone to fills at once, its picture then settled sooner).
+    // `following`: the pane follows another's go-to: its page shows the place's screen and nothing
+    // more until the reader scrolls it, so that its picture, scroll bar included, is settled with its
+    // first paint (the pane gone to fills around the place after its paint).
     void showPosition(const BookPageSourcePtr& book, LayoutRegionContentItemState& state, bool samePage, bool refresh,
         const QString& description, bool following);
     void loadBookPage(const BookPageSourcePtr& book, const LayoutRegionContentItemState& state);

@@ -986,7 +986,8 @@ function qsPlaceBlocks(first, list, target, offset) {
     for (var i = 0; i < list.length; i++)
         qsFrame.end.parentNode.insertBefore(qsMakeBlock(first + i, String(list[i])), qsFrame.end);
     qsScanBlocks();
-    qsAtStart = qsAtEnd = false;
+    qsAtStart = qsFirst === 0;
+    qsAtEnd = false;
     qsUpdateMarkers();
     qsPlace = { id: target, offset: offset };
     var el = target ? document.getElementById(String(target)) : null;
@@ -1022,10 +1023,11 @@ function qsStartPage(first, list, target, offset) {
 // A go-to in the book of the loaded page, as [moved, page offset, replaced]. When the page holds the
 // element `id` it scrolls there (moved); otherwise the page's blocks are replaced by `list` (block
 // `first` onwards) with `target` at the top, without loading a page: the script and the style sheet
-// stay, and the blocks above the target follow after the paint that shows it. Either way the page's
+// stay, and the blocks around the target follow after the paint that shows it. Either way the page's
 // serial becomes `serial` and the reader is told once the place has painted. `following`: the pane
-// follows another pane's go-to; its blocks around the place come without holding the renderer that
-// paints every book page (the pane gone to fills at once after its paint: its picture settles first).
+// follows another pane's go-to; it shows the place's screen and fills around it only once the reader
+// scrolls it, so that its first paint is its last (its scroll bar too) and the renderer, which paints
+// every book page, is left to the other panes. The pane gone to fills a frame after its paint.
 function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, following) {
     // Reports of the place before are no longer about this page.
     webViewSerialNumber = serial;
@@ -1056,10 +1058,26 @@ function qsGoToPlace(id, offset, serial, first, list, target, targetOffset, foll
         jsInterface.placePainted(serial);
         if (!current)
             return;
-        if (following)
-            qsFillAroundPlacement();
-        else if (!scrollToElement(qsPlace.id, qsPlace.offset))
-            scrollToElement('', 0);
+        if (following) {
+            qsReportSoon();
+            return;
+        }
+        // A frame later, so that the panes that follow the go-to paint first: the renderer is theirs
+        // too, and the filling holds it while it waits for the reader's blocks.
+        var token = qsPlacing;
+        var painted = window.pageYOffset;
+        requestAnimationFrame(function () {
+            setTimeout(function () {
+                if (token !== qsPlacing)
+                    return;
+                if (window.pageYOffset !== painted) {
+                    fillExtraScreens();
+                    qsReportSoon();
+                } else if (!scrollToElement(qsPlace.id, qsPlace.offset)) {
+                    scrollToElement('', 0);
+                }
+            }, 0);
+        });
     });
     return [false, getPageYOffset(), true];
 }

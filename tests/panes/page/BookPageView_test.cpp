@@ -1737,7 +1737,7 @@ QString setOnPlacePainted(const char* flag)
     return ::testing::AssertionSuccess();
 }
 
-TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
+TEST(BookPageView, AFollowingPanePaintsOnceAndFillsWhenScrolled)
 {
     REQUIRE_WEB_VIEW();
     REQUIRE_LIBRARY();
@@ -1754,39 +1754,56 @@ TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
                        "var qsLaterBefore=qsSendLater;qsSendLater=function(n,a,d){"
                        "if(window.qsCounting&&n==='getHTMLTextForBlocks')window.qsLater++;"
                        "return qsLaterBefore(n,a,d);};") +
-            setOnPlacePainted("qsCounting"));
+            setOnPlacePainted("qsCounting") +
+            // What the page held, and how long it was (its scroll bar), when the place painted.
+            QStringLiteral("var qsPaintedThen=jsInterface.placePainted;jsInterface.placePainted=function(s){"
+                           "window.qsAtPaint=[qsFirst,qsLast,document.documentElement.scrollHeight].join();"
+                           "qsPaintedThen(s);};"));
     GoToRequest request;
     ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
     page.settle();
-    // The page filled around the verse, which stayed at the top ...
-    const QList<int> blocks = page.blocksOnPage();
+    // The page shows the verse's screen, the verse at the top ...
+    QList<int> blocks = page.blocksOnPage();
     expectConsecutive(blocks);
     const int romans = int(page.source->blockForSection(*request.section));
-    EXPECT_LT(blocks.first(), romans);
+    EXPECT_EQ(blocks.first(), romans);
     EXPECT_GT(blocks.last(), romans);
     EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
-    // ... from the blocks it asked for without waiting: both sides at once, none synchronously.
-    EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 2);
+    // ... as it painted it: the page asked for no blocks after the paint, and neither its blocks nor
+    // its length (its scroll bar) changed after it.
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 0);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
+    EXPECT_EQ(js(page.view, QStringLiteral("window.qsAtPaint")).toString(),
+        js(page.view, QStringLiteral("[qsFirst,qsLast,document.documentElement.scrollHeight].join()")).toString());
+    // Once the reader scrolls it, the page fills around the place, which stays where it was scrolled.
+    js(page.view, QStringLiteral("window.scrollBy(0, -10)"));
+    ASSERT_TRUE(waitFor([&] { return page.blocksOnPage().first() < romans; }));
+    page.settle();
+    blocks = page.blocksOnPage();
+    expectConsecutive(blocks);
+    EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 10.0, 8.0);
 
-    // The pane gone to fills at once after its paint: its picture settles before any other's.
+    // The pane gone to fills at once after its paint (asking and waiting), around the verse left at
+    // the top.
     js(page.view, QStringLiteral("window.qsWaited=0;window.qsLater=0;window.qsCounting=false;"));
     GoToRequest own;
     ASSERT_TRUE(goToUntilPainted(page, key(43, 9, 1), own, false));
     page.settle();
     EXPECT_NEAR(page.topOf(QStringLiteral("_s43.9.1")), 0.0, 8.0);
+    const QList<int> john = page.blocksOnPage();
+    expectConsecutive(john);
+    const int johnBlock = int(page.source->blockForSection(*own.section));
+    EXPECT_LT(john.first(), johnBlock);
+    EXPECT_GT(john.last(), johnBlock);
     EXPECT_GT(js(page.view, QStringLiteral("window.qsWaited")).toInt(), 0);
     EXPECT_EQ(js(page.view, QStringLiteral("window.qsLater")).toInt(), 0);
 
-    // Blocks that arrive after a newer placement are not used for it: the newer place fills from
-    // blocks of its own, and the page holds each block once.
+    // Two go-tos in a row: the page shows the second place, filled around it, each block once.
     js(page.view, QStringLiteral("window.qsCounting=false;"));
     GoToRequest first;
     first.section = page.source->sectionForBibleKey(key(1, 1, 1));
-    first.following = true;
     GoToRequest second;
     second.section = page.source->sectionForBibleKey(key(19, 23, 1));
-    second.following = true;
     ASSERT_TRUE(page.view.goTo(page.source, first));
     ASSERT_TRUE(page.view.goTo(page.source, second));
     ASSERT_TRUE(waitFor([&] { return page.host.state().sectionString() == QStringLiteral("_s19.23.1"); }));
@@ -1799,8 +1816,9 @@ TEST(BookPageView, AFollowingPaneFillsAfterItsPlacementWithoutWaiting)
     EXPECT_NEAR(page.topOf(QStringLiteral("_s19.23.1")), 0.0, 8.0);
 }
 
-// A reader who scrolls a following pane between its paint and the blocks around it arriving keeps
-// the place scrolled to: the filling that follows does not take the page back to the verse.
+// The filling that comes without waiting after a placement's paint (a new page's first paint): a
+// reader who scrolls before the blocks arrive keeps the place scrolled to, the filling does not take
+// the page back to the verse.
 TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
 {
     REQUIRE_WEB_VIEW();
@@ -1818,6 +1836,9 @@ TEST(BookPageView, AScrollBeforeTheFillingArrivesIsKept)
             setOnPlacePainted("qsHolding"));
     GoToRequest request;
     ASSERT_TRUE(goToUntilPainted(page, key(45, 8, 28), request));
+    // A following pane shows the place without filling; the filling is started as after a new page's
+    // first paint.
+    js(page.view, QStringLiteral("qsFillAroundPlacement()"));
     ASSERT_TRUE(waitFor([&] { return js(page.view, QStringLiteral("window.qsHeld.length")).toInt() > 0; }));
     EXPECT_NEAR(page.topOf(QStringLiteral("_s45.8.28")), 0.0, 8.0);
     // The reader scrolls down, then the answers come.
