@@ -260,10 +260,7 @@ void StudyPaneBibleGotoViewController::everybodySyncToMeNotification(const GoToR
     m_bookPopup->setCurrentIndex(itemForTarget(m_bookSections, target, m_bookPopup));
     const quint32 bookTag = quint32(std::max(0, selectedTag(m_bookPopup)));
 
-    m_chapterSections.clear();
-    m_chapterNames =
-        m_sourceTuple->bibleChapterNameSpellingsForBook(ref.bookSpelling(), bookTag, true, &m_chapterSections);
-    fillPopup(m_chapterPopup, m_chapterNames, m_chapterSections, QStringLiteral("Ch"), false);
+    loadChapters(ref.bookSpelling(), bookTag);
     m_chapterPopup->setCurrentIndex(itemForTarget(m_chapterSections, target, m_chapterPopup));
 
     const QString chapterText = ref.isOneChapterBook()
@@ -330,10 +327,7 @@ void StudyPaneBibleGotoViewController::loadChaptersAndVerses(int bookIndex)
     if (!m_sourceTuple)
         return;
     const QString title = m_bookPopup->itemText(bookIndex);
-    m_chapterSections.clear();
-    m_chapterNames = m_sourceTuple->bibleChapterNameSpellingsForBook(
-        title, quint32(std::max(0, tagOf(m_bookPopup, bookIndex))), true, &m_chapterSections);
-    fillPopup(m_chapterPopup, m_chapterNames, m_chapterSections, QStringLiteral("Ch"), false);
+    loadChapters(title, quint32(std::max(0, tagOf(m_bookPopup, bookIndex))));
     m_chapterPopup->setCurrentIndex(0);
     BibleRef ref;
     ref.setLanguage(int(m_sourceTuple->bookLanguage()));
@@ -342,6 +336,18 @@ void StudyPaneBibleGotoViewController::loadChaptersAndVerses(int bookIndex)
         ? title
         : QStringLiteral("%1 %2").arg(title, m_chapterPopup->itemText(0));
     loadVerses(chapterText, quint32(std::max(0, tagOf(m_chapterPopup, 0))));
+}
+
+void StudyPaneBibleGotoViewController::loadChapters(const QString& bookTitle, quint32 bookSection)
+{
+    // A go-to within the book shown keeps its chapter list, as one within the chapter keeps its verses.
+    const QString loadedFor = QStringLiteral("%1\n%2").arg(bookTitle).arg(bookSection);
+    if (m_chapterNames && loadedFor == m_chaptersLoadedFor)
+        return;
+    m_chapterSections.clear();
+    m_chapterNames = m_sourceTuple->bibleChapterNameSpellingsForBook(bookTitle, bookSection, true, &m_chapterSections);
+    m_chaptersLoadedFor = loadedFor;
+    fillPopup(m_chapterPopup, m_chapterNames, m_chapterSections, QStringLiteral("Ch"), false);
 }
 
 void StudyPaneBibleGotoViewController::loadVerses(const QString& chapterText, quint32 startSection)

@@ -102,6 +102,7 @@ private:
     void viewDidLoad() override;
     void postGoTo(quint32 section, quint32 key);
     void loadChaptersAndVerses(int bookIndex);
+    void loadChapters(const QString& bookTitle, quint32 bookSection);
     void loadVerses(const QString& chapterText, quint32 startSection);
     void fillPopup(StudyPanePopUpButton* popup, const std::optional<QStringList>& names, const QList<quint32>& sections,
         const QString& placeholder, bool placeholderFirst);
@@ -117,7 +118,8 @@ private:
     QStringListModel* m_comboModel = nullptr;
     QTableWidget* m_recent = nullptr;
     std::optional<QStringList> m_bookNames, m_chapterNames, m_verseNames;
-    QString m_versesLoadedFor;  // the chapter and first section m_verseNames were spelled for
+    QString m_chaptersLoadedFor;  // the book and its first section m_chapterNames were spelled for
+    QString m_versesLoadedFor;    // the chapter and first section m_verseNames were spelled for
     QList<quint32> m_bookSections, m_chapterSections, m_verseSections;
     std::optional<QStringList> m_comboStrings;
     std::optional<QString> m_comboLoadedFrom;
