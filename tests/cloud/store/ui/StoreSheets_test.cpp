@@ -97,7 +97,7 @@ public:
 
     // Without covers, no cover request takes a fault meant for a download. The window's centre is
     // the one the managers were handed.
-    StoreContext context(const standin_test::Server* server, bool withCovers = true) const
+    StoreContext context(const standin_test::Server* server, bool withCovers = true)
     {
         StoreContext c;
         c.window.setNotifications(&center);
