@@ -71,7 +71,6 @@ public:
     bool conditionallyCheckForUpdates(bool manual);
     void onCheckForUpdates() { conditionallyCheckForUpdates(true); }
     void setLastCheckForUpdatesToNow();
-    bool isChecking() const { return m_feedReply != nullptr; }
 
     // The running system's version, "major.minor.patch".
     static QString systemVersionString();

@@ -132,8 +132,7 @@ WindowEnvironment ProgramServices::environment() const
     env.setAlert(&Alerts::shared());
     env.setLayoutManager(m_layouts.get());
     env.setBooks(&SourceManager::singleton());
-    env.notes = noteDocInstance();
-    env.highlights = cVerseHighlightDoc::verseHighlightDocInstance();
+    env.setUserDocuments(noteDocInstance, cVerseHighlightDoc::verseHighlightDocInstance);
     env.sync = &qs::cloud::SyncManager::instance();
     env.speech = m_speech.get();
     env.store = m_store.get();

@@ -39,8 +39,8 @@ SourceManager::SourceManager(Folders folders) : SourceManager(std::move(folders)
 {
 }
 
-SourceManager::SourceManager(Folders folders, NotificationCenter& center)
-    : m_folders(std::move(folders)), m_center(center)
+SourceManager::SourceManager(Folders folders, NotificationCenter& center, Alerts* alerts)
+    : m_folders(std::move(folders)), m_center(center), m_alerts(alerts)
 {
     m_copiedObservation = Observation(center,
         center.addObserver(this, LibraryNotifications::qsBookFileCopiedToBooksFolder,

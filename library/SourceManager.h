@@ -28,6 +28,8 @@
 #include <mutex>
 #include <vector>
 
+class Alerts;
+
 class SourceManager {
 public:
     // Where a library keeps its files. An empty cache folder keeps no archives; an empty refused
@@ -55,10 +57,11 @@ public:
     // The known-bad book: 702/1/1/1.
     static constexpr qint64 kBadBookPubID = 702;
 
-    // A library that posts its news and hears of copied book files on `center` (the program's centre
-    // when none is given); the centre must outlive it.
+    // A library that posts its news and hears of copied book files on `center` and asks through
+    // `alerts` (the program's centre, and the process's alerts of the moment, when none are given);
+    // both must outlive it.
     explicit SourceManager(Folders folders);
-    SourceManager(Folders folders, NotificationCenter& center);
+    SourceManager(Folders folders, NotificationCenter& center, Alerts* alerts = nullptr);
     ~SourceManager();
     SourceManager(const SourceManager&) = delete;
     SourceManager& operator=(const SourceManager&) = delete;
@@ -145,6 +148,7 @@ private:
 
     Folders m_folders;
     NotificationCenter& m_center;
+    Alerts* m_alerts = nullptr;
     Observation m_copiedObservation;
 
     // Guards the seven list pointers; held only to read or swap them.

@@ -38,7 +38,7 @@ public:
                 "into your account and update it as soon as it is convenient.");
             a.informativeText = QStringLiteral("ESV Study Bible Notes");
             a.style = AlertStyle::Informational;
-            Alerts::shared().runModal(a);
+            (m_manager.m_alerts != nullptr ? *m_manager.m_alerts : Alerts::shared()).runModal(a);
         }
     }
     Operation(const Operation&) = delete;

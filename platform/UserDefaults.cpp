@@ -259,6 +259,12 @@ UserDefaults& UserDefaults::standardUserDefaults()
     return *g_standard;
 }
 
+void UserDefaults::setStandardUserDefaults(std::shared_ptr<UserDefaults> defaults)
+{
+    std::lock_guard lock(g_standardMutex);
+    g_standard = std::move(defaults);
+}
+
 QString UserDefaults::defaultFilePath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QLatin1Char('/') +

@@ -47,6 +47,9 @@ public:
     // The program's settings, opened at defaultFilePath() on first use (the program hands them down;
     // a test makes its own).
     static UserDefaults& standardUserDefaults();
+    // Replaces the standard instance (two benchmarks still do; nothing else reads it but the program's
+    // services); null makes the next call open the default file.
+    static void setStandardUserDefaults(std::shared_ptr<UserDefaults> defaults);
     static QString defaultFilePath();
 
     QString filePath() const;

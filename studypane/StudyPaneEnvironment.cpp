@@ -19,8 +19,8 @@ StudyPaneEnvironment StudyPaneEnvironment::fromWindow(const WindowEnvironment& w
     env.layoutManager = window.hasLayoutManager() ? &window.layoutManager() : nullptr;
     env.library = window.hasBooks() ? &window.books() : nullptr;
     env.alerts = window.hasAlert() ? &window.alert() : nullptr;
-    env.notes = window.notes;
-    env.highlights = window.highlights;
+    env.notes = window.notes();
+    env.highlights = window.highlights();
     env.linkPreview = window.linkPreview;
     return env;
 }

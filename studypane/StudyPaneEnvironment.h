@@ -81,7 +81,8 @@ struct StudyPaneEnvironment {
     SourceManager* library = nullptr;
     // Asks the user; null: nothing is shown and `ask` answers with no button (so nothing is confirmed).
     Alerts* alerts = nullptr;
-    // The user's notes and highlights (WindowEnvironment); null: none are found and none are kept.
+    // The user's notes and highlights (WindowEnvironment, read when the environment is made); null:
+    // none are found and none are kept.
     cNoteDoc* notes = nullptr;
     cVerseHighlightDoc* highlights = nullptr;
     // Where the note editor registers itself as the target of the window's format commands; may be

@@ -65,7 +65,6 @@ public:
     SearchResultsAggregator& aggregator() { return m_hits.aggregator(); }
     // The results when they are of that book, else null.
     SearchResultsAggregator* searchResultsAggregatorForTuple(const SourceTupleID& id) override;
-    bool searchingABible() const { return m_searchingABible; }
     // The title of the table's column: the searched book's name, set when a search starts (null
     // before the first).
     std::optional<QString> tableViewHeaderString() const { return m_hits.title(); }

@@ -111,6 +111,8 @@ public:
     static qint64 nounNum(const QString& word);
     static const QStringList& verbWords();
     static const QStringList& nounWords();
+    // Record types are nouns 8 to 16.
+    static bool isRecordTypeNoun(qint64 noun) { return noun >= BibleBookmarks && noun <= ProgramSettings; }
 
     // A component with US and RS removed.
     static QString cleanComponent(const QString& component);

@@ -47,8 +47,8 @@ public:
     virtual bool syncAutomatically() { return false; }
     // The log-in values, built fresh at each call; nothing when there is no account.
     virtual std::optional<SyncConnectParameters> connectParameters() { return std::nullopt; }
-    // Where the sync server is, read fresh before each connection (the application reads its
-    // "serviceHost" setting); an engine given a server with setServer does not ask.
+    // Where the sync server is, asked before each connection (the application reads its "serviceHost"
+    // setting; by default the local stand-in); an engine given a server with setServer does not ask.
     virtual ServiceHost serviceHost() { return ServiceHost(); }
 };
 

@@ -55,10 +55,6 @@ struct WindowEnvironment {
     void setBooks(SourceManager* library) { m_library = library; }
     bool hasBooks() const { return m_library != nullptr; }
 
-    // The user's notes and highlights: the profile's documents, which the renderer and the sync engine
-    // share. Null where a test keeps none (nothing is found, every write fails).
-    cNoteDoc* notes = nullptr;
-    cVerseHighlightDoc* highlights = nullptr;
     // Null where no sync engine runs (most tests).
     qs::cloud::SyncManager* sync = nullptr;
     // The book-store clients (cloud/store/StoreManagers.h); null where no store window opens (most
@@ -76,6 +72,17 @@ struct WindowEnvironment {
     std::function<void(const WindowEnvironment& env, const QString& file, const QString& notificationName,
         const QVariantMap& userInfo)>
         autostudyResults;
+
+    // The user's notes and highlights: the profile's documents, which the renderer and the sync engine
+    // share, given by functions so the program opens them on first use, once its data folder is set.
+    // Null where a test keeps none (nothing is found, every write fails).
+    cNoteDoc* notes() const { return m_notes ? m_notes() : nullptr; }
+    cVerseHighlightDoc* highlights() const { return m_highlights ? m_highlights() : nullptr; }
+    void setUserDocuments(std::function<cNoteDoc*()> notes, std::function<cVerseHighlightDoc*()> highlights)
+    {
+        m_notes = std::move(notes);
+        m_highlights = std::move(highlights);
+    }
 
     // The autostudy elements, report style sheet and reports (reports/AutoStudyManager.h), given by a
     // function so the program can make them on first use, once the library is loaded.
@@ -98,6 +105,8 @@ private:
     LayoutManager* m_layouts = nullptr;
     SourceManager* m_library = nullptr;
     std::function<AutoStudyManager&()> m_autoStudy;
+    std::function<cNoteDoc*()> m_notes;
+    std::function<cVerseHighlightDoc*()> m_highlights;
 
     template <typename T> static T& deref(T* object)
     {

@@ -81,11 +81,6 @@ SourceTuple::Ptr AutostudyVerseWindowController::sourceTuple() const
     return all ? all->tupleForSourceTupleID(id) : nullptr;
 }
 
-void AutostudyVerseWindowController::setSourceTuple(const SourceTuple::Ptr& tuple)
-{
-    selectBible(tuple);
-}
-
 bool AutostudyVerseWindowController::selectBible(const SourceTuple::Ptr& tuple)
 {
     if (!tuple)

@@ -28,7 +28,6 @@ public:
 
     QString refString();
     SourceTuple::Ptr sourceTuple() const;
-    void setSourceTuple(const SourceTuple::Ptr& tuple);
 
     void onPerformAutostudy() override;
 

@@ -72,7 +72,7 @@ inline WindowEnvironment programEnvironment()
 // The notes of the program's note document (the one its window is handed).
 inline NoteStore programNotes()
 {
-    return NoteStore(programEnvironment().notes);
+    return NoteStore(programEnvironment().notes());
 }
 
 // Runs a script in a book page and waits for its answer; invalid when none came.

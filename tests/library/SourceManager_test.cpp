@@ -394,19 +394,18 @@ TEST(SourceManager, ValidateDropsOnlyRemovableBooksThatChanged)
 TEST(SourceManager, KnownBadBookIsRefusedOnceAlerted)
 {
     Place p;
-    auto alerts = std::make_shared<RecordingAlerts>();
-    Alerts::setShared(alerts);
+    NotificationCenter center;
+    RecordingAlerts alerts;
     ASSERT_TRUE(writeSmallBook(p.books + "/bad1.tvk", 702, 1, 1, 1, "ESV"));
     ASSERT_TRUE(writeSmallBook(p.books + "/bad2.tvk", 702, 1, 1, 1, "ESV"));
     ASSERT_TRUE(writeSmallBook(p.books + "/older.tvk", 702, 1, 1, 0, "ESV older"));
-    SourceManager m(p.folders());
+    SourceManager m(p.folders(), center, &alerts);
     // The refused edition never replaces the copy that works.
     EXPECT_EQ(1, m.allSources()->count());
     EXPECT_EQ(p.books + "/older.tvk", m.allSources()->tupleAtIndex(0)->filepath());
-    EXPECT_EQ(1, alerts->shown().size());
-    EXPECT_EQ(QStringLiteral("ESV Study Bible Notes"), alerts->shown().value(0).informativeText);
+    EXPECT_EQ(1, alerts.shown().size());
+    EXPECT_EQ(QStringLiteral("ESV Study Bible Notes"), alerts.shown().value(0).informativeText);
     EXPECT_EQ((QStringList {"bad1.tvk", "bad2.tvk"}), p.refusedFiles());
-    Alerts::setShared(nullptr);
 }
 
 namespace {

@@ -68,7 +68,6 @@ public:
 
     const QList<BookKind>& kinds() const { return m_kinds; }
     const QList<OwnedBook>& bookList() const { return m_bookList; }
-    const QList<OwnedBook>& alreadyDownloadedList() const { return m_alreadyDownloadedList; }
     int selectedBookKindRow() const { return m_lists->selectedRow(); }
 
     void chooseKindRow(int row);

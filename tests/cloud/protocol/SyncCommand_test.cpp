@@ -116,6 +116,8 @@ TEST(SyncCommand, TablesAreExactAndCaseSensitive)
     EXPECT_EQ(SyncCommand::verbNum(QStringLiteral("connect")), SyncCommand::kNotFound);
     EXPECT_EQ(SyncCommand::nounNum(QStringLiteral("PROGRAMSETTINGS")), 16);
     EXPECT_EQ(SyncCommand::nounNum(QStringLiteral("")), SyncCommand::kNotFound);
+    EXPECT_TRUE(SyncCommand::isRecordTypeNoun(SyncCommand::BibleBookmarks));
+    EXPECT_FALSE(SyncCommand::isRecordTypeNoun(SyncCommand::Complete));
 }
 
 TEST(SyncCommand, SettersEditFieldsInPlace)

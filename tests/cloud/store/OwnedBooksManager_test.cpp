@@ -98,7 +98,8 @@ TEST(OwnedBooksManager, ListsTheDemoAccountsBooksAndKeepsThemOnFailure)
     ASSERT_TRUE(server.running());
     QTemporaryDir dir;
     Services services;
-    OwnedBooksManager m(dir.filePath(QStringLiteral("ownedbooks.xml")), services.center, services.defaults);
+    const QString cache = dir.filePath(QStringLiteral("ownedbooks.xml"));
+    OwnedBooksManager m(cache, services.center, services.defaults);
     Recorder rec(services.center, {kStarted, kDone, kFailed});
 
     ASSERT_TRUE(refreshAndWait(m, server, rec));
@@ -117,12 +118,12 @@ TEST(OwnedBooksManager, ListsTheDemoAccountsBooksAndKeepsThemOnFailure)
     EXPECT_EQ(kjv->fileName, QStringLiteral("KJV.tvk"));
     EXPECT_EQ(kjv->fileSize, QFileInfo(QStringLiteral(QS_BINARY_DIR "/library/KJV.tvk")).size());
     EXPECT_EQ(kjv->fileSha256.size(), 64);
-    EXPECT_TRUE(QFile::exists(m.cacheFileName()));
-    EXPECT_EQ(OwnedBooksManager(m.cacheFileName(), services.center, services.defaults).productArray().size(), total);
+    EXPECT_TRUE(QFile::exists(cache));
+    EXPECT_EQ(OwnedBooksManager(cache, services.center, services.defaults).productArray().size(), total);
 
     // A server failure: the failure-code message, the list kept and left unconfirmed, cache untouched.
     const QByteArray cached = [&] {
-        QFile f(m.cacheFileName());
+        QFile f(cache);
         f.open(QIODevice::ReadOnly);
         return f.readAll();
     }();
@@ -136,7 +137,7 @@ TEST(OwnedBooksManager, ListsTheDemoAccountsBooksAndKeepsThemOnFailure)
         QStringLiteral("There was a problem updating the list of books you own."));
     EXPECT_EQ(m.productArray().size(), total);
     EXPECT_EQ(m.productArray()[0].value("_suspicious").toString(), QStringLiteral("yes"));
-    QFile f(m.cacheFileName());
+    QFile f(cache);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), cached);
 

@@ -264,7 +264,8 @@ TEST_F(AutostudyDialogs, VerseStudyChecksThePassageAndHandsTheReportOn)
         AutostudyVerseWindowController::factoryWithBibleRef(s_env, QStringLiteral("Jn 3:16-"), nullptr));
     EXPECT_EQ(dialog->sourceTuple(), web);
     EXPECT_EQ(dialog->biblePopUpButton()->currentText(), QStringLiteral("%1 (WEB)").arg(web->name()));
-    dialog->setSourceTuple(kjv);
+    QComboBox* bibles = dialog->biblePopUpButton();  // the user picks another Bible
+    bibles->setCurrentIndex(bibles->findText(QStringLiteral("%1 (KJV)").arg(kjv->name())));
     EXPECT_EQ(dialog->sourceTuple(), kjv);
     EXPECT_EQ(dialog->passageTextField()->text(), QStringLiteral("Jn 3:16-"));
 
