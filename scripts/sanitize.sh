@@ -75,9 +75,7 @@ if [ "$what" != tsan ]; then
   export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1:new_delete_type_mismatch=0
   export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
   export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
-  # As in the normal stage, a failed test runs once more before it counts: the web-view tests wait on
-  # a browser engine that the instrumented build slows down further. A second failure fails the run.
-  if ! ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" --timeout 600 --repeat until-pass:2 \
+  if ! ctest --test-dir build-asan --output-on-failure --no-tests=error -j"$jobs" --timeout 600 \
        > build-asan/ctest.log 2>&1; then
     status=1
   fi

@@ -434,10 +434,15 @@ function qsFetchAroundThen(done) {
 }
 
 // Once a placement has painted and the blocks around it came: fills around the place, which stays
-// where the paint showed it. A reader who scrolled meanwhile keeps the place they scrolled to.
+// where the paint showed it. A reader who scrolled meanwhile keeps the place they scrolled to. Until
+// then the place is not final (the blocks above may change what the top of the view shows), so the
+// position is not reported meanwhile (qsPlacementPending).
+var qsAround = null; // the placement (qsPlacing, qsAheadRendering) whose blocks around are on their way
 function qsFillAroundPlacement() {
     var painted = window.pageYOffset;
+    qsAround = { placing: qsPlacing, rendering: qsAheadRendering };
     qsFetchAroundThen(function () {
+        qsAround = null;
         if (window.pageYOffset !== painted) {
             fillExtraScreens();
             qsReportSoon();
@@ -655,7 +660,19 @@ function qsCurrentPosition() {
 var qsLastReport = '';
 var qsReportTimer = null;
 
+// A placement is still on its way: the page waits for its first paint, or for the blocks around it
+// (a newer placement or rendering of the blocks ends the wait).
+function qsPlacementPending() {
+    return qsHold || (qsAround !== null && qsAround.placing === qsPlacing && qsAround.rendering === qsAheadRendering);
+}
+
+// Tells the reader where the page is once it is placed: the first report after a go-to is where it
+// landed, which the reader does not count as a move of its own.
 function qsReportPosition() {
+    if (qsPlacementPending()) {
+        qsReportSoon();
+        return;
+    }
     var p = qsCurrentPosition();
     if (!p)
         return;

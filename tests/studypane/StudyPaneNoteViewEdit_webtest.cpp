@@ -154,6 +154,8 @@ protected:
             QStringLiteral("qsFocusEditor(); var e = qsEditorElement(); if (e.id === 'editor') { var r = "
                            "document.createRange(); r.selectNodeContents(e); r.collapse(false); var s = "
                            "getSelection(); s.removeAllRanges(); s.addRange(r); }"));
+        // Keys reach the editor once the page itself has the focus, which the engine passes on later.
+        EXPECT_TRUE(waitFor([v] { return js(v, QStringLiteral("document.hasFocus()")).toBool(); }));
         QWidget* target = v->focusProxy() != nullptr ? v->focusProxy() : v;
         QTest::keyClicks(target, text);
     }

@@ -6,6 +6,8 @@
 // user may enter) in a temporary folder kept for the whole program, so no test touches the user's
 // real folders. The application object is made once and never deleted: with the web engine linked
 // in, destroying it during exit deletes a shared OpenGL context after Qt's thread storage is gone.
+// With the web engine, the program therefore ends as soon as its tests have run and reported, before
+// the destructors of static objects (the engine's threads still run then).
 //
 // Every wait here runs the event loop until a condition holds and returns false when it did not
 // within its time; none sleeps for a fixed time. Main thread only.

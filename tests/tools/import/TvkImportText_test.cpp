@@ -4,6 +4,9 @@
 
 #include <fstream>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "tools/tvkbuild/import/TvkImportText.h"
 
 namespace {
@@ -25,7 +28,9 @@ TEST(TvkImportText, ReadingAFileChecksItIsAnExport)
     std::string error;
     EXPECT_FALSE(tvkReadExport("/nonexistent/x.imp", entries, error));
     EXPECT_NE(error.find("cannot read"), std::string::npos);
-    const std::string path = "/tmp/tvkimport-text-test.imp";
+    char name[] = "/tmp/tvkimport-text-XXXXXX";  // a file of its own: other runs of the test may be reading theirs
+    close(mkstemp(name));
+    const std::string path = name;
     std::ofstream(path) << "not an export\n";
     EXPECT_FALSE(tvkReadExport(path, entries, error));
     EXPECT_NE(error.find("not an export"), std::string::npos);
