@@ -126,6 +126,19 @@ protected:
         return settings->selectedViewController()->identifier() == page ? settings : nullptr;
     }
 
+    // Log Out on the Login page of Settings.
+    bool logOut(QuillsteadWindowController* window)
+    {
+        MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
+        auto* button = settings != nullptr
+            ? settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("logoutButton"))
+            : nullptr;
+        if (button == nullptr)
+            return false;
+        QTest::mouseClick(button, Qt::LeftButton);
+        return true;
+    }
+
     // Clicks into a field and types, as the reader does; the keys go to the focused widget.
     static bool typeInto(QLineEdit* field, const QString& text)
     {
@@ -466,11 +479,7 @@ TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
     EXPECT_TRUE(s_alerts->shown().isEmpty());
 
     // Log out again for the tests after this one.
-    settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
-    ASSERT_NE(settings, nullptr);
-    auto* logOut = settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("logoutButton"));
-    ASSERT_NE(logOut, nullptr);
-    QTest::mouseClick(logOut, Qt::LeftButton);
+    ASSERT_TRUE(logOut(window));
     EXPECT_FALSE(defaults.boolForKey(QStringLiteral("credentialsValid")));
 }
 
@@ -985,11 +994,7 @@ TEST_F(ReaderOnTheDesktop, ASyncFromTheToolbarShowsItsProgressAndSaysItEnded)
     EXPECT_TRUE(s_alerts->shown().isEmpty());
 
     // Log out again for the tests after this one.
-    settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
-    ASSERT_NE(settings, nullptr);
-    auto* logOut = settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("logoutButton"));
-    ASSERT_NE(logOut, nullptr);
-    QTest::mouseClick(logOut, Qt::LeftButton);
+    ASSERT_TRUE(logOut(window));
 }
 
 }  // namespace

@@ -611,16 +611,23 @@ TEST(BookPane, PreviewsScrollerPageItemsAndTaggedWords)
     EXPECT_EQ(kept[1]->property("pageItem").toString(), QStringLiteral("selectAll"));
 }
 
-TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
+// The screen's one pane, current at the KJV with no selection in the page, reading without scrolling.
+static BookPaneViewController* kjvPaneToSpeak(Screen& screen)
 {
-    REQUIRE_LIBRARY();
-    auto synthesizer = std::make_shared<RecordingSynthesizer>();
-    Screen screen(1, [synthesizer](const QString&) { return synthesizer; });
     screen.defaults.setObject(false, QStringLiteral("voiceScrollText"));
     auto* pane = screen.panes[0];
     pane->tabs().openBookFromSourceTuple(library().kjv, true);
     pane->makeYourselfCurrent(true);
     pane->commands().setSelectionOverride(QString(), QString());
+    return pane;
+}
+
+TEST(BookPane, SpeechReadsTheSelectedVersesAndStops)
+{
+    REQUIRE_LIBRARY();
+    auto synthesizer = std::make_shared<RecordingSynthesizer>();
+    Screen screen(1, [synthesizer](const QString&) { return synthesizer; });
+    BookPaneViewController* pane = kjvPaneToSpeak(screen);
     pane->commands().setSelectedBlocksOrKeys({key(43, 3, 16), key(43, 3, 17)});
     pane->speech().onSpeakBlockOrVerse();
     ASSERT_EQ(synthesizer->spoken.size(), 1);
@@ -653,11 +660,7 @@ TEST(BookPane, ASpeechFailureIsSaidOnceWithItsReasonAndEndsTheReading)
     REQUIRE_LIBRARY();
     auto synthesizer = std::make_shared<RecordingSynthesizer>();
     Screen screen(1, [synthesizer](const QString&) { return synthesizer; });
-    screen.defaults.setObject(false, QStringLiteral("voiceScrollText"));
-    auto* pane = screen.panes[0];
-    pane->tabs().openBookFromSourceTuple(library().kjv, true);
-    pane->makeYourselfCurrent(true);
-    pane->commands().setSelectionOverride(QString(), QString());
+    BookPaneViewController* pane = kjvPaneToSpeak(screen);
 
     // Continuous reading whose first verse cannot be spoken: one alert with the engine's reason, and
     // no verse after it is tried.
