@@ -123,23 +123,6 @@ void Layout::repointDivider(const LayoutDivider* from, LayoutDivider* to)
     }
 }
 
-void Layout::setDividers(std::vector<std::unique_ptr<LayoutDivider>> dividers)
-{
-    m_dividers = std::move(dividers);
-}
-
-void Layout::setRegions(std::vector<std::unique_ptr<LayoutRegion>> regions)
-{
-    m_regions = std::move(regions);
-    if (indexOfRegion(m_currentRegion) == kLayoutNotFound)
-        m_currentRegion = nullptr;
-}
-
-void Layout::setContents(std::vector<std::unique_ptr<LayoutRegionContents>> contents)
-{
-    m_contents = std::move(contents);
-}
-
 std::unique_ptr<LayoutRegionContents> Layout::replaceContentsAt(
     size_t i, std::unique_ptr<LayoutRegionContents> contents)
 {
@@ -165,17 +148,6 @@ quint64 Layout::indexOfRegion(const LayoutRegion* region) const
         return kLayoutNotFound;
     for (size_t i = 0; i < m_regions.size(); ++i) {
         if (m_regions[i].get() == region)
-            return i;
-    }
-    return kLayoutNotFound;
-}
-
-quint64 Layout::indexOfDivider(const LayoutDivider* divider) const
-{
-    if (!divider)
-        return kLayoutNotFound;
-    for (size_t i = 0; i < m_dividers.size(); ++i) {
-        if (m_dividers[i].get() == divider)
             return i;
     }
     return kLayoutNotFound;

@@ -41,9 +41,6 @@ public:
     const std::vector<std::unique_ptr<LayoutDivider>>& dividers() const { return m_dividers; }
     const std::vector<std::unique_ptr<LayoutRegion>>& regions() const { return m_regions; }
     const std::vector<std::unique_ptr<LayoutRegionContents>>& contents() const { return m_contents; }
-    void setDividers(std::vector<std::unique_ptr<LayoutDivider>> dividers);
-    void setRegions(std::vector<std::unique_ptr<LayoutRegion>> regions);
-    void setContents(std::vector<std::unique_ptr<LayoutRegionContents>> contents);
     // Puts `contents` in place of the contents at index i and returns the contents it replaced;
     // out of range (or null contents) changes nothing and returns null.
     std::unique_ptr<LayoutRegionContents> replaceContentsAt(size_t i, std::unique_ptr<LayoutRegionContents> contents);
@@ -64,7 +61,6 @@ public:
     quint64 currentRegionIndex() const;
     LayoutRegionContents* currentRegionContents() const;
     quint64 indexOfRegion(const LayoutRegion* region) const;
-    quint64 indexOfDivider(const LayoutDivider* divider) const;
     LayoutRegionContents* contentsForRegion(const LayoutRegion* region) const;
     quint64 countRegionsWithKind(const QString& kind) const;
     quint64 firstRegionIndexWithKind(const QString& kind) const;

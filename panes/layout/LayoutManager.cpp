@@ -48,12 +48,6 @@ Layout* LayoutManager::addLayoutWithDescriptor(const QString& descriptor, const 
     return addLayout(Layout::layoutWithDescriptor(descriptor, rect, kind));
 }
 
-Layout* LayoutManager::addLayoutInRect(const LayoutRect& rect, const QString& kind)
-{
-    QS_ASSERT_MAIN_THREAD();
-    return addLayout(Layout::layoutInRect(rect, kind));
-}
-
 Layout* LayoutManager::addLayout(std::unique_ptr<Layout> layout)
 {
     if (!layout)

@@ -36,7 +36,6 @@ public:
     // Build a layout, append it, make it current only when there is no current layout, post
     // the added-or-removed notification and return it.
     Layout* addLayoutWithDescriptor(const QString& descriptor, const LayoutRect& rect, const QString& kind);
-    Layout* addLayoutInRect(const LayoutRect& rect, const QString& kind);
 
     // Out of range does nothing. The current layout passes to the next one, else the previous
     // one, else none; the layout is told it is being removed, then deleted, then the

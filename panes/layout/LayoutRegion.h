@@ -40,7 +40,6 @@ public:
     LayoutSize minSize() const { return m_minSize; }
     void setMinSize(LayoutSize s) { m_minSize = s; }
     LayoutSize maxSize() const { return m_maxSize; }
-    void setMaxSize(LayoutSize s) { m_maxSize = s; }
 
     // Origin (left, bottom), size (right - left, top - bottom); a missing side counts as 0.
     LayoutRect bounds() const;

@@ -99,7 +99,7 @@ TEST(HighlightInPanes, ASecondPaneOnTheSameChapterShowsTheHighlightAtOnce)
 
     NotificationCenter center;
     LayoutManager manager {center};
-    Layout* layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
+    Layout* layout = manager.addLayoutWithDescriptor(QStringLiteral("H1"), LayoutRect {0, 0, 1000, 700}, QString());
     layout->splitRegion(0, true, true, 0.5, QString());
     // The panes' bookmark and highlight commands are the study pane's services, posting where the
     // panes listen.

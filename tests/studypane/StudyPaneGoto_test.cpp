@@ -125,7 +125,8 @@ TEST_F(GotoTest, TheGotoTabFollowsTheKindOfTheActiveBook)
     pane->makeGotoPaneCurrent();
     EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));
     // Another layout's pane does not follow.
-    Layout* other = screen->manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
+    Layout* other =
+        screen->manager.addLayoutWithDescriptor(QStringLiteral("H1"), LayoutRect {0, 0, 800, 600}, QString());
     screen->manager.setCurrentLayout(other);
     activate(world().kjv);
     EXPECT_EQ(pane->subpaneViewController(), pane->subpane(StudyPaneViewController::kOtherGotoSubpane));

@@ -676,7 +676,8 @@ TEST_F(NoteEditor, ClearingTheTextDeletesTheNoteAndSaysSo)
 
 TEST_F(NoteEditor, RequestsOfAnotherLayoutAreIgnoredAndANoteComesBackAfterARestart)
 {
-    Layout* other = m_screen->manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
+    Layout* other =
+        m_screen->manager.addLayoutWithDescriptor(QStringLiteral("H1"), LayoutRect {0, 0, 800, 600}, QString());
     m_screen->manager.setCurrentLayout(other);
     m_screen->center.postNotificationName(LibraryNotifications::qsUserNoteLinkSelected, nullptr,
         {{QStringLiteral("source"), bookVariant(kjv)}, {QStringLiteral("key"), kGen11}});

@@ -123,7 +123,8 @@ protected:
     // only recorded here (the viewer's web views have a test program of their own).
     void keepNoteViewerOut()
     {
-        Layout* other = m_screen->manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
+        Layout* other =
+            m_screen->manager.addLayoutWithDescriptor(QStringLiteral("H1"), LayoutRect {0, 0, 800, 600}, QString());
         m_screen->manager.setCurrentLayout(other);
     }
 

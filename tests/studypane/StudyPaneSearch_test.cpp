@@ -642,7 +642,8 @@ TEST_F(StudyPaneSearch, TheGoToTabShowsTheGoToOfTheActiveBooksKind)
         {{QStringLiteral("sourceTuple"), QVariant::fromValue(scofield)}});
     EXPECT_EQ(shown(), QStringLiteral("book"));
     // Not when the study pane's layout is not the current one.
-    Layout* other = screen.manager.addLayoutInRect(LayoutRect {0, 0, 800, 600}, QString());
+    Layout* other =
+        screen.manager.addLayoutWithDescriptor(QStringLiteral("H1"), LayoutRect {0, 0, 800, 600}, QString());
     screen.manager.setCurrentLayout(other);
     active = kjv;
     screen.center.postNotificationName(PaneNotifications::ThisSourceIsNowActiveNotification);

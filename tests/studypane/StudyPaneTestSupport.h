@@ -84,7 +84,7 @@ struct Screen {
         static int n = 0;
         defaults = std::make_shared<UserDefaults>(home().filePath(QStringLiteral("defaults-%1.ini").arg(++n)));
         SettingsRegistry::registerDefaultsForAllPreferences(*defaults);
-        layout = manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
+        layout = manager.addLayoutWithDescriptor(QStringLiteral("H1"), LayoutRect {0, 0, 1000, 700}, QString());
         layout->addRegionWithDimension(290, 1, LayoutRegionContents::kStudyKind, false);
         manager.setCurrentLayout(layout);
         studyContents = layout->contentsAt(layout->firstRegionIndexWithKind(LayoutRegionContents::kStudyKind));

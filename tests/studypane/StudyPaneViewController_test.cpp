@@ -602,7 +602,8 @@ TEST(StudyPaneViewController, InALayoutViewItsWidthIsTheStudyRegionsAndItsBoxAnd
     layoutView.setPaneFactory(&factory);
     layoutView.resize(1000, 700);
     layoutView.show();
-    Layout* layout = screen.manager.addLayoutInRect(LayoutRect {0, 0, 1000, 700}, QString());
+    Layout* layout =
+        screen.manager.addLayoutWithDescriptor(QStringLiteral("H1"), LayoutRect {0, 0, 1000, 700}, QString());
     LayoutRegion* region =
         layout->addRegionWithDimension(290, LayoutRegion::Left, LayoutRegionContents::kStudyKind, true);
     region->setMinSize(LayoutSize {6, region->minSize().height});

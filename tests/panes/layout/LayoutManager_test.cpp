@@ -46,7 +46,7 @@ protected:
     void addLayouts(int n)
     {
         for (int i = 0; i < n; ++i)
-            manager.addLayoutInRect(kWindow, QString())->setName(QString::number(i));
+            manager.addLayoutWithDescriptor(QStringLiteral("H1"), kWindow, QString())->setName(QString::number(i));
     }
 
     NotificationCenter center;
@@ -65,7 +65,7 @@ TEST_F(LayoutManagerTest, AddingAppendsAndOnlyTheFirstBecomesCurrent)
     EXPECT_EQ(first->regions().size(), 3u);
     EXPECT_EQ(manager.currentLayout(), first);
     EXPECT_EQ(posts, 1);
-    Layout* second = manager.addLayoutInRect(kWindow, QStringLiteral("study"));
+    Layout* second = manager.addLayoutWithDescriptor(QStringLiteral("H1"), kWindow, QStringLiteral("study"));
     EXPECT_EQ(manager.count(), 2u);
     EXPECT_EQ(manager.layoutAtIndex(1), second);
     EXPECT_EQ(manager.currentLayout(), first);
@@ -175,7 +175,7 @@ TEST_F(LayoutManagerTest, ArchiveFileRoundTrip)
             SourceTupleID(1, 23, 1, 1), QStringLiteral("H"), QStringLiteral("Help")),
         nullptr));
     first->contentsAt(1)->setCurrentItemIndex(0);
-    Layout* second = manager.addLayoutInRect(kWindow, QString());
+    Layout* second = manager.addLayoutWithDescriptor(QStringLiteral("H1"), kWindow, QString());
     second->addRegionWithDimension(290, LayoutRegion::Left, QStringLiteral("study"), true);
     manager.setCurrentLayout(second);
 
@@ -246,7 +246,7 @@ TEST_F(LayoutManagerTest, BadArchivesLeaveNoLayouts)
     };
     for (const auto& c : cases) {
         LayoutManager m(center);
-        m.addLayoutInRect(kWindow, QString());
+        m.addLayoutWithDescriptor(QStringLiteral("H1"), kWindow, QString());
         LogCapture log;
         EXPECT_FALSE(m.decode(c.archive));
         for (const QString& line : c.lines)

@@ -7,6 +7,7 @@
 
 #include <QRegularExpression>
 
+#include <array>
 #include <cmath>
 
 #include <random>
@@ -37,6 +38,68 @@ std::unique_ptr<Layout> firstStartLayout()
     LayoutRegion* study = layout->addRegionWithDimension(290, LayoutRegion::Left, QStringLiteral("study"), true);
     study->setMinSize({6, study->minSize().height});
     return layout;
+}
+
+QVariant withKey(const QVariant& archived, const QString& key, const QVariant& value)
+{
+    QVariantMap m = archived.toMap();
+    if (value.isValid())
+        m.insert(key, value);
+    else
+        m.remove(key);
+    return m;
+}
+
+// A layout as the layout archive stores it, written out by hand: dividers {vertical, at, from, to}
+// and regions {top, right, bottom, left} by divider index, every region an empty book pane. Null
+// when the archive does not read.
+struct StoredDivider {
+    bool vertical;
+    double at;
+    qint64 from;
+    qint64 to;
+};
+std::unique_ptr<Layout> storedLayout(
+    const std::vector<StoredDivider>& dividers, const std::vector<std::array<qint64, 4>>& regions)
+{
+    QVariantMap archived = Layout::layoutInRect(kWindow, QString())->encode().toMap();
+    const QVariantMap divider = archived.value(QStringLiteral("dividers")).toList().first().toMap();
+    const QVariantMap region = archived.value(QStringLiteral("regions")).toList().first().toMap();
+    const QVariant contents = archived.value(QStringLiteral("contents")).toList().first();
+    QVariantList d;
+    for (const StoredDivider& s : dividers) {
+        QVariantMap m = divider;
+        m.insert(QStringLiteral("index"), qint64(d.size()));
+        m.insert(QStringLiteral("vertical"), s.vertical);
+        m.insert(QStringLiteral("at"), s.at);
+        m.insert(QStringLiteral("fromindex"), s.from);
+        m.insert(QStringLiteral("toindex"), s.to);
+        d.append(m);
+    }
+    QVariantList r;
+    QVariantList c;
+    for (const auto& sides : regions) {
+        QVariantMap m = region;
+        const char* keys[] = {"topindex", "rightindex", "bottomindex", "leftindex"};
+        for (size_t i = 0; i < sides.size(); ++i)
+            m.insert(QLatin1String(keys[i]), sides[i]);
+        r.append(m);
+        c.append(contents);
+    }
+    archived.insert(QStringLiteral("dividers"), d);
+    archived.insert(QStringLiteral("regions"), r);
+    archived.insert(QStringLiteral("contents"), c);
+    return Layout::decode(archived);
+}
+
+// The divider's place in the layout's dividers; kLayoutNotFound for one it does not hold.
+quint64 dividerIndex(const Layout& layout, const LayoutDivider* divider)
+{
+    for (size_t i = 0; i < layout.dividers().size(); ++i) {
+        if (divider != nullptr && layout.dividerAt(i) == divider)
+            return i;
+    }
+    return kLayoutNotFound;
 }
 
 std::vector<double> positions(const std::vector<LayoutDivider*>& dividers)
@@ -127,17 +190,14 @@ TEST(LayoutBuild, DescriptorsOfStripsAndCells)
 
 TEST(LayoutLookups, SortedDividersAreStable)
 {
-    Layout layout;
-    std::vector<std::unique_ptr<LayoutDivider>> dividers;
-    for (double at : {300.0, 100.0, 300.0, 200.0})
-        dividers.push_back(LayoutDivider::horizontalDividerFrom(nullptr, nullptr, at));
-    dividers.push_back(LayoutDivider::verticalDividerFrom(nullptr, nullptr, 5));
-    std::vector<LayoutDivider*> raw;
-    for (const auto& d : dividers)
-        raw.push_back(d.get());
-    layout.setDividers(std::move(dividers));
-    EXPECT_EQ(layout.sortedHorizontalDividers(), (std::vector<LayoutDivider*> {raw[1], raw[3], raw[0], raw[2]}));
-    EXPECT_EQ(layout.sortedVerticalDividers(), (std::vector<LayoutDivider*> {raw[4]}));
+    // Two horizontal dividers at 300 and two at 100; equal positions keep the dividers' order.
+    auto layout = storedLayout({{false, 300, 3, 1}, {true, 1000, 0, 2}, {false, 100, 3, 1}, {true, 0, 0, 2},
+                                   {false, 300, 3, 1}, {false, 100, 3, 1}},
+        {{0, 1, 2, 3}});
+    ASSERT_TRUE(layout);
+    const auto d = [&](size_t i) { return layout->dividerAt(i); };
+    EXPECT_EQ(layout->sortedHorizontalDividers(), (std::vector<LayoutDivider*> {d(2), d(5), d(0), d(4)}));
+    EXPECT_EQ(layout->sortedVerticalDividers(), (std::vector<LayoutDivider*> {d(3), d(1)}));
 }
 
 TEST(LayoutLookups, ContentsAndItems)
@@ -338,47 +398,20 @@ TEST(LayoutEditing, RefusedRemovals)
     EXPECT_EQ(single->regions().size(), 1u);
 
     // The centre of a pinwheel has no whole side: nobody can grow into it.
-    auto pinwheel = std::make_unique<Layout>();
-    std::vector<std::unique_ptr<LayoutDivider>> d;
-    d.push_back(LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 300));  // 0 top
-    d.push_back(LayoutDivider::verticalDividerFrom(nullptr, nullptr, 300));    // 1 right
-    d.push_back(LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 0));    // 2 bottom
-    d.push_back(LayoutDivider::verticalDividerFrom(nullptr, nullptr, 0));      // 3 left
-    d.push_back(LayoutDivider::verticalDividerFrom(nullptr, nullptr, 100));    // 4
-    d.push_back(LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 200));  // 5
-    d.push_back(LayoutDivider::verticalDividerFrom(nullptr, nullptr, 200));    // 6
-    d.push_back(LayoutDivider::horizontalDividerFrom(nullptr, nullptr, 100));  // 7
-    LayoutDivider* p[8];
-    for (int i = 0; i < 8; ++i)
-        p[i] = d[static_cast<size_t>(i)].get();
-    p[0]->setFrom(p[3]);
-    p[0]->setTo(p[1]);
-    p[2]->setFrom(p[3]);
-    p[2]->setTo(p[1]);
-    p[1]->setFrom(p[0]);
-    p[1]->setTo(p[2]);
-    p[3]->setFrom(p[0]);
-    p[3]->setTo(p[2]);
-    p[4]->setFrom(p[7]);
-    p[4]->setTo(p[0]);  // x=100 from y=100 up
-    p[5]->setFrom(p[4]);
-    p[5]->setTo(p[1]);  // y=200 from x=100 right
-    p[6]->setFrom(p[2]);
-    p[6]->setTo(p[5]);  // x=200 from bottom up to y=200
-    p[7]->setFrom(p[3]);
-    p[7]->setTo(p[6]);  // y=100 from left to x=200
-    pinwheel->setDividers(std::move(d));
-    std::vector<std::unique_ptr<LayoutRegion>> r;
-    r.push_back(LayoutRegion::regionBoundedByTop(p[5], p[6], p[7], p[4]));  // centre
-    r.push_back(LayoutRegion::regionBoundedByTop(p[0], p[4], p[7], p[3]));
-    r.push_back(LayoutRegion::regionBoundedByTop(p[0], p[1], p[5], p[4]));
-    r.push_back(LayoutRegion::regionBoundedByTop(p[5], p[1], p[2], p[6]));
-    r.push_back(LayoutRegion::regionBoundedByTop(p[7], p[6], p[2], p[3]));
-    pinwheel->setRegions(std::move(r));
-    std::vector<std::unique_ptr<LayoutRegionContents>> c;
-    for (int i = 0; i < 5; ++i)
-        c.push_back(LayoutRegionContents::factory());
-    pinwheel->setContents(std::move(c));
+    auto pinwheel = storedLayout(
+        {
+            {false, 300, 3, 1},  // 0 top
+            {true, 300, 0, 2},   // 1 right
+            {false, 0, 3, 1},    // 2 bottom
+            {true, 0, 0, 2},     // 3 left
+            {true, 100, 7, 0},   // 4: x=100 from y=100 up
+            {false, 200, 4, 1},  // 5: y=200 from x=100 right
+            {true, 200, 2, 5},   // 6: x=200 from the bottom up to y=200
+            {false, 100, 3, 6},  // 7: y=100 from the left to x=200
+        },
+        {{5, 6, 7, 4} /* centre */, {0, 4, 7, 3}, {0, 1, 5, 4}, {5, 1, 2, 6}, {7, 6, 2, 3}});
+    ASSERT_TRUE(pinwheel);
+    EXPECT_EQ(regionBounds(*pinwheel, 0), (LayoutRect {100, 100, 100, 100}));
     EXPECT_FALSE(pinwheel->removeRegion(pinwheel->regionAt(0)));
     EXPECT_EQ(pinwheel->regions().size(), 5u);
     EXPECT_EQ(pinwheel->dividers().size(), 8u);
@@ -537,10 +570,16 @@ TEST(LayoutDrag, LimitsOfTheV12Divider)
     EXPECT_FALSE(layout->canDragDivider(h, {0, 601}));
     EXPECT_EQ(h->at(), 350);
 
-    layout->regionAt(0)->setMaxSize({600, 1e9});
-    EXPECT_TRUE(layout->canDragDivider(v, {600, 10}));
-    EXPECT_FALSE(layout->canDragDivider(v, {601, 10}));
     EXPECT_FALSE(layout->canDragDivider(nullptr, {601, 10}));
+
+    // A stored maximum width of the left pane holds the divider as well.
+    const QVariant archived = layout->encode();
+    QVariantList regions = archived.toMap().value(QStringLiteral("regions")).toList();
+    regions[0] = withKey(regions[0], QStringLiteral("maxwidth"), 600.0);
+    auto stored = Layout::decode(withKey(archived, QStringLiteral("regions"), regions));
+    ASSERT_TRUE(stored);
+    EXPECT_TRUE(stored->canDragDivider(stored->dividerAt(4), {600, 10}));
+    EXPECT_FALSE(stored->canDragDivider(stored->dividerAt(4), {601, 10}));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -559,12 +598,12 @@ void expectSameGeometry(const Layout& a, const Layout& b)
         EXPECT_EQ(x->at(), y->at()) << i;
         EXPECT_EQ(x->vertical(), y->vertical()) << i;
         EXPECT_EQ(x->treatAsOutside(), y->treatAsOutside()) << i;
-        EXPECT_EQ(a.indexOfDivider(x->from()), b.indexOfDivider(y->from())) << i;
-        EXPECT_EQ(a.indexOfDivider(x->to()), b.indexOfDivider(y->to())) << i;
+        EXPECT_EQ(dividerIndex(a, x->from()), dividerIndex(b, y->from())) << i;
+        EXPECT_EQ(dividerIndex(a, x->to()), dividerIndex(b, y->to())) << i;
     }
     for (size_t i = 0; i < a.regions().size(); ++i) {
         for (int s = 0; s < 4; ++s)
-            EXPECT_EQ(a.indexOfDivider(a.regionAt(i)->side(s)), b.indexOfDivider(b.regionAt(i)->side(s)));
+            EXPECT_EQ(dividerIndex(a, a.regionAt(i)->side(s)), dividerIndex(b, b.regionAt(i)->side(s)));
         EXPECT_EQ(a.regionAt(i)->bounds(), b.regionAt(i)->bounds());
         EXPECT_EQ(a.regionAt(i)->minSize(), b.regionAt(i)->minSize());
         EXPECT_EQ(a.regionAt(i)->maxSize(), b.regionAt(i)->maxSize());
@@ -573,16 +612,6 @@ void expectSameGeometry(const Layout& a, const Layout& b)
     EXPECT_EQ(a.currentRegionIndex(), b.currentRegionIndex());
     EXPECT_EQ(a.uuidString(), b.uuidString());
     EXPECT_EQ(a.name(), b.name());
-}
-
-QVariant withKey(const QVariant& archived, const QString& key, const QVariant& value)
-{
-    QVariantMap m = archived.toMap();
-    if (value.isValid())
-        m.insert(key, value);
-    else
-        m.remove(key);
-    return m;
 }
 
 }  // namespace
@@ -699,13 +728,13 @@ void expectTiling(const Layout& layout, const std::string& where)
             ASSERT_FALSE(w > 0 && h > 0) << where << " regions " << i << " and " << j << " overlap";
         }
         for (int s = 0; s < 4; ++s)
-            ASSERT_NE(layout.indexOfDivider(regions[i]->side(s)), kLayoutNotFound) << where;
+            ASSERT_NE(dividerIndex(layout, regions[i]->side(s)), kLayoutNotFound) << where;
     }
     ASSERT_EQ(area, b.width * b.height) << where;
     ASSERT_EQ(layout.contents().size(), regions.size()) << where;
     for (const auto& d : layout.dividers()) {
-        ASSERT_NE(layout.indexOfDivider(d->from()), kLayoutNotFound) << where;
-        ASSERT_NE(layout.indexOfDivider(d->to()), kLayoutNotFound) << where;
+        ASSERT_NE(dividerIndex(layout, d->from()), kLayoutNotFound) << where;
+        ASSERT_NE(dividerIndex(layout, d->to()), kLayoutNotFound) << where;
     }
     ASSERT_NE(layout.currentRegionIndex(), kLayoutNotFound) << where;
 }
