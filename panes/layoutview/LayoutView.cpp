@@ -118,19 +118,6 @@ void LayoutView::addSubviewsForCurrentLayout()
     }
 }
 
-QWidget* LayoutView::paneViewForRegion(quint64 regionIndex) const
-{
-    Layout* layout = currentLayout();
-    LayoutRegionContents* contents = layout ? layout->contentsAt(regionIndex) : nullptr;
-    if (!contents)
-        return nullptr;
-    if (LayoutBookPane* pane = asBookPane(contents->viewController()))
-        return pane->paneView();
-    if (LayoutStudyPane* pane = asStudyPane(contents->viewController()))
-        return pane->paneView();
-    return nullptr;
-}
-
 LayoutRect LayoutView::adjustedBoundsForRegion(const LayoutRegion* region) const
 {
     Layout* layout = currentLayout();

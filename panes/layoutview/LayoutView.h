@@ -98,14 +98,10 @@ public:
     LayoutPoint modelPointForWidgetPoint(const QPointF& point) const;
     void layoutSubviews();
     void addSubviewsForCurrentLayout();
-    // The widget of a region's pane in the current layout; null when it has none.
-    QWidget* paneViewForRegion(quint64 regionIndex) const;
 
     QProgressBar* busyIndicator();
     void setBusyIndicatorRunning(bool running);
     bool isBusyIndicatorRunning() const;
-
-    LayoutDivider* draggingDivider() const { return m_draggingDiv; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

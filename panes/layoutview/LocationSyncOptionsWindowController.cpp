@@ -43,23 +43,32 @@ LocationSyncOptionsWindowController::LocationSyncOptionsWindowController(
     m_bibleCommentary = new QCheckBox(QStringLiteral("Bibles and commentaries"), kinds);
     m_dictionary = new QCheckBox(QStringLiteral("Dictionaries"), kinds);
     m_devotional = new QCheckBox(QStringLiteral("Devotionals"), kinds);
+    m_bibleCommentary->setObjectName(QStringLiteral("bibleCommentarySync"));
+    m_dictionary->setObjectName(QStringLiteral("dictionarySync"));
+    m_devotional->setObjectName(QStringLiteral("devotionalSync"));
     kindsLayout->addWidget(m_bibleCommentary);
     kindsLayout->addWidget(m_dictionary);
     kindsLayout->addWidget(m_devotional);
     layout->addWidget(kinds);
 
     m_paneGroup = new QGroupBox(QStringLiteral("This pane"), this);
+    m_paneGroup->setObjectName(QStringLiteral("paneOptions"));
     auto* paneLayout = new QVBoxLayout(m_paneGroup);
     m_paneSend = new QCheckBox(QStringLiteral("Does not send location sync"), m_paneGroup);
     m_paneReceive = new QCheckBox(QStringLiteral("Does not receive location sync"), m_paneGroup);
+    m_paneSend->setObjectName(QStringLiteral("paneSendOption"));
+    m_paneReceive->setObjectName(QStringLiteral("paneReceiveOption"));
     paneLayout->addWidget(m_paneSend);
     paneLayout->addWidget(m_paneReceive);
     layout->addWidget(m_paneGroup);
 
     m_bookGroup = new QGroupBox(QStringLiteral("The current book in this pane"), this);
+    m_bookGroup->setObjectName(QStringLiteral("bookOptions"));
     auto* bookLayout = new QVBoxLayout(m_bookGroup);
     m_bookSend = new QCheckBox(QStringLiteral("Does not send location sync"), m_bookGroup);
     m_bookReceive = new QCheckBox(QStringLiteral("Does not receive location sync"), m_bookGroup);
+    m_bookSend->setObjectName(QStringLiteral("bookSendOption"));
+    m_bookReceive->setObjectName(QStringLiteral("bookReceiveOption"));
     bookLayout->addWidget(m_bookSend);
     bookLayout->addWidget(m_bookReceive);
     layout->addWidget(m_bookGroup);

@@ -48,14 +48,6 @@ public:
     void onResetAllButton();
     void onClose();
 
-    QCheckBox* bibleCommentarySyncCheckBox() const { return m_bibleCommentary; }
-    QCheckBox* dictionarySyncCheckBox() const { return m_dictionary; }
-    QGroupBox* paneOptionsGroupBox() const { return m_paneGroup; }
-    QCheckBox* paneReceiveOptionCheckBox() const { return m_paneReceive; }
-    QGroupBox* bookOptionsGroupBox() const { return m_bookGroup; }
-    QCheckBox* bookSendOptionCheckBox() const { return m_bookSend; }
-    QCheckBox* bookReceiveOptionCheckBox() const { return m_bookReceive; }
-
 protected:
     void closeEvent(QCloseEvent* event) override;
     void reject() override;

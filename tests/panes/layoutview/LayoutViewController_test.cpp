@@ -14,7 +14,18 @@
 #include <QDeadlineTimer>
 #include <QGroupBox>
 
+#include <stdexcept>
+
 namespace {
+
+// A control of the location-sync options window, found by its name (a missing one fails the test).
+template <class Control = QCheckBox> Control* optionsBox(QWidget& window, const char* name)
+{
+    auto* control = window.findChild<Control*>(QLatin1String(name));
+    if (control == nullptr)
+        throw std::runtime_error(std::string("the options window has no ") + name);
+    return control;
+}
 
 class LayoutViewControllerTest : public ::testing::Test {
 protected:
@@ -98,8 +109,8 @@ protected:
         }
         EXPECT_EQ(children, int(layout()->regions().size()));
         for (size_t i = 0; i < layout()->regions().size(); ++i) {
-            ASSERT_NE(view->paneViewForRegion(i), nullptr);
-            EXPECT_EQ(view->paneViewForRegion(i)->parentWidget(), view);
+            ASSERT_NE(paneWidget(*layout(), i), nullptr);
+            EXPECT_EQ(paneWidget(*layout(), i)->parentWidget(), view);
         }
     }
 
@@ -236,7 +247,7 @@ TEST_F(LayoutViewControllerTest, TheWindowsOwnObjectsCarryEveryRequest)
     window.onResetAllButton();
     EXPECT_TRUE(onWindowCentre.contains(PaneNotifications::resetLocationSyncToDefaultsNotification));
     EXPECT_TRUE(m_defaults->boolForKey(QStringLiteral("syncDictionaries")));
-    EXPECT_TRUE(window.dictionarySyncCheckBox()->isChecked());
+    EXPECT_TRUE(optionsBox(window, "dictionarySync")->isChecked());
     ASSERT_EQ(m_alerts->shown().size(), 1);
     EXPECT_EQ(m_alerts->shown()[0].messageText, LocationSyncOptionsWindowController::kResetMessage);
 
@@ -439,19 +450,22 @@ TEST_F(LayoutViewControllerTest, LocationSyncOptionsWindow)
     // A pane without books: only the three kind settings.
     {
         LocationSyncOptionsWindowController window(pane(0), m_window, [this] { ++m_saves; });
-        EXPECT_TRUE(window.paneOptionsGroupBox()->isHidden());
-        EXPECT_TRUE(window.bookOptionsGroupBox()->isHidden());
-        EXPECT_TRUE(window.bibleCommentarySyncCheckBox()->isChecked());
+        EXPECT_TRUE(optionsBox<QGroupBox>(window, "paneOptions")->isHidden());
+        EXPECT_TRUE(optionsBox<QGroupBox>(window, "bookOptions")->isHidden());
+        EXPECT_TRUE(optionsBox(window, "bibleCommentarySync")->isChecked());
     }
     goTo(0, kjv(), 1);
     LocationSyncOptionsWindowController window(pane(0), m_window, [this] { ++m_saves; });
-    EXPECT_FALSE(window.paneOptionsGroupBox()->isHidden());
-    EXPECT_EQ(window.bookSendOptionCheckBox()->isEnabled(), pane(0)->currentSourceTuple()->isABible());
-    window.dictionarySyncCheckBox()->click();
+    QCheckBox* dictionaries = optionsBox(window, "dictionarySync");
+    QCheckBox* paneReceive = optionsBox(window, "paneReceiveOption");
+    QCheckBox* bookReceive = optionsBox(window, "bookReceiveOption");
+    EXPECT_FALSE(optionsBox<QGroupBox>(window, "paneOptions")->isHidden());
+    EXPECT_EQ(optionsBox(window, "bookSendOption")->isEnabled(), pane(0)->currentSourceTuple()->isABible());
+    dictionaries->click();
     EXPECT_FALSE(m_defaults->boolForKey(QStringLiteral("syncDictionaries")));
-    window.paneReceiveOptionCheckBox()->click();
+    paneReceive->click();
     EXPECT_TRUE(pane(0)->paneDoesNotReceiveLocationSync());
-    window.bookReceiveOptionCheckBox()->click();
+    bookReceive->click();
     EXPECT_TRUE(pane(0)->currentSourceState()->doesNotReceiveLocationSync());
     // "No" changes nothing; "Yes" resets everything and the boxes follow.
     m_alerts->queueAnswer(AlertSecondButtonReturn);
@@ -460,9 +474,9 @@ TEST_F(LayoutViewControllerTest, LocationSyncOptionsWindow)
     window.onResetAllButton();
     ASSERT_EQ(m_alerts->shown().size(), 2);
     EXPECT_EQ(m_alerts->shown()[1].buttons, QStringList({"Yes", "No"}));
-    EXPECT_TRUE(window.dictionarySyncCheckBox()->isChecked());
-    EXPECT_FALSE(window.paneReceiveOptionCheckBox()->isChecked());
-    EXPECT_FALSE(window.bookReceiveOptionCheckBox()->isChecked());
+    EXPECT_TRUE(dictionaries->isChecked());
+    EXPECT_FALSE(paneReceive->isChecked());
+    EXPECT_FALSE(bookReceive->isChecked());
     EXPECT_FALSE(pane(0)->paneDoesNotReceiveLocationSync());
     const int saves = m_saves;
     window.onClose();

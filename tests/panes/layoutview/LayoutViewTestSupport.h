@@ -48,6 +48,18 @@ inline void ensureTestApplication()
     }
 }
 
+// The widget region i's pane hands the layout view to show; null when the region has no pane.
+inline QWidget* paneWidget(const Layout& layout, size_t i)
+{
+    LayoutRegionContents* contents = layout.contentsAt(i);
+    LayoutRegionContentsViewControllerProtocol* controller = contents ? contents->viewController() : nullptr;
+    if (LayoutBookPane* pane = asBookPane(controller))
+        return pane->paneView();
+    if (LayoutStudyPane* pane = asStudyPane(controller))
+        return pane->paneView();
+    return nullptr;
+}
+
 class BookPaneDouble : public LayoutRegionContentsViewControllerProtocol, public LayoutBookPane {
 public:
     BookPaneDouble(LayoutRegionContents& contents, QStringList& log, int serial)

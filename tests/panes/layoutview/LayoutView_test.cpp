@@ -42,7 +42,7 @@ protected:
         const double H = m_view->height();
         for (size_t i = 0; i < layout->regions().size(); ++i) {
             LayoutRegion* region = layout->regionAt(i);
-            QWidget* view = m_view->paneViewForRegion(i);
+            QWidget* view = paneWidget(*layout, i);
             ASSERT_NE(view, nullptr);
             EXPECT_EQ(view->parentWidget(), m_view.get());
             const LayoutRect r = m_view->adjustedBoundsForRegion(region);
@@ -97,9 +97,7 @@ TEST_F(LayoutViewTest, InsetsLeaveAThreePointLineBetweenNeighbours)
     EXPECT_EQ(a.y, 0);
     EXPECT_EQ(a.height, 400);
     EXPECT_EQ(b.left() - a.right(), 3);
-    EXPECT_EQ(
-        m_view->paneViewForRegion(right)->geometry().left() - m_view->paneViewForRegion(left)->geometry().right() - 1,
-        3);
+    EXPECT_EQ(paneWidget(*layout, right)->geometry().left() - paneWidget(*layout, left)->geometry().right() - 1, 3);
     // A side on a treatAsOutside divider is not inset.
     layout->dividerAt(4)->setTreatAsOutside(true);
     EXPECT_EQ(
@@ -113,7 +111,7 @@ TEST_F(LayoutViewTest, DraggingADividerFollowsTheModelWithinItsLimits)
     ASSERT_TRUE(divider->vertical());
     const double at = divider->at();
     mouse(QEvent::MouseButtonPress, QPointF(at, 200), Qt::LeftButton);
-    EXPECT_EQ(m_view->draggingDivider(), divider);
+    EXPECT_EQ(m_view->cursor().shape(), Qt::SplitHCursor);
     mouse(QEvent::MouseMove, QPointF(at + 100, 150), Qt::LeftButton);
     EXPECT_EQ(divider->at(), at + 100);
     expectPanesMatchModel(layout);
@@ -121,7 +119,10 @@ TEST_F(LayoutViewTest, DraggingADividerFollowsTheModelWithinItsLimits)
     mouse(QEvent::MouseMove, QPointF(590, 150), Qt::LeftButton);
     EXPECT_EQ(divider->at(), at + 100);
     mouse(QEvent::MouseButtonRelease, QPointF(590, 150), Qt::NoButton);
-    EXPECT_EQ(m_view->draggingDivider(), nullptr);
+    EXPECT_EQ(m_view->cursor().shape(), Qt::ArrowCursor);
+    // The drag ended with the release: a later move leaves the divider.
+    mouse(QEvent::MouseMove, QPointF(at - 50, 150), Qt::LeftButton);
+    EXPECT_EQ(divider->at(), at + 100);
     const QString uuid = layout->uuidString();
     EXPECT_EQ(m_posted,
         QStringList({"LayoutWillResizePanesNotification " + uuid, "LayoutDidResizePanesNotification " + uuid}));
@@ -140,8 +141,10 @@ TEST_F(LayoutViewTest, AOneRegionLayoutIgnoresMouseDowns)
 {
     show(QStringLiteral("H1"), 400, 300);
     mouse(QEvent::MouseButtonPress, QPointF(0, 150), Qt::LeftButton);
-    mouse(QEvent::MouseButtonRelease, QPointF(0, 150), Qt::NoButton);
-    EXPECT_EQ(m_view->draggingDivider(), nullptr);
+    EXPECT_EQ(m_view->cursor().shape(), Qt::ArrowCursor);
+    mouse(QEvent::MouseMove, QPointF(100, 150), Qt::LeftButton);
+    EXPECT_EQ(m_manager.currentLayout()->outerDivider(LayoutRegion::Left)->at(), 0);
+    mouse(QEvent::MouseButtonRelease, QPointF(100, 150), Qt::NoButton);
     EXPECT_TRUE(m_posted.isEmpty());
 }
 
@@ -216,7 +219,7 @@ TEST_F(LayoutViewTest, MakingPanesCurrent)
     EXPECT_FALSE(pane(0)->isCurrent());
     // The study pane's view is not a book pane's: nothing changes.
     m_factory.log.clear();
-    m_view->makePaneCurrentWithView(m_view->paneViewForRegion(study));
+    m_view->makePaneCurrentWithView(paneWidget(*layout, study));
     EXPECT_EQ(layout->currentRegionIndex(), 1u);
     EXPECT_TRUE(m_factory.log.isEmpty());
     m_view->makePaneCurrentWithRegion(layout->regionAt(study));

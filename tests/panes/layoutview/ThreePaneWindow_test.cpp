@@ -82,8 +82,9 @@ protected:
         LayoutView* view = w.controller->view();
         Layout* layout = w.manager.currentLayout();
         for (size_t i = 0; i < layout->regions().size(); ++i) {
-            QWidget* pane = view->paneViewForRegion(i);
+            QWidget* pane = paneWidget(*layout, i);
             ASSERT_NE(pane, nullptr);
+            EXPECT_EQ(pane->parentWidget(), view);
             EXPECT_EQ(
                 pane->geometry(), view->widgetRectForModelRect(view->adjustedBoundsForRegion(layout->regionAt(i))));
         }
@@ -116,10 +117,9 @@ TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
     goTo(*w, 0, kjv, romans8);
     goTo(*w, 1, scofield, comment);
     goTo(*w, 2, nave, faith);
-    LayoutView* view = w->controller->view();
-    EXPECT_TRUE(paneTitle(view->paneViewForRegion(0)).startsWith(kjv->abbr()));
-    EXPECT_TRUE(paneTitle(view->paneViewForRegion(1)).startsWith(scofield->abbr()));
-    EXPECT_TRUE(paneTitle(view->paneViewForRegion(2)).startsWith(nave->abbr()));
+    EXPECT_TRUE(paneTitle(paneWidget(*layout, 0)).startsWith(kjv->abbr()));
+    EXPECT_TRUE(paneTitle(paneWidget(*layout, 1)).startsWith(scofield->abbr()));
+    EXPECT_TRUE(paneTitle(paneWidget(*layout, 2)).startsWith(nave->abbr()));
     expectPanesOnModel(*w);
 
     // Resized, then split and the new pane closed again.
@@ -151,11 +151,10 @@ TEST_F(ThreePaneWindowTest, BuiltResizedSplitAndRestoredFromTheArchive)
     EXPECT_EQ(back->uuidString(), uuid);
     ASSERT_EQ(back->regions().size(), 3u);
     expectPanesOnModel(*restored);
-    LayoutView* again = restored->controller->view();
-    EXPECT_EQ(paneTitle(again->paneViewForRegion(0)),
+    EXPECT_EQ(paneTitle(paneWidget(*back, 0)),
         kjv->abbr() + QStringLiteral(" — ") + kjv->getPositionNameForTitleBar(romans8));
-    EXPECT_TRUE(paneTitle(again->paneViewForRegion(1)).startsWith(scofield->abbr()));
-    EXPECT_TRUE(paneTitle(again->paneViewForRegion(2)).startsWith(nave->abbr()));
+    EXPECT_TRUE(paneTitle(paneWidget(*back, 1)).startsWith(scofield->abbr()));
+    EXPECT_TRUE(paneTitle(paneWidget(*back, 2)).startsWith(nave->abbr()));
     auto* pane0 = dynamic_cast<BookPaneDouble*>(back->contentsAt(0)->viewController());
     ASSERT_NE(pane0, nullptr);
     EXPECT_EQ(pane0->currentSourceSection(), romans8);
