@@ -490,11 +490,6 @@ void BookPaneTabs::makeLayoutManagerMatchTabs()
             m_pane.regionContents()->indexOfItemWithUuidString(rememberedUuid));
 }
 
-bool BookPaneTabs::dropTabFromPane(BookPaneViewController* other, const QString& uuid, int index)
-{
-    return other && m_pane.tabBar()->dropTabFrom(other->tabBar(), uuid, index);
-}
-
 void BookPaneTabs::sourceRemoved(const Notification& n)
 {
     SourceTuple::Ptr tuple = sharedObjectFromVariant<SourceTuple>(n.userInfo.value("tuple"));

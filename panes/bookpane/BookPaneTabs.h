@@ -46,8 +46,6 @@ public:
     void makeTabsForLayoutManagerRegionContents();
     void makeLayoutManagerMatchTabs();
     bool validateItem(LayoutRegionContentItem& item);
-    // A tab of another pane's bar dropped here at `index` (what dragging a tab between panes does).
-    bool dropTabFromPane(BookPaneViewController* other, const QString& uuid, int index);
     // "qsSourceManagerRemovedBookNotification": the book's tab goes.
     void sourceRemoved(const Notification& n);
 

@@ -33,6 +33,7 @@ PaneTabBar::PaneTabBar(QWidget* parent) : QTabBar(parent)
     connect(m_addButton, &QToolButton::clicked, this, &PaneTabBar::addTabRequested);
     m_menu = new QMenu(this);
     m_overflowButton = new QToolButton(this);
+    m_overflowButton->setObjectName(QStringLiteral("tabOverflowButton"));
     m_overflowButton->setText(QStringLiteral("\u00BB"));
     m_overflowButton->setToolTip(tr("All tabs"));
     m_overflowButton->setAutoRaise(true);

@@ -29,7 +29,6 @@ public:
     int indexOfUuid(const QString& uuid) const;
 
     QToolButton* addButton() const { return m_addButton; }
-    QToolButton* overflowButton() const { return m_overflowButton; }
     // The row that holds the bar and its buttons, made on the first call (a child of `parent`).
     QWidget* header(QWidget* parent);
     // The overflow menu as it would open now: one checkable entry per tab.

@@ -645,6 +645,8 @@ TEST_F(ReaderOnTheDesktop, ThePanesTabButtonsLieBesideItsTabsAndTheLastCloseBoxC
     QMainWindow* main = window->window();
     QWidget* header = tabs->parentWidget();
     ASSERT_NE(header, nullptr);
+    auto* overflow = header->findChild<QToolButton*>(QStringLiteral("tabOverflowButton"));
+    ASSERT_NE(overflow, nullptr);
 
     // Every control of the tab row where the window shows it, in the row's coordinates; a tab's close
     // box only as far as it shows inside the bar.
@@ -662,7 +664,7 @@ TEST_F(ReaderOnTheDesktop, ThePanesTabButtonsLieBesideItsTabsAndTheLastCloseBoxC
                 shown.append(
                     {QStringLiteral("scroll arrow"), QRect(arrow->mapTo(header, QPoint(0, 0)), arrow->size())});
         shown.append({QStringLiteral("+"), tabs->addButton()->geometry()});
-        shown.append({QStringLiteral("\u00BB"), tabs->overflowButton()->geometry()});
+        shown.append({QStringLiteral("\u00BB"), overflow->geometry()});
         return shown;
     };
     for (int width : {1280, 800}) {
