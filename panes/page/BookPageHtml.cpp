@@ -22,17 +22,6 @@ QString securityPolicy(const QString& nonce)
         .arg(nonce);
 }
 
-std::optional<qint64> numberAfter(const QString& id, const QString& prefix)
-{
-    if (!id.startsWith(prefix) || id.size() == prefix.size())
-        return std::nullopt;
-    bool ok = false;
-    const qint64 n = id.mid(prefix.size()).toLongLong(&ok);
-    if (!ok)
-        return std::nullopt;
-    return n;
-}
-
 }  // namespace
 
 QString BookPageHtml::nonScrollingHtmlHeader(const Frame& frame)
@@ -118,19 +107,6 @@ QString BookPageHtml::readingHeader(quint32 reading, bool complete, const QStrin
         .arg(reading)
         .arg(complete ? QStringLiteral("devoread") : QStringLiteral("devounread"))
         .arg(dateText.toHtmlEscaped(), frameKey.toHtmlEscaped());
-}
-
-std::optional<qint64> BookPageHtml::blockNumberFromId(const QString& id)
-{
-    return numberAfter(id, QStringLiteral("_b"));
-}
-
-std::optional<qint64> BookPageHtml::readingNumberFromId(const QString& id, const QString& frameKey)
-{
-    const QString suffix = QLatin1Char('_') + frameKey;
-    if (frameKey.isEmpty() || !id.endsWith(suffix))
-        return std::nullopt;
-    return numberAfter(id.chopped(suffix.size()), QStringLiteral("_reading"));
 }
 
 quint32 BookPageHtml::bibleKeyFromDataVerseSpan(const QString& text)

@@ -18,8 +18,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 class BookPageHtml {
 public:
     // What the header needs besides the style sheet and the script.
@@ -47,10 +45,6 @@ public:
     // ("_reading" number "_" key), which content cannot know.
     static QString readingHeader(quint32 reading, bool complete, const QString& dateText, const QString& frameKey);
 
-    // "_b" + number; nothing for any other id.
-    static std::optional<qint64> blockNumberFromId(const QString& id);
-    // "_reading" + number + "_" + the frame key.
-    static std::optional<qint64> readingNumberFromId(const QString& id, const QString& frameKey);
     // The Bible key of the first "_s" book.chapter.verse in the text (missing parts 0).
     static quint32 bibleKeyFromDataVerseSpan(const QString& text);
     // "_s" book "." chapter "." verse of a Bible key.

@@ -41,9 +41,8 @@ public:
     void onScrollerChange(int hitPart);
     void onScrollerDecrementPage();
     void onScrollerIncrementPage();
-    // A knob change waits to rebuild the page.
-    bool hasPendingRedisplay() const { return m_updateTimer.isActive(); }
-    // The pane is going: a pending redisplay no longer runs.
+    // A knob change waits to rebuild the page; when the pane is going, the pending redisplay no
+    // longer runs.
     void cancelPendingRedisplay() { m_updateTimer.stop(); }
     // The redisplay the timer runs: show the current tab, then sync the other panes.
     void displayCurrentSourceOnTimer();

@@ -20,7 +20,6 @@ PageRendererWatch::PageRendererWatch(QWebEnginePage* page, NotificationCenter* c
 
 void PageRendererWatch::onTerminated(QWebEnginePage::RenderProcessTerminationStatus status, int exitCode)
 {
-    ++m_ends;
     m_blank = true;
     const qint64 now = m_clock.elapsed();
     while (!m_restores.isEmpty() && now - m_restores.first() > kRestoreWindowMs)

@@ -35,11 +35,6 @@ public:
     // editor says whether it showed a note's text).
     void setDescription(std::function<QVariantMap()> describe) { m_describe = std::move(describe); }
 
-    // The page's renderer ended and the page was not drawn again since.
-    bool isPageBlank() const { return m_blank; }
-    // Every renderer end seen by this watch.
-    int endsSeen() const { return m_ends; }
-
 signals:
     // The renderer ended; `restoring` false when the page is left blank (too many ends).
     void rendererEnded(bool restoring);
@@ -53,6 +48,5 @@ private:
     std::function<QVariantMap()> m_describe;
     QList<qint64> m_restores;  // when the recent restores were made (ms on m_clock)
     QElapsedTimer m_clock;
-    bool m_blank = false;
-    int m_ends = 0;
+    bool m_blank = false;  // the renderer ended and the page was not drawn again since
 };

@@ -87,20 +87,6 @@ TEST(BookPageHtml, ReadingHeader)
 
 TEST(BookPageHtml, IdParsing)
 {
-    EXPECT_EQ(BookPageHtml::blockNumberFromId(QStringLiteral("_b12")), 12);
-    EXPECT_EQ(BookPageHtml::blockNumberFromId(QStringLiteral("_b0")), 0);
-    EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("_b")).has_value());
-    EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("_reading5")).has_value());
-    EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("_bx1")).has_value());
-    EXPECT_FALSE(BookPageHtml::blockNumberFromId(QStringLiteral("startofpage")).has_value());
-    EXPECT_EQ(BookPageHtml::readingNumberFromId(QStringLiteral("_reading5_f00d"), QStringLiteral("f00d")), 5);
-    // Ids without the page's key are content's, not the reader's.
-    EXPECT_FALSE(BookPageHtml::readingNumberFromId(QStringLiteral("_reading5"), QStringLiteral("f00d")).has_value());
-    EXPECT_FALSE(
-        BookPageHtml::readingNumberFromId(QStringLiteral("_reading5_beef"), QStringLiteral("f00d")).has_value());
-    EXPECT_FALSE(BookPageHtml::readingNumberFromId(QStringLiteral("_reading5_"), QString()).has_value());
-    EXPECT_FALSE(BookPageHtml::readingNumberFromId(QStringLiteral("_b5_f00d"), QStringLiteral("f00d")).has_value());
-
     EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("_s1.2.3")), 66051u);
     EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("sel_s43.3.16")), (43u << 16) | (3u << 8) | 16u);
     EXPECT_EQ(BookPageHtml::bibleKeyFromDataVerseSpan(QStringLiteral("_s43.3")), (43u << 16) | (3u << 8));

@@ -59,12 +59,11 @@ TEST_F(PageRendererWatchTest, AKilledRendererIsPostedAndThePageDrawnAgainUntilIt
     QWebEngineProfile profile;
     QWebEnginePage page(&profile);
     int restores = 0;
-    auto* watch = new PageRendererWatch(&page, &m_center, [&] {
+    new PageRendererWatch(&page, &m_center, [&] {
         ++restores;
         page.setHtml(QStringLiteral("<p>drawn again %1</p>").arg(restores));
     });
     ASSERT_TRUE(load(page, QStringLiteral("first")));
-    EXPECT_FALSE(watch->isPageBlank());
 
     for (int round = 1; round <= PageRendererWatch::kMaxRestores; ++round) {
         ASSERT_TRUE(killRenderer(page)) << "round " << round;
@@ -76,7 +75,6 @@ TEST_F(PageRendererWatchTest, AKilledRendererIsPostedAndThePageDrawnAgainUntilIt
             return TestSupport::pageText(&page, 5000).contains(QStringLiteral("drawn again %1").arg(round));
         })) << "round "
             << round;
-        EXPECT_FALSE(watch->isPageBlank());
     }
 
     // Once more within the minute: left blank, and the post says so.
@@ -85,12 +83,9 @@ TEST_F(PageRendererWatchTest, AKilledRendererIsPostedAndThePageDrawnAgainUntilIt
     EXPECT_FALSE(m_posts.last().value(QStringLiteral("restored")).toBool());
     ASSERT_TRUE(TestSupport::waitForQueuedWork());
     EXPECT_EQ(restores, PageRendererWatch::kMaxRestores);
-    EXPECT_TRUE(watch->isPageBlank());
-    EXPECT_EQ(watch->endsSeen(), PageRendererWatch::kMaxRestores + 1);
 
     // A load of the page's own brings it back.
     ASSERT_TRUE(load(page, QStringLiteral("loaded by its owner")));
-    EXPECT_FALSE(watch->isPageBlank());
 }
 
 int main(int argc, char** argv)
