@@ -22,6 +22,30 @@ namespace {
 const QString kBiblesComm = QStringLiteral("syncBiblesComm");
 const QString kDictionaries = QStringLiteral("syncDictionaries");
 const QString kDevotionals = QStringLiteral("syncDevotionals");
+
+// A check box named `name`, added to the column of its group.
+QCheckBox* addCheckBox(const QString& text, const QString& name, QBoxLayout* column)
+{
+    auto* box = new QCheckBox(text, column->parentWidget());
+    box->setObjectName(name);
+    column->addWidget(box);
+    return box;
+}
+
+// A group of the "does not send" and "does not receive" boxes, added to `layout`; named `name`
+// followed by "Options", "SendOption" and "ReceiveOption".
+QGroupBox* addSendReceiveGroup(
+    const QString& title, const QString& name, QBoxLayout* layout, QCheckBox** send, QCheckBox** receive)
+{
+    auto* group = new QGroupBox(title, layout->parentWidget());
+    group->setObjectName(name + QStringLiteral("Options"));
+    auto* column = new QVBoxLayout(group);
+    *send = addCheckBox(QStringLiteral("Does not send location sync"), name + QStringLiteral("SendOption"), column);
+    *receive =
+        addCheckBox(QStringLiteral("Does not receive location sync"), name + QStringLiteral("ReceiveOption"), column);
+    layout->addWidget(group);
+    return group;
+}
 }  // namespace
 
 LocationSyncOptionsWindowController::LocationSyncOptionsWindowController(
@@ -40,38 +64,15 @@ LocationSyncOptionsWindowController::LocationSyncOptionsWindowController(
     auto* layout = new QVBoxLayout(this);
     auto* kinds = new QGroupBox(QStringLiteral("Books that follow location sync"), this);
     auto* kindsLayout = new QVBoxLayout(kinds);
-    m_bibleCommentary = new QCheckBox(QStringLiteral("Bibles and commentaries"), kinds);
-    m_dictionary = new QCheckBox(QStringLiteral("Dictionaries"), kinds);
-    m_devotional = new QCheckBox(QStringLiteral("Devotionals"), kinds);
-    m_bibleCommentary->setObjectName(QStringLiteral("bibleCommentarySync"));
-    m_dictionary->setObjectName(QStringLiteral("dictionarySync"));
-    m_devotional->setObjectName(QStringLiteral("devotionalSync"));
-    kindsLayout->addWidget(m_bibleCommentary);
-    kindsLayout->addWidget(m_dictionary);
-    kindsLayout->addWidget(m_devotional);
+    m_bibleCommentary =
+        addCheckBox(QStringLiteral("Bibles and commentaries"), QStringLiteral("bibleCommentarySync"), kindsLayout);
+    m_dictionary = addCheckBox(QStringLiteral("Dictionaries"), QStringLiteral("dictionarySync"), kindsLayout);
+    m_devotional = addCheckBox(QStringLiteral("Devotionals"), QStringLiteral("devotionalSync"), kindsLayout);
     layout->addWidget(kinds);
-
-    m_paneGroup = new QGroupBox(QStringLiteral("This pane"), this);
-    m_paneGroup->setObjectName(QStringLiteral("paneOptions"));
-    auto* paneLayout = new QVBoxLayout(m_paneGroup);
-    m_paneSend = new QCheckBox(QStringLiteral("Does not send location sync"), m_paneGroup);
-    m_paneReceive = new QCheckBox(QStringLiteral("Does not receive location sync"), m_paneGroup);
-    m_paneSend->setObjectName(QStringLiteral("paneSendOption"));
-    m_paneReceive->setObjectName(QStringLiteral("paneReceiveOption"));
-    paneLayout->addWidget(m_paneSend);
-    paneLayout->addWidget(m_paneReceive);
-    layout->addWidget(m_paneGroup);
-
-    m_bookGroup = new QGroupBox(QStringLiteral("The current book in this pane"), this);
-    m_bookGroup->setObjectName(QStringLiteral("bookOptions"));
-    auto* bookLayout = new QVBoxLayout(m_bookGroup);
-    m_bookSend = new QCheckBox(QStringLiteral("Does not send location sync"), m_bookGroup);
-    m_bookReceive = new QCheckBox(QStringLiteral("Does not receive location sync"), m_bookGroup);
-    m_bookSend->setObjectName(QStringLiteral("bookSendOption"));
-    m_bookReceive->setObjectName(QStringLiteral("bookReceiveOption"));
-    bookLayout->addWidget(m_bookSend);
-    bookLayout->addWidget(m_bookReceive);
-    layout->addWidget(m_bookGroup);
+    m_paneGroup =
+        addSendReceiveGroup(QStringLiteral("This pane"), QStringLiteral("pane"), layout, &m_paneSend, &m_paneReceive);
+    m_bookGroup = addSendReceiveGroup(
+        QStringLiteral("The current book in this pane"), QStringLiteral("book"), layout, &m_bookSend, &m_bookReceive);
 
     auto* buttons = new QHBoxLayout();
     auto* reset = new QPushButton(QStringLiteral("Reset All"), this);
