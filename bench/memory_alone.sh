@@ -37,7 +37,7 @@ if [ ! -x "$COPY/QtWebEngineProcess" ]; then
     cp "$(qtq QT_INSTALL_LIBEXECS)/QtWebEngineProcess" "$COPY/QtWebEngineProcess.tmp"
     mv "$COPY/QtWebEngineProcess.tmp" "$COPY/QtWebEngineProcess"
 fi
-ENGINE_ENV=(LD_LIBRARY_PATH="$COPY/lib" QTWEBENGINEPROCESS_PATH="$COPY/QtWebEngineProcess"
+ENGINE_ENV=(LD_LIBRARY_PATH="$COPY/lib"
     QTWEBENGINE_RESOURCES_PATH="$COPY/resources" QTWEBENGINE_LOCALES_PATH="$COPY/locales"
     QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox ${QS_MEMORY_FLAGS:-}")
 # shellcheck disable=SC2206

@@ -1,0 +1,61 @@
+// IdlePageTrim: hands back the pages of code and constant data a process mapped from its libraries
+// while it worked, once it has gone idle.
+//
+// A program on the web engine runs code from a library of some 140 MB; every page the start, a
+// go-to or a paint touched stays in the process's page tables (with its neighbours, which the
+// kernel maps on each fault), and counts as the process's memory until it ends, though the next
+// go-to needs only a few of them. Once the process has used next to no processor time for a while
+// after working, the watcher drops its mappings of file pages that are read-only and unmodified
+// (MADV_DONTNEED on a private read-only file mapping that holds no page of its own): the pages stay
+// in the system's file cache, and a page the process touches again is mapped back at once from it.
+// Nothing written is dropped: a mapping that is writable, or holds a page written since it was
+// mapped (the loader's relocated data), is left alone.
+//
+// Linux only; elsewhere nothing is dropped. The watcher is one thread, started once per process.
+#pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
+
+#include <vector>
+
+namespace IdlePageTrim {
+
+// A range of a process's address space that may be dropped, and how much of it is resident.
+struct Range {
+    quintptr start = 0;
+    quintptr end = 0;
+    qint64 residentKiB = 0;
+};
+
+// The ranges of /proc/<pid>/smaps text that are private, read-only mappings of a file (not of
+// /dev, shared memory or a memfd) holding no anonymous page and something resident. Pure.
+std::vector<Range> droppableRanges(const QByteArray& smaps);
+
+// Drops this process's droppable ranges; returns the resident KiB they held.
+qint64 dropNow();
+
+// Decides, from samples of the process's processor time, when it has gone idle after working.
+class IdleWatch {
+public:
+    // Idle: no sample interval used more than `busyMs` of processor time for `idleForMs`.
+    IdleWatch(qint64 idleForMs, qint64 busyMs);
+    // Takes a sample (a monotonic clock and the process's processor time, both in ms) and says
+    // whether to drop now: once after each spell of work, when the idle time has passed. The first
+    // sample counts as work (the process's start).
+    bool sample(qint64 nowMs, qint64 cpuMs);
+
+private:
+    qint64 m_idleForMs;
+    qint64 m_busyMs;
+    qint64 m_lastNow = -1;
+    qint64 m_lastCpu = 0;
+    qint64 m_lastBusy = 0;
+    bool m_workedSinceDrop = true;
+};
+
+// Starts the watcher thread of this process (a second call does nothing): a sample every 500 ms,
+// a drop after 2 s with under 10 ms of processor time in every interval.
+void start();
+
+}  // namespace IdlePageTrim
