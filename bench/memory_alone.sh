@@ -151,8 +151,10 @@ if [ "$MODE" = peers ]; then
 fi
 
 if [ "$MODE" = soak ]; then
+    # The benchmark is the reader's own parts in one program: its renderer runs the reader's engine
+    # program, as the reader's does.
     exec xvfb-run -a -s "-screen 0 1600x1000x24" env "${ENGINE_ENV[@]}" "${EXTRA[@]}" QT_QPA_PLATFORM=xcb \
-        QS_SOAK=1 "$BUILD/bench/app/bench_app_GoTo_bench" --benchmark_filter=soak
+        QTWEBENGINEPROCESS_PATH="$BUILD/app/quillstead-engine" QS_SOAK=1 "$BUILD/bench/app/bench_app_GoTo_bench" --benchmark_filter=soak
 fi
 
 DISPLAY_NUMBER=${QS_MEMORY_DISPLAY:-$((300 + RANDOM % 100))}

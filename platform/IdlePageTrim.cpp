@@ -1,15 +1,15 @@
 #include "platform/IdlePageTrim.h"
 
-#include <QFile>
-#include <QList>
-
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #if defined(Q_OS_LINUX)
+#include <cstring>
+#include <link.h>
 #include <sys/mman.h>
 #include <time.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -17,21 +17,6 @@ namespace {
 constexpr qint64 kSampleMs = 500;
 constexpr qint64 kIdleForMs = 2000;
 constexpr qint64 kBusyMs = 10;
-
-bool droppableFile(const QByteArray& path)
-{
-    if (!path.startsWith('/'))
-        return false;  // anonymous memory, the heap, the stack, [vdso]
-    for (const char* special : {"/dev/", "/memfd:", "/SYSV", "/proc/", "/sys/"})
-        if (path.startsWith(special))
-            return false;
-    return true;
-}
-
-qint64 fieldKiB(const QByteArray& line, qsizetype nameLength)
-{
-    return line.mid(nameLength).trimmed().split(' ').value(0).toLongLong();
-}
 
 #if defined(Q_OS_LINUX)
 qint64 clockMs(clockid_t clock)
@@ -44,68 +29,55 @@ qint64 clockMs(clockid_t clock)
 
 }  // namespace
 
-std::vector<IdlePageTrim::Range> IdlePageTrim::droppableRanges(const QByteArray& smaps)
+#if defined(Q_OS_LINUX)
+namespace {
+
+// Whether the loader had to write into the object's code (text relocations): its read-only
+// segments then hold written pages.
+bool writesItsText(const dl_phdr_info* info)
 {
-    std::vector<Range> ranges;
-    Range current;
-    bool candidate = false;
-    qint64 anonymousKiB = 0;
-    bool locked = false;
-    const auto finish = [&] {
-        if (candidate && anonymousKiB == 0 && !locked && current.residentKiB > 0)
-            ranges.push_back(current);
-        candidate = false;
-    };
-    for (const QByteArray& line : smaps.split('\n')) {
-        if (line.isEmpty())
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        if (info->dlpi_phdr[i].p_type != PT_DYNAMIC)
             continue;
-        // A mapping's first line: "start-end perms offset dev inode   path"; a field line starts
-        // with a capitalised name and a colon.
-        const qsizetype dash = line.indexOf('-');
-        const qsizetype space = line.indexOf(' ');
-        if (dash > 0 && space > dash && !line.left(space).contains(':')) {
-            finish();
-            bool startOk = false;
-            bool endOk = false;
-            current = Range {};
-            current.start = line.left(dash).toULongLong(&startOk, 16);
-            current.end = line.mid(dash + 1, space - dash - 1).toULongLong(&endOk, 16);
-            const QByteArray perms = line.mid(space + 1, 4);
-            // The path follows the fifth field and may hold spaces of its own.
-            qsizetype at = space;
-            for (int field = 0; field < 4 && at >= 0; ++field)
-                at = line.indexOf(' ', at + 1);
-            const QByteArray path = at < 0 ? QByteArray() : line.mid(at).trimmed();
-            candidate = startOk && endOk && current.end > current.start && perms.size() == 4 && perms[0] == 'r' &&
-                perms[1] == '-' && perms[3] == 'p' && droppableFile(path);
-            anonymousKiB = 0;
-            locked = false;
-        } else if (line.startsWith("Rss:")) {
-            current.residentKiB = fieldKiB(line, 4);
-        } else if (line.startsWith("Anonymous:")) {
-            anonymousKiB = fieldKiB(line, 10);
-        } else if (line.startsWith("VmFlags:")) {
-            locked = line.mid(8).split(' ').contains("lo");
-        }
+        const auto* entry = reinterpret_cast<const ElfW(Dyn)*>(info->dlpi_addr + info->dlpi_phdr[i].p_vaddr);
+        for (; entry->d_tag != DT_NULL; ++entry)
+            if (entry->d_tag == DT_TEXTREL || (entry->d_tag == DT_FLAGS && (entry->d_un.d_val & DF_TEXTREL)))
+                return true;
     }
-    finish();
-    return ranges;
+    return false;
 }
+
+int dropSegments(dl_phdr_info* info, size_t, void* data)
+{
+    // The kernel's shared object is no file of the program's.
+    if (info->dlpi_name != nullptr && std::strncmp(info->dlpi_name, "linux-", 6) == 0)
+        return 0;
+    if (writesItsText(info))
+        return 0;
+    const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+        if (segment.p_type != PT_LOAD || (segment.p_flags & PF_W) != 0)
+            continue;
+        // Whole pages only: a page the segment shares with a writable neighbour is left alone.
+        const quintptr first = (info->dlpi_addr + segment.p_vaddr + page - 1) / page * page;
+        const quintptr last = (info->dlpi_addr + segment.p_vaddr + segment.p_memsz) / page * page;
+        if (last > first && madvise(reinterpret_cast<void*>(first), last - first, MADV_DONTNEED) == 0)
+            *static_cast<qint64*>(data) += qint64(last - first);
+    }
+    return 0;
+}
+
+}  // namespace
+#endif
 
 qint64 IdlePageTrim::dropNow()
 {
-#if defined(Q_OS_LINUX)
-    QFile file(QStringLiteral("/proc/self/smaps"));
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
     qint64 dropped = 0;
-    for (const Range& range : droppableRanges(file.readAll()))
-        if (madvise(reinterpret_cast<void*>(range.start), range.end - range.start, MADV_DONTNEED) == 0)
-            dropped += range.residentKiB;
-    return dropped;
-#else
-    return 0;
+#if defined(Q_OS_LINUX)
+    dl_iterate_phdr(dropSegments, &dropped);
 #endif
+    return dropped;
 }
 
 IdlePageTrim::IdleWatch::IdleWatch(qint64 idleForMs, qint64 busyMs) : m_idleForMs(idleForMs), m_busyMs(busyMs)

@@ -5,34 +5,21 @@
 // go-to or a paint touched stays in the process's page tables (with its neighbours, which the
 // kernel maps on each fault), and counts as the process's memory until it ends, though the next
 // go-to needs only a few of them. Once the process has used next to no processor time for a while
-// after working, the watcher drops its mappings of file pages that are read-only and unmodified
-// (MADV_DONTNEED on a private read-only file mapping that holds no page of its own): the pages stay
-// in the system's file cache, and a page the process touches again is mapped back at once from it.
-// Nothing written is dropped: a mapping that is writable, or holds a page written since it was
-// mapped (the loader's relocated data), is left alone.
+// after working, the watcher drops its mappings of the read-only segments of its program and
+// libraries (MADV_DONTNEED): the pages stay in the system's file cache, and a page the process
+// touches again is mapped back at once from it. Nothing written is dropped.
 //
 // Linux only; elsewhere nothing is dropped. The watcher is one thread, started once per process.
 #pragma once
 
-#include <QByteArray>
 #include <QtGlobal>
-
-#include <vector>
 
 namespace IdlePageTrim {
 
-// A range of a process's address space that may be dropped, and how much of it is resident.
-struct Range {
-    quintptr start = 0;
-    quintptr end = 0;
-    qint64 residentKiB = 0;
-};
-
-// The ranges of /proc/<pid>/smaps text that are private, read-only mappings of a file (not of
-// /dev, shared memory or a memfd) holding no anonymous page and something resident. Pure.
-std::vector<Range> droppableRanges(const QByteArray& smaps);
-
-// Drops this process's droppable ranges; returns the resident KiB they held.
+// Drops this process's mappings of the read-only segments (code, constant data, symbol tables) of
+// the program and every library the loader has loaded; returns the bytes of address space they
+// span. The loader's lock is held meanwhile, so no library is unloaded under it; segments that
+// are writable, or were written (relocated data), are not touched.
 qint64 dropNow();
 
 // Decides, from samples of the process's processor time, when it has gone idle after working.
