@@ -15,8 +15,10 @@
 namespace {
 
 constexpr qint64 kSampleMs = 500;
-constexpr qint64 kIdleForMs = 2000;
 constexpr qint64 kBusyMs = 10;
+constexpr qint64 kStartMs = 60000;
+constexpr qint64 kStartIdleMs = 2000;
+constexpr qint64 kLaterIdleMs = 30000;
 
 #if defined(Q_OS_LINUX)
 qint64 clockMs(clockid_t clock)
@@ -80,26 +82,27 @@ qint64 IdlePageTrim::dropNow()
     return dropped;
 }
 
-IdlePageTrim::IdleWatch::IdleWatch(qint64 idleForMs, qint64 busyMs) : m_idleForMs(idleForMs), m_busyMs(busyMs)
+IdlePageTrim::IdleWatch::IdleWatch(qint64 busyMs, qint64 startMs, qint64 startIdleMs, qint64 laterIdleMs)
+    : m_busyMs(busyMs), m_startMs(startMs), m_startIdleMs(startIdleMs), m_laterIdleMs(laterIdleMs)
 {
 }
 
 bool IdlePageTrim::IdleWatch::sample(qint64 nowMs, qint64 cpuMs)
 {
-    if (m_lastNow < 0) {
-        m_lastNow = m_lastBusy = nowMs;
+    if (m_firstNow < 0) {
+        m_firstNow = m_lastBusy = nowMs;
         m_lastCpu = cpuMs;
         return false;
     }
     const qint64 used = cpuMs - m_lastCpu;
-    m_lastNow = nowMs;
     m_lastCpu = cpuMs;
     if (used > m_busyMs) {
         m_lastBusy = nowMs;
         m_workedSinceDrop = true;
         return false;
     }
-    if (m_workedSinceDrop && nowMs - m_lastBusy >= m_idleForMs) {
+    const qint64 idleFor = nowMs - m_firstNow <= m_startMs ? m_startIdleMs : m_laterIdleMs;
+    if (m_workedSinceDrop && nowMs - m_lastBusy >= idleFor) {
         m_workedSinceDrop = false;
         return true;
     }
@@ -113,9 +116,9 @@ void IdlePageTrim::start()
     if (started.exchange(true))
         return;
     std::thread([] {
-        IdleWatch watch(kIdleForMs, kBusyMs);
+        IdleWatch watch(kBusyMs, kStartMs, kStartIdleMs, kLaterIdleMs);
         for (;;) {
-            // The watcher's own time (reading the mappings when it drops) is not the process's work.
+            // The watcher's own time (dropping) is not the process's work.
             const qint64 cpu = clockMs(CLOCK_PROCESS_CPUTIME_ID) - clockMs(CLOCK_THREAD_CPUTIME_ID);
             if (watch.sample(clockMs(CLOCK_MONOTONIC), cpu))
                 dropNow();

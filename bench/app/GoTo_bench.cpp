@@ -32,9 +32,9 @@
 // `heap_MB` (the reader's allocator), `growth_MB` (end minus warm, tree PSS) and `max_PSS_MB`; one
 // line per hundred go-tos goes to stderr. `other_engine_processes` counts web-engine processes of
 // other programs and `engine_shared` whether any process outside the tree maps the same web-engine
-// library file (0: the figures are the tree alone; bench/memory_alone.sh runs it that way). At each
-// weighing the reader is then left alone for 3 s and weighed again (`warm_idle_tree_PSS_MB`,
-// `end_idle_tree_PSS_MB`, `idle_growth_MB`, `max_idle_PSS_MB`): what a reader reading holds.
+// library file (0: the figures are the tree alone; bench/memory_alone.sh runs it that way). After the
+// warm-up and at the end the reader is then left alone for 33 s and weighed again
+// (`warm_idle_tree_PSS_MB`, `end_idle_tree_PSS_MB`, `idle_growth_MB`): what a reader reading holds.
 #include <benchmark/benchmark.h>
 
 #include "app/ProgramParts.h"
@@ -490,7 +490,6 @@ void GoTo_soak(benchmark::State& state)
     qint64 maxPss = 0;
     ProcessTree::Summary warmIdle;
     ProcessTree::Summary endIdle;
-    qint64 maxIdlePss = 0;
     int failed = 0;
     int reports = 0;
     // A Verse Study report opened and closed after every fifth go-to, and the note of the verse gone
@@ -531,13 +530,16 @@ void GoTo_soak(benchmark::State& state)
                 maxPss = qMax(maxPss, now.pssKiB);
                 std::fprintf(stderr, "soak %4d go-tos: tree PSS %.1f MB USS %.1f MB, reader PSS %.1f MB heap %.1f MB\n",
                     done, mb(now.pssKiB), mb(now.ussKiB), mb(now.ownPssKiB), mb(heap));
-                // Then left alone as a reader reading is, long enough for the idle trim of both
-                // processes (platform/IdlePageTrim.h), and weighed again.
-                waitFor([] { return false; }, 3000);
-                const ProcessTree::Summary idle = ProcessTree::summarize();
-                maxIdlePss = qMax(maxIdlePss, idle.pssKiB);
-                std::fprintf(stderr, "soak %4d go-tos, idle 3 s: tree PSS %.1f MB USS %.1f MB, reader PSS %.1f MB\n",
-                    done, mb(idle.pssKiB), mb(idle.ussKiB), mb(idle.ownPssKiB));
+                // After the warm-up and at the end, left alone for 33 s as a reader reading is (the
+                // idle trim's time, platform/IdlePageTrim.h), and weighed again.
+                ProcessTree::Summary idle;
+                if (done == warmup || done == count) {
+                    waitFor([] { return false; }, 33000);
+                    idle = ProcessTree::summarize();
+                    std::fprintf(stderr,
+                        "soak %4d go-tos, idle 33 s: tree PSS %.1f MB USS %.1f MB, reader PSS %.1f MB\n", done,
+                        mb(idle.pssKiB), mb(idle.ussKiB), mb(idle.ownPssKiB));
+                }
                 if (done == 1) {
                     first = now;
                     firstHeap = heap;
@@ -574,7 +576,6 @@ void GoTo_soak(benchmark::State& state)
     state.counters["warm_idle_tree_PSS_MB"] = mb(warmIdle.pssKiB);
     state.counters["end_idle_tree_PSS_MB"] = mb(endIdle.pssKiB);
     state.counters["idle_growth_MB"] = mb(endIdle.pssKiB - warmIdle.pssKiB);
-    state.counters["max_idle_PSS_MB"] = mb(maxIdlePss);
     state.counters["processes"] = end.processes;
     state.counters["other_engine_processes"] = end.otherEngineProcesses;
     state.counters["engine_shared"] = engineLibraryShared() ? 1 : 0;

@@ -59,22 +59,23 @@ TEST(IdlePageTrim, CodePagesGoAndComeBackWhileWrittenPagesStay)
 #endif
 }
 
-TEST(IdlePageTrim, DropsOnceAfterEachSpellOfWork)
+TEST(IdlePageTrim, DropsOnceAfterEachSpellOfWorkSoonerDuringTheStart)
 {
-    IdlePageTrim::IdleWatch watch(2000, 10);
+    // 500 ms samples; the start is the first 20 s: idle 2 s, then 10 s.
+    IdlePageTrim::IdleWatch watch(10, 20000, 2000, 10000);
     std::vector<qint64> dropsAt;
     qint64 cpu = 0;
-    // 500 ms samples: start, idle to 3 s, work at 5 s (40 ms), idle to 10 s, a trickle (5 ms a
-    // sample, under the limit) to 14 s, work at 15 s.
-    for (qint64 now = 0; now <= 20000; now += 500) {
-        if (now == 5000 || now == 15000)
+    // Work at 0 (the start), 5 s (40 ms), a trickle (5 ms a sample, under the limit) from 10 to
+    // 14 s, work at 15 s, 19 s (idle 2 s only after the start's end) and 40 s.
+    for (qint64 now = 0; now <= 60000; now += 500) {
+        if (now == 5000 || now == 15000 || now == 19000 || now == 40000)
             cpu += 40;
         else if (now > 10000 && now <= 14000)
             cpu += 5;
         if (watch.sample(now, cpu))
             dropsAt.push_back(now);
     }
-    EXPECT_EQ(dropsAt, (std::vector<qint64> {2000, 7000, 17000}));
+    EXPECT_EQ(dropsAt, (std::vector<qint64> {2000, 7000, 17000, 29000, 50000}));
 }
 
 }  // namespace
