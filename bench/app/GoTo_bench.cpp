@@ -73,6 +73,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -534,7 +535,9 @@ void GoTo_soak(benchmark::State& state)
                 // idle trim's time, platform/IdlePageTrim.h), and weighed again.
                 ProcessTree::Summary idle;
                 if (done == warmup || done == count) {
-                    waitFor([] { return false; }, 33000);
+                    QEventLoop idleLoop;  // sleeping in the event loop: the waits above spin
+                    QTimer::singleShot(33000, &idleLoop, &QEventLoop::quit);
+                    idleLoop.exec();
                     idle = ProcessTree::summarize();
                     std::fprintf(stderr,
                         "soak %4d go-tos, idle 33 s: tree PSS %.1f MB USS %.1f MB, reader PSS %.1f MB\n", done,
