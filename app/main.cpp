@@ -34,6 +34,7 @@
 #include "panes/page/WebViewGraphics.h"
 #include "platform/Alerts.h"
 #include "platform/AppVersion.h"
+#include "platform/IdlePageTrim.h"
 #include "platform/ProcessTree.h"
 #include "platform/ui/WidgetAlerts.h"
 
@@ -150,6 +151,7 @@ int main(int argc, char** argv)
     EngineProcesses::apply();          // likewise
     WebViewGraphics::prepare();        // likewise: it may keep OpenGL from loading
     QApplication app(argc, argv);
+    IdlePageTrim::start();  // code pages the reader mapped while it worked go back once it is idle
     QApplication::setApplicationName(QStringLiteral("Quillstead"));
     QApplication::setApplicationVersion(AppVersion::version());
     QApplication::setOrganizationName(QStringLiteral("Tavrosen"));

@@ -29,6 +29,8 @@
 # `library`, `qs_screen_watch` and `qs_bench_layout` are timed as they are, without building; without
 # it, build-bench (configured RelWithDebInfo when new) is brought up to date first.
 # QS_SCREEN_DISPLAY: the first X display number tried for the readers' servers (default 70).
+# QS_SCREEN_PAUSE: seconds each reader is left alone before a timed round's reference is typed
+# (default 0): a go-to after the reader has gone idle, as a reader's go-to after reading.
 #
 # Every timed go-to is checked, not only timed: the picture it settled on is read back (tesseract)
 # for the opening words of the verse gone to, and a round that does not show them (a wrong verse, a
@@ -330,6 +332,7 @@ reference_picture() {
 go_timed() {
   local r=$1 ref=$2 words=$3 expected=$4 rect=${5:-${RECT[$1]}} leave_out=() out right
   [ -n "${6:-}" ] && leave_out=(--ignore "$6")
+  sleep "${QS_SCREEN_PAUSE:-0}"
   type_reference "$r" "$ref"
   sleep 0.6
   if out="$("$WATCH" --display "${DISPLAY_OF[$r]}" --rect "$rect" "${leave_out[@]}" --interval "$INTERVAL" --settle 700 \

@@ -3,17 +3,22 @@
 # renderer, with no page of Qt or of the web engine shared with another program.
 #
 # Other programs using the web engine on the same machine share its code pages with the reader,
-# which lowers every PSS figure. So the reader runs on a private copy of the Qt libraries, of
-# QtWebEngineProcess and of the engine's resources (made once in QS_QT_COPY, by default
-# /tmp/qs-qt-private): no other process maps those files. Each figure says whether the copy stayed
-# private (`private=yes`: no process outside the tree maps its web-engine library) and how many
-# web-engine processes of other programs ran at the time (`others=N`).
+# which lowers every PSS figure. So the reader runs on a private copy of the Qt libraries and of
+# the engine's resources (made once in QS_QT_COPY, by default /tmp/qs-qt-private; its renderer is
+# the reader's own engine program from the build, on the same copy): no other process maps those
+# files. Each figure says whether the copy stayed private (`private=yes`: no process outside the
+# tree maps its web-engine library) and how many web-engine processes of other programs ran at the
+# time (`others=N`).
 #
 #   bench/memory_alone.sh            QS_MEMORY_RUNS (5) warm starts, each measured QS_MEMORY_WAIT
 #                                    seconds (3) after the window appeared: per process, the tree,
 #                                    then the median and range of the tree's PSS and USS
 #   bench/memory_alone.sh soak       bench_app_GoTo_bench's GoTo_soak (1,000 go-tos) on the copy
 #   bench/memory_alone.sh detail     one warm start, the largest mappings of each process
+#   bench/memory_alone.sh used       each warm start then QS_MEMORY_GOTOS (40) go-tos typed into the
+#                                    go-to field (Ctrl+L, a reference, Return; each to another book),
+#                                    weighed 1 s after the last and again QS_MEMORY_IDLE s (35) later,
+#                                    as a reader reading is left (needs xdotool)
 #   bench/memory_alone.sh peers      BibleTime and Xiphos weighed the same way (QS_MEMORY_PEERS picks)
 #
 # QS_BUILD_DIR picks the build folder (default build); extra reader environment can be given as
@@ -37,7 +42,7 @@ if [ ! -x "$COPY/QtWebEngineProcess" ]; then
     cp "$(qtq QT_INSTALL_LIBEXECS)/QtWebEngineProcess" "$COPY/QtWebEngineProcess.tmp"
     mv "$COPY/QtWebEngineProcess.tmp" "$COPY/QtWebEngineProcess"
 fi
-ENGINE_ENV=(LD_LIBRARY_PATH="$COPY/lib" QTWEBENGINEPROCESS_PATH="$COPY/QtWebEngineProcess"
+ENGINE_ENV=(LD_LIBRARY_PATH="$COPY/lib"
     QTWEBENGINE_RESOURCES_PATH="$COPY/resources" QTWEBENGINE_LOCALES_PATH="$COPY/locales"
     QTWEBENGINE_CHROMIUM_FLAGS="--no-sandbox ${QS_MEMORY_FLAGS:-}")
 # shellcheck disable=SC2206
@@ -151,8 +156,10 @@ if [ "$MODE" = peers ]; then
 fi
 
 if [ "$MODE" = soak ]; then
+    # The benchmark is the reader's own parts in one program: its renderer runs the reader's engine
+    # program, as the reader's does.
     exec xvfb-run -a -s "-screen 0 1600x1000x24" env "${ENGINE_ENV[@]}" "${EXTRA[@]}" QT_QPA_PLATFORM=xcb \
-        QS_SOAK=1 "$BUILD/bench/app/bench_app_GoTo_bench" --benchmark_filter=soak
+        QTWEBENGINEPROCESS_PATH="$BUILD/app/quillstead-engine" QS_SOAK=1 "$BUILD/bench/app/bench_app_GoTo_bench" --benchmark_filter=soak
 fi
 
 DISPLAY_NUMBER=${QS_MEMORY_DISPLAY:-$((300 + RANDOM % 100))}
@@ -162,6 +169,19 @@ trap 'kill $XVFB 2>/dev/null' EXIT
 sleep 1
 pss_list=()
 uss_list=()
+busy_list=()
+# weigh LABEL: the tree's PSS and USS now, as one line; the PSS (KiB) is left in $weighed.
+weigh() {
+    local p tp=0 tu=0 procs
+    procs=$(tree_of $P | tail -n +2)
+    for p in $procs; do
+        tp=$((tp + $(kib "$p" Pss)))
+        tu=$((tu + $(uss "$p")))
+    done
+    weighed=$tp
+    printf "run %d %s: tree %.1f MB PSS, %.1f MB USS, %d processes\n" "$run" "$1" "$(echo "$tp/1024" | bc -l)" \
+        "$(echo "$tu/1024" | bc -l)" "$(echo $procs | wc -w)"
+}
 for run in $(seq 1 "$RUNS"); do
     H=$(mktemp -d)
     mkdir -p "$H/run" && chmod 700 "$H/run"
@@ -172,10 +192,29 @@ for run in $(seq 1 "$RUNS"); do
     }
     # The first start installs the books and quits once its verses are painted; the second is warm.
     reader --measure-startup >"$H/first.log" 2>&1
-    reader --measure-startup --measure-hold $((WAIT * 1000 + 2000)) >"$H/warm.log" 2>&1 &
+    hold=$((WAIT * 1000 + 2000))
+    [ "$MODE" = used ] && hold=$((hold + (${QS_MEMORY_GOTOS:-40} + ${QS_MEMORY_IDLE:-35} + 15) * 1000))
+    reader --measure-startup --measure-hold "$hold" >"$H/warm.log" 2>&1 &
     P=$!
     for _ in $(seq 1 600); do grep -q first-verses-painted "$H/warm.log" 2>/dev/null && break; sleep 0.05; done
     sleep "$WAIT"
+    if [ "$MODE" = used ]; then
+        books=(Genesis Exodus Psalms Isaiah Matthew John Acts Romans Hebrews Revelation)
+        DISPLAY=":$DISPLAY_NUMBER" xdotool search --name Quillstead windowfocus >/dev/null 2>&1
+        # The King James pane's tab (the first start's layout): its pane becomes the current one.
+        DISPLAY=":$DISPLAY_NUMBER" xdotool mousemove ${QS_MEMORY_KJV_TAB:-833 119} click 1
+        for i in $(seq 1 "${QS_MEMORY_GOTOS:-40}"); do
+            DISPLAY=":$DISPLAY_NUMBER" xdotool key ctrl+l ctrl+a
+            DISPLAY=":$DISPLAY_NUMBER" xdotool type --delay 2 "${books[$((i % 10))]} $((i % 9 + 1)):$((i % 7 + 1))"
+            DISPLAY=":$DISPLAY_NUMBER" xdotool key Return
+            sleep 0.3
+        done
+        sleep 1
+        [ -n "${QS_MEMORY_SHOT:-}" ] && DISPLAY=":$DISPLAY_NUMBER" import -window root "$QS_MEMORY_SHOT" 2>/dev/null
+        weigh "after ${QS_MEMORY_GOTOS:-40} go-tos"
+        busy_list+=("$weighed")
+        sleep "${QS_MEMORY_IDLE:-35}"
+    fi
     procs=$(tree_of $P | tail -n +2)  # the reader and its children, without the shell that started it
     tp=0
     tu=0
@@ -205,4 +244,5 @@ for run in $(seq 1 "$RUNS"); do
 done
 stats() { printf '%s\n' "$@" | sort -n | awk '{v[NR]=$1} END{m=(NR%2)?v[(NR+1)/2]:(v[NR/2]+v[NR/2+1])/2;
     printf "median %.1f MB (range %.1f-%.1f, %d runs)", m/1024, v[1]/1024, v[NR]/1024, NR}'; }
+[ "$MODE" = used ] && echo "tree PSS after the go-tos: $(stats "${busy_list[@]}"); after ${QS_MEMORY_IDLE:-35} s more:"
 echo "tree PSS: $(stats "${pss_list[@]}"); tree USS: $(stats "${uss_list[@]}")"

@@ -32,7 +32,9 @@
 // `heap_MB` (the reader's allocator), `growth_MB` (end minus warm, tree PSS) and `max_PSS_MB`; one
 // line per hundred go-tos goes to stderr. `other_engine_processes` counts web-engine processes of
 // other programs and `engine_shared` whether any process outside the tree maps the same web-engine
-// library file (0: the figures are the tree alone; bench/memory_alone.sh runs it that way).
+// library file (0: the figures are the tree alone; bench/memory_alone.sh runs it that way). After the
+// warm-up and at the end the reader is then left alone for 33 s and weighed again
+// (`warm_idle_tree_PSS_MB`, `end_idle_tree_PSS_MB`, `idle_growth_MB`): what a reader reading holds.
 #include <benchmark/benchmark.h>
 
 #include "app/ProgramParts.h"
@@ -55,6 +57,7 @@
 #include "panes/page/BookPageView.h"
 #include "panes/page/EngineProcesses.h"
 #include "panes/page/WebViewGraphics.h"
+#include "platform/IdlePageTrim.h"
 #include "platform/ProcessTree.h"
 #include "platform/ui/ActionRegistry.h"
 #include "platform/ui/CommandNames.h"
@@ -70,6 +73,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -466,6 +470,7 @@ void GoTo_soak(benchmark::State& state)
         state.SkipWithError("the soak runs only with QS_SOAK=1 (about ten minutes)");
         return;
     }
+    IdlePageTrim::start();  // as the reader's start does
     Reader& r = reader();
     if (!r.start()) {
         state.SkipWithError("the reader did not show the King James pane");
@@ -484,6 +489,8 @@ void GoTo_soak(benchmark::State& state)
     qint64 endHeap = 0;
     qint64 firstHeap = 0;
     qint64 maxPss = 0;
+    ProcessTree::Summary warmIdle;
+    ProcessTree::Summary endIdle;
     int failed = 0;
     int reports = 0;
     // A Verse Study report opened and closed after every fifth go-to, and the note of the verse gone
@@ -524,16 +531,30 @@ void GoTo_soak(benchmark::State& state)
                 maxPss = qMax(maxPss, now.pssKiB);
                 std::fprintf(stderr, "soak %4d go-tos: tree PSS %.1f MB USS %.1f MB, reader PSS %.1f MB heap %.1f MB\n",
                     done, mb(now.pssKiB), mb(now.ussKiB), mb(now.ownPssKiB), mb(heap));
+                // After the warm-up and at the end, left alone for 33 s as a reader reading is (the
+                // idle trim's time, platform/IdlePageTrim.h), and weighed again.
+                ProcessTree::Summary idle;
+                if (done == warmup || done == count) {
+                    QEventLoop idleLoop;  // sleeping in the event loop: the waits above spin
+                    QTimer::singleShot(33000, &idleLoop, &QEventLoop::quit);
+                    idleLoop.exec();
+                    idle = ProcessTree::summarize();
+                    std::fprintf(stderr,
+                        "soak %4d go-tos, idle 33 s: tree PSS %.1f MB USS %.1f MB, reader PSS %.1f MB\n", done,
+                        mb(idle.pssKiB), mb(idle.ussKiB), mb(idle.ownPssKiB));
+                }
                 if (done == 1) {
                     first = now;
                     firstHeap = heap;
                 }
                 if (done == warmup) {
                     warm = now;
+                    warmIdle = idle;
                     warmHeap = heap;
                 }
                 if (done == count) {
                     end = now;
+                    endIdle = idle;
                     endHeap = heap;
                 }
             }
@@ -555,6 +576,9 @@ void GoTo_soak(benchmark::State& state)
     state.counters["end_heap_MB"] = mb(endHeap);
     state.counters["growth_MB"] = mb(end.pssKiB - warm.pssKiB);
     state.counters["max_PSS_MB"] = mb(maxPss);
+    state.counters["warm_idle_tree_PSS_MB"] = mb(warmIdle.pssKiB);
+    state.counters["end_idle_tree_PSS_MB"] = mb(endIdle.pssKiB);
+    state.counters["idle_growth_MB"] = mb(endIdle.pssKiB - warmIdle.pssKiB);
     state.counters["processes"] = end.processes;
     state.counters["other_engine_processes"] = end.otherEngineProcesses;
     state.counters["engine_shared"] = engineLibraryShared() ? 1 : 0;

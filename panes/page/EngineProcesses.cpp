@@ -1,5 +1,8 @@
 #include "panes/page/EngineProcesses.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QtGlobal>
 
@@ -29,8 +32,25 @@ QByteArray EngineProcesses::withProcessFlags(const QByteArray& flags, const QByt
     return (flags.trimmed() + " --no-zygote").trimmed();
 }
 
+QString EngineProcesses::engineProgramFor(const QString& readerPath)
+{
+    const QDir folder = QFileInfo(readerPath).absoluteDir();
+    for (const QString& candidate : {folder.filePath(QStringLiteral("quillstead-engine")),
+             folder.filePath(QStringLiteral("../libexec/quillstead/quillstead-engine"))}) {
+        const QFileInfo program(candidate);
+        if (program.isFile() && program.isExecutable())
+            return QDir::cleanPath(program.absoluteFilePath());
+    }
+    return {};
+}
+
 void EngineProcesses::apply()
 {
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINEPROCESS_PATH")) {
+        const QString engine = engineProgramFor(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget());
+        if (!engine.isEmpty())
+            qputenv("QTWEBENGINEPROCESS_PATH", QFile::encodeName(engine));
+    }
     const QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     const QByteArray changed = withProcessFlags(flags, qgetenv("QTWEBENGINE_DISABLE_SANDBOX"));
     if (changed != flags)

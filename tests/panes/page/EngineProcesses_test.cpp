@@ -3,6 +3,10 @@
 
 #include "panes/page/EngineProcesses.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
 namespace {
 
 using EngineProcesses::withProcessFlags;
@@ -26,6 +30,28 @@ TEST(EngineProcesses, TheUsersProcessModelStays)
     EXPECT_EQ(withProcessFlags("--no-sandbox --no-zygote", ""), "--no-sandbox --no-zygote");
     EXPECT_EQ(withProcessFlags("--no-sandbox --single-process", ""), "--no-sandbox --single-process");
     EXPECT_EQ(withProcessFlags("--single-process", "1"), "--single-process");
+}
+
+TEST(EngineProcesses, TheEngineProgramIsFoundBesideTheReaderOrInItsLibexec)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QDir root(dir.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("bin")) && root.mkpath(QStringLiteral("libexec/quillstead")));
+    const auto place = [&](const QString& path, bool executable) {
+        QFile file(root.filePath(path));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.setPermissions(executable ? QFile::ReadOwner | QFile::ExeOwner : QFile::ReadOwner);
+    };
+    const QString reader = root.filePath(QStringLiteral("bin/quillstead"));
+    EXPECT_EQ(EngineProcesses::engineProgramFor(reader), QString());
+    place(QStringLiteral("bin/quillstead-engine"), false);  // not a program: passed over
+    EXPECT_EQ(EngineProcesses::engineProgramFor(reader), QString());
+    place(QStringLiteral("libexec/quillstead/quillstead-engine"), true);
+    EXPECT_EQ(EngineProcesses::engineProgramFor(reader),
+        root.filePath(QStringLiteral("libexec/quillstead/quillstead-engine")));
+    place(QStringLiteral("bin/quillstead-engine"), true);
+    EXPECT_EQ(EngineProcesses::engineProgramFor(reader), root.filePath(QStringLiteral("bin/quillstead-engine")));
 }
 
 }  // namespace
