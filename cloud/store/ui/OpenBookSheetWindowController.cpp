@@ -48,6 +48,7 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
     buttons->addStretch(1);
     auto* library = new QPushButton(tr("Cloud Library..."), this);
     auto* store = new QPushButton(tr("Bookstore..."), this);
+    store->setObjectName(QStringLiteral("bookstoreButton"));
     auto* done = new QPushButton(tr("Done"), this);
     buttons->addWidget(library);
     buttons->addWidget(store);
