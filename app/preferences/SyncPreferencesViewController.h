@@ -39,7 +39,6 @@ public:
     void onViewLogButton();
     QLabel* syncStatusTextField() const { return m_syncStatus; }
     QProgressBar* syncStatusProgressIndicator() const { return m_syncProgress; }
-    QLabel* autoSyncFrequencyDescription() const { return m_syncDescription; }
 
 private:
     void refreshPage() override;

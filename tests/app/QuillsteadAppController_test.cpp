@@ -52,6 +52,7 @@
 #include "userdata/cNoteDoc.h"
 
 #include "ReaderTestProgram.h"
+#include "preferences/SettingsTestSupport.h"
 #include "tools/tvkbuild/cTvkBookBuilder.h"
 
 #include <gtest/gtest.h>
@@ -452,7 +453,7 @@ TEST_F(Shell, CommandsByNameToggleSettingsAndPostTheirNotifications)
     MASPreferencesWindowController* settings = app.preferencesWindowController();
     EXPECT_TRUE(settings->isVisible());
     EXPECT_EQ(settings->windowTitle(), QStringLiteral("Settings"));
-    EXPECT_EQ(settings->selectedViewController()->identifier(), QStringLiteral("DisplayPreferences"));
+    EXPECT_EQ(settings_test::shownPage(settings)->identifier(), QStringLiteral("DisplayPreferences"));
     EXPECT_TRUE(actions.trigger(CommandNames::ColorSettings));
     EXPECT_EQ(app.preferencesWindowController(), settings);
     EXPECT_EQ(settings->indexOfSelectedController(), 2);

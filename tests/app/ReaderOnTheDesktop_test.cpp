@@ -47,6 +47,7 @@
 #include "tools/standin-services/StandinTestServer.h"
 
 #include "ReaderTestProgram.h"
+#include "preferences/SettingsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -123,7 +124,8 @@ protected:
         for (QAction* button : settings->toolbar()->actions())
             if (button->objectName() == page)
                 button->trigger();
-        return settings->selectedViewController()->identifier() == page ? settings : nullptr;
+        const PreferencesViewController* shown = settings_test::shownPage(settings);
+        return shown != nullptr && shown->identifier() == page ? settings : nullptr;
     }
 
     // Log Out on the Login page of Settings.
@@ -131,7 +133,7 @@ protected:
     {
         MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
         auto* button = settings != nullptr
-            ? settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("logoutButton"))
+            ? settings_test::shownPage(settings)->findChild<QPushButton*>(QStringLiteral("logoutButton"))
             : nullptr;
         if (button == nullptr)
             return false;
@@ -276,7 +278,7 @@ protected:
     {
         MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("DisplayPreferences"));
         ASSERT_NE(settings, nullptr);
-        QLineEdit* field = settings->selectedViewController()->textField(QStringLiteral("baseFontSize"));
+        QLineEdit* field = settings_test::shownPage(settings)->textField(QStringLiteral("baseFontSize"));
         ASSERT_NE(field, nullptr);
         ASSERT_TRUE(typeInto(field, QString()));
         field->selectAll();
@@ -411,7 +413,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("DisplayPreferences"));
     ASSERT_NE(settings, nullptr);
     // Another font (the next in the list) keeps the verse at the top as well.
-    QComboBox* font = settings->selectedViewController()->popUp(QStringLiteral("fontPopUpButton"));
+    QComboBox* font = settings_test::shownPage(settings)->popUp(QStringLiteral("fontPopUpButton"));
     ASSERT_NE(font, nullptr);
     ASSERT_GE(font->count(), 2);
     font->setFocus(Qt::TabFocusReason);
@@ -431,7 +433,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
 
     // Text size 0 is refused: the size stays, the page keeps its text and the line beside the field says
     // why.
-    QLineEdit* field = settings->selectedViewController()->textField(QStringLiteral("baseFontSize"));
+    QLineEdit* field = settings_test::shownPage(settings)->textField(QStringLiteral("baseFontSize"));
     ASSERT_NE(field, nullptr);
     ASSERT_TRUE(typeInto(field, QString()));
     field->selectAll();
@@ -439,7 +441,7 @@ TEST_F(ReaderOnTheDesktop, TheTextSizeChangesAndTheVerseAtTheTopStays)
     pressKey(Qt::Key_Return);
     EXPECT_EQ(defaults.integerForKey(QStringLiteral("baseFontSize")), 12);
     EXPECT_EQ(field->text(), QStringLiteral("12"));
-    QLabel* why = settings->selectedViewController()->rangeLabel(QStringLiteral("baseFontSize"));
+    QLabel* why = settings_test::shownPage(settings)->rangeLabel(QStringLiteral("baseFontSize"));
     ASSERT_NE(why, nullptr);
     EXPECT_TRUE(why->isVisible());
     EXPECT_EQ(why->text(), QStringLiteral("0 is out of range: use 6 to 72 points."));
@@ -459,7 +461,7 @@ TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
         QStringLiteral("serviceHost"));
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
     ASSERT_NE(settings, nullptr);
-    auto* account = qobject_cast<LoginPreferencesViewController*>(settings->selectedViewController());
+    auto* account = settings_test::shownPage<LoginPreferencesViewController>(settings);
     ASSERT_NE(account, nullptr);
     ASSERT_EQ(account->shownCredentialsView(), QStringLiteral("LoginView"));
 
@@ -523,7 +525,7 @@ TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
     QuillsteadWindowController* window = launch().mainWindowController();
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
     ASSERT_NE(settings, nullptr);
-    PreferencesViewController* account = settings->selectedViewController();
+    PreferencesViewController* account = settings_test::shownPage(settings);
     const QList<std::pair<QString, QString>> typed = {{QStringLiteral("customerID"), QStringLiteral("reader@x.test")},
         {QStringLiteral("password"), QStringLiteral("s3cret")}, {QStringLiteral("firstName"), QStringLiteral("Ruth")},
         {QStringLiteral("email"), QStringLiteral("ruth@x.test")}};
@@ -540,7 +542,7 @@ TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
     }
     ASSERT_TRUE(display && customer);
     display->trigger();
-    ASSERT_EQ(settings->selectedViewController()->identifier(), QStringLiteral("DisplayPreferences"));
+    ASSERT_EQ(settings_test::shownPage(settings)->identifier(), QStringLiteral("DisplayPreferences"));
     customer->trigger();
     for (const auto& [key, text] : typed)
         EXPECT_EQ(account->textField(key)->text(), text) << key.toStdString();
@@ -553,8 +555,8 @@ TEST_F(ReaderOnTheDesktop, TypedAccountFieldsSurviveAPageSwitch)
     TestSupport::waitForQueuedWork();
     settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
     ASSERT_NE(settings, nullptr);
-    EXPECT_EQ(settings->selectedViewController()->textField(QStringLiteral("password"))->text(), QString());
-    EXPECT_EQ(settings->selectedViewController()->textField(QStringLiteral("firstName"))->text(), QString());
+    EXPECT_EQ(settings_test::shownPage(settings)->textField(QStringLiteral("password"))->text(), QString());
+    EXPECT_EQ(settings_test::shownPage(settings)->textField(QStringLiteral("firstName"))->text(), QString());
 }
 
 TEST_F(ReaderOnTheDesktop, ViewLogWithNoLauncherOpensTheReadersOwnWindow)
@@ -566,7 +568,7 @@ TEST_F(ReaderOnTheDesktop, ViewLogWithNoLauncherOpensTheReadersOwnWindow)
     QuillsteadWindowController* window = launch().mainWindowController();
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("SyncPreferences"));
     ASSERT_NE(settings, nullptr);
-    auto* viewLog = settings->selectedViewController()->findChild<QPushButton*>(QStringLiteral("viewLogButton"));
+    auto* viewLog = settings_test::shownPage(settings)->findChild<QPushButton*>(QStringLiteral("viewLogButton"));
     ASSERT_NE(viewLog, nullptr);
     QTest::mouseClick(viewLog, Qt::LeftButton);
     qputenv("PATH", path);
@@ -958,7 +960,7 @@ TEST_F(ReaderOnTheDesktop, ASyncFromTheToolbarShowsItsProgressAndSaysItEnded)
         QStringLiteral("serviceHost"));
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
     ASSERT_NE(settings, nullptr);
-    auto* account = qobject_cast<LoginPreferencesViewController*>(settings->selectedViewController());
+    auto* account = settings_test::shownPage<LoginPreferencesViewController>(settings);
     ASSERT_NE(account, nullptr);
     ASSERT_TRUE(typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")));
     ASSERT_TRUE(typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")));

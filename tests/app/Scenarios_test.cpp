@@ -53,6 +53,7 @@
 #include "userdata/cVerseHighlightDoc.h"
 
 #include "ReaderTestProgram.h"
+#include "preferences/SettingsTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -541,10 +542,10 @@ protected:
         ASSERT_NE(pageButton, nullptr) << "no Customer ID button in the settings toolbar";
         QTest::mouseClick(pageButton, Qt::LeftButton);
         ASSERT_TRUE(waitFor([&] {
-            return settings->selectedViewController() != nullptr &&
-                settings->selectedViewController()->identifier() == page;
+            return settings_test::shownPage(settings) != nullptr &&
+                settings_test::shownPage(settings)->identifier() == page;
         })) << "the Customer ID page did not show";
-        PreferencesViewController* account = settings->selectedViewController();
+        PreferencesViewController* account = settings_test::shownPage(settings);
         // A reader still logged in from an earlier start logs out first.
         if (QPushButton* logOut = account->findChild<QPushButton*>(QStringLiteral("logoutButton"));
             logOut != nullptr && logOut->isVisible()) {
