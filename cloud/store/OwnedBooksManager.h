@@ -67,7 +67,6 @@ public:
 
     // <cache directory>/Owned Books/ownedbooks.xml
     static QString defaultCacheFileName();
-    QString cacheFileName() const { return m_cacheFile; }
 
     // Sends "list2" unless a refresh runs. `script` empty: the configured web script.
     void refresh(const WebScriptCaller& caller, const QString& app = QString(), const QUrl& script = QUrl());
@@ -77,7 +76,6 @@ public:
     QList<OwnedBook> ownedBooksArraySortedBy(int sortKey, int include) const;
     QList<OwnedBook> arrayOfAutoinstallBooks() const;
 
-    const QList<QVariantMap>& productArray() const { return m_products; }
 
     void loadFromCache();
     bool saveToCache() const;

@@ -105,7 +105,7 @@ protected:
     }
     void useServer(const standin_test::Server& server)
     {
-        d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+        d().setString(server.serviceHostSetting(),
             QStringLiteral("serviceHost"));
     }
     QString lastMessage() const
@@ -244,7 +244,7 @@ TEST_F(UpdateCheck, AutomaticChecksWaitTheirInterval)
         standin_test::Server server;
         deadPort = server.httpPort();
     }
-    d().setString(qs::cloud::ServiceHost::loopback(deadPort, 1).toSetting(), QStringLiteral("serviceHost"));
+    d().setString(standin_test::serviceHostSetting(deadPort, 1), QStringLiteral("serviceHost"));
     ASSERT_TRUE(m_checker->conditionallyCheckForUpdates(false));
     waitForCheck();
     EXPECT_TRUE(m_alerts.isEmpty());

@@ -457,7 +457,7 @@ TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
     ASSERT_NE(server.httpPort(), 0);
     QuillsteadWindowController* window = launch().mainWindowController();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+    defaults.setString(server.serviceHostSetting(),
         QStringLiteral("serviceHost"));
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
     ASSERT_NE(settings, nullptr);
@@ -956,7 +956,7 @@ TEST_F(ReaderOnTheDesktop, ASyncFromTheToolbarShowsItsProgressAndSaysItEnded)
     QuillsteadAppController& app = launch();
     QuillsteadWindowController* window = app.mainWindowController();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+    defaults.setString(server.serviceHostSetting(),
         QStringLiteral("serviceHost"));
     MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
     ASSERT_NE(settings, nullptr);

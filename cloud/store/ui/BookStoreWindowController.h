@@ -70,13 +70,7 @@ public:
     void onClose();
     void onSwitchToOpenBookWindow();
     void onSwitchToCloudLibraryWindow();
-    bool isClosed() const { return m_closed; }
     void setLoadTimeoutMs(int ms) { m_loadTimeoutMs = ms; }
-
-    QWebEngineView* webView() const { return m_webView; }
-    QProgressBar* loadingIndicator() const { return m_loadingIndicator; }
-    // The identifier of the last request any store window saw (consecutive from 1 in the process).
-    static quint64 lastResourceIdentifier();
     // The profile every store window shares.
     static QWebEngineProfile* profile();
 
@@ -104,7 +98,6 @@ private:
     QTimer* m_loadTimer = nullptr;
     int m_loadTimeoutMs = kLoadTimeoutMs;
     bool m_closing = false;
-    bool m_closed = false;
 };
 
 }  // namespace qs::cloud

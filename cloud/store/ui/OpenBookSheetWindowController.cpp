@@ -43,6 +43,7 @@ OpenBookSheetWindowController::OpenBookSheetWindowController(const StoreContext&
 
     auto* buttons = new QHBoxLayout;
     m_closeAutomatically = new QCheckBox(tr("Close this window when a book is opened"), this);
+    m_closeAutomatically->setObjectName(QStringLiteral("closeAutomaticallyCheckbox"));
     m_closeAutomatically->setChecked(m_context.window.settings().boolForKey(kCloseOnOpen));
     buttons->addWidget(m_closeAutomatically);
     buttons->addStretch(1);

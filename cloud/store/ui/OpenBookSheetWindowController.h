@@ -17,7 +17,6 @@
 #include <memory>
 
 class QCheckBox;
-class QListWidget;
 
 namespace qs::cloud {
 
@@ -47,9 +46,6 @@ public:
     // Both lists again from the library (books added or covers arrived).
     void reloadTables();
 
-    QListWidget* kindsTableView() const { return m_lists->kinds(); }
-    QListWidget* booksTableView() const { return m_lists->books(); }
-    QCheckBox* closeAutomaticallyCheckbox() const { return m_closeAutomatically; }
 
 signals:
     void switchToCloudLibrary();

@@ -568,7 +568,7 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     ASSERT_NE(server.httpPort(), 0);
     QTemporaryDir home;
     setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
-    d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+    d().setString(server.serviceHostSetting(),
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.setAlert(alerts.get());
@@ -877,7 +877,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
     ASSERT_NE(server.httpPort(), 0);
     QTemporaryDir home;
     setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
-    d().setString(qs::cloud::ServiceHost::loopback(server.httpPort(), server.syncPort()).toSetting(),
+    d().setString(server.serviceHostSetting(),
         QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.setAlert(alerts.get());
@@ -1000,7 +1000,7 @@ TEST_F(Preferences, ADeadServerIsReportedAsTheSystemSaysIt)
         port = server.httpPort();
     }
     ASSERT_NE(port, 0);
-    d().setString(qs::cloud::ServiceHost::loopback(port, 1).toSetting(), QStringLiteral("serviceHost"));
+    d().setString(standin_test::serviceHostSetting(port, 1), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();
