@@ -141,6 +141,24 @@ protected:
         return true;
     }
 
+    // Signs in as the stand-in's demo customer as a user does: the service host pointed at `server`,
+    // then on the Login page of Settings (showing its log-in view) the customer ID and password typed
+    // and Return pressed. The Login page once it shows the signed-in view; null when it did not.
+    LoginPreferencesViewController* signIn(QuillsteadWindowController* window, const standin_test::Server& server)
+    {
+        UserDefaults::standardUserDefaults().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
+        auto* account = settings_test::shownPage<LoginPreferencesViewController>(
+            openSettingsAt(window, QStringLiteral("LoginPreferences")));
+        if (account == nullptr || account->shownCredentialsView() != QLatin1String("LoginView") ||
+            !typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")) ||
+            !typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")))
+            return nullptr;
+        pressKey(Qt::Key_Return);
+        if (!waitFor([account] { return account->shownCredentialsView() == QLatin1String("LogoutView"); }, 20000))
+            return nullptr;
+        return account;
+    }
+
     // Clicks into a field and types, as the reader does; the keys go to the focused widget.
     static bool typeInto(QLineEdit* field, const QString& text)
     {
@@ -457,25 +475,13 @@ TEST_F(ReaderOnTheDesktop, ReturnLogsInAndEscapeClosesSettings)
     ASSERT_NE(server.httpPort(), 0);
     QuillsteadWindowController* window = launch().mainWindowController();
     UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(server.serviceHostSetting(),
-        QStringLiteral("serviceHost"));
-    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
-    ASSERT_NE(settings, nullptr);
-    auto* account = settings_test::shownPage<LoginPreferencesViewController>(settings);
-    ASSERT_NE(account, nullptr);
-    ASSERT_EQ(account->shownCredentialsView(), QStringLiteral("LoginView"));
-
-    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")));
-    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")));
-    pressKey(Qt::Key_Return);
-    EXPECT_TRUE(waitFor([account] { return account->shownCredentialsView() == QLatin1String("LogoutView"); }, 20000))
-        << "Return in the password field did not log in";
+    ASSERT_NE(signIn(window, server), nullptr) << "Return in the password field did not log in";
     EXPECT_TRUE(defaults.boolForKey(QStringLiteral("credentialsValid")));
 
     // Escape closes the window, wherever the focus is.
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
-    ASSERT_EQ(focus->window(), settings);
+    ASSERT_EQ(focus->window(), settingsWindow());
     pressKey(Qt::Key_Escape);
     EXPECT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000)) << "Escape did not close Settings";
     EXPECT_TRUE(s_alerts->shown().isEmpty());
@@ -853,25 +859,10 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
     }
 
     // Shift+F10 opens the page's menu at the verse at the top, for that verse.
-    QStringList titles;
-    QRect menuAt;
-    QTimer poll;
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (menu == nullptr || !titles.isEmpty())
-            return;
-        for (QAction* a : menu->actions())
-            if (!a->isSeparator())
-                titles << a->text();
-        menuAt = menu->geometry();
-        menu->close();
-    });
-    poll.start();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
-    ASSERT_TRUE(waitFor([&] { return !titles.isEmpty(); }, 10000)) << "no menu";
-    poll.stop();
-    const QString all = titles.join(QLatin1Char('|'));
+    const TestSupport::ShownPopupMenu menu = TestSupport::readPopupMenu(
+        [] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier); });
+    ASSERT_FALSE(menu.titles.isEmpty()) << "no menu";
+    const QString all = menu.titles.join(QLatin1Char('|'));
     EXPECT_TRUE(all.contains(QRegularExpression(QStringLiteral("Highlight [1-3A-Z][a-z]* \\d+:\\d+"))))
         << all.toStdString();
     EXPECT_TRUE(all.contains(QStringLiteral("Bookmark "))) << all.toStdString();
@@ -879,7 +870,7 @@ TEST_F(ReaderOnTheDesktop, TheKeyboardReachesThePagesAndTheirMenu)
     const QRect pageOnScreen(page->mapToGlobal(QPoint(0, 0)), page->size());
     // (A screen smaller than the window pushes the menu inside it.)
     if (QGuiApplication::primaryScreen()->availableGeometry().contains(pageOnScreen)) {
-        EXPECT_TRUE(pageOnScreen.contains(menuAt.topLeft())) << "the menu opens away from the page";
+        EXPECT_TRUE(pageOnScreen.contains(menu.geometry.topLeft())) << "the menu opens away from the page";
     }
 
     // Tab from the study pane's field reaches a page.
@@ -955,18 +946,8 @@ TEST_F(ReaderOnTheDesktop, ASyncFromTheToolbarShowsItsProgressAndSaysItEnded)
     ASSERT_NE(server.httpPort(), 0);
     QuillsteadAppController& app = launch();
     QuillsteadWindowController* window = app.mainWindowController();
-    UserDefaults& defaults = UserDefaults::standardUserDefaults();
-    defaults.setString(server.serviceHostSetting(),
-        QStringLiteral("serviceHost"));
-    MASPreferencesWindowController* settings = openSettingsAt(window, QStringLiteral("LoginPreferences"));
-    ASSERT_NE(settings, nullptr);
-    auto* account = settings_test::shownPage<LoginPreferencesViewController>(settings);
-    ASSERT_NE(account, nullptr);
-    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("customerID")), QStringLiteral("demo@quillstead.test")));
-    ASSERT_TRUE(typeInto(account->textField(QStringLiteral("password")), QStringLiteral("demo")));
-    pressKey(Qt::Key_Return);
-    ASSERT_TRUE(waitFor([account] { return account->shownCredentialsView() == QLatin1String("LogoutView"); }, 20000));
-    settings->close();
+    ASSERT_NE(signIn(window, server), nullptr);
+    settingsWindow()->close();
     ASSERT_TRUE(waitFor([this] { return settingsWindow() == nullptr; }, 5000));
 
     // The toolbar's Cloud Sync: its busy item shows (for a moment at least), then a toast says the
