@@ -43,6 +43,9 @@ import os
 import re
 import sys
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from ui_folders import UI_FOLDERS  # noqa: E402  (the folders that may draw)
+
 # (folder, folders of the same layer it may use); layers lowest first.
 LAYERS = [
     [("search/core", []), ("platform", []), ("platform/ui", ["platform"])],
@@ -81,23 +84,6 @@ LAYERS = [
 
 # Folders whose code may include and link anything.
 UNRESTRICTED = ("tools", "tools/standin-services", "tests", "bench", "fuzz")
-
-# The only folders that may draw: QtWidgets and QtWebEngine are theirs. panes/layout is the layout
-# model and draws nothing.
-UI_FOLDERS = (
-    "panes",
-    "panes/page",
-    "panes/bookpane",
-    "panes/layoutview",
-    "studypane",
-    "app",
-    "app/preferences",
-    "cloud/ui",
-    "cloud/store/ui",
-    "reports/ui",
-    "reports/ui/web",
-    "platform/ui",
-)
 
 # The interface folders, the process-wide accessors of the layers below them, and the only files of
 # those folders that may call them (where the program makes its services and hands them down, and the

@@ -27,21 +27,8 @@ import os
 import re
 import sys
 
-# The folders that draw, and the one platform folder that does.
-FOLDERS = (
-    "platform/ui",
-    "panes",
-    "panes/page",
-    "panes/bookpane",
-    "panes/layoutview",
-    "studypane",
-    "app",
-    "app/preferences",
-    "cloud/ui",
-    "cloud/store/ui",
-    "reports/ui",
-    "reports/ui/web",
-)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from ui_folders import UI_FOLDERS as FOLDERS  # noqa: E402  (the folders that draw)
 
 # Where the plain forms themselves are made.
 EXEMPT = {"platform/ui/PlainLabel.h", "platform/ui/PlainLabel.cpp", "platform/ui/ContentTextDocument.h",
