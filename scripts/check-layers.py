@@ -37,14 +37,13 @@ Checked:
 
 Usage: check-layers.py [--root DIR]   (default: the checkout holding this script)
 """
-import argparse
 import glob
 import os
 import re
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from ui_folders import UI_FOLDERS  # noqa: E402  (the folders that may draw)
+from check_common import UI_FOLDERS, run_check  # noqa: E402
 
 # (folder, folders of the same layer it may use); layers lowest first.
 LAYERS = [
@@ -308,16 +307,8 @@ def check(root, widget_names):
 
 
 def main(argv=None):
-    parser = argparse.ArgumentParser(description="Checks the layer table on a source tree.")
-    parser.add_argument("--root", default=os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    args = parser.parse_args(argv)
-    faults = check(os.path.abspath(args.root), widget_headers())
-    if faults:
-        print("layer check: includes or links against the layer table:")
-        print("\n".join(faults))
-        return 1
-    print("layer check: passed")
-    return 0
+    return run_check(argv, "Checks the layer table on a source tree.", "layer check",
+                     "includes or links against the layer table", lambda root: check(root, widget_headers()))
 
 
 if __name__ == "__main__":
