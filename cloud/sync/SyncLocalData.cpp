@@ -185,12 +185,6 @@ bool SyncLocalData::isOpen() const
     return m_open;
 }
 
-QString SyncLocalData::tableOf(qint64 noun)
-{
-    const TableInfo* t = info(noun);
-    return t ? QString::fromLatin1(t->table) : QString();
-}
-
 std::optional<SyncLocalRow> SyncLocalData::selectRow(qint64 noun, const QString& where, const cSQLValues& values)
 {
     const TableInfo* t = info(noun);
