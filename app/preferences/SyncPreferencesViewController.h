@@ -37,7 +37,6 @@ public:
     void onAutoSyncFrequencyChange(bool fromControl);
     void onSyncNow();
     void onViewLogButton();
-    QLabel* syncStatusTextField() const { return m_syncStatus; }
     QProgressBar* syncStatusProgressIndicator() const { return m_syncProgress; }
 
 private:

@@ -65,7 +65,6 @@ public:
     StoreCustomerBlock customerBlock() const;
     // The first page: the store pages' address with "v1=<scrambled customer block>".
     QUrl storeUrl() const;
-    QString initialProductId() const { return m_initialProductId; }
     void populateWebView();
     void onClose();
     void onSwitchToOpenBookWindow();

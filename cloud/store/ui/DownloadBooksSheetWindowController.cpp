@@ -110,6 +110,7 @@ DownloadBooksSheetWindowController::DownloadBooksSheetWindowController(const Sto
 
     auto* bottom = new QHBoxLayout;
     m_hideDownloaded = new QCheckBox(tr("Hide downloaded books"), this);
+    m_hideDownloaded->setObjectName(QStringLiteral("hideDownloadedCheckbox"));
     bottom->addWidget(m_hideDownloaded);
     bottom->addStretch(1);
     auto* all = new QPushButton(tr("Download All"), this);

@@ -31,7 +31,6 @@ public:
 
     // The kinds, made once per sheet.
     const QList<BookKind>& kinds();
-    int selectedBookKindRow() const { return m_lists->selectedRow(); }
     // The library list of the selected kind.
     SourceTupleArray::Ptr sourcesOfSelectedKind() const;
 

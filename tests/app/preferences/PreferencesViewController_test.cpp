@@ -765,7 +765,7 @@ TEST_F(Preferences, CloudSyncShowsTheProgressOfARunningSync)
     fake.install();
     auto pane = makePage<SyncPreferencesViewController>();
     pane->show();
-    QLabel* status = pane->syncStatusTextField();
+    QLabel* status = pane->findChild<QLabel*>(QStringLiteral("syncStatusTextField"));
     QProgressBar* progress = pane->syncStatusProgressIndicator();
     EXPECT_FALSE(status->isVisible());
     EXPECT_FALSE(progress->isVisible());

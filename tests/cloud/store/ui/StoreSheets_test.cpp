@@ -234,7 +234,7 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
     store.defaults->setInteger(17, QStringLiteral("selectedBookKindRow"));  // out of range: the first kind
     DownloadBooksSheetWindowController sheet(store.context(server.get()));
     open(store, sheet);
-    EXPECT_EQ(sheet.selectedBookKindRow(), 0);
+    EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 0);
     ASSERT_EQ(sheet.kinds().size(), 6);
     EXPECT_TRUE(sheet.kinds()[0].active);
     EXPECT_EQ(sheet.kinds()[0].covers.size(), 5);
@@ -299,13 +299,13 @@ TEST_F(Sheets, ListsOwnedBooksDownloadsTwoWithProgressAndRemovesOne)
 
     // Hiding downloaded books takes them out and puts them back in name order.
     const QStringList before = names(sheet.bookList());
-    sheet.hideDownloaded()->setChecked(true);
-    sheet.hideDownloadedBooks();
+    auto* hideDownloaded = sheet.findChild<QCheckBox*>(QStringLiteral("hideDownloadedCheckbox"));
+    ASSERT_NE(hideDownloaded, nullptr);
+    hideDownloaded->click();
     EXPECT_EQ(sheet.bookList().size(), ownedCount - 2);
     EXPECT_EQ(rowOf(sheet, "KJV"), -1);
     EXPECT_TRUE(store.defaults->boolForKey("hideDownloaded"));
-    sheet.hideDownloaded()->setChecked(false);
-    sheet.hideDownloadedBooks();
+    hideDownloaded->click();
     EXPECT_EQ(names(sheet.bookList()), before);
 
     // An installed book: No keeps it, Yes removes it and its file.
@@ -354,7 +354,7 @@ TEST_F(Sheets, CancellingOneOrAllDownloadsOfTheSelectedKind)
     const int queued = store.downloads->count();
     ASSERT_GT(queued, bibles);
     sheet.chooseKindRow(1);  // Bibles
-    EXPECT_EQ(sheet.selectedBookKindRow(), 1);
+    EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 1);
     EXPECT_EQ(store.defaults->integerForKey("selectedBookKindRow"), 1);
     EXPECT_EQ(sheet.bookList().size(), bibles);
     sheet.onCancelAllDownloads();
@@ -637,9 +637,9 @@ TEST(OpenBookSheet, ListsInstalledBooksByKindAndOpensTheChosenOnes)
 
     // An empty kind keeps the selection; Bibles lists the one Bible.
     sheet.chooseKindRow(4);
-    EXPECT_EQ(sheet.selectedBookKindRow(), 0);
+    EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 0);
     sheet.chooseKindRow(1);
-    EXPECT_EQ(sheet.selectedBookKindRow(), 1);
+    EXPECT_EQ(store_sheet_test::kindsList(&sheet)->currentRow(), 1);
     ASSERT_EQ(store_sheet_test::booksList(&sheet)->count(), 1);
     const SourceTuple::Ptr kjv = sheet.sourcesOfSelectedKind()->tupleAtIndex(0);
     ASSERT_TRUE(kjv);
