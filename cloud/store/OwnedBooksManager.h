@@ -76,7 +76,6 @@ public:
     QList<OwnedBook> ownedBooksArraySortedBy(int sortKey, int include) const;
     QList<OwnedBook> arrayOfAutoinstallBooks() const;
 
-
     void loadFromCache();
     bool saveToCache() const;
 

@@ -105,8 +105,7 @@ protected:
     }
     void useServer(const standin_test::Server& server)
     {
-        d().setString(server.serviceHostSetting(),
-            QStringLiteral("serviceHost"));
+        d().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
     }
     QString lastMessage() const
     {

@@ -151,8 +151,7 @@ TEST_F(SubpaneWindow, EachSubpaneShowsTheCurrentBookAndTheCategoryJustUsed)
     ASSERT_NE(bookmarks, nullptr);
     EXPECT_EQ(bookmarks->categoryPopUpButton()->currentText(), QStringLiteral("Promises"));
     EXPECT_TRUE(bookmarks->bookmarkedSections().contains(kjv->sectionForBibleKey(john316)));
-    hooks->removeBookmark(
-        kjv, john316, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
+    hooks->removeBookmark(kjv, john316, true, {{"searchTitle", QStringLiteral("*")}, {"categoryID", 65535}});
 
     // Go To on Welcome lists its contents; closing Welcome takes them away.
     int welcome = -1;

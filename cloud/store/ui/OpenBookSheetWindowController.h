@@ -45,7 +45,6 @@ public:
     // Both lists again from the library (books added or covers arrived).
     void reloadTables();
 
-
 signals:
     void switchToCloudLibrary();
     void switchToBookstore();

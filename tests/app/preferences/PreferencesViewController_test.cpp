@@ -568,8 +568,7 @@ TEST_F(Preferences, CustomerAccountLogsInAndOutAgainstTheStandIn)
     ASSERT_NE(server.httpPort(), 0);
     QTemporaryDir home;
     setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
-    d().setString(server.serviceHostSetting(),
-        QStringLiteral("serviceHost"));
+    d().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();
@@ -877,8 +876,7 @@ TEST_F(Preferences, AccountPageAgainstTheStandInsFaultsAndARunningSync)
     ASSERT_NE(server.httpPort(), 0);
     QTemporaryDir home;
     setenv("XDG_DATA_HOME", home.path().toUtf8().constData(), 1);
-    d().setString(server.serviceHostSetting(),
-        QStringLiteral("serviceHost"));
+    d().setString(server.serviceHostSetting(), QStringLiteral("serviceHost"));
     auto alerts = std::make_shared<RecordingAlerts>();
     pageEnv().window.setAlert(alerts.get());
     auto pane = makePage<LoginPreferencesViewController>();

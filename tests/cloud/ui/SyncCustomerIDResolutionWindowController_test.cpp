@@ -74,9 +74,10 @@ TEST(SyncCustomerIDResolutionWindow, OpensOnDoNotSyncWithItsDescriptionAndNamesB
     EXPECT_EQ(choices(window)->count(), 4);
     EXPECT_EQ(choices(window)->currentIndex(), SyncCustomerIDResolutionWindowController::DoNotSync);
     EXPECT_EQ(label(window, "detailLabel")->text(), SyncCustomerIDResolutionWindowController::details().at(3));
-    EXPECT_TRUE(label(window, "promptLabel")->text().startsWith(
-        QStringLiteral("You are logged in as Tavrosen customer 10002 but your user-created data")));
-    EXPECT_TRUE(label(window, "promptLabel")->text().contains(QStringLiteral("using customer ID 10001.")));
+    const QString prompt = label(window, "promptLabel")->text();
+    EXPECT_TRUE(
+        prompt.startsWith(QStringLiteral("You are logged in as Tavrosen customer 10002 but your user-created data")));
+    EXPECT_TRUE(prompt.contains(QStringLiteral("using customer ID 10001.")));
     choices(window)->setCurrentIndex(1);
     EXPECT_EQ(label(window, "detailLabel")->text(), SyncCustomerIDResolutionWindowController::details().at(1));
     QDir().mkpath(QStringLiteral(QS_BINARY_DIR "/screenshots"));

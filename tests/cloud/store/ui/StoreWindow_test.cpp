@@ -273,8 +273,7 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
         GTEST_SKIP() << "the books that come with the application are not built";
     RecordingAlerts* alerts = &TestSupport::programAlerts();
     UserDefaults& d = UserDefaults::standardUserDefaults();
-    d.setString(
-        server->serviceHostSetting(), QStringLiteral("serviceHost"));
+    d.setString(server->serviceHostSetting(), QStringLiteral("serviceHost"));
     d.setBool(true, QStringLiteral("credentialsValid"));
     d.setString(QStringLiteral("10001"), QStringLiteral("customerIDNum"));
     d.setString(QStringLiteral("demo@quillstead.test"), QStringLiteral("customerID"));
@@ -294,8 +293,8 @@ TEST_F(StoreWindow, TheReaderDownloadsTwoBooksAndOpensThemInNewTabs)
     EXPECT_TRUE(commands.trigger(CommandNames::CloudLibrary));
     auto* sheet = mainWindow->findChild<DownloadBooksSheetWindowController*>();
     ASSERT_NE(sheet, nullptr);
-    ASSERT_TRUE(
-        waitFor([&] { return !sheet->bookList().isEmpty() && !store_sheet_test::refreshingLabel(sheet)->isVisible(); }));
+    ASSERT_TRUE(waitFor(
+        [&] { return !sheet->bookList().isEmpty() && !store_sheet_test::refreshingLabel(sheet)->isVisible(); }));
     QList<OwnedBook> wanted;
     for (const OwnedBook& b : sheet->bookList())
         if (b.productId == QLatin1String("WEB") || b.productId == QLatin1String("Scofield"))
